@@ -1,0 +1,85 @@
+#include "Tarnivex.h"
+
+#include "IGraphicsLinux.h"
+#include "MakeGraphics.h"
+
+namespace {
+constexpr int kNumParams = 9289;
+constexpr int kNumHostParams = 1648;
+constexpr int kUnsavedEditorParams = 545;
+constexpr int kQModelIndex = 7651;
+constexpr int kQuickTabIndex = 9285;
+constexpr int kStateMarker = 0x01000000;
+constexpr int kEditorWidth = 1500;
+constexpr int kEditorHeight = 757;
+constexpr int kMakerCode = ('K' << 24) | ('z' << 16) | ('v' << 8) | '1';
+}  // namespace
+
+Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
+    : IPlugVST(instanceInfo, kNumHostParams, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
+               0x68786566, kMakerCode, 128, true, true, true, 0) {
+  initialize(instanceInfo, 0, kNumParams, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
+             0x68786566, kMakerCode, 128, true, true, true, 0);
+  addNonAutomateParamCount(kNumParams);
+
+  auto graphics = MakeGraphics(this, static_cast<int>(kEditorWidth * mUIScale),
+                               static_cast<int>(kEditorHeight * mUIScale), 0);
+  AttachGraphics(graphics.release());
+  startupComplete = true;
+}
+
+Tarnivex::~Tarnivex() { StopMidiInput(); }
+
+void Tarnivex::Reset() {
+  WDL_MutexLock lock(&mMutex);
+  resetPending = true;
+  GetEffectVersionStr(mVersionText);
+}
+
+void Tarnivex::OnParamChange(int) { WDL_MutexLock lock(&mMutex); }
+
+void Tarnivex::OnParamChange2(int) { WDL_MutexLock lock(&mMutex); }
+
+void Tarnivex::ProcessDoubleReplacing(double**, double**, int) {
+  if (resetPending && midiIOConfigured) resetPending = false;
+  ITimeInfo timeInfo;
+  GetTime(&timeInfo);
+  if (timeInfo.mTransportIsRunning != transportRunning) transportRunning = timeInfo.mTransportIsRunning;
+}
+
+void Tarnivex::ProcessMidiMsg(IMidiMsg*, bool) {}
+
+void Tarnivex::ProcessSysEx(ISysEx*, bool) {}
+
+bool Tarnivex::SerializeState(ByteChunk* chunk) {
+  const int marker = kStateMarker;
+  chunk->AppendValue(&marker);
+  const double quickTab = GetParam(kQuickTabIndex)->Value();
+  const double qModel = GetParam(kQModelIndex)->Value();
+  chunk->AppendValue(&quickTab);
+  chunk->AppendValue(&qModel);
+  SerializeParams(chunk);
+  SerializeNonAutomatedParams(chunk, NNonAutomatedParams() - kUnsavedEditorParams);
+  return true;
+}
+
+int Tarnivex::UnserializeState(ByteChunk* chunk, int startPos) {
+  // Nothing is applied unless the whole section is there and begins with
+  // its marker: a damaged chunk must not leave the editor half restored.
+  const long long needed = 4 + 8 + 8 + 8LL * NAutomatableParams() +
+                           8LL * (NNonAutomatedParams() - kUnsavedEditorParams);
+  int marker = 0;
+  if (startPos < 0 || chunk->ReadValue(&marker, startPos) < 0 || marker != kStateMarker ||
+      startPos + needed > chunk->Size())
+    return -1;
+
+  int pos = startPos + 4;
+  double value = 0.0;
+  pos = chunk->ReadValue(&value, pos);
+  GetParam(kQuickTabIndex)->Set(value);
+  currentPart = GetParam(kQuickTabIndex)->Int();
+  pos = chunk->ReadValue(&value, pos);
+  GetParam(kQModelIndex)->Set(value);
+  pos = UnserializeParams(chunk, pos);
+  return UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kUnsavedEditorParams);
+}

@@ -1,0 +1,103 @@
+// One parameter of the plug-in: a typed value with range, step, response
+// curve and display texts. Values are kept in parameter units.
+#pragma once
+
+#include "WDL_TypedBuf.h"
+
+constexpr int MAX_PARAM_NAME_LEN = 55;      // name, label and group, terminator included
+constexpr int MAX_PARAM_DISPLAY_TEXT = 56;  // display texts hold up to 55 characters
+constexpr int MAX_PARAM_DISPLAY_LEN = 128;  // room GetDisplayForHost needs
+
+class IParam {
+ public:
+  enum EParamType { kTypeNone = 0, kTypeBool, kTypeInt, kTypeEnum, kTypeDouble, kTypeText };
+
+  struct DisplayText {
+    int mValue;
+    char mText[MAX_PARAM_DISPLAY_TEXT];
+  };
+
+  IParam();
+
+  void InitBool(const char* name, bool defaultVal, const char* label = "", const char* group = "",
+                int extra1 = -1, int extra2 = -1);
+  void InitEnum(const char* name, int defaultVal, int nEnums, const char* label = "",
+                const char* group = "", int extra1 = -1, int extra2 = -1);
+  void InitInt(const char* name, int defaultVal, int minVal, int maxVal, const char* label = "",
+               const char* group = "", int extra1 = -1, int extra2 = -1);
+  void InitDouble(const char* name, double defaultVal, double minVal, double maxVal, double step,
+                  const char* label = "", const char* group = "", int extra1 = -1, int extra2 = -1);
+  void InitText() { mType = kTypeText; }
+
+  // Texts are set for values 0, 1, 2 ... in order; a value outside 0..count is refused.
+  void SetDisplayText(int value, const char* text);
+  void ResetDisplayTexts() { mDisplayTexts.Resize(0); }
+  int GetNDisplayTexts() const { return mDisplayTexts.GetSize(); }
+  const char* GetDisplayText(int value) const;
+  const char* GetDisplayTextAtIdx(int idx, int* pValue = nullptr) const;
+  bool MapDisplayText(const char* text, int* pValue) const;
+
+  void SetNormalized(double normalized);
+  double GetNormalized() const { return GetNormalized(mValue); }
+  double GetNormalized(double value) const;
+  void SetShape(double shape) {
+    if (shape != 0.0) mShape = shape;
+  }
+  void GetBounds(double* pMin, double* pMax) const {
+    *pMin = mMin;
+    *pMax = mMax;
+  }
+  double DBToAmp() const;
+
+  double Value() const { return mValue; }
+  // Clamped to the range, as the chunk readers and host text entry set it.
+  void Set(double value);
+  int Int() const { return static_cast<int>(mValue); }
+  bool Bool() const { return mValue >= 0.5; }
+  EParamType Type() const { return static_cast<EParamType>(mType); }
+  double GetMin() const { return mMin; }
+  double GetMax() const { return mMax; }
+  double GetStep() const { return mStep; }
+  double GetShape() const { return mShape; }
+  double GetDefault() const { return mDefault; }
+  int GetPrecision() const { return mDisplayPrecision; }
+  bool GetNegateDisplay() const { return mNegateDisplay; }
+  void NegateDisplay() { mNegateDisplay = true; }
+  bool GetCanAutomate() const { return mCanAutomate; }
+  bool GetRadio() const { return mRadio; }
+  void SetRadio(bool radio) { mRadio = radio; }
+  void* GetControlAction() const { return mControlAction; }
+  void SetControlAction(void* action) { mControlAction = action; }
+
+  const char* GetNameForHost() const { return mName; }
+  const char* GetLabelForHost() const;
+  const char* GetParamGroupForHost() const { return mParamGroup; }
+  // out must hold MAX_PARAM_DISPLAY_LEN bytes.
+  void GetDisplayForHost(double value, bool normalized, char* out, bool withDisplayText = true) const;
+
+ private:
+  void SetTexts(const char* name, const char* label, const char* group);
+  void SetTypeIfUnset(EParamType type);
+
+  int mType = kTypeNone;
+  double mValue = 0.0;
+  double mMin = 0.0;
+  double mMax = 1.0;
+  double mStep = 1.0;
+  double mShape = 1.0;
+  double mDefault = 0.0;
+  int mExtra1 = 0;
+  int mExtra2 = 0;
+  int mDisplayPrecision = 0;
+  char mName[MAX_PARAM_NAME_LEN] = {};
+  char mLabel[MAX_PARAM_NAME_LEN] = {};
+  char mParamGroup[MAX_PARAM_NAME_LEN] = {};
+  bool mNegateDisplay = false;
+  bool mCanAutomate = true;
+  bool mRadio = false;
+  WDL_TypedBuf<DisplayText> mDisplayTexts;
+  void* mControlAction = nullptr;
+};
+
+// Copies at most size - 1 bytes and always terminates.
+void CopyBounded(char* dest, const char* src, int size);

@@ -1,0 +1,215 @@
+#include "IPlugBase.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "IGraphics.h"
+#include "MidiPorts.h"
+#include "Utilities.h"
+
+void GetVersionParts(int version, int* major, int* minor, int* micro) {
+  const unsigned v = static_cast<unsigned>(version);
+  *major = static_cast<int>(v >> 16);
+  *minor = static_cast<int>((v >> 8) & 0xFF);
+  *micro = static_cast<int>(v & 0xFF);
+}
+
+int GetDecimalVersion(int version) {
+  int major, minor, micro;
+  GetVersionParts(version, &major, &minor, &micro);
+  return major * 10000 + minor * 100 + micro;
+}
+
+void GetVersionStr(int version, char* text) {
+  int major, minor, micro;
+  GetVersionParts(version, &major, &minor, &micro);
+  if (micro)
+    std::snprintf(text, 15, "v%d.%d.%d", major, minor, micro);
+  else if (minor)
+    std::snprintf(text, 15, "v%d.%d", major, minor);
+  else
+    std::snprintf(text, 15, "v%d", major);
+}
+
+IPlugBase::IPlugBase(int, const char*, int, const char*, const char*, const char*,
+                     int vendorVersion, int uniqueID, int mfrID, int latency, bool,
+                     bool plugDoesChunks, bool plugIsInst, EAPI plugAPI)
+    : mUniqueID(uniqueID),
+      mMfrID(mfrID),
+      mVersion(vendorVersion),
+      mAPI(plugAPI),
+      mStateChunks(plugDoesChunks),
+      mIsInst(plugIsInst),
+      mLatency(latency) {}
+
+IPlugBase::~IPlugBase() {
+  StopMidiInput();
+  mGraphics.reset();
+  mParams.Empty(true);
+  mPresets.Empty(true);
+  mInChannels.Empty(true);
+  mOutChannels.Empty(true);
+  mChannelIO.Empty(true);
+  mInputBusLabels.Empty(true);
+  mOutputBusLabels.Empty(true);
+  if (mMidiOut) {
+    mMidiOut->closePort();
+    mMidiOut.reset();
+  }
+  if (mMidiIn) {
+    mMidiIn->closePort();
+    mMidiIn.reset();
+  }
+}
+
+void IPlugBase::initialize(int nAutomatable, int nParams, const char* channelIOStr, int nPresets,
+                           const char* effectName, const char* productName, const char* mfrName,
+                           int, int, int, int, bool, bool, bool) {
+  mNonAutomatedParamCount = nParams - nAutomatable;
+  if (mPreviousPath.GetLength()) mPreviousPath.Set("");
+
+  for (int i = 0; i < nParams; ++i) mParams.Add(new IParam);
+  for (int i = 0; i < nPresets; ++i) mPresets.Add(new IPreset);
+
+  Trace("initialize", __LINE__, "%s:%s", effectName, CurrentTime());
+
+  CopyBounded(mEffectName, effectName, MAX_EFFECT_NAME_LEN);
+  CopyBounded(mProductName, productName, MAX_EFFECT_NAME_LEN);
+  CopyBounded(mMfrName, mfrName, MAX_EFFECT_NAME_LEN);
+
+  int nInputs = 0, nOutputs = 0;
+  for (const char* item = channelIOStr; item; item = std::strchr(item, ' ')) {
+    if (*item == ' ') ++item;
+    int nIn = 0, nOut = 0;
+    std::sscanf(item, "%d-%d", &nIn, &nOut);
+    nInputs = std::max(nInputs, nIn);
+    nOutputs = std::max(nOutputs, nOut);
+    mChannelIO.Add(new ChannelIO{nIn, nOut});
+  }
+
+  mInData.Resize(nInputs);
+  mOutData.Resize(nOutputs);
+  for (int i = 0; i < nInputs; ++i) {
+    InChannel* channel = new InChannel;
+    channel->mSrc = mInData.Get() + i;
+    mInChannels.Add(channel);
+  }
+  for (int i = 0; i < nOutputs; ++i) {
+    OutChannel* channel = new OutChannel;
+    channel->mDest = mOutData.Get() + i;
+    mOutChannels.Add(channel);
+  }
+}
+
+void IPlugBase::Reset() { WDL_MutexLock lock(&mMutex); }
+void IPlugBase::OnParamChange(int) { WDL_MutexLock lock(&mMutex); }
+void IPlugBase::OnParamChange2(int) { WDL_MutexLock lock(&mMutex); }
+void IPlugBase::OnActivate(bool) { WDL_MutexLock lock(&mMutex); }
+void IPlugBase::ProcessMidiMsg(IMidiMsg*, bool) {}
+void IPlugBase::ProcessSysEx(ISysEx*, bool) {}
+
+bool IPlugBase::MidiNoteName(int, char* name) {
+  if (name) name[0] = 0;
+  return false;
+}
+
+int IPlugBase::GetEffectVersion(bool decimal) const {
+  return decimal ? GetDecimalVersion(mVersion) : mVersion;
+}
+
+void IPlugBase::GetEffectVersionStr(char* text) const { GetVersionStr(mVersion, text); }
+
+int IPlugBase::GetHostVersion(bool decimal) {
+  GetHost();
+  return decimal ? GetDecimalVersion(mHostVersion) : mHostVersion;
+}
+
+void IPlugBase::GetHostVersionStr(char* text) {
+  GetHost();
+  GetVersionStr(mHostVersion, text);
+}
+
+void IPlugBase::SetHost(const char* hostProduct, int version) {
+  mHost = LookUpHost(hostProduct);
+  mHostVersion = version;
+  char versionText[16];
+  GetVersionStr(version, versionText);
+  Trace("SetHost", __LINE__, "host_%sknown:%s:%s", mHost == kHostUnknown ? "un" : "", hostProduct,
+        versionText);
+}
+
+const char* IPlugBase::GetAPIString() {
+  static const char* const kNames[] = {"VST2", "VST3", "AU", "RTAS", "AAX", "Standalone"};
+  const unsigned api = static_cast<unsigned>(GetAPI());
+  return api < 6 ? kNames[api] : "";
+}
+
+namespace {
+bool valueChanged(double before, double after) {
+  return std::isunordered(before, after) || before != after;
+}
+}  // namespace
+
+void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
+  Trace("SetParameterFromGUI", __LINE__, "%d:%f", paramIdx, normalizedValue);
+  WDL_MutexLock lock(&mMutex);
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  const double before = param->Value();
+  param->SetNormalized(normalizedValue);
+  InformHostOfParamChange(paramIdx, normalizedValue);
+  if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText)
+    OnParamChange(paramIdx);
+}
+
+void IPlugBase::SetParameterFromGUI2(int paramIdx, double normalizedValue) {
+  Trace("SetParameterFromGUI2", __LINE__, "%d:%f", paramIdx, normalizedValue);
+  WDL_MutexLock lock(&mMutex);
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  const double before = param->Value();
+  param->SetNormalized(normalizedValue);
+  InformHostOfParamChange(paramIdx, normalizedValue);
+  if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText)
+    OnParamChange2(paramIdx);
+}
+
+void IPlugBase::OnParamReset() {
+  for (int i = 0; i < NAutomatableParams(); ++i) OnParamChange(i);
+  Reset();
+}
+
+bool IPlugBase::CompareState(const unsigned char* state, int startPos, int stateSize) {
+  const int n = NAutomatableParams();
+  if (n <= 0) return true;
+  if (!state || startPos < 0) return false;
+  if (stateSize >= 0 && 8LL * (static_cast<long long>(startPos) + n) > stateSize) return false;
+  bool equal = true;
+  for (int i = 0; i < n; ++i) {
+    double stored;
+    std::memcpy(&stored, state + 8 * (static_cast<size_t>(startPos) + i), sizeof(stored));
+    const float diff = static_cast<float>(GetParam(i)->Value()) - static_cast<float>(stored);
+    if (std::fabs(static_cast<double>(diff)) >= 0.00001) equal = false;
+  }
+  return equal;
+}
+
+void IPlugBase::RedrawParamControls() {
+  if (!mGraphics) return;
+  for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+}
+
+void IPlugBase::DirtyParameters() {
+  WDL_MutexLock lock(&mMutex);
+  for (int i = 0; i < NAutomatableParams(); ++i)
+    InformHostOfParamChange(i, GetParam(i)->GetNormalized());
+}
+
+void IPlugBase::AttachGraphics(IGraphics* graphics) {
+  if (!graphics) return;
+  WDL_MutexLock lock(&mMutex);
+  for (int i = 0; i < NParams(); ++i) graphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
+  graphics->PrepDraw();
+  mGraphics.reset(graphics);
+}

@@ -1,0 +1,277 @@
+// The root of the plug-in object: parameters, presets, identity, host
+// identity, channel layout, the editor's graphics context, the direct MIDI
+// ports and the recursive plug-in lock.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ByteChunk.h"
+#include "Hosts.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+#include "IPlugStructs.h"
+#include "IPreset.h"
+#include "WDL_Mutex.h"
+#include "WDL_PtrList.h"
+#include "WDL_String.h"
+#include "WDL_TypedBuf.h"
+
+class IGraphics;
+class MidiInPort;
+class MidiOutPort;
+
+constexpr int kChunkMagic = 0x70666674;       // 'pfft'
+constexpr int kChunkVersion = 0x00010000;
+constexpr double kUnsetPresetValue = 9.999e-08;
+constexpr int MAX_EFFECT_NAME_LEN = 128;
+
+class IPlugBase {
+ public:
+  struct ChannelIO {
+    int mIn;
+    int mOut;
+  };
+
+  struct InChannel {
+    bool mConnected = false;
+    double** mSrc = nullptr;
+    WDL_TypedBuf<double> mScratchBuf{4096};
+    WDL_String mLabel{128};
+  };
+
+  struct OutChannel {
+    bool mConnected = false;
+    double** mDest = nullptr;
+    float* mFDest = nullptr;
+    WDL_TypedBuf<double> mScratchBuf{4096};
+    WDL_String mLabel{128};
+  };
+
+  IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+            const char* productName, const char* mfrName, int vendorVersion, int uniqueID,
+            int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst,
+            EAPI plugAPI);
+  IPlugBase(const IPlugBase&) = delete;
+  IPlugBase& operator=(const IPlugBase&) = delete;
+
+  // ---- Virtual operations, in their fixed order.
+  virtual ~IPlugBase();
+  virtual void Reset();
+  virtual void OnParamChange(int paramIdx);
+  virtual void OnParamChange2(int paramIdx);
+  virtual void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames);
+  virtual void ProcessSingleReplacing(float** inputs, float** outputs, int nFrames);
+  virtual void OnGUIOpen() {}
+  virtual void OnGUIClose() {}
+  virtual void OnIdle() {}
+  virtual void OnActivate(bool active);
+  virtual void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice);
+  virtual void ProcessSysEx(ISysEx* msg, bool fromDevice);
+  virtual bool MidiNoteName(int noteNumber, char* name);
+  virtual bool SerializeState(ByteChunk* chunk) { return SerializeParams(chunk); }
+  virtual int UnserializeState(ByteChunk* chunk, int startPos) { return UnserializeParams(chunk, startPos); }
+  // stateSize < 0: the caller vouches for the length.
+  virtual bool CompareState(const unsigned char* state, int startPos, int stateSize = -1);
+  virtual void OnWindowResize() {}
+  virtual bool HostRequestingAboutBox() { return false; }
+  virtual void OnHostIdentified() {}
+  virtual void PopupHostContextMenuForParam(int, int, int) {}
+  virtual void SetParameterFromGUI(int paramIdx, double normalizedValue);
+  virtual void SetParameterFromGUI2(int paramIdx, double normalizedValue);
+  virtual void BeginInformHostOfParamChange(int paramIdx) = 0;
+  virtual void InformHostOfParamChange(int paramIdx, double normalizedValue) = 0;
+  virtual void EndInformHostOfParamChange(int paramIdx) = 0;
+  virtual void InformHostOfProgramChange() = 0;
+  virtual bool IsRenderingOffline() { return false; }
+  virtual int GetSamplePos() = 0;
+  virtual double GetTempo() = 0;
+  virtual void GetTimeSig(int* numerator, int* denominator) = 0;
+  virtual void GetTime(ITimeInfo* timeInfo) = 0;
+  virtual EHost GetHost() { return mHost; }
+  virtual EAPI GetAPI() { return mAPI; }
+  virtual void ResizeGraphics(int width, int height) = 0;
+  virtual void RedrawParamControls();
+  virtual void SetLatency(int samples) { mLatency = samples; }
+  virtual bool SendMidiVST(IMidiMsg* msg) = 0;
+  virtual bool SendMidiMsg(IMidiMsg* msg) = 0;
+  virtual bool SendMidiSysex(unsigned char*, int) { return false; }
+  virtual bool SendPatchSysex(unsigned char*, int) { return false; }
+  virtual bool SendMidiSysex2(std::vector<unsigned char>) { return false; }
+  virtual void HostSpecificInit() {}
+  virtual void AttachGraphics(IGraphics* graphics);
+  virtual bool SendSysEx(ISysEx*) { return false; }
+  virtual void DirtyPTCompareState() {}
+  virtual void PresetsChangedByHost() {}
+  virtual void SetBlockSize(int blockSize);
+
+  // ---- Set-up.
+  void initialize(int nAutomatable, int nParams, const char* channelIOStr, int nPresets,
+                  const char* effectName, const char* productName, const char* mfrName,
+                  int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
+                  bool plugDoesChunks, bool plugIsInst);
+  void addNonAutomateParamCount(int n) { mNonAutomatedParamCount = n; }
+
+  // ---- Identity.
+  const char* GetEffectName() const { return mEffectName; }
+  const char* GetProductName() const { return mProductName; }
+  const char* GetMfrName() const { return mMfrName; }
+  int GetUniqueID() const { return mUniqueID; }
+  int GetMfrID() const { return mMfrID; }
+  int GetEffectVersion(bool decimal) const;
+  void GetEffectVersionStr(char* text) const;
+  int GetHostVersion(bool decimal);
+  void GetHostVersionStr(char* text);
+  void SetHost(const char* hostProduct, int version);
+  const char* GetAPIString();
+  const char* GetArchString() const { return "x86"; }
+  bool DoesStateChunks() const { return mStateChunks; }
+  bool IsInstrument() const { return mIsInst; }
+  int GetLatency() const { return mLatency; }
+
+  // ---- Parameters.
+  IParam* GetParam(int idx) const { return mParams.Get(idx); }
+  int NParams() const { return mParams.GetSize(); }
+  int NAutomatableParams() const { return mParams.GetSize() - mNonAutomatedParamCount; }
+  int NNonAutomatedParams() const { return mNonAutomatedParamCount; }
+  IGraphics* GetGUI() const { return mGraphics.get(); }
+  void OnParamReset();
+  void DirtyParameters();
+  WDL_Mutex* GetMutex() { return &mMutex; }
+
+  // ---- Audio.
+  void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
+  double GetSampleRate() const { return mSampleRate; }
+  int GetBlockSize() const { return mBlockSize; }
+  int NInChannels() const { return mInChannels.GetSize(); }
+  int NOutChannels() const { return mOutChannels.GetSize(); }
+  bool LegalIO(int nIn, int nOut) const;
+  void LimitToStereoIO();
+  void SetInputChannelConnections(int idx, int n, bool connected);
+  void SetOutputChannelConnections(int idx, int n, bool connected);
+  bool IsInChannelConnected(int ch) const;
+  bool IsOutChannelConnected(int ch) const;
+  void AttachInputBuffers(int idx, int n, double** data, int nFrames);
+  void AttachInputBuffers(int idx, int n, float** data, int nFrames);
+  void AttachOutputBuffers(int idx, int n, double** data);
+  void AttachOutputBuffers(int idx, int n, float** data);
+  void ProcessBuffers(double, int nFrames);
+  void ProcessBuffers(float, int nFrames);
+  void ProcessBuffersAccumulating(float, int nFrames);
+  void PassThroughBuffers(double, int nFrames);
+  void PassThroughBuffers(float, int nFrames);
+  void ZeroScratchBuffers();
+  double GetSamplesPerBeat();
+  void SetInputLabel(int idx, const char* label);
+  void SetOutputLabel(int idx, const char* label);
+  void SetInputBusLabel(int idx, const char* label);
+  void SetOutputBusLabel(int idx, const char* label);
+  const char* GetInputBusLabel(int idx) const;
+  const char* GetOutputBusLabel(int idx) const;
+  int NChannelIO() const { return mChannelIO.GetSize(); }
+
+  // ---- Presets and state chunks.
+  void InitChunkWithIPlugVer(ByteChunk* chunk);
+  int GetIPlugVerFromChunk(ByteChunk* chunk, int* pPos);
+  bool SerializeParams(ByteChunk* chunk);
+  int UnserializeParams(ByteChunk* chunk, int startPos);
+  bool SerializeNonAutomatedParams(ByteChunk* chunk, int count);
+  int UnserializeNonAutomatedParams(ByteChunk* chunk, int startPos, int count);
+  bool SerializePresets(ByteChunk* chunk);
+  int UnserializePresets(ByteChunk* chunk, int startPos);
+  void MakeDefaultPreset(const char* name = nullptr, int nPresets = 1);
+  void MakePreset(const char* name, ...);
+  void MakePresetFromNamedParams(const char* name, int nParamsNamed, ...);
+  void MakePresetFromChunk(const char* name, ByteChunk* chunk);
+  void MakePresetFromBlob(const char* name, const char* blob, int sizeOfChunk);
+  void EnsureDefaultPreset();
+  void PruneUninitializedPresets();
+  bool RestorePreset(int idx);
+  bool RestorePreset(const char* name);
+  const char* GetPresetName(int idx) const;
+  void ModifyCurrentPreset(const char* name = nullptr);
+  int NPresets() const { return mPresets.GetSize(); }
+  int GetCurrentPresetIdx() const { return mCurrentPresetIdx; }
+  IPreset* GetPreset(int idx) const { return mPresets.Get(idx); }
+
+  // ---- Program and bank files.
+  bool SaveProgramAsFXP(const char* defaultFileName = "");
+  bool SaveBankAsFXB(const char* defaultFileName = "");
+  bool LoadProgramFromFXP();
+  bool LoadBankFromFXB();
+  void DumpPresetSrcCode(const char* fileName, const char* paramEnumNames[]);
+  void DumpPresetBlob(const char* fileName);
+  // The file forms, for callers that already have a path.
+  bool SaveProgramToFile(const char* path);
+  bool SaveBankToFile(const char* path);
+  bool LoadProgramFromFile(const char* path);
+  bool LoadBankFromFile(const char* path);
+  WDL_String* GetPreviousPath() { return &mPreviousPath; }
+
+  // ---- Direct MIDI ports.
+  std::vector<std::string>& getExternalMIDIOutNames();
+  std::vector<std::string>& getExternalMIDIInNames();
+  int setExternalMIDIOut(int& index, const char* name);
+  int setExternalMIDIIn(int& index, const char* name);
+  int getExternalMIDIOutDevice(const char* name);
+  int getExternalMIDIInDevice(const char* name);
+  int GetMIDIOutPortNumber(const char* name);
+  int GetMIDIInPortNumber(const char* name);
+  bool initializeVirtualOutput(std::string name);
+  static void MIDICallback(double timeStamp, std::vector<unsigned char>* message, void* userData);
+  void processMIDIInput(double timeStamp, std::vector<unsigned char>* message, void* userData);
+  bool SendMidiMsgs(WDL_TypedBuf<IMidiMsg>* msgs);
+
+ protected:
+  // Stops the direct input before derived parts go away, so no message
+  // reaches a half-destroyed plug-in.
+  void StopMidiInput();
+  // Sends on the direct out port; false when there is nothing to send on.
+  bool SendToMidiOut(const unsigned char* bytes, size_t size);
+
+  int mNonAutomatedParamCount = 0;
+  std::unique_ptr<MidiInPort> mMidiIn;
+  std::unique_ptr<MidiOutPort> mMidiOut;
+  // Sends come from the GUI, audio and worker threads; one message at a time.
+  std::mutex mMidiOutMutex;
+  int mRequestedInSelection = 0;
+  int mRequestedOutSelection = 0;
+  WDL_PtrList<ChannelIO> mChannelIO;
+  WDL_Mutex mMutex;
+  char mEffectName[MAX_EFFECT_NAME_LEN] = {};
+  char mProductName[MAX_EFFECT_NAME_LEN] = {};
+  char mMfrName[MAX_EFFECT_NAME_LEN] = {};
+  int mUniqueID;
+  int mMfrID;
+  int mVersion;
+  std::vector<std::string> mOutNames;
+  std::vector<std::string> mInNames;
+  EAPI mAPI;
+  EHost mHost = kHostUninit;
+  int mHostVersion = 0;
+  bool mStateChunks;
+  bool mIsInst;
+  int mCurrentPresetIdx = 0;
+  double mSampleRate = 44100.0;
+  int mBlockSize = 0;
+  int mLatency;
+  WDL_String mPreviousPath;
+  std::unique_ptr<IGraphics> mGraphics;
+  WDL_PtrList<IParam> mParams;
+  WDL_PtrList<IPreset> mPresets;
+  WDL_TypedBuf<double*> mInData;
+  WDL_TypedBuf<double*> mOutData;
+  WDL_PtrList<InChannel> mInChannels;
+  WDL_PtrList<OutChannel> mOutChannels;
+  WDL_PtrList<WDL_String> mInputBusLabels;
+  WDL_PtrList<WDL_String> mOutputBusLabels;
+
+ private:
+  bool WriteProgramFile(ByteChunk* file);
+  bool WriteBankFile(ByteChunk* file);
+  bool ReadProgramFile(ByteChunk& file);
+  bool ReadBankFile(ByteChunk& file);
+  void StoreStateInCurrentPreset(const char* name);
+};

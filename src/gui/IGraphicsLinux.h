@@ -1,0 +1,40 @@
+// The graphics context on Linux: the editor view is a child of the host's
+// window, opened through the current view factory.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "EditorView.h"
+#include "IGraphics.h"
+
+class IGraphicsLinux : public IGraphics {
+ public:
+  // Answers a file prompt while a window is open: (action, directory, extensions) -> path.
+  using FilePromptAnswer = std::function<std::string(EFileAction, const std::string&, const std::string&)>;
+
+  IGraphicsLinux(IPlugBase* plug, int width, int height, int frameRate);
+  ~IGraphicsLinux() override;
+
+  void* OpenWindow(void* parentView) override;
+  void* OpenWindow(void* window, void* control, short leftOffset, short topOffset) override;
+  void CloseWindow() override;
+  bool WindowIsOpen() const override { return mView != nullptr; }
+  void PromptForFile(WDL_String* fileName, EFileAction action, WDL_String* directory, char* extensions) override;
+
+  void SetBundleID(const char* bundleID) { mBundleID.Set(bundleID); }
+  const char* GetBundleID() const { return mBundleID.Get(); }
+  EditorView* GetView() const { return mView.get(); }
+  void SetFilePromptAnswer(FilePromptAnswer answer) { mFilePromptAnswer = std::move(answer); }
+
+ protected:
+  std::unique_ptr<unsigned char[]> OSLoadFile(int resourceId, const char* fileName) override;
+
+ private:
+  void* Open(EditorView::Kind kind, void* parent);
+
+  WDL_String mBundleID;
+  std::unique_ptr<EditorView> mView;
+  FilePromptAnswer mFilePromptAnswer;
+};

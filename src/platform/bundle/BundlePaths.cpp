@@ -1,0 +1,29 @@
+#include "BundlePaths.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+}  // namespace
+
+std::string BundleResourceDirectory() {
+  if (const char* overridden = std::getenv("TARNIVEX_RESOURCE_DIR"); overridden && *overridden)
+    return overridden;
+  Dl_info info{};
+  if (!dladdr(reinterpret_cast<void*>(&BundleResourceDirectory), &info) || !info.dli_fname) return {};
+  return DirectoryOf(info.dli_fname) + "/resources";
+}
+
+std::string BundleResourcePath(const char* name) {
+  if (!name || !*name) return {};
+  const char* last = std::strrchr(name, '/');
+  const std::string directory = BundleResourceDirectory();
+  if (directory.empty()) return {};
+  return directory + "/" + (last ? last + 1 : name);
+}

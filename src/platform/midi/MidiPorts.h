@@ -1,0 +1,56 @@
+// The narrow seam between the plug-in base and a MIDI system: one input and
+// one output object, as the plug-in's direct ports use them.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Errors of the MIDI system; the plug-in base catches them and prints them.
+class MidiError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+  // A newline, the text and two newlines on standard error.
+  void printMessage() const;
+};
+
+using MidiInputCallback = void (*)(double timeStamp, std::vector<unsigned char>* message, void* userData);
+
+class MidiOutPort {
+ public:
+  virtual ~MidiOutPort() = default;
+  virtual unsigned getPortCount() = 0;
+  virtual std::string getPortName(unsigned port) = 0;
+  virtual void openPort(unsigned port, const std::string& portName) = 0;
+  virtual void openVirtualPort(const std::string& portName) = 0;
+  virtual void closePort() = 0;
+  virtual bool isPortOpen() const = 0;
+  virtual void sendMessage(const unsigned char* bytes, size_t size) = 0;
+};
+
+class MidiInPort {
+ public:
+  virtual ~MidiInPort() = default;
+  virtual unsigned getPortCount() = 0;
+  virtual std::string getPortName(unsigned port) = 0;
+  virtual void openPort(unsigned port, const std::string& portName) = 0;
+  virtual void closePort() = 0;
+  virtual bool isPortOpen() const = 0;
+  virtual void setCallback(MidiInputCallback callback, void* userData) = 0;
+  virtual void cancelCallback() = 0;
+  virtual void ignoreTypes(bool sysex, bool timing, bool activeSensing) = 0;
+};
+
+// Creates port objects; throws MidiError when the MIDI system is unavailable.
+class MidiBackend {
+ public:
+  virtual ~MidiBackend() = default;
+  virtual std::unique_ptr<MidiOutPort> createOut(const std::string& clientName) = 0;
+  virtual std::unique_ptr<MidiInPort> createIn(const std::string& clientName, unsigned queueLimit) = 0;
+};
+
+// The back end new plug-in instances use; tests install their own.
+MidiBackend& CurrentMidiBackend();
+void SetMidiBackend(std::shared_ptr<MidiBackend> backend);

@@ -1,0 +1,62 @@
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include "Bitmap.h"
+
+void LICE_MemBitmap::FreeDeleter::operator()(void* p) const
+{
+  std::free(p);
+}
+
+LICE_MemBitmap::LICE_MemBitmap(int w, int h, unsigned int rowAlignment)
+{
+  if (rowAlignment >= 2) {
+    unsigned lowest = rowAlignment & (~rowAlignment + 1);
+    if (lowest > 16) lowest = 16;  // wider alignments are never asked for
+    m_rowAlignMask = lowest - 1;
+  }
+  if (w || h) resize(w, h);
+}
+
+LICE_pixel* LICE_MemBitmap::getBits()
+{
+  if (!m_buffer) return nullptr;
+  const auto p = reinterpret_cast<uintptr_t>(m_buffer.get());
+  return reinterpret_cast<LICE_pixel*>((p + 63) & ~uintptr_t(63));
+}
+
+bool LICE_MemBitmap::resize(int w, int h)
+{
+  if (w == m_width && h == m_height) return false;
+  m_width = w;
+  m_height = h;
+  // 64-bit so that a hostile size cannot wrap to a small allocation.
+  const int64_t span = (int64_t(w) + m_rowAlignMask) & ~int64_t(m_rowAlignMask);
+  const int64_t bytes = (w <= 0 || h <= 0) ? 0 : span * h * 4;
+  if (bytes <= 0 || bytes > INT_MAX - 64) {
+    m_buffer.reset();
+    m_allocated = 0;
+    m_width = m_height = 0;
+    return true;
+  }
+  if (m_buffer && bytes <= m_allocated) return true;
+  if (m_buffer) {
+    const int64_t grown = std::min<int64_t>(bytes + bytes / 4, INT_MAX - 64);
+    void* moved = std::realloc(m_buffer.get(), size_t(grown) + 63);
+    if (moved) {
+      (void)m_buffer.release();
+      m_buffer.reset(static_cast<unsigned char*>(moved));
+      m_allocated = int(grown);
+      return true;
+    }
+    m_buffer.reset();
+  }
+  m_allocated = int(bytes);
+  m_buffer.reset(static_cast<unsigned char*>(std::malloc(size_t(bytes) + 63)));
+  if (!m_buffer) {
+    m_allocated = 0;
+    m_width = m_height = 0;
+  }
+  return true;
+}
