@@ -1,4 +1,5 @@
 #include <array>
+#include <cstddef>
 
 #include "CombineSelect.h"
 
@@ -8,7 +9,7 @@ namespace {
 constexpr std::array<unsigned short, 256> makeInvTab()
 {
   std::array<unsigned short, 256> t{};
-  for (int i = 1; i < 256; ++i) t[size_t(i)] = (unsigned short)(65536 / i - 1);
+  for (int i = 1; i < 256; ++i) t[std::size_t(i)] = (unsigned short)(65536 / i - 1);
   return t;
 }
 }  // namespace

@@ -1,5 +1,6 @@
 #include <dlfcn.h>
 #include <png.h>
+#include <strings.h>
 
 #include <cstdio>
 #include <cstring>
@@ -95,7 +96,6 @@ bool decode(PngDecode& st)
   const LICE_Rows rows = LICE_GetRows(bm);
   for (int i = 0; i < h; ++i) st.rows[size_t(i)] = rows.row(i);
   png_read_image(st.png, st.rows.data());
-  png_read_end(st.png, nullptr);
   return true;
 }
 
