@@ -1,0 +1,407 @@
+// The built plug-in as a host meets it: loaded with dlopen, driven through
+// the descriptor's callbacks only.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include "TestHost.h"
+
+namespace {
+constexpr int kStateParams = 8744;
+constexpr size_t kProgramChunkSize = 8 + 4 + 8 + 8 + 8 * kStateParams;
+constexpr uint8_t kChunkHeader[] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
+
+class VstHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.Loaded()) << host.LoadError();
+    ASSERT_NE(host.Create(), nullptr);
+  }
+  TestHost host;
+};
+
+uint32_t Low32(VstIntPtr value) { return static_cast<uint32_t>(value & 0xFFFFFFFF); }
+}  // namespace
+
+TEST_F(VstHostTest, DescriptorAsTheHostSeesIt) {
+  const AEffect* e = host.Effect();
+  EXPECT_EQ(e->magic, kEffectMagic);
+  EXPECT_EQ(e->numPrograms, 1);
+  EXPECT_EQ(e->numParams, 0);
+  EXPECT_EQ(e->numInputs, 2);
+  EXPECT_EQ(e->numOutputs, 2);
+  EXPECT_EQ(e->flags, 0x1131);
+  EXPECT_EQ(e->initialDelay, 128);
+  EXPECT_EQ(e->uniqueID, 0x68786566);
+  EXPECT_EQ(e->version, 10006);
+  EXPECT_FLOAT_EQ(e->ioRatio, 1.0f);
+  EXPECT_NE(e->object, nullptr);
+  EXPECT_EQ(e->user, nullptr);
+  EXPECT_EQ(e->resvd1, 0);
+  EXPECT_EQ(e->resvd2, 0);
+  EXPECT_EQ(e->realQualities, 0);
+  EXPECT_EQ(e->offQualities, 0);
+  for (char c : e->future) EXPECT_EQ(c, 0);
+  EXPECT_NE(e->dispatcher, nullptr);
+  EXPECT_NE(e->process, nullptr);
+  EXPECT_NE(e->processReplacing, nullptr);
+  EXPECT_NE(e->processDoubleReplacing, nullptr);
+  EXPECT_NE(e->setParameter, nullptr);
+  EXPECT_NE(e->getParameter, nullptr);
+}
+
+TEST_F(VstHostTest, MainAndVSTPluginMainMakeIndependentInstances) {
+  TestHost other;
+  AEffect* viaMain = other.Create(true);
+  ASSERT_NE(viaMain, nullptr);
+  EXPECT_NE(viaMain, host.Effect());
+  EXPECT_EQ(viaMain->numPrograms, 1);
+  EXPECT_EQ(viaMain->uniqueID, host.Effect()->uniqueID);
+}
+
+struct NumberAnswer {
+  VstInt32 opcode;
+  VstInt32 index;
+  VstIntPtr expected;
+};
+
+TEST_F(VstHostTest, OpcodesAnsweredWithNumbers) {
+  const NumberAnswer table[] = {
+      {effIdentify, 0, 0x4E764566}, {effGetVstVersion, 0, 2400}, {effGetPlugCategory, 0, 2},
+      {effGetVendorVersion, 0, 0x10006}, {effCanBeAutomated, 5, 1}, {effGetProgram, 0, 0},
+      {effEditIdle, 0, 0}, {effIdle, 0, 0}, {70, 0, 0}, {effStartProcess, 0, 0}, {-1, 0, 0},
+      {effProcessEvents, 0, 0}, {effString2Parameter, 0, 0}, {effGetProgramNameIndexed, 0, 0},
+      {effSetSampleRate, 0, 0}, {effSetBlockSize, 0, 0}, {effMainsChanged, 0, 0}};
+  for (const NumberAnswer& row : table)
+    EXPECT_EQ(host.Dispatch(row.opcode, row.index), row.expected) << "opcode " << row.opcode;
+
+  // Every opcode the interface reserves but the plug-in does not use.
+  for (VstInt32 op : {9, 16, 17, 18, 20, 21, 28, 30, 31, 32, 36, 37, 38, 39, 40, 41, 43, 44, 46, 52, 54, 55,
+                      56, 57, 59, 60, 61, 62, 63, 64, 65, 67, 68})
+    EXPECT_EQ(host.Dispatch(op), 0) << "opcode " << op;
+}
+
+struct TextAnswer {
+  VstInt32 opcode;
+  VstInt32 index;
+  VstIntPtr expected;
+  const char* text;
+};
+
+TEST_F(VstHostTest, OpcodesAnsweredWithTexts) {
+  const TextAnswer table[] = {
+      {effGetEffectName, 0, 1, "Tarnivex Editor"}, {effGetVendorString, 0, 1, "Kelmscroft"},
+      {effGetProductString, 0, 1, ""},            {effGetProgramNameIndexed, 0, 0, ""},
+      {effGetProgramName, 0, 0, ""},              {effGetParamName, 0, 0, "untouched"},
+      {effGetParamLabel, 0, 0, "untouched"},      {effGetParamDisplay, 0, 0, "untouched"}};
+  for (const TextAnswer& row : table) {
+    char text[256];
+    std::strcpy(text, "untouched");
+    EXPECT_EQ(host.Dispatch(row.opcode, row.index, 0, text), row.expected) << "opcode " << row.opcode;
+    EXPECT_STREQ(text, row.text) << "opcode " << row.opcode;
+    EXPECT_EQ(host.Dispatch(row.opcode, row.index, 0, nullptr), 0) << "opcode " << row.opcode;
+  }
+}
+
+TEST_F(VstHostTest, PinProperties) {
+  struct Row {
+    VstInt32 opcode;
+    VstInt32 index;
+    VstIntPtr expected;
+    VstInt32 flags;
+    const char* label;
+  };
+  const Row table[] = {{effGetInputProperties, 0, 1, kVstPinIsActive | kVstPinIsStereo, "Input 1"},
+                       {effGetInputProperties, 1, 1, kVstPinIsActive, "Input 2"},
+                       {effGetInputProperties, 2, 0, 0, ""},
+                       {effGetInputProperties, -1, 0, 0, ""},
+                       {effGetOutputProperties, 0, 1, kVstPinIsActive | kVstPinIsStereo, "Output 1"},
+                       {effGetOutputProperties, 1, 1, kVstPinIsActive, "Output 2"},
+                       {effGetOutputProperties, 2, 0, 0, ""}};
+  for (const Row& row : table) {
+    VstPinProperties pin{};
+    EXPECT_EQ(host.Dispatch(row.opcode, row.index, 0, &pin), row.expected);
+    EXPECT_EQ(pin.flags, row.flags);
+    EXPECT_STREQ(pin.label, row.label);
+  }
+}
+
+TEST_F(VstHostTest, SpeakerArrangementsAndEditorRect) {
+  VstSpeakerArrangement* in = nullptr;
+  VstSpeakerArrangement* out = nullptr;
+  EXPECT_EQ(host.Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&in), &out), 1);
+  ASSERT_NE(in, nullptr);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(in->type, kSpeakerArrStereo);
+  EXPECT_EQ(in->numChannels, 2);
+  EXPECT_EQ(out->numChannels, 2);
+
+  ERect* rect = nullptr;
+  EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, 757);
+  EXPECT_EQ(rect->right, 1500);
+  EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
+}
+
+TEST_F(VstHostTest, EditorOpensAndClosesOnBothPaths) {
+  long parent = 0x1234;
+  EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, &parent), 1);
+  EXPECT_EQ(host.Dispatch(effEditClose), 1);
+  EXPECT_EQ(Low32(host.Dispatch(effCanDo, 0, 0, const_cast<char*>("hasCockosViewAsConfig"))), 0xBEEF0000u);
+  EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, &parent), 1);
+  EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, &parent), 1);  // reopening replaces the view
+  EXPECT_EQ(host.Dispatch(effEditClose), 1);
+  EXPECT_EQ(host.Dispatch(effEditClose), 1);
+}
+
+TEST_F(VstHostTest, CanDoAnswers) {
+  const std::pair<const char*, uint32_t> table[] = {
+      {"receiveVstTimeInfo", 1},       {"sendVstEvents", 1},
+      {"sendVstMidiEvent", 1},         {"receiveVstEvents", 1},
+      {"receiveVstMidiEvent", 1},      {"hasCockosExtensions", 0xBEEF0000u},
+      {"hasCockosViewAsConfig", 0xBEEF0000u}, {"ReceiveVstTimeInfo", 0},
+      {"receiveVstTimeInfo ", 0},      {"bypass", 0},
+      {"", 0}};
+  for (const auto& [text, expected] : table)
+    EXPECT_EQ(Low32(host.Dispatch(effCanDo, 0, 0, const_cast<char*>(text))), expected) << text;
+  EXPECT_EQ(host.Dispatch(effCanDo, 0, 0, nullptr), 0);
+}
+
+TEST_F(VstHostTest, VendorSpecificParamDisplay) {
+  char text[64] = "untouched";
+  EXPECT_EQ(host.Dispatch(effVendorSpecific, effGetParamDisplay, 0, text, 0.5f), 0xBEEF);
+  EXPECT_STREQ(text, "untouched");  // no host-visible parameter to show
+  EXPECT_EQ(host.Dispatch(effVendorSpecific, effGetParamDisplay, 0, nullptr, 0.5f), 0);
+  EXPECT_EQ(host.Dispatch(effVendorSpecific, 6, 0, text, 0.5f), 0);
+}
+
+TEST_F(VstHostTest, MidiKeyNamesAreEmpty) {
+  MidiKeyName key{};
+  key.thisKeyNumber = 60;
+  std::strcpy(key.keyName, "stale");
+  EXPECT_EQ(host.Dispatch(effGetMidiKeyName, 0, 0, &key), 0);
+  EXPECT_STREQ(key.keyName, "");
+}
+
+TEST_F(VstHostTest, HostParametersAreInvisible) {
+  AEffect* e = host.Effect();
+  EXPECT_EQ(e->getParameter(e, 0), 0.0f);
+  const std::vector<uint8_t> before = host.GetChunk(true);
+  e->setParameter(e, 0, 1.0f);
+  e->setParameter(e, -3, 1.0f);
+  EXPECT_EQ(host.GetChunk(true), before);
+}
+
+TEST_F(VstHostTest, HostIdentifiedOnceOnOpen) {
+  host.ClearRecords();
+  EXPECT_EQ(host.Dispatch(effOpen), 0);
+  EXPECT_EQ(host.CountCalls(audioMasterGetProductString), 1);
+  EXPECT_EQ(host.CountCalls(audioMasterGetVendorVersion), 1);
+  host.Dispatch(effOpen);
+  EXPECT_EQ(host.CountCalls(audioMasterGetProductString), 1);
+}
+
+TEST(VstHostIdentification, EmptyProductStringAsksNoVersion) {
+  TestHost host;
+  host.productString = "";
+  ASSERT_NE(host.Create(), nullptr);
+  host.Dispatch(effOpen);
+  EXPECT_EQ(host.CountCalls(audioMasterGetProductString), 1);
+  EXPECT_EQ(host.CountCalls(audioMasterGetVendorVersion), 0);
+}
+
+TEST_F(VstHostTest, ProgramChunkIsHeaderThenState) {
+  const std::vector<uint8_t> chunk = host.GetChunk(true);
+  ASSERT_EQ(chunk.size(), kProgramChunkSize);
+  EXPECT_TRUE(std::equal(std::begin(kChunkHeader), std::end(kChunkHeader), chunk.begin()));
+  const uint8_t marker[] = {0x00, 0x00, 0x00, 0x01};
+  EXPECT_TRUE(std::equal(std::begin(marker), std::end(marker), chunk.begin() + 8));
+  // A bank carries the (empty) presets block, then the same state.
+  EXPECT_EQ(host.GetChunk(false), chunk);
+}
+
+TEST_F(VstHostTest, ChunkRoundTripGivesTheSameBytes) {
+  std::vector<uint8_t> chunk = host.GetChunk(true);
+  ASSERT_EQ(chunk.size(), kProgramChunkSize);
+  // Param 100 of the state set to 1.0: the restore must carry it.
+  const double one = 1.0;
+  std::memcpy(chunk.data() + 28 + 8 * 100, &one, sizeof(one));
+  for (bool program : {true, false}) {
+    EXPECT_EQ(host.SetChunk(program, chunk), 1);
+    EXPECT_EQ(host.GetChunk(program), chunk);
+    EXPECT_EQ(host.GetChunk(!program), chunk);
+  }
+}
+
+TEST_F(VstHostTest, ChunkWithoutHeaderIsReadAsState) {
+  std::vector<uint8_t> chunk = host.GetChunk(true);
+  const double one = 1.0;
+  std::memcpy(chunk.data() + 28 + 8 * 7, &one, sizeof(one));
+  const std::vector<uint8_t> stateOnly(chunk.begin() + 8, chunk.end());
+  EXPECT_EQ(host.SetChunk(true, stateOnly), 1);
+  EXPECT_EQ(host.GetChunk(true), chunk);
+}
+
+TEST_F(VstHostTest, BadChunksAreRefusedAndChangeNothing) {
+  std::vector<uint8_t> valid = host.GetChunk(true);
+  const double one = 1.0;
+  std::memcpy(valid.data() + 28 + 8 * 3, &one, sizeof(one));
+  ASSERT_EQ(host.SetChunk(true, valid), 1);
+
+  std::vector<uint8_t> wrongHeader = valid;
+  wrongHeader[0] = 0x75;
+  std::vector<uint8_t> wrongMarker = valid;
+  wrongMarker[11] = 0x02;
+  std::vector<uint8_t> changedButTruncated = valid;
+  std::memcpy(changedButTruncated.data() + 28, &one, sizeof(one));
+  changedButTruncated.pop_back();
+  std::vector<uint8_t> random(4096);
+  std::mt19937 rng(7);
+  for (uint8_t& b : random) b = static_cast<uint8_t>(rng());
+
+  const std::pair<const char*, std::vector<uint8_t>> table[] = {
+      {"empty", {}},
+      {"shorter than the header", {0x74, 0x66, 0x66}},
+      {"header only", std::vector<uint8_t>(std::begin(kChunkHeader), std::end(kChunkHeader))},
+      {"wrong header", wrongHeader},
+      {"wrong state marker", wrongMarker},
+      {"truncated by one byte", changedButTruncated},
+      {"random bytes", random}};
+  for (const auto& [name, bytes] : table) {
+    for (bool program : {true, false}) {
+      EXPECT_EQ(host.SetChunk(program, bytes), 0) << name;
+      EXPECT_EQ(host.GetChunk(true), valid) << name;
+    }
+  }
+
+  uint8_t dummy[16] = {};
+  EXPECT_EQ(host.Dispatch(effSetChunk, 1, -5, dummy), 0);
+  EXPECT_EQ(host.Dispatch(effSetChunk, 1, 16, nullptr), 0);
+  EXPECT_EQ(host.GetChunk(true), valid);
+}
+
+TEST_F(VstHostTest, RandomAndTruncatedChunksNeverHurt) {
+  const std::vector<uint8_t> valid = host.GetChunk(true);
+  std::mt19937 rng(1234);
+  for (int i = 0; i < 200; ++i) {
+    std::vector<uint8_t> bytes;
+    switch (i % 3) {
+      case 0:  // a valid chunk cut anywhere
+        bytes.assign(valid.begin(), valid.begin() + static_cast<long>(rng() % valid.size()));
+        break;
+      case 1:  // random bytes behind a real header
+        bytes.assign(std::begin(kChunkHeader), std::end(kChunkHeader));
+        bytes.resize(8 + rng() % 512);
+        for (size_t k = 8; k < bytes.size(); ++k) bytes[k] = static_cast<uint8_t>(rng());
+        break;
+      default:  // random bytes of any length
+        bytes.resize(rng() % 2048);
+        for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
+        break;
+    }
+    const std::vector<uint8_t> before = host.GetChunk(true);
+    if (host.SetChunk(i % 2 == 0, bytes) == 0) {
+      EXPECT_EQ(host.GetChunk(true), before) << "case " << i;
+    }
+  }
+}
+
+TEST_F(VstHostTest, ProcessCallsLeaveTheAudioAlone) {
+  host.Dispatch(effSetBlockSize, 0, 256);
+  struct Row {
+    TestHost::Process kind;
+    double expected;
+  };
+  const Row table[] = {{TestHost::Process::kReplacing, 0.0},
+                       {TestHost::Process::kAccumulating, 0.25},
+                       {TestHost::Process::kDoubleReplacing, 0.25}};
+  for (const Row& row : table) {
+    host.ClearRecords();
+    const auto out = host.RunBlock(row.kind, 256, 0.25);
+    for (const auto& channel : out)
+      for (double sample : channel) ASSERT_EQ(sample, row.expected);
+    EXPECT_EQ(host.CountCalls(audioMasterWantMidi), 1);
+  }
+}
+
+TEST_F(VstHostTest, BlocksLongerThanAnnouncedAreSafe) {
+  host.Dispatch(effSetBlockSize, 0, 64);
+  const auto out = host.RunBlock(TestHost::Process::kReplacing, 4096, 0.5);
+  for (const auto& channel : out)
+    for (double sample : channel) ASSERT_EQ(sample, 0.0);
+  const auto acc = host.RunBlock(TestHost::Process::kAccumulating, 8192, 0.5);
+  EXPECT_EQ(acc[1][8191], 0.5);
+}
+
+TEST_F(VstHostTest, ProcessAsksForTheTransport) {
+  host.ClearRecords();
+  host.RunBlock(TestHost::Process::kReplacing, 64, 0.0);
+  bool askedForTime = false;
+  for (const HostCall& call : host.Calls()) {
+    if (call.opcode == audioMasterGetTime) askedForTime = call.value == 0x3E00;
+  }
+  EXPECT_TRUE(askedForTime);
+}
+
+TEST_F(VstHostTest, SysExFromTheHostGoesBackUnprocessed) {
+  VstMidiEvent note{};
+  note.type = kVstMidiType;
+  note.byteSize = sizeof(VstMidiEvent);
+  note.deltaFrames = 12;
+  note.midiData[0] = static_cast<char>(0x90);
+  note.midiData[1] = 60;
+  note.midiData[2] = 100;
+  char dump[] = {static_cast<char>(0xF0), 0x3E, 0x10, 0x00, static_cast<char>(0xF7)};
+  VstMidiSysexEvent sysex{};
+  sysex.type = kVstSysExType;
+  sysex.byteSize = sizeof(VstMidiSysexEvent);
+  sysex.deltaFrames = 3;
+  sysex.dumpBytes = sizeof(dump);
+  sysex.sysexDump = dump;
+
+  struct {
+    VstInt32 numEvents;
+    VstIntPtr reserved;
+    VstEvent* events[3];
+  } list{3, 0, {reinterpret_cast<VstEvent*>(&note), nullptr, reinterpret_cast<VstEvent*>(&sysex)}};
+
+  host.ClearRecords();
+  EXPECT_EQ(host.Dispatch(effProcessEvents, 0, 0, &list), 1);
+  const std::vector<HostEvent> events = host.Events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].type, kVstSysExType);
+  EXPECT_EQ(events[0].deltaFrames, 3);
+  EXPECT_EQ(events[0].bytes, std::vector<uint8_t>({0xF0, 0x3E, 0x10, 0x00, 0xF7}));
+  EXPECT_EQ(host.CountCalls(audioMasterProcessEvents), 1);
+}
+
+TEST(VstHostLifecycle, InstancesComeAndGoCleanly) {
+  TestHost host;
+  ASSERT_TRUE(host.Loaded()) << host.LoadError();
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_NE(host.Create(), nullptr);
+    host.Dispatch(effOpen);
+    host.Dispatch(effMainsChanged, 0, 1);
+    host.RunBlock(TestHost::Process::kReplacing, 128, 0.0);
+    long parent = 1;
+    host.Dispatch(effEditOpen, 0, 0, &parent);
+    host.Close();  // editor still open: the close must take it down
+  }
+}
+
+TEST(VstHostLifecycle, TwoThreadsCreateAtOnce) {
+  TestHost a, b;
+  std::thread first([&] { a.Create(); });
+  std::thread second([&] { b.Create(); });
+  first.join();
+  second.join();
+  ASSERT_NE(a.Effect(), nullptr);
+  ASSERT_NE(b.Effect(), nullptr);
+  EXPECT_NE(a.Effect(), b.Effect());
+  EXPECT_EQ(a.GetChunk(true), b.GetChunk(true));
+}
