@@ -53,7 +53,7 @@ int ReadBEFloat(const ByteChunk& chunk, double* value, int pos) {
 // Names are cut to 27 characters so the 28-byte field always ends in zero.
 void AppendFxName(ByteChunk* chunk, const char* name) {
   char field[kFxNameLen] = {};
-  if (name) std::strncpy(field, name, kFxNameLen - 1);
+  CopyBounded(field, name, kFxNameLen);
   chunk->AppendBytes(field, kFxNameLen);
 }
 
@@ -125,7 +125,7 @@ void IPlugBase::StoreStateInCurrentPreset(const char* name) {
   if (!preset) return;
   preset->mChunk.Clear();
   SerializeState(&preset->mChunk);
-  if (name && name[0]) std::strncpy(preset->mName, name, MAX_PRESET_NAME_LEN - 1);
+  if (name && name[0]) CopyBounded(preset->mName, name, MAX_PRESET_NAME_LEN);
 }
 
 bool IPlugBase::WriteProgramFile(ByteChunk* file) {
