@@ -153,26 +153,23 @@ bool valueChanged(double before, double after) {
 
 void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
   Trace("SetParameterFromGUI", __LINE__, "%d:%f", paramIdx, normalizedValue);
-  WDL_MutexLock lock(&mMutex);
-  IParam* param = GetParam(paramIdx);
-  if (!param) return;
-  const double before = param->Value();
-  param->SetNormalized(normalizedValue);
-  InformHostOfParamChange(paramIdx, normalizedValue);
-  if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText)
-    OnParamChange(paramIdx);
+  SetParameterFromGUIWith(paramIdx, normalizedValue, &IPlugBase::OnParamChange);
 }
 
 void IPlugBase::SetParameterFromGUI2(int paramIdx, double normalizedValue) {
   Trace("SetParameterFromGUI2", __LINE__, "%d:%f", paramIdx, normalizedValue);
+  SetParameterFromGUIWith(paramIdx, normalizedValue, &IPlugBase::OnParamChange2);
+}
+
+void IPlugBase::SetParameterFromGUIWith(int paramIdx, double normalizedValue, void (IPlugBase::*handler)(int)) {
   WDL_MutexLock lock(&mMutex);
   IParam* param = GetParam(paramIdx);
   if (!param) return;
   const double before = param->Value();
   param->SetNormalized(normalizedValue);
   InformHostOfParamChange(paramIdx, normalizedValue);
-  if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText)
-    OnParamChange2(paramIdx);
+  // A text parameter is re-shown even when its value stays.
+  if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText) (this->*handler)(paramIdx);
 }
 
 void IPlugBase::OnParamReset() {

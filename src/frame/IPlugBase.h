@@ -274,4 +274,7 @@ class IPlugBase {
   bool ReadProgramFile(ByteChunk& file);
   bool ReadBankFile(ByteChunk& file);
   void StoreStateInCurrentPreset(const char* name);
+  // The double results of a float call, into the host's float buffers.
+  void ConvertOutputs(int nFrames, bool accumulate);
+  void SetParameterFromGUIWith(int paramIdx, double normalizedValue, void (IPlugBase::*handler)(int));
 };

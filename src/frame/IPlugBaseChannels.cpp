@@ -90,23 +90,26 @@ void IPlugBase::ProcessBuffers(double, int nFrames) {
 
 void IPlugBase::ProcessBuffers(float, int nFrames) {
   ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
-  for (int i = 0; i < NOutChannels(); ++i) {
-    OutChannel* channel = mOutChannels.Get(i);
-    if (!channel->mConnected || !channel->mFDest) continue;
-    const double* src = *channel->mDest;
-    const int frames = std::min(nFrames, channel->mScratchBuf.GetSize());
-    for (int s = 0; s < frames; ++s) channel->mFDest[s] = static_cast<float>(src[s]);
-  }
+  ConvertOutputs(nFrames, false);
 }
 
 void IPlugBase::ProcessBuffersAccumulating(float, int nFrames) {
   ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
+  ConvertOutputs(nFrames, true);
+}
+
+void IPlugBase::ConvertOutputs(int nFrames, bool accumulate) {
   for (int i = 0; i < NOutChannels(); ++i) {
     OutChannel* channel = mOutChannels.Get(i);
     if (!channel->mConnected || !channel->mFDest) continue;
     const double* src = *channel->mDest;
     const int frames = std::min(nFrames, channel->mScratchBuf.GetSize());
-    for (int s = 0; s < frames; ++s) channel->mFDest[s] += static_cast<float>(src[s]);
+    for (int s = 0; s < frames; ++s) {
+      if (accumulate)
+        channel->mFDest[s] += static_cast<float>(src[s]);
+      else
+        channel->mFDest[s] = static_cast<float>(src[s]);
+    }
   }
 }
 
@@ -116,13 +119,7 @@ void IPlugBase::PassThroughBuffers(double, int nFrames) {
 
 void IPlugBase::PassThroughBuffers(float, int nFrames) {
   IPlugBase::ProcessDoubleReplacing(mInData.Get(), mOutData.Get(), nFrames);
-  for (int i = 0; i < NOutChannels(); ++i) {
-    OutChannel* channel = mOutChannels.Get(i);
-    if (!channel->mConnected || !channel->mFDest) continue;
-    const double* src = *channel->mDest;
-    const int frames = std::min(nFrames, channel->mScratchBuf.GetSize());
-    for (int s = 0; s < frames; ++s) channel->mFDest[s] = static_cast<float>(src[s]);
-  }
+  ConvertOutputs(nFrames, false);
 }
 
 void IPlugBase::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {

@@ -254,32 +254,25 @@ void IPlugVST::VSTSetParameter(AEffect* effect, VstInt32 idx, float value) {
   plug->OnParamChange(idx);
 }
 
-void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, VstInt32 nFrames) {
+template <class Sample, class Run>
+void IPlugVST::RunProcess(AEffect* effect, Sample** inputs, Sample** outputs, VstInt32 nFrames, Run run) {
   IPlugVST* plug = PlugOf(effect);
   if (!plug) return;
   WDL_MutexLock lock(&plug->mMutex);
   plug->PrepareBlock(nFrames);
   plug->AttachInputBuffers(0, plug->NInChannels(), inputs, nFrames);
   plug->AttachOutputBuffers(0, plug->NOutChannels(), outputs);
-  plug->ProcessBuffersAccumulating(0.0f, nFrames);
+  run(plug);
+}
+
+void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, VstInt32 nFrames) {
+  RunProcess(effect, inputs, outputs, nFrames, [nFrames](IPlugVST* plug) { plug->ProcessBuffersAccumulating(0.0f, nFrames); });
 }
 
 void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs, VstInt32 nFrames) {
-  IPlugVST* plug = PlugOf(effect);
-  if (!plug) return;
-  WDL_MutexLock lock(&plug->mMutex);
-  plug->PrepareBlock(nFrames);
-  plug->AttachInputBuffers(0, plug->NInChannels(), inputs, nFrames);
-  plug->AttachOutputBuffers(0, plug->NOutChannels(), outputs);
-  plug->ProcessBuffers(0.0f, nFrames);
+  RunProcess(effect, inputs, outputs, nFrames, [nFrames](IPlugVST* plug) { plug->ProcessBuffers(0.0f, nFrames); });
 }
 
 void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs, VstInt32 nFrames) {
-  IPlugVST* plug = PlugOf(effect);
-  if (!plug) return;
-  WDL_MutexLock lock(&plug->mMutex);
-  plug->PrepareBlock(nFrames);
-  plug->AttachInputBuffers(0, plug->NInChannels(), inputs, nFrames);
-  plug->AttachOutputBuffers(0, plug->NOutChannels(), outputs);
-  plug->ProcessBuffers(0.0, nFrames);
+  RunProcess(effect, inputs, outputs, nFrames, [nFrames](IPlugVST* plug) { plug->ProcessBuffers(0.0, nFrames); });
 }

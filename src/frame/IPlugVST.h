@@ -67,6 +67,9 @@ class IPlugVST : public IPlugBase {
   VstIntPtr ProcessEvents(VstEvents* events);
   VstIntPtr String2Parameter(int idx, const char* text);
   bool ParamIdxInRange(int idx) const { return idx >= 0 && idx < NAutomatableParams(); }
+  // The shape of all three process callbacks: lock, attach, run.
+  template <class Sample, class Run>
+  static void RunProcess(AEffect* effect, Sample** inputs, Sample** outputs, VstInt32 nFrames, Run run);
   // Keeps the scratch buffers as long as the block, for hosts that pass
   // more frames than they announced.
   void PrepareBlock(int nFrames);

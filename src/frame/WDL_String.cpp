@@ -67,20 +67,26 @@ void WDL_String::DeleteSub(int position, int count) {
   mHeap.Resize(size - count, false);
 }
 
-void WDL_String::SetFormatted(int maxlen, const char* format, ...) {
+namespace {
+std::vector<char> Format(int maxlen, const char* format, va_list args) {
   std::vector<char> out(static_cast<size_t>(maxlen > 0 ? maxlen + 1 : 1));
+  std::vsnprintf(out.data(), out.size(), format, args);
+  return out;
+}
+}  // namespace
+
+void WDL_String::SetFormatted(int maxlen, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vsnprintf(out.data(), out.size(), format, args);
+  const std::vector<char> out = Format(maxlen, format, args);
   va_end(args);
   Set(out.data());
 }
 
 void WDL_String::AppendFormatted(int maxlen, const char* format, ...) {
-  std::vector<char> out(static_cast<size_t>(maxlen > 0 ? maxlen + 1 : 1));
   va_list args;
   va_start(args, format);
-  std::vsnprintf(out.data(), out.size(), format, args);
+  const std::vector<char> out = Format(maxlen, format, args);
   va_end(args);
   Append(out.data());
 }
