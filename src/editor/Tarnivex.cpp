@@ -1,14 +1,14 @@
 #include "Tarnivex.h"
 
+#include "IControl.h"
 #include "IGraphicsLinux.h"
 #include "MakeGraphics.h"
+#include "ParamIndex.h"
+#include "UIConfigManager.h"
 
 namespace {
-constexpr int kNumParams = 9289;
-constexpr int kNumHostParams = 1648;
+constexpr int kNumHostParams = kNumAutomatedParams;
 constexpr int kUnsavedEditorParams = 545;
-constexpr int kQModelIndex = 7651;
-constexpr int kQuickTabIndex = 9285;
 constexpr int kStateMarker = 0x01000000;
 constexpr int kEditorWidth = 1500;
 constexpr int kEditorHeight = 757;
@@ -18,13 +18,16 @@ constexpr int kMakerCode = ('K' << 24) | ('z' << 16) | ('v' << 8) | '1';
 Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
     : IPlugVST(instanceInfo, kNumHostParams, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
                0x68786566, kMakerCode, 128, true, true, true, 0) {
-  initialize(instanceInfo, 0, kNumParams, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
+  initialize(instanceInfo, 0, kParamCount, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
              0x68786566, kMakerCode, 128, true, true, true, 0);
-  addNonAutomateParamCount(kNumParams);
+  addNonAutomateParamCount(kParamCount);
 
   auto graphics = MakeGraphics(this, static_cast<int>(kEditorWidth * mUIScale),
                                static_cast<int>(kEditorHeight * mUIScale), 0);
   AttachGraphics(graphics.release());
+
+  uiConfigManager = std::make_unique<UIConfigManager>();
+  uiConfigManager->readUIConfig(GetGUI(), this, nullptr, 0, mUIScale);
   startupComplete = true;
 }
 
@@ -36,9 +39,32 @@ void Tarnivex::Reset() {
   GetEffectVersionStr(mVersionText);
 }
 
-void Tarnivex::OnParamChange(int) { WDL_MutexLock lock(&mMutex); }
+void Tarnivex::OnParamChange(int paramIdx) {
+  WDL_MutexLock lock(&mMutex);
+  const IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  const double value = param->Value();
+  if (GetGUI()) controlDisplay.controlDisplay(this, paramIdx, value, resetPending);
+}
 
-void Tarnivex::OnParamChange2(int) { WDL_MutexLock lock(&mMutex); }
+void Tarnivex::OnParamChange2(int paramIdx) {
+  WDL_MutexLock lock(&mMutex);
+  const IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  controlDisplay.controlDisplay(this, paramIdx, param->Value(), transportRunning);
+}
+
+const ValueLists* Tarnivex::displayValueLists() const {
+  return uiConfigManager ? &uiConfigManager->valueLists : nullptr;
+}
+
+void Tarnivex::showParamName(const char* text) {
+  if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(text);
+}
+
+void Tarnivex::showParamValue(const char* text) {
+  if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
+}
 
 void Tarnivex::ProcessDoubleReplacing(double**, double**, int) {
   if (resetPending && midiIOConfigured) resetPending = false;
@@ -54,8 +80,8 @@ void Tarnivex::ProcessSysEx(ISysEx*, bool) {}
 bool Tarnivex::SerializeState(ByteChunk* chunk) {
   const int marker = kStateMarker;
   chunk->AppendValue(&marker);
-  const double quickTab = GetParam(kQuickTabIndex)->Value();
-  const double qModel = GetParam(kQModelIndex)->Value();
+  const double quickTab = GetParam(kQuickTab)->Value();
+  const double qModel = GetParam(kQModel)->Value();
   chunk->AppendValue(&quickTab);
   chunk->AppendValue(&qModel);
   SerializeParams(chunk);
@@ -76,10 +102,10 @@ int Tarnivex::UnserializeState(ByteChunk* chunk, int startPos) {
   int pos = startPos + 4;
   double value = 0.0;
   pos = chunk->ReadValue(&value, pos);
-  GetParam(kQuickTabIndex)->Set(value);
-  currentPart = GetParam(kQuickTabIndex)->Int();
+  GetParam(kQuickTab)->Set(value);
+  currentPart = GetParam(kQuickTab)->Int();
   pos = chunk->ReadValue(&value, pos);
-  GetParam(kQModelIndex)->Set(value);
+  GetParam(kQModel)->Set(value);
   pos = UnserializeParams(chunk, pos);
   return UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kUnsavedEditorParams);
 }

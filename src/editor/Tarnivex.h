@@ -2,13 +2,17 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <string>
 
+#include "ControlDisplay.h"
+#include "DebuggerOutput.h"
 #include "IPlugVST.h"
 
 class ITextControl;
 class UIConfigManager;
 
-class Tarnivex : public IPlugVST {
+class Tarnivex : public IPlugVST, public ControlDisplayHost {
  public:
   explicit Tarnivex(IPlugInstanceInfo instanceInfo);
   ~Tarnivex() override;
@@ -26,6 +30,15 @@ class Tarnivex : public IPlugVST {
   double GetUIScale() const { return mUIScale; }
   const char* GetVersionText() const { return mVersionText; }
 
+  // What the name and value display reads and writes.
+  bool displayStartupComplete() const override { return startupComplete; }
+  int displayCurrentPart() const override { return currentPart; }
+  bool displayBlocksDAWProgramChange() const override { return blockDAWProgramChange; }
+  const IParam* displayParam(int idx) const override { return GetParam(idx); }
+  const ValueLists* displayValueLists() const override;
+  void showParamName(const char* text) override;
+  void showParamValue(const char* text) override;
+
   std::atomic<bool> startupComplete{false};
   std::atomic<int> currentPart{0};
   std::atomic<bool> resetPending{false};
@@ -34,7 +47,12 @@ class Tarnivex : public IPlugVST {
   std::atomic<bool> midiIOConfigured{false};
   ITextControl* paramNameDisplay = nullptr;
   ITextControl* paramValueDisplay = nullptr;
-  UIConfigManager* uiConfigManager = nullptr;
+  std::unique_ptr<UIConfigManager> uiConfigManager;
+  ControlDisplay controlDisplay;
+  // The debug log: on when the log file existed at start-up.
+  std::atomic<bool> debugLogEnabled{false};
+  std::string debugLogPath;
+  DebuggerOutput debuggerOutput;
 
  private:
   double mUIScale = 1.0;

@@ -1,0 +1,86 @@
+#include "UIConfigManager.h"
+
+#include <tinyxml2.h>
+
+#include "DebuggerOutput.h"
+#include "IGraphics.h"
+#include "ParamIndex.h"
+#include "ResourceCipher.h"
+#include "Tarnivex.h"
+
+void UIConfigManager::log(const std::string& line) {
+  if (plug && debuggerOutput && plug->debugLogEnabled) debuggerOutput->printDebugInfo(plug->debugLogPath, line);
+}
+
+std::string UIConfigManager::loadResource(int resourceId, const char* fileName) {
+  std::string text;
+  if (!graphics) return text;
+  const auto bytes = graphics->LoadFile(resourceId, fileName);
+  // The loader's array is released here: nothing reads it after deciphering.
+  if (bytes) decrypt(reinterpret_cast<const char*>(bytes.get()), graphics->GetLoadedFileSize(), text);
+  return text;
+}
+
+void UIConfigManager::readUIConfig(IGraphics* graphicsContext, Tarnivex* plugin, PatchLibrarian* patchLibrarian,
+                                   int style, double scale) {
+  graphics = graphicsContext;
+  plug = plugin;
+  debuggerOutput = plugin ? &plugin->debuggerOutput : nullptr;
+  librarian = patchLibrarian;
+  uiStyle = style;
+  uiScale = scale;
+
+  readSysexValues();
+  initImages(graphics);
+  initParams();
+
+  const std::string text = loadResource(100, "resources/uiconfig.tea");
+  tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
+  document.Parse(text.c_str());
+  readReasources(&document);
+  if (tinyxml2::XMLElement* root = document.FirstChildElement("uiconfig"))
+    processXMLElement(root->FirstChild(), nullptr, -1);
+}
+
+void UIConfigManager::readSysexValues() {
+  log("CONFIG READER: Started to read SysEx Data...");
+  const std::string text = loadResource(101, "resources/sysex.tea");
+  tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
+  document.Parse(text.c_str());
+  readSysExDefinitions(document, sysexContainers);
+  log("CONFIG READER: Completed reading SysEx data!");
+}
+
+// The image table comes with the GUI document's interpreter.
+void UIConfigManager::initImages(IGraphics*) {}
+
+void UIConfigManager::initParams() {
+  log("CONFIG READER: Started to initialize parameters...");
+  for (const ParamNameEntry& entry : kParamNameTable) mapParamToString(entry.name, entry.index);
+  log("CONFIG READER: Completed!");
+}
+
+void UIConfigManager::mapParamToString(std::string name, int index) {
+  if (paramNameMap.emplace(name, index).second) return;
+  log("CONFIG READER: parameter " + name + " ALREADY EXISTS!");
+}
+
+int UIConfigManager::getParamByName(std::string name) {
+  const auto it = paramNameMap.find(name);
+  if (it != paramNameMap.end()) return it->second;
+  log("CONFIG READER: parameter " + name + " NOT FOUND!");
+  return -1;
+}
+
+void UIConfigManager::decrypt(const char* data, int length, std::string& text) {
+  decipherResource(data, length, text);
+}
+
+void UIConfigManager::readReasources(tinyxml2::XMLDocument* document) {
+  if (document) readValueLists(*document, valueLists);
+}
+
+// The layers and controls of the GUI document come with its interpreter.
+void UIConfigManager::processXMLElement(tinyxml2::XMLNode*, ControlLayer*, int) {}
+
+std::vector<int> UIConfigManager::convertStringSysextoVector(std::string text) { return parseSysExTemplate(text); }
