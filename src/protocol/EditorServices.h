@@ -1,0 +1,64 @@
+// What the protocol engine needs of the editor: the plug-in implements it,
+// tests put a fake in its place. Every operation may be called from a worker
+// thread or the MIDI input thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class IParam;
+struct ISysEx;
+
+class EditorServices {
+ public:
+  virtual ~EditorServices() = default;
+
+  // ---- Parameters.
+  virtual IParam* paramAt(int index) = 0;
+  // Shows a value on the parameter's controls without running the
+  // parameter-change handlers or sending anything; a plain value is first
+  // stored into the parameter, clamped and quantised.
+  virtual void setParameterFromPlug(int index, double value, bool normalized) = 0;
+  // A parameter's display text for a value, and its replacement; the editor
+  // guards the text table, which the GUI reads at the same time.
+  virtual std::string paramDisplayText(int index, int value) = 0;
+  virtual void setParamDisplayText(int index, int value, const std::string& text) = 0;
+
+  // ---- The way out to the instrument.
+  // Complete messages from F0 to F7; a long one gets its checksum first.
+  virtual void checksumCheckAndSend(unsigned char* message, int length) = 0;
+  // Adds F0 and F7 when the first byte is not F0.
+  virtual bool sendSysExToDevice(unsigned char* bytes, int length) = 0;
+  // Sends the bytes as they are (clock bytes, bank writes).
+  virtual bool sendRawToDevice(std::vector<unsigned char> bytes) = 0;
+  // The editor's own SysEx entry, as if the message had come in.
+  virtual void deliverSysEx(ISysEx* message, bool fromDevice) = 0;
+  virtual void logSysExOutMessageByteInt(std::vector<int> message, int count) = 0;
+
+  // ---- What the user sees.
+  virtual void showStatusText(const char* text) = 0;
+  virtual void DisplayProcessingIndicator(bool show) = 0;
+  virtual void displayPatchName(std::string text) = 0;
+  virtual void displayCategoryName(std::string text) = 0;
+  virtual void setLibrarianViewDirty() = 0;
+  virtual void updatePatchLibrarianView(int selector) = 0;
+  virtual void SetLibrarianRequestActive(bool libraryRequest) = 0;
+  virtual void SetLibrarianStatusUnsaved(bool unsaved) = 0;
+  // One line of the debug log; nothing while the log is off.
+  virtual void debugLog(const std::string& message) = 0;
+
+  // ---- Editor state the jobs read and write.
+  virtual int getCurrentPart() const = 0;
+  virtual bool isSendAllParts() const = 0;
+  virtual bool isMidiIOConfigured() const = 0;
+  virtual bool isClockPointerOn() const = 0;
+  virtual bool isClockInfoOn() const = 0;
+  virtual void clearClockInfo() = 0;
+  virtual int getTempoValue() const = 0;
+  // The leading integer of the "tempoValues" entry at index, 0 when absent.
+  virtual int tempoListValue(int index) const = 0;
+  virtual int getTimerValue() const = 0;
+  virtual void setPartFilterLinkValue(int part, int value) = 0;
+  // Entry of the patch manager's name list (0 multi, 1+p sound, 19+p category).
+  virtual void setPatchManagerName(int entry, const std::string& text) = 0;
+};

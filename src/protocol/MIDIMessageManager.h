@@ -1,0 +1,116 @@
+// The one object through which the editor talks to the instrument: the
+// receive side, the librarian reply records, the flags both sides share, and
+// the three worker threads that run the sender's jobs.
+#pragma once
+
+#include <Poco/Thread.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "LibraryRequests.h"
+#include "MIDIMessageSender.h"
+
+class EditorServices;
+class IGraphics;
+class PatchLibrarian;
+class PatchManager;
+struct ISysEx;
+
+class MIDIMessageManager {
+ public:
+  MIDIMessageManager(EditorServices* plug, PatchManager* patchManager, PatchLibrarian* patchLibrarian,
+                     IGraphics* graphics);
+  // Stops the clock, cancels and wakes every job, and joins the workers.
+  ~MIDIMessageManager();
+  MIDIMessageManager(const MIDIMessageManager&) = delete;
+  MIDIMessageManager& operator=(const MIDIMessageManager&) = delete;
+
+  // ---- Starting jobs.
+  // Starts the job on its thread unless that thread runs a job already (the
+  // job is then dropped). onStart runs only when the job does start, before
+  // the thread does: starters set the manager flags the job needs there.
+  // Never throws and never waits for a busy starter; false when dropped.
+  bool startJob(const SenderJob& job, const std::function<void()>& onStart = {});
+  bool isThreadRunning(JobThread thread) const;
+
+  // ---- Sending.
+  void sendSysexMessage(std::vector<int> message);
+  void sendSinglePatchRequestSysexFromLibrarian(bool editBuffer, int bank);
+  void sendAllPatchRequestSysexFromLibrarian(int bank);
+
+  // ---- Receiving.
+  void ProcessSysEx(ISysEx* message, bool fromDevice);
+  void sysexPatchParse(ISysEx* message);
+
+  // ---- Effect slots kept in step with the named effect parameters.
+  void SetFX1ParameterChangesToDefaultParameters(int paramIdx, int value);
+  void SetFX2ParameterChangesToDefaultParameters(int paramIdx, int value);
+
+  // ---- Pacing for the jobs.
+  // Waits ms milliseconds; false (at once) when the manager is going away.
+  bool pause(int ms);
+  bool isShuttingDown() const { return mShuttingDown; }
+  void resetContinuousClock(bool stop);
+
+  // The request thread's sender (cancel and outcome flags of request jobs).
+  MIDIMessageSender* sender;
+  EditorServices* plug;
+  PatchManager* patchManager;
+  IGraphics* graphics;
+  PatchLibrarian* patchLibrarian;
+  LibraryPerformanceRequest performanceRequest;
+  LibraryPatchRequest patchRequest;
+  std::atomic<bool> dumpExpected{false};
+  std::atomic<bool> controlNotFound{false};
+  std::atomic<bool> quickTabRefreshPending{false};
+  std::atomic<bool> deviceBankSelectLatch{false};
+  std::atomic<bool> multiRequestStarted{false};
+  std::atomic<bool> lastChannelMessageFromHost{false};
+  std::atomic<bool> echoGuard{false};
+  std::atomic<bool> replyAccepted{false};
+  std::atomic<bool> librarySendActive{false};
+  std::atomic<bool> busy{false};
+  std::atomic<uint32_t> lastProgramChangeTick{0};
+
+  // Called on the worker with each job it is about to perform; for tests.
+  std::function<void(JobThread, const SenderJob&)> jobObserver;
+
+  // How long the destructor waits for each worker.
+  static constexpr long kJoinBoundMs = 10000;
+
+ private:
+  friend class MIDIMessageSender;
+
+  struct Worker {
+    Poco::Thread* thread = nullptr;
+    std::unique_ptr<MIDIMessageSender> sender;
+    std::mutex starter;
+    bool everStarted = false;
+  };
+
+  Worker& workerFor(JobThread thread) { return mWorkers[static_cast<size_t>(thread)]; }
+  const Worker& workerFor(JobThread thread) const { return mWorkers[static_cast<size_t>(thread)]; }
+  void applyLibraryReply(LibraryRequest& record);
+  // Waits until the time, the clock being stopped, or shutdown; false when
+  // the loop must end.
+  bool waitForClockTick(std::chrono::steady_clock::time_point due);
+  void wakeWaiters(bool mayBlock);
+
+  Poco::Thread requestThread;
+  Poco::Thread clockThread;
+  Poco::Thread continuousClockThread;
+  std::array<Worker, 3> mWorkers;
+
+  std::atomic<bool> mShuttingDown{false};
+  std::atomic<bool> mClockRunning{false};
+  std::mutex mWaitMutex;
+  std::condition_variable mWake;
+};

@@ -1,0 +1,57 @@
+#include "MIDIMessageSender.h"
+
+#include "EditorServices.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+
+MIDIMessageSender::MIDIMessageSender(MIDIMessageManager& manager, EditorServices* plugIn, PatchManager* manager2)
+    : patchManager(manager2), plug(plugIn), mManager(manager) {}
+
+void MIDIMessageSender::run() {
+  const SenderJob& j = job;
+  if (mManager.jobObserver && threadOfJob(j.jobCode) != JobThread::kNone)
+    mManager.jobObserver(threadOfJob(j.jobCode), j);
+  switch (j.jobCode) {
+    case 0: sendArrangementToDevice(j.firstSendFlag, j.secondSendFlag); break;
+    case 1: sendGlobalToDevice(j.globalArgument); break;
+    case 2: sendPartToDevice(j.partArgument, j.firstSendFlag, j.secondSendFlag); break;
+    case 3: sendPatchToDeviceFromLibrarian(j.patchArgument, j.partArgument, j.slotArgument); break;
+    case 4: storeAllPatchesToDeviceFromLibrarian(j.storeArgument1, j.storeArgument2, j.storeArgument3); break;
+    case 5: sendActiveArrangementRequestSysex(j.requestFlag); break;
+    case 6: sendPartRequestSysex(j.partArgument, j.requestFlag); break;
+    case 7: sendSingleMultiRequestSysex(); break;
+    case 8: sendAllMultiRequestSysex(); break;
+    case 9: sendSinglePatchRequestSysex(j.editBufferFlag, j.bankArgument); break;
+    case 10: sendAllPatchRequestSysex(j.bankArgument); break;
+    case 11: initPerformance(j.initFlag); break;
+    case 12: initClassicPatch(j.initFlag, j.partArgument); break;
+    case 13: sendDeviceIdEnquiry(); break;
+    case 15: startMIDIClockOutput(); break;
+    case 16: sendContinuousMIDIClock(j.clockArgument); break;
+    case 17: stopMIDIClockOutput(); break;
+    default: break;
+  }
+  // Last: from here on a starter may hand this sender the next job.
+  mRunning = false;
+}
+
+// The multi and global dumps, the requests with their reply polling, the
+// library transfers, the device-ID search and the init data come with their
+// own formats; until then their jobs end at once.
+void MIDIMessageSender::sendArrangementToDevice(bool, bool) {}
+void MIDIMessageSender::sendGlobalToDevice(int) {}
+void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch&, int, int) {}
+void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}
+void MIDIMessageSender::sendActiveArrangementRequestSysex(bool) {}
+void MIDIMessageSender::sendPartRequestSysex(int, bool) {}
+void MIDIMessageSender::sendSingleMultiRequestSysex() {}
+void MIDIMessageSender::sendAllMultiRequestSysex() {}
+void MIDIMessageSender::sendSinglePatchRequestSysex(bool, int) {}
+void MIDIMessageSender::sendAllPatchRequestSysex(int) {}
+void MIDIMessageSender::initPerformance(bool) {}
+void MIDIMessageSender::initClassicPatch(bool, int) {}
+void MIDIMessageSender::sendDeviceIdEnquiry() {}
+
+void MIDIMessageSender::resetContinuousClock(bool stop) { mManager.resetContinuousClock(stop); }

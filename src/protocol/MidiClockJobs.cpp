@@ -1,0 +1,69 @@
+// MIDI clock to the instrument: Start and Stop on transport edges, and 24
+// Timing Clock bytes per quarter note while the clock runs. The clock state is
+// the manager's own, so two plug-in instances do not share it.
+#include <chrono>
+#include <cstdint>
+
+#include "EditorServices.h"
+#include "IParam.h"
+#include "MIDIMessageManager.h"
+#include "MIDIMessageSender.h"
+#include "ParamIndex.h"
+
+namespace {
+constexpr unsigned char kStart = 0xFA;
+constexpr unsigned char kTimingClock = 0xF8;
+constexpr unsigned char kStop = 0xFC;
+constexpr int kTempoRetryMs = 1000;
+constexpr int kMaxTempoTries = 10;
+constexpr int kLastCountingTry = 9;
+constexpr int64_t kNsPerMinute = 60'000'000'000LL;
+constexpr int kClocksPerQuarter = 24;
+}  // namespace
+
+void MIDIMessageSender::startMIDIClockOutput() {
+  if (plug->isClockPointerOn()) plug->sendRawToDevice({kStart});
+}
+
+void MIDIMessageSender::stopMIDIClockOutput() {
+  if (plug->isClockPointerOn()) plug->sendRawToDevice({kStop});
+}
+
+int MIDIMessageSender::readClockTempo() const {
+  IParam* override = plug->paramAt(kOverrideTempo);
+  if (override && override->Value() == 1.0) return plug->getTempoValue();
+  IParam* tempo = plug->paramAt(kMultiTempo);
+  return plug->tempoListValue(tempo ? tempo->Int() : 0);
+}
+
+void MIDIMessageSender::sendContinuousMIDIClock(int) {
+  if (!plug->isClockInfoOn()) return;
+  int tries = 0;
+  int tempo = readClockTempo();
+  while (tempo == 0 && tries <= kMaxTempoTries) {
+    if (!mManager.pause(kTempoRetryMs)) return;
+    ++tries;
+    tempo = readClockTempo();
+  }
+  if (tempo <= 0 || tries > kLastCountingTry) {
+    plug->setParameterFromPlug(kSendMIDIClockInfo, 0.0, false);
+    plug->showStatusText("Unable to get DAW Tempo");
+    plug->clearClockInfo();
+    return;
+  }
+  const std::chrono::nanoseconds interval(kNsPerMinute / (static_cast<int64_t>(tempo) * kClocksPerQuarter));
+
+  plug->sendRawToDevice({kTimingClock});
+  auto lastClock = std::chrono::steady_clock::now();
+  // Sleeps until each tick is due instead of polling the clock; the next
+  // interval is measured from after the send.
+  while (mManager.waitForClockTick(lastClock + interval)) {
+    if (std::chrono::steady_clock::now() < lastClock + interval) continue;
+    if (plug->isMidiIOConfigured()) {
+      plug->sendRawToDevice({kTimingClock});
+    } else {
+      mManager.resetContinuousClock(true);
+    }
+    lastClock = std::chrono::steady_clock::now();
+  }
+}
