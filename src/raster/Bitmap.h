@@ -28,6 +28,8 @@ public:
   LICE_MemBitmap(int w = 0, int h = 0, unsigned int rowAlignment = 4);
   LICE_MemBitmap(const LICE_MemBitmap&) = delete;
   LICE_MemBitmap& operator=(const LICE_MemBitmap&) = delete;
+  LICE_MemBitmap(LICE_MemBitmap&& other) noexcept;
+  LICE_MemBitmap& operator=(LICE_MemBitmap&& other) noexcept;
 
   LICE_pixel* getBits() override;
   int getWidth() override { return m_width; }

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 #include "Bitmap.h"
 
@@ -17,6 +18,23 @@ LICE_MemBitmap::LICE_MemBitmap(int w, int h, unsigned int rowAlignment)
     m_rowAlignMask = lowest - 1;
   }
   if (w || h) resize(w, h);
+}
+
+LICE_MemBitmap::LICE_MemBitmap(LICE_MemBitmap&& other) noexcept
+{
+  *this = std::move(other);
+}
+
+LICE_MemBitmap& LICE_MemBitmap::operator=(LICE_MemBitmap&& other) noexcept
+{
+  if (this != &other) {
+    m_buffer = std::move(other.m_buffer);
+    m_width = std::exchange(other.m_width, 0);
+    m_height = std::exchange(other.m_height, 0);
+    m_allocated = std::exchange(other.m_allocated, 0);
+    m_rowAlignMask = other.m_rowAlignMask;
+  }
+  return *this;
 }
 
 LICE_pixel* LICE_MemBitmap::getBits()

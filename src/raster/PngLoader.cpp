@@ -96,6 +96,9 @@ bool decode(PngDecode& st)
   const LICE_Rows rows = LICE_GetRows(bm);
   for (int i = 0; i < h; ++i) st.rows[size_t(i)] = rows.row(i);
   png_read_image(st.png, st.rows.data());
+  // Reading on to the end chunk makes a file cut anywhere fail, not only one
+  // cut inside the image data.
+  png_read_end(st.png, nullptr);
   return true;
 }
 

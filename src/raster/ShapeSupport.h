@@ -3,8 +3,10 @@
 // pixel addressing in memory rows (shapes mirror rows themselves).
 
 #include <cstddef>
+#include <type_traits>
 
 #include "Bitmap.h"
+#include "Combine.h"
 
 namespace lice {
 

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "RasterTestSupport.h"
+
+using namespace rastertest;
+
+namespace {
+
+struct CombineCase {
+  const char* name;
+  LICE_pixel dest, src;
+  float alpha;
+  int mode;
+  LICE_pixel expected;
+};
+
+class RasterCombine : public ::testing::TestWithParam<CombineCase> {};
+
+TEST_P(RasterCombine, CombinesOnePixel)
+{
+  const CombineCase& c = GetParam();
+  EXPECT_EQ(LICE_CombinePixels(c.dest, c.src, c.alpha, c.mode), c.expected) << std::hex << c.expected;
+}
+
+const CombineCase kCases[] = {
+    // -127.5 truncates toward the source: 128, not 127.
+    {"CopyHalfTruncatesTowardSource", rgba(0, 0, 0, 0), rgba(255, 255, 255, 255), 0.5f, 0, rgba(128, 128, 128, 128)},
+    {"CopyWeightOne", rgba(0, 0, 0, 0), rgba(255, 255, 255, 255), 1.0f / 256, 0, rgba(1, 1, 1, 1)},
+    {"CopyTinyAlphaKeepsDest", rgba(1, 2, 3, 4), rgba(200, 100, 50, 25), 0.001f, 0, rgba(1, 2, 3, 4)},
+    {"CopyFullIsSource", rgba(1, 2, 3, 4), rgba(200, 100, 50, 25), 1.0f, 0, rgba(200, 100, 50, 25)},
+    {"CopyNegativeDrawsNothing", rgba(1, 2, 3, 4), rgba(200, 100, 50, 25), -0.5f, 0, rgba(1, 2, 3, 4)},
+    {"FilterBitsIgnored", rgba(0, 0, 0, 0), rgba(255, 255, 255, 255), 0.5f, 0x100, rgba(128, 128, 128, 128)},
+    {"AddSaturatesAlphaToo", rgba(200, 10, 0, 250), rgba(100, 100, 0, 100), 1.0f, 1, rgba(255, 110, 0, 255)},
+    {"DodgeWhiteFull", rgba(1, 0, 128, 255), rgba(255, 255, 255, 255), 1.0f, 2, rgba(255, 0, 255, 255)},
+    {"DodgeHalf", rgba(64, 64, 64, 64), rgba(128, 128, 128, 128), 1.0f, 2, rgba(128, 128, 128, 128)},
+    {"MultiplyWhiteLosesOne", rgba(1, 128, 255, 0), rgba(255, 255, 255, 255), 1.0f, 3, rgba(0, 127, 254, 0)},
+    {"MultiplyHalfGrey", rgba(200, 100, 50, 255), rgba(128, 128, 128, 128), 1.0f, 3, rgba(100, 50, 25, 127)},
+    {"OverlayMidGreyKeeps", rgba(17, 99, 230, 3), rgba(128, 128, 128, 128), 1.0f, 4, rgba(17, 99, 230, 3)},
+    {"OverlayBlackDarkens", rgba(100, 200, 255, 0), rgba(0, 0, 0, 0), 1.0f, 4, rgba(39, 156, 254, 0)},
+    {"OverlayWhiteLightens", rgba(100, 200, 255, 0), rgba(255, 255, 255, 255), 1.0f, 4, rgba(160, 243, 255, 0)},
+    {"HsvNoShiftPureRed", rgba(255, 0, 0, 7), rgba(128, 128, 128, 128), 1.0f, 5, rgba(255, 0, 0, 128)},
+    {"HsvNoShiftGrey", rgba(77, 77, 77, 7), rgba(128, 128, 128, 128), 1.0f, 5, rgba(77, 77, 77, 128)},
+    {"HsvRoundTripLosesAStep", rgba(200, 100, 50, 7), rgba(128, 128, 128, 128), 1.0f, 5, rgba(200, 99, 50, 128)},
+    {"HsvSaturateGrey", rgba(100, 100, 100, 0), rgba(128, 192, 128, 9), 1.0f, 5, rgba(50, 50, 100, 9)},
+    {"HsvHueTurn", rgba(255, 0, 0, 0), rgba(213, 128, 128, 255), 1.0f, 5, rgba(4, 255, 0, 255)},
+    {"SourceAlphaOpaqueReplaces", rgba(9, 9, 9, 9), rgba(200, 100, 50, 255), 1.0f, 0x10000, rgba(200, 100, 50, 255)},
+    {"SourceAlphaTransparentKeeps", rgba(9, 9, 9, 9), rgba(200, 100, 50, 0), 1.0f, 0x10000, rgba(9, 9, 9, 9)},
+    // 255 - sa, not 256 - sa, at full opacity.
+    {"SourceAlphaHalfFull", rgba(0, 0, 0, 200), rgba(255, 255, 255, 128), 1.0f, 0x10000, rgba(129, 129, 129, 255)},
+    {"SourceAlphaOpaqueAtHalf", rgba(0, 0, 0, 100), rgba(255, 255, 255, 255), 0.5f, 0x10000,
+     rgba(128, 128, 128, 228)},
+    {"SourceAlphaHalfAtHalf", rgba(0, 0, 0, 0), rgba(255, 255, 255, 127), 0.5f, 0x10000, rgba(64, 64, 64, 64)},
+    {"AddSourceAlphaSkipsTransparent", rgba(1, 1, 1, 1), rgba(255, 255, 255, 0), 1.0f, 0x10001, rgba(1, 1, 1, 1)},
+    {"AddSourceAlphaScales", rgba(0, 0, 0, 0), rgba(255, 255, 255, 127), 1.0f, 0x10001, rgba(127, 127, 127, 63)},
+    // Colour dodge still applies a transparent source, with weight 1.
+    {"DodgeSourceAlphaTransparent", rgba(200, 200, 200, 200), rgba(255, 255, 255, 0), 1.0f, 0x10002,
+     rgba(200, 200, 200, 200)},
+    {"DodgeSourceAlphaTransparentFull", rgba(1, 255, 0, 0), rgba(255, 255, 255, 0), 1.0f, 0x10002,
+     rgba(1, 255, 0, 0)},
+    {"MulSourceAlphaSkipsTransparent", rgba(100, 100, 100, 100), rgba(0, 0, 0, 0), 1.0f, 0x10003,
+     rgba(100, 100, 100, 100)},
+    {"OverlaySourceAlphaTransparentApplies", rgba(100, 100, 100, 100), rgba(0, 0, 0, 0), 1.0f, 0x10004,
+     rgba(99, 99, 99, 99)},
+    {"HsvSourceAlphaSetsAlpha", rgba(255, 0, 0, 50), rgba(128, 128, 128, 0), 1.0f, 0x10005, rgba(255, 0, 0, 0)},
+    {"ModeSixDrawsNothing", rgba(1, 2, 3, 4), rgba(200, 100, 50, 25), 1.0f, 6, rgba(1, 2, 3, 4)},
+    {"SourceAlphaModeSixDrawsNothing", rgba(1, 2, 3, 4), rgba(200, 100, 50, 25), 1.0f, 0x10006, rgba(1, 2, 3, 4)},
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, RasterCombine, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+TEST(RasterCombineSinglePixel, ColourDodgeWhiteMakesEveryNonZeroChannelFull)
+{
+  for (int d = 0; d < 256; ++d) {
+    const LICE_pixel out = LICE_CombinePixels(rgba(d, d, d, d), rgba(255, 255, 255, 255), 1.0f, 2);
+    ASSERT_EQ(LICE_GETR(out), d ? 255u : 0u);
+  }
+}
+
+TEST(RasterCombineSinglePixel, MultiplyByWhiteIsOneLessForEveryChannel)
+{
+  for (int d = 1; d < 256; ++d) {
+    const LICE_pixel out = LICE_CombinePixels(rgba(d, d, d, d), rgba(255, 255, 255, 255), 1.0f, 3);
+    ASSERT_EQ(LICE_GETG(out), unsigned(d - 1));
+  }
+}
+
+TEST(RasterCombineSinglePixel, ClampingEntryPointLimitsEveryChannel)
+{
+  LICE_pixel p = rgba(9, 9, 9, 9);
+  LICE_CombinePixels2Clamp(&p, 300, -5, 128, 400, 256, 0);
+  EXPECT_EQ(p, rgba(255, 0, 128, 255));
+  p = rgba(0, 255, 0, 0);
+  LICE_CombinePixels2Clamp(&p, 400, -400, 0, 0, 128, 0);
+  EXPECT_EQ(p, rgba(200, 0, 0, 0));
+  p = rgba(0, 0, 0, 250);
+  LICE_CombinePixels2Clamp(&p, 300, -50, 10, 128, 256, 0x10000);
+  EXPECT_EQ(p, rgba(152, 0, 6, 255));
+  // Without clamping the same input wraps to the low 8 bits.
+  p = rgba(9, 9, 9, 9);
+  LICE_CombinePixels2(&p, 300, -5, 128, 400, 256, 0);
+  EXPECT_EQ(p, rgba(300 & 255, (-5) & 255, 128, 400 & 255));
+  LICE_CombinePixels2(&p, 1, 1, 1, 1, 0, 1);
+  EXPECT_EQ(p, rgba(300 & 255, (-5) & 255, 128, 400 & 255));
+}

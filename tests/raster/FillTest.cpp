@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include "RasterTestSupport.h"
+
+using namespace rastertest;
+
+namespace {
+
+struct FillCase {
+  const char* name;
+  LICE_pixel dest, color;
+  float alpha;
+  int mode;
+  LICE_pixel expected;
+};
+
+class RasterFillRect : public ::testing::TestWithParam<FillCase> {};
+
+TEST_P(RasterFillRect, CombinesEveryPixelOfTheRectangle)
+{
+  const FillCase& c = GetParam();
+  LICE_MemBitmap bm = filled(5, 4, c.dest);
+  LICE_FillRect(&bm, 1, 1, 3, 2, c.color, c.alpha, c.mode);
+  EXPECT_EQ(px(bm, 1, 1), c.expected);
+  EXPECT_EQ(px(bm, 3, 2), c.expected);
+  EXPECT_EQ(px(bm, 0, 0), c.dest);
+  EXPECT_EQ(px(bm, 4, 3), c.dest);
+}
+
+const LICE_pixel k80 = 0x80808080u, k81 = 0x81818181u;
+
+const FillCase kFillCases[] = {
+    {"HalfWordShortcut", k80, k81, 0.5f, 0, k80},
+    {"QuarterWordShortcut", k80, k81, 0.25f, 0, k80},
+    {"ThreeQuarterWordShortcut", rgba(0, 0, 0, 0), rgba(255, 255, 255, 255), 0.75f, 0, rgba(190, 190, 190, 190)},
+    {"FullWritesColourWhole", rgba(1, 2, 3, 4), rgba(10, 20, 30, 40), 1.0f, 0, rgba(10, 20, 30, 40)},
+    // 0.9 takes the general path; the weight is also the source alpha.
+    {"GeneralPathAlpha", rgba(0, 0, 0, 100), rgba(255, 255, 255, 7), 0.9f, 0, rgba(230, 230, 230, 217)},
+    {"SourceAlphaScalesOpacity", rgba(0, 0, 0, 0), rgba(255, 255, 255, 127), 1.0f, 0x10000, rgba(127, 127, 127, 64)},
+    {"SourceAlphaZeroDrawsNothing", rgba(1, 2, 3, 4), rgba(255, 255, 255, 0), 1.0f, 0x10000, rgba(1, 2, 3, 4)},
+    {"AddUsesWeightAsAlpha", rgba(10, 10, 10, 10), rgba(100, 100, 100, 0), 0.5f, 1, rgba(60, 60, 60, 74)},
+    {"ModeSixDrawsNothing", rgba(1, 2, 3, 4), rgba(10, 20, 30, 40), 1.0f, 6, rgba(1, 2, 3, 4)},
+    {"TinyOpacityDrawsNothing", rgba(1, 2, 3, 4), rgba(10, 20, 30, 40), 0.001f, 0, rgba(1, 2, 3, 4)},
+};
+
+INSTANTIATE_TEST_SUITE_P(Fills, RasterFillRect, ::testing::ValuesIn(kFillCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+TEST(RasterFill, RectanglesAreClippedToTheBitmap)
+{
+  LICE_MemBitmap bm = filled(8, 6, 0);
+  LICE_FillRect(&bm, -5, 0, 10, 1, 0xFFFFFFFFu, 1.0f, 0);
+  EXPECT_EQ(countNot(bm, 0), 5);
+  LICE_FillRect(&bm, 6, 4, 100, 100, 0xFFFFFFFFu, 1.0f, 0);
+  EXPECT_EQ(countNot(bm, 0), 9);
+  LICE_FillRect(&bm, 8, 0, 1, 1, 0xFFFFFFFFu, 1.0f, 0);
+  LICE_FillRect(&bm, -1000000, -1000000, 5, 5, 0xFFFFFFFFu, 1.0f, 0);
+  LICE_FillRect(nullptr, 0, 0, 5, 5, 0xFFFFFFFFu, 1.0f, 0);
+  EXPECT_EQ(countNot(bm, 0), 9);
+}
+
+TEST(RasterFill, FlippedRectanglesCoverTheSameImageRows)
+{
+  FlippedBitmap bm(4, 4, 4);
+  LICE_Clear(&bm, 0);
+  LICE_FillRect(&bm, 0, 0, 4, 1, 7, 1.0f, 0);
+  EXPECT_EQ(bm.getBits()[3 * bm.getRowSpan()], 7u);
+  EXPECT_EQ(px(bm, 0, 0), 7u);
+  LICE_ClearRect(&bm, 0, 3, 2, 1, 0, 9);
+  EXPECT_EQ(bm.getBits()[0], 9u);
+}
+
+TEST(RasterFill, ClearRectMasksAndSetsBits)
+{
+  LICE_MemBitmap bm = filled(3, 3, 0x12345678u);
+  LICE_ClearRect(&bm, 1, 1, 5, 5, 0xFF00FF00u, 0x000000AAu);
+  EXPECT_EQ(px(bm, 2, 2), 0x120056AAu);
+  EXPECT_EQ(px(bm, 0, 0), 0x12345678u);
+}
+
+TEST(RasterFill, PixelReadsAndWrites)
+{
+  LICE_MemBitmap bm = filled(4, 3, rgba(100, 100, 100, 100));
+  EXPECT_EQ(px(bm, 4, 0), 0u);
+  EXPECT_EQ(px(bm, -1, 0), 0u);
+  LICE_PutPixel(&bm, 0, 0, rgba(200, 0, 0, 0), 0.001f, 0);
+  EXPECT_EQ(px(bm, 0, 0), rgba(100, 100, 100, 100));
+  LICE_PutPixel(&bm, 0, 0, rgba(200, 0, 0, 0), 0.25f, 0);
+  EXPECT_EQ(px(bm, 0, 0), rgba(125, 75, 75, 75));
+  LICE_PutPixel(&bm, 1, 0, rgba(200, 0, 0, 0), 0.3f, 0);
+  EXPECT_EQ(px(bm, 1, 0), rgba(130, 70, 70, 70));
+  LICE_PutPixel(&bm, 2, 0, rgba(100, 100, 100, 100), 1.0f, 1);
+  EXPECT_EQ(px(bm, 2, 0), rgba(200, 200, 200, 200));
+  LICE_PutPixel(&bm, 4, 0, 0, 1.0f, 0);
+  LICE_PutPixel(&bm, 0, -1, 0, 1.0f, 0);
+  LICE_PutPixel(&bm, 3, 2, 5, 1.0f, 0x10006);
+  EXPECT_EQ(px(bm, 3, 2), rgba(100, 100, 100, 100));
+  FlippedBitmap flipped(2, 3, 4);
+  LICE_Clear(&flipped, 0);
+  flipped.getBits()[2 * flipped.getRowSpan() + 1] = 42;
+  EXPECT_EQ(px(flipped, 1, 0), 42u);
+}
+
+TEST(RasterFill, MultiplyAddScalesAndOffsetsChannels)
+{
+  LICE_MemBitmap bm = filled(2, 2, rgba(100, 50, 200, 255));
+  LICE_MultiplyAddRect(&bm, 0, 0, 2, 2, 1, 1, 1, 1, 0, 0, 0, 0);
+  EXPECT_EQ(px(bm, 1, 1), rgba(100, 50, 200, 255));
+  LICE_MultiplyAddRect(&bm, 0, 0, 1, 1, 0.5f, 2.0f, 1, 1, 10, 0, -300, 300);
+  EXPECT_EQ(px(bm, 0, 0), rgba(60, 100, 0, 255));
+}
+
+TEST(RasterFill, ProcessRectVisitsEachPixelOnce)
+{
+  LICE_MemBitmap bm = filled(5, 5, 1);
+  int n = 0;
+  LICE_ProcessRect(&bm, 3, 3, 10, 10, [](LICE_pixel* p, void* parm) { *p += 1, ++*static_cast<int*>(parm); }, &n);
+  EXPECT_EQ(n, 4);
+  EXPECT_EQ(px(bm, 4, 4), 2u);
+  LICE_ProcessRect(&bm, 0, 0, 2, 2, nullptr, nullptr);
+}
+
+TEST(RasterFill, ColourKeyBecomesTransparent)
+{
+  LICE_MemBitmap bm = filled(3, 1, rgba(1, 2, 3, 77));
+  LICE_PutPixel(&bm, 1, 0, rgba(9, 9, 9, 12), 1.0f, 0);
+  LICE_SetAlphaFromColorMask(&bm, rgba(1, 2, 3, 0));
+  EXPECT_EQ(px(bm, 0, 0), rgba(1, 2, 3, 0));
+  EXPECT_EQ(px(bm, 1, 0), rgba(9, 9, 9, 255));
+  LICE_SetAlphaFromColorMask(&bm, rgba(9, 9, 9, 1));  // a key with alpha matches nothing
+  EXPECT_EQ(px(bm, 1, 0), rgba(9, 9, 9, 255));
+  EXPECT_EQ(px(bm, 0, 0), rgba(1, 2, 3, 255));
+}
+
+TEST(RasterFill, SimpleFillSpansAroundOneColumn)
+{
+  LICE_MemBitmap bm = filled(6, 6, 1);
+  LICE_SimpleFill(&bm, 2, 2, 5);
+  EXPECT_EQ(countNot(bm, 5), 0);
+  LICE_Clear(&bm, 1);
+  LICE_PutPixel(&bm, 2, 4, 3, 1.0f, 0);  // interrupts column 2
+  LICE_PutPixel(&bm, 4, 1, 3, 1.0f, 0);  // stops row 1's run
+  LICE_SimpleFill(&bm, 2, 2, 5);
+  EXPECT_EQ(px(bm, 0, 3), 5u);
+  EXPECT_EQ(px(bm, 0, 5), 1u);  // beyond the interruption
+  EXPECT_EQ(px(bm, 5, 1), 1u);
+  EXPECT_EQ(px(bm, 3, 1), 5u);
+  EXPECT_EQ(px(bm, 0, 0), 5u);
+  LICE_SimpleFill(&bm, 6, 0, 5);
+  LICE_SimpleFill(&bm, 0, -1, 5);
+}
+
+TEST(RasterGradRect, ChannelsStepAcrossAndDown)
+{
+  LICE_MemBitmap bm = filled(8, 4, rgba(9, 9, 9, 9));
+  LICE_GradRect(&bm, 0, 0, 8, 4, 0.5f, 0, 0, 1, 0, 0.1f, 0, 0, 0, 0, 0.2f, 0, 0);
+  EXPECT_EQ(px(bm, 0, 0), rgba(127, 0, 0, 255));
+  EXPECT_EQ(px(bm, 3, 2), rgba(127, 76, 102, 255));
+  // Driving a channel past full clamps it instead of wrapping.
+  LICE_GradRect(&bm, 0, 0, 8, 1, 0.9f, 0, 0, 1, 0.05f, 0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(px(bm, 7, 0), rgba(255, 0, 0, 255));
+}
+
+TEST(RasterGradRect, HalfAlphaMovesHalfWayAndClippingKeepsColours)
+{
+  LICE_MemBitmap bm = filled(4, 1, rgba(0, 0, 0, 0));
+  LICE_GradRect(&bm, 0, 0, 4, 1, 1, 1, 1, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(px(bm, 0, 0), rgba(128, 128, 128, 64));
+  LICE_MemBitmap whole = filled(30, 1, 0), clipped = filled(30, 1, 0);
+  LICE_GradRect(&whole, 0, 0, 30, 1, 0, 0, 0, 1, 1.0f / 32, 0, 0, 0, 0, 0, 0, 0, 0);
+  LICE_GradRect(&clipped, -10, 0, 40, 1, 0, 0, 0, 1, 1.0f / 32, 0, 0, 0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(px(clipped, 0, 0), px(whole, 10, 0));
+  LICE_MemBitmap modes = filled(2, 1, rgba(5, 5, 5, 5));
+  LICE_GradRect(&modes, 0, 0, 2, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 6);
+  EXPECT_EQ(px(modes, 0, 0), rgba(5, 5, 5, 5));
+  LICE_GradRect(&modes, 0, 0, 2, 1, 0.5f, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x10000);
+  EXPECT_EQ(px(modes, 0, 0), rgba(127, 0, 0, 255));
+}

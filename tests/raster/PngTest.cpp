@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RasterTestSupport.h"
+
+using namespace rastertest;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+struct PngSpec {
+  int w, h, depth, colorType;
+  std::vector<Bytes> rows;  // raw rows as libpng expects them
+  std::vector<png_color> palette;
+  Bytes trns;
+  bool interlace = false;
+};
+
+void writeToVector(png_structp png, png_bytep data, png_size_t n)
+{
+  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + n);
+}
+
+// Encodes an image with libpng itself, so the decoder meets real files.
+Bytes encode(const PngSpec& s)
+{
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    ADD_FAILURE() << "encoding failed";
+    return {};
+  }
+  png_set_write_fn(png, &out, writeToVector, nullptr);
+  png_set_IHDR(png, info, png_uint_32(s.w), png_uint_32(s.h), s.depth, s.colorType,
+               s.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  if (!s.palette.empty()) png_set_PLTE(png, info, s.palette.data(), int(s.palette.size()));
+  if (!s.trns.empty()) png_set_tRNS(png, info, s.trns.data(), int(s.trns.size()), nullptr);
+  png_write_info(png, info);
+  std::vector<png_bytep> rows;
+  for (const Bytes& r : s.rows) rows.push_back(const_cast<png_bytep>(r.data()));
+  png_write_image(png, rows.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+std::unique_ptr<LICE_IBitmap> decode(const Bytes& data)
+{
+  return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromMemory(data.data(), int(data.size()), nullptr));
+}
+
+PngSpec rgbImage(int w, int h)
+{
+  PngSpec s{w, h, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}};
+  for (int y = 0; y < h; ++y) {
+    Bytes row;
+    for (int x = 0; x < w; ++x) row.insert(row.end(), {(unsigned char)(x * 20), (unsigned char)(y * 30), 7});
+    s.rows.push_back(row);
+  }
+  return s;
+}
+
+// Rewrites the IHDR size of an encoded image, with a correct chunk CRC, so
+// only the declared size is hostile.
+Bytes withDeclaredSize(Bytes png, uint32_t w, uint32_t h)
+{
+  for (int i = 0; i < 4; ++i) {
+    png[16 + i] = (unsigned char)(w >> (24 - 8 * i));
+    png[20 + i] = (unsigned char)(h >> (24 - 8 * i));
+  }
+  const uLong crc = crc32(0, png.data() + 12, 17);
+  for (int i = 0; i < 4; ++i) png[29 + i] = (unsigned char)(crc >> (24 - 8 * i));
+  return png;
+}
+
+std::string tempPath(const char* name)
+{
+  return (testing::TempDir().empty() ? std::string("/tmp/") : testing::TempDir()) + name;
+}
+
+void writeFile(const std::string& path, const Bytes& data, size_t len)
+{
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(len));
+}
+
+}  // namespace
+
+TEST(RasterPng, OneBitGreyBecomesOpaqueBlackAndWhite)
+{
+  PngSpec s{10, 2, 1, PNG_COLOR_TYPE_GRAY, {Bytes{0xA0, 0x40}, Bytes{0xFF, 0xC0}}, {}, {}};
+  auto bm = decode(encode(s));
+  ASSERT_TRUE(bm);
+  EXPECT_EQ(bm->getWidth(), 10);
+  EXPECT_EQ(px(*bm, 0, 0), rgba(255, 255, 255, 255));
+  EXPECT_EQ(px(*bm, 1, 0), rgba(0, 0, 0, 255));
+  EXPECT_EQ(px(*bm, 9, 0), rgba(255, 255, 255, 255));
+  EXPECT_EQ(px(*bm, 8, 1), rgba(255, 255, 255, 255));
+  EXPECT_EQ(px(*bm, 7, 1), rgba(255, 255, 255, 255));
+  EXPECT_EQ(px(*bm, 6, 1), rgba(255, 255, 255, 255));
+}
+
+TEST(RasterPng, PaletteWithTransparencyGivesEachEntryItsAlpha)
+{
+  PngSpec s{3, 1, 8, PNG_COLOR_TYPE_PALETTE, {Bytes{0, 1, 2}}, {{255, 0, 0}, {0, 255, 0}, {1, 2, 3}}, {0, 128}};
+  auto bm = decode(encode(s));
+  ASSERT_TRUE(bm);
+  EXPECT_EQ(px(*bm, 0, 0), rgba(255, 0, 0, 0));
+  EXPECT_EQ(px(*bm, 1, 0), rgba(0, 255, 0, 128));
+  EXPECT_EQ(px(*bm, 2, 0), rgba(1, 2, 3, 255));
+  PngSpec four{4, 1, 4, PNG_COLOR_TYPE_PALETTE, {Bytes{0x01, 0x20}}, {{9, 9, 9}, {10, 20, 30}, {40, 50, 60}}, {}};
+  auto packed = decode(encode(four));
+  ASSERT_TRUE(packed);
+  EXPECT_EQ(px(*packed, 1, 0), rgba(10, 20, 30, 255));
+  EXPECT_EQ(px(*packed, 2, 0), rgba(40, 50, 60, 255));
+}
+
+TEST(RasterPng, SixteenBitRgbaKeepsTheHighBytesAlphaFirst)
+{
+  PngSpec s{1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA, {Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0}}, {}, {}};
+  auto bm = decode(encode(s));
+  ASSERT_TRUE(bm);
+  const auto* b = reinterpret_cast<const unsigned char*>(bm->getBits());
+  EXPECT_EQ(b[0], 0xDE);
+  EXPECT_EQ(b[1], 0x12);
+  EXPECT_EQ(b[2], 0x56);
+  EXPECT_EQ(b[3], 0x9A);
+}
+
+TEST(RasterPng, RgbGreyAlphaAndInterlacedImages)
+{
+  auto rgb = decode(encode(rgbImage(5, 4)));
+  ASSERT_TRUE(rgb);
+  EXPECT_EQ(px(*rgb, 4, 3), rgba(80, 90, 7, 255));
+  PngSpec ga{2, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {Bytes{50, 60, 200, 255}}, {}, {}};
+  auto grey = decode(encode(ga));
+  ASSERT_TRUE(grey);
+  EXPECT_EQ(px(*grey, 0, 0), rgba(50, 50, 50, 60));
+  PngSpec laced = rgbImage(9, 9);
+  laced.interlace = true;
+  auto interlaced = decode(encode(laced));
+  ASSERT_TRUE(interlaced);
+  EXPECT_EQ(px(*interlaced, 8, 7), rgba(160, 210, 7, 255));
+}
+
+TEST(RasterPng, LoadsIntoAGivenBitmapAtTheImageSize)
+{
+  const Bytes data = encode(rgbImage(5, 4));
+  LICE_SysBitmap target(30, 30);
+  EXPECT_EQ(LICE_LoadPNGFromMemory(data.data(), int(data.size()), &target), &target);
+  EXPECT_EQ(target.getWidth(), 5);
+  EXPECT_EQ(px(target, 2, 1), rgba(40, 30, 7, 255));
+  FlippedBitmap flipped(1, 1, 4);
+  EXPECT_EQ(LICE_LoadPNGFromMemory(data.data(), int(data.size()), &flipped), &flipped);
+  EXPECT_EQ(px(flipped, 2, 1), rgba(40, 30, 7, 255));
+}
+
+TEST(RasterPng, ShortOrForeignDataIsRefused)
+{
+  const Bytes data = encode(rgbImage(3, 3));
+  EXPECT_EQ(LICE_LoadPNGFromMemory(data.data(), 7, nullptr), nullptr);
+  Bytes foreign = data;
+  foreign[0] = 0x88;
+  EXPECT_EQ(LICE_LoadPNGFromMemory(foreign.data(), int(foreign.size()), nullptr), nullptr);
+  EXPECT_EQ(LICE_LoadPNGFromMemory(nullptr, 100, nullptr), nullptr);
+  EXPECT_EQ(LICE_LoadPNGFromResource(nullptr, 101, nullptr), nullptr);
+}
+
+TEST(RasterPng, EveryTruncationIsRefused)
+{
+  const Bytes data = encode(rgbImage(6, 5));
+  for (size_t len = 8; len < data.size(); ++len)
+    ASSERT_EQ(LICE_LoadPNGFromMemory(data.data(), int(len), nullptr), nullptr) << "length " << len;
+  const std::string path = tempPath("raster_truncated.png");
+  writeFile(path, data, data.size() - 20);
+  EXPECT_EQ(LICE_LoadPNG(path.c_str(), nullptr), nullptr);
+  std::remove(path.c_str());
+}
+
+TEST(RasterPng, HostileHeadersAreRefused)
+{
+  const Bytes data = encode(rgbImage(4, 4));
+  const uint32_t sizes[][2] = {{100000, 100000}, {0x7FFFFFFF, 1}, {0, 4}, {4, 0}, {30000, 30000}, {0x80000000u, 2}};
+  for (const auto& s : sizes) {
+    const Bytes hostile = withDeclaredSize(data, s[0], s[1]);
+    EXPECT_EQ(LICE_LoadPNGFromMemory(hostile.data(), int(hostile.size()), nullptr), nullptr) << s[0] << "x" << s[1];
+    LICE_MemBitmap given(2, 2, 4);
+    EXPECT_EQ(LICE_LoadPNGFromMemory(hostile.data(), int(hostile.size()), &given), nullptr);
+  }
+  Bytes badCrc = data;
+  badCrc[30] ^= 0xFF;
+  EXPECT_EQ(LICE_LoadPNGFromMemory(badCrc.data(), int(badCrc.size()), nullptr), nullptr);
+  Bytes garbage(data.begin(), data.begin() + 8);
+  for (int i = 0; i < 200; ++i) garbage.push_back((unsigned char)(i * 37 + 11));
+  EXPECT_EQ(LICE_LoadPNGFromMemory(garbage.data(), int(garbage.size()), nullptr), nullptr);
+}
+
+TEST(RasterPng, FilesNamedResourcesAndTheLoaderRecord)
+{
+  const Bytes data = encode(rgbImage(3, 2));
+  const std::string dir = tempPath("");
+  const std::string path = dir + "raster_res.png";
+  writeFile(path, data, data.size());
+  std::unique_ptr<LICE_IBitmap> fromFile(LICE_LoadPNG(path.c_str()));
+  ASSERT_TRUE(fromFile);
+  EXPECT_EQ(px(*fromFile, 2, 1), rgba(40, 30, 7, 255));
+  EXPECT_EQ(LICE_LoadPNG((dir + "raster_missing.png").c_str()), nullptr);
+
+  LICE_SetNamedResourceFolder(dir.c_str());
+  std::unique_ptr<LICE_IBitmap> named(LICE_LoadPNGFromNamedResource("raster_res.png"));
+  EXPECT_TRUE(named);
+  EXPECT_EQ(LICE_LoadPNGFromNamedResource(std::string(401, 'a').c_str()), nullptr);
+  LICE_SetNamedResourceFolder(nullptr);
+
+  ASSERT_NE(LICE_ImageLoader_list, nullptr);
+  const char* ext = LICE_ImageLoader_list->get_extlist();
+  EXPECT_STREQ(ext, "PNG files (*.PNG)");
+  EXPECT_STREQ(ext + std::strlen(ext) + 1, "*.PNG");
+  EXPECT_EQ(ext[std::strlen(ext) + 1 + 6], '\0');
+  auto load = LICE_ImageLoader_list->loadfunc;
+  std::unique_ptr<LICE_IBitmap> checked(load(path.c_str(), true, nullptr));
+  EXPECT_TRUE(checked);
+  const std::string upper = dir + "raster_res.PNG";
+  writeFile(upper, data, data.size());
+  std::unique_ptr<LICE_IBitmap> upperLoaded(load(upper.c_str(), true, nullptr));
+  EXPECT_TRUE(upperLoaded);
+  EXPECT_EQ(load((dir + "raster_res.png.bak").c_str(), true, nullptr), nullptr);
+  EXPECT_EQ(load("noext", true, nullptr), nullptr);
+  EXPECT_EQ(load("dir.png/file", true, nullptr), nullptr);
+  std::remove(path.c_str());
+  std::remove(upper.c_str());
+}

@@ -1,0 +1,101 @@
+#pragma once
+// Bitmaps and pixel helpers for the raster tests.
+
+#include <cstdint>
+#include <vector>
+
+#include "lice.h"
+
+namespace rastertest {
+
+inline LICE_pixel rgba(unsigned r, unsigned g, unsigned b, unsigned a) { return LICE_RGBA(r, g, b, a); }
+
+// A heap bitmap filled with one value.
+inline LICE_MemBitmap filled(int w, int h, LICE_pixel c)
+{
+  LICE_MemBitmap bm(w, h, 4);
+  LICE_Clear(&bm, c);
+  return bm;
+}
+
+// Reports itself flipped: image row y lies in memory row h - 1 - y.
+class FlippedBitmap : public LICE_MemBitmap {
+public:
+  using LICE_MemBitmap::LICE_MemBitmap;
+  bool isFlipped() override { return true; }
+};
+
+// A bitmap framed by guard pixels on every side, inside its row span too, so a
+// test can tell whether anything was written outside the image.
+class GuardedBitmap : public LICE_IBitmap {
+public:
+  static constexpr int kGuard = 3;
+  static constexpr LICE_pixel kSentinel = 0xA5C3E1F7u;
+
+  GuardedBitmap(int w, int h, LICE_pixel fill = 0) : m_w(w), m_h(h), m_span(w + 2 * kGuard)
+  {
+    m_store.assign(size_t(m_span) * size_t(h + 2 * kGuard), kSentinel);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) getBits()[y * m_span + x] = fill;
+  }
+  LICE_pixel* getBits() override { return m_store.data() + kGuard * m_span + kGuard; }
+  int getWidth() override { return m_w; }
+  int getHeight() override { return m_h; }
+  int getRowSpan() override { return m_span; }
+  bool resize(int, int) override { return false; }
+
+  bool guardsIntact() const
+  {
+    for (int y = 0; y < m_h + 2 * kGuard; ++y)
+      for (int x = 0; x < m_span; ++x) {
+        const bool inside = y >= kGuard && y < kGuard + m_h && x >= kGuard && x < kGuard + m_w;
+        if (!inside && m_store[size_t(y) * m_span + x] != kSentinel) return false;
+      }
+    return true;
+  }
+
+private:
+  int m_w, m_h, m_span;
+  std::vector<LICE_pixel> m_store;
+};
+
+// A source whose storage ends exactly at its last pixel, so reads past the
+// image reach outside the allocation.
+class TightBitmap : public LICE_IBitmap {
+public:
+  TightBitmap(int w, int h) : m_w(w), m_h(h), m_store(size_t(w) * size_t(h)) {}
+  LICE_pixel* getBits() override { return m_store.empty() ? nullptr : m_store.data(); }
+  int getWidth() override { return m_w; }
+  int getHeight() override { return m_h; }
+  int getRowSpan() override { return m_w; }
+  bool resize(int, int) override { return false; }
+
+private:
+  int m_w, m_h;
+  std::vector<LICE_pixel> m_store;
+};
+
+inline LICE_pixel px(LICE_IBitmap& bm, int x, int y) { return LICE_GetPixel(&bm, x, y); }
+
+// Fills with a pattern that differs per pixel and per channel.
+inline void pattern(LICE_IBitmap& bm, unsigned seed = 1)
+{
+  for (int y = 0; y < bm.getHeight(); ++y)
+    for (int x = 0; x < bm.getWidth(); ++x) {
+      unsigned v = (unsigned(x) * 2654435761u) ^ (unsigned(y) * 40503u + seed * 97u);
+      v ^= v >> 13;
+      v *= 0x5bd1e995u;
+      v ^= v >> 15;
+      bm.getBits()[y * bm.getRowSpan() + x] = v;
+    }
+}
+
+inline int countNot(LICE_IBitmap& bm, LICE_pixel c)
+{
+  int n = 0;
+  for (int y = 0; y < bm.getHeight(); ++y)
+    for (int x = 0; x < bm.getWidth(); ++x) n += px(bm, x, y) != c;
+  return n;
+}
+
+}  // namespace rastertest

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "RasterTestSupport.h"
+
+using namespace rastertest;
+
+namespace {
+
+constexpr LICE_pixel kBg = 0x01010101u;
+
+LICE_MemBitmap patterned(int w, int h, unsigned seed)
+{
+  LICE_MemBitmap bm(w, h, 4);
+  pattern(bm, seed);
+  return bm;
+}
+
+}  // namespace
+
+TEST(RasterRotatedBlit, AngleZeroReproducesTheSource)
+{
+  for (int mode : {0, 0x100}) {
+    LICE_MemBitmap src = patterned(9, 7, 1);
+    LICE_MemBitmap dst = filled(9, 7, kBg);
+    LICE_RotatedBlit(&dst, &src, 0, 0, 9, 7, 0, 0, 9, 7, 0.0f, false, 1.0f, mode, 0, 0);
+    EXPECT_EQ(LICE_BitmapCmp(&dst, &src), 0) << "mode " << mode;
+  }
+}
+
+// The walk samples pixel corners, so half-pixel centre offsets line the turned
+// corners up with whole source pixels.
+TEST(RasterRotatedBlit, QuarterTurnsTurnThePicture)
+{
+  struct Turn {
+    float angle, xoff, yoff;
+    int (*sx)(int x, int y);
+    int (*sy)(int x, int y);
+  } turns[] = {
+      {float(M_PI / 2), 0.5f, -0.5f, [](int, int y) { return y; }, [](int x, int) { return 7 - x; }},
+      {float(M_PI), -0.5f, -0.5f, [](int x, int) { return 7 - x; }, [](int, int y) { return 7 - y; }},
+      {float(3 * M_PI / 2), -0.5f, 0.5f, [](int, int y) { return 7 - y; }, [](int x, int) { return x; }},
+  };
+  LICE_MemBitmap src = patterned(8, 8, 2);
+  for (const Turn& t : turns) {
+    LICE_MemBitmap dst = filled(8, 8, kBg);
+    LICE_RotatedBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 8, 8, t.angle, false, 1.0f, 0, t.xoff, t.yoff);
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        ASSERT_EQ(px(dst, x, y), px(src, t.sx(x, y), t.sy(x, y))) << t.angle << " at " << x << "," << y;
+  }
+}
+
+TEST(RasterRotatedBlit, OutsideTheSourceKeepsTheDestination)
+{
+  LICE_MemBitmap src = filled(4, 4, rgba(9, 9, 9, 255));
+  LICE_MemBitmap dst = filled(12, 12, kBg);
+  LICE_RotatedBlit(&dst, &src, 0, 0, 12, 12, -4, -4, 12, 12, 0.6f, false, 1.0f, 0, 0, 0);
+  EXPECT_EQ(px(dst, 0, 0), kBg);
+  EXPECT_EQ(px(dst, 6, 6), rgba(9, 9, 9, 255));
+}
+
+TEST(RasterRotatedBlit, VerticalCentreOffsetMovesTheSampledPoint)
+{
+  LICE_MemBitmap src(21, 41, 4);
+  for (int y = 0; y < 41; ++y) LICE_FillRect(&src, 0, y, 21, 1, rgba(y, 0, 0, 255), 1.0f, 0);
+  LICE_MemBitmap dst = filled(21, 41, kBg);
+  LICE_RotatedBlit(&dst, &src, 0, 0, 21, 41, 0, 0, 21, 41, 0.0f, false, 1.0f, 0, 0, 10);
+  EXPECT_EQ(LICE_GETR(px(dst, 10, 20)), 30u);
+}
+
+TEST(RasterRotatedBlit, ClippedDestinationMatchesTheUnclippedOne)
+{
+  LICE_MemBitmap src = patterned(16, 16, 3);
+  LICE_MemBitmap whole = filled(32, 32, kBg), clipped = filled(24, 24, kBg);
+  LICE_RotatedBlit(&whole, &src, 0, 0, 32, 32, 0, 0, 16, 16, 0.3f, false, 1.0f, 0, 0, 0);
+  LICE_RotatedBlit(&clipped, &src, -8, -8, 32, 32, 0, 0, 16, 16, 0.3f, false, 1.0f, 0, 0, 0);
+  int same = 0;
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 24; ++x) same += px(clipped, x, y) == px(whole, x + 8, y + 8);
+  EXPECT_GE(same, 24 * 24 - 24);  // single-precision start point
+}
+
+TEST(RasterRotatedBlit, ZeroWeightAndUnknownModesDrawNothing)
+{
+  LICE_MemBitmap src = patterned(8, 8, 4);
+  LICE_MemBitmap dst = filled(8, 8, kBg);
+  LICE_RotatedBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 8, 8, 0.2f, false, 0.001f, 0, 0, 0);
+  LICE_RotatedBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 8, 8, 0.2f, false, 1.0f, 9, 0, 0);
+  EXPECT_EQ(countNot(dst, kBg), 0);
+}
+
+// With the clip flag, a source rectangle wholly off the bitmap leaves nothing
+// to read, and the last row and column of a valid one are used unfiltered.
+TEST(RasterRotatedBlit, ClipRectanglesReadNothingOutsideTheSource)
+{
+  TightBitmap src(6, 5);
+  pattern(src, 6);
+  const float rects[][4] = {{-20, 0, 10, 5}, {0, -20, 6, 10}, {10, 10, 4, 4}, {-5, -5, 3, 3}, {2, 2, 0.5f, 0.5f}};
+  for (const auto& r : rects)
+    for (int mode : {0x100, 0x10100, 0}) {
+      GuardedBitmap dst(12, 12, kBg);
+      LICE_RotatedBlit(&dst, &src, 0, 0, 12, 12, r[0], r[1], r[2], r[3], 0.4f, true, 1.0f, mode, 0, 0);
+      EXPECT_EQ(countNot(dst, kBg), 0);
+      EXPECT_TRUE(dst.guardsIntact());
+    }
+  GuardedBitmap dst(12, 12, kBg);
+  LICE_RotatedBlit(&dst, &src, 0, 0, 12, 12, 0, 0, 6, 5, 0.0f, true, 1.0f, 0x100, 0, 0);
+  EXPECT_EQ(px(dst, 11, 11), px(src, 5, 4));
+  EXPECT_TRUE(dst.guardsIntact());
+}
+
+TEST(RasterDeltaBlit, UnitStepsArePlainBlits)
+{
+  LICE_MemBitmap src = patterned(10, 8, 7);
+  LICE_MemBitmap a = filled(6, 5, kBg), b = filled(6, 5, kBg);
+  LICE_DeltaBlit(&a, &src, 0, 0, 6, 5, 2, 3, 10, 8, 1, 0, 0, 1, 0, 0, false, 1.0f, 0);
+  LICE_Blit(&b, &src, 0, 0, 2, 3, 6, 5, 1.0f, 0);
+  EXPECT_EQ(LICE_BitmapCmp(&a, &b), 0);
+  // A per-row change of the along-row step shears rows progressively.
+  LICE_MemBitmap c = filled(6, 5, kBg);
+  LICE_DeltaBlit(&c, &src, 0, 0, 6, 5, 0, 0, 10, 8, 1, 0, 0, 1, 0.25, 0, false, 1.0f, 0);
+  EXPECT_EQ(px(c, 4, 2), px(src, 6, 2));
+  LICE_MemBitmap d = filled(6, 5, kBg);
+  LICE_DeltaBlit(&d, &src, 0, 0, 6, 5, -30, 0, 10, 8, 1, 0, 0, 1, 0, 0, true, 1.0f, 0x100);
+  EXPECT_EQ(countNot(d, kBg), 0);
+}
+
+TEST(RasterTransformBlit, CornerGridReproducesTheSource)
+{
+  LICE_MemBitmap src = patterned(10, 6, 8);
+  LICE_MemBitmap dst = filled(10, 6, kBg);
+  const float pts[] = {0, 0, 10, 0, 0, 6, 10, 6};
+  LICE_TransformBlit(&dst, &src, 0, 0, 10, 6, pts, 2, 2, 1.0f, 0);
+  EXPECT_EQ(LICE_BitmapCmp(&dst, &src), 0);
+  const double dpts[] = {0, 0, 10, 0, 0, 6, 10, 6};
+  LICE_MemBitmap dst2 = filled(10, 6, kBg);
+  LICE_TransformBlit2(&dst2, &src, 0, 0, 10, 6, dpts, 2, 2, 1.0f, 0);
+  EXPECT_EQ(LICE_BitmapCmp(&dst2, &src), 0);
+}
+
+TEST(RasterTransformBlit, CellsEndAtTruncatedRunningSums)
+{
+  LICE_MemBitmap src = filled(10, 2, rgba(5, 5, 5, 255));
+  LICE_MemBitmap dst = filled(10, 2, kBg);
+  float pts[4 * 2 * 2];
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 4; ++c) pts[(r * 4 + c) * 2] = float(c * 10) / 3, pts[(r * 4 + c) * 2 + 1] = float(r * 2);
+  LICE_TransformBlit(&dst, &src, 0, 0, 10, 2, pts, 4, 2, 1.0f, 0);
+  EXPECT_EQ(px(dst, 8, 0), rgba(5, 5, 5, 255));
+  EXPECT_EQ(px(dst, 9, 0), kBg);  // the last cell ends at 9
+  LICE_MemBitmap none = filled(10, 2, kBg);
+  LICE_TransformBlit(&none, &src, 0, 0, 10, 2, pts, 1, 2, 1.0f, 0);
+  EXPECT_EQ(countNot(none, kBg), 0);
+}
