@@ -2,9 +2,39 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 
+namespace {
+void printSysExTrace(int count, const std::string& hex) {
+  std::printf("Plug-in MIDI Out (sysex | %i bytes | F0 %sF7)\n", count, hex.c_str());
+}
+
+void appendHex(std::string& text, int value) {
+  char digits[8];
+  std::snprintf(digits, sizeof(digits), "%02X ", value & 0xFF);
+  text += digits;
+}
+}  // namespace
+
+bool DebuggerOutput::openDebugFile(std::string path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    std::printf("Unable to open file\n");
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(mMutex);
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "w"), std::fclose);
+  if (!file) {
+    std::printf("Unable to open file\n");
+    return false;
+  }
+  return true;
+}
+
 void DebuggerOutput::printDebugInfo(std::string logFilePath, std::string message) {
+  // Called from the GUI, audio, MIDI and worker threads at once.
+  std::lock_guard<std::mutex> lock(mMutex);
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(logFilePath.c_str(), "a"), std::fclose);
   if (!file) return;
   char stamp[80] = {};
@@ -13,4 +43,17 @@ void DebuggerOutput::printDebugInfo(std::string logFilePath, std::string message
   if (localtime_r(&now, &local)) std::strftime(stamp, sizeof(stamp), "%Y-%m-%d.%X", &local);
   std::fprintf(file.get(), "%s\t %s\n", stamp, message.c_str());
   std::printf("Build LOG: \t %s\n", message.c_str());
+}
+
+void DebuggerOutput::logSysExOutMessageByte(const unsigned char* data, int length) {
+  if (!data || length <= 0) return;
+  std::string hex;
+  for (int i = 0; i < length; ++i) appendHex(hex, data[i]);
+  printSysExTrace(length, hex);
+}
+
+void DebuggerOutput::logSysExOutMessageByteInt(std::vector<int> message, int count) {
+  std::string hex;
+  for (int value : message) appendHex(hex, value);
+  printSysExTrace(count, hex);
 }

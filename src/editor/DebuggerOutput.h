@@ -1,13 +1,26 @@
 // The editor's debug log: one line per call, appended to the log file and
 // echoed to standard output. Callers test the plug-in's debug-log flag first.
+// Also the standard-output trace of outgoing SysEx.
 #pragma once
 
+#include <mutex>
 #include <string>
+#include <vector>
 
 class DebuggerOutput {
  public:
+  // True when a file exists at path: it is emptied and logging may start.
+  // Otherwise prints "Unable to open file" and returns false.
+  bool openDebugFile(std::string path);
   // Appends "<local date.time>\t <message>\n" to the file at logFilePath and
   // prints "Build LOG: \t <message>\n"; writes nothing when the file cannot
-  // be opened.
+  // be opened. Lines from different threads never interleave.
   void printDebugInfo(std::string logFilePath, std::string message);
+  // "Plug-in MIDI Out (sysex | <count> bytes | F0 <hex bytes>F7)" on
+  // standard output.
+  void logSysExOutMessageByte(const unsigned char* data, int length);
+  void logSysExOutMessageByteInt(std::vector<int> message, int count);
+
+ private:
+  std::mutex mMutex;
 };

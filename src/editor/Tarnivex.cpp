@@ -1,9 +1,15 @@
 #include "Tarnivex.h"
 
+#include "DataFolder.h"
 #include "IControl.h"
 #include "IGraphicsLinux.h"
+#include "LinkManager.h"
+#include "MIDIMessageManager.h"
 #include "MakeGraphics.h"
 #include "ParamIndex.h"
+#include "PatchLibrarian.h"
+#include "PatchManager.h"
+#include "TabSwitchFunctions.h"
 #include "UIConfigManager.h"
 
 namespace {
@@ -21,6 +27,11 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   initialize(instanceInfo, 0, kParamCount, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
              0x68786566, kMakerCode, 128, true, true, true, 0);
   addNonAutomateParamCount(kParamCount);
+  debugLogPath = getDebugLogPath();
+  debugLogEnabled = debuggerOutput.openDebugFile(debugLogPath);
+  patchManager = std::make_unique<PatchManager>();
+  patchManager->plug = this;
+  patchLibrarian = std::make_unique<PatchLibrarian>();
 
   auto graphics = MakeGraphics(this, static_cast<int>(kEditorWidth * mUIScale),
                                static_cast<int>(kEditorHeight * mUIScale), 0);
@@ -28,30 +39,22 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
 
   uiConfigManager = std::make_unique<UIConfigManager>();
   uiConfigManager->readUIConfig(GetGUI(), this, nullptr, 0, mUIScale);
+  tabSwitchFunctions = std::make_unique<TabSwitchFunctions>();
+  linkManager = std::make_unique<LinkManager>();
+  midiMessageManager = std::make_unique<MIDIMessageManager>(this, patchManager.get(), patchLibrarian.get(), GetGUI());
   startupComplete = true;
 }
 
-Tarnivex::~Tarnivex() { StopMidiInput(); }
+Tarnivex::~Tarnivex() {
+  StopMidiInput();
+  // Its workers use the plug-in: they are stopped while it is whole.
+  midiMessageManager.reset();
+}
 
 void Tarnivex::Reset() {
   WDL_MutexLock lock(&mMutex);
   resetPending = true;
   GetEffectVersionStr(mVersionText);
-}
-
-void Tarnivex::OnParamChange(int paramIdx) {
-  WDL_MutexLock lock(&mMutex);
-  const IParam* param = GetParam(paramIdx);
-  if (!param) return;
-  const double value = param->Value();
-  if (GetGUI()) controlDisplay.controlDisplay(this, paramIdx, value, resetPending);
-}
-
-void Tarnivex::OnParamChange2(int paramIdx) {
-  WDL_MutexLock lock(&mMutex);
-  const IParam* param = GetParam(paramIdx);
-  if (!param) return;
-  controlDisplay.controlDisplay(this, paramIdx, param->Value(), transportRunning);
 }
 
 const ValueLists* Tarnivex::displayValueLists() const {
@@ -74,8 +77,6 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int) {
 }
 
 void Tarnivex::ProcessMidiMsg(IMidiMsg*, bool) {}
-
-void Tarnivex::ProcessSysEx(ISysEx*, bool) {}
 
 bool Tarnivex::SerializeState(ByteChunk* chunk) {
   const int marker = kStateMarker;

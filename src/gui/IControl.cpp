@@ -11,6 +11,23 @@ void IControl::SetValueFromPlug(double value) {
   }
 }
 
+void IControl::SetValueFromUserInput(double value) {
+  if (mValue == value) return;
+  mValue = value;
+  SetDirty(true);
+}
+
+void IControl::SetValueFromHardware(double value) {
+  if (mDefaultValue < 0.0) {
+    mDefaultValue = value;
+    mValue = value;
+    return;
+  }
+  if (mValue == value) return;
+  mValue = value;
+  SetDirty2(true);
+}
+
 void IControl::SetDirty(bool pushToPlugin) {
   mValue = std::clamp(mValue, 0.0, 1.0);
   mDirty = true;
@@ -25,7 +42,10 @@ void IControl::SetDirty2(bool pushToPlugin) {
 
 void ITextControl::SetTextFromPlug(const char* text) {
   const char* shown = text ? text : "";
-  if (mText == shown) return;
+  {
+    std::lock_guard<std::mutex> lock(mTextMutex);
+    if (mText == shown) return;
+    mText = shown;
+  }
   SetDirty(false);
-  mText = shown;
 }

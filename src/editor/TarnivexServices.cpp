@@ -1,0 +1,134 @@
+// The editor's side of what the protocol engine calls: parameters, texts,
+// the library hooks, the reply flags and the debug log.
+#include <algorithm>
+#include <cstdlib>
+
+#include "ControlAction.h"
+#include "IControl.h"
+#include "IGraphics.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "PatchManager.h"
+#include "Tarnivex.h"
+#include "ValueLists.h"
+#include "UIConfigManager.h"
+
+namespace {
+constexpr int kTimerValues[] = {50, 75, 100, 150, 200, 300, 400, 500};
+constexpr int kDefaultTimerValue = 100;
+}  // namespace
+
+IParam* Tarnivex::paramAt(int index) { return GetParam(index); }
+
+void Tarnivex::setParameterFromPlug(int index, double value, bool normalized) {
+  if (IGraphics* graphics = GetGUI()) {
+    graphics->SetParameterFromPlug(index, value, normalized);
+    return;
+  }
+  IParam* param = GetParam(index);
+  if (!param) return;
+  if (normalized) param->SetNormalized(value);
+  else param->SetNormalized(param->GetNormalized(value));
+}
+
+std::string Tarnivex::paramDisplayText(int index, int value) {
+  std::lock_guard<std::mutex> lock(mDisplayTextMutex);
+  const IParam* param = GetParam(index);
+  const char* text = param ? param->GetDisplayText(value) : nullptr;
+  return text ? text : "";
+}
+
+void Tarnivex::setParamDisplayText(int index, int value, const std::string& text) {
+  std::lock_guard<std::mutex> lock(mDisplayTextMutex);
+  if (IParam* param = GetParam(index)) param->SetDisplayText(value, text.c_str());
+}
+
+void Tarnivex::deliverSysEx(ISysEx* message, bool fromDevice) { ProcessSysEx(message, fromDevice); }
+
+void Tarnivex::ProcessSysEx(ISysEx* message, bool fromDevice) {
+  if (!message || stateRestore || editorBusy || !midiMessageManager) return;
+  midiMessageManager->ProcessSysEx(message, fromDevice);
+  // Whatever arrived may differ from what was last sent for any parameter.
+  for (int i = 0; i < NParams(); ++i)
+    if (auto* action = static_cast<ControlAction*>(GetParam(i)->GetControlAction())) action->lastValue = -1.0;
+  if (midiMessageManager->replyAccepted) replyReceived = true;
+}
+
+void Tarnivex::showStatusText(const char* text) {
+  if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
+}
+
+void Tarnivex::DisplayProcessingIndicator(bool show) {
+  processing = show;
+  if (show) return;
+  stateRestore = false;
+  editorBusy = false;
+  if (midiMessageManager) midiMessageManager->dumpExpected = false;
+}
+
+void Tarnivex::displayPatchName(std::string text) {
+  if (patchNameDisplay) patchNameDisplay->SetTextFromPlug(text.c_str());
+}
+
+void Tarnivex::displayCategoryName(std::string text) {
+  if (categoryNameDisplay) categoryNameDisplay->SetTextFromPlug(text.c_str());
+}
+
+// The librarian view comes with the librarian browser.
+void Tarnivex::setLibrarianViewDirty() {}
+void Tarnivex::updatePatchLibrarianView(int) {}
+
+void Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
+  if (!midiMessageManager) return;
+  MIDIMessageManager& manager = *midiMessageManager;
+  if (libraryRequest) {
+    manager.dumpExpected = false;
+    LibraryRequest& armed = multiMode ? static_cast<LibraryRequest&>(manager.performanceRequest)
+                                      : static_cast<LibraryRequest&>(manager.patchRequest);
+    LibraryRequest& other = multiMode ? static_cast<LibraryRequest&>(manager.patchRequest)
+                                      : static_cast<LibraryRequest&>(manager.performanceRequest);
+    other.disarm();
+    armed.arm();
+  } else {
+    manager.dumpExpected = true;
+    manager.patchRequest.disarm();
+    manager.performanceRequest.disarm();
+  }
+  replyReceived = false;
+  manager.replyAccepted = false;
+}
+
+void Tarnivex::SetLibrarianStatusUnsaved(bool unsaved) {
+  if (!unsaved || !midiMessageManager) return;
+  midiMessageManager->dumpExpected = false;
+  midiMessageManager->patchRequest.disarm();
+  midiMessageManager->performanceRequest.disarm();
+  setParameterFromPlug(kBankEditUnsaved, 1.0, false);
+  setParameterFromPlug(kDiscardBankData, 0.0, false);
+  showStatusText("Data received to slot(s)");
+}
+
+void Tarnivex::debugLog(const std::string& message) {
+  if (debugLogEnabled) debuggerOutput.printDebugInfo(debugLogPath, message);
+}
+
+int Tarnivex::tempoListValue(int index) const {
+  if (!uiConfigManager) return 0;
+  const std::string* text = valueListText(uiConfigManager->valueLists, "tempoValues", index);
+  return text ? std::atoi(text->c_str()) : 0;
+}
+
+int Tarnivex::getTimerValue() const {
+  const IParam* timer = GetParam(kLibSyncTimer);
+  const int setting = timer ? timer->Int() : -1;
+  if (setting < 0 || setting >= static_cast<int>(std::size(kTimerValues))) return kDefaultTimerValue;
+  return kTimerValues[setting];
+}
+
+void Tarnivex::setPartFilterLinkValue(int part, int value) {
+  if (part >= 0 && part < static_cast<int>(partFilterLinkValues.size())) partFilterLinkValues[static_cast<size_t>(part)] = value;
+}
+
+void Tarnivex::setPatchManagerName(int entry, const std::string& text) {
+  if (patchManager) patchManager->setName(entry, text);
+}
