@@ -12,7 +12,8 @@ namespace {
 void copyRows(unsigned char* d, const unsigned char* s, int w, int h, ptrdiff_t dstep, ptrdiff_t sstep, bool same)
 {
   if (!same) {
-    for (int y = 0; y < h; ++y, s += sstep, d += dstep) std::memcpy(d, s, size_t(w) * 4);
+    for (int y = 0; y < h; ++y, s += sstep, d += dstep)
+      lice::rowCopy(reinterpret_cast<LICE_pixel*>(d), reinterpret_cast<const LICE_pixel*>(s), w);
     return;
   }
   if ((d > s) == (dstep > 0)) {

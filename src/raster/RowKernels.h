@@ -18,6 +18,8 @@ void rowBilinear(LICE_pixel* dest, const unsigned char* row0, const unsigned cha
                  int64_t dx, int fy);
 // Fills n pixels with one value.
 void rowFill(LICE_pixel* dest, int n, LICE_pixel c);
+// Copies n pixels between rows that do not overlap.
+void rowCopy(LICE_pixel* dest, const LICE_pixel* src, int n);
 
 // Interpolation between two pixels by a 16-bit fraction f toward b.
 inline void lerp2(unsigned char* out, const unsigned char* a, const unsigned char* b, int f)

@@ -1,0 +1,201 @@
+// The raster library's hot paths against pixman doing the same work in the
+// same run, on the editor's full frame and on one knob frame:
+//   ./scripts/bench            (or build/bench/bench/raster/bench_raster)
+// After the timings it prints each ratio ours / pixman (1.0 or below: ours is
+// as fast or faster).
+
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lice.h"
+
+namespace {
+
+struct Size {
+  const char* name;
+  int w, h;
+};
+const Size kSizes[] = {{"frame1500x757", 1500, 757}, {"knob64x64", 64, 64}};
+
+// Knob-like content: opaque discs with soft edges on a transparent ground, so
+// the alpha blit meets the mix of opaque, clear and partial pixels of real art.
+LICE_pixel knobPixel(int x, int y)
+{
+  const float cx = float(x % 64) - 31.5f, cy = float(y % 64) - 31.5f;
+  const float d = std::sqrt(cx * cx + cy * cy);
+  const float cover = std::fmin(std::fmax(26.0f - d, 0.0f), 1.0f);
+  const unsigned a = unsigned(cover * 255.0f + 0.5f);
+  return LICE_RGBA(unsigned(x * 7) & 255, unsigned(y * 5) & 255, 120, a);
+}
+
+void fillKnobs(LICE_IBitmap& bm)
+{
+  for (int y = 0; y < bm.getHeight(); ++y)
+    for (int x = 0; x < bm.getWidth(); ++x) bm.getBits()[y * bm.getRowSpan() + x] = knobPixel(x, y);
+}
+
+// The same pixels as pixman's premultiplied a8r8g8b8, its fastest format.
+struct PixmanImage {
+  std::vector<uint32_t> bits;
+  pixman_image_t* image = nullptr;
+  int w, h;
+  PixmanImage(int w_, int h_, bool knobs) : bits(size_t(w_) * size_t(h_)), w(w_), h(h_)
+  {
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const LICE_pixel p = knobs ? knobPixel(x, y) : 0x80808080u;
+        const unsigned a = LICE_GETA(p);
+        auto pre = [a](unsigned c) { return c * a / 255; };
+        bits[size_t(y) * w + x] = a << 24 | pre(LICE_GETR(p)) << 16 | pre(LICE_GETG(p)) << 8 | pre(LICE_GETB(p));
+      }
+    image = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, bits.data(), w * 4);
+  }
+  ~PixmanImage() { pixman_image_unref(image); }
+  PixmanImage(const PixmanImage&) = delete;
+  PixmanImage& operator=(const PixmanImage&) = delete;
+};
+
+// Scaled blits enlarge by 1.15, the editor's "large" size.
+int shrunk(int v) { return int(v / 1.15); }
+
+void BM_CopyOurs(benchmark::State& st, Size s)
+{
+  LICE_MemBitmap src(s.w, s.h, 4), dst(s.w, s.h, 4);
+  fillKnobs(src);
+  for (auto _ : st) {
+    LICE_Blit(&dst, &src, 0, 0, nullptr, 1.0f, 0);
+    benchmark::ClobberMemory();
+  }
+}
+void BM_CopyPixman(benchmark::State& st, Size s)
+{
+  PixmanImage src(s.w, s.h, true), dst(s.w, s.h, false);
+  for (auto _ : st) {
+    pixman_image_composite32(PIXMAN_OP_SRC, src.image, nullptr, dst.image, 0, 0, 0, 0, 0, 0, s.w, s.h);
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_AlphaOurs(benchmark::State& st, Size s)
+{
+  LICE_MemBitmap src(s.w, s.h, 4), dst(s.w, s.h, 4);
+  fillKnobs(src);
+  LICE_Clear(&dst, 0x80808080u);
+  for (auto _ : st) {
+    LICE_Blit(&dst, &src, 0, 0, nullptr, 1.0f, 0x10000);
+    benchmark::ClobberMemory();
+  }
+}
+void BM_AlphaPixman(benchmark::State& st, Size s)
+{
+  PixmanImage src(s.w, s.h, true), dst(s.w, s.h, false);
+  for (auto _ : st) {
+    pixman_image_composite32(PIXMAN_OP_OVER, src.image, nullptr, dst.image, 0, 0, 0, 0, 0, 0, s.w, s.h);
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_ScaleOurs(benchmark::State& st, Size s)
+{
+  LICE_MemBitmap src(shrunk(s.w), shrunk(s.h), 4), dst(s.w, s.h, 4);
+  fillKnobs(src);
+  for (auto _ : st) {
+    LICE_ScaledBlit(&dst, &src, 0, 0, s.w, s.h, 0, 0, float(src.getWidth()), float(src.getHeight()), 1.0f, 0x100);
+    benchmark::ClobberMemory();
+  }
+}
+void BM_ScalePixman(benchmark::State& st, Size s)
+{
+  PixmanImage src(shrunk(s.w), shrunk(s.h), true), dst(s.w, s.h, false);
+  pixman_transform_t t;
+  pixman_transform_init_scale(&t, pixman_double_to_fixed(double(src.w) / s.w),
+                              pixman_double_to_fixed(double(src.h) / s.h));
+  pixman_image_set_transform(src.image, &t);
+  pixman_image_set_filter(src.image, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+  pixman_image_set_repeat(src.image, PIXMAN_REPEAT_PAD);
+  for (auto _ : st) {
+    pixman_image_composite32(PIXMAN_OP_SRC, src.image, nullptr, dst.image, 0, 0, 0, 0, 0, 0, s.w, s.h);
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_FillOurs(benchmark::State& st, Size s)
+{
+  LICE_MemBitmap dst(s.w, s.h, 4);
+  for (auto _ : st) {
+    LICE_FillRect(&dst, 0, 0, s.w, s.h, 0xFF336699u, 1.0f, 0);
+    benchmark::ClobberMemory();
+  }
+}
+void BM_FillPixman(benchmark::State& st, Size s)
+{
+  PixmanImage dst(s.w, s.h, false);
+  for (auto _ : st) {
+    pixman_fill(dst.bits.data(), s.w, 32, 0, 0, s.w, s.h, 0xFF336699u);
+    benchmark::ClobberMemory();
+  }
+}
+
+// Keeps every run's time so the ratios can be printed after the table.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+  void ReportRuns(const std::vector<Run>& runs) override
+  {
+    for (const Run& r : runs)
+      if (r.run_type == Run::RT_Iteration && !r.error_occurred) m_times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void printRatios() const
+  {
+    std::printf("\n%-30s %12s %12s %8s\n", "operation", "ours", "pixman", "ratio");
+    for (const auto& [name, ours] : m_times) {
+      const auto slash = name.rfind("/ours");
+      if (slash == std::string::npos) continue;
+      const auto other = m_times.find(name.substr(0, slash) + "/pixman");
+      if (other == m_times.end()) continue;
+      std::printf("%-30s %12.1f %12.1f %8.2f\n", name.substr(0, slash).c_str(), ours, other->second,
+                  ours / other->second);
+    }
+  }
+
+private:
+  std::map<std::string, double> m_times;
+};
+
+void registerAll()
+{
+  struct Op {
+    const char* name;
+    void (*ours)(benchmark::State&, Size);
+    void (*pixman)(benchmark::State&, Size);
+  } ops[] = {{"copy", BM_CopyOurs, BM_CopyPixman},
+             {"alpha_blit", BM_AlphaOurs, BM_AlphaPixman},
+             {"bilinear_scale", BM_ScaleOurs, BM_ScalePixman},
+             {"solid_fill", BM_FillOurs, BM_FillPixman}};
+  for (const Op& op : ops)
+    for (const Size& s : kSizes) {
+      const std::string base = std::string(op.name) + "/" + s.name;
+      benchmark::RegisterBenchmark((base + "/ours").c_str(), op.ours, s)->Unit(benchmark::kMicrosecond);
+      benchmark::RegisterBenchmark((base + "/pixman").c_str(), op.pixman, s)->Unit(benchmark::kMicrosecond);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  benchmark::Initialize(&argc, argv);
+  registerAll();
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.printRatios();
+  benchmark::Shutdown();
+  return 0;
+}
