@@ -52,47 +52,61 @@ struct _LICE_CircleDrawer {
     for (int x = x1; x <= x2; ++x) lice::put<C>(row + x, t.colour, weight);
   }
 
+  // Points (c +- a, d +- b), and with mirror also (c +- b, d +- a).
+  static void DrawSymmetricPts(const CircleTarget& t, int c, int d, int a, int b, bool mirror, int weight)
+  {
+    DrawClippedPt(t, c - a, d - b, weight);
+    DrawClippedPt(t, c - a, d + b, weight);
+    DrawClippedPt(t, c + a, d - b, weight);
+    DrawClippedPt(t, c + a, d + b, weight);
+    if (!mirror) return;
+    DrawClippedPt(t, c - b, d - a, weight);
+    DrawClippedPt(t, c - b, d + a, weight);
+    DrawClippedPt(t, c + b, d - a, weight);
+    DrawClippedPt(t, c + b, d + a, weight);
+  }
+  // The cross through the centre (filled) or its four ends at distance r.
+  static void DrawCardinal(const CircleTarget& t, int c, int d, int r, bool filled, int weight)
+  {
+    if (filled) {
+      DrawClippedVertLine(t, c, d - r, d - 1, weight);
+      DrawClippedVertLine(t, c, d + 1, d + r, weight);
+      DrawClippedHorzLine(t, d, c - r, c + r, weight);
+      return;
+    }
+    DrawClippedPt(t, c, d - r, weight);
+    DrawClippedPt(t, c + r, d, weight);
+    DrawClippedPt(t, c, d + r, weight);
+    DrawClippedPt(t, c - r, d, weight);
+  }
+  // The disc's spans in columns and rows c +- i, d +- i, out to distance r.
+  static void FillSymmetricSpans(const CircleTarget& t, int c, int d, int i, int r, int weight)
+  {
+    DrawClippedVertLine(t, c - i, d - r, d - i - 1, weight);
+    DrawClippedVertLine(t, c - i, d + i + 1, d + r, weight);
+    DrawClippedVertLine(t, c + i, d - r, d - i - 1, weight);
+    DrawClippedVertLine(t, c + i, d + i + 1, d + r, weight);
+    DrawClippedHorzLine(t, d - i, c - r, c - i, weight);
+    DrawClippedHorzLine(t, d - i, c + i, c + r, weight);
+    DrawClippedHorzLine(t, d + i, c - r, c - i, weight);
+    DrawClippedHorzLine(t, d + i, c + i, c + r, weight);
+  }
+
   // Midpoint circle; a filled disc writes every pixel exactly once.
   static void DrawClippedCircle(const CircleTarget& t, float cx, float cy, float r, int ia, bool filled)
   {
     const int c = lice::truncToInt(cx + 0.5), d = lice::truncToInt(cy + 0.5);
     int R = lice::truncToInt(r + 0.5);
-    if (filled) {
-      DrawClippedVertLine(t, c, d - R, d - 1, ia);
-      DrawClippedVertLine(t, c, d + 1, d + R, ia);
-      DrawClippedHorzLine(t, d, c - R, c + R, ia);
-    } else {
-      DrawClippedPt(t, c, d - R, ia);
-      DrawClippedPt(t, c + R, d, ia);
-      DrawClippedPt(t, c, d + R, ia);
-      DrawClippedPt(t, c - R, d, ia);
-    }
+    DrawCardinal(t, c, d, R, filled, ia);
     if (R < 2) return;
     int err = -R, inc = 3, x = 0;
     do {
       if (err >= 0) err -= 2 * (R - 1), --R;
       ++x;
-      if (filled) {
-        DrawClippedVertLine(t, c - x, d - R, d - x - 1, ia);
-        DrawClippedVertLine(t, c - x, d + x + 1, d + R, ia);
-        DrawClippedVertLine(t, c + x, d - R, d - x - 1, ia);
-        DrawClippedVertLine(t, c + x, d + x + 1, d + R, ia);
-        DrawClippedHorzLine(t, d - x, c - R, c - x, ia);
-        DrawClippedHorzLine(t, d - x, c + x, c + R, ia);
-        DrawClippedHorzLine(t, d + x, c - R, c - x, ia);
-        DrawClippedHorzLine(t, d + x, c + x, c + R, ia);
-      } else {
-        DrawClippedPt(t, c - x, d - R, ia);
-        DrawClippedPt(t, c - x, d + R, ia);
-        DrawClippedPt(t, c + x, d - R, ia);
-        DrawClippedPt(t, c + x, d + R, ia);
-        if (x != R) {
-          DrawClippedPt(t, c - R, d - x, ia);
-          DrawClippedPt(t, c - R, d + x, ia);
-          DrawClippedPt(t, c + R, d - x, ia);
-          DrawClippedPt(t, c + R, d + x, ia);
-        }
-      }
+      if (filled)
+        FillSymmetricSpans(t, c, d, x, R, ia);
+      else
+        DrawSymmetricPts(t, c, d, x, R, x != R, ia);
       err += inc;
       inc += 2;
     } while (x + 1 < R);
@@ -109,16 +123,7 @@ struct _LICE_CircleDrawer {
     DrawClippedPt(t, c, d + R + 1, f);
     DrawClippedPt(t, c - R - 1, d, f);
     DrawClippedPt(t, c + R + 1, d, f);
-    if (filled) {
-      DrawClippedVertLine(t, c, d - R, d - 1, ia);
-      DrawClippedVertLine(t, c, d + 1, d + R, ia);
-      DrawClippedHorzLine(t, d, c - R, c + R, ia);
-    } else {
-      DrawClippedPt(t, c, d - R, ia - f);
-      DrawClippedPt(t, c + R, d, ia - f);
-      DrawClippedPt(t, c, d + R, ia - f);
-      DrawClippedPt(t, c - R, d, ia - f);
-    }
+    DrawCardinal(t, c, d, R, filled, filled ? ia : ia - f);
     const float r2 = r * r;
     double y = std::sqrt(double(r2) - 1.0);
     if (!(double(r2) - 1.0 >= 0)) return;
@@ -126,25 +131,9 @@ struct _LICE_CircleDrawer {
     for (int i = 1; i <= n; ++i) {
       const int yi = lice::truncToInt(y);
       const int a = lice::truncToInt((y - std::floor(y)) * ia);
-      DrawClippedPt(t, c - i, d - yi - 1, a);
-      DrawClippedPt(t, c - i, d + yi + 1, a);
-      DrawClippedPt(t, c + i, d - yi - 1, a);
-      DrawClippedPt(t, c + i, d + yi + 1, a);
-      if (i != n) {
-        DrawClippedPt(t, c - yi - 1, d - i, a);
-        DrawClippedPt(t, c + yi + 1, d - i, a);
-        DrawClippedPt(t, c - yi - 1, d + i, a);
-        DrawClippedPt(t, c + yi + 1, d + i, a);
-      }
+      DrawSymmetricPts(t, c, d, i, yi + 1, i != n, a);
       if (filled) {
-        DrawClippedVertLine(t, c - i, d - yi, d - i - 1, ia);
-        DrawClippedVertLine(t, c - i, d + i + 1, d + yi, ia);
-        DrawClippedVertLine(t, c + i, d - yi, d - i - 1, ia);
-        DrawClippedVertLine(t, c + i, d + i + 1, d + yi, ia);
-        DrawClippedHorzLine(t, d - i, c - yi, c - i, ia);
-        DrawClippedHorzLine(t, d - i, c + i, c + yi, ia);
-        DrawClippedHorzLine(t, d + i, c - yi, c - i, ia);
-        DrawClippedHorzLine(t, d + i, c + i, c + yi, ia);
+        FillSymmetricSpans(t, c, d, i, yi, ia);
       } else {
         DrawClippedPt(t, c - yi, d - i, ia - a);
         DrawClippedPt(t, c + yi, d - i, ia - a);

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <type_traits>
 
 #include "CombineSelect.h"
 #include "LineClip.h"
@@ -8,87 +9,63 @@ namespace lice {
 
 namespace {
 
-int outcode(int x, int y, int w, int h)
+// Cohen-Sutherland over one coordinate type: an end outside is moved onto the
+// edge it crosses, the intercept taken at `right` or `bottom` while the point is
+// placed one step inside them. Each pass settles one end; the bound keeps
+// rounding from ever cycling.
+template <class T, class Intercept>
+bool clipSegment(T* x1, T* y1, T* x2, T* y2, T right, T bottom, Intercept intercept)
 {
-  return (x < 0 ? 1 : 0) | (x >= w ? 2 : 0) | (y < 0 ? 4 : 0) | (y >= h ? 8 : 0);
+  auto outcode = [&](T x, T y) {
+    return (x < 0 ? 1 : 0) | (x >= right ? 2 : 0) | (y < 0 ? 4 : 0) | (y >= bottom ? 8 : 0);
+  };
+  int c1 = outcode(*x1, *y1), c2 = outcode(*x2, *y2);
+  for (int pass = 0; pass < 16; ++pass) {
+    if (!(c1 | c2)) return true;
+    if (c1 & c2) return false;
+    const bool first = c1 != 0;
+    const int code = first ? c1 : c2;
+    T x, y;
+    // intercept(a1, b1, a2, b2, at): the a at which the segment reaches b = at.
+    if (code & 8) {
+      x = intercept(*x1, *y1, *x2, *y2, bottom);
+      y = bottom - 1;
+    } else if (code & 4) {
+      x = intercept(*x1, *y1, *x2, *y2, T(0));
+      y = 0;
+    } else if (code & 2) {
+      y = intercept(*y1, *x1, *y2, *x2, right);
+      x = right - 1;
+    } else {
+      y = intercept(*y1, *x1, *y2, *x2, T(0));
+      x = 0;
+    }
+    if constexpr (std::is_floating_point_v<T>)
+      if (!std::isfinite(x) || !std::isfinite(y)) return false;
+    if (first) {
+      *x1 = x, *y1 = y, c1 = outcode(x, y);
+    } else {
+      *x2 = x, *y2 = y, c2 = outcode(x, y);
+    }
+  }
+  return false;
 }
-
-int outcodeF(float x, float y, float W, float H)
-{
-  return (x < 0 ? 1 : 0) | (x >= W ? 2 : 0) | (y < 0 ? 4 : 0) | (y >= H ? 8 : 0);
-}
-
-// Each pass puts one end on an edge; a handful of passes settles any segment,
-// and the bound keeps rounding from ever cycling.
-constexpr int kMaxPasses = 16;
 
 }  // namespace
 
 bool ClipLine(int* x1, int* y1, int* x2, int* y2, int w, int h)
 {
-  int c1 = outcode(*x1, *y1, w, h), c2 = outcode(*x2, *y2, w, h);
-  for (int pass = 0; pass < kMaxPasses; ++pass) {
-    if (!(c1 | c2)) return true;
-    if (c1 & c2) return false;
-    const bool first = c1 != 0;
-    const int code = first ? c1 : c2;
-    const double X1 = *x1, Y1 = *y1, X2 = *x2, Y2 = *y2;
-    int x, y;
-    if (code & 8) {
-      x = truncToInt(X1 + std::trunc((h - Y1) * (X2 - X1) / (Y2 - Y1)));
-      y = h - 1;
-    } else if (code & 4) {
-      x = truncToInt(X1 + std::trunc((0 - Y1) * (X2 - X1) / (Y2 - Y1)));
-      y = 0;
-    } else if (code & 2) {
-      y = truncToInt(Y1 + std::trunc((Y2 - Y1) * (w - X1) / (X2 - X1)));
-      x = w - 1;
-    } else {
-      y = truncToInt(Y1 + std::trunc((Y2 - Y1) * (0 - X1) / (X2 - X1)));
-      x = 0;
-    }
-    if (first) {
-      *x1 = x, *y1 = y, c1 = outcode(x, y, w, h);
-    } else {
-      *x2 = x, *y2 = y, c2 = outcode(x, y, w, h);
-    }
-  }
-  return false;
+  return clipSegment(x1, y1, x2, y2, w, h, [](int a1, int b1, int a2, int b2, int at) {
+    return truncToInt(a1 + std::trunc((double(at) - b1) * (double(a2) - a1) / (double(b2) - b1)));
+  });
 }
 
 bool ClipFLine(float* x1, float* y1, float* x2, float* y2, int w, int h)
 {
   if (!std::isfinite(*x1) || !std::isfinite(*y1) || !std::isfinite(*x2) || !std::isfinite(*y2)) return false;
-  const float W = float(w - 1), H = float(h - 1);
-  int c1 = outcodeF(*x1, *y1, W, H), c2 = outcodeF(*x2, *y2, W, H);
-  for (int pass = 0; pass < kMaxPasses; ++pass) {
-    if (!(c1 | c2)) return true;
-    if (c1 & c2) return false;
-    const bool first = c1 != 0;
-    const int code = first ? c1 : c2;
-    const float X1 = *x1, Y1 = *y1, X2 = *x2, Y2 = *y2;
-    float x, y;
-    if (code & 8) {
-      x = X1 + (H - Y1) * (X2 - X1) / (Y2 - Y1);
-      y = H - 1;
-    } else if (code & 4) {
-      x = X1 + (0 - Y1) * (X2 - X1) / (Y2 - Y1);
-      y = 0;
-    } else if (code & 2) {
-      y = Y1 + (Y2 - Y1) * (W - X1) / (X2 - X1);
-      x = W - 1;
-    } else {
-      y = Y1 + (Y2 - Y1) * (0 - X1) / (X2 - X1);
-      x = 0;
-    }
-    if (!std::isfinite(x) || !std::isfinite(y)) return false;
-    if (first) {
-      *x1 = x, *y1 = y, c1 = outcodeF(x, y, W, H);
-    } else {
-      *x2 = x, *y2 = y, c2 = outcodeF(x, y, W, H);
-    }
-  }
-  return false;
+  return clipSegment(x1, y1, x2, y2, float(w - 1), float(h - 1), [](float a1, float b1, float a2, float b2, float at) {
+    return a1 + (at - b1) * (a2 - a1) / (b2 - b1);
+  });
 }
 
 }  // namespace lice

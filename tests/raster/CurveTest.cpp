@@ -11,16 +11,7 @@ using namespace rastertest;
 namespace {
 
 constexpr LICE_pixel kInk = 0xFFFFFFFFu;
-using Points = std::set<std::pair<int, int>>;
 
-Points inked(LICE_IBitmap& bm)
-{
-  Points out;
-  for (int y = 0; y < bm.getHeight(); ++y)
-    for (int x = 0; x < bm.getWidth(); ++x)
-      if (px(bm, x, y)) out.insert({x, y});
-  return out;
-}
 
 struct DashCase {
   const char* name;

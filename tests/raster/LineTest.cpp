@@ -11,20 +11,12 @@ namespace {
 
 constexpr LICE_pixel kInk = 0xFFFFFFFFu;
 
-std::set<std::pair<int, int>> inked(LICE_IBitmap& bm, LICE_pixel bg = 0)
-{
-  std::set<std::pair<int, int>> out;
-  for (int y = 0; y < bm.getHeight(); ++y)
-    for (int x = 0; x < bm.getWidth(); ++x)
-      if (px(bm, x, y) != bg) out.insert({x, y});
-  return out;
-}
 
 }  // namespace
 
 TEST(RasterLine, GeneralWalkIsSymmetricFromBothEnds)
 {
-  const std::set<std::pair<int, int>> expected = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 1},
+  const Points expected = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 1},
                                                   {6, 2}, {7, 2}, {8, 2}, {9, 3}, {10, 3}};
   LICE_MemBitmap a = filled(12, 5, 0), b = filled(12, 5, 0);
   LICE_Line(&a, 0, 0, 10, 3, kInk, 1.0f, 0, false);
@@ -37,7 +29,7 @@ TEST(RasterLine, PointsRunsAndDiagonals)
 {
   LICE_MemBitmap bm = filled(8, 8, 0);
   LICE_Line(&bm, 3, 3, 3, 3, kInk, 1.0f, 0, false);
-  EXPECT_EQ(inked(bm), (std::set<std::pair<int, int>>{{3, 3}}));
+  EXPECT_EQ(inked(bm), (Points{{3, 3}}));
   LICE_Clear(&bm, 0);
   LICE_Line(&bm, 2, 6, 2, 1, kInk, 1.0f, 0, true);
   EXPECT_EQ(inked(bm).size(), 6u);
@@ -53,7 +45,7 @@ TEST(RasterLine, ClippingRejectsAndTrims)
   LICE_Line(&bm, -5, 5, 5, 5, kInk, 1.0f, 0, false);
   EXPECT_TRUE(inked(bm).empty());
   LICE_Line(&bm, -5, 2, 5, 2, kInk, 1.0f, 0, false);
-  EXPECT_EQ(inked(bm), (std::set<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}, {3, 2}}));
+  EXPECT_EQ(inked(bm), (Points{{0, 2}, {1, 2}, {2, 2}, {3, 2}}));
   // Leaves through the right edge on column w - 1, at the row where it crosses x = w.
   int x1 = 0, y1 = 0, x2 = 8, y2 = 2;
   EXPECT_TRUE(LICE_ClipLine(&x1, &y1, &x2, &y2, 0, 0, 4, 4));
@@ -131,7 +123,7 @@ TEST(RasterFLine, SubPixelWalk)
   LICE_FLine(&bm, 1.2f, 1, 1.8f, 1.2f, kInk, 1.0f, 0, true);
   EXPECT_TRUE(inked(bm).empty());
   LICE_FLine(&bm, 0.8f, 1.5f, 1.2f, 1.5f, rgba(255, 255, 255, 255), 1.0f, 0, true);
-  EXPECT_EQ(inked(bm), (std::set<std::pair<int, int>>{{1, 1}, {1, 2}}));
+  EXPECT_EQ(inked(bm), (Points{{1, 1}, {1, 2}}));
   EXPECT_EQ(px(bm, 1, 1), rgba(127, 127, 127, 127));
   EXPECT_EQ(px(bm, 1, 2), rgba(128, 128, 128, 128));
   LICE_MemBitmap plain = filled(6, 6, 0);

@@ -2,6 +2,8 @@
 // Bitmaps and pixel helpers for the raster tests.
 
 #include <cstdint>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "lice.h"
@@ -88,6 +90,17 @@ inline void pattern(LICE_IBitmap& bm, unsigned seed = 1)
       v ^= v >> 15;
       bm.getBits()[y * bm.getRowSpan() + x] = v;
     }
+}
+
+// The pixels that differ from the background, as (x, y) pairs.
+using Points = std::set<std::pair<int, int>>;
+inline Points inked(LICE_IBitmap& bm, LICE_pixel bg = 0)
+{
+  Points out;
+  for (int y = 0; y < bm.getHeight(); ++y)
+    for (int x = 0; x < bm.getWidth(); ++x)
+      if (px(bm, x, y) != bg) out.insert({x, y});
+  return out;
 }
 
 inline int countNot(LICE_IBitmap& bm, LICE_pixel c)
