@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "IControl.h"
 #include "IGraphics.h"
 #include "ParamIndex.h"
 #include "ResourceCipher.h"
@@ -50,6 +51,23 @@ TEST_F(ShippedResources, LoadWithNoComplaintInTheDebugLog) {
   // The plug-in's own manager read the same documents at start-up.
   EXPECT_EQ(logged.plug->uiConfigManager->sysexContainers.size(), manager.sysexContainers.size());
   EXPECT_EQ(logged.plug->uiConfigManager->valueLists, manager.valueLists);
+}
+
+TEST_F(ShippedResources, ThePlugInShowsAChangeInItsTwoDisplays) {
+  Tarnivex& plug = *logged.plug;
+  ITextControl name(&plug), value(&plug);
+  plug.paramNameDisplay = &name;
+  plug.paramValueDisplay = &value;
+  plug.GetParam(kLFO1Shape + 2)->InitEnum("[3] LFO 1 Shape", 0, 6);
+  plug.GetParam(kLFO1Shape + 2)->Set(3);
+  plug.OnParamChange2(kLFO1Shape + 2);
+  EXPECT_EQ(name.GetText(), "[3] LFO 1 Shape");
+  EXPECT_EQ(value.GetText(), "Saw [3]");
+  plug.GetParam(kPatchName + 2)->InitEnum("[3] Name", 0, 2);
+  plug.OnParamChange2(kPatchName + 2);
+  EXPECT_EQ(name.GetText(), "[3] LFO 1 Shape");
+  plug.paramNameDisplay = nullptr;
+  plug.paramValueDisplay = nullptr;
 }
 
 TEST_F(ShippedResources, EveryCataloguedListIsLongEnough) {
