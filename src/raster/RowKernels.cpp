@@ -33,35 +33,33 @@ void copyBlendScalar(LICE_pixel* dest, const LICE_pixel* src, int n, int alpha)
 
 #if defined(__SSE2__)
 
-// s + (d - s) * k / 256 per 16-bit channel, the quotient truncated toward zero:
-// |d - s| * k fits 16 bits for k <= 255, so the magnitude is shifted and the
-// sign put back.
-inline __m128i moveToward(__m128i d, __m128i s, __m128i k)
+// s + (d - s) * k / 256 per 16-bit channel with the quotient truncated toward
+// zero, written as (s * (256 - k) + d * k + bias) >> 8 where bias is 255 when
+// d < s: every term is non-negative and the sum stays below 65536. kInv is
+// 256 - k.
+inline __m128i moveToward(__m128i d, __m128i s, __m128i k, __m128i kInv)
 {
-  const __m128i greater = _mm_cmpgt_epi16(d, s);
-  const __m128i diff = _mm_sub_epi16(_mm_max_epi16(d, s), _mm_min_epi16(d, s));
-  const __m128i q = _mm_srli_epi16(_mm_mullo_epi16(diff, k), 8);
-  return _mm_sub_epi16(s, _mm_sub_epi16(_mm_xor_si128(q, greater), greater));
+  const __m128i bias = _mm_and_si128(_mm_cmpgt_epi16(s, d), _mm_set1_epi16(255));
+  const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(s, kInv), _mm_mullo_epi16(d, k)), bias);
+  return _mm_srli_epi16(sum, 8);
 }
 
-// Four pixels of the full-opacity source-alpha copy.
-inline __m128i sourceAlphaOver4(__m128i d, __m128i s)
+// Four pixels of the full-opacity source-alpha copy: colours move toward the
+// source by sa / 256 of the way (255 - sa kept), the alpha byte adds sa with
+// saturation, and a source alpha of 0 leaves its pixel alone.
+inline __m128i sourceAlphaOver4(__m128i d, __m128i s, __m128i alphaMask, __m128i clear)
 {
   const __m128i zero = _mm_setzero_si128();
-  const __m128i k255 = _mm_set1_epi16(255);
-  const __m128i alphaLane = _mm_set_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+  const __m128i k255 = _mm_set1_epi16(255), one = _mm_set1_epi16(1);
   auto half = [&](__m128i d16, __m128i s16) {
-    __m128i sa = _mm_shufflelo_epi16(s16, 0x00);
-    sa = _mm_shufflehi_epi16(sa, 0x00);
-    const __m128i colour = moveToward(d16, s16, _mm_sub_epi16(k255, sa));
-    const __m128i alpha = _mm_min_epi16(_mm_add_epi16(d16, sa), k255);
-    __m128i out = _mm_or_si128(_mm_and_si128(alphaLane, alpha), _mm_andnot_si128(alphaLane, colour));
-    const __m128i clear = _mm_cmpeq_epi16(sa, zero);  // a clear source leaves the pixel alone
-    return _mm_or_si128(_mm_and_si128(clear, d16), _mm_andnot_si128(clear, out));
+    const __m128i sa = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0x00), 0x00);
+    return moveToward(d16, s16, _mm_sub_epi16(k255, sa), _mm_add_epi16(sa, one));
   };
-  const __m128i lo = half(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero));
-  const __m128i hi = half(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero));
-  return _mm_packus_epi16(lo, hi);
+  const __m128i colour = _mm_packus_epi16(half(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero)),
+                                          half(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero)));
+  const __m128i alpha = _mm_adds_epu8(d, _mm_and_si128(s, alphaMask));
+  const __m128i out = _mm_or_si128(_mm_andnot_si128(alphaMask, colour), _mm_and_si128(alphaMask, alpha));
+  return _mm_or_si128(_mm_andnot_si128(clear, out), _mm_and_si128(clear, d));
 }
 
 #endif
@@ -75,15 +73,17 @@ void rowSourceAlphaOver(LICE_pixel* dest, const LICE_pixel* src, int w)
   const __m128i alphaMask = _mm_set1_epi32(0xFF);
   for (; i + 4 <= w; i += 4) {
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), alphaMask));
+    const __m128i alpha = _mm_and_si128(s, alphaMask);
+    const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, alphaMask));
     if (opaque == 0xFFFF) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), s);
       continue;
     }
-    const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), _mm_setzero_si128()));
+    const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_setzero_si128()));
     if (clear == 0xFFFF) continue;
     const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), sourceAlphaOver4(d, s));
+    const __m128i clearLanes = clear ? _mm_cmpeq_epi32(alpha, _mm_setzero_si128()) : _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), sourceAlphaOver4(d, s, alphaMask, clearLanes));
   }
 #endif
   sourceAlphaOverScalar(dest + i, src + i, w - i);
@@ -95,12 +95,12 @@ void rowCopyBlend(LICE_pixel* dest, const LICE_pixel* src, int w, int alpha)
 #if defined(__SSE2__)
   if (alpha > 0 && alpha < 256) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i k = _mm_set1_epi16(short(256 - alpha));
+    const __m128i k = _mm_set1_epi16(short(256 - alpha)), kInv = _mm_set1_epi16(short(alpha));
     for (; i + 4 <= w; i += 4) {
       const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
       const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
-      const __m128i lo = moveToward(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero), k);
-      const __m128i hi = moveToward(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero), k);
+      const __m128i lo = moveToward(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero), k, kInv);
+      const __m128i hi = moveToward(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero), k, kInv);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_packus_epi16(lo, hi));
     }
   }
