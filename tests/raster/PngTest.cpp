@@ -19,7 +19,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-struct PngSpec {
+struct PngRecipe {
   int w, h, depth, colorType;
   std::vector<Bytes> rows;  // raw rows as libpng expects them
   std::vector<png_color> palette;
@@ -34,7 +34,7 @@ void writeToVector(png_structp png, png_bytep data, png_size_t n)
 }
 
 // Encodes an image with libpng itself, so the decoder meets real files.
-Bytes encode(const PngSpec& s)
+Bytes encode(const PngRecipe& s)
 {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -64,9 +64,9 @@ std::unique_ptr<LICE_IBitmap> decode(const Bytes& data)
   return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromMemory(data.data(), int(data.size()), nullptr));
 }
 
-PngSpec rgbImage(int w, int h)
+PngRecipe rgbImage(int w, int h)
 {
-  PngSpec s{w, h, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}};
+  PngRecipe s{w, h, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}};
   for (int y = 0; y < h; ++y) {
     Bytes row;
     for (int x = 0; x < w; ++x) row.insert(row.end(), {(unsigned char)(x * 20), (unsigned char)(y * 30), 7});
@@ -102,7 +102,7 @@ void writeFile(const std::string& path, const Bytes& data, size_t len)
 
 TEST(RasterPng, OneBitGreyBecomesOpaqueBlackAndWhite)
 {
-  PngSpec s{10, 2, 1, PNG_COLOR_TYPE_GRAY, {Bytes{0xA0, 0x40}, Bytes{0xFF, 0xC0}}, {}, {}};
+  PngRecipe s{10, 2, 1, PNG_COLOR_TYPE_GRAY, {Bytes{0xA0, 0x40}, Bytes{0xFF, 0xC0}}, {}, {}};
   auto bm = decode(encode(s));
   ASSERT_TRUE(bm);
   EXPECT_EQ(bm->getWidth(), 10);
@@ -116,13 +116,13 @@ TEST(RasterPng, OneBitGreyBecomesOpaqueBlackAndWhite)
 
 TEST(RasterPng, PaletteWithTransparencyGivesEachEntryItsAlpha)
 {
-  PngSpec s{3, 1, 8, PNG_COLOR_TYPE_PALETTE, {Bytes{0, 1, 2}}, {{255, 0, 0}, {0, 255, 0}, {1, 2, 3}}, {0, 128}};
+  PngRecipe s{3, 1, 8, PNG_COLOR_TYPE_PALETTE, {Bytes{0, 1, 2}}, {{255, 0, 0}, {0, 255, 0}, {1, 2, 3}}, {0, 128}};
   auto bm = decode(encode(s));
   ASSERT_TRUE(bm);
   EXPECT_EQ(px(*bm, 0, 0), rgba(255, 0, 0, 0));
   EXPECT_EQ(px(*bm, 1, 0), rgba(0, 255, 0, 128));
   EXPECT_EQ(px(*bm, 2, 0), rgba(1, 2, 3, 255));
-  PngSpec four{4, 1, 4, PNG_COLOR_TYPE_PALETTE, {Bytes{0x01, 0x20}}, {{9, 9, 9}, {10, 20, 30}, {40, 50, 60}}, {}};
+  PngRecipe four{4, 1, 4, PNG_COLOR_TYPE_PALETTE, {Bytes{0x01, 0x20}}, {{9, 9, 9}, {10, 20, 30}, {40, 50, 60}}, {}};
   auto packed = decode(encode(four));
   ASSERT_TRUE(packed);
   EXPECT_EQ(px(*packed, 1, 0), rgba(10, 20, 30, 255));
@@ -131,7 +131,7 @@ TEST(RasterPng, PaletteWithTransparencyGivesEachEntryItsAlpha)
 
 TEST(RasterPng, SixteenBitRgbaKeepsTheHighBytesAlphaFirst)
 {
-  PngSpec s{1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA, {Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0}}, {}, {}};
+  PngRecipe s{1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA, {Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0}}, {}, {}};
   auto bm = decode(encode(s));
   ASSERT_TRUE(bm);
   const auto* b = reinterpret_cast<const unsigned char*>(bm->getBits());
@@ -146,11 +146,11 @@ TEST(RasterPng, RgbGreyAlphaAndInterlacedImages)
   auto rgb = decode(encode(rgbImage(5, 4)));
   ASSERT_TRUE(rgb);
   EXPECT_EQ(px(*rgb, 4, 3), rgba(80, 90, 7, 255));
-  PngSpec ga{2, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {Bytes{50, 60, 200, 255}}, {}, {}};
+  PngRecipe ga{2, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {Bytes{50, 60, 200, 255}}, {}, {}};
   auto grey = decode(encode(ga));
   ASSERT_TRUE(grey);
   EXPECT_EQ(px(*grey, 0, 0), rgba(50, 50, 50, 60));
-  PngSpec laced = rgbImage(9, 9);
+  PngRecipe laced = rgbImage(9, 9);
   laced.interlace = true;
   auto interlaced = decode(encode(laced));
   ASSERT_TRUE(interlaced);
