@@ -273,7 +273,6 @@ class IPlugBase {
   bool WriteBankFile(ByteChunk* file);
   bool ReadProgramFile(ByteChunk& file);
   bool ReadBankFile(ByteChunk& file);
-  void StoreStateInCurrentPreset(const char* name);
   // The double results of a float call, into the host's float buffers.
   void ConvertOutputs(int nFrames, bool accumulate);
   void SetParameterFromGUIWith(int paramIdx, double normalizedValue, void (IPlugBase::*handler)(int));

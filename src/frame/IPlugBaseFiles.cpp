@@ -120,14 +120,6 @@ bool Prompt(IGraphics* graphics, WDL_String* fileName, EFileAction action, WDL_S
 }
 }  // namespace
 
-void IPlugBase::StoreStateInCurrentPreset(const char* name) {
-  IPreset* preset = mPresets.Get(mCurrentPresetIdx);
-  if (!preset) return;
-  preset->mChunk.Clear();
-  SerializeState(&preset->mChunk);
-  if (name && name[0]) CopyBounded(preset->mName, name, MAX_PRESET_NAME_LEN);
-}
-
 bool IPlugBase::WriteProgramFile(ByteChunk* file) {
   const IPreset* preset = mPresets.Get(mCurrentPresetIdx);
   const char* name = preset ? preset->mName : "";
@@ -206,7 +198,7 @@ bool IPlugBase::ReadProgramFile(ByteChunk& file) {
     if (pos < 0 || chunkSize < 0 || chunkSize > file.Size() - pos) return false;
     GetIPlugVerFromChunk(&file, &pos);
     UnserializeState(&file, pos);
-    StoreStateInCurrentPreset(name);
+    ModifyCurrentPreset(name);
     InformHostOfProgramChange();
     return true;
   }
@@ -217,7 +209,7 @@ bool IPlugBase::ReadProgramFile(ByteChunk& file) {
       pos = ReadBEFloat(file, &v, pos);
       GetParam(i)->SetNormalized(v);
     }
-    StoreStateInCurrentPreset(name);
+    ModifyCurrentPreset(name);
     RestorePreset(mCurrentPresetIdx);
     InformHostOfProgramChange();
     return true;
@@ -268,7 +260,7 @@ bool IPlugBase::ReadBankFile(ByteChunk& file) {
       pos = ReadBEFloat(file, &v, pos);
       GetParam(i)->SetNormalized(v);
     }
-    StoreStateInCurrentPreset(name);
+    ModifyCurrentPreset(name);
   }
   RestorePreset(currentProgram);
   InformHostOfProgramChange();
