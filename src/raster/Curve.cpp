@@ -204,9 +204,26 @@ struct StripFiller {
   }
 };
 
+// One strip of the fill under an x-ordered curve: columns x1 to x2 between the
+// chord and row baseRow.
+void DoBezierFillSegment(LICE_IBitmap* dest, int x1, int y1, int x2, int y2, int baseRow, LICE_pixel color,
+                         float alpha, int mode)
+{
+  StripFiller{dest, false, color, alpha, mode}.segment(x1, y1, x2, y2, baseRow);
+}
+
+// The same for a y-ordered curve: rows y1 to y2 between the chord and column
+// baseColumn.
+void DoBezierFillSegmentX(LICE_IBitmap* dest, int x1, int y1, int x2, int y2, int baseColumn, LICE_pixel color,
+                          float alpha, int mode)
+{
+  StripFiller{dest, true, color, alpha, mode}.segment(y1, x1, y2, x2, baseColumn);
+}
+
 // Strips between the flattened curve and the base line, each strip starting one
 // step after the previous one ended.
-void fillCBezier(const StripFiller& fill, const CBezPrep& bz, int base)
+template <class Segment>
+void fillCBezier(const CBezPrep& bz, int base, Segment&& segment)
 {
   if (!bz.n) return;
   int a0 = lice::truncToInt(bz.xlo), c0 = lice::truncToInt(bz.ylo + 0.5);
@@ -215,11 +232,11 @@ void fillCBezier(const StripFiller& fill, const CBezPrep& bz, int base)
     const int a = lice::truncToInt(bz.xAt(t));
     if (a < a0) continue;
     const int c = lice::truncToInt(bz.yAt(t) + 0.5);
-    fill.segment(a0, c0, a, c, base);
+    segment(a0, c0, a, c, base);
     c0 = c, a0 = a + 1;
   }
   const int al = lice::truncToInt(bz.xhi - 1);
-  if (al >= a0) fill.segment(a0, c0, al, lice::truncToInt(bz.yhi + 0.5), base);
+  if (al >= a0) segment(a0, c0, al, lice::truncToInt(bz.yhi + 0.5), base);
 }
 
 }  // namespace
@@ -246,7 +263,9 @@ void LICE_FillCBezier(LICE_IBitmap* dest, double xstart, double ystart, double x
 {
   if (!dest) return;
   const CBezPrep bz(xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, dest->getWidth(), tolerance);
-  fillCBezier(StripFiller{dest, false, color, alpha, mode}, bz, yfill);
+  fillCBezier(bz, yfill, [&](int x1, int y1, int x2, int y2, int base) {
+    DoBezierFillSegment(dest, x1, y1, x2, y2, base, color, alpha, mode);
+  });
 }
 
 void LICE_FillCBezierX(LICE_IBitmap* dest, double xstart, double ystart, double xctl1, double yctl1, double xctl2,
@@ -255,5 +274,8 @@ void LICE_FillCBezierX(LICE_IBitmap* dest, double xstart, double ystart, double 
 {
   if (!dest) return;
   const CBezPrep bz(ystart, xstart, yctl1, xctl1, yctl2, xctl2, yend, xend, dest->getHeight(), tolerance);
-  fillCBezier(StripFiller{dest, true, color, alpha, mode}, bz, xfill);
+  // The prepared curve runs along y here: its "x" is the row, its "y" the column.
+  fillCBezier(bz, xfill, [&](int y1, int x1, int y2, int x2, int base) {
+    DoBezierFillSegmentX(dest, x1, y1, x2, y2, base, color, alpha, mode);
+  });
 }

@@ -4,25 +4,9 @@
 
 #include "CombineSelect.h"
 #include "LineClip.h"
+#include "LineClass.h"
 #include "ShapeSupport.h"
 #include "Shapes.h"
-
-template <class C>
-struct __LICE_LineClass_Dashed {
-  // Dashes along the half-open range [a, e): the end itself is never drawn.
-  static void DashedLine(LICE_pixel* start, ptrdiff_t step, int a, int e, int dashLen, int gapLen,
-                         LICE_pixel color, int ia)
-  {
-    const lice::Colour4 c(color);
-    auto dash = [&](int64_t from, int64_t n) {
-      for (int64_t i = 0; i < n; ++i) lice::put<C>(start + (from + i) * step, c, ia);
-    };
-    int64_t pos = a;
-    for (; pos < int64_t(e) - dashLen; pos += int64_t(dashLen) + gapLen) dash(pos - a, dashLen);
-    const int64_t rest = std::min<int64_t>(e - pos, dashLen);
-    if (rest >= 1) dash(pos - a, rest);
-  }
-};
 
 void LICE_DashedLine(LICE_IBitmap* dest, int x1, int y1, int x2, int y2, int dashLen, int gapLen, LICE_pixel color,
                      float alpha, int mode, bool)
@@ -43,7 +27,7 @@ void LICE_DashedLine(LICE_IBitmap* dest, int x1, int y1, int x2, int y2, int das
   const int ia = lice::truncToInt(alpha * 256.0f);
   if (x1 != x2 && y1 != y2) return;
   lice::withShapeCombiner(mode, ia, [&](auto tag) {
-    using D = __LICE_LineClass_Dashed<typename decltype(tag)::type>;
+    using D = __LICE_LineClass<typename decltype(tag)::type>;
     if (y1 == y2)
       D::DashedLine(first, 1, x1, x2, dashLen, gapLen, color, ia);
     else

@@ -131,6 +131,12 @@ struct PolyPoint {
   int x, y;
 };
 
+// Top to bottom, then left to right.
+bool _ysort(const PolyPoint& a, const PolyPoint& b)
+{
+  return a.y != b.y ? a.y < b.y : a.x < b.x;
+}
+
 // Among the points after i on other rows, the end of the edge from i that
 // bounds the polygon on the left (dir -1) or right (dir +1).
 int FindNextEdgeVertex(const PolyPoint* points, int i, int n, int dir)
@@ -174,8 +180,7 @@ void LICE_FillConvexPolygon(LICE_IBitmap* dest, const int* x, const int* y, int 
     minx = std::min(minx, x[i]);
     maxx = std::max(maxx, x[i]);
   }
-  std::sort(pts, pts + npoints,
-            [](const PolyPoint& a, const PolyPoint& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+  std::sort(pts, pts + npoints, _ysort);
 
   if (pts[0].y == pts[npoints - 1].y) {
     if (pts[0].y >= 0 && pts[0].y < h && minx <= maxx)
