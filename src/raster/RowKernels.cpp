@@ -108,32 +108,106 @@ void rowCopyBlend(LICE_pixel* dest, const LICE_pixel* src, int w, int alpha)
   copyBlendScalar(dest + i, src + i, w - i, alpha);
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// Eight 8-byte tap pairs (two neighbouring source pixels each) turned into
+// eight vectors of one byte position each, across the eight outputs: out[i]
+// holds byte 2i in its low half and byte 2i + 1 in its high half.
+inline void transposeTaps(const __m128i t[8], __m128i out[4])
+{
+  const __m128i a = _mm_unpacklo_epi8(t[0], t[1]), b = _mm_unpacklo_epi8(t[2], t[3]);
+  const __m128i c = _mm_unpacklo_epi8(t[4], t[5]), d = _mm_unpacklo_epi8(t[6], t[7]);
+  const __m128i e = _mm_unpacklo_epi16(a, b), f = _mm_unpackhi_epi16(a, b);
+  const __m128i g = _mm_unpacklo_epi16(c, d), h = _mm_unpackhi_epi16(c, d);
+  out[0] = _mm_unpacklo_epi32(e, g);
+  out[1] = _mm_unpackhi_epi32(e, g);
+  out[2] = _mm_unpacklo_epi32(f, h);
+  out[3] = _mm_unpackhi_epi32(f, h);
+}
+
+struct BilinearWeights {
+  __m128i hi[4], lo[4];  // 00, 01, 10, 11: each weight as 256 * hi + lo
+};
+
+// Sum of the four taps times their weights, shifted down by 16, for eight
+// outputs of one channel. With w = 256 h + l the sum is 256 H + L; H fits 16
+// bits, and L is taken apart into the high and low bytes of its products so
+// that nothing overflows: the result is exactly (sum) >> 16.
+inline __m128i bilinearChannel(const __m128i c[4], const BilinearWeights& w)
+{
+  const __m128i low = _mm_set1_epi16(255);
+  __m128i h = _mm_setzero_si128(), lhi = _mm_setzero_si128(), llo = _mm_setzero_si128();
+  for (int i = 0; i < 4; ++i) {
+    h = _mm_add_epi16(h, _mm_mullo_epi16(c[i], w.hi[i]));
+    const __m128i p = _mm_mullo_epi16(c[i], w.lo[i]);
+    lhi = _mm_add_epi16(lhi, _mm_srli_epi16(p, 8));
+    llo = _mm_add_epi16(llo, _mm_and_si128(p, low));
+  }
+  return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(h, lhi), _mm_srli_epi16(llo, 8)), 8);
+}
+
+}  // namespace
+#endif
+
 void rowBilinear(LICE_pixel* dest, const unsigned char* row0, const unsigned char* row1, int n, int64_t x,
                  int64_t dx, int fy)
 {
   int i = 0;
 #if defined(__SSE2__)
-  // Each weight is split into its high and low bytes so the products fit the
-  // 16-bit multiply-add; the two partial sums are joined exactly in 32 bits.
+  // Eight outputs a pass, channels side by side in 16-bit lanes.
   const __m128i zero = _mm_setzero_si128();
-  for (; i < n; ++i, x += dx) {
-    const int64_t sx = x >> 16;
-    const unsigned fx = unsigned(x & 0xffff);
-    const unsigned w11 = (fx * unsigned(fy)) >> 16;
-    const unsigned w01 = fx - w11, w10 = unsigned(fy) - w11, w00 = 65536 - unsigned(fy) - w01;
-    __m128i top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row0 + sx * 4));
-    __m128i bot = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row1 + sx * 4));
-    top = _mm_unpacklo_epi8(_mm_unpacklo_epi8(top, _mm_srli_si128(top, 4)), zero);
-    bot = _mm_unpacklo_epi8(_mm_unpacklo_epi8(bot, _mm_srli_si128(bot, 4)), zero);
-    const __m128i topHi = _mm_set1_epi32(int((w01 >> 8) << 16 | (w00 >> 8)));
-    const __m128i topLo = _mm_set1_epi32(int((w01 & 255) << 16 | (w00 & 255)));
-    const __m128i botHi = _mm_set1_epi32(int((w11 >> 8) << 16 | (w10 >> 8)));
-    const __m128i botLo = _mm_set1_epi32(int((w11 & 255) << 16 | (w10 & 255)));
-    const __m128i sumHi = _mm_add_epi32(_mm_madd_epi16(top, topHi), _mm_madd_epi16(bot, botHi));
-    const __m128i sumLo = _mm_add_epi32(_mm_madd_epi16(top, topLo), _mm_madd_epi16(bot, botLo));
-    __m128i v = _mm_srli_epi32(_mm_add_epi32(_mm_slli_epi32(sumHi, 8), sumLo), 16);
-    v = _mm_packs_epi32(v, v);
-    dest[i] = LICE_pixel(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
+  const __m128i fyv = _mm_set1_epi16(short(fy));
+  const __m128i byte = _mm_set1_epi16(255);
+  // With fy = 0 a zero fx gives w00 = 65536, one more than 16 bits hold.
+  const __m128i fullOnZero = fy == 0 ? _mm_set1_epi16(-1) : zero;
+  // The fractions of eight steps, from 16-bit arithmetic that wraps as the
+  // low 16 bits of the coordinates do.
+  const __m128i stepFractions = _mm_mullo_epi16(_mm_set_epi16(7, 6, 5, 4, 3, 2, 1, 0), _mm_set1_epi16(short(dx)));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i fx = _mm_add_epi16(_mm_set1_epi16(short(x)), stepFractions);
+    __m128i top[8], bot[8];
+    for (int j = 0; j < 8; ++j, x += dx) {
+      const int64_t sx = x >> 16;
+      top[j] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row0 + sx * 4));
+      bot[j] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row1 + sx * 4));
+    }
+    const __m128i w11 = _mm_mulhi_epu16(fx, fyv);
+    const __m128i w01 = _mm_sub_epi16(fx, w11), w10 = _mm_sub_epi16(fyv, w11);
+    const __m128i w00 = _mm_sub_epi16(zero, _mm_add_epi16(fyv, w01));
+    const __m128i full = _mm_and_si128(_mm_and_si128(fullOnZero, _mm_cmpeq_epi16(fx, zero)), _mm_set1_epi16(256));
+    BilinearWeights w;
+    const __m128i ws[4] = {w00, w01, w10, w11};
+    for (int k = 0; k < 4; ++k) {
+      w.hi[k] = _mm_srli_epi16(ws[k], 8);
+      w.lo[k] = _mm_and_si128(ws[k], byte);
+    }
+    w.hi[0] = _mm_add_epi16(w.hi[0], full);
+
+    __m128i t[4], b[4];
+    transposeTaps(top, t);
+    transposeTaps(bot, b);
+    // Byte k of a tap pair: k < 4 the left pixel's channel k, else the right one's.
+    auto taps = [&](int ch, __m128i out[4]) {
+      auto widen = [&](const __m128i* v, int k) {
+        return (k & 1) ? _mm_unpackhi_epi8(v[k >> 1], zero) : _mm_unpacklo_epi8(v[k >> 1], zero);
+      };
+      out[0] = widen(t, ch);
+      out[1] = widen(t, ch + 4);
+      out[2] = widen(b, ch);
+      out[3] = widen(b, ch + 4);
+    };
+    __m128i c[4], ch[4];
+    for (int k = 0; k < 4; ++k) {
+      taps(k, c);
+      ch[k] = bilinearChannel(c, w);
+    }
+    const __m128i ar = _mm_packus_epi16(ch[LICE_PIXEL_A], ch[LICE_PIXEL_R]);
+    const __m128i gb = _mm_packus_epi16(ch[LICE_PIXEL_G], ch[LICE_PIXEL_B]);
+    const __m128i arPairs = _mm_unpacklo_epi8(ar, _mm_srli_si128(ar, 8));
+    const __m128i gbPairs = _mm_unpacklo_epi8(gb, _mm_srli_si128(gb, 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_unpacklo_epi16(arPairs, gbPairs));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 4), _mm_unpackhi_epi16(arPairs, gbPairs));
   }
 #endif
   for (; i < n; ++i, x += dx) {

@@ -71,20 +71,23 @@ TEST(RasterRowKernels, BilinearRowMatchesTheFourTapFormula)
   std::mt19937 rng(13);
   const int srcw = 64;
   auto row0 = randomRow(rng, srcw), row1 = randomRow(rng, srcw);
-  for (int64_t dx : {int64_t(65536), int64_t(40000), int64_t(123457), int64_t(7)}) {
+  struct Walk {
+    int64_t x0, dx;
+  } walks[] = {{0, 65536}, {0, 32768}, {1234, 65536}, {1234, 40000}, {1234, 123457}, {1234, 7}};
+  // A start on a whole pixel meets fx = fy = 0, where w00 is 65536.
+  for (const Walk& walk : walks) {
     for (int fy : {0, 1, 32768, 65535}) {
-      const int64_t x0 = 1234;
-      const int n = int(std::min<int64_t>(40, ((srcw - 2) * int64_t(65536) - x0) / dx));
+      const int n = int(std::min<int64_t>(40, ((srcw - 2) * int64_t(65536) - walk.x0) / walk.dx));
       std::vector<LICE_pixel> out(static_cast<size_t>(n)), expected(static_cast<size_t>(n));
       lice::rowBilinear(out.data(), reinterpret_cast<const unsigned char*>(row0.data()),
-                        reinterpret_cast<const unsigned char*>(row1.data()), n, x0, dx, fy);
+                        reinterpret_cast<const unsigned char*>(row1.data()), n, walk.x0, walk.dx, fy);
       for (int i = 0; i < n; ++i) {
-        const int64_t x = x0 + i * dx;
+        const int64_t x = walk.x0 + i * walk.dx;
         lice::lerp4(reinterpret_cast<unsigned char*>(&expected[size_t(i)]),
                     reinterpret_cast<const unsigned char*>(&row0[size_t(x >> 16)]),
                     reinterpret_cast<const unsigned char*>(&row1[size_t(x >> 16)]), int(x & 0xffff), fy);
       }
-      ASSERT_EQ(out, expected) << "dx " << dx << " fy " << fy;
+      ASSERT_EQ(out, expected) << "dx " << walk.dx << " fy " << fy;
     }
   }
 }
