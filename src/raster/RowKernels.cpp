@@ -71,19 +71,39 @@ void rowSourceAlphaOver(LICE_pixel* dest, const LICE_pixel* src, int w)
   int i = 0;
 #if defined(__SSE2__)
   const __m128i alphaMask = _mm_set1_epi32(0xFF);
-  for (; i + 4 <= w; i += 4) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    const __m128i alpha = _mm_and_si128(s, alphaMask);
-    const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, alphaMask));
+  // Opaque and clear runs are the common case in real art; a block of four
+  // is tested on its alpha bytes alone before any arithmetic.
+  auto block = [&](int at, __m128i s, int opaque, int clear) {
     if (opaque == 0xFFFF) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), s);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + at), s);
+    } else if (clear != 0xFFFF) {
+      const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + at));
+      const __m128i clearLanes = clear ? _mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), _mm_setzero_si128())
+                                       : _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + at), sourceAlphaOver4(d, s, alphaMask, clearLanes));
+    }
+  };
+  auto opaqueBits = [&](__m128i s) { return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), alphaMask)); };
+  auto clearBits = [&](__m128i s) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), _mm_setzero_si128()));
+  };
+  for (; i + 8 <= w; i += 8) {
+    const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4));
+    const int o0 = opaqueBits(s0), o1 = opaqueBits(s1);
+    if ((o0 & o1) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), s0);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 4), s1);
       continue;
     }
-    const int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_setzero_si128()));
-    if (clear == 0xFFFF) continue;
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
-    const __m128i clearLanes = clear ? _mm_cmpeq_epi32(alpha, _mm_setzero_si128()) : _mm_setzero_si128();
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), sourceAlphaOver4(d, s, alphaMask, clearLanes));
+    const int c0 = clearBits(s0), c1 = clearBits(s1);
+    if ((c0 & c1) == 0xFFFF) continue;
+    block(i, s0, o0, c0);
+    block(i + 4, s1, o1, c1);
+  }
+  for (; i + 4 <= w; i += 4) {
+    const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    block(i, s0, opaqueBits(s0), clearBits(s0));
   }
 #endif
   sourceAlphaOverScalar(dest + i, src + i, w - i);
