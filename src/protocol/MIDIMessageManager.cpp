@@ -129,6 +129,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
 }
 
 bool MIDIMessageManager::pause(int ms) {
+  if (virtualPause) return !mShuttingDown && virtualPause(ms);
   std::unique_lock<std::mutex> lock(mWaitMutex);
   return !mWake.wait_for(lock, std::chrono::milliseconds(ms > 0 ? ms : 0), [this] { return mShuttingDown.load(); });
 }

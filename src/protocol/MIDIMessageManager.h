@@ -82,6 +82,9 @@ class MIDIMessageManager {
 
   // Called on the worker with each job it is about to perform; for tests.
   std::function<void(JobThread, const SenderJob&)> jobObserver;
+  // When set, the jobs' pauses take virtual time: it is called instead of
+  // waiting and returns whether the job may go on.
+  std::function<bool(int ms)> virtualPause;
 
   // How long the destructor waits for each worker.
   static constexpr long kJoinBoundMs = 10000;
