@@ -15,6 +15,10 @@ constexpr double kHalfPi = 1.5707964f;
 constexpr double kThreeHalfPi = 4.712389f;
 constexpr double kTwoPi = 6.2831855f;
 
+// Radii beyond this are refused: the walk is linear in the radius and its
+// integer centre-plus-radius sums must not overflow. No bitmap comes close.
+constexpr float kMaxRadius = float(1 << 24);
+
 struct CircleTarget {
   LICE_pixel* bits;
   int span;
@@ -172,17 +176,23 @@ void __DrawCircleClipped(LICE_IBitmap* dest, float cx, float cy, float r, LICE_p
     });
 }
 
+// A circle whose box (with the anti-aliasing margin) misses the bitmap draws
+// nothing; skipping it also keeps far-off centres out of the integer walk.
+bool circleMisses(float cx, float cy, float r, int w, int h)
+{
+  return !(cx + r + 2 >= 0 && cy + r + 2 >= 0 && cx - r - 2 < w && cy - r - 2 < h);
+}
+
 void drawCircle(LICE_IBitmap* dest, float cx, float cy, float r, LICE_pixel color, float alpha, int mode, bool aa,
                 bool filled)
 {
   if (!dest) return;
   if (dest->isFlipped()) cy = float(dest->getHeight() - 1) - cy;
   const int ia = lice::truncToInt(alpha * 256.0f);
-  if (!ia || !(r >= 0) || !dest->getBits()) return;
+  if (!ia || !(r >= 0) || r > kMaxRadius || !dest->getBits()) return;
   const int w = dest->getWidth(), h = dest->getHeight();
   if (w < 1 || h < 1) return;
-  // A circle wholly outside the bitmap draws nothing; skip its walk.
-  if (!(cx + r + 2 >= 0 && cy + r + 2 >= 0 && cx - r - 2 < w && cy - r - 2 < h)) return;
+  if (circleMisses(cx, cy, r, w, h)) return;
   const bool testclip = !(cx - r - 2 >= 0 && cy - r - 2 >= 0 && cx + r + 2 < w && cy + r + 2 < h);
   const int clip[4] = {0, 0, w, h};
   __DrawCircleClipped(dest, cx, cy, r, color, ia, aa, filled, mode, clip, testclip);
@@ -233,8 +243,9 @@ void LICE_Arc(LICE_IBitmap* dest, float cx, float cy, float r, float angle1, flo
     lo = l2;
   }
   const int ia = lice::truncToInt(alpha * 256.0f);
-  if (!ia || !dest->getBits() || !(r >= 0)) return;
+  if (!ia || !dest->getBits() || !(r >= 0) || r > kMaxRadius) return;
   const int w = dest->getWidth(), h = dest->getHeight();
+  if (circleMisses(cx, cy, r, w, h)) return;
 
   double a = lo + kTwoPi;
   const double end = hi + kTwoPi;

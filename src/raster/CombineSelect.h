@@ -104,4 +104,12 @@ inline int truncToInt(double v)
   return int(v);
 }
 
+// a + b held inside the int range, for coordinates that callers may push to
+// the extremes.
+inline int satAdd(int a, int b)
+{
+  const long long s = (long long)a + b;
+  return s > 2147483647 ? 2147483647 : s < -2147483647 - 1 ? -2147483647 - 1 : int(s);
+}
+
 }  // namespace lice

@@ -7,16 +7,17 @@
 
 namespace {
 
-// Enough pieces for any curve that fits a bitmap; keeps a tiny tolerance from
-// turning one call into an endless walk.
-constexpr double kMaxPieces = 1 << 20;
-
-int pieceCount(double length, double tolerance)
+// Pieces are capped at four times the bitmap's half-perimeter (at least 1024):
+// more than any curve that stays near the bitmap needs, and it keeps a tiny
+// tolerance or a far-flung control point from turning one call into millions
+// of line segments.
+int pieceCount(double length, double tolerance, LICE_IBitmap* dest)
 {
   if (tolerance <= 0) tolerance = 1;
   const double n = length / tolerance;
   if (!(n >= 1)) return 1;
-  return int(std::min(n, kMaxPieces));
+  const double cap = std::max(1024.0, 4.0 * (double(dest->getWidth()) + dest->getHeight()));
+  return int(std::min(n, cap));
 }
 
 double dist(double x0, double y0, double x1, double y1)
@@ -76,7 +77,7 @@ void LICE_DrawQBezier(LICE_IBitmap* dest, double xstart, double ystart, double x
     yend = LICE_Bezier_GetY(X0, xctl, X2, Y0, yctl, Y2, w - 1, &thi);
   }
   if (!(xstart <= xend)) return;
-  const int n = pieceCount((dist(xctl, yctl, X2, Y2) + dist(X0, Y0, xctl, yctl)) * (thi - tlo), tolerance);
+  const int n = pieceCount((dist(xctl, yctl, X2, Y2) + dist(X0, Y0, xctl, yctl)) * (thi - tlo), tolerance, dest);
   const double dt = (thi - tlo) / n;
   double t = tlo, px = xstart, py = ystart;
   for (int i = 1; i < n; ++i) {
@@ -130,8 +131,8 @@ struct CBezPrep {
   double xlo = 0, xhi = 0, ylo = 0, yhi = 0, tlo = 0, thi = 1;
   int n = 0;
 
-  CBezPrep(double xs, double ys, double xc1, double yc1, double xc2, double yc2, double xe, double ye, int size,
-           double tolerance)
+  CBezPrep(LICE_IBitmap* dest, double xs, double ys, double xc1, double yc1, double xc2, double yc2, double xe,
+           double ye, int size, double tolerance)
       : px{xs, xc1, xc2, xe}, py{ys, yc1, yc2, ye}
   {
     if (px[0] > px[3]) {
@@ -152,7 +153,7 @@ struct CBezPrep {
     if (!(xlo <= xhi)) return;
     const double len = dist(px[3], py[3], px[2], py[2]) + dist(px[2], py[2], px[1], py[1]) +
                        dist(px[1], py[1], px[0], py[0]);
-    n = pieceCount((thi - tlo) * len, tolerance);
+    n = pieceCount((thi - tlo) * len, tolerance, dest);
   }
   double tAt(int i) const { return tlo + i * (thi - tlo) / n; }
   double xAt(double t) const { return Cubic(px[0], px[1], px[2], px[3]).at(t); }
@@ -183,23 +184,24 @@ struct StripFiller {
   {
     if (a2 < a1) return;
     if (a2 == a1) {
-      const int from = std::min(c1, base), to = c2 < base ? base : (c2 == base ? c2 : c2 - 1);
+      const int from = std::min(c1, base), to = c2 < base ? base : (c2 == base ? c2 : lice::satAdd(c2, -1));
       if (transposed)
         LICE_Line(dest, from, a2, to, a2, color, alpha, mode, false);
       else
         LICE_Line(dest, a2, from, a2, to, color, alpha, mode, false);
       return;
     }
-    const int f1 = c1 < base ? base + 1 : base;
+    const int f1 = c1 < base ? lice::satAdd(base, 1) : base;
     if ((c2 < base) == (c1 < base)) {
       // The fill along the columns of a transposed curve reaches one step further.
-      const int a2end = transposed ? a2 + 1 : a2;
+      const int a2end = transposed ? lice::satAdd(a2, 1) : a2;
       polygon({{a1, c1}, {a1, f1}, {a2end, c2}, {a2end, f1}});
       return;
     }
-    const int ac = a1 + int(int64_t(a2 - a1) * (int64_t(base) - c1) / (int64_t(c2) - c1));
+    const int ac = int(std::clamp<int64_t>(
+        a1 + (int64_t(a2) - a1) * (int64_t(base) - c1) / (int64_t(c2) - c1), INT32_MIN, INT32_MAX));
     polygon({{a1, c1}, {a1, f1}, {ac, f1}});
-    const int f2 = c2 < base ? base + 1 : base;
+    const int f2 = c2 < base ? lice::satAdd(base, 1) : base;
     polygon({{ac, f2}, {a2, f2}, {a2, c2}});
   }
 };
@@ -233,7 +235,7 @@ void fillCBezier(const CBezPrep& bz, int base, Segment&& segment)
     if (a < a0) continue;
     const int c = lice::truncToInt(bz.yAt(t) + 0.5);
     segment(a0, c0, a, c, base);
-    c0 = c, a0 = a + 1;
+    c0 = c, a0 = lice::satAdd(a, 1);
   }
   const int al = lice::truncToInt(bz.xhi - 1);
   if (al >= a0) segment(a0, c0, al, lice::truncToInt(bz.yhi + 0.5), base);
@@ -246,7 +248,7 @@ void LICE_DrawCBezier(LICE_IBitmap* dest, double xstart, double ystart, double x
                       double tolerance)
 {
   if (!dest) return;
-  const CBezPrep bz(xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, dest->getWidth(), tolerance);
+  const CBezPrep bz(dest, xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, dest->getWidth(), tolerance);
   if (!bz.n) return;
   double px = bz.xlo, py = bz.ylo;
   for (int i = 1; i <= bz.n - 2; ++i) {
@@ -262,7 +264,7 @@ void LICE_FillCBezier(LICE_IBitmap* dest, double xstart, double ystart, double x
                       double tolerance)
 {
   if (!dest) return;
-  const CBezPrep bz(xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, dest->getWidth(), tolerance);
+  const CBezPrep bz(dest, xstart, ystart, xctl1, yctl1, xctl2, yctl2, xend, yend, dest->getWidth(), tolerance);
   fillCBezier(bz, yfill, [&](int x1, int y1, int x2, int y2, int base) {
     DoBezierFillSegment(dest, x1, y1, x2, y2, base, color, alpha, mode);
   });
@@ -273,7 +275,7 @@ void LICE_FillCBezierX(LICE_IBitmap* dest, double xstart, double ystart, double 
                        double tolerance)
 {
   if (!dest) return;
-  const CBezPrep bz(ystart, xstart, yctl1, xctl1, yctl2, xctl2, yend, xend, dest->getHeight(), tolerance);
+  const CBezPrep bz(dest, ystart, xstart, yctl1, xctl1, yctl2, xctl2, yend, xend, dest->getHeight(), tolerance);
   // The prepared curve runs along y here: its "x" is the row, its "y" the column.
   fillCBezier(bz, xfill, [&](int y1, int x1, int y2, int x2, int base) {
     DoBezierFillSegmentX(dest, x1, y1, x2, y2, base, color, alpha, mode);

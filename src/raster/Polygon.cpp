@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <climits>
 #include <array>
 #include <cmath>
 #include <utility>
@@ -145,7 +146,7 @@ int FindNextEdgeVertex(const PolyPoint* points, int i, int n, int dir)
   float bestSlope = 0.0f;
   for (int j = i + 1; j < n; ++j) {
     if (points[j].y == points[i].y) continue;
-    const float slope = float(points[j].x - points[i].x) / float(points[j].y - points[i].y);
+    const float slope = float(int64_t(points[j].x) - points[i].x) / float(int64_t(points[j].y) - points[i].y);
     if (best == i || (dir < 0 ? slope <= bestSlope : slope >= bestSlope)) best = j, bestSlope = slope;
   }
   return best;
@@ -157,7 +158,8 @@ int edgeXAt(const PolyPoint& a, const PolyPoint& b, int row)
   const PolyPoint& hi = a.y <= b.y ? b : a;
   if (row <= lo.y) return lo.x;
   if (row >= hi.y) return hi.x;
-  return lo.x + lice::truncToInt(float(row - lo.y) * (float(hi.x - lo.x) / float(hi.y - lo.y)));
+  return lice::satAdd(lo.x, lice::truncToInt(float(int64_t(row) - lo.y) *
+                                             (float(int64_t(hi.x) - lo.x) / float(int64_t(hi.y) - lo.y))));
 }
 
 }  // namespace
@@ -176,7 +178,7 @@ void LICE_FillConvexPolygon(LICE_IBitmap* dest, const int* x, const int* y, int 
   const int h = dest->getHeight();
   int minx = dest->getWidth(), maxx = 0;
   for (int i = 0; i < npoints; ++i) {
-    pts[i] = {x[i], dest->isFlipped() ? (h - 1) - y[i] : y[i]};
+    pts[i] = {x[i], dest->isFlipped() ? lice::satAdd(h - 1, y[i] == INT_MIN ? INT_MAX : -y[i]) : y[i]};
     minx = std::min(minx, x[i]);
     maxx = std::max(maxx, x[i]);
   }
@@ -201,7 +203,7 @@ void LICE_FillConvexPolygon(LICE_IBitmap* dest, const int* x, const int* y, int 
                        edgeXAt(pts[a1], pts[a2], yend), edgeXAt(pts[b1], pts[b2], yend), yend, color, alpha, mode);
     if (pts[a2].y == yend) a1 = a2, a2 = FindNextEdgeVertex(pts, a2, npoints, -1);
     if (pts[b2].y == yend) b1 = b2, b2 = FindNextEdgeVertex(pts, b2, npoints, 1);
-    row = yend < row ? yend - 1 : yend + 1;
+    row = lice::satAdd(yend, yend < row ? -1 : 1);
   }
 }
 
@@ -214,15 +216,17 @@ void LICE_FillTriangle(LICE_IBitmap* dest, int x1, int y1, int x2, int y2, int x
 
 void LICE_DrawRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel color, float alpha, int mode)
 {
-  LICE_Line(dest, x, y, x + w, y, color, alpha, mode, false);
-  LICE_Line(dest, x + w, y, x + w, y + h, color, alpha, mode, false);
-  LICE_Line(dest, x + w, y + h, x, y + h, color, alpha, mode, false);
-  LICE_Line(dest, x, y + h, x, y, color, alpha, mode, false);
+  const int r = lice::satAdd(x, w), b = lice::satAdd(y, h);
+  LICE_Line(dest, x, y, r, y, color, alpha, mode, false);
+  LICE_Line(dest, r, y, r, b, color, alpha, mode, false);
+  LICE_Line(dest, r, b, x, b, color, alpha, mode, false);
+  LICE_Line(dest, x, b, x, y, color, alpha, mode, false);
 }
 
 void LICE_BorderedRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel bgcolor, LICE_pixel fgcolor,
                        float alpha, int mode)
 {
-  LICE_FillRect(dest, x + 1, y + 1, w - 1, h - 1, bgcolor, alpha, mode);
+  using lice::satAdd;
+  LICE_FillRect(dest, satAdd(x, 1), satAdd(y, 1), satAdd(w, -1), satAdd(h, -1), bgcolor, alpha, mode);
   LICE_DrawRect(dest, x, y, w, h, fgcolor, alpha, mode);
 }

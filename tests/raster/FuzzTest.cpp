@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cmath>
 #include <iterator>
 #include <random>
@@ -150,4 +151,42 @@ TEST(RasterFuzz, RandomGeometryStaysInsideTheBitmaps)
     drawOne(f, dst, src, op);
     ASSERT_TRUE(dst.guardsIntact()) << "iteration " << iter << " operation " << op;
   }
+}
+
+// Extreme and non-finite arguments must neither overflow nor loop for ever.
+TEST(RasterFuzz, ExtremeArgumentsAreHarmless)
+{
+  const int ints[] = {INT_MIN, -1000000000, -1, 0, 3, 1000000000, INT_MAX};
+  const float floats[] = {-1e30f, -1e9f, -0.5f, 0.0f, 2.5f, 1e9f, 1e30f, NAN, INFINITY};
+  GuardedBitmap dst(9, 7, 0x10203040u);
+  TightBitmap src(5, 4);
+  pattern(src);
+  for (int a : ints)
+    for (int b : ints) {
+      LICE_Blit(&dst, &src, a, b, a, b, b, a, 0.7f, 0x10000);
+      LICE_FillRect(&dst, a, b, b, a, 0xFFFFFFFFu, 0.3f, 1);
+      LICE_Line(&dst, a, b, b, a, 0xFFFFFFFFu, 0.6f, 0, true);
+      LICE_DashedLine(&dst, a, 3, b, 3, 2, b, 0xFFFFFFFFu, 1.0f, 0, false);
+      LICE_FillTrapezoid(&dst, a, b, a, b, a, b, 0xFFFFFFFFu, 0.5f, 0);
+      LICE_DrawGlyph(&dst, a, b, 0xFFFFFFFFu, reinterpret_cast<const unsigned char*>("abcd"), 2, 2, 1.0f, 0);
+      LICE_ScaledBlit(&dst, &src, a, b, b, a, 0, 0, 5, 4, 1.0f, 0x100);
+      LICE_Blur(&dst, &src, a, b, a, b, b, a);
+      LICE_GradRect(&dst, a, b, b, a, 0.1f, 0.2f, 0.3f, 1.0f, 0.01f, 0, 0, 0, 0, 0, 0, 0, 0);
+    }
+  for (float f : floats)
+    for (float g : floats) {
+      LICE_ScaledBlit(&dst, &src, 0, 0, 9, 7, f, g, g, f, 1.0f, 0x100);
+      LICE_RotatedBlit(&dst, &src, 0, 0, 9, 7, f, g, 5, 4, g, true, 1.0f, 0x10100, f, g);
+      LICE_RotatedBlit(&dst, &src, 0, 0, 9, 7, 0, 0, f, g, 0.3f, false, 1.0f, 0, 0, 0);
+      LICE_DeltaBlit(&dst, &src, 0, 0, 9, 7, f, g, 5, 4, f, g, g, f, 0, 0, false, 1.0f, 0x100);
+      LICE_FLine(&dst, f, g, g, f, 0xFFFFFFFFu, 1.0f, 0, true);
+      LICE_Circle(&dst, f, g, std::fabs(g), 0xFFFFFFFFu, 1.0f, 0, true);
+      LICE_FillCircle(&dst, 4, 3, std::fabs(f), 0xFFFFFFFFu, 0.5f, 0, false);
+      LICE_Arc(&dst, 4, 3, 3, f, g, 0xFFFFFFFFu, 1.0f, 0, false);
+      LICE_RoundRect(&dst, f, g, g, f, 3, 0xFFFFFFFFu, 1.0f, 0, false);
+      LICE_DrawQBezier(&dst, f, g, 1, 1, g, f, 0xFFFFFFFFu, 1.0f, 0, true, 1.0);
+      LICE_DrawCBezier(&dst, f, g, 1, 1, 2, 2, g, f, 0xFFFFFFFFu, 1.0f, 0, false, 0.5);
+      LICE_FillCBezier(&dst, f, g, 1, 1, 2, 2, g, f, 3, 0xFFFFFFFFu, 1.0f, 0, 0.5);
+    }
+  EXPECT_TRUE(dst.guardsIntact());
 }
