@@ -85,19 +85,29 @@ void FakeEditor::checksumCheckAndSend(unsigned char* message, int length) {
     return;
   }
   if (length >= kChecksummedLength) writeDumpChecksum(message, length);
-  std::lock_guard<std::mutex> lock(mMutex);
-  mSentSysEx.emplace_back(message, message + length);
+  sendSysExToDevice(message, length);
 }
 
 bool FakeEditor::sendSysExToDevice(unsigned char* bytes, int length) {
-  std::lock_guard<std::mutex> lock(mMutex);
-  mSentSysEx.emplace_back(bytes, bytes + length);
+  std::vector<unsigned char> wire(bytes, bytes + length);
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mSentSysEx.push_back(wire);
+  }
+  if (bytes[0] != kSysExStart) {
+    wire.insert(wire.begin(), kSysExStart);
+    wire.push_back(kSysExEnd);
+  }
+  if (toDevice) toDevice(wire);
   return true;
 }
 
 bool FakeEditor::sendRawToDevice(std::vector<unsigned char> bytes) {
-  std::lock_guard<std::mutex> lock(mMutex);
-  mSentRaw.push_back(std::move(bytes));
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mSentRaw.push_back(bytes);
+  }
+  if (toDevice) toDevice(bytes);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,6 +55,8 @@ class FakeEditor : public EditorServices {
   double value(int index);
   // Where deliverSysEx sends messages (the editor's entry hands them on).
   MIDIMessageManager* manager = nullptr;
+  // Receives every message that leaves, framed as on the wire.
+  std::function<void(const std::vector<unsigned char>&)> toDevice;
 
   // ---- Records.
   std::vector<std::vector<unsigned char>> sentSysEx() const;
