@@ -34,14 +34,21 @@ class WorkerJobsTest : public ::testing::Test, public EngineFixture {
   bool waitAllIdle() {
     return waitIdle(JobThread::kRequest) && waitIdle(JobThread::kClock) && waitIdle(JobThread::kContinuousClock);
   }
-  // Job 16 waiting for a tempo that never comes: a job that waits long.
-  void startWaitingClock() {
+  // Job 16 with the clock info on; tempo 0 makes it wait for a tempo.
+  void startClock(int tempo) {
     editor.clockInfo = true;
-    editor.listTempo = 0;
+    editor.listTempo = tempo;
     manager->resetContinuousClock(false);
     SenderJob clock;
     clock.jobCode = 16;
     ASSERT_TRUE(manager->startJob(clock));
+  }
+  void startWaitingClock() { startClock(0); }
+  // Waits (bounded) for the first byte the clock sends.
+  bool firstClockSent() {
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (editor.sentRaw().empty() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
+    return !editor.sentRaw().empty();
   }
 };
 
@@ -155,15 +162,8 @@ TEST_F(WorkerJobsTest, DestroyingTheManagerEndsAWaitingJob) {
 }
 
 TEST_F(WorkerJobsTest, DestroyingTheManagerStopsARunningClock) {
-  editor.clockInfo = true;
-  editor.listTempo = 30;
-  manager->resetContinuousClock(false);
-  SenderJob clock;
-  clock.jobCode = 16;
-  ASSERT_TRUE(manager->startJob(clock));
-  const auto end = std::chrono::steady_clock::now() + 10s;
-  while (editor.sentRaw().empty() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
-  ASSERT_FALSE(editor.sentRaw().empty());
+  startClock(30);
+  ASSERT_TRUE(firstClockSent());
   EXPECT_EQ(editor.sentRaw()[0], std::vector<unsigned char>{0xF8});
   editor.manager = nullptr;
   manager.reset();
@@ -171,12 +171,7 @@ TEST_F(WorkerJobsTest, DestroyingTheManagerStopsARunningClock) {
 }
 
 TEST_F(WorkerJobsTest, StoppingTheClockEndsItsJob) {
-  editor.clockInfo = true;
-  editor.listTempo = 30;
-  manager->resetContinuousClock(false);
-  SenderJob clock;
-  clock.jobCode = 16;
-  ASSERT_TRUE(manager->startJob(clock));
+  startClock(30);
   manager->resetContinuousClock(true);
   EXPECT_TRUE(waitIdle(JobThread::kContinuousClock));
 }
@@ -210,17 +205,10 @@ TEST_F(WorkerJobsTest, ClockJobsRespectTheirSwitches) {
 }
 
 TEST_F(WorkerJobsTest, OverrideTempoTakesTheHostTempo) {
-  editor.clockInfo = true;
-  editor.listTempo = 0;
   editor.hostTempo = 140;
   editor.setValue(kOverrideTempo, 1);
-  manager->resetContinuousClock(false);
-  SenderJob clock;
-  clock.jobCode = 16;
-  ASSERT_TRUE(manager->startJob(clock));
-  const auto end = std::chrono::steady_clock::now() + 10s;
-  while (editor.sentRaw().empty() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
-  EXPECT_FALSE(editor.sentRaw().empty());
+  startClock(0);
+  EXPECT_TRUE(firstClockSent());
   manager->resetContinuousClock(true);
   EXPECT_TRUE(waitIdle(JobThread::kContinuousClock));
 }
