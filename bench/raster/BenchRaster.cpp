@@ -66,51 +66,53 @@ struct PixmanImage {
 // Scaled blits enlarge by 1.15, the editor's "large" size.
 int shrunk(int v) { return int(v / 1.15); }
 
-void BM_CopyOurs(benchmark::State& st, Size s)
+// Times one raster call from a knob-filled source onto a grey destination.
+template <class Op>
+void timeOurs(benchmark::State& st, int srcW, int srcH, Size s, Op op)
 {
-  LICE_MemBitmap src(s.w, s.h, 4), dst(s.w, s.h, 4);
+  LICE_MemBitmap src(srcW, srcH, 4), dst(s.w, s.h, 4);
   fillKnobs(src);
+  LICE_Clear(&dst, 0x80808080u);
   for (auto _ : st) {
-    LICE_Blit(&dst, &src, 0, 0, nullptr, 1.0f, 0);
+    op(dst, src);
     benchmark::ClobberMemory();
   }
+}
+
+// Times one pixman composite of the whole destination.
+void timePixman(benchmark::State& st, pixman_op_t op, PixmanImage& src, PixmanImage& dst)
+{
+  for (auto _ : st) {
+    pixman_image_composite32(op, src.image, nullptr, dst.image, 0, 0, 0, 0, 0, 0, dst.w, dst.h);
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_CopyOurs(benchmark::State& st, Size s)
+{
+  timeOurs(st, s.w, s.h, s, [](auto& dst, auto& src) { LICE_Blit(&dst, &src, 0, 0, nullptr, 1.0f, 0); });
 }
 void BM_CopyPixman(benchmark::State& st, Size s)
 {
   PixmanImage src(s.w, s.h, true), dst(s.w, s.h, false);
-  for (auto _ : st) {
-    pixman_image_composite32(PIXMAN_OP_SRC, src.image, nullptr, dst.image, 0, 0, 0, 0, 0, 0, s.w, s.h);
-    benchmark::ClobberMemory();
-  }
+  timePixman(st, PIXMAN_OP_SRC, src, dst);
 }
 
 void BM_AlphaOurs(benchmark::State& st, Size s)
 {
-  LICE_MemBitmap src(s.w, s.h, 4), dst(s.w, s.h, 4);
-  fillKnobs(src);
-  LICE_Clear(&dst, 0x80808080u);
-  for (auto _ : st) {
-    LICE_Blit(&dst, &src, 0, 0, nullptr, 1.0f, 0x10000);
-    benchmark::ClobberMemory();
-  }
+  timeOurs(st, s.w, s.h, s, [](auto& dst, auto& src) { LICE_Blit(&dst, &src, 0, 0, nullptr, 1.0f, 0x10000); });
 }
 void BM_AlphaPixman(benchmark::State& st, Size s)
 {
   PixmanImage src(s.w, s.h, true), dst(s.w, s.h, false);
-  for (auto _ : st) {
-    pixman_image_composite32(PIXMAN_OP_OVER, src.image, nullptr, dst.image, 0, 0, 0, 0, 0, 0, s.w, s.h);
-    benchmark::ClobberMemory();
-  }
+  timePixman(st, PIXMAN_OP_OVER, src, dst);
 }
 
 void BM_ScaleOurs(benchmark::State& st, Size s)
 {
-  LICE_MemBitmap src(shrunk(s.w), shrunk(s.h), 4), dst(s.w, s.h, 4);
-  fillKnobs(src);
-  for (auto _ : st) {
+  timeOurs(st, shrunk(s.w), shrunk(s.h), s, [s](auto& dst, auto& src) {
     LICE_ScaledBlit(&dst, &src, 0, 0, s.w, s.h, 0, 0, float(src.getWidth()), float(src.getHeight()), 1.0f, 0x100);
-    benchmark::ClobberMemory();
-  }
+  });
 }
 void BM_ScalePixman(benchmark::State& st, Size s)
 {
@@ -121,10 +123,7 @@ void BM_ScalePixman(benchmark::State& st, Size s)
   pixman_image_set_transform(src.image, &t);
   pixman_image_set_filter(src.image, PIXMAN_FILTER_BILINEAR, nullptr, 0);
   pixman_image_set_repeat(src.image, PIXMAN_REPEAT_PAD);
-  for (auto _ : st) {
-    pixman_image_composite32(PIXMAN_OP_SRC, src.image, nullptr, dst.image, 0, 0, 0, 0, 0, 0, s.w, s.h);
-    benchmark::ClobberMemory();
-  }
+  timePixman(st, PIXMAN_OP_SRC, src, dst);
 }
 
 void BM_FillOurs(benchmark::State& st, Size s)
