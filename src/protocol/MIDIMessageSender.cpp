@@ -6,8 +6,8 @@
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 
-MIDIMessageSender::MIDIMessageSender(MIDIMessageManager& manager, EditorServices* plugIn, PatchManager* manager2)
-    : patchManager(manager2), plug(plugIn), mManager(manager) {}
+MIDIMessageSender::MIDIMessageSender(MIDIMessageManager& manager, EditorServices* plugIn, PatchManager* stateHolder)
+    : patchManager(stateHolder), plug(plugIn), mManager(manager) {}
 
 void MIDIMessageSender::run() {
   const SenderJob& j = job;
