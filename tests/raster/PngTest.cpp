@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 #include <zlib.h>
 
+#include <array>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -100,62 +98,60 @@ void writeFile(const std::string& path, const Bytes& data, size_t len)
 
 }  // namespace
 
-TEST(RasterPng, OneBitGreyBecomesOpaqueBlackAndWhite)
+namespace {
+
+// An image made by libpng and the pixels it must decode to.
+struct DecodeCase {
+  const char* name;
+  PngRecipe recipe;
+  std::vector<std::array<unsigned, 3>> expected;  // x, y, pixel
+};
+
+class RasterPngDecode : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(RasterPngDecode, GivesEveryPixelAlphaRedGreenBlue)
 {
-  PngRecipe s{10, 2, 1, PNG_COLOR_TYPE_GRAY, {Bytes{0xA0, 0x40}, Bytes{0xFF, 0xC0}}, {}, {}};
-  auto bm = decode(encode(s));
+  const DecodeCase& c = GetParam();
+  auto bm = decode(encode(c.recipe));
   ASSERT_TRUE(bm);
-  EXPECT_EQ(bm->getWidth(), 10);
-  EXPECT_EQ(px(*bm, 0, 0), rgba(255, 255, 255, 255));
-  EXPECT_EQ(px(*bm, 1, 0), rgba(0, 0, 0, 255));
-  EXPECT_EQ(px(*bm, 9, 0), rgba(255, 255, 255, 255));
-  EXPECT_EQ(px(*bm, 8, 1), rgba(255, 255, 255, 255));
-  EXPECT_EQ(px(*bm, 7, 1), rgba(255, 255, 255, 255));
-  EXPECT_EQ(px(*bm, 6, 1), rgba(255, 255, 255, 255));
+  EXPECT_EQ(bm->getWidth(), c.recipe.w);
+  EXPECT_EQ(bm->getHeight(), c.recipe.h);
+  for (const auto& [x, y, pixel] : c.expected) EXPECT_EQ(px(*bm, int(x), int(y)), pixel) << x << "," << y;
 }
 
-TEST(RasterPng, PaletteWithTransparencyGivesEachEntryItsAlpha)
+PngRecipe interlaced(PngRecipe s)
 {
-  PngRecipe s{3, 1, 8, PNG_COLOR_TYPE_PALETTE, {Bytes{0, 1, 2}}, {{255, 0, 0}, {0, 255, 0}, {1, 2, 3}}, {0, 128}};
-  auto bm = decode(encode(s));
-  ASSERT_TRUE(bm);
-  EXPECT_EQ(px(*bm, 0, 0), rgba(255, 0, 0, 0));
-  EXPECT_EQ(px(*bm, 1, 0), rgba(0, 255, 0, 128));
-  EXPECT_EQ(px(*bm, 2, 0), rgba(1, 2, 3, 255));
-  PngRecipe four{4, 1, 4, PNG_COLOR_TYPE_PALETTE, {Bytes{0x01, 0x20}}, {{9, 9, 9}, {10, 20, 30}, {40, 50, 60}}, {}};
-  auto packed = decode(encode(four));
-  ASSERT_TRUE(packed);
-  EXPECT_EQ(px(*packed, 1, 0), rgba(10, 20, 30, 255));
-  EXPECT_EQ(px(*packed, 2, 0), rgba(40, 50, 60, 255));
+  s.interlace = true;
+  return s;
 }
 
-TEST(RasterPng, SixteenBitRgbaKeepsTheHighBytesAlphaFirst)
-{
-  PngRecipe s{1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA, {Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0}}, {}, {}};
-  auto bm = decode(encode(s));
-  ASSERT_TRUE(bm);
-  const auto* b = reinterpret_cast<const unsigned char*>(bm->getBits());
-  EXPECT_EQ(b[0], 0xDE);
-  EXPECT_EQ(b[1], 0x12);
-  EXPECT_EQ(b[2], 0x56);
-  EXPECT_EQ(b[3], 0x9A);
-}
+const DecodeCase kDecodeCases[] = {
+    {"OneBitGrey",
+     {10, 2, 1, PNG_COLOR_TYPE_GRAY, {Bytes{0xA0, 0x40}, Bytes{0xFF, 0xC0}}, {}, {}},
+     {{0, 0, rgba(255, 255, 255, 255)}, {1, 0, rgba(0, 0, 0, 255)}, {9, 0, rgba(255, 255, 255, 255)},
+      {7, 1, rgba(255, 255, 255, 255)}, {8, 1, rgba(255, 255, 255, 255)}}},
+    {"PaletteWithTransparency",
+     {3, 1, 8, PNG_COLOR_TYPE_PALETTE, {Bytes{0, 1, 2}}, {{255, 0, 0}, {0, 255, 0}, {1, 2, 3}}, {0, 128}},
+     {{0, 0, rgba(255, 0, 0, 0)}, {1, 0, rgba(0, 255, 0, 128)}, {2, 0, rgba(1, 2, 3, 255)}}},
+    {"FourBitPalette",
+     {4, 1, 4, PNG_COLOR_TYPE_PALETTE, {Bytes{0x01, 0x20}}, {{9, 9, 9}, {10, 20, 30}, {40, 50, 60}}, {}},
+     {{1, 0, rgba(10, 20, 30, 255)}, {2, 0, rgba(40, 50, 60, 255)}}},
+    // 16-bit channels keep their high bytes.
+    {"SixteenBitRgba",
+     {1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA, {Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0}}, {}, {}},
+     {{0, 0, rgba(0x12, 0x56, 0x9A, 0xDE)}}},
+    {"EightBitRgba",
+     {2, 1, 8, PNG_COLOR_TYPE_RGB_ALPHA, {Bytes{1, 2, 3, 4, 250, 251, 252, 0}}, {}, {}},
+     {{0, 0, rgba(1, 2, 3, 4)}, {1, 0, rgba(250, 251, 252, 0)}}},
+    {"Rgb", rgbImage(5, 4), {{4, 3, rgba(80, 90, 7, 255)}, {2, 1, rgba(40, 30, 7, 255)}}},
+    {"GreyAlpha", {2, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {Bytes{50, 60, 200, 255}}, {}, {}},
+     {{0, 0, rgba(50, 50, 50, 60)}, {1, 0, rgba(200, 200, 200, 255)}}},
+    {"Interlaced", interlaced(rgbImage(9, 9)), {{8, 7, rgba(160, 210, 7, 255)}, {1, 2, rgba(20, 60, 7, 255)}}},
+};
 
-TEST(RasterPng, RgbGreyAlphaAndInterlacedImages)
-{
-  auto rgb = decode(encode(rgbImage(5, 4)));
-  ASSERT_TRUE(rgb);
-  EXPECT_EQ(px(*rgb, 4, 3), rgba(80, 90, 7, 255));
-  PngRecipe ga{2, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {Bytes{50, 60, 200, 255}}, {}, {}};
-  auto grey = decode(encode(ga));
-  ASSERT_TRUE(grey);
-  EXPECT_EQ(px(*grey, 0, 0), rgba(50, 50, 50, 60));
-  PngRecipe laced = rgbImage(9, 9);
-  laced.interlace = true;
-  auto interlaced = decode(encode(laced));
-  ASSERT_TRUE(interlaced);
-  EXPECT_EQ(px(*interlaced, 8, 7), rgba(160, 210, 7, 255));
-}
+INSTANTIATE_TEST_SUITE_P(Images, RasterPngDecode, ::testing::ValuesIn(kDecodeCases), CaseName());
+
+}  // namespace
 
 TEST(RasterPng, LoadsIntoAGivenBitmapAtTheImageSize)
 {
@@ -213,34 +209,24 @@ TEST(RasterPng, FilesNamedResourcesAndTheLoaderRecord)
 {
   const Bytes data = encode(rgbImage(3, 2));
   const std::string dir = tempPath("");
-  const std::string path = dir + "raster_res.png";
-  writeFile(path, data, data.size());
+  const std::string path = dir + "raster_res.png", upper = dir + "raster_res.PNG", bak = path + ".bak";
+  for (const std::string& p : {path, upper, bak}) writeFile(p, data, data.size());
   std::unique_ptr<LICE_IBitmap> fromFile(LICE_LoadPNG(path.c_str()));
   ASSERT_TRUE(fromFile);
   EXPECT_EQ(px(*fromFile, 2, 1), rgba(40, 30, 7, 255));
   EXPECT_EQ(LICE_LoadPNG((dir + "raster_missing.png").c_str()), nullptr);
 
   LICE_SetNamedResourceFolder(dir.c_str());
-  std::unique_ptr<LICE_IBitmap> named(LICE_LoadPNGFromNamedResource("raster_res.png"));
-  EXPECT_TRUE(named);
+  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromNamedResource("raster_res.png")));
   EXPECT_EQ(LICE_LoadPNGFromNamedResource(std::string(401, 'a').c_str()), nullptr);
   LICE_SetNamedResourceFolder(nullptr);
 
+  // The registered loader checks the extension, in any case, when asked to.
   ASSERT_NE(LICE_ImageLoader_list, nullptr);
-  const char* ext = LICE_ImageLoader_list->get_extlist();
-  EXPECT_STREQ(ext, "PNG files (*.PNG)");
-  EXPECT_STREQ(ext + std::strlen(ext) + 1, "*.PNG");
-  EXPECT_EQ(ext[std::strlen(ext) + 1 + 6], '\0');
   auto load = LICE_ImageLoader_list->loadfunc;
-  std::unique_ptr<LICE_IBitmap> checked(load(path.c_str(), true, nullptr));
-  EXPECT_TRUE(checked);
-  const std::string upper = dir + "raster_res.PNG";
-  writeFile(upper, data, data.size());
-  std::unique_ptr<LICE_IBitmap> upperLoaded(load(upper.c_str(), true, nullptr));
-  EXPECT_TRUE(upperLoaded);
-  EXPECT_EQ(load((dir + "raster_res.png.bak").c_str(), true, nullptr), nullptr);
-  EXPECT_EQ(load("noext", true, nullptr), nullptr);
-  EXPECT_EQ(load("dir.png/file", true, nullptr), nullptr);
-  std::remove(path.c_str());
-  std::remove(upper.c_str());
+  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(load(path.c_str(), true, nullptr)));
+  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(load(upper.c_str(), true, nullptr)));
+  for (const std::string& refused : {bak, std::string("noext"), std::string("dir.png/file")})
+    EXPECT_EQ(load(refused.c_str(), true, nullptr), nullptr) << refused;
+  for (const std::string& p : {path, upper, bak}) std::remove(p.c_str());
 }

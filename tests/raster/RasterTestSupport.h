@@ -1,8 +1,12 @@
 #pragma once
 // Bitmaps and pixel helpers for the raster tests.
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <initializer_list>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -11,6 +15,18 @@
 namespace rastertest {
 
 inline LICE_pixel rgba(unsigned r, unsigned g, unsigned b, unsigned a) { return LICE_RGBA(r, g, b, a); }
+
+constexpr LICE_pixel kInk = 0xFFFFFFFFu;  // shapes' colour
+constexpr LICE_pixel kBg = 0x01010101u;   // blits' untouched destination
+
+// Names a parameterised case after its `name` field.
+struct CaseName {
+  template <class T>
+  std::string operator()(const testing::TestParamInfo<T>& info) const
+  {
+    return info.param.name;
+  }
+};
 
 // A heap bitmap filled with one value.
 inline LICE_MemBitmap filled(int w, int h, LICE_pixel c)
@@ -37,8 +53,7 @@ public:
   GuardedBitmap(int w, int h, LICE_pixel fill = 0) : m_w(w), m_h(h), m_span(w + 2 * kGuard)
   {
     m_store.assign(size_t(m_span) * size_t(h + 2 * kGuard), kSentinel);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) getBits()[y * m_span + x] = fill;
+    for (int y = 0; y < h; ++y) std::fill_n(getBits() + y * m_span, w, fill);
   }
   LICE_pixel* getBits() override { return m_store.data() + kGuard * m_span + kGuard; }
   int getWidth() override { return m_w; }
@@ -79,6 +94,22 @@ private:
 
 inline LICE_pixel px(LICE_IBitmap& bm, int x, int y) { return LICE_GetPixel(&bm, x, y); }
 
+// A pixel expected at (x, y).
+struct At {
+  int x, y;
+  LICE_pixel c;
+};
+inline void expectPixels(LICE_IBitmap& bm, std::initializer_list<At> want)
+{
+  for (const At& a : want) EXPECT_EQ(px(bm, a.x, a.y), a.c) << std::hex << "at " << std::dec << a.x << "," << a.y;
+}
+// EXPECT_PIXELS(bm, {x, y, pixel}, ...), reported at the caller's line.
+#define EXPECT_PIXELS(bm, ...)                      \
+  do {                                              \
+    SCOPED_TRACE(#bm);                              \
+    rastertest::expectPixels(bm, {__VA_ARGS__});    \
+  } while (0)
+
 // Fills with a pattern that differs per pixel and per channel.
 inline void pattern(LICE_IBitmap& bm, unsigned seed = 1)
 {
@@ -92,6 +123,13 @@ inline void pattern(LICE_IBitmap& bm, unsigned seed = 1)
     }
 }
 
+inline LICE_MemBitmap patterned(int w, int h, unsigned seed)
+{
+  LICE_MemBitmap bm(w, h, 4);
+  pattern(bm, seed);
+  return bm;
+}
+
 // The pixels that differ from the background, as (x, y) pairs.
 using Points = std::set<std::pair<int, int>>;
 inline Points inked(LICE_IBitmap& bm, LICE_pixel bg = 0)
@@ -103,12 +141,15 @@ inline Points inked(LICE_IBitmap& bm, LICE_pixel bg = 0)
   return out;
 }
 
-inline int countNot(LICE_IBitmap& bm, LICE_pixel c)
+inline int countNot(LICE_IBitmap& bm, LICE_pixel c) { return int(inked(bm, c).size()); }
+
+// Drawn with colour rgba(1, 0, 0, 0) in add mode: a red above 1 means some
+// pixel was combined twice.
+inline int maxRed(LICE_IBitmap& bm)
 {
-  int n = 0;
-  for (int y = 0; y < bm.getHeight(); ++y)
-    for (int x = 0; x < bm.getWidth(); ++x) n += px(bm, x, y) != c;
-  return n;
+  unsigned m = 0;
+  for (const auto& [x, y] : inked(bm)) m = std::max(m, LICE_GETR(px(bm, x, y)));
+  return int(m);
 }
 
 }  // namespace rastertest

@@ -6,27 +6,19 @@
 
 using namespace rastertest;
 
-namespace {
-
-constexpr LICE_pixel kBg = 0x01010101u;
-
-LICE_MemBitmap patterned(int w, int h, unsigned seed)
+TEST(RasterRotatedBlit, AngleZeroReproducesTheSourceAndOffsetsShiftIt)
 {
-  LICE_MemBitmap bm(w, h, 4);
-  pattern(bm, seed);
-  return bm;
-}
-
-}  // namespace
-
-TEST(RasterRotatedBlit, AngleZeroReproducesTheSource)
-{
+  LICE_MemBitmap src = patterned(9, 7, 1);
   for (int mode : {0, 0x100}) {
-    LICE_MemBitmap src = patterned(9, 7, 1);
     LICE_MemBitmap dst = filled(9, 7, kBg);
     LICE_RotatedBlit(&dst, &src, 0, 0, 9, 7, 0, 0, 9, 7, 0.0f, false, 1.0f, mode, 0, 0);
     EXPECT_EQ(LICE_BitmapCmp(&dst, &src), 0) << "mode " << mode;
   }
+  LICE_MemBitmap rows(21, 41, 4);
+  for (int y = 0; y < 41; ++y) LICE_FillRect(&rows, 0, y, 21, 1, rgba(y, 0, 0, 255), 1.0f, 0);
+  LICE_MemBitmap dst = filled(21, 41, kBg);
+  LICE_RotatedBlit(&dst, &rows, 0, 0, 21, 41, 0, 0, 21, 41, 0.0f, false, 1.0f, 0, 0, 10);
+  EXPECT_EQ(LICE_GETR(px(dst, 10, 20)), 30u);
 }
 
 // The walk samples pixel corners, so half-pixel centre offsets line the turned
@@ -52,22 +44,17 @@ TEST(RasterRotatedBlit, QuarterTurnsTurnThePicture)
   }
 }
 
-TEST(RasterRotatedBlit, OutsideTheSourceKeepsTheDestination)
+TEST(RasterRotatedBlit, OutsideTheSourceZeroWeightAndUnknownModesKeepTheDestination)
 {
   LICE_MemBitmap src = filled(4, 4, rgba(9, 9, 9, 255));
   LICE_MemBitmap dst = filled(12, 12, kBg);
   LICE_RotatedBlit(&dst, &src, 0, 0, 12, 12, -4, -4, 12, 12, 0.6f, false, 1.0f, 0, 0, 0);
   EXPECT_EQ(px(dst, 0, 0), kBg);
   EXPECT_EQ(px(dst, 6, 6), rgba(9, 9, 9, 255));
-}
-
-TEST(RasterRotatedBlit, VerticalCentreOffsetMovesTheSampledPoint)
-{
-  LICE_MemBitmap src(21, 41, 4);
-  for (int y = 0; y < 41; ++y) LICE_FillRect(&src, 0, y, 21, 1, rgba(y, 0, 0, 255), 1.0f, 0);
-  LICE_MemBitmap dst = filled(21, 41, kBg);
-  LICE_RotatedBlit(&dst, &src, 0, 0, 21, 41, 0, 0, 21, 41, 0.0f, false, 1.0f, 0, 0, 10);
-  EXPECT_EQ(LICE_GETR(px(dst, 10, 20)), 30u);
+  LICE_MemBitmap none = filled(8, 8, kBg);
+  LICE_RotatedBlit(&none, &src, 0, 0, 8, 8, 0, 0, 4, 4, 0.2f, false, 0.001f, 0, 0, 0);
+  LICE_RotatedBlit(&none, &src, 0, 0, 8, 8, 0, 0, 4, 4, 0.2f, false, 1.0f, 9, 0, 0);
+  EXPECT_EQ(countNot(none, kBg), 0);
 }
 
 TEST(RasterRotatedBlit, ClippedDestinationMatchesTheUnclippedOne)
@@ -80,15 +67,6 @@ TEST(RasterRotatedBlit, ClippedDestinationMatchesTheUnclippedOne)
   for (int y = 0; y < 24; ++y)
     for (int x = 0; x < 24; ++x) same += px(clipped, x, y) == px(whole, x + 8, y + 8);
   EXPECT_GE(same, 24 * 24 - 24);  // single-precision start point
-}
-
-TEST(RasterRotatedBlit, ZeroWeightAndUnknownModesDrawNothing)
-{
-  LICE_MemBitmap src = patterned(8, 8, 4);
-  LICE_MemBitmap dst = filled(8, 8, kBg);
-  LICE_RotatedBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 8, 8, 0.2f, false, 0.001f, 0, 0, 0);
-  LICE_RotatedBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 8, 8, 0.2f, false, 1.0f, 9, 0, 0);
-  EXPECT_EQ(countNot(dst, kBg), 0);
 }
 
 // With the clip flag, a source rectangle wholly off the bitmap leaves nothing
@@ -127,21 +105,17 @@ TEST(RasterDeltaBlit, UnitStepsArePlainBlits)
   EXPECT_EQ(countNot(d, kBg), 0);
 }
 
-TEST(RasterTransformBlit, CornerGridReproducesTheSource)
+TEST(RasterTransformBlit, CornerGridReproducesTheSourceAndCellsEndAtTruncatedSums)
 {
-  LICE_MemBitmap src = patterned(10, 6, 8);
-  LICE_MemBitmap dst = filled(10, 6, kBg);
-  const float pts[] = {0, 0, 10, 0, 0, 6, 10, 6};
-  LICE_TransformBlit(&dst, &src, 0, 0, 10, 6, pts, 2, 2, 1.0f, 0);
-  EXPECT_EQ(LICE_BitmapCmp(&dst, &src), 0);
-  const double dpts[] = {0, 0, 10, 0, 0, 6, 10, 6};
-  LICE_MemBitmap dst2 = filled(10, 6, kBg);
-  LICE_TransformBlit2(&dst2, &src, 0, 0, 10, 6, dpts, 2, 2, 1.0f, 0);
-  EXPECT_EQ(LICE_BitmapCmp(&dst2, &src), 0);
-}
+  LICE_MemBitmap image = patterned(10, 6, 8);
+  LICE_MemBitmap identity = filled(10, 6, kBg), identity2 = filled(10, 6, kBg);
+  const float corners[] = {0, 0, 10, 0, 0, 6, 10, 6};
+  const double corners2[] = {0, 0, 10, 0, 0, 6, 10, 6};
+  LICE_TransformBlit(&identity, &image, 0, 0, 10, 6, corners, 2, 2, 1.0f, 0);
+  LICE_TransformBlit2(&identity2, &image, 0, 0, 10, 6, corners2, 2, 2, 1.0f, 0);
+  EXPECT_EQ(LICE_BitmapCmp(&identity, &image), 0);
+  EXPECT_EQ(LICE_BitmapCmp(&identity2, &image), 0);
 
-TEST(RasterTransformBlit, CellsEndAtTruncatedRunningSums)
-{
   LICE_MemBitmap src = filled(10, 2, rgba(5, 5, 5, 255));
   LICE_MemBitmap dst = filled(10, 2, kBg);
   float pts[4 * 2 * 2];
