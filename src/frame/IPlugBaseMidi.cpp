@@ -1,4 +1,5 @@
 // The direct MIDI ports: device lists, selection by name and the input path.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -13,7 +14,7 @@ constexpr const char* kOutPortName = "RtMidi Output";
 constexpr const char* kInPortName = "RtMidi Input";
 constexpr unsigned kInQueueLimit = 100;
 
-// Position of name among the first count + 1 entries, or -1.
+// Position of name among the first live count + 1 entries, or -1.
 template <class Port>
 int FindInList(const std::vector<std::string>& list, Port* port, const char* name) {
   if (!port || !name) return -1;
@@ -30,6 +31,7 @@ int FindInList(const std::vector<std::string>& list, Port* port, const char* nam
   return -1;
 }
 
+// Live port position + 1 of the first port called name, or -1.
 template <class Port>
 int FindLivePort(Port* port, const char* name) {
   if (!port || !name) return -1;
@@ -55,14 +57,43 @@ void FillNames(std::vector<std::string>& list, Port* port) {
   }
 }
 
+// Opens the port behind list position p (> 0). Ports may have come and gone
+// since the list was built: when position p - 1 now carries another name and
+// a live port carries this one, that port is opened instead.
 template <class Port>
-void ClosePort(Port* port) {
-  if (!port) return;
+void OpenListedPort(Port& port, int p, const char* name, const char* portName) {
+  unsigned system = static_cast<unsigned>(p - 1);
+  if (port.getPortName(system) != name) {
+    const int live = FindLivePort(&port, name);
+    if (live > 0) system = static_cast<unsigned>(live - 1);
+  }
+  port.openPort(system, portName);
+}
+
+// Steps shared by both directions of device selection.
+template <class Port>
+int SelectDevice(Port* port, const std::vector<std::string>& list, int& requested, int& index, const char* name,
+                 const char* portName) {
+  if (requested > 0 && port) port->closePort();
+  requested = index;
+  if (index == 0 || list.empty() || !port) {
+    if (port) port->closePort();
+    return 0;
+  }
+  const int p = FindInList(list, port, name);
+  index = p;
+  if (p == -1) {
+    index = 0;
+    return 0;
+  }
+  if (p == 0) return 0;
   try {
-    port->closePort();
+    OpenListedPort(*port, p, name, portName);
   } catch (const MidiError& error) {
     error.printMessage();
+    return 0;
   }
+  return p;
 }
 }  // namespace
 
@@ -71,7 +102,7 @@ std::vector<std::string>& IPlugBase::getExternalMIDIOutNames() {
   mRequestedOutSelection = 0;
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
   try {
-    mMidiOut = CurrentMidiBackend().createOut(kOutClientName);
+    mMidiOut = CurrentMidiBackend()->createOut(kOutClientName);
   } catch (const MidiError& error) {
     error.printMessage();
     mMidiOut.reset();
@@ -84,7 +115,7 @@ std::vector<std::string>& IPlugBase::getExternalMIDIInNames() {
   if (!mInNames.empty()) return mInNames;
   mRequestedInSelection = 0;
   try {
-    mMidiIn = CurrentMidiBackend().createIn(kInClientName, kInQueueLimit);
+    mMidiIn = CurrentMidiBackend()->createIn(kInClientName, kInQueueLimit);
     mMidiIn->setCallback(MIDICallback, this);
     mMidiIn->ignoreTypes(false, true, true);
   } catch (const MidiError& error) {
@@ -97,52 +128,17 @@ std::vector<std::string>& IPlugBase::getExternalMIDIInNames() {
 
 int IPlugBase::setExternalMIDIOut(int& index, const char* name) {
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
-  if (mRequestedOutSelection > 0) ClosePort(mMidiOut.get());
-  mRequestedOutSelection = index;
-  if (index == 0 || mOutNames.empty() || !mMidiOut) {
-    ClosePort(mMidiOut.get());
-    return 0;
-  }
-  const int p = FindInList(mOutNames, mMidiOut.get(), name);
-  index = p;
-  if (p == -1) {
-    index = 0;
-    return 0;
-  }
-  if (p == 0) return 0;
-  try {
-    mMidiOut->openPort(static_cast<unsigned>(p - 1), kOutPortName);
-  } catch (const MidiError& error) {
-    error.printMessage();
-    return 0;
-  }
-  return p;
+  return SelectDevice(mMidiOut.get(), mOutNames, mRequestedOutSelection, index, name, kOutPortName);
 }
 
 int IPlugBase::setExternalMIDIIn(int& index, const char* name) {
-  if (mRequestedInSelection > 0) ClosePort(mMidiIn.get());
-  mRequestedInSelection = index;
-  if (index == 0 || mInNames.empty() || !mMidiIn) {
-    ClosePort(mMidiIn.get());
-    return 0;
-  }
-  const int p = FindInList(mInNames, mMidiIn.get(), name);
-  index = p;
-  if (p == -1) {
-    index = 0;
-    return 0;
-  }
-  if (p == 0) return 0;
-  try {
-    mMidiIn->openPort(static_cast<unsigned>(p - 1), kInPortName);
-  } catch (const MidiError& error) {
-    error.printMessage();
-    return 0;
-  }
-  return p;
+  return SelectDevice(mMidiIn.get(), mInNames, mRequestedInSelection, index, name, kInPortName);
 }
 
-int IPlugBase::getExternalMIDIOutDevice(const char* name) { return FindInList(mOutNames, mMidiOut.get(), name); }
+int IPlugBase::getExternalMIDIOutDevice(const char* name) {
+  std::lock_guard<std::mutex> lock(mMidiOutMutex);
+  return FindInList(mOutNames, mMidiOut.get(), name);
+}
 
 int IPlugBase::getExternalMIDIInDevice(const char* name) { return FindInList(mInNames, mMidiIn.get(), name); }
 
@@ -150,6 +146,7 @@ int IPlugBase::GetMIDIOutPortNumber(const char* name) {
   if (!name) return -1;
   if (!std::strcmp(name, kSelectMIDIDevice)) return 0;
   if (!std::strcmp(name, "virtual output")) return 1;
+  std::lock_guard<std::mutex> lock(mMidiOutMutex);
   return FindLivePort(mMidiOut.get(), name);
 }
 
@@ -164,11 +161,11 @@ bool IPlugBase::initializeVirtualOutput(std::string name) {
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
   // The old object goes first, so its port does not stay open behind us.
   if (mMidiOut) {
-    ClosePort(mMidiOut.get());
+    mMidiOut->closePort();
     mMidiOut.reset();
   }
   try {
-    mMidiOut = CurrentMidiBackend().createOut(kOutClientName);
+    mMidiOut = CurrentMidiBackend()->createOut(kOutClientName);
     mMidiOut->openVirtualPort("From " + name);
   } catch (const MidiError& error) {
     error.printMessage();
@@ -197,19 +194,30 @@ void IPlugBase::processMIDIInput(double, std::vector<unsigned char>* message, vo
   }
 }
 
+// The port's cancelCallback waits for a message in flight, so when this
+// returns no handler runs and none will start. Must not be called with a
+// lock that a handler takes.
 void IPlugBase::StopMidiInput() {
   if (!mMidiIn) return;
   try {
     mMidiIn->cancelCallback();
-    mMidiIn->closePort();
   } catch (const MidiError& error) {
     error.printMessage();
   }
+  mMidiIn->closePort();
 }
 
 namespace {
+// Statuses that never carry data bytes: undefined ones, the lone end of
+// SysEx and the real-time ones. A channel computed below 0 turns a channel
+// status into one of them (0xFF for -1, 0xFE for -2).
+bool StandsAlone(unsigned char status) {
+  return status == 0xF4 || status == 0xF5 || status == 0xF7 || status >= 0xF8;
+}
+
 // What no instrument should ever receive: a message without a status byte,
-// a data byte of 0x80 or more, or four bytes or more that are not SysEx.
+// a data byte of 0x80 or more, four bytes or more that are not SysEx, or
+// data bytes behind a status that takes none.
 const char* MalformedReason(const unsigned char* bytes, size_t size) {
   if (bytes[0] < 0x80) return "message without a status byte";
   if (bytes[0] == 0xF0) {
@@ -218,6 +226,7 @@ const char* MalformedReason(const unsigned char* bytes, size_t size) {
     return nullptr;
   }
   if (size > 3) return "message of four bytes or more that is not SysEx";
+  if (size > 1 && StandsAlone(bytes[0])) return "data bytes behind a status that takes none (channel out of range?)";
   for (size_t i = 1; i < size; ++i)
     if (bytes[i] >= 0x80) return "data byte of 0x80 or more";
   return nullptr;
@@ -244,6 +253,7 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
 
 bool IPlugBase::SendMidiMsgs(WDL_TypedBuf<IMidiMsg>* msgs) {
   bool ok = true;
+  if (!msgs) return ok;
   for (IMidiMsg& msg : *msgs) ok = SendMidiMsg(&msg) && ok;
   return ok;
 }

@@ -1,8 +1,20 @@
 // Everything for the instrument leaves on the direct out port.
+#include <cstdio>
+
 #include "IPlugVST.h"
+
+namespace {
+constexpr unsigned char kSysExStart = 0xF0;
+constexpr unsigned char kSysExEnd = 0xF7;
+}  // namespace
 
 bool IPlugVST::SendMidiMsg(IMidiMsg* msg) {
   if (!msg) return false;
+  // A short message cannot start SysEx; it would leave an unterminated one.
+  if (msg->mStatus == kSysExStart) {
+    std::fprintf(stderr, "MIDI out: not sent: SysEx status in a short message\n");
+    return false;
+  }
   const unsigned char bytes[3] = {msg->mStatus, msg->mData1, msg->mData2};
   const IMidiMsg::EStatusMsg kind = msg->StatusMsg();
   const size_t size = (kind == IMidiMsg::kProgramChange || kind == IMidiMsg::kChannelAftertouch) ? 2 : 3;
@@ -11,12 +23,12 @@ bool IPlugVST::SendMidiMsg(IMidiMsg* msg) {
 
 bool IPlugVST::SendMidiSysex(unsigned char* data, int size) {
   if (!data || size <= 0) return false;
-  if (data[0] == 0xF0) return SendToMidiOut(data, static_cast<size_t>(size));
+  if (data[0] == kSysExStart) return SendToMidiOut(data, static_cast<size_t>(size));
   std::vector<unsigned char> framed;
   framed.reserve(static_cast<size_t>(size) + 2);
-  framed.push_back(0xF0);
+  framed.push_back(kSysExStart);
   framed.insert(framed.end(), data, data + size);
-  framed.push_back(0xF7);
+  framed.push_back(kSysExEnd);
   return SendToMidiOut(framed.data(), framed.size());
 }
 

@@ -18,6 +18,8 @@ class MidiError : public std::runtime_error {
 
 using MidiInputCallback = void (*)(double timeStamp, std::vector<unsigned char>* message, void* userData);
 
+// Not safe for concurrent use: the owner serialises calls on one object.
+// closePort never throws, since destructors call it.
 class MidiOutPort {
  public:
   virtual ~MidiOutPort() = default;
@@ -25,21 +27,27 @@ class MidiOutPort {
   virtual std::string getPortName(unsigned port) = 0;
   virtual void openPort(unsigned port, const std::string& portName) = 0;
   virtual void openVirtualPort(const std::string& portName) = 0;
-  virtual void closePort() = 0;
+  virtual void closePort() noexcept = 0;
+  // True while a device port or a virtual port is open.
   virtual bool isPortOpen() const = 0;
+  // Hands one whole message over; may wait while the system's buffer is full.
   virtual void sendMessage(const unsigned char* bytes, size_t size) = 0;
 };
 
+// The callback runs on the MIDI system's own thread. cancelCallback returns
+// only when no callback is running and none will start, so the receiver may
+// be destroyed right after it.
 class MidiInPort {
  public:
   virtual ~MidiInPort() = default;
   virtual unsigned getPortCount() = 0;
   virtual std::string getPortName(unsigned port) = 0;
   virtual void openPort(unsigned port, const std::string& portName) = 0;
-  virtual void closePort() = 0;
+  virtual void closePort() noexcept = 0;
   virtual bool isPortOpen() const = 0;
   virtual void setCallback(MidiInputCallback callback, void* userData) = 0;
   virtual void cancelCallback() = 0;
+  // True drops that kind: SysEx; clock and time-code quarter frames; active sensing.
   virtual void ignoreTypes(bool sysex, bool timing, bool activeSensing) = 0;
 };
 
@@ -51,6 +59,7 @@ class MidiBackend {
   virtual std::unique_ptr<MidiInPort> createIn(const std::string& clientName, unsigned queueLimit) = 0;
 };
 
-// The back end new plug-in instances use; tests install their own.
-MidiBackend& CurrentMidiBackend();
+// The back end new port objects come from: the system's own (RtMidi) unless
+// a test installs another. Passing null restores the system's.
+std::shared_ptr<MidiBackend> CurrentMidiBackend();
 void SetMidiBackend(std::shared_ptr<MidiBackend> backend);

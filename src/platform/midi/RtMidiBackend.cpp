@@ -1,0 +1,63 @@
+#include "RtMidiBackend.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "RtMidiPorts.h"
+
+namespace {
+constexpr const char* kApiVariable = "TARNIVEX_MIDI_API";
+
+struct ApiName {
+  const char* name;
+  RtMidi::Api api;
+};
+constexpr ApiName kApis[] = {{"alsa", RtMidi::LINUX_ALSA}, {"jack", RtMidi::UNIX_JACK}};
+
+bool Compiled(RtMidi::Api api) {
+  std::vector<RtMidi::Api> compiled;
+  RtMidi::getCompiledApi(compiled);
+  return std::find(compiled.begin(), compiled.end(), api) != compiled.end();
+}
+
+// The first interface that gives a port object; MidiError when none does.
+template <class Make>
+auto CreateWithFallback(Make make) -> decltype(make(RtMidi::LINUX_ALSA)) {
+  std::string failures;
+  for (RtMidi::Api api : RtMidiBackend::ApiOrder()) {
+    try {
+      return make(api);
+    } catch (const MidiError& error) {
+      failures += std::string(failures.empty() ? "" : "; ") + RtMidi::getApiName(api) + ": " + error.what();
+    }
+  }
+  throw MidiError("no MIDI system available (" + (failures.empty() ? std::string("none compiled") : failures) +
+                  ")");
+}
+}  // namespace
+
+std::vector<RtMidi::Api> RtMidiBackend::ApiOrder() {
+  std::vector<RtMidi::Api> order;
+  const char* forced = std::getenv(kApiVariable);
+  for (const ApiName& entry : kApis)
+    if (forced && !std::strcmp(forced, entry.name)) order.push_back(entry.api);
+  if (order.empty()) {
+    if (forced && *forced) std::fprintf(stderr, "%s=%s is neither alsa nor jack; trying both\n", kApiVariable, forced);
+    for (const ApiName& entry : kApis) order.push_back(entry.api);
+  }
+  std::erase_if(order, [](RtMidi::Api api) { return !Compiled(api); });
+  return order;
+}
+
+std::unique_ptr<MidiOutPort> RtMidiBackend::createOut(const std::string& clientName) {
+  return CreateWithFallback(
+      [&](RtMidi::Api api) -> std::unique_ptr<MidiOutPort> { return std::make_unique<RtMidiOutPort>(api, clientName); });
+}
+
+std::unique_ptr<MidiInPort> RtMidiBackend::createIn(const std::string& clientName, unsigned queueLimit) {
+  return CreateWithFallback([&](RtMidi::Api api) -> std::unique_ptr<MidiInPort> {
+    return std::make_unique<RtMidiInPort>(api, clientName, queueLimit);
+  });
+}

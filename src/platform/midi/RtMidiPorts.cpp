@@ -1,0 +1,102 @@
+#include "RtMidiPorts.h"
+
+namespace {
+// Runs one RtMidi call; its error comes out as the seam's.
+template <class Call>
+decltype(auto) Translate(Call&& call) {
+  try {
+    return call();
+  } catch (const RtMidiError& error) {
+    throw MidiError(error.getMessage());
+  }
+}
+
+template <class Port>
+void CloseQuietly(Port& port) noexcept {
+  try {
+    port.closePort();
+  } catch (const RtMidiError& error) {
+    error.printMessage();
+  }
+}
+}  // namespace
+
+RtMidiOutPort::RtMidiOutPort(RtMidi::Api api, const std::string& clientName) {
+  // The pacer's client doubles as the check that a JACK server is there:
+  // RtMidi would only warn and go on without one.
+  if (api == RtMidi::UNIX_JACK) mPacer = std::make_unique<JackPacer>(clientName + " pacer");
+  mOut = Translate([&] { return std::make_unique<RtMidiOut>(api, clientName); });
+}
+
+unsigned RtMidiOutPort::getPortCount() {
+  return Translate([&] { return mOut->getPortCount(); });
+}
+
+std::string RtMidiOutPort::getPortName(unsigned port) {
+  return Translate([&] { return mOut->getPortName(port); });
+}
+
+void RtMidiOutPort::openPort(unsigned port, const std::string& portName) {
+  Translate([&] { mOut->openPort(port, portName); });
+  if (mPacer) mPacer->settle();
+}
+
+void RtMidiOutPort::openVirtualPort(const std::string& portName) {
+  Translate([&] { mOut->openVirtualPort(portName); });
+  mVirtualOpen = true;
+}
+
+void RtMidiOutPort::closePort() noexcept {
+  CloseQuietly(*mOut);
+  mVirtualOpen = false;
+}
+
+bool RtMidiOutPort::isPortOpen() const { return mVirtualOpen || mOut->isPortOpen(); }
+
+void RtMidiOutPort::sendMessage(const unsigned char* bytes, size_t size) {
+  if (mPacer) mPacer->admit(size);
+  Translate([&] { mOut->sendMessage(bytes, size); });
+}
+
+RtMidiInPort::RtMidiInPort(RtMidi::Api api, const std::string& clientName, unsigned queueLimit) {
+  if (api == RtMidi::UNIX_JACK && !JackPacer::ServerRunning()) throw MidiError("JACK server not running");
+  mIn = Translate([&] { return std::make_unique<RtMidiIn>(api, clientName, queueLimit); });
+  // Our receiver stays installed for the object's life; the guard decides
+  // whether a message goes on, so cancelling can wait for one in flight.
+  Translate([&] { mIn->setCallback(Receive, &mGuard); });
+}
+
+RtMidiInPort::~RtMidiInPort() {
+  mGuard.cancel();
+  CloseQuietly(*mIn);
+  mIn.reset();
+}
+
+unsigned RtMidiInPort::getPortCount() {
+  return Translate([&] { return mIn->getPortCount(); });
+}
+
+std::string RtMidiInPort::getPortName(unsigned port) {
+  return Translate([&] { return mIn->getPortName(port); });
+}
+
+void RtMidiInPort::openPort(unsigned port, const std::string& portName) {
+  Translate([&] { mIn->openPort(port, portName); });
+}
+
+void RtMidiInPort::closePort() noexcept { CloseQuietly(*mIn); }
+
+bool RtMidiInPort::isPortOpen() const { return mIn->isPortOpen(); }
+
+void RtMidiInPort::setCallback(MidiInputCallback callback, void* userData) { mGuard.set(callback, userData); }
+
+void RtMidiInPort::cancelCallback() { mGuard.cancel(); }
+
+void RtMidiInPort::ignoreTypes(bool sysex, bool timing, bool activeSensing) {
+  Translate([&] { mIn->ignoreTypes(sysex, timing, activeSensing); });
+  mGuard.ignoreTypes(sysex, timing, activeSensing);
+}
+
+void RtMidiInPort::Receive(double timeStamp, std::vector<unsigned char>* message, void* guard) {
+  static_cast<MidiInputGuard*>(guard)->deliver(timeStamp, message);
+}

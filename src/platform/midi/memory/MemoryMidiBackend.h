@@ -1,0 +1,80 @@
+// A MIDI system in memory, for tests: scripted port names per direction, a
+// record of everything each port object was asked to do, and messages
+// injected into in objects as a device would send them.
+#pragma once
+
+#include <cstddef>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MidiPorts.h"
+
+using MidiBytes = std::vector<unsigned char>;
+
+// What one out object saw.
+struct MemoryOutRecord {
+  std::string clientName;
+  bool alive = true;
+  bool open = false;
+  bool isVirtual = false;
+  int openedPort = -1;    // system port of the last openPort
+  std::string portName;   // the name given to the last open
+  int opens = 0;
+  int closes = 0;         // closes of an open port
+  std::vector<MidiBytes> sent;  // messages handed over while open
+  int sentWhileClosed = 0;
+  int overlappingSends = 0;     // sends begun while another one ran
+};
+
+// What one in object saw.
+struct MemoryInRecord {
+  std::string clientName;
+  unsigned queueLimit = 0;
+  bool alive = true;
+  bool open = false;
+  int openedPort = -1;
+  std::string portName;
+  int opens = 0;
+  int closes = 0;
+  bool callbackInstalled = false;
+  bool ignoreSysex = true;
+  bool ignoreTiming = true;
+  bool ignoreActiveSensing = true;
+};
+
+class MemoryMidiBackend : public MidiBackend {
+ public:
+  static constexpr size_t kLatest = std::numeric_limits<size_t>::max();
+
+  MemoryMidiBackend();
+  ~MemoryMidiBackend() override;
+
+  std::unique_ptr<MidiOutPort> createOut(const std::string& clientName) override;
+  std::unique_ptr<MidiInPort> createIn(const std::string& clientName, unsigned queueLimit) override;
+
+  // The port names the system offers from now on.
+  void setOutPorts(std::vector<std::string> names);
+  void setInPorts(std::vector<std::string> names);
+  // While set, creating port objects (or opening ports) throws MidiError.
+  void setCreateFails(bool fails);
+  void setOpenFails(bool fails);
+
+  size_t outObjects() const;
+  size_t inObjects() const;
+  // Records by creation order; kLatest is the newest. std::out_of_range when none.
+  MemoryOutRecord out(size_t index = kLatest) const;
+  MemoryInRecord in(size_t index = kLatest) const;
+
+  // Delivers a message as the device on the open port would send it, through
+  // the installed callback and the ignored kinds, on the calling thread.
+  // False when no open port could take it.
+  bool inject(MidiBytes bytes, size_t index = kLatest);
+
+ private:
+  struct Shared;
+  class Out;
+  class In;
+  std::shared_ptr<Shared> mShared;
+};

@@ -1,0 +1,60 @@
+// The far end of the plug-in's ports in JACK tests: a plain JACK client with
+// one MIDI input ("from plugin") and one output ("to plugin"). It records
+// every event it receives, with its arrival time, and sends queued messages
+// as the cycles have room, so nothing it sends is lost.
+#pragma once
+
+#include <jack/jack.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+using MidiBytes = std::vector<unsigned char>;
+
+struct PeerEvent {
+  MidiBytes bytes;
+  std::chrono::steady_clock::time_point arrival;
+};
+
+class JackPeer {
+ public:
+  // Throws std::runtime_error when no JACK server takes the client.
+  JackPeer();
+  ~JackPeer();
+  JackPeer(const JackPeer&) = delete;
+  JackPeer& operator=(const JackPeer&) = delete;
+
+  // Full names, as the plug-in's port lists show them.
+  std::string InPortName() const { return jack_port_name(mIn); }
+  std::string OutPortName() const { return jack_port_name(mOut); }
+  // The ports connected to our input.
+  std::vector<std::string> InConnections() const;
+
+  // Waits, within a bound, until something listens on our output and JACK
+  // has made that connection live.
+  void AwaitListener();
+  void Send(MidiBytes message);
+  // Waits, within a bound, until count events have arrived; returns all.
+  std::vector<PeerEvent> WaitForEvents(size_t count, std::chrono::milliseconds bound = std::chrono::seconds(10));
+  std::vector<PeerEvent> Events() const;
+  void Clear();
+
+ private:
+  static int Process(jack_nframes_t frames, void* self);
+  void Receive(jack_nframes_t frames);
+  void Emit(jack_nframes_t frames);
+
+  jack_client_t* mClient = nullptr;
+  jack_port_t* mIn = nullptr;
+  jack_port_t* mOut = nullptr;
+  mutable std::mutex mMutex;
+  std::condition_variable mArrived;
+  std::vector<PeerEvent> mEvents;
+  std::deque<MidiBytes> mOutgoing;
+  std::atomic<unsigned long> mCycles{0};
+};

@@ -1,0 +1,35 @@
+// A private JACK server with the dummy driver for one test process: real
+// MIDI ports on a machine without sound hardware. The process's JACK clients
+// find it through JACK_DEFAULT_SERVER.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+class JackServer {
+ public:
+  JackServer() = default;
+  ~JackServer();
+  JackServer(const JackServer&) = delete;
+  JackServer& operator=(const JackServer&) = delete;
+
+  // Starts jackd and waits until it takes clients; false with Error() set.
+  bool Start();
+  // Stops it (bounded) and restores the environment.
+  void Stop();
+
+  const std::string& Name() const { return mName; }
+  const std::string& Error() const { return mError; }
+
+ private:
+  bool Launch();
+  bool WaitUntilReady();
+  std::string LogTail() const;
+
+  pid_t mPid = -1;
+  int mTurnLock = -1;
+  std::string mName;
+  std::string mLogPath;
+  std::string mError;
+};
