@@ -2,23 +2,13 @@
 #include "MemoryMidiTest.h"
 
 namespace {
-// What a test needs to know of one port object, whichever its direction.
-struct PortView {
-  std::string clientName;
-  bool alive;
-  bool open;
-  int openedPort;
-  std::string portName;
-  int closes;
-};
-
 struct Direction {
   const char* label;
   std::vector<std::string>& (IPlugBase::*names)();
   int (IPlugBase::*select)(int&, const char*);
   int (IPlugBase::*device)(const char*);
   int (IPlugBase::*portNumber)(const char*);
-  PortView (*view)(const MemoryMidiBackend&);
+  MemoryPortRecord (*view)(const MemoryMidiBackend&);
   void (MemoryMidiBackend::*setPorts)(std::vector<std::string>);
   size_t (MemoryMidiBackend::*objects)() const;
   const char* clientName;
@@ -29,20 +19,14 @@ struct Direction {
 const Direction kOut = {
     "Out", &IPlugBase::getExternalMIDIOutNames, &IPlugBase::setExternalMIDIOut, &IPlugBase::getExternalMIDIOutDevice,
     &IPlugBase::GetMIDIOutPortNumber,
-    [](const MemoryMidiBackend& b) {
-      const MemoryOutRecord r = b.out();
-      return PortView{r.clientName, r.alive, r.open, r.openedPort, r.portName, r.closes};
-    },
+    [](const MemoryMidiBackend& b) -> MemoryPortRecord { return b.out(); },
     &MemoryMidiBackend::setOutPorts, &MemoryMidiBackend::outObjects, "RtMidi Output Client", "RtMidi Output",
     "virtual output"};
 
 const Direction kIn = {
     "In", &IPlugBase::getExternalMIDIInNames, &IPlugBase::setExternalMIDIIn, &IPlugBase::getExternalMIDIInDevice,
     &IPlugBase::GetMIDIInPortNumber,
-    [](const MemoryMidiBackend& b) {
-      const MemoryInRecord r = b.in();
-      return PortView{r.clientName, r.alive, r.open, r.openedPort, r.portName, r.closes};
-    },
+    [](const MemoryMidiBackend& b) -> MemoryPortRecord { return b.in(); },
     &MemoryMidiBackend::setInPorts, &MemoryMidiBackend::inObjects, "RtMidi Input Client", "RtMidi Input",
     "virtual input"};
 
@@ -51,7 +35,7 @@ class DirectPortTest : public MemoryMidiTest, public ::testing::WithParamInterfa
   const Direction& d() const { return GetParam(); }
   std::vector<std::string>& Names() { return (plug.get()->*d().names)(); }
   int Select(int& index, const char* name) { return (plug.get()->*d().select)(index, name); }
-  PortView View() const { return d().view(*backend); }
+  MemoryPortRecord View() const { return d().view(*backend); }
 };
 
 std::string DirectionName(const ::testing::TestParamInfo<Direction>& info) { return info.param.label; }
@@ -162,7 +146,7 @@ TEST_P(SelectionTest, OpensThePortTheNameGivesAndWritesItsPositionBack) {
   int index = c.index;
   EXPECT_EQ((plug.get()->*d.select)(index, c.name), c.result);
   EXPECT_EQ(index, c.indexAfter);
-  const PortView view = d.view(*backend);
+  const MemoryPortRecord view = d.view(*backend);
   EXPECT_EQ(view.open, c.openedPort >= 0);
   if (c.openedPort >= 0) {
     EXPECT_EQ(view.openedPort, c.openedPort);

@@ -11,13 +11,25 @@ decltype(auto) Translate(Call&& call) {
   }
 }
 
-template <class Port>
-void CloseQuietly(Port& port) noexcept {
+// Calls both directions share.
+void CloseQuietly(RtMidi& midi) noexcept {
   try {
-    port.closePort();
+    midi.closePort();
   } catch (const RtMidiError& error) {
     error.printMessage();
   }
+}
+
+unsigned CountPorts(RtMidi& midi) {
+  return Translate([&] { return midi.getPortCount(); });
+}
+
+std::string PortName(RtMidi& midi, unsigned port) {
+  return Translate([&] { return midi.getPortName(port); });
+}
+
+void OpenPort(RtMidi& midi, unsigned port, const std::string& portName) {
+  Translate([&] { midi.openPort(port, portName); });
 }
 }  // namespace
 
@@ -28,16 +40,12 @@ RtMidiOutPort::RtMidiOutPort(RtMidi::Api api, const std::string& clientName) {
   mOut = Translate([&] { return std::make_unique<RtMidiOut>(api, clientName); });
 }
 
-unsigned RtMidiOutPort::getPortCount() {
-  return Translate([&] { return mOut->getPortCount(); });
-}
+unsigned RtMidiOutPort::getPortCount() { return CountPorts(*mOut); }
 
-std::string RtMidiOutPort::getPortName(unsigned port) {
-  return Translate([&] { return mOut->getPortName(port); });
-}
+std::string RtMidiOutPort::getPortName(unsigned port) { return PortName(*mOut, port); }
 
 void RtMidiOutPort::openPort(unsigned port, const std::string& portName) {
-  Translate([&] { mOut->openPort(port, portName); });
+  OpenPort(*mOut, port, portName);
   if (mPacer) mPacer->settle();
 }
 
@@ -72,17 +80,11 @@ RtMidiInPort::~RtMidiInPort() {
   mIn.reset();
 }
 
-unsigned RtMidiInPort::getPortCount() {
-  return Translate([&] { return mIn->getPortCount(); });
-}
+unsigned RtMidiInPort::getPortCount() { return CountPorts(*mIn); }
 
-std::string RtMidiInPort::getPortName(unsigned port) {
-  return Translate([&] { return mIn->getPortName(port); });
-}
+std::string RtMidiInPort::getPortName(unsigned port) { return PortName(*mIn, port); }
 
-void RtMidiInPort::openPort(unsigned port, const std::string& portName) {
-  Translate([&] { mIn->openPort(port, portName); });
-}
+void RtMidiInPort::openPort(unsigned port, const std::string& portName) { OpenPort(*mIn, port, portName); }
 
 void RtMidiInPort::closePort() noexcept { CloseQuietly(*mIn); }
 

@@ -13,36 +13,34 @@
 
 using MidiBytes = std::vector<unsigned char>;
 
-// What one out object saw.
-struct MemoryOutRecord {
+// What one port object saw, whichever its direction.
+struct MemoryPortRecord {
   std::string clientName;
   bool alive = true;
   bool open = false;
-  bool isVirtual = false;
-  int openedPort = -1;    // system port of the last openPort
-  std::string portName;   // the name given to the last open
+  int openedPort = -1;   // system port of the last openPort
+  std::string portName;  // the name given to the last open
   int opens = 0;
-  int closes = 0;         // closes of an open port
+  int closes = 0;        // closes of an open port
+};
+
+struct MemoryOutRecord : MemoryPortRecord {
+  bool isVirtual = false;
   std::vector<MidiBytes> sent;  // messages handed over while open
   int sentWhileClosed = 0;
   int overlappingSends = 0;     // sends begun while another one ran
 };
 
-// What one in object saw.
-struct MemoryInRecord {
-  std::string clientName;
+struct MemoryInRecord : MemoryPortRecord {
   unsigned queueLimit = 0;
-  bool alive = true;
-  bool open = false;
-  int openedPort = -1;
-  std::string portName;
-  int opens = 0;
-  int closes = 0;
   bool callbackInstalled = false;
   bool ignoreSysex = true;
   bool ignoreTiming = true;
   bool ignoreActiveSensing = true;
 };
+
+// The system's state, shared with the port objects it created.
+struct MemoryMidiSystem;
 
 class MemoryMidiBackend : public MidiBackend {
  public:
@@ -73,8 +71,5 @@ class MemoryMidiBackend : public MidiBackend {
   bool inject(MidiBytes bytes, size_t index = kLatest);
 
  private:
-  struct Shared;
-  class Out;
-  class In;
-  std::shared_ptr<Shared> mShared;
+  std::shared_ptr<MemoryMidiSystem> mShared;
 };
