@@ -62,8 +62,8 @@ void LICE_DeltaBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty, i
   if (!dest || !src || !dstw || !dsth) return;
   if (dstw < -(1 << 28) || dsth < -(1 << 28)) return;
   const LICE_DeltaClip clip = lice::deltaSourceClip(src, cliptosourcerect, srcx, srcy, srcw, srch);
-  if (dstw < 0) dstx += dstw, dstw = -dstw, srcx += srcw;
-  if (dsth < 0) dsty += dsth, dsth = -dsth, srcy += srch;
+  if (dstw < 0) dstx = lice::satAdd(dstx, dstw), dstw = -dstw, srcx += srcw;
+  if (dsth < 0) dsty = lice::satAdd(dsty, dsth), dsth = -dsth, srcy += srch;
   lice::runDeltaBlit(dest, src, dstx, dsty, dstw, dsth, srcx, srcy, dsdx, dtdx, dsdy, dtdy, dsdxdy, dtdxdy, clip,
                      alpha, mode);
 }

@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "Blit.h"
+#include "CombineSelect.h"
 #include "DeltaBlit.h"
 
 void LICE_RotatedBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty, int dstw, int dsth, float srcx,
@@ -10,8 +11,8 @@ void LICE_RotatedBlit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstx, int dsty,
   if (!dest || !src || !dstw || !dsth) return;
   if (dstw < -(1 << 28) || dsth < -(1 << 28)) return;
   const LICE_DeltaClip clip = lice::deltaSourceClip(src, cliptosourcerect, srcx, srcy, srcw, srch);
-  if (dstw < 0) dstx += dstw, dstw = -dstw, srcx += srcw, srcw = -srcw;
-  if (dsth < 0) dsty += dsth, dsth = -dsth, srcy += srch, srch = -srch;
+  if (dstw < 0) dstx = lice::satAdd(dstx, dstw), dstw = -dstw, srcx += srcw, srcw = -srcw;
+  if (dsth < 0) dsty = lice::satAdd(dsty, dsth), dsth = -dsth, srcy += srch, srch = -srch;
 
   const double cosa = std::cos(angle), sina = std::sin(angle);
   const double xsc = srcw / float(dstw), ysc = srch / float(dsth);

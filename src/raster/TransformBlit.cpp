@@ -8,6 +8,9 @@ struct LICE_TransformBlit_class {
                    const T* srcpoints, int div_w, int div_h, float alpha, int mode)
   {
     if (!dest || !src || !srcpoints || dstw <= 0 || dsth <= 0 || div_w < 2 || div_h < 2) return;
+    // Cell edges are summed in int; no bitmap comes near this limit.
+    constexpr int kLimit = 1 << 28;
+    if (dstx < -kLimit || dsty < -kLimit || dstx > kLimit || dsty > kLimit || dstw > kLimit || dsth > kLimit) return;
     const double xadv = float(dstw) / float(div_w - 1), yadv = float(dsth) / float(div_h - 1);
     double ypos = dsty;
     int y = dsty;

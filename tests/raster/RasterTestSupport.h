@@ -44,18 +44,20 @@ public:
 };
 
 // A bitmap framed by guard pixels on every side, inside its row span too, so a
-// test can tell whether anything was written outside the image.
+// test can tell whether anything was written outside the image. With no guard
+// the storage ends exactly at the last pixel, so a read past the image reaches
+// outside the allocation, where the address sanitizer sees it.
 class GuardedBitmap : public LICE_IBitmap {
 public:
-  static constexpr int kGuard = 3;
   static constexpr LICE_pixel kSentinel = 0xA5C3E1F7u;
 
-  GuardedBitmap(int w, int h, LICE_pixel fill = 0) : m_w(w), m_h(h), m_span(w + 2 * kGuard)
+  GuardedBitmap(int w, int h, LICE_pixel fill = 0, int guard = 3)
+      : m_w(w), m_h(h), m_g(guard), m_span(w + 2 * guard)
   {
-    m_store.assign(size_t(m_span) * size_t(h + 2 * kGuard), kSentinel);
+    m_store.assign(size_t(m_span) * size_t(h + 2 * guard), kSentinel);
     for (int y = 0; y < h; ++y) std::fill_n(getBits() + y * m_span, w, fill);
   }
-  LICE_pixel* getBits() override { return m_store.data() + kGuard * m_span + kGuard; }
+  LICE_pixel* getBits() override { return m_store.data() + m_g * m_span + m_g; }
   int getWidth() override { return m_w; }
   int getHeight() override { return m_h; }
   int getRowSpan() override { return m_span; }
@@ -63,32 +65,16 @@ public:
 
   bool guardsIntact() const
   {
-    for (int y = 0; y < m_h + 2 * kGuard; ++y)
+    for (int y = 0; y < m_h + 2 * m_g; ++y)
       for (int x = 0; x < m_span; ++x) {
-        const bool inside = y >= kGuard && y < kGuard + m_h && x >= kGuard && x < kGuard + m_w;
+        const bool inside = y >= m_g && y < m_g + m_h && x >= m_g && x < m_g + m_w;
         if (!inside && m_store[size_t(y) * m_span + x] != kSentinel) return false;
       }
     return true;
   }
 
 private:
-  int m_w, m_h, m_span;
-  std::vector<LICE_pixel> m_store;
-};
-
-// A source whose storage ends exactly at its last pixel, so reads past the
-// image reach outside the allocation.
-class TightBitmap : public LICE_IBitmap {
-public:
-  TightBitmap(int w, int h) : m_w(w), m_h(h), m_store(size_t(w) * size_t(h)) {}
-  LICE_pixel* getBits() override { return m_store.empty() ? nullptr : m_store.data(); }
-  int getWidth() override { return m_w; }
-  int getHeight() override { return m_h; }
-  int getRowSpan() override { return m_w; }
-  bool resize(int, int) override { return false; }
-
-private:
-  int m_w, m_h;
+  int m_w, m_h, m_g, m_span;
   std::vector<LICE_pixel> m_store;
 };
 

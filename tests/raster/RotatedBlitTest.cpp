@@ -73,7 +73,7 @@ TEST(RasterRotatedBlit, ClippedDestinationMatchesTheUnclippedOne)
 // to read, and the last row and column of a valid one are used unfiltered.
 TEST(RasterRotatedBlit, ClipRectanglesReadNothingOutsideTheSource)
 {
-  TightBitmap src(6, 5);
+  GuardedBitmap src(6, 5, 0, 0);
   pattern(src, 6);
   const float rects[][4] = {{-20, 0, 10, 5}, {0, -20, 6, 10}, {10, 10, 4, 4}, {-5, -5, 3, 3}, {2, 2, 0.5f, 0.5f}};
   for (const auto& r : rects)
