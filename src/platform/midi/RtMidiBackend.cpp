@@ -1,5 +1,8 @@
 #include "RtMidiBackend.h"
 
+#include <dlfcn.h>
+#include <jack/jack.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +12,20 @@
 
 namespace {
 constexpr const char* kApiVariable = "TARNIVEX_MIDI_API";
+
+// Hosts load and unload plug-ins freely, but libjack (which RtMidi brings
+// along) keeps process-wide state from its static initialisers that is lost,
+// and leaked, each time it is unloaded. Once loaded, it and RtMidi stay.
+void KeepLoaded(const void* symbol) {
+  Dl_info info{};
+  if (dladdr(symbol, &info) && info.dli_fname) dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+const bool kLibrariesKept = [] {
+  KeepLoaded(reinterpret_cast<const void*>(&jack_client_open));
+  KeepLoaded(reinterpret_cast<const void*>(&RtMidi::getVersion));
+  return true;
+}();
 
 struct ApiName {
   const char* name;
