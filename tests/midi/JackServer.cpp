@@ -37,10 +37,12 @@ std::string LockPath(const std::string& what) {
   return (std::filesystem::temp_directory_path() / ("tarnivex-jack-" + what + ".lock")).string();
 }
 
-// An exclusive lock that lives as long as the descriptor (or the process).
+// An exclusive lock on the file that lives as long as the returned
+// descriptor (or the process); -1 while another holds it, -2 when the file
+// cannot be opened.
 int TryLock(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return -1;
+  const int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return -2;
   if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
   close(fd);
   return -1;
@@ -48,11 +50,10 @@ int TryLock(const std::string& path) {
 
 int TakeTurn() {
   const auto deadline = Clock::now() + kTurnWait;
-  while (Clock::now() < deadline) {
-    if (const int fd = TryLock(LockPath("server")); fd >= 0) return fd;
+  int fd = -1;
+  while ((fd = TryLock(LockPath("server"))) == -1 && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return -1;
+  return fd;
 }
 
 std::string UniqueName() {
@@ -76,7 +77,9 @@ bool JackServer::Start() {
   mError.clear();
   mTurnLock = TakeTurn();
   if (mTurnLock < 0) {
-    mError = "another test's JACK server kept running for four minutes (" + LockPath("server") + ")";
+    mError = mTurnLock == -2 ? "cannot open " + LockPath("server") + ": " + std::strerror(errno)
+                             : "another test's JACK server kept running for four minutes (" + LockPath("server") + ")";
+    mTurnLock = -1;
     return false;
   }
   bool ready = false;
