@@ -94,6 +94,7 @@ bool JackServer::Start() {
 }
 
 bool JackServer::Launch() {
+  if (!mLogPath.empty()) std::filesystem::remove(mLogPath);
   mName = UniqueName();
   mLogPath = (std::filesystem::temp_directory_path() / (mName + ".log")).string();
   // Synchronous, with a long client timeout: the dummy driver has no
