@@ -25,12 +25,6 @@ struct PngRecipe {
   bool interlace = false;
 };
 
-void writeToVector(png_structp png, png_bytep data, png_size_t n)
-{
-  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + n);
-}
-
 // Encodes an image with libpng itself, so the decoder meets real files.
 Bytes encode(const PngRecipe& s)
 {
@@ -42,7 +36,11 @@ Bytes encode(const PngRecipe& s)
     ADD_FAILURE() << "encoding failed";
     return {};
   }
-  png_set_write_fn(png, &out, writeToVector, nullptr);
+  auto append = [](png_structp p, png_bytep data, png_size_t n) {
+    auto* to = static_cast<Bytes*>(png_get_io_ptr(p));
+    to->insert(to->end(), data, data + n);
+  };
+  png_set_write_fn(png, &out, append, nullptr);
   png_set_IHDR(png, info, png_uint_32(s.w), png_uint_32(s.h), s.depth, s.colorType,
                s.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
@@ -57,14 +55,15 @@ Bytes encode(const PngRecipe& s)
   return out;
 }
 
-std::unique_ptr<LICE_IBitmap> decode(const Bytes& data)
+LICE_IBitmap* load(const Bytes& data, size_t len, LICE_IBitmap* into = nullptr)
 {
-  return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromMemory(data.data(), int(data.size()), nullptr));
+  return LICE_LoadPNGFromMemory(data.data(), int(len), into);
 }
 
-PngRecipe rgbImage(int w, int h)
+// Pixel (x, y) is (20 x, 30 y, 7).
+PngRecipe rgbImage(int w, int h, bool interlace = false)
 {
-  PngRecipe s{w, h, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}};
+  PngRecipe s{w, h, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}, interlace};
   for (int y = 0; y < h; ++y) {
     Bytes row;
     for (int x = 0; x < w; ++x) row.insert(row.end(), {(unsigned char)(x * 20), (unsigned char)(y * 30), 7});
@@ -86,19 +85,10 @@ Bytes withDeclaredSize(Bytes png, uint32_t w, uint32_t h)
   return png;
 }
 
-std::string tempPath(const char* name)
-{
-  return (testing::TempDir().empty() ? std::string("/tmp/") : testing::TempDir()) + name;
-}
-
 void writeFile(const std::string& path, const Bytes& data, size_t len)
 {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(len));
 }
-
-}  // namespace
-
-namespace {
 
 // An image made by libpng and the pixels it must decode to.
 struct DecodeCase {
@@ -112,17 +102,12 @@ class RasterPngDecode : public ::testing::TestWithParam<DecodeCase> {};
 TEST_P(RasterPngDecode, GivesEveryPixelAlphaRedGreenBlue)
 {
   const DecodeCase& c = GetParam();
-  auto bm = decode(encode(c.recipe));
+  const Bytes data = encode(c.recipe);
+  std::unique_ptr<LICE_IBitmap> bm(load(data, data.size()));
   ASSERT_TRUE(bm);
   EXPECT_EQ(bm->getWidth(), c.recipe.w);
   EXPECT_EQ(bm->getHeight(), c.recipe.h);
   for (const auto& [x, y, pixel] : c.expected) EXPECT_EQ(px(*bm, int(x), int(y)), pixel) << x << "," << y;
-}
-
-PngRecipe interlaced(PngRecipe s)
-{
-  s.interlace = true;
-  return s;
 }
 
 const DecodeCase kDecodeCases[] = {
@@ -146,7 +131,7 @@ const DecodeCase kDecodeCases[] = {
     {"Rgb", rgbImage(5, 4), {{4, 3, rgba(80, 90, 7, 255)}, {2, 1, rgba(40, 30, 7, 255)}}},
     {"GreyAlpha", {2, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, {Bytes{50, 60, 200, 255}}, {}, {}},
      {{0, 0, rgba(50, 50, 50, 60)}, {1, 0, rgba(200, 200, 200, 255)}}},
-    {"Interlaced", interlaced(rgbImage(9, 9)), {{8, 7, rgba(160, 210, 7, 255)}, {1, 2, rgba(20, 60, 7, 255)}}},
+    {"Interlaced", rgbImage(9, 9, true), {{8, 7, rgba(160, 210, 7, 255)}, {1, 2, rgba(20, 60, 7, 255)}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Images, RasterPngDecode, ::testing::ValuesIn(kDecodeCases), CaseName());
@@ -157,58 +142,43 @@ TEST(RasterPng, LoadsIntoAGivenBitmapAtTheImageSize)
 {
   const Bytes data = encode(rgbImage(5, 4));
   LICE_SysBitmap target(30, 30);
-  EXPECT_EQ(LICE_LoadPNGFromMemory(data.data(), int(data.size()), &target), &target);
+  FlippedBitmap flipped(1, 1, 4);
+  EXPECT_EQ(load(data, data.size(), &target), &target);
+  EXPECT_EQ(load(data, data.size(), &flipped), &flipped);
   EXPECT_EQ(target.getWidth(), 5);
   EXPECT_EQ(px(target, 2, 1), rgba(40, 30, 7, 255));
-  FlippedBitmap flipped(1, 1, 4);
-  EXPECT_EQ(LICE_LoadPNGFromMemory(data.data(), int(data.size()), &flipped), &flipped);
   EXPECT_EQ(px(flipped, 2, 1), rgba(40, 30, 7, 255));
 }
 
-TEST(RasterPng, ShortOrForeignDataIsRefused)
-{
-  const Bytes data = encode(rgbImage(3, 3));
-  EXPECT_EQ(LICE_LoadPNGFromMemory(data.data(), 7, nullptr), nullptr);
-  Bytes foreign = data;
-  foreign[0] = 0x88;
-  EXPECT_EQ(LICE_LoadPNGFromMemory(foreign.data(), int(foreign.size()), nullptr), nullptr);
-  EXPECT_EQ(LICE_LoadPNGFromMemory(nullptr, 100, nullptr), nullptr);
-  EXPECT_EQ(LICE_LoadPNGFromResource(nullptr, 101, nullptr), nullptr);
-}
-
-TEST(RasterPng, EveryTruncationIsRefused)
+TEST(RasterPng, ShortForeignTruncatedAndHostileDataIsRefused)
 {
   const Bytes data = encode(rgbImage(6, 5));
-  for (size_t len = 8; len < data.size(); ++len)
-    ASSERT_EQ(LICE_LoadPNGFromMemory(data.data(), int(len), nullptr), nullptr) << "length " << len;
-  const std::string path = tempPath("raster_truncated.png");
+  for (size_t len = 7; len < data.size(); ++len) ASSERT_EQ(load(data, len), nullptr) << "length " << len;
+  Bytes foreign = data, badCrc = data, garbage(data.begin(), data.begin() + 8);
+  foreign[0] = 0x88;
+  badCrc[30] ^= 0xFF;
+  for (int i = 0; i < 200; ++i) garbage.push_back((unsigned char)(i * 37 + 11));
+  for (const Bytes& bad : {foreign, badCrc, garbage}) EXPECT_EQ(load(bad, bad.size()), nullptr);
+  EXPECT_EQ(LICE_LoadPNGFromMemory(nullptr, 100, nullptr), nullptr);
+  EXPECT_EQ(LICE_LoadPNGFromResource(nullptr, 101, nullptr), nullptr);
+  const std::string path = testing::TempDir() + "raster_truncated.png";
   writeFile(path, data, data.size() - 20);
   EXPECT_EQ(LICE_LoadPNG(path.c_str(), nullptr), nullptr);
   std::remove(path.c_str());
-}
-
-TEST(RasterPng, HostileHeadersAreRefused)
-{
-  const Bytes data = encode(rgbImage(4, 4));
+  // Sizes that overflow, are empty or would need gigabytes, into a new or a given bitmap.
   const uint32_t sizes[][2] = {{100000, 100000}, {0x7FFFFFFF, 1}, {0, 4}, {4, 0}, {30000, 30000}, {0x80000000u, 2}};
   for (const auto& s : sizes) {
     const Bytes hostile = withDeclaredSize(data, s[0], s[1]);
-    EXPECT_EQ(LICE_LoadPNGFromMemory(hostile.data(), int(hostile.size()), nullptr), nullptr) << s[0] << "x" << s[1];
     LICE_MemBitmap given(2, 2, 4);
-    EXPECT_EQ(LICE_LoadPNGFromMemory(hostile.data(), int(hostile.size()), &given), nullptr);
+    EXPECT_EQ(load(hostile, hostile.size()), nullptr) << s[0] << "x" << s[1];
+    EXPECT_EQ(load(hostile, hostile.size(), &given), nullptr);
   }
-  Bytes badCrc = data;
-  badCrc[30] ^= 0xFF;
-  EXPECT_EQ(LICE_LoadPNGFromMemory(badCrc.data(), int(badCrc.size()), nullptr), nullptr);
-  Bytes garbage(data.begin(), data.begin() + 8);
-  for (int i = 0; i < 200; ++i) garbage.push_back((unsigned char)(i * 37 + 11));
-  EXPECT_EQ(LICE_LoadPNGFromMemory(garbage.data(), int(garbage.size()), nullptr), nullptr);
 }
 
 TEST(RasterPng, FilesNamedResourcesAndTheLoaderRecord)
 {
   const Bytes data = encode(rgbImage(3, 2));
-  const std::string dir = tempPath("");
+  const std::string dir = testing::TempDir();
   const std::string path = dir + "raster_res.png", upper = dir + "raster_res.PNG", bak = path + ".bak";
   for (const std::string& p : {path, upper, bak}) writeFile(p, data, data.size());
   std::unique_ptr<LICE_IBitmap> fromFile(LICE_LoadPNG(path.c_str()));
@@ -223,10 +193,10 @@ TEST(RasterPng, FilesNamedResourcesAndTheLoaderRecord)
 
   // The registered loader checks the extension, in any case, when asked to.
   ASSERT_NE(LICE_ImageLoader_list, nullptr);
-  auto load = LICE_ImageLoader_list->loadfunc;
-  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(load(path.c_str(), true, nullptr)));
-  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(load(upper.c_str(), true, nullptr)));
+  auto loader = LICE_ImageLoader_list->loadfunc;
+  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(loader(path.c_str(), true, nullptr)));
+  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(loader(upper.c_str(), true, nullptr)));
   for (const std::string& refused : {bak, std::string("noext"), std::string("dir.png/file")})
-    EXPECT_EQ(load(refused.c_str(), true, nullptr), nullptr) << refused;
+    EXPECT_EQ(loader(refused.c_str(), true, nullptr), nullptr) << refused;
   for (const std::string& p : {path, upper, bak}) std::remove(p.c_str());
 }

@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "RasterTestSupport.h"
+
+using namespace rastertest;
+
+namespace {
+
+// A drawing on a cleared bitmap and exactly the pixels it must touch.
+struct InkCase {
+  const char* name;
+  int w, h;
+  void (*draw)(LICE_IBitmap* bm);
+  Points expected;
+};
+
+class RasterShapeInk : public ::testing::TestWithParam<InkCase> {};
+
+TEST_P(RasterShapeInk, TouchesExactlyThesePixels)
+{
+  const InkCase& c = GetParam();
+  LICE_MemBitmap bm = filled(c.w, c.h, 0);
+  c.draw(&bm);
+  EXPECT_EQ(inked(bm), c.expected);
+}
+
+// The general walk runs from both ends, so the pattern is the same either way.
+const Points kWalk = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 2}, {7, 2}, {8, 2}, {9, 3}, {10, 3}};
+const Points kRing = {{10, 7}, {13, 10}, {10, 13}, {7, 10}, {9, 7},  {9, 13},  {11, 7},  {11, 13},
+                      {7, 9},  {7, 11},  {13, 9},  {13, 11}, {8, 8}, {8, 12}, {12, 8}, {12, 12}};
+
+void dash(LICE_IBitmap* b, int x1, int y1, int x2, int y2, int len, int gap, float alpha = 1.0f)
+{
+  LICE_DashedLine(b, x1, y1, x2, y2, len, gap, kInk, alpha, 0, false);
+}
+
+const InkCase kInkCases[] = {
+    {"LineWalk", 12, 5, [](LICE_IBitmap* b) { LICE_Line(b, 0, 0, 10, 3, kInk, 1.0f, 0, false); }, kWalk},
+    {"LineWalkReversed", 12, 5, [](LICE_IBitmap* b) { LICE_Line(b, 10, 3, 0, 0, kInk, 1.0f, 0, false); }, kWalk},
+    {"LinePoint", 8, 8, [](LICE_IBitmap* b) { LICE_Line(b, 3, 3, 3, 3, kInk, 1.0f, 0, false); }, {{3, 3}}},
+    {"LineVerticalRun", 8, 8, [](LICE_IBitmap* b) { LICE_Line(b, 2, 6, 2, 1, kInk, 1.0f, 0, true); },
+     {{2, 1}, {2, 2}, {2, 3}, {2, 4}, {2, 5}, {2, 6}}},
+    {"LineDiagonal", 8, 8, [](LICE_IBitmap* b) { LICE_Line(b, 6, 1, 1, 6, kInk, 1.0f, 0, false); },
+     {{6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}, {1, 6}}},
+    {"LineOutsideRejected", 4, 4, [](LICE_IBitmap* b) { LICE_Line(b, -5, 5, 5, 5, kInk, 1.0f, 0, false); }, {}},
+    {"LineClipped", 4, 4, [](LICE_IBitmap* b) { LICE_Line(b, -5, 2, 5, 2, kInk, 1.0f, 0, false); },
+     {{0, 2}, {1, 2}, {2, 2}, {3, 2}}},
+    {"LineBelowOneStepOrAboveModeFive", 6, 6,
+     [](LICE_IBitmap* b) {
+       LICE_Line(b, 0, 0, 5, 3, kInk, 0.003f, 0, false);
+       LICE_Line(b, 0, 0, 5, 3, kInk, 1.0f, 6, false);
+       LICE_Line(b, 0, 0, 5, 0, kInk, 1.0f, 6, false);
+       LICE_Line(b, 0, 0, 5, 5, kInk, 0.5f, 9, true);
+       LICE_FLine(b, 0, 0, 5, 3, kInk, 1.0f, 6, true);
+     },
+     {}},
+    {"FLineShorterThanAStep", 6, 6,
+     [](LICE_IBitmap* b) {
+       LICE_FLine(b, 1, 1, 1, 1, kInk, 1.0f, 0, true);
+       LICE_FLine(b, 1.2f, 1, 1.8f, 1.2f, kInk, 1.0f, 0, true);
+     },
+     {}},
+    {"FLineAcrossAColumn", 6, 6, [](LICE_IBitmap* b) { LICE_FLine(b, 0.8f, 1.5f, 1.2f, 1.5f, kInk, 1.0f, 0, true); },
+     {{1, 1}, {1, 2}}},
+    {"FLinePlainTruncates", 6, 6, [](LICE_IBitmap* b) { LICE_FLine(b, 0.7f, 0.2f, 4.9f, 0.9f, kInk, 1.0f, 0, false); },
+     {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}},
+    // Dashes cover the half-open range from start to end.
+    {"DashHorizontal", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 10, 0, 2, 3); }, {{0, 0}, {1, 0}, {5, 0}, {6, 0}}},
+    {"DashReversed", 12, 12, [](LICE_IBitmap* b) { dash(b, 10, 0, 0, 0, 2, 3, 0.5f); },
+     {{0, 0}, {1, 0}, {5, 0}, {6, 0}}},
+    {"DashSlantedDrawsNothing", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 5, 5, 2, 1); }, {}},
+    {"Dotted", 12, 12, [](LICE_IBitmap* b) { dash(b, 3, 0, 3, 3, 1, 1); }, {{3, 0}, {3, 2}}},
+    {"DottedSinglePoint", 12, 12, [](LICE_IBitmap* b) { dash(b, 3, 3, 3, 3, 1, 1); }, {}},
+    {"DashVertical", 12, 12, [](LICE_IBitmap* b) { dash(b, 4, 1, 4, 9, 3, 2); },
+     {{4, 1}, {4, 2}, {4, 3}, {4, 6}, {4, 7}, {4, 8}}},
+    {"DashClippedAtEdge", 12, 12, [](LICE_IBitmap* b) { dash(b, -5, 2, 20, 2, 4, 4); },
+     {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {8, 2}, {9, 2}, {10, 2}}},
+    {"DashZeroDrawsNothing", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 10, 0, 0, 0); }, {}},
+    {"DashNegativeDrawsNothing", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 10, 0, -2, -3); }, {}},
+    {"DashNegativeGapIsNoGap", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 1, 5, 1, 2, -7); },
+     {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}}},
+    {"CircleRing", 20, 20, [](LICE_IBitmap* b) { LICE_Circle(b, 10, 10, 2.7f, kInk, 1.0f, 0, false); }, kRing},
+    {"CircleSevenPixelMask", 20, 20, [](LICE_IBitmap* b) { LICE_Circle(b, 10, 10, 3, kInk, 1.0f, 0, false); }, kRing},
+    // Small radii use the masks only when exact and centred on a whole pixel.
+    {"CircleOffCentreRadiusTwo", 10, 10, [](LICE_IBitmap* b) { LICE_Circle(b, 4.6f, 4.9f, 2, kInk, 1.0f, 0, false); },
+     {{4, 2}, {3, 3}, {5, 3}, {2, 4}, {6, 4}, {3, 5}, {5, 5}, {4, 6}}},
+    {"CircleRadiusJustOverTwo", 10, 10, [](LICE_IBitmap* b) { LICE_Circle(b, 4, 4, 2.01f, kInk, 1.0f, 0, false); },
+     {{4, 2}, {6, 4}, {4, 6}, {2, 4}, {3, 2}, {3, 6}, {5, 2}, {5, 6}, {2, 3}, {2, 5}, {6, 3}, {6, 5}}},
+    {"CircleRadiusOne", 10, 10, [](LICE_IBitmap* b) { LICE_Circle(b, 4, 4, 1, kInk, 1.0f, 0, false); },
+     {{4, 3}, {5, 4}, {4, 5}, {3, 4}}},
+    {"CircleNothingForNegativeRadiusTinyAlphaOrUnknownMode", 20, 20,
+     [](LICE_IBitmap* b) {
+       LICE_Circle(b, 10, 10, -5, kInk, 1.0f, 0, false);
+       LICE_FillCircle(b, 10, 10, 5, kInk, 0.003f, 0, true);
+       LICE_FillCircle(b, 10, 10, 5, kInk, 1.0f, 6, false);
+       LICE_Arc(b, 10, 10, 5, 0, 1, kInk, 1.0f, 7, true);
+     },
+     {}},
+    {"TriangleFlatAcrossTheBitmap", 8, 4,
+     [](LICE_IBitmap* b) {
+       LICE_FillTriangle(b, 5, 2, -3, 2, 20, 2, kInk, 1.0f, 0);
+       LICE_FillTriangle(b, 1, 9, 3, 9, 5, 9, kInk, 1.0f, 0);
+     },
+     {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 2}, {6, 2}, {7, 2}}},
+    // One row: the second span is ignored.
+    {"TrapezoidOneRow", 8, 4, [](LICE_IBitmap* b) { LICE_FillTrapezoid(b, 5, 2, 1, 0, 7, 1, kInk, 1.0f, 0); },
+     {{2, 1}, {3, 1}, {4, 1}, {5, 1}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Drawings, RasterShapeInk, ::testing::ValuesIn(kInkCases), CaseName());
+
+int rowCount(LICE_IBitmap& bm, int y)
+{
+  int n = 0;
+  for (int x = 0; x < bm.getWidth(); ++x) n += px(bm, x, y) != 0;
+  return n;
+}
+
+}  // namespace
+
+TEST(RasterLine, ClipLineLeavesOnTheLastColumnAtTheCrossingRow)
+{
+  using Seg = std::array<int, 4>;
+  using FSeg = std::array<float, 4>;
+  Seg right{0, 0, 8, 2}, diagonal{10, 10, 20, 20};
+  EXPECT_TRUE(LICE_ClipLine(&right[0], &right[1], &right[2], &right[3], 0, 0, 4, 4));
+  EXPECT_EQ(right, (Seg{0, 0, 3, 1}));
+  EXPECT_TRUE(LICE_ClipLine(&diagonal[0], &diagonal[1], &diagonal[2], &diagonal[3], 12, 12, 15, 15));
+  EXPECT_EQ(diagonal, (Seg{12, 12, 14, 14}));
+  FSeg f{-1, 1, 20, 1}, hostile{0, 0, 1e30f, 0.0f / 0.0f};
+  EXPECT_TRUE(LICE_ClipFLine(&f[0], &f[1], &f[2], &f[3], 0, 0, 10, 10));
+  EXPECT_EQ(f, (FSeg{0, 1, 8, 1}));
+  EXPECT_FALSE(LICE_ClipFLine(&hostile[0], &hostile[1], &hostile[2], &hostile[3], 0, 0, 10, 10));
+}
+
+TEST(RasterLine, HalfMixesAndFlippedRows)
+{
+  LICE_MemBitmap word = filled(3, 1, rgba(1, 1, 1, 1)), chan = filled(3, 1, rgba(1, 1, 1, 1));
+  LICE_Line(&word, 0, 0, 2, 0, rgba(1, 1, 1, 1), 0.5f, 0, false);
+  LICE_Line(&chan, 0, 0, 2, 0, rgba(1, 1, 1, 1), 0.5001f, 0, false);
+  EXPECT_EQ(px(word, 1, 0), 0u);                // (1 >> 1) + (1 >> 1)
+  EXPECT_EQ(px(chan, 1, 0), rgba(1, 1, 1, 1));  // (1 + 1) >> 1
+  FlippedBitmap flipped(4, 4, 4);
+  LICE_Clear(&flipped, 0);
+  LICE_Line(&flipped, 0, 0, 3, 0, kInk, 1.0f, 0, false);
+  EXPECT_EQ(inked(flipped), (Points{{0, 0}, {1, 0}, {2, 0}, {3, 0}}));
+}
+
+TEST(RasterLine, AntiAliasedWeights)
+{
+  // Diagonals put three quarters on the line and a quarter beside it.
+  LICE_MemBitmap bm = filled(6, 6, 0), other = filled(6, 6, 0);
+  LICE_Line(&bm, 1, 1, 4, 4, rgba(255, 255, 255, 255), 1.0f, 0, true);
+  EXPECT_PIXELS(bm, {2, 2, rgba(190, 190, 190, 190)}, {3, 2, rgba(63, 63, 63, 63)}, {2, 3, rgba(63, 63, 63, 63)},
+                {1, 3, 0});
+  LICE_Line(&other, 1, 1, 4, 4, rgba(255, 255, 255, 255), 0.9f, 1, true);
+  EXPECT_PIXELS(other, {2, 2, rgba(171, 171, 171, 171)}, {3, 2, rgba(56, 56, 56, 56)});
+  // The general walk splits the weight; column 1 at 0.2 of a pixel: f = 13107 >> 8 = 51.
+  LICE_MemBitmap walk = filled(12, 5, 0);
+  LICE_Line(&walk, 0, 0, 10, 2, rgba(255, 0, 0, 255), 1.0f, 1, true);
+  EXPECT_PIXELS(walk, {0, 0, rgba(255, 0, 0, 255)}, {10, 2, rgba(255, 0, 0, 255)}, {1, 0, rgba(203, 0, 0, 203)},
+                {1, 1, rgba(50, 0, 0, 50)});
+  LICE_MemBitmap sub = filled(6, 6, 0);
+  LICE_FLine(&sub, 0.8f, 1.5f, 1.2f, 1.5f, rgba(255, 255, 255, 255), 1.0f, 0, true);
+  EXPECT_PIXELS(sub, {1, 1, rgba(127, 127, 127, 127)}, {1, 2, rgba(128, 128, 128, 128)});
+}
+
+TEST(RasterBezier, QuadraticHelperFindsYAndT)
+{
+  double t = -1;
+  EXPECT_DOUBLE_EQ(LICE_Bezier_GetY(0, 5, 10, 0, 10, 0, -1, &t), 0);
+  EXPECT_EQ(t, 0);
+  // Evenly spaced abscissae take the chord's y, whatever the control point's.
+  EXPECT_DOUBLE_EQ(LICE_Bezier_GetY(0, 5, 10, 0, 10, 0, 5, &t), 0);
+  EXPECT_DOUBLE_EQ(t, 0.5);
+  EXPECT_DOUBLE_EQ(LICE_Bezier_GetY(0, 2, 10, 0, 0, 8, 10, &t), 8);
+  EXPECT_EQ(t, 1);
+  // x(t) = 2 t (1 - t) + 10 t^2 = 4 at t = (sqrt(33) - 1) / 8.
+  EXPECT_NEAR(LICE_Bezier_GetY(0, 1, 10, 0, 0, 8, 4, &t), 8 * 0.5930703308 * 0.5930703308, 1e-6);
+  EXPECT_NEAR(t, 0.5930703308, 1e-9);
+}
+
+TEST(RasterBezier, CubicHelperOnAStraightCurve)
+{
+  double next = 0, slope = 0, lo = -1, hi = -1;
+  EXPECT_DOUBLE_EQ(LICE_CBezier_GetY(0, 10, 20, 30, 0, 10, 20, 30, -5, &next, &slope, &lo, &hi), 0);
+  EXPECT_EQ(next, 0);
+  EXPECT_EQ(slope, 0);
+  EXPECT_EQ(lo, -1);  // untouched outside the curve
+  EXPECT_NEAR(LICE_CBezier_GetY(0, 10, 20, 30, 0, 10, 20, 30, 12.3, &next, &slope, &lo, &hi), 12.3, 1e-9);
+  EXPECT_NEAR(slope, 1.0, 1e-9);
+  EXPECT_LE(lo, 12.3 / 30);
+  EXPECT_GE(hi, 12.3 / 30);
+  EXPECT_DOUBLE_EQ(LICE_CBezier_GetY(0, 10, 20, 30, 0, 10, 20, 30, 30, &next), 30);
+}
+
+TEST(RasterBezier, CurvesDrawTheirSegmentsAndClip)
+{
+  LICE_MemBitmap curve = filled(20, 20, 0), line = filled(20, 20, 0);
+  LICE_DrawQBezier(&curve, 2, 3, 8, 3, 14, 3, kInk, 1.0f, 0, false, 1.0);
+  LICE_Line(&line, 2, 3, 14, 3, kInk, 1.0f, 0, false);
+  EXPECT_EQ(inked(curve), inked(line));
+  // Starting left of column 0 begins at column 0, at the curve's y there.
+  LICE_MemBitmap clipped = filled(20, 20, 0);
+  LICE_DrawQBezier(&clipped, -10, 0, 0, 10, 10, 20, kInk, 1.0f, 0, false, 1.0);
+  EXPECT_EQ(px(clipped, 0, 10), kInk);
+  for (const auto& [x, y] : inked(clipped)) EXPECT_GE(y, 10);
+  LICE_MemBitmap cubic = filled(40, 40, 0);
+  LICE_DrawCBezier(&cubic, 2, 30, 10, 0, 25, 0, 35, 30, kInk, 1.0f, 0, false, 2.0);
+  EXPECT_PIXELS(cubic, {2, 30, kInk}, {35, 30, kInk});
+  EXPECT_TRUE(px(cubic, 18, 8) || px(cubic, 18, 7) || px(cubic, 18, 9));
+}
+
+TEST(RasterBezier, FillsReachTheBaseLine)
+{
+  LICE_MemBitmap bm = filled(40, 40, 0);
+  LICE_FillCBezier(&bm, 0, 10, 10, 10, 20, 10, 30, 10, 20, kInk, 1.0f, 0, 1.0);
+  EXPECT_PIXELS(bm, {15, 10, kInk}, {15, 20, kInk}, {15, 22, 0}, {15, 9, 0});
+  LICE_MemBitmap side = filled(40, 40, 0);
+  LICE_FillCBezierX(&side, 10, 0, 10, 10, 10, 20, 10, 30, 20, kInk, 1.0f, 0, 1.0);
+  EXPECT_PIXELS(side, {10, 15, kInk}, {20, 15, kInk}, {22, 15, 0}, {9, 15, 0});
+  GuardedBitmap guarded(16, 16);
+  LICE_FillCBezier(&guarded, -20, 40, 0, -30, 30, 60, 50, -10, 8, kInk, 0.7f, 1, 0.5);
+  LICE_FillCBezierX(&guarded, -20, 40, 0, -30, 30, 60, 50, -10, 8, kInk, 0.7f, 1, 0.5);
+  EXPECT_TRUE(guarded.guardsIntact());
+}
+
+TEST(RasterCircle, FilledDiscWritesEveryPixelOnceButATinyOutlineFourTimes)
+{
+  for (bool aa : {false, true}) {
+    LICE_MemBitmap bm = filled(40, 40, 0);
+    LICE_FillCircle(&bm, 20, 19, 11.3f, rgba(1, 0, 0, 0), 1.0f, 1, aa);
+    EXPECT_EQ(maxRed(bm), 1) << "aa " << aa;
+    EXPECT_NEAR(countNot(bm, 0), 3.14159 * 11.3 * 11.3, 40.0);
+  }
+  LICE_MemBitmap ring = filled(5, 5, 0), disc = filled(5, 5, 0);
+  LICE_Circle(&ring, 2, 2, 0.4f, rgba(20, 0, 0, 0), 1.0f, 1, false);
+  LICE_FillCircle(&disc, 2, 2, 0.4f, rgba(20, 0, 0, 0), 1.0f, 1, false);
+  EXPECT_EQ(px(ring, 2, 2), rgba(80, 0, 0, 0));
+  EXPECT_EQ(px(disc, 2, 2), rgba(20, 0, 0, 0));
+}
+
+TEST(RasterCircle, AntiAliasedWeightsAndClipping)
+{
+  // The fringe gets half the radius's fraction, the ring pixel the rest.
+  LICE_MemBitmap aa = filled(20, 20, 0);
+  LICE_Circle(&aa, 10, 10, 5.5f, rgba(255, 0, 0, 255), 1.0f, 1, true);
+  EXPECT_PIXELS(aa, {10, 4, rgba(127, 0, 0, 127)}, {10, 5, rgba(127, 0, 0, 127)}, {10, 10, 0});
+  LICE_MemBitmap mask = filled(10, 10, 0);
+  LICE_Circle(&mask, 4, 4, 1.5f, rgba(255, 0, 0, 255), 1.0f, 0, true);
+  EXPECT_EQ(px(mask, 4, 3), rgba(15, 0, 0, 15));  // the anti-aliased 1.5 mask's 0x0f
+  GuardedBitmap bm(16, 12);
+  LICE_FillCircle(&bm, 1, 1, 9.5f, kInk, 1.0f, 0, true);
+  LICE_Circle(&bm, 15, 11, 7.2f, kInk, 0.5f, 0, true);
+  LICE_Circle(&bm, -3, 5, 5.0f, kInk, 1.0f, 0, false);
+  EXPECT_TRUE(bm.guardsIntact());
+  EXPECT_EQ(px(bm, 0, 0), kInk);
+}
+
+TEST(RasterArc, QuarterTurnsAndWrapping)
+{
+  LICE_MemBitmap quarter = filled(30, 30, 0);
+  LICE_Arc(&quarter, 15, 15, 10, 0, float(M_PI / 2), kInk, 1.0f, 0, false);
+  for (const auto& [x, y] : inked(quarter)) {
+    EXPECT_GE(x, 15);
+    EXPECT_LE(y, 15);
+  }
+  EXPECT_EQ(px(quarter, 15, 5), kInk);
+  EXPECT_EQ(px(quarter, 25, 15), 0u);  // the box stops short of the centre row
+
+  LICE_MemBitmap full = filled(30, 30, 0), circle = filled(30, 30, 0);
+  LICE_Arc(&full, 15, 15, 10, 0, float(2 * M_PI), kInk, 1.0f, 0, false);
+  LICE_Circle(&circle, 15, 15, 10, kInk, 1.0f, 0, false);
+  EXPECT_EQ(inked(full), inked(circle));
+
+  LICE_MemBitmap a = filled(30, 30, 0), b = filled(30, 30, 0);
+  LICE_Arc(&a, 15, 15, 10, 7, 8, kInk, 1.0f, 0, true);
+  LICE_Arc(&b, 15, 15, 10, 7 - 6.2831855f, 8 - 6.2831855f, kInk, 1.0f, 0, true);
+  EXPECT_EQ(inked(a), inked(b));
+  EXPECT_FALSE(inked(a).empty());
+}
+
+TEST(RasterRoundRect, SmallRadiusOrNarrowIsAPlainOutlineElseCornersAreCut)
+{
+  LICE_MemBitmap rounded = filled(20, 20, 0), plain = filled(20, 20, 0);
+  LICE_RoundRect(&rounded, 2, 3, 10, 8, 1, kInk, 1.0f, 0, true);
+  LICE_DrawRect(&plain, 2, 3, 10, 8, kInk, 1.0f, 0);
+  EXPECT_EQ(inked(rounded), inked(plain));
+  LICE_MemBitmap narrow = filled(20, 20, 0);
+  LICE_RoundRect(&narrow, 2, 3, 3, 8, 5, kInk, 1.0f, 0, false);
+  LICE_Clear(&plain, 0);
+  LICE_DrawRect(&plain, 2, 3, 3, 8, kInk, 1.0f, 0);
+  EXPECT_EQ(inked(narrow), inked(plain));
+  LICE_MemBitmap bm = filled(30, 30, 0);
+  LICE_RoundRect(&bm, 2, 2, 20, 16, 5, kInk, 1.0f, 0, false);
+  EXPECT_EQ(px(bm, 2, 2), 0u);  // the corner itself is cut
+  for (const auto& [x, y] : {std::pair{12, 2}, {2, 10}, {22, 10}, {12, 18}}) EXPECT_EQ(px(bm, x, y), kInk);
+}
+
+TEST(RasterPolygon, RightTriangleLosesOnePixelPerRow)
+{
+  LICE_MemBitmap bm = filled(16, 16, 0);
+  LICE_FillTriangle(&bm, 0, 0, 10, 0, 0, 10, kInk, 1.0f, 0);
+  for (int y = 0; y <= 10; ++y) EXPECT_EQ(rowCount(bm, y), 11 - y) << "row " << y;
+  EXPECT_EQ(rowCount(bm, 11), 0);
+}
+
+TEST(RasterPolygon, BandsAboveTheBitmapStartWithAdvancedEdges)
+{
+  LICE_MemBitmap whole = filled(20, 30, 0), cut = filled(20, 20, 0);
+  LICE_FillTrapezoid(&whole, 2, 4, 0, 0, 17, 25, kInk, 1.0f, 0);
+  LICE_FillTrapezoid(&cut, 2, 4, -10, 0, 17, 15, kInk, 1.0f, 0);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(px(cut, x, y), px(whole, x, y + 10)) << x << "," << y;
+  LICE_MemBitmap wide = filled(6, 3, 0);
+  LICE_FillTrapezoid(&wide, -4, 40, 0, -9, 50, 2, kInk, 1.0f, 0);
+  EXPECT_EQ(countNot(wide, 0), 18);
+}
+
+TEST(RasterPolygon, CopyOpacityPicksWholePixelOrChannelMix)
+{
+  LICE_MemBitmap quarter = filled(4, 4, 0), fifth = filled(4, 4, 0);
+  LICE_FillTriangle(&quarter, 0, 0, 3, 0, 0, 3, rgba(255, 255, 255, 255), 0.25f, 0);
+  LICE_FillTriangle(&fifth, 0, 0, 3, 0, 0, 3, rgba(255, 255, 255, 255), 0.2f, 0);
+  EXPECT_EQ(px(quarter, 0, 0), rgba(63, 63, 63, 63));  // (255 >> 2) word-wise
+  EXPECT_EQ(px(fifth, 0, 0), rgba(51, 51, 51, 51));
+}
+
+TEST(RasterPolygon, ConvexPolygonWritesEachPixelOnce)
+{
+  std::vector<int> xs, ys;
+  for (int i = 0; i < 600; ++i) {  // more points than fit the stack array
+    xs.push_back(int(std::lround(20 + 15 * std::cos(i * 2 * M_PI / 600))));
+    ys.push_back(int(std::lround(20 + 15 * std::sin(i * 2 * M_PI / 600))));
+  }
+  LICE_MemBitmap bm = filled(40, 40, 0);
+  LICE_FillConvexPolygon(&bm, xs.data(), ys.data(), 600, rgba(1, 0, 0, 0), 1.0f, 1);
+  EXPECT_EQ(maxRed(bm), 1);
+  EXPECT_NEAR(countNot(bm, 0), 3.14159 * 15.5 * 15.5, 60);  // both edges inclusive
+  // Points in any order: the quadrilateral (2, 1) (9, 3) (7, 9) (1, 6).
+  const int qx[] = {7, 2, 1, 9}, qy[] = {9, 1, 6, 3};
+  LICE_MemBitmap q = filled(12, 12, 0);
+  LICE_FillConvexPolygon(&q, qx, qy, 4, kInk, 1.0f, 0);
+  EXPECT_EQ(px(q, 5, 5), kInk);
+  EXPECT_EQ(rowCount(q, 0) + rowCount(q, 10), 0);
+}
+
+TEST(RasterRect, OutlineCornersBlendTwiceAndBordersDoNotOverlapTheInside)
+{
+  LICE_MemBitmap bm = filled(10, 10, 0);
+  LICE_DrawRect(&bm, 1, 1, 5, 4, rgba(255, 255, 255, 255), 0.5f, 0);
+  EXPECT_PIXELS(bm, {1, 1, rgba(190, 190, 190, 190)}, {3, 1, rgba(127, 127, 127, 127)},
+                {6, 5, rgba(190, 190, 190, 190)});
+  EXPECT_EQ(countNot(bm, 0), 2 * 6 + 2 * 3);
+  LICE_MemBitmap bordered = filled(10, 10, 0);
+  LICE_BorderedRect(&bordered, 1, 1, 5, 4, rgba(0, 0, 200, 255), rgba(9, 0, 0, 255), 1.0f, 0);
+  EXPECT_PIXELS(bordered, {1, 1, rgba(9, 0, 0, 255)}, {6, 5, rgba(9, 0, 0, 255)});
+  EXPECT_EQ(countNot(bordered, rgba(0, 0, 200, 255)), 10 * 10 - 4 * 3);
+  EXPECT_EQ(countNot(bordered, 0), 6 * 5);
+}
