@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,8 +19,6 @@
 #include <sstream>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -107,16 +105,37 @@ bool JackServer::Launch() {
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, mLogPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  const int result = posix_spawnp(&mPid, "jackd", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (result != 0) {
+  // A pipe that closes on a successful exec carries the errno of a failed one.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    mError = std::string("cannot run jackd: ") + std::strerror(errno);
+    return false;
+  }
+  const pid_t parent = getpid();
+  mPid = fork();
+  if (mPid == 0) {
+    // The server goes with the test process, even when that one crashes.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(1);
+    const int log = open(mLogPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (log >= 0) {
+      dup2(log, STDOUT_FILENO);
+      dup2(log, STDERR_FILENO);
+    }
+    execvp(argv[0], argv.data());
+    const int error = errno;
+    [[maybe_unused]] const ssize_t written = write(report[1], &error, sizeof error);
+    _exit(127);
+  }
+  close(report[1]);
+  int error = 0;
+  const bool failed = mPid < 0 ? (error = errno, true) : read(report[0], &error, sizeof error) == sizeof error;
+  close(report[0]);
+  if (failed) {
+    if (mPid > 0) waitpid(mPid, nullptr, 0);
     mPid = -1;
-    mError = std::string("cannot run jackd: ") + std::strerror(result) +
-             (result == ENOENT ? " (install jackd2: ./scripts/deps test)" : "");
+    mError = std::string("cannot run jackd: ") + std::strerror(error) +
+             (error == ENOENT ? " (install jackd2: ./scripts/deps test)" : "");
     return false;
   }
   return true;

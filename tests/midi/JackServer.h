@@ -15,6 +15,8 @@ class JackServer {
   JackServer& operator=(const JackServer&) = delete;
 
   // Starts jackd and waits until it takes clients; false with Error() set.
+  // The server dies with the thread that started it, so call it from one
+  // that outlives the server (the test's or the program's main thread).
   bool Start();
   // Stops it (bounded) and restores the environment.
   void Stop();
