@@ -211,6 +211,7 @@ bool IPlugVST::SendVSTEvent(VstEvent* event) {
 }
 
 bool IPlugVST::SendMidiVST(IMidiMsg* msg) {
+  if (!msg) return false;
   VstMidiEvent event{};
   event.type = kVstMidiType;
   event.byteSize = sizeof(VstMidiEvent);
@@ -222,6 +223,7 @@ bool IPlugVST::SendMidiVST(IMidiMsg* msg) {
 }
 
 bool IPlugVST::SendSysEx(ISysEx* msg) {
+  if (!msg) return false;
   VstMidiSysexEvent event{};
   event.type = kVstSysExType;
   event.byteSize = 32;
