@@ -55,19 +55,11 @@ INSTANTIATE_TEST_SUITE_P(Rects, RasterBlitClip, ::testing::ValuesIn(kClipCases),
 
 // One colour blitted over another: every pixel of the destination gets the
 // same result, whichever loop or row kernel the opacity and mode pick.
-struct OpacityCase {
-  const char* name;
-  LICE_pixel dest, src;
-  float alpha;
-  int mode;
-  LICE_pixel expected;
-};
-
-class RasterBlitOpacity : public ::testing::TestWithParam<OpacityCase> {};
+class RasterBlitOpacity : public ::testing::TestWithParam<CombineCase> {};
 
 TEST_P(RasterBlitOpacity, CombinesEveryPixel)
 {
-  const OpacityCase& c = GetParam();
+  const CombineCase& c = GetParam();
   LICE_MemBitmap src = filled(5, 3, c.src), dst = filled(5, 3, c.dest);
   LICE_Blit(&dst, &src, 0, 0, nullptr, c.alpha, c.mode);
   EXPECT_EQ(countNot(dst, c.expected), 0) << std::hex << px(dst, 0, 0);
@@ -75,7 +67,7 @@ TEST_P(RasterBlitOpacity, CombinesEveryPixel)
 
 const LICE_pixel kSrc = rgba(10, 20, 30, 40), kDst = rgba(1, 2, 3, 4);
 
-const OpacityCase kOpacityCases[] = {
+const CombineCase kOpacityCases[] = {
     // Half opacity halves each word, alpha included: (255 >> 1) + (255 >> 1) = 254.
     {"HalfIsWordWise", rgba(255, 1, 0, 255), rgba(255, 1, 255, 1), 0.5f, 0, rgba(254, 0, 127, 127)},
     {"QuarterBlendsPerChannel", kDst, kSrc, 0.25f, 0, rgba(4, 7, 10, 13)},
@@ -96,18 +88,14 @@ INSTANTIATE_TEST_SUITE_P(Opacities, RasterBlitOpacity, ::testing::ValuesIn(kOpac
 
 }  // namespace
 
-TEST(RasterBlit, FlippedBitmapsAreAddressedBottomUp)
+TEST(RasterBlit, FlippedBitmapsAndOverlappingSelfCopies)
 {
   LICE_MemBitmap src = coordinates(4, 3);
-  FlippedBitmap dst(4, 3, 4);
-  LICE_Clear(&dst, 0);
-  LICE_Blit(&dst, &src, 0, 0, nullptr, 1.0f, 0);
-  EXPECT_EQ(px(dst, 1, 0), rgba(1, 0, 7, 255));
-  EXPECT_EQ(dst.getBits()[2 * dst.getRowSpan() + 1], rgba(1, 0, 7, 255));  // last memory row
-}
-
-TEST(RasterBlit, OverlappingSelfCopyReadsBeforeWriting)
-{
+  FlippedBitmap flipped(4, 3, 4);
+  LICE_Blit(&flipped, &src, 0, 0, nullptr, 1.0f, 0);
+  EXPECT_EQ(px(flipped, 1, 0), rgba(1, 0, 7, 255));
+  EXPECT_EQ(flipped.getBits()[2 * flipped.getRowSpan() + 1], rgba(1, 0, 7, 255));  // last memory row
+  // A bitmap copied onto itself reads each row before it is overwritten.
   LICE_MemBitmap bm = coordinates(8, 8);
   LICE_Blit(&bm, &bm, 1, 2, 0, 0, 6, 5, 1.0f, 0);
   EXPECT_PIXELS(bm, {1, 2, rgba(0, 0, 7, 255)}, {6, 6, rgba(5, 4, 7, 255)});

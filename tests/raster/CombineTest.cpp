@@ -10,14 +10,6 @@ using namespace rastertest;
 
 namespace {
 
-struct CombineCase {
-  const char* name;
-  LICE_pixel dest, src;
-  float alpha;
-  int mode;
-  LICE_pixel expected;
-};
-
 class RasterCombine : public ::testing::TestWithParam<CombineCase> {};
 
 TEST_P(RasterCombine, CombinesOnePixel)
@@ -125,29 +117,4 @@ TEST(RasterRowKernels, BlendsMatchTheirCombiners)
           lice::rowCopyBlend(dst.data(), src.data(), n, alpha);
         ASSERT_EQ(dst, expected) << "alpha " << alpha << " width " << n << " run " << run;
       }
-}
-
-TEST(RasterRowKernels, BilinearRowMatchesTheFourTapLerp)
-{
-  std::mt19937 rng(13);
-  const int srcw = 64;
-  auto row0 = randomRow(rng, srcw), row1 = randomRow(rng, srcw);
-  const auto* r0 = reinterpret_cast<const unsigned char*>(row0.data());
-  const auto* r1 = reinterpret_cast<const unsigned char*>(row1.data());
-  struct Walk {
-    int64_t x0, dx;
-  } walks[] = {{0, 65536}, {0, 32768}, {1234, 65536}, {1234, 40000}, {1234, 123457}, {1234, 7}};
-  // A start on a whole pixel meets fx = fy = 0, where w00 is 65536.
-  for (const Walk& walk : walks)
-    for (int fy : {0, 1, 32768, 65535}) {
-      const int n = int(std::min<int64_t>(40, ((srcw - 2) * int64_t(65536) - walk.x0) / walk.dx));
-      std::vector<LICE_pixel> out(static_cast<size_t>(n)), expected(out.size());
-      lice::rowBilinear(out.data(), r0, r1, n, walk.x0, walk.dx, fy);
-      for (int i = 0; i < n; ++i) {
-        const int64_t x = walk.x0 + i * walk.dx;
-        lice::lerp4(reinterpret_cast<unsigned char*>(&expected[size_t(i)]), r0 + (x >> 16) * 4, r1 + (x >> 16) * 4,
-                    int(x & 0xffff), fy);
-      }
-      ASSERT_EQ(out, expected) << "dx " << walk.dx << " fy " << fy;
-    }
 }

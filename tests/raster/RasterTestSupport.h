@@ -28,6 +28,16 @@ struct CaseName {
   }
 };
 
+// A destination pixel, a source pixel or colour drawn over it at an opacity
+// and in a mode, and the pixel that must result.
+struct CombineCase {
+  const char* name;
+  LICE_pixel dest, src;
+  float alpha;
+  int mode;
+  LICE_pixel expected;
+};
+
 // A heap bitmap filled with one value.
 inline LICE_MemBitmap filled(int w, int h, LICE_pixel c)
 {
@@ -95,6 +105,10 @@ inline void expectPixels(LICE_IBitmap& bm, std::initializer_list<At> want)
     SCOPED_TRACE(#bm);                              \
     rastertest::expectPixels(bm, {__VA_ARGS__});    \
   } while (0)
+
+// A glyph of three columns of coverage 255, 128, 64 in rows of four bytes; the
+// fourth byte is outside the glyph and must never be read as coverage.
+inline const unsigned char kMask[] = {255, 128, 64, 255, 255, 128, 64, 255};
 
 // Fills with a pattern that differs per pixel and per channel.
 inline void pattern(LICE_IBitmap& bm, unsigned seed = 1)

@@ -104,15 +104,19 @@ TEST(RasterScaledBlit, ClippedDestinationKeepsTheVisiblePixels)
     for (int x = 0; x < 30; ++x) ASSERT_EQ(px(clipped, x, y), px(whole, x + 10, y + 10));
 }
 
-// Opaque sources: the wide bilinear kernel of the plain copy and the per-pixel
-// path of the source-alpha copy must agree on every pixel, edges included.
+// Opaque sources: the wide bilinear row kernel of the plain copy and the
+// per-pixel path of the source-alpha copy must agree on every pixel, edges
+// included, from whole and fractional starts, enlarging or shrinking.
 TEST(RasterScaledBlit, BilinearKernelMatchesThePerPixelPath)
 {
-  LICE_MemBitmap src = patterned(13, 9, 5);
-  LICE_ClearRect(&src, 0, 0, 13, 9, 0xFFFFFFFFu, rgba(0, 0, 0, 255));
-  LICE_MemBitmap wide = filled(41, 23, kBg), single = filled(41, 23, kBg);
-  LICE_ScaledBlit(&wide, &src, 0, 0, 41, 23, 0.3f, 0.2f, 12.1f, 8.4f, 1.0f, 0x100);
-  LICE_ScaledBlit(&single, &src, 0, 0, 41, 23, 0.3f, 0.2f, 12.1f, 8.4f, 1.0f, 0x10100);
-  EXPECT_EQ(LICE_BitmapCmp(&wide, &single), 0);
-  EXPECT_GT(countNot(wide, kBg), 40 * 22);
+  LICE_MemBitmap src = patterned(80, 9, 5);
+  LICE_ClearRect(&src, 0, 0, 80, 9, 0xFFFFFFFFu, rgba(0, 0, 0, 255));
+  for (float srcw : {12.1f, 2.5f, 0.01f, 77.0f})
+    for (float srcx : {0.0f, 0.3f}) {
+      LICE_MemBitmap wide = filled(41, 23, kBg), single = filled(41, 23, kBg);
+      LICE_ScaledBlit(&wide, &src, 0, 0, 41, 23, srcx, srcx, srcw, 8.4f, 1.0f, 0x100);
+      LICE_ScaledBlit(&single, &src, 0, 0, 41, 23, srcx, srcx, srcw, 8.4f, 1.0f, 0x10100);
+      EXPECT_EQ(LICE_BitmapCmp(&wide, &single), 0) << srcw << " from " << srcx;
+      EXPECT_GT(countNot(wide, kBg), 40 * 22) << srcw << " from " << srcx;
+    }
 }

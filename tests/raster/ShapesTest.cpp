@@ -106,6 +106,19 @@ const InkCase kInkCases[] = {
        LICE_FillTriangle(b, 1, 9, 3, 9, 5, 9, kInk, 1.0f, 0);
      },
      {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 2}, {6, 2}, {7, 2}}},
+    {"GlyphClippedLeft", 4, 3,
+     [](LICE_IBitmap* b) { LICE_DrawGlyphEx(b, -2, 0, kInk, kMask, 3, 4, 2, 1.0f, 0); }, {{0, 0}, {0, 1}}},
+    {"GlyphClippedBottomRight", 4, 3,
+     [](LICE_IBitmap* b) { LICE_DrawGlyphEx(b, 2, 2, kInk, kMask, 3, 4, 2, 1.0f, 0); }, {{2, 2}, {3, 2}}},
+    {"GlyphOutsideUnseenOrUnknownMode", 4, 3,
+     [](LICE_IBitmap* b) {
+       for (const auto& p : {std::pair{4, 0}, {0, 3}, {-3, 0}, {0, -2}, {-100, -100}})
+         LICE_DrawGlyphEx(b, p.first, p.second, kInk, kMask, 3, 4, 2, 1.0f, 0);
+       LICE_DrawGlyph(b, 0, 0, kInk, kMask, 3, 2, 0.0f, 0);
+       LICE_DrawGlyph(b, 0, 0, kInk, kMask, 3, 2, 1.0f, 6);
+       LICE_DrawGlyph(nullptr, 0, 0, kInk, kMask, 3, 2, 1.0f, 0);
+     },
+     {}},
     // One row: the second span is ignored.
     {"TrapezoidOneRow", 8, 4, [](LICE_IBitmap* b) { LICE_FillTrapezoid(b, 5, 2, 1, 0, 7, 1, kInk, 1.0f, 0); },
      {{2, 1}, {3, 1}, {4, 1}, {5, 1}}},
