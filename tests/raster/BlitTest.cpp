@@ -6,6 +6,8 @@ using namespace rastertest;
 
 namespace {
 
+using rastertest::PrintTo;
+
 // Source pixel (x, y) holds x in red and y in green, fully opaque.
 LICE_MemBitmap coordinates(int w, int h)
 {
@@ -88,14 +90,30 @@ INSTANTIATE_TEST_SUITE_P(Opacities, RasterBlitOpacity, ::testing::ValuesIn(kOpac
 
 }  // namespace
 
-TEST(RasterBlit, FlippedBitmapsAndOverlappingSelfCopies)
+// Image row y of a flipped bitmap lies in memory row h - 1 - y.
+TEST(RasterFlipped, OperationsAddressImageRowsBottomUp)
 {
   LICE_MemBitmap src = coordinates(4, 3);
-  FlippedBitmap flipped(4, 3, 4);
-  LICE_Blit(&flipped, &src, 0, 0, nullptr, 1.0f, 0);
-  EXPECT_EQ(px(flipped, 1, 0), rgba(1, 0, 7, 255));
-  EXPECT_EQ(flipped.getBits()[2 * flipped.getRowSpan() + 1], rgba(1, 0, 7, 255));  // last memory row
-  // A bitmap copied onto itself reads each row before it is overwritten.
+  FlippedBitmap bm(4, 3, 4);
+  auto memoryRow = [&](int y) { return bm.getBits() + y * bm.getRowSpan(); };
+  LICE_Blit(&bm, &src, 0, 0, nullptr, 1.0f, 0);
+  EXPECT_EQ(memoryRow(2)[1], rgba(1, 0, 7, 255));
+  EXPECT_EQ(px(bm, 1, 0), rgba(1, 0, 7, 255));
+  LICE_FillRect(&bm, 0, 0, 4, 1, 7, 1.0f, 0);
+  EXPECT_EQ(memoryRow(2)[3], 7u);
+  LICE_ClearRect(&bm, 0, 2, 2, 1, 0, 9);
+  EXPECT_EQ(memoryRow(0)[1], 9u);
+  LICE_Line(&bm, 0, 0, 3, 0, 8, 1.0f, 0, false);
+  EXPECT_EQ(memoryRow(2)[3], 8u);
+  const unsigned char diagonal[] = {255, 0, 0, 0, 0, 255};  // the mask stays upright
+  LICE_Clear(&bm, 0);
+  LICE_DrawGlyph(&bm, 0, 0, kInk, diagonal, 3, 2, 1.0f, 0);
+  EXPECT_EQ(inked(bm), (Points{{0, 0}, {2, 1}}));
+  EXPECT_NE(memoryRow(2)[0], 0u);
+}
+
+TEST(RasterBlit, OverlappingSelfCopyReadsEachRowBeforeOverwritingIt)
+{
   LICE_MemBitmap bm = coordinates(8, 8);
   LICE_Blit(&bm, &bm, 1, 2, 0, 0, 6, 5, 1.0f, 0);
   EXPECT_PIXELS(bm, {1, 2, rgba(0, 0, 7, 255)}, {6, 6, rgba(5, 4, 7, 255)});

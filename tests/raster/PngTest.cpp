@@ -15,6 +15,8 @@ using namespace rastertest;
 
 namespace {
 
+using rastertest::PrintTo;
+
 using Bytes = std::vector<unsigned char>;
 
 struct PngRecipe {

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <initializer_list>
+#include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
@@ -19,7 +20,8 @@ inline LICE_pixel rgba(unsigned r, unsigned g, unsigned b, unsigned a) { return 
 constexpr LICE_pixel kInk = 0xFFFFFFFFu;  // shapes' colour
 constexpr LICE_pixel kBg = 0x01010101u;   // blits' untouched destination
 
-// Names a parameterised case after its `name` field.
+// Names a parameterised case after its `name` field, in test names and in
+// messages (files with their own case records bring PrintTo in by `using`).
 struct CaseName {
   template <class T>
   std::string operator()(const testing::TestParamInfo<T>& info) const
@@ -27,6 +29,12 @@ struct CaseName {
     return info.param.name;
   }
 };
+template <class T>
+  requires requires(const T& c) { c.name; }
+void PrintTo(const T& c, std::ostream* os)
+{
+  *os << c.name;
+}
 
 // A destination pixel, a source pixel or colour drawn over it at an opacity
 // and in a mode, and the pixel that must result.
@@ -95,15 +103,15 @@ struct At {
   int x, y;
   LICE_pixel c;
 };
-inline void expectPixels(LICE_IBitmap& bm, std::initializer_list<At> want)
+inline void expectPixels(LICE_IBitmap& bm, const std::vector<At>& want)
 {
   for (const At& a : want) EXPECT_EQ(px(bm, a.x, a.y), a.c) << std::hex << "at " << std::dec << a.x << "," << a.y;
 }
 // EXPECT_PIXELS(bm, {x, y, pixel}, ...), reported at the caller's line.
-#define EXPECT_PIXELS(bm, ...)                      \
-  do {                                              \
-    SCOPED_TRACE(#bm);                              \
-    rastertest::expectPixels(bm, {__VA_ARGS__});    \
+#define EXPECT_PIXELS(bm, ...)                   \
+  do {                                           \
+    SCOPED_TRACE(#bm);                           \
+    rastertest::expectPixels(bm, {__VA_ARGS__}); \
   } while (0)
 
 // A glyph of three columns of coverage 255, 128, 64 in rows of four bytes; the
@@ -142,6 +150,18 @@ inline Points inked(LICE_IBitmap& bm, LICE_pixel bg = 0)
 }
 
 inline int countNot(LICE_IBitmap& bm, LICE_pixel c) { return int(inked(bm, c).size()); }
+
+// A drawing on a w x h bitmap cleared to 0, exactly the pixels it must ink
+// when given, and pixels that must end at the given values. The cases live
+// beside the code they draw with; ShapesTest.cpp runs them.
+struct DrawCase {
+  const char* name;
+  int w, h;
+  void (*draw)(LICE_IBitmap* bm);
+  std::optional<Points> ink;
+  std::vector<At> spots;
+};
+class RasterDrawing : public testing::TestWithParam<DrawCase> {};
 
 // Drawn with colour rgba(1, 0, 0, 0) in add mode: a red above 1 means some
 // pixel was combined twice.

@@ -10,26 +10,20 @@ using namespace rastertest;
 
 namespace {
 
-// A drawing on a cleared bitmap and exactly the pixels it must touch.
-struct InkCase {
-  const char* name;
-  int w, h;
-  void (*draw)(LICE_IBitmap* bm);
-  Points expected;
-};
-
-class RasterShapeInk : public ::testing::TestWithParam<InkCase> {};
-
-TEST_P(RasterShapeInk, TouchesExactlyThesePixels)
+TEST_P(RasterDrawing, LeavesExactlyThesePixels)
 {
-  const InkCase& c = GetParam();
+  const DrawCase& c = GetParam();
   LICE_MemBitmap bm = filled(c.w, c.h, 0);
   c.draw(&bm);
-  EXPECT_EQ(inked(bm), c.expected);
+  if (c.ink) {
+    EXPECT_EQ(inked(bm), *c.ink);
+  }
+  expectPixels(bm, c.spots);
 }
 
 // The general walk runs from both ends, so the pattern is the same either way.
 const Points kWalk = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 2}, {7, 2}, {8, 2}, {9, 3}, {10, 3}};
+const Points kDashes = {{0, 0}, {1, 0}, {5, 0}, {6, 0}};
 const Points kRing = {{10, 7}, {13, 10}, {10, 13}, {7, 10}, {9, 7},  {9, 13},  {11, 7},  {11, 13},
                       {7, 9},  {7, 11},  {13, 9},  {13, 11}, {8, 8}, {8, 12}, {12, 8}, {12, 12}};
 
@@ -38,17 +32,19 @@ void dash(LICE_IBitmap* b, int x1, int y1, int x2, int y2, int len, int gap, flo
   LICE_DashedLine(b, x1, y1, x2, y2, len, gap, kInk, alpha, 0, false);
 }
 
-const InkCase kInkCases[] = {
-    {"LineWalk", 12, 5, [](LICE_IBitmap* b) { LICE_Line(b, 0, 0, 10, 3, kInk, 1.0f, 0, false); }, kWalk},
-    {"LineWalkReversed", 12, 5, [](LICE_IBitmap* b) { LICE_Line(b, 10, 3, 0, 0, kInk, 1.0f, 0, false); }, kWalk},
-    {"LinePoint", 8, 8, [](LICE_IBitmap* b) { LICE_Line(b, 3, 3, 3, 3, kInk, 1.0f, 0, false); }, {{3, 3}}},
+// Named for the drawing; Points{} expects nothing inked.
+const DrawCase kShapeCases[] = {
+    {"LineWalk", 12, 5, [](LICE_IBitmap* b) { LICE_Line(b, 0, 0, 10, 3, kInk, 1.0f, 0, false); }, kWalk, {}},
+    {"LineWalkReversed", 12, 5, [](LICE_IBitmap* b) { LICE_Line(b, 10, 3, 0, 0, kInk, 1.0f, 0, false); }, kWalk, {}},
+    {"LinePoint", 8, 8, [](LICE_IBitmap* b) { LICE_Line(b, 3, 3, 3, 3, kInk, 1.0f, 0, false); }, Points{{3, 3}}, {}},
     {"LineVerticalRun", 8, 8, [](LICE_IBitmap* b) { LICE_Line(b, 2, 6, 2, 1, kInk, 1.0f, 0, true); },
-     {{2, 1}, {2, 2}, {2, 3}, {2, 4}, {2, 5}, {2, 6}}},
+     Points{{2, 1}, {2, 2}, {2, 3}, {2, 4}, {2, 5}, {2, 6}}, {}},
     {"LineDiagonal", 8, 8, [](LICE_IBitmap* b) { LICE_Line(b, 6, 1, 1, 6, kInk, 1.0f, 0, false); },
-     {{6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}, {1, 6}}},
-    {"LineOutsideRejected", 4, 4, [](LICE_IBitmap* b) { LICE_Line(b, -5, 5, 5, 5, kInk, 1.0f, 0, false); }, {}},
+     Points{{6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}, {1, 6}}, {}},
+    {"LineOutsideRejected", 4, 4, [](LICE_IBitmap* b) { LICE_Line(b, -5, 5, 5, 5, kInk, 1.0f, 0, false); }, Points{},
+     {}},
     {"LineClipped", 4, 4, [](LICE_IBitmap* b) { LICE_Line(b, -5, 2, 5, 2, kInk, 1.0f, 0, false); },
-     {{0, 2}, {1, 2}, {2, 2}, {3, 2}}},
+     Points{{0, 2}, {1, 2}, {2, 2}, {3, 2}}, {}},
     {"LineBelowOneStepOrAboveModeFive", 6, 6,
      [](LICE_IBitmap* b) {
        LICE_Line(b, 0, 0, 5, 3, kInk, 0.003f, 0, false);
@@ -57,41 +53,77 @@ const InkCase kInkCases[] = {
        LICE_Line(b, 0, 0, 5, 5, kInk, 0.5f, 9, true);
        LICE_FLine(b, 0, 0, 5, 3, kInk, 1.0f, 6, true);
      },
-     {}},
+     Points{}, {}},
+    // Whole-pixel half mix word-wise, (1 >> 1) + (1 >> 1); just above it per channel, (1 + 1) >> 1.
+    {"LineHalfMixWordWise", 3, 1,
+     [](LICE_IBitmap* b) {
+       LICE_Clear(b, rgba(1, 1, 1, 1));
+       LICE_Line(b, 0, 0, 2, 0, rgba(1, 1, 1, 1), 0.5f, 0, false);
+     },
+     std::nullopt, {{1, 0, 0}}},
+    {"LineHalfMixPerChannel", 3, 1,
+     [](LICE_IBitmap* b) {
+       LICE_Clear(b, rgba(1, 1, 1, 1));
+       LICE_Line(b, 0, 0, 2, 0, rgba(1, 1, 1, 1), 0.5001f, 0, false);
+     },
+     std::nullopt, {{1, 0, rgba(1, 1, 1, 1)}}},
+    // Anti-aliased diagonals put three quarters on the line and a quarter beside it.
+    {"LineDiagonalAntiAliased", 6, 6, [](LICE_IBitmap* b) { LICE_Line(b, 1, 1, 4, 4, kInk, 1.0f, 0, true); },
+     std::nullopt, {{2, 2, rgba(190, 190, 190, 190)}, {3, 2, rgba(63, 63, 63, 63)}, {2, 3, rgba(63, 63, 63, 63)},
+                    {1, 3, 0}}},
+    {"LineDiagonalAntiAliasedAdd", 6, 6, [](LICE_IBitmap* b) { LICE_Line(b, 1, 1, 4, 4, kInk, 0.9f, 1, true); },
+     std::nullopt, {{2, 2, rgba(171, 171, 171, 171)}, {3, 2, rgba(56, 56, 56, 56)}}},
+    // Column 1 lies 0.2 of a pixel off the walk: f = 13107 >> 8 = 51.
+    {"LineWalkAntiAliasedSplitsTheWeight", 12, 5,
+     [](LICE_IBitmap* b) { LICE_Line(b, 0, 0, 10, 2, rgba(255, 0, 0, 255), 1.0f, 1, true); }, std::nullopt,
+     {{0, 0, rgba(255, 0, 0, 255)}, {10, 2, rgba(255, 0, 0, 255)}, {1, 0, rgba(203, 0, 0, 203)},
+      {1, 1, rgba(50, 0, 0, 50)}}},
     {"FLineShorterThanAStep", 6, 6,
      [](LICE_IBitmap* b) {
        LICE_FLine(b, 1, 1, 1, 1, kInk, 1.0f, 0, true);
        LICE_FLine(b, 1.2f, 1, 1.8f, 1.2f, kInk, 1.0f, 0, true);
      },
-     {}},
+     Points{}, {}},
     {"FLineAcrossAColumn", 6, 6, [](LICE_IBitmap* b) { LICE_FLine(b, 0.8f, 1.5f, 1.2f, 1.5f, kInk, 1.0f, 0, true); },
-     {{1, 1}, {1, 2}}},
+     Points{{1, 1}, {1, 2}}, {{1, 1, rgba(127, 127, 127, 127)}, {1, 2, rgba(128, 128, 128, 128)}}},
     {"FLinePlainTruncates", 6, 6, [](LICE_IBitmap* b) { LICE_FLine(b, 0.7f, 0.2f, 4.9f, 0.9f, kInk, 1.0f, 0, false); },
-     {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}},
+     Points{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}, {}},
     // Dashes cover the half-open range from start to end.
-    {"DashHorizontal", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 10, 0, 2, 3); }, {{0, 0}, {1, 0}, {5, 0}, {6, 0}}},
-    {"DashReversed", 12, 12, [](LICE_IBitmap* b) { dash(b, 10, 0, 0, 0, 2, 3, 0.5f); },
-     {{0, 0}, {1, 0}, {5, 0}, {6, 0}}},
-    {"DashSlantedDrawsNothing", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 5, 5, 2, 1); }, {}},
-    {"Dotted", 12, 12, [](LICE_IBitmap* b) { dash(b, 3, 0, 3, 3, 1, 1); }, {{3, 0}, {3, 2}}},
-    {"DottedSinglePoint", 12, 12, [](LICE_IBitmap* b) { dash(b, 3, 3, 3, 3, 1, 1); }, {}},
+    {"DashHorizontal", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 10, 0, 2, 3); }, kDashes, {}},
+    {"DashReversed", 12, 12, [](LICE_IBitmap* b) { dash(b, 10, 0, 0, 0, 2, 3, 0.5f); }, kDashes, {}},
+    {"DashSlantedDrawsNothing", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 5, 5, 2, 1); }, Points{}, {}},
+    {"Dotted", 12, 12, [](LICE_IBitmap* b) { dash(b, 3, 0, 3, 3, 1, 1); }, Points{{3, 0}, {3, 2}}, {}},
+    {"DottedSinglePoint", 12, 12, [](LICE_IBitmap* b) { dash(b, 3, 3, 3, 3, 1, 1); }, Points{}, {}},
     {"DashVertical", 12, 12, [](LICE_IBitmap* b) { dash(b, 4, 1, 4, 9, 3, 2); },
-     {{4, 1}, {4, 2}, {4, 3}, {4, 6}, {4, 7}, {4, 8}}},
+     Points{{4, 1}, {4, 2}, {4, 3}, {4, 6}, {4, 7}, {4, 8}}, {}},
     {"DashClippedAtEdge", 12, 12, [](LICE_IBitmap* b) { dash(b, -5, 2, 20, 2, 4, 4); },
-     {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {8, 2}, {9, 2}, {10, 2}}},
-    {"DashZeroDrawsNothing", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 10, 0, 0, 0); }, {}},
-    {"DashNegativeDrawsNothing", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 10, 0, -2, -3); }, {}},
+     Points{{0, 2}, {1, 2}, {2, 2}, {3, 2}, {8, 2}, {9, 2}, {10, 2}}, {}},
+    {"DashZeroDrawsNothing", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 10, 0, 0, 0); }, Points{}, {}},
+    {"DashNegativeDrawsNothing", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 0, 10, 0, -2, -3); }, Points{}, {}},
     {"DashNegativeGapIsNoGap", 12, 12, [](LICE_IBitmap* b) { dash(b, 0, 1, 5, 1, 2, -7); },
-     {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}}},
-    {"CircleRing", 20, 20, [](LICE_IBitmap* b) { LICE_Circle(b, 10, 10, 2.7f, kInk, 1.0f, 0, false); }, kRing},
-    {"CircleSevenPixelMask", 20, 20, [](LICE_IBitmap* b) { LICE_Circle(b, 10, 10, 3, kInk, 1.0f, 0, false); }, kRing},
+     Points{{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}}, {}},
+    {"CircleRing", 20, 20, [](LICE_IBitmap* b) { LICE_Circle(b, 10, 10, 2.7f, kInk, 1.0f, 0, false); }, kRing, {}},
+    {"CircleSevenPixelMask", 20, 20, [](LICE_IBitmap* b) { LICE_Circle(b, 10, 10, 3, kInk, 1.0f, 0, false); }, kRing,
+     {}},
     // Small radii use the masks only when exact and centred on a whole pixel.
     {"CircleOffCentreRadiusTwo", 10, 10, [](LICE_IBitmap* b) { LICE_Circle(b, 4.6f, 4.9f, 2, kInk, 1.0f, 0, false); },
-     {{4, 2}, {3, 3}, {5, 3}, {2, 4}, {6, 4}, {3, 5}, {5, 5}, {4, 6}}},
+     Points{{4, 2}, {3, 3}, {5, 3}, {2, 4}, {6, 4}, {3, 5}, {5, 5}, {4, 6}}, {}},
     {"CircleRadiusJustOverTwo", 10, 10, [](LICE_IBitmap* b) { LICE_Circle(b, 4, 4, 2.01f, kInk, 1.0f, 0, false); },
-     {{4, 2}, {6, 4}, {4, 6}, {2, 4}, {3, 2}, {3, 6}, {5, 2}, {5, 6}, {2, 3}, {2, 5}, {6, 3}, {6, 5}}},
+     Points{{4, 2}, {6, 4}, {4, 6}, {2, 4}, {3, 2}, {3, 6}, {5, 2}, {5, 6}, {2, 3}, {2, 5}, {6, 3}, {6, 5}}, {}},
     {"CircleRadiusOne", 10, 10, [](LICE_IBitmap* b) { LICE_Circle(b, 4, 4, 1, kInk, 1.0f, 0, false); },
-     {{4, 3}, {5, 4}, {4, 5}, {3, 4}}},
+     Points{{4, 3}, {5, 4}, {4, 5}, {3, 4}}, {}},
+    {"CircleAntiAliasedMaskOneAndAHalf", 10, 10,
+     [](LICE_IBitmap* b) { LICE_Circle(b, 4, 4, 1.5f, rgba(255, 0, 0, 255), 1.0f, 0, true); }, std::nullopt,
+     {{4, 3, rgba(15, 0, 0, 15)}}},
+    // The fringe gets half the radius's fraction, the ring pixel the rest.
+    {"CircleAntiAliasedFringe", 20, 20,
+     [](LICE_IBitmap* b) { LICE_Circle(b, 10, 10, 5.5f, rgba(255, 0, 0, 255), 1.0f, 1, true); }, std::nullopt,
+     {{10, 4, rgba(127, 0, 0, 127)}, {10, 5, rgba(127, 0, 0, 127)}, {10, 10, 0}}},
+    // A tiny outline blends its centre four times, a tiny disc once.
+    {"CircleTiny", 5, 5, [](LICE_IBitmap* b) { LICE_Circle(b, 2, 2, 0.4f, rgba(20, 0, 0, 0), 1.0f, 1, false); },
+     Points{{2, 2}}, {{2, 2, rgba(80, 0, 0, 0)}}},
+    {"DiscTiny", 5, 5, [](LICE_IBitmap* b) { LICE_FillCircle(b, 2, 2, 0.4f, rgba(20, 0, 0, 0), 1.0f, 1, false); },
+     Points{{2, 2}}, {{2, 2, rgba(20, 0, 0, 0)}}},
     {"CircleNothingForNegativeRadiusTinyAlphaOrUnknownMode", 20, 20,
      [](LICE_IBitmap* b) {
        LICE_Circle(b, 10, 10, -5, kInk, 1.0f, 0, false);
@@ -99,17 +131,35 @@ const InkCase kInkCases[] = {
        LICE_FillCircle(b, 10, 10, 5, kInk, 1.0f, 6, false);
        LICE_Arc(b, 10, 10, 5, 0, 1, kInk, 1.0f, 7, true);
      },
-     {}},
+     Points{}, {}},
     {"TriangleFlatAcrossTheBitmap", 8, 4,
      [](LICE_IBitmap* b) {
        LICE_FillTriangle(b, 5, 2, -3, 2, 20, 2, kInk, 1.0f, 0);
        LICE_FillTriangle(b, 1, 9, 3, 9, 5, 9, kInk, 1.0f, 0);
      },
-     {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 2}, {6, 2}, {7, 2}}},
+     Points{{0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 2}, {6, 2}, {7, 2}}, {}},
+    // A quarter mixes whole words, (255 >> 2); a fifth mixes per channel.
+    {"TriangleQuarterOpacity", 4, 4, [](LICE_IBitmap* b) { LICE_FillTriangle(b, 0, 0, 3, 0, 0, 3, kInk, 0.25f, 0); },
+     std::nullopt, {{0, 0, rgba(63, 63, 63, 63)}}},
+    {"TriangleFifthOpacity", 4, 4, [](LICE_IBitmap* b) { LICE_FillTriangle(b, 0, 0, 3, 0, 0, 3, kInk, 0.2f, 0); },
+     std::nullopt, {{0, 0, rgba(51, 51, 51, 51)}}},
+    // One row: the second span is ignored.
+    {"TrapezoidOneRow", 8, 4, [](LICE_IBitmap* b) { LICE_FillTrapezoid(b, 5, 2, 1, 0, 7, 1, kInk, 1.0f, 0); },
+     Points{{2, 1}, {3, 1}, {4, 1}, {5, 1}}, {}},
+    // Outline corners blend twice.
+    {"RectOutline", 10, 10, [](LICE_IBitmap* b) { LICE_DrawRect(b, 1, 1, 5, 4, kInk, 0.5f, 0); },
+     Points{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {1, 2}, {6, 2}, {1, 3}, {6, 3}, {1, 4}, {6, 4}, {1, 5},
+            {2, 5}, {3, 5}, {4, 5}, {5, 5}, {6, 5}},
+     {{1, 1, rgba(190, 190, 190, 190)}, {3, 1, rgba(127, 127, 127, 127)}, {6, 5, rgba(190, 190, 190, 190)}}},
+    {"GlyphCoverageWeighsTheColour", 6, 4,
+     [](LICE_IBitmap* b) { LICE_DrawGlyphEx(b, 1, 1, kInk, kMask, 3, 4, 2, 1.0f, 1); },
+     Points{{1, 1}, {2, 1}, {3, 1}, {1, 2}, {2, 2}, {3, 2}},
+     {{1, 1, rgba(254, 254, 254, 254)}, {2, 1, rgba(127, 127, 127, 127)}, {3, 2, rgba(63, 63, 63, 63)}}},
     {"GlyphClippedLeft", 4, 3,
-     [](LICE_IBitmap* b) { LICE_DrawGlyphEx(b, -2, 0, kInk, kMask, 3, 4, 2, 1.0f, 0); }, {{0, 0}, {0, 1}}},
+     [](LICE_IBitmap* b) { LICE_DrawGlyphEx(b, -2, 0, rgba(255, 0, 0, 255), kMask, 3, 4, 2, 1.0f, 0); },
+     Points{{0, 0}, {0, 1}}, {{0, 0, rgba(64, 0, 0, 64)}}},
     {"GlyphClippedBottomRight", 4, 3,
-     [](LICE_IBitmap* b) { LICE_DrawGlyphEx(b, 2, 2, kInk, kMask, 3, 4, 2, 1.0f, 0); }, {{2, 2}, {3, 2}}},
+     [](LICE_IBitmap* b) { LICE_DrawGlyphEx(b, 2, 2, kInk, kMask, 3, 4, 2, 1.0f, 0); }, Points{{2, 2}, {3, 2}}, {}},
     {"GlyphOutsideUnseenOrUnknownMode", 4, 3,
      [](LICE_IBitmap* b) {
        for (const auto& p : {std::pair{4, 0}, {0, 3}, {-3, 0}, {0, -2}, {-100, -100}})
@@ -118,13 +168,10 @@ const InkCase kInkCases[] = {
        LICE_DrawGlyph(b, 0, 0, kInk, kMask, 3, 2, 1.0f, 6);
        LICE_DrawGlyph(nullptr, 0, 0, kInk, kMask, 3, 2, 1.0f, 0);
      },
-     {}},
-    // One row: the second span is ignored.
-    {"TrapezoidOneRow", 8, 4, [](LICE_IBitmap* b) { LICE_FillTrapezoid(b, 5, 2, 1, 0, 7, 1, kInk, 1.0f, 0); },
-     {{2, 1}, {3, 1}, {4, 1}, {5, 1}}},
+     Points{}, {}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Drawings, RasterShapeInk, ::testing::ValuesIn(kInkCases), CaseName());
+INSTANTIATE_TEST_SUITE_P(Shapes, RasterDrawing, ::testing::ValuesIn(kShapeCases), CaseName());
 
 int rowCount(LICE_IBitmap& bm, int y)
 {
@@ -148,38 +195,6 @@ TEST(RasterLine, ClipLineLeavesOnTheLastColumnAtTheCrossingRow)
   EXPECT_TRUE(LICE_ClipFLine(&f[0], &f[1], &f[2], &f[3], 0, 0, 10, 10));
   EXPECT_EQ(f, (FSeg{0, 1, 8, 1}));
   EXPECT_FALSE(LICE_ClipFLine(&hostile[0], &hostile[1], &hostile[2], &hostile[3], 0, 0, 10, 10));
-}
-
-TEST(RasterLine, HalfMixesAndFlippedRows)
-{
-  LICE_MemBitmap word = filled(3, 1, rgba(1, 1, 1, 1)), chan = filled(3, 1, rgba(1, 1, 1, 1));
-  LICE_Line(&word, 0, 0, 2, 0, rgba(1, 1, 1, 1), 0.5f, 0, false);
-  LICE_Line(&chan, 0, 0, 2, 0, rgba(1, 1, 1, 1), 0.5001f, 0, false);
-  EXPECT_EQ(px(word, 1, 0), 0u);                // (1 >> 1) + (1 >> 1)
-  EXPECT_EQ(px(chan, 1, 0), rgba(1, 1, 1, 1));  // (1 + 1) >> 1
-  FlippedBitmap flipped(4, 4, 4);
-  LICE_Clear(&flipped, 0);
-  LICE_Line(&flipped, 0, 0, 3, 0, kInk, 1.0f, 0, false);
-  EXPECT_EQ(inked(flipped), (Points{{0, 0}, {1, 0}, {2, 0}, {3, 0}}));
-}
-
-TEST(RasterLine, AntiAliasedWeights)
-{
-  // Diagonals put three quarters on the line and a quarter beside it.
-  LICE_MemBitmap bm = filled(6, 6, 0), other = filled(6, 6, 0);
-  LICE_Line(&bm, 1, 1, 4, 4, rgba(255, 255, 255, 255), 1.0f, 0, true);
-  EXPECT_PIXELS(bm, {2, 2, rgba(190, 190, 190, 190)}, {3, 2, rgba(63, 63, 63, 63)}, {2, 3, rgba(63, 63, 63, 63)},
-                {1, 3, 0});
-  LICE_Line(&other, 1, 1, 4, 4, rgba(255, 255, 255, 255), 0.9f, 1, true);
-  EXPECT_PIXELS(other, {2, 2, rgba(171, 171, 171, 171)}, {3, 2, rgba(56, 56, 56, 56)});
-  // The general walk splits the weight; column 1 at 0.2 of a pixel: f = 13107 >> 8 = 51.
-  LICE_MemBitmap walk = filled(12, 5, 0);
-  LICE_Line(&walk, 0, 0, 10, 2, rgba(255, 0, 0, 255), 1.0f, 1, true);
-  EXPECT_PIXELS(walk, {0, 0, rgba(255, 0, 0, 255)}, {10, 2, rgba(255, 0, 0, 255)}, {1, 0, rgba(203, 0, 0, 203)},
-                {1, 1, rgba(50, 0, 0, 50)});
-  LICE_MemBitmap sub = filled(6, 6, 0);
-  LICE_FLine(&sub, 0.8f, 1.5f, 1.2f, 1.5f, rgba(255, 255, 255, 255), 1.0f, 0, true);
-  EXPECT_PIXELS(sub, {1, 1, rgba(127, 127, 127, 127)}, {1, 2, rgba(128, 128, 128, 128)});
 }
 
 TEST(RasterBezier, QuadraticHelperFindsYAndT)
@@ -242,7 +257,7 @@ TEST(RasterBezier, FillsReachTheBaseLine)
   EXPECT_TRUE(guarded.guardsIntact());
 }
 
-TEST(RasterCircle, FilledDiscWritesEveryPixelOnceButATinyOutlineFourTimes)
+TEST(RasterCircle, FilledDiscWritesEveryPixelOnce)
 {
   for (bool aa : {false, true}) {
     LICE_MemBitmap bm = filled(40, 40, 0);
@@ -250,22 +265,10 @@ TEST(RasterCircle, FilledDiscWritesEveryPixelOnceButATinyOutlineFourTimes)
     EXPECT_EQ(maxRed(bm), 1) << "aa " << aa;
     EXPECT_NEAR(countNot(bm, 0), 3.14159 * 11.3 * 11.3, 40.0);
   }
-  LICE_MemBitmap ring = filled(5, 5, 0), disc = filled(5, 5, 0);
-  LICE_Circle(&ring, 2, 2, 0.4f, rgba(20, 0, 0, 0), 1.0f, 1, false);
-  LICE_FillCircle(&disc, 2, 2, 0.4f, rgba(20, 0, 0, 0), 1.0f, 1, false);
-  EXPECT_EQ(px(ring, 2, 2), rgba(80, 0, 0, 0));
-  EXPECT_EQ(px(disc, 2, 2), rgba(20, 0, 0, 0));
 }
 
-TEST(RasterCircle, AntiAliasedWeightsAndClipping)
+TEST(RasterCircle, ClippedCirclesStayInsideTheBitmap)
 {
-  // The fringe gets half the radius's fraction, the ring pixel the rest.
-  LICE_MemBitmap aa = filled(20, 20, 0);
-  LICE_Circle(&aa, 10, 10, 5.5f, rgba(255, 0, 0, 255), 1.0f, 1, true);
-  EXPECT_PIXELS(aa, {10, 4, rgba(127, 0, 0, 127)}, {10, 5, rgba(127, 0, 0, 127)}, {10, 10, 0});
-  LICE_MemBitmap mask = filled(10, 10, 0);
-  LICE_Circle(&mask, 4, 4, 1.5f, rgba(255, 0, 0, 255), 1.0f, 0, true);
-  EXPECT_EQ(px(mask, 4, 3), rgba(15, 0, 0, 15));  // the anti-aliased 1.5 mask's 0x0f
   GuardedBitmap bm(16, 12);
   LICE_FillCircle(&bm, 1, 1, 9.5f, kInk, 1.0f, 0, true);
   LICE_Circle(&bm, 15, 11, 7.2f, kInk, 0.5f, 0, true);
@@ -334,15 +337,6 @@ TEST(RasterPolygon, BandsAboveTheBitmapStartWithAdvancedEdges)
   EXPECT_EQ(countNot(wide, 0), 18);
 }
 
-TEST(RasterPolygon, CopyOpacityPicksWholePixelOrChannelMix)
-{
-  LICE_MemBitmap quarter = filled(4, 4, 0), fifth = filled(4, 4, 0);
-  LICE_FillTriangle(&quarter, 0, 0, 3, 0, 0, 3, rgba(255, 255, 255, 255), 0.25f, 0);
-  LICE_FillTriangle(&fifth, 0, 0, 3, 0, 0, 3, rgba(255, 255, 255, 255), 0.2f, 0);
-  EXPECT_EQ(px(quarter, 0, 0), rgba(63, 63, 63, 63));  // (255 >> 2) word-wise
-  EXPECT_EQ(px(fifth, 0, 0), rgba(51, 51, 51, 51));
-}
-
 TEST(RasterPolygon, ConvexPolygonWritesEachPixelOnce)
 {
   std::vector<int> xs, ys;
@@ -362,13 +356,8 @@ TEST(RasterPolygon, ConvexPolygonWritesEachPixelOnce)
   EXPECT_EQ(rowCount(q, 0) + rowCount(q, 10), 0);
 }
 
-TEST(RasterRect, OutlineCornersBlendTwiceAndBordersDoNotOverlapTheInside)
+TEST(RasterRect, BordersDoNotOverlapTheInside)
 {
-  LICE_MemBitmap bm = filled(10, 10, 0);
-  LICE_DrawRect(&bm, 1, 1, 5, 4, rgba(255, 255, 255, 255), 0.5f, 0);
-  EXPECT_PIXELS(bm, {1, 1, rgba(190, 190, 190, 190)}, {3, 1, rgba(127, 127, 127, 127)},
-                {6, 5, rgba(190, 190, 190, 190)});
-  EXPECT_EQ(countNot(bm, 0), 2 * 6 + 2 * 3);
   LICE_MemBitmap bordered = filled(10, 10, 0);
   LICE_BorderedRect(&bordered, 1, 1, 5, 4, rgba(0, 0, 200, 255), rgba(9, 0, 0, 255), 1.0f, 0);
   EXPECT_PIXELS(bordered, {1, 1, rgba(9, 0, 0, 255)}, {6, 5, rgba(9, 0, 0, 255)});
