@@ -56,99 +56,74 @@ void drawOne(Fuzzer& f, GuardedBitmap& dst, GuardedBitmap& src, int op)
 {
   const int W = dst.getWidth(), H = dst.getHeight(), SW = src.getWidth(), SH = src.getHeight();
   const LICE_pixel c = LICE_RGBA(unsigned(f.pick(0, 255)), 99, 7, unsigned(f.pick(0, 255)));
+  // Integer and float positions on the destination and the source, opacities and modes.
+  auto x = [&] { return f.coord(W); };
+  auto y = [&] { return f.coord(H); };
+  auto sx = [&] { return f.coord(SW); };
+  auto sy = [&] { return f.coord(SH); };
+  auto fx = [&] { return f.real(W); };
+  auto fy = [&] { return f.real(H); };
+  auto fsx = [&] { return f.real(SW); };
+  auto fsy = [&] { return f.real(SH); };
+  auto a = [&] { return f.alpha(); };
+  auto m = [&] { return f.mode(); };
+  static const unsigned char mask[4 * 5] = {0, 50, 255, 9, 1, 2, 3, 4, 255, 255, 255, 255, 7, 8, 9, 10, 11, 12, 13, 14};
+  float pts[3 * 3 * 2];
+  int xs[6], ys[6];
   switch (op) {
     case 0: {
-      const RECT r{f.coord(SW), f.coord(SH), f.coord(SW), f.coord(SH)};
-      LICE_Blit(&dst, &src, f.coord(W), f.coord(H), f.coin() ? &r : nullptr, f.alpha(), f.mode());
-      LICE_Blit(&dst, &src, f.coord(W), f.coord(H), f.coord(SW), f.coord(SH), f.coord(SW), f.coord(SH), f.alpha(),
-                f.mode());
-      break;
+      const RECT r{sx(), sy(), sx(), sy()};
+      LICE_Blit(&dst, &src, x(), y(), f.coin() ? &r : nullptr, a(), m());
+      return LICE_Blit(&dst, &src, x(), y(), sx(), sy(), sx(), sy(), a(), m());
     }
     case 1:
-      LICE_ScaledBlit(&dst, &src, f.coord(W), f.coord(H), f.coord(W), f.coord(H), f.real(SW), f.real(SH),
-                      f.real(SW) * 1.37f, f.real(SH) * 0.61f, f.alpha(), f.mode());
-      break;
+      return LICE_ScaledBlit(&dst, &src, x(), y(), x(), y(), fsx(), fsy(), fsx() * 1.37f, fsy() * 0.61f, a(), m());
     case 2:
-      LICE_RotatedBlit(&dst, &src, f.coord(W), f.coord(H), f.coord(W), f.coord(H), f.real(SW), f.real(SH),
-                       f.real(SW), f.real(SH), f.real(0, 7), f.coin(), f.alpha(), f.mode(), f.real(0, 10),
-                       f.real(0, 10));
-      break;
+      return LICE_RotatedBlit(&dst, &src, x(), y(), x(), y(), fsx(), fsy(), fsx(), fsy(), f.real(0, 7), f.coin(), a(),
+                              m(), f.real(0, 10), f.real(0, 10));
     case 3:
-      LICE_DeltaBlit(&dst, &src, f.coord(W), f.coord(H), f.coord(W), f.coord(H), f.real(SW), f.real(SH), f.real(SW),
-                     f.real(SH), f.real(0, 3), f.real(0, 3), f.real(0, 3), f.real(0, 3), f.real(0, 0.5f),
-                     f.real(0, 0.5f), f.coin(), f.alpha(), f.mode());
-      break;
-    case 4: {
-      float pts[3 * 3 * 2];
-      for (float& p : pts) p = f.real(SW);
-      LICE_TransformBlit(&dst, &src, f.coord(W), f.coord(H), f.coord(W), f.coord(H), pts, 3, 3, f.alpha(),
-                         f.mode());
-      break;
-    }
-    case 5:
-      LICE_Blur(&dst, &src, f.coord(W), f.coord(H), f.coord(SW), f.coord(SH), f.coord(SW), f.coord(SH));
-      break;
-    case 6:
-      LICE_Blur(&dst, &dst, f.coord(W), f.coord(H), f.coord(W), f.coord(H), f.coord(W), f.coord(H));
-      break;
+      return LICE_DeltaBlit(&dst, &src, x(), y(), x(), y(), fsx(), fsy(), fsx(), fsy(), f.real(0, 3), f.real(0, 3),
+                            f.real(0, 3), f.real(0, 3), f.real(0, 0.5f), f.real(0, 0.5f), f.coin(), a(), m());
+    case 4:
+      for (float& p : pts) p = fsx();
+      return LICE_TransformBlit(&dst, &src, x(), y(), x(), y(), pts, 3, 3, a(), m());
+    case 5: return LICE_Blur(&dst, &src, x(), y(), sx(), sy(), sx(), sy());
+    case 6: return LICE_Blur(&dst, &dst, x(), y(), x(), y(), x(), y());
     case 7:
-      LICE_FillRect(&dst, f.coord(W), f.coord(H), f.coord(W), f.coord(H), c, f.alpha(), f.mode());
-      LICE_ClearRect(&dst, f.coord(W), f.coord(H), f.coord(W), f.coord(H), 0xFF00FF00u, 0x11);
-      LICE_PutPixel(&dst, f.coord(W), f.coord(H), c, f.alpha(), f.mode());
-      break;
+      LICE_FillRect(&dst, x(), y(), x(), y(), c, a(), m());
+      LICE_ClearRect(&dst, x(), y(), x(), y(), 0xFF00FF00u, 0x11);
+      return LICE_PutPixel(&dst, x(), y(), c, a(), m());
     case 8:
-      LICE_GradRect(&dst, f.coord(W), f.coord(H), f.coord(W), f.coord(H), 0.2f, 0.5f, 0.9f, 1.0f, 0.01f, -0.02f,
-                    0.03f, float(f.pick(-5, 5)) / 100.0f, 0.02f, 0.01f, -0.01f, 0, f.mode());
-      break;
-    case 9: {
-      static const unsigned char mask[4 * 5] = {0, 50, 255, 9, 1, 2, 3, 4, 255, 255, 255, 255, 7, 8, 9, 10, 11, 12,
-                                                13, 14};
-      LICE_DrawGlyph(&dst, f.coord(W), f.coord(H), c, mask, 4, 5, f.alpha(), f.mode());
-      break;
-    }
+      return LICE_GradRect(&dst, x(), y(), x(), y(), 0.2f, 0.5f, 0.9f, 1.0f, 0.01f, -0.02f, 0.03f,
+                           float(f.pick(-5, 5)) / 100.0f, 0.02f, 0.01f, -0.01f, 0, m());
+    case 9: return LICE_DrawGlyph(&dst, x(), y(), c, mask, 4, 5, a(), m());
     case 10:
-      LICE_Line(&dst, f.coord(W), f.coord(H), f.coord(W), f.coord(H), c, f.alpha(), f.mode(), f.coin());
-      LICE_FLine(&dst, f.real(W), f.real(H), f.real(W), f.real(H), c, f.alpha(), f.mode(), f.coin());
-      break;
+      LICE_Line(&dst, x(), y(), x(), y(), c, a(), m(), f.coin());
+      return LICE_FLine(&dst, fx(), fy(), fx(), fy(), c, a(), m(), f.coin());
     case 11:
-      LICE_Circle(&dst, f.real(W), f.real(H), std::fabs(f.real(0, 30)), c, f.alpha(), f.mode(), f.coin());
-      LICE_FillCircle(&dst, f.real(W), f.real(H), std::fabs(f.real(0, 30)), c, f.alpha(), f.mode(), f.coin());
-      break;
+      LICE_Circle(&dst, fx(), fy(), std::fabs(f.real(0, 30)), c, a(), m(), f.coin());
+      return LICE_FillCircle(&dst, fx(), fy(), std::fabs(f.real(0, 30)), c, a(), m(), f.coin());
     case 12:
-      LICE_Arc(&dst, f.real(W), f.real(H), std::fabs(f.real(0, 30)), f.real(0, 9), f.real(0, 9), c, f.alpha(),
-               f.mode(), f.coin());
-      LICE_RoundRect(&dst, f.real(W), f.real(H), f.real(W), f.real(H), f.pick(-2, 12), c, f.alpha(), f.mode(),
-                     f.coin());
-      break;
-    case 13: {
-      int xs[6], ys[6];
-      for (int i = 0; i < 6; ++i) xs[i] = f.coord(W), ys[i] = f.coord(H);
-      LICE_FillConvexPolygon(&dst, xs, ys, f.pick(3, 6), c, f.alpha(), f.mode());
-      LICE_FillTrapezoid(&dst, xs[0], xs[1], ys[0], xs[2], xs[3], ys[1], c, f.alpha(), f.mode());
-      LICE_BorderedRect(&dst, xs[4], ys[4], f.coord(W), f.coord(H), c, ~c, f.alpha(), f.mode());
-      break;
-    }
+      LICE_Arc(&dst, fx(), fy(), std::fabs(f.real(0, 30)), f.real(0, 9), f.real(0, 9), c, a(), m(), f.coin());
+      return LICE_RoundRect(&dst, fx(), fy(), fx(), fy(), f.pick(-2, 12), c, a(), m(), f.coin());
+    case 13:
+      for (int i = 0; i < 6; ++i) xs[i] = x(), ys[i] = y();
+      LICE_FillConvexPolygon(&dst, xs, ys, f.pick(3, 6), c, a(), m());
+      LICE_FillTrapezoid(&dst, xs[0], xs[1], ys[0], xs[2], xs[3], ys[1], c, a(), m());
+      return LICE_BorderedRect(&dst, xs[4], ys[4], x(), y(), c, ~c, a(), m());
     case 14:
-      LICE_DashedLine(&dst, f.coord(W), f.coord(H), f.coord(W), f.coord(H), f.pick(-2, 6), f.pick(-2, 6), c,
-                      f.alpha(), f.mode(), false);
-      LICE_DashedLine(&dst, f.coord(W), 3, f.coord(W), 3, f.pick(-2, 6), f.coord(6), c, f.alpha(), f.mode(), false);
-      break;
+      LICE_DashedLine(&dst, x(), y(), x(), y(), f.pick(-2, 6), f.pick(-2, 6), c, a(), m(), false);
+      return LICE_DashedLine(&dst, x(), 3, x(), 3, f.pick(-2, 6), f.coord(6), c, a(), m(), false);
     case 15:
-      LICE_DrawQBezier(&dst, f.real(W), f.real(H), f.real(W), f.real(H), f.real(W), f.real(H), c, f.alpha(),
-                       f.mode(), f.coin(), f.pick(0, 4));
-      LICE_DrawCBezier(&dst, f.real(W), f.real(H), f.real(W), f.real(H), f.real(W), f.real(H), f.real(W), f.real(H),
-                       c, f.alpha(), f.mode(), f.coin(), f.pick(0, 4));
-      break;
+      LICE_DrawQBezier(&dst, fx(), fy(), fx(), fy(), fx(), fy(), c, a(), m(), f.coin(), f.pick(0, 4));
+      return LICE_DrawCBezier(&dst, fx(), fy(), fx(), fy(), fx(), fy(), fx(), fy(), c, a(), m(), f.coin(),
+                              f.pick(0, 4));
     case 16:
-      LICE_FillCBezier(&dst, f.real(W), f.real(H), f.real(W), f.real(H), f.real(W), f.real(H), f.real(W), f.real(H),
-                       f.coord(H), c, f.alpha(), f.mode(), f.pick(0, 4));
-      LICE_FillCBezierX(&dst, f.real(W), f.real(H), f.real(W), f.real(H), f.real(W), f.real(H), f.real(W),
-                        f.real(H), f.coord(W), c, f.alpha(), f.mode(), f.pick(0, 4));
-      break;
+      LICE_FillCBezier(&dst, fx(), fy(), fx(), fy(), fx(), fy(), fx(), fy(), y(), c, a(), m(), f.pick(0, 4));
+      return LICE_FillCBezierX(&dst, fx(), fy(), fx(), fy(), fx(), fy(), fx(), fy(), x(), c, a(), m(), f.pick(0, 4));
     default:
-      LICE_SimpleFill(&dst, f.coord(W), f.coord(H), c, 0xFFFFFFFFu, 0);
-      LICE_HalveBlitAA(&dst, &src);
-      break;
+      LICE_SimpleFill(&dst, x(), y(), c, 0xFFFFFFFFu, 0);
+      return LICE_HalveBlitAA(&dst, &src);
   }
 }
 
