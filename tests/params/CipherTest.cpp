@@ -3,6 +3,8 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "ResourceCipher.h"
 #include "Sha1.h"
@@ -23,84 +25,52 @@ const TeaVector kTeaVectors[] = {
     {{0x00112233, 0x44556677, 0x8899AABB, 0xCCDDEEFF}, {0x01020304, 0x05060708}, {0xDEB1C0A2, 0x7E745DB3}},
 };
 
+// Two words as the resource form stores them: big-endian.
+std::string bigEndian(const unsigned int (&words)[2]) {
+  std::string out;
+  for (unsigned int w : words)
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<char>(w >> s));
+  return out;
+}
+
 TEST(Tea, PublishedVectorsInBothWordForms) {
   Tea tea;
   for (const TeaVector& v : kTeaVectors) {
     unsigned int key[4] = {v.key[0], v.key[1], v.key[2], v.key[3]};
     unsigned int words[2] = {v.plain[0], v.plain[1]};
     tea.encryptTea(words, key);
-    EXPECT_EQ(words[0], v.cipher[0]);
-    EXPECT_EQ(words[1], v.cipher[1]);
+    EXPECT_EQ(std::make_pair(words[0], words[1]), std::make_pair(v.cipher[0], v.cipher[1]));
     tea.decryptTea(words, key);
-    EXPECT_EQ(words[0], v.plain[0]);
-    EXPECT_EQ(words[1], v.plain[1]);
+    EXPECT_EQ(std::make_pair(words[0], words[1]), std::make_pair(v.plain[0], v.plain[1]));
 
-    // The resource form stores the same words big-endian.
-    unsigned char block[8];
-    for (int i = 0; i < 4; ++i) {
-      block[i] = static_cast<unsigned char>(v.plain[0] >> (24 - 8 * i));
-      block[4 + i] = static_cast<unsigned char>(v.plain[1] >> (24 - 8 * i));
-    }
-    tea.simpleencrypt(block, key);
-    for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(block[i], static_cast<unsigned char>(v.cipher[0] >> (24 - 8 * i)));
-      EXPECT_EQ(block[4 + i], static_cast<unsigned char>(v.cipher[1] >> (24 - 8 * i)));
-    }
-    tea.simpledecrypt(block, key);
-    EXPECT_EQ(block[0], static_cast<unsigned char>(v.plain[0] >> 24));
-    EXPECT_EQ(block[7], static_cast<unsigned char>(v.plain[1]));
+    std::string block = bigEndian(v.plain);
+    tea.simpleencrypt(reinterpret_cast<unsigned char*>(block.data()), key);
+    EXPECT_EQ(block, bigEndian(v.cipher));
+    tea.simpledecrypt(reinterpret_cast<unsigned char*>(block.data()), key);
+    EXPECT_EQ(block, bigEndian(v.plain));
   }
 }
 
-struct BlockCase {
-  unsigned int length;
-  unsigned int blocks;
-  unsigned int lengthAfter;
-};
-
-TEST(Tea, EncryptBlockWritesTheLengthTrailerAndDecryptBlockRestoresIt) {
-  const BlockCase cases[] = {{0, 1, 8}, {8, 2, 16}, {13, 3, 24}};
+TEST(Tea, BlockFormKeepsTheLengthInATrailerAndLeavesAPartialBlockAlone) {
   unsigned int key[4] = {1, 2, 3, 4};
   Tea tea;
-  for (const BlockCase& c : cases) {
-    unsigned char buffer[32] = {};
-    for (unsigned int i = 0; i < c.length; ++i) buffer[i] = static_cast<unsigned char>(i + 1);
-    unsigned int length = c.length;
-    EXPECT_EQ(tea.encryptBlock(buffer, &length, key), c.blocks);
-    EXPECT_EQ(length, c.lengthAfter);
-    EXPECT_EQ(tea.decryptBlock(buffer, &length, key), c.length);
-    EXPECT_EQ(length, c.length);
-    for (unsigned int i = 0; i < c.length; ++i) EXPECT_EQ(buffer[i], i + 1);
+  // Data length, blocks enciphered (the trailer's included) and their bytes.
+  for (const auto& [size, blocks, enciphered] : {std::tuple{0u, 1u, 8u}, {8u, 2u, 16u}, {13u, 3u, 24u}}) {
+    const std::string plain = std::string("0123456789abc").substr(0, size);
+    std::string buffer = plain + std::string(36 - size, '\0');
+    auto* data = reinterpret_cast<unsigned char*>(buffer.data());
+    unsigned int length = size;
+    EXPECT_EQ(tea.encryptBlock(data, &length, key), blocks);
+    EXPECT_EQ(length, enciphered);
+    buffer[length] = '!';  // a trailing partial block, not deciphered
+    length += 3;
+    EXPECT_EQ(tea.decryptBlock(data, &length, key), size);
+    EXPECT_EQ(length, size);
+    EXPECT_EQ(buffer.substr(0, size) + buffer[enciphered], plain + '!');
   }
 }
 
-TEST(Tea, DecryptBlockLeavesATrailingPartialBlockAlone) {
-  unsigned int key[4] = {9, 8, 7, 6};
-  unsigned char buffer[20] = {1, 2, 3, 4, 5, 6, 7, 8};
-  unsigned int length = 8;
-  Tea tea;
-  tea.encryptBlock(buffer, &length, key);
-  ASSERT_EQ(length, 16u);
-  buffer[16] = 0xAA;
-  buffer[19] = 0x55;
-  length = 20;
-  EXPECT_EQ(tea.decryptBlock(buffer, &length, key), 8u);
-  EXPECT_EQ(length, 8u);
-  EXPECT_EQ(buffer[0], 1);
-  EXPECT_EQ(buffer[16], 0xAA);
-  EXPECT_EQ(buffer[19], 0x55);
-}
-
-TEST(Tea, PrintBufferOfNothingWritesANewline) {
-  testing::internal::CaptureStdout();
-  Tea tea;
-  unsigned char text[] = {'a', 'b'};
-  tea.printBuffer(text, 0);
-  tea.printBuffer(text, 2);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nab\n");
-}
-
-TEST(ResourceCipher, DecipherAppendsWholeBlocks) {
+TEST(ResourceCipher, DecipherAppendsWholeBlocksAndRoundTrips) {
   const struct {
     int length;
     size_t appended;
@@ -111,28 +81,29 @@ TEST(ResourceCipher, DecipherAppendsWholeBlocks) {
     decipherResource(reinterpret_cast<const char*>(resource.data()), c.length, text);
     EXPECT_EQ(text.size(), 4 + c.appended) << c.length;
     EXPECT_EQ(text.substr(0, 4), "kept");
+    if (c.length >= 8) {
+      EXPECT_EQ(text.substr(4, 8), "01234567");
+    }
   }
-  std::string text;
-  decipherResource(reinterpret_cast<const char*>(resource.data()), 9, text);
-  EXPECT_EQ(text.substr(0, 8), "01234567");
-}
 
-TEST(ResourceCipher, ATextRoundTripsAndEndsAtThePadding) {
   const std::string plain = "<sysexlist><sysex/></sysexlist>";
-  const std::vector<unsigned char> resource = encipherResource(plain);
-  ASSERT_EQ(resource.size(), 32u);
-  EXPECT_NE(std::string(resource.begin(), resource.begin() + 8), plain.substr(0, 8));
+  const std::vector<unsigned char> padded = encipherResource(plain);
+  ASSERT_EQ(padded.size(), 32u);
+  EXPECT_NE(std::string(padded.begin(), padded.begin() + 8), plain.substr(0, 8));
   std::string text;
-  decipherResource(reinterpret_cast<const char*>(resource.data()), static_cast<int>(resource.size()), text);
-  EXPECT_EQ(text.size(), 32u);
-  EXPECT_EQ(std::string(text.c_str()), plain);
+  decipherResource(reinterpret_cast<const char*>(padded.data()), static_cast<int>(padded.size()), text);
+  EXPECT_EQ(text, plain + '\0');
 }
 
+// The digest as hex; the writer must stop at its terminator.
 std::string sha1Hex(const std::string& data) {
   unsigned char digest[20];
-  char hex[41];
+  char hex[42];
+  std::memset(hex, 'x', sizeof(hex));
   sha1::calc(data.data(), static_cast<int>(data.size()), digest);
   sha1::toHexString(digest, hex);
+  EXPECT_EQ(hex[40], '\0');
+  EXPECT_EQ(hex[41], 'x');
   return hex;
 }
 
@@ -146,16 +117,5 @@ TEST(Sha1, PublishedVectors) {
   EXPECT_EQ(sha1Hex(std::string(55, 'a')), "c1c8bbdc22796e28c0e15163d20899b65621d65a");
   EXPECT_EQ(sha1Hex(std::string(56, 'a')), "c2db330f6083854c99d4b5bfb6e8f29f201be699");
   EXPECT_EQ(sha1Hex(std::string(64, 'a')), "0098ba824b5c16427bd7a1122a5a442a25ec644d");
-}
-
-TEST(Sha1, HexStringIsFortyDigitsAndATerminator) {
-  unsigned char digest[20];
-  for (int i = 0; i < 20; ++i) digest[i] = static_cast<unsigned char>(0xF0 + (i % 16));
-  char hex[42];
-  std::memset(hex, 'x', sizeof(hex));
-  sha1::toHexString(digest, hex);
-  EXPECT_EQ(hex[40], '\0');
-  EXPECT_EQ(hex[41], 'x');
-  EXPECT_EQ(std::string(hex, 4), "f0f1");
 }
 }  // namespace

@@ -1,15 +1,99 @@
-// The configuration documents through the build tool and the loader, good
-// and bad.
+// The configuration documents: the readers of the SysEx definitions and the
+// value lists, the build tool that enciphers them, and the loader, good and bad.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "ResourceCipher.h"
+#include "SysExDefinitions.h"
 #include "Tea.h"
 #include "TestSupport.h"
 #include "UIConfigManager.h"
+#include "ValueLists.h"
 
 namespace {
+using Texts = std::vector<std::string>;
+
+std::vector<SysExContainer> readSysEx(const std::string& xml) {
+  std::vector<SysExContainer> list;
+  readSysExDefinitions(ParsedDocument(xml).document, list);
+  return list;
+}
+
+ValueLists readLists(const std::string& xml) {
+  ValueLists lists;
+  readValueLists(ParsedDocument(xml).document, lists);
+  return lists;
+}
+
+TEST(SysExDefinitions, EntriesInDocumentOrderInBothForms) {
+  const auto list = readSysEx(
+      "<sysexlist><!-- first --><sysex><values><value>3E 10 00 20 00 00 01 00</value></values></sysex>"
+      // Any later sibling is an entry; empty texts drop, missing ones are a blank.
+      "<other><values><value>F0</value><value><![CDATA[]]></value><value/>"
+      "<multivalue><value>x</value></multivalue></values></other>"
+      "<sysex><values><multivalue><value>a</value><value><![CDATA[]]></value></multivalue>"
+      "<multivalue><value>c</value><value/></multivalue></values><values/></sysex>"
+      "<sysex><values><multivalue><value>m</value></multivalue><value>v</value></values></sysex>"
+      "<sysex/></sysexlist>");
+  ASSERT_EQ(list.size(), 5u);
+  EXPECT_EQ(*sysExTemplate(list[0]), "3E 10 00 20 00 00 01 00");
+  ASSERT_EQ(list[1].values.size(), 1u);
+  EXPECT_EQ(list[1].values[0].items, (Texts{"F0", " ", " "}));
+  EXPECT_FALSE(list[1].hasMultiValues);
+
+  EXPECT_TRUE(list[2].values.empty());
+  EXPECT_TRUE(list[2].hasMultiValues);
+  ASSERT_EQ(list[2].multiValues.size(), 2u);
+  ASSERT_EQ(list[2].multiValues[0].size(), 2u);
+  EXPECT_EQ(list[2].multiValues[0][0].items, (Texts{"a", ""}));
+  EXPECT_EQ(list[2].multiValues[0][1].items, (Texts{"c", " "}));
+  EXPECT_TRUE(list[2].multiValues[1].empty());
+  EXPECT_EQ(sysExTemplate(list[2]), nullptr);
+
+  // A value child after a multivalue takes the first form.
+  EXPECT_EQ(*sysExTemplate(list[3]), "v");
+  EXPECT_TRUE(list[3].multiValues.empty());
+  EXPECT_TRUE(list[4].values.empty() && list[4].multiValues.empty() && !list[4].hasMultiValues);
+  EXPECT_EQ(sysExTemplate(list[4]), nullptr);
+}
+
+TEST(SysExDefinitions, TemplatesReadAsHexTokens) {
+  const struct {
+    const char* text;
+    std::vector<int> bytes;
+  } cases[] = {{"3E 10 00 20", {0x3E, 0x10, 0x00, 0x20}}, {"  3e   7F ", {0x3E, 0x7F}},
+               {"0x3E 0X10 1g zz", {0x3E, 0x10, 1, 0}},   {"", {}}};
+  for (const auto& c : cases) EXPECT_EQ(parseSysExTemplate(c.text), c.bytes) << c.text;
+}
+
+TEST(ValueLists, ListsByNameInOrder) {
+  const ValueLists lists = readLists(
+      "<uiconfig><valueLists>"
+      "<list name=\"lfoShape\"><value>Sine</value><!-- c --><value/><other>x</other><value> Saw &amp; Up </value>"
+      "<value><![CDATA[]]></value></list>"
+      "<junk/><list name=\"LfoShape\"><value>other case</value></list><list><value>no name</value></list>"
+      "<list name=\"a\"><value>1</value><value>2</value></list><list name=\"a\"><value>3</value></list>"
+      "<list name=\"b\"/></valueLists></uiconfig>");
+  const ValueLists expected = {{"lfoShape", {"Sine", " ", " Saw & Up ", ""}}, {"LfoShape", {"other case"}},
+                               {"a", {"3"}}, {"b", {}}};
+  EXPECT_EQ(lists, expected);
+}
+
+TEST(DocumentReaders, NoRootOrNoSectionGivesNothing) {
+  for (const char* text : {"", "not xml", "<uiconfig/>", "<uiconfig><valueLists/></uiconfig>",
+                           "<other><valueLists><list name=\"a\"><value>1</value></list></valueLists></other>"})
+    EXPECT_TRUE(readLists(text).empty()) << text;
+  for (const char* text : {"", "\x01\x02 not xml", "<sysexlistx><sysex/></sysexlistx>", "<sysexlist><sysex>"})
+    EXPECT_TRUE(readSysEx(text).empty()) << text;
+}
+
+TEST(ValueLists, LookupsNeverInsertAndStayInsideTheList) {
+  const ValueLists lists = {{"a", {"x"}}};
+  EXPECT_EQ(*valueListText(lists, "a", 0), "x");
+  for (const auto& [name, position] : std::vector<std::pair<const char*, int>>{{"a", 1}, {"a", -1}, {"A", 0}, {"b", 0}})
+    EXPECT_EQ(valueListText(lists, name, position), nullptr) << name << position;
+  EXPECT_EQ(lists.size(), 1u);
+}
+
 const char* const kSysExPlain =
     "<?xml version=\"1.0\"?>\n<sysexlist>\n"
     "  <sysex param=\"kFilter1Cutoff\"><values><value>3E 10 00 20 00 00 4E 00</value></values></sysex>\n"
@@ -24,6 +108,17 @@ const char* const kUIConfigPlain =
 int runTool(const std::string& in, const std::string& out) {
   const std::string command = std::string("'") + TARNIVEX_ENCIPHER_TOOL + "' '" + in + "' '" + out + "' 2>/dev/null";
   return std::system(command.c_str());
+}
+
+std::string enciphered(const std::string& plain, unsigned int* key = nullptr) {
+  if (!key) {
+    const auto bytes = encipherResource(plain);
+    return std::string(bytes.begin(), bytes.end());
+  }
+  std::string bytes = plain + std::string((8 - plain.size() % 8) % 8, '\0');
+  Tea tea;
+  for (size_t i = 0; i < bytes.size(); i += 8) tea.simpleencrypt(reinterpret_cast<unsigned char*>(&bytes[i]), key);
+  return bytes;
 }
 
 // What a manager reads with its resources taken from dir.
@@ -48,12 +143,10 @@ TEST(ConfigDocuments, TheBuildToolsDocumentsReadBackAsThePlainOnes) {
   ASSERT_EQ(runTool(plain.file("uiconfig.xml"), bundle.file("uiconfig.tea")), 0);
   EXPECT_EQ(readFile(bundle.file("sysex.tea")).find("sysexlist"), std::string::npos);
 
-  std::vector<SysExContainer> expectedSysEx;
-  readSysExDefinitions(ParsedDocument(kSysExPlain).document, expectedSysEx);
-  ValueLists expectedLists;
-  readValueLists(ParsedDocument(kUIConfigPlain).document, expectedLists);
+  const std::vector<SysExContainer> expectedSysEx = readSysEx(kSysExPlain);
+  const ValueLists expectedLists = readLists(kUIConfigPlain);
 
-  const ReadResult result = readFrom(bundle.path());
+  const ReadResult result = readFrom(bundle.path);
   ASSERT_EQ(result.sysex.size(), 2u);
   EXPECT_EQ(result.sysex[0].values.at(0).items, expectedSysEx[0].values.at(0).items);
   EXPECT_EQ(result.sysex[1].multiValues.at(0).at(0).items, expectedSysEx[1].multiValues.at(0).at(0).items);
@@ -66,66 +159,37 @@ TEST(ConfigDocuments, TheBuildToolRefusesADocumentThatDoesNotParse) {
   TempDir dir;
   writeFile(dir.file("bad.xml"), "<uiconfig><valueLists></uiconfig>");
   writeFile(dir.file("nul.xml"), std::string("<uiconfig/>\0<x/>", 16));
-  EXPECT_NE(runTool(dir.file("bad.xml"), dir.file("bad.tea")), 0);
-  EXPECT_NE(runTool(dir.file("nul.xml"), dir.file("nul.tea")), 0);
-  EXPECT_NE(runTool(dir.file("missing.xml"), dir.file("missing.tea")), 0);
+  for (const char* name : {"bad", "nul", "missing"})
+    EXPECT_NE(runTool(dir.file(std::string(name) + ".xml"), dir.file(std::string(name) + ".tea")), 0) << name;
   EXPECT_TRUE(readFile(dir.file("bad.tea")).empty());
   EXPECT_FALSE(std::filesystem::exists(dir.file("bad.tea.part")));
 }
 
-std::vector<unsigned char> encipherWithOtherKey(const std::string& plain) {
-  std::vector<unsigned char> bytes((plain.size() + 7) / 8 * 8, 0);
-  std::copy(plain.begin(), plain.end(), bytes.begin());
-  unsigned int key[4] = {0x01234567, 0x89ABCDEF, 0xFEDCBA98, 0x76543210};
-  Tea tea;
-  for (size_t i = 0; i < bytes.size(); i += 8) tea.simpleencrypt(bytes.data() + i, key);
-  return bytes;
-}
-
-struct BadCase {
-  const char* what;
-  std::string sysex;  // file contents; empty: no file
-  std::string uiconfig;
-};
-
-std::string enciphered(const std::string& plain) {
-  const auto bytes = encipherResource(plain);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 TEST(ConfigDocuments, BadDocumentsLeaveEmptyListsAndNoCrash) {
-  const auto wrongKeySysEx = encipherWithOtherKey(kSysExPlain);
-  const auto wrongKeyUI = encipherWithOtherKey(kUIConfigPlain);
-  const std::string fullSysEx = enciphered(kSysExPlain);
-  const std::string fullUI = enciphered(kUIConfigPlain);
-  const BadCase cases[] = {
+  unsigned int otherKey[4] = {0x01234567, 0x89ABCDEF, 0xFEDCBA98, 0x76543210};
+  const struct {
+    const char* what;
+    std::string sysex;  // file contents; empty: no file
+    std::string uiconfig;
+  } cases[] = {
       {"missing", "", ""},
-      {"wrong key", std::string(wrongKeySysEx.begin(), wrongKeySysEx.end()),
-       std::string(wrongKeyUI.begin(), wrongKeyUI.end())},
-      {"truncated", fullSysEx.substr(0, 61), fullUI.substr(0, 45)},
+      {"wrong key", enciphered(kSysExPlain, otherKey), enciphered(kUIConfigPlain, otherKey)},
+      {"truncated", enciphered(kSysExPlain).substr(0, 61), enciphered(kUIConfigPlain).substr(0, 45)},
       {"not XML", enciphered("this is not a document"), enciphered("{\"valueLists\": []}")},
       {"other roots", enciphered("<uiconfig/>"), enciphered("<sysexlist/>")},
       {"one byte", std::string(1, '\x5A'), std::string(1, '\x00')},
+      {"a list without a name", "",
+       enciphered("<uiconfig><valueLists><list><value>x</value></list></valueLists></uiconfig>")},
   };
-  for (const BadCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     if (!c.sysex.empty()) writeFile(dir.file("sysex.tea"), c.sysex);
     if (!c.uiconfig.empty()) writeFile(dir.file("uiconfig.tea"), c.uiconfig);
-    const ReadResult result = readFrom(dir.path());
+    const ReadResult result = readFrom(dir.path);
     EXPECT_TRUE(result.sysex.empty());
     EXPECT_TRUE(result.lists.empty());
     EXPECT_EQ(result.log.size(), 4u);  // the framing lines, nothing else
   }
-}
-
-TEST(ConfigDocuments, AListWithoutANameIsSkippedAndTheOthersRead) {
-  TempDir dir;
-  writeFile(dir.file("uiconfig.tea"),
-            enciphered("<uiconfig><valueLists><list><value>x</value></list>"
-                       "<list name=\"partStatus\"><value>Off</value><value>On</value></list></valueLists></uiconfig>"));
-  const ReadResult result = readFrom(dir.path());
-  ASSERT_EQ(result.lists.size(), 1u);
-  EXPECT_EQ(result.lists.at("partStatus").size(), 2u);
 }
 }  // namespace

@@ -9,7 +9,6 @@
 #include "ControlDisplay.h"
 #include "IParam.h"
 #include "ParamIndex.h"
-#include "ValueListCatalogue.h"
 
 namespace {
 constexpr const char* kUntouched = "untouched";
@@ -17,11 +16,7 @@ constexpr const char* kUntouched = "untouched";
 class FakeDisplayHost : public ControlDisplayHost {
  public:
   FakeDisplayHost() : params(kParamCount) {
-    for (int i = 0; i < kParamCount; ++i) params[i].InitDouble("[1] Param", 0.0, -100000.0, 100000.0, 1.0);
-    lists["lfoShape"] = {"Sine", "Triangle", "Square", "Saw", "Random", "S&H"};
-    lists["tempoValues"] = {"65", "66", "67"};
-    lists["clockedValues"] = {"1/1", "1/2", "1/4"};
-    lists["controlList"] = {"Off", "CC 1 Mod Wheel"};
+    for (IParam& param : params) param.InitDouble("[1] Param", 0.0, -100000.0, 100000.0, 1.0);
   }
 
   bool displayStartupComplete() const override { return startupComplete; }
@@ -38,7 +33,9 @@ class FakeDisplayHost : public ControlDisplayHost {
   int currentPart = 0;
   bool blockDAWProgramChange = true;
   std::vector<IParam> params;
-  ValueLists lists;
+  ValueLists lists = {{"lfoShape", {"Sine", "Triangle", "Square", "Saw", "Random", "S&H"}},
+                     {"tempoValues", {"65", "66", "67"}}, {"clockedValues", {"1/1", "1/2", "1/4"}},
+                     {"controlList", {"Off", "CC 1 Mod Wheel"}}};
   std::string name = kUntouched;
   std::string value = kUntouched;
 };
@@ -63,98 +60,37 @@ struct TextCase {
   const char* text;
 };
 
-// Index, value and the exact value text (the foot sign is C2 B4).
+// Index, value and the exact value text of every kind, each branch once (the
+// foot sign is C2 B4); a value outside a kind's texts leaves only the bracket.
 const TextCase kTextCases[] = {
-    {kFilter1EnvAmount, 64, "0 [64]"},
-    {kFilter1EnvAmount, 0, "-64 [0]"},
-    {kFilter1EnvAmount, 127, "+63 [127]"},
-    {kFilter1EnvAmount + 5, 128, " [128]"},
-    {kMultiPartTranspose, 48, "+0 [48]"},
-    {kMultiPartTranspose, 0, "-48 [0]"},
-    {kMultiPartTranspose, 97, "+49 [97]"},
-    {kMultiPartTranspose, 98, " [98]"},
-    {kOscillator2BendRange, 24, "0 [24]"},
-    {kOscillator2BendRange, 0, "-24 [0]"},
-    {kOscillator2BendRange, 49, "+25 [49]"},
-    {kGlobalTranspose, 12, "0 [12]"},
-    {kGlobalTranspose, 0, "-12 [0]"},
-    {kGlobalTranspose, 24, "+12 [24]"},
-    {kGlobalTranspose, 25, " [25]"},
-    {kGlobalPedalOffset, 64, "0 [64]"},
-    {kGlobalPedalOffset, 128, " [128]"},
-    {kOscillator1Octave, 64, "  8 \xC2\xB4 [64]"},
-    {kOscillator1Octave, 16, "128 \xC2\xB4 [16]"},
-    {kOscillator2Octave + 3, 112, "1/2 \xC2\xB4 [112]"},
-    {kOscillator3Octave, 17, " [17]"},
-    {kOscillator1Pulsewidth, 2, "<1% [2]"},
-    {kOscillator1Pulsewidth, -4, "<1% [-4]"},
-    {kOscillator1Pulsewidth, 64, "25% [64]"},
-    {kOscillator1Pulsewidth, 127, "50% [127]"},
-    {kOscillator1Balance, 32, "F1 75% : F2 25% [32]"},
-    {kOscillator1Balance, 64, "F1 50% : F2 50% [64]"},
-    {kNoiseBalance, 0, "FILTER 1 100% [0]"},
-    {kNoiseBalance, 127, "FILTER 2 100% [127]"},
-    {kFilter1Panning, 1, "LEFT 97% [1]"},
-    {kFilter1Panning, 63, "LEFT 1% [63]"},
-    {kFilter1Panning, 64, "< CENTER > [64]"},
-    {kMultiPartPanning, 126, "RIGHT 96% [126]"},
-    {kFilter1Keytrack, 1, "-194% [1]"},
-    {kFilter1Keytrack, 64, "+000% [64]"},
-    {kFilter1Keytrack, 95, "+96% [95]"},
-    {kFilter1Keytrack, 96, "+100% [96]"},
-    {kOscillator1Keytrack, 126, "+192% [126]"},
-    {kOscillator1Keytrack, 127, "+196% [127]"},
-    {kLFO1Keytrack, 1, "-197% [1]"},
-    {kLFO1Keytrack, 64, "0 % [64]"},
-    {kLFO1Keytrack, 65, "3% [65]"},
-    {kLFO1Keytrack, 126, "193% [126]"},
-    {kLFO1Keytrack, 0, "-200% [0]"},
-    {kFX1VocoderAnalysisSOffset, 0, "-128 [0]"},
-    {kFX1VocoderAnalysisSOffset, 32, "-32 [32]"},
-    {kFX1VocoderAnalysisSOffset, 33, "-31 [33]"},
-    {kFX2VocoderAnalysisHiOffset, 64, "0 [64]"},
-    {kFX2VocoderAnalysisHiOffset, 95, "+31 [95]"},
-    {kFX2VocoderAnalysisHiOffset, 96, "+35 [96]"},
-    {kFX2VocoderAnalysisHiOffset, 127, "+128 [127]"},
-    {kFX251DelayFeedback, 1, "0.78% [1]"},
-    {kFX251DelayFeedback, 200, "156.25% [200]"},
-    {kFX251DelayFeedback, 64, "50% [64]"},
-    {kArpOctRange, 0, "1 [0]"},
-    {kArpMaxNotes, -3, "-2 [-3]"},
-    {kOscillator1FrqDivide, 0, "1 [0]"},
-    {kOscillator1FrqDivide, -1, " [-1]"},
-    {kFX1VocoderBands, 3, "5 [3]"},
-    {kLFO2SyncOnOff, 1, "ON [1]"},
-    {kGlobalLocalControl, 1, "ON [1]"},
-    {kGlobalLocalControl, 2, " [2]"},
-    {kSectionLockAmp, 1, "ON [1]"},
-    {kSectionLockMod2, 1, "1"},
-    {kOscillatorMonoPolyMode, 1, "MONO [1]"},
-    {kOscillatorGlideMode, 3, "FINGERED GLISS [3]"},
-    {kOscillatorGlideMode, 4, " [4]"},
-    {kMultiPartMIDICh, 0, "Global [0]"},
-    {kMultiPartMIDICh, 1, "Omni [1]"},
-    {kMultiPartMIDICh, 2, "1 [2]"},
-    {kMultiPartMIDICh, 17, "16 [17]"},
-    {kFilterRoutingSerial + 5, 0, "Parallel [0]"},
-    {kFilterRoutingSerial + 5, 1, "Serial [1]"},
-    {kFilterRoutingParallel + 2, 1, "1"},
-    {kTriggerFilterRouting, 1, "1"},
-    {kFilter1Cutoff, 127, "127"},
-    {kFilter1Cutoff, -5, "-5"},
-    {kFilter1Cutoff, 63.9, "63"},
-    {8688, 4, "4"},
-    {8807, 2, "2"},
-    {4740, 9, "9"},
-    {kMIDIFilterDAWPCPassThrough, 1, "1"},
-    {kLFO3Shape + 15, 3, "Saw [3]"},
-    {kLFO3Shape, 6, " [6]"},
-    {kLFO3Shape, -1, " [-1]"},
-    {kMultiTempo, 2, "67 BPM [2]"},
-    {kFX2DelayTempo + 1, 0, "65 BPM [0]"},
-    {kMultiTempo, 3, " [3]"},
-    {kGlobalControlW, 1, "CC 1 Mod Wheel [1]"},
-    {kMultiControlZ, 1, "CC 1 Mod Wheel [1]"},
+    {kFilter1EnvAmount, 64, "0 [64]"}, {kFilter1EnvAmount, 0, "-64 [0]"}, {kFilter1EnvAmount + 5, 127, "+63 [127]"},
+    {kFilter1EnvAmount, 128, " [128]"}, {kMultiPartTranspose, 48, "+0 [48]"}, {kMultiPartTranspose, 0, "-48 [0]"},
+    {kMultiPartTranspose, 97, "+49 [97]"}, {kMultiPartTranspose, 98, " [98]"}, {kOscillator2BendRange, 24, "0 [24]"},
+    {kOscillator2BendRange, 49, "+25 [49]"}, {kGlobalTranspose, 0, "-12 [0]"}, {kGlobalTranspose, 24, "+12 [24]"},
+    {kGlobalTranspose, 25, " [25]"}, {kOscillator1Octave, 64, "  8 \xC2\xB4 [64]"},
+    {kOscillator1Octave, 16, "128 \xC2\xB4 [16]"}, {kOscillator2Octave + 3, 112, "1/2 \xC2\xB4 [112]"},
+    {kOscillator3Octave, 17, " [17]"}, {kOscillator1Pulsewidth, 2, "<1% [2]"}, {kOscillator1Pulsewidth, 64, "25% [64]"},
+    {kOscillator1Pulsewidth, 127, "50% [127]"}, {kOscillator1Balance, 32, "F1 75% : F2 25% [32]"},
+    {kOscillator1Balance, 64, "F1 50% : F2 50% [64]"}, {kNoiseBalance, 0, "FILTER 1 100% [0]"},
+    {kNoiseBalance, 127, "FILTER 2 100% [127]"}, {kFilter1Panning, 1, "LEFT 97% [1]"},
+    {kFilter1Panning, 64, "< CENTER > [64]"}, {kMultiPartPanning, 126, "RIGHT 96% [126]"},
+    {kFilter1Keytrack, 1, "-194% [1]"}, {kFilter1Keytrack, 64, "+000% [64]"}, {kFilter1Keytrack, 95, "+96% [95]"},
+    {kFilter1Keytrack, 96, "+100% [96]"}, {kOscillator1Keytrack, 127, "+196% [127]"}, {kLFO1Keytrack, 0, "-200% [0]"},
+    {kLFO1Keytrack, 1, "-197% [1]"}, {kLFO1Keytrack, 64, "0 % [64]"}, {kLFO1Keytrack, 65, "3% [65]"},
+    {kFX1VocoderAnalysisSOffset, 0, "-128 [0]"}, {kFX1VocoderAnalysisSOffset, 33, "-31 [33]"},
+    {kFX2VocoderAnalysisHiOffset, 64, "0 [64]"}, {kFX2VocoderAnalysisHiOffset, 95, "+31 [95]"},
+    {kFX2VocoderAnalysisHiOffset, 96, "+35 [96]"}, {kFX2VocoderAnalysisHiOffset, 127, "+128 [127]"},
+    {kFX251DelayFeedback, 1, "0.78% [1]"}, {kFX251DelayFeedback, 64, "50% [64]"},
+    {kFX251DelayFeedback, 200, "156.25% [200]"}, {kArpOctRange, 0, "1 [0]"}, {kArpMaxNotes, -3, "-2 [-3]"},
+    {kOscillator1FrqDivide, 0, "1 [0]"}, {kOscillator1FrqDivide, -1, " [-1]"}, {kFX1VocoderBands, 3, "5 [3]"},
+    {kLFO2SyncOnOff, 1, "ON [1]"}, {kGlobalLocalControl, 2, " [2]"}, {kOscillatorMonoPolyMode, 1, "MONO [1]"},
+    {kOscillatorGlideMode, 3, "FINGERED GLISS [3]"}, {kOscillatorGlideMode, 4, " [4]"},
+    {kMultiPartMIDICh, 0, "Global [0]"}, {kMultiPartMIDICh, 1, "Omni [1]"}, {kMultiPartMIDICh, 17, "16 [17]"},
+    {kFilterRoutingSerial + 5, 0, "Parallel [0]"}, {kFilterRoutingSerial + 5, 1, "Serial [1]"},
+    {kFilterRoutingParallel + 2, 1, "1"}, {kSectionLockMod2, 1, "1"}, {kFilter1Cutoff, -5, "-5"},
+    {kFilter1Cutoff, 63.9, "63"}, {8688, 4, "4"}, {4740, 9, "9"}, {kLFO3Shape + 15, 3, "Saw [3]"},
+    {kLFO3Shape, 6, " [6]"}, {kLFO3Shape, -1, " [-1]"}, {kMultiTempo, 2, "67 BPM [2]"},
+    {kFX2DelayTempo + 1, 0, "65 BPM [0]"}, {kMultiTempo, 3, " [3]"}, {kMultiControlZ, 1, "CC 1 Mod Wheel [1]"},
     {kFilter1Type, 1, " [1]"},  // a list the document does not define
 };
 
@@ -162,52 +98,24 @@ TEST_F(ControlDisplayTest, ValueTextsOfEveryKind) {
   for (const TextCase& c : kTextCases) EXPECT_EQ(show(c.index, c.value), c.text) << c.index << " " << c.value;
 }
 
-TEST_F(ControlDisplayTest, NamedListsPickByTheStoredValueAndBracketThePassedOne) {
+TEST_F(ControlDisplayTest, ListsPickByTheStoredValueAndClockedOrFreeFollowsItsClockSwitch) {
   host->params[kLFO1Shape + 2].Set(1);
   display.controlDisplay(host.get(), kLFO1Shape + 2, 4, false);
   EXPECT_EQ(host->value, "Triangle [4]");
-}
-
-TEST_F(ControlDisplayTest, ClockedOrFreeFollowsTheClockSwitchOfTheSameLfoAndPart) {
   host->params[kLFO2Clock].Set(1);
   EXPECT_EQ(show(kLFO2Speed, 2), "1/4 [2]");
-  EXPECT_EQ(show(kLFO2Speed + 1, 2), "2");
+  EXPECT_EQ(show(kLFO2Speed + 1, 2), "2");  // another part's switch is off
   host->params[kLFO2Clock].Set(0);
   EXPECT_EQ(show(kLFO2Speed, 2), "2");
 }
 
-TEST_F(ControlDisplayTest, NothingIsShownBeforeStartUpCompletes) {
-  host->startupComplete = false;
-  EXPECT_EQ(show(kFilter1Cutoff, 10), kUntouched);
-  EXPECT_EQ(host->name, kUntouched);
-}
-
-// The excluded indices as the display's gate lists them.
-std::set<int> expectedExclusions() {
-  std::set<int> out;
-  auto range = [&](int first, int last) {
-    for (int i = first; i <= last; ++i) out.insert(i);
-  };
-  range(7614, 7650);
-  range(7652, 7652);
-  range(8648, 8651);
-  range(8706, 8707);
-  range(8744, 8747);
-  range(8782, 8782);
-  range(8785, 8805);
-  range(8808, 8809);
-  range(8827, 9146);
-  range(9227, 9260);
-  range(9262, 9265);
-  range(9267, 9268);
-  range(9271, 9272);
-  range(9274, 9285);
-  range(9287, 9287);
-  return out;
-}
-
 TEST_F(ControlDisplayTest, ExcludedIndicesLeaveBothTextsUnchanged) {
-  const std::set<int> excluded = expectedExclusions();
+  const std::pair<int, int> ranges[] = {{7614, 7650}, {7652, 7652}, {8648, 8651}, {8706, 8707}, {8744, 8747},
+                                        {8782, 8782}, {8785, 8805}, {8808, 8809}, {8827, 9146}, {9227, 9260},
+                                        {9262, 9265}, {9267, 9268}, {9271, 9272}, {9274, 9285}, {9287, 9287}};
+  std::set<int> excluded;
+  for (const auto& [first, last] : ranges)
+    for (int i = first; i <= last; ++i) excluded.insert(i);
   ASSERT_EQ(excluded.size(), 447u);
   for (int i = 0; i < kParamCount; ++i) {
     host->name = kUntouched;
@@ -219,55 +127,29 @@ TEST_F(ControlDisplayTest, ExcludedIndicesLeaveBothTextsUnchanged) {
   }
 }
 
-TEST_F(ControlDisplayTest, ControlLibraryShowsOnlyWhileDAWProgramChangesAreBlocked) {
+TEST_F(ControlDisplayTest, GatesOfStartUpAndOfTheLibraryControl) {
   EXPECT_EQ(show(kControlLibrary, 1), "ON [1]");
   EXPECT_EQ(show(kControlLibrary, 0), "OFF [0]");
   host->blockDAWProgramChange = false;
   EXPECT_EQ(show(kControlLibrary, 1), kUntouched);
+  host->startupComplete = false;
+  host->name = kUntouched;
+  EXPECT_EQ(show(kFilter1Cutoff, 10), kUntouched);
+  EXPECT_EQ(host->name, kUntouched);
 }
 
 TEST_F(ControlDisplayTest, TheCurrentPartFilterReadsThePartNumberOfTheName) {
   host->currentPart = 11;
-  const struct {
-    const char* name;
-    bool shown;
-  } cases[] = {{"[12] Cutoff", true}, {"[1] Cutoff", false}, {"[2] Cutoff", false}, {"", false},
-               {"[", false},          {"[a] Cutoff", false}, {"x12", true},         {"[120] Cutoff", false}};
-  for (const auto& c : cases) {
-    host->params[kFilter1Cutoff].InitDouble(c.name, 0.0, 0.0, 127.0, 1.0);
-    host->name = kUntouched;
-    display.controlDisplay(host.get(), kFilter1Cutoff, 5, true);
-    EXPECT_EQ(host->name != kUntouched, c.shown) << c.name;
-    if (c.shown) {
-      EXPECT_EQ(host->name, c.name);
+  const std::pair<const char*, bool> cases[] = {{"[12] Cutoff", true}, {"[1] Cutoff", false}, {"[2] Cutoff", false},
+                                                {"", false}, {"[", false}, {"[a] Cutoff", false}, {"x12", true},
+                                                {"[120] Cutoff", false}};
+  for (const auto& [name, shown] : cases) {
+    host->params[kFilter1Cutoff].InitDouble(name, 0.0, 0.0, 127.0, 1.0);
+    for (bool currentPartOnly : {true, false}) {
+      host->name = kUntouched;
+      display.controlDisplay(host.get(), kFilter1Cutoff, 5, currentPartOnly);
+      EXPECT_EQ(host->name, shown || !currentPartOnly ? name : kUntouched) << name;
     }
-    host->name = kUntouched;
-    display.controlDisplay(host.get(), kFilter1Cutoff, 5, false);
-    EXPECT_EQ(host->name, c.name);
   }
-}
-
-TEST_F(ControlDisplayTest, EveryListTheDisplayNamesIsCatalogued) {
-  int nLists = 0;
-  const ValueListSpec* lists = valueListCatalogue(&nLists);
-  std::set<std::string> catalogued;
-  for (int i = 0; i < nLists; ++i) catalogued.insert(lists[i].name);
-  int nRules = 0;
-  const DisplayRule* rules = displayRules(&nRules);
-  for (int r = 0; r < nRules; ++r)
-    if (rules[r].list) {
-      EXPECT_EQ(catalogued.count(rules[r].list), 1u) << rules[r].list;
-    }
-  EXPECT_EQ(catalogued.count("clockedValues"), 1u);
-  EXPECT_EQ(catalogued.count("qModel"), 1u);
-}
-
-TEST(ControlDisplayValueString, FormatsWholeNumbers) {
-  ControlDisplay display;
-  EXPECT_EQ(display.getValueString(127), "127");
-  EXPECT_EQ(display.getValueString(-5), "-5");
-  EXPECT_EQ(display.getValueString(0), "0");
-  EXPECT_EQ(truncToInt(1e300), 2147483647);
-  EXPECT_EQ(truncToInt(-63.9), -63);
 }
 }  // namespace

@@ -2,6 +2,7 @@
 // dumps, with a small plug-in of three automatable parameters.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstring>
 
 #include "IPlugVST.h"
@@ -31,41 +32,40 @@ class FilePlug : public IPlugVST {
   void setCurrentPreset(int idx) { mCurrentPresetIdx = idx; }
 };
 
-using Bytes = std::vector<unsigned char>;
+// The expected bytes of a file, written field by field.
+struct Out {
+  std::string bytes;
+  Out& text(const char* s, size_t n = 4) {
+    bytes += std::string(s).substr(0, n) + std::string(n - std::min(n, std::strlen(s)), '\0');
+    return *this;
+  }
+  Out& be(unsigned v) {
+    for (int s = 24; s >= 0; s -= 8) bytes.push_back(static_cast<char>(v >> s));
+    return *this;
+  }
+  Out& floats(std::initializer_list<float> values) {  // big-endian
+    for (float f : values) be(std::bit_cast<unsigned>(f));
+    return *this;
+  }
+  Out& doubles(std::initializer_list<double> values) {  // as the processor stores them
+    for (double v : values) bytes.append(reinterpret_cast<const char*>(&v), 8);
+    return *this;
+  }
+  Out& add(const std::string& more) {
+    bytes += more;
+    return *this;
+  }
+};
 
-void be32(Bytes& out, unsigned v) {
-  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<unsigned char>(v >> s));
+Out program(unsigned byteSize, const char* magic, const char* name) {
+  return Out().text("CcnK").be(byteSize).text(magic).be(1).be(kUniqueID).be(10203).be(3).text(name, 28);
 }
-void text(Bytes& out, const char* s, size_t n) {
-  for (size_t i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(i < std::strlen(s) ? s[i] : 0));
-}
-void beFloat(Bytes& out, float f) {
-  unsigned bits;
-  std::memcpy(&bits, &f, 4);
-  be32(out, bits);
-}
-Bytes programHeader(unsigned byteSize, const char* magic, const char* name) {
-  Bytes out;
-  text(out, "CcnK", 4);
-  be32(out, byteSize);
-  text(out, magic, 4);
-  be32(out, 1);
-  be32(out, kUniqueID);
-  be32(out, 10203);
-  be32(out, 3);
-  text(out, name, 28);
-  return out;
-}
-Bytes fileBytes(const std::string& path) {
-  const std::string s = readFile(path);
-  return Bytes(s.begin(), s.end());
-}
-void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
 
 class ProgramFiles : public testing::Test {
  protected:
   TempDir dir;
   std::string path(const char* name) const { return dir.file(name); }
+  std::string file(const char* name) const { return readFile(dir.file(name)); }
 };
 
 TEST_F(ProgramFiles, ParameterFormProgramIsByteExactAndReadsBack) {
@@ -73,19 +73,15 @@ TEST_F(ProgramFiles, ParameterFormProgramIsByteExactAndReadsBack) {
   plug.MakePreset("A preset name longer than twenty-seven", 0.5, 3, 1);
   plug.set(0.5, 3, true);
   ASSERT_TRUE(plug.SaveProgramToFile(path("p.fxp").c_str()));
-
-  Bytes expected = programHeader(0, "FxCk", "A preset name longer than t");
-  beFloat(expected, 0.5f);
-  beFloat(expected, 0.3f);
-  beFloat(expected, 1.0f);
-  EXPECT_EQ(fileBytes(path("p.fxp")), expected);
+  const std::string expected = program(0, "FxCk", "A preset name longer than t").floats({0.5f, 0.3f, 1.0f}).bytes;
+  EXPECT_EQ(file("p.fxp"), expected);
 
   plug.set(0.0, 9, false);
   ASSERT_TRUE(plug.LoadProgramFromFile(path("p.fxp").c_str()));
   EXPECT_EQ(plug.values(), (std::vector<double>{0.5, 3.0, 1.0}));
   EXPECT_STREQ(plug.GetPresetName(0), "A preset name longer than t");
   ASSERT_TRUE(plug.SaveProgramToFile(path("again.fxp").c_str()));
-  EXPECT_EQ(fileBytes(path("again.fxp")), expected);
+  EXPECT_EQ(file("again.fxp"), expected);
 }
 
 TEST_F(ProgramFiles, ChunkFormProgramCarriesTheStateAndReadsBack) {
@@ -93,38 +89,17 @@ TEST_F(ProgramFiles, ChunkFormProgramCarriesTheStateAndReadsBack) {
   plug.MakePreset("Lead", 0.25, 7, 0);
   plug.set(0.25, 7, false);
   ASSERT_TRUE(plug.SaveProgramToFile(path("c.fxp").c_str()));
-
-  const Bytes file = fileBytes(path("c.fxp"));
-  ASSERT_EQ(file.size(), 60u + 8u + 24u);
-  Bytes expected = programHeader(static_cast<unsigned>(file.size()), "FPCh", "Lead");
-  be32(expected, 32);
-  const unsigned char chunkHeader[] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
-  expected.insert(expected.end(), chunkHeader, chunkHeader + 8);
-  for (double v : {0.25, 7.0, 0.0}) {
-    unsigned char raw[8];
-    std::memcpy(raw, &v, 8);
-    expected.insert(expected.end(), raw, raw + 8);
-  }
-  EXPECT_EQ(file, expected);
+  const std::string chunkHeader("\x74\x66\x66\x70\x00\x00\x01\x00", 8);
+  EXPECT_EQ(file("c.fxp"), program(92, "FPCh", "Lead").be(32).add(chunkHeader).doubles({0.25, 7.0, 0.0}).bytes);
 
   plug.set(1.0, 1, true);
   ASSERT_TRUE(plug.LoadProgramFromFile(path("c.fxp").c_str()));
   EXPECT_EQ(plug.values(), (std::vector<double>{0.25, 7.0, 0.0}));
   ASSERT_TRUE(plug.SaveProgramToFile(path("again.fxp").c_str()));
-  EXPECT_EQ(fileBytes(path("again.fxp")), file);
-}
+  EXPECT_EQ(file("again.fxp"), file("c.fxp"));
 
-TEST_F(ProgramFiles, ChunkFormProgramWithoutTheChunkHeaderIsReadFromOffset60) {
-  FilePlug plug(true, 1);
-  plug.MakePreset("x", 0.5, 3, 1);
-  Bytes file = programHeader(84, "FPCh", "x");
-  be32(file, 24);
-  for (double v : {0.75, 2.0, 1.0}) {
-    unsigned char raw[8];
-    std::memcpy(raw, &v, 8);
-    file.insert(file.end(), raw, raw + 8);
-  }
-  writeFile(path("bare.fxp"), file);
+  // Without the chunk header the state is read from offset 60.
+  writeFile(path("bare.fxp"), program(84, "FPCh", "x").be(24).doubles({0.75, 2.0, 1.0}).bytes);
   ASSERT_TRUE(plug.LoadProgramFromFile(path("bare.fxp").c_str()));
   EXPECT_EQ(plug.values(), (std::vector<double>{0.75, 2.0, 1.0}));
 }
@@ -135,22 +110,12 @@ TEST_F(ProgramFiles, ParameterFormBankIsByteExactAndReadsBack) {
   plug.MakePreset("Two", 0.9, 10, 1);
   plug.setCurrentPreset(1);
   ASSERT_TRUE(plug.SaveBankToFile(path("b.fxb").c_str()));
-
-  Bytes expected;
-  text(expected, "CcnK", 4);
-  be32(expected, 0);
-  text(expected, "FxBk", 4);
-  be32(expected, 2);
-  be32(expected, kUniqueID);
-  be32(expected, 10203);
-  be32(expected, 2);
-  be32(expected, 1);
-  text(expected, "", 124);
-  append(expected, programHeader(0, "FxCk", "One"));
-  for (float f : {0.1f, 0.1f, 0.0f}) beFloat(expected, f);
-  append(expected, programHeader(0, "FxCk", "Two"));
-  for (float f : {0.9f, 1.0f, 1.0f}) beFloat(expected, f);
-  EXPECT_EQ(fileBytes(path("b.fxb")), expected);
+  const std::string expected = Out().text("CcnK").be(0).text("FxBk").be(2).be(kUniqueID).be(10203).be(2).be(1)
+                                   .text("", 124)
+                                   .add(program(0, "FxCk", "One").floats({0.1f, 0.1f, 0.0f}).bytes)
+                                   .add(program(0, "FxCk", "Two").floats({0.9f, 1.0f, 1.0f}).bytes)
+                                   .bytes;
+  EXPECT_EQ(file("b.fxb"), expected);
 
   FilePlug other(false, 2);
   ASSERT_TRUE(other.LoadBankFromFile(path("b.fxb").c_str()));
@@ -159,7 +124,7 @@ TEST_F(ProgramFiles, ParameterFormBankIsByteExactAndReadsBack) {
   // The float of the file, not rounded back: a double parameter has no step rounding.
   EXPECT_EQ(other.values(), (std::vector<double>{0.9f, 10.0, 1.0}));
   ASSERT_TRUE(other.SaveBankToFile(path("again.fxb").c_str()));
-  EXPECT_EQ(fileBytes(path("again.fxb")), expected);
+  EXPECT_EQ(file("again.fxb"), expected);
 }
 
 TEST_F(ProgramFiles, ChunkFormBankCarriesThePresetsAndReadsBack) {
@@ -167,32 +132,23 @@ TEST_F(ProgramFiles, ChunkFormBankCarriesThePresetsAndReadsBack) {
   plug.MakePreset("One", 0.1, 1, 0);
   plug.MakePreset("Two", 0.9, 10, 1);
   ASSERT_TRUE(plug.SaveBankToFile(path("b.fxb").c_str()));
-  const Bytes file = fileBytes(path("b.fxb"));
-  ASSERT_GT(file.size(), 168u);
-  Bytes head;
-  text(head, "CcnK", 4);
-  be32(head, static_cast<unsigned>(file.size()));
-  text(head, "FBCh", 4);
-  be32(head, 2);
-  EXPECT_TRUE(std::equal(head.begin(), head.end(), file.begin()));
+  const std::string bank = file("b.fxb");
+  ASSERT_GT(bank.size(), 168u);
+  EXPECT_EQ(bank.substr(0, 16), Out().text("CcnK").be(static_cast<unsigned>(bank.size())).text("FBCh").be(2).bytes);
 
   FilePlug other(true, 2);
   ASSERT_TRUE(other.LoadBankFromFile(path("b.fxb").c_str()));
   EXPECT_STREQ(other.GetPresetName(1), "Two");
   ASSERT_TRUE(other.SaveBankToFile(path("again.fxb").c_str()));
-  EXPECT_EQ(fileBytes(path("again.fxb")), file);
+  EXPECT_EQ(file("again.fxb"), bank);
   ASSERT_TRUE(other.RestorePreset(1));
   EXPECT_EQ(other.values(), (std::vector<double>{0.9, 10.0, 1.0}));
-}
 
-TEST_F(ProgramFiles, AnEmptyChunkFormBankIs168Bytes) {
-  FilePlug plug(true, 0);
-  ASSERT_TRUE(plug.SaveBankToFile(path("e.fxb").c_str()));
-  const Bytes file = fileBytes(path("e.fxb"));
-  ASSERT_EQ(file.size(), 168u);
-  EXPECT_EQ(file[4], 0);
-  EXPECT_EQ(file[7], 168);
-  EXPECT_TRUE(plug.LoadBankFromFile(path("e.fxb").c_str()));
+  FilePlug empty(true, 0);  // the header alone
+  ASSERT_TRUE(empty.SaveBankToFile(path("e.fxb").c_str()));
+  EXPECT_EQ(file("e.fxb").size(), 168u);
+  EXPECT_EQ(file("e.fxb").substr(4, 4), std::string("\0\0\0\xA8", 4));
+  EXPECT_TRUE(empty.LoadBankFromFile(path("e.fxb").c_str()));
 }
 
 TEST_F(ProgramFiles, ShortForeignAndMismatchedFilesAreRefused) {
@@ -203,11 +159,10 @@ TEST_F(ProgramFiles, ShortForeignAndMismatchedFilesAreRefused) {
   ASSERT_TRUE(chunks.SaveProgramToFile(path("c.fxp").c_str()));
   ASSERT_TRUE(params.SaveBankToFile(path("p.fxb").c_str()));
   ASSERT_TRUE(chunks.SaveBankToFile(path("c.fxb").c_str()));
-  const Bytes p = fileBytes(path("p.fxp")), c = fileBytes(path("c.fxp"));
-  const Bytes pb = fileBytes(path("p.fxb")), cb = fileBytes(path("c.fxb"));
+  const std::string p = file("p.fxp"), c = file("c.fxp"), pb = file("p.fxb"), cb = file("c.fxb");
 
-  auto variant = [](const Bytes& base, size_t size, int offset = -1, unsigned char value = 0) {
-    Bytes out(base.begin(), base.begin() + static_cast<long>(std::min(size, base.size())));
+  auto variant = [](const std::string& base, size_t size, int offset = -1, char value = 0) {
+    std::string out = base.substr(0, size);
     if (offset >= 0) out[static_cast<size_t>(offset)] = value;
     return out;
   };
@@ -215,7 +170,7 @@ TEST_F(ProgramFiles, ShortForeignAndMismatchedFilesAreRefused) {
     const char* what;
     FilePlug* plug;
     bool bank;
-    Bytes file;
+    std::string file;
   } refused[] = {
       {"15 bytes", &params, false, variant(p, 15)},
       {"header only", &params, false, variant(p, 55)},
@@ -224,13 +179,13 @@ TEST_F(ProgramFiles, ShortForeignAndMismatchedFilesAreRefused) {
       {"not CcnK", &params, false, variant(p, p.size(), 0, 'X')},
       {"other count", &params, false, variant(p, p.size(), 27, 4)},
       {"unknown form", &params, false, variant(p, p.size(), 8, 'Q')},
-      {"chunk without flag", &params, false, variant(c, c.size())},
+      {"chunk without flag", &params, false, c},
       {"chunk cut", &chunks, false, variant(c, c.size() - 1)},
       {"bank header cut", &params, true, variant(pb, 155)},
       {"bank foreign ID", &params, true, variant(pb, pb.size(), 19, 0x00)},
       {"bank program cut", &params, true, variant(pb, pb.size() - 1)},
       {"bank program magic", &params, true, variant(pb, pb.size(), 156 + 8, 'Q')},
-      {"bank chunk without flag", &params, true, variant(cb, cb.size())},
+      {"bank chunk without flag", &params, true, cb},
       {"bank chunk cut", &chunks, true, variant(cb, cb.size() - 1)},
   };
   for (const auto& r : refused) {
@@ -240,15 +195,11 @@ TEST_F(ProgramFiles, ShortForeignAndMismatchedFilesAreRefused) {
     EXPECT_FALSE(loaded) << r.what;
   }
   EXPECT_FALSE(params.LoadProgramFromFile(path("absent.fxp").c_str()));
-}
-
-TEST_F(ProgramFiles, SavesReportFailure) {
-  FilePlug plug(true, 1);
-  EXPECT_FALSE(plug.SaveProgramToFile(path("no/such/folder/p.fxp").c_str()));
-  EXPECT_FALSE(plug.SaveBankToFile(path("no/such/folder/b.fxb").c_str()));
+  EXPECT_FALSE(chunks.SaveProgramToFile(path("no/such/folder/p.fxp").c_str()));
+  EXPECT_FALSE(chunks.SaveBankToFile(path("no/such/folder/b.fxb").c_str()));
   // Without an editor window there is nobody to ask for a file.
-  EXPECT_FALSE(plug.SaveProgramAsFXP("p"));
-  EXPECT_FALSE(plug.LoadBankFromFXB());
+  EXPECT_FALSE(chunks.SaveProgramAsFXP("p"));
+  EXPECT_FALSE(chunks.LoadBankFromFXB());
 }
 
 TEST_F(ProgramFiles, SourceDumps) {
@@ -257,7 +208,7 @@ TEST_F(ProgramFiles, SourceDumps) {
   plug.set(0.25, 4, true);
   const char* names[] = {"kGain", "kSteps", "kOn"};
   plug.DumpPresetSrcCode(path("src.txt").c_str(), names);
-  EXPECT_EQ(readFile(path("src.txt")),
+  EXPECT_EQ(file("src.txt"),
             "  MakePresetFromNamedParams(\"name\", 3,\n    kGain, 0.250000,\n    kSteps, 4,\n    kOn, true);\n");
 
   // A chunk far beyond 765 bytes is written whole.
@@ -266,28 +217,14 @@ TEST_F(ProgramFiles, SourceDumps) {
   plug.MakePresetFromChunk("big", &big);
   plug.setCurrentPreset(1);
   plug.DumpPresetBlob(path("blob.txt").c_str());
-  const std::string blob = readFile(path("blob.txt"));
-  EXPECT_EQ(blob.rfind("MakePresetFromBlob(\"name\", \"AAAAAAEAAAACAAAA", 0), 0u);
-  EXPECT_EQ(blob.size(), std::string("MakePresetFromBlob(\"name\", \"\", 4000);\n").size() + 5336);
-  EXPECT_EQ(blob.substr(blob.size() - 14), "AA==\", 4000);\n");
+  const std::string blob = file("blob.txt");
+  EXPECT_EQ(blob.substr(0, 44) + "..." + blob.substr(blob.size() - 14),
+            "MakePresetFromBlob(\"name\", \"AAAAAAEAAAACAAAA...AA==\", 4000);\n");
+  EXPECT_EQ(blob.size(), 38u + 5336u);  // 4000 bytes as Base64
 
-  plug.setCurrentPreset(5);
+  plug.setCurrentPreset(5);  // no such preset: nothing is written
   plug.DumpPresetBlob(path("none.txt").c_str());
   EXPECT_FALSE(std::filesystem::exists(path("none.txt")));
   plug.DumpPresetBlob(path("no/such/folder/x.txt").c_str());
-}
-
-TEST_F(ProgramFiles, ANamedParameterDumpOfNoParameters) {
-  class NoParams : public IPlugVST {
-   public:
-    NoParams()
-        : IPlugVST(IPlugInstanceInfo{}, 0, "2-2", 0, "None", "", "Kelmscroft", kVersion, kUniqueID, 0, 0, false,
-                   true, true, 0) {
-      initialize(IPlugInstanceInfo{}, 0, 0, "2-2", 0, "None", "", "Kelmscroft", kVersion, kUniqueID, 0, 0, false,
-                 true, true, 0);
-    }
-  } plug;
-  plug.DumpPresetSrcCode(path("none.txt").c_str(), nullptr);
-  EXPECT_EQ(readFile(path("none.txt")), "  MakePresetFromNamedParams(\"name\", 0);\n");
 }
 }  // namespace

@@ -7,59 +7,31 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "Tarnivex.h"
+
 // A fresh folder, removed with everything in it at the end of the test.
-class TempDir {
- public:
-  TempDir() {
+struct TempDir {
+  TempDir() = default;
+  TempDir(const TempDir&) = delete;
+  std::string path = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "tarnivex-params-XXXXXX").string();
-    mPath = mkdtemp(pattern.data()) ? pattern : std::string();
-  }
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+  }();
   ~TempDir() {
     std::error_code ignored;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
   }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return mPath; }
-  std::string file(const std::string& name) const { return mPath + "/" + name; }
-
- private:
-  std::string mPath;
-};
-
-// Points the resource loader at a folder for the life of the object.
-class ResourceDirOverride {
- public:
-  explicit ResourceDirOverride(const std::string& dir) {
-    if (const char* old = std::getenv("TARNIVEX_RESOURCE_DIR")) {
-      mHadOld = true;
-      mOld = old;
-    }
-    setenv("TARNIVEX_RESOURCE_DIR", dir.c_str(), 1);
-  }
-  ~ResourceDirOverride() {
-    if (mHadOld) setenv("TARNIVEX_RESOURCE_DIR", mOld.c_str(), 1);
-    else unsetenv("TARNIVEX_RESOURCE_DIR");
-  }
-  ResourceDirOverride(const ResourceDirOverride&) = delete;
-  ResourceDirOverride& operator=(const ResourceDirOverride&) = delete;
-
- private:
-  bool mHadOld = false;
-  std::string mOld;
+  std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline void writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
-  writeFile(path, std::string(bytes.begin(), bytes.end()));
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::string readFile(const std::string& path) {
@@ -73,20 +45,22 @@ struct ParsedDocument {
   explicit ParsedDocument(const std::string& text) { document.Parse(text.c_str()); }
 };
 
-#include <memory>
-#include <sstream>
-
-#include "Tarnivex.h"
-
-// A plug-in whose debug log is on and goes to a file of the test, built with
-// its resources taken from a folder of the test's choice.
+// A plug-in built with its resources taken from a folder of the test's
+// choice, whose debug log is on and goes to a file of the test.
 class LoggedPlug {
  public:
-  explicit LoggedPlug(const std::string& resourceDir) : mResources(resourceDir) {
+  explicit LoggedPlug(const std::string& resourceDir) {
+    if (const char* old = std::getenv("TARNIVEX_RESOURCE_DIR")) mOldResources = old;
+    setenv("TARNIVEX_RESOURCE_DIR", resourceDir.c_str(), 1);
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
     plug->debugLogPath = mDir.file("debug.txt");
-    writeFile(plug->debugLogPath, std::string());
+    clearLog();
     plug->debugLogEnabled = true;
+  }
+  ~LoggedPlug() {
+    plug.reset();
+    if (mOldResources) setenv("TARNIVEX_RESOURCE_DIR", mOldResources->c_str(), 1);
+    else unsetenv("TARNIVEX_RESOURCE_DIR");
   }
 
   // The messages of the log lines, without their time stamps.
@@ -105,5 +79,5 @@ class LoggedPlug {
 
  private:
   TempDir mDir;
-  ResourceDirOverride mResources;
+  std::optional<std::string> mOldResources;
 };

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 #include "DataFolder.h"
@@ -16,12 +15,7 @@
 namespace {
 namespace fs = std::filesystem;
 
-std::vector<std::string> lines(const fs::path& file) {
-  std::ifstream in(file);
-  std::vector<std::string> result;
-  for (std::string line; std::getline(in, line);) result.push_back(line);
-  return result;
-}
+const std::regex kLine(R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t (.*))");
 
 class DebugLogTest : public ::testing::Test {
  protected:
@@ -33,51 +27,49 @@ class DebugLogTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root); }
   void createLog(const std::string& content) { std::ofstream(getDebugLogPath()) << content; }
+  // The messages of the log's lines; every line must have the log's format.
+  std::vector<std::string> messages() {
+    std::ifstream in(getDebugLogPath());
+    std::vector<std::string> result;
+    std::smatch match;
+    for (std::string line; std::getline(in, line);)
+      result.push_back(std::regex_match(line, match, kLine) ? match[1].str() : "malformed: " + line);
+    return result;
+  }
 
   fs::path root;
 };
 
-const std::regex kLine(R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t (.*))");
-
-TEST_F(DebugLogTest, LogPathIsInTheDataFolder) {
-  EXPECT_EQ(getDataFolder(), root.string() + "/Kelmscroft/Zorozov Tarnivex Editor/");
-  EXPECT_EQ(getDebugLogPath(), getDataFolder() + "Tarnivex Editor LOG.txt");
-  EXPECT_EQ(getPatchesFolderStr(), getDataFolder() + "Patches");
-}
-
 TEST_F(DebugLogTest, WithoutALogFileNothingIsEverWritten) {
+  EXPECT_EQ(getDebugLogPath(), root.string() + "/Kelmscroft/Zorozov Tarnivex Editor/Tarnivex Editor LOG.txt");
+  EXPECT_EQ(getPatchesFolderStr(), getDataFolder() + "Patches");
   RecordingTarnivex plug;
   EXPECT_FALSE(plug.debugLogEnabled);
   plug.debugLog("PROCESSOR: not written");
+  DebuggerOutput log;
+  EXPECT_FALSE(log.openDebugFile(getDebugLogPath()));
   EXPECT_FALSE(fs::exists(getDebugLogPath()));
 }
 
-TEST_F(DebugLogTest, AnExistingLogIsEmptiedAndGetsOneLinePerMessage) {
+TEST_F(DebugLogTest, AnExistingLogIsEmptiedAndGetsOneStampedLinePerMessageEchoedToStandardOutput) {
   createLog("an old session\n");
   RecordingTarnivex plug;
   EXPECT_TRUE(plug.debugLogEnabled);
-  const size_t startUp = lines(getDebugLogPath()).size();  // start-up logs too
+  const size_t startUp = messages().size();  // start-up logs too
+  testing::internal::CaptureStdout();
   plug.debugLog("PROCESSOR: first");
   plug.debugLog("RESET: plug-in second");
-  const auto written = lines(getDebugLogPath());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Build LOG: \t PROCESSOR: first\nBuild LOG: \t RESET: plug-in second\n");
+  std::vector<std::string> written = messages();
   ASSERT_EQ(written.size(), startUp + 2);
-  for (const auto& line : written) {
-    EXPECT_NE(line, "an old session");
-    EXPECT_TRUE(std::regex_match(line, kLine)) << line;
-  }
-  std::smatch match;
-  ASSERT_TRUE(std::regex_match(written[startUp], match, kLine));
-  EXPECT_EQ(match[1], "PROCESSOR: first");
-  ASSERT_TRUE(std::regex_match(written[startUp + 1], match, kLine));
-  EXPECT_EQ(match[1], "RESET: plug-in second");
-}
+  EXPECT_EQ(std::vector<std::string>(written.begin() + static_cast<long>(startUp), written.end()),
+            (std::vector<std::string>{"PROCESSOR: first", "RESET: plug-in second"}));
+  for (const auto& message : written) EXPECT_NE(message.rfind("malformed: ", 0), 0u) << message;  // the old line too
 
-TEST_F(DebugLogTest, ALogDeletedWhileRunningComesBack) {
-  createLog("");
-  RecordingTarnivex plug;
-  fs::remove(getDebugLogPath());
+  fs::remove(getDebugLogPath());  // a log deleted while running comes back
   plug.debugLog("PROCESSOR: again");
-  EXPECT_EQ(lines(getDebugLogPath()).size(), 1u);
+  EXPECT_EQ(messages(), std::vector<std::string>{"PROCESSOR: again"});
 }
 
 TEST_F(DebugLogTest, LinesFromManyThreadsStayWhole) {
@@ -91,14 +83,9 @@ TEST_F(DebugLogTest, LinesFromManyThreadsStayWhole) {
         log.printDebugInfo(getDebugLogPath(), "PROCESSOR: thread " + std::to_string(t) + " line " + std::to_string(i));
     });
   for (auto& writer : writers) writer.join();
-  const auto written = lines(getDebugLogPath());
+  const auto written = messages();
   ASSERT_EQ(written.size(), 200u);
-  for (const auto& line : written) EXPECT_TRUE(std::regex_match(line, kLine)) << line;
-}
-
-TEST_F(DebugLogTest, OpeningAMissingFileFailsAndCreatesNothing) {
-  DebuggerOutput log;
-  EXPECT_FALSE(log.openDebugFile(getDebugLogPath()));
-  EXPECT_FALSE(fs::exists(getDebugLogPath()));
+  const std::regex whole(R"(PROCESSOR: thread \d line \d+)");
+  for (const auto& message : written) EXPECT_TRUE(std::regex_match(message, whole)) << message;
 }
 }  // namespace

@@ -1,43 +1,107 @@
 // The editor as the protocol engine sees it, with the whole parameter list,
 // ranges the dump layout can carry, and a record of everything the engine
-// asked of it. Thread-safe: jobs call it from their workers.
+// sent or asked of it. Thread-safe: jobs call it from their workers.
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "EditorServices.h"
+#include "IMidiMsg.h"
 #include "IParam.h"
-
-class MIDIMessageManager;
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "SysExFormat.h"
 
 class FakeEditor : public EditorServices {
  public:
-  FakeEditor();
-  ~FakeEditor() override;
+  using Bytes = std::vector<unsigned char>;
 
-  IParam* paramAt(int index) override;
-  void setParameterFromPlug(int index, double value, bool normalized) override;
-  std::string paramDisplayText(int index, int value) override;
-  void setParamDisplayText(int index, int value, const std::string& text) override;
-  void checksumCheckAndSend(unsigned char* message, int length) override;
-  bool sendSysExToDevice(unsigned char* bytes, int length) override;
-  bool sendRawToDevice(std::vector<unsigned char> bytes) override;
-  void deliverSysEx(ISysEx* message, bool fromDevice) override;
+  FakeEditor() : mParams(kParamCount) {
+    for (IParam& param : mParams) param.InitInt("", 0, 0, 127);
+    // Ranges the instrument's byte layout gives; everything else is 0..127.
+    const struct {
+      int base, min, max;
+    } ranges[] = {{kOscillator1Octave, 0, 9},       {kOscillator2Octave, 0, 9},       {kOscillator3Octave, 0, 9},
+                  {kOscillator1Semitone, -24, 24},  {kOscillator2Semitone, -24, 24},  {kOscillator3Semitone, -24, 24},
+                  {kOscillator1BendRange, -24, 24}, {kOscillator2BendRange, -24, 24}, {kOscillator3BendRange, -24, 24},
+                  {kOscillatorUnisono, 0, 5},       {kOscillatorMonoPolyMode, 0, 1},  {kFilterEnvMode, 0, 31},
+                  {kAmpEnvMode, 0, 31},             {kEnvelope3Mode, 0, 31},          {kEnvelope4Mode, 0, 31},
+                  {kFilterEnvTrigger, 0, 1},        {kAmpEnvTrigger, 0, 1},           {kEnv3Trigger, 0, 1},
+                  {kEnv4Trigger, 0, 1}};
+    for (const auto& range : ranges)
+      for (int p = 0; p < 16; ++p) mParams[range.base + p].InitInt("", 0, range.min, range.max);
+    // The sixteen arpeggiator steps of each part.
+    for (int i = 0; i < 16 * 16; ++i) {
+      const int offset = (i / 16) * (kArpPattern02Step - kArpPattern01Step) + i % 16;
+      for (int base : {kArpPattern01Step, kArpPattern01Accent, kArpPattern01StepLen})
+        mParams[base + offset].InitInt("", 0, 0, 7);
+      mParams[kArpPattern01Glide + offset].InitInt("", 0, 0, 1);
+      mParams[kArpPattern01Timing + offset].InitInt("", 0, 0, 15);
+    }
+    // Locks take fractions, so "exactly 1" can be told from other values.
+    for (int lock = kSectionLockOsc1; lock < kSectionLockGlobal; ++lock)
+      mParams[lock].InitDouble("", 0.0, 0.0, 2.0, 0.5);
+    mParams[kDeviceOutSelection].Set(1.0);
+  }
+
+  IParam* paramAt(int index) override { return index >= 0 && index < kParamCount ? &mParams[index] : nullptr; }
+  void setParameterFromPlug(int index, double value, bool normalized) override {
+    IParam* param = paramAt(index);
+    if (!param) return;
+    param->SetNormalized(normalized ? value : param->GetNormalized(value));
+    record(mPlugSets, std::pair{index, value});
+  }
+  std::string paramDisplayText(int index, int value) override {
+    std::lock_guard<std::mutex> lock(mMutex);
+    const char* text = paramAt(index) ? paramAt(index)->GetDisplayText(value) : nullptr;
+    return text ? text : "";
+  }
+  void setParamDisplayText(int index, int value, const std::string& text) override {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (IParam* param = paramAt(index)) param->SetDisplayText(value, text.c_str());
+  }
+  void checksumCheckAndSend(unsigned char* message, int length) override {
+    if (!midiConfigured) return showStatusText("Set MIDI I/O First!");
+    if (length >= kChecksummedLength) writeDumpChecksum(message, length);
+    sendSysExToDevice(message, length);
+  }
+  bool sendSysExToDevice(unsigned char* bytes, int length) override {
+    return record(mSentSysEx, Bytes(bytes, bytes + length));
+  }
+  bool sendRawToDevice(Bytes bytes) override { return record(mSentRaw, bytes); }
+  void deliverSysEx(ISysEx* message, bool fromDevice) override {
+    if (manager) manager->ProcessSysEx(message, fromDevice);
+  }
   void logSysExOutMessageByteInt(std::vector<int>, int) override {}
-  void showStatusText(const char* text) override;
-  void DisplayProcessingIndicator(bool show) override;
-  void displayPatchName(std::string text) override;
-  void displayCategoryName(std::string text) override;
+  void showStatusText(const char* text) override { record(mStatus, std::string(text)); }
+  void DisplayProcessingIndicator(bool show) override {
+    (show ? mIndicatorShows : mIndicatorHides)++;
+    if (!show && manager) manager->dumpExpected = false;
+  }
+  void displayPatchName(std::string text) override { set(mShownName, text); }
+  void displayCategoryName(std::string text) override { set(mShownCategory, text); }
   void setLibrarianViewDirty() override {}
   void updatePatchLibrarianView(int) override {}
-  void SetLibrarianRequestActive(bool libraryRequest) override;
-  void SetLibrarianStatusUnsaved(bool unsaved) override;
-  void debugLog(const std::string& message) override;
+  // As the editor does in sound mode.
+  void SetLibrarianRequestActive(bool libraryRequest) override {
+    if (!manager) return;
+    manager->dumpExpected = !libraryRequest;
+    manager->performanceRequest.disarm();
+    if (libraryRequest) manager->patchRequest.arm();
+    else manager->patchRequest.disarm();
+    manager->replyAccepted = false;
+  }
+  void SetLibrarianStatusUnsaved(bool unsaved) override {
+    if (!unsaved || !manager) return;
+    manager->dumpExpected = false;
+    manager->patchRequest.disarm();
+    manager->performanceRequest.disarm();
+  }
+  void debugLog(const std::string& message) override { record(mLog, message); }
   int getCurrentPart() const override { return currentPart; }
   bool isSendAllParts() const override { return sendAllParts; }
   bool isMidiIOConfigured() const override { return midiConfigured; }
@@ -47,31 +111,36 @@ class FakeEditor : public EditorServices {
   int getTempoValue() const override { return hostTempo; }
   int tempoListValue(int index) const override { return index >= 0 ? listTempo.load() : 0; }
   int getTimerValue() const override { return 50; }
-  void setPartFilterLinkValue(int part, int value) override;
-  void setPatchManagerName(int entry, const std::string& text) override;
+  void setPartFilterLinkValue(int part, int value) override { set(mFilterLink.at(part), value); }
+  void setPatchManagerName(int entry, const std::string& text) override { set(mPatchNames.at(entry), text); }
 
   // ---- Set-up.
-  void setValue(int index, double value);
-  double value(int index);
+  void setValue(int index, double value) { paramAt(index)->Set(value); }
+  double value(int index) { return paramAt(index)->Value(); }
   // Where deliverSysEx sends messages (the editor's entry hands them on).
   MIDIMessageManager* manager = nullptr;
-  // Receives every message that leaves, framed as on the wire.
-  std::function<void(const std::vector<unsigned char>&)> toDevice;
 
   // ---- Records.
-  std::vector<std::vector<unsigned char>> sentSysEx() const;
-  std::vector<std::vector<unsigned char>> sentRaw() const;
-  std::vector<std::string> statusTexts() const;
-  std::vector<std::string> logLines() const;
-  std::vector<std::string> patchNames() const;  // the 35 entries
-  std::string shownPatchName() const;
-  std::string shownCategoryName() const;
-  int filterLinkValue(int part) const;
-  int indicatorOn() const { return indicatorShows; }
-  int indicatorOff() const { return indicatorHides; }
+  std::vector<Bytes> sentSysEx() const { return get(mSentSysEx); }
+  std::vector<Bytes> sentRaw() const { return get(mSentRaw); }
+  std::vector<std::string> statusTexts() const { return get(mStatus); }
+  std::vector<std::string> logLines() const { return get(mLog); }
+  std::vector<std::string> patchNames() const { return get(mPatchNames); }  // the 35 entries
+  std::string shownPatchName() const { return get(mShownName); }
+  std::string shownCategoryName() const { return get(mShownCategory); }
+  int filterLinkValue(int part) const { return get(mFilterLink).at(part); }
+  int indicatorOn() const { return mIndicatorShows; }
+  int indicatorOff() const { return mIndicatorHides; }
   // Parameters set through setParameterFromPlug, in order.
-  std::vector<std::pair<int, double>> plugSets() const;
-  void clearRecords();
+  std::vector<std::pair<int, double>> plugSets() const { return get(mPlugSets); }
+  void clearRecords() {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mSentSysEx.clear();
+    mSentRaw.clear();
+    mStatus.clear();
+    mLog.clear();
+    mPlugSets.clear();
+  }
 
   std::atomic<int> currentPart{0};
   std::atomic<bool> sendAllParts{false};
@@ -80,20 +149,32 @@ class FakeEditor : public EditorServices {
   std::atomic<bool> clockInfo{false};
   std::atomic<int> hostTempo{0};
   std::atomic<int> listTempo{120};
-  std::atomic<bool> multiMode{false};
 
  private:
+  template <typename T>
+  T get(const T& member) const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return member;
+  }
+  template <typename T>
+  void set(T& member, const T& value) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    member = value;
+  }
+  template <typename T>
+  bool record(std::vector<T>& list, T item) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    list.push_back(std::move(item));
+    return true;
+  }
+
   mutable std::mutex mMutex;
-  std::vector<std::unique_ptr<IParam>> mParams;
-  std::vector<std::vector<unsigned char>> mSentSysEx;
-  std::vector<std::vector<unsigned char>> mSentRaw;
-  std::vector<std::string> mStatus;
-  std::vector<std::string> mLog;
-  std::vector<std::string> mPatchNames;
-  std::string mShownName;
-  std::string mShownCategory;
-  std::vector<int> mFilterLink;
+  std::vector<IParam> mParams;
+  std::vector<Bytes> mSentSysEx, mSentRaw;
+  std::vector<std::string> mStatus, mLog;
+  std::vector<std::string> mPatchNames = std::vector<std::string>(35, "INIT");
+  std::string mShownName, mShownCategory;
+  std::vector<int> mFilterLink = std::vector<int>(16, -1);
   std::vector<std::pair<int, double>> mPlugSets;
-  std::atomic<int> indicatorShows{0};
-  std::atomic<int> indicatorHides{0};
+  std::atomic<int> mIndicatorShows{0}, mIndicatorHides{0};
 };

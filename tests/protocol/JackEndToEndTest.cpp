@@ -8,7 +8,6 @@
 #include "JackPeer.h"
 #include "JackServer.h"
 #include "MidiPorts.h"
-#include "MessagePump.h"
 #include "PluginMidiTestSupport.h"
 #include "SysExFormat.h"
 
@@ -29,16 +28,8 @@ class JackEndToEndTest : public ::testing::Test {
     ASSERT_EQ(plug->setExternalMIDIOut(out, peer->InPortName().c_str()), out);
     prepareSoundParameters(*plug, kDeviceId);
     link = std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { peer->Send(reply); });
-    pump = std::make_unique<MessagePump>(
-        [this] {
-          std::vector<std::vector<unsigned char>> all;
-          for (const PeerEvent& event : peer->Events()) all.push_back(event.bytes);
-          return all;
-        },
-        *link);
   }
   void TearDown() override {
-    pump.reset();
     link.reset();
     plug.reset();
     peer.reset();
@@ -52,7 +43,12 @@ class JackEndToEndTest : public ::testing::Test {
   std::unique_ptr<Tarnivex> plug;
   SimulatedInstrument instrument{kDeviceId};
   std::unique_ptr<InstrumentLink> link;
-  std::unique_ptr<MessagePump> pump;
+  // What arrived at the instrument's port, for forwardSent.
+  std::function<std::vector<std::vector<unsigned char>>()> arrived = [this] {
+    std::vector<std::vector<unsigned char>> all;
+    for (const PeerEvent& event : peer->Events()) all.push_back(event.bytes);
+    return all;
+  };
 };
 
 TEST_F(JackEndToEndTest, PartDumpJobReachesTheInstrumentByteExact) {
@@ -63,7 +59,7 @@ TEST_F(JackEndToEndTest, PartDumpJobReachesTheInstrumentByteExact) {
   plug->setParamDisplayText(kPatchName + 12, 0, "Over JACK");
   plug->setParamDisplayText(kCategoryName + 12, 0, "LEAD");
   ASSERT_TRUE(sendPartAsJob(*plug, 12));
-  ASSERT_TRUE(pump->waitForCount(1));
+  ASSERT_TRUE(forwardSent(arrived, 1, *link));
 
   const std::vector<unsigned char> received = peer->Events().at(0).bytes;
   ASSERT_EQ(received.size(), 392u);

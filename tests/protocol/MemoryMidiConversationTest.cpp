@@ -2,9 +2,7 @@
 // a part's sound leaves as a dump job, a requested part comes back.
 #include <gtest/gtest.h>
 
-#include "InstrumentLink.h"
 #include "MemoryMidiBackend.h"
-#include "MessagePump.h"
 #include "PluginMidiTestSupport.h"
 
 namespace {
@@ -22,10 +20,8 @@ class MemoryMidiConversationTest : public ::testing::Test {
     plug->setExternalMIDIIn(in, "dirirU");
     prepareSoundParameters(*plug, kDeviceId);
     link = std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { backend->inject(reply); });
-    pump = std::make_unique<MessagePump>([this] { return backend->out().sent; }, *link);
   }
   ~MemoryMidiConversationTest() override {
-    pump.reset();
     link.reset();
     plug.reset();
     SetMidiBackend(nullptr);
@@ -36,27 +32,27 @@ class MemoryMidiConversationTest : public ::testing::Test {
   std::unique_ptr<Tarnivex> plug;
   SimulatedInstrument instrument{kDeviceId};
   std::unique_ptr<InstrumentLink> link;
-  std::unique_ptr<MessagePump> pump;
+  // Sent so far, for forwardSent.
+  std::function<std::vector<std::vector<unsigned char>>()> sent = [this] { return backend->out().sent; };
 };
 
 TEST_F(MemoryMidiConversationTest, PartSoundArrivesAndIsStoredInThatPart) {
   plug->GetParam(kFilter1Cutoff + 6)->Set(101);
   plug->setParamDisplayText(kPatchName + 6, 0, "Memory Part");
   ASSERT_TRUE(sendPartAsJob(*plug, 6));
-  ASSERT_TRUE(pump->waitForCount(1));
-  const auto sent = backend->out().sent;
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(instrument.partBuffer(6), sent[0]);
+  ASSERT_TRUE(forwardSent(sent, 1, *link));
+  const auto dump = backend->out().sent.at(0);
+  EXPECT_EQ(instrument.partBuffer(6), dump);
   EXPECT_EQ(instrument.partsStored(), std::vector<int>{6});
   EXPECT_TRUE(instrument.checksumErrors().empty());
-  EXPECT_EQ(sent[0][85], 101);
-  EXPECT_EQ(std::string(sent[0].begin() + 370, sent[0].begin() + 386), "Memory Part     ");
+  EXPECT_EQ(dump[85], 101);
+  EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Memory Part     ");
 }
 
 TEST_F(MemoryMidiConversationTest, RequestedPartComesBackIntoTheEditor) {
   plug->midiMessageManager->dumpExpected = true;
   plug->midiMessageManager->sendSysexMessage({0x3E, 0x10, kDeviceId, 0x00, 0x30, 0x02});
-  ASSERT_TRUE(pump->waitForCount(1));
+  ASSERT_TRUE(forwardSent(sent, 1, *link));
   EXPECT_EQ(plug->paramDisplayText(kPatchName + 2, 0), "PART A03        ");
   EXPECT_TRUE(plug->replyReceived);
 }

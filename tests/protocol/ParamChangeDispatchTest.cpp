@@ -20,11 +20,13 @@ class ParamChangeDispatchTest : public ::testing::Test {
     plug.OnParamChange(idx);
   }
   double value(int idx) { return plug.GetParam(idx)->Value(); }
-  // A SysEx action: message v is 3E 10 00 20 00 00 10 v.
-  ControlAction* sysexAction(int idx, int count) {
+  // A parameter 0..127 named name with a SysEx action: message v is
+  // 3E 10 00 20 00 00 10 v.
+  ControlAction* sysexAction(int idx, const char* name = "") {
+    plug.GetParam(idx)->InitInt(name, 0, 0, 127);
     auto action = std::make_unique<ControlAction>();
     action->actionType = ControlAction::kSysEx;
-    for (int v = 0; v < count; ++v) action->sysex.messages.push_back({0x3E, 0x10, 0x00, 0x20, 0x00, 0x00, 0x10, v});
+    for (int v = 0; v < 128; ++v) action->sysex.messages.push_back({0x3E, 0x10, 0x00, 0x20, 0x00, 0x00, 0x10, v});
     plug.GetParam(idx)->SetControlAction(action.get());
     actions.push_back(std::move(action));
     return actions.back().get();
@@ -34,7 +36,7 @@ class ParamChangeDispatchTest : public ::testing::Test {
   std::vector<std::unique_ptr<ControlAction>> actions;
 };
 
-TEST_F(ParamChangeDispatchTest, ToggleButtonFlipsItsTargetOnPressOnly) {
+TEST_F(ParamChangeDispatchTest, TogglesFlipTheirTargetOnPressOnlyAndRunTheirExtras) {
   plug.GetParam(kOscillator2SyncToOsc3 + 4)->InitInt("", 0, 0, 1);
   set(kTriggerOscillator2SyncToOsc3 + 4, 1);
   EXPECT_EQ(value(kOscillator2SyncToOsc3 + 4), 1.0);
@@ -44,16 +46,11 @@ TEST_F(ParamChangeDispatchTest, ToggleButtonFlipsItsTargetOnPressOnly) {
   set(kTriggerOscillator2SyncToOsc3 + 4, 0);  // release: nothing, not even the display
   EXPECT_EQ(value(kOscillator2SyncToOsc3 + 4), 0.0);
   EXPECT_EQ(plug.nameText.GetText(), "");
-}
 
-TEST_F(ParamChangeDispatchTest, ToggleTurnsAnyOtherValueOn) {
-  plug.GetParam(kLFO2SyncOnOff + 1)->InitInt("", 0, 0, 3);
-  plug.GetParam(kLFO2SyncOnOff + 1)->Set(3);
+  plug.GetParam(kLFO2SyncOnOff + 1)->InitInt("", 3, 0, 3);  // any value but 1 turns on
   set(kTriggerLFO2SyncOnOff + 1, 1);
   EXPECT_EQ(value(kLFO2SyncOnOff + 1), 1.0);
-}
 
-TEST_F(ParamChangeDispatchTest, ToggleExtrasSwitchPages) {
   plug.currentPart = 6;
   set(kTriggerFX2DelayClocked + 6, 1);
   set(kTriggerLFO3Clock + 6, 1);
@@ -62,9 +59,7 @@ TEST_F(ParamChangeDispatchTest, ToggleExtrasSwitchPages) {
   EXPECT_EQ(plug.tabs->calls[0].value, 5);
   EXPECT_FALSE(plug.tabs->calls[1].main);
   EXPECT_EQ(plug.tabs->calls[1].value, 6);
-}
 
-TEST_F(ParamChangeDispatchTest, GlobalTogglesSetTheirFlags) {
   plug.GetParam(kGlobalLocalControl)->Set(1);
   set(kTriggerGlobalLocalKBDControl, 1);
   EXPECT_EQ(value(kGlobalLocalControl), 0.0);
@@ -74,15 +69,15 @@ TEST_F(ParamChangeDispatchTest, GlobalTogglesSetTheirFlags) {
   EXPECT_TRUE(plug.libraryControl);
 }
 
-TEST_F(ParamChangeDispatchTest, FilterRoutingSelectorAlternates) {
-  set(kTriggerFilterRouting + 2, 1);
-  EXPECT_EQ(value(kFilterRoutingParallel + 2), 1.0);
-  EXPECT_EQ(value(kFilterRoutingSerial + 2), 0.0);
-  set(kTriggerFilterRouting + 2, 1);
-  EXPECT_EQ(value(kFilterRoutingParallel + 2), 0.0);
-  EXPECT_EQ(value(kFilterRoutingSerial + 2), 1.0);
-  set(kTriggerFilterRouting + 2, 0);
-  EXPECT_EQ(value(kFilterRoutingSerial + 2), 1.0);
+TEST_F(ParamChangeDispatchTest, FilterRoutingSelectorAlternatesOnPressOnly) {
+  const struct {
+    double press, parallel;
+  } steps[] = {{1, 1}, {1, 0}, {0, 0}};
+  for (const auto& step : steps) {
+    set(kTriggerFilterRouting + 2, step.press);
+    EXPECT_EQ(value(kFilterRoutingParallel + 2), step.parallel);
+    EXPECT_EQ(value(kFilterRoutingSerial + 2), 1 - step.parallel);
+  }
 }
 
 TEST_F(ParamChangeDispatchTest, ShapesAndTypesTakeWholeNumbersAndRefreshThePartPage) {
@@ -93,93 +88,42 @@ TEST_F(ParamChangeDispatchTest, ShapesAndTypesTakeWholeNumbersAndRefreshThePartP
   EXPECT_EQ(plug.tabs->calls[0].index, kQuickTab);
 }
 
-TEST_F(ParamChangeDispatchTest, DisplayShowsTheChangedParameter) {
-  plug.GetParam(kFilter1Cutoff)->InitInt("Cutoff", 0, 0, 127);
-  set(kFilter1Cutoff, 0);
-  EXPECT_NE(plug.nameText.GetText().find("Cutoff"), std::string::npos);
-}
-
 TEST_F(ParamChangeDispatchTest, ParameterWithoutActionOnlyDisplays) {
+  plug.GetParam(kFilter1Resonance + 1)->InitInt("Resonance", 0, 0, 127);
   set(kFilter1Resonance + 1, 64);
+  EXPECT_EQ(plug.nameText.GetText(), "Resonance");
   EXPECT_EQ(plug.sentCount(), 0u);
   EXPECT_TRUE(plug.links->calls.empty());
 }
 
-TEST_F(ParamChangeDispatchTest, DefaultPathSendsTheValueThenLinks) {
-  plug.GetParam(kFilter1Cutoff)->InitInt("", 0, 0, 127);
-  ControlAction* action = sysexAction(kFilter1Cutoff, 128);
-  action->link.partnerParam = kFilter2Cutoff;
-  plug.GetParam(kGlobalSysExID)->InitInt("", 0, 0, 127);
-  plug.GetParam(kGlobalSysExID)->Set(5);
-  set(kFilter1Cutoff, 77);
-  ASSERT_EQ(plug.sysex.size(), 1u);
-  EXPECT_EQ(plug.sysex[0], (std::vector<unsigned char>{0x3E, 0x10, 0x05, 0x20, 0x00, 0x00, 0x10, 77}));
-  EXPECT_EQ(action->lastValue, 77);
-  ASSERT_EQ(plug.links->calls.size(), 1u);
-  EXPECT_EQ(plug.links->calls[0], (std::vector<int>{kFilter2Cutoff, kFilter1Cutoff, 77}));
-}
+TEST_F(ParamChangeDispatchTest, DefaultPathSelectsTheLayerSendsTheValueMirrorsEffectsThenLinks) {
+  ControlAction* action = sysexAction(kFilter1Type);
+  action->link.partnerParam = kFilter2Type;
+  ControlLayer layer(1, "types");
+  for (int id = 0; id < 3; ++id) layer.AttachLayer(std::make_unique<ControlLayer>(id, "type"));
+  action->selectorLayer = &layer;
+  plug.GetParam(kGlobalSysExID)->InitInt("", 5, 0, 127);
+  set(kFilter1Type, 2);
+  EXPECT_EQ(layer.selectedNumber, 2);
+  for (int id = 0; id < 3; ++id) EXPECT_EQ(layer.subLayers()[id]->IsHidden(), id != 2) << id;
+  EXPECT_EQ(plug.sysex, (std::vector<std::vector<unsigned char>>{{0x3E, 0x10, 0x05, 0x20, 0x00, 0x00, 0x10, 2}}));
+  EXPECT_EQ(action->lastValue, 2);
+  EXPECT_EQ(plug.links->calls, (std::vector<std::vector<int>>{{kFilter2Type, kFilter1Type, 2}}));
 
-TEST_F(ParamChangeDispatchTest, NamedEffectEditReachesItsSlot) {
-  sysexAction(kFX1PhaserCenter + 3, 128);
-  plug.GetParam(kFX1PhaserCenter + 3)->InitInt("", 0, 0, 127);
+  sysexAction(kFX1PhaserCenter + 3);
   plug.GetParam(kEffect1Param06 + 3)->InitInt("", 0, 0, 127);
   set(kFX1PhaserCenter + 3, 70);
   EXPECT_EQ(value(kEffect1Param06 + 3), 70);
 }
 
-TEST_F(ParamChangeDispatchTest, WithoutMidiTheEditIsRefusedWithAStatusText) {
+TEST_F(ParamChangeDispatchTest, WithoutMidiOrWhileTheEchoGuardHoldsNothingIsSent) {
+  sysexAction(kFilter1Cutoff);
   plug.midiIOConfigured = false;
-  sysexAction(kFilter1Cutoff, 2);
   set(kFilter1Cutoff, 1);
   EXPECT_EQ(plug.sentCount(), 0u);
   EXPECT_EQ(plug.valueText.GetText(), "Set MIDI I/O First!");
-}
-
-TEST_F(ParamChangeDispatchTest, LayerSelectionShowsOnlyTheChosenSubLayer) {
-  ControlAction* action = sysexAction(kFilter1Type, 4);
-  ControlLayer layer(1, "types");
-  for (int id = 0; id < 3; ++id) layer.AttachLayer(std::make_unique<ControlLayer>(id, "type"));
-  action->selectorLayer = &layer;
-  plug.GetParam(kFilter1Type)->InitInt("", 0, 0, 3);
-  set(kFilter1Type, 2);
-  EXPECT_EQ(layer.selectedNumber, 2);
-  EXPECT_TRUE(layer.subLayers()[0]->IsHidden());
-  EXPECT_TRUE(layer.subLayers()[1]->IsHidden());
-  EXPECT_FALSE(layer.subLayers()[2]->IsHidden());
-}
-
-TEST_F(ParamChangeDispatchTest, ValuesFromTheInstrumentAreShownButNeverSent) {
-  ControlAction* action = sysexAction(kFilter1Cutoff, 128);
-  action->link.partnerParam = kFilter2Cutoff;
-  plug.GetParam(kFilter1Cutoff)->InitInt("Cutoff", 0, 0, 127);
-  IControl knob(&plug, kFilter1Cutoff);
-  action->controls.push_back(&knob);
-  plug.midiMessageManager->dumpExpected = true;
-
-  knob.SetValueFromHardware(0.25);  // the first value only becomes the default
-  EXPECT_EQ(value(kFilter1Cutoff), 0.0);
-  knob.SetValueFromHardware(0.5);
-  EXPECT_EQ(value(kFilter1Cutoff), 64.0);
-  EXPECT_EQ(plug.sentCount(), 0u);
-  EXPECT_FALSE(plug.deviceEcho);
-  EXPECT_FALSE(plug.midiMessageManager->dumpExpected);
-  EXPECT_EQ(plug.links->calls.size(), 1u);  // the partner still follows
-  EXPECT_NE(plug.nameText.GetText().find("Cutoff"), std::string::npos);
-}
-
-TEST_F(ParamChangeDispatchTest, InstrumentPathRunsNoCommandsOrToggles) {
-  plug.SetParameterFromGUI2(kTriggerOscillator2SyncToOsc3, 1.0);
-  EXPECT_EQ(value(kOscillator2SyncToOsc3), 0.0);
-  plug.GetParam(kQuickTab)->InitInt("", 0, 0, 16);
-  plug.SetParameterFromGUI2(kQuickTab, plug.GetParam(kQuickTab)->GetNormalized(4));
-  ASSERT_FALSE(plug.tabs->calls.empty());
-  EXPECT_EQ(plug.tabs->calls.back().value, 4);
-}
-
-TEST_F(ParamChangeDispatchTest, EchoGuardHoldsBackWhatTheInstrumentAppliedItself) {
-  sysexAction(kFilter1Cutoff, 128);
-  plug.GetParam(kFilter1Cutoff)->InitInt("", 0, 0, 127);
-  plug.localControl = true;
+  plug.midiIOConfigured = true;
+  plug.localControl = true;  // the instrument applied its own edit already
   plug.midiMessageManager->echoGuard = true;
   set(kFilter1Cutoff, 10);
   EXPECT_EQ(plug.sentCount(), 0u);
@@ -188,27 +132,48 @@ TEST_F(ParamChangeDispatchTest, EchoGuardHoldsBackWhatTheInstrumentAppliedItself
   EXPECT_EQ(plug.sentCount(), 1u);
 }
 
-TEST(ControlLookups, FindOnlyWhatWasRegisteredUnderEveryKey) {
+TEST_F(ParamChangeDispatchTest, ValuesFromTheInstrumentAreShownButNeverSentAndRunNoCommands) {
+  ControlAction* action = sysexAction(kFilter1Cutoff, "Cutoff");
+  action->link.partnerParam = kFilter2Cutoff;
+  IControl knob(&plug, kFilter1Cutoff);
+  action->controls.push_back(&knob);
+  plug.midiMessageManager->dumpExpected = true;
+  knob.SetValueFromHardware(0.25);  // the first value only becomes the default
+  EXPECT_EQ(value(kFilter1Cutoff), 0.0);
+  knob.SetValueFromHardware(0.5);
+  EXPECT_EQ(value(kFilter1Cutoff), 64.0);
+  EXPECT_EQ(plug.sentCount(), 0u);
+  EXPECT_FALSE(plug.deviceEcho);
+  EXPECT_FALSE(plug.midiMessageManager->dumpExpected);
+  EXPECT_EQ(plug.links->calls.size(), 1u);  // the partner still follows
+  EXPECT_EQ(plug.nameText.GetText(), "Cutoff");
+
+  plug.SetParameterFromGUI2(kTriggerOscillator2SyncToOsc3, 1.0);
+  EXPECT_EQ(value(kOscillator2SyncToOsc3), 0.0);
+  plug.GetParam(kQuickTab)->InitInt("", 0, 0, 16);
+  plug.SetParameterFromGUI2(kQuickTab, plug.GetParam(kQuickTab)->GetNormalized(4));
+  ASSERT_FALSE(plug.tabs->calls.empty());
+  EXPECT_EQ(plug.tabs->calls.back().value, 4);
+}
+
+TEST(ControlLookups, FindOnlyWhatWasRegisteredUnderEveryKeyAndNeverCreateLevels) {
   RecordingTarnivex plug;
   IControl a(nullptr, 1), b(nullptr, 2);
   const unsigned char keys[] = {0x3E, 0x10, 0x20, 0x05};
   plug.sysexControls.addToControlMap(keys, 0, &a);
-  EXPECT_EQ(plug.getSysexControl(0x3E, 0x10, 0x20, 0x05, 0), &a);
-  EXPECT_EQ(plug.getSysexControl(0x3E, 0x10, 0x20, 0x05, 1), nullptr);
-  EXPECT_EQ(plug.getSysexControl(0x3E, 0x10, 0x21, 0x05, 0), nullptr);
   plug.ccControls[3][74][0] = &b;
-  EXPECT_EQ(plug.getCCControls(3, 74, 0), &b);
-  EXPECT_EQ(plug.getCCControls(4, 74, 0), nullptr);
-  EXPECT_EQ(plug.getCCControls(3, 74, 1), nullptr);
-  EXPECT_EQ(plug.getMsbLsbControl(1, 2, 3, 4, 5), nullptr);
   plug.nrpnControls.add(1, 2, 3, 4, 5, &b);
+  EXPECT_EQ(plug.getSysexControl(0x3E, 0x10, 0x20, 0x05, 0), &a);
+  EXPECT_EQ(plug.getCCControls(3, 74, 0), &b);
   EXPECT_EQ(plug.getMsbLsbControl(1, 2, 3, 4, 5), &b);
-  EXPECT_EQ(plug.getProgramValueByParts(1, 2, 3), 0);
+  for (IControl* none : {plug.getSysexControl(0x3E, 0x10, 0x20, 5, 1), plug.getSysexControl(0x3E, 0x10, 0x21, 5, 0),
+                         plug.getCCControls(4, 74, 0), plug.getCCControls(3, 74, 1),
+                         plug.getMsbLsbControl(1, 2, 3, 4, 6)})
+    EXPECT_EQ(none, nullptr);
+  EXPECT_FALSE(plug.ccControls.count(4));
   plug.setProgramValueByParts(1, 2, 3, 40);
-  EXPECT_EQ(plug.getProgramValueByParts(1, 2, 3), 40);
   plug.setProgramValueByParts(1, 2, 3, 41);
   EXPECT_EQ(plug.getProgramValueByParts(1, 2, 3), 41);
-  EXPECT_TRUE(plug.sysexControls.controls.count(0x3E));
-  EXPECT_FALSE(plug.ccControls.count(4));  // lookups never create levels
+  EXPECT_EQ(plug.getProgramValueByParts(1, 2, 4), 0);
 }
 }  // namespace

@@ -1,19 +1,20 @@
-// The plug-in itself set up for a conversation with the simulated instrument:
-// the parameters a part's sound needs, with ranges the dump can carry.
+// The plug-in itself in a conversation with the simulated instrument: the
+// parameters a part's sound needs, and what carries its messages across.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include "MIDIMessageManager.h"
+#include "InstrumentLink.h"
 #include "ParamIndex.h"
+#include "ProtocolTestSupport.h"
 #include "SoundDumpLayout.h"
 #include "Tarnivex.h"
 
+// Parameters with ranges the dump can carry, the device ID, MIDI configured.
 inline void prepareSoundParameters(Tarnivex& plug, int deviceId) {
   for (const SoundDumpField& field : soundDumpFields())
     for (int block : {field.a, field.b, field.c})
-      if (block >= 0)
-        for (int p = 0; p < 16; ++p) plug.GetParam(block + p)->InitInt("", 0, 0, 127);
+      for (int p = 0; block >= 0 && p < 16; ++p) plug.GetParam(block + p)->InitInt("", 0, 0, 127);
   plug.GetParam(kGlobalSysExID)->InitInt("", deviceId, 0, 127);
   plug.GetParam(kDeviceOutSelection)->InitInt("", 1, 0, 16);
   plug.midiIOConfigured = true;
@@ -24,9 +25,15 @@ inline bool sendPartAsJob(Tarnivex& plug, int part) {
   SenderJob job;
   job.jobCode = 2;
   job.partArgument = part;
-  if (!plug.midiMessageManager->startJob(job)) return false;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (plug.midiMessageManager->isThreadRunning(JobThread::kRequest))
-    if (std::chrono::steady_clock::now() > end) return false;
-  return true;
+  return plug.midiMessageManager->startJob(job) &&
+         waitUntil([&] { return !plug.midiMessageManager->isThreadRunning(JobThread::kRequest); });
+}
+
+// Waits (bounded) until the plug-in has sent count messages on its MIDI
+// system, hands them to the instrument and waits until it has answered.
+inline bool forwardSent(const std::function<std::vector<std::vector<unsigned char>>()>& sent, size_t count,
+                        InstrumentLink& link) {
+  if (!waitUntil([&] { return sent().size() >= count; })) return false;
+  for (const auto& message : sent()) link.deliver(message);
+  return link.waitIdle(10000);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -10,15 +11,20 @@
 #include "MIDIMessageManager.h"
 #include "PatchLibrarian.h"
 
+// Polls until done() holds, for at most ten seconds; returns done().
+inline bool waitUntil(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return done();
+}
+
 struct EngineFixture {
   FakeEditor editor;
   PatchLibrarian librarian;
-  std::unique_ptr<MIDIMessageManager> manager;
+  std::unique_ptr<MIDIMessageManager> manager =
+      std::make_unique<MIDIMessageManager>(&editor, nullptr, &librarian, nullptr);
 
-  EngineFixture() {
-    manager = std::make_unique<MIDIMessageManager>(&editor, nullptr, &librarian, nullptr);
-    editor.manager = manager.get();
-  }
+  EngineFixture() { editor.manager = manager.get(); }
   ~EngineFixture() {
     editor.manager = nullptr;
     manager.reset();
@@ -30,14 +36,8 @@ struct EngineFixture {
     ISysEx message(0, bytes.data(), static_cast<int>(bytes.size()));
     manager->ProcessSysEx(&message, true);
   }
-
   // Waits (bounded) until the thread has no job.
-  bool waitIdle(JobThread thread, std::chrono::milliseconds bound = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + bound;
-    while (manager->isThreadRunning(thread)) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+  bool waitIdle(JobThread thread) {
+    return waitUntil([&] { return !manager->isThreadRunning(thread); });
   }
 };

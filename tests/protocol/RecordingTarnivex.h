@@ -16,30 +16,26 @@ struct TabCall {
   int value;
 };
 
-class RecordingTabs : public TabSwitchFunctions {
- public:
+struct RecordingTabs : TabSwitchFunctions {
   void quickTabSwitch(Tarnivex*, int index, int value, int, bool) override { calls.push_back({false, index, value}); }
   void mainTabSwitch(Tarnivex*, int index, int value, int, int) override { calls.push_back({true, index, value}); }
   std::vector<TabCall> calls;
 };
 
-class RecordingLinks : public LinkManager {
- public:
+struct RecordingLinks : LinkManager {
   void controlLinker(Tarnivex*, ControlAction*, LinkInfo link, int index, int intValue, double) override {
     calls.push_back({link.partnerParam, index, intValue});
   }
-  std::vector<std::vector<int>> calls;
+  std::vector<std::vector<int>> calls;  // partner, index, value
 };
 
 class RecordingTarnivex : public Tarnivex {
  public:
   RecordingTarnivex() : Tarnivex(IPlugInstanceInfo{}) {
-    auto tabsOwned = std::make_unique<RecordingTabs>();
-    tabs = tabsOwned.get();
-    tabSwitchFunctions = std::move(tabsOwned);
-    auto linksOwned = std::make_unique<RecordingLinks>();
-    links = linksOwned.get();
-    linkManager = std::move(linksOwned);
+    tabSwitchFunctions = std::make_unique<RecordingTabs>();
+    tabs = static_cast<RecordingTabs*>(tabSwitchFunctions.get());
+    linkManager = std::make_unique<RecordingLinks>();
+    links = static_cast<RecordingLinks*>(linkManager.get());
     paramNameDisplay = &nameText;
     paramValueDisplay = &valueText;
   }
@@ -48,34 +44,28 @@ class RecordingTarnivex : public Tarnivex {
     paramValueDisplay = nullptr;
   }
 
-  bool SendMidiSysex(unsigned char* data, int size) override {
-    std::lock_guard<std::mutex> lock(mSentMutex);
-    sysex.emplace_back(data, data + size);
-    return true;
-  }
-  bool SendMidiSysex2(std::vector<unsigned char> data) override {
-    std::lock_guard<std::mutex> lock(mSentMutex);
-    raw.push_back(std::move(data));
-    return true;
-  }
-  bool SendMidiMsg(IMidiMsg* msg) override {
-    std::lock_guard<std::mutex> lock(mSentMutex);
-    shortMessages.push_back({msg->mStatus, msg->mData1, msg->mData2});
-    return true;
-  }
+  bool SendMidiSysex(unsigned char* data, int size) override { return record(&sysex, {data, data + size}); }
+  bool SendMidiSysex2(std::vector<unsigned char> data) override { return record(nullptr, data); }
+  bool SendMidiMsg(IMidiMsg* msg) override { return record(nullptr, {msg->mStatus, msg->mData1, msg->mData2}); }
   size_t sentCount() {
     std::lock_guard<std::mutex> lock(mSentMutex);
-    return sysex.size() + raw.size() + shortMessages.size();
+    return mSent;
   }
 
   RecordingTabs* tabs = nullptr;
   RecordingLinks* links = nullptr;
   ITextControl nameText{nullptr};
   ITextControl valueText{nullptr};
-  std::vector<std::vector<unsigned char>> sysex;
-  std::vector<std::vector<unsigned char>> raw;
-  std::vector<std::vector<unsigned char>> shortMessages;
+  std::vector<std::vector<unsigned char>> sysex;  // what SendMidiSysex sent
 
  private:
+  bool record(std::vector<std::vector<unsigned char>>* list, std::vector<unsigned char> bytes) {
+    std::lock_guard<std::mutex> lock(mSentMutex);
+    if (list) list->push_back(std::move(bytes));
+    ++mSent;
+    return true;
+  }
+
   std::mutex mSentMutex;
+  size_t mSent = 0;
 };

@@ -49,90 +49,64 @@ class SoundDumpWriterTest : public ::testing::Test, public EngineFixture {
   }
 };
 
-TEST_F(SoundDumpWriterTest, PartAtZeroIsByteExact) {
+TEST_F(SoundDumpWriterTest, PartAtZeroIsByteExactWithBlanksForEmptyNames) {
   editor.setValue(kGlobalSysExID, 0x11);
   name(4, "Bass Line", "BASS");
   EXPECT_EQ(sendPart(4), expectedZeroDump(0x11, 4, "Bass Line", "BASS"));
-}
-
-TEST_F(SoundDumpWriterTest, EmptyNamesGiveBlanksInTheDumpAndSetNameInThePatchManager) {
-  const Bytes dump = sendPart(0);
-  EXPECT_EQ(dump, expectedZeroDump(0, 0, "", ""));
+  EXPECT_EQ(sendPart(0), expectedZeroDump(0x11, 0, "", ""));
   EXPECT_EQ(editor.patchNames()[1], "Set Name");
   EXPECT_EQ(editor.patchNames()[19], "Set Name");
 }
 
-struct ByteCase {
-  const char* what;
-  std::vector<std::pair<int, double>> values;  // block base, value (part 5)
-  int byte;
-  unsigned char expected;
-};
-
-class SoundDumpBytes : public SoundDumpWriterTest, public ::testing::WithParamInterface<ByteCase> {};
-
-TEST_P(SoundDumpBytes, CarriesTheValueAtItsOffset) {
-  const ByteCase& c = GetParam();
-  for (const auto& [base, value] : c.values) editor.setValue(base + 5, value);
-  const Bytes dump = sendPart(5);
-  ASSERT_EQ(dump.size(), 392u);
-  EXPECT_EQ(dump[static_cast<size_t>(c.byte)], c.expected) << c.what;
+TEST_F(SoundDumpWriterTest, EachEncodingCarriesTheValueAtItsOffset) {
+  const struct {
+    const char* what;
+    std::vector<std::pair<int, double>> values;  // block base, value (part 5)
+    int byte;
+    unsigned char expected;
+  } cases[] = {
+      {"detune", {{kOscillator1Detune, 5}}, 10, 5},
+      {"octave 3", {{kOscillator2Octave, 3}}, 24, 52},
+      {"semitone -5", {{kOscillator3Semitone, -5}}, 41, 47},
+      {"bend 12", {{kOscillator1BendRange, 12}}, 11, 52},
+      {"unisono 2 mono", {{kOscillatorUnisono, 2}, {kOscillatorMonoPolyMode, 1}}, 65, 0x21},
+      {"link value", {{kFilterLinkValue, 3}}, 125, 3},
+      {"fx2 slot 14", {{kEffect2Param14, 42}}, 166, 42},
+      {"amp env", {{kAmpEnvTrigger, 1}, {kAmpEnvMode, 3}}, 215, 0x23},
+      {"mod8 amount", {{kMod8StandardAmount, 77}}, 315, 77},
+      {"step glide 1", {{kArpPattern02Step, 2}, {kArpPattern02Glide, 1}, {kArpPattern02Accent, 3}}, 335, 0x2B},
+      {"step glide 0", {{kArpPattern02Step, 2}, {kArpPattern02Glide, 0}, {kArpPattern02Accent, 3}}, 335, 0x23},
+      {"timing", {{kArpPattern16StepLen, 3}, {kArpPattern16Timing, 9}}, 365, 0x39},
+  };
+  for (const auto& c : cases) {
+    for (const auto& [base, value] : c.values) editor.setValue(base + 5, value);
+    const Bytes dump = sendPart(5);
+    ASSERT_EQ(dump.size(), 392u);
+    EXPECT_EQ(dump[static_cast<size_t>(c.byte)], c.expected) << c.what;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SoundDumpBytes,
-    ::testing::Values(ByteCase{"detune", {{kOscillator1Detune, 5}}, 10, 5},
-                      ByteCase{"octave 3", {{kOscillator2Octave, 3}}, 24, 52},
-                      ByteCase{"semitone -5", {{kOscillator3Semitone, -5}}, 41, 47},
-                      ByteCase{"bend 12", {{kOscillator1BendRange, 12}}, 11, 52},
-                      ByteCase{"sync", {{kOscillator2SyncToOsc3, 1}}, 56, 1},
-                      ByteCase{"unisono 2 mono", {{kOscillatorUnisono, 2}, {kOscillatorMonoPolyMode, 1}}, 65, 0x21},
-                      ByteCase{"cutoff", {{kFilter1Cutoff, 100}}, 85, 100},
-                      ByteCase{"link value", {{kFilterLinkValue, 3}}, 125, 3},
-                      ByteCase{"fx2 slot 14", {{kEffect2Param14, 42}}, 166, 42},
-                      ByteCase{"lfo1 clock", {{kLFO1Clock, 9}}, 171, 9},
-                      ByteCase{"amp env", {{kAmpEnvTrigger, 1}, {kAmpEnvMode, 3}}, 215, 0x23},
-                      ByteCase{"mod8 amount", {{kMod8StandardAmount, 77}}, 315, 77},
-                      ByteCase{"arp length", {{kArpPatternLength, 15}}, 330, 15},
-                      ByteCase{"step glide 1",
-                               {{kArpPattern02Step, 2}, {kArpPattern02Glide, 1}, {kArpPattern02Accent, 3}},
-                               335,
-                               0x2B},
-                      ByteCase{"step glide 0",
-                               {{kArpPattern02Step, 2}, {kArpPattern02Glide, 0}, {kArpPattern02Accent, 3}},
-                               335,
-                               0x23},
-                      ByteCase{"timing", {{kArpPattern16StepLen, 3}, {kArpPattern16Timing, 9}}, 365, 0x39}));
-
-TEST_F(SoundDumpWriterTest, NoDataByteReachesTheStatusRange) {
-  editor.paramAt(kOscillator1Detune + 2)->InitInt("", 300, 0, 300);
-  name(2, "Caf\xC3\xA9 \x01Lead", "\x80X");
-  const Bytes dump = sendPart(2);
-  EXPECT_EQ(dump[10], 0x7F);
-  EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Caf    Lead     ");
-  EXPECT_EQ(std::string(dump.begin() + 386, dump.begin() + 390), " X  ");
-  for (size_t i = 1; i + 1 < dump.size(); ++i) EXPECT_LT(dump[i], 0x80) << "byte " << i;
-}
-
-TEST_F(SoundDumpWriterTest, LongNamesAreCutInTheDumpOnly) {
+TEST_F(SoundDumpWriterTest, NamesAreCleanedAndCutInTheDumpOnlyAndNoByteReachesTheStatusRange) {
   editor.currentPart = 3;
-  name(3, "A Name Longer Than Sixteen", "PADSX");
+  editor.paramAt(kOscillator1Detune + 3)->InitInt("", 300, 0, 300);
+  name(3, "Caf\xC3\xA9 \x01Lead Longer Name", "\x80XYZW");
   const Bytes dump = sendPart(3);
-  EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "A Name Longer Th");
-  EXPECT_EQ(std::string(dump.begin() + 386, dump.begin() + 390), "PADS");
-  EXPECT_EQ(editor.patchNames()[4], "A Name Longer Than Sixteen");
-  EXPECT_EQ(editor.shownPatchName(), "A Name Longer Than Sixteen");
-  EXPECT_EQ(editor.shownCategoryName(), "PADSX");
-}
+  EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 390), "Caf    Lead Long XYZ");
+  EXPECT_EQ(dump[10], 0x7F);
+  for (size_t i = 1; i + 1 < dump.size(); ++i) EXPECT_LT(dump[i], 0x80) << "byte " << i;
+  EXPECT_EQ(editor.patchNames()[4], "Caf\xC3\xA9 \x01Lead Longer Name");
+  EXPECT_EQ(editor.shownPatchName(), "Caf\xC3\xA9 \x01Lead Longer Name");
+  EXPECT_EQ(editor.shownCategoryName(), "\x80XYZW");
+  EXPECT_EQ(editor.indicatorOn(), 1);
 
-TEST_F(SoundDumpWriterTest, SendAllPartsLeavesNamesAndIndicatorAlone) {
-  editor.sendAllParts = true;
+  editor.sendAllParts = true;  // names and indicator are left alone
+  editor.currentPart = 0;
   name(0, "Quiet", "QT");
   sendPart(0);
   EXPECT_EQ(editor.patchNames()[1], "INIT");
-  EXPECT_EQ(editor.shownPatchName(), "");
-  EXPECT_EQ(editor.indicatorOn(), 0);
-  EXPECT_EQ(editor.indicatorOff(), 1);
+  EXPECT_EQ(editor.shownPatchName(), "Caf\xC3\xA9 \x01Lead Longer Name");
+  EXPECT_EQ(editor.indicatorOn(), 1);
+  EXPECT_EQ(editor.indicatorOff(), 2);
 }
 
 TEST_F(SoundDumpWriterTest, LibraryPathAddressesTheBankSlotWithAValidChecksum) {
@@ -153,12 +127,10 @@ TEST_F(SoundDumpWriterTest, LibraryPathAddressesTheBankSlotWithAValidChecksum) {
   EXPECT_EQ(entry.name, "Lib Sound       ");
 }
 
-TEST_F(SoundDumpWriterTest, PartOutsideTheSixteenSendsNothing) {
+TEST_F(SoundDumpWriterTest, NothingLeavesForAPartOutsideTheSixteenOrWithoutMidi) {
   EXPECT_TRUE(sendPart(16).empty());
   EXPECT_TRUE(sendPart(-1).empty());
-}
-
-TEST_F(SoundDumpWriterTest, WithoutMidiTheUserIsToldAndNothingLeaves) {
+  EXPECT_TRUE(editor.statusTexts().empty());
   editor.midiConfigured = false;
   EXPECT_TRUE(sendPart(1).empty());
   EXPECT_EQ(editor.statusTexts(), std::vector<std::string>{"Set MIDI I/O First!"});

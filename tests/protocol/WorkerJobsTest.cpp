@@ -1,5 +1,5 @@
 // The worker threads: which thread a job code runs on, the drop rule, many
-// starters at once, and a manager going away while a job waits.
+// starters at once, a manager going away while a job waits, and the clock.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,26 +11,18 @@
 
 namespace {
 using namespace std::chrono_literals;
+using Raw = std::vector<std::vector<unsigned char>>;
+
+SenderJob job(int code, int part = 0) {
+  SenderJob job;
+  job.jobCode = code;
+  job.partArgument = part;
+  job.bankArgument = 100 + code;
+  return job;
+}
 
 class WorkerJobsTest : public ::testing::Test, public EngineFixture {
  protected:
-  struct Seen {
-    JobThread thread;
-    SenderJob job;
-  };
-  std::mutex mutex;
-  std::vector<Seen> seen;
-
-  void observe() {
-    manager->jobObserver = [this](JobThread thread, const SenderJob& job) {
-      std::lock_guard<std::mutex> lock(mutex);
-      seen.push_back({thread, job});
-    };
-  }
-  std::vector<Seen> seenJobs() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return seen;
-  }
   bool waitAllIdle() {
     return waitIdle(JobThread::kRequest) && waitIdle(JobThread::kClock) && waitIdle(JobThread::kContinuousClock);
   }
@@ -39,68 +31,53 @@ class WorkerJobsTest : public ::testing::Test, public EngineFixture {
     editor.clockInfo = true;
     editor.listTempo = tempo;
     manager->resetContinuousClock(false);
-    SenderJob clock;
-    clock.jobCode = 16;
-    ASSERT_TRUE(manager->startJob(clock));
+    ASSERT_TRUE(manager->startJob(job(16)));
   }
-  void startWaitingClock() { startClock(0); }
-  // Waits (bounded) for the first byte the clock sends.
-  bool firstClockSent() {
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (editor.sentRaw().empty() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
-    return !editor.sentRaw().empty();
+  // Request jobs wait in the observer until released; others record their part.
+  void holdRequestJobs() {
+    manager->jobObserver = [this](JobThread thread, const SenderJob& job) {
+      while (thread == JobThread::kRequest && !release) std::this_thread::sleep_for(1ms);
+      if (thread == JobThread::kRequest) requestPart = job.partArgument;
+    };
   }
+  std::atomic<bool> release{false};
+  std::atomic<int> requestPart{-1};
 };
 
-TEST_F(WorkerJobsTest, EachCodeRunsOnItsThreadWithItsArguments) {
-  observe();
-  const std::map<int, JobThread> expected = {
-      {0, JobThread::kRequest},  {1, JobThread::kRequest},  {2, JobThread::kRequest},   {3, JobThread::kRequest},
-      {4, JobThread::kRequest},  {5, JobThread::kRequest},  {6, JobThread::kRequest},   {7, JobThread::kRequest},
-      {8, JobThread::kRequest},  {9, JobThread::kRequest},  {10, JobThread::kRequest},  {11, JobThread::kRequest},
-      {12, JobThread::kRequest}, {13, JobThread::kRequest}, {15, JobThread::kClock},    {16, JobThread::kContinuousClock},
-      {17, JobThread::kClock}};
+TEST_F(WorkerJobsTest, EachCodeRunsOnItsThreadWithItsArgumentsAndOtherCodesAreRefused) {
+  std::mutex mutex;
+  std::vector<std::pair<JobThread, SenderJob>> seen;
+  manager->jobObserver = [&](JobThread thread, const SenderJob& job) {
+    std::lock_guard<std::mutex> lock(mutex);
+    seen.emplace_back(thread, job);
+  };
+  std::map<int, JobThread> expected = {
+      {15, JobThread::kClock}, {16, JobThread::kContinuousClock}, {17, JobThread::kClock}};
+  for (int code = 0; code <= 13; ++code) expected[code] = JobThread::kRequest;
   editor.midiConfigured = false;  // job 2 then sends nothing
   for (const auto& [code, thread] : expected) {
-    SenderJob job;
-    job.jobCode = code;
-    job.partArgument = code;
-    job.bankArgument = 100 + code;
-    ASSERT_TRUE(manager->startJob(job)) << "code " << code;
+    ASSERT_TRUE(manager->startJob(job(code))) << "code " << code;
     ASSERT_TRUE(waitAllIdle());
   }
-  const auto jobs = seenJobs();
-  ASSERT_EQ(jobs.size(), expected.size());
-  for (const Seen& s : jobs) {
-    EXPECT_EQ(s.thread, expected.at(s.job.jobCode)) << "code " << s.job.jobCode;
-    EXPECT_EQ(s.job.bankArgument, 100 + s.job.jobCode);
+  for (int code : {14, 18, -1, 1000}) EXPECT_FALSE(manager->startJob(job(code))) << code;
+  std::lock_guard<std::mutex> lock(mutex);
+  ASSERT_EQ(seen.size(), expected.size());
+  for (const auto& [thread, job] : seen) {
+    EXPECT_EQ(thread, expected.at(job.jobCode)) << "code " << job.jobCode;
+    EXPECT_EQ(job.bankArgument, 100 + job.jobCode);
   }
-}
-
-TEST_F(WorkerJobsTest, CodesWithoutAJobAreRefused) {
-  observe();
-  for (int code : {14, 18, -1, 1000}) {
-    SenderJob job;
-    job.jobCode = code;
-    EXPECT_FALSE(manager->startJob(job)) << code;
-  }
-  EXPECT_TRUE(seenJobs().empty());
 }
 
 TEST_F(WorkerJobsTest, AJobAskedForWhileItsThreadRunsIsDroppedAndOtherThreadsStillRun) {
-  startWaitingClock();
-  SenderJob again;
-  again.jobCode = 16;
+  startClock(0);
   bool flagSet = false;
-  EXPECT_FALSE(manager->startJob(again, [&] { flagSet = true; }));
+  EXPECT_FALSE(manager->startJob(job(16), [&] { flagSet = true; }));
   EXPECT_FALSE(flagSet);  // a dropped job sets none of its flags
 
   editor.clockPointer = true;
-  SenderJob start;
-  start.jobCode = 15;
-  EXPECT_TRUE(manager->startJob(start));
+  EXPECT_TRUE(manager->startJob(job(15)));
   ASSERT_TRUE(waitIdle(JobThread::kClock));
-  EXPECT_EQ(editor.sentRaw(), (std::vector<std::vector<unsigned char>>{{0xFA}}));
+  EXPECT_EQ(editor.sentRaw(), Raw{{0xFA}});
   EXPECT_TRUE(manager->isThreadRunning(JobThread::kContinuousClock));
 }
 
@@ -112,11 +89,8 @@ TEST_F(WorkerJobsTest, ManyStartersAtOnceLoseNoJobAndRunNoneTwice) {
   std::atomic<bool> go{false};
   auto starter = [&](int code) {
     while (!go) std::this_thread::yield();
-    for (int i = 0; i < 200; ++i) {
-      SenderJob job;
-      job.jobCode = code;
-      if (manager->startJob(job)) accepted++;
-    }
+    for (int i = 0; i < 200; ++i)
+      if (manager->startJob(job(code))) accepted++;
   };
   // Two starters share the clock thread, one the request thread, one the
   // continuous clock (which ends at once with the clock info off).
@@ -130,29 +104,30 @@ TEST_F(WorkerJobsTest, ManyStartersAtOnceLoseNoJobAndRunNoneTwice) {
 }
 
 TEST_F(WorkerJobsTest, ArgumentsOfARunningJobCannotBeChangedByAnotherStarter) {
-  // The request job is busy; a clock starter writes its own record only.
-  std::atomic<bool> release{false};
-  std::atomic<int> partSeen{-1};
-  manager->jobObserver = [&](JobThread thread, const SenderJob& job) {
-    if (thread != JobThread::kRequest) return;
-    while (!release) std::this_thread::sleep_for(1ms);
-    partSeen = job.partArgument;
-  };
-  SenderJob request;
-  request.jobCode = 6;
-  request.partArgument = 9;
-  ASSERT_TRUE(manager->startJob(request));
-  SenderJob clock;
-  clock.jobCode = 17;
-  clock.partArgument = 3;
-  EXPECT_TRUE(manager->startJob(clock));
+  holdRequestJobs();
+  ASSERT_TRUE(manager->startJob(job(6, 9)));
+  EXPECT_TRUE(manager->startJob(job(17, 3)));  // a clock starter writes its own record only
   release = true;
   ASSERT_TRUE(waitAllIdle());
-  EXPECT_EQ(partSeen.load(), 9);
+  EXPECT_EQ(requestPart.load(), 9);
+}
+
+TEST_F(WorkerJobsTest, LibrarianRequestArmsItsRecordOnlyWhenItStarts) {
+  holdRequestJobs();
+  ASSERT_TRUE(manager->startJob(job(13)));
+  manager->sendSinglePatchRequestSysexFromLibrarian(false, 1);
+  EXPECT_FALSE(manager->patchRequest.active);
+  release = true;
+  ASSERT_TRUE(waitIdle(JobThread::kRequest));
+  manager->replyAccepted = true;
+  manager->sendAllPatchRequestSysexFromLibrarian(2);
+  EXPECT_TRUE(manager->patchRequest.active);
+  EXPECT_FALSE(manager->replyAccepted);
+  ASSERT_TRUE(waitIdle(JobThread::kRequest));
 }
 
 TEST_F(WorkerJobsTest, DestroyingTheManagerEndsAWaitingJob) {
-  startWaitingClock();
+  startClock(0);
   std::this_thread::sleep_for(20ms);  // let it reach its wait
   editor.manager = nullptr;
   manager.reset();
@@ -161,25 +136,31 @@ TEST_F(WorkerJobsTest, DestroyingTheManagerEndsAWaitingJob) {
   EXPECT_TRUE(editor.sentRaw().empty());
 }
 
-TEST_F(WorkerJobsTest, DestroyingTheManagerStopsARunningClock) {
-  startClock(30);
-  ASSERT_TRUE(firstClockSent());
+TEST_F(WorkerJobsTest, TheClockTakesTheHostTempoWhenOverriddenAndStopsOnRequestOrDestruction) {
+  editor.hostTempo = 140;
+  editor.setValue(kOverrideTempo, 1);
+  startClock(0);
+  ASSERT_TRUE(waitUntil([&] { return !editor.sentRaw().empty(); }));
   EXPECT_EQ(editor.sentRaw()[0], std::vector<unsigned char>{0xF8});
-  editor.manager = nullptr;
-  manager.reset();
-  SUCCEED();
-}
-
-TEST_F(WorkerJobsTest, StoppingTheClockEndsItsJob) {
-  startClock(30);
   manager->resetContinuousClock(true);
   EXPECT_TRUE(waitIdle(JobThread::kContinuousClock));
+  startClock(0);  // running when the manager goes
+  editor.manager = nullptr;
+  manager.reset();
 }
 
-TEST_F(WorkerJobsTest, ClockWithoutTempoGivesUpAndSwitchesItselfOff) {
+TEST_F(WorkerJobsTest, ClockJobsRespectTheirSwitchesAndAClockWithoutTempoGivesUp) {
+  manager->sender->startMIDIClockOutput();
+  manager->sender->stopMIDIClockOutput();
+  manager->sender->sendContinuousMIDIClock(120);  // clock info off
+  EXPECT_TRUE(editor.sentRaw().empty());
+  editor.clockPointer = true;
+  manager->sender->startMIDIClockOutput();
+  manager->sender->stopMIDIClockOutput();
+  EXPECT_EQ(editor.sentRaw(), (Raw{{0xFA}, {0xFC}}));
+
   editor.clockInfo = true;
   editor.listTempo = 0;
-  editor.hostTempo = 0;
   std::vector<int> pauses;
   manager->virtualPause = [&](int ms) {
     pauses.push_back(ms);
@@ -190,57 +171,6 @@ TEST_F(WorkerJobsTest, ClockWithoutTempoGivesUpAndSwitchesItselfOff) {
   EXPECT_EQ(pauses, std::vector<int>(11, 1000));
   EXPECT_EQ(editor.statusTexts(), std::vector<std::string>{"Unable to get DAW Tempo"});
   EXPECT_FALSE(editor.clockInfo);
-  EXPECT_TRUE(editor.sentRaw().empty());
-}
-
-TEST_F(WorkerJobsTest, ClockJobsRespectTheirSwitches) {
-  manager->sender->startMIDIClockOutput();
-  manager->sender->stopMIDIClockOutput();
-  manager->sender->sendContinuousMIDIClock(120);
-  EXPECT_TRUE(editor.sentRaw().empty());
-  editor.clockPointer = true;
-  manager->sender->startMIDIClockOutput();
-  manager->sender->stopMIDIClockOutput();
-  EXPECT_EQ(editor.sentRaw(), (std::vector<std::vector<unsigned char>>{{0xFA}, {0xFC}}));
-}
-
-TEST_F(WorkerJobsTest, OverrideTempoTakesTheHostTempo) {
-  editor.hostTempo = 140;
-  editor.setValue(kOverrideTempo, 1);
-  startClock(0);
-  EXPECT_TRUE(firstClockSent());
-  manager->resetContinuousClock(true);
-  EXPECT_TRUE(waitIdle(JobThread::kContinuousClock));
-}
-
-TEST_F(WorkerJobsTest, PartDumpJobSendsThePart) {
-  SenderJob job;
-  job.jobCode = 2;
-  job.partArgument = 11;
-  ASSERT_TRUE(manager->startJob(job));
-  ASSERT_TRUE(waitIdle(JobThread::kRequest));
-  const auto sent = editor.sentSysEx();
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].size(), 392u);
-  EXPECT_EQ(sent[0][6], 11);
-}
-
-TEST_F(WorkerJobsTest, LibrarianRequestArmsItsRecordOnlyWhenItStarts) {
-  SenderJob busy;
-  busy.jobCode = 13;
-  std::atomic<bool> release{false};
-  manager->jobObserver = [&](JobThread thread, const SenderJob&) {
-    while (thread == JobThread::kRequest && !release) std::this_thread::sleep_for(1ms);
-  };
-  ASSERT_TRUE(manager->startJob(busy));
-  manager->sendSinglePatchRequestSysexFromLibrarian(false, 1);
-  EXPECT_FALSE(manager->patchRequest.active);
-  release = true;
-  ASSERT_TRUE(waitIdle(JobThread::kRequest));
-  manager->replyAccepted = true;
-  manager->sendAllPatchRequestSysexFromLibrarian(2);
-  EXPECT_TRUE(manager->patchRequest.active);
-  EXPECT_FALSE(manager->replyAccepted);
-  ASSERT_TRUE(waitIdle(JobThread::kRequest));  // the observer uses this frame
+  EXPECT_EQ(editor.sentRaw().size(), 2u);
 }
 }  // namespace
