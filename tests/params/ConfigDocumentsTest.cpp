@@ -10,8 +10,6 @@
 #include "ValueLists.h"
 
 namespace {
-using Texts = std::vector<std::string>;
-
 std::vector<SysExContainer> readSysEx(const std::string& xml) {
   std::vector<SysExContainer> list;
   readSysExDefinitions(ParsedDocument(xml).document, list);
@@ -24,6 +22,28 @@ ValueLists readLists(const std::string& xml) {
   return lists;
 }
 
+// An entry list as text: "v" a Values, "m[...]" a multi-value list, "*" the
+// multi-value flag, each text in quotes, entries separated by " | ".
+std::string describe(const std::vector<SysExContainer>& list) {
+  std::string out;
+  auto items = [&](const Values& v) {
+    out += "(";
+    for (const std::string& text : v.items) out += "'" + text + "'";
+    out += ")";
+  };
+  for (const SysExContainer& entry : list) {
+    out += out.empty() ? "" : " | ";
+    for (const Values& v : entry.values) out += "v", items(v);
+    for (const auto& multi : entry.multiValues) {
+      out += "m[";
+      for (const Values& v : multi) items(v);
+      out += "]";
+    }
+    out += entry.hasMultiValues ? "*" : "";
+  }
+  return out;
+}
+
 TEST(SysExDefinitions, EntriesInDocumentOrderInBothForms) {
   const auto list = readSysEx(
       "<sysexlist><!-- first --><sysex><values><value>3E 10 00 20 00 00 01 00</value></values></sysex>"
@@ -32,28 +52,14 @@ TEST(SysExDefinitions, EntriesInDocumentOrderInBothForms) {
       "<multivalue><value>x</value></multivalue></values></other>"
       "<sysex><values><multivalue><value>a</value><value><![CDATA[]]></value></multivalue>"
       "<multivalue><value>c</value><value/></multivalue></values><values/></sysex>"
+      // A value child after a multivalue takes the first form.
       "<sysex><values><multivalue><value>m</value></multivalue><value>v</value></values></sysex>"
       "<sysex/></sysexlist>");
-  ASSERT_EQ(list.size(), 5u);
-  EXPECT_EQ(*sysExTemplate(list[0]), "3E 10 00 20 00 00 01 00");
-  ASSERT_EQ(list[1].values.size(), 1u);
-  EXPECT_EQ(list[1].values[0].items, (Texts{"F0", " ", " "}));
-  EXPECT_FALSE(list[1].hasMultiValues);
-
-  EXPECT_TRUE(list[2].values.empty());
-  EXPECT_TRUE(list[2].hasMultiValues);
-  ASSERT_EQ(list[2].multiValues.size(), 2u);
-  ASSERT_EQ(list[2].multiValues[0].size(), 2u);
-  EXPECT_EQ(list[2].multiValues[0][0].items, (Texts{"a", ""}));
-  EXPECT_EQ(list[2].multiValues[0][1].items, (Texts{"c", " "}));
-  EXPECT_TRUE(list[2].multiValues[1].empty());
-  EXPECT_EQ(sysExTemplate(list[2]), nullptr);
-
-  // A value child after a multivalue takes the first form.
-  EXPECT_EQ(*sysExTemplate(list[3]), "v");
-  EXPECT_TRUE(list[3].multiValues.empty());
-  EXPECT_TRUE(list[4].values.empty() && list[4].multiValues.empty() && !list[4].hasMultiValues);
-  EXPECT_EQ(sysExTemplate(list[4]), nullptr);
+  EXPECT_EQ(describe(list), "v('3E 10 00 20 00 00 01 00') | v('F0'' '' ') | m[('a''')('c'' ')]m[]* | v('v') | ");
+  EXPECT_EQ(*sysExTemplate(list.at(0)), "3E 10 00 20 00 00 01 00");
+  EXPECT_EQ(*sysExTemplate(list.at(3)), "v");
+  EXPECT_EQ(sysExTemplate(list.at(2)), nullptr);
+  EXPECT_EQ(sysExTemplate(list.at(4)), nullptr);
 }
 
 TEST(SysExDefinitions, TemplatesReadAsHexTokens) {
@@ -143,15 +149,10 @@ TEST(ConfigDocuments, TheBuildToolsDocumentsReadBackAsThePlainOnes) {
   ASSERT_EQ(runTool(plain.file("uiconfig.xml"), bundle.file("uiconfig.tea")), 0);
   EXPECT_EQ(readFile(bundle.file("sysex.tea")).find("sysexlist"), std::string::npos);
 
-  const std::vector<SysExContainer> expectedSysEx = readSysEx(kSysExPlain);
-  const ValueLists expectedLists = readLists(kUIConfigPlain);
-
   const ReadResult result = readFrom(bundle.path);
-  ASSERT_EQ(result.sysex.size(), 2u);
-  EXPECT_EQ(result.sysex[0].values.at(0).items, expectedSysEx[0].values.at(0).items);
-  EXPECT_EQ(result.sysex[1].multiValues.at(0).at(0).items, expectedSysEx[1].multiValues.at(0).at(0).items);
-  EXPECT_TRUE(result.sysex[1].hasMultiValues);
-  EXPECT_EQ(result.lists, expectedLists);
+  EXPECT_EQ(describe(result.sysex), "v('3E 10 00 20 00 00 4E 00') | m[('a')]*");
+  EXPECT_EQ(describe(result.sysex), describe(readSysEx(kSysExPlain)));
+  EXPECT_EQ(result.lists, readLists(kUIConfigPlain));
   EXPECT_EQ(result.lists.at("lfoShape").at(1), "Saw & Ramp");
 }
 
