@@ -8,7 +8,15 @@
 
 namespace {
 std::string signedText(long long n) { return std::to_string(n); }
-std::string plusText(long long n) { return "+" + std::to_string(n); }
+// Texts are joined by appending: g++ 12 warns falsely about "literal" + std::string.
+template <class... Parts>
+std::string join(const Parts&... parts) {
+  std::string text;
+  (text += ... += parts);
+  return text;
+}
+
+std::string plusText(long long n) { return join("+", std::to_string(n)); }
 
 // Offsets around a centre: below it negative, above it with a plus sign.
 std::string centred(int v, int centre, int top, const char* atCentre) {
@@ -46,8 +54,8 @@ std::string bipolar200(int v) {
   if (v == 64) return "+000%";
   if (v == 96) return "+100%";
   if (v == 127) return "+196%";
-  if (v >= 1 && v <= 63) return "-" + std::to_string(2 * truncToInt((v - 64) * -1.55)) + "%";
-  if (v >= 65 && v <= 126) return "+" + std::to_string(2 * truncToInt((v - 64) * 1.55)) + "%";
+  if (v >= 1 && v <= 63) return join("-", std::to_string(2 * truncToInt((v - 64) * -1.55)), "%");
+  if (v >= 65 && v <= 126) return join("+", std::to_string(2 * truncToInt((v - 64) * 1.55)), "%");
   return {};
 }
 
@@ -55,8 +63,8 @@ std::string pan(int v) {
   if (v == 0) return "LEFT 100%";
   if (v == 64) return "< CENTER >";
   if (v == 127) return "RIGHT 100%";
-  if (v >= 1 && v <= 63) return "LEFT " + std::to_string(truncToInt((v - 64) * -1.55)) + "%";
-  if (v >= 65 && v <= 126) return "RIGHT " + std::to_string(truncToInt((v - 64) * 1.55)) + "%";
+  if (v >= 1 && v <= 63) return join("LEFT ", std::to_string(truncToInt((v - 64) * -1.55)), "%");
+  if (v >= 65 && v <= 126) return join("RIGHT ", std::to_string(truncToInt((v - 64) * 1.55)), "%");
   return {};
 }
 
@@ -66,7 +74,7 @@ std::string filterBalance(int v, double value) {
   if (v == 64) return "F1 50% : F2 50%";
   if ((v >= 1 && v <= 63) || (v >= 65 && v <= 126)) {
     const int p = truncToInt(value / 1.28);
-    return "F1 " + std::to_string(100 - p) + "% : F2 " + std::to_string(p) + "%";
+    return join("F1 ", std::to_string(100 - p), "% : F2 ", std::to_string(p), "%");
   }
   return {};
 }

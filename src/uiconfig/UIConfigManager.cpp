@@ -2,6 +2,10 @@
 
 #include <tinyxml2.h>
 
+#include <cstdint>
+#include <map>
+#include <mutex>
+
 #include "DebuggerOutput.h"
 #include "IGraphics.h"
 #include "ParamIndex.h"
@@ -12,13 +16,43 @@ void UIConfigManager::log(const std::string& line) {
   if (plug && debuggerOutput && plug->debugLogEnabled) debuggerOutput->printDebugInfo(plug->debugLogPath, line);
 }
 
+namespace {
+// Deciphering costs more than everything else an instance does at start-up,
+// and a host creates many instances from the same bundle: the plain text of
+// each document is kept, process-wide, for as long as its bytes stay the same.
+struct DecipheredText {
+  int size = 0;
+  uint64_t hash = 0;
+  std::string text;
+};
+
+std::mutex gDecipheredMutex;
+std::map<std::string, DecipheredText> gDeciphered;
+
+uint64_t HashBytes(const unsigned char* bytes, int size) {
+  uint64_t hash = 1469598103934665603ull;
+  for (int i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+  return hash;
+}
+}  // namespace
+
 std::string UIConfigManager::loadResource(int resourceId, const char* fileName) {
   std::string text;
   if (!graphics) return text;
   const auto bytes = graphics->LoadFile(resourceId, fileName);
-  // The loader's array is released here: nothing reads it after deciphering.
-  if (bytes) decrypt(reinterpret_cast<const char*>(bytes.get()), graphics->GetLoadedFileSize(), text);
-  return text;
+  if (!bytes) return text;
+  // The loader's array is released on return: nothing reads it after deciphering.
+  const int size = graphics->GetLoadedFileSize();
+  const uint64_t hash = HashBytes(bytes.get(), size);
+  std::lock_guard<std::mutex> lock(gDecipheredMutex);
+  DecipheredText& cached = gDeciphered[fileName];
+  if (cached.size != size || cached.hash != hash || cached.text.empty()) {
+    cached.text.clear();
+    decrypt(reinterpret_cast<const char*>(bytes.get()), size, cached.text);
+    cached.size = size;
+    cached.hash = hash;
+  }
+  return cached.text;
 }
 
 void UIConfigManager::readUIConfig(IGraphics* graphicsContext, Tarnivex* plugin, PatchLibrarian* patchLibrarian,
