@@ -206,18 +206,6 @@ TEST(Channels, SpeakerArrangementDisconnectsAndFloatCallsConvertOnlyConnected) {
   EXPECT_EQ(out1[7], 0.0f);  // the disconnected input reads its zeroed scratch
 }
 
-TEST(Channels, BusLabels) {
-  TestPlug plug;
-  plug.SetInputBusLabel(0, "main");
-  plug.SetInputBusLabel(2, "ignored");
-  plug.SetOutputBusLabel(5, "first");
-  plug.SetOutputBusLabel(0, "replaced");
-  EXPECT_STREQ(plug.GetInputBusLabel(0), "main");
-  EXPECT_STREQ(plug.GetInputBusLabel(2), "");
-  EXPECT_STREQ(plug.GetOutputBusLabel(0), "replaced");
-  EXPECT_STREQ(plug.GetOutputBusLabel(1), "");
-}
-
 TEST(Adapter, TimeQueriesKeepWhatTheHostDidNotFill) {
   TestPlug plug(ScriptedConfig());
   gScript.time.flags = kVstTempoValid | kVstTransportPlaying;
