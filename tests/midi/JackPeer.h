@@ -23,36 +23,30 @@ struct PeerEvent {
 
 class JackPeer {
  public:
-  // Throws std::runtime_error when no JACK server takes the client.
-  JackPeer();
-  ~JackPeer();
+  JackPeer();  // std::runtime_error when no JACK server takes the client
+  ~JackPeer() { jack_client_close(mClient); }
   JackPeer(const JackPeer&) = delete;
   JackPeer& operator=(const JackPeer&) = delete;
 
   // Full names, as the plug-in's port lists show them.
   std::string InPortName() const { return jack_port_name(mIn); }
   std::string OutPortName() const { return jack_port_name(mOut); }
-  // The ports connected to our input.
-  std::vector<std::string> InConnections() const;
-
   // Waits, within a bound, until something listens on our output and JACK
   // has made that connection live.
   void AwaitListener();
+
   void Send(MidiBytes message);
   // Waits, within a bound, until count events have arrived; returns all.
   std::vector<PeerEvent> WaitForEvents(size_t count, std::chrono::milliseconds bound = std::chrono::seconds(10));
-  std::vector<PeerEvent> Events() const;
+  std::vector<PeerEvent> Events() { return WaitForEvents(0); }
   void Clear();
 
  private:
   static int Process(jack_nframes_t frames, void* self);
-  void Receive(jack_nframes_t frames);
-  void Emit(jack_nframes_t frames);
 
   jack_client_t* mClient = nullptr;
-  jack_port_t* mIn = nullptr;
-  jack_port_t* mOut = nullptr;
-  mutable std::mutex mMutex;
+  jack_port_t *mIn = nullptr, *mOut = nullptr;
+  std::mutex mMutex;
   std::condition_variable mArrived;
   std::vector<PeerEvent> mEvents;
   std::deque<MidiBytes> mOutgoing;

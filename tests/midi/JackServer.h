@@ -10,7 +10,7 @@
 class JackServer {
  public:
   JackServer() = default;
-  ~JackServer();
+  ~JackServer() { Stop(); }
   JackServer(const JackServer&) = delete;
   JackServer& operator=(const JackServer&) = delete;
 
@@ -18,20 +18,13 @@ class JackServer {
   // The server dies with the thread that started it, so call it from one
   // that outlives the server (the test's or the program's main thread).
   bool Start();
-  // Stops it (bounded) and restores the environment.
-  void Stop();
-
-  const std::string& Name() const { return mName; }
+  void Stop();  // bounded; restores the environment
   const std::string& Error() const { return mError; }
 
  private:
   bool Launch();
-  bool WaitUntilReady();
-  std::string LogTail() const;
 
   pid_t mPid = -1;
   int mTurnLock = -1;
-  std::string mName;
-  std::string mLogPath;
-  std::string mError;
+  std::string mName, mLogPath, mError;
 };

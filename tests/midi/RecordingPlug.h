@@ -10,12 +10,21 @@
 
 #include "IPlugVST.h"
 
-struct ReceivedMidi {
-  std::vector<unsigned char> bytes;  // status, data 1, data 2 for a short message
-  bool sysex = false;
-  bool fromDevice = false;
-  int offset = -1;
+using MidiBytes = std::vector<unsigned char>;
 
+// A SysEx message of a sound dump's size whose data bytes vary with tag.
+inline MidiBytes PatternDump(unsigned char tag) {
+  MidiBytes dump(392);
+  for (size_t i = 0; i < dump.size(); ++i) dump[i] = static_cast<unsigned char>((i * 7 + tag) % 128);
+  dump.front() = 0xF0;
+  dump.back() = 0xF7;
+  return dump;
+}
+
+struct ReceivedMidi {
+  MidiBytes bytes;  // status, data 1, data 2 for a short message
+  bool sysex = false, fromDevice = false;
+  int offset = -1;
   bool operator==(const ReceivedMidi&) const = default;
 };
 
@@ -24,8 +33,7 @@ class RecordingPlug : public IPlugVST {
   explicit RecordingPlug(audioMasterCallback host = nullptr)
       : IPlugVST(IPlugInstanceInfo{host}, 0, "2-2", 0, "MIDI Test", "", "Kelmscroft", 0x00010000, 0x74657374,
                  0x4B7A7631, 0, true, true, true, 0) {}
-  ~RecordingPlug() override { StopMidiInput(); }
-
+  ~RecordingPlug() override { StopMidiInput(); }  // the handlers use our members
   using IPlugBase::StopMidiInput;
 
   void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override {
@@ -34,30 +42,25 @@ class RecordingPlug : public IPlugVST {
   void ProcessSysEx(ISysEx* msg, bool fromDevice) override {
     Record({{msg->mData, msg->mData + msg->mSize}, true, fromDevice, msg->mOffset});
   }
-
-  std::vector<ReceivedMidi> Received() const {
-    std::lock_guard<std::mutex> lock(mMutex);
-    return mReceived;
-  }
-  // Waits, within a bound, until count messages have arrived; returns them.
+  // Waits, within a bound, until count messages have arrived; returns all.
   std::vector<ReceivedMidi> WaitForCount(size_t count, std::chrono::milliseconds bound = std::chrono::seconds(10)) {
-    std::unique_lock<std::mutex> lock(mMutex);
+    std::unique_lock lock(mMutex);
     mArrived.wait_for(lock, bound, [&] { return mReceived.size() >= count; });
     return mReceived;
   }
+  std::vector<ReceivedMidi> Received() { return WaitForCount(0); }
 
-  // Runs inside the handler, before the message is recorded.
-  std::function<void()> onMessage;
+  std::function<void()> onMessage;  // runs inside the handler, before the message is recorded
 
  private:
   void Record(ReceivedMidi received) {
     if (onMessage) onMessage();
-    std::lock_guard<std::mutex> lock(mMutex);
+    std::lock_guard lock(mMutex);
     mReceived.push_back(std::move(received));
     mArrived.notify_all();
   }
 
-  mutable std::mutex mMutex;
+  std::mutex mMutex;
   std::condition_variable mArrived;
   std::vector<ReceivedMidi> mReceived;
 };

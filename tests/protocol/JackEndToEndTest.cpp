@@ -2,44 +2,23 @@
 // its direct MIDI output to the simulated instrument on a real JACK port.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "InstrumentLink.h"
-#include "JackPeer.h"
-#include "JackServer.h"
-#include "MidiPorts.h"
+#include "JackTest.h"
 #include "PluginMidiTestSupport.h"
 #include "SysExFormat.h"
 
 namespace {
-class JackEndToEndTest : public ::testing::Test {
+class JackEndToEndTest : public JackTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server.Start()) << "cannot start the JACK test server: " << server.Error();
-    setenv("TARNIVEX_MIDI_API", "jack", 1);
-    SetMidiBackend(nullptr);
-    peer = std::make_unique<JackPeer>();
+    ASSERT_NO_FATAL_FAILURE(JackTest::SetUp());
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
-    const auto& names = plug->getExternalMIDIOutNames();
-    int out = -1;
-    for (size_t i = 0; i < names.size(); ++i)
-      if (names[i] == peer->InPortName()) out = static_cast<int>(i);
-    ASSERT_GT(out, 0) << "the out list does not show " << peer->InPortName();
-    ASSERT_EQ(plug->setExternalMIDIOut(out, peer->InPortName().c_str()), out);
+    ASSERT_NO_FATAL_FAILURE(Connect(*plug, false));
     prepareSoundParameters(*plug, kDeviceId);
     link = std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { peer->Send(reply); });
   }
-  void TearDown() override {
-    link.reset();
-    plug.reset();
-    peer.reset();
-    unsetenv("TARNIVEX_MIDI_API");
-    server.Stop();
-  }
 
   static constexpr int kDeviceId = 0x10;
-  JackServer server;
-  std::unique_ptr<JackPeer> peer;
   std::unique_ptr<Tarnivex> plug;
   SimulatedInstrument instrument{kDeviceId};
   std::unique_ptr<InstrumentLink> link;

@@ -1,0 +1,44 @@
+// Tests of the plug-in's direct ports on real JACK ports: each test gets a
+// private server and a peer client on it, and the plug-in's MIDI system is
+// JACK. The derived test's members (the plug-in) go before peer and server.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+#include "IPlugBase.h"
+#include "JackPeer.h"
+#include "JackServer.h"
+#include "MidiPorts.h"
+
+class JackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Start()) << "cannot start the JACK test server: " << server.Error();
+    setenv("TARNIVEX_MIDI_API", "jack", 1);
+    SetMidiBackend(nullptr);
+    peer = std::make_unique<JackPeer>();
+  }
+  ~JackTest() override { unsetenv("TARNIVEX_MIDI_API"); }
+
+  // Opens the peer's input as the plug-in's out port and, with in, the
+  // peer's output as its in port.
+  void Connect(IPlugBase& plug, bool in = true) {
+    const auto open = [&](const std::vector<std::string>& list, const std::string& name, auto select) {
+      int index = static_cast<int>(std::find(list.begin(), list.end(), name) - list.begin());
+      ASSERT_LT(index, static_cast<int>(list.size())) << "the plug-in's list does not show " << name;
+      const int listed = index;
+      ASSERT_EQ((plug.*select)(index, name.c_str()), listed);
+    };
+    ASSERT_NO_FATAL_FAILURE(open(plug.getExternalMIDIOutNames(), peer->InPortName(), &IPlugBase::setExternalMIDIOut));
+    if (!in) return;
+    ASSERT_NO_FATAL_FAILURE(open(plug.getExternalMIDIInNames(), peer->OutPortName(), &IPlugBase::setExternalMIDIIn));
+    peer->AwaitListener();  // the out side must not need this: the plug-in's port waits by itself
+  }
+
+  JackServer server;
+  std::unique_ptr<JackPeer> peer;
+};
