@@ -273,6 +273,8 @@ class IPlugBase {
   bool WriteBankFile(ByteChunk* file);
   bool ReadProgramFile(ByteChunk& file);
   bool ReadBankFile(ByteChunk& file);
+  // Big-endian normalised floats, one per automatable parameter; returns the next position.
+  int ReadNormalizedParams(const ByteChunk& file, int pos);
   // The double results of a float call, into the host's float buffers.
   void ConvertOutputs(int nFrames, bool accumulate);
   void SetParameterFromGUIWith(int paramIdx, double normalizedValue, void (IPlugBase::*handler)(int));

@@ -77,6 +77,26 @@ void AppendProgramHeader(ByteChunk* file, int byteSize, const char* fxMagic, int
   AppendFxName(file, name);
 }
 
+// The 56-byte header of a program file, also the head of each program of a bank.
+struct ProgramHeader {
+  int magic = 0, byteSize = 0, fxMagic = 0, version = 0, uniqueID = 0, pluginVersion = 0, nParams = 0;
+  char name[kFxNameLen] = {};
+};
+
+int ReadProgramHeader(const ByteChunk& file, ProgramHeader* header, int pos) {
+  for (int* field : {&header->magic, &header->byteSize, &header->fxMagic, &header->version, &header->uniqueID,
+                     &header->pluginVersion, &header->nParams})
+    pos = ReadBE(file, field, pos);
+  return ReadFxName(file, header->name, pos);
+}
+
+// The embedded state chunk must fit in the file its size field announces.
+int SkipChunkSize(const ByteChunk& file, int pos) {
+  int chunkSize = 0;
+  pos = ReadBE(file, &chunkSize, pos);
+  return (pos < 0 || chunkSize < 0 || chunkSize > file.Size() - pos) ? -1 : pos;
+}
+
 bool WriteWholeFile(const char* path, const ByteChunk& file) {
   std::unique_ptr<FILE, int (*)(FILE*)> fp(std::fopen(path, "wb"), std::fclose);
   if (!fp) return false;
@@ -177,39 +197,36 @@ bool IPlugBase::WriteBankFile(ByteChunk* file) {
   return true;
 }
 
+int IPlugBase::ReadNormalizedParams(const ByteChunk& file, int pos) {
+  for (int i = 0; i < NAutomatableParams(); ++i) {
+    double v = 0.0;
+    pos = ReadBEFloat(file, &v, pos);
+    GetParam(i)->SetNormalized(v);
+  }
+  return pos;
+}
+
 bool IPlugBase::ReadProgramFile(ByteChunk& file) {
   if (file.Size() < kFxpHeaderSize) return false;
-  int magic = 0, byteSize = 0, fxMagic = 0, fxVersion = 0, uniqueID = 0, pluginVersion = 0, nParams = 0;
-  int pos = ReadBE(file, &magic, 0);
-  pos = ReadBE(file, &byteSize, pos);
-  pos = ReadBE(file, &fxMagic, pos);
-  pos = ReadBE(file, &fxVersion, pos);
-  pos = ReadBE(file, &uniqueID, pos);
-  pos = ReadBE(file, &pluginVersion, pos);
-  pos = ReadBE(file, &nParams, pos);
-  char name[kFxNameLen];
-  pos = ReadFxName(file, name, pos);
-  if (magic != FourCC("CcnK") || fxVersion != 1 || uniqueID != mUniqueID || nParams != NAutomatableParams())
+  ProgramHeader header;
+  int pos = ReadProgramHeader(file, &header, 0);
+  if (header.magic != FourCC("CcnK") || header.version != 1 || header.uniqueID != mUniqueID ||
+      header.nParams != NAutomatableParams())
     return false;
 
-  if (fxMagic == FourCC("FPCh") && DoesStateChunks()) {
-    int chunkSize = 0;
-    pos = ReadBE(file, &chunkSize, pos);
-    if (pos < 0 || chunkSize < 0 || chunkSize > file.Size() - pos) return false;
+  if (header.fxMagic == FourCC("FPCh") && DoesStateChunks()) {
+    pos = SkipChunkSize(file, pos);
+    if (pos < 0) return false;
     GetIPlugVerFromChunk(&file, &pos);
     UnserializeState(&file, pos);
-    ModifyCurrentPreset(name);
+    ModifyCurrentPreset(header.name);
     InformHostOfProgramChange();
     return true;
   }
-  if (fxMagic == FourCC("FxCk")) {
-    if (file.Size() < kFxpHeaderSize + 4LL * nParams) return false;
-    for (int i = 0; i < nParams; ++i) {
-      double v = 0.0;
-      pos = ReadBEFloat(file, &v, pos);
-      GetParam(i)->SetNormalized(v);
-    }
-    ModifyCurrentPreset(name);
+  if (header.fxMagic == FourCC("FxCk")) {
+    if (file.Size() < kFxpHeaderSize + 4LL * header.nParams) return false;
+    ReadNormalizedParams(file, pos);
+    ModifyCurrentPreset(header.name);
     RestorePreset(mCurrentPresetIdx);
     InformHostOfProgramChange();
     return true;
@@ -229,9 +246,8 @@ bool IPlugBase::ReadBankFile(ByteChunk& file) {
   if (magic != FourCC("CcnK") || uniqueID != mUniqueID) return false;
 
   if (fxMagic == FourCC("FBCh") && DoesStateChunks()) {
-    int chunkSize = 0;
-    pos = ReadBE(file, &chunkSize, pos);
-    if (pos < 0 || chunkSize < 0 || chunkSize > file.Size() - pos) return false;
+    pos = SkipChunkSize(file, pos);
+    if (pos < 0) return false;
     GetIPlugVerFromChunk(&file, &pos);
     UnserializePresets(&file, pos);
     InformHostOfProgramChange();
@@ -242,25 +258,14 @@ bool IPlugBase::ReadBankFile(ByteChunk& file) {
   const int nParams = NAutomatableParams();
   for (int p = 0; p < nPrograms; ++p) {
     if (file.Size() - pos < kFxpHeaderSize + 4LL * nParams) return false;
-    int progMagic = 0, byteSize = 0, progFxMagic = 0, version = 0, progID = 0, pluginVersion = 0, progParams = 0;
-    pos = ReadBE(file, &progMagic, pos);
-    pos = ReadBE(file, &byteSize, pos);
-    pos = ReadBE(file, &progFxMagic, pos);
-    pos = ReadBE(file, &version, pos);
-    pos = ReadBE(file, &progID, pos);
-    pos = ReadBE(file, &pluginVersion, pos);
-    pos = ReadBE(file, &progParams, pos);
-    if (progMagic != FourCC("CcnK") || progFxMagic != FourCC("FxCk") || version != 1 || progParams != nParams)
+    ProgramHeader header;
+    pos = ReadProgramHeader(file, &header, pos);
+    if (header.magic != FourCC("CcnK") || header.fxMagic != FourCC("FxCk") || header.version != 1 ||
+        header.nParams != nParams)
       return false;
-    char name[kFxNameLen];
-    pos = ReadFxName(file, name, pos);
     RestorePreset(p);
-    for (int i = 0; i < nParams; ++i) {
-      double v = 0.0;
-      pos = ReadBEFloat(file, &v, pos);
-      GetParam(i)->SetNormalized(v);
-    }
-    ModifyCurrentPreset(name);
+    pos = ReadNormalizedParams(file, pos);
+    ModifyCurrentPreset(header.name);
   }
   RestorePreset(currentProgram);
   InformHostOfProgramChange();
