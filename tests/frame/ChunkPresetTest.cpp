@@ -9,6 +9,14 @@ namespace {
 std::vector<uint8_t> Bytes(const ByteChunk& chunk) {
   return std::vector<uint8_t>(chunk.Data(), chunk.Data() + chunk.Size());
 }
+
+// A plug-in whose parameters are all automatable, with some presets.
+TestPlug::Config Presets(int nParams, int nPresets) {
+  TestPlug::Config config;
+  config.nAutomatable = config.nParams = nParams;
+  config.nPresets = nPresets;
+  return config;
+}
 }  // namespace
 
 TEST(ByteChunk, ReadsStopAtTheFirstMissingByte) {
@@ -119,11 +127,7 @@ TEST(ParamBlocks, NonAutomatedBlockRoundTrip) {
 }
 
 TEST(Presets, BlockLayoutIsByteExact) {
-  TestPlug::Config config;
-  config.nAutomatable = 1;
-  config.nParams = 1;
-  config.nPresets = 2;
-  TestPlug plug(config);
+  TestPlug plug(Presets(1, 2));
   std::strcpy(plug.GetPreset(0)->mName, "A");
   std::strcpy(plug.GetPreset(1)->mName, "B");
   plug.GetPreset(1)->mInitialized = true;
@@ -135,11 +139,7 @@ TEST(Presets, BlockLayoutIsByteExact) {
 }
 
 TEST(Presets, ReadingInheritsAnEmptyNameFromThePreviousPreset) {
-  TestPlug::Config config;
-  config.nAutomatable = 1;
-  config.nParams = 1;
-  config.nPresets = 2;
-  TestPlug plug(config);
+  TestPlug plug(Presets(1, 2));
   ByteChunk chunk;
   chunk.AppendString("first");
   chunk.AppendBool(false);
@@ -151,11 +151,7 @@ TEST(Presets, ReadingInheritsAnEmptyNameFromThePreviousPreset) {
 }
 
 TEST(Presets, Operations) {
-  TestPlug::Config config;
-  config.nAutomatable = 2;
-  config.nParams = 2;
-  config.nPresets = 4;
-  TestPlug plug(config);
+  TestPlug plug(Presets(2, 4));
   EXPECT_STREQ(plug.GetPresetName(0), "empty");
   EXPECT_STREQ(plug.GetPresetName(9), "");
   EXPECT_FALSE(plug.RestorePreset(4));
@@ -183,9 +179,7 @@ TEST(Presets, Operations) {
 }
 
 TEST(Presets, MakePresetFromBlobDecodesIntoAZeroedBuffer) {
-  TestPlug::Config config;
-  config.nPresets = 2;
-  TestPlug plug(config);
+  TestPlug plug(Presets(5, 2));
   plug.MakePresetFromBlob("blob", "AAEC", 4);
   EXPECT_EQ(Bytes(plug.GetPreset(0)->mChunk), (std::vector<uint8_t>{0x00, 0x01, 0x02, 0x00}));
   plug.MakePresetFromBlob("short", "AAECAwQF", 2);
@@ -193,11 +187,7 @@ TEST(Presets, MakePresetFromBlobDecodesIntoAZeroedBuffer) {
 }
 
 TEST(Presets, NamedParamsFillThePlaceholders) {
-  TestPlug::Config config;
-  config.nAutomatable = 3;
-  config.nParams = 3;
-  config.nPresets = 1;
-  TestPlug plug(config);
+  TestPlug plug(Presets(3, 1));
   plug.GetParam(0)->Set(4.0);
   plug.GetParam(2)->Set(6.0);
   plug.MakePresetFromNamedParams("named", 1, 1, 2.5);
@@ -211,11 +201,7 @@ TEST(Presets, NamedParamsFillThePlaceholders) {
 }
 
 TEST(Presets, LongNamesFromAChunkAreCut) {
-  TestPlug::Config config;
-  config.nAutomatable = 0;
-  config.nParams = 0;
-  config.nPresets = 2;
-  TestPlug plug(config);
+  TestPlug plug(Presets(0, 2));
   ByteChunk chunk;
   const std::string longName(400, 'n');
   for (int i = 0; i < 2; ++i) {
