@@ -22,19 +22,10 @@ void InstrumentLink::deliver(SimBytes message) {
   mChanged.notify_all();
 }
 
-void InstrumentLink::sendToEditor(const SimBytes& message) {
-  if (mToEditor) mToEditor(message);
-}
-
 bool InstrumentLink::waitIdle(int timeoutMs) {
   std::unique_lock<std::mutex> lock(mMutex);
   return mChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                            [this] { return mQueue.empty() && !mWorking; });
-}
-
-int InstrumentLink::handled() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mHandled;
 }
 
 void InstrumentLink::loop() {
@@ -47,16 +38,14 @@ void InstrumentLink::loop() {
     mWorking = true;
     lock.unlock();
     const std::vector<SimBytes> replies = mInstrument.receive(message);
-    const int delay = mInstrument.replyDelayMs();
+    const auto delay = std::chrono::milliseconds(mInstrument.replyDelayMs());
     lock.lock();
-    if (!replies.empty() && delay > 0 &&
-        mChanged.wait_for(lock, std::chrono::milliseconds(delay), [this] { return mStopping; }))
-      return;
+    // A slow instrument's replies wait, but never keep the link from closing.
+    if (!replies.empty() && mChanged.wait_for(lock, delay, [this] { return mStopping; })) return;
     lock.unlock();
-    for (const SimBytes& reply : replies) sendToEditor(reply);
+    for (const SimBytes& reply : replies) mToEditor(reply);
     lock.lock();
     mWorking = false;
-    ++mHandled;
     mChanged.notify_all();
   }
 }

@@ -22,23 +22,19 @@ class InstrumentLink {
 
   // A message from the editor; callable from any thread.
   void deliver(SimBytes message);
-  // Output of the instrument's own (an edit on its panel, a bad message).
-  void sendToEditor(const SimBytes& message);
   // True once everything delivered so far has been handled and answered;
   // false when that took longer than timeoutMs.
   bool waitIdle(int timeoutMs);
-  int handled() const;
 
  private:
   void loop();
 
   SimulatedInstrument& mInstrument;
   Output mToEditor;
-  mutable std::mutex mMutex;
+  std::mutex mMutex;
   std::condition_variable mChanged;
   std::deque<SimBytes> mQueue;
   bool mStopping = false;
   bool mWorking = false;
-  int mHandled = 0;
   std::thread mThread;
 };

@@ -17,13 +17,23 @@ constexpr uint8_t kMultiEditBuffer = 0x20;
 constexpr int kMultiNameByte = 23;
 constexpr int kGlobalDeviceIdByte = 30;
 constexpr int kGlobalDeviceIdPosition = 25;
-constexpr int kSoundOffset = 7;
-constexpr int kMultiOffset = 7;
-constexpr int kGlobalOffset = 5;
 
-void writeName(SimBytes& dump, int first, int length, const std::string& name) {
+// F0 3E 10 id command bank program, zeros, F7.
+SimBytes frame(int size, int deviceId, uint8_t command, int bank, int program) {
+  SimBytes dump(static_cast<size_t>(size), 0);
+  const uint8_t header[] = {kSysExStart, kZorozovID, kDirirUModel, static_cast<uint8_t>(deviceId), command,
+                            static_cast<uint8_t>(bank), static_cast<uint8_t>(program)};
+  std::copy(std::begin(header), std::end(header), dump.begin());
+  dump.back() = kSysExEnd;
+  return dump;
+}
+
+// Writes the name padded with blanks, then the checksum.
+SimBytes named(SimBytes dump, int first, int length, const std::string& name) {
   for (int i = 0; i < length; ++i)
     dump[static_cast<size_t>(first + i)] = i < static_cast<int>(name.size()) ? static_cast<uint8_t>(name[i]) : ' ';
+  writeDumpChecksum(dump.data(), static_cast<int>(dump.size()));
+  return dump;
 }
 
 std::string programName(const char* kind, int bank, int program) {
@@ -36,49 +46,19 @@ std::string programName(const char* kind, int bank, int program) {
 SimBytes SimulatedInstrument::soundDump(int deviceId, int bank, int program, const std::string& name) {
   const auto& templ = soundDumpTemplate();
   SimBytes dump(templ.begin(), templ.end());
-  dump[3] = static_cast<uint8_t>(deviceId);
-  dump[5] = static_cast<uint8_t>(bank);
-  dump[6] = static_cast<uint8_t>(program);
+  std::copy_n(frame(kSoundDumpSize, deviceId, kSoundDumpCommand, bank, program).begin(), 7, dump.begin());
   // Parameter bytes that decode to small in-range values and differ by byte.
   for (const SoundDumpField& field : soundDumpFields())
     dump[static_cast<size_t>(field.byte)] = field.rule == DumpRule::kOctave ? 28 : static_cast<uint8_t>(field.byte % 4);
-  writeName(dump, kSoundNameByte, kSoundNameLength, name);
-  writeName(dump, kSoundCategoryByte, kSoundCategoryLength, "SIM");
-  writeDumpChecksum(dump.data(), kSoundDumpSize);
-  return dump;
+  dump = named(std::move(dump), kSoundCategoryByte, kSoundCategoryLength, "SIM");
+  return named(std::move(dump), kSoundNameByte, kSoundNameLength, name);
 }
 
 SimBytes SimulatedInstrument::multiDump(int deviceId, int bank, int program, const std::string& name) {
-  SimBytes dump(kMultiDumpSize, 0);
-  dump[0] = kSysExStart;
-  dump[1] = kZorozovID;
-  dump[2] = kDirirUModel;
-  dump[3] = static_cast<uint8_t>(deviceId);
-  dump[4] = kMultiDumpCommand;
-  dump[5] = static_cast<uint8_t>(bank);
-  dump[6] = static_cast<uint8_t>(program);
-  writeName(dump, kMultiNameByte, 16, name);
-  dump[385] = 0x77;
-  dump[386] = 0x7F;
-  dump[kMultiDumpSize - 1] = kSysExEnd;
-  writeDumpChecksum(dump.data(), kMultiDumpSize);
-  return dump;
+  return named(frame(kMultiDumpSize, deviceId, kMultiDumpCommand, bank, program), kMultiNameByte, 16, name);
 }
 
-SimBytes SimulatedInstrument::globalDump(int deviceId) {
-  SimBytes dump(kGlobalDumpSize, 0);
-  dump[0] = kSysExStart;
-  dump[1] = kZorozovID;
-  dump[2] = kDirirUModel;
-  dump[3] = static_cast<uint8_t>(deviceId);
-  dump[4] = kGlobalDumpCommand;
-  dump[kGlobalDeviceIdByte] = static_cast<uint8_t>(deviceId);
-  dump[kGlobalDumpSize - 1] = kSysExEnd;
-  writeDumpChecksum(dump.data(), kGlobalDumpSize);
-  return dump;
-}
-
-SimulatedInstrument::SimulatedInstrument(int deviceId) : mDeviceId(deviceId) {
+SimulatedInstrument::SimulatedInstrument(int deviceId) {
   for (int p = 0; p < kParts; ++p)
     mParts[static_cast<size_t>(p)] = soundDump(deviceId, kEditBufferBank, p, programName("PART", 0, p + 1));
   for (int b = 0; b < kSoundBanks; ++b)
@@ -87,136 +67,53 @@ SimulatedInstrument::SimulatedInstrument(int deviceId) : mDeviceId(deviceId) {
   for (int n = 0; n < kPrograms; ++n)
     mMultis[static_cast<size_t>(n)] = multiDump(deviceId, 0, n, programName("MULTI", 0, n));
   mMulti = multiDump(deviceId, kMultiEditBuffer, 0, "MULTI EDIT");
-  mGlobal = globalDump(deviceId);
+  mGlobal = frame(kGlobalDumpSize, deviceId, kGlobalDumpCommand, 0, 0);
+  takeDeviceId(deviceId);
 }
 
 void SimulatedInstrument::setDeviceId(int id) {
   std::lock_guard<std::mutex> lock(mMutex);
+  takeDeviceId(id);
+}
+
+// The global block carries the ID too.
+void SimulatedInstrument::takeDeviceId(int id) {
   mDeviceId = id;
   mGlobal[kGlobalDeviceIdByte] = static_cast<uint8_t>(id);
   writeDumpChecksum(mGlobal.data(), kGlobalDumpSize);
 }
 
-void SimulatedInstrument::setSilent(bool silent) {
-  std::lock_guard<std::mutex> lock(mMutex);
-  mSilent = silent;
+SimBytes* SimulatedInstrument::slotFor(bool sound, int bank, int program) {
+  const auto p = static_cast<size_t>(program);
+  if (sound && bank == kEditBufferBank && program < kParts) return &mParts[p];
+  if (sound && bank < kSoundBanks && program < kPrograms) return &mSounds[static_cast<size_t>(bank)][p];
+  if (!sound && bank == kMultiEditBuffer) return &mMulti;
+  if (!sound && bank == 0 && program < kPrograms) return &mMultis[p];
+  return nullptr;
 }
 
-void SimulatedInstrument::setMalformation(Malformation kind) {
+std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& m) {
   std::lock_guard<std::mutex> lock(mMutex);
-  mMalformation = kind;
-}
-
-void SimulatedInstrument::setReplyDelayMs(int ms) {
-  std::lock_guard<std::mutex> lock(mMutex);
-  mReplyDelayMs = ms;
-}
-
-int SimulatedInstrument::replyDelayMs() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mReplyDelayMs;
-}
-
-int SimulatedInstrument::deviceId() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mDeviceId;
-}
-
-SimBytes SimulatedInstrument::partBuffer(int part) const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mParts.at(static_cast<size_t>(part));
-}
-
-SimBytes SimulatedInstrument::storedSound(int bank, int program) const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mSounds.at(static_cast<size_t>(bank)).at(static_cast<size_t>(program));
-}
-
-SimBytes SimulatedInstrument::multiBuffer() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mMulti;
-}
-
-SimBytes SimulatedInstrument::storedMulti(int program) const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mMultis.at(static_cast<size_t>(program));
-}
-
-SimBytes SimulatedInstrument::globalBlock() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mGlobal;
-}
-
-void SimulatedInstrument::setPartBuffer(int part, const SimBytes& dump) {
-  std::lock_guard<std::mutex> lock(mMutex);
-  mParts.at(static_cast<size_t>(part)) = dump;
-}
-
-std::vector<SimBytes> SimulatedInstrument::received() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mReceived;
-}
-
-std::vector<SimulatedInstrument::ChecksumError> SimulatedInstrument::checksumErrors() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mChecksumErrors;
-}
-
-std::vector<int> SimulatedInstrument::partsStored() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mPartsStored;
-}
-
-int SimulatedInstrument::clockCount(uint8_t status) const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return status == 0xFA ? mStarts : status == 0xFC ? mStops : status == 0xF8 ? mClocks : 0;
-}
-
-int SimulatedInstrument::allNotesOffCount() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mAllNotesOff;
-}
-
-std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& message) {
-  std::lock_guard<std::mutex> lock(mMutex);
-  if (message.empty()) return {};
-  mReceived.push_back(message);
-  if (message[0] != kSysExStart) {
-    applyShortMessage(message);
+  if (m.empty()) return {};
+  mReceived.push_back(m);
+  if (m[0] != kSysExStart) {
+    applyShortMessage(m);
     return {};
   }
   // Not ours: another model, another maker, or another device ID.
-  if (message.size() < 6 || message[1] != kZorozovID || message[2] != kDirirUModel || message[3] != mDeviceId ||
-      message.back() != kSysExEnd)
+  if (m.size() < 6 || m[1] != kZorozovID || m[2] != kDirirUModel || m[3] != mDeviceId || m.back() != kSysExEnd)
     return {};
-  const uint8_t command = message[4];
-  if (command == kSoundDumpCommand || command == kMultiDumpCommand || command == kGlobalDumpCommand) {
-    applyDump(message);
-    return {};
-  }
-  if (command == kSoundChange || command == kMultiChange || command == kGlobalChange) {
-    applyParameterChange(message);
-    return {};
-  }
-  if (mSilent) return {};
-  std::vector<SimBytes> replies = answerRequest(message);
-  for (SimBytes& reply : replies) reply = spoil(std::move(reply));
-  return replies;
-}
-
-std::vector<SimBytes> SimulatedInstrument::answerRequest(const SimBytes& m) const {
   const uint8_t command = m[4];
-  if (command == kGlobalRequest && m.size() == 6) return {mGlobal};
-  if (m.size() != 8) return {};
-  const uint8_t bank = m[5];
-  const uint8_t program = m[6];
-  if (command == kSoundRequest) {
-    if (bank == kEditBufferBank && program < kParts) return {mParts[program]};
-    if (bank < kSoundBanks && program < kPrograms) return {mSounds[bank][program]};
-  }
-  if (command == kMultiRequest) {
-    if (bank == kMultiEditBuffer && program == 0) return {mMulti};
-    if (bank == 0 && program < kPrograms) return {mMultis[program]};
+  if (command == kSoundDumpCommand || command == kMultiDumpCommand || command == kGlobalDumpCommand) {
+    applyDump(m);
+  } else if (command == kSoundChange || command == kMultiChange || command == kGlobalChange) {
+    applyParameterChange(m);
+  } else if (!mSilent) {
+    const SimBytes* reply = nullptr;
+    if (command == kGlobalRequest && m.size() == 6) reply = &mGlobal;
+    if ((command == kSoundRequest || command == kMultiRequest) && m.size() == 8)
+      reply = slotFor(command == kSoundRequest, m[5], m[6]);
+    if (reply) return {spoil(*reply)};
   }
   return {};
 }
@@ -239,84 +136,50 @@ SimBytes SimulatedInstrument::spoil(SimBytes dump) const {
   return dump;
 }
 
-bool SimulatedInstrument::verifyChecksum(const SimBytes& m) {
-  const int size = static_cast<int>(m.size());
-  const int expected = dumpChecksum(m.data(), size);
-  const int received = m[static_cast<size_t>(size - 2)];
-  if (expected == received) return true;
-  mChecksumErrors.push_back({m[4], expected, received});
-  return false;
-}
-
 void SimulatedInstrument::applyDump(const SimBytes& m) {
   const uint8_t command = m[4];
-  const int size = static_cast<int>(m.size());
-  if ((command == kSoundDumpCommand && size != kSoundDumpSize) ||
-      (command == kMultiDumpCommand && size != kMultiDumpSize) ||
-      (command == kGlobalDumpCommand && size != kGlobalDumpSize))
-    return;
-  if (!verifyChecksum(m)) return;
-  const uint8_t bank = m[5];
-  const uint8_t program = m[6];
-  if (command == kSoundDumpCommand) {
-    if (bank == kEditBufferBank && program < kParts) {
-      mParts[program] = m;
-      mPartsStored.push_back(program);
-    } else if (bank < kSoundBanks && program < kPrograms) {
-      mSounds[bank][program] = m;
-    }
-  } else if (command == kMultiDumpCommand) {
-    if (bank == kMultiEditBuffer) mMulti = m;
-    else if (bank == 0 && program < kPrograms) mMultis[program] = m;
-  } else {
+  const int size = command == kSoundDumpCommand   ? kSoundDumpSize
+                   : command == kMultiDumpCommand ? kMultiDumpSize
+                                                  : kGlobalDumpSize;
+  if (static_cast<int>(m.size()) != size) return;
+  const int expected = dumpChecksum(m.data(), size);
+  if (m[m.size() - 2] != expected) return mChecksumErrors.push_back({command, expected, m[m.size() - 2]});
+  if (command == kGlobalDumpCommand) {
     mGlobal = m;
     mDeviceId = m[kGlobalDeviceIdByte];
+  } else if (SimBytes* slot = slotFor(command == kSoundDumpCommand, m[5], m[6])) {
+    *slot = m;
+    if (command == kSoundDumpCommand && m[5] == kEditBufferBank) mPartsStored.push_back(m[6]);
   }
 }
 
+// Position page*128+num sits 7 bytes into a sound or multi dump, 5 into the
+// global block; sound changes name the part first.
 void SimulatedInstrument::applyParameterChange(const SimBytes& m) {
-  SimBytes* target = nullptr;
-  int offset = 0;
-  uint8_t value = 0;
-  if (m[4] == kSoundChange && m.size() == 10 && m[5] < kParts) {
-    target = &mParts[m[5]];
-    offset = m[6] * 128 + m[7] + kSoundOffset;
-    value = m[8];
-  } else if (m[4] == kMultiChange && m.size() == 9) {
-    target = &mMulti;
-    offset = m[5] * 128 + m[6] + kMultiOffset;
-    value = m[7];
-  } else if (m[4] == kGlobalChange && m.size() == 9) {
-    target = &mGlobal;
-    offset = m[5] * 128 + m[6] + kGlobalOffset;
-    value = m[7];
-    if (offset - kGlobalOffset == kGlobalDeviceIdPosition) mDeviceId = value;
-  }
-  if (!target || value >= 0x80 || offset < 5 || offset > static_cast<int>(target->size()) - 3) return;
-  (*target)[static_cast<size_t>(offset)] = value;
-  writeDumpChecksum(target->data(), static_cast<int>(target->size()));
+  const bool sound = m[4] == kSoundChange, global = m[4] == kGlobalChange;
+  if (m.size() != (sound ? 10u : 9u) || (sound && m[5] >= kParts)) return;
+  SimBytes& target = sound ? mParts[m[5]] : global ? mGlobal : mMulti;
+  const size_t at = sound ? 6 : 5;
+  const int position = m[at] * 128 + m[at + 1];
+  const size_t offset = static_cast<size_t>(position + (global ? 5 : 7));
+  const uint8_t value = m[at + 2];
+  if (value >= 0x80 || offset + 2 >= target.size()) return;
+  target[offset] = value;
+  writeDumpChecksum(target.data(), static_cast<int>(target.size()));
+  if (global && position == kGlobalDeviceIdPosition) mDeviceId = value;
 }
 
 void SimulatedInstrument::applyShortMessage(const SimBytes& m) {
-  const uint8_t status = m[0];
-  if (status == 0xFA) ++mStarts;
-  if (status == 0xFC) ++mStops;
-  if (status == 0xF8) ++mClocks;
-  if (status < 0x80 || status >= 0xF0 || m.size() < 2) return;
-  const int channel = status & 0x0F;
-  const int kind = status >> 4;
-  if (kind == 0xB && m.size() >= 3) {
-    if (m[1] == 123) ++mAllNotesOff;
-    if (m[1] == 32 && m[2] >= 64) mBankSelect[static_cast<size_t>(channel)] = m[2] - 64;
-  } else if (kind == 0xC) {
-    // The channel's part takes the selected stored sound into its edit buffer.
-    const int bank = mBankSelect[static_cast<size_t>(channel)];
-    if (bank < kSoundBanks && m[1] < kPrograms) {
-      SimBytes dump = mSounds[static_cast<size_t>(bank)][m[1]];
-      dump[5] = kEditBufferBank;
-      dump[6] = static_cast<uint8_t>(channel);
-      writeDumpChecksum(dump.data(), kSoundDumpSize);
-      mParts[static_cast<size_t>(channel)] = dump;
-    }
+  const auto channel = static_cast<size_t>(m[0] & 0x0F);
+  const int kind = m[0] & 0xF0;
+  if (kind == 0xB0 && m.size() >= 3 && m[1] == 32 && m[2] >= 64) mBankSelect[channel] = m[2] - 64;
+  // The channel's part takes the selected stored sound into its edit buffer.
+  const int bank = mBankSelect[channel];
+  if (kind == 0xC0 && m.size() >= 2 && bank < kSoundBanks && m[1] < kPrograms) {
+    SimBytes dump = mSounds[static_cast<size_t>(bank)][m[1]];
+    dump[5] = kEditBufferBank;
+    dump[6] = static_cast<uint8_t>(channel);
+    writeDumpChecksum(dump.data(), kSoundDumpSize);
+    mParts[channel] = dump;
   }
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -30,9 +31,7 @@ class SimulatedInstrument {
   };
 
   struct ChecksumError {
-    int command;
-    int expected;
-    int received;
+    int command, expected, received;
   };
 
   explicit SimulatedInstrument(int deviceId = 0);
@@ -42,46 +41,49 @@ class SimulatedInstrument {
 
   // ---- Knobs.
   void setDeviceId(int id);
-  void setSilent(bool silent);
-  void setMalformation(Malformation kind);
-  void setReplyDelayMs(int ms);
-  int replyDelayMs() const;
+  void setSilent(bool silent) { mSilent = silent; }
+  void setMalformation(Malformation kind) { mMalformation = kind; }
+  // How long a link holds the replies back.
+  void setReplyDelayMs(int ms) { mReplyDelayMs = ms; }
+  int replyDelayMs() const { return mReplyDelayMs; }
 
   // ---- State.
-  int deviceId() const;
-  SimBytes partBuffer(int part) const;
-  SimBytes storedSound(int bank, int program) const;
-  SimBytes multiBuffer() const;
-  SimBytes storedMulti(int program) const;
-  SimBytes globalBlock() const;
-  void setPartBuffer(int part, const SimBytes& dump);
+  int deviceId() const { return get(mDeviceId); }
+  SimBytes partBuffer(int part) const { return get(mParts.at(static_cast<size_t>(part))); }
+  SimBytes storedSound(int bank, int program) const {
+    return get(mSounds.at(static_cast<size_t>(bank)).at(static_cast<size_t>(program)));
+  }
+  SimBytes multiBuffer() const { return get(mMulti); }
 
-  // ---- What it saw.
-  std::vector<SimBytes> received() const;
-  std::vector<ChecksumError> checksumErrors() const;
-  // Sound dumps applied to a part edit buffer, in arrival order (part numbers).
-  std::vector<int> partsStored() const;
-  int clockCount(uint8_t status) const;
-  int allNotesOffCount() const;
+  // ---- What it saw: every message, the dumps refused for their checksum,
+  // and the parts whose edit buffer a sound dump replaced, in arrival order.
+  std::vector<SimBytes> received() const { return get(mReceived); }
+  std::vector<ChecksumError> checksumErrors() const { return get(mChecksumErrors); }
+  std::vector<int> partsStored() const { return get(mPartsStored); }
 
   // ---- Building blocks the tests share.
   static SimBytes soundDump(int deviceId, int bank, int program, const std::string& name);
   static SimBytes multiDump(int deviceId, int bank, int program, const std::string& name);
-  static SimBytes globalDump(int deviceId);
 
  private:
+  template <typename T>
+  T get(const T& member) const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return member;
+  }
+  // The buffer a sound or multi request or dump addresses, or null.
+  SimBytes* slotFor(bool sound, int bank, int program);
+  void takeDeviceId(int id);
   SimBytes spoil(SimBytes dump) const;
-  bool verifyChecksum(const SimBytes& message);
+  void applyDump(const SimBytes& message);
   void applyParameterChange(const SimBytes& message);
   void applyShortMessage(const SimBytes& message);
-  void applyDump(const SimBytes& message);
-  std::vector<SimBytes> answerRequest(const SimBytes& message) const;
 
   mutable std::mutex mMutex;
-  int mDeviceId;
-  bool mSilent = false;
-  Malformation mMalformation = Malformation::kNone;
-  int mReplyDelayMs = 0;
+  int mDeviceId = 0;
+  std::atomic<bool> mSilent{false};
+  std::atomic<Malformation> mMalformation{Malformation::kNone};
+  std::atomic<int> mReplyDelayMs{0};
   std::array<SimBytes, kParts> mParts;
   std::array<std::array<SimBytes, kPrograms>, kSoundBanks> mSounds;
   std::array<SimBytes, kPrograms> mMultis;
@@ -91,8 +93,4 @@ class SimulatedInstrument {
   std::vector<SimBytes> mReceived;
   std::vector<ChecksumError> mChecksumErrors;
   std::vector<int> mPartsStored;
-  int mStarts = 0;
-  int mStops = 0;
-  int mClocks = 0;
-  int mAllNotesOff = 0;
 };

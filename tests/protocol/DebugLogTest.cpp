@@ -42,7 +42,6 @@ class DebugLogTest : public ::testing::Test {
 
 TEST_F(DebugLogTest, WithoutALogFileNothingIsEverWritten) {
   EXPECT_EQ(getDebugLogPath(), root.string() + "/Kelmscroft/Zorozov Tarnivex Editor/Tarnivex Editor LOG.txt");
-  EXPECT_EQ(getPatchesFolderStr(), getDataFolder() + "Patches");
   RecordingTarnivex plug;
   EXPECT_FALSE(plug.debugLogEnabled);
   plug.debugLog("PROCESSOR: not written");

@@ -53,7 +53,7 @@ class FakeEditor : public EditorServices {
     IParam* param = paramAt(index);
     if (!param) return;
     param->SetNormalized(normalized ? value : param->GetNormalized(value));
-    record(mPlugSets, std::pair{index, value});
+    record(mRecords.plugSets, std::pair{index, value});
   }
   std::string paramDisplayText(int index, int value) override {
     std::lock_guard<std::mutex> lock(mMutex);
@@ -70,14 +70,14 @@ class FakeEditor : public EditorServices {
     sendSysExToDevice(message, length);
   }
   bool sendSysExToDevice(unsigned char* bytes, int length) override {
-    return record(mSentSysEx, Bytes(bytes, bytes + length));
+    return record(mRecords.sentSysEx, Bytes(bytes, bytes + length));
   }
-  bool sendRawToDevice(Bytes bytes) override { return record(mSentRaw, bytes); }
+  bool sendRawToDevice(Bytes bytes) override { return record(mRecords.sentRaw, bytes); }
   void deliverSysEx(ISysEx* message, bool fromDevice) override {
     if (manager) manager->ProcessSysEx(message, fromDevice);
   }
   void logSysExOutMessageByteInt(std::vector<int>, int) override {}
-  void showStatusText(const char* text) override { record(mStatus, std::string(text)); }
+  void showStatusText(const char* text) override { record(mRecords.status, std::string(text)); }
   void DisplayProcessingIndicator(bool show) override {
     (show ? mIndicatorShows : mIndicatorHides)++;
     if (!show && manager) manager->dumpExpected = false;
@@ -86,13 +86,12 @@ class FakeEditor : public EditorServices {
   void displayCategoryName(std::string text) override { set(mShownCategory, text); }
   void setLibrarianViewDirty() override {}
   void updatePatchLibrarianView(int) override {}
-  // As the editor does in sound mode.
+  // As the editor does in sound mode; the engine only ever turns it on.
   void SetLibrarianRequestActive(bool libraryRequest) override {
-    if (!manager) return;
-    manager->dumpExpected = !libraryRequest;
+    if (!libraryRequest || !manager) return;
+    manager->dumpExpected = false;
     manager->performanceRequest.disarm();
-    if (libraryRequest) manager->patchRequest.arm();
-    else manager->patchRequest.disarm();
+    manager->patchRequest.arm();
     manager->replyAccepted = false;
   }
   void SetLibrarianStatusUnsaved(bool unsaved) override {
@@ -101,7 +100,7 @@ class FakeEditor : public EditorServices {
     manager->patchRequest.disarm();
     manager->performanceRequest.disarm();
   }
-  void debugLog(const std::string& message) override { record(mLog, message); }
+  void debugLog(const std::string& message) override { record(mRecords.log, message); }
   int getCurrentPart() const override { return currentPart; }
   bool isSendAllParts() const override { return sendAllParts; }
   bool isMidiIOConfigured() const override { return midiConfigured; }
@@ -121,10 +120,10 @@ class FakeEditor : public EditorServices {
   MIDIMessageManager* manager = nullptr;
 
   // ---- Records.
-  std::vector<Bytes> sentSysEx() const { return get(mSentSysEx); }
-  std::vector<Bytes> sentRaw() const { return get(mSentRaw); }
-  std::vector<std::string> statusTexts() const { return get(mStatus); }
-  std::vector<std::string> logLines() const { return get(mLog); }
+  std::vector<Bytes> sentSysEx() const { return get(mRecords.sentSysEx); }
+  std::vector<Bytes> sentRaw() const { return get(mRecords.sentRaw); }
+  std::vector<std::string> statusTexts() const { return get(mRecords.status); }
+  std::vector<std::string> logLines() const { return get(mRecords.log); }
   std::vector<std::string> patchNames() const { return get(mPatchNames); }  // the 35 entries
   std::string shownPatchName() const { return get(mShownName); }
   std::string shownCategoryName() const { return get(mShownCategory); }
@@ -132,23 +131,12 @@ class FakeEditor : public EditorServices {
   int indicatorOn() const { return mIndicatorShows; }
   int indicatorOff() const { return mIndicatorHides; }
   // Parameters set through setParameterFromPlug, in order.
-  std::vector<std::pair<int, double>> plugSets() const { return get(mPlugSets); }
-  void clearRecords() {
-    std::lock_guard<std::mutex> lock(mMutex);
-    mSentSysEx.clear();
-    mSentRaw.clear();
-    mStatus.clear();
-    mLog.clear();
-    mPlugSets.clear();
-  }
+  std::vector<std::pair<int, double>> plugSets() const { return get(mRecords.plugSets); }
+  void clearRecords() { set(mRecords, Records{}); }
 
-  std::atomic<int> currentPart{0};
-  std::atomic<bool> sendAllParts{false};
-  std::atomic<bool> midiConfigured{true};
-  std::atomic<bool> clockPointer{false};
-  std::atomic<bool> clockInfo{false};
-  std::atomic<int> hostTempo{0};
-  std::atomic<int> listTempo{120};
+  // What the jobs read of the editor's state.
+  std::atomic<int> currentPart{0}, hostTempo{0}, listTempo{120};
+  std::atomic<bool> sendAllParts{false}, midiConfigured{true}, clockPointer{false}, clockInfo{false};
 
  private:
   template <typename T>
@@ -168,13 +156,18 @@ class FakeEditor : public EditorServices {
     return true;
   }
 
+  // What clearRecords forgets.
+  struct Records {
+    std::vector<Bytes> sentSysEx, sentRaw;
+    std::vector<std::string> status, log;
+    std::vector<std::pair<int, double>> plugSets;
+  };
+
   mutable std::mutex mMutex;
   std::vector<IParam> mParams;
-  std::vector<Bytes> mSentSysEx, mSentRaw;
-  std::vector<std::string> mStatus, mLog;
+  Records mRecords;
   std::vector<std::string> mPatchNames = std::vector<std::string>(35, "INIT");
   std::string mShownName, mShownCategory;
   std::vector<int> mFilterLink = std::vector<int>(16, -1);
-  std::vector<std::pair<int, double>> mPlugSets;
   std::atomic<int> mIndicatorShows{0}, mIndicatorHides{0};
 };

@@ -19,7 +19,6 @@ class MemoryMidiConversationTest : public ::testing::Test {
     plug->setExternalMIDIOut(out, "dirirU");
     plug->setExternalMIDIIn(in, "dirirU");
     prepareSoundParameters(*plug, kDeviceId);
-    link = std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { backend->inject(reply); });
   }
   ~MemoryMidiConversationTest() override {
     link.reset();
@@ -31,22 +30,13 @@ class MemoryMidiConversationTest : public ::testing::Test {
   std::shared_ptr<MemoryMidiBackend> backend = std::make_shared<MemoryMidiBackend>();
   std::unique_ptr<Tarnivex> plug;
   SimulatedInstrument instrument{kDeviceId};
-  std::unique_ptr<InstrumentLink> link;
-  // Sent so far, for forwardSent.
-  std::function<std::vector<std::vector<unsigned char>>()> sent = [this] { return backend->out().sent; };
+  std::unique_ptr<InstrumentLink> link =
+      std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { backend->inject(reply); });
+  SentMessages sent = [this] { return backend->out().sent; };
 };
 
 TEST_F(MemoryMidiConversationTest, PartSoundArrivesAndIsStoredInThatPart) {
-  plug->GetParam(kFilter1Cutoff + 6)->Set(101);
-  plug->setParamDisplayText(kPatchName + 6, 0, "Memory Part");
-  ASSERT_TRUE(sendPartAsJob(*plug, 6));
-  ASSERT_TRUE(forwardSent(sent, 1, *link));
-  const auto dump = backend->out().sent.at(0);
-  EXPECT_EQ(instrument.partBuffer(6), dump);
-  EXPECT_EQ(instrument.partsStored(), std::vector<int>{6});
-  EXPECT_TRUE(instrument.checksumErrors().empty());
-  EXPECT_EQ(dump[85], 101);
-  EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Memory Part     ");
+  expectPartSoundStored(*plug, kDeviceId, sent, *link, instrument);
 }
 
 TEST_F(MemoryMidiConversationTest, RequestedPartComesBackIntoTheEditor) {

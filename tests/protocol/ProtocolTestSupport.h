@@ -25,7 +25,9 @@ struct EngineFixture {
       std::make_unique<MIDIMessageManager>(&editor, nullptr, &librarian, nullptr);
 
   EngineFixture() { editor.manager = manager.get(); }
-  ~EngineFixture() {
+  ~EngineFixture() { destroyManager(); }
+  // Stops and joins the workers.
+  void destroyManager() {
     editor.manager = nullptr;
     manager.reset();
   }

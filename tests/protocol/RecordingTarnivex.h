@@ -10,27 +10,27 @@
 #include "TabSwitchFunctions.h"
 #include "Tarnivex.h"
 
-struct TabCall {
-  bool main;
-  int index;
-  int value;
-};
+using Calls = std::vector<std::vector<int>>;
 
+// Each call as {main page 1 or part page 0, index, value}.
 struct RecordingTabs : TabSwitchFunctions {
-  void quickTabSwitch(Tarnivex*, int index, int value, int, bool) override { calls.push_back({false, index, value}); }
-  void mainTabSwitch(Tarnivex*, int index, int value, int, int) override { calls.push_back({true, index, value}); }
-  std::vector<TabCall> calls;
+  void quickTabSwitch(Tarnivex*, int index, int value, int, bool) override { calls.push_back({0, index, value}); }
+  void mainTabSwitch(Tarnivex*, int index, int value, int, int) override { calls.push_back({1, index, value}); }
+  Calls calls;
 };
 
+// Each call as {partner, index, value}.
 struct RecordingLinks : LinkManager {
   void controlLinker(Tarnivex*, ControlAction*, LinkInfo link, int index, int intValue, double) override {
     calls.push_back({link.partnerParam, index, intValue});
   }
-  std::vector<std::vector<int>> calls;  // partner, index, value
+  Calls calls;
 };
 
 class RecordingTarnivex : public Tarnivex {
  public:
+  using Bytes = std::vector<unsigned char>;
+
   RecordingTarnivex() : Tarnivex(IPlugInstanceInfo{}) {
     tabSwitchFunctions = std::make_unique<RecordingTabs>();
     tabs = static_cast<RecordingTabs*>(tabSwitchFunctions.get());
@@ -44,10 +44,11 @@ class RecordingTarnivex : public Tarnivex {
     paramValueDisplay = nullptr;
   }
 
-  bool SendMidiSysex(unsigned char* data, int size) override { return record(&sysex, {data, data + size}); }
-  bool SendMidiSysex2(std::vector<unsigned char> data) override { return record(nullptr, data); }
-  bool SendMidiMsg(IMidiMsg* msg) override { return record(nullptr, {msg->mStatus, msg->mData1, msg->mData2}); }
-  size_t sentCount() {
+  bool SendMidiSysex(unsigned char* data, int size) override { return record({data, data + size}); }
+  bool SendMidiSysex2(std::vector<unsigned char> data) override { return record(std::move(data)); }
+  bool SendMidiMsg(IMidiMsg* msg) override { return record({msg->mStatus, msg->mData1, msg->mData2}); }
+  // Everything sent, in order.
+  std::vector<Bytes> sent() {
     std::lock_guard<std::mutex> lock(mSentMutex);
     return mSent;
   }
@@ -56,16 +57,14 @@ class RecordingTarnivex : public Tarnivex {
   RecordingLinks* links = nullptr;
   ITextControl nameText{nullptr};
   ITextControl valueText{nullptr};
-  std::vector<std::vector<unsigned char>> sysex;  // what SendMidiSysex sent
 
  private:
-  bool record(std::vector<std::vector<unsigned char>>* list, std::vector<unsigned char> bytes) {
+  bool record(Bytes bytes) {
     std::lock_guard<std::mutex> lock(mSentMutex);
-    if (list) list->push_back(std::move(bytes));
-    ++mSent;
+    mSent.push_back(std::move(bytes));
     return true;
   }
 
   std::mutex mSentMutex;
-  size_t mSent = 0;
+  std::vector<Bytes> mSent;
 };

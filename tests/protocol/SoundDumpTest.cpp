@@ -12,6 +12,9 @@
 
 namespace {
 using Bytes = std::vector<unsigned char>;
+using M = SimulatedInstrument::Malformation;
+
+unsigned char checksumOf(const Bytes& dump) { return std::accumulate(dump.begin() + 4, dump.begin() + 390, 0u) & 0x7F; }
 
 // The dump of a part whose parameters all hold 0, written out from the
 // instrument's description rather than from the code's table.
@@ -30,7 +33,7 @@ Bytes expectedZeroDump(int deviceId, int part, const std::string& name, const st
   d[366] = 0x44;
   for (int i = 0; i < 16; ++i) d[370 + i] = i < static_cast<int>(name.size()) ? name[i] : ' ';
   for (int i = 0; i < 4; ++i) d[386 + i] = i < static_cast<int>(category.size()) ? category[i] : ' ';
-  d[390] = std::accumulate(d.begin() + 4, d.begin() + 390, 0u) & 0x7F;
+  d[390] = checksumOf(d);
   d[391] = 0xF7;
   return d;
 }
@@ -51,6 +54,12 @@ class SoundDumpTest : public ::testing::Test, public EngineFixture {
   void name(int part, const std::string& sound, const std::string& category) {
     editor.setParamDisplayText(kPatchName + part, 0, sound);
     editor.setParamDisplayText(kCategoryName + part, 0, category);
+  }
+  // The simulated instrument's answer to a request for the part.
+  static Bytes reply(M kind, int part) {
+    SimulatedInstrument instrument;
+    instrument.setMalformation(kind);
+    return instrument.receive({0xF0, 0x3E, 0x10, 0x00, 0x00, 0x30, static_cast<unsigned char>(part), 0xF7}).at(0);
   }
   // Calls fn(field, parameter) for every parameter of the part a dump carries.
   template <typename Fn>
@@ -149,7 +158,7 @@ TEST_F(SoundDumpTest, LibraryPathAddressesTheBankSlotWithAValidChecksum) {
   ASSERT_EQ(dump.size(), 392u);
   EXPECT_EQ(dump[5], 2);
   EXPECT_EQ(dump[6], 42);
-  EXPECT_EQ(dump[390], std::accumulate(dump.begin() + 4, dump.begin() + 390, 0u) & 0x7F);
+  EXPECT_EQ(dump[390], checksumOf(dump));
   EXPECT_EQ(entry.name, "Lib Sound       ");
 }
 
@@ -162,13 +171,13 @@ TEST_F(SoundDumpTest, NothingLeavesForAPartOutsideTheSixteenOrWithoutMidi) {
   EXPECT_EQ(editor.statusTexts(), std::vector<std::string>{"Set MIDI I/O First!"});
   EXPECT_EQ(editor.indicatorOff(), 1);
 }
+
 TEST_F(SoundDumpTest, WrittenDumpParsesBackIntoTheSameParameters) {
   editor.currentPart = 1;
   editor.setParamDisplayText(kPatchName + 1, 0, "Shown");
   for (int part : {0, 7, 15}) {
     randomise(part, 1234u + static_cast<unsigned>(part));
-    editor.setParamDisplayText(kPatchName + part, 0, "Round Trip");
-    editor.setParamDisplayText(kCategoryName + part, 0, "RT");
+    name(part, "Round Trip", "RT");
     const std::vector<double> before = snapshot(part);
     const Bytes dump = sendPart(part);
     clearPart(part);
@@ -184,12 +193,10 @@ TEST_F(SoundDumpTest, WrittenDumpParsesBackIntoTheSameParameters) {
 
 // The locks as the instrument's receiving side describes them, written out
 // independently of the byte table.
-struct LockRange {
+const struct {
   int lock;
   std::vector<std::pair<int, int>> bytes;
-};
-
-const LockRange kLockRanges[] = {
+} kLockRanges[] = {
     {kSectionLockOsc1, {{8, 20}}}, {kSectionLockOsc2, {{24, 36}, {56, 56}}}, {kSectionLockOsc3, {{40, 50}}},
     {kSectionLockMixer, {{68, 75}, {78, 79}}}, {kSectionLockPitchMod, {{57, 58}, {60, 60}, {63, 64}}},
     {kSectionLockUnisono, {{65, 66}}}, {kSectionLockNoiseExt, {{82, 83}}},
@@ -199,14 +206,14 @@ const LockRange kLockRanges[] = {
     {kSectionLockFX2, {{151, 166}}}, {kSectionLockArp, {{318, 330}, {334, 365}}},
     {kSectionLockEnv3, {{227, 227}, {230, 236}}}, {kSectionLockEnv4, {{239, 239}, {242, 248}}},
     {kSectionLockLFO1, {{167, 168}, {170, 174}, {177, 177}}}, {kSectionLockLFO2, {{179, 180}, {182, 186}, {189, 189}}},
-    {kSectionLockLFO3, {{191, 192}, {194, 198}, {201, 201}}},
-    {kSectionLockM1F, {{268, 270}}}, {kSectionLockM2F, {{271, 273}}}, {kSectionLockM3F, {{274, 276}}},
-    {kSectionLockM4F, {{277, 279}}}, {kSectionLockM5F, {{280, 282}}}, {kSectionLockM6F, {{283, 285}}},
-    {kSectionLockM7F, {{286, 288}}}, {kSectionLockM8F, {{289, 291}}}, {kSectionLockM1S, {{292, 294}}},
-    {kSectionLockM2S, {{295, 297}}}, {kSectionLockM3S, {{298, 300}}}, {kSectionLockM4S, {{301, 303}}},
-    {kSectionLockM5S, {{304, 306}}}, {kSectionLockM6S, {{307, 309}}}, {kSectionLockM7S, {{310, 312}}},
-    {kSectionLockM8S, {{313, 315}}}, {kSectionLockMod1, {{252, 255}}}, {kSectionLockMod2, {{256, 259}}},
-    {kSectionLockMod3, {{260, 263}}}, {kSectionLockMod4, {{264, 267}}},
+    {kSectionLockLFO3, {{191, 192}, {194, 198}, {201, 201}}}, {kSectionLockM1F, {{268, 270}}},
+    {kSectionLockM2F, {{271, 273}}}, {kSectionLockM3F, {{274, 276}}}, {kSectionLockM4F, {{277, 279}}},
+    {kSectionLockM5F, {{280, 282}}}, {kSectionLockM6F, {{283, 285}}}, {kSectionLockM7F, {{286, 288}}},
+    {kSectionLockM8F, {{289, 291}}}, {kSectionLockM1S, {{292, 294}}}, {kSectionLockM2S, {{295, 297}}},
+    {kSectionLockM3S, {{298, 300}}}, {kSectionLockM4S, {{301, 303}}}, {kSectionLockM5S, {{304, 306}}},
+    {kSectionLockM6S, {{307, 309}}}, {kSectionLockM7S, {{310, 312}}}, {kSectionLockM8S, {{313, 315}}},
+    {kSectionLockMod1, {{252, 255}}}, {kSectionLockMod2, {{256, 259}}}, {kSectionLockMod3, {{260, 263}}},
+    {kSectionLockMod4, {{264, 267}}},
 };
 
 TEST_F(SoundDumpTest, EachLockKeepsExactlyTheBytesTheInstrumentNames) {
@@ -214,7 +221,7 @@ TEST_F(SoundDumpTest, EachLockKeepsExactlyTheBytesTheInstrumentNames) {
   const std::vector<double> sent = snapshot(2);
   const Bytes dump = sendPart(2);
   size_t lockedBytes = 0;
-  for (const LockRange& range : kLockRanges) {
+  for (const auto& range : kLockRanges) {
     clearPart(2);
     editor.setValue(range.lock + 2, 1.0);
     receive(dump);
@@ -240,20 +247,16 @@ TEST_F(SoundDumpTest, EachLockKeepsExactlyTheBytesTheInstrumentNames) {
   }
 }
 
-TEST_F(SoundDumpTest, CombinedBytesSplitIntoTheirParameters) {
+// What the round trip cannot show: bytes out of range, and the views and
+// switches a received byte also sets.
+TEST_F(SoundDumpTest, ReceivedBytesClampAndSetTheirViews) {
   const struct {
     int byte;
     unsigned char value;
     std::vector<std::pair<int, double>> expected;  // block base, value (part 0)
   } cases[] = {
-      {65, 0x11, {{kOscillatorUnisono, 1}, {kOscillatorMonoPolyMode, 1}}},
-      {65, 0x10, {{kOscillatorUnisono, 1}, {kOscillatorMonoPolyMode, 0}}},
       {65, 0x60, {{kOscillatorUnisono, 5}, {kOscillatorMonoPolyMode, 1}}},
-      {203, 0x21, {{kFilterEnvMode, 1}, {kFilterEnvTrigger, 1}}},
       {203, 0x1F, {{kFilterEnvMode, 31}, {kFilterEnvTrigger, 0}}},
-      {334, 0x2B, {{kArpPattern01Step, 2}, {kArpPattern01Glide, 1}, {kArpPattern01Accent, 3}}},
-      {334, 0x23, {{kArpPattern01Step, 2}, {kArpPattern01Glide, 0}, {kArpPattern01Accent, 3}}},
-      {350, 0x39, {{kArpPattern01StepLen, 3}, {kArpPattern01Timing, 9}}},
       {8, 27, {{kOscillator1Octave, 0}}}, {8, 4, {{kOscillator1Octave, 0}}},
       {124, 0, {{kFilterRouting, 0}, {kFilterRoutingParallel, 1}, {kFilterRoutingSerial, 0}}},
       {124, 1, {{kFilterRouting, 1}, {kFilterRoutingParallel, 0}, {kFilterRoutingSerial, 1}}},
@@ -273,35 +276,39 @@ TEST_F(SoundDumpTest, CombinedBytesSplitIntoTheirParameters) {
   EXPECT_EQ(editor.filterLinkValue(0), 3);  // remembered for the link switch
 }
 
-TEST_F(SoundDumpTest, MalformedOrUnaskedDumpsChangeNothing) {
-  using M = SimulatedInstrument::Malformation;
+TEST_F(SoundDumpTest, MalformedOrUnaskedDumpsChangeNothingAndAWrongChecksumIsLogged) {
   const struct {
     const char* what;
     M kind;
-    int size;  // cut to this many bytes; 0: as sent
+    size_t size;  // cut to this many bytes; 0: as sent
     bool expected;
-    const char* log;  // the start of the one log line, or null
-  } cases[] = {{"truncated", M::kTruncated, 0, true, nullptr},
-               {"389 bytes", M::kNone, 389, true, nullptr},
-               {"part 32", M::kPartAbove15, 0, true, "PROCESSOR: sound dump for part 32 ignored"},
-               {"wrong model", M::kWrongHeader, 0, true, nullptr},
-               {"not expected", M::kNone, 0, false, nullptr}};
-  SimulatedInstrument instrument;
+    const char* name;  // part 2's name afterwards: empty unless applied
+    const char* log;   // the one log line, or null
+  } cases[] = {{"truncated", M::kTruncated, 0, true, "", nullptr},
+               {"389 bytes", M::kNone, 389, true, "", nullptr},
+               {"part 32", M::kPartAbove15, 0, true, "", "PROCESSOR: sound dump for part 32 ignored"},
+               {"wrong model", M::kWrongHeader, 0, true, "", nullptr},
+               {"not expected", M::kNone, 0, false, "", nullptr},
+               {"390 bytes", M::kNone, 390, true, "PART A03        ", nullptr},  // checksum and end are not needed
+               {"wrong checksum", M::kWrongChecksum, 0, true, "PART A03        ",
+                "PROCESSOR: sound dump for part 2 has a wrong checksum"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    instrument.setMalformation(c.kind);
-    Bytes reply = instrument.receive({0xF0, 0x3E, 0x10, 0x00, 0x00, 0x30, 0x02, 0xF7}).at(0);
-    if (c.size) reply.resize(static_cast<size_t>(c.size));
+    Bytes dump = reply(c.kind, 2);
+    if (c.size) dump.resize(c.size);
     editor.clearRecords();
+    editor.setParamDisplayText(kPatchName + 2, 0, "");
     manager->replyAccepted = true;
     manager->dumpExpected = false;
-    receive(reply, c.expected);
-    EXPECT_TRUE(editor.plugSets().empty());
+    receive(dump, c.expected);
+    EXPECT_EQ(editor.plugSets().empty(), *c.name == 0);
     EXPECT_TRUE(manager->replyAccepted);
-    EXPECT_EQ(editor.paramDisplayText(kPatchName + 2, 0), "");
+    EXPECT_EQ(editor.paramDisplayText(kPatchName + 2, 0), c.name);
     EXPECT_EQ(editor.logLines(), c.log ? std::vector<std::string>{c.log} : std::vector<std::string>{});
   }
   // Junk the instrument might send of its own accord.
+  editor.clearRecords();
+  editor.setParamDisplayText(kPatchName + 2, 0, "");
   Bytes badPart = SimulatedInstrument::soundDump(5, 0x30, 0, "Bad");
   badPart[6] = 0x40;
   for (const Bytes& junk : {Bytes{0xF0, 0xF7}, Bytes{0xF0}, Bytes(391, 0x80), badPart, Bytes(60, 0x00),
@@ -309,25 +316,12 @@ TEST_F(SoundDumpTest, MalformedOrUnaskedDumpsChangeNothing) {
     receive(junk);
   EXPECT_TRUE(editor.plugSets().empty());
   for (int p = 0; p < 16; ++p) EXPECT_EQ(editor.paramDisplayText(kPatchName + p, 0), "") << p;
-  // 390 bytes, without checksum and end, are enough.
-  Bytes dump = SimulatedInstrument::soundDump(0, 0x30, 3, "Short");
-  dump[318] = 6;
-  dump.resize(390);
-  receive(dump);
-  EXPECT_EQ(editor.value(kArpMode + 3), 6);
 }
 
-TEST_F(SoundDumpTest, AWrongChecksumIsAppliedAndLoggedAndHighBytesStayInRange) {
-  SimulatedInstrument instrument;
-  instrument.setMalformation(SimulatedInstrument::Malformation::kWrongChecksum);
-  receive(instrument.receive({0xF0, 0x3E, 0x10, 0x00, 0x00, 0x30, 0x05, 0xF7}).at(0));
-  EXPECT_EQ(editor.paramDisplayText(kPatchName + 5, 0), "PART A06        ");
-  EXPECT_EQ(editor.logLines(), std::vector<std::string>{"PROCESSOR: sound dump for part 5 has a wrong checksum"});
-
-  for (auto kind : {SimulatedInstrument::Malformation::kHighBytes, SimulatedInstrument::Malformation::kOverlong}) {
-    instrument.setMalformation(kind);
-    Bytes dump = instrument.receive({0xF0, 0x3E, 0x10, 0x00, 0x00, 0x30, 0x06, 0xF7}).at(0);
-    for (int byte = 8; byte < 366; ++byte) dump[static_cast<size_t>(byte)] |= 0x80;
+TEST_F(SoundDumpTest, HighDataBytesLeaveEveryParameterInRange) {
+  for (M kind : {M::kHighBytes, M::kOverlong}) {
+    Bytes dump = reply(kind, 6);
+    for (size_t byte = 8; byte < 366; ++byte) dump[byte] |= 0x80;
     receive(dump);
     forEachParameter(6, [](const SoundDumpField&, IParam& p) {
       EXPECT_GE(p.Value(), p.GetMin());
