@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstdint>
 
@@ -57,4 +58,28 @@ TEST(RasterBitmap, SysBitmapKeepsItsZeroedContextWhileTheSizeFits)
   EXPECT_EQ(bm.getBits(), nullptr);
   SWELL_DeleteGfxContext(nullptr);
   EXPECT_EQ(SWELL_GetCtxFrameBuffer(nullptr), nullptr);
+}
+
+TEST(RasterBitmap, CompareOrdersBySizeAndBoxesTheDifferences)
+{
+  LICE_MemBitmap a = filled(10, 10, 1), wide = filled(12, 10, 1), low = filled(10, 8, 1);
+  EXPECT_EQ(LICE_BitmapCmp(&a, &wide), 2);
+  EXPECT_EQ(LICE_BitmapCmp(&a, &low), -2);
+  EXPECT_EQ(LICE_BitmapCmp(nullptr, nullptr), 0);
+  EXPECT_EQ(LICE_BitmapCmp(nullptr, &a), -1);
+  EXPECT_EQ(LICE_BitmapCmp(&a, nullptr), 1);
+  // The box (x, y, w, h) spans the first and last differing rows and every row between.
+  using Box = std::array<int, 4>;
+  const std::pair<Points, Box> cases[] = {{{}, {0, 0, 0, 0}},
+                                          {{{3, 7}}, {3, 7, 1, 1}},
+                                          {{{5, 2}, {1, 9}}, {1, 2, 5, 8}},
+                                          {{{5, 2}, {1, 9}, {0, 5}, {9, 6}}, {0, 2, 10, 8}}};
+  for (const auto& [diff, want] : cases) {
+    LICE_MemBitmap b = filled(10, 10, 1);
+    for (const auto& [x, y] : diff) LICE_PutPixel(&b, x, y, 2, 1.0f, 0);
+    Box box{9, 9, 9, 9};
+    EXPECT_EQ(LICE_BitmapCmp(&a, &b, box.data()), diff.empty() ? 0 : 1);
+    EXPECT_EQ(box, want);
+    EXPECT_EQ(LICE_BitmapCmp(&b, &a) > 0, !diff.empty());
+  }
 }

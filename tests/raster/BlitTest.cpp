@@ -8,15 +8,6 @@ namespace {
 
 using rastertest::PrintTo;
 
-// Source pixel (x, y) holds x in red and y in green, fully opaque.
-LICE_MemBitmap coordinates(int w, int h)
-{
-  LICE_MemBitmap bm(w, h, 4);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) LICE_PutPixel(&bm, x, y, rgba(x, y, 7, 255), 1.0f, 0);
-  return bm;
-}
-
 struct ClipCase {
   const char* name;
   int dstx, dsty;
@@ -31,7 +22,7 @@ class RasterBlitClip : public ::testing::TestWithParam<ClipCase> {};
 TEST_P(RasterBlitClip, PutsTheRemainingPixelsWhereTheyWouldHaveLanded)
 {
   const ClipCase& c = GetParam();
-  LICE_MemBitmap src = coordinates(20, 12);
+  LICE_MemBitmap src = ramp(20, 12);
   LICE_MemBitmap dst = filled(16, 10, kBg);
   LICE_Blit(&dst, &src, c.dstx, c.dsty, c.useRect ? &c.src : nullptr, 1.0f, 0);
   EXPECT_EQ(countNot(dst, kBg), c.w * c.h);
@@ -53,7 +44,7 @@ const ClipCase kClipCases[] = {
     {"WhollyLeftOfSource", 0, 0, {-30, 0, -20, 5}, true, 0, 0, 0, 0, 0, 0},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rects, RasterBlitClip, ::testing::ValuesIn(kClipCases), CaseName());
+INSTANTIATE_TEST_SUITE_P(Rects, RasterBlitClip, ::testing::ValuesIn(kClipCases), CaseName);
 
 // One colour blitted over another: every pixel of the destination gets the
 // same result, whichever loop or row kernel the opacity and mode pick.
@@ -74,7 +65,6 @@ const CombineCase kOpacityCases[] = {
     {"HalfIsWordWise", rgba(255, 1, 0, 255), rgba(255, 1, 255, 1), 0.5f, 0, rgba(254, 0, 127, 127)},
     {"QuarterBlendsPerChannel", kDst, kSrc, 0.25f, 0, rgba(4, 7, 10, 13)},
     {"BelowOneStepKeeps", kDst, kSrc, 0.002f, 0, kDst},
-    {"ZeroKeeps", kDst, kSrc, 0.0f, 0, kDst},
     {"AboveOneCopies", kDst, kSrc, 1.001f, 0, kSrc},
     {"FilterBitsIgnored", kDst, kSrc, 1.0f, 0x100, kSrc},
     {"UnknownModeKeeps", kDst, kSrc, 1.0f, 7, kDst},
@@ -86,14 +76,14 @@ const CombineCase kOpacityCases[] = {
     {"SourceAlphaHalfBlends", rgba(0, 0, 0, 200), rgba(200, 100, 50, 128), 1.0f, 0x10000, rgba(101, 51, 26, 255)},
 };
 
-INSTANTIATE_TEST_SUITE_P(Opacities, RasterBlitOpacity, ::testing::ValuesIn(kOpacityCases), CaseName());
+INSTANTIATE_TEST_SUITE_P(Opacities, RasterBlitOpacity, ::testing::ValuesIn(kOpacityCases), CaseName);
 
 }  // namespace
 
 // Image row y of a flipped bitmap lies in memory row h - 1 - y.
 TEST(RasterFlipped, OperationsAddressImageRowsBottomUp)
 {
-  LICE_MemBitmap src = coordinates(4, 3);
+  LICE_MemBitmap src = ramp(4, 3);
   FlippedBitmap bm(4, 3, 4);
   auto memoryRow = [&](int y) { return bm.getBits() + y * bm.getRowSpan(); };
   LICE_Blit(&bm, &src, 0, 0, nullptr, 1.0f, 0);
@@ -114,23 +104,18 @@ TEST(RasterFlipped, OperationsAddressImageRowsBottomUp)
 
 TEST(RasterBlit, OverlappingSelfCopyReadsEachRowBeforeOverwritingIt)
 {
-  LICE_MemBitmap bm = coordinates(8, 8);
+  LICE_MemBitmap bm = ramp(8, 8);
   LICE_Blit(&bm, &bm, 1, 2, 0, 0, 6, 5, 1.0f, 0);
   EXPECT_PIXELS(bm, {1, 2, rgba(0, 0, 7, 255)}, {6, 6, rgba(5, 4, 7, 255)});
   LICE_Blit(&bm, &bm, 0, 0, 1, 1, 7, 7, 1.0f, 0);
   EXPECT_EQ(px(bm, 0, 0), rgba(1, 1, 7, 255));
 }
 
-TEST(RasterBlit, CopyResizesTheDestination)
+TEST(RasterBlit, CopyTakesTheSourceSize)
 {
-  LICE_MemBitmap src = coordinates(5, 3);
-  LICE_MemBitmap dst(1, 1, 4);
+  LICE_MemBitmap src = ramp(5, 3), dst(1, 1, 4);
   LICE_Copy(&dst, &src);
-  EXPECT_EQ(LICE_BitmapCmp(&dst, &src), 0);
-  LICE_SysBitmap sys(10, 10);
-  LICE_Copy(&sys, &src);
-  EXPECT_EQ(sys.getRowSpan(), 12);  // keeps the larger context
-  EXPECT_EQ(LICE_BitmapCmp(&sys, &src), 0);
   LICE_Copy(nullptr, &src);
   LICE_Blit(&dst, nullptr, 0, 0, nullptr, 1.0f, 0);
+  EXPECT_EQ(LICE_BitmapCmp(&dst, &src), 0);
 }

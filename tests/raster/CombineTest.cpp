@@ -56,7 +56,7 @@ const CombineCase kCases[] = {
     {"ModeSixDrawsNothing", rgba(1, 2, 3, 4), rgba(200, 100, 50, 25), 1.0f, 6, rgba(1, 2, 3, 4)},
 };
 
-INSTANTIATE_TEST_SUITE_P(Modes, RasterCombine, ::testing::ValuesIn(kCases), CaseName());
+INSTANTIATE_TEST_SUITE_P(Modes, RasterCombine, ::testing::ValuesIn(kCases), CaseName);
 
 // Random pixels with plenty of fully transparent and fully opaque ones, the
 // cases the wide kernels take shortcuts for.
@@ -74,22 +74,22 @@ std::vector<LICE_pixel> randomRow(std::mt19937& rng, int n)
 
 }  // namespace
 
-TEST(RasterCombine, ClampingEntryPointLimitsEveryChannel)
+// Channels out of range: the clamping entry point limits each, the plain one
+// wraps it to the low 8 bits; weight 0 draws nothing.
+TEST(RasterCombine, OutOfRangeChannelsClampOrWrap)
 {
-  LICE_pixel p = rgba(9, 9, 9, 9);
-  LICE_CombinePixels2Clamp(&p, 300, -5, 128, 400, 256, 0);
-  EXPECT_EQ(p, rgba(255, 0, 128, 255));
-  p = rgba(0, 255, 0, 0);
-  LICE_CombinePixels2Clamp(&p, 400, -400, 0, 0, 128, 0);
-  EXPECT_EQ(p, rgba(200, 0, 0, 0));
-  p = rgba(0, 0, 0, 250);
-  LICE_CombinePixels2Clamp(&p, 300, -50, 10, 128, 256, 0x10000);
-  EXPECT_EQ(p, rgba(152, 0, 6, 255));
-  // Without clamping the same input wraps to the low 8 bits; weight 0 draws nothing.
-  p = rgba(9, 9, 9, 9);
-  LICE_CombinePixels2(&p, 300, -5, 128, 400, 256, 0);
-  LICE_CombinePixels2(&p, 1, 1, 1, 1, 0, 1);
-  EXPECT_EQ(p, rgba(44, 251, 128, 144));
+  const struct { bool clamp; LICE_pixel dest; int r, g, b, a, alpha, mode; LICE_pixel expected; } cases[] = {
+      {true, rgba(9, 9, 9, 9), 300, -5, 128, 400, 256, 0, rgba(255, 0, 128, 255)},
+      {true, rgba(0, 255, 0, 0), 400, -400, 0, 0, 128, 0, rgba(200, 0, 0, 0)},
+      {true, rgba(0, 0, 0, 250), 300, -50, 10, 128, 256, 0x10000, rgba(152, 0, 6, 255)},
+      {false, rgba(9, 9, 9, 9), 300, -5, 128, 400, 256, 0, rgba(44, 251, 128, 144)},
+      {false, rgba(9, 9, 9, 9), 1, 1, 1, 1, 0, 1, rgba(9, 9, 9, 9)},
+  };
+  for (const auto& c : cases) {
+    LICE_pixel p = c.dest;
+    (c.clamp ? LICE_CombinePixels2Clamp : LICE_CombinePixels2)(&p, c.r, c.g, c.b, c.a, c.alpha, c.mode);
+    EXPECT_EQ(p, c.expected) << std::hex << p;
+  }
 }
 
 // The blits' wide row kernels give exactly their combiner's per-pixel result

@@ -33,7 +33,7 @@ const CombineCase kFillCases[] = {
     {"TinyOpacityDrawsNothing", rgba(1, 2, 3, 4), rgba(10, 20, 30, 40), 0.001f, 0, rgba(1, 2, 3, 4)},
 };
 
-INSTANTIATE_TEST_SUITE_P(Fills, RasterFillRect, ::testing::ValuesIn(kFillCases), CaseName());
+INSTANTIATE_TEST_SUITE_P(Fills, RasterFillRect, ::testing::ValuesIn(kFillCases), CaseName);
 
 const DrawCase kPixelDrawings[] = {
     // Pixels outside the bitmap read as 0 and take no writes; opacities below
@@ -51,62 +51,20 @@ const DrawCase kPixelDrawings[] = {
      std::nullopt,
      {{0, 0, rgba(125, 75, 75, 75)}, {1, 0, rgba(130, 70, 70, 70)}, {2, 0, rgba(200, 200, 200, 200)},
       {3, 0, rgba(100, 100, 100, 100)}, {3, 2, rgba(100, 100, 100, 100)}, {4, 0, 0}, {-1, 0, 0}}},
-    // The fill covers the matching run in the start column and the matching runs
-    // to either side of it on each of its rows.
-    {"SimpleFillSpansAroundOneColumn", 6, 6,
+    {"FillRectClipped", 8, 6,
      [](LICE_IBitmap* b) {
-       LICE_Clear(b, 1);
-       LICE_PutPixel(b, 2, 4, 3, 1.0f, 0);  // interrupts column 2
-       LICE_PutPixel(b, 4, 1, 3, 1.0f, 0);  // stops row 1's run
-       LICE_SimpleFill(b, 2, 2, 5);
-       LICE_SimpleFill(b, 6, 0, 5);
-       LICE_SimpleFill(b, 0, -1, 5);
+       LICE_FillRect(b, -5, 0, 10, 1, kInk, 1.0f, 0);
+       LICE_FillRect(b, 6, 4, 100, 100, kInk, 1.0f, 0);
+       LICE_FillRect(b, 8, 0, 1, 1, kInk, 1.0f, 0);
+       LICE_FillRect(b, -1000000, -1000000, 5, 5, kInk, 1.0f, 0);
+       LICE_FillRect(nullptr, 0, 0, 5, 5, kInk, 1.0f, 0);
      },
-     std::nullopt, {{0, 3, 5}, {0, 0, 5}, {3, 1, 5}, {5, 1, 1}, {0, 5, 1}, {2, 4, 3}}},
+     Points{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {6, 4}, {7, 4}, {6, 5}, {7, 5}}, {}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Pixels, RasterDrawing, ::testing::ValuesIn(kPixelDrawings), CaseName());
+INSTANTIATE_TEST_SUITE_P(Pixels, RasterDrawing, ::testing::ValuesIn(kPixelDrawings), CaseName);
 
 }  // namespace
-
-TEST(RasterFill, RectanglesAreClippedToTheBitmap)
-{
-  LICE_MemBitmap bm = filled(8, 6, 0);
-  LICE_FillRect(&bm, -5, 0, 10, 1, kInk, 1.0f, 0);
-  EXPECT_EQ(countNot(bm, 0), 5);
-  LICE_FillRect(&bm, 6, 4, 100, 100, kInk, 1.0f, 0);
-  EXPECT_EQ(countNot(bm, 0), 9);
-  LICE_FillRect(&bm, 8, 0, 1, 1, kInk, 1.0f, 0);
-  LICE_FillRect(&bm, -1000000, -1000000, 5, 5, kInk, 1.0f, 0);
-  LICE_FillRect(nullptr, 0, 0, 5, 5, kInk, 1.0f, 0);
-  EXPECT_EQ(countNot(bm, 0), 9);
-}
-
-TEST(RasterFill, ClearRectMultiplyAddProcessRectAndColourKey)
-{
-  LICE_MemBitmap masked = filled(3, 3, 0x12345678u);
-  LICE_ClearRect(&masked, 1, 1, 5, 5, 0xFF00FF00u, 0x000000AAu);
-  EXPECT_PIXELS(masked, {2, 2, 0x120056AAu}, {0, 0, 0x12345678u});
-
-  LICE_MemBitmap bm = filled(2, 2, rgba(100, 50, 200, 255));
-  LICE_MultiplyAddRect(&bm, 0, 0, 2, 2, 1, 1, 1, 1, 0, 0, 0, 0);
-  LICE_MultiplyAddRect(&bm, 0, 0, 1, 1, 0.5f, 2.0f, 1, 1, 10, 0, -300, 300);  // clamps at both ends
-  EXPECT_PIXELS(bm, {1, 1, rgba(100, 50, 200, 255)}, {0, 0, rgba(60, 100, 0, 255)});
-
-  LICE_MemBitmap five = filled(5, 5, 1);
-  int n = 0;
-  LICE_ProcessRect(&five, 3, 3, 10, 10, [](LICE_pixel* p, void* parm) { *p += 1, ++*static_cast<int*>(parm); }, &n);
-  LICE_ProcessRect(&five, 0, 0, 2, 2, nullptr, nullptr);
-  EXPECT_EQ(n, 4);
-  EXPECT_EQ(px(five, 4, 4), 2u);
-
-  LICE_MemBitmap key = filled(3, 1, rgba(1, 2, 3, 77));
-  LICE_PutPixel(&key, 1, 0, rgba(9, 9, 9, 12), 1.0f, 0);
-  LICE_SetAlphaFromColorMask(&key, rgba(1, 2, 3, 0));
-  EXPECT_PIXELS(key, {0, 0, rgba(1, 2, 3, 0)}, {1, 0, rgba(9, 9, 9, 255)});
-  LICE_SetAlphaFromColorMask(&key, rgba(9, 9, 9, 1));  // a key with alpha matches nothing
-  EXPECT_EQ(countNot(key, rgba(1, 2, 3, 255)), 1);
-}
 
 TEST(RasterGradRect, ChannelsStepClampAndClip)
 {

@@ -143,12 +143,8 @@ void fuzz(bool extreme, int rounds)
 
 }  // namespace
 
-TEST(RasterFuzz, RandomGeometryStaysInsideTheBitmaps)
+TEST(RasterFuzz, RandomAndExtremeGeometryStaysInsideTheBitmaps)
 {
   fuzz(false, 170);
-}
-
-TEST(RasterFuzz, ExtremeArgumentsAreHarmless)
-{
   fuzz(true, 150);
 }

@@ -2,7 +2,6 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <array>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -96,7 +95,7 @@ void writeFile(const std::string& path, const Bytes& data, size_t len)
 struct DecodeCase {
   const char* name;
   PngRecipe recipe;
-  std::vector<std::array<unsigned, 3>> expected;  // x, y, pixel
+  std::vector<At> expected;
 };
 
 class RasterPngDecode : public ::testing::TestWithParam<DecodeCase> {};
@@ -109,7 +108,7 @@ TEST_P(RasterPngDecode, GivesEveryPixelAlphaRedGreenBlue)
   ASSERT_TRUE(bm);
   EXPECT_EQ(bm->getWidth(), c.recipe.w);
   EXPECT_EQ(bm->getHeight(), c.recipe.h);
-  for (const auto& [x, y, pixel] : c.expected) EXPECT_EQ(px(*bm, int(x), int(y)), pixel) << x << "," << y;
+  expectPixels(*bm, c.expected);
 }
 
 const DecodeCase kDecodeCases[] = {
@@ -136,7 +135,7 @@ const DecodeCase kDecodeCases[] = {
     {"Interlaced", rgbImage(9, 9, true), {{8, 7, rgba(160, 210, 7, 255)}, {1, 2, rgba(20, 60, 7, 255)}}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Images, RasterPngDecode, ::testing::ValuesIn(kDecodeCases), CaseName());
+INSTANTIATE_TEST_SUITE_P(Images, RasterPngDecode, ::testing::ValuesIn(kDecodeCases), CaseName);
 
 }  // namespace
 
@@ -180,25 +179,21 @@ TEST(RasterPng, ShortForeignTruncatedAndHostileDataIsRefused)
 TEST(RasterPng, FilesNamedResourcesAndTheLoaderRecord)
 {
   const Bytes data = encode(rgbImage(3, 2));
-  const std::string dir = testing::TempDir();
-  const std::string path = dir + "raster_res.png", upper = dir + "raster_res.PNG", bak = path + ".bak";
-  for (const std::string& p : {path, upper, bak}) writeFile(p, data, data.size());
+  const std::string dir = testing::TempDir(), path = dir + "raster_res.png", upper = dir + "raster_res.PNG";
+  for (const std::string& p : {path, upper, path + ".bak"}) writeFile(p, data, data.size());
   std::unique_ptr<LICE_IBitmap> fromFile(LICE_LoadPNG(path.c_str()));
   ASSERT_TRUE(fromFile);
   EXPECT_EQ(px(*fromFile, 2, 1), rgba(40, 30, 7, 255));
   EXPECT_EQ(LICE_LoadPNG((dir + "raster_missing.png").c_str()), nullptr);
-
   LICE_SetNamedResourceFolder(dir.c_str());
   EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromNamedResource("raster_res.png")));
   EXPECT_EQ(LICE_LoadPNGFromNamedResource(std::string(401, 'a').c_str()), nullptr);
   LICE_SetNamedResourceFolder(nullptr);
-
   // The registered loader checks the extension, in any case, when asked to.
   ASSERT_NE(LICE_ImageLoader_list, nullptr);
-  auto loader = LICE_ImageLoader_list->loadfunc;
-  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(loader(path.c_str(), true, nullptr)));
-  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(loader(upper.c_str(), true, nullptr)));
-  for (const std::string& refused : {bak, std::string("noext"), std::string("dir.png/file")})
-    EXPECT_EQ(loader(refused.c_str(), true, nullptr), nullptr) << refused;
-  for (const std::string& p : {path, upper, bak}) std::remove(p.c_str());
+  const auto load = LICE_ImageLoader_list->loadfunc;
+  for (const auto& [p, loads] : {std::pair<std::string, bool>{path, true}, {upper, true}, {path + ".bak", false},
+                                 {"noext", false}, {"dir.png/file", false}})
+    EXPECT_EQ(bool(std::unique_ptr<LICE_IBitmap>(load(p.c_str(), true, nullptr))), loads) << p;
+  for (const std::string& p : {path, upper, path + ".bak"}) std::remove(p.c_str());
 }

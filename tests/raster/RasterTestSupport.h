@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <initializer_list>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -22,13 +24,7 @@ constexpr LICE_pixel kBg = 0x01010101u;   // blits' untouched destination
 
 // Names a parameterised case after its `name` field, in test names and in
 // messages (files with their own case records bring PrintTo in by `using`).
-struct CaseName {
-  template <class T>
-  std::string operator()(const testing::TestParamInfo<T>& info) const
-  {
-    return info.param.name;
-  }
-};
+inline const auto CaseName = [](const auto& info) { return std::string(info.param.name); };
 template <class T>
   requires requires(const T& c) { c.name; }
 void PrintTo(const T& c, std::ostream* os)
@@ -70,9 +66,8 @@ public:
   static constexpr LICE_pixel kSentinel = 0xA5C3E1F7u;
 
   GuardedBitmap(int w, int h, LICE_pixel fill = 0, int guard = 3)
-      : m_w(w), m_h(h), m_g(guard), m_span(w + 2 * guard)
+      : m_w(w), m_h(h), m_g(guard), m_span(w + 2 * guard), m_store(size_t(m_span) * size_t(h + 2 * guard), kSentinel)
   {
-    m_store.assign(size_t(m_span) * size_t(h + 2 * guard), kSentinel);
     for (int y = 0; y < h; ++y) std::fill_n(getBits() + y * m_span, w, fill);
   }
   LICE_pixel* getBits() override { return m_store.data() + m_g * m_span + m_g; }
@@ -83,11 +78,10 @@ public:
 
   bool guardsIntact() const
   {
-    for (int y = 0; y < m_h + 2 * m_g; ++y)
-      for (int x = 0; x < m_span; ++x) {
-        const bool inside = y >= m_g && y < m_g + m_h && x >= m_g && x < m_g + m_w;
-        if (!inside && m_store[size_t(y) * m_span + x] != kSentinel) return false;
-      }
+    for (size_t i = 0; i < m_store.size(); ++i) {
+      const int x = int(i % size_t(m_span)) - m_g, y = int(i / size_t(m_span)) - m_g;
+      if ((x < 0 || x >= m_w || y < 0 || y >= m_h) && m_store[i] != kSentinel) return false;
+    }
     return true;
   }
 
@@ -119,15 +113,13 @@ inline void expectPixels(LICE_IBitmap& bm, const std::vector<At>& want)
 inline const unsigned char kMask[] = {255, 128, 64, 255, 255, 128, 64, 255};
 
 // Fills with a pattern that differs per pixel and per channel.
-inline void pattern(LICE_IBitmap& bm, unsigned seed = 1)
+inline void pattern(LICE_IBitmap& bm, unsigned seed)
 {
   for (int y = 0; y < bm.getHeight(); ++y)
     for (int x = 0; x < bm.getWidth(); ++x) {
       unsigned v = (unsigned(x) * 2654435761u) ^ (unsigned(y) * 40503u + seed * 97u);
-      v ^= v >> 13;
-      v *= 0x5bd1e995u;
-      v ^= v >> 15;
-      bm.getBits()[y * bm.getRowSpan() + x] = v;
+      v = (v ^ (v >> 13)) * 0x5bd1e995u;
+      bm.getBits()[y * bm.getRowSpan() + x] = v ^ (v >> 15);
     }
 }
 
@@ -135,6 +127,15 @@ inline LICE_MemBitmap patterned(int w, int h, unsigned seed)
 {
   LICE_MemBitmap bm(w, h, 4);
   pattern(bm, seed);
+  return bm;
+}
+
+// Pixel (x, y) holds step x in red, step y in green and `blue`, opaque.
+inline LICE_MemBitmap ramp(int w, int h, int step = 1, unsigned blue = 7)
+{
+  LICE_MemBitmap bm(w, h, 4);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) bm.getBits()[y * bm.getRowSpan() + x] = rgba(x * step, y * step, blue, 255);
   return bm;
 }
 
@@ -149,17 +150,28 @@ inline Points inked(LICE_IBitmap& bm, LICE_pixel bg = 0)
   return out;
 }
 
+// The pixels of inclusive rectangles {x0, y0, x1, y1}.
+inline Points boxes(std::initializer_list<std::array<int, 4>> rects)
+{
+  Points out;
+  for (const auto& [x0, y0, x1, y1] : rects)
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x) out.insert({x, y});
+  return out;
+}
+
 inline int countNot(LICE_IBitmap& bm, LICE_pixel c) { return int(inked(bm, c).size()); }
 
-// A drawing on a w x h bitmap cleared to 0, exactly the pixels it must ink
-// when given, and pixels that must end at the given values. The cases live
-// beside the code they draw with; ShapesTest.cpp runs them.
+// A drawing on a w x h bitmap cleared to `bg`, exactly the pixels it must
+// change when given, and pixels that must end at the given values. The cases
+// live beside the code they draw with; ShapesTest.cpp runs them.
 struct DrawCase {
   const char* name;
   int w, h;
   void (*draw)(LICE_IBitmap* bm);
   std::optional<Points> ink;
   std::vector<At> spots;
+  LICE_pixel bg = 0;
 };
 class RasterDrawing : public testing::TestWithParam<DrawCase> {};
 

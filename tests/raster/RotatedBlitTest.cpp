@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "RasterTestSupport.h"
 
@@ -22,25 +23,22 @@ TEST(RasterRotatedBlit, AngleZeroReproducesTheSourceAndOffsetsShiftIt)
 }
 
 // The walk samples pixel corners, so half-pixel centre offsets line the turned
-// corners up with whole source pixels.
+// corners up with whole source pixels. Each quarter turn reads pixel (x, y)
+// where the turn before read pixel (y, 7 - x).
 TEST(RasterRotatedBlit, QuarterTurnsTurnThePicture)
 {
-  struct Turn {
-    float angle, xoff, yoff;
-    int (*sx)(int x, int y);
-    int (*sy)(int x, int y);
-  } turns[] = {
-      {float(M_PI / 2), 0.5f, -0.5f, [](int, int y) { return y; }, [](int x, int) { return 7 - x; }},
-      {float(M_PI), -0.5f, -0.5f, [](int x, int) { return 7 - x; }, [](int, int y) { return 7 - y; }},
-      {float(3 * M_PI / 2), -0.5f, 0.5f, [](int, int y) { return 7 - y; }, [](int x, int) { return x; }},
-  };
+  const float offsets[][2] = {{0.5f, -0.5f}, {-0.5f, -0.5f}, {-0.5f, 0.5f}};
   LICE_MemBitmap src = patterned(8, 8, 2);
-  for (const Turn& t : turns) {
+  for (int k = 1; k <= 3; ++k) {
     LICE_MemBitmap dst = filled(8, 8, kBg);
-    LICE_RotatedBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 8, 8, t.angle, false, 1.0f, 0, t.xoff, t.yoff);
+    const float* off = offsets[k - 1];
+    LICE_RotatedBlit(&dst, &src, 0, 0, 8, 8, 0, 0, 8, 8, float(k * M_PI / 2), false, 1.0f, 0, off[0], off[1]);
     for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 8; ++x)
-        ASSERT_EQ(px(dst, x, y), px(src, t.sx(x, y), t.sy(x, y))) << t.angle << " at " << x << "," << y;
+      for (int x = 0; x < 8; ++x) {
+        int sx = x, sy = y;
+        for (int i = 0; i < k; ++i) std::tie(sx, sy) = std::pair(sy, 7 - sx);
+        ASSERT_EQ(px(dst, x, y), px(src, sx, sy)) << k << " quarter turns, at " << x << "," << y;
+      }
   }
 }
 

@@ -6,53 +6,37 @@ using namespace rastertest;
 
 namespace {
 
-// Red counts the column and green the row, ten a step.
-LICE_MemBitmap ramp(int w, int h)
+// A one-row ramp, red ten a column, scaled into a one-row destination.
+void scaledRow(LICE_IBitmap* b, int srcw, int dstx, int dstw, float srcx, float srcspan, int mode = 0)
 {
-  LICE_MemBitmap bm(w, h, 4);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) LICE_PutPixel(&bm, x, y, rgba(x * 10, y * 10, 0, 255), 1.0f, 0);
-  return bm;
+  LICE_MemBitmap src = ramp(srcw, 1, 10, 0);
+  LICE_ScaledBlit(b, &src, dstx, 0, dstw, 1, srcx, 0, srcspan, 1, 1.0f, mode);
 }
+
+const LICE_pixel kRed490 = rgba(490 & 255, 0, 0, 255);
+
+const DrawCase kRows[] = {
+    // Step 2.5: the last sample, at 10, would lie on the source edge and is not drawn.
+    {"TrimLeavesTheLastPixelAtTheSourceEdgeUndrawn", 8, 1, [](auto b) { scaledRow(b, 10, 0, 5, 0, 12.5f); },
+     boxes({{0, 0, 2, 0}}), {{0, 0, rgba(0, 0, 0, 255)}, {1, 0, rgba(20, 0, 0, 255)}, {2, 0, rgba(50, 0, 0, 255)}},
+     kBg},
+    {"TrimKeepsASampleInside", 8, 1, [](auto b) { scaledRow(b, 10, 0, 4, 0, 10); }, boxes({{0, 0, 3, 0}}),
+     {{3, 0, rgba(70, 0, 0, 255)}}, kBg},
+    // Equal sizes copy whole source pixels; bilinear from a half-pixel start interpolates.
+    {"EqualSizesTakeThePlainBlit", 6, 1, [](auto b) { scaledRow(b, 10, 0, 4, 2.4f, 4); }, boxes({{0, 0, 3, 0}}),
+     {{0, 0, rgba(20, 0, 0, 255)}}, kBg},
+    {"EqualSizesBilinearInterpolates", 6, 1, [](auto b) { scaledRow(b, 10, 0, 4, 0.5f, 4, 0x100); },
+     boxes({{0, 0, 3, 0}}), {{0, 0, rgba(5, 0, 0, 255)}, {3, 0, rgba(35, 0, 0, 255)}}, kBg},
+    // Mirroring samples pixel corners: x = 50 is at the limit.
+    {"MirrorSamplesPixelCorners", 100, 1, [](auto b) { scaledRow(b, 50, 100, -100, 0, 50); }, boxes({{1, 0, 99, 0}}),
+     {{1, 0, kRed490}, {99, 0, rgba(0, 0, 0, 255)}}, kBg},
+    {"NegativeOnBothSidesIsNoMirror", 100, 1, [](auto b) { scaledRow(b, 50, 100, -100, 50, -50); }, std::nullopt,
+     {{0, 0, rgba(0, 0, 0, 255)}, {99, 0, kRed490}}, kBg},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, RasterDrawing, ::testing::ValuesIn(kRows), CaseName);
 
 }  // namespace
-
-TEST(RasterScaledBlit, TrimLeavesTheLastPixelAtTheSourceEdgeUndrawn)
-{
-  LICE_MemBitmap src = ramp(10, 1);
-  LICE_MemBitmap dst = filled(8, 1, kBg);
-  LICE_ScaledBlit(&dst, &src, 0, 0, 5, 1, 0, 0, 12.5f, 1, 1.0f, 0);  // step 2.5
-  EXPECT_PIXELS(dst, {0, 0, rgba(0, 0, 0, 255)}, {1, 0, rgba(20, 0, 0, 255)}, {2, 0, rgba(50, 0, 0, 255)});
-  EXPECT_EQ(countNot(dst, kBg), 3);
-  LICE_Clear(&dst, kBg);
-  LICE_ScaledBlit(&dst, &src, 0, 0, 4, 1, 0, 0, 10, 1, 1.0f, 0);  // last at 7.5 stays inside
-  EXPECT_EQ(px(dst, 3, 0), rgba(70, 0, 0, 255));
-}
-
-TEST(RasterScaledBlit, EqualSizesTakeThePlainBlit)
-{
-  LICE_MemBitmap src = ramp(10, 4);
-  LICE_MemBitmap dst = filled(10, 4, kBg);
-  LICE_ScaledBlit(&dst, &src, 0, 0, 6, 2, 2.4f, 1.3f, 6, 2, 1.0f, 0);
-  EXPECT_EQ(px(dst, 0, 0), rgba(20, 10, 0, 255));
-  LICE_Clear(&dst, kBg);
-  // Bilinear with a half-pixel offset interpolates instead.
-  LICE_ScaledBlit(&dst, &src, 0, 0, 4, 1, 0.5f, 0, 4, 1, 1.0f, 0x100);
-  EXPECT_PIXELS(dst, {0, 0, rgba(5, 0, 0, 255)}, {3, 0, rgba(35, 0, 0, 255)});
-}
-
-TEST(RasterScaledBlit, MirroringSamplesPixelCorners)
-{
-  LICE_MemBitmap src = ramp(50, 1);
-  LICE_MemBitmap dst = filled(100, 1, kBg);
-  LICE_ScaledBlit(&dst, &src, 100, 0, -100, 1, 0, 0, 50, 1, 1.0f, 0);
-  // x = 50 is at the limit.
-  EXPECT_PIXELS(dst, {0, 0, kBg}, {1, 0, rgba(490 & 255, 0, 0, 255)}, {99, 0, rgba(0, 0, 0, 255)});
-  // Negative on both sides is no mirror at all.
-  LICE_MemBitmap again = filled(100, 1, kBg);
-  LICE_ScaledBlit(&again, &src, 100, 0, -100, 1, 50, 0, -50, 1, 1.0f, 0);
-  EXPECT_PIXELS(again, {0, 0, rgba(0, 0, 0, 255)}, {99, 0, rgba(490 & 255, 0, 0, 255)});
-}
 
 TEST(RasterScaledBlit, BilinearEnlargementRepeatsTheCornerPixel)
 {
@@ -96,7 +80,7 @@ TEST(RasterScaledBlit, WordWiseHalfMixAndChannelQuarter)
 
 TEST(RasterScaledBlit, ClippedDestinationKeepsTheVisiblePixels)
 {
-  LICE_MemBitmap src = ramp(20, 20);
+  LICE_MemBitmap src = ramp(20, 20, 10, 0);
   LICE_MemBitmap whole = filled(40, 40, kBg), clipped = filled(30, 30, kBg);
   LICE_ScaledBlit(&whole, &src, 0, 0, 40, 40, 0, 0, 20, 20, 1.0f, 0);
   LICE_ScaledBlit(&clipped, &src, -10, -10, 40, 40, 0, 0, 20, 20, 1.0f, 0);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
-
 #include "RasterTestSupport.h"
 
 using namespace rastertest;
@@ -52,43 +50,4 @@ TEST(RasterBlur, InPlaceMatchesASeparateDestination)
     LICE_Blur(&inPlace, &inPlace, 0, 0, 0, 0, w, 5);
     EXPECT_EQ(LICE_BitmapCmp(&separate, &inPlace), 0) << "width " << w;
   }
-}
-
-TEST(RasterHalveBlit, AveragesQuartersOfTwoByTwoBoxes)
-{
-  LICE_MemBitmap src = filled(5, 5, kInk), dst = filled(10, 10, 0);
-  LICE_HalveBlitAA(&dst, &src);
-  EXPECT_EQ(countNot(dst, 0), 4);
-  EXPECT_EQ(px(dst, 1, 1), 0xFCFCFCFCu);
-  LICE_MemBitmap threes = filled(2, 2, 0x03030303u), one = filled(1, 1, 9);
-  LICE_HalveBlitAA(&one, &threes);
-  EXPECT_EQ(px(one, 0, 0), 0u);
-}
-
-TEST(RasterBitmapCmp, SizesAndBoundingBoxes)
-{
-  LICE_MemBitmap a = filled(10, 10, 1), wide = filled(12, 10, 1), low = filled(10, 8, 1), b = filled(10, 10, 1);
-  EXPECT_EQ(LICE_BitmapCmp(&a, &wide), 2);
-  EXPECT_EQ(LICE_BitmapCmp(&a, &low), -2);
-  EXPECT_EQ(LICE_BitmapCmp(nullptr, nullptr), 0);
-  EXPECT_EQ(LICE_BitmapCmp(nullptr, &a), -1);
-  EXPECT_EQ(LICE_BitmapCmp(&a, nullptr), 1);
-  using Box = std::array<int, 4>;
-  Box box{9, 9, 9, 9};
-  EXPECT_EQ(LICE_BitmapCmp(&a, &b, box.data()), 0);
-  EXPECT_EQ(box, (Box{0, 0, 0, 0}));
-  LICE_PutPixel(&b, 3, 7, 2, 1.0f, 0);
-  EXPECT_EQ(LICE_BitmapCmp(&a, &b, box.data()), 1);
-  EXPECT_EQ(box, (Box{3, 7, 1, 1}));
-  EXPECT_GT(LICE_BitmapCmp(&b, &a), 0);
-  // The box grows from the first and last differing rows and the rows between.
-  LICE_Clear(&b, 1);
-  LICE_PutPixel(&b, 5, 2, 2, 1.0f, 0);
-  LICE_PutPixel(&b, 1, 9, 2, 1.0f, 0);
-  EXPECT_EQ(LICE_BitmapCmp(&a, &b, box.data()), 1);
-  EXPECT_EQ(box, (Box{1, 2, 5, 8}));
-  LICE_PutPixel(&b, 0, 5, 2, 1.0f, 0);
-  LICE_PutPixel(&b, 9, 6, 2, 1.0f, 0);
-  EXPECT_EQ(LICE_BitmapCmp(&a, &b, box.data()), 1);
-  EXPECT_EQ(box, (Box{0, 2, 10, 8}));
 }
