@@ -48,14 +48,16 @@ double LICE_Bezier_GetY(double x0, double x1, double x2, double y0, double y1, d
   if (x <= x0) return setT(0), y0;
   if (x >= x2) return setT(1), y2;
   const double A = x2 - 2 * x1 + x0;
+  double t;
   if (A == 0) {
     if (x0 == x2) return setT(0), y0;
-    const double t = (x - x0) / (x2 - x0);
-    setT(t);
-    return y0 + (y2 - y0) * t;
+    // x is linear in t here, but y is still the curve's: the chord between
+    // the end points would start a clipped curve at the wrong height.
+    t = (x - x0) / (x2 - x0);
+  } else {
+    const double B = 2 * (x1 - x0);
+    t = (std::sqrt(B * B - 4 * A * (x0 - x)) - B) / (2 * A);
   }
-  const double B = 2 * (x1 - x0);
-  const double t = (std::sqrt(B * B - 4 * A * (x0 - x)) - B) / (2 * A);
   setT(t);
   return (1 - t) * (1 - t) * y0 + 2 * (1 - t) * t * y1 + t * t * y2;
 }

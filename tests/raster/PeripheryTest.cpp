@@ -75,3 +75,10 @@ const DrawCase kPeriphery[] = {
 INSTANTIATE_TEST_SUITE_P(Periphery, RasterDrawing, ::testing::ValuesIn(kPeriphery), CaseName);
 
 }  // namespace
+
+TEST(RasterCurve, QuadraticWithMidwayControlStaysOnTheCurve)
+{
+  double t = -1;
+  EXPECT_DOUBLE_EQ(LICE_Bezier_GetY(0, 5, 10, 0, 10, 0, 5, &t), 5.0);
+  EXPECT_DOUBLE_EQ(t, 0.5);
+}
