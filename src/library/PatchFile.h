@@ -1,6 +1,8 @@
-// One bank of the library: 100 entries once loaded.
+// One bank of the library: 100 entries once loaded from or written to a file,
+// 1 to 100 for the generated category and search banks.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,4 +17,11 @@ struct PatchFile {
   std::string fileName;
   std::string folderName;
   std::vector<std::string> directories;
+
+  // A copy with bankType, kind (0, 1, other values 2), every entry and the
+  // file name; folder name and directories stay empty. A bankType other
+  // than 0 or 1 gives 0 and kind 0.
+  std::unique_ptr<PatchFile> clone() const;
+  // Appends empty entries or drops those beyond the count.
+  void holdAt(size_t count) { patches.resize(count); }
 };

@@ -1,42 +1,92 @@
 #include "PatchLibrarian.h"
 
-std::vector<std::unique_ptr<PatchFile>>& PatchLibrarian::listFor(int dataType) {
-  return dataType == 1 ? mMultiBanks : mSoundBanks;
+#include <cstring>
+
+BankList& PatchLibrarian::listFor(int list) {
+  switch (list) {
+    case kMultiList: return mContents.multiBanks;
+    case kCategoryList: return mContents.categoryBanks;
+    case kSearchList: return mContents.searchBanks;
+    default: return mContents.soundBanks;
+  }
 }
 
-const std::vector<std::unique_ptr<PatchFile>>& PatchLibrarian::listFor(int dataType) const {
-  return dataType == 1 ? mMultiBanks : mSoundBanks;
+const BankList* PatchLibrarian::listOf(int list) const {
+  switch (list) {
+    case kSoundList: return &mContents.soundBanks;
+    case kMultiList: return &mContents.multiBanks;
+    case kCategoryList: return &mContents.categoryBanks;
+    case kSearchList: return &mContents.searchBanks;
+    default: return nullptr;
+  }
+}
+
+std::shared_ptr<PatchFile> PatchLibrarian::bankAt(int list, int index) const {
+  auto guard = lock();
+  const BankList* banks = listOf(list);
+  if (!banks || index < 0 || index >= static_cast<int>(banks->size())) return nullptr;
+  return (*banks)[static_cast<size_t>(index)];
+}
+
+int PatchLibrarian::bankCount(int list) const {
+  auto guard = lock();
+  const BankList* banks = listOf(list);
+  return banks ? static_cast<int>(banks->size()) : 0;
+}
+
+std::shared_ptr<PatchFile> PatchLibrarian::selectedBank() {
+  const int mode = librarianMode;
+  if (mode != 0 && mode != 1) return nullptr;
+  return bankAt(mode, upperBank);
 }
 
 bool PatchLibrarian::setSysexDatatoSelectedSlot(const LibrarianPatch* entry) {
   if (!entry) return false;
-  std::lock_guard<std::mutex> lock(mBanksMutex);
-  auto& list = listFor(librarianMode);
-  const int bank = upperBank;
+  LibrarianPatch copy = *entry;
+  auto guard = lock();
+  const auto bank = selectedBank();
+  if (!bank) return false;
+  bank->holdAt(kPatchesPerBank);
   const int slot = targetSlot;
-  if (bank < 0 || bank >= static_cast<int>(list.size())) return false;
-  auto& patches = list[static_cast<size_t>(bank)]->patches;
-  if (slot < 0 || slot >= static_cast<int>(patches.size())) return false;
-  patches[static_cast<size_t>(slot)] = *entry;
+  if (slot < 0 || slot >= kPatchesPerBank) return false;
+  bank->patches[static_cast<size_t>(slot)] = std::move(copy);
   return true;
 }
 
 LibrarianPatch PatchLibrarian::entryAt(int dataType, int bank, int slot) const {
-  std::lock_guard<std::mutex> lock(mBanksMutex);
-  const auto& list = listFor(dataType);
-  if (bank < 0 || bank >= static_cast<int>(list.size())) return {};
-  const auto& patches = list[static_cast<size_t>(bank)]->patches;
-  if (slot < 0 || slot >= static_cast<int>(patches.size())) return {};
-  return patches[static_cast<size_t>(slot)];
+  auto guard = lock();
+  const auto file = bankAt(dataType, bank);
+  if (!file || slot < 0 || slot >= static_cast<int>(file->patches.size())) return {};
+  return file->patches[static_cast<size_t>(slot)];
 }
 
 int PatchLibrarian::addBank(int dataType, const std::string& fileName) {
-  auto file = std::make_unique<PatchFile>();
-  file->bankType = dataType;
+  auto file = std::make_shared<PatchFile>();
+  file->bankType = dataType == 1 ? 1 : 0;
   file->fileName = fileName;
-  file->patches.resize(kPatchesPerBank);
-  std::lock_guard<std::mutex> lock(mBanksMutex);
-  auto& list = listFor(dataType);
+  file->holdAt(kPatchesPerBank);
+  auto guard = lock();
+  auto& list = listFor(dataType == 1 ? kMultiList : kSoundList);
   list.push_back(std::move(file));
   return static_cast<int>(list.size()) - 1;
+}
+
+void PatchLibrarian::clearDataStructures(int tree) {
+  auto guard = lock();
+  switch (tree) {
+    case 0: mContents.soundTree.clear(); break;
+    case 1: mContents.multiTree.clear(); break;
+    case 2: mContents.categoryTree.clear(); break;
+    case 3: mContents.searchTree.clear(); break;
+    default: break;
+  }
+}
+
+void PatchLibrarian::log(const std::string& line) const {
+  if (hooks.debugLog) hooks.debugLog(line);
+}
+
+void removeCharsFromString(std::string& text, const char* chars) {
+  if (!chars) return;
+  for (const char* c = chars; *c; ++c) std::erase(text, *c);
 }

@@ -1,40 +1,194 @@
-// The patch library in memory: banks, selections and the program number
-// single-slot transfers use. Loading, trees and generators come later.
+// The patch library in memory: the banks read from the library folder, the
+// generated category and search banks, the browser folder trees, the
+// category names and the selections of the librarian's two panes.
+//
+// One lock guards it all: every writer takes it, and so must every reader on
+// another thread (menus, the slot view) while it walks the lists or trees.
+// Banks are shared: a reload swaps in new lists, and a reader that keeps a
+// bank beyond its lock (bankAt) keeps it alive until it lets go.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "FolderFiles.h"
 #include "PatchFile.h"
+
+namespace Poco {
+class File;
+class Path;
+}  // namespace Poco
+
+using BankList = std::vector<std::shared_ptr<PatchFile>>;
+
+// What a load builds and a reload replaces as a whole.
+struct LibraryContents {
+  std::vector<std::string> folders;  // folders visited by the last load
+  BankList soundBanks;
+  BankList multiBanks;
+  BankList searchBanks;
+  BankList categoryBanks;
+  FolderTree soundTree;
+  FolderTree multiTree;
+  FolderTree categoryTree;
+  FolderTree searchTree;
+  std::vector<std::string> categoryNames;
+  // Banks of files in which no dump was found: in the sound tree, in no list.
+  BankList treeOnlyBanks;
+};
+
+// What the library asks of the editor; unset hooks do nothing.
+struct LibraryHooks {
+  // Writes one debug-log line; set only while the debug log is on.
+  std::function<void(const std::string&)> debugLog;
+  // True while the editor is in multi mode.
+  std::function<bool()> multiMode;
+  // A file prompt: action 1 save, 0 open; the start folder (the prompt
+  // leaves the chosen file's folder in it), the proposed name and the
+  // extensions separated by blanks. Returns the chosen path, or "" on cancel.
+  std::function<std::string(int action, std::string& folder, const std::string& name, const std::string& extensions)>
+      promptForFile;
+};
+
+// Which list bankAt reads.
+enum BankListKind : int { kSoundList = 0, kMultiList = 1, kCategoryList = 2, kSearchList = 3 };
+
+// Files larger than this are not read: about 170,000 dumps.
+constexpr std::size_t kMaxBankFileSize = 64u << 20;
+// Files of this size or less are not bank files.
+constexpr std::size_t kMinBankFileSize = 30001;
 
 class PatchLibrarian {
  public:
   PatchLibrarian() = default;
+  PatchLibrarian(const PatchLibrarian&) = delete;
+  PatchLibrarian& operator=(const PatchLibrarian&) = delete;
 
-  // Copies the entry into the selected slot of the bank open in the upper
-  // pane; false when no such slot exists.
+  // ---- The lock and what it guards.
+  std::unique_lock<std::recursive_mutex> lock() const { return std::unique_lock<std::recursive_mutex>(mMutex); }
+  LibraryContents& contents() { return mContents; }
+  const LibraryContents& contents() const { return mContents; }
+  // A bank of one of the four lists, kept alive for the caller; null when
+  // there is none.
+  std::shared_ptr<PatchFile> bankAt(int list, int index) const;
+  // The number of banks of one of the four lists.
+  int bankCount(int list) const;
+
+  // ---- Received dumps.
+  // Copies the entry into the target slot of the bank selected in the upper
+  // pane, after holding that bank at 100 entries; false when no such slot.
   bool setSysexDatatoSelectedSlot(const LibrarianPatch* entry);
   // A copy of an entry, or an empty one where there is none.
   LibrarianPatch entryAt(int dataType, int bank, int slot) const;
   // Appends a bank of kPatchesPerBank empty entries; returns its index.
   int addBank(int dataType, const std::string& fileName);
 
+  // Destroys the nodes of one tree (0 sound, 1 multi, 2 category, 3 search);
+  // the banks stay. Other values do nothing.
+  void clearDataStructures(int tree);
+
+  // ---- Reading bank files.
+  // Fills the bank from a whole file image of size bytes, pads it to 100
+  // entries and merges its categories. Images under 15 bytes leave it as is.
+  void loadFromChunk(const Bytes& data, int size, PatchFile* bank, int = 0);
+  // Read the next dump at or after pos into the bank when it is accepted;
+  // -1 when no further dump start exists, else the position after it.
+  int readSysexMessage(const Bytes& data, int& pos, PatchFile* bank, int format, int slot);
+  int readMIDIMessage(const Bytes& data, int& pos, PatchFile* bank, int format, int slot);
+
+  // ---- Conversion of Q and Rerover sound dumps, in place.
+  static void alterPatchFromQFormat(PatchSysexMessage* dump);
+  static void alterPatchFromReroverFormat(PatchSysexMessage* dump);
+  static void alterReroverCategoryFormat(PatchSysexMessage* dump);
+
+  // ---- Padding to 100 entries.
+  static void checkBankSizeAndAddData(PatchFile* bank);
+  static void fillUncompletedBankFiles(PatchFile* bank);
+
+  // ---- Saving. Every file goes to a temporary file beside the target and
+  // is renamed over it, so a failed write leaves the old file.
+  // Writes the selected bank to path; name's extension picks the format.
+  bool saveEditedPatch(std::string path, std::string name);
+  // Asks for a file and writes the selected bank there; false when the user
+  // chose none or nothing could be written.
+  bool savePatchAs(const char* folder, std::string name, bool midi);
+  // Copies a bank file into the library folder under its own name; a file
+  // that cannot be read whole writes nothing.
+  bool importBankFile(const std::string& chosenPath, const std::string& patchesFolder);
+
+  // ---- Loading the library folder.
+  // Loads root (without a trailing "/") and replaces the library with it;
+  // a missing root changes nothing.
+  void loadPatchesFromFilesystem(std::string root);
+  // Appends every directory below folder, deepest first; a directory met
+  // again through a link is not walked twice.
+  void buildFolderStructure(const std::string& folder, std::vector<std::string>* folders);
+  // Reads one bank file; null when it was split and moved away or skipped.
+  std::shared_ptr<PatchFile> parseFolderFiles(Poco::File file, Poco::Path path, int depth, int, int,
+                                              std::string extension);
+  // Empties the library and loads root again.
+  void initBankFilesOnDiscard(std::string root);
+
+  // ---- Browser folder trees.
+  void createSingleFolderFilesStructure(PatchFile* bank, std::string = {});
+  void createMultiFolderFilesStructure(PatchFile* bank, std::string = {});
+
+  // ---- Categories and generated banks.
+  void createCategories(PatchFile* bank);
+  void createNewCategoryPatchFiles();
+  void createNewSearchPatchFiles(std::string text);
+  // One split pass over an oversized bank (pass -1 first).
+  void createNewPatchFile(PatchFile* source, std::string newFolderName, std::string sourceFileName,
+                          std::string extension, std::string sourcePath, int, int pass, bool standardMidiFile,
+                          bool multis, bool = false);
+
+  // ---- Selections, written by the browser and the protocol engine.
   std::atomic<int> upperBank{0};
   std::atomic<int> lowerBank{0};
   std::atomic<int> librarianMode{0};  // 0 sounds, 1 multis
   std::atomic<int> targetSlot{0};     // -1 when no slot is selected
   std::atomic<int> mSelectedLowerSlot{-1};
   std::atomic<int> currentProgram{0};
+  // ---- Split state of the last load.
+  std::atomic<int> splitPassCount{0};
+  std::atomic<bool> reloadAfterSplit{false};
+  std::atomic<bool> fileSplit{false};
+
+  // The upper pane's stored folder and bank file names, which the writers
+  // update; read and write them under lock().
+  std::string upperFolderName;
+  std::string upperSoundFileName;
+  std::string upperMultiFileName;
+
+  // Set by the plug-in before the first load.
+  LibraryHooks hooks;
+  std::size_t maxBankFileSize = kMaxBankFileSize;
 
  private:
-  std::vector<std::unique_ptr<PatchFile>>& listFor(int dataType);
-  const std::vector<std::unique_ptr<PatchFile>>& listFor(int dataType) const;
+  BankList& listFor(int list);
+  const BankList* listOf(int list) const;
+  std::shared_ptr<PatchFile> selectedBank();
+  void log(const std::string& line) const;
+  int readDump(const Bytes& data, int& pos, PatchFile* bank, int format, int slot);
+  // The walk of one load into this (private) library; nesting counts the
+  // reloads after splits.
+  void scanLibrary(const std::string& root, int nesting);
+  void hangIntoTree(FolderTree& tree, PatchFile* bank);
+  bool writeBank(const PatchFile& bank, const std::string& path, bool midi);
+  bool moveToConvertedBanks(const std::string& sourcePath, const std::string& root);
 
-  // Receivers write slots from the MIDI and worker threads while the GUI
-  // reads them.
-  mutable std::mutex mBanksMutex;
-  std::vector<std::unique_ptr<PatchFile>> mSoundBanks;
-  std::vector<std::unique_ptr<PatchFile>> mMultiBanks;
+  mutable std::recursive_mutex mMutex;
+  LibraryContents mContents;
+  std::string mRoot;  // of the load running in this library
+  bool mSplitWritesFailed = false;
+  std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
 };
+
+// Removes every occurrence of each character of chars from text.
+void removeCharsFromString(std::string& text, const char* chars);

@@ -1,0 +1,21 @@
+// The three bank file formats: SysEx files ("syx", and the editor's own
+// "tvx", same content) and Standard MIDI Files ("mid"), format 1, two
+// tracks, 480 ticks per quarter note, one SysEx event per dump 500 ticks apart.
+#pragma once
+
+#include <array>
+
+#include "PatchFile.h"
+
+// The file heads of a bank of 100 standard dumps, up to and with the first
+// event's prefix.
+extern const std::array<unsigned char, 53> patchBankHeader;
+extern const std::array<unsigned char, 53> multiBankHeader;
+extern const std::array<unsigned char, 5> patchBankInBetween;
+extern const std::array<unsigned char, 5> multiBankInBetween;
+
+// The file image of the bank's first 100 entries, every dump of each entry in
+// order. For a Standard MIDI File the second track's length is that of the
+// bytes written; for 100 dumps of 392 (393) bytes the image is the sound
+// (multi) template byte for byte.
+Bytes writeBankImage(const PatchFile& bank, bool midi, bool multi = false);

@@ -1,0 +1,112 @@
+// Turning a bank file's bytes into entries: the file is scanned for dumps of
+// the dirirU (model 0x10), the Q (0x0F) and the Rerover (0x13); every dump
+// found is rebuilt in the dirirU form.
+#include <cstring>
+
+#include "PatchLibrarian.h"
+
+namespace {
+constexpr unsigned char kSmfHead[8] = {'M', 'T', 'h', 'd', 0x00, 0x00, 0x00, 0x06};
+
+// A read past either end fails and leaves pos at -1.
+bool readByte(const Bytes& data, int size, int& pos, unsigned char& value) {
+  if (pos < 0 || pos >= size) {
+    pos = -1;
+    return false;
+  }
+  value = data[static_cast<size_t>(pos++)];
+  return true;
+}
+}  // namespace
+
+int PatchLibrarian::readSysexMessage(const Bytes& data, int& pos, PatchFile* bank, int format, int slot) {
+  return readDump(data, pos, bank, format, slot);
+}
+
+int PatchLibrarian::readMIDIMessage(const Bytes& data, int& pos, PatchFile* bank, int format, int slot) {
+  return readDump(data, pos, bank, format, slot);
+}
+
+int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int format, int slot) {
+  const int size = static_cast<int>(data.size());
+  unsigned char b = 0;
+  do {
+    if (!readByte(data, size, pos, b)) return -1;
+  } while (b != 0x3E);
+  unsigned char model = 0;
+  if (!readByte(data, size, pos, model)) return -1;
+  if (model != 0x0F && model != 0x10 && model != 0x13) return pos;
+  const int working = model == 0x0F ? 1 : model == 0x13 ? 2 : format;
+  unsigned char device = 0, command = 0, sourceBank = 0;
+  if (!readByte(data, size, pos, device)) return -1;
+  if (device >= 0x80) return pos;
+  if (!readByte(data, size, pos, command)) return -1;
+  if (command != 0x10 && command != 0x11) return pos;
+  if (!readByte(data, size, pos, sourceBank)) return -1;
+  if (sourceBank >= 0x80) return pos;
+
+  const bool sound = command == 0x10;
+  PatchSysexMessage dump;
+  dump.bytes = {0xF0, 0x3E, 0x10, 0x00, command, static_cast<unsigned char>(slot & 0xFF)};
+  // Up to and with the next F7; a dump cut off by the end of the data keeps
+  // what was read and gets its F7.
+  const int start = pos;
+  const void* found = std::memchr(data.data() + start, 0xF7, static_cast<size_t>(size - start));
+  const int end = found ? static_cast<int>(static_cast<const unsigned char*>(found) - data.data()) : size;
+  dump.bytes.insert(dump.bytes.end(), data.begin() + start, data.begin() + end);
+  dump.bytes.push_back(0xF7);
+  pos = found ? end + 1 : -1;
+
+  if (sound && working == 1) {
+    alterPatchFromQFormat(&dump);
+  } else if (sound && working == 2) {
+    alterPatchFromReroverFormat(&dump);
+    alterReroverCategoryFormat(&dump);
+  }
+  PatchSysexMessage::checkPatchDataSize(&dump, sound);
+
+  LibrarianPatch entry;
+  const Bytes& d = dump.bytes;
+  if (sound) {
+    if (d.size() < 390) return pos;
+    entry.name.assign(d.begin() + 370, d.begin() + 386);
+    entry.typeCode = kSoundFromFile;
+    bank->bankType = 0;
+  } else {
+    entry.name.assign(d.begin() + 23, d.begin() + 39);
+    entry.typeCode = kMultiFromFile;
+    bank->bankType = 1;
+  }
+  entry.dumps.push_back(std::move(dump));
+  if (sound) entry.parseCategory(386);
+  bank->kind = 0;
+  bank->patches.push_back(std::move(entry));
+  return pos;
+}
+
+void PatchLibrarian::loadFromChunk(const Bytes& data, int size, PatchFile* bank, int) {
+  if (!bank || size < 15 || static_cast<size_t>(size) > data.size()) return;
+  const bool smf = std::memcmp(data.data(), kSmfHead, sizeof(kSmfHead)) == 0;
+  const Bytes* image = &data;
+  Bytes cut;
+  if (static_cast<size_t>(size) < data.size()) {
+    cut.assign(data.begin(), data.begin() + size);
+    image = &cut;
+  }
+  int pos = 14;
+  int limit = 99;
+  if (!smf) {
+    pos = 0;
+    const bool header = data[1] == 0x3E && data[2] == 0x10 && data[3] < 0x80 && (data[4] == 0x10 || data[4] == 0x11);
+    limit = header ? 99 : 127;
+  }
+  int slot = 0;
+  int last = smf ? readMIDIMessage(*image, pos, bank, 0, slot) : readSysexMessage(*image, pos, bank, 0, slot);
+  while (last >= 1) {
+    if (!bank->patches.empty()) ++slot;
+    if (slot > limit) slot = 0;
+    last = smf ? readMIDIMessage(*image, pos, bank, 0, slot) : readSysexMessage(*image, pos, bank, 0, slot);
+  }
+  checkBankSizeAndAddData(bank);
+  createCategories(bank);
+}

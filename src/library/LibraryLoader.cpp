@@ -1,0 +1,255 @@
+// Loading the library folder "Patches": every folder at any depth, deeper
+// folders first, root files last; files of one folder in byte order of
+// their paths. A file of more than 100 entries is split, moved to
+// "Converted Banks", and the library is read once more.
+#include <Poco/DirectoryIterator.h>
+#include <Poco/Exception.h>
+#include <Poco/File.h>
+#include <Poco/Path.h>
+#include <limits.h>
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "LibraryFiles.h"
+#include "PatchLibrarian.h"
+
+namespace {
+std::string lowerCased(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string canonical(const std::string& path) {
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+bool exists(const std::string& path) {
+  try {
+    return Poco::File(path).exists();
+  } catch (const Poco::Exception&) {
+    return false;
+  }
+}
+
+// The number of directories above a path, read as a folder.
+int folderDepth(const std::string& folder) {
+  Poco::Path path(folder);
+  path.makeDirectory();
+  return path.depth();
+}
+}  // namespace
+
+void PatchLibrarian::loadPatchesFromFilesystem(std::string root) {
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  if (!exists(root)) {
+    log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
+    return;
+  }
+  // The load runs on a private library; readers of this one see the old
+  // banks until the new ones are swapped in whole.
+  PatchLibrarian staged;
+  staged.hooks = hooks;
+  staged.maxBankFileSize = maxBankFileSize;
+  staged.scanLibrary(root, 0);
+  LibraryContents old;
+  {
+    auto guard = lock();
+    old = std::move(mContents);
+    mContents = std::move(staged.mContents);
+    splitPassCount = staged.splitPassCount.load();
+  }
+}
+
+void PatchLibrarian::initBankFilesOnDiscard(std::string root) {
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  if (exists(root)) {
+    loadPatchesFromFilesystem(root);
+    return;
+  }
+  log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
+  LibraryContents old;
+  auto guard = lock();
+  old = std::move(mContents);
+  mContents = LibraryContents{};
+}
+
+void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
+  mRoot = root;
+  mContents = LibraryContents{};
+  mVisited.clear();
+  mVisited.insert(canonical(root));
+  buildFolderStructure(root, &mContents.folders);
+  mContents.folders.push_back(root);
+  const int rootDepth = folderDepth(root);
+
+  const std::vector<std::string> folders = mContents.folders;
+  for (const std::string& folder : folders) {
+    std::vector<std::string> names;
+    try {
+      Poco::File(folder).list(names);
+    } catch (const Poco::Exception&) {
+      log("PATCH LIBRARIAN: cannot list folder " + folder);
+      continue;
+    }
+    std::vector<std::string> paths;
+    paths.reserve(names.size());
+    for (const auto& name : names) paths.push_back(folder + "/" + name);
+    std::sort(paths.begin(), paths.end());
+    for (const auto& full : paths) {
+      Poco::Path path(full);
+      const std::string extension = lowerCased(path.getExtension());
+      if (extension != "mid" && extension != "syx" && extension != "tvx") continue;
+      Poco::File file(full);
+      std::size_t size = 0;
+      try {
+        if (!file.isFile()) continue;
+        size = static_cast<std::size_t>(file.getSize());
+      } catch (const Poco::Exception&) {
+        continue;
+      }
+      if (size < kMinBankFileSize) continue;
+      if (size > maxBankFileSize) {
+        log("PATCH LIBRARIAN: file too large to load " + full);
+        continue;
+      }
+      const int depth = path.depth() - rootDepth;
+      const auto bank = parseFolderFiles(file, path, depth, 0, 1, extension);
+      if (!bank) continue;
+      if (bank->bankType == 1) {
+        createMultiFolderFilesStructure(bank.get());
+      } else if (bank->bankType == 0) {
+        createSingleFolderFilesStructure(bank.get());
+      }
+    }
+  }
+
+  if (reloadAfterSplit) {
+    reloadAfterSplit = false;
+    // One reload reads the files a split wrote; a split met by that reload
+    // waits for the next load instead of starting a chain.
+    if (nesting < 1) {
+      scanLibrary(root, nesting + 1);
+      return;
+    }
+  }
+  createNewCategoryPatchFiles();
+}
+
+void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector<std::string>* folders) {
+  if (!folders) return;
+  try {
+    Poco::DirectoryIterator it(folder);
+    const Poco::DirectoryIterator end;
+    for (; it != end; ++it) {
+      try {
+        if (!it->isDirectory()) continue;
+      } catch (const Poco::Exception&) {
+        continue;
+      }
+      const std::string path = folder + "/" + it.name();
+      // Links are followed, but a folder is walked once: a link cycle ends.
+      const std::string real = canonical(path);
+      if (real.empty() || !mVisited.insert(real).second) continue;
+      buildFolderStructure(path, folders);
+      folders->push_back(path);
+    }
+  } catch (const Poco::Exception&) {
+    log("PATCH LIBRARIAN: cannot list folder " + folder);
+  }
+}
+
+std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, int depth, int unnamed,
+                                                            int, std::string extension) {
+  fileSplit = false;
+  const std::string full = path.toString();
+  log("PATCH LIBRARIAN: loading file " + full);
+  auto bank = std::make_shared<PatchFile>();
+  bank->fileName = path.getFileName();
+  const int dirs = path.depth();
+  if (dirs > 0) bank->folderName = path.directory(dirs - 1);
+  for (int d = std::max(0, dirs - (depth + 1)); d < dirs; ++d) bank->directories.push_back(path.directory(d));
+  const bool standardMidiFile = extension == "mid";
+
+  if (auto data = readWholeFile(file.path(), maxBankFileSize)) {
+    loadFromChunk(*data, static_cast<int>(data->size()), bank.get());
+  } else {
+    log("PATCH LIBRARIAN: cannot read file " + full);
+  }
+
+  if (bank->patches.size() > static_cast<size_t>(kPatchesPerBank)) {
+    splitPassCount = static_cast<int>(bank->patches.size() / kPatchesPerBank);
+    mSplitWritesFailed = false;
+    for (const bool multis : {false, true}) {
+      int pass = -1;
+      for (;;) {
+        createNewPatchFile(bank.get(), bank->folderName, bank->fileName, extension, full, unnamed, pass,
+                           standardMidiFile, multis);
+        if (pass + 1 < splitPassCount) {
+          ++pass;
+        } else {
+          break;
+        }
+      }
+    }
+    fileSplit = true;
+    // The reload that reads the new files runs only when the source is gone:
+    // a source left in place would be split again by every reload.
+    if (!mSplitWritesFailed && moveToConvertedBanks(full, mRoot)) {
+      reloadAfterSplit = true;
+    } else {
+      log("PATCH LIBRARIAN: could not split file " + full);
+    }
+    return nullptr;
+  }
+
+  auto guard = lock();
+  if (!bank->patches.empty()) {
+    fillUncompletedBankFiles(bank.get());
+    bank->holdAt(kPatchesPerBank);
+    (bank->bankType == 0 ? mContents.soundBanks : mContents.multiBanks).push_back(bank);
+  } else {
+    mContents.treeOnlyBanks.push_back(bank);
+  }
+  return bank;
+}
+
+bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const std::string& root) {
+  const size_t slash = root.find_last_of('/');
+  const std::string destination = (slash == std::string::npos ? std::string() : root.substr(0, slash + 1)) +
+                                  "Converted Banks/";
+  try {
+    Poco::File(destination).createDirectories();
+  } catch (const Poco::Exception&) {
+    log("PATCH LIBRARIAN: cannot create folder " + destination);
+    return false;
+  }
+  // An earlier original of the same name stays: this one takes a free name.
+  Poco::Path source(sourcePath);
+  const std::string name = source.getFileName();
+  std::string target = destination + name;
+  for (int n = 2; exists(target); ++n) {
+    const std::string base = source.getBaseName();
+    const std::string ext = source.getExtension();
+    target = destination + base + " (" + std::to_string(n) + ")" + (ext.empty() ? "" : "." + ext);
+  }
+  try {
+    Poco::File(sourcePath).renameTo(target);
+  } catch (const Poco::Exception&) {
+    try {
+      Poco::File(sourcePath).copyTo(target);
+      Poco::File(sourcePath).remove();
+    } catch (const Poco::Exception&) {
+      try {
+        if (exists(sourcePath)) Poco::File(target).remove();
+      } catch (const Poco::Exception&) {
+      }
+      log("PATCH LIBRARIAN: cannot move file " + sourcePath);
+      return false;
+    }
+  }
+  log("PATCH LIBRARIAN: moved file " + destination + " due to mismatching data in package!");
+  return true;
+}
