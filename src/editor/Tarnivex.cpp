@@ -32,6 +32,7 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   patchManager = std::make_unique<PatchManager>();
   patchManager->plug = this;
   patchLibrarian = std::make_unique<PatchLibrarian>();
+  attachPatchLibrarian();
 
   auto graphics = MakeGraphics(this, static_cast<int>(kEditorWidth * mUIScale),
                                static_cast<int>(kEditorHeight * mUIScale), 0);

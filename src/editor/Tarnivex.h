@@ -106,6 +106,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int getProgramValueByParts(int k1, int k2, int k3);
   void setProgramValueByParts(int k1, int k2, int k3, int value);
 
+  // ---- The patch library (LibraryHookup.cpp): hooks it up and loads it;
+  // copies a bank file the user picks into the library folder.
+  void attachPatchLibrarian();
+  bool saveImportedFile(bool midi);
+
   // ---- The protocol engine and what it works on.
   std::unique_ptr<PatchManager> patchManager;
   std::unique_ptr<PatchLibrarian> patchLibrarian;
@@ -146,5 +151,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::mutex mDisplayTextMutex;
 
   double mUIScale = 1.0;
+  std::string mImportFolder;  // where the import prompt starts
   char mVersionText[16] = {};
 };

@@ -1,0 +1,40 @@
+// What the patch library asks of the plug-in: the debug log, the editor's
+// multi mode and the file prompt; and the import of a bank file the user
+// picks into the library folder.
+#include "DataFolder.h"
+#include "IGraphics.h"
+#include "PatchLibrarian.h"
+#include "Tarnivex.h"
+#include "WDL_String.h"
+
+namespace {
+std::string promptFile(IGraphics* graphics, int action, std::string& folder, const std::string& name,
+                       const std::string& extensions) {
+  if (!graphics) return {};
+  WDL_String fileName(name.c_str());
+  WDL_String directory(folder.c_str());
+  std::string filter = extensions;
+  graphics->PromptForFile(&fileName, action == 1 ? kFileSave : kFileOpen, &directory, filter.data());
+  folder = directory.Get();
+  return fileName.Get();
+}
+}  // namespace
+
+void Tarnivex::attachPatchLibrarian() {
+  LibraryHooks& hooks = patchLibrarian->hooks;
+  hooks.debugLog = [this](const std::string& line) { debugLog(line); };
+  hooks.multiMode = [this] { return multiMode.load(); };
+  hooks.promptForFile = [this](int action, std::string& folder, const std::string& name,
+                               const std::string& extensions) {
+    return promptFile(GetGUI(), action, folder, name, extensions);
+  };
+  patchLibrarian->loadPatchesFromFilesystem(getPatchesFolderStr());
+}
+
+bool Tarnivex::saveImportedFile(bool midi) {
+  if (!GetGUI() || !patchLibrarian) return false;
+  const std::string chosen =
+      promptFile(GetGUI(), 0, mImportFolder, std::string(), midi ? "mid" : "syx tvx");
+  if (chosen.empty()) return false;
+  return patchLibrarian->importBankFile(chosen, getPatchesFolderStr());
+}
