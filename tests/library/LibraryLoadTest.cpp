@@ -1,0 +1,383 @@
+// Loading a real library folder: which files are read and in what order,
+// the browser trees, the category and search banks, and the splitting of
+// oversized files into "Converted Banks".
+#include <fcntl.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "LibraryTestSupport.h"
+
+namespace {
+struct LoggedLibrary {
+  PatchLibrarian library;
+  std::vector<std::string> log;
+  LoggedLibrary() {
+    library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
+  }
+  int count(const std::string& prefix) const {
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+  }
+};
+
+std::vector<std::string> names(const BankList& banks) {
+  std::vector<std::string> out;
+  for (const auto& b : banks) out.push_back(b->fileName);
+  return out;
+}
+
+// A tree as text: "node[sub[sub2:files]:files]:files" per node.
+std::string shape(const FolderTree& tree) {
+  std::string out;
+  auto files = [](const std::vector<PatchFile*>& f) {
+    std::string s;
+    for (const auto* b : f) s += (s.empty() ? "" : ",") + b->fileName;
+    return s;
+  };
+  for (const auto& node : tree) {
+    out += "{" + node->name;
+    for (const auto& sub : node->subFolders) {
+      out += "[" + sub.name;
+      for (const auto& sub2 : sub.subFolders) out += "(" + sub2.name + ":" + files(sub2.files) + ")";
+      out += ":" + files(sub.files) + "]";
+    }
+    out += ":" + files(node->files) + "}";
+  }
+  return out;
+}
+
+std::shared_ptr<PatchFile> bankIn(std::vector<std::string> dirs, const std::string& file) {
+  auto bank = std::make_shared<PatchFile>();
+  bank->fileName = file;
+  bank->folderName = dirs.empty() ? "" : dirs.back();
+  bank->directories = std::move(dirs);
+  return bank;
+}
+}  // namespace
+
+TEST(LibraryLoad, ReadsDeeperFoldersFirstAndFilesInByteOrder) {
+  DataFolder data;
+  const auto p = data.patches();
+  writeFile(p / "A/X/one.syx", soundFile("one", 100));
+  writeFile(p / "A/two.syx", soundFile("two", 100));
+  writeFile(p / "three.syx", soundFile("three", 100));
+  writeFile(p / "arp.syx", soundFile("arp", 100));
+  writeFile(p / "Bank.syx", soundFile("Bank", 100));
+  writeFile(p / "b0.syx", soundFile("b0", 100));
+  writeFile(p / "B1.mid", soundFile("B1", 100));
+  LoggedLibrary l;
+  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  auto guard = l.library.lock();
+  const auto& c = l.library.contents();
+  EXPECT_EQ(names(c.soundBanks),
+            (std::vector<std::string>{"one.syx", "two.syx", "B1.mid", "Bank.syx", "arp.syx", "b0.syx", "three.syx"}));
+  EXPECT_EQ(c.folders.back(), data.patchesStr());
+  EXPECT_EQ(c.soundBanks[0]->directories, (std::vector<std::string>{"Patches", "A", "X"}));
+  EXPECT_EQ(c.soundBanks[0]->folderName, "X");
+  EXPECT_EQ(c.soundBanks[6]->directories, (std::vector<std::string>{"Patches"}));
+  EXPECT_EQ(c.soundBanks[6]->folderName, "Patches");
+}
+
+TEST(LibraryLoad, AcceptsBankFilesByExtensionAndSize) {
+  struct Case {
+    const char* file;
+    Bytes data;
+    bool listed;
+  };
+  const Bytes bank = soundFile("x", 100);
+  Bytes exact = soundFile("x", 76);
+  exact.resize(30001, 0x00);
+  Bytes tooSmall = exact;
+  tooSmall.resize(30000);
+  const std::vector<Case> cases = {
+      {"FACTORY.SYX", bank, true}, {"Set.Mid", bank, true},      {"own.TVX", bank, true},
+      {"bank.sysex", bank, false}, {"bank", bank, false},        {"bank.txt", bank, false},
+      {"exact.syx", exact, true},  {"small.syx", tooSmall, false},
+  };
+  DataFolder data;
+  for (const auto& c : cases) writeFile(data.patches() / c.file, c.data);
+  LoggedLibrary l;
+  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  const auto listed = names(l.library.contents().soundBanks);
+  for (const auto& c : cases)
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), c.file), c.listed ? 1 : 0) << c.file;
+}
+
+TEST(FolderTrees, HangBanksByTheirOwnFolderName) {
+  struct Case {
+    const char* label;
+    std::vector<std::pair<std::vector<std::string>, std::string>> banks;
+    std::string tree;
+  };
+  const std::vector<Case> cases = {
+      {"deeper first, then root",
+       {{{"Patches", "Synth", "Leads"}, "a"}, {{"Patches", "Synth"}, "b"}, {{"Patches"}, "c"}, {{"Patches"}, "d"}},
+       "{[Synth(Leads:a):b]:}{Patches:c,d}"},
+      {"leads of two first-level folders share one record",
+       {{{"Patches", "Synth", "Leads"}, "a"}, {{"Patches", "Old", "Leads"}, "b"}, {{"Patches", "Old"}, "o"}},
+       "{[Synth(Leads:a,b):]:}{[Old:o]:}"},
+      {"two sub-folders give two nodes, a bank of Synth joins both",
+       {{{"Patches", "Synth", "Leads"}, "a"}, {{"Patches", "Synth", "Pads"}, "b"}, {{"Patches", "Synth"}, "s"}},
+       "{[Synth(Leads:a):s]:}{[Synth(Pads:b):s]:}"},
+      {"depth 3 stays out", {{{"Patches", "A", "B", "C"}, "deep"}}, ""},
+  };
+  for (const auto& c : cases) {
+    PatchLibrarian library;
+    std::vector<std::shared_ptr<PatchFile>> keep;
+    for (const auto& [dirs, file] : c.banks) {
+      keep.push_back(bankIn(dirs, file));
+      library.createSingleFolderFilesStructure(keep.back().get());
+    }
+    EXPECT_EQ(shape(library.contents().soundTree), c.tree) << c.label;
+    EXPECT_TRUE(library.contents().multiTree.empty());
+  }
+  PatchLibrarian library;
+  auto twice = bankIn({"Patches"}, "t");
+  library.createMultiFolderFilesStructure(twice.get());
+  library.createMultiFolderFilesStructure(twice.get());
+  EXPECT_EQ(shape(library.contents().multiTree), "{Patches:t,t}");
+}
+
+TEST(LibraryLoad, AWholeFixtureTreeGivesItsListsTreesAndCategories) {
+  DataFolder data;
+  const auto p = data.patches();
+  writeFile(p / "Synth/Leads/a.syx", soundFile("lead", 100, "Lead"));
+  writeFile(p / "Synth/b.syx", concat({soundFile("bass", 40, "Bass"), soundFile("BASS", 40, "BASS")}));
+  writeFile(p / "Multis/m.syx", multiFile("multi", 80));
+  writeFile(p / "A/B/C/deep.mid", soundFile("deep", 100, "Deep"));
+  writeFile(p / "root.syx", soundFile("root", 100, "Pad "));
+  writeFile(p / "empty.syx", Bytes(40000, 0x00));
+  writeFile(p / "notes.txt", Bytes(40000, 0x41));
+  fs::create_directory_symlink(p, p / "Synth/loop");
+  // A sparse file over the size limit costs no disk.
+  {
+    const int fd = ::open((p / "huge.syx").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(kMaxBankFileSize) + 1), 0);
+    ::close(fd);
+  }
+  LoggedLibrary l;
+  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  const auto& c = l.library.contents();
+  // Sibling folders come in the system's listing order: only the order by
+  // depth is fixed.
+  const auto sounds = names(c.soundBanks);
+  EXPECT_EQ(std::set<std::string>(sounds.begin(), sounds.end()),
+            (std::set<std::string>{"a.syx", "b.syx", "deep.mid", "root.syx"}));
+  EXPECT_EQ(sounds.back(), "root.syx");
+  EXPECT_LT(std::find(sounds.begin(), sounds.end(), "a.syx"), std::find(sounds.begin(), sounds.end(), "b.syx"));
+  EXPECT_EQ(names(c.multiBanks), (std::vector<std::string>{"m.syx"}));
+  for (const auto& b : c.soundBanks) EXPECT_EQ(b->patches.size(), 100u);
+  EXPECT_EQ(shape(c.multiTree), "{[Multis:m.syx]:}");
+  const std::string soundTree = shape(c.soundTree);
+  EXPECT_NE(soundTree.find("{[Synth(Leads:a.syx):b.syx]:}"), std::string::npos) << soundTree;
+  EXPECT_NE(soundTree.find("{Patches:empty.syx,root.syx}"), std::string::npos) << soundTree;
+  EXPECT_EQ(soundTree.find("deep"), std::string::npos);
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: file too large to load "), 1);
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: loading file "), 6);  // each bank file once, none through the link
+
+  // Init comes first; BASS folds into Bass; the padded bank brings the
+  // empty category; "Pad " keeps its blank.
+  EXPECT_EQ(c.categoryNames.at(0), "Init");
+  EXPECT_EQ(std::set<std::string>(c.categoryNames.begin(), c.categoryNames.end()),
+            (std::set<std::string>{"Init", "Lead", "Bass", "", "Pad ", "Deep"}));
+  std::map<std::string, size_t> sizes;
+  for (const auto& b : c.categoryBanks) sizes[b->fileName + "|" + b->folderName] = b->patches.size();
+  EXPECT_EQ(sizes, (std::map<std::string, size_t>{
+                       {"Lead 1|Lead", 100}, {"Bass 1|Bass", 40}, {" 1|", 20}, {"Pad  1|Pad ", 100}, {"Deep 1|Deep", 100}}));
+  const std::string categoryTree = shape(c.categoryTree);
+  for (const char* node : {"{Lead 1[Lead:Lead 1]:}", "{Bass 1[Bass:Bass 1]:}", "{ 1[: 1]:}", "{Pad  1[Pad :Pad  1]:}"})
+    EXPECT_NE(categoryTree.find(node), std::string::npos) << node;
+
+  // A second load gives the same library.
+  const std::string before = shape(c.soundTree) + shape(c.categoryTree);
+  l.library.initBankFilesOnDiscard(data.patchesStr());
+  EXPECT_EQ(shape(l.library.contents().soundTree) + shape(l.library.contents().categoryTree), before);
+  EXPECT_EQ(names(l.library.contents().soundBanks), sounds);
+}
+
+TEST(LibraryLoad, AMissingFolderLeavesTheLibraryEmpty) {
+  DataFolder data;
+  LoggedLibrary l;
+  l.library.loadPatchesFromFilesystem((data.root / "Nowhere").string());
+  EXPECT_EQ(l.log, (std::vector<std::string>{"PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER..."}));
+  EXPECT_TRUE(l.library.contents().soundBanks.empty());
+  EXPECT_TRUE(l.library.contents().categoryNames.empty());
+}
+
+TEST(Categories, BanksOfAHundredInNameListOrder) {
+  PatchLibrarian library;
+  auto bank = std::make_shared<PatchFile>();
+  Bytes image = concat({soundFile("l", 250, "Lead"), soundFile("p", 100, "Pad")});
+  library.loadFromChunk(image, static_cast<int>(image.size()), bank.get());
+  {
+    auto guard = library.lock();
+    library.contents().soundBanks.push_back(bank);
+  }
+  library.createNewCategoryPatchFiles();
+  const auto& c = library.contents();
+  EXPECT_EQ(names(c.categoryBanks), (std::vector<std::string>{"Lead 1", "Lead 2", "Lead 3", "Pad 1"}));
+  EXPECT_EQ(c.categoryBanks[2]->patches.size(), 50u);
+  EXPECT_EQ(c.categoryBanks[3]->patches.size(), 100u);
+  EXPECT_EQ(c.categoryBanks[1]->patches[0].name, numbered("l", 100));
+  EXPECT_EQ(shape(c.categoryTree), "{Lead 1[Lead:Lead 1,Lead 2,Lead 3]:}{Pad 1[Pad:Pad 1]:}");
+  library.clearDataStructures(5);
+  EXPECT_EQ(c.categoryTree.size(), 2u);
+  library.clearDataStructures(2);
+  EXPECT_TRUE(c.categoryTree.empty());
+  EXPECT_EQ(c.categoryBanks.size(), 4u);
+}
+
+TEST(Search, FindsNamesByteForByteInRunsOfAHundred) {
+  PatchLibrarian library;
+  auto sounds = std::make_shared<PatchFile>();
+  for (int i = 0; i < 101; ++i) {
+    LibrarianPatch e;
+    e.dumps.push_back({soundDump(numbered("pad", i), "Pad")});
+    e.name = numbered("pad", i);
+    e.category = "Pad";
+    sounds->patches.push_back(e);
+  }
+  LibrarianPatch three;
+  for (const char* n : {"Pad Strings", "x", "y"}) three.dumps.push_back({soundDump(n)});
+  three.name = three.dumps[0].bytes.size() ? std::string(three.dumps[0].bytes.begin() + 370, three.dumps[0].bytes.begin() + 386) : "";
+  sounds->patches.push_back(three);
+  auto multis = std::make_shared<PatchFile>();
+  multis->bankType = 1;
+  LibrarianPatch multi;
+  multi.dumps.push_back({multiDump("pad multi")});
+  multi.name = "pad multi       ";
+  multis->patches.push_back(multi);
+  {
+    auto guard = library.lock();
+    library.contents().soundBanks = {sounds};
+    library.contents().multiBanks = {multis};
+  }
+  struct Case {
+    const char* text;
+    std::vector<size_t> sizes;
+  };
+  for (const Case& c : {Case{"pad", {100, 1}}, Case{"Pad", {1}}, Case{"PAD", {}}, Case{" Str", {1}},
+                        Case{"d99 ", {1}}, Case{"Lead", {}}, Case{"Strings     ", {1}}}) {
+    library.createNewSearchPatchFiles(c.text);
+    const auto& found = library.contents().searchBanks;
+    std::vector<size_t> sizes;
+    for (const auto& b : found) sizes.push_back(b->patches.size());
+    EXPECT_EQ(sizes, c.sizes) << c.text;
+    if (!found.empty()) {
+      EXPECT_EQ(found[0]->fileName, "Search Results 1");
+      EXPECT_EQ(found[0]->folderName, "Patches");
+      EXPECT_EQ(library.contents().searchTree.size(), 1u);
+      EXPECT_EQ(library.contents().searchTree[0]->files.size(), found.size());
+    }
+  }
+  library.createNewSearchPatchFiles("Pad St");
+  const auto& hit = library.contents().searchBanks.at(0)->patches.at(0);
+  EXPECT_EQ(hit.dumps.size(), 2u);  // first two of three
+  EXPECT_EQ(hit.typeCode, 0);
+  EXPECT_EQ(hit.category, "Lead");
+}
+
+// ---- Splitting.
+
+struct SplitCase {
+  const char* label;
+  const char* source;
+  Bytes data;
+  std::vector<std::string> written;  // next to the source
+  std::vector<std::string> soundBanks;
+  std::vector<std::string> multiBanks;
+};
+
+std::vector<SplitCase> splitCases() {
+  return {
+      {"250 sounds",
+       "Factory.SYX",
+       soundFile("f", 250),
+       {"Factory Singles 1.syx", "Factory Singles 2.syx", "Factory Singles 3.syx"},
+       {"Factory Singles 1.syx", "Factory Singles 2.syx", "Factory Singles 3.syx"},
+       {}},
+      {"300 sounds and 100 multis as a MIDI file",
+       "All.mid",
+       concat({soundFile("s", 300), multiFile("m", 100)}),
+       {"All Multis.mid", "All Singles 1.mid", "All Singles 2.mid", "All Singles 3.mid"},
+       {"All Singles 1.mid", "All Singles 2.mid", "All Singles 3.mid"},
+       {"All Multis.mid"}},
+      {"250 multis keep every hundred",
+       "Perf.tvx",
+       multiFile("m", 250),
+       {"Perf Multis 2.tvx", "Perf Multis 3.tvx", "Perf Multis.tvx"},
+       {},
+       {"Perf Multis 2.tvx", "Perf Multis 3.tvx", "Perf Multis.tvx"}},
+  };
+}
+
+class Split : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(Split, WritesBanksOfAHundredMovesTheSourceAndReloadsOnce) {
+  const SplitCase& c = GetParam();
+  DataFolder data;
+  writeFile(data.patches() / "Big" / c.source, c.data);
+  LoggedLibrary l;
+  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  std::vector<std::string> written;
+  for (const auto& f : filesBelow(data.patches() / "Big")) written.push_back(f);
+  EXPECT_EQ(written, c.written);
+  EXPECT_EQ(filesBelow(data.converted()), (std::vector<std::string>{c.source}));
+  EXPECT_EQ(readFile(data.converted() / c.source), c.data);
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: moved file "), 1);
+  // The source once, then each new file once by the one reload.
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: loading file "), 1 + static_cast<int>(c.written.size()));
+  const auto& lib = l.library.contents();
+  EXPECT_EQ(names(lib.soundBanks), c.soundBanks);
+  EXPECT_EQ(names(lib.multiBanks), c.multiBanks);
+  std::set<std::string> unique;
+  for (const auto& b : lib.categoryBanks) EXPECT_TRUE(unique.insert(b->fileName).second) << b->fileName;
+  for (const auto& f : c.written) {
+    PatchLibrarian reader;
+    PatchFile bank;
+    const Bytes image = readFile(data.patches() / "Big" / f);
+    reader.loadFromChunk(image, static_cast<int>(image.size()), &bank);
+    EXPECT_EQ(bank.patches.size(), 100u) << f;
+    if (f.ends_with(".mid")) {
+      EXPECT_TRUE(parseSmf(image).ok) << f;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Library, Split, ::testing::ValuesIn(splitCases()), [](const auto& info) {
+  std::string name = info.param.label;
+  for (char& ch : name)
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return name;
+});
+
+TEST(SplitMove, KeepsAnEarlierOriginalOfTheSameName) {
+  DataFolder data;
+  writeFile(data.patches() / "One/Factory.syx", soundFile("one", 150));
+  writeFile(data.patches() / "Two/Factory.syx", soundFile("two", 120));
+  LoggedLibrary l;
+  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  EXPECT_EQ(filesBelow(data.converted()), (std::vector<std::string>{"Factory (2).syx", "Factory.syx"}));
+  EXPECT_EQ(l.library.contents().soundBanks.size(), 4u);
+}
+
+// When the source cannot be moved away the load still ends: no reload, the
+// new files stay, the source is left out of the lists; a second load ends too.
+TEST(SplitMove, AFailedMoveNeverLoops) {
+  DataFolder data;
+  writeFile(data.converted(), Bytes{1});  // a file where the folder should be
+  writeFile(data.patches() / "Factory.syx", soundFile("f", 150));
+  for (int load = 0; load < 2; ++load) {
+    LoggedLibrary l;
+    l.library.loadPatchesFromFilesystem(data.patchesStr());
+    EXPECT_EQ(l.count("PATCH LIBRARIAN: moved file "), 0);
+    EXPECT_EQ(l.count("PATCH LIBRARIAN: could not split file "), 1);
+    const auto listed = names(l.library.contents().soundBanks);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), "Factory.syx"), 0);
+    EXPECT_TRUE(fs::exists(data.patches() / "Factory.syx"));
+  }
+  EXPECT_EQ(filesBelow(data.patches()),
+            (std::vector<std::string>{"Factory Singles 1.syx", "Factory Singles 2.syx", "Factory.syx"}));
+}
