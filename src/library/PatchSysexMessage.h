@@ -9,6 +9,8 @@ using Bytes = std::vector<unsigned char>;
 struct PatchSysexMessage {
   Bytes bytes;
 
+  bool operator==(const PatchSysexMessage&) const = default;
+
   // Appends the dump to a bank file image: the whole message for a SysEx
   // file; for a Standard MIDI File one SysEx event whose delta is 0 for the
   // first event of the track (eventIndex 0) and 500 ticks otherwise, with the

@@ -1,0 +1,224 @@
+// Saving edited and imported banks and storing received dumps: byte-exact
+// files, and a write that fails leaves the old file as it was.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include "BankFileFormat.h"
+#include "LibraryTestSupport.h"
+
+namespace {
+struct SavingLibrary {
+  PatchLibrarian library;
+  bool multi = false;
+  std::string answer;  // what the file prompt returns
+  std::vector<std::string> prompts;
+  std::vector<std::string> log;
+  SavingLibrary() {
+    library.hooks.multiMode = [this] { return multi; };
+    library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
+    library.hooks.promptForFile = [this](int action, std::string& folder, const std::string& name,
+                                         const std::string& extensions) {
+      prompts.push_back(std::to_string(action) + "|" + folder + "|" + name + "|" + extensions);
+      return answer;
+    };
+  }
+  // A bank of count sounds (or multis) in the list and selected.
+  std::shared_ptr<PatchFile> select(int count, bool multis = false) {
+    const int index = library.addBank(multis ? 1 : 0, "Bank.syx");
+    auto bank = library.bankAt(multis ? kMultiList : kSoundList, index);
+    bank->patches.clear();
+    for (int i = 0; i < count; ++i) {
+      LibrarianPatch e;
+      e.dumps.push_back({multis ? multiDump(numbered("M", i)) : soundDump(numbered("S", i), "Keys", static_cast<unsigned char>(i))});
+      bank->patches.push_back(e);
+    }
+    library.librarianMode = multis ? 1 : 0;
+    library.upperBank = index;
+    return bank;
+  }
+};
+
+std::vector<Bytes> dumpsOf(const PatchFile& bank, size_t count) {
+  std::vector<Bytes> out;
+  for (size_t i = 0; i < count && i < bank.patches.size(); ++i)
+    for (const auto& d : bank.patches[i].dumps) out.push_back(d.bytes);
+  return out;
+}
+
+// Runs body in a child process whose files may not grow beyond limit bytes;
+// its exit code.
+int withFileSizeLimit(rlim_t limit, const std::function<bool()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit r{limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &r);
+    ::_exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+}  // namespace
+
+TEST(SaveEditedPatch, WritesTheFormatOfTheNameAndStoresTheName) {
+  struct Case {
+    const char* name;
+    bool multi;
+    size_t size;
+    const char* stored;
+  };
+  for (const Case& c : {Case{"Bank.mid", false, 39652, "Bank.mid.mid"}, Case{"Bank.syx", false, 39200, "Bank.syx.tvx"},
+                        Case{"Bank", false, 39200, "Bank"}, Case{"Perf.mid", true, 39752, "Perf.mid.mid"},
+                        Case{"Perf.tvx", true, 39300, "Perf.tvx.tvx"}}) {
+    DataFolder data;
+    SavingLibrary s;
+    s.multi = c.multi;
+    const auto bank = s.select(100, c.multi);
+    const fs::path path = data.patches() / "out.bin";
+    ASSERT_TRUE(s.library.saveEditedPatch(path.string(), c.name)) << c.name;
+    const Bytes file = readFile(path);
+    ASSERT_EQ(file.size(), c.size) << c.name;
+    const bool midi = std::string(c.name).ends_with(".mid");
+    EXPECT_EQ(file, writeBankImage(*bank, midi, c.multi));
+    if (midi) {
+      EXPECT_TRUE(std::equal(file.begin(), file.begin() + 53, (c.multi ? multiBankHeader : patchBankHeader).begin()));
+    } else {
+      EXPECT_EQ(file, concat(dumpsOf(*bank, 100)));
+    }
+    EXPECT_EQ(c.multi ? s.library.upperMultiFileName : s.library.upperSoundFileName, c.stored);
+    EXPECT_EQ(bank->patches.size(), 100u);  // the library's bank is not touched
+    EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"out.bin"}));
+  }
+}
+
+TEST(SaveEditedPatch, HoldsTheCopyAtAHundredEntries) {
+  DataFolder data;
+  SavingLibrary s;
+  auto bank = s.select(120);
+  const fs::path path = data.patches() / "Big.syx";
+  ASSERT_TRUE(s.library.saveEditedPatch(path.string(), "Big.syx"));
+  EXPECT_EQ(readFile(path), concat(dumpsOf(*bank, 100)));
+  EXPECT_EQ(bank->patches.size(), 120u);
+  s.select(12);
+  ASSERT_TRUE(s.library.saveEditedPatch(path.string(), "Big.syx"));
+  EXPECT_EQ(readFile(path).size(), 12u * 392);
+  s.library.upperBank = 7;
+  EXPECT_FALSE(s.library.saveEditedPatch(path.string(), "Big.syx"));
+  EXPECT_EQ(readFile(path).size(), 12u * 392);
+}
+
+TEST(SavePatchAs, AsksForTheFileAndStoresItsFolderAndName) {
+  DataFolder data;
+  SavingLibrary s;
+  const auto bank = s.select(100);
+  const fs::path chosen = data.patches() / "Strings" / "Pads.syx";
+  fs::create_directories(chosen.parent_path());
+  s.answer = chosen.string();
+  ASSERT_TRUE(s.library.savePatchAs("/start", "Pads", false));
+  EXPECT_EQ(s.prompts, (std::vector<std::string>{"1|/start|Pads|dvn"}));
+  EXPECT_EQ(s.library.upperFolderName, "Strings");
+  EXPECT_EQ(s.library.upperSoundFileName, "Pads.syx");
+  EXPECT_EQ(readFile(chosen), concat(dumpsOf(*bank, 100)));
+
+  s.answer = (data.patches() / "Pads.mid").string();
+  ASSERT_TRUE(s.library.savePatchAs(nullptr, "Pads", true));
+  EXPECT_EQ(s.prompts.back(), "1||Pads|mid");
+  EXPECT_TRUE(parseSmf(readFile(data.patches() / "Pads.mid")).ok);
+
+  s.answer.clear();
+  EXPECT_FALSE(s.library.savePatchAs("/start", "Pads", false));
+
+  // No selected bank: the chosen file keeps its bytes.
+  s.answer = chosen.string();
+  s.library.upperBank = 9;
+  const Bytes before = readFile(chosen);
+  EXPECT_FALSE(s.library.savePatchAs("/start", "Pads", false));
+  EXPECT_EQ(readFile(chosen), before);
+}
+
+TEST(ImportBankFile, CopiesIntoTheLibraryFolderOrWritesNothing) {
+  DataFolder data;
+  SavingLibrary s;
+  const fs::path source = data.root / "Desktop" / "My Bank.syx";
+  writeFile(source, soundFile("new", 100));
+  writeFile(data.patches() / "My Bank.syx", soundFile("old", 100));
+  ASSERT_TRUE(s.library.importBankFile(source.string(), data.patchesStr()));
+  EXPECT_EQ(readFile(data.patches() / "My Bank.syx"), soundFile("new", 100));
+  EXPECT_EQ(s.log.back(), "FILE IMPORTER: patch file copied to " + data.patchesStr());
+
+  // Unreadable choices never replace a library file.
+  writeFile(data.patches() / "Gone.syx", soundFile("keep", 100));
+  for (const fs::path& bad : {data.root / "Desktop" / "Gone.syx", data.root / "Desktop"}) {
+    EXPECT_FALSE(s.library.importBankFile(bad.string(), data.patchesStr())) << bad;
+  }
+  EXPECT_EQ(readFile(data.patches() / "Gone.syx"), soundFile("keep", 100));
+  EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Gone.syx", "My Bank.syx"}));
+}
+
+// A write that cannot complete (files limited to 10000 bytes, a folder that
+// does not exist) leaves the old file and no temporary file.
+TEST(AtomicWrites, AFailedWriteLeavesTheOldFile) {
+  DataFolder data;
+  const fs::path target = data.patches() / "Keep.syx";
+  const Bytes old = soundFile("old", 20);
+  writeFile(target, old);
+  SavingLibrary s;
+  s.select(100);
+  EXPECT_EQ(withFileSizeLimit(10000, [&] { return s.library.saveEditedPatch(target.string(), "Keep.syx"); }), 1);
+  EXPECT_EQ(readFile(target), old);
+  s.answer = target.string();
+  EXPECT_EQ(withFileSizeLimit(10000, [&] { return s.library.savePatchAs("", "Keep", true); }), 1);
+  EXPECT_EQ(readFile(target), old);
+  const fs::path big = data.root / "big.syx";
+  writeFile(big, soundFile("big", 100));
+  EXPECT_EQ(withFileSizeLimit(10000, [&] { return s.library.importBankFile(big.string(), data.patchesStr()); }), 1);
+  EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Keep.syx"}));
+  EXPECT_FALSE(s.library.saveEditedPatch((data.root / "missing" / "x.syx").string(), "x.syx"));
+  // Without the limit the same write goes through.
+  EXPECT_EQ(withFileSizeLimit(RLIM_INFINITY, [&] { return s.library.saveEditedPatch(target.string(), "Keep.syx"); }), 0);
+  EXPECT_EQ(readFile(target).size(), 39200u);
+}
+
+// ---- Received dumps.
+
+TEST(ReceivedDumps, LandInTheTargetSlotOnly) {
+  struct Case {
+    const char* label;
+    int entries;
+    bool multis;
+    int mode;
+    int slot;
+    bool stored;
+  };
+  for (const Case& c : {Case{"slot 7 of 100", 100, false, 0, 7, true}, Case{"slot 0 of 12 grows to 100", 12, false, 0, 0, true},
+                        Case{"multi bank in multi mode", 100, true, 1, 99, true}, Case{"no slot", 30, false, 0, -1, false},
+                        Case{"slot 100", 100, false, 0, 100, false}, Case{"mode 2", 100, false, 2, 3, false}}) {
+    SavingLibrary s;
+    const auto other = s.select(100, !c.multis);
+    const auto bank = s.select(c.entries, c.multis);
+    s.library.librarianMode = c.mode;
+    s.library.targetSlot = c.slot;
+    const auto before = bank->patches;
+    const auto otherBefore = other->patches;
+    LibrarianPatch received;
+    received.typeCode = 3;
+    received.name = "Received";
+    received.dumps.push_back({Bytes(390, 0x42)});
+    EXPECT_EQ(s.library.setSysexDatatoSelectedSlot(&received), c.stored) << c.label;
+    EXPECT_EQ(bank->patches.size(), c.mode == 2 ? static_cast<size_t>(c.entries) : 100u) << c.label;
+    for (int i = 0; i < static_cast<int>(bank->patches.size()); ++i) {
+      const auto& e = bank->patches[static_cast<size_t>(i)];
+      if (c.stored && i == c.slot) {
+        EXPECT_EQ(e.name, "Received");
+        EXPECT_EQ(e.dumps.at(0).bytes, Bytes(390, 0x42));
+      } else if (i < c.entries) {
+        EXPECT_EQ(e.dumps, before[static_cast<size_t>(i)].dumps) << c.label << " " << i;
+      } else {
+        EXPECT_TRUE(e.empty());
+      }
+    }
+    EXPECT_EQ(other->patches.size(), otherBefore.size());
+  }
+}
