@@ -1,0 +1,56 @@
+// The library under the threads that share it: dumps received on the MIDI
+// thread, reloads and searches on the editor's thread, menus and the slot
+// view reading. Run under ThreadSanitizer by scripts/test-tsan.
+#include <atomic>
+#include <thread>
+
+#include "LibraryTestSupport.h"
+
+TEST(LibraryThreads, ReceiveReloadSearchAndReadTogether) {
+  DataFolder data;
+  writeFile(data.patches() / "A/one.syx", soundFile("one", 100, "Lead"));
+  writeFile(data.patches() / "two.mid", soundFile("two", 80, "Pad"));
+  writeFile(data.patches() / "m.syx", multiFile("m", 90));
+  PatchLibrarian library;
+  library.loadPatchesFromFilesystem(data.patchesStr());
+  ASSERT_EQ(library.bankCount(kSoundList), 2);
+
+  std::atomic<bool> done{false};
+  std::atomic<int> stored{0};
+  std::thread receiver([&] {
+    LibrarianPatch received;
+    received.name = "Received        ";
+    received.dumps.push_back({soundDump("Received")});
+    for (int i = 0; i < 3000 && !done; ++i) {
+      library.upperBank = i % 3;
+      library.targetSlot = i % 101;
+      library.librarianMode = i % 2;
+      if (library.setSysexDatatoSelectedSlot(&received)) ++stored;
+    }
+  });
+  std::thread reader([&] {
+    size_t seen = 0;
+    while (!done) {
+      const auto bank = library.bankAt(kSoundList, 0);
+      auto guard = library.lock();
+      for (const auto& b : library.contents().soundBanks) seen += b->patches.size();
+      for (const auto& node : library.contents().soundTree)
+        for (const auto* b : node->files) seen += b->fileName.size();
+      for (const auto& node : library.contents().searchTree)
+        for (const auto* b : node->files) seen += b->patches.size();
+      if (bank) seen += bank->patches.size();
+    }
+    EXPECT_GT(seen, 0u);
+  });
+  for (int i = 0; i < 6; ++i) {
+    library.initBankFilesOnDiscard(data.patchesStr());
+    library.createNewSearchPatchFiles("one");
+  }
+  done = true;
+  receiver.join();
+  reader.join();
+  EXPECT_GT(stored.load(), 0);
+  EXPECT_EQ(library.bankCount(kSoundList), 2);
+  EXPECT_EQ(library.bankCount(kMultiList), 1);
+  EXPECT_EQ(library.bankCount(kSearchList), 1);
+}
