@@ -46,15 +46,18 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   if (sourceBank >= 0x80) return pos;
 
   const bool sound = command == 0x10;
-  PatchSysexMessage dump;
-  dump.bytes = {0xF0, 0x3E, 0x10, 0x00, command, static_cast<unsigned char>(slot & 0xFF)};
   // Up to and with the next F7; a dump cut off by the end of the data keeps
   // what was read and gets its F7.
   const int start = pos;
   const void* found = std::memchr(data.data() + start, 0xF7, static_cast<size_t>(size - start));
   const int end = found ? static_cast<int>(static_cast<const unsigned char*>(found) - data.data()) : size;
-  dump.bytes.insert(dump.bytes.end(), data.begin() + start, data.begin() + end);
-  dump.bytes.push_back(0xF7);
+  PatchSysexMessage dump;
+  Bytes& d = dump.bytes;
+  d.resize(static_cast<size_t>(6 + (end - start) + 1));
+  d[0] = 0xF0, d[1] = 0x3E, d[2] = 0x10, d[3] = 0x00, d[4] = command;
+  d[5] = static_cast<unsigned char>(slot & 0xFF);
+  std::memcpy(d.data() + 6, data.data() + start, static_cast<size_t>(end - start));
+  d.back() = 0xF7;
   pos = found ? end + 1 : -1;
 
   if (sound && working == 1) {
@@ -66,7 +69,6 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   PatchSysexMessage::checkPatchDataSize(&dump, sound);
 
   LibrarianPatch entry;
-  const Bytes& d = dump.bytes;
   if (sound) {
     if (d.size() < 390) return pos;
     entry.name.assign(d.begin() + 370, d.begin() + 386);

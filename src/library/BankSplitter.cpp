@@ -33,9 +33,15 @@ void PatchLibrarian::createNewPatchFile(PatchFile* source, std::string newFolder
   bank->kind = 0;
   // Every hundred multis gets a name of its own, so no pass replaces the
   // file of another.
-  const std::string number = multis ? (pass < 0 ? std::string() : " " + std::to_string(pass + 2))
-                                    : " " + std::to_string(pass + 2);
-  bank->fileName = stem + (multis ? " Multis" : " Singles") + number + "." + extension;
+  std::string& name = bank->fileName;
+  name = stem;
+  name += multis ? " Multis" : " Singles";
+  if (!multis || pass >= 0) {
+    name += ' ';
+    name += std::to_string(pass + 2);
+  }
+  name += '.';
+  name += extension;
   bank->folderName = newFolderName;
   fillUncompletedBankFiles(bank.get());
   bank->holdAt(kPatchesPerBank);

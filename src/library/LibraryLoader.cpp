@@ -173,6 +173,7 @@ std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poc
   for (int d = std::max(0, dirs - (depth + 1)); d < dirs; ++d) bank->directories.push_back(path.directory(d));
   const bool standardMidiFile = extension == "mid";
 
+  bank->patches.reserve(kPatchesPerBank);
   if (auto data = readWholeFile(file.path(), maxBankFileSize)) {
     loadFromChunk(*data, static_cast<int>(data->size()), bank.get());
   } else {
