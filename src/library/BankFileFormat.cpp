@@ -51,3 +51,12 @@ Bytes writeBankImage(const PatchFile& bank, bool midi, bool multi) {
   }
   return out;
 }
+
+bool findByte(const Bytes& data, int& pos, int value) {
+  if (pos < 0) return pos != -1;
+  while (pos < static_cast<int>(data.size())) {
+    if (data[static_cast<size_t>(pos++)] == value) return true;
+  }
+  pos = -1;
+  return false;
+}

@@ -19,3 +19,7 @@ extern const std::array<unsigned char, 5> multiBankInBetween;
 // bytes written; for 100 dumps of 392 (393) bytes the image is the sound
 // (multi) template byte for byte.
 Bytes writeBankImage(const PatchFile& bank, bool midi, bool multi = false);
+
+// Moves pos past the next byte equal to value; false (pos -1) when the data
+// ends first. A negative pos returns at once: false for -1, else true.
+bool findByte(const Bytes& data, int& pos, int value);

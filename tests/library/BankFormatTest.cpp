@@ -160,6 +160,21 @@ TEST(StandardMidiFile, ParsesIntoTheSameSysExEventsForAnyDumps) {
   }
 }
 
+TEST(BankWriter, FindByteStopsPastTheByteOrAtTheEnd) {
+  const Bytes data = {0x01, 0x3E, 0x02, 0x3E};
+  struct Case {
+    int pos, value;
+    bool found;
+    int after;
+  };
+  for (const Case c : {Case{0, 0x3E, true, 2}, Case{2, 0x3E, true, 4}, Case{0, 0x7F, false, -1}, Case{4, 0x3E, false, -1},
+                       Case{-1, 0x3E, false, -1}, Case{-2, 0x3E, true, -2}}) {
+    int pos = c.pos;
+    EXPECT_EQ(findByte(data, pos, c.value), c.found) << c.pos << " " << c.value;
+    EXPECT_EQ(pos, c.after);
+  }
+}
+
 TEST(BankWriter, WritesTheFirstHundredEntriesOnly) {
   const PatchFile bank = bankOfDumps(dumpsOf(120, false), 0);
   EXPECT_EQ(writeBankImage(bank, false).size(), 39200u);
