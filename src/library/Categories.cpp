@@ -3,26 +3,8 @@
 // first zero byte; the list ignores letter case, the banks do not.
 #include <algorithm>
 
+#include "GeneratedEntry.h"
 #include "PatchLibrarian.h"
-
-namespace {
-std::string lowerCased(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-// A new entry made from the first dumps of a library sound.
-LibrarianPatch soundCopy(const LibrarianPatch& source, size_t dumpCount) {
-  LibrarianPatch entry;
-  entry.typeCode = kSoundFromFile;
-  for (size_t d = 0; d < dumpCount && d < source.dumps.size(); ++d) entry.dumps.push_back(source.dumps[d]);
-  const Bytes& first = entry.dumps.front().bytes;
-  if (first.size() >= 386) entry.name.assign(first.begin() + 370, first.begin() + 386);
-  entry.parseCategory(386);
-  return entry;
-}
-}  // namespace
 
 void PatchLibrarian::createCategories(PatchFile* bank) {
   if (!bank || bank->patches.empty()) return;
@@ -31,10 +13,10 @@ void PatchLibrarian::createCategories(PatchFile* bank) {
   if (names.empty()) names.push_back("Init");
   std::vector<std::string> working;
   working.reserve(names.size());
-  for (const auto& name : names) working.push_back(lowerCased(name));
+  for (const auto& name : names) working.push_back(asciiLower(name));
   for (const auto& entry : bank->patches) {
     const std::string category = untilNul(entry.category);
-    const std::string lower = lowerCased(category);
+    const std::string lower = asciiLower(category);
     if (std::find(working.begin(), working.end(), lower) != working.end()) continue;
     names.push_back(category);
     working.push_back(lower);
@@ -58,7 +40,7 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
       generated->folderName = cat;
       const size_t last = std::min(matches.size(), first + kPatchesPerBank);
       generated->patches.reserve(last - first);
-      for (size_t k = first; k < last; ++k) generated->patches.push_back(soundCopy(*matches[k], 1));
+      for (size_t k = first; k < last; ++k) generated->patches.push_back(generatedEntry(*matches[k], 1));
       mContents.categoryBanks.push_back(generated);
 
       bool hung = false;
@@ -76,37 +58,6 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
         sub.files.push_back(generated.get());
         mContents.categoryTree.push_back(std::make_unique<FolderFiles>(generated->fileName, sub));
       }
-    }
-  }
-}
-
-void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
-  auto guard = lock();
-  // The tree refers to the banks of the last search, which go now.
-  mContents.searchTree.clear();
-  mContents.searchBanks.clear();
-  std::vector<const LibrarianPatch*> matches;
-  for (const auto& bank : mContents.soundBanks) {
-    if (bank->bankType != 0 || bank->patches.empty()) continue;
-    for (const auto& entry : bank->patches)
-      if (!entry.dumps.empty() && entry.name.find(text) != std::string::npos) matches.push_back(&entry);
-  }
-  for (size_t first = 0, number = 1; first < matches.size(); first += kPatchesPerBank, ++number) {
-    auto generated = std::make_shared<PatchFile>();
-    generated->fileName = "Search Results " + std::to_string(number);
-    generated->folderName = "Patches";
-    const size_t last = std::min(matches.size(), first + kPatchesPerBank);
-    generated->patches.reserve(last - first);
-    for (size_t k = first; k < last; ++k) generated->patches.push_back(soundCopy(*matches[k], 2));
-    mContents.searchBanks.push_back(generated);
-    auto& tree = mContents.searchTree;
-    if (!tree.empty() && tree.front()->name == "Patches") {
-      tree.front()->files.push_back(generated.get());
-    } else {
-      auto node = std::make_unique<FolderFiles>();
-      node->name = "Patches";
-      node->files.push_back(generated.get());
-      tree.push_back(std::move(node));
     }
   }
 }

@@ -8,3 +8,9 @@ void LibrarianPatch::parseCategory(int offset) {
 }
 
 std::string untilNul(const std::string& text) { return text.substr(0, text.find('\0')); }
+
+std::string asciiLower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}

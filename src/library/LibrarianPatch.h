@@ -33,3 +33,5 @@ struct LibrarianPatch {
 
 // A text as categories compare: up to its first zero byte.
 std::string untilNul(const std::string& text);
+// "A" to "Z" as "a" to "z", every other byte as it is.
+std::string asciiLower(std::string text);

@@ -15,12 +15,6 @@
 #include "PatchLibrarian.h"
 
 namespace {
-std::string lowerCased(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 std::string canonical(const std::string& path) {
   char resolved[PATH_MAX];
   return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
@@ -100,7 +94,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
     std::sort(paths.begin(), paths.end());
     for (const auto& full : paths) {
       Poco::Path path(full);
-      const std::string extension = lowerCased(path.getExtension());
+      const std::string extension = asciiLower(path.getExtension());
       if (extension != "mid" && extension != "syx" && extension != "tvx") continue;
       Poco::File file(full);
       std::size_t size = 0;
