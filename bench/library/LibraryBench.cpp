@@ -29,11 +29,12 @@ Bytes sound(int n) {
   return d;
 }
 
-// 10 x 10 folders of 10 bank files, every third a Standard MIDI File.
-const std::string& libraryRoot() {
-  static const std::string root = [] {
+// 10 x 10 folders of 10 bank files, every third a Standard MIDI File; the
+// folder goes when the program ends.
+struct GeneratedLibrary {
+  GeneratedLibrary() {
     char pattern[] = "/tmp/tarnivex-bench-XXXXXX";
-    const fs::path base = mkdtemp(pattern);
+    base = mkdtemp(pattern);
     const fs::path patches = base / "Patches";
     int n = 0;
     for (int a = 0; a < 10; ++a) {
@@ -50,10 +51,19 @@ const std::string& libraryRoot() {
         }
       }
     }
-    std::atexit([] { fs::remove_all(fs::path(libraryRoot()).parent_path()); });
-    return patches.string();
-  }();
-  return root;
+    root = patches.string();
+  }
+  ~GeneratedLibrary() {
+    std::error_code error;
+    fs::remove_all(base, error);
+  }
+  fs::path base;
+  std::string root;
+};
+
+const std::string& libraryRoot() {
+  static const GeneratedLibrary library;
+  return library.root;
 }
 
 size_t heapInUse() { return mallinfo2().uordblks; }
