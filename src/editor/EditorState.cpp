@@ -43,7 +43,9 @@ std::string orSetName(const std::string& text) { return text.empty() ? "Set Name
 int Tarnivex::savedParamCount() const { return NNonAutomatedParams() - kUnsavedEditorParams; }
 
 std::string Tarnivex::portNameForState(bool output) {
-  const int index = GetParam(output ? kDeviceOutSelection : kDeviceInSelection)->Int();
+  // The port open now; the selection's value when none is.
+  const int open = output ? midiOutPortIndex.load() : midiInPortIndex.load();
+  const int index = open > 0 ? open : GetParam(output ? kDeviceOutSelection : kDeviceInSelection)->Int();
   const std::vector<std::string>& list = output ? mOutNames : mInNames;
   if (index > 0 && index < static_cast<int>(list.size())) return list[static_cast<size_t>(index)];
   return orSetName(paramDisplayText(output ? kDeviceOutSelection : kDeviceInSelection, index));

@@ -32,6 +32,18 @@ constexpr struct {
     {kMIDIFilterDirectToHardware, 1.0}, {kMIDIFilterToDAWBuffer, 0.0},       {kSendMIDIClockPointer, 0.0},
     {kSendMIDIClockInfo, 0.0},
 };
+
+// Ranges the editor core relies on, for parameters the GUI document has not
+// typed: {first index, parts, default, minimum, maximum}.
+constexpr struct {
+  int param, span, value, minimum, maximum;
+} kCoreRanges[] = {
+    {kMultiPartMIDICh, 16, 2, 0, 17},   {kMultiPartStatus, 16, 0, 0, 1}, {kMultiPartBank, 16, 0, 0, 2},
+    {kMultiPartPatch, 16, 0, 0, 99},    {kGlobalMidiChannel, 1, 0, 0, 16}, {kGlobalSysExID, 1, 0, 0, 127},
+    {kDeviceOutSelection, 1, 0, 0, 127}, {kDeviceInSelection, 1, 0, 0, 127}, {kQuickTab, 1, 0, 0, 15},
+    {kLibSyncTimer, 1, 0, 0, 7},        {kMultiTempo, 1, 55, 0, 127},    {kOverrideTempo, 1, 0, 0, 1},
+    {kMultiBank, 1, 0, 0, 3},           {kMultiPatch, 1, 0, 0, 99},      {kAdjustDAWOffset, 1, 0, -64, 64},
+};
 }  // namespace
 
 Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
@@ -60,6 +72,10 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   tabSwitchFunctions = std::make_unique<TabSwitchFunctions>();
   linkManager = std::make_unique<LinkManager>();
   midiMessageManager = std::make_unique<MIDIMessageManager>(this, patchManager.get(), patchLibrarian.get(), GetGUI());
+  for (const auto& range : kCoreRanges)
+    for (int i = 0; i < range.span; ++i)
+      if (IParam* param = GetParam(range.param + i); param->Type() == IParam::kTypeNone)
+        param->InitInt("", range.value, range.minimum, range.maximum);
   patchManager->init();
 
   firstRun = settings.line(SettingsFile::kFirstRun) == "no";

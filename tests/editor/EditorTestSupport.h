@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -74,9 +75,16 @@ struct ScriptedHost {
   }
 };
 
-// The data folder of the test, emptied; optionally with a debug log and a
-// settings file.
+// The data folder of the test, of its own (ctest runs tests of one program
+// side by side), emptied; optionally with a debug log and a settings file.
 inline std::string freshDataFolder(bool withLog, const std::string* settings = nullptr) {
+  static const std::string base = [] {
+    const char* root = std::getenv("XDG_DATA_HOME");
+    return std::string(root && *root ? root : "/tmp/tarnivex-editor-tests");
+  }();
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string own = base + "/" + (info ? std::string(info->test_suite_name()) + "." + info->name() : "any");
+  setenv("XDG_DATA_HOME", own.c_str(), 1);
   const std::string folder = getDataFolder();
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
