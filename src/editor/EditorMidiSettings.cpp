@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ControlLayer.h"
+#include "MidiPorts.h"
 #include "IControl.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
@@ -32,6 +33,8 @@ int findPort(const std::vector<std::string>& list, const std::string& name) {
 int Tarnivex::reopenMidiOut(const std::string& name) {
   const std::vector<std::string> list = getExternalMIDIOutNames();
   int index = findPort(list, name);
+  // The port open already stays open: reconnecting it would only cost time.
+  if (index > 0 && index == midiOutPortIndex && mMidiOut && mMidiOut->isPortOpen()) return index;
   // Index 0 closes the port that was open.
   const int opened = setExternalMIDIOut(index, index > 0 ? list[static_cast<size_t>(index)].c_str() : "");
   midiOutPortIndex = opened > 0 ? opened : 0;
@@ -41,6 +44,7 @@ int Tarnivex::reopenMidiOut(const std::string& name) {
 int Tarnivex::reopenMidiIn(const std::string& name) {
   const std::vector<std::string> list = getExternalMIDIInNames();
   int index = findPort(list, name);
+  if (index > 0 && index == midiInPortIndex && mMidiIn && mMidiIn->isPortOpen()) return index;
   const int opened = setExternalMIDIIn(index, index > 0 ? list[static_cast<size_t>(index)].c_str() : "");
   midiInPortIndex = opened > 0 ? opened : 0;
   return midiInPortIndex;

@@ -176,7 +176,7 @@ bool Tarnivex::waitForRequestThread(int boundMs) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
   while (midiMessageManager->isThreadRunning(JobThread::kRequest)) {
     if (std::chrono::steady_clock::now() >= until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   return true;
 }
