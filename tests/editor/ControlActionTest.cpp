@@ -242,3 +242,16 @@ TEST_F(ControlActionTest, EchoRulesAndTheMissingConfiguration) {
   }
 }
 }  // namespace
+
+namespace {
+TEST(OutgoingLog, SysExLinesShowTheBytesInLowerCaseHex) {
+  DebuggerOutput output;
+  const unsigned char body[] = {0x3E, 0x10, 0x00, 0x20};
+  testing::internal::CaptureStdout();
+  output.logSysExOutMessageByte(body, 4);
+  output.logSysExOutMessageByteInt({0xF0, 0x3E, 0x7F, 0xF7}, 4);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Plug-in MIDI Out (sysex | 4 bytes | F0 3e 10 00 20 F7)\n"
+            "Plug-in MIDI Out (sysex | 4 bytes | F0 f0 3e 7f f7 F7)\n");
+}
+}  // namespace
