@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ControlAction.h"
+#include "ControlLayer.h"
 #include "IControl.h"
 #include "IGraphics.h"
 #include "MIDIMessageManager.h"
@@ -99,6 +100,8 @@ void Tarnivex::ProcessSysEx(ISysEx* message, bool fromDevice) {
       bytes[2] == 0x10)
     lightPart(bytes[5]);
   midiMessageManager->ProcessSysEx(message, fromDevice);
+  if (miniMixerLayer)
+    for (const auto& control : miniMixerLayer->controls()) control->SetDirty(false);
   // Whatever arrived may differ from what was last sent for any parameter.
   for (int i = 0; i < NParams(); ++i)
     if (auto* action = static_cast<ControlAction*>(GetParam(i)->GetControlAction())) action->lastValue = -1.0;

@@ -123,6 +123,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   ControlLayer* conflictLayer = nullptr;
   ControlLayer* firstRunLayer = nullptr;
   ControlLayer* midiFilterLayer = nullptr;
+  // The part mixer, redrawn after every SysEx message that reached the engine.
+  ControlLayer* miniMixerLayer = nullptr;
   // The millisecond tick and the pause the plug-in uses; tests put virtual
   // time in their place.
   std::function<uint32_t()> tickSource;

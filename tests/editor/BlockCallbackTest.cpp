@@ -2,6 +2,7 @@
 // clock jobs on transport edges, the outgoing queue drained at its offsets,
 // the part lights; host and instrument MIDI through the routing filters;
 // bank and program changes; the reset.
+#include "ControlLayer.h"
 #include "EditorTestSupport.h"
 
 namespace {
@@ -157,8 +158,14 @@ TEST_F(BlockCallbackTest, PartLightsGoOffAHundredMillisecondsAfterTheyLit) {
   EXPECT_EQ(plug->partLights[1], 0);
   const Bytes change = {0xF0, 0x3E, 0x10, kDeviceId, 0x20, 3, 0, 0x11, 5, 0xF7};
   ISysEx sysex(0, change.data(), static_cast<int>(change.size()));
+  ControlLayer mixer(1, "miniMixer");
+  mixer.AttachControl(std::make_unique<IControl>(plug.get(), kMultiPartLevel + 3));
+  mixer.controls()[0]->SetClean();
+  plug->miniMixerLayer = &mixer;
   plug->ProcessSysEx(&sysex, true);
+  plug->miniMixerLayer = nullptr;
   EXPECT_EQ(plug->partLights[3], 1);
+  EXPECT_TRUE(mixer.controls()[0]->IsDirty());
   const Bytes tooShort = {0xF0, 0x3E};
   ISysEx shortOne(0, tooShort.data(), 2);
   plug->ProcessSysEx(&shortOne, true);
