@@ -20,11 +20,16 @@ class JackProjectTest : public JackTest {
   void writeSettings(const std::string& out, const std::string& in) {
     std::ofstream(getSettingsPath(), std::ios::binary) << "yellow\nnormal\nyes\n" << out << "\n" << in;
   }
-  // What reached the instrument's port, waiting (bounded) for count messages.
-  std::vector<Bytes> arrived(size_t count) {
-    std::vector<Bytes> all;
-    for (const PeerEvent& event : peer->WaitForEvents(count)) all.push_back(event.bytes);
-    return all;
+  // Whether message reached the instrument's port, waiting (bounded) for it
+  // behind whatever else the plug-in sends (the device enquiry, the project).
+  bool arrived(const Bytes& message) {
+    for (size_t count = 1; count < 64; ++count) {
+      const std::vector<PeerEvent> events = peer->WaitForEvents(count, std::chrono::seconds(5));
+      if (events.size() < count) return false;
+      for (const PeerEvent& event : events)
+        if (event.bytes == message) return true;
+    }
+    return false;
   }
   // The multi tempo (55) that the first block with MIDI configured sends.
   const Bytes tempo = {0xF0, 0x3E, 0x10, 0x00, 0x21, 0x00, 0x05, 55, 0xF7};
@@ -40,7 +45,7 @@ TEST_F(JackProjectTest, SettingsOpenThePortsAndAProjectReopensThemByName) {
     host.Dispatch(effOpen);
     peer->AwaitListener();  // the plug-in's input listens to the instrument
     host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
-    EXPECT_EQ(arrived(1), std::vector<Bytes>{tempo});
+    EXPECT_TRUE(arrived(tempo));
     project = host.GetChunk(true);
     host.Close();
   }
@@ -55,7 +60,7 @@ TEST_F(JackProjectTest, SettingsOpenThePortsAndAProjectReopensThemByName) {
   ASSERT_EQ(fresh.SetChunk(true, project), 1);
   peer->AwaitListener();
   fresh.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
-  EXPECT_EQ(arrived(1), std::vector<Bytes>{tempo});
+  EXPECT_TRUE(arrived(tempo));
   EXPECT_EQ(fresh.GetChunk(true), project);
   fresh.Close();
 }
