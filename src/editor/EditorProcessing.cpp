@@ -202,10 +202,10 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
     if (code != lastTempoCode) {
       lastTempoCode = code;
       tempoSynced = false;
-      debugLog("PROCESSOR: Host tempo is out of sync!");
+      if (debugLogEnabled) debugLog("PROCESSOR: Host tempo is out of sync!");
     }
     if (!tempoSynced) {
-      debugLog("PROCESSOR: Host tempo synced to " + std::to_string(hostTempo) + "BPM");
+      if (debugLogEnabled) debugLog("PROCESSOR: Host tempo synced to " + std::to_string(hostTempo) + "BPM");
       setParameterFromPlug(kMultiTempo, code, false);
       sendTempo(code);
       tempoSynced = true;
