@@ -78,16 +78,13 @@ void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
   if (fromDevice && masterKeyboard) return;
   if (msg->StatusMsg() == IMidiMsg::kNone) return;
   if (msg->Channel() == GetParam(kGlobalMidiChannel)->Int() - 1) return;
-  int part = 0;
-  if (!fromDevice) {
-    for (int p = 0; p < 16; ++p) {
-      if (GetParam(kMultiPartMIDICh + p)->Value() - 2.0 == static_cast<double>(msg->Channel())) {
-        part = p;
-        break;
-      }
-    }
-  }
-  routeChannelMessage(msg, part, fromDevice);
+  routeChannelMessage(msg, fromDevice ? 0 : partForHostMessage(*msg), fromDevice);
+}
+
+int Tarnivex::partForHostMessage(const IMidiMsg& msg) const {
+  for (int p = 0; p < 16; ++p)
+    if (GetParam(kMultiPartMIDICh + p)->Value() - 2.0 == static_cast<double>(msg.Channel())) return p;
+  return 0;
 }
 
 void Tarnivex::ProcessSysEx(ISysEx* message, bool fromDevice) {

@@ -90,6 +90,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // master keyboard, local control, library mode) from the values stored.
   void deriveMirroredFlags();
   static int filterKindOf(const IMidiMsg& msg);
+  // The part a host message is for: the first whose channel it is, else 0.
+  int partForHostMessage(const IMidiMsg& msg) const;
   bool blocks(bool fromDevice, int kind) const {
     return (fromDevice ? deviceBlocked : hostBlocked)[static_cast<size_t>(kind)];
   }

@@ -222,6 +222,20 @@ TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {
   }
 }
 
+TEST_F(BlockCallbackTest, AHostMessageIsForTheFirstPartOnItsChannel) {
+  param(kMultiPartMIDICh + 9)->Set(5);  // parts 3 and 9 on channel index 3, none on 9
+  param(kMultiPartMIDICh + 0)->Set(1);
+  struct Row {
+    int channel, part;
+  };
+  for (const Row& row : {Row{3, 3}, Row{0, 0}, Row{15, 15}, Row{9, 0}, Row{7, 7}}) {
+    const IMidiMsg m = msg(0, 0x90 | row.channel, 60, 1);
+    EXPECT_EQ(plug->partForHostMessage(m), row.part) << row.channel;
+  }
+  param(kMultiPartMIDICh + 7)->Set(0);  // nobody on channel index 7 now
+  EXPECT_EQ(plug->partForHostMessage(msg(0, 0x97, 60, 1)), 0);
+}
+
 TEST_F(BlockCallbackTest, HostMidiGoesIntoTheHostsBufferWhenChosen) {
   setParam(kMIDIFilterToDAWBuffer, 1);
   plug->hostBufferOffset = 64;

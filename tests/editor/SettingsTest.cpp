@@ -98,6 +98,38 @@ TEST_F(SettingsTest, StartUpOpensThePortsTheFileNames) {
   }
 }
 
+TEST_F(SettingsTest, FilterRoutingAndClockCommandsSetTheirFlags) {
+  makePlug(false);
+  plug->SetBlockSize(256);
+  host.setTempo(133.7);
+  struct Row {
+    const char* name;
+    int param;
+    double value;
+    std::function<bool()> holds;
+  };
+  const Row table[] = {
+      {"host CC passes", kMIDIFilterDAWCCPassThrough, 1, [&] { return !plug->blocks(false, Tarnivex::kFilterCC); }},
+      {"host CC at 0.5 is blocked", kMIDIFilterDAWCCPassThrough, 0.5, [&] { return plug->blocks(false, Tarnivex::kFilterCC); }},
+      {"instrument SysEx blocked", kMIDIFilterHWSEPassThrough, 0, [&] { return plug->blocks(true, Tarnivex::kFilterSE); }},
+      {"instrument pitch bend passes", kMIDIFilterHWPPPassThrough, 1, [&] { return !plug->blocks(true, Tarnivex::kFilterPP); }},
+      {"track incoming off", kMIDIFilterTrackIncomingMIDI, 0, [&] { return !plug->trackIncoming; }},
+      {"clock pointer on", kSendMIDIClockPointer, 1, [&] { return plug->clockPointerOn.load(); }},
+      {"clock info on reads the host tempo", kSendMIDIClockInfo, 1,
+       [&] { return plug->clockInfoOn && plug->getTempoValue() == 133 && !plug->continuousClockStarted; }},
+      {"clock info off", kSendMIDIClockInfo, 0, [&] { return !plug->clockInfoOn; }},
+      {"DAW offset: block size + twice the value", kAdjustDAWOffset, 10, [&] { return plug->hostBufferOffset == 276; }},
+      {"master keyboard", kMasterKeyboard, 1, [&] { return plug->masterKeyboard.load(); }},
+      {"switching routing off changes nothing", kMIDIFilterToDAWBuffer, 0, [&] { return !plug->midiToHostBuffer; }},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    plug->continuousClockStarted = true;
+    setParam(row.param, row.value);
+    EXPECT_TRUE(row.holds());
+  }
+}
+
 TEST_F(SettingsTest, PortAndLookCommandsRewriteTheirLine) {
   const std::string longName = "dirirU Synthesizer MIDI Port 1 on a long bus path, longer than any menu text";
   backend->setOutPorts({"Other synth", longName});
