@@ -336,6 +336,42 @@ TEST_F(VstHostTest, BadChunksAreRefusedAndChangeNothing) {
   EXPECT_EQ(host.GetChunk(true), valid);
 }
 
+TEST_F(VstHostTest, HostMidiPassesThroughTheTrackWhenRoutedIntoTheHostsBuffer) {
+  host.Dispatch(effSetBlockSize, 0, 64);
+  host.Dispatch(effMainsChanged, 0, 1);
+  // The routing switch is part of the project: "through the host" on,
+  // "direct" off.
+  std::vector<uint8_t> chunk = host.GetChunk(true);
+  SetValue(chunk, 8705, 1.0);
+  SetValue(chunk, 8704, 0.0);
+  ASSERT_EQ(host.SetChunk(true, chunk), 1);
+
+  auto midiEvent = [](int delta, uint8_t status, uint8_t d1, uint8_t d2) {
+    VstMidiEvent event{};
+    event.type = kVstMidiType;
+    event.byteSize = sizeof(VstMidiEvent);
+    event.deltaFrames = delta;
+    event.midiData[0] = static_cast<char>(status);
+    event.midiData[1] = static_cast<char>(d1);
+    event.midiData[2] = static_cast<char>(d2);
+    return event;
+  };
+  VstMidiEvent note = midiEvent(7, 0x91, 60, 100);       // part 2's channel
+  VstMidiEvent program = midiEvent(3, 0xC1, 5, 0);       // program changes are filtered
+  VstEvents events{};
+  events.numEvents = 2;
+  events.events[0] = reinterpret_cast<VstEvent*>(&note);
+  events.events[1] = reinterpret_cast<VstEvent*>(&program);
+  host.ClearRecords();
+  host.Dispatch(effProcessEvents, 0, 0, &events);
+  host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+  const std::vector<HostEvent> out = host.Events();
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].type, kVstMidiType);
+  EXPECT_EQ(out[0].deltaFrames, 7);
+  EXPECT_EQ(out[0].bytes, (std::vector<uint8_t>{0x91, 60, 100}));
+}
+
 TEST_F(VstHostTest, RandomAndTruncatedChunksNeverHurt) {
   const std::vector<uint8_t> valid = host.GetChunk(true);
   std::mt19937 rng(1234);
