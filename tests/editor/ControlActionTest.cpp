@@ -204,6 +204,25 @@ TEST_F(ControlActionTest, WhatCannotBeSentLeavesNothingAndTheLogSaysWhy) {
   }
 }
 
+TEST_F(ControlActionTest, TheOutPortRefusesMalformedShortMessagesIntoTheLog) {
+  struct Row {
+    IMidiMsg msg;
+    const char* logged;
+  };
+  const Row table[] = {
+      {IMidiMsg(0, 0x45, 1, 2), "MIDI OUT: not sent: message without a status byte"},
+      {IMidiMsg(0, 0xB0, 0x80, 2), "MIDI OUT: not sent: data byte of 0x80 or more"},
+      {IMidiMsg(0, 0xFF, 123, 0), "MIDI OUT: not sent: data bytes behind a status that takes none"},
+      {IMidiMsg(0, 0xF0, 1, 2), "MIDI OUT: not sent: SysEx status in a short message"},
+  };
+  for (const Row& row : table) {
+    IMidiMsg msg = row.msg;
+    plug->sendMidiMsgAndLog(&msg);
+    EXPECT_NE(debugLog().find(row.logged), std::string::npos) << row.logged;
+  }
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+}
+
 TEST_F(ControlActionTest, EchoRulesAndTheMissingConfiguration) {
   ccAction(kFilter1Cutoff, ControlAction::kController, 0, 74);
   struct Row {
