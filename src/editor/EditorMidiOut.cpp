@@ -146,12 +146,6 @@ void Tarnivex::sendSysExInitialization() {
   pauseFor(kEnquiryPauseMs);
 }
 
-int Tarnivex::getTimerValueOf(int setting) const {
-  static constexpr int kTimerValues[] = {50, 75, 100, 150, 200, 300, 400, 500};
-  if (setting < 0 || setting >= static_cast<int>(std::size(kTimerValues))) return 100;
-  return kTimerValues[setting];
-}
-
 bool Tarnivex::CheckBankConflict(int part) {
   if (part < 0 || part > 15) return false;
   const int bank = GetParam(kMultiPartBank + part)->Int();

@@ -64,7 +64,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void MIDIOutRoutingSwitch(IMidiMsg* msg);
   bool BankChangeMessage(int part);
   bool CheckBankConflict(int part);
-  int getTimerValueOf(int setting) const;
 
   // ---- MIDI ports and the settings file (EditorMidiSettings.cpp).
   // Opens the port named name, or the one port whose name starts with it
