@@ -22,3 +22,4 @@ std::string getDataFolder() {
 std::string getPatchesFolderStr() { return getDataFolder() + "Patches"; }
 
 std::string getDebugLogPath() { return getDataFolder() + kPluginName + " LOG.txt"; }
+std::string getSettingsPath() { return getDataFolder() + kPluginName + " UI.txt"; }

@@ -12,3 +12,5 @@ std::string getDataFolder();
 std::string getPatchesFolderStr();
 // The data folder followed by "Tarnivex Editor LOG.txt".
 std::string getDebugLogPath();
+// The data folder followed by "Tarnivex Editor UI.txt".
+std::string getSettingsPath();

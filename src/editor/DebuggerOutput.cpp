@@ -12,7 +12,7 @@ void printSysExTrace(int count, const std::string& hex) {
 
 void appendHex(std::string& text, int value) {
   char digits[8];
-  std::snprintf(digits, sizeof(digits), "%02X ", value & 0xFF);
+  std::snprintf(digits, sizeof(digits), "%02x ", value & 0xFF);
   text += digits;
 }
 }  // namespace

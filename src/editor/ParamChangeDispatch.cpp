@@ -123,6 +123,7 @@ void Tarnivex::OnParamChange(int paramIdx) {
   const double value = param->Value();
   const int intValue = static_cast<int>(value);
   auto* action = static_cast<ControlAction*>(param->GetControlAction());
+  if (runMidiSettingsCommand(paramIdx, value)) return;
 
   const bool wholeNumber = std::any_of(std::begin(kWholeNumberBlocks), std::end(kWholeNumberBlocks),
                                        [paramIdx](int base) { return inBlock(base, kParamBlockSpan, paramIdx); });

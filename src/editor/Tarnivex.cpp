@@ -1,5 +1,6 @@
 #include "Tarnivex.h"
 
+#include "ControlLayer.h"
 #include "DataFolder.h"
 #include "IControl.h"
 #include "IGraphicsLinux.h"
@@ -14,11 +15,35 @@
 
 namespace {
 constexpr int kNumHostParams = kNumAutomatedParams;
-constexpr int kUnsavedEditorParams = 545;
-constexpr int kStateMarker = 0x01000000;
 constexpr int kEditorWidth = 1500;
 constexpr int kEditorHeight = 757;
 constexpr int kMakerCode = ('K' << 24) | ('z' << 16) | ('v' << 8) | '1';
+
+// The MIDI filter, routing and clock settings a new instance starts with.
+constexpr struct {
+  int param;
+  double value;
+} kMidiDefaults[] = {
+    {kMIDIFilterDAWCCPassThrough, 1.0}, {kMIDIFilterDAWPCPassThrough, 0.0},  {kMIDIFilterDAWNotePassThrough, 1.0},
+    {kMIDIFilterDAWPPPassThrough, 1.0}, {kMIDIFilterDAWPAPassThrough, 1.0},  {kMIDIFilterDAWCAPassThrough, 1.0},
+    {kMIDIFilterDAWSEPassThrough, 0.0}, {kMIDIFilterHWCCPassThrough, 1.0},   {kMIDIFilterHWPCPassThrough, 0.0},
+    {kMIDIFilterHWNotePassThrough, 1.0}, {kMIDIFilterHWPPPassThrough, 1.0},  {kMIDIFilterHWPAPassThrough, 1.0},
+    {kMIDIFilterHWCAPassThrough, 1.0},  {kMIDIFilterHWSEPassThrough, 1.0},   {kMIDIFilterTrackIncomingMIDI, 1.0},
+    {kMIDIFilterDirectToHardware, 1.0}, {kMIDIFilterToDAWBuffer, 0.0},       {kSendMIDIClockPointer, 0.0},
+    {kSendMIDIClockInfo, 0.0},
+};
+
+// Ranges the editor core relies on, for parameters the GUI document has not
+// typed: {first index, parts, default, minimum, maximum}.
+constexpr struct {
+  int param, span, value, minimum, maximum;
+} kCoreRanges[] = {
+    {kMultiPartMIDICh, 16, 2, 0, 17},   {kMultiPartStatus, 16, 0, 0, 1}, {kMultiPartBank, 16, 0, 0, 2},
+    {kMultiPartPatch, 16, 0, 0, 99},    {kGlobalMidiChannel, 1, 0, 0, 16}, {kGlobalSysExID, 1, 0, 0, 127},
+    {kDeviceOutSelection, 1, 0, 0, 127}, {kDeviceInSelection, 1, 0, 0, 127}, {kQuickTab, 1, 0, 0, 15},
+    {kLibSyncTimer, 1, 0, 0, 7},        {kMultiTempo, 1, 55, 0, 127},    {kOverrideTempo, 1, 0, 0, 1},
+    {kMultiBank, 1, 0, 0, 3},           {kMultiPatch, 1, 0, 0, 99},      {kAdjustDAWOffset, 1, 0, -64, 64},
+};
 }  // namespace
 
 Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
@@ -29,6 +54,11 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   addNonAutomateParamCount(kParamCount);
   debugLogPath = getDebugLogPath();
   debugLogEnabled = debuggerOutput.openDebugFile(debugLogPath);
+  settingsPath = getSettingsPath();
+  settings.read(settingsPath);
+  mUIScale = settings.uiScale();
+  colourScheme = std::max(0, settings.colourScheme());
+  midiOutStored = !settings.line(SettingsFile::kMidiOut).empty();
   patchManager = std::make_unique<PatchManager>();
   patchManager->plug = this;
   patchLibrarian = std::make_unique<PatchLibrarian>();
@@ -39,23 +69,36 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   AttachGraphics(graphics.release());
 
   uiConfigManager = std::make_unique<UIConfigManager>();
-  uiConfigManager->readUIConfig(GetGUI(), this, nullptr, 0, mUIScale);
+  uiConfigManager->readUIConfig(GetGUI(), this, nullptr, colourScheme, mUIScale);
   tabSwitchFunctions = std::make_unique<TabSwitchFunctions>();
   linkManager = std::make_unique<LinkManager>();
   midiMessageManager = std::make_unique<MIDIMessageManager>(this, patchManager.get(), patchLibrarian.get(), GetGUI());
+  for (const auto& range : kCoreRanges)
+    for (int i = 0; i < range.span; ++i)
+      if (IParam* param = GetParam(range.param + i); param->Type() == IParam::kTypeNone)
+        param->InitInt("", range.value, range.minimum, range.maximum);
+  patchManager->init();
+
+  firstRun = settings.line(SettingsFile::kFirstRun) == "no";
+  if (firstRun && firstRunLayer) firstRunLayer->Hide(false);
+  for (int p = 0; p < 16; ++p) GetParam(kMultiPartMIDICh + p)->Set(p + 2);
+  for (const auto& setting : kMidiDefaults) GetParam(setting.param)->Set(setting.value);
+  deriveMirroredFlags();
+  debugLog("Plug-in is ready to load!");
+  reopenStoredPorts();
+  for (int p = 0; p < 16; ++p) partFilterLinkValues[static_cast<size_t>(p)] = 1;
+  constructionFinished = true;
   startupComplete = true;
 }
 
 Tarnivex::~Tarnivex() {
+  // Nothing may be sent while the object is taken apart, and nothing that
+  // uses it may still run: the instrument's input first, then the workers.
+  midiIOConfigured = false;
   StopMidiInput();
-  // Its workers use the plug-in: they are stopped while it is whole.
   midiMessageManager.reset();
-}
-
-void Tarnivex::Reset() {
-  WDL_MutexLock lock(&mMutex);
-  resetPending = true;
-  GetEffectVersionStr(mVersionText);
+  patchManager.reset();
+  uiConfigManager.reset();
 }
 
 const ValueLists* Tarnivex::displayValueLists() const {
@@ -68,46 +111,4 @@ void Tarnivex::showParamName(const char* text) {
 
 void Tarnivex::showParamValue(const char* text) {
   if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
-}
-
-void Tarnivex::ProcessDoubleReplacing(double**, double**, int) {
-  if (resetPending && midiIOConfigured) resetPending = false;
-  ITimeInfo timeInfo;
-  GetTime(&timeInfo);
-  if (timeInfo.mTransportIsRunning != transportRunning) transportRunning = timeInfo.mTransportIsRunning;
-}
-
-void Tarnivex::ProcessMidiMsg(IMidiMsg*, bool) {}
-
-bool Tarnivex::SerializeState(ByteChunk* chunk) {
-  const int marker = kStateMarker;
-  chunk->AppendValue(&marker);
-  const double quickTab = GetParam(kQuickTab)->Value();
-  const double qModel = GetParam(kQModel)->Value();
-  chunk->AppendValue(&quickTab);
-  chunk->AppendValue(&qModel);
-  SerializeParams(chunk);
-  SerializeNonAutomatedParams(chunk, NNonAutomatedParams() - kUnsavedEditorParams);
-  return true;
-}
-
-int Tarnivex::UnserializeState(ByteChunk* chunk, int startPos) {
-  // Nothing is applied unless the whole section is there and begins with
-  // its marker: a damaged chunk must not leave the editor half restored.
-  const long long needed = 4 + 8 + 8 + 8LL * NAutomatableParams() +
-                           8LL * (NNonAutomatedParams() - kUnsavedEditorParams);
-  int marker = 0;
-  if (startPos < 0 || chunk->ReadValue(&marker, startPos) < 0 || marker != kStateMarker ||
-      startPos + needed > chunk->Size())
-    return -1;
-
-  int pos = startPos + 4;
-  double value = 0.0;
-  pos = chunk->ReadValue(&value, pos);
-  GetParam(kQuickTab)->Set(value);
-  currentPart = GetParam(kQuickTab)->Int();
-  pos = chunk->ReadValue(&value, pos);
-  GetParam(kQModel)->Set(value);
-  pos = UnserializeParams(chunk, pos);
-  return UnserializeNonAutomatedParams(chunk, pos, NNonAutomatedParams() - kUnsavedEditorParams);
 }

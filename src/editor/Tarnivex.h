@@ -3,6 +3,8 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,10 +13,13 @@
 #include "ControlIndexes.h"
 #include "DebuggerOutput.h"
 #include "EditorServices.h"
+#include "IMidiQueue.h"
 #include "IPlugVST.h"
+#include "SettingsFile.h"
 
 class ITextControl;
 class IControl;
+class ControlLayer;
 class LinkManager;
 class MIDIMessageManager;
 class PatchLibrarian;
@@ -36,6 +41,97 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void ProcessSysEx(ISysEx* msg, bool fromDevice) override;
   bool SerializeState(ByteChunk* chunk) override;
   int UnserializeState(ByteChunk* chunk, int startPos) override;
+  void OnMidiOutRefused(const char* reason) override;
+
+  // ---- Project state (EditorState.cpp): the long form for the host, the
+  // short form for the patch manager's snapshot.
+  bool SerializeState2(ByteChunk* chunk, bool full);
+  int UnserializeState2(ByteChunk* chunk, int startPos, bool full);
+  int savedParamCount() const;
+  // The name of the selected port as the project keeps it ("Set Name" for none).
+  std::string portNameForState(bool output);
+  // Sends global, multi and the active parts (job 0) and waits, bounded,
+  // until that job has ended.
+  void resendRestoredState();
+  bool waitForRequestThread(int boundMs);
+  // How long a restore waits for the instrument transfer it started.
+  std::atomic<int> restoreWaitBoundMs{30000};
+
+  // ---- The way out (EditorMidiOut.cpp).
+  void sendMidiMsgAndLog(IMidiMsg* msg);
+  void AllSoundsOff(int part, bool allParts);
+  void sendSysExInitialization();
+  void MIDIOutRoutingSwitch(IMidiMsg* msg);
+  bool BankChangeMessage(int part);
+  bool CheckBankConflict(int part);
+
+  // ---- MIDI ports and the settings file (EditorMidiSettings.cpp).
+  // Opens the port named name, or the one port whose name starts with it
+  // (names kept in a project are cut); the list position, 0 when none.
+  int reopenMidiOut(const std::string& name);
+  int reopenMidiIn(const std::string& name);
+  // The stored ports, when the settings file asks for them.
+  void reopenStoredPorts();
+  std::string settingsPath;
+  SettingsFile settings;
+  std::atomic<int> colourScheme{0};
+  std::atomic<bool> firstRun{false};
+  std::atomic<bool> midiOutStored{false};
+  std::atomic<bool> initialisationPending{false};
+  std::atomic<bool> initialisationRequested{false};
+  std::atomic<bool> constructionFinished{false};
+  std::atomic<int> midiInPortIndex{0};
+  std::atomic<int> midiOutPortIndex{0};
+
+  // ---- Routing and filters.
+  enum FilterKind { kFilterCC, kFilterPC, kFilterNote, kFilterPP, kFilterPA, kFilterCA, kFilterSE, kFilterKinds };
+  // Derives every flag mirrored from a parameter (filters, routing, clock,
+  // master keyboard, local control, library mode) from the values stored.
+  void deriveMirroredFlags();
+  static int filterKindOf(const IMidiMsg& msg);
+  // The part a host message is for: the first whose channel it is, else 0.
+  int partForHostMessage(const IMidiMsg& msg) const;
+  bool blocks(bool fromDevice, int kind) const {
+    return (fromDevice ? deviceBlocked : hostBlocked)[static_cast<size_t>(kind)];
+  }
+  std::array<std::atomic<bool>, kFilterKinds> hostBlocked{};
+  std::array<std::atomic<bool>, kFilterKinds> deviceBlocked{};
+  std::atomic<bool> trackIncoming{true};
+  std::atomic<bool> masterKeyboard{false};
+  std::atomic<bool> midiToHostBuffer{false};
+  std::atomic<int> hostBufferOffset{0};
+  IMidiQueue midiQueue{1024, 1024};
+
+  // ---- The block clock (EditorProcessing.cpp).
+  std::atomic<bool> transportWasRunning{false};
+  std::atomic<bool> clockStarted{false};
+  std::atomic<bool> continuousClockStarted{false};
+  std::atomic<int> lastTempoCode{0};
+  std::atomic<bool> tempoSynced{false};
+  std::atomic<bool> soundsOffPending{false};
+  std::atomic<bool> notesSilenced{false};
+  std::atomic<bool> partRequestPending{false};
+  double storedSampleRate = 0.0;
+  std::array<std::atomic<int>, 16> partLights{};
+  std::array<std::atomic<uint32_t>, 16> lightTimes{};
+  std::array<std::atomic<int>, 16> sentBanks{};
+  std::array<std::atomic<int>, 16> sentPrograms{};
+  std::atomic<int> pendingProgram{0};
+  std::atomic<bool> quietSend{false};
+  ITextControl* paramCCDisplay = nullptr;
+  ITextControl* midiOutDelayDisplay = nullptr;
+  ITextControl* buildDisplay = nullptr;
+  ControlLayer* conflictLayer = nullptr;
+  ControlLayer* firstRunLayer = nullptr;
+  ControlLayer* midiFilterLayer = nullptr;
+  // The part mixer, redrawn after every SysEx message that reached the engine.
+  ControlLayer* miniMixerLayer = nullptr;
+  // The millisecond tick and the pause the plug-in uses; tests put virtual
+  // time in their place.
+  std::function<uint32_t()> tickSource;
+  std::function<void(int ms)> sleepFor;
+  uint32_t tick() const;
+  void pauseFor(int ms) const;
 
   // The size factor of the editor window: 0.85, 1.0 or 1.15.
   double GetUIScale() const { return mUIScale; }
@@ -98,6 +194,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
 
   // ---- Sending an edit (EditorControlActions.cpp).
   void processControlAction(ControlAction* action, int paramIdx, double value);
+  // Byte 7 of the packed parameters (mono/poly with unisono, the arpeggiator
+  // step bytes) from the part's current values; -1 for any other.
+  int packedValueByte(int actionType, int paramIdx) const;
 
   // ---- Finding the control an incoming message addresses (ControlLookups.cpp).
   IControl* getSysexControl(int k1, int k2, int k3, int k4, int k5);
@@ -146,6 +245,19 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
  private:
   // The toggle buttons of the change handler (ParamChangeDispatch.cpp).
   bool runToggle(int paramIdx, int intValue);
+  // The MIDI-port, filter, routing, clock and settings commands; true when
+  // the command ends the change handler.
+  bool runMidiSettingsCommand(int paramIdx, double value);
+  void selectMidiPort(bool output, int index);
+  // Lights part p's activity light unless it is on already.
+  void lightPart(int part);
+  void routeChannelMessage(IMidiMsg* msg, int part, bool fromDevice);
+  void sendTempo(int code);
+  void drainQueue(int frames, int nFrames);
+  // The echo rule: may an action's message leave now?
+  bool actionMaySend() const;
+  void sendActionSysEx(std::vector<int> message, int paramIdx, int packed);
+  void showCCText(const char* text);
   void applyLayerSelection(ControlAction* action, int intValue);
   // Guards the display-text tables the engine's threads rewrite.
   std::mutex mDisplayTextMutex;

@@ -45,15 +45,6 @@ void Tarnivex::setParamDisplayText(int index, int value, const std::string& text
 
 void Tarnivex::deliverSysEx(ISysEx* message, bool fromDevice) { ProcessSysEx(message, fromDevice); }
 
-void Tarnivex::ProcessSysEx(ISysEx* message, bool fromDevice) {
-  if (!message || stateRestore || editorBusy || !midiMessageManager) return;
-  midiMessageManager->ProcessSysEx(message, fromDevice);
-  // Whatever arrived may differ from what was last sent for any parameter.
-  for (int i = 0; i < NParams(); ++i)
-    if (auto* action = static_cast<ControlAction*>(GetParam(i)->GetControlAction())) action->lastValue = -1.0;
-  if (midiMessageManager->replyAccepted) replyReceived = true;
-}
-
 void Tarnivex::showStatusText(const char* text) {
   if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
 }

@@ -106,6 +106,9 @@ class IPlugBase {
   virtual void DirtyPTCompareState() {}
   virtual void PresetsChangedByHost() {}
   virtual void SetBlockSize(int blockSize);
+  // A message the direct out port refused, and why; the base prints it on
+  // standard error, a plug-in may log it its own way.
+  virtual void OnMidiOutRefused(const char* reason);
 
   // ---- Set-up.
   void initialize(int nAutomatable, int nParams, const char* channelIOStr, int nPresets,

@@ -236,7 +236,7 @@ const char* MalformedReason(const unsigned char* bytes, size_t size) {
 bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
   if (!bytes || size == 0) return false;
   if (const char* reason = MalformedReason(bytes, size)) {
-    std::fprintf(stderr, "MIDI out: not sent: %s\n", reason);
+    OnMidiOutRefused(reason);
     return false;
   }
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
@@ -250,6 +250,8 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
   }
   return true;
 }
+
+void IPlugBase::OnMidiOutRefused(const char* reason) { std::fprintf(stderr, "MIDI out: not sent: %s\n", reason); }
 
 bool IPlugBase::SendMidiMsgs(WDL_TypedBuf<IMidiMsg>* msgs) {
   bool ok = true;

@@ -12,7 +12,7 @@ bool IPlugVST::SendMidiMsg(IMidiMsg* msg) {
   if (!msg) return false;
   // A short message cannot start SysEx; it would leave an unterminated one.
   if (msg->mStatus == kSysExStart) {
-    std::fprintf(stderr, "MIDI out: not sent: SysEx status in a short message\n");
+    OnMidiOutRefused("SysEx status in a short message");
     return false;
   }
   const unsigned char bytes[3] = {msg->mStatus, msg->mData1, msg->mData2};

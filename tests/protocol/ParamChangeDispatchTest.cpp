@@ -100,7 +100,7 @@ TEST_F(ParamChangeDispatchTest, WithoutMidiOrWhileTheEchoGuardHoldsNothingIsSent
   plug.midiIOConfigured = false;
   set(kFilter1Cutoff, 1);
   EXPECT_TRUE(plug.sent().empty());
-  EXPECT_EQ(plug.valueText.GetText(), "Set MIDI I/O First!");
+  EXPECT_EQ(plug.nameText.GetText(), "Set MIDI I/O First!");
   plug.midiIOConfigured = true;
   plug.localControl = true;  // the instrument applied its own edit already
   plug.midiMessageManager->echoGuard = true;

@@ -10,7 +10,13 @@
 
 namespace {
 constexpr int kStateParams = 8744;
-constexpr size_t kProgramChunkSize = 8 + 4 + 8 + 8 + 8 * kStateParams;
+constexpr size_t kSnapshotSize = 4 + 8 + 8 + 8 * kStateParams;
+// 33 names "INIT" and two "Set Name", each behind its length.
+constexpr size_t kNamesSize = 33 * (4 + 4) + 2 * (4 + 8);
+// Header, marker, part, model, block markers and length, snapshot, names,
+// four selection values, then the values.
+constexpr size_t kValuesAt = 8 + 20 + 12 + kSnapshotSize + kNamesSize + 32;
+constexpr size_t kProgramChunkSize = kValuesAt + 8 * kStateParams;
 constexpr uint8_t kChunkHeader[] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
 
 class VstHostTest : public ::testing::Test {
@@ -21,6 +27,15 @@ class VstHostTest : public ::testing::Test {
   }
   TestHost host;
 };
+
+std::vector<uint8_t> Bytes(const std::vector<uint8_t>& chunk, size_t at, size_t n) {
+  return std::vector<uint8_t>(chunk.begin() + static_cast<long>(at), chunk.begin() + static_cast<long>(at + n));
+}
+
+// Sets a plain value in the value block of a long-form program chunk.
+void SetValue(std::vector<uint8_t>& chunk, int param, double value) {
+  std::memcpy(chunk.data() + kValuesAt + 8 * static_cast<size_t>(param), &value, sizeof(value));
+}
 
 uint32_t Low32(VstIntPtr value) { return static_cast<uint32_t>(value & 0xFFFFFFFF); }
 }  // namespace
@@ -215,12 +230,28 @@ TEST(VstHostIdentification, EmptyProductStringAsksNoVersion) {
   EXPECT_EQ(host.CountCalls(audioMasterGetVendorVersion), 0);
 }
 
-TEST_F(VstHostTest, ProgramChunkIsHeaderThenState) {
+TEST_F(VstHostTest, ProgramChunkIsHeaderThenTheLongFormOfTheState) {
   const std::vector<uint8_t> chunk = host.GetChunk(true);
   ASSERT_EQ(chunk.size(), kProgramChunkSize);
   EXPECT_TRUE(std::equal(std::begin(kChunkHeader), std::end(kChunkHeader), chunk.begin()));
-  const uint8_t marker[] = {0x00, 0x00, 0x00, 0x01};
-  EXPECT_TRUE(std::equal(std::begin(marker), std::end(marker), chunk.begin() + 8));
+  const std::vector<uint8_t> head = {0x00, 0x00, 0x00, 0x01};
+  EXPECT_EQ(Bytes(chunk, 8, 4), head);
+  // The patch manager block: two markers, the snapshot length big-endian.
+  EXPECT_EQ(Bytes(chunk, 28, 12), (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 1, 0x00, 0x01, 0x11, 0x54}));
+  // The snapshot is the short form: the same head and the same values.
+  EXPECT_EQ(Bytes(chunk, 40, 20), Bytes(chunk, 8, 20));
+  // Names: "INIT" everywhere, "Set Name" for the two ports that are not set.
+  size_t pos = 40 + kSnapshotSize;
+  for (int i = 0; i < 35; ++i) {
+    const std::string expected = i == 17 || i == 18 ? "Set Name" : "INIT";
+    int32_t length = 0;
+    std::memcpy(&length, chunk.data() + pos, 4);
+    ASSERT_EQ(length, static_cast<int32_t>(expected.size())) << i;
+    EXPECT_EQ(std::string(chunk.begin() + static_cast<long>(pos) + 4, chunk.begin() + static_cast<long>(pos) + 4 + length),
+              expected);
+    pos += 4 + static_cast<size_t>(length);
+  }
+  EXPECT_EQ(pos + 32, kValuesAt);
   // A bank carries the (empty) presets block, then the same state.
   EXPECT_EQ(host.GetChunk(false), chunk);
 }
@@ -229,8 +260,7 @@ TEST_F(VstHostTest, ChunkRoundTripGivesTheSameBytes) {
   std::vector<uint8_t> chunk = host.GetChunk(true);
   ASSERT_EQ(chunk.size(), kProgramChunkSize);
   // Param 100 of the state set to 1.0: the restore must carry it.
-  const double one = 1.0;
-  std::memcpy(chunk.data() + 28 + 8 * 100, &one, sizeof(one));
+  SetValue(chunk, 100, 1.0);
   for (bool program : {true, false}) {
     EXPECT_EQ(host.SetChunk(program, chunk), 1);
     EXPECT_EQ(host.GetChunk(program), chunk);
@@ -240,36 +270,57 @@ TEST_F(VstHostTest, ChunkRoundTripGivesTheSameBytes) {
 
 TEST_F(VstHostTest, ChunkWithoutHeaderIsReadAsState) {
   std::vector<uint8_t> chunk = host.GetChunk(true);
-  const double one = 1.0;
-  std::memcpy(chunk.data() + 28 + 8 * 7, &one, sizeof(one));
+  SetValue(chunk, 7, 1.0);
   const std::vector<uint8_t> stateOnly(chunk.begin() + 8, chunk.end());
   EXPECT_EQ(host.SetChunk(true, stateOnly), 1);
   EXPECT_EQ(host.GetChunk(true), chunk);
 }
 
+TEST_F(VstHostTest, ShortChunksOfEarlierVersionsStillLoad) {
+  std::vector<uint8_t> chunk = host.GetChunk(true);
+  // Header, marker, part shown, model, then the values: what earlier
+  // versions saved.
+  std::vector<uint8_t> old(chunk.begin(), chunk.begin() + 28);
+  std::vector<uint8_t> values = Bytes(chunk, kValuesAt, 8 * kStateParams);
+  old.insert(old.end(), values.begin(), values.end());
+  const double one = 1.0;
+  std::memcpy(old.data() + 28 + 8 * 42, &one, sizeof(one));
+  ASSERT_EQ(host.SetChunk(true, old), 1);
+  SetValue(chunk, 42, 1.0);
+  EXPECT_EQ(Bytes(host.GetChunk(true), kValuesAt, 8 * kStateParams), Bytes(chunk, kValuesAt, 8 * kStateParams));
+}
+
 TEST_F(VstHostTest, BadChunksAreRefusedAndChangeNothing) {
   std::vector<uint8_t> valid = host.GetChunk(true);
-  const double one = 1.0;
-  std::memcpy(valid.data() + 28 + 8 * 3, &one, sizeof(one));
+  SetValue(valid, 3, 1.0);
   ASSERT_EQ(host.SetChunk(true, valid), 1);
 
-  std::vector<uint8_t> wrongHeader = valid;
-  wrongHeader[0] = 0x75;
-  std::vector<uint8_t> wrongMarker = valid;
-  wrongMarker[11] = 0x02;
-  std::vector<uint8_t> changedButTruncated = valid;
-  std::memcpy(changedButTruncated.data() + 28, &one, sizeof(one));
+  auto changed = [&](size_t at, std::vector<uint8_t> bytes) {
+    std::vector<uint8_t> copy = valid;
+    SetValue(copy, 5, 1.0);  // so that a half-applied restore would show
+    std::copy(bytes.begin(), bytes.end(), copy.begin() + static_cast<long>(at));
+    return copy;
+  };
+  const size_t firstName = 40 + kSnapshotSize;
+  std::vector<uint8_t> changedButTruncated = changed(0, {});
   changedButTruncated.pop_back();
   std::vector<uint8_t> random(4096);
   std::mt19937 rng(7);
   for (uint8_t& b : random) b = static_cast<uint8_t>(rng());
+  std::vector<uint8_t> nanValue = changed(kValuesAt + 8 * 9, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F});
 
   const std::pair<const char*, std::vector<uint8_t>> table[] = {
       {"empty", {}},
       {"shorter than the header", {0x74, 0x66, 0x66}},
       {"header only", std::vector<uint8_t>(std::begin(kChunkHeader), std::end(kChunkHeader))},
-      {"wrong header", wrongHeader},
-      {"wrong state marker", wrongMarker},
+      {"wrong header", changed(0, {0x75})},
+      {"wrong state marker", changed(11, {0x02})},
+      {"wrong block marker", changed(31, {0x02})},
+      {"snapshot length past the end", changed(36, {0x7F, 0xFF, 0xFF, 0xFF})},
+      {"negative snapshot length", changed(36, {0xFF, 0xFF, 0xFF, 0xF0})},
+      {"negative name length", changed(firstName, {0xFC, 0xFF, 0xFF, 0xFF})},
+      {"name length past the end", changed(firstName, {0x00, 0x00, 0x00, 0x40})},
+      {"a value that is not a number", nanValue},
       {"truncated by one byte", changedButTruncated},
       {"random bytes", random}};
   for (const auto& [name, bytes] : table) {
@@ -283,6 +334,42 @@ TEST_F(VstHostTest, BadChunksAreRefusedAndChangeNothing) {
   EXPECT_EQ(host.Dispatch(effSetChunk, 1, -5, dummy), 0);
   EXPECT_EQ(host.Dispatch(effSetChunk, 1, 16, nullptr), 0);
   EXPECT_EQ(host.GetChunk(true), valid);
+}
+
+TEST_F(VstHostTest, HostMidiPassesThroughTheTrackWhenRoutedIntoTheHostsBuffer) {
+  host.Dispatch(effSetBlockSize, 0, 64);
+  host.Dispatch(effMainsChanged, 0, 1);
+  // The routing switch is part of the project: "through the host" on,
+  // "direct" off.
+  std::vector<uint8_t> chunk = host.GetChunk(true);
+  SetValue(chunk, 8705, 1.0);
+  SetValue(chunk, 8704, 0.0);
+  ASSERT_EQ(host.SetChunk(true, chunk), 1);
+
+  auto midiEvent = [](int delta, uint8_t status, uint8_t d1, uint8_t d2) {
+    VstMidiEvent event{};
+    event.type = kVstMidiType;
+    event.byteSize = sizeof(VstMidiEvent);
+    event.deltaFrames = delta;
+    event.midiData[0] = static_cast<char>(status);
+    event.midiData[1] = static_cast<char>(d1);
+    event.midiData[2] = static_cast<char>(d2);
+    return event;
+  };
+  VstMidiEvent note = midiEvent(7, 0x91, 60, 100);       // part 2's channel
+  VstMidiEvent program = midiEvent(3, 0xC1, 5, 0);       // program changes are filtered
+  VstEvents events{};
+  events.numEvents = 2;
+  events.events[0] = reinterpret_cast<VstEvent*>(&note);
+  events.events[1] = reinterpret_cast<VstEvent*>(&program);
+  host.ClearRecords();
+  host.Dispatch(effProcessEvents, 0, 0, &events);
+  host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+  const std::vector<HostEvent> out = host.Events();
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].type, kVstMidiType);
+  EXPECT_EQ(out[0].deltaFrames, 7);
+  EXPECT_EQ(out[0].bytes, (std::vector<uint8_t>{0x91, 60, 100}));
 }
 
 TEST_F(VstHostTest, RandomAndTruncatedChunksNeverHurt) {

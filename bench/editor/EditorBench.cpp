@@ -1,0 +1,180 @@
+// What the editor core costs: one block of the host's callback with incoming
+// MIDI on every part and a full outgoing queue (and the allocations it makes,
+// which must be none), saving and restoring the long form of the project
+// state, and one edit from the change handler to the bytes at the
+// instrument's JACK port.
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <new>
+
+#include "ControlAction.h"
+#include "JackPeer.h"
+#include "JackServer.h"
+#include "MidiPorts.h"
+#include "ParamIndex.h"
+#include "Tarnivex.h"
+
+namespace {
+std::atomic<bool> gCounting{false};
+std::atomic<long> gAllocations{0};
+}  // namespace
+
+void* operator new(size_t size) {
+  if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+JackPeer* gPeer = nullptr;
+Tarnivex* gPlug = nullptr;
+VstTimeInfo gTime{};
+std::atomic<long> gHostEvents{0};
+
+VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) {
+  if (opcode == audioMasterGetTime) return reinterpret_cast<VstIntPtr>(&gTime);
+  if (opcode == audioMasterProcessEvents) gHostEvents += static_cast<VstEvents*>(ptr)->numEvents;
+  if (opcode == audioMasterVersion) return 2400;
+  return 0;
+}
+
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// 64 frames; 16 host notes, one per part, routed into the host's buffer, and
+// 48 more queued messages spread over the block.
+void BM_BlockWithMidiOnEveryPart(benchmark::State& state) {
+  constexpr int kFrames = 64;
+  gPlug->GetParam(kMIDIFilterToDAWBuffer)->Set(1);
+  gPlug->OnParamChange(kMIDIFilterToDAWBuffer);
+  gPlug->hostBufferOffset = kFrames;
+  std::vector<double> a(kFrames), b(kFrames);
+  double* channels[] = {a.data(), b.data()};
+  gPlug->ProcessDoubleReplacing(channels, channels, kFrames);  // tempo and clock start once
+  long allocations = 0;
+  for (auto _ : state) {
+    gAllocations = 0;
+    gCounting = true;
+    for (int p = 0; p < 16; ++p) {
+      IMidiMsg note(p * 4, static_cast<uint8_t>(0x90 | p), 60, 100);
+      gPlug->ProcessMidiMsg(&note, false);
+    }
+    for (int i = 0; i < 48; ++i) {
+      IMidiMsg queued(i + 1, 0xB0, 1, static_cast<uint8_t>(i));
+      gPlug->MIDIOutRoutingSwitch(&queued);
+    }
+    gPlug->ProcessDoubleReplacing(channels, channels, kFrames);
+    gCounting = false;
+    allocations += gAllocations;
+  }
+  state.counters["allocations/block"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
+  state.counters["events/block"] = static_cast<double>(gHostEvents) / static_cast<double>(state.iterations() + 1);
+  gHostEvents = 0;
+  gPlug->GetParam(kMIDIFilterDirectToHardware)->Set(1);
+  gPlug->OnParamChange(kMIDIFilterDirectToHardware);
+}
+BENCHMARK(BM_BlockWithMidiOnEveryPart)->Unit(benchmark::kMicrosecond);
+
+void BM_GetChunkLongForm(benchmark::State& state) {
+  for (auto _ : state) {
+    ByteChunk chunk;
+    gPlug->SerializeState(&chunk);
+    benchmark::DoNotOptimize(chunk.Size());
+  }
+}
+BENCHMARK(BM_GetChunkLongForm)->Unit(benchmark::kMicrosecond);
+
+// The restore reopens both ports by name and sends the project (job 0).
+void BM_SetChunkLongForm(benchmark::State& state) {
+  ByteChunk chunk;
+  gPlug->SerializeState(&chunk);
+  for (auto _ : state) benchmark::DoNotOptimize(gPlug->UnserializeState(&chunk, 0));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * chunk.Size());
+}
+BENCHMARK(BM_SetChunkLongForm)->Unit(benchmark::kMicrosecond);
+
+// An edit of a SysEx control: the plug-in's CPU time from the change
+// handler until the message has left; it is then awaited at the port.
+void BM_EditToInstrumentCpuTime(benchmark::State& state) {
+  ControlAction action;
+  action.actionType = ControlAction::kSysEx;
+  for (int v = 0; v < 128; ++v) action.sysex.messages.push_back({0x3E, 0x10, 0, 0x20, 0, 0, 0x11, v});
+  IParam* param = gPlug->GetParam(kFilter1Cutoff);
+  param->InitInt("Cutoff", 0, 0, 127);
+  param->SetControlAction(&action);
+  int value = 0;
+  for (auto _ : state) {
+    gPeer->Clear();
+    value = (value + 1) % 128;
+    param->Set(value);
+    const double start = ThreadCpuSeconds();
+    gPlug->OnParamChange(kFilter1Cutoff);
+    state.SetIterationTime(ThreadCpuSeconds() - start);
+    const std::vector<PeerEvent> events = gPeer->WaitForEvents(1);
+    if (events.size() != 1 || events[0].bytes.size() != 10 || events[0].bytes[8] != value) {
+      state.SkipWithError("the edit did not arrive");
+      break;
+    }
+  }
+  param->SetControlAction(nullptr);
+}
+BENCHMARK(BM_EditToInstrumentCpuTime)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(500);
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  const std::string data = std::filesystem::temp_directory_path() / "tarnivex-editor-bench";
+  std::filesystem::create_directories(data);
+  setenv("XDG_DATA_HOME", data.c_str(), 1);  // no settings file, no debug log
+  JackServer server;
+  if (!server.Start()) {
+    std::fprintf(stderr, "cannot start the JACK server: %s\n", server.Error().c_str());
+    return 1;
+  }
+  setenv("TARNIVEX_MIDI_API", "jack", 1);
+  auto peer = std::make_unique<JackPeer>();
+  IPlugInstanceInfo info;
+  info.mVSTHostCallback = HostCallback;
+  gTime.tempo = 120.0;
+  gTime.flags = kVstTempoValid | kVstTransportPlaying;
+  auto plug = std::make_unique<Tarnivex>(info);
+  plug->sleepFor = [](int) {};
+  const auto position = [](const std::vector<std::string>& names, const std::string& name) {
+    for (size_t i = 0; i < names.size(); ++i)
+      if (names[i] == name) return static_cast<int>(i);
+    return -1;
+  };
+  const int out = position(plug->getExternalMIDIOutNames(), peer->InPortName());
+  const int in = position(plug->getExternalMIDIInNames(), peer->OutPortName());
+  if (out <= 0 || in <= 0) {
+    std::fprintf(stderr, "the peer's ports are not listed\n");
+    return 1;
+  }
+  plug->GetParam(kDeviceOutSelection)->Set(out);
+  plug->OnParamChange(kDeviceOutSelection);
+  plug->GetParam(kDeviceInSelection)->Set(in);
+  plug->OnParamChange(kDeviceInSelection);
+  if (!plug->midiIOConfigured) {
+    std::fprintf(stderr, "cannot open the peer's port\n");
+    return 1;
+  }
+  gPeer = peer.get();
+  gPlug = plug.get();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  plug.reset();
+  peer.reset();
+  return 0;
+}

@@ -1,0 +1,214 @@
+// The plug-in's exits to the instrument: short messages with the part
+// lights, long SysEx with the dump checksum, all-sounds-off, the device-ID
+// enquiry, the routing switch and the bank and program change sequence.
+// Nothing leaves with a data byte of 0x80 or more or on a channel outside
+// 0-15; such a message is dropped and the debug log says why.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "ControlLayer.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "SysExFormat.h"
+#include "Tarnivex.h"
+#include "Utilities.h"
+
+namespace {
+constexpr const char* kSetMidiIOFirst = "Set MIDI I/O First!";
+constexpr uint32_t kEnquiryPauseMs = 100;
+
+// Why a SysEx message must not leave, or null: a data byte of 0x80 or more
+// would read as a status byte on the instrument's side.
+const char* malformedSysEx(const unsigned char* bytes, int length) {
+  const bool framed = bytes[0] == kSysExStart;
+  const int first = framed ? 1 : 0;
+  const int last = framed ? length - 2 : length - 1;
+  for (int i = first; i <= last; ++i)
+    if (bytes[i] >= 0x80) return "data byte of 0x80 or more";
+  if (framed && bytes[length - 1] != kSysExEnd) return "no F7 at the end";
+  return nullptr;
+}
+}  // namespace
+
+uint32_t Tarnivex::tick() const { return tickSource ? tickSource() : GetTickCount(); }
+
+void Tarnivex::pauseFor(int ms) const {
+  if (sleepFor) sleepFor(ms);
+  else Sleep(ms);
+}
+
+void Tarnivex::OnMidiOutRefused(const char* reason) {
+  debugLog(std::string("MIDI OUT: not sent: ") + (reason ? reason : ""));
+}
+
+void Tarnivex::lightPart(int part) {
+  if (part < 0 || part > 15 || !GetGUI()) return;
+  std::atomic<int>& light = partLights[static_cast<size_t>(part)];
+  int off = 0;
+  if (!light.compare_exchange_strong(off, 1)) return;
+  lightTimes[static_cast<size_t>(part)] = tick();
+  setParameterFromPlug(kMIDILed + part, 1.0, false);
+}
+
+void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
+  if (!msg) return;
+  if (!midiIOConfigured) {
+    showParamName(kSetMidiIOFirst);
+    return;
+  }
+  if (!trackIncoming && GetGUI()) {
+    for (int p = 0; p < 16; ++p) {
+      if (GetParam(kMultiPartMIDICh + p)->Int() - 2 != msg->Channel()) continue;
+      lightPart(p);
+      break;
+    }
+  }
+  SendMidiMsg(msg);
+  std::printf("Plug-in MIDI Out ");
+}
+
+void Tarnivex::checksumCheckAndSend(unsigned char* message, int length) {
+  if (!message || length <= 0) return;
+  if (!midiIOConfigured) {
+    showParamName(kSetMidiIOFirst);
+    return;
+  }
+  if (length >= kChecksummedLength) {
+    if (message[0] == kSysExStart) {
+      writeDumpChecksum(message, length);
+    } else {
+      unsigned sum = 0;
+      for (int i = 3; i <= length - 2; ++i) sum += message[i];
+      message[length - 1] = static_cast<unsigned char>(sum & 0x7F);
+    }
+  }
+  // A long message lights the part its location byte names, when that is one.
+  if (!trackIncoming && message[0] == kSysExStart && length > 5 && message[5] < 16) lightPart(message[5]);
+  if (sendSysExToDevice(message, length)) debuggerOutput.logSysExOutMessageByte(message, length);
+}
+
+bool Tarnivex::sendSysExToDevice(unsigned char* bytes, int length) {
+  if (!bytes || length <= 0) return false;
+  if (const char* reason = malformedSysEx(bytes, length)) {
+    debugLog(std::string("MIDI OUT: SysEx message not sent: ") + reason);
+    return false;
+  }
+  return SendMidiSysex(bytes, length);
+}
+
+bool Tarnivex::sendRawToDevice(std::vector<unsigned char> bytes) {
+  if (bytes.empty()) return false;
+  return SendMidiSysex2(std::move(bytes));
+}
+
+void Tarnivex::logSysExOutMessageByteInt(std::vector<int> message, int count) {
+  debuggerOutput.logSysExOutMessageByteInt(std::move(message), count);
+}
+
+void Tarnivex::MIDIOutRoutingSwitch(IMidiMsg* msg) {
+  if (!msg) return;
+  if (processing && notesSilenced) return;
+  if (midiToHostBuffer) midiQueue.Add(msg);
+  else sendMidiMsgAndLog(msg);
+}
+
+void Tarnivex::AllSoundsOff(int part, bool allParts) {
+  if (!midiIOConfigured) return;
+  auto route = [this](int channel, int forPart) {
+    if (channel < 0 || channel > 15) {
+      debugLog("MIDI OUT: all sounds off for part " + std::to_string(forPart + 1) + " not sent: channel outside 0-15");
+      return;
+    }
+    IMidiMsg msg(0, static_cast<uint8_t>(0xB0 | channel), IMidiMsg::kAllNotesOff, 0);
+    MIDIOutRoutingSwitch(&msg);
+  };
+  if (allParts) {
+    for (int p = 0; p < 16; ++p) {
+      const int c = GetParam(kMultiPartMIDICh + p)->Int();
+      if (GetParam(kMultiPartStatus + p)->Int() == 0) continue;
+      if (c >= 2) route(c - 2, p);
+      else if (c == 0) route(GetParam(kGlobalMidiChannel)->Int() - 1, p);
+      else route(-1, p);
+    }
+  } else if (part >= 0 && part < 16) {
+    route(GetParam(kMultiPartMIDICh + part)->Int() - 2, part);
+  }
+  notesSilenced = true;
+}
+
+void Tarnivex::sendSysExInitialization() {
+  initialisationRequested = true;
+  if (!midiIOConfigured || stateRestore || !midiMessageManager) return;
+  SenderJob job;
+  job.jobCode = 13;
+  midiMessageManager->startJob(job, [this] { midiMessageManager->replyAccepted = false; });
+  pauseFor(kEnquiryPauseMs);
+}
+
+bool Tarnivex::CheckBankConflict(int part) {
+  if (part < 0 || part > 15) return false;
+  const int bank = GetParam(kMultiPartBank + part)->Int();
+  const int program = GetParam(kMultiPartPatch + part)->Int();
+  for (int q = 0; q < 16; ++q) {
+    if (q == part || GetParam(kMultiPartStatus + q)->Value() != 1.0) continue;
+    if (sentBanks[static_cast<size_t>(q)] == bank && sentPrograms[static_cast<size_t>(q)] == program) return true;
+  }
+  return false;
+}
+
+bool Tarnivex::BankChangeMessage(int part) {
+  int bank = 0, program = 0, channel = 0;
+  if (multiMode) {
+    bank = GetParam(kMultiBank)->Int() + 96;
+    program = GetParam(kMultiPatch)->Int();
+    channel = GetParam(kGlobalMidiChannel)->Int() - 1;
+  } else {
+    if (part < 0 || part > 15) return false;
+    bank = GetParam(kMultiPartBank + part)->Int();
+    program = GetParam(kMultiPartPatch + part)->Int();
+    channel = GetParam(kMultiPartMIDICh + part)->Int() - 2;
+    sentBanks[static_cast<size_t>(part)] = bank;
+    sentPrograms[static_cast<size_t>(part)] = program;
+    bool conflict = false;
+    for (int q = 0; q < 16 && !conflict; ++q)
+      conflict = q != part && GetParam(kMultiPartStatus + q)->Value() == 1.0 &&
+                 sentBanks[static_cast<size_t>(q)] == bank && sentPrograms[static_cast<size_t>(q)] == program;
+    if (conflict && !quietSend) {
+      if (conflictLayer) conflictLayer->Hide(false);
+      return false;
+    }
+  }
+  pendingProgram = program;
+  const bool channelOk = channel >= 0 && channel <= 15;
+  if (!channelOk)
+    debugLog("MIDI OUT: bank change for part " + std::to_string(part + 1) + " not sent: channel outside 0-15");
+  const uint8_t status = static_cast<uint8_t>(0xB0 | (channel & 0x0F));
+  if (midiIOConfigured && channelOk) {
+    IMidiMsg notesOff(0, status, IMidiMsg::kAllNotesOff, 0);
+    if (!(processing && notesSilenced)) {
+      if (midiToHostBuffer) midiQueue.Add(&notesOff);
+      else sendMidiMsgAndLog(&notesOff);
+    }
+  }
+  notesSilenced = false;
+  int lsb = bank + 64;
+  if (lsb < 0 || lsb > 127) {
+    debugLog("MIDI OUT: bank select value " + std::to_string(lsb) + " does not fit a data byte; sent as " +
+             std::to_string(lsb & 0x7F));
+    lsb &= 0x7F;
+  }
+  const int programByte = std::clamp(program, 0, 127);
+  IMidiMsg msb(0, status, IMidiMsg::kBankSelectMSB, 0);
+  IMidiMsg lsbMsg(0, status, IMidiMsg::kBankSelectLSB, static_cast<uint8_t>(lsb));
+  IMidiMsg change(0, static_cast<uint8_t>(0xC0 | (channel & 0x0F)), static_cast<uint8_t>(programByte), 0);
+  if (channelOk) sendMidiMsgAndLog(&msb);
+  pauseFor(25);
+  if (channelOk) sendMidiMsgAndLog(&lsbMsg);
+  pauseFor(25);
+  if (channelOk) sendMidiMsgAndLog(&change);
+  pauseFor(50);
+  notesSilenced = true;
+  pauseFor(getTimerValue());
+  return true;
+}

@@ -1,0 +1,200 @@
+// The MIDI-port, filter, routing and clock commands, and the settings file
+// that keeps the ports, the window size and the colour scheme between runs.
+#include <string>
+
+#include "ControlLayer.h"
+#include "MidiPorts.h"
+#include "IControl.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "Tarnivex.h"
+
+namespace {
+constexpr const char* kSizeNames[] = {"small", "normal", "large"};
+constexpr double kSizeScales[] = {0.85, 1.0, 1.15};
+constexpr const char* kSchemeNames[] = {"yellow", "blue", "phoenix"};
+
+// Position in list of name, or of the one entry that starts with it (names
+// kept in a project are cut to 32 bytes); 0 when there is none.
+int findPort(const std::vector<std::string>& list, const std::string& name) {
+  if (name.empty()) return 0;
+  for (size_t i = 1; i < list.size(); ++i)
+    if (list[i] == name) return static_cast<int>(i);
+  int found = 0;
+  for (size_t i = 1; i < list.size(); ++i) {
+    if (list[i].compare(0, name.size(), name) != 0) continue;
+    if (found) return 0;  // not unique
+    found = static_cast<int>(i);
+  }
+  return found;
+}
+}  // namespace
+
+int Tarnivex::reopenMidiOut(const std::string& name) {
+  const std::vector<std::string> list = getExternalMIDIOutNames();
+  int index = findPort(list, name);
+  // The port open already stays open: reconnecting it would only cost time.
+  if (index > 0 && index == midiOutPortIndex && mMidiOut && mMidiOut->isPortOpen()) return index;
+  // Index 0 closes the port that was open.
+  const int opened = setExternalMIDIOut(index, index > 0 ? list[static_cast<size_t>(index)].c_str() : "");
+  midiOutPortIndex = opened > 0 ? opened : 0;
+  return midiOutPortIndex;
+}
+
+int Tarnivex::reopenMidiIn(const std::string& name) {
+  const std::vector<std::string> list = getExternalMIDIInNames();
+  int index = findPort(list, name);
+  if (index > 0 && index == midiInPortIndex && mMidiIn && mMidiIn->isPortOpen()) return index;
+  const int opened = setExternalMIDIIn(index, index > 0 ? list[static_cast<size_t>(index)].c_str() : "");
+  midiInPortIndex = opened > 0 ? opened : 0;
+  return midiInPortIndex;
+}
+
+void Tarnivex::reopenStoredPorts() {
+  const std::string out = settings.line(SettingsFile::kMidiOut);
+  if (out.empty() || settings.line(SettingsFile::kFirstRun) != "yes") return;
+  const std::string in = settings.line(SettingsFile::kMidiIn);
+  debugLog("DEFAULT SETTINGS: MIDI In device stored " + in);
+  const int inIndex = reopenMidiIn(in);
+  GetParam(kDeviceInSelection)->Set(inIndex);
+  debugLog("DEFAULT SETTINGS: MIDI Out device stored " + out);
+  const int outIndex = reopenMidiOut(out);
+  GetParam(kDeviceOutSelection)->Set(outIndex);
+  midiIOConfigured = GetParam(kDeviceOutSelection)->Int() > 0;
+  setParameterFromPlug(kDeviceInSelection, GetParam(kDeviceInSelection)->Value(), false);
+  setParameterFromPlug(kDeviceOutSelection, GetParam(kDeviceOutSelection)->Value(), false);
+  initialisationPending = true;
+}
+
+void Tarnivex::selectMidiPort(bool output, int index) {
+  const std::vector<std::string> list = output ? getExternalMIDIOutNames() : getExternalMIDIInNames();
+  // The name comes from the port list, not from the menu's display text,
+  // which is cut to 55 characters.
+  const std::string name = index > 0 && index < static_cast<int>(list.size()) ? list[static_cast<size_t>(index)] : "";
+  int requested = index;
+  const int found = output ? setExternalMIDIOut(requested, name.c_str()) : setExternalMIDIIn(requested, name.c_str());
+  (output ? midiOutPortIndex : midiInPortIndex) = found > 0 ? found : 0;
+  if (output) {
+    if (found > 0) {
+      midiIOConfigured = true;
+      sendSysExInitialization();
+    } else {
+      if (midiMessageManager) midiMessageManager->resetContinuousClock(true);
+      midiIOConfigured = false;
+    }
+  }
+}
+
+bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
+  const int iv = static_cast<int>(value);
+  const bool one = value == 1.0;
+  auto missing = [this] {
+    showParamName("Tarnivex Editor UI.txt MISSING!");
+    showParamValue("Contact support");
+  };
+  auto rewrite = [this](SettingsFile::Line line, const std::string& text) {
+    return settings.rewrite(settingsPath, line, text);
+  };
+
+  if (paramIdx >= kMIDIFilterDAWCCPassThrough && paramIdx < kMIDIFilterDAWCCPassThrough + static_cast<int>(kFilterKinds)) {
+    hostBlocked[static_cast<size_t>(paramIdx - kMIDIFilterDAWCCPassThrough)] = !one;
+    return false;
+  }
+  if (paramIdx >= kMIDIFilterHWCCPassThrough && paramIdx < kMIDIFilterHWCCPassThrough + static_cast<int>(kFilterKinds)) {
+    deviceBlocked[static_cast<size_t>(paramIdx - kMIDIFilterHWCCPassThrough)] = !one;
+    return false;
+  }
+  switch (paramIdx) {
+    case kMIDIFilterTrackIncomingMIDI: trackIncoming = one; return false;
+    case kMIDIFilterDirectToHardware:
+      if (one) {
+        setParameterFromPlug(kMIDIFilterToDAWBuffer, 0.0, false);
+        midiToHostBuffer = false;
+      }
+      return false;
+    case kMIDIFilterToDAWBuffer:
+      if (one) {
+        setParameterFromPlug(kMIDIFilterDirectToHardware, 0.0, false);
+        midiToHostBuffer = true;
+      }
+      return false;
+    case kSendMIDIClockPointer: clockPointerOn = one; return false;
+    case kSendMIDIClockInfo:
+      if (one) {
+        tempoValue = static_cast<int>(GetTempo());
+        clockInfoOn = true;
+        if (midiMessageManager) midiMessageManager->resetContinuousClock(false);
+      } else {
+        clockInfoOn = false;
+        if (midiMessageManager) midiMessageManager->resetContinuousClock(true);
+      }
+      continuousClockStarted = false;
+      return false;
+    case kMasterKeyboard: masterKeyboard = one; return false;
+    case kAdjustDAWOffset: hostBufferOffset = 2 * iv + GetBlockSize(); return false;
+    case kViewMIDIFilterSettings:
+      if (midiFilterLayer) midiFilterLayer->Hide(!one);
+      if (!one) {
+        DisplayProcessingIndicator(true);
+        DisplayProcessingIndicator(false);
+      }
+      return false;
+    case kTempoInformation: tempoValue = static_cast<int>(GetTempo()); return true;
+    case kDeviceOutSelection:
+    case kDeviceInSelection: {
+      const bool output = paramIdx == kDeviceOutSelection;
+      selectMidiPort(output, iv);
+      const int found = output ? midiOutPortIndex.load() : midiInPortIndex.load();
+      const SettingsFile::Line line = output ? SettingsFile::kMidiOut : SettingsFile::kMidiIn;
+      const std::vector<std::string>& list = output ? getExternalMIDIOutNames() : getExternalMIDIInNames();
+      const std::string text = found > 0 && found < static_cast<int>(list.size()) ? list[static_cast<size_t>(found)]
+                                                                                  : settings.line(line);
+      if (!rewrite(line, text)) {
+        missing();
+        return true;
+      }
+      showParamName(output ? "Default MIDI output set." : "Default MIDI input set.");
+      return false;
+    }
+    case kUserInterfaceSize: {
+      if (iv < 0 || iv > 2) return true;
+      if (!rewrite(SettingsFile::kSize, kSizeNames[iv])) {
+        missing();
+        return true;
+      }
+      mUIScale = kSizeScales[iv];
+      showParamName("Size changes applied...");
+      showParamValue("Reload project!");
+      return true;
+    }
+    case kUserInterfaceStyle: {
+      if (iv < 0 || iv > 2) return true;
+      if (!rewrite(SettingsFile::kStyle, kSchemeNames[iv])) {
+        missing();
+        return true;
+      }
+      colourScheme = iv;
+      showParamName("Color Scheme applied...");
+      showParamValue("Reload project!");
+      return true;
+    }
+    case kFirstRunExit: {
+      if (!firstRun) {
+        if (conflictLayer) conflictLayer->Hide(true);
+      } else {
+        if (value == 0.0) return true;
+        showParamName("Set MIDI In and MIDI Out");
+        if (!rewrite(SettingsFile::kFirstRun, one ? "yes" : settings.line(SettingsFile::kFirstRun))) {
+          missing();
+          return true;
+        }
+        if (firstRunLayer) firstRunLayer->Hide(true);
+        firstRun = false;
+      }
+      DisplayProcessingIndicator(true);
+      DisplayProcessingIndicator(false);
+      return true;
+    }
+    default: return false;
+  }
+}

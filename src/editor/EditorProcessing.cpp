@@ -1,0 +1,262 @@
+// The host's block callback as the editor's clock, the entries of incoming
+// MIDI from the host and the instrument, and the plug-in reset.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "ControlAction.h"
+#include "ControlLayer.h"
+#include "IControl.h"
+#include "IGraphics.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "Tarnivex.h"
+
+namespace {
+constexpr uint32_t kLightMs = 100;
+constexpr int kClockArgument = 120;
+constexpr int kLowestTempo = 65;
+
+// Hands a channel message to the protocol engine's routing when it has one;
+// false when the engine leaves routing to the editor.
+template <class Manager>
+bool engineRoutes(Manager& manager, IMidiMsg* msg, int part, bool fromDevice) {
+  if constexpr (requires { manager.ProcessMidiMsgFromDAW(msg, part); manager.ProcessMidiMsgFromDevice(msg); }) {
+    if (fromDevice) manager.ProcessMidiMsgFromDevice(msg);
+    else manager.ProcessMidiMsgFromDAW(msg, part);
+    return true;
+  } else {
+    return false;
+  }
+}
+}  // namespace
+
+int Tarnivex::filterKindOf(const IMidiMsg& msg) {
+  switch (msg.StatusMsg()) {
+    case IMidiMsg::kControlChange: return kFilterCC;
+    case IMidiMsg::kProgramChange: return kFilterPC;
+    case IMidiMsg::kNoteOn:
+    case IMidiMsg::kNoteOff: return kFilterNote;
+    case IMidiMsg::kPitchWheel: return kFilterPP;
+    case IMidiMsg::kPolyAftertouch: return kFilterPA;
+    case IMidiMsg::kChannelAftertouch: return kFilterCA;
+    default: return -1;
+  }
+}
+
+void Tarnivex::deriveMirroredFlags() {
+  auto is1 = [this](int idx) { return GetParam(idx)->Value() == 1.0; };
+  for (int k = 0; k < kFilterKinds; ++k) {
+    hostBlocked[static_cast<size_t>(k)] = !is1(kMIDIFilterDAWCCPassThrough + k);
+    deviceBlocked[static_cast<size_t>(k)] = !is1(kMIDIFilterHWCCPassThrough + k);
+  }
+  trackIncoming = is1(kMIDIFilterTrackIncomingMIDI);
+  midiToHostBuffer = is1(kMIDIFilterToDAWBuffer);
+  clockPointerOn = is1(kSendMIDIClockPointer);
+  clockInfoOn = is1(kSendMIDIClockInfo);
+  masterKeyboard = is1(kMasterKeyboard);
+  localControl = is1(kGlobalLocalControl);
+  libraryControl = is1(kControlLibrary);
+}
+
+void Tarnivex::routeChannelMessage(IMidiMsg* msg, int part, bool fromDevice) {
+  if (midiMessageManager && engineRoutes(*midiMessageManager, msg, part, fromDevice)) return;
+  // Until the engine routes channel messages itself: the filter of the
+  // message's kind, then out; the instrument's own messages go back out only
+  // while its keyboard does not play it directly.
+  const int kind = filterKindOf(*msg);
+  if (kind < 0 || blocks(fromDevice, kind)) return;
+  if (fromDevice && localControl && !midiToHostBuffer) return;
+  if (fromDevice && midiMessageManager) midiMessageManager->lastChannelMessageFromHost = false;
+  if (!fromDevice && midiMessageManager) midiMessageManager->lastChannelMessageFromHost = true;
+  MIDIOutRoutingSwitch(msg);
+}
+
+void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
+  if (!msg || processing || editorBusy) return;
+  if (fromDevice && masterKeyboard) return;
+  if (msg->StatusMsg() == IMidiMsg::kNone) return;
+  if (msg->Channel() == GetParam(kGlobalMidiChannel)->Int() - 1) return;
+  routeChannelMessage(msg, fromDevice ? 0 : partForHostMessage(*msg), fromDevice);
+}
+
+int Tarnivex::partForHostMessage(const IMidiMsg& msg) const {
+  for (int p = 0; p < 16; ++p)
+    if (GetParam(kMultiPartMIDICh + p)->Value() - 2.0 == static_cast<double>(msg.Channel())) return p;
+  return 0;
+}
+
+void Tarnivex::ProcessSysEx(ISysEx* message, bool fromDevice) {
+  if (!message || !message->mData || message->mSize <= 0) return;
+  if (stateRestore) return;
+  if (blocks(fromDevice, kFilterSE)) return;
+  if (editorBusy || !midiMessageManager) return;
+  const uint8_t* bytes = message->mData;
+  if (GetGUI() && trackIncoming && message->mSize >= 9 && message->mSize <= 13 && bytes[1] == 0x3E &&
+      bytes[2] == 0x10)
+    lightPart(bytes[5]);
+  midiMessageManager->ProcessSysEx(message, fromDevice);
+  if (miniMixerLayer)
+    for (const auto& control : miniMixerLayer->controls()) control->SetDirty(false);
+  // Whatever arrived may differ from what was last sent for any parameter.
+  for (int i = 0; i < NParams(); ++i)
+    if (auto* action = static_cast<ControlAction*>(GetParam(i)->GetControlAction())) action->lastValue = -1.0;
+  if (midiMessageManager->replyAccepted) replyReceived = true;
+}
+
+void Tarnivex::sendTempo(int code) {
+  const int device = GetParam(kGlobalSysExID)->Int();
+  unsigned char message[9] = {0xF0, 0x3E, 0x10, static_cast<unsigned char>(device), 0x21, 0x00, 0x05,
+                              static_cast<unsigned char>(code), 0xF7};
+  if (device < 0 || device > 127) {
+    debugLog("MIDI OUT: tempo not sent: device ID outside 0-127");
+    return;
+  }
+  SendMidiSysex(message, static_cast<int>(sizeof(message)));
+}
+
+void Tarnivex::drainQueue(int frames, int nFrames) {
+  const bool toHost = midiToHostBuffer;
+  auto lock = midiQueue.Lock();
+  for (int s = 0; s < frames; ++s) {
+    while (!midiQueue.EmptyLocked() && midiQueue.PeekLocked().mOffset <= s) {
+      if (toHost) {
+        // Into the host's buffer: the host passes it on where the track's
+        // MIDI output goes.
+        IMidiMsg msg = midiQueue.PeekLocked();
+        msg.mOffset = std::clamp(s, 0, nFrames > 0 ? nFrames - 1 : 0);
+        SendMidiVST(&msg);
+      }
+      midiQueue.RemoveLocked();
+    }
+    if (!transportWasRunning && soundsOffPending && midiIOConfigured) {
+      soundsOffPending = false;
+      lock.unlock();
+      AllSoundsOff(0, true);
+      lock.lock();
+      for (int p = 0; p < 16; ++p) {
+        if (partLights[static_cast<size_t>(p)].exchange(0) == 1) setParameterFromPlug(kMIDILed + p, 0.0, false);
+      }
+    }
+    if (GetGUI()) {
+      const uint32_t now = tick();
+      for (int p = 0; p < 16; ++p) {
+        if (partLights[static_cast<size_t>(p)] != 1 || lightTimes[static_cast<size_t>(p)] >= now - kLightMs) continue;
+        partLights[static_cast<size_t>(p)] = 0;
+        setParameterFromPlug(kMIDILed + p, 0.0, false);
+      }
+    }
+  }
+  midiQueue.FlushLocked(frames);
+}
+
+void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
+  if (resetPending && midiIOConfigured) resetPending = false;
+  ITimeInfo timeInfo;
+  GetTime(&timeInfo);
+  MIDIMessageManager* manager = midiMessageManager.get();
+
+  // Transport edges start and stop the instrument's clock.
+  const bool running = timeInfo.mTransportIsRunning;
+  if (running && !transportWasRunning) {
+    transportWasRunning = true;
+    if (!midiToHostBuffer && !clockStarted) {
+      if (manager) {
+        SenderJob job;
+        job.jobCode = 15;
+        manager->startJob(job);
+      }
+      clockStarted = true;
+    }
+  } else if (!running && transportWasRunning) {
+    transportWasRunning = false;
+    if (!midiToHostBuffer && clockStarted) {
+      if (manager) {
+        SenderJob job;
+        job.jobCode = 17;
+        manager->startJob(job);
+      }
+      clockStarted = false;
+    }
+  }
+  transportRunning = running;
+
+  if (midiIOConfigured && !continuousClockStarted && manager) {
+    manager->resetContinuousClock(false);
+    SenderJob job;
+    job.jobCode = 16;
+    job.clockArgument = kClockArgument;
+    manager->startJob(job);
+    continuousClockStarted = true;
+  }
+
+  // Tempo codes outside 0-127 cannot ride in a data byte: clamped.
+  const double overrideTempo = GetParam(kOverrideTempo)->Value();
+  if (overrideTempo == 1.0 && midiIOConfigured) {
+    const int hostTempo = static_cast<int>(GetTempo());
+    const int code = std::clamp(hostTempo - kLowestTempo, 0, 127);
+    if (code != lastTempoCode) {
+      lastTempoCode = code;
+      tempoSynced = false;
+      if (debugLogEnabled) debugLog("PROCESSOR: Host tempo is out of sync!");
+    }
+    if (!tempoSynced) {
+      if (debugLogEnabled) debugLog("PROCESSOR: Host tempo synced to " + std::to_string(hostTempo) + "BPM");
+      setParameterFromPlug(kMultiTempo, code, false);
+      sendTempo(code);
+      tempoSynced = true;
+    }
+  } else if (overrideTempo == 0.0 && midiIOConfigured) {
+    const int code = std::clamp(GetParam(kMultiTempo)->Int(), 0, 127);
+    if (code != lastTempoCode) {
+      lastTempoCode = code;
+      sendTempo(code);
+    }
+  }
+
+  int frames = nFrames;
+  if (midiToHostBuffer) {
+    frames = hostBufferOffset >= 0 ? hostBufferOffset.load() : 1;
+    if (GetGUI() && midiOutDelayDisplay && storedSampleRate > 0.0) {
+      char text[64];
+      const int ms = frames > 0 ? static_cast<int>(1000.0 / (storedSampleRate / frames)) : 0;
+      std::snprintf(text, sizeof(text), "%dms|%dbfr", ms, GetBlockSize());
+      midiOutDelayDisplay->SetTextFromPlug(text);
+    }
+  }
+  drainQueue(frames, nFrames);
+
+  if (constructionFinished && midiIOConfigured && midiOutStored && initialisationPending) {
+    sendSysExInitialization();
+    initialisationPending = false;
+  }
+
+  if (partRequestPending && manager && !manager->isThreadRunning(JobThread::kRequest)) {
+    SenderJob job;
+    job.jobCode = 6;
+    job.partArgument = currentPart;
+    job.requestFlag = true;
+    if (manager->startJob(job, [manager] { manager->dumpExpected = true; })) partRequestPending = false;
+  }
+}
+
+void Tarnivex::Reset() {
+  WDL_MutexLock lock(&mMutex);
+  notesSilenced = false;
+  if (storedSampleRate != GetSampleRate()) storedSampleRate = GetSampleRate();
+  midiQueue.Resize(GetBlockSize());
+  if (hostBufferOffset == 0) hostBufferOffset = GetBlockSize();
+  soundsOffPending = true;
+  resetPending = true;
+  GetEffectVersionStr(mVersionText);
+  const std::string version = mVersionText;
+  debugLog("RESET: plug-in " + version);
+  if (stateRestore) return;
+  showParamName("Zorozov Tarnivex Plug-in");
+  showParamValue(debugLogEnabled ? (version + " - 02-Jan-2020").c_str() : version.c_str());
+  if (buildDisplay) buildDisplay->SetTextFromPlug(version.c_str());
+  displayCategoryName("INIT");
+  displayPatchName("-- INIT --");
+  showCCText("---");
+}

@@ -1,0 +1,213 @@
+// The plug-in's section of the host's state chunk. Long form: marker, the
+// part shown, the model, the patch manager block (snapshot and names), the
+// device and selection values, then the plain values of parameters
+// 0..8743. Short form (the snapshot, and every chunk of earlier versions):
+// the same without the block and the four selection values.
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <thread>
+
+#include "IGraphics.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "PatchManager.h"
+#include "Tarnivex.h"
+#include "UIConfigManager.h"
+#include "ValueLists.h"
+
+namespace {
+constexpr int kStateMarker = 0x01000000;
+constexpr int kUnsavedEditorParams = 545;
+constexpr int kHeadBytes = 4 + 8 + 8;
+
+// Everything a section holds, read and checked before any of it is applied.
+struct StateSection {
+  double quickTab = 0.0, qModel = 0.0;
+  bool longForm = false;
+  Patch::Block block;
+  double selections[4] = {};
+  int valuesPos = -1;
+  int endPos = -1;
+};
+
+bool readFinite(const ByteChunk& chunk, int& pos, double* out) {
+  if (pos < 0) return false;
+  pos = chunk.ReadValue(out, pos);
+  return pos >= 0 && std::isfinite(*out);
+}
+
+std::string orSetName(const std::string& text) { return text.empty() ? "Set Name" : text; }
+}  // namespace
+
+int Tarnivex::savedParamCount() const { return NNonAutomatedParams() - kUnsavedEditorParams; }
+
+std::string Tarnivex::portNameForState(bool output) {
+  // The port open now; the selection's value when none is.
+  const int open = output ? midiOutPortIndex.load() : midiInPortIndex.load();
+  const int index = open > 0 ? open : GetParam(output ? kDeviceOutSelection : kDeviceInSelection)->Int();
+  const std::vector<std::string>& list = output ? mOutNames : mInNames;
+  if (index > 0 && index < static_cast<int>(list.size())) return list[static_cast<size_t>(index)];
+  return orSetName(paramDisplayText(output ? kDeviceOutSelection : kDeviceInSelection, index));
+}
+
+bool Tarnivex::SerializeState(ByteChunk* chunk) { return SerializeState2(chunk, true); }
+
+bool Tarnivex::SerializeState2(ByteChunk* chunk, bool full) {
+  if (!chunk) return false;
+  chunk->AppendValue(&kStateMarker);
+  const double quickTab = GetParam(kQuickTab)->Value();
+  const double qModel = GetParam(kQModel)->Value();
+  chunk->AppendValue(&quickTab);
+  chunk->AppendValue(&qModel);
+  SerializeParams(chunk);
+  if (full && patchManager) {
+    patchManager->setName(Patch::kMidiInName, portNameForState(false));
+    setLibrarianViewDirty();
+    patchManager->setName(Patch::kMidiOutName, portNameForState(true));
+    setLibrarianViewDirty();
+    patchManager->saveAllToChunk(chunk);
+    for (int idx : {kDeviceInSelection, kDeviceOutSelection, kBankSelection, kPatchSelection}) {
+      const double normalized = GetParam(idx)->GetNormalized();
+      chunk->AppendValue(&normalized);
+    }
+  }
+  SerializeNonAutomatedParams(chunk, savedParamCount());
+  return true;
+}
+
+int Tarnivex::UnserializeState(ByteChunk* chunk, int startPos) { return UnserializeState2(chunk, startPos, true); }
+
+int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
+  if (!chunk || startPos < 0) return -1;
+  // ---- Read and check the whole section first: a damaged chunk changes nothing.
+  StateSection section;
+  int pos = startPos;
+  int marker = 0;
+  pos = chunk->ReadValue(&marker, pos);
+  if (pos < 0 || marker != kStateMarker) return -1;
+  if (!readFinite(*chunk, pos, &section.quickTab) || !readFinite(*chunk, pos, &section.qModel)) return -1;
+  for (int i = 0; i < NAutomatableParams(); ++i) {
+    double ignored = 0.0;
+    if (!readFinite(*chunk, pos, &ignored)) return -1;
+  }
+  const long long valueBytes = 8LL * savedParamCount();
+  // Chunks of earlier versions hold the short form only.
+  section.longForm = full && chunk->Size() - pos != valueBytes;
+  if (section.longForm) {
+    pos = Patch::readBlock(*chunk, pos, &section.block);
+    for (double& selection : section.selections)
+      if (!readFinite(*chunk, pos, &selection)) return -1;
+  }
+  if (pos < 0 || chunk->Size() - pos < valueBytes) return -1;
+  section.valuesPos = pos;
+  for (int i = 0; i < savedParamCount(); ++i) {
+    double value = 0.0;
+    if (!readFinite(*chunk, pos, &value)) return -1;
+  }
+  section.endPos = pos;
+
+  // ---- Apply.
+  IParam* quickTab = GetParam(kQuickTab);
+  quickTab->Set(section.quickTab);
+  currentPart = quickTab->Int();
+  IParam* qModel = GetParam(kQModel);
+  qModel->Set(section.qModel);
+  modelNumber = qModel->Int();
+  if (debugLogEnabled) {
+    const std::string* model =
+        uiConfigManager ? valueListText(uiConfigManager->valueLists, "qModel", modelNumber) : nullptr;
+    debugLog("PROJECT RECALL: hardware model " + (model ? *model : std::to_string(modelNumber.load())));
+  }
+
+  if (section.longForm) {
+    if (patchManager) patchManager->applyBlock(section.block);
+    const std::string inName = section.block.names[Patch::kMidiInName];
+    const std::string outName = section.block.names[Patch::kMidiOutName];
+    debugLog("PROJECT RECALL: MIDI In device stored " + inName);
+    const int inIndex = reopenMidiIn(inName);
+    GetParam(kDeviceInSelection)->Set(inIndex);
+    setParameterFromPlug(kDeviceInSelection, GetParam(kDeviceInSelection)->Value(), false);
+    debugLog("PROJECT RECALL: MIDI Out device stored " + outName);
+    const int outIndex = reopenMidiOut(outName);
+    GetParam(kDeviceOutSelection)->Set(outIndex);
+    // Configured follows the output that is open now, not the one before.
+    midiIOConfigured = GetParam(kDeviceOutSelection)->Int() > 0;
+    debugLog("PROJECT RECALL: MIDI In device after checking devices " + portNameForState(false));
+    debugLog("PROJECT RECALL: MIDI Out device after checking devices " + portNameForState(true));
+    GetParam(kBankSelection)->SetNormalized(section.selections[2]);
+    GetParam(kPatchSelection)->SetNormalized(section.selections[3]);
+    if (patchManager) {
+      patchManager->bankSelection = GetParam(kBankSelection)->Int();
+      patchManager->patchSelection = GetParam(kPatchSelection)->Int();
+    }
+  }
+
+  // Every value is restored, with or without the instrument: a project
+  // opened without it must not lose its sounds.
+  UnserializeNonAutomatedParams(chunk, section.valuesPos, savedParamCount());
+  deriveMirroredFlags();
+  debugLog("PROJECT RECALL: hardware DeviceID " + std::to_string(GetParam(kGlobalSysExID)->Int()));
+  if (section.longForm && patchManager) {
+    std::string name;
+    patchManager->getName(&name, 0);
+    setParamDisplayText(kMultiName, 0, name);
+    debugLog("PROJECT RECALL: Multi name " + name);
+    for (int p = 0; p < 16; ++p) {
+      std::string sound, category;
+      patchManager->getName(&sound, 1 + p);
+      patchManager->getName(&category, 19 + p);
+      setParamDisplayText(kPatchName + p, 0, sound);
+      setParamDisplayText(kCategoryName + p, 0, category);
+      debugLog("PROJECT RECALL: Part " + std::to_string(p) + " name " + sound + " | Category name " + category);
+    }
+  }
+  for (int p = 0; p < 16; ++p) partFilterLinkValues[static_cast<size_t>(p)] = GetParam(kFilterLinkValue + p)->Int();
+
+  if (midiIOConfigured && midiMessageManager) resendRestoredState();
+
+  hostBufferOffset = 2 * GetParam(kAdjustDAWOffset)->Int() + GetBlockSize();
+  debugLog("PROJECT RECALL: MIDI In device after nonautomated params " + portNameForState(false));
+  debugLog("PROJECT RECALL: MIDI Out device after nonautomated params " + portNameForState(true));
+  return section.endPos;
+}
+
+bool Tarnivex::waitForRequestThread(int boundMs) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
+  while (midiMessageManager->isThreadRunning(JobThread::kRequest)) {
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return true;
+}
+
+void Tarnivex::resendRestoredState() {
+  MIDIMessageManager& manager = *midiMessageManager;
+  stateRestore = true;
+  sendGlobalFirst = true;
+  sendAllParts = true;
+  editorBusy = true;
+  // A request job still running (a bank request can take minutes) is
+  // cancelled first; its thread is the one that sends the state.
+  if (manager.isThreadRunning(JobThread::kRequest)) {
+    manager.sender->cancelRequested = true;
+    if (!waitForRequestThread(restoreWaitBoundMs)) debugLog("PROJECT RECALL: running job did not stop in time");
+  }
+  manager.sender->cancelRequested = false;
+  SenderJob job;
+  job.jobCode = 0;
+  job.firstSendFlag = false;
+  job.secondSendFlag = false;
+  if (manager.startJob(job)) {
+    // The end of the job, not the first hidden progress display, says the
+    // whole state has gone out.
+    if (!waitForRequestThread(restoreWaitBoundMs)) {
+      manager.sender->cancelRequested = true;
+      debugLog("PROJECT RECALL: sending the project to the instrument timed out");
+    }
+  }
+  sendGlobalFirst = false;
+  stateRestore = false;
+  sendAllParts = false;
+  editorBusy = false;
+}

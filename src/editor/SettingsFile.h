@@ -1,0 +1,35 @@
+// The five-line settings file of the data folder: colour scheme, window
+// size, first-run state, MIDI output port, MIDI input port.
+#pragma once
+
+#include <array>
+#include <mutex>
+#include <string>
+
+class SettingsFile {
+ public:
+  enum Line { kStyle, kSize, kFirstRun, kMidiOut, kMidiIn, kLineCount };
+
+  // Reads up to five lines, each cut at its "\n" and stripped of trailing
+  // blanks, tabs, "\r" and "\n"; lines the file does not have stay empty.
+  // False (all lines empty) when the file cannot be opened.
+  bool read(const std::string& path);
+  // Replaces one line and writes all five, joined by "\n" with none after
+  // the last, into a temporary file beside the old one that is then renamed
+  // over it. Never creates the file: false when it is not there, or when
+  // the write fails (the old file then stays as it was).
+  bool rewrite(const std::string& path, Line line, const std::string& text);
+
+  std::string line(Line which) const;
+  void setLine(Line which, const std::string& text);
+  std::string contents() const;
+
+  // What the lines mean; the defaults for anything else.
+  double uiScale() const;
+  int uiSizeIndex() const;   // -1 for an unknown size
+  int colourScheme() const;  // -1 for an unknown scheme
+
+ private:
+  mutable std::mutex mMutex;
+  std::array<std::string, kLineCount> mLines;
+};

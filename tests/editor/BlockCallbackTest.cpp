@@ -1,0 +1,317 @@
+// The block callback as the editor's clock, with a scripted host: tempo,
+// clock jobs on transport edges, the outgoing queue drained at its offsets,
+// the part lights; host and instrument MIDI through the routing filters;
+// bank and program changes; the reset.
+#include "ControlLayer.h"
+#include "EditorTestSupport.h"
+
+namespace {
+class BlockCallbackTest : public EditorTest {
+ protected:
+  BlockCallbackTest() {
+    makePlug();
+    plug->midiMessageManager->jobObserver = [this](JobThread, const SenderJob& job) {
+      std::lock_guard<std::mutex> lock(jobMutex);
+      jobs.push_back(job.jobCode);
+    };
+    block();  // the first block sends the multi tempo and starts the clock job
+    settle();
+    jobsSeen();
+  }
+  // Job codes the workers ran since the last call (waiting, bounded, for
+  // the ones started to have begun).
+  std::vector<int> jobsSeen() {
+    for (int i = 0; i < 200; ++i) {
+      bool idle = true;
+      for (JobThread t : {JobThread::kRequest, JobThread::kClock, JobThread::kContinuousClock})
+        idle = idle && !plug->midiMessageManager->isThreadRunning(t);
+      if (idle) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::lock_guard<std::mutex> lock(jobMutex);
+    std::vector<int> seen(jobs.begin() + static_cast<long>(jobsRead), jobs.end());
+    jobsRead = jobs.size();
+    return seen;
+  }
+  Bytes tempo(int code) { return {0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0x00, 0x05, static_cast<unsigned char>(code), 0xF7}; }
+  IMidiMsg msg(int offset, int status, int d1, int d2) {
+    return IMidiMsg(offset, static_cast<uint8_t>(status), static_cast<uint8_t>(d1), static_cast<uint8_t>(d2));
+  }
+
+  std::mutex jobMutex;
+  std::vector<int> jobs;
+  size_t jobsRead = 0;
+};
+
+TEST_F(BlockCallbackTest, TempoLeavesOncePerChangeClampedToADataByte) {
+  struct Row {
+    const char* name;
+    double overrideTempo, hostTempo;
+    int multiTempo;
+    ByteList expected;
+  };
+  const Row table[] = {
+      {"host tempo 120", 1, 120, 55, {tempo(55)}},
+      {"the same tempo again", 1, 120, 55, {}},
+      {"121 BPM", 1, 121.9, 55, {tempo(56)}},
+      {"250 BPM clamps", 1, 250, 55, {tempo(127)}},
+      {"251 BPM is the same code", 1, 251, 55, {}},
+      {"40 BPM clamps", 1, 40, 55, {tempo(0)}},
+      {"the multi tempo", 0, 40, 60, {tempo(60)}},
+      {"the same multi tempo", 0, 80, 60, {}},
+      {"override neither 0 nor 1", 2, 90, 70, {}},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    param(kOverrideTempo)->Set(row.overrideTempo);
+    param(kMultiTempo)->Set(row.multiTempo);
+    host.setTempo(row.hostTempo);
+    block();
+    EXPECT_EQ(arrivedAtInstrument(), row.expected);
+  }
+  EXPECT_NE(debugLog().find("PROCESSOR: Host tempo synced to 121BPM"), std::string::npos);
+  EXPECT_NE(debugLog().find("PROCESSOR: Host tempo is out of sync!"), std::string::npos);
+}
+
+TEST_F(BlockCallbackTest, TransportEdgesStartAndStopTheClockOnce) {
+  plug->clockPointerOn = true;
+  struct Row {
+    const char* name;
+    bool playing, toHostBuffer;
+    std::vector<int> jobs;
+    ByteList expected;
+  };
+  const Row table[] = {
+      {"start", true, false, {15}, {{0xFA}}},
+      {"still running", true, false, {}, {}},
+      {"stop", false, false, {17}, {{0xFC}}},
+      {"stopped", false, false, {}, {}},
+      {"start while MIDI goes to the host", true, true, {}, {}},
+      {"stop while MIDI goes to the host", false, true, {}, {}},
+      {"start again", true, false, {15}, {{0xFA}}},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    plug->midiToHostBuffer = row.toHostBuffer;
+    host.setPlaying(row.playing);
+    block();
+    EXPECT_EQ(jobsSeen(), row.jobs);
+    EXPECT_EQ(arrivedAtInstrument(), row.expected);
+    EXPECT_EQ(plug->transportWasRunning, row.playing);
+  }
+}
+
+TEST_F(BlockCallbackTest, QueuedMessagesGoToTheHostAtTheirOffsets) {
+  setParam(kMIDIFilterToDAWBuffer, 1);
+  EXPECT_EQ(param(kMIDIFilterDirectToHardware)->Value(), 0.0);
+  plug->hostBufferOffset = 64;
+  for (const IMidiMsg& m : {msg(10, 0x90, 60, 100), msg(5, 0x90, 61, 100), msg(70, 0x80, 60, 0), msg(5, 0xB0, 1, 2)}) {
+    IMidiMsg copy = m;
+    plug->MIDIOutRoutingSwitch(&copy);
+  }
+  block(64);
+  using Events = std::vector<std::pair<int, Bytes>>;
+  EXPECT_EQ(host.takeEvents(), (Events{{5, {0x90, 61, 100}}, {5, {0xB0, 1, 2}}, {10, {0x90, 60, 100}}}));
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+  block(64);
+  EXPECT_EQ(host.takeEvents(), (Events{{6, {0x80, 60, 0}}}));
+
+  // A negative offset processes one frame; an offset of 0 none.
+  IMidiMsg later = msg(3, 0x90, 62, 1);
+  plug->MIDIOutRoutingSwitch(&later);
+  plug->hostBufferOffset = -3;
+  block(64);
+  EXPECT_TRUE(host.takeEvents().empty());
+  plug->hostBufferOffset = 0;
+  block(64);
+  EXPECT_TRUE(host.takeEvents().empty());
+  plug->hostBufferOffset = 64;
+  block(64);
+  EXPECT_EQ(host.takeEvents(), (Events{{2, {0x90, 62, 1}}}));
+}
+
+TEST_F(BlockCallbackTest, PartLightsGoOffAHundredMillisecondsAfterTheyLit) {
+  setParam(kMIDIFilterTrackIncomingMIDI, 0);
+  IMidiMsg onPart1 = msg(0, 0x91, 60, 100);  // part 1 listens on channel value 3
+  plug->sendMidiMsgAndLog(&onPart1);
+  EXPECT_EQ(plug->partLights[1], 1);
+  EXPECT_EQ(param(kMIDILed + 1)->Value(), 1.0);
+  now += 50;
+  plug->sendMidiMsgAndLog(&onPart1);  // a second one does not restart the time
+  now += 50;
+  block();
+  EXPECT_EQ(plug->partLights[1], 1);
+  now += 1;
+  block();
+  EXPECT_EQ(plug->partLights[1], 0);
+  EXPECT_EQ(param(kMIDILed + 1)->Value(), 0.0);
+
+  IMidiMsg nobody = msg(0, 0x9F, 60, 100);
+  param(kMultiPartMIDICh + 15)->Set(1);
+  plug->sendMidiMsgAndLog(&nobody);
+  for (int p = 0; p < 16; ++p) EXPECT_EQ(plug->partLights[static_cast<size_t>(p)], 0) << p;
+  EXPECT_EQ(arrivedAtInstrument().size(), 3u);
+
+  // Tracking incoming MIDI: an incoming parameter change lights its part.
+  setParam(kMIDIFilterTrackIncomingMIDI, 1);
+  plug->sendMidiMsgAndLog(&onPart1);
+  EXPECT_EQ(plug->partLights[1], 0);
+  const Bytes change = {0xF0, 0x3E, 0x10, kDeviceId, 0x20, 3, 0, 0x11, 5, 0xF7};
+  ISysEx sysex(0, change.data(), static_cast<int>(change.size()));
+  ControlLayer mixer(1, "miniMixer");
+  mixer.AttachControl(std::make_unique<IControl>(plug.get(), kMultiPartLevel + 3));
+  mixer.controls()[0]->SetClean();
+  plug->miniMixerLayer = &mixer;
+  plug->ProcessSysEx(&sysex, true);
+  plug->miniMixerLayer = nullptr;
+  EXPECT_EQ(plug->partLights[3], 1);
+  EXPECT_TRUE(mixer.controls()[0]->IsDirty());
+  const Bytes tooShort = {0xF0, 0x3E};
+  ISysEx shortOne(0, tooShort.data(), 2);
+  plug->ProcessSysEx(&shortOne, true);
+}
+
+TEST_F(BlockCallbackTest, AfterAResetTheStoppedTransportSilencesTheActiveParts) {
+  param(kMultiPartStatus + 0)->Set(1);
+  param(kMultiPartStatus + 4)->Set(1);
+  param(kMultiPartStatus + 9)->Set(1);
+  param(kMultiPartMIDICh + 9)->Set(0);  // the global channel
+  param(kGlobalMidiChannel)->Set(3);
+  plug->Reset();
+  block();
+  EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB0, 123, 0}, {0xB4, 123, 0}, {0xB2, 123, 0}}));
+  block();
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+}
+
+TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {
+  struct Row {
+    const char* name;
+    std::function<void()> prepare;
+    bool fromDevice;
+    Bytes message;
+    ByteList atInstrument;
+  };
+  const Row table[] = {
+      {"host note for part 2 goes out", [] {}, false, {0x92, 60, 100}, {{0x92, 60, 100}}},
+      {"host controller on a channel no part uses", [&] { param(kMultiPartMIDICh + 15)->Set(1); }, false,
+       {0xBF, 1, 2}, {{0xBF, 1, 2}}},
+      {"host program change is filtered by default", [] {}, false, {0xC2, 5, 0}, {}},
+      {"host note filtered", [&] { setParam(kMIDIFilterDAWNotePassThrough, 0.5); }, false, {0x92, 60, 100}, {}},
+      {"host note on the global channel", [&] {
+         setParam(kMIDIFilterDAWNotePassThrough, 1);
+         param(kGlobalMidiChannel)->Set(3);
+       },
+       false, {0x92, 61, 100}, {}},
+      {"instrument note with local control on stays", [&] {
+         param(kGlobalMidiChannel)->Set(0);
+         plug->localControl = true;
+       },
+       true, {0x90, 60, 1}, {}},
+      {"instrument note with local control off goes back", [&] { plug->localControl = false; }, true,
+       {0x90, 60, 2}, {{0x90, 60, 2}}},
+      {"instrument as master keyboard", [&] { setParam(kMasterKeyboard, 1); }, true, {0x90, 60, 3}, {}},
+      {"nothing while busy", [&] { plug->editorBusy = true; }, false, {0x92, 60, 4}, {}},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    row.prepare();
+    IMidiMsg m = msg(0, row.message[0], row.message[1], row.message[2]);
+    plug->ProcessMidiMsg(&m, row.fromDevice);
+    EXPECT_EQ(arrivedAtInstrument(), row.atInstrument);
+  }
+}
+
+TEST_F(BlockCallbackTest, AHostMessageIsForTheFirstPartOnItsChannel) {
+  param(kMultiPartMIDICh + 9)->Set(5);  // parts 3 and 9 on channel index 3, none on 9
+  param(kMultiPartMIDICh + 0)->Set(1);
+  struct Row {
+    int channel, part;
+  };
+  for (const Row& row : {Row{3, 3}, Row{0, 0}, Row{15, 15}, Row{9, 0}, Row{7, 7}}) {
+    const IMidiMsg m = msg(0, 0x90 | row.channel, 60, 1);
+    EXPECT_EQ(plug->partForHostMessage(m), row.part) << row.channel;
+  }
+  param(kMultiPartMIDICh + 7)->Set(0);  // nobody on channel index 7 now
+  EXPECT_EQ(plug->partForHostMessage(msg(0, 0x97, 60, 1)), 0);
+}
+
+TEST_F(BlockCallbackTest, HostMidiGoesIntoTheHostsBufferWhenChosen) {
+  setParam(kMIDIFilterToDAWBuffer, 1);
+  plug->hostBufferOffset = 64;
+  IMidiMsg note = msg(12, 0x92, 60, 100);
+  plug->ProcessMidiMsg(&note, false);
+  block(64);
+  using Events = std::vector<std::pair<int, Bytes>>;
+  EXPECT_EQ(host.takeEvents(), (Events{{12, {0x92, 60, 100}}}));
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+  setParam(kMIDIFilterDirectToHardware, 1);
+  EXPECT_EQ(param(kMIDIFilterToDAWBuffer)->Value(), 0.0);
+  plug->ProcessMidiMsg(&note, false);
+  EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0x92, 60, 100}}));
+}
+
+TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {
+  param(kMultiPartMIDICh + 2)->Set(4);
+  param(kMultiPartBank + 2)->Set(1);
+  param(kMultiPartPatch + 2)->Set(17);
+  param(kLibSyncTimer)->Set(7);
+  EXPECT_TRUE(plug->BankChangeMessage(2));
+  EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB2, 123, 0}, {0xB2, 0, 0}, {0xB2, 32, 65}, {0xC2, 17}}));
+  EXPECT_EQ(sleeps, (std::vector<int>{25, 25, 50, 500}));
+
+  // Part 5 asks for what active part 1 plays already.
+  param(kMultiPartStatus + 1)->Set(1);
+  EXPECT_TRUE(plug->BankChangeMessage(1));
+  arrivedAtInstrument();
+  EXPECT_TRUE(plug->CheckBankConflict(5));
+  EXPECT_FALSE(plug->BankChangeMessage(5));
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+  plug->quietSend = true;
+  EXPECT_TRUE(plug->BankChangeMessage(5));
+  EXPECT_EQ(arrivedAtInstrument().size(), 4u);
+  plug->quietSend = false;
+  param(kMultiPartStatus + 1)->Set(0);
+  EXPECT_FALSE(plug->CheckBankConflict(5));
+
+  // A multi's bank select does not fit a data byte: masked, and logged.
+  plug->multiMode = true;
+  param(kMultiBank)->InitInt("", 1, 0, 3);
+  param(kMultiPatch)->InitInt("", 9, 0, 99);
+  param(kGlobalMidiChannel)->Set(16);
+  EXPECT_TRUE(plug->BankChangeMessage(0));
+  EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xBF, 123, 0}, {0xBF, 0, 0}, {0xBF, 32, (161 & 0x7F)}, {0xCF, 9}}));
+  EXPECT_NE(debugLog().find("bank select value 161 does not fit a data byte"), std::string::npos);
+  // A global channel of 0 is no channel: nothing goes out.
+  param(kGlobalMidiChannel)->Set(0);
+  EXPECT_TRUE(plug->BankChangeMessage(0));
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+}
+
+TEST_F(BlockCallbackTest, ResetSizesTheQueueAndPutsTheHeaderDisplaysBack) {
+  for (int i = 0; i < 3; ++i) {
+    IMidiMsg m = msg(1000 + i, 0x90, 60, 1);
+    plug->midiQueue.Add(&m);
+  }
+  plug->hostBufferOffset = 0;
+  plug->SetBlockSize(256);
+  plug->Reset();
+  EXPECT_EQ(plug->midiQueue.GetSize(), 512);
+  EXPECT_EQ(plug->midiQueue.ToDo(), 3);
+  EXPECT_EQ(plug->hostBufferOffset, 256);
+  plug->hostBufferOffset = 300;
+  plug->SetBlockSize(1000);
+  plug->Reset();
+  EXPECT_EQ(plug->midiQueue.GetSize(), 1024);
+  EXPECT_EQ(plug->hostBufferOffset, 300);
+  EXPECT_EQ(nameText.GetText(), "Zorozov Tarnivex Plug-in");
+  EXPECT_EQ(valueText.GetText(), std::string(plug->GetVersionText()) + " - 02-Jan-2020");
+  EXPECT_EQ(ccText.GetText(), "---");
+  EXPECT_NE(debugLog().find("RESET: plug-in "), std::string::npos);
+  nameText.SetTextFromPlug("kept");
+  plug->stateRestore = true;
+  plug->Reset();
+  EXPECT_EQ(nameText.GetText(), "kept");
+  plug->stateRestore = false;
+}
+}  // namespace

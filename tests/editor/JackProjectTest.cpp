@@ -1,0 +1,67 @@
+// The built plug-in in the test host, on real JACK ports: the settings file
+// names the instrument's ports, a saved project brings them back by name.
+#include <filesystem>
+#include <fstream>
+
+#include "DataFolder.h"
+#include "JackTest.h"
+#include "TestHost.h"
+
+namespace {
+using Bytes = std::vector<unsigned char>;
+
+class JackProjectTest : public JackTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(JackTest::SetUp());
+    std::filesystem::remove_all(getDataFolder());
+    std::filesystem::create_directories(getDataFolder());
+  }
+  void writeSettings(const std::string& out, const std::string& in) {
+    std::ofstream(getSettingsPath(), std::ios::binary) << "yellow\nnormal\nyes\n" << out << "\n" << in;
+  }
+  // Whether message reached the instrument's port, waiting (bounded) for it
+  // behind whatever else the plug-in sends (the device enquiry, the project).
+  bool arrived(const Bytes& message) {
+    for (size_t count = 1; count < 64; ++count) {
+      const std::vector<PeerEvent> events = peer->WaitForEvents(count, std::chrono::seconds(5));
+      if (events.size() < count) return false;
+      for (const PeerEvent& event : events)
+        if (event.bytes == message) return true;
+    }
+    return false;
+  }
+  // The multi tempo (55) that the first block with MIDI configured sends.
+  const Bytes tempo = {0xF0, 0x3E, 0x10, 0x00, 0x21, 0x00, 0x05, 55, 0xF7};
+};
+
+TEST_F(JackProjectTest, SettingsOpenThePortsAndAProjectReopensThemByName) {
+  std::vector<uint8_t> project;
+  {
+    writeSettings(peer->InPortName(), peer->OutPortName());
+    TestHost host;
+    ASSERT_TRUE(host.Loaded()) << host.LoadError();
+    ASSERT_NE(host.Create(), nullptr);
+    host.Dispatch(effOpen);
+    peer->AwaitListener();  // the plug-in's input listens to the instrument
+    host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+    EXPECT_TRUE(arrived(tempo));
+    project = host.GetChunk(true);
+    host.Close();
+  }
+  peer->Clear();
+  std::filesystem::remove(getSettingsPath());
+
+  TestHost fresh;
+  ASSERT_NE(fresh.Create(), nullptr);
+  fresh.Dispatch(effOpen);
+  fresh.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+  EXPECT_TRUE(peer->Events().empty());  // nothing open, nothing sent
+  ASSERT_EQ(fresh.SetChunk(true, project), 1);
+  peer->AwaitListener();
+  fresh.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+  EXPECT_TRUE(arrived(tempo));
+  EXPECT_EQ(fresh.GetChunk(true), project);
+  fresh.Close();
+}
+}  // namespace

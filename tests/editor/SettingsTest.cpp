@@ -1,0 +1,165 @@
+// The settings file: how its lines are read, how a command rewrites it
+// without ever losing it, and the ports it names opened at start-up.
+#include "EditorTestSupport.h"
+#include "SettingsFile.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+class SettingsTest : public EditorTest {
+ protected:
+  void writeSettings(const std::string& text) { std::ofstream(getSettingsPath(), std::ios::binary) << text; }
+};
+
+TEST_F(SettingsTest, LinesAreReadWithTheirTrailingBlanksRemoved) {
+  struct Row {
+    const char* name;
+    std::string file;
+    std::array<std::string, 5> lines;
+    double scale;
+    int scheme;
+  };
+  const Row table[] = {
+      {"five lines, no final newline", "blue\nlarge\nyes\nOut\nIn", {"blue", "large", "yes", "Out", "In"}, 1.15, 1},
+      {"carriage returns and tabs", "phoenix\r\nsmall \t\r\nno\r\n", {"phoenix", "small", "no", "", ""}, 0.85, 2},
+      {"leading blanks stay", " large\n yellow", {" large", " yellow", "", "", ""}, 1.0, -1},
+      {"case matters", "Yellow\nLARGE", {"Yellow", "LARGE", "", "", ""}, 1.0, -1},
+      {"blank lines", "   \n\t\nyes", {"", "", "yes", "", ""}, 1.0, -1},
+      {"first run state written at install", "yellow\nnormal\nno\n\n", {"yellow", "normal", "no", "", ""}, 1.0, 0},
+      {"binary junk", std::string("\x00\xff\xfe\n\x80", 5), {std::string("\x00\xff\xfe", 3), "\x80", "", "", ""}, 1.0, -1},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    writeSettings(row.file);
+    SettingsFile settings;
+    ASSERT_TRUE(settings.read(getSettingsPath()));
+    for (int i = 0; i < SettingsFile::kLineCount; ++i)
+      EXPECT_EQ(settings.line(static_cast<SettingsFile::Line>(i)), row.lines[static_cast<size_t>(i)]) << i;
+    EXPECT_EQ(settings.uiScale(), row.scale);
+    EXPECT_EQ(settings.colourScheme(), row.scheme);
+  }
+  fs::remove(getSettingsPath());
+  SettingsFile missing;
+  EXPECT_FALSE(missing.read(getSettingsPath()));
+  EXPECT_EQ(missing.contents(), "\n\n\n\n");
+}
+
+TEST_F(SettingsTest, ARewriteReplacesOneLineAndNeverLosesTheFile) {
+  writeSettings("blue\nlarge\nyes\nOut\nIn\n");
+  SettingsFile settings;
+  settings.read(getSettingsPath());
+  ASSERT_TRUE(settings.rewrite(getSettingsPath(), SettingsFile::kMidiOut, "New Out"));
+  EXPECT_EQ(readFile(getSettingsPath()), "blue\nlarge\nyes\nNew Out\nIn");
+  EXPECT_FALSE(fs::exists(getSettingsPath() + ".tmp"));
+
+  // The write fails (its temporary file cannot be made): the old file stays.
+  fs::create_directory(getSettingsPath() + ".tmp");
+  EXPECT_FALSE(settings.rewrite(getSettingsPath(), SettingsFile::kStyle, "phoenix"));
+  EXPECT_EQ(readFile(getSettingsPath()), "blue\nlarge\nyes\nNew Out\nIn");
+  EXPECT_EQ(settings.line(SettingsFile::kStyle), "blue");
+  fs::remove(getSettingsPath() + ".tmp");
+
+  // A missing file is not created.
+  fs::remove(getSettingsPath());
+  EXPECT_FALSE(settings.rewrite(getSettingsPath(), SettingsFile::kStyle, "phoenix"));
+  EXPECT_FALSE(fs::exists(getSettingsPath()));
+}
+
+TEST_F(SettingsTest, StartUpOpensThePortsTheFileNames) {
+  struct Row {
+    const char* name;
+    std::string file;
+    bool outOpen, inOpen, configured;
+    double scale;
+  };
+  const Row table[] = {
+      {"both ports", std::string("yellow\nsmall\nyes\n") + kPort + "\n" + kPort, true, true, true, 0.85},
+      {"output only", std::string("yellow\nnormal\nyes\n") + kPort + "\n", true, false, true, 1.0},
+      {"first run not done", std::string("yellow\nnormal\nno\n") + kPort + "\n" + kPort, false, false, false, 1.0},
+      {"no output named", std::string("yellow\nlarge\nyes\n\n") + kPort, false, false, false, 1.15},
+      {"a port that is gone", "yellow\nnormal\nyes\nGone synth\nGone synth", false, false, false, 1.0},
+      {"damaged file", std::string("\xff\xfe\x00garbage", 10), false, false, false, 1.0},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    writeSettings(row.file);
+    makePlug(false);
+    const bool outOpen = backend->outObjects() > 0 && backend->out().open;
+    const bool inOpen = backend->inObjects() > 0 && backend->in().open;
+    EXPECT_EQ(outOpen, row.outOpen);
+    EXPECT_EQ(inOpen, row.inOpen);
+    EXPECT_EQ(plug->midiIOConfigured.load(), row.configured);
+    EXPECT_EQ(plug->GetUIScale(), row.scale);
+    if (row.outOpen) {
+      EXPECT_EQ(backend->out().openedPort, 1);
+      EXPECT_TRUE(plug->initialisationPending);
+    }
+    plug.reset();
+  }
+}
+
+TEST_F(SettingsTest, FilterRoutingAndClockCommandsSetTheirFlags) {
+  makePlug(false);
+  plug->SetBlockSize(256);
+  host.setTempo(133.7);
+  struct Row {
+    const char* name;
+    int param;
+    double value;
+    std::function<bool()> holds;
+  };
+  const Row table[] = {
+      {"host CC passes", kMIDIFilterDAWCCPassThrough, 1, [&] { return !plug->blocks(false, Tarnivex::kFilterCC); }},
+      {"host CC at 0.5 is blocked", kMIDIFilterDAWCCPassThrough, 0.5, [&] { return plug->blocks(false, Tarnivex::kFilterCC); }},
+      {"instrument SysEx blocked", kMIDIFilterHWSEPassThrough, 0, [&] { return plug->blocks(true, Tarnivex::kFilterSE); }},
+      {"instrument pitch bend passes", kMIDIFilterHWPPPassThrough, 1, [&] { return !plug->blocks(true, Tarnivex::kFilterPP); }},
+      {"track incoming off", kMIDIFilterTrackIncomingMIDI, 0, [&] { return !plug->trackIncoming; }},
+      {"clock pointer on", kSendMIDIClockPointer, 1, [&] { return plug->clockPointerOn.load(); }},
+      {"clock info on reads the host tempo", kSendMIDIClockInfo, 1,
+       [&] { return plug->clockInfoOn && plug->getTempoValue() == 133 && !plug->continuousClockStarted; }},
+      {"clock info off", kSendMIDIClockInfo, 0, [&] { return !plug->clockInfoOn; }},
+      {"DAW offset: block size + twice the value", kAdjustDAWOffset, 10, [&] { return plug->hostBufferOffset == 276; }},
+      {"master keyboard", kMasterKeyboard, 1, [&] { return plug->masterKeyboard.load(); }},
+      {"switching routing off changes nothing", kMIDIFilterToDAWBuffer, 0, [&] { return !plug->midiToHostBuffer; }},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    plug->continuousClockStarted = true;
+    setParam(row.param, row.value);
+    EXPECT_TRUE(row.holds());
+  }
+}
+
+TEST_F(SettingsTest, PortAndLookCommandsRewriteTheirLine) {
+  const std::string longName = "dirirU Synthesizer MIDI Port 1 on a long bus path, longer than any menu text";
+  backend->setOutPorts({"Other synth", longName});
+  backend->setInPorts({"Other synth", longName});
+  writeSettings("yellow\nnormal\nyes\n\n");
+  makePlug(false);
+  plug->getExternalMIDIOutNames();
+  plug->getExternalMIDIInNames();
+  setParam(kDeviceOutSelection, 2);
+  EXPECT_TRUE(plug->midiIOConfigured);
+  EXPECT_EQ(nameText.GetText(), "Default MIDI output set.");
+  setParam(kDeviceInSelection, 2);
+  EXPECT_EQ(nameText.GetText(), "Default MIDI input set.");
+  param(kUserInterfaceStyle)->InitInt("", 0, 0, 2);
+  setParam(kUserInterfaceStyle, 2);
+  EXPECT_EQ(valueText.GetText(), "Reload project!");
+  param(kUserInterfaceSize)->InitInt("", 0, 0, 2);
+  setParam(kUserInterfaceSize, 0);
+  EXPECT_EQ(readFile(getSettingsPath()), "phoenix\nsmall\nyes\n" + longName + "\n" + longName);
+
+  // "Select MIDI Device" closes the output and keeps line 4.
+  setParam(kDeviceOutSelection, 0);
+  EXPECT_FALSE(plug->midiIOConfigured);
+  EXPECT_FALSE(backend->out().open);
+  EXPECT_EQ(readFile(getSettingsPath()), "phoenix\nsmall\nyes\n" + longName + "\n" + longName);
+
+  fs::remove(getSettingsPath());
+  setParam(kUserInterfaceStyle, 1);
+  EXPECT_EQ(nameText.GetText(), "Tarnivex Editor UI.txt MISSING!");
+  EXPECT_EQ(valueText.GetText(), "Contact support");
+  EXPECT_FALSE(fs::exists(getSettingsPath()));
+}
+}  // namespace

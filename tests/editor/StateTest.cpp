@@ -1,0 +1,234 @@
+// The project state in-process: what a restore reopens, restores and sends,
+// with and without the instrument, and damaged chunks changing nothing.
+#include <random>
+
+#include "EditorTestSupport.h"
+#include "PatchManager.h"
+
+namespace {
+Bytes chunkBytes(const ByteChunk& chunk) { return Bytes(chunk.Data(), chunk.Data() + chunk.Size()); }
+
+class StateTest : public EditorTest {
+ protected:
+  // The state of a plug-in whose instrument parameters were edited.
+  Bytes savedProject(const std::string& soundName = "Bright Lead") {
+    makePlug();
+    param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+    param(kFilter1Cutoff + 3)->Set(77);
+    param(kGlobalSysExID)->Set(kDeviceId);
+    param(kQuickTab)->Set(3);
+    param(kMultiPartStatus + 3)->Set(1);
+    param(kMIDIFilterDAWCCPassThrough)->Set(0);  // blocked in the project
+    plug->patchManager->setName(0, "My Multi");
+    plug->patchManager->setName(1 + 3, soundName);
+    plug->patchManager->setName(19 + 3, "LEAD");
+    ByteChunk chunk;
+    plug->SerializeState(&chunk);
+    plug.reset();
+    return chunkBytes(chunk);
+  }
+  // A fresh plug-in, no ports open, restoring bytes; its result.
+  int restore(const Bytes& bytes, bool openPorts = false) {
+    makePlug(openPorts);
+    param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+    observe();
+    ByteChunk chunk;
+    chunk.AppendBytes(bytes.data(), static_cast<int>(bytes.size()));
+    return plug->UnserializeState(&chunk, 0);
+  }
+  void observe() {
+    plug->midiMessageManager->jobObserver = [this](JobThread, const SenderJob& job) {
+      std::lock_guard<std::mutex> lock(jobMutex);
+      jobs.push_back({job.jobCode, plug->sendGlobalFirst && plug->sendAllParts && plug->stateRestore});
+    };
+  }
+  std::vector<std::pair<int, bool>> jobsSeen() {
+    std::lock_guard<std::mutex> lock(jobMutex);
+    return jobs;
+  }
+  Bytes current() {
+    ByteChunk chunk;
+    plug->SerializeState(&chunk);
+    return chunkBytes(chunk);
+  }
+
+  std::mutex jobMutex;
+  std::vector<std::pair<int, bool>> jobs;
+};
+
+TEST_F(StateTest, RestoreWithTheInstrumentReopensThePortsByNameAndSendsTheProject) {
+  const Bytes project = savedProject();
+  ASSERT_EQ(restore(project), static_cast<int>(project.size()));
+  EXPECT_TRUE(backend->out().open);
+  EXPECT_EQ(backend->out().openedPort, 1);
+  EXPECT_TRUE(backend->in().open);
+  EXPECT_EQ(backend->in().openedPort, 1);
+  EXPECT_EQ(param(kDeviceOutSelection)->Int(), 2);
+  EXPECT_EQ(param(kDeviceInSelection)->Int(), 2);
+  EXPECT_TRUE(plug->midiIOConfigured);
+  // Job 0 (global, multi and the active parts) ran with the restore flags
+  // up, and the restore waited for it to end.
+  EXPECT_EQ(jobsSeen(), (std::vector<std::pair<int, bool>>{{0, true}}));
+  EXPECT_FALSE(plug->midiMessageManager->isThreadRunning(JobThread::kRequest));
+  EXPECT_FALSE(plug->stateRestore || plug->sendAllParts || plug->sendGlobalFirst || plug->editorBusy);
+  EXPECT_EQ(param(kFilter1Cutoff + 3)->Value(), 77);
+  EXPECT_EQ(plug->currentPart, 3);
+  EXPECT_TRUE(plug->hostBlocked[Tarnivex::kFilterCC]);
+  EXPECT_EQ(plug->paramDisplayText(kPatchName + 3, 0), "Bright Lead");
+  EXPECT_EQ(plug->paramDisplayText(kCategoryName + 3, 0), "LEAD");
+  EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "My Multi");
+  // Saved again, the project reads the same.
+  EXPECT_EQ(current(), project);
+}
+
+TEST_F(StateTest, RestoreWithoutTheInstrumentStillRestoresEveryValueAndName) {
+  const Bytes project = savedProject();
+  backend->setOutPorts({"Other synth"});
+  backend->setInPorts({"Other synth"});
+  ASSERT_EQ(restore(project, true), static_cast<int>(project.size()));
+  // The output that was open is closed now: nothing claims to be configured.
+  EXPECT_FALSE(plug->midiIOConfigured);
+  EXPECT_FALSE(backend->out().open);
+  EXPECT_TRUE(jobsSeen().empty());
+  EXPECT_EQ(param(kFilter1Cutoff + 3)->Value(), 77);
+  EXPECT_EQ(param(kGlobalSysExID)->Int(), kDeviceId);
+  EXPECT_EQ(plug->paramDisplayText(kPatchName + 3, 0), "Bright Lead");
+  EXPECT_TRUE(plug->hostBlocked[Tarnivex::kFilterCC]);
+  EXPECT_EQ(plug->patchManager->name(Patch::kMidiOutName), kPort);
+  EXPECT_NE(debugLog().find(std::string("PROJECT RECALL: MIDI Out device stored ") + kPort), std::string::npos);
+}
+
+TEST_F(StateTest, LongPortNamesAreFoundByTheirKeptBeginning) {
+  const std::string longName = "dirirU Synthesizer MIDI Port 1 on a long bus path (USB)";
+  struct Row {
+    const char* name;
+    std::vector<std::string> ports;
+    int opened;
+  };
+  const Row table[] = {
+      {"one port starts with the kept name", {"Other synth", longName}, 2},
+      {"two ports start with it", {longName + " A", longName + " B"}, 0},
+  };
+  backend->setOutPorts({"Other synth", longName});
+  backend->setInPorts({"Other synth", longName});
+  makePlug(false);
+  plug->getExternalMIDIOutNames();
+  plug->getExternalMIDIInNames();
+  setParam(kDeviceOutSelection, 2);
+  setParam(kDeviceInSelection, 2);
+  ByteChunk chunk;
+  plug->SerializeState(&chunk);
+  const Bytes project = chunkBytes(chunk);
+  plug.reset();
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    backend->setOutPorts(row.ports);
+    backend->setInPorts(row.ports);
+    restore(project);
+    EXPECT_EQ(param(kDeviceOutSelection)->Int(), row.opened);
+    EXPECT_EQ(plug->midiIOConfigured.load(), row.opened > 0);
+    EXPECT_EQ(plug->patchManager->name(Patch::kMidiOutName), longName.substr(0, 32));
+    plug.reset();
+  }
+}
+
+TEST_F(StateTest, ARunningJobIsCancelledAndTheWaitIsBounded) {
+  const Bytes project = savedProject();
+  makePlug(false);
+  std::atomic<bool> hold{true};
+  plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
+    std::lock_guard<std::mutex> lock(jobMutex);
+    jobs.push_back({job.jobCode, false});
+    // Job 6 runs until it is cancelled; job 0 longer than the restore waits.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < until) {
+      if (job.jobCode == 6 && plug->midiMessageManager->sender->cancelRequested) return;
+      if (job.jobCode == 0 && !hold) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  };
+  SenderJob request;
+  request.jobCode = 6;
+  ASSERT_TRUE(plug->midiMessageManager->startJob(request));
+  plug->restoreWaitBoundMs = 200;
+  ByteChunk chunk;
+  chunk.AppendBytes(project.data(), static_cast<int>(project.size()));
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(plug->UnserializeState(&chunk, 0), static_cast<int>(project.size()));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+  EXPECT_EQ(jobsSeen(), (std::vector<std::pair<int, bool>>{{6, false}, {0, false}}));
+  EXPECT_NE(debugLog().find("PROJECT RECALL: sending the project to the instrument timed out"), std::string::npos);
+  EXPECT_FALSE(plug->stateRestore || plug->editorBusy);
+  hold = false;
+}
+
+TEST_F(StateTest, DamagedChunksChangeNothing) {
+  const Bytes project = savedProject();
+  // Without the instrument: a restore that loads sends nothing, so the loop
+  // stays quick.
+  backend->setOutPorts({"Other synth"});
+  backend->setInPorts({"Other synth"});
+  makePlug(false);
+  param(kFilter1Cutoff + 3)->InitInt("", 5, 0, 127);
+  const Bytes before = current();
+  std::mt19937 rng(99);
+  const size_t blockEnd = 40 + 69972 + 400;  // head, block and names: the parts with lengths
+  int refused = 0;
+  for (int i = 0; i < 400; ++i) {
+    Bytes bytes = project;
+    switch (i % 4) {
+      case 0:  // cut anywhere
+        bytes.resize(rng() % bytes.size());
+        break;
+      case 1:  // a few bytes of the head, the block or the names spoiled
+        for (int k = 0; k < 4; ++k) {
+          const size_t at = rng() % 32 + (k % 2 ? 69972 + 32 : 0) + (rng() % 2 ? rng() % blockEnd : 0);
+          bytes[std::min(at, bytes.size() - 1)] = static_cast<uint8_t>(rng());
+        }
+        break;
+      case 2:  // random bytes behind a valid marker
+        bytes.resize(rng() % 4096 + 4);
+        for (size_t k = 4; k < bytes.size(); ++k) bytes[k] = static_cast<uint8_t>(rng());
+        break;
+      default:  // a valid chunk with a value that is not a number
+        bytes.resize(bytes.size());
+        std::fill_n(bytes.end() - 8 * (1 + static_cast<long>(rng() % 8744)), 8, 0xFF);
+        break;
+    }
+    ByteChunk chunk;
+    chunk.AppendBytes(bytes.data(), static_cast<int>(bytes.size()));
+    if (plug->UnserializeState(&chunk, 0) < 0) {
+      ++refused;
+      ASSERT_EQ(current(), before) << "case " << i;
+    } else {
+      // Something valid enough to load: back to the start for the next case.
+      ByteChunk original;
+      original.AppendBytes(before.data(), static_cast<int>(before.size()));
+      ASSERT_GE(plug->UnserializeState(&original, 0), 0);
+    }
+  }
+  EXPECT_GT(refused, 250);
+}
+
+TEST(PatchManagerBlock, NamesAreCutToTheirWidthAndTheLengthIsBigEndian) {
+  PatchManager manager;
+  std::string name;
+  manager.getName(&name, 35);
+  EXPECT_EQ(name, "INIT");
+  EXPECT_TRUE(manager.snapshot().empty());
+  manager.setName(1, std::string("Pad\0\0\0\0\0\0\0\0\0\0\0\0\0", 16));
+  manager.setName(17, std::string(40, 'x'));
+  manager.setName(19, "LEADS");
+  ByteChunk chunk;
+  manager.saveAllToChunk(&chunk);
+  const Bytes bytes = chunkBytes(chunk);
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 12), (Bytes{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0}));
+  // Name 0 "INIT", then name 1 with its visible length only.
+  EXPECT_EQ(Bytes(bytes.begin() + 12, bytes.begin() + 27), (Bytes{4, 0, 0, 0, 'I', 'N', 'I', 'T', 3, 0, 0, 0, 'P', 'a', 'd'}));
+  Patch::Block block;
+  ASSERT_EQ(Patch::readBlock(chunk, 0, &block), chunk.Size());
+  EXPECT_EQ(block.names[17], std::string(32, 'x'));
+  EXPECT_EQ(block.names[19], "LEAD");
+  EXPECT_EQ(block.names[0], std::string("INIT\0\0\0\0\0\0\0\0\0\0\0\0", 16));
+}
+}  // namespace
