@@ -200,6 +200,7 @@ TEST(Handles, InvalidHandlesAndFiles) {
   EXPECT_EQ(WaitForSingleObject(s, 100), WAIT_OBJECT_0);
   EXPECT_FALSE(CloseHandle(s));  // not owned: the record and the descriptor stay
   EXPECT_EQ(SWELL_HandleRefCount(s), 1);
+  SWELL_FreeSocketHandle(s);
   close(fds[0]);
   close(fds[1]);
 }

@@ -526,6 +526,11 @@ HANDLE SWELL_CreateSocketHandle(int fd) {
   return s;
 }
 
+void SWELL_FreeSocketHandle(HANDLE h) {
+  HandleRecord* r = record(h);
+  if (r && r->kind == kHandleSocket) delete static_cast<SocketRecord*>(r);
+}
+
 namespace {
 FILE* streamOf(HANDLE h) {
   HandleRecord* r = record(h);

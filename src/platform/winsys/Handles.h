@@ -58,6 +58,8 @@ HANDLE CreateFile(const char* path, int access, int share, void* security, int d
 // Wraps an open stream (the handle owns it) or an outside descriptor (not owned).
 HANDLE SWELL_CreateFileHandle(FILE* stream);
 HANDLE SWELL_CreateSocketHandle(int fd);
+// CloseHandle keeps a not-owned socket's record; this frees it (the descriptor stays open).
+void SWELL_FreeSocketHandle(HANDLE h);
 DWORD SetFilePointer(HANDLE h, int low, int* high, int method);
 DWORD GetFilePointer(HANDLE h, int* high);
 DWORD GetFileSize(HANDLE h, DWORD* high);
