@@ -45,12 +45,19 @@ class Button : public Control {
   void setAllowsMixedState(bool allows) { mAllowsMixed = allows; }
   const std::string& title() const { return stringValue(); }
   void setTitle(const std::string& t) { setStringValue(t); }
+  // 0 push button, 1 check box, 2 radio button: the last two show a check image.
+  int buttonType() const { return mType; }
+  void setButtonType(int type) { mType = type; }
+  int textColor() const { return mTextColor; }
+  void setTextColor(int rgb) { mTextColor = rgb; }
   bool hasImage() const { return mImage != nullptr; }
   void* image() const { return mImage; }
   void setImage(void* image) { mImage = image; }
 
  private:
   int mState = 0;
+  int mType = 0;
+  int mTextColor = -1;
   bool mAllowsMixed = false;
   void* mImage = nullptr;
 };
@@ -122,9 +129,12 @@ class Box : public View {
   using View::View;
   const std::string& title() const { return mTitle; }
   void setTitle(const std::string& t) { mTitle = t; }
+  int titleColor() const { return mTitleColor; }
+  void setTitleColor(int rgb) { mTitleColor = rgb; }
 
  private:
   std::string mTitle;
+  int mTitleColor = -1;
 };
 
 class ClipView : public View {
