@@ -689,3 +689,109 @@ void SWELL_DoDialogColorUpdates(HWND hwnd, DialogProc proc, bool isUpdate) {
     }
   }
 }
+
+// Drop target.
+
+HGLOBAL Swell_vTarnivex_hwnd::swellExtendedDragOp(const winsys::DragInfo& drag, bool onDrop) {
+  if (!m_supports_ddrop) return nullptr;
+  std::vector<std::string> names;
+  if (!drag.files.empty()) {
+    names = drag.files;
+  } else if (!onDrop) {
+    for (auto& n : drag.promisedNames) names.push_back("tmp." + n);
+  } else if (!drag.promisedNames.empty()) {
+    const char* folder = SWELL_DDrop_getDroppedFileTargetPath
+                             ? SWELL_DDrop_getDroppedFileTargetPath(drag.promisedNames[0].c_str())
+                             : nullptr;
+    std::string dir = folder && *folder ? folder : "/tmp/";
+    if (dir.back() != '/') dir += '/';
+    if (drag.writePromisedFiles)
+      for (auto& n : drag.writePromisedFiles(dir)) names.push_back(dir + n);
+  }
+  size_t size = 16 + 1;
+  for (auto& n : names) size += n.size() + 1;
+  HGLOBAL h = GlobalAlloc(0, long(size));
+  if (!h) return nullptr;
+  winsys::Pointf base = window() ? window()->convertScreenToBase(drag.screenLocation) : drag.screenLocation;
+  winsys::Pointf p = convertPointFromBase(base);
+  auto* words = static_cast<int32_t*>(h);
+  words[0] = 16;
+  words[1] = int32_t(std::floor(p.x + 0.5));
+  words[2] = int32_t(std::floor(p.y + 0.5));
+  words[3] = 0;
+  char* out = static_cast<char*>(h) + 16;
+  for (auto& n : names) {
+    memcpy(out, n.c_str(), n.size() + 1);
+    out += n.size() + 1;
+  }
+  *out = 0;
+  return h;
+}
+
+int Swell_vTarnivex_hwnd::draggingEntered(const winsys::DragInfo& drag) {
+  if (!m_supports_ddrop) return winsys::kDragOperationNone;
+  HGLOBAL block = swellExtendedDragOp(drag, false);
+  if (SWELL_DDrop_onDragEnter)
+    SWELL_DDrop_onDragEnter(block, int(std::floor(drag.screenLocation.x + 0.5)),
+                            int(std::floor(drag.screenLocation.y + 0.5)));
+  GlobalFree(block);
+  return winsys::kDragOperationCopy;
+}
+
+int Swell_vTarnivex_hwnd::draggingUpdated(const winsys::DragInfo& drag) {
+  if (!m_supports_ddrop) return winsys::kDragOperationNone;
+  if (SWELL_DDrop_onDragOver)
+    SWELL_DDrop_onDragOver(int(std::floor(drag.screenLocation.x + 0.5)), int(std::floor(drag.screenLocation.y + 0.5)));
+  return winsys::kDragOperationCopy;
+}
+
+void Swell_vTarnivex_hwnd::draggingExited(const winsys::DragInfo&) {
+  if (m_supports_ddrop && SWELL_DDrop_onDragLeave) SWELL_DDrop_onDragLeave();
+}
+
+bool Swell_vTarnivex_hwnd::performDragOperation(const winsys::DragInfo& drag) {
+  if (!m_supports_ddrop) return false;
+  if (SWELL_DDrop_onDragLeave) SWELL_DDrop_onDragLeave();
+  View* content = window() ? window()->contentView() : nullptr;
+  bool sameWindow = drag.sourceView && window() && drag.sourceView->window() == window() && content;
+  if (sameWindow) content->swellSetProp("SWELL_DisableWindowRepre", reinterpret_cast<void*>(1));
+  // The innermost view under the drop point that takes files handles it.
+  Swell_vTarnivex_hwnd* handler = this;
+  if (window() && content) {
+    View* hit = content->hitTest(window()->convertScreenToBase(drag.screenLocation));
+    for (View* v = hit; v && v != this; v = v->superview())
+      if (auto* h = dynamic_cast<Swell_vTarnivex_hwnd*>(v); h && h->m_supports_ddrop) {
+        handler = h;
+        break;
+      }
+  }
+  HGLOBAL block = handler->swellExtendedDragOp(drag, true);
+  if (block && handler->m_wndproc && !handler->m_hashaddestroy)
+    handler->m_wndproc(handler, WM_DROPFILES, WPARAM(block), 0);
+  GlobalFree(block);
+  if (sameWindow) content->swellGetProp("SWELL_DisableWindowRepre", true);
+  return block != nullptr;
+}
+
+void* Swell_vTarnivex_hwnd::accessibilityObject() {
+  void* obj = nullptr;
+  if (m_wndproc && !m_hashaddestroy) m_wndproc(this, WM_GETOBJECT, 0x1001, LPARAM(&obj));
+  return obj;
+}
+
+bool Swell_vTarnivex_hwnd::accessibilityIsIgnored() { return subviews().empty() && accessibilityObject(); }
+
+bool Swell_vTarnivex_hwnd::tableViewWillDisplayCell(View* table, bool selected, int* textColor) {
+  auto* lv = dynamic_cast<Swell_vTarnivex_listview*>(table);
+  if (!lv || !textColor) return false;
+  if (selected) {
+    bool focused = GetFocus() == table;
+    size_t need = focused ? 2 : 4;
+    if (lv->m_selColors.size() < need) return false;
+    *textColor = lv->m_selColors[focused ? 1 : 3];
+    return true;
+  }
+  if (lv->m_fgColor < 0) return false;
+  *textColor = lv->m_fgColor;
+  return true;
+}

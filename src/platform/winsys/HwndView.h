@@ -8,6 +8,7 @@
 
 #include "Swell.h"
 #include "model/Controls.h"
+#include "model/Drag.h"
 #include "model/View.h"
 
 struct WindowPropRec {
@@ -95,6 +96,21 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   void magnifyWithEvent(const winsys::Event& e) override;
   void swipeWithEvent(const winsys::Event& e) override;
   void rotateWithEvent(const winsys::Event& e) override;
+
+  // Drop target (only while the view accepts files); the answers are drag operations.
+  int draggingEntered(const winsys::DragInfo& drag);
+  int draggingUpdated(const winsys::DragInfo& drag);
+  void draggingExited(const winsys::DragInfo& drag);
+  bool performDragOperation(const winsys::DragInfo& drag);
+  // The drop block for a drag over this view, a memory handle; null when the view takes no files.
+  HGLOBAL swellExtendedDragOp(const winsys::DragInfo& drag, bool onDrop);
+
+  // The accessibility object the window procedure offers through WM_GETOBJECT, or null.
+  void* accessibilityObject();
+  bool accessibilityIsIgnored();
+
+  // The text colour of a table or outline cell of a list whose delegate this view is; false leaves it.
+  bool tableViewWillDisplayCell(View* table, bool selected, int* textColor);
 
   HMENU swellGetMenu() const { return m_menu; }
   void swellSetMenu(HMENU menu);

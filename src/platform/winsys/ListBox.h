@@ -52,6 +52,9 @@ class Swell_vTarnivex_listview : public winsys::View {
   int m_ownerDataCount = 0;
   std::vector<std::string> m_cols;
   int m_clickedRow = -1, m_clickedColumn = -1;
+  // Text colours: the list's own (-1 none) and of selected rows (entry 1 focused, 3 not).
+  int m_fgColor = -1;
+  std::vector<int> m_selColors;
 
  private:
   std::vector<Row> m_rows;

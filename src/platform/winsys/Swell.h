@@ -204,6 +204,8 @@ void EmptyClipboard();
 void SetClipboardData(UINT fmt, HGLOBAL h);
 void CloseClipboard();
 HGLOBAL GetClipboardData(UINT fmt);
+// Forgets the registered formats, the pending records and the pasteboards.
+void SWELL_ResetClipboard();
 void* GetProp(HWND hwnd, const char* name);
 void* RemoveProp(HWND hwnd, const char* name);
 BOOL SetProp(HWND hwnd, const char* name, void* value);

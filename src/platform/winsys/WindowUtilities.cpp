@@ -151,7 +151,7 @@ void SWELL_BroadcastMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 namespace {
 struct DropHeader {
-  int32_t offset, x, y, nonClient, wide;
+  int32_t offset, x, y, nonClient;
 };
 }  // namespace
 
