@@ -176,7 +176,9 @@ TEST_F(Utilities, DroppedFilesArriveAsOneBlock) {
       files.push_back(buf);
     }
     EXPECT_EQ(DragQueryFile(h, 5, nullptr, 0), 0u);
-    if (n == 2) EXPECT_EQ(DragQueryFile(h, 1, nullptr, 0), 10u) << "the length of the path";
+    if (n == 2) {
+      EXPECT_EQ(DragQueryFile(h, 1, nullptr, 0), 10u) << "the length of the path";
+    }
     client = DragQueryPoint(h, &dropPoint);
     return 1;
   };
