@@ -235,3 +235,27 @@ TEST(Handles, AppNapCountsAndHoldsOneActivity) {
 }
 
 }  // namespace
+
+namespace {
+
+// Signals, resets and waits from several threads at once: every flag change is under the event's lock.
+TEST(Events, ConcurrentSetResetAndWait) {
+  HANDLE e = CreateEvent(nullptr, true, false, nullptr);
+  std::atomic<bool> stop{false};
+  std::thread setter([&] {
+    while (!stop) SetEvent(e);
+  });
+  std::thread resetter([&] {
+    while (!stop) ResetEvent(e);
+  });
+  int got = 0;
+  auto until = Clock::now() + std::chrono::milliseconds(100);
+  while (Clock::now() < until) got += WaitForSingleObject(e, 1) == WAIT_OBJECT_0;
+  stop = true;
+  setter.join();
+  resetter.join();
+  EXPECT_GT(got, 0);
+  CloseHandle(e);
+}
+
+}  // namespace

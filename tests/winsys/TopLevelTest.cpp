@@ -100,3 +100,39 @@ TEST_F(TopLevel, ModalReturnValueAndMinimisedWindows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TopLevel, CreationSettingsFollowTheSystemVersion) {
+  struct Case {
+    int version;
+    unsigned behaviour;
+  } cases[] = {{0x1060, 36}, {0x1050, 0}, {0, 0}};  // 0: unreadable, taken as 10.4
+  for (auto c : cases) {
+    App().setSystemVersion(c.version);
+    HWND v = SWELL_CreateModelessWindow(nullptr, nullptr, RecordingWndProc, 0, 0);
+    winsys::Window* w = swell::asView(v)->window();
+    EXPECT_EQ(w->collectionBehavior, c.behaviour) << std::hex << c.version;
+    EXPECT_TRUE(w->acceptsMouseMovedEvents);
+    EXPECT_FALSE(w->cursorRectsEnabled);
+    EXPECT_TRUE(static_cast<Swell_vTarnivex_modelesswindow*>(w)->accessibilityIsIgnored())
+        << "no title bar, empty content view";
+  }
+}
+
+// A panel that carries an accessory view, as the file choosers do.
+struct AccessoryPanel : winsys::Panel {
+  using Panel::Panel;
+  bool takesAccessoryView() const override { return true; }
+};
+
+TEST_F(TopLevel, ChoosersTakeTheViewAsAccessory) {
+  auto* panel = new AccessoryPanel({0, 0, 100, 100}, 3);
+  Swell_vTarnivex_hwnd* v = Swell_vTarnivex_hwnd::create(nullptr, panel, RecordingWndProc, 0);
+  EXPECT_EQ(panel->accessoryView(), v);
+  EXPECT_FALSE(v->isHidden());
+  EXPECT_EQ(panel->contentView(), nullptr);
+  panel->close();
+}
+
+}  // namespace

@@ -376,3 +376,56 @@ TEST_F(ViewClass, GesturesSendBeginAndEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ViewClass, MouseMovesAreHandedToTheViewUnderThePointer) {
+  HWND top = topLevel();
+  HWND a = child(top, 0, 0, 50, 50, 1);
+  HWND b = child(top, 60, 0, 50, 50, 2);
+  rec.only = {WM_MOUSEMOVE};
+  rec.log.clear();
+  Event e = mouse(b, EventType::kMouseMoved, 5, 5);
+  swell::asView(a)->mouseMoved(e);  // a got it, but b is under the pointer
+  ASSERT_EQ(rec.log.size(), 1u);
+  EXPECT_EQ(rec.log[0].hwnd, b);
+  // Over another window the event goes to that window's view.
+  HWND other = topLevel(300, 300, "Other");
+  HWND c = child(other, 0, 0, 300, 300, 3);
+  rec.log.clear();
+  winsys::Window* ow = swell::asView(other)->window();
+  winsys::Pointf screen = ow->convertBaseToScreen(swell::asView(c)->convertPointToBase({150, 150}));
+  Event over = e;
+  over.locationInWindow = e.window->convertScreenToBase(screen);
+  swell::asView(a)->mouseMoved(over);
+  ASSERT_EQ(rec.log.size(), 1u);
+  EXPECT_EQ(rec.log[0].hwnd, c);
+}
+
+TEST_F(ViewClass, PaintIsClippedToTheClientArea) {
+  static std::vector<std::string> clips;
+  FakePaint::install();
+  SwellPaintBackend b = SWELL_GetPaintBackend();
+  b.pushClip = [](HDC) { clips.push_back("push"); };
+  b.setClip = [](HDC, const RECT* r) {
+    clips.push_back("set " + std::to_string(r->left) + " " + std::to_string(r->top) + " " + std::to_string(r->right) +
+                    " " + std::to_string(r->bottom));
+  };
+  b.popClip = [](HDC) { clips.push_back("pop"); };
+  SWELL_SetPaintBackend(b);
+  HWND top = topLevel(100, 80);
+  auto* v = static_cast<Swell_vTarnivex_hwnd*>(top);
+  clips.clear();
+  v->paint({0, 0, 100, 80}, reinterpret_cast<HDC>(&clips));
+  EXPECT_TRUE(clips.empty()) << "client equals window: no clip";
+  rec.hook = [](HWND, UINT m, WPARAM, LPARAM lp) -> LRESULT {
+    if (m == WM_NCCALCSIZE) reinterpret_cast<NCCALCSIZE_PARAMS*>(lp)->rgrc[0].left += 4;
+    return 0;
+  };
+  v->paint({0, 0, 100, 80}, reinterpret_cast<HDC>(&clips));
+  EXPECT_EQ(clips, (std::vector<std::string>{"push", "set 4 0 100 80", "pop"}));
+  PAINTSTRUCT ps;
+  EXPECT_EQ(BeginPaint(top, &ps), nullptr) << "outside a paint the view answers with no context";
+}
+
+}  // namespace

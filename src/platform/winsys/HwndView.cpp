@@ -48,14 +48,18 @@ Swell_vTarnivex_hwnd* Swell_vTarnivex_hwnd::create(const SWELL_DialogResourceInd
                 : new Swell_vTarnivex_hwnd(frame, true, true, false);
   v->initChild(rec, parent, dlgproc, param);
   // The parent holds the view now; without one the caller keeps our reference.
-  if (v->superview() || v->window()) App().autorelease(v);
+  auto* panel = dynamic_cast<winsys::Panel*>(swell::asWindow(parent));
+  if (v->superview() || v->window() || (panel && panel->accessoryView() == v)) App().autorelease(v);
   return v;
 }
 
 void Swell_vTarnivex_hwnd::initChild(const SWELL_DialogResourceIndex* rec, HWND parent, DialogProc dlgproc,
                                      LPARAM param) {
   setHidden(true);
-  if (auto* w = swell::asWindow(parent))
+  if (auto* panel = dynamic_cast<winsys::Panel*>(swell::asWindow(parent)); panel && panel->takesAccessoryView()) {
+    panel->setAccessoryView(this);
+    setHidden(false);
+  } else if (auto* w = swell::asWindow(parent))
     w->setContentView(this);
   else if (auto* pv = swell::asView(parent))
     pv->addSubview(this);
@@ -428,8 +432,18 @@ void Swell_vTarnivex_hwnd::paint(Rectf rect, HDC hdc) {
   }
   m_paintctx_rect.x -= p.rgrc[0].left - wr.left;
   m_paintctx_rect.y -= p.rgrc[0].top - wr.top;
-  if (m_paintctx_rect.width >= 1 && m_paintctx_rect.height >= 1 && m_wndproc && !m_hashaddestroy)
+  if (m_paintctx_rect.width >= 1 && m_paintctx_rect.height >= 1 && m_wndproc && !m_hashaddestroy) {
+    bool clip = memcmp(&p.rgrc[0], &wr, sizeof wr) != 0 && hdc && gPaint.pushClip && gPaint.setClip && gPaint.popClip;
+    if (clip) {
+      // The client area in view coordinates.
+      RECT client{p.rgrc[0].left - wr.left, p.rgrc[0].top - wr.top, p.rgrc[0].right - wr.left,
+                  p.rgrc[0].bottom - wr.top};
+      gPaint.pushClip(hdc);
+      gPaint.setClip(hdc, &client);
+    }
     m_wndproc(this, WM_PAINT, WPARAM(hdc), 0);
+    if (clip) gPaint.popClip(hdc);
+  }
   m_paintctx_hdc = nullptr;
 }
 
@@ -441,7 +455,6 @@ void Swell_vTarnivex_hwnd::drawRect(Rectf rect) {
 }
 
 bool Swell_vTarnivex_hwnd::getSwellPaintInfo(PAINTSTRUCT* ps) {
-  if (!m_paintctx_hdc && !m_paintctx_rect.width && !m_paintctx_rect.height) return false;
   ps->hdc = m_paintctx_hdc;
   ps->fErase = 0;
   const Rectf& r = m_paintctx_rect;

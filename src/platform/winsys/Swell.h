@@ -68,6 +68,10 @@ struct SwellPaintBackend {
   void (*fillDialogBackground)(HDC, const RECT*, int) = nullptr;
   // The text colour set on a context (0xRRGGBB), false when none was set.
   bool (*textColor)(HDC, int* rgb) = nullptr;
+  // Save the drawing state, intersect the clip with a rectangle, restore the state.
+  void (*pushClip)(HDC) = nullptr;
+  void (*setClip)(HDC, const RECT*) = nullptr;
+  void (*popClip)(HDC) = nullptr;
   // The picture of a bitmap drawing object (kind 4), null for anything else.
   void* (*imageOf)(HGDIOBJ) = nullptr;
 };

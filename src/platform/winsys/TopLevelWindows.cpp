@@ -154,6 +154,12 @@ void SwellWindow<W>::becomeKeyWindow() {
 }
 
 template <class W>
+bool SwellWindow<W>::accessibilityIsIgnored() const {
+  return !(this->styleMask() & winsys::kTitledWindowMask) &&
+         (!this->contentView() || this->contentView()->subviews().empty());
+}
+
+template <class W>
 bool SwellWindow<W>::canBecomeKeyWindow() {
   return m_enabled && !g_swell_terminating;
 }
@@ -172,6 +178,15 @@ Rectf placement(HWND parent, double w, double h) {
   return {double(ref.left + 50), double(ref.bottom - 100) - h, w, h};
 }
 
+// What every window of the layer is created with.
+void setUp(Window* w) {
+  w->cursorRectsEnabled = false;
+  w->acceptsMouseMovedEvents = true;
+  w->usesOptimizedDrawing = true;
+  w->isOwnDelegate = true;
+  if (App().systemVersion() >= 0x1060) w->collectionBehavior = 36;
+}
+
 void addToOwner(HWND parent, Window* w) {
   Window* owner = swell::asWindow(parent);
   if (!owner)
@@ -186,6 +201,7 @@ HWND SWELL_CreateModelessWindow(const SWELL_DialogResourceIndex* rec, HWND paren
   unsigned mask = forceStyles;
   if (rec) mask |= 7 | ((rec->windowTypeFlags & 2) ? 8 : 0);
   auto* win = new Swell_vTarnivex_modelesswindow(placement(parent, w, h), mask);
+  setUp(win);
   if (rec && rec->title) win->setTitle(rec->title);
   addToOwner(parent, win);
   Swell_vTarnivex_hwnd* view = Swell_vTarnivex_hwnd::create(rec, win, proc, param);
@@ -199,6 +215,7 @@ HWND SWELL_CreateDialogBoxWindow(const SWELL_DialogResourceIndex* rec, HWND pare
   double w = rec ? rec->width : 10, h = rec ? rec->height : 10;
   unsigned mask = 3 | (rec && (rec->windowTypeFlags & 2) ? 8 : 0);
   auto* win = new Swell_vTarnivex_dialogbox({0, 0, w, h}, mask);
+  setUp(win);
   addToOwner(parent, win);
   if (rec && rec->title) win->setTitle(rec->title);
   Swell_vTarnivex_hwnd* view = Swell_vTarnivex_hwnd::create(rec, win, proc, param);
@@ -213,6 +230,7 @@ HWND SWELL_CreateModelessFrameForWindow(HWND child, HWND owner, unsigned int sty
   winsys::View* v = swell::asView(child);
   if (!v) return nullptr;
   auto* win = new Swell_vTarnivex_modelesswindow(placement(owner, v->frame().width, v->frame().height), styleMask);
+  setUp(win);
   win->setContentView(v);
   addToOwner(owner, win);
   return win;

@@ -41,6 +41,10 @@ class SwellWindow : public W, public SwellWindowBase {
   void resignKeyWindow() override;
   void becomeKeyWindow() override;
   bool canBecomeKeyWindow() override;
+  bool acceptsFirstResponder() const { return m_enabled; }
+  bool acceptsFirstMouse() const { return m_enabled; }
+  // A window without a title bar whose content view is empty is left out; else the platform decides (false).
+  bool accessibilityIsIgnored() const;
 
   winsys::Sizef lastFrameSize;
   winsys::Window* m_owner = nullptr;

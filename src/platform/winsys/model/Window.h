@@ -43,6 +43,13 @@ class Window : public HWND__ {
   virtual Sizef maxSize() { return mMaxSize; }
   void setMinSize(Sizef s) { mMinSize = s; }
   void setMaxSize(Sizef s) { mMaxSize = s; }
+  // Platform settings a window is created with.
+  bool acceptsMouseMovedEvents = false;
+  bool cursorRectsEnabled = true;
+  bool usesOptimizedDrawing = false;
+  bool isOwnDelegate = false;
+  unsigned collectionBehavior = 0;
+
   float alpha() const { return mAlpha; }
   void setAlpha(float a) { mAlpha = a; }
 
@@ -122,12 +129,24 @@ class Window : public HWND__ {
 class Panel : public Window {
  public:
   using Window::Window;
+  ~Panel() override {
+    if (mAccessory) mAccessory->release();
+  }
   bool isPanel() const override { return true; }
+  // Save, open, colour and font panels carry an accessory view of the caller's.
+  virtual bool takesAccessoryView() const { return false; }
+  View* accessoryView() const { return mAccessory; }
+  void setAccessoryView(View* v) {
+    if (v) v->retain();
+    if (mAccessory) mAccessory->release();
+    mAccessory = v;
+  }
   void setHidesOnDeactivate(bool hides) { mHidesOnDeactivate = hides; }
   bool hidesOnDeactivate() const { return mHidesOnDeactivate; }
 
  private:
   bool mHidesOnDeactivate = true;
+  View* mAccessory = nullptr;
 };
 
 }  // namespace winsys
