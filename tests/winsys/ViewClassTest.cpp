@@ -1,3 +1,4 @@
+#include "Handles.h"
 #include "WindowFixture.h"
 #include "model/Controls.h"
 
@@ -426,6 +427,22 @@ TEST_F(ViewClass, PaintIsClippedToTheClientArea) {
   EXPECT_EQ(clips, (std::vector<std::string>{"push", "set 4 0 100 80", "pop"}));
   PAINTSTRUCT ps;
   EXPECT_EQ(BeginPaint(top, &ps), nullptr) << "outside a paint the view answers with no context";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ViewClass, RunEventsSendsWhatIsPending) {
+  HWND top = topLevel();
+  HWND a = child(top, 0, 0, 50, 50, 1);
+  rec.only = {WM_LBUTTONDOWN};
+  rec.log.clear();
+  for (int i = 0; i < 3; ++i) App().postEvent(mouse(a, EventType::kLeftMouseDown, 1, 1));
+  SWELL_RunEvents();
+  EXPECT_EQ(rec.log.size(), 3u);
+  winsys::Event none;
+  EXPECT_FALSE(App().nextEvent(&none));
 }
 
 }  // namespace
