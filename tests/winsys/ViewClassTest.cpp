@@ -446,3 +446,26 @@ TEST_F(ViewClass, RunEventsSendsWhatIsPending) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ViewClass, AnOpenGLContextIsCurrentOnlyWhilePainting) {
+  HWND top = topLevel();
+  auto* v = static_cast<Swell_vTarnivex_hwnd*>(top);
+  winsys::GLContext gl;
+  v->m_glctx = &gl;
+  bool currentDuringPaint = false;
+  rec.hook = [&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
+    if (m == WM_PAINT) currentDuringPaint = gl.current;
+    return 0;
+  };
+  int marker;
+  v->paint({0, 0, 10, 10}, reinterpret_cast<HDC>(&marker));
+  EXPECT_TRUE(currentDuringPaint);
+  EXPECT_FALSE(gl.current);
+  EXPECT_EQ(gl.attachedTo, reinterpret_cast<HDC>(&marker));
+  EXPECT_EQ(gl.updates, 1);
+  v->m_glctx = nullptr;
+}
+
+}  // namespace

@@ -420,6 +420,11 @@ void Swell_vTarnivex_hwnd::willRemoveSubview(View*) {
 void Swell_vTarnivex_hwnd::paint(Rectf rect, HDC hdc) {
   if (m_hashaddestroy) return;
   m_paintctx_hdc = hdc;
+  if (m_glctx) {
+    m_glctx->attachedTo = hdc;
+    m_glctx->current = true;
+    m_glctx->updates++;
+  }
   m_paintctx_rect = rect;
   m_paintctx_used = false;
   NCCALCSIZE_PARAMS p{};
@@ -444,6 +449,7 @@ void Swell_vTarnivex_hwnd::paint(Rectf rect, HDC hdc) {
     m_wndproc(this, WM_PAINT, WPARAM(hdc), 0);
     if (clip) gPaint.popClip(hdc);
   }
+  if (m_glctx && m_glctx->current) m_glctx->current = false;
   m_paintctx_hdc = nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include "Swell.h"
 #include "model/Controls.h"
 #include "model/Drag.h"
+#include "model/GLContext.h"
 #include "model/View.h"
 
 struct WindowPropRec {
@@ -101,6 +102,7 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   int draggingEntered(const winsys::DragInfo& drag);
   int draggingUpdated(const winsys::DragInfo& drag);
   void draggingExited(const winsys::DragInfo& drag);
+  bool wantsPeriodicDraggingUpdates() const { return false; }
   bool performDragOperation(const winsys::DragInfo& drag);
   // The drop block for a drag over this view, a memory handle; null when the view takes no files.
   HGLOBAL swellExtendedDragOp(const winsys::DragInfo& drag, bool onDrop);
@@ -161,7 +163,7 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   char m_isopaque;
   char m_titlestr[1024] = {};
   unsigned int m_create_windowflags = 15;
-  void* m_glctx = nullptr;
+  winsys::GLContext* m_glctx = nullptr;  // owned by whoever bound it
   char m_isdirty = 3;
   HWND m_lastTopLevelOwner = nullptr;
 };
