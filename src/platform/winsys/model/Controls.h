@@ -1,0 +1,222 @@
+// Stock controls of the window model: the state each keeps and the action a
+// control sends to its target.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "View.h"
+
+namespace winsys {
+
+class Control : public View {
+ public:
+  using View::View;
+  bool answersTag() const override { return true; }
+  bool answersSetTag() const override { return true; }
+  int tag() const override { return mTag; }
+  void setTag(int tag) override { mTag = tag; }
+  bool isEnabled() const override { return mEnabled; }
+  void setEnabled(bool enabled) override { mEnabled = enabled; }
+  bool answersSetEnabled() const override { return true; }
+  bool acceptsFirstResponder() override { return mEnabled; }
+
+  const std::string& stringValue() const { return mString; }
+  virtual void setStringValue(const std::string& s) { mString = s; }
+  View* target() const { return mTarget; }
+  void setTarget(View* target) { mTarget = target; }
+  // The user operated the control: its action goes to the target.
+  void sendAction();
+
+ private:
+  int mTag = 0;
+  bool mEnabled = true;
+  std::string mString;
+  View* mTarget = nullptr;
+};
+
+class Button : public Control {
+ public:
+  using Control::Control;
+  // Platform states: off 0, on 1, mixed -1.
+  int state() const { return mState; }
+  void setState(int state) { mState = state; }
+  bool allowsMixedState() const { return mAllowsMixed; }
+  void setAllowsMixedState(bool allows) { mAllowsMixed = allows; }
+  const std::string& title() const { return stringValue(); }
+  void setTitle(const std::string& t) { setStringValue(t); }
+  // 0 push button, 1 check box, 2 radio button: the last two show a check image.
+  int buttonType() const { return mType; }
+  void setButtonType(int type) { mType = type; }
+  int textColor() const { return mTextColor; }
+  void setTextColor(int rgb) { mTextColor = rgb; }
+  bool hasImage() const { return mImage != nullptr; }
+  void* image() const { return mImage; }
+  void setImage(void* image) { mImage = image; }
+
+ private:
+  int mState = 0;
+  int mType = 0;
+  int mTextColor = -1;
+  bool mAllowsMixed = false;
+  void* mImage = nullptr;
+};
+
+// NSText: a view with a string; the text view adds a selection.
+class Text : public View {
+ public:
+  using View::View;
+  const std::string& string() const { return mString; }
+  void setString(const std::string& s) { mString = s; }
+
+ private:
+  std::string mString;
+};
+
+class TextView : public Text {
+ public:
+  using Text::Text;
+  bool acceptsFirstResponder() override { return true; }
+  size_t selectionStart() const { return mSelStart; }
+  size_t selectionLength() const { return mSelLength; }
+  void setSelectedRange(size_t start, size_t length) {
+    mSelStart = start;
+    mSelLength = length;
+  }
+  // The text field this text view edits while it is its window's field editor.
+  View* fieldOwner() const { return mFieldOwner; }
+  void setFieldOwner(View* field) { mFieldOwner = field; }
+
+ private:
+  size_t mSelStart = 0, mSelLength = 0;
+  View* mFieldOwner = nullptr;
+};
+
+class TextField : public Control {
+ public:
+  using Control::Control;
+  bool isEditable() const { return mEditable; }
+  void setEditable(bool e) { mEditable = e; }
+  bool isBordered() const { return mBordered; }
+  void setBordered(bool b) { mBordered = b; }
+  bool drawsBackground() const { return mDrawsBackground; }
+  void setDrawsBackground(bool d) { mDrawsBackground = d; }
+  double textColorAlpha() const { return mTextAlpha; }
+  void setTextColorAlpha(double a) { mTextAlpha = a; }
+  int textColor() const { return mTextColor; }
+  void setTextColor(int rgb) { mTextColor = rgb; }
+  bool isSecure() const { return mSecure; }
+  void setSecure(bool s) { mSecure = s; }
+  void setStringValue(const std::string& s) override;
+
+  // The window's field editor starts or stops editing this field.
+  void beginEditing(TextView* editor);
+  void endEditing(TextView* editor);
+  bool isBeingEdited() const { return mEditor != nullptr; }
+
+ private:
+  bool mEditable = true;
+  bool mBordered = true;
+  bool mDrawsBackground = true;
+  bool mSecure = false;
+  double mTextAlpha = 1.0;
+  int mTextColor = 0;
+  TextView* mEditor = nullptr;
+};
+
+class Box : public View {
+ public:
+  using View::View;
+  const std::string& title() const { return mTitle; }
+  void setTitle(const std::string& t) { mTitle = t; }
+  int titleColor() const { return mTitleColor; }
+  void setTitleColor(int rgb) { mTitleColor = rgb; }
+
+ private:
+  std::string mTitle;
+  int mTitleColor = -1;
+};
+
+class ClipView : public View {
+ public:
+  using View::View;
+  View* documentView() const { return subviews().empty() ? nullptr : subviews().front(); }
+  void setDocumentView(View* v);
+};
+
+class ScrollView : public View {
+ public:
+  explicit ScrollView(Rectf frame = {});
+  ClipView* contentView() const { return mClip; }
+  View* documentView() const { return mClip->documentView(); }
+  void setDocumentView(View* v) { mClip->setDocumentView(v); }
+  bool hasHorizontalScroller() const { return mHScroller; }
+  bool hasVerticalScroller() const { return mVScroller; }
+  void setHasHorizontalScroller(bool h) { mHScroller = h; }
+  void setHasVerticalScroller(bool v) { mVScroller = v; }
+  // The area inside the scrollers (15 pixels each).
+  Sizef contentSize() const;
+  void setFrame(Rectf frame) override;
+
+ private:
+  ClipView* mClip;
+  bool mHScroller = false, mVScroller = false;
+};
+
+class Slider : public Control {
+ public:
+  using Control::Control;
+  double value() const { return mValue; }
+  void setValue(double v) { mValue = v; }
+  double minValue() const { return mMin; }
+  double maxValue() const { return mMax; }
+  void setMinValue(double v) { mMin = v; }
+  void setMaxValue(double v) { mMax = v; }
+
+ private:
+  double mValue = 0, mMin = 0, mMax = 1;
+};
+
+class ComboBox : public TextField {
+ public:
+  using TextField::TextField;
+  std::vector<std::string>& items() { return mItems; }
+  int indexOfSelectedItem() const { return mSelected; }
+  void selectItemAtIndex(int i) {
+    mSelected = i;
+    if (i >= 0 && i < int(mItems.size())) setStringValue(mItems[size_t(i)]);
+  }
+  int numberOfVisibleItems() const { return mVisibleItems; }
+  void setNumberOfVisibleItems(int n) { mVisibleItems = n; }
+
+ private:
+  std::vector<std::string> mItems;
+  int mSelected = -1;
+  int mVisibleItems = 5;
+};
+
+class PopUpButton : public Button {
+ public:
+  struct Item {
+    std::string title;
+    HWND__* representedObject = nullptr;  // retained
+    bool enabled = true;
+  };
+  using Button::Button;
+  ~PopUpButton() override;
+  bool hasMenu() const { return mHasMenu; }
+  void setHasMenu(bool has) { mHasMenu = has; }
+  std::vector<Item>& items() { return mItems; }
+  void removeItemAtIndex(int i);
+  void removeAllItems();
+  void setRepresentedObject(int i, HWND__* object);
+  int indexOfSelectedItem() const { return mSelected; }
+  void selectItemAtIndex(int i) { mSelected = i; }
+
+ private:
+  std::vector<Item> mItems;
+  int mSelected = -1;
+  bool mHasMenu = true;
+};
+
+}  // namespace winsys
