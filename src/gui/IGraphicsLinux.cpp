@@ -6,17 +6,23 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Bitmap.h"
 #include "BundlePaths.h"
+#include "DesktopTools.h"
+#include "GraphicsViewClient.h"
+#include "KeyNumbers.h"
 
 IGraphicsLinux::IGraphicsLinux(IPlugBase* plug, int width, int height, int frameRate)
-    : IGraphics(plug, width, height, frameRate) {}
+    : IGraphics(plug, width, height, frameRate), mViewClient(std::make_unique<GraphicsViewClient>(*this)) {}
 
 IGraphicsLinux::~IGraphicsLinux() { CloseWindow(); }
 
 void* IGraphicsLinux::Open(EditorView::Kind kind, void* parent) {
   CloseWindow();
   mView = CurrentEditorViewFactory().Open(kind, parent, Width(), Height());
-  return mView ? mView->Handle() : nullptr;
+  if (!mView) return nullptr;
+  mView->SetClient(mViewClient.get());
+  return mView->Handle();
 }
 
 void* IGraphicsLinux::OpenWindow(void* parentView) { return Open(EditorView::Kind::kViewAsConfig, parentView); }
@@ -39,10 +45,16 @@ void IGraphicsLinux::PromptForFile(WDL_String* fileName, EFileAction action, WDL
     directory->Set(home ? home : "");
     directory->Append("/Desktop");
   }
+  const std::string proposed = fileName->Get();
   fileName->Set("");
-  if (!mFilePromptAnswer) return;
-  const std::string chosen =
-      mFilePromptAnswer(action, directory ? directory->Get() : "", extensions ? extensions : "");
+  std::string chosen;
+  if (mFilePromptAnswer) {
+    chosen = mFilePromptAnswer(action, directory ? directory->Get() : "", extensions ? extensions : "");
+  } else {
+    const ViewFilePrompt prompt{action == kFileSave, directory ? directory->Get() : "", proposed,
+                                extensions ? extensions : ""};
+    mView->PromptForFile(prompt, &chosen);
+  }
   if (chosen.empty()) return;
   fileName->Set(chosen.c_str());
   if (directory) {
@@ -63,4 +75,45 @@ std::unique_ptr<unsigned char[]> IGraphicsLinux::OSLoadFile(int, const char* fil
   const size_t n = std::fread(bytes.get(), 1, kMaxLoadFileSize, fp.get());
   SetLoadedFileSize(static_cast<int>(n));
   return bytes;
+}
+
+void IGraphicsLinux::PrepDraw() {
+  mDrawBitmap = std::make_unique<LICE_SysBitmap>(Width(), Height());
+  if (mView) mView->Invalidate({0, 0, Width(), Height()});
+}
+
+void IGraphicsLinux::Idle() {
+  if (mView) mView->Idle();
+}
+
+bool IGraphicsLinux::OnHostKeyDown(int character, int virtualKey) {
+  const int key = KeyNumberForVstKey(character, virtualKey);
+  if (key < 0 || !mView) return false;
+  auto& client = static_cast<GraphicsViewClient&>(*mViewClient);
+  return client.OnKeyDown(client.PrevX(), client.PrevY(), key);
+}
+
+int IGraphicsLinux::ShowMessageBox(const char* text, const char* caption, int type) {
+  return mView ? mView->MessageBox(text, caption, type) : 0;
+}
+
+bool IGraphicsLinux::OpenURL(const char* url, const char*, const char*, const char*) {
+  // Opening is the desktop's business; a text it cannot take is not an error here.
+  if (url && *url) OpenWithDesktop(url);
+  return true;
+}
+
+void IGraphicsLinux::DesktopPath(WDL_String* path) {
+  if (!path) return;
+  const char* home = std::getenv("HOME");
+  path->Set(home ? home : "");
+  path->Append("/Desktop");
+}
+
+void IGraphicsLinux::HideMouseCursor() {
+  if (mView) mView->SetCursorHidden(true);
+}
+
+void IGraphicsLinux::ShowMouseCursor() {
+  if (mView) mView->SetCursorHidden(false);
 }
