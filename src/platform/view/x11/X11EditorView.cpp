@@ -101,6 +101,15 @@ void X11EditorView::Paint() {
 }
 
 void X11EditorView::HandleEvent(XEvent& event) {
+  if (mEntry && event.xany.window == mEntry->GetWindow() && event.type == ButtonPress &&
+      WheelStepsForButton(event.xbutton.button)) {
+    // The wheel over the entry turns the control below, as anywhere else.
+    XButtonEvent wheel = event.xbutton;
+    wheel.x += mEntry->Rect().L;
+    wheel.y += mEntry->Rect().T;
+    Button(wheel, true);
+    return;
+  }
   if (mEntry && (event.xany.window == mEntry->GetWindow() || event.type == KeyPress)) {
     const X11TextEntry::Result result = mEntry->HandleEvent(event);
     if (result != X11TextEntry::Result::kOpen) EndTextEntry(result == X11TextEntry::Result::kCommit);
@@ -158,7 +167,12 @@ void X11EditorView::Button(const XButtonEvent& event, bool press) {
 void X11EditorView::Motion(XMotionEvent event) {
   // Only the latest position of a burst matters.
   XEvent next;
-  while (XCheckTypedWindowEvent(mDisplay, mWindow, MotionNotify, &next)) event = next.xmotion;
+  while (XEventsQueued(mDisplay, QueuedAlready) > 0) {
+    XPeekEvent(mDisplay, &next);
+    if (next.type != MotionNotify || next.xmotion.window != mWindow) break;
+    XNextEvent(mDisplay, &next);
+    event = next.xmotion;
+  }
   if (!mClient) return;
   const int x = event.x - kMouseOffsetX, y = event.y - kMouseOffsetY;
   mPrevX = x;

@@ -45,6 +45,7 @@ class X11TextEntry {
   // 0 when the window could not be made.
   Window GetWindow() const { return mWindow; }
   const std::string& Text() const { return mEditor.Text(); }
+  const ViewRect& Rect() const { return mEditor.Entry().rect; }
   Result HandleEvent(XEvent& event);
 
  private:
