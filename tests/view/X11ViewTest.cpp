@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "Fill.h"
@@ -13,6 +15,10 @@
 #include "ViewText.h"
 #include "X11EditorView.h"
 #include "XvfbServer.h"
+
+#ifndef TARNIVEX_SCREENSHOT_DIR
+#error "TARNIVEX_SCREENSHOT_DIR names the folder for screenshots"
+#endif
 
 namespace {
 constexpr int kW = 320, kH = 200;
@@ -442,4 +448,91 @@ TEST(X11ViewOpen, OpeningAndClosingFiftyTimesLeavesNothingBehind) {
   }
   host.Sync();
   EXPECT_TRUE(host.Children().empty());
+}
+
+namespace {
+// The screen's pixels as a person would see them, cut to the host window's area.
+void Screenshot(HostWindow& hand, const std::string& name) {
+  int w = 0, h = 0;
+  const std::vector<unsigned> screen = hand.Pixels(DefaultRootWindow(hand.GetDisplay()), &w, &h);
+  const int cropW = kW + 240, cropH = kH + 140;
+  std::vector<unsigned> crop;
+  for (int y = kParentY - 20; y < kParentY - 20 + cropH; ++y)
+    for (int x = kParentX - 20; x < kParentX - 20 + cropW; ++x) crop.push_back(screen[y * w + x]);
+  std::filesystem::create_directories(TARNIVEX_SCREENSHOT_DIR);
+  EXPECT_TRUE(WritePng(std::string(TARNIVEX_SCREENSHOT_DIR) + "/" + name, crop, cropW, cropH));
+}
+}  // namespace
+
+TEST_F(X11ViewTest, MenusEntriesAndTheDrawnBoxAsTheyLook) {
+  ViewMenu sub;
+  sub.items = {{"Init Patch"}, {"Factory A"}, {"Factory B", kViewMenuChecked}};
+  ViewMenu menu;
+  menu.prefix = 2;
+  menu.items = {{"Saw", kViewMenuChecked}, {"Square"}, {"", kViewMenuSeparator}, {"Noise", kViewMenuDisabled},
+                {"Oscillators", kViewMenuTitle}, {"More banks", 0, &sub}};
+  client.menu = &menu;
+  ViewText text(13);
+  MenuLayout layout(menu, text);
+  std::thread user([&] {
+    HostWindow hand(0, 0, 1, 1, 0);
+    std::vector<Window> open;
+    if (PumpUntil([] {}, [&] { return !(open = hand.Overlays()).empty(); })) {
+      int x, y, w, h;
+      hand.Geometry(open[0], &x, &y, &w, &h);
+      hand.MoveTo(x + 40, y + layout.ItemTop(5) + layout.ItemHeight(5) / 2);
+      PumpUntil([] {}, [&] { return hand.Overlays().size() >= 2; });
+      Screenshot(hand, "popup-menu.png");
+    }
+    hand.Tap(XK_Escape);
+  });
+  host->MoveTo(RootX(kMenuButton.L + 10), RootY(kMenuButton.T + 10));
+  host->Click(1);
+  IdleUntil([&] { return client.events.size() >= 2; });
+  user.join();
+  std::this_thread::sleep_for(std::chrono::milliseconds(450));
+
+  host->MoveTo(RootX(kEntryField.L + 10), RootY(kEntryField.T + 8));
+  host->Click(1);
+  ASSERT_TRUE(IdleUntil([&] { return view->TextEntryOpen(); }));
+  host->Tap(XK_1);
+  host->Tap(XK_2);
+  for (int i = 0; i < 20; ++i) {
+    Settle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  Screenshot(*host, "text-entry.png");
+  host->Tap(XK_Escape);
+  ASSERT_TRUE(IdleUntil([&] { return !view->TextEntryOpen(); }));
+
+  // With neither zenity nor kdialog on the path, the view draws its own box.
+  const char* path = std::getenv("PATH");
+  const std::string savedPath = path ? path : "";
+  const std::string empty = ::testing::TempDir() + "/no-dialog-tools";
+  std::filesystem::create_directories(empty);
+  setenv("PATH", empty.c_str(), 1);
+  auto answerBox = [&](const char* shot, int buttonFromRight) {
+    return std::thread([&, shot, buttonFromRight] {
+      HostWindow hand(0, 0, 1, 1, 0);
+      std::vector<Window> open;
+      if (PumpUntil([] {}, [&] { return !(open = hand.Overlays()).empty(); })) {
+        Screenshot(hand, shot);
+        int x, y, w, h;
+        hand.Geometry(open[0], &x, &y, &w, &h);
+        // Buttons are 80 wide, 10 apart, 14 from the right and bottom edges.
+        hand.MoveTo(x + w - 14 - 40 - buttonFromRight * 90, y + h - 14 - 12);
+        hand.Click(1);
+      }
+      if (!PumpUntil([] {}, [&] { return hand.Overlays().empty(); })) hand.Tap(XK_Escape);
+    });
+  };
+  std::thread user2 = answerBox("message-box.png", 0);
+  EXPECT_EQ(view->MessageBox("Overwrite the bank file \"Factory A.syx\"?", "Save Bank", 4), 7);  // "No"
+  user2.join();
+  std::thread user3 = answerBox("file-prompt-without-tools.png", 0);
+  std::string chosen = "unchanged";
+  EXPECT_FALSE(view->PromptForFile({true, "/tmp", "Bank.syx", "syx"}, &chosen));
+  EXPECT_EQ(chosen, "");
+  user3.join();
+  setenv("PATH", savedPath.c_str(), 1);
 }
