@@ -6,11 +6,35 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <thread>
+
+namespace {
+// The host's connections look at windows that the editor may destroy at any
+// moment (menus closing): an error there only means the window is gone.
+// Errors of any other connection stay fatal.
+std::mutex gHostDisplaysMutex;
+std::set<Display*> gHostDisplays;
+XErrorHandler gFatal = nullptr;
+
+int HostErrorHandler(Display* display, XErrorEvent* event) {
+  {
+    std::lock_guard<std::mutex> lock(gHostDisplaysMutex);
+    if (gHostDisplays.count(display)) return 0;
+  }
+  return gFatal ? gFatal(display, event) : 0;
+}
+}  // namespace
 
 HostWindow::HostWindow(int x, int y, int width, int height, unsigned long background)
     : mDisplay(XOpenDisplay(nullptr)) {
   if (!mDisplay) return;
+  {
+    std::lock_guard<std::mutex> lock(gHostDisplaysMutex);
+    gHostDisplays.insert(mDisplay);
+    if (!gFatal) gFatal = XSetErrorHandler(HostErrorHandler);
+  }
   mWindow = XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), x, y, width, height, 0, 0, background);
   XSelectInput(mDisplay, mWindow, KeyPressMask | SubstructureNotifyMask);
   XMapWindow(mDisplay, mWindow);
@@ -21,6 +45,8 @@ HostWindow::~HostWindow() {
   if (!mDisplay) return;
   if (mWindow) XDestroyWindow(mDisplay, mWindow);
   XCloseDisplay(mDisplay);
+  std::lock_guard<std::mutex> lock(gHostDisplaysMutex);
+  gHostDisplays.erase(mDisplay);
 }
 
 void HostWindow::DestroyWindow() {

@@ -73,7 +73,8 @@ void MenuSession::Open(const ViewMenu* menu, int x, int y, int altX, int altY) {
   XSetWindowAttributes attributes{};
   attributes.override_redirect = True;
   attributes.save_under = True;
-  attributes.event_mask = ExposureMask;
+  // Input the level gets before the grab is in place is the user's too.
+  attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
   attributes.background_pixmap = None;
   level->window = XCreateWindow(mDisplay, mRoot, level->x, level->y, w, h, 0, CopyFromParent, InputOutput,
                                 CopyFromParent, CWOverrideRedirect | CWSaveUnder | CWEventMask | CWBackPixmap,
