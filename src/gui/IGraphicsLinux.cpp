@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,12 +68,15 @@ std::unique_ptr<unsigned char[]> IGraphicsLinux::OSLoadFile(int, const char* fil
   const std::string path = BundleResourcePath(fileName);
   if (path.empty() || access(path.c_str(), F_OK) != 0) return nullptr;
   std::unique_ptr<FILE, int (*)(FILE*)> fp(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!fp) {
+  long size = -1;
+  if (fp && std::fseek(fp.get(), 0, SEEK_END) == 0) size = std::ftell(fp.get());
+  if (!fp || size < 0 || size >= INT_MAX || std::fseek(fp.get(), 0, SEEK_SET) != 0) {
     std::printf("failed to open file\n");
     return nullptr;
   }
-  auto bytes = std::make_unique<unsigned char[]>(kMaxLoadFileSize);
-  const size_t n = std::fread(bytes.get(), 1, kMaxLoadFileSize, fp.get());
+  // The whole file, and a NUL after it for the readers that stop at one.
+  auto bytes = std::make_unique<unsigned char[]>(static_cast<size_t>(size) + 1);
+  const size_t n = std::fread(bytes.get(), 1, static_cast<size_t>(size), fp.get());
   SetLoadedFileSize(static_cast<int>(n));
   return bytes;
 }
