@@ -102,9 +102,10 @@ int IGraphicsLinux::ShowMessageBox(const char* text, const char* caption, int ty
 }
 
 bool IGraphicsLinux::OpenURL(const char* url, const char*, const char*, const char*) {
-  // Opening is the desktop's business; a text it cannot take is not an error here.
-  if (url && *url) OpenWithDesktop(url);
-  return true;
+  // Nothing to open is no failure; otherwise the answer is whether the
+  // desktop's opener could be started.
+  if (!url || !*url) return true;
+  return OpenWithDesktop(url);
 }
 
 void IGraphicsLinux::DesktopPath(WDL_String* path) {

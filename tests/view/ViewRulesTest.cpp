@@ -4,6 +4,7 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -283,6 +284,13 @@ TEST(DesktopDialogs, ChildProcessesRunAndReport) {
   EXPECT_EQ(echo.output, "picked\n");
   EXPECT_FALSE(RunChild({"no-such-program-here"}).ran);
   EXPECT_FALSE(RunChild({}).ran);
+  // With SIGCHLD ignored (as some hosts have it) no exit status can be read:
+  // a dialog's answer is then unknown, never "the first button".
+  struct sigaction ignore {}, previous{};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGCHLD, &ignore, &previous);
+  EXPECT_FALSE(RunChild({"/bin/sh", "-c", "exit 0"}).ran);
+  sigaction(SIGCHLD, &previous, nullptr);
 }
 
 TEST(DesktopDialogs, ToolsAreFoundOnThePath) {

@@ -10,8 +10,8 @@
 #include "XErrorTrap.h"
 
 namespace {
-constexpr long kEventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-                            KeyReleaseMask | StructureNotifyMask;
+constexpr long kEventMask =
+    ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask | StructureNotifyMask;
 constexpr int kMenuTextSize = 13;
 }  // namespace
 
