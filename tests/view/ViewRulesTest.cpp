@@ -12,6 +12,7 @@
 #include "DesktopTools.h"
 #include "KeyNumbers.h"
 #include "MenuLayout.h"
+#include "ViewMenuTree.h"
 #include "ViewText.h"
 #include "X11Dialogs.h"
 #include "X11Input.h"
@@ -313,4 +314,58 @@ TEST(DesktopDialogs, ToolsAreFoundOnThePath) {
   EXPECT_EQ(FindDialogTool(), DialogTool::kZenity);
   setenv("PATH", keep.c_str(), 1);
   std::filesystem::remove_all(folder);
+}
+
+namespace {
+// A menu model of the shape the graphics context keeps: items with texts,
+// flags and submenus it does not own.
+struct ModelMenu {
+  struct Item {
+    std::string text;
+    int flags;
+    ModelMenu* submenu;
+  };
+  std::vector<Item> items;
+  int prefix = 0;
+};
+
+ViewMenuTree<ModelMenu> TreeOf(const ModelMenu& root) {
+  return ViewMenuTree<ModelMenu>(
+      root, [](const ModelMenu& m) { return ViewMenuTree<ModelMenu>::LevelDescription{int(m.items.size()), m.prefix}; },
+      [](const ModelMenu& m, int i) {
+        const ModelMenu::Item& item = m.items[i];
+        return ViewMenuTree<ModelMenu>::ItemDescription{item.text, item.flags, item.submenu};
+      });
+}
+}  // namespace
+
+TEST(ViewMenuTreeTest, LevelsFollowTheModelAndLeadBackToIt) {
+  ModelMenu deep{{{"Deep", 0, nullptr}}, 3};
+  ModelMenu sub{{{"A", 0, nullptr}, {"", kViewMenuSeparator, nullptr}, {"Deeper", 0, &deep}}, 1};
+  ModelMenu root{{{"One", kViewMenuChecked, nullptr}, {"Sub", 0, &sub}, {"Off", kViewMenuDisabled, nullptr}}, 2};
+  const ViewMenuTree<ModelMenu> tree = TreeOf(root);
+  const ViewMenu& top = tree.Root();
+  ASSERT_EQ(top.items.size(), 3u);
+  EXPECT_EQ(top.Label(0), "01: One");
+  EXPECT_EQ(top.items[0].flags, kViewMenuChecked);
+  EXPECT_EQ(top.items[2].flags, kViewMenuDisabled);
+  ASSERT_NE(top.items[1].submenu, nullptr);
+  const ViewMenu& second = *top.items[1].submenu;
+  EXPECT_EQ(second.Label(0), "1: A");  // each level keeps its model's prefix style
+  EXPECT_EQ(second.items[1].flags, kViewMenuSeparator);
+  ASSERT_NE(second.items[2].submenu, nullptr);
+  EXPECT_EQ(second.items[2].submenu->Label(0), "001: Deep");
+  EXPECT_EQ(tree.ModelOf(&top), &root);
+  EXPECT_EQ(tree.ModelOf(&second), &sub);
+  EXPECT_EQ(tree.ModelOf(second.items[2].submenu), &deep);
+  ViewMenu stranger;
+  EXPECT_EQ(tree.ModelOf(&stranger), nullptr);
+
+  // A model that holds itself ends at a bounded depth.
+  ModelMenu loop{{{"Again", 0, nullptr}}, 0};
+  loop.items[0].submenu = &loop;
+  const ViewMenuTree<ModelMenu> looped = TreeOf(loop);
+  int depth = 0;
+  for (const ViewMenu* level = &looped.Root(); level; level = level->items[0].submenu) ++depth;
+  EXPECT_EQ(depth, 16);
 }

@@ -15,6 +15,8 @@
 #include "XErrorTrap.h"
 
 namespace {
+constexpr int kGapBelow = 4;
+
 // One open level of the menu.
 struct Level {
   const ViewMenu* menu;
@@ -245,7 +247,9 @@ bool RunPopupMenu(Display* display, Window editor, X11Painter& painter, const Vi
   int left = 0, bottom = 0, top = 0, unused = 0;
   {
     XErrorTrap trap(display);
-    XTranslateCoordinates(display, editor, DefaultRootWindow(display), r.L, r.B, &left, &bottom, &child);
+    // The menu opens a few pixels under the control, as on the other desktops.
+    XTranslateCoordinates(display, editor, DefaultRootWindow(display), r.L, r.B + kGapBelow, &left, &bottom,
+                          &child);
     XTranslateCoordinates(display, editor, DefaultRootWindow(display), r.L, r.T, &unused, &top, &child);
     if (!trap.Sync()) return false;
   }
