@@ -1,5 +1,6 @@
 #include "IGraphicsLinux.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
@@ -113,6 +114,33 @@ void IGraphicsLinux::DesktopPath(WDL_String* path) {
   const char* home = std::getenv("HOME");
   path->Set(home ? home : "");
   path->Append("/Desktop");
+}
+
+namespace {
+// The file this code was loaded from: the plug-in's .so in a host.
+std::string LoadedFrom() {
+  Dl_info info{};
+  if (!dladdr(reinterpret_cast<void*>(&LoadedFrom), &info) || !info.dli_fname) return {};
+  return info.dli_fname;
+}
+}  // namespace
+
+void IGraphicsLinux::HostPath(WDL_String* path) {
+  const std::string file = LoadedFrom();
+  if (path && !file.empty()) path->Set(file.c_str());
+}
+
+void IGraphicsLinux::PluginPath(WDL_String* path) {
+  const std::string file = LoadedFrom();
+  const size_t bundleEnd = file.rfind('/');
+  const size_t folderEnd = bundleEnd == std::string::npos || bundleEnd == 0 ? std::string::npos
+                                                                             : file.rfind('/', bundleEnd - 1);
+  if (!path || folderEnd == std::string::npos) return;
+  path->Set(file.substr(0, folderEnd + 1).c_str());
+}
+
+void IGraphicsLinux::ForceEndUserEdit() {
+  if (mView) mView->EndTextEntry(false);
 }
 
 void IGraphicsLinux::HideMouseCursor() {

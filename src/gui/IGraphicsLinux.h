@@ -10,6 +10,7 @@
 #include "IGraphics.h"
 
 class LICE_SysBitmap;
+struct IColor;
 
 class IGraphicsLinux : public IGraphics {
  public:
@@ -41,6 +42,13 @@ class IGraphicsLinux : public IGraphics {
   bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
                const char* errMsg = nullptr);
   void DesktopPath(WDL_String* path);
+  // The plug-in's shared object, and the folder that holds its bundle, with "/".
+  void HostPath(WDL_String* path);
+  void PluginPath(WDL_String* path);
+  // Closes an open text entry without taking its text.
+  void ForceEndUserEdit();
+  // No colour chooser is offered.
+  bool PromptForColor(IColor*, char*) { return false; }
   void HideMouseCursor();
   void ShowMouseCursor();
 

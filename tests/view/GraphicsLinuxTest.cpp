@@ -27,6 +27,7 @@ class ScriptedView : public HeadlessView {
     return !answer.empty();
   }
   void SetCursorHidden(bool hidden) override { cursorHidden = hidden; }
+  void EndTextEntry(bool commit) override { ended.push_back(commit); }
 
   EditorViewClient* client = nullptr;
   int idles = 0;
@@ -35,6 +36,7 @@ class ScriptedView : public HeadlessView {
   ViewFilePrompt prompt;
   std::string answer;
   bool cursorHidden = false;
+  std::vector<bool> ended;
 };
 
 class ScriptedViews : public EditorViewFactory {
@@ -100,6 +102,9 @@ TEST_F(GraphicsLinuxTest, TheViewDrawsTheSurfaceAndGetsTheCalls) {
   EXPECT_TRUE(view->cursorHidden);
   graphics.ShowMouseCursor();
   EXPECT_FALSE(view->cursorHidden);
+  graphics.ForceEndUserEdit();
+  EXPECT_EQ(view->ended, std::vector<bool>{false});
+  EXPECT_FALSE(graphics.PromptForColor(nullptr, nullptr));
   graphics.CloseWindow();
   EXPECT_FALSE(graphics.WindowIsOpen());
 }
@@ -137,6 +142,16 @@ TEST_F(GraphicsLinuxTest, FilePromptsGoToTheView) {
   WDL_String desktop;
   graphics.DesktopPath(&desktop);
   EXPECT_STREQ(desktop.Get(), dir.Get());
+}
+
+TEST_F(GraphicsLinuxTest, HostAndPluginPathsComeFromTheLoadedFile) {
+  // Here the code is part of the test program, which plays the .so's part.
+  WDL_String host("unchanged"), plugin;
+  graphics.HostPath(&host);
+  graphics.PluginPath(&plugin);
+  const std::filesystem::path file(host.Get());
+  EXPECT_TRUE(std::filesystem::exists(file)) << host.Get();
+  EXPECT_EQ(std::string(plugin.Get()), file.parent_path().parent_path().string() + "/");
 }
 
 TEST_F(GraphicsLinuxTest, ResourcesLoadWholeWithATrailingNul) {

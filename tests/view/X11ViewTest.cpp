@@ -351,6 +351,46 @@ TEST_F(X11ViewTest, PopupMenuChoosesAnItemOfTheRightLevel) {
   }
 }
 
+TEST_F(X11ViewTest, PopupMenuFollowsTheKeyboard) {
+  ViewMenu sub;
+  sub.items = {{"Deep 1"}, {"Deep 2"}};
+  ViewMenu menu;
+  menu.items = {{"Saw"}, {"", kViewMenuSeparator}, {"Square", kViewMenuDisabled}, {"Noise"}, {"More", 0, &sub}};
+  client.menu = &menu;
+  struct Keys {
+    std::vector<KeySym> keys;
+    const char* expected;
+  };
+  const Keys rows[] = {
+      {{XK_Down, XK_Down, XK_Return}, "chose 3"},  // separator and disabled item skipped
+      {{XK_Up, XK_Right, XK_Down, XK_Return}, "chose 1 sub"},
+      {{XK_Up, XK_Right, XK_Left, XK_Up, XK_Return}, "chose 3"},
+      {{XK_Down, XK_Escape}, "chose nothing"},
+  };
+  for (const Keys& row : rows) {
+    client.events.clear();
+    std::thread user([&] {
+      HostWindow hand(0, 0, 1, 1, 0);
+      if (PumpUntil([] {}, [&] { return !hand.Overlays().empty(); })) {
+        // Away from the menu, so the pointer lights nothing.
+        hand.MoveTo(5, 5);
+        for (KeySym key : row.keys) {
+          hand.Tap(key);
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+      }
+      if (!PumpUntil([] {}, [&] { return hand.Overlays().empty(); })) hand.Tap(XK_Escape);
+    });
+    host->MoveTo(RootX(kMenuButton.L + 10), RootY(kMenuButton.T + 10));
+    host->Click(1);
+    IdleUntil([&] { return client.events.size() >= 2 && client.events[1].rfind("chose", 0) == 0; });
+    user.join();
+    ASSERT_GE(client.events.size(), 2u);
+    EXPECT_EQ(client.events[1], row.expected);
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+  }
+}
+
 TEST_F(X11ViewTest, TextEntryTakesAllowedCharactersAndCommits) {
   struct Entry {
     const char* name;

@@ -211,19 +211,20 @@ bool MenuSession::Run(const ViewMenu& menu, int x, int below, int above, ViewMen
       }
       case KeyPress: {
         const KeySym keysym = XLookupKeysym(&event.xkey, 0);
-        Level& deepest = *mLevels.back();
-        const size_t depth = mLevels.size() - 1;
+        // The keyboard works on the deepest level with a lit item.
+        size_t depth = mLevels.size() - 1;
+        while (depth > 0 && mLevels[depth]->hover < 0) --depth;
+        Level& current = *mLevels[depth];
         if (keysym == XK_Escape) {
           done = true;
         } else if (keysym == XK_Down || keysym == XK_Up) {
-          Hover(depth, deepest.layout.Step(deepest.hover, keysym == XK_Down ? 1 : -1));
+          Hover(depth, current.layout.Step(current.hover, keysym == XK_Down ? 1 : -1));
         } else if (keysym == XK_Right && mLevels.size() > depth + 1) {
-          Level& sub = *mLevels[depth + 1];
-          Hover(depth + 1, sub.layout.Step(-1, 1));
+          Hover(depth + 1, mLevels[depth + 1]->layout.Step(-1, 1));
         } else if (keysym == XK_Left && depth > 0) {
           CloseFrom(depth);
         } else if (keysym == XK_Return || keysym == XK_KP_Enter) {
-          if (Choose(depth, deepest.hover, choice)) chosen = done = true;
+          if (Choose(depth, current.hover, choice)) chosen = done = true;
         }
         break;
       }
