@@ -152,15 +152,24 @@ TEST_F(VstHostTest, SpeakerArrangementsAndEditorRect) {
 TEST_F(VstHostTest, EditorWithoutADisplayFailsCleanly) {
   const char* display = std::getenv("DISPLAY");
   const std::string saved = display ? display : "";
-  unsetenv("DISPLAY");
-  for (const char* question : {"", "hasCockosViewAsConfig"}) {
-    host.Dispatch(effCanDo, 0, 0, const_cast<char*>(question));
-    EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x1234)), 0) << question;
-    EXPECT_EQ(host.Dispatch(effEditIdle), 0);
-    EXPECT_EQ(host.Dispatch(effEditKeyDown, 'a', 0), 0);
-    EXPECT_EQ(host.Dispatch(effEditClose), 1);
+  // No display at all, and one that nothing serves.
+  for (const char* name : {"", ":59997"}) {
+    if (*name)
+      setenv("DISPLAY", name, 1);
+    else
+      unsetenv("DISPLAY");
+    for (const char* question : {"", "hasCockosViewAsConfig"}) {
+      host.Dispatch(effCanDo, 0, 0, const_cast<char*>(question));
+      EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x1234)), 0) << name << question;
+      EXPECT_EQ(host.Dispatch(effEditIdle), 0);
+      EXPECT_EQ(host.Dispatch(effEditKeyDown, 'a', 0), 0);
+      EXPECT_EQ(host.Dispatch(effEditClose), 1);
+    }
   }
-  if (display) setenv("DISPLAY", saved.c_str(), 1);
+  if (display)
+    setenv("DISPLAY", saved.c_str(), 1);
+  else
+    unsetenv("DISPLAY");
   // The plug-in goes on as before.
   host.Dispatch(effMainsChanged, 0, 1);
   host.RunBlock(TestHost::Process::kReplacing, 64, 0.0);

@@ -85,7 +85,7 @@ void X11EditorView::Tick() {
   mNextTick += mRedrawInterval;
   if (mNextTick <= now) mNextTick = now + mRedrawInterval;  // late idle calls do not pile up ticks
   ViewRect dirty;
-  if (mClient && mClient->IsDirty(&dirty)) Invalidate(dirty.Empty() ? ViewRect{} : dirty);
+  if (mClient && mClient->IsDirty(&dirty)) Invalidate(dirty);  // dirty with no area paints nothing
 }
 
 void X11EditorView::Paint() {
