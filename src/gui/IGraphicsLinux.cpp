@@ -24,6 +24,7 @@ void* IGraphicsLinux::Open(EditorView::Kind kind, void* parent) {
   mView = CurrentEditorViewFactory().Open(kind, parent, Width(), Height());
   if (!mView) return nullptr;
   mView->SetClient(mViewClient.get());
+  mView->SetRedrawInterval(1000 / FPS());
   return mView->Handle();
 }
 

@@ -15,6 +15,7 @@ class ScriptedView : public HeadlessView {
  public:
   using HeadlessView::HeadlessView;
   void SetClient(EditorViewClient* c) override { client = c; }
+  void SetRedrawInterval(int ms) override { intervalMs = ms; }
   void Idle() override { ++idles; }
   void Invalidate(const ViewRect& r) override { invalid = invalid.Union(r); }
   int MessageBox(const char* text, const char*, int type) override {
@@ -30,6 +31,7 @@ class ScriptedView : public HeadlessView {
   void EndTextEntry(bool commit) override { ended.push_back(commit); }
 
   EditorViewClient* client = nullptr;
+  int intervalMs = 0;
   int idles = 0;
   ViewRect invalid;
   std::string lastMessage;
@@ -80,6 +82,7 @@ TEST_F(GraphicsLinuxTest, TheViewDrawsTheSurfaceAndGetsTheCalls) {
   ScriptedView* view = views->last;
   ASSERT_NE(view, nullptr);
   ASSERT_NE(view->client, nullptr);
+  EXPECT_EQ(view->intervalMs, 40);  // 25 frames a second
   EXPECT_EQ(view->Width(), 120);
   EXPECT_EQ(view->Height(), 80);
 

@@ -23,6 +23,8 @@ class EditorView {
   // as a closed window would.
   // The graphics context the view draws from and reports input to.
   virtual void SetClient(EditorViewClient*) {}
+  // How often the redraw timer asks the client what changed.
+  virtual void SetRedrawInterval(int) {}
   // Handles pending window-system events and the redraw timer; the host's
   // editor-idle call drives it on the GUI thread.
   virtual void Idle() {}

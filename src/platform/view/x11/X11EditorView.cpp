@@ -70,6 +70,11 @@ ViewText& X11EditorView::Text(int size) {
   return *mText;
 }
 
+void X11EditorView::SetRedrawInterval(int ms) {
+  mRedrawInterval = std::chrono::milliseconds(ms > 0 ? ms : kDefaultRedrawMs);
+  mNextTick = std::chrono::steady_clock::now() + mRedrawInterval;
+}
+
 void X11EditorView::Idle() {
   while (XPending(mDisplay)) {
     XEvent event;

@@ -32,7 +32,7 @@ class X11EditorView : public EditorView {
   void* Handle() override { return reinterpret_cast<void*>(mWindow); }
 
   void SetClient(EditorViewClient* client) override { mClient = client; }
-  void SetRedrawInterval(int ms) { mRedrawInterval = std::chrono::milliseconds(ms > 0 ? ms : kDefaultRedrawMs); }
+  void SetRedrawInterval(int ms) override;
   void Idle() override;
   bool Resize(int width, int height) override;
   void Invalidate(const ViewRect& r) override { mInvalid = mInvalid.Union(r); }
