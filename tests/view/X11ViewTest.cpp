@@ -500,10 +500,10 @@ namespace {
 void Screenshot(HostWindow& hand, const std::string& name) {
   int w = 0, h = 0;
   const std::vector<unsigned> screen = hand.Pixels(DefaultRootWindow(hand.GetDisplay()), &w, &h);
-  const int cropW = kW + 240, cropH = kH + 140;
+  const int cropW = kParentX + kW + 220, cropH = kH + 140;
   std::vector<unsigned> crop;
   for (int y = kParentY - 20; y < kParentY - 20 + cropH; ++y)
-    for (int x = kParentX - 20; x < kParentX - 20 + cropW; ++x) crop.push_back(screen[y * w + x]);
+    for (int x = 0; x < cropW; ++x) crop.push_back(screen[y * w + x]);
   std::filesystem::create_directories(TARNIVEX_SCREENSHOT_DIR);
   EXPECT_TRUE(WritePng(std::string(TARNIVEX_SCREENSHOT_DIR) + "/" + name, crop, cropW, cropH));
 }
