@@ -110,7 +110,7 @@ int RunDrawnBox(Display* display, Window editor, X11Painter& painter, const View
     painter.Put(box, gc, bitmap.getBits(), bitmap.getRowSpan(), g.w, g.h, {0, 0, g.w, g.h});
     XFlush(display);
   };
-  paint();
+  // The grab goes out with the map, before anything is painted.
   bool grabbed = false;
   for (int attempt = 0; attempt < 50 && !grabbed; ++attempt) {
     grabbed = XGrabPointer(display, box, False, ButtonPressMask | ButtonReleaseMask, GrabModeAsync, GrabModeAsync,
@@ -118,6 +118,7 @@ int RunDrawnBox(Display* display, Window editor, X11Painter& painter, const View
     if (!grabbed) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   XGrabKeyboard(display, box, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  paint();
 
   std::vector<XEvent> others;
   int answer = -1;

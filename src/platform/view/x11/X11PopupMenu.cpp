@@ -48,7 +48,9 @@ class MenuSession {
   bool Run(const ViewMenu& menu, int x, int below, int above, ViewMenuChoice* choice);
 
  private:
-  void Open(const ViewMenu* menu, int x, int y, int altX, int altY);
+  // Maps a level; the first one is painted only once the grab is in place,
+  // so nothing the user does can come between.
+  void Open(const ViewMenu* menu, int x, int y, int altX, int altY, bool paint = true);
   void CloseFrom(size_t depth);
   void Paint(Level& level);
   int LevelAt(int rx, int ry) const;
@@ -64,7 +66,7 @@ class MenuSession {
   std::vector<std::unique_ptr<Level>> mLevels;
 };
 
-void MenuSession::Open(const ViewMenu* menu, int x, int y, int altX, int altY) {
+void MenuSession::Open(const ViewMenu* menu, int x, int y, int altX, int altY, bool paint) {
   auto level = std::make_unique<Level>(menu, mText);
   const int w = level->layout.Width(), h = level->layout.Height();
   // Off the right or bottom edge of the screen, take the other side.
@@ -85,7 +87,7 @@ void MenuSession::Open(const ViewMenu* menu, int x, int y, int altX, int altY) {
   level->bitmap.resize(w, h);
   XMapRaised(mDisplay, level->window);
   mLevels.push_back(std::move(level));
-  Paint(*mLevels.back());
+  if (paint) Paint(*mLevels.back());
 }
 
 void MenuSession::CloseFrom(size_t depth) {
@@ -151,8 +153,9 @@ bool MenuSession::Choose(size_t depth, int item, ViewMenuChoice* choice) {
 
 bool MenuSession::Run(const ViewMenu& menu, int x, int below, int above, ViewMenuChoice* choice) {
   if (menu.items.empty()) return false;
-  Open(&menu, x, below, mScreenW, above);
+  Open(&menu, x, below, mScreenW, above, false);
   if (!Grab()) return false;
+  Paint(*mLevels[0]);
 
   // The press that opened the menu may still be held: its release chooses
   // only after the pointer has moved onto an item.
