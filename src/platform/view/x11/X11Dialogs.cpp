@@ -110,14 +110,14 @@ int RunDrawnBox(Display* display, Window editor, X11Painter& painter, const View
     painter.Put(box, gc, bitmap.getBits(), bitmap.getRowSpan(), g.w, g.h, {0, 0, g.w, g.h});
     XFlush(display);
   };
-  // The grab goes out with the map, before anything is painted.
+  // The keyboard grab goes out with the map, before anything is painted.
+  XGrabKeyboard(display, box, False, GrabModeAsync, GrabModeAsync, CurrentTime);
   bool grabbed = false;
   for (int attempt = 0; attempt < 50 && !grabbed; ++attempt) {
     grabbed = XGrabPointer(display, box, False, ButtonPressMask | ButtonReleaseMask, GrabModeAsync, GrabModeAsync,
                            None, None, CurrentTime) == GrabSuccess;
     if (!grabbed) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  XGrabKeyboard(display, box, False, GrabModeAsync, GrabModeAsync, CurrentTime);
   paint();
 
   std::vector<XEvent> others;

@@ -131,17 +131,19 @@ void MenuSession::Hover(size_t depth, int item) {
 }
 
 bool MenuSession::Grab() {
+  // The keyboard first, in the same batch as the map: a key pressed the
+  // moment the menu shows is the menu's. The levels take pointer input of
+  // their own until the pointer grab is in place.
+  XGrabKeyboard(mDisplay, mLevels[0]->window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
   // Another client may hold a grab for a moment (a host's own menu closing).
   for (int attempt = 0; attempt < 50; ++attempt) {
     const int pointer =
         XGrabPointer(mDisplay, mLevels[0]->window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                      GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-    if (pointer == GrabSuccess) {
-      XGrabKeyboard(mDisplay, mLevels[0]->window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
-      return true;
-    }
+    if (pointer == GrabSuccess) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  XUngrabKeyboard(mDisplay, CurrentTime);
   return false;
 }
 
