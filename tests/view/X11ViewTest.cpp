@@ -185,11 +185,12 @@ TEST_F(X11ViewTest, WindowShowsTheFrameAndRepaintsOnlyWhatChanged) {
   };
   EXPECT_TRUE(same());
 
-  // One changed control: its rectangle alone is drawn and put on screen.
+  // One changed control: its rectangle alone (and the pixel row and column
+  // after it) is drawn and put on screen.
   client.draws.clear();
   client.dirty = {30, 40, 70, 60};
   ASSERT_TRUE(IdleUntil([&] { return !client.draws.empty(); }));
-  EXPECT_EQ(client.draws, (std::vector<ViewRect>{{30, 40, 70, 60}}));
+  EXPECT_EQ(client.draws, (std::vector<ViewRect>{{30, 40, 71, 61}}));
   pixels = host->Pixels(view->GetWindow(), &w, &h);
   EXPECT_TRUE(same());
 

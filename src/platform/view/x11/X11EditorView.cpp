@@ -89,8 +89,12 @@ void X11EditorView::Tick() {
   const auto now = std::chrono::steady_clock::now();
   mNextTick += mRedrawInterval;
   if (mNextTick <= now) mNextTick = now + mRedrawInterval;  // late idle calls do not pile up ticks
+  // The area reaches one pixel further right and down than the union, as
+  // the editor's other views have always painted it; dirty with no area
+  // paints nothing.
   ViewRect dirty;
-  if (mClient && mClient->IsDirty(&dirty)) Invalidate(dirty);  // dirty with no area paints nothing
+  if (mClient && mClient->IsDirty(&dirty) && !dirty.Empty())
+    Invalidate({dirty.L, dirty.T, dirty.R + 1, dirty.B + 1});
 }
 
 void X11EditorView::Paint() {
