@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "Fill.h"
@@ -581,4 +582,41 @@ TEST_F(X11ViewTest, MenusEntriesAndTheDrawnBoxAsTheyLook) {
   EXPECT_EQ(chosen, "");
   user3.join();
   setenv("PATH", savedPath.c_str(), 1);
+}
+
+TEST_F(X11ViewTest, DesktopDialogsRunWhileTheEditorKeepsPainting) {
+  // A zenity of our own that takes a moment, notes how it was asked and answers.
+  const std::string folder = ::testing::TempDir() + "/fake-zenity";
+  std::filesystem::create_directories(folder);
+  const std::string script = folder + "/zenity";
+  {
+    FILE* f = std::fopen(script.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fprintf(f, "#!/bin/sh\nprintf '%%s\\n' \"$@\" > '%s/asked'\nsleep 0.3\n"
+                    "case \"$1\" in --file-selection) echo /tmp/Chosen.syx ;; esac\nexit 0\n",
+                 folder.c_str());
+    std::fclose(f);
+  }
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  const char* path = std::getenv("PATH");
+  const std::string savedPath = path ? path : "";
+  setenv("PATH", (folder + ":" + savedPath).c_str(), 1);
+  auto asked = [&] {
+    std::ifstream in(folder + "/asked");
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+
+  view->SetRedrawInterval(1);
+  client.draws.clear();
+  client.dirty = {5, 5, 25, 25};
+  EXPECT_EQ(view->MessageBox("Saved.", "Bank", 0), 1);
+  EXPECT_EQ(client.draws, (std::vector<ViewRect>{{5, 5, 26, 26}}));  // painted while the dialog was up
+  EXPECT_EQ(asked(), "--info\n--title=Bank\n--text=Saved.\n--no-markup\n");
+
+  std::string chosen;
+  EXPECT_TRUE(view->PromptForFile({false, "/tmp/", "", "syx"}, &chosen));
+  EXPECT_EQ(chosen, "/tmp/Chosen.syx");
+  EXPECT_EQ(asked(), "--file-selection\n--filename=/tmp/\n--file-filter=*.syx *.SYX\n");
+  setenv("PATH", savedPath.c_str(), 1);
+  std::filesystem::remove_all(folder);
 }

@@ -1,6 +1,7 @@
 #include "DesktopTools.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,8 @@
 extern char** environ;
 
 namespace {
+constexpr int kWaitStepMs = 40;
+
 bool OnPath(const char* program) {
   const char* path = std::getenv("PATH");
   if (!path) return false;
@@ -125,7 +128,7 @@ std::string FilePromptAnswer(int exitCode, const std::string& output) {
   return path;
 }
 
-ChildResult RunChild(const std::vector<std::string>& args) {
+ChildResult RunChild(const std::vector<std::string>& args, const std::function<void()>& whileWaiting) {
   ChildResult result;
   if (args.empty()) return result;
   int pipeFds[2];
@@ -148,6 +151,12 @@ ChildResult RunChild(const std::vector<std::string>& args) {
   }
   char buffer[4096];
   for (;;) {
+    pollfd ready{pipeFds[0], POLLIN, 0};
+    const int polled = poll(&ready, 1, kWaitStepMs);
+    if (polled == 0 || (polled < 0 && errno == EINTR)) {
+      if (whileWaiting) whileWaiting();
+      continue;
+    }
     const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
     if (n > 0) {
       result.output.append(buffer, static_cast<size_t>(n));

@@ -3,6 +3,7 @@
 // GUI toolkit comes into the host's process.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,9 @@ struct ChildResult {
   int exitCode = -1;
   std::string output;  // what it wrote to standard output
 };
-// Runs a program and waits for it, reading its standard output.
-ChildResult RunChild(const std::vector<std::string>& argv);
+// Runs a program and waits for it, reading its standard output; while it
+// runs, whileWaiting is called every few tens of milliseconds.
+ChildResult RunChild(const std::vector<std::string>& argv, const std::function<void()>& whileWaiting = {});
 
 // Hands an address or a path to xdg-open without waiting for it.
 bool OpenWithDesktop(const std::string& target);

@@ -152,10 +152,11 @@ int RunDrawnBox(Display* display, Window editor, X11Painter& painter, const View
 }
 
 int ShowMessageBox(Display* display, Window editor, X11Painter& painter, const ViewText& text,
-                   const std::string& message, const std::string& caption, int type) {
+                   const std::string& message, const std::string& caption, int type,
+                   const std::function<void()>& whileWaiting) {
   const DialogTool tool = FindDialogTool();
   if (tool != DialogTool::kNone) {
-    const ChildResult result = RunChild(MessageBoxCommand(tool, message, caption, type));
+    const ChildResult result = RunChild(MessageBoxCommand(tool, message, caption, type), whileWaiting);
     if (result.ran) return MessageBoxAnswer(tool, type, result.exitCode, result.output);
   }
   return RunDrawnBox(display, editor, painter, text, caption, message + "\n\n" + kDialogToolHint,
@@ -163,10 +164,10 @@ int ShowMessageBox(Display* display, Window editor, X11Painter& painter, const V
 }
 
 bool ShowFilePrompt(Display* display, Window editor, X11Painter& painter, const ViewText& text,
-                    const ViewFilePrompt& prompt, std::string* chosen) {
+                    const ViewFilePrompt& prompt, std::string* chosen, const std::function<void()>& whileWaiting) {
   const DialogTool tool = FindDialogTool();
   if (tool != DialogTool::kNone) {
-    const ChildResult result = RunChild(FilePromptCommand(tool, prompt));
+    const ChildResult result = RunChild(FilePromptCommand(tool, prompt), whileWaiting);
     if (result.ran) {
       *chosen = FilePromptAnswer(result.exitCode, result.output);
       return !chosen->empty();

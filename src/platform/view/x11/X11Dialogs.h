@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,12 @@ class ViewText;
 
 extern const char* const kDialogToolHint;
 
+// whileWaiting keeps the editor painted while a desktop dialog is up.
 int ShowMessageBox(Display* display, Window editor, X11Painter& painter, const ViewText& text,
-                   const std::string& message, const std::string& caption, int type);
+                   const std::string& message, const std::string& caption, int type,
+                   const std::function<void()>& whileWaiting);
 bool ShowFilePrompt(Display* display, Window editor, X11Painter& painter, const ViewText& text,
-                    const ViewFilePrompt& prompt, std::string* chosen);
+                    const ViewFilePrompt& prompt, std::string* chosen, const std::function<void()>& whileWaiting);
 
 // The drawn box: its lines and buttons, run modally over the editor. Returns
 // the answer of the button taken, 0 when dismissed with Escape.

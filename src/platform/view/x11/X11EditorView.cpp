@@ -109,6 +109,13 @@ void X11EditorView::Paint() {
   XFlush(mDisplay);
 }
 
+void X11EditorView::RepaintOnly() {
+  XEvent event;
+  while (XCheckTypedWindowEvent(mDisplay, mWindow, Expose, &event)) HandleEvent(event);
+  if (std::chrono::steady_clock::now() >= mNextTick) Tick();
+  if (!mInvalid.Empty()) Paint();
+}
+
 void X11EditorView::HandleEvent(XEvent& event) {
   if (mEntry && event.xany.window == mEntry->GetWindow() && event.type == ButtonPress &&
       WheelStepsForButton(event.xbutton.button)) {
@@ -249,13 +256,14 @@ int X11EditorView::MessageBox(const char* text, const char* caption, int type) {
   if (!mWindowAlive) return 0;
   EndTextEntry(false);
   return ShowMessageBox(mDisplay, mWindow, mPainter, Text(kMenuTextSize), text ? text : "", caption ? caption : "",
-                        type);
+                        type, [this] { RepaintOnly(); });
 }
 
 bool X11EditorView::PromptForFile(const ViewFilePrompt& prompt, std::string* chosen) {
   if (!mWindowAlive || !chosen) return false;
   EndTextEntry(false);
-  return ShowFilePrompt(mDisplay, mWindow, mPainter, Text(kMenuTextSize), prompt, chosen);
+  return ShowFilePrompt(mDisplay, mWindow, mPainter, Text(kMenuTextSize), prompt, chosen,
+                        [this] { RepaintOnly(); });
 }
 
 void X11EditorView::SetCursorHidden(bool hidden) {

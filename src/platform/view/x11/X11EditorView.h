@@ -59,6 +59,9 @@ class X11EditorView : public EditorView {
   void Key(XKeyEvent& event);
   void Tick();
   void Paint();
+  // Paints what the server asks for while a dialog holds the GUI thread;
+  // other input waits for the dialog to end.
+  void RepaintOnly();
   ViewText& Text(int size);
 
   Kind mKind;
