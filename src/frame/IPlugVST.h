@@ -61,6 +61,7 @@ class IPlugVST : public IPlugBase {
 
  private:
   VstIntPtr Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr, float opt);
+  VstIntPtr DispatchEditor(VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr);
   VstIntPtr CanDo(const char* text);
   VstIntPtr GetChunk(bool isBank, void** data);
   VstIntPtr SetChunk(bool isBank, const void* data, VstIntPtr size);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "IGraphics.h"
+#include "IGraphicsLinux.h"
 #include "IPlugVST.h"
 
 namespace {
@@ -36,8 +37,53 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
     delete plug;
     return 0;
   }
+  // The editor's calls come on the host's GUI thread and may wait for the
+  // user (menus, dialogs); they take the lock only where they reach the
+  // plug-in, so the audio thread never waits for them.
+  switch (opCode) {
+    case effEditOpen:
+    case effEditClose:
+    case effEditIdle:
+    case effEditKeyDown:
+    case effEditKeyUp:
+      return plug->DispatchEditor(opCode, idx, value, ptr);
+    default:
+      break;
+  }
   WDL_MutexLock lock(&plug->mMutex);
   return plug->Dispatch(opCode, idx, value, ptr, opt);
+}
+
+VstIntPtr IPlugVST::DispatchEditor(VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr) {
+  IGraphics* graphics = GetGUI();
+  if (!graphics) return 0;
+  auto* linuxGraphics = dynamic_cast<IGraphicsLinux*>(graphics);
+  switch (opCode) {
+    case effEditOpen: {
+      // The host's X11 window comes as the pointer's value.
+      void* view = (mHasVSTExtensions & kHostExtCockosViewAsConfig) ? graphics->OpenWindow(ptr)
+                                                                     : graphics->OpenWindow(ptr, nullptr, 0, 0);
+      if (!view) return 0;
+      WDL_MutexLock lock(&mMutex);
+      OnGUIOpen();
+      return 1;
+    }
+    case effEditClose: {
+      {
+        WDL_MutexLock lock(&mMutex);
+        OnGUIClose();
+      }
+      graphics->CloseWindow();
+      return 1;
+    }
+    case effEditIdle:
+      if (linuxGraphics) linuxGraphics->Idle();
+      return 0;
+    case effEditKeyDown:
+      return linuxGraphics && linuxGraphics->OnHostKeyDown(idx, static_cast<int>(value)) ? 1 : 0;
+    default:
+      return 0;
+  }
 }
 
 VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, void* ptr, float opt) {
@@ -98,22 +144,6 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
     case effEditGetRect:
       if (ptr && GetGUI()) {
         *static_cast<ERect**>(ptr) = &mEditRect;
-        return 1;
-      }
-      return 0;
-    case effEditOpen: {
-      IGraphics* graphics = GetGUI();
-      if (!graphics) return 0;
-      void* view = (mHasVSTExtensions & kHostExtCockosViewAsConfig) ? graphics->OpenWindow(ptr)
-                                                                     : graphics->OpenWindow(ptr, nullptr, 0, 0);
-      if (!view) return 0;
-      OnGUIOpen();
-      return 1;
-    }
-    case effEditClose:
-      if (IGraphics* graphics = GetGUI()) {
-        OnGUIClose();
-        graphics->CloseWindow();
         return 1;
       }
       return 0;

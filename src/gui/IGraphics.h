@@ -10,9 +10,6 @@ class IPlugBase;
 
 class IGraphics {
  public:
-  // The loader reads at most this much of a resource file.
-  static constexpr int kMaxLoadFileSize = 4096000;
-
   IGraphics(IPlugBase* plug, int width, int height, int frameRate);
   virtual ~IGraphics() = default;
   IGraphics(const IGraphics&) = delete;
@@ -35,8 +32,8 @@ class IGraphics {
   virtual void PromptForFile(WDL_String* fileName, EFileAction action, WDL_String* directory,
                              char* extensions) = 0;
 
-  // A zero-filled array of kMaxLoadFileSize bytes holding the start of the
-  // bundle resource, or null; GetLoadedFileSize() then tells how much was read.
+  // The whole bundle resource followed by a NUL byte, or null;
+  // GetLoadedFileSize() then tells how much was read.
   std::unique_ptr<unsigned char[]> LoadFile(int resourceId, const char* fileName);
   int GetLoadedFileSize() const { return mLoadedFileSize; }
 

@@ -9,6 +9,9 @@
 #include "EditorView.h"
 #include "IGraphics.h"
 
+class LICE_SysBitmap;
+struct IColor;
+
 class IGraphicsLinux : public IGraphics {
  public:
   // Answers a file prompt while a window is open: (action, directory, extensions) -> path.
@@ -28,6 +31,27 @@ class IGraphicsLinux : public IGraphics {
   EditorView* GetView() const { return mView.get(); }
   void SetFilePromptAnswer(FilePromptAnswer answer) { mFilePromptAnswer = std::move(answer); }
 
+  // The drawing surface the view shows.
+  void PrepDraw() override;
+  LICE_SysBitmap* GetDrawBitmap() const { return mDrawBitmap.get(); }
+  // The host's editor-idle call: the view's events, redraw timer and painting.
+  void Idle();
+  // A key the host passes on (its character and virtual key); true when used.
+  bool OnHostKeyDown(int character, int virtualKey);
+  int ShowMessageBox(const char* text, const char* caption, int type);
+  bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
+               const char* errMsg = nullptr);
+  void DesktopPath(WDL_String* path);
+  // The plug-in's shared object, and the folder that holds its bundle, with "/".
+  void HostPath(WDL_String* path);
+  void PluginPath(WDL_String* path);
+  // Closes an open text entry without taking its text.
+  void ForceEndUserEdit();
+  // No colour chooser is offered.
+  bool PromptForColor(IColor*, char*) { return false; }
+  void HideMouseCursor();
+  void ShowMouseCursor();
+
  protected:
   std::unique_ptr<unsigned char[]> OSLoadFile(int resourceId, const char* fileName) override;
 
@@ -35,6 +59,8 @@ class IGraphicsLinux : public IGraphics {
   void* Open(EditorView::Kind kind, void* parent);
 
   WDL_String mBundleID;
+  std::unique_ptr<LICE_SysBitmap> mDrawBitmap;
+  std::unique_ptr<EditorViewClient> mViewClient;
   std::unique_ptr<EditorView> mView;
   FilePromptAnswer mFilePromptAnswer;
 };

@@ -2,6 +2,7 @@
 // the descriptor's callbacks only.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -163,15 +164,32 @@ TEST_F(VstHostTest, SpeakerArrangementsAndEditorRect) {
   EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
 }
 
-TEST_F(VstHostTest, EditorOpensAndClosesOnBothPaths) {
-  long parent = 0x1234;
-  EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, &parent), 1);
-  EXPECT_EQ(host.Dispatch(effEditClose), 1);
-  EXPECT_EQ(Low32(host.Dispatch(effCanDo, 0, 0, const_cast<char*>("hasCockosViewAsConfig"))), 0xBEEF0000u);
-  EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, &parent), 1);
-  EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, &parent), 1);  // reopening replaces the view
-  EXPECT_EQ(host.Dispatch(effEditClose), 1);
-  EXPECT_EQ(host.Dispatch(effEditClose), 1);
+TEST_F(VstHostTest, EditorWithoutADisplayFailsCleanly) {
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display ? display : "";
+  // No display at all, and one that nothing serves.
+  for (const char* name : {"", ":59997"}) {
+    if (*name)
+      setenv("DISPLAY", name, 1);
+    else
+      unsetenv("DISPLAY");
+    for (const char* question : {"", "hasCockosViewAsConfig"}) {
+      host.Dispatch(effCanDo, 0, 0, const_cast<char*>(question));
+      EXPECT_EQ(host.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x1234)), 0) << name << question;
+      EXPECT_EQ(host.Dispatch(effEditIdle), 0);
+      EXPECT_EQ(host.Dispatch(effEditKeyDown, 'a', 0), 0);
+      EXPECT_EQ(host.Dispatch(effEditClose), 1);
+    }
+  }
+  if (display)
+    setenv("DISPLAY", saved.c_str(), 1);
+  else
+    unsetenv("DISPLAY");
+  // The plug-in goes on as before.
+  host.Dispatch(effMainsChanged, 0, 1);
+  host.RunBlock(TestHost::Process::kReplacing, 64, 0.0);
+  const std::vector<uint8_t> chunk = host.GetChunk(true);
+  EXPECT_EQ(host.SetChunk(true, chunk), 1);
 }
 
 TEST_F(VstHostTest, CanDoAnswers) {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "ViewRecords.h"
+
 class EditorView {
  public:
   enum class Kind { kViewAsConfig, kWindow };
@@ -16,6 +18,33 @@ class EditorView {
   virtual int Width() const = 0;
   virtual int Height() const = 0;
   virtual void* Handle() = 0;
+
+  // What follows has a window system behind it; a view without one answers
+  // as a closed window would.
+  // The graphics context the view draws from and reports input to.
+  virtual void SetClient(EditorViewClient*) {}
+  // How often the redraw timer asks the client what changed.
+  virtual void SetRedrawInterval(int) {}
+  // Handles pending window-system events and the redraw timer; the host's
+  // editor-idle call drives it on the GUI thread.
+  virtual void Idle() {}
+  virtual bool Resize(int, int) { return false; }
+  // Asks for the area to be painted on the next idle call.
+  virtual void Invalidate(const ViewRect&) {}
+  // Runs the menu modally under the rectangle; false when nothing was chosen.
+  virtual bool PopupMenu(const ViewMenu&, const ViewRect&, ViewMenuChoice*) { return false; }
+  // Opens a single-line entry; its end reaches the client's OnTextEntryEnd.
+  virtual bool OpenTextEntry(const ViewTextEntry&) { return false; }
+  // Ends an open entry, passing its text on only when committing.
+  virtual void EndTextEntry(bool) {}
+  virtual bool TextEntryOpen() const { return false; }
+  // The answer codes of the graphics context's ShowMessageBox: 1 OK or Yes,
+  // 7 No, 2 Cancel, 0 closed.
+  virtual int MessageBox(const char*, const char*, int) { return 0; }
+  // Runs the desktop's file chooser; false when cancelled or not offered.
+  virtual bool PromptForFile(const ViewFilePrompt&, std::string*) { return false; }
+  // Hides the pointer over the editor, or shows it again where it was hidden.
+  virtual void SetCursorHidden(bool) {}
 };
 
 // A view with no window system behind it: tests drive it and read it.

@@ -253,6 +253,8 @@ enum AEffectOpcodes : VstInt32 {
   effGetTailSize = 52,
   effIdle = 53,
   effGetVstVersion = 58,
+  effEditKeyDown = 59,
+  effEditKeyUp = 60,
   effGetMidiKeyName = 66,
   effBeginSetProgram = 67,
   effEndSetProgram = 68,

@@ -1,0 +1,64 @@
+#include "X11Painter.h"
+
+#include <X11/Xutil.h>
+
+namespace {
+int LowBit(unsigned long mask) {
+  int shift = 0;
+  while (mask && !(mask & 1)) {
+    mask >>= 1;
+    ++shift;
+  }
+  return shift;
+}
+}  // namespace
+
+X11Painter::X11Painter(Display* display, int screen)
+    : mDisplay(display), mVisual(DefaultVisual(display, screen)), mDepth(DefaultDepth(display, screen)) {
+  mMasks[0] = mVisual->red_mask;
+  mMasks[1] = mVisual->green_mask;
+  mMasks[2] = mVisual->blue_mask;
+  for (int i = 0; i < 3; ++i) mShifts[i] = LowBit(mMasks[i]);
+  int formats = 0;
+  int bitsPerPixel = 0;
+  if (XPixmapFormatValues* list = XListPixmapFormats(display, &formats)) {
+    for (int i = 0; i < formats; ++i)
+      if (list[i].depth == mDepth) bitsPerPixel = list[i].bits_per_pixel;
+    XFree(list);
+  }
+  mDirect = bitsPerPixel == 32 && ImageByteOrder(display) == LSBFirst && mMasks[0] == 0xFF0000 &&
+            mMasks[1] == 0xFF00 && mMasks[2] == 0xFF;
+}
+
+unsigned long X11Painter::PixelFor(unsigned argb) const {
+  const unsigned channels[3] = {(argb >> 8) & 0xFF, (argb >> 16) & 0xFF, argb >> 24};
+  unsigned long pixel = 0;
+  for (int i = 0; i < 3; ++i) {
+    const unsigned long max = mMasks[i] >> mShifts[i];
+    pixel |= ((channels[i] * max + 127) / 255) << mShifts[i];
+  }
+  return pixel;
+}
+
+void X11Painter::Put(Drawable window, GC gc, const unsigned* bits, int rowSpan, int frameWidth, int frameHeight,
+                     const ViewRect& area) {
+  const ViewRect r = area.Intersect({0, 0, frameWidth, frameHeight});
+  if (r.Empty() || !bits) return;
+  const int w = r.W(), h = r.H();
+  mStage.assign(static_cast<size_t>(w) * h, 0);
+  XImage* image = XCreateImage(mDisplay, mVisual, mDepth, ZPixmap, 0, reinterpret_cast<char*>(mStage.data()),
+                               w, h, 32, w * 4);
+  if (!image) return;
+  for (int y = 0; y < h; ++y) {
+    const unsigned* src = bits + static_cast<size_t>(r.T + y) * rowSpan + r.L;
+    if (mDirect) {
+      unsigned* dst = mStage.data() + static_cast<size_t>(y) * w;
+      for (int x = 0; x < w; ++x) dst[x] = __builtin_bswap32(src[x]);
+    } else {
+      for (int x = 0; x < w; ++x) XPutPixel(image, x, y, PixelFor(src[x]));
+    }
+  }
+  XPutImage(mDisplay, window, gc, image, 0, 0, r.L, r.T, w, h);
+  image->data = nullptr;  // the stage owns the pixels
+  XDestroyImage(image);
+}

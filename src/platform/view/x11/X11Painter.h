@@ -1,0 +1,32 @@
+// Puts parts of a 32-bit frame (bytes A, R, G, B in memory) into an X
+// window, in whatever pixel layout the screen's visual has.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <vector>
+
+#include "ViewRecords.h"
+
+class X11Painter {
+ public:
+  X11Painter(Display* display, int screen);
+  X11Painter(const X11Painter&) = delete;
+  X11Painter& operator=(const X11Painter&) = delete;
+
+  // Copies r of the frame to the same place in the window; r is clipped to
+  // frameWidth x frameHeight.
+  void Put(Drawable window, GC gc, const unsigned* bits, int rowSpan, int frameWidth, int frameHeight,
+           const ViewRect& r);
+
+ private:
+  unsigned long PixelFor(unsigned argbBytes) const;
+
+  Display* mDisplay;
+  Visual* mVisual;
+  int mDepth;
+  bool mDirect = false;  // 32-bit pixels with 8-bit channels where a byte swap puts them
+  unsigned long mMasks[3];
+  int mShifts[3];
+  std::vector<unsigned> mStage;
+};

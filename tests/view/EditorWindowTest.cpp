@@ -1,0 +1,119 @@
+// The built plug-in's editor as a Linux host meets it: the host makes a
+// window on a private Xvfb, passes its id to the editor-open call, drives
+// the editor with idle calls and reads the pixels back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "HostWindow.h"
+#include "TestHost.h"
+#include "XvfbServer.h"
+
+#ifndef TARNIVEX_SCREENSHOT_DIR
+#error "TARNIVEX_SCREENSHOT_DIR names the folder for screenshots"
+#endif
+
+namespace {
+constexpr int kEditorW = 1500, kEditorH = 757;
+constexpr int kHostW = 1560, kHostH = 800;
+constexpr unsigned kHostGrey = 0xD6D3CC;
+constexpr unsigned kPanel = 0x2B2D31;  // what the graphics context draws behind everything
+
+class EditorWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Start(1700, 900)) << server.Error();
+    window = std::make_unique<HostWindow>(40, 30, kHostW, kHostH, kHostGrey);
+    ASSERT_TRUE(window->Ok());
+    ASSERT_TRUE(plugin.Loaded()) << plugin.LoadError();
+    ASSERT_NE(plugin.Create(), nullptr);
+    plugin.Dispatch(effOpen);
+  }
+  void TearDown() override {
+    plugin.Close();
+    window.reset();
+    server.Stop();
+  }
+  void Idle() {
+    window->Sync();
+    plugin.Dispatch(effEditIdle);
+  }
+  // True once every pixel of the editor shows the panel.
+  bool Painted(Window child) {
+    int w = 0, h = 0;
+    const std::vector<unsigned> pixels = window->Pixels(child, &w, &h);
+    if (w != kEditorW || h != kEditorH) return false;
+    return std::all_of(pixels.begin(), pixels.end(), [](unsigned p) { return p == kPanel; });
+  }
+
+  XvfbServer server;
+  std::unique_ptr<HostWindow> window;
+  TestHost plugin;
+};
+}  // namespace
+
+TEST_F(EditorWindowTest, OpensInsideTheHostWindowAndPaints) {
+  ERect* rect = nullptr;
+  ASSERT_EQ(plugin.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  EXPECT_EQ(rect->right - rect->left, kEditorW);
+  EXPECT_EQ(rect->bottom - rect->top, kEditorH);
+
+  ASSERT_EQ(plugin.Dispatch(effEditOpen, 0, 0, window->Handle()), 1);
+  const std::vector<Window> children = window->Children();
+  ASSERT_EQ(children.size(), 1u);
+  int x, y, w, h, hostX, hostY, hostW, hostH;
+  ASSERT_TRUE(window->Geometry(children[0], &x, &y, &w, &h));
+  ASSERT_TRUE(window->Geometry(window->GetWindow(), &hostX, &hostY, &hostW, &hostH));
+  EXPECT_EQ(w, kEditorW);
+  EXPECT_EQ(h, kEditorH);
+  EXPECT_EQ(x, hostX);
+  EXPECT_EQ(y, hostY);
+
+  EXPECT_TRUE(PumpUntil([&] { Idle(); }, [&] { return Painted(children[0]); }));
+
+  // What a person sees: the editor inside the host's window.
+  int shotW = 0, shotH = 0;
+  const std::vector<unsigned> shot = window->Pixels(window->GetWindow(), &shotW, &shotH);
+  std::filesystem::create_directories(TARNIVEX_SCREENSHOT_DIR);
+  const std::string path = std::string(TARNIVEX_SCREENSHOT_DIR) + "/editor-in-host-window.png";
+  EXPECT_TRUE(WritePng(path, shot, shotW, shotH)) << path;
+  ASSERT_EQ(shotW, kHostW);
+  EXPECT_EQ(shot[static_cast<size_t>(kHostH - 1) * kHostW + kHostW - 1], kHostGrey);  // the host's own part
+  EXPECT_EQ(shot[static_cast<size_t>(kEditorH - 1) * kHostW + kEditorW - 1], kPanel);
+
+  EXPECT_EQ(plugin.Dispatch(effEditClose), 1);
+  window->Sync();
+  EXPECT_TRUE(window->Children().empty());
+}
+
+TEST_F(EditorWindowTest, BothOpenPathsFiftyTimesOver) {
+  for (int i = 0; i < 50; ++i) {
+    if (i == 25) plugin.Dispatch(effCanDo, 0, 0, const_cast<char*>("hasCockosViewAsConfig"));
+    ASSERT_EQ(plugin.Dispatch(effEditOpen, 0, 0, window->Handle()), 1) << i;
+    Idle();
+    ASSERT_EQ(window->Children().size(), 1u) << i;
+    if (i % 10 == 0) {
+      EXPECT_EQ(plugin.Dispatch(effEditOpen, 0, 0, window->Handle()), 1);  // opening again replaces the view
+    }
+    EXPECT_EQ(plugin.Dispatch(effEditClose), 1);
+    window->Sync();
+    ASSERT_TRUE(window->Children().empty()) << i;
+  }
+  // A host that closes the plug-in with the editor open.
+  ASSERT_EQ(plugin.Dispatch(effEditOpen, 0, 0, window->Handle()), 1);
+  plugin.Close();
+  window->Sync();
+  EXPECT_TRUE(window->Children().empty());
+}
+
+TEST_F(EditorWindowTest, WhatIsNotAWindowIsRefused) {
+  EXPECT_EQ(plugin.Dispatch(effEditOpen, 0, 0, nullptr), 0);
+  EXPECT_EQ(plugin.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x7654321)), 0);
+  EXPECT_EQ(plugin.Dispatch(effEditIdle), 0);
+  // Keys the editor does not take go back to the host.
+  ASSERT_EQ(plugin.Dispatch(effEditOpen, 0, 0, window->Handle()), 1);
+  EXPECT_EQ(plugin.Dispatch(effEditKeyDown, 'a', 0), 0);
+  EXPECT_EQ(plugin.Dispatch(effEditKeyUp, 'a', 0), 0);
+  EXPECT_EQ(plugin.Dispatch(effEditClose), 1);
+}

@@ -1,0 +1,181 @@
+// The Linux graphics context over its view, without a window system: what
+// it hands the view, what it answers with no view, and the resource loader.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "Bitmap.h"
+#include "IGraphicsLinux.h"
+
+namespace {
+// A view that keeps what the graphics context gave it.
+class ScriptedView : public HeadlessView {
+ public:
+  using HeadlessView::HeadlessView;
+  void SetClient(EditorViewClient* c) override { client = c; }
+  void SetRedrawInterval(int ms) override { intervalMs = ms; }
+  void Idle() override { ++idles; }
+  void Invalidate(const ViewRect& r) override { invalid = invalid.Union(r); }
+  int MessageBox(const char* text, const char*, int type) override {
+    lastMessage = text;
+    return type == 4 ? 7 : 1;
+  }
+  bool PromptForFile(const ViewFilePrompt& p, std::string* chosen) override {
+    prompt = p;
+    *chosen = answer;
+    return !answer.empty();
+  }
+  void SetCursorHidden(bool hidden) override { cursorHidden = hidden; }
+  void EndTextEntry(bool commit) override { ended.push_back(commit); }
+
+  EditorViewClient* client = nullptr;
+  int intervalMs = 0;
+  int idles = 0;
+  ViewRect invalid;
+  std::string lastMessage;
+  ViewFilePrompt prompt;
+  std::string answer;
+  bool cursorHidden = false;
+  std::vector<bool> ended;
+};
+
+class ScriptedViews : public EditorViewFactory {
+ public:
+  std::unique_ptr<EditorView> Open(EditorView::Kind kind, void* parent, int w, int h) override {
+    auto view = std::make_unique<ScriptedView>(kind, parent, w, h);
+    last = view.get();
+    last->answer = answer;
+    return view;
+  }
+  ScriptedView* last = nullptr;
+  std::string answer;
+};
+
+class GraphicsLinuxTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetEditorViewFactory(views); }
+  void TearDown() override { SetEditorViewFactory(nullptr); }
+  std::shared_ptr<ScriptedViews> views = std::make_shared<ScriptedViews>();
+  IGraphicsLinux graphics{nullptr, 120, 80, 0};
+};
+}  // namespace
+
+TEST_F(GraphicsLinuxTest, WithoutAViewEverythingAnswersClosed) {
+  graphics.Idle();
+  EXPECT_FALSE(graphics.OnHostKeyDown('a', 0));
+  EXPECT_EQ(graphics.ShowMessageBox("text", "caption", 4), 0);
+  graphics.HideMouseCursor();
+  graphics.ShowMouseCursor();
+  WDL_String name("Bank.syx"), dir("/tmp/");
+  char ext[] = "syx";
+  graphics.PromptForFile(&name, kFileOpen, &dir, ext);
+  EXPECT_STREQ(name.Get(), "");
+  EXPECT_EQ(views->last, nullptr);
+}
+
+TEST_F(GraphicsLinuxTest, TheViewDrawsTheSurfaceAndGetsTheCalls) {
+  graphics.PrepDraw();
+  int rowSpan = 0;
+  ASSERT_NE(graphics.OpenWindow(reinterpret_cast<void*>(0x42)), nullptr);
+  ScriptedView* view = views->last;
+  ASSERT_NE(view, nullptr);
+  ASSERT_NE(view->client, nullptr);
+  EXPECT_EQ(view->intervalMs, 40);  // 25 frames a second
+  EXPECT_EQ(view->Width(), 120);
+  EXPECT_EQ(view->Height(), 80);
+
+  // A new surface is shown whole.
+  graphics.PrepDraw();
+  EXPECT_EQ(view->invalid, (ViewRect{0, 0, 120, 80}));
+  view->client->Draw({10, 10, 20, 20});
+  const unsigned* bits = view->client->FrameBits(&rowSpan);
+  ASSERT_EQ(bits, graphics.GetDrawBitmap()->getBits());
+  EXPECT_EQ(rowSpan, graphics.GetDrawBitmap()->getRowSpan());
+  EXPECT_EQ(bits[15 * rowSpan + 15], LICE_RGBA(0x2B, 0x2D, 0x31, 255));
+  EXPECT_EQ(bits[25 * rowSpan + 25], 0u);  // outside the drawn area
+
+  graphics.Idle();
+  graphics.Idle();
+  EXPECT_EQ(view->idles, 2);
+  EXPECT_EQ(graphics.ShowMessageBox("Overwrite?", "Save", 4), 7);
+  EXPECT_EQ(view->lastMessage, "Overwrite?");
+  graphics.HideMouseCursor();
+  EXPECT_TRUE(view->cursorHidden);
+  graphics.ShowMouseCursor();
+  EXPECT_FALSE(view->cursorHidden);
+  graphics.ForceEndUserEdit();
+  EXPECT_EQ(view->ended, std::vector<bool>{false});
+  EXPECT_FALSE(graphics.PromptForColor(nullptr, nullptr));
+  graphics.CloseWindow();
+  EXPECT_FALSE(graphics.WindowIsOpen());
+}
+
+TEST_F(GraphicsLinuxTest, FilePromptsGoToTheView) {
+  struct Row {
+    EFileAction action;
+    const char* answer;
+    const char* name;
+    const char* dir;
+  };
+  const Row rows[] = {
+      {kFileSave, "/home/u/Patches/New.syx", "/home/u/Patches/New.syx", "/home/u/Patches/"},
+      {kFileOpen, "", "", "/start/"},  // cancelled: the folder stays
+  };
+  for (const Row& row : rows) {
+    views->answer = row.answer;
+    graphics.OpenWindow(reinterpret_cast<void*>(0x42));
+    WDL_String name("Proposed.syx"), dir("/start/");
+    char ext[] = "syx mid";
+    graphics.PromptForFile(&name, row.action, &dir, ext);
+    EXPECT_STREQ(name.Get(), row.name);
+    EXPECT_STREQ(dir.Get(), row.dir);
+    const ViewFilePrompt& asked = views->last->prompt;
+    EXPECT_EQ(asked.save, row.action == kFileSave);
+    EXPECT_EQ(asked.directory, "/start/");
+    EXPECT_EQ(asked.fileName, "Proposed.syx");
+    EXPECT_EQ(asked.extensions, "syx mid");
+  }
+  // An empty folder starts on the desktop and keeps that.
+  const char* home = std::getenv("HOME");
+  WDL_String name, dir;
+  graphics.PromptForFile(&name, kFileOpen, &dir, nullptr);
+  EXPECT_EQ(std::string(dir.Get()), std::string(home ? home : "") + "/Desktop");
+  WDL_String desktop;
+  graphics.DesktopPath(&desktop);
+  EXPECT_STREQ(desktop.Get(), dir.Get());
+}
+
+TEST_F(GraphicsLinuxTest, HostAndPluginPathsComeFromTheLoadedFile) {
+  // Here the code is part of the test program, which plays the .so's part.
+  WDL_String host("unchanged"), plugin;
+  graphics.HostPath(&host);
+  graphics.PluginPath(&plugin);
+  const std::filesystem::path file(host.Get());
+  EXPECT_TRUE(std::filesystem::exists(file)) << host.Get();
+  EXPECT_EQ(std::string(plugin.Get()), file.parent_path().parent_path().string() + "/");
+}
+
+TEST_F(GraphicsLinuxTest, ResourcesLoadWholeWithATrailingNul) {
+  const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / "graphics-resources";
+  std::filesystem::create_directories(folder);
+  const std::pair<const char*, size_t> files[] = {{"big.tea", 5000000}, {"small.tea", 10}, {"empty.tea", 0}};
+  for (auto [name, size] : files) {
+    std::ofstream out(folder / name, std::ios::binary);
+    for (size_t i = 0; i < size; ++i) out.put(static_cast<char>('a' + i % 26));
+  }
+  setenv("TARNIVEX_RESOURCE_DIR", folder.c_str(), 1);
+  for (auto [name, size] : files) {
+    const auto bytes = graphics.LoadFile(0, (std::string("resources/") + name).c_str());
+    ASSERT_NE(bytes, nullptr) << name;
+    EXPECT_EQ(graphics.GetLoadedFileSize(), static_cast<int>(size)) << name;
+    EXPECT_EQ(bytes[size], 0) << name;
+    if (size) {
+      EXPECT_EQ(bytes[size - 1], 'a' + (size - 1) % 26) << name;
+    }
+  }
+  EXPECT_EQ(graphics.LoadFile(0, "missing.tea"), nullptr);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
+  std::filesystem::remove_all(folder);
+}
