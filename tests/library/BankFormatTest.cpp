@@ -49,21 +49,6 @@ Bytes templateImage(const std::vector<Bytes>& dumps, bool multi) {
 std::string text(const Bytes& d, size_t from, size_t n) { return std::string(d.begin() + static_cast<long>(from), d.begin() + static_cast<long>(from + n)); }
 }  // namespace
 
-TEST(InitDumps, HoldTheirNamesChecksumAndLayout) {
-  EXPECT_EQ(text(Bytes(initPatchData.begin(), initPatchData.end()), 370, 20), "Init Patch   dVnInit");
-  EXPECT_EQ(initPatchData[390], 0x1E);
-  EXPECT_EQ(initPatchData[391], 0xF7);
-  EXPECT_EQ((Bytes(initPatchData.begin(), initPatchData.begin() + 7)), (Bytes{0xF0, 0x3E, 0x10, 0x03, 0x10, 0x30, 0x00}));
-  const Bytes multi(initMultiData.begin(), initMultiData.end());
-  EXPECT_EQ(text(multi, 23, 16), "Sequencer Multi ");
-  EXPECT_EQ(multi[2], 0x0F);
-  EXPECT_EQ(multi[391], 0x7A);
-  EXPECT_EQ(dumpChecksum(multi), 0x7A);  // the stored byte is the real checksum
-  EXPECT_EQ(multi[39 + 22 * 5 + 2], 7);
-  EXPECT_EQ(multi[39 + 7], 0x07);
-  EXPECT_EQ(multi[39 + 22 + 7], 0x02);
-}
-
 struct GoldenCase {
   const char* label;
   bool multi;
@@ -101,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, GoldenBanks,
                                            GoldenCase{"MultiSyx", true, false, 39300},
                                            GoldenCase{"SoundMid", false, true, 39652},
                                            GoldenCase{"MultiMid", true, true, 39752}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         LabelName);
 
 // What a stock reader sees: format 1, two tracks, 480 ticks, tempo 120 and
 // 4/4, then one SysEx event per dump 500 ticks apart, whatever the dumps.
@@ -240,12 +225,7 @@ TEST_P(Scan, FindsTheDumpsAndNumbersTheirSlots) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Reader, Scan, ::testing::ValuesIn(scanCases()), [](const auto& info) {
-  std::string name = info.param.label;
-  for (char& ch : name)
-    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Reader, Scan, ::testing::ValuesIn(scanCases()), LabelName);
 
 TEST(Reader, CompletesShortDumpsAndKeepsLongOnes) {
   // A 300-byte sound: its own bytes (its F7 among them), zeros to 389, the
@@ -293,13 +273,14 @@ TEST(Padding, FillsSoundBanksWithNumberedInitSounds) {
     EXPECT_EQ(d[390], 0x7F);
     EXPECT_EQ(d[391], 0xF7);
   }
-  EXPECT_EQ(bank.patches[37].name, "Init         038");
 
+  const Bytes initMulti(initMultiData.begin(), initMultiData.end());
+  EXPECT_EQ(dumpChecksum(initMulti), initMulti[391]);  // the stored byte is the real checksum
   PatchFile multis = bankOf(multiFile("M", 1));
   ASSERT_EQ(multis.patches.size(), 100u);
   for (size_t i = 1; i < 100; ++i) {
     EXPECT_EQ(multis.patches[i].name, "Sequencer Multi ");
-    EXPECT_EQ(multis.patches[i].dumps[0].bytes, Bytes(initMultiData.begin(), initMultiData.end()));
+    EXPECT_EQ(multis.patches[i].dumps[0].bytes, initMulti);
   }
 
   PatchFile full = bankOf(soundFile("S", 100));
@@ -339,6 +320,13 @@ Bytes qDump(const std::vector<std::pair<int, int>>& values, size_t size = 393) {
   return d;
 }
 
+struct ConversionCase {
+  const char* label;
+  std::vector<std::pair<int, int>> in;
+  int at;
+  int expected;
+};
+
 Bytes converted(Bytes d, bool q) {
   PatchSysexMessage m{std::move(d)};
   if (q) {
@@ -352,13 +340,7 @@ Bytes converted(Bytes d, bool q) {
 }  // namespace
 
 TEST(Conversion, QDumpsDropByte252AndMapValues) {
-  struct Case {
-    const char* label;
-    std::vector<std::pair<int, int>> in;
-    int at;
-    int expected;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<ConversionCase> cases = {
       {"20 at old 270 becomes 0 at 269", {{270, 20}}, 269, 0},
       {"25 at old 270 becomes 24", {{270, 25}}, 269, 24},
       {"19 at old 270 stays", {{270, 19}}, 269, 19},
@@ -388,13 +370,7 @@ TEST(Conversion, QDumpsDropByte252AndMapValues) {
 }
 
 TEST(Conversion, ReroverValuesAndCategories) {
-  struct Case {
-    const char* label;
-    std::vector<std::pair<int, int>> in;
-    int at;
-    int expected;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<ConversionCase> cases = {
       {"15 of 7 becomes 0", {{15, 7}}, 15, 0},
       {"17 of 15 becomes 12", {{17, 15}}, 17, 12},
       {"17 of 16 becomes 11", {{17, 16}}, 17, 11},

@@ -119,12 +119,8 @@ TEST(LibraryFuzz, LoadingMutatedFilesStaysInsideTheDataFolder) {
     PatchLibrarian library;
     library.loadPatchesFromFilesystem(patches.string());
     auto guard = library.lock();
-    for (const auto& bank : library.contents().soundBanks) {
-      EXPECT_EQ(bank->patches.size(), 100u);
-    }
-    for (const auto& bank : library.contents().multiBanks) {
-      EXPECT_EQ(bank->patches.size(), 100u);
-    }
+    for (const auto* list : {&library.contents().soundBanks, &library.contents().multiBanks})
+      for (const auto& bank : *list) EXPECT_EQ(bank->patches.size(), 100u);
   }
   std::vector<std::string> top;
   for (const auto& entry : fs::directory_iterator(dataRoot)) top.push_back(entry.path().filename().string());

@@ -10,11 +10,13 @@
 #include "LibraryTestSupport.h"
 
 namespace {
+// A library that keeps its log, loaded from folder.
 struct LoggedLibrary {
   PatchLibrarian library;
   std::vector<std::string> log;
-  LoggedLibrary() {
+  explicit LoggedLibrary(const std::string& folder) {
     library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
+    library.loadPatchesFromFilesystem(folder);
   }
   int count(const std::string& prefix) const {
     return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
@@ -66,8 +68,7 @@ TEST(LibraryLoad, ReadsDeeperFoldersFirstAndFilesInByteOrder) {
   writeFile(p / "Bank.syx", soundFile("Bank", 100));
   writeFile(p / "b0.syx", soundFile("b0", 100));
   writeFile(p / "B1.mid", soundFile("B1", 100));
-  LoggedLibrary l;
-  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  LoggedLibrary l(data.patchesStr());
   auto guard = l.library.lock();
   const auto& c = l.library.contents();
   EXPECT_EQ(names(c.soundBanks),
@@ -97,8 +98,7 @@ TEST(LibraryLoad, AcceptsBankFilesByExtensionAndSize) {
   };
   DataFolder data;
   for (const auto& c : cases) writeFile(data.patches() / c.file, c.data);
-  LoggedLibrary l;
-  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  LoggedLibrary l(data.patchesStr());
   const auto listed = names(l.library.contents().soundBanks);
   for (const auto& c : cases)
     EXPECT_EQ(std::count(listed.begin(), listed.end(), c.file), c.listed ? 1 : 0) << c.file;
@@ -157,8 +157,7 @@ TEST(LibraryLoad, AWholeFixtureTreeGivesItsListsTreesAndCategories) {
     ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(kMaxBankFileSize) + 1), 0);
     ::close(fd);
   }
-  LoggedLibrary l;
-  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  LoggedLibrary l(data.patchesStr());
   const auto& c = l.library.contents();
   // Sibling folders come in the system's listing order: only the order by
   // depth is fixed.
@@ -199,8 +198,7 @@ TEST(LibraryLoad, AWholeFixtureTreeGivesItsListsTreesAndCategories) {
 
 TEST(LibraryLoad, AMissingFolderLeavesTheLibraryEmpty) {
   DataFolder data;
-  LoggedLibrary l;
-  l.library.loadPatchesFromFilesystem((data.root / "Nowhere").string());
+  LoggedLibrary l((data.root / "Nowhere").string());
   EXPECT_EQ(l.log, (std::vector<std::string>{"PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER..."}));
   EXPECT_TRUE(l.library.contents().soundBanks.empty());
   EXPECT_TRUE(l.library.contents().categoryNames.empty());
@@ -319,8 +317,7 @@ TEST_P(Split, WritesBanksOfAHundredMovesTheSourceAndReloadsOnce) {
   const SplitCase& c = GetParam();
   DataFolder data;
   writeFile(data.patches() / "Big" / c.source, c.data);
-  LoggedLibrary l;
-  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  LoggedLibrary l(data.patchesStr());
   std::vector<std::string> written;
   for (const auto& f : filesBelow(data.patches() / "Big")) written.push_back(f);
   EXPECT_EQ(written, c.written);
@@ -346,19 +343,13 @@ TEST_P(Split, WritesBanksOfAHundredMovesTheSourceAndReloadsOnce) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Library, Split, ::testing::ValuesIn(splitCases()), [](const auto& info) {
-  std::string name = info.param.label;
-  for (char& ch : name)
-    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Library, Split, ::testing::ValuesIn(splitCases()), LabelName);
 
 TEST(SplitMove, KeepsAnEarlierOriginalOfTheSameName) {
   DataFolder data;
   writeFile(data.patches() / "One/Factory.syx", soundFile("one", 150));
   writeFile(data.patches() / "Two/Factory.syx", soundFile("two", 120));
-  LoggedLibrary l;
-  l.library.loadPatchesFromFilesystem(data.patchesStr());
+  LoggedLibrary l(data.patchesStr());
   EXPECT_EQ(filesBelow(data.converted()), (std::vector<std::string>{"Factory (2).syx", "Factory.syx"}));
   EXPECT_EQ(l.library.contents().soundBanks.size(), 4u);
 }
@@ -370,8 +361,7 @@ TEST(SplitMove, AFailedMoveNeverLoops) {
   writeFile(data.converted(), Bytes{1});  // a file where the folder should be
   writeFile(data.patches() / "Factory.syx", soundFile("f", 150));
   for (int load = 0; load < 2; ++load) {
-    LoggedLibrary l;
-    l.library.loadPatchesFromFilesystem(data.patchesStr());
+    LoggedLibrary l(data.patchesStr());
     EXPECT_EQ(l.count("PATCH LIBRARIAN: moved file "), 0);
     EXPECT_EQ(l.count("PATCH LIBRARIAN: could not split file "), 1);
     const auto listed = names(l.library.contents().soundBanks);

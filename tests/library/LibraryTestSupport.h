@@ -52,6 +52,14 @@ inline Bytes multiDump(const std::string& name, unsigned char fill = 0x22, unsig
   return d;
 }
 
+// A parameterised case named after its label, letters and digits kept.
+inline const auto LabelName = [](const auto& info) {
+  std::string name = info.param.label;
+  for (char& ch : name)
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return name;
+};
+
 // Names "<prefix>NNN" padded to 16 characters.
 inline std::string numbered(const std::string& prefix, int n) {
   std::string text = prefix + std::to_string(n);

@@ -78,15 +78,10 @@ TEST(SaveEditedPatch, WritesTheFormatOfTheNameAndStoresTheName) {
     const auto bank = s.select(100, c.multi);
     const fs::path path = data.patches() / "out.bin";
     ASSERT_TRUE(s.library.saveEditedPatch(path.string(), c.name)) << c.name;
+    // The writer's own bytes are checked against the templates elsewhere.
     const Bytes file = readFile(path);
     ASSERT_EQ(file.size(), c.size) << c.name;
-    const bool midi = std::string(c.name).ends_with(".mid");
-    EXPECT_EQ(file, writeBankImage(*bank, midi, c.multi));
-    if (midi) {
-      EXPECT_TRUE(std::equal(file.begin(), file.begin() + 53, (c.multi ? multiBankHeader : patchBankHeader).begin()));
-    } else {
-      EXPECT_EQ(file, concat(dumpsOf(*bank, 100)));
-    }
+    EXPECT_EQ(file, writeBankImage(*bank, std::string(c.name).ends_with(".mid"), c.multi));
     EXPECT_EQ(c.multi ? s.library.upperMultiFileName : s.library.upperSoundFileName, c.stored);
     EXPECT_EQ(bank->patches.size(), 100u);  // the library's bank is not touched
     EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"out.bin"}));
