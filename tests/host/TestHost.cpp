@@ -86,28 +86,28 @@ VstIntPtr TestHost::SetChunk(bool program, const std::vector<uint8_t>& bytes) {
                   copy.empty() ? &empty : copy.data());
 }
 
+namespace {
+// Two inputs and two outputs of frames samples, all fill, through callback.
+template <class Sample, class Callback>
+std::vector<std::vector<double>> RunOn(int frames, double fill, Callback callback) {
+  std::vector<std::vector<Sample>> in(2, std::vector<Sample>(static_cast<size_t>(frames), static_cast<Sample>(fill)));
+  std::vector<std::vector<Sample>> out = in;
+  Sample* inputs[2] = {in[0].data(), in[1].data()};
+  Sample* outputs[2] = {out[0].data(), out[1].data()};
+  callback(inputs, outputs);
+  return {{out[0].begin(), out[0].end()}, {out[1].begin(), out[1].end()}};
+}
+}  // namespace
+
 std::vector<std::vector<double>> TestHost::RunBlock(Process kind, int frames, double fill) {
-  std::vector<std::vector<double>> result(2, std::vector<double>(static_cast<size_t>(frames)));
-  if (!mEffect) return result;
-  if (kind == Process::kDoubleReplacing) {
-    std::vector<std::vector<double>> in(2, std::vector<double>(static_cast<size_t>(frames), fill));
-    std::vector<std::vector<double>> out(2, std::vector<double>(static_cast<size_t>(frames), fill));
-    double* inputs[2] = {in[0].data(), in[1].data()};
-    double* outputs[2] = {out[0].data(), out[1].data()};
-    mEffect->processDoubleReplacing(mEffect, inputs, outputs, frames);
-    return out;
-  }
-  std::vector<std::vector<float>> in(2, std::vector<float>(static_cast<size_t>(frames), static_cast<float>(fill)));
-  std::vector<std::vector<float>> out(2, std::vector<float>(static_cast<size_t>(frames), static_cast<float>(fill)));
-  float* inputs[2] = {in[0].data(), in[1].data()};
-  float* outputs[2] = {out[0].data(), out[1].data()};
-  if (kind == Process::kReplacing)
-    mEffect->processReplacing(mEffect, inputs, outputs, frames);
-  else
-    mEffect->process(mEffect, inputs, outputs, frames);
-  for (int c = 0; c < 2; ++c)
-    for (int s = 0; s < frames; ++s) result[static_cast<size_t>(c)][static_cast<size_t>(s)] = out[static_cast<size_t>(c)][static_cast<size_t>(s)];
-  return result;
+  if (!mEffect) return std::vector<std::vector<double>>(2, std::vector<double>(static_cast<size_t>(frames)));
+  if (kind == Process::kDoubleReplacing)
+    return RunOn<double>(frames, fill, [&](double** in, double** out) {
+      mEffect->processDoubleReplacing(mEffect, in, out, frames);
+    });
+  return RunOn<float>(frames, fill, [&](float** in, float** out) {
+    (kind == Process::kReplacing ? mEffect->processReplacing : mEffect->process)(mEffect, in, out, frames);
+  });
 }
 
 std::vector<HostCall> TestHost::Calls() const {
