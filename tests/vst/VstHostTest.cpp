@@ -322,6 +322,9 @@ TEST_F(VstHostTest, BadChunksAreRefusedAndChangeNothing) {
   const size_t firstName = 40 + kSnapshotSize;
   std::vector<uint8_t> changedButTruncated = changed(0, {});
   changedButTruncated.pop_back();
+  std::vector<uint8_t> random(4096);  // without a header: must not pass for a state
+  std::mt19937 rng(7);
+  for (uint8_t& b : random) b = static_cast<uint8_t>(rng());
   std::vector<uint8_t> nanValue = changed(kValuesAt + 8 * 9, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F});
 
   const std::pair<const char*, std::vector<uint8_t>> table[] = {
@@ -336,7 +339,8 @@ TEST_F(VstHostTest, BadChunksAreRefusedAndChangeNothing) {
       {"negative name length", changed(firstName, {0xFC, 0xFF, 0xFF, 0xFF})},
       {"name length past the end", changed(firstName, {0x00, 0x00, 0x00, 0x40})},
       {"a value that is not a number", nanValue},
-      {"truncated by one byte", changedButTruncated}};
+      {"truncated by one byte", changedButTruncated},
+      {"random bytes", random}};
   for (const auto& [name, bytes] : table) {
     for (bool program : {true, false}) {
       EXPECT_EQ(host.SetChunk(program, bytes), 0) << name;
