@@ -78,6 +78,7 @@ class WindowTest : public ::testing::Test {
   void TearDown() override {
     winsys::App().reset();
     SWELL_ResetTimersAndQueue();
+    SWELL_ResetInputState();
     ReleaseCapture();
     winsys::App().drainAutoreleasePool();
     gRecorder = nullptr;

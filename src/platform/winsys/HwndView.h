@@ -75,7 +75,8 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   void comboBoxSelectionDidChange(View* sender);
   void controlTextDidChange(View* sender);
   void textDidEndEditing(View* sender);
-  void menuNeedsUpdate(HMENU menu);
+  bool answersMenuNeedsUpdate() const override { return true; }
+  void menuNeedsUpdate(HMENU menu) override;
   void tableViewSelectionDidChange(View* sender);
   void outlineViewSelectionDidChange(View* sender);
   void tableViewDidClickTableColumn(View* sender, int column);
@@ -168,6 +169,10 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   HWND m_lastTopLevelOwner = nullptr;
 };
 
+// Sets bit 2 of the dirty bits of each layer view up the superview chain
+// until one already has it: a control asked to redraw.
+void SWELL_PropagateDirty(winsys::View* from);
+
 // The layer's button: radio flags, user data and a drawing object for its picture.
 class Swell_vTarnivex_button : public winsys::Button {
  public:
@@ -184,6 +189,14 @@ class Swell_vTarnivex_button : public winsys::Button {
   }
   HGDIOBJ getSwellGDIImage() const { return m_swellGDIimage; }
   void setSwellGDIImage(HGDIOBJ image) { m_swellGDIimage = image; }
+  void setNeedsDisplay(bool needs) override {
+    Button::setNeedsDisplay(needs);
+    if (needs) SWELL_PropagateDirty(this);
+  }
+  void setNeedsDisplayInRect(winsys::Rectf r) override {
+    Button::setNeedsDisplayInRect(r);
+    SWELL_PropagateDirty(this);
+  }
 
  private:
   HGDIOBJ m_swellGDIimage = nullptr;
@@ -195,6 +208,14 @@ class Swell_vTarnivex_button : public winsys::Button {
 class Swell_vTarnivex_textfield : public winsys::TextField {
  public:
   using TextField::TextField;
+  void setNeedsDisplay(bool needs) override {
+    TextField::setNeedsDisplay(needs);
+    if (needs) SWELL_PropagateDirty(this);
+  }
+  void setNeedsDisplayInRect(winsys::Rectf r) override {
+    TextField::setNeedsDisplayInRect(r);
+    SWELL_PropagateDirty(this);
+  }
 };
 
 // Holds one pointer-sized value (a timer id, an item's data).

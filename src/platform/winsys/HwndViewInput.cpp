@@ -31,7 +31,8 @@ LRESULT swell::sendMouseMessage(View* view, UINT msg, const Event& e) {
   LRESULT r;
   if (wheel) {
     double d = msg == WM_MOUSEWHEEL ? e.deltaY : e.deltaX;
-    POINT sp = SWELL_GetCursorPosition();
+    POINT sp;
+    GetCursorPos(&sp);
     r = hv->m_wndproc(view, msg, WPARAM(uint32_t(int(d * 60)) << 16),
                       LPARAM((sp.y << 16) | (sp.x & 0xFFFF)));
   } else {
@@ -47,7 +48,7 @@ LRESULT swell::sendMouseMessage(View* view, UINT msg, const Event& e) {
 
 void Swell_vTarnivex_hwnd::mouseDown(const Event& e) {
   if (!m_enabled) return;
-  if ((e.modifierFlags & winsys::kControlKeyMask) && SWELL_GetRightClickEmulate()) {
+  if ((e.modifierFlags & winsys::kControlKeyMask) && IsRightClickEmulateEnabled()) {
     if (e.clickCount < 2) m_isfakerightmouse = 1;
     rightMouseDown(e);
     return;

@@ -102,6 +102,7 @@ class Application {
   void endModalSession(ModalSession* session);
   Window* modalWindow() const;
   void setModalDriver(std::function<void(ModalSession&)> driver) { mModalDriver = std::move(driver); }
+  bool hasModalDriver() const { return bool(mModalDriver); }
 
   // Sends a synthetic event to its window's view under the pointer (or to the
   // first responder for keys), as the platform would.
