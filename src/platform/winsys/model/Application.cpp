@@ -149,6 +149,9 @@ void Application::reset() {
   mDelegate.reset();
   mSessions.clear();
   mModalDriver = nullptr;
+  contextMenuChooser = nullptr;
+  panelResponder = nullptr;
+  alertResponder = nullptr;
   gMouseDownView = nullptr;
   mQueue.clear();
 }

@@ -18,6 +18,8 @@
 namespace winsys {
 
 class Window;
+class SavePanel;
+struct Alert;
 
 struct Screen {
   Rectf frame;
@@ -103,6 +105,16 @@ class Application {
   Window* modalWindow() const;
   void setModalDriver(std::function<void(ModalSession&)> driver) { mModalDriver = std::move(driver); }
   bool hasModalDriver() const { return bool(mModalDriver); }
+
+  // Stands in for the user of a context menu: answers the item chosen
+  // (an item of the menu or of one of its submenus), or null to dismiss.
+  std::function<HWND__*(HMENU)> contextMenuChooser;
+  // Stand in for the user of a save or open panel (fill its filenames and
+  // answer 1 to confirm) and of an alert (answer the index of the button
+  // pressed; without a responder the default button is pressed).
+  std::function<int(SavePanel&)> panelResponder;
+  std::function<int(const Alert&)> alertResponder;
+  int runAlert(const Alert& alert) { return alertResponder ? alertResponder(alert) : 0; }
 
   // Sends a synthetic event to its window's view under the pointer (or to the
   // first responder for keys), as the platform would.
