@@ -137,8 +137,10 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   void willRemoveSubview(View* sub) override;
   void drawRect(winsys::Rectf rect) override;
 
- private:
+ protected:
   void initChild(const SWELL_DialogResourceIndex* rec, HWND parent, DialogProc dlgproc, LPARAM param);
+
+ private:
   LRESULT runDestroy(WPARAM wParam, LPARAM lParam);
   void sendCommand(View* sender, int code);
   void sendNotify(NMHDR* hdr);

@@ -5,6 +5,7 @@
 #include "HwndView.h"
 #include "Internal.h"
 #include "ListBox.h"
+#include "WindowExtras.h"
 #include "model/Application.h"
 
 using winsys::App;
@@ -47,6 +48,7 @@ LRESULT swell::sendMouseMessage(View* view, UINT msg, const Event& e) {
 }
 
 void Swell_vTarnivex_hwnd::mouseDown(const Event& e) {
+  SWELL_FinishDragDrop();  // a press ends any drag this view was a source of
   if (!m_enabled) return;
   if ((e.modifierFlags & winsys::kControlKeyMask) && IsRightClickEmulateEnabled()) {
     if (e.clickCount < 2) m_isfakerightmouse = 1;

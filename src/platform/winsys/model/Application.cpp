@@ -152,6 +152,9 @@ void Application::reset() {
   contextMenuChooser = nullptr;
   panelResponder = nullptr;
   alertResponder = nullptr;
+  workspaceCalls.clear();
+  workspaceSucceeds = true;
+  presentationOptions = 0;
   gMouseDownView = nullptr;
   mQueue.clear();
 }

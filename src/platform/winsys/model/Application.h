@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "../SwellTypes.h"
@@ -114,6 +115,17 @@ class Application {
   // pressed; without a responder the default button is pressed).
   std::function<int(SavePanel&)> panelResponder;
   std::function<int(const Alert&)> alertResponder;
+  // What was asked of the system's workspace (open an address or file, launch an application).
+  struct WorkspaceCall {
+    std::string op, target, application;
+  };
+  std::vector<WorkspaceCall> workspaceCalls;
+  bool workspaceSucceeds = true;
+  bool workspace(const std::string& op, const std::string& target, const std::string& app = "") {
+    workspaceCalls.push_back({op, target, app});
+    return workspaceSucceeds;
+  }
+  unsigned presentationOptions = 0;
   int runAlert(const Alert& alert) { return alertResponder ? alertResponder(alert) : 0; }
 
   // Sends a synthetic event to its window's view under the pointer (or to the

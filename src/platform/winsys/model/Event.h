@@ -12,7 +12,7 @@ class Window;
 enum class EventType {
   kLeftMouseDown, kLeftMouseUp, kRightMouseDown, kRightMouseUp, kOtherMouseDown, kOtherMouseUp,
   kMouseMoved, kLeftMouseDragged, kRightMouseDragged, kOtherMouseDragged, kScrollWheel,
-  kKeyDown, kKeyUp, kMagnify, kSwipe, kRotate, kAppDefined
+  kKeyDown, kKeyUp, kMagnify, kSwipe, kRotate, kAppDefined, kFlagsChanged
 };
 
 // Modifier flags with the platform's values.
