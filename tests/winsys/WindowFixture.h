@@ -11,6 +11,7 @@
 
 #include "HwndView.h"
 #include "Internal.h"
+#include "ControlCreation.h"
 #include "IniFiles.h"
 #include "Swell.h"
 #include "model/Application.h"
@@ -79,6 +80,7 @@ class WindowTest : public ::testing::Test {
     winsys::App().reset();
     SWELL_ResetTimersAndQueue();
     SWELL_ResetInputState();
+    SWELL_MakeSetCurParms(1, 1, 0, 0, nullptr, false, false);
     ReleaseCapture();
     winsys::App().drainAutoreleasePool();
     gRecorder = nullptr;

@@ -33,12 +33,9 @@ POINT g_swell_mouse_relmode_curpos = {0, 0};
 
 // Stock and built-in cursors live for the process.
 HCURSOR stock(const std::string& name) {
-  static std::map<std::string, HCURSOR> cursors;
-  HCURSOR& c = cursors[name];
-  if (!c) {
-    c = new HCURSOR__;
-    c->stockName = name;
-  }
+  static std::map<std::string, HCURSOR__> cursors;
+  HCURSOR c = &cursors[name];
+  c->stockName = name;
   return c;
 }
 

@@ -107,6 +107,7 @@ BOOL IsRightClickEmulateEnabled();
 struct HCURSOR__;
 typedef HCURSOR__* HCURSOR;
 HCURSOR SWELL_LoadCursor(int id);
+// A new cursor the caller releases.
 HCURSOR SWELL_LoadCursorFromFile(const char* path);
 void SWELL_SetCursor(HCURSOR cursor);
 HCURSOR SWELL_GetCursor();
