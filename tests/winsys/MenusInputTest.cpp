@@ -328,3 +328,31 @@ TEST_F(Menus, WindowExtras) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Menus, ForeignWindowFollowsItsHostView) {
+  HWND top = topLevel(200, 100);
+  RECT r{10, 10, 60, 40};
+  void* foreign = nullptr;
+  auto* host = dynamic_cast<Swell_vTarnivex_hwndcarbonhost*>(SWELL_CreateCarbonWindowView(top, &foreign, &r, false));
+  ASSERT_TRUE(host && foreign);
+  EXPECT_EQ(SWELL_GetWindowFromCarbonWindowView(host), foreign);
+  SWELL_RunRunLoop(20);
+  EXPECT_EQ(host->m_cwnd->parentWindow(), swell::asView(top)->window()) << "attached by the timer";
+  EXPECT_EQ(host->m_carbonBounds.right - host->m_carbonBounds.left, 50);
+  EXPECT_EQ(host->m_carbonBounds.bottom - host->m_carbonBounds.top, 30);
+  EXPECT_TRUE(host->carbonKeyEvent(1, 0, 0, "a", 0));
+  EXPECT_FALSE(host->carbonKeyEvent(1, 0, 0, "a", fourCC("etxt"))) << "a text control keeps its keys";
+  SWELL_CarbonWndHost_SetWantAllKeys(static_cast<HWND>(host), true);
+  EXPECT_FALSE(host->carbonKeyEvent(1, 0, 0, "a", 0));
+  EXPECT_EQ(host->carbonWindowEvent(7), 3);
+  swell::asView(top)->setHidden(true);
+  SWELL_RunRunLoop(20);
+  EXPECT_EQ(host->m_cwnd->parentWindow(), nullptr) << "detached while hidden";
+  EXPECT_FALSE(host->m_cwnd->isVisible());
+  DestroyWindow(host);
+  EXPECT_EQ(host->m_cwnd, nullptr);
+}
+
+}  // namespace

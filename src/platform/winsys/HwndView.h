@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Swell.h"
 #include "model/Controls.h"
@@ -107,6 +108,9 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   bool performDragOperation(const winsys::DragInfo& drag);
   // The drop block for a drag over this view, a memory handle; null when the view takes no files.
   HGLOBAL swellExtendedDragOp(const winsys::DragInfo& drag, bool onDrop);
+
+  // A drag this view started as a source was dropped on a folder: writes the promised file there.
+  std::vector<std::string> namesOfPromisedFilesDroppedAtDestination(const std::string& folder);
 
   // The accessibility object the window procedure offers through WM_GETOBJECT, or null.
   void* accessibilityObject();

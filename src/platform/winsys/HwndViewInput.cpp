@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Cursors.h"
 #include "HwndView.h"
 #include "Internal.h"
 #include "ListBox.h"
@@ -21,8 +22,9 @@ LRESULT swell::sendMouseMessage(View* view, UINT msg, const Event& e) {
     view = cap;
   auto* hv = dynamic_cast<Swell_vTarnivex_hwnd*>(view);
   if (!hv || hv->m_hashaddestroy || !hv->m_wndproc) return -1;
-  winsys::Pointf p = view->convertPointFromBase(e.locationInWindow);
-  int x = int(std::floor(p.x)), y = int(std::floor(p.y));
+  // The cursor services give the position (the virtual one while the mouse moves relatively).
+  POINT pos = swellProcessMouseEvent(msg, view, e);
+  int x = pos.x, y = pos.y;
   bool wheel = msg == WM_MOUSEWHEEL || msg == WM_MOUSEHWHEEL;
   if (!wheel && !m_fakeCapture) {
     LRESULT hit = hv->m_wndproc(view, WM_NCHITTEST, 0, LPARAM(GetMessagePos()));

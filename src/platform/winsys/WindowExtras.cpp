@@ -74,6 +74,12 @@ void Swell_vTarnivex_hwndcarbonhost::setFrame(Rectf frame) {
   swellDoRepos();
 }
 
+// A foreign window stays attached only to the window the view is in.
+void Swell_vTarnivex_hwndcarbonhost::viewDidMoveToWindow() {
+  if (!m_cwnd) return;
+  if (Window* p = m_cwnd->parentWindow(); p && p != window()) p->removeChildWindow(m_cwnd);
+}
+
 void Swell_vTarnivex_hwndcarbonhost::SWELL_Timer(uintptr_t id) {
   if (id != 1) {
     KillTimer(this, id);
@@ -225,6 +231,12 @@ void SWELL_InitiateDragDropOfFileList(HWND view, RECT* r, const char** files, in
   if (r) gLastDrag.from = {r->left, r->top, r->left, r->top};
   gLastDrag.slideBack = true;
   gLastDrag.image = SWELL_GetGdiObjectImage(icon);
+}
+
+std::vector<std::string> Swell_vTarnivex_hwnd::namesOfPromisedFilesDroppedAtDestination(const std::string& folder) {
+  std::vector<std::string> names;
+  SWELL_DoDragDrop(folder.c_str(), &names);
+  return names;
 }
 
 bool SWELL_DoDragDrop(const char* destFolder, std::vector<std::string>* names) {

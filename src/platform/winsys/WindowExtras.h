@@ -25,6 +25,7 @@ class Swell_vTarnivex_hwndcarbonhost : public Swell_vTarnivex_hwnd {
   LRESULT onSwellMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   bool isOpaque() const override { return false; }
   bool swellIsCarbonHostingView() const { return true; }
+  void viewDidMoveToWindow() override;
   void swellDoRepos();
   void close();
 

@@ -138,6 +138,7 @@ class View : public HWND__ {
   virtual void didAddSubview(View*) {}
   virtual void willRemoveSubview(View*) {}
   virtual void viewDidHide() {}
+  virtual void viewDidMoveToWindow() {}
   virtual void viewDidUnhide() {}
   // Draws this view alone over rect (view coordinates).
   virtual void drawRect(Rectf) {}
