@@ -356,3 +356,34 @@ TEST_F(Menus, ForeignWindowFollowsItsHostView) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Menus, DefaultButtonWindowMenuAndNonClientClicks) {
+  HWND top = topLevel(200, 100);
+  SWELL_MakeSetCurParms(1, 1, 0, 0, top, false, false);
+  HWND ok = SWELL_MakeButton(1, "OK", 10006, 5, 5, 40, 14, 0);
+  EXPECT_EQ(SWELL_GetDefaultButtonID(top, true), 10006);
+  EnableWindow(ok, 0);
+  EXPECT_EQ(SWELL_GetDefaultButtonID(top, true), 0) << "disabled";
+  EXPECT_EQ(SWELL_GetDefaultButtonID(top, false), 10006);
+  SetFocus(top);
+  HMENU m = sample();
+  rec.log.clear();
+  EXPECT_TRUE(SetMenu(top, m));
+  EXPECT_EQ(GetMenu(top), m);
+  EXPECT_EQ(SWELL_GetCurrentMenu(), m) << "the key window's menu is the application's";
+  EXPECT_EQ(rec.of(WM_INITMENUPOPUP).size(), 1u);
+  DestroyMenu(m);
+  Event click;
+  click.type = winsys::EventType::kLeftMouseDown;
+  click.window = swell::asView(top)->window();
+  click.locationInWindow = {100, 50};
+  EXPECT_FALSE(SWELL_HandleMouseEvent(click)) << "client area: the platform handles it";
+  rec.answers[WM_NCHITTEST] = 2;
+  rec.log.clear();
+  EXPECT_TRUE(SWELL_HandleMouseEvent(click));
+  EXPECT_EQ(rec.of(WM_LBUTTONDOWN - 0x160).size(), 1u) << "a non-client press";
+}
+
+}  // namespace
