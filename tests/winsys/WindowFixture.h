@@ -11,6 +11,7 @@
 
 #include "HwndView.h"
 #include "Internal.h"
+#include "ControlCreation.h"
 #include "IniFiles.h"
 #include "Swell.h"
 #include "model/Application.h"
@@ -78,6 +79,8 @@ class WindowTest : public ::testing::Test {
   void TearDown() override {
     winsys::App().reset();
     SWELL_ResetTimersAndQueue();
+    SWELL_ResetInputState();
+    SWELL_MakeSetCurParms(1, 1, 0, 0, nullptr, false, false);
     ReleaseCapture();
     winsys::App().drainAutoreleasePool();
     gRecorder = nullptr;

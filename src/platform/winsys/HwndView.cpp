@@ -5,6 +5,7 @@
 
 #include "Internal.h"
 #include "ListBox.h"
+#include "TreeView.h"
 #include "TopLevelWindows.h"
 #include "model/Application.h"
 #include "model/Menu.h"
@@ -535,15 +536,18 @@ bool Swell_vTarnivex_hwnd::accessibilityIsIgnored() { return subviews().empty() 
 
 bool Swell_vTarnivex_hwnd::tableViewWillDisplayCell(View* table, bool selected, int* textColor) {
   auto* lv = dynamic_cast<Swell_vTarnivex_listview*>(table);
-  if (!lv || !textColor) return false;
+  auto* tv = dynamic_cast<Swell_vTarnivex_treeview*>(table);
+  if ((!lv && !tv) || !textColor) return false;
+  const std::vector<int>& sel = lv ? lv->m_selColors : tv->m_selColors;
+  int fg = lv ? lv->m_fgColor : tv->m_fgColor;
   if (selected) {
     bool focused = GetFocus() == table;
     size_t need = focused ? 2 : 4;
-    if (lv->m_selColors.size() < need) return false;
-    *textColor = lv->m_selColors[focused ? 1 : 3];
+    if (sel.size() < need) return false;
+    *textColor = sel[focused ? 1 : 3];
     return true;
   }
-  if (lv->m_fgColor < 0) return false;
-  *textColor = lv->m_fgColor;
+  if (fg < 0) return false;
+  *textColor = fg;
   return true;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Swell.h"
 #include "model/Controls.h"
@@ -75,7 +76,8 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   void comboBoxSelectionDidChange(View* sender);
   void controlTextDidChange(View* sender);
   void textDidEndEditing(View* sender);
-  void menuNeedsUpdate(HMENU menu);
+  bool answersMenuNeedsUpdate() const override { return true; }
+  void menuNeedsUpdate(HMENU menu) override;
   void tableViewSelectionDidChange(View* sender);
   void outlineViewSelectionDidChange(View* sender);
   void tableViewDidClickTableColumn(View* sender, int column);
@@ -107,6 +109,9 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   // The drop block for a drag over this view, a memory handle; null when the view takes no files.
   HGLOBAL swellExtendedDragOp(const winsys::DragInfo& drag, bool onDrop);
 
+  // A drag this view started as a source was dropped on a folder: writes the promised file there.
+  std::vector<std::string> namesOfPromisedFilesDroppedAtDestination(const std::string& folder);
+
   // The accessibility object the window procedure offers through WM_GETOBJECT, or null.
   void* accessibilityObject();
   bool accessibilityIsIgnored();
@@ -136,8 +141,10 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   void willRemoveSubview(View* sub) override;
   void drawRect(winsys::Rectf rect) override;
 
- private:
+ protected:
   void initChild(const SWELL_DialogResourceIndex* rec, HWND parent, DialogProc dlgproc, LPARAM param);
+
+ private:
   LRESULT runDestroy(WPARAM wParam, LPARAM lParam);
   void sendCommand(View* sender, int code);
   void sendNotify(NMHDR* hdr);
@@ -168,6 +175,10 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   HWND m_lastTopLevelOwner = nullptr;
 };
 
+// Sets bit 2 of the dirty bits of each layer view up the superview chain
+// until one already has it: a control asked to redraw.
+void SWELL_PropagateDirty(winsys::View* from);
+
 // The layer's button: radio flags, user data and a drawing object for its picture.
 class Swell_vTarnivex_button : public winsys::Button {
  public:
@@ -184,6 +195,14 @@ class Swell_vTarnivex_button : public winsys::Button {
   }
   HGDIOBJ getSwellGDIImage() const { return m_swellGDIimage; }
   void setSwellGDIImage(HGDIOBJ image) { m_swellGDIimage = image; }
+  void setNeedsDisplay(bool needs) override {
+    Button::setNeedsDisplay(needs);
+    if (needs) SWELL_PropagateDirty(this);
+  }
+  void setNeedsDisplayInRect(winsys::Rectf r) override {
+    Button::setNeedsDisplayInRect(r);
+    SWELL_PropagateDirty(this);
+  }
 
  private:
   HGDIOBJ m_swellGDIimage = nullptr;
@@ -195,6 +214,14 @@ class Swell_vTarnivex_button : public winsys::Button {
 class Swell_vTarnivex_textfield : public winsys::TextField {
  public:
   using TextField::TextField;
+  void setNeedsDisplay(bool needs) override {
+    TextField::setNeedsDisplay(needs);
+    if (needs) SWELL_PropagateDirty(this);
+  }
+  void setNeedsDisplayInRect(winsys::Rectf r) override {
+    TextField::setNeedsDisplayInRect(r);
+    SWELL_PropagateDirty(this);
+  }
 };
 
 // Holds one pointer-sized value (a timer id, an item's data).

@@ -2,9 +2,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "Cursors.h"
 #include "HwndView.h"
 #include "Internal.h"
 #include "ListBox.h"
+#include "WindowExtras.h"
 #include "model/Application.h"
 
 using winsys::App;
@@ -20,8 +22,9 @@ LRESULT swell::sendMouseMessage(View* view, UINT msg, const Event& e) {
     view = cap;
   auto* hv = dynamic_cast<Swell_vTarnivex_hwnd*>(view);
   if (!hv || hv->m_hashaddestroy || !hv->m_wndproc) return -1;
-  winsys::Pointf p = view->convertPointFromBase(e.locationInWindow);
-  int x = int(std::floor(p.x)), y = int(std::floor(p.y));
+  // The cursor services give the position (the virtual one while the mouse moves relatively).
+  POINT pos = swellProcessMouseEvent(msg, view, e);
+  int x = pos.x, y = pos.y;
   bool wheel = msg == WM_MOUSEWHEEL || msg == WM_MOUSEHWHEEL;
   if (!wheel && !m_fakeCapture) {
     LRESULT hit = hv->m_wndproc(view, WM_NCHITTEST, 0, LPARAM(GetMessagePos()));
@@ -31,7 +34,8 @@ LRESULT swell::sendMouseMessage(View* view, UINT msg, const Event& e) {
   LRESULT r;
   if (wheel) {
     double d = msg == WM_MOUSEWHEEL ? e.deltaY : e.deltaX;
-    POINT sp = SWELL_GetCursorPosition();
+    POINT sp;
+    GetCursorPos(&sp);
     r = hv->m_wndproc(view, msg, WPARAM(uint32_t(int(d * 60)) << 16),
                       LPARAM((sp.y << 16) | (sp.x & 0xFFFF)));
   } else {
@@ -46,8 +50,9 @@ LRESULT swell::sendMouseMessage(View* view, UINT msg, const Event& e) {
 }
 
 void Swell_vTarnivex_hwnd::mouseDown(const Event& e) {
+  SWELL_FinishDragDrop();  // a press ends any drag this view was a source of
   if (!m_enabled) return;
-  if ((e.modifierFlags & winsys::kControlKeyMask) && SWELL_GetRightClickEmulate()) {
+  if ((e.modifierFlags & winsys::kControlKeyMask) && IsRightClickEmulateEnabled()) {
     if (e.clickCount < 2) m_isfakerightmouse = 1;
     rightMouseDown(e);
     return;

@@ -1,37 +1,12 @@
+// The list-box messages of the list view, and the progress bar's messages.
 #include "ListBox.h"
 
 #include <cstring>
 
-int Swell_vTarnivex_listview::selectedRow() const {
-  for (size_t i = 0; i < m_rows.size(); ++i)
-    if (m_rows[i].selected) return int(i);
-  return -1;
-}
-
-int Swell_vTarnivex_listview::insertItem(int pos, const char* text) {
-  if (pos < 0 || pos > int(m_rows.size())) pos = int(m_rows.size());
-  Row row;
-  row.texts.push_back(text ? text : "");
-  m_rows.insert(m_rows.begin() + pos, row);
-  return pos;
-}
-
-void Swell_vTarnivex_listview::deleteItem(int row) {
-  if (row >= 0 && row < int(m_rows.size())) m_rows.erase(m_rows.begin() + row);
-}
-
-void Swell_vTarnivex_listview::setItemSelected(int row, bool selected) {
-  if (row == -1) {
-    for (auto& r : m_rows) r.selected = selected;
-  } else if (row >= 0 && row < int(m_rows.size())) {
-    m_rows[size_t(row)].selected = selected;
-  }
-}
-
 namespace {
 // The sorted place of a new text among the rows' first column.
-int sortedPosition(const std::vector<Swell_vTarnivex_listview::Row>& rows, const char* text) {
-  auto textOf = [&](size_t i) { return rows[i].texts.empty() ? "" : rows[i].texts[0].c_str(); };
+int sortedPosition(const std::vector<std::unique_ptr<SWELL_ListView_Row>>& rows, const char* text) {
+  auto textOf = [&](size_t i) { return rows[i]->m_vals.empty() ? "" : rows[i]->m_vals[0].c_str(); };
   int lo = 0, len = int(rows.size()), n = int(rows.size());
   while (len > 0) {
     int mid = lo + len / 2;
@@ -51,51 +26,64 @@ int sortedPosition(const std::vector<Swell_vTarnivex_listview::Row>& rows, const
 
 LRESULT Swell_vTarnivex_listview::onSwellMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   const char* text = reinterpret_cast<const char*>(lParam);
+  int n = int(m_items.size());
   switch (msg) {
     case LB_ADDSTRING: {
-      int pos = int(m_rows.size());
-      if (m_lbMode && !m_rows.empty() && (m_style & LBS_SORT)) pos = sortedPosition(m_rows, text ? text : "");
-      return insertItem(pos, text);
+      int pos = n;
+      if (m_lbMode && n && (m_style & LBS_SORT)) pos = sortedPosition(m_items, text ? text : "");
+      return insertRow(pos, text);
     }
     case LB_INSERTSTRING: {
       size_t pos = size_t(wParam);
-      if (pos > m_rows.size()) pos = m_rows.size();
-      return insertItem(int(pos), text);
+      return insertRow(pos > size_t(n) ? n : int(pos), text);
     }
-    case LB_DELETESTRING: deleteItem(int(wParam)); return 0;
+    case LB_DELETESTRING: deleteRow(int(wParam)); return 0;
     case LB_GETTEXT:
       if (lParam) {
         int row = int(wParam);
-        const char* t = row >= 0 && row < int(m_rows.size()) && !m_rows[size_t(row)].texts.empty()
-                            ? m_rows[size_t(row)].texts[0].c_str()
-                            : "";
+        const char* t =
+            row >= 0 && row < n && !m_items[size_t(row)]->m_vals.empty() ? m_items[size_t(row)]->m_vals[0].c_str() : "";
         lstrcpyn(reinterpret_cast<char*>(lParam), t, 4096);
       }
       return 0;
     case LB_RESETCONTENT:
-      m_ownerDataCount = 0;
-      m_rows.clear();
+      ownermode_cnt = 0;
+      m_items.clear();
+      reloadData();
       return 0;
-    case LB_SETSEL: setItemSelected(int(lParam), wParam != 0); return 0;
+    case LB_SETSEL: {
+      int row = int(lParam);
+      if (row == -1) {
+        if (wParam) {
+          std::set<int> all;
+          for (int i = 0; i < n; ++i) all.insert(i);
+          selectRowIndexes(all, true);
+        } else {
+          deselectAll();
+        }
+      } else if (row >= 0 && row < n) {
+        if (wParam)
+          selectRowIndexes({row}, true);
+        else
+          deselectRow(row);
+      }
+      return 0;
+    }
     case LB_SETCURSEL: {
-      size_t row = size_t(unsigned(wParam));
-      for (size_t i = 0; i < m_rows.size(); ++i) m_rows[i].selected = i == row;
+      int row = int(unsigned(wParam));
+      if (row >= 0 && row < n)
+        selectRowIndexes({row}, false);
+      else
+        deselectAll();
       return 0;
     }
-    case LB_GETSEL: {
-      int row = int(wParam);
-      return row >= 0 && row < int(m_rows.size()) && m_rows[size_t(row)].selected;
-    }
+    case LB_GETSEL: return isRowSelected(int(wParam)) ? 1 : 0;
     case LB_GETCURSEL: return selectedRow();
     case LB_GETCOUNT: return itemCount();
-    case LB_GETSELCOUNT: {
-      int n = 0;
-      for (auto& r : m_rows) n += r.selected;
-      return n;
-    }
+    case LB_GETSELCOUNT: return numberOfSelectedRows();
     case LB_GETITEMDATA: return rowParam(int(wParam));
     case LB_SETITEMDATA:
-      if (int(wParam) >= 0 && int(wParam) < int(m_rows.size())) m_rows[size_t(wParam)].param = lParam;
+      if (int(wParam) >= 0 && int(wParam) < n) m_items[size_t(wParam)]->m_param = lParam;
       return 0;
     default: return 0;
   }

@@ -74,6 +74,8 @@ struct SwellPaintBackend {
   void (*popClip)(HDC) = nullptr;
   // The picture of a bitmap drawing object (kind 4), null for anything else.
   void* (*imageOf)(HGDIOBJ) = nullptr;
+  // The platform font of a font drawing object (kind 3), null for anything else.
+  void* (*fontOf)(HGDIOBJ) = nullptr;
 };
 void* SWELL_GetGdiObjectImage(HGDIOBJ obj);
 void SWELL_SetPaintBackend(const SwellPaintBackend& backend);
@@ -91,14 +93,33 @@ extern HMENU g_swell_defaultmenu, g_swell_defaultmenumodal;
 
 LRESULT SWELL_DefaultDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void SWELL_DoDialogColorUpdates(HWND hwnd, DialogProc proc, bool isUpdate);
-// Control-click becomes a right click while emulation is on (the default).
-void SWELL_SetRightClickEmulate(bool on);
-bool SWELL_GetRightClickEmulate();
-// The key translation of the keyboard services: virtual key and flags word.
+
+// Keyboard and cursors. Events are the window model's; a null event means the current one.
 int SWELL_MacKeyToWindowsKey(const void* event, int* flags);
-void SWELL_SetMenuDestination(HMENU menu, HWND hwnd);
-POINT SWELL_GetCursorPosition();
+int SWELL_MacKeyToWindowsKeyEx(const void* event, int* flags, int mode);
+// The character the current keyboard layout gives a key code; 0 without layout services.
+int charFromVcode(int keycode);
+int SWELL_KeyToASCII(WPARAM wParam, LPARAM lParam, int* newFlags);
+short GetAsyncKeyState(int vk);
+// Control-click becomes a right click while emulation is on (the default).
+void SWELL_EnableRightClickEmulate(BOOL enable);
+BOOL IsRightClickEmulateEnabled();
+struct HCURSOR__;
+typedef HCURSOR__* HCURSOR;
+HCURSOR SWELL_LoadCursor(int id);
+// A new cursor the caller releases.
+HCURSOR SWELL_LoadCursorFromFile(const char* path);
+void SWELL_SetCursor(HCURSOR cursor);
+HCURSOR SWELL_GetCursor();
+HCURSOR SWELL_GetLastSetCursor();
+int SWELL_ShowCursor(BOOL show);
+bool SWELL_IsCursorVisible();
+void GetCursorPos(POINT* p);
 DWORD GetMessagePos();
+bool SWELL_SetCursorPos(int x, int y);
+// Forgets the cursor state and restores right-click emulation (as at program start).
+void SWELL_ResetInputState();
+void SWELL_SetMenuDestination(HMENU menu, HWND hwnd);
 
 // Window core.
 HWND GetDlgItem(HWND hwnd, int id);

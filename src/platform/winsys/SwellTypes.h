@@ -21,6 +21,7 @@ typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef intptr_t LONG_PTR;
+typedef uintptr_t UINT_PTR;
 typedef unsigned int UINT;
 typedef int BOOL;
 typedef uint32_t DWORD;

@@ -149,6 +149,12 @@ void Application::reset() {
   mDelegate.reset();
   mSessions.clear();
   mModalDriver = nullptr;
+  contextMenuChooser = nullptr;
+  panelResponder = nullptr;
+  alertResponder = nullptr;
+  workspaceCalls.clear();
+  workspaceSucceeds = true;
+  presentationOptions = 0;
   gMouseDownView = nullptr;
   mQueue.clear();
 }

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "../SwellTypes.h"
@@ -18,6 +19,8 @@
 namespace winsys {
 
 class Window;
+class SavePanel;
+struct Alert;
 
 struct Screen {
   Rectf frame;
@@ -102,6 +105,28 @@ class Application {
   void endModalSession(ModalSession* session);
   Window* modalWindow() const;
   void setModalDriver(std::function<void(ModalSession&)> driver) { mModalDriver = std::move(driver); }
+  bool hasModalDriver() const { return bool(mModalDriver); }
+
+  // Stands in for the user of a context menu: answers the item chosen
+  // (an item of the menu or of one of its submenus), or null to dismiss.
+  std::function<HWND__*(HMENU)> contextMenuChooser;
+  // Stand in for the user of a save or open panel (fill its filenames and
+  // answer 1 to confirm) and of an alert (answer the index of the button
+  // pressed; without a responder the default button is pressed).
+  std::function<int(SavePanel&)> panelResponder;
+  std::function<int(const Alert&)> alertResponder;
+  // What was asked of the system's workspace (open an address or file, launch an application).
+  struct WorkspaceCall {
+    std::string op, target, application;
+  };
+  std::vector<WorkspaceCall> workspaceCalls;
+  bool workspaceSucceeds = true;
+  bool workspace(const std::string& op, const std::string& target, const std::string& app = "") {
+    workspaceCalls.push_back({op, target, app});
+    return workspaceSucceeds;
+  }
+  unsigned presentationOptions = 0;
+  int runAlert(const Alert& alert) { return alertResponder ? alertResponder(alert) : 0; }
 
   // Sends a synthetic event to its window's view under the pointer (or to the
   // first responder for keys), as the platform would.

@@ -8,6 +8,32 @@ void Control::sendAction() {
   if (mTarget && isEnabled()) mTarget->onSwellCommand(this);
 }
 
+void Control::sizeToFit() {
+  Rectf f = frame();
+  f.width = 6.0 * double(stringValue().size()) + 4;
+  setFrame(f);
+}
+
+void Button::sizeToFit() {
+  Rectf f = frame();
+  f.width = 6.0 * double(stringValue().size()) + (buttonType() ? 22 : 24);
+  setFrame(f);
+}
+
+Rectf ClipView::documentVisibleRect() const {
+  View* d = documentView();
+  Rectf b = bounds();
+  if (!d) return b;
+  return {-d->frame().x, -d->frame().y, b.width, b.height};
+}
+
+void ClipView::scrollToPoint(Pointf p) {
+  if (View* d = documentView()) {
+    Rectf f = d->frame();
+    d->assignFrame({-p.x, -p.y, f.width, f.height});
+  }
+}
+
 void TextField::setStringValue(const std::string& s) {
   Control::setStringValue(s);
   if (mEditor) mEditor->setString(s);

@@ -27,6 +27,11 @@ class Control : public View {
   void setTarget(View* target) { mTarget = target; }
   // The user operated the control: its action goes to the target.
   void sendAction();
+  // 0 natural (left), 1 centred, 2 right.
+  int alignment = 0;
+  bool focusRingNone = false;
+  // Shrinks or grows the width to the text, by a fixed metric of 6 pixels a character.
+  virtual void sizeToFit();
 
  private:
   int mTag = 0;
@@ -53,6 +58,28 @@ class Button : public Control {
   bool hasImage() const { return mImage != nullptr; }
   void* image() const { return mImage; }
   void setImage(void* image) { mImage = image; }
+  int bezelStyle = 0;
+  // 0 the platform's default; 3 the check image right of the title.
+  int imagePosition = 0;
+  // A cell of the layer's own that draws instead of the button's, owned by the button.
+  struct Cell {
+    virtual ~Cell() = default;
+    virtual void drawWithFrame(Rectf frame, View* view) = 0;
+  };
+  void setCell(Cell* cell) {
+    delete mCell;
+    mCell = cell;
+  }
+  Cell* cell() const { return mCell; }
+  ~Button() override { delete mCell; }
+  void sizeToFit() override;
+
+ protected:
+  void drawRect(Rectf) override {
+    if (mCell) mCell->drawWithFrame(bounds(), this);
+  }
+
+ public:
 
  private:
   int mState = 0;
@@ -60,6 +87,7 @@ class Button : public Control {
   int mTextColor = -1;
   bool mAllowsMixed = false;
   void* mImage = nullptr;
+  Cell* mCell = nullptr;
 };
 
 // NSText: a view with a string; the text view adds a selection.
@@ -90,6 +118,12 @@ class TextView : public Text {
  private:
   size_t mSelStart = 0, mSelLength = 0;
   View* mFieldOwner = nullptr;
+
+ public:
+  bool editable = true;
+  bool horizontallyResizable = true, verticallyResizable = true;
+  // The character range last scrolled into view.
+  size_t scrolledTo = 0;
 };
 
 class TextField : public Control {
@@ -107,6 +141,10 @@ class TextField : public Control {
   void setTextColor(int rgb) { mTextColor = rgb; }
   bool isSecure() const { return mSecure; }
   void setSecure(bool s) { mSecure = s; }
+  bool selectable = true;
+  bool bezeled = true;
+  bool wraps = true;
+  bool scrollable = false;
   void setStringValue(const std::string& s) override;
 
   // The window's field editor starts or stops editing this field.
@@ -131,17 +169,24 @@ class Box : public View {
   void setTitle(const std::string& t) { mTitle = t; }
   int titleColor() const { return mTitleColor; }
   void setTitleColor(int rgb) { mTitleColor = rgb; }
+  bool titleCentered = false;
 
  private:
   std::string mTitle;
   int mTitleColor = -1;
 };
 
+// Scrolling moves the document view inside the clip view; the clip view
+// takes the document's flipped state.
 class ClipView : public View {
  public:
   using View::View;
   View* documentView() const { return subviews().empty() ? nullptr : subviews().front(); }
   void setDocumentView(View* v);
+  bool isFlipped() const override { return documentView() && documentView()->isFlipped(); }
+  // The document's visible area, in the document's coordinates.
+  Rectf documentVisibleRect() const;
+  void scrollToPoint(Pointf p);
 };
 
 class ScrollView : public View {
@@ -154,6 +199,9 @@ class ScrollView : public View {
   bool hasVerticalScroller() const { return mVScroller; }
   void setHasHorizontalScroller(bool h) { mHScroller = h; }
   void setHasVerticalScroller(bool v) { mVScroller = v; }
+  Rectf documentVisibleRect() const { return mClip->documentVisibleRect(); }
+  bool autohidesScrollers = false;
+  bool drawsBackground = true;
   // The area inside the scrollers (15 pixels each).
   Sizef contentSize() const;
   void setFrame(Rectf frame) override;
@@ -212,6 +260,8 @@ class PopUpButton : public Button {
   void setRepresentedObject(int i, HWND__* object);
   int indexOfSelectedItem() const { return mSelected; }
   void selectItemAtIndex(int i) { mSelected = i; }
+  bool autoenablesItems = true;
+  int arrowPosition = 0;
 
  private:
   std::vector<Item> mItems;

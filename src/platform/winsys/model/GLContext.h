@@ -10,6 +10,8 @@ struct GLContext {
   HDC attachedTo = nullptr;
   bool current = false;
   int updates = 0;
+  // The pixel format allowed offline renderers.
+  bool allowsOfflineRenderers = false;
 };
 
 }  // namespace winsys

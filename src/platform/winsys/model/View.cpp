@@ -63,8 +63,10 @@ int View::indexOfSubview(const View* view) const {
 }
 
 void View::setWindowForTree(Window* window) {
+  bool moved = mWindow != window;
   mWindow = window;
   for (View* sub : mSubviews) sub->setWindowForTree(window);
+  if (moved) viewDidMoveToWindow();
 }
 
 void View::setFrame(Rectf frame) { mFrame = frame; }

@@ -106,6 +106,9 @@ class View : public HWND__ {
   virtual bool answersCreateWindowFlags() const { return false; }
   virtual unsigned swellCreateWindowFlags() { return 0; }
   virtual bool answersCommand() const { return false; }
+  // As the delegate of a menu that is about to open.
+  virtual bool answersMenuNeedsUpdate() const { return false; }
+  virtual void menuNeedsUpdate(HMENU) {}
   // A control's action, sent to its target.
   virtual void onSwellCommand(View* /*sender*/) {}
 
@@ -128,10 +131,14 @@ class View : public HWND__ {
   virtual void swipeWithEvent(const Event&) {}
   virtual void rotateWithEvent(const Event&) {}
 
+  // Point size of the view's font; 0 keeps the platform's default.
+  double fontSize = 0;
+
  protected:
   virtual void didAddSubview(View*) {}
   virtual void willRemoveSubview(View*) {}
   virtual void viewDidHide() {}
+  virtual void viewDidMoveToWindow() {}
   virtual void viewDidUnhide() {}
   // Draws this view alone over rect (view coordinates).
   virtual void drawRect(Rectf) {}

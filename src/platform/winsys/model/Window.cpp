@@ -4,6 +4,7 @@
 
 #include "Application.h"
 #include "Controls.h"
+#include "Panels.h"
 
 namespace winsys {
 
@@ -148,6 +149,18 @@ bool Window::makeFirstResponder(HWND__* responder) {
     mFirstResponder = mFieldEditor;
   }
   return true;
+}
+
+}  // namespace winsys
+
+namespace winsys {
+
+int SavePanel::runModalForDirectory(const std::string& dir, const std::string& file) {
+  directory = dir;
+  nameFieldValue = file;
+  filenames.clear();
+  ++runs;
+  return App().panelResponder ? App().panelResponder(*this) : 0;
 }
 
 }  // namespace winsys

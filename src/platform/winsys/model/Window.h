@@ -50,6 +50,17 @@ class Window : public HWND__ {
   bool isOwnDelegate = false;
   unsigned collectionBehavior = 0;
 
+  // Appearance and document state the window extras set.
+  bool hasShadow = true;
+  bool isOpaqueWindow = true;
+  bool clearBackground = false;
+  bool ignoresMouseEvents = false;
+  bool excludedFromWindowsMenu = false;
+  bool documentEdited = false;
+  std::string representedFilename;
+  // The control whose cell is the window's default button (not retained).
+  View* defaultButton = nullptr;
+
   float alpha() const { return mAlpha; }
   void setAlpha(float a) { mAlpha = a; }
 
