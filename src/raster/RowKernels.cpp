@@ -7,8 +7,44 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace lice {
+
+namespace {
+KernelPath bestPath()
+{
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return KernelPath::kAvx2;
+#endif
+#if defined(__SSE2__)
+  return KernelPath::kSse2;
+#else
+  return KernelPath::kPlain;
+#endif
+}
+
+KernelPath& currentPath()
+{
+  static KernelPath path = bestPath();
+  return path;
+}
+}  // namespace
+
+KernelPath kernelPath()
+{
+  return currentPath();
+}
+
+KernelPath setKernelPath(KernelPath path)
+{
+  static const KernelPath best = bestPath();
+  currentPath() = path > best ? best : path;
+  return currentPath();
+}
 
 namespace {
 
@@ -64,12 +100,62 @@ inline __m128i sourceAlphaOver4(__m128i d, __m128i s, __m128i alphaMask, __m128i
 
 #endif
 
+#if defined(__x86_64__)
+// The same arithmetic as the SSE2 blocks, eight pixels at a time.
+__attribute__((target("avx2"))) inline __m256i moveToward8(__m256i d, __m256i s, __m256i k, __m256i kInv)
+{
+  const __m256i bias = _mm256_and_si256(_mm256_cmpgt_epi16(s, d), _mm256_set1_epi16(255));
+  const __m256i sum =
+      _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, kInv), _mm256_mullo_epi16(d, k)), bias);
+  return _mm256_srli_epi16(sum, 8);
+}
+
+// Colours of four widened pixels moved toward the source by its alpha.
+__attribute__((target("avx2"))) inline __m256i towardSource8(__m256i d16, __m256i s16, __m256i k255, __m256i one)
+{
+  const __m256i a16 = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s16, 0x00), 0x00);
+  return moveToward8(d16, s16, _mm256_sub_epi16(k255, a16), _mm256_add_epi16(a16, one));
+}
+
+__attribute__((target("avx2"))) int sourceAlphaOverAvx2(LICE_pixel* dest, const LICE_pixel* src, int w)
+{
+  const __m256i alphaMask = _mm256_set1_epi32(0xFF), zero = _mm256_setzero_si256();
+  const __m256i k255 = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1);
+  int i = 0;
+  for (; i + 8 <= w; i += 8) {
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+    const __m256i sa = _mm256_and_si256(s, alphaMask);
+    const int opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, alphaMask));
+    if (opaque == -1) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i), s);
+      continue;
+    }
+    const __m256i clear = _mm256_cmpeq_epi32(sa, zero);
+    if (_mm256_movemask_epi8(clear) == -1) continue;
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dest + i));
+    const __m256i colour =
+        _mm256_packus_epi16(towardSource8(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero), k255, one),
+                            towardSource8(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero), k255, one));
+    const __m256i alpha = _mm256_adds_epu8(d, sa);
+    const __m256i out = _mm256_or_si256(_mm256_andnot_si256(alphaMask, colour), _mm256_and_si256(alphaMask, alpha));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i),
+                        _mm256_or_si256(_mm256_andnot_si256(clear, out), _mm256_and_si256(clear, d)));
+  }
+  return i;
+}
+#endif
+
 }  // namespace
 
 void rowSourceAlphaOver(LICE_pixel* dest, const LICE_pixel* src, int w)
 {
   int i = 0;
+  const KernelPath path = kernelPath();
+#if defined(__x86_64__)
+  if (path == KernelPath::kAvx2) i = sourceAlphaOverAvx2(dest, src, w);
+#endif
 #if defined(__SSE2__)
+  if (path != KernelPath::kPlain) {
   const __m128i alphaMask = _mm_set1_epi32(0xFF);
   // Opaque and clear runs are the common case in real art; a block of four
   // is tested on its alpha bytes alone before any arithmetic.
@@ -105,6 +191,7 @@ void rowSourceAlphaOver(LICE_pixel* dest, const LICE_pixel* src, int w)
     const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
     block(i, s0, opaqueBits(s0), clearBits(s0));
   }
+  }
 #endif
   sourceAlphaOverScalar(dest + i, src + i, w - i);
 }
@@ -113,7 +200,7 @@ void rowCopyBlend(LICE_pixel* dest, const LICE_pixel* src, int w, int alpha)
 {
   int i = 0;
 #if defined(__SSE2__)
-  if (alpha > 0 && alpha < 256) {
+  if (alpha > 0 && alpha < 256 && kernelPath() != KernelPath::kPlain) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i k = _mm_set1_epi16(short(256 - alpha)), kInv = _mm_set1_epi16(short(alpha));
     for (; i + 4 <= w; i += 4) {
@@ -176,6 +263,7 @@ void rowBilinear(LICE_pixel* dest, const unsigned char* row0, const unsigned cha
   int i = 0;
 #if defined(__SSE2__)
   // Eight outputs a pass, channels side by side in 16-bit lanes.
+  const int vectorEnd = kernelPath() == KernelPath::kPlain ? 0 : n;
   const __m128i zero = _mm_setzero_si128();
   const __m128i fyv = _mm_set1_epi16(short(fy));
   const __m128i byte = _mm_set1_epi16(255);
@@ -184,7 +272,7 @@ void rowBilinear(LICE_pixel* dest, const unsigned char* row0, const unsigned cha
   // The fractions of eight steps, from 16-bit arithmetic that wraps as the
   // low 16 bits of the coordinates do.
   const __m128i stepFractions = _mm_mullo_epi16(_mm_set_epi16(7, 6, 5, 4, 3, 2, 1, 0), _mm_set1_epi16(short(dx)));
-  for (; i + 8 <= n; i += 8) {
+  for (; i + 8 <= vectorEnd; i += 8) {
     const __m128i fx = _mm_add_epi16(_mm_set1_epi16(short(x)), stepFractions);
     __m128i top[8], bot[8];
     for (int j = 0; j < 8; ++j, x += dx) {
