@@ -218,6 +218,18 @@ TEST(GdiShapes, PolygonsBlitsAndImageLists) {
   EXPECT_TRUE(ImageList_Remove(list, -1));
   ImageList_Destroy(list);
   DeleteObject(image);
+
+  LICE_MemBitmap keyed(2, 1);
+  keyed.getBits()[0] = LICE_RGBA(255, 0, 255, 255);
+  keyed.getBits()[1] = LICE_RGBA(1, 2, 3, 255);
+  const std::string file = ::testing::TempDir() + "/keyed.png";
+  ASSERT_TRUE(WriteTestPng(file, &keyed));
+  HBITMAP loaded = LoadNamedImage(file.c_str(), true);
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(GetNSImageFromHICON(loaded)[0], 0u);
+  EXPECT_EQ(GetNSImageFromHICON(loaded)[1], LICE_RGBA(1, 2, 3, 255));
+  EXPECT_EQ(LoadNamedImage("keyed.png", false), nullptr);  // no named application images
+  DeleteObject(loaded);
 }
 
 TEST(CachedFont, EffectsAndVerticalText) {

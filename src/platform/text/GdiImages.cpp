@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include <png.h>
+
 #include "GdiRecords.h"
 
 struct HIMAGELIST__ {
@@ -155,6 +157,30 @@ HICON CreateIconIndirect(const ICONINFO* info) {
   if (!info || !info->fIcon || !ValidObject(info->hbmColor, HGDIOBJ__::kImage) || !info->hbmColor->image)
     return nullptr;
   return ShareImage(info->hbmColor);
+}
+
+HBITMAP LoadNamedImage(const char* name, bool keyMagenta) {
+  if (!name || !std::strchr(name, '/')) return nullptr;
+  png_image png;
+  std::memset(&png, 0, sizeof png);
+  png.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&png, name)) return nullptr;
+  png.format = PNG_FORMAT_ARGB;  // bytes A, R, G, B as the pixels here
+  const int w = int(png.width), h = int(png.height);
+  if (w <= 0 || h <= 0 || int64_t(w) * h > (int64_t(1) << 26)) {
+    png_image_free(&png);
+    return nullptr;
+  }
+  HGDIOBJ__* image = NewImage(w, h);
+  if (!png_image_finish_read(&png, nullptr, image->image->data(), 0, nullptr)) {
+    png_image_free(&png);
+    DeleteObject(image);
+    return nullptr;
+  }
+  if (keyMagenta)
+    for (uint32_t& p : *image->image)
+      if ((p & 0xFFFFFF00u) == 0xFF00FF00u) p = 0;
+  return image;
 }
 
 const unsigned* GetNSImageFromHICON(HGDIOBJ obj) {

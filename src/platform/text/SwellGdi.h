@@ -104,6 +104,9 @@ HBITMAP CreateBitmap(int w, int h, int planes, int bitsPerPixel, const unsigned 
 HICON CreateIconIndirect(const ICONINFO* info);
 // The pixels of an image object, or null.
 const unsigned* GetNSImageFromHICON(HGDIOBJ obj);
+// An image from a PNG file (a name with "/"); this platform has no named
+// application images. With keyMagenta, pure magenta pixels become clear.
+HBITMAP LoadNamedImage(const char* name, bool keyMagenta);
 // Draws the image scaled into the rectangle over what is there.
 void DrawImageInRect(HDC ctx, HGDIOBJ image, const RECT* r);
 
