@@ -1,0 +1,66 @@
+// The librarian screen as one piece: the slot view, the menu controls and
+// the plug-in operations they share (pane refresh, the bank selection lists,
+// the top bar's menus, sends from the library). The plug-in owns one; the
+// controls themselves are owned by their control layers.
+#pragma once
+
+#include "LibrarianHost.h"
+
+class LibrarianViewControl;
+class FolderMenuControl;
+class BankEditPopupMenu;
+class BankNumberPopupMenu;
+class ProgramNumberPopupMenu;
+class FileEditPopupMenu;
+class FileCopyPopupMenu;
+class LibrarianPatch;
+
+// The list types of patchTypeChanged.
+enum ListType : int { kSingleBanks = 0, kCategoryBanks = 1, kMultiBanks = 2, kSearchBanks = 4 };
+
+class LibrarianBrowser {
+ public:
+  explicit LibrarianBrowser(LibrarianHost* host) : mHost(host) {}
+  LibrarianBrowser(const LibrarianBrowser&) = delete;
+  LibrarianBrowser& operator=(const LibrarianBrowser&) = delete;
+
+  LibrarianHost* host() const { return mHost; }
+
+  // ---- The controls, once created (not owned).
+  LibrarianViewControl* view = nullptr;
+  FolderMenuControl* leftPatchMenu = nullptr;
+  FolderMenuControl* rightPatchMenu = nullptr;
+  FolderMenuControl* leftPerfMenu = nullptr;
+  FolderMenuControl* rightPerfMenu = nullptr;
+  FolderMenuControl* categoryMenu = nullptr;
+  FolderMenuControl* searchMenu = nullptr;
+  FolderMenuControl* perfBankNameMenu = nullptr;
+  FolderMenuControl* progBankNameMenu = nullptr;
+  BankEditPopupMenu* bankEditMenu = nullptr;
+  BankNumberPopupMenu* bankNumberMenu = nullptr;
+  ProgramNumberPopupMenu* programNumberMenu = nullptr;
+
+  // ---- Bank selection lists.
+  void patchTypeChanged(int patchType, int listType, bool reload);
+  void ResetPatchSelectionMenus();
+
+  // ---- Refreshing.
+  // Rebuilds the pane menus in force with bank 0 and the stored names, then
+  // reloads both panes. Never rebuilds the bank-name menus.
+  void refreshPopUpMenus();
+  void updateBankAndProgramMenuNames(bool keepBankMenu);
+  void reloadPanes();
+
+  // ---- Sending to the instrument.
+  // Sends one entry of a pane's bank as the part's sound (job 3).
+  void sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
+  // Sends the part's current sound (job 2) or the multi (job 0).
+  void sendPatchToDevice(int part, bool sound, bool, bool, bool multi);
+
+  // ---- The slot menus of a right click.
+  void showFileEditMenu(int x, int y);
+  void showFileCopyMenu(int x, int y);
+
+ private:
+  LibrarianHost* mHost;
+};

@@ -1,0 +1,108 @@
+// A library folder with banks at every level of the browser tree, and the
+// plug-in as the browser sees it: the protocol tests' fake editor for the
+// parameters and the receive path, with records of what the browser asked.
+#pragma once
+
+#include <map>
+#include <mutex>
+
+#include "LibrarianBrowser.h"
+#include "LibraryTestSupport.h"
+#include "ProtocolTestSupport.h"
+
+// Patches/Root.syx, Leads/Lead A.syx, Leads/Lead B.syx, Leads/Deep/Deep.syx,
+// Pads/Pad.syx and the multi bank Multis/Multi.syx.
+inline void writeFixtureLibrary(const DataFolder& data) {
+  writeFile(data.patches() / "Root.syx", soundFile("Root", 100, "Bass"));
+  writeFile(data.patches() / "Leads" / "Lead A.syx", soundFile("LeadA", 100, "Lead"));
+  writeFile(data.patches() / "Leads" / "Lead B.syx", soundFile("LeadB", 100, "Lead"));
+  writeFile(data.patches() / "Leads" / "Deep" / "Deep.syx", soundFile("Deep", 100, "Pad"));
+  writeFile(data.patches() / "Pads" / "Pad.syx", soundFile("Pad", 100, "Pad"));
+  writeFile(data.patches() / "Multis" / "Multi.syx", multiFile("Multi", 100));
+}
+
+class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
+ public:
+  FakeLibrarianHost() {
+    editor.setValue(kDeviceOutSelection, 1);
+    manager->jobObserver = [this](JobThread, const SenderJob& job) {
+      while (holdJobs) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::lock_guard<std::mutex> lock(mMutex);
+      mJobs.push_back(job);
+    };
+  }
+  ~FakeLibrarianHost() override { destroyManager(); }
+
+  BrowseState& browseState() override { return state; }
+  PatchLibrarian* librarian() override { return &(this->EngineFixture::librarian); }
+  MIDIMessageManager* messageManager() override { return manager.get(); }
+  int currentPart() override { return part; }
+  bool multiMode() override { return multi; }
+  bool midiConfigured() override { return midiReady; }
+  IParam* paramAt(int index) override { return editor.paramAt(index); }
+  void setParameterFromPlug(int index, double value, bool normalized) override {
+    editor.setParameterFromPlug(index, value, normalized);
+  }
+  void setParamDisplayText(int index, int value, const std::string& text) override {
+    editor.setParamDisplayText(index, value, text);
+  }
+  void resetParamDisplayTexts(int index) override { editor.paramAt(index)->ResetDisplayTexts(); }
+  void ProcessSysEx(ISysEx* message, bool fromDevice) override {
+    ++fed;
+    manager->ProcessSysEx(message, fromDevice);
+  }
+  void SetLibrarianRequestActive(bool on) override {
+    calls.push_back(on ? "request on" : "request off");
+    manager->dumpExpected = !on;
+    (multi ? static_cast<LibraryRequest&>(manager->performanceRequest)
+           : static_cast<LibraryRequest&>(manager->patchRequest)).arm();
+  }
+  void SetLibrarianStatusUnsaved(bool on) override { calls.push_back(on ? "unsaved" : "saved"); }
+  bool BankChangeMessage(int p) override {
+    calls.push_back("bank change " + std::to_string(p));
+    return bankChangeSent;
+  }
+  void prepareMultiPush() override { calls.push_back("prepare push"); }
+  void refreshFolders() override { calls.push_back("refresh folders"); }
+  void OpenDataDirectory() override { calls.push_back("open data folder"); }
+  bool saveImportedFile(bool midi) override {
+    calls.push_back(midi ? "import mid" : "import syx");
+    return true;
+  }
+  std::string getPatchesFolderStr() override { return data.patchesStr(); }
+  void debugLog(const std::string& line) override { log.push_back(line); }
+  void pause(int ms) override { calls.push_back("pause " + std::to_string(ms)); }
+  void hideLayer(const char* name, bool hide) override { hidden[name] = hide; }
+  void grayOutLayer(const char* name, bool gray) override { grayed[name] = gray; }
+
+  // Loads the fixture library into the librarian.
+  void loadFixture() {
+    writeFixtureLibrary(data);
+    EngineFixture::librarian.loadPatchesFromFilesystem(data.patchesStr());
+  }
+  // The jobs the worker performed, once it is idle again.
+  std::vector<SenderJob> jobs() {
+    waitIdle(JobThread::kRequest);
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mJobs;
+  }
+  std::string paramDisplayTextOf(int index, int value = 0) { return editor.paramDisplayText(index, value); }
+  int bankIndex(int list, const std::string& file) {
+    for (int i = 0; i < EngineFixture::librarian.bankCount(list); ++i)
+      if (EngineFixture::librarian.bankAt(list, i)->fileName == file) return i;
+    return -1;
+  }
+
+  DataFolder data;
+  BrowseState state;
+  int part = 0;
+  bool multi = false, midiReady = true, bankChangeSent = true;
+  std::atomic<bool> holdJobs{false};
+  int fed = 0;
+  std::vector<std::string> calls, log;
+  std::map<std::string, bool> hidden, grayed;
+
+ private:
+  std::mutex mMutex;
+  std::vector<SenderJob> mJobs;
+};
