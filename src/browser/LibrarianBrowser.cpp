@@ -8,8 +8,3 @@ void LibrarianBrowser::reloadPanes() {
   view->patchSelectionUpperChanged();
   view->patchSelectionLowerChanged();
 }
-
-void LibrarianBrowser::refreshPopUpMenus() { reloadPanes(); }
-void LibrarianBrowser::updateBankAndProgramMenuNames(bool) {}
-void LibrarianBrowser::showFileEditMenu(int, int) {}
-void LibrarianBrowser::showFileCopyMenu(int, int) {}

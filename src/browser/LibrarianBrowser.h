@@ -4,6 +4,9 @@
 // controls themselves are owned by their control layers.
 #pragma once
 
+#include <memory>
+
+#include "IControl.h"
 #include "LibrarianHost.h"
 
 class LibrarianViewControl;
@@ -13,7 +16,6 @@ class BankNumberPopupMenu;
 class ProgramNumberPopupMenu;
 class FileEditPopupMenu;
 class FileCopyPopupMenu;
-class LibrarianPatch;
 
 // The list types of patchTypeChanged.
 enum ListType : int { kSingleBanks = 0, kCategoryBanks = 1, kMultiBanks = 2, kSearchBanks = 4 };
@@ -54,6 +56,11 @@ class LibrarianBrowser {
   // ---- Sending to the instrument.
   // Sends one entry of a pane's bank as the part's sound (job 3).
   void sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
+  // Stores the whole upper bank (the lower one when no upper slot is
+  // selected) into an instrument bank (job 4).
+  void SendAllProgramsFromLibrarian(int bank);
+  // Sends the selected upper slot's entry to the part (job 3).
+  void SendSingleProgramFromLibrarian(int part);
   // Sends the part's current sound (job 2) or the multi (job 0).
   void sendPatchToDevice(int part, bool sound, bool, bool, bool multi);
 
@@ -63,4 +70,7 @@ class LibrarianBrowser {
 
  private:
   LibrarianHost* mHost;
+  // The latest slot menus; a right click replaces them.
+  std::unique_ptr<IControl> mFileEditMenu;
+  std::unique_ptr<IControl> mFileCopyMenu;
 };

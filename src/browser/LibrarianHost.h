@@ -7,6 +7,8 @@
 
 class IControl;
 class IParam;
+class IPopupMenu;
+struct IRECT;
 class MIDIMessageManager;
 class PatchLibrarian;
 struct ISysEx;
@@ -35,6 +37,8 @@ class LibrarianHost {
   virtual MIDIMessageManager* messageManager() = 0;
   virtual int currentPart() = 0;
   virtual bool multiMode() = 0;
+  // kControlLibrary is on: the top bar's menus work on the upper bank.
+  virtual bool libraryControl() = 0;
   virtual bool midiConfigured() = 0;
 
   // ---- Parameters.
@@ -61,6 +65,10 @@ class LibrarianHost {
   virtual std::string getPatchesFolderStr() = 0;
   virtual void debugLog(const std::string& line) = 0;
   virtual void pause(int ms) = 0;
+
+  // Shows the menu at the rectangle and waits; the menu or submenu in which
+  // an entry was chosen, or null when the menu was dismissed.
+  virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) = 0;
 
   // ---- Layers, by name.
   virtual void hideLayer(const char* name, bool hide) = 0;

@@ -34,3 +34,17 @@ void LibrarianBrowser::sendPatchToDevice(int part, bool sound, bool, bool, bool 
   if (sound) startLibrarianJob(mHost->messageManager(), sendPartJob(part, false, false), kSetBusy);
   else if (multi) startLibrarianJob(mHost->messageManager(), sendMultiJob(false, false), kSetBusy);
 }
+
+void LibrarianBrowser::SendAllProgramsFromLibrarian(int bank) {
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!librarian) return;
+  const int pane = librarian->targetSlot >= 0 ? 0 : 1;
+  librarian->targetSlot = 0;
+  startLibrarianJob(mHost->messageManager(), storeJob(pane, 0, bank), kSetBusy);
+}
+
+void LibrarianBrowser::SendSingleProgramFromLibrarian(int part) {
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!librarian) return;
+  sendPatchToDeviceFromLibrarian(librarian->targetSlot, 0, part);
+}

@@ -6,6 +6,10 @@
 #include <map>
 #include <mutex>
 
+#if __has_include("IPopupMenu.h")
+#include "IPopupMenu.h"
+#define HAVE_POPUP_MENU 1
+#endif
 #include "LibrarianBrowser.h"
 #include "LibraryTestSupport.h"
 #include "ProtocolTestSupport.h"
@@ -72,6 +76,32 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   std::string getPatchesFolderStr() override { return data.patchesStr(); }
   void debugLog(const std::string& line) override { log.push_back(line); }
   void pause(int ms) override { calls.push_back("pause " + std::to_string(ms)); }
+  bool libraryControl() override { return libraryMode; }
+#ifdef HAVE_POPUP_MENU
+  // Answers with the next scripted pick: a path of entry texts from the main
+  // menu, the last one chosen; an empty path dismisses the menu.
+  IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) override {
+    shownMenus.push_back(menu);
+    shownAt.push_back(*rect);
+    if (picks.empty()) return nullptr;
+    const std::vector<std::string> path = picks.front();
+    picks.erase(picks.begin());
+    for (size_t level = 0; menu && level < path.size(); ++level) {
+      int found = -1;
+      for (int i = 0; i < menu->GetNItems() && found < 0; ++i)
+        if (path[level] == menu->GetItemText(i)) found = i;
+      if (found < 0) return nullptr;
+      if (level + 1 == path.size()) {
+        menu->SetChosenItemIdx(found);
+        return menu;
+      }
+      menu = menu->GetItem(found)->GetSubmenu();
+    }
+    return nullptr;
+  }
+#else
+  IPopupMenu* CreateIPopupMenu(IPopupMenu*, IRECT*) override { return nullptr; }
+#endif
   void hideLayer(const char* name, bool hide) override { hidden[name] = hide; }
   void grayOutLayer(const char* name, bool gray) override { grayed[name] = gray; }
 
@@ -95,6 +125,12 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
 
   DataFolder data;
   BrowseState state;
+  bool libraryMode = false;
+  std::vector<std::vector<std::string>> picks;
+  std::vector<IPopupMenu*> shownMenus;
+#ifdef HAVE_POPUP_MENU
+  std::vector<IRECT> shownAt;
+#endif
   int part = 0;
   bool multi = false, midiReady = true, bankChangeSent = true;
   std::atomic<bool> holdJobs{false};
@@ -106,3 +142,19 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   std::mutex mMutex;
   std::vector<SenderJob> mJobs;
 };
+
+#ifdef HAVE_POPUP_MENU
+// A menu as text: entries separated by " | ", a submenu in brackets after
+// its entry, a tick as "*", a separator as "-".
+inline std::string describe(const IPopupMenu* menu) {
+  std::string out;
+  for (int i = 0; i < menu->GetNItems(); ++i) {
+    const IPopupMenuItem* item = menu->GetItem(i);
+    if (i) out += " | ";
+    out += item->GetIsSeparator() ? "-" : item->GetText();
+    if (item->GetChecked()) out += "*";
+    if (item->GetSubmenu()) out += " [" + describe(item->GetSubmenu()) + "]";
+  }
+  return out;
+}
+#endif
