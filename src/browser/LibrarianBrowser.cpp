@@ -4,7 +4,7 @@
 
 void LibrarianBrowser::reloadPanes() {
   if (!view) return;
-  view->redraw = true;
+  view->SetRedraw();
   view->patchSelectionUpperChanged();
   view->patchSelectionLowerChanged();
 }

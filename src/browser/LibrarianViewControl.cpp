@@ -1,5 +1,7 @@
 #include "LibrarianViewControl.h"
 
+#include "IGraphics.h"
+
 #include <vector>
 
 #include "IMidiMsg.h"
@@ -14,16 +16,25 @@ constexpr const char* kRenameLayer = "patchRename";
 constexpr const char* kSaveChangesLayer = "saveChangesLayer";
 }  // namespace
 
+namespace {
+const IColor kHighlight(255, 225, 225, 225);
+}  // namespace
+
 LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* browser, int x, int y, int paramIdx,
-                                           double scale)
-    : IControl(plug, paramIdx),
+                                           IBitmap* bitmap, IRECT targetRect, double scale)
+    : IBitmapOverlayControl(plug, x, y, paramIdx, bitmap, targetRect),
       mBrowser(browser),
       mGrid(x, y, scale),
       mCellWidth(static_cast<int>(105.0 * scale)),
       mCellHeight(static_cast<int>(14.0 * scale)) {
+  const IColor white(255, 255, 255, 255);
+  const IText text(static_cast<int>(13.0 * scale), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear,
+                   0, IText::kQualityDefault);
   for (int pane = 0; pane < 2; ++pane) {
-    for (auto& slot : mSlots[static_cast<size_t>(pane)]) {
-      slot = std::make_unique<ITextControl>(plug, "");
+    for (int i = 0; i < kSlotsPerPane; ++i) {
+      const SlotBox& b = mGrid.box(pane, i);
+      auto& slot = mSlots[static_cast<size_t>(pane)][static_cast<size_t>(i)];
+      slot = std::make_unique<ITextControl>(plug, IRECT(b.L, b.T, b.R, b.B), &text, "");
       slot->SetTextFromPlug("");
     }
     if (pane == 0) patchSelectionUpperChanged();
@@ -215,4 +226,36 @@ void LibrarianViewControl::renameSlot(int, int) {
   }
   host().setParamDisplayText(kPatchRename, 0, name);
   host().hideLayer(kRenameLayer, false);
+}
+
+void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod) {
+  mouseDown(x, y, mod && mod->L, mod && mod->R);
+}
+void LibrarianViewControl::OnMouseDblClick(int x, int y, IMouseMod*) { mouseDblClick(x, y); }
+void LibrarianViewControl::OnMouseDrag(int x, int y, int, int, IMouseMod*) { mouseDrag(x, y); }
+void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*) { mouseUp(x, y); }
+bool LibrarianViewControl::OnKeyDown(int, int, int key) { return keyDown(key); }
+
+bool LibrarianViewControl::Draw(IGraphics* graphics) {
+  IBitmapControl::Draw(graphics);
+  for (int pane = 0; pane < 2; ++pane) {
+    const int selected = pane == 0 ? selectedUpper : selectedLower;
+    if (selected >= 0 && selected < kSlotsPerPane) {
+      const SlotBox& b = mGrid.box(pane, selected);
+      IRECT r(b.L, b.T, b.R, b.B);
+      graphics->FillIRect(&kHighlight, &r, nullptr);
+    }
+    for (int i = 0; i < kSlotsPerPane; ++i) {
+      ITextControl& slot = *mSlots[static_cast<size_t>(pane)][static_cast<size_t>(i)];
+      IColor& colour = slot.GetIText()->mColor;
+      if (i == selected) colour.R = colour.G = colour.B = 0;
+      slot.Draw(graphics);
+      if (i == selected) colour.R = colour.G = colour.B = 255;
+    }
+  }
+  if (mDragging) {
+    IRECT r(mDragBox.L, mDragBox.T, mDragBox.R, mDragBox.B);
+    graphics->FillIRect(&kHighlight, &r, nullptr);
+  }
+  return true;
 }

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "IControl.h"
+#include "IControls.h"
 #include "SlotGrid.h"
 
 class LibrarianBrowser;
@@ -17,10 +17,12 @@ class LibrarianHost;
 class PatchLibrarian;
 struct LibrarianPatch;
 
-class LibrarianViewControl : public IControl {
+class LibrarianViewControl : public IBitmapOverlayControl {
  public:
-  // x, y: the control's origin; scale: the editor's size factor.
-  LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* browser, int x, int y, int paramIdx, double scale);
+  // x, y: the control's origin; bitmap: the panes' artwork, which also
+  // gives the control its size; scale: the editor's size factor.
+  LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* browser, int x, int y, int paramIdx, IBitmap* bitmap,
+                       IRECT targetRect, double scale);
   ~LibrarianViewControl() override;
 
   // ---- Pane reloads: the 128 slot texts from the pane's bank.
@@ -32,7 +34,15 @@ class LibrarianViewControl : public IControl {
   void CopySlotData(int x, int y);
   void PasteSlotData(int x, int y);
 
-  // ---- Input, in the framework's terms.
+  // ---- Input and drawing.
+  void OnMouseDown(int x, int y, IMouseMod* mod) override;
+  void OnMouseDblClick(int x, int y, IMouseMod* mod) override;
+  void OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod) override;
+  void OnMouseUp(int x, int y, IMouseMod* mod) override;
+  bool OnKeyDown(int x, int y, int key) override;
+  bool Draw(IGraphics* graphics) override;
+
+  // The same input without the framework's records.
   void mouseDown(int x, int y, bool left, bool right);
   void mouseDblClick(int x, int y);
   void mouseDrag(int x, int y);
@@ -53,8 +63,6 @@ class LibrarianViewControl : public IControl {
   int selectedLower = -1;
   int activePane = 0;
   int cursor = 0;
-  // Keeps the control dirty for one more frame after it is drawn.
-  bool redraw = false;
 
  private:
   LibrarianHost& host() const;

@@ -80,7 +80,7 @@ class SlotViewTest : public ::testing::Test {
     host.loadFixture();
     host.EngineFixture::librarian.upperBank = host.bankIndex(kSoundList, "Lead A.syx");
     host.EngineFixture::librarian.lowerBank = host.bankIndex(kSoundList, "Pad.syx");
-    view = std::make_unique<LibrarianViewControl>(nullptr, &browser, 0, 0, kLibrarianArea, 1.0);
+    view = std::make_unique<LibrarianViewControl>(nullptr, &browser, 0, 0, kLibrarianArea, &background, IRECT(), 1.0);
     browser.view = view.get();
   }
   // The centre of a slot.
@@ -95,6 +95,7 @@ class SlotViewTest : public ::testing::Test {
 
   FakeLibrarianHost host;
   LibrarianBrowser browser{&host};
+  IBitmap background{nullptr, 1100, 560};
   std::unique_ptr<LibrarianViewControl> view;
 };
 

@@ -6,10 +6,7 @@
 #include <map>
 #include <mutex>
 
-#if __has_include("IPopupMenu.h")
 #include "IPopupMenu.h"
-#define HAVE_POPUP_MENU 1
-#endif
 #include "LibrarianBrowser.h"
 #include "LibraryTestSupport.h"
 #include "ProtocolTestSupport.h"
@@ -77,7 +74,6 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   void debugLog(const std::string& line) override { log.push_back(line); }
   void pause(int ms) override { calls.push_back("pause " + std::to_string(ms)); }
   bool libraryControl() override { return libraryMode; }
-#ifdef HAVE_POPUP_MENU
   // Answers with the next scripted pick: a path of entry texts from the main
   // menu, the last one chosen; an empty path dismisses the menu.
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) override {
@@ -99,9 +95,6 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     }
     return nullptr;
   }
-#else
-  IPopupMenu* CreateIPopupMenu(IPopupMenu*, IRECT*) override { return nullptr; }
-#endif
   void hideLayer(const char* name, bool hide) override { hidden[name] = hide; }
   void grayOutLayer(const char* name, bool gray) override { grayed[name] = gray; }
 
@@ -128,9 +121,7 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   bool libraryMode = false;
   std::vector<std::vector<std::string>> picks;
   std::vector<IPopupMenu*> shownMenus;
-#ifdef HAVE_POPUP_MENU
   std::vector<IRECT> shownAt;
-#endif
   int part = 0;
   bool multi = false, midiReady = true, bankChangeSent = true;
   std::atomic<bool> holdJobs{false};
@@ -143,7 +134,6 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   std::vector<SenderJob> mJobs;
 };
 
-#ifdef HAVE_POPUP_MENU
 // A menu as text: entries separated by " | ", a submenu in brackets after
 // its entry, a tick as "*", a separator as "-".
 inline std::string describe(const IPopupMenu* menu) {
@@ -157,4 +147,3 @@ inline std::string describe(const IPopupMenu* menu) {
   }
   return out;
 }
-#endif

@@ -15,7 +15,7 @@ class MenuTest : public ::testing::Test {
  protected:
   MenuTest() {
     host.loadFixture();
-    view = std::make_unique<LibrarianViewControl>(nullptr, &browser, 0, 0, kLibrarianArea, 1.0);
+    view = std::make_unique<LibrarianViewControl>(nullptr, &browser, 0, 0, kLibrarianArea, &background, IRECT(), 1.0);
     browser.view = view.get();
   }
   std::unique_ptr<FolderMenuControl> folderMenu(FolderMenuKind kind) {
@@ -25,6 +25,7 @@ class MenuTest : public ::testing::Test {
 
   FakeLibrarianHost host;
   LibrarianBrowser browser{&host};
+  IBitmap background{nullptr, 1100, 560};
   std::unique_ptr<LibrarianViewControl> view;
 };
 
@@ -55,7 +56,7 @@ TEST_F(MenuTest, FolderMenusListTheTreeAndTickOneBank) {
   menu->refreshFolderStructure(4, "Lead B.syx", "Leads");
   EXPECT_EQ(describe(menu->mainMenu()), "Pads [Pad.syx] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx*] | Root.syx");
   EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Lead B.syx"));
-  EXPECT_EQ(host.paramAt(kPatchSelectionListUpper)->Int(), 0);  // clamped: the list has no texts yet
+  EXPECT_EQ(host.paramAt(kPatchSelectionListUpper)->Int(), library().upperBank);
 }
 
 TEST_F(MenuTest, APickBecomesThePanesBankAndADismissalChangesNothing) {
