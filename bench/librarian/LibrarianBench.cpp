@@ -73,7 +73,8 @@ class BenchHost : public LibrarianHost {
 void BM_ReloadPane(benchmark::State& state) {
   BenchHost host;
   LibrarianBrowser browser(&host);
-  LibrarianViewControl view(nullptr, &browser, 0, 0, kLibrarianArea, 1.0);
+  IBitmap background(nullptr, 1100, 560);
+  LibrarianViewControl view(nullptr, &browser, 0, 0, kLibrarianArea, &background, IRECT(), 1.0);
   int bank = 0;
   for (auto _ : state) {
     host.librarian()->upperBank = bank;

@@ -33,7 +33,10 @@ std::string DisplayNamer::next(const std::string& fileName, bool* shortened) {
   const std::string extension = lowered(dot == std::string::npos ? fileName : fileName.substr(dot + 1));
   // The tail stays whole where it can: the prefix gives way first, so a
   // long extension or a large number never pushes the text past 55.
-  const std::string tail = "~" + std::to_string(mNumber) + "." + extension;
+  std::string tail(1, '~');
+  tail += std::to_string(mNumber);
+  tail += '.';
+  tail += extension;
   const std::size_t room = tail.size() < kMaxDisplayName ? kMaxDisplayName - tail.size() : 0;
   if (shortened) *shortened = true;
   return cutTo(cutTo(prefix, room) + tail, kMaxDisplayName);
