@@ -227,4 +227,20 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   EXPECT_EQ(view->selectedUpper, 12);
 }
 
+TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
+  library().upperBank = host.bankIndex(kSoundList, "Lead A.syx");
+  library().lowerBank = host.bankIndex(kSoundList, "Pad.syx");
+  std::vector<Bytes> expected;
+  for (int i = 0; i < 100; ++i) expected.push_back(library().entryAt(0, library().upperBank, i).dumps.at(0).bytes);
+  expected[10] = library().entryAt(0, library().lowerBank, 3).dumps.at(0).bytes;
+  view->CopySlotData(view->grid().box(1, 3).L, view->grid().box(1, 3).T);
+  view->PasteSlotData(view->grid().box(0, 10).L, view->grid().box(0, 10).T);
+  host.editor.setValue(kBankEditUnsaved, 1);
+  BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+  host.picks = {{"Save (Overwrite current bank)"}};
+  menu.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(readFile(host.data.patches() / "Leads" / "Lead A.syx"), concat(expected));
+  EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 0);
+}
+
 }  // namespace
