@@ -41,7 +41,9 @@ class BenchHost : public LibrarianHost {
   MIDIMessageManager* messageManager() override { return nullptr; }
   int currentPart() override { return 0; }
   bool multiMode() override { return false; }
+  void setMultiMode(bool) override {}
   bool libraryControl() override { return false; }
+  void setLibraryControl(bool) override {}
   bool midiConfigured() override { return false; }
   IParam* paramAt(int index) override { return &mParams[static_cast<size_t>(index)]; }
   void setParameterFromPlug(int index, double value, bool) override { paramAt(index)->Set(value); }

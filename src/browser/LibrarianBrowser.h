@@ -42,6 +42,14 @@ class LibrarianBrowser {
   BankNumberPopupMenu* bankNumberMenu = nullptr;
   ProgramNumberPopupMenu* programNumberMenu = nullptr;
 
+  // ---- The plug-in's parameter-change handler hands every change here
+  // first; true when the parameter was one of the browser's.
+  bool OnParamChange(int paramIdx);
+  // Reads the library folder again and refreshes lists, panes and menus.
+  void refreshFolders();
+  // Takes the edited name of the selected upper slot into its dump.
+  void commitRename();
+
   // ---- Bank selection lists.
   void patchTypeChanged(int patchType, int listType, bool reload);
   void ResetPatchSelectionMenus();
@@ -69,6 +77,11 @@ class LibrarianBrowser {
   void showFileCopyMenu(int x, int y);
 
  private:
+  // The list type the lower pane is in; 0 sound banks.
+  int lowerListType() const;
+  void stepPane(int pane, int step);
+  void showLowerMenuLayer();
+
   LibrarianHost* mHost;
   // The latest slot menus; a right click replaces them.
   std::unique_ptr<IControl> mFileEditMenu;

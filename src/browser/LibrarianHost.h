@@ -37,8 +37,10 @@ class LibrarianHost {
   virtual MIDIMessageManager* messageManager() = 0;
   virtual int currentPart() = 0;
   virtual bool multiMode() = 0;
+  virtual void setMultiMode(bool on) = 0;
   // kControlLibrary is on: the top bar's menus work on the upper bank.
   virtual bool libraryControl() = 0;
+  virtual void setLibraryControl(bool on) = 0;
   virtual bool midiConfigured() = 0;
 
   // ---- Parameters.

@@ -189,6 +189,37 @@ TEST_F(SlotViewTest, RenameShowsTheSlotNameUntilTheNextClickOrKey) {
   EXPECT_TRUE(host.state.renameClosed);
 }
 
+TEST_F(SlotViewTest, ACommittedRenameTakesTheReceivePathAndAClickCancelsIt) {
+  auto [x, y] = at(0, 4);
+  for (bool cancel : {true, false}) {
+    view->mouseDown(x, y, true, false);
+    view->renameSlot(x, y);
+    host.setParamDisplayText(kPatchRename, 0, "New\xC3\xA9 Name that is long");
+    if (cancel) view->mouseDown(x, y, true, false);
+    EXPECT_TRUE(browser.OnParamChange(kPatchRename));
+    EXPECT_EQ(host.fed, cancel ? 0 : 1);
+  }
+  const Bytes dump = dumpOf(kSoundList, "Lead A.syx", 4);
+  EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "New   Name that ");
+  EXPECT_EQ(dump[390], dumpChecksum(dump));
+  EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 1);
+  EXPECT_TRUE(host.state.renameClosed);
+}
+
+TEST_F(SlotViewTest, StepButtonsWrapAndTheDataTypeSwitchesTheLists) {
+  browser.patchTypeChanged(0, kSingleBanks, false);
+  host.editor.setValue(kLibLowerPreviousBank, 1);
+  browser.OnParamChange(kLibLowerPreviousBank);
+  EXPECT_EQ(host.EngineFixture::librarian.lowerBank, 4);
+  EXPECT_EQ(host.state.lowerPatchFile, "Root.syx");
+  EXPECT_EQ(view->slotText(1, 0), numbered("Root", 0));
+  host.editor.setValue(kDatatype, 1);
+  browser.OnParamChange(kDatatype);
+  EXPECT_TRUE(host.multi);
+  EXPECT_EQ(view->slotText(0, 2), numbered("Multi", 2));
+  EXPECT_EQ(host.paramAt(kPatchSelectionListLower)->GetNDisplayTexts(), 1);
+}
+
 TEST(BankSelectionLists, EachListTypeFillsItsListsWithDisplayNames) {
   FakeLibrarianHost host;
   const std::string longName = std::string(50, 'L') + "ong.syx";

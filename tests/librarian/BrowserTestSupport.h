@@ -39,6 +39,7 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   MIDIMessageManager* messageManager() override { return manager.get(); }
   int currentPart() override { return part; }
   bool multiMode() override { return multi; }
+  void setMultiMode(bool on) override { multi = on; }
   bool midiConfigured() override { return midiReady; }
   IParam* paramAt(int index) override { return editor.paramAt(index); }
   void setParameterFromPlug(int index, double value, bool normalized) override {
@@ -55,8 +56,10 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   void SetLibrarianRequestActive(bool on) override {
     calls.push_back(on ? "request on" : "request off");
     manager->dumpExpected = !on;
-    (multi ? static_cast<LibraryRequest&>(manager->performanceRequest)
-           : static_cast<LibraryRequest&>(manager->patchRequest)).arm();
+    manager->patchRequest.disarm();
+    manager->performanceRequest.disarm();
+    if (on) (multi ? static_cast<LibraryRequest&>(manager->performanceRequest)
+                   : static_cast<LibraryRequest&>(manager->patchRequest)).arm();
   }
   void SetLibrarianStatusUnsaved(bool on) override { calls.push_back(on ? "unsaved" : "saved"); }
   bool BankChangeMessage(int p) override {
@@ -74,6 +77,7 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   void debugLog(const std::string& line) override { log.push_back(line); }
   void pause(int ms) override { calls.push_back("pause " + std::to_string(ms)); }
   bool libraryControl() override { return libraryMode; }
+  void setLibraryControl(bool on) override { libraryMode = on; }
   // Answers with the next scripted pick: a path of entry texts from the main
   // menu, the last one chosen; an empty path dismisses the menu.
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) override {
