@@ -11,17 +11,6 @@
 #include "LibraryTestSupport.h"
 #include "ProtocolTestSupport.h"
 
-// Patches/Root.syx, Leads/Lead A.syx, Leads/Lead B.syx, Leads/Deep/Deep.syx,
-// Pads/Pad.syx and the multi bank Multis/Multi.syx.
-inline void writeFixtureLibrary(const DataFolder& data) {
-  writeFile(data.patches() / "Root.syx", soundFile("Root", 100, "Bass"));
-  writeFile(data.patches() / "Leads" / "Lead A.syx", soundFile("LeadA", 100, "Lead"));
-  writeFile(data.patches() / "Leads" / "Lead B.syx", soundFile("LeadB", 100, "Lead"));
-  writeFile(data.patches() / "Leads" / "Deep" / "Deep.syx", soundFile("Deep", 100, "Pad"));
-  writeFile(data.patches() / "Pads" / "Pad.syx", soundFile("Pad", 100, "Pad"));
-  writeFile(data.patches() / "Multis" / "Multi.syx", multiFile("Multi", 100));
-}
-
 class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
  public:
   FakeLibrarianHost() {
@@ -102,9 +91,15 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   void hideLayer(const char* name, bool hide) override { hidden[name] = hide; }
   void grayOutLayer(const char* name, bool gray) override { grayed[name] = gray; }
 
-  // Loads the fixture library into the librarian.
+  // Root.syx, Leads/Lead A.syx and Lead B.syx, Leads/Deep/Deep.syx,
+  // Pads/Pad.syx and the multi bank Multis/Multi.syx, loaded.
   void loadFixture() {
-    writeFixtureLibrary(data);
+    writeFile(data.patches() / "Root.syx", soundFile("Root", 100, "Bass"));
+    writeFile(data.patches() / "Leads" / "Lead A.syx", soundFile("LeadA", 100, "Lead"));
+    writeFile(data.patches() / "Leads" / "Lead B.syx", soundFile("LeadB", 100, "Lead"));
+    writeFile(data.patches() / "Leads" / "Deep" / "Deep.syx", soundFile("Deep", 100, "Pad"));
+    writeFile(data.patches() / "Pads" / "Pad.syx", soundFile("Pad", 100, "Pad"));
+    writeFile(data.patches() / "Multis" / "Multi.syx", multiFile("Multi", 100));
     EngineFixture::librarian.loadPatchesFromFilesystem(data.patchesStr());
   }
   // The jobs the worker performed, once it is idle again.
@@ -113,7 +108,6 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     std::lock_guard<std::mutex> lock(mMutex);
     return mJobs;
   }
-  std::string paramDisplayTextOf(int index, int value = 0) { return editor.paramDisplayText(index, value); }
   int bankIndex(int list, const std::string& file) {
     for (int i = 0; i < EngineFixture::librarian.bankCount(list); ++i)
       if (EngineFixture::librarian.bankAt(list, i)->fileName == file) return i;
