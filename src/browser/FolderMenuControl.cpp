@@ -221,7 +221,9 @@ void FolderMenuControl::applySelection(int index) {
 
 void FolderMenuControl::checkMenuItemAlone(int index) {
   PatchLibrarian* librarian = host().librarian();
-  const auto bank = librarian ? librarian->bankAt(bankList(), index) : nullptr;
+  if (!librarian) return;
+  auto lock = librarian->lock();
+  const auto bank = librarian->bankAt(bankList(), index);
   if (!bank) return;
   clearAllTicks();
   bool ticked = false;

@@ -41,6 +41,10 @@ class FolderMenuControl : public IControl {
   // its names or else by position, and makes the named bank the pane's bank
   // when the list holds it. Always true.
   bool refreshFolderStructure(int selection, std::string fileName, std::string folderName);
+  // The name the bank-name menus give their (single) rebuild.
+  bool refreshPatchNames(int selection, std::string fileName, std::string folderName) {
+    return refreshFolderStructure(selection, std::move(fileName), std::move(folderName));
+  }
   // Ticks the bank at index of the bank list alone among all menus.
   void checkMenuItemAlone(int index);
   // Shows the menu and maps a pick to a bank index in selection; the
