@@ -31,7 +31,13 @@ struct ProvisionalTick {
 FolderMenuControl::FolderMenuControl(IPlugBase* plug, LibrarianBrowser* browser, IRECT rect, FolderMenuKind kind)
     : IControl(plug, &rect, -1), mBrowser(browser), mKind(kind) {
   const Names names = constructionNames();
-  refreshFolderStructure(0, *names.file, *names.folder);
+  std::string file, folder;
+  {
+    std::lock_guard<std::mutex> lock(host().browseState().namesMutex);
+    file = *names.file;
+    folder = *names.folder;
+  }
+  refreshFolderStructure(0, file, folder);
 }
 
 FolderMenuControl::~FolderMenuControl() = default;
@@ -269,6 +275,7 @@ int FolderMenuControl::doPopupMenu(int& selection) {
     }
   }
   const Names names = pickNames();
+  std::lock_guard<std::mutex> lock(host().browseState().namesMutex);
   *names.file = pickedText;
   *names.folder = pickedFolder;
   return selection;

@@ -3,6 +3,8 @@
 // under the plug-in's lock in its parameter-change handler.
 #pragma once
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 class IControl;
@@ -13,13 +15,16 @@ class MIDIMessageManager;
 class PatchLibrarian;
 struct ISysEx;
 
-// The browse state the plug-in keeps for the browser.
+// The browse state the plug-in keeps for the browser. The GUI thread and
+// the parameter-change handler both use it.
 struct BrowseState {
-  bool categoryBrowsing = false;
-  bool searchActive = false;
-  bool progBankControl = true;
-  bool renameClosed = false;
-  // The file and folder name of the bank each pane shows, per data type.
+  std::atomic<bool> categoryBrowsing{false};
+  std::atomic<bool> searchActive{false};
+  std::atomic<bool> progBankControl{true};
+  std::atomic<bool> renameClosed{false};
+  // The file and folder name of the bank each pane shows, per data type;
+  // read and written under namesMutex.
+  std::mutex namesMutex;
   std::string upperPatchFile, upperPatchFolder, lowerPatchFile, lowerPatchFolder;
   std::string upperPerfFile, upperPerfFolder, lowerPerfFile, lowerPerfFolder;
   // The first controls bound to kPatchSelectionListUpper / Lower; may be null.

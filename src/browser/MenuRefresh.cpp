@@ -12,8 +12,12 @@
 
 void LibrarianBrowser::refreshPopUpMenus() {
   BrowseState& state = mHost->browseState();
-  auto rebuild = [](FolderMenuControl* menu, const std::string& file, const std::string& folder) {
-    if (menu) menu->refreshFolderStructure(0, file, folder);
+  auto rebuild = [&state](FolderMenuControl* menu, const std::string& file, const std::string& folder) {
+    if (!menu) return;
+    std::unique_lock<std::mutex> lock(state.namesMutex);
+    std::string fileCopy = file, folderCopy = folder;
+    lock.unlock();
+    menu->refreshFolderStructure(0, fileCopy, folderCopy);
   };
   if (mHost->multiMode()) {
     rebuild(leftPerfMenu, state.upperPerfFile, state.upperPerfFolder);

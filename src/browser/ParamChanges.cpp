@@ -137,6 +137,7 @@ void LibrarianBrowser::stepPane(int pane, int step) {
   }
   const bool multi = mHost->multiMode();
   FolderMenuControl* menu = nullptr;
+  std::unique_lock<std::mutex> names(state.namesMutex);
   if (pane == 0) {
     (multi ? state.upperPerfFile : state.upperPatchFile) = file;
     (multi ? state.upperPerfFolder : state.upperPatchFolder) = folder;
@@ -146,6 +147,7 @@ void LibrarianBrowser::stepPane(int pane, int step) {
     (multi ? state.lowerPerfFolder : state.lowerPatchFolder) = folder;
     menu = multi ? rightPerfMenu : state.categoryBrowsing ? categoryMenu : state.searchActive ? searchMenu : rightPatchMenu;
   }
+  names.unlock();
   if (menu) menu->refreshFolderStructure(index, file, folder);
   if (view) {
     if (pane == 0) view->patchSelectionUpperChanged();
