@@ -5,6 +5,7 @@
 #include "BrowserTestSupport.h"
 #include "EditMenus.h"
 #include "FolderMenuControl.h"
+#include "LibrarianMenuLayers.h"
 #include "LibrarianViewControl.h"
 #include "ParamIndex.h"
 #include "TopBarMenus.h"
@@ -241,6 +242,19 @@ TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
   menu.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(readFile(host.data.patches() / "Leads" / "Lead A.syx"), concat(expected));
   EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 0);
+}
+
+TEST_F(MenuTest, ElevenMenuLayersInTheEditorsOrderAllHidden) {
+  const auto layers = makeLibrarianMenuLayers(nullptr, browser, 1.15);
+  ASSERT_EQ(layers.size(), 11u);
+  EXPECT_EQ(layers[5]->GetName(), "RightPatchPopupMenu");
+  for (size_t i = 0; i < layers.size(); ++i) {
+    EXPECT_EQ(layers[i]->GetID(), 70 + int(i));
+    EXPECT_TRUE(layers[i]->IsHidden());
+  }
+  const IRECT* bankEdit = layers[4]->controls()[0]->GetRECT();
+  EXPECT_EQ((std::vector<int>{bankEdit->L, bankEdit->T, bankEdit->R, bankEdit->B}), (std::vector<int>{964, 215, 1053, 235}));
+  EXPECT_EQ(browser.progBankNameMenu, layers[10]->controls()[0].get());
 }
 
 }  // namespace
