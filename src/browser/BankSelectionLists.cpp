@@ -43,11 +43,10 @@ const ListTable* tableFor(int listType) {
   };
   static const ListTable category = generated(kCategoryList);
   static const ListTable search = generated(kSearchList);
-  static const ListTable multi{kMultiList,
-                               {kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPerfBankL,
-                                kCurrentOpenPerfBankR},
-                               {kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPerfBankL,
-                                kCurrentOpenPerfBankR}};
+  static const ListTable multi{
+      kMultiList,
+      {kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPerfBankL, kCurrentOpenPerfBankR},
+      {kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPerfBankL, kCurrentOpenPerfBankR}};
   switch (listType) {
     case kSingleBanks: return &single;
     case kCategoryBanks: return &category;
@@ -100,10 +99,9 @@ void LibrarianBrowser::patchTypeChanged(int patchType, int listType, bool reload
 void LibrarianBrowser::ResetPatchSelectionMenus() {
   const bool multi = mHost->multiMode();
   const std::vector<std::string> names = fileNamesOf(mHost->librarian(), multi ? kMultiList : kSoundList);
-  const std::vector<int> filled =
-      multi ? std::vector<int>{kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPerfBankL,
-                               kCurrentOpenPerfBankR}
-            : perPart({kPatchSelectionListUpper, kPatchSelectionListLower}, true);
+  const std::vector<int> filled = multi ? std::vector<int>{kPatchSelectionListUpper, kPatchSelectionListLower,
+                                                           kCurrentOpenPerfBankL, kCurrentOpenPerfBankR}
+                                        : perPart({kPatchSelectionListUpper, kPatchSelectionListLower}, true);
   DisplayNamer namer;
   for (size_t i = 0; i < names.size(); ++i) {
     bool shortened = false;

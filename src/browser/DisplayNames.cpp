@@ -7,8 +7,9 @@ constexpr std::size_t kShortenFrom = 53;
 constexpr std::size_t kPrefixLength = 47;
 
 std::string lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c); });
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c);
+  });
   return text;
 }
 

@@ -14,8 +14,10 @@
 namespace {
 void addAll(IPopupMenu& menu, std::initializer_list<const char*> entries) {
   for (const char* entry : entries) {
-    if (entry) menu.AddItem(entry, -1, 0);
-    else menu.AddSeparator(-1);
+    if (entry)
+      menu.AddItem(entry, -1, 0);
+    else
+      menu.AddSeparator(-1);
   }
 }
 
@@ -49,15 +51,16 @@ void BankEditPopupMenu::AddMenuItemsIn() {
                             "from selected Program Slot", "All Multis from Selected Bank"});
     addAll(*mMultiStore, {"To Currently Selected Slot & Bank", "All Multis from Current Bank"});
   } else {
-    addAll(*mSoundRequest, {"from Active Slot to Plug-in GUI", "from Active Slot to Librarian",
-                            "from Selected Program Slot", nullptr, "All Patches from Bank A",
-                            "All Patches from Bank B", "All Patches from Bank C"});
+    addAll(*mSoundRequest,
+           {"from Active Slot to Plug-in GUI", "from Active Slot to Librarian", "from Selected Program Slot", nullptr,
+            "All Patches from Bank A", "All Patches from Bank B", "All Patches from Bank C"});
     addAll(*mSoundStore, {"To Currently Selected Slot & Bank", nullptr, "All Current Patches to Bank A",
                           "All Current Patches to Bank B", "All Current Patches to Bank C"});
   }
   addAll(*mSaveAs, {"Standard MIDI (*.mid)", "Tarnivex Format (*.tvx)"});
   addAll(*mImport, {"Standard MIDI (*.mid)", "SysEx (*.syx / *.tvx)"});
-  mMain->AddItem(multi ? "Request Multi Data" : "Request Patch Data", multi ? mMultiRequest.get() : mSoundRequest.get());
+  mMain->AddItem(multi ? "Request Multi Data" : "Request Patch Data",
+                 multi ? mMultiRequest.get() : mSoundRequest.get());
   mMain->AddSeparator(-1);
   mMain->AddItem(multi ? "Store Multi Data" : "Store Patch Data", multi ? mMultiStore.get() : mSoundStore.get());
   mMain->AddSeparator(-1);
@@ -141,13 +144,17 @@ void BankEditPopupMenu::runMultiRequest(int index) {
 }
 
 void BankEditPopupMenu::runSoundStore(int index) {
-  if (index == 0) mBrowser->SendSingleProgramFromLibrarian(host().currentPart());
-  else if (index >= 2 && index <= 4) mBrowser->SendAllProgramsFromLibrarian(index - 2);
+  if (index == 0)
+    mBrowser->SendSingleProgramFromLibrarian(host().currentPart());
+  else if (index >= 2 && index <= 4)
+    mBrowser->SendAllProgramsFromLibrarian(index - 2);
 }
 
 void BankEditPopupMenu::runMultiStore(int index) {
-  if (index == 0) mBrowser->SendSingleProgramFromLibrarian(host().currentPart());
-  else if (index == 1) mBrowser->SendAllProgramsFromLibrarian(0);
+  if (index == 0)
+    mBrowser->SendSingleProgramFromLibrarian(host().currentPart());
+  else if (index == 1)
+    mBrowser->SendAllProgramsFromLibrarian(0);
 }
 
 // Writes the upper bank back to the file it came from.
@@ -219,14 +226,15 @@ void FileEditPopupMenu::doPopupMenu(int x, int y) {
       startLibrarianJob(manager, multi ? sendMultiJob(true, false) : sendPartJob(part, true, false), kSetBusy);
       break;
     case 2:
-      if (multi) startLibrarianJob(manager, multiRequestJob(false));
-      else if (manager) manager->sendSinglePatchRequestSysexFromLibrarian(true, 0);
+      if (multi)
+        startLibrarianJob(manager, multiRequestJob(false));
+      else if (manager)
+        manager->sendSinglePatchRequestSysexFromLibrarian(true, 0);
       break;
     case 3:
       if (multi) {
-        startLibrarianJob(manager, codeOnlyJob(7), kClearReplyAccepted, [manager] {
-          manager->performanceRequest.arm();
-        });
+        startLibrarianJob(manager, codeOnlyJob(7), kClearReplyAccepted,
+                          [manager] { manager->performanceRequest.arm(); });
       } else if (manager) {
         manager->sendSinglePatchRequestSysexFromLibrarian(false, 0);
       }

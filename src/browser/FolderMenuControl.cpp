@@ -119,9 +119,12 @@ bool FolderMenuControl::refreshFolderStructure(int selection, std::string fileNa
   std::vector<int> matches;
   {
     auto lock = librarian->lock();
-    if (mKind == FolderMenuKind::kCategory) buildCategories(selection, fileName, folderName);
-    else if (mKind == FolderMenuKind::kSearch) buildSearch(selection, fileName, folderName);
-    else buildFolderTree(selection, fileName, folderName);
+    if (mKind == FolderMenuKind::kCategory)
+      buildCategories(selection, fileName, folderName);
+    else if (mKind == FolderMenuKind::kSearch)
+      buildSearch(selection, fileName, folderName);
+    else
+      buildFolderTree(selection, fileName, folderName);
     const int count = librarian->bankCount(bankList());
     for (int i = 0; i < count; ++i) {
       const auto bank = librarian->bankAt(bankList(), i);
@@ -222,7 +225,8 @@ void FolderMenuControl::applySelection(int index) {
   BrowseState& state = host().browseState();
   if (IControl* list = pane() == 0 ? state.upperSelectionListControl : state.lowerSelectionListControl)
     list->SetValueFromPlug(index);
-  if (PatchLibrarian* librarian = host().librarian()) (pane() == 0 ? librarian->upperBank : librarian->lowerBank) = index;
+  if (PatchLibrarian* librarian = host().librarian())
+    (pane() == 0 ? librarian->upperBank : librarian->lowerBank) = index;
 }
 
 void FolderMenuControl::checkMenuItemAlone(int index) {
@@ -282,8 +286,10 @@ int FolderMenuControl::doPopupMenu(int& selection) {
 }
 
 void FolderMenuControl::OnMouseDown(int, int, IMouseMod*) {
-  if (mKind == FolderMenuKind::kPerfBankName || mKind == FolderMenuKind::kProgBankName) clickBankNameMenu();
-  else clickPaneMenu();
+  if (mKind == FolderMenuKind::kPerfBankName || mKind == FolderMenuKind::kProgBankName)
+    clickBankNameMenu();
+  else
+    clickPaneMenu();
 }
 
 void FolderMenuControl::clickPaneMenu() {
@@ -299,8 +305,10 @@ void FolderMenuControl::clickPaneMenu() {
   (pane() == 0 ? librarian->upperBank : librarian->lowerBank) = mSelection;
   if (LibrarianViewControl* view = mBrowser->view) {
     view->SetRedraw();
-    if (pane() == 0) view->patchSelectionUpperChanged();
-    else view->patchSelectionLowerChanged();
+    if (pane() == 0)
+      view->patchSelectionUpperChanged();
+    else
+      view->patchSelectionLowerChanged();
   }
   SetRedraw();
   SetDirty(true);

@@ -21,10 +21,10 @@ bool startLibrarianJob(MIDIMessageManager* manager, const SenderJob& job, unsign
                        const std::function<void()>& onStart = {});
 
 // The jobs of the librarian's picks.
-SenderJob sendMultiJob(bool firstSend, bool secondSend);             // 0
-SenderJob sendPartJob(int part, bool firstSend, bool secondSend);    // 2
-SenderJob storeJob(int pane, int firstSlot, int bank);               // 4
-SenderJob multiRequestJob(bool toEditor);                            // 5
-SenderJob partRequestJob(int part, bool toEditor);                   // 6
-SenderJob codeOnlyJob(int code);                                     // 7, 8
-SenderJob initJob(bool multi, bool initOption, int part);            // 11, 12
+SenderJob sendMultiJob(bool firstSend, bool secondSend);           // 0
+SenderJob sendPartJob(int part, bool firstSend, bool secondSend);  // 2
+SenderJob storeJob(int pane, int firstSlot, int bank);             // 4
+SenderJob multiRequestJob(bool toEditor);                          // 5
+SenderJob partRequestJob(int part, bool toEditor);                 // 6
+SenderJob codeOnlyJob(int code);                                   // 7, 8
+SenderJob initJob(bool multi, bool initOption, int part);          // 11, 12

@@ -19,8 +19,7 @@ void LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
     const auto bank = paneBank(*librarian, mHost->browseState(), pane);
     if (!bank) return;
     if (bank->patches.size() < static_cast<size_t>(kPatchesPerBank)) bank->holdAt(kPatchesPerBank);
-    if (static_cast<size_t>(slot) >= bank->patches.size() || bank->patches[static_cast<size_t>(slot)].empty())
-      return;
+    if (static_cast<size_t>(slot) >= bank->patches.size() || bank->patches[static_cast<size_t>(slot)].empty()) return;
     job.patchArgument = bank->patches[static_cast<size_t>(slot)];
   }
   if (view) view->cursor = slot;
@@ -31,8 +30,10 @@ void LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
 }
 
 void LibrarianBrowser::sendPatchToDevice(int part, bool sound, bool, bool, bool multi) {
-  if (sound) startLibrarianJob(mHost->messageManager(), sendPartJob(part, false, false), kSetBusy);
-  else if (multi) startLibrarianJob(mHost->messageManager(), sendMultiJob(false, false), kSetBusy);
+  if (sound)
+    startLibrarianJob(mHost->messageManager(), sendPartJob(part, false, false), kSetBusy);
+  else if (multi)
+    startLibrarianJob(mHost->messageManager(), sendMultiJob(false, false), kSetBusy);
 }
 
 void LibrarianBrowser::SendAllProgramsFromLibrarian(int bank) {

@@ -1,15 +1,14 @@
 #include "LibrarianViewControl.h"
 
-#include "IGraphics.h"
-
 #include <vector>
 
+#include "IGraphics.h"
 #include "IMidiMsg.h"
 #include "IParam.h"
 #include "LibrarianBrowser.h"
+#include "PaneBanks.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
-#include "PaneBanks.h"
 
 namespace {
 constexpr const char* kRenameLayer = "patchRename";
@@ -28,8 +27,8 @@ LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* br
       mCellWidth(static_cast<int>(105.0 * scale)),
       mCellHeight(static_cast<int>(14.0 * scale)) {
   const IColor white(255, 255, 255, 255);
-  const IText text(static_cast<int>(13.0 * scale), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear,
-                   0, IText::kQualityDefault);
+  const IText text(static_cast<int>(13.0 * scale), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear, 0,
+                   IText::kQualityDefault);
   for (int pane = 0; pane < 2; ++pane) {
     for (int i = 0; i < kSlotsPerPane; ++i) {
       const SlotBox& b = mGrid.box(pane, i);
@@ -37,8 +36,10 @@ LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* br
       slot = std::make_unique<ITextControl>(plug, IRECT(b.L, b.T, b.R, b.B), &text, "");
       slot->SetTextFromPlug("");
     }
-    if (pane == 0) patchSelectionUpperChanged();
-    else patchSelectionLowerChanged();
+    if (pane == 0)
+      patchSelectionUpperChanged();
+    else
+      patchSelectionLowerChanged();
   }
 }
 
@@ -104,8 +105,10 @@ void LibrarianViewControl::mouseDown(int x, int y, bool left, bool right) {
       lib->targetSlot = selectedUpper;
       lib->mSelectedLowerSlot = selectedLower;
     }
-    if (selectedUpper >= 0) mBrowser->showFileEditMenu(x, y);
-    else mBrowser->showFileCopyMenu(x, y);
+    if (selectedUpper >= 0)
+      mBrowser->showFileEditMenu(x, y);
+    else
+      mBrowser->showFileCopyMenu(x, y);
     return;
   }
   if (!left) return;
@@ -228,9 +231,7 @@ void LibrarianViewControl::renameSlot(int, int) {
   host().hideLayer(kRenameLayer, false);
 }
 
-void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod) {
-  mouseDown(x, y, mod && mod->L, mod && mod->R);
-}
+void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod) { mouseDown(x, y, mod && mod->L, mod && mod->R); }
 void LibrarianViewControl::OnMouseDblClick(int x, int y, IMouseMod*) { mouseDblClick(x, y); }
 void LibrarianViewControl::OnMouseDrag(int x, int y, int, int, IMouseMod*) { mouseDrag(x, y); }
 void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*) { mouseUp(x, y); }

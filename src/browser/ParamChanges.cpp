@@ -31,8 +31,10 @@ int LibrarianBrowser::lowerListType() const {
 }
 
 void LibrarianBrowser::refreshFolders() {
-  if (mHost->multiMode()) patchTypeChanged(1, kMultiBanks, true);
-  else patchTypeChanged(0, lowerListType(), true);
+  if (mHost->multiMode())
+    patchTypeChanged(1, kMultiBanks, true);
+  else
+    patchTypeChanged(0, lowerListType(), true);
 }
 
 void LibrarianBrowser::showLowerMenuLayer() {
@@ -49,8 +51,10 @@ bool LibrarianBrowser::OnParamChange(int paramIdx) {
   switch (paramIdx) {
     case kDatatype:
       mHost->setMultiMode(value == 1.0);
-      if (value == 1.0) patchTypeChanged(1, kMultiBanks, false);
-      else patchTypeChanged(0, lowerListType(), false);
+      if (value == 1.0)
+        patchTypeChanged(1, kMultiBanks, false);
+      else
+        patchTypeChanged(0, lowerListType(), false);
       if (bankEditMenu) bankEditMenu->AddMenuItemsIn();
       return true;
     case kRefreshFolders:
@@ -93,21 +97,22 @@ bool LibrarianBrowser::OnParamChange(int paramIdx) {
     case kControlProgBank: {
       const bool library = paramIdx == kControlLibrary;
       const bool on = value == 1.0;
-      if (library) mHost->setLibraryControl(on);
-      else state.progBankControl = on;
+      if (library)
+        mHost->setLibraryControl(on);
+      else
+        state.progBankControl = on;
       if (on) {
-        if (library) state.progBankControl = false;
-        else mHost->setLibraryControl(false);
+        if (library)
+          state.progBankControl = false;
+        else
+          mHost->setLibraryControl(false);
         mHost->setParameterFromPlug(library ? kControlProgBank : kControlLibrary, 0.0, false);
       }
       updateBankAndProgramMenuNames(false);
       return true;
     }
-    case kPatchRename:
-      commitRename();
-      return true;
-    default:
-      return false;
+    case kPatchRename: commitRename(); return true;
+    default: return false;
   }
 }
 
@@ -145,13 +150,18 @@ void LibrarianBrowser::stepPane(int pane, int step) {
   } else {
     (multi ? state.lowerPerfFile : state.lowerPatchFile) = file;
     (multi ? state.lowerPerfFolder : state.lowerPatchFolder) = folder;
-    menu = multi ? rightPerfMenu : state.categoryBrowsing ? categoryMenu : state.searchActive ? searchMenu : rightPatchMenu;
+    menu = multi                    ? rightPerfMenu
+           : state.categoryBrowsing ? categoryMenu
+           : state.searchActive     ? searchMenu
+                                    : rightPatchMenu;
   }
   names.unlock();
   if (menu) menu->refreshFolderStructure(index, file, folder);
   if (view) {
-    if (pane == 0) view->patchSelectionUpperChanged();
-    else view->patchSelectionLowerChanged();
+    if (pane == 0)
+      view->patchSelectionUpperChanged();
+    else
+      view->patchSelectionLowerChanged();
   }
 }
 

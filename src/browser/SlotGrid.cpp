@@ -35,7 +35,8 @@ int slotAfterKey(int c, int key) {
     case 1: return c <= 0 ? kSlotsPerPane - 1 : c - 1;
     case 2: return c >= kSlotsPerPane - 1 ? 0 : c + 1;
     case 3: return c < kSlotsPerColumn ? c + kSlotsPerPane - kSlotsPerColumn : c - kSlotsPerColumn;
-    case 4: return c + kSlotsPerColumn > kSlotsPerPane - 1 ? c - (kSlotsPerPane - kSlotsPerColumn) : c + kSlotsPerColumn;
+    case 4:
+      return c + kSlotsPerColumn > kSlotsPerPane - 1 ? c - (kSlotsPerPane - kSlotsPerColumn) : c + kSlotsPerColumn;
     default: return -2;
   }
 }

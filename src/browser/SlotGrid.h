@@ -19,7 +19,9 @@ class SlotGrid {
   // The control's origin and the editor's size factor.
   SlotGrid(int x, int y, double scale);
 
-  const SlotBox& box(int pane, int slot) const { return mBoxes[static_cast<std::size_t>(pane)][static_cast<std::size_t>(slot)]; }
+  const SlotBox& box(int pane, int slot) const {
+    return mBoxes[static_cast<std::size_t>(pane)][static_cast<std::size_t>(slot)];
+  }
   int columnWidth() const { return mColumnWidth; }
   int rowHeight() const { return mRowHeight; }
   int paneTop(int pane) const { return pane == 0 ? mUpperTop : mLowerTop; }

@@ -39,15 +39,16 @@ TEST(DisplayNames, ShortenedNamesCountUpAndNeverPass55Characters) {
 
 TEST(SlotGrid, SlotsLieOnTheArtworkAtEachSize) {
   // Scale, then upper slot 0, lower slot 0 (left, top, right, bottom) and the left of slot 16.
-  const std::vector<std::vector<double>> cases = {
-      {1.0, 10, 21, 115, 35, 10, 294, 115, 308, 143},  {1.5, 10, 22, 169, 43, 10, 432, 169, 453, 211},
-      {0.8, 10, 21, 94, 33, 10, 241, 94, 253, 116},    {0.85, 10, 21, 100, 33, 10, 254, 100, 266, 123},
-      {1.15, 10, 22, 131, 38, 10, 336, 131, 352, 163}};
+  const std::vector<std::vector<double>> cases = {{1.0, 10, 21, 115, 35, 10, 294, 115, 308, 143},
+                                                  {1.5, 10, 22, 169, 43, 10, 432, 169, 453, 211},
+                                                  {0.8, 10, 21, 94, 33, 10, 241, 94, 253, 116},
+                                                  {0.85, 10, 21, 100, 33, 10, 254, 100, 266, 123},
+                                                  {1.15, 10, 22, 131, 38, 10, 336, 131, 352, 163}};
   for (const auto& c : cases) {
     const SlotGrid grid(10, 20, c[0]);
     const SlotBox &u = grid.box(0, 0), &l = grid.box(1, 0);
-    EXPECT_EQ((std::vector<double>{c[0], double(u.L), double(u.T), double(u.R), double(u.B), double(l.L),
-                                   double(l.T), double(l.R), double(l.B), double(grid.box(0, 16).L)}),
+    EXPECT_EQ((std::vector<double>{c[0], double(u.L), double(u.T), double(u.R), double(u.B), double(l.L), double(l.T),
+                                   double(l.R), double(l.B), double(grid.box(0, 16).L)}),
               c);
     EXPECT_EQ(grid.hit(1, l.R - 1, l.T), 0);
     EXPECT_EQ(grid.hit(1, l.R, l.T), -1);  // the gap between columns
@@ -58,7 +59,7 @@ TEST(SlotGrid, SlotsLieOnTheArtworkAtEachSize) {
 TEST(SlotGrid, ArrowKeysRingWithinThePane) {
   const struct {
     int cursor, key, next;
-  } cases[] = {{127, 2, 0}, {0, 1, 127}, {5, 3, 117}, {117, 4, 5}, {-1, 1, 127}, {-1, 2, 0},
+  } cases[] = {{127, 2, 0},  {0, 1, 127}, {5, 3, 117}, {117, 4, 5}, {-1, 1, 127}, {-1, 2, 0},
                {-1, 3, 111}, {-1, 4, 15}, {40, 4, 56}, {40, 3, 24}, {40, 5, -2}};
   for (const auto& c : cases) EXPECT_EQ(slotAfterKey(c.cursor, c.key), c.next) << c.cursor << " key " << c.key;
 }
@@ -215,7 +216,7 @@ TEST(BankSelectionLists, EachListTypeFillsItsListsWithDisplayNames) {
   const int sounds = host.EngineFixture::librarian.bankCount(kSoundList);
   ASSERT_EQ(sounds, 6);
   for (int index : std::vector<int>{kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPatchBankL + 15,
-                    kCurrentOpenPatchBankR})
+                                    kCurrentOpenPatchBankR})
     EXPECT_EQ(host.paramAt(index)->GetNDisplayTexts(), sounds) << index;
   EXPECT_EQ(host.paramAt(kCurrentOpenPerfBankL)->GetNDisplayTexts(), 0);
   const int at = host.bankIndex(kSoundList, longName);

@@ -47,8 +47,10 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     manager->dumpExpected = !on;
     manager->patchRequest.disarm();
     manager->performanceRequest.disarm();
-    if (on) (multi ? static_cast<LibraryRequest&>(manager->performanceRequest)
-                   : static_cast<LibraryRequest&>(manager->patchRequest)).arm();
+    if (on)
+      (multi ? static_cast<LibraryRequest&>(manager->performanceRequest)
+             : static_cast<LibraryRequest&>(manager->patchRequest))
+          .arm();
   }
   void SetLibrarianStatusUnsaved(bool on) override { calls.push_back(on ? "unsaved" : "saved"); }
   bool BankChangeMessage(int p) override {

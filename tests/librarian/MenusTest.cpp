@@ -36,10 +36,12 @@ TEST_F(MenuTest, FolderMenusListTheTreeAndTickOneBank) {
     std::string shown;
     std::vector<std::string> folders;
   } cases[] = {
-      {FolderMenuKind::kLeftPatch, "Pads [Pad.syx*] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx] | Root.syx",
+      {FolderMenuKind::kLeftPatch,
+       "Pads [Pad.syx*] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx] | Root.syx",
        {"Pads", "Deep", "Leads", "Patches"}},
       {FolderMenuKind::kRightPerf, "Multis [Multi.syx*]", {"Multis"}},
-      {FolderMenuKind::kCategory, "Pad [Pad 1* | Pad 2] | Lead [Lead 1 | Lead 2] | Bass [Bass 1]",
+      {FolderMenuKind::kCategory,
+       "Pad [Pad 1* | Pad 2] | Lead [Lead 1 | Lead 2] | Bass [Bass 1]",
        {"Pad", "Lead", "Bass", ""}},
       {FolderMenuKind::kSearch, "", {}},
   };
@@ -55,7 +57,8 @@ TEST_F(MenuTest, FolderMenusListTheTreeAndTickOneBank) {
     EXPECT_EQ(menu->tickCount(), selection < 5 ? 1 : 0) << selection;
   }
   menu->refreshFolderStructure(4, "Lead B.syx", "Leads");
-  EXPECT_EQ(describe(menu->mainMenu()), "Pads [Pad.syx] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx*] | Root.syx");
+  EXPECT_EQ(describe(menu->mainMenu()),
+            "Pads [Pad.syx] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx*] | Root.syx");
   EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Lead B.syx"));
   EXPECT_EQ(host.paramAt(kPatchSelectionListUpper)->Int(), library().upperBank);
 }
@@ -76,7 +79,8 @@ TEST_F(MenuTest, APickBecomesThePanesBankAndADismissalChangesNothing) {
   menu->OnMouseDown(0, 0, nullptr);  // dismissed
   EXPECT_EQ(host.state.lowerPatchFile, "Root.syx");
   EXPECT_EQ(library().lowerBank, host.bankIndex(kSoundList, "Root.syx"));
-  EXPECT_EQ(describe(menu->mainMenu()), "Pads [Pad.syx] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx] | Root.syx*");
+  EXPECT_EQ(describe(menu->mainMenu()),
+            "Pads [Pad.syx] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx] | Root.syx*");
 }
 
 TEST_F(MenuTest, CategoryPicksMapToCategoryBanksAndARebuildGivesNoFinalTick) {
@@ -115,14 +119,15 @@ TEST_F(MenuTest, BankNameMenuSendsTheCurrentSlotEvenWhenDismissed) {
 
 TEST_F(MenuTest, BankEditMenuFollowsTheDataTypeAndEachPickStartsItsJob) {
   BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
-  EXPECT_EQ(describe(&menu.mainMenu()),
-            "Request Patch Data [from Active Slot to Plug-in GUI | from Active Slot to Librarian | from Selected "
-            "Program Slot | - | All Patches from Bank A | All Patches from Bank B | All Patches from Bank C] | - | "
-            "Store Patch Data [To Currently Selected Slot & Bank | - | All Current Patches to Bank A | All Current "
-            "Patches to Bank B | All Current Patches to Bank C] | - | Sync Current Data from HW | Push Current Multi to "
-            "HW | - | Save (Overwrite current bank) | Save As... [Standard MIDI (*.mid) | Tarnivex Format (*.tvx)] | - "
-            "| Import... [Standard MIDI (*.mid) | SysEx (*.syx / *.tvx)] | Refresh Folders | - | Open Data Folder | "
-            "About...");
+  EXPECT_EQ(
+      describe(&menu.mainMenu()),
+      "Request Patch Data [from Active Slot to Plug-in GUI | from Active Slot to Librarian | from Selected "
+      "Program Slot | - | All Patches from Bank A | All Patches from Bank B | All Patches from Bank C] | - | "
+      "Store Patch Data [To Currently Selected Slot & Bank | - | All Current Patches to Bank A | All Current "
+      "Patches to Bank B | All Current Patches to Bank C] | - | Sync Current Data from HW | Push Current Multi to "
+      "HW | - | Save (Overwrite current bank) | Save As... [Standard MIDI (*.mid) | Tarnivex Format (*.tvx)] | - "
+      "| Import... [Standard MIDI (*.mid) | SysEx (*.syx / *.tvx)] | Refresh Folders | - | Open Data Folder | "
+      "About...");
   host.part = 2;
   host.editor.setValue(kMultiPartBank + 2, 1);
   const struct {
@@ -253,7 +258,8 @@ TEST_F(MenuTest, ElevenMenuLayersInTheEditorsOrderAllHidden) {
     EXPECT_TRUE(layers[i]->IsHidden());
   }
   const IRECT* bankEdit = layers[4]->controls()[0]->GetRECT();
-  EXPECT_EQ((std::vector<int>{bankEdit->L, bankEdit->T, bankEdit->R, bankEdit->B}), (std::vector<int>{964, 215, 1053, 235}));
+  EXPECT_EQ((std::vector<int>{bankEdit->L, bankEdit->T, bankEdit->R, bankEdit->B}),
+            (std::vector<int>{964, 215, 1053, 235}));
   EXPECT_EQ(browser.progBankNameMenu, layers[10]->controls()[0].get());
 }
 

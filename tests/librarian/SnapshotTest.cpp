@@ -2,10 +2,11 @@
 // with a selection in each and the upper folder menu open on its "Leads"
 // submenu, written as a PNG under the build folder for people to look at.
 #include <gtest/gtest.h>
+
 #include <filesystem>
 
-#include "BrowserTestSupport.h"
 #include "Blit.h"
+#include "BrowserTestSupport.h"
 #include "Fill.h"
 #include "FolderMenuControl.h"
 #include "HostWindow.h"
@@ -62,7 +63,10 @@ TEST(LibrarianSnapshot, BothPanesAndAnOpenFolderMenu) {
   menu.refreshFolderStructure(0, "Lead B.syx", "Leads");
   using Tree = ViewMenuTree<IPopupMenu>;
   const Tree tree(
-      *menu.mainMenu(), [](const IPopupMenu& m) { return Tree::LevelDescription{m.GetNItems(), m.GetPrefix()}; },
+      *menu.mainMenu(),
+      [](const IPopupMenu& m) {
+        return Tree::LevelDescription{m.GetNItems(), m.GetPrefix()};
+      },
       [](const IPopupMenu& m, int i) {
         const IPopupMenuItem* item = m.GetItem(i);
         return Tree::ItemDescription{item->GetText(), item->GetFlags(), item->GetSubmenu()};
