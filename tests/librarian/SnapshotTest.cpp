@@ -50,8 +50,10 @@ TEST(LibrarianSnapshot, BothPanesAndAnOpenFolderMenu) {
   browser.view = owned;
   const SlotBox upper = view.grid().box(0, 19), lower = view.grid().box(1, 40);
   IMouseMod left(true);
-  graphics.OnMouseDown(upper.L + 2, upper.T + 2, &left);
-  graphics.OnMouseUp(upper.L + 2, upper.T + 2, &left);
+  graphics.OnMouseDown(upper.L + 2, upper.B + 2, &left);  // slot 20
+  graphics.OnMouseUp(upper.L + 2, upper.B + 2, &left);
+  EXPECT_TRUE(graphics.OnKeyDown(upper.L + 2, upper.B + 2, 1));  // up arrow
+  EXPECT_EQ(view.selectedUpper, 19);
   view.selectedLower = 40;
 
   graphics.PrepDraw();
