@@ -1,0 +1,113 @@
+// The bank selection lists: parameters whose values are positions in one of
+// the library's bank lists and whose display texts name the bank files.
+#include <string>
+#include <vector>
+
+#include "DisplayNames.h"
+#include "IControl.h"
+#include "IParam.h"
+#include "LibrarianBrowser.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+
+namespace {
+struct ListTable {
+  int bankList;
+  std::vector<int> emptied;
+  std::vector<int> filled;
+};
+
+std::vector<int> perPart(std::vector<int> head, bool withUpper) {
+  for (int part = 0; part < 16; ++part) {
+    if (withUpper) head.push_back(kCurrentOpenPatchBankL + part);
+    head.push_back(kCurrentOpenPatchBankR + part);
+  }
+  return head;
+}
+
+// The lists each list type empties and fills; null for a type that has none.
+const ListTable* tableFor(int listType) {
+  static const ListTable single{kSoundList,
+                                [] {
+                                  auto lists = perPart({kPatchSelectionListUpper, kPatchSelectionListLower}, true);
+                                  lists.push_back(kCurrentOpenPerfBankL);
+                                  lists.push_back(kCurrentOpenPerfBankR);
+                                  return lists;
+                                }(),
+                                perPart({kPatchSelectionListUpper, kPatchSelectionListLower}, true)};
+  static const auto generated = [](int list) {
+    auto emptied = perPart({kPatchSelectionListLower}, false);
+    emptied.push_back(kCurrentOpenPerfBankL);
+    emptied.push_back(kCurrentOpenPerfBankR);
+    return ListTable{list, emptied, perPart({kPatchSelectionListLower}, false)};
+  };
+  static const ListTable category = generated(kCategoryList);
+  static const ListTable search = generated(kSearchList);
+  static const ListTable multi{
+      kMultiList,
+      {kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPerfBankL, kCurrentOpenPerfBankR},
+      {kPatchSelectionListUpper, kPatchSelectionListLower, kCurrentOpenPerfBankL, kCurrentOpenPerfBankR}};
+  switch (listType) {
+    case kSingleBanks: return &single;
+    case kCategoryBanks: return &category;
+    case kMultiBanks: return &multi;
+    case kSearchBanks: return &search;
+    default: return nullptr;
+  }
+}
+
+std::vector<std::string> fileNamesOf(PatchLibrarian* librarian, int list) {
+  std::vector<std::string> names;
+  if (!librarian) return names;
+  auto lock = librarian->lock();
+  const int count = librarian->bankCount(list);
+  for (int i = 0; i < count; ++i)
+    if (auto bank = librarian->bankAt(list, i)) names.push_back(bank->fileName);
+  return names;
+}
+}  // namespace
+
+void LibrarianBrowser::patchTypeChanged(int patchType, int listType, bool reload) {
+  PatchLibrarian* librarian = mHost->librarian();
+  if (reload && librarian) librarian->initBankFilesOnDiscard(mHost->getPatchesFolderStr());
+  if (librarian) {
+    librarian->librarianMode = patchType;
+    librarian->upperBank = 0;
+    librarian->lowerBank = 0;
+  }
+  reloadPanes();
+  const ListTable* table = tableFor(listType);
+  if (!table) return;
+  const std::vector<std::string> names = fileNamesOf(librarian, table->bankList);
+  for (int index : table->emptied) {
+    mHost->resetParamDisplayTexts(index);
+    if (IParam* param = mHost->paramAt(index)) param->Set(0.0);
+  }
+  BrowseState& state = mHost->browseState();
+  if (state.upperSelectionListControl) state.upperSelectionListControl->SetValueFromUserInput(0.0);
+  if (state.lowerSelectionListControl) state.lowerSelectionListControl->SetValueFromUserInput(0.0);
+  DisplayNamer namer;
+  for (size_t i = 0; i < names.size(); ++i) {
+    bool shortened = false;
+    const std::string shown = namer.next(names[i], &shortened);
+    for (int index : table->filled) mHost->setParamDisplayText(index, static_cast<int>(i), shown);
+    if (shortened) mHost->debugLog(renameLogLine(names[i], shown));
+  }
+  refreshPopUpMenus();
+}
+
+void LibrarianBrowser::ResetPatchSelectionMenus() {
+  const bool multi = mHost->multiMode();
+  const std::vector<std::string> names = fileNamesOf(mHost->librarian(), multi ? kMultiList : kSoundList);
+  const std::vector<int> filled = multi ? std::vector<int>{kPatchSelectionListUpper, kPatchSelectionListLower,
+                                                           kCurrentOpenPerfBankL, kCurrentOpenPerfBankR}
+                                        : perPart({kPatchSelectionListUpper, kPatchSelectionListLower}, true);
+  DisplayNamer namer;
+  for (size_t i = 0; i < names.size(); ++i) {
+    bool shortened = false;
+    const std::string shown = namer.next(names[i], &shortened);
+    for (int index : filled) mHost->setParamDisplayText(index, static_cast<int>(i), shown);
+    if (shortened) mHost->debugLog(renameLogLine(names[i], shown));
+  }
+  reloadPanes();
+}

@@ -1,0 +1,89 @@
+// The librarian screen as one piece: the slot view, the menu controls and
+// the plug-in operations they share (pane refresh, the bank selection lists,
+// the top bar's menus, sends from the library). The plug-in owns one; the
+// controls themselves are owned by their control layers.
+#pragma once
+
+#include <memory>
+
+#include "IControl.h"
+#include "LibrarianHost.h"
+
+class LibrarianViewControl;
+class FolderMenuControl;
+class BankEditPopupMenu;
+class BankNumberPopupMenu;
+class ProgramNumberPopupMenu;
+class FileEditPopupMenu;
+class FileCopyPopupMenu;
+
+// The list types of patchTypeChanged.
+enum ListType : int { kSingleBanks = 0, kCategoryBanks = 1, kMultiBanks = 2, kSearchBanks = 4 };
+
+class LibrarianBrowser {
+ public:
+  explicit LibrarianBrowser(LibrarianHost* host) : mHost(host) {}
+  LibrarianBrowser(const LibrarianBrowser&) = delete;
+  LibrarianBrowser& operator=(const LibrarianBrowser&) = delete;
+
+  LibrarianHost* host() const { return mHost; }
+
+  // ---- The controls, once created (not owned).
+  LibrarianViewControl* view = nullptr;
+  FolderMenuControl* leftPatchMenu = nullptr;
+  FolderMenuControl* rightPatchMenu = nullptr;
+  FolderMenuControl* leftPerfMenu = nullptr;
+  FolderMenuControl* rightPerfMenu = nullptr;
+  FolderMenuControl* categoryMenu = nullptr;
+  FolderMenuControl* searchMenu = nullptr;
+  FolderMenuControl* perfBankNameMenu = nullptr;
+  FolderMenuControl* progBankNameMenu = nullptr;
+  BankEditPopupMenu* bankEditMenu = nullptr;
+  BankNumberPopupMenu* bankNumberMenu = nullptr;
+  ProgramNumberPopupMenu* programNumberMenu = nullptr;
+
+  // ---- The plug-in's parameter-change handler hands every change here
+  // first; true when the parameter was one of the browser's.
+  bool OnParamChange(int paramIdx);
+  // Reads the library folder again and refreshes lists, panes and menus.
+  void refreshFolders();
+  // Takes the edited name of the selected upper slot into its dump.
+  void commitRename();
+
+  // ---- Bank selection lists.
+  void patchTypeChanged(int patchType, int listType, bool reload);
+  void ResetPatchSelectionMenus();
+
+  // ---- Refreshing.
+  // Rebuilds the pane menus in force with bank 0 and the stored names, then
+  // reloads both panes. Never rebuilds the bank-name menus.
+  void refreshPopUpMenus();
+  void updateBankAndProgramMenuNames(bool keepBankMenu);
+  void reloadPanes();
+
+  // ---- Sending to the instrument.
+  // Sends one entry of a pane's bank as the part's sound (job 3).
+  void sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
+  // Stores the whole upper bank (the lower one when no upper slot is
+  // selected) into an instrument bank (job 4).
+  void SendAllProgramsFromLibrarian(int bank);
+  // Sends the selected upper slot's entry to the part (job 3).
+  void SendSingleProgramFromLibrarian(int part);
+  // Sends the part's current sound (job 2) or the multi (job 0).
+  void sendPatchToDevice(int part, bool sound, bool, bool, bool multi);
+
+  // ---- The slot menus of a right click.
+  void showFileEditMenu(int x, int y);
+  void showFileCopyMenu(int x, int y);
+
+ private:
+  // The list type the lower pane is in; 0 sound banks.
+  int lowerListType() const;
+  void stepPane(int pane, int step);
+  void showLowerMenuLayer();
+
+  LibrarianHost* mHost;
+  // The latest slot menus; a right click replaces them.
+  std::unique_ptr<IControl> mFileEditMenu;
+  std::unique_ptr<IControl> mFileCopyMenu;
+};

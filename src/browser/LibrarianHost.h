@@ -1,0 +1,83 @@
+// What the librarian browser needs of the plug-in. The plug-in implements it;
+// tests put a fake in its place. Everything here runs on the GUI thread or
+// under the plug-in's lock in its parameter-change handler.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+class IControl;
+class IParam;
+class IPopupMenu;
+struct IRECT;
+class MIDIMessageManager;
+class PatchLibrarian;
+struct ISysEx;
+
+// The browse state the plug-in keeps for the browser. The GUI thread and
+// the parameter-change handler both use it.
+struct BrowseState {
+  std::atomic<bool> categoryBrowsing{false};
+  std::atomic<bool> searchActive{false};
+  std::atomic<bool> progBankControl{true};
+  std::atomic<bool> renameClosed{false};
+  // The file and folder name of the bank each pane shows, per data type;
+  // read and written under namesMutex.
+  std::mutex namesMutex;
+  std::string upperPatchFile, upperPatchFolder, lowerPatchFile, lowerPatchFolder;
+  std::string upperPerfFile, upperPerfFolder, lowerPerfFile, lowerPerfFolder;
+  // The first controls bound to kPatchSelectionListUpper / Lower; may be null.
+  IControl* upperSelectionListControl = nullptr;
+  IControl* lowerSelectionListControl = nullptr;
+};
+
+class LibrarianHost {
+ public:
+  virtual ~LibrarianHost() = default;
+
+  virtual BrowseState& browseState() = 0;
+  virtual PatchLibrarian* librarian() = 0;
+  // Null while the plug-in has none; jobs are then dropped.
+  virtual MIDIMessageManager* messageManager() = 0;
+  virtual int currentPart() = 0;
+  virtual bool multiMode() = 0;
+  virtual void setMultiMode(bool on) = 0;
+  // kControlLibrary is on: the top bar's menus work on the upper bank.
+  virtual bool libraryControl() = 0;
+  virtual void setLibraryControl(bool on) = 0;
+  virtual bool midiConfigured() = 0;
+
+  // ---- Parameters.
+  virtual IParam* paramAt(int index) = 0;
+  // Shows a value on every control bound to the parameter; nothing goes
+  // back to the plug-in.
+  virtual void setParameterFromPlug(int index, double value, bool normalized) = 0;
+  // Display texts, guarded against the threads that read them.
+  virtual void setParamDisplayText(int index, int value, const std::string& text) = 0;
+  virtual void resetParamDisplayTexts(int index) = 0;
+
+  // ---- The editor core.
+  virtual void ProcessSysEx(ISysEx* message, bool fromDevice) = 0;
+  virtual void SetLibrarianRequestActive(bool on) = 0;
+  virtual void SetLibrarianStatusUnsaved(bool on) = 0;
+  virtual bool BankChangeMessage(int part) = 0;
+  // Sets the three sending flags and the busy flag as a project restore does
+  // before it sends the restored multi.
+  virtual void prepareMultiPush() = 0;
+  // The plug-in's handler of kRefreshFolders.
+  virtual void refreshFolders() = 0;
+  virtual void OpenDataDirectory() = 0;
+  virtual bool saveImportedFile(bool midi) = 0;
+  virtual std::string getPatchesFolderStr() = 0;
+  virtual void debugLog(const std::string& line) = 0;
+  virtual void pause(int ms) = 0;
+
+  // Shows the menu at the rectangle and waits; the menu or submenu in which
+  // an entry was chosen, or null when the menu was dismissed.
+  virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) = 0;
+
+  // ---- Layers, by name.
+  virtual void hideLayer(const char* name, bool hide) = 0;
+  virtual void grayOutLayer(const char* name, bool gray) = 0;
+};

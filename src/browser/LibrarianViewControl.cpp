@@ -1,0 +1,262 @@
+#include "LibrarianViewControl.h"
+
+#include <vector>
+
+#include "IGraphics.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+#include "LibrarianBrowser.h"
+#include "PaneBanks.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+
+namespace {
+constexpr const char* kRenameLayer = "patchRename";
+constexpr const char* kSaveChangesLayer = "saveChangesLayer";
+}  // namespace
+
+namespace {
+const IColor kHighlight(255, 225, 225, 225);
+}  // namespace
+
+LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* browser, int x, int y, int paramIdx,
+                                           IBitmap* bitmap, IRECT targetRect, double scale)
+    : IBitmapOverlayControl(plug, x, y, paramIdx, bitmap, targetRect),
+      mBrowser(browser),
+      mGrid(x, y, scale),
+      mCellWidth(static_cast<int>(105.0 * scale)),
+      mCellHeight(static_cast<int>(14.0 * scale)) {
+  const IColor white(255, 255, 255, 255);
+  const IText text(static_cast<int>(13.0 * scale), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear, 0,
+                   IText::kQualityDefault);
+  for (int pane = 0; pane < 2; ++pane) {
+    for (int i = 0; i < kSlotsPerPane; ++i) {
+      const SlotBox& b = mGrid.box(pane, i);
+      auto& slot = mSlots[static_cast<size_t>(pane)][static_cast<size_t>(i)];
+      slot = std::make_unique<ITextControl>(plug, IRECT(b.L, b.T, b.R, b.B), &text, "");
+      slot->SetTextFromPlug("");
+    }
+    if (pane == 0)
+      patchSelectionUpperChanged();
+    else
+      patchSelectionLowerChanged();
+  }
+}
+
+LibrarianViewControl::~LibrarianViewControl() = default;
+
+LibrarianHost& LibrarianViewControl::host() const { return *mBrowser->host(); }
+PatchLibrarian* LibrarianViewControl::librarian() const { return host().librarian(); }
+
+void LibrarianViewControl::markDirty() { SetDirty(false); }
+
+std::string LibrarianViewControl::slotText(int pane, int slot) const {
+  return mSlots[static_cast<size_t>(pane)][static_cast<size_t>(slot)]->GetText();
+}
+
+void LibrarianViewControl::patchSelectionUpperChanged() { reload(0); }
+void LibrarianViewControl::patchSelectionLowerChanged() { reload(1); }
+
+void LibrarianViewControl::reload(int pane) {
+  markDirty();
+  PatchLibrarian* lib = librarian();
+  if (!lib) return;
+  std::vector<std::string> names;
+  {
+    auto lock = lib->lock();
+    const auto bank = paneBank(*lib, host().browseState(), pane);
+    if (!bank) return;  // no such bank: the texts stay as they were
+    for (const LibrarianPatch& entry : bank->patches) names.push_back(entry.name);
+  }
+  for (int i = 0; i < kSlotsPerPane; ++i) {
+    const size_t at = static_cast<size_t>(i);
+    mSlots[static_cast<size_t>(pane)][at]->SetTextFromPlug(at < names.size() ? names[at].c_str() : "");
+  }
+}
+
+void LibrarianViewControl::closeRename() {
+  mRenameActive = false;
+  host().browseState().renameClosed = true;
+}
+
+void LibrarianViewControl::selectUnder(int x, int y, bool changeActivePane, bool changeLayers) {
+  selectedUpper = -1;
+  selectedLower = -1;
+  const int upper = mGrid.hit(0, x, y);
+  const int lower = mGrid.hit(1, x, y);
+  if (upper >= 0) {
+    selectedUpper = upper;
+    if (changeActivePane) activePane = 0;
+    if (changeLayers) host().grayOutLayer(kSaveChangesLayer, false);
+  }
+  if (lower >= 0) {
+    selectedLower = lower;
+    if (changeActivePane) activePane = 1;
+    if (changeLayers) host().grayOutLayer(kSaveChangesLayer, true);
+  }
+}
+
+void LibrarianViewControl::mouseDown(int x, int y, bool left, bool right) {
+  PatchLibrarian* lib = librarian();
+  if (right) {
+    markDirty();
+    selectUnder(x, y, true, true);
+    if (lib) {
+      lib->targetSlot = selectedUpper;
+      lib->mSelectedLowerSlot = selectedLower;
+    }
+    if (selectedUpper >= 0)
+      mBrowser->showFileEditMenu(x, y);
+    else
+      mBrowser->showFileCopyMenu(x, y);
+    return;
+  }
+  if (!left) return;
+  closeRename();
+  host().hideLayer(kRenameLayer, true);
+  markDirty();
+  selectUnder(x, y, true, true);
+  if (lib) {
+    lib->targetSlot = selectedUpper;
+    lib->mSelectedLowerSlot = selectedLower;
+  }
+  cursor = selectedUpper >= 0 ? selectedUpper : selectedLower;
+}
+
+void LibrarianViewControl::mouseDblClick(int x, int y) {
+  closeRename();
+  markDirty();
+  const IParam* device = host().paramAt(kDeviceOutSelection);
+  if (!device || device->Int() == 0) return;
+  selectUnder(x, y, true, true);
+  const int hit = activePane == 0 ? selectedUpper : selectedLower;
+  cursor = hit;
+  if (hit >= 0) mBrowser->sendPatchToDeviceFromLibrarian(hit, activePane, host().currentPart());
+}
+
+bool LibrarianViewControl::keyDown(int key) {
+  closeRename();
+  const int next = slotAfterKey(cursor, key);
+  if (next < 0) return false;
+  cursor = next;
+  (activePane == 0 ? selectedUpper : selectedLower) = next;
+  markDirty();
+  mBrowser->sendPatchToDeviceFromLibrarian(next, activePane, host().currentPart());
+  return true;
+}
+
+void LibrarianViewControl::mouseDrag(int x, int y) {
+  mRenameActive = false;
+  markDirty();
+  if (!dragEnabled) return;
+  mDragBox.L = x - mCellWidth / 2;
+  mDragBox.T = y - mCellHeight / 2;
+  mDragBox.R = mDragBox.L + mCellWidth;
+  mDragBox.B = mDragBox.T + mCellHeight;
+  if (mDragging) return;
+  selectUnder(x, y, false, false);
+  if (selectedLower >= 0) {
+    mDragging = true;
+    mCopySourceSlot = selectedLower;
+  }
+}
+
+void LibrarianViewControl::mouseUp(int x, int y) {
+  mRenameActive = false;
+  markDirty();
+  if (!mDragging) return;
+  mDragging = false;
+  selectUnder(x, y, false, false);
+  if (PatchLibrarian* lib = librarian()) lib->targetSlot = selectedUpper;
+  if (selectedUpper < 0) return;
+  LibrarianPatch entry;
+  if (copySourceEntry(&entry)) feed(entry);
+}
+
+void LibrarianViewControl::CopySlotData(int x, int y) {
+  selectedLower = mGrid.hit(1, x, y);
+  if (selectedLower >= 0) activePane = 1;
+  if (PatchLibrarian* lib = librarian()) mCopyMade = lib->lowerBank;
+  mCopySourceSlot = selectedLower;
+}
+
+void LibrarianViewControl::PasteSlotData(int x, int y) {
+  markDirty();
+  selectedUpper = mGrid.hit(0, x, y);
+  if (selectedUpper >= 0) activePane = 0;
+  if (PatchLibrarian* lib = librarian()) lib->targetSlot = selectedUpper;
+  if (mCopyMade == -1) return;
+  LibrarianPatch entry;
+  if (copySourceEntry(&entry)) feed(entry);
+}
+
+bool LibrarianViewControl::copySourceEntry(LibrarianPatch* entry) const {
+  PatchLibrarian* lib = librarian();
+  if (!lib || mCopySourceSlot < 0) return false;
+  auto lock = lib->lock();
+  const auto bank = paneBank(*lib, host().browseState(), 1);
+  if (!bank || static_cast<size_t>(mCopySourceSlot) >= bank->patches.size()) return false;
+  *entry = bank->patches[static_cast<size_t>(mCopySourceSlot)];
+  return true;
+}
+
+void LibrarianViewControl::feed(const LibrarianPatch& entry) {
+  host().SetLibrarianRequestActive(true);
+  for (const PatchSysexMessage& message : entry.dumps) {
+    std::vector<unsigned char> buffer = message.bytes;
+    ISysEx sysex(0, buffer.data(), static_cast<int>(buffer.size()));
+    host().ProcessSysEx(&sysex, true);
+  }
+  host().SetLibrarianStatusUnsaved(true);
+}
+
+void LibrarianViewControl::renameSlot(int, int) {
+  mRenameActive = true;
+  host().browseState().renameClosed = false;
+  if (selectedUpper < 0) return;
+  activePane = 0;
+  PatchLibrarian* lib = librarian();
+  if (!lib) return;
+  std::string name;
+  {
+    auto lock = lib->lock();
+    const auto bank = paneBank(*lib, host().browseState(), 0);
+    if (!bank) return;
+    if (bank->patches.size() < static_cast<size_t>(kSlotsPerPane)) bank->holdAt(kSlotsPerPane);
+    const LibrarianPatch& entry = bank->patches[static_cast<size_t>(selectedUpper)];
+    if (entry.empty()) return;
+    name = entry.name;
+  }
+  host().setParamDisplayText(kPatchRename, 0, name);
+  host().hideLayer(kRenameLayer, false);
+}
+
+void LibrarianViewControl::OnMouseDown(int x, int y, IMouseMod* mod) { mouseDown(x, y, mod && mod->L, mod && mod->R); }
+void LibrarianViewControl::OnMouseDblClick(int x, int y, IMouseMod*) { mouseDblClick(x, y); }
+void LibrarianViewControl::OnMouseDrag(int x, int y, int, int, IMouseMod*) { mouseDrag(x, y); }
+void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*) { mouseUp(x, y); }
+bool LibrarianViewControl::OnKeyDown(int, int, int key) { return keyDown(key); }
+
+bool LibrarianViewControl::Draw(IGraphics* graphics) {
+  IBitmapControl::Draw(graphics);
+  for (int pane = 0; pane < 2; ++pane) {
+    const int selected = pane == 0 ? selectedUpper : selectedLower;
+    if (selected >= 0 && selected < kSlotsPerPane) {
+      const SlotBox& b = mGrid.box(pane, selected);
+      IRECT r(b.L, b.T, b.R, b.B);
+      graphics->FillIRect(&kHighlight, &r, nullptr);
+    }
+    for (int i = 0; i < kSlotsPerPane; ++i) {
+      ITextControl& slot = *mSlots[static_cast<size_t>(pane)][static_cast<size_t>(i)];
+      IColor& colour = slot.GetIText()->mColor;
+      if (i == selected) colour.R = colour.G = colour.B = 0;
+      slot.Draw(graphics);
+      if (i == selected) colour.R = colour.G = colour.B = 255;
+    }
+  }
+  if (mDragging) {
+    IRECT r(mDragBox.L, mDragBox.T, mDragBox.R, mDragBox.B);
+    graphics->FillIRect(&kHighlight, &r, nullptr);
+  }
+  return true;
+}

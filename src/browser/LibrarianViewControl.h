@@ -1,0 +1,90 @@
+// The librarian's slot view: two panes of 128 name slots. The upper pane
+// shows the bank being edited, the lower one the bank being browsed. It
+// selects, sends, copies, pastes, drags and renames slots, and never writes
+// a library entry itself: pastes, drops and renames go through the
+// plug-in's receive path like a reply from the instrument.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "IControls.h"
+#include "SlotGrid.h"
+
+class LibrarianBrowser;
+class LibrarianHost;
+class PatchLibrarian;
+struct LibrarianPatch;
+
+class LibrarianViewControl : public IBitmapOverlayControl {
+ public:
+  // x, y: the control's origin; bitmap: the panes' artwork, which also
+  // gives the control its size; scale: the editor's size factor.
+  LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* browser, int x, int y, int paramIdx, IBitmap* bitmap,
+                       IRECT targetRect, double scale);
+  ~LibrarianViewControl() override;
+
+  // ---- Pane reloads: the 128 slot texts from the pane's bank.
+  void patchSelectionUpperChanged();
+  void patchSelectionLowerChanged();
+
+  // ---- The slot menus' operations, with the right click's point.
+  void renameSlot(int x, int y);
+  void CopySlotData(int x, int y);
+  void PasteSlotData(int x, int y);
+
+  // ---- Input and drawing.
+  void OnMouseDown(int x, int y, IMouseMod* mod) override;
+  void OnMouseDblClick(int x, int y, IMouseMod* mod) override;
+  void OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* mod) override;
+  void OnMouseUp(int x, int y, IMouseMod* mod) override;
+  bool OnKeyDown(int x, int y, int key) override;
+  bool Draw(IGraphics* graphics) override;
+
+  // The same input without the framework's records.
+  void mouseDown(int x, int y, bool left, bool right);
+  void mouseDblClick(int x, int y);
+  void mouseDrag(int x, int y);
+  void mouseUp(int x, int y);
+  bool keyDown(int key);
+
+  const SlotGrid& grid() const { return mGrid; }
+  std::string slotText(int pane, int slot) const;
+  // The drag box, centred on the pointer while dragging.
+  const SlotBox& dragBox() const { return mDragBox; }
+  bool dragging() const { return mDragging; }
+  int copySourceSlot() const { return mCopySourceSlot; }
+  bool renameActive() const { return mRenameActive; }
+
+  // ---- State others write (the program menu, the tab switch, the plug-in).
+  bool dragEnabled = false;
+  int selectedUpper = -1;
+  int selectedLower = -1;
+  int activePane = 0;
+  int cursor = 0;
+
+ private:
+  LibrarianHost& host() const;
+  PatchLibrarian* librarian() const;
+  void markDirty();
+  void closeRename();
+  // Hit-tests both panes into the selections; layer changes as a left click.
+  void selectUnder(int x, int y, bool changeActivePane, bool changeLayers);
+  void reload(int pane);
+  // A copy of the copy source entry of the bank the lower pane shows now;
+  // false when there is none.
+  bool copySourceEntry(LibrarianPatch* entry) const;
+  void feed(const LibrarianPatch& entry);
+
+  LibrarianBrowser* mBrowser;
+  SlotGrid mGrid;
+  std::array<std::array<std::unique_ptr<ITextControl>, kSlotsPerPane>, 2> mSlots;
+  SlotBox mDragBox;
+  bool mDragging = false;
+  int mCellWidth;
+  int mCellHeight;
+  int mCopySourceSlot = -1;
+  int mCopyMade = -1;
+  bool mRenameActive = false;
+};

@@ -1,0 +1,70 @@
+// Keeping the librarian's menus in step: the pane menus after a change of
+// list, the top bar's menus after a change of mode, part or program, and the
+// slot menus a right click opens.
+#include "EditMenus.h"
+#include "FolderMenuControl.h"
+#include "IParam.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+#include "TopBarMenus.h"
+
+void LibrarianBrowser::refreshPopUpMenus() {
+  BrowseState& state = mHost->browseState();
+  auto rebuild = [&state](FolderMenuControl* menu, const std::string& file, const std::string& folder) {
+    if (!menu) return;
+    std::unique_lock<std::mutex> lock(state.namesMutex);
+    std::string fileCopy = file, folderCopy = folder;
+    lock.unlock();
+    menu->refreshFolderStructure(0, fileCopy, folderCopy);
+  };
+  if (mHost->multiMode()) {
+    rebuild(leftPerfMenu, state.upperPerfFile, state.upperPerfFolder);
+    rebuild(rightPerfMenu, state.lowerPerfFile, state.lowerPerfFolder);
+  } else {
+    rebuild(leftPatchMenu, state.upperPatchFile, state.upperPatchFolder);
+    FolderMenuControl* lower = state.categoryBrowsing ? categoryMenu : state.searchActive ? searchMenu : rightPatchMenu;
+    rebuild(lower, state.lowerPatchFile, state.lowerPatchFolder);
+  }
+  reloadPanes();
+}
+
+void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
+  for (const char* layer : {"BANKNUMBERMENUPROGRAMS", "PERFBANKNAMEMENUPROGRAMS", "PROGBANKNAMEMENUPROGRAMS"})
+    mHost->hideLayer(layer, true);
+  const bool multi = mHost->multiMode();
+  const int part = mHost->currentPart();
+  const IParam* programParam = mHost->paramAt(multi ? int(kMultiPatch) : kMultiPartPatch + part);
+  const IParam* bankParam = mHost->paramAt(multi ? int(kMultiBank) : kMultiPartBank + part);
+  const int program = programParam ? programParam->Int() : 0;
+  const int bank = bankParam ? bankParam->Int() : 0;
+  if (mHost->libraryControl()) {
+    mHost->hideLayer(multi ? "PERFBANKNAMEMENUPROGRAMS" : "PROGBANKNAMEMENUPROGRAMS", false);
+    if (view) {
+      view->selectedUpper = program;
+      view->cursor = program;
+    }
+    if (PatchLibrarian* librarian = mHost->librarian()) librarian->targetSlot = program;
+    if (programNumberMenu) programNumberMenu->refreshPatchNames(program);
+    if (!keepBankMenu && bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
+    return;
+  }
+  if (programNumberMenu) programNumberMenu->refreshPatchNames(program);
+  if (bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
+  mHost->hideLayer("BANKNUMBERMENUPROGRAMS", false);
+}
+
+void LibrarianBrowser::showFileEditMenu(int x, int y) {
+  auto menu = std::make_unique<FileEditPopupMenu>(nullptr, this, IRECT(x, y, x, y));
+  FileEditPopupMenu* shown = menu.get();
+  mFileEditMenu = std::move(menu);
+  shown->doPopupMenu(x, y);
+}
+
+void LibrarianBrowser::showFileCopyMenu(int x, int y) {
+  auto menu = std::make_unique<FileCopyPopupMenu>(nullptr, this, IRECT(x, y, x, y));
+  FileCopyPopupMenu* shown = menu.get();
+  mFileCopyMenu = std::move(menu);
+  shown->doPopupMenu(x, y);
+}

@@ -1,0 +1,26 @@
+// Which bank each pane of the librarian shows.
+#pragma once
+
+#include <memory>
+
+#include "LibrarianHost.h"
+#include "PatchLibrarian.h"
+
+// The bank list the pane reads (pane 0 upper, 1 lower): the upper pane the
+// sound or multi list by the librarian's type, the lower pane the category
+// list while browsing categories, else that list or, with a search shown,
+// the search results. -1 for an unknown type.
+inline int paneList(const PatchLibrarian& librarian, const BrowseState& state, int pane) {
+  const int type = librarian.librarianMode;
+  const int byType = type == 0 ? kSoundList : type == 1 ? kMultiList : -1;
+  if (pane == 0) return byType;
+  if (state.categoryBrowsing) return kCategoryList;
+  return state.searchActive ? kSearchList : byType;
+}
+
+// The pane's bank, or null; call with the librarian's lock held.
+inline std::shared_ptr<PatchFile> paneBank(const PatchLibrarian& librarian, const BrowseState& state, int pane) {
+  const int list = paneList(librarian, state, pane);
+  if (list < 0) return nullptr;
+  return librarian.bankAt(list, pane == 0 ? librarian.upperBank.load() : librarian.lowerBank.load());
+}

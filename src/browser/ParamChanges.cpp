@@ -1,0 +1,210 @@
+// What the librarian does when one of its parameters changes: the data type,
+// category browsing, the search, the folder refresh, the pane step buttons,
+// the two menu modes and a committed rename.
+#include <algorithm>
+#include <string>
+
+#include "EditMenus.h"
+#include "FolderMenuControl.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
+#include "PaneBanks.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+
+namespace {
+constexpr int kNameLength = 16;
+constexpr int kSoundNameAt = 370;
+constexpr int kMultiNameAt = 23;
+
+double valueOf(LibrarianHost& host, int index) {
+  const IParam* param = host.paramAt(index);
+  return param ? param->Value() : 0.0;
+}
+}  // namespace
+
+int LibrarianBrowser::lowerListType() const {
+  const BrowseState& state = mHost->browseState();
+  return state.categoryBrowsing ? kCategoryBanks : state.searchActive ? kSearchBanks : kSingleBanks;
+}
+
+void LibrarianBrowser::refreshFolders() {
+  if (mHost->multiMode())
+    patchTypeChanged(1, kMultiBanks, true);
+  else
+    patchTypeChanged(0, lowerListType(), true);
+}
+
+void LibrarianBrowser::showLowerMenuLayer() {
+  const BrowseState& state = mHost->browseState();
+  const bool multi = mHost->multiMode();
+  mHost->hideLayer("LOWERPOPUPMENU", multi || state.categoryBrowsing || state.searchActive);
+  mHost->hideLayer("RightPatchPopupMenu", multi || !state.categoryBrowsing);
+  mHost->hideLayer("RightSearchPopupMenu", multi || state.categoryBrowsing || !state.searchActive);
+}
+
+bool LibrarianBrowser::OnParamChange(int paramIdx) {
+  BrowseState& state = mHost->browseState();
+  const double value = valueOf(*mHost, paramIdx);
+  switch (paramIdx) {
+    case kDatatype:
+      mHost->setMultiMode(value == 1.0);
+      if (value == 1.0)
+        patchTypeChanged(1, kMultiBanks, false);
+      else
+        patchTypeChanged(0, lowerListType(), false);
+      if (bankEditMenu) bankEditMenu->AddMenuItemsIn();
+      return true;
+    case kRefreshFolders:
+      if (value == 1.0) refreshFolders();
+      return true;
+    case kCategorySelection:
+      state.categoryBrowsing = value > 0.0;
+      showLowerMenuLayer();
+      patchTypeChanged(0, state.categoryBrowsing ? kCategoryBanks : kSingleBanks, false);
+      return true;
+    case kPatchSearch:
+      if (value == 1.0) return true;
+      state.searchActive = false;
+      mHost->setParamDisplayText(kPatchSearchString, 0, "search...");
+      showLowerMenuLayer();
+      patchTypeChanged(0, kSingleBanks, false);
+      return true;
+    case kPatchSearchString: {
+      const IParam* param = mHost->paramAt(kPatchSearchString);
+      const char* shown = param ? param->GetDisplayText(0) : nullptr;
+      const std::string text = shown ? shown : "";
+      PatchLibrarian* librarian = mHost->librarian();
+      if (text.size() < 2 || text == "search..." || !librarian) return true;
+      librarian->createNewSearchPatchFiles(text);
+      if (librarian->bankCount(kSearchList) == 0) return true;
+      state.searchActive = true;
+      showLowerMenuLayer();
+      patchTypeChanged(0, kSearchBanks, false);
+      return true;
+    }
+    case kLibUpperPreviousBank:
+    case kLibUpperNextBank:
+      if (value == 1.0 && valueOf(*mHost, kBankEditUnsaved) != 1.0) stepPane(0, paramIdx == kLibUpperNextBank ? 1 : -1);
+      return true;
+    case kLibLowerPreviousBank:
+    case kLibLowerNextBank:
+      if (value == 1.0) stepPane(1, paramIdx == kLibLowerNextBank ? 1 : -1);
+      return true;
+    case kControlLibrary:
+    case kControlProgBank: {
+      const bool library = paramIdx == kControlLibrary;
+      const bool on = value == 1.0;
+      if (library)
+        mHost->setLibraryControl(on);
+      else
+        state.progBankControl = on;
+      if (on) {
+        if (library)
+          state.progBankControl = false;
+        else
+          mHost->setLibraryControl(false);
+        mHost->setParameterFromPlug(library ? kControlProgBank : kControlLibrary, 0.0, false);
+      }
+      updateBankAndProgramMenuNames(false);
+      return true;
+    }
+    case kPatchRename: commitRename(); return true;
+    default: return false;
+  }
+}
+
+// Moves a pane one bank on, wrapping at the ends of its selection list, and
+// rebuilds the pane's menu on the new bank.
+void LibrarianBrowser::stepPane(int pane, int step) {
+  const int parameter = pane == 0 ? kPatchSelectionListUpper : kPatchSelectionListLower;
+  IParam* param = mHost->paramAt(parameter);
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!param || !librarian) return;
+  const int maximum = static_cast<int>(param->GetMax());
+  int index = param->Int() + step;
+  if (index < 0) index = maximum;
+  if (index > maximum) index = 0;
+  param->Set(index);
+  BrowseState& state = mHost->browseState();
+  if (IControl* list = pane == 0 ? state.upperSelectionListControl : state.lowerSelectionListControl)
+    list->SetValueFromPlug(index);
+  (pane == 0 ? librarian->upperBank : librarian->lowerBank) = index;
+  std::string file, folder;
+  {
+    auto lock = librarian->lock();
+    if (const auto bank = paneBank(*librarian, state, pane)) {
+      file = bank->fileName;
+      folder = bank->folderName;
+    }
+  }
+  const bool multi = mHost->multiMode();
+  FolderMenuControl* menu = nullptr;
+  std::unique_lock<std::mutex> names(state.namesMutex);
+  if (pane == 0) {
+    (multi ? state.upperPerfFile : state.upperPatchFile) = file;
+    (multi ? state.upperPerfFolder : state.upperPatchFolder) = folder;
+    menu = multi ? leftPerfMenu : leftPatchMenu;
+  } else {
+    (multi ? state.lowerPerfFile : state.lowerPatchFile) = file;
+    (multi ? state.lowerPerfFolder : state.lowerPatchFolder) = folder;
+    menu = multi                    ? rightPerfMenu
+           : state.categoryBrowsing ? categoryMenu
+           : state.searchActive     ? searchMenu
+                                    : rightPatchMenu;
+  }
+  names.unlock();
+  if (menu) menu->refreshFolderStructure(index, file, folder);
+  if (view) {
+    if (pane == 0)
+      view->patchSelectionUpperChanged();
+    else
+      view->patchSelectionLowerChanged();
+  }
+}
+
+// The new name goes into a copy of the slot's dump, which takes the
+// receive path like a paste; a click or key on the slot view first cancels.
+void LibrarianBrowser::commitRename() {
+  BrowseState& state = mHost->browseState();
+  if (state.renameClosed) return;
+  PatchLibrarian* librarian = mHost->librarian();
+  const int slot = view ? view->selectedUpper : -1;
+  std::vector<unsigned char> dump;
+  {
+    auto lock = librarian ? librarian->lock() : std::unique_lock<std::recursive_mutex>();
+    const auto bank = librarian ? paneBank(*librarian, state, 0) : nullptr;
+    if (bank && slot >= 0 && slot < kPatchesPerBank) {
+      if (bank->patches.size() < static_cast<size_t>(kPatchesPerBank)) bank->holdAt(kPatchesPerBank);
+      LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
+      const IParam* param = mHost->paramAt(kPatchRename);
+      const char* edited = param ? param->GetDisplayText(param->Int()) : nullptr;
+      std::string name = edited ? edited : "";
+      name = name.substr(0, std::min(name.find('\0'), static_cast<size_t>(kNameLength)));
+      // Only printable ASCII may travel inside SysEx.
+      for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = ' ';
+      const bool multi = librarian->librarianMode == 1;
+      const size_t at = multi ? kMultiNameAt : kSoundNameAt;
+      if (!entry.dumps.empty() && entry.dumps[0].bytes.size() >= at + kNameLength + 2) {
+        entry.name = name;
+        dump = entry.dumps[0].bytes;
+        name.resize(kNameLength, ' ');
+        std::copy(name.begin(), name.end(), dump.begin() + static_cast<long>(at));
+        dump[dump.size() - 2] = dumpChecksum(dump);
+      }
+    }
+  }
+  if (!dump.empty()) {
+    mHost->SetLibrarianRequestActive(true);
+    ISysEx message(0, dump.data(), static_cast<int>(dump.size()));
+    mHost->ProcessSysEx(&message, true);
+    mHost->SetLibrarianRequestActive(false);
+    mHost->SetLibrarianStatusUnsaved(true);
+    mHost->setParameterFromPlug(kBankEditUnsaved, 1.0, false);
+  }
+  mHost->hideLayer("patchRename", true);
+  state.renameClosed = true;
+}

@@ -1,0 +1,179 @@
+#include "TopBarMenus.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "IGraphics.h"
+#include "IParam.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianJobs.h"
+#include "LibrarianViewControl.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+
+namespace {
+void drawInvisible(IGraphics* graphics, const IRECT* rect) {
+  IColor transparent(0, 0, 0, 0);
+  IRECT r = *rect;
+  graphics->FillIRect(&transparent, &r, nullptr);
+}
+
+int intValue(LibrarianHost& host, int index) {
+  const IParam* param = host.paramAt(index);
+  return param ? param->Int() : 0;
+}
+
+// Stores a value directly, clamped, with no handler.
+void storeValue(LibrarianHost& host, int index, int value) {
+  if (IParam* param = host.paramAt(index)) param->Set(value);
+}
+
+constexpr const char* kRangeTitles[] = {"01-10", "11-20", "21-30", "31-40", "41-50",
+                                        "51-60", "61-70", "71-80", "81-90", "91-100"};
+}  // namespace
+
+// ---- Bank menu.
+
+BankNumberPopupMenu::BankNumberPopupMenu(IPlugBase* plug, LibrarianBrowser* browser, IRECT rect)
+    : IControl(plug, &rect, -1), mBrowser(browser) {
+  refreshPatchNames(0);
+}
+
+LibrarianHost& BankNumberPopupMenu::host() const { return *mBrowser->host(); }
+
+int BankNumberPopupMenu::bankParameter() const {
+  return host().multiMode() ? int(kMultiBank) : kMultiPartBank + host().currentPart();
+}
+
+bool BankNumberPopupMenu::refreshPatchNames(int bank) {
+  mMenu = std::make_unique<IPopupMenu>();
+  if (host().multiMode()) {
+    mMenu->AddItem("Bank 0 (RAM)", -1, 0);
+    return false;
+  }
+  for (const char* name : {"Bank A (RAM)", "Bank B (RAM)", "Bank C (RAM)"}) mMenu->AddItem(name, -1, 0);
+  mMenu->CheckItemAlone(bank < 3 ? bank : 3);
+  return true;
+}
+
+int BankNumberPopupMenu::doPopupMenu(int& bank) {
+  IRECT rect = *GetRECT();
+  IPopupMenu* chosen = host().CreateIPopupMenu(mMenu.get(), &rect);
+  if (chosen) mMenu->CheckItemAlone(-1);
+  if (chosen != mMenu.get()) return 0;
+  bank = chosen->GetChosenItemIdx();
+  const bool multi = host().multiMode();
+  const int part = host().currentPart();
+  host().setParameterFromPlug(bankParameter(), bank, false);
+  if (host().BankChangeMessage(part) && !multi) {
+    if (host().browseState().progBankControl)
+      startLibrarianJob(host().messageManager(), partRequestJob(part, true), kSetDumpExpected);
+    else
+      mBrowser->sendPatchToDevice(part, true, false, false, false);
+  }
+  storeValue(host(), bankParameter(), bank);
+  mMenu->CheckItemAlone(bank);
+  return bank;
+}
+
+void BankNumberPopupMenu::OnMouseDown(int, int, IMouseMod*) {
+  mCurrentBank = intValue(host(), bankParameter());
+  doPopupMenu(mCurrentBank);
+  host().setParameterFromPlug(bankParameter(), mCurrentBank, false);
+  SetRedraw();
+  SetDirty(true);
+}
+
+bool BankNumberPopupMenu::Draw(IGraphics* graphics) {
+  drawInvisible(graphics, GetRECT());
+  return true;
+}
+
+// ---- Program menu.
+
+ProgramNumberPopupMenu::ProgramNumberPopupMenu(IPlugBase* plug, LibrarianBrowser* browser, IRECT rect)
+    : IControl(plug, &rect, -1), mBrowser(browser) {
+  refreshPatchNames(0);
+}
+
+LibrarianHost& ProgramNumberPopupMenu::host() const { return *mBrowser->host(); }
+
+bool ProgramNumberPopupMenu::refreshPatchNames(int program) {
+  mMain = std::make_unique<IPopupMenu>();
+  for (auto& sub : mSub) sub = std::make_unique<IPopupMenu>();
+  if (host().libraryControl()) {
+    // The upper bank's entry names; a missing bank or entry shows empty.
+    std::vector<std::string> names(100);
+    if (PatchLibrarian* librarian = host().librarian()) {
+      auto lock = librarian->lock();
+      const int index = intValue(host(), kPatchSelectionListUpper);
+      if (auto bank = librarian->bankAt(host().multiMode() ? kMultiList : kSoundList, index))
+        for (size_t i = 0; i < names.size() && i < bank->patches.size(); ++i) names[i] = bank->patches[i].name;
+    }
+    for (size_t i = 0; i < names.size(); ++i) mSub[i / 10]->AddItem(names[i].c_str(), -1, 0);
+    for (int k = 0; k < kSubmenus; ++k) mMain->AddItem(kRangeTitles[k], mSub[static_cast<size_t>(k)].get());
+  } else {
+    for (int k = 0; k < kSubmenus; ++k) {
+      for (int i = 1; i <= 10; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "Sound %03d", 10 * k + i);
+        mSub[static_cast<size_t>(k)]->AddItem(name, -1, 0);
+      }
+      mMain->AddItem(kRangeTitles[k], mSub[static_cast<size_t>(k)].get());
+    }
+  }
+  if (program >= 0 && program <= 99) mSub[static_cast<size_t>(program / 10)]->CheckItemAlone(program % 10);
+  return true;
+}
+
+int ProgramNumberPopupMenu::doPopupMenu(int& program) {
+  IRECT rect = *GetRECT();
+  IPopupMenu* chosen = host().CreateIPopupMenu(mMain.get(), &rect);
+  if (chosen) {
+    mMain->CheckItemAlone(-1);
+    for (auto& sub : mSub) sub->CheckItemAlone(-1);
+  }
+  int k = -1;
+  for (int i = 0; i < kSubmenus; ++i)
+    if (chosen && chosen == mSub[static_cast<size_t>(i)].get()) k = i;
+  if (k < 0) return 0;
+  const int entry = chosen->GetChosenItemIdx();
+  program = 10 * k + entry;
+  const bool multi = host().multiMode();
+  const int part = host().currentPart();
+  const int parameter = multi ? int(kMultiPatch) : kMultiPartPatch + part;
+  if (host().libraryControl()) {
+    if (LibrarianViewControl* view = mBrowser->view) {
+      view->selectedUpper = program;
+      view->cursor = program;
+    }
+    if (PatchLibrarian* librarian = host().librarian()) librarian->targetSlot = program;
+    host().pause(10);
+    mBrowser->sendPatchToDeviceFromLibrarian(program, mBrowser->view ? mBrowser->view->activePane : 0, part);
+  } else {
+    host().setParameterFromPlug(parameter, program, false);
+    if (host().BankChangeMessage(part)) {
+      if (host().browseState().progBankControl)
+        startLibrarianJob(host().messageManager(), multi ? multiRequestJob(true) : partRequestJob(part, true),
+                          kSetDumpExpected);
+      else
+        mBrowser->sendPatchToDevice(part, !multi, false, false, multi);
+    }
+  }
+  storeValue(host(), parameter, program);
+  chosen->CheckItemAlone(entry);
+  program = entry;
+  return 10 * k + entry;
+}
+
+void ProgramNumberPopupMenu::OnMouseDown(int, int, IMouseMod*) {
+  doPopupMenu(mCurrentProgram);
+  SetRedraw();
+  SetDirty(true);
+}
+
+bool ProgramNumberPopupMenu::Draw(IGraphics* graphics) {
+  drawInvisible(graphics, GetRECT());
+  return true;
+}

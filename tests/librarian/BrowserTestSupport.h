@@ -1,0 +1,149 @@
+// A library folder with banks at every level of the browser tree, and the
+// plug-in as the browser sees it: the protocol tests' fake editor for the
+// parameters and the receive path, with records of what the browser asked.
+#pragma once
+
+#include <map>
+#include <mutex>
+
+#include "IPopupMenu.h"
+#include "LibrarianBrowser.h"
+#include "LibraryTestSupport.h"
+#include "ProtocolTestSupport.h"
+
+class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
+ public:
+  FakeLibrarianHost() {
+    editor.setValue(kDeviceOutSelection, 1);
+    manager->jobObserver = [this](JobThread, const SenderJob& job) {
+      while (holdJobs) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::lock_guard<std::mutex> lock(mMutex);
+      mJobs.push_back(job);
+    };
+  }
+  ~FakeLibrarianHost() override { destroyManager(); }
+
+  BrowseState& browseState() override { return state; }
+  PatchLibrarian* librarian() override { return &(this->EngineFixture::librarian); }
+  MIDIMessageManager* messageManager() override { return manager.get(); }
+  int currentPart() override { return part; }
+  bool multiMode() override { return multi; }
+  void setMultiMode(bool on) override { multi = on; }
+  bool midiConfigured() override { return midiReady; }
+  IParam* paramAt(int index) override { return editor.paramAt(index); }
+  void setParameterFromPlug(int index, double value, bool normalized) override {
+    editor.setParameterFromPlug(index, value, normalized);
+  }
+  void setParamDisplayText(int index, int value, const std::string& text) override {
+    editor.setParamDisplayText(index, value, text);
+  }
+  void resetParamDisplayTexts(int index) override { editor.paramAt(index)->ResetDisplayTexts(); }
+  void ProcessSysEx(ISysEx* message, bool fromDevice) override {
+    ++fed;
+    manager->ProcessSysEx(message, fromDevice);
+  }
+  void SetLibrarianRequestActive(bool on) override {
+    calls.push_back(on ? "request on" : "request off");
+    manager->dumpExpected = !on;
+    manager->patchRequest.disarm();
+    manager->performanceRequest.disarm();
+    if (on)
+      (multi ? static_cast<LibraryRequest&>(manager->performanceRequest)
+             : static_cast<LibraryRequest&>(manager->patchRequest))
+          .arm();
+  }
+  void SetLibrarianStatusUnsaved(bool on) override { calls.push_back(on ? "unsaved" : "saved"); }
+  bool BankChangeMessage(int p) override {
+    calls.push_back("bank change " + std::to_string(p));
+    return bankChangeSent;
+  }
+  void prepareMultiPush() override { calls.push_back("prepare push"); }
+  void refreshFolders() override { calls.push_back("refresh folders"); }
+  void OpenDataDirectory() override { calls.push_back("open data folder"); }
+  bool saveImportedFile(bool midi) override {
+    calls.push_back(midi ? "import mid" : "import syx");
+    return true;
+  }
+  std::string getPatchesFolderStr() override { return data.patchesStr(); }
+  void debugLog(const std::string& line) override { log.push_back(line); }
+  void pause(int ms) override { calls.push_back("pause " + std::to_string(ms)); }
+  bool libraryControl() override { return libraryMode; }
+  void setLibraryControl(bool on) override { libraryMode = on; }
+  // Answers with the next scripted pick: a path of entry texts from the main
+  // menu, the last one chosen; an empty path dismisses the menu.
+  IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) override {
+    shownMenus.push_back(menu);
+    shownAt.push_back(*rect);
+    if (picks.empty()) return nullptr;
+    const std::vector<std::string> path = picks.front();
+    picks.erase(picks.begin());
+    for (size_t level = 0; menu && level < path.size(); ++level) {
+      int found = -1;
+      for (int i = 0; i < menu->GetNItems() && found < 0; ++i)
+        if (path[level] == menu->GetItemText(i)) found = i;
+      if (found < 0) return nullptr;
+      if (level + 1 == path.size()) {
+        menu->SetChosenItemIdx(found);
+        return menu;
+      }
+      menu = menu->GetItem(found)->GetSubmenu();
+    }
+    return nullptr;
+  }
+  void hideLayer(const char* name, bool hide) override { hidden[name] = hide; }
+  void grayOutLayer(const char* name, bool gray) override { grayed[name] = gray; }
+
+  // Root.syx, Leads/Lead A.syx and Lead B.syx, Leads/Deep/Deep.syx,
+  // Pads/Pad.syx and the multi bank Multis/Multi.syx, loaded.
+  void loadFixture() {
+    writeFile(data.patches() / "Root.syx", soundFile("Root", 100, "Bass"));
+    writeFile(data.patches() / "Leads" / "Lead A.syx", soundFile("LeadA", 100, "Lead"));
+    writeFile(data.patches() / "Leads" / "Lead B.syx", soundFile("LeadB", 100, "Lead"));
+    writeFile(data.patches() / "Leads" / "Deep" / "Deep.syx", soundFile("Deep", 100, "Pad"));
+    writeFile(data.patches() / "Pads" / "Pad.syx", soundFile("Pad", 100, "Pad"));
+    writeFile(data.patches() / "Multis" / "Multi.syx", multiFile("Multi", 100));
+    EngineFixture::librarian.loadPatchesFromFilesystem(data.patchesStr());
+  }
+  // The jobs the worker performed, once it is idle again.
+  std::vector<SenderJob> jobs() {
+    waitIdle(JobThread::kRequest);
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mJobs;
+  }
+  int bankIndex(int list, const std::string& file) {
+    for (int i = 0; i < EngineFixture::librarian.bankCount(list); ++i)
+      if (EngineFixture::librarian.bankAt(list, i)->fileName == file) return i;
+    return -1;
+  }
+
+  DataFolder data;
+  BrowseState state;
+  bool libraryMode = false;
+  std::vector<std::vector<std::string>> picks;
+  std::vector<IPopupMenu*> shownMenus;
+  std::vector<IRECT> shownAt;
+  int part = 0;
+  bool multi = false, midiReady = true, bankChangeSent = true;
+  std::atomic<bool> holdJobs{false};
+  int fed = 0;
+  std::vector<std::string> calls, log;
+  std::map<std::string, bool> hidden, grayed;
+
+ private:
+  std::mutex mMutex;
+  std::vector<SenderJob> mJobs;
+};
+
+// A menu as text: entries separated by " | ", a submenu in brackets after
+// its entry, a tick as "*", a separator as "-".
+inline std::string describe(const IPopupMenu* menu) {
+  std::string out;
+  for (int i = 0; i < menu->GetNItems(); ++i) {
+    const IPopupMenuItem* item = menu->GetItem(i);
+    if (i) out += " | ";
+    out += item->GetIsSeparator() ? "-" : item->GetText();
+    if (item->GetChecked()) out += "*";
+    if (item->GetSubmenu()) out += " [" + describe(item->GetSubmenu()) + "]";
+  }
+  return out;
+}

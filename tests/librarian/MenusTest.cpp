@@ -1,0 +1,266 @@
+// The librarian's menus over the fixture library: contents, ticks, picks
+// mapped back to banks, and the jobs each pick starts.
+#include <gtest/gtest.h>
+
+#include "BrowserTestSupport.h"
+#include "EditMenus.h"
+#include "FolderMenuControl.h"
+#include "LibrarianMenuLayers.h"
+#include "LibrarianViewControl.h"
+#include "ParamIndex.h"
+#include "TopBarMenus.h"
+
+namespace {
+
+class MenuTest : public ::testing::Test {
+ protected:
+  MenuTest() {
+    host.loadFixture();
+    view = std::make_unique<LibrarianViewControl>(nullptr, &browser, 0, 0, kLibrarianArea, &background, IRECT(), 1.0);
+    browser.view = view.get();
+  }
+  std::unique_ptr<FolderMenuControl> folderMenu(FolderMenuKind kind) {
+    return std::make_unique<FolderMenuControl>(nullptr, &browser, IRECT(394, 461, 810, 480), kind);
+  }
+  PatchLibrarian& library() { return host.EngineFixture::librarian; }
+
+  FakeLibrarianHost host;
+  LibrarianBrowser browser{&host};
+  IBitmap background{nullptr, 1100, 560};
+  std::unique_ptr<LibrarianViewControl> view;
+};
+
+TEST_F(MenuTest, FolderMenusListTheTreeAndTickOneBank) {
+  const struct {
+    FolderMenuKind kind;
+    std::string shown;
+    std::vector<std::string> folders;
+  } cases[] = {
+      {FolderMenuKind::kLeftPatch,
+       "Pads [Pad.syx*] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx] | Root.syx",
+       {"Pads", "Deep", "Leads", "Patches"}},
+      {FolderMenuKind::kRightPerf, "Multis [Multi.syx*]", {"Multis"}},
+      {FolderMenuKind::kCategory,
+       "Pad [Pad 1* | Pad 2] | Lead [Lead 1 | Lead 2] | Bass [Bass 1]",
+       {"Pad", "Lead", "Bass", ""}},
+      {FolderMenuKind::kSearch, "", {}},
+  };
+  for (const auto& c : cases) {
+    auto menu = folderMenu(c.kind);
+    EXPECT_EQ(describe(menu->mainMenu()), c.shown);
+    EXPECT_EQ(menu->folderNames(), c.folders);
+  }
+  // Every position ticks exactly its bank; names win over the position.
+  auto menu = folderMenu(FolderMenuKind::kLeftPatch);
+  for (int selection = 0; selection < 6; ++selection) {
+    menu->refreshFolderStructure(selection, "nothing", "nowhere");
+    EXPECT_EQ(menu->tickCount(), selection < 5 ? 1 : 0) << selection;
+  }
+  menu->refreshFolderStructure(4, "Lead B.syx", "Leads");
+  EXPECT_EQ(describe(menu->mainMenu()),
+            "Pads [Pad.syx] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx*] | Root.syx");
+  EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Lead B.syx"));
+  EXPECT_EQ(host.paramAt(kPatchSelectionListUpper)->Int(), library().upperBank);
+}
+
+TEST_F(MenuTest, APickBecomesThePanesBankAndADismissalChangesNothing) {
+  auto menu = folderMenu(FolderMenuKind::kRightPatch);
+  host.picks = {{"Leads", "Deep", "Deep.syx"}};
+  menu->OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(library().lowerBank, host.bankIndex(kSoundList, "Deep.syx"));
+  EXPECT_EQ(host.state.lowerPatchFile, "Deep.syx");
+  EXPECT_EQ(host.state.lowerPatchFolder, "Deep");
+  EXPECT_EQ(view->slotText(1, 0), numbered("Deep", 0));
+  EXPECT_EQ(menu->tickCount(), 1);
+  host.picks = {{"Root.syx"}};
+  menu->OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(host.state.lowerPatchFolder, "Patches");
+  EXPECT_EQ(view->slotText(1, 0), numbered("Root", 0));
+  menu->OnMouseDown(0, 0, nullptr);  // dismissed
+  EXPECT_EQ(host.state.lowerPatchFile, "Root.syx");
+  EXPECT_EQ(library().lowerBank, host.bankIndex(kSoundList, "Root.syx"));
+  EXPECT_EQ(describe(menu->mainMenu()),
+            "Pads [Pad.syx] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx] | Root.syx*");
+}
+
+TEST_F(MenuTest, CategoryPicksMapToCategoryBanksAndARebuildGivesNoFinalTick) {
+  host.state.categoryBrowsing = true;
+  auto menu = folderMenu(FolderMenuKind::kCategory);
+  host.picks = {{"Lead", "Lead 2"}};
+  menu->OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(library().lowerBank, 3);
+  EXPECT_EQ(host.state.lowerPatchFolder, "Lead");
+  menu->refreshFolderStructure(4, "no such", "bank");
+  EXPECT_EQ(describe(menu->mainMenu()), "Pad [Pad 1 | Pad 2] | Lead [Lead 1 | Lead 2] | Bass [Bass 1*]");
+  EXPECT_EQ(library().lowerBank, 3);
+}
+
+TEST_F(MenuTest, BankNameMenuSendsTheCurrentSlotEvenWhenDismissed) {
+  host.libraryMode = true;
+  auto menu = folderMenu(FolderMenuKind::kProgBankName);
+  view->cursor = 9;
+  host.editor.setValue(kMainTab, 1);
+  host.picks = {{"Leads", "Lead A.syx"}};
+  menu->OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Lead A.syx"));
+  EXPECT_EQ(host.state.upperPatchFile, "Lead A.syx");
+  EXPECT_EQ(view->slotText(0, 1), numbered("LeadA", 1));
+  host.jobs();
+  EXPECT_FALSE(host.hidden["PROGBANKNAMEMENUPROGRAMS"]);
+  EXPECT_TRUE(host.hidden["PERFBANKNAMEMENUPROGRAMS"]);
+  menu->OnMouseDown(0, 0, nullptr);
+  const auto jobs = host.jobs();
+  ASSERT_EQ(jobs.size(), 2u);
+  // The program parameter (0) became the slot view's cursor.
+  EXPECT_EQ(jobs[1].jobCode, 3);
+  EXPECT_EQ(jobs[1].slotArgument, 0);
+  EXPECT_EQ(library().targetSlot, 0);
+}
+
+TEST_F(MenuTest, BankEditMenuFollowsTheDataTypeAndEachPickStartsItsJob) {
+  BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+  EXPECT_EQ(
+      describe(&menu.mainMenu()),
+      "Request Patch Data [from Active Slot to Plug-in GUI | from Active Slot to Librarian | from Selected "
+      "Program Slot | - | All Patches from Bank A | All Patches from Bank B | All Patches from Bank C] | - | "
+      "Store Patch Data [To Currently Selected Slot & Bank | - | All Current Patches to Bank A | All Current "
+      "Patches to Bank B | All Current Patches to Bank C] | - | Sync Current Data from HW | Push Current Multi to "
+      "HW | - | Save (Overwrite current bank) | Save As... [Standard MIDI (*.mid) | Tarnivex Format (*.tvx)] | - "
+      "| Import... [Standard MIDI (*.mid) | SysEx (*.syx / *.tvx)] | Refresh Folders | - | Open Data Folder | "
+      "About...");
+  host.part = 2;
+  host.editor.setValue(kMultiPartBank + 2, 1);
+  const struct {
+    std::vector<std::string> path;
+    int code, part, bank;
+    bool flag;
+  } picks[] = {
+      {{"Request Patch Data", "from Active Slot to Plug-in GUI"}, 6, 2, 0, true},
+      {{"Request Patch Data", "from Active Slot to Librarian"}, 6, 2, 0, false},
+      {{"Request Patch Data", "from Selected Program Slot"}, 9, 0, 1, false},
+      {{"Request Patch Data", "All Patches from Bank C"}, 10, 0, 2, false},
+      {{"Sync Current Data from HW"}, 5, 0, 0, true},
+      {{"Store Patch Data", "All Current Patches to Bank B"}, 4, 0, 0, false},
+  };
+  for (const auto& p : picks) {
+    host.picks = {p.path};
+    menu.OnMouseDown(0, 0, nullptr);
+    const auto jobs = host.jobs();
+    ASSERT_FALSE(jobs.empty());
+    EXPECT_EQ(jobs.back().jobCode, p.code) << p.path.back();
+    EXPECT_EQ(jobs.back().partArgument, p.part) << p.path.back();
+    EXPECT_EQ(p.code == 4 ? jobs.back().storeArgument3 : jobs.back().bankArgument, p.code == 4 ? 1 : p.bank);
+    EXPECT_EQ(jobs.back().requestFlag, p.flag) << p.path.back();
+    EXPECT_EQ(menu.mainMenu().GetItem(0)->GetSubmenu()->IsItemChecked(0), false);
+  }
+  host.holdJobs = true;
+  host.picks = {{"Sync Current Data from HW"}, {"Sync Current Data from HW"}};
+  menu.OnMouseDown(0, 0, nullptr);
+  menu.OnMouseDown(0, 0, nullptr);  // the worker is busy: dropped
+  host.holdJobs = false;
+  EXPECT_EQ(host.jobs().size(), std::size(picks) + 1);
+
+  host.multi = true;
+  menu.AddMenuItemsIn();
+  EXPECT_EQ(describe(menu.mainMenu().GetItem(0)->GetSubmenu()),
+            "from Temp Buffer to Plug-in GUI | from Temp Buffer to Librarian | from selected Program Slot | All "
+            "Multis from Selected Bank");
+  host.picks = {{"Refresh Folders"}, {"About..."}, {"Import...", "Standard MIDI (*.mid)"}};
+  for (int i = 0; i < 3; ++i) menu.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"refresh folders", "import mid", "refresh folders"}));
+  EXPECT_FALSE(host.hidden["aboutWindow"]);
+}
+
+TEST_F(MenuTest, SlotMenusOpenAtTheClickAndCopyPasteThroughThem) {
+  const SlotBox& lower = view->grid().box(1, 12);
+  const SlotBox& upper = view->grid().box(0, 30);
+  host.picks = {{"Copy"}, {"Paste"}, {"Initialize Slot"}};
+  view->mouseDown(lower.L + 1, lower.T + 1, false, true);
+  EXPECT_EQ(describe(host.shownMenus.back()), "Copy");
+  EXPECT_EQ(host.shownAt.back().L, lower.L + 1);
+  view->mouseDown(upper.L + 1, upper.T + 1, false, true);
+  EXPECT_EQ(describe(host.shownMenus.back()),
+            "Paste | - | Rename | - | Initialize Slot | Get DATA from.. [Plug-in (active patch) | - | Hardware Edit "
+            "Buffer | Hardware by Prog No.]");
+  EXPECT_EQ(host.fed, 1);
+  EXPECT_EQ(library().entryAt(0, library().upperBank, 30).dumps, library().entryAt(0, library().lowerBank, 12).dumps);
+  view->mouseDown(upper.L + 1, upper.T + 1, false, true);
+  const auto jobs = host.jobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].jobCode, 12);
+  EXPECT_TRUE(host.manager->dumpExpected);
+}
+
+TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
+  BankNumberPopupMenu bank(nullptr, &browser, IRECT(1142, 60, 1180, 84));
+  ProgramNumberPopupMenu program(nullptr, &browser, IRECT(1184, 60, 1229, 84));
+  EXPECT_EQ(describe(&bank.menu()), "Bank A (RAM)* | Bank B (RAM) | Bank C (RAM)");
+  bank.refreshPatchNames(3);
+  EXPECT_EQ(bank.menu().IsItemChecked(0) + bank.menu().IsItemChecked(1) + bank.menu().IsItemChecked(2), 0);
+  EXPECT_EQ(describe(&program.submenu(9)),
+            "Sound 091 | Sound 092 | Sound 093 | Sound 094 | Sound 095 | Sound 096 | Sound 097 | Sound 098 | Sound "
+            "099 | Sound 100");
+  host.part = 1;
+  host.picks = {{"51-60", "Sound 054"}, {"Bank C (RAM)"}};
+  program.OnMouseDown(0, 0, nullptr);
+  host.jobs();
+  EXPECT_EQ(host.paramAt(kMultiPartPatch + 1)->Int(), 53);
+  EXPECT_TRUE(program.submenu(5).IsItemChecked(3));
+  bank.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(host.paramAt(kMultiPartBank + 1)->Int(), 2);
+  auto jobs = host.jobs();
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[0].jobCode, 6);
+  EXPECT_EQ(jobs[0].partArgument, 1);
+  EXPECT_TRUE(jobs[0].requestFlag);
+
+  host.multi = true;
+  EXPECT_FALSE(bank.refreshPatchNames(0));
+  EXPECT_EQ(describe(&bank.menu()), "Bank 0 (RAM)");
+  host.libraryMode = true;
+  library().upperBank = host.bankIndex(kSoundList, "Root.syx");
+  host.multi = false;
+  host.editor.setValue(kPatchSelectionListUpper, host.bankIndex(kSoundList, "Root.syx"));
+  program.refreshPatchNames(99);
+  EXPECT_EQ(program.submenu(9).GetItemText(9), numbered("Root", 99));
+  EXPECT_TRUE(program.submenu(9).IsItemChecked(9));
+  host.picks = {{"11-20", numbered("Root", 12)}};
+  program.OnMouseDown(0, 0, nullptr);
+  jobs = host.jobs();
+  ASSERT_EQ(jobs.size(), 3u);
+  EXPECT_EQ(jobs[2].jobCode, 3);
+  EXPECT_EQ(jobs[2].slotArgument, 12);
+  EXPECT_EQ(view->selectedUpper, 12);
+}
+
+TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
+  library().upperBank = host.bankIndex(kSoundList, "Lead A.syx");
+  library().lowerBank = host.bankIndex(kSoundList, "Pad.syx");
+  std::vector<Bytes> expected;
+  for (int i = 0; i < 100; ++i) expected.push_back(library().entryAt(0, library().upperBank, i).dumps.at(0).bytes);
+  expected[10] = library().entryAt(0, library().lowerBank, 3).dumps.at(0).bytes;
+  view->CopySlotData(view->grid().box(1, 3).L, view->grid().box(1, 3).T);
+  view->PasteSlotData(view->grid().box(0, 10).L, view->grid().box(0, 10).T);
+  host.editor.setValue(kBankEditUnsaved, 1);
+  BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+  host.picks = {{"Save (Overwrite current bank)"}};
+  menu.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(readFile(host.data.patches() / "Leads" / "Lead A.syx"), concat(expected));
+  EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 0);
+}
+
+TEST_F(MenuTest, ElevenMenuLayersInTheEditorsOrderAllHidden) {
+  const auto layers = makeLibrarianMenuLayers(nullptr, browser, 1.15);
+  ASSERT_EQ(layers.size(), 11u);
+  EXPECT_EQ(layers[5]->GetName(), "RightPatchPopupMenu");
+  for (size_t i = 0; i < layers.size(); ++i) {
+    EXPECT_EQ(layers[i]->GetID(), 70 + int(i));
+    EXPECT_TRUE(layers[i]->IsHidden());
+  }
+  const IRECT* bankEdit = layers[4]->controls()[0]->GetRECT();
+  EXPECT_EQ((std::vector<int>{bankEdit->L, bankEdit->T, bankEdit->R, bankEdit->B}),
+            (std::vector<int>{964, 215, 1053, 235}));
+  EXPECT_EQ(browser.progBankNameMenu, layers[10]->controls()[0].get());
+}
+
+}  // namespace
