@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "ControlLayer.h"
 #include "IGraphics.h"
@@ -166,6 +167,29 @@ TEST(AuthoredDocument, EveryImageOfTheTableIsInTheBundleWithItsFrames) {
   for (const ImageRow& row : kCommonImages) check(row.key, row.file, row.frames);
   for (int style = 0; style < kUIStyleCount; ++style)
     for (const StyleImageRow& row : kStyleImages) check(row.key, row.file[style], row.frames);
+}
+
+TEST(ImageTable, StylesPickTheirFilesAndAClosedInstanceLeavesTheImagesToTheOthers) {
+  LoggedPlug logged{TARNIVEX_BUNDLE_RESOURCES};
+  IGraphics* g = logged.plug->GetGUI();
+  UIConfigManager blue, phoenix;
+  blue.readUIConfig(g, logged.plug.get(), nullptr, 1, 1.0);
+  phoenix.readUIConfig(g, logged.plug.get(), nullptr, 2, 1.0);
+  EXPECT_EQ(blue.imageMap.at("MAIN_BG_ID").id, 700);
+  EXPECT_EQ(phoenix.imageMap.at("MAIN_BG_ID").id, 900);
+  EXPECT_EQ(blue.imageMap.at("BUTTON_LOCK_ID").id, 128);
+  EXPECT_EQ(blue.imageMap.size(), 74u + 33u);  // the style rows repeat no common key
+  blue.ClearImageCache();
+  blue.ClearImageCache();
+  // The plug-in's own manager and the phoenix one still hold the shared ones.
+  EXPECT_EQ(blue.imageMap.count("MAIN_BG_ID"), 1u);
+  for (const char* key : {"IKNOBROTATERCONTROL_ID2", "MAIN_BG_ID"}) {
+    const IBitmap bitmap = phoenix.getImageByName(g, key);
+    EXPECT_NE(bitmap.mData, nullptr) << key;
+  }
+  EXPECT_NE(g->getImageById(700).mData, nullptr);  // kept decoded for the next instance
+  const IBitmap missing = phoenix.getImageByName(g, "NO_SUCH_KEY");
+  EXPECT_EQ(std::make_tuple(missing.mData, missing.W, missing.H, missing.N), std::make_tuple(nullptr, 0, 0, 1));
 }
 
 // Dropped and duplicated lines, attribute values of the wrong kind, and cut
