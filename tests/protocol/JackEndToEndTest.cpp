@@ -5,6 +5,9 @@
 #include "JackTest.h"
 #include "PluginMidiTestSupport.h"
 
+#include <atomic>
+#include <thread>
+
 namespace {
 class JackEndToEndTest : public JackTest {
  protected:
@@ -30,5 +33,73 @@ class JackEndToEndTest : public JackTest {
 
 TEST_F(JackEndToEndTest, PartDumpJobReachesTheInstrumentByteExact) {
   expectPartSoundStored(*plug, kDeviceId, arrived, *link, instrument);
+}
+}  // namespace
+
+namespace {
+// The instrument answers on its own: what reaches its port is handed to it
+// as it arrives, and its replies go back through the port.
+class JackConversationTest : public JackTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(JackTest::SetUp());
+    plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    ASSERT_NO_FATAL_FAILURE(Connect(*plug, true));
+    prepareSoundParameters(*plug, 0);
+    link = std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { peer->Send(reply); });
+    relay = std::thread([this] {
+      for (size_t handed = 0; !stopping; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+        const std::vector<PeerEvent> events = peer->Events();
+        for (; handed < events.size(); ++handed) link->deliver(events[handed].bytes);
+      }
+    });
+  }
+  void TearDown() override {
+    stopping = true;
+    relay.join();
+    plug.reset();
+  }
+  bool runJob(int code, int part, bool flag) {
+    SenderJob job;
+    job.jobCode = code;
+    job.partArgument = part;
+    job.requestFlag = flag;
+    MIDIMessageManager& manager = *plug->midiMessageManager;
+    if (!manager.startJob(job, [&] { manager.dumpExpected = flag; })) return false;
+    return waitUntil([&] { return !manager.isThreadRunning(JobThread::kRequest); });
+  }
+  double value(int idx) { return plug->GetParam(idx)->Value(); }
+
+  SimulatedInstrument instrument{5};
+  std::unique_ptr<Tarnivex> plug;
+  std::unique_ptr<InstrumentLink> link;
+  std::atomic<bool> stopping{false};
+  std::thread relay;
+};
+
+TEST_F(JackConversationTest, FoundOnID5ItAnswersThenItsKnobsMoveTheEditorWithNoEcho) {
+  plug->sendSysExInitialization();  // the device-ID enquiry, with learning on
+  ASSERT_TRUE(waitUntil([&] { return !plug->midiMessageManager->isThreadRunning(JobThread::kRequest); }));
+  EXPECT_EQ(value(kGlobalSysExID), 5);
+
+  ASSERT_TRUE(runJob(6, 3, true));
+  EXPECT_EQ(plug->paramDisplayText(kPatchName + 3, 0), "PART A04        ");
+  EXPECT_EQ(value(kOscillator1Octave + 3), 1);  // byte 28
+  ASSERT_TRUE(runJob(5, 0, true));
+  EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "MULTI EDIT      ");
+  for (const PeerEvent& event : peer->Events())
+    if (event.bytes.size() == 8 && event.bytes[4] <= 1) EXPECT_EQ(event.bytes[3], 5);  // every request after the search
+
+  const size_t sentBefore = peer->Events().size();
+  peer->Send({0xF0, 0x3E, 0x10, 5, 0x20, 2, 0, 58, 0x21, 0xF7});  // unisono 2, mono
+  peer->Send({0xF0, 0x3E, 0x10, 5, 0x20, 1, 1, 104, 40, 0xF7});   // envelope 4: mode 8, trigger
+  peer->Send({0xF0, 0x3E, 0x10, 5, 0x21, 1, 59, 42, 0xF7});       // part 7 plays program 42
+  ASSERT_TRUE(waitUntil([&] { return value(kMultiPartPatch + 7) == 42; }));
+  EXPECT_EQ(value(kOscillatorUnisono + 2), 2);
+  EXPECT_EQ(value(kOscillatorMonoPolyMode + 2), 1);
+  EXPECT_EQ(value(kEnvelope4Mode + 1), 8);
+  EXPECT_EQ(value(kEnv4Trigger + 1), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(peer->Events().size(), sentBefore);  // nothing went back
 }
 }  // namespace
