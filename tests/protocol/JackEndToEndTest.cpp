@@ -5,6 +5,7 @@
 #include "JackTest.h"
 #include "PluginMidiTestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -91,9 +92,9 @@ TEST_F(JackConversationTest, FoundOnID5ItAnswersThenItsKnobsMoveTheEditorWithNoE
     if (event.bytes.size() == 8 && event.bytes[4] <= 1) EXPECT_EQ(event.bytes[3], 5);  // every request after the search
 
   const size_t sentBefore = peer->Events().size();
-  peer->Send({0xF0, 0x3E, 0x10, 5, 0x20, 2, 0, 58, 0x21, 0xF7});  // unisono 2, mono
-  peer->Send({0xF0, 0x3E, 0x10, 5, 0x20, 1, 1, 104, 40, 0xF7});   // envelope 4: mode 8, trigger
-  peer->Send({0xF0, 0x3E, 0x10, 5, 0x21, 1, 59, 42, 0xF7});       // part 7 plays program 42
+  peer->Send(instrument.turnSoundKnob(2, 58, 0x21));        // unisono 2, mono
+  peer->Send(instrument.turnSoundKnob(1, 128 + 104, 40));   // envelope 4: mode 8, trigger
+  peer->Send(instrument.turnMultiKnob(128 + 59, 42));       // part 7 plays program 42
   ASSERT_TRUE(waitUntil([&] { return value(kMultiPartPatch + 7) == 42; }));
   EXPECT_EQ(value(kOscillatorUnisono + 2), 2);
   EXPECT_EQ(value(kOscillatorMonoPolyMode + 2), 1);
@@ -103,3 +104,29 @@ TEST_F(JackConversationTest, FoundOnID5ItAnswersThenItsKnobsMoveTheEditorWithNoE
   EXPECT_EQ(peer->Events().size(), sentBefore);  // nothing went back
 }
 }  // namespace
+
+TEST_F(JackConversationTest, TheClockStartsTicksAtTheTempoAndStops) {
+  plug->clockPointerOn = true;
+  plug->clockInfoOn = true;
+  plug->tempoValue = 300;
+  plug->GetParam(kOverrideTempo)->InitInt("", 1, 0, 2);
+  MIDIMessageManager& manager = *plug->midiMessageManager;
+  SenderJob job;
+  job.jobCode = 15;
+  ASSERT_TRUE(manager.startJob(job));
+  ASSERT_TRUE(waitUntil([&] { return !manager.isThreadRunning(JobThread::kClock); }));
+  manager.resetContinuousClock(false);
+  job.jobCode = 16;
+  ASSERT_TRUE(manager.startJob(job));
+  ASSERT_TRUE(waitUntil([&] { return instrument.timingClockTimes().size() >= 10; }));
+  manager.resetContinuousClock(true);
+  ASSERT_TRUE(waitUntil([&] { return !manager.isThreadRunning(JobThread::kContinuousClock); }));
+  job.jobCode = 17;
+  ASSERT_TRUE(manager.startJob(job));
+  ASSERT_TRUE(waitUntil([&] { const auto b = instrument.clockBytes(); return !b.empty() && b.back() == 0xFC; }));
+  const std::vector<uint8_t> bytes = instrument.clockBytes();
+  EXPECT_EQ(bytes.front(), 0xFA);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0xFA), 1);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0xFC), 1);
+  EXPECT_GE(std::count(bytes.begin(), bytes.end(), 0xF8), 10);
+}
