@@ -88,8 +88,11 @@ TEST_F(JackConversationTest, FoundOnID5ItAnswersThenItsKnobsMoveTheEditorWithNoE
   EXPECT_EQ(value(kOscillator1Octave + 3), 1);  // byte 28
   ASSERT_TRUE(runJob(5, 0, true));
   EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "MULTI EDIT      ");
-  for (const PeerEvent& event : peer->Events())
-    if (event.bytes.size() == 8 && event.bytes[4] <= 1) EXPECT_EQ(event.bytes[3], 5);  // every request after the search
+  for (const PeerEvent& event : peer->Events()) {
+    if (event.bytes.size() == 8 && event.bytes[4] <= 1) {
+      EXPECT_EQ(event.bytes[3], 5);  // the requests after the search
+    }
+  }
 
   const size_t sentBefore = peer->Events().size();
   peer->Send(instrument.turnSoundKnob(2, 58, 0x21));        // unisono 2, mono
