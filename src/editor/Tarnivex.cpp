@@ -100,6 +100,7 @@ Tarnivex::~Tarnivex() {
   // uses it may still run: the instrument's input first, then the workers.
   midiIOConfigured = false;
   StopMidiInput();
+  if (midiMessageManager) midiMessageManager->shutDown();
   midiMessageManager.reset();
   patchManager.reset();
   uiConfigManager.reset();

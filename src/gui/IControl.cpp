@@ -42,10 +42,10 @@ void IControl::SetDirty2(bool pushToPlugin) {
 
 void ITextControl::SetTextFromPlug(const char* text) {
   const char* shown = text ? text : "";
-  {
-    std::lock_guard<std::mutex> lock(mTextMutex);
-    if (mText == shown) return;
-    mText = shown;
-  }
+  // Worker jobs and the GUI thread write status texts at the same time: the
+  // dirty marking goes under the same lock as the text.
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  if (mText == shown) return;
+  mText = shown;
   SetDirty(false);
 }

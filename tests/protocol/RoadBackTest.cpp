@@ -93,7 +93,9 @@ TEST_F(RoadBackTest, ForeignShortHighAndOutOfRangeMessagesChangeNothing) {
   const Bytes rows[] = {
       {0xF0, 0x41, 0x10, kId, 0x20, 3, 0, 78, 5, 0xF7},  // another maker
       change({0x20, 3, 0, 78, 5}, kId + 1),              // another device ID
-      change({0x20, 16, 0, 78, 5}),                      // part 16
+      change({0x20, 16, 0, 78, 5}),                      // part 16, in every form
+      change({0x20, 16, 0, 58, 17}), change({0x20, 16, 1, 104, 40}), change({0x20, 16, 2, 0x4B, 0x3C}),
+      change({0x20, 16, 1, 20, 33}),
       change({0x20, 3, 0, 78, 0x85}),                    // no data byte
       change({0x20, 3, 0, 78}),                          // short
       change({0x21, 1, 59, 5}, kId + 1),
