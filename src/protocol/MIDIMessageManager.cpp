@@ -10,7 +10,6 @@
 
 namespace {
 constexpr const char* kSetMidiIOFirst = "Set MIDI I/O First!";
-constexpr int kDumpMinimum = 60;
 }  // namespace
 
 MIDIMessageManager::MIDIMessageManager(EditorServices* plugIn, PatchManager* manager, PatchLibrarian* librarian,
@@ -24,21 +23,26 @@ MIDIMessageManager::MIDIMessageManager(EditorServices* plugIn, PatchManager* man
   sender = workerFor(JobThread::kRequest).sender.get();
 }
 
-MIDIMessageManager::~MIDIMessageManager() {
+MIDIMessageManager::~MIDIMessageManager() { shutDown(); }
+
+void MIDIMessageManager::shutDown() {
   mShuttingDown = true;
   resetContinuousClock(true);
-  for (Worker& worker : mWorkers) worker.sender->cancelRequested = true;
+  for (Worker& worker : mWorkers)
+    if (worker.sender) worker.sender->cancelRequested = true;
   wakeWaiters(true);
   for (Worker& worker : mWorkers) {
     // Holding the starter keeps anyone from starting a job behind our back.
     std::lock_guard<std::mutex> lock(worker.starter);
-    if (!worker.everStarted) continue;
+    if (!worker.everStarted || !worker.sender) continue;
     if (!worker.thread->tryJoin(kJoinBoundMs)) {
       // Freeing the job object now would pull it out from under the thread;
       // it is left to the process instead.
       std::fprintf(stderr, "MIDI message manager: a worker did not stop in time\n");
       worker.sender.release();
+      continue;
     }
+    worker.everStarted = false;  // joined: a second shut-down leaves it alone
   }
 }
 
@@ -110,22 +114,6 @@ void MIDIMessageManager::applyLibraryReply(LibraryRequest& record) {
   plug->updatePatchLibrarianView(0);
   plug->setLibrarianViewDirty();
   replyAccepted = true;
-}
-
-void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
-  if (!fromDevice || !message || !message->mData || message->mSize <= 0) return;
-  // While a library reply is awaited, everything goes to its record.
-  for (LibraryRequest* record : {static_cast<LibraryRequest*>(&performanceRequest),
-                                 static_cast<LibraryRequest*>(&patchRequest)}) {
-    if (!record->active) continue;
-    if (record->addMessageData(message->mData, message->mSize)) applyLibraryReply(*record);
-    return;
-  }
-  if (message->mSize >= kDumpMinimum) {
-    if (!dumpExpected) return;
-    sysexPatchParse(message);
-    if (multiRequestStarted) quickTabRefreshPending = false;
-  }
 }
 
 bool MIDIMessageManager::pause(int ms) {
