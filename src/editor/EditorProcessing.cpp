@@ -58,6 +58,8 @@ void Tarnivex::deriveMirroredFlags() {
   masterKeyboard = is1(kMasterKeyboard);
   localControl = is1(kGlobalLocalControl);
   libraryControl = is1(kControlLibrary);
+  programBankControl = is1(kControlProgBank);
+  keepSelectedBank = GetParam(kKeepSelectedBank)->Value() != 0.0;
 }
 
 void Tarnivex::routeChannelMessage(IMidiMsg* msg, int part, bool fromDevice) {

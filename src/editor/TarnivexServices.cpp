@@ -49,56 +49,6 @@ void Tarnivex::showStatusText(const char* text) {
   if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
 }
 
-void Tarnivex::DisplayProcessingIndicator(bool show) {
-  processing = show;
-  if (show) return;
-  stateRestore = false;
-  editorBusy = false;
-  if (midiMessageManager) midiMessageManager->dumpExpected = false;
-}
-
-void Tarnivex::displayPatchName(std::string text) {
-  if (patchNameDisplay) patchNameDisplay->SetTextFromPlug(text.c_str());
-}
-
-void Tarnivex::displayCategoryName(std::string text) {
-  if (categoryNameDisplay) categoryNameDisplay->SetTextFromPlug(text.c_str());
-}
-
-// The librarian view comes with the librarian browser.
-void Tarnivex::setLibrarianViewDirty() {}
-void Tarnivex::updatePatchLibrarianView(int) {}
-
-void Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
-  if (!midiMessageManager) return;
-  MIDIMessageManager& manager = *midiMessageManager;
-  if (libraryRequest) {
-    manager.dumpExpected = false;
-    LibraryRequest& armed = multiMode ? static_cast<LibraryRequest&>(manager.performanceRequest)
-                                      : static_cast<LibraryRequest&>(manager.patchRequest);
-    LibraryRequest& other = multiMode ? static_cast<LibraryRequest&>(manager.patchRequest)
-                                      : static_cast<LibraryRequest&>(manager.performanceRequest);
-    other.disarm();
-    armed.arm();
-  } else {
-    manager.dumpExpected = true;
-    manager.patchRequest.disarm();
-    manager.performanceRequest.disarm();
-  }
-  replyReceived = false;
-  manager.replyAccepted = false;
-}
-
-void Tarnivex::SetLibrarianStatusUnsaved(bool unsaved) {
-  if (!unsaved || !midiMessageManager) return;
-  midiMessageManager->dumpExpected = false;
-  midiMessageManager->patchRequest.disarm();
-  midiMessageManager->performanceRequest.disarm();
-  setParameterFromPlug(kBankEditUnsaved, 1.0, false);
-  setParameterFromPlug(kDiscardBankData, 0.0, false);
-  showStatusText("Data received to slot(s)");
-}
-
 void Tarnivex::debugLog(const std::string& message) {
   if (debugLogEnabled) debuggerOutput.printDebugInfo(debugLogPath, message);
 }

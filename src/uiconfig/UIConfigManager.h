@@ -40,6 +40,8 @@ class UIConfigManager {
   std::vector<SysExContainer>& sysexDefinitions() { return sysexContainers; }
 
   std::map<std::string, int> paramNameMap;
+  // Every layer the document builds, by name; the layers belong to their tree.
+  std::map<std::string, ControlLayer*> layerMap;
   std::vector<SysExContainer> sysexContainers;
   ValueLists valueLists;
 
