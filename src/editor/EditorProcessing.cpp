@@ -60,6 +60,7 @@ void Tarnivex::deriveMirroredFlags() {
   libraryControl = is1(kControlLibrary);
   programBankControl = is1(kControlProgBank);
   keepSelectedBank = GetParam(kKeepSelectedBank)->Value() != 0.0;
+  deviceId = GetParam(kGlobalSysExID)->Int();
 }
 
 void Tarnivex::routeChannelMessage(IMidiMsg* msg, int part, bool fromDevice) {

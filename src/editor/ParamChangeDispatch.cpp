@@ -168,6 +168,7 @@ void Tarnivex::OnParamChange2(int paramIdx) {
   const double value = param->Value();
   const int intValue = static_cast<int>(value);
   controlDisplay.controlDisplay(this, paramIdx, value, transportRunning);
+  if (paramIdx == kGlobalSysExID) deviceId = intValue;
   if (paramIdx == kQuickTab && tabSwitchFunctions)
     tabSwitchFunctions->quickTabSwitch(this, kQuickTab, intValue, modelNumber, false);
   if (auto* action = static_cast<ControlAction*>(param->GetControlAction())) {

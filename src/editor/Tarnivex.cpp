@@ -47,6 +47,8 @@ constexpr struct {
     {kDeviceOutSelection, 1, 0, 0, 127}, {kDeviceInSelection, 1, 0, 0, 127}, {kQuickTab, 1, 0, 0, 15},
     {kLibSyncTimer, 1, 0, 0, 7},        {kMultiTempo, 1, 55, 0, 127},    {kOverrideTempo, 1, 0, 0, 1},
     {kMultiBank, 1, 0, 0, 3},           {kMultiPatch, 1, 0, 0, 99},      {kAdjustDAWOffset, 1, 0, -64, 64},
+    {kFilterLinkValue, 16, 1, 0, 3},    {kUserInterfaceSize, 1, 1, 0, 2}, {kUserInterfaceStyle, 1, 0, 0, 2},
+    {kDeviceID_old, 1, 0, 0, 127},
 };
 }  // namespace
 
@@ -80,6 +82,7 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   auto graphics = MakeGraphics(this, static_cast<int>(kEditorWidth * mUIScale),
                                static_cast<int>(kEditorHeight * mUIScale), 0);
   IGraphicsLinux* gui = graphics.get();
+  gui->SetBundleID("com.Kelmscroft.vst.Tarnivex Editor");
   debugLog("STARTING USER INTERFACE CONFIGURATION...");
   uiConfigManager = std::make_unique<UIConfigManager>();
   uiConfigManager->readUIConfig(gui, this, patchLibrarian.get(), colourScheme, mUIScale);
@@ -175,7 +178,6 @@ void Tarnivex::showStartValues() {
   modelNumber = GetParam(kQModel)->Int();
   setParameterFromPlug(kDatatype, 0, false);
   setThroughUserPath(kDatatype, 0);
-  if (datatypeControl) datatypeControl->SetValueFromUserInput(0.0);
   IParam* progBank = GetParam(kControlProgBank);
   progBank->Set(std::clamp(1.0, progBank->GetMin(), progBank->GetMax()));
   setParameterFromPlug(kControlProgBank, 1.0, true);

@@ -21,14 +21,17 @@ constexpr int kDefaultTimerValue = 100;
 IParam* Tarnivex::paramAt(int index) { return GetParam(index); }
 
 void Tarnivex::setParameterFromPlug(int index, double value, bool normalized) {
-  if (IGraphics* graphics = GetGUI()) {
-    graphics->SetParameterFromPlug(index, value, normalized);
-    return;
-  }
   IParam* param = GetParam(index);
   if (!param) return;
-  if (normalized) param->SetNormalized(value);
-  else param->SetNormalized(param->GetNormalized(value));
+  if (IGraphics* graphics = GetGUI()) {
+    graphics->SetParameterFromPlug(index, value, normalized);
+  } else if (normalized) {
+    param->SetNormalized(value);
+  } else {
+    param->SetNormalized(param->GetNormalized(value));
+  }
+  // The ID the instrument answers to, as learnt from it or restored.
+  if (index == kGlobalSysExID) deviceId = param->Int();
 }
 
 std::string Tarnivex::paramDisplayText(int index, int value) {
