@@ -316,7 +316,7 @@ void Tarnivex::renameSelectedEntry() {
   }
   SetLibrarianRequestActive(true);
   ISysEx message(0, copy.data(), static_cast<int>(copy.size()));
-  ProcessSysEx(&message, false);
+  ProcessSysEx(&message, true);
   if (multi) {
     midiMessageManager->performanceRequest.disarm();
     showLayer("LeftPerformancePopupMenu", false);
