@@ -220,7 +220,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     }
     currentProgram = wrap(currentProgram + step, kPatchesPerBank);
     setParameterFromPlug(multiMode ? kMultiPatch : kMultiPartPatch + part, currentProgram, false);
-    if (patchLibrarian) patchLibrarian->targetSlot = currentProgram.load();
+    if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
     if (BankChangeMessage(part) && programBankControl) {
       SetLibrarianRequestActive(false);
       midiMessageManager->dumpExpected = true;
@@ -517,8 +517,11 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
     case kExitAboutWindow:
       if (iv != 0) {
         showLayer("aboutWindow", false);
-        DisplayProcessingIndicator(true);
-        DisplayProcessingIndicator(false);
+        // Shown and hidden again: the overlay's controls are drawn afresh.
+        for (bool hide : {false, true}) {
+          if (progressIndicator) progressIndicator->Hide(hide);
+          if (attachedProgressLayer) attachedProgressLayer->Hide(hide);
+        }
       }
       return false;
     default: return runLibrarianViewCommand(paramIdx, value);
