@@ -5,6 +5,7 @@
 #include "EditorTestSupport.h"
 #include "IGraphics.h"
 #include "LibrarianMenuControl.h"
+#include "UIConfigManager.h"
 
 namespace {
 class StartupTest : public EditorTest {
@@ -97,8 +98,13 @@ TEST_F(StartupTest, SmallMenusAreScaledAndMissingLayersAreLoggedAndSkipped) {
   startWith(&settings);
   const int* rect = plug->menuControls[0]->GetRect();
   EXPECT_EQ(std::vector<int>(rect, rect + 4), (std::vector<int>{334, 159, 688, 175}));
-  if (!plug->layerNamed("root")) EXPECT_TRUE(logged("CONFIG READER: layer root missing"));
-  plug->showLayer("no such layer", true);
+  plug->uiConfigManager->layerMap.erase("searchField");
+  plug->namedLayers.clear();
+  plug->fetchConfiguredLayers();
+  EXPECT_TRUE(logged("CONFIG READER: layer searchField missing"));
+  EXPECT_EQ(plug->layerNamed("searchField"), nullptr);
+  setParam(kPatchSearch, 1);  // shows the missing layer: skipped
+  setParam(kPatchSearch, 0);
 }
 
 TEST(BankListNames, LongNamesAreCutAndNumberedByTheirStem) {
