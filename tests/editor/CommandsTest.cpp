@@ -164,3 +164,27 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
   plug->namedLayers.clear();
 }
 }  // namespace
+
+namespace {
+TEST_F(CommandsTest, LibrarianViewsSwitchTheirMenuLayersAndRefreshTheMenus) {
+  writeFile(getPatchesFolderStr() + "/Bank.syx", soundFile("Bank ", 100));
+  writeFile(getPatchesFolderStr() + "/Multis.syx", multiFile("Multi ", 100));
+  start();
+  auto shown = [this](int row) { return !plug->menuLayers[row]->IsHidden(); };
+  setParam(kDatatype, 1);
+  EXPECT_TRUE(plug->multiMode);
+  EXPECT_TRUE(shown(LibrarianMenuControl::kLeftPerf) && shown(LibrarianMenuControl::kRightPerf));
+  EXPECT_FALSE(shown(LibrarianMenuControl::kLeftPatch));
+  EXPECT_EQ(plug->menu(LibrarianMenuControl::kLeftPerf)->refreshCount(), 1);
+  EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, 0), "Multis.syx");
+  EXPECT_TRUE(shown(LibrarianMenuControl::kBankNumber));
+  setParam(kControlLibrary, 1);
+  EXPECT_TRUE(shown(LibrarianMenuControl::kPerfBankName));
+  EXPECT_FALSE(shown(LibrarianMenuControl::kBankNumber));
+  setParam(kDatatype, 0);
+  EXPECT_TRUE(shown(LibrarianMenuControl::kLeftPatch) && shown(LibrarianMenuControl::kRightPatch));
+  EXPECT_TRUE(shown(LibrarianMenuControl::kProgBankName));
+  EXPECT_EQ(plug->paramDisplayText(kCurrentOpenPatchBankR + 15, 0), "Bank.syx");
+  EXPECT_EQ(plug->menu(LibrarianMenuControl::kBankEdit)->refreshCount(), 2);
+}
+}  // namespace
