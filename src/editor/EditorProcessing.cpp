@@ -18,18 +18,6 @@ constexpr uint32_t kLightMs = 100;
 constexpr int kClockArgument = 120;
 constexpr int kLowestTempo = 65;
 
-// Hands a channel message to the protocol engine's routing when it has one;
-// false when the engine leaves routing to the editor.
-template <class Manager>
-bool engineRoutes(Manager& manager, IMidiMsg* msg, int part, bool fromDevice) {
-  if constexpr (requires { manager.ProcessMidiMsgFromDAW(msg, part); manager.ProcessMidiMsgFromDevice(msg); }) {
-    if (fromDevice) manager.ProcessMidiMsgFromDevice(msg);
-    else manager.ProcessMidiMsgFromDAW(msg, part);
-    return true;
-  } else {
-    return false;
-  }
-}
 }  // namespace
 
 int Tarnivex::filterKindOf(const IMidiMsg& msg) {
@@ -63,25 +51,14 @@ void Tarnivex::deriveMirroredFlags() {
   deviceId = GetParam(kGlobalSysExID)->Int();
 }
 
-void Tarnivex::routeChannelMessage(IMidiMsg* msg, int part, bool fromDevice) {
-  if (midiMessageManager && engineRoutes(*midiMessageManager, msg, part, fromDevice)) return;
-  // Until the engine routes channel messages itself: the filter of the
-  // message's kind, then out; the instrument's own messages go back out only
-  // while its keyboard does not play it directly.
-  const int kind = filterKindOf(*msg);
-  if (kind < 0 || blocks(fromDevice, kind)) return;
-  if (fromDevice && localControl && !midiToHostBuffer) return;
-  if (fromDevice && midiMessageManager) midiMessageManager->lastChannelMessageFromHost = false;
-  if (!fromDevice && midiMessageManager) midiMessageManager->lastChannelMessageFromHost = true;
-  MIDIOutRoutingSwitch(msg);
-}
-
 void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
   if (!msg || processing || editorBusy) return;
   if (fromDevice && masterKeyboard) return;
   if (msg->StatusMsg() == IMidiMsg::kNone) return;
   if (msg->Channel() == GetParam(kGlobalMidiChannel)->Int() - 1) return;
-  routeChannelMessage(msg, fromDevice ? 0 : partForHostMessage(*msg), fromDevice);
+  if (!midiMessageManager) return;
+  if (fromDevice) midiMessageManager->ProcessMidiMsgFromDevice(msg);
+  else midiMessageManager->ProcessMidiMsgFromDAW(msg, partForHostMessage(*msg));
 }
 
 int Tarnivex::partForHostMessage(const IMidiMsg& msg) const {

@@ -195,6 +195,36 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int getTimerValue() const override;
   void setPartFilterLinkValue(int part, int value) override;
   void setPatchManagerName(int entry, const std::string& text) override;
+  int controlParamIdx(IControl* control) override;
+  void setControlFromHardware(IControl* control, double normalized) override;
+  void runParamChange(int paramIdx, bool fromDevice) override;
+  void requestFolderRefresh() override { folderRefreshPending = true; }
+  bool isReplyReceived() const override { return replyReceived; }
+  void clearReplyReceived() override { replyReceived = false; }
+  bool isDeviceIdLearning() const override { return initialisationRequested; }
+  bool isLibraryMode() const override { return libraryControl; }
+  bool isProgBankMode() const override;
+  bool isMultiMode() const override { return multiMode; }
+  bool isDeviceEcho() const override { return deviceEcho; }
+  bool isLocalControl() const override { return localControl; }
+  void setLocalControl(bool on) override { localControl = on; }
+  void setEditorBusy(bool busy) override { editorBusy = busy; }
+  bool isSendGlobalFirst() const override { return sendGlobalFirst; }
+  void setSendGlobalFirst(bool on) override { sendGlobalFirst = on; }
+  void setSendAllParts(bool on) override { sendAllParts = on; }
+  int partBank(int part) const override;
+  void setPartBank(int part, int bank) override;
+  int partProgram(int part) const override;
+  void setPartProgram(int part, int program) override;
+  void setCurrentPart(int part) override;
+  uint32_t tickMs() const override { return tick(); }
+  bool isMidiToHostBuffer() const override { return midiToHostBuffer; }
+  // Starts job 3 for the entry in that slot of the pane's open bank; false
+  // when the part is locked, the slot lies outside the bank or is empty.
+  bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part) override;
+  // Runs what the engine's workers asked of the GUI thread.
+  void OnIdle() override;
+  std::atomic<bool> folderRefreshPending{false};
 
   // ---- Sending an edit (EditorControlActions.cpp).
   void processControlAction(ControlAction* action, int paramIdx, double value);
@@ -360,8 +390,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool runMidiSettingsCommand(int paramIdx, double value);
   void selectMidiPort(bool output, int index);
   // Lights part p's activity light unless it is on already.
-  void lightPart(int part);
-  void routeChannelMessage(IMidiMsg* msg, int part, bool fromDevice);
+  void lightPart(int part) override;
   void sendTempo(int code);
   void drainQueue(int frames, int nFrames);
   // The echo rule: may an action's message leave now?

@@ -8,6 +8,8 @@
 #include "IGraphics.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
+#include "PatchFile.h"
+#include "PatchLibrarian.h"
 #include "PatchManager.h"
 #include "Tarnivex.h"
 #include "ValueLists.h"
@@ -75,4 +77,65 @@ void Tarnivex::setPartFilterLinkValue(int part, int value) {
 
 void Tarnivex::setPatchManagerName(int entry, const std::string& text) {
   if (patchManager) patchManager->setName(entry, text);
+}
+
+int Tarnivex::controlParamIdx(IControl* control) { return control ? control->ParamIdx() : -1; }
+
+void Tarnivex::setControlFromHardware(IControl* control, double normalized) {
+  if (control) control->SetValueFromHardware(normalized);
+}
+
+void Tarnivex::runParamChange(int paramIdx, bool fromDevice) {
+  if (fromDevice) OnParamChange2(paramIdx);
+  else OnParamChange(paramIdx);
+}
+
+bool Tarnivex::isProgBankMode() const { return GetParam(kControlProgBank)->Value() == 1.0; }
+
+namespace {
+bool isPart(int part) { return part >= 0 && part < 16; }
+}  // namespace
+
+int Tarnivex::partBank(int part) const { return isPart(part) ? sentBanks[static_cast<size_t>(part)].load() : 0; }
+void Tarnivex::setPartBank(int part, int bank) {
+  if (isPart(part)) sentBanks[static_cast<size_t>(part)] = bank;
+}
+int Tarnivex::partProgram(int part) const { return isPart(part) ? sentPrograms[static_cast<size_t>(part)].load() : 0; }
+void Tarnivex::setPartProgram(int part, int program) {
+  if (isPart(part)) sentPrograms[static_cast<size_t>(part)] = program;
+}
+void Tarnivex::setCurrentPart(int part) {
+  if (isPart(part)) currentPart = part;
+}
+
+bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
+  if (!isPart(part) || !patchLibrarian || !midiMessageManager) return false;
+  if (GetParam(kPartLock + currentPart)->Value() == 1.0) return false;
+  // Program numbers run to 127; a bank holds 100 entries.
+  if (slot < 0 || slot >= kPatchesPerBank) {
+    debugLog("PROCESSOR: library slot " + std::to_string(slot) + " does not exist; nothing sent");
+    return false;
+  }
+  PatchLibrarian& library = *patchLibrarian;
+  const int bank = pane == 0 ? library.upperBank.load() : library.lowerBank.load();
+  LibrarianPatch entry = library.entryAt(library.librarianMode, bank, slot);
+  if (entry.empty()) return false;
+  MIDIMessageManager& manager = *midiMessageManager;
+  if (!manager.librarySendActive) {
+    const int channel = GetParam(kMultiPartMIDICh + part)->Int() - 2;
+    if (channel >= 0 && channel <= 15) {
+      IMidiMsg notesOff(0, static_cast<uint8_t>(0xB0 | channel), IMidiMsg::kAllNotesOff, 0);
+      sendMidiMsgAndLog(&notesOff);
+    }
+  }
+  SenderJob job;
+  job.jobCode = 3;
+  job.patchArgument = std::move(entry);
+  job.partArgument = part;
+  job.slotArgument = slot;
+  return manager.startJob(job);
+}
+
+void Tarnivex::OnIdle() {
+  if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);
 }

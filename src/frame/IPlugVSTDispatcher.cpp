@@ -78,6 +78,7 @@ VstIntPtr IPlugVST::DispatchEditor(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
     }
     case effEditIdle:
       if (linuxGraphics) linuxGraphics->Idle();
+      OnIdle();
       return 0;
     case effEditKeyDown:
       return linuxGraphics && linuxGraphics->OnHostKeyDown(idx, static_cast<int>(value)) ? 1 : 0;

@@ -3,10 +3,13 @@
 // thread or the MIDI input thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+class IControl;
 class IParam;
+struct IMidiMsg;
 struct ISysEx;
 
 class EditorServices {
@@ -61,4 +64,58 @@ class EditorServices {
   virtual void setPartFilterLinkValue(int part, int value) = 0;
   // Entry of the patch manager's name list (0 multi, 1+p sound, 19+p category).
   virtual void setPatchManagerName(int entry, const std::string& text) = 0;
+
+  // ---- The road back from the instrument and the host. The defaults are
+  // those of an editor with no controls, no library view and no ports, so a
+  // stand-in needs to give only what it is asked about.
+  // The control an incoming SysEx key or controller addresses, or null; the
+  // engine treats it as a handle only.
+  virtual IControl* getSysexControl(int, int, int, int, int) { return nullptr; }
+  virtual IControl* getCCControls(int, int, int) { return nullptr; }
+  virtual int controlParamIdx(IControl*) { return -1; }
+  // Sets the control from the instrument: when its value changes, the
+  // editor's parameter-change handling runs (and consults the echo guard).
+  virtual void setControlFromHardware(IControl*, double) {}
+  // The editor's parameter-change handlers (second: values from the device).
+  virtual void runParamChange(int, bool) {}
+  // A library reload asked for by a worker; the editor runs it on its own
+  // thread, never under the worker.
+  virtual void requestFolderRefresh() {}
+  virtual bool isReplyReceived() const { return false; }
+  virtual void clearReplyReceived() {}
+  virtual bool isDeviceIdLearning() const { return false; }
+  virtual int mainTabIndex() const { return 0; }
+  virtual bool isLibraryMode() const { return false; }
+  virtual bool isProgBankMode() const { return false; }
+  virtual bool isMultiMode() const { return false; }
+  virtual bool isDeviceEcho() const { return false; }
+  virtual bool isLocalControl() const { return true; }
+  virtual void setLocalControl(bool) {}
+  virtual void setEditorBusy(bool) {}
+  virtual bool isSendGlobalFirst() const { return false; }
+  virtual void setSendGlobalFirst(bool) {}
+  virtual void setSendAllParts(bool) {}
+  // The bank and program last sent to or received for each part.
+  virtual int partBank(int) const { return 0; }
+  virtual void setPartBank(int, int) {}
+  virtual int partProgram(int) const { return 0; }
+  virtual void setPartProgram(int, int) {}
+  virtual void setCurrentPart(int) {}
+  // The librarian view: the pane in use (0 upper, 1 lower) and its slots.
+  virtual int librarianActivePane() const { return 0; }
+  virtual int librarianSelectedSlot() const { return -1; }
+  virtual void setLibrarianSelectedSlot(int) {}
+  // Starts job 3 for a library slot; false when it is refused.
+  virtual bool sendPatchToDeviceFromLibrarian(int, int, int) { return false; }
+  virtual void AllSoundsOff(int, bool) {}
+  // Bank select and program change for the part; false on a conflict.
+  virtual bool BankChangeMessage(int) { return false; }
+  virtual void MIDIOutRoutingSwitch(IMidiMsg*) {}
+  // True while the editor's MIDI output goes into the host's buffer.
+  virtual bool isMidiToHostBuffer() const { return false; }
+  // A short message on the direct output, with its trace line.
+  virtual void sendMidiMsgAndLog(IMidiMsg*) {}
+  // Lights part p's activity light unless it is on (track flag and GUI).
+  virtual void lightPart(int) {}
+  virtual uint32_t tickMs() const { return 0; }
 };

@@ -10,7 +10,6 @@
 
 namespace {
 constexpr const char* kSetMidiIOFirst = "Set MIDI I/O First!";
-constexpr int kDumpMinimum = 60;
 }  // namespace
 
 MIDIMessageManager::MIDIMessageManager(EditorServices* plugIn, PatchManager* manager, PatchLibrarian* librarian,
@@ -110,22 +109,6 @@ void MIDIMessageManager::applyLibraryReply(LibraryRequest& record) {
   plug->updatePatchLibrarianView(0);
   plug->setLibrarianViewDirty();
   replyAccepted = true;
-}
-
-void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
-  if (!fromDevice || !message || !message->mData || message->mSize <= 0) return;
-  // While a library reply is awaited, everything goes to its record.
-  for (LibraryRequest* record : {static_cast<LibraryRequest*>(&performanceRequest),
-                                 static_cast<LibraryRequest*>(&patchRequest)}) {
-    if (!record->active) continue;
-    if (record->addMessageData(message->mData, message->mSize)) applyLibraryReply(*record);
-    return;
-  }
-  if (message->mSize >= kDumpMinimum) {
-    if (!dumpExpected) return;
-    sysexPatchParse(message);
-    if (multiRequestStarted) quickTabRefreshPending = false;
-  }
 }
 
 bool MIDIMessageManager::pause(int ms) {

@@ -19,9 +19,11 @@
 #include "MIDIMessageSender.h"
 
 class EditorServices;
+class IControl;
 class IGraphics;
 class PatchLibrarian;
 class PatchManager;
+struct IMidiMsg;
 struct ISysEx;
 
 class MIDIMessageManager {
@@ -49,6 +51,27 @@ class MIDIMessageManager {
   // ---- Receiving.
   void ProcessSysEx(ISysEx* message, bool fromDevice);
   void sysexPatchParse(ISysEx* message);
+  void sysexMultiParse(ISysEx* message);
+  void sysexSettingsParse(ISysEx* message);
+  // Applies one received byte to a control, with the value corrections, the
+  // echo guard and the bank or program follow-up.
+  void processSysExToUI(IControl* control, int value, bool refreshQuickTab, bool guardEcho);
+  void getNormalControl(int k1, int k2, int k3, int k4, int value, bool guardEcho);
+
+  // ---- Channel messages from the instrument and from the host.
+  void ProcessMidiMsgFromDevice(IMidiMsg* msg);
+  void ProcessMidiMsgFromDAW(IMidiMsg* msg, int part);
+  IControl* getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab, bool fromDevice);
+  void MakeProgramChangeMessages(int part, IMidiMsg* msg);
+  // The first part playing on the channel (0..15), or -1.
+  int partForChannel(int channel) const;
+
+  // ---- The sound randomiser.
+  void randomGenerator();
+  int randomizer(int paramIdx, int slot);
+  void randomizePatchSettings(int part);
+  static constexpr int kRandomTableSize = 393;
+  std::array<int, kRandomTableSize> randomTable{};
 
   // ---- Effect slots kept in step with the named effect parameters.
   void SetFX1ParameterChangesToDefaultParameters(int paramIdx, int value);
@@ -102,6 +125,15 @@ class MIDIMessageManager {
   Worker& workerFor(JobThread thread) { return mWorkers[static_cast<size_t>(thread)]; }
   const Worker& workerFor(JobThread thread) const { return mWorkers[static_cast<size_t>(thread)]; }
   void applyLibraryReply(LibraryRequest& record);
+  // The parameter-change forms of ProcessSysEx.
+  void processParameterChange(const uint8_t* d, int size);
+  bool processMultiPartSelection(const uint8_t* d);
+  void processArpStepByte(int part, int number, int value, const uint8_t* d, int size);
+  IControl* lookup(const uint8_t* d, int size, int subKey);
+  void applyOrMiss(const uint8_t* d, int size, int value);
+  void bankOrProgramFollowUp(int part, bool programChange, int value);
+  bool startPartRequest(int part);
+  void selectLibrarySlot(int slot);
   // Waits until the time, the clock being stopped, or shutdown; false when
   // the loop must end.
   bool waitForClockTick(std::chrono::steady_clock::time_point due);

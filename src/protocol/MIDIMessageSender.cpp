@@ -37,21 +37,4 @@ void MIDIMessageSender::run() {
   mRunning = false;
 }
 
-// The multi and global dumps, the requests with their reply polling, the
-// library transfers, the device-ID search and the init data come with their
-// own formats; until then their jobs end at once.
-void MIDIMessageSender::sendArrangementToDevice(bool, bool) {}
-void MIDIMessageSender::sendGlobalToDevice(int) {}
-void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch&, int, int) {}
-void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int, int, int) {}
-void MIDIMessageSender::sendActiveArrangementRequestSysex(bool) {}
-void MIDIMessageSender::sendPartRequestSysex(int, bool) {}
-void MIDIMessageSender::sendSingleMultiRequestSysex() {}
-void MIDIMessageSender::sendAllMultiRequestSysex() {}
-void MIDIMessageSender::sendSinglePatchRequestSysex(bool, int) {}
-void MIDIMessageSender::sendAllPatchRequestSysex(int) {}
-void MIDIMessageSender::initPerformance(bool) {}
-void MIDIMessageSender::initClassicPatch(bool, int) {}
-void MIDIMessageSender::sendDeviceIdEnquiry() {}
-
 void MIDIMessageSender::resetContinuousClock(bool stop) { mManager.resetContinuousClock(stop); }

@@ -4,7 +4,11 @@
 
 #include <Poco/Runnable.h>
 
+#include <array>
 #include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "SenderJob.h"
 
@@ -49,6 +53,32 @@ class MIDIMessageSender : public Poco::Runnable {
  private:
   friend class MIDIMessageManager;
   int readClockTempo() const;
+
+  // ---- Requests and their reply wait.
+  int currentDeviceId() const;
+  // 3E 10 dd command [bank] [number]; a negative bank or number is left out.
+  std::vector<uint8_t> requestBody(uint8_t command, int bank, int number) const;
+  // Directly (the output frames it) or through the checksum path.
+  void sendRequest(std::vector<uint8_t> body, bool viaChecksum);
+  // Tries every device ID once per tick until a reply comes; false when the
+  // manager is going away.
+  bool searchDeviceId(std::vector<uint8_t> body, int tick, bool viaChecksum);
+  // Polls the reply flag once per tick; searches (or runs atSearchTick) at
+  // searchTick and times out at the 30th tick.
+  void awaitReply(const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum,
+                  const std::function<void()>& atSearchTick = {});
+  void beginRequest();
+  void endSingleRequest(bool forLibrarian);
+  void abandonLibraryRequest(bool reload);
+  void requestBank(uint8_t command, int bank, const char* cancelled, const char* completed);
+  bool pollMulti();
+  int selectedLibrarySlot() const;
+  void setSelectedLibrarySlot(int slot);
+
+  // ---- Library transfers and init data.
+  void sendAllNotesOffOnChannel1();
+  template <size_t N>
+  void handInitData(std::array<unsigned char, N> dump, bool flag);
 
   MIDIMessageManager& mManager;
   // From the start of a job until its operation has returned.

@@ -124,6 +124,9 @@ class EditorTest : public ::testing::Test {
     plug = std::make_unique<Tarnivex>(info);
     plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
     plug->tickSource = [this] { return now.load(); };
+    // The jobs' pauses take no time: a device-ID enquiry nobody answers
+    // ends at once instead of after its search.
+    plug->midiMessageManager->virtualPause = [](int) { return true; };
     plug->paramNameDisplay = &nameText;
     plug->paramValueDisplay = &valueText;
     plug->paramCCDisplay = &ccText;

@@ -1,0 +1,93 @@
+// Jobs 0 and 1: the multi (with the global settings first and the parts
+// after it when asked) and the global settings, to the instrument or, for
+// the multi, to the library slot.
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "ArrangementDumps.h"
+#include "EditorServices.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+#include "MIDIMessageManager.h"
+#include "MIDIMessageSender.h"
+#include "ParamIndex.h"
+#include "SoundDump.h"
+
+namespace {
+constexpr int kAfterMultiMs = 500;
+constexpr int kAfterPartRequestMs = 250;
+constexpr int kAfterEachPartMs = 400;
+constexpr int kAfterCurrentPartMs = 300;
+constexpr int kParts = 16;
+constexpr const char* kUnnamed = "Set Name";
+
+double valueOf(EditorServices* plug, int index) {
+  IParam* param = plug->paramAt(index);
+  return param ? param->Value() : 0.0;
+}
+}  // namespace
+
+void MIDIMessageSender::sendGlobalToDevice(int) {
+  plug->DisplayProcessingIndicator(true);
+  const int tick = plug->getTimerValue();
+  std::array<uint8_t, kGlobalDumpSize> dump = globalDumpTemplate();
+  dump[kDeviceIdByte] = dumpByteFor(valueOf(plug, kGlobalSysExID), 0);
+  for (const DumpByte& field : globalDumpBytes()) dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(plug, field.param), field.offset);
+  plug->checksumCheckAndSend(dump.data(), kGlobalDumpSize);
+  mManager.pause(tick);
+  plug->DisplayProcessingIndicator(false);
+}
+
+void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestParts) {
+  plug->DisplayProcessingIndicator(true);
+  if (plug->isSendGlobalFirst()) sendGlobalToDevice(static_cast<int>(valueOf(plug, kGlobalSysExID)));
+
+  std::array<uint8_t, kMultiDumpSize> dump = multiDumpTemplate();
+  dump[kDeviceIdByte] = dumpByteFor(valueOf(plug, kGlobalSysExID), 0);
+  for (const DumpByte& field : multiCommonBytes()) dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(plug, field.param), field.offset);
+  for (int p = 0; p < kParts; ++p)
+    for (const DumpByte& field : multiPartBytes())
+      dump[static_cast<size_t>(kMultiPartBlockByte + kMultiPartBlockSize * p + field.byte)] =
+          dumpByteFor(valueOf(plug, field.param + p), field.offset);
+  const std::string name = plug->paramDisplayText(kMultiName, 0);
+  writeDumpText(dump.data() + kMultiNameByte, kMultiNameLength, name);
+  writeDumpChecksum(dump.data(), kMultiDumpSize);
+
+  if (toLibrarian) {
+    plug->SetLibrarianRequestActive(true);
+    ISysEx message(0, dump.data(), kMultiDumpSize);
+    plug->deliverSysEx(&message, true);
+  } else {
+    plug->setEditorBusy(true);
+    plug->checksumCheckAndSend(dump.data(), kMultiDumpSize);
+  }
+  plug->setPatchManagerName(0, name.empty() ? kUnnamed : name);
+  plug->setLibrarianViewDirty();
+  mManager.pause(kAfterMultiMs);
+  plug->setEditorBusy(false);
+
+  if (!toLibrarian) {
+    const auto active = [this](int p) { return valueOf(plug, kMultiPartStatus + p) == 1.0; };
+    if (requestParts) {
+      for (int p = 0; p < kParts && !mManager.isShuttingDown(); ++p) {
+        if (!active(p)) continue;
+        sendPartRequestSysex(p, true);
+        mManager.pause(kAfterPartRequestMs);
+      }
+    } else if (plug->isSendAllParts()) {
+      plug->setEditorBusy(true);
+      for (int p = 0; p < kParts && !mManager.isShuttingDown(); ++p) {
+        if (!active(p)) continue;
+        sendPartToDevice(p, false, false);
+        plug->DisplayProcessingIndicator(true);
+        mManager.pause(kAfterEachPartMs);
+      }
+    } else {
+      sendPartToDevice(plug->getCurrentPart(), false, false);
+      plug->DisplayProcessingIndicator(true);
+      mManager.pause(kAfterCurrentPartMs);
+    }
+  }
+  plug->DisplayProcessingIndicator(false);
+}

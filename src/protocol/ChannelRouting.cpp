@@ -1,0 +1,157 @@
+// Channel messages from the instrument and the host: the input filters,
+// controllers moving the editor's controls, program changes turned into a
+// bank and program change plus a request (or a library selection), the
+// activity light and the pass-through.
+#include <algorithm>
+
+#include "EditorServices.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+
+namespace {
+enum Kind { kCC, kPC, kNote, kPitch, kPolyPressure, kChannelPressure, kNotChannel };
+
+Kind kindOf(const IMidiMsg& msg) {
+  switch (msg.mStatus >> 4) {
+    case 0x8:
+    case 0x9: return kNote;
+    case 0xA: return kPolyPressure;
+    case 0xB: return kCC;
+    case 0xC: return kPC;
+    case 0xD: return kChannelPressure;
+    case 0xE: return kPitch;
+    default: return kNotChannel;
+  }
+}
+
+bool isBankSelectLSBValue(int v) { return v == 64 || v == 66 || v == 80 || v == 96; }
+
+constexpr int kFilterRoutingFirst = kFilterRoutingParallel;
+}  // namespace
+
+int MIDIMessageManager::partForChannel(int channel) const {
+  for (int p = 0; p < 16; ++p) {
+    IParam* param = plug->paramAt(kMultiPartMIDICh + p);
+    if (param && static_cast<int>(param->Value()) - 2 == channel) return p;
+  }
+  return -1;
+}
+
+void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
+  if (!msg) return;
+  lastChannelMessageFromHost = false;
+  const Kind kind = kindOf(*msg);
+  if (kind == kNotChannel) return;
+  const int channel = msg->mStatus & 0x0F;
+  IParam* filter = plug->paramAt(kMIDIFilterHWCCPassThrough + static_cast<int>(kind));
+  if (!filter || filter->Value() != 1.0) return;
+  if (kind == kCC) {
+    const int c = msg->mData1, v = msg->mData2;
+    if (c == 0 && v == 0) {
+      deviceBankSelectLatch = true;
+      return;
+    }
+    if (c == 32 && isBankSelectLSBValue(v) && deviceBankSelectLatch) {
+      deviceBankSelectLatch = false;
+      return;
+    }
+    getLegacyCCparam(c, channel + 1, v, false, true);
+  } else if (kind == kPC) {
+    const int part = partForChannel(channel);
+    if (part >= 0) plug->setPartProgram(part, msg->mData1);
+    MakeProgramChangeMessages(std::max(part, 0), msg);
+  }
+  if (const int part = partForChannel(channel); part >= 0) plug->lightPart(part);
+  // With local control on, the instrument plays itself.
+  if (!plug->isLocalControl()) plug->MIDIOutRoutingSwitch(msg);
+}
+
+void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
+  // Routed into the host's buffer, host MIDI needs no port of ours.
+  if (!msg || (!plug->isMidiIOConfigured() && !plug->isMidiToHostBuffer())) return;
+  lastChannelMessageFromHost = true;
+  const Kind kind = kindOf(*msg);
+  if (kind == kNotChannel) return;
+  const int channel = msg->mStatus & 0x0F;
+  IParam* filter = plug->paramAt(kMIDIFilterDAWCCPassThrough + static_cast<int>(kind));
+  if (!filter || filter->Value() != 1.0) return;
+  if (kind == kCC) {
+    const int c = msg->mData1, v = msg->mData2;
+    if ((c == 0 && v == 0) || (c == 32 && isBankSelectLSBValue(v))) return;
+    getLegacyCCparam(c, channel + 1, v, false, false);
+  } else if (kind == kPC) {
+    MakeProgramChangeMessages(std::clamp(part, 0, 15), msg);
+  }
+  if (const int lit = partForChannel(channel); lit >= 0) plug->lightPart(lit);
+  plug->MIDIOutRoutingSwitch(msg);
+}
+
+IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab,
+                                               bool fromDevice) {
+  IControl* control = plug->getCCControls(channel, controller, 0);
+  if (!control) {
+    if (controller == 32 && value >= 64 && value <= 66 && channel >= 1 && channel <= 16) {
+      const int bank = value - 64, part = channel - 1;
+      plug->setPartBank(part, bank);
+      plug->setParameterFromPlug(kMultiPartBank + part, bank, false);
+      plug->setParameterFromPlug(kCurrentBank + part, bank, false);
+    }
+    return nullptr;
+  }
+  echoGuard = false;
+  const int idx = plug->controlParamIdx(control);
+  IParam* param = plug->paramAt(idx);
+  if (!param) return control;
+  int x = value;
+  double range = param->GetMax() - param->GetMin();
+  bool quickTab = forceQuickTab;
+  switch (controller) {
+    case 27: case 35: case 42: x = (value - 16) / 12; range = 8; break;
+    case 28: case 36: case 43: x = value - 52; range = 24; break;
+    case 31: case 39: case 46: case 68: case 79: quickTab = true; break;
+    default: break;
+  }
+  // A parameter with a single value has nothing to move.
+  if (range == 0.0) return control;
+  const double normalized = std::clamp(x / range, 0.0, 1.0);
+  if (fromDevice) {
+    echoGuard = true;
+    if (idx >= kFilterRoutingFirst && idx < kFilterRoutingFirst + 16) {
+      plug->setParameterFromPlug(idx - 16, x != 0 ? 1.0 : 0.0, false);
+      plug->setParameterFromPlug(idx, x != 0 ? 0.0 : 1.0, false);
+      plug->runParamChange(idx - 16, false);
+    } else {
+      plug->setControlFromHardware(control, normalized);
+    }
+  } else {
+    plug->setControlFromHardware(control, normalized);
+  }
+  if (quickTab) plug->runParamChange(kQuickTab, true);
+  echoGuard = false;
+  return control;
+}
+
+void MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg) {
+  if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
+  IParam* rx = plug->paramAt(kGlobalRxProgramChange);
+  const double receive = rx ? rx->Value() : 0.0;
+  lastProgramChangeTick = plug->tickMs();
+  int program = msg->mData1;
+  if (plug->isLibraryMode()) {
+    selectLibrarySlot(program);
+    plug->SetLibrarianRequestActive(false);
+    plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part);
+    return;
+  }
+  if (receive <= 0.0) return;
+  program = std::min(program, 100);
+  plug->SetLibrarianRequestActive(false);
+  plug->AllSoundsOff(part, false);
+  plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
+  if (plug->BankChangeMessage(part) && plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest))
+    startPartRequest(part);
+  selectLibrarySlot(program);
+}

@@ -1,0 +1,321 @@
+// Jobs 5 to 10 and 13: requests for dumps, the reply wait that polls once
+// per tick, and the device-ID search that runs inside it when the
+// instrument stays silent.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "EditorServices.h"
+#include "IParam.h"
+#include "MIDIMessageManager.h"
+#include "MIDIMessageSender.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+#include "SysExFormat.h"
+
+namespace {
+constexpr int kSearchTick = 25;
+constexpr int kArrangementSearchTick = 20;
+constexpr int kTimeOutTick = 30;
+constexpr int kDeviceIds = 128;
+constexpr int kBankPrograms = 100;
+constexpr int kMultiPolls = 100;
+constexpr int kMultiPollMs = 25;
+constexpr int kPartPollMs = 20;
+constexpr uint8_t kSoundRequest = 0x00;
+constexpr uint8_t kMultiRequest = 0x01;
+constexpr uint8_t kGlobalRequest = 0x04;
+constexpr uint8_t kMultiEditBuffer = 0x20;
+
+constexpr const char* kTimedOut = "CONNECTION TIMED OUT!";
+constexpr const char* kPleaseWait = "Data processing, please wait...";
+constexpr const char* kCancelled = "Data request CANCELLED!";
+constexpr const char* kCompleted = "Data request Completed!";
+constexpr const char* kNoSlot = "Select a library slot first!";
+}  // namespace
+
+int MIDIMessageSender::currentDeviceId() const {
+  IParam* id = plug->paramAt(kGlobalSysExID);
+  return std::clamp(id ? id->Int() : 0, 0, 0x7F);
+}
+
+std::vector<uint8_t> MIDIMessageSender::requestBody(uint8_t command, int bank, int number) const {
+  std::vector<uint8_t> body = {kZorozovID, kDirirUModel, static_cast<uint8_t>(currentDeviceId()), command};
+  if (bank >= 0) body.push_back(static_cast<uint8_t>(bank & 0x7F));
+  if (number >= 0) body.push_back(static_cast<uint8_t>(number & 0x7F));
+  return body;
+}
+
+void MIDIMessageSender::sendRequest(std::vector<uint8_t> body, bool viaChecksum) {
+  if (!viaChecksum) {
+    plug->sendSysExToDevice(body.data(), static_cast<int>(body.size()));
+    return;
+  }
+  body.insert(body.begin(), kSysExStart);
+  body.push_back(kSysExEnd);
+  plug->checksumCheckAndSend(body.data(), static_cast<int>(body.size()));
+}
+
+bool MIDIMessageSender::searchDeviceId(std::vector<uint8_t> body, int tick, bool viaChecksum) {
+  for (int id = 0; id < kDeviceIds; ++id) {
+    body[2] = static_cast<uint8_t>(id);
+    sendRequest(body, viaChecksum);
+    if (viaChecksum) plug->showStatusText(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
+    if (!mManager.pause(tick)) return false;
+    if (cancelRequested) {
+      if (!viaChecksum) ended = true;
+      return true;
+    }
+    if (plug->isReplyReceived()) return true;
+  }
+  return true;
+}
+
+void MIDIMessageSender::awaitReply(const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum,
+                                   const std::function<void()>& atSearchTick) {
+  for (int t = 0;;) {
+    if (!mManager.pause(tick)) {
+      ended = true;
+      return;
+    }
+    if (cancelRequested) {
+      ended = true;
+      return;
+    }
+    ++t;
+    if (t == searchTick) {
+      if (atSearchTick) atSearchTick();
+      else if (!searchDeviceId(body, tick, viaChecksum)) {
+        ended = true;
+        return;
+      }
+    }
+    if (t == kTimeOutTick) {
+      plug->showStatusText(kTimedOut);
+      ended = true;
+      return;
+    }
+    if (plug->isReplyReceived()) return;
+  }
+}
+
+void MIDIMessageSender::endSingleRequest(bool forLibrarian) {
+  if (cancelRequested) {
+    plug->showStatusText(kCancelled);
+    if (forLibrarian) abandonLibraryRequest(true);
+  } else if (!ended) {
+    plug->showStatusText(kCompleted);
+    if (forLibrarian) plug->SetLibrarianStatusUnsaved(true);
+  } else if (forLibrarian) {
+    abandonLibraryRequest(false);
+  }
+  plug->DisplayProcessingIndicator(false);
+}
+
+void MIDIMessageSender::abandonLibraryRequest(bool reload) {
+  // A record left armed would swallow every later message into the slot.
+  mManager.patchRequest.disarm();
+  mManager.performanceRequest.disarm();
+  if (reload) plug->requestFolderRefresh();
+}
+
+void MIDIMessageSender::beginRequest() {
+  plug->DisplayProcessingIndicator(true);
+  ended = false;
+  cancelRequested = false;
+}
+
+int MIDIMessageSender::selectedLibrarySlot() const {
+  return mManager.patchLibrarian ? mManager.patchLibrarian->targetSlot.load() : -1;
+}
+
+void MIDIMessageSender::setSelectedLibrarySlot(int slot) {
+  if (mManager.patchLibrarian) mManager.patchLibrarian->targetSlot = slot;
+}
+
+void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor) {
+  if (part < 0 || part > 15) {
+    plug->debugLog("PROCESSOR: no request for part " + std::to_string(part));
+    return;
+  }
+  beginRequest();
+  plug->SetLibrarianRequestActive(!toEditor);
+  const int tick = plug->getTimerValue();
+  const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
+  sendRequest(body, false);
+  plug->logSysExOutMessageByteInt(std::vector<int>(body.begin(), body.end()), static_cast<int>(body.size()));
+  if (!mManager.pause(tick)) return plug->DisplayProcessingIndicator(false);
+  plug->showStatusText(kPleaseWait);
+  awaitReply(body, tick, kSearchTick, false);
+  mManager.pause(tick);
+  endSingleRequest(!toEditor);
+}
+
+void MIDIMessageSender::sendSingleMultiRequestSysex() {
+  const int slot = selectedLibrarySlot();
+  if (slot < 0) return plug->showStatusText(kNoSlot);
+  beginRequest();
+  plug->SetLibrarianRequestActive(true);
+  const int tick = plug->getTimerValue();
+  const std::vector<uint8_t> body = requestBody(kMultiRequest, 0x00, slot);
+  sendRequest(body, false);
+  awaitReply(body, tick, kSearchTick, false);
+  endSingleRequest(true);
+}
+
+void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer, int bank) {
+  const int slot = selectedLibrarySlot();
+  if (!editBuffer && slot < 0) return plug->showStatusText(kNoSlot);
+  beginRequest();
+  plug->SetLibrarianRequestActive(true);
+  const int tick = plug->getTimerValue();
+  const auto body = [&] {
+    return editBuffer ? requestBody(kSoundRequest, kEditBufferBank, std::clamp(plug->getCurrentPart(), 0, 15))
+                      : requestBody(kSoundRequest, bank, std::min(slot, kBankPrograms - 1));
+  };
+  const std::vector<uint8_t> first = body();
+  sendRequest(first, false);
+  plug->showStatusText(kPleaseWait);
+  // Instead of searching, the request is repeated with the current ID.
+  awaitReply(first, tick, kSearchTick, false, [&] {
+    for (int i = 0; i < kDeviceIds; ++i) {
+      plug->SetLibrarianRequestActive(true);
+      sendRequest(editBuffer ? body() : first, false);
+      if (!mManager.pause(tick) || cancelRequested) {
+        ended = true;
+        return;
+      }
+      if (plug->isReplyReceived()) return;
+    }
+  });
+  endSingleRequest(true);
+}
+
+void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cancelled, const char* completed) {
+  beginRequest();
+  setSelectedLibrarySlot(0);
+  const int tick = plug->getTimerValue();
+  for (int n = 0, p = 0; n < kBankPrograms && !cancelRequested && !ended; ++n) {
+    plug->SetLibrarianRequestActive(true);
+    const std::vector<uint8_t> body = requestBody(command, bank, p);
+    sendRequest(body, false);
+    plug->DisplayProcessingIndicator(true);
+    awaitReply(body, tick, kSearchTick, false);
+    // A silent program ends the bank: the rest would wait as long each.
+    if (ended) break;
+    plug->showStatusText(("Please wait! " + std::to_string(n) + "% received..").c_str());
+    if (!mManager.pause(tick)) break;
+    if (cancelRequested) break;
+    ++p;
+    setSelectedLibrarySlot(selectedLibrarySlot() + 1);
+  }
+  setSelectedLibrarySlot(0);
+  if (cancelRequested) {
+    plug->showStatusText(cancelled);
+    abandonLibraryRequest(true);
+  } else if (!ended) {
+    plug->showStatusText(completed);
+    plug->SetLibrarianStatusUnsaved(true);
+  } else {
+    abandonLibraryRequest(false);
+  }
+  plug->DisplayProcessingIndicator(false);
+}
+
+void MIDIMessageSender::sendAllPatchRequestSysex(int bank) {
+  requestBank(kSoundRequest, bank, "Data request cancelled!", "Data request completed!");
+}
+
+void MIDIMessageSender::sendAllMultiRequestSysex() { requestBank(kMultiRequest, 0x00, kCancelled, kCompleted); }
+
+bool MIDIMessageSender::pollMulti() {
+  for (int i = 0; i < kMultiPolls; ++i) {
+    if (!mManager.pause(kMultiPollMs)) return false;
+    plug->showStatusText("Processing, please wait...");
+    if (plug->isReplyReceived()) return true;
+  }
+  plug->showStatusText(kTimedOut);
+  ended = true;
+  return true;
+}
+
+void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
+  beginRequest();
+  plug->SetLibrarianRequestActive(!toEditor);
+  if (toEditor) mManager.quickTabRefreshPending = true;
+  const int tick = plug->getTimerValue();
+  mManager.multiRequestStarted = true;
+  const std::vector<uint8_t> multiBody = requestBody(kMultiRequest, kMultiEditBuffer, 0x00);
+  if (!toEditor) {
+    plug->SetLibrarianRequestActive(true);
+    sendRequest(multiBody, true);
+    pollMulti();
+  } else {
+    for (int p = 0; p < 16 && !cancelRequested && !mManager.isShuttingDown(); ++p) {
+      plug->SetLibrarianRequestActive(false);
+      const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, p);
+      sendRequest(body, true);
+      awaitReply(body, tick, kArrangementSearchTick, true);
+      if (cancelRequested) break;
+      if (!ended) {
+        plug->showStatusText(("Please wait! " + std::to_string(static_cast<int>(p * 5.88)) + "% processed..").c_str());
+        mManager.pause(tick);
+        int polls = 0;
+        while (!plug->isReplyReceived() && polls < kMultiPolls && mManager.pause(kPartPollMs)) ++polls;
+        if (polls == kMultiPolls) {
+          plug->showStatusText(kTimedOut);
+          ended = true;
+        }
+      }
+      plug->DisplayProcessingIndicator(true);
+    }
+  }
+  mManager.pause(tick / 2);
+  if (toEditor && !ended && !cancelRequested) {
+    plug->SetLibrarianRequestActive(false);
+    sendRequest(multiBody, true);
+    pollMulti();
+    if (cancelRequested) plug->showStatusText(kCancelled);
+    else if (!ended) plug->showStatusText("Data request completed!");
+  }
+  if (!toEditor && !ended) {
+    plug->showStatusText(kCompleted);
+    plug->SetLibrarianStatusUnsaved(true);
+  }
+  plug->DisplayProcessingIndicator(false);
+}
+
+void MIDIMessageSender::sendDeviceIdEnquiry() {
+  plug->DisplayProcessingIndicator(true);
+  cancelRequested = false;
+  plug->SetLibrarianRequestActive(false);
+  plug->showStatusText("Connecting to dirirU");
+  ended = false;
+  const int tick = plug->getTimerValue();
+  const std::vector<uint8_t> body = requestBody(kGlobalRequest, -1, -1);
+  sendRequest(body, true);
+  for (int t = 0;;) {
+    if (!mManager.pause(tick)) {
+      ended = true;
+      break;
+    }
+    ++t;
+    if (t == kArrangementSearchTick && !searchDeviceId(body, tick, true)) {
+      ended = true;
+      break;
+    }
+    if (t == kTimeOutTick) {
+      plug->showStatusText("No response from dirirU!");
+      ended = true;
+      break;
+    }
+    if (plug->isReplyReceived()) break;
+  }
+  if (cancelRequested) {
+    plug->showStatusText(kCancelled);
+  } else if (!ended) {
+    plug->showStatusText("Plug-in is ready to go!");
+    mManager.pause(tick);
+  }
+  plug->DisplayProcessingIndicator(false);
+}

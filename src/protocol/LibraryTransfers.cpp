@@ -1,0 +1,151 @@
+// Jobs 3 and 4: a library entry loaded into the editor and sent to a part
+// (or the multi), and a whole open bank written into the instrument's
+// memory. Only copies are re-addressed; the library keeps its entries.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "EditorServices.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+#include "MIDIMessageManager.h"
+#include "MIDIMessageSender.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+#include "SysExFormat.h"
+
+namespace {
+constexpr int kHandOverPauseMs = 50;
+constexpr int kPrograms = 100;
+constexpr uint8_t kMultiEditBufferBank = 0x20;
+
+struct EntryKind {
+  int size;
+  uint8_t command;
+};
+
+EntryKind kindFor(bool multi) {
+  return multi ? EntryKind{kMultiDumpSize, kMultiDumpCommand} : EntryKind{kSoundDumpSize, kSoundDumpCommand};
+}
+
+bool startsAsDump(const Bytes& bytes) {
+  return bytes.size() >= 7 && bytes[0] == kSysExStart && bytes[1] == kZorozovID;
+}
+
+void address(Bytes& copy, int device, uint8_t command, int bank, int program) {
+  copy[2] = kDirirUModel;
+  copy[3] = static_cast<uint8_t>(device);
+  copy[4] = command;
+  copy[5] = static_cast<uint8_t>(bank & 0x7F);
+  copy[6] = static_cast<uint8_t>(program & 0x7F);
+}
+}  // namespace
+
+void MIDIMessageSender::sendAllNotesOffOnChannel1() {
+  IMidiMsg notesOff(0, 0xB0, IMidiMsg::kAllNotesOff, 0);
+  plug->sendMidiMsgAndLog(&notesOff);
+  mManager.pause(kHandOverPauseMs);
+}
+
+void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& patch, int part, int slot) {
+  if (part < 0 || part > 15 || patch.empty()) {
+    plug->debugLog("PROCESSOR: library entry for part " + std::to_string(part) + " not sent");
+    mManager.librarySendActive = false;
+    return;
+  }
+  plug->DisplayProcessingIndicator(true);
+  sendAllNotesOffOnChannel1();
+  plug->clearReplyReceived();
+  const bool store = mManager.librarySendActive;
+  const bool multi = plug->isMultiMode();
+  const EntryKind kind = kindFor(multi);
+  const int device = currentDeviceId();
+
+  Bytes copy = patch.dumps.front().bytes;
+  if (!startsAsDump(copy) || static_cast<int>(copy.size()) > kind.size) {
+    plug->debugLog("PROCESSOR: library entry is not a " + std::to_string(kind.size) + "-byte dump; not sent");
+    plug->DisplayProcessingIndicator(false);
+    mManager.librarySendActive = false;
+    return;
+  }
+  const bool padded = static_cast<int>(copy.size()) < kind.size;
+  copy.resize(static_cast<size_t>(kind.size), 0);
+  copy.back() = kSysExEnd;
+  // The editor's parsers take byte 6 as the part: the hand-over always
+  // addresses the part's edit buffer, whatever slot the entry came from.
+  address(copy, device, kind.command, multi ? kMultiEditBufferBank : kEditBufferBank, multi ? 0 : part);
+  if (padded) writeDumpChecksum(copy.data(), kind.size);
+
+  mManager.dumpExpected = true;
+  plug->clearReplyReceived();
+  ISysEx message(0, copy.data(), kind.size);
+  plug->deliverSysEx(&message, true);
+  mManager.pause(kHandOverPauseMs);
+
+  if (store && slot >= 0 && slot < kPrograms) {
+    // The store form also writes the entry into the instrument's memory at
+    // the part's bank and the slot's program.
+    Bytes stored = copy;
+    IParam* bank = plug->paramAt(kMultiPartBank + part);
+    address(stored, device, kind.command, multi ? 0 : (bank ? bank->Int() : 0), slot);
+    writeDumpChecksum(stored.data(), kind.size);
+    plug->sendRawToDevice(stored);
+  }
+
+  if (multi) {
+    plug->setParameterFromPlug(kMultiPatch, slot, false);
+    plug->setSendGlobalFirst(false);
+    plug->setSendAllParts(false);
+    if (plug->BankChangeMessage(part)) sendArrangementToDevice(false, true);
+  } else {
+    plug->setParameterFromPlug(kMultiPartPatch + part, slot, false);
+    if (plug->BankChangeMessage(part)) sendPartToDevice(part, false, true);
+  }
+  plug->DisplayProcessingIndicator(false);
+  mManager.librarySendActive = false;
+}
+
+void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first, int bank) {
+  plug->DisplayProcessingIndicator(true);
+  sendAllNotesOffOnChannel1();
+  cancelRequested = false;
+  PatchLibrarian* library = mManager.patchLibrarian;
+  const int dataType = library ? library->librarianMode.load() : -1;
+  std::shared_ptr<PatchFile> source;
+  if (library && (dataType == 0 || dataType == 1))
+    source = library->bankAt(dataType, pane == 0 ? library->upperBank.load() : library->lowerBank.load());
+  if (!source) {
+    plug->DisplayProcessingIndicator(false);
+    mManager.librarySendActive = false;
+    return;
+  }
+  const bool multi = dataType == 1;
+  const EntryKind kind = kindFor(multi);
+  const int tick = plug->getTimerValue();
+  const int device = currentDeviceId();
+  std::vector<LibrarianPatch> entries;
+  {
+    auto lock = library->lock();
+    entries = source->patches;
+  }
+
+  for (int n = 0, e = std::max(first, 0); n < kPrograms && e < kPrograms; ++n, ++e) {
+    if (e >= static_cast<int>(entries.size()) || entries[static_cast<size_t>(e)].empty()) break;
+    Bytes copy = entries[static_cast<size_t>(e)].dumps.front().bytes;
+    if (!startsAsDump(copy) || static_cast<int>(copy.size()) != kind.size || copy.back() != kSysExEnd) {
+      // Re-addressing a fragment would write past it and send it unterminated.
+      plug->debugLog("PROCESSOR: bank entry " + std::to_string(e) + " is not a whole dump; skipped");
+      continue;
+    }
+    address(copy, device, kind.command, multi ? 0 : bank, n);
+    writeDumpChecksum(copy.data(), kind.size);
+    plug->sendRawToDevice(copy);
+    if (!mManager.pause(tick) || cancelRequested) break;
+    plug->showStatusText(("Writing " + std::to_string(n) + "%, please wait..").c_str());
+  }
+
+  plug->DisplayProcessingIndicator(false);
+  library->targetSlot = 0;
+  plug->showStatusText(cancelRequested ? "Data write CANCELLED!" : "Data write completed!");
+  mManager.librarySendActive = false;
+}

@@ -1,0 +1,297 @@
+// What the instrument sends, sorted: library replies, dumps for the three
+// parsers, and single parameter changes made on the instrument, which move
+// the editor's controls without being sent back.
+#include <algorithm>
+#include <string>
+
+#include "EditorServices.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+#include "SysExFormat.h"
+
+namespace {
+constexpr int kDumpMinimum = 60;
+constexpr uint8_t kSoundChange = 0x20;
+constexpr uint8_t kMultiChange = 0x21;
+constexpr uint8_t kGlobalChange = 0x24;
+// The device byte the prepared messages of the definition document carry.
+constexpr int kTemplateDeviceByte = 0x00;
+constexpr uint32_t kProgramChangeQuietMs = 1000;
+constexpr int kArpStepFirst = 71, kArpStepLast = 86, kArpTimingFirst = 87, kArpTimingLast = 102;
+constexpr int kArpStepSpan = 80;
+
+int valueOf(EditorServices* plug, int index) {
+  IParam* param = plug->paramAt(index);
+  return param ? param->Int() : 0;
+}
+
+bool inBlock(int base, int index) { return index >= base && index < base + 16; }
+
+// The part whose bank (even) or program (odd) a multi position addresses.
+int multiPartOf(int page, int number) {
+  const int position = page * 128 + (number & ~1);
+  if (position < 32 || (position - 32) % 22 != 0) return -1;
+  const int part = (position - 32) / 22;
+  return part < 16 ? part : -1;
+}
+
+int effect2SubKey(int type) {
+  if (type >= 0 && type <= 7) return type;
+  if (type == 8) return 10;
+  if (type == 9) return 8;
+  if (type == 10) return 9;
+  return -1;
+}
+}  // namespace
+
+void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
+  if (!fromDevice || !message || !message->mData || message->mSize <= 0) return;
+  // While a library reply is awaited, everything goes to its record.
+  for (LibraryRequest* record : {static_cast<LibraryRequest*>(&performanceRequest),
+                                 static_cast<LibraryRequest*>(&patchRequest)}) {
+    if (!record->active) continue;
+    if (record->addMessageData(message->mData, message->mSize)) applyLibraryReply(*record);
+    return;
+  }
+  const uint8_t* d = message->mData;
+  const int size = message->mSize;
+  if (size >= kDumpMinimum) {
+    if (dumpExpected) {
+      if (plug->isDeviceIdLearning() && d[3] != valueOf(plug, kGlobalSysExID))
+        plug->setParameterFromPlug(kGlobalSysExID, std::clamp<int>(d[3], 0, 0x7F), false);
+      sysexPatchParse(message);
+      sysexMultiParse(message);
+      sysexSettingsParse(message);
+      if (multiRequestStarted) quickTabRefreshPending = false;
+    }
+  } else if (!dumpExpected) {
+    controlNotFound = false;
+    quickTabRefreshPending = false;
+    if (size == 9 || size == 10) processParameterChange(d, size);
+  }
+  if (quickTabRefreshPending) plug->runParamChange(kQuickTab, true);
+}
+
+IControl* MIDIMessageManager::lookup(const uint8_t* d, int size, int subKey) {
+  if (size == 10) return plug->getSysexControl(d[4], d[5], d[6], d[7], subKey);
+  return plug->getSysexControl(kTemplateDeviceByte, d[4], d[5], d[6], subKey);
+}
+
+void MIDIMessageManager::applyOrMiss(const uint8_t* d, int size, int value) {
+  if (IControl* control = lookup(d, size, 0)) processSysExToUI(control, value, false, true);
+  else controlNotFound = true;
+}
+
+void MIDIMessageManager::processParameterChange(const uint8_t* d, int size) {
+  // Another maker's or another instrument's message, or one with a byte
+  // that is no data byte, changes nothing.
+  if (d[0] != kSysExStart || d[1] != kZorozovID || d[2] != kDirirUModel || d[size - 1] != kSysExEnd) return;
+  for (int i = 1; i < size - 1; ++i)
+    if (d[i] >= 0x80) return;
+  if (d[3] != valueOf(plug, kGlobalSysExID)) return;
+  if (size == 10 && d[4] != kSoundChange) return;
+  if (size == 9 && d[4] != kMultiChange && d[4] != kGlobalChange) return;
+  const int value = d[size - 2];
+  if (size == 10 && d[5] > 15) {
+    // base + part would land in another parameter's block.
+    plug->debugLog("PROCESSOR: parameter change for part " + std::to_string(d[5]) + " ignored");
+    return;
+  }
+
+  if (size == 10 && d[6] == 1 && d[7] <= 31) {
+    const int part = d[5];
+    const bool second = d[7] >= 16;
+    const int type = valueOf(plug, (second ? kEffect2Mode : kEffect1Mode) + part);
+    const int subKey = second ? effect2SubKey(type) : (type >= 0 && type <= 6 ? type : -1);
+    IControl* control = subKey >= 0 ? lookup(d, size, subKey) : nullptr;
+    if (!control) control = lookup(d, size, 0);
+    if (control) processSysExToUI(control, value, false, true);
+    return;
+  }
+
+  if (size == 9 && d[4] == kMultiChange) processMultiPartSelection(d);
+
+  if (valueOf(plug, kMainTab) > 5 || d[4] == kGlobalChange || d[6] == 2) {
+    if (d[4] == kSoundChange && d[6] == 2) {
+      processArpStepByte(d[5], d[7], value, d, size);
+    } else if (d[4] == kGlobalChange && (d[6] == 5 || d[6] == 6)) {
+      // Signed, as the global dump parser reads the same byte.
+      const int adjusted = value - (d[6] == 6 ? 52 : 54);
+      if (IControl* control = lookup(d, size, 0)) processSysExToUI(control, adjusted, false, true);
+      else controlNotFound = true;
+    } else {
+      controlNotFound = true;
+    }
+  } else if (size == 10 && d[6] == 0 && d[7] == 58) {
+    const int part = d[5];
+    const bool poly = value % 16 == 0 && value <= 80;
+    plug->setParameterFromPlug(kOscillatorUnisono + part, poly ? value / 16 : (value - 1) / 16, false);
+    plug->setParameterFromPlug(kOscillatorMonoPolyMode + part, poly ? 0 : 1, false);
+  } else if (size == 10 && d[6] == 1 && (d[7] == 68 || d[7] == 80 || d[7] == 92 || d[7] == 104)) {
+    static constexpr int kModes[] = {kFilterEnvMode, kAmpEnvMode, kEnvelope3Mode, kEnvelope4Mode};
+    static constexpr int kTriggers[] = {kFilterEnvTrigger, kAmpEnvTrigger, kEnv3Trigger, kEnv4Trigger};
+    const int envelope = (d[7] - 68) / 12;
+    const int part = d[5];
+    plug->setParameterFromPlug(kModes[envelope] + part, value < 32 ? value : value - 32, false);
+    plug->setParameterFromPlug(kTriggers[envelope] + part, value < 32 ? 0 : 1, false);
+    plug->runParamChange(kQuickTab, false);
+  } else {
+    applyOrMiss(d, size, value);
+  }
+
+  if (controlNotFound) {
+    // The value is applied once: a second set with the unadjusted byte
+    // would undo the corrections of processSysExToUI.
+    if (IControl* control = lookup(d, size, 0)) {
+      controlNotFound = false;
+      processSysExToUI(control, value, false, true);
+    }
+  }
+}
+
+bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
+  if (d[5] > 2) return false;
+  const int part = multiPartOf(d[5], d[6]);
+  if (part < 0) return false;
+  const int value = d[7];
+  if (d[6] & 1) {
+    plug->setParameterFromPlug(kMultiPartPatch + part, value, false);
+    plug->setPartProgram(part, value);
+    selectLibrarySlot(value);
+  } else {
+    plug->setParameterFromPlug(kMultiPartBank + part, value, false);
+    plug->setPartBank(part, value);
+  }
+  if (valueOf(plug, kControlLibrary) == 1) {
+    plug->sendPatchToDeviceFromLibrarian(value, plug->librarianActivePane(), part);
+  } else if (plug->isProgBankMode()) {
+    plug->SetLibrarianRequestActive(false);
+    startPartRequest(part);
+  }
+  return true;
+}
+
+void MIDIMessageManager::processArpStepByte(int part, int number, int value, const uint8_t* d, int size) {
+  const auto set = [this, part](int base, int step, int v) {
+    plug->setParameterFromPlug(base + kArpStepSpan * step + part, v, false);
+  };
+  if (number >= kArpStepFirst && number <= kArpStepLast) {
+    const int step = number - kArpStepFirst;
+    const int low = value % 16;
+    set(kArpPattern01Glide, step, 0);
+    set(kArpPattern01Step, step, value / 16);
+    set(kArpPattern01Accent, step, low);
+    if (low >= 8) {
+      set(kArpPattern01Accent, step, low - 8);
+      set(kArpPattern01Glide, step, 1);
+    }
+  } else if (number >= kArpTimingFirst && number <= kArpTimingLast) {
+    const int step = number - kArpTimingFirst;
+    set(kArpPattern01StepLen, step, value / 16);
+    set(kArpPattern01Timing, step, value % 16);
+  } else {
+    applyOrMiss(d, size, value);
+  }
+}
+
+bool MIDIMessageManager::startPartRequest(int part) {
+  SenderJob job;
+  job.jobCode = 6;
+  job.partArgument = part;
+  job.requestFlag = true;
+  // Set only when the job runs: otherwise every later change would be
+  // taken for the awaited dump and dropped.
+  return startJob(job, [this] { dumpExpected = true; });
+}
+
+void MIDIMessageManager::selectLibrarySlot(int slot) {
+  // Program numbers run to 127, library banks to 99.
+  if (slot < 0 || slot >= 100) return;
+  plug->setLibrarianSelectedSlot(slot);
+  if (patchLibrarian) {
+    patchLibrarian->targetSlot = slot;
+    patchLibrarian->currentProgram = slot;
+  }
+}
+
+void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool refreshQuickTab, bool guardEcho) {
+  if (!control) return;
+  echoGuard = false;
+  dumpExpected = false;
+  const int idx = plug->controlParamIdx(control);
+  IParam* param = plug->paramAt(idx);
+  if (!param) return;
+  const double min = param->GetMin(), max = param->GetMax();
+  if (max == min) return;
+  const bool mainTabFive = valueOf(plug, kMainTab) == 5;
+  int followUpPart = -1;
+  if (inBlock(kOscillator1BendRange, idx) || inBlock(kOscillator2BendRange, idx) || inBlock(kOscillator3BendRange, idx)) {
+    value -= 40;
+  } else if (inBlock(kOscillator1Octave, idx) || inBlock(kOscillator2Octave, idx) || inBlock(kOscillator3Octave, idx)) {
+    value = (value - 16) / 12;  // the wire carries 12v + 16
+  } else if (inBlock(kOscillator1Semitone, idx) || inBlock(kOscillator2Semitone, idx) ||
+             inBlock(kOscillator3Semitone, idx)) {
+    value -= 52;
+  } else if (inBlock(kMultiPartTranspose, idx)) {
+    value -= 16;
+  } else if (inBlock(kMultiPartVeloLow, idx) || inBlock(kMultiPartVeloHigh, idx)) {
+    value -= 1;
+  } else if (inBlock(kEffect2Mode, idx) || inBlock(kEffect1Mode, idx)) {
+    if (inBlock(kEffect2Mode, idx) && value >= 32) value -= 22;
+    if (mainTabFive) refreshQuickTab = true;
+  } else if (idx == kGlobalLocalControl) {
+    plug->setLocalControl(value != 0);
+  } else if (inBlock(kMultiPartBank, idx) || inBlock(kMultiPartPatch, idx)) {
+    if (plug->tickMs() - lastProgramChangeTick > kProgramChangeQuietMs) {
+      plug->setParameterFromPlug(idx, value, false);
+      followUpPart = inBlock(kMultiPartBank, idx) ? idx - kMultiPartBank : idx - kMultiPartPatch;
+    }
+  }
+
+  const double normalized = std::clamp((value - min) / (max - min), 0.0, 1.0);
+  if (inBlock(kEffect1Mode, idx)) refreshQuickTab = true;
+  if (inBlock(kEffect2Mode, idx)) {
+    echoGuard = true;
+    plug->setControlFromHardware(control, normalized);
+    echoGuard = false;
+    refreshQuickTab = true;
+  }
+  if (guardEcho) echoGuard = true;
+  plug->setControlFromHardware(control, normalized);
+  if (refreshQuickTab) plug->runParamChange(kQuickTab, true);
+  echoGuard = false;
+
+  if (followUpPart >= 0) bankOrProgramFollowUp(followUpPart, inBlock(kMultiPartPatch, idx), value);
+}
+
+void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int value) {
+  if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
+  if (plug->isLibraryMode()) {
+    const int slot = programChange ? value : plug->partProgram(part);
+    plug->setCurrentPart(part);
+    selectLibrarySlot(slot);
+    plug->setParameterFromPlug(kMultiPartPatch + part, std::min(slot, 100), false);
+    plug->BankChangeMessage(part);
+    const int pane = plug->librarianActivePane();
+    int selection = slot;
+    if (patchLibrarian) selection = pane == 0 ? patchLibrarian->targetSlot.load() : patchLibrarian->mSelectedLowerSlot.load();
+    plug->sendPatchToDeviceFromLibrarian(selection, pane, part);
+    quickTabRefreshPending = true;
+  } else if (IParam* rx = plug->paramAt(kGlobalRxProgramChange); rx && rx->Value() > 0.0) {
+    const int number = programChange ? value : plug->partProgram(part);
+    if (!programChange) plug->setParameterFromPlug(kMultiPartBank + part, value, false);
+    plug->AllSoundsOff(part, false);
+    pause(20);
+    if (plug->BankChangeMessage(part) && plug->isProgBankMode()) startPartRequest(part);
+    selectLibrarySlot(number);
+    quickTabRefreshPending = true;
+  }
+}
+
+void MIDIMessageManager::getNormalControl(int k1, int k2, int k3, int k4, int value, bool guardEcho) {
+  if (IControl* control = plug->getSysexControl(k1, k2, k3, k4, 0)) processSysExToUI(control, value, false, guardEcho);
+  else controlNotFound = true;
+}
