@@ -466,7 +466,8 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
     }
     case kRandomize:
       if (iv == 1 && GetParam(kMainTab)->Value() > 0.0) {
-        randomizePart(currentPart);
+        midiMessageManager->randomGenerator();
+        midiMessageManager->randomizePatchSettings(currentPart);
         if (tabSwitchFunctions)
           tabSwitchFunctions->mainTabSwitch(this, kRandomize, GetParam(kMainTab)->Int(), modelNumber, currentPart);
         AllSoundsOff(currentPart, false);
@@ -527,7 +528,3 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
     default: return runLibrarianViewCommand(paramIdx, value);
   }
 }
-
-// The sound randomiser belongs to the protocol engine; until it is there a
-// randomise press sends the part as it stands.
-void Tarnivex::randomizePart(int) {}

@@ -43,9 +43,9 @@ bool Tarnivex::ThreadRunning() const {
   return midiMessageManager && midiMessageManager->isThreadRunning(JobThread::kRequest);
 }
 
-void Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
-  if (!patchLibrarian || !validPart(part)) return;
-  if (GetParam(kPartLock + currentPart)->Value() == 1.0) return;
+bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
+  if (!patchLibrarian || !validPart(part)) return false;
+  if (GetParam(kPartLock + currentPart)->Value() == 1.0) return false;
   const int mode = patchLibrarian->librarianMode;
   int list = -1;
   int index = 0;
@@ -58,9 +58,9 @@ void Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
     else if (mode == 0 || mode == 1) list = mode == 0 ? kSoundList : kMultiList;
     index = patchLibrarian->lowerBank;
   }
-  if (list < 0) return;
+  if (list < 0) return false;
   const std::shared_ptr<PatchFile> bank = patchLibrarian->bankAt(list, index);
-  if (!bank) return;
+  if (!bank) return false;
 
   SenderJob job;
   {
@@ -68,13 +68,16 @@ void Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
     if (bank->patches.size() < kPatchesPerBank) bank->holdAt(kPatchesPerBank);
     // The slot view counts 128 slots and may have none selected: only the
     // bank's own entries are ever sent.
-    if (slot < 0 || slot >= static_cast<int>(bank->patches.size())) return;
+    if (slot < 0 || slot >= static_cast<int>(bank->patches.size())) {
+      debugLog("PROCESSOR: library slot " + std::to_string(slot) + " does not exist; nothing sent");
+      return false;
+    }
     const LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
-    if (entry.empty()) return;
+    if (entry.empty()) return false;
     job.patchArgument = entry;
   }
   librarianViewSentSlot = slot;
-  if (!midiIOConfigured) return;
+  if (!midiIOConfigured) return false;
 
   if (!midiMessageManager->librarySendActive) {
     const int channel = GetParam(kMultiPartMIDICh + part)->Int() - 2;
@@ -89,7 +92,7 @@ void Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
   job.jobCode = 3;
   job.partArgument = part;
   job.slotArgument = slot;
-  startRequestJob(job);
+  return startRequestJob(job);
 }
 
 void Tarnivex::SendSingleProgramFromLibrarian(bool keepPlaying, int part) {

@@ -51,6 +51,8 @@ int bankListOf(int listType) {
 }
 }  // namespace
 
+int Tarnivex::mainTabIndex() const { return GetParam(kMainTab)->Int(); }
+
 void Tarnivex::DisplayProcessingIndicator(bool on) {
   const bool librarianPage = GetParam(kMainTab)->Value() == 1.0;
   if (on) {

@@ -222,6 +222,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Starts job 3 for the entry in that slot of the pane's open bank; false
   // when the part is locked, the slot lies outside the bank or is empty.
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part) override;
+  int librarianActivePane() const override { return librarianViewSelection < 0 ? 1 : 0; }
+  int librarianSelectedSlot() const override { return librarianViewSelection; }
+  void setLibrarianSelectedSlot(int slot) override { librarianViewSelection = slot; }
+  int mainTabIndex() const override;
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;
   std::atomic<bool> folderRefreshPending{false};
@@ -339,8 +343,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void runSearch();
   void endSearch();
   void showEffectPages(int paramIdx, int intValue);
-  // New random values for the unlocked sections of the part's sound.
-  void randomizePart(int part);
   // Starts a job on the request thread unless it is busy; false when dropped.
   bool startRequestJob(SenderJob job, const std::function<void()>& onStart = {});
   bool startPartDump(int part, bool first, bool second);
@@ -359,7 +361,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   static std::string getValueString(double value);
 
   // ---- Librarian transfers (LibrarianTransfers.cpp).
-  void sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
   void SendSingleProgramFromLibrarian(bool keepPlaying, int part);
   void SendAllProgramsFromLibrarian(int part);
   void storeAllPatchesToDeviceFromLibrarian(int pane, int first, int part);

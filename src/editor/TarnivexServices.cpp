@@ -108,34 +108,6 @@ void Tarnivex::setCurrentPart(int part) {
   if (isPart(part)) currentPart = part;
 }
 
-bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
-  if (!isPart(part) || !patchLibrarian || !midiMessageManager) return false;
-  if (GetParam(kPartLock + currentPart)->Value() == 1.0) return false;
-  // Program numbers run to 127; a bank holds 100 entries.
-  if (slot < 0 || slot >= kPatchesPerBank) {
-    debugLog("PROCESSOR: library slot " + std::to_string(slot) + " does not exist; nothing sent");
-    return false;
-  }
-  PatchLibrarian& library = *patchLibrarian;
-  const int bank = pane == 0 ? library.upperBank.load() : library.lowerBank.load();
-  LibrarianPatch entry = library.entryAt(library.librarianMode, bank, slot);
-  if (entry.empty()) return false;
-  MIDIMessageManager& manager = *midiMessageManager;
-  if (!manager.librarySendActive) {
-    const int channel = GetParam(kMultiPartMIDICh + part)->Int() - 2;
-    if (channel >= 0 && channel <= 15) {
-      IMidiMsg notesOff(0, static_cast<uint8_t>(0xB0 | channel), IMidiMsg::kAllNotesOff, 0);
-      sendMidiMsgAndLog(&notesOff);
-    }
-  }
-  SenderJob job;
-  job.jobCode = 3;
-  job.patchArgument = std::move(entry);
-  job.partArgument = part;
-  job.slotArgument = slot;
-  return manager.startJob(job);
-}
-
 void Tarnivex::OnIdle() {
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);
 }

@@ -46,6 +46,7 @@ struct Row {
   std::vector<Job> jobs;
   ByteList bytes;  // what the instrument receives, in order
   std::function<void(Tarnivex&)> before, check;
+  bool prefixOnly = false;  // the job goes on sending; its first bytes are checked
 };
 
 TEST_F(CommandsTest, EachCommandFromTheTable) {
@@ -57,7 +58,8 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
       {"sound name silences and sends the part", kPatchName + 2, 0, {{2, 2, false, true}}, {notesOffPart2}, {}, {}},
       {"push multi", kPushArrangement, 1, {{0, 0, false, false}}, {}, {},
        [](Tarnivex& t) { EXPECT_TRUE(t.sendAllParts && t.sendGlobalFirst); }},
-      {"request the multi", kRequestTempData, 1, {{5, 0, false, false}}, {}, {}, {}},
+      {"request the multi", kRequestTempData, 1, {{5, 0, false, false}},
+       {{0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x00, 0xF7}}, {}, {}, true},
       {"cancel", kCancelDataRequest, 1, {}, {}, {},
        [](Tarnivex& t) { EXPECT_TRUE(t.midiMessageManager->sender->cancelRequested); }},
       {"library stepping switches program stepping off", kControlLibrary, 1, {}, {}, {},
@@ -70,11 +72,11 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
        [](Tarnivex& t) { t.setParameterFromPlug(kGlobalSysExID, 0x21, false); },
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kDeviceID_old)->Int(), 0x21); EXPECT_EQ(t.deviceId, 0x22); }},
       {"program up wraps from 99 to 0 and asks for the part", kPatchUp + 0, 1, {{6, 0, false, false}},
-       {{0xB0, 0x7B, 0}, {0xB0, 0x00, 0}, {0xB0, 0x20, 0x40}, {0xC0, 0x00}},
+       {{0xB0, 0x7B, 0}, {0xB0, 0x00, 0}, {0xB0, 0x20, 0x40}, {0xC0, 0x00}, {0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x00, 0xF7}},
        [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.currentProgram = 99; },
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch)->Int(), 0); }},
       {"program down wraps from 0 to 99", kPatchDown + 1, 1, {{6, 1, false, false}},
-       {{0xB1, 0x7B, 0}, {0xB1, 0x00, 0}, {0xB1, 0x20, 0x40}, {0xC1, 99}},
+       {{0xB1, 0x7B, 0}, {0xB1, 0x00, 0}, {0xB1, 0x20, 0x40}, {0xC1, 99}, {0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x01, 0xF7}},
        [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.currentProgram = 0; },
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch + 1)->Int(), 99); }},
       {"a locked part is not stepped", kPatchUp + 4, 1, {}, {},
@@ -92,10 +94,14 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     start();
+    // Request jobs end at their first wait: only their first request is sent.
+    plug->midiMessageManager->virtualPause = [](int) { return false; };
     if (row.before) row.before(*plug);
     setParam(row.param, row.value);
     EXPECT_EQ(takeJobs(), row.jobs);
-    EXPECT_EQ(shortArrivals(), row.bytes);
+    ByteList arrived = shortArrivals();
+    if (row.prefixOnly && arrived.size() > row.bytes.size()) arrived.resize(row.bytes.size());
+    EXPECT_EQ(arrived, row.bytes);
     if (row.check) row.check(*plug);
     plug.reset();
     seen = 0;
@@ -135,7 +141,9 @@ TEST_F(CommandsTest, LibrarySendsOnlyTheBanksOwnEntries) {
   EXPECT_TRUE(arrivedAtInstrument().empty());
   plug->sendPatchToDeviceFromLibrarian(5, 0, 2);
   EXPECT_EQ(takeJobs(), (std::vector<Job>{{3, 2, false, false}}));
-  EXPECT_EQ(shortArrivals(), (ByteList{{0xB2, 0x7B, 0x00}}));
+  // Silenced part, then the transfer: notes off, the part's bank and program.
+  EXPECT_EQ(shortArrivals(),
+            (ByteList{{0xB2, 0x7B, 0x00}, {0xB0, 0x7B, 0x00}, {0xB2, 0x00, 0x00}, {0xB2, 0x20, 0x40}, {0xC2, 0x05}}));
   EXPECT_EQ(plug->librarianViewSentSlot, 5);
 }
 
