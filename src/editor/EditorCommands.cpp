@@ -38,14 +38,8 @@ void showMultiLayers(ControlLayer* layer, int number) {
   for (const auto& sub : layer->subLayers()) sub->Hide(sub->GetID() != number);
 }
 
-// Greys or un-greys the sub-layers of a zone (ids 10 to 152).
-void grayOutCustomZone(ControlLayer* layer, bool gray, int zone) {
-  if (!layer) return;
-  layer->selectedNumber = zone;
-  if (zone < 10 || zone > 152) return;
-  for (const auto& sub : layer->subLayers())
-    if (sub->GetID() == zone)
-      for (const auto& control : sub->controls()) control->GrayOut(gray);
+void grayOut(ControlLayer* layer, bool gray, int zone) {
+  if (layer) layer->GrayOutCustomZone(gray, zone);
 }
 
 // The 16 name bytes, cut or padded with blanks.
@@ -134,7 +128,7 @@ void Tarnivex::showEffectPages(int paramIdx, int iv) {
   ControlLayer* effects = selectedSubLayer(layerNamed("effectsArp"));
   if (inBlock(kEffect1Mode, paramIdx)) {
     showMultiLayers(effects, iv + 10);
-    if (iv == 0) grayOutCustomZone(effects, true, 10);
+    if (iv == 0) grayOut(effects, true, 10);
     return;
   }
   showLayer("delayFreeLayer", false);
@@ -151,9 +145,9 @@ void Tarnivex::showEffectPages(int paramIdx, int iv) {
     for (const auto& sub : delay->subLayers())
       if (sub->GetID() == fx2Part) partLayer = sub.get();
     showMultiLayers(partLayer, 307);
-    grayOutCustomZone(partLayer, fx2Part != currentPart, 307);
+    grayOut(partLayer, fx2Part != currentPart, 307);
   } else if (iv == 0) {
-    grayOutCustomZone(effects, true, 300);
+    grayOut(effects, true, 300);
   }
 }
 

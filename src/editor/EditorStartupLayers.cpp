@@ -7,6 +7,8 @@
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "IControl.h"
+#include "IControls.h"
+#include "IGraphics.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
@@ -120,8 +122,9 @@ void Tarnivex::setThroughUserPath(int paramIdx, double plainValue) {
 }
 
 ControlLayer* Tarnivex::attachLayer(std::unique_ptr<ControlLayer> layer) {
-  ownLayers.push_back(std::move(layer));
-  return ownLayers.back().get();
+  ControlLayer* raw = layer.get();
+  GetGUI()->AttachLayer(std::move(layer));
+  return raw;
 }
 
 void Tarnivex::fetchConfiguredLayers() {
@@ -164,16 +167,22 @@ void Tarnivex::hideSearchLayersAtStartup() {
 
 void Tarnivex::buildProgressLayer() {
   progressLayer = std::make_unique<ControlLayer>(0, "PROGRESS");
-  auto indicator = std::make_unique<IControl>(this, -1);
-  progressIndicator = indicator.get();
-  progressLayer->AttachControl(std::move(indicator));
-  auto makeCancel = [this](int x, int y) {
-    (void)x;
-    (void)y;
-    auto button = std::make_unique<IControl>(this, kCancelDataRequest);
-    IControl* raw = button.get();
-    progressLayer->AttachControl(std::move(button));
-    return raw;
+  IGraphics* gui = GetGUI();
+  IBitmap overlay = gui->LoadIBitmap(122, "resources/img/Tarnivex-progress-overlay.png", 1.0, 1, false);
+  const int width = static_cast<int>(kEditorWidth * mUIScale);
+  const int height = static_cast<int>(kEditorHeight * mUIScale);
+  progressIndicator = progressLayer->AttachControl(
+      std::make_unique<IBitmapOverlayControl>(this, 0, 0, -1, &overlay, IRECT(0, 0, width, height)));
+  // The two cancel buttons: on the librarian page and on every other page.
+  IBitmap cancel;
+  if (uiConfigManager) {
+    const auto image = uiConfigManager->imageMap.find("BUTTON_LIB_CANCEL_ID");
+    if (image != uiConfigManager->imageMap.end())
+      cancel = gui->getImageById(image->second.id, image->second.frames, image->second.framesHorizontal);
+  }
+  auto makeCancel = [&](int x, int y) {
+    return progressLayer->AttachControl(std::make_unique<IContactControl>(
+        this, static_cast<int>(x * mUIScale), static_cast<int>(y * mUIScale), kCancelDataRequest, &cancel));
   };
   libraryCancelButton = makeCancel(835, 457);
   editorCancelSwitch = makeCancel(740, 83);

@@ -19,7 +19,12 @@ class LibrarianMenuControl : public IControl {
   };
 
   LibrarianMenuControl(IPlugBase* plug, Role role, int left, int top, int right, int bottom)
-      : IControl(plug, -1), mRole(role), mRect{left, top, right, bottom} {}
+      : IControl(plug, &kNoRect, -1), mRole(role), mRect{left, top, right, bottom} {
+    mRECT = IRECT(left, top, right, bottom);
+    mTargetRECT = mRECT;
+  }
+  // The menu opens from the librarian's own controls; its area draws nothing.
+  bool Draw(IGraphics*) override { return true; }
 
   Role GetRole() const { return mRole; }
   const int* GetRect() const { return mRect; }
@@ -56,6 +61,7 @@ class LibrarianMenuControl : public IControl {
   }
 
  private:
+  static inline const IRECT kNoRect{};
   const Role mRole;
   const int mRect[4];
   mutable std::mutex mMutex;

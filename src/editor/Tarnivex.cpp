@@ -6,6 +6,7 @@
 #include "IGraphicsLinux.h"
 #include "LinkManager.h"
 #include "MIDIMessageManager.h"
+#include "IGraphics.h"
 #include "MakeGraphics.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
@@ -98,6 +99,7 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   randomizeControl = firstControlOf(kRandomize);
   if (randomizeControl) randomizeControl->GrayOut(true);
   hideSearchLayersAtStartup();
+  gui->AttachBackground(104, "resources/img/main-bg-frame.png", mUIScale);
   AttachGraphics(graphics.release());
   debugLog("Layers attached...");
   buildProgressLayer();
@@ -205,6 +207,8 @@ Tarnivex::~Tarnivex() {
   StopMidiInput();
   midiMessageManager.reset();
   patchManager.reset();
+  // This instance's hold on the shared images goes before the manager.
+  if (uiConfigManager) uiConfigManager->ClearImageCache();
   uiConfigManager.reset();
 }
 

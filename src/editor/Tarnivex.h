@@ -300,7 +300,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void buildBankSelectionList(int listParam, const char* name, int pane);
   void buildLibrarianMenuLayer(int row);
   std::map<std::string, ControlLayer*> namedLayers;  // fetched by name, never owned
-  std::vector<std::unique_ptr<ControlLayer>> ownLayers;
   std::unique_ptr<ControlLayer> progressLayer;  // attached near the end of start-up
   ControlLayer* attachedProgressLayer = nullptr;
   IControl* progressIndicator = nullptr;

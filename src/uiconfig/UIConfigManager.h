@@ -12,6 +12,7 @@
 
 #include "ControlAction.h"
 #include "ControlIndexes.h"
+#include "IGraphicsStructs.h"
 #include "SysExDefinitions.h"
 #include "ValueLists.h"
 
@@ -95,7 +96,11 @@ class UIConfigManager {
   void initImages(IGraphics* graphics);
   void preloadImage(IGraphics* graphics, int id, const char* key, const char* path, int frames,
                     bool framesHorizontal);
+  // Gives back this instance's hold on the table's bitmaps. Once only.
   void ClearImageCache();
+  // The bitmap of an image key; an empty one-frame bitmap (and a log line)
+  // for a key not in the table.
+  IBitmap getImageByName(IGraphics* graphics, std::string key);
 
   std::vector<SysExContainer>& sysexDefinitions() { return sysexContainers; }
   bool debugLogOn() const;
@@ -136,4 +141,5 @@ class UIConfigManager {
   // Actions hang on the parameters for the plug-in's life; the manager, made
   // and destroyed with the plug-in, keeps them.
   std::vector<std::unique_ptr<ControlAction>> mActions;
+  bool mImagesHeld = false;
 };

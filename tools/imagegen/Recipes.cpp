@@ -32,6 +32,7 @@ using Draw = std::function<void(const Frame&)>;
 struct Recipe {
   int w, h;  // of one frame
   Draw draw;
+  bool opaque = false;  // a faceplate: every pixel fully covered
 };
 
 // ---- Knobs ------------------------------------------------------------------
@@ -203,10 +204,11 @@ Draw mainPanel() {
   };
 }
 
-Draw windowFrame() {
+// The rail along the top edge of the window: a bright edge over a shadow.
+Draw windowRail() {
   return [](const Frame& f) {
-    for (int i = 0; i < 4; ++i)
-      LICE_DrawRect(f.bm, f.x + i, f.y + i, f.w - 2 * i, f.h - 2 * i, i == 0 ? kBlack : f.p.frame, 1.0f - i * 0.2f, 0);
+    verticalGradient(f.bm, f.x, f.y, f.w, f.h, mix(f.p.frame, kWhite, 0.4f), f.p.panelTop);
+    LICE_Line(f.bm, f.x, f.y + f.h - 1, f.x + f.w - 1, f.y + f.h - 1, kBlack, 0.5f, 0, false);
   };
 }
 
@@ -366,10 +368,10 @@ bool recipeFor(const std::string& k, Recipe& r) {
     r = {40, 22, button((n < 10 ? "0" : "") + std::to_string(n))};
     return true;
   }
-  if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel()}, true;
-  if (!pageBoxes(k).empty() || is("MANAGER_BG_ID2")) return r = {kPageW, kPageH, page(pageBoxes(k))}, true;
-  if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip()}, true;
-  if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, kWindowH, windowFrame()}, true;
+  if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel(), true}, true;
+  if (!pageBoxes(k).empty() || is("MANAGER_BG_ID2")) return r = {kPageW, kPageH, page(pageBoxes(k)), true}, true;
+  if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip(), true}, true;
+  if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, 6, windowRail(), true}, true;
   if (is("PROGRESS_INDICATOR_ID")) return r = {kWindowW, kWindowH, progressOverlay()}, true;
   for (const auto& e : kEffectTitles)
     if (is(e[0])) return r = {690, 270, effectPanel(e[1])}, true;
@@ -442,6 +444,9 @@ std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool fr
     const int x = framesHorizontal ? i * recipe.w : 0, y = framesHorizontal ? 0 : i * recipe.h;
     recipe.draw(Frame{bm.get(), x, y, recipe.w, recipe.h, i, frames, p});
   }
+  // Anti-aliased strokes leave faint rounding in the alpha of a faceplate.
+  if (recipe.opaque)
+    LICE_ProcessRect(bm.get(), 0, 0, w, h, [](LICE_pixel* px, void*) { *px |= 0xFF; }, nullptr);
   return bm;
 }
 }  // namespace imagegen
