@@ -64,6 +64,19 @@ TEST_F(StartupTest, WithoutSettingsTheStepsRunInOrderAndNoPortOpens) {
   EXPECT_TRUE(jobs.empty());
 }
 
+TEST_F(StartupTest, WithTheBundlesDocumentEveryLayerIsThereAndTheStartPagesShow) {
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+  startWith(nullptr);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
+  for (const std::string& line : logLines()) EXPECT_EQ(line.find("CONFIG READER: layer"), std::string::npos) << line;
+  for (const char* name : {"root", "multiModeSettingsPage1", "bankAndProgram01"})
+    EXPECT_FALSE(plug->layerNamed(name)->IsHidden()) << name;
+  for (const char* name : {"bankAndProgram02", "aboutWindow", "searchField", "firstRunNotification"})
+    EXPECT_TRUE(plug->layerNamed(name)->IsHidden()) << name;
+  EXPECT_TRUE(plug->attachedProgressLayer->IsHidden());
+  EXPECT_EQ(plug->GetGUI()->GetLayer(plug->GetGUI()->NLayers() - 1), plug->attachedProgressLayer);
+}
+
 TEST_F(StartupTest, SettingsNamingThePortsOpenThemAndTheEnquiryGoesOnceFromTheBlock) {
   const std::string settings = "blue\nlarge\nyes\n" + std::string(kPort) + "\n" + kPort;
   startWith(&settings);
