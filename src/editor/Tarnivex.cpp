@@ -50,6 +50,10 @@ constexpr struct {
     {kMultiBank, 1, 0, 0, 3},           {kMultiPatch, 1, 0, 0, 99},      {kAdjustDAWOffset, 1, 0, -64, 64},
     {kFilterLinkValue, 16, 1, 0, 3},    {kUserInterfaceSize, 1, 1, 0, 2}, {kUserInterfaceStyle, 1, 0, 0, 2},
     {kDeviceID_old, 1, 0, 0, 127},
+    // Octave and semitone hold what the dump and the controllers carry:
+    // wire bytes 12v + 16 (8 foot is 4) and v + 52 (no transposition is 12).
+    {kOscillator1Octave, 16, 4, 0, 8},   {kOscillator2Octave, 16, 4, 0, 8},   {kOscillator3Octave, 16, 4, 0, 8},
+    {kOscillator1Semitone, 16, 12, 0, 24}, {kOscillator2Semitone, 16, 12, 0, 24}, {kOscillator3Semitone, 16, 12, 0, 24},
 };
 }  // namespace
 
@@ -205,6 +209,7 @@ Tarnivex::~Tarnivex() {
   // uses it may still run: the instrument's input first, then the workers.
   midiIOConfigured = false;
   StopMidiInput();
+  if (midiMessageManager) midiMessageManager->shutDown();
   midiMessageManager.reset();
   patchManager.reset();
   // This instance's hold on the shared images goes before the manager.

@@ -219,6 +219,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setCurrentPart(int part) override;
   uint32_t tickMs() const override { return tick(); }
   bool isMidiToHostBuffer() const override { return midiToHostBuffer; }
+  bool isTrackIncoming() const override { return trackIncoming; }
   // Starts job 3 for the entry in that slot of the pane's open bank; false
   // when the part is locked, the slot lies outside the bank or is empty.
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part) override;

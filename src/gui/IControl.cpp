@@ -156,10 +156,10 @@ bool ITextControl::Draw(IGraphics* graphics) {
 
 void ITextControl::SetTextFromPlug(const char* text) {
   const char* shown = text ? text : "";
-  {
-    std::lock_guard<std::mutex> lock(mTextMutex);
-    if (mStr == shown) return;
-  }
+  // Worker jobs and the GUI thread write status texts at the same time: the
+  // text and its dirty marking go under the same lock.
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  if (mStr == shown) return;
+  mStr = shown;
   SetDirty(false);
-  SetStr(shown);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "IParam.h"
+#include "ParamIndex.h"
 
 namespace {
 std::string signedText(long long n) { return std::to_string(n); }
@@ -165,6 +166,20 @@ std::string ControlDisplay::getValueString(double value) {
 }
 
 namespace {
+bool inBlock(int base, int idx) { return idx >= base && idx < base + 16; }
+
+// Octave and semitone hold the values the dump uses; their display rules
+// and the bracketed number read the byte the wire carries.
+int wireByteOf(int paramIdx, int v) {
+  if (inBlock(kOscillator1Octave, paramIdx) || inBlock(kOscillator2Octave, paramIdx) ||
+      inBlock(kOscillator3Octave, paramIdx))
+    return 12 * v + 16;
+  if (inBlock(kOscillator1Semitone, paramIdx) || inBlock(kOscillator2Semitone, paramIdx) ||
+      inBlock(kOscillator3Semitone, paramIdx))
+    return v + 52;
+  return v;
+}
+
 // The parameter names of a part begin "[p+1] ": the digits after the first
 // character must name the current part.
 bool namesCurrentPart(const char* name, int currentPart) {
@@ -189,7 +204,7 @@ void ControlDisplay::controlDisplay(ControlDisplayHost* plugin, int paramIdx, do
   if (currentPartOnly && !namesCurrentPart(name, plugin->displayCurrentPart())) return;
   plugin->showParamName(name);
 
-  const int v = truncToInt(value);
+  const int v = wireByteOf(paramIdx, truncToInt(value));
   const int s = truncToInt(param->Value());
   bool plain = rule->kind == DisplayKind::kPlainNumber;
   if (rule->kind == DisplayKind::kClockedOrFree) {

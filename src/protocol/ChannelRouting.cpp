@@ -64,7 +64,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
     if (part >= 0) plug->setPartProgram(part, msg->mData1);
     MakeProgramChangeMessages(std::max(part, 0), msg);
   }
-  if (const int part = partForChannel(channel); part >= 0) plug->lightPart(part);
+  if (const int part = partForChannel(channel); part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
   // With local control on, the instrument plays itself.
   if (!plug->isLocalControl()) plug->MIDIOutRoutingSwitch(msg);
 }
@@ -85,7 +85,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   } else if (kind == kPC) {
     MakeProgramChangeMessages(std::clamp(part, 0, 15), msg);
   }
-  if (const int lit = partForChannel(channel); lit >= 0) plug->lightPart(lit);
+  if (const int lit = partForChannel(channel); lit >= 0 && plug->isTrackIncoming()) plug->lightPart(lit);
   plug->MIDIOutRoutingSwitch(msg);
 }
 

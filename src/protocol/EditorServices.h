@@ -115,7 +115,9 @@ class EditorServices {
   virtual bool isMidiToHostBuffer() const { return false; }
   // A short message on the direct output, with its trace line.
   virtual void sendMidiMsgAndLog(IMidiMsg*) {}
-  // Lights part p's activity light unless it is on (track flag and GUI).
+  // Lights part p's activity light unless it is on (with the GUI attached).
   virtual void lightPart(int) {}
+  // True while the activity lights follow incoming messages.
+  virtual bool isTrackIncoming() const { return false; }
   virtual uint32_t tickMs() const { return 0; }
 };

@@ -23,21 +23,26 @@ MIDIMessageManager::MIDIMessageManager(EditorServices* plugIn, PatchManager* man
   sender = workerFor(JobThread::kRequest).sender.get();
 }
 
-MIDIMessageManager::~MIDIMessageManager() {
+MIDIMessageManager::~MIDIMessageManager() { shutDown(); }
+
+void MIDIMessageManager::shutDown() {
   mShuttingDown = true;
   resetContinuousClock(true);
-  for (Worker& worker : mWorkers) worker.sender->cancelRequested = true;
+  for (Worker& worker : mWorkers)
+    if (worker.sender) worker.sender->cancelRequested = true;
   wakeWaiters(true);
   for (Worker& worker : mWorkers) {
     // Holding the starter keeps anyone from starting a job behind our back.
     std::lock_guard<std::mutex> lock(worker.starter);
-    if (!worker.everStarted) continue;
+    if (!worker.everStarted || !worker.sender) continue;
     if (!worker.thread->tryJoin(kJoinBoundMs)) {
       // Freeing the job object now would pull it out from under the thread;
       // it is left to the process instead.
       std::fprintf(stderr, "MIDI message manager: a worker did not stop in time\n");
       worker.sender.release();
+      continue;
     }
+    worker.everStarted = false;  // joined: a second shut-down leaves it alone
   }
 }
 

@@ -32,6 +32,9 @@ class MIDIMessageManager {
                      IGraphics* graphics);
   // Stops the clock, cancels and wakes every job, and joins the workers.
   ~MIDIMessageManager();
+  // The same, while the owner's pointer to the manager still holds: jobs
+  // that reach the manager through the editor find it until they end.
+  void shutDown();
   MIDIMessageManager(const MIDIMessageManager&) = delete;
   MIDIMessageManager& operator=(const MIDIMessageManager&) = delete;
 

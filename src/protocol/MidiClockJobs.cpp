@@ -19,6 +19,7 @@ constexpr int kMaxTempoTries = 10;
 constexpr int kLastCountingTry = 9;
 constexpr int64_t kNsPerMinute = 60'000'000'000LL;
 constexpr int kClocksPerQuarter = 24;
+constexpr std::chrono::seconds kLongestStall{1};
 }  // namespace
 
 void MIDIMessageSender::startMIDIClockOutput() {
@@ -54,16 +55,19 @@ void MIDIMessageSender::sendContinuousMIDIClock(int) {
   const std::chrono::nanoseconds interval(kNsPerMinute / (static_cast<int64_t>(tempo) * kClocksPerQuarter));
 
   plug->sendRawToDevice({kTimingClock});
-  auto lastClock = std::chrono::steady_clock::now();
-  // Sleeps until each tick is due instead of polling the clock; the next
-  // interval is measured from after the send.
-  while (mManager.waitForClockTick(lastClock + interval)) {
-    if (std::chrono::steady_clock::now() < lastClock + interval) continue;
+  // Each tick is due one interval after the previous one was due, so the
+  // time a send takes does not add up over a long session, and a tick sent
+  // late is made up at once. Only after a stall of a second or more (a
+  // suspended machine) does the count start again from now.
+  auto due = std::chrono::steady_clock::now() + interval;
+  while (mManager.waitForClockTick(due)) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now < due) continue;
     if (plug->isMidiIOConfigured()) {
       plug->sendRawToDevice({kTimingClock});
     } else {
       mManager.resetContinuousClock(true);
     }
-    lastClock = std::chrono::steady_clock::now();
+    due = now - due >= kLongestStall ? now + interval : due + interval;
   }
 }

@@ -81,6 +81,34 @@ TEST_F(StateTest, RestoreWithTheInstrumentReopensThePortsByNameAndSendsTheProjec
   EXPECT_EQ(current(), project);
 }
 
+TEST_F(StateTest, TheRestoredProjectLeavesAsGlobalMultiAndActivePartsByteExact) {
+  const Bytes project = savedProject();
+  ASSERT_EQ(restore(project), static_cast<int>(project.size()));
+  ByteList dumps;
+  for (const Bytes& m : backend->out().sent)  // the port the restore opened
+    if (m.size() > 200) dumps.push_back(m);
+  ASSERT_EQ(dumps.size(), 3u);
+  const Bytes& global = dumps[0];
+  const Bytes& multi = dumps[1];
+  const Bytes& part = dumps[2];
+  ASSERT_EQ(global.size(), 207u);
+  ASSERT_EQ(multi.size(), 393u);
+  ASSERT_EQ(part.size(), 392u);
+  EXPECT_EQ(Bytes(global.begin(), global.begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
+  EXPECT_EQ(global[30], kDeviceId);
+  EXPECT_EQ(Bytes(multi.begin(), multi.begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x11, 0x20, 0x00}));
+  EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
+  EXPECT_EQ(multi[39 + 3 * 22 + 7], 1);  // part 3 active
+  EXPECT_EQ(Bytes(part.begin(), part.begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, 3}));
+  EXPECT_EQ(part[85], 77);  // filter 1 cutoff
+  EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 390), "Bright Lead     LEAD");
+  for (const Bytes* dump : {&global, &multi, &part}) {
+    const int n = static_cast<int>(dump->size());
+    EXPECT_EQ((*dump)[static_cast<size_t>(n - 2)], dumpChecksum(*dump));
+    EXPECT_EQ(dump->back(), 0xF7);
+  }
+}
+
 TEST_F(StateTest, RestoreWithoutTheInstrumentStillRestoresEveryValueAndName) {
   const Bytes project = savedProject();
   backend->setOutPorts({"Other synth"});

@@ -169,7 +169,32 @@ void SimulatedInstrument::applyParameterChange(const SimBytes& m) {
   if (global && position == kGlobalDeviceIdPosition) mDeviceId = value;
 }
 
+SimBytes SimulatedInstrument::turnSoundKnob(int part, int position, int value) {
+  const SimBytes message = {kSysExStart, kZorozovID, kDirirUModel, 0, kSoundChange, static_cast<uint8_t>(part),
+                            static_cast<uint8_t>(position / 128), static_cast<uint8_t>(position % 128),
+                            static_cast<uint8_t>(value), kSysExEnd};
+  std::lock_guard<std::mutex> lock(mMutex);
+  SimBytes sent = message;
+  sent[3] = static_cast<uint8_t>(mDeviceId);
+  applyParameterChange(sent);
+  return sent;
+}
+
+SimBytes SimulatedInstrument::turnMultiKnob(int position, int value) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  const SimBytes sent = {kSysExStart, kZorozovID, kDirirUModel, static_cast<uint8_t>(mDeviceId), kMultiChange,
+                         static_cast<uint8_t>(position / 128), static_cast<uint8_t>(position % 128),
+                         static_cast<uint8_t>(value), kSysExEnd};
+  applyParameterChange(sent);
+  return sent;
+}
+
 void SimulatedInstrument::applyShortMessage(const SimBytes& m) {
+  if (m[0] == 0xF8 || m[0] == 0xFA || m[0] == 0xFC) {
+    mClockBytes.push_back(m[0]);
+    if (m[0] == 0xF8) mTimingClockTimes.push_back(std::chrono::steady_clock::now());
+    return;
+  }
   const auto channel = static_cast<size_t>(m[0] & 0x0F);
   const int kind = m[0] & 0xF0;
   if (kind == 0xB0 && m.size() >= 3 && m[1] == 32 && m[2] >= 64) mBankSelect[channel] = m[2] - 64;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -60,6 +61,15 @@ class SimulatedInstrument {
   std::vector<SimBytes> received() const { return get(mReceived); }
   std::vector<ChecksumError> checksumErrors() const { return get(mChecksumErrors); }
   std::vector<int> partsStored() const { return get(mPartsStored); }
+  // The clock bytes (FA, F8, FC) in arrival order, with when they came.
+  std::vector<uint8_t> clockBytes() const { return get(mClockBytes); }
+  std::vector<std::chrono::steady_clock::time_point> timingClockTimes() const { return get(mTimingClockTimes); }
+
+  // ---- Edits made on the instrument: applied to its own buffers, and the
+  // message it sends for them. A sound change names the part; multi and
+  // global changes address position page * 128 + number.
+  SimBytes turnSoundKnob(int part, int position, int value);
+  SimBytes turnMultiKnob(int position, int value);
 
   // ---- Building blocks the tests share.
   static SimBytes soundDump(int deviceId, int bank, int program, const std::string& name);
@@ -93,4 +103,6 @@ class SimulatedInstrument {
   std::vector<SimBytes> mReceived;
   std::vector<ChecksumError> mChecksumErrors;
   std::vector<int> mPartsStored;
+  std::vector<uint8_t> mClockBytes;
+  std::vector<std::chrono::steady_clock::time_point> mTimingClockTimes;
 };

@@ -75,7 +75,7 @@ bool JackServer::Launch() {
   // real-time priority here) is waited for instead of skipped, and nothing
   // it should have read is lost.
   std::vector<std::string> args = {"jackd", "--no-realtime", "--sync", "--timeout", "10000", "-n", mName,
-                                   "-d", "dummy", "-r", "48000", "-p", "256"};
+                                   "-d", "dummy", "-r", "48000", "-p", std::to_string(periodFrames)};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

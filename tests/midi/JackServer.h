@@ -20,6 +20,8 @@ class JackServer {
   bool Start();
   void Stop();  // bounded; restores the environment
   const std::string& Error() const { return mError; }
+  // Frames per period of the dummy driver; set before Start.
+  int periodFrames = 256;
 
  private:
   bool Launch();

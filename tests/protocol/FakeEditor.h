@@ -3,7 +3,9 @@
 // sent or asked of it. Thread-safe: jobs call it from their workers.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +16,7 @@
 #include "IParam.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
+#include "SimulatedInstrument.h"
 #include "SysExFormat.h"
 
 class FakeEditor : public EditorServices {
@@ -25,8 +28,8 @@ class FakeEditor : public EditorServices {
     // Ranges the instrument's byte layout gives; everything else is 0..127.
     const struct {
       int base, min, max;
-    } ranges[] = {{kOscillator1Octave, 0, 9},       {kOscillator2Octave, 0, 9},       {kOscillator3Octave, 0, 9},
-                  {kOscillator1Semitone, -24, 24},  {kOscillator2Semitone, -24, 24},  {kOscillator3Semitone, -24, 24},
+    } ranges[] = {{kOscillator1Octave, 0, 8},       {kOscillator2Octave, 0, 8},       {kOscillator3Octave, 0, 8},
+                  {kOscillator1Semitone, 0, 24},    {kOscillator2Semitone, 0, 24},    {kOscillator3Semitone, 0, 24},
                   {kOscillator1BendRange, -24, 24}, {kOscillator2BendRange, -24, 24}, {kOscillator3BendRange, -24, 24},
                   {kOscillatorUnisono, 0, 5},       {kOscillatorMonoPolyMode, 0, 1},  {kFilterEnvMode, 0, 31},
                   {kAmpEnvMode, 0, 31},             {kEnvelope3Mode, 0, 31},          {kEnvelope4Mode, 0, 31},
@@ -70,11 +73,24 @@ class FakeEditor : public EditorServices {
     sendSysExToDevice(message, length);
   }
   bool sendSysExToDevice(unsigned char* bytes, int length) override {
-    return record(mRecords.sentSysEx, Bytes(bytes, bytes + length));
+    Bytes framed(bytes, bytes + length);
+    if (!framed.empty() && framed[0] != kSysExStart) {
+      framed.insert(framed.begin(), kSysExStart);
+      framed.push_back(kSysExEnd);
+    }
+    record(mRecords.sentSysEx, Bytes(bytes, bytes + length));
+    return toInstrument(framed);
   }
-  bool sendRawToDevice(Bytes bytes) override { return record(mRecords.sentRaw, bytes); }
+  bool sendRawToDevice(Bytes bytes) override {
+    record(mRecords.sentRaw, bytes);
+    return toInstrument(bytes);
+  }
+  // As the editor's entry: a reply the engine accepted sets the flag the
+  // request jobs poll.
   void deliverSysEx(ISysEx* message, bool fromDevice) override {
-    if (manager) manager->ProcessSysEx(message, fromDevice);
+    if (!manager) return;
+    manager->ProcessSysEx(message, fromDevice);
+    if (manager->replyAccepted) replyReceived = true;
   }
   void logSysExOutMessageByteInt(std::vector<int>, int) override {}
   void showStatusText(const char* text) override { record(mRecords.status, std::string(text)); }
@@ -86,13 +102,16 @@ class FakeEditor : public EditorServices {
   void displayCategoryName(std::string text) override { set(mShownCategory, text); }
   void setLibrarianViewDirty() override {}
   void updatePatchLibrarianView(int) override {}
-  // As the editor does in sound mode; the engine only ever turns it on.
+  // As the editor does.
   void SetLibrarianRequestActive(bool libraryRequest) override {
-    if (!libraryRequest || !manager) return;
-    manager->dumpExpected = false;
+    if (!manager) return;
+    manager->dumpExpected = !libraryRequest;
     manager->performanceRequest.disarm();
-    manager->patchRequest.arm();
+    manager->patchRequest.disarm();
+    if (libraryRequest) (multiMode ? static_cast<LibraryRequest&>(manager->performanceRequest)
+                                   : static_cast<LibraryRequest&>(manager->patchRequest)).arm();
     manager->replyAccepted = false;
+    replyReceived = false;
   }
   void SetLibrarianStatusUnsaved(bool unsaved) override {
     if (!unsaved || !manager) return;
@@ -112,8 +131,59 @@ class FakeEditor : public EditorServices {
   int getTimerValue() const override { return 50; }
   void setPartFilterLinkValue(int part, int value) override { set(mFilterLink.at(part), value); }
   void setPatchManagerName(int entry, const std::string& text) override { set(mPatchNames.at(entry), text); }
+  IControl* getSysexControl(int k1, int k2, int k3, int k4, int k5) override {
+    const auto found = sysexControls.find({k1, k2, k3, k4, k5});
+    return found == sysexControls.end() ? nullptr : token(found->second);
+  }
+  IControl* getCCControls(int channel, int controller, int) override {
+    const auto found = ccControls.find({channel, controller});
+    return found == ccControls.end() ? nullptr : token(found->second);
+  }
+  int controlParamIdx(IControl* control) override {
+    return static_cast<int>(reinterpret_cast<char*>(control) - mTokens.data());
+  }
+  // What the control would do: the parameter takes the value, and the
+  // editor's action would send it unless the echo guard holds it back.
+  void setControlFromHardware(IControl* control, double normalized) override {
+    const int idx = controlParamIdx(control);
+    paramAt(idx)->SetNormalized(normalized);
+    if (!manager->echoGuard || (!localControl && !manager->lastChannelMessageFromHost))
+      record(mRecords.echoes, idx);
+  }
+  void runParamChange(int idx, bool fromDevice) override { record(mRecords.handlers, fromDevice ? -idx : idx); }
+  bool isReplyReceived() const override { return replyReceived; }
+  void clearReplyReceived() override { replyReceived = false; }
+  bool isDeviceIdLearning() const override { return learning; }
+  bool isLibraryMode() const override { return libraryMode; }
+  bool isProgBankMode() const override { return progBankMode; }
+  bool isMultiMode() const override { return multiMode; }
+  bool isLocalControl() const override { return localControl; }
+  void setLocalControl(bool on) override { localControl = on; }
+  bool isSendGlobalFirst() const override { return sendGlobalFirst; }
+  void setSendGlobalFirst(bool on) override { sendGlobalFirst = on; }
+  void setSendAllParts(bool on) override { sendAllParts = on; }
+  int partProgram(int p) const override { return get(mPartPrograms).at(static_cast<size_t>(p)); }
+  void setPartProgram(int p, int v) override { std::lock_guard<std::mutex> lock(mMutex); mPartPrograms.at(static_cast<size_t>(p)) = v; }
+  void setPartBank(int p, int v) override { record(mRecords.handlers, 100000 + 100 * p + v); }
+  bool BankChangeMessage(int part) override {
+    record(mRecords.handlers, 200000 + part);
+    return bankChangeSucceeds;
+  }
+  void AllSoundsOff(int part, bool) override { record(mRecords.handlers, 300000 + part); }
+  void MIDIOutRoutingSwitch(IMidiMsg* msg) override { record(mRecords.passedOn, Bytes{msg->mStatus, msg->mData1, msg->mData2}); }
+  void sendMidiMsgAndLog(IMidiMsg* msg) override { record(mRecords.sentShort, Bytes{msg->mStatus, msg->mData1, msg->mData2}); }
+  bool sendPatchToDeviceFromLibrarian(int slot, int, int part) override {
+    record(mRecords.handlers, 400000 + 100 * part + slot);
+    return true;
+  }
+  uint32_t tickMs() const override { return tick; }
 
   // ---- Set-up.
+  void bindSysEx(std::array<int, 5> key, int idx) { sysexControls[key] = idx; }
+  void bindCC(int channel, int controller, int idx) { ccControls[{channel, controller}] = idx; }
+  // When set, what the engine sends goes to the instrument, and its replies
+  // come back at once through the editor's entry.
+  SimulatedInstrument* instrument = nullptr;
   void setValue(int index, double value) { paramAt(index)->Set(value); }
   double value(int index) { return paramAt(index)->Value(); }
   // Where deliverSysEx sends messages (the editor's entry hands them on).
@@ -132,11 +202,20 @@ class FakeEditor : public EditorServices {
   int indicatorOff() const { return mIndicatorHides; }
   // Parameters set through setParameterFromPlug, in order.
   std::vector<std::pair<int, double>> plugSets() const { return get(mRecords.plugSets); }
+  // Parameters whose control would have sent its value to the instrument.
+  std::vector<int> echoes() const { return get(mRecords.echoes); }
+  // Handlers run (negative: the second handler) and editor calls, coded.
+  std::vector<int> handlers() const { return get(mRecords.handlers); }
+  std::vector<Bytes> passedOn() const { return get(mRecords.passedOn); }
+  std::vector<Bytes> sentShort() const { return get(mRecords.sentShort); }
   void clearRecords() { set(mRecords, Records{}); }
 
   // What the jobs read of the editor's state.
   std::atomic<int> currentPart{0}, hostTempo{0}, listTempo{120};
   std::atomic<bool> sendAllParts{false}, midiConfigured{true}, clockPointer{false}, clockInfo{false};
+  std::atomic<bool> replyReceived{false}, learning{false}, libraryMode{false}, progBankMode{false}, multiMode{false};
+  std::atomic<bool> localControl{true}, sendGlobalFirst{false}, bankChangeSucceeds{true};
+  std::atomic<uint32_t> tick{0};
 
  private:
   template <typename T>
@@ -161,7 +240,23 @@ class FakeEditor : public EditorServices {
     std::vector<Bytes> sentSysEx, sentRaw;
     std::vector<std::string> status, log;
     std::vector<std::pair<int, double>> plugSets;
+    std::vector<int> echoes, handlers;
+    std::vector<Bytes> passedOn, sentShort;
   };
+
+  IControl* token(int idx) { return reinterpret_cast<IControl*>(mTokens.data() + idx); }
+  bool toInstrument(const Bytes& message) {
+    if (!instrument) return true;
+    for (const SimBytes& reply : instrument->receive(message)) {
+      ISysEx sysex(0, reply.data(), static_cast<int>(reply.size()));
+      deliverSysEx(&sysex, true);
+    }
+    return true;
+  }
+  std::map<std::array<int, 5>, int> sysexControls;
+  std::map<std::array<int, 2>, int> ccControls;
+  std::vector<char> mTokens = std::vector<char>(kParamCount);
+  std::vector<int> mPartPrograms = std::vector<int>(16, 0);
 
   mutable std::mutex mMutex;
   std::vector<IParam> mParams;

@@ -102,7 +102,7 @@ TEST_F(SoundDumpTest, EachEncodingCarriesTheValueAtItsOffset) {
   } cases[] = {
       {"detune", {{kOscillator1Detune, 5}}, 10, 5},
       {"octave 3", {{kOscillator2Octave, 3}}, 24, 52},
-      {"semitone -5", {{kOscillator3Semitone, -5}}, 41, 47},
+      {"semitone 7 (five below)", {{kOscillator3Semitone, 7}}, 41, 59},
       {"bend 12", {{kOscillator1BendRange, 12}}, 11, 52},
       {"unisono 2 mono", {{kOscillatorUnisono, 2}, {kOscillatorMonoPolyMode, 1}}, 65, 0x21},
       {"link value", {{kFilterLinkValue, 3}}, 125, 3},

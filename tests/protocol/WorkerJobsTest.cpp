@@ -34,6 +34,10 @@ class WorkerJobsTest : public ::testing::Test, public EngineFixture {
   }
   ~WorkerJobsTest() override { destroyManager(); }
 
+  // Requests that nobody answers wait, search and time out in no time.
+  void instantPauses() {
+    manager->virtualPause = [](int) { return true; };
+  }
   std::vector<std::pair<JobThread, SenderJob>> jobs() {
     std::lock_guard<std::mutex> lock(mMutex);
     return mJobs;
@@ -55,6 +59,7 @@ class WorkerJobsTest : public ::testing::Test, public EngineFixture {
 };
 
 TEST_F(WorkerJobsTest, EachCodeRunsOnItsThreadWithItsArgumentsAndOtherCodesAreRefused) {
+  instantPauses();
   std::map<int, JobThread> expected = {
       {15, JobThread::kClock}, {16, JobThread::kContinuousClock}, {17, JobThread::kClock}};
   for (int code = 0; code <= 13; ++code) expected[code] = JobThread::kRequest;
@@ -87,6 +92,7 @@ TEST_F(WorkerJobsTest, AJobAskedForWhileItsThreadRunsIsDroppedAndDestroyingTheMa
 }
 
 TEST_F(WorkerJobsTest, ManyStartersAtOnceLoseNoJobAndRunNoneTwice) {
+  instantPauses();
   editor.midiConfigured = false;
   std::atomic<int> accepted{0};
   std::atomic<bool> go{false};
@@ -106,6 +112,7 @@ TEST_F(WorkerJobsTest, ManyStartersAtOnceLoseNoJobAndRunNoneTwice) {
 }
 
 TEST_F(WorkerJobsTest, ArgumentsOfARunningJobCannotBeChangedByAnotherStarter) {
+  instantPauses();
   holdRequests = true;
   ASSERT_TRUE(manager->startJob(job(6, 9)));
   EXPECT_TRUE(manager->startJob(job(17, 3)));  // a clock starter writes its own record only
@@ -115,6 +122,7 @@ TEST_F(WorkerJobsTest, ArgumentsOfARunningJobCannotBeChangedByAnotherStarter) {
 }
 
 TEST_F(WorkerJobsTest, LibrarianRequestArmsItsRecordOnlyWhenItStarts) {
+  instantPauses();
   holdRequests = true;
   ASSERT_TRUE(manager->startJob(job(13)));
   manager->sendSinglePatchRequestSysexFromLibrarian(false, 1);
