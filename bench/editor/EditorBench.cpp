@@ -147,6 +147,7 @@ struct StartupFolder {
     previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
     const std::string root = std::filesystem::temp_directory_path() / "tarnivex-startup-bench";
     setenv("XDG_DATA_HOME", root.c_str(), 1);
+    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
     const std::filesystem::path folder = getDataFolder();
     std::filesystem::create_directories(folder / "Patches");
     std::ofstream(folder / "Tarnivex Editor UI.txt", std::ios::binary)
@@ -165,7 +166,10 @@ struct StartupFolder {
       std::ofstream(folder / "Patches" / ("Bank " + std::to_string(b) + ".syx"), std::ios::binary)
           .write(bank.data(), static_cast<std::streamsize>(bank.size()));
   }
-  ~StartupFolder() { setenv("XDG_DATA_HOME", previous.c_str(), 1); }
+  ~StartupFolder() {
+    setenv("XDG_DATA_HOME", previous.c_str(), 1);
+    unsetenv("TARNIVEX_RESOURCE_DIR");
+  }
 };
 
 // Constructor to the first block that has sent the device enquiry, with 100
