@@ -150,12 +150,9 @@ class FakeEditor : public EditorServices {
     if (!manager->echoGuard || (!localControl && !manager->lastChannelMessageFromHost))
       record(mRecords.echoes, idx);
   }
-  void runParamChange(int idx, bool fromDevice) override { record(mRecords.handlers, fromDevice ? -idx : idx); }
   bool isReplyReceived() const override { return replyReceived; }
   void clearReplyReceived() override { replyReceived = false; }
   bool isDeviceIdLearning() const override { return learning; }
-  bool isLibraryMode() const override { return libraryMode; }
-  bool isProgBankMode() const override { return progBankMode; }
   bool isMultiMode() const override { return multiMode; }
   bool isLocalControl() const override { return localControl; }
   void setLocalControl(bool on) override { localControl = on; }
@@ -164,19 +161,9 @@ class FakeEditor : public EditorServices {
   void setSendAllParts(bool on) override { sendAllParts = on; }
   int partProgram(int p) const override { return get(mPartPrograms).at(static_cast<size_t>(p)); }
   void setPartProgram(int p, int v) override { std::lock_guard<std::mutex> lock(mMutex); mPartPrograms.at(static_cast<size_t>(p)) = v; }
-  void setPartBank(int p, int v) override { record(mRecords.handlers, 100000 + 100 * p + v); }
-  bool BankChangeMessage(int part) override {
-    record(mRecords.handlers, 200000 + part);
-    return bankChangeSucceeds;
-  }
-  void AllSoundsOff(int part, bool) override { record(mRecords.handlers, 300000 + part); }
+  bool BankChangeMessage(int) override { return true; }
   void MIDIOutRoutingSwitch(IMidiMsg* msg) override { record(mRecords.passedOn, Bytes{msg->mStatus, msg->mData1, msg->mData2}); }
   void sendMidiMsgAndLog(IMidiMsg* msg) override { record(mRecords.sentShort, Bytes{msg->mStatus, msg->mData1, msg->mData2}); }
-  bool sendPatchToDeviceFromLibrarian(int slot, int, int part) override {
-    record(mRecords.handlers, 400000 + 100 * part + slot);
-    return true;
-  }
-  uint32_t tickMs() const override { return tick; }
 
   // ---- Set-up.
   void bindSysEx(std::array<int, 5> key, int idx) { sysexControls[key] = idx; }
@@ -204,8 +191,6 @@ class FakeEditor : public EditorServices {
   std::vector<std::pair<int, double>> plugSets() const { return get(mRecords.plugSets); }
   // Parameters whose control would have sent its value to the instrument.
   std::vector<int> echoes() const { return get(mRecords.echoes); }
-  // Handlers run (negative: the second handler) and editor calls, coded.
-  std::vector<int> handlers() const { return get(mRecords.handlers); }
   std::vector<Bytes> passedOn() const { return get(mRecords.passedOn); }
   std::vector<Bytes> sentShort() const { return get(mRecords.sentShort); }
   void clearRecords() { set(mRecords, Records{}); }
@@ -213,9 +198,7 @@ class FakeEditor : public EditorServices {
   // What the jobs read of the editor's state.
   std::atomic<int> currentPart{0}, hostTempo{0}, listTempo{120};
   std::atomic<bool> sendAllParts{false}, midiConfigured{true}, clockPointer{false}, clockInfo{false};
-  std::atomic<bool> replyReceived{false}, learning{false}, libraryMode{false}, progBankMode{false}, multiMode{false};
-  std::atomic<bool> localControl{true}, sendGlobalFirst{false}, bankChangeSucceeds{true};
-  std::atomic<uint32_t> tick{0};
+  std::atomic<bool> replyReceived{false}, learning{false}, multiMode{false}, localControl{true}, sendGlobalFirst{false};
 
  private:
   template <typename T>
@@ -240,7 +223,7 @@ class FakeEditor : public EditorServices {
     std::vector<Bytes> sentSysEx, sentRaw;
     std::vector<std::string> status, log;
     std::vector<std::pair<int, double>> plugSets;
-    std::vector<int> echoes, handlers;
+    std::vector<int> echoes;
     std::vector<Bytes> passedOn, sentShort;
   };
 

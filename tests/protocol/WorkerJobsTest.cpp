@@ -130,10 +130,13 @@ TEST_F(WorkerJobsTest, LibrarianRequestArmsItsRecordOnlyWhenItStarts) {
   holdRequests = false;
   ASSERT_TRUE(waitIdle(JobThread::kRequest));
   manager->replyAccepted = true;
+  holdRequests = true;  // checked before the unanswered request gives up
   manager->sendAllPatchRequestSysexFromLibrarian(2);
   EXPECT_TRUE(manager->patchRequest.active);
   EXPECT_FALSE(manager->replyAccepted);
+  holdRequests = false;
   ASSERT_TRUE(waitIdle(JobThread::kRequest));
+  EXPECT_FALSE(manager->patchRequest.active);  // a request that timed out leaves no record armed
 }
 
 TEST_F(WorkerJobsTest, TheClockTakesTheHostTempoWhenOverriddenAndStopsOnRequestOrDestruction) {
