@@ -10,12 +10,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <memory>
 #include <new>
 #include <thread>
 
 #include "ControlAction.h"
+#include "DataFolder.h"
+#include "MIDIMessageManager.h"
+#include "PatchLibrarian.h"
 #include "JackPeer.h"
 #include "JackServer.h"
 #include "MIDIMessageManager.h"
@@ -133,6 +138,82 @@ void BM_EditToInstrumentCpuTime(benchmark::State& state) {
   param->SetControlAction(nullptr);
 }
 BENCHMARK(BM_EditToInstrumentCpuTime)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(500);
+
+// A data folder of its own for the start-up benchmarks: a library of 100
+// sound banks and a settings file naming the peer's ports.
+struct StartupFolder {
+  std::string previous;
+  explicit StartupFolder(bool withLibrary) {
+    previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    const std::string root = std::filesystem::temp_directory_path() / "tarnivex-startup-bench";
+    setenv("XDG_DATA_HOME", root.c_str(), 1);
+    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+    const std::filesystem::path folder = getDataFolder();
+    std::filesystem::create_directories(folder / "Patches");
+    std::ofstream(folder / "Tarnivex Editor UI.txt", std::ios::binary)
+        << "yellow\nnormal\nyes\n" << gPeer->InPortName() << "\n" << gPeer->OutPortName();
+    if (!withLibrary || std::filesystem::exists(folder / "Patches" / "Bank 99.syx")) return;
+    std::vector<char> bank(392 * 100);
+    for (int e = 0; e < 100; ++e) {
+      char* d = bank.data() + 392 * e;
+      std::memset(d, 0x11, 392);
+      const char head[] = {'\xF0', 0x3E, 0x10, 0x00, 0x10, 0x00, static_cast<char>(e)};
+      std::memcpy(d, head, sizeof(head));
+      std::memcpy(d + 370, "Bench Sound     Lead", 20);
+      d[391] = '\xF7';
+    }
+    for (int b = 0; b < 100; ++b)
+      std::ofstream(folder / "Patches" / ("Bank " + std::to_string(b) + ".syx"), std::ios::binary)
+          .write(bank.data(), static_cast<std::streamsize>(bank.size()));
+  }
+  ~StartupFolder() {
+    setenv("XDG_DATA_HOME", previous.c_str(), 1);
+    unsetenv("TARNIVEX_RESOURCE_DIR");
+  }
+};
+
+// Constructor to the first block that has sent the device enquiry, with 100
+// library banks; the block's 100 ms pause after the enquiry is included.
+void BM_StartupToEnquiry(benchmark::State& state) {
+  StartupFolder folder(true);
+  std::vector<double> a(64), b(64);
+  double* channels[] = {a.data(), b.data()};
+  IPlugInstanceInfo info;
+  info.mVSTHostCallback = HostCallback;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    auto plug = std::make_unique<Tarnivex>(info);
+    plug->ProcessDoubleReplacing(channels, channels, 64);
+    const bool sent = plug->initialisationRequested;
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (!sent || plug->patchLibrarian->bankCount(kSoundList) != 100) {
+      state.SkipWithError("no enquiry, or the library is not all there");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_StartupToEnquiry)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Closing while the continuous clock and a part send are running.
+void BM_CloseWithJobsRunning(benchmark::State& state) {
+  StartupFolder folder(false);
+  IPlugInstanceInfo info;
+  info.mVSTHostCallback = HostCallback;
+  for (auto _ : state) {
+    auto plug = std::make_unique<Tarnivex>(info);
+    plug->GetParam(kSendMIDIClockInfo)->Set(1);
+    plug->OnParamChange(kSendMIDIClockInfo);
+    SenderJob clock;
+    clock.jobCode = 16;
+    clock.clockArgument = 120;
+    plug->midiMessageManager->startJob(clock);
+    plug->startPartDump(0, false, false);
+    const auto start = std::chrono::steady_clock::now();
+    plug.reset();
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+}
+BENCHMARK(BM_CloseWithJobsRunning)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -46,6 +46,9 @@ void Tarnivex::deriveMirroredFlags() {
   masterKeyboard = is1(kMasterKeyboard);
   localControl = is1(kGlobalLocalControl);
   libraryControl = is1(kControlLibrary);
+  programBankControl = is1(kControlProgBank);
+  keepSelectedBank = GetParam(kKeepSelectedBank)->Value() != 0.0;
+  deviceId = GetParam(kGlobalSysExID)->Int();
 }
 
 void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {

@@ -133,11 +133,29 @@ void Tarnivex::OnParamChange(int paramIdx) {
   } else if (!runToggle(paramIdx, intValue)) {
     return;
   }
+  if (inBlock(kFilterLinkTrigger, kParamBlockSpan, paramIdx)) {
+    const int part = paramIdx - kFilterLinkTrigger;
+    const bool linked = GetParam(kFilterLinkSwitch + part)->Value() == 1.0;
+    const int mode = linked ? 1 : 3;
+    setParameterFromPlug(kFilterLinkValue + part, mode, false);
+    filterLinkModes[static_cast<size_t>(part)] = mode;
+    const double switched = storeClamped(GetParam(kFilterLinkSwitch + part), linked ? 0.0 : 1.0);
+    OnParamChange(kFilterLinkSwitch + part);
+    setParameterFromPlug(kFilterLinkSwitch + part, switched, false);
+    return;
+  }
+  if (runEarlyCommand(paramIdx, value)) return;
 
   if (GetGUI()) controlDisplay.controlDisplay(this, paramIdx, value, resetPending);
+  if (runCommand(paramIdx, value)) return;
 
+  int layerValue = intValue;
+  if (inBlock(kFilterLinkSwitch, kParamBlockSpan, paramIdx)) {
+    layerValue = intValue == 1 ? 3 : filterLinkModes[static_cast<size_t>(currentPart.load())].load();
+    if (!ThreadRunning()) startPartDump(currentPart, false, false);
+  }
   if (!action) return;
-  applyLayerSelection(action, intValue);
+  applyLayerSelection(action, layerValue);
   processControlAction(action, paramIdx, value);
   if (linkManager) linkManager->controlLinker(this, action, action->link, paramIdx, intValue, value);
 }
@@ -150,6 +168,7 @@ void Tarnivex::OnParamChange2(int paramIdx) {
   const double value = param->Value();
   const int intValue = static_cast<int>(value);
   controlDisplay.controlDisplay(this, paramIdx, value, transportRunning);
+  if (paramIdx == kGlobalSysExID) deviceId = intValue;
   if (paramIdx == kQuickTab && tabSwitchFunctions)
     tabSwitchFunctions->quickTabSwitch(this, kQuickTab, intValue, modelNumber, false);
   if (auto* action = static_cast<ControlAction*>(param->GetControlAction())) {

@@ -14,6 +14,10 @@
 #include "TabSwitchFunctions.h"
 #include "UIConfigManager.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
 namespace {
 constexpr int kNumHostParams = kNumAutomatedParams;
 constexpr int kEditorWidth = 1500;
@@ -44,6 +48,8 @@ constexpr struct {
     {kDeviceOutSelection, 1, 0, 0, 127}, {kDeviceInSelection, 1, 0, 0, 127}, {kQuickTab, 1, 0, 0, 15},
     {kLibSyncTimer, 1, 0, 0, 7},        {kMultiTempo, 1, 55, 0, 127},    {kOverrideTempo, 1, 0, 0, 1},
     {kMultiBank, 1, 0, 0, 3},           {kMultiPatch, 1, 0, 0, 99},      {kAdjustDAWOffset, 1, 0, -64, 64},
+    {kFilterLinkValue, 16, 1, 0, 3},    {kUserInterfaceSize, 1, 1, 0, 2}, {kUserInterfaceStyle, 1, 0, 0, 2},
+    {kDeviceID_old, 1, 0, 0, 127},
     // Octave and semitone hold what the dump and the controllers carry:
     // wire bytes 12v + 16 (8 foot is 4) and v + 52 (no transposition is 12).
     {kOscillator1Octave, 16, 4, 0, 8},   {kOscillator2Octave, 16, 4, 0, 8},   {kOscillator3Octave, 16, 4, 0, 8},
@@ -54,9 +60,7 @@ constexpr struct {
 Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
     : IPlugVST(instanceInfo, kNumHostParams, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
                0x68786566, kMakerCode, 128, true, true, true, 0) {
-  initialize(instanceInfo, 0, kParamCount, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
-             0x68786566, kMakerCode, 128, true, true, true, 0);
-  addNonAutomateParamCount(kParamCount);
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
   debugLogPath = getDebugLogPath();
   debugLogEnabled = debuggerOutput.openDebugFile(debugLogPath);
   settingsPath = getSettingsPath();
@@ -64,41 +68,140 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   mUIScale = settings.uiScale();
   colourScheme = std::max(0, settings.colourScheme());
   midiOutStored = !settings.line(SettingsFile::kMidiOut).empty();
+  debugLog("INITIALIZATION STARTED!");
+  SetLatency(128);
+  debugLog("Data folder located at " + getDataFolder());
+
+  initialize(instanceInfo, 0, kParamCount, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
+             0x68786566, kMakerCode, 128, true, true, true, 0);
+  addNonAutomateParamCount(kParamCount);
+
   patchManager = std::make_unique<PatchManager>();
   patchManager->plug = this;
+  debugLog("PATCH MANAGER INITIALIZED...");
   patchLibrarian = std::make_unique<PatchLibrarian>();
+  debugLog("PATCH LIBRARIAN INITIALIZED...");
   attachPatchLibrarian();
+  debugLog("PATCH LIBRARIAN COMPLETED FILE LOADING...");
 
   auto graphics = MakeGraphics(this, static_cast<int>(kEditorWidth * mUIScale),
                                static_cast<int>(kEditorHeight * mUIScale), 0);
-  AttachGraphics(graphics.release());
-
+  IGraphicsLinux* gui = graphics.get();
+  gui->SetBundleID("com.Kelmscroft.vst.Tarnivex Editor");
+  debugLog("STARTING USER INTERFACE CONFIGURATION...");
   uiConfigManager = std::make_unique<UIConfigManager>();
-  uiConfigManager->readUIConfig(GetGUI(), this, patchLibrarian.get(), colourScheme, mUIScale);
-  // A document that gave the editor nothing to draw still leaves a plain panel.
-  if (IGraphics* gui = GetGUI(); gui && gui->NControls() == 0) {
-    const IColor panel(255, 0x2B, 0x2D, 0x31);
-    gui->AttachPanelBackground(&panel);
-  }
-  tabSwitchFunctions = std::make_unique<TabSwitchFunctions>();
-  linkManager = std::make_unique<LinkManager>();
-  midiMessageManager = std::make_unique<MIDIMessageManager>(this, patchManager.get(), patchLibrarian.get(), GetGUI());
+  uiConfigManager->readUIConfig(gui, this, patchLibrarian.get(), colourScheme, mUIScale);
+  debugLog("USER INTERFACE CONFIGURATION COMPLETED... BUILDING UI");
   for (const auto& range : kCoreRanges)
     for (int i = 0; i < range.span; ++i)
       if (IParam* param = GetParam(range.param + i); param->Type() == IParam::kTypeNone)
         param->InitInt("", range.value, range.minimum, range.maximum);
+  fetchConfiguredLayers();
+  tabSwitchFunctions = std::make_unique<TabSwitchFunctions>();
+  linkManager = std::make_unique<LinkManager>();
+
+  randomizeControl = firstControlOf(kRandomize);
+  if (randomizeControl) randomizeControl->GrayOut(true);
+  hideSearchLayersAtStartup();
+  gui->AttachBackground(104, "resources/img/main-bg-frame.png", mUIScale);
+  AttachGraphics(graphics.release());
+  debugLog("Layers attached...");
+  buildProgressLayer();
+
+  midiMessageManager = std::make_unique<MIDIMessageManager>(this, patchManager.get(), patchLibrarian.get(), GetGUI());
+  MakeDefaultPreset("-", 64);
   patchManager->init();
 
-  firstRun = settings.line(SettingsFile::kFirstRun) == "no";
-  if (firstRun && firstRunLayer) firstRunLayer->Hide(false);
-  for (int p = 0; p < 16; ++p) GetParam(kMultiPartMIDICh + p)->Set(p + 2);
-  for (const auto& setting : kMidiDefaults) GetParam(setting.param)->Set(setting.value);
+  datatypeControl = firstControlOf(kDatatype);
+  patchSearchControl = firstControlOf(kPatchSearch);
+  controlProgBankControl = firstControlOf(kControlProgBank);
+  searchButton = patchSearchControl;
+  searchModeControl = firstControlOf(kCategorySelection);
+  quickTabAction = actionOf(kQuickTab);
+  mainTabAction = actionOf(kMainTab);
+  debugLog("Control set 1 attached");
+
+  buildBankSelectionList(kPatchSelectionListUpper, "Bank Selection List 1", 0);
+  buildLibrarianMenuLayer(0);
+  buildBankSelectionList(kPatchSelectionListLower, "Bank Selection List 2", 1);
+  for (int row = 1; row < LibrarianMenuControl::kRoleCount; ++row) buildLibrarianMenuLayer(row);
+  debugLog("Librarian menus attached");
+
+  deviceOutControl = firstControlOf(kDeviceOutSelection);
+  deviceInControl = firstControlOf(kDeviceInSelection);
+  patchRenameControl = firstControlOf(kPatchRename);
+  auto textControl = [this](int param, ITextControl* current) {
+    auto* control = dynamic_cast<ITextControl*>(firstControlOf(param));
+    return control ? control : current;
+  };
+  paramNameDisplay = textControl(kControlDisplayName, paramNameDisplay);
+  paramValueDisplay = textControl(kControlDisplayValue, paramValueDisplay);
+  categoryNameDisplay = textControl(kControlDisplayCategory, categoryNameDisplay);
+  patchNameDisplay = textControl(kControlDisplayPatch, patchNameDisplay);
+  paramCCDisplay = textControl(kControlDisplayCC, paramCCDisplay);
+  buildDisplay = textControl(kControlDisplayBuild, buildDisplay);
+  midiOutDelayDisplay = textControl(kControlDisplayMIDIOutDelay, midiOutDelayDisplay);
+  controlLibraryControl = firstControlOf(kControlLibrary);
+  keepSelectedBankControl = firstControlOf(kKeepSelectedBank);
+
+  setThroughUserPath(kKeepSelectedBank, 1.0);
+  overrideTempoAction = actionOf(kOverrideTempo);
+  for (int p = 0; p < 16; ++p) {
+    midiChannelControls[static_cast<size_t>(p)] = firstControlOf(kMultiPartMIDICh + p);
+    setThroughUserPath(kMultiPartMIDICh + p, p + 2);
+  }
+  debugLog("Control set 2 attached... Resetting");
+  Reset();
+
+  showStartValues();
+  attachProgressLayer();
+  showSettingsFileChoices();
+  for (size_t i = 0; i < std::size(kMidiDefaults); ++i) {
+    midiFilterControls[i] = firstControlOf(kMidiDefaults[i].param);
+    setThroughUserPath(kMidiDefaults[i].param, kMidiDefaults[i].value);
+  }
+  // The flags follow the defaults also where a value was set already.
   deriveMirroredFlags();
+  for (int i = 0; i < kParamCount; ++i) {
+    const int whole = static_cast<int>(GetParam(i)->Value());
+    if (whole > 0) setParameterFromPlug(i, whole, false);
+  }
   debugLog("Plug-in is ready to load!");
   reopenStoredPorts();
-  for (int p = 0; p < 16; ++p) partFilterLinkValues[static_cast<size_t>(p)] = 1;
+  for (int p = 0; p < 16; ++p) {
+    partFilterLinkValues[static_cast<size_t>(p)] = 1;
+    setParameterFromPlug(kFilterLinkValue + p, 1.0, false);
+  }
   constructionFinished = true;
   startupComplete = true;
+}
+
+void Tarnivex::showStartValues() {
+  for (IControl* list : selectionListControls)
+    if (list) list->SetValueFromPlug(0);
+  setParameterFromPlug(kOverrideTempo, 1, false);
+  setParameterFromPlug(kQModel, 1, false);
+  modelNumber = GetParam(kQModel)->Int();
+  setParameterFromPlug(kDatatype, 0, false);
+  setThroughUserPath(kDatatype, 0);
+  IParam* progBank = GetParam(kControlProgBank);
+  progBank->Set(std::clamp(1.0, progBank->GetMin(), progBank->GetMax()));
+  setParameterFromPlug(kControlProgBank, 1.0, true);
+  setParameterFromPlug(kQuickTab, 0, false);
+  currentPart = GetParam(kQuickTab)->Int();
+  setParameterFromPlug(kLibSyncTimer, 2, false);
+}
+
+void Tarnivex::showSettingsFileChoices() {
+  const int style = settings.colourScheme();
+  if (style >= 0) setParameterFromPlug(kUserInterfaceStyle, style, false);
+  const int size = settings.uiSizeIndex();
+  if (size >= 0) setParameterFromPlug(kUserInterfaceSize, size, false);
+  firstRun = settings.line(SettingsFile::kFirstRun) == "no";
+  if (firstRun) {
+    showLayer("firstRunNotification", true);
+    firstRunNoticeShown = true;
+  }
 }
 
 Tarnivex::~Tarnivex() {

@@ -5,9 +5,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "ControlDisplay.h"
 #include "ControlIndexes.h"
@@ -15,6 +17,8 @@
 #include "EditorServices.h"
 #include "IMidiQueue.h"
 #include "IPlugVST.h"
+#include "LibrarianMenuControl.h"
+#include "SenderJob.h"
 #include "SettingsFile.h"
 
 class ITextControl;
@@ -219,6 +223,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Starts job 3 for the entry in that slot of the pane's open bank; false
   // when the part is locked, the slot lies outside the bank or is empty.
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part) override;
+  int librarianActivePane() const override { return librarianViewSelection < 0 ? 1 : 0; }
+  int librarianSelectedSlot() const override { return librarianViewSelection; }
+  void setLibrarianSelectedSlot(int slot) override { librarianViewSelection = slot; }
+  int mainTabIndex() const override;
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;
   std::atomic<bool> folderRefreshPending{false};
@@ -270,6 +278,111 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<int> tempoValue{0};
   std::array<std::atomic<int>, 16> partFilterLinkValues{};
 
+  // ---- Start-up (Tarnivex.cpp, EditorStartupLayers.cpp).
+  // The configured layer of that name, or null when the document has none.
+  ControlLayer* layerNamed(const std::string& name) const;
+  // Shows or hides the named layer; a layer the document lacks is skipped.
+  void showLayer(const std::string& name, bool show);
+  // The first control bound to the parameter, or null.
+  IControl* firstControlOf(int paramIdx) const;
+  ControlAction* actionOf(int paramIdx) const;
+  // Sets the parameter through its first control's user path, so the change
+  // reaches the change handler; without a control the parameter is set and
+  // the handler called directly.
+  void setThroughUserPath(int paramIdx, double plainValue);
+  // Hands a layer the editor built itself to the editor window, which keeps it.
+  ControlLayer* attachLayer(std::unique_ptr<ControlLayer> layer);
+  void fetchConfiguredLayers();
+  void showStartValues();
+  void showSettingsFileChoices();
+  void hideSearchLayersAtStartup();
+  void buildProgressLayer();
+  void attachProgressLayer();
+  void buildBankSelectionList(int listParam, const char* name, int pane);
+  void buildLibrarianMenuLayer(int row);
+  std::map<std::string, ControlLayer*> namedLayers;  // fetched by name, never owned
+  std::unique_ptr<ControlLayer> progressLayer;  // attached near the end of start-up
+  ControlLayer* attachedProgressLayer = nullptr;
+  IControl* progressIndicator = nullptr;
+  IControl* libraryCancelButton = nullptr;
+  IControl* editorCancelSwitch = nullptr;
+  std::array<ControlLayer*, 11> menuLayers{};
+  std::array<LibrarianMenuControl*, 11> menuControls{};
+  std::array<IControl*, 2> selectionListControls{};
+  std::array<std::string, 2> paneFirstEntryText;
+  std::array<std::string, 2> paneFolderName;
+  IControl* randomizeControl = nullptr;
+  IControl* datatypeControl = nullptr;
+  IControl* patchSearchControl = nullptr;
+  IControl* controlProgBankControl = nullptr;
+  IControl* controlLibraryControl = nullptr;
+  IControl* keepSelectedBankControl = nullptr;
+  IControl* deviceOutControl = nullptr;
+  IControl* deviceInControl = nullptr;
+  IControl* patchRenameControl = nullptr;
+  // The librarian page's search button and the control that switches the
+  // lower pane between bank files and search results.
+  IControl* searchButton = nullptr;
+  IControl* searchModeControl = nullptr;
+  ControlAction* quickTabAction = nullptr;
+  ControlAction* mainTabAction = nullptr;
+  ControlAction* overrideTempoAction = nullptr;
+  std::array<IControl*, 16> midiChannelControls{};
+  std::array<IControl*, 19> midiFilterControls{};
+  std::atomic<bool> firstRunNoticeShown{false};
+
+  // ---- Editor commands (EditorCommands.cpp). Each returns true when the
+  // command ends the change handler.
+  bool runEarlyCommand(int paramIdx, double value);
+  bool runCommand(int paramIdx, double value);
+  bool runInstrumentSideEffect(int paramIdx, double value);
+  bool runProgramStep(int paramIdx, int intValue);
+  bool runLibrarianViewCommand(int paramIdx, double value);
+  void stepBankList(int paramIdx);
+  void renameSelectedEntry();
+  void runSearch();
+  void endSearch();
+  void showEffectPages(int paramIdx, int intValue);
+  // Starts a job on the request thread unless it is busy; false when dropped.
+  bool startRequestJob(SenderJob job, const std::function<void()>& onStart = {});
+  bool startPartDump(int part, bool first, bool second);
+  bool startArrangementDump();
+  std::atomic<bool> categoryView{false};
+  std::atomic<bool> searchView{false};
+  std::atomic<bool> programBankControl{true};
+  std::atomic<bool> keepSelectedBank{false};
+  std::atomic<bool> randomised{false};
+  std::atomic<bool> bankEditPending{false};
+  std::atomic<int> currentProgram{0};
+  std::atomic<int> deviceId{0};
+  std::array<std::atomic<int>, 16> filterLinkModes{};
+  // Part-name messages for the name display ("Part N text"); kept until the next call.
+  const char* getPanelString(int part, std::string text);
+  static std::string getValueString(double value);
+
+  // ---- Librarian transfers (LibrarianTransfers.cpp).
+  void SendSingleProgramFromLibrarian(bool keepPlaying, int part);
+  void SendAllProgramsFromLibrarian(int part);
+  void storeAllPatchesToDeviceFromLibrarian(int pane, int first, int part);
+  void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti);
+  void sendPartDataBackToHardware(int part);
+  bool ThreadRunning() const;
+  // The slot view's selection and the slot last sent from it.
+  std::atomic<int> librarianViewSelection{0};
+  std::atomic<int> librarianViewSentSlot{-1};
+  std::atomic<bool> librarianViewRefresh{false};
+
+  // ---- Status displays and the librarian menus (StatusDisplays.cpp).
+  void displayText(std::string name, std::string value, std::string cc);
+  void displayBuild(std::string text);
+  void refreshPopUpMenus();
+  void updateBankAndProgramMenuNames(bool programOnly);
+  void patchTypeChanged(int type, int view, bool reload);
+  LibrarianMenuControl* menu(int row) const { return menuControls[static_cast<size_t>(row)]; }
+  // The remembered folder and bank names of each bank menu.
+  std::array<std::string, 4> menuFolderNames;
+  std::array<std::string, 4> menuBankNames;
+
  private:
   // The toggle buttons of the change handler (ParamChangeDispatch.cpp).
   bool runToggle(int paramIdx, int intValue);
@@ -292,4 +405,5 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   double mUIScale = 1.0;
   std::string mImportFolder;  // where the import prompt starts
   char mVersionText[16] = {};
+  std::string mPanelString;  // what getPanelString returned last
 };

@@ -23,14 +23,17 @@ constexpr int kDefaultTimerValue = 100;
 IParam* Tarnivex::paramAt(int index) { return GetParam(index); }
 
 void Tarnivex::setParameterFromPlug(int index, double value, bool normalized) {
-  if (IGraphics* graphics = GetGUI()) {
-    graphics->SetParameterFromPlug(index, value, normalized);
-    return;
-  }
   IParam* param = GetParam(index);
   if (!param) return;
-  if (normalized) param->SetNormalized(value);
-  else param->SetNormalized(param->GetNormalized(value));
+  if (IGraphics* graphics = GetGUI()) {
+    graphics->SetParameterFromPlug(index, value, normalized);
+  } else if (normalized) {
+    param->SetNormalized(value);
+  } else {
+    param->SetNormalized(param->GetNormalized(value));
+  }
+  // The ID the instrument answers to, as learnt from it or restored.
+  if (index == kGlobalSysExID) deviceId = param->Int();
 }
 
 std::string Tarnivex::paramDisplayText(int index, int value) {
@@ -49,56 +52,6 @@ void Tarnivex::deliverSysEx(ISysEx* message, bool fromDevice) { ProcessSysEx(mes
 
 void Tarnivex::showStatusText(const char* text) {
   if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
-}
-
-void Tarnivex::DisplayProcessingIndicator(bool show) {
-  processing = show;
-  if (show) return;
-  stateRestore = false;
-  editorBusy = false;
-  if (midiMessageManager) midiMessageManager->dumpExpected = false;
-}
-
-void Tarnivex::displayPatchName(std::string text) {
-  if (patchNameDisplay) patchNameDisplay->SetTextFromPlug(text.c_str());
-}
-
-void Tarnivex::displayCategoryName(std::string text) {
-  if (categoryNameDisplay) categoryNameDisplay->SetTextFromPlug(text.c_str());
-}
-
-// The librarian view comes with the librarian browser.
-void Tarnivex::setLibrarianViewDirty() {}
-void Tarnivex::updatePatchLibrarianView(int) {}
-
-void Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
-  if (!midiMessageManager) return;
-  MIDIMessageManager& manager = *midiMessageManager;
-  if (libraryRequest) {
-    manager.dumpExpected = false;
-    LibraryRequest& armed = multiMode ? static_cast<LibraryRequest&>(manager.performanceRequest)
-                                      : static_cast<LibraryRequest&>(manager.patchRequest);
-    LibraryRequest& other = multiMode ? static_cast<LibraryRequest&>(manager.patchRequest)
-                                      : static_cast<LibraryRequest&>(manager.performanceRequest);
-    other.disarm();
-    armed.arm();
-  } else {
-    manager.dumpExpected = true;
-    manager.patchRequest.disarm();
-    manager.performanceRequest.disarm();
-  }
-  replyReceived = false;
-  manager.replyAccepted = false;
-}
-
-void Tarnivex::SetLibrarianStatusUnsaved(bool unsaved) {
-  if (!unsaved || !midiMessageManager) return;
-  midiMessageManager->dumpExpected = false;
-  midiMessageManager->patchRequest.disarm();
-  midiMessageManager->performanceRequest.disarm();
-  setParameterFromPlug(kBankEditUnsaved, 1.0, false);
-  setParameterFromPlug(kDiscardBankData, 0.0, false);
-  showStatusText("Data received to slot(s)");
 }
 
 void Tarnivex::debugLog(const std::string& message) {
@@ -153,34 +106,6 @@ void Tarnivex::setPartProgram(int part, int program) {
 }
 void Tarnivex::setCurrentPart(int part) {
   if (isPart(part)) currentPart = part;
-}
-
-bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
-  if (!isPart(part) || !patchLibrarian || !midiMessageManager) return false;
-  if (GetParam(kPartLock + currentPart)->Value() == 1.0) return false;
-  // Program numbers run to 127; a bank holds 100 entries.
-  if (slot < 0 || slot >= kPatchesPerBank) {
-    debugLog("PROCESSOR: library slot " + std::to_string(slot) + " does not exist; nothing sent");
-    return false;
-  }
-  PatchLibrarian& library = *patchLibrarian;
-  const int bank = pane == 0 ? library.upperBank.load() : library.lowerBank.load();
-  LibrarianPatch entry = library.entryAt(library.librarianMode, bank, slot);
-  if (entry.empty()) return false;
-  MIDIMessageManager& manager = *midiMessageManager;
-  if (!manager.librarySendActive) {
-    const int channel = GetParam(kMultiPartMIDICh + part)->Int() - 2;
-    if (channel >= 0 && channel <= 15) {
-      IMidiMsg notesOff(0, static_cast<uint8_t>(0xB0 | channel), IMidiMsg::kAllNotesOff, 0);
-      sendMidiMsgAndLog(&notesOff);
-    }
-  }
-  SenderJob job;
-  job.jobCode = 3;
-  job.patchArgument = std::move(entry);
-  job.partArgument = part;
-  job.slotArgument = slot;
-  return manager.startJob(job);
 }
 
 void Tarnivex::OnIdle() {

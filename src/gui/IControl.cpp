@@ -157,7 +157,7 @@ bool ITextControl::Draw(IGraphics* graphics) {
 void ITextControl::SetTextFromPlug(const char* text) {
   const char* shown = text ? text : "";
   // Worker jobs and the GUI thread write status texts at the same time: the
-  // dirty marking goes under the same lock as the text.
+  // text and its dirty marking go under the same lock.
   std::lock_guard<std::mutex> lock(mTextMutex);
   if (mStr == shown) return;
   mStr = shown;

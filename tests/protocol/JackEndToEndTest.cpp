@@ -94,6 +94,9 @@ TEST_F(JackConversationTest, FoundOnID5ItAnswersThenItsKnobsMoveTheEditorWithNoE
     }
   }
 
+  // Program changes are not followed by requests here: what comes back is
+  // only ever an echo.
+  plug->GetParam(kControlProgBank)->Set(0);
   const size_t sentBefore = peer->Events().size();
   peer->Send(instrument.turnSoundKnob(2, 58, 0x21));        // unisono 2, mono
   peer->Send(instrument.turnSoundKnob(1, 128 + 104, 40));   // envelope 4: mode 8, trigger

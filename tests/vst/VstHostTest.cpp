@@ -256,8 +256,10 @@ TEST_F(VstHostTest, ProgramChunkIsHeaderThenTheLongFormOfTheState) {
   EXPECT_EQ(Bytes(chunk, 8, 4), head);
   // The patch manager block: two markers, the snapshot length big-endian.
   EXPECT_EQ(Bytes(chunk, 28, 12), (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 1, 0x00, 0x01, 0x11, 0x54}));
-  // The snapshot is the short form: the same head and the same values.
-  EXPECT_EQ(Bytes(chunk, 40, 20), Bytes(chunk, 8, 20));
+  // The snapshot is the short form, taken before start-up shows the model
+  // (1.0 now, 0.0 then): the same marker and quick tab.
+  EXPECT_EQ(Bytes(chunk, 40, 12), Bytes(chunk, 8, 12));
+  EXPECT_EQ(Bytes(chunk, 52, 8), (std::vector<uint8_t>(8, 0)));
   // Names: "INIT" everywhere, "Set Name" for the two ports that are not set.
   size_t pos = 40 + kSnapshotSize;
   for (int i = 0; i < 35; ++i) {

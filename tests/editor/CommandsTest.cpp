@@ -1,0 +1,198 @@
+// The editor's commands from a table: what each does to the parameters, the
+// layers, the jobs started and the bytes that reach the instrument.
+#include <functional>
+
+#include "../library/LibraryTestSupport.h"
+#include "ControlLayer.h"
+#include "EditorTestSupport.h"
+
+namespace {
+struct Job {
+  int code, part;
+  bool first, second;
+  bool operator==(const Job&) const = default;
+};
+
+class CommandsTest : public EditorTest {
+ protected:
+  void start() {
+    makePlug();
+    plug->midiMessageManager->jobObserver = [this](JobThread thread, const SenderJob& job) {
+      std::lock_guard<std::mutex> lock(jobsMutex);
+      if (thread == JobThread::kRequest) jobs.push_back({job.jobCode, job.partArgument, job.firstSendFlag, job.secondSendFlag});
+    };
+  }
+  std::vector<Job> takeJobs() {
+    for (int i = 0; i < 2000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::lock_guard<std::mutex> lock(jobsMutex);
+    return std::exchange(jobs, {});
+  }
+  // The short messages that reached the instrument; the dumps show in the jobs.
+  ByteList shortArrivals() {
+    ByteList shorts;
+    for (Bytes& message : arrivedAtInstrument())
+      if (message.size() < 20) shorts.push_back(std::move(message));
+    return shorts;
+  }
+  std::mutex jobsMutex;
+  std::vector<Job> jobs;
+};
+
+struct Row {
+  const char* what;
+  int param;
+  double value;
+  std::vector<Job> jobs;
+  ByteList bytes;  // what the instrument receives, in order
+  std::function<void(Tarnivex&)> before, check;
+  bool prefixOnly = false;  // the job goes on sending; its first bytes are checked
+};
+
+TEST_F(CommandsTest, EachCommandFromTheTable) {
+  const Bytes notesOffPart2 = {0xB2, 0x7B, 0x00};
+  const std::vector<Row> rows = {
+      {"envelope trigger sends the part", kFilterEnvTrigger + 3, 1, {{2, 3, false, false}}, {}, {}, {}},
+      {"envelope mode sends the part", kAmpEnvMode + 1, 2, {{2, 1, false, false}}, {}, {}, {}},
+      {"multi name sends the multi", kMultiName, 0, {{0, 0, false, false}}, {}, {}, {}},
+      {"sound name silences and sends the part", kPatchName + 2, 0, {{2, 2, false, true}}, {notesOffPart2}, {}, {}},
+      {"push multi", kPushArrangement, 1, {{0, 0, false, false}}, {}, {},
+       [](Tarnivex& t) { EXPECT_TRUE(t.sendAllParts && t.sendGlobalFirst); }},
+      {"request the multi", kRequestTempData, 1, {{5, 0, false, false}},
+       {{0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x00, 0xF7}}, {}, {}, true},
+      {"cancel", kCancelDataRequest, 1, {}, {}, {},
+       [](Tarnivex& t) { EXPECT_TRUE(t.midiMessageManager->sender->cancelRequested); }},
+      {"library stepping switches program stepping off", kControlLibrary, 1, {}, {}, {},
+       [](Tarnivex& t) { EXPECT_TRUE(t.libraryControl && !t.programBankControl && t.GetParam(kControlProgBank)->Value() == 0); }},
+      {"program stepping switches library stepping off", kControlProgBank, 1, {}, {},
+       [](Tarnivex& t) { t.GetParam(kControlLibrary)->Set(1); t.OnParamChange(kControlLibrary); },
+       [](Tarnivex& t) { EXPECT_TRUE(!t.libraryControl && t.programBankControl && t.GetParam(kControlLibrary)->Value() == 0); }},
+      {"device ID change goes out under the old ID", kGlobalSysExID, 0x22, {},
+       {{0xF0, 0x3E, 0x10, 0x21, 0x24, 0x00, 0x19, 0x22, 0xF7}},
+       [](Tarnivex& t) { t.setParameterFromPlug(kGlobalSysExID, 0x21, false); },
+       [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kDeviceID_old)->Int(), 0x21); EXPECT_EQ(t.deviceId, 0x22); }},
+      {"program up wraps from 99 to 0 and asks for the part", kPatchUp + 0, 1, {{6, 0, false, false}},
+       {{0xB0, 0x7B, 0}, {0xB0, 0x00, 0}, {0xB0, 0x20, 0x40}, {0xC0, 0x00}, {0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x00, 0xF7}},
+       [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.currentProgram = 99; },
+       [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch)->Int(), 0); }},
+      {"program down wraps from 0 to 99", kPatchDown + 1, 1, {{6, 1, false, false}},
+       {{0xB1, 0x7B, 0}, {0xB1, 0x00, 0}, {0xB1, 0x20, 0x40}, {0xC1, 99}, {0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x01, 0xF7}},
+       [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.currentProgram = 0; },
+       [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch + 1)->Int(), 99); }},
+      {"a locked part is not stepped", kPatchUp + 4, 1, {}, {},
+       [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.GetParam(kPartLock + 4)->Set(1); }, {}},
+      {"no stepping without program change reception", kPatchUp + 0, 1, {}, {}, {},
+       [](Tarnivex& t) { EXPECT_EQ(t.paramNameDisplay->GetText(), "Program Change Disabled."); }},
+      {"randomise on the first page does nothing", kRandomize, 1, {}, {}, {}, {}},
+      {"a one-letter search asks for more", kPatchSearchString, 0, {}, {},
+       [](Tarnivex& t) { t.setParamDisplayText(kPatchSearchString, 0, "a"); },
+       [](Tarnivex& t) {
+         EXPECT_EQ(t.paramNameDisplay->GetText(), "Enter 2 digits or more!");
+         EXPECT_EQ(t.paramDisplayText(kPatchSearchString, 0), "search...");
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    start();
+    // Request jobs end at their first wait: only their first request is sent.
+    plug->midiMessageManager->virtualPause = [](int) { return false; };
+    if (row.before) row.before(*plug);
+    setParam(row.param, row.value);
+    EXPECT_EQ(takeJobs(), row.jobs);
+    ByteList arrived = shortArrivals();
+    if (row.prefixOnly && arrived.size() > row.bytes.size()) arrived.resize(row.bytes.size());
+    EXPECT_EQ(arrived, row.bytes);
+    if (row.check) row.check(*plug);
+    plug.reset();
+    seen = 0;
+    backend = std::make_shared<MemoryMidiBackend>();
+    backend->setOutPorts({"Other synth", kPort});
+    backend->setInPorts({"Other synth", kPort});
+    SetMidiBackend(backend);
+  }
+}
+
+TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
+  Bytes file = soundFile("Bank ", 100);
+  std::fill(file.begin() + 392 * 7, file.begin() + 392 * 8, 0x00);  // slot 7 holds no dump
+  writeFile(getPatchesFolderStr() + "/Bank.syx", file);
+  start();
+  plug->setParamDisplayText(kPatchRename, 0, "Fat Bass");
+  auto bank = plug->patchLibrarian->bankAt(kSoundList, 0);
+  ASSERT_TRUE(bank);
+  plug->patchLibrarian->targetSlot = 120;
+  setParam(kPatchRename, 1);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Select a slot holding a patch first!");
+  EXPECT_EQ(bank->patches.size(), 100u);
+  plug->patchLibrarian->targetSlot = 3;
+  setParam(kPatchRename, 1);
+  const Bytes& dump = bank->patches[3].dumps.at(0).bytes;
+  EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Fat Bass        ");
+  EXPECT_EQ(dump[390], dumpChecksum(dump));
+  EXPECT_EQ(param(kBankEditUnsaved)->Value(), 1.0);
+  EXPECT_TRUE(plug->bankEditPending);
+}
+
+TEST_F(CommandsTest, LibrarySendsOnlyTheBanksOwnEntries) {
+  writeFile(getPatchesFolderStr() + "/Bank.syx", soundFile("Bank ", 100));
+  start();
+  for (int slot : {-1, 100, 127}) plug->sendPatchToDeviceFromLibrarian(slot, 0, 2);
+  EXPECT_TRUE(takeJobs().empty());
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+  plug->sendPatchToDeviceFromLibrarian(5, 0, 2);
+  EXPECT_EQ(takeJobs(), (std::vector<Job>{{3, 2, false, false}}));
+  // Silenced part, then the transfer: notes off, the part's bank and program.
+  EXPECT_EQ(shortArrivals(),
+            (ByteList{{0xB2, 0x7B, 0x00}, {0xB0, 0x7B, 0x00}, {0xB2, 0x00, 0x00}, {0xB2, 0x20, 0x40}, {0xC2, 0x05}}));
+  EXPECT_EQ(plug->librarianViewSentSlot, 5);
+}
+
+TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
+  start();
+  EXPECT_STREQ(plug->getPanelString(15, "Osc"), "Part 16 Osc");
+  EXPECT_EQ(Tarnivex::getValueString(99.7), "100");
+  ControlLayer search(1, "searchField"), limit(2, "categoryLimit");
+  plug->namedLayers = {{"searchField", &search}, {"categoryLimit", &limit}};
+  search.Hide(true);
+  limit.Hide(true);
+  param(kMainTab)->Set(1);
+  param(kPatchSearch)->Set(1);
+  plug->DisplayProcessingIndicator(true);
+  EXPECT_TRUE(plug->processing);
+  plug->DisplayProcessingIndicator(false);
+  EXPECT_FALSE(search.IsHidden());
+  EXPECT_TRUE(limit.IsHidden());
+  plug->SetLibrarianStatusUnsaved(false);
+  EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
+  plug->SetLibrarianRequestActive(true);
+  EXPECT_TRUE(plug->midiMessageManager->patchRequest.active);
+  plug->SetLibrarianStatusUnsaved(true);
+  EXPECT_FALSE(plug->midiMessageManager->patchRequest.active);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Data received to slot(s)");
+  plug->namedLayers.clear();
+}
+}  // namespace
+
+namespace {
+TEST_F(CommandsTest, LibrarianViewsSwitchTheirMenuLayersAndRefreshTheMenus) {
+  writeFile(getPatchesFolderStr() + "/Bank.syx", soundFile("Bank ", 100));
+  writeFile(getPatchesFolderStr() + "/Multis.syx", multiFile("Multi ", 100));
+  start();
+  auto shown = [this](int row) { return !plug->menuLayers[row]->IsHidden(); };
+  setParam(kDatatype, 1);
+  EXPECT_TRUE(plug->multiMode);
+  EXPECT_TRUE(shown(LibrarianMenuControl::kLeftPerf) && shown(LibrarianMenuControl::kRightPerf));
+  EXPECT_FALSE(shown(LibrarianMenuControl::kLeftPatch));
+  EXPECT_EQ(plug->menu(LibrarianMenuControl::kLeftPerf)->refreshCount(), 1);
+  EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, 0), "Multis.syx");
+  EXPECT_TRUE(shown(LibrarianMenuControl::kBankNumber));
+  setParam(kControlLibrary, 1);
+  EXPECT_TRUE(shown(LibrarianMenuControl::kPerfBankName));
+  EXPECT_FALSE(shown(LibrarianMenuControl::kBankNumber));
+  setParam(kDatatype, 0);
+  EXPECT_TRUE(shown(LibrarianMenuControl::kLeftPatch) && shown(LibrarianMenuControl::kRightPatch));
+  EXPECT_TRUE(shown(LibrarianMenuControl::kProgBankName));
+  EXPECT_EQ(plug->paramDisplayText(kCurrentOpenPatchBankR + 15, 0), "Bank.syx");
+  EXPECT_EQ(plug->menu(LibrarianMenuControl::kBankEdit)->refreshCount(), 2);
+}
+}  // namespace

@@ -1,0 +1,133 @@
+// Start-up in a data folder of its own: without settings, with settings that
+// name the instrument's ports, with a damaged settings file.
+#include "BankListNames.h"
+#include "ControlLayer.h"
+#include "EditorTestSupport.h"
+#include "IGraphics.h"
+#include "LibrarianMenuControl.h"
+#include "UIConfigManager.h"
+
+namespace {
+class StartupTest : public EditorTest {
+ protected:
+  void startWith(const std::string* settings) {
+    freshDataFolder(true, settings);
+    makePlug(false);
+    plug->midiMessageManager->jobObserver = [this](JobThread thread, const SenderJob& job) {
+      if (thread == JobThread::kRequest) jobs.push_back(job.jobCode);
+    };
+  }
+  // The log's messages, without their time stamps.
+  std::vector<std::string> logLines() {
+    std::vector<std::string> lines;
+    std::istringstream log(debugLog());
+    for (std::string line; std::getline(log, line);)
+      if (const size_t tab = line.find("\t "); tab != std::string::npos) lines.push_back(line.substr(tab + 2));
+    return lines;
+  }
+  bool logged(const std::string& text) {
+    const auto lines = logLines();
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+  }
+  std::vector<int> jobs;
+};
+
+TEST_F(StartupTest, WithoutSettingsTheStepsRunInOrderAndNoPortOpens) {
+  startWith(nullptr);
+  const std::vector<std::string> order = {
+      "INITIALIZATION STARTED!", "Data folder located at " + getDataFolder(), "PATCH MANAGER INITIALIZED...",
+      "PATCH LIBRARIAN INITIALIZED...", "PATCH LIBRARIAN COMPLETED FILE LOADING...",
+      "STARTING USER INTERFACE CONFIGURATION...", "USER INTERFACE CONFIGURATION COMPLETED... BUILDING UI",
+      "Layers attached...", "Control set 1 attached", "Librarian menus attached",
+      "Control set 2 attached... Resetting", "Plug-in is ready to load!"};
+  const auto lines = logLines();
+  auto at = lines.begin();
+  for (const std::string& step : order) {
+    at = std::find(at, lines.end(), step);
+    ASSERT_NE(at, lines.end()) << step;
+  }
+  EXPECT_FALSE(plug->midiIOConfigured);
+  EXPECT_EQ(plug->GetGUI()->Width(), 1500);
+  EXPECT_EQ(plug->GetGUI()->Height(), 757);
+  EXPECT_EQ(param(kMultiPartMIDICh + 15)->Value(), 17);
+  EXPECT_EQ(param(kKeepSelectedBank)->Value(), 1.0);
+  EXPECT_TRUE(plug->keepSelectedBank);
+  EXPECT_TRUE(plug->hostBlocked[Tarnivex::kFilterPC]);
+  EXPECT_FALSE(plug->deviceBlocked[Tarnivex::kFilterSE]);
+  EXPECT_FALSE(plug->firstRunNoticeShown);
+  for (int row = 0; row < 11; ++row) {
+    EXPECT_EQ(plug->menuLayers[row]->GetID(), 70 + row);
+    EXPECT_TRUE(plug->menuLayers[row]->IsHidden());
+  }
+  block();
+  block();
+  EXPECT_TRUE(jobs.empty());
+}
+
+TEST_F(StartupTest, WithTheBundlesDocumentEveryLayerIsThereAndTheStartPagesShow) {
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+  startWith(nullptr);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
+  for (const std::string& line : logLines()) EXPECT_EQ(line.find("CONFIG READER: layer"), std::string::npos) << line;
+  for (const char* name : {"root", "multiModeSettingsPage1", "bankAndProgram01"})
+    EXPECT_FALSE(plug->layerNamed(name)->IsHidden()) << name;
+  for (const char* name : {"bankAndProgram02", "aboutWindow", "searchField", "firstRunNotification"})
+    EXPECT_TRUE(plug->layerNamed(name)->IsHidden()) << name;
+  EXPECT_TRUE(plug->attachedProgressLayer->IsHidden());
+  EXPECT_EQ(plug->GetGUI()->GetLayer(plug->GetGUI()->NLayers() - 1), plug->attachedProgressLayer);
+}
+
+TEST_F(StartupTest, SettingsNamingThePortsOpenThemAndTheEnquiryGoesOnceFromTheBlock) {
+  const std::string settings = "blue\nlarge\nyes\n" + std::string(kPort) + "\n" + kPort;
+  startWith(&settings);
+  EXPECT_TRUE(plug->midiIOConfigured);
+  EXPECT_EQ(plug->midiOutPortIndex, 2);
+  EXPECT_EQ(plug->midiInPortIndex, 2);
+  EXPECT_EQ(param(kUserInterfaceStyle)->Int(), 1);
+  EXPECT_EQ(param(kUserInterfaceSize)->Int(), 2);
+  EXPECT_EQ(plug->GetGUI()->Width(), 1724);
+  EXPECT_EQ(plug->GetGUI()->Height(), 870);
+  EXPECT_TRUE(logged("DEFAULT SETTINGS: MIDI Out device stored " + std::string(kPort)));
+  EXPECT_TRUE(jobs.empty());
+  block();
+  block();
+  settle();
+  EXPECT_EQ(jobs, std::vector<int>{13});
+}
+
+TEST_F(StartupTest, DamagedSettingsLeaveTheDefaults) {
+  const std::string settings = std::string("\xff\xfe\0x", 4) + "\r\n\tlarge\r\nno\n" + kPort;
+  startWith(&settings);
+  EXPECT_EQ(plug->GetGUI()->Width(), 1500);
+  EXPECT_FALSE(plug->midiIOConfigured);
+  EXPECT_TRUE(plug->firstRunNoticeShown);
+  EXPECT_FALSE(logged("DEFAULT SETTINGS: MIDI Out device stored " + std::string(kPort)));
+  block();
+  EXPECT_TRUE(jobs.empty());
+}
+
+TEST_F(StartupTest, SmallMenusAreScaledAndMissingLayersAreLoggedAndSkipped) {
+  const std::string settings = "yellow\nsmall\nyes\n\n";
+  startWith(&settings);
+  const int* rect = plug->menuControls[0]->GetRect();
+  EXPECT_EQ(std::vector<int>(rect, rect + 4), (std::vector<int>{334, 159, 688, 175}));
+  plug->uiConfigManager->layerMap.erase("searchField");
+  plug->namedLayers.clear();
+  plug->fetchConfiguredLayers();
+  EXPECT_TRUE(logged("CONFIG READER: layer searchField missing"));
+  EXPECT_EQ(plug->layerNamed("searchField"), nullptr);
+  setParam(kPatchSearch, 1);  // shows the missing layer: skipped
+  setParam(kPatchSearch, 0);
+}
+
+TEST(BankListNames, LongNamesAreCutAndNumberedByTheirStem) {
+  const std::string stem47(47, 'a'), other47(47, 'b');
+  const std::vector<std::string> names = {std::string(48, 'x') + ".syx", stem47 + "12345.SYX", stem47 + "67890.mid",
+                                          "short.tvx", stem47 + "zzzzzzz", other47 + "123456.syx"};
+  std::vector<std::pair<std::string, std::string>> renamed;
+  const auto texts = bankListDisplayNames(names, &renamed);
+  EXPECT_EQ(texts, (std::vector<std::string>{names[0], stem47 + "~1.syx", stem47 + "~2.mid", "short.tvx",
+                                             stem47 + "~3." + stem47 + "zzzzzzz", other47 + "~1.syx"}));
+  EXPECT_EQ(renamed.size(), 4u);
+}
+}  // namespace
