@@ -150,10 +150,9 @@ IniFileContext* getFileContext(const char* fn) {
 
 // Rewrites the whole file; false when it could not be replaced, leaving the old file.
 bool writeBackFile(IniFileContext& ctx) {
-  std::string tmp = ctx.path;
-  size_t slash = tmp.rfind('/');
-  tmp.insert(slash == std::string::npos ? 0 : slash + 1, ".");
-  tmp += ".new";
+  const size_t slash = ctx.path.rfind('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::string tmp = ctx.path.substr(0, nameStart) + "." + ctx.path.substr(nameStart) + ".new";
   FILE* f = fopen(tmp.c_str(), "w");
   if (!f) return false;
   flock(fileno(f), LOCK_EX);
