@@ -26,6 +26,8 @@ class ControlLayer {
     for (auto& control : mControls) control->Hide(hide);
     for (auto& layer : mLayers) layer->Hide(hide || layer->GetID() != selectedNumber);
   }
+  // Selects sub-page n among the sub-layers of n's band of ids.
+  void showMultiLayers(int n);
   void AttachControl(std::unique_ptr<IControl> control) { mControls.push_back(std::move(control)); }
   ControlLayer* AttachLayer(std::unique_ptr<ControlLayer> layer) {
     mLayers.push_back(std::move(layer));
