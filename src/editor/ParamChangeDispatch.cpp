@@ -124,6 +124,12 @@ void Tarnivex::OnParamChange(int paramIdx) {
   const int intValue = static_cast<int>(value);
   auto* action = static_cast<ControlAction*>(param->GetControlAction());
   if (runMidiSettingsCommand(paramIdx, value)) return;
+  if (paramIdx == kQuickTab) {
+    currentPart = intValue;
+    if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, intValue, modelNumber, partChangeSend);
+  } else if (paramIdx == kMainTab && tabSwitchFunctions) {
+    tabSwitchFunctions->mainTabSwitch(this, kMainTab, intValue, modelNumber, currentPart);
+  }
 
   const bool wholeNumber = std::any_of(std::begin(kWholeNumberBlocks), std::end(kWholeNumberBlocks),
                                        [paramIdx](int base) { return inBlock(base, kParamBlockSpan, paramIdx); });

@@ -5,8 +5,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "ControlDisplay.h"
@@ -223,6 +225,24 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   ProgramValueMap programValues;
   ITextControl* patchNameDisplay = nullptr;
   ITextControl* categoryNameDisplay = nullptr;
+
+  // ---- Pages (EditorPages.cpp): the document's pages by name, fetched at
+  // start-up, and what the tab switches read and write.
+  // The page of that name, or null (logged once per name).
+  ControlLayer* namedLayer(const std::string& name);
+  bool ThreadRunning() const;
+  // Sends the part's sound and, with thenMulti, the multi after it.
+  void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti);
+  std::map<std::string, ControlLayer*> pageLayers;
+  std::set<std::string> missingLayersLogged;
+  IControl* randomizeControl = nullptr;
+  IControl* progressIndicator = nullptr;
+  ControlLayer* progressLayer = nullptr;
+  std::atomic<bool> keepSelectedBank{false};
+  std::atomic<bool> lowerPanePatchMenu{false};
+  std::atomic<bool> lowerPaneSearch{false};
+  // Set at start-up and never cleared: every part-tab change sends the part.
+  std::atomic<bool> partChangeSend{true};
 
   // ---- Editor state shared with the engine's threads.
   std::atomic<int> modelNumber{0};
