@@ -200,7 +200,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // step bytes) from the part's current values; -1 for any other.
   int packedValueByte(int actionType, int paramIdx) const;
 
-  // ---- Finding the control an incoming message addresses (ControlLookups.cpp).
+  // ---- Finding the control an incoming message addresses (ControlLookups.cpp),
+  // in the indexes the UI configuration filled.
   IControl* getSysexControl(int k1, int k2, int k3, int k4, int k5);
   IControl* getMsbLsbControl(int k1, int k2, int k3, int k4, int k5);
   IControl* getCCControls(int k1, int k2, int k3);
@@ -218,10 +219,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::unique_ptr<MIDIMessageManager> midiMessageManager;
   std::unique_ptr<TabSwitchFunctions> tabSwitchFunctions;
   std::unique_ptr<LinkManager> linkManager;
-  // The incoming-message indexes the control factories fill.
-  SysExControlContainer sysexControls;
-  NRPNControlContainer nrpnControls;
-  ControllerIndex ccControls;
   ProgramValueMap programValues;
   ITextControl* patchNameDisplay = nullptr;
   ITextControl* categoryNameDisplay = nullptr;

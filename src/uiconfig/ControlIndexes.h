@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "ControlAction.h"
+
 class IControl;
 
 using ccControlMap = std::map<int, IControl*>;
@@ -43,11 +45,19 @@ class SysExControlContainer {
 class NRPNControlContainer {
  public:
   void add(int k1, int k2, int k3, int k4, int k5, IControl* control) { controls[k1][k2][k3][k4][k5] = control; }
+  // Keyed by the action's channel, its three address numbers and its global flag.
+  void addToControlMap(const ControlAction* action, IControl* control);
   IControl* findControl(int k1, int k2, int k3, int k4, int k5) const {
     return control_index::find5(controls, k1, k2, k3, k4, k5);
   }
   std::map<int, controlID1> controls;
 };
+
+inline void NRPNControlContainer::addToControlMap(const ControlAction* action, IControl* control) {
+  if (action)
+    add(action->channel, action->msbLsbAddress[0], action->msbLsbAddress[1], action->msbLsbAddress[2],
+        action->globalFlag, control);
+}
 
 // Channel 1..16, controller number, global flag.
 using ControllerIndex = std::map<int, controlID3>;

@@ -5,15 +5,17 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <unordered_set>
 
 #include "DebuggerOutput.h"
+#include "IParam.h"
 #include "IGraphics.h"
 #include "ParamIndex.h"
 #include "ResourceCipher.h"
 #include "Tarnivex.h"
 
 void UIConfigManager::log(const std::string& line) {
-  if (plug && debuggerOutput && plug->debugLogEnabled) debuggerOutput->printDebugInfo(plug->debugLogPath, line);
+  if (debugLogOn()) debuggerOutput->printDebugInfo(plug->debugLogPath, line);
 }
 
 namespace {
@@ -55,12 +57,22 @@ std::string UIConfigManager::loadResource(int resourceId, const char* fileName) 
   return cached.text;
 }
 
+UIConfigManager::~UIConfigManager() {
+  // The actions die with the manager: no parameter may keep pointing at one.
+  if (!plug || mActions.empty()) return;
+  std::unordered_set<const void*> owned;
+  for (const auto& action : mActions) owned.insert(action.get());
+  for (int i = 0; i < plug->NParams(); ++i)
+    if (IParam* param = plug->GetParam(i); param && owned.count(param->GetControlAction()))
+      param->SetControlAction(nullptr);
+}
+
 void UIConfigManager::readUIConfig(IGraphics* graphicsContext, Tarnivex* plugin, PatchLibrarian* patchLibrarian,
                                    int style, double scale) {
+  librarian = patchLibrarian;
   graphics = graphicsContext;
   plug = plugin;
   debuggerOutput = plugin ? &plugin->debuggerOutput : nullptr;
-  librarian = patchLibrarian;
   uiStyle = style;
   uiScale = scale;
 
@@ -69,12 +81,18 @@ void UIConfigManager::readUIConfig(IGraphics* graphicsContext, Tarnivex* plugin,
   initParams();
 
   const std::string text = loadResource(100, "resources/uiconfig.tea");
+  if (text.empty()) log("CONFIG READER: the GUI configuration document could not be read");
+  // Entity processing on, white space kept; the text ends at its first NUL.
   tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
   document.Parse(text.c_str());
   readReasources(&document);
   if (tinyxml2::XMLElement* root = document.FirstChildElement("uiconfig"))
     processXMLElement(root->FirstChild(), nullptr, -1);
+  else if (!text.empty())
+    log("CONFIG READER: the GUI configuration document has no uiconfig root");
 }
+
+bool UIConfigManager::debugLogOn() const { return plug && debuggerOutput && plug->debugLogEnabled; }
 
 void UIConfigManager::readSysexValues() {
   log("CONFIG READER: Started to read SysEx Data...");
@@ -84,9 +102,6 @@ void UIConfigManager::readSysexValues() {
   readSysExDefinitions(document, sysexContainers);
   log("CONFIG READER: Completed reading SysEx data!");
 }
-
-// The image table comes with the GUI document's interpreter.
-void UIConfigManager::initImages(IGraphics*) {}
 
 void UIConfigManager::initParams() {
   log("CONFIG READER: Started to initialize parameters...");
@@ -99,13 +114,6 @@ void UIConfigManager::mapParamToString(std::string name, int index) {
   log("CONFIG READER: parameter " + name + " ALREADY EXISTS!");
 }
 
-int UIConfigManager::getParamByName(std::string name) {
-  const auto it = paramNameMap.find(name);
-  if (it != paramNameMap.end()) return it->second;
-  log("CONFIG READER: parameter " + name + " NOT FOUND!");
-  return -1;
-}
-
 void UIConfigManager::decrypt(const char* data, int length, std::string& text) {
   decipherResource(data, length, text);
 }
@@ -113,8 +121,3 @@ void UIConfigManager::decrypt(const char* data, int length, std::string& text) {
 void UIConfigManager::readReasources(tinyxml2::XMLDocument* document) {
   if (document) readValueLists(*document, valueLists);
 }
-
-// The layers and controls of the GUI document come with its interpreter.
-void UIConfigManager::processXMLElement(tinyxml2::XMLNode*, ControlLayer*, int) {}
-
-std::vector<int> UIConfigManager::convertStringSysextoVector(std::string text) { return parseSysExTemplate(text); }

@@ -1,58 +1,139 @@
-// The UI configuration manager: reads the SysEx definitions, the parameter
-// name table and the GUI configuration document at start-up and keeps what
-// they give for the life of the plug-in.
+// The UI configuration manager: reads the SysEx definitions, the image table,
+// the parameter name table and the GUI configuration document at start-up,
+// builds the layer tree and the controls the document declares, and keeps
+// what the rest of the editor looks up afterwards: the layer map, the value
+// lists, the SysEx definitions and the three incoming-message indexes.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ControlAction.h"
+#include "ControlIndexes.h"
 #include "SysExDefinitions.h"
 #include "ValueLists.h"
 
 namespace tinyxml2 {
 class XMLDocument;
+class XMLElement;
 class XMLNode;
 }  // namespace tinyxml2
 
 class ControlLayer;
 class DebuggerOutput;
+class IControl;
 class IGraphics;
 class PatchLibrarian;
 class Tarnivex;
 
+struct ImageInfo {
+  int id = 0;
+  int frames = 1;
+  bool framesHorizontal = false;
+};
+
 class UIConfigManager {
  public:
+  UIConfigManager() = default;
+  ~UIConfigManager();
+  UIConfigManager(const UIConfigManager&) = delete;
+  UIConfigManager& operator=(const UIConfigManager&) = delete;
+
   // Start-up, once: SysEx definitions, images, parameter names, then the GUI
   // document (its value lists first, then its layers and controls).
   void readUIConfig(IGraphics* graphics, Tarnivex* plug, PatchLibrarian* librarian, int uiStyle, double uiScale);
   void readSysexValues();
-  void initImages(IGraphics* graphics);
   void initParams();
   void mapParamToString(std::string name, int index);
-  // -1 for a name not in the table.
-  int getParamByName(std::string name);
   void decrypt(const char* data, int length, std::string& text);
   void readReasources(tinyxml2::XMLDocument* document);
+
+  // ---- The document walk (UIConfigWalk.cpp).
   void processXMLElement(tinyxml2::XMLNode* node, ControlLayer* layer, int part);
+  // The parameter an element's "paramId" names for the given part; -1 for none.
+  int resolveParamReference(const std::string& text, int part);
+
+  // ---- Attribute readers (AttributeReaders.cpp).
+  // -1 for a name not in the table (and a log line).
+  int getParamByName(std::string name);
+  // "Part n[:group]" for a part, the group itself otherwise; valid until the next call.
+  const char* getParamGroup(int part, std::string group);
+  void getCSValues(std::string text, int* values, int n);
+  void getBiDirectLinkValues(std::string text, int* link, int part);
+  LinkInfo getBiDirectLink(const std::string& text, int part);
+  // The layer stored under name, or null; a name the map lacks is entered with no layer.
+  ControlLayer* layerByName(const std::string& name) { return layerMap[name]; }
+  static void Tokenize(const std::string& text, std::vector<std::string>& tokens, const std::string& delimiters);
+
+  // ---- Control actions and prepared SysEx (ControlActions.cpp).
+  // The parameter's action, created with the given kind when it has none;
+  // an existing one takes the kind. Null for an index outside the list.
+  ControlAction* controlActionFor(int paramIdx, int actionType);
+  ControlAction* existingControlAction(int paramIdx) const;
+  void setControlLink(ControlAction* action, int paramIndex, LinkInfo link, int part);
+  void calculateSysexWithChangingByte(std::string templateText, int changingByte, int count,
+                                      ControlActionSysExMessage* out, int firstValue, int part);
   std::vector<int> convertStringSysextoVector(std::string text);
+  static void copyIntVector(const std::vector<int>* from, std::vector<int>* to);
+  // The message template of a definition, or null (with a log line) when the
+  // index names no definition or the definition holds no text.
+  const std::string* sysexTemplateAt(int sysexIndex);
+
+  // ---- Control indexes (ControlIndexRegistration.cpp).
+  // Registers the control under the keys of the action's message 0; false
+  // (and a log line) when the messages cannot hold them.
+  bool registerSysExControl(const ControlAction& action, int changingByte, int section, IControl* control);
+  // Channel, controller number and global flag of the action.
+  void registerCCControl(const ControlAction& action, IControl* control);
+  void registerMsbLsbControl(const ControlAction& action, IControl* control);
+  // The effect-type section a SysEx knob of this parameter registers under.
+  static int effectSection(int paramIdx);
+
+  // ---- The image table (UIConfigImages.cpp).
+  void initImages(IGraphics* graphics);
+  void preloadImage(IGraphics* graphics, int id, const char* key, const char* path, int frames,
+                    bool framesHorizontal);
+  void ClearImageCache();
 
   std::vector<SysExContainer>& sysexDefinitions() { return sysexContainers; }
+  bool debugLogOn() const;
+  // Writes a line when the plug-in's debug log is on.
+  void log(const std::string& line);
 
+  std::map<std::string, ImageInfo> imageMap;
   std::map<std::string, int> paramNameMap;
-  std::vector<SysExContainer> sysexContainers;
+  std::map<std::string, ControlLayer*> layerMap;  // not owned
   ValueLists valueLists;
-
+  double uiScale = 0.0;
+  int uiStyle = 0;
+  std::vector<SysExContainer> sysexContainers;
+  std::string groupText;
   IGraphics* graphics = nullptr;
   Tarnivex* plug = nullptr;
   DebuggerOutput* debuggerOutput = nullptr;
   PatchLibrarian* librarian = nullptr;
-  int uiStyle = 0;
-  double uiScale = 1.0;
+  IControl* patchBrowser = nullptr;  // owned by the layer or graphics it is attached to
+  bool clearingImageCache = false;
+  // The incoming-message indexes: controller (channel, number, global flag),
+  // MSB/LSB and SysEx. Filled while the document is read, read-only after.
+  ControllerIndex ccControls;
+  NRPNControlContainer nrpnControls;
+  SysExControlContainer sysexControls;
 
  private:
-  // Writes a line when the plug-in's debug log is on (read afresh each time).
-  void log(const std::string& line);
   // The plain text of a bundle resource; empty when it cannot be loaded.
   std::string loadResource(int resourceId, const char* fileName);
+  // The element steps of the walk (UIConfigWalk.cpp).
+  void processPage(tinyxml2::XMLElement* element, ControlLayer* layer, int part);
+  void processMultilayer(tinyxml2::XMLElement* element, ControlLayer* layer, int part);
+  // The attached page, or null when there is nowhere to attach it.
+  ControlLayer* attachLayer(std::unique_ptr<ControlLayer> page, ControlLayer* parent);
+  void attachControl(std::unique_ptr<IControl> control, ControlLayer* layer);
+  bool processControlElement(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int paramIdx);
+
+  // Actions hang on the parameters for the plug-in's life; the manager, made
+  // and destroyed with the plug-in, keeps them.
+  std::vector<std::unique_ptr<ControlAction>> mActions;
 };

@@ -37,7 +37,7 @@ TEST_F(ShippedResources, LoadWithNoComplaintInTheDebugLog) {
   // The bundle carries the repository's document, and the plug-in's own
   // manager read it at start-up.
   ValueLists plain;
-  readValueLists(ParsedDocument(readFile(std::string(TARNIVEX_RESOURCE_SOURCES) + "/uiconfig.xml")).document, plain);
+  readValueLists(ParsedDocument(readFile(std::string(TARNIVEX_RESOURCE_SOURCES) + "/valuelists.xml")).document, plain);
   EXPECT_EQ(manager.valueLists, plain);
   EXPECT_EQ(logged.plug->uiConfigManager->valueLists, plain);
   EXPECT_EQ(logged.plug->uiConfigManager->sysexContainers.size(), manager.sysexContainers.size());

@@ -7,6 +7,7 @@
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "RecordingTarnivex.h"
+#include "UIConfigManager.h"
 
 namespace {
 using Sent = std::vector<std::vector<unsigned char>>;
@@ -138,9 +139,10 @@ TEST(ControlLookups, FindOnlyWhatWasRegisteredUnderEveryKeyAndNeverCreateLevels)
   RecordingTarnivex plug;
   IControl a(nullptr, 1), b(nullptr, 2);
   const unsigned char keys[] = {0x3E, 0x10, 0x20, 0x05};
-  plug.sysexControls.addToControlMap(keys, 0, &a);
-  plug.ccControls[3][74][0] = &b;
-  plug.nrpnControls.add(1, 2, 3, 4, 5, &b);
+  UIConfigManager& ui = *plug.uiConfigManager;
+  ui.sysexControls.addToControlMap(keys, 0, &a);
+  ui.ccControls[3][74][0] = &b;
+  ui.nrpnControls.add(1, 2, 3, 4, 5, &b);
   EXPECT_EQ(plug.getSysexControl(0x3E, 0x10, 0x20, 0x05, 0), &a);
   EXPECT_EQ(plug.getCCControls(3, 74, 0), &b);
   EXPECT_EQ(plug.getMsbLsbControl(1, 2, 3, 4, 5), &b);
@@ -148,7 +150,7 @@ TEST(ControlLookups, FindOnlyWhatWasRegisteredUnderEveryKeyAndNeverCreateLevels)
                          plug.getCCControls(4, 74, 0), plug.getCCControls(3, 74, 1),
                          plug.getMsbLsbControl(1, 2, 3, 4, 6)})
     EXPECT_EQ(none, nullptr);
-  EXPECT_FALSE(plug.ccControls.count(4));
+  EXPECT_FALSE(ui.ccControls.count(4));
   plug.setProgramValueByParts(1, 2, 3, 40);
   plug.setProgramValueByParts(1, 2, 3, 41);
   EXPECT_EQ(plug.getProgramValueByParts(1, 2, 3), 41);

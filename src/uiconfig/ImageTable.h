@@ -1,0 +1,36 @@
+// The image table: every bitmap of the editor window, by the key the GUI
+// document names it with. The common rows serve every colour scheme; each
+// style row gives the scheme's own file under the same key, so the document
+// stays the same for all three. The image generator and the manager both read
+// this one table.
+#pragma once
+
+#include <cstring>
+
+struct ImageRow {
+  const char* key;
+  int id;
+  const char* file;  // under "resources/img/"
+  int frames;
+};
+
+struct StyleImageRow {
+  const char* key;
+  int frames;
+  int id[3];
+  const char* file[3];
+};
+
+constexpr int kCommonImageCount = 74;
+constexpr int kStyleImageCount = 33;
+constexpr int kUIStyleCount = 3;
+extern const ImageRow kCommonImages[kCommonImageCount];
+extern const StyleImageRow kStyleImages[kStyleImageCount];
+
+// One-frame images lie flat, except the two slider handles; of the
+// multi-frame ones only the part selector has its frames side by side.
+inline bool imageFramesHorizontal(const char* key, int frames) {
+  if (std::strcmp(key, "BUTTON_TAB_SIDEBAR_ID") == 0) return true;
+  if (frames != 1) return false;
+  return std::strcmp(key, "SLIDER_PYSTY") != 0 && std::strcmp(key, "SLIDER_VAAKA") != 0;
+}

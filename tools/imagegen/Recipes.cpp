@@ -1,0 +1,447 @@
+#include "Recipes.h"
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "DotFont.h"
+#include "Paint.h"
+#include "Palette.h"
+
+namespace imagegen {
+namespace {
+constexpr float kPi = 3.14159265f;
+constexpr float kSweep = 0.75f * kPi;  // a knob turns from -135 to +135 degrees
+constexpr LICE_pixel kBlack = rgb(0, 0, 0), kWhite = rgb(255, 255, 255), kPink = rgb(255, 64, 150);
+// The editor window and where its areas lie; the page backgrounds fill the page area.
+constexpr int kWindowW = 1500, kWindowH = 757;
+constexpr int kPageX = 70, kPageY = 64, kPageW = 1420, kPageH = 620;
+constexpr int kMixerY = 692, kMixerH = 58;
+
+struct Frame {
+  LICE_IBitmap* bm;
+  int x, y, w, h;  // this frame's rectangle in the strip
+  int index, count;
+  const Palette& p;
+  float value() const { return count > 1 ? float(index) / float(count - 1) : 0.0f; }
+};
+using Draw = std::function<void(const Frame&)>;
+
+struct Recipe {
+  int w, h;  // of one frame
+  Draw draw;
+};
+
+// ---- Knobs ------------------------------------------------------------------
+
+Draw knob(bool bipolar, bool small) {
+  return [=](const Frame& f) {
+    const Palette& p = f.p;
+    const float cx = f.x + f.w / 2.0f - 0.5f, cy = f.y + f.h / 2.0f - 0.5f;
+    const float ring = f.w / 2.0f - 3.5f, body = ring - (small ? 4.5f : 6.5f);
+    thickArc(f.bm, cx, cy, ring, 2.5f, -kSweep, kSweep, mix(p.recess, p.frame, 0.5f));
+    const float angle = -kSweep + f.value() * 2 * kSweep;
+    if (bipolar && std::fabs(angle) > 0.01f)
+      thickArc(f.bm, cx, cy, ring, 2.5f, 0.0f, angle, p.accent);
+    else if (!bipolar && f.index > 0)
+      thickArc(f.bm, cx, cy, ring, 2.5f, -kSweep, angle, p.accent);
+    if (bipolar) LICE_FillCircle(f.bm, cx, cy - ring - 2.2f, 1.1f, p.text, 1.0f, 0, true);
+    // Stepped knobs show where each step lies.
+    if (f.count <= 12)
+      for (int i = 0; i < f.count; ++i) {
+        const float a = -kSweep + (f.count > 1 ? float(i) / float(f.count - 1) : 0.0f) * 2 * kSweep;
+        LICE_FillCircle(f.bm, cx + std::sin(a) * (ring + 2.2f), cy - std::cos(a) * (ring + 2.2f), 1.0f,
+                        i == f.index ? p.accent : p.textDim, 1.0f, 0, true);
+      }
+    LICE_FillCircle(f.bm, cx, cy + 1.5f, body + 1.0f, kBlack, 0.5f, 0, true);
+    LICE_FillCircle(f.bm, cx, cy, body, p.knobRim, 1.0f, 0, true);
+    LICE_FillCircle(f.bm, cx, cy - 0.8f, body - 1.2f, mix(p.knobBody, kWhite, 0.25f), 1.0f, 0, true);
+    LICE_FillCircle(f.bm, cx, cy + 0.4f, body - 2.2f, p.knobBody, 1.0f, 0, true);
+    const float s = std::sin(angle), c = -std::cos(angle);
+    thickLine(f.bm, cx + s * body * 0.3f, cy + c * body * 0.3f, cx + s * (body - 1.8f), cy + c * (body - 1.8f),
+              small ? 1.5f : 2.2f, p.pointer);
+  };
+}
+
+// ---- Buttons, LEDs, switches --------------------------------------------------
+
+// A raised button; the second frame is the pressed or lit state.
+Draw button(std::string off, std::string on = "", int dot = 1) {
+  return [=](const Frame& f) {
+    const Palette& p = f.p;
+    const bool lit = f.index > 0;
+    raised(f.bm, f.x, f.y, f.w, f.h, std::min(4, f.h / 3), lit ? mix(p.buttonOff, p.accent, 0.3f) : p.buttonOff);
+    if (lit) LICE_FillRect(f.bm, f.x + 3, f.y + f.h - 4, f.w - 6, 2, p.accent, 1.0f, 0);
+    const std::string& text = lit && !on.empty() ? on : off;
+    drawDotTextCentred(f.bm, f.x + f.w / 2, f.y + f.h / 2 - (lit ? 0 : 1), text, dot, lit ? p.accent : p.text);
+  };
+}
+
+Draw led(LICE_pixel colour, bool inverted) {
+  return [=](const Frame& f) {
+    const bool on = (f.index > 0) != inverted;
+    const float cx = f.x + f.w / 2.0f - 0.5f, cy = f.y + f.h / 2.0f - 0.5f, r = f.w / 2.0f - 1.0f;
+    LICE_FillCircle(f.bm, cx, cy, r, kBlack, 0.8f, 0, true);
+    LICE_FillCircle(f.bm, cx, cy, r - 1.2f, on ? colour : mix(colour, kBlack, 0.75f), 1.0f, 0, true);
+    if (on) LICE_FillCircle(f.bm, cx - r * 0.25f, cy - r * 0.3f, r * 0.35f, kWhite, 0.6f, 0, true);
+  };
+}
+
+Draw ledButton(std::string label) {
+  return [=](const Frame& f) {
+    button(label)(f);
+    const bool on = f.index > 0;
+    LICE_FillCircle(f.bm, f.x + 6.5f, f.y + f.h / 2.0f - 0.5f, 2.5f, on ? f.p.accent : mix(f.p.accent, kBlack, 0.7f),
+                    1.0f, 0, true);
+  };
+}
+
+Draw checkbox() {
+  return [](const Frame& f) {
+    recessed(f.bm, f.x, f.y, f.w, f.h, 3, f.p);
+    if (f.index > 0) {
+      thickLine(f.bm, f.x + 3.5f, f.y + f.h * 0.55f, f.x + f.w * 0.42f, f.y + f.h - 4.0f, 2.0f, f.p.accent);
+      thickLine(f.bm, f.x + f.w * 0.42f, f.y + f.h - 4.0f, f.x + f.w - 3.5f, f.y + 3.5f, 2.0f, f.p.accent);
+    }
+  };
+}
+
+Draw arrow(bool up) {
+  return [=](const Frame& f) {
+    button("")(f);
+    const int cx = f.x + f.w / 2, cy = f.y + f.h / 2, s = f.h / 4;
+    const LICE_pixel c = f.index > 0 ? f.p.accent : f.p.text;
+    if (up)
+      LICE_FillTriangle(f.bm, cx - s - 1, cy + s / 2 + 1, cx + s + 1, cy + s / 2 + 1, cx, cy - s, c, 1.0f, 0);
+    else
+      LICE_FillTriangle(f.bm, cx - s - 1, cy - s / 2 - 1, cx + s + 1, cy - s / 2 - 1, cx, cy + s, c, 1.0f, 0);
+  };
+}
+
+Draw lock(LICE_pixel body) {
+  return [=](const Frame& f) {
+    const bool locked = f.index > 0;
+    const float cx = f.x + f.w / 2.0f - 0.5f;
+    const int bw = f.w * 5 / 8, bh = f.h * 7 / 16, bx = f.x + (f.w - bw) / 2, by = f.y + f.h - bh - 2;
+    thickArc(f.bm, cx + (locked ? 0.0f : bw * 0.35f), float(by), bw * 0.32f, 2.0f, -kPi / 2, kPi / 2, body);
+    fillRounded(f.bm, bx, by, bw, bh, 2, locked ? body : mix(body, kBlack, 0.35f));
+    LICE_FillCircle(f.bm, cx, by + bh / 2.0f - 0.5f, 1.5f, kBlack, 0.8f, 0, true);
+  };
+}
+
+Draw sliderHandle(bool vertical) {
+  return [=](const Frame& f) {
+    raised(f.bm, f.x, f.y, f.w, f.h, 3, mix(f.p.knobBody, kWhite, 0.15f), 0.3f);
+    if (vertical)
+      LICE_FillRect(f.bm, f.x + 2, f.y + f.h / 2 - 1, f.w - 4, 2, f.p.pointer, 1.0f, 0);
+    else
+      LICE_FillRect(f.bm, f.x + f.w / 2 - 1, f.y + 2, 2, f.h - 4, f.p.pointer, 1.0f, 0);
+  };
+}
+
+// Tabs for the main pages: every button in one image; the second frame shows them lit.
+Draw tabs(std::vector<std::string> names) {
+  return [=](const Frame& f) {
+    const int n = static_cast<int>(names.size()), bw = f.w / n;
+    for (int i = 0; i < n; ++i) {
+      const bool lit = f.index > 0;
+      raised(f.bm, f.x + i * bw + 1, f.y, bw - 2, f.h, 4, lit ? mix(f.p.buttonOff, f.p.accent, 0.25f) : f.p.buttonOff);
+      if (lit) LICE_FillRect(f.bm, f.x + i * bw + 6, f.y + f.h - 4, bw - 12, 2, f.p.accent, 1.0f, 0);
+      drawDotTextCentred(f.bm, f.x + i * bw + bw / 2, f.y + f.h / 2 - 1, names[static_cast<size_t>(i)], 2,
+                         lit ? f.p.accent : f.p.text);
+    }
+  };
+}
+
+Draw partTabs() {
+  return [](const Frame& f) {
+    const int bh = f.h / 16;
+    for (int i = 0; i < 16; ++i) {
+      const bool lit = f.index > 0;
+      raised(f.bm, f.x + 2, f.y + i * bh + 1, f.w - 4, bh - 2, 4, lit ? mix(f.p.buttonOff, f.p.accent, 0.25f) : f.p.buttonOff);
+      drawDotTextCentred(f.bm, f.x + f.w / 2, f.y + i * bh + bh / 2 - 1, std::to_string(i + 1), 2,
+                         lit ? f.p.accent : f.p.text);
+    }
+  };
+}
+
+// ---- Backgrounds -----------------------------------------------------------
+
+struct Box {
+  int x, y, w, h;
+  const char* title;
+};
+
+Draw page(std::vector<Box> boxes) {
+  return [=](const Frame& f) {
+    faceplate(f.bm, f.x, f.y, f.w, f.h, f.p);
+    for (const Box& b : boxes) section(f.bm, f.x + b.x, f.y + b.y, b.w, b.h, b.title, f.p);
+  };
+}
+
+Draw mainPanel() {
+  return [](const Frame& f) {
+    const Palette& p = f.p;
+    faceplate(f.bm, f.x, f.y, f.w, f.h, p);
+    // Header: the name, the display and room for the page tabs.
+    verticalGradient(f.bm, 0, 0, kWindowW, 58, mix(p.panelTop, kWhite, 0.08f), p.panelTop);
+    LICE_Line(f.bm, 0, 58, kWindowW - 1, 58, kBlack, 0.6f, 0, false);
+    drawDotText(f.bm, 24, 14, "TARNIVEX", 4, p.accent);
+    drawDotText(f.bm, 26, 46, "EDITOR FOR THE ZOROZOV DIRIRU", 1, p.textDim);
+    recessed(f.bm, 300, 9, 520, 42, 6, p);
+    LICE_FillRect(f.bm, 306, 15, 508, 30, p.lcd, 1.0f, 0);
+    recessed(f.bm, 850, 12, 632, 36, 6, p);
+    // The part selectors, the page area and the mixer strip sit in recesses.
+    recessed(f.bm, 4, kPageY, 60, 16 * 36 + 8, 6, p);
+    drawDotTextCentred(f.bm, 34, kPageY + 16 * 36 + 24, "PART", 1, p.textDim);
+    recessed(f.bm, kPageX - 3, kPageY - 3, kPageW + 6, kPageH + 6, 6, p);
+    recessed(f.bm, kPageX - 3, kMixerY - 3, kPageW + 6, kMixerH + 6, 6, p);
+    for (float sx : {10.0f, kWindowW - 11.0f})
+      for (float sy : {10.0f, kWindowH - 11.0f}) screw(f.bm, sx, sy, p);
+  };
+}
+
+Draw windowFrame() {
+  return [](const Frame& f) {
+    for (int i = 0; i < 4; ++i)
+      LICE_DrawRect(f.bm, f.x + i, f.y + i, f.w - 2 * i, f.h - 2 * i, i == 0 ? kBlack : f.p.frame, 1.0f - i * 0.2f, 0);
+  };
+}
+
+Draw progressOverlay() {
+  return [](const Frame& f) {
+    LICE_FillRect(f.bm, f.x, f.y, f.w, f.h, rgb(0, 0, 0, 150), 1.0f, 0);
+    const int bw = 360, bh = 90, bx = f.x + (f.w - bw) / 2, by = f.y + (f.h - bh) / 2;
+    raised(f.bm, bx, by, bw, bh, 8, f.p.panelTop);
+    drawDotTextCentred(f.bm, bx + bw / 2, by + 34, "PLEASE WAIT", 3, f.p.accent);
+    drawDotTextCentred(f.bm, bx + bw / 2, by + 68, "TALKING TO THE INSTRUMENT", 1, f.p.text);
+  };
+}
+
+Draw dialog(std::string title, std::vector<std::string> lines) {
+  return [=](const Frame& f) {
+    const Palette& p = f.p;
+    fillRounded(f.bm, f.x, f.y, f.w, f.h, 10, kBlack, 0.9f);
+    fillRounded(f.bm, f.x + 2, f.y + 2, f.w - 4, f.h - 4, 9, p.panelTop);
+    verticalGradient(f.bm, f.x + 10, f.y + 36, f.w - 20, f.h - 46, p.panelTop, p.panelBottom);
+    drawDotText(f.bm, f.x + 14, f.y + 12, title, 2, p.accent);
+    LICE_Line(f.bm, f.x + 10, f.y + 32, f.x + f.w - 11, f.y + 32, p.accent, 0.8f, 0, false);
+    int ly = f.y + 50;
+    for (const std::string& line : lines) {
+      drawDotText(f.bm, f.x + 20, ly, line, 1, p.text);
+      ly += 14;
+    }
+  };
+}
+
+Draw protector() {
+  return [](const Frame& f) {
+    LICE_FillRect(f.bm, f.x, f.y, f.w, f.h, f.p.recess, 1.0f, 0);
+  };
+}
+
+Draw field() {
+  return [](const Frame& f) { recessed(f.bm, f.x, f.y, f.w, f.h, 4, f.p); };
+}
+
+Draw overlayer(std::string text) {
+  return [=](const Frame& f) {
+    fillRounded(f.bm, f.x, f.y, f.w, f.h, 8, mix(f.p.panelBottom, kBlack, 0.3f), 0.82f);
+    drawDotTextCentred(f.bm, f.x + f.w / 2, f.y + f.h / 2, text, 2, f.p.textDim);
+  };
+}
+
+// A sub-panel with a title and a small curve that shows what the mode does.
+Draw curvePanel(std::string title, std::function<float(float)> curve) {
+  return [=](const Frame& f) {
+    const Palette& p = f.p;
+    fillRounded(f.bm, f.x, f.y, f.w, f.h, 6, mix(p.panelTop, p.panelBottom, 0.5f));
+    LICE_RoundRect(f.bm, float(f.x), float(f.y), float(f.w - 1), float(f.h - 1), 6, p.frame, 0.8f, 0, true);
+    drawDotText(f.bm, f.x + 10, f.y + 8, title, 1, p.text);
+    const int gx = f.x + f.w - 130, gy = f.y + 8, gw = 120, gh = f.h - 16;
+    recessed(f.bm, gx, gy, gw, gh, 4, p);
+    float px = 0, py = 0;
+    for (int i = 0; i <= gw - 12; ++i) {
+      const float t = float(i) / float(gw - 12);
+      const float x = gx + 6 + i, y = gy + gh - 6 - curve(t) * (gh - 12);
+      if (i) thickLine(f.bm, px, py, x, y, 1.6f, p.lcdText);
+      px = x, py = y;
+    }
+  };
+}
+
+float envelopeShape(int mode, float t) {
+  switch (mode) {
+    case 1:  // attack, decay, sustain, decay 2, sustain 2, release
+      return t < 0.1f ? t / 0.1f : t < 0.25f ? 1 - (t - 0.1f) * 2.4f : t < 0.45f ? 0.64f : t < 0.6f ? 0.64f - (t - 0.45f) * 1.6f : t < 0.8f ? 0.4f : 0.4f * (1 - (t - 0.8f) * 5);
+    case 2:  // one shot
+      return t < 0.15f ? t / 0.15f : t < 0.5f ? 1 - (t - 0.15f) * 1.4f : std::max(0.0f, 0.51f - (t - 0.5f) * 1.02f);
+    case 3:  // loop S1 S2
+      return t < 0.1f ? t / 0.1f : 0.55f + 0.3f * std::cos((t - 0.1f) * 6 * kPi);
+    case 4:  // loop all
+      return std::fabs(std::fmod(t * 3, 1.0f) * 2 - 1);
+    default:  // attack, decay, sustain, release
+      return t < 0.15f ? t / 0.15f : t < 0.35f ? 1 - (t - 0.15f) * 2 : t < 0.75f ? 0.6f : 0.6f * (1 - (t - 0.75f) * 4);
+  }
+}
+
+float filterShape(int type, float t) {
+  const float fc = 0.5f, d = (t - fc) * 8;
+  switch (type) {
+    case 1: return std::exp(-d * d) * 0.85f + 0.05f;                                   // band pass
+    case 2: return 0.8f / (1 + std::exp(-d * 1.5f)) + 0.05f + 0.15f * std::exp(-d * d);  // high pass
+    case 3: return 0.85f - 0.8f * std::exp(-d * d * 2);                                  // notch
+    case 4: return 0.45f + 0.4f * std::cos(t * 8 * kPi);                                 // comb minus
+    case 5: return 0.45f + 0.4f * std::fabs(std::cos(t * 4 * kPi));                       // comb plus
+    default: return 0.8f / (1 + std::exp(d * 1.5f)) + 0.05f + 0.15f * std::exp(-d * d);  // low pass
+  }
+}
+
+Draw effectPanel(std::string title) {
+  return [=](const Frame& f) {
+    const Palette& p = f.p;
+    fillRounded(f.bm, f.x, f.y, f.w, f.h, 8, mix(p.panelTop, p.panelBottom, 0.4f));
+    LICE_RoundRect(f.bm, float(f.x), float(f.y), float(f.w - 1), float(f.h - 1), 8, p.frame, 0.8f, 0, true);
+    recessed(f.bm, f.x + 10, f.y + 8, 200, 22, 4, p);
+    drawDotText(f.bm, f.x + 18, f.y + 13, title, 2, p.lcdText);
+  };
+}
+
+Draw mixerStrip() {
+  return [](const Frame& f) {
+    faceplate(f.bm, f.x, f.y, f.w, f.h, f.p);
+    const int cw = f.w / 16;
+    for (int i = 0; i < 16; ++i) {
+      if (i) LICE_Line(f.bm, f.x + i * cw, f.y + 4, f.x + i * cw, f.y + f.h - 5, f.p.frame, 0.6f, 0, false);
+      drawDotText(f.bm, f.x + i * cw + 6, f.y + 6, (i < 9 ? "0" : "") + std::to_string(i + 1), 1, f.p.textDim);
+    }
+  };
+}
+
+// ---- The table's keys ---------------------------------------------------------
+
+std::vector<Box> pageBoxes(const std::string& key) {
+  if (key == "OSCILLATORS_ID")
+    return {{10, 10, 460, 300, "OSCILLATOR 1"}, {480, 10, 460, 300, "OSCILLATOR 2"}, {950, 10, 460, 300, "OSCILLATOR 3"},
+            {10, 320, 460, 290, "MIXER"},        {480, 320, 460, 290, "COMMON"},       {950, 320, 460, 290, "UNISON AND GLIDE"}};
+  if (key == "FILTERS_ENV_ID")
+    return {{10, 10, 460, 300, "FILTER 1"},         {480, 10, 460, 300, "FILTER 2"},
+            {950, 10, 460, 300, "ROUTING AND SATURATION"},
+            {10, 320, 345, 290, "FILTER ENVELOPE"}, {365, 320, 345, 290, "AMP ENVELOPE"},
+            {720, 320, 345, 290, "ENVELOPE 3"},     {1075, 320, 335, 290, "ENVELOPE 4"}};
+  if (key == "LFO_MODMATRIX_ID")
+    return {{10, 10, 460, 300, "LFO 1"}, {480, 10, 460, 300, "LFO 2"}, {950, 10, 460, 300, "LFO 3"},
+            {10, 320, 1400, 290, "MODULATION MATRIX"}};
+  if (key == "EFFECTS_ID")
+    return {{10, 10, 700, 300, "EFFECT 1"}, {720, 10, 690, 300, "EFFECT 2"}, {10, 320, 1400, 290, "ARPEGGIATOR"}};
+  if (key == "MULTI_MIXER_BG_ID") return {{10, 10, 1400, 600, "MULTI MIXER"}};
+  if (key == "MULTI_SETTINGS_BG_ID") return {{10, 10, 1400, 600, "MULTI SETTINGS"}};
+  if (key == "MULTI_SETTINGS_BG2_ID") return {{10, 10, 1400, 600, "GLOBAL SETTINGS"}};
+  if (key == "BG_ID_BROWSER") return {{10, 10, 1400, 295, "LIBRARY"}, {10, 315, 1400, 295, "LIBRARY"}};
+  return {};
+}
+
+const char* const kEffectTitles[][2] = {
+    {"EFFECTS_BYPASS_ID", "BYPASS"},   {"EFFECTS_CHORUS_ID", "CHORUS"},     {"EFFECTS_FLANGER_ID", "FLANGER"},
+    {"EFFECTS_PHASER_ID", "PHASER"},   {"EFFECTS_OVERDRIVE_ID", "OVERDRIVE"}, {"EFFECTS_FIVEFX_ID", "FIVE FX"},
+    {"EFFECTS_VOCODER_ID", "VOCODER"}, {"EFFECTS_DELAY_ID", "DELAY"},       {"EFFECTS_REVERB_ID", "REVERB"},
+    {"EFFECTS_51DELAYS_ID", "5.1 DELAY"},
+};
+const char* const kEnvelopes[] = {"BG_ID_ADSR", "BG_ID_ADSD2S2R", "BG_ID_ONESHOT", "BG_ID_LOOPS1S2", "BG_ID_LOOPALL"};
+const char* const kEnvelopeTitles[] = {"ADSR", "ADS1DS2R", "ONE SHOT", "LOOP S1 S2", "LOOP ALL"};
+const char* const kFilters[] = {"BG_ID_FLP", "BG_ID_FBP", "BG_ID_FHP", "BG_ID_FNOTCH", "BG_ID_FCOMB1", "BG_ID_FCOMB2"};
+const char* const kFilterTitles[] = {"LOW PASS", "BAND PASS", "HIGH PASS", "NOTCH", "COMB -", "COMB +"};
+
+bool recipeFor(const std::string& k, Recipe& r) {
+  auto is = [&k](const char* s) { return k == s; };
+  if (k.rfind("IKNOBROTATERCONTROL_ID", 0) == 0) {
+    const bool small = is("IKNOBROTATERCONTROL_ID3");
+    r = {small ? 32 : 46, small ? 32 : 46, knob(is("IKNOBROTATERCONTROL_ID2FC"), small)};
+    return true;
+  }
+  if (k.rfind("BUTTON_MIXER_MUTE", 0) == 0) {
+    const int n = std::atoi(k.c_str() + 17);
+    r = {40, 22, button((n < 10 ? "0" : "") + std::to_string(n))};
+    return true;
+  }
+  if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel()}, true;
+  if (!pageBoxes(k).empty() || is("MANAGER_BG_ID2")) return r = {kPageW, kPageH, page(pageBoxes(k))}, true;
+  if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip()}, true;
+  if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, kWindowH, windowFrame()}, true;
+  if (is("PROGRESS_INDICATOR_ID")) return r = {kWindowW, kWindowH, progressOverlay()}, true;
+  for (const auto& e : kEffectTitles)
+    if (is(e[0])) return r = {690, 270, effectPanel(e[1])}, true;
+  for (int i = 0; i < 5; ++i)
+    if (is(kEnvelopes[i])) return r = {325, 96, curvePanel(kEnvelopeTitles[i], [i](float t) { return envelopeShape(i, t); })}, true;
+  for (int i = 0; i < 6; ++i)
+    if (is(kFilters[i])) return r = {440, 80, curvePanel(kFilterTitles[i], [i](float t) { return filterShape(i, t); })}, true;
+  if (is("BG_ID_OSC_PW")) return r = {440, 80, curvePanel("PULSE WIDTH", [](float t) { return std::fmod(t * 3, 1.0f) < 0.3f ? 0.9f : 0.1f; })}, true;
+  if (is("BG_ID_OSC_SUB")) return r = {440, 80, curvePanel("SUB OSCILLATOR", [](float t) { return 0.5f + 0.4f * std::sin(t * 3 * kPi); })}, true;
+  if (is("BG_ABOUT_ID"))
+    return r = {600, 360, dialog("TARNIVEX EDITOR", {"EDITOR AND LIBRARIAN FOR THE ZOROZOV DIRIRU", "", "KELMSCROFT"})}, true;
+  if (is("BG_FIRST_RUN_ID"))
+    return r = {600, 360, dialog("WELCOME", {"CHOOSE THE MIDI IN AND OUT PORTS OF YOUR DIRIRU", "IN THE MULTI SETTINGS PAGE.", "",
+                                             "THE EDITOR THEN READS THE INSTRUMENT."})}, true;
+  if (is("BG_PATCH_CONFLICT_ID")) return r = {520, 200, dialog("BANK AND PATCH CONFLICT", {})}, true;
+  if (is("BG_RENAME_ID")) return r = {360, 110, dialog("RENAME", {})}, true;
+  if (is("BG_ID_CATEGORY_FILTER")) return r = {300, 420, dialog("CATEGORIES", {})}, true;
+  if (is("BG_ID_MIDI_FILTERS")) return r = {640, 420, dialog("MIDI FILTERS", {"PASS FROM THE HOST AND FROM THE INSTRUMENT:"})}, true;
+  if (is("BG_SEARCH_FIELD_ID")) return r = {300, 26, field()}, true;
+  if (is("BG_FX1OVERLAYER")) return r = {700, 300, overlayer("EFFECT 1 IS OFF FOR THIS PART")}, true;
+  if (is("BG_FX2OVERLAYER")) return r = {690, 300, overlayer("EFFECT 2 BELONGS TO ANOTHER PART")}, true;
+  if (is("BG_ID_INDICATOR_PROTECTOR")) return r = {56, 14, protector()}, true;
+  if (is("BG_ID_SINGLE_PROTECTOR")) return r = {16, 16, protector()}, true;
+  if (is("BTN_MULTIMODE_LED_PROTECT_ID")) return r = {20, 20, protector()}, true;
+  if (is("BTN_18x18_ID")) return r = {18, 18, button("")}, true;
+  if (is("BTN_127x18_ID")) return r = {127, 18, button("")}, true;
+  if (is("BTN_EXIT_ABOUT_ID")) return r = {80, 24, button("CLOSE")}, true;
+  if (is("BTN_SEE_ABOUT_ID")) return r = {80, 24, button("ABOUT")}, true;
+  if (is("BTN_EXIT_FIRST_RUN_ID")) return r = {100, 28, button("OK", "", 2)}, true;
+  if (is("BUTTON_ARP_POWER1")) return r = {44, 20, ledButton("ON")}, true;
+  if (is("BUTTON_LIB_DISCARD_ID")) return r = {120, 22, button("DISCARD")}, true;
+  if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, button("SOUNDS", "MULTIS")}, true;
+  if (is("BUTTON_LIB_CANCEL_ID")) return r = {120, 22, button("CANCEL")}, true;
+  if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, button("OVERWRITE")}, true;
+  if (is("BUTTON_TAB_TOPBAR_ID")) return r = {624, 28, tabs({"MULTI", "LIBRARY", "OSC", "FILTER", "LFO MOD", "FX ARP"})}, true;
+  if (is("BUTTON_TAB_SIDEBAR_ID")) return r = {56, 16 * 36, partTabs()}, true;
+  if (is("LED_MIXER_MIDI_ID")) return r = {12, 12, led(kPink, false)}, true;
+  if (is("LED_MIXER_MIDI_INV_ID")) return r = {12, 12, led(kPink, true)}, true;
+  if (is("LED_MIXER_MIDI_LARGE_ID")) return r = {18, 18, led(kPink, false)}, true;
+  if (is("BTN_SMALL_ID")) return r = {28, 14, button("")}, true;
+  if (is("BTN_SMALL_LED_SM_ID")) return r = {28, 14, ledButton("")}, true;
+  if (is("BUTTON_BANK_RECALL_ID")) return r = {60, 20, button("MEM")}, true;
+  if (is("BUTTON_BANK_SEARCH_ID")) return r = {60, 20, button("SEARCH")}, true;
+  if (is("BUTTON_PART_MUTE")) return r = {36, 18, button("MUTE")}, true;
+  if (is("BUTTON_PATCHUP_ID")) return r = {22, 16, arrow(true)}, true;
+  if (is("BUTTON_PATCHDW_ID")) return r = {22, 16, arrow(false)}, true;
+  if (is("BUTTON_LOCK_WHITE_ID")) return r = {22, 22, lock(rgb(236, 236, 240))}, true;
+  if (is("BUTTON_LOCK_ID")) return r = {22, 22, lock(LICE_pixel(0))}, true;  // the scheme's own colour, below
+  if (is("ID_TRIGGER")) return r = {56, 36, button("TRIG")}, true;
+  if (is("ID_RANDOMIZE")) return r = {56, 36, button("RAND")}, true;
+  if (is("BTN_MULTISETTINGS_ID")) return r = {140, 22, button("MORE SETTINGS", "MIXER")}, true;
+  if (is("BTN_OFFON_ID")) return r = {120, 22, button("CATEGORIES")}, true;
+  if (is("BTN_CHECKBOX_ID")) return r = {16, 16, checkbox()}, true;
+  if (is("SLIDER_PYSTY")) return r = {24, 12, sliderHandle(true)}, true;
+  if (is("SLIDER_VAAKA")) return r = {12, 24, sliderHandle(false)}, true;
+  return false;
+}
+}  // namespace
+
+std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool framesHorizontal, int scheme) {
+  Recipe recipe;
+  if (!recipeFor(key, recipe) || frames < 1) return nullptr;
+  const Palette& p = palette(scheme);
+  if (std::strcmp(key, "BUTTON_LOCK_ID") == 0) recipe.draw = lock(scheme == 2 ? rgb(20, 20, 22) : p.accent);
+  const int w = framesHorizontal ? recipe.w * frames : recipe.w;
+  const int h = framesHorizontal ? recipe.h : recipe.h * frames;
+  auto bm = std::make_unique<LICE_MemBitmap>(w, h);
+  LICE_Clear(bm.get(), 0);
+  for (int i = 0; i < frames; ++i) {
+    const int x = framesHorizontal ? i * recipe.w : 0, y = framesHorizontal ? 0 : i * recipe.h;
+    recipe.draw(Frame{bm.get(), x, y, recipe.w, recipe.h, i, frames, p});
+  }
+  return bm;
+}
+}  // namespace imagegen

@@ -1,0 +1,41 @@
+// The compact source of the GUI document. One element per line; indentation
+// nests; "#" starts a comment.
+//
+//   layer oscillators id=2                     a page and its attributes
+//     background OSCILLATORS_ID @70,64          "@" gives "position" ("bounds"
+//                                               for display, dropMenu, patchBrowser)
+//     knobcontrol "Octave" type=seKnob param=kOscillator1Octave se=kOscillator1Octave
+//   for n in 01..16                             repeats its lines with $n replaced;
+//     banklayer bankAndProgram$n                the first bound's width pads the number
+//
+// The first word after the element is its "name". "param", "img" and "group"
+// stand for "paramId", "imageId" and "paramGroup". "se=kName" names the
+// parameter's SysEx definition; it becomes "sysexIndex" and, unless given,
+// "changingByte" (the last byte of the template).
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct LayoutNode {
+  std::string element;
+  std::vector<std::pair<std::string, std::string>> attributes;  // in source order
+  std::vector<LayoutNode> children;
+  int line = 0;
+
+  const std::string* attribute(const std::string& name) const {
+    for (const auto& [key, value] : attributes)
+      if (key == name) return &value;
+    return nullptr;
+  }
+};
+
+struct SysExEntry {
+  int index;
+  int length;  // bytes in the template
+};
+
+// Parses the source into top-level nodes; false with "line N: why" in error.
+bool parseLayoutSource(const std::string& text, const std::map<std::string, SysExEntry>& sysex,
+                       std::vector<LayoutNode>& nodes, std::string& error);
