@@ -6,6 +6,7 @@
 #include "IGraphicsLinux.h"
 #include "LinkManager.h"
 #include "MIDIMessageManager.h"
+#include "IGraphics.h"
 #include "MakeGraphics.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
@@ -70,6 +71,11 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
 
   uiConfigManager = std::make_unique<UIConfigManager>();
   uiConfigManager->readUIConfig(GetGUI(), this, nullptr, colourScheme, mUIScale);
+  // A document that gave the editor nothing to draw still leaves a plain panel.
+  if (IGraphics* gui = GetGUI(); gui && gui->NControls() == 0) {
+    const IColor panel(255, 0x2B, 0x2D, 0x31);
+    gui->AttachPanelBackground(&panel);
+  }
   tabSwitchFunctions = std::make_unique<TabSwitchFunctions>();
   linkManager = std::make_unique<LinkManager>();
   midiMessageManager = std::make_unique<MIDIMessageManager>(this, patchManager.get(), patchLibrarian.get(), GetGUI());

@@ -1,6 +1,6 @@
 // One node of the control-layer tree: its controls, its sub-layers and the
-// selected sub-layer, the one shown again when the layer is shown. The
-// layer owns what is attached to it.
+// selected sub-layer id, the one that showing or un-greying the layer brings
+// back. A layer owns what is attached to it and is created not visible.
 #pragma once
 
 #include <memory>
@@ -9,37 +9,64 @@
 
 #include "IControl.h"
 
+class IGraphics;
+
 class ControlLayer {
  public:
   ControlLayer(int id, std::string name) : mId(id), mName(std::move(name)) {}
   ControlLayer(const ControlLayer&) = delete;
   ControlLayer& operator=(const ControlLayer&) = delete;
+  // Controls go last to first, then the sub-layers last to first.
+  ~ControlLayer();
 
   int GetID() const { return mId; }
   const std::string& GetName() const { return mName; }
-  bool IsHidden() const { return mHidden; }
+  bool IsVisible() const { return mVisible; }
+  bool IsHidden() const { return !mVisible; }
+  bool GetIgnoreHiddenWhenUpdatingScreen() const { return mIgnoreHidden; }
   int selectedNumber = 0;
 
-  // Hiding hides every sub-layer; showing shows only the selected one.
-  void Hide(bool hide) {
-    mHidden = hide;
-    for (auto& control : mControls) control->Hide(hide);
-    for (auto& layer : mLayers) layer->Hide(hide || layer->GetID() != selectedNumber);
+  void Hide(bool hide);
+  void GrayOut(bool gray);
+  // Greys the sub-layers numbered id (10..152) and selects id.
+  void GrayOutCustomZone(bool gray, int id);
+  void GrayOutUserArp(bool gray, int selected, int limit);
+  void setControlsDirty();
+  // Lets the layer report the area of its first control while hidden.
+  void setIgnoreHiddenWhenUpdatingScreen(bool ignore);
+
+  bool isDirty(IRECT* r);
+  void Draw(IGraphics* graphics, IRECT* r);
+  IControl* isHit(int x, int y);
+  IControl* getControlFromParam(int paramIdx);
+  void SetParameterFromPlug(int paramIdx, double normalizedValue, bool normalized);
+
+  IControl* AttachControl(std::unique_ptr<IControl> control) {
+    mControls.push_back(std::move(control));
+    return mControls.back().get();
   }
+  IControl* AttachControl(IControl* control) { return AttachControl(std::unique_ptr<IControl>(control)); }
   // Selects sub-page n among the sub-layers of n's band of ids.
   void showMultiLayers(int n);
-  void AttachControl(std::unique_ptr<IControl> control) { mControls.push_back(std::move(control)); }
   ControlLayer* AttachLayer(std::unique_ptr<ControlLayer> layer) {
     mLayers.push_back(std::move(layer));
     return mLayers.back().get();
   }
+  ControlLayer* AttachLayer(ControlLayer* layer) { return AttachLayer(std::unique_ptr<ControlLayer>(layer)); }
   const std::vector<std::unique_ptr<ControlLayer>>& subLayers() const { return mLayers; }
   const std::vector<std::unique_ptr<IControl>>& controls() const { return mControls; }
 
  private:
   int mId;
-  std::string mName;
-  bool mHidden = false;
+  bool mVisible = false;
   std::vector<std::unique_ptr<IControl>> mControls;
   std::vector<std::unique_ptr<ControlLayer>> mLayers;
+  std::string mName;
+  bool mIgnoreHidden = false;
 };
+
+// The dirty-union rule shared by the graphics context and the layers: a
+// hidden control counts only with its dirty-when-hidden flag.
+bool MergeDirtyControl(IControl* control, IRECT* r);
+// Whether a control's rectangle meets the area being drawn.
+bool ControlMeetsDrawRect(const IRECT& c, const IRECT& r);

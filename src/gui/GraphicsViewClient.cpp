@@ -1,22 +1,22 @@
 #include "GraphicsViewClient.h"
 
 #include "Bitmap.h"
-#include "Fill.h"
 #include "IGraphicsLinux.h"
 
 namespace {
-// The panel behind everything the editor draws.
-constexpr LICE_pixel kPanel = LICE_RGBA(0x2B, 0x2D, 0x31, 255);
+IMouseMod ToMod(const ViewMouseMod& m) { return IMouseMod(m.L, m.R, m.S, m.C, m.A); }
 }  // namespace
 
-// The controls report their own changes once the graphics context collects
-// them; until then only the window system asks for paint.
-bool GraphicsViewClient::IsDirty(ViewRect*) { return false; }
+bool GraphicsViewClient::IsDirty(ViewRect* r) {
+  IRECT dirty;
+  const bool any = mGraphics.IsDirty(&dirty);
+  if (any && r) *r = r->Union({dirty.L, dirty.T, dirty.R, dirty.B});
+  return any;
+}
 
 void GraphicsViewClient::Draw(const ViewRect& r) {
-  LICE_SysBitmap* surface = mGraphics.GetDrawBitmap();
-  if (!surface) return;
-  LICE_FillRect(surface, r.L, r.T, r.W(), r.H(), kPanel, 1.0f, 0);
+  IRECT area(r.L, r.T, r.R, r.B);
+  mGraphics.Draw(&area);
 }
 
 const unsigned* GraphicsViewClient::FrameBits(int* rowSpan) {
@@ -26,17 +26,42 @@ const unsigned* GraphicsViewClient::FrameBits(int* rowSpan) {
   return surface->getBits();
 }
 
-void GraphicsViewClient::OnMouseDown(int x, int y, const ViewMouseMod&) { Track(x, y); }
-void GraphicsViewClient::OnMouseUp(int x, int y, const ViewMouseMod&) { Track(x, y); }
-void GraphicsViewClient::OnMouseDrag(int x, int y, const ViewMouseMod&) { Track(x, y); }
-bool GraphicsViewClient::OnMouseDblClick(int x, int y, const ViewMouseMod&) {
+void GraphicsViewClient::OnMouseDown(int x, int y, const ViewMouseMod& mod) {
   Track(x, y);
-  return false;
+  IMouseMod m = ToMod(mod);
+  mGraphics.OnMouseDown(x, y, &m);
 }
-void GraphicsViewClient::OnMouseWheel(int x, int y, const ViewMouseMod&, int) { Track(x, y); }
-bool GraphicsViewClient::OnMouseOver(int x, int y, const ViewMouseMod&) {
+
+void GraphicsViewClient::OnMouseUp(int x, int y, const ViewMouseMod& mod) {
   Track(x, y);
-  return false;
+  IMouseMod m = ToMod(mod);
+  mGraphics.OnMouseUp(x, y, &m);
 }
-bool GraphicsViewClient::OnKeyDown(int, int, int) { return false; }
-void GraphicsViewClient::OnTextEntryEnd(const std::string*) {}
+
+void GraphicsViewClient::OnMouseDrag(int x, int y, const ViewMouseMod& mod) {
+  Track(x, y);
+  IMouseMod m = ToMod(mod);
+  mGraphics.OnMouseDrag(x, y, &m);
+}
+
+bool GraphicsViewClient::OnMouseDblClick(int x, int y, const ViewMouseMod& mod) {
+  Track(x, y);
+  IMouseMod m = ToMod(mod);
+  return mGraphics.OnMouseDblClick(x, y, &m);
+}
+
+void GraphicsViewClient::OnMouseWheel(int x, int y, const ViewMouseMod& mod, int delta) {
+  Track(x, y);
+  IMouseMod m = ToMod(mod);
+  mGraphics.OnMouseWheel(x, y, &m, delta);
+}
+
+bool GraphicsViewClient::OnMouseOver(int x, int y, const ViewMouseMod& mod) {
+  Track(x, y);
+  IMouseMod m = ToMod(mod);
+  return mGraphics.OnMouseOver(x, y, &m);
+}
+
+bool GraphicsViewClient::OnKeyDown(int x, int y, int key) { return mGraphics.OnKeyDown(x, y, key); }
+
+void GraphicsViewClient::OnTextEntryEnd(const std::string* text) { mGraphics.TextEntryEnded(text); }

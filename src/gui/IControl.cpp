@@ -1,20 +1,47 @@
 #include "IControl.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "IGraphics.h"
+#include "IParam.h"
 #include "IPlugBase.h"
 
-void IControl::SetValueFromPlug(double value) {
-  if (mValue != value) {
-    mValue = value;
-    SetDirty(false);
-  }
+IControl::IControl(IPlugBase* plug, const IRECT* pR, int paramIdx, IChannelBlend::EBlendMethod blendMethod)
+    : mPlug(plug), mParamIdx(paramIdx), mBlend(blendMethod) {
+  if (pR) mRECT = mTargetRECT = *pR;
 }
 
-void IControl::SetValueFromUserInput(double value) {
+IParam* IControl::GetParam() const { return mPlug && mParamIdx >= 0 ? mPlug->GetParam(mParamIdx) : nullptr; }
+
+IGraphics* IControl::GetGUI() const { return mPlug ? mPlug->GetGUI() : nullptr; }
+
+void IControl::OnMouseDown(int, int, IMouseMod* mod) {
+  if (!mGrayed && mod && mod->R) PromptUserInput();
+}
+
+void IControl::OnMouseDblClick(int, int, IMouseMod*) {
+  if (mGrayed || mDefaultValue < 0.0) return;
+  mValue = mDefaultValue.load();
+  SetDirty(true);
+}
+
+void IControl::OnMouseWheel(int, int, IMouseMod* mod, int d) {
+  const bool fine = mod && (mod->C || mod->S);
+  mValue += d * (fine ? 0.001 : 0.01);
+  SetDirty(true);
+}
+
+void IControl::SetValueFromPlug(double value) {
+  if (mDefaultValue < 0.0) {
+    mDefaultValue = value;
+    mValue = value;
+    return;
+  }
   if (mValue == value) return;
   mValue = value;
-  SetDirty(true);
+  SetDirty(false);
+  mRedraw = true;
 }
 
 void IControl::SetValueFromHardware(double value) {
@@ -26,26 +53,113 @@ void IControl::SetValueFromHardware(double value) {
   if (mValue == value) return;
   mValue = value;
   SetDirty2(true);
+  mRedraw = true;
 }
 
-void IControl::SetDirty(bool pushToPlugin) {
-  mValue = std::clamp(mValue, 0.0, 1.0);
-  mDirty = true;
-  if (pushToPlugin && mPlug && mParamIdx >= 0) mPlug->SetParameterFromGUI(mParamIdx, mValue);
+void IControl::SetValueFromUserInput(double value) {
+  if (mValue == value) return;
+  mValue = value;
+  SetDirty(true);
+  mRedraw = true;
 }
 
-void IControl::SetDirty2(bool pushToPlugin) {
-  mValue = std::clamp(mValue, 0.0, 1.0);
+void IControl::Hide(bool hide) {
+  mHidden = hide;
+  mRedraw = true;
+  SetDirty(false);
+}
+
+void IControl::GrayOut(bool gray) {
+  mGrayed = gray;
+  mBlend.mWeight = gray ? 0.5f : 1.0f;
+  SetDirty(false);
+}
+
+void IControl::SetDirty(bool pushParamToPlug) {
+  mValue = std::clamp(mValue.load(), mClampLo, mClampHi);
   mDirty = true;
-  if (pushToPlugin && mPlug && mParamIdx >= 0) mPlug->SetParameterFromGUI2(mParamIdx, mValue);
+  if (pushParamToPlug && mPlug && mParamIdx >= 0) PushAndRefreshDisplays(&IPlugBase::SetParameterFromGUI);
+}
+
+void IControl::SetDirty2(bool pushParamToPlug) {
+  mValue = std::clamp(mValue.load(), mClampLo, mClampHi);
+  mDirty = true;
+  if (pushParamToPlug && mPlug && mParamIdx >= 0) PushAndRefreshDisplays(&IPlugBase::SetParameterFromGUI2);
+}
+
+void IControl::PushAndRefreshDisplays(void (IPlugBase::*push)(int, double)) {
+  (mPlug->*push)(mParamIdx, mValue);
+  IParam* param = GetParam();
+  if (!param) return;
+  if (mValDisplayControl) {
+    char display[MAX_PARAM_DISPLAY_LEN] = {};
+    param->GetDisplayForHost(param->Value(), false, display, true);
+    if (mValDisplayControl->GetText() != display) mValDisplayControl->SetTextFromPlug(display);
+  }
+  if (mNameDisplayControl) {
+    const char* name = param->GetNameForHost();
+    if (mNameDisplayControl->GetText() != name) mNameDisplayControl->SetTextFromPlug(name);
+  }
+}
+
+void IControl::SetAuxParamValueFromPlug(int auxIndex, double value) {
+  AuxParam* aux = GetAuxParam(auxIndex);
+  if (!aux || aux->mValue == value) return;
+  aux->mValue = value;
+  SetDirty(false);
+  mRedraw = true;
+}
+
+int IControl::AuxParamIdx(int paramIdx) const {
+  for (size_t i = 0; i < mAuxParams.size(); ++i)
+    if (mAuxParams[i].mParamIdx == paramIdx) return int(i);
+  return -1;
+}
+
+void IControl::SetAllAuxParamsFromGUI() {
+  if (!mPlug) return;
+  for (const AuxParam& aux : mAuxParams) mPlug->SetParameterFromGUI(aux.mParamIdx, aux.mValue);
+}
+
+IRECT IControl::PromptRectangle() const {
+  const int cx = int((mRECT.L + mRECT.R) * 0.5), cy = int((mRECT.T + mRECT.B) * 0.5);
+  return {cx - 15, cy - 8, cx + 15, cy + 8};
+}
+
+void IControl::PromptUserInput() {
+  IParam* param = GetParam();
+  if (!param || mDisablePrompt) return;
+  if (IGraphics* graphics = GetGUI()) {
+    IRECT r = param->GetNDisplayTexts() ? mRECT : PromptRectangle();
+    graphics->PromptUserInput(this, param, &r);
+  }
+  mRedraw = true;
+}
+
+void IControl::PromptUserInput(IRECT* r) {
+  IParam* param = GetParam();
+  if (!param || mDisablePrompt) return;
+  if (IGraphics* graphics = GetGUI()) graphics->PromptUserInput(this, param, r);
+  mRedraw = true;
+}
+
+ITextControl::ITextControl(IPlugBase* plug, IRECT r, const IText* text, const char* str)
+    : IControl(plug, &r), mStr(str ? str : "") {
+  if (text) mText = *text;
+}
+
+bool ITextControl::Draw(IGraphics* graphics) {
+  const std::string text = GetText();
+  if (text.empty()) return true;
+  return graphics->DrawIText(&mText, text.c_str(), &mRECT);
 }
 
 void ITextControl::SetTextFromPlug(const char* text) {
   const char* shown = text ? text : "";
   {
     std::lock_guard<std::mutex> lock(mTextMutex);
-    if (mText == shown) return;
-    mText = shown;
+    if (mStr == shown) return;
   }
   SetDirty(false);
+  SetStr(shown);
 }

@@ -1,19 +1,296 @@
 #include "IGraphics.h"
 
-#include "IPlugBase.h"
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
-IGraphics::IGraphics(IPlugBase* plug, int width, int height, int frameRate)
-    : mPlug(plug), mWidth(width), mHeight(height), mFPS(frameRate > 0 ? frameRate : 25) {}
+#include "Bitmap.h"
+#include "IControls.h"
+#include "IParam.h"
+#include "IPlugBase.h"
+#include "IPopupMenu.h"
+
+IGraphics::IGraphics(IPlugBase* plug, int width, int height, int fps)
+    : mPlug(plug), mWidth(width), mHeight(height), mFPS(fps > 0 ? fps : 25) {}
+
+IGraphics::~IGraphics() {
+  ReleaseMouseCapture();
+  mMouseOver = nullptr;
+  while (!mControls.empty()) mControls.pop_back();
+  while (!mLayers.empty()) mLayers.pop_back();
+}
+
+void IGraphics::PrepDraw() {
+  mDrawBitmap = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
+  mTmpBitmap = std::make_unique<LICE_MemBitmap>(0, 0, 4);
+}
+
+unsigned* IGraphics::GetBits() { return mDrawBitmap ? mDrawBitmap->getBits() : nullptr; }
+
+void IGraphics::Resize(int width, int height) {
+  mWidth = width;
+  mHeight = height;
+  ReleaseMouseCapture();
+  mMouseOver = nullptr;
+  while (!mControls.empty()) mControls.pop_back();
+  mDrawBitmap.reset();
+  mTmpBitmap.reset();
+  PrepDraw();
+  if (mPlug) mPlug->ResizeGraphics(width, height);
+}
+
+int IGraphics::AttachControl(IControl* control) {
+  mControls.emplace_back(control);
+  return NControls() - 1;
+}
+
+int IGraphics::AttachLayer(ControlLayer* layer) {
+  mLayers.emplace_back(layer);
+  return NLayers() - 1;
+}
+
+void IGraphics::AttachPanelBackground(const IColor* color) {
+  IRECT r(0, 0, mWidth, mHeight);
+  mControls.insert(mControls.begin(), std::make_unique<IPanelControl>(mPlug, &r, color));
+}
+
+void IGraphics::HideControl(int paramIdx, bool hide) {
+  for (auto& control : mControls)
+    if (control->ParamIdx() == paramIdx) control->Hide(hide);
+}
+
+void IGraphics::GrayOutControl(int paramIdx, bool gray) {
+  for (auto& control : mControls)
+    if (control->ParamIdx() == paramIdx) control->GrayOut(gray);
+}
+
+void IGraphics::ClampControl(int paramIdx, double lo, double hi, bool normalized) {
+  if (!normalized) {
+    IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
+    if (!param) return;
+    lo = param->GetNormalized(lo);
+    hi = param->GetNormalized(hi);
+  }
+  for (auto& control : mControls)
+    if (control->ParamIdx() == paramIdx) control->Clamp(lo, hi);
+}
 
 void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized) {
-  IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
-  if (!normalized && param) {
+  if (!normalized) {
+    IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
+    if (!param) return;
     value = param->GetNormalized(value);
     param->SetNormalized(value);
   }
-  // Controls come with the control family; until then nothing is bound.
+  for (auto& control : mControls) {
+    if (control->ParamIdx() == paramIdx) control->SetValueFromPlug(value);
+    const int aux = control->AuxParamIdx(paramIdx);
+    if (aux >= 0) control->SetAuxParamValueFromPlug(aux, value);
+  }
+  for (auto& layer : mLayers) layer->SetParameterFromPlug(paramIdx, value, true);
+}
+
+void IGraphics::SetControlFromPlug(int controlIdx, double normalizedValue) {
+  if (IControl* control = GetControl(controlIdx)) control->SetValueFromPlug(normalizedValue);
+}
+
+void IGraphics::SetAllControlsDirty() {
+  for (auto& control : mControls) control->SetDirty(false);
+}
+
+void IGraphics::SetParameterFromGUI(int paramIdx, double normalizedValue) {
+  for (auto& control : mControls)
+    if (control->ParamIdx() == paramIdx) control->SetValueFromUserInput(normalizedValue);
+}
+
+void IGraphics::SetStrictDrawing(bool strict) {
+  mStrict = strict;
+  SetAllControlsDirty();
+}
+
+bool IGraphics::IsDirty(IRECT* r) {
+  bool dirty = false;
+  if (mControls.size() >= 2)
+    for (size_t i = 1; i < mControls.size(); ++i) dirty |= MergeDirtyControl(mControls[i].get(), r);
+  for (auto& layer : mLayers) dirty |= layer->isDirty(r);
+  return dirty;
+}
+
+bool IGraphics::Draw(IRECT* r) {
+  if (mControls.empty() && mLayers.empty()) return true;
+  if (!mDrawBitmap) PrepDraw();
+  mDrawRECT = *r;
+  if (!mControls.empty()) mControls[0]->Draw(this);
+  for (size_t i = 1; i < mControls.size(); ++i) {
+    IControl* control = mControls[i].get();
+    if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r)) control->Draw(this);
+    control->SetClean();
+  }
+  for (auto& layer : mLayers) layer->Draw(this, r);
+  return DrawScreen(r);
+}
+
+void IGraphics::OnGUIIdle() {
+  for (auto& control : mControls) control->OnGUIIdle();
 }
 
 std::unique_ptr<unsigned char[]> IGraphics::LoadFile(int resourceId, const char* fileName) {
   return OSLoadFile(resourceId, fileName);
+}
+
+// Input.
+
+IControl* IGraphics::HitTest(int x, int y, bool mouseOver) {
+  for (auto it = mLayers.rbegin(); it != mLayers.rend(); ++it)
+    if (IControl* hit = (*it)->isHit(x, y)) return hit;
+  for (auto it = mControls.rbegin(); it != mControls.rend(); ++it) {
+    IControl* control = it->get();
+    if (control->IsHidden()) continue;
+    if (control->IsGrayed() && !(mouseOver && control->GetMOWhenGrayed())) continue;
+    if (control->IsHit(x, y)) return control;
+  }
+  return nullptr;
+}
+
+void IGraphics::ReleaseMouseCapture() {
+  mMouseCapture = nullptr;
+  mMouseX = mMouseY = -1;
+}
+
+void IGraphics::OnMouseDown(int x, int y, IMouseMod* mod) {
+  ReleaseMouseCapture();
+  IControl* control = HitTest(x, y, false);
+  if (!control) return;
+  mMouseCapture = control;
+  mMouseX = x;
+  mMouseY = y;
+  control->OnMouseDown(x, y, mod);
+  const int paramIdx = control->ParamIdx();
+  if (paramIdx >= 0 && mPlug) mPlug->BeginInformHostOfParamChange(paramIdx);
+}
+
+void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod) {
+  IControl* control = mMouseCapture ? mMouseCapture : HitTest(x, y, false);
+  ReleaseMouseCapture();
+  if (!control) return;
+  control->OnMouseUp(x, y, mod);
+  const int paramIdx = control->ParamIdx();
+  if (paramIdx >= 0 && mPlug) mPlug->EndInformHostOfParamChange(paramIdx);
+}
+
+void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod) {
+  if (!mMouseCapture || (x == mMouseX && y == mMouseY)) return;
+  const int dX = x - mMouseX, dY = y - mMouseY;
+  mMouseX = x;
+  mMouseY = y;
+  mMouseCapture->OnMouseDrag(x, y, dX, dY, mod);
+}
+
+bool IGraphics::OnMouseDblClick(int x, int y, IMouseMod* mod) {
+  ReleaseMouseCapture();
+  IControl* control = HitTest(x, y, false);
+  if (!control) return false;
+  if (!control->MouseDblAsSingleClick()) {
+    control->OnMouseDblClick(x, y, mod);
+    return false;
+  }
+  mMouseCapture = control;
+  mMouseX = x;
+  mMouseY = y;
+  control->OnMouseDown(x, y, mod);
+  return true;
+}
+
+void IGraphics::OnMouseWheel(int x, int y, IMouseMod* mod, int d) {
+  IControl* control = mMouseCapture ? mMouseCapture : HitTest(x, y, false);
+  if (control) control->OnMouseWheel(x, y, mod, d);
+}
+
+bool IGraphics::OnMouseOver(int x, int y, IMouseMod* mod) {
+  if (!mHandleMouseOver) return false;
+  IControl* target = mMouseCapture ? mMouseCapture : HitTest(x, y, true);
+  if (!target) return true;
+  mMouseX = x;
+  mMouseY = y;
+  target->OnMouseOver(x, y, mod);
+  if (mMouseOver && mMouseOver != target) mMouseOver->OnMouseOut();
+  mMouseOver = target;
+  return true;
+}
+
+void IGraphics::OnMouseOut() {
+  for (auto& control : mControls) control->OnMouseOut();
+  mMouseOver = nullptr;
+}
+
+bool IGraphics::OnKeyDown(int x, int y, int key) {
+  if (mMouseCapture) return mMouseCapture->OnKeyDown(x, y, key);
+  for (auto it = mLayers.rbegin(); it != mLayers.rend(); ++it)
+    if (IControl* hit = (*it)->isHit(x, y)) return hit->OnKeyDown(x, y, key);
+  for (auto it = mControls.rbegin(); it != mControls.rend(); ++it) {
+    IControl* control = it->get();
+    if (!control->IsHidden() && !control->IsGrayed() && control->IsHit(x, y)) return control->OnKeyDown(x, y, key);
+  }
+  return mKeyCatcher ? mKeyCatcher->OnKeyDown(x, y, key) : false;
+}
+
+IControl* IGraphics::GetMouseControlIdx(int x, int y, bool mouseOver) {
+  return mMouseCapture ? mMouseCapture : HitTest(x, y, mouseOver);
+}
+
+int IGraphics::GetParamIdxForPTAutomation(int x, int y) {
+  IControl* control = mMouseCapture ? mMouseCapture : HitTest(x, y, false);
+  mLastClickedParam = control ? control->ParamIdx() : -1;
+  return mLastClickedParam;
+}
+
+int IGraphics::GetLastClickedParamForPTAutomation() {
+  const int last = mLastClickedParam;
+  mLastClickedParam = -1;
+  return last;
+}
+
+void IGraphics::PromptUserInput(IControl* control, IParam* param, IRECT* r) {
+  if (!control || !param || !r) return;
+  const int type = param->Type();
+  const int n = param->GetNDisplayTexts();
+  char current[MAX_PARAM_DISPLAY_LEN] = {};
+  if ((type == IParam::kTypeBool || type == IParam::kTypeEnum) && n > 0) {
+    param->GetDisplayForHost(param->Value(), false, current, true);
+    IPopupMenu menu;
+    for (int i = 0; i < n; ++i) {
+      const char* text = param->GetDisplayText(i);
+      IPopupMenuItem* item = menu.AddItem(text ? text : "");
+      if (item && text && std::strcmp(text, current) == 0) item->SetChecked(true);
+    }
+    if (CreateIPopupMenu(&menu, r)) control->SetValueFromUserInput(param->GetNormalized(menu.GetChosenItemIdx()));
+    return;
+  }
+  param->GetDisplayForHost(param->Value(), false, current, type == IParam::kTypeText);
+  CreateTextEntry(control, control->GetIText(), r, current, param);
+}
+
+void IGraphics::SetFromStringAfterPrompt(IControl* control, IParam* param, const char* text) {
+  if (!param || !control) return;
+  const char* str = text ? text : "";
+  double value = 0.0;
+  switch (param->Type()) {
+    case IParam::kTypeBool:
+    case IParam::kTypeEnum: {
+      int mapped = 0;
+      value = param->MapDisplayText(str, &mapped) ? mapped : 0;
+      break;
+    }
+    case IParam::kTypeText:
+      param->SetDisplayText(0, str);
+      param->Set(std::clamp(control->GetValue() == 0.0 ? 1.0 : 0.0, param->GetMin(), param->GetMax()));
+      control->SetValueFromUserInput(0.0);
+      value = 0.0;
+      break;
+    default:
+      value = std::atof(str);
+      if (param->GetNegateDisplay()) value = -value;
+      break;
+  }
+  control->SetValueFromUserInput(param->GetNormalized(value));
 }

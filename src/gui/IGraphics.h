@@ -1,50 +1,199 @@
-// The editor window's graphics context.
+// The editor window's graphics context: the control list (index 0 is the
+// background), the control-layer trees, the drawing surface, input dispatch,
+// value prompts, the bitmap and font caches and the drawing operations.
+// The platform class fills the window, prompts and resource loading.
 #pragma once
 
 #include <memory>
+#include <vector>
 
+#include "ControlLayer.h"
+#include "IControl.h"
+#include "IGraphicsStructs.h"
 #include "IPlugStructs.h"
 #include "WDL_String.h"
 
 class IPlugBase;
+class IParam;
+class IPopupMenu;
+class LICE_IBitmap;
+class LICE_IFont;
+class LICE_MemBitmap;
+class LICE_SysBitmap;
 
 class IGraphics {
  public:
-  IGraphics(IPlugBase* plug, int width, int height, int frameRate);
-  virtual ~IGraphics() = default;
+  IGraphics(IPlugBase* plug, int width, int height, int fps = 0);
+  virtual ~IGraphics();
   IGraphics(const IGraphics&) = delete;
   IGraphics& operator=(const IGraphics&) = delete;
+
+  // Platform operations.
+  virtual bool DrawScreen(IRECT* r) = 0;
+  virtual bool MeasureIText(IText* text, const char* str, IRECT* r) { return DrawIText(text, str, r, true); }
+  virtual void ForceEndUserEdit() = 0;
+  virtual void Resize(int width, int height);
+  virtual bool WindowIsOpen() const { return GetWindow() != nullptr; }
+  virtual const char* GetGUIAPI() { return ""; }
+  virtual int ShowMessageBox(const char* text, const char* caption, int type) = 0;
+  // The menu (or submenu) that holds the chosen item, or null.
+  virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) = 0;
+  virtual void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) = 0;
+  virtual void HostPath(WDL_String* path) = 0;
+  virtual void PluginPath(WDL_String* path) = 0;
+  virtual void DesktopPath(WDL_String* path) = 0;
+  virtual void PromptForFile(WDL_String* fileName, EFileAction action, WDL_String* directory, char* extensions) = 0;
+  virtual bool PromptForColor(IColor* color, char* prompt) = 0;
+  virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
+                       const char* errMsg = nullptr) = 0;
+  virtual void* OpenWindow(void* parentView) = 0;
+  virtual void* OpenWindow(void*, void*, short, short) { return nullptr; }
+  virtual void AttachSubWindow(void*) {}
+  virtual void RemoveSubWindow() {}
+  virtual void CloseWindow() = 0;
+  virtual void* GetWindow() const = 0;
+  virtual void HideMouseCursor() {}
+  virtual void ShowMouseCursor() {}
 
   int Width() const { return mWidth; }
   int Height() const { return mHeight; }
   int FPS() const { return mFPS; }
   IPlugBase* GetPlug() const { return mPlug; }
 
-  // Shows a value on the controls bound to paramIdx; a plain value first
-  // re-sets the parameter from its normalised form.
+  // Creates the drawing surface and the temporary bitmap.
+  virtual void PrepDraw();
+  LICE_SysBitmap* GetDrawBitmap() const { return mDrawBitmap.get(); }
+  unsigned* GetBits();
+
+  // The control list and the layer list own what is attached.
+  int AttachControl(IControl* control);
+  int AttachControl(std::unique_ptr<IControl> control) { return AttachControl(control.release()); }
+  int AttachLayer(ControlLayer* layer);
+  int AttachLayer(std::unique_ptr<ControlLayer> layer) { return AttachLayer(layer.release()); }
+  void AttachKeyCatcher(IControl* control) { mKeyCatcher.reset(control); }
+  void AttachBackground(int id, const char* name, double scale);
+  void AttachPanelBackground(const IColor* color);
+  int NControls() const { return int(mControls.size()); }
+  IControl* GetControl(int index) const {
+    return index >= 0 && index < NControls() ? mControls[size_t(index)].get() : nullptr;
+  }
+  int NLayers() const { return int(mLayers.size()); }
+  ControlLayer* GetLayer(int index) const {
+    return index >= 0 && index < NLayers() ? mLayers[size_t(index)].get() : nullptr;
+  }
+
+  void HideControl(int paramIdx, bool hide);
+  void GrayOutControl(int paramIdx, bool gray);
+  void ClampControl(int paramIdx, double lo, double hi, bool normalized);
+  // Shows a value on the controls bound to paramIdx; a plain value is first
+  // stored into the parameter in its normalised form.
   void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+  void SetControlFromPlug(int controlIdx, double normalizedValue);
+  void SetAllControlsDirty();
+  void SetParameterFromGUI(int paramIdx, double normalizedValue);
+  void SetStrictDrawing(bool strict);
+  // Merges every dirty area into r, which comes in empty.
+  bool IsDirty(IRECT* r);
+  // One drawing pass over r: background, controls that meet r, layers.
+  bool Draw(IRECT* r);
+  void OnGUIIdle();
 
-  virtual void PrepDraw() {}
-  virtual void* OpenWindow(void* parentView) = 0;
-  virtual void* OpenWindow(void* window, void* control, short leftOffset, short topOffset) = 0;
-  virtual void CloseWindow() = 0;
-  virtual bool WindowIsOpen() const = 0;
-  virtual void PromptForFile(WDL_String* fileName, EFileAction action, WDL_String* directory,
-                             char* extensions) = 0;
+  // Input, in editor coordinates.
+  void OnMouseDown(int x, int y, IMouseMod* mod);
+  void OnMouseUp(int x, int y, IMouseMod* mod);
+  void OnMouseDrag(int x, int y, IMouseMod* mod);
+  bool OnMouseDblClick(int x, int y, IMouseMod* mod);
+  void OnMouseWheel(int x, int y, IMouseMod* mod, int d);
+  bool OnMouseOver(int x, int y, IMouseMod* mod);
+  void OnMouseOut();
+  bool OnKeyDown(int x, int y, int key);
+  IControl* GetMouseControlIdx(int x, int y, bool mouseOver = false);
+  int GetParamIdxForPTAutomation(int x, int y);
+  int GetLastClickedParamForPTAutomation();
+  void ReleaseMouseCapture();
+  void HandleMouseOver(bool handle) { mHandleMouseOver = handle; }
+  IControl* GetCapturedControl() const { return mMouseCapture; }
+  void PromptUserInput(IControl* control, IParam* param, IRECT* r);
+  void SetFromStringAfterPrompt(IControl* control, IParam* param, const char* text);
 
-  // The whole bundle resource followed by a NUL byte, or null;
-  // GetLoadedFileSize() then tells how much was read.
+  // Caches.
+  IBitmap LoadIBitmap(int id, const char* name, double scale = 1.0, int nStates = 1,
+                      bool framesAreHorizontal = false);
+  IBitmap getImageById(int id, int nStates = 1, bool framesAreHorizontal = false);
+  void RetainBitmap(IBitmap* bitmap);
+  void ReleaseBitmap(IBitmap* bitmap);
+  // The whole resource followed by a NUL byte, or null; GetLoadedFileSize()
+  // then tells how much was read.
   std::unique_ptr<unsigned char[]> LoadFile(int resourceId, const char* fileName);
   int GetLoadedFileSize() const { return mLoadedFileSize; }
+  LICE_IFont* CacheFont(IText* text);
+  bool DrawIText(IText* text, const char* str, IRECT* r, bool measure = false);
+
+  // Drawing operations, clipped as the raster library and the draw
+  // rectangle say.
+  bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend = nullptr);
+  bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int state = 1, const IChannelBlend* blend = nullptr);
+  bool DrawBitmap(IBitmap* bitmap, IRECT* dest, int state, int srcX, int srcY, const IChannelBlend* blend);
+  bool DrawRotatedBitmap(IBitmap* bitmap, int destCtrX, int destCtrY, double angle, int yOffsetZeroDeg = 0,
+                         const IChannelBlend* blend = nullptr);
+  bool DrawRotatedMask(IBitmap* base, IBitmap* mask, IBitmap* top, int x, int y, double angle,
+                       const IChannelBlend* blend = nullptr);
+  bool DrawPoint(const IColor* color, float x, float y, const IChannelBlend* blend = nullptr, bool aa = false);
+  bool ForcePixel(const IColor* color, int x, int y);
+  bool DrawLine(const IColor* color, float x1, float y1, float x2, float y2, const IChannelBlend* blend = nullptr,
+                bool aa = false);
+  bool DrawRadialLine(const IColor* color, float cx, float cy, float angle, float rMin, float rMax,
+                      const IChannelBlend* blend = nullptr, bool aa = false);
+  bool DrawArc(const IColor* color, float cx, float cy, float r, float minAngle, float maxAngle,
+               const IChannelBlend* blend = nullptr, bool aa = false);
+  bool DrawCircle(const IColor* color, float cx, float cy, float r, const IChannelBlend* blend = nullptr,
+                  bool aa = false);
+  bool FillCircle(const IColor* color, int cx, int cy, float r, const IChannelBlend* blend = nullptr,
+                  bool aa = false);
+  bool RoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend, int cornerRadius, bool aa);
+  bool FillRoundRect(const IColor* color, IRECT* r, const IChannelBlend* blend, int cornerRadius, bool aa);
+  bool FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend = nullptr);
+  bool FillTriangle(const IColor* color, int x1, int y1, int x2, int y2, int x3, int y3,
+                    const IChannelBlend* blend = nullptr);
+  bool FillIConvexPolygon(const IColor* color, int* x, int* y, int n, const IChannelBlend* blend = nullptr);
+  bool DrawRect(const IColor* color, IRECT* r);
+  bool DrawVerticalLine(const IColor* color, int x, int yLo, int yHi);
+  bool DrawHorizontalLine(const IColor* color, int y, int xLo, int xHi);
+  bool DrawVerticalLine(const IColor* color, IRECT* r, float x);
+  bool DrawHorizontalLine(const IColor* color, IRECT* r, float y);
+  IColor GetPoint(int x, int y);
+  IBitmap ScaleBitmap(IBitmap* bitmap, int destW, int destH);
+  IBitmap CropBitmap(IBitmap* bitmap, IRECT* r);
+  const IRECT& GetDrawRect() const { return mDrawRECT; }
 
  protected:
   virtual std::unique_ptr<unsigned char[]> OSLoadFile(int resourceId, const char* fileName) = 0;
+  // A new bitmap with the image, or null.
+  virtual std::unique_ptr<LICE_IBitmap> OSLoadBitmap(int resourceId, const char* fileName) = 0;
   void SetLoadedFileSize(int size) { mLoadedFileSize = size; }
+  IControl* HitTest(int x, int y, bool mouseOver);
 
- private:
-  IPlugBase* mPlug;
-  int mWidth;
-  int mHeight;
-  int mFPS;
   int mLoadedFileSize = 0;
+  std::vector<std::unique_ptr<IControl>> mControls;
+  std::vector<std::unique_ptr<ControlLayer>> mLayers;
+  IPlugBase* mPlug;
+  IRECT mDrawRECT;
+  bool mCursorHidden = false;
+  int mHiddenMousePointX = -1, mHiddenMousePointY = -1;
+  std::unique_ptr<LICE_SysBitmap> mDrawBitmap;
+  std::unique_ptr<LICE_MemBitmap> mTmpBitmap;
+  int mWidth, mHeight, mFPS;
+  IControl* mMouseOver = nullptr;
+  IControl* mMouseCapture = nullptr;
+  int mMouseX = -1, mMouseY = -1;
+  int mLastClickedParam = -1;
+  bool mHandleMouseOver = false;
+  bool mStrict = true;
+  std::unique_ptr<IControl> mKeyCatcher;
 };
+
+// The raster pixel of a colour: A | R << 8 | G << 16 | B << 24.
+unsigned LiceColor(const IColor* color);
+// The raster opacity and combine mode of a blend.
+float LiceWeight(const IChannelBlend* blend);
+int LiceBlendMode(const IChannelBlend* blend);

@@ -7,12 +7,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+
+#include <algorithm>
+#include <cctype>
 
 #include "Bitmap.h"
 #include "BundlePaths.h"
 #include "DesktopTools.h"
 #include "GraphicsViewClient.h"
+#include "IParam.h"
+#include "IPopupMenu.h"
 #include "KeyNumbers.h"
+#include "Png.h"
+#include "ViewMenuTree.h"
 
 IGraphicsLinux::IGraphicsLinux(IPlugBase* plug, int width, int height, int frameRate)
     : IGraphics(plug, width, height, frameRate), mViewClient(std::make_unique<GraphicsViewClient>(*this)) {}
@@ -34,7 +42,81 @@ void* IGraphicsLinux::OpenWindow(void* window, void*, short, short) {
   return Open(EditorView::Kind::kWindow, window);
 }
 
-void IGraphicsLinux::CloseWindow() { mView.reset(); }
+void IGraphicsLinux::CloseWindow() {
+  mView.reset();
+  mEntryControl = nullptr;
+  mEntryParam = nullptr;
+}
+
+void IGraphicsLinux::Resize(int width, int height) {
+  IGraphics::Resize(width, height);
+  if (mView) mView->Resize(width, height);
+}
+
+namespace {
+ViewRect ToView(const IRECT* r) { return r ? ViewRect{r->L, r->T, r->R, r->B} : ViewRect{}; }
+}  // namespace
+
+IPopupMenu* IGraphicsLinux::CreateIPopupMenu(IPopupMenu* menu, IRECT* r) {
+  if (!menu || !mView) return nullptr;
+  ReleaseMouseCapture();
+  using Tree = ViewMenuTree<IPopupMenu>;
+  const Tree tree(
+      *menu, [](const IPopupMenu& m) { return Tree::LevelDescription{m.GetNItems(), m.GetPrefix()}; },
+      [](const IPopupMenu& m, int i) {
+        const IPopupMenuItem* item = m.GetItem(i);
+        return Tree::ItemDescription{item->GetText(), item->GetFlags(), item->GetSubmenu()};
+      });
+  ViewMenuChoice choice;
+  if (!mView->PopupMenu(tree.Root(), ToView(r), &choice)) return nullptr;
+  // The tree keeps the models as it was given them; the chosen one is the
+  // caller's, to be told its chosen index.
+  auto* chosen = const_cast<IPopupMenu*>(tree.ModelOf(choice.menu));
+  if (!chosen || !chosen->GetItem(choice.index)) return nullptr;
+  chosen->SetChosenItemIdx(choice.index);
+  return chosen;
+}
+
+void IGraphicsLinux::CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) {
+  if (!control || !mView) return;
+  ViewTextEntry entry;
+  entry.rect = ToView(r);
+  entry.text = str ? str : "";
+  entry.allowed = param ? TextEntryCharacters(param->Type()) : "";
+  entry.maxLength = control->GetTextEntryLength();
+  if (text) {
+    entry.align = text->mAlign;
+    entry.fontSize = std::max(1, int(text->mSize * 0.9));
+    const IColor& fg = text->mTextEntryFGColor;
+    const IColor& bg = text->mTextEntryBGColor;
+    entry.foreground = unsigned(fg.R << 16 | fg.G << 8 | fg.B);
+    entry.background = unsigned(bg.R << 16 | bg.G << 8 | bg.B);
+  }
+  mEntryControl = control;
+  mEntryParam = param;
+  if (!mView->OpenTextEntry(entry)) {
+    mEntryControl = nullptr;
+    mEntryParam = nullptr;
+  }
+}
+
+void IGraphicsLinux::TextEntryEnded(const std::string* text) {
+  IControl* control = std::exchange(mEntryControl, nullptr);
+  IParam* param = std::exchange(mEntryParam, nullptr);
+  if (!text || !control) return;
+  if (param) SetFromStringAfterPrompt(control, param, text->c_str());
+  else control->TextFromTextEntry(text->c_str());
+}
+
+std::unique_ptr<LICE_IBitmap> IGraphicsLinux::OSLoadBitmap(int, const char* fileName) {
+  const std::string name = fileName ? fileName : "";
+  std::string lower = name;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".png") != 0) return nullptr;
+  const std::string path = BundleResourcePath(fileName);
+  if (path.empty()) return nullptr;
+  return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNG(path.c_str()));
+}
 
 void IGraphicsLinux::PromptForFile(WDL_String* fileName, EFileAction action, WDL_String* directory,
                                    char* extensions) {
@@ -84,7 +166,7 @@ std::unique_ptr<unsigned char[]> IGraphicsLinux::OSLoadFile(int, const char* fil
 }
 
 void IGraphicsLinux::PrepDraw() {
-  mDrawBitmap = std::make_unique<LICE_SysBitmap>(Width(), Height());
+  IGraphics::PrepDraw();
   if (mView) mView->Invalidate({0, 0, Width(), Height()});
 }
 

@@ -9,8 +9,7 @@
 #include "EditorView.h"
 #include "IGraphics.h"
 
-class LICE_SysBitmap;
-struct IColor;
+class IPopupMenu;
 
 class IGraphicsLinux : public IGraphics {
  public:
@@ -23,8 +22,16 @@ class IGraphicsLinux : public IGraphics {
   void* OpenWindow(void* parentView) override;
   void* OpenWindow(void* window, void* control, short leftOffset, short topOffset) override;
   void CloseWindow() override;
+  void* GetWindow() const override { return mView ? mView->Handle() : nullptr; }
   bool WindowIsOpen() const override { return mView != nullptr; }
   void PromptForFile(WDL_String* fileName, EFileAction action, WDL_String* directory, char* extensions) override;
+  // The view puts the drawn frame on screen itself.
+  bool DrawScreen(IRECT*) override { return true; }
+  void Resize(int width, int height) override;
+  IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) override;
+  void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) override;
+  // The end of the open text entry: committed text goes to its control.
+  void TextEntryEnded(const std::string* text);
 
   void SetBundleID(const char* bundleID) { mBundleID.Set(bundleID); }
   const char* GetBundleID() const { return mBundleID.Get(); }
@@ -33,33 +40,35 @@ class IGraphicsLinux : public IGraphics {
 
   // The drawing surface the view shows.
   void PrepDraw() override;
-  LICE_SysBitmap* GetDrawBitmap() const { return mDrawBitmap.get(); }
   // The host's editor-idle call: the view's events, redraw timer and painting.
   void Idle();
   // A key the host passes on (its character and virtual key); true when used.
   bool OnHostKeyDown(int character, int virtualKey);
-  int ShowMessageBox(const char* text, const char* caption, int type);
+  int ShowMessageBox(const char* text, const char* caption, int type) override;
   bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
-               const char* errMsg = nullptr);
-  void DesktopPath(WDL_String* path);
+               const char* errMsg = nullptr) override;
+  void DesktopPath(WDL_String* path) override;
   // The plug-in's shared object, and the folder that holds its bundle, with "/".
-  void HostPath(WDL_String* path);
-  void PluginPath(WDL_String* path);
+  void HostPath(WDL_String* path) override;
+  void PluginPath(WDL_String* path) override;
   // Closes an open text entry without taking its text.
-  void ForceEndUserEdit();
+  void ForceEndUserEdit() override;
   // No colour chooser is offered.
-  bool PromptForColor(IColor*, char*) { return false; }
-  void HideMouseCursor();
-  void ShowMouseCursor();
+  bool PromptForColor(IColor*, char*) override { return false; }
+  void HideMouseCursor() override;
+  void ShowMouseCursor() override;
 
  protected:
   std::unique_ptr<unsigned char[]> OSLoadFile(int resourceId, const char* fileName) override;
+  // PNG resources only; the file name's last component decides.
+  std::unique_ptr<LICE_IBitmap> OSLoadBitmap(int resourceId, const char* fileName) override;
 
  private:
   void* Open(EditorView::Kind kind, void* parent);
 
   WDL_String mBundleID;
-  std::unique_ptr<LICE_SysBitmap> mDrawBitmap;
+  IControl* mEntryControl = nullptr;
+  IParam* mEntryParam = nullptr;
   std::unique_ptr<EditorViewClient> mViewClient;
   std::unique_ptr<EditorView> mView;
   FilePromptAnswer mFilePromptAnswer;

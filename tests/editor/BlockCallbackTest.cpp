@@ -159,7 +159,7 @@ TEST_F(BlockCallbackTest, PartLightsGoOffAHundredMillisecondsAfterTheyLit) {
   const Bytes change = {0xF0, 0x3E, 0x10, kDeviceId, 0x20, 3, 0, 0x11, 5, 0xF7};
   ISysEx sysex(0, change.data(), static_cast<int>(change.size()));
   ControlLayer mixer(1, "miniMixer");
-  mixer.AttachControl(std::make_unique<IControl>(plug.get(), kMultiPartLevel + 3));
+  mixer.AttachControl(std::make_unique<IInvisibleSwitchControl>(plug.get(), IRECT(), kMultiPartLevel + 3));
   mixer.controls()[0]->SetClean();
   plug->miniMixerLayer = &mixer;
   plug->ProcessSysEx(&sysex, true);

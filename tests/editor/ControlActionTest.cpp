@@ -120,7 +120,7 @@ TEST_F(ControlActionTest, EachKindArrivesAtTheInstrumentByteExact) {
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
     const int idx = row.prepare();
-    IControl knob(plug.get(), idx);
+    IInvisibleSwitchControl knob(plug.get(), IRECT(), idx);
     actions.back()->controls.push_back(&knob);
     setParam(idx, row.value);
     EXPECT_EQ(arrivedAtInstrument(), row.expected);
@@ -188,7 +188,7 @@ TEST_F(ControlActionTest, WhatCannotBeSentLeavesNothingAndTheLogSaysWhy) {
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
     const int idx = row.prepare();
-    IControl knob(plug.get(), idx);
+    IInvisibleSwitchControl knob(plug.get(), IRECT(), idx);
     actions.back()->controls.push_back(&knob);
     const std::string logBefore = debugLog();
     setParam(idx, row.value);

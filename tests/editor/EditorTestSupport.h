@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "DataFolder.h"
-#include "IControl.h"
+#include "IControls.h"
 #include "MIDIMessageManager.h"
 #include "MemoryMidiBackend.h"
 #include "ParamIndex.h"

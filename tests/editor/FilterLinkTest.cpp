@@ -24,7 +24,7 @@ class FilterLinkTest : public EditorTest {
     auto action = std::make_unique<ControlAction>();
     action->actionType = ControlAction::kSysEx;
     for (int v = 0; v <= 127; ++v) action->sysex.messages.push_back({0x3E, 0x10, 0, 0x20, kPart, 0, number, v});
-    controls.push_back(std::make_unique<IControl>(plug.get(), idx));
+    controls.push_back(std::make_unique<IInvisibleSwitchControl>(plug.get(), IRECT(), idx));
     action->controls.push_back(controls.back().get());
     param(idx)->SetControlAction(action.get());
     owned.push_back(std::move(action));
@@ -33,7 +33,7 @@ class FilterLinkTest : public EditorTest {
   static Bytes message(int number, int value) { return {0xF0, 0x3E, 0x10, kDeviceId, 0x20, kPart, 0, static_cast<unsigned char>(number), static_cast<unsigned char>(value), 0xF7}; }
 
   std::vector<std::unique_ptr<ControlAction>> owned;
-  std::vector<std::unique_ptr<IControl>> controls;
+  std::vector<std::unique_ptr<IInvisibleSwitchControl>> controls;
 };
 
 TEST_F(FilterLinkTest, PartnerKeepsTheDistanceRecordedWhileTheLinkWasOff) {

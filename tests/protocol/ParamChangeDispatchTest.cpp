@@ -2,6 +2,8 @@
 // edits, and the instrument's path that never sends anything back.
 #include <gtest/gtest.h>
 
+#include "IControls.h"
+
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "MIDIMessageManager.h"
@@ -115,7 +117,7 @@ TEST_F(ParamChangeDispatchTest, WithoutMidiOrWhileTheEchoGuardHoldsNothingIsSent
 TEST_F(ParamChangeDispatchTest, ValuesFromTheInstrumentAreShownButNeverSentAndRunNoCommands) {
   ControlAction* action = sysexAction(kFilter1Cutoff, "Cutoff");
   action->link.partnerParam = kFilter2Cutoff;
-  IControl knob(&plug, kFilter1Cutoff);
+  IInvisibleSwitchControl knob(&plug, IRECT(), kFilter1Cutoff);
   action->controls.push_back(&knob);
   plug.midiMessageManager->dumpExpected = true;
   knob.SetValueFromHardware(0.25);  // the first value only becomes the default
@@ -137,7 +139,7 @@ TEST_F(ParamChangeDispatchTest, ValuesFromTheInstrumentAreShownButNeverSentAndRu
 
 TEST(ControlLookups, FindOnlyWhatWasRegisteredUnderEveryKeyAndNeverCreateLevels) {
   RecordingTarnivex plug;
-  IControl a(nullptr, 1), b(nullptr, 2);
+  IInvisibleSwitchControl a(nullptr, IRECT(), 1), b(nullptr, IRECT(), 2);
   const unsigned char keys[] = {0x3E, 0x10, 0x20, 0x05};
   UIConfigManager& ui = *plug.uiConfigManager;
   ui.sysexControls.addToControlMap(keys, 0, &a);

@@ -1,7 +1,7 @@
 // Attribute readers, prepared SysEx messages, links and index keys.
 #include <gtest/gtest.h>
 
-#include "IControl.h"
+#include "IControls.h"
 #include "IParam.h"
 #include "ParamIndex.h"
 #include "TestSupport.h"
@@ -130,7 +130,8 @@ std::vector<int> receiveKey(const Bytes& message) {
 }
 
 TEST_F(UIConfigTest, EveryMessageFormFindsTheControlTheDocumentBoundToIt) {
-  IControl knob(nullptr, 1), multi(nullptr, 2), global(nullptr, 3), other(nullptr, 4);
+  IInvisibleSwitchControl knob(nullptr, IRECT(), 1), multi(nullptr, IRECT(), 2), global(nullptr, IRECT(), 3),
+      other(nullptr, IRECT(), 4);
   const struct {
     const char* what;
     std::string text;

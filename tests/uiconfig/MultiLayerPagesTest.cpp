@@ -12,7 +12,7 @@ namespace {
 // showMultiLayers(n) as one letter per sub-layer: s shown, h hidden.
 std::string after(const std::vector<int>& ids, int n) {
   ControlLayer page(0, "page");
-  for (int id : ids) page.AttachLayer(std::make_unique<ControlLayer>(id, std::to_string(id)));
+  for (int id : ids) page.AttachLayer(std::make_unique<ControlLayer>(id, std::to_string(id)))->Hide(false);
   page.showMultiLayers(n);
   EXPECT_EQ(page.selectedNumber, n);
   std::string shown;
@@ -20,10 +20,10 @@ std::string after(const std::vector<int>& ids, int n) {
   return shown;
 }
 
-// Hidden beforehand: which of them a band that shows all brings back.
+// Hidden (as created): which of them a band that shows all brings back.
 std::string afterAllHidden(const std::vector<int>& ids, int n) {
   ControlLayer page(0, "page");
-  for (int id : ids) page.AttachLayer(std::make_unique<ControlLayer>(id, std::to_string(id)))->Hide(true);
+  for (int id : ids) page.AttachLayer(std::make_unique<ControlLayer>(id, std::to_string(id)));
   page.showMultiLayers(n);
   std::string shown;
   for (const auto& sub : page.subLayers()) shown += sub->IsHidden() ? 'h' : 's';

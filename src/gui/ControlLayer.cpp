@@ -1,0 +1,101 @@
+#include "ControlLayer.h"
+
+bool MergeDirtyControl(IControl* control, IRECT* r) {
+  if (control->IsHidden() && !control->GetDirtyWhenHidden()) return false;
+  if (!control->IsDirty()) return false;
+  *r = r->Union(*control->GetRECT());
+  return true;
+}
+
+bool ControlMeetsDrawRect(const IRECT& c, const IRECT& r) {
+  return !r.Empty() && !c.Empty() && c.L <= r.R && r.L < c.R && c.T <= r.B && r.T < c.B;
+}
+
+ControlLayer::~ControlLayer() {
+  while (!mControls.empty()) mControls.pop_back();
+  while (!mLayers.empty()) mLayers.pop_back();
+}
+
+void ControlLayer::Hide(bool hide) {
+  mVisible = !hide;
+  setControlsDirty();
+  for (auto& control : mControls) control->Hide(hide);
+  for (auto& layer : mLayers)
+    if (hide) layer->Hide(true);
+    else if (layer->GetID() == selectedNumber) layer->Hide(false);
+}
+
+void ControlLayer::GrayOut(bool gray) {
+  for (auto& control : mControls) control->GrayOut(gray);
+  for (auto& layer : mLayers)
+    if (gray) layer->GrayOut(true);
+    else if (layer->GetID() == selectedNumber) layer->GrayOut(false);
+}
+
+void ControlLayer::GrayOutCustomZone(bool gray, int id) {
+  selectedNumber = id;
+  if (id < 10 || id > 152) return;
+  for (auto& layer : mLayers)
+    if (layer->GetID() == id) layer->GrayOut(gray);
+}
+
+void ControlLayer::GrayOutUserArp(bool, int selected, int limit) {
+  selectedNumber = selected;
+  if (selected < 120 || selected > 152) return;
+  for (auto& layer : mLayers)
+    if (layer->GetID() > limit && layer->GetID() <= 152) layer->GrayOut(true);
+}
+
+void ControlLayer::setControlsDirty() {
+  for (auto& control : mControls) control->SetDirty(false);
+  for (auto& layer : mLayers) layer->setControlsDirty();
+}
+
+void ControlLayer::setIgnoreHiddenWhenUpdatingScreen(bool ignore) {
+  mIgnoreHidden = ignore;
+  if (!mControls.empty()) mControls.front()->SetDirtyWhenHidden(ignore);
+  for (auto& layer : mLayers) layer->setIgnoreHiddenWhenUpdatingScreen(ignore);
+}
+
+bool ControlLayer::isDirty(IRECT* r) {
+  if (!mVisible && !mIgnoreHidden) return false;
+  bool dirty = false;
+  for (auto& control : mControls) dirty |= MergeDirtyControl(control.get(), r);
+  for (auto& layer : mLayers) dirty |= layer->isDirty(r);
+  return dirty;
+}
+
+void ControlLayer::Draw(IGraphics* graphics, IRECT* r) {
+  for (auto& control : mControls) {
+    if (mVisible && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r)) control->Draw(graphics);
+    control->SetClean();
+  }
+  for (auto& layer : mLayers) layer->Draw(graphics, r);
+}
+
+IControl* ControlLayer::isHit(int x, int y) {
+  if (!mVisible) return nullptr;
+  for (auto it = mLayers.rbegin(); it != mLayers.rend(); ++it)
+    if (IControl* hit = (*it)->isHit(x, y)) return hit;
+  for (auto it = mControls.rbegin(); it != mControls.rend(); ++it)
+    if (!(*it)->IsHidden() && (*it)->IsHit(x, y)) return it->get();
+  return nullptr;
+}
+
+IControl* ControlLayer::getControlFromParam(int paramIdx) {
+  if (!mVisible) return nullptr;
+  for (auto it = mLayers.rbegin(); it != mLayers.rend(); ++it)
+    if (IControl* found = (*it)->getControlFromParam(paramIdx)) return found;
+  for (auto it = mControls.rbegin(); it != mControls.rend(); ++it)
+    if ((*it)->ParamIdx() == paramIdx) return it->get();
+  return nullptr;
+}
+
+void ControlLayer::SetParameterFromPlug(int paramIdx, double value, bool normalized) {
+  for (auto& control : mControls) {
+    if (control->ParamIdx() == paramIdx) control->SetValueFromPlug(value);
+    const int aux = control->AuxParamIdx(paramIdx);
+    if (aux >= 0) control->SetAuxParamValueFromPlug(aux, value);
+  }
+  for (auto& layer : mLayers) layer->SetParameterFromPlug(paramIdx, value, normalized);
+}

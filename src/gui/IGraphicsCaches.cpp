@@ -1,0 +1,184 @@
+#include <cstdio>
+#include <cstring>
+
+#include "Blit.h"
+#include "CachedFont.h"
+#include "GraphicsCaches.h"
+#include "IControls.h"
+#include "IGraphics.h"
+#include "SwellGdi.h"
+
+// The caches free bitmaps and fonts at exit: what those need is made first,
+// so it is torn down after them.
+BitmapStorage::BitmapStorage() { SWELL_GdiInit(); }
+FontStorage::FontStorage() {
+  SWELL_GdiInit();
+  LICE_CachedFont warmUp;
+}
+
+BitmapStorage s_bitmapCache;
+FontStorage s_fontCache;
+
+LICE_IBitmap* BitmapStorage::Find(int id) {
+  WDL_MutexLock lock(&mMutex);
+  for (const Entry& e : mEntries)
+    if (e.id == id) return e.bitmap.get();
+  return nullptr;
+}
+
+void BitmapStorage::Add(int id, std::unique_ptr<LICE_IBitmap> bitmap) {
+  WDL_MutexLock lock(&mMutex);
+  mEntries.push_back({id, std::move(bitmap)});
+}
+
+bool BitmapStorage::Remove(LICE_IBitmap* bitmap) {
+  WDL_MutexLock lock(&mMutex);
+  for (auto it = mEntries.begin(); it != mEntries.end(); ++it)
+    if (it->bitmap.get() == bitmap) {
+      mEntries.erase(it);
+      return true;
+    }
+  return false;
+}
+
+int BitmapStorage::Count() {
+  WDL_MutexLock lock(&mMutex);
+  return int(mEntries.size());
+}
+
+void BitmapStorage::Clear() {
+  WDL_MutexLock lock(&mMutex);
+  mEntries.clear();
+}
+
+LICE_IFont* FontStorage::Find(const Key& key) {
+  WDL_MutexLock lock(&mMutex);
+  for (const Entry& e : mEntries)
+    if (e.key.size == key.size && e.key.orientation == key.orientation && e.key.style == key.style &&
+        std::strcmp(e.key.name, key.name) == 0)
+      return e.font.get();
+  return nullptr;
+}
+
+void FontStorage::Add(const Key& key, std::unique_ptr<LICE_IFont> font) {
+  WDL_MutexLock lock(&mMutex);
+  mEntries.push_back({key, std::move(font)});
+}
+
+int FontStorage::Count() {
+  WDL_MutexLock lock(&mMutex);
+  return int(mEntries.size());
+}
+
+void FontStorage::Clear() {
+  WDL_MutexLock lock(&mMutex);
+  mEntries.clear();
+}
+
+IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHorizontal) {
+  LICE_IBitmap* bitmap = s_bitmapCache.Find(id);
+  if (!bitmap) {
+    std::unique_ptr<LICE_IBitmap> image = OSLoadBitmap(id, name);
+    const int w = image ? int(image->getWidth() * scale) : 0, h = image ? int(image->getHeight() * scale) : 0;
+    if (!image || w <= 0 || h <= 0) {
+      // A missing or unreadable image leaves an empty handle; drawing skips it.
+      std::fprintf(stderr, "Config error: image %d \"%s\" could not be loaded\n", id, name ? name : "");
+      return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
+    }
+    auto scaled = std::make_unique<LICE_MemBitmap>(w, h, 4);
+    LICE_ScaledBlit(scaled.get(), image.get(), 0, 0, w, h, 0.0f, 0.0f, float(image->getWidth()),
+                    float(image->getHeight()), 1.0f, 0x100);
+    bitmap = scaled.get();
+    s_bitmapCache.Add(id, std::move(scaled));
+  }
+  return IBitmap(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal);
+}
+
+IBitmap IGraphics::getImageById(int id, int nStates, bool framesAreHorizontal) {
+  LICE_IBitmap* bitmap = s_bitmapCache.Find(id);
+  if (!bitmap) return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
+  return IBitmap(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal);
+}
+
+void IGraphics::RetainBitmap(IBitmap* bitmap) {
+  if (bitmap && bitmap->mData) s_bitmapCache.Add(-1, std::unique_ptr<LICE_IBitmap>(bitmap->mData));
+}
+
+void IGraphics::ReleaseBitmap(IBitmap* bitmap) {
+  if (bitmap && bitmap->mData) s_bitmapCache.Remove(bitmap->mData);
+}
+
+void IGraphics::AttachBackground(int id, const char* name, double scale) {
+  IBitmap bitmap = LoadIBitmap(id, name, scale, 1, false);
+  auto background = std::make_unique<IBitmapControl>(mPlug, 0, 0, -1, &bitmap, IChannelBlend::kBlendClobber);
+  mControls.insert(mControls.begin(), std::move(background));
+}
+
+namespace {
+HGDIOBJ__* MakeSystemFont(const IText* text, int height) {
+  const int quality = text->mQuality <= 0 ? 0 : text->mQuality == 1 ? 3 : text->mQuality <= 3 ? 4 : 3;
+  return CreateFont(height, 0, text->mOrientation * 10, text->mOrientation * 10,
+                    text->mStyle == IText::kStyleBold ? 700 : 400, text->mStyle == IText::kStyleItalic, 0, 0, 0, 0,
+                    0, char(quality), 0, text->mFont);
+}
+}  // namespace
+
+LICE_IFont* IGraphics::CacheFont(IText* text) {
+  if (!text) return nullptr;
+  FontStorage::Key key{text->mSize, text->mOrientation, text->mStyle, {}};
+  std::memcpy(key.name, text->mFont, sizeof(key.name));
+  key.name[sizeof(key.name) - 1] = 0;
+  WDL_MutexLock lock(&s_fontCache.Mutex());
+  LICE_IFont* font = s_fontCache.Find(key);
+  if (!font) {
+    const int h = std::max(text->mSize, 2);
+    auto cached = std::make_unique<LICE_CachedFont>();
+    HGDIOBJ__* system = MakeSystemFont(text, h);
+    if (!system) return nullptr;
+    cached->SetFromHFont(system, LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_FORCE_NATIVE);
+    const int lineHeight = cached->GetLineHeight();
+    if (lineHeight != h && lineHeight > 0) {
+      const int corrected = int(double(h) * h / lineHeight + 0.5);
+      HGDIOBJ__* second = MakeSystemFont(text, corrected);
+      if (!second) return nullptr;
+      cached->SetFromHFont(second, LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_FORCE_NATIVE);
+    }
+    font = cached.get();
+    s_fontCache.Add(key, std::move(cached));
+  }
+  text->mCached = font;
+  return font;
+}
+
+bool IGraphics::DrawIText(IText* text, const char* str, IRECT* r, bool measure) {
+  if (!str || !*str) return true;
+  if (!text || !r) return false;
+  LICE_IFont* font = text->mCached ? text->mCached : CacheFont(text);
+  if (!font) return false;
+  const IColor& c = text->mColor;
+  font->SetTextColor(LICE_RGBA(unsigned(c.R), unsigned(c.G), unsigned(c.B), unsigned(c.A)));
+  unsigned flags = text->mAlign == IText::kAlignNear     ? DT_NOCLIP
+                   : text->mAlign == IText::kAlignCenter ? DT_NOCLIP | DT_CENTER
+                                                         : DT_NOCLIP | DT_RIGHT;
+  if (c.A < 255) flags |= LICE_DT_USEFGALPHA;
+  if (text->mVAlign == 1) flags |= DT_BOTTOM;
+  else if (text->mVAlign != 0) flags |= DT_VCENTER;
+  if (!measure) {
+    RECT rect{r->L, r->T, r->R, r->B};
+    font->DrawText(mDrawBitmap.get(), str, -1, &rect, flags);
+    return true;
+  }
+  RECT rect{0, 0, 0, 0};
+  font->DrawText(mDrawBitmap.get(), str, -1, &rect, flags | DT_CALCRECT);
+  const int w = rect.right, h = rect.bottom;
+  if (text->mAlign == IText::kAlignCenter) {
+    r->L = int((r->L + r->R) * 0.5) - w / 2;
+    r->R = r->L + w;
+  } else if (text->mAlign == IText::kAlignFar) {
+    r->L = r->R - w;
+  } else {
+    r->R = r->L + w;
+  }
+  r->B = r->T + h;
+  return true;
+}
