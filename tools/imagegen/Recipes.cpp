@@ -203,10 +203,11 @@ Draw mainPanel() {
   };
 }
 
-Draw windowFrame() {
+// The rail along the top edge of the window: a bright edge over a shadow.
+Draw windowRail() {
   return [](const Frame& f) {
-    for (int i = 0; i < 4; ++i)
-      LICE_DrawRect(f.bm, f.x + i, f.y + i, f.w - 2 * i, f.h - 2 * i, i == 0 ? kBlack : f.p.frame, 1.0f - i * 0.2f, 0);
+    verticalGradient(f.bm, f.x, f.y, f.w, f.h, mix(f.p.frame, kWhite, 0.4f), f.p.panelTop);
+    LICE_Line(f.bm, f.x, f.y + f.h - 1, f.x + f.w - 1, f.y + f.h - 1, kBlack, 0.5f, 0, false);
   };
 }
 
@@ -369,7 +370,7 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel()}, true;
   if (!pageBoxes(k).empty() || is("MANAGER_BG_ID2")) return r = {kPageW, kPageH, page(pageBoxes(k))}, true;
   if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip()}, true;
-  if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, kWindowH, windowFrame()}, true;
+  if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, 6, windowRail()}, true;
   if (is("PROGRESS_INDICATOR_ID")) return r = {kWindowW, kWindowH, progressOverlay()}, true;
   for (const auto& e : kEffectTitles)
     if (is(e[0])) return r = {690, 270, effectPanel(e[1])}, true;
