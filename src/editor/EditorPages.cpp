@@ -1,8 +1,55 @@
 // The pages the editor switches between, as the plug-in keeps them, and the
 // part send that a change of the part tab starts.
+#include "ControlAction.h"
 #include "ControlLayer.h"
+#include "ICustomRadioButtonsControl.h"
+#include "IGraphics.h"
 #include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "RequiredPages.h"
 #include "Tarnivex.h"
+#include "UIConfigManager.h"
+
+namespace {
+// The first control bound to a parameter: the one the editor writes into.
+IControl* firstBound(Tarnivex* plug, int paramIdx) {
+  const IParam* param = plug->GetParam(paramIdx);
+  const auto* action = param ? static_cast<ControlAction*>(param->GetControlAction()) : nullptr;
+  return action && !action->controls.empty() ? action->controls.front() : nullptr;
+}
+}  // namespace
+
+void Tarnivex::attachPages() {
+  if (!uiConfigManager) return;
+  UIConfigManager& ui = *uiConfigManager;
+  for (const std::string& name : requiredPageNames()) {
+    const auto found = ui.layerMap.find(name);
+    if (found != ui.layerMap.end() && found->second) pageLayers[name] = found->second;
+  }
+  miniMixerLayer = pageLayers["miniMixer"];
+  conflictLayer = pageLayers["bankPatchConflictWindow"];
+  firstRunLayer = pageLayers["firstRunNotification"];
+  midiFilterLayer = pageLayers["midiFilterSettings"];
+  randomizeControl = firstBound(this, kRandomize);
+  paramNameDisplay = dynamic_cast<ITextControl*>(firstBound(this, kControlDisplayName));
+  paramValueDisplay = dynamic_cast<ITextControl*>(firstBound(this, kControlDisplayValue));
+  categoryNameDisplay = dynamic_cast<ITextControl*>(firstBound(this, kControlDisplayCategory));
+  paramCCDisplay = dynamic_cast<ITextControl*>(firstBound(this, kControlDisplayCC));
+
+  IGraphics* gui = GetGUI();
+  if (!gui) return;
+  auto layer = std::make_unique<ControlLayer>(0, "PROGRESS");
+  IBitmap overlay = gui->LoadIBitmap(122, "resources/img/Tarnivex-progress-overlay.png", 1.0, 1, false);
+  const int w = static_cast<int>(1500 * mUIScale), h = static_cast<int>(757 * mUIScale);
+  // The indicator appends itself to the layer, which owns it from then on.
+  progressIndicator = new ProgressIndicator(layer.get(), this, 0, 0, w, h, -1, &overlay, IRECT(0, 0, w, h));
+  for (const auto& [x, y] : {std::pair{835, 457}, std::pair{740, 83}})
+    cancelButtons.push_back(ui.createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, x, y,
+                                                          "BUTTON_LIB_CANCEL_ID", 0, layer.get(), "Global"));
+  progressLayer = layer.get();
+  pageLayers["PROGRESS"] = progressLayer;
+  gui->AttachLayer(std::move(layer));
+}
 
 ControlLayer* Tarnivex::namedLayer(const std::string& name) {
   const auto found = pageLayers.find(name);

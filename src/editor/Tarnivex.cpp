@@ -71,6 +71,7 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
 
   uiConfigManager = std::make_unique<UIConfigManager>();
   uiConfigManager->readUIConfig(GetGUI(), this, nullptr, colourScheme, mUIScale);
+  attachPages();
   // A document that gave the editor nothing to draw still leaves a plain panel.
   if (IGraphics* gui = GetGUI(); gui && gui->NControls() == 0) {
     const IColor panel(255, 0x2B, 0x2D, 0x31);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "ControlDisplay.h"
 #include "ControlIndexes.h"
@@ -227,6 +228,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // start-up, and what the tab switches read and write.
   // The page of that name, or null (logged once per name).
   ControlLayer* namedLayer(const std::string& name);
+  // After the document is read: the pages by name, the displays and the
+  // randomize button it declares, and the progress overlay with its two
+  // cancel buttons.
+  void attachPages();
+  std::vector<IControl*> cancelButtons;
   bool ThreadRunning() const;
   // Sends the part's sound and, with thenMulti, the multi after it.
   void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti);
