@@ -70,7 +70,7 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   AttachGraphics(graphics.release());
 
   uiConfigManager = std::make_unique<UIConfigManager>();
-  uiConfigManager->readUIConfig(GetGUI(), this, nullptr, colourScheme, mUIScale);
+  uiConfigManager->readUIConfig(GetGUI(), this, patchLibrarian.get(), colourScheme, mUIScale);
   attachPages();
   // A document that gave the editor nothing to draw still leaves a plain panel.
   if (IGraphics* gui = GetGUI(); gui && gui->NControls() == 0) {
@@ -105,6 +105,8 @@ Tarnivex::~Tarnivex() {
   StopMidiInput();
   midiMessageManager.reset();
   patchManager.reset();
+  // This instance's hold on the shared images goes before the manager.
+  if (uiConfigManager) uiConfigManager->ClearImageCache();
   uiConfigManager.reset();
 }
 

@@ -67,8 +67,8 @@ bool UIConfigManager::processControlElement(tinyxml2::XMLElement* element, Contr
     const Numbers p = numbers(*this, element, "position", 2);
     attachControl(std::make_unique<IBitmapControl>(plug, scaled(p.v[0]), scaled(p.v[1]), -1, &bitmap), layer);
   } else if (tag == "patchBrowser") {
-    // The librarian's two-pane view is not part of this editor build.
-    log("CONFIG READER: patchBrowser is not built");
+    // The librarian's two-pane view comes with the librarian browser; its
+    // page keeps the browser's background until then.
   } else if (tag == "display") {
     const Numbers b = numbers(*this, element, "bounds", 4);
     createControlDisplay("Display", index, b.v[0], b.v[1], b.v[2], b.v[3], part, layer, group,

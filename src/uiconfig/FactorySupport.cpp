@@ -29,13 +29,6 @@ IRECT UIConfigManager::scaledRect(int x, int y, int w, int h) const {
   return IRECT(left, top, left + scaled(w), top + scaled(h));
 }
 
-void UIConfigManager::attachControl(std::unique_ptr<IControl> control, ControlLayer* layer) {
-  if (layer)
-    layer->AttachControl(std::move(control));
-  else if (graphics)
-    graphics->AttachControl(std::move(control));
-}
-
 IControl* UIConfigManager::attach(std::unique_ptr<IControl> control, ControlLayer* layer) {
   IControl* raw = control.get();
   attachControl(std::move(control), layer);
@@ -69,13 +62,4 @@ bool UIConfigManager::prepareSysEx(ControlAction* action, int sysexIndex, int ch
   else
     action->sysex = record;
   return registerSysExControl(*action, changingByte, section, control);
-}
-
-IBitmap UIConfigManager::getImageByName(IGraphics* graphicsContext, std::string key) {
-  const auto found = imageMap.find(key);
-  if (found == imageMap.end() || !graphicsContext) {
-    log("CONFIG READER: Image " + key + " MISSING!");
-    return IBitmap();
-  }
-  return graphicsContext->getImageById(found->second.id, found->second.frames, found->second.framesHorizontal);
 }

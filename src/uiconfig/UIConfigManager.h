@@ -151,14 +151,16 @@ class UIConfigManager {
                                         std::vector<std::string> texts, int msgZeroVal, int color, int sysexIndex,
                                         int changingByte, int part, ControlLayer* layer, std::string group,
                                         bool white);
-  // An empty one-frame bitmap (and a log line) for a key the table lacks.
-  IBitmap getImageByName(IGraphics* graphics, std::string key);
 
   // ---- The image table (UIConfigImages.cpp).
   void initImages(IGraphics* graphics);
   void preloadImage(IGraphics* graphics, int id, const char* key, const char* path, int frames,
                     bool framesHorizontal);
+  // Gives back this instance's hold on the table's bitmaps. Once only.
   void ClearImageCache();
+  // The bitmap of an image key; an empty one-frame bitmap (and a log line)
+  // for a key not in the table.
+  IBitmap getImageByName(IGraphics* graphics, std::string key);
 
   std::vector<SysExContainer>& sysexDefinitions() { return sysexContainers; }
   bool debugLogOn() const;
@@ -215,4 +217,5 @@ class UIConfigManager {
   // Actions hang on the parameters for the plug-in's life; the manager, made
   // and destroyed with the plug-in, keeps them.
   std::vector<std::unique_ptr<ControlAction>> mActions;
+  bool mImagesHeld = false;
 };

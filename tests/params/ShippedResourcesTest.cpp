@@ -18,6 +18,7 @@
 namespace {
 const std::vector<std::string> kFramingLines = {
     "CONFIG READER: Started to read SysEx Data...", "CONFIG READER: Completed reading SysEx data!",
+    "CONFIG READER: Started to read image resources...", "CONFIG READER: Completed!",
     "CONFIG READER: Started to initialize parameters...", "CONFIG READER: Completed!"};
 
 class ShippedResources : public testing::Test {

@@ -181,7 +181,7 @@ TEST_F(FactoryTest, MenusTextsAndDisplays) {
   ui.createControlDisplay("Display", kControlDisplayValue, 10, 20, 101, 15, -1, &layer, "", 2, false);
   EXPECT_EQ(last()->GetIText()->mSize, 24);
   EXPECT_EQ(last()->GetIText()->mColor, IColor(255, 255, 132, 180));
-  EXPECT_EQ(action(kControlDisplayValue)->controls.front(), last());
+  EXPECT_EQ(action(kControlDisplayValue)->controls.back(), last());
   EXPECT_TRUE(last()->IsPromptDisabled());
 
   const std::pair<int, const char*> names[] = {

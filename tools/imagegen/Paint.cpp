@@ -21,15 +21,44 @@ void verticalGradient(LICE_IBitmap* bm, int x, int y, int w, int h, LICE_pixel t
                 (f(LICE_GETB(bottom)) - f(LICE_GETB(top))) / n, 0, 0);
 }
 
+namespace {
+struct Over {
+  LICE_pixel colour;
+  float alpha;
+};
+
+// "Over" compositing with straight alpha, so a translucent shape keeps an
+// opaque panel opaque and gives a transparent one the shape's own coverage.
+void compositeOver(LICE_pixel* pixel, void* parm) {
+  const Over& o = *static_cast<const Over*>(parm);
+  auto* d = reinterpret_cast<unsigned char*>(pixel);
+  const float as = o.alpha * float(LICE_GETA(o.colour)) / 255.0f, ad = d[LICE_PIXEL_A] / 255.0f;
+  const float out = as + ad * (1.0f - as);
+  if (out <= 0.0f) return;
+  auto channel = [&](int index, unsigned source) {
+    d[index] = static_cast<unsigned char>(std::lround((float(source) * as + d[index] * ad * (1.0f - as)) / out));
+  };
+  channel(LICE_PIXEL_R, LICE_GETR(o.colour));
+  channel(LICE_PIXEL_G, LICE_GETG(o.colour));
+  channel(LICE_PIXEL_B, LICE_GETB(o.colour));
+  d[LICE_PIXEL_A] = static_cast<unsigned char>(std::lround(out * 255.0f));
+}
+}  // namespace
+
+void blendRect(LICE_IBitmap* bm, int x, int y, int w, int h, LICE_pixel c, float alpha) {
+  Over over{c, alpha};
+  LICE_ProcessRect(bm, x, y, w, h, compositeOver, &over);
+}
+
 void fillRounded(LICE_IBitmap* bm, int x, int y, int w, int h, int r, LICE_pixel c, float alpha) {
   r = std::min({r, w / 2, h / 2});
   if (r <= 0) {
-    LICE_FillRect(bm, x, y, w, h, c, alpha, 0);
+    blendRect(bm, x, y, w, h, c, alpha);
     return;
   }
-  LICE_FillRect(bm, x + r, y, w - 2 * r, h, c, alpha, 0);
-  LICE_FillRect(bm, x, y + r, r, h - 2 * r, c, alpha, 0);
-  LICE_FillRect(bm, x + w - r, y + r, r, h - 2 * r, c, alpha, 0);
+  blendRect(bm, x + r, y, w - 2 * r, h, c, alpha);
+  blendRect(bm, x, y + r, r, h - 2 * r, c, alpha);
+  blendRect(bm, x + w - r, y + r, r, h - 2 * r, c, alpha);
   // Quarter discs at the corners, each clipped to its own corner square.
   const int corners[4][2] = {{x, y}, {x + w - r, y}, {x, y + h - r}, {x + w - r, y + h - r}};
   for (int i = 0; i < 4; ++i) {
@@ -39,7 +68,7 @@ void fillRounded(LICE_IBitmap* bm, int x, int y, int w, int h, int r, LICE_pixel
         // Coverage from the pixel centre's distance to the arc.
         const float d = std::hypot(xx - cx, yy - cy);
         const float cover = std::clamp(float(r) - d + 0.5f, 0.0f, 1.0f);
-        if (cover > 0) LICE_PutPixel(bm, xx, yy, c, cover * alpha, 0);
+        if (cover > 0) blendRect(bm, xx, yy, 1, 1, c, cover * alpha);
       }
   }
 }

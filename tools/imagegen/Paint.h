@@ -7,6 +7,8 @@
 namespace imagegen {
 LICE_pixel mix(LICE_pixel a, LICE_pixel b, float t);
 void verticalGradient(LICE_IBitmap* bm, int x, int y, int w, int h, LICE_pixel top, LICE_pixel bottom);
+// A translucent fill composited over what is there.
+void blendRect(LICE_IBitmap* bm, int x, int y, int w, int h, LICE_pixel c, float alpha = 1.0f);
 // A filled rounded rectangle, anti-aliased at its corners.
 void fillRounded(LICE_IBitmap* bm, int x, int y, int w, int h, int r, LICE_pixel c, float alpha = 1.0f);
 // A sunken area: darker fill, a shadow along the top edge, a light lower edge.

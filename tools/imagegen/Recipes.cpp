@@ -32,6 +32,7 @@ using Draw = std::function<void(const Frame&)>;
 struct Recipe {
   int w, h;  // of one frame
   Draw draw;
+  bool opaque = false;  // a faceplate: every pixel fully covered
 };
 
 // ---- Knobs ------------------------------------------------------------------
@@ -367,10 +368,10 @@ bool recipeFor(const std::string& k, Recipe& r) {
     r = {40, 22, button((n < 10 ? "0" : "") + std::to_string(n))};
     return true;
   }
-  if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel()}, true;
-  if (!pageBoxes(k).empty() || is("MANAGER_BG_ID2")) return r = {kPageW, kPageH, page(pageBoxes(k))}, true;
-  if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip()}, true;
-  if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, 6, windowRail()}, true;
+  if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel(), true}, true;
+  if (!pageBoxes(k).empty() || is("MANAGER_BG_ID2")) return r = {kPageW, kPageH, page(pageBoxes(k)), true}, true;
+  if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip(), true}, true;
+  if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, 6, windowRail(), true}, true;
   if (is("PROGRESS_INDICATOR_ID")) return r = {kWindowW, kWindowH, progressOverlay()}, true;
   for (const auto& e : kEffectTitles)
     if (is(e[0])) return r = {690, 270, effectPanel(e[1])}, true;
@@ -443,6 +444,9 @@ std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool fr
     const int x = framesHorizontal ? i * recipe.w : 0, y = framesHorizontal ? 0 : i * recipe.h;
     recipe.draw(Frame{bm.get(), x, y, recipe.w, recipe.h, i, frames, p});
   }
+  // Anti-aliased strokes leave faint rounding in the alpha of a faceplate.
+  if (recipe.opaque)
+    LICE_ProcessRect(bm.get(), 0, 0, w, h, [](LICE_pixel* px, void*) { *px |= 0xFF; }, nullptr);
   return bm;
 }
 }  // namespace imagegen

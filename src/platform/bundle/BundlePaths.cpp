@@ -22,8 +22,14 @@ std::string BundleResourceDirectory() {
 
 std::string BundleResourcePath(const char* name) {
   if (!name || !*name) return {};
-  const char* last = std::strrchr(name, '/');
   const std::string directory = BundleResourceDirectory();
   if (directory.empty()) return {};
+  // The images keep their folder inside the resources ("resources/img/x.png");
+  // anything else is found by its last component.
+  static constexpr char kImages[] = "resources/img/";
+  if (std::strncmp(name, kImages, sizeof(kImages) - 1) == 0 && !std::strchr(name + sizeof(kImages) - 1, '/') &&
+      name[sizeof(kImages) - 1])
+    return directory + "/img/" + (name + sizeof(kImages) - 1);
+  const char* last = std::strrchr(name, '/');
   return directory + "/" + (last ? last + 1 : name);
 }

@@ -9,5 +9,6 @@
 std::string BundleResourceDirectory();
 
 // The file of the bundle's resources with the last path component of name
-// ("resources/sysex.tea" is found as "sysex.tea"); empty when unknown.
+// ("resources/sysex.tea" is found as "sysex.tea"), except the images, which
+// keep their folder ("resources/img/x.png"); empty when unknown.
 std::string BundleResourcePath(const char* name);

@@ -1,0 +1,138 @@
+// The image table: registers every bitmap under its key and loads it into
+// the graphics context's process-wide cache at the UI scale.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BundlePaths.h"
+#include "IGraphics.h"
+#include "ImageTable.h"
+#include "UIConfigManager.h"
+
+namespace {
+// The bitmap cache is shared by every instance in the process. An image is
+// never freed while an instance holds it (closing one editor must not free
+// bitmaps another still draws), and it stays decoded after the last one lets
+// go, for the next instance a host opens, as long as its file is unchanged.
+struct Holding {
+  int holders = 0;
+  std::string file;  // as loaded
+  long long size = -1, mtime = -1;
+};
+std::mutex gHoldingsMutex;
+std::map<int, Holding> gHoldings;  // by bitmap id
+
+void fileStamp(const std::string& file, long long& size, long long& mtime) {
+  struct stat st {};
+  if (file.empty() || stat(file.c_str(), &st) != 0) {
+    size = mtime = -1;
+    return;
+  }
+  size = st.st_size;
+  mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+}  // namespace
+
+// Decoding the table's images is most of what the first instance in a process
+// costs. The files are independent, so those not cached yet are decoded side
+// by side, largest first, before the rows are registered in table order; each
+// row then finds its bitmap in the cache.
+static void decodeAhead(IGraphics* graphics, int uiStyle, double uiScale) {
+  struct Pending {
+    int id;
+    std::string path;
+    long long size;
+  };
+  std::vector<Pending> pending;
+  std::set<int> seen;
+  auto want = [&](int id, const char* file) {
+    if (!seen.insert(id).second || graphics->getImageById(id).mData) return;
+    std::string path = std::string("resources/img/") + file;
+    long long size = -1, mtime = -1;
+    fileStamp(BundleResourcePath(path.c_str()), size, mtime);
+    if (size >= 0) pending.push_back({id, std::move(path), size});
+  };
+  for (const ImageRow& row : kCommonImages) want(row.id, row.file);
+  if (uiStyle >= 0 && uiStyle < kUIStyleCount)
+    for (const StyleImageRow& row : kStyleImages) want(row.id[uiStyle], row.file[uiStyle]);
+  if (pending.size() < 2) return;
+  std::sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.size > b.size; });
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i; (i = next++) < pending.size();)
+      graphics->LoadIBitmap(pending[i].id, pending[i].path.c_str(), uiScale, 1, false);
+  };
+  const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
+  std::vector<std::thread> threads;
+  for (unsigned i = 0; i < helpers; ++i) threads.emplace_back(work);
+  work();
+  for (std::thread& t : threads) t.join();
+}
+
+void UIConfigManager::initImages(IGraphics* graphicsContext) {
+  log("CONFIG READER: Started to read image resources...");
+  if (graphicsContext && !clearingImageCache) decodeAhead(graphicsContext, uiStyle, uiScale);
+  for (const ImageRow& row : kCommonImages)
+    preloadImage(graphicsContext, row.id, row.key, (std::string("resources/img/") + row.file).c_str(), row.frames,
+                 imageFramesHorizontal(row.key, row.frames));
+  if (uiStyle >= 0 && uiStyle < kUIStyleCount)
+    for (const StyleImageRow& row : kStyleImages)
+      preloadImage(graphicsContext, row.id[uiStyle], row.key,
+                   (std::string("resources/img/") + row.file[uiStyle]).c_str(), row.frames,
+                   imageFramesHorizontal(row.key, row.frames));
+  if (!clearingImageCache && graphicsContext) mImagesHeld = true;
+  log("CONFIG READER: Completed!");
+}
+
+void UIConfigManager::preloadImage(IGraphics* graphicsContext, int id, const char* key, const char* path, int frames,
+                                   bool framesHorizontal) {
+  if (!graphicsContext) return;
+  std::lock_guard<std::mutex> lock(gHoldingsMutex);
+  Holding& holding = gHoldings[id];
+  if (clearingImageCache) {
+    // Given back by lookup: nothing is loaded while clearing.
+    if (holding.holders > 0) --holding.holders;
+    return;
+  }
+  if (holding.holders == 0 && !holding.file.empty()) {
+    // Nobody draws it now: an image whose file changed is decoded afresh.
+    long long size = -1, mtime = -1;
+    const std::string file = BundleResourcePath(path);
+    fileStamp(file, size, mtime);
+    if (file != holding.file || size != holding.size || mtime != holding.mtime) {
+      IBitmap stale = graphicsContext->getImageById(id, frames, false);
+      graphicsContext->ReleaseBitmap(&stale);
+      holding.file.clear();
+    }
+  }
+  const IBitmap bitmap = graphicsContext->LoadIBitmap(id, path, uiScale, frames, false);
+  if (holding.file.empty() && bitmap.mData) {
+    holding.file = BundleResourcePath(path);
+    fileStamp(holding.file, holding.size, holding.mtime);
+  }
+  ++holding.holders;
+  imageMap[key] = {id, frames, framesHorizontal};
+}
+
+void UIConfigManager::ClearImageCache() {
+  if (clearingImageCache || !mImagesHeld) return;
+  clearingImageCache = true;
+  initImages(graphics);
+  clearingImageCache = false;
+  mImagesHeld = false;
+}
+
+IBitmap UIConfigManager::getImageByName(IGraphics* graphicsContext, std::string key) {
+  const auto it = imageMap.find(key);
+  if (it != imageMap.end() && graphicsContext)
+    return graphicsContext->getImageById(it->second.id, it->second.frames, it->second.framesHorizontal);
+  log("CONFIG READER: Image " + key + " MISSING!");
+  return IBitmap(nullptr, 0, 0, 1, false);
+}
