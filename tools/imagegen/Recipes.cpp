@@ -374,7 +374,7 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, 6, windowRail(), true}, true;
   if (is("PROGRESS_INDICATOR_ID")) return r = {kWindowW, kWindowH, progressOverlay()}, true;
   for (const auto& e : kEffectTitles)
-    if (is(e[0])) return r = {690, 270, effectPanel(e[1])}, true;
+    if (is(e[0])) return r = {680, 262, effectPanel(e[1])}, true;
   for (int i = 0; i < 5; ++i)
     if (is(kEnvelopes[i])) return r = {325, 96, curvePanel(kEnvelopeTitles[i], [i](float t) { return envelopeShape(i, t); })}, true;
   for (int i = 0; i < 6; ++i)
