@@ -43,6 +43,12 @@ void pair(UIConfigManager& manager, const tinyxml2::XMLElement* element, const c
   (void)manager;
 }
 
+// The texts of a named list; an unknown name gives none and enters nothing.
+std::vector<std::string> listNamed(const ValueLists& lists, const std::string& name) {
+  const auto found = lists.find(name);
+  return found == lists.end() ? std::vector<std::string>() : found->second;
+}
+
 struct Numbers {
   int v[4] = {0, 0, 0, 0};
 };
@@ -98,7 +104,7 @@ bool UIConfigManager::processControlElement(tinyxml2::XMLElement* element, Contr
     } else if (type == "dropSelection") {
       const Numbers vb = numbers(*this, element, "valueBounds", 3);
       createDropDownMenu2(name, index, b.v[0], b.v[1], b.v[2], b.v[3], vb.v[0], vb.v[1], vb.v[2],
-                          valueLists[text(element, "valueList")], part, layer, group);
+                          listNamed(valueLists, text(element, "valueList")), part, layer, group);
     }
   } else if (tag == "multiFx") {
     const std::string type = text(element, "type");
@@ -112,7 +118,7 @@ bool UIConfigManager::processControlElement(tinyxml2::XMLElement* element, Contr
       int first, last;
       pair(*this, element, "valueDisplay", first, last);
       createNoValDropDown(name, index, p.v[0], p.v[1], p.v[2], p.v[3], vb.v[0], vb.v[1], vb.v[2], first, last,
-                          numbers(*this, element, "visible", 1).v[0], valueLists[text(element, "valueList")], part,
+                          numbers(*this, element, "visible", 1).v[0], listNamed(valueLists, text(element, "valueList")), part,
                           layer, group, integer(element, "white") != 0);
     }
   } else if (tag == "knobcontrol" || tag == "buttoncontrol" || tag == "menucontrol" || tag == "slidercontrol") {
@@ -163,10 +169,10 @@ void UIConfigManager::processControlGroup(tinyxml2::XMLElement* element, Control
                         part, layer, group);
   } else if (type == "seMenu") {
     createMultiSelectionSysExControl(name, index, p.v[0], p.v[1], p.v[2], 13, vb.v[0], vb.v[1], vb.v[2], first, last,
-                                     valueLists[listName], msgZeroVal, color, sysexIndex, changingByte, part, layer,
+                                     listNamed(valueLists, listName), msgZeroVal, color, sysexIndex, changingByte, part, layer,
                                      group, white);
   } else if (type == "ccMenu") {
     createMultiSelectionCCControl(ccNumber, channel, name, index, p.v[0], p.v[1], p.v[2], 13, vb.v[0], vb.v[1],
-                                  vb.v[2], first, last, valueLists[listName], part, layer, group, white);
+                                  vb.v[2], first, last, listNamed(valueLists, listName), part, layer, group, white);
   }
 }

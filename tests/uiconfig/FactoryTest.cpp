@@ -138,10 +138,10 @@ TEST_F(FactoryTest, ElementsThatCannotBeBuiltAreSkippedAndLogged) {
   const Row table[] = {
       {"no parameter", -1, 0, 8, 0, 127, false, "CONFIG READER: parameter index -1 out of range for element seKnob K"},
       {"beyond the list", kParamCount, 0, 8, 0, 127, false, "out of range for element seKnob K"},
-      {"no definition", kFilter2Cutoff, 9, 8, 0, 127, true, "CONFIG READER: SysEx definition 9 MISSING!"},
-      {"changing byte 0", kFilter2Cutoff + 1, 0, 0, 0, 127, true, "changing byte 0"},
-      {"too short for the keys", kFilter2Cutoff + 2, 2, 3, 0, 127, true, "too short for its keys"},
-      {"maximum below minimum", kFilter2Cutoff + 3, 0, 8, 10, 5, true, "no values between minimum and maximum"},
+      {"no definition", kEffect1Param01, 9, 8, 0, 127, true, "CONFIG READER: SysEx definition 9 MISSING!"},
+      {"changing byte 0", kEffect1Param01 + 1, 0, 0, 0, 127, true, "changing byte 0"},
+      {"too short for the keys", kEffect1Param01 + 2, 2, 3, 0, 127, true, "too short for its keys"},
+      {"maximum below minimum", kEffect1Param01 + 3, 0, 8, 10, 5, true, "no values between minimum and maximum"},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.what);
