@@ -55,7 +55,7 @@ struct IRECT {
 };
 
 struct IChannelBlend {
-  enum EBlendMethod { kBlendNone = 0, kBlendClobber = 1, kBlendAdd = 2, kBlendColorDodge = 3 };
+  enum EBlendMethod : int { kBlendNone = 0, kBlendClobber = 1, kBlendAdd = 2, kBlendColorDodge = 3 };
   EBlendMethod mMethod = kBlendNone;
   float mWeight = 1.0f;
   IChannelBlend(EBlendMethod method = kBlendNone, float weight = 1.0f) : mMethod(method), mWeight(weight) {}

@@ -7,8 +7,44 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace lice {
+
+namespace {
+KernelPath bestPath()
+{
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return KernelPath::kAvx2;
+#endif
+#if defined(__SSE2__)
+  return KernelPath::kSse2;
+#else
+  return KernelPath::kPlain;
+#endif
+}
+
+KernelPath& currentPath()
+{
+  static KernelPath path = bestPath();
+  return path;
+}
+}  // namespace
+
+KernelPath kernelPath()
+{
+  return currentPath();
+}
+
+KernelPath setKernelPath(KernelPath path)
+{
+  static const KernelPath best = bestPath();
+  currentPath() = path > best ? best : path;
+  return currentPath();
+}
 
 namespace {
 
@@ -64,12 +100,62 @@ inline __m128i sourceAlphaOver4(__m128i d, __m128i s, __m128i alphaMask, __m128i
 
 #endif
 
+#if defined(__x86_64__)
+// The same arithmetic as the SSE2 blocks, eight pixels at a time.
+__attribute__((target("avx2"))) inline __m256i moveToward8(__m256i d, __m256i s, __m256i k, __m256i kInv)
+{
+  const __m256i bias = _mm256_and_si256(_mm256_cmpgt_epi16(s, d), _mm256_set1_epi16(255));
+  const __m256i sum =
+      _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, kInv), _mm256_mullo_epi16(d, k)), bias);
+  return _mm256_srli_epi16(sum, 8);
+}
+
+// Colours of four widened pixels moved toward the source by its alpha.
+__attribute__((target("avx2"))) inline __m256i towardSource8(__m256i d16, __m256i s16, __m256i k255, __m256i one)
+{
+  const __m256i a16 = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s16, 0x00), 0x00);
+  return moveToward8(d16, s16, _mm256_sub_epi16(k255, a16), _mm256_add_epi16(a16, one));
+}
+
+__attribute__((target("avx2"))) int sourceAlphaOverAvx2(LICE_pixel* dest, const LICE_pixel* src, int w)
+{
+  const __m256i alphaMask = _mm256_set1_epi32(0xFF), zero = _mm256_setzero_si256();
+  const __m256i k255 = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1);
+  int i = 0;
+  for (; i + 8 <= w; i += 8) {
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+    const __m256i sa = _mm256_and_si256(s, alphaMask);
+    const int opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, alphaMask));
+    if (opaque == -1) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i), s);
+      continue;
+    }
+    const __m256i clear = _mm256_cmpeq_epi32(sa, zero);
+    if (_mm256_movemask_epi8(clear) == -1) continue;
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dest + i));
+    const __m256i colour =
+        _mm256_packus_epi16(towardSource8(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero), k255, one),
+                            towardSource8(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero), k255, one));
+    const __m256i alpha = _mm256_adds_epu8(d, sa);
+    const __m256i out = _mm256_or_si256(_mm256_andnot_si256(alphaMask, colour), _mm256_and_si256(alphaMask, alpha));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i),
+                        _mm256_or_si256(_mm256_andnot_si256(clear, out), _mm256_and_si256(clear, d)));
+  }
+  return i;
+}
+#endif
+
 }  // namespace
 
 void rowSourceAlphaOver(LICE_pixel* dest, const LICE_pixel* src, int w)
 {
   int i = 0;
+  const KernelPath path = kernelPath();
+#if defined(__x86_64__)
+  if (path == KernelPath::kAvx2) i = sourceAlphaOverAvx2(dest, src, w);
+#endif
 #if defined(__SSE2__)
+  if (path != KernelPath::kPlain) {
   const __m128i alphaMask = _mm_set1_epi32(0xFF);
   // Opaque and clear runs are the common case in real art; a block of four
   // is tested on its alpha bytes alone before any arithmetic.
@@ -105,6 +191,7 @@ void rowSourceAlphaOver(LICE_pixel* dest, const LICE_pixel* src, int w)
     const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
     block(i, s0, opaqueBits(s0), clearBits(s0));
   }
+  }
 #endif
   sourceAlphaOverScalar(dest + i, src + i, w - i);
 }
@@ -113,7 +200,7 @@ void rowCopyBlend(LICE_pixel* dest, const LICE_pixel* src, int w, int alpha)
 {
   int i = 0;
 #if defined(__SSE2__)
-  if (alpha > 0 && alpha < 256) {
+  if (alpha > 0 && alpha < 256 && kernelPath() != KernelPath::kPlain) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i k = _mm_set1_epi16(short(256 - alpha)), kInv = _mm_set1_epi16(short(alpha));
     for (; i + 4 <= w; i += 4) {
@@ -170,12 +257,126 @@ inline __m128i bilinearChannel(const __m128i c[4], const BilinearWeights& w)
 }  // namespace
 #endif
 
+#if defined(__x86_64__)
+namespace {
+#define LICE_AVX2 __attribute__((target("avx2")))
+
+// As transposeTaps, on two lanes at once: the low lane holds outputs 0-7,
+// the high lane outputs 8-15.
+LICE_AVX2 inline void transposeTaps16(const __m256i t[8], __m256i out[4])
+{
+  const __m256i a = _mm256_unpacklo_epi8(t[0], t[1]), b = _mm256_unpacklo_epi8(t[2], t[3]);
+  const __m256i c = _mm256_unpacklo_epi8(t[4], t[5]), d = _mm256_unpacklo_epi8(t[6], t[7]);
+  const __m256i e = _mm256_unpacklo_epi16(a, b), f = _mm256_unpackhi_epi16(a, b);
+  const __m256i g = _mm256_unpacklo_epi16(c, d), h = _mm256_unpackhi_epi16(c, d);
+  out[0] = _mm256_unpacklo_epi32(e, g);
+  out[1] = _mm256_unpackhi_epi32(e, g);
+  out[2] = _mm256_unpacklo_epi32(f, h);
+  out[3] = _mm256_unpackhi_epi32(f, h);
+}
+
+// bilinearChannel for sixteen outputs.
+LICE_AVX2 inline __m256i bilinearChannel16(const __m256i c[4], const __m256i hi[4], const __m256i lo[4])
+{
+  const __m256i low = _mm256_set1_epi16(255);
+  __m256i h = _mm256_setzero_si256(), lhi = _mm256_setzero_si256(), llo = _mm256_setzero_si256();
+  for (int i = 0; i < 4; ++i) {
+    h = _mm256_add_epi16(h, _mm256_mullo_epi16(c[i], hi[i]));
+    const __m256i p = _mm256_mullo_epi16(c[i], lo[i]);
+    lhi = _mm256_add_epi16(lhi, _mm256_srli_epi16(p, 8));
+    llo = _mm256_add_epi16(llo, _mm256_and_si256(p, low));
+  }
+  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(h, lhi), _mm256_srli_epi16(llo, 8)), 8);
+}
+
+LICE_AVX2 inline __m256i widenTap(const __m256i* v, int k)
+{
+  const __m256i zero = _mm256_setzero_si256();
+  return (k & 1) ? _mm256_unpackhi_epi8(v[k >> 1], zero) : _mm256_unpacklo_epi8(v[k >> 1], zero);
+}
+
+LICE_AVX2 inline __m256i pairOfTaps(const unsigned char* row, int64_t a, int64_t b)
+{
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + a * 4))),
+      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + b * 4)), 1);
+}
+
+// Sixteen outputs a pass; returns how many were written (all, or none for
+// fewer than sixteen) and advances x past them.
+LICE_AVX2 int bilinearAvx2(LICE_pixel* dest, const unsigned char* row0, const unsigned char* row1, int n,
+                           int64_t& x, int64_t dx, int fy)
+{
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i fyv = _mm256_set1_epi16(short(fy));
+  const __m256i byte = _mm256_set1_epi16(255);
+  const __m256i fullOnZero = fy == 0 ? _mm256_set1_epi16(-1) : zero;
+  const __m256i stepFractions = _mm256_mullo_epi16(
+      _mm256_set_epi16(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0), _mm256_set1_epi16(short(dx)));
+  if (n < 16) return 0;
+  const int64_t x0 = x;
+  // Outputs depend on their coordinates alone, so the last pass may overlap
+  // the one before it instead of leaving a tail.
+  for (int i = 0; i < n; i += 16) {
+    if (i + 16 > n) i = n - 16;
+    const int64_t xi = x0 + i * dx;
+    const __m256i fx = _mm256_add_epi16(_mm256_set1_epi16(short(xi)), stepFractions);
+    __m256i top[8], bot[8];
+    for (int j = 0; j < 8; ++j) {
+      const int64_t a = (xi + j * dx) >> 16, b = (xi + (j + 8) * dx) >> 16;
+      top[j] = pairOfTaps(row0, a, b);
+      bot[j] = pairOfTaps(row1, a, b);
+    }
+    const __m256i w11 = _mm256_mulhi_epu16(fx, fyv);
+    const __m256i w01 = _mm256_sub_epi16(fx, w11), w10 = _mm256_sub_epi16(fyv, w11);
+    const __m256i w00 = _mm256_sub_epi16(zero, _mm256_add_epi16(fyv, w01));
+    const __m256i full =
+        _mm256_and_si256(_mm256_and_si256(fullOnZero, _mm256_cmpeq_epi16(fx, zero)), _mm256_set1_epi16(256));
+    __m256i hi[4], lo[4];
+    const __m256i ws[4] = {w00, w01, w10, w11};
+    for (int k = 0; k < 4; ++k) {
+      hi[k] = _mm256_srli_epi16(ws[k], 8);
+      lo[k] = _mm256_and_si256(ws[k], byte);
+    }
+    hi[0] = _mm256_add_epi16(hi[0], full);
+    __m256i t[4], b[4];
+    transposeTaps16(top, t);
+    transposeTaps16(bot, b);
+    __m256i ch[4];
+    for (int k = 0; k < 4; ++k) {
+      const __m256i c[4] = {widenTap(t, k), widenTap(t, k + 4), widenTap(b, k), widenTap(b, k + 4)};
+      ch[k] = bilinearChannel16(c, hi, lo);
+    }
+    const __m256i ar = _mm256_packus_epi16(ch[LICE_PIXEL_A], ch[LICE_PIXEL_R]);
+    const __m256i gb = _mm256_packus_epi16(ch[LICE_PIXEL_G], ch[LICE_PIXEL_B]);
+    const __m256i arPairs = _mm256_unpacklo_epi8(ar, _mm256_srli_si256(ar, 8));
+    const __m256i gbPairs = _mm256_unpacklo_epi8(gb, _mm256_srli_si256(gb, 8));
+    const __m256i lo4 = _mm256_unpacklo_epi16(arPairs, gbPairs), hi4 = _mm256_unpackhi_epi16(arPairs, gbPairs);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i), _mm256_permute2x128_si256(lo4, hi4, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i + 8), _mm256_permute2x128_si256(lo4, hi4, 0x31));
+  }
+  x = x0 + n * dx;
+  return n;
+}
+#undef LICE_AVX2
+}  // namespace
+#endif
+
 void rowBilinear(LICE_pixel* dest, const unsigned char* row0, const unsigned char* row1, int n, int64_t x,
                  int64_t dx, int fy)
 {
   int i = 0;
+#if defined(__x86_64__)
+  if (kernelPath() == KernelPath::kAvx2) {
+    i = bilinearAvx2(dest, row0, row1, n, x, dx, fy);
+    dest += i;
+    n -= i;
+    i = 0;
+  }
+#endif
 #if defined(__SSE2__)
   // Eight outputs a pass, channels side by side in 16-bit lanes.
+  const int vectorEnd = kernelPath() == KernelPath::kPlain ? 0 : n;
   const __m128i zero = _mm_setzero_si128();
   const __m128i fyv = _mm_set1_epi16(short(fy));
   const __m128i byte = _mm_set1_epi16(255);
@@ -184,7 +385,7 @@ void rowBilinear(LICE_pixel* dest, const unsigned char* row0, const unsigned cha
   // The fractions of eight steps, from 16-bit arithmetic that wraps as the
   // low 16 bits of the coordinates do.
   const __m128i stepFractions = _mm_mullo_epi16(_mm_set_epi16(7, 6, 5, 4, 3, 2, 1, 0), _mm_set1_epi16(short(dx)));
-  for (; i + 8 <= n; i += 8) {
+  for (; i + 8 <= vectorEnd; i += 8) {
     const __m128i fx = _mm_add_epi16(_mm_set1_epi16(short(x)), stepFractions);
     __m128i top[8], bot[8];
     for (int j = 0; j < 8; ++j, x += dx) {

@@ -9,6 +9,13 @@
 
 namespace lice {
 
+// The instruction sets the row kernels may use. The best one the processor
+// has is chosen at start; every path gives the same pixels.
+enum class KernelPath { kPlain, kSse2, kAvx2 };
+KernelPath kernelPath();
+// Chooses a path, limited to what the processor has; returns the one taken.
+KernelPath setKernelPath(KernelPath path);
+
 // Source-alpha copy at full opacity (_LICE_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp).
 void rowSourceAlphaOver(LICE_pixel* dest, const LICE_pixel* src, int w);
 // Copy at weight alpha, 0 < alpha < 256 (_LICE_CombinePixelsCopyNoClamp).

@@ -97,9 +97,11 @@ TEST(RasterCombine, OutOfRangeChannelsClampOrWrap)
 TEST(RasterRowKernels, BlendsMatchTheirCombiners)
 {
   std::mt19937 rng(11);
+  for (lice::KernelPath path : {lice::KernelPath::kPlain, lice::KernelPath::kSse2, lice::KernelPath::kAvx2})
   for (int alpha : {256, 1, 2, 64, 127, 129, 200, 255})  // 256: source-alpha over
     for (int n : {1, 3, 4, 7, 16, 33, 260})
       for (int run = 0; run < 6; ++run) {
+        lice::setKernelPath(path);
         auto src = randomRow(rng, n), dst = randomRow(rng, n), expected = dst;
         for (auto& p : src) p = run == 0 ? p | 0xFF : run == 1 ? p & 0xFFFFFF00u : p;
         for (int i = 0; i < n; ++i) {
@@ -115,6 +117,27 @@ TEST(RasterRowKernels, BlendsMatchTheirCombiners)
           lice::rowSourceAlphaOver(dst.data(), src.data(), n);
         else
           lice::rowCopyBlend(dst.data(), src.data(), n, alpha);
-        ASSERT_EQ(dst, expected) << "alpha " << alpha << " width " << n << " run " << run;
+        ASSERT_EQ(dst, expected) << "alpha " << alpha << " width " << n << " run " << run << " path " << int(path);
       }
+  lice::setKernelPath(lice::KernelPath::kAvx2);
+}
+
+// Scaled bilinear blits come out the same on every kernel path.
+TEST(RasterRowKernels, BilinearPathsGiveTheSamePixels)
+{
+  std::mt19937 rng(5);
+  LICE_MemBitmap src(37, 23, 4);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 37; ++x) src.getBits()[y * src.getRowSpan() + x] = LICE_pixel(rng());
+  std::vector<std::vector<LICE_pixel>> results;
+  for (lice::KernelPath path : {lice::KernelPath::kPlain, lice::KernelPath::kSse2, lice::KernelPath::kAvx2}) {
+    lice::setKernelPath(path);
+    LICE_MemBitmap dst(61, 29, 4);
+    LICE_Clear(&dst, 0);
+    LICE_ScaledBlit(&dst, &src, 0, 0, 61, 29, 0.3f, 0.0f, 36.0f, 22.5f, 1.0f, 0x100);
+    results.emplace_back(dst.getBits(), dst.getBits() + dst.getRowSpan() * 29);
+  }
+  lice::setKernelPath(lice::KernelPath::kAvx2);
+  EXPECT_EQ(results[1], results[0]);
+  EXPECT_EQ(results[2], results[0]);
 }

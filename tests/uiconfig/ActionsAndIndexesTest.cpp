@@ -120,6 +120,9 @@ TEST_F(UIConfigTest, ActionsAreSharedAndLinksGivePartnersARecord) {
   ui.setControlLink(b, kEffect1Param01, {kEffect2Param01, -1, -1}, -1);
   EXPECT_EQ(b->link.partnerParam, -1);
   EXPECT_EQ(ui.existingControlAction(kEffect2Param01), nullptr);
+  // A SysEx definition the list does not have gives no template.
+  ui.sysexContainers.resize(1);
+  for (int index : {-1, 0, 1}) EXPECT_EQ(ui.sysexTemplateAt(index), nullptr) << index;
 }
 
 // The key a received parameter change is looked up with: bytes 4..7 of a

@@ -104,6 +104,21 @@ TEST(DocumentWalk, BuildsTheTreeCopiesIdsAndOverlayFlags) {
     EXPECT_NE(std::find(r.log.begin(), r.log.end(), line), r.log.end()) << line;
 }
 
+TEST(DocumentWalk, AtAnotherScaleOnlyTheGeometryDiffers) {
+  TestBundle bundle(readFile(SMALL_UICONFIG_TEA));
+  LoggedPlug logged{TARNIVEX_BUNDLE_RESOURCES};
+  IGraphics* g = logged.plug->GetGUI();
+  const int before = g->NControls();
+  UIConfigManager ui;
+  setenv("TARNIVEX_RESOURCE_DIR", bundle.dir.path.c_str(), 1);
+  ui.readUIConfig(g, logged.plug.get(), nullptr, 0, 1.5);
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+  ASSERT_EQ(g->NControls(), before + 1);
+  const IRECT* r = g->GetControl(before)->GetRECT();
+  EXPECT_EQ(std::make_pair(r->L, r->T), std::make_pair(15, 30));  // 10,20 at 1.5
+  EXPECT_EQ(ids(ui.layerMap.at("bank1")), std::vector<int>{10});
+}
+
 TEST(DocumentWalk, AnElementSetsThePartOfItsParametersAction) {
   TestBundle bundle(readFile(SMALL_UICONFIG_TEA));
   LoggedPlug logged{TARNIVEX_BUNDLE_RESOURCES};

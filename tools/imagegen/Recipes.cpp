@@ -1,6 +1,7 @@
 #include "Recipes.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -19,6 +20,12 @@ constexpr LICE_pixel kBlack = rgb(0, 0, 0), kWhite = rgb(255, 255, 255), kPink =
 constexpr int kWindowW = 1500, kWindowH = 757;
 constexpr int kPageX = 70, kPageY = 64, kPageW = 1420, kPageH = 620;
 constexpr int kMixerY = 692, kMixerH = 58;
+
+std::string twoDigits(int n) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%02d", n);
+  return text;
+}
 
 struct Frame {
   LICE_IBitmap* bm;
@@ -317,7 +324,7 @@ Draw mixerStrip() {
     const int cw = f.w / 16;
     for (int i = 0; i < 16; ++i) {
       if (i) LICE_Line(f.bm, f.x + i * cw, f.y + 4, f.x + i * cw, f.y + f.h - 5, f.p.frame, 0.6f, 0, false);
-      drawDotText(f.bm, f.x + i * cw + 6, f.y + 6, (i < 9 ? "0" : "") + std::to_string(i + 1), 1, f.p.textDim);
+      drawDotText(f.bm, f.x + i * cw + 6, f.y + 6, twoDigits(i + 1), 1, f.p.textDim);
     }
   };
 }
@@ -365,7 +372,7 @@ bool recipeFor(const std::string& k, Recipe& r) {
   }
   if (k.rfind("BUTTON_MIXER_MUTE", 0) == 0) {
     const int n = std::atoi(k.c_str() + 17);
-    r = {40, 22, button((n < 10 ? "0" : "") + std::to_string(n))};
+    r = {40, 22, button(twoDigits(n))};
     return true;
   }
   if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel(), true}, true;

@@ -111,7 +111,7 @@ bool expand(const std::vector<SourceLine>& in, std::vector<SourceLine>& out, std
     if (!expand(body, inner, error)) return false;
     for (int n = a; n <= b; ++n) {
       std::string value = std::to_string(n);
-      while (value.size() < first.size()) value = "0" + value;
+      if (value.size() < first.size()) value.insert(0, first.size() - value.size(), '0');
       for (SourceLine l : inner) {
         for (size_t p; (p = l.text.find("$" + var)) != std::string::npos;) l.text.replace(p, var.size() + 1, value);
         l.indent -= inner.front().indent - in[i].indent;  // the block's lines take the for's place

@@ -26,6 +26,13 @@ const std::set<std::string> kControls = {"patchBrowser", "background", "display"
                                          "autooff",      "dropMenu",   "multiFx",     "radio",
                                          "knobcontrol",  "buttoncontrol", "menucontrol", "slidercontrol"};
 
+// Every attribute some element of the vocabulary reads.
+const std::set<std::string> kAttributes = {
+    "name",         "id",           "overlay",      "create",     "imageId",    "paramId",     "paramGroup",
+    "channel",      "type",         "bounds",       "position",   "valueBounds", "displaySize", "white",
+    "inputDev",     "nameLen",      "valueList",    "valueDisplay", "visible",  "buttons",     "horizontal",
+    "length",       "changingByte", "biDirectLink", "ccNumber",   "sysexIndex", "msgZeroVal",  "color"};
+
 bool readText(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -48,6 +55,8 @@ struct Checker {
     const bool page = kPages.count(n.element) > 0, multi = n.element == "multilayer";
     if (!page && !multi && !kControls.count(n.element)) complain(n, "unknown element " + n.element);
     if (!page && !multi && !n.children.empty()) complain(n, n.element + " cannot hold elements");
+    for (const auto& attribute : n.attributes)
+      if (!kAttributes.count(attribute.first)) complain(n, "unknown attribute " + attribute.first);
     if (page) {
       const std::string* name = n.attribute("name");
       if (!name || name->empty()) complain(n, "a page needs a name");

@@ -2,7 +2,10 @@
 // window, whichever window system backs it.
 #pragma once
 
+#include <deque>
 #include <functional>
+#include <optional>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -48,6 +51,8 @@ class EditorView {
 };
 
 // A view with no window system behind it: tests drive it and read it.
+// Menus and text entries are answered from a script, in order; with nothing
+// scripted a menu is cancelled and an entry stays open.
 class HeadlessView : public EditorView {
  public:
   HeadlessView(Kind kind, void* parent, int width, int height)
@@ -58,11 +63,35 @@ class HeadlessView : public EditorView {
   int Height() const override { return mHeight; }
   void* Handle() override { return this; }
 
+  void SetClient(EditorViewClient* client) override { mClient = client; }
+  EditorViewClient* Client() const { return mClient; }
+  // The item indices from the top level down to the chosen item; empty
+  // cancels the menu.
+  void ScriptMenuChoice(std::vector<int> path) { mMenuScript.push_back(std::move(path)); }
+  // Text typed into the next entry, character by character as the entry
+  // allows, then committed; nullopt cancels it.
+  void ScriptTextEntry(std::optional<std::string> text) { mEntryScript.push_back(std::move(text)); }
+  bool PopupMenu(const ViewMenu& menu, const ViewRect& r, ViewMenuChoice* choice) override;
+  bool OpenTextEntry(const ViewTextEntry& entry) override;
+  void EndTextEntry(bool commit) override;
+  bool TextEntryOpen() const override { return mEntryOpen; }
+  // What was shown: each menu's labels (submenus indented by two blanks,
+  // flags in brackets) and each entry as opened.
+  const std::vector<std::vector<std::string>>& MenusShown() const { return mMenusShown; }
+  const std::vector<ViewTextEntry>& EntriesShown() const { return mEntriesShown; }
+
  private:
   Kind mKind;
   void* mParent;
   int mWidth;
   int mHeight;
+  EditorViewClient* mClient = nullptr;
+  std::deque<std::vector<int>> mMenuScript;
+  std::deque<std::optional<std::string>> mEntryScript;
+  std::vector<std::vector<std::string>> mMenusShown;
+  std::vector<ViewTextEntry> mEntriesShown;
+  bool mEntryOpen = false;
+  std::string mEntryText;
 };
 
 // Opens views for the graphics context; the default makes headless views.

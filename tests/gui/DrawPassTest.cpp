@@ -1,0 +1,158 @@
+// The drawing pass: which areas are dirty, what is drawn and cleaned, and
+// how layers shown, hidden and greyed take part.
+#include "GuiTestSupport.h"
+
+using namespace guitest;
+
+namespace {
+class Probe : public IControl {
+ public:
+  explicit Probe(IRECT r, int param = -1) : IControl(nullptr, &r, param) {}
+  bool Draw(IGraphics*) override {
+    ++draws;
+    return true;
+  }
+  int draws = 0;
+};
+
+Probe* Add(IGraphics& g, IRECT r, int param = -1) {
+  auto* p = new Probe(r, param);
+  g.AttachControl(p);
+  return p;
+}
+Probe* Add(ControlLayer& l, IRECT r) { return static_cast<Probe*>(l.AttachControl(new Probe(r))); }
+
+void CleanAll(Gui& gui) {
+  gui.DrawAll();
+  gui.DrawAll();
+}
+}  // namespace
+
+TEST(DrawPass, DirtyUnionSkipsTheBackgroundAndHiddenControls) {
+  Gui gui;
+  Probe* bg = Add(gui.graphics, {0, 0, 120, 80});
+  Probe* a = Add(gui.graphics, {10, 10, 20, 20});
+  Probe* b = Add(gui.graphics, {30, 5, 40, 15});
+  Probe* zero = Add(gui.graphics, {});
+  CleanAll(gui);
+  IRECT r;
+  EXPECT_FALSE(gui.graphics.IsDirty(&r));
+
+  struct Row {
+    std::vector<Probe*> dirty;
+    IRECT expected;
+    bool any;
+  } rows[] = {
+      {{bg}, {}, false},                     // the background is never asked
+      {{a}, {10, 10, 20, 20}, true},
+      {{a, b}, {10, 5, 40, 20}, true},
+      {{zero}, {}, true},                     // dirty, but nothing to widen
+      {{zero, b}, {30, 5, 40, 15}, true},
+  };
+  for (const Row& row : rows) {
+    for (Probe* p : row.dirty) p->SetDirty(false);
+    r = IRECT();
+    EXPECT_EQ(gui.graphics.IsDirty(&r), row.any);
+    EXPECT_EQ(r, row.expected);
+    CleanAll(gui);
+  }
+  a->Hide(true);
+  CleanAll(gui);
+  a->SetDirty(false);
+  r = IRECT();
+  EXPECT_FALSE(gui.graphics.IsDirty(&r));
+  a->SetDirtyWhenHidden(true);
+  EXPECT_TRUE(gui.graphics.IsDirty(&r));
+}
+
+TEST(DrawPass, StrictDrawingDrawsWhatMeetsTheAreaAndCleansAllButTheBackground) {
+  Gui gui;
+  Probe* bg = Add(gui.graphics, {0, 0, 120, 80});
+  Probe* touchLeft = Add(gui.graphics, {50, 10, 60, 20});   // its left equals r.right: drawn
+  Probe* touchRight = Add(gui.graphics, {0, 10, 10, 20});   // its right equals r.left: not drawn
+  Probe* inside = Add(gui.graphics, {20, 20, 30, 30});
+  Probe* hidden = Add(gui.graphics, {20, 20, 30, 30});
+  hidden->Hide(true);
+  IRECT r(10, 10, 50, 40);
+  gui.graphics.Draw(&r);
+  EXPECT_EQ(bg->draws, 1);
+  EXPECT_EQ(touchLeft->draws, 1);
+  EXPECT_EQ(touchRight->draws, 0);
+  EXPECT_EQ(inside->draws, 1);
+  EXPECT_EQ(hidden->draws, 0);
+  EXPECT_TRUE(bg->IsDirty());
+  EXPECT_FALSE(touchRight->IsDirty());
+  // A redraw request keeps a control dirty for one more pass.
+  inside->SetValueFromPlug(0.2);  // first value: the default, no redraw of its own
+  EXPECT_FALSE(inside->IsDirty());
+  inside->SetValueFromPlug(0.4);
+  gui.graphics.Draw(&r);
+  EXPECT_TRUE(inside->IsDirty());
+  gui.graphics.Draw(&r);
+  EXPECT_FALSE(inside->IsDirty());
+}
+
+TEST(DrawPass, ResizeEmptiesTheControlListButKeepsTheLayers) {
+  Gui gui;
+  Add(gui.graphics, {0, 0, 10, 10});
+  gui.graphics.AttachLayer(new ControlLayer(1, "page"));
+  gui.plug.Take();
+  gui.graphics.Resize(200, 100);
+  EXPECT_EQ(gui.graphics.NControls(), 0);
+  EXPECT_EQ(gui.graphics.NLayers(), 1);
+  EXPECT_EQ(gui.graphics.GetDrawBitmap()->getWidth(), 200);
+  EXPECT_EQ(gui.plug.Take(), std::vector<std::string>{"resize 200x100"});
+}
+
+TEST(Layers, ShowingBringsBackOnlyTheSelectedSubLayers) {
+  ControlLayer root(1, "page");
+  ControlLayer* a = root.AttachLayer(new ControlLayer(10, "a"));
+  ControlLayer* b = root.AttachLayer(new ControlLayer(11, "b"));
+  ControlLayer* b2 = root.AttachLayer(new ControlLayer(11, "b2"));
+  EXPECT_TRUE(root.IsHidden());  // created not visible
+  root.selectedNumber = 11;
+  root.Hide(false);
+  EXPECT_EQ(std::vector<bool>({a->IsVisible(), b->IsVisible(), b2->IsVisible()}),
+            std::vector<bool>({false, true, true}));
+  a->Hide(false);
+  root.Hide(true);
+  root.Hide(false);
+  EXPECT_FALSE(a->IsVisible());
+  root.selectedNumber = 99;  // matches none: own controls only
+  root.Hide(true);
+  root.Hide(false);
+  EXPECT_TRUE(root.IsVisible());
+  EXPECT_FALSE(b->IsVisible());
+}
+
+TEST(Layers, GreyingZonesAndTheHiddenLayerThatStillReportsItsFirstControl) {
+  ControlLayer root(1, "page");
+  ControlLayer* zone = root.AttachLayer(new ControlLayer(12, "zone"));
+  Probe* c = Add(*zone, {1, 1, 5, 5});
+  root.GrayOutCustomZone(true, 12);
+  EXPECT_TRUE(c->IsGrayed());
+  EXPECT_EQ(c->GetBlend()->mWeight, 0.5f);
+  root.GrayOutCustomZone(false, 9);  // out of range: only the selection moves
+  EXPECT_EQ(root.selectedNumber, 9);
+  EXPECT_TRUE(c->IsGrayed());
+  root.GrayOut(false);
+  EXPECT_TRUE(c->IsGrayed());  // 12 is not the selected id
+  root.selectedNumber = 12;
+  root.GrayOut(false);
+  EXPECT_FALSE(c->IsGrayed());
+  EXPECT_EQ(c->GetBlend()->mWeight, 1.0f);
+
+  ControlLayer hidden(2, "popup");
+  Probe* first = Add(hidden, {10, 10, 50, 50});
+  Add(hidden, {20, 20, 30, 30});
+  IRECT r;
+  EXPECT_FALSE(hidden.isDirty(&r));
+  hidden.setIgnoreHiddenWhenUpdatingScreen(true);
+  EXPECT_TRUE(hidden.isDirty(&r));
+  EXPECT_EQ(r, IRECT(10, 10, 50, 50));
+  // Drawing cleans the controls of a hidden layer without drawing them.
+  IRECT all(0, 0, 100, 100);
+  hidden.Draw(nullptr, &all);
+  EXPECT_EQ(first->draws, 0);
+  EXPECT_FALSE(first->IsDirty());
+}

@@ -1,0 +1,157 @@
+// The popup-menu model, the bitmap and font caches, and the drawing
+// operations' clipping and frame choice.
+#include <filesystem>
+
+#include "GuiTestSupport.h"
+#include "CachedFont.h"
+#include "IPopupMenu.h"
+
+using namespace guitest;
+
+TEST(PopupMenu, InsertionIndicesPrefixesAndChecks) {
+  struct Row {
+    int index;
+    const char* expected;  // the texts after inserting "x"
+  } rows[] = {{7, "abcx"}, {-1, "abcx"}, {-5, "xabc"}, {1, "axbc"}, {3, "abcx"}};
+  for (const Row& row : rows) {
+    IPopupMenu menu;
+    for (const char* t : {"a", "b", "c"}) menu.AddItem(t);
+    menu.AddItem("x", row.index, 0);
+    std::string texts;
+    for (int i = 0; i < menu.GetNItems(); ++i) texts += menu.GetItemText(i);
+    EXPECT_EQ(texts, row.expected) << row.index;
+  }
+  IPopupMenu menu;
+  menu.SetPrefix(4);
+  EXPECT_EQ(menu.GetPrefix(), 0);
+  EXPECT_EQ(menu.GetItem(0), nullptr);
+  menu.CheckItemAlone(0);  // empty: nothing happens
+  auto sub = std::make_unique<IPopupMenu>();
+  for (int i = 0; i < 5; ++i) menu.AddItem("i", -1, IPopupMenuItem::kChecked);
+  menu.AddItem("sub", sub.get());
+  menu.CheckItemAlone(10);
+  for (int i = 0; i < 6; ++i) EXPECT_FALSE(menu.IsItemChecked(i));
+  EXPECT_TRUE(menu.CheckItem(2, true));
+  EXPECT_FALSE(menu.CheckItem(9, true));
+  EXPECT_EQ(menu.GetChosenItemIdx(), -1);
+}
+
+TEST(Caches, BitmapsAreLoadedOnceScaledOnceAndReleased) {
+  const auto folder = std::filesystem::path(::testing::TempDir()) / "gui-images";
+  std::filesystem::create_directories(folder);
+  setenv("TARNIVEX_RESOURCE_DIR", folder.c_str(), 1);
+  {
+    LICE_MemBitmap image(20, 10, 4);
+    LICE_Clear(&image, FrameColour(1));
+    ASSERT_TRUE(WriteTestPng((folder / "knob.png").string(), &image));
+    std::filesystem::copy_file(folder / "knob.png", folder / "broken.png",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::resize_file(folder / "broken.png", 30);
+  }
+  Gui gui;
+  const int before = s_bitmapCache.Count();
+  IBitmap a = gui.graphics.LoadIBitmap(9001, "img/knob.png", 1.5, 2);
+  IBitmap b = gui.graphics.LoadIBitmap(9001, "img/knob.png", 3.0, 4, true);
+  EXPECT_EQ(a.mData, b.mData);
+  EXPECT_EQ(std::vector<int>({a.W, a.H, b.W, b.H, b.N}), std::vector<int>({30, 15, 30, 15, 4}));
+  IBitmap byId = gui.graphics.getImageById(9001, 3);
+  EXPECT_EQ(std::vector<int>({byId.W, byId.H, byId.N}), std::vector<int>({30, 15, 3}));
+  // Missing, unreadable and never loaded images give empty handles that draw nothing.
+  for (IBitmap empty : {gui.graphics.LoadIBitmap(9002, "img/missing.png"),
+                        gui.graphics.LoadIBitmap(9003, "img/broken.png"), gui.graphics.getImageById(9004)}) {
+    EXPECT_EQ(empty.mData, nullptr);
+    EXPECT_EQ(empty.W, 0);
+    gui.graphics.AttachControl(new IBitmapControl(&gui.plug, 0, 0, -1, &empty));
+  }
+  gui.DrawAll();
+  EXPECT_EQ(s_bitmapCache.Count(), before + 1);
+  LICE_MemBitmap notCached(1, 1, 4);
+  IBitmap stranger(&notCached, 1, 1);
+  gui.graphics.ReleaseBitmap(&stranger);
+  EXPECT_EQ(s_bitmapCache.Count(), before + 1);
+  gui.graphics.ReleaseBitmap(&a);
+  EXPECT_EQ(s_bitmapCache.Count(), before);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
+}
+
+TEST(Caches, FontsAreSharedByStyleAndMeasuredTextIsPlaced) {
+  Gui gui;
+  IText a(11, &COLOR_BLACK, "Tarnivex Fixed", IText::kStyleNormal, IText::kAlignNear);
+  IText b = a;
+  b.mColor = COLOR_RED;
+  LICE_IFont* fa = gui.graphics.CacheFont(&a);
+  ASSERT_NE(fa, nullptr);
+  EXPECT_EQ(gui.graphics.CacheFont(&b), fa);  // colour is not part of the key
+  EXPECT_EQ(fa->GetLineHeight(), 11);
+  struct Row {
+    int align;
+    IRECT in, out;
+  } rows[] = {
+      {IText::kAlignNear, {100, 5, 100, 5}, {100, 5, 118, 17}},
+      {IText::kAlignCenter, {100, 5, 140, 5}, {111, 5, 129, 17}},
+      {IText::kAlignFar, {100, 5, 140, 5}, {122, 5, 140, 17}},
+  };
+  for (Row row : rows) {
+    a.mAlign = row.align;
+    EXPECT_TRUE(gui.graphics.MeasureIText(&a, "abc", &row.in));
+    EXPECT_EQ(row.in, row.out) << row.align;
+  }
+  IRECT untouched(1, 2, 3, 4);
+  IText fresh(13, &COLOR_BLACK, "Tarnivex Fixed");
+  EXPECT_TRUE(gui.graphics.DrawIText(&fresh, "", &untouched));
+  EXPECT_EQ(fresh.mCached, nullptr);  // an empty string makes no font
+}
+
+TEST(Drawing, BitmapsAreClippedToTheDrawRectAndFramesChosenByState) {
+  Gui gui(40, 40);
+  IBitmap strip = Strip(10, 10, 3);
+  IRECT dest(5, 5, 15, 15);
+  struct Row {
+    int state;
+    IRECT drawRect;
+    int x, y;
+    LICE_pixel expected;
+  } rows[] = {
+      {0, {0, 0, 40, 40}, 5, 5, FrameColour(0)},
+      {1, {0, 0, 40, 40}, 14, 14, FrameColour(0)},
+      {3, {0, 0, 40, 40}, 5, 5, FrameColour(2)},
+      {2, {10, 10, 40, 40}, 9, 9, 0},           // outside the draw rectangle
+      {2, {10, 10, 40, 40}, 10, 10, FrameColour(1)},
+  };
+  for (const Row& row : rows) {
+    LICE_Clear(gui.graphics.GetDrawBitmap(), 0);
+    gui.Clip(row.drawRect);
+    gui.graphics.DrawBitmap(&strip, &dest, row.state, nullptr);
+    EXPECT_EQ(gui.At(row.x, row.y), row.expected) << row.state;
+  }
+  const IColor c(255, 1, 2, 3);
+  gui.graphics.ForcePixel(&c, 40, 0);  // off the surface: ignored
+  gui.graphics.ForcePixel(&c, -1, 5);
+  gui.graphics.ForcePixel(&c, 39, 39);
+  EXPECT_EQ(gui.At(39, 39), LICE_RGBA(1, 2, 3, 255));
+  EXPECT_EQ(LiceBlendMode(nullptr), 0x10000);
+  const IChannelBlend replace(IChannelBlend::kBlendClobber), odd(IChannelBlend::EBlendMethod(7));
+  EXPECT_EQ(LiceBlendMode(&replace), 0);
+  EXPECT_EQ(LiceBlendMode(&odd), 0x10000);
+}
+
+TEST(Drawing, BitmapTextLaysOutCellsAndSurvivesNoRoom) {
+  Gui gui(120, 40);
+  IBitmap strip = Strip(8, 10, 95);
+  IText left(12, nullptr, nullptr, IText::kStyleNormal, IText::kAlignNear);
+  IRECT r(0, 0, 100, 10);
+  gui.Clip({0, 0, 120, 40});
+  LICE_Clear(gui.graphics.GetDrawBitmap(), 0);
+  // 14 characters in 10 cells: 10 on the first line, 4 on a second.
+  DrawBitmapedText(&gui.graphics, &strip, &r, &left, nullptr, "ABCDEFGHIJKLMN", false, false, 8, 10);
+  EXPECT_EQ(gui.At(8, 0), FrameColour('A' - 32));
+  EXPECT_EQ(gui.At(8 + 9 * 8, 0), FrameColour('J' - 32));
+  EXPECT_EQ(gui.At(8 + 3 * 8, 10), FrameColour('N' - 32));
+  EXPECT_EQ(gui.At(8 + 4 * 8, 10), 0u);
+  // No cell width, or no room between the margins: nothing, and no fault.
+  LICE_Clear(gui.graphics.GetDrawBitmap(), 0);
+  IRECT narrow(0, 0, 10, 10);
+  EXPECT_TRUE(DrawBitmapedText(&gui.graphics, &strip, &r, &left, nullptr, "AB", false, true, 0, 10));
+  EXPECT_TRUE(DrawBitmapedText(&gui.graphics, &strip, &narrow, &left, nullptr, "AB", false, true, 8, 10));
+  EXPECT_EQ(gui.At(8, 0), 0u);
+}
