@@ -16,6 +16,7 @@ IGraphics::IGraphics(IPlugBase* plug, int width, int height, int fps)
 IGraphics::~IGraphics() {
   ReleaseMouseCapture();
   mMouseOver = nullptr;
+  mKeyCatcher.reset();
   while (!mControls.empty()) mControls.pop_back();
   while (!mLayers.empty()) mLayers.pop_back();
 }

@@ -174,3 +174,34 @@ TEST(Input, PopupMenusAnswerWithTheMenuThatHoldsTheChoice) {
   gui.View()->ScriptMenuChoice({1});  // a separator cannot be chosen
   EXPECT_EQ(gui.graphics.CreateIPopupMenu(&menu, &r), nullptr);
 }
+
+TEST(Input, KeysGoToTheCaptureThenLayersThenTheListThenTheCatcher) {
+  struct KeyTaker : IInvisibleSwitchControl {
+    KeyTaker(IRECT r, std::vector<std::string>* log, const char* name)
+        : IInvisibleSwitchControl(nullptr, r, -1), log(log), name(name) {}
+    bool OnKeyDown(int, int, int key) override {
+      log->push_back(std::string(name) + " " + std::to_string(key));
+      return true;
+    }
+    std::vector<std::string>* log;
+    const char* name;
+  };
+  std::vector<std::string> log;
+  Gui gui;
+  auto* listed = new KeyTaker(IRECT(0, 0, 10, 10), &log, "list");
+  gui.graphics.AttachControl(listed);
+  auto* page = new ControlLayer(1, "page");
+  page->AttachControl(new KeyTaker(IRECT(20, 0, 30, 10), &log, "layer"));
+  page->Hide(false);
+  gui.graphics.AttachLayer(page);
+  gui.graphics.AttachKeyCatcher(new KeyTaker(IRECT(), &log, "catcher"));
+  IMouseMod none;
+  gui.graphics.OnMouseDown(5, 5, &none);  // captured: keys go there wherever the mouse is
+  EXPECT_TRUE(gui.graphics.OnKeyDown(25, 5, 15));
+  gui.graphics.OnMouseUp(5, 5, &none);
+  EXPECT_TRUE(gui.graphics.OnKeyDown(25, 5, 16));
+  EXPECT_TRUE(gui.graphics.OnKeyDown(5, 5, 17));
+  listed->GrayOut(true);
+  EXPECT_TRUE(gui.graphics.OnKeyDown(5, 5, 18));
+  EXPECT_EQ(log, (std::vector<std::string>{"list 15", "layer 16", "list 17", "catcher 18"}));
+}

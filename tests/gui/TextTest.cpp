@@ -186,3 +186,79 @@ TEST(CachedFont, RandomBytesNeverHurt) {
   }
   SUCCEED();
 }
+
+TEST(GdiShapes, PolygonsBlitsAndImageLists) {
+  Ctx c(40, 40);
+  HBRUSH brush = CreateSolidBrush(0xFF0000);
+  SelectObject(c.dc, brush);
+  RoundRect(c.dc, 0, 0, 30, 30, 9, 9);  // corners cut 3 pixels deep
+  EXPECT_EQ(c.Art(0, 0, 5, 4), (std::vector<std::string>{"..###", ".####", "#####", "#####"}));
+  DeleteObject(brush);
+
+  Ctx from(20, 4);
+  HBRUSH red = CreateSolidBrush(0xFF0000);
+  RECT all{0, 0, 20, 4};
+  SWELL_FillRect(from.dc, &all, red);
+  DeleteObject(red);
+  Ctx to(40, 4);
+  StretchBlt(to.dc, 5, 0, 20, 4, from.dc, -10, 0, 20, 4, 0);  // ten pixels from x + 10
+  EXPECT_EQ(to.Art(0, 0, 40, 1)[0], "...............##########...............");
+
+  int out[3] = {7, 7, 7};
+  EXPECT_EQ(GetObject(nullptr, 12, out), 0);
+  EXPECT_EQ(out[2], 0);
+  const unsigned pixels[4] = {0xFF0000FFu, 0, 0, 0xFF0000FFu};
+  HBITMAP image = CreateBitmap(2, 2, 1, 32, reinterpret_cast<const unsigned char*>(pixels));
+  EXPECT_EQ(GetObject(image, 8, out), 1);
+  EXPECT_EQ(out[0], 2);
+  HIMAGELIST list = ImageList_CreateEx();
+  EXPECT_EQ(ImageList_ReplaceIcon(list, -1, image), 0);
+  EXPECT_EQ(ImageList_ReplaceIcon(list, 5, image), 1);
+  EXPECT_FALSE(ImageList_Remove(list, 7));
+  EXPECT_TRUE(ImageList_Remove(list, -1));
+  ImageList_Destroy(list);
+  DeleteObject(image);
+
+  LICE_MemBitmap keyed(2, 1);
+  keyed.getBits()[0] = LICE_RGBA(255, 0, 255, 255);
+  keyed.getBits()[1] = LICE_RGBA(1, 2, 3, 255);
+  const std::string file = ::testing::TempDir() + "/keyed.png";
+  ASSERT_TRUE(WriteTestPng(file, &keyed));
+  HBITMAP loaded = LoadNamedImage(file.c_str(), true);
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(GetNSImageFromHICON(loaded)[0], 0u);
+  EXPECT_EQ(GetNSImageFromHICON(loaded)[1], LICE_RGBA(1, 2, 3, 255));
+  EXPECT_EQ(LoadNamedImage("keyed.png", false), nullptr);  // no named application images
+  DeleteObject(loaded);
+}
+
+TEST(CachedFont, EffectsAndVerticalText) {
+  struct Row {
+    int flags;
+    std::vector<std::string> art;  // "I" of the fixed font: 0E 04 04 04 04 04 0E
+  } rows[] = {
+      {LICE_FONT_FLAG_FX_MONO, {".###..", "..#...", "..#...", "..#...", "..#...", "..#...", ".###.."}},
+      {LICE_FONT_FLAG_FX_SHADOW, {".####.", ".####.", "..##..", "..##..", "..##..", "..##..", ".####."}},
+      {LICE_FONT_FLAG_FX_INVERT | LICE_FONT_FLAG_FX_MONO,
+       {"#...##", "##.###", "##.###", "##.###", "##.###", "##.###", "#...##"}},
+  };
+  for (const Row& row : rows) {
+    LICE_CachedFont font;
+    font.SetFromHFont(CreateFont(11, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 4, 0, kFixedFontName),
+                      LICE_FONT_FLAG_OWNS_HFONT | row.flags);
+    font.SetTextColor(LICE_RGBA(255, 0, 0, 255));
+    font.SetEffectColor(LICE_RGBA(128, 0, 0, 255));
+    LICE_MemBitmap bm(10, 12);
+    LICE_Clear(&bm, 0);
+    RECT r{0, 0, 10, 12};
+    font.DrawText(&bm, "I", -1, &r, 0);
+    EXPECT_EQ(Art(&bm, 0, 1, 6, 7), row.art) << row.flags;
+  }
+  // Vertical: a line feed starts the next column one line height to the right.
+  LICE_CachedFont vertical;
+  vertical.SetFromHFont(CreateFont(11, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 4, 0, kFixedFontName),
+                        LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_VERTICAL);
+  RECT m{0, 0, 0, 0};
+  EXPECT_EQ(vertical.DrawText(nullptr, "ab\nc", -1, &m, DT_CALCRECT), 23);
+  EXPECT_EQ(m.bottom, 12);
+}

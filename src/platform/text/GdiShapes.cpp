@@ -118,7 +118,8 @@ void MoveToEx(HDC ctx, int x, int y, POINT* old) {
 
 void SWELL_LineTo(HDC ctx, int x, int y) {
   if (!ValidContext(ctx) || !PenOk(ctx)) return;
-  Stroke(ctx, ctx->curX, ctx->curY, float(x), float(y));
+  const float half = float(std::max(1, ctx->pen->width)) / 2.0f;
+  Stroke(ctx, ctx->curX + half, ctx->curY + half, float(x) + half, float(y) + half);
   ctx->curX = float(x);
   ctx->curY = float(y);
 }

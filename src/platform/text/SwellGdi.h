@@ -86,6 +86,36 @@ int GetSysColor(int index);
 void BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int mode);
 void StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, int mode);
 int GetObject(HGDIOBJ obj, int size, void* out);
+// Filled with the brush and outlined with the pen, whichever are real.
+void SWELL_Polygon(HDC ctx, const POINT* pts, int n);
+void RoundRect(HDC ctx, int l, int t, int r, int b, int xr, int yr);
+void Ellipse(HDC ctx, int l, int t, int r, int b);
+void PolyPolyline(HDC ctx, const POINT* pts, const unsigned int* counts, int n);
+void PolyBezierTo(HDC ctx, const POINT* pts, int n);
+
+// Images: 32-bit pixels, bytes A, R, G, B, top row first.
+struct ICONINFO {
+  int fIcon;
+  int xHotspot, yHotspot;
+  HBITMAP hbmMask, hbmColor;
+};
+// An image of w x h pixels from rows of w * 4 bytes.
+HBITMAP CreateBitmap(int w, int h, int planes, int bitsPerPixel, const unsigned char* bits);
+HICON CreateIconIndirect(const ICONINFO* info);
+// The pixels of an image object, or null.
+const unsigned* GetNSImageFromHICON(HGDIOBJ obj);
+// An image from a PNG file (a name with "/"); this platform has no named
+// application images. With keyMagenta, pure magenta pixels become clear.
+HBITMAP LoadNamedImage(const char* name, bool keyMagenta);
+// Draws the image scaled into the rectangle over what is there.
+void DrawImageInRect(HDC ctx, HGDIOBJ image, const RECT* r);
+
+struct HIMAGELIST__;
+typedef HIMAGELIST__* HIMAGELIST;
+HIMAGELIST ImageList_CreateEx();
+int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon);
+bool ImageList_Remove(HIMAGELIST list, int index);
+void ImageList_Destroy(HIMAGELIST list);
 
 // How many released records wait in the pools (for tests).
 int SWELL_PooledContextCount();
