@@ -113,8 +113,8 @@ TEST(DocumentWalk, AtAnotherScaleOnlyTheGeometryDiffers) {
   setenv("TARNIVEX_RESOURCE_DIR", bundle.dir.path.c_str(), 1);
   ui.readUIConfig(g, logged.plug.get(), nullptr, 0, 1.5);
   setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
-  ASSERT_EQ(g->NControls(), before + 1);
-  const IRECT* r = g->GetControl(before)->GetRECT();
+  ASSERT_EQ(g->NControls(), before + 2);  // the display, then the background
+  const IRECT* r = g->GetControl(before + 1)->GetRECT();
   EXPECT_EQ(std::make_pair(r->L, r->T), std::make_pair(15, 30));  // 10,20 at 1.5
   EXPECT_EQ(ids(ui.layerMap.at("bank1")), std::vector<int>{10});
 }
