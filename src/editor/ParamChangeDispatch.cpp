@@ -129,6 +129,8 @@ void Tarnivex::OnParamChange(int paramIdx) {
     if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, intValue, modelNumber, partChangeSend);
   } else if (paramIdx == kMainTab && tabSwitchFunctions) {
     tabSwitchFunctions->mainTabSwitch(this, kMainTab, intValue, modelNumber, currentPart);
+  } else {
+    showEffectPage(paramIdx, intValue);
   }
 
   const bool wholeNumber = std::any_of(std::begin(kWholeNumberBlocks), std::end(kWholeNumberBlocks),

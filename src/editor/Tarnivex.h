@@ -232,6 +232,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // randomize button it declares, and the progress overlay with its two
   // cancel buttons.
   void attachPages();
+  // The effect-type sub-page of a changed effect mode, on the effects page.
+  void showEffectPage(int paramIdx, int value);
   std::vector<IControl*> cancelButtons;
   bool ThreadRunning() const;
   // Sends the part's sound and, with thenMulti, the multi after it.

@@ -162,6 +162,16 @@ TEST_F(TabSwitchTest, MainTabSelectorsRandomizeAndMixer) {
   }
 }
 
+TEST_F(TabSwitchTest, EffectModesPickTheirSubPageOnTheEffectsPage) {
+  plug->tabSwitchFunctions->mainTabSwitch(plug.get(), kMainTab, 5, 0, 2);
+  setParam(kEffect1Mode + 2, 2);
+  EXPECT_FALSE(zone("effectsArp", 2, 12)->IsHidden());
+  EXPECT_TRUE(zone("effectsArp", 2, 11)->IsHidden());
+  setParam(kEffect2Mode + 2, 8);
+  EXPECT_FALSE(zone("effectsArp", 2, 308)->IsHidden());
+  EXPECT_TRUE(zone("effectsArp", 2, 307)->IsHidden());
+}
+
 TEST_F(TabSwitchTest, MissingPagesAreSkippedAndLoggedOnce) {
   plug->pageLayers.erase("oscillators");
   plug->pageLayers.erase("miniMixer");
