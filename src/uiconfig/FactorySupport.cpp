@@ -58,8 +58,8 @@ bool UIConfigManager::prepareSysEx(ControlAction* action, int sysexIndex, int ch
     return false;
   }
   if (messagesOnly)
-    action->sysex.messages = record.messages;
+    action->sysex.messages = std::move(record.messages);
   else
-    action->sysex = record;
+    action->sysex = std::move(record);
   return registerSysExControl(*action, changingByte, section, control);
 }
