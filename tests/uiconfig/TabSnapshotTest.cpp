@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+
+#include "DataFolder.h"
 
 #include "IGraphicsLinux.h"
 #include "PngWrite.h"
@@ -40,5 +43,33 @@ TEST(TabSnapshot, FiltersPageOfPartFiveThroughTheTabs) {
   EXPECT_FALSE(plug.namedLayer("filter2HP")->IsHidden());
   EXPECT_TRUE(plug.namedLayer("filter1LP")->IsHidden());
   g->CloseWindow();
+}
+
+// Every main page, reached through the main tab, at each size and scheme.
+TEST(TabSnapshot, EveryMainPageAtEverySizeAndScheme) {
+  std::filesystem::create_directories(TARNIVEX_SCREENSHOT_DIR);
+  for (const char* scheme : {"yellow", "blue", "phoenix"})
+    for (const auto& [size, scale] : {std::pair{"small", 0.85}, std::pair{"normal", 1.0}, std::pair{"large", 1.15}}) {
+      SCOPED_TRACE(std::string(scheme) + " " + size);
+      std::filesystem::create_directories(getDataFolder());
+      std::ofstream(getSettingsPath()) << scheme << "\n" << size << "\nyes\n\n";
+      LoggedPlug logged{TARNIVEX_BUNDLE_RESOURCES};
+      IGraphics* g = logged.plug->GetGUI();
+      ASSERT_EQ(g->Width(), static_cast<int>(1500 * scale));
+      int parent = 0;
+      ASSERT_NE(g->OpenWindow(&parent), nullptr);
+      for (int tab = 0; tab < 6; ++tab) {
+        logged.plug->GetParam(kMainTab)->Set(tab);
+        logged.plug->OnParamChange(kMainTab);
+        IRECT all(0, 0, g->Width(), g->Height());
+        g->Draw(&all);
+        std::string error;
+        const std::string name = "tab" + std::to_string(tab) + "-" + scheme + "-" + size + ".png";
+        EXPECT_TRUE(imagegen::writePng(g->GetDrawBitmap(), std::string(TARNIVEX_SCREENSHOT_DIR) + "/" + name, error))
+            << error;
+      }
+      g->CloseWindow();
+    }
+  std::filesystem::remove(getSettingsPath());
 }
 }  // namespace
