@@ -73,16 +73,6 @@ TEST_F(FilterLinkTest, LinkOffRecordsTheDistanceAndMovesNothing) {
   EXPECT_EQ(param(kF1)->Value(), 99);
 }
 
-TEST_F(FilterLinkTest, TypeAndRoutingAreNotLinkedByTheFilterRule) {
-  param(kFilterLinkSwitch + kPart)->Set(1);
-  for (int idx : {kFilter1Type + kPart, kFilter2Type + kPart, kFilterRouting + kPart}) {
-    auto action = std::make_unique<ControlAction>();
-    LinkManager().controlLinker(plug.get(), action.get(), action->link, idx, 5, 5.0);
-    EXPECT_EQ(action->linkOffset, -1);
-  }
-  EXPECT_TRUE(arrivedAtInstrument().empty());
-}
-
 TEST_F(FilterLinkTest, ValueFromTheInstrumentLinksWithoutEchoUnlessALinkIsRunning) {
   param(kFilterLinkSwitch + kPart)->Set(1);
   param(kF2)->Set(70);
