@@ -129,6 +129,8 @@ void Tarnivex::OnParamChange(int paramIdx) {
     if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, intValue, modelNumber, partChangeSend);
   } else if (paramIdx == kMainTab && tabSwitchFunctions) {
     tabSwitchFunctions->mainTabSwitch(this, kMainTab, intValue, modelNumber, currentPart);
+  } else if (paramIdx == kMultiSettings && tabSwitchFunctions) {
+    tabSwitchFunctions->mainTabSwitch(this, kMultiSettings, 0, modelNumber, currentPart);
   } else {
     showEffectPage(paramIdx, intValue);
   }
