@@ -23,25 +23,6 @@ constexpr int kMultiNameByte = 23;
 
 bool inBlock(int base, int idx) { return idx >= base && idx < base + kParamBlockSpan; }
 
-// The sub-layer of layer whose id is its selected number.
-ControlLayer* selectedSubLayer(const ControlLayer* layer) {
-  if (!layer) return nullptr;
-  for (const auto& sub : layer->subLayers())
-    if (sub->GetID() == layer->selectedNumber) return sub.get();
-  return nullptr;
-}
-
-// Selects page number on layer: the sub-layer of that id shows, the others hide.
-void showMultiLayers(ControlLayer* layer, int number) {
-  if (!layer) return;
-  layer->selectedNumber = number;
-  for (const auto& sub : layer->subLayers()) sub->Hide(sub->GetID() != number);
-}
-
-void grayOut(ControlLayer* layer, bool gray, int zone) {
-  if (layer) layer->GrayOutCustomZone(gray, zone);
-}
-
 // The 16 name bytes, cut or padded with blanks.
 std::string nameField(const std::string& text) {
   std::string name = text.substr(0, kNameLength);
@@ -122,35 +103,6 @@ void Tarnivex::stepBankList(int paramIdx) {
   if (upper) updateBankAndProgramMenuNames(false);
 }
 
-void Tarnivex::showEffectPages(int paramIdx, int iv) {
-  ControlLayer* root = layerNamed("root");
-  if (!root || root->selectedNumber != 5) return;
-  ControlLayer* effects = selectedSubLayer(layerNamed("effectsArp"));
-  if (inBlock(kEffect1Mode, paramIdx)) {
-    showMultiLayers(effects, iv + 10);
-    if (iv == 0) grayOut(effects, true, 10);
-    return;
-  }
-  showLayer("delayFreeLayer", false);
-  showLayer("delayClockedLayer", false);
-  showMultiLayers(effects, iv + 300);
-  const int link = GetParam(kGlobalFX2Link)->Int();
-  const int fx2Part = std::clamp(link > 0 ? link - 1 : 0, 0, 15);
-  if (iv == 7) {
-    const bool clocked = GetParam(kFX2DelayClocked + fx2Part)->Value() == 1.0;
-    ControlLayer* delay = layerNamed(clocked ? "delayClockedLayer" : "delayFreeLayer");
-    if (!delay) return;
-    delay->Hide(false);
-    ControlLayer* partLayer = nullptr;
-    for (const auto& sub : delay->subLayers())
-      if (sub->GetID() == fx2Part) partLayer = sub.get();
-    showMultiLayers(partLayer, 307);
-    grayOut(partLayer, fx2Part != currentPart, 307);
-  } else if (iv == 0) {
-    grayOut(effects, true, 300);
-  }
-}
-
 bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
   const int iv = static_cast<int>(value);
   for (int base : {kFilterEnvTrigger, kAmpEnvTrigger, kEnv3Trigger, kEnv4Trigger, kFilterEnvMode, kAmpEnvMode,
@@ -161,7 +113,7 @@ bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
       return true;
     }
   if (inBlock(kEffect1Mode, paramIdx) || inBlock(kEffect2Mode, paramIdx)) {
-    showEffectPages(paramIdx, iv);
+    showEffectPage(paramIdx, iv);
     return false;
   }
   if (paramIdx == kGlobalLocalControl) {
@@ -495,7 +447,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
       return false;
     case kQuickTab:
       currentPart = std::clamp(iv, 0, 15);
-      if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, iv, modelNumber, false);
+      if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, iv, modelNumber, partChangeSend);
       updateBankAndProgramMenuNames(false);
       return false;
     case kMainTab:
@@ -515,7 +467,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
         // Shown and hidden again: the overlay's controls are drawn afresh.
         for (bool hide : {false, true}) {
           if (progressIndicator) progressIndicator->Hide(hide);
-          if (attachedProgressLayer) attachedProgressLayer->Hide(hide);
+          if (progressLayer) progressLayer->Hide(hide);
         }
       }
       return false;

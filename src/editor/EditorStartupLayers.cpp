@@ -8,6 +8,7 @@
 #include "ControlLayer.h"
 #include "IControl.h"
 #include "IControls.h"
+#include "ICustomRadioButtonsControl.h"
 #include "IGraphics.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
@@ -90,13 +91,8 @@ constexpr int kEditorWidth = 1500;
 constexpr int kEditorHeight = 757;
 }  // namespace
 
-ControlLayer* Tarnivex::layerNamed(const std::string& name) const {
-  const auto it = namedLayers.find(name);
-  return it == namedLayers.end() ? nullptr : it->second;
-}
-
 void Tarnivex::showLayer(const std::string& name, bool show) {
-  if (ControlLayer* layer = layerNamed(name)) layer->Hide(!show);
+  if (ControlLayer* layer = namedLayer(name)) layer->Hide(!show);
 }
 
 ControlAction* Tarnivex::actionOf(int paramIdx) const {
@@ -136,7 +132,7 @@ void Tarnivex::fetchConfiguredLayers() {
       debugLog(std::string("CONFIG READER: layer ") + row.name + " missing");
       return;
     }
-    namedLayers[row.name] = layer;
+    pageLayers[row.name] = layer;
     if (row.state != StartState::kUnchanged) layer->Hide(row.state == StartState::kHidden);
   };
   for (const LayerRow& row : kConfiguredLayers) fetch(row);
@@ -155,10 +151,10 @@ void Tarnivex::fetchConfiguredLayers() {
   showLayer("bankAndProgramMulti", false);
   for (const LayerRow& row : kLaterLayers) fetch(row);
   for (const char* name : kSearchLayers) fetch({name, 1, StartState::kUnchanged});
-  conflictLayer = layerNamed("bankPatchConflictWindow");
-  firstRunLayer = layerNamed("firstRunNotification");
-  midiFilterLayer = layerNamed("midiFilterSettings");
-  miniMixerLayer = layerNamed("miniMixer");
+  conflictLayer = namedLayer("bankPatchConflictWindow");
+  firstRunLayer = namedLayer("firstRunNotification");
+  midiFilterLayer = namedLayer("midiFilterSettings");
+  miniMixerLayer = namedLayer("miniMixer");
 }
 
 void Tarnivex::hideSearchLayersAtStartup() {
@@ -166,32 +162,30 @@ void Tarnivex::hideSearchLayersAtStartup() {
 }
 
 void Tarnivex::buildProgressLayer() {
-  progressLayer = std::make_unique<ControlLayer>(0, "PROGRESS");
   IGraphics* gui = GetGUI();
+  if (!gui || !uiConfigManager) return;
+  pendingProgressLayer = std::make_unique<ControlLayer>(0, "PROGRESS");
+  ControlLayer* layer = pendingProgressLayer.get();
   IBitmap overlay = gui->LoadIBitmap(122, "resources/img/Tarnivex-progress-overlay.png", 1.0, 1, false);
   const int width = static_cast<int>(kEditorWidth * mUIScale);
   const int height = static_cast<int>(kEditorHeight * mUIScale);
-  progressIndicator = progressLayer->AttachControl(
-      std::make_unique<IBitmapOverlayControl>(this, 0, 0, -1, &overlay, IRECT(0, 0, width, height)));
+  // The indicator appends itself to the layer, which owns it from then on.
+  progressIndicator = new ProgressIndicator(layer, this, 0, 0, width, height, -1, &overlay, IRECT(0, 0, width, height));
   // The two cancel buttons: on the librarian page and on every other page.
-  IBitmap cancel;
-  if (uiConfigManager) {
-    const auto image = uiConfigManager->imageMap.find("BUTTON_LIB_CANCEL_ID");
-    if (image != uiConfigManager->imageMap.end())
-      cancel = gui->getImageById(image->second.id, image->second.frames, image->second.framesHorizontal);
-  }
   auto makeCancel = [&](int x, int y) {
-    return progressLayer->AttachControl(std::make_unique<IContactControl>(
-        this, static_cast<int>(x * mUIScale), static_cast<int>(y * mUIScale), kCancelDataRequest, &cancel));
+    return uiConfigManager->createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, x, y,
+                                                       "BUTTON_LIB_CANCEL_ID", 0, layer, "Global");
   };
   libraryCancelButton = makeCancel(835, 457);
   editorCancelSwitch = makeCancel(740, 83);
   progressIndicator->Hide(true);
-  progressLayer->Hide(true);
+  layer->Hide(true);
 }
 
 void Tarnivex::attachProgressLayer() {
-  if (progressLayer) attachedProgressLayer = attachLayer(std::move(progressLayer));
+  if (!pendingProgressLayer) return;
+  progressLayer = attachLayer(std::move(pendingProgressLayer));
+  pageLayers["PROGRESS"] = progressLayer;
 }
 
 void Tarnivex::buildBankSelectionList(int listParam, const char* name, int pane) {
@@ -233,5 +227,5 @@ void Tarnivex::buildLibrarianMenuLayer(int row) {
   ControlLayer* attached = attachLayer(std::move(layer));
   attached->Hide(true);
   menuLayers[static_cast<size_t>(row)] = attached;
-  namedLayers[r.name] = attached;
+  pageLayers[r.name] = attached;
 }

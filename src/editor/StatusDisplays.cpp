@@ -58,7 +58,7 @@ void Tarnivex::DisplayProcessingIndicator(bool on) {
   if (on) {
     processing = true;
     if (progressIndicator) progressIndicator->Hide(false);
-    if (attachedProgressLayer) attachedProgressLayer->Hide(false);
+    if (progressLayer) progressLayer->Hide(false);
     if (libraryCancelButton) libraryCancelButton->Hide(true);
     if (editorCancelSwitch) editorCancelSwitch->Hide(true);
     if (!librarianPage) {
@@ -75,7 +75,7 @@ void Tarnivex::DisplayProcessingIndicator(bool on) {
   stateRestore = false;
   editorBusy = false;
   if (progressIndicator) progressIndicator->Hide(true);
-  if (attachedProgressLayer) attachedProgressLayer->Hide(true);
+  if (progressLayer) progressLayer->Hide(true);
   if (libraryCancelButton) libraryCancelButton->Hide(true);
   if (editorCancelSwitch) editorCancelSwitch->Hide(true);
   if (midiMessageManager) midiMessageManager->dumpExpected = false;

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -260,6 +261,21 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   ITextControl* patchNameDisplay = nullptr;
   ITextControl* categoryNameDisplay = nullptr;
 
+  // ---- Pages (EditorPages.cpp): the document's pages by name, fetched at
+  // start-up, and what the tab switches read and write.
+  // The page of that name, or null (logged once per name).
+  ControlLayer* namedLayer(const std::string& name);
+  // The effect-type sub-page of a changed effect mode, on the effects page.
+  void showEffectPage(int paramIdx, int value);
+  std::map<std::string, ControlLayer*> pageLayers;  // fetched by name, never owned
+  std::set<std::string> missingLayersLogged;
+  // The progress overlay, attached near the end of start-up, and its
+  // indicator (owned by the overlay).
+  ControlLayer* progressLayer = nullptr;
+  IControl* progressIndicator = nullptr;
+  // Set at start-up and never cleared: every part-tab change sends the part.
+  std::atomic<bool> partChangeSend{true};
+
   // ---- Editor state shared with the engine's threads.
   std::atomic<int> modelNumber{0};
   std::atomic<bool> multiMode{false};
@@ -279,8 +295,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::array<std::atomic<int>, 16> partFilterLinkValues{};
 
   // ---- Start-up (Tarnivex.cpp, EditorStartupLayers.cpp).
-  // The configured layer of that name, or null when the document has none.
-  ControlLayer* layerNamed(const std::string& name) const;
   // Shows or hides the named layer; a layer the document lacks is skipped.
   void showLayer(const std::string& name, bool show);
   // The first control bound to the parameter, or null.
@@ -300,10 +314,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void attachProgressLayer();
   void buildBankSelectionList(int listParam, const char* name, int pane);
   void buildLibrarianMenuLayer(int row);
-  std::map<std::string, ControlLayer*> namedLayers;  // fetched by name, never owned
-  std::unique_ptr<ControlLayer> progressLayer;  // attached near the end of start-up
-  ControlLayer* attachedProgressLayer = nullptr;
-  IControl* progressIndicator = nullptr;
+  std::unique_ptr<ControlLayer> pendingProgressLayer;  // until it is attached
   IControl* libraryCancelButton = nullptr;
   IControl* editorCancelSwitch = nullptr;
   std::array<ControlLayer*, 11> menuLayers{};
@@ -342,7 +353,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void renameSelectedEntry();
   void runSearch();
   void endSearch();
-  void showEffectPages(int paramIdx, int intValue);
   // Starts a job on the request thread unless it is busy; false when dropped.
   bool startRequestJob(SenderJob job, const std::function<void()>& onStart = {});
   bool startPartDump(int part, bool first, bool second);

@@ -152,7 +152,7 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
   EXPECT_STREQ(plug->getPanelString(15, "Osc"), "Part 16 Osc");
   EXPECT_EQ(Tarnivex::getValueString(99.7), "100");
   ControlLayer search(1, "searchField"), limit(2, "categoryLimit");
-  plug->namedLayers = {{"searchField", &search}, {"categoryLimit", &limit}};
+  plug->pageLayers = {{"searchField", &search}, {"categoryLimit", &limit}};
   search.Hide(true);
   limit.Hide(true);
   param(kMainTab)->Set(1);
@@ -169,7 +169,7 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
   plug->SetLibrarianStatusUnsaved(true);
   EXPECT_FALSE(plug->midiMessageManager->patchRequest.active);
   EXPECT_EQ(plug->paramNameDisplay->GetText(), "Data received to slot(s)");
-  plug->namedLayers.clear();
+  plug->pageLayers.clear();
 }
 }  // namespace
 

@@ -70,11 +70,11 @@ TEST_F(StartupTest, WithTheBundlesDocumentEveryLayerIsThereAndTheStartPagesShow)
   unsetenv("TARNIVEX_RESOURCE_DIR");
   for (const std::string& line : logLines()) EXPECT_EQ(line.find("CONFIG READER: layer"), std::string::npos) << line;
   for (const char* name : {"root", "multiModeSettingsPage1", "bankAndProgram01"})
-    EXPECT_FALSE(plug->layerNamed(name)->IsHidden()) << name;
+    EXPECT_FALSE(plug->namedLayer(name)->IsHidden()) << name;
   for (const char* name : {"bankAndProgram02", "aboutWindow", "searchField", "firstRunNotification"})
-    EXPECT_TRUE(plug->layerNamed(name)->IsHidden()) << name;
-  EXPECT_TRUE(plug->attachedProgressLayer->IsHidden());
-  EXPECT_EQ(plug->GetGUI()->GetLayer(plug->GetGUI()->NLayers() - 1), plug->attachedProgressLayer);
+    EXPECT_TRUE(plug->namedLayer(name)->IsHidden()) << name;
+  EXPECT_TRUE(plug->progressLayer->IsHidden());
+  EXPECT_EQ(plug->GetGUI()->GetLayer(plug->GetGUI()->NLayers() - 1), plug->progressLayer);
 }
 
 TEST_F(StartupTest, SettingsNamingThePortsOpenThemAndTheEnquiryGoesOnceFromTheBlock) {
@@ -112,10 +112,10 @@ TEST_F(StartupTest, SmallMenusAreScaledAndMissingLayersAreLoggedAndSkipped) {
   const int* rect = plug->menuControls[0]->GetRect();
   EXPECT_EQ(std::vector<int>(rect, rect + 4), (std::vector<int>{334, 159, 688, 175}));
   plug->uiConfigManager->layerMap.erase("searchField");
-  plug->namedLayers.clear();
+  plug->pageLayers.clear();
   plug->fetchConfiguredLayers();
   EXPECT_TRUE(logged("CONFIG READER: layer searchField missing"));
-  EXPECT_EQ(plug->layerNamed("searchField"), nullptr);
+  EXPECT_EQ(plug->namedLayer("searchField"), nullptr);
   setParam(kPatchSearch, 1);  // shows the missing layer: skipped
   setParam(kPatchSearch, 0);
 }
