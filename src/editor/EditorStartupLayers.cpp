@@ -4,12 +4,16 @@
 #include <cstring>
 
 #include "BankListNames.h"
+#include "DisplayNames.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "IControl.h"
 #include "IControls.h"
 #include "ICustomRadioButtonsControl.h"
 #include "IGraphics.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianMenuLayers.h"
+#include "LibrarianViewControl.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
@@ -64,28 +68,6 @@ constexpr LayerRow kLaterLayers[] = {
 };
 
 constexpr const char* kSearchLayers[] = {"patchRename", "categoryLimit", "searchField"};
-
-struct MenuRow {
-  int id;
-  const char* name;
-  LibrarianMenuControl::Role role;
-  int left, top, right, bottom;
-};
-
-constexpr MenuRow kMenuRows[] = {
-    {70, "UPPERPOPUPMENU", LibrarianMenuControl::kLeftPatch, 394, 188, 810, 207},
-    {71, "LOWERPOPUPMENU", LibrarianMenuControl::kRightPatch, 394, 461, 810, 480},
-    {72, "LeftPerformancePopupMenu", LibrarianMenuControl::kLeftPerf, 394, 188, 810, 207},
-    {73, "RightPerformancePopupMenu", LibrarianMenuControl::kRightPerf, 394, 461, 810, 480},
-    {74, "BANKEDITMENU", LibrarianMenuControl::kBankEdit, 839, 187, 916, 205},
-    {75, "RightPatchPopupMenu", LibrarianMenuControl::kRightCategory, 394, 461, 810, 480},
-    {76, "PROGRAMNUMBERMENU", LibrarianMenuControl::kProgramNumber, 1184, 60, 1229, 84},
-    {77, "BANKNUMBERMENUPROGRAMS", LibrarianMenuControl::kBankNumber, 1142, 60, 1180, 84},
-    {78, "RightSearchPopupMenu", LibrarianMenuControl::kRightSearch, 394, 461, 810, 480},
-    {79, "PERFBANKNAMEMENUPROGRAMS", LibrarianMenuControl::kPerfBankName, 1142, 60, 1180, 84},
-    {80, "PROGBANKNAMEMENUPROGRAMS", LibrarianMenuControl::kProgBankName, 1142, 60, 1180, 84},
-};
-static_assert(std::size(kMenuRows) == LibrarianMenuControl::kRoleCount);
 
 constexpr int kEditorWidth = 1500;
 constexpr int kEditorHeight = 757;
@@ -206,26 +188,38 @@ void Tarnivex::buildBankSelectionList(int listParam, const char* name, int pane)
   const std::vector<std::string> texts = bankListDisplayNames(fileNames, &renamed);
   for (size_t i = 0; i < texts.size(); ++i) setParamDisplayText(listParam, static_cast<int>(i), texts[i]);
   for (const auto& [file, shown] : renamed)
-    debugLog("PATCH LIBRARIAN: Filename " + file + " RENAMED TO " + shown +
-             " Because the filename was too long to fit in plug-in display!");
-  selectionListControls[static_cast<size_t>(pane)] = firstControlOf(listParam);
-  paneFirstEntryText[static_cast<size_t>(pane)] = texts.empty() ? std::string() : texts.front();
+    debugLog(renameLogLine(file, shown));
+  (pane == 0 ? browse.upperSelectionListControl : browse.lowerSelectionListControl) = firstControlOf(listParam);
+  // The pane opens on its first bank until the user picks another.
   const int selected = param->Int();
-  if (!folders.empty() && selected >= 0 && selected < static_cast<int>(folders.size()))
-    paneFolderName[static_cast<size_t>(pane)] = folders[static_cast<size_t>(selected)];
+  if (selected >= 0 && selected < static_cast<int>(fileNames.size())) {
+    std::lock_guard<std::mutex> names(browse.namesMutex);
+    (pane == 0 ? browse.upperPatchFile : browse.lowerPatchFile) = fileNames[static_cast<size_t>(selected)];
+    (pane == 0 ? browse.upperPatchFolder : browse.lowerPatchFolder) = folders[static_cast<size_t>(selected)];
+  }
 }
 
-void Tarnivex::buildLibrarianMenuLayer(int row) {
-  const MenuRow& r = kMenuRows[row];
-  const double scale = mUIScale;
-  auto scaled = [scale](int v) { return static_cast<int>(v * scale); };
-  auto layer = std::make_unique<ControlLayer>(r.id, r.name);
-  auto control = std::make_unique<LibrarianMenuControl>(this, r.role, scaled(r.left), scaled(r.top),
-                                                        scaled(r.right), scaled(r.bottom));
-  menuControls[static_cast<size_t>(row)] = control.get();
-  layer->AttachControl(std::move(control));
-  ControlLayer* attached = attachLayer(std::move(layer));
-  attached->Hide(true);
-  menuLayers[static_cast<size_t>(row)] = attached;
-  pageLayers[r.name] = attached;
+void Tarnivex::attachLibrarianMenuLayers() {
+  if (!librarianBrowser) return;
+  size_t row = 0;
+  for (auto& layer : makeLibrarianMenuLayers(this, *librarianBrowser, mUIScale)) {
+    const std::string name = layer->GetName();
+    ControlLayer* attached = attachLayer(std::move(layer));
+    if (row < menuLayers.size()) menuLayers[row++] = attached;
+    pageLayers[name] = attached;
+  }
+}
+
+void Tarnivex::ensureLibrarianView() {
+  if (!librarianBrowser || librarianBrowser->view || !GetGUI()) return;
+  // Where the document's librarian page puts it.
+  IBitmap panes = uiConfigManager ? uiConfigManager->getImageByName(GetGUI(), "MANAGER_BG_ID2") : IBitmap();
+  const int x = static_cast<int>(70 * mUIScale), y = static_cast<int>(64 * mUIScale);
+  auto view = std::make_unique<LibrarianViewControl>(this, librarianBrowser.get(), x, y, kLibrarianArea, &panes,
+                                                     IRECT(x, y, x + panes.W, y + panes.H), mUIScale);
+  librarianBrowser->view = view.get();
+  if (ControlLayer* page = namedLayer("patchLibrarian"))
+    page->AttachControl(std::move(view));
+  else
+    GetGUI()->AttachControl(view.release());
 }

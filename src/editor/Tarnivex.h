@@ -18,13 +18,15 @@
 #include "EditorServices.h"
 #include "IMidiQueue.h"
 #include "IPlugVST.h"
-#include "LibrarianMenuControl.h"
+#include "LibrarianHost.h"
 #include "SenderJob.h"
 #include "SettingsFile.h"
 
 class ITextControl;
 class IControl;
 class ControlLayer;
+class LibrarianBrowser;
+class LibrarianViewControl;
 class LinkManager;
 class MIDIMessageManager;
 class PatchLibrarian;
@@ -224,9 +226,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Starts job 3 for the entry in that slot of the pane's open bank; false
   // when the part is locked, the slot lies outside the bank or is empty.
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part) override;
-  int librarianActivePane() const override { return librarianViewSelection < 0 ? 1 : 0; }
-  int librarianSelectedSlot() const override { return librarianViewSelection; }
-  void setLibrarianSelectedSlot(int slot) override { librarianViewSelection = slot; }
+  // The slot view's active pane and its selected slot there.
+  int librarianActivePane() const override;
+  int librarianSelectedSlot() const override;
+  void setLibrarianSelectedSlot(int slot) override;
+  int librarianLowerList() const override;
   int mainTabIndex() const override;
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;
@@ -313,15 +317,13 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void buildProgressLayer();
   void attachProgressLayer();
   void buildBankSelectionList(int listParam, const char* name, int pane);
-  void buildLibrarianMenuLayer(int row);
+  void attachLibrarianMenuLayers();
+  // A slot view for kLibrarianArea when the document declared none.
+  void ensureLibrarianView();
   std::unique_ptr<ControlLayer> pendingProgressLayer;  // until it is attached
   IControl* libraryCancelButton = nullptr;
   IControl* editorCancelSwitch = nullptr;
   std::array<ControlLayer*, 11> menuLayers{};
-  std::array<LibrarianMenuControl*, 11> menuControls{};
-  std::array<IControl*, 2> selectionListControls{};
-  std::array<std::string, 2> paneFirstEntryText;
-  std::array<std::string, 2> paneFolderName;
   IControl* randomizeControl = nullptr;
   IControl* datatypeControl = nullptr;
   IControl* patchSearchControl = nullptr;
@@ -349,17 +351,12 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool runInstrumentSideEffect(int paramIdx, double value);
   bool runProgramStep(int paramIdx, int intValue);
   bool runLibrarianViewCommand(int paramIdx, double value);
-  void stepBankList(int paramIdx);
-  void renameSelectedEntry();
   void runSearch();
   void endSearch();
   // Starts a job on the request thread unless it is busy; false when dropped.
   bool startRequestJob(SenderJob job, const std::function<void()>& onStart = {});
   bool startPartDump(int part, bool first, bool second);
   bool startArrangementDump();
-  std::atomic<bool> categoryView{false};
-  std::atomic<bool> searchView{false};
-  std::atomic<bool> programBankControl{true};
   std::atomic<bool> keepSelectedBank{false};
   std::atomic<bool> randomised{false};
   std::atomic<bool> bankEditPending{false};
@@ -370,28 +367,26 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   const char* getPanelString(int part, std::string text);
   static std::string getValueString(double value);
 
-  // ---- Librarian transfers (LibrarianTransfers.cpp).
-  void SendSingleProgramFromLibrarian(bool keepPlaying, int part);
-  void SendAllProgramsFromLibrarian(int part);
-  void storeAllPatchesToDeviceFromLibrarian(int pane, int first, int part);
+  // ---- Sends (LibrarianTransfers.cpp).
   void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti);
   void sendPartDataBackToHardware(int part);
   bool ThreadRunning() const;
-  // The slot view's selection and the slot last sent from it.
-  std::atomic<int> librarianViewSelection{0};
-  std::atomic<int> librarianViewSentSlot{-1};
-  std::atomic<bool> librarianViewRefresh{false};
+
+  // ---- The librarian browser (LibrarianHookup.cpp): the slot view, its
+  // menus and the bank lists, which the plug-in hosts through browserHost.
+  class BrowserHost;
+  BrowseState browse;
+  std::unique_ptr<BrowserHost> browserHost;
+  std::unique_ptr<LibrarianBrowser> librarianBrowser;
+  void createLibrarianBrowser();
+  LibrarianViewControl* librarianView() const;
+  void OpenDataDirectory();
+  void refreshFolders();
 
   // ---- Status displays and the librarian menus (StatusDisplays.cpp).
   void displayText(std::string name, std::string value, std::string cc);
   void displayBuild(std::string text);
-  void refreshPopUpMenus();
-  void updateBankAndProgramMenuNames(bool programOnly);
-  void patchTypeChanged(int type, int view, bool reload);
-  LibrarianMenuControl* menu(int row) const { return menuControls[static_cast<size_t>(row)]; }
-  // The remembered folder and bank names of each bank menu.
-  std::array<std::string, 4> menuFolderNames;
-  std::array<std::string, 4> menuBankNames;
+  void updateBankAndProgramMenuNames(bool keepBankMenu);
 
  private:
   // The toggle buttons of the change handler (ParamChangeDispatch.cpp).

@@ -9,6 +9,8 @@
 #include "ControlLayer.h"
 #include "IControls.h"
 #include "IGraphics.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
 #include "ParamIndex.h"
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
@@ -73,8 +75,18 @@ bool UIConfigManager::processControlElement(tinyxml2::XMLElement* element, Contr
     const Numbers p = numbers(*this, element, "position", 2);
     attachControl(std::make_unique<IBitmapControl>(plug, scaled(p.v[0]), scaled(p.v[1]), -1, &bitmap), layer);
   } else if (tag == "patchBrowser") {
-    // The librarian's two-pane view comes with the librarian browser; its
-    // page keeps the browser's background until then.
+    IBitmap bitmap = getImageByName(graphics, image);
+    const Numbers b = numbers(*this, element, "bounds", 4);
+    const int x = scaled(b.v[0]), y = scaled(b.v[1]);
+    const IRECT rect(x, y, x + scaled(b.v[2]), y + scaled(b.v[3]));
+    LibrarianBrowser* browser = plug ? plug->librarianBrowser.get() : nullptr;
+    if (browser) {
+      auto view = std::make_unique<LibrarianViewControl>(plug, browser, x, y, kLibrarianArea, &bitmap, rect, uiScale);
+      // A second view replaces the first as the one the plug-in works on.
+      browser->view = view.get();
+      patchBrowser = view.get();
+      attachControl(std::move(view), layer);
+    }
   } else if (tag == "display") {
     const Numbers b = numbers(*this, element, "bounds", 4);
     createControlDisplay("Display", index, b.v[0], b.v[1], b.v[2], b.v[3], part, layer, group,

@@ -7,6 +7,7 @@
 #include "IControl.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "LibrarianViewControl.h"
 #include "Tarnivex.h"
 
 namespace {
@@ -179,6 +180,7 @@ void TabSwitchFunctions::refreshLibrarian(Tarnivex* plug, int part, Variant vari
   if (workerIdle) showProgress(plug, true);
   grayRandomize(plug, true);
   showProgress(plug, true);
+  if (LibrarianViewControl* view = plug->librarianView()) view->dragEnabled = true;
   hide(plug, "BANKEDITMENU", false);
   hide(plug, "keepBankOpenLayer", false);
   hide(plug, "saveChangesLayer", false);
@@ -190,9 +192,9 @@ void TabSwitchFunctions::refreshLibrarian(Tarnivex* plug, int part, Variant vari
   if (!plug->multiMode) {
     hide(plug, "categoryLimit", false);
     hide(plug, "UPPERPOPUPMENU", false);
-    if (plug->categoryView) {
+    if (plug->browse.categoryBrowsing) {
       hide(plug, "RightPatchPopupMenu", false);
-    } else if (plug->searchView) {
+    } else if (plug->browse.searchActive) {
       hide(plug, "categoryLimit", true);
       hide(plug, "searchField", false);
       hide(plug, "RightSearchPopupMenu", false);

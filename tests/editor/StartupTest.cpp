@@ -4,7 +4,8 @@
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 #include "IGraphics.h"
-#include "LibrarianMenuControl.h"
+#include "FolderMenuControl.h"
+#include "LibrarianBrowser.h"
 #include "UIConfigManager.h"
 
 namespace {
@@ -109,8 +110,8 @@ TEST_F(StartupTest, DamagedSettingsLeaveTheDefaults) {
 TEST_F(StartupTest, SmallMenusAreScaledAndMissingLayersAreLoggedAndSkipped) {
   const std::string settings = "yellow\nsmall\nyes\n\n";
   startWith(&settings);
-  const int* rect = plug->menuControls[0]->GetRect();
-  EXPECT_EQ(std::vector<int>(rect, rect + 4), (std::vector<int>{334, 159, 688, 175}));
+  const IRECT rect = *plug->librarianBrowser->leftPatchMenu->GetRECT();
+  EXPECT_EQ((std::vector<int>{rect.L, rect.T, rect.R, rect.B}), (std::vector<int>{334, 159, 688, 175}));
   plug->uiConfigManager->layerMap.erase("searchField");
   plug->pageLayers.clear();
   plug->fetchConfiguredLayers();
@@ -127,7 +128,9 @@ TEST(BankListNames, LongNamesAreCutAndNumberedByTheirStem) {
   std::vector<std::pair<std::string, std::string>> renamed;
   const auto texts = bankListDisplayNames(names, &renamed);
   EXPECT_EQ(texts, (std::vector<std::string>{names[0], stem47 + "~1.syx", stem47 + "~2.mid", "short.tvx",
-                                             stem47 + "~3." + stem47 + "zzzzzzz", other47 + "~1.syx"}));
+                                             "~3." + stem47 + "zzzzz", other47 + "~1.syx"}));
+  // No display text holds more than 55 characters, whatever the name.
+  for (const std::string& text : texts) EXPECT_LE(text.size(), 55u) << text;
   EXPECT_EQ(renamed.size(), 4u);
 }
 }  // namespace
