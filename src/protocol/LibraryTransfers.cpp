@@ -149,6 +149,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first
 
   plug->DisplayProcessingIndicator(false);
   library->targetSlot = 0;
+  plug->setLibrarianSelectedSlot(0);
   plug->showStatusText(cancelRequested ? "Data write CANCELLED!" : "Data write completed!");
   mManager.librarySendActive = false;
 }
