@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
 
 #include "DataFolder.h"
@@ -18,6 +19,10 @@ namespace {
 // Every main page, reached through the main tab, at each size and scheme.
 TEST(TabSnapshot, EveryMainPageAtEverySizeAndScheme) {
   std::filesystem::create_directories(TARNIVEX_SCREENSHOT_DIR);
+  // A settings file of its own: the other editors of this test program open
+  // with the default size and scheme while this one runs.
+  const std::string data = std::string(TARNIVEX_SCREENSHOT_DIR) + "/../test-data/tab-snapshot";
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
   for (const char* scheme : {"yellow", "blue", "phoenix"})
     for (const auto& [size, scale] : {std::pair{"small", 0.85}, std::pair{"normal", 1.0}, std::pair{"large", 1.15}}) {
       SCOPED_TRACE(std::string(scheme) + " " + size);
