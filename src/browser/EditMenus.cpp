@@ -145,14 +145,14 @@ void BankEditPopupMenu::runMultiRequest(int index) {
 
 void BankEditPopupMenu::runSoundStore(int index) {
   if (index == 0)
-    mBrowser->SendSingleProgramFromLibrarian(host().currentPart());
+    mBrowser->SendSingleProgramFromLibrarian(true, host().currentPart());
   else if (index >= 2 && index <= 4)
     mBrowser->SendAllProgramsFromLibrarian(index - 2);
 }
 
 void BankEditPopupMenu::runMultiStore(int index) {
   if (index == 0)
-    mBrowser->SendSingleProgramFromLibrarian(host().currentPart());
+    mBrowser->SendSingleProgramFromLibrarian(true, host().currentPart());
   else if (index == 1)
     mBrowser->SendAllProgramsFromLibrarian(0);
 }

@@ -62,13 +62,15 @@ class LibrarianBrowser {
   void reloadPanes();
 
   // ---- Sending to the instrument.
-  // Sends one entry of a pane's bank as the part's sound (job 3).
-  void sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
+  // Sends one entry of a pane's bank as the part's sound (job 3); false when
+  // nothing was started.
+  bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
   // Stores the whole upper bank (the lower one when no upper slot is
   // selected) into an instrument bank (job 4).
   void SendAllProgramsFromLibrarian(int bank);
-  // Sends the selected upper slot's entry to the part (job 3).
-  void SendSingleProgramFromLibrarian(int part);
+  // Sends the selected upper slot's entry to the part (job 3), in the store
+  // form when store is set.
+  void SendSingleProgramFromLibrarian(bool store, int part);
   // Sends the part's current sound (job 2) or the multi (job 0).
   void sendPatchToDevice(int part, bool sound, bool, bool, bool multi);
 
@@ -80,6 +82,8 @@ class LibrarianBrowser {
   // The list type the lower pane is in; 0 sound banks.
   int lowerListType() const;
   void stepPane(int pane, int step);
+  // Ends a search: the lower pane shows the sound banks again.
+  void closeSearch();
   void showLowerMenuLayer();
 
   LibrarianHost* mHost;

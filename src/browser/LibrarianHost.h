@@ -62,6 +62,9 @@ class LibrarianHost {
   virtual void SetLibrarianRequestActive(bool on) = 0;
   virtual void SetLibrarianStatusUnsaved(bool on) = 0;
   virtual bool BankChangeMessage(int part) = 0;
+  // All notes off on the part's MIDI channel, before a library entry
+  // replaces the part's sound.
+  virtual void allNotesOff(int /*part*/) {}
   // Sets the three sending flags and the busy flag as a project restore does
   // before it sends the restored multi.
   virtual void prepareMultiPush() = 0;

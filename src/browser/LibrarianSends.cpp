@@ -8,25 +8,30 @@
 #include "PaneBanks.h"
 #include "ParamIndex.h"
 
-void LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
-  if (part < 0 || part > 15) return;
-  if (const IParam* lock = mHost->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
+bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
+  if (part < 0 || part > 15) return false;
+  if (const IParam* lock = mHost->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
   PatchLibrarian* librarian = mHost->librarian();
-  if (!librarian || slot < 0) return;
+  if (!librarian || slot < 0) return false;
   SenderJob job;
   {
     auto guard = librarian->lock();
     const auto bank = paneBank(*librarian, mHost->browseState(), pane);
-    if (!bank) return;
+    if (!bank) return false;
     if (bank->patches.size() < static_cast<size_t>(kPatchesPerBank)) bank->holdAt(kPatchesPerBank);
-    if (static_cast<size_t>(slot) >= bank->patches.size() || bank->patches[static_cast<size_t>(slot)].empty()) return;
+    // The view counts 128 slots: only the bank's own entries are ever sent.
+    if (static_cast<size_t>(slot) >= bank->patches.size() || bank->patches[static_cast<size_t>(slot)].empty())
+      return false;
     job.patchArgument = bank->patches[static_cast<size_t>(slot)];
   }
   if (view) view->cursor = slot;
+  if (!mHost->midiConfigured()) return false;
+  MIDIMessageManager* manager = mHost->messageManager();
+  if (manager && !manager->librarySendActive) mHost->allNotesOff(part);
   job.jobCode = 3;
   job.slotArgument = slot;
   job.partArgument = part;
-  startLibrarianJob(mHost->messageManager(), job, kSetBusy);
+  return startLibrarianJob(manager, job, kSetBusy);
 }
 
 void LibrarianBrowser::sendPatchToDevice(int part, bool sound, bool, bool, bool multi) {
@@ -39,13 +44,18 @@ void LibrarianBrowser::sendPatchToDevice(int part, bool sound, bool, bool, bool 
 void LibrarianBrowser::SendAllProgramsFromLibrarian(int bank) {
   PatchLibrarian* librarian = mHost->librarian();
   if (!librarian) return;
+  MIDIMessageManager* manager = mHost->messageManager();
+  if (!manager || !mHost->midiConfigured()) return;
   const int pane = librarian->targetSlot >= 0 ? 0 : 1;
   librarian->targetSlot = 0;
-  startLibrarianJob(mHost->messageManager(), storeJob(pane, 0, bank), kSetBusy);
+  manager->librarySendActive = true;
+  if (!startLibrarianJob(manager, storeJob(pane, 0, bank), kSetBusy)) manager->librarySendActive = false;
 }
 
-void LibrarianBrowser::SendSingleProgramFromLibrarian(int part) {
+void LibrarianBrowser::SendSingleProgramFromLibrarian(bool store, int part) {
   PatchLibrarian* librarian = mHost->librarian();
-  if (!librarian) return;
-  sendPatchToDeviceFromLibrarian(librarian->targetSlot, 0, part);
+  MIDIMessageManager* manager = mHost->messageManager();
+  if (!librarian || !manager) return;
+  manager->librarySendActive = store;
+  if (!sendPatchToDeviceFromLibrarian(librarian->targetSlot, 0, part)) manager->librarySendActive = false;
 }

@@ -13,6 +13,7 @@
 #include "PaneBanks.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "SysExFormat.h"
 
 namespace {
 constexpr int kNameLength = 16;
@@ -58,7 +59,8 @@ bool LibrarianBrowser::OnParamChange(int paramIdx) {
       if (bankEditMenu) bankEditMenu->AddMenuItemsIn();
       return true;
     case kRefreshFolders:
-      if (value == 1.0) refreshFolders();
+      // Any value: the discard of an edited bank asks with whatever it holds.
+      refreshFolders();
       return true;
     case kCategorySelection:
       state.categoryBrowsing = value > 0.0;
@@ -67,22 +69,33 @@ bool LibrarianBrowser::OnParamChange(int paramIdx) {
       return true;
     case kPatchSearch:
       if (value == 1.0) return true;
-      state.searchActive = false;
-      mHost->setParamDisplayText(kPatchSearchString, 0, "search...");
-      showLowerMenuLayer();
-      patchTypeChanged(0, kSingleBanks, false);
+      closeSearch();
       return true;
     case kPatchSearchString: {
       const IParam* param = mHost->paramAt(kPatchSearchString);
       const char* shown = param ? param->GetDisplayText(0) : nullptr;
       const std::string text = shown ? shown : "";
       PatchLibrarian* librarian = mHost->librarian();
-      if (text.size() < 2 || text == "search..." || !librarian) return true;
+      if (text.empty()) {
+        closeSearch();
+        return true;
+      }
+      if (text.size() < 2 || !librarian) {
+        mHost->setParamDisplayText(kPatchSearchString, 0, "search...");
+        return true;
+      }
+      if (!state.searchActive) {
+        mHost->setParamDisplayText(kPatchSearchString, 0, text);
+        state.searchActive = true;
+        showLowerMenuLayer();
+      }
       librarian->createNewSearchPatchFiles(text);
-      if (librarian->bankCount(kSearchList) == 0) return true;
-      state.searchActive = true;
-      showLowerMenuLayer();
+      if (librarian->bankCount(kSearchList) == 0) {
+        mHost->setParamDisplayText(kPatchSearchString, 0, "search...");
+        return true;
+      }
       patchTypeChanged(0, kSearchBanks, false);
+      showLowerMenuLayer();
       return true;
     }
     case kLibUpperPreviousBank:
@@ -116,6 +129,13 @@ bool LibrarianBrowser::OnParamChange(int paramIdx) {
   }
 }
 
+void LibrarianBrowser::closeSearch() {
+  mHost->browseState().searchActive = false;
+  mHost->setParamDisplayText(kPatchSearchString, 0, "search...");
+  showLowerMenuLayer();
+  patchTypeChanged(0, kSingleBanks, false);
+}
+
 // Moves a pane one bank on, wrapping at the ends of its selection list, and
 // rebuilds the pane's menu on the new bank.
 void LibrarianBrowser::stepPane(int pane, int step) {
@@ -132,6 +152,10 @@ void LibrarianBrowser::stepPane(int pane, int step) {
   if (IControl* list = pane == 0 ? state.upperSelectionListControl : state.lowerSelectionListControl)
     list->SetValueFromPlug(index);
   (pane == 0 ? librarian->upperBank : librarian->lowerBank) = index;
+  // The part remembers the sound bank each pane had open.
+  if (!mHost->multiMode())
+    if (IParam* open = mHost->paramAt((pane == 0 ? kCurrentOpenPatchBankL : kCurrentOpenPatchBankR) + mHost->currentPart()))
+      open->Set(index);
   std::string file, folder;
   {
     auto lock = librarian->lock();
@@ -163,6 +187,7 @@ void LibrarianBrowser::stepPane(int pane, int step) {
     else
       view->patchSelectionLowerChanged();
   }
+  if (pane == 0) updateBankAndProgramMenuNames(false);
 }
 
 // The new name goes into a copy of the slot's dump, which takes the
@@ -188,7 +213,9 @@ void LibrarianBrowser::commitRename() {
         if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = ' ';
       const bool multi = librarian->librarianMode == 1;
       const size_t at = multi ? kMultiNameAt : kSoundNameAt;
-      if (!entry.dumps.empty() && entry.dumps[0].bytes.size() >= at + kNameLength + 2) {
+      // Only a whole dump has a name field to write into.
+      const size_t whole = static_cast<size_t>(multi ? kMultiDumpSize : kSoundDumpSize);
+      if (!entry.dumps.empty() && entry.dumps[0].bytes.size() >= whole && entry.dumps[0].bytes[0] == kSysExStart) {
         entry.name = name;
         dump = entry.dumps[0].bytes;
         name.resize(kNameLength, ' ');

@@ -2,52 +2,25 @@
 // stepping, search, rename, sending and requesting, and the instrument
 // parameters whose change does more than send a message.
 #include <algorithm>
-#include <cstring>
 
 #include "ControlAction.h"
 #include "ControlLayer.h"
+#include "EditMenus.h"
+#include "FolderMenuControl.h"
 #include "IControl.h"
 #include "IGraphics.h"
+#include "LibrarianBrowser.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "PatchManager.h"
 #include "SysExFormat.h"
 #include "TabSwitchFunctions.h"
+#include "TopBarMenus.h"
 #include "Tarnivex.h"
 
 namespace {
-constexpr int kNameLength = 16;
-constexpr int kSoundNameByte = 370;
-constexpr int kMultiNameByte = 23;
-
 bool inBlock(int base, int idx) { return idx >= base && idx < base + kParamBlockSpan; }
-
-// The sub-layer of layer whose id is its selected number.
-ControlLayer* selectedSubLayer(const ControlLayer* layer) {
-  if (!layer) return nullptr;
-  for (const auto& sub : layer->subLayers())
-    if (sub->GetID() == layer->selectedNumber) return sub.get();
-  return nullptr;
-}
-
-// Selects page number on layer: the sub-layer of that id shows, the others hide.
-void showMultiLayers(ControlLayer* layer, int number) {
-  if (!layer) return;
-  layer->selectedNumber = number;
-  for (const auto& sub : layer->subLayers()) sub->Hide(sub->GetID() != number);
-}
-
-void grayOut(ControlLayer* layer, bool gray, int zone) {
-  if (layer) layer->GrayOutCustomZone(gray, zone);
-}
-
-// The 16 name bytes, cut or padded with blanks.
-std::string nameField(const std::string& text) {
-  std::string name = text.substr(0, kNameLength);
-  name.resize(kNameLength, ' ');
-  return name;
-}
 
 int wrap(int value, int count) { return ((value % count) + count) % count; }
 }  // namespace
@@ -58,16 +31,23 @@ bool Tarnivex::runEarlyCommand(int paramIdx, double value) {
     if (keepSelectedBank) return true;
     setParameterFromPlug(kPatchSelectionListUpper, iv, false);
     GetParam(kCurrentPatchBank + currentPart)->Set(iv);
-    if (IControl* list = selectionListControls[0]) list->SetValueFromPlug(GetParam(kPatchSelectionListUpper)->GetNormalized());
+    if (IControl* list = browse.upperSelectionListControl)
+      list->SetValueFromPlug(GetParam(kPatchSelectionListUpper)->GetNormalized());
     if (patchLibrarian) {
       patchLibrarian->upperBank = iv;
+      std::string file, folder;
       if (const auto bank = patchLibrarian->bankAt(kSoundList, iv)) {
-        menuFolderNames[0] = bank->folderName;
-        menuBankNames[0] = bank->fileName;
+        file = bank->fileName;
+        folder = bank->folderName;
       }
+      {
+        std::lock_guard<std::mutex> names(browse.namesMutex);
+        browse.upperPatchFile = file;
+        browse.upperPatchFolder = folder;
+      }
+      if (librarianBrowser && librarianBrowser->leftPatchMenu)
+        librarianBrowser->leftPatchMenu->refreshFolderStructure(iv, file, folder);
     }
-    if (LibrarianMenuControl* left = menu(LibrarianMenuControl::kLeftPatch))
-      left->refreshFolderStructure(menuFolderNames[0], menuBankNames[0]);
     updatePatchLibrarianView(0);
     return true;
   }
@@ -78,77 +58,10 @@ bool Tarnivex::runEarlyCommand(int paramIdx, double value) {
       showParamName("Save bank or Discard changes!");
       return true;
     }
-    stepBankList(paramIdx);
+    if (librarianBrowser) librarianBrowser->OnParamChange(paramIdx);
     return true;
   }
   return false;
-}
-
-void Tarnivex::stepBankList(int paramIdx) {
-  const bool upper = paramIdx == kLibUpperPreviousBank || paramIdx == kLibUpperNextBank;
-  const bool next = paramIdx == kLibUpperNextBank || paramIdx == kLibLowerNextBank;
-  const int listParam = upper ? kPatchSelectionListUpper : kPatchSelectionListLower;
-  IParam* list = GetParam(listParam);
-  const int maximum = static_cast<int>(list->GetMax());
-  int bankIndex = list->Int();
-  if (next) bankIndex = bankIndex + 1 > maximum ? 0 : bankIndex + 1;
-  else bankIndex = bankIndex == 0 ? maximum : bankIndex - 1;
-  list->Set(std::clamp<double>(bankIndex, list->GetMin(), list->GetMax()));
-  bankIndex = list->Int();
-  if (IControl* control = selectionListControls[upper ? 0 : 1]) control->SetValueFromPlug(list->GetNormalized());
-  const size_t pane = upper ? 0 : 1;
-  if (patchLibrarian) (upper ? patchLibrarian->upperBank : patchLibrarian->lowerBank) = bankIndex;
-  if (!multiMode) GetParam((upper ? kCurrentOpenPatchBankL : kCurrentOpenPatchBankR) + currentPart)->Set(bankIndex);
-
-  LibrarianMenuControl::Role role = LibrarianMenuControl::kLeftPatch;
-  int bankList = kSoundList;
-  size_t names = pane;
-  if (multiMode) {
-    role = upper ? LibrarianMenuControl::kLeftPerf : LibrarianMenuControl::kRightPerf;
-    bankList = kMultiList;
-    names = upper ? 2 : 3;
-  } else if (!upper) {
-    role = categoryView ? LibrarianMenuControl::kRightCategory
-                        : searchView ? LibrarianMenuControl::kRightSearch : LibrarianMenuControl::kRightPatch;
-    bankList = categoryView ? kCategoryList : searchView ? kSearchList : kSoundList;
-  }
-  if (patchLibrarian)
-    if (const auto bank = patchLibrarian->bankAt(bankList, bankIndex)) {
-      menuFolderNames[names] = bank->folderName;
-      menuBankNames[names] = bank->fileName;
-    }
-  if (LibrarianMenuControl* control = menu(role)) control->refreshFolderStructure(menuFolderNames[names], menuBankNames[names]);
-  updatePatchLibrarianView(upper ? 0 : 1);
-  if (upper) updateBankAndProgramMenuNames(false);
-}
-
-void Tarnivex::showEffectPages(int paramIdx, int iv) {
-  ControlLayer* root = layerNamed("root");
-  if (!root || root->selectedNumber != 5) return;
-  ControlLayer* effects = selectedSubLayer(layerNamed("effectsArp"));
-  if (inBlock(kEffect1Mode, paramIdx)) {
-    showMultiLayers(effects, iv + 10);
-    if (iv == 0) grayOut(effects, true, 10);
-    return;
-  }
-  showLayer("delayFreeLayer", false);
-  showLayer("delayClockedLayer", false);
-  showMultiLayers(effects, iv + 300);
-  const int link = GetParam(kGlobalFX2Link)->Int();
-  const int fx2Part = std::clamp(link > 0 ? link - 1 : 0, 0, 15);
-  if (iv == 7) {
-    const bool clocked = GetParam(kFX2DelayClocked + fx2Part)->Value() == 1.0;
-    ControlLayer* delay = layerNamed(clocked ? "delayClockedLayer" : "delayFreeLayer");
-    if (!delay) return;
-    delay->Hide(false);
-    ControlLayer* partLayer = nullptr;
-    for (const auto& sub : delay->subLayers())
-      if (sub->GetID() == fx2Part) partLayer = sub.get();
-    showMultiLayers(partLayer, 307);
-    grayOut(partLayer, fx2Part != currentPart, 307);
-  } else if (iv == 0) {
-    grayOut(effects, true, 300);
-  }
 }
 
 bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
@@ -161,7 +74,7 @@ bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
       return true;
     }
   if (inBlock(kEffect1Mode, paramIdx) || inBlock(kEffect2Mode, paramIdx)) {
-    showEffectPages(paramIdx, iv);
+    showEffectPage(paramIdx, iv);
     return false;
   }
   if (paramIdx == kGlobalLocalControl) {
@@ -215,7 +128,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     currentProgram = wrap(currentProgram + step, kPatchesPerBank);
     setParameterFromPlug(multiMode ? kMultiPatch : kMultiPartPatch + part, currentProgram, false);
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-    if (BankChangeMessage(part) && programBankControl) {
+    if (BankChangeMessage(part) && browse.progBankControl) {
       SetLibrarianRequestActive(false);
       midiMessageManager->dumpExpected = true;
       SenderJob job;
@@ -226,7 +139,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
       sendPartDataBackToHardware(part);
     }
   } else {
-    const int pane = librarianViewSelection < 0 ? 1 : 0;
+    const int pane = librarianActivePane();
     int slot = (pane == 0 ? patchLibrarian->targetSlot : patchLibrarian->mSelectedLowerSlot) + step;
     setParameterFromPlug(kMultiPartPatch + part, std::clamp(slot, 0, kPatchesPerBank - 1), false);
     if (slot >= kPatchesPerBank) slot = 0;
@@ -236,151 +149,71 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     sendPatchToDeviceFromLibrarian(slot, pane, part);
   }
   if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-  if (LibrarianMenuControl* programs = menu(LibrarianMenuControl::kProgramNumber)) programs->refreshNames(currentProgram);
+  if (librarianBrowser && librarianBrowser->programNumberMenu)
+    librarianBrowser->programNumberMenu->refreshPatchNames(currentProgram);
   OnParamChange(kMainTab);
   return true;
 }
 
+// The browser ends the search and lists the sound banks again; the page
+// shows the search button and the category filter in place of the field.
 void Tarnivex::endSearch() {
-  searchView = false;
-  setParamDisplayText(kPatchSearchString, 0, "search...");
+  if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearch);
   showLayer("categoryLimit", true);
   if (searchButton) searchButton->Hide(false);
   showLayer("searchField", false);
-  patchTypeChanged(0, 0, false);
-  showLayer("LOWERPOPUPMENU", true);
-  showLayer("RightSearchPopupMenu", false);
 }
 
 void Tarnivex::runSearch() {
   const std::string text = paramDisplayText(kPatchSearchString, 0);
+  if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearchString);
   if (text.empty()) {
-    endSearch();
-    return;
-  }
-  if (text.size() == 1) {
-    setParamDisplayText(kPatchSearchString, 0, "search...");
+    showLayer("categoryLimit", true);
+    if (searchButton) searchButton->Hide(false);
+    showLayer("searchField", false);
+  } else if (text.size() == 1) {
     showParamName("Enter 2 digits or more!");
-    return;
-  }
-  if (!searchView) {
-    setParamDisplayText(kPatchSearchString, 0, text);
-    searchView = true;
-    showLayer("RightSearchPopupMenu", true);
-  }
-  patchLibrarian->createNewSearchPatchFiles(text);
-  if (patchLibrarian->bankCount(kSearchList) == 0) {
+  } else if (patchLibrarian && patchLibrarian->bankCount(kSearchList) == 0) {
     showParamName("No results - Try another keyword!");
     showParamValue("Letter size matters!");
-    setParamDisplayText(kPatchSearchString, 0, "search...");
-    return;
   }
-  patchTypeChanged(0, 4, false);
-  showLayer("RightSearchPopupMenu", true);
 }
 
-void Tarnivex::renameSelectedEntry() {
-  const bool multi = multiMode;
-  const int dumpSize = multi ? kMultiDumpSize : kSoundDumpSize;
-  const int nameByte = multi ? kMultiNameByte : kSoundNameByte;
-  const std::shared_ptr<PatchFile> bank =
-      patchLibrarian ? patchLibrarian->bankAt(multi ? kMultiList : kSoundList, patchLibrarian->upperBank) : nullptr;
-  const int slot = patchLibrarian ? patchLibrarian->targetSlot.load() : -1;
-  std::vector<unsigned char> copy;
-  {
-    auto lock = patchLibrarian->lock();
-    if (bank && bank->patches.size() < kPatchesPerBank) bank->holdAt(kPatchesPerBank);
-    if (bank && slot >= 0 && slot < static_cast<int>(bank->patches.size())) {
-      LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
-      // Only a whole dump has a name field to write into.
-      if (!entry.dumps.empty() && static_cast<int>(entry.dumps.front().bytes.size()) >= dumpSize &&
-          entry.dumps.front().bytes.front() == kSysExStart) {
-        entry.name = nameField(paramDisplayText(kPatchRename, 0));
-        copy = entry.dumps.front().bytes;
-        std::memcpy(copy.data() + nameByte, entry.name.data(), kNameLength);
-        for (int i = nameByte; i < nameByte + kNameLength; ++i)
-          if (copy[static_cast<size_t>(i)] < 0x20 || copy[static_cast<size_t>(i)] > 0x7E) copy[static_cast<size_t>(i)] = ' ';
-        writeDumpChecksum(copy.data(), static_cast<int>(copy.size()));
-      }
-    }
-  }
-  if (copy.empty()) {
-    showParamName("Select a slot holding a patch first!");
-    return;
-  }
-  SetLibrarianRequestActive(true);
-  ISysEx message(0, copy.data(), static_cast<int>(copy.size()));
-  ProcessSysEx(&message, true);
-  if (multi) {
-    midiMessageManager->performanceRequest.disarm();
-    showLayer("LeftPerformancePopupMenu", false);
-  } else {
-    midiMessageManager->patchRequest.disarm();
-    showLayer("UPPERPOPUPMENU", false);
-  }
-  showLayer("discardChangesLayerRight", true);
-  showLayer("keepBankOpenLayer", false);
-  if (searchButton) searchButton->Hide(true);
-  GetParam(kBankEditUnsaved)->Set(1.0);
-  showLayer("patchRename", false);
-  bankEditPending = true;
-}
-
+// The librarian page's own parameters: the page's layers and buttons here,
+// the bank lists, panes and menus in the browser.
 bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
   const int iv = static_cast<int>(value);
+  LibrarianBrowser* browser = librarianBrowser.get();
   switch (paramIdx) {
     case kDatatype: {
       for (const char* name : {"LeftPerformancePopupMenu", "RightPerformancePopupMenu", "UPPERPOPUPMENU",
                                "LOWERPOPUPMENU", "RightPatchPopupMenu", "RightSearchPopupMenu", "categoryLimit"})
         showLayer(name, false);
       if (searchModeControl) searchModeControl->Hide(true);
+      if (browser) browser->OnParamChange(kDatatype);
       if (iv == 1) {
-        multiMode = true;
-        patchTypeChanged(1, 2, false);
         showLayer("LeftPerformancePopupMenu", true);
         showLayer("RightPerformancePopupMenu", true);
       } else {
-        multiMode = false;
         showLayer("UPPERPOPUPMENU", true);
-        if (categoryView) {
-          patchTypeChanged(0, 1, false);
+        if (browse.categoryBrowsing) {
           showLayer("RightPatchPopupMenu", true);
-        } else if (searchView) {
-          if (searchModeControl) searchModeControl->Hide(false);
-          patchTypeChanged(0, 4, false);
-          showLayer("RightSearchPopupMenu", true);
         } else {
           if (searchModeControl) searchModeControl->Hide(false);
-          patchTypeChanged(0, 0, false);
-          showLayer("LOWERPOPUPMENU", true);
+          showLayer(browse.searchActive ? "RightSearchPopupMenu" : "LOWERPOPUPMENU", true);
         }
         showLayer("categoryLimit", true);
       }
-      if (LibrarianMenuControl* edit = menu(LibrarianMenuControl::kBankEdit)) edit->AddMenuItemsIn();
       updateBankAndProgramMenuNames(true);
       return false;
     }
     case kCategorySelection:
-      for (const char* name : {"RightSearchPopupMenu", "RightPatchPopupMenu", "LOWERPOPUPMENU"}) showLayer(name, false);
-      if (iv > 0) {
-        categoryView = true;
-        patchTypeChanged(0, 1, false);
-        showLayer("RightPatchPopupMenu", true);
-        if (searchModeControl) searchModeControl->Hide(true);
-        if (searchButton) searchButton->Hide(true);
-      } else {
-        categoryView = false;
-        patchTypeChanged(0, 0, false);
-        showLayer("LOWERPOPUPMENU", true);
-        if (searchModeControl) searchModeControl->Hide(false);
-        if (searchButton) searchButton->Hide(false);
-      }
+      if (browser) browser->OnParamChange(kCategorySelection);
+      if (searchModeControl) searchModeControl->Hide(iv > 0);
+      if (searchButton) searchButton->Hide(iv > 0);
       return false;
     case kRefreshFolders:
-      if (multiMode) patchTypeChanged(1, 2, true);
-      else if (categoryView) patchTypeChanged(0, 1, true);
-      else if (searchView) patchTypeChanged(0, 4, true);
-      else patchTypeChanged(0, 0, true);
+      if (browser) browser->OnParamChange(kRefreshFolders);
       return false;
     case kPatchSearch:
       if (iv == 1) {
@@ -393,8 +226,8 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       return false;
     case kPatchSearchString:
       runSearch();
-      return !searchView || patchLibrarian->bankCount(kSearchList) == 0;
-    case kDiscardBankData:
+      return !browse.searchActive || !patchLibrarian || patchLibrarian->bankCount(kSearchList) == 0;
+    case kDiscardBankData: {
       if (iv != 1) return false;
       DisplayProcessingIndicator(true);
       showLayer("discardChangesLayerRight", false);
@@ -404,20 +237,31 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       GetParam(kBankEditUnsaved)->Set(0.0);
       showLayer(multiMode ? "LeftPerformancePopupMenu" : "UPPERPOPUPMENU", true);
       if (datatypeControl) datatypeControl->GrayOut(false);
-      menuBankNames[0] = paramDisplayText(kPatchSelectionListUpper, GetParam(kCurrentOpenPatchBankL + currentPart)->Int());
-      menuBankNames[1] = paramDisplayText(kPatchSelectionListLower, GetParam(kCurrentOpenPatchBankR + currentPart)->Int());
+      const std::string upper =
+          paramDisplayText(kPatchSelectionListUpper, GetParam(kCurrentOpenPatchBankL + currentPart)->Int());
+      const std::string lower =
+          paramDisplayText(kPatchSelectionListLower, GetParam(kCurrentOpenPatchBankR + currentPart)->Int());
+      {
+        std::lock_guard<std::mutex> names(browse.namesMutex);
+        browse.upperPatchFile = upper;
+        browse.lowerPatchFile = lower;
+      }
       bankEditPending = false;
       OnParamChange(kRefreshFolders);
       DisplayProcessingIndicator(false);
       return false;
+    }
     case kOverwriteBank:
-      if (iv == 1 && librarianViewSelection >= 0) {
+      if (iv == 1 && librarianActivePane() == 0) {
         sendAllParts = false;
         startPartDump(currentPart, true, false);
       }
       return false;
     case kPatchRename:
-      if (!bankEditPending) renameSelectedEntry();
+      if (!browser || browse.renameClosed) return false;
+      browser->commitRename();
+      if (searchButton) searchButton->Hide(true);
+      bankEditPending = true;
       return false;
     default: return false;
   }
@@ -431,24 +275,10 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
     case kMasterKeyboard: masterKeyboard = iv == 1; return false;
     case kKeepSelectedBank: keepSelectedBank = iv != 0; return false;
     case kControlLibrary:
-      if (iv == 1) {
-        setParameterFromPlug(kControlProgBank, 0, false);
-        programBankControl = false;
-        libraryControl = true;
-      } else {
-        libraryControl = false;
-      }
-      updateBankAndProgramMenuNames(false);
-      return false;
     case kControlProgBank:
-      if (iv == 1) {
-        setParameterFromPlug(kControlLibrary, 0, false);
-        libraryControl = false;
-        programBankControl = true;
-      } else {
-        programBankControl = false;
-      }
-      updateBankAndProgramMenuNames(false);
+      // An exclusive pair: the browser switches the other off and refreshes
+      // the top bar's menus.
+      if (librarianBrowser) librarianBrowser->OnParamChange(paramIdx);
       return false;
     case kTriggerProgControl: {
       if (iv == 0) return false;
@@ -495,12 +325,11 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
       return false;
     case kQuickTab:
       currentPart = std::clamp(iv, 0, 15);
-      if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, iv, modelNumber, false);
+      if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, iv, modelNumber, partChangeSend);
       updateBankAndProgramMenuNames(false);
       return false;
     case kMainTab:
-      if (iv == 1)
-        if (LibrarianMenuControl* edit = menu(LibrarianMenuControl::kBankEdit)) edit->AddMenuItemsIn();
+      if (iv == 1 && librarianBrowser && librarianBrowser->bankEditMenu) librarianBrowser->bankEditMenu->AddMenuItemsIn();
       if (tabSwitchFunctions) tabSwitchFunctions->mainTabSwitch(this, kMainTab, iv, modelNumber, currentPart);
       return false;
     case kMultiSettings:
@@ -515,7 +344,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
         // Shown and hidden again: the overlay's controls are drawn afresh.
         for (bool hide : {false, true}) {
           if (progressIndicator) progressIndicator->Hide(hide);
-          if (attachedProgressLayer) attachedProgressLayer->Hide(hide);
+          if (progressLayer) progressLayer->Hide(hide);
         }
       }
       return false;

@@ -46,7 +46,7 @@ void Tarnivex::deriveMirroredFlags() {
   masterKeyboard = is1(kMasterKeyboard);
   localControl = is1(kGlobalLocalControl);
   libraryControl = is1(kControlLibrary);
-  programBankControl = is1(kControlProgBank);
+  browse.progBankControl = is1(kControlProgBank);
   keepSelectedBank = GetParam(kKeepSelectedBank)->Value() != 0.0;
   deviceId = GetParam(kGlobalSysExID)->Int();
 }

@@ -4,11 +4,16 @@
 #include <cstring>
 
 #include "BankListNames.h"
+#include "DisplayNames.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "IControl.h"
 #include "IControls.h"
+#include "ICustomRadioButtonsControl.h"
 #include "IGraphics.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianMenuLayers.h"
+#include "LibrarianViewControl.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
@@ -64,39 +69,12 @@ constexpr LayerRow kLaterLayers[] = {
 
 constexpr const char* kSearchLayers[] = {"patchRename", "categoryLimit", "searchField"};
 
-struct MenuRow {
-  int id;
-  const char* name;
-  LibrarianMenuControl::Role role;
-  int left, top, right, bottom;
-};
-
-constexpr MenuRow kMenuRows[] = {
-    {70, "UPPERPOPUPMENU", LibrarianMenuControl::kLeftPatch, 394, 188, 810, 207},
-    {71, "LOWERPOPUPMENU", LibrarianMenuControl::kRightPatch, 394, 461, 810, 480},
-    {72, "LeftPerformancePopupMenu", LibrarianMenuControl::kLeftPerf, 394, 188, 810, 207},
-    {73, "RightPerformancePopupMenu", LibrarianMenuControl::kRightPerf, 394, 461, 810, 480},
-    {74, "BANKEDITMENU", LibrarianMenuControl::kBankEdit, 839, 187, 916, 205},
-    {75, "RightPatchPopupMenu", LibrarianMenuControl::kRightCategory, 394, 461, 810, 480},
-    {76, "PROGRAMNUMBERMENU", LibrarianMenuControl::kProgramNumber, 1184, 60, 1229, 84},
-    {77, "BANKNUMBERMENUPROGRAMS", LibrarianMenuControl::kBankNumber, 1142, 60, 1180, 84},
-    {78, "RightSearchPopupMenu", LibrarianMenuControl::kRightSearch, 394, 461, 810, 480},
-    {79, "PERFBANKNAMEMENUPROGRAMS", LibrarianMenuControl::kPerfBankName, 1142, 60, 1180, 84},
-    {80, "PROGBANKNAMEMENUPROGRAMS", LibrarianMenuControl::kProgBankName, 1142, 60, 1180, 84},
-};
-static_assert(std::size(kMenuRows) == LibrarianMenuControl::kRoleCount);
-
 constexpr int kEditorWidth = 1500;
 constexpr int kEditorHeight = 757;
 }  // namespace
 
-ControlLayer* Tarnivex::layerNamed(const std::string& name) const {
-  const auto it = namedLayers.find(name);
-  return it == namedLayers.end() ? nullptr : it->second;
-}
-
 void Tarnivex::showLayer(const std::string& name, bool show) {
-  if (ControlLayer* layer = layerNamed(name)) layer->Hide(!show);
+  if (ControlLayer* layer = namedLayer(name)) layer->Hide(!show);
 }
 
 ControlAction* Tarnivex::actionOf(int paramIdx) const {
@@ -136,7 +114,7 @@ void Tarnivex::fetchConfiguredLayers() {
       debugLog(std::string("CONFIG READER: layer ") + row.name + " missing");
       return;
     }
-    namedLayers[row.name] = layer;
+    pageLayers[row.name] = layer;
     if (row.state != StartState::kUnchanged) layer->Hide(row.state == StartState::kHidden);
   };
   for (const LayerRow& row : kConfiguredLayers) fetch(row);
@@ -155,10 +133,10 @@ void Tarnivex::fetchConfiguredLayers() {
   showLayer("bankAndProgramMulti", false);
   for (const LayerRow& row : kLaterLayers) fetch(row);
   for (const char* name : kSearchLayers) fetch({name, 1, StartState::kUnchanged});
-  conflictLayer = layerNamed("bankPatchConflictWindow");
-  firstRunLayer = layerNamed("firstRunNotification");
-  midiFilterLayer = layerNamed("midiFilterSettings");
-  miniMixerLayer = layerNamed("miniMixer");
+  conflictLayer = namedLayer("bankPatchConflictWindow");
+  firstRunLayer = namedLayer("firstRunNotification");
+  midiFilterLayer = namedLayer("midiFilterSettings");
+  miniMixerLayer = namedLayer("miniMixer");
 }
 
 void Tarnivex::hideSearchLayersAtStartup() {
@@ -166,32 +144,30 @@ void Tarnivex::hideSearchLayersAtStartup() {
 }
 
 void Tarnivex::buildProgressLayer() {
-  progressLayer = std::make_unique<ControlLayer>(0, "PROGRESS");
   IGraphics* gui = GetGUI();
+  if (!gui || !uiConfigManager) return;
+  pendingProgressLayer = std::make_unique<ControlLayer>(0, "PROGRESS");
+  ControlLayer* layer = pendingProgressLayer.get();
   IBitmap overlay = gui->LoadIBitmap(122, "resources/img/Tarnivex-progress-overlay.png", 1.0, 1, false);
   const int width = static_cast<int>(kEditorWidth * mUIScale);
   const int height = static_cast<int>(kEditorHeight * mUIScale);
-  progressIndicator = progressLayer->AttachControl(
-      std::make_unique<IBitmapOverlayControl>(this, 0, 0, -1, &overlay, IRECT(0, 0, width, height)));
+  // The indicator appends itself to the layer, which owns it from then on.
+  progressIndicator = new ProgressIndicator(layer, this, 0, 0, width, height, -1, &overlay, IRECT(0, 0, width, height));
   // The two cancel buttons: on the librarian page and on every other page.
-  IBitmap cancel;
-  if (uiConfigManager) {
-    const auto image = uiConfigManager->imageMap.find("BUTTON_LIB_CANCEL_ID");
-    if (image != uiConfigManager->imageMap.end())
-      cancel = gui->getImageById(image->second.id, image->second.frames, image->second.framesHorizontal);
-  }
   auto makeCancel = [&](int x, int y) {
-    return progressLayer->AttachControl(std::make_unique<IContactControl>(
-        this, static_cast<int>(x * mUIScale), static_cast<int>(y * mUIScale), kCancelDataRequest, &cancel));
+    return uiConfigManager->createAutoOffSwitchControl("Cancel Data Request", kCancelDataRequest, x, y,
+                                                       "BUTTON_LIB_CANCEL_ID", 0, layer, "Global");
   };
   libraryCancelButton = makeCancel(835, 457);
   editorCancelSwitch = makeCancel(740, 83);
   progressIndicator->Hide(true);
-  progressLayer->Hide(true);
+  layer->Hide(true);
 }
 
 void Tarnivex::attachProgressLayer() {
-  if (progressLayer) attachedProgressLayer = attachLayer(std::move(progressLayer));
+  if (!pendingProgressLayer) return;
+  progressLayer = attachLayer(std::move(pendingProgressLayer));
+  pageLayers["PROGRESS"] = progressLayer;
 }
 
 void Tarnivex::buildBankSelectionList(int listParam, const char* name, int pane) {
@@ -212,26 +188,38 @@ void Tarnivex::buildBankSelectionList(int listParam, const char* name, int pane)
   const std::vector<std::string> texts = bankListDisplayNames(fileNames, &renamed);
   for (size_t i = 0; i < texts.size(); ++i) setParamDisplayText(listParam, static_cast<int>(i), texts[i]);
   for (const auto& [file, shown] : renamed)
-    debugLog("PATCH LIBRARIAN: Filename " + file + " RENAMED TO " + shown +
-             " Because the filename was too long to fit in plug-in display!");
-  selectionListControls[static_cast<size_t>(pane)] = firstControlOf(listParam);
-  paneFirstEntryText[static_cast<size_t>(pane)] = texts.empty() ? std::string() : texts.front();
+    debugLog(renameLogLine(file, shown));
+  (pane == 0 ? browse.upperSelectionListControl : browse.lowerSelectionListControl) = firstControlOf(listParam);
+  // The pane opens on its first bank until the user picks another.
   const int selected = param->Int();
-  if (!folders.empty() && selected >= 0 && selected < static_cast<int>(folders.size()))
-    paneFolderName[static_cast<size_t>(pane)] = folders[static_cast<size_t>(selected)];
+  if (selected >= 0 && selected < static_cast<int>(fileNames.size())) {
+    std::lock_guard<std::mutex> names(browse.namesMutex);
+    (pane == 0 ? browse.upperPatchFile : browse.lowerPatchFile) = fileNames[static_cast<size_t>(selected)];
+    (pane == 0 ? browse.upperPatchFolder : browse.lowerPatchFolder) = folders[static_cast<size_t>(selected)];
+  }
 }
 
-void Tarnivex::buildLibrarianMenuLayer(int row) {
-  const MenuRow& r = kMenuRows[row];
-  const double scale = mUIScale;
-  auto scaled = [scale](int v) { return static_cast<int>(v * scale); };
-  auto layer = std::make_unique<ControlLayer>(r.id, r.name);
-  auto control = std::make_unique<LibrarianMenuControl>(this, r.role, scaled(r.left), scaled(r.top),
-                                                        scaled(r.right), scaled(r.bottom));
-  menuControls[static_cast<size_t>(row)] = control.get();
-  layer->AttachControl(std::move(control));
-  ControlLayer* attached = attachLayer(std::move(layer));
-  attached->Hide(true);
-  menuLayers[static_cast<size_t>(row)] = attached;
-  namedLayers[r.name] = attached;
+void Tarnivex::attachLibrarianMenuLayers() {
+  if (!librarianBrowser) return;
+  size_t row = 0;
+  for (auto& layer : makeLibrarianMenuLayers(this, *librarianBrowser, mUIScale)) {
+    const std::string name = layer->GetName();
+    ControlLayer* attached = attachLayer(std::move(layer));
+    if (row < menuLayers.size()) menuLayers[row++] = attached;
+    pageLayers[name] = attached;
+  }
+}
+
+void Tarnivex::ensureLibrarianView() {
+  if (!librarianBrowser || librarianBrowser->view || !GetGUI()) return;
+  // Where the document's librarian page puts it.
+  IBitmap panes = uiConfigManager ? uiConfigManager->getImageByName(GetGUI(), "MANAGER_BG_ID2") : IBitmap();
+  const int x = static_cast<int>(70 * mUIScale), y = static_cast<int>(64 * mUIScale);
+  auto view = std::make_unique<LibrarianViewControl>(this, librarianBrowser.get(), x, y, kLibrarianArea, &panes,
+                                                     IRECT(x, y, x + panes.W, y + panes.H), mUIScale);
+  librarianBrowser->view = view.get();
+  if (ControlLayer* page = namedLayer("patchLibrarian"))
+    page->AttachControl(std::move(view));
+  else
+    GetGUI()->AttachControl(view.release());
 }

@@ -1,9 +1,11 @@
 #include "Tarnivex.h"
 
+#include "BrowserHost.h"
 #include "ControlLayer.h"
 #include "DataFolder.h"
 #include "IControl.h"
 #include "IGraphicsLinux.h"
+#include "LibrarianBrowser.h"
 #include "LinkManager.h"
 #include "MIDIMessageManager.h"
 #include "IGraphics.h"
@@ -89,6 +91,8 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   IGraphicsLinux* gui = graphics.get();
   gui->SetBundleID("com.Kelmscroft.vst.Tarnivex Editor");
   debugLog("STARTING USER INTERFACE CONFIGURATION...");
+  // The document's librarian page builds its slot view on the browser.
+  createLibrarianBrowser();
   uiConfigManager = std::make_unique<UIConfigManager>();
   uiConfigManager->readUIConfig(gui, this, patchLibrarian.get(), colourScheme, mUIScale);
   debugLog("USER INTERFACE CONFIGURATION COMPLETED... BUILDING UI");
@@ -105,6 +109,7 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   hideSearchLayersAtStartup();
   gui->AttachBackground(104, "resources/img/main-bg-frame.png", mUIScale);
   AttachGraphics(graphics.release());
+  ensureLibrarianView();
   debugLog("Layers attached...");
   buildProgressLayer();
 
@@ -122,9 +127,8 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   debugLog("Control set 1 attached");
 
   buildBankSelectionList(kPatchSelectionListUpper, "Bank Selection List 1", 0);
-  buildLibrarianMenuLayer(0);
   buildBankSelectionList(kPatchSelectionListLower, "Bank Selection List 2", 1);
-  for (int row = 1; row < LibrarianMenuControl::kRoleCount; ++row) buildLibrarianMenuLayer(row);
+  attachLibrarianMenuLayers();
   debugLog("Librarian menus attached");
 
   deviceOutControl = firstControlOf(kDeviceOutSelection);
@@ -177,7 +181,7 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
 }
 
 void Tarnivex::showStartValues() {
-  for (IControl* list : selectionListControls)
+  for (IControl* list : {browse.upperSelectionListControl, browse.lowerSelectionListControl})
     if (list) list->SetValueFromPlug(0);
   setParameterFromPlug(kOverrideTempo, 1, false);
   setParameterFromPlug(kQModel, 1, false);

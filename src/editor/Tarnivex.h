@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,13 +18,15 @@
 #include "EditorServices.h"
 #include "IMidiQueue.h"
 #include "IPlugVST.h"
-#include "LibrarianMenuControl.h"
+#include "LibrarianHost.h"
 #include "SenderJob.h"
 #include "SettingsFile.h"
 
 class ITextControl;
 class IControl;
 class ControlLayer;
+class LibrarianBrowser;
+class LibrarianViewControl;
 class LinkManager;
 class MIDIMessageManager;
 class PatchLibrarian;
@@ -223,9 +226,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Starts job 3 for the entry in that slot of the pane's open bank; false
   // when the part is locked, the slot lies outside the bank or is empty.
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part) override;
-  int librarianActivePane() const override { return librarianViewSelection < 0 ? 1 : 0; }
-  int librarianSelectedSlot() const override { return librarianViewSelection; }
-  void setLibrarianSelectedSlot(int slot) override { librarianViewSelection = slot; }
+  // The slot view's active pane and its selected slot there.
+  int librarianActivePane() const override;
+  int librarianSelectedSlot() const override;
+  void setLibrarianSelectedSlot(int slot) override;
+  int librarianLowerList() const override;
   int mainTabIndex() const override;
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;
@@ -260,6 +265,21 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   ITextControl* patchNameDisplay = nullptr;
   ITextControl* categoryNameDisplay = nullptr;
 
+  // ---- Pages (EditorPages.cpp): the document's pages by name, fetched at
+  // start-up, and what the tab switches read and write.
+  // The page of that name, or null (logged once per name).
+  ControlLayer* namedLayer(const std::string& name);
+  // The effect-type sub-page of a changed effect mode, on the effects page.
+  void showEffectPage(int paramIdx, int value);
+  std::map<std::string, ControlLayer*> pageLayers;  // fetched by name, never owned
+  std::set<std::string> missingLayersLogged;
+  // The progress overlay, attached near the end of start-up, and its
+  // indicator (owned by the overlay).
+  ControlLayer* progressLayer = nullptr;
+  IControl* progressIndicator = nullptr;
+  // Set at start-up and never cleared: every part-tab change sends the part.
+  std::atomic<bool> partChangeSend{true};
+
   // ---- Editor state shared with the engine's threads.
   std::atomic<int> modelNumber{0};
   std::atomic<bool> multiMode{false};
@@ -279,8 +299,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::array<std::atomic<int>, 16> partFilterLinkValues{};
 
   // ---- Start-up (Tarnivex.cpp, EditorStartupLayers.cpp).
-  // The configured layer of that name, or null when the document has none.
-  ControlLayer* layerNamed(const std::string& name) const;
   // Shows or hides the named layer; a layer the document lacks is skipped.
   void showLayer(const std::string& name, bool show);
   // The first control bound to the parameter, or null.
@@ -299,18 +317,13 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void buildProgressLayer();
   void attachProgressLayer();
   void buildBankSelectionList(int listParam, const char* name, int pane);
-  void buildLibrarianMenuLayer(int row);
-  std::map<std::string, ControlLayer*> namedLayers;  // fetched by name, never owned
-  std::unique_ptr<ControlLayer> progressLayer;  // attached near the end of start-up
-  ControlLayer* attachedProgressLayer = nullptr;
-  IControl* progressIndicator = nullptr;
+  void attachLibrarianMenuLayers();
+  // A slot view for kLibrarianArea when the document declared none.
+  void ensureLibrarianView();
+  std::unique_ptr<ControlLayer> pendingProgressLayer;  // until it is attached
   IControl* libraryCancelButton = nullptr;
   IControl* editorCancelSwitch = nullptr;
   std::array<ControlLayer*, 11> menuLayers{};
-  std::array<LibrarianMenuControl*, 11> menuControls{};
-  std::array<IControl*, 2> selectionListControls{};
-  std::array<std::string, 2> paneFirstEntryText;
-  std::array<std::string, 2> paneFolderName;
   IControl* randomizeControl = nullptr;
   IControl* datatypeControl = nullptr;
   IControl* patchSearchControl = nullptr;
@@ -338,18 +351,12 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool runInstrumentSideEffect(int paramIdx, double value);
   bool runProgramStep(int paramIdx, int intValue);
   bool runLibrarianViewCommand(int paramIdx, double value);
-  void stepBankList(int paramIdx);
-  void renameSelectedEntry();
   void runSearch();
   void endSearch();
-  void showEffectPages(int paramIdx, int intValue);
   // Starts a job on the request thread unless it is busy; false when dropped.
   bool startRequestJob(SenderJob job, const std::function<void()>& onStart = {});
   bool startPartDump(int part, bool first, bool second);
   bool startArrangementDump();
-  std::atomic<bool> categoryView{false};
-  std::atomic<bool> searchView{false};
-  std::atomic<bool> programBankControl{true};
   std::atomic<bool> keepSelectedBank{false};
   std::atomic<bool> randomised{false};
   std::atomic<bool> bankEditPending{false};
@@ -360,28 +367,26 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   const char* getPanelString(int part, std::string text);
   static std::string getValueString(double value);
 
-  // ---- Librarian transfers (LibrarianTransfers.cpp).
-  void SendSingleProgramFromLibrarian(bool keepPlaying, int part);
-  void SendAllProgramsFromLibrarian(int part);
-  void storeAllPatchesToDeviceFromLibrarian(int pane, int first, int part);
+  // ---- Sends (LibrarianTransfers.cpp).
   void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti);
   void sendPartDataBackToHardware(int part);
   bool ThreadRunning() const;
-  // The slot view's selection and the slot last sent from it.
-  std::atomic<int> librarianViewSelection{0};
-  std::atomic<int> librarianViewSentSlot{-1};
-  std::atomic<bool> librarianViewRefresh{false};
+
+  // ---- The librarian browser (LibrarianHookup.cpp): the slot view, its
+  // menus and the bank lists, which the plug-in hosts through browserHost.
+  class BrowserHost;
+  BrowseState browse;
+  std::unique_ptr<BrowserHost> browserHost;
+  std::unique_ptr<LibrarianBrowser> librarianBrowser;
+  void createLibrarianBrowser();
+  LibrarianViewControl* librarianView() const;
+  void OpenDataDirectory();
+  void refreshFolders();
 
   // ---- Status displays and the librarian menus (StatusDisplays.cpp).
   void displayText(std::string name, std::string value, std::string cc);
   void displayBuild(std::string text);
-  void refreshPopUpMenus();
-  void updateBankAndProgramMenuNames(bool programOnly);
-  void patchTypeChanged(int type, int view, bool reload);
-  LibrarianMenuControl* menu(int row) const { return menuControls[static_cast<size_t>(row)]; }
-  // The remembered folder and bank names of each bank menu.
-  std::array<std::string, 4> menuFolderNames;
-  std::array<std::string, 4> menuBankNames;
+  void updateBankAndProgramMenuNames(bool keepBankMenu);
 
  private:
   // The toggle buttons of the change handler (ParamChangeDispatch.cpp).

@@ -46,6 +46,8 @@ class ControlLayer {
     return mControls.back().get();
   }
   IControl* AttachControl(IControl* control) { return AttachControl(std::unique_ptr<IControl>(control)); }
+  // Selects sub-page n among the sub-layers of n's band of ids.
+  void showMultiLayers(int n);
   ControlLayer* AttachLayer(std::unique_ptr<ControlLayer> layer) {
     mLayers.push_back(std::move(layer));
     return mLayers.back().get();

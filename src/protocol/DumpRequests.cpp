@@ -131,6 +131,8 @@ int MIDIMessageSender::selectedLibrarySlot() const {
 
 void MIDIMessageSender::setSelectedLibrarySlot(int slot) {
   if (mManager.patchLibrarian) mManager.patchLibrarian->targetSlot = slot;
+  // The slot view lights the slot the next reply lands in.
+  plug->setLibrarianSelectedSlot(slot);
 }
 
 void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor) {

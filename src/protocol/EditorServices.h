@@ -105,6 +105,9 @@ class EditorServices {
   virtual int librarianActivePane() const { return 0; }
   virtual int librarianSelectedSlot() const { return -1; }
   virtual void setLibrarianSelectedSlot(int) {}
+  // The bank list the lower pane shows when it is not the data type's own
+  // (category or search results); -1 otherwise.
+  virtual int librarianLowerList() const { return -1; }
   // Starts job 3 for a library slot; false when it is refused.
   virtual bool sendPatchToDeviceFromLibrarian(int, int, int) { return false; }
   virtual void AllSoundsOff(int, bool) {}

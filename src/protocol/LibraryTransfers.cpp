@@ -112,8 +112,11 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first
   PatchLibrarian* library = mManager.patchLibrarian;
   const int dataType = library ? library->librarianMode.load() : -1;
   std::shared_ptr<PatchFile> source;
+  const int lowerList = pane == 0 ? -1 : plug->librarianLowerList();
   if (library && (dataType == 0 || dataType == 1))
-    source = library->bankAt(dataType, pane == 0 ? library->upperBank.load() : library->lowerBank.load());
+    source = pane == 0       ? library->bankAt(dataType, library->upperBank.load())
+             : lowerList >= 0 ? library->bankAt(lowerList, library->lowerBank.load())
+                              : library->bankAt(dataType, library->lowerBank.load());
   if (!source) {
     plug->DisplayProcessingIndicator(false);
     mManager.librarySendActive = false;
@@ -146,6 +149,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first
 
   plug->DisplayProcessingIndicator(false);
   library->targetSlot = 0;
+  plug->setLibrarianSelectedSlot(0);
   plug->showStatusText(cancelRequested ? "Data write CANCELLED!" : "Data write completed!");
   mManager.librarySendActive = false;
 }

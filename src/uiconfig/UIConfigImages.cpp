@@ -25,6 +25,7 @@ struct Holding {
   int holders = 0;
   std::string file;  // as loaded
   long long size = -1, mtime = -1;
+  double scale = 0.0;  // as loaded
 };
 std::mutex gHoldingsMutex;
 std::map<int, Holding> gHoldings;  // by bitmap id
@@ -106,7 +107,8 @@ void UIConfigManager::preloadImage(IGraphics* graphicsContext, int id, const cha
     long long size = -1, mtime = -1;
     const std::string file = BundleResourcePath(path);
     fileStamp(file, size, mtime);
-    if (file != holding.file || size != holding.size || mtime != holding.mtime) {
+    // So is one loaded at another size.
+    if (file != holding.file || size != holding.size || mtime != holding.mtime || holding.scale != uiScale) {
       IBitmap stale = graphicsContext->getImageById(id, frames, false);
       graphicsContext->ReleaseBitmap(&stale);
       holding.file.clear();
@@ -116,6 +118,7 @@ void UIConfigManager::preloadImage(IGraphics* graphicsContext, int id, const cha
   if (holding.file.empty() && bitmap.mData) {
     holding.file = BundleResourcePath(path);
     fileStamp(holding.file, holding.size, holding.mtime);
+    holding.scale = uiScale;
   }
   ++holding.holders;
   imageMap[key] = {id, frames, framesHorizontal};

@@ -26,6 +26,7 @@ class ControlLayer;
 class DebuggerOutput;
 class IControl;
 class IGraphics;
+class IParam;
 class PatchLibrarian;
 class Tarnivex;
 
@@ -92,6 +93,65 @@ class UIConfigManager {
   // The effect-type section a SysEx knob of this parameter registers under.
   static int effectSection(int paramIdx);
 
+  // ---- Control factories (KnobSliderFactories.cpp, SwitchFactories.cpp,
+  // TextFactories.cpp). Positions are unscaled; part is the multilayer copy
+  // (-1 outside one); a null layer attaches to the graphics context. An
+  // element whose parameter index names no parameter builds nothing.
+  void createNoValKnobControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                              double minimum, double maximum, double unused, int part, ControlLayer* layer,
+                              std::string group);
+  void createCCKnobControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, std::string image,
+                           double defaultValue, double minimum, double maximum, double step, LinkInfo link, int part,
+                           ControlLayer* layer, std::string group);
+  void createSysExKnobControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                              double minimum, double maximum, double unused, int msgZeroVal, int sysexIndex,
+                              int changingByte, int part, LinkInfo link, ControlLayer* layer, std::string group);
+  void createCCSliderControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, int length,
+                             std::string image, double defaultValue, double minimum, double maximum, LinkInfo link,
+                             int part, ControlLayer* layer, std::string group, EDirection direction, bool unused);
+  void createSysExSliderControl(std::string name, int paramIdx, int x, int y, int length, std::string image,
+                                double defaultValue, double minimum, double maximum, double unused, int msgZeroVal,
+                                int sysexIndex, int changingByte, int part, LinkInfo link, ControlLayer* layer,
+                                std::string group, EDirection direction, bool unusedFlag);
+  void createBoolControl(std::string name, int paramIdx, int defaultValue, int x, int y, std::string image, int part,
+                         ControlLayer* layer, std::string group);
+  void createSwitchControl(std::string name, int paramIdx, int defaultValue, int x, int y, std::string image,
+                           int part, ControlLayer* layer, std::string group);
+  IControl* createAutoOffSwitchControl(std::string name, int paramIdx, int x, int y, std::string image, int part,
+                                       ControlLayer* layer, std::string group);
+  void createRadioControl(std::string name, int paramIdx, int x, int y, std::string image, int buttons, int part,
+                          ControlLayer* layer, std::string group, bool horizontal);
+  void createCCBoolControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, std::string image,
+                           double defaultValue, double offValue, double onValue, LinkInfo link, int part,
+                           ControlLayer* layer, std::string group);
+  void createSysExBoolControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                              int msgZeroVal, int sysexIndex, int changingByte, int part, LinkInfo link,
+                              ControlLayer* layer, std::string group);
+  void createControlDisplay(std::string name, int paramIdx, int x, int y, int width, int height, int part,
+                            ControlLayer* layer, std::string group, int displaySize, bool white);
+  void createNameDisplay(std::string name, int paramIdx, int x, int y, int width, int height, int maxLength, int part,
+                         ControlLayer* layer, std::string group);
+  void createDropDownMenu(std::string name, int paramIdx, int x, int y, int width, int height, int part,
+                          ControlLayer* layer, std::string group);
+  void createDropDownMenu2(std::string name, int paramIdx, int x, int y, int width, int height, double defaultValue,
+                           double minimum, double maximum, std::vector<std::string> texts, int part,
+                           ControlLayer* layer, std::string group);
+  void createMIDIDeviceSelectionControl(std::string name, int paramIdx, int x, int y, int width, int height,
+                                        int input, int part, ControlLayer* layer, std::string group);
+  void createNoValDropDown(std::string name, int paramIdx, int x, int y, int width, int height, double defaultValue,
+                           double minimum, double maximum, int first, int last, int visible,
+                           std::vector<std::string> texts, int part, ControlLayer* layer, std::string group,
+                           bool white);
+  void createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
+                                     int width, int height, double defaultValue, double minimum, double maximum,
+                                     int first, int last, std::vector<std::string> texts, int part,
+                                     ControlLayer* layer, std::string group, bool white);
+  void createMultiSelectionSysExControl(std::string name, int paramIdx, int x, int y, int width, int height,
+                                        double defaultValue, double minimum, double maximum, int first, int last,
+                                        std::vector<std::string> texts, int msgZeroVal, int color, int sysexIndex,
+                                        int changingByte, int part, ControlLayer* layer, std::string group,
+                                        bool white);
+
   // ---- The image table (UIConfigImages.cpp).
   void initImages(IGraphics* graphics);
   void preloadImage(IGraphics* graphics, int id, const char* key, const char* path, int frames,
@@ -137,6 +197,22 @@ class UIConfigManager {
   ControlLayer* attachLayer(std::unique_ptr<ControlLayer> page, ControlLayer* parent);
   void attachControl(std::unique_ptr<IControl> control, ControlLayer* layer);
   bool processControlElement(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int paramIdx);
+
+  // ---- Shared steps of the factories (FactorySupport.cpp, ControlElements.cpp).
+  IParam* factoryParam(int paramIdx, const std::string& element);
+  static std::string partName(int part, const std::string& name);
+  int scaled(int value) const;
+  IRECT scaledRect(int x, int y, int w, int h) const;
+  IControl* attach(std::unique_ptr<IControl> control, ControlLayer* layer);
+  ControlAction* bindControlAction(int paramIdx, int kind, IControl* control);
+  // Prepares count messages from firstValue into the action and registers the
+  // control under their keys; nothing (and a log line) when the definition
+  // cannot hold the value, part and key bytes.
+  bool prepareSysEx(ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue, int part,
+                    int section, IControl* control, bool messagesOnly = false);
+  IColor menuGrey(bool white) const;
+  void processControlGroup(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int index,
+                           const std::string& image, const std::string& group, int channel);
 
   // Actions hang on the parameters for the plug-in's life; the manager, made
   // and destroyed with the plug-in, keeps them.

@@ -4,6 +4,10 @@
 
 #include "../library/LibraryTestSupport.h"
 #include "ControlLayer.h"
+#include "EditMenus.h"
+#include "FolderMenuControl.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
 #include "EditorTestSupport.h"
 
 namespace {
@@ -63,10 +67,10 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
       {"cancel", kCancelDataRequest, 1, {}, {}, {},
        [](Tarnivex& t) { EXPECT_TRUE(t.midiMessageManager->sender->cancelRequested); }},
       {"library stepping switches program stepping off", kControlLibrary, 1, {}, {}, {},
-       [](Tarnivex& t) { EXPECT_TRUE(t.libraryControl && !t.programBankControl && t.GetParam(kControlProgBank)->Value() == 0); }},
+       [](Tarnivex& t) { EXPECT_TRUE(t.libraryControl && !t.browse.progBankControl && t.GetParam(kControlProgBank)->Value() == 0); }},
       {"program stepping switches library stepping off", kControlProgBank, 1, {}, {},
        [](Tarnivex& t) { t.GetParam(kControlLibrary)->Set(1); t.OnParamChange(kControlLibrary); },
-       [](Tarnivex& t) { EXPECT_TRUE(!t.libraryControl && t.programBankControl && t.GetParam(kControlLibrary)->Value() == 0); }},
+       [](Tarnivex& t) { EXPECT_TRUE(!t.libraryControl && t.browse.progBankControl && t.GetParam(kControlLibrary)->Value() == 0); }},
       {"device ID change goes out under the old ID", kGlobalSysExID, 0x22, {},
        {{0xF0, 0x3E, 0x10, 0x21, 0x24, 0x00, 0x19, 0x22, 0xF7}},
        [](Tarnivex& t) { t.setParameterFromPlug(kGlobalSysExID, 0x21, false); },
@@ -120,12 +124,16 @@ TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
   plug->setParamDisplayText(kPatchRename, 0, "Fat Bass");
   auto bank = plug->patchLibrarian->bankAt(kSoundList, 0);
   ASSERT_TRUE(bank);
-  plug->patchLibrarian->targetSlot = 120;
+  LibrarianViewControl* view = plug->librarianView();
+  ASSERT_NE(view, nullptr);
+  // As a click on the slot selects it.
+  view->selectedUpper = plug->patchLibrarian->targetSlot = 120;
   setParam(kPatchRename, 1);
-  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Select a slot holding a patch first!");
+  EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
   EXPECT_EQ(bank->patches.size(), 100u);
-  plug->patchLibrarian->targetSlot = 3;
-  setParam(kPatchRename, 1);
+  view->selectedUpper = plug->patchLibrarian->targetSlot = 3;
+  plug->browse.renameClosed = false;  // as the view's rename opens it
+  setParam(kPatchRename, 0);
   const Bytes& dump = bank->patches[3].dumps.at(0).bytes;
   EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Fat Bass        ");
   EXPECT_EQ(dump[390], dumpChecksum(dump));
@@ -144,7 +152,7 @@ TEST_F(CommandsTest, LibrarySendsOnlyTheBanksOwnEntries) {
   // Silenced part, then the transfer: notes off, the part's bank and program.
   EXPECT_EQ(shortArrivals(),
             (ByteList{{0xB2, 0x7B, 0x00}, {0xB0, 0x7B, 0x00}, {0xB2, 0x00, 0x00}, {0xB2, 0x20, 0x40}, {0xC2, 0x05}}));
-  EXPECT_EQ(plug->librarianViewSentSlot, 5);
+  EXPECT_EQ(plug->librarianView()->cursor, 5);
 }
 
 TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
@@ -152,7 +160,7 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
   EXPECT_STREQ(plug->getPanelString(15, "Osc"), "Part 16 Osc");
   EXPECT_EQ(Tarnivex::getValueString(99.7), "100");
   ControlLayer search(1, "searchField"), limit(2, "categoryLimit");
-  plug->namedLayers = {{"searchField", &search}, {"categoryLimit", &limit}};
+  plug->pageLayers = {{"searchField", &search}, {"categoryLimit", &limit}};
   search.Hide(true);
   limit.Hide(true);
   param(kMainTab)->Set(1);
@@ -169,7 +177,7 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
   plug->SetLibrarianStatusUnsaved(true);
   EXPECT_FALSE(plug->midiMessageManager->patchRequest.active);
   EXPECT_EQ(plug->paramNameDisplay->GetText(), "Data received to slot(s)");
-  plug->namedLayers.clear();
+  plug->pageLayers.clear();
 }
 }  // namespace
 
@@ -178,21 +186,25 @@ TEST_F(CommandsTest, LibrarianViewsSwitchTheirMenuLayersAndRefreshTheMenus) {
   writeFile(getPatchesFolderStr() + "/Bank.syx", soundFile("Bank ", 100));
   writeFile(getPatchesFolderStr() + "/Multis.syx", multiFile("Multi ", 100));
   start();
+  enum { kLeftPatch, kRightPatch, kLeftPerf, kRightPerf, kBankEdit, kCategory, kProgram, kBankNumber, kSearch,
+         kPerfBankName, kProgBankName };
   auto shown = [this](int row) { return !plug->menuLayers[row]->IsHidden(); };
+  LibrarianBrowser& browser = *plug->librarianBrowser;
   setParam(kDatatype, 1);
   EXPECT_TRUE(plug->multiMode);
-  EXPECT_TRUE(shown(LibrarianMenuControl::kLeftPerf) && shown(LibrarianMenuControl::kRightPerf));
-  EXPECT_FALSE(shown(LibrarianMenuControl::kLeftPatch));
-  EXPECT_EQ(plug->menu(LibrarianMenuControl::kLeftPerf)->refreshCount(), 1);
+  EXPECT_TRUE(shown(kLeftPerf) && shown(kRightPerf));
+  EXPECT_FALSE(shown(kLeftPatch));
+  EXPECT_EQ(browser.leftPerfMenu->tickCount(), 1);
+  EXPECT_STREQ(browser.bankEditMenu->mainMenu().GetItemText(0), "Request Multi Data");
   EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, 0), "Multis.syx");
-  EXPECT_TRUE(shown(LibrarianMenuControl::kBankNumber));
+  EXPECT_TRUE(shown(kBankNumber));
   setParam(kControlLibrary, 1);
-  EXPECT_TRUE(shown(LibrarianMenuControl::kPerfBankName));
-  EXPECT_FALSE(shown(LibrarianMenuControl::kBankNumber));
+  EXPECT_TRUE(shown(kPerfBankName));
+  EXPECT_FALSE(shown(kBankNumber));
   setParam(kDatatype, 0);
-  EXPECT_TRUE(shown(LibrarianMenuControl::kLeftPatch) && shown(LibrarianMenuControl::kRightPatch));
-  EXPECT_TRUE(shown(LibrarianMenuControl::kProgBankName));
+  EXPECT_TRUE(shown(kLeftPatch) && shown(kRightPatch));
+  EXPECT_TRUE(shown(kProgBankName));
   EXPECT_EQ(plug->paramDisplayText(kCurrentOpenPatchBankR + 15, 0), "Bank.syx");
-  EXPECT_EQ(plug->menu(LibrarianMenuControl::kBankEdit)->refreshCount(), 2);
+  EXPECT_STREQ(browser.bankEditMenu->mainMenu().GetItemText(0), "Request Patch Data");
 }
 }  // namespace

@@ -4,7 +4,8 @@
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 #include "IGraphics.h"
-#include "LibrarianMenuControl.h"
+#include "FolderMenuControl.h"
+#include "LibrarianBrowser.h"
 #include "UIConfigManager.h"
 
 namespace {
@@ -70,11 +71,11 @@ TEST_F(StartupTest, WithTheBundlesDocumentEveryLayerIsThereAndTheStartPagesShow)
   unsetenv("TARNIVEX_RESOURCE_DIR");
   for (const std::string& line : logLines()) EXPECT_EQ(line.find("CONFIG READER: layer"), std::string::npos) << line;
   for (const char* name : {"root", "multiModeSettingsPage1", "bankAndProgram01"})
-    EXPECT_FALSE(plug->layerNamed(name)->IsHidden()) << name;
+    EXPECT_FALSE(plug->namedLayer(name)->IsHidden()) << name;
   for (const char* name : {"bankAndProgram02", "aboutWindow", "searchField", "firstRunNotification"})
-    EXPECT_TRUE(plug->layerNamed(name)->IsHidden()) << name;
-  EXPECT_TRUE(plug->attachedProgressLayer->IsHidden());
-  EXPECT_EQ(plug->GetGUI()->GetLayer(plug->GetGUI()->NLayers() - 1), plug->attachedProgressLayer);
+    EXPECT_TRUE(plug->namedLayer(name)->IsHidden()) << name;
+  EXPECT_TRUE(plug->progressLayer->IsHidden());
+  EXPECT_EQ(plug->GetGUI()->GetLayer(plug->GetGUI()->NLayers() - 1), plug->progressLayer);
 }
 
 TEST_F(StartupTest, SettingsNamingThePortsOpenThemAndTheEnquiryGoesOnceFromTheBlock) {
@@ -109,13 +110,13 @@ TEST_F(StartupTest, DamagedSettingsLeaveTheDefaults) {
 TEST_F(StartupTest, SmallMenusAreScaledAndMissingLayersAreLoggedAndSkipped) {
   const std::string settings = "yellow\nsmall\nyes\n\n";
   startWith(&settings);
-  const int* rect = plug->menuControls[0]->GetRect();
-  EXPECT_EQ(std::vector<int>(rect, rect + 4), (std::vector<int>{334, 159, 688, 175}));
+  const IRECT rect = *plug->librarianBrowser->leftPatchMenu->GetRECT();
+  EXPECT_EQ((std::vector<int>{rect.L, rect.T, rect.R, rect.B}), (std::vector<int>{334, 159, 688, 175}));
   plug->uiConfigManager->layerMap.erase("searchField");
-  plug->namedLayers.clear();
+  plug->pageLayers.clear();
   plug->fetchConfiguredLayers();
   EXPECT_TRUE(logged("CONFIG READER: layer searchField missing"));
-  EXPECT_EQ(plug->layerNamed("searchField"), nullptr);
+  EXPECT_EQ(plug->namedLayer("searchField"), nullptr);
   setParam(kPatchSearch, 1);  // shows the missing layer: skipped
   setParam(kPatchSearch, 0);
 }
@@ -127,7 +128,9 @@ TEST(BankListNames, LongNamesAreCutAndNumberedByTheirStem) {
   std::vector<std::pair<std::string, std::string>> renamed;
   const auto texts = bankListDisplayNames(names, &renamed);
   EXPECT_EQ(texts, (std::vector<std::string>{names[0], stem47 + "~1.syx", stem47 + "~2.mid", "short.tvx",
-                                             stem47 + "~3." + stem47 + "zzzzzzz", other47 + "~1.syx"}));
+                                             "~3." + stem47 + "zzzzz", other47 + "~1.syx"}));
+  // No display text holds more than 55 characters, whatever the name.
+  for (const std::string& text : texts) EXPECT_LE(text.size(), 55u) << text;
   EXPECT_EQ(renamed.size(), 4u);
 }
 }  // namespace

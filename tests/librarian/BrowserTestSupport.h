@@ -110,6 +110,15 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     std::lock_guard<std::mutex> lock(mMutex);
     return mJobs;
   }
+  // The same, with each job cancelled as soon as it runs: for checks of what
+  // a pick started rather than of what the job did.
+  std::vector<SenderJob> cancelledJobs() {
+    waitUntil([&] {
+      manager->sender->cancelRequested = true;
+      return !manager->isThreadRunning(JobThread::kRequest);
+    });
+    return jobs();
+  }
   int bankIndex(int list, const std::string& file) {
     for (int i = 0; i < EngineFixture::librarian.bankCount(list); ++i)
       if (EngineFixture::librarian.bankAt(list, i)->fileName == file) return i;

@@ -115,11 +115,11 @@ TEST_F(UIConfigTest, ActionsAreSharedAndLinksGivePartnersARecord) {
   EXPECT_EQ(partner->link.linkMode, -1);
   EXPECT_EQ(a->link.linkMode, 2);
   // Out of range or absent: nothing is linked and nothing is created.
-  ControlAction* b = ui.controlActionFor(kFilter1Resonance, ControlAction::kController);
-  ui.setControlLink(b, kFilter1Resonance, {kParamCount + 5, kFilterLinkSwitch, -1}, -1);
-  ui.setControlLink(b, kFilter1Resonance, {kFilter2Resonance, -1, -1}, -1);
+  ControlAction* b = ui.controlActionFor(kEffect1Param01, ControlAction::kController);
+  ui.setControlLink(b, kEffect1Param01, {kParamCount + 5, kFilterLinkSwitch, -1}, -1);
+  ui.setControlLink(b, kEffect1Param01, {kEffect2Param01, -1, -1}, -1);
   EXPECT_EQ(b->link.partnerParam, -1);
-  EXPECT_EQ(ui.existingControlAction(kFilter2Resonance), nullptr);
+  EXPECT_EQ(ui.existingControlAction(kEffect2Param01), nullptr);
   // A SysEx definition the list does not have gives no template.
   ui.sysexContainers.resize(1);
   for (int index : {-1, 0, 1}) EXPECT_EQ(ui.sysexTemplateAt(index), nullptr) << index;

@@ -13,8 +13,9 @@
 namespace {
 constexpr int kStateParams = 8744;
 constexpr size_t kSnapshotSize = 4 + 8 + 8 + 8 * kStateParams;
-// 33 names "INIT" and two "Set Name", each behind its length.
-constexpr size_t kNamesSize = 33 * (4 + 4) + 2 * (4 + 8);
+// 33 names "INIT" and the two port menus' "Select MIDI Device", each behind
+// its length.
+constexpr size_t kNamesSize = 33 * (4 + 4) + 2 * (4 + 18);
 // Header, marker, part, model, block markers and length, snapshot, names,
 // four selection values, then the values.
 constexpr size_t kValuesAt = 8 + 20 + 12 + kSnapshotSize + kNamesSize + 32;
@@ -260,10 +261,10 @@ TEST_F(VstHostTest, ProgramChunkIsHeaderThenTheLongFormOfTheState) {
   // (1.0 now, 0.0 then): the same marker and quick tab.
   EXPECT_EQ(Bytes(chunk, 40, 12), Bytes(chunk, 8, 12));
   EXPECT_EQ(Bytes(chunk, 52, 8), (std::vector<uint8_t>(8, 0)));
-  // Names: "INIT" everywhere, "Set Name" for the two ports that are not set.
+  // Names: "INIT" everywhere, the menus' first entry for the two ports that are not set.
   size_t pos = 40 + kSnapshotSize;
   for (int i = 0; i < 35; ++i) {
-    const std::string expected = i == 17 || i == 18 ? "Set Name" : "INIT";
+    const std::string expected = i == 17 || i == 18 ? "Select MIDI Device" : "INIT";
     int32_t length = 0;
     std::memcpy(&length, chunk.data() + pos, 4);
     ASSERT_EQ(length, static_cast<int32_t>(expected.size())) << i;

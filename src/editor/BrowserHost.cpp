@@ -1,0 +1,69 @@
+// What the plug-in asks of the librarian browser: the slot view's
+// selection, pane reloads, the top bar's menus and the sends from a pane.
+#include "BrowserHost.h"
+#include "ControlLayer.h"
+#include "DataFolder.h"
+#include "IGraphics.h"
+#include "IMidiMsg.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+#include "Tarnivex.h"
+
+void Tarnivex::createLibrarianBrowser() {
+  browserHost = std::make_unique<BrowserHost>(*this);
+  librarianBrowser = std::make_unique<LibrarianBrowser>(browserHost.get());
+}
+
+LibrarianViewControl* Tarnivex::librarianView() const { return librarianBrowser ? librarianBrowser->view : nullptr; }
+
+int Tarnivex::librarianActivePane() const {
+  const LibrarianViewControl* view = librarianView();
+  return view ? view->activePane : 0;
+}
+
+int Tarnivex::librarianSelectedSlot() const {
+  const LibrarianViewControl* view = librarianView();
+  if (!view) return patchLibrarian ? patchLibrarian->targetSlot.load() : -1;
+  return view->activePane == 0 ? view->selectedUpper : view->selectedLower;
+}
+
+void Tarnivex::setLibrarianSelectedSlot(int slot) {
+  if (LibrarianViewControl* view = librarianView()) {
+    view->selectedUpper = slot;
+    view->cursor = slot;
+    view->SetDirty(false);
+  }
+}
+
+int Tarnivex::librarianLowerList() const {
+  if (multiMode) return -1;
+  return browse.categoryBrowsing ? kCategoryList : browse.searchActive ? kSearchList : -1;
+}
+
+bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
+  return librarianBrowser && librarianBrowser->sendPatchToDeviceFromLibrarian(slot, pane, part);
+}
+
+void Tarnivex::updatePatchLibrarianView(int which) {
+  LibrarianViewControl* view = librarianView();
+  if (!view) return;
+  if (which == 0 || which == 2) view->patchSelectionUpperChanged();
+  if (which == 1 || which == 2) view->patchSelectionLowerChanged();
+}
+
+void Tarnivex::setLibrarianViewDirty() {
+  if (LibrarianViewControl* view = librarianView()) view->SetDirty(false);
+}
+
+void Tarnivex::updateBankAndProgramMenuNames(bool keepBankMenu) {
+  if (librarianBrowser) librarianBrowser->updateBankAndProgramMenuNames(keepBankMenu);
+}
+
+void Tarnivex::refreshFolders() { OnParamChange(kRefreshFolders); }
+
+void Tarnivex::OpenDataDirectory() {
+  if (IGraphics* gui = GetGUI()) gui->OpenURL(getDataFolder().c_str());
+}

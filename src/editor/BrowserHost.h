@@ -1,0 +1,85 @@
+// The plug-in as the librarian browser sees it: its state, parameters,
+// sends and layers, reached through the plug-in object.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "ControlLayer.h"
+#include "DataFolder.h"
+#include "IGraphics.h"
+#include "IMidiMsg.h"
+#include "LibrarianHost.h"
+#include "ParamIndex.h"
+#include "Tarnivex.h"
+
+class Tarnivex::BrowserHost : public LibrarianHost {
+ public:
+  explicit BrowserHost(Tarnivex& plug) : mPlug(plug) {}
+
+  BrowseState& browseState() override { return mPlug.browse; }
+  PatchLibrarian* librarian() override { return mPlug.patchLibrarian.get(); }
+  MIDIMessageManager* messageManager() override { return mPlug.midiMessageManager.get(); }
+  int currentPart() override { return mPlug.currentPart; }
+  bool multiMode() override { return mPlug.multiMode; }
+  void setMultiMode(bool on) override { mPlug.multiMode = on; }
+  bool libraryControl() override { return mPlug.libraryControl; }
+  void setLibraryControl(bool on) override { mPlug.libraryControl = on; }
+  bool midiConfigured() override { return mPlug.midiIOConfigured; }
+
+  IParam* paramAt(int index) override { return mPlug.paramAt(index); }
+  void setParameterFromPlug(int index, double value, bool normalized) override {
+    mPlug.setParameterFromPlug(index, value, normalized);
+  }
+  void setParamDisplayText(int index, int value, const std::string& text) override {
+    mPlug.setParamDisplayText(index, value, text);
+  }
+  void resetParamDisplayTexts(int index) override {
+    std::lock_guard<std::mutex> lock(mPlug.mDisplayTextMutex);
+    if (IParam* param = mPlug.GetParam(index)) param->ResetDisplayTexts();
+  }
+
+  void ProcessSysEx(ISysEx* message, bool fromDevice) override { mPlug.ProcessSysEx(message, fromDevice); }
+  void SetLibrarianRequestActive(bool on) override { mPlug.SetLibrarianRequestActive(on); }
+  void SetLibrarianStatusUnsaved(bool on) override { mPlug.SetLibrarianStatusUnsaved(on); }
+  bool BankChangeMessage(int part) override { return mPlug.BankChangeMessage(part); }
+  void allNotesOff(int part) override {
+    const int channel = mPlug.GetParam(kMultiPartMIDICh + part)->Int() - 2;
+    if (channel < 0 || channel > 15) {
+      mPlug.debugLog("MIDI OUT: all notes off for part " + std::to_string(part + 1) + " not sent: channel outside 0-15");
+      return;
+    }
+    IMidiMsg notesOff(0, static_cast<uint8_t>(0xB0 | channel), IMidiMsg::kAllNotesOff, 0);
+    mPlug.MIDIOutRoutingSwitch(&notesOff);
+    mPlug.notesSilenced = true;
+  }
+  void prepareMultiPush() override {
+    mPlug.sendAllParts = true;
+    mPlug.editorBusy = true;
+    mPlug.sendGlobalFirst = true;
+  }
+  void refreshFolders() override { mPlug.refreshFolders(); }
+  void OpenDataDirectory() override { mPlug.OpenDataDirectory(); }
+  bool saveImportedFile(bool midi) override {
+    const bool imported = mPlug.saveImportedFile(midi);
+    // The new file is listed once the folders are read again.
+    if (imported) mPlug.refreshFolders();
+    return imported;
+  }
+  std::string getPatchesFolderStr() override { return ::getPatchesFolderStr(); }
+  void debugLog(const std::string& line) override { mPlug.debugLog(line); }
+  void pause(int ms) override { mPlug.pauseFor(ms); }
+
+  IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* rect) override {
+    IGraphics* gui = mPlug.GetGUI();
+    return gui ? gui->CreateIPopupMenu(menu, rect) : nullptr;
+  }
+  void hideLayer(const char* name, bool hide) override { mPlug.showLayer(name, !hide); }
+  void grayOutLayer(const char* name, bool gray) override {
+    if (ControlLayer* layer = mPlug.namedLayer(name)) layer->GrayOut(gray);
+  }
+
+ private:
+  Tarnivex& mPlug;
+};
+

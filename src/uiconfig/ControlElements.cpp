@@ -1,0 +1,190 @@
+// The control elements of the GUI document: their attributes read by the
+// syntaxes of the document, and the factory each one calls.
+#include <tinyxml2.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "ControlAction.h"
+#include "ControlLayer.h"
+#include "IControls.h"
+#include "IGraphics.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
+#include "ParamIndex.h"
+#include "Tarnivex.h"
+#include "UIConfigManager.h"
+
+namespace {
+std::string text(const tinyxml2::XMLElement* element, const char* name) {
+  const char* value = element->Attribute(name);
+  return value ? value : "";
+}
+
+int integer(const tinyxml2::XMLElement* element, const char* name) {
+  const char* value = element->Attribute(name);
+  return value ? static_cast<int>(std::strtol(value, nullptr, 10)) : 0;
+}
+
+bool boolean(const tinyxml2::XMLElement* element, const char* name) {
+  const std::string value = text(element, name);
+  if (value == "true") return true;
+  char* end = nullptr;
+  const long number = std::strtol(value.c_str(), &end, 10);
+  return end != value.c_str() && number != 0;
+}
+
+// "a:b" as two numbers; -1 and -1 unless there are exactly two pieces.
+void pair(UIConfigManager& manager, const tinyxml2::XMLElement* element, const char* name, int& a, int& b) {
+  std::vector<std::string> pieces;
+  UIConfigManager::Tokenize(text(element, name), pieces, ":");
+  a = b = -1;
+  if (pieces.size() != 2) return;
+  a = static_cast<int>(std::strtol(pieces[0].c_str(), nullptr, 10));
+  b = static_cast<int>(std::strtol(pieces[1].c_str(), nullptr, 10));
+  (void)manager;
+}
+
+// The texts of a named list; an unknown name gives none and enters nothing.
+std::vector<std::string> listNamed(const ValueLists& lists, const std::string& name) {
+  const auto found = lists.find(name);
+  return found == lists.end() ? std::vector<std::string>() : found->second;
+}
+
+struct Numbers {
+  int v[4] = {0, 0, 0, 0};
+};
+
+Numbers numbers(UIConfigManager& manager, const tinyxml2::XMLElement* element, const char* name, int n) {
+  Numbers numbers;
+  manager.getCSValues(text(element, name), numbers.v, n);
+  return numbers;
+}
+}  // namespace
+
+bool UIConfigManager::processControlElement(tinyxml2::XMLElement* element, ControlLayer* layer, int part,
+                                            int index) {
+  const std::string tag = element->Name();
+  const std::string image = text(element, "imageId");
+  const std::string group = text(element, "paramGroup");
+  const int channel = integer(element, "channel");
+  const std::string name = text(element, "name");
+
+  if (tag == "background") {
+    IBitmap bitmap = getImageByName(graphics, image);
+    const Numbers p = numbers(*this, element, "position", 2);
+    attachControl(std::make_unique<IBitmapControl>(plug, scaled(p.v[0]), scaled(p.v[1]), -1, &bitmap), layer);
+  } else if (tag == "patchBrowser") {
+    IBitmap bitmap = getImageByName(graphics, image);
+    const Numbers b = numbers(*this, element, "bounds", 4);
+    const int x = scaled(b.v[0]), y = scaled(b.v[1]);
+    const IRECT rect(x, y, x + scaled(b.v[2]), y + scaled(b.v[3]));
+    LibrarianBrowser* browser = plug ? plug->librarianBrowser.get() : nullptr;
+    if (browser) {
+      auto view = std::make_unique<LibrarianViewControl>(plug, browser, x, y, kLibrarianArea, &bitmap, rect, uiScale);
+      // A second view replaces the first as the one the plug-in works on.
+      browser->view = view.get();
+      patchBrowser = view.get();
+      attachControl(std::move(view), layer);
+    }
+  } else if (tag == "display") {
+    const Numbers b = numbers(*this, element, "bounds", 4);
+    createControlDisplay("Display", index, b.v[0], b.v[1], b.v[2], b.v[3], part, layer, group,
+                         numbers(*this, element, "displaySize", 1).v[0], integer(element, "white") != 0);
+  } else if (tag == "switch") {
+    const Numbers p = numbers(*this, element, "position", 2);
+    createBoolControl(name, index, numbers(*this, element, "valueBounds", 1).v[0], p.v[0], p.v[1], image, part, layer,
+                      group);
+  } else if (tag == "autooff") {
+    const Numbers p = numbers(*this, element, "position", 2);
+    createSwitchControl(name, index, 0, p.v[0], p.v[1], image, part, layer, group);
+  } else if (tag == "radio") {
+    const Numbers p = numbers(*this, element, "position", 2);
+    createRadioControl(name, index, p.v[0], p.v[1], image, integer(element, "buttons"), part, layer, group,
+                       boolean(element, "horizontal"));
+  } else if (tag == "dropMenu") {
+    const std::string type = text(element, "type");
+    const Numbers b = numbers(*this, element, "bounds", 4);
+    if (type == "textSelection") {
+      createDropDownMenu(name, index, b.v[0], b.v[1], b.v[2], b.v[3], part, layer, group);
+    } else if (type == "deviceSelection") {
+      createMIDIDeviceSelectionControl("MIDI Setup", index, b.v[0], b.v[1], b.v[2], b.v[3],
+                                       numbers(*this, element, "inputDev", 1).v[0], part, layer, group);
+    } else if (type == "nameSelection") {
+      createNameDisplay(name, index, b.v[0], b.v[1], b.v[2], b.v[3], std::max(0, integer(element, "nameLen")), part,
+                        layer, group);
+    } else if (type == "dropSelection") {
+      const Numbers vb = numbers(*this, element, "valueBounds", 3);
+      createDropDownMenu2(name, index, b.v[0], b.v[1], b.v[2], b.v[3], vb.v[0], vb.v[1], vb.v[2],
+                          listNamed(valueLists, text(element, "valueList")), part, layer, group);
+    }
+  } else if (tag == "multiFx") {
+    const std::string type = text(element, "type");
+    if (type == "Knob") {
+      const Numbers p = numbers(*this, element, "position", 2);
+      const Numbers vb = numbers(*this, element, "valueBounds", 4);
+      createNoValKnobControl(name, index, p.v[0], p.v[1], image, vb.v[0], vb.v[1], vb.v[2], vb.v[3], part, layer, group);
+    } else if (type == "Menu") {
+      const Numbers p = numbers(*this, element, "position", 4);
+      const Numbers vb = numbers(*this, element, "valueBounds", 3);
+      int first, last;
+      pair(*this, element, "valueDisplay", first, last);
+      createNoValDropDown(name, index, p.v[0], p.v[1], p.v[2], p.v[3], vb.v[0], vb.v[1], vb.v[2], first, last,
+                          numbers(*this, element, "visible", 1).v[0], listNamed(valueLists, text(element, "valueList")), part,
+                          layer, group, integer(element, "white") != 0);
+    }
+  } else if (tag == "knobcontrol" || tag == "buttoncontrol" || tag == "menucontrol" || tag == "slidercontrol") {
+    processControlGroup(element, layer, part, index, image, group, channel);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void UIConfigManager::processControlGroup(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int index,
+                                          const std::string& image, const std::string& group, int channel) {
+  const std::string type = text(element, "type");
+  const std::string name = text(element, "name");
+  const Numbers p = numbers(*this, element, "position", 3);
+  const int length = integer(element, "length");
+  const Numbers vb = numbers(*this, element, "valueBounds", 4);
+  const int changingByte = integer(element, "changingByte") & 0xFF;
+  LinkInfo link;
+  getBiDirectLinkValues(text(element, "biDirectLink"), &link.partnerParam, part);
+  int first, last;
+  pair(*this, element, "valueDisplay", first, last);
+  const int ccNumber = integer(element, "ccNumber");
+  const int sysexIndex = integer(element, "sysexIndex");
+  const int msgZeroVal = integer(element, "msgZeroVal");
+  const int color = integer(element, "color");
+  const bool white = integer(element, "white") != 0;
+  const std::string listName = text(element, "valueList");
+
+  if (type == "seKnob") {
+    createSysExKnobControl(name, index, p.v[0], p.v[1], image, vb.v[0], vb.v[1], vb.v[2], vb.v[3], msgZeroVal,
+                           sysexIndex, changingByte, part, link, layer, group);
+  } else if (type == "seSliderVer" || type == "seSliderHor") {
+    createSysExSliderControl(name, index, p.v[0], p.v[1], length, image, vb.v[0], vb.v[1], vb.v[2], vb.v[3],
+                             msgZeroVal, sysexIndex, changingByte, part, link, layer, group,
+                             type == "seSliderVer" ? kVertical : kHorizontal, false);
+  } else if (type == "seButton") {
+    createSysExBoolControl(name, index, p.v[0], p.v[1], image, vb.v[0], msgZeroVal, sysexIndex, changingByte, part,
+                           link, layer, group);
+  } else if (type == "ccSliderVer" || type == "ccSliderHor") {
+    createCCSliderControl(ccNumber, channel, name, index, p.v[0], p.v[1], length, image, vb.v[0], vb.v[1], vb.v[2],
+                          link, part, layer, group, type == "ccSliderVer" ? kVertical : kHorizontal, false);
+  } else if (type == "ccKnob") {
+    createCCKnobControl(ccNumber, channel, name, index, p.v[0], p.v[1], image, vb.v[0], vb.v[1], vb.v[2], vb.v[3],
+                        link, part, layer, group);
+  } else if (type == "ccButton") {
+    createCCBoolControl(ccNumber, channel, name, index, p.v[0], p.v[1], image, vb.v[0], vb.v[1], vb.v[2], link,
+                        part, layer, group);
+  } else if (type == "seMenu") {
+    createMultiSelectionSysExControl(name, index, p.v[0], p.v[1], p.v[2], 13, vb.v[0], vb.v[1], vb.v[2], first, last,
+                                     listNamed(valueLists, listName), msgZeroVal, color, sysexIndex, changingByte, part, layer,
+                                     group, white);
+  } else if (type == "ccMenu") {
+    createMultiSelectionCCControl(ccNumber, channel, name, index, p.v[0], p.v[1], p.v[2], 13, vb.v[0], vb.v[1],
+                                  vb.v[2], first, last, listNamed(valueLists, listName), part, layer, group, white);
+  }
+}

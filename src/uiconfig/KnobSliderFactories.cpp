@@ -1,0 +1,93 @@
+// Knobs and sliders: the parameter, the control at its scaled place, the
+// action that sends its value, and the index entry incoming values find it by.
+#include "ControlAction.h"
+#include "IControls.h"
+#include "Tarnivex.h"
+#include "UIConfigManager.h"
+
+void UIConfigManager::createNoValKnobControl(std::string name, int paramIdx, int x, int y, std::string image,
+                                             double defaultValue, double minimum, double maximum, double,
+                                             int part, ControlLayer* layer, std::string group) {
+  IParam* param = factoryParam(paramIdx, "Knob " + name);
+  if (!param) return;
+  IBitmap bitmap = getImageByName(graphics, image);
+  param->InitDouble(name.c_str(), defaultValue, minimum, maximum, 1.0, "", getParamGroup(part, group), -1, -1);
+  attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
+}
+
+void UIConfigManager::createCCKnobControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
+                                          std::string image, double defaultValue, double minimum, double maximum,
+                                          double step, LinkInfo link, int part, ControlLayer* layer,
+                                          std::string group) {
+  IParam* param = factoryParam(paramIdx, "ccKnob " + name);
+  if (!param) return;
+  IBitmap bitmap = getImageByName(graphics, image);
+  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, static_cast<int>(step), "",
+                    getParamGroup(part, group), -1, -1);
+  IControl* control =
+      attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
+  ControlAction* action = bindControlAction(paramIdx, ControlAction::kController, control);
+  setControlLink(action, paramIdx, link, part);
+  action->globalFlag = part == -1 ? 1 : 0;
+  action->ccNumber = ccNumber;
+  action->channel = part >= 0 ? part + 1 : channel;
+  registerCCControl(*action, control);
+}
+
+void UIConfigManager::createSysExKnobControl(std::string name, int paramIdx, int x, int y, std::string image,
+                                             double defaultValue, double minimum, double maximum, double, int,
+                                             int sysexIndex, int changingByte, int part, LinkInfo link,
+                                             ControlLayer* layer, std::string group) {
+  IParam* param = factoryParam(paramIdx, "seKnob " + name);
+  if (!param) return;
+  IBitmap bitmap = getImageByName(graphics, image);
+  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, 1.0, "",
+                    getParamGroup(part, group), -1, -1);
+  IControl* control =
+      attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
+  ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
+  setControlLink(action, paramIdx, link, part);
+  const int first = static_cast<int>(minimum);
+  prepareSysEx(action, sysexIndex, changingByte, static_cast<int>(maximum) - first + 1, first, part,
+               effectSection(paramIdx), control);
+}
+
+void UIConfigManager::createCCSliderControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
+                                            int length, std::string image, double defaultValue, double minimum,
+                                            double maximum, LinkInfo link, int part, ControlLayer* layer,
+                                            std::string group, EDirection direction, bool) {
+  IParam* param = factoryParam(paramIdx, "ccSlider " + name);
+  if (!param) return;
+  IBitmap bitmap = getImageByName(graphics, image);
+  // Sliders always carry the part number, [0] outside a part.
+  const std::string full = "[" + std::to_string(part + 1) + "] " + name;
+  param->InitDouble(full.c_str(), defaultValue, minimum, maximum, 1.0, "", getParamGroup(part, group), -1, -1);
+  IControl* control = attach(std::make_unique<IFaderControl>(plug, scaled(x), scaled(y), scaled(length),
+                                                                          paramIdx, &bitmap, direction, false), layer);
+  const int usedChannel = part >= 0 ? part + 1 : channel;
+  ControlAction* action = bindControlAction(paramIdx, ControlAction::kController, control);
+  action->globalFlag = 0;
+  setControlLink(action, paramIdx, link, part);
+  action->ccNumber = ccNumber;
+  action->channel = usedChannel;
+  registerCCControl(*action, control);
+}
+
+void UIConfigManager::createSysExSliderControl(std::string name, int paramIdx, int x, int y, int length,
+                                               std::string image, double defaultValue, double minimum,
+                                               double maximum, double, int msgZeroVal, int sysexIndex,
+                                               int changingByte, int part, LinkInfo link, ControlLayer* layer,
+                                               std::string group, EDirection direction, bool) {
+  IParam* param = factoryParam(paramIdx, "seSlider " + name);
+  if (!param) return;
+  IBitmap bitmap = getImageByName(graphics, image);
+  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, 1.0, "",
+                    getParamGroup(part, group), -1, -1);
+  IControl* control = attach(std::make_unique<IFaderControl>(plug, scaled(x), scaled(y), scaled(length),
+                                                                          paramIdx, &bitmap, direction, false), layer);
+  ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
+  setControlLink(action, paramIdx, link, part);
+  const int first = static_cast<int>(minimum);
+  prepareSysEx(action, sysexIndex, changingByte, static_cast<int>(maximum) - first + 1, first + msgZeroVal, part,
+               part == -1 ? 1 : 0, control);
+}

@@ -1,0 +1,197 @@
+// Value and name displays and the menus: caption controls over an enumerated
+// parameter, and the menus that send their value as a controller or SysEx.
+#include <cstdio>
+
+#include "ControlAction.h"
+#include "IControls.h"
+#include "ParamIndex.h"
+#include "Tarnivex.h"
+#include "UIConfigManager.h"
+
+namespace {
+constexpr const char* kFont = "NK57 Monospace";
+
+IText textStyle(int size, const IColor& color) {
+  IText text;
+  text.mSize = size;
+  text.mColor = color;
+  std::snprintf(text.mFont, sizeof text.mFont, "%s", kFont);
+  return text;
+}
+
+// The texts of count values: the list when it has exactly count entries,
+// else numbers from first (three digits for the part program menus); false
+// when neither applies.
+bool setMenuTexts(IParam* param, int paramIdx, int count, const std::vector<std::string>& list, int first, int last) {
+  if (static_cast<int>(list.size()) == count) {
+    for (int i = 0; i < count; ++i) param->SetDisplayText(i, list[static_cast<size_t>(i)].c_str());
+    return true;
+  }
+  if (first == last) return false;
+  const bool program = paramIdx >= kMultiPartPatch && paramIdx < kMultiPartPatch + 16;
+  for (int i = 0; i < count; ++i) {
+    char number[16];
+    std::snprintf(number, sizeof number, program ? "%03d" : "%d", first + i);
+    param->SetDisplayText(i, number);
+  }
+  return true;
+}
+}  // namespace
+
+void UIConfigManager::createControlDisplay(std::string, int paramIdx, int x, int y, int width, int height, int,
+                                           ControlLayer* layer, std::string, int displaySize, bool) {
+  IParam* param = factoryParam(paramIdx, "display");
+  if (!param) return;
+  const IColor yellow(255, 241, 243, 33);
+  IText text = displaySize == 1 || displaySize == 4 ? textStyle(static_cast<int>(15 * uiScale), yellow)
+               : displaySize == 2                   ? textStyle(static_cast<int>(16 * uiScale), IColor(255, 255, 132, 180))
+               : displaySize == 3                   ? textStyle(static_cast<int>(16 * uiScale), yellow)
+                                                    : textStyle(static_cast<int>(14 * uiScale), yellow);
+  auto display = std::make_unique<ITextControl>(plug, scaledRect(x, y, width, height), &text, "");
+  display->DisablePrompt(true);
+  IControl* control = attach(std::move(display), layer);
+  bindControlAction(paramIdx, ControlAction::kNone, control);
+}
+
+void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, int y, int width, int height,
+                                        int maxLength, int part, ControlLayer* layer, std::string group) {
+  IParam* param = factoryParam(paramIdx, "nameSelection " + name);
+  if (!param) return;
+  IText text = textStyle(static_cast<int>(14 * uiScale), IColor(255, 187, 187, 187));
+  param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
+  param->InitText();
+  const char* initial = paramIdx == kMultiName                                          ? "Init Multi"
+                        : paramIdx >= kPatchName && paramIdx < kPatchName + 16         ? "-- INIT --"
+                        : paramIdx == kPatchSearchString                               ? "search..."
+                        : paramIdx == kPatchRename                                     ? "New Name"
+                                                                                       : "INIT";
+  param->SetDisplayText(0, initial);
+  if (paramIdx == kPatchSearchString || paramIdx == kPatchRename) text.mColor = IColor(255, 225, 225, 225);
+  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
+  caption->DisablePrompt(false);
+  caption->SetTextEntryLength(maxLength < 0 ? 0 : maxLength);
+  IControl* control = attach(std::move(caption), layer);
+  bindControlAction(paramIdx, ControlAction::kNone, control);
+}
+
+void UIConfigManager::createDropDownMenu(std::string name, int paramIdx, int x, int y, int width, int height,
+                                         int part, ControlLayer* layer, std::string group) {
+  IParam* param = factoryParam(paramIdx, "textSelection " + name);
+  if (!param) return;
+  param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
+  param->SetDisplayText(0, "----");
+  const IColor color = uiStyle == 2 ? IColor(255, 200, 200, 200)
+                       : uiStyle == 1 ? IColor(255, 134, 150, 166)
+                                      : IColor(255, 241, 243, 33);
+  IText text = textStyle(static_cast<int>(15 * uiScale), color);
+  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
+  caption->DisablePrompt(true);
+  IControl* control = attach(std::move(caption), layer);
+  bindControlAction(paramIdx, ControlAction::kNone, control);
+}
+
+void UIConfigManager::createDropDownMenu2(std::string name, int paramIdx, int x, int y, int width, int height,
+                                          double defaultValue, double minimum, double maximum,
+                                          std::vector<std::string> texts, int part, ControlLayer* layer,
+                                          std::string group) {
+  IParam* param = factoryParam(paramIdx, "dropSelection " + name);
+  if (!param) return;
+  const int count = static_cast<int>(maximum - minimum);
+  param->InitEnum(name.c_str(), static_cast<int>(defaultValue), count, "", getParamGroup(part, group), -1, -1);
+  if (static_cast<int>(texts.size()) != count) {
+    log("CONFIG READER: value list of " + name + " has " + std::to_string(texts.size()) + " texts for " +
+        std::to_string(count) + " values");
+    return;
+  }
+  for (int i = 0; i < count; ++i) param->SetDisplayText(i, texts[static_cast<size_t>(i)].c_str());
+  IText text = textStyle(static_cast<int>(13 * uiScale), IColor(255, 255, 173, 0));
+  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
+  caption->DisablePrompt(false);
+  IControl* control = attach(std::move(caption), layer);
+  bindControlAction(paramIdx, ControlAction::kNone, control);
+}
+
+void UIConfigManager::createMIDIDeviceSelectionControl(std::string, int paramIdx, int x, int y, int width,
+                                                       int height, int input, int, ControlLayer*, std::string) {
+  IParam* param = factoryParam(paramIdx, "deviceSelection");
+  if (!param) return;
+  const std::vector<std::string>& ports = input == 1 ? plug->getExternalMIDIInNames() : plug->getExternalMIDIOutNames();
+  param->InitEnum("Device Selection", 0, static_cast<int>(ports.size()), "", "", -1, -1);
+  for (size_t i = 0; i < ports.size(); ++i) param->SetDisplayText(static_cast<int>(i), ports[i].c_str());
+  IText text = textStyle(static_cast<int>(15 * uiScale), IColor(255, 0, 174, 255));
+  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
+  caption->DisablePrompt(false);
+  // Device menus stay on screen whatever page is open.
+  IControl* control = attach(std::move(caption), nullptr);
+  bindControlAction(paramIdx, ControlAction::kNone, control);
+}
+
+void UIConfigManager::createNoValDropDown(std::string name, int paramIdx, int x, int y, int width, int height,
+                                          double defaultValue, double minimum, double maximum, int first, int last,
+                                          int visible, std::vector<std::string> texts, int part,
+                                          ControlLayer* layer, std::string group, bool white) {
+  IParam* param = factoryParam(paramIdx, "Menu " + name);
+  if (!param) return;
+  const int count = static_cast<int>(maximum - minimum);
+  param->InitEnum(name.c_str(), static_cast<int>(defaultValue), count, "", getParamGroup(part, group), -1, -1);
+  if (!setMenuTexts(param, paramIdx, count, texts, first, last)) return;
+  const IRECT rect = scaledRect(x, y, width, height);
+  const int scaledHeight = scaled(height);
+  IColor color(0, 255, 173, 0);
+  if (visible == 1)
+    color = white                        ? IColor(255, 255, 255, 255)
+            : uiStyle == 1 || uiStyle == 2 ? IColor(255, 200, 200, 200)
+            : scaledHeight > 16            ? IColor(255, 241, 243, 33)
+                                           : IColor(255, 255, 173, 0);
+  IText text = textStyle(static_cast<int>(scaledHeight * uiScale), color);
+  auto caption = std::make_unique<ICaptionControl>(plug, rect, paramIdx, &text, true);
+  caption->DisablePrompt(false);
+  attach(std::move(caption), layer);
+}
+
+void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x,
+                                                    int y, int width, int height, double defaultValue,
+                                                    double minimum, double maximum, int first, int last,
+                                                    std::vector<std::string> texts, int part, ControlLayer* layer,
+                                                    std::string group, bool white) {
+  IParam* param = factoryParam(paramIdx, "ccMenu " + name);
+  if (!param) return;
+  const int count = static_cast<int>(maximum - minimum);
+  param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
+                  getParamGroup(part, group), -1, -1);
+  if (!setMenuTexts(param, -1, count, texts, first, last)) return;
+  IText text = textStyle(static_cast<int>(13 * uiScale), menuGrey(white));
+  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
+  caption->DisablePrompt(false);
+  IControl* control = attach(std::move(caption), layer);
+  ControlAction* action = bindControlAction(paramIdx, ControlAction::kController, control);
+  action->ccNumber = ccNumber;
+  action->channel = part >= 0 ? part + 1 : channel;
+  action->globalFlag = part == -1 ? 1 : 0;
+  registerCCControl(*action, control);
+}
+
+void UIConfigManager::createMultiSelectionSysExControl(std::string name, int paramIdx, int x, int y, int width,
+                                                       int height, double defaultValue, double minimum,
+                                                       double maximum, int first, int last,
+                                                       std::vector<std::string> texts, int, int, int sysexIndex,
+                                                       int changingByte, int part, ControlLayer* layer,
+                                                       std::string group, bool white) {
+  IParam* param = factoryParam(paramIdx, "seMenu " + name);
+  if (!param) return;
+  const int count = static_cast<int>(maximum - minimum);
+  param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
+                  getParamGroup(part, group), -1, -1);
+  if (!setMenuTexts(param, -1, count, texts, first, last)) return;
+  IText text = textStyle(static_cast<int>(13 * uiScale), menuGrey(white));
+  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
+  caption->DisablePrompt(false);
+  IControl* control = attach(std::move(caption), layer);
+  ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
+  prepareSysEx(action, sysexIndex, changingByte, count + 1, static_cast<int>(minimum), part, 0, control, true);
+}
+
+IColor UIConfigManager::menuGrey(bool white) const {
+  const int level = white || uiStyle == 1 ? 255 : uiStyle == 2 ? 200 : 0;
+  return IColor(255, level, level, level);
+}
