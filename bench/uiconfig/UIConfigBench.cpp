@@ -43,6 +43,13 @@ void BM_FurtherInstanceCreateAndClose(benchmark::State& state) {
 }
 BENCHMARK(BM_FurtherInstanceCreateAndClose)->Unit(benchmark::kMillisecond);
 
+// What a host's state restore ends with: every parameter shown on its controls.
+void BM_RedrawAllParamControls(benchmark::State& state) {
+  auto plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+  for (auto _ : state) plug->RedrawParamControls();
+}
+BENCHMARK(BM_RedrawAllParamControls)->Unit(benchmark::kMillisecond);
+
 void BM_MemoryOfFurtherInstances(benchmark::State& state) {
   constexpr int kInstances = 8;
   for (auto _ : state) {

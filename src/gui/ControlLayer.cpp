@@ -1,5 +1,7 @@
 #include "ControlLayer.h"
 
+#include "IGraphics.h"
+
 bool MergeDirtyControl(IControl* control, IRECT* r) {
   if (control->IsHidden() && !control->GetDirtyWhenHidden()) return false;
   if (!control->IsDirty()) return false;
@@ -14,6 +16,27 @@ bool ControlMeetsDrawRect(const IRECT& c, const IRECT& r) {
 ControlLayer::~ControlLayer() {
   while (!mControls.empty()) mControls.pop_back();
   while (!mLayers.empty()) mLayers.pop_back();
+}
+
+IControl* ControlLayer::AttachControl(std::unique_ptr<IControl> control) {
+  mControls.push_back(std::move(control));
+  if (mGraphics) mGraphics->ControlAttachedToLayer(mControls.back().get());
+  return mControls.back().get();
+}
+
+ControlLayer* ControlLayer::AttachLayer(std::unique_ptr<ControlLayer> layer) {
+  mLayers.push_back(std::move(layer));
+  ControlLayer* attached = mLayers.back().get();
+  if (mGraphics && attached) {
+    attached->SetGraphics(mGraphics);
+    mGraphics->LayerAttachedToLayer(*attached);
+  }
+  return attached;
+}
+
+void ControlLayer::SetGraphics(IGraphics* graphics) {
+  mGraphics = graphics;
+  for (auto& layer : mLayers) layer->SetGraphics(graphics);
 }
 
 void ControlLayer::Hide(bool hide) {

@@ -41,20 +41,17 @@ class ControlLayer {
   IControl* getControlFromParam(int paramIdx);
   void SetParameterFromPlug(int paramIdx, double normalizedValue, bool normalized);
 
-  IControl* AttachControl(std::unique_ptr<IControl> control) {
-    mControls.push_back(std::move(control));
-    return mControls.back().get();
-  }
+  IControl* AttachControl(std::unique_ptr<IControl> control);
   IControl* AttachControl(IControl* control) { return AttachControl(std::unique_ptr<IControl>(control)); }
   // Selects sub-page n among the sub-layers of n's band of ids.
   void showMultiLayers(int n);
-  ControlLayer* AttachLayer(std::unique_ptr<ControlLayer> layer) {
-    mLayers.push_back(std::move(layer));
-    return mLayers.back().get();
-  }
+  ControlLayer* AttachLayer(std::unique_ptr<ControlLayer> layer);
   ControlLayer* AttachLayer(ControlLayer* layer) { return AttachLayer(std::unique_ptr<ControlLayer>(layer)); }
   const std::vector<std::unique_ptr<ControlLayer>>& subLayers() const { return mLayers; }
   const std::vector<std::unique_ptr<IControl>>& controls() const { return mControls; }
+  // The graphics context the tree hangs under, told to this layer and every
+  // sub-layer; what is attached from then on is reported to it.
+  void SetGraphics(IGraphics* graphics);
 
  private:
   int mId;
@@ -63,6 +60,7 @@ class ControlLayer {
   std::vector<std::unique_ptr<ControlLayer>> mLayers;
   std::string mName;
   bool mIgnoreHidden = false;
+  IGraphics* mGraphics = nullptr;  // not owned
 };
 
 // The dirty-union rule shared by the graphics context and the layers: a

@@ -110,6 +110,12 @@ void IControl::SetAuxParamValueFromPlug(int auxIndex, double value) {
   mRedraw = true;
 }
 
+void IControl::AddAuxParam(int paramIdx) {
+  mAuxParams.push_back({0.0, paramIdx});
+  // The graphics context's parameter index holds the control's parameters.
+  if (IGraphics* graphics = GetGUI()) graphics->ReindexParamControls();
+}
+
 int IControl::AuxParamIdx(int paramIdx) const {
   for (size_t i = 0; i < mAuxParams.size(); ++i)
     if (mAuxParams[i].mParamIdx == paramIdx) return int(i);

@@ -68,7 +68,7 @@ class IControl {
   void PromptUserInput();
   void PromptUserInput(IRECT* r);
 
-  void AddAuxParam(int paramIdx) { mAuxParams.push_back({0.0, paramIdx}); }
+  void AddAuxParam(int paramIdx);
   AuxParam* GetAuxParam(int index) {
     return index >= 0 && index < int(mAuxParams.size()) ? &mAuxParams[size_t(index)] : nullptr;
   }

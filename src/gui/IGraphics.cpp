@@ -14,6 +14,7 @@ IGraphics::IGraphics(IPlugBase* plug, int width, int height, int fps)
     : mPlug(plug), mWidth(width), mHeight(height), mFPS(fps > 0 ? fps : 25) {}
 
 IGraphics::~IGraphics() {
+  mParamControls.clear();
   ReleaseMouseCapture();
   mMouseOver = nullptr;
   mKeyCatcher.reset();
@@ -34,6 +35,7 @@ void IGraphics::Resize(int width, int height) {
   ReleaseMouseCapture();
   mMouseOver = nullptr;
   while (!mControls.empty()) mControls.pop_back();
+  ReindexParamControls();
   mDrawBitmap.reset();
   mTmpBitmap.reset();
   PrepDraw();
@@ -42,17 +44,29 @@ void IGraphics::Resize(int width, int height) {
 
 int IGraphics::AttachControl(IControl* control) {
   mControls.emplace_back(control);
+  mParamControls.addListControl(control);
   return NControls() - 1;
 }
 
 int IGraphics::AttachLayer(ControlLayer* layer) {
   mLayers.emplace_back(layer);
+  if (layer) {
+    layer->SetGraphics(this);
+    mParamControls.addTree(*layer);
+  }
   return NLayers() - 1;
+}
+
+void IGraphics::ReindexParamControls() {
+  mParamControls.clear();
+  for (auto& control : mControls) mParamControls.addListControl(control.get());
+  for (auto& layer : mLayers) mParamControls.addTree(*layer);
 }
 
 void IGraphics::AttachPanelBackground(const IColor* color) {
   IRECT r(0, 0, mWidth, mHeight);
   mControls.insert(mControls.begin(), std::make_unique<IPanelControl>(mPlug, &r, color));
+  ReindexParamControls();
 }
 
 void IGraphics::HideControl(int paramIdx, bool hide) {
@@ -83,12 +97,20 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
     value = param->GetNormalized(value);
     param->SetNormalized(value);
   }
-  for (auto& control : mControls) {
-    if (control->ParamIdx() == paramIdx) control->SetValueFromPlug(value);
-    const int aux = control->AuxParamIdx(paramIdx);
-    if (aux >= 0) control->SetAuxParamValueFromPlug(aux, value);
+  if (paramIdx < 0) {
+    // Unbound controls carry -1; only a walk finds them all.
+    for (auto& control : mControls) {
+      if (control->ParamIdx() == paramIdx) control->SetValueFromPlug(value);
+      const int aux = control->AuxParamIdx(paramIdx);
+      if (aux >= 0) control->SetAuxParamValueFromPlug(aux, value);
+    }
+    for (auto& layer : mLayers) layer->SetParameterFromPlug(paramIdx, value, true);
+    return;
   }
-  for (auto& layer : mLayers) layer->SetParameterFromPlug(paramIdx, value, true);
+  mParamControls.forEach(paramIdx, [value](const ParamControlIndex::Binding& b) {
+    if (b.auxIndex < 0) b.control->SetValueFromPlug(value);
+    else b.control->SetAuxParamValueFromPlug(b.auxIndex, value);
+  });
 }
 
 void IGraphics::SetControlFromPlug(int controlIdx, double normalizedValue) {

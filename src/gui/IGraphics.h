@@ -11,6 +11,7 @@
 #include "IControl.h"
 #include "IGraphicsStructs.h"
 #include "IPlugStructs.h"
+#include "ParamControlIndex.h"
 #include "WDL_String.h"
 
 class IPlugBase;
@@ -88,6 +89,12 @@ class IGraphics {
   // Shows a value on the controls bound to paramIdx; a plain value is first
   // stored into the parameter in its normalised form.
   void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+  // Keeps the parameter index current as the trees grow: a layer attached
+  // under this context reports its new controls and sub-layers here.
+  void ControlAttachedToLayer(IControl* control) { mParamControls.addLayerControl(control); }
+  void LayerAttachedToLayer(const ControlLayer& layer) { mParamControls.addTree(layer); }
+  // Builds the index afresh from the list and the trees.
+  void ReindexParamControls();
   void SetControlFromPlug(int controlIdx, double normalizedValue);
   void SetAllControlsDirty();
   void SetParameterFromGUI(int paramIdx, double normalizedValue);
@@ -190,6 +197,7 @@ class IGraphics {
   bool mHandleMouseOver = false;
   bool mStrict = true;
   std::unique_ptr<IControl> mKeyCatcher;
+  ParamControlIndex mParamControls;
 };
 
 // The raster pixel of a colour: A | R << 8 | G << 16 | B << 24.

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "SysExMessageList.h"
+
 class ControlLayer;
 class IControl;
 
@@ -17,7 +19,7 @@ struct LinkInfo {
 struct ControlActionSysExMessage {
   bool hasMessageLists = false;
   // Message i, without F0 and F7, is sent for the whole-number value i.
-  std::vector<std::vector<int>> messages;
+  SysExMessageList messages;
   std::vector<std::vector<std::vector<int>>> messageLists;
 };
 

@@ -53,35 +53,21 @@ void UIConfigManager::copyIntVector(const std::vector<int>* from, std::vector<in
 void UIConfigManager::calculateSysexWithChangingByte(std::string templateText, int changingByte, int count,
                                                      ControlActionSysExMessage* out, int firstValue, int part) {
   if (!out) return;
-  const std::vector<int> bytes = convertStringSysextoVector(templateText);
-  std::vector<std::vector<int>> messages;
+  std::vector<int> bytes = convertStringSysextoVector(templateText);
   // The value byte must lie inside the template; otherwise nothing is prepared.
   if (changingByte < 1 || changingByte > static_cast<int>(bytes.size())) {
     log("CONFIG READER: changing byte " + std::to_string(changingByte) + " lies outside the template \"" +
         templateText + "\"");
-    out->messages = std::move(messages);
+    out->messages = SysExMessageList();
     return;
   }
   if (count > kMaxPreparedMessages) {
     log("CONFIG READER: " + std::to_string(count) + " values are too many to prepare for \"" + templateText + "\"");
-    out->messages = std::move(messages);
+    out->messages = SysExMessageList();
     return;
   }
-  const size_t valueAt = static_cast<size_t>(changingByte - 1);
-  int value = firstValue, i = 0;
-  if (firstValue == -1) {
-    messages.push_back(bytes);
-    value = bytes[valueAt];
-    i = 1;
-  }
-  for (; i < count; ++i, ++value) {
-    std::vector<int> message = bytes;
-    if (value == 128) value = 0;
-    if (part >= 0 && message.size() > 4) message[4] = part;
-    message[valueAt] = value;
-    messages.push_back(std::move(message));
-  }
-  out->messages = std::move(messages);
+  out->messages =
+      SysExMessageList::fromTemplate(std::move(bytes), static_cast<size_t>(changingByte - 1), firstValue, count, part);
 }
 
 const std::string* UIConfigManager::sysexTemplateAt(int sysexIndex) {

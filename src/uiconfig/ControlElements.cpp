@@ -141,24 +141,48 @@ bool UIConfigManager::processControlElement(tinyxml2::XMLElement* element, Contr
   return true;
 }
 
+const UIConfigManager::GroupAttributes& UIConfigManager::groupAttributes(const tinyxml2::XMLElement* element,
+                                                                         GroupAttributes& scratch) {
+  if (mCopyDepth > 0)
+    if (const auto found = mCopyAttributes.find(element); found != mCopyAttributes.end()) return found->second;
+  GroupAttributes& a = mCopyDepth > 0 ? mCopyAttributes[element] : scratch;
+  a.type = text(element, "type");
+  a.name = text(element, "name");
+  getCSValues(text(element, "position"), a.position, 3);
+  a.length = integer(element, "length");
+  getCSValues(text(element, "valueBounds"), a.valueBounds, 4);
+  a.changingByte = integer(element, "changingByte") & 0xFF;
+  a.biDirectLink = text(element, "biDirectLink");
+  pair(*this, element, "valueDisplay", a.first, a.last);
+  a.ccNumber = integer(element, "ccNumber");
+  a.sysexIndex = integer(element, "sysexIndex");
+  a.msgZeroVal = integer(element, "msgZeroVal");
+  a.color = integer(element, "color");
+  a.white = integer(element, "white") != 0;
+  a.listName = text(element, "valueList");
+  return a;
+}
+
 void UIConfigManager::processControlGroup(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int index,
                                           const std::string& image, const std::string& group, int channel) {
-  const std::string type = text(element, "type");
-  const std::string name = text(element, "name");
-  const Numbers p = numbers(*this, element, "position", 3);
-  const int length = integer(element, "length");
-  const Numbers vb = numbers(*this, element, "valueBounds", 4);
-  const int changingByte = integer(element, "changingByte") & 0xFF;
+  GroupAttributes scratch;
+  const GroupAttributes& a = groupAttributes(element, scratch);
+  const std::string& type = a.type;
+  const std::string& name = a.name;
+  const Numbers p = {{a.position[0], a.position[1], a.position[2], a.position[3]}};
+  const int length = a.length;
+  const Numbers vb = {{a.valueBounds[0], a.valueBounds[1], a.valueBounds[2], a.valueBounds[3]}};
+  const int changingByte = a.changingByte;
+  // The link names parameters of this part, and an unknown name is logged for each copy.
   LinkInfo link;
-  getBiDirectLinkValues(text(element, "biDirectLink"), &link.partnerParam, part);
-  int first, last;
-  pair(*this, element, "valueDisplay", first, last);
-  const int ccNumber = integer(element, "ccNumber");
-  const int sysexIndex = integer(element, "sysexIndex");
-  const int msgZeroVal = integer(element, "msgZeroVal");
-  const int color = integer(element, "color");
-  const bool white = integer(element, "white") != 0;
-  const std::string listName = text(element, "valueList");
+  getBiDirectLinkValues(a.biDirectLink, &link.partnerParam, part);
+  const int first = a.first, last = a.last;
+  const int ccNumber = a.ccNumber;
+  const int sysexIndex = a.sysexIndex;
+  const int msgZeroVal = a.msgZeroVal;
+  const int color = a.color;
+  const bool white = a.white;
+  const std::string& listName = a.listName;
 
   if (type == "seKnob") {
     createSysExKnobControl(name, index, p.v[0], p.v[1], image, vb.v[0], vb.v[1], vb.v[2], vb.v[3], msgZeroVal,

@@ -2,10 +2,10 @@
 
 #include <tinyxml2.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <mutex>
-#include <unordered_set>
 
 #include "DebuggerOutput.h"
 #include "IParam.h"
@@ -60,10 +60,13 @@ std::string UIConfigManager::loadResource(int resourceId, const char* fileName) 
 UIConfigManager::~UIConfigManager() {
   // The actions die with the manager: no parameter may keep pointing at one.
   if (!plug || mActions.empty()) return;
-  std::unordered_set<const void*> owned;
-  for (const auto& action : mActions) owned.insert(action.get());
+  std::vector<const void*> owned;
+  owned.reserve(mActions.size());
+  for (const auto& action : mActions) owned.push_back(action.get());
+  std::sort(owned.begin(), owned.end());
   for (int i = 0; i < plug->NParams(); ++i)
-    if (IParam* param = plug->GetParam(i); param && owned.count(param->GetControlAction()))
+    if (IParam* param = plug->GetParam(i);
+        param && std::binary_search(owned.begin(), owned.end(), static_cast<const void*>(param->GetControlAction())))
       param->SetControlAction(nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ControlAction.h"
@@ -213,6 +214,20 @@ class UIConfigManager {
   IColor menuGrey(bool white) const;
   void processControlGroup(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int index,
                            const std::string& image, const std::string& group, int channel);
+
+  // What a control group element says apart from its part. A multilayer
+  // walks its elements once per copy, so while copies are being built each
+  // element is read once and its values kept.
+  struct GroupAttributes {
+    std::string type, name, biDirectLink, listName;
+    int position[4] = {0, 0, 0, 0};
+    int valueBounds[4] = {0, 0, 0, 0};
+    int length = 0, changingByte = 0, first = -1, last = -1, ccNumber = 0, sysexIndex = 0, msgZeroVal = 0, color = 0;
+    bool white = false;
+  };
+  const GroupAttributes& groupAttributes(const tinyxml2::XMLElement* element, GroupAttributes& scratch);
+  int mCopyDepth = 0;
+  std::unordered_map<const tinyxml2::XMLElement*, GroupAttributes> mCopyAttributes;
 
   // Actions hang on the parameters for the plug-in's life; the manager, made
   // and destroyed with the plug-in, keeps them.

@@ -79,6 +79,15 @@ void UIConfigManager::processMultilayer(tinyxml2::XMLElement* element, ControlLa
     copies = kMaxCopies;
   }
   const std::string name = textAttribute(element, "name");
+  // The values kept for the copies go with the outermost multilayer: the
+  // document is alive until then.
+  struct CopyScope {
+    UIConfigManager& manager;
+    explicit CopyScope(UIConfigManager& m) : manager(m) { ++manager.mCopyDepth; }
+    ~CopyScope() {
+      if (--manager.mCopyDepth == 0) manager.mCopyAttributes.clear();
+    }
+  } scope(*this);
   for (int i = 0; i < copies; ++i) {
     auto copy = std::make_unique<ControlLayer>(i, name + std::to_string(i));
     ControlLayer* built = copy.get();

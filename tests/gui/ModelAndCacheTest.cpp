@@ -36,6 +36,31 @@ TEST(PopupMenu, InsertionIndicesPrefixesAndChecks) {
   EXPECT_EQ(menu.GetChosenItemIdx(), -1);
 }
 
+TEST(ParamControlIndex, PlugValuesReachEveryBoundControlHoweverTheTreeGrew) {
+  Gui gui;
+  auto control = [&](int param) { return new IInvisibleSwitchControl(&gui.plug, IRECT(0, 0, 5, 5), param); };
+  auto* top = new ControlLayer(1, "top");
+  gui.graphics.AttachLayer(top);
+  IControl* inTop = top->AttachControl(control(2));  // after the layer joined the tree
+  auto sub = std::make_unique<ControlLayer>(2, "sub");
+  IControl* inSub = sub->AttachControl(control(3));
+  inSub->AddAuxParam(2);
+  top->AttachLayer(std::move(sub));
+  IControl* other = top->AttachControl(control(4));
+  IControl* inList = control(2);
+  gui.graphics.AttachControl(inList);
+  gui.graphics.SetParameterFromPlug(2, 0.25, true);
+  EXPECT_EQ(inList->GetValue(), 0.25);
+  EXPECT_EQ(inTop->GetValue(), 0.25);
+  EXPECT_EQ(inSub->GetValue(), 0.0);
+  EXPECT_EQ(inSub->GetAuxParam(0)->mValue, 0.25);
+  EXPECT_EQ(other->GetValue(), 0.0);
+  // Resizing drops the list's controls; the trees still take values.
+  gui.graphics.Resize(100, 60);
+  gui.graphics.SetParameterFromPlug(2, 0.5, true);
+  EXPECT_EQ(inTop->GetValue(), 0.5);
+}
+
 TEST(Caches, BitmapsAreLoadedOnceScaledOnceAndReleased) {
   const auto folder = std::filesystem::path(::testing::TempDir()) / "gui-images";
   std::filesystem::create_directories(folder);
