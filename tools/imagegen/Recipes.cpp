@@ -314,9 +314,9 @@ Draw effectPanel(std::string title) {
     const Palette& p = f.p;
     fillRounded(f.bm, f.x, f.y, f.w, f.h, 8, mix(p.panelTop, p.panelBottom, 0.4f));
     LICE_RoundRect(f.bm, float(f.x), float(f.y), float(f.w - 1), float(f.h - 1), 8, p.frame, 0.8f, 0, true);
-    // The title sits at the right, clear of the first row's captions.
-    recessed(f.bm, f.x + f.w - 210, f.y + 8, 200, 22, 4, p);
-    drawDotText(f.bm, f.x + f.w - 202, f.y + 13, title, 2, p.lcdText);
+    // The title sits at the bottom right, clear of the controls and their captions.
+    recessed(f.bm, f.x + f.w - 210, f.y + f.h - 30, 200, 22, 4, p);
+    drawDotText(f.bm, f.x + f.w - 202, f.y + f.h - 25, title, 2, p.lcdText);
   };
 }
 
@@ -450,8 +450,9 @@ CaptionSpace captionSpace(const std::string& key, int w, int h) {
   // Section bodies, under their title bars.
   for (const Box& b : pageBoxes(key)) s.allowed.push_back({b.x + 3, b.y + 25, b.w - 6, b.h - 28});
   const bool curve = std::string(key).rfind("BG_ID_", 0) == 0 && h <= 96;
+  if (key == "MAIN_BG_ID") s.allowed.push_back({kPageX, 2, kWindowW - kPageX - 4, 54});  // the header, right of the name
   if (curve) s.kept.push_back({w - 240, 0, 240, h});  // the title and the curve
-  if (key.rfind("EFFECTS_", 0) == 0 && pageBoxes(key).empty()) s.kept.push_back({w - 212, 6, 204, 26});
+  if (key.rfind("EFFECTS_", 0) == 0 && pageBoxes(key).empty()) s.kept.push_back({w - 212, h - 32, 204, 26});
   return s;
 }
 

@@ -182,7 +182,12 @@ int main(int argc, char** argv) {
   }
   if (argc == 6) {
     std::ostringstream list;
-    for (const LayoutNode& n : nodes) listControls(n, "", list);
+    // The window's own backgrounds lie under everything.
+    std::string window;
+    for (const LayoutNode& n : nodes)
+      if (n.element == "background" && n.attribute("imageId") && n.attribute("position"))
+        window = *n.attribute("imageId") + "@" + *n.attribute("position") + " " + window;
+    for (const LayoutNode& n : nodes) listControls(n, window, list);
     std::ofstream out(argv[5], std::ios::binary | std::ios::trunc);
     if (!(out << list.str())) {
       std::cerr << "tarnivex_uilayout: cannot write " << argv[5] << "\n";
