@@ -451,6 +451,7 @@ CaptionSpace captionSpace(const std::string& key, int w, int h) {
   for (const Box& b : pageBoxes(key)) s.allowed.push_back({b.x + 3, b.y + 25, b.w - 6, b.h - 28});
   const bool curve = std::string(key).rfind("BG_ID_", 0) == 0 && h <= 96;
   if (key == "MAIN_BG_ID") s.allowed.push_back({kPageX, 2, kWindowW - kPageX - 4, 54});  // the header, right of the name
+  if (key == "BG_ID_MIDI_FILTERS") s.kept.push_back({0, 0, w, 62});  // the title and the explanation
   if (curve) s.kept.push_back({w - 240, 0, 240, h});  // the title and the curve
   if (key.rfind("EFFECTS_", 0) == 0 && pageBoxes(key).empty()) s.kept.push_back({w - 212, h - 32, 204, 26});
   return s;
