@@ -447,8 +447,11 @@ bool imageSize(const std::string& key, int& w, int& h) {
 
 CaptionSpace captionSpace(const std::string& key, int w, int h) {
   CaptionSpace s;
-  // Section bodies, under their title bars.
-  for (const Box& b : pageBoxes(key)) s.allowed.push_back({b.x + 3, b.y + 25, b.w - 6, b.h - 28});
+  // Section bodies, under their title bars, and the title bars' right parts.
+  for (const Box& b : pageBoxes(key)) {
+    s.allowed.push_back({b.x + 3, b.y + 25, b.w - 6, b.h - 28});
+    s.allowed.push_back({b.x + 240, b.y + 3, b.w - 246, 19});
+  }
   const bool curve = std::string(key).rfind("BG_ID_", 0) == 0 && h <= 96;
   if (key == "MAIN_BG_ID") s.allowed.push_back({kPageX, 2, kWindowW - kPageX - 4, 54});  // the header, right of the name
   if (key == "BG_ID_MIDI_FILTERS") s.kept.push_back({0, 0, w, 62});  // the title and the explanation
