@@ -1,11 +1,15 @@
-// tarnivex_imagegen <img-folder>
+// tarnivex_imagegen <img-folder> [<controls.txt>]
 // Renders every file of the image table: the common images once, in the
-// neutral scheme, and each colour scheme's own files in that scheme. A file
+// neutral scheme, and each colour scheme's own files in that scheme. The
+// control list from tarnivex_uilayout brings the captions printed into the
+// backgrounds; one that does not fit fails the build. A file
 // that several rows share is drawn once. Fails the build when a key has no
 // recipe, so the table and the drawings cannot drift apart.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -15,10 +19,12 @@
 #include "Recipes.h"
 
 namespace {
+imagegen::CaptionMap captions;
+
 bool render(const std::string& folder, const char* key, const char* file, int frames, int scheme,
             std::set<std::string>& written) {
   if (!written.insert(file).second) return true;
-  auto bm = imagegen::renderImage(key, frames, imageFramesHorizontal(key, frames), scheme);
+  auto bm = imagegen::renderImage(key, frames, imageFramesHorizontal(key, frames), scheme, captions[key]);
   if (!bm) {
     std::cerr << "tarnivex_imagegen: no drawing for " << key << "\n";
     return false;
@@ -36,9 +42,20 @@ bool render(const std::string& folder, const char* key, const char* file, int fr
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: tarnivex_imagegen <img-folder>\n";
+  if (argc != 2 && argc != 3) {
+    std::cerr << "usage: tarnivex_imagegen <img-folder> [<controls.txt>]\n";
     return 2;
+  }
+  if (argc == 3) {
+    std::ifstream in(argv[2], std::ios::binary);
+    const std::string list{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<imagegen::ControlEntry> controls;
+    std::string error;
+    if (!in || !imagegen::readControlList(list, imagegen::imageSize, controls, error) ||
+        !imagegen::placeCaptions(controls, imagegen::captionSpace, captions, error)) {
+      std::cerr << argv[2] << ": " << (error.empty() ? "cannot read" : error) << "\n";
+      return 1;
+    }
   }
   const std::string folder = argv[1];
   std::error_code ec;

@@ -268,7 +268,8 @@ Draw curvePanel(std::string title, std::function<float(float)> curve) {
     const Palette& p = f.p;
     fillRounded(f.bm, f.x, f.y, f.w, f.h, 6, mix(p.panelTop, p.panelBottom, 0.5f));
     LICE_RoundRect(f.bm, float(f.x), float(f.y), float(f.w - 1), float(f.h - 1), 6, p.frame, 0.8f, 0, true);
-    drawDotText(f.bm, f.x + 10, f.y + 8, title, 1, p.text);
+    // The title stands beside the curve, leaving the left for the controls' captions.
+    drawDotText(f.bm, f.x + f.w - 140 - dotTextWidth(title, 1), f.y + 8, title, 1, p.text);
     const int gx = f.x + f.w - 130, gy = f.y + 8, gw = 120, gh = f.h - 16;
     recessed(f.bm, gx, gy, gw, gh, 4, p);
     float px = 0, py = 0;
@@ -313,8 +314,9 @@ Draw effectPanel(std::string title) {
     const Palette& p = f.p;
     fillRounded(f.bm, f.x, f.y, f.w, f.h, 8, mix(p.panelTop, p.panelBottom, 0.4f));
     LICE_RoundRect(f.bm, float(f.x), float(f.y), float(f.w - 1), float(f.h - 1), 8, p.frame, 0.8f, 0, true);
-    recessed(f.bm, f.x + 10, f.y + 8, 200, 22, 4, p);
-    drawDotText(f.bm, f.x + 18, f.y + 13, title, 2, p.lcdText);
+    // The title sits at the bottom right, clear of the controls and their captions.
+    recessed(f.bm, f.x + f.w - 210, f.y + f.h - 30, 200, 22, 4, p);
+    drawDotText(f.bm, f.x + f.w - 202, f.y + f.h - 25, title, 2, p.lcdText);
   };
 }
 
@@ -322,10 +324,8 @@ Draw mixerStrip() {
   return [](const Frame& f) {
     faceplate(f.bm, f.x, f.y, f.w, f.h, f.p);
     const int cw = f.w / 16;
-    for (int i = 0; i < 16; ++i) {
-      if (i) LICE_Line(f.bm, f.x + i * cw, f.y + 4, f.x + i * cw, f.y + f.h - 5, f.p.frame, 0.6f, 0, false);
-      drawDotText(f.bm, f.x + i * cw + 6, f.y + 6, twoDigits(i + 1), 1, f.p.textDim);
-    }
+    // The part numbers are the layout's captions.
+    for (int i = 1; i < 16; ++i) LICE_Line(f.bm, f.x + i * cw, f.y + 4, f.x + i * cw, f.y + f.h - 5, f.p.frame, 0.6f, 0, false);
   };
 }
 
@@ -438,7 +438,30 @@ bool recipeFor(const std::string& k, Recipe& r) {
 }
 }  // namespace
 
-std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool framesHorizontal, int scheme) {
+bool imageSize(const std::string& key, int& w, int& h) {
+  Recipe recipe;
+  if (!recipeFor(key, recipe)) return false;
+  w = recipe.w, h = recipe.h;
+  return true;
+}
+
+CaptionSpace captionSpace(const std::string& key, int w, int h) {
+  CaptionSpace s;
+  // Section bodies, under their title bars, and the title bars' right parts.
+  for (const Box& b : pageBoxes(key)) {
+    s.allowed.push_back({b.x + 3, b.y + 25, b.w - 6, b.h - 28});
+    s.allowed.push_back({b.x + 240, b.y + 3, b.w - 246, 19});
+  }
+  const bool curve = std::string(key).rfind("BG_ID_", 0) == 0 && h <= 96;
+  if (key == "MAIN_BG_ID") s.allowed.push_back({kPageX, 2, kWindowW - kPageX - 4, 54});  // the header, right of the name
+  if (key == "BG_ID_MIDI_FILTERS") s.kept.push_back({0, 0, w, 62});  // the title and the explanation
+  if (curve) s.kept.push_back({w - 240, 0, 240, h});  // the title and the curve
+  if (key.rfind("EFFECTS_", 0) == 0 && pageBoxes(key).empty()) s.kept.push_back({w - 212, h - 32, 204, 26});
+  return s;
+}
+
+std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool framesHorizontal, int scheme,
+                                            const std::vector<PlacedCaption>& captions) {
   Recipe recipe;
   if (!recipeFor(key, recipe) || frames < 1) return nullptr;
   const Palette& p = palette(scheme);
@@ -451,6 +474,7 @@ std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool fr
     const int x = framesHorizontal ? i * recipe.w : 0, y = framesHorizontal ? 0 : i * recipe.h;
     recipe.draw(Frame{bm.get(), x, y, recipe.w, recipe.h, i, frames, p});
   }
+  drawCaptions(bm.get(), captions, p.text);
   // Anti-aliased strokes leave faint rounding in the alpha of a faceplate.
   if (recipe.opaque)
     LICE_ProcessRect(bm.get(), 0, 0, w, h, [](LICE_pixel* px, void*) { *px |= 0xFF; }, nullptr);

@@ -3,11 +3,20 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "Captions.h"
 #include "lice.h"
 
 namespace imagegen {
 // The whole strip (frames stacked, or side by side when framesHorizontal).
 // Null for a key no recipe knows.
-std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool framesHorizontal, int scheme);
+// Captions are printed over the drawing in the scheme's label colour.
+std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool framesHorizontal, int scheme,
+                                            const std::vector<PlacedCaption>& captions = {});
+// The size of one frame; false for a key no recipe knows.
+bool imageSize(const std::string& key, int& w, int& h);
+// Where captions may be printed on a background without covering its drawing.
+CaptionSpace captionSpace(const std::string& key, int w, int h);
 }  // namespace imagegen

@@ -70,6 +70,10 @@ bool parseNode(const SourceLine& line, const std::map<std::string, SysExEntry>& 
       if (const auto alias = kAliases.find(key); alias != kAliases.end()) key = alias->second;
       if (key == "se")
         se = value;
+      else if (key == "cap")
+        node.caption = value;
+      else if (key == "rowcap")
+        node.rowCaption = value;
       else
         node.attributes.emplace_back(key, value);
     } else if (!named) {

@@ -12,6 +12,11 @@
 // stand for "paramId", "imageId" and "paramGroup". "se=kName" names the
 // parameter's SysEx definition; it becomes "sysexIndex" and, unless given,
 // "changingByte" (the last byte of the template).
+//
+// A caption names a control on the faceplate: cap=CUTOFF is printed centred
+// above the control, rowcap="PART 1" to its left (the name of a row). They
+// are not part of the document: the image generator draws them into the
+// background images under the control, so they cost nothing at run time.
 #pragma once
 
 #include <map>
@@ -22,6 +27,7 @@ struct LayoutNode {
   std::string element;
   std::vector<std::pair<std::string, std::string>> attributes;  // in source order
   std::vector<LayoutNode> children;
+  std::string caption, rowCaption;  // printed above, to the left
   int line = 0;
 
   const std::string* attribute(const std::string& name) const {

@@ -1,6 +1,7 @@
-// tarnivex_uilayout <layout.ui> <valuelists.xml> <sysex.xml> <uiconfig.xml>
+// tarnivex_uilayout <layout.ui> <valuelists.xml> <sysex.xml> <uiconfig.xml> [<captions.txt>]
 // Expands the compact layout source into the GUI document, with the value
-// lists in front. Refuses (and fails the build) what the editor would only
+// lists in front, and lists every control with its captions and the
+// backgrounds under it for the image generator (see tools/imagegen/Captions.h). Refuses (and fails the build) what the editor would only
 // log or silently misread: unknown elements, images, parameters, lists or
 // SysEx definitions, a page without a name or named twice, a required page
 // missing, a top-level controller element without a channel 1..16.
@@ -81,6 +82,31 @@ struct Checker {
   }
 };
 
+// One line per control: its rectangle (0 for a size the image gives), image,
+// captions and the backgrounds it lies on, innermost first.
+void listControls(const LayoutNode& n, std::string backgrounds, std::ostream& out) {
+  if (kPages.count(n.element) || n.element == "multilayer") {
+    std::string own;
+    for (const LayoutNode& child : n.children)
+      if (child.element == "background" && child.attribute("imageId") && child.attribute("position"))
+        own += *child.attribute("imageId") + "@" + *child.attribute("position") + " ";
+    backgrounds = own + backgrounds;
+    for (const LayoutNode& child : n.children) listControls(child, backgrounds, out);
+    return;
+  }
+  if (n.element == "background") return;
+  const std::string* at = n.attribute("position") ? n.attribute("position") : n.attribute("bounds");
+  if (!at) return;
+  int r[4] = {0, 0, 0, 0};
+  std::istringstream numbers(*at);
+  std::string piece;
+  for (int i = 0; i < 4 && std::getline(numbers, piece, ','); ++i) r[i] = std::atoi(piece.c_str());
+  if (r[2] > 0 && r[3] == 0) r[3] = 13;  // a menu given only its width
+  const std::string* img = n.attribute("imageId");
+  out << n.line << '\t' << r[0] << ',' << r[1] << ',' << r[2] << ',' << r[3] << '\t' << (img ? *img : "-") << '\t'
+      << n.caption << '\t' << n.rowCaption << '\t' << backgrounds << '\n';
+}
+
 void emit(tinyxml2::XMLDocument& doc, tinyxml2::XMLNode* parent, const LayoutNode& n) {
   tinyxml2::XMLElement* e = doc.NewElement(n.element.c_str());
   for (const auto& [key, value] : n.attributes) e->SetAttribute(key.c_str(), value.c_str());
@@ -90,8 +116,8 @@ void emit(tinyxml2::XMLDocument& doc, tinyxml2::XMLNode* parent, const LayoutNod
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::cerr << "usage: tarnivex_uilayout <layout.ui> <valuelists.xml> <sysex.xml> <uiconfig.xml>\n";
+  if (argc != 5 && argc != 6) {
+    std::cerr << "usage: tarnivex_uilayout <layout.ui> <valuelists.xml> <sysex.xml> <uiconfig.xml> [<captions.txt>]\n";
     return 2;
   }
   std::string source, listsText, sysexText;
@@ -153,6 +179,20 @@ int main(int argc, char** argv) {
     std::cerr << "tarnivex_uilayout: cannot write " << target << "\n";
     std::remove(temporary.c_str());
     return 1;
+  }
+  if (argc == 6) {
+    std::ostringstream list;
+    // The window's own backgrounds lie under everything.
+    std::string window;
+    for (const LayoutNode& n : nodes)
+      if (n.element == "background" && n.attribute("imageId") && n.attribute("position"))
+        window = *n.attribute("imageId") + "@" + *n.attribute("position") + " " + window;
+    for (const LayoutNode& n : nodes) listControls(n, window, list);
+    std::ofstream out(argv[5], std::ios::binary | std::ios::trunc);
+    if (!(out << list.str())) {
+      std::cerr << "tarnivex_uilayout: cannot write " << argv[5] << "\n";
+      return 1;
+    }
   }
   return 0;
 }
