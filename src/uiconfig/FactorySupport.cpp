@@ -19,7 +19,10 @@ IParam* UIConfigManager::factoryParam(int paramIdx, const std::string& element) 
 }
 
 std::string UIConfigManager::partName(int part, const std::string& name) {
-  return part >= 0 ? "[" + std::to_string(part + 1) + "] " + name : name;
+  if (part < 0) return name;
+  std::string full("[");
+  full.append(std::to_string(part + 1)).append("] ").append(name);
+  return full;
 }
 
 int UIConfigManager::scaled(int value) const { return static_cast<int>(value * uiScale); }

@@ -60,7 +60,8 @@ void UIConfigManager::createCCSliderControl(int ccNumber, int channel, std::stri
   if (!param) return;
   IBitmap bitmap = getImageByName(graphics, image);
   // Sliders always carry the part number, [0] outside a part.
-  const std::string full = "[" + std::to_string(part + 1) + "] " + name;
+  std::string full("[");
+  full.append(std::to_string(part + 1)).append("] ").append(name);
   param->InitDouble(full.c_str(), defaultValue, minimum, maximum, 1.0, "", getParamGroup(part, group), -1, -1);
   IControl* control = attach(std::make_unique<IFaderControl>(plug, scaled(x), scaled(y), scaled(length),
                                                                           paramIdx, &bitmap, direction, false), layer);
