@@ -22,7 +22,7 @@ class BenchHost : public LibrarianHost {
       auto top = std::make_unique<FolderFiles>();
       for (int b = 0; b < 10; ++b) {
         SubFolderFiles second;
-        second.name = "Part " + std::to_string(a) + "." + std::to_string(b);
+        second.name = "Folder " + std::to_string(a) + "." + std::to_string(b);
         for (int f = 0; f < 10; ++f) {
           auto bank = std::make_shared<PatchFile>();
           bank->fileName = "Bank " + std::to_string(f) + ".syx";
@@ -90,7 +90,7 @@ void BM_BuildFolderMenus(benchmark::State& state) {
   BenchHost host;
   LibrarianBrowser browser(&host);
   FolderMenuControl menu(nullptr, &browser, IRECT(394, 188, 810, 207), FolderMenuKind::kLeftPatch);
-  for (auto _ : state) menu.refreshFolderStructure(0, "Bank 9.syx", "Part 9.9");
+  for (auto _ : state) menu.refreshFolderStructure(0, "Bank 9.syx", "Folder 9.9");
 }
 BENCHMARK(BM_BuildFolderMenus)->Unit(benchmark::kMillisecond);
 }  // namespace
