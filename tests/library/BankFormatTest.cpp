@@ -46,7 +46,6 @@ Bytes templateImage(const std::vector<Bytes>& dumps, bool multi) {
   return out;
 }
 
-std::string text(const Bytes& d, size_t from, size_t n) { return std::string(d.begin() + static_cast<long>(from), d.begin() + static_cast<long>(from + n)); }
 }  // namespace
 
 struct GoldenCase {
