@@ -1,5 +1,6 @@
 // Value and name displays and the menus: caption controls over an enumerated
 // parameter, and the menus that send their value as a controller or SysEx.
+#include "MsbLsbAddress.h"
 #include <cstdio>
 
 #include "ControlAction.h"
@@ -194,4 +195,27 @@ void UIConfigManager::createMultiSelectionSysExControl(std::string name, int par
 IColor UIConfigManager::menuGrey(bool white) const {
   const int level = white || uiStyle == 1 ? 255 : uiStyle == 2 ? 200 : 0;
   return IColor(255, level, level, level);
+}
+
+void UIConfigManager::createMsbLsbSelectionCCControl(int number1, int number2, int number3, int number4,
+                                                     int channel, std::string name, int paramIdx, int x, int y,
+                                                     int width, int height, double defaultValue, double minimum,
+                                                     double maximum, int first, int last,
+                                                     std::vector<std::string> texts, int part, ControlLayer* layer,
+                                                     std::string group) {
+  if (!layer) return;
+  IParam* param = factoryParam(paramIdx, "msbLsbMenu " + name);
+  if (!param) return;
+  const int count = static_cast<int>(maximum - minimum);
+  param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
+                  getParamGroup(part, group), -1, -1);
+  if (!setMenuTexts(param, -1, count, texts, first, last)) return;
+  IText text = textStyle(static_cast<int>(13 * uiScale), IColor(254, 255, 173, 0));
+  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
+  caption->DisablePrompt(false);
+  IControl* control = attach(std::move(caption), layer);
+  ControlAction* action = bindControlAction(paramIdx, ControlAction::kMsbLsb, control);
+  msblsb::setChannelByLayer(action, layer, channel, part);
+  msblsb::setAddress(action, number1, number2, number3, number4);
+  registerMsbLsbControl(*action, control);
 }

@@ -153,6 +153,20 @@ class UIConfigManager {
                                         int changingByte, int part, ControlLayer* layer, std::string group,
                                         bool white);
 
+  // MSB/LSB-addressed controls (MsbLsbFactories.cpp).
+  void createMsbLsbKnobControl(int number1, int number2, int number3, int number4, int channel, std::string name,
+                               int paramIdx, int x, int y, std::string image, double defaultValue, double minimum,
+                               double maximum, double unused, LinkInfo link, int part, ControlLayer* layer,
+                               std::string group);
+  void createMsbLsbBoolControl(int number1, int number2, int number3, int number4, int channel, std::string name,
+                               int paramIdx, int x, int y, std::string image, double defaultValue, double offValue,
+                               double onValue, LinkInfo link, int part, ControlLayer* layer, std::string group);
+  void createMsbLsbSelectionCCControl(int number1, int number2, int number3, int number4, int channel,
+                                      std::string name, int paramIdx, int x, int y, int width, int height,
+                                      double defaultValue, double minimum, double maximum, int first, int last,
+                                      std::vector<std::string> texts, int part, ControlLayer* layer,
+                                      std::string group);
+
   // ---- The image table (UIConfigImages.cpp).
   void initImages(IGraphics* graphics);
   void preloadImage(IGraphics* graphics, int id, const char* key, const char* path, int frames,

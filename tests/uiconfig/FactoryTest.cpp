@@ -216,3 +216,38 @@ TEST_F(FactoryTest, CustomRadioButtonsTileTheImageAndOnlyALeftClickSelects) {
   EXPECT_DOUBLE_EQ(single.GetValue(), 0.0);
 }
 }  // namespace
+
+TEST_F(FactoryTest, MsbLsbControlsTakeTheirChannelFromTheLayerAndRegisterTheirAddress) {
+  struct Row {
+    const char* kind;
+    const char* layerName;
+    int part, channel, global;
+  };
+  const Row table[] = {{"knob", "page", 2, 3, 0},     {"knob", "miniMixer", 2, 5, 1},
+                       {"menu", "page", 4, 5, 0},     {"menu", "multiModeSettingsPage1", 4, 5, 1},
+                       {"button", "miniMixer", 2, 3, 0}};
+  for (const Row& row : table) {
+    SCOPED_TRACE(std::string(row.kind) + " on " + row.layerName);
+    ControlLayer own{1, row.layerName};
+    const int idx = kFilter1Cutoff + row.part;
+    const std::string kind = row.kind;
+    if (kind == "knob")
+      ui.createMsbLsbKnobControl(99, 1, 2, 3, 5, "N", idx, 10, 20, "", 0, 0, 127, 0, noLink, row.part, &own, "");
+    else if (kind == "menu")
+      ui.createMsbLsbSelectionCCControl(99, 1, 2, 3, 5, "N", idx, 10, 20, 60, 13, 0, 0, 3, 0, 0, {"a", "b", "c"},
+                                        row.part, &own, "");
+    else
+      ui.createMsbLsbBoolControl(99, 1, 2, 3, 5, "N", idx, 10, 20, "", 0, 0, 127, noLink, row.part, &own, "");
+    ASSERT_NE(action(idx), nullptr);
+    EXPECT_EQ(action(idx)->actionType, ControlAction::kMsbLsb);
+    EXPECT_EQ(action(idx)->ccNumber, 99);
+    EXPECT_EQ(action(idx)->channel, row.channel);
+    EXPECT_EQ(action(idx)->globalFlag, row.global);
+    EXPECT_EQ(ui.nrpnControls.findControl(row.channel, 1, 2, 3, row.global), own.controls().back().get());
+  }
+  // The menu needs a layer to live on.
+  const size_t registered = ui.nrpnControls.controls.size();
+  ui.createMsbLsbSelectionCCControl(99, 7, 7, 7, 9, "N", kFilter1Drive, 10, 20, 60, 13, 0, 0, 3, 0, 0, {}, 0, nullptr,
+                                    "");
+  EXPECT_EQ(ui.nrpnControls.controls.size(), registered);
+}

@@ -1,0 +1,45 @@
+// Knobs and buttons addressed by an MSB/LSB number pair; no document element
+// builds them today.
+#include "ControlAction.h"
+#include "IControls.h"
+#include "MsbLsbAddress.h"
+#include "Tarnivex.h"
+#include "UIConfigManager.h"
+
+void UIConfigManager::createMsbLsbKnobControl(int number1, int number2, int number3, int number4, int channel,
+                                              std::string name, int paramIdx, int x, int y, std::string image,
+                                              double defaultValue, double minimum, double maximum, double,
+                                              LinkInfo link, int part, ControlLayer* layer, std::string group) {
+  IParam* param = factoryParam(paramIdx, "msbLsbKnob " + name);
+  if (!param) return;
+  IBitmap bitmap = getImageByName(graphics, image);
+  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, 1.0, "",
+                    getParamGroup(part, group), -1, -1);
+  IControl* control =
+      attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
+  ControlAction* action = bindControlAction(paramIdx, ControlAction::kMsbLsb, control);
+  setControlLink(action, paramIdx, link, part);
+  msblsb::setChannelByLayer(action, layer, channel, part);
+  msblsb::setAddress(action, number1, number2, number3, number4);
+  registerMsbLsbControl(*action, control);
+}
+
+void UIConfigManager::createMsbLsbBoolControl(int number1, int number2, int number3, int number4, int channel,
+                                              std::string name, int paramIdx, int x, int y, std::string image,
+                                              double defaultValue, double offValue, double onValue, LinkInfo link,
+                                              int part, ControlLayer* layer, std::string group) {
+  IParam* param = factoryParam(paramIdx, "msbLsbButton " + name);
+  if (!param) return;
+  IBitmap bitmap = getImageByName(graphics, image);
+  param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
+  IControl* control =
+      attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
+  ControlAction* action = bindControlAction(paramIdx, ControlAction::kMsbLsb, control);
+  setControlLink(action, paramIdx, link, part);
+  action->ccOffValue = static_cast<int>(offValue);
+  action->ccOnValue = static_cast<int>(onValue);
+  action->globalFlag = 0;
+  action->channel = part >= 0 ? part + 1 : channel;
+  msblsb::setAddress(action, number1, number2, number3, number4);
+  registerMsbLsbControl(*action, control);
+}
