@@ -15,17 +15,25 @@ void UIConfigManager::createNoValKnobControl(std::string name, int paramIdx, int
   attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
 }
 
+IControl* UIConfigManager::createPartKnob(const char* kind, const std::string& name, int paramIdx, int x, int y,
+                                          const std::string& image, double defaultValue, double minimum,
+                                          double maximum, double step, int part, ControlLayer* layer,
+                                          const std::string& group) {
+  IParam* param = factoryParam(paramIdx, std::string(kind) + " " + name);
+  if (!param) return nullptr;
+  IBitmap bitmap = getImageByName(graphics, image);
+  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, step, "",
+                    getParamGroup(part, group), -1, -1);
+  return attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
+}
+
 void UIConfigManager::createCCKnobControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
                                           std::string image, double defaultValue, double minimum, double maximum,
                                           double step, LinkInfo link, int part, ControlLayer* layer,
                                           std::string group) {
-  IParam* param = factoryParam(paramIdx, "ccKnob " + name);
-  if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
-  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, static_cast<int>(step), "",
-                    getParamGroup(part, group), -1, -1);
-  IControl* control =
-      attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
+  IControl* control = createPartKnob("ccKnob", name, paramIdx, x, y, image, defaultValue, minimum, maximum,
+                                     static_cast<int>(step), part, layer, group);
+  if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kController, control);
   setControlLink(action, paramIdx, link, part);
   action->globalFlag = part == -1 ? 1 : 0;
@@ -38,13 +46,9 @@ void UIConfigManager::createSysExKnobControl(std::string name, int paramIdx, int
                                              double defaultValue, double minimum, double maximum, double, int,
                                              int sysexIndex, int changingByte, int part, LinkInfo link,
                                              ControlLayer* layer, std::string group) {
-  IParam* param = factoryParam(paramIdx, "seKnob " + name);
-  if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
-  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, 1.0, "",
-                    getParamGroup(part, group), -1, -1);
-  IControl* control =
-      attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
+  IControl* control = createPartKnob("seKnob", name, paramIdx, x, y, image, defaultValue, minimum, maximum,
+                                     1.0, part, layer, group);
+  if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
   setControlLink(action, paramIdx, link, part);
   const int first = static_cast<int>(minimum);

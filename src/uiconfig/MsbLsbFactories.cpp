@@ -10,13 +10,9 @@ void UIConfigManager::createMsbLsbKnobControl(int number1, int number2, int numb
                                               std::string name, int paramIdx, int x, int y, std::string image,
                                               double defaultValue, double minimum, double maximum, double,
                                               LinkInfo link, int part, ControlLayer* layer, std::string group) {
-  IParam* param = factoryParam(paramIdx, "msbLsbKnob " + name);
-  if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
-  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, 1.0, "",
-                    getParamGroup(part, group), -1, -1);
-  IControl* control =
-      attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
+  IControl* control = createPartKnob("msbLsbKnob", name, paramIdx, x, y, image, defaultValue, minimum, maximum,
+                                     1.0, part, layer, group);
+  if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kMsbLsb, control);
   setControlLink(action, paramIdx, link, part);
   msblsb::setChannelByLayer(action, layer, channel, part);

@@ -1,10 +1,10 @@
 // Value and name displays and the menus: caption controls over an enumerated
 // parameter, and the menus that send their value as a controller or SysEx.
-#include "MsbLsbAddress.h"
 #include <cstdio>
 
 #include "ControlAction.h"
 #include "IControls.h"
+#include "MsbLsbAddress.h"
 #include "ParamIndex.h"
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
@@ -150,21 +150,31 @@ void UIConfigManager::createNoValDropDown(std::string name, int paramIdx, int x,
   attach(std::move(caption), layer);
 }
 
+IControl* UIConfigManager::createSelectionMenu(const char* kind, const std::string& name, int paramIdx, int x, int y,
+                                               int width, int height, double defaultValue, double minimum,
+                                               double maximum, int first, int last,
+                                               const std::vector<std::string>& texts, int part, ControlLayer* layer,
+                                               const std::string& group, const IColor& color) {
+  IParam* param = factoryParam(paramIdx, std::string(kind) + " " + name);
+  if (!param) return nullptr;
+  const int count = static_cast<int>(maximum - minimum);
+  param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
+                  getParamGroup(part, group), -1, -1);
+  if (!setMenuTexts(param, -1, count, texts, first, last)) return nullptr;
+  IText text = textStyle(static_cast<int>(13 * uiScale), color);
+  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
+  caption->DisablePrompt(false);
+  return attach(std::move(caption), layer);
+}
+
 void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x,
                                                     int y, int width, int height, double defaultValue,
                                                     double minimum, double maximum, int first, int last,
                                                     std::vector<std::string> texts, int part, ControlLayer* layer,
                                                     std::string group, bool white) {
-  IParam* param = factoryParam(paramIdx, "ccMenu " + name);
-  if (!param) return;
-  const int count = static_cast<int>(maximum - minimum);
-  param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
-                  getParamGroup(part, group), -1, -1);
-  if (!setMenuTexts(param, -1, count, texts, first, last)) return;
-  IText text = textStyle(static_cast<int>(13 * uiScale), menuGrey(white));
-  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
-  caption->DisablePrompt(false);
-  IControl* control = attach(std::move(caption), layer);
+  IControl* control = createSelectionMenu("ccMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
+                                          maximum, first, last, texts, part, layer, group, menuGrey(white));
+  if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kController, control);
   action->ccNumber = ccNumber;
   action->channel = part >= 0 ? part + 1 : channel;
@@ -178,17 +188,11 @@ void UIConfigManager::createMultiSelectionSysExControl(std::string name, int par
                                                        std::vector<std::string> texts, int, int, int sysexIndex,
                                                        int changingByte, int part, ControlLayer* layer,
                                                        std::string group, bool white) {
-  IParam* param = factoryParam(paramIdx, "seMenu " + name);
-  if (!param) return;
-  const int count = static_cast<int>(maximum - minimum);
-  param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
-                  getParamGroup(part, group), -1, -1);
-  if (!setMenuTexts(param, -1, count, texts, first, last)) return;
-  IText text = textStyle(static_cast<int>(13 * uiScale), menuGrey(white));
-  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
-  caption->DisablePrompt(false);
-  IControl* control = attach(std::move(caption), layer);
+  IControl* control = createSelectionMenu("seMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
+                                          maximum, first, last, texts, part, layer, group, menuGrey(white));
+  if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
+  const int count = static_cast<int>(maximum - minimum);
   prepareSysEx(action, sysexIndex, changingByte, count + 1, static_cast<int>(minimum), part, 0, control, true);
 }
 
@@ -204,16 +208,9 @@ void UIConfigManager::createMsbLsbSelectionCCControl(int number1, int number2, i
                                                      std::vector<std::string> texts, int part, ControlLayer* layer,
                                                      std::string group) {
   if (!layer) return;
-  IParam* param = factoryParam(paramIdx, "msbLsbMenu " + name);
-  if (!param) return;
-  const int count = static_cast<int>(maximum - minimum);
-  param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
-                  getParamGroup(part, group), -1, -1);
-  if (!setMenuTexts(param, -1, count, texts, first, last)) return;
-  IText text = textStyle(static_cast<int>(13 * uiScale), IColor(254, 255, 173, 0));
-  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
-  caption->DisablePrompt(false);
-  IControl* control = attach(std::move(caption), layer);
+  IControl* control = createSelectionMenu("msbLsbMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
+                                          maximum, first, last, texts, part, layer, group, IColor(254, 255, 173, 0));
+  if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kMsbLsb, control);
   msblsb::setChannelByLayer(action, layer, channel, part);
   msblsb::setAddress(action, number1, number2, number3, number4);

@@ -226,6 +226,15 @@ class UIConfigManager {
   bool prepareSysEx(ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue, int part,
                     int section, IControl* control, bool messagesOnly = false);
   IColor menuGrey(bool white) const;
+  // The parameter, name and scaled knob every part knob shares; null when the parameter is missing.
+  IControl* createPartKnob(const char* kind, const std::string& name, int paramIdx, int x, int y,
+                           const std::string& image, double defaultValue, double minimum, double maximum, double step,
+                           int part, ControlLayer* layer, const std::string& group);
+  // The enumerated parameter and caption control every sending menu shares; null when nothing was built.
+  IControl* createSelectionMenu(const char* kind, const std::string& name, int paramIdx, int x, int y, int width,
+                                int height, double defaultValue, double minimum, double maximum, int first, int last,
+                                const std::vector<std::string>& texts, int part, ControlLayer* layer,
+                                const std::string& group, const IColor& color);
   void processControlGroup(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int index,
                            const std::string& image, const std::string& group, int channel);
 
