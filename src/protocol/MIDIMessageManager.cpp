@@ -1,6 +1,8 @@
 #include "MIDIMessageManager.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "EditorServices.h"
 #include "IMidiMsg.h"
@@ -28,8 +30,11 @@ MIDIMessageManager::~MIDIMessageManager() { shutDown(); }
 void MIDIMessageManager::shutDown() {
   mShuttingDown = true;
   resetContinuousClock(true);
-  for (Worker& worker : mWorkers)
+  for (Worker& worker : mWorkers) {
     if (worker.sender) worker.sender->cancelRequested = true;
+    std::lock_guard<std::mutex> queueLock(worker.queueMutex);
+    worker.queue.clear();
+  }
   wakeWaiters(true);
   for (Worker& worker : mWorkers) {
     // Holding the starter keeps anyone from starting a job behind our back.
@@ -49,22 +54,108 @@ void MIDIMessageManager::shutDown() {
 bool MIDIMessageManager::startJob(const SenderJob& job, const std::function<void()>& onStart) {
   const JobThread which = threadOfJob(job.jobCode);
   if (which == JobThread::kNone || mShuttingDown) return false;
-  Worker& worker = workerFor(which);
+  bool starterBusy = false;
+  return tryStartNow(workerFor(which), job, onStart, 0, starterBusy);
+}
+
+bool MIDIMessageManager::tryStartNow(Worker& worker, const SenderJob& job, const std::function<void()>& onStart,
+                                     int pauseAfterMs, bool& starterBusy) {
   std::unique_lock<std::mutex> lock(worker.starter, std::try_to_lock);
-  if (!lock.owns_lock() || worker.sender->mRunning) return false;
+  starterBusy = !lock.owns_lock();
+  if (starterBusy) return false;
+  {
+    std::lock_guard<std::mutex> queueLock(worker.queueMutex);
+    if (worker.sender->mRunning) return false;
+    // Claimed here, under the queue lock: a queuer seeing the flag set from
+    // now on puts its job behind this one.
+    worker.sender->mRunning = true;
+  }
   try {
     // The previous job has returned; its thread is at most on its way out.
     if (worker.everStarted) worker.thread->join();
     worker.sender->job = job;
-    worker.sender->mRunning = true;
+    worker.pauseAfterMs = pauseAfterMs;
     if (onStart) onStart();
     worker.thread->start(*worker.sender);
     worker.everStarted = true;
   } catch (...) {
+    std::lock_guard<std::mutex> queueLock(worker.queueMutex);
     worker.sender->mRunning = false;
+    worker.queue.clear();
     return false;
   }
   return true;
+}
+
+bool MIDIMessageManager::queueJob(const SenderJob& job, const std::function<void()>& onStart, int pauseAfterMs) {
+  const JobThread which = threadOfJob(job.jobCode);
+  if (which == JobThread::kNone) return false;
+  Worker& worker = workerFor(which);
+  const auto sameState = [&job](const QueuedJob& waiting) {
+    const SenderJob& w = waiting.job;
+    return job.jobCode <= 2 && w.jobCode == job.jobCode && w.partArgument == job.partArgument &&
+           w.firstSendFlag == job.firstSendFlag && w.secondSendFlag == job.secondSendFlag &&
+           w.globalArgument == job.globalArgument;
+  };
+  for (;;) {
+    if (mShuttingDown) return false;
+    {
+      std::lock_guard<std::mutex> queueLock(worker.queueMutex);
+      if (worker.sender->mRunning) {
+        auto& queue = worker.queue;
+        queue.erase(std::remove_if(queue.begin(), queue.end(), sameState), queue.end());
+        if (queue.size() >= kMaxQueuedJobs) return false;
+        queue.push_back({job, onStart, pauseAfterMs});
+        return true;
+      }
+    }
+    bool starterBusy = false;
+    if (tryStartNow(worker, job, onStart, pauseAfterMs, starterBusy)) return true;
+    // Another starter holds the lock for the moment it takes to start a
+    // thread; once it has, the job goes behind that one.
+    if (starterBusy) std::this_thread::yield();
+  }
+}
+
+bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
+  const auto owner = std::find_if(mWorkers.begin(), mWorkers.end(),
+                                  [&sender](const Worker& w) { return w.sender.get() == &sender; });
+  if (owner == mWorkers.end()) {
+    sender.mRunning = false;
+    return false;
+  }
+  Worker& worker = *owner;
+  if (worker.pauseAfterMs > 0) pause(worker.pauseAfterMs);
+  QueuedJob next;
+  {
+    std::lock_guard<std::mutex> queueLock(worker.queueMutex);
+    if (worker.queue.empty() || mShuttingDown) {
+      worker.queue.clear();
+      // Last: from here on a starter may hand this sender the next job.
+      sender.mRunning = false;
+      return false;
+    }
+    next = std::move(worker.queue.front());
+    worker.queue.pop_front();
+  }
+  sender.job = std::move(next.job);
+  worker.pauseAfterMs = next.pauseAfterMs;
+  if (next.onStart) next.onStart();
+  return true;
+}
+
+void MIDIMessageManager::clearQueuedJobs(JobThread thread) {
+  if (thread == JobThread::kNone) return;
+  Worker& worker = workerFor(thread);
+  std::lock_guard<std::mutex> queueLock(worker.queueMutex);
+  worker.queue.clear();
+}
+
+size_t MIDIMessageManager::queuedJobCount(JobThread thread) const {
+  if (thread == JobThread::kNone) return 0;
+  const Worker& worker = workerFor(thread);
+  std::lock_guard<std::mutex> queueLock(worker.queueMutex);
+  return worker.queue.size();
 }
 
 bool MIDIMessageManager::isThreadRunning(JobThread thread) const {

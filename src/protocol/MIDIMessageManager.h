@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -44,6 +45,20 @@ class MIDIMessageManager {
   // the thread does: starters set the manager flags the job needs there.
   // Never throws and never waits for a busy starter; false when dropped.
   bool startJob(const SenderJob& job, const std::function<void()>& onStart = {});
+  // For sends of the editor's own state, where the instrument must end up
+  // holding what the editor shows: the job runs now or after the jobs ahead
+  // of it, never dropped. A waiting send of the same state (jobs 0 to 2 with
+  // the same arguments) is replaced, since the later one reads newer values.
+  // onStart runs just before the job, on the starter's thread when the job
+  // starts at once, else on the worker; pauseAfterMs is waited on the worker
+  // after the job. onStart is kept until the job starts: capture by value.
+  // Never blocks on a running job; false only when the manager
+  // is going away, no thread runs the code, or kMaxQueuedJobs are waiting.
+  bool queueJob(const SenderJob& job, const std::function<void()>& onStart = {}, int pauseAfterMs = 0);
+  // Forgets every job still waiting on the thread; the running one goes on.
+  void clearQueuedJobs(JobThread thread);
+  size_t queuedJobCount(JobThread thread) const;
+  // Running a job, or jobs waiting for it.
   bool isThreadRunning(JobThread thread) const;
 
   // ---- Sending.
@@ -114,16 +129,35 @@ class MIDIMessageManager {
 
   // How long the destructor waits for each worker.
   static constexpr long kJoinBoundMs = 10000;
+  static constexpr size_t kMaxQueuedJobs = 64;
 
  private:
   friend class MIDIMessageSender;
+
+  struct QueuedJob {
+    SenderJob job;
+    std::function<void()> onStart;
+    int pauseAfterMs = 0;
+  };
 
   struct Worker {
     Poco::Thread* thread = nullptr;
     std::unique_ptr<MIDIMessageSender> sender;
     std::mutex starter;
     bool everStarted = false;
+    // Guards the queue and the sender's running flag together, so a job
+    // ending on the worker and a starter never both believe the other acts.
+    mutable std::mutex queueMutex;
+    std::deque<QueuedJob> queue;
+    int pauseAfterMs = 0;  // of the job running now
   };
+
+  // Called by the worker after each job: waits the job's pause, then hands
+  // the sender the next queued job (true) or marks it idle (false).
+  bool takeQueuedJob(MIDIMessageSender& sender);
+  // startJob's work; false when the starter lock was taken or the thread is busy.
+  bool tryStartNow(Worker& worker, const SenderJob& job, const std::function<void()>& onStart, int pauseAfterMs,
+                   bool& starterBusy);
 
   Worker& workerFor(JobThread thread) { return mWorkers[static_cast<size_t>(thread)]; }
   const Worker& workerFor(JobThread thread) const { return mWorkers[static_cast<size_t>(thread)]; }

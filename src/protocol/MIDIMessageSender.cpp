@@ -10,6 +10,11 @@ MIDIMessageSender::MIDIMessageSender(MIDIMessageManager& manager, EditorServices
     : patchManager(stateHolder), plug(plugIn), mManager(manager) {}
 
 void MIDIMessageSender::run() {
+  do performJob();
+  while (mManager.takeQueuedJob(*this));
+}
+
+void MIDIMessageSender::performJob() {
   const SenderJob& j = job;
   if (mManager.jobObserver && threadOfJob(j.jobCode) != JobThread::kNone)
     mManager.jobObserver(threadOfJob(j.jobCode), j);
@@ -33,8 +38,6 @@ void MIDIMessageSender::run() {
     case 17: stopMIDIClockOutput(); break;
     default: break;
   }
-  // Last: from here on a starter may hand this sender the next job.
-  mRunning = false;
 }
 
 void MIDIMessageSender::resetContinuousClock(bool stop) { mManager.resetContinuousClock(stop); }

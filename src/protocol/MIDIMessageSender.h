@@ -21,6 +21,7 @@ class MIDIMessageSender : public Poco::Runnable {
   MIDIMessageSender(MIDIMessageManager& manager, EditorServices* plug, PatchManager* patchManager);
   ~MIDIMessageSender() override = default;
 
+  // The job, then those queued behind it.
   void run() override;
 
   // ---- Jobs, by code.
@@ -44,7 +45,7 @@ class MIDIMessageSender : public Poco::Runnable {
   // True stops the continuous clock loop, false lets it run.
   void resetContinuousClock(bool stop);
 
-  SenderJob job;  // written by a starter only while this sender is idle
+  SenderJob job;  // written by a starter only while this sender is idle, else by its own worker
   std::atomic<bool> ended{false};
   std::atomic<bool> cancelRequested{false};
   PatchManager* patchManager;
@@ -53,6 +54,7 @@ class MIDIMessageSender : public Poco::Runnable {
  private:
   friend class MIDIMessageManager;
   int readClockTempo() const;
+  void performJob();
 
   // ---- Requests and their reply wait.
   int currentDeviceId() const;

@@ -175,4 +175,81 @@ TEST_F(WorkerJobsTest, ClockJobsRespectTheirSwitchesAndAClockWithoutTempoGivesUp
   EXPECT_FALSE(editor.clockInfo);
   EXPECT_EQ(editor.sentRaw().size(), 2u);
 }
+// Queued sends of the editor's state: behind the running job, in order, a
+// waiting send of the same state replaced by the later one, the pause after
+// a job taken on the worker, and nothing left once the manager goes.
+struct QueueCase {
+  const char* name;
+  std::vector<std::pair<int, int>> queued;  // code, part, while job 13 runs
+  std::vector<std::pair<int, int>> performed;
+};
+
+void PrintTo(const QueueCase& c, std::ostream* out) { *out << c.name; }
+
+class QueuedJobsTest : public WorkerJobsTest, public ::testing::WithParamInterface<QueueCase> {};
+
+TEST_P(QueuedJobsTest, RunInOrderBehindTheRunningJob) {
+  instantPauses();
+  editor.midiConfigured = false;  // the sends then put nothing on the wire
+  holdRequests = true;
+  ASSERT_TRUE(manager->startJob(job(13)));
+  std::atomic<int> started{0};
+  for (const auto& [code, part] : GetParam().queued)
+    ASSERT_TRUE(manager->queueJob(job(code, part), [&started] { ++started; }));
+  EXPECT_TRUE(manager->isThreadRunning(JobThread::kRequest));
+  EXPECT_FALSE(manager->startJob(job(6)));  // a dropping starter still sees a busy thread
+  holdRequests = false;
+  ASSERT_TRUE(waitAllIdle());
+  std::vector<std::pair<int, int>> performed;
+  for (const auto& [thread, job] : jobs())
+    if (job.jobCode != 13) performed.emplace_back(job.jobCode, job.partArgument);
+  EXPECT_EQ(performed, GetParam().performed);
+  EXPECT_EQ(started.load(), static_cast<int>(performed.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sends, QueuedJobsTest,
+    ::testing::Values(
+        QueueCase{"TwoPartSwitches", {{2, 3}, {0, 0}, {2, 5}, {0, 0}}, {{2, 3}, {2, 5}, {0, 0}}},
+        QueueCase{"SamePartTwice", {{2, 3}, {2, 3}}, {{2, 3}}},
+        QueueCase{"OtherJobsAreNotMerged", {{12, 1}, {12, 1}, {2, 1}}, {{12, 1}, {12, 1}, {2, 1}}},
+        QueueCase{"GlobalMultiParts", {{1, 0}, {0, 0}, {2, 0}, {2, 15}}, {{1, 0}, {0, 0}, {2, 0}, {2, 15}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WorkerJobsTest, AQueuedJobStartsAtOnceOnAnIdleThreadAndItsPauseIsTakenOnTheWorker) {
+  std::vector<int> pauses;
+  std::mutex pausesMutex;
+  manager->virtualPause = [&](int ms) {
+    std::lock_guard<std::mutex> lock(pausesMutex);
+    pauses.push_back(ms);
+    return true;
+  };
+  editor.midiConfigured = false;
+  bool onStartRan = false;
+  ASSERT_TRUE(manager->queueJob(job(2, 4), [&] { onStartRan = true; }, 400));
+  EXPECT_TRUE(onStartRan);  // started on the caller's thread, before the worker runs
+  ASSERT_TRUE(waitAllIdle());
+  std::lock_guard<std::mutex> lock(pausesMutex);
+  ASSERT_FALSE(pauses.empty());
+  EXPECT_EQ(pauses.back(), 400);  // after the job's own pauses
+}
+
+TEST_F(WorkerJobsTest, QueuedJobsAreForgottenWhenClearedOrWhenTheManagerGoes) {
+  instantPauses();
+  editor.midiConfigured = false;
+  holdRequests = true;
+  ASSERT_TRUE(manager->startJob(job(13)));
+  ASSERT_TRUE(manager->queueJob(job(2, 1)));
+  ASSERT_TRUE(manager->queueJob(job(2, 2)));
+  EXPECT_EQ(manager->queuedJobCount(JobThread::kRequest), 2u);
+  manager->clearQueuedJobs(JobThread::kRequest);
+  ASSERT_TRUE(manager->queueJob(job(2, 3)));
+  std::thread release([this] {
+    std::this_thread::sleep_for(20ms);
+    holdRequests = false;
+  });
+  destroyManager();
+  release.join();
+  for (const auto& [thread, job] : jobs()) EXPECT_EQ(job.jobCode, 13);
+}
 }  // namespace
