@@ -176,9 +176,11 @@ void ScrollView::tile() {
     addSubview(mHeader);
     mHeader->release();
   }
+  // y grows upwards here: the horizontal scroller at the bottom, the clip view above it, the titles on top.
+  double bottom = mHScroller ? frame().height - s.height : 0;
   double header = wantHeader ? std::min(table->headerHeight(), std::max(0.0, s.height)) : 0;
-  if (mHeader) mHeader->setFrame({0, s.height - header, s.width, header});
-  mClip->setFrame({0, 0, s.width, s.height - header});
+  if (mHeader) mHeader->setFrame({0, bottom + s.height - header, s.width, header});
+  mClip->setFrame({0, bottom, s.width, s.height - header});
 }
 
 PopUpButton::~PopUpButton() { removeAllItems(); }

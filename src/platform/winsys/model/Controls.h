@@ -23,7 +23,11 @@ class Control : public View {
   bool accessibilityIsIgnored() override { return false; }
 
   const std::string& stringValue() const { return mString; }
-  virtual void setStringValue(const std::string& s) { mString = s; }
+  // A control whose value changes asks to be drawn again.
+  virtual void setStringValue(const std::string& s) {
+    mString = s;
+    setNeedsDisplay(true);
+  }
   View* target() const { return mTarget; }
   void setTarget(View* target) { mTarget = target; }
   // The user operated the control: its action goes to the target.
@@ -255,6 +259,7 @@ class ComboBox : public TextField {
   void selectItemAtIndex(int i) {
     mSelected = i;
     if (i >= 0 && i < int(mItems.size())) setStringValue(mItems[size_t(i)]);
+    setNeedsDisplay(true);
   }
   int numberOfVisibleItems() const { return mVisibleItems; }
   void setNumberOfVisibleItems(int n) { mVisibleItems = n; }
@@ -283,7 +288,10 @@ class PopUpButton : public Button {
   void removeAllItems();
   void setRepresentedObject(int i, HWND__* object);
   int indexOfSelectedItem() const { return mSelected; }
-  void selectItemAtIndex(int i) { mSelected = i; }
+  void selectItemAtIndex(int i) {
+    mSelected = i;
+    setNeedsDisplay(true);
+  }
   // A press opens the menu; a pick selects the item and sends the action.
   void mouseDown(const Event& e) override;
   bool autoenablesItems = true;
