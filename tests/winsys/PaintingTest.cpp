@@ -167,3 +167,38 @@ TEST_F(Painting, RowTextTakesTheColoursTheOwnerSet) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Painting, AStatusImageComesFromTheDrawingLayersImageList) {
+  HWND top = topLevel(200, 120);
+  SWELL_MakeSetCurParms(1, 1, 0, 0, top, false, false);
+  auto* lv = dynamic_cast<Swell_vTarnivex_listview*>(SWELL_MakeControl("", 20, "SysListView32", 0, 0, 0, 150, 100, 0));
+  const unsigned char px[4] = {0xFF, 0x10, 0x20, 0x30};
+  HBITMAP bmp = CreateBitmap(1, 1, 1, 32, px);
+  ICONINFO info{1, 0, 0, nullptr, bmp};
+  HICON icon = CreateIconIndirect(&info);
+  HIMAGELIST list = ImageList_CreateEx();
+  ImageList_ReplaceIcon(list, -1, icon);
+  ListView_SetImageList(lv, list, LVSIL_SMALL);
+  LVCOLUMN col{};
+  col.mask = LVCF_WIDTH;
+  col.cx = 100;
+  ListView_InsertColumn(lv, 0, &col);
+  LVITEM it{};
+  it.mask = LVIF_TEXT | LVIF_IMAGE;
+  it.pszText = const_cast<char*>("a");
+  ListView_InsertItem(lv, &it);
+  it.iImage = 0;
+  ListView_SetItem(lv, &it);
+  lv->objectValue(0, 0, nullptr);
+  auto* cell = dynamic_cast<Swell_vTarnivex_statuscell*>(lv->m_cols[0]->dataCell());
+  ASSERT_NE(cell, nullptr);
+  EXPECT_EQ(cell->statusImage(), GetNSImageFromHICON(SWELL_ImageListEntry(list, 0))) << "image index 1: entry 0";
+  ListView_SetImageList(lv, nullptr, LVSIL_SMALL);
+  ImageList_Destroy(list);
+  DeleteObject(icon);
+  DeleteObject(bmp);
+}
+
+}  // namespace
