@@ -117,7 +117,7 @@ TEST_F(Dispatch, ListBoxMessages) {
   HWND top = topLevel();
   auto* lb = add<Swell_vTarnivex_listview>(top, {0, 0, 10, 10});
   lb->m_lbMode = 1;
-  lb->m_style = LBS_SORT;
+  lb->m_style = LBS_SORT | 0x800;  // extended selection: LB_SETSEL adds to it
   EXPECT_EQ(SendMessage(lb, LB_ADDSTRING, 0, LPARAM("a")), 0);
   EXPECT_EQ(SendMessage(lb, LB_ADDSTRING, 0, LPARAM("c")), 1);
   EXPECT_EQ(SendMessage(lb, LB_ADDSTRING, 0, LPARAM("b")), 1) << "sorted between the two";

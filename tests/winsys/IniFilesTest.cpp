@@ -190,7 +190,12 @@ TEST_F(IniFiles, CacheReusesCaseInsensitiveNamesAndEvictsTheOldest) {
   std::string upper = (dir / "CACHE.INI").string();
   // The cached context answers for the other spelling although no such file exists.
   EXPECT_EQ(get("s", "k", upper), "1");
-  for (int i = 0; i < 32; ++i) get("s", "k", file("f" + std::to_string(i) + ".ini", "[s]\nk=x\n"));
+  for (int i = 0; i < 32; ++i) {
+    std::string name = "f";  // appended: release builds warn about "f" + to_string
+    name += std::to_string(i);
+    name += ".ini";
+    get("s", "k", file(name, "[s]\nk=x\n"));
+  }
   // Evicted: the other spelling is now looked up on disk and not found.
   EXPECT_EQ(get("s", "k", upper), "DEF");
 }

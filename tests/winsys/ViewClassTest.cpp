@@ -450,6 +450,7 @@ TEST_F(ViewClass, RunEventsSendsWhatIsPending) {
 namespace {
 
 TEST_F(ViewClass, AnOpenGLContextIsCurrentOnlyWhilePainting) {
+  SWELL_SetPaintBackend({});  // the marker below stands for a context: nothing may draw into it
   HWND top = topLevel();
   auto* v = static_cast<Swell_vTarnivex_hwnd*>(top);
   winsys::GLContext gl;

@@ -83,6 +83,7 @@ class WindowTest : public ::testing::Test {
     SWELL_MakeSetCurParms(1, 1, 0, 0, nullptr, false, false);
     ReleaseCapture();
     winsys::App().drainAutoreleasePool();
+    SWELL_SetPaintBackend(SWELL_DefaultPaintBackend());
     gRecorder = nullptr;
   }
   // A plain top-level window with its content view (the handle), shown.

@@ -99,6 +99,7 @@ HDC SWELL_CreateMemContext(HDC, int w, int h) {
   ctx->width = w;
   ctx->height = h;
   ctx->clip = {0, 0, w, h};
+  ctx->textColorSet = true;
   return ctx;
 }
 
@@ -118,9 +119,16 @@ int SWELL_GetCtxWidth(HDC ctx) { return ValidContext(ctx) ? ctx->width : 0; }
 int SWELL_GetCtxHeight(HDC ctx) { return ValidContext(ctx) ? ctx->height : 0; }
 
 void SetTextColor(HDC ctx, int color) {
-  if (ValidContext(ctx)) ctx->textColor = color;
+  if (!ValidContext(ctx)) return;
+  ctx->textColor = color;
+  ctx->textColorSet = true;
 }
 int GetTextColor(HDC ctx) { return ValidContext(ctx) ? ctx->textColor : -1; }
+bool SWELL_GetCtxTextColor(HDC ctx, int* color) {
+  if (!ValidContext(ctx) || !ctx->textColorSet) return false;
+  if (color) *color = ctx->textColor;
+  return true;
+}
 void SetBkColor(HDC ctx, int color) {
   if (ValidContext(ctx)) ctx->bkColor = color;
 }

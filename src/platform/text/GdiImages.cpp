@@ -214,6 +214,10 @@ int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon) {
   return int(list->images.size()) - 1;
 }
 
+HICON SWELL_ImageListEntry(HIMAGELIST list, int index) {
+  return list && index >= 0 && index < int(list->images.size()) ? list->images[size_t(index)] : nullptr;
+}
+
 bool ImageList_Remove(HIMAGELIST list, int index) {
   if (!list) return false;
   if (index < 0) {

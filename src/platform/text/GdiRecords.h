@@ -31,6 +31,7 @@ struct HDC__ {
   HGDIOBJ__* brush = nullptr;
   HGDIOBJ__* font = nullptr;
   int textColor = 0;
+  bool textColorSet = false;  // a memory context starts with black; a wrapping one with none
   int bkColor = 0;
   int bkMode = 0;
   float curX = 0.0f, curY = 0.0f;

@@ -124,6 +124,10 @@ HFONT CreateFont(int height, int width, int, int orientation, int weight, char i
   return font;
 }
 
+const void* SWELL_GetFontObjectFace(HGDIOBJ obj) {
+  return ValidObject(obj, HGDIOBJ__::kFont) ? obj->face.get() : nullptr;
+}
+
 HFONT CreateFontIndirect(const LOGFONT* lf) {
   if (!lf) return nullptr;
   char face[33] = {};

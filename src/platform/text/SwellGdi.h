@@ -49,6 +49,8 @@ int SWELL_GetCtxHeight(HDC ctx);
 
 void SetTextColor(HDC ctx, int color);
 int GetTextColor(HDC ctx);
+// The text colour of a context, false when none was set (a wrapping context starts without one).
+bool SWELL_GetCtxTextColor(HDC ctx, int* color);
 void SetBkColor(HDC ctx, int color);
 void SetBkMode(HDC ctx, int mode);
 
@@ -64,6 +66,8 @@ HGDIOBJ GetStockObject(int which);
 HGDIOBJ SelectObject(HDC ctx, HGDIOBJ obj);
 void DeleteObject(HGDIOBJ obj);
 HGDIOBJ SWELL_CloneGDIObject(HGDIOBJ obj);
+// The face behind a font object, null for anything else.
+const void* SWELL_GetFontObjectFace(HGDIOBJ obj);
 
 // Draws or (DT_CALCRECT) measures UTF-8 text; returns the text height.
 int SWELL_DrawText(HDC ctx, const char* text, int len, RECT* r, int flags);
@@ -114,6 +118,8 @@ struct HIMAGELIST__;
 typedef HIMAGELIST__* HIMAGELIST;
 HIMAGELIST ImageList_CreateEx();
 int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon);
+// The icon object at an index (not a copy), null for an emptied slot or an index outside the list.
+HICON SWELL_ImageListEntry(HIMAGELIST list, int index);
 bool ImageList_Remove(HIMAGELIST list, int index);
 void ImageList_Destroy(HIMAGELIST list);
 

@@ -158,6 +158,7 @@ HWND SWELL_MakeEditField(int id, int x, int y, int w, int h, int style) {
     }
     f->setTag(id);
     f->setTarget(m_make_owner);
+    f->delegate = m_make_owner;
     f->assignFrame(MakeCoords(x, y, w, h, true));
     addToOwner(f, style);
     UpdateAutoCoords(f->frame());
@@ -167,6 +168,7 @@ HWND SWELL_MakeEditField(int id, int x, int y, int w, int h, int style) {
   tv->editable = !(style & 0x800);
   applyFontRule(tv);
   tv->setTag(id);
+  tv->delegate = m_make_owner;
   tv->horizontallyResizable = false;
   if (!vs) {
     tv->verticallyResizable = false;
@@ -239,6 +241,8 @@ T* inScrollView(T* ctl, int id, int style, int x, int y, int w, int h, bool hscr
   ctl->allowsEmptySelection = true;
   ctl->delegate = m_make_owner;
   ctl->setTarget(m_make_owner);
+  ctl->doubleAction = m_make_owner && m_make_owner->answersControlDoubleClick() ? &View::swellOnControlDoubleClick
+                                                                                 : &View::onSwellCommand;
   auto* sv = new winsys::ScrollView(MakeCoords(x, y, w, h, false));
   sv->setHasVerticalScroller(true);
   sv->setHasHorizontalScroller(hscroll);
@@ -261,11 +265,11 @@ HWND makeListView(int id, int style, int x, int y, int w, int h, bool listBox) {
   lv->columnAutoresizing = false;
   if (!listBox) {
     lv->m_style = unsigned(style);
-    lv->hasHeaderView = (style & 1) && !(style & 0x4000);
+    lv->setHasHeaderView((style & 1) && !(style & 0x4000));
     lv->allowsMultipleSelection = !(style & 4);
   } else {
     lv->m_style = unsigned(style);
-    lv->hasHeaderView = false;
+    lv->setHasHeaderView(false);
     lv->allowsMultipleSelection = (style & 0x800) != 0;
   }
   inScrollView(lv, id, style, x, y, w, h, !listBox);

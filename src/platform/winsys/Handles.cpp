@@ -186,6 +186,8 @@ void SWELL_RunEvents() {
     if (!winsys::App().nextEvent(&e)) break;
     winsys::App().sendEvent(e);
   }
+  // The run loop's pass ends with the windows drawing what the events left to draw.
+  winsys::App().displayWindowsIfNeeded();
 }
 
 DWORD GetCurrentThreadId() { return DWORD(uintptr_t(pthread_self())); }

@@ -1,12 +1,15 @@
 #include "HwndView.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "Internal.h"
 #include "ListBox.h"
 #include "TreeView.h"
 #include "TopLevelWindows.h"
+#include "model/Accessibility.h"
 #include "model/Application.h"
 #include "model/Menu.h"
 
@@ -22,12 +25,8 @@ void (*SWELL_DDrop_onDragLeave)() = nullptr;
 const char* (*SWELL_DDrop_getDroppedFileTargetPath)(const char*) = nullptr;
 
 namespace {
-SwellPaintBackend gPaint;
-}
-
-void SWELL_SetPaintBackend(const SwellPaintBackend& backend) { gPaint = backend; }
-const SwellPaintBackend& SWELL_GetPaintBackend() { return gPaint; }
-void* SWELL_GetGdiObjectImage(HGDIOBJ obj) { return obj && gPaint.imageOf ? gPaint.imageOf(obj) : nullptr; }
+const SwellPaintBackend& backend() { return SWELL_GetPaintBackend(); }
+}  // namespace
 
 Swell_vTarnivex_hwnd::Swell_vTarnivex_hwnd(Rectf frame, bool flip, bool opaque, bool ddrop)
     : View(frame), m_wndproc(SWELL_DefaultDialogProc), m_flip(flip), m_supports_ddrop(ddrop), m_isopaque(opaque) {}
@@ -120,9 +119,9 @@ LRESULT SWELL_DefaultDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
       if (fill && ps.rcPaint.right > ps.rcPaint.left && ps.rcPaint.bottom > ps.rcPaint.top) {
         LRESULT b = proc(hwnd, WM_CTLCOLORDLG, WPARAM(hdc), LPARAM(hwnd));
         if (b == 0 || b == 1) {
-          if (opaque && gPaint.fillDialogBackground) gPaint.fillDialogBackground(hdc, &ps.rcPaint, 3);
-        } else if (gPaint.fillRect) {
-          gPaint.fillRect(hdc, &ps.rcPaint, reinterpret_cast<HBRUSH>(b));
+          if (opaque && backend().fillDialogBackground) backend().fillDialogBackground(hdc, &ps.rcPaint, 3);
+        } else if (backend().fillRect) {
+          backend().fillRect(hdc, &ps.rcPaint, reinterpret_cast<HBRUSH>(b));
         }
       }
       EndPaint(hwnd, &ps);
@@ -346,13 +345,14 @@ void Swell_vTarnivex_hwnd::outlineViewSelectionDidChange(View* sender) {
   sendNotify(&nm.hdr);
 }
 
-void Swell_vTarnivex_hwnd::tableViewDidClickTableColumn(View* sender, int column) {
+void Swell_vTarnivex_hwnd::tableViewDidClickTableColumn(View* sender, winsys::TableColumn* column) {
   auto* lv = dynamic_cast<Swell_vTarnivex_listview*>(sender);
   if (!lv || !lv->hasColumns() || lv->m_lbMode || (lv->m_style & 0x80000000u)) return;
+  auto it = std::find(lv->m_cols.begin(), lv->m_cols.end(), column);
   NMLISTVIEW nm{};
   nm.hdr = {sender, uintptr_t(sender->tag()), LVN_COLUMNCLICK};
   nm.iItem = -1;
-  nm.iSubItem = column;
+  nm.iSubItem = it == lv->m_cols.end() ? -1 : int(it - lv->m_cols.begin());
   sendNotify(&nm.hdr);
 }
 
@@ -439,25 +439,25 @@ void Swell_vTarnivex_hwnd::paint(Rectf rect, HDC hdc) {
   m_paintctx_rect.x -= p.rgrc[0].left - wr.left;
   m_paintctx_rect.y -= p.rgrc[0].top - wr.top;
   if (m_paintctx_rect.width >= 1 && m_paintctx_rect.height >= 1 && m_wndproc && !m_hashaddestroy) {
-    bool clip = memcmp(&p.rgrc[0], &wr, sizeof wr) != 0 && hdc && gPaint.pushClip && gPaint.setClip && gPaint.popClip;
+    bool clip = memcmp(&p.rgrc[0], &wr, sizeof wr) != 0 && hdc && backend().pushClip && backend().setClip && backend().popClip;
     if (clip) {
       // The client area in view coordinates.
       RECT client{p.rgrc[0].left - wr.left, p.rgrc[0].top - wr.top, p.rgrc[0].right - wr.left,
                   p.rgrc[0].bottom - wr.top};
-      gPaint.pushClip(hdc);
-      gPaint.setClip(hdc, &client);
+      backend().pushClip(hdc);
+      backend().setClip(hdc, &client);
     }
     m_wndproc(this, WM_PAINT, WPARAM(hdc), 0);
-    if (clip) gPaint.popClip(hdc);
+    if (clip) backend().popClip(hdc);
   }
   if (m_glctx && m_glctx->current) m_glctx->current = false;
   m_paintctx_hdc = nullptr;
 }
 
 void Swell_vTarnivex_hwnd::drawRect(Rectf rect) {
-  HDC hdc = gPaint.createContext ? gPaint.createContext(this) : nullptr;
+  HDC hdc = backend().createContext ? backend().createContext(this) : nullptr;
   paint(rect, hdc);
-  if (hdc && gPaint.deleteContext) gPaint.deleteContext(hdc);
+  if (hdc && backend().deleteContext) backend().deleteContext(hdc);
   m_isdirty = 0;
 }
 
@@ -484,6 +484,8 @@ bool Swell_vTarnivex_hwnd::acceptsFirstMouse() {
 }
 
 void Swell_vTarnivex_hwnd::dealloc() {
+  for (AccessCache& c : m_access_cacheptrs)
+    if (c.object) std::exchange(c.object, nullptr)->release();
   KillTimer(this, uintptr_t(-1));
   if (!m_hashaddestroy) runDestroy(0, 0);  // no retain now: the view is already on its way out
   if (GetCapture() == this) ReleaseCapture();
@@ -496,11 +498,11 @@ void SWELL_DoDialogColorUpdates(HWND hwnd, DialogProc proc, bool isUpdate) {
   bool askedBtn = false, askedStatic = false;
   int btnColor = -1, staticColor = -1;
   auto ask = [&](UINT msg, View* sub) {
-    HDC hdc = gPaint.createContext ? gPaint.createContext(nullptr) : nullptr;
+    HDC hdc = backend().createContext ? backend().createContext(nullptr) : nullptr;
     proc(hwnd, msg, WPARAM(hdc), LPARAM(static_cast<HWND>(sub)));
     int rgb = -1;
-    if (!(hdc && gPaint.textColor && gPaint.textColor(hdc, &rgb))) rgb = isUpdate ? 0 : -1;
-    if (hdc && gPaint.deleteContext) gPaint.deleteContext(hdc);
+    if (!(hdc && backend().textColor && backend().textColor(hdc, &rgb))) rgb = isUpdate ? 0 : -1;
+    if (hdc && backend().deleteContext) backend().deleteContext(hdc);
     return rgb;
   };
   for (View* sub : v->subviews()) {
@@ -532,7 +534,43 @@ void* Swell_vTarnivex_hwnd::accessibilityObject() {
   return obj;
 }
 
-bool Swell_vTarnivex_hwnd::accessibilityIsIgnored() { return subviews().empty() && accessibilityObject(); }
+bool Swell_vTarnivex_hwnd::accessibilityIsIgnored() {
+  if (subviews().empty() && accessibilityObject()) return true;
+  return View::accessibilityIsIgnored();
+}
+
+namespace {
+winsys::AccessibilityElement* elementOf(void* object) { return static_cast<winsys::AccessibilityElement*>(object); }
+}  // namespace
+
+HWND__* Swell_vTarnivex_hwnd::accessibilityHitTest(winsys::Pointf screenPoint) {
+  if (auto* obj = elementOf(accessibilityObject()))
+    if (HWND__* hit = obj->accessibilityHitTest(screenPoint)) return hit;
+  return View::accessibilityHitTest(screenPoint);
+}
+
+HWND__* Swell_vTarnivex_hwnd::accessibilityFocusedUIElement() {
+  if (auto* obj = elementOf(accessibilityObject()))
+    if (HWND__* focused = obj->accessibilityFocusedUIElement()) return focused;
+  return View::accessibilityFocusedUIElement();
+}
+
+const std::vector<HWND__*>* Swell_vTarnivex_hwnd::accessibilityAttributeValue(const std::string& attribute) {
+  const std::vector<HWND__*>* platform = View::accessibilityAttributeValue(attribute);
+  auto* obj = static_cast<HWND__*>(elementOf(accessibilityObject()));
+  if (!platform || !obj) return platform;
+  // The same question over the same children gets the list handed out before.
+  AccessCache& cache = m_access_cacheptrs[attribute == "AXVisibleChildren" ? 1 : 0];
+  if (cache.object != obj || cache.platform != *platform) {
+    obj->retain();
+    if (cache.object) cache.object->release();
+    cache.object = obj;
+    cache.platform = *platform;
+    cache.answer = *platform;
+    cache.answer.push_back(obj);
+  }
+  return &cache.answer;
+}
 
 bool Swell_vTarnivex_hwnd::tableViewWillDisplayCell(View* table, bool selected, int* textColor) {
   auto* lv = dynamic_cast<Swell_vTarnivex_listview*>(table);

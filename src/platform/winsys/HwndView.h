@@ -72,16 +72,17 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   bool acceptsFirstMouse();
 
   // Notifications of controls whose delegate or target this view is.
-  void comboBoxWillPopUp(View* sender);
-  void comboBoxSelectionDidChange(View* sender);
-  void controlTextDidChange(View* sender);
-  void textDidEndEditing(View* sender);
+  void comboBoxWillPopUp(View* sender) override;
+  void comboBoxSelectionDidChange(View* sender) override;
+  void controlTextDidChange(View* sender) override;
+  void textDidEndEditing(View* sender) override;
   bool answersMenuNeedsUpdate() const override { return true; }
   void menuNeedsUpdate(HMENU menu) override;
   void tableViewSelectionDidChange(View* sender);
   void outlineViewSelectionDidChange(View* sender);
-  void tableViewDidClickTableColumn(View* sender, int column);
-  void swellOnControlDoubleClick(View* sender);
+  void tableViewDidClickTableColumn(View* sender, winsys::TableColumn* column) override;
+  bool answersControlDoubleClick() const override { return true; }
+  void swellOnControlDoubleClick(View* sender) override;
 
   void mouseDown(const winsys::Event& e) override;
   void mouseUp(const winsys::Event& e) override;
@@ -114,7 +115,11 @@ class Swell_vTarnivex_hwnd : public winsys::View {
 
   // The accessibility object the window procedure offers through WM_GETOBJECT, or null.
   void* accessibilityObject();
-  bool accessibilityIsIgnored();
+  // Each asks that object first; the children lists end with it.
+  bool accessibilityIsIgnored() override;
+  HWND__* accessibilityHitTest(winsys::Pointf screenPoint) override;
+  HWND__* accessibilityFocusedUIElement() override;
+  const std::vector<HWND__*>* accessibilityAttributeValue(const std::string& attribute) override;
 
   // The text colour of a table or outline cell of a list whose delegate this view is; false leaves it.
   bool tableViewWillDisplayCell(View* table, bool selected, int* textColor);
@@ -173,16 +178,38 @@ class Swell_vTarnivex_hwnd : public winsys::View {
   winsys::GLContext* m_glctx = nullptr;  // owned by whoever bound it
   char m_isdirty = 3;
   HWND m_lastTopLevelOwner = nullptr;
+  // The last answer for the children and the visible children: the
+  // procedure's object (retained), the platform's list, and the list handed out.
+  struct AccessCache {
+    HWND__* object = nullptr;
+    std::vector<HWND__*> platform, answer;
+  };
+  AccessCache m_access_cacheptrs[2];
 };
 
 // Sets bit 2 of the dirty bits of each layer view up the superview chain
 // until one already has it: a control asked to redraw.
 void SWELL_PropagateDirty(winsys::View* from);
 
-// The layer's button: radio flags, user data and a drawing object for its picture.
-class Swell_vTarnivex_button : public winsys::Button {
+// A control class of the layer whose redraw marks the layer views above it.
+template <class Base>
+class SwellRedrawMarking : public Base {
  public:
-  using Button::Button;
+  using Base::Base;
+  void setNeedsDisplay(bool needs) override {
+    Base::setNeedsDisplay(needs);
+    if (needs) SWELL_PropagateDirty(this);
+  }
+  void setNeedsDisplayInRect(winsys::Rectf r) override {
+    Base::setNeedsDisplayInRect(r);
+    SWELL_PropagateDirty(this);
+  }
+};
+
+// The layer's button: radio flags, user data and a drawing object for its picture.
+class Swell_vTarnivex_button : public SwellRedrawMarking<winsys::Button> {
+ public:
+  using SwellRedrawMarking::SwellRedrawMarking;
   int swellGetRadioFlags() const { return m_radioflags; }
   void swellSetRadioFlags(int f) { m_radioflags = f; }
   bool getSwellUserData(LONG_PTR* out) override {
@@ -195,14 +222,6 @@ class Swell_vTarnivex_button : public winsys::Button {
   }
   HGDIOBJ getSwellGDIImage() const { return m_swellGDIimage; }
   void setSwellGDIImage(HGDIOBJ image) { m_swellGDIimage = image; }
-  void setNeedsDisplay(bool needs) override {
-    Button::setNeedsDisplay(needs);
-    if (needs) SWELL_PropagateDirty(this);
-  }
-  void setNeedsDisplayInRect(winsys::Rectf r) override {
-    Button::setNeedsDisplayInRect(r);
-    SWELL_PropagateDirty(this);
-  }
 
  private:
   HGDIOBJ m_swellGDIimage = nullptr;
@@ -211,17 +230,9 @@ class Swell_vTarnivex_button : public winsys::Button {
 };
 
 // The layer's single-line text field (labels are ones not editable, not bordered and without background).
-class Swell_vTarnivex_textfield : public winsys::TextField {
+class Swell_vTarnivex_textfield : public SwellRedrawMarking<winsys::TextField> {
  public:
-  using TextField::TextField;
-  void setNeedsDisplay(bool needs) override {
-    TextField::setNeedsDisplay(needs);
-    if (needs) SWELL_PropagateDirty(this);
-  }
-  void setNeedsDisplayInRect(winsys::Rectf r) override {
-    TextField::setNeedsDisplayInRect(r);
-    SWELL_PropagateDirty(this);
-  }
+  using SwellRedrawMarking::SwellRedrawMarking;
 };
 
 // Holds one pointer-sized value (a timer id, an item's data).

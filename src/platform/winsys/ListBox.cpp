@@ -51,24 +51,10 @@ LRESULT Swell_vTarnivex_listview::onSwellMessage(UINT msg, WPARAM wParam, LPARAM
       m_items.clear();
       reloadData();
       return 0;
-    case LB_SETSEL: {
-      int row = int(lParam);
-      if (row == -1) {
-        if (wParam) {
-          std::set<int> all;
-          for (int i = 0; i < n; ++i) all.insert(i);
-          selectRowIndexes(all, true);
-        } else {
-          deselectAll();
-        }
-      } else if (row >= 0 && row < n) {
-        if (wParam)
-          selectRowIndexes({row}, true);
-        else
-          deselectRow(row);
-      }
+    case LB_SETSEL:
+      // Through the list's state call, so the owner hears LVN_ITEMCHANGED.
+      ListView_SetItemState(this, int(lParam), wParam ? LVIS_SELECTED : 0, LVIS_SELECTED);
       return 0;
-    }
     case LB_SETCURSEL: {
       int row = int(unsigned(wParam));
       if (row >= 0 && row < n)

@@ -1,6 +1,9 @@
 // The cells that draw list rows and owner-drawn buttons.
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include "Swell.h"
 #include "model/Controls.h"
 #include "model/TableView.h"
@@ -18,11 +21,23 @@ struct DRAWITEMSTRUCT {
 // The rounding of a cell frame into an item rectangle.
 RECT SWELL_CellItemRect(winsys::Rectf frame);
 
+// Paints a list's or tree's rows over a rectangle of it: the selected rows'
+// fills (the list's own colours, else the cells' highlight), then every cell
+// of every row there, each after the delegate's text-colour hook.
+// prepare sets a cell's text for (row, display column).
+struct SwellRowFill {
+  winsys::Rectf rect;
+  int color;
+};
+void SWELL_PaintTableRows(winsys::TableView* table, winsys::Rectf rect, const std::vector<SwellRowFill>* ownFills,
+                          const std::function<void(int row, int pos, winsys::TableCell* cell)>& prepare);
+
 // A text cell that does not wrap; no highlight colour while the list paints its own selection.
 class Swell_vTarnivex_listviewcell : public winsys::TableCell {
  public:
   Swell_vTarnivex_listviewcell() { wraps = false; }
   int highlightColor(winsys::View* view) override;
+  void drawInteriorWithFrame(winsys::Rectf frame, winsys::View* view) override;
 };
 
 // The first column's cell of a list with an image list: the image in a square at the left, the text after it.
@@ -32,6 +47,7 @@ class Swell_vTarnivex_statuscell : public winsys::TableCell {
   void* statusImage() const { return status; }
   void drawWithFrame(winsys::Rectf frame, winsys::View* view) override;
   int highlightColor(winsys::View* view) override;
+  void drawInteriorWithFrame(winsys::Rectf frame, winsys::View* view) override;
   // Where the last draw put the image (empty without one) and the text.
   winsys::Rectf lastImageRect, lastTextRect;
 

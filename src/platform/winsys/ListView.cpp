@@ -143,8 +143,8 @@ std::string Swell_vTarnivex_listview::objectValue(int row, int col, int* image) 
   }
   if (!m_lbMode && m_status_imagelist && column)
     if (auto* sc = dynamic_cast<Swell_vTarnivex_statuscell*>(column->dataCell())) {
-      auto& icons = m_status_imagelist->icons;
-      sc->setStatusImage(img > 0 && img <= int(icons.size()) ? SWELL_GetGdiObjectImage(icons[size_t(img - 1)]) : nullptr);
+      HICON icon = img > 0 ? SWELL_ImageListEntry(m_status_imagelist, img - 1) : nullptr;
+      sc->setStatusImage(icon ? SWELL_GetGdiObjectImage(icon) : nullptr);
     }
   if (image) *image = img;
   return text;
@@ -481,7 +481,7 @@ void ListView_RedrawItems(HWND h, int, int) {
 
 int SWELL_GetListViewHeaderHeight(HWND h) {
   auto* lv = lvOf(h);
-  return lv && lv->hasHeaderView ? int(lv->headerHeight() + 0.5) : 0;
+  return lv && lv->hasHeaderView() ? int(lv->headerHeight() + 0.5) : 0;
 }
 
 void ListView_SetBkColor(HWND h, int color) {

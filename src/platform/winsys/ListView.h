@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "ListCells.h"
 #include "Swell.h"
+#include "SwellGdi.h"  // image lists: entry n - 1 is shown for image index n
 #include "model/TableView.h"
 
 struct LVITEM {
@@ -46,11 +48,6 @@ struct NMLVDISPINFO {
   LVITEM item;
 };
 
-// A list of icon drawing objects; entry n - 1 is shown for image index n.
-struct HIMAGELIST__ {
-  std::vector<HICON> icons;
-};
-typedef HIMAGELIST__* HIMAGELIST;
 
 enum : int {
   LVN_BEGINDRAG = -109, LVN_GETDISPINFO = -150, NM_CLICK = -2,
@@ -127,11 +124,7 @@ class Swell_vTarnivex_listview : public winsys::TableView {
   // Fills the selected rows with the selection colour; false when the table's own highlight is used.
   bool highlightSelectionInClipRect(winsys::Rectf clip);
   // What the last selection painting filled: rectangle and colour.
-  struct Fill {
-    winsys::Rectf rect;
-    int color;
-  };
-  std::vector<Fill> m_lastFills;
+  std::vector<SwellRowFill> m_lastFills;
 
   int m_leftmousemovecnt = 0;
   bool m_fakerightmouse = false;

@@ -5,6 +5,7 @@
 
 #include "HwndView.h"
 #include "Internal.h"
+#include "ListCells.h"
 #include "ListView.h"
 
 using winsys::Event;
@@ -136,17 +137,10 @@ bool Swell_vTarnivex_listview::highlightSelectionInClipRect(Rectf clip) {
 }
 
 void Swell_vTarnivex_listview::drawRect(Rectf rect) {
-  highlightSelectionInClipRect(rect);
-  int first = rowAtPoint({0, rect.y});
-  for (int row = first < 0 ? 0 : first; row < itemCount(); ++row) {
-    if (rectOfRow(row).y >= rect.maxY()) break;
-    for (int pos = 0; pos < numberOfColumns(); ++pos) {
-      winsys::TableColumn* c = tableColumns()[size_t(pos)];
-      if (c->hidden) continue;
-      c->dataCell()->text = objectValue(row, getColumnIdx(pos), nullptr);
-      c->dataCell()->drawWithFrame(frameOfCellAtColumn(pos, row), this);
-    }
-  }
+  bool own = highlightSelectionInClipRect(rect);
+  SWELL_PaintTableRows(this, rect, own ? &m_lastFills : nullptr, [this](int row, int pos, winsys::TableCell* cell) {
+    cell->text = objectValue(row, getColumnIdx(pos), nullptr);
+  });
 }
 
 void SWELL_SetListViewFastClickMask(HWND h, int mask) {

@@ -59,8 +59,11 @@ struct GESTUREINFO {
   UINT cbExtraArgs;
 };
 
-// The drawing-context backend, as the layer paints through it. Until one is
-// installed, paint messages carry no drawing context and fills do nothing.
+// The drawing-context backend, as the layer paints through it. The layer
+// starts with the memory drawing contexts: each window keeps its pixels in
+// one, and a view paints into a context of its own size that is filled from
+// the window's pixels when it opens and written back when it closes. Another
+// backend can be installed in its place (a null member then does nothing).
 struct SwellPaintBackend {
   HDC (*createContext)(HWND view) = nullptr;
   void (*deleteContext)(HDC) = nullptr;
@@ -76,10 +79,16 @@ struct SwellPaintBackend {
   void* (*imageOf)(HGDIOBJ) = nullptr;
   // The platform font of a font drawing object (kind 3), null for anything else.
   void* (*fontOf)(HGDIOBJ) = nullptr;
+  // Text in a colour (0xRRGGBB) inside a rectangle, with the Win32 DrawText flags.
+  void (*drawText)(HDC, const char* text, const RECT*, int color, int flags) = nullptr;
 };
 void* SWELL_GetGdiObjectImage(HGDIOBJ obj);
 void SWELL_SetPaintBackend(const SwellPaintBackend& backend);
 const SwellPaintBackend& SWELL_GetPaintBackend();
+SwellPaintBackend SWELL_DefaultPaintBackend();
+// The memory context holding what a window (or the window of a view) shows,
+// its top row first; null before the window first painted.
+HDC SWELL_GetWindowContext(HWND hwnd);
 
 // Process-wide hooks of the view class.
 extern HWND g_swell_only_timerhwnd;

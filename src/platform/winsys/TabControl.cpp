@@ -133,6 +133,7 @@ HWND SWELL_MakeCombo(int idx, int x, int y, int w, int, int flags) {
     f.height = 22;
     cb->assignFrame(f);
     cb->setTarget(owner);
+    cb->delegate = owner;
     c = cb;
   } else {
     auto* pb = new Swell_vTarnivex_pub;

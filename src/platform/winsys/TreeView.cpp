@@ -64,7 +64,7 @@ HTREEITEM__::~HTREEITEM__() {
 
 Swell_vTarnivex_treeview::Swell_vTarnivex_treeview(Rectf frame) : TableView(frame) {
   allowsMultipleSelection = false;
-  hasHeaderView = false;
+  setHasHeaderView(false);
 }
 
 Swell_vTarnivex_treeview::~Swell_vTarnivex_treeview() = default;
@@ -196,8 +196,16 @@ bool Swell_vTarnivex_treeview::highlightSelectionInClipRect(Rectf clip) {
   int row = selectedRow();
   if (row < 0) return true;
   Rectf r = rectOfRow(row).intersect(clip);
-  if (r.width > 0 && r.height > 0) m_lastFills.push_back(r);
+  if (r.width > 0 && r.height > 0) m_lastFills.push_back({r, m_selColors[entry]});
   return true;
+}
+
+void Swell_vTarnivex_treeview::drawRect(Rectf rect) {
+  bool own = highlightSelectionInClipRect(rect);
+  SWELL_PaintTableRows(this, rect, own ? &m_lastFills : nullptr, [this](int row, int, winsys::TableCell* cell) {
+    HTREEITEM it = itemAtRow(row);
+    cell->text = it && it->m_value ? *it->m_value : "";
+  });
 }
 
 void Swell_vTarnivex_treeview::setNeedsDisplay(bool needs) {

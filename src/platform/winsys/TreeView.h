@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "HwndView.h"
+#include "ListCells.h"
 #include "Swell.h"
 #include "model/TableView.h"
 
@@ -95,7 +96,8 @@ class Swell_vTarnivex_treeview : public winsys::TableView {
   bool highlightSelectionInClipRect(winsys::Rectf clip);
   void setNeedsDisplay(bool needs) override;
   void setNeedsDisplayInRect(winsys::Rectf rect) override;
-  std::vector<winsys::Rectf> m_lastFills;
+  void drawRect(winsys::Rectf rect) override;
+  std::vector<SwellRowFill> m_lastFills;
 
   bool m_fakerightmouse = false;
   long style = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Controls.h"
 #include "Menu.h"
 #include "View.h"
 #include "Window.h"
@@ -115,6 +116,31 @@ void Application::sendEvent(const Event& event) {
   autorelease(hit);
 }
 
+void Application::displayWindowsIfNeeded() {
+  std::vector<Window*> shown = mOrdered;
+  for (Window* w : shown) w->retain();
+  for (Window* w : shown)
+    if (w->isVisible() && !w->isClosed()) w->displayIfNeeded();
+  for (Window* w : shown) w->release();
+}
+
+HWND__* Application::accessibilityHitTest(Pointf screenPoint) {
+  for (Window* w : mOrdered)
+    if (w->isVisible() && w->frame().contains(screenPoint))
+      return w->contentView() ? w->contentView()->accessibilityHitTest(screenPoint) : w;
+  return nullptr;
+}
+
+HWND__* Application::accessibilityFocusedUIElement() {
+  Window* w = mKeyWindow;
+  if (!w) return nullptr;
+  HWND__* r = w->firstResponder();
+  View* v = r && r->isView() ? static_cast<View*>(r) : w->contentView();
+  // The field editor stands for the field it edits.
+  if (auto* editor = dynamic_cast<TextView*>(v); editor && editor->fieldOwner()) v = editor->fieldOwner();
+  return v ? v->accessibilityFocusedUIElement() : w;
+}
+
 void Application::autorelease(HWND__* object) {
   if (object) mPool.push_back(object);
 }
@@ -150,6 +176,7 @@ void Application::reset() {
   mSessions.clear();
   mModalDriver = nullptr;
   contextMenuChooser = nullptr;
+  popUpListChooser = nullptr;
   panelResponder = nullptr;
   alertResponder = nullptr;
   workspaceCalls.clear();

@@ -18,6 +18,7 @@
 
 namespace winsys {
 
+class View;
 class Window;
 class SavePanel;
 struct Alert;
@@ -107,6 +108,9 @@ class Application {
   void setModalDriver(std::function<void(ModalSession&)> driver) { mModalDriver = std::move(driver); }
   bool hasModalDriver() const { return bool(mModalDriver); }
 
+  // Stands in for the user of a combo box's list or a pop-up button's menu:
+  // answers the index of the item picked among the texts shown, or -1 to dismiss.
+  std::function<int(View* control, const std::vector<std::string>& items)> popUpListChooser;
   // Stands in for the user of a context menu: answers the item chosen
   // (an item of the menu or of one of its submenus), or null to dismiss.
   std::function<HWND__*(HMENU)> contextMenuChooser;
@@ -140,6 +144,15 @@ class Application {
     mQueue.pop_front();
     return true;
   }
+
+  // What the run loop does after the events of a pass: every visible window draws what needs it.
+  void displayWindowsIfNeeded();
+
+  // The accessibility services' questions: the element under a screen point
+  // (the frontmost window's content view answers) and the focused element
+  // (the key window's first responder answers).
+  HWND__* accessibilityHitTest(Pointf screenPoint);
+  HWND__* accessibilityFocusedUIElement();
 
   void autorelease(HWND__* object);
   void drainAutoreleasePool();

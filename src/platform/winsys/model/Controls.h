@@ -20,9 +20,14 @@ class Control : public View {
   void setEnabled(bool enabled) override { mEnabled = enabled; }
   bool answersSetEnabled() const override { return true; }
   bool acceptsFirstResponder() override { return mEnabled; }
+  bool accessibilityIsIgnored() override { return false; }
 
   const std::string& stringValue() const { return mString; }
-  virtual void setStringValue(const std::string& s) { mString = s; }
+  // A control whose value changes asks to be drawn again.
+  virtual void setStringValue(const std::string& s) {
+    mString = s;
+    setNeedsDisplay(true);
+  }
   View* target() const { return mTarget; }
   void setTarget(View* target) { mTarget = target; }
   // The user operated the control: its action goes to the target.
@@ -105,6 +110,13 @@ class TextView : public Text {
  public:
   using Text::Text;
   bool acceptsFirstResponder() override { return true; }
+  bool accessibilityIsIgnored() override { return false; }
+  // A press puts the text view in charge of the keys.
+  void mouseDown(const Event& e) override;
+  // Typing replaces the selection; the delete key (51) takes the character before the caret.
+  bool keyDown(const Event& e) override;
+  // Hears that editing ended (the view gave up the keys); not retained.
+  View* delegate = nullptr;
   size_t selectionStart() const { return mSelStart; }
   size_t selectionLength() const { return mSelLength; }
   void setSelectedRange(size_t start, size_t length) {
@@ -151,6 +163,13 @@ class TextField : public Control {
   void beginEditing(TextView* editor);
   void endEditing(TextView* editor);
   bool isBeingEdited() const { return mEditor != nullptr; }
+  // The field editor changed the text; Return (ended) sends the action.
+  void fieldEditorDidChangeText(TextView* editor);
+  void fieldEditorDidEnd(TextView* editor);
+  // A press starts editing an editable field.
+  void mouseDown(const Event& e) override;
+  // Hears of text changes and, for combo boxes, of the list; not retained.
+  View* delegate = nullptr;
 
  private:
   bool mEditable = true;
@@ -194,7 +213,10 @@ class ScrollView : public View {
   explicit ScrollView(Rectf frame = {});
   ClipView* contentView() const { return mClip; }
   View* documentView() const { return mClip->documentView(); }
-  void setDocumentView(View* v) { mClip->setDocumentView(v); }
+  void setDocumentView(View* v) {
+    mClip->setDocumentView(v);
+    tile();
+  }
   bool hasHorizontalScroller() const { return mHScroller; }
   bool hasVerticalScroller() const { return mVScroller; }
   void setHasHorizontalScroller(bool h) { mHScroller = h; }
@@ -205,9 +227,13 @@ class ScrollView : public View {
   // The area inside the scrollers (15 pixels each).
   Sizef contentSize() const;
   void setFrame(Rectf frame) override;
+  // Places the clip view, and the column titles above it when the document is a table that shows them.
+  void tile();
+  View* headerView() const { return mHeader; }
 
  private:
   ClipView* mClip;
+  View* mHeader = nullptr;
   bool mHScroller = false, mVScroller = false;
 };
 
@@ -233,9 +259,12 @@ class ComboBox : public TextField {
   void selectItemAtIndex(int i) {
     mSelected = i;
     if (i >= 0 && i < int(mItems.size())) setStringValue(mItems[size_t(i)]);
+    setNeedsDisplay(true);
   }
   int numberOfVisibleItems() const { return mVisibleItems; }
   void setNumberOfVisibleItems(int n) { mVisibleItems = n; }
+  // A press on the box opens its list: the user picks through the application's list chooser.
+  void mouseDown(const Event& e) override;
 
  private:
   std::vector<std::string> mItems;
@@ -259,7 +288,12 @@ class PopUpButton : public Button {
   void removeAllItems();
   void setRepresentedObject(int i, HWND__* object);
   int indexOfSelectedItem() const { return mSelected; }
-  void selectItemAtIndex(int i) { mSelected = i; }
+  void selectItemAtIndex(int i) {
+    mSelected = i;
+    setNeedsDisplay(true);
+  }
+  // A press opens the menu; a pick selects the item and sends the action.
+  void mouseDown(const Event& e) override;
   bool autoenablesItems = true;
   int arrowPosition = 0;
 

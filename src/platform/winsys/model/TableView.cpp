@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace winsys {
 
@@ -156,6 +157,28 @@ void TableView::platformMouseDown(const Event& e) {
     deselectAll();
   }
   if (before != mSel) selectionDidChangeByUser();
+  if (e.clickCount >= 2 && doubleAction && target()) (target()->*doubleAction)(this);
+}
+
+void TableView::setHasHeaderView(bool has) {
+  if (has == mHasHeader) return;
+  mHasHeader = has;
+  if (ScrollView* sv = enclosingScrollView()) sv->tile();
+}
+
+int TableHeaderView::columnAt(const Event& e) const {
+  Pointf p = convertPointFromBase(e.locationInWindow);
+  ScrollView* sv = mTable->enclosingScrollView();
+  double scrolled = sv ? sv->documentVisibleRect().x : 0;
+  return mTable->TableView::columnAtPoint({p.x + scrolled, 0});
+}
+
+void TableHeaderView::mouseDown(const Event& e) { mPressed = columnAt(e); }
+
+void TableHeaderView::mouseUp(const Event& e) {
+  int column = std::exchange(mPressed, -1);
+  if (column < 0 || column != columnAt(e) || !mTable->delegate) return;
+  mTable->delegate->tableViewDidClickTableColumn(mTable, mTable->tableColumns()[size_t(column)]);
 }
 
 }  // namespace winsys

@@ -22,6 +22,8 @@ class TableCell {
   virtual void drawWithFrame(Rectf frame, View* view) { drawInteriorWithFrame(frame, view); }
   virtual void drawInteriorWithFrame(Rectf, View*) {}
   std::string text;
+  // 0xRRGGBB; -1 draws in the platform's text colour.
+  int textColor = -1;
   int alignment = 0;
   bool editable = true;
   bool wraps = true;
@@ -86,8 +88,10 @@ class TableView : public Control {
   int rowAtPoint(Pointf p) const;
   // The display column under a point, -1 when none.
   virtual int columnAtPoint(Pointf p) const;
-  bool hasHeaderView = true;
-  double headerHeight() const { return hasHeaderView ? 17 : 0; }
+  // The header is a row of column titles above the table in its scroll view.
+  bool hasHeaderView() const { return mHasHeader; }
+  void setHasHeaderView(bool has);
+  double headerHeight() const { return mHasHeader ? 17 : 0; }
 
   ScrollView* enclosingScrollView() const;
   void scrollRowToVisible(int row);
@@ -108,6 +112,8 @@ class TableView : public Control {
   int clickedColumn() const { return mClickedColumn; }
 
   View* delegate = nullptr;
+  // Sent to the target by a press of two or more clicks.
+  void (View::*doubleAction)(View*) = nullptr;
 
  protected:
   // The user changed the selection; the delegate hears of it.
@@ -120,6 +126,25 @@ class TableView : public Control {
   int mLastSelected = -1;
   int mReloads = 0;
   int mClickedRow = -1, mClickedColumn = -1;
+  bool mHasHeader = true;
+};
+
+// The column titles of a table, placed by the enclosing scroll view above
+// its clip view. A click on a title reaches the table's delegate.
+class TableHeaderView : public View {
+ public:
+  explicit TableHeaderView(TableView* table) : mTable(table) {}
+  TableView* tableView() const { return mTable; }
+  bool isFlipped() const override { return true; }
+  bool accessibilityIsIgnored() override { return false; }
+  void mouseDown(const Event& e) override;
+  void mouseUp(const Event& e) override;
+
+ private:
+  // The display column under a point of the header.
+  int columnAt(const Event& e) const;
+  TableView* mTable;  // the scroll view's document: lives as long as the header
+  int mPressed = -1;
 };
 
 }  // namespace winsys

@@ -1,6 +1,7 @@
 #include "View.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "Application.h"
 #include "Window.h"
@@ -115,10 +116,19 @@ View* View::hitTest(Pointf pointInSuperview) {
 void View::setHidden(bool hidden) {
   if (hidden == mHidden) return;
   mHidden = hidden;
-  if (hidden)
+  if (hidden) {
     viewDidHide();
-  else
+  } else {
+    // What comes into sight is drawn at the next display: the superview
+    // draws the area again, and with it the views there.
+    if (mSuperview) {
+      mSuperview->setNeedsDisplayInRect(mFrame);
+    } else {
+      mNeedsDisplay = true;
+      mDirty = bounds();
+    }
     viewDidUnhide();
+  }
 }
 
 bool View::isHiddenOrHasHiddenAncestor() const {
@@ -141,13 +151,70 @@ void View::setNeedsDisplayInRect(Rectf rect) {
 
 void View::displayIfNeeded() {
   if (mHidden) return;
+  retain();
+  std::vector<View*> subs = mSubviews;
+  for (View* sub : subs) sub->retain();
   if (mNeedsDisplay) {
     Rectf area = mDirty;
     clearNeedsDisplay();
     drawRect(area);
+    // Drawing over an area covers the subviews there: they draw again on top.
+    for (View* sub : subs) {
+      if (sub->mSuperview != this) continue;
+      Pointf a = fromSuperview(sub, {area.x, area.y}), b = fromSuperview(sub, {area.maxX(), area.maxY()});
+      Rectf local{std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y)};
+      local = local.intersect(sub->bounds());
+      if (local.empty()) continue;
+      sub->mNeedsDisplay = true;
+      sub->mDirty = sub->mDirty.unite(local);
+    }
   }
-  std::vector<View*> subs = mSubviews;
-  for (View* sub : subs) sub->displayIfNeeded();
+  for (View* sub : subs)
+    if (sub->mSuperview == this) sub->displayIfNeeded();
+  for (View* sub : subs) sub->release();
+  release();
+}
+
+// Accessibility.
+
+std::vector<HWND__*> View::accessibilityPlatformChildren(bool visibleOnly) {
+  std::vector<HWND__*> out;
+  for (View* sub : mSubviews) {
+    if (visibleOnly && sub->mHidden) continue;
+    if (!sub->accessibilityIsIgnored()) {
+      out.push_back(sub);
+      continue;
+    }
+    // An ignored view is listed by what it answers for its own children.
+    if (const auto* kids = sub->accessibilityAttributeValue(visibleOnly ? "AXVisibleChildren" : "AXChildren"))
+      out.insert(out.end(), kids->begin(), kids->end());
+  }
+  return out;
+}
+
+const std::vector<HWND__*>* View::accessibilityAttributeValue(const std::string& attribute) {
+  if (attribute != "AXChildren" && attribute != "AXVisibleChildren") return nullptr;
+  mAccessAnswer = accessibilityPlatformChildren(attribute == "AXVisibleChildren");
+  return &mAccessAnswer;
+}
+
+HWND__* View::accessibilityHitTest(Pointf screenPoint) {
+  if (!mWindow || isHiddenOrHasHiddenAncestor()) return nullptr;
+  Pointf base = mWindow->convertScreenToBase(screenPoint);
+  Pointf inSuper = mSuperview ? mSuperview->convertPointFromBase(base) : base;
+  View* hit = hitTest(inSuper);
+  if (!hit) return nullptr;
+  if (hit != this) return hit->accessibilityHitTest(screenPoint);
+  // The deepest element under the point answers: an ignored view stands for its nearest unignored ancestor.
+  for (View* v = this; v; v = v->mSuperview)
+    if (!v->accessibilityIsIgnored()) return v;
+  return this;
+}
+
+HWND__* View::accessibilityFocusedUIElement() {
+  for (View* v = this; v; v = v->mSuperview)
+    if (!v->accessibilityIsIgnored()) return v;
+  return this;
 }
 
 }  // namespace winsys

@@ -15,6 +15,7 @@
 namespace winsys {
 
 class Window;
+class TableColumn;
 
 class View : public HWND__ {
  public:
@@ -111,6 +112,29 @@ class View : public HWND__ {
   virtual void menuNeedsUpdate(HMENU) {}
   // A control's action, sent to its target.
   virtual void onSwellCommand(View* /*sender*/) {}
+  // The double action of a table, for a target that takes it.
+  virtual bool answersControlDoubleClick() const { return false; }
+  virtual void swellOnControlDoubleClick(View* /*sender*/) {}
+
+  // As the delegate of controls: a combo box's list opens or its selection
+  // changes, a field's text changes, a text view stops editing, a table's
+  // column header is clicked.
+  virtual void comboBoxWillPopUp(View* /*sender*/) {}
+  virtual void comboBoxSelectionDidChange(View* /*sender*/) {}
+  virtual void controlTextDidChange(View* /*sender*/) {}
+  virtual void textDidEndEditing(View* /*sender*/) {}
+  virtual void tableViewDidClickTableColumn(View* /*table*/, TableColumn* /*column*/) {}
+
+  // Accessibility as the platform answers it. Elements are views or objects
+  // a program hands over; points are in screen coordinates.
+  virtual HWND__* accessibilityHitTest(Pointf screenPoint);
+  virtual HWND__* accessibilityFocusedUIElement();
+  // "AXChildren" and "AXVisibleChildren"; null for an attribute the view does not have.
+  virtual const std::vector<HWND__*>* accessibilityAttributeValue(const std::string& attribute);
+  // A plain view is left out of the tree (its children stand in its place); controls are not.
+  virtual bool accessibilityIsIgnored() { return true; }
+  // The children as the platform lists them: unignored subviews, an ignored one by its own children.
+  std::vector<HWND__*> accessibilityPlatformChildren(bool visibleOnly);
 
   // Input as the platform delivers it.
   virtual void mouseDown(const Event&) {}
@@ -146,6 +170,8 @@ class View : public HWND__ {
     mNeedsDisplay = false;
     mDirty = {};
   }
+  // The answer the last platform attribute query handed out.
+  std::vector<HWND__*> mAccessAnswer;
 
  private:
   void detach(bool needsDisplay);

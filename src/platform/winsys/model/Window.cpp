@@ -1,6 +1,7 @@
 #include "Window.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Application.h"
 #include "Controls.h"
@@ -28,6 +29,8 @@ void Window::dealloc() {
     mFieldEditor->release();
     mFieldEditor = nullptr;
   }
+  if (mEditingText) std::exchange(mEditingText, nullptr)->release();
+  backingStore.reset();
 }
 
 void Window::setContentView(View* view) {
@@ -147,6 +150,17 @@ bool Window::makeFirstResponder(HWND__* responder) {
   if (auto* field = dynamic_cast<TextField*>(responder); field && field->isEditable()) {
     field->beginEditing(fieldEditor());
     mFirstResponder = mFieldEditor;
+  }
+  // A text view that gave up the keys has ended its editing; it is held while it has them.
+  TextView* ended = nullptr;
+  if (mEditingText && mEditingText != mFirstResponder) ended = std::exchange(mEditingText, nullptr);
+  if (auto* tv = dynamic_cast<TextView*>(responder); tv && tv != mFieldEditor && tv->delegate) {
+    tv->retain();
+    mEditingText = tv;
+  }
+  if (ended) {
+    if (ended->delegate && ended->window() == this) ended->delegate->textDidEndEditing(ended);
+    ended->release();
   }
   return true;
 }

@@ -4,6 +4,7 @@
 // responder and size limits. Panels are windows of another class.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,9 @@ class Window : public HWND__ {
   std::string representedFilename;
   // The control whose cell is the window's default button (not retained).
   View* defaultButton = nullptr;
+
+  // The pixels the window's views are drawn into, kept for the layer's painting (freed with the window).
+  std::shared_ptr<void> backingStore;
 
   float alpha() const { return mAlpha; }
   void setAlpha(float a) { mAlpha = a; }
@@ -135,6 +139,7 @@ class Window : public HWND__ {
   std::vector<Window*> mChildren;
   HWND__* mFirstResponder = nullptr;
   TextView* mFieldEditor = nullptr;
+  TextView* mEditingText = nullptr;  // retained
 };
 
 class Panel : public Window {
