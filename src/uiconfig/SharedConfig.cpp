@@ -55,6 +55,27 @@ std::shared_ptr<const Form> formOf(const char* fileName, const unsigned char* by
 }
 }  // namespace
 
+size_t SharedSysExDefinitions::KeyHash::operator()(const Key& k) const {
+  size_t hash = 0;
+  for (int v : {k.sysexIndex, k.changingByte, k.count, k.firstValue, k.part})
+    hash = hash * 1000003u ^ std::hash<int>()(v);
+  return hash;
+}
+
+SysExMessageList SharedSysExDefinitions::prepared(int sysexIndex, int changingByte, int count, int firstValue,
+                                                  int part, const std::function<SysExMessageList()>& make) const {
+  const Key key{sysexIndex, changingByte, count, firstValue, part};
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (const auto found = mPrepared.find(key); found != mPrepared.end()) return found->second;
+  }
+  // Made outside the lock: make writes this instance's log lines.
+  SysExMessageList list = make();
+  if (list.empty()) return list;
+  std::lock_guard<std::mutex> lock(mMutex);
+  return mPrepared.emplace(key, std::move(list)).first->second;
+}
+
 namespace shared_config {
 const std::shared_ptr<const SharedParamNames>& paramNames() {
   static const std::shared_ptr<const SharedParamNames> names = [] {
@@ -71,14 +92,14 @@ std::shared_ptr<const UIDocument> uiDocument(const char* fileName, const unsigne
                             [](const std::string& text) { return UIDocument::read(text, paramNames()->map); });
 }
 
-std::shared_ptr<const std::vector<SysExContainer>> sysexDefinitions(const char* fileName, const unsigned char* bytes,
-                                                                   int size) {
-  return formOf<std::vector<SysExContainer>>(fileName, bytes, size, [](const std::string& text) {
+std::shared_ptr<const SharedSysExDefinitions> sysexDefinitions(const char* fileName, const unsigned char* bytes,
+                                                               int size) {
+  return formOf<SharedSysExDefinitions>(fileName, bytes, size, [](const std::string& text) {
     tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     document.Parse(text.c_str());
-    auto list = std::make_shared<std::vector<SysExContainer>>();
-    readSysExDefinitions(document, *list);
-    return std::shared_ptr<const std::vector<SysExContainer>>(std::move(list));
+    auto shared = std::make_shared<SharedSysExDefinitions>();
+    readSysExDefinitions(document, shared->definitions);
+    return std::shared_ptr<const SharedSysExDefinitions>(std::move(shared));
   });
 }
 }  // namespace shared_config

@@ -1,6 +1,9 @@
 // Value and name displays and the menus: caption controls over an enumerated
 // parameter, and the menus that send their value as a controller or SysEx.
 #include <cstdio>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 #include "ControlAction.h"
 #include "IControls.h"
@@ -8,6 +11,7 @@
 #include "ParamIndex.h"
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
+#include "UIDocument.h"
 
 namespace {
 constexpr const char* kFont = "NK57 Monospace";
@@ -20,24 +24,42 @@ IText textStyle(int size, const IColor& color) {
   return text;
 }
 
-// The texts of count values: the list when it has exactly count entries,
-// else numbers from first (three digits for the part program menus); false
-// when neither applies.
-bool setMenuTexts(IParam* param, int paramIdx, int count, const std::vector<std::string>& list, int first, int last) {
+// The numbers first .. first + count - 1 as menu texts (three digits for the
+// part program menus): the same lists in every instance, made once.
+std::shared_ptr<const IParam::DisplayTextList> numberedTexts(int first, int count, bool program) {
+  static std::mutex mutex;
+  static std::map<std::tuple<int, int, bool>, std::shared_ptr<const IParam::DisplayTextList>> made;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& texts = made[{first, count, program}];
+  if (!texts) {
+    std::vector<std::string> numbers;
+    for (int i = 0; i < count; ++i) {
+      char number[16];
+      std::snprintf(number, sizeof number, program ? "%03d" : "%d", first + i);
+      numbers.emplace_back(number);
+    }
+    texts = IParam::MakeDisplayTexts(numbers);
+  }
+  return texts;
+}
+}  // namespace
+
+std::shared_ptr<const IParam::DisplayTextList> UIConfigManager::displayTextsOf(const std::vector<std::string>& texts) const {
+  if (mDocument)
+    if (auto shared = mDocument->displayTextsOf(texts)) return shared;
+  return IParam::MakeDisplayTexts(texts);
+}
+
+bool UIConfigManager::setMenuTexts(IParam* param, int paramIdx, int count, const std::vector<std::string>& list,
+                                   int first, int last) const {
   if (static_cast<int>(list.size()) == count) {
-    for (int i = 0; i < count; ++i) param->SetDisplayText(i, list[static_cast<size_t>(i)].c_str());
+    param->SetDisplayTexts(displayTextsOf(list));
     return true;
   }
   if (first == last) return false;
-  const bool program = paramIdx >= kMultiPartPatch && paramIdx < kMultiPartPatch + 16;
-  for (int i = 0; i < count; ++i) {
-    char number[16];
-    std::snprintf(number, sizeof number, program ? "%03d" : "%d", first + i);
-    param->SetDisplayText(i, number);
-  }
+  param->SetDisplayTexts(numberedTexts(first, count, paramIdx >= kMultiPartPatch && paramIdx < kMultiPartPatch + 16));
   return true;
 }
-}  // namespace
 
 void UIConfigManager::createControlDisplay(const std::string&, int paramIdx, int x, int y, int width, int height, int,
                                            ControlLayer* layer, const std::string&, int displaySize, bool) {
@@ -66,7 +88,7 @@ void UIConfigManager::createNameDisplay(const std::string& name, int paramIdx, i
                         : paramIdx == kPatchSearchString                               ? "search..."
                         : paramIdx == kPatchRename                                     ? "New Name"
                                                                                        : "INIT";
-  param->SetDisplayText(0, initial);
+  param->SetDisplayTexts(IParam::MakeDisplayTexts({initial}));
   if (paramIdx == kPatchSearchString || paramIdx == kPatchRename) text.mColor = IColor(255, 225, 225, 225);
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(false);
@@ -80,7 +102,8 @@ void UIConfigManager::createDropDownMenu(const std::string& name, int paramIdx, 
   IParam* param = factoryParam(paramIdx, "textSelection " + name);
   if (!param) return;
   param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
-  param->SetDisplayText(0, "----");
+  static const auto kNone = IParam::MakeDisplayTexts({"----"});
+  param->SetDisplayTexts(kNone);
   const IColor color = uiStyle == 2 ? IColor(255, 200, 200, 200)
                        : uiStyle == 1 ? IColor(255, 134, 150, 166)
                                       : IColor(255, 241, 243, 33);
@@ -104,7 +127,7 @@ void UIConfigManager::createDropDownMenu2(const std::string& name, int paramIdx,
         std::to_string(count) + " values");
     return;
   }
-  for (int i = 0; i < count; ++i) param->SetDisplayText(i, texts[static_cast<size_t>(i)].c_str());
+  param->SetDisplayTexts(displayTextsOf(texts));
   IText text = textStyle(static_cast<int>(13 * uiScale), IColor(255, 255, 173, 0));
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(false);

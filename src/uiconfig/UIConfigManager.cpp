@@ -71,12 +71,12 @@ void UIConfigManager::readSysexValues() {
   log("CONFIG READER: Started to read SysEx Data...");
   int size = 0;
   const auto bytes = loadResourceBytes(101, "resources/sysex.tea", size);
-  const auto definitions = shared_config::sysexDefinitions("resources/sysex.tea", bytes.get(), size);
+  mSysEx = shared_config::sysexDefinitions("resources/sysex.tea", bytes.get(), size);
   if (sysexContainers.empty()) {
-    sysexContainers.share(definitions);
+    sysexContainers.share(std::shared_ptr<const std::vector<SysExContainer>>(mSysEx, &mSysEx->definitions));
   } else {
     std::vector<SysExContainer>& list = sysexContainers.edit();
-    list.insert(list.end(), definitions->begin(), definitions->end());
+    list.insert(list.end(), mSysEx->definitions.begin(), mSysEx->definitions.end());
   }
   log("CONFIG READER: Completed reading SysEx data!");
 }

@@ -14,6 +14,7 @@
 #include "ControlIndexes.h"
 #include "CopyOnWrite.h"
 #include "IGraphicsStructs.h"
+#include "IParam.h"
 #include "SysExDefinitions.h"
 #include "ValueLists.h"
 
@@ -27,8 +28,8 @@ class ControlLayer;
 class DebuggerOutput;
 class IControl;
 class IGraphics;
-class IParam;
 class PatchLibrarian;
+class SharedSysExDefinitions;
 class Tarnivex;
 struct UIDocument;
 struct UIElement;
@@ -249,6 +250,13 @@ class UIConfigManager {
   bool prepareSysEx(ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue, int part,
                     int section, IControl* control, bool messagesOnly = false);
   IColor menuGrey(bool white) const;
+  // A list of this document's value lists as display texts, shared; any other as a list of its own.
+  std::shared_ptr<const IParam::DisplayTextList> displayTextsOf(const std::vector<std::string>& texts) const;
+  // The texts of count values: the list when it has exactly count entries, else
+  // numbers from first (three digits for the part program menus); false when
+  // neither applies.
+  bool setMenuTexts(IParam* param, int paramIdx, int count, const std::vector<std::string>& list, int first,
+                    int last) const;
   // The parameter, name and scaled knob every part knob shares; null when the parameter is missing.
   IControl* createPartKnob(const char* kind, const std::string& name, int paramIdx, int x, int y,
                            const std::string& image, double defaultValue, double minimum, double maximum, double step,
@@ -259,6 +267,7 @@ class UIConfigManager {
                                 const std::vector<std::string>& texts, int part, ControlLayer* layer,
                                 const std::string& group, const IColor& color);
   std::shared_ptr<const UIDocument> mDocument;
+  std::shared_ptr<const SharedSysExDefinitions> mSysEx;
 
   // Actions hang on the parameters for the plug-in's life; the manager, made
   // and destroyed with the plug-in, keeps them.

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "IParam.h"
 #include "ValueLists.h"
 
 namespace tinyxml2 {
@@ -122,6 +123,14 @@ struct UIDocument {
   std::shared_ptr<const ValueLists> valueLists = std::make_shared<const ValueLists>();
   // The walk starts at element 0 and runs to the end.
   std::vector<UIElement> elements;
+  // Each value list as the display texts of a parameter, for the menus to share.
+  std::map<const std::vector<std::string>*, std::shared_ptr<const IParam::DisplayTextList>> displayTexts;
+
+  // The display texts of one of this document's value lists; null for any other list.
+  std::shared_ptr<const IParam::DisplayTextList> displayTextsOf(const std::vector<std::string>& list) const {
+    const auto found = displayTexts.find(&list);
+    return found == displayTexts.end() ? nullptr : found->second;
+  }
 
   // Reads a deciphered document: its value lists, then the children of its root.
   static std::shared_ptr<const UIDocument> read(const std::string& text, const std::map<std::string, int>& names);

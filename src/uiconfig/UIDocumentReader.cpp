@@ -229,6 +229,7 @@ std::shared_ptr<const UIDocument> UIDocument::read(const std::string& text, cons
   xml.Parse(text.c_str());
   auto lists = std::make_shared<ValueLists>();
   readValueLists(xml, *lists);
+  for (const auto& [name, texts] : *lists) document->displayTexts.emplace(&texts, IParam::MakeDisplayTexts(texts));
   document->valueLists = std::move(lists);
   if (const tinyxml2::XMLElement* root = xml.FirstChildElement("uiconfig")) {
     document->hasRoot = true;
