@@ -24,12 +24,12 @@ bool UIConfigManager::processControlElement(const UIDocument& document, const UI
 
   switch (e.kind) {
     case UIElementKind::kBackground: {
-      IBitmap bitmap = getImageByName(graphics, image);
+      IBitmap bitmap = getImageHandleByName(graphics, image);
       attachControl(std::make_unique<IBitmapControl>(plug, scaled(p[0]), scaled(p[1]), -1, &bitmap), layer);
       break;
     }
     case UIElementKind::kPatchBrowser: {
-      IBitmap bitmap = getImageByName(graphics, image);
+      IBitmap bitmap = getImageHandleByName(graphics, image);
       const int x = scaled(b[0]), y = scaled(b[1]);
       const IRECT rect(x, y, x + scaled(b[2]), y + scaled(b[3]));
       LibrarianBrowser* browser = plug ? plug->librarianBrowser.get() : nullptr;

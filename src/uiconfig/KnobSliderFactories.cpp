@@ -10,7 +10,7 @@ void UIConfigManager::createNoValKnobControl(const std::string& name, int paramI
                                              int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "Knob " + name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitDouble(name.c_str(), defaultValue, minimum, maximum, 1.0, "", getParamGroup(part, group), -1, -1);
   attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
 }
@@ -21,7 +21,7 @@ IControl* UIConfigManager::createPartKnob(const char* kind, const std::string& n
                                           const std::string& group) {
   IParam* param = factoryParam(paramIdx, std::string(kind) + " " + name);
   if (!param) return nullptr;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, step, "",
                     getParamGroup(part, group), -1, -1);
   return attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
@@ -62,7 +62,7 @@ void UIConfigManager::createCCSliderControl(int ccNumber, int channel, const std
                                             const std::string& group, EDirection direction, bool) {
   IParam* param = factoryParam(paramIdx, "ccSlider " + name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   // Sliders always carry the part number, [0] outside a part.
   std::string full("[");
   full.append(std::to_string(part + 1)).append("] ").append(name);
@@ -85,7 +85,7 @@ void UIConfigManager::createSysExSliderControl(const std::string& name, int para
                                                const std::string& group, EDirection direction, bool) {
   IParam* param = factoryParam(paramIdx, "seSlider " + name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, 1.0, "",
                     getParamGroup(part, group), -1, -1);
   IControl* control = attach(std::make_unique<IFaderControl>(plug, scaled(x), scaled(y), scaled(length),

@@ -26,7 +26,7 @@ void UIConfigManager::createMsbLsbBoolControl(int number1, int number2, int numb
                                               int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "msbLsbButton " + name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);

@@ -10,7 +10,7 @@ void UIConfigManager::createBoolControl(const std::string& name, int paramIdx, i
                                         const std::string& image, int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "switch " + name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(name.c_str(), defaultValue != 0, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
@@ -21,7 +21,7 @@ void UIConfigManager::createSwitchControl(const std::string& name, int paramIdx,
                                           const std::string& image, int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "autooff " + name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(name.c_str(), defaultValue != 0, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<IContactControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
@@ -33,7 +33,7 @@ IControl* UIConfigManager::createAutoOffSwitchControl(const std::string& name, i
                                                       const std::string& group) {
   IParam* param = factoryParam(paramIdx, "autooff " + name);
   if (!param) return nullptr;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(name.c_str(), false, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<IContactControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
@@ -49,7 +49,7 @@ void UIConfigManager::createRadioControl(const std::string& name, int paramIdx, 
     log("CONFIG READER: radio " + name + " has " + std::to_string(buttons) + " buttons; one is built");
     buttons = 1;
   }
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitEnum(name.c_str(), 0, buttons, "", getParamGroup(part, group), -1, -1);
   const int left = scaled(x), top = scaled(y);
   // Two frames, all buttons off and all on; the buttons run across the frame.
@@ -66,7 +66,7 @@ void UIConfigManager::createCCBoolControl(int ccNumber, int channel, const std::
                                           LinkInfo, int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "ccButton " + name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
@@ -84,7 +84,7 @@ void UIConfigManager::createSysExBoolControl(const std::string& name, int paramI
                                              LinkInfo link, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "seButton " + name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);

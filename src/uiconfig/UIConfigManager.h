@@ -187,6 +187,9 @@ class UIConfigManager {
   // The bitmap of an image key; an empty one-frame bitmap (and a log line)
   // for a key not in the table.
   IBitmap getImageByName(IGraphics* graphics, std::string key);
+  // The same as a control takes it: size and frames now, the pixels decoded
+  // when it is first drawn.
+  IBitmap getImageHandleByName(IGraphics* graphics, const std::string& key);
 
   const std::vector<SysExContainer>& sysexDefinitions() const { return sysexContainers; }
   bool debugLogOn() const;

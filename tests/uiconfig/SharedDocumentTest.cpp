@@ -7,6 +7,7 @@
 
 #include "BuildFingerprint.h"
 #include "IGraphics.h"
+#include "lice.h"
 #include "ParamIndex.h"
 #include "ResourceCipher.h"
 #include "TestSupport.h"
@@ -118,5 +119,44 @@ TEST(SharedDocument, InstancesShareTheReadDocumentButNoStateBuiltFromIt) {
   EXPECT_GT(ub.sysexContainers.size(), 1u);
   EXPECT_EQ(ub.paramNameMap.count("kNotInTheTable"), 0u);
   EXPECT_EQ(ua.getParamByName("kNotInTheTable"), 5);
+}
+
+// Instances that no editor draws decode no image; a drawn one decodes what it
+// shows, for the others too, and closing it leaves them what they draw.
+TEST(DeferredImages, DecodedWhenAnEditorFirstDrawsAndKeptWhileAnyInstanceHoldsThem) {
+  const int before = IGraphics::DecodedImageCount();
+  auto a = std::make_unique<LoggedPlug>(TARNIVEX_BUNDLE_RESOURCES);
+  LoggedPlug b(TARNIVEX_BUNDLE_RESOURCES);
+  EXPECT_EQ(IGraphics::DecodedImageCount(), before);
+  // Controls have the sizes of their images all the same: the window's frame, a knob of 128 frames.
+  IGraphics* ga = a->plug->GetGUI();
+  const IRECT frame = *ga->GetControl(0)->GetRECT();
+  const IBitmap knob = a->plug->uiConfigManager->getImageHandleByName(ga, "IKNOBROTATERCONTROL_ID2");
+  EXPECT_EQ(knob.N, 128);
+  EXPECT_EQ(knob.H, knob.W * 128);
+
+  const int frameId = 104;
+  // A process that decoded nothing yet (as ctest runs each test) decodes now.
+  const bool fresh = before == 0;
+  IRECT all(0, 0, ga->Width(), ga->Height());
+  ga->Draw(&all);
+  const IBitmap decoded = ga->getImageById(frameId);
+  const LICE_IBitmap* framePixels = decoded.mData;
+  ASSERT_NE(framePixels, nullptr);
+  EXPECT_EQ(std::make_pair(frame.W(), frame.H()), std::make_pair(decoded.W, decoded.H));
+  if (fresh) {
+    EXPECT_GT(IGraphics::DecodedImageCount(), before);
+  }
+  const int afterA = IGraphics::DecodedImageCount();
+  IGraphics* gb = b.plug->GetGUI();
+  IRECT allB(0, 0, gb->Width(), gb->Height());
+  gb->Draw(&allB);
+  EXPECT_EQ(IGraphics::DecodedImageCount(), afterA);  // the same images, decoded already
+  const LICE_pixel shown = LICE_GetPixel(gb->GetDrawBitmap(), 2, 2);
+
+  a.reset();
+  EXPECT_EQ(gb->getImageById(frameId).mData, framePixels);
+  gb->Draw(&allB);
+  EXPECT_EQ(LICE_GetPixel(gb->GetDrawBitmap(), 2, 2), shown);
 }
 }  // namespace
