@@ -10,12 +10,13 @@
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
 
-IParam* UIConfigManager::factoryParam(int paramIdx, const std::string& element) {
+IParam* UIConfigManager::factoryParam(int paramIdx, const char* kind, const std::string* name) {
   IParam* param = plug && paramIdx >= 0 && paramIdx < kParamCount && paramIdx < plug->NParams()
                       ? plug->GetParam(paramIdx)
                       : nullptr;
   if (!param)
-    log("CONFIG READER: parameter index " + std::to_string(paramIdx) + " out of range for element " + element);
+    log("CONFIG READER: parameter index " + std::to_string(paramIdx) + " out of range for element " + kind +
+        (name ? " " + *name : std::string()));
   return param;
 }
 

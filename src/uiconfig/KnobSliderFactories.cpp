@@ -8,7 +8,7 @@
 void UIConfigManager::createNoValKnobControl(const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                              double defaultValue, double minimum, double maximum, double,
                                              int part, ControlLayer* layer, const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "Knob " + name);
+  IParam* param = factoryParam(paramIdx, "Knob", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitDouble(name.c_str(), defaultValue, minimum, maximum, 1.0, "", getParamGroup(part, group), -1, -1);
@@ -19,7 +19,7 @@ IControl* UIConfigManager::createPartKnob(const char* kind, const std::string& n
                                           const std::string& image, double defaultValue, double minimum,
                                           double maximum, double step, int part, ControlLayer* layer,
                                           const std::string& group) {
-  IParam* param = factoryParam(paramIdx, std::string(kind) + " " + name);
+  IParam* param = factoryParam(paramIdx, kind, &name);
   if (!param) return nullptr;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, step, "",
@@ -60,7 +60,7 @@ void UIConfigManager::createCCSliderControl(int ccNumber, int channel, const std
                                             int length, const std::string& image, double defaultValue, double minimum,
                                             double maximum, LinkInfo link, int part, ControlLayer* layer,
                                             const std::string& group, EDirection direction, bool) {
-  IParam* param = factoryParam(paramIdx, "ccSlider " + name);
+  IParam* param = factoryParam(paramIdx, "ccSlider", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   // Sliders always carry the part number, [0] outside a part.
@@ -83,7 +83,7 @@ void UIConfigManager::createSysExSliderControl(const std::string& name, int para
                                                double maximum, double, int msgZeroVal, int sysexIndex,
                                                int changingByte, int part, LinkInfo link, ControlLayer* layer,
                                                const std::string& group, EDirection direction, bool) {
-  IParam* param = factoryParam(paramIdx, "seSlider " + name);
+  IParam* param = factoryParam(paramIdx, "seSlider", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, 1.0, "",

@@ -24,7 +24,7 @@ void UIConfigManager::createMsbLsbBoolControl(int number1, int number2, int numb
                                               const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                               double defaultValue, double offValue, double onValue, LinkInfo link,
                                               int part, ControlLayer* layer, const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "msbLsbButton " + name);
+  IParam* param = factoryParam(paramIdx, "msbLsbButton", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);

@@ -56,10 +56,12 @@ std::shared_ptr<const Form> formOf(const char* fileName, const unsigned char* by
 }  // namespace
 
 size_t SharedSysExDefinitions::KeyHash::operator()(const Key& k) const {
-  size_t hash = 0;
-  for (int v : {k.sysexIndex, k.changingByte, k.count, k.firstValue, k.part})
-    hash = hash * 1000003u ^ std::hash<int>()(v);
-  return hash;
+  uint64_t hash = 0;
+  for (int v : {k.sysexIndex, k.changingByte, k.count, k.firstValue, k.part}) {
+    hash = (hash ^ static_cast<uint32_t>(v)) * 0x9E3779B97F4A7C15ull;
+    hash ^= hash >> 29;
+  }
+  return static_cast<size_t>(hash);
 }
 
 SysExMessageList SharedSysExDefinitions::prepared(int sysexIndex, int changingByte, int count, int firstValue,

@@ -8,7 +8,7 @@
 
 void UIConfigManager::createBoolControl(const std::string& name, int paramIdx, int defaultValue, int x, int y,
                                         const std::string& image, int part, ControlLayer* layer, const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "switch " + name);
+  IParam* param = factoryParam(paramIdx, "switch", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(name.c_str(), defaultValue != 0, "", getParamGroup(part, group), -1, -1);
@@ -19,7 +19,7 @@ void UIConfigManager::createBoolControl(const std::string& name, int paramIdx, i
 
 void UIConfigManager::createSwitchControl(const std::string& name, int paramIdx, int defaultValue, int x, int y,
                                           const std::string& image, int part, ControlLayer* layer, const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "autooff " + name);
+  IParam* param = factoryParam(paramIdx, "autooff", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(name.c_str(), defaultValue != 0, "", getParamGroup(part, group), -1, -1);
@@ -31,7 +31,7 @@ void UIConfigManager::createSwitchControl(const std::string& name, int paramIdx,
 IControl* UIConfigManager::createAutoOffSwitchControl(const std::string& name, int paramIdx, int x, int y,
                                                       const std::string& image, int part, ControlLayer* layer,
                                                       const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "autooff " + name);
+  IParam* param = factoryParam(paramIdx, "autooff", &name);
   if (!param) return nullptr;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(name.c_str(), false, "", getParamGroup(part, group), -1, -1);
@@ -43,7 +43,7 @@ IControl* UIConfigManager::createAutoOffSwitchControl(const std::string& name, i
 
 void UIConfigManager::createRadioControl(const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                          int buttons, int part, ControlLayer* layer, const std::string& group, bool) {
-  IParam* param = factoryParam(paramIdx, "radio " + name);
+  IParam* param = factoryParam(paramIdx, "radio", &name);
   if (!param) return;
   if (buttons < 1) {
     log("CONFIG READER: radio " + name + " has " + std::to_string(buttons) + " buttons; one is built");
@@ -64,7 +64,7 @@ void UIConfigManager::createRadioControl(const std::string& name, int paramIdx, 
 void UIConfigManager::createCCBoolControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y,
                                           const std::string& image, double defaultValue, double offValue, double onValue,
                                           LinkInfo, int part, ControlLayer* layer, const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "ccButton " + name);
+  IParam* param = factoryParam(paramIdx, "ccButton", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
@@ -82,7 +82,7 @@ void UIConfigManager::createCCBoolControl(int ccNumber, int channel, const std::
 void UIConfigManager::createSysExBoolControl(const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                              double defaultValue, int, int sysexIndex, int changingByte, int part,
                                              LinkInfo link, ControlLayer* layer, const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "seButton " + name);
+  IParam* param = factoryParam(paramIdx, "seButton", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);

@@ -78,7 +78,7 @@ void UIConfigManager::createControlDisplay(const std::string&, int paramIdx, int
 
 void UIConfigManager::createNameDisplay(const std::string& name, int paramIdx, int x, int y, int width, int height,
                                         int maxLength, int part, ControlLayer* layer, const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "nameSelection " + name);
+  IParam* param = factoryParam(paramIdx, "nameSelection", &name);
   if (!param) return;
   IText text = textStyle(static_cast<int>(14 * uiScale), IColor(255, 187, 187, 187));
   param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
@@ -99,7 +99,7 @@ void UIConfigManager::createNameDisplay(const std::string& name, int paramIdx, i
 
 void UIConfigManager::createDropDownMenu(const std::string& name, int paramIdx, int x, int y, int width, int height,
                                          int part, ControlLayer* layer, const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "textSelection " + name);
+  IParam* param = factoryParam(paramIdx, "textSelection", &name);
   if (!param) return;
   param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
   static const auto kNone = IParam::MakeDisplayTexts({"----"});
@@ -118,7 +118,7 @@ void UIConfigManager::createDropDownMenu2(const std::string& name, int paramIdx,
                                           double defaultValue, double minimum, double maximum,
                                           const std::vector<std::string>& texts, int part, ControlLayer* layer,
                                           const std::string& group) {
-  IParam* param = factoryParam(paramIdx, "dropSelection " + name);
+  IParam* param = factoryParam(paramIdx, "dropSelection", &name);
   if (!param) return;
   const int count = static_cast<int>(maximum - minimum);
   param->InitEnum(name.c_str(), static_cast<int>(defaultValue), count, "", getParamGroup(part, group), -1, -1);
@@ -154,7 +154,7 @@ void UIConfigManager::createNoValDropDown(const std::string& name, int paramIdx,
                                           double defaultValue, double minimum, double maximum, int first, int last,
                                           int visible, const std::vector<std::string>& texts, int part,
                                           ControlLayer* layer, const std::string& group, bool white) {
-  IParam* param = factoryParam(paramIdx, "Menu " + name);
+  IParam* param = factoryParam(paramIdx, "Menu", &name);
   if (!param) return;
   const int count = static_cast<int>(maximum - minimum);
   param->InitEnum(name.c_str(), static_cast<int>(defaultValue), count, "", getParamGroup(part, group), -1, -1);
@@ -178,7 +178,7 @@ IControl* UIConfigManager::createSelectionMenu(const char* kind, const std::stri
                                                double maximum, int first, int last,
                                                const std::vector<std::string>& texts, int part, ControlLayer* layer,
                                                const std::string& group, const IColor& color) {
-  IParam* param = factoryParam(paramIdx, std::string(kind) + " " + name);
+  IParam* param = factoryParam(paramIdx, kind, &name);
   if (!param) return nullptr;
   const int count = static_cast<int>(maximum - minimum);
   param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",

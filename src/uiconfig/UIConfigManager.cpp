@@ -25,14 +25,10 @@ std::unique_ptr<unsigned char[]> UIConfigManager::loadResourceBytes(int resource
 
 UIConfigManager::~UIConfigManager() {
   // The actions die with the manager: no parameter may keep pointing at one.
-  if (!plug || mActions.empty()) return;
-  std::vector<const void*> owned;
-  owned.reserve(mActions.size());
-  for (const auto& action : mActions) owned.push_back(action.get());
-  std::sort(owned.begin(), owned.end());
-  for (int i = 0; i < plug->NParams(); ++i)
-    if (IParam* param = plug->GetParam(i);
-        param && std::binary_search(owned.begin(), owned.end(), static_cast<const void*>(param->GetControlAction())))
+  if (!plug) return;
+  for (const auto& [paramIdx, action] : mActions)
+    if (IParam* param = paramIdx < plug->NParams() ? plug->GetParam(paramIdx) : nullptr;
+        param && param->GetControlAction() == action.get())
       param->SetControlAction(nullptr);
 }
 

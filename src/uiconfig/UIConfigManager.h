@@ -241,7 +241,9 @@ class UIConfigManager {
   const std::vector<std::string>& valueListOf(const UIDocument& document, const UIElement& element) const;
 
   // ---- Shared steps of the factories (FactorySupport.cpp, ControlElements.cpp).
-  IParam* factoryParam(int paramIdx, const std::string& element);
+  // The parameter of an element of this kind and name (none for the kinds without);
+  // null (and a log line) for an index that names no parameter.
+  IParam* factoryParam(int paramIdx, const char* kind, const std::string* name = nullptr);
   static std::string partName(int part, const std::string& name);
   int scaled(int value) const;
   IRECT scaledRect(int x, int y, int w, int h) const;
@@ -274,6 +276,6 @@ class UIConfigManager {
 
   // Actions hang on the parameters for the plug-in's life; the manager, made
   // and destroyed with the plug-in, keeps them.
-  std::vector<std::unique_ptr<ControlAction>> mActions;
+  std::vector<std::pair<int, std::unique_ptr<ControlAction>>> mActions;  // with their parameter
   bool mImagesHeld = false;
 };
