@@ -1,7 +1,7 @@
 // What an instance costs to open and close with the full GUI document and
-// every image of the table: the first in a process (which deciphers the
-// documents and decodes the images), each further one (which finds both in
-// the process-wide caches), and the memory a further open instance adds.
+// every image of the table: the first in a process (which reads what every
+// instance shares), each further one (which finds it read), and the memory a
+// further open instance adds. No settings file and no MIDI system.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -23,17 +23,31 @@ double residentBytes() {
   return static_cast<double>(resident) * 4096.0;
 }
 
-void BM_FirstInstanceCreateAndClose(benchmark::State& state) {
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Create to ready (the timed part) and close (a counter), one instance at a time.
+void createAndClose(benchmark::State& state) {
+  double closing = 0.0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     auto plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    state.SetIterationTime(secondsSince(start));
+    const auto closeStart = std::chrono::steady_clock::now();
     plug.reset();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    state.SetIterationTime(seconds);
+    closing += secondsSince(closeStart);
   }
+  state.counters["close_ms"] = 1000.0 * closing / static_cast<double>(state.iterations());
 }
-// Only the very first instance of the process is "first".
-BENCHMARK(BM_FirstInstanceCreateAndClose)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Only the very first instance of the process is "first": it reads the
+// documents; none decodes images until an editor draws.
+void BM_FirstInstance(benchmark::State& state) { createAndClose(state); }
+BENCHMARK(BM_FirstInstance)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_FurtherInstance(benchmark::State& state) { createAndClose(state); }
+BENCHMARK(BM_FurtherInstance)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_FurtherInstanceCreateAndClose(benchmark::State& state) {
   for (auto _ : state) {
@@ -50,22 +64,25 @@ void BM_RedrawAllParamControls(benchmark::State& state) {
 }
 BENCHMARK(BM_RedrawAllParamControls)->Unit(benchmark::kMillisecond);
 
+// Resident memory that each of n instances adds to one already open.
 void BM_MemoryOfFurtherInstances(benchmark::State& state) {
-  constexpr int kInstances = 8;
+  const int n = static_cast<int>(state.range(0));
   for (auto _ : state) {
     std::vector<std::unique_ptr<Tarnivex>> plugs;
     plugs.push_back(std::make_unique<Tarnivex>(IPlugInstanceInfo{}));
     const double before = residentBytes();
-    for (int i = 1; i < kInstances; ++i) plugs.push_back(std::make_unique<Tarnivex>(IPlugInstanceInfo{}));
-    state.counters["MB_per_further_instance"] = (residentBytes() - before) / (kInstances - 1) / (1024.0 * 1024.0);
+    for (int i = 0; i < n; ++i) plugs.push_back(std::make_unique<Tarnivex>(IPlugInstanceInfo{}));
+    state.counters["MB_per_further_instance"] = (residentBytes() - before) / n / (1024.0 * 1024.0);
   }
 }
-BENCHMARK(BM_MemoryOfFurtherInstances)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryOfFurtherInstances)->Arg(1)->Arg(8)->Arg(32)->Iterations(1)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
   // The plug-in finds its bundle beside its own code; here the bench names it.
   setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 0);
+  // No MIDI system: nothing starts a JACK server for the instances' port lists.
+  setenv("JACK_NO_START_SERVER", "1", 0);
   // Instances make their data folder; keep it out of the user's.
   char folder[] = "/tmp/tarnivex-bench-XXXXXX";
   if (mkdtemp(folder)) setenv("XDG_DATA_HOME", folder, 1);

@@ -148,7 +148,7 @@ void Tarnivex::buildProgressLayer() {
   if (!gui || !uiConfigManager) return;
   pendingProgressLayer = std::make_unique<ControlLayer>(0, "PROGRESS");
   ControlLayer* layer = pendingProgressLayer.get();
-  IBitmap overlay = gui->LoadIBitmap(122, "resources/img/Tarnivex-progress-overlay.png", 1.0, 1, false);
+  IBitmap overlay = gui->DeclareIBitmap(122, "resources/img/Tarnivex-progress-overlay.png", 1.0, 1, false);
   const int width = static_cast<int>(kEditorWidth * mUIScale);
   const int height = static_cast<int>(kEditorHeight * mUIScale);
   // The indicator appends itself to the layer, which owns it from then on.
@@ -213,7 +213,7 @@ void Tarnivex::attachLibrarianMenuLayers() {
 void Tarnivex::ensureLibrarianView() {
   if (!librarianBrowser || librarianBrowser->view || !GetGUI()) return;
   // Where the document's librarian page puts it.
-  IBitmap panes = uiConfigManager ? uiConfigManager->getImageByName(GetGUI(), "MANAGER_BG_ID2") : IBitmap();
+  IBitmap panes = uiConfigManager ? uiConfigManager->getImageHandleByName(GetGUI(), "MANAGER_BG_ID2") : IBitmap();
   const int x = static_cast<int>(70 * mUIScale), y = static_cast<int>(64 * mUIScale);
   auto view = std::make_unique<LibrarianViewControl>(this, librarianBrowser.get(), x, y, kLibrarianArea, &panes,
                                                      IRECT(x, y, x + panes.W, y + panes.H), mUIScale);

@@ -37,8 +37,8 @@ void IParam::InitBool(const char* name, bool defaultVal, const char* label, cons
   mExtra2 = extra2;
   mDefault = mValue;
   mDisplayPrecision = 0;
-  SetDisplayText(0, "off");
-  SetDisplayText(1, "on");
+  static const std::shared_ptr<const DisplayTextList> kOffOn = MakeDisplayTexts({"off", "on"});
+  SetDisplayTexts(kOffOn);
 }
 
 void IParam::InitEnum(const char* name, int defaultVal, int nEnums, const char* label,
@@ -97,7 +97,40 @@ void IParam::InitDouble(const char* name, double defaultVal, double minVal, doub
   }
 }
 
+std::shared_ptr<const IParam::DisplayTextList> IParam::MakeDisplayTexts(const std::vector<std::string>& texts) {
+  auto list = std::make_shared<DisplayTextList>(texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    (*list)[i].mValue = static_cast<int>(i);
+    CopyBounded((*list)[i].mText, texts[i].c_str(), MAX_PARAM_DISPLAY_TEXT);
+  }
+  return list;
+}
+
+std::span<const IParam::DisplayText> IParam::Texts() const {
+  if (mSharedTexts) return {mSharedTexts->data(), mSharedTexts->size()};
+  return {mDisplayTexts.Get(), static_cast<size_t>(mDisplayTexts.GetSize())};
+}
+
+void IParam::SetDisplayTexts(const std::shared_ptr<const DisplayTextList>& texts) {
+  if (!texts || texts->empty() || texts == mSharedTexts) return;
+  if (GetNDisplayTexts() > 0) {
+    for (const DisplayText& entry : *texts) SetDisplayText(entry.mValue, entry.mText);
+    return;
+  }
+  mSharedTexts = texts;
+  mMax = static_cast<double>(texts->size() - 1);
+}
+
 void IParam::SetDisplayText(int value, const char* text) {
+  if (mSharedTexts) {
+    // A copy of its own before it changes.
+    const std::shared_ptr<const DisplayTextList> shared = std::move(mSharedTexts);
+    mSharedTexts.reset();
+    const int n = static_cast<int>(shared->size());
+    mDisplayTexts.Resize(n, false);
+    if (mDisplayTexts.GetSize() != n) return;
+    std::copy(shared->begin(), shared->end(), mDisplayTexts.Get());
+  }
   const int count = mDisplayTexts.GetSize();
   if (value < 0 || value > count) return;
   if (value == count) {
@@ -111,21 +144,22 @@ void IParam::SetDisplayText(int value, const char* text) {
 }
 
 const char* IParam::GetDisplayText(int value) const {
-  for (const DisplayText& entry : mDisplayTexts)
+  for (const DisplayText& entry : Texts())
     if (entry.mValue == value) return entry.mText;
   return "";
 }
 
 const char* IParam::GetDisplayTextAtIdx(int idx, int* pValue) const {
-  if (idx < 0 || idx >= mDisplayTexts.GetSize()) return "";
-  const DisplayText& entry = mDisplayTexts.Get()[idx];
+  const std::span<const DisplayText> texts = Texts();
+  if (idx < 0 || idx >= static_cast<int>(texts.size())) return "";
+  const DisplayText& entry = texts[static_cast<size_t>(idx)];
   if (pValue) *pValue = entry.mValue;
   return entry.mText;
 }
 
 bool IParam::MapDisplayText(const char* text, int* pValue) const {
   if (!text) return false;
-  for (const DisplayText& entry : mDisplayTexts) {
+  for (const DisplayText& entry : Texts()) {
     if (std::strcmp(entry.mText, text) == 0) {
       if (pValue) *pValue = entry.mValue;
       return true;
@@ -160,7 +194,7 @@ void IParam::GetDisplayForHost(double value, bool normalized, char* out, bool wi
   if (!out) return;
   if (normalized) value = (mMax - mMin) * std::pow(value, mShape) + mMin;
   if (withDisplayText) {
-    for (const DisplayText& entry : mDisplayTexts) {
+    for (const DisplayText& entry : Texts()) {
       if (entry.mValue == static_cast<int>(value)) {
         if (entry.mText[0]) {
           CopyBounded(out, entry.mText, MAX_PARAM_DISPLAY_LEN);

@@ -2,6 +2,11 @@
 // curve and display texts. Values are kept in parameter units.
 #pragma once
 
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
 #include "WDL_TypedBuf.h"
 
 constexpr int MAX_PARAM_NAME_LEN = 55;      // name, label and group, terminator included
@@ -16,6 +21,10 @@ class IParam {
     int mValue;
     char mText[MAX_PARAM_DISPLAY_TEXT];
   };
+  using DisplayTextList = std::vector<DisplayText>;
+  // The texts for values 0, 1, 2 ... as SetDisplayText stores them, for
+  // parameters to share.
+  static std::shared_ptr<const DisplayTextList> MakeDisplayTexts(const std::vector<std::string>& texts);
 
   IParam();
 
@@ -31,8 +40,15 @@ class IParam {
 
   // Texts are set for values 0, 1, 2 ... in order; a value outside 0..count is refused.
   void SetDisplayText(int value, const char* text);
-  void ResetDisplayTexts() { mDisplayTexts.Resize(0); }
-  int GetNDisplayTexts() const { return mDisplayTexts.GetSize(); }
+  // The same as setting each text in order, but a parameter that has none yet
+  // reads the list, shared with every other parameter given it, instead of a
+  // copy; a later SetDisplayText makes it a copy of its own.
+  void SetDisplayTexts(const std::shared_ptr<const DisplayTextList>& texts);
+  void ResetDisplayTexts() {
+    mSharedTexts.reset();
+    mDisplayTexts.Resize(0);
+  }
+  int GetNDisplayTexts() const { return static_cast<int>(Texts().size()); }
   const char* GetDisplayText(int value) const;
   const char* GetDisplayTextAtIdx(int idx, int* pValue = nullptr) const;
   bool MapDisplayText(const char* text, int* pValue) const;
@@ -78,6 +94,7 @@ class IParam {
  private:
   void SetTexts(const char* name, const char* label, const char* group);
   void SetTypeIfUnset(EParamType type);
+  std::span<const DisplayText> Texts() const;
 
   int mType = kTypeNone;
   double mValue = 0.0;
@@ -96,6 +113,7 @@ class IParam {
   bool mCanAutomate = true;
   bool mRadio = false;
   WDL_TypedBuf<DisplayText> mDisplayTexts;
+  std::shared_ptr<const DisplayTextList> mSharedTexts;  // read instead of mDisplayTexts while set
   void* mControlAction = nullptr;
 };
 

@@ -48,7 +48,8 @@ void ToLower(char* dest, const char* src) {
 }
 
 const char* CurrentTime() {
-  static char result[32];
+  // Instances are created on any host thread: each thread has its own text.
+  thread_local char result[32];
   const time_t now = time(nullptr);
   tm local{};
   tm utc{};

@@ -22,7 +22,7 @@ class Timer {
 bool IsWhitespace(char c);
 void ToLower(char* dest, const char* src);
 
-// "%Y%m%d %H:%M +hhmm" in one static buffer, overwritten by each call.
+// "%Y%m%d %H:%M +hhmm" in one static buffer per thread, overwritten by its next call.
 const char* CurrentTime();
 void CompileTimestamp(const char* date, const char* time, WDL_String* out);
 const char* AppendTimestamp(const char* date, const char* time, const char* text);

@@ -126,7 +126,20 @@ class IGraphics {
   // Caches.
   IBitmap LoadIBitmap(int id, const char* name, double scale = 1.0, int nStates = 1,
                       bool framesAreHorizontal = false);
+  // The cached bitmap of id; an image only declared so far is decoded now.
   IBitmap getImageById(int id, int nStates = 1, bool framesAreHorizontal = false);
+  // LoadIBitmap without decoding: the size (at scale, from the file's header)
+  // now, the pixels when the image is first drawn or asked for by id. The
+  // first declaration of an id, like the first load, decides its file and scale;
+  // with no name, only an id declared or cached before gives a bitmap.
+  IBitmap DeclareIBitmap(int id, const char* name, double scale = 1.0, int nStates = 1,
+                         bool framesAreHorizontal = false);
+  // The pixels a handle draws, decoded on first use; null for none.
+  LICE_IBitmap* BitmapPixels(IBitmap* bitmap);
+  // Forgets the pixels and the declaration of an id, so that it can be declared afresh.
+  void ReleaseImageById(int id);
+  // How many images the process has decoded.
+  static int DecodedImageCount();
   void RetainBitmap(IBitmap* bitmap);
   void ReleaseBitmap(IBitmap* bitmap);
   // The whole resource followed by a NUL byte, or null; GetLoadedFileSize()
@@ -177,6 +190,9 @@ class IGraphics {
   virtual std::unique_ptr<unsigned char[]> OSLoadFile(int resourceId, const char* fileName) = 0;
   // A new bitmap with the image, or null.
   virtual std::unique_ptr<LICE_IBitmap> OSLoadBitmap(int resourceId, const char* fileName) = 0;
+  // The image's size without its pixels; false when it cannot be read. This
+  // one decodes: a back end that can read the size alone says so.
+  virtual bool OSBitmapSize(int resourceId, const char* fileName, int* width, int* height);
   void SetLoadedFileSize(int size) { mLoadedFileSize = size; }
   IControl* HitTest(int x, int y, bool mouseOver);
 

@@ -1,5 +1,9 @@
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "Blit.h"
 #include "CachedFont.h"
@@ -75,10 +79,33 @@ void FontStorage::Clear() {
   mEntries.clear();
 }
 
+namespace {
+// Images declared but perhaps not decoded yet: what the first declaration
+// gave, and the size the pixels will have.
+struct DeclaredImage {
+  std::string name;
+  double scale = 1.0;
+  int width = 0, height = 0;
+  bool failed = false;  // decoding did not give the image: not tried again
+};
+std::mutex gDeclaredMutex;
+std::map<int, DeclaredImage> gDeclared;
+// One image is decoded at a time, so that two first draws of it decode it once.
+std::mutex gDecodeMutex;
+std::atomic<int> gDecodes{0};
+
+IBitmap Handle(LICE_IBitmap* bitmap, int w, int h, int nStates, bool horizontal, int id) {
+  IBitmap handle(bitmap, w, h, nStates, horizontal);
+  handle.mId = id;
+  return handle;
+}
+}  // namespace
+
 IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHorizontal) {
   LICE_IBitmap* bitmap = s_bitmapCache.Find(id);
   if (!bitmap) {
     std::unique_ptr<LICE_IBitmap> image = OSLoadBitmap(id, name);
+    ++gDecodes;
     const int w = image ? int(image->getWidth() * scale) : 0, h = image ? int(image->getHeight() * scale) : 0;
     if (!image || w <= 0 || h <= 0) {
       // A missing or unreadable image leaves an empty handle; drawing skips it.
@@ -91,14 +118,76 @@ IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int nStat
     bitmap = scaled.get();
     s_bitmapCache.Add(id, std::move(scaled));
   }
-  return IBitmap(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal);
+  return Handle(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal, id);
+}
+
+IBitmap IGraphics::DeclareIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHorizontal) {
+  if (LICE_IBitmap* bitmap = s_bitmapCache.Find(id))
+    return Handle(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal, id);
+  std::lock_guard<std::mutex> lock(gDeclaredMutex);
+  auto found = gDeclared.find(id);
+  if (found == gDeclared.end() && !name) return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
+  if (found == gDeclared.end()) {
+    int w = 0, h = 0;
+    if (OSBitmapSize(id, name, &w, &h)) {
+      w = int(w * scale);
+      h = int(h * scale);
+    }
+    if (w <= 0 || h <= 0) {
+      std::fprintf(stderr, "Config error: image %d \"%s\" could not be loaded\n", id, name ? name : "");
+      return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
+    }
+    found = gDeclared.emplace(id, DeclaredImage{name ? name : "", scale, w, h}).first;
+  }
+  return Handle(nullptr, found->second.width, found->second.height, nStates, framesAreHorizontal, id);
+}
+
+bool IGraphics::OSBitmapSize(int resourceId, const char* fileName, int* width, int* height) {
+  const std::unique_ptr<LICE_IBitmap> image = OSLoadBitmap(resourceId, fileName);
+  ++gDecodes;
+  if (!image) return false;
+  *width = image->getWidth();
+  *height = image->getHeight();
+  return true;
 }
 
 IBitmap IGraphics::getImageById(int id, int nStates, bool framesAreHorizontal) {
   LICE_IBitmap* bitmap = s_bitmapCache.Find(id);
-  if (!bitmap) return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
-  return IBitmap(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal);
+  if (!bitmap) {
+    DeclaredImage declared;
+    {
+      std::lock_guard<std::mutex> lock(gDeclaredMutex);
+      const auto found = gDeclared.find(id);
+      if (found == gDeclared.end() || found->second.failed)
+        return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
+      declared = found->second;
+    }
+    std::lock_guard<std::mutex> decoding(gDecodeMutex);
+    bitmap = LoadIBitmap(id, declared.name.c_str(), declared.scale, nStates, framesAreHorizontal).mData;
+    if (!bitmap) {
+      std::lock_guard<std::mutex> lock(gDeclaredMutex);
+      if (const auto found = gDeclared.find(id); found != gDeclared.end()) found->second.failed = true;
+      return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
+    }
+  }
+  return Handle(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal, id);
 }
+
+LICE_IBitmap* IGraphics::BitmapPixels(IBitmap* bitmap) {
+  if (!bitmap) return nullptr;
+  if (!bitmap->mData && bitmap->mId >= 0) bitmap->mData = getImageById(bitmap->mId).mData;
+  return bitmap->mData;
+}
+
+void IGraphics::ReleaseImageById(int id) {
+  {
+    std::lock_guard<std::mutex> lock(gDeclaredMutex);
+    gDeclared.erase(id);
+  }
+  if (LICE_IBitmap* bitmap = s_bitmapCache.Find(id)) s_bitmapCache.Remove(bitmap);
+}
+
+int IGraphics::DecodedImageCount() { return gDecodes.load(); }
 
 void IGraphics::RetainBitmap(IBitmap* bitmap) {
   if (bitmap && bitmap->mData) s_bitmapCache.Add(-1, std::unique_ptr<LICE_IBitmap>(bitmap->mData));
@@ -109,7 +198,8 @@ void IGraphics::ReleaseBitmap(IBitmap* bitmap) {
 }
 
 void IGraphics::AttachBackground(int id, const char* name, double scale) {
-  IBitmap bitmap = LoadIBitmap(id, name, scale, 1, false);
+  // Decoded when the editor first draws it.
+  IBitmap bitmap = DeclareIBitmap(id, name, scale, 1, false);
   auto background = std::make_unique<IBitmapControl>(mPlug, 0, 0, -1, &bitmap, IChannelBlend::kBlendClobber);
   mControls.insert(mControls.begin(), std::move(background));
 }

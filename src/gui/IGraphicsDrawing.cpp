@@ -35,7 +35,7 @@ int FrameOffset(const IBitmap* b, int state) {
 bool IGraphics::DrawBitmap(IBitmap* bitmap, IRECT* dest, int srcX, int srcY, const IChannelBlend* blend) {
   if (!bitmap || !dest || !mDrawBitmap) return true;
   const IRECT r = dest->Intersect(mDrawRECT);
-  LICE_Blit(mDrawBitmap.get(), bitmap->mData, r.L, r.T, srcX + r.L - dest->L, srcY + r.T - dest->T, r.W(), r.H(),
+  LICE_Blit(mDrawBitmap.get(), BitmapPixels(bitmap), r.L, r.T, srcX + r.L - dest->L, srcY + r.T - dest->T, r.W(), r.H(),
             LiceWeight(blend), LiceBlendMode(blend));
   return true;
 }
@@ -61,7 +61,7 @@ bool IGraphics::DrawRotatedBitmap(IBitmap* bitmap, int destCtrX, int destCtrY, d
                                   const IChannelBlend* blend) {
   if (!bitmap || !mDrawBitmap) return true;
   const int W = bitmap->W, H = bitmap->H;
-  LICE_RotatedBlit(mDrawBitmap.get(), bitmap->mData, destCtrX - W / 2, destCtrY - H / 2, W, H, 0.0f, 0.0f, float(W),
+  LICE_RotatedBlit(mDrawBitmap.get(), BitmapPixels(bitmap), destCtrX - W / 2, destCtrY - H / 2, W, H, 0.0f, 0.0f, float(W),
                    float(H), float(angle), false, LiceWeight(blend), LiceBlendMode(blend) | 0x100, 0.0f,
                    float(yOffsetZeroDeg));
   return true;
@@ -69,7 +69,9 @@ bool IGraphics::DrawRotatedBitmap(IBitmap* bitmap, int destCtrX, int destCtrY, d
 
 bool IGraphics::DrawRotatedMask(IBitmap* base, IBitmap* mask, IBitmap* top, int x, int y, double angle,
                                 const IChannelBlend* blend) {
-  if (!base || !mask || !top || !mDrawBitmap || !base->mData) return true;
+  if (!base || !mask || !top || !mDrawBitmap || !BitmapPixels(base)) return true;
+  BitmapPixels(mask);
+  BitmapPixels(top);
   const int W = base->W, H = base->H;
   const float xShift = (W & 1) ? -0.5f : 0.0f;
   if (!mTmpBitmap) mTmpBitmap = std::make_unique<LICE_MemBitmap>(0, 0, 4);
@@ -218,7 +220,7 @@ IColor IGraphics::GetPoint(int x, int y) {
 }
 
 IBitmap IGraphics::ScaleBitmap(IBitmap* bitmap, int destW, int destH) {
-  if (!bitmap || !bitmap->mData || destW <= 0 || destH <= 0) return IBitmap();
+  if (!BitmapPixels(bitmap) || destW <= 0 || destH <= 0) return IBitmap();
   auto scaled = std::make_unique<LICE_MemBitmap>(destW, destH, 4);
   LICE_ScaledBlit(scaled.get(), bitmap->mData, 0, 0, destW, destH, 0.0f, 0.0f, float(bitmap->W), float(bitmap->H),
                   1.0f, 0x100);
@@ -228,7 +230,7 @@ IBitmap IGraphics::ScaleBitmap(IBitmap* bitmap, int destW, int destH) {
 }
 
 IBitmap IGraphics::CropBitmap(IBitmap* bitmap, IRECT* r) {
-  if (!bitmap || !bitmap->mData || !r || r->W() <= 0 || r->H() <= 0) return IBitmap();
+  if (!BitmapPixels(bitmap) || !r || r->W() <= 0 || r->H() <= 0) return IBitmap();
   auto cropped = std::make_unique<LICE_MemBitmap>(r->W(), r->H(), 4);
   LICE_Blit(cropped.get(), bitmap->mData, 0, 0, r->L, r->T, r->W(), r->H(), 1.0f, 0);
   IBitmap result(cropped.get(), r->W(), r->H(), bitmap->N, false);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -108,14 +109,39 @@ void IGraphicsLinux::TextEntryEnded(const std::string* text) {
   else control->TextFromTextEntry(text->c_str());
 }
 
-std::unique_ptr<LICE_IBitmap> IGraphicsLinux::OSLoadBitmap(int, const char* fileName) {
-  const std::string name = fileName ? fileName : "";
-  std::string lower = name;
+namespace {
+// The bundle path of a PNG image resource, or empty.
+std::string PngResourcePath(const char* fileName) {
+  std::string lower = fileName ? fileName : "";
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-  if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".png") != 0) return nullptr;
-  const std::string path = BundleResourcePath(fileName);
+  if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".png") != 0) return std::string();
+  return BundleResourcePath(fileName);
+}
+}  // namespace
+
+std::unique_ptr<LICE_IBitmap> IGraphicsLinux::OSLoadBitmap(int, const char* fileName) {
+  const std::string path = PngResourcePath(fileName);
   if (path.empty()) return nullptr;
   return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNG(path.c_str()));
+}
+
+bool IGraphicsLinux::OSBitmapSize(int, const char* fileName, int* width, int* height) {
+  const std::string path = PngResourcePath(fileName);
+  if (path.empty()) return false;
+  // The signature, then the IHDR chunk: length, type, width and height, big-endian.
+  unsigned char head[24];
+  std::unique_ptr<FILE, int (*)(FILE*)> fp(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!fp || std::fread(head, 1, sizeof head, fp.get()) != sizeof head) return false;
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (std::memcmp(head, kSignature, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0) return false;
+  auto word = [&](int at) {
+    return (uint32_t(head[at]) << 24) | (uint32_t(head[at + 1]) << 16) | (uint32_t(head[at + 2]) << 8) | head[at + 3];
+  };
+  const uint32_t w = word(16), h = word(20);
+  if (w == 0 || h == 0 || w > INT_MAX || h > INT_MAX) return false;
+  *width = int(w);
+  *height = int(h);
+  return true;
 }
 
 void IGraphicsLinux::PromptForFile(WDL_String* fileName, EFileAction action, WDL_String* directory,

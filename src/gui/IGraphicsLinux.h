@@ -62,6 +62,8 @@ class IGraphicsLinux : public IGraphics {
   std::unique_ptr<unsigned char[]> OSLoadFile(int resourceId, const char* fileName) override;
   // PNG resources only; the file name's last component decides.
   std::unique_ptr<LICE_IBitmap> OSLoadBitmap(int resourceId, const char* fileName) override;
+  // From the PNG header alone.
+  bool OSBitmapSize(int resourceId, const char* fileName, int* width, int* height) override;
 
  private:
   void* Open(EditorView::Kind kind, void* parent);

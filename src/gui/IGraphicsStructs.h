@@ -102,11 +102,14 @@ struct IMouseMod {
 
 enum EDirection { kVertical = 0, kHorizontal = 1 };
 
-// A handle on a cached raster bitmap; the cache owns the pixels.
+// A handle on a cached raster bitmap; the cache owns the pixels. A handle of
+// an image not decoded yet has its size and the cache id whose pixels it
+// draws once the graphics context has decoded them (IGraphics::BitmapPixels).
 struct IBitmap {
   LICE_IBitmap* mData = nullptr;
   int W = 0, H = 0, N = 1;
   bool mFramesAreHorizontal = false;
+  int mId = -1;  // the image's cache id; -1 for a bitmap made at run time
   IBitmap() = default;
   IBitmap(LICE_IBitmap* data, int w, int h, int n = 1, bool horizontal = false)
       : mData(data), W(w), H(h), N(n), mFramesAreHorizontal(horizontal) {}

@@ -25,8 +25,8 @@ ControlAction* UIConfigManager::controlActionFor(int paramIdx, int actionType) {
   auto action = std::make_unique<ControlAction>();
   action->actionType = actionType;
   plug->GetParam(paramIdx)->SetControlAction(action.get());
-  mActions.push_back(std::move(action));
-  return mActions.back().get();
+  mActions.emplace_back(paramIdx, std::move(action));
+  return mActions.back().second.get();
 }
 
 void UIConfigManager::setControlLink(ControlAction* action, int paramIndex, LinkInfo link, int part) {

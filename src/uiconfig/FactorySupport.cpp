@@ -6,15 +6,17 @@
 #include "IControl.h"
 #include "IGraphics.h"
 #include "ParamIndex.h"
+#include "SharedConfig.h"
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
 
-IParam* UIConfigManager::factoryParam(int paramIdx, const std::string& element) {
+IParam* UIConfigManager::factoryParam(int paramIdx, const char* kind, const std::string* name) {
   IParam* param = plug && paramIdx >= 0 && paramIdx < kParamCount && paramIdx < plug->NParams()
                       ? plug->GetParam(paramIdx)
                       : nullptr;
   if (!param)
-    log("CONFIG READER: parameter index " + std::to_string(paramIdx) + " out of range for element " + element);
+    log("CONFIG READER: parameter index " + std::to_string(paramIdx) + " out of range for element " + kind +
+        (name ? " " + *name : std::string()));
   return param;
 }
 
@@ -53,7 +55,16 @@ bool UIConfigManager::prepareSysEx(ControlAction* action, int sysexIndex, int ch
     log("CONFIG READER: no values between minimum and maximum for SysEx definition " + std::to_string(sysexIndex));
     return false;
   }
-  calculateSysexWithChangingByte(*text, changingByte, count, &record, firstValue, part);
+  auto prepare = [&] {
+    ControlActionSysExMessage made;
+    calculateSysexWithChangingByte(*text, changingByte, count, &made, firstValue, part);
+    return std::move(made.messages);
+  };
+  // The lists of the shared definitions are prepared once for all instances.
+  if (mSysEx && &sysexContainers.get() == &mSysEx->definitions)
+    record.messages = mSysEx->prepared(sysexIndex, changingByte, count, firstValue, part, prepare);
+  else
+    record.messages = prepare();
   // The index keys are bytes 2..5 (value at byte 7) or 3..6 of message 0.
   const size_t keyEnd = changingByte == 7 ? 6 : 7;
   if (record.messages.empty() || record.messages.front().size() < keyEnd) {

@@ -6,34 +6,34 @@
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
 
-void UIConfigManager::createBoolControl(std::string name, int paramIdx, int defaultValue, int x, int y,
-                                        std::string image, int part, ControlLayer* layer, std::string group) {
-  IParam* param = factoryParam(paramIdx, "switch " + name);
+void UIConfigManager::createBoolControl(const std::string& name, int paramIdx, int defaultValue, int x, int y,
+                                        const std::string& image, int part, ControlLayer* layer, const std::string& group) {
+  IParam* param = factoryParam(paramIdx, "switch", &name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(name.c_str(), defaultValue != 0, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createSwitchControl(std::string name, int paramIdx, int defaultValue, int x, int y,
-                                          std::string image, int part, ControlLayer* layer, std::string group) {
-  IParam* param = factoryParam(paramIdx, "autooff " + name);
+void UIConfigManager::createSwitchControl(const std::string& name, int paramIdx, int defaultValue, int x, int y,
+                                          const std::string& image, int part, ControlLayer* layer, const std::string& group) {
+  IParam* param = factoryParam(paramIdx, "autooff", &name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(name.c_str(), defaultValue != 0, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<IContactControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-IControl* UIConfigManager::createAutoOffSwitchControl(std::string name, int paramIdx, int x, int y,
-                                                      std::string image, int part, ControlLayer* layer,
-                                                      std::string group) {
-  IParam* param = factoryParam(paramIdx, "autooff " + name);
+IControl* UIConfigManager::createAutoOffSwitchControl(const std::string& name, int paramIdx, int x, int y,
+                                                      const std::string& image, int part, ControlLayer* layer,
+                                                      const std::string& group) {
+  IParam* param = factoryParam(paramIdx, "autooff", &name);
   if (!param) return nullptr;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(name.c_str(), false, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<IContactControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
@@ -41,15 +41,15 @@ IControl* UIConfigManager::createAutoOffSwitchControl(std::string name, int para
   return control;
 }
 
-void UIConfigManager::createRadioControl(std::string name, int paramIdx, int x, int y, std::string image,
-                                         int buttons, int part, ControlLayer* layer, std::string group, bool) {
-  IParam* param = factoryParam(paramIdx, "radio " + name);
+void UIConfigManager::createRadioControl(const std::string& name, int paramIdx, int x, int y, const std::string& image,
+                                         int buttons, int part, ControlLayer* layer, const std::string& group, bool) {
+  IParam* param = factoryParam(paramIdx, "radio", &name);
   if (!param) return;
   if (buttons < 1) {
     log("CONFIG READER: radio " + name + " has " + std::to_string(buttons) + " buttons; one is built");
     buttons = 1;
   }
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitEnum(name.c_str(), 0, buttons, "", getParamGroup(part, group), -1, -1);
   const int left = scaled(x), top = scaled(y);
   // Two frames, all buttons off and all on; the buttons run across the frame.
@@ -61,12 +61,12 @@ void UIConfigManager::createRadioControl(std::string name, int paramIdx, int x, 
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createCCBoolControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
-                                          std::string image, double defaultValue, double offValue, double onValue,
-                                          LinkInfo, int part, ControlLayer* layer, std::string group) {
-  IParam* param = factoryParam(paramIdx, "ccButton " + name);
+void UIConfigManager::createCCBoolControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y,
+                                          const std::string& image, double defaultValue, double offValue, double onValue,
+                                          LinkInfo, int part, ControlLayer* layer, const std::string& group) {
+  IParam* param = factoryParam(paramIdx, "ccButton", &name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
@@ -79,12 +79,12 @@ void UIConfigManager::createCCBoolControl(int ccNumber, int channel, std::string
   registerCCControl(*action, control);
 }
 
-void UIConfigManager::createSysExBoolControl(std::string name, int paramIdx, int x, int y, std::string image,
+void UIConfigManager::createSysExBoolControl(const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                              double defaultValue, int, int sysexIndex, int changingByte, int part,
-                                             LinkInfo link, ControlLayer* layer, std::string group) {
-  IParam* param = factoryParam(paramIdx, "seButton " + name);
+                                             LinkInfo link, ControlLayer* layer, const std::string& group) {
+  IParam* param = factoryParam(paramIdx, "seButton", &name);
   if (!param) return;
-  IBitmap bitmap = getImageByName(graphics, image);
+  IBitmap bitmap = getImageHandleByName(graphics, image);
   param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);

@@ -1,6 +1,9 @@
 // Value and name displays and the menus: caption controls over an enumerated
 // parameter, and the menus that send their value as a controller or SysEx.
 #include <cstdio>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 #include "ControlAction.h"
 #include "IControls.h"
@@ -8,6 +11,7 @@
 #include "ParamIndex.h"
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
+#include "UIDocument.h"
 
 namespace {
 constexpr const char* kFont = "NK57 Monospace";
@@ -20,27 +24,45 @@ IText textStyle(int size, const IColor& color) {
   return text;
 }
 
-// The texts of count values: the list when it has exactly count entries,
-// else numbers from first (three digits for the part program menus); false
-// when neither applies.
-bool setMenuTexts(IParam* param, int paramIdx, int count, const std::vector<std::string>& list, int first, int last) {
-  if (static_cast<int>(list.size()) == count) {
-    for (int i = 0; i < count; ++i) param->SetDisplayText(i, list[static_cast<size_t>(i)].c_str());
-    return true;
+// The numbers first .. first + count - 1 as menu texts (three digits for the
+// part program menus): the same lists in every instance, made once.
+std::shared_ptr<const IParam::DisplayTextList> numberedTexts(int first, int count, bool program) {
+  static std::mutex mutex;
+  static std::map<std::tuple<int, int, bool>, std::shared_ptr<const IParam::DisplayTextList>> made;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& texts = made[{first, count, program}];
+  if (!texts) {
+    std::vector<std::string> numbers;
+    for (int i = 0; i < count; ++i) {
+      char number[16];
+      std::snprintf(number, sizeof number, program ? "%03d" : "%d", first + i);
+      numbers.emplace_back(number);
+    }
+    texts = IParam::MakeDisplayTexts(numbers);
   }
-  if (first == last) return false;
-  const bool program = paramIdx >= kMultiPartPatch && paramIdx < kMultiPartPatch + 16;
-  for (int i = 0; i < count; ++i) {
-    char number[16];
-    std::snprintf(number, sizeof number, program ? "%03d" : "%d", first + i);
-    param->SetDisplayText(i, number);
-  }
-  return true;
+  return texts;
 }
 }  // namespace
 
-void UIConfigManager::createControlDisplay(std::string, int paramIdx, int x, int y, int width, int height, int,
-                                           ControlLayer* layer, std::string, int displaySize, bool) {
+std::shared_ptr<const IParam::DisplayTextList> UIConfigManager::displayTextsOf(const std::vector<std::string>& texts) const {
+  if (mDocument)
+    if (auto shared = mDocument->displayTextsOf(texts)) return shared;
+  return IParam::MakeDisplayTexts(texts);
+}
+
+bool UIConfigManager::setMenuTexts(IParam* param, int paramIdx, int count, const std::vector<std::string>& list,
+                                   int first, int last) const {
+  if (static_cast<int>(list.size()) == count) {
+    param->SetDisplayTexts(displayTextsOf(list));
+    return true;
+  }
+  if (first == last) return false;
+  param->SetDisplayTexts(numberedTexts(first, count, paramIdx >= kMultiPartPatch && paramIdx < kMultiPartPatch + 16));
+  return true;
+}
+
+void UIConfigManager::createControlDisplay(const std::string&, int paramIdx, int x, int y, int width, int height, int,
+                                           ControlLayer* layer, const std::string&, int displaySize, bool) {
   IParam* param = factoryParam(paramIdx, "display");
   if (!param) return;
   const IColor yellow(255, 241, 243, 33);
@@ -54,9 +76,9 @@ void UIConfigManager::createControlDisplay(std::string, int paramIdx, int x, int
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, int y, int width, int height,
-                                        int maxLength, int part, ControlLayer* layer, std::string group) {
-  IParam* param = factoryParam(paramIdx, "nameSelection " + name);
+void UIConfigManager::createNameDisplay(const std::string& name, int paramIdx, int x, int y, int width, int height,
+                                        int maxLength, int part, ControlLayer* layer, const std::string& group) {
+  IParam* param = factoryParam(paramIdx, "nameSelection", &name);
   if (!param) return;
   IText text = textStyle(static_cast<int>(14 * uiScale), IColor(255, 187, 187, 187));
   param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
@@ -66,7 +88,7 @@ void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, i
                         : paramIdx == kPatchSearchString                               ? "search..."
                         : paramIdx == kPatchRename                                     ? "New Name"
                                                                                        : "INIT";
-  param->SetDisplayText(0, initial);
+  param->SetDisplayTexts(IParam::MakeDisplayTexts({initial}));
   if (paramIdx == kPatchSearchString || paramIdx == kPatchRename) text.mColor = IColor(255, 225, 225, 225);
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(false);
@@ -75,12 +97,13 @@ void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, i
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createDropDownMenu(std::string name, int paramIdx, int x, int y, int width, int height,
-                                         int part, ControlLayer* layer, std::string group) {
-  IParam* param = factoryParam(paramIdx, "textSelection " + name);
+void UIConfigManager::createDropDownMenu(const std::string& name, int paramIdx, int x, int y, int width, int height,
+                                         int part, ControlLayer* layer, const std::string& group) {
+  IParam* param = factoryParam(paramIdx, "textSelection", &name);
   if (!param) return;
   param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
-  param->SetDisplayText(0, "----");
+  static const auto kNone = IParam::MakeDisplayTexts({"----"});
+  param->SetDisplayTexts(kNone);
   const IColor color = uiStyle == 2 ? IColor(255, 200, 200, 200)
                        : uiStyle == 1 ? IColor(255, 134, 150, 166)
                                       : IColor(255, 241, 243, 33);
@@ -91,11 +114,11 @@ void UIConfigManager::createDropDownMenu(std::string name, int paramIdx, int x, 
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createDropDownMenu2(std::string name, int paramIdx, int x, int y, int width, int height,
+void UIConfigManager::createDropDownMenu2(const std::string& name, int paramIdx, int x, int y, int width, int height,
                                           double defaultValue, double minimum, double maximum,
-                                          std::vector<std::string> texts, int part, ControlLayer* layer,
-                                          std::string group) {
-  IParam* param = factoryParam(paramIdx, "dropSelection " + name);
+                                          const std::vector<std::string>& texts, int part, ControlLayer* layer,
+                                          const std::string& group) {
+  IParam* param = factoryParam(paramIdx, "dropSelection", &name);
   if (!param) return;
   const int count = static_cast<int>(maximum - minimum);
   param->InitEnum(name.c_str(), static_cast<int>(defaultValue), count, "", getParamGroup(part, group), -1, -1);
@@ -104,7 +127,7 @@ void UIConfigManager::createDropDownMenu2(std::string name, int paramIdx, int x,
         std::to_string(count) + " values");
     return;
   }
-  for (int i = 0; i < count; ++i) param->SetDisplayText(i, texts[static_cast<size_t>(i)].c_str());
+  param->SetDisplayTexts(displayTextsOf(texts));
   IText text = textStyle(static_cast<int>(13 * uiScale), IColor(255, 255, 173, 0));
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(false);
@@ -112,8 +135,8 @@ void UIConfigManager::createDropDownMenu2(std::string name, int paramIdx, int x,
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createMIDIDeviceSelectionControl(std::string, int paramIdx, int x, int y, int width,
-                                                       int height, int input, int, ControlLayer*, std::string) {
+void UIConfigManager::createMIDIDeviceSelectionControl(const std::string&, int paramIdx, int x, int y, int width,
+                                                       int height, int input, int, ControlLayer*, const std::string&) {
   IParam* param = factoryParam(paramIdx, "deviceSelection");
   if (!param) return;
   const std::vector<std::string>& ports = input == 1 ? plug->getExternalMIDIInNames() : plug->getExternalMIDIOutNames();
@@ -127,11 +150,11 @@ void UIConfigManager::createMIDIDeviceSelectionControl(std::string, int paramIdx
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createNoValDropDown(std::string name, int paramIdx, int x, int y, int width, int height,
+void UIConfigManager::createNoValDropDown(const std::string& name, int paramIdx, int x, int y, int width, int height,
                                           double defaultValue, double minimum, double maximum, int first, int last,
-                                          int visible, std::vector<std::string> texts, int part,
-                                          ControlLayer* layer, std::string group, bool white) {
-  IParam* param = factoryParam(paramIdx, "Menu " + name);
+                                          int visible, const std::vector<std::string>& texts, int part,
+                                          ControlLayer* layer, const std::string& group, bool white) {
+  IParam* param = factoryParam(paramIdx, "Menu", &name);
   if (!param) return;
   const int count = static_cast<int>(maximum - minimum);
   param->InitEnum(name.c_str(), static_cast<int>(defaultValue), count, "", getParamGroup(part, group), -1, -1);
@@ -155,7 +178,7 @@ IControl* UIConfigManager::createSelectionMenu(const char* kind, const std::stri
                                                double maximum, int first, int last,
                                                const std::vector<std::string>& texts, int part, ControlLayer* layer,
                                                const std::string& group, const IColor& color) {
-  IParam* param = factoryParam(paramIdx, std::string(kind) + " " + name);
+  IParam* param = factoryParam(paramIdx, kind, &name);
   if (!param) return nullptr;
   const int count = static_cast<int>(maximum - minimum);
   param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
@@ -167,11 +190,11 @@ IControl* UIConfigManager::createSelectionMenu(const char* kind, const std::stri
   return attach(std::move(caption), layer);
 }
 
-void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x,
+void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x,
                                                     int y, int width, int height, double defaultValue,
                                                     double minimum, double maximum, int first, int last,
-                                                    std::vector<std::string> texts, int part, ControlLayer* layer,
-                                                    std::string group, bool white) {
+                                                    const std::vector<std::string>& texts, int part, ControlLayer* layer,
+                                                    const std::string& group, bool white) {
   IControl* control = createSelectionMenu("ccMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
                                           maximum, first, last, texts, part, layer, group, menuGrey(white));
   if (!control) return;
@@ -182,12 +205,12 @@ void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, s
   registerCCControl(*action, control);
 }
 
-void UIConfigManager::createMultiSelectionSysExControl(std::string name, int paramIdx, int x, int y, int width,
+void UIConfigManager::createMultiSelectionSysExControl(const std::string& name, int paramIdx, int x, int y, int width,
                                                        int height, double defaultValue, double minimum,
                                                        double maximum, int first, int last,
-                                                       std::vector<std::string> texts, int, int, int sysexIndex,
+                                                       const std::vector<std::string>& texts, int, int, int sysexIndex,
                                                        int changingByte, int part, ControlLayer* layer,
-                                                       std::string group, bool white) {
+                                                       const std::string& group, bool white) {
   IControl* control = createSelectionMenu("seMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
                                           maximum, first, last, texts, part, layer, group, menuGrey(white));
   if (!control) return;
@@ -202,11 +225,11 @@ IColor UIConfigManager::menuGrey(bool white) const {
 }
 
 void UIConfigManager::createMsbLsbSelectionCCControl(int number1, int number2, int number3, int number4,
-                                                     int channel, std::string name, int paramIdx, int x, int y,
+                                                     int channel, const std::string& name, int paramIdx, int x, int y,
                                                      int width, int height, double defaultValue, double minimum,
                                                      double maximum, int first, int last,
-                                                     std::vector<std::string> texts, int part, ControlLayer* layer,
-                                                     std::string group) {
+                                                     const std::vector<std::string>& texts, int part, ControlLayer* layer,
+                                                     const std::string& group) {
   if (!layer) return;
   IControl* control = createSelectionMenu("msbLsbMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
                                           maximum, first, last, texts, part, layer, group, IColor(254, 255, 173, 0));

@@ -1,15 +1,11 @@
-// The image table: registers every bitmap under its key and loads it into
-// the graphics context's process-wide cache at the UI scale.
+// The image table: registers every bitmap under its key in the graphics
+// context's process-wide cache at the UI scale; the pixels are decoded when an
+// editor first draws them.
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <atomic>
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "BundlePaths.h"
 #include "IGraphics.h"
@@ -41,45 +37,8 @@ void fileStamp(const std::string& file, long long& size, long long& mtime) {
 }
 }  // namespace
 
-// Decoding the table's images is most of what the first instance in a process
-// costs. The files are independent, so those not cached yet are decoded side
-// by side, largest first, before the rows are registered in table order; each
-// row then finds its bitmap in the cache.
-static void decodeAhead(IGraphics* graphics, int uiStyle, double uiScale) {
-  struct Pending {
-    int id;
-    std::string path;
-    long long size;
-  };
-  std::vector<Pending> pending;
-  std::set<int> seen;
-  auto want = [&](int id, const char* file) {
-    if (!seen.insert(id).second || graphics->getImageById(id).mData) return;
-    std::string path = std::string("resources/img/") + file;
-    long long size = -1, mtime = -1;
-    fileStamp(BundleResourcePath(path.c_str()), size, mtime);
-    if (size >= 0) pending.push_back({id, std::move(path), size});
-  };
-  for (const ImageRow& row : kCommonImages) want(row.id, row.file);
-  if (uiStyle >= 0 && uiStyle < kUIStyleCount)
-    for (const StyleImageRow& row : kStyleImages) want(row.id[uiStyle], row.file[uiStyle]);
-  if (pending.size() < 2) return;
-  std::sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.size > b.size; });
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (size_t i; (i = next++) < pending.size();)
-      graphics->LoadIBitmap(pending[i].id, pending[i].path.c_str(), uiScale, 1, false);
-  };
-  const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
-  std::vector<std::thread> threads;
-  for (unsigned i = 0; i < helpers; ++i) threads.emplace_back(work);
-  work();
-  for (std::thread& t : threads) t.join();
-}
-
 void UIConfigManager::initImages(IGraphics* graphicsContext) {
   log("CONFIG READER: Started to read image resources...");
-  if (graphicsContext && !clearingImageCache) decodeAhead(graphicsContext, uiStyle, uiScale);
   for (const ImageRow& row : kCommonImages)
     preloadImage(graphicsContext, row.id, row.key, (std::string("resources/img/") + row.file).c_str(), row.frames,
                  imageFramesHorizontal(row.key, row.frames));
@@ -109,13 +68,13 @@ void UIConfigManager::preloadImage(IGraphics* graphicsContext, int id, const cha
     fileStamp(file, size, mtime);
     // So is one loaded at another size.
     if (file != holding.file || size != holding.size || mtime != holding.mtime || holding.scale != uiScale) {
-      IBitmap stale = graphicsContext->getImageById(id, frames, false);
-      graphicsContext->ReleaseBitmap(&stale);
+      graphicsContext->ReleaseImageById(id);
       holding.file.clear();
     }
   }
-  const IBitmap bitmap = graphicsContext->LoadIBitmap(id, path, uiScale, frames, false);
-  if (holding.file.empty() && bitmap.mData) {
+  // Only the size is read now; the pixels are decoded when an editor first draws them.
+  const IBitmap bitmap = graphicsContext->DeclareIBitmap(id, path, uiScale, frames, false);
+  if (holding.file.empty() && bitmap.W > 0) {
     holding.file = BundleResourcePath(path);
     fileStamp(holding.file, holding.size, holding.mtime);
     holding.scale = uiScale;
@@ -136,6 +95,19 @@ IBitmap UIConfigManager::getImageByName(IGraphics* graphicsContext, std::string 
   const auto it = imageMap.find(key);
   if (it != imageMap.end() && graphicsContext)
     return graphicsContext->getImageById(it->second.id, it->second.frames, it->second.framesHorizontal);
+  log("CONFIG READER: Image " + key + " MISSING!");
+  return IBitmap(nullptr, 0, 0, 1, false);
+}
+
+IBitmap UIConfigManager::getImageHandleByName(IGraphics* graphicsContext, const std::string& key) {
+  const auto it = imageMap.find(key);
+  if (it != imageMap.end() && graphicsContext) {
+    const ImageInfo& info = it->second;
+    IBitmap bitmap = graphicsContext->DeclareIBitmap(info.id, nullptr, uiScale, info.frames, info.framesHorizontal);
+    if (bitmap.W > 0) return bitmap;
+    // Not declared (its file could not be read): as the cache has it.
+    return graphicsContext->getImageById(info.id, info.frames, info.framesHorizontal);
+  }
   log("CONFIG READER: Image " + key + " MISSING!");
   return IBitmap(nullptr, 0, 0, 1, false);
 }

@@ -109,6 +109,53 @@ TEST(IParam, DisplayTextTableGrowsInOrderAndRefusesGaps) {
   EXPECT_EQ(value, 1);
 }
 
+// Shared texts read as texts set one by one, and a parameter that changes its
+// texts changes only its own.
+TEST(IParam, SharedDisplayTextsReadAsSetAndChangeOnlyTheirOwner) {
+  const std::string longText(200, 'y');
+  const auto shared = IParam::MakeDisplayTexts({"Sine", "Tri", longText});
+  IParam a, b, byHand;
+  a.InitEnum("a", 0, 1);
+  b.InitEnum("b", 0, 1);
+  byHand.InitEnum("c", 0, 1);
+  a.SetDisplayTexts(shared);
+  b.SetDisplayTexts(shared);
+  for (const char* text : {"Sine", "Tri"}) byHand.SetDisplayText(byHand.GetNDisplayTexts(), text);
+  byHand.SetDisplayText(2, longText.c_str());
+  for (const IParam* p : {&a, &b}) {
+    EXPECT_EQ(p->GetNDisplayTexts(), byHand.GetNDisplayTexts());
+    EXPECT_EQ(p->GetMax(), byHand.GetMax());
+    for (int i = 0; i < 3; ++i) {
+      int va = -1, vb = -2;
+      EXPECT_STREQ(p->GetDisplayTextAtIdx(i, &va), byHand.GetDisplayTextAtIdx(i, &vb));
+      EXPECT_EQ(va, vb);
+    }
+    int value = -1;
+    EXPECT_TRUE(p->MapDisplayText("Tri", &value));
+    EXPECT_EQ(value, 1);
+    char out[MAX_PARAM_DISPLAY_LEN];
+    p->GetDisplayForHost(1.0, false, out);
+    EXPECT_STREQ(out, "Tri");
+  }
+
+  a.SetDisplayText(1, "Square");
+  a.SetDisplayText(3, "Saw");
+  EXPECT_STREQ(a.GetDisplayText(1), "Square");
+  EXPECT_EQ(a.GetNDisplayTexts(), 4);
+  EXPECT_EQ(a.GetMax(), 3.0);
+  EXPECT_STREQ(b.GetDisplayText(1), "Tri");
+  EXPECT_EQ(b.GetNDisplayTexts(), 3);
+  EXPECT_STREQ((*shared)[1].mText, "Tri");
+
+  // A parameter with texts already takes the list as texts set one by one.
+  a.SetDisplayTexts(IParam::MakeDisplayTexts({"one"}));
+  EXPECT_STREQ(a.GetDisplayText(0), "one");
+  EXPECT_STREQ(a.GetDisplayText(3), "Saw");
+  b.ResetDisplayTexts();
+  EXPECT_EQ(b.GetNDisplayTexts(), 0);
+  EXPECT_STREQ(b.GetDisplayText(0), "");
+}
+
 TEST(IParam, LongTextsAreCutNotOverrun) {
   const std::string longText(200, 'x');
   IParam p;

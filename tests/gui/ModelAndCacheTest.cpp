@@ -99,6 +99,58 @@ TEST(Caches, BitmapsAreLoadedOnceScaledOnceAndReleased) {
   unsetenv("TARNIVEX_RESOURCE_DIR");
 }
 
+// A declared image has its size at once and its pixels when it is first
+// drawn: decoded once, the same as loaded, in every graphics context.
+TEST(Caches, DeclaredImagesAreDecodedWhenFirstDrawn) {
+  const auto folder = std::filesystem::path(::testing::TempDir()) / "gui-declared";
+  std::filesystem::create_directories(folder);
+  setenv("TARNIVEX_RESOURCE_DIR", folder.c_str(), 1);
+  {
+    LICE_MemBitmap image(20, 10, 4);
+    LICE_Clear(&image, FrameColour(2));
+    LICE_FillRect(&image, 0, 5, 20, 5, FrameColour(4), 1.0f, 0);
+    ASSERT_TRUE(WriteTestPng((folder / "strip.png").string(), &image));
+    ASSERT_TRUE(WriteTestPng((folder / "same.png").string(), &image));
+    std::filesystem::copy_file(folder / "strip.png", folder / "broken.png",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::resize_file(folder / "broken.png", 60);
+  }
+  Gui gui, other;
+  const int decoded = IGraphics::DecodedImageCount();
+  IBitmap declared = gui.graphics.DeclareIBitmap(9101, "img/strip.png", 2.0, 2);
+  IBitmap again = other.graphics.DeclareIBitmap(9101, "img/strip.png", 3.0, 1);
+  IBitmap broken = gui.graphics.DeclareIBitmap(9102, "img/broken.png", 1.0, 2);  // its header is whole
+  IBitmap missing = gui.graphics.DeclareIBitmap(9103, "img/missing.png");
+  EXPECT_EQ(IGraphics::DecodedImageCount(), decoded);
+  EXPECT_EQ(declared.mData, nullptr);
+  EXPECT_EQ(std::vector<int>({declared.W, declared.H, declared.N, again.W, again.H, again.N}),
+            std::vector<int>({40, 20, 2, 40, 20, 1}));  // the first declaration's scale
+  EXPECT_EQ(std::vector<int>({broken.W, broken.H, missing.W, missing.H}), std::vector<int>({20, 10, 0, 0}));
+
+  gui.graphics.AttachControl(new IBitmapControl(&gui.plug, 0, 0, -1, &declared));
+  gui.graphics.AttachControl(new IBitmapControl(&gui.plug, 50, 0, -1, &broken));
+  gui.DrawAll();
+  gui.DrawAll();
+  EXPECT_EQ(IGraphics::DecodedImageCount(), decoded + 2);  // each once, the broken one included
+  IBitmap loaded = gui.graphics.LoadIBitmap(9104, "img/same.png", 2.0, 2);
+  for (int y : {0, 3, 7, 9}) EXPECT_EQ(gui.At(3, y), LICE_GetPixel(loaded.mData, 3, y)) << y;  // the first frame
+  EXPECT_EQ(gui.At(55, 3), 0u);  // the broken one draws nothing
+
+  // Another context draws the same pixels without decoding them again.
+  const IBitmap byId = other.graphics.getImageById(9101, 2);
+  EXPECT_NE(byId.mData, nullptr);
+  EXPECT_EQ(other.graphics.BitmapPixels(&again), byId.mData);
+  EXPECT_EQ(IGraphics::DecodedImageCount(), decoded + 3);
+
+  // Released, the id can be declared afresh at another scale.
+  gui.graphics.ReleaseImageById(9101);
+  EXPECT_EQ(gui.graphics.getImageById(9101).mData, nullptr);
+  const IBitmap fresh = gui.graphics.DeclareIBitmap(9101, "img/strip.png", 1.0, 2);
+  EXPECT_EQ(std::vector<int>({fresh.W, fresh.H}), std::vector<int>({20, 10}));
+  gui.graphics.ReleaseImageById(9101);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
+}
+
 TEST(Caches, FontsAreSharedByStyleAndMeasuredTextIsPlaced) {
   Gui gui;
   IText a(11, &COLOR_BLACK, "Tarnivex Fixed", IText::kStyleNormal, IText::kAlignNear);
