@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <unordered_set>
 
 void CopyBounded(char* dest, const char* src, int size) {
   if (!dest || size <= 0) return;
@@ -13,12 +16,26 @@ void CopyBounded(char* dest, const char* src, int size) {
   dest[n] = 0;
 }
 
+namespace {
+// The text cut to what a name field holds, as one process-wide copy that
+// lives as long as the process; names come from the plug-in's own tables, so
+// the set stays as small as the distinct names of one instance.
+const char* SharedNameText(const char* text) {
+  static std::mutex mutex;
+  static std::unordered_set<std::string> texts;
+  if (!text || !text[0]) return "";
+  std::string cut(text, strnlen(text, MAX_PARAM_NAME_LEN - 1));
+  std::lock_guard<std::mutex> lock(mutex);
+  return texts.insert(std::move(cut)).first->c_str();
+}
+}  // namespace
+
 IParam::IParam() : mDisplayTexts(4096) {}
 
 void IParam::SetTexts(const char* name, const char* label, const char* group) {
-  CopyBounded(mName, name, MAX_PARAM_NAME_LEN);
-  CopyBounded(mLabel, label, MAX_PARAM_NAME_LEN);
-  CopyBounded(mParamGroup, group, MAX_PARAM_NAME_LEN);
+  mName = SharedNameText(name);
+  mLabel = SharedNameText(label);
+  mParamGroup = SharedNameText(group);
 }
 
 void IParam::SetTypeIfUnset(EParamType type) {

@@ -106,9 +106,10 @@ class IParam {
   int mExtra1 = 0;
   int mExtra2 = 0;
   int mDisplayPrecision = 0;
-  char mName[MAX_PARAM_NAME_LEN] = {};
-  char mLabel[MAX_PARAM_NAME_LEN] = {};
-  char mParamGroup[MAX_PARAM_NAME_LEN] = {};
+  // Held once per process: every instance names its thousands of parameters alike.
+  const char* mName = "";
+  const char* mLabel = "";
+  const char* mParamGroup = "";
   bool mNegateDisplay = false;
   bool mCanAutomate = true;
   bool mRadio = false;
