@@ -63,8 +63,9 @@ struct PixmanImage {
   PixmanImage& operator=(const PixmanImage&) = delete;
 };
 
-// Scaled blits enlarge by 1.15, the editor's "large" size.
-int shrunk(int v) { return int(v / 1.15); }
+// Scaled blits draw a source made for the editor's normal size at its
+// "large" (1.15) and "small" (0.85) sizes.
+int sourceSide(int v, double scale) { return int(v / scale); }
 
 // Times one raster call from a knob-filled source onto a grey destination.
 template <class Op>
@@ -108,15 +109,17 @@ void BM_AlphaPixman(benchmark::State& st, Size s)
   timePixman(st, PIXMAN_OP_OVER, src, dst);
 }
 
+template <double kScale>
 void BM_ScaleOurs(benchmark::State& st, Size s)
 {
-  timeOurs(st, shrunk(s.w), shrunk(s.h), s, [s](auto& dst, auto& src) {
+  timeOurs(st, sourceSide(s.w, kScale), sourceSide(s.h, kScale), s, [s](auto& dst, auto& src) {
     LICE_ScaledBlit(&dst, &src, 0, 0, s.w, s.h, 0, 0, float(src.getWidth()), float(src.getHeight()), 1.0f, 0x100);
   });
 }
+template <double kScale>
 void BM_ScalePixman(benchmark::State& st, Size s)
 {
-  PixmanImage src(shrunk(s.w), shrunk(s.h), true), dst(s.w, s.h, false);
+  PixmanImage src(sourceSide(s.w, kScale), sourceSide(s.h, kScale), true), dst(s.w, s.h, false);
   pixman_transform_t t;
   pixman_transform_init_scale(&t, pixman_double_to_fixed(double(src.w) / s.w),
                               pixman_double_to_fixed(double(src.h) / s.h));
@@ -184,7 +187,8 @@ void registerAll()
     void (*pixman)(benchmark::State&, Size);
   } ops[] = {{"copy", BM_CopyOurs, BM_CopyPixman},
              {"alpha_blit", BM_AlphaOurs, BM_AlphaPixman},
-             {"bilinear_scale", BM_ScaleOurs, BM_ScalePixman},
+             {"bilinear_scale", BM_ScaleOurs<1.15>, BM_ScalePixman<1.15>},
+             {"bilinear_shrink", BM_ScaleOurs<0.85>, BM_ScalePixman<0.85>},
              {"solid_fill", BM_FillOurs, BM_FillPixman}};
   for (const Op& op : ops)
     for (const Size& s : kSizes) {
