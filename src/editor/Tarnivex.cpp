@@ -222,7 +222,7 @@ Tarnivex::~Tarnivex() {
 }
 
 const ValueLists* Tarnivex::displayValueLists() const {
-  return uiConfigManager ? &uiConfigManager->valueLists : nullptr;
+  return uiConfigManager ? &uiConfigManager->valueLists.get() : nullptr;
 }
 
 void Tarnivex::showParamName(const char* text) {

@@ -25,14 +25,14 @@ int leadingIntOrZero(const std::string& text) {
 }
 }  // namespace
 
-int UIConfigManager::getParamByName(std::string name) {
+int UIConfigManager::getParamByName(const std::string& name) {
   const auto it = paramNameMap.find(name);
   if (it != paramNameMap.end()) return it->second;
   log("CONFIG READER: parameter " + name + " NOT FOUND!");
   return -1;
 }
 
-const char* UIConfigManager::getParamGroup(int part, std::string group) {
+const char* UIConfigManager::getParamGroup(int part, const std::string& group) {
   if (part < 0) {
     groupText = group;
   } else {

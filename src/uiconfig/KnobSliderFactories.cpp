@@ -5,9 +5,9 @@
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
 
-void UIConfigManager::createNoValKnobControl(std::string name, int paramIdx, int x, int y, std::string image,
+void UIConfigManager::createNoValKnobControl(const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                              double defaultValue, double minimum, double maximum, double,
-                                             int part, ControlLayer* layer, std::string group) {
+                                             int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "Knob " + name);
   if (!param) return;
   IBitmap bitmap = getImageByName(graphics, image);
@@ -27,10 +27,10 @@ IControl* UIConfigManager::createPartKnob(const char* kind, const std::string& n
   return attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
 }
 
-void UIConfigManager::createCCKnobControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
-                                          std::string image, double defaultValue, double minimum, double maximum,
+void UIConfigManager::createCCKnobControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y,
+                                          const std::string& image, double defaultValue, double minimum, double maximum,
                                           double step, LinkInfo link, int part, ControlLayer* layer,
-                                          std::string group) {
+                                          const std::string& group) {
   IControl* control = createPartKnob("ccKnob", name, paramIdx, x, y, image, defaultValue, minimum, maximum,
                                      static_cast<int>(step), part, layer, group);
   if (!control) return;
@@ -42,10 +42,10 @@ void UIConfigManager::createCCKnobControl(int ccNumber, int channel, std::string
   registerCCControl(*action, control);
 }
 
-void UIConfigManager::createSysExKnobControl(std::string name, int paramIdx, int x, int y, std::string image,
+void UIConfigManager::createSysExKnobControl(const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                              double defaultValue, double minimum, double maximum, double, int,
                                              int sysexIndex, int changingByte, int part, LinkInfo link,
-                                             ControlLayer* layer, std::string group) {
+                                             ControlLayer* layer, const std::string& group) {
   IControl* control = createPartKnob("seKnob", name, paramIdx, x, y, image, defaultValue, minimum, maximum,
                                      1.0, part, layer, group);
   if (!control) return;
@@ -56,10 +56,10 @@ void UIConfigManager::createSysExKnobControl(std::string name, int paramIdx, int
                effectSection(paramIdx), control);
 }
 
-void UIConfigManager::createCCSliderControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
-                                            int length, std::string image, double defaultValue, double minimum,
+void UIConfigManager::createCCSliderControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y,
+                                            int length, const std::string& image, double defaultValue, double minimum,
                                             double maximum, LinkInfo link, int part, ControlLayer* layer,
-                                            std::string group, EDirection direction, bool) {
+                                            const std::string& group, EDirection direction, bool) {
   IParam* param = factoryParam(paramIdx, "ccSlider " + name);
   if (!param) return;
   IBitmap bitmap = getImageByName(graphics, image);
@@ -78,11 +78,11 @@ void UIConfigManager::createCCSliderControl(int ccNumber, int channel, std::stri
   registerCCControl(*action, control);
 }
 
-void UIConfigManager::createSysExSliderControl(std::string name, int paramIdx, int x, int y, int length,
-                                               std::string image, double defaultValue, double minimum,
+void UIConfigManager::createSysExSliderControl(const std::string& name, int paramIdx, int x, int y, int length,
+                                               const std::string& image, double defaultValue, double minimum,
                                                double maximum, double, int msgZeroVal, int sysexIndex,
                                                int changingByte, int part, LinkInfo link, ControlLayer* layer,
-                                               std::string group, EDirection direction, bool) {
+                                               const std::string& group, EDirection direction, bool) {
   IParam* param = factoryParam(paramIdx, "seSlider " + name);
   if (!param) return;
   IBitmap bitmap = getImageByName(graphics, image);

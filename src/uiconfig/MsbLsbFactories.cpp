@@ -7,9 +7,9 @@
 #include "UIConfigManager.h"
 
 void UIConfigManager::createMsbLsbKnobControl(int number1, int number2, int number3, int number4, int channel,
-                                              std::string name, int paramIdx, int x, int y, std::string image,
+                                              const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                               double defaultValue, double minimum, double maximum, double,
-                                              LinkInfo link, int part, ControlLayer* layer, std::string group) {
+                                              LinkInfo link, int part, ControlLayer* layer, const std::string& group) {
   IControl* control = createPartKnob("msbLsbKnob", name, paramIdx, x, y, image, defaultValue, minimum, maximum,
                                      1.0, part, layer, group);
   if (!control) return;
@@ -21,9 +21,9 @@ void UIConfigManager::createMsbLsbKnobControl(int number1, int number2, int numb
 }
 
 void UIConfigManager::createMsbLsbBoolControl(int number1, int number2, int number3, int number4, int channel,
-                                              std::string name, int paramIdx, int x, int y, std::string image,
+                                              const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                               double defaultValue, double offValue, double onValue, LinkInfo link,
-                                              int part, ControlLayer* layer, std::string group) {
+                                              int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "msbLsbButton " + name);
   if (!param) return;
   IBitmap bitmap = getImageByName(graphics, image);

@@ -6,8 +6,8 @@
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
 
-void UIConfigManager::createBoolControl(std::string name, int paramIdx, int defaultValue, int x, int y,
-                                        std::string image, int part, ControlLayer* layer, std::string group) {
+void UIConfigManager::createBoolControl(const std::string& name, int paramIdx, int defaultValue, int x, int y,
+                                        const std::string& image, int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "switch " + name);
   if (!param) return;
   IBitmap bitmap = getImageByName(graphics, image);
@@ -17,8 +17,8 @@ void UIConfigManager::createBoolControl(std::string name, int paramIdx, int defa
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createSwitchControl(std::string name, int paramIdx, int defaultValue, int x, int y,
-                                          std::string image, int part, ControlLayer* layer, std::string group) {
+void UIConfigManager::createSwitchControl(const std::string& name, int paramIdx, int defaultValue, int x, int y,
+                                          const std::string& image, int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "autooff " + name);
   if (!param) return;
   IBitmap bitmap = getImageByName(graphics, image);
@@ -28,9 +28,9 @@ void UIConfigManager::createSwitchControl(std::string name, int paramIdx, int de
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-IControl* UIConfigManager::createAutoOffSwitchControl(std::string name, int paramIdx, int x, int y,
-                                                      std::string image, int part, ControlLayer* layer,
-                                                      std::string group) {
+IControl* UIConfigManager::createAutoOffSwitchControl(const std::string& name, int paramIdx, int x, int y,
+                                                      const std::string& image, int part, ControlLayer* layer,
+                                                      const std::string& group) {
   IParam* param = factoryParam(paramIdx, "autooff " + name);
   if (!param) return nullptr;
   IBitmap bitmap = getImageByName(graphics, image);
@@ -41,8 +41,8 @@ IControl* UIConfigManager::createAutoOffSwitchControl(std::string name, int para
   return control;
 }
 
-void UIConfigManager::createRadioControl(std::string name, int paramIdx, int x, int y, std::string image,
-                                         int buttons, int part, ControlLayer* layer, std::string group, bool) {
+void UIConfigManager::createRadioControl(const std::string& name, int paramIdx, int x, int y, const std::string& image,
+                                         int buttons, int part, ControlLayer* layer, const std::string& group, bool) {
   IParam* param = factoryParam(paramIdx, "radio " + name);
   if (!param) return;
   if (buttons < 1) {
@@ -61,9 +61,9 @@ void UIConfigManager::createRadioControl(std::string name, int paramIdx, int x, 
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createCCBoolControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
-                                          std::string image, double defaultValue, double offValue, double onValue,
-                                          LinkInfo, int part, ControlLayer* layer, std::string group) {
+void UIConfigManager::createCCBoolControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y,
+                                          const std::string& image, double defaultValue, double offValue, double onValue,
+                                          LinkInfo, int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "ccButton " + name);
   if (!param) return;
   IBitmap bitmap = getImageByName(graphics, image);
@@ -79,9 +79,9 @@ void UIConfigManager::createCCBoolControl(int ccNumber, int channel, std::string
   registerCCControl(*action, control);
 }
 
-void UIConfigManager::createSysExBoolControl(std::string name, int paramIdx, int x, int y, std::string image,
+void UIConfigManager::createSysExBoolControl(const std::string& name, int paramIdx, int x, int y, const std::string& image,
                                              double defaultValue, int, int sysexIndex, int changingByte, int part,
-                                             LinkInfo link, ControlLayer* layer, std::string group) {
+                                             LinkInfo link, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "seButton " + name);
   if (!param) return;
   IBitmap bitmap = getImageByName(graphics, image);

@@ -39,8 +39,8 @@ bool setMenuTexts(IParam* param, int paramIdx, int count, const std::vector<std:
 }
 }  // namespace
 
-void UIConfigManager::createControlDisplay(std::string, int paramIdx, int x, int y, int width, int height, int,
-                                           ControlLayer* layer, std::string, int displaySize, bool) {
+void UIConfigManager::createControlDisplay(const std::string&, int paramIdx, int x, int y, int width, int height, int,
+                                           ControlLayer* layer, const std::string&, int displaySize, bool) {
   IParam* param = factoryParam(paramIdx, "display");
   if (!param) return;
   const IColor yellow(255, 241, 243, 33);
@@ -54,8 +54,8 @@ void UIConfigManager::createControlDisplay(std::string, int paramIdx, int x, int
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, int y, int width, int height,
-                                        int maxLength, int part, ControlLayer* layer, std::string group) {
+void UIConfigManager::createNameDisplay(const std::string& name, int paramIdx, int x, int y, int width, int height,
+                                        int maxLength, int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "nameSelection " + name);
   if (!param) return;
   IText text = textStyle(static_cast<int>(14 * uiScale), IColor(255, 187, 187, 187));
@@ -75,8 +75,8 @@ void UIConfigManager::createNameDisplay(std::string name, int paramIdx, int x, i
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createDropDownMenu(std::string name, int paramIdx, int x, int y, int width, int height,
-                                         int part, ControlLayer* layer, std::string group) {
+void UIConfigManager::createDropDownMenu(const std::string& name, int paramIdx, int x, int y, int width, int height,
+                                         int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "textSelection " + name);
   if (!param) return;
   param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
@@ -91,10 +91,10 @@ void UIConfigManager::createDropDownMenu(std::string name, int paramIdx, int x, 
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createDropDownMenu2(std::string name, int paramIdx, int x, int y, int width, int height,
+void UIConfigManager::createDropDownMenu2(const std::string& name, int paramIdx, int x, int y, int width, int height,
                                           double defaultValue, double minimum, double maximum,
-                                          std::vector<std::string> texts, int part, ControlLayer* layer,
-                                          std::string group) {
+                                          const std::vector<std::string>& texts, int part, ControlLayer* layer,
+                                          const std::string& group) {
   IParam* param = factoryParam(paramIdx, "dropSelection " + name);
   if (!param) return;
   const int count = static_cast<int>(maximum - minimum);
@@ -112,8 +112,8 @@ void UIConfigManager::createDropDownMenu2(std::string name, int paramIdx, int x,
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createMIDIDeviceSelectionControl(std::string, int paramIdx, int x, int y, int width,
-                                                       int height, int input, int, ControlLayer*, std::string) {
+void UIConfigManager::createMIDIDeviceSelectionControl(const std::string&, int paramIdx, int x, int y, int width,
+                                                       int height, int input, int, ControlLayer*, const std::string&) {
   IParam* param = factoryParam(paramIdx, "deviceSelection");
   if (!param) return;
   const std::vector<std::string>& ports = input == 1 ? plug->getExternalMIDIInNames() : plug->getExternalMIDIOutNames();
@@ -127,10 +127,10 @@ void UIConfigManager::createMIDIDeviceSelectionControl(std::string, int paramIdx
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-void UIConfigManager::createNoValDropDown(std::string name, int paramIdx, int x, int y, int width, int height,
+void UIConfigManager::createNoValDropDown(const std::string& name, int paramIdx, int x, int y, int width, int height,
                                           double defaultValue, double minimum, double maximum, int first, int last,
-                                          int visible, std::vector<std::string> texts, int part,
-                                          ControlLayer* layer, std::string group, bool white) {
+                                          int visible, const std::vector<std::string>& texts, int part,
+                                          ControlLayer* layer, const std::string& group, bool white) {
   IParam* param = factoryParam(paramIdx, "Menu " + name);
   if (!param) return;
   const int count = static_cast<int>(maximum - minimum);
@@ -167,11 +167,11 @@ IControl* UIConfigManager::createSelectionMenu(const char* kind, const std::stri
   return attach(std::move(caption), layer);
 }
 
-void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x,
+void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x,
                                                     int y, int width, int height, double defaultValue,
                                                     double minimum, double maximum, int first, int last,
-                                                    std::vector<std::string> texts, int part, ControlLayer* layer,
-                                                    std::string group, bool white) {
+                                                    const std::vector<std::string>& texts, int part, ControlLayer* layer,
+                                                    const std::string& group, bool white) {
   IControl* control = createSelectionMenu("ccMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
                                           maximum, first, last, texts, part, layer, group, menuGrey(white));
   if (!control) return;
@@ -182,12 +182,12 @@ void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, s
   registerCCControl(*action, control);
 }
 
-void UIConfigManager::createMultiSelectionSysExControl(std::string name, int paramIdx, int x, int y, int width,
+void UIConfigManager::createMultiSelectionSysExControl(const std::string& name, int paramIdx, int x, int y, int width,
                                                        int height, double defaultValue, double minimum,
                                                        double maximum, int first, int last,
-                                                       std::vector<std::string> texts, int, int, int sysexIndex,
+                                                       const std::vector<std::string>& texts, int, int, int sysexIndex,
                                                        int changingByte, int part, ControlLayer* layer,
-                                                       std::string group, bool white) {
+                                                       const std::string& group, bool white) {
   IControl* control = createSelectionMenu("seMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
                                           maximum, first, last, texts, part, layer, group, menuGrey(white));
   if (!control) return;
@@ -202,11 +202,11 @@ IColor UIConfigManager::menuGrey(bool white) const {
 }
 
 void UIConfigManager::createMsbLsbSelectionCCControl(int number1, int number2, int number3, int number4,
-                                                     int channel, std::string name, int paramIdx, int x, int y,
+                                                     int channel, const std::string& name, int paramIdx, int x, int y,
                                                      int width, int height, double defaultValue, double minimum,
                                                      double maximum, int first, int last,
-                                                     std::vector<std::string> texts, int part, ControlLayer* layer,
-                                                     std::string group) {
+                                                     const std::vector<std::string>& texts, int part, ControlLayer* layer,
+                                                     const std::string& group) {
   if (!layer) return;
   IControl* control = createSelectionMenu("msbLsbMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
                                           maximum, first, last, texts, part, layer, group, IColor(254, 255, 173, 0));

@@ -1,60 +1,26 @@
 #include "UIConfigManager.h"
 
-#include <tinyxml2.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <map>
-#include <mutex>
 
 #include "DebuggerOutput.h"
 #include "IParam.h"
 #include "IGraphics.h"
 #include "ParamIndex.h"
 #include "ResourceCipher.h"
+#include "SharedConfig.h"
 #include "Tarnivex.h"
 
 void UIConfigManager::log(const std::string& line) {
   if (debugLogOn()) debuggerOutput->printDebugInfo(plug->debugLogPath, line);
 }
 
-namespace {
-// Deciphering costs more than everything else an instance does at start-up,
-// and a host creates many instances from the same bundle: the plain text of
-// each document is kept, process-wide, for as long as its bytes stay the same.
-struct DecipheredText {
-  int size = 0;
-  uint64_t hash = 0;
-  std::string text;
-};
-
-std::mutex gDecipheredMutex;
-std::map<std::string, DecipheredText> gDeciphered;
-
-uint64_t HashBytes(const unsigned char* bytes, int size) {
-  uint64_t hash = 1469598103934665603ull;
-  for (int i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
-  return hash;
-}
-}  // namespace
-
-std::string UIConfigManager::loadResource(int resourceId, const char* fileName) {
-  std::string text;
-  if (!graphics) return text;
-  const auto bytes = graphics->LoadFile(resourceId, fileName);
-  if (!bytes) return text;
-  // The loader's array is released on return: nothing reads it after deciphering.
-  const int size = graphics->GetLoadedFileSize();
-  const uint64_t hash = HashBytes(bytes.get(), size);
-  std::lock_guard<std::mutex> lock(gDecipheredMutex);
-  DecipheredText& cached = gDeciphered[fileName];
-  if (cached.size != size || cached.hash != hash || cached.text.empty()) {
-    cached.text.clear();
-    decrypt(reinterpret_cast<const char*>(bytes.get()), size, cached.text);
-    cached.size = size;
-    cached.hash = hash;
-  }
-  return cached.text;
+std::unique_ptr<unsigned char[]> UIConfigManager::loadResourceBytes(int resourceId, const char* fileName, int& size) {
+  size = 0;
+  if (!graphics) return nullptr;
+  auto bytes = graphics->LoadFile(resourceId, fileName);
+  if (bytes) size = graphics->GetLoadedFileSize();
+  return bytes;
 }
 
 UIConfigManager::~UIConfigManager() {
@@ -83,15 +49,19 @@ void UIConfigManager::readUIConfig(IGraphics* graphicsContext, Tarnivex* plugin,
   initImages(graphics);
   initParams();
 
-  const std::string text = loadResource(100, "resources/uiconfig.tea");
-  if (text.empty()) log("CONFIG READER: the GUI configuration document could not be read");
-  // Entity processing on, white space kept; the text ends at its first NUL.
-  tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
-  document.Parse(text.c_str());
-  readReasources(&document);
-  if (tinyxml2::XMLElement* root = document.FirstChildElement("uiconfig"))
-    processXMLElement(root->FirstChild(), nullptr, -1);
-  else if (!text.empty())
+  // Read once per process into its shared form; this instance builds its own
+  // pages, controls and actions from that.
+  int size = 0;
+  const auto bytes = loadResourceBytes(100, "resources/uiconfig.tea", size);
+  mDocument = shared_config::uiDocument("resources/uiconfig.tea", bytes.get(), size);
+  if (mDocument->textEmpty) log("CONFIG READER: the GUI configuration document could not be read");
+  if (valueLists.empty())
+    valueLists.share(mDocument->valueLists);
+  else
+    for (const auto& [name, texts] : *mDocument->valueLists) valueLists.edit()[name] = texts;
+  if (mDocument->hasRoot)
+    walkElements(*mDocument, 0, mDocument->elements.size(), nullptr, -1);
+  else if (!mDocument->textEmpty)
     log("CONFIG READER: the GUI configuration document has no uiconfig root");
 }
 
@@ -99,21 +69,35 @@ bool UIConfigManager::debugLogOn() const { return plug && debuggerOutput && plug
 
 void UIConfigManager::readSysexValues() {
   log("CONFIG READER: Started to read SysEx Data...");
-  const std::string text = loadResource(101, "resources/sysex.tea");
-  tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
-  document.Parse(text.c_str());
-  readSysExDefinitions(document, sysexContainers);
+  int size = 0;
+  const auto bytes = loadResourceBytes(101, "resources/sysex.tea", size);
+  const auto definitions = shared_config::sysexDefinitions("resources/sysex.tea", bytes.get(), size);
+  if (sysexContainers.empty()) {
+    sysexContainers.share(definitions);
+  } else {
+    std::vector<SysExContainer>& list = sysexContainers.edit();
+    list.insert(list.end(), definitions->begin(), definitions->end());
+  }
   log("CONFIG READER: Completed reading SysEx data!");
 }
 
 void UIConfigManager::initParams() {
   log("CONFIG READER: Started to initialize parameters...");
-  for (const ParamNameEntry& entry : kParamNameTable) mapParamToString(entry.name, entry.index);
+  const auto& names = shared_config::paramNames();
+  if (paramNameMap.empty()) {
+    paramNameMap.share(std::shared_ptr<const std::map<std::string, int>>(names, &names->map));
+    for (const std::string& name : names->repeated) log("CONFIG READER: parameter " + name + " ALREADY EXISTS!");
+  } else {
+    for (const ParamNameEntry& entry : kParamNameTable) mapParamToString(entry.name, entry.index);
+  }
   log("CONFIG READER: Completed!");
 }
 
-void UIConfigManager::mapParamToString(std::string name, int index) {
-  if (paramNameMap.emplace(name, index).second) return;
+void UIConfigManager::mapParamToString(const std::string& name, int index) {
+  if (paramNameMap.find(name) == paramNameMap.end()) {
+    paramNameMap.edit().emplace(name, index);
+    return;
+  }
   log("CONFIG READER: parameter " + name + " ALREADY EXISTS!");
 }
 
@@ -122,5 +106,5 @@ void UIConfigManager::decrypt(const char* data, int length, std::string& text) {
 }
 
 void UIConfigManager::readReasources(tinyxml2::XMLDocument* document) {
-  if (document) readValueLists(*document, valueLists);
+  if (document) readValueLists(*document, valueLists.edit());
 }

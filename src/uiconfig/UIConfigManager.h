@@ -8,11 +8,11 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "ControlAction.h"
 #include "ControlIndexes.h"
+#include "CopyOnWrite.h"
 #include "IGraphicsStructs.h"
 #include "SysExDefinitions.h"
 #include "ValueLists.h"
@@ -30,6 +30,11 @@ class IGraphics;
 class IParam;
 class PatchLibrarian;
 class Tarnivex;
+struct UIDocument;
+struct UIElement;
+struct UILinkRef;
+struct UINameRef;
+struct UIParamRef;
 
 struct ImageInfo {
   int id = 0;
@@ -49,20 +54,25 @@ class UIConfigManager {
   void readUIConfig(IGraphics* graphics, Tarnivex* plug, PatchLibrarian* librarian, int uiStyle, double uiScale);
   void readSysexValues();
   void initParams();
-  void mapParamToString(std::string name, int index);
+  void mapParamToString(const std::string& name, int index);
   void decrypt(const char* data, int length, std::string& text);
   void readReasources(tinyxml2::XMLDocument* document);
 
-  // ---- The document walk (UIConfigWalk.cpp).
+  // ---- The document walk (UIConfigWalk.cpp). The document is read once per
+  // process into its shared form (UIDocument.h); the walk builds this
+  // instance's pages and controls from that. processXMLElement walks node and
+  // its following siblings.
   void processXMLElement(tinyxml2::XMLNode* node, ControlLayer* layer, int part);
+  // The shared form this instance was built from; null before readUIConfig.
+  const std::shared_ptr<const UIDocument>& document() const { return mDocument; }
   // The parameter an element's "paramId" names for the given part; -1 for none.
   int resolveParamReference(const std::string& text, int part);
 
   // ---- Attribute readers (AttributeReaders.cpp).
   // -1 for a name not in the table (and a log line).
-  int getParamByName(std::string name);
+  int getParamByName(const std::string& name);
   // "Part n[:group]" for a part, the group itself otherwise; valid until the next call.
-  const char* getParamGroup(int part, std::string group);
+  const char* getParamGroup(int part, const std::string& group);
   void getCSValues(std::string text, int* values, int n);
   void getBiDirectLinkValues(std::string text, int* link, int part);
   LinkInfo getBiDirectLink(const std::string& text, int part);
@@ -98,74 +108,74 @@ class UIConfigManager {
   // TextFactories.cpp). Positions are unscaled; part is the multilayer copy
   // (-1 outside one); a null layer attaches to the graphics context. An
   // element whose parameter index names no parameter builds nothing.
-  void createNoValKnobControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+  void createNoValKnobControl(const std::string& name, int paramIdx, int x, int y, const std::string& image, double defaultValue,
                               double minimum, double maximum, double unused, int part, ControlLayer* layer,
-                              std::string group);
-  void createCCKnobControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, std::string image,
+                              const std::string& group);
+  void createCCKnobControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y, const std::string& image,
                            double defaultValue, double minimum, double maximum, double step, LinkInfo link, int part,
-                           ControlLayer* layer, std::string group);
-  void createSysExKnobControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                           ControlLayer* layer, const std::string& group);
+  void createSysExKnobControl(const std::string& name, int paramIdx, int x, int y, const std::string& image, double defaultValue,
                               double minimum, double maximum, double unused, int msgZeroVal, int sysexIndex,
-                              int changingByte, int part, LinkInfo link, ControlLayer* layer, std::string group);
-  void createCCSliderControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, int length,
-                             std::string image, double defaultValue, double minimum, double maximum, LinkInfo link,
-                             int part, ControlLayer* layer, std::string group, EDirection direction, bool unused);
-  void createSysExSliderControl(std::string name, int paramIdx, int x, int y, int length, std::string image,
+                              int changingByte, int part, LinkInfo link, ControlLayer* layer, const std::string& group);
+  void createCCSliderControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y, int length,
+                             const std::string& image, double defaultValue, double minimum, double maximum, LinkInfo link,
+                             int part, ControlLayer* layer, const std::string& group, EDirection direction, bool unused);
+  void createSysExSliderControl(const std::string& name, int paramIdx, int x, int y, int length, const std::string& image,
                                 double defaultValue, double minimum, double maximum, double unused, int msgZeroVal,
                                 int sysexIndex, int changingByte, int part, LinkInfo link, ControlLayer* layer,
-                                std::string group, EDirection direction, bool unusedFlag);
-  void createBoolControl(std::string name, int paramIdx, int defaultValue, int x, int y, std::string image, int part,
-                         ControlLayer* layer, std::string group);
-  void createSwitchControl(std::string name, int paramIdx, int defaultValue, int x, int y, std::string image,
-                           int part, ControlLayer* layer, std::string group);
-  IControl* createAutoOffSwitchControl(std::string name, int paramIdx, int x, int y, std::string image, int part,
-                                       ControlLayer* layer, std::string group);
-  void createRadioControl(std::string name, int paramIdx, int x, int y, std::string image, int buttons, int part,
-                          ControlLayer* layer, std::string group, bool horizontal);
-  void createCCBoolControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y, std::string image,
+                                const std::string& group, EDirection direction, bool unusedFlag);
+  void createBoolControl(const std::string& name, int paramIdx, int defaultValue, int x, int y, const std::string& image, int part,
+                         ControlLayer* layer, const std::string& group);
+  void createSwitchControl(const std::string& name, int paramIdx, int defaultValue, int x, int y, const std::string& image,
+                           int part, ControlLayer* layer, const std::string& group);
+  IControl* createAutoOffSwitchControl(const std::string& name, int paramIdx, int x, int y, const std::string& image, int part,
+                                       ControlLayer* layer, const std::string& group);
+  void createRadioControl(const std::string& name, int paramIdx, int x, int y, const std::string& image, int buttons, int part,
+                          ControlLayer* layer, const std::string& group, bool horizontal);
+  void createCCBoolControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y, const std::string& image,
                            double defaultValue, double offValue, double onValue, LinkInfo link, int part,
-                           ControlLayer* layer, std::string group);
-  void createSysExBoolControl(std::string name, int paramIdx, int x, int y, std::string image, double defaultValue,
+                           ControlLayer* layer, const std::string& group);
+  void createSysExBoolControl(const std::string& name, int paramIdx, int x, int y, const std::string& image, double defaultValue,
                               int msgZeroVal, int sysexIndex, int changingByte, int part, LinkInfo link,
-                              ControlLayer* layer, std::string group);
-  void createControlDisplay(std::string name, int paramIdx, int x, int y, int width, int height, int part,
-                            ControlLayer* layer, std::string group, int displaySize, bool white);
-  void createNameDisplay(std::string name, int paramIdx, int x, int y, int width, int height, int maxLength, int part,
-                         ControlLayer* layer, std::string group);
-  void createDropDownMenu(std::string name, int paramIdx, int x, int y, int width, int height, int part,
-                          ControlLayer* layer, std::string group);
-  void createDropDownMenu2(std::string name, int paramIdx, int x, int y, int width, int height, double defaultValue,
-                           double minimum, double maximum, std::vector<std::string> texts, int part,
-                           ControlLayer* layer, std::string group);
-  void createMIDIDeviceSelectionControl(std::string name, int paramIdx, int x, int y, int width, int height,
-                                        int input, int part, ControlLayer* layer, std::string group);
-  void createNoValDropDown(std::string name, int paramIdx, int x, int y, int width, int height, double defaultValue,
+                              ControlLayer* layer, const std::string& group);
+  void createControlDisplay(const std::string& name, int paramIdx, int x, int y, int width, int height, int part,
+                            ControlLayer* layer, const std::string& group, int displaySize, bool white);
+  void createNameDisplay(const std::string& name, int paramIdx, int x, int y, int width, int height, int maxLength, int part,
+                         ControlLayer* layer, const std::string& group);
+  void createDropDownMenu(const std::string& name, int paramIdx, int x, int y, int width, int height, int part,
+                          ControlLayer* layer, const std::string& group);
+  void createDropDownMenu2(const std::string& name, int paramIdx, int x, int y, int width, int height, double defaultValue,
+                           double minimum, double maximum, const std::vector<std::string>& texts, int part,
+                           ControlLayer* layer, const std::string& group);
+  void createMIDIDeviceSelectionControl(const std::string& name, int paramIdx, int x, int y, int width, int height,
+                                        int input, int part, ControlLayer* layer, const std::string& group);
+  void createNoValDropDown(const std::string& name, int paramIdx, int x, int y, int width, int height, double defaultValue,
                            double minimum, double maximum, int first, int last, int visible,
-                           std::vector<std::string> texts, int part, ControlLayer* layer, std::string group,
+                           const std::vector<std::string>& texts, int part, ControlLayer* layer, const std::string& group,
                            bool white);
-  void createMultiSelectionCCControl(int ccNumber, int channel, std::string name, int paramIdx, int x, int y,
+  void createMultiSelectionCCControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y,
                                      int width, int height, double defaultValue, double minimum, double maximum,
-                                     int first, int last, std::vector<std::string> texts, int part,
-                                     ControlLayer* layer, std::string group, bool white);
-  void createMultiSelectionSysExControl(std::string name, int paramIdx, int x, int y, int width, int height,
+                                     int first, int last, const std::vector<std::string>& texts, int part,
+                                     ControlLayer* layer, const std::string& group, bool white);
+  void createMultiSelectionSysExControl(const std::string& name, int paramIdx, int x, int y, int width, int height,
                                         double defaultValue, double minimum, double maximum, int first, int last,
-                                        std::vector<std::string> texts, int msgZeroVal, int color, int sysexIndex,
-                                        int changingByte, int part, ControlLayer* layer, std::string group,
+                                        const std::vector<std::string>& texts, int msgZeroVal, int color, int sysexIndex,
+                                        int changingByte, int part, ControlLayer* layer, const std::string& group,
                                         bool white);
 
   // MSB/LSB-addressed controls (MsbLsbFactories.cpp).
-  void createMsbLsbKnobControl(int number1, int number2, int number3, int number4, int channel, std::string name,
-                               int paramIdx, int x, int y, std::string image, double defaultValue, double minimum,
+  void createMsbLsbKnobControl(int number1, int number2, int number3, int number4, int channel, const std::string& name,
+                               int paramIdx, int x, int y, const std::string& image, double defaultValue, double minimum,
                                double maximum, double unused, LinkInfo link, int part, ControlLayer* layer,
-                               std::string group);
-  void createMsbLsbBoolControl(int number1, int number2, int number3, int number4, int channel, std::string name,
-                               int paramIdx, int x, int y, std::string image, double defaultValue, double offValue,
-                               double onValue, LinkInfo link, int part, ControlLayer* layer, std::string group);
+                               const std::string& group);
+  void createMsbLsbBoolControl(int number1, int number2, int number3, int number4, int channel, const std::string& name,
+                               int paramIdx, int x, int y, const std::string& image, double defaultValue, double offValue,
+                               double onValue, LinkInfo link, int part, ControlLayer* layer, const std::string& group);
   void createMsbLsbSelectionCCControl(int number1, int number2, int number3, int number4, int channel,
-                                      std::string name, int paramIdx, int x, int y, int width, int height,
+                                      const std::string& name, int paramIdx, int x, int y, int width, int height,
                                       double defaultValue, double minimum, double maximum, int first, int last,
-                                      std::vector<std::string> texts, int part, ControlLayer* layer,
-                                      std::string group);
+                                      const std::vector<std::string>& texts, int part, ControlLayer* layer,
+                                      const std::string& group);
 
   // ---- The image table (UIConfigImages.cpp).
   void initImages(IGraphics* graphics);
@@ -177,18 +187,20 @@ class UIConfigManager {
   // for a key not in the table.
   IBitmap getImageByName(IGraphics* graphics, std::string key);
 
-  std::vector<SysExContainer>& sysexDefinitions() { return sysexContainers; }
+  const std::vector<SysExContainer>& sysexDefinitions() const { return sysexContainers; }
   bool debugLogOn() const;
   // Writes a line when the plug-in's debug log is on.
   void log(const std::string& line);
 
   std::map<std::string, ImageInfo> imageMap;
-  std::map<std::string, int> paramNameMap;
+  // The name map, value lists and SysEx definitions are the process's shared
+  // ones unless this instance changes them.
+  CopyOnWrite<std::map<std::string, int>> paramNameMap;
   std::map<std::string, ControlLayer*> layerMap;  // not owned
-  ValueLists valueLists;
+  CopyOnWrite<ValueLists> valueLists;
   double uiScale = 0.0;
   int uiStyle = 0;
-  std::vector<SysExContainer> sysexContainers;
+  CopyOnWrite<std::vector<SysExContainer>> sysexContainers;
   std::string groupText;
   IGraphics* graphics = nullptr;
   Tarnivex* plug = nullptr;
@@ -203,15 +215,26 @@ class UIConfigManager {
   SysExControlContainer sysexControls;
 
  private:
-  // The plain text of a bundle resource; empty when it cannot be loaded.
-  std::string loadResource(int resourceId, const char* fileName);
-  // The element steps of the walk (UIConfigWalk.cpp).
-  void processPage(tinyxml2::XMLElement* element, ControlLayer* layer, int part);
-  void processMultilayer(tinyxml2::XMLElement* element, ControlLayer* layer, int part);
+  // The enciphered bytes of a bundle resource and their count; null when it cannot be loaded.
+  std::unique_ptr<unsigned char[]> loadResourceBytes(int resourceId, const char* fileName, int& size);
+  // The element steps of the walk (UIConfigWalk.cpp), over elements [first, end) of a document.
+  void walkElements(const UIDocument& document, size_t first, size_t end, ControlLayer* layer, int part);
+  void processPage(const UIDocument& document, size_t at, ControlLayer* layer, int part);
+  void processMultilayer(const UIDocument& document, size_t at, ControlLayer* layer, int part);
   // The attached page, or null when there is nowhere to attach it.
   ControlLayer* attachLayer(std::unique_ptr<ControlLayer> page, ControlLayer* parent);
   void attachControl(std::unique_ptr<IControl> control, ControlLayer* layer);
-  bool processControlElement(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int paramIdx);
+  bool processControlElement(const UIDocument& document, const UIElement& element, ControlLayer* layer, int part,
+                             int paramIdx);
+  void processControlGroup(const UIDocument& document, const UIElement& element, ControlLayer* layer, int part,
+                           int index);
+  // The element's parameter, name or link for this part, as the readers give
+  // them (with their log lines); the names were looked up when the document was read.
+  int paramIndexOf(const UIParamRef& ref, int part);
+  int nameIndexOf(const UINameRef& ref);
+  LinkInfo linkOf(const UILinkRef& ref, int part);
+  // The texts of the element's "valueList" in this instance's lists.
+  const std::vector<std::string>& valueListOf(const UIDocument& document, const UIElement& element) const;
 
   // ---- Shared steps of the factories (FactorySupport.cpp, ControlElements.cpp).
   IParam* factoryParam(int paramIdx, const std::string& element);
@@ -235,22 +258,7 @@ class UIConfigManager {
                                 int height, double defaultValue, double minimum, double maximum, int first, int last,
                                 const std::vector<std::string>& texts, int part, ControlLayer* layer,
                                 const std::string& group, const IColor& color);
-  void processControlGroup(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int index,
-                           const std::string& image, const std::string& group, int channel);
-
-  // What a control group element says apart from its part. A multilayer
-  // walks its elements once per copy, so while copies are being built each
-  // element is read once and its values kept.
-  struct GroupAttributes {
-    std::string type, name, biDirectLink, listName;
-    int position[4] = {0, 0, 0, 0};
-    int valueBounds[4] = {0, 0, 0, 0};
-    int length = 0, changingByte = 0, first = -1, last = -1, ccNumber = 0, sysexIndex = 0, msgZeroVal = 0, color = 0;
-    bool white = false;
-  };
-  const GroupAttributes& groupAttributes(const tinyxml2::XMLElement* element, GroupAttributes& scratch);
-  int mCopyDepth = 0;
-  std::unordered_map<const tinyxml2::XMLElement*, GroupAttributes> mCopyAttributes;
+  std::shared_ptr<const UIDocument> mDocument;
 
   // Actions hang on the parameters for the plug-in's life; the manager, made
   // and destroyed with the plug-in, keeps them.

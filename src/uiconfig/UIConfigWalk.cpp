@@ -1,97 +1,104 @@
 // The walk of the GUI document: pages, numbered part copies, and around
-// every element the part of its parameter's action.
+// every element the part of its parameter's action. It runs over the
+// document's shared form, so each instance only builds; the log lines the
+// attribute readers write are written here as they would be.
 #include <tinyxml2.h>
 
-#include <cstring>
+#include <climits>
 
 #include "ControlLayer.h"
 #include "IGraphics.h"
+#include "SharedConfig.h"
 #include "UIConfigManager.h"
+#include "UIDocument.h"
 
 namespace {
 // A damaged document may ask for any number of copies; the editor has 16 parts.
 constexpr int kMaxCopies = 256;
-
-bool isPageElement(const char* name) {
-  static const char* const kPages[] = {"layer",          "fxlayer",          "multifxlayer", "envelopelayer",
-                                       "oscillator1layer", "oscillator2layer", "modlayer",     "banklayer"};
-  for (const char* page : kPages)
-    if (std::strcmp(name, page) == 0) return true;
-  return false;
-}
-
-// The integer attribute syntax: a leading decimal number, else 0.
-int intAttribute(const tinyxml2::XMLElement* e, const char* name) {
-  const char* text = e->Attribute(name);
-  if (!text) return 0;
-  char* end = nullptr;
-  const long v = std::strtol(text, &end, 10);
-  return end == text ? 0 : static_cast<int>(v < -2147483647L ? -2147483647L : v > 2147483647L ? 2147483647L : v);
-}
-
-std::string textAttribute(const tinyxml2::XMLElement* e, const char* name) {
-  const char* text = e->Attribute(name);
-  return text ? text : "";
-}
 }  // namespace
 
 void UIConfigManager::processXMLElement(tinyxml2::XMLNode* node, ControlLayer* layer, int part) {
+  const UIDocument nodes = UIDocument::readNodes(node, valueLists.shared(), shared_config::paramNames()->map);
+  walkElements(nodes, 0, nodes.elements.size(), layer, part);
+}
+
+int UIConfigManager::nameIndexOf(const UINameRef& ref) {
+  // The document looked its names up in the process's name map; a map of this
+  // instance's own is asked again.
+  if (&paramNameMap.get() != &shared_config::paramNames()->map) return getParamByName(ref.name);
+  if (ref.index < 0) log("CONFIG READER: parameter " + ref.name + " NOT FOUND!");
+  return ref.index;
+}
+
+int UIConfigManager::paramIndexOf(const UIParamRef& ref, int part) {
+  if (!ref.given) return -1;
+  const int index = nameIndexOf(ref.base);
+  if (index < 0) return -1;
+  const long long resolved = index + (part >= 0 ? part : 0) + ref.offset;
+  return resolved < INT_MIN || resolved > INT_MAX ? -1 : static_cast<int>(resolved);
+}
+
+LinkInfo UIConfigManager::linkOf(const UILinkRef& ref, int part) {
+  LinkInfo link;
+  if (!ref.given) return link;
+  auto indexOf = [&](const UINameRef& name) {
+    const int index = nameIndexOf(name);
+    return index >= 0 && part >= 0 ? index + part : index;
+  };
+  link.partnerParam = indexOf(ref.partner);
+  link.switchParam = indexOf(ref.switcher);
+  link.linkMode = ref.linkMode;
+  return link;
+}
+
+const std::vector<std::string>& UIConfigManager::valueListOf(const UIDocument& document,
+                                                              const UIElement& element) const {
+  static const std::vector<std::string> kNone;
+  if (valueLists.shares(document.valueLists)) return element.list ? *element.list : kNone;
+  const auto found = valueLists.find(element.listName);
+  return found == valueLists.end() ? kNone : found->second;
+}
+
+void UIConfigManager::walkElements(const UIDocument& document, size_t first, size_t end, ControlLayer* layer,
+                                   int part) {
   // Siblings by a loop, pages' children by recursion: document order, depth first.
-  while (node) {
-    tinyxml2::XMLElement* element = node->ToElement();
-    if (!element) {
-      node = node->NextSiblingElement();
-      continue;
-    }
-    const int paramIdx = resolveParamReference(textAttribute(element, "paramId"), part);
-    const int channel = intAttribute(element, "channel");
-    const char* name = element->Name();
-    if (isPageElement(name))
-      processPage(element, layer, part);
-    else if (std::strcmp(name, "multilayer") == 0)
-      processMultilayer(element, layer, part);
+  for (size_t at = first; at < end; at = document.elements[at].end) {
+    const UIElement& element = document.elements[at];
+    const int paramIdx = paramIndexOf(element.param, part);
+    if (element.kind == UIElementKind::kPage)
+      processPage(document, at, layer, part);
+    else if (element.kind == UIElementKind::kMultilayer)
+      processMultilayer(document, at, layer, part);
     else
-      processControlElement(element, layer, part, paramIdx);
-    if (ControlAction* action = existingControlAction(paramIdx)) action->part = part >= 0 ? part : channel - 1;
-    node = element->NextSiblingElement();
+      processControlElement(document, element, layer, part, paramIdx);
+    if (ControlAction* action = existingControlAction(paramIdx)) action->part = part >= 0 ? part : element.channel - 1;
   }
 }
 
-void UIConfigManager::processPage(tinyxml2::XMLElement* element, ControlLayer* layer, int part) {
-  const char* name = element->Attribute("name");
-  if (!name) log("CONFIG READER: a layer without a name is not entered in the layer map");
-  ControlLayer* built =
-      attachLayer(std::make_unique<ControlLayer>(intAttribute(element, "id"), name ? name : ""), layer);
+void UIConfigManager::processPage(const UIDocument& document, size_t at, ControlLayer* layer, int part) {
+  const UIElement& element = document.elements[at];
+  if (!element.hasName) log("CONFIG READER: a layer without a name is not entered in the layer map");
+  ControlLayer* built = attachLayer(std::make_unique<ControlLayer>(element.id, element.name), layer);
   if (!built) return;
-  if (name) layerMap[name] = built;
-  processXMLElement(element->FirstChild(), built, part);
+  if (element.hasName) layerMap[element.name] = built;
+  walkElements(document, at + 1, element.end, built, part);
   // Runs after the children, so an outer page's setting wins over an inner one's.
-  built->setIgnoreHiddenWhenUpdatingScreen(textAttribute(element, "overlay") == "true");
+  built->setIgnoreHiddenWhenUpdatingScreen(element.overlay);
 }
 
-void UIConfigManager::processMultilayer(tinyxml2::XMLElement* element, ControlLayer* layer, int part) {
-  (void)part;
+void UIConfigManager::processMultilayer(const UIDocument& document, size_t at, ControlLayer* layer, int) {
   if (!layer && !graphics) return;  // nowhere to hang the copies
-  int copies = intAttribute(element, "create");
+  const UIElement& element = document.elements[at];
+  int copies = element.copies;
   if (copies > kMaxCopies) {
-    log("CONFIG READER: multilayer " + textAttribute(element, "name") + " asks for " + std::to_string(copies) +
-        " copies; " + std::to_string(kMaxCopies) + " are built");
+    log("CONFIG READER: multilayer " + element.name + " asks for " + std::to_string(copies) + " copies; " +
+        std::to_string(kMaxCopies) + " are built");
     copies = kMaxCopies;
   }
-  const std::string name = textAttribute(element, "name");
-  // The values kept for the copies go with the outermost multilayer: the
-  // document is alive until then.
-  struct CopyScope {
-    UIConfigManager& manager;
-    explicit CopyScope(UIConfigManager& m) : manager(m) { ++manager.mCopyDepth; }
-    ~CopyScope() {
-      if (--manager.mCopyDepth == 0) manager.mCopyAttributes.clear();
-    }
-  } scope(*this);
   for (int i = 0; i < copies; ++i) {
-    auto copy = std::make_unique<ControlLayer>(i, name + std::to_string(i));
+    auto copy = std::make_unique<ControlLayer>(i, element.name + std::to_string(i));
     ControlLayer* built = copy.get();
-    processXMLElement(element->FirstChild(), built, i);
+    walkElements(document, at + 1, element.end, built, i);
     layerMap[built->GetName()] = built;
     attachLayer(std::move(copy), layer);  // takes ownership; cannot fail with a layer or graphics
   }

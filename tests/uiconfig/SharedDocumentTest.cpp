@@ -1,0 +1,122 @@
+// The GUI document read once per process and shared: what the walk builds
+// from it, log lines included, is what it built when every instance parsed
+// the document itself; and instances that share it share no state.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "BuildFingerprint.h"
+#include "IGraphics.h"
+#include "ParamIndex.h"
+#include "ResourceCipher.h"
+#include "TestSupport.h"
+#include "UIConfigManager.h"
+#include "UIDocument.h"
+
+namespace {
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+// A bundle with the test's GUI document; the rest is the real bundle's.
+struct DocumentBundle {
+  TempDir dir;
+  explicit DocumentBundle(const std::string& plainDocument) {
+    const auto bytes = encipherResource(plainDocument);
+    writeFile(dir.file("uiconfig.tea"), std::string(bytes.begin(), bytes.end()));
+    fs::create_symlink(fs::path(TARNIVEX_BUNDLE_RESOURCES) / "img", dir.file("img"));
+    fs::create_symlink(fs::path(TARNIVEX_BUNDLE_RESOURCES) / "sysex.tea", dir.file("sysex.tea"));
+  }
+};
+
+// A plug-in started from the document, then a second reading of it with the
+// debug log on: what that reading built and the lines it wrote.
+struct SecondReading {
+  LoggedPlug logged;
+  UIConfigManager ui;
+  std::string built;
+  Lines log;
+  SecondReading(const std::string& resources, int style, double scale) : logged(resources) {
+    IGraphics* g = logged.plug->GetGUI();
+    const int controls = g->NControls(), layers = g->NLayers();
+    ui.readUIConfig(g, logged.plug.get(), nullptr, style, scale);
+    log = logged.messages();
+    built = BuildFingerprint(*logged.plug, ui, controls, layers).text();
+  }
+};
+
+std::string joined(const Lines& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+// Taken from the walk that parsed the document per instance, before the
+// document was shared.
+TEST(SharedDocument, TheWalkBuildsAndLogsWhatItDidBeforeTheDocumentWasShared) {
+  const struct {
+    const char* document;
+    int style;
+    double scale;
+    uint64_t built;
+    size_t builtLength;
+    uint64_t log;
+    size_t logLines;
+  } cases[] = {
+      {SMALL_UICONFIG_XML, 0, 1.0, 17529825697207430361ull, 555, 3242640153625589887ull, 8},
+      {FILLED_UICONFIG_XML, 0, 1.0, 9009018362576168121ull, 53776, 16273802204931107212ull, 27},
+      {FILLED_UICONFIG_XML, 2, 1.15, 17420897675687194135ull, 53800, 16273802204931107212ull, 27},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.document) + " style " + std::to_string(c.style));
+    DocumentBundle bundle(readFile(c.document));
+    SecondReading r(bundle.dir.path, c.style, c.scale);
+    EXPECT_EQ(BuildFingerprint::Hash(r.built), c.built) << r.built.size();
+    EXPECT_EQ(r.built.size(), c.builtLength);
+    EXPECT_EQ(BuildFingerprint::Hash(joined(r.log)), c.log);
+    EXPECT_EQ(r.log.size(), c.logLines);
+    if (std::getenv("TARNIVEX_PRINT_FINGERPRINTS"))
+      std::printf("{%s, %d, %g, %lluull, %zu, %lluull, %zu}\n%s%s", c.document, c.style, c.scale,
+                  static_cast<unsigned long long>(BuildFingerprint::Hash(r.built)), r.built.size(),
+                  static_cast<unsigned long long>(BuildFingerprint::Hash(joined(r.log))), r.log.size(),
+                  r.built.c_str(), joined(r.log).c_str());
+  }
+}
+
+std::string everything(LoggedPlug& p) { return BuildFingerprint(*p.plug, *p.plug->uiConfigManager, 0, 0).text(); }
+
+TEST(SharedDocument, InstancesShareTheReadDocumentButNoStateBuiltFromIt) {
+  LoggedPlug a(TARNIVEX_BUNDLE_RESOURCES), b(TARNIVEX_BUNDLE_RESOURCES);
+  UIConfigManager& ua = *a.plug->uiConfigManager;
+  UIConfigManager& ub = *b.plug->uiConfigManager;
+  ASSERT_NE(ua.document(), nullptr);
+  EXPECT_EQ(ua.document(), ub.document());
+  EXPECT_EQ(ua.valueLists.shared(), ub.valueLists.shared());
+  EXPECT_TRUE(ua.valueLists.shares(ua.document()->valueLists));
+  EXPECT_EQ(ua.sysexContainers.shared(), ub.sysexContainers.shared());
+  EXPECT_EQ(ua.paramNameMap.shared(), ub.paramNameMap.shared());
+  const std::string before = everything(b);
+  EXPECT_EQ(everything(a), before);
+  EXPECT_GT(before.size(), 1000000u);
+
+  // Parameters, actions, controls, layers and the shared lists, changed in one instance.
+  IParam* param = a.plug->GetParam(kFilter1Cutoff);
+  auto* action = static_cast<ControlAction*>(param->GetControlAction());
+  ASSERT_NE(action, nullptr);
+  ASSERT_FALSE(action->sysex.messages.empty());
+  action->sysex.messages[0][7] = 99;
+  action->part = 12;
+  action->controls.front()->SetTextEntryLength(77);
+  a.plug->GetParam(kOscillator1Shape)->SetDisplayText(0, "changed");
+  ua.valueLists.edit()["lfoShape"][0] = "changed";
+  ua.sysexContainers.resize(1);
+  ua.mapParamToString("kNotInTheTable", 5);
+  a.plug->GetParam(kFilter1Cutoff + 1)->InitDouble("changed", 1, 0, 2, 1);
+
+  EXPECT_EQ(everything(b), before);
+  EXPECT_EQ(ub.valueLists.at("lfoShape")[0], "Sine");
+  EXPECT_EQ(ua.document()->valueLists->at("lfoShape")[0], "Sine");
+  EXPECT_GT(ub.sysexContainers.size(), 1u);
+  EXPECT_EQ(ub.paramNameMap.count("kNotInTheTable"), 0u);
+  EXPECT_EQ(ua.getParamByName("kNotInTheTable"), 5);
+}
+}  // namespace
