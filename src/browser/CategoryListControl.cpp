@@ -51,8 +51,8 @@ void CategoryListControl::OnMouseDown(int, int y, IMouseMod*) {
   LibrarianHost* host = mBrowser->host();
   // Category browsing first, so the lower pane's list holds the categories.
   if (!host->browseState().categoryBrowsing && mPlug) {
-    host->setParameterFromPlug(kCategorySelection, 1.0, false);
     mPlug->SetParameterFromGUI(kCategorySelection, 1.0);
+    host->setParameterFromPlug(kCategorySelection, 1.0, false);  // the CATEGORIES switch lights
   }
   mBrowser->showLowerBank(line);
   SetDirty(false);

@@ -3,17 +3,27 @@
 // box's answer lands in the settings file.
 #include <functional>
 
+#include "../library/LibraryTestSupport.h"
+#include "CategoryListControl.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 #include "IGraphics.h"
+#include "PngWrite.h"
+#include "PatchLibrarian.h"
 
 namespace {
 class OverlayTest : public EditorTest {
  protected:
-  OverlayTest() {
+  explicit OverlayTest(bool withBanks = false) {
     setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
     std::ofstream(getSettingsPath(), std::ios::binary) << "yellow\nnormal\nno\n\n";
+    if (withBanks) {
+      fs::create_directories(getPatchesFolderStr());
+      ::writeFile(getPatchesFolderStr() + "/Leads.syx", soundFile("Lead", 100, "Lead"));
+      ::writeFile(getPatchesFolderStr() + "/Pads and Keys.syx",
+                  concat({soundFile("Pad", 60, "Pad"), soundFile("Key", 40, "Keys")}));
+    }
     makePlug(false);
   }
   ~OverlayTest() override { unsetenv("TARNIVEX_RESOURCE_DIR"); }
@@ -149,5 +159,64 @@ TEST_F(OverlayTest, LibrarianWindowsOpenAndClose) {
   EXPECT_FALSE(shown("discardChangesLayerRight"));
   EXPECT_TRUE(shown("keepBankOpenLayer"));
   EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
+}
+
+class LibraryPageTest : public OverlayTest {
+ protected:
+  LibraryPageTest() : OverlayTest(true) {}
+  std::string shownText(int listParam) {
+    char text[128] = {};
+    param(listParam)->GetDisplayForHost(param(listParam)->Value(), false, text, true);
+    return text;
+  }
+  CategoryListControl* categories() {
+    for (const auto& c : plug->namedLayer("categoryLimit")->controls())
+      if (auto* list = dynamic_cast<CategoryListControl*>(c.get())) return list;
+    return nullptr;
+  }
+};
+
+TEST_F(LibraryPageTest, BankNamesHeadThePanesAndTheCategoriesAreListed) {
+  click(visibleControl(kFirstRunExit, "firstRunNotification"));
+  clickTab(1);
+  // Each pane's name sits over it, shown by the pane's selection-list control.
+  ASSERT_NE(plug->firstControlOf(kPatchSelectionListUpper), nullptr);
+  EXPECT_FALSE(plug->firstControlOf(kPatchSelectionListUpper)->IsHidden());
+  EXPECT_EQ(shownText(kPatchSelectionListUpper), "Leads.syx");
+  EXPECT_EQ(shownText(kPatchSelectionListLower), "Leads.syx");
+  // The browsed bank's arrow steps the lower pane to the next bank file.
+  click(visibleControl(kLibLowerNextBank));
+  EXPECT_EQ(shownText(kPatchSelectionListLower), "Pads and Keys.syx");
+
+  // The categories of the banks, one a line; a click browses one.
+  CategoryListControl* list = categories();
+  ASSERT_NE(list, nullptr);
+  ASSERT_FALSE(list->IsHidden());
+  PatchLibrarian& librarian = *plug->patchLibrarian;
+  ASSERT_EQ(librarian.bankCount(kCategoryList), 3);
+  const IRECT* r = list->GetRECT();
+  const int lineHeight = 14;
+  clickAt(r->L + 20, r->T + 2 * lineHeight + lineHeight / 2);
+  EXPECT_TRUE(plug->browse.categoryBrowsing);
+  EXPECT_EQ(param(kCategorySelection)->Value(), 1.0);
+  EXPECT_EQ(librarian.lowerBank, 2);
+  EXPECT_EQ(shownText(kPatchSelectionListLower), librarian.bankAt(kCategoryList, 2)->fileName);
+  // The mode button hides while categories show; the light in the box turns them off again.
+  EXPECT_TRUE(plug->firstControlOf(kCategorySelection)->IsHidden());
+  IControl* light = visibleControl(kCategorySelection, "categoryLimit");
+  ASSERT_NE(light, nullptr);
+  EXPECT_EQ(light->GetValue(), 1.0);
+
+  IRECT all(0, 0, gui().Width(), gui().Height());
+  gui().Draw(&all);
+  std::string error;
+  fs::create_directories(TARNIVEX_SCREENSHOT_DIR);
+  EXPECT_TRUE(imagegen::writePng(gui().GetDrawBitmap(), std::string(TARNIVEX_SCREENSHOT_DIR) + "/library-page.png",
+                                 error))
+      << error;
+  click(light);
+  EXPECT_FALSE(plug->browse.categoryBrowsing);
+  EXPECT_FALSE(plug->firstControlOf(kCategorySelection)->IsHidden());
+  EXPECT_EQ(shownText(kPatchSelectionListLower), "Leads.syx");
 }
 }  // namespace

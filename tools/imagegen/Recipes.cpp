@@ -432,14 +432,14 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BG_ABOUT_ID"))
     return r = {600, 360, dialog("TARNIVEX EDITOR", {"EDITOR AND LIBRARIAN FOR THE ZOROZOV DIRIRU", "VERSION 1.0.6", "", "KELMSCROFT"})}, true;
   if (is("BG_FIRST_RUN_ID"))
-    return r = {600, 360, dialog("WELCOME", {"CHOOSE THE MIDI PORTS OF YOUR DIRIRU IN THE TWO", "PORT MENUS AT THE TOP OF THE WINDOW, RIGHT OF",
-                                             "THE DISPLAY: MIDI IN ABOVE, MIDI OUT BELOW.", "",
+    return r = {600, 360, dialog("WELCOME", {"CHOOSE THE MIDI PORTS OF YOUR DIRIRU IN THE TWO", "PORT MENUS AT THE TOP OF THE WINDOW - RIGHT OF",
+                                             "THE DISPLAY: MIDI IN ABOVE AND MIDI OUT BELOW.", "",
                                              "THE EDITOR THEN LOOKS FOR THE INSTRUMENT.", "",
                                              "PRESS OK AND THIS BOX STAYS CLOSED."})}, true;
-  if (is("BG_PATCH_CONFLICT_ID")) return r = {520, 200, dialog("BANK AND PATCH CONFLICT", {"ANOTHER ACTIVE PART ALREADY PLAYS THIS BANK AND", "PROGRAM, SO NOTHING WAS SENT.", "",
+  if (is("BG_PATCH_CONFLICT_ID")) return r = {520, 200, dialog("BANK AND PATCH CONFLICT", {"ANOTHER ACTIVE PART ALREADY PLAYS THIS BANK AND", "PROGRAM - SO NOTHING WAS SENT.", "",
                                                                  "CHOOSE ANOTHER PROGRAM FOR THIS PART."})}, true;
   if (is("BG_RENAME_ID")) return r = {360, 110, dialog("RENAME", {})}, true;
-  if (is("BG_ID_CATEGORY_FILTER")) return r = {300, 420, dialog("CATEGORIES", {})}, true;
+  if (is("BG_ID_CATEGORY_FILTER")) return r = {300, 420, dialog("CATEGORIES", {"      BROWSE BY CATEGORY"})}, true;
   if (is("BG_ID_MIDI_FILTERS")) return r = {640, 420, dialog("MIDI FILTERS AND CLOCK", {"PASS FROM THE HOST AND FROM THE INSTRUMENT:"})}, true;
   if (is("BG_SEARCH_FIELD_ID")) return r = {300, 26, field()}, true;
   if (is("BG_FX1OVERLAYER")) return r = {700, 300, overlayer("EFFECT 1 IS OFF FOR THIS PART")}, true;
