@@ -128,9 +128,12 @@ Draw arrow(bool up) {
   };
 }
 
+// A padlock on a button plate, so it reads on the panels of every scheme;
+// the second frame is locked.
 Draw lock(LICE_pixel body) {
   return [=](const Frame& f) {
     const bool locked = f.index > 0;
+    raised(f.bm, f.x, f.y, f.w, f.h, 4, locked ? mix(f.p.buttonOff, f.p.accent, 0.3f) : f.p.buttonOff);
     const float cx = f.x + f.w / 2.0f - 0.5f;
     const int bw = f.w * 5 / 8, bh = f.h * 7 / 16, bx = f.x + (f.w - bw) / 2, by = f.y + f.h - bh - 2;
     thickArc(f.bm, cx + (locked ? 0.0f : bw * 0.35f), float(by), bw * 0.32f, 2.0f, -kPi / 2, kPi / 2, body);
@@ -201,6 +204,9 @@ Draw mainPanel() {
     recessed(f.bm, 300, 9, 520, 42, 6, p);
     LICE_FillRect(f.bm, 306, 15, 508, 30, p.lcd, 1.0f, 0);
     recessed(f.bm, 850, 12, 632, 36, 6, p);
+    // The part's category, under its name.
+    recessed(f.bm, 218, 44, 80, 14, 3, p);
+    LICE_FillRect(f.bm, 219, 45, 78, 12, p.lcd, 1.0f, 0);
     // The part selectors, the page area and the mixer strip sit in recesses.
     recessed(f.bm, 4, kPageY, 60, 16 * 36 + 8, 6, p);
     drawDotTextCentred(f.bm, 34, kPageY + 16 * 36 + 24, "PART", 1, p.textDim);
@@ -322,6 +328,20 @@ Draw effectPanel(std::string title) {
 
 std::vector<Box> pageBoxes(const std::string& key);
 
+// A dark well under a text control whose colour is the same in every scheme.
+void well(const Frame& f, int x, int y, int w, int h) {
+  recessed(f.bm, f.x + x, f.y + y, w, h, 3, f.p);
+  LICE_FillRect(f.bm, f.x + x + 1, f.y + y + 1, w - 2, h - 2, f.p.lcd, 1.0f, 0);
+}
+
+// The global settings page: the editor's own menus sit in wells.
+Draw globalSettingsPage() {
+  return [](const Frame& f) {
+    page(pageBoxes("MULTI_SETTINGS_BG2_ID"))(f);
+    for (int x : {23, 173, 323}) well(f, x, 375, 146, 15);
+  };
+}
+
 // The librarian page: its boxes, the recesses its two bank names sit in and
 // the faces of the menus that open over them (the menus themselves draw nothing).
 Draw librarianPage() {
@@ -416,6 +436,7 @@ bool recipeFor(const std::string& k, Recipe& r) {
   }
   if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel(), true}, true;
   if (is("BG_ID_BROWSER")) return r = {kPageW, kPageH, librarianPage(), true}, true;
+  if (is("MULTI_SETTINGS_BG2_ID")) return r = {kPageW, kPageH, globalSettingsPage(), true}, true;
   if (is("MANAGER_BG_ID2")) return r = {1036, 498, librarianPanes()}, true;
   if (!pageBoxes(k).empty()) return r = {kPageW, kPageH, page(pageBoxes(k)), true}, true;
   if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip(), true}, true;
@@ -514,7 +535,7 @@ std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool fr
   Recipe recipe;
   if (!recipeFor(key, recipe) || frames < 1) return nullptr;
   const Palette& p = palette(scheme);
-  if (std::strcmp(key, "BUTTON_LOCK_ID") == 0) recipe.draw = lock(scheme == 2 ? rgb(20, 20, 22) : p.accent);
+  if (std::strcmp(key, "BUTTON_LOCK_ID") == 0) recipe.draw = lock(p.accent);
   const int w = framesHorizontal ? recipe.w * frames : recipe.w;
   const int h = framesHorizontal ? recipe.h : recipe.h * frames;
   auto bm = std::make_unique<LICE_MemBitmap>(w, h);
