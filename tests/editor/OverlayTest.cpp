@@ -60,6 +60,16 @@ class OverlayTest : public EditorTest {
     const IRECT* r = control->GetRECT();
     return clickAt((r->L + r->R) / 2, (r->T + r->B) / 2);
   }
+  // The whole window as drawn now, for people to look at.
+  void snapshot(const std::string& name) {
+    IRECT all(0, 0, gui().Width(), gui().Height());
+    gui().Draw(&all);
+    std::string error;
+    fs::create_directories(TARNIVEX_SCREENSHOT_DIR);
+    EXPECT_TRUE(imagegen::writePng(gui().GetDrawBitmap(), std::string(TARNIVEX_SCREENSHOT_DIR) + "/" + name + ".png",
+                                   error))
+        << error;
+  }
   IControl* clickAt(int x, int y) {
     IMouseMod mod(true, false);
     IControl* hit = gui().GetMouseControlIdx(x, y);
@@ -76,6 +86,7 @@ class OverlayTest : public EditorTest {
 
 TEST_F(OverlayTest, TheWelcomeBoxClosesForGoodAndTakesNoClicksOnceClosed) {
   ASSERT_TRUE(shown("firstRunNotification"));
+  snapshot("overlay-welcome");
   IControl* ok = visibleControl(kFirstRunExit, "firstRunNotification");
   ASSERT_NE(ok, nullptr);
   const IRECT where = *ok->GetRECT();
@@ -96,6 +107,7 @@ TEST_F(OverlayTest, TheConflictWindowClosesWithItsOk) {
   click(visibleControl(kFirstRunExit, "firstRunNotification"));
   plug->showLayer("bankPatchConflictWindow", true);
   EXPECT_TRUE(shown("bankPatchConflictWindow"));
+  snapshot("overlay-conflict");
   click(visibleControl(kFirstRunExit, "bankPatchConflictWindow"));
   EXPECT_FALSE(shown("bankPatchConflictWindow"));
 }
@@ -108,6 +120,7 @@ TEST_F(OverlayTest, AboutAndMidiWindowsOpenAndCloseFromTheGlobalPage) {
 
   click(visibleControl(kDisplayAboutWindow));
   EXPECT_TRUE(shown("aboutWindow"));
+  snapshot("overlay-about");
   click(visibleControl(kExitAboutWindow, "aboutWindow"));
   EXPECT_FALSE(shown("aboutWindow"));
 
@@ -115,6 +128,7 @@ TEST_F(OverlayTest, AboutAndMidiWindowsOpenAndCloseFromTheGlobalPage) {
   for (int round = 0; round < 2; ++round) {
     click(visibleControl(kViewMIDIFilterSettings, "multiModeSettingsPage2"));
     EXPECT_TRUE(shown("midiFilterSettings")) << round;
+    if (round == 0) snapshot("overlay-midi");
     click(visibleControl(kViewMIDIFilterSettings, "midiFilterSettings"));
     EXPECT_FALSE(shown("midiFilterSettings")) << round;
   }
@@ -207,13 +221,7 @@ TEST_F(LibraryPageTest, BankNamesHeadThePanesAndTheCategoriesAreListed) {
   ASSERT_NE(light, nullptr);
   EXPECT_EQ(light->GetValue(), 1.0);
 
-  IRECT all(0, 0, gui().Width(), gui().Height());
-  gui().Draw(&all);
-  std::string error;
-  fs::create_directories(TARNIVEX_SCREENSHOT_DIR);
-  EXPECT_TRUE(imagegen::writePng(gui().GetDrawBitmap(), std::string(TARNIVEX_SCREENSHOT_DIR) + "/library-page.png",
-                                 error))
-      << error;
+  snapshot("library-page");
   click(light);
   EXPECT_FALSE(plug->browse.categoryBrowsing);
   EXPECT_FALSE(plug->firstControlOf(kCategorySelection)->IsHidden());

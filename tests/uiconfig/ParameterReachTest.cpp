@@ -76,7 +76,7 @@ constexpr Row kTable[] = {
     {kGlobalLabelTime, kGlobalLabelTime, Reach::kUnsent, "no message carries it"},
     {kCurrentBank, last(kCurrentPatchBank), Reach::kInternal, "per-part copies of the bank and program chosen"},
     {kLibUpperPreviousBank, kLibLowerNextBank, Reach::kControl, "arrows beside the two bank names of the LIBRARY page"},
-    {kMasterKeyboard, kMasterKeyboard, Reach::kControl, "IGNORE SYNTH KEYS in the MIDI filter window"},
+    {kMasterKeyboard, kMasterKeyboard, Reach::kControl, "MASTER KEYBOARD in the MIDI filter window"},
     {kUserInterfaceSize, kUserInterfaceStyle, Reach::kControl, "EDITOR SIZE and COLOUR SCHEME, GLOBAL SETTINGS page"},
     {kKeepSelectedBank, kKeepSelectedBank, Reach::kControl, "MEM (keep bank) button of the LIBRARY page"},
     {kFX2DelaySyncedLength, last(kFX2DelaySyncedLength), Reach::kControl, "LENGTH menu of the delay"},
@@ -262,6 +262,7 @@ TEST_F(ParameterReach, ControlsDoWhatTheirCommandsAre) {
   EXPECT_TRUE(holds(layer("searchField"), kPatchSearch));
   EXPECT_TRUE(holds(layer("discardChangesLayerRight"), kDiscardBankData));
   EXPECT_TRUE(holds(layer("keepBankOpenLayer"), kKeepSelectedBank));
+  EXPECT_TRUE(holds(layer("saveChangesLayer"), kOverwriteBank));
   // The section locks sit in each part's copy of its page.
   EXPECT_TRUE(holds(*plug.uiConfigManager->layerMap.at("oscillatorsPart4"), kSectionLockOsc1 + 4));
   EXPECT_TRUE(holds(*plug.uiConfigManager->layerMap.at("lfoModMatrixPart15"), kSectionLockM8S + 15));
