@@ -12,7 +12,7 @@
 
 #include "DataFolder.h"
 #include "IGraphics.h"
-#include "InstrumentLink.h"
+#include "InstrumentOnPeer.h"
 #include "JackTest.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
@@ -45,14 +45,8 @@ class FirstSessionTest : public JackTest {
     std::filesystem::create_directories(getPatchesFolderStr());
     std::ofstream(getSettingsPath(), std::ios::binary) << "yellow\nnormal\nno\n\n";  // as the install leaves it
     setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
-    link = std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { peer->Send(reply); });
-    pump = std::thread([this] {
-      size_t handed = 0;
-      while (!stopping) {
-        const std::vector<PeerEvent> events = peer->WaitForEvents(handed + 1, std::chrono::milliseconds(20));
-        for (; handed < events.size(); ++handed) link->deliver(events[handed].bytes);
-      }
-    });
+    onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
+    link = &onPeer->link();
     ASSERT_TRUE(xserver.Start(1600, 900)) << xserver.Error();
     window = std::make_unique<HostWindow>(0, 0, 1560, 800, 0xD6D3CC);
     ASSERT_TRUE(window->Ok());
@@ -64,9 +58,7 @@ class FirstSessionTest : public JackTest {
     window.reset();
     SetEditorViewFactory(nullptr);
     xserver.Stop();
-    stopping = true;
-    if (pump.joinable()) pump.join();
-    link.reset();
+    onPeer.reset();
     unsetenv("TARNIVEX_RESOURCE_DIR");
   }
 
@@ -122,9 +114,8 @@ class FirstSessionTest : public JackTest {
   }
 
   SimulatedInstrument instrument{kDeviceId};
-  std::unique_ptr<InstrumentLink> link;
-  std::atomic<bool> stopping{false};
-  std::thread pump;
+  std::unique_ptr<InstrumentOnPeer> onPeer;
+  InstrumentLink* link = nullptr;
   XvfbServer xserver;
   std::unique_ptr<HostWindow> window;
   std::unique_ptr<Tarnivex> plug;
