@@ -297,19 +297,7 @@ void FolderMenuControl::clickPaneMenu() {
   if (!librarian) return;
   mSelection = pane() == 0 ? librarian->upperBank : librarian->lowerBank;
   doPopupMenu(mSelection);
-  const int parameter = pane() == 0 ? kPatchSelectionListUpper : kPatchSelectionListLower;
-  if (IParam* param = host().paramAt(parameter)) param->Set(mSelection);
-  BrowseState& state = host().browseState();
-  if (IControl* list = pane() == 0 ? state.upperSelectionListControl : state.lowerSelectionListControl)
-    list->SetValueFromPlug(mSelection);
-  (pane() == 0 ? librarian->upperBank : librarian->lowerBank) = mSelection;
-  if (LibrarianViewControl* view = mBrowser->view) {
-    view->SetRedraw();
-    if (pane() == 0)
-      view->patchSelectionUpperChanged();
-    else
-      view->patchSelectionLowerChanged();
-  }
+  mBrowser->showPaneBank(pane(), mSelection);
   SetRedraw();
   SetDirty(true);
 }

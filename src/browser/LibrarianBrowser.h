@@ -60,6 +60,11 @@ class LibrarianBrowser {
   void refreshPopUpMenus();
   void updateBankAndProgramMenuNames(bool keepBankMenu);
   void reloadPanes();
+  // Shows bank index of the pane's list in the pane (0 upper, 1 lower): its
+  // selection parameter, the pane's name over it, the library and the slots.
+  void showPaneBank(int pane, int index);
+  // The lower pane shows category bank index, ticked in the category menu.
+  void showLowerBank(int index);
 
   // ---- Sending to the instrument.
   // Sends one entry of a pane's bank as the part's sound (job 3); false when

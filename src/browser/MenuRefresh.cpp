@@ -68,3 +68,38 @@ void LibrarianBrowser::showFileCopyMenu(int x, int y) {
   mFileCopyMenu = std::move(menu);
   shown->doPopupMenu(x, y);
 }
+
+void LibrarianBrowser::showPaneBank(int pane, int index) {
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!librarian) return;
+  if (IParam* param = mHost->paramAt(pane == 0 ? kPatchSelectionListUpper : kPatchSelectionListLower))
+    param->Set(index);
+  BrowseState& state = mHost->browseState();
+  if (IControl* list = pane == 0 ? state.upperSelectionListControl : state.lowerSelectionListControl) {
+    list->SetValueFromPlug(index);
+    list->SetDirty(false);
+  }
+  (pane == 0 ? librarian->upperBank : librarian->lowerBank) = index;
+  if (view) {
+    view->SetRedraw();
+    if (pane == 0)
+      view->patchSelectionUpperChanged();
+    else
+      view->patchSelectionLowerChanged();
+  }
+}
+
+void LibrarianBrowser::showLowerBank(int index) {
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!librarian) return;
+  const auto bank = librarian->bankAt(kCategoryList, index);
+  if (!bank) return;
+  {
+    BrowseState& state = mHost->browseState();
+    std::lock_guard<std::mutex> names(state.namesMutex);
+    state.lowerPatchFile = bank->fileName;
+    state.lowerPatchFolder = bank->folderName;
+  }
+  if (categoryMenu) categoryMenu->refreshFolderStructure(index, bank->fileName, bank->folderName);
+  showPaneBank(1, index);
+}

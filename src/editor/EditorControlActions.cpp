@@ -90,18 +90,24 @@ void Tarnivex::processControlAction(ControlAction* action, int paramIdx, double 
   if (!action) return;
   IParam* param = GetParam(paramIdx);
   if (!param) return;
+  const std::vector<IControl*> controls = action->controls;
+  auto showOnControls = [&] {
+    for (IControl* control : controls) {
+      if (!control) continue;
+      if (linking) param->Set(std::clamp(value, param->GetMin(), param->GetMax()));
+      control->SetValueFromPlug(param->GetNormalized());
+    }
+  };
   if (!midiIOConfigured) {
     if (!refusesSilently(paramIdx)) showParamName(kSetMidiIOFirst);
+    // The editor's own settings send nothing; their buttons (an open and a
+    // close button for one window) still show one value.
+    if (action->actionType == ControlAction::kNone) showOnControls();
     return;
   }
   const int intValue = static_cast<int>(value);
   action->lastValue = intValue;
-  const std::vector<IControl*> controls = action->controls;
-  for (IControl* control : controls) {
-    if (!control) continue;
-    if (linking) param->Set(std::clamp(value, param->GetMin(), param->GetMax()));
-    control->SetValueFromPlug(param->GetNormalized());
-  }
+  showOnControls();
 
   switch (action->actionType) {
     case ControlAction::kController:

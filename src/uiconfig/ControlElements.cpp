@@ -2,6 +2,7 @@
 // the attributes the document was read with.
 #include <algorithm>
 
+#include "CategoryListControl.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "IControls.h"
@@ -40,6 +41,15 @@ bool UIConfigManager::processControlElement(const UIDocument& document, const UI
         patchBrowser = view.get();
         attachControl(std::move(view), layer);
       }
+      break;
+    }
+    case UIElementKind::kCategoryList: {
+      LibrarianBrowser* browser = plug ? plug->librarianBrowser.get() : nullptr;
+      const int x = scaled(b[0]), y = scaled(b[1]);
+      if (browser)
+        attachControl(std::make_unique<CategoryListControl>(plug, browser, IRECT(x, y, x + scaled(b[2]), y + scaled(b[3])),
+                                                            uiScale),
+                      layer);
       break;
     }
     case UIElementKind::kDisplay:

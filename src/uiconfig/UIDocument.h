@@ -32,6 +32,7 @@ enum class UIElementKind : uint8_t {
   kPage,     // "layer" and its seven synonyms
   kMultilayer,
   kPatchBrowser,
+  kCategoryList,  // the categories of the library, in the librarian's CATEGORIES box
   kBackground,
   kDisplay,
   kSwitch,

@@ -15,6 +15,7 @@ constexpr struct {
   UIElementKind kind;
 } kElementNames[] = {
     {"patchBrowser", UIElementKind::kPatchBrowser},
+    {"categoryList", UIElementKind::kCategoryList},
     {"layer", UIElementKind::kPage},
     {"fxlayer", UIElementKind::kPage},
     {"multifxlayer", UIElementKind::kPage},

@@ -13,7 +13,7 @@
 #include "IControl.h"
 #include "IControls.h"
 #include "IGraphics.h"
-#include "InstrumentLink.h"
+#include "InstrumentOnPeer.h"
 #include "JackTest.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
@@ -33,20 +33,12 @@ class MainRoadTest : public JackTest {
     std::filesystem::remove_all(getDataFolder());
     writeFile(getPatchesFolderStr() + "/Road.syx", soundFile("Road ", 100));
     setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
-    link = std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { peer->Send(reply); });
-    pump = std::thread([this] {
-      size_t handed = 0;
-      while (!stopping) {
-        const std::vector<PeerEvent> events = peer->WaitForEvents(handed + 1, std::chrono::milliseconds(20));
-        for (; handed < events.size(); ++handed) link->deliver(events[handed].bytes);
-      }
-    });
+    onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
+    link = &onPeer->link();
   }
   void TearDown() override {
     plug.reset();
-    stopping = true;
-    pump.join();
-    link.reset();
+    onPeer.reset();
     unsetenv("TARNIVEX_RESOURCE_DIR");
   }
   void makePlug() { plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{}); }
@@ -92,9 +84,8 @@ class MainRoadTest : public JackTest {
   static std::string name(const SimBytes& dump, size_t at) { return std::string(dump.begin() + at, dump.begin() + at + 16); }
 
   SimulatedInstrument instrument{kDeviceId};
-  std::unique_ptr<InstrumentLink> link;
-  std::atomic<bool> stopping{false};
-  std::thread pump;
+  std::unique_ptr<InstrumentOnPeer> onPeer;
+  InstrumentLink* link = nullptr;
   std::unique_ptr<Tarnivex> plug;
 };
 

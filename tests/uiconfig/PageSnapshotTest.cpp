@@ -16,6 +16,7 @@ struct Page {
   int tab;
   const char* background;  // the image key that fills the page area
   std::vector<const char*> shown;  // more layers shown with the page
+  int probeX = 5;  // page x of a point that no section or pane covers
 };
 
 TEST(PageSnapshots, EveryMainPageDrawsItsBackgroundAndSubPages) {
@@ -24,7 +25,7 @@ TEST(PageSnapshots, EveryMainPageDrawsItsBackgroundAndSubPages) {
   UIConfigManager& ui = *logged.plug->uiConfigManager;
   const Page pages[] = {
       {0, "MULTI_MIXER_BG_ID", {"multiModeSettingsPage1"}},
-      {1, "BG_ID_BROWSER", {"miniMixer"}},
+      {1, "BG_ID_BROWSER", {}, 1075},
       {2, "OSCILLATORS_ID", {"miniMixer", "osc1PulseWidth", "osc1Wave", "osc2PulseWidth", "osc2Wave", "osc3PulseWidth"}},
       {3, "FILTERS_ENV_ID", {"miniMixer", "filter1LP", "filter2BP", "filterEnvADSR", "ampEnvADSD2S2R", "env3OneShot", "env4LoopAll"}},
       {4, "LFO_MODMATRIX_ID", {"miniMixer"}},
@@ -57,7 +58,8 @@ TEST(PageSnapshots, EveryMainPageDrawsItsBackgroundAndSubPages) {
     // A point of the page area that no section covers shows the page's image.
     const IBitmap background = ui.getImageByName(g, page.background);
     ASSERT_NE(background.mData, nullptr);
-    EXPECT_EQ(LICE_GetPixel(drawn, 70 + 5, 64 + 300) | 0xFF, LICE_GetPixel(background.mData, 5, 300) | 0xFF);
+    EXPECT_EQ(LICE_GetPixel(drawn, 70 + page.probeX, 64 + 300) | 0xFF,
+              LICE_GetPixel(background.mData, page.probeX, 300) | 0xFF);
   }
 }
 }  // namespace

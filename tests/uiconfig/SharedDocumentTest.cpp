@@ -64,8 +64,8 @@ TEST(SharedDocument, TheWalkBuildsAndLogsWhatItDidBeforeTheDocumentWasShared) {
     size_t logLines;
   } cases[] = {
       {SMALL_UICONFIG_XML, 0, 1.0, 17529825697207430361ull, 555, 3242640153625589887ull, 8},
-      {FILLED_UICONFIG_XML, 0, 1.0, 9009018362576168121ull, 53776, 16273802204931107212ull, 27},
-      {FILLED_UICONFIG_XML, 2, 1.15, 17420897675687194135ull, 53800, 16273802204931107212ull, 27},
+      {FILLED_UICONFIG_XML, 0, 1.0, 3858387894515903738ull, 53776, 16273802204931107212ull, 27},
+      {FILLED_UICONFIG_XML, 2, 1.15, 16425607219253059667ull, 53800, 16273802204931107212ull, 27},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.document) + " style " + std::to_string(c.style));

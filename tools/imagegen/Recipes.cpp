@@ -128,9 +128,12 @@ Draw arrow(bool up) {
   };
 }
 
+// A padlock on a button plate, so it reads on the panels of every scheme;
+// the second frame is locked.
 Draw lock(LICE_pixel body) {
   return [=](const Frame& f) {
     const bool locked = f.index > 0;
+    raised(f.bm, f.x, f.y, f.w, f.h, 4, locked ? mix(f.p.buttonOff, f.p.accent, 0.3f) : f.p.buttonOff);
     const float cx = f.x + f.w / 2.0f - 0.5f;
     const int bw = f.w * 5 / 8, bh = f.h * 7 / 16, bx = f.x + (f.w - bw) / 2, by = f.y + f.h - bh - 2;
     thickArc(f.bm, cx + (locked ? 0.0f : bw * 0.35f), float(by), bw * 0.32f, 2.0f, -kPi / 2, kPi / 2, body);
@@ -201,6 +204,9 @@ Draw mainPanel() {
     recessed(f.bm, 300, 9, 520, 42, 6, p);
     LICE_FillRect(f.bm, 306, 15, 508, 30, p.lcd, 1.0f, 0);
     recessed(f.bm, 850, 12, 632, 36, 6, p);
+    // The part's category, under its name.
+    recessed(f.bm, 218, 44, 80, 14, 3, p);
+    LICE_FillRect(f.bm, 219, 45, 78, 12, p.lcd, 1.0f, 0);
     // The part selectors, the page area and the mixer strip sit in recesses.
     recessed(f.bm, 4, kPageY, 60, 16 * 36 + 8, 6, p);
     drawDotTextCentred(f.bm, 34, kPageY + 16 * 36 + 24, "PART", 1, p.textDim);
@@ -320,6 +326,59 @@ Draw effectPanel(std::string title) {
   };
 }
 
+std::vector<Box> pageBoxes(const std::string& key);
+
+// A dark well under a text control whose colour is the same in every scheme.
+void well(const Frame& f, int x, int y, int w, int h) {
+  recessed(f.bm, f.x + x, f.y + y, w, h, 3, f.p);
+  LICE_FillRect(f.bm, f.x + x + 1, f.y + y + 1, w - 2, h - 2, f.p.lcd, 1.0f, 0);
+}
+
+// The global settings page: the editor's own menus sit in wells.
+Draw globalSettingsPage() {
+  return [](const Frame& f) {
+    page(pageBoxes("MULTI_SETTINGS_BG2_ID"))(f);
+    for (int x : {23, 173, 323}) well(f, x, 375, 146, 15);
+  };
+}
+
+// The librarian page: its boxes, the recesses its two bank names sit in and
+// the faces of the menus that open over them (the menus themselves draw nothing).
+Draw librarianPage() {
+  return [](const Frame& f) {
+    const Palette& p = f.p;
+    page(pageBoxes("BG_ID_BROWSER"))(f);
+    for (int y : {124, 397}) {
+      recessed(f.bm, f.x + 322, f.y + y - 1, 420, 21, 4, p);
+      LICE_FillRect(f.bm, f.x + 325, f.y + y + 1, 414, 17, p.lcd, 1.0f, 0);
+    }
+    auto face = [&](int x, int y, int w, int h, const char* text) {
+      raised(f.bm, f.x + x, f.y + y, w, h, 4, p.buttonOff);
+      drawDotTextCentred(f.bm, f.x + x + w / 2, f.y + y + h / 2 - 1, text, 1, p.text);
+    };
+    face(769, 123, 77, 18, "EDIT");
+    face(1072, 1, 38, 19, "BANK");
+    face(1114, 1, 45, 19, "PROG");
+    drawDotTextCentred(f.bm, f.x + 960, f.y + 58, "KEEP BANK", 1, p.text);
+    drawDotText(f.bm, f.x + 268 - dotTextWidth("EDITED BANK", 1), f.y + 130, "EDITED BANK", 1, p.text);
+    drawDotText(f.bm, f.x + 268 - dotTextWidth("BROWSED BANK", 1), f.y + 403, "BROWSED BANK", 1, p.text);
+  };
+}
+
+// The two panes of the librarian's slot view: 8 columns of 16 slots each.
+Draw librarianPanes() {
+  return [](const Frame& f) {
+    const Palette& p = f.p;
+    for (int top : {0, 273}) {
+      LICE_FillRect(f.bm, f.x, f.y + top, f.w, 226, p.lcd, 1.0f, 0);
+      LICE_DrawRect(f.bm, f.x, f.y + top, f.w, 226, p.frame, 0.8f, 0);
+      for (int c = 1; c < 8; ++c)
+        LICE_Line(f.bm, f.x + c * 133 - 14, f.y + top + 3, f.x + c * 133 - 14, f.y + top + 222, p.frame, 0.5f, 0,
+                  false);
+    }
+  };
+}
+
 Draw mixerStrip() {
   return [](const Frame& f) {
     faceplate(f.bm, f.x, f.y, f.w, f.h, f.p);
@@ -348,7 +407,7 @@ std::vector<Box> pageBoxes(const std::string& key) {
   if (key == "MULTI_MIXER_BG_ID") return {{10, 10, 1400, 600, "MULTI MIXER"}};
   if (key == "MULTI_SETTINGS_BG_ID") return {{10, 10, 1400, 600, "MULTI SETTINGS"}};
   if (key == "MULTI_SETTINGS_BG2_ID") return {{10, 10, 1400, 600, "GLOBAL SETTINGS"}};
-  if (key == "BG_ID_BROWSER") return {{10, 10, 1400, 295, "LIBRARY"}, {10, 315, 1400, 295, "LIBRARY"}};
+  if (key == "BG_ID_BROWSER") return {{10, 10, 1060, 600, "LIBRARY"}, {1080, 30, 330, 580, "BROWSE"}};
   return {};
 }
 
@@ -376,7 +435,10 @@ bool recipeFor(const std::string& k, Recipe& r) {
     return true;
   }
   if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel(), true}, true;
-  if (!pageBoxes(k).empty() || is("MANAGER_BG_ID2")) return r = {kPageW, kPageH, page(pageBoxes(k)), true}, true;
+  if (is("BG_ID_BROWSER")) return r = {kPageW, kPageH, librarianPage(), true}, true;
+  if (is("MULTI_SETTINGS_BG2_ID")) return r = {kPageW, kPageH, globalSettingsPage(), true}, true;
+  if (is("MANAGER_BG_ID2")) return r = {1036, 498, librarianPanes()}, true;
+  if (!pageBoxes(k).empty()) return r = {kPageW, kPageH, page(pageBoxes(k)), true}, true;
   if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip(), true}, true;
   if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, 6, windowRail(), true}, true;
   if (is("PROGRESS_INDICATOR_ID")) return r = {kWindowW, kWindowH, progressOverlay()}, true;
@@ -389,14 +451,17 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BG_ID_OSC_PW")) return r = {440, 80, curvePanel("PULSE WIDTH", [](float t) { return std::fmod(t * 3, 1.0f) < 0.3f ? 0.9f : 0.1f; })}, true;
   if (is("BG_ID_OSC_SUB")) return r = {440, 80, curvePanel("SUB OSCILLATOR", [](float t) { return 0.5f + 0.4f * std::sin(t * 3 * kPi); })}, true;
   if (is("BG_ABOUT_ID"))
-    return r = {600, 360, dialog("TARNIVEX EDITOR", {"EDITOR AND LIBRARIAN FOR THE ZOROZOV DIRIRU", "", "KELMSCROFT"})}, true;
+    return r = {600, 360, dialog("TARNIVEX EDITOR", {"EDITOR AND LIBRARIAN FOR THE ZOROZOV DIRIRU", "VERSION 1.0.6", "", "KELMSCROFT"})}, true;
   if (is("BG_FIRST_RUN_ID"))
-    return r = {600, 360, dialog("WELCOME", {"CHOOSE THE MIDI IN AND OUT PORTS OF YOUR DIRIRU", "IN THE MULTI SETTINGS PAGE.", "",
-                                             "THE EDITOR THEN READS THE INSTRUMENT."})}, true;
-  if (is("BG_PATCH_CONFLICT_ID")) return r = {520, 200, dialog("BANK AND PATCH CONFLICT", {})}, true;
+    return r = {600, 360, dialog("WELCOME", {"CHOOSE THE MIDI PORTS OF YOUR DIRIRU IN THE TWO", "PORT MENUS AT THE TOP OF THE WINDOW - RIGHT OF",
+                                             "THE DISPLAY: MIDI IN ABOVE AND MIDI OUT BELOW.", "",
+                                             "THE EDITOR THEN LOOKS FOR THE INSTRUMENT.", "",
+                                             "PRESS OK AND THIS BOX STAYS CLOSED."})}, true;
+  if (is("BG_PATCH_CONFLICT_ID")) return r = {520, 200, dialog("BANK AND PATCH CONFLICT", {"ANOTHER ACTIVE PART ALREADY PLAYS THIS BANK AND", "PROGRAM - SO NOTHING WAS SENT.", "",
+                                                                 "CHOOSE ANOTHER PROGRAM FOR THIS PART."})}, true;
   if (is("BG_RENAME_ID")) return r = {360, 110, dialog("RENAME", {})}, true;
-  if (is("BG_ID_CATEGORY_FILTER")) return r = {300, 420, dialog("CATEGORIES", {})}, true;
-  if (is("BG_ID_MIDI_FILTERS")) return r = {640, 420, dialog("MIDI FILTERS", {"PASS FROM THE HOST AND FROM THE INSTRUMENT:"})}, true;
+  if (is("BG_ID_CATEGORY_FILTER")) return r = {300, 420, dialog("CATEGORIES", {"      BROWSE BY CATEGORY"})}, true;
+  if (is("BG_ID_MIDI_FILTERS")) return r = {640, 420, dialog("MIDI FILTERS AND CLOCK", {"PASS FROM THE HOST AND FROM THE INSTRUMENT:"})}, true;
   if (is("BG_SEARCH_FIELD_ID")) return r = {300, 26, field()}, true;
   if (is("BG_FX1OVERLAYER")) return r = {700, 300, overlayer("EFFECT 1 IS OFF FOR THIS PART")}, true;
   if (is("BG_FX2OVERLAYER")) return r = {690, 300, overlayer("EFFECT 2 BELONGS TO ANOTHER PART")}, true;
@@ -455,6 +520,11 @@ CaptionSpace captionSpace(const std::string& key, int w, int h) {
   const bool curve = std::string(key).rfind("BG_ID_", 0) == 0 && h <= 96;
   if (key == "MAIN_BG_ID") s.allowed.push_back({kPageX, 2, kWindowW - kPageX - 4, 54});  // the header, right of the name
   if (key == "BG_ID_MIDI_FILTERS") s.kept.push_back({0, 0, w, 62});  // the title and the explanation
+  if (key == "BG_ID_BROWSER")  // the bank names' recesses and the menu faces
+    for (const Rect r : {Rect{322, 123, 420, 21}, Rect{322, 396, 420, 21}, Rect{769, 123, 77, 18},
+                         Rect{1072, 1, 87, 19}, Rect{900, 50, 120, 14},
+                         Rect{190, 126, 80, 12}, Rect{190, 399, 80, 12}})
+      s.kept.push_back(r);
   if (curve) s.kept.push_back({w - 240, 0, 240, h});  // the title and the curve
   if (key.rfind("EFFECTS_", 0) == 0 && pageBoxes(key).empty()) s.kept.push_back({w - 212, h - 32, 204, 26});
   return s;
@@ -465,7 +535,7 @@ std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool fr
   Recipe recipe;
   if (!recipeFor(key, recipe) || frames < 1) return nullptr;
   const Palette& p = palette(scheme);
-  if (std::strcmp(key, "BUTTON_LOCK_ID") == 0) recipe.draw = lock(scheme == 2 ? rgb(20, 20, 22) : p.accent);
+  if (std::strcmp(key, "BUTTON_LOCK_ID") == 0) recipe.draw = lock(p.accent);
   const int w = framesHorizontal ? recipe.w * frames : recipe.w;
   const int h = framesHorizontal ? recipe.h : recipe.h * frames;
   auto bm = std::make_unique<LICE_MemBitmap>(w, h);

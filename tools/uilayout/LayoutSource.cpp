@@ -47,7 +47,7 @@ std::string unquote(const std::string& s) {
 }
 
 bool isPositionElement(const std::string& element) {
-  return element == "display" || element == "dropMenu" || element == "patchBrowser";
+  return element == "display" || element == "dropMenu" || element == "patchBrowser" || element == "categoryList";
 }
 
 bool parseNode(const SourceLine& line, const std::map<std::string, SysExEntry>& sysex, LayoutNode& node,

@@ -3,7 +3,8 @@
 //
 //   layer oscillators id=2                     a page and its attributes
 //     background OSCILLATORS_ID @70,64          "@" gives "position" ("bounds"
-//                                               for display, dropMenu, patchBrowser)
+//                                               for display, dropMenu, patchBrowser,
+//                                               categoryList)
 //     knobcontrol "Octave" type=seKnob param=kOscillator1Octave se=kOscillator1Octave
 //   for n in 01..16                             repeats its lines with $n replaced;
 //     banklayer bankAndProgram$n                the first bound's width pads the number

@@ -23,7 +23,7 @@
 namespace {
 const std::set<std::string> kPages = {"layer",          "fxlayer",          "multifxlayer", "envelopelayer",
                                       "oscillator1layer", "oscillator2layer", "modlayer",     "banklayer"};
-const std::set<std::string> kControls = {"patchBrowser", "background", "display",     "switch",
+const std::set<std::string> kControls = {"patchBrowser", "categoryList", "background", "display",     "switch",
                                          "autooff",      "dropMenu",   "multiFx",     "radio",
                                          "knobcontrol",  "buttoncontrol", "menucontrol", "slidercontrol"};
 

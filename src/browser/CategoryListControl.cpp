@@ -1,0 +1,59 @@
+#include "CategoryListControl.h"
+
+#include <algorithm>
+
+#include "IGraphics.h"
+#include "IPlugBase.h"
+#include "LibrarianBrowser.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+
+namespace {
+// Light text on a dark well reads in every colour scheme.
+const IColor kWell(255, 20, 21, 26), kLit(255, 70, 74, 86), kInk(255, 225, 225, 225);
+}  // namespace
+
+CategoryListControl::CategoryListControl(IPlugBase* plug, LibrarianBrowser* browser, IRECT rect, double scale)
+    : IControl(plug, &rect), mBrowser(browser), mLineHeight(std::max(1, static_cast<int>(14 * scale))) {
+  mText = IText(static_cast<int>(13 * scale), &kInk, "NK57 Monospace");
+  mText.mAlign = IText::kAlignNear;
+}
+
+int CategoryListControl::lineAt(int y) const {
+  const PatchLibrarian* librarian = mBrowser && mBrowser->host() ? mBrowser->host()->librarian() : nullptr;
+  if (!librarian || y < mRECT.T) return -1;
+  const int line = (y - mRECT.T) / mLineHeight;
+  return line < librarian->bankCount(kCategoryList) ? line : -1;
+}
+
+bool CategoryListControl::Draw(IGraphics* graphics) {
+  graphics->FillIRect(&kWell, &mRECT);
+  LibrarianHost* host = mBrowser ? mBrowser->host() : nullptr;
+  PatchLibrarian* librarian = host ? host->librarian() : nullptr;
+  if (!librarian) return true;
+  const int shown = host->browseState().categoryBrowsing ? librarian->lowerBank.load() : -1;
+  const int count = librarian->bankCount(kCategoryList);
+  for (int i = 0; i < count; ++i) {
+    IRECT line(mRECT.L, mRECT.T + i * mLineHeight, mRECT.R, mRECT.T + (i + 1) * mLineHeight);
+    if (line.B > mRECT.B) break;
+    if (i == shown) graphics->FillIRect(&kLit, &line);
+    const auto bank = librarian->bankAt(kCategoryList, i);
+    if (!bank) continue;
+    IRECT text(line.L + 4, line.T, line.R - 4, line.B);
+    graphics->DrawIText(&mText, bank->fileName.c_str(), &text);
+  }
+  return true;
+}
+
+void CategoryListControl::OnMouseDown(int, int y, IMouseMod*) {
+  const int line = lineAt(y);
+  if (line < 0 || !mBrowser) return;
+  LibrarianHost* host = mBrowser->host();
+  // Category browsing first, so the lower pane's list holds the categories.
+  if (!host->browseState().categoryBrowsing && mPlug) {
+    mPlug->SetParameterFromGUI(kCategorySelection, 1.0);
+    host->setParameterFromPlug(kCategorySelection, 1.0, false);  // the CATEGORIES switch lights
+  }
+  mBrowser->showLowerBank(line);
+  SetDirty(false);
+}
