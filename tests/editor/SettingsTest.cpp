@@ -2,6 +2,7 @@
 // without ever losing it, and the ports it names opened at start-up.
 #include "EditorTestSupport.h"
 #include "SettingsFile.h"
+#include "UserFiles.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -50,14 +51,20 @@ TEST_F(SettingsTest, ARewriteReplacesOneLineAndNeverLosesTheFile) {
   settings.read(getSettingsPath());
   ASSERT_TRUE(settings.rewrite(getSettingsPath(), SettingsFile::kMidiOut, "New Out"));
   EXPECT_EQ(readFile(getSettingsPath()), "blue\nlarge\nyes\nNew Out\nIn");
-  EXPECT_FALSE(fs::exists(getSettingsPath() + ".tmp"));
 
-  // The write fails (its temporary file cannot be made): the old file stays.
-  fs::create_directory(getSettingsPath() + ".tmp");
+  // The write fails (the disk fills up halfway): the old file stays.
+  userfiles::setWriteFault(userfiles::WriteFault{10, ENOSPC});
   EXPECT_FALSE(settings.rewrite(getSettingsPath(), SettingsFile::kStyle, "phoenix"));
+  userfiles::setWriteFault(std::nullopt);
   EXPECT_EQ(readFile(getSettingsPath()), "blue\nlarge\nyes\nNew Out\nIn");
   EXPECT_EQ(settings.line(SettingsFile::kStyle), "blue");
-  fs::remove(getSettingsPath() + ".tmp");
+  // Nothing is left beside it but the lock file.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(getSettingsPath()).parent_path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Tarnivex Editor LOG.txt", "Tarnivex Editor UI.txt",
+                                             "Tarnivex Editor UI.txt.lock"}));
 
   // A missing file is not created.
   fs::remove(getSettingsPath());

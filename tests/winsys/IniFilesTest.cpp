@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "IniFiles.h"
+#include "UserFiles.h"
 
 namespace {
 
@@ -79,7 +81,7 @@ TEST_F(IniFiles, ReadsValuesAsTheParserStoresThem) {
       {"main", "one", "'"},
       {"main", ";comment", "kept as a key"},
       {"main", "junk", "DEF"},
-      {"dup", "a", "DEF"},  // the section's last occurrence wins
+      {"dup", "a", "first"},  // a section met again goes on: both occurrences' keys stay
       {"dup", "b", "second"},
       {"dup", "c", "goes to the current section"},
       {"  spaced ", "k", "v"},
@@ -137,14 +139,15 @@ TEST_F(IniFiles, IntsAndSections) {
 }
 
 TEST_F(IniFiles, WritesTheWholeFileSorted) {
+  // Lines that are no entry stay: before the sections, and at the head of their own section.
   std::string fn = file("w.ini", "preamble\n[b]\nZ=1\nnoeq\n[a]\n");
   EXPECT_TRUE(WritePrivateProfileString("b", "y", "2", fn.c_str()));
-  EXPECT_EQ(read(fn), "[a]\n\n[b]\ny=2\nZ=1\n\n");
+  EXPECT_EQ(read(fn), "preamble\n[a]\n\n[b]\nnoeq\ny=2\nZ=1\n\n");
   EXPECT_TRUE(WritePrivateProfileString("B", "z", "3", fn.c_str()));  // keeps the stored case
-  EXPECT_EQ(read(fn), "[a]\n\n[b]\ny=2\nZ=3\n\n");
+  EXPECT_EQ(read(fn), "preamble\n[a]\n\n[b]\nnoeq\ny=2\nZ=3\n\n");
   EXPECT_TRUE(WritePrivateProfileString("a", nullptr, nullptr, fn.c_str()));
   EXPECT_TRUE(WritePrivateProfileString("b", "y", nullptr, fn.c_str()));
-  EXPECT_EQ(read(fn), "[b]\nZ=3\n\n");
+  EXPECT_EQ(read(fn), "preamble\n[b]\nnoeq\nZ=3\n\n");
   EXPECT_FALSE(WritePrivateProfileString(nullptr, "k", "v", fn.c_str()));
   EXPECT_FALSE(WritePrivateProfileString("b", "", "v", fn.c_str()));
   EXPECT_FALSE(fs::exists(dir / ".w.ini.new"));
@@ -207,11 +210,13 @@ TEST_F(IniFiles, ReloadsWhenTheFileChangesOnDisk) {
 TEST_F(IniFiles, AFailedWriteReportsFailureAndKeepsTheOldFile) {
   std::string fn = file("keep.ini", "[s]\nk=old\n");
   EXPECT_EQ(get("s", "k", fn), "old");
-  // A folder where the temporary file would go: it cannot be created, whoever runs the test.
-  fs::create_directory(dir / ".keep.ini.new");
+  // The disk fills up after a few bytes of the new file.
+  userfiles::setWriteFault(userfiles::WriteFault{5, ENOSPC});
   EXPECT_FALSE(WritePrivateProfileString("s", "k", "new", fn.c_str()));
+  userfiles::setWriteFault(std::nullopt);
   EXPECT_EQ(read(fn), "[s]\nk=old\n");
   EXPECT_EQ(get("s", "k", fn), "new");  // kept in memory only
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no temporary file left
 }
 
 TEST_F(IniFiles, LongPathsKeepTheirWholeTemporaryName) {
