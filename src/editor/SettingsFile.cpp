@@ -75,7 +75,8 @@ bool SettingsFile::rewrite(const std::string& path, Line which, const std::strin
   const auto data = userfiles::readWholeFile(path, kMaxSettingsSize);
   if (!data) return false;
   auto lines = parseLines(std::string(data->begin(), data->end()));
-  lines[static_cast<size_t>(which)] = text;
+  // A line break would push the lines after it down: the line ends there.
+  lines[static_cast<size_t>(which)] = text.substr(0, text.find('\n'));
   std::string contentsAfter;
   for (size_t i = 0; i < lines.size(); ++i) contentsAfter += (i ? "\n" : "") + lines[i];
   if (!userfiles::writeFileAtomically(path, contentsAfter)) return false;

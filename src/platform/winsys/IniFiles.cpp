@@ -194,10 +194,13 @@ bool writeBackFile(IniFileContext& ctx) {
 
 // Whether a text can be written as a section name, key or value and read
 // back as the same: a line break would start a new line, a "]" end a
-// section name early and a "=" split a key.
+// section name early, a "=" split a key; an empty section name is no
+// section, and a key that begins with a blank or "[" is read otherwise.
 bool writable(const char* text, const char* forbidden) {
   return !text || !strpbrk(text, forbidden);
 }
+bool writableSection(const char* name) { return name && *name && writable(name, "\r\n]"); }
+bool writableKey(const char* key) { return !key || (writable(key, "\r\n=") && !strchr(" \t[", key[0])); }
 
 // Trimmed of blanks, then of one pair of matching quotes.
 std::string readerValue(const std::string& v) {
@@ -333,7 +336,7 @@ BOOL GetPrivateProfileStruct(const char* appname, const char* keyname, void* buf
 
 BOOL WritePrivateProfileString(const char* appname, const char* keyname, const char* val, const char* fn) {
   if (!appname || !fn || (keyname && !*keyname)) return 0;
-  if (!writable(appname, "\r\n]") || !writable(keyname, "\r\n=") || !writable(val, "\r\n")) return 0;
+  if (!writableSection(appname) || !writableKey(keyname) || !writable(val, "\r\n")) return 0;
   std::lock_guard lock(gMutex);
   IniFileContext* ctx = getFileContext(fn);
   if (!ctx->complete) return 0;
@@ -359,7 +362,7 @@ BOOL WritePrivateProfileString(const char* appname, const char* keyname, const c
 }
 
 BOOL WritePrivateProfileSection(const char* appname, const char* strings, const char* fn) {
-  if (!appname || !fn || !writable(appname, "\r\n]")) return 0;
+  if (!appname || !fn || !writableSection(appname)) return 0;
   std::lock_guard lock(gMutex);
   IniFileContext* ctx = getFileContext(fn);
   if (!ctx->complete) return 0;
@@ -374,7 +377,7 @@ BOOL WritePrivateProfileSection(const char* appname, const char* strings, const 
   for (const char* p = strings; p && *p; p += strlen(p) + 1) {
     size_t len = strlen(p);
     const char* eq = static_cast<const char*>(memchr(p, '=', std::min<size_t>(len, 8191)));
-    if (!eq || strpbrk(p, "\r\n")) continue;
+    if (!eq || strpbrk(p, "\r\n") || strchr(" \t[", p[0])) continue;
     it->second[std::string(p, eq)] = std::string(eq + 1);
   }
   return writeBackFile(*ctx);

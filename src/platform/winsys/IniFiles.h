@@ -13,8 +13,9 @@ int GetPrivateProfileInt(const char* appname, const char* keyname, int def, cons
 int GetPrivateProfileSection(const char* appname, char* strout, int strout_len, const char* fn);
 BOOL GetPrivateProfileStruct(const char* appname, const char* keyname, void* buf, int size, const char* fn);
 // The writers answer 0 when the file could not be written back (the change then stays in memory only), when
-// it could not be read whole, and for a name or value that would not read back the same (a line break, a
-// "]" in a section name, a "=" in a key); those two change nothing.
+// it could not be read whole, and for a name or value that would not read back the same (a line break, an
+// empty section name or one with "]", a key with "=" or beginning with a blank or "["); those two change
+// nothing.
 BOOL WritePrivateProfileString(const char* appname, const char* keyname, const char* val, const char* fn);
 BOOL WritePrivateProfileSection(const char* appname, const char* strings, const char* fn);
 BOOL WritePrivateProfileStruct(const char* appname, const char* keyname, const void* buf, int size,
