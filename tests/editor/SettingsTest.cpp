@@ -72,6 +72,39 @@ TEST_F(SettingsTest, ARewriteReplacesOneLineAndNeverLosesTheFile) {
   EXPECT_FALSE(fs::exists(getSettingsPath()));
 }
 
+// Each instance reads the file at start-up; a later change of one of them
+// must not write back the lines another has changed since.
+TEST_F(SettingsTest, InstancesNeverUndoEachOthersChanges) {
+  writeSettings("yellow\nnormal\nyes\nOld Out\nOld In");
+  makePlug(false);
+  SettingsFile other;  // a second instance, started at the same time
+  ASSERT_TRUE(other.read(getSettingsPath()));
+  plug->getExternalMIDIOutNames();
+  setParam(kDeviceOutSelection, 2);  // this one chooses its output
+  ASSERT_TRUE(other.rewrite(getSettingsPath(), SettingsFile::kStyle, "phoenix"));  // the other a scheme
+  setParam(kUserInterfaceSize, 2);  // and this one a size
+  EXPECT_EQ(readFile(getSettingsPath()), std::string("phoenix\nlarge\nyes\n") + kPort + "\nOld In");
+  EXPECT_EQ(plug->settings.line(SettingsFile::kStyle), "phoenix");
+
+  // Many at once, each changing its own line again and again.
+  std::vector<std::thread> writers;
+  std::atomic<int> failures{0};
+  for (int line = 0; line < SettingsFile::kLineCount; ++line) {
+    writers.emplace_back([&, line] {
+      SettingsFile instance;
+      instance.read(getSettingsPath());
+      for (int n = 0; n < 30; ++n)
+        if (!instance.rewrite(getSettingsPath(), static_cast<SettingsFile::Line>(line),
+                              "line " + std::to_string(line) + " change " + std::to_string(n)))
+          ++failures;
+    });
+  }
+  for (auto& writer : writers) writer.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(readFile(getSettingsPath()),
+            "line 0 change 29\nline 1 change 29\nline 2 change 29\nline 3 change 29\nline 4 change 29");
+}
+
 TEST_F(SettingsTest, StartUpOpensThePortsTheFileNames) {
   struct Row {
     const char* name;

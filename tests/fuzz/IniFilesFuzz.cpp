@@ -81,20 +81,21 @@ int iniFiles(const uint8_t* data, size_t size) {
   GetPrivateProfileString(section.c_str(), key.c_str(), "", readBack.data(), static_cast<int>(readBack.size()),
                           path.c_str());
   FUZZ_CHECK(expected == readBack.data());
-  for (const auto& [name, text] : before) {
-    if (sameName(name.first, section) && sameName(name.second, key)) continue;
-    const auto found = std::find_if(after.begin(), after.end(), [&](const auto& entry) {
+  auto find = [](const Values& values, const std::pair<std::string, std::string>& name) {
+    return std::find_if(values.begin(), values.end(), [&](const auto& entry) {
       return sameName(entry.first.first, name.first) && sameName(entry.first.second, name.second);
     });
-    FUZZ_CHECK(found != after.end() && found->second == text);
+  };
+  auto isWritten = [&](const std::pair<std::string, std::string>& name) {
+    return sameName(name.first, section) && sameName(name.second, key);
+  };
+  for (const auto& entry : before) {
+    if (isWritten(entry.first)) continue;
+    const auto found = find(after, entry.first);
+    FUZZ_CHECK(found != after.end() && found->second == entry.second);
   }
   // Nothing new but the key written.
-  for (const auto& [name, text] : after) {
-    if (sameName(name.first, section) && sameName(name.second, key)) continue;
-    FUZZ_CHECK(std::any_of(before.begin(), before.end(), [&](const auto& entry) {
-      return sameName(entry.first.first, name.first) && sameName(entry.first.second, name.second);
-    }));
-  }
+  for (const auto& entry : after) FUZZ_CHECK(isWritten(entry.first) || find(before, entry.first) != before.end());
   return 0;
 }
 

@@ -10,25 +10,6 @@
 #include "LibraryTestSupport.h"
 
 namespace {
-// A library that keeps its log, loaded from folder.
-struct LoggedLibrary {
-  PatchLibrarian library;
-  std::vector<std::string> log;
-  explicit LoggedLibrary(const std::string& folder) {
-    library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
-    library.loadPatchesFromFilesystem(folder);
-  }
-  int count(const std::string& prefix) const {
-    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
-  }
-};
-
-std::vector<std::string> names(const BankList& banks) {
-  std::vector<std::string> out;
-  for (const auto& b : banks) out.push_back(b->fileName);
-  return out;
-}
-
 // A tree as text: "node[sub[sub2:files]:files]:files" per node.
 std::string shape(const FolderTree& tree) {
   std::string out;
