@@ -64,7 +64,7 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   pos = found ? end + 1 : -1;
   // A short dump is completed before its end byte, not after it: an F7 left
   // inside would cut the dump short when the file is read again.
-  const size_t fullSize = sound && working == 1 ? 393 : sound ? 392 : 393;
+  const size_t fullSize = sound && working != 1 ? 392 : 393;  // a Q sound is read as 393 bytes
   if (d.size() < fullSize) d.pop_back();
 
   if (sound && working == 1) {

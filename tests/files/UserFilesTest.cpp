@@ -4,7 +4,6 @@
 // writers apart.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <thread>
 
 #include "FileLock.h"
+#include "SmallFileSystem.h"
 #include "UserFiles.h"
 
 namespace {
@@ -149,23 +149,12 @@ TEST_F(UserFilesTest, FreeNamesNeverReplaceAFile) {
 // the injected failures above stand for it.
 TEST_F(UserFilesTest, OnAFullFileSystemTheOldFileStays) {
   const fs::path mount = dir / "small";
-  fs::create_directory(mount);
-  if (::mount("tarnivex-test", mount.c_str(), "tmpfs", 0, "size=64k") != 0)
-    GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
-  struct Unmount {
-    fs::path path;
-    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-  } unmount{mount};
+  const SmallFileSystem small(mount);
+  if (!small.mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << small.error;
   const fs::path target = mount / "Program.fxp";
   const std::string old(20000, 'o');
   ASSERT_TRUE(userfiles::writeFileAtomically(target.string(), old));
-  // Fill what is left.
-  {
-    std::ofstream filler(mount / "filler", std::ios::binary);
-    const std::string block(4096, 'f');
-    while (filler.write(block.data(), block.size())) {
-    }
-  }
+  small.fill();
   const std::string bigger(30000, 'n');
   errno = 0;
   EXPECT_FALSE(userfiles::writeFileAtomically(target.string(), bigger));

@@ -3,7 +3,6 @@
 // save that cannot complete reports it and leaves the old file.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/mount.h>
 
 #include <cerrno>
 #include <climits>
@@ -15,6 +14,7 @@
 #include <limits>
 
 #include "IParam.h"
+#include "SmallFileSystem.h"
 #include "TestPlug.h"
 #include "UserFiles.h"
 
@@ -134,13 +134,8 @@ TEST_F(FileSafetyTest, AFailedSaveReportsFalseAndLeavesTheOldFile) {
 // less room than that left; only where a small file system can be mounted.
 TEST_F(FileSafetyTest, ASaveOntoAFullFileSystemKeepsTheOldProgram) {
   const fs::path mount = dir / "small";
-  fs::create_directory(mount);
-  if (::mount("tarnivex-test", mount.c_str(), "tmpfs", 0, "size=64k") != 0)
-    GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
-  struct Unmount {
-    fs::path path;
-    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-  } unmount{mount};
+  const SmallFileSystem small(mount);
+  if (!small.mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << small.error;
   TestPlug::Config config;
   config.nAutomatable = config.nParams = 2000;
   TestPlug plug(config);
@@ -148,12 +143,7 @@ TEST_F(FileSafetyTest, ASaveOntoAFullFileSystemKeepsTheOldProgram) {
   ASSERT_TRUE(plug.SaveProgramToFile(file.string().c_str()));
   const Bytes saved = readAll(file);
   ASSERT_GT(saved.size(), 16000u);
-  {
-    std::ofstream filler(mount / "filler", std::ios::binary);
-    const std::string block(1024, 'f');
-    while (filler.write(block.data(), block.size())) {
-    }
-  }
+  small.fill();
   plug.GetParam(0)->Set(7.5);
   EXPECT_FALSE(plug.SaveProgramToFile(file.string().c_str()));
   EXPECT_EQ(readAll(file), saved);

@@ -4,7 +4,9 @@
 // Input: messages of [port byte, length byte, bytes]; an even port byte is
 // the instrument's port, an odd one the host (up to three bytes a short
 // message, more a SysEx event).
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <thread>
 
 #include "FuzzDrivers.h"
@@ -15,6 +17,8 @@
 
 namespace fuzz {
 namespace {
+constexpr size_t kMaxEvents = 256;
+
 void hostEvents(Tarnivex& plug, const std::vector<std::vector<uint8_t>>& messages) {
   if (messages.empty()) return;
   std::vector<VstMidiEvent> shorts;
@@ -40,13 +44,17 @@ void hostEvents(Tarnivex& plug, const std::vector<std::vector<uint8_t>>& message
       list.push_back(reinterpret_cast<VstEvent*>(&sysex.back()));
     }
   }
-  // VstEvents ends in room for two events; a longer list runs on past it.
-  std::vector<unsigned char> storage(sizeof(VstEvents) + list.size() * sizeof(VstEvent*));
-  auto* events = reinterpret_cast<VstEvents*>(storage.data());
-  events->numEvents = static_cast<VstInt32>(list.size());
-  for (size_t k = 0; k < list.size(); ++k) events->events[k] = list[k];
+  // VstEvents as a host lays it out, its list running on past two entries.
+  struct HostEvents {
+    VstInt32 numEvents;
+    VstIntPtr reserved;
+    VstEvent* events[kMaxEvents];
+  } events{};
+  events.numEvents = static_cast<VstInt32>(std::min(list.size(), kMaxEvents));
+  for (size_t k = 0; k < static_cast<size_t>(events.numEvents); ++k) events.events[k] = list[k];
+  static_assert(offsetof(HostEvents, events) == offsetof(VstEvents, events));
   AEffect* effect = plug.GetAEffect();
-  effect->dispatcher(effect, effProcessEvents, 0, 0, events, 0.0f);
+  effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f);
 }
 }  // namespace
 

@@ -198,6 +198,46 @@ TEST_F(IniFiles, CacheReusesCaseInsensitiveNamesAndEvictsTheOldest) {
   EXPECT_EQ(get("s", "k", upper), "DEF");
 }
 
+// A write never costs the file what the reader did not take in, and never
+// writes what would read back as something else.
+TEST_F(IniFiles, AWriteKeepsWhatTheFileHeldAndRefusesWhatWouldNotReadBack) {
+  struct Row {
+    const char* label;
+    std::string file;
+    const char *app, *key, *val;
+    bool written;
+    std::string after;  // the file afterwards; "" for unchanged
+  };
+  const std::string big(0x40001, 'x');
+  const Row table[] = {
+      {"more than 256 KiB before the first section", big + "\n[s]\nk=1\n", "s", "k", "2", false, ""},
+      {"a value with a line break", "[s]\nk=1\n", "s", "k", "x\n[evil]\nk=v", false, ""},
+      {"a value with a carriage return", "[s]\nk=1\n", "s", "k", "x\ry", false, ""},
+      {"a section name with ]", "[s]\nk=1\n", "a]b", "k", "v", false, ""},
+      {"an empty section name", "[s]\nk=1\n", "", "k", "v", false, ""},
+      {"a key with =", "[s]\nk=1\n", "s", "a=b", "v", false, ""},
+      {"a key that begins with [", "[s]\nk=1\n", "s", "[t]", "v", false, ""},
+      {"a key that begins with a blank", "[s]\nk=1\n", "s", " k", "v", false, ""},
+      {"comments, loose lines and a repeated section stay", "top\n[s]\n; note\nk=1\n[t]\nx=1\n[S]\nj=2\n", "t", "y",
+       "3", true, "top\n[s]\n; note\nj=2\nk=1\n\n[t]\nx=1\ny=3\n\n"},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.label);
+    SWELL_ResetIniCache();
+    const std::string fn = file("k.ini", row.file);
+    EXPECT_EQ(WritePrivateProfileString(row.app, row.key, row.val, fn.c_str()) != 0, row.written);
+    EXPECT_EQ(read(fn), row.after.empty() ? row.file : row.after);
+  }
+  // A file that cannot be read (here a folder of that name) is not replaced.
+  fs::create_directory(dir / "folder.ini");
+  EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", (dir / "folder.ini").c_str()));
+  EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
+  const std::string withStrings = file("section.ini", "[s]\na=1\n");
+  EXPECT_FALSE(WritePrivateProfileSection("s]", "a=2\0", withStrings.c_str()));
+  EXPECT_TRUE(WritePrivateProfileSection("s", "a=2\0b=x\ny\0c=3\0", withStrings.c_str()));
+  EXPECT_EQ(read(withStrings), "[s]\na=2\nc=3\n\n");
+}
+
 TEST_F(IniFiles, ReloadsWhenTheFileChangesOnDisk) {
   std::string fn = file("r.ini", "[s]\nk=1\n");
   EXPECT_EQ(get("s", "k", fn), "1");
