@@ -1,5 +1,6 @@
 // The MIDI-port, filter, routing and clock commands, and the settings file
 // that keeps the ports, the window size and the colour scheme between runs.
+#include <optional>
 #include <string>
 
 #include "ControlLayer.h"
@@ -108,8 +109,10 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
     showParamName("Tarnivex Editor UI.txt MISSING!");
     showParamValue("Contact support");
   };
-  auto rewrite = [this](SettingsFile::Line line, const std::string& text) {
-    return settings.rewrite(settingsPath, line, text);
+  // No text: the line stays as the file holds it (another instance may
+  // have changed it since this one read it).
+  auto rewrite = [this](SettingsFile::Line line, std::optional<std::string> text) {
+    return settings.rewrite(settingsPath, line, std::move(text));
   };
 
   if (paramIdx >= kMIDIFilterDAWCCPassThrough && paramIdx < kMIDIFilterDAWCCPassThrough + static_cast<int>(kFilterKinds)) {
@@ -163,8 +166,8 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
       const int found = output ? midiOutPortIndex.load() : midiInPortIndex.load();
       const SettingsFile::Line line = output ? SettingsFile::kMidiOut : SettingsFile::kMidiIn;
       const std::vector<std::string>& list = output ? getExternalMIDIOutNames() : getExternalMIDIInNames();
-      const std::string text = found > 0 && found < static_cast<int>(list.size()) ? list[static_cast<size_t>(found)]
-                                                                                  : settings.line(line);
+      std::optional<std::string> text;
+      if (found > 0 && found < static_cast<int>(list.size())) text = list[static_cast<size_t>(found)];
       if (!rewrite(line, text)) {
         missing();
         return true;
@@ -200,7 +203,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
       } else {
         if (value == 0.0) return true;
         showParamName("Set MIDI In and MIDI Out");
-        if (!rewrite(SettingsFile::kFirstRun, one ? "yes" : settings.line(SettingsFile::kFirstRun))) {
+        if (!rewrite(SettingsFile::kFirstRun, one ? std::optional<std::string>("yes") : std::nullopt)) {
           missing();
           return true;
         }

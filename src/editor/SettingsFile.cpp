@@ -66,7 +66,7 @@ std::string SettingsFile::contents() const {
   return text;
 }
 
-bool SettingsFile::rewrite(const std::string& path, Line which, const std::string& text) {
+bool SettingsFile::rewrite(const std::string& path, Line which, std::optional<std::string> text) {
   if (access(path.c_str(), F_OK) != 0) return false;
   // Read, changed by one line and written back under a lock shared with
   // every other instance, so none of them undoes another's change.
@@ -76,7 +76,7 @@ bool SettingsFile::rewrite(const std::string& path, Line which, const std::strin
   if (!data) return false;
   auto lines = parseLines(std::string(data->begin(), data->end()));
   // A line break would push the lines after it down: the line ends there.
-  lines[static_cast<size_t>(which)] = text.substr(0, text.find('\n'));
+  if (text) lines[static_cast<size_t>(which)] = text->substr(0, text->find('\n'));
   std::string contentsAfter;
   for (size_t i = 0; i < lines.size(); ++i) contentsAfter += (i ? "\n" : "") + lines[i];
   if (!userfiles::writeFileAtomically(path, contentsAfter)) return false;

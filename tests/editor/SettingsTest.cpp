@@ -85,6 +85,10 @@ TEST_F(SettingsTest, InstancesNeverUndoEachOthersChanges) {
   setParam(kUserInterfaceSize, 2);  // and this one a size
   EXPECT_EQ(readFile(getSettingsPath()), std::string("phoenix\nlarge\nyes\n") + kPort + "\nOld In");
   EXPECT_EQ(plug->settings.line(SettingsFile::kStyle), "phoenix");
+  // Choosing no port keeps the line the file has, not the one this instance read.
+  ASSERT_TRUE(other.rewrite(getSettingsPath(), SettingsFile::kMidiOut, "Chosen elsewhere"));
+  setParam(kDeviceOutSelection, 0);
+  EXPECT_EQ(readFile(getSettingsPath()), "phoenix\nlarge\nyes\nChosen elsewhere\nOld In");
 
   // Many at once, each changing its own line again and again.
   std::vector<std::thread> writers;
