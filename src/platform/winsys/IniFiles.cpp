@@ -109,9 +109,16 @@ void loadFile(IniFileContext& ctx) {
       }
     }
     rtrim(raw);
-    size_t start = raw.find_first_not_of(" \t");
-    if (start == std::string::npos) continue;
-    const char* line = raw.c_str() + start;
+    // Names and values end at a NUL byte; the blanks before it are trimmed
+    // as at a line's end, so an entry reads the same once written back.
+    std::string text = raw.substr(0, raw.find('\0'));
+    rtrim(text);
+    size_t start = text.find_first_not_of(" \t");
+    if (start == std::string::npos) {
+      if (text.size() < raw.size()) kept->push_back(raw);
+      continue;
+    }
+    const char* line = text.c_str() + start;
     if (line[0] == '[') {
       const char* close = strchr(line, ']');
       if (!close) {
