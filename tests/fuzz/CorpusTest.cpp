@@ -6,8 +6,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 
 #include "FuzzDrivers.h"
+
+namespace fuzz {
+// The driver by its name in test lists.
+void PrintTo(const Driver& driver, std::ostream* out) { *out << driver.name; }
+}  // namespace fuzz
 
 namespace {
 namespace fs = std::filesystem;
