@@ -120,6 +120,67 @@ void BM_CategoryBanks(benchmark::State& state) {
   state.counters["banks"] = library.bankCount(kCategoryList);
 }
 BENCHMARK(BM_CategoryBanks)->Unit(benchmark::kMillisecond);
+// A library folder of one bank file, made afresh for every load (a split
+// moves its source away).
+struct OneFileLibrary {
+  explicit OneFileLibrary(const Bytes& file) {
+    char pattern[] = "/tmp/tarnivex-bench-XXXXXX";
+    base = mkdtemp(pattern);
+    fs::create_directories(base / "Patches");
+    std::ofstream(base / "Patches" / "Big.syx", std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  }
+  ~OneFileLibrary() {
+    std::error_code error;
+    fs::remove_all(base, error);
+  }
+  size_t files() const {
+    size_t n = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(base)) n += entry.is_regular_file();
+    return n;
+  }
+  fs::path base;
+};
+
+// Loads a library of only this file, once for each iteration; the files the
+// folder holds afterwards.
+void loadEachIteration(benchmark::State& state, const Bytes& file) {
+  size_t files = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto folder = std::make_unique<OneFileLibrary>(file);
+    state.ResumeTiming();
+    PatchLibrarian library;
+    library.loadPatchesFromFilesystem((folder->base / "Patches").string());
+    state.PauseTiming();
+    files = folder->files();
+    folder.reset();
+    state.ResumeTiming();
+  }
+  state.counters["files_after"] = static_cast<double>(files);
+}
+
+// A malformed file of 7-byte dumps (kilobytes as the argument): read no
+// further than a split may write, and left as it is.
+void BM_LoadMalformedFile(benchmark::State& state) {
+  const Bytes tiny = {0xF0, 0x3E, 0x10, 0x00, 0x10, 0x00, 0xF7};
+  Bytes file;
+  while (file.size() < static_cast<size_t>(state.range(0)) * 1024) file.insert(file.end(), tiny.begin(), tiny.end());
+  loadEachIteration(state, file);
+}
+BENCHMARK(BM_LoadMalformedFile)->Arg(700)->Arg(2100)->Unit(benchmark::kMillisecond);
+
+// A file of real sound dumps (the argument) split into banks of 100 and
+// read again.
+void BM_SplitBankFile(benchmark::State& state) {
+  Bytes file;
+  for (int n = 0; n < state.range(0); ++n) {
+    const Bytes d = sound(n);
+    file.insert(file.end(), d.begin(), d.end());
+  }
+  loadEachIteration(state, file);
+}
+BENCHMARK(BM_SplitBankFile)->Arg(300)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(3);
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 // The MIDI-port, filter, routing and clock commands, and the settings file
 // that keeps the ports, the window size and the colour scheme between runs.
+#include <optional>
 #include <string>
 
 #include "ControlLayer.h"
@@ -33,10 +34,12 @@ int findPort(const std::vector<std::string>& list, const std::string& name) {
 int Tarnivex::reopenMidiOut(const std::string& name) {
   const std::vector<std::string> list = getExternalMIDIOutNames();
   int index = findPort(list, name);
+  // A name no port has (the instrument is off, or none was chosen) leaves
+  // the port that is open as it is.
+  if (index == 0) return midiOutPortIndex;
   // The port open already stays open: reconnecting it would only cost time.
-  if (index > 0 && index == midiOutPortIndex && mMidiOut && mMidiOut->isPortOpen()) return index;
-  // Index 0 closes the port that was open.
-  const int opened = setExternalMIDIOut(index, index > 0 ? list[static_cast<size_t>(index)].c_str() : "");
+  if (index == midiOutPortIndex && mMidiOut && mMidiOut->isPortOpen()) return index;
+  const int opened = setExternalMIDIOut(index, list[static_cast<size_t>(index)].c_str());
   midiOutPortIndex = opened > 0 ? opened : 0;
   return midiOutPortIndex;
 }
@@ -44,16 +47,29 @@ int Tarnivex::reopenMidiOut(const std::string& name) {
 int Tarnivex::reopenMidiIn(const std::string& name) {
   const std::vector<std::string> list = getExternalMIDIInNames();
   int index = findPort(list, name);
-  if (index > 0 && index == midiInPortIndex && mMidiIn && mMidiIn->isPortOpen()) return index;
-  const int opened = setExternalMIDIIn(index, index > 0 ? list[static_cast<size_t>(index)].c_str() : "");
+  if (index == 0) return midiInPortIndex;
+  if (index == midiInPortIndex && mMidiIn && mMidiIn->isPortOpen()) return index;
+  const int opened = setExternalMIDIIn(index, list[static_cast<size_t>(index)].c_str());
   midiInPortIndex = opened > 0 ? opened : 0;
   return midiInPortIndex;
+}
+
+std::string Tarnivex::chosenPortName(bool output) const {
+  std::lock_guard<std::mutex> lock(mChosenPortsMutex);
+  return output ? mChosenOutName : mChosenInName;
+}
+
+void Tarnivex::setChosenPortName(bool output, const std::string& name) {
+  std::lock_guard<std::mutex> lock(mChosenPortsMutex);
+  (output ? mChosenOutName : mChosenInName) = name;
 }
 
 void Tarnivex::reopenStoredPorts() {
   const std::string out = settings.line(SettingsFile::kMidiOut);
   if (out.empty() || settings.line(SettingsFile::kFirstRun) != "yes") return;
   const std::string in = settings.line(SettingsFile::kMidiIn);
+  setChosenPortName(true, out);
+  setChosenPortName(false, in);
   debugLog("DEFAULT SETTINGS: MIDI In device stored " + in);
   const int inIndex = reopenMidiIn(in);
   GetParam(kDeviceInSelection)->Set(inIndex);
@@ -74,6 +90,7 @@ void Tarnivex::selectMidiPort(bool output, int index) {
   int requested = index;
   const int found = output ? setExternalMIDIOut(requested, name.c_str()) : setExternalMIDIIn(requested, name.c_str());
   (output ? midiOutPortIndex : midiInPortIndex) = found > 0 ? found : 0;
+  if (found > 0 || index <= 0) setChosenPortName(output, found > 0 ? name : std::string());
   if (output) {
     if (found > 0) {
       midiIOConfigured = true;
@@ -92,8 +109,10 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
     showParamName("Tarnivex Editor UI.txt MISSING!");
     showParamValue("Contact support");
   };
-  auto rewrite = [this](SettingsFile::Line line, const std::string& text) {
-    return settings.rewrite(settingsPath, line, text);
+  // No text: the line stays as the file holds it (another instance may
+  // have changed it since this one read it).
+  auto rewrite = [this](SettingsFile::Line line, std::optional<std::string> text) {
+    return settings.rewrite(settingsPath, line, std::move(text));
   };
 
   if (paramIdx >= kMIDIFilterDAWCCPassThrough && paramIdx < kMIDIFilterDAWCCPassThrough + static_cast<int>(kFilterKinds)) {
@@ -147,8 +166,8 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
       const int found = output ? midiOutPortIndex.load() : midiInPortIndex.load();
       const SettingsFile::Line line = output ? SettingsFile::kMidiOut : SettingsFile::kMidiIn;
       const std::vector<std::string>& list = output ? getExternalMIDIOutNames() : getExternalMIDIInNames();
-      const std::string text = found > 0 && found < static_cast<int>(list.size()) ? list[static_cast<size_t>(found)]
-                                                                                  : settings.line(line);
+      std::optional<std::string> text;
+      if (found > 0 && found < static_cast<int>(list.size())) text = list[static_cast<size_t>(found)];
       if (!rewrite(line, text)) {
         missing();
         return true;
@@ -184,7 +203,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
       } else {
         if (value == 0.0) return true;
         showParamName("Set MIDI In and MIDI Out");
-        if (!rewrite(SettingsFile::kFirstRun, one ? "yes" : settings.line(SettingsFile::kFirstRun))) {
+        if (!rewrite(SettingsFile::kFirstRun, one ? std::optional<std::string>("yes") : std::nullopt)) {
           missing();
           return true;
         }

@@ -3,6 +3,7 @@
 // device and selection values, then the plain values of parameters
 // 0..8743. Short form (the snapshot, and every chunk of earlier versions):
 // the same without the block and the four selection values.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -38,13 +39,29 @@ bool readFinite(const ByteChunk& chunk, int& pos, double* out) {
 }
 
 std::string orSetName(const std::string& text) { return text.empty() ? "Set Name" : text; }
+
+// What a project holds where no port was chosen.
+bool namesAPort(const std::string& name) {
+  return !name.empty() && name != "Set Name" && name != "Select MIDI Device";
+}
 }  // namespace
+
+void Tarnivex::adoptStoredPortName(bool output, const std::string& name) {
+  // A port open now stays the choice; with none open the project's name is,
+  // so saving the project again keeps it.
+  const int open = output ? midiOutPortIndex.load() : midiInPortIndex.load();
+  if (open <= 0 && namesAPort(name)) setChosenPortName(output, name);
+}
 
 int Tarnivex::savedParamCount() const { return NNonAutomatedParams() - kUnsavedEditorParams; }
 
 std::string Tarnivex::portNameForState(bool output) {
-  // The port open now; the selection's value when none is.
+  // The port open now; else the one the user chose, present or not (a
+  // project saved while the instrument is off keeps its ports); else the
+  // selection's value.
   const int open = output ? midiOutPortIndex.load() : midiInPortIndex.load();
+  const std::string chosen = chosenPortName(output);
+  if (open <= 0 && !chosen.empty()) return chosen;
   const int index = open > 0 ? open : GetParam(output ? kDeviceOutSelection : kDeviceInSelection)->Int();
   const std::vector<std::string>& list = output ? mOutNames : mInNames;
   if (index > 0 && index < static_cast<int>(list.size())) return list[static_cast<size_t>(index)];
@@ -125,18 +142,22 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
     const std::string inName = section.block.names[Patch::kMidiInName];
     const std::string outName = section.block.names[Patch::kMidiOutName];
     debugLog("PROJECT RECALL: MIDI In device stored " + inName);
+    adoptStoredPortName(false, inName);
     const int inIndex = reopenMidiIn(inName);
     GetParam(kDeviceInSelection)->Set(inIndex);
     setParameterFromPlug(kDeviceInSelection, GetParam(kDeviceInSelection)->Value(), false);
     debugLog("PROJECT RECALL: MIDI Out device stored " + outName);
+    adoptStoredPortName(true, outName);
     const int outIndex = reopenMidiOut(outName);
     GetParam(kDeviceOutSelection)->Set(outIndex);
     // Configured follows the output that is open now, not the one before.
     midiIOConfigured = GetParam(kDeviceOutSelection)->Int() > 0;
     debugLog("PROJECT RECALL: MIDI In device after checking devices " + portNameForState(false));
     debugLog("PROJECT RECALL: MIDI Out device after checking devices " + portNameForState(true));
-    GetParam(kBankSelection)->SetNormalized(section.selections[2]);
-    GetParam(kPatchSelection)->SetNormalized(section.selections[3]);
+    // Normalised values stay in 0..1, or a selection far outside its range
+    // would reach the integer reads.
+    GetParam(kBankSelection)->SetNormalized(std::clamp(section.selections[2], 0.0, 1.0));
+    GetParam(kPatchSelection)->SetNormalized(std::clamp(section.selections[3], 0.0, 1.0));
     if (patchManager) {
       patchManager->bankSelection = GetParam(kBankSelection)->Int();
       patchManager->patchSelection = GetParam(kPatchSelection)->Int();

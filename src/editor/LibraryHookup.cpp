@@ -28,6 +28,10 @@ void Tarnivex::attachPatchLibrarian() {
                                const std::string& extensions) {
     return promptFile(GetGUI(), action, folder, name, extensions);
   };
+  hooks.messageBox = [this](const std::string& text, const std::string& caption, int type) {
+    IGraphics* graphics = GetGUI();
+    return graphics ? graphics->ShowMessageBox(text.c_str(), caption.c_str(), type) : 0;
+  };
   patchLibrarian->loadPatchesFromFilesystem(getPatchesFolderStr());
 }
 

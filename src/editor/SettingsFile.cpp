@@ -2,9 +2,8 @@
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
-#include <memory>
+#include "FileLock.h"
+#include "UserFiles.h"
 
 namespace {
 bool trailingBlank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
@@ -19,21 +18,32 @@ int indexOf(const char* const (&names)[N], const std::string& text) {
     if (text == names[i]) return static_cast<int>(i);
   return -1;
 }
+
+// Up to five lines, each cut at its "\n" and stripped of trailing blanks.
+std::array<std::string, SettingsFile::kLineCount> parseLines(const std::string& text) {
+  std::array<std::string, SettingsFile::kLineCount> lines;
+  size_t at = 0;
+  for (size_t i = 0; i < lines.size() && at < text.size(); ++i) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    while (!line.empty() && trailingBlank(line.back())) line.pop_back();
+    lines[i] = line;
+    at = end + 1;
+  }
+  return lines;
+}
+
+// A settings file is a few short lines; anything larger is not one.
+constexpr size_t kMaxSettingsSize = 1 << 20;
 }  // namespace
 
 bool SettingsFile::read(const std::string& path) {
-  std::array<std::string, kLineCount> lines;
-  std::ifstream file(path, std::ios::binary);
-  const bool opened = file.is_open();
-  for (size_t i = 0; opened && i < lines.size(); ++i) {
-    std::string text;
-    if (!std::getline(file, text)) break;
-    while (!text.empty() && trailingBlank(text.back())) text.pop_back();
-    lines[i] = text;
-  }
+  const auto data = userfiles::readWholeFile(path, kMaxSettingsSize);
+  const auto lines = data ? parseLines(std::string(data->begin(), data->end())) : decltype(mLines){};
   std::lock_guard<std::mutex> lock(mMutex);
   mLines = lines;
-  return opened;
+  return data.has_value();
 }
 
 std::string SettingsFile::line(Line which) const {
@@ -56,30 +66,22 @@ std::string SettingsFile::contents() const {
   return text;
 }
 
-bool SettingsFile::rewrite(const std::string& path, Line which, const std::string& text) {
+bool SettingsFile::rewrite(const std::string& path, Line which, std::optional<std::string> text) {
   if (access(path.c_str(), F_OK) != 0) return false;
+  // Read, changed by one line and written back under a lock shared with
+  // every other instance, so none of them undoes another's change.
+  const userfiles::FileLock fileLock(path);
+  if (!fileLock.locked()) return false;
+  const auto data = userfiles::readWholeFile(path, kMaxSettingsSize);
+  if (!data) return false;
+  auto lines = parseLines(std::string(data->begin(), data->end()));
+  // A line break would push the lines after it down: the line ends there.
+  if (text) lines[static_cast<size_t>(which)] = text->substr(0, text->find('\n'));
   std::string contentsAfter;
-  {
-    std::lock_guard<std::mutex> lock(mMutex);
-    std::array<std::string, kLineCount> lines = mLines;
-    lines[static_cast<size_t>(which)] = text;
-    for (size_t i = 0; i < lines.size(); ++i) contentsAfter += (i ? "\n" : "") + lines[i];
-  }
-  const std::string temporary = path + ".tmp";
-  bool written = false;
-  {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(temporary.c_str(), "wb"), std::fclose);
-    if (file) {
-      written = std::fwrite(contentsAfter.data(), 1, contentsAfter.size(), file.get()) == contentsAfter.size() &&
-                std::fflush(file.get()) == 0 && fsync(fileno(file.get())) == 0;
-      written = (std::fclose(file.release()) == 0) && written;
-    }
-  }
-  if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  setLine(which, text);
+  for (size_t i = 0; i < lines.size(); ++i) contentsAfter += (i ? "\n" : "") + lines[i];
+  if (!userfiles::writeFileAtomically(path, contentsAfter)) return false;
+  std::lock_guard<std::mutex> lock(mMutex);
+  mLines = lines;
   return true;
 }
 

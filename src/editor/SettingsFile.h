@@ -4,6 +4,7 @@
 
 #include <array>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class SettingsFile {
@@ -14,11 +15,14 @@ class SettingsFile {
   // blanks, tabs, "\r" and "\n"; lines the file does not have stay empty.
   // False (all lines empty) when the file cannot be opened.
   bool read(const std::string& path);
-  // Replaces one line and writes all five, joined by "\n" with none after
-  // the last, into a temporary file beside the old one that is then renamed
-  // over it. Never creates the file: false when it is not there, or when
-  // the write fails (the old file then stays as it was).
-  bool rewrite(const std::string& path, Line line, const std::string& text);
+  // Under a lock on the file shared by every instance: reads the file as it
+  // is now, replaces one line (none without a text; a text ends at a line
+  // break) and writes all five, joined by "\n" with none after the last,
+  // into a temporary file beside the old one that is then renamed over it;
+  // the lines held here become those written. Never creates the file: false
+  // when it is not there, cannot be read, or the write fails (the old file
+  // then stays as it was).
+  bool rewrite(const std::string& path, Line line, std::optional<std::string> text);
 
   std::string line(Line which) const;
   void setLine(Line which, const std::string& text);

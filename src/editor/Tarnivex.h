@@ -57,6 +57,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int savedParamCount() const;
   // The name of the selected port as the project keeps it ("Set Name" for none).
   std::string portNameForState(bool output);
+  // A port name read from a project becomes the chosen one while no port is open.
+  void adoptStoredPortName(bool output, const std::string& name);
   // Sends global, multi and the active parts (job 0) and waits, bounded,
   // until that job has ended.
   void resendRestoredState();
@@ -74,9 +76,14 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
 
   // ---- MIDI ports and the settings file (EditorMidiSettings.cpp).
   // Opens the port named name, or the one port whose name starts with it
-  // (names kept in a project are cut); the list position, 0 when none.
+  // (names kept in a project are cut); the list position. A name that no
+  // port has leaves the port as it is: its position, 0 when none is open.
   int reopenMidiOut(const std::string& name);
   int reopenMidiIn(const std::string& name);
+  // The port names the user chose (in a menu, the settings file or a
+  // project), kept whether or not those ports are there now; "" for none.
+  std::string chosenPortName(bool output) const;
+  void setChosenPortName(bool output, const std::string& name);
   // The stored ports, when the settings file asks for them.
   void reopenStoredPorts();
   std::string settingsPath;
@@ -89,6 +96,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> constructionFinished{false};
   std::atomic<int> midiInPortIndex{0};
   std::atomic<int> midiOutPortIndex{0};
+  mutable std::mutex mChosenPortsMutex;
+  std::string mChosenOutName, mChosenInName;
 
   // ---- Routing and filters.
   enum FilterKind { kFilterCC, kFilterPC, kFilterNote, kFilterPP, kFilterPA, kFilterCA, kFilterSE, kFilterKinds };

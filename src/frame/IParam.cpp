@@ -186,6 +186,10 @@ bool IParam::MapDisplayText(const char* text, int* pValue) const {
 }
 
 void IParam::SetNormalized(double normalized) {
+  if (!std::isfinite(normalized)) {
+    mValue = mDefault;
+    return;
+  }
   mValue = (mMax - mMin) * std::pow(normalized, mShape) + mMin;
   if (mType != kTypeDouble) mValue = mStep * std::floor(mValue / mStep + 0.5);
   mValue = std::min(mValue, mMax);
@@ -200,7 +204,10 @@ double IParam::GetNormalized(double value) const {
 
 double IParam::DBToAmp() const { return std::exp(mValue * 0.1151292546497); }
 
-void IParam::Set(double value) { mValue = std::clamp(value, mMin, std::max(mMin, mMax)); }
+void IParam::Set(double value) {
+  if (!std::isfinite(value)) value = mDefault;
+  mValue = std::clamp(value, mMin, std::max(mMin, mMax));
+}
 
 const char* IParam::GetLabelForHost() const {
   const char* text = GetDisplayText(static_cast<int>(mValue));

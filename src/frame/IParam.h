@@ -2,10 +2,14 @@
 // curve and display texts. Values are kept in parameter units.
 #pragma once
 
+<<<<<<< HEAD
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
+=======
+#include <climits>
+>>>>>>> issue-28
 
 #include "WDL_TypedBuf.h"
 
@@ -53,6 +57,7 @@ class IParam {
   const char* GetDisplayTextAtIdx(int idx, int* pValue = nullptr) const;
   bool MapDisplayText(const char* text, int* pValue) const;
 
+  // A normalised value that is not a finite number gives the default.
   void SetNormalized(double normalized);
   double GetNormalized() const { return GetNormalized(mValue); }
   double GetNormalized(double value) const;
@@ -66,9 +71,16 @@ class IParam {
   double DBToAmp() const;
 
   double Value() const { return mValue; }
-  // Clamped to the range, as the chunk readers and host text entry set it.
+  // Clamped to the range, as the chunk readers and host text entry set it;
+  // a value that is not a finite number gives the default.
   void Set(double value);
-  int Int() const { return static_cast<int>(mValue); }
+  // Truncated toward zero; a value beyond the int range gives its nearest
+  // end and one that is not a number 0, never undefined behaviour.
+  int Int() const {
+    if (!(mValue > -2147483649.0)) return mValue != mValue ? 0 : INT_MIN;
+    if (!(mValue < 2147483648.0)) return INT_MAX;
+    return static_cast<int>(mValue);
+  }
   bool Bool() const { return mValue >= 0.5; }
   EParamType Type() const { return static_cast<EParamType>(mType); }
   double GetMin() const { return mMin; }

@@ -1,4 +1,6 @@
 // Program (fxp) and bank (fxb) files, and the preset source dumps.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -6,6 +8,7 @@
 
 #include "IGraphics.h"
 #include "IPlugBase.h"
+#include "UserFiles.h"
 
 namespace {
 constexpr int kFxpHeaderSize = 56;
@@ -97,11 +100,9 @@ int SkipChunkSize(const ByteChunk& file, int pos) {
   return (pos < 0 || chunkSize < 0 || chunkSize > file.Size() - pos) ? -1 : pos;
 }
 
+// Beside the target and renamed over it: a full disk leaves the old file.
 bool WriteWholeFile(const char* path, const ByteChunk& file) {
-  std::unique_ptr<FILE, int (*)(FILE*)> fp(std::fopen(path, "wb"), std::fclose);
-  if (!fp) return false;
-  const size_t n = static_cast<size_t>(file.Size());
-  return std::fwrite(file.Data(), 1, n, fp.get()) == n;
+  return path && userfiles::writeFileAtomically(path, file.Data(), static_cast<size_t>(file.Size()));
 }
 
 bool ReadWholeFile(const char* path, ByteChunk* file) {
@@ -201,7 +202,13 @@ int IPlugBase::ReadNormalizedParams(const ByteChunk& file, int pos) {
   for (int i = 0; i < NAutomatableParams(); ++i) {
     double v = 0.0;
     pos = ReadBEFloat(file, &v, pos);
-    GetParam(i)->SetNormalized(v);
+    IParam* param = GetParam(i);
+    // What a file holds is kept inside the range, a damaged value at the default.
+    if (std::isfinite(v)) {
+      param->SetNormalized(std::clamp(v, 0.0, 1.0));
+    } else {
+      param->Set(param->GetDefault());
+    }
   }
   return pos;
 }
@@ -323,10 +330,11 @@ bool IPlugBase::LoadBankFromFXB() {
 }
 
 void IPlugBase::DumpPresetSrcCode(const char* fileName, const char* paramEnumNames[]) {
-  std::unique_ptr<FILE, int (*)(FILE*)> fp(std::fopen(fileName, "w"), std::fclose);
-  if (!fp) return;
+  if (!fileName) return;
   const int n = NAutomatableParams();
-  std::fprintf(fp.get(), "  MakePresetFromNamedParams(\"name\", %d", std::max(n, 0));
+  char line[256];
+  std::snprintf(line, sizeof(line), "  MakePresetFromNamedParams(\"name\", %d", std::max(n, 0));
+  std::string text = line;
   for (int i = 0; i < n; ++i) {
     const IParam* param = GetParam(i);
     char value[64];
@@ -342,16 +350,19 @@ void IPlugBase::DumpPresetSrcCode(const char* fileName, const char* paramEnumNam
         std::snprintf(value, sizeof(value), "%.6f", param->Value());
         break;
     }
-    std::fprintf(fp.get(), ",\n    %s, %s", paramEnumNames && paramEnumNames[i] ? paramEnumNames[i] : "", value);
+    text += ",\n    ";
+    text += paramEnumNames && paramEnumNames[i] ? paramEnumNames[i] : "";
+    text += ", ";
+    text += value;
   }
-  std::fprintf(fp.get(), ");\n");
+  text += ");\n";
+  userfiles::writeFileAtomically(fileName, text);
 }
 
 void IPlugBase::DumpPresetBlob(const char* fileName) {
   const IPreset* preset = mPresets.Get(mCurrentPresetIdx);
-  if (!preset) return;
-  std::unique_ptr<FILE, int (*)(FILE*)> fp(std::fopen(fileName, "w"), std::fclose);
-  if (!fp) return;
+  if (!preset || !fileName) return;
   const std::string encoded = EncodeBase64(preset->mChunk.Data(), preset->mChunk.Size());
-  std::fprintf(fp.get(), "MakePresetFromBlob(\"name\", \"%s\", %d);\n", encoded.c_str(), preset->mChunk.Size());
+  const std::string text = "MakePresetFromBlob(\"name\", \"" + encoded + "\", " + std::to_string(preset->mChunk.Size()) + ");\n";
+  userfiles::writeFileAtomically(fileName, text);
 }

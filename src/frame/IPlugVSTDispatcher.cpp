@@ -288,8 +288,10 @@ VstIntPtr IPlugVST::SetChunk(bool isBank, const void* data, VstIntPtr size) {
 
 VstIntPtr IPlugVST::ProcessEvents(VstEvents* events) {
   if (!events) return 0;
+  // The host's list runs on past the two entries the declaration shows.
+  VstEvent* const* list = events->events;
   for (int i = 0; i < events->numEvents; ++i) {
-    VstEvent* event = events->events[i];
+    VstEvent* event = list[i];
     if (!event) continue;
     if (event->type == kVstMidiType) {
       const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);

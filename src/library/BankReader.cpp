@@ -33,8 +33,11 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   do {
     if (!readByte(data, size, pos, b)) return -1;
   } while (b != 0x3E);
-  unsigned char model = 0;
-  if (!readByte(data, size, pos, model)) return -1;
+  // In a run of 0x3E bytes the last one starts the dump: the length of a
+  // Standard MIDI File event can end in 0x3E just before the dump's own.
+  unsigned char model = 0x3E;
+  while (model == 0x3E)
+    if (!readByte(data, size, pos, model)) return -1;
   if (model != 0x0F && model != 0x10 && model != 0x13) return pos;
   const int working = model == 0x0F ? 1 : model == 0x13 ? 2 : format;
   unsigned char device = 0, command = 0, sourceBank = 0;
@@ -59,6 +62,10 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   std::memcpy(d.data() + 6, data.data() + start, static_cast<size_t>(end - start));
   d.back() = 0xF7;
   pos = found ? end + 1 : -1;
+  // A short dump is completed before its end byte, not after it: an F7 left
+  // inside would cut the dump short when the file is read again.
+  const size_t fullSize = sound && working != 1 ? 392 : 393;  // a Q sound is read as 393 bytes
+  if (d.size() < fullSize) d.pop_back();
 
   if (sound && working == 1) {
     alterPatchFromQFormat(&dump);
@@ -87,6 +94,9 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
 }
 
 void PatchLibrarian::loadFromChunk(const Bytes& data, int size, PatchFile* bank, int) {
+  // A file of more entries than a split may write is read no further than
+  // that: it is not split, and its reading costs no more than this.
+  const size_t limit = maxSplitEntries;
   if (!bank || size < 15 || static_cast<size_t>(size) > data.size()) return;
   const bool smf = std::memcmp(data.data(), kSmfHead, sizeof(kSmfHead)) == 0;
   const Bytes* image = &data;
@@ -96,19 +106,21 @@ void PatchLibrarian::loadFromChunk(const Bytes& data, int size, PatchFile* bank,
     image = &cut;
   }
   int pos = 14;
-  int limit = 99;
+  int wrap = 99;
   if (!smf) {
     pos = 0;
     const bool header = data[1] == 0x3E && data[2] == 0x10 && data[3] < 0x80 && (data[4] == 0x10 || data[4] == 0x11);
-    limit = header ? 99 : 127;
+    wrap = header ? 99 : 127;
   }
   int slot = 0;
   int last = smf ? readMIDIMessage(*image, pos, bank, 0, slot) : readSysexMessage(*image, pos, bank, 0, slot);
   while (last >= 1) {
+    if (bank->patches.size() > limit) return;
     if (!bank->patches.empty()) ++slot;
-    if (slot > limit) slot = 0;
+    if (slot > wrap) slot = 0;
     last = smf ? readMIDIMessage(*image, pos, bank, 0, slot) : readSysexMessage(*image, pos, bank, 0, slot);
   }
+  if (bank->patches.size() > limit) return;
   checkBankSizeAndAddData(bank);
   createCategories(bank);
 }

@@ -2,6 +2,8 @@
 // banks generated from it at the end of a load. Categories count up to their
 // first zero byte; the list ignores letter case, the banks do not.
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "GeneratedEntry.h"
 #include "PatchLibrarian.h"
@@ -11,15 +13,14 @@ void PatchLibrarian::createCategories(PatchFile* bank) {
   auto guard = lock();
   auto& names = mContents.categoryNames;
   if (names.empty()) names.push_back("Init");
-  std::vector<std::string> working;
-  working.reserve(names.size());
-  for (const auto& name : names) working.push_back(asciiLower(name));
+  // A set, not a list: a file of many odd categories must not cost time in
+  // the square of their number.
+  std::unordered_set<std::string> working;
+  for (const auto& name : names) working.insert(asciiLower(name));
   for (const auto& entry : bank->patches) {
     const std::string category = untilNul(entry.category);
-    const std::string lower = asciiLower(category);
-    if (std::find(working.begin(), working.end(), lower) != working.end()) continue;
+    if (!working.insert(asciiLower(category)).second) continue;
     names.push_back(category);
-    working.push_back(lower);
   }
 }
 
@@ -27,13 +28,24 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
   auto guard = lock();
   const auto& names = mContents.categoryNames;
   if (names.size() < 2) return;
+  // The sounds of every category in one pass, in bank and slot order.
+  std::unordered_map<std::string, std::vector<const LibrarianPatch*>> byCategory;
+  for (const auto& bank : mContents.soundBanks) {
+    for (const auto& entry : bank->patches)
+      if (!entry.dumps.empty()) byCategory[untilNul(entry.category)].push_back(&entry);
+  }
+  // The children of the tree by name; a category's banks join the first
+  // child named after it, else the node its first bank makes.
+  std::unordered_map<std::string, SubFolderFiles*> children;
+  for (auto& node : mContents.categoryTree)
+    for (auto& sub : node->subFolders) children.emplace(sub.name, &sub);
   for (size_t i = 1; i < names.size(); ++i) {
     const std::string& cat = names[i];
-    std::vector<const LibrarianPatch*> matches;
-    for (const auto& bank : mContents.soundBanks) {
-      for (const auto& entry : bank->patches)
-        if (!entry.dumps.empty() && untilNul(entry.category) == cat) matches.push_back(&entry);
-    }
+    const auto found = byCategory.find(cat);
+    if (found == byCategory.end()) continue;
+    const std::vector<const LibrarianPatch*>& matches = found->second;
+    const auto existing = children.find(cat);
+    SubFolderFiles* child = existing == children.end() ? nullptr : existing->second;
     for (size_t first = 0, number = 1; first < matches.size(); first += kPatchesPerBank, ++number) {
       auto generated = std::make_shared<PatchFile>();
       generated->fileName = cat + " " + std::to_string(number);
@@ -43,20 +55,14 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
       for (size_t k = first; k < last; ++k) generated->patches.push_back(generatedEntry(*matches[k], 1));
       mContents.categoryBanks.push_back(generated);
 
-      bool hung = false;
-      for (auto& node : mContents.categoryTree) {
-        for (auto& sub : node->subFolders) {
-          if (sub.name == cat) {
-            sub.files.push_back(generated.get());
-            hung = true;
-          }
-        }
-      }
-      if (!hung) {
+      if (child) {
+        child->files.push_back(generated.get());
+      } else {
         SubFolderFiles sub;
         sub.name = cat;
         sub.files.push_back(generated.get());
         mContents.categoryTree.push_back(std::make_unique<FolderFiles>(generated->fileName, sub));
+        child = &mContents.categoryTree.back()->subFolders.back();
       }
     }
   }

@@ -21,7 +21,9 @@ unsigned char qBefore252(const Bytes& old, int i) {
     if (b >= 8) return old[static_cast<size_t>(i + 3)];
     return static_cast<unsigned char>(b);
   }
-  if (among(i, {15, 31, 47})) return static_cast<unsigned char>(b + 1);
+  // Kept to seven bits: from a byte 0xF6 the rule would make an end byte
+  // inside the dump, which would cut it when the bank is read again.
+  if (among(i, {15, 31, 47})) return static_cast<unsigned char>((b + 1) & 0x7F);
   if (among(i, {84, 104})) return static_cast<unsigned char>(b >= 17 ? 1 : b);
   if (i == 124) return b == 0 ? 1 : 0;
   if (i == 135) {
@@ -42,7 +44,7 @@ unsigned char qFrom252(const Bytes& old, int i) {
   const int b = old[static_cast<size_t>(i + 1)];
   if (among(i, {252, 256, 260, 264, 269, 272, 275, 278, 281, 284, 287, 290, 293, 296, 299, 302, 305, 308, 311, 314})) {
     if (b == 20) return 0;
-    if (b >= 21) return static_cast<unsigned char>(b - 1);
+    if (b >= 21) return static_cast<unsigned char>((b - 1) & 0x7F);  // as above, from 0xF8
     return static_cast<unsigned char>(b);
   }
   if (among(i, {253, 257, 261, 265, 292, 295, 298, 301, 304, 307, 310, 313})) {

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 
-#include "LibraryFiles.h"
 #include "PatchLibrarian.h"
+#include "UserFiles.h"
 
 namespace {
 std::string canonical(const std::string& path) {
@@ -47,6 +47,7 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root) {
   PatchLibrarian staged;
   staged.hooks = hooks;
   staged.maxBankFileSize = maxBankFileSize;
+  staged.maxSplitEntries = maxSplitEntries;
   staged.scanLibrary(root, 0);
   LibraryContents old;
   {
@@ -155,7 +156,7 @@ void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector
   }
 }
 
-std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, int depth, int unnamed,
+std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, int depth, int,
                                                             int, std::string extension) {
   fileSplit = false;
   const std::string full = path.toString();
@@ -168,34 +169,22 @@ std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poc
   const bool standardMidiFile = extension == "mid";
 
   bank->patches.reserve(kPatchesPerBank);
-  if (auto data = readWholeFile(file.path(), maxBankFileSize)) {
+  if (auto data = userfiles::readWholeFile(file.path(), maxBankFileSize)) {
     loadFromChunk(*data, static_cast<int>(data->size()), bank.get());
   } else {
     log("PATCH LIBRARIAN: cannot read file " + full);
   }
 
+  if (bank->patches.size() > maxSplitEntries) {
+    log("PATCH LIBRARIAN: too many entries to split file " + full + ", it stays as it is");
+    return nullptr;
+  }
   if (bank->patches.size() > static_cast<size_t>(kPatchesPerBank)) {
-    splitPassCount = static_cast<int>(bank->patches.size() / kPatchesPerBank);
-    mSplitWritesFailed = false;
-    for (const bool multis : {false, true}) {
-      int pass = -1;
-      for (;;) {
-        createNewPatchFile(bank.get(), bank->folderName, bank->fileName, extension, full, unnamed, pass,
-                           standardMidiFile, multis);
-        if (pass + 1 < splitPassCount) {
-          ++pass;
-        } else {
-          break;
-        }
-      }
-    }
-    fileSplit = true;
     // The reload that reads the new files runs only when the source is gone:
     // a source left in place would be split again by every reload.
-    if (!mSplitWritesFailed && moveToConvertedBanks(full, mRoot)) {
+    if (splitBankFile(*bank, full, extension, standardMidiFile)) {
+      fileSplit = true;
       reloadAfterSplit = true;
-    } else {
-      log("PATCH LIBRARIAN: could not split file " + full);
     }
     return nullptr;
   }
@@ -222,28 +211,9 @@ bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const s
     return false;
   }
   // An earlier original of the same name stays: this one takes a free name.
-  Poco::Path source(sourcePath);
-  const std::string name = source.getFileName();
-  std::string target = destination + name;
-  for (int n = 2; exists(target); ++n) {
-    const std::string base = source.getBaseName();
-    const std::string ext = source.getExtension();
-    target = destination + base + " (" + std::to_string(n) + ")" + (ext.empty() ? "" : "." + ext);
-  }
-  try {
-    Poco::File(sourcePath).renameTo(target);
-  } catch (const Poco::Exception&) {
-    try {
-      Poco::File(sourcePath).copyTo(target);
-      Poco::File(sourcePath).remove();
-    } catch (const Poco::Exception&) {
-      try {
-        if (exists(sourcePath)) Poco::File(target).remove();
-      } catch (const Poco::Exception&) {
-      }
-      log("PATCH LIBRARIAN: cannot move file " + sourcePath);
-      return false;
-    }
+  if (userfiles::moveUnderFreeName(sourcePath, destination, Poco::Path(sourcePath).getFileName()).empty()) {
+    log("PATCH LIBRARIAN: cannot move file " + sourcePath);
+    return false;
   }
   log("PATCH LIBRARIAN: moved file " + destination + " due to mismatching data in package!");
   return true;

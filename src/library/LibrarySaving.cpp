@@ -2,8 +2,8 @@
 // library folder. The bank is copied and written from the copy; every file
 // is written beside its target and renamed over it.
 #include "BankFileFormat.h"
-#include "LibraryFiles.h"
 #include "PatchLibrarian.h"
+#include "UserFiles.h"
 
 bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
   auto guard = lock();
@@ -13,7 +13,8 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
   copy->holdAt(kPatchesPerBank);
   copy->fileName = name;
   const size_t dot = name.find_last_of('.');
-  const std::string extension = dot == std::string::npos ? name : name.substr(dot + 1);
+  // Letter case does not choose the format: "Bank.MID" stays a MIDI file.
+  const std::string extension = asciiLower(dot == std::string::npos ? name : name.substr(dot + 1));
   const bool midi = extension == "mid";
   if (midi) {
     name += ".mid";
@@ -24,7 +25,7 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
   (multi ? upperMultiFileName : upperSoundFileName) = name;
   const Bytes image = writeBankImage(*copy, midi, multi);
   guard.unlock();
-  if (writeFileAtomically(path, image)) return true;
+  if (userfiles::writeFileAtomically(path, image)) return true;
   log("PATCH LIBRARIAN: could not write file " + path);
   return false;
 }
@@ -52,20 +53,34 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
   copy->holdAt(kPatchesPerBank);
   const Bytes image = writeBankImage(*copy, midi, multi);
   guard.unlock();
-  if (writeFileAtomically(chosen, image)) return true;
+  if (userfiles::writeFileAtomically(chosen, image)) return true;
   log("PATCH LIBRARIAN: could not write file " + chosen);
   return false;
 }
 
 bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::string& patchesFolder) {
   // A file that cannot be read whole must not replace a library file.
-  const auto data = readWholeFile(chosenPath, maxBankFileSize);
+  const auto data = userfiles::readWholeFile(chosenPath, maxBankFileSize);
   if (!data) {
     log("FILE IMPORTER: cannot read " + chosenPath);
     return false;
   }
-  log("FILE IMPORTER: patch file copied to " + patchesFolder);
   const size_t slash = chosenPath.find_last_of('/');
-  const std::string tail = slash == std::string::npos ? "/" + chosenPath : chosenPath.substr(slash);
-  return writeFileAtomically(patchesFolder + tail, *data);
+  const std::string name = slash == std::string::npos ? chosenPath : chosenPath.substr(slash + 1);
+  const std::string target = patchesFolder + "/" + name;
+  if (userfiles::nameTaken(target)) {
+    // Without a window to ask in, both files are kept.
+    const int answer = hooks.messageBox ? hooks.messageBox("A bank named \"" + name +
+                                                               "\" is already in the library. Do you want to "
+                                                               "replace it? No keeps both files.",
+                                                           "Import", 3)
+                                        : 7;
+    if (answer == 1) {
+      log("FILE IMPORTER: patch file copied to " + patchesFolder);
+      return userfiles::writeFileAtomically(target, *data);
+    }
+    if (answer != 7) return false;  // Cancel, or the box was closed
+  }
+  log("FILE IMPORTER: patch file copied to " + patchesFolder);
+  return !userfiles::writeUnderFreeName(patchesFolder, name, *data).empty();
 }

@@ -54,6 +54,9 @@ struct LibraryHooks {
   // extensions separated by blanks. Returns the chosen path, or "" on cancel.
   std::function<std::string(int action, std::string& folder, const std::string& name, const std::string& extensions)>
       promptForFile;
+  // A message box of the editor window: type 3 offers Yes, No and Cancel;
+  // the answer is 1 for Yes, 7 for No, 2 for Cancel, 0 when closed.
+  std::function<int(const std::string& text, const std::string& caption, int type)> messageBox;
 };
 
 // Which list bankAt reads.
@@ -61,6 +64,9 @@ enum BankListKind : int { kSoundList = 0, kMultiList = 1, kCategoryList = 2, kSe
 
 // Files larger than this are not read: about 170,000 dumps.
 constexpr std::size_t kMaxBankFileSize = 64u << 20;
+// A file of more entries than this is neither read to its end nor split: a
+// split writes at most 50 banks of sounds and 50 of multis.
+constexpr std::size_t kMaxSplitEntries = 5000;
 // Files of this size or less are not bank files.
 constexpr std::size_t kMinBankFileSize = 30001;
 
@@ -119,7 +125,9 @@ class PatchLibrarian {
   // chose none or nothing could be written.
   bool savePatchAs(const char* folder, std::string name, bool midi);
   // Copies a bank file into the library folder under its own name; a file
-  // that cannot be read whole writes nothing.
+  // that cannot be read whole writes nothing. Where a bank of that name is
+  // there already, the user is asked: replace it, keep both (the copy takes
+  // a free name) or import nothing.
   bool importBankFile(const std::string& chosenPath, const std::string& patchesFolder);
 
   // ---- Loading the library folder.
@@ -129,7 +137,8 @@ class PatchLibrarian {
   // Appends every directory below folder, deepest first; a directory met
   // again through a link is not walked twice.
   void buildFolderStructure(const std::string& folder, std::vector<std::string>* folders);
-  // Reads one bank file; null when it was split and moved away or skipped.
+  // Reads one bank file; null when it was split and moved away, or when it
+  // holds too many entries or could not be split (it then stays as it is).
   std::shared_ptr<PatchFile> parseFolderFiles(Poco::File file, Poco::Path path, int depth, int, int,
                                               std::string extension);
   // Empties the library and loads root again.
@@ -143,7 +152,8 @@ class PatchLibrarian {
   void createCategories(PatchFile* bank);
   void createNewCategoryPatchFiles();
   void createNewSearchPatchFiles(std::string text);
-  // One split pass over an oversized bank (pass -1 first).
+  // One split pass over an oversized bank (pass -1 first). The new file
+  // never replaces one: it takes a free name.
   void createNewPatchFile(PatchFile* source, std::string newFolderName, std::string sourceFileName,
                           std::string extension, std::string sourcePath, int, int pass, bool standardMidiFile,
                           bool multis, bool = false);
@@ -169,6 +179,7 @@ class PatchLibrarian {
   // Set by the plug-in before the first load.
   LibraryHooks hooks;
   std::size_t maxBankFileSize = kMaxBankFileSize;
+  std::size_t maxSplitEntries = kMaxSplitEntries;
 
  private:
   BankList& listFor(int list);
@@ -180,13 +191,23 @@ class PatchLibrarian {
   // reloads after splits.
   void scanLibrary(const std::string& root, int nesting);
   void hangIntoTree(FolderTree& tree, PatchFile* bank);
-  bool writeBank(const PatchFile& bank, const std::string& path, bool midi);
+  // One split pass over the entries of one kind, collected in source order;
+  // the new bank, named after the file it was written to, or null when the
+  // pass had nothing to cut. written is "" when the file could not be written.
+  std::shared_ptr<PatchFile> splitPass(const std::vector<const LibrarianPatch*>& collected, bool multis, int pass,
+                                       const std::string& stem, const std::string& extension,
+                                       const std::string& folderName, const std::string& sourcePath,
+                                       bool standardMidiFile, std::string* written);
+  // Splits an oversized bank into new files beside its source and moves
+  // the source away; false, with every new file removed again, when that
+  // cannot be done whole.
+  bool splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
+                     bool standardMidiFile);
   bool moveToConvertedBanks(const std::string& sourcePath, const std::string& root);
 
   mutable std::recursive_mutex mMutex;
   LibraryContents mContents;
   std::string mRoot;  // of the load running in this library
-  bool mSplitWritesFailed = false;
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
 };
 

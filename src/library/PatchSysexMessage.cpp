@@ -2,9 +2,10 @@
 
 #include <cstddef>
 
-unsigned char dumpChecksum(const Bytes& dump) {
+unsigned char dumpChecksum(const Bytes& dump, size_t checksumAt) {
   unsigned sum = 0;
-  for (size_t i = 4; i + 2 < dump.size(); ++i) sum += dump[i];
+  for (size_t i = 4; i + 2 < dump.size(); ++i)
+    if (i != checksumAt) sum += dump[i];
   return static_cast<unsigned char>(sum & 0x7F);
 }
 
@@ -45,5 +46,7 @@ void PatchSysexMessage::checkPatchDataSize(PatchSysexMessage* dump, bool isSound
     b.push_back(isSound ? 0x1E : 0x7A);
     b.push_back(0xF7);
   }
-  b[body] = dumpChecksum(b);
+  // In a longer dump the checksum byte lies inside the summed range; it is
+  // left out, or the checksum would change on every load and save.
+  b[body] = dumpChecksum(b, body);
 }

@@ -2,6 +2,7 @@
 // for a sound, 393 for a multi once read from a file.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 using Bytes = std::vector<unsigned char>;
@@ -22,5 +23,6 @@ struct PatchSysexMessage {
   static void checkPatchDataSize(PatchSysexMessage* dump, bool isSound, bool = false);
 };
 
-// The dump checksum: the sum of bytes 4 to n-3, masked with 0x7F.
-unsigned char dumpChecksum(const Bytes& dump);
+// The dump checksum: the sum of bytes 4 to n-3, masked with 0x7F; the byte
+// at checksumAt, where the checksum goes, is not counted.
+unsigned char dumpChecksum(const Bytes& dump, size_t checksumAt = static_cast<size_t>(-1));

@@ -31,6 +31,16 @@ class JackProjectTest : public JackTest {
     }
     return false;
   }
+  // Whether a message for which is(message) holds reached the instrument's port.
+  template <class Predicate>
+  bool arrivedSuch(Predicate is) {
+    for (size_t count = 1; count < 256; ++count) {
+      const std::vector<PeerEvent> events = peer->WaitForEvents(count, std::chrono::seconds(5));
+      if (events.size() < count) return false;
+      if (is(events[count - 1].bytes)) return true;
+    }
+    return false;
+  }
   // The multi tempo (55) that the first block with MIDI configured sends.
   const Bytes tempo = {0xF0, 0x3E, 0x10, 0x00, 0x21, 0x00, 0x05, 55, 0xF7};
 };
@@ -63,5 +73,41 @@ TEST_F(JackProjectTest, SettingsOpenThePortsAndAProjectReopensThemByName) {
   EXPECT_TRUE(arrived(tempo));
   EXPECT_EQ(fresh.GetChunk(true), project);
   fresh.Close();
+}
+// Saved while the instrument is off, the project keeps the ports the user
+// chose in the settings file; loaded with the instrument on, the ports are
+// open, the device-ID enquiry goes out and the project is sent.
+TEST_F(JackProjectTest, AProjectSavedWithTheInstrumentOffBringsItsPortsBackWhenItIsOn) {
+  const std::string toInstrument = peer->InPortName();
+  const std::string fromInstrument = peer->OutPortName();
+  peer.reset();  // the instrument is off
+  writeSettings(toInstrument, fromInstrument);
+  std::vector<uint8_t> project;
+  {
+    TestHost host;
+    ASSERT_TRUE(host.Loaded()) << host.LoadError();
+    ASSERT_NE(host.Create(), nullptr);
+    host.Dispatch(effOpen);
+    host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+    project = host.GetChunk(true);
+    host.Close();
+  }
+  const std::string text(project.begin(), project.end());
+  EXPECT_NE(text.find(toInstrument), std::string::npos);
+  EXPECT_NE(text.find(fromInstrument), std::string::npos);
+  EXPECT_EQ(text.find("Select MIDI Device"), std::string::npos);
+
+  peer = std::make_unique<JackPeer>();  // on again, with the same ports
+  ASSERT_EQ(peer->InPortName(), toInstrument);
+  TestHost host;
+  ASSERT_NE(host.Create(), nullptr);
+  host.Dispatch(effOpen);
+  peer->AwaitListener();
+  ASSERT_EQ(host.SetChunk(true, project), 1);
+  host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+  // The project (its multi dump), then the enquiry (a global request).
+  EXPECT_TRUE(arrivedSuch([](const Bytes& m) { return m.size() == 393 && m[4] == 0x11; }));
+  EXPECT_TRUE(arrivedSuch([](const Bytes& m) { return m.size() == 6 && m[1] == 0x3E && m[4] == 0x04; }));
+  host.Close();
 }
 }  // namespace

@@ -2,6 +2,7 @@
 // without ever losing it, and the ports it names opened at start-up.
 #include "EditorTestSupport.h"
 #include "SettingsFile.h"
+#include "UserFiles.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -50,19 +51,62 @@ TEST_F(SettingsTest, ARewriteReplacesOneLineAndNeverLosesTheFile) {
   settings.read(getSettingsPath());
   ASSERT_TRUE(settings.rewrite(getSettingsPath(), SettingsFile::kMidiOut, "New Out"));
   EXPECT_EQ(readFile(getSettingsPath()), "blue\nlarge\nyes\nNew Out\nIn");
-  EXPECT_FALSE(fs::exists(getSettingsPath() + ".tmp"));
 
-  // The write fails (its temporary file cannot be made): the old file stays.
-  fs::create_directory(getSettingsPath() + ".tmp");
+  // The write fails (the disk fills up halfway): the old file stays.
+  userfiles::setWriteFault(userfiles::WriteFault{10, ENOSPC});
   EXPECT_FALSE(settings.rewrite(getSettingsPath(), SettingsFile::kStyle, "phoenix"));
+  userfiles::setWriteFault(std::nullopt);
   EXPECT_EQ(readFile(getSettingsPath()), "blue\nlarge\nyes\nNew Out\nIn");
   EXPECT_EQ(settings.line(SettingsFile::kStyle), "blue");
-  fs::remove(getSettingsPath() + ".tmp");
+  // Nothing is left beside it but the lock file.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(getSettingsPath()).parent_path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Tarnivex Editor LOG.txt", "Tarnivex Editor UI.txt",
+                                             "Tarnivex Editor UI.txt.lock"}));
 
   // A missing file is not created.
   fs::remove(getSettingsPath());
   EXPECT_FALSE(settings.rewrite(getSettingsPath(), SettingsFile::kStyle, "phoenix"));
   EXPECT_FALSE(fs::exists(getSettingsPath()));
+}
+
+// Each instance reads the file at start-up; a later change of one of them
+// must not write back the lines another has changed since.
+TEST_F(SettingsTest, InstancesNeverUndoEachOthersChanges) {
+  writeSettings("yellow\nnormal\nyes\nOld Out\nOld In");
+  makePlug(false);
+  SettingsFile other;  // a second instance, started at the same time
+  ASSERT_TRUE(other.read(getSettingsPath()));
+  plug->getExternalMIDIOutNames();
+  setParam(kDeviceOutSelection, 2);  // this one chooses its output
+  ASSERT_TRUE(other.rewrite(getSettingsPath(), SettingsFile::kStyle, "phoenix"));  // the other a scheme
+  setParam(kUserInterfaceSize, 2);  // and this one a size
+  EXPECT_EQ(readFile(getSettingsPath()), std::string("phoenix\nlarge\nyes\n") + kPort + "\nOld In");
+  EXPECT_EQ(plug->settings.line(SettingsFile::kStyle), "phoenix");
+  // Choosing no port keeps the line the file has, not the one this instance read.
+  ASSERT_TRUE(other.rewrite(getSettingsPath(), SettingsFile::kMidiOut, "Chosen elsewhere"));
+  setParam(kDeviceOutSelection, 0);
+  EXPECT_EQ(readFile(getSettingsPath()), "phoenix\nlarge\nyes\nChosen elsewhere\nOld In");
+
+  // Many at once, each changing its own line again and again.
+  std::vector<std::thread> writers;
+  std::atomic<int> failures{0};
+  for (int line = 0; line < SettingsFile::kLineCount; ++line) {
+    writers.emplace_back([&, line] {
+      SettingsFile instance;
+      instance.read(getSettingsPath());
+      for (int n = 0; n < 30; ++n)
+        if (!instance.rewrite(getSettingsPath(), static_cast<SettingsFile::Line>(line),
+                              "line " + std::to_string(line) + " change " + std::to_string(n)))
+          ++failures;
+    });
+  }
+  for (auto& writer : writers) writer.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(readFile(getSettingsPath()),
+            "line 0 change 29\nline 1 change 29\nline 2 change 29\nline 3 change 29\nline 4 change 29");
 }
 
 TEST_F(SettingsTest, StartUpOpensThePortsTheFileNames) {

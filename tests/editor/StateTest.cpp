@@ -126,6 +126,58 @@ TEST_F(StateTest, RestoreWithoutTheInstrumentStillRestoresEveryValueAndName) {
   EXPECT_NE(debugLog().find(std::string("PROJECT RECALL: MIDI Out device stored ") + kPort), std::string::npos);
 }
 
+// Saved while the instrument is off, a project keeps the ports the user
+// chose; loaded with it on, the ports the settings file opened stay open and
+// the project goes out. A name no port has never closes an open port.
+TEST_F(StateTest, AProjectSavedWithTheInstrumentOffKeepsThePortsTheUserChose) {
+  backend->setOutPorts({"Other synth"});
+  backend->setInPorts({"Other synth"});
+  // Projects that name no port, or one that is gone.
+  makePlug(false);
+  const Bytes noPort = current();
+  plug->setChosenPortName(true, "Gone synth");
+  plug->setChosenPortName(false, "Gone synth");
+  const Bytes gone = current();
+  plug.reset();
+
+  // The settings file names the instrument's ports; it is off.
+  std::ofstream(getSettingsPath(), std::ios::binary) << "yellow\nnormal\nyes\n" << kPort << "\n" << kPort;
+  makePlug(false);
+  EXPECT_FALSE(plug->midiIOConfigured);
+  const Bytes project = current();
+  EXPECT_EQ(plug->patchManager->name(Patch::kMidiOutName), kPort);
+  EXPECT_EQ(plug->patchManager->name(Patch::kMidiInName), kPort);
+  plug.reset();
+
+  // On again: the settings file opens the ports, the restore keeps them and
+  // sends the project; the enquiry goes out with the first block.
+  backend->setOutPorts({"Other synth", kPort});
+  backend->setInPorts({"Other synth", kPort});
+  ASSERT_EQ(restore(project), static_cast<int>(project.size()));
+  EXPECT_TRUE(backend->out().open);
+  EXPECT_TRUE(backend->in().open);
+  EXPECT_EQ(backend->out().opens, 1);
+  EXPECT_TRUE(plug->midiIOConfigured);
+  EXPECT_TRUE(plug->initialisationPending);
+  EXPECT_EQ(jobsSeen(), (std::vector<std::pair<int, bool>>{{0, true}}));
+
+  // A name no port has leaves the open ports as they are.
+  for (const Bytes* other : {&noPort, &gone}) {
+    ByteChunk in;
+    in.AppendBytes(other->data(), static_cast<int>(other->size()));
+    ASSERT_GE(plug->UnserializeState(&in, 0), 0);
+    EXPECT_TRUE(backend->out().open);
+    EXPECT_TRUE(backend->in().open);
+    EXPECT_EQ(backend->out().closes, 0);
+    EXPECT_EQ(backend->in().closes, 0);
+    EXPECT_EQ(param(kDeviceOutSelection)->Int(), 2);
+    EXPECT_TRUE(plug->midiIOConfigured);
+  }
+  // Saved now, the project holds the open port.
+  current();
+  EXPECT_EQ(plug->patchManager->name(Patch::kMidiOutName), kPort);
+}
+
 TEST_F(StateTest, LongPortNamesAreFoundByTheirKeptBeginning) {
   const std::string longName = "dirirU Synthesizer MIDI Port 1 on a long bus path (USB)";
   struct Row {
@@ -230,7 +282,10 @@ TEST_F(StateTest, DamagedChunksChangeNothing) {
       ++refused;
       ASSERT_EQ(current(), before) << "case " << i;
     } else {
-      // Something valid enough to load: back to the start for the next case.
+      // Something valid enough to load: back to the start for the next case,
+      // port names it chose (no port is open) included.
+      plug->setChosenPortName(true, "");
+      plug->setChosenPortName(false, "");
       ByteChunk original;
       original.AppendBytes(before.data(), static_cast<int>(before.size()));
       ASSERT_GE(plug->UnserializeState(&original, 0), 0);

@@ -227,8 +227,8 @@ TEST_P(Scan, FindsTheDumpsAndNumbersTheirSlots) {
 INSTANTIATE_TEST_SUITE_P(Reader, Scan, ::testing::ValuesIn(scanCases()), LabelName);
 
 TEST(Reader, CompletesShortDumpsAndKeepsLongOnes) {
-  // A 300-byte sound: its own bytes (its F7 among them), zeros to 389, the
-  // checksum at 390, F7.
+  // A 300-byte sound: its own bytes up to its F7, zeros in place of the F7
+  // and on to 389, the checksum at 390, F7: no end byte inside the dump.
   Bytes shortSound(300, 0x09);
   shortSound[0] = 0xF0, shortSound[1] = 0x3E, shortSound[2] = 0x10, shortSound[3] = 0, shortSound[4] = 0x10, shortSound[5] = 0;
   shortSound[299] = 0xF7;
@@ -237,7 +237,8 @@ TEST(Reader, CompletesShortDumpsAndKeepsLongOnes) {
   ASSERT_EQ(bank.patches.size(), 100u);
   const Bytes& d = bank.patches[0].dumps[0].bytes;
   ASSERT_EQ(d.size(), 392u);
-  EXPECT_EQ(d[299], 0xF7);
+  EXPECT_EQ(d[298], 0x09);
+  EXPECT_EQ(d[299], 0x00);
   EXPECT_EQ(d[300], 0x00);
   EXPECT_EQ(d[389], 0x00);
   EXPECT_EQ(d[390], dumpChecksum(d));

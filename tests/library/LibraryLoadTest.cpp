@@ -10,25 +10,6 @@
 #include "LibraryTestSupport.h"
 
 namespace {
-// A library that keeps its log, loaded from folder.
-struct LoggedLibrary {
-  PatchLibrarian library;
-  std::vector<std::string> log;
-  explicit LoggedLibrary(const std::string& folder) {
-    library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
-    library.loadPatchesFromFilesystem(folder);
-  }
-  int count(const std::string& prefix) const {
-    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
-  }
-};
-
-std::vector<std::string> names(const BankList& banks) {
-  std::vector<std::string> out;
-  for (const auto& b : banks) out.push_back(b->fileName);
-  return out;
-}
-
 // A tree as text: "node[sub[sub2:files]:files]:files" per node.
 std::string shape(const FolderTree& tree) {
   std::string out;
@@ -354,20 +335,27 @@ TEST(SplitMove, KeepsAnEarlierOriginalOfTheSameName) {
   EXPECT_EQ(l.library.contents().soundBanks.size(), 4u);
 }
 
-// When the source cannot be moved away the load still ends: no reload, the
-// new files stay, the source is left out of the lists; a second load ends too.
-TEST(SplitMove, AFailedMoveNeverLoops) {
+// When the source cannot be moved into "Converted Banks" it is renamed
+// beside its pieces under a name no load reads: the pieces stay, the user's
+// later edits of them too, and no later load splits the source again.
+TEST(SplitMove, AnOriginalThatCannotBeMovedIsSplitOnce) {
   DataFolder data;
   writeFile(data.converted(), Bytes{1});  // a file where the folder should be
   writeFile(data.patches() / "Factory.syx", soundFile("f", 150));
-  for (int load = 0; load < 2; ++load) {
+  const Bytes edited = soundFile("mine", 100);
+  for (int load = 0; load < 3; ++load) {
     LoggedLibrary l(data.patchesStr());
     EXPECT_EQ(l.count("PATCH LIBRARIAN: moved file "), 0);
-    EXPECT_EQ(l.count("PATCH LIBRARIAN: could not split file "), 1);
-    const auto listed = names(l.library.contents().soundBanks);
-    EXPECT_EQ(std::count(listed.begin(), listed.end(), "Factory.syx"), 0);
-    EXPECT_TRUE(fs::exists(data.patches() / "Factory.syx"));
+    EXPECT_EQ(l.count("PATCH LIBRARIAN: could not move file "), load == 0 ? 1 : 0);
+    EXPECT_EQ(l.count("PATCH LIBRARIAN: could not split file "), 0);
+    EXPECT_EQ(names(l.library.contents().soundBanks),
+              (std::vector<std::string>{"Factory Singles 1.syx", "Factory Singles 2.syx"}));
+    // The user saves into a piece; the next load keeps it.
+    if (load == 0) writeFile(data.patches() / "Factory Singles 1.syx", edited);
   }
-  EXPECT_EQ(filesBelow(data.patches()),
-            (std::vector<std::string>{"Factory Singles 1.syx", "Factory Singles 2.syx", "Factory.syx"}));
+  EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Factory Singles 1.syx", "Factory Singles 2.syx",
+                                                                  "Factory.syx.converted"}));
+  EXPECT_EQ(readFile(data.patches() / "Factory Singles 1.syx"), edited);
+  EXPECT_EQ(readFile(data.patches() / "Factory.syx.converted"), soundFile("f", 150));
+  EXPECT_EQ(readFile(data.converted()), Bytes{1});
 }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -127,6 +128,27 @@ inline std::vector<std::string> filesBelow(const fs::path& folder) {
     if (it->is_regular_file() && !it->is_symlink()) files.push_back(fs::relative(it->path(), folder).string());
   std::sort(files.begin(), files.end());
   return files;
+}
+
+// A library that keeps its log, loaded from folder (unless maxEntries is
+// given: then the caller loads it).
+struct LoggedLibrary {
+  PatchLibrarian library;
+  std::vector<std::string> log;
+  explicit LoggedLibrary(const std::string& folder, size_t maxEntries = kMaxSplitEntries) {
+    library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
+    library.maxSplitEntries = maxEntries;
+    library.loadPatchesFromFilesystem(folder);
+  }
+  int count(const std::string& prefix) const {
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+  }
+};
+
+inline std::vector<std::string> names(const BankList& banks) {
+  std::vector<std::string> out;
+  for (const auto& b : banks) out.push_back(b->fileName);
+  return out;
 }
 
 // ---- A Standard MIDI File reader of its own: chunk by chunk, event by

@@ -139,9 +139,17 @@ TEST(ImportBankFile, CopiesIntoTheLibraryFolderOrWritesNothing) {
   const fs::path source = data.root / "Desktop" / "My Bank.syx";
   writeFile(source, soundFile("new", 100));
   writeFile(data.patches() / "My Bank.syx", soundFile("old", 100));
+  std::vector<std::string> asked;
+  s.library.hooks.messageBox = [&](const std::string& text, const std::string& caption, int type) {
+    asked.push_back(caption + "|" + std::to_string(type) + "|" + text);
+    return 1;  // Yes: replace
+  };
   ASSERT_TRUE(s.library.importBankFile(source.string(), data.patchesStr()));
+  EXPECT_EQ(asked, (std::vector<std::string>{"Import|3|A bank named \"My Bank.syx\" is already in the library. Do "
+                                             "you want to replace it? No keeps both files."}));
   EXPECT_EQ(readFile(data.patches() / "My Bank.syx"), soundFile("new", 100));
   EXPECT_EQ(s.log.back(), "FILE IMPORTER: patch file copied to " + data.patchesStr());
+  s.library.hooks.messageBox = nullptr;
 
   // Unreadable choices never replace a library file.
   writeFile(data.patches() / "Gone.syx", soundFile("keep", 100));

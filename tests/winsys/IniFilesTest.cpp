@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "IniFiles.h"
+#include "UserFiles.h"
 
 namespace {
 
@@ -79,7 +81,7 @@ TEST_F(IniFiles, ReadsValuesAsTheParserStoresThem) {
       {"main", "one", "'"},
       {"main", ";comment", "kept as a key"},
       {"main", "junk", "DEF"},
-      {"dup", "a", "DEF"},  // the section's last occurrence wins
+      {"dup", "a", "first"},  // a section met again goes on: both occurrences' keys stay
       {"dup", "b", "second"},
       {"dup", "c", "goes to the current section"},
       {"  spaced ", "k", "v"},
@@ -137,14 +139,15 @@ TEST_F(IniFiles, IntsAndSections) {
 }
 
 TEST_F(IniFiles, WritesTheWholeFileSorted) {
+  // Lines that are no entry stay: before the sections, and at the head of their own section.
   std::string fn = file("w.ini", "preamble\n[b]\nZ=1\nnoeq\n[a]\n");
   EXPECT_TRUE(WritePrivateProfileString("b", "y", "2", fn.c_str()));
-  EXPECT_EQ(read(fn), "[a]\n\n[b]\ny=2\nZ=1\n\n");
+  EXPECT_EQ(read(fn), "preamble\n[a]\n\n[b]\nnoeq\ny=2\nZ=1\n\n");
   EXPECT_TRUE(WritePrivateProfileString("B", "z", "3", fn.c_str()));  // keeps the stored case
-  EXPECT_EQ(read(fn), "[a]\n\n[b]\ny=2\nZ=3\n\n");
+  EXPECT_EQ(read(fn), "preamble\n[a]\n\n[b]\nnoeq\ny=2\nZ=3\n\n");
   EXPECT_TRUE(WritePrivateProfileString("a", nullptr, nullptr, fn.c_str()));
   EXPECT_TRUE(WritePrivateProfileString("b", "y", nullptr, fn.c_str()));
-  EXPECT_EQ(read(fn), "[b]\nZ=3\n\n");
+  EXPECT_EQ(read(fn), "preamble\n[b]\nnoeq\nZ=3\n\n");
   EXPECT_FALSE(WritePrivateProfileString(nullptr, "k", "v", fn.c_str()));
   EXPECT_FALSE(WritePrivateProfileString("b", "", "v", fn.c_str()));
   EXPECT_FALSE(fs::exists(dir / ".w.ini.new"));
@@ -200,6 +203,46 @@ TEST_F(IniFiles, CacheReusesCaseInsensitiveNamesAndEvictsTheOldest) {
   EXPECT_EQ(get("s", "k", upper), "DEF");
 }
 
+// A write never costs the file what the reader did not take in, and never
+// writes what would read back as something else.
+TEST_F(IniFiles, AWriteKeepsWhatTheFileHeldAndRefusesWhatWouldNotReadBack) {
+  struct Row {
+    const char* label;
+    std::string file;
+    const char *app, *key, *val;
+    bool written;
+    std::string after;  // the file afterwards; "" for unchanged
+  };
+  const std::string big(0x40001, 'x');
+  const Row table[] = {
+      {"more than 256 KiB before the first section", big + "\n[s]\nk=1\n", "s", "k", "2", false, ""},
+      {"a value with a line break", "[s]\nk=1\n", "s", "k", "x\n[evil]\nk=v", false, ""},
+      {"a value with a carriage return", "[s]\nk=1\n", "s", "k", "x\ry", false, ""},
+      {"a section name with ]", "[s]\nk=1\n", "a]b", "k", "v", false, ""},
+      {"an empty section name", "[s]\nk=1\n", "", "k", "v", false, ""},
+      {"a key with =", "[s]\nk=1\n", "s", "a=b", "v", false, ""},
+      {"a key that begins with [", "[s]\nk=1\n", "s", "[t]", "v", false, ""},
+      {"a key that begins with a blank", "[s]\nk=1\n", "s", " k", "v", false, ""},
+      {"comments, loose lines and a repeated section stay", "top\n[s]\n; note\nk=1\n[t]\nx=1\n[S]\nj=2\n", "t", "y",
+       "3", true, "top\n[s]\n; note\nj=2\nk=1\n\n[t]\nx=1\ny=3\n\n"},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.label);
+    SWELL_ResetIniCache();
+    const std::string fn = file("k.ini", row.file);
+    EXPECT_EQ(WritePrivateProfileString(row.app, row.key, row.val, fn.c_str()) != 0, row.written);
+    EXPECT_EQ(read(fn), row.after.empty() ? row.file : row.after);
+  }
+  // A file that cannot be read (here a folder of that name) is not replaced.
+  fs::create_directory(dir / "folder.ini");
+  EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", (dir / "folder.ini").c_str()));
+  EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
+  const std::string withStrings = file("section.ini", "[s]\na=1\n");
+  EXPECT_FALSE(WritePrivateProfileSection("s]", "a=2\0", withStrings.c_str()));
+  EXPECT_TRUE(WritePrivateProfileSection("s", "a=2\0b=x\ny\0c=3\0", withStrings.c_str()));
+  EXPECT_EQ(read(withStrings), "[s]\na=2\nc=3\n\n");
+}
+
 TEST_F(IniFiles, ReloadsWhenTheFileChangesOnDisk) {
   std::string fn = file("r.ini", "[s]\nk=1\n");
   EXPECT_EQ(get("s", "k", fn), "1");
@@ -212,11 +255,13 @@ TEST_F(IniFiles, ReloadsWhenTheFileChangesOnDisk) {
 TEST_F(IniFiles, AFailedWriteReportsFailureAndKeepsTheOldFile) {
   std::string fn = file("keep.ini", "[s]\nk=old\n");
   EXPECT_EQ(get("s", "k", fn), "old");
-  // A folder where the temporary file would go: it cannot be created, whoever runs the test.
-  fs::create_directory(dir / ".keep.ini.new");
+  // The disk fills up after a few bytes of the new file.
+  userfiles::setWriteFault(userfiles::WriteFault{5, ENOSPC});
   EXPECT_FALSE(WritePrivateProfileString("s", "k", "new", fn.c_str()));
+  userfiles::setWriteFault(std::nullopt);
   EXPECT_EQ(read(fn), "[s]\nk=old\n");
   EXPECT_EQ(get("s", "k", fn), "new");  // kept in memory only
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no temporary file left
 }
 
 TEST_F(IniFiles, LongPathsKeepTheirWholeTemporaryName) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "BaseServices.h"
+#include "UserFiles.h"
 
 namespace {
 
@@ -32,6 +34,13 @@ struct IniFileContext {
   bool used = false;
   std::string path;
   std::map<std::string, Section, CaseLess> sections;
+  // Lines the parser does not understand are kept and written back: those
+  // before the first section, and those of each section that are no entry.
+  std::vector<std::string> preamble;
+  std::map<std::string, std::vector<std::string>, CaseLess> otherLines;
+  // False when the file could not be read to its end: it is then never
+  // written back, so what was not read stays in it.
+  bool complete = true;
 };
 
 std::recursive_mutex gMutex;
@@ -65,8 +74,13 @@ bool readLine(FILE* f, std::string& line) {
 
 void loadFile(IniFileContext& ctx) {
   ctx.sections.clear();
+  ctx.preamble.clear();
+  ctx.otherLines.clear();
+  ctx.complete = true;
   FILE* f = fopen(ctx.path.c_str(), "r");
   if (!f) {
+    // A file that is there but cannot be opened is not replaced by a write.
+    ctx.complete = errno == ENOENT;
     ctx.fileTime = ctx.fileSize = 0;
     return;
   }
@@ -74,6 +88,7 @@ void loadFile(IniFileContext& ctx) {
   // Entries are collected unsorted per section, then sorted once at the section's end.
   std::vector<std::pair<std::string, std::string>> entries;
   Section* current = nullptr;
+  std::vector<std::string>* kept = &ctx.preamble;
   auto finish = [&] {
     if (!current) return;
     std::stable_sort(entries.begin(), entries.end(),
@@ -88,38 +103,57 @@ void loadFile(IniFileContext& ctx) {
   while (readLine(f, raw)) {
     if (!sawSection) {
       preamble += raw.size();
-      if (preamble > 0x40000) break;
+      if (preamble > 0x40000) {
+        ctx.complete = false;
+        break;
+      }
     }
     rtrim(raw);
-    size_t start = raw.find_first_not_of(" \t");
-    if (start == std::string::npos) continue;
-    const char* line = raw.c_str() + start;
+    // Names and values end at a NUL byte; the blanks before it are trimmed
+    // as at a line's end, so an entry reads the same once written back.
+    std::string text = raw.substr(0, raw.find('\0'));
+    rtrim(text);
+    size_t start = text.find_first_not_of(" \t");
+    if (start == std::string::npos) {
+      if (text.size() < raw.size()) kept->push_back(raw);
+      continue;
+    }
+    const char* line = text.c_str() + start;
     if (line[0] == '[') {
       const char* close = strchr(line, ']');
-      if (!close) continue;
+      if (!close) {
+        kept->push_back(raw);
+        continue;
+      }
       finish();
       sawSection = true;
       std::string name(line + 1, close);
       if (name.empty()) {
         current = nullptr;
+        kept = &ctx.preamble;
+        kept->push_back(raw);
         continue;
       }
-      auto it = ctx.sections.find(name);
-      if (it != ctx.sections.end()) {
-        it->second.clear();
-        current = &it->second;
-      } else {
-        current = &ctx.sections[name];
-      }
+      // A section met again goes on where its first occurrence ended.
+      current = &ctx.sections[name];
+      kept = &ctx.otherLines[name];
       continue;
     }
-    if (!current) continue;
     const char* eq = strchr(line, '=');
-    if (!eq || eq == line) continue;
+    if (!current || !eq || eq == line) {
+      kept->push_back(raw);
+      continue;
+    }
     entries.emplace_back(std::string(line, eq), std::string(eq + 1));
   }
   finish();
-  statFile(ctx.path, &ctx.fileTime, &ctx.fileSize);
+  if (ferror(f)) ctx.complete = false;
+  if (ctx.complete) {
+    statFile(ctx.path, &ctx.fileTime, &ctx.fileSize);
+  } else {
+    // Looked at again by the next call, in case it can be read by then.
+    ctx.fileTime = ctx.fileSize = 0;
+  }
   flock(fileno(f), LOCK_UN);
   fclose(f);
 }
@@ -150,28 +184,30 @@ IniFileContext* getFileContext(const char* fn) {
 
 // Rewrites the whole file; false when it could not be replaced, leaving the old file.
 bool writeBackFile(IniFileContext& ctx) {
-  const size_t slash = ctx.path.rfind('/');
-  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  const std::string tmp = ctx.path.substr(0, nameStart) + "." + ctx.path.substr(nameStart) + ".new";
-  FILE* f = fopen(tmp.c_str(), "w");
-  if (!f) return false;
-  flock(fileno(f), LOCK_EX);
+  std::string text;
+  for (const auto& line : ctx.preamble) text += line + "\n";
   for (auto& [name, section] : ctx.sections) {
-    fprintf(f, "[%s]\n", name.c_str());
+    text += "[" + name + "]\n";
+    if (auto other = ctx.otherLines.find(name); other != ctx.otherLines.end())
+      for (const auto& line : other->second) text += line + "\n";
     for (auto& [key, value] : section)
-      if (!key.empty()) fprintf(f, "%s=%s\n", key.c_str(), value.c_str());
-    fprintf(f, "\n");
+      if (!key.empty()) text += key + "=" + value + "\n";
+    text += "\n";
   }
-  bool ok = fflush(f) == 0 && !ferror(f);
-  flock(fileno(f), LOCK_UN);
-  ok = fclose(f) == 0 && ok;
-  if (!ok || rename(tmp.c_str(), ctx.path.c_str())) {
-    unlink(tmp.c_str());
-    return false;
-  }
+  if (!userfiles::writeFileAtomically(ctx.path, text)) return false;
   statFile(ctx.path, &ctx.fileTime, &ctx.fileSize);
   return true;
 }
+
+// Whether a text can be written as a section name, key or value and read
+// back as the same: a line break would start a new line, a "]" end a
+// section name early, a "=" split a key; an empty section name is no
+// section, and a key that begins with a blank or "[" is read otherwise.
+bool writable(const char* text, const char* forbidden) {
+  return !text || !strpbrk(text, forbidden);
+}
+bool writableSection(const char* name) { return name && *name && writable(name, "\r\n]"); }
+bool writableKey(const char* key) { return !key || (writable(key, "\r\n=") && !strchr(" \t[", key[0])); }
 
 // Trimmed of blanks, then of one pair of matching quotes.
 std::string readerValue(const std::string& v) {
@@ -307,11 +343,14 @@ BOOL GetPrivateProfileStruct(const char* appname, const char* keyname, void* buf
 
 BOOL WritePrivateProfileString(const char* appname, const char* keyname, const char* val, const char* fn) {
   if (!appname || !fn || (keyname && !*keyname)) return 0;
+  if (!writableSection(appname) || !writableKey(keyname) || !writable(val, "\r\n")) return 0;
   std::lock_guard lock(gMutex);
   IniFileContext* ctx = getFileContext(fn);
+  if (!ctx->complete) return 0;
   if (!keyname) {
     auto it = ctx->sections.find(appname);
     if (it != ctx->sections.end()) ctx->sections.erase(it);
+    ctx->otherLines.erase(appname);
     return writeBackFile(*ctx);
   }
   if (!val) {
@@ -330,9 +369,10 @@ BOOL WritePrivateProfileString(const char* appname, const char* keyname, const c
 }
 
 BOOL WritePrivateProfileSection(const char* appname, const char* strings, const char* fn) {
-  if (!appname || !fn) return 0;
+  if (!appname || !fn || !writableSection(appname)) return 0;
   std::lock_guard lock(gMutex);
   IniFileContext* ctx = getFileContext(fn);
+  if (!ctx->complete) return 0;
   auto it = ctx->sections.find(appname);
   bool empty = !strings || !*strings;
   if (it == ctx->sections.end()) {
@@ -344,7 +384,7 @@ BOOL WritePrivateProfileSection(const char* appname, const char* strings, const 
   for (const char* p = strings; p && *p; p += strlen(p) + 1) {
     size_t len = strlen(p);
     const char* eq = static_cast<const char*>(memchr(p, '=', std::min<size_t>(len, 8191)));
-    if (!eq) continue;
+    if (!eq || strpbrk(p, "\r\n") || strchr(" \t[", p[0])) continue;
     it->second[std::string(p, eq)] = std::string(eq + 1);
   }
   return writeBackFile(*ctx);

@@ -1,0 +1,226 @@
+#include "UserFiles.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+
+namespace userfiles {
+namespace {
+constexpr int kMaxLinkHops = 40;
+constexpr int kMaxFreeNames = 1000;
+
+std::mutex gFaultMutex;
+std::optional<WriteFault> gFault;
+
+std::optional<WriteFault> currentFault() {
+  std::lock_guard<std::mutex> lock(gFaultMutex);
+  return gFault;
+}
+
+struct Fd {
+  int fd = -1;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+  int release() {
+    const int f = fd;
+    fd = -1;
+    return f;
+  }
+};
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string join(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+// The file a path finally names once every link on the way is followed; ""
+// when the links go round.
+std::string followLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(current.c_str(), target, sizeof(target) - 1);
+    if (n <= 0) return {};
+    std::string next(target, static_cast<size_t>(n));
+    current = next.front() == '/' ? next : folderOf(current) + next;
+  }
+  errno = ELOOP;
+  return {};
+}
+
+bool writeRaw(int fd, const unsigned char* p, std::size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (w == 0) {
+      errno = EIO;
+      return false;
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+bool writeAll(int fd, const unsigned char* p, std::size_t n) {
+  const auto fault = currentFault();
+  if (!fault || n <= fault->bytesBeforeFailure) return writeRaw(fd, p, n);
+  if (!writeRaw(fd, p, fault->bytesBeforeFailure)) return false;
+  errno = fault->error ? fault->error : ENOSPC;
+  return false;
+}
+
+// A flushed and closed copy of the data beside the target, under a name no
+// bank-file scan reads; "" (nothing left behind) when it cannot be made whole.
+std::string writeTemporary(const std::string& folder, const std::string& name, const void* data, std::size_t size,
+                           mode_t mode) {
+  std::string temp = join(folder, "." + name + ".XXXXXX");
+  Fd out;
+  out.fd = ::mkstemp(temp.data());
+  if (out.fd < 0) return {};
+  (void)::fchmod(out.fd, mode);
+  bool ok = writeAll(out.fd, static_cast<const unsigned char*>(data), size) && ::fsync(out.fd) == 0;
+  const int saved = errno;
+  ok = ::close(out.release()) == 0 && ok;
+  if (ok) return temp;
+  const int error = errno ? errno : saved;
+  ::unlink(temp.c_str());
+  errno = error;
+  return {};
+}
+
+// Renames from to to unless something has that name already (EEXIST).
+bool renameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // File systems without the flag: a hard link fails on an existing name too.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+}  // namespace
+
+std::string numberedName(const std::string& name, int n) {
+  if (n <= 1) return name;
+  const size_t dot = name.find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && dot > 0;
+  const std::string stem = hasExtension ? name.substr(0, dot) : name;
+  const std::string extension = hasExtension ? name.substr(dot) : std::string();
+  return stem + " (" + std::to_string(n) + ")" + extension;
+}
+
+bool nameTaken(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool writeFileAtomically(const std::string& path, const void* data, std::size_t size) {
+  if (path.empty() || path.back() == '/') {
+    errno = EINVAL;
+    return false;
+  }
+  const std::string target = followLinks(path);
+  if (target.empty()) return false;
+  struct stat old {};
+  mode_t mode = 0644;
+  if (::stat(target.c_str(), &old) == 0) {
+    if (!S_ISREG(old.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    // A file the user made read-only stays as it is, for root as well.
+    if ((old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+      errno = EACCES;
+      return false;
+    }
+    mode = old.st_mode & 07777;
+  }
+  const size_t slash = target.find_last_of('/');
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  const std::string temp = writeTemporary(folderOf(target), name, data, size, mode);
+  if (temp.empty()) return false;
+  if (::rename(temp.c_str(), target.c_str()) == 0) return true;
+  const int error = errno;
+  ::unlink(temp.c_str());
+  errno = error;
+  return false;
+}
+
+std::string writeUnderFreeName(const std::string& folder, const std::string& name, const void* data,
+                               std::size_t size) {
+  const std::string temp = writeTemporary(folder, name, data, size, 0644);
+  if (temp.empty()) return {};
+  for (int n = 1; n <= kMaxFreeNames; ++n) {
+    const std::string candidate = join(folder, numberedName(name, n));
+    if (renameNoReplace(temp, candidate)) return candidate;
+    if (errno != EEXIST) break;
+  }
+  const int error = errno;
+  ::unlink(temp.c_str());
+  errno = error;
+  return {};
+}
+
+std::string moveUnderFreeName(const std::string& source, const std::string& folder, const std::string& name) {
+  for (int n = 1; n <= kMaxFreeNames; ++n) {
+    const std::string candidate = join(folder, numberedName(name, n));
+    if (renameNoReplace(source, candidate)) return candidate;
+    if (errno == EEXIST) continue;
+    if (errno != EXDEV) return {};
+    // Another file system: a copy under a free name, then the source goes.
+    const auto data = readWholeFile(source, static_cast<std::size_t>(-1));
+    if (!data) return {};
+    const std::string copy = writeUnderFreeName(folder, name, *data);
+    if (copy.empty()) return {};
+    if (::unlink(source.c_str()) == 0) return copy;
+    ::unlink(copy.c_str());
+    return {};
+  }
+  return {};
+}
+
+std::optional<std::vector<unsigned char>> readWholeFile(const std::string& path, std::size_t maxSize) {
+  Fd in;
+  in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in.fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(in.fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (static_cast<unsigned long long>(info.st_size) > maxSize) return std::nullopt;
+  std::vector<unsigned char> data(static_cast<std::size_t>(info.st_size));
+  std::size_t got = 0;
+  while (got < data.size()) {
+    const ssize_t r = ::read(in.fd, data.data() + got, data.size() - got);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  if (got != data.size()) return std::nullopt;
+  return data;
+}
+
+void setWriteFault(std::optional<WriteFault> fault) {
+  std::lock_guard<std::mutex> lock(gFaultMutex);
+  gFault = fault;
+}
+
+}  // namespace userfiles

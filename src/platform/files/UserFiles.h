@@ -1,0 +1,61 @@
+// Files the user keeps (banks, settings, program and bank files, ini files).
+// Every write goes to a temporary file in the target's folder, which is
+// flushed, closed with its errors checked and then renamed over the target,
+// so a failed or short write leaves the old file as it was.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace userfiles {
+
+// Replaces path with size bytes of data. A symbolic link is followed: its
+// target is written and the link stays. A target that is read-only or not a
+// regular file is not replaced. False on any failure (errno says why); the
+// old file is then unchanged and no temporary file is left.
+bool writeFileAtomically(const std::string& path, const void* data, std::size_t size);
+inline bool writeFileAtomically(const std::string& path, std::string_view text) {
+  return writeFileAtomically(path, text.data(), text.size());
+}
+inline bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes) {
+  return writeFileAtomically(path, bytes.data(), bytes.size());
+}
+
+// Writes folder/name, or the first of "stem (2).ext", "stem (3).ext", ...
+// that names no file, never over an existing file (or link). The path
+// written, or "" when nothing could be written.
+std::string writeUnderFreeName(const std::string& folder, const std::string& name, const void* data, std::size_t size);
+inline std::string writeUnderFreeName(const std::string& folder, const std::string& name,
+                                      const std::vector<unsigned char>& bytes) {
+  return writeUnderFreeName(folder, name, bytes.data(), bytes.size());
+}
+
+// Moves source into folder under name, or under the first free name as
+// above, never over an existing file. The new path, or "" when the source
+// stays where it was.
+std::string moveUnderFreeName(const std::string& source, const std::string& folder, const std::string& name);
+
+// The n-th candidate name of the free-name search: name itself for n 1,
+// else "stem (n).ext".
+std::string numberedName(const std::string& name, int n);
+
+// The whole file, or nothing when it cannot be opened, is not a regular
+// file, is larger than maxSize, or cannot be read to its end.
+std::optional<std::vector<unsigned char>> readWholeFile(const std::string& path, std::size_t maxSize);
+
+// Whether something (a file, a folder, a link, even a dangling one) has
+// that name.
+bool nameTaken(const std::string& path);
+
+// A test seam standing for a full disk: while set, the data of every write
+// stops after bytesBeforeFailure bytes with the error (ENOSPC by default).
+struct WriteFault {
+  std::size_t bytesBeforeFailure = 0;
+  int error = 0;
+};
+void setWriteFault(std::optional<WriteFault> fault);
+
+}  // namespace userfiles

@@ -1,0 +1,345 @@
+// The library never costs the user a bank: splits and imports beside the
+// user's own files, dumps whose Standard-MIDI-File length ends in 0x3E,
+// short and long dumps saved and read again, read-only and linked banks.
+#include <map>
+#include <set>
+
+#include "BankFileFormat.h"
+#include "LibraryTestSupport.h"
+#include "UserFiles.h"
+
+namespace {
+// Every regular file below a folder with its bytes.
+std::map<std::string, Bytes> contentsBelow(const fs::path& folder) {
+  std::map<std::string, Bytes> out;
+  for (const auto& name : filesBelow(folder)) out[name] = readFile(folder / name);
+  return out;
+}
+
+// The names of the dumps every bank file below a folder holds.
+std::multiset<std::string> dumpNamesBelow(const fs::path& folder) {
+  std::multiset<std::string> out;
+  for (const auto& name : filesBelow(folder)) {
+    const Bytes image = readFile(folder / name);
+    PatchLibrarian reader;
+    PatchFile bank;
+    reader.loadFromChunk(image, static_cast<int>(image.size()), &bank);
+    for (const auto& e : bank.patches)
+      if (e.typeCode == kSoundFromFile || e.typeCode == kMultiFromFile) out.insert(e.name);
+  }
+  return out;
+}
+
+std::multiset<std::string> dumpNamesOf(const Bytes& image) {
+  PatchLibrarian reader;
+  PatchFile bank;
+  reader.loadFromChunk(image, static_cast<int>(image.size()), &bank);
+  std::multiset<std::string> out;
+  for (const auto& e : bank.patches) out.insert(e.name);
+  return out;
+}
+
+Bytes sized(Bytes dump, size_t size) {
+  // A dump of another length: the body runs on (or is cut), F7 at the end.
+  const unsigned char last = dump.back();
+  dump.pop_back();
+  dump.resize(size - 1, 0x21);
+  dump.push_back(last);
+  return dump;
+}
+
+// ---- Splits beside the user's files.
+
+TEST(SplitBesideUserFiles, NoUserFileChangesAndEveryDumpIsInALibraryFile) {
+  DataFolder data;
+  const fs::path p = data.patches();
+  const Bytes factory = concat({soundFile("fac", 150), multiFile("facm", 120)});
+  writeFile(p / "Factory.syx", factory);
+  writeFile(p / "Factory Singles 1.syx", soundFile("mine", 100));
+  writeFile(p / "Factory Singles 2.syx", Bytes{'n', 'o', 't', 'e', 's'});  // not a bank at all
+  writeFile(p / "Factory Multis.syx", multiFile("minem", 100));
+  writeFile(p / "bank.syx", soundFile("lower", 150));
+  writeFile(p / "bank.SYX", soundFile("upper", 150));
+  writeFile(p / "Sub" / "Factory Singles 1.syx", soundFile("sub", 100));
+  const auto before = contentsBelow(data.root);
+
+  LoggedLibrary l(data.patchesStr());
+
+  const auto after = contentsBelow(data.root);
+  // File by file: every file of the user's is there with its bytes; the
+  // three sources went whole into "Converted Banks".
+  for (const auto& [name, bytes] : before) {
+    SCOPED_TRACE(name);
+    const std::string file = fs::path(name).filename().string();
+    if (file == "Factory.syx" || file == "bank.syx" || file == "bank.SYX") {
+      EXPECT_EQ(after.count(name), 0u);
+      EXPECT_EQ(after.at("Converted Banks/" + file), bytes);
+    } else {
+      ASSERT_EQ(after.count(name), 1u);
+      EXPECT_EQ(after.at(name), bytes);
+    }
+  }
+  EXPECT_EQ(filesBelow(p), (std::vector<std::string>{
+                               "Factory Multis (2).syx", "Factory Multis 2.syx", "Factory Multis.syx",
+                               "Factory Singles 1 (2).syx", "Factory Singles 1.syx", "Factory Singles 2 (2).syx",
+                               "Factory Singles 2.syx", "Sub/Factory Singles 1.syx", "bank Singles 1 (2).syx",
+                               "bank Singles 1.syx", "bank Singles 2 (2).syx", "bank Singles 2.syx"}));
+  // Every dump of every source is in a bank file of the library.
+  const auto inLibrary = dumpNamesBelow(p);
+  for (const Bytes& source : {factory, soundFile("lower", 150), soundFile("upper", 150)})
+    for (const auto& name : dumpNamesOf(source)) EXPECT_TRUE(inLibrary.count(name)) << name;
+  // bank.SYX is read first: its pieces have the plain names.
+  EXPECT_EQ(dumpNamesOf(readFile(p / "bank Singles 1.syx")).count(numbered("upper", 0)), 1u);
+  EXPECT_EQ(dumpNamesOf(readFile(p / "bank Singles 1 (2).syx")).count(numbered("lower", 0)), 1u);
+  // The library lists the user's banks and the pieces under their own names.
+  const auto listed = names(l.library.contents().soundBanks);
+  for (const char* bank : {"Factory Singles 1 (2).syx", "Factory Singles 2 (2).syx", "bank Singles 1.syx",
+                           "bank Singles 2 (2).syx"})
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), bank), 1) << bank;
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), "Factory Singles 1.syx"), 2);  // in Patches and in Sub
+}
+
+// A split that cannot write its files is undone: no piece stays on disk or
+// in memory, and the source is where it was, every dump in it.
+TEST(SplitBesideUserFiles, AFailedSplitLeavesTheSourceAndNoPieces) {
+  DataFolder data;
+  const Bytes source = soundFile("f", 250);
+  writeFile(data.patches() / "Factory.syx", source);
+  writeFile(data.patches() / "Other.syx", soundFile("o", 100));
+  for (const size_t bytesBeforeFailure : {size_t{0}, size_t{20000}}) {
+    userfiles::setWriteFault(userfiles::WriteFault{bytesBeforeFailure, ENOSPC});
+    LoggedLibrary l(data.patchesStr());
+    userfiles::setWriteFault(std::nullopt);
+    EXPECT_EQ(l.count("PATCH LIBRARIAN: could not split file "), 1);
+    EXPECT_EQ(filesBelow(data.root), (std::vector<std::string>{"Patches/Factory.syx", "Patches/Other.syx"}));
+    EXPECT_EQ(readFile(data.patches() / "Factory.syx"), source);
+    EXPECT_EQ(names(l.library.contents().soundBanks), std::vector<std::string>{"Other.syx"});
+  }
+}
+
+// The split costs time in proportion to the file and has a bound: a file of
+// more entries than a split may write is neither split nor listed, and stays.
+TEST(SplitBesideUserFiles, AFileOfTooManyEntriesStaysAsItIs) {
+  const Bytes tiny = {0xF0, 0x3E, 0x10, 0x00, 0x10, 0x00, 0xF7};
+  struct Row {
+    const char* label;
+    size_t dumps, bound;
+    std::vector<std::string> files;
+  };
+  for (const Row& row : {Row{"at the bound", 300, 300, {"Tiny Singles 1.syx", "Tiny Singles 2.syx", "Tiny Singles 3.syx"}},
+                         Row{"one over", 301, 300, {"Tiny.syx"}},
+                         Row{"the default bound", 6000, kMaxSplitEntries, {"Tiny.syx"}}}) {
+    SCOPED_TRACE(row.label);
+    DataFolder data;
+    Bytes file;
+    for (size_t i = 0; i < row.dumps; ++i) file.insert(file.end(), tiny.begin(), tiny.end());
+    file.resize(std::max(file.size(), kMinBankFileSize), 0x00);  // read only from this size on
+    writeFile(data.patches() / "Tiny.syx", file);
+    LoggedLibrary l(data.patchesStr(), row.bound);
+    EXPECT_EQ(filesBelow(data.patches()), row.files);
+    const bool split = row.files.size() > 1;
+    EXPECT_EQ(l.count("PATCH LIBRARIAN: too many entries to split file "), split ? 0 : 1);
+    EXPECT_EQ(l.library.contents().soundBanks.size(), split ? 3u : 0u);
+    if (!split) {
+      EXPECT_EQ(readFile(data.patches() / "Tiny.syx"), file);
+    }
+  }
+}
+
+// ---- Standard MIDI Files: a length that ends in 0x3E.
+
+TEST(MidiLengths, EveryDumpComesBackInItsSlot) {
+  for (const bool split : {false, true}) {
+    SCOPED_TRACE(split ? "split of a .mid bank" : "saved and read again");
+    DataFolder data;
+    PatchFile bank;
+    std::vector<size_t> sizes;
+    const int count = split ? 150 : 100;
+    for (int i = 0; i < count; ++i) {
+      // Lengths 447, 575, 703 (their lengths minus one end in 0x3E) among others.
+      const size_t size = i % 3 == 0 ? 447 + 128 * static_cast<size_t>(i % 9 / 3) : 392;
+      sizes.push_back(size);
+      bank.patches.push_back({0, "", "", {{sized(soundDump(numbered("m", i)), size)}}});
+    }
+    // A Standard MIDI File of every dump (the bank writer stops at 100).
+    Bytes image(patchBankHeader.begin(), patchBankHeader.begin() + 49);
+    for (size_t i = 0; i < bank.patches.size(); ++i) bank.patches[i].dumps[0].save(image, true, static_cast<int>(i));
+    image.insert(image.end(), {0x00, 0xFF, 0x2F, 0x00});
+    const size_t length = image.size() - 49;
+    for (int k = 0; k < 4; ++k) image[45 + static_cast<size_t>(k)] = static_cast<unsigned char>(length >> (24 - 8 * k));
+    ASSERT_TRUE(parseSmf(image).ok);
+    if (!split) {
+      PatchLibrarian reader;
+      PatchFile read;
+      reader.loadFromChunk(image, static_cast<int>(image.size()), &read);
+      ASSERT_EQ(read.patches.size(), 100u);
+      for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(read.patches[static_cast<size_t>(i)].name, numbered("m", i));
+        EXPECT_EQ(read.patches[static_cast<size_t>(i)].dumps[0].bytes.size(), sizes[static_cast<size_t>(i)]);
+      }
+      continue;
+    }
+    writeFile(data.patches() / "Big.mid", image);
+    LoggedLibrary l(data.patchesStr());
+    ASSERT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Big Singles 1.mid", "Big Singles 2.mid"}));
+    const auto inLibrary = dumpNamesBelow(data.patches());
+    for (int i = 0; i < count; ++i) EXPECT_EQ(inLibrary.count(numbered("m", i)), 1u) << i;
+  }
+}
+
+// ---- Saving: the format does not hang on letter case; read-only and
+// linked banks.
+
+struct SavedLibrary {
+  PatchLibrarian library;
+  std::vector<std::string> log;
+  SavedLibrary() {
+    library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
+    const int index = library.addBank(0, "Bank.syx");
+    auto bank = library.bankAt(kSoundList, index);
+    bank->patches.clear();
+    for (int i = 0; i < 100; ++i) bank->patches.push_back({0, "", "", {{soundDump(numbered("S", i))}}});
+    library.upperBank = index;
+  }
+};
+
+TEST(SaveFormat, LetterCaseDoesNotChooseTheFormat) {
+  struct Row {
+    const char* name;
+    bool midi;
+    const char* stored;
+  };
+  for (const Row& row : {Row{"Bank.mid", true, "Bank.mid.mid"}, Row{"Bank.MID", true, "Bank.MID.mid"},
+                         Row{"Bank.Mid", true, "Bank.Mid.mid"}, Row{"Bank.SYX", false, "Bank.SYX.tvx"},
+                         Row{"Bank.Tvx", false, "Bank.Tvx.tvx"}, Row{"Bank.txt", false, "Bank.txt"}}) {
+    SCOPED_TRACE(row.name);
+    DataFolder data;
+    SavedLibrary s;
+    const fs::path target = data.patches() / row.name;
+    ASSERT_TRUE(s.library.saveEditedPatch(target.string(), row.name));
+    const Bytes written = readFile(target);
+    EXPECT_EQ(parseSmf(written).ok, row.midi);
+    EXPECT_EQ(written.size(), row.midi ? 39652u : 39200u);
+    EXPECT_EQ(s.library.upperSoundFileName, row.stored);
+  }
+}
+
+TEST(SaveFormat, ReadOnlyBanksStayAndLinkedBanksWriteTheirTarget) {
+  DataFolder data;
+  SavedLibrary s;
+  const fs::path locked = data.patches() / "Locked.syx";
+  writeFile(locked, soundFile("old", 100));
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_FALSE(s.library.saveEditedPatch(locked.string(), "Locked.syx"));
+  EXPECT_EQ(readFile(locked), soundFile("old", 100));
+  fs::permissions(locked, fs::perms::owner_all);
+
+  const fs::path target = data.root / "Elsewhere" / "Real.syx";
+  writeFile(target, soundFile("old", 100));
+  fs::create_symlink(target, data.patches() / "Linked.syx");
+  ASSERT_TRUE(s.library.saveEditedPatch((data.patches() / "Linked.syx").string(), "Linked.syx"));
+  EXPECT_TRUE(fs::is_symlink(data.patches() / "Linked.syx"));
+  EXPECT_EQ(dumpNamesOf(readFile(target)).count(numbered("S", 0)), 1u);
+}
+
+// ---- Short and long dumps, saved and read again.
+
+TEST(DumpsSavedTwice, ShortDumpsKeepWhatFollowsTheirEndAndLongOnesTheirChecksum) {
+  // A truncated dirirU sound, a truncated Rerover sound (its conversion
+  // writes the category Init after where its end byte was), a truncated Q
+  // sound and a sound of 500 bytes.
+  Bytes shortSound = sized(soundDump("Short"), 300);
+  Bytes rerover = sized(soundDump("Rerover", "Lead", 0x11, 0x13), 300);
+  Bytes q = sized(soundDump("Q", "Lead", 0x11, 0x0F), 250);
+  Bytes longSound = sized(soundDump("Long"), 500);
+  const Bytes file = concat({shortSound, rerover, q, longSound});
+  PatchLibrarian reader;
+  PatchFile first;
+  reader.loadFromChunk(file, static_cast<int>(file.size()), &first);
+  ASSERT_EQ(first.patches.size(), 100u);
+  EXPECT_EQ(first.patches[1].category, "Init");
+  for (int k = 0; k < 4; ++k) {
+    const Bytes& d = first.patches[static_cast<size_t>(k)].dumps[0].bytes;
+    // One end byte, at the end.
+    EXPECT_EQ(std::count(d.begin(), d.end(), 0xF7), 1) << k;
+  }
+  const Bytes& longDump = first.patches[3].dumps[0].bytes;
+  EXPECT_EQ(longDump.size(), 500u);
+  EXPECT_EQ(longDump[390], dumpChecksum(longDump, 390));
+
+  for (const bool midi : {false, true}) {
+    SCOPED_TRACE(midi ? "mid" : "syx");
+    PatchFile again;
+    const Bytes saved = writeBankImage(first, midi);
+    reader.loadFromChunk(saved, static_cast<int>(saved.size()), &again);
+    ASSERT_EQ(again.patches.size(), 100u);
+    for (size_t k = 0; k < 100; ++k) {
+      const Bytes& a = first.patches[k].dumps[0].bytes;
+      const Bytes& b = again.patches[k].dumps[0].bytes;
+      ASSERT_EQ(a.size(), b.size()) << k;
+      // Equal; a filling entry gets a device byte, a slot number and a
+      // checksum once it is read from a file.
+      for (size_t i = 0; i < a.size(); ++i) {
+        if (k < 4 || (i != 3 && i != 5 && i != 390)) {
+          EXPECT_EQ(a[i], b[i]) << k << " " << i;
+        }
+      }
+    }
+    EXPECT_EQ(again.patches[1].category, first.patches[1].category);
+  }
+}
+
+TEST(DumpsSavedTwice, TheQRulesNeverMakeAnEndByte) {
+  Bytes q = sized(soundDump("Q", "Lead", 0x11, 0x0F), 393);
+  q[15] = 0xF6;   // plus one
+  q[270] = 0xF8;  // minus one, at 269 once converted
+  PatchLibrarian reader;
+  PatchFile bank;
+  reader.loadFromChunk(q, static_cast<int>(q.size()), &bank);
+  const Bytes& d = bank.patches.at(0).dumps[0].bytes;
+  EXPECT_EQ(std::count(d.begin(), d.end(), 0xF7), 1);
+  EXPECT_EQ(d[15], 0x77);
+  EXPECT_EQ(d[269], 0x77);
+}
+
+// ---- Import beside a bank of the same name.
+
+TEST(ImportAsks, TheUserDecidesWhetherABankOfTheSameNameIsReplaced) {
+  struct Row {
+    const char* label;
+    int answer;  // -1: no window to ask in
+    bool result;
+    std::vector<std::string> files;
+    bool replaced;
+  };
+  for (const Row& row : {Row{"yes replaces", 1, true, {"My Bank.syx"}, true},
+                         Row{"no keeps both", 7, true, {"My Bank (2).syx", "My Bank.syx"}, false},
+                         Row{"cancel imports nothing", 2, false, {"My Bank.syx"}, false},
+                         Row{"a closed box imports nothing", 0, false, {"My Bank.syx"}, false},
+                         Row{"no window keeps both", -1, true, {"My Bank (2).syx", "My Bank.syx"}, false}}) {
+    SCOPED_TRACE(row.label);
+    DataFolder data;
+    PatchLibrarian library;
+    int asked = 0;
+    if (row.answer >= 0)
+      library.hooks.messageBox = [&](const std::string&, const std::string&, int) { return ++asked, row.answer; };
+    const fs::path chosen = data.root / "Desktop" / "My Bank.syx";
+    writeFile(chosen, soundFile("new", 100));
+    writeFile(data.patches() / "My Bank.syx", soundFile("old", 100));
+    EXPECT_EQ(library.importBankFile(chosen.string(), data.patchesStr()), row.result);
+    EXPECT_EQ(asked, row.answer >= 0 ? 1 : 0);
+    EXPECT_EQ(filesBelow(data.patches()), row.files);
+    EXPECT_EQ(readFile(data.patches() / "My Bank.syx"), soundFile(row.replaced ? "new" : "old", 100));
+    if (row.files.size() == 2) {
+      EXPECT_EQ(readFile(data.patches() / "My Bank (2).syx"), soundFile("new", 100));
+    }
+  }
+  // Without a bank of that name nobody is asked.
+  DataFolder data;
+  PatchLibrarian library;
+  library.hooks.messageBox = [](const std::string&, const std::string&, int) -> int { ADD_FAILURE(); return 0; };
+  writeFile(data.root / "New.syx", soundFile("n", 100));
+  EXPECT_TRUE(library.importBankFile((data.root / "New.syx").string(), data.patchesStr()));
+  EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{"New.syx"});
+}
+}  // namespace
