@@ -2,14 +2,11 @@
 // curve and display texts. Values are kept in parameter units.
 #pragma once
 
-<<<<<<< HEAD
+#include <climits>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
-=======
-#include <climits>
->>>>>>> issue-28
 
 #include "WDL_TypedBuf.h"
 
