@@ -21,7 +21,10 @@ struct BrowseState {
   std::atomic<bool> categoryBrowsing{false};
   std::atomic<bool> searchActive{false};
   std::atomic<bool> progBankControl{true};
-  std::atomic<bool> renameClosed{false};
+  // The bank-edit flag: while it is set a change of kPatchRename is no
+  // rename. Opening the rename field clears it; taking a rename, a click or
+  // a key on the slot view, or a discard of the bank set it again.
+  std::atomic<bool> bankEditFlag{false};
   // The file and folder name of the bank each pane shows, per data type;
   // read and written under namesMutex.
   std::mutex namesMutex;

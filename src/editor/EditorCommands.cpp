@@ -10,6 +10,7 @@
 #include "IControl.h"
 #include "IGraphics.h"
 #include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
@@ -139,12 +140,17 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
       sendPartDataBackToHardware(part);
     }
   } else {
+    // The slot view's selection in the pane the user works in is the counter.
     const int pane = librarianActivePane();
-    int slot = (pane == 0 ? patchLibrarian->targetSlot : patchLibrarian->mSelectedLowerSlot) + step;
-    setParameterFromPlug(kMultiPartPatch + part, std::clamp(slot, 0, kPatchesPerBank - 1), false);
+    const LibrarianViewControl* view = librarianView();
+    int slot = view ? (pane == 0 ? view->selectedUpper : view->selectedLower)
+                    : (pane == 0 ? patchLibrarian->targetSlot.load() : patchLibrarian->mSelectedLowerSlot.load());
+    slot += step;
     if (slot >= kPatchesPerBank) slot = 0;
     if (slot < 0) slot = kPatchesPerBank - 1;
-    (pane == 0 ? patchLibrarian->targetSlot : patchLibrarian->mSelectedLowerSlot) = slot;
+    // The part's program is the slot sent to it, also where the step wrapped.
+    setParameterFromPlug(kMultiPartPatch + part, slot, false);
+    selectLibrarianSlot(pane, slot);
     currentProgram = slot;
     sendPatchToDeviceFromLibrarian(slot, pane, part);
   }
@@ -246,7 +252,7 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
         browse.upperPatchFile = upper;
         browse.lowerPatchFile = lower;
       }
-      bankEditPending = false;
+      browse.bankEditFlag = true;  // the rename field is closed
       OnParamChange(kRefreshFolders);
       DisplayProcessingIndicator(false);
       return false;
@@ -258,10 +264,9 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       }
       return false;
     case kPatchRename:
-      if (!browser || browse.renameClosed) return false;
+      if (!browser || browse.bankEditFlag) return false;
       browser->commitRename();
       if (searchButton) searchButton->Hide(true);
-      bankEditPending = true;
       return false;
     default: return false;
   }

@@ -231,6 +231,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int librarianSelectedSlot() const override;
   void setLibrarianSelectedSlot(int slot) override;
   int librarianLowerList() const override;
+  // Selects the slot in that pane of the slot view (0 upper, 1 lower), moves
+  // the arrow keys' cursor there and makes it the library's slot of the pane.
+  void selectLibrarianSlot(int pane, int slot);
+  // The part's program, selected in the pane the user works in.
+  void selectPartProgramInLibrarian(int part);
   int mainTabIndex() const override;
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;
@@ -359,7 +364,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool startArrangementDump();
   std::atomic<bool> keepSelectedBank{false};
   std::atomic<bool> randomised{false};
-  std::atomic<bool> bankEditPending{false};
   std::atomic<int> currentProgram{0};
   std::atomic<int> deviceId{0};
   std::array<std::atomic<int>, 16> filterLinkModes{};

@@ -132,13 +132,17 @@ TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
   EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
   EXPECT_EQ(bank->patches.size(), 100u);
   view->selectedUpper = plug->patchLibrarian->targetSlot = 3;
-  plug->browse.renameClosed = false;  // as the view's rename opens it
+  plug->browse.bankEditFlag = false;  // as the view's rename opens it
   setParam(kPatchRename, 0);
   const Bytes& dump = bank->patches[3].dumps.at(0).bytes;
   EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Fat Bass        ");
   EXPECT_EQ(dump[390], dumpChecksum(dump));
   EXPECT_EQ(param(kBankEditUnsaved)->Value(), 1.0);
-  EXPECT_TRUE(plug->bankEditPending);
+  // Taken: the bank-edit flag is set, and a further change is no rename.
+  EXPECT_TRUE(plug->browse.bankEditFlag);
+  plug->setParamDisplayText(kPatchRename, 0, "Thin Bass");
+  setParam(kPatchRename, 1);
+  EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Fat Bass        ");
 }
 
 TEST_F(CommandsTest, LibrarySendsOnlyTheBanksOwnEntries) {

@@ -114,10 +114,10 @@ TEST_F(MenuTest, BankNameMenuSendsTheCurrentSlotEvenWhenDismissed) {
   menu->OnMouseDown(0, 0, nullptr);
   const auto jobs = host.jobs();
   ASSERT_EQ(jobs.size(), 2u);
-  // The program parameter (0) became the slot view's cursor.
+  // The cursor, and with it the slot sent, stayed where the user left it.
   EXPECT_EQ(jobs[1].jobCode, 3);
-  EXPECT_EQ(jobs[1].slotArgument, 0);
-  EXPECT_EQ(library().targetSlot, 0);
+  EXPECT_EQ(jobs[1].slotArgument, 9);
+  EXPECT_EQ(library().targetSlot, 9);
 }
 
 TEST_F(MenuTest, BankEditMenuFollowsTheDataTypeAndEachPickStartsItsJob) {
