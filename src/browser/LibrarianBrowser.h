@@ -71,8 +71,6 @@ class LibrarianBrowser {
   // Sends the selected upper slot's entry to the part (job 3), in the store
   // form when store is set.
   void SendSingleProgramFromLibrarian(bool store, int part);
-  // Sends the part's current sound (job 2) or the multi (job 0).
-  void sendPatchToDevice(int part, bool sound, bool, bool, bool multi);
 
   // ---- The slot menus of a right click.
   void showFileEditMenu(int x, int y);

@@ -65,6 +65,9 @@ class LibrarianHost {
   virtual void SetLibrarianRequestActive(bool on) = 0;
   virtual void SetLibrarianStatusUnsaved(bool on) = 0;
   virtual bool BankChangeMessage(int part) = 0;
+  // The part's sound (job 2) and with thenMulti the multi (job 0) to the
+  // instrument, behind whatever the worker is doing.
+  virtual void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti) = 0;
   // All notes off on the part's MIDI channel, before a library entry
   // replaces the part's sound.
   virtual void allNotesOff(int /*part*/) {}

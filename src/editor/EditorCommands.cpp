@@ -300,7 +300,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
         if (tabSwitchFunctions)
           tabSwitchFunctions->mainTabSwitch(this, kRandomize, GetParam(kMainTab)->Int(), modelNumber, currentPart);
         AllSoundsOff(currentPart, false);
-        startPartDump(currentPart, false, false);
+        queuePartDump(currentPart);
         showParamName("Part Randomized");
         setParameterFromPlug(kRandomize, 0, false);
         randomised = true;

@@ -362,6 +362,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool startRequestJob(SenderJob job, const std::function<void()>& onStart = {});
   bool startPartDump(int part, bool first, bool second);
   bool startArrangementDump();
+  // A send of the editor's own state: it runs now or after the jobs ahead
+  // of it, never dropped; onStart runs as it starts (capture by value).
+  bool queueStateSend(const SenderJob& job, std::function<void()> onStart = {}, int pauseAfterMs = 0);
+  // The part's sound as the editor holds it (job 2, both options off), queued.
+  bool queuePartDump(int part);
   std::atomic<bool> keepSelectedBank{false};
   std::atomic<bool> randomised{false};
   std::atomic<int> currentProgram{0};
