@@ -14,6 +14,12 @@ class PartFlowTest : public JackEditorTest {
   static std::string text(const SimBytes& dump, size_t at, size_t length = 16) {
     return std::string(dump.begin() + static_cast<long>(at), dump.begin() + static_cast<long>(at + length));
   }
+  // Where a sound parameter block sits in the dump.
+  static int dumpByteOf(int block) {
+    for (const SoundDumpField& field : soundDumpFields())
+      if (field.a == block && field.b < 0) return field.byte;
+    return -1;
+  }
   // The part's sound as the editor holds it: its name and one knob.
   void editPart(int part, const std::string& name, int detune) {
     plug->setParamDisplayText(kPatchName + part, 0, name);
@@ -43,5 +49,35 @@ TEST_F(PartFlowTest, TwoQuickPartSwitchesLeaveTheInstrumentWithBothPartsAndTheMu
   EXPECT_EQ(instrument.partBuffer(2)[kDetuneByte], 90);
   EXPECT_EQ(text(instrument.multiBuffer(), 23), "Evening Set     ");
   EXPECT_TRUE(instrument.checksumErrors().empty());
+}
+
+TEST_F(PartFlowTest, ALinkedFilterTurnedOnTheInstrumentMovesItsPartnerOnTheInstrumentToo) {
+  constexpr int kPart = 3;
+  const int cutoff1 = dumpByteOf(kFilter1Cutoff), cutoff2 = dumpByteOf(kFilter2Cutoff);
+  ASSERT_GT(cutoff1, 0);
+  ASSERT_GT(cutoff2, 0);
+  makeConnectedPlug();
+  ASSERT_NE(plug->actionOf(kFilter1Cutoff + kPart), nullptr);
+  ASSERT_NE(plug->actionOf(kFilter2Cutoff + kPart), nullptr);
+  plug->GetParam(kFilterLinkSwitch + kPart)->Set(1.0);
+  const double partnerBefore = plug->GetParam(kFilter2Cutoff + kPart)->Value();
+  const size_t sentBefore = instrument.received().size();
+
+  peer->Send(instrument.turnSoundKnob(kPart, cutoff1 - 7, 100));
+  ASSERT_TRUE(eventually([&] { return plug->GetParam(kFilter1Cutoff + kPart)->Int() == 100; }));
+  ASSERT_TRUE(idle());
+  const int partner = plug->GetParam(kFilter2Cutoff + kPart)->Int();
+  EXPECT_NE(partner, partnerBefore);
+  // Both sides agree on both filters.
+  ASSERT_TRUE(eventually([&] { return instrument.partBuffer(kPart)[static_cast<size_t>(cutoff2)] == partner; }));
+  EXPECT_EQ(instrument.partBuffer(kPart)[static_cast<size_t>(cutoff1)], 100);
+  // What the editor sent: the partner only; the instrument's own change is
+  // not echoed back to it.
+  const std::vector<SimBytes> received = instrument.received();
+  std::vector<SimBytes> fromEditor(received.begin() + static_cast<long>(sentBefore), received.end());
+  const int position2 = cutoff2 - 7;
+  const SimBytes expected = {0xF0, 0x3E, 0x10, kDeviceId, 0x20, kPart, static_cast<uint8_t>(position2 / 128),
+                             static_cast<uint8_t>(position2 % 128), static_cast<uint8_t>(partner), 0xF7};
+  EXPECT_EQ(fromEditor, std::vector<SimBytes>{expected});
 }
 }  // namespace
