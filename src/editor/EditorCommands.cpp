@@ -9,6 +9,7 @@
 #include "FolderMenuControl.h"
 #include "IControl.h"
 #include "IGraphics.h"
+#include "IMidiMsg.h"
 #include "LibrarianBrowser.h"
 #include "LibrarianViewControl.h"
 #include "MIDIMessageManager.h"
@@ -109,8 +110,27 @@ bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
     startPartDump(part, false, true);
     return false;
   }
+  if (inBlock(kMultiPartBank, paramIdx) || inBlock(kMultiPartPatch, paramIdx)) {
+    switchPartProgram(paramIdx - (inBlock(kMultiPartBank, paramIdx) ? kMultiPartBank : kMultiPartPatch));
+    return false;
+  }
   if (paramIdx == kGlobalFX2Link) OnParamChange(kMainTab);
   return false;
+}
+
+// A bank or program picked for a part (the header's menus, the multi page)
+// reaches the instrument as a program change for the part does: bank select
+// and program change, then the part's new sound is requested, or in
+// library mode the library's slot is sent.
+void Tarnivex::switchPartProgram(int part) {
+  if (!midiMessageManager || GetParam(kPartLock + part)->Value() == 1.0) return;
+  if (!libraryControl && GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
+    showParamName("Program Change Disabled.");
+    return;
+  }
+  const int program = GetParam(kMultiPartPatch + part)->Int();
+  IMidiMsg change(0, 0xC0, static_cast<uint8_t>(std::clamp(program, 0, 127)), 0);
+  midiMessageManager->MakeProgramChangeMessages(part, &change);
 }
 
 bool Tarnivex::runProgramStep(int paramIdx, int iv) {

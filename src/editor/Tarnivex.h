@@ -355,6 +355,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool runCommand(int paramIdx, double value);
   bool runInstrumentSideEffect(int paramIdx, double value);
   bool runProgramStep(int paramIdx, int intValue);
+  void switchPartProgram(int part);
   bool runLibrarianViewCommand(int paramIdx, double value);
   void runSearch();
   void endSearch();

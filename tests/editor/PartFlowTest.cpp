@@ -3,6 +3,7 @@
 // switches, a bank and a program picked from the header menus, and a linked
 // filter turned on the instrument.
 #include "ControlAction.h"
+#include "ControlLayer.h"
 #include "JackEditorTest.h"
 #include "SoundDumpLayout.h"
 
@@ -19,6 +20,22 @@ class PartFlowTest : public JackEditorTest {
     for (const SoundDumpField& field : soundDumpFields())
       if (field.a == block && field.b < 0) return field.byte;
     return -1;
+  }
+  // The control bound to the parameter on the named layer.
+  IControl* controlOn(const char* layerName, int param) {
+    ControlLayer* layer = plug->namedLayer(layerName);
+    if (!layer) return nullptr;
+    for (const auto& control : layer->controls())
+      if (control->ParamIdx() == param) return control.get();
+    return nullptr;
+  }
+  // The short messages the instrument received since the mark.
+  std::vector<SimBytes> shortMessagesSince(size_t mark) {
+    const std::vector<SimBytes> all = instrument.received();
+    std::vector<SimBytes> shorts;
+    for (size_t i = mark; i < all.size(); ++i)
+      if (all[i].size() <= 3) shorts.push_back(all[i]);
+    return shorts;
   }
   // The part's sound as the editor holds it: its name and one knob.
   void editPart(int part, const std::string& name, int detune) {
@@ -79,5 +96,44 @@ TEST_F(PartFlowTest, ALinkedFilterTurnedOnTheInstrumentMovesItsPartnerOnTheInstr
   const SimBytes expected = {0xF0, 0x3E, 0x10, kDeviceId, 0x20, kPart, static_cast<uint8_t>(position2 / 128),
                              static_cast<uint8_t>(position2 % 128), static_cast<uint8_t>(partner), 0xF7};
   EXPECT_EQ(fromEditor, std::vector<SimBytes>{expected});
+}
+
+TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgramChangeDoes) {
+  makeConnectedPlug();
+  plug->setThroughUserPath(kGlobalRxProgramChange, 1.0);  // the instrument takes program changes
+  window->clickTab(kMainTab, 0);
+  ASSERT_TRUE(idle());
+  IControl* bankMenu = controlOn("bankAndProgram01", kMultiPartBank + 0);
+  IControl* programMenu = controlOn("bankAndProgram01", kMultiPartPatch + 0);
+  ASSERT_NE(bankMenu, nullptr);
+  ASSERT_NE(programMenu, nullptr);
+
+  // Bank "2" (B), then program "018": the menus count from 1.
+  size_t mark = instrument.received().size();
+  window->pickFromMenu(*bankMenu->GetRECT(), {1});
+  ASSERT_TRUE(idle());
+  window->pickFromMenu(*programMenu->GetRECT(), {17});
+  ASSERT_TRUE(idle());
+  std::vector<SimBytes> shorts = shortMessagesSince(mark);
+  ASSERT_GE(shorts.size(), 3u);
+  // Part 1 plays on channel 1: bank select (0, then 64 + bank) and the program.
+  EXPECT_EQ(std::vector<SimBytes>(shorts.end() - 3, shorts.end()),
+            (std::vector<SimBytes>{{0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x41}, {0xC0, 0x11}}));
+  // The instrument's part took the stored sound; the editor asked for it.
+  EXPECT_EQ(text(instrument.partBuffer(0), kSoundNameByte, 9), "SOUND B17");
+  EXPECT_EQ(plug->paramDisplayText(kPatchName + 0, 0).substr(0, 9), "SOUND B17");
+
+  // The same from the multi page, for part 3.
+  IControl* partThree = controlOn("multiModeSettingsPage1", kMultiPartPatch + 2);
+  ASSERT_NE(partThree, nullptr);
+  mark = instrument.received().size();
+  window->pickFromMenu(*partThree->GetRECT(), {41});
+  ASSERT_TRUE(idle());
+  shorts = shortMessagesSince(mark);
+  ASSERT_GE(shorts.size(), 3u);
+  EXPECT_EQ(std::vector<SimBytes>(shorts.end() - 3, shorts.end()),
+            (std::vector<SimBytes>{{0xB2, 0x00, 0x00}, {0xB2, 0x20, 0x40}, {0xC2, 0x29}}));
+  EXPECT_EQ(text(instrument.partBuffer(2), kSoundNameByte, 9), "SOUND A41");
+  EXPECT_EQ(plug->paramDisplayText(kPatchName + 2, 0).substr(0, 9), "SOUND A41");
 }
 }  // namespace
