@@ -110,10 +110,20 @@ void BankEditPopupMenu::runMain(int index) {
   }
 }
 
+// A request into the library, with the worker free to run it, needs a bank
+// to land in.
+void BankEditPopupMenu::openBankForReceiving(const char* fileName) {
+  MIDIMessageManager* manager = host().messageManager();
+  if (manager && !manager->isThreadRunning(JobThread::kRequest)) mBrowser->openBankForReceiving(fileName);
+}
+
 void BankEditPopupMenu::runSoundRequest(int index) {
   if (host().multiMode()) return;
   MIDIMessageManager* manager = host().messageManager();
   const int part = host().currentPart();
+  static constexpr const char* kBankFiles[] = {"Bank A.syx", "Bank B.syx", "Bank C.syx"};
+  if (index == 1 || index == 2) openBankForReceiving("Received Sounds.syx");
+  if (index >= 4 && index <= 6) openBankForReceiving(kBankFiles[index - 4]);
   switch (index) {
     case 0: startLibrarianJob(manager, partRequestJob(part, true), kSetDumpExpected); break;
     case 1: startLibrarianJob(manager, partRequestJob(part, false)); break;
@@ -134,6 +144,7 @@ void BankEditPopupMenu::runSoundRequest(int index) {
 
 void BankEditPopupMenu::runMultiRequest(int index) {
   MIDIMessageManager* manager = host().messageManager();
+  if (index >= 1 && index <= 3) openBankForReceiving("Received Multis.syx");
   switch (index) {
     case 0: startLibrarianJob(manager, multiRequestJob(true), kSetDumpExpected); break;
     case 1: startLibrarianJob(manager, multiRequestJob(false)); break;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "IControl.h"
 #include "LibrarianHost.h"
@@ -52,6 +54,8 @@ class LibrarianBrowser {
 
   // ---- Bank selection lists.
   void patchTypeChanged(int patchType, int listType, bool reload);
+  // The display texts of the list type's selection lists, the selections kept.
+  void fillListNames(int listType);
   void ResetPatchSelectionMenus();
 
   // ---- Refreshing.
@@ -60,6 +64,14 @@ class LibrarianBrowser {
   void refreshPopUpMenus();
   void updateBankAndProgramMenuNames(bool keepBankMenu);
   void reloadPanes();
+
+  // ---- Receiving from the instrument.
+  // A library without a bank of the current type gets one, as a bank file
+  // of that name in the library folder would be, and both panes show it, so
+  // that a request into the library has a bank to land in.
+  void openBankForReceiving(const std::string& fileName);
+  // The category lists again after entries came into the library.
+  void refreshCategories();
 
   // ---- Sending to the instrument.
   // Sends one entry of a pane's bank as the part's sound (job 3); false when
@@ -79,6 +91,8 @@ class LibrarianBrowser {
  private:
   // The list type the lower pane is in; 0 sound banks.
   int lowerListType() const;
+  // Gives entry i of each selection list the display name of names[i].
+  void setDisplayNames(const std::vector<std::string>& names, const std::vector<int>& lists);
   void stepPane(int pane, int step);
   // Ends a search: the lower pane shows the sound banks again.
   void closeSearch();

@@ -234,6 +234,7 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       return false;
     }
     case kCategorySelection:
+      refreshStaleCategories();
       if (browser) browser->OnParamChange(kCategorySelection);
       if (searchModeControl) searchModeControl->Hide(iv > 0);
       if (searchButton) searchButton->Hide(iv > 0);

@@ -240,6 +240,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;
   std::atomic<bool> folderRefreshPending{false};
+  // Entries came into the library since the category lists were made.
+  std::atomic<bool> categoriesStale{false};
+  void refreshStaleCategories();
 
   // ---- Sending an edit (EditorControlActions.cpp).
   void processControlAction(ControlAction* action, int paramIdx, double value);
