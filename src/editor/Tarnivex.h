@@ -167,6 +167,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> debugLogEnabled{false};
   std::string debugLogPath;
   DebuggerOutput debuggerOutput;
+  // Status and data bytes of the last incoming message compareMIDIdata saw.
+  std::array<int, 3> lastIncomingMessage{};
 
   // ---- What the protocol engine calls (TarnivexServices.cpp, EditorSysExOut.cpp).
   IParam* paramAt(int index) override;
