@@ -1,6 +1,7 @@
 // The current part's sound on its way to the instrument, and the request
 // worker's job starts of the editor's own commands.
 #include "LibrarianBrowser.h"
+#include "LibrarianJobs.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "Tarnivex.h"
@@ -13,20 +14,6 @@ constexpr int kAfterMultiPauseMs = 400;
 
 bool validPart(int part) { return part >= 0 && part < 16; }
 
-SenderJob partDumpJob(int part, bool first, bool second) {
-  SenderJob job;
-  job.jobCode = 2;
-  job.partArgument = part;
-  job.firstSendFlag = first;
-  job.secondSendFlag = second;
-  return job;
-}
-
-SenderJob arrangementDumpJob() {
-  SenderJob job;
-  job.jobCode = 0;
-  return job;
-}
 }  // namespace
 
 bool Tarnivex::startRequestJob(SenderJob job, const std::function<void()>& onStart) {
@@ -50,11 +37,11 @@ bool Tarnivex::queueStateSend(const SenderJob& job, std::function<void()> onStar
       pauseAfterMs);
 }
 
-bool Tarnivex::startPartDump(int part, bool first, bool second) { return startRequestJob(partDumpJob(part, first, second)); }
+bool Tarnivex::startPartDump(int part, bool first, bool second) { return startRequestJob(sendPartJob(part, first, second)); }
 
-bool Tarnivex::startArrangementDump() { return startRequestJob(arrangementDumpJob()); }
+bool Tarnivex::startArrangementDump() { return startRequestJob(sendMultiJob(false, false)); }
 
-bool Tarnivex::queuePartDump(int part) { return queueStateSend(partDumpJob(part, false, false)); }
+bool Tarnivex::queuePartDump(int part) { return queueStateSend(sendPartJob(part, false, false)); }
 
 bool Tarnivex::ThreadRunning() const {
   return midiMessageManager && midiMessageManager->isThreadRunning(JobThread::kRequest);
@@ -73,8 +60,8 @@ void Tarnivex::sendPatchToDevice(int part, bool busy, bool quiet, bool withGloba
     quietSend = quiet;
     sendGlobalFirst = withGlobal;
   };
-  queueStateSend(partDumpJob(part, false, false), options);
-  if (thenMulti) queueStateSend(arrangementDumpJob(), options, kAfterMultiPauseMs);
+  queueStateSend(sendPartJob(part, false, false), options);
+  if (thenMulti) queueStateSend(sendMultiJob(false, false), options, kAfterMultiPauseMs);
   editorBusy = false;
 }
 
@@ -82,7 +69,7 @@ void Tarnivex::sendPatchToDevice(int part, bool busy, bool quiet, bool withGloba
 // in: the instrument gets the whole sound back, after the job ahead of it.
 void Tarnivex::sendPartDataBackToHardware(int part) {
   if (!validPart(part)) return;
-  SenderJob job = partDumpJob(part, false, false);
+  SenderJob job = sendPartJob(part, false, false);
   if (midiIOConfigured && !stateRestore) job.pauseBeforeMs = kPartSendPauseMs;
   for (int k = 0; k < kSectionLocks; ++k)
     if (GetParam(kSectionLockOsc1 + 16 * k + part)->Value() == 1.0) {

@@ -16,7 +16,7 @@ class LibraryFlowTest : public JackEditorTest {
 };
 
 TEST_F(LibraryFlowTest, BankAReceivedIntoAnEmptyLibraryIsShownSavedToAFileAndListedByCategory) {
-  makeConnectedPlug();
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
   plug->setThroughUserPath(kLibSyncTimer, 0);  // the shortest pacing
   window->clickTab(kMainTab, 1);
   requestBankA();

@@ -39,15 +39,8 @@ class MainRoadTest : public JackEditorTest {
 };
 
 TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
-  makePlug();
-
   // Ports from the device lists; the device-ID enquiry finds the instrument.
-  choosePort(kDeviceInSelection, plug->getExternalMIDIInNames(), peer->OutPortName());
-  peer->AwaitListener();
-  choosePort(kDeviceOutSelection, plug->getExternalMIDIOutNames(), peer->InPortName());
-  ASSERT_TRUE(plug->midiIOConfigured);
-  ASSERT_TRUE(idle());
-  EXPECT_EQ(plug->GetParam(kGlobalSysExID)->Int(), kDeviceId);
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
 
   // The multi, in which part 1 plays, and its parts.
   instrument.receive({0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0x00, 0x27, 0x01, 0xF7});

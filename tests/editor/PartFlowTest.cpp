@@ -45,7 +45,7 @@ class PartFlowTest : public JackEditorTest {
 };
 
 TEST_F(PartFlowTest, TwoQuickPartSwitchesLeaveTheInstrumentWithBothPartsAndTheMulti) {
-  makeConnectedPlug();
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
   editPart(1, "Second Part     ", 40);
   editPart(2, "Third Part      ", 90);
   plug->setParamDisplayText(kMultiName, 0, "Evening Set     ");
@@ -73,7 +73,7 @@ TEST_F(PartFlowTest, ALinkedFilterTurnedOnTheInstrumentMovesItsPartnerOnTheInstr
   const int cutoff1 = dumpByteOf(kFilter1Cutoff), cutoff2 = dumpByteOf(kFilter2Cutoff);
   ASSERT_GT(cutoff1, 0);
   ASSERT_GT(cutoff2, 0);
-  makeConnectedPlug();
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
   ASSERT_NE(plug->actionOf(kFilter1Cutoff + kPart), nullptr);
   ASSERT_NE(plug->actionOf(kFilter2Cutoff + kPart), nullptr);
   plug->GetParam(kFilterLinkSwitch + kPart)->Set(1.0);
@@ -99,7 +99,7 @@ TEST_F(PartFlowTest, ALinkedFilterTurnedOnTheInstrumentMovesItsPartnerOnTheInstr
 }
 
 TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgramChangeDoes) {
-  makeConnectedPlug();
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
   plug->setThroughUserPath(kGlobalRxProgramChange, 1.0);  // the instrument takes program changes
   window->clickTab(kMainTab, 0);
   ASSERT_TRUE(idle());
