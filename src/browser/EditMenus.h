@@ -29,7 +29,6 @@ class BankEditPopupMenu : public IControl {
   void runMain(int index);
   void runSoundRequest(int index);
   void runMultiRequest(int index);
-  void openBankForReceiving(const char* fileName);
   void runSoundStore(int index);
   void runMultiStore(int index);
   void saveOverCurrentBank();

@@ -67,9 +67,11 @@ class LibrarianBrowser {
 
   // ---- Receiving from the instrument.
   // A library without a bank of the current type gets one, as a bank file
-  // of that name in the library folder would be, and both panes show it, so
-  // that a request into the library has a bank to land in.
-  void openBankForReceiving(const std::string& fileName);
+  // of that name ("Received Sounds.syx" or "Received Multis.syx" when none is
+  // given) in the library folder would be, and both panes show it, so that
+  // a job about to write into the library has a bank to land in. Nothing
+  // happens while the worker is busy: the job would be dropped.
+  void openBankForReceiving(const std::string& fileName = {});
   // The category lists again after entries came into the library.
   void refreshCategories();
 

@@ -6,6 +6,7 @@
 #include "FolderMenuControl.h"
 #include "LibrarianBrowser.h"
 #include "LibrarianViewControl.h"
+#include "MIDIMessageManager.h"
 #include "PatchLibrarian.h"
 
 namespace {
@@ -23,13 +24,16 @@ std::string freeFileName(const std::string& folder, const std::string& name) {
 
 void LibrarianBrowser::openBankForReceiving(const std::string& fileName) {
   PatchLibrarian* librarian = mHost->librarian();
-  if (!librarian) return;
+  MIDIMessageManager* manager = mHost->messageManager();
+  // A busy worker drops the request: no bank is wanted then.
+  if (!librarian || !manager || manager->isThreadRunning(JobThread::kRequest)) return;
   const bool multi = mHost->multiMode();
   std::string name;
   {
     auto lock = librarian->lock();
     if (librarian->bankCount(multi ? kMultiList : kSoundList) > 0) return;
-    name = freeFileName(mHost->getPatchesFolderStr(), fileName);
+    name = freeFileName(mHost->getPatchesFolderStr(),
+                        !fileName.empty() ? fileName : multi ? "Received Multis.syx" : "Received Sounds.syx");
     librarian->addBankInLibraryFolder(multi ? 1 : 0, name);
   }
   BrowseState& state = mHost->browseState();

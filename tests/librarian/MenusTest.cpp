@@ -269,3 +269,46 @@ TEST_F(MenuTest, ElevenMenuLayersInTheEditorsOrderAllHidden) {
 }
 
 }  // namespace
+
+namespace {
+// A library with no bank yet, as a new user's is.
+class EmptyLibraryTest : public ::testing::Test {
+ protected:
+  EmptyLibraryTest() {
+    host.editor.instrument = &instrument;
+    view = std::make_unique<LibrarianViewControl>(nullptr, &browser, 0, 0, kLibrarianArea, &background, IRECT(), 1.0);
+    browser.view = view.get();
+  }
+  PatchLibrarian& library() { return host.EngineFixture::librarian; }
+
+  SimulatedInstrument instrument;
+  FakeLibrarianHost host;
+  LibrarianBrowser browser{&host};
+  IBitmap background{nullptr, 1100, 560};
+  std::unique_ptr<LibrarianViewControl> view;
+};
+
+TEST_F(EmptyLibraryTest, WhatAPickWritesIntoTheLibraryLandsInANewBankOfTheLibraryFolder) {
+  // A file of that name that is no bank is left alone.
+  writeFile(host.data.patches() / "Received Sounds.syx", Bytes{0xF0, 0xF7});
+  const SlotBox& upper = view->grid().box(0, 30);
+  host.picks = {{"Initialize Slot"}, {"Initialize Slot"}};
+  view->mouseDown(upper.L + 1, upper.T + 1, false, true);
+  host.jobs();
+  ASSERT_EQ(library().bankCount(kSoundList), 1);
+  const auto bank = library().bankAt(kSoundList, 0);
+  EXPECT_EQ(bank->fileName, "Received Sounds 2.syx");
+  EXPECT_EQ(bank->directories, std::vector<std::string>{"Patches"});
+  EXPECT_EQ(library().entryAt(0, 0, 30).name, "Init Patch   dVn");
+  EXPECT_EQ(host.state.upperPatchFile, "Received Sounds 2.syx");
+  // Listed in the folder tree, as the file will be once saved; a second
+  // pick has its bank.
+  auto lock = library().lock();
+  ASSERT_FALSE(library().contents().soundTree.empty());
+  EXPECT_EQ(library().contents().soundTree.back()->files.back(), bank.get());
+  lock.unlock();
+  view->mouseDown(upper.L + 1, upper.T + 1, false, true);
+  host.jobs();
+  EXPECT_EQ(library().bankCount(kSoundList), 1);
+}
+}  // namespace
