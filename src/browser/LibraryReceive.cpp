@@ -11,14 +11,16 @@
 
 namespace {
 // The name, or the name with " 2", " 3", ... before its extension, whichever
-// no file in the folder has yet.
+// no file in the folder has yet; "" when all are taken.
 std::string freeFileName(const std::string& folder, const std::string& name) {
   const std::filesystem::path wanted(name);
-  std::string candidate = name;
   std::error_code error;
-  for (int n = 2; std::filesystem::exists(std::filesystem::path(folder) / candidate, error) && n < 1000; ++n)
-    candidate = wanted.stem().string() + " " + std::to_string(n) + wanted.extension().string();
-  return candidate;
+  for (int n = 1; n < 1000; ++n) {
+    const std::string candidate =
+        n == 1 ? name : wanted.stem().string() + " " + std::to_string(n) + wanted.extension().string();
+    if (!std::filesystem::exists(std::filesystem::path(folder) / candidate, error)) return candidate;
+  }
+  return {};
 }
 }  // namespace
 
@@ -34,6 +36,7 @@ void LibrarianBrowser::openBankForReceiving(const std::string& fileName) {
     if (librarian->bankCount(multi ? kMultiList : kSoundList) > 0) return;
     name = freeFileName(mHost->getPatchesFolderStr(),
                         !fileName.empty() ? fileName : multi ? "Received Multis.syx" : "Received Sounds.syx");
+    if (name.empty()) return;
     librarian->addBankInLibraryFolder(multi ? 1 : 0, name);
   }
   BrowseState& state = mHost->browseState();

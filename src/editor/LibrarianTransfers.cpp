@@ -13,7 +13,6 @@ constexpr int kPartSendPauseMs = 100;
 constexpr int kAfterMultiPauseMs = 400;
 
 bool validPart(int part) { return part >= 0 && part < 16; }
-
 }  // namespace
 
 bool Tarnivex::startRequestJob(SenderJob job, const std::function<void()>& onStart) {
@@ -37,7 +36,9 @@ bool Tarnivex::queueStateSend(const SenderJob& job, std::function<void()> onStar
       pauseAfterMs);
 }
 
-bool Tarnivex::startPartDump(int part, bool first, bool second) { return startRequestJob(sendPartJob(part, first, second)); }
+bool Tarnivex::startPartDump(int part, bool first, bool second) {
+  return startRequestJob(sendPartJob(part, first, second));
+}
 
 bool Tarnivex::startArrangementDump() { return startRequestJob(sendMultiJob(false, false)); }
 

@@ -195,7 +195,8 @@ TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperP
 
   // A drop outside the upper pane copies nothing.
   const LibrarianPatch lowerBefore = entry(kLower, 9);
-  window->drag({{from.L + 5, from.T + 5}, {from.L + 5, from.T + 20}, {window->slot(kLower, 9).L + 5, window->slot(kLower, 9).T + 5}});
+  const IRECT lower = window->slot(kLower, 9);
+  window->drag({{from.L + 5, from.T + 5}, {from.L + 5, from.T + 20}, {lower.L + 5, lower.T + 5}});
   EXPECT_EQ(entry(kLower, 9).dumps, lowerBefore.dumps);
 }
 }  // namespace
