@@ -12,17 +12,16 @@
 
 namespace {
 
-class MenuTest : public ::testing::Test {
+// The browser with its slot view over the fixture library, or over an
+// empty one as a new user's is.
+class BrowserFixture : public ::testing::Test {
  protected:
-  MenuTest() {
-    host.loadFixture();
+  explicit BrowserFixture(bool withLibrary) {
+    if (withLibrary) host.loadFixture();
     // The jobs really talk to an instrument; one that answers keeps them short.
     host.editor.instrument = &instrument;
     view = std::make_unique<LibrarianViewControl>(nullptr, &browser, 0, 0, kLibrarianArea, &background, IRECT(), 1.0);
     browser.view = view.get();
-  }
-  std::unique_ptr<FolderMenuControl> folderMenu(FolderMenuKind kind) {
-    return std::make_unique<FolderMenuControl>(nullptr, &browser, IRECT(394, 461, 810, 480), kind);
   }
   PatchLibrarian& library() { return host.EngineFixture::librarian; }
 
@@ -31,6 +30,14 @@ class MenuTest : public ::testing::Test {
   LibrarianBrowser browser{&host};
   IBitmap background{nullptr, 1100, 560};
   std::unique_ptr<LibrarianViewControl> view;
+};
+
+class MenuTest : public BrowserFixture {
+ protected:
+  MenuTest() : BrowserFixture(true) {}
+  std::unique_ptr<FolderMenuControl> folderMenu(FolderMenuKind kind) {
+    return std::make_unique<FolderMenuControl>(nullptr, &browser, IRECT(394, 461, 810, 480), kind);
+  }
 };
 
 TEST_F(MenuTest, FolderMenusListTheTreeAndTickOneBank) {
@@ -271,21 +278,9 @@ TEST_F(MenuTest, ElevenMenuLayersInTheEditorsOrderAllHidden) {
 }  // namespace
 
 namespace {
-// A library with no bank yet, as a new user's is.
-class EmptyLibraryTest : public ::testing::Test {
+class EmptyLibraryTest : public BrowserFixture {
  protected:
-  EmptyLibraryTest() {
-    host.editor.instrument = &instrument;
-    view = std::make_unique<LibrarianViewControl>(nullptr, &browser, 0, 0, kLibrarianArea, &background, IRECT(), 1.0);
-    browser.view = view.get();
-  }
-  PatchLibrarian& library() { return host.EngineFixture::librarian; }
-
-  SimulatedInstrument instrument;
-  FakeLibrarianHost host;
-  LibrarianBrowser browser{&host};
-  IBitmap background{nullptr, 1100, 560};
-  std::unique_ptr<LibrarianViewControl> view;
+  EmptyLibraryTest() : BrowserFixture(false) {}
 };
 
 TEST_F(EmptyLibraryTest, WhatAPickWritesIntoTheLibraryLandsInANewBankOfTheLibraryFolder) {
