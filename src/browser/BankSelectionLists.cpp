@@ -86,14 +86,23 @@ void LibrarianBrowser::patchTypeChanged(int patchType, int listType, bool reload
   BrowseState& state = mHost->browseState();
   if (state.upperSelectionListControl) state.upperSelectionListControl->SetValueFromUserInput(0.0);
   if (state.lowerSelectionListControl) state.lowerSelectionListControl->SetValueFromUserInput(0.0);
+  setDisplayNames(names, table->filled);
+  refreshPopUpMenus();
+}
+
+void LibrarianBrowser::fillListNames(int listType) {
+  if (const ListTable* table = tableFor(listType))
+    setDisplayNames(fileNamesOf(mHost->librarian(), table->bankList), table->filled);
+}
+
+void LibrarianBrowser::setDisplayNames(const std::vector<std::string>& names, const std::vector<int>& lists) {
   DisplayNamer namer;
   for (size_t i = 0; i < names.size(); ++i) {
     bool shortened = false;
     const std::string shown = namer.next(names[i], &shortened);
-    for (int index : table->filled) mHost->setParamDisplayText(index, static_cast<int>(i), shown);
+    for (int index : lists) mHost->setParamDisplayText(index, static_cast<int>(i), shown);
     if (shortened) mHost->debugLog(renameLogLine(names[i], shown));
   }
-  refreshPopUpMenus();
 }
 
 void LibrarianBrowser::ResetPatchSelectionMenus() {
@@ -102,12 +111,6 @@ void LibrarianBrowser::ResetPatchSelectionMenus() {
   const std::vector<int> filled = multi ? std::vector<int>{kPatchSelectionListUpper, kPatchSelectionListLower,
                                                            kCurrentOpenPerfBankL, kCurrentOpenPerfBankR}
                                         : perPart({kPatchSelectionListUpper, kPatchSelectionListLower}, true);
-  DisplayNamer namer;
-  for (size_t i = 0; i < names.size(); ++i) {
-    bool shortened = false;
-    const std::string shown = namer.next(names[i], &shortened);
-    for (int index : filled) mHost->setParamDisplayText(index, static_cast<int>(i), shown);
-    if (shortened) mHost->debugLog(renameLogLine(names[i], shown));
-  }
+  setDisplayNames(names, filled);
   reloadPanes();
 }

@@ -114,6 +114,10 @@ void BankEditPopupMenu::runSoundRequest(int index) {
   if (host().multiMode()) return;
   MIDIMessageManager* manager = host().messageManager();
   const int part = host().currentPart();
+  // What goes into the library needs a bank to land in.
+  static constexpr const char* kBankFiles[] = {"Bank A.syx", "Bank B.syx", "Bank C.syx"};
+  if (index == 1 || index == 2) mBrowser->openBankForReceiving();
+  if (index >= 4 && index <= 6) mBrowser->openBankForReceiving(kBankFiles[index - 4]);
   switch (index) {
     case 0: startLibrarianJob(manager, partRequestJob(part, true), kSetDumpExpected); break;
     case 1: startLibrarianJob(manager, partRequestJob(part, false)); break;
@@ -134,6 +138,7 @@ void BankEditPopupMenu::runSoundRequest(int index) {
 
 void BankEditPopupMenu::runMultiRequest(int index) {
   MIDIMessageManager* manager = host().messageManager();
+  if (index >= 1 && index <= 3) mBrowser->openBankForReceiving();
   switch (index) {
     case 0: startLibrarianJob(manager, multiRequestJob(true), kSetDumpExpected); break;
     case 1: startLibrarianJob(manager, multiRequestJob(false)); break;
@@ -211,6 +216,8 @@ void FileEditPopupMenu::doPopupMenu(int x, int y) {
   const bool multi = host.multiMode();
   const int part = host.currentPart();
   LibrarianViewControl* view = mBrowser->view;
+  // Initialising a slot and fetching data for it write into the library.
+  if (pickIn(chosen, mMain) == 4 || pickIn(chosen, mGetData) >= 0) mBrowser->openBankForReceiving();
   switch (pickIn(chosen, mMain)) {
     case 0:
       if (view) view->PasteSlotData(x, y);

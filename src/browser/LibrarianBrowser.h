@@ -5,6 +5,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "IControl.h"
 #include "LibrarianHost.h"
@@ -52,6 +54,8 @@ class LibrarianBrowser {
 
   // ---- Bank selection lists.
   void patchTypeChanged(int patchType, int listType, bool reload);
+  // The display texts of the list type's selection lists, the selections kept.
+  void fillListNames(int listType);
   void ResetPatchSelectionMenus();
 
   // ---- Refreshing.
@@ -66,6 +70,16 @@ class LibrarianBrowser {
   // The lower pane shows category bank index, ticked in the category menu.
   void showLowerBank(int index);
 
+  // ---- Receiving from the instrument.
+  // A library without a bank of the current type gets one, as a bank file
+  // of that name ("Received Sounds.syx" or "Received Multis.syx" when none is
+  // given) in the library folder would be, and both panes show it, so that
+  // a job about to write into the library has a bank to land in. Nothing
+  // happens while the worker is busy: the job would be dropped.
+  void openBankForReceiving(const std::string& fileName = {});
+  // The category lists again after entries came into the library.
+  void refreshCategories();
+
   // ---- Sending to the instrument.
   // Sends one entry of a pane's bank as the part's sound (job 3); false when
   // nothing was started.
@@ -76,8 +90,6 @@ class LibrarianBrowser {
   // Sends the selected upper slot's entry to the part (job 3), in the store
   // form when store is set.
   void SendSingleProgramFromLibrarian(bool store, int part);
-  // Sends the part's current sound (job 2) or the multi (job 0).
-  void sendPatchToDevice(int part, bool sound, bool, bool, bool multi);
 
   // ---- The slot menus of a right click.
   void showFileEditMenu(int x, int y);
@@ -86,6 +98,8 @@ class LibrarianBrowser {
  private:
   // The list type the lower pane is in; 0 sound banks.
   int lowerListType() const;
+  // Gives entry i of each selection list the display name of names[i].
+  void setDisplayNames(const std::vector<std::string>& names, const std::vector<int>& lists);
   void stepPane(int pane, int step);
   // Ends a search: the lower pane shows the sound banks again.
   void closeSearch();

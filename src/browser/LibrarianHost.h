@@ -21,7 +21,10 @@ struct BrowseState {
   std::atomic<bool> categoryBrowsing{false};
   std::atomic<bool> searchActive{false};
   std::atomic<bool> progBankControl{true};
-  std::atomic<bool> renameClosed{false};
+  // The bank-edit flag: while it is set a change of kPatchRename is no
+  // rename. Opening the rename field clears it; taking a rename, a click or
+  // a key on the slot view, or a discard of the bank set it again.
+  std::atomic<bool> bankEditFlag{false};
   // The file and folder name of the bank each pane shows, per data type;
   // read and written under namesMutex.
   std::mutex namesMutex;
@@ -62,6 +65,9 @@ class LibrarianHost {
   virtual void SetLibrarianRequestActive(bool on) = 0;
   virtual void SetLibrarianStatusUnsaved(bool on) = 0;
   virtual bool BankChangeMessage(int part) = 0;
+  // The part's sound (job 2) and with thenMulti the multi (job 0) to the
+  // instrument, behind whatever the worker is doing.
+  virtual void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti) = 0;
   // All notes off on the part's MIDI channel, before a library entry
   // replaces the part's sound.
   virtual void allNotesOff(int /*part*/) {}

@@ -34,13 +34,6 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
   return startLibrarianJob(manager, job, kSetBusy);
 }
 
-void LibrarianBrowser::sendPatchToDevice(int part, bool sound, bool, bool, bool multi) {
-  if (sound)
-    startLibrarianJob(mHost->messageManager(), sendPartJob(part, false, false), kSetBusy);
-  else if (multi)
-    startLibrarianJob(mHost->messageManager(), sendMultiJob(false, false), kSetBusy);
-}
-
 void LibrarianBrowser::SendAllProgramsFromLibrarian(int bank) {
   PatchLibrarian* librarian = mHost->librarian();
   if (!librarian) return;

@@ -29,6 +29,8 @@ LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* br
   const IColor white(255, 255, 255, 255);
   const IText text(static_cast<int>(13.0 * scale), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear, 0,
                    IText::kQualityDefault);
+  mDragText = text;
+  mDragText.mColor = IColor(255, 0, 0, 0);
   for (int pane = 0; pane < 2; ++pane) {
     for (int i = 0; i < kSlotsPerPane; ++i) {
       const SlotBox& b = mGrid.box(pane, i);
@@ -48,7 +50,7 @@ LibrarianViewControl::~LibrarianViewControl() = default;
 LibrarianHost& LibrarianViewControl::host() const { return *mBrowser->host(); }
 PatchLibrarian* LibrarianViewControl::librarian() const { return host().librarian(); }
 
-void LibrarianViewControl::markDirty() { SetDirty(false); }
+void LibrarianViewControl::markDirty() { SetDirty(true); }
 
 std::string LibrarianViewControl::slotText(int pane, int slot) const {
   return mSlots[static_cast<size_t>(pane)][static_cast<size_t>(slot)]->GetText();
@@ -76,7 +78,7 @@ void LibrarianViewControl::reload(int pane) {
 
 void LibrarianViewControl::closeRename() {
   mRenameActive = false;
-  host().browseState().renameClosed = true;
+  host().browseState().bankEditFlag = true;
 }
 
 void LibrarianViewControl::selectUnder(int x, int y, bool changeActivePane, bool changeLayers) {
@@ -98,6 +100,7 @@ void LibrarianViewControl::selectUnder(int x, int y, bool changeActivePane, bool
 
 void LibrarianViewControl::mouseDown(int x, int y, bool left, bool right) {
   PatchLibrarian* lib = librarian();
+  mPressedSlot = -1;
   if (right) {
     markDirty();
     selectUnder(x, y, true, true);
@@ -121,6 +124,8 @@ void LibrarianViewControl::mouseDown(int x, int y, bool left, bool right) {
     lib->mSelectedLowerSlot = selectedLower;
   }
   cursor = selectedUpper >= 0 ? selectedUpper : selectedLower;
+  mPressedPane = selectedUpper >= 0 ? 0 : 1;
+  mPressedSlot = cursor;
 }
 
 void LibrarianViewControl::mouseDblClick(int x, int y) {
@@ -153,24 +158,31 @@ void LibrarianViewControl::mouseDrag(int x, int y) {
   mDragBox.T = y - mCellHeight / 2;
   mDragBox.R = mDragBox.L + mCellWidth;
   mDragBox.B = mDragBox.T + mCellHeight;
-  if (mDragging) return;
-  selectUnder(x, y, false, false);
-  if (selectedLower >= 0) {
-    mDragging = true;
-    mCopySourceSlot = selectedLower;
-  }
+  if (mDragging || mPressedSlot < 0) return;
+  // What moves is the slot the button went down on, wherever the first
+  // movement has taken the pointer since.
+  LibrarianPatch entry;
+  if (!entryAt(mPressedPane, mPressedSlot, &entry) || entry.empty()) return;
+  mDragging = true;
+  mDragPane = mPressedPane;
+  mDragSlot = mPressedSlot;
+  mDragName = entry.name;
+  if (mDragPane == 1) mCopySourceSlot = mDragSlot;
 }
 
+// A drop lands in the upper pane, the bank being edited, whichever pane the
+// drag came from.
 void LibrarianViewControl::mouseUp(int x, int y) {
   mRenameActive = false;
   markDirty();
+  mPressedSlot = -1;
   if (!mDragging) return;
   mDragging = false;
   selectUnder(x, y, false, false);
   if (PatchLibrarian* lib = librarian()) lib->targetSlot = selectedUpper;
-  if (selectedUpper < 0) return;
+  if (selectedUpper < 0 || (mDragPane == 0 && mDragSlot == selectedUpper)) return;
   LibrarianPatch entry;
-  if (copySourceEntry(&entry)) feed(entry);
+  if (entryAt(mDragPane, mDragSlot, &entry)) feed(entry);
 }
 
 void LibrarianViewControl::CopySlotData(int x, int y) {
@@ -187,16 +199,16 @@ void LibrarianViewControl::PasteSlotData(int x, int y) {
   if (PatchLibrarian* lib = librarian()) lib->targetSlot = selectedUpper;
   if (mCopyMade == -1) return;
   LibrarianPatch entry;
-  if (copySourceEntry(&entry)) feed(entry);
+  if (entryAt(1, mCopySourceSlot, &entry)) feed(entry);
 }
 
-bool LibrarianViewControl::copySourceEntry(LibrarianPatch* entry) const {
+bool LibrarianViewControl::entryAt(int pane, int slot, LibrarianPatch* entry) const {
   PatchLibrarian* lib = librarian();
-  if (!lib || mCopySourceSlot < 0) return false;
+  if (!lib || slot < 0) return false;
   auto lock = lib->lock();
-  const auto bank = paneBank(*lib, host().browseState(), 1);
-  if (!bank || static_cast<size_t>(mCopySourceSlot) >= bank->patches.size()) return false;
-  *entry = bank->patches[static_cast<size_t>(mCopySourceSlot)];
+  const auto bank = paneBank(*lib, host().browseState(), pane);
+  if (!bank || static_cast<size_t>(slot) >= bank->patches.size()) return false;
+  *entry = bank->patches[static_cast<size_t>(slot)];
   return true;
 }
 
@@ -212,7 +224,7 @@ void LibrarianViewControl::feed(const LibrarianPatch& entry) {
 
 void LibrarianViewControl::renameSlot(int, int) {
   mRenameActive = true;
-  host().browseState().renameClosed = false;
+  host().browseState().bankEditFlag = false;
   if (selectedUpper < 0) return;
   activePane = 0;
   PatchLibrarian* lib = librarian();
@@ -257,6 +269,7 @@ bool LibrarianViewControl::Draw(IGraphics* graphics) {
   if (mDragging) {
     IRECT r(mDragBox.L, mDragBox.T, mDragBox.R, mDragBox.B);
     graphics->FillIRect(&kHighlight, &r, nullptr);
+    graphics->DrawIText(&mDragText, mDragName.c_str(), &r);
   }
   return true;
 }

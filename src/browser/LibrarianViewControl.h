@@ -51,8 +51,9 @@ class LibrarianViewControl : public IBitmapOverlayControl {
 
   const SlotGrid& grid() const { return mGrid; }
   std::string slotText(int pane, int slot) const;
-  // The drag box, centred on the pointer while dragging.
+  // The drag box, centred on the pointer while dragging, and the name it shows.
   const SlotBox& dragBox() const { return mDragBox; }
+  const std::string& dragName() const { return mDragName; }
   bool dragging() const { return mDragging; }
   int copySourceSlot() const { return mCopySourceSlot; }
   bool renameActive() const { return mRenameActive; }
@@ -72,9 +73,9 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   // Hit-tests both panes into the selections; layer changes as a left click.
   void selectUnder(int x, int y, bool changeActivePane, bool changeLayers);
   void reload(int pane);
-  // A copy of the copy source entry of the bank the lower pane shows now;
-  // false when there is none.
-  bool copySourceEntry(LibrarianPatch* entry) const;
+  // A copy of the entry in that slot of the bank the pane shows now; false
+  // when there is none.
+  bool entryAt(int pane, int slot, LibrarianPatch* entry) const;
   void feed(const LibrarianPatch& entry);
 
   LibrarianBrowser* mBrowser;
@@ -82,6 +83,13 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   std::array<std::array<std::unique_ptr<ITextControl>, kSlotsPerPane>, 2> mSlots;
   SlotBox mDragBox;
   bool mDragging = false;
+  // The slot the left button went down on, -1 for none: what a drag takes.
+  int mPressedPane = 0;
+  int mPressedSlot = -1;
+  int mDragPane = 0;
+  int mDragSlot = -1;
+  std::string mDragName;
+  IText mDragText;
   int mCellWidth;
   int mCellHeight;
   int mCopySourceSlot = -1;

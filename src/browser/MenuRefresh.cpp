@@ -43,7 +43,7 @@ void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
     mHost->hideLayer(multi ? "PERFBANKNAMEMENUPROGRAMS" : "PROGBANKNAMEMENUPROGRAMS", false);
     if (view) {
       view->selectedUpper = program;
-      view->cursor = program;
+      view->selectedLower = program;
     }
     if (PatchLibrarian* librarian = mHost->librarian()) librarian->targetSlot = program;
     if (programNumberMenu) programNumberMenu->refreshPatchNames(program);

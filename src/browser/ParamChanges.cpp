@@ -194,7 +194,7 @@ void LibrarianBrowser::stepPane(int pane, int step) {
 // receive path like a paste; a click or key on the slot view first cancels.
 void LibrarianBrowser::commitRename() {
   BrowseState& state = mHost->browseState();
-  if (state.renameClosed) return;
+  if (state.bankEditFlag) return;
   PatchLibrarian* librarian = mHost->librarian();
   const int slot = view ? view->selectedUpper : -1;
   std::vector<unsigned char> dump;
@@ -233,5 +233,5 @@ void LibrarianBrowser::commitRename() {
     mHost->setParameterFromPlug(kBankEditUnsaved, 1.0, false);
   }
   mHost->hideLayer("patchRename", true);
-  state.renameClosed = true;
+  state.bankEditFlag = true;
 }

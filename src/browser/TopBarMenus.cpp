@@ -70,7 +70,7 @@ int BankNumberPopupMenu::doPopupMenu(int& bank) {
     if (host().browseState().progBankControl)
       startLibrarianJob(host().messageManager(), partRequestJob(part, true), kSetDumpExpected);
     else
-      mBrowser->sendPatchToDevice(part, true, false, false, false);
+      host().sendPatchToDevice(part, true, false, false, false);
   }
   storeValue(host(), bankParameter(), bank);
   mMenu->CheckItemAlone(bank);
@@ -158,7 +158,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
         startLibrarianJob(host().messageManager(), multi ? multiRequestJob(true) : partRequestJob(part, true),
                           kSetDumpExpected);
       else
-        mBrowser->sendPatchToDevice(part, !multi, false, false, multi);
+        host().sendPatchToDevice(part, !multi, false, false, multi);
     }
   }
   storeValue(host(), parameter, program);

@@ -38,6 +38,22 @@ void Tarnivex::setLibrarianSelectedSlot(int slot) {
   }
 }
 
+void Tarnivex::selectLibrarianSlot(int pane, int slot) {
+  LibrarianViewControl* view = librarianView();
+  if (slot < 0 || slot >= kSlotsPerPane) return;
+  if (view) {
+    (pane == 0 ? view->selectedUpper : view->selectedLower) = slot;
+    view->cursor = slot;
+    view->SetDirty(false);
+  }
+  if (patchLibrarian) (pane == 0 ? patchLibrarian->targetSlot : patchLibrarian->mSelectedLowerSlot) = slot;
+}
+
+void Tarnivex::selectPartProgramInLibrarian(int part) {
+  if (part < 0 || part > 15) return;
+  selectLibrarianSlot(librarianActivePane(), GetParam(kMultiPartPatch + part)->Int());
+}
+
 int Tarnivex::librarianLowerList() const {
   if (multiMode) return -1;
   return browse.categoryBrowsing ? kCategoryList : browse.searchActive ? kSearchList : -1;

@@ -43,6 +43,9 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   void SetLibrarianRequestActive(bool on) override { mPlug.SetLibrarianRequestActive(on); }
   void SetLibrarianStatusUnsaved(bool on) override { mPlug.SetLibrarianStatusUnsaved(on); }
   bool BankChangeMessage(int part) override { return mPlug.BankChangeMessage(part); }
+  void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti) override {
+    mPlug.sendPatchToDevice(part, busy, quiet, withGlobal, thenMulti);
+  }
   void allNotesOff(int part) override {
     const int channel = mPlug.GetParam(kMultiPartMIDICh + part)->Int() - 2;
     if (channel < 0 || channel > 15) {

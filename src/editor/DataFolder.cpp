@@ -21,5 +21,7 @@ std::string getDataFolder() {
 
 std::string getPatchesFolderStr() { return getDataFolder() + "Patches"; }
 
+int getPatchesFolderLength() { return static_cast<int>(getPatchesFolderStr().size()); }
+
 std::string getDebugLogPath() { return getDataFolder() + kPluginName + " LOG.txt"; }
 std::string getSettingsPath() { return getDataFolder() + kPluginName + " UI.txt"; }

@@ -10,6 +10,8 @@
 std::string getDataFolder();
 // The data folder followed by "Patches".
 std::string getPatchesFolderStr();
+// The number of characters of that path.
+int getPatchesFolderLength();
 // The data folder followed by "Tarnivex Editor LOG.txt".
 std::string getDebugLogPath();
 // The data folder followed by "Tarnivex Editor UI.txt".

@@ -1,9 +1,14 @@
 #include "DebuggerOutput.h"
 
+#include <array>
+
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <memory>
+
+#include "IMidiMsg.h"
+#include "Tarnivex.h"
 
 namespace {
 void printSysExTrace(int count, const std::string& hex) {
@@ -19,17 +24,28 @@ void appendHex(std::string& text, int value) {
 
 bool DebuggerOutput::openDebugFile(std::string path) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
-    std::printf("Unable to open file\n");
+  std::unique_ptr<FILE, int (*)(FILE*)> reading(
+      std::filesystem::is_regular_file(path, error) ? std::fopen(path.c_str(), "r") : nullptr, std::fclose);
+  if (!reading) {
+    std::printf("Unable to open file");
+    std::fflush(stdout);
     return false;
   }
+  // Each start begins with an empty log; a file that cannot be emptied is
+  // logged into all the same.
   std::lock_guard<std::mutex> lock(mMutex);
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "w"), std::fclose);
-  if (!file) {
-    std::printf("Unable to open file\n");
-    return false;
-  }
+  std::unique_ptr<FILE, int (*)(FILE*)> emptied(std::fopen(path.c_str(), "w"), std::fclose);
   return true;
+}
+
+bool DebuggerOutput::compareMIDIdata(Tarnivex* plug, IMidiMsg msg) {
+  if (!plug) return false;
+  const std::array<int, 3> incoming = {msg.mStatus, msg.mData1, msg.mData2};
+  std::lock_guard<std::mutex> lock(mMutex);
+  const bool same = plug->lastIncomingMessage == incoming;
+  plug->lastIncomingMessage = incoming;
+  if (!same) std::printf("Plug-in MIDI In  ");
+  return same;
 }
 
 void DebuggerOutput::printDebugInfo(std::string logFilePath, std::string message) {

@@ -7,10 +7,14 @@
 #include <string>
 #include <vector>
 
+class Tarnivex;
+struct IMidiMsg;
+
 class DebuggerOutput {
  public:
-  // True when a file exists at path: it is emptied and logging may start.
-  // Otherwise prints "Unable to open file" and returns false.
+  // True when a file at path can be read: it is then emptied (when it can
+  // be) and logging may start. Otherwise prints "Unable to open file" and
+  // returns false.
   bool openDebugFile(std::string path);
   // Appends "<local date.time>\t <message>\n" to the file at logFilePath and
   // prints "Build LOG: \t <message>\n"; writes nothing when the file cannot
@@ -20,6 +24,9 @@ class DebuggerOutput {
   // standard output.
   void logSysExOutMessageByte(const unsigned char* data, int length);
   void logSysExOutMessageByteInt(std::vector<int> message, int count);
+  // True when status and both data bytes equal the plug-in's last incoming
+  // message, which this one then becomes; otherwise prints "Plug-in MIDI In  ".
+  bool compareMIDIdata(Tarnivex* plug, IMidiMsg msg);
 
  private:
   std::mutex mMutex;

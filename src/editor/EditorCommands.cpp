@@ -9,7 +9,9 @@
 #include "FolderMenuControl.h"
 #include "IControl.h"
 #include "IGraphics.h"
+#include "IMidiMsg.h"
 #include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
@@ -108,8 +110,27 @@ bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
     startPartDump(part, false, true);
     return false;
   }
+  if (inBlock(kMultiPartBank, paramIdx) || inBlock(kMultiPartPatch, paramIdx)) {
+    switchPartProgram(paramIdx - (inBlock(kMultiPartBank, paramIdx) ? kMultiPartBank : kMultiPartPatch));
+    return false;
+  }
   if (paramIdx == kGlobalFX2Link) OnParamChange(kMainTab);
   return false;
+}
+
+// A bank or program picked for a part (the header's menus, the multi page)
+// reaches the instrument as a program change for the part does: bank select
+// and program change, then the part's new sound is requested, or in
+// library mode the library's slot is sent.
+void Tarnivex::switchPartProgram(int part) {
+  if (!midiMessageManager || GetParam(kPartLock + part)->Value() == 1.0) return;
+  if (!libraryControl && GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
+    showParamName("Program Change Disabled.");
+    return;
+  }
+  const int program = GetParam(kMultiPartPatch + part)->Int();
+  IMidiMsg change(0, 0xC0, static_cast<uint8_t>(std::clamp(program, 0, 127)), 0);
+  midiMessageManager->MakeProgramChangeMessages(part, &change);
 }
 
 bool Tarnivex::runProgramStep(int paramIdx, int iv) {
@@ -139,12 +160,17 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
       sendPartDataBackToHardware(part);
     }
   } else {
+    // The slot view's selection in the pane the user works in is the counter.
     const int pane = librarianActivePane();
-    int slot = (pane == 0 ? patchLibrarian->targetSlot : patchLibrarian->mSelectedLowerSlot) + step;
-    setParameterFromPlug(kMultiPartPatch + part, std::clamp(slot, 0, kPatchesPerBank - 1), false);
+    const LibrarianViewControl* view = librarianView();
+    int slot = view ? (pane == 0 ? view->selectedUpper : view->selectedLower)
+                    : (pane == 0 ? patchLibrarian->targetSlot.load() : patchLibrarian->mSelectedLowerSlot.load());
+    slot += step;
     if (slot >= kPatchesPerBank) slot = 0;
     if (slot < 0) slot = kPatchesPerBank - 1;
-    (pane == 0 ? patchLibrarian->targetSlot : patchLibrarian->mSelectedLowerSlot) = slot;
+    // The part's program is the slot sent to it, also where the step wrapped.
+    setParameterFromPlug(kMultiPartPatch + part, slot, false);
+    selectLibrarianSlot(pane, slot);
     currentProgram = slot;
     sendPatchToDeviceFromLibrarian(slot, pane, part);
   }
@@ -208,6 +234,7 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       return false;
     }
     case kCategorySelection:
+      refreshStaleCategories();
       if (browser) browser->OnParamChange(kCategorySelection);
       if (searchModeControl) searchModeControl->Hide(iv > 0);
       if (searchButton) searchButton->Hide(iv > 0);
@@ -246,7 +273,7 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
         browse.upperPatchFile = upper;
         browse.lowerPatchFile = lower;
       }
-      bankEditPending = false;
+      browse.bankEditFlag = true;  // the rename field is closed
       OnParamChange(kRefreshFolders);
       DisplayProcessingIndicator(false);
       return false;
@@ -258,10 +285,9 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       }
       return false;
     case kPatchRename:
-      if (!browser || browse.renameClosed) return false;
+      if (!browser || browse.bankEditFlag) return false;
       browser->commitRename();
       if (searchButton) searchButton->Hide(true);
-      bankEditPending = true;
       return false;
     default: return false;
   }
@@ -295,7 +321,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
         if (tabSwitchFunctions)
           tabSwitchFunctions->mainTabSwitch(this, kRandomize, GetParam(kMainTab)->Int(), modelNumber, currentPart);
         AllSoundsOff(currentPart, false);
-        startPartDump(currentPart, false, false);
+        queuePartDump(currentPart);
         showParamName("Part Randomized");
         setParameterFromPlug(kRandomize, 0, false);
         randomised = true;

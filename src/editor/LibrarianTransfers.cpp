@@ -1,6 +1,7 @@
 // The current part's sound on its way to the instrument, and the request
 // worker's job starts of the editor's own commands.
 #include "LibrarianBrowser.h"
+#include "LibrarianJobs.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "Tarnivex.h"
@@ -8,6 +9,8 @@
 namespace {
 constexpr int kSectionLocks = 40;
 constexpr int kPartSendPauseMs = 100;
+// What the instrument needs after a multi before the next message.
+constexpr int kAfterMultiPauseMs = 400;
 
 bool validPart(int part) { return part >= 0 && part < 16; }
 }  // namespace
@@ -21,41 +24,57 @@ bool Tarnivex::startRequestJob(SenderJob job, const std::function<void()>& onSta
   });
 }
 
-bool Tarnivex::startPartDump(int part, bool first, bool second) {
-  SenderJob job;
-  job.jobCode = 2;
-  job.partArgument = part;
-  job.firstSendFlag = first;
-  job.secondSendFlag = second;
-  return startRequestJob(job);
+bool Tarnivex::queueStateSend(const SenderJob& job, std::function<void()> onStart, int pauseAfterMs) {
+  if (!midiMessageManager) return false;
+  MIDIMessageManager* manager = midiMessageManager.get();
+  return manager->queueJob(
+      job,
+      [manager, onStart = std::move(onStart)] {
+        manager->busy = true;
+        if (onStart) onStart();
+      },
+      pauseAfterMs);
 }
 
-bool Tarnivex::startArrangementDump() {
-  SenderJob job;
-  job.jobCode = 0;
-  return startRequestJob(job);
+bool Tarnivex::startPartDump(int part, bool first, bool second) {
+  return startRequestJob(sendPartJob(part, first, second));
 }
+
+bool Tarnivex::startArrangementDump() { return startRequestJob(sendMultiJob(false, false)); }
+
+bool Tarnivex::queuePartDump(int part) { return queueStateSend(sendPartJob(part, false, false)); }
 
 bool Tarnivex::ThreadRunning() const {
   return midiMessageManager && midiMessageManager->isThreadRunning(JobThread::kRequest);
 }
 
-// The part's sound, or the multi, goes out the way the librarian's menus
-// send it; the flags say how the send is made.
+// The part's sound, and the multi after it, go out behind whatever the
+// worker is doing: a quick series of part switches leaves the instrument
+// with every part's sound. The host's thread returns at once; the pause the
+// instrument needs after the multi is taken on the worker.
 void Tarnivex::sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti) {
   sendGlobalFirst = withGlobal;
   quietSend = quiet;
   editorBusy = busy;
-  if (librarianBrowser) librarianBrowser->sendPatchToDevice(part, true, quiet, withGlobal, thenMulti);
+  // A send that waits its turn finds the options as this call gave them.
+  const auto options = [this, quiet, withGlobal] {
+    quietSend = quiet;
+    sendGlobalFirst = withGlobal;
+  };
+  queueStateSend(sendPartJob(part, false, false), options);
+  if (thenMulti) queueStateSend(sendMultiJob(false, false), options, kAfterMultiPauseMs);
   editorBusy = false;
 }
 
+// A locked section kept the editor's values when the instrument's sound came
+// in: the instrument gets the whole sound back, after the job ahead of it.
 void Tarnivex::sendPartDataBackToHardware(int part) {
   if (!validPart(part)) return;
-  if (midiIOConfigured && !stateRestore) pauseFor(kPartSendPauseMs);
+  SenderJob job = sendPartJob(part, false, false);
+  if (midiIOConfigured && !stateRestore) job.pauseBeforeMs = kPartSendPauseMs;
   for (int k = 0; k < kSectionLocks; ++k)
     if (GetParam(kSectionLockOsc1 + 16 * k + part)->Value() == 1.0) {
-      startPartDump(part, false, false);
+      queueStateSend(job);
       return;
     }
 }

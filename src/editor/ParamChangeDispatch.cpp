@@ -173,10 +173,12 @@ void Tarnivex::OnParamChange2(int paramIdx) {
     tabSwitchFunctions->quickTabSwitch(this, kQuickTab, intValue, modelNumber, false);
   if (auto* action = static_cast<ControlAction*>(param->GetControlAction())) {
     applyLayerSelection(action, intValue);
-    // The echo flag stays up through the link as well: a value the
-    // instrument sent, or its linked partner, is never sent back to it.
     if (!linking) {
+      // Sends nothing: the instrument has the value already.
       processControlAction(action, paramIdx, value);
+      // Its linked partner moved only here, so it goes out: editor and
+      // instrument agree afterwards.
+      deviceEcho = false;
       if (linkManager) linkManager->controlLinker(this, action, action->link, paramIdx, intValue, value);
     }
   }

@@ -84,6 +84,9 @@ void Tarnivex::SetLibrarianStatusUnsaved(bool unsaved) {
   if (datatypeControl) datatypeControl->GrayOut(true);
   showLayer(multiMode ? "LeftPerformancePopupMenu" : "UPPERPOPUPMENU", false);
   showParamName("Data received to slot(s)");
+  // What came in may bring categories the lists lack; the menus are
+  // rebuilt on the GUI thread.
+  categoriesStale = true;
 }
 
 void Tarnivex::displayText(std::string name, std::string value, std::string cc) {

@@ -176,6 +176,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> debugLogEnabled{false};
   std::string debugLogPath;
   DebuggerOutput debuggerOutput;
+  // Status and data bytes of the last incoming message compareMIDIdata saw.
+  std::array<int, 3> lastIncomingMessage{};
 
   // ---- What the protocol engine calls (TarnivexServices.cpp, EditorSysExOut.cpp).
   IParam* paramAt(int index) override;
@@ -240,10 +242,18 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int librarianSelectedSlot() const override;
   void setLibrarianSelectedSlot(int slot) override;
   int librarianLowerList() const override;
+  // Selects the slot in that pane of the slot view (0 upper, 1 lower), moves
+  // the arrow keys' cursor there and makes it the library's slot of the pane.
+  void selectLibrarianSlot(int pane, int slot);
+  // The part's program, selected in the pane the user works in.
+  void selectPartProgramInLibrarian(int part);
   int mainTabIndex() const override;
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;
   std::atomic<bool> folderRefreshPending{false};
+  // Entries came into the library since the category lists were made.
+  std::atomic<bool> categoriesStale{false};
+  void refreshStaleCategories();
 
   // ---- Sending an edit (EditorControlActions.cpp).
   void processControlAction(ControlAction* action, int paramIdx, double value);
@@ -359,6 +369,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool runCommand(int paramIdx, double value);
   bool runInstrumentSideEffect(int paramIdx, double value);
   bool runProgramStep(int paramIdx, int intValue);
+  void switchPartProgram(int part);
   bool runLibrarianViewCommand(int paramIdx, double value);
   void runSearch();
   void endSearch();
@@ -366,9 +377,13 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool startRequestJob(SenderJob job, const std::function<void()>& onStart = {});
   bool startPartDump(int part, bool first, bool second);
   bool startArrangementDump();
+  // A send of the editor's own state: it runs now or after the jobs ahead
+  // of it, never dropped; onStart runs as it starts (capture by value).
+  bool queueStateSend(const SenderJob& job, std::function<void()> onStart = {}, int pauseAfterMs = 0);
+  // The part's sound as the editor holds it (job 2, both options off), queued.
+  bool queuePartDump(int part);
   std::atomic<bool> keepSelectedBank{false};
   std::atomic<bool> randomised{false};
-  std::atomic<bool> bankEditPending{false};
   std::atomic<int> currentProgram{0};
   std::atomic<int> deviceId{0};
   std::array<std::atomic<int>, 16> filterLinkModes{};

@@ -6,6 +6,7 @@
 #include "ControlAction.h"
 #include "IControl.h"
 #include "IGraphics.h"
+#include "LibrarianBrowser.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "PatchFile.h"
@@ -110,4 +111,11 @@ void Tarnivex::setCurrentPart(int part) {
 
 void Tarnivex::OnIdle() {
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);
+  refreshStaleCategories();
+}
+
+void Tarnivex::refreshStaleCategories() {
+  if (!categoriesStale.exchange(false) || !librarianBrowser) return;
+  WDL_MutexLock lock(&mMutex);
+  librarianBrowser->refreshCategories();
 }

@@ -307,7 +307,12 @@ void IGraphics::SetFromStringAfterPrompt(IControl* control, IParam* param, const
     case IParam::kTypeText:
       param->SetDisplayText(0, str);
       param->Set(std::clamp(control->GetValue() == 0.0 ? 1.0 : 0.0, param->GetMin(), param->GetMax()));
-      control->SetValueFromUserInput(0.0);
+      // The new text must reach the plug-in also when the control already
+      // stands at 0, where the user path would see no change.
+      if (control->GetValue() == 0.0)
+        control->SetDirty(true);
+      else
+        control->SetValueFromUserInput(0.0);
       value = 0.0;
       break;
     default:

@@ -50,6 +50,8 @@ void IGraphicsLinux::CloseWindow() {
 }
 
 void IGraphicsLinux::Resize(int width, int height) {
+  // The size it has: the controls stay, and the view is left alone.
+  if (width == Width() && height == Height()) return;
   IGraphics::Resize(width, height);
   if (mView) mView->Resize(width, height);
 }

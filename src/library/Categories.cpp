@@ -24,6 +24,15 @@ void PatchLibrarian::createCategories(PatchFile* bank) {
   }
 }
 
+void PatchLibrarian::refreshCategories() {
+  auto guard = lock();
+  for (const auto& bank : mContents.soundBanks) createCategories(bank.get());
+  // Readers that hold a category bank keep it; the lists are new.
+  clearDataStructures(2);
+  mContents.categoryBanks.clear();
+  createNewCategoryPatchFiles();
+}
+
 void PatchLibrarian::createNewCategoryPatchFiles() {
   auto guard = lock();
   const auto& names = mContents.categoryNames;

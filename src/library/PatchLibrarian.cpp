@@ -71,6 +71,17 @@ int PatchLibrarian::addBank(int dataType, const std::string& fileName) {
   return static_cast<int>(list.size()) - 1;
 }
 
+int PatchLibrarian::addBankInLibraryFolder(int dataType, const std::string& fileName) {
+  auto guard = lock();
+  const int index = addBank(dataType, fileName);
+  const auto bank = bankAt(dataType == 1 ? kMultiList : kSoundList, index);
+  // The library folder itself is the first and only directory.
+  bank->folderName = "Patches";
+  bank->directories = {"Patches"};
+  hangIntoTree(dataType == 1 ? mContents.multiTree : mContents.soundTree, bank.get());
+  return index;
+}
+
 void PatchLibrarian::clearDataStructures(int tree) {
   auto guard = lock();
   switch (tree) {

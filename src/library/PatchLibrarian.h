@@ -94,6 +94,9 @@ class PatchLibrarian {
   LibrarianPatch entryAt(int dataType, int bank, int slot) const;
   // Appends a bank of kPatchesPerBank empty entries; returns its index.
   int addBank(int dataType, const std::string& fileName);
+  // The same, as a bank file directly in the library folder would be: in
+  // its folder tree, saved there under its file name.
+  int addBankInLibraryFolder(int dataType, const std::string& fileName);
 
   // Destroys the nodes of one tree (0 sound, 1 multi, 2 category, 3 search);
   // the banks stay. Other values do nothing.
@@ -151,6 +154,9 @@ class PatchLibrarian {
   // ---- Categories and generated banks.
   void createCategories(PatchFile* bank);
   void createNewCategoryPatchFiles();
+  // The category names, banks and tree again from the sound banks as they
+  // are now, so that entries received since the load are listed.
+  void refreshCategories();
   void createNewSearchPatchFiles(std::string text);
   // One split pass over an oversized bank (pass -1 first). The new file
   // never replaces one: it takes a free name.

@@ -1,5 +1,6 @@
 #include "LibraryRequests.h"
 
+#include "SoundDumpLayout.h"
 #include "SysExFormat.h"
 
 namespace {
@@ -18,6 +19,8 @@ bool LibraryRequest::addMessageData(const unsigned char* data, int size) {
   std::lock_guard<std::mutex> lock(mMutex);
   patch.dumps.push_back({std::vector<unsigned char>(data, data + size)});
   patch.name.append(reinterpret_cast<const char*>(data + mNameByte), kNameLength);
+  // A sound keeps its category, as one read from a bank file does.
+  if (mCommand == kSoundDumpCommand) patch.parseCategory(kSoundCategoryByte);
   active = false;
   return true;
 }

@@ -16,6 +16,7 @@ void MIDIMessageSender::run() {
 
 void MIDIMessageSender::performJob() {
   const SenderJob& j = job;
+  if (j.pauseBeforeMs > 0 && !mManager.pause(j.pauseBeforeMs)) return;
   if (mManager.jobObserver && threadOfJob(j.jobCode) != JobThread::kNone)
     mManager.jobObserver(threadOfJob(j.jobCode), j);
   switch (j.jobCode) {

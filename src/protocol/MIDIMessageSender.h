@@ -27,6 +27,9 @@ class MIDIMessageSender : public Poco::Runnable {
   // ---- Jobs, by code.
   void sendArrangementToDevice(bool firstSend, bool secondSend);  // 0
   void sendGlobalToDevice(int argument);                          // 1
+  // Kept for the multi's settings pages; they have nothing to decode.
+  void decryptMultiSettings1Values(int) {}
+  void decryptMultiSettings2Values(int) {}
   void sendPartToDevice(int part, bool toLibrarian, bool unused); // 2
   void sendPatchToDeviceFromLibrarian(const LibrarianPatch& patch, int part, int slot);  // 3
   void storeAllPatchesToDeviceFromLibrarian(int pane, int first, int bank);            // 4

@@ -20,6 +20,8 @@ struct SenderJob {
   bool firstSendFlag = false;
   bool initFlag = false;
   int clockArgument = 0;
+  // Waited on the worker before the job runs, so that no starter waits.
+  int pauseBeforeMs = 0;
 };
 
 // The worker thread each job code runs on.

@@ -16,6 +16,17 @@ inline bool onMixerLayer(const ControlLayer* layer) {
                               [&](const char* name) { return layer->GetName() == name; });
 }
 
+// Buttons send on the channel they are given on the mixer and settings
+// pages, the additional settings of parts 1 to 8 included, elsewhere on the
+// part's own channel.
+inline int buttonChannel(const ControlLayer* layer, int channel, int part) {
+  if (onMixerLayer(layer)) return channel;
+  if (layer)
+    for (int k = 1; k <= 8; ++k)
+      if (layer->GetName() == "additionalSettingsPart" + std::to_string(k)) return channel;
+  return part + 1;
+}
+
 inline void setAddress(ControlAction* action, int number1, int number2, int number3, int number4) {
   action->ccNumber = number1;
   action->msbLsbAddress[0] = number2;

@@ -35,7 +35,7 @@ void UIConfigManager::createMsbLsbBoolControl(int number1, int number2, int numb
   action->ccOffValue = static_cast<int>(offValue);
   action->ccOnValue = static_cast<int>(onValue);
   action->globalFlag = 0;
-  action->channel = part >= 0 ? part + 1 : channel;
+  action->channel = msblsb::buttonChannel(layer, channel, part);
   msblsb::setAddress(action, number1, number2, number3, number4);
   registerMsbLsbControl(*action, control);
 }

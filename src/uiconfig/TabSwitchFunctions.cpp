@@ -168,14 +168,18 @@ void TabSwitchFunctions::refreshLibrarian(Tarnivex* plug, int part, Variant vari
   const auto synchronise = [plug, part] {
     if (plug->keepSelectedBank) return;
     const int slot = intValueOf(plug, kMultiPartPatch + part);
+    LibrarianViewControl* view = plug->librarianView();
+    if (view) view->selectedUpper = slot;
     if (plug->patchLibrarian) plug->patchLibrarian->targetSlot = slot;
     plug->setLibrarianViewDirty();
+    if (view) view->patchSelectionUpperChanged();
     plug->OnParamChange(kCurrentPatchBank + part);
   };
   if (variant == Variant::kPartTab) {
     showProgress(plug, true);
     synchronise();
     showProgress(plug, false);
+    plug->selectPartProgramInLibrarian(part);
     return;
   }
   const bool workerIdle = !plug->ThreadRunning();
@@ -207,6 +211,8 @@ void TabSwitchFunctions::refreshLibrarian(Tarnivex* plug, int part, Variant vari
     hide(plug, "LeftPerformancePopupMenu", false);
     hide(plug, "RightPerformancePopupMenu", false);
   }
+  // The part's program is highlighted also while the banks stay as they are.
+  plug->selectPartProgramInLibrarian(part);
   if (workerIdle) showProgress(plug, false);
 }
 

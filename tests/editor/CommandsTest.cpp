@@ -22,6 +22,7 @@ class CommandsTest : public EditorTest {
   void start() {
     makePlug();
     plug->midiMessageManager->jobObserver = [this](JobThread thread, const SenderJob& job) {
+      while (holdJobs) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       std::lock_guard<std::mutex> lock(jobsMutex);
       if (thread == JobThread::kRequest) jobs.push_back({job.jobCode, job.partArgument, job.firstSendFlag, job.secondSendFlag});
     };
@@ -39,8 +40,18 @@ class CommandsTest : public EditorTest {
       if (message.size() < 20) shorts.push_back(std::move(message));
     return shorts;
   }
+  // The pauses the worker takes, in order.
+  void recordWorkerPauses() {
+    plug->midiMessageManager->virtualPause = [this](int ms) {
+      std::lock_guard<std::mutex> lock(jobsMutex);
+      workerPauses.push_back(ms);
+      return true;
+    };
+  }
+  std::atomic<bool> holdJobs{false};
   std::mutex jobsMutex;
   std::vector<Job> jobs;
+  std::vector<int> workerPauses;
 };
 
 struct Row {
@@ -132,13 +143,17 @@ TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
   EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
   EXPECT_EQ(bank->patches.size(), 100u);
   view->selectedUpper = plug->patchLibrarian->targetSlot = 3;
-  plug->browse.renameClosed = false;  // as the view's rename opens it
+  plug->browse.bankEditFlag = false;  // as the view's rename opens it
   setParam(kPatchRename, 0);
   const Bytes& dump = bank->patches[3].dumps.at(0).bytes;
   EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Fat Bass        ");
   EXPECT_EQ(dump[390], dumpChecksum(dump));
   EXPECT_EQ(param(kBankEditUnsaved)->Value(), 1.0);
-  EXPECT_TRUE(plug->bankEditPending);
+  // Taken: the bank-edit flag is set, and a further change is no rename.
+  EXPECT_TRUE(plug->browse.bankEditFlag);
+  plug->setParamDisplayText(kPatchRename, 0, "Thin Bass");
+  setParam(kPatchRename, 1);
+  EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Fat Bass        ");
 }
 
 TEST_F(CommandsTest, LibrarySendsOnlyTheBanksOwnEntries) {
@@ -206,5 +221,67 @@ TEST_F(CommandsTest, LibrarianViewsSwitchTheirMenuLayersAndRefreshTheMenus) {
   EXPECT_TRUE(shown(kProgBankName));
   EXPECT_EQ(plug->paramDisplayText(kCurrentOpenPatchBankR + 15, 0), "Bank.syx");
   EXPECT_STREQ(browser.bankEditMenu->mainMenu().GetItemText(0), "Request Patch Data");
+}
+}  // namespace
+
+namespace {
+TEST_F(CommandsTest, QuickPartSwitchesQueueEachPartAndTheMultiWithItsPauseOnTheWorker) {
+  start();
+  recordWorkerPauses();
+  // A job is running while the musician clicks two parts in a row.
+  holdJobs = true;
+  plug->sendPatchToDevice(1, true, false, false, true);
+  plug->sendPatchToDevice(2, true, false, false, true);
+  EXPECT_FALSE(plug->editorBusy);
+  holdJobs = false;
+  // Each part's sound, then the multi once (the waiting one was replaced).
+  EXPECT_EQ(takeJobs(), (std::vector<Job>{{2, 1, false, false}, {2, 2, false, false}, {0, 0, false, false}}));
+  ASSERT_FALSE(workerPauses.empty());
+  EXPECT_EQ(workerPauses.back(), 400);
+  // The host's thread never waits for the instrument.
+  EXPECT_TRUE(sleeps.empty());
+}
+
+TEST_F(CommandsTest, APartIsSentBackOnlyWhenOneOfItsSectionsIsLocked) {
+  start();
+  struct Row {
+    const char* what;
+    int lockBlock;  // 0..39, -1 for none
+    double value;
+    bool sent;
+  };
+  const Row rows[] = {{"no section locked", -1, 0.0, false},
+                      {"oscillator 1 locked", 0, 1.0, true},
+                      {"the last section locked", 39, 1.0, true},
+                      {"a lock not exactly on", 7, 0.5, false}};
+  constexpr int kPart = 6;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (int k = 0; k < 40; ++k) param(kSectionLockOsc1 + 16 * k + kPart)->Set(0.0);
+    // Another part's lock is not this part's.
+    param(kSectionLockOsc1 + kPart + 1)->Set(1.0);
+    if (row.lockBlock >= 0) param(kSectionLockOsc1 + 16 * row.lockBlock + kPart)->Set(row.value);
+    recordWorkerPauses();
+    // Behind the part request that brought the instrument's sound in.
+    holdJobs = true;
+    SenderJob request;
+    request.jobCode = 6;
+    request.partArgument = kPart;
+    ASSERT_TRUE(plug->startRequestJob(request));
+    plug->sendPartDataBackToHardware(kPart);
+    holdJobs = false;
+    const std::vector<Job> performed = takeJobs();
+    ASSERT_FALSE(performed.empty());
+    EXPECT_EQ(performed.front().code, 6);
+    EXPECT_EQ(performed.size(), row.sent ? 2u : 1u);
+    if (row.sent) {
+      EXPECT_EQ(performed.back(), (Job{2, kPart, false, false}));
+      // Its wait before the send is the worker's, not the host's.
+      std::lock_guard<std::mutex> lock(jobsMutex);
+      EXPECT_NE(std::find(workerPauses.begin(), workerPauses.end(), 100), workerPauses.end());
+    }
+    EXPECT_TRUE(sleeps.empty());
+    arrivedAtInstrument();
+  }
 }
 }  // namespace

@@ -73,7 +73,7 @@ TEST_F(FilterLinkTest, LinkOffRecordsTheDistanceAndMovesNothing) {
   EXPECT_EQ(param(kF1)->Value(), 99);
 }
 
-TEST_F(FilterLinkTest, ValueFromTheInstrumentLinksWithoutEchoUnlessALinkIsRunning) {
+TEST_F(FilterLinkTest, ValueFromTheInstrumentMovesThePartnerOnBothSidesUnlessALinkIsRunning) {
   param(kFilterLinkSwitch + kPart)->Set(1);
   param(kF2)->Set(70);
   actionOf(kF1)->linkOffset = 30;
@@ -81,11 +81,14 @@ TEST_F(FilterLinkTest, ValueFromTheInstrumentLinksWithoutEchoUnlessALinkIsRunnin
   plug->linking = true;
   plug->OnParamChange2(kF1);
   EXPECT_EQ(param(kF2)->Value(), 70);
+  EXPECT_TRUE(arrivedAtInstrument().empty());
   plug->linking = false;
   plug->OnParamChange2(kF1);
   EXPECT_EQ(param(kF2)->Value(), 90);
   EXPECT_DOUBLE_EQ(controls[1]->GetValue(), param(kF2)->GetNormalized());
-  EXPECT_TRUE(arrivedAtInstrument().empty());
+  // The value itself is not echoed; the partner, moved only here, is sent.
+  EXPECT_EQ(arrivedAtInstrument(), ByteList{message(0x21, 90)});
+  EXPECT_FALSE(plug->deviceEcho);
 }
 
 TEST_F(FilterLinkTest, DocumentLinkNeedsItsSwitchOnAndAPartnerWithAnAction) {

@@ -3,67 +3,21 @@
 // open the editor, pick the ports, receive the multi and the parts, edit on
 // both sides, send a library entry, save, close, reopen, and the instrument
 // is brought back to the saved state.
-#include <atomic>
-#include <filesystem>
-#include <thread>
-
-#include "../library/LibraryTestSupport.h"
-#include "DataFolder.h"
 #include "ControlAction.h"
-#include "IControl.h"
 #include "IControls.h"
 #include "IGraphics.h"
-#include "InstrumentOnPeer.h"
-#include "JackTest.h"
-#include "MIDIMessageManager.h"
-#include "ParamIndex.h"
-#include "PatchLibrarian.h"
-#include "Tarnivex.h"
+#include "JackEditorTest.h"
 #include "UIConfigManager.h"
 
 namespace {
-constexpr int kDeviceId = 0x10;
 constexpr size_t kDetuneByte = 10;  // oscillator 1 detune in the sound dump
 const IColor kWhite(255, 255, 255, 255);
 
-class MainRoadTest : public JackTest {
+class MainRoadTest : public JackEditorTest {
  protected:
   void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(JackTest::SetUp());
-    std::filesystem::remove_all(getDataFolder());
+    ASSERT_NO_FATAL_FAILURE(JackEditorTest::SetUp());
     writeFile(getPatchesFolderStr() + "/Road.syx", soundFile("Road ", 100));
-    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
-    onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
-    link = &onPeer->link();
-  }
-  void TearDown() override {
-    plug.reset();
-    onPeer.reset();
-    unsetenv("TARNIVEX_RESOURCE_DIR");
-  }
-  void makePlug() { plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{}); }
-  bool idle(int boundMs = 20000) {
-    for (int i = 0; i < boundMs; ++i) {
-      if (!plug->midiMessageManager->isThreadRunning(JobThread::kRequest) && link->waitIdle(0)) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-  }
-  template <class F>
-  bool eventually(F done) {
-    for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return done();
-  }
-  void choosePort(int param, const std::vector<std::string>& list, const std::string& name) {
-    const int index = static_cast<int>(std::find(list.begin(), list.end(), name) - list.begin());
-    ASSERT_LT(index, static_cast<int>(list.size())) << name;
-    plug->GetParam(param)->Set(index);
-    plug->OnParamChange(param);
-  }
-  void block() {
-    std::vector<double> a(64), b(64);
-    double* channels[] = {a.data(), b.data()};
-    plug->ProcessDoubleReplacing(channels, channels, 64);
   }
   // The knob the GUI document's factory makes for a sound parameter, for as
   // long as the document does not: bound to the parameter, with one prepared
@@ -82,25 +36,11 @@ class MainRoadTest : public JackTest {
     return raw;
   }
   static std::string name(const SimBytes& dump, size_t at) { return std::string(dump.begin() + at, dump.begin() + at + 16); }
-
-  SimulatedInstrument instrument{kDeviceId};
-  std::unique_ptr<InstrumentOnPeer> onPeer;
-  InstrumentLink* link = nullptr;
-  std::unique_ptr<Tarnivex> plug;
 };
 
 TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
-  makePlug();
-  int parent = 0;
-  ASSERT_NE(plug->GetGUI()->OpenWindow(&parent), nullptr);
-
   // Ports from the device lists; the device-ID enquiry finds the instrument.
-  choosePort(kDeviceInSelection, plug->getExternalMIDIInNames(), peer->OutPortName());
-  peer->AwaitListener();
-  choosePort(kDeviceOutSelection, plug->getExternalMIDIOutNames(), peer->InPortName());
-  ASSERT_TRUE(plug->midiIOConfigured);
-  ASSERT_TRUE(idle());
-  EXPECT_EQ(plug->GetParam(kGlobalSysExID)->Int(), kDeviceId);
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
 
   // The multi, in which part 1 plays, and its parts.
   instrument.receive({0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0x00, 0x27, 0x01, 0xF7});
@@ -129,6 +69,7 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
   // Save, close, and meanwhile the instrument is played with.
   ByteChunk project;
   ASSERT_TRUE(plug->SerializeState(&project));
+  window.reset();
   plug.reset();
   instrument.receive({0xF0, 0x3E, 0x10, kDeviceId, 0x20, 0x00, 0x00, 0x03, 77, 0xF7});
   ASSERT_EQ(instrument.partBuffer(0)[kDetuneByte], 77);

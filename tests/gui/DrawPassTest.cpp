@@ -92,11 +92,15 @@ TEST(DrawPass, StrictDrawingDrawsWhatMeetsTheAreaAndCleansAllButTheBackground) {
   EXPECT_FALSE(inside->IsDirty());
 }
 
-TEST(DrawPass, ResizeEmptiesTheControlListButKeepsTheLayers) {
+TEST(DrawPass, ResizeToANewSizeEmptiesTheControlListButKeepsTheLayers) {
   Gui gui;
   Add(gui.graphics, {0, 0, 10, 10});
   gui.graphics.AttachLayer(new ControlLayer(1, "page"));
   gui.plug.Take();
+  // To the size it has: nothing changes, the host is not asked.
+  gui.graphics.Resize(120, 80);
+  EXPECT_EQ(gui.graphics.NControls(), 1);
+  EXPECT_TRUE(gui.plug.Take().empty());
   gui.graphics.Resize(200, 100);
   EXPECT_EQ(gui.graphics.NControls(), 0);
   EXPECT_EQ(gui.graphics.NLayers(), 1);

@@ -1,5 +1,6 @@
 // Scripted mouse and key sequences on the stock controls: the values they
 // reach, the capture, and what the plug-in and the host are told.
+#include <algorithm>
 #include <functional>
 
 #include "GuiTestSupport.h"
@@ -154,6 +155,23 @@ TEST(Input, ValuePromptsGoThroughTheViewsMenuAndTextEntry) {
   gui.View()->ScriptMenuChoice({});  // cancelled: nothing changes
   Play(gui, {{Ev::kDown, 5, 5, L}});
   EXPECT_DOUBLE_EQ(modeCaption->GetValue(), 1.0);
+
+  // A text committed into a text parameter reaches the plug-in each time,
+  // also while its control stands at 0.
+  IParam* name = gui.plug.GetParam(6);
+  name->InitEnum("Name", 0, 1);
+  name->InitText();
+  auto* nameCaption = new ICaptionControl(&gui.plug, IRECT(0, 60, 40, 80), 6, &text, false);
+  gui.graphics.AttachControl(nameCaption);
+  gui.plug.Take();
+  for (const char* typed : {"Brass", "Strings"}) {
+    gui.View()->ScriptTextEntry(std::string(typed));
+    Play(gui, {{Ev::kDown, 5, 65, L}});
+    EXPECT_STREQ(name->GetDisplayText(0), typed);
+    EXPECT_DOUBLE_EQ(nameCaption->GetValue(), 0.0);
+    const auto calls = gui.plug.Take();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "gui 6=0.0000"), 1) << typed;
+  }
 }
 
 TEST(Input, PopupMenusAnswerWithTheMenuThatHoldsTheChoice) {

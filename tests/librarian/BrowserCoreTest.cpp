@@ -124,24 +124,41 @@ TEST_F(SlotViewTest, DoubleClickSendsOnlyWithAnOutputDevice) {
   EXPECT_EQ(jobs[0].patchArgument.dumps.at(0).bytes, dumpOf(kSoundList, "Lead A.syx", 7));
 }
 
-TEST_F(SlotViewTest, DropFeedsTheSourceDumpOnceAndTheReceivePathWritesIt) {
+TEST_F(SlotViewTest, ADragTakesThePressedSlotAndTheDropFeedsItOnceIntoTheUpperPane) {
   auto [ux, uy] = at(0, 10);
   auto [lx, ly] = at(1, 3);
-  view->mouseDrag(lx, ly);  // drag not yet enabled
+  view->mouseDown(lx, ly, true, false);
+  view->mouseDrag(lx, ly + 14);  // drag not yet enabled
   view->mouseUp(ux, uy);
   EXPECT_EQ(host.fed, 0);
   view->dragEnabled = true;
-  view->mouseDrag(ux, uy);  // starting over the upper pane never drags
+  view->mouseDrag(lx, ly);  // no button went down on a slot
   view->mouseUp(ux, uy);
   EXPECT_EQ(host.fed, 0);
-  view->mouseDrag(lx, ly);
+  view->mouseDown(lx, ly, true, false);
+  view->mouseDrag(lx, ly + 14);  // the first movement is over lower slot 4 already
   view->mouseDrag(ux, uy);
   EXPECT_TRUE(view->dragging());
+  EXPECT_EQ(view->dragName(), numbered("Pad", 3));
   EXPECT_EQ(view->dragBox().L, ux - 52);
   view->mouseUp(ux, uy);
   EXPECT_EQ(host.fed, 1);
   EXPECT_EQ(host.calls, (std::vector<std::string>{"request on", "unsaved"}));
   EXPECT_EQ(dumpOf(kSoundList, "Lead A.syx", 10), dumpOf(kSoundList, "Pad.syx", 3));
+
+  // From the upper pane within the edited bank; let go over itself, nothing.
+  const Bytes second = dumpOf(kSoundList, "Lead A.syx", 2);
+  auto [sx, sy] = at(0, 2);
+  view->mouseDown(sx, sy, true, false);
+  view->mouseDrag(sx + 3, sy);
+  view->mouseUp(sx + 3, sy);
+  EXPECT_EQ(host.fed, 1);
+  view->mouseDown(sx, sy, true, false);
+  view->mouseDrag(sx, sy + 14);
+  view->mouseDrag(ux, uy);
+  view->mouseUp(ux, uy);
+  EXPECT_EQ(host.fed, 2);
+  EXPECT_EQ(dumpOf(kSoundList, "Lead A.syx", 10), second);
 }
 
 TEST_F(SlotViewTest, CopyRecordsTheSlotAndPasteTakesItFromTheBankShownNow) {
@@ -167,11 +184,11 @@ TEST_F(SlotViewTest, RenameShowsTheSlotNameUntilTheNextClickOrKey) {
   view->mouseDown(x, y, true, false);
   view->renameSlot(x, y);
   EXPECT_TRUE(view->renameActive());
-  EXPECT_FALSE(host.state.renameClosed);
+  EXPECT_FALSE(host.state.bankEditFlag);
   EXPECT_FALSE(host.hidden["patchRename"]);
   EXPECT_EQ(host.editor.paramDisplayText(kPatchRename, 0), numbered("LeadA", 4));
   view->keyDown(7);
-  EXPECT_TRUE(host.state.renameClosed);
+  EXPECT_TRUE(host.state.bankEditFlag);
 }
 
 TEST_F(SlotViewTest, ACommittedRenameTakesTheReceivePathAndAClickCancelsIt) {
@@ -188,7 +205,7 @@ TEST_F(SlotViewTest, ACommittedRenameTakesTheReceivePathAndAClickCancelsIt) {
   EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "New   Name that ");
   EXPECT_EQ(dump[390], dumpChecksum(dump));
   EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 1);
-  EXPECT_TRUE(host.state.renameClosed);
+  EXPECT_TRUE(host.state.bankEditFlag);
 }
 
 TEST_F(SlotViewTest, StepButtonsWrapAndTheDataTypeSwitchesTheLists) {

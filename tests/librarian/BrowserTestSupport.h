@@ -57,6 +57,15 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     calls.push_back("bank change " + std::to_string(p));
     return bankChangeSent;
   }
+  void sendPatchToDevice(int p, bool, bool, bool, bool thenMulti) override {
+    calls.push_back("send part " + std::to_string(p) + (thenMulti ? " and multi" : ""));
+    SenderJob sound;
+    sound.jobCode = 2;
+    sound.partArgument = p;
+    manager->queueJob(sound);
+    SenderJob multiDump;
+    if (thenMulti) manager->queueJob(multiDump);
+  }
   void prepareMultiPush() override { calls.push_back("prepare push"); }
   void refreshFolders() override { calls.push_back("refresh folders"); }
   void OpenDataDirectory() override { calls.push_back("open data folder"); }

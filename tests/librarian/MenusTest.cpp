@@ -12,17 +12,16 @@
 
 namespace {
 
-class MenuTest : public ::testing::Test {
+// The browser with its slot view over the fixture library, or over an
+// empty one as a new user's is.
+class BrowserFixture : public ::testing::Test {
  protected:
-  MenuTest() {
-    host.loadFixture();
+  explicit BrowserFixture(bool withLibrary) {
+    if (withLibrary) host.loadFixture();
     // The jobs really talk to an instrument; one that answers keeps them short.
     host.editor.instrument = &instrument;
     view = std::make_unique<LibrarianViewControl>(nullptr, &browser, 0, 0, kLibrarianArea, &background, IRECT(), 1.0);
     browser.view = view.get();
-  }
-  std::unique_ptr<FolderMenuControl> folderMenu(FolderMenuKind kind) {
-    return std::make_unique<FolderMenuControl>(nullptr, &browser, IRECT(394, 461, 810, 480), kind);
   }
   PatchLibrarian& library() { return host.EngineFixture::librarian; }
 
@@ -31,6 +30,14 @@ class MenuTest : public ::testing::Test {
   LibrarianBrowser browser{&host};
   IBitmap background{nullptr, 1100, 560};
   std::unique_ptr<LibrarianViewControl> view;
+};
+
+class MenuTest : public BrowserFixture {
+ protected:
+  MenuTest() : BrowserFixture(true) {}
+  std::unique_ptr<FolderMenuControl> folderMenu(FolderMenuKind kind) {
+    return std::make_unique<FolderMenuControl>(nullptr, &browser, IRECT(394, 461, 810, 480), kind);
+  }
 };
 
 TEST_F(MenuTest, FolderMenusListTheTreeAndTickOneBank) {
@@ -114,10 +121,10 @@ TEST_F(MenuTest, BankNameMenuSendsTheCurrentSlotEvenWhenDismissed) {
   menu->OnMouseDown(0, 0, nullptr);
   const auto jobs = host.jobs();
   ASSERT_EQ(jobs.size(), 2u);
-  // The program parameter (0) became the slot view's cursor.
+  // The cursor, and with it the slot sent, stayed where the user left it.
   EXPECT_EQ(jobs[1].jobCode, 3);
-  EXPECT_EQ(jobs[1].slotArgument, 0);
-  EXPECT_EQ(library().targetSlot, 0);
+  EXPECT_EQ(jobs[1].slotArgument, 9);
+  EXPECT_EQ(library().targetSlot, 9);
 }
 
 TEST_F(MenuTest, BankEditMenuFollowsTheDataTypeAndEachPickStartsItsJob) {
@@ -268,4 +275,35 @@ TEST_F(MenuTest, ElevenMenuLayersInTheEditorsOrderAllHidden) {
   EXPECT_EQ(browser.progBankNameMenu, layers[10]->controls()[0].get());
 }
 
+}  // namespace
+
+namespace {
+class EmptyLibraryTest : public BrowserFixture {
+ protected:
+  EmptyLibraryTest() : BrowserFixture(false) {}
+};
+
+TEST_F(EmptyLibraryTest, WhatAPickWritesIntoTheLibraryLandsInANewBankOfTheLibraryFolder) {
+  // A file of that name that is no bank is left alone.
+  writeFile(host.data.patches() / "Received Sounds.syx", Bytes{0xF0, 0xF7});
+  const SlotBox& upper = view->grid().box(0, 30);
+  host.picks = {{"Initialize Slot"}, {"Initialize Slot"}};
+  view->mouseDown(upper.L + 1, upper.T + 1, false, true);
+  host.jobs();
+  ASSERT_EQ(library().bankCount(kSoundList), 1);
+  const auto bank = library().bankAt(kSoundList, 0);
+  EXPECT_EQ(bank->fileName, "Received Sounds 2.syx");
+  EXPECT_EQ(bank->directories, std::vector<std::string>{"Patches"});
+  EXPECT_EQ(library().entryAt(0, 0, 30).name, "Init Patch   dVn");
+  EXPECT_EQ(host.state.upperPatchFile, "Received Sounds 2.syx");
+  // Listed in the folder tree, as the file will be once saved; a second
+  // pick has its bank.
+  auto lock = library().lock();
+  ASSERT_FALSE(library().contents().soundTree.empty());
+  EXPECT_EQ(library().contents().soundTree.back()->files.back(), bank.get());
+  lock.unlock();
+  view->mouseDown(upper.L + 1, upper.T + 1, false, true);
+  host.jobs();
+  EXPECT_EQ(library().bankCount(kSoundList), 1);
+}
 }  // namespace

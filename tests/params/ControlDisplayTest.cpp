@@ -93,6 +93,8 @@ const TextCase kTextCases[] = {
     {kLFO3Shape, 6, " [6]"}, {kLFO3Shape, -1, " [-1]"}, {kMultiTempo, 2, "67 BPM [2]"},
     {kFX2DelayTempo + 1, 0, "65 BPM [0]"}, {kMultiTempo, 3, " [3]"}, {kMultiControlZ, 1, "CC 1 Mod Wheel [1]"},
     {kFilter1Type, 1, " [1]"},  // a list the document does not define
+    // Banks and programs count from 1, as their menus do.
+    {kMultiPartBank + 2, 1, "2 [1]"}, {kMultiPartPatch, 17, "18 [17]"}, {kMultiPatch, 0, "1 [0]"},
 };
 
 TEST_F(ControlDisplayTest, ValueTextsOfEveryKind) {

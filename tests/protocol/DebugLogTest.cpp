@@ -10,6 +10,7 @@
 
 #include "DataFolder.h"
 #include "DebuggerOutput.h"
+#include "IMidiMsg.h"
 #include "RecordingTarnivex.h"
 
 namespace {
@@ -46,8 +47,30 @@ TEST_F(DebugLogTest, WithoutALogFileNothingIsEverWritten) {
   EXPECT_FALSE(plug.debugLogEnabled);
   plug.debugLog("PROCESSOR: not written");
   DebuggerOutput log;
+  testing::internal::CaptureStdout();
   EXPECT_FALSE(log.openDebugFile(getDebugLogPath()));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open file");
   EXPECT_FALSE(fs::exists(getDebugLogPath()));
+  const std::string patches = root.string() + "/Kelmscroft/Zorozov Tarnivex Editor/Patches";
+  EXPECT_EQ(getPatchesFolderStr(), patches);
+  EXPECT_EQ(getPatchesFolderLength(), static_cast<int>(patches.size()));
+}
+
+TEST_F(DebugLogTest, AnIncomingMessageComparesWithTheLastOneAndTakesItsPlace) {
+  RecordingTarnivex plug;
+  DebuggerOutput log;
+  struct Row {
+    IMidiMsg msg;
+    bool same;
+  };
+  const Row rows[] = {{{0, 0x90, 60, 100}, false}, {{0, 0x90, 60, 100}, true}, {{0, 0x90, 60, 101}, false},
+                      {{0, 0x80, 60, 101}, false}, {{0, 0x80, 60, 101}, true}};
+  for (const Row& row : rows) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(log.compareMIDIdata(&plug, row.msg), row.same);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.same ? "" : "Plug-in MIDI In  ");
+  }
+  EXPECT_FALSE(log.compareMIDIdata(nullptr, IMidiMsg(0, 0x90, 1, 2)));
 }
 
 TEST_F(DebugLogTest, AnExistingLogIsEmptiedAndGetsOneStampedLinePerMessageEchoedToStandardOutput) {

@@ -70,6 +70,7 @@ TEST_F(ReplyRecords, OnlyASoundDumpCompletesTheSoundRecordAndIsAllItHolds) {
   ASSERT_EQ(slot().dumps.size(), 1u);
   EXPECT_EQ(slot().dumps[0].bytes, Bytes(dump.begin(), dump.begin() + 390));
   EXPECT_EQ(slot().name, "Library Lead    ");
+  EXPECT_EQ(slot().category, "SIM ");
 }
 
 TEST_F(ReplyRecords, MultiRecordIsServedFirstAndTakesTheMultiName) {

@@ -28,6 +28,9 @@ struct EngineFixture {
   ~EngineFixture() { destroyManager(); }
   // Stops and joins the workers.
   void destroyManager() {
+    // The workers may still reach the manager through the editor until
+    // they are joined.
+    if (manager) manager->shutDown();
     editor.manager = nullptr;
     manager.reset();
   }

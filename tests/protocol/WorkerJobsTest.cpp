@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <map>
 #include <thread>
 
@@ -232,6 +233,35 @@ TEST_F(WorkerJobsTest, AQueuedJobStartsAtOnceOnAnIdleThreadAndItsPauseIsTakenOnT
   std::lock_guard<std::mutex> lock(pausesMutex);
   ASSERT_FALSE(pauses.empty());
   EXPECT_EQ(pauses.back(), 400);  // after the job's own pauses
+}
+
+TEST_F(WorkerJobsTest, APauseBeforeAJobIsTakenOnTheWorkerJustBeforeItRuns) {
+  std::vector<std::string> timeline;
+  std::mutex timelineMutex;
+  const auto note = [&](const std::string& event) {
+    std::lock_guard<std::mutex> lock(timelineMutex);
+    timeline.push_back(event);
+  };
+  manager->virtualPause = [&](int ms) {
+    if (ms == 77) note("pause 77");
+    return true;
+  };
+  manager->jobObserver = [&](JobThread, const SenderJob& performed) {
+    while (holdRequests) std::this_thread::sleep_for(1ms);
+    note("job " + std::to_string(performed.jobCode));
+  };
+  editor.midiConfigured = false;
+  SenderJob paused = job(2, 4);
+  paused.pauseBeforeMs = 77;
+  // Started at once, and queued behind a running job: the caller never waits.
+  ASSERT_TRUE(manager->queueJob(paused));
+  ASSERT_TRUE(waitAllIdle());
+  holdRequests = true;
+  ASSERT_TRUE(manager->startJob(job(13)));
+  ASSERT_TRUE(manager->queueJob(paused));
+  holdRequests = false;
+  ASSERT_TRUE(waitAllIdle());
+  EXPECT_EQ(timeline, (std::vector<std::string>{"pause 77", "job 2", "job 13", "pause 77", "job 2"}));
 }
 
 TEST_F(WorkerJobsTest, QueuedJobsAreForgottenWhenClearedOrWhenTheManagerGoes) {

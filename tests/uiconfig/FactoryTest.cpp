@@ -223,9 +223,15 @@ TEST_F(FactoryTest, MsbLsbControlsTakeTheirChannelFromTheLayerAndRegisterTheirAd
     const char* layerName;
     int part, channel, global;
   };
-  const Row table[] = {{"knob", "page", 2, 3, 0},     {"knob", "miniMixer", 2, 5, 1},
-                       {"menu", "page", 4, 5, 0},     {"menu", "multiModeSettingsPage1", 4, 5, 1},
-                       {"button", "miniMixer", 2, 3, 0}};
+  const Row table[] = {{"knob", "page", 2, 3, 0},
+                       {"knob", "miniMixer", 2, 5, 1},
+                       {"menu", "page", 4, 5, 0},
+                       {"menu", "multiModeSettingsPage1", 4, 5, 1},
+                       // Buttons: the channel given on the mixer and settings pages, no global flag.
+                       {"button", "miniMixer", 2, 5, 0},
+                       {"button", "additionalSettingsPart3", 6, 5, 0},
+                       {"button", "additionalSettingsPart9", 6, 7, 0},
+                       {"button", "page", 2, 3, 0}};
   for (const Row& row : table) {
     SCOPED_TRACE(std::string(row.kind) + " on " + row.layerName);
     ControlLayer own{1, row.layerName};

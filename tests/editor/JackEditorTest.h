@@ -1,0 +1,84 @@
+// The plug-in with its window open on a private JACK server, the simulated
+// instrument at the far end of the ports the plug-in opens itself.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../library/LibraryTestSupport.h"
+#include "EditorWindowDriver.h"
+#include "InstrumentOnPeer.h"
+#include "JackTest.h"
+#include "MIDIMessageManager.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+
+class JackEditorTest : public JackTest {
+ protected:
+  static constexpr int kDeviceId = 0x10;
+
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(JackTest::SetUp());
+    data.emplace();
+    onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
+    link = &onPeer->link();
+  }
+  void TearDown() override {
+    window.reset();
+    plug.reset();
+    link = nullptr;
+    onPeer.reset();
+    data.reset();
+  }
+
+  // The plug-in with its window open.
+  void makePlug() {
+    window.reset();
+    plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    window = std::make_unique<EditorWindowDriver>(*plug);
+  }
+  // The same, with its ports on the instrument, which the device-ID enquiry
+  // has found.
+  void makeConnectedPlug() {
+    makePlug();
+    choosePort(kDeviceInSelection, plug->getExternalMIDIInNames(), peer->OutPortName());
+    peer->AwaitListener();
+    choosePort(kDeviceOutSelection, plug->getExternalMIDIOutNames(), peer->InPortName());
+    ASSERT_TRUE(plug->midiIOConfigured);
+    ASSERT_TRUE(idle());
+    ASSERT_EQ(plug->GetParam(kGlobalSysExID)->Int(), kDeviceId);
+  }
+  void choosePort(int param, const std::vector<std::string>& list, const std::string& name) {
+    const int index = static_cast<int>(std::find(list.begin(), list.end(), name) - list.begin());
+    ASSERT_LT(index, static_cast<int>(list.size())) << name;
+    plug->GetParam(param)->Set(index);
+    plug->OnParamChange(param);
+  }
+  // True once the worker has nothing left to do and the instrument has
+  // answered everything.
+  bool idle(int boundMs = 60000) {
+    for (int i = 0; i < boundMs; ++i) {
+      if (!plug->midiMessageManager->isThreadRunning(JobThread::kRequest) && link->waitIdle(0)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+  template <class F>
+  bool eventually(F done, int boundMs = 10000) {
+    for (int i = 0; i < boundMs / 2 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return done();
+  }
+
+  SimulatedInstrument instrument{kDeviceId};
+  std::unique_ptr<InstrumentOnPeer> onPeer;
+  InstrumentLink* link = nullptr;
+  std::optional<OwnDataFolder> data;
+  std::unique_ptr<Tarnivex> plug;
+  std::unique_ptr<EditorWindowDriver> window;
+};

@@ -1,0 +1,202 @@
+// The librarian page through the window: the slot view's highlight as the
+// part and the program change, a rename typed into the rename field, and
+// drag and drop between the slots, down to the bank file on disk.
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "../library/LibraryTestSupport.h"
+#include "ControlLayer.h"
+#include "EditMenus.h"
+#include "EditorWindowDriver.h"
+#include "LibrarianBrowser.h"
+#include "MIDIMessageManager.h"
+#include "MemoryMidiBackend.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
+
+namespace {
+constexpr int kHighlight = 0xE1E1E1;
+constexpr int kUpper = 0, kLower = 1;
+
+class LibrarianWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetMidiBackend(std::make_shared<MemoryMidiBackend>());
+    writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
+    writeFile(getPatchesFolderStr() + "/User.syx", soundFile("User", 100, "Pad"));
+    plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    window.emplace(*plug);
+    window->clickTab(kMainTab, 1);
+  }
+  void TearDown() override {
+    window.reset();
+    plug.reset();
+    SetMidiBackend(nullptr);
+  }
+  // Waits for the jobs started so far: the progress overlay covers the page
+  // while they run.
+  void settle() {
+    for (int i = 0; i < 20000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  // A change a control of the page makes (some have no control yet).
+  void press(int param, double value = 1.0) {
+    plug->GetParam(param)->Set(value);
+    plug->OnParamChange(param);
+  }
+  LibrarianViewControl& slots() { return window->slots(); }
+  LibrarianPatch entry(int pane, int slot) {
+    PatchLibrarian& library = *plug->patchLibrarian;
+    return library.entryAt(0, pane == kUpper ? library.upperBank.load() : library.lowerBank.load(), slot);
+  }
+  // Whether the slot is drawn highlighted: its bottom right corner, where
+  // the short names of the fixture leave no ink.
+  bool highlighted(int pane, int slot) {
+    window->draw();
+    const IRECT r = window->slot(pane, slot);
+    return window->colourAt(r.R - 1, r.B - 1) == kHighlight;
+  }
+
+  OwnDataFolder data;
+  std::unique_ptr<Tarnivex> plug;
+  std::optional<EditorWindowDriver> window;
+};
+
+TEST_F(LibrarianWindowTest, TheHighlightFollowsThePartsProgramOnThePageAndOnEveryPartSwitch) {
+  // Back to the multi page; part 1 plays program 17, part 4 program 42.
+  window->clickTab(kMainTab, 0);
+  plug->GetParam(kMultiPartPatch + 0)->Set(17);
+  plug->GetParam(kMultiPartPatch + 3)->Set(42);
+  ASSERT_TRUE(plug->keepSelectedBank);  // the default: the banks stay, the slot follows
+
+  window->clickTab(kMainTab, 1);
+  EXPECT_EQ(slots().selectedUpper, 17);
+  EXPECT_TRUE(highlighted(kUpper, 17));
+  EXPECT_FALSE(highlighted(kUpper, 0));
+
+  window->clickTab(kQuickTab, 3);
+  settle();
+  EXPECT_EQ(slots().selectedUpper, 42);
+  EXPECT_TRUE(highlighted(kUpper, 42));
+  EXPECT_FALSE(highlighted(kUpper, 17));
+
+  // Working in the lower pane: the part's program is selected there.
+  window->click(window->slot(kLower, 5));
+  window->clickTab(kQuickTab, 0);
+  settle();
+  EXPECT_EQ(slots().activePane, kLower);
+  EXPECT_EQ(slots().selectedLower, 17);
+  EXPECT_TRUE(highlighted(kLower, 17));
+}
+
+TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
+  plug->GetParam(kMultiPartPatch + 0)->Set(4);
+  window->click(window->slot(kLower, 30));
+  // Library mode takes the part's program as the selection of both panes;
+  // the arrow keys' cursor stays.
+  press(kControlLibrary);
+  EXPECT_EQ(slots().selectedUpper, 4);
+  EXPECT_EQ(slots().selectedLower, 4);
+  EXPECT_EQ(slots().cursor, 30);
+  window->click(window->slot(kUpper, 10));
+  press(kPatchUp + 0);
+  EXPECT_EQ(slots().selectedUpper, 11);
+  EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 11);
+  EXPECT_TRUE(highlighted(kUpper, 11));
+  EXPECT_FALSE(highlighted(kUpper, 10));
+  press(kPatchDown + 0);
+  press(kPatchDown + 0);
+  EXPECT_EQ(slots().selectedUpper, 9);
+  EXPECT_TRUE(highlighted(kUpper, 9));
+
+  // In the lower pane the step moves the lower selection, wrapping at 100.
+  window->click(window->slot(kLower, 0));
+  press(kPatchDown + 0);
+  EXPECT_EQ(slots().selectedLower, 99);
+  EXPECT_EQ(slots().selectedUpper, -1);
+  EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 99);
+  EXPECT_TRUE(highlighted(kLower, 99));
+}
+
+TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankFile) {
+  const std::string file = getPatchesFolderStr() + "/Factory.syx";
+  std::vector<Bytes> dumps;
+  for (int i = 0; i < 100; ++i) dumps.push_back(entry(kUpper, i).dumps.at(0).bytes);
+  window->pickFromMenu(window->slot(kUpper, 5), {2}, true);  // right click, "Rename"
+  ControlLayer* field = plug->namedLayer("patchRename");
+  ASSERT_NE(field, nullptr);
+  EXPECT_FALSE(field->IsHidden());
+  IControl* entryField = plug->firstControlOf(kPatchRename);
+  ASSERT_NE(entryField, nullptr);
+  window->type(*entryField->GetRECT(), "Brass Stab");
+
+  const std::string renamed = "Brass Stab      ";
+  EXPECT_EQ(entry(kUpper, 5).name, renamed);
+  EXPECT_EQ(slots().slotText(kUpper, 5), renamed);
+  EXPECT_TRUE(field->IsHidden());
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+
+  // "Save (Overwrite current bank)" writes the new name and its checksum.
+  window->pickFromMenu(*plug->librarianBrowser->bankEditMenu->GetRECT(), {7});
+  std::copy(renamed.begin(), renamed.end(), dumps[5].begin() + 370);
+  dumps[5][390] = dumpChecksum(dumps[5]);
+  EXPECT_EQ(readFile(file), concat(dumps));
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+
+  // A second rename in the same session works as the first did; a click on
+  // the view before the name is typed cancels it.
+  window->pickFromMenu(window->slot(kUpper, 6), {2}, true);
+  window->type(*entryField->GetRECT(), "Second");
+  EXPECT_EQ(entry(kUpper, 6).name, "Second          ");
+  window->pickFromMenu(window->slot(kUpper, 7), {2}, true);
+  window->click(window->slot(kUpper, 8));
+  window->type(*entryField->GetRECT(), "Never");
+  EXPECT_EQ(entry(kUpper, 7).name, numbered("Fact", 7));
+}
+
+TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperPane) {
+  press(kLibLowerNextBank);  // the lower pane browses User.syx
+  ASSERT_EQ(entry(kLower, 3).name, numbered("User", 3));
+  const IRECT pressed = window->slot(kLower, 3), below = window->slot(kLower, 4);
+
+  // Pressed at the foot of lower slot 3; the first movement is already over
+  // slot 4, then the pointer travels to upper slot 7.
+  IMouseMod left(true, false);
+  window->gui()->OnMouseDown(pressed.L + 10, pressed.B - 1, &left);
+  window->gui()->OnMouseDrag(pressed.L + 10, below.T + 2, &left);
+  const IRECT target = window->slot(kUpper, 7);
+  window->gui()->OnMouseDrag(target.L + 20, target.T + 5, &left);
+  // The box under the pointer carries the name being dragged: dark text on
+  // the highlight.
+  ASSERT_TRUE(slots().dragging());
+  window->draw();
+  const SlotBox& box = slots().dragBox();
+  int ink = 0, highlight = 0;
+  for (int y = box.T; y < box.B; ++y)
+    for (int x = box.L; x < box.R; ++x) {
+      const int c = window->colourAt(x, y);
+      if (c == kHighlight) ++highlight;
+      if ((c & 0xFF) < 0x60 && ((c >> 8) & 0xFF) < 0x60) ++ink;
+    }
+  EXPECT_GT(highlight, 0);
+  EXPECT_GT(ink, 10);
+  window->gui()->OnMouseUp(target.L + 20, target.T + 5, &left);
+  EXPECT_EQ(entry(kUpper, 7).dumps, entry(kLower, 3).dumps);
+  EXPECT_EQ(slots().slotText(kUpper, 7), numbered("User", 3));
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+
+  // The other way: an upper slot dragged onto another upper slot.
+  const LibrarianPatch source = entry(kUpper, 2);
+  const IRECT from = window->slot(kUpper, 2), to = window->slot(kUpper, 40);
+  window->drag({{from.L + 5, from.B - 1}, {from.L + 5, from.B + 3}, {to.L + 5, to.T + 5}});
+  EXPECT_EQ(entry(kUpper, 40).dumps, source.dumps);
+  EXPECT_EQ(slots().slotText(kUpper, 40), numbered("Fact", 2));
+
+  // A drop outside the upper pane copies nothing.
+  const LibrarianPatch lowerBefore = entry(kLower, 9);
+  const IRECT lower = window->slot(kLower, 9);
+  window->drag({{from.L + 5, from.T + 5}, {from.L + 5, from.T + 20}, {lower.L + 5, lower.T + 5}});
+  EXPECT_EQ(entry(kLower, 9).dumps, lowerBefore.dumps);
+}
+}  // namespace

@@ -1,0 +1,139 @@
+// A part's flows as a musician meets them, through the window, to the
+// simulated instrument on a private JACK server, with real pauses: part
+// switches, a bank and a program picked from the header menus, and a linked
+// filter turned on the instrument.
+#include "ControlAction.h"
+#include "ControlLayer.h"
+#include "JackEditorTest.h"
+#include "SoundDumpLayout.h"
+
+namespace {
+constexpr size_t kDetuneByte = 10;  // oscillator 1 detune in the sound dump
+
+class PartFlowTest : public JackEditorTest {
+ protected:
+  static std::string text(const SimBytes& dump, size_t at, size_t length = 16) {
+    return std::string(dump.begin() + static_cast<long>(at), dump.begin() + static_cast<long>(at + length));
+  }
+  // Where a sound parameter block sits in the dump.
+  static int dumpByteOf(int block) {
+    for (const SoundDumpField& field : soundDumpFields())
+      if (field.a == block && field.b < 0) return field.byte;
+    return -1;
+  }
+  // The control bound to the parameter on the named layer.
+  IControl* controlOn(const char* layerName, int param) {
+    ControlLayer* layer = plug->namedLayer(layerName);
+    if (!layer) return nullptr;
+    for (const auto& control : layer->controls())
+      if (control->ParamIdx() == param) return control.get();
+    return nullptr;
+  }
+  // The short messages the instrument received since the mark.
+  std::vector<SimBytes> shortMessagesSince(size_t mark) {
+    const std::vector<SimBytes> all = instrument.received();
+    std::vector<SimBytes> shorts;
+    for (size_t i = mark; i < all.size(); ++i)
+      if (all[i].size() <= 3) shorts.push_back(all[i]);
+    return shorts;
+  }
+  // The part's sound as the editor holds it: its name and one knob.
+  void editPart(int part, const std::string& name, int detune) {
+    plug->setParamDisplayText(kPatchName + part, 0, name);
+    plug->GetParam(kOscillator1Detune + part)->Set(detune);
+  }
+};
+
+TEST_F(PartFlowTest, TwoQuickPartSwitchesLeaveTheInstrumentWithBothPartsAndTheMulti) {
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  editPart(1, "Second Part     ", 40);
+  editPart(2, "Third Part      ", 90);
+  plug->setParamDisplayText(kMultiName, 0, "Evening Set     ");
+  window->clickTab(kMainTab, 2);  // a part's page: a part switch sends the part
+  ASSERT_TRUE(idle());
+
+  // Part 2, and part 3 at once after it, while the first send still runs.
+  auto* tabs = plug->firstControlOf(kQuickTab);
+  ASSERT_NE(tabs, nullptr);
+  tabs->SetValueFromUserInput(plug->GetParam(kQuickTab)->GetNormalized(1));
+  tabs->SetValueFromUserInput(plug->GetParam(kQuickTab)->GetNormalized(2));
+  EXPECT_EQ(plug->currentPart, 2);
+  ASSERT_TRUE(idle());
+
+  EXPECT_EQ(text(instrument.partBuffer(1), kSoundNameByte), "Second Part     ");
+  EXPECT_EQ(instrument.partBuffer(1)[kDetuneByte], 40);
+  EXPECT_EQ(text(instrument.partBuffer(2), kSoundNameByte), "Third Part      ");
+  EXPECT_EQ(instrument.partBuffer(2)[kDetuneByte], 90);
+  EXPECT_EQ(text(instrument.multiBuffer(), 23), "Evening Set     ");
+  EXPECT_TRUE(instrument.checksumErrors().empty());
+}
+
+TEST_F(PartFlowTest, ALinkedFilterTurnedOnTheInstrumentMovesItsPartnerOnTheInstrumentToo) {
+  constexpr int kPart = 3;
+  const int cutoff1 = dumpByteOf(kFilter1Cutoff), cutoff2 = dumpByteOf(kFilter2Cutoff);
+  ASSERT_GT(cutoff1, 0);
+  ASSERT_GT(cutoff2, 0);
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  ASSERT_NE(plug->actionOf(kFilter1Cutoff + kPart), nullptr);
+  ASSERT_NE(plug->actionOf(kFilter2Cutoff + kPart), nullptr);
+  plug->GetParam(kFilterLinkSwitch + kPart)->Set(1.0);
+  const double partnerBefore = plug->GetParam(kFilter2Cutoff + kPart)->Value();
+  const size_t sentBefore = instrument.received().size();
+
+  peer->Send(instrument.turnSoundKnob(kPart, cutoff1 - 7, 100));
+  ASSERT_TRUE(eventually([&] { return plug->GetParam(kFilter1Cutoff + kPart)->Int() == 100; }));
+  ASSERT_TRUE(idle());
+  const int partner = plug->GetParam(kFilter2Cutoff + kPart)->Int();
+  EXPECT_NE(partner, partnerBefore);
+  // Both sides agree on both filters.
+  ASSERT_TRUE(eventually([&] { return instrument.partBuffer(kPart)[static_cast<size_t>(cutoff2)] == partner; }));
+  EXPECT_EQ(instrument.partBuffer(kPart)[static_cast<size_t>(cutoff1)], 100);
+  // What the editor sent: the partner only; the instrument's own change is
+  // not echoed back to it.
+  const std::vector<SimBytes> received = instrument.received();
+  std::vector<SimBytes> fromEditor(received.begin() + static_cast<long>(sentBefore), received.end());
+  const int position2 = cutoff2 - 7;
+  const SimBytes expected = {0xF0, 0x3E, 0x10, kDeviceId, 0x20, kPart, static_cast<uint8_t>(position2 / 128),
+                             static_cast<uint8_t>(position2 % 128), static_cast<uint8_t>(partner), 0xF7};
+  EXPECT_EQ(fromEditor, std::vector<SimBytes>{expected});
+}
+
+TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgramChangeDoes) {
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  plug->setThroughUserPath(kGlobalRxProgramChange, 1.0);  // the instrument takes program changes
+  window->clickTab(kMainTab, 0);
+  ASSERT_TRUE(idle());
+  IControl* bankMenu = controlOn("bankAndProgram01", kMultiPartBank + 0);
+  IControl* programMenu = controlOn("bankAndProgram01", kMultiPartPatch + 0);
+  ASSERT_NE(bankMenu, nullptr);
+  ASSERT_NE(programMenu, nullptr);
+
+  // Bank "2" (B), then program "018": the menus count from 1.
+  size_t mark = instrument.received().size();
+  window->pickFromMenu(*bankMenu->GetRECT(), {1});
+  ASSERT_TRUE(idle());
+  window->pickFromMenu(*programMenu->GetRECT(), {17});
+  ASSERT_TRUE(idle());
+  std::vector<SimBytes> shorts = shortMessagesSince(mark);
+  ASSERT_GE(shorts.size(), 3u);
+  // Part 1 plays on channel 1: bank select (0, then 64 + bank) and the program.
+  EXPECT_EQ(std::vector<SimBytes>(shorts.end() - 3, shorts.end()),
+            (std::vector<SimBytes>{{0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x41}, {0xC0, 0x11}}));
+  // The instrument's part took the stored sound; the editor asked for it.
+  EXPECT_EQ(text(instrument.partBuffer(0), kSoundNameByte, 9), "SOUND B17");
+  EXPECT_EQ(plug->paramDisplayText(kPatchName + 0, 0).substr(0, 9), "SOUND B17");
+
+  // The same from the multi page, for part 3.
+  IControl* partThree = controlOn("multiModeSettingsPage1", kMultiPartPatch + 2);
+  ASSERT_NE(partThree, nullptr);
+  mark = instrument.received().size();
+  window->pickFromMenu(*partThree->GetRECT(), {41});
+  ASSERT_TRUE(idle());
+  shorts = shortMessagesSince(mark);
+  ASSERT_GE(shorts.size(), 3u);
+  EXPECT_EQ(std::vector<SimBytes>(shorts.end() - 3, shorts.end()),
+            (std::vector<SimBytes>{{0xB2, 0x00, 0x00}, {0xB2, 0x20, 0x40}, {0xC2, 0x29}}));
+  EXPECT_EQ(text(instrument.partBuffer(2), kSoundNameByte, 9), "SOUND A41");
+  EXPECT_EQ(plug->paramDisplayText(kPatchName + 2, 0).substr(0, 9), "SOUND A41");
+}
+}  // namespace
