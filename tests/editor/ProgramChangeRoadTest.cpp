@@ -12,6 +12,7 @@ class ProgramChangeRoadTest : public EditorTest {
     setParam(kMIDIFilterHWPCPassThrough, 1);
     setParam(kMIDIFilterDAWPCPassThrough, 1);
     param(kGlobalRxProgramChange)->Set(1);
+    setParam(kControlProgBank, 0);  // no part is read back: the request would hold off what follows
     settle();
   }
   // The name of the sound a part of the instrument plays.
