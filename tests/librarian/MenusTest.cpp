@@ -174,6 +174,76 @@ TEST_F(MenuTest, BankEditMenuFollowsTheDataTypeAndEachPickStartsItsJob) {
   EXPECT_FALSE(host.hidden["aboutWindow"]);
 }
 
+// "Store Patch Data": the bank of the pane in use goes into the instrument's
+// memory, all of it or the selected slot's entry at the part's bank.
+TEST_F(MenuTest, StoringWritesThePaneInUseIntoTheInstrumentsMemory) {
+  host.manager->virtualPause = [](int) { return true; };
+  library().upperBank = host.bankIndex(kSoundList, "Lead A.syx");
+  library().lowerBank = host.bankIndex(kSoundList, "Pad.syx");
+  host.part = 3;
+  host.editor.setValue(kMultiPartBank + 3, 2);
+  BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+  const struct {
+    const char* what;
+    std::string pick;
+    int upperSlot;  // -1: nothing selected in the upper pane
+    int bank;
+    std::vector<std::pair<int, std::string>> stored;  // program, name
+  } rows[] = {
+      {"all, a slot of the upper pane selected", "All Current Patches to Bank B", 5, 1,
+       {{0, numbered("LeadA", 0)}, {57, numbered("LeadA", 57)}, {99, numbered("LeadA", 99)}}},
+      {"all, nothing selected above: the lower pane", "All Current Patches to Bank A", -1, 0,
+       {{0, numbered("Pad", 0)}, {99, numbered("Pad", 99)}}},
+      {"the selected slot at the part's bank", "To Currently Selected Slot & Bank", 7, 2, {{7, numbered("LeadA", 7)}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    SimulatedInstrument fresh;
+    const SimBytes untouched = fresh.storedSound(row.bank, 8);
+    library().targetSlot = row.upperSlot;
+    view->selectedUpper = row.upperSlot;
+    host.picks = {{"Store Patch Data", row.pick}};
+    menu.OnMouseDown(0, 0, nullptr);
+    host.jobs();
+    for (const auto& [program, name] : row.stored) {
+      const SimBytes dump = instrument.storedSound(row.bank, program);
+      EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 370 + static_cast<long>(name.size())), name) << program;
+    }
+    if (row.stored.size() == 1) {
+      EXPECT_EQ(instrument.storedSound(row.bank, 8), untouched);  // only the slot
+    }
+    EXPECT_TRUE(instrument.checksumErrors().empty());
+  }
+}
+
+// A part locked against program changes keeps its sound: no library entry
+// reaches it, by double click or by key.
+TEST_F(MenuTest, ALockedPartTakesNoSoundFromTheLibrary) {
+  host.manager->virtualPause = [](int) { return true; };
+  library().upperBank = host.bankIndex(kSoundList, "Lead B.syx");
+  host.part = 4;
+  const SlotBox& slot = view->grid().box(0, 21);
+  const struct {
+    const char* what;
+    double lock;
+    bool sent;
+  } rows[] = {{"locked", 1, false}, {"unlocked", 0, true}, {"a lock of 0.5 is no lock", 0.5, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    host.editor.setValue(kPartLock + 4, row.lock);
+    const size_t before = instrument.received().size();
+    view->mouseDblClick(slot.L + 1, slot.T + 1);
+    host.jobs();
+    const SimBytes part = instrument.partBuffer(4);
+    EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 379) == numbered("LeadB", 21).substr(0, 9), row.sent);
+    if (!row.sent) {
+      EXPECT_EQ(instrument.received().size(), before);
+    }
+    host.editor.setParamDisplayText(kPatchName + 4, 0, "");
+    instrument.receive(SimulatedInstrument::soundDump(0, 0x30, 4, "PART A05"));
+  }
+}
+
 TEST_F(MenuTest, SlotMenusOpenAtTheClickAndCopyPasteThroughThem) {
   const SlotBox& lower = view->grid().box(1, 12);
   const SlotBox& upper = view->grid().box(0, 30);
