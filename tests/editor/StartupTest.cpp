@@ -1,5 +1,8 @@
 // Start-up in a data folder of its own: without settings, with settings that
 // name the instrument's ports, with a damaged settings file.
+#include <functional>
+#include <set>
+
 #include "BankListNames.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
@@ -76,6 +79,35 @@ TEST_F(StartupTest, WithTheBundlesDocumentEveryLayerIsThereAndTheStartPagesShow)
     EXPECT_TRUE(plug->namedLayer(name)->IsHidden()) << name;
   EXPECT_TRUE(plug->progressLayer->IsHidden());
   EXPECT_EQ(plug->GetGUI()->GetLayer(plug->GetGUI()->NLayers() - 1), plug->progressLayer);
+}
+
+// The mixer's layer is hidden after start-up while its controls are not:
+// clicking where they would be reaches none of them.
+TEST_F(StartupTest, TheHiddenMixersControlsTakeNoClick) {
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+  startWith(nullptr);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
+  const ControlLayer* mixer = plug->miniMixerLayer;
+  ASSERT_NE(mixer, nullptr);
+  ASSERT_TRUE(mixer->IsHidden());
+  std::set<const IControl*> mixerControls;
+  std::function<void(const ControlLayer&)> collect = [&](const ControlLayer& layer) {
+    for (const auto& control : layer.controls()) mixerControls.insert(control.get());
+    for (const auto& sub : layer.subLayers()) collect(*sub);
+  };
+  collect(*mixer);
+  ASSERT_FALSE(mixerControls.empty());
+  int shownControls = 0;
+  for (const IControl* control : mixerControls) {
+    shownControls += control->IsHidden() ? 0 : 1;
+    const IRECT* r = const_cast<IControl*>(control)->GetRECT();
+    IGraphics& graphics = *plug->GetGUI();
+    for (int k = 0; k < graphics.NLayers(); ++k) {  // the layer trees, as a click tries them
+      const IControl* hit = graphics.GetLayer(k)->isHit((r->L + r->R) / 2, (r->T + r->B) / 2);
+      EXPECT_EQ(mixerControls.count(hit), 0u) << "param " << const_cast<IControl*>(control)->ParamIdx();
+    }
+  }
+  EXPECT_GT(shownControls, 0);  // what this test is about: shown controls in a hidden layer
 }
 
 TEST_F(StartupTest, SettingsNamingThePortsOpenThemAndTheEnquiryGoesOnceFromTheBlock) {
