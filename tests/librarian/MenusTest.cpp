@@ -98,6 +98,50 @@ TEST_F(MenuTest, CategoryPicksMapToCategoryBanksAndARebuildGivesNoFinalTick) {
   EXPECT_EQ(library().lowerBank, 3);
 }
 
+// After a search, the lower pane's menu lists the result banks in one flat
+// menu; a pick makes that bank the lower pane's and shows its sounds.
+TEST_F(MenuTest, ASearchMenuListsTheResultBanksAndAPickShowsOne) {
+  library().createNewSearchPatchFiles("Lead");
+  ASSERT_EQ(library().bankCount(kSearchList), 2);
+  host.state.searchActive = true;
+  auto menu = folderMenu(FolderMenuKind::kSearch);
+  const std::string first = library().bankAt(kSearchList, 0)->fileName, second = library().bankAt(kSearchList, 1)->fileName;
+  EXPECT_EQ(describe(menu->mainMenu()), first + "* | " + second);
+  EXPECT_EQ(menu->folderNames(), std::vector<std::string>{"Patches"});
+  host.picks = {{second}};
+  menu->OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(library().lowerBank, 1);
+  EXPECT_EQ(host.state.lowerPatchFile, second);
+  EXPECT_EQ(host.state.lowerPatchFolder, "Patches");
+  EXPECT_EQ(host.paramAt(kPatchSelectionListLower)->Int(), 1);
+  EXPECT_EQ(view->slotText(1, 0), library().bankAt(kSearchList, 1)->patches.at(0).name);
+  EXPECT_EQ(describe(menu->mainMenu()), first + " | " + second + "*");
+}
+
+// Picking a bank file in the top bar while the librarian page is not shown:
+// the upper pane's bank changes, its slot texts are not reloaded, and the
+// current slot still goes to the part.
+TEST_F(MenuTest, TheBankNameMenuOffTheLibrarianPageSendsWithoutReloadingThePane) {
+  host.manager->virtualPause = [](int) { return true; };
+  host.libraryMode = true;
+  auto menu = folderMenu(FolderMenuKind::kProgBankName);
+  for (const double tab : {0.0, 2.0, 1.0}) {
+    SCOPED_TRACE(tab);
+    library().upperBank = host.bankIndex(kSoundList, "Root.syx");
+    view->patchSelectionUpperChanged();
+    host.editor.setValue(kMainTab, tab);
+    view->cursor = 6;
+    host.picks = {{"Leads", "Lead B.syx"}};
+    const size_t before = host.jobs().size();
+    menu->OnMouseDown(0, 0, nullptr);
+    EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Lead B.syx"));
+    EXPECT_EQ(view->slotText(0, 1), tab == 1.0 ? numbered("LeadB", 1) : numbered("Root", 1));
+    const auto jobs = host.jobs();
+    ASSERT_EQ(jobs.size(), before + 1);
+    EXPECT_EQ(jobs.back().jobCode, 3);
+  }
+}
+
 TEST_F(MenuTest, BankNameMenuSendsTheCurrentSlotEvenWhenDismissed) {
   host.libraryMode = true;
   auto menu = folderMenu(FolderMenuKind::kProgBankName);
@@ -241,6 +285,53 @@ TEST_F(MenuTest, ALockedPartTakesNoSoundFromTheLibrary) {
     }
     host.editor.setParamDisplayText(kPatchName + 4, 0, "");
     instrument.receive(SimulatedInstrument::soundDump(0, 0x30, 4, "PART A05"));
+  }
+}
+
+// In multi mode the edit and slot menus work on multis: what each pick
+// leaves in the selected slot or in the instrument's memory.
+TEST_F(MenuTest, InMultiModeThePicksMoveMultis) {
+  host.manager->virtualPause = [](int) { return true; };
+  host.multi = true;
+  host.editor.multiMode = true;
+  library().librarianMode = 1;
+  library().upperBank = host.bankIndex(kMultiList, "Multi.syx");
+  host.editor.setParamDisplayText(kMultiName, 0, "Editor Multi");
+  BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+  menu.AddMenuItemsIn();
+  const SlotBox& slot = view->grid().box(0, 4);
+  const auto multiName = [](const Bytes& dump) { return std::string(dump.begin() + 23, dump.begin() + 39); };
+  const auto slotName = [&] { return multiName(library().entryAt(1, library().upperBank, 4).dumps.at(0).bytes); };
+  const struct {
+    const char* what;
+    std::vector<std::string> pick;
+    bool slotMenu;
+    std::function<void()> check;
+  } rows[] = {
+      {"the instrument's multi 4 into the slot", {"Request Multi Data", "from selected Program Slot"}, false,
+       [&] { EXPECT_EQ(slotName(), "MULTI A04       "); }},
+      {"the editor's multi into the slot", {"Get DATA from..", "Plug-in (active patch)"}, true,
+       [&] { EXPECT_EQ(slotName(), "Editor Multi    "); }},
+      {"the init multi into the slot", {"Initialize Slot"}, true, [&] { EXPECT_EQ(slotName(), "Init Multi   dVn"); }},
+      {"the whole bank into the instrument's multis", {"Store Multi Data", "All Multis from Current Bank"}, false,
+       [&] {
+         for (int program : {0, 57, 99})
+           EXPECT_EQ(multiName(instrument.storedMulti(program)).substr(0, 7), numbered("Multi", program).substr(0, 7));
+         EXPECT_EQ(multiName(instrument.storedMulti(4)), "Init Multi   dVn");  // the slot as the rows above left it
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    library().targetSlot = 4;
+    view->selectedUpper = 4;
+    host.picks = {row.pick};
+    if (row.slotMenu) {
+      view->mouseDown(slot.L + 1, slot.T + 1, false, true);
+    } else {
+      menu.OnMouseDown(0, 0, nullptr);
+    }
+    host.jobs();
+    row.check();
   }
 }
 
