@@ -4,7 +4,9 @@
 #include <set>
 
 #include "BankListNames.h"
+#include "ControlAction.h"
 #include "ControlLayer.h"
+#include "ICustomRadioButtonsControl.h"
 #include "EditorTestSupport.h"
 #include "IGraphics.h"
 #include "FolderMenuControl.h"
@@ -108,6 +110,43 @@ TEST_F(StartupTest, TheHiddenMixersControlsTakeNoClick) {
     }
   }
   EXPECT_GT(shownControls, 0);  // what this test is about: shown controls in a hidden layer
+}
+
+// While data moves, the overlay covers the editor at every size and takes the
+// clicks meant for what lies below it; its cancel button still answers.
+TEST_F(StartupTest, TheProgressOverlayCoversTheEditorAndTakesTheClicksBelowIt) {
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+  for (const char* size : {"small", "normal", "large"}) {
+    SCOPED_TRACE(size);
+    plug.reset();
+    const std::string settings = std::string("yellow\n") + size + "\nno\n\n";
+    startWith(&settings);
+    IGraphics& graphics = *plug->GetGUI();
+    ASSERT_NE(plug->progressIndicator, nullptr);
+    EXPECT_EQ(static_cast<ProgressIndicator*>(plug->progressIndicator)->DrawRect(), IRECT(0, 0, graphics.Width(), graphics.Height()));
+
+    IControl* tab = nullptr;
+    for (IControl* control : static_cast<ControlAction*>(param(kMainTab)->GetControlAction())->controls)
+      if (!control->IsHidden() && !tab) tab = control;
+    ASSERT_NE(tab, nullptr);
+    const IRECT* r = tab->GetRECT();
+    const int x = (r->L + r->R) / 2, y = (r->T + r->B) / 2;
+    const double before = param(kMainTab)->Value();
+    plug->DisplayProcessingIndicator(true);
+    IMouseMod left(true);
+    graphics.OnMouseDown(x, y, &left);
+    EXPECT_EQ(graphics.GetCapturedControl(), plug->progressIndicator);
+    graphics.OnMouseUp(x, y, &left);
+    EXPECT_EQ(param(kMainTab)->Value(), before);
+
+    const IRECT* cancel = plug->editorCancelSwitch->GetRECT();
+    plug->midiMessageManager->sender->cancelRequested = false;
+    graphics.OnMouseDown((cancel->L + cancel->R) / 2, (cancel->T + cancel->B) / 2, &left);
+    graphics.OnMouseUp((cancel->L + cancel->R) / 2, (cancel->T + cancel->B) / 2, &left);
+    EXPECT_TRUE(plug->midiMessageManager->sender->cancelRequested);
+    plug->DisplayProcessingIndicator(false);
+  }
+  unsetenv("TARNIVEX_RESOURCE_DIR");
 }
 
 TEST_F(StartupTest, SettingsNamingThePortsOpenThemAndTheEnquiryGoesOnceFromTheBlock) {
