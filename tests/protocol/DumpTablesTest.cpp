@@ -140,8 +140,7 @@ class DumpTablesTest : public ::testing::Test, public EngineFixture {
     job.jobCode = code;
     job.partArgument = part;
     manager->virtualPause = [](int) { return true; };
-    ASSERT_TRUE(manager->startJob(job));
-    ASSERT_TRUE(waitIdle(JobThread::kRequest));
+    ASSERT_TRUE(runJob(job));
   }
   void fillSoundParameters(FakeEditor& into) {
     for (const SoundByte& row : soundBytes())

@@ -17,10 +17,7 @@ class LibraryPathsTest : public ::testing::Test, public EngineFixture {
     editor.setValue(kGlobalSysExID, kId);
     manager->virtualPause = [](int) { return true; };
   }
-  void run(const SenderJob& job) {
-    ASSERT_TRUE(manager->startJob(job));
-    ASSERT_TRUE(waitIdle(JobThread::kRequest));
-  }
+  void run(const SenderJob& job) { ASSERT_TRUE(runJob(job)); }
 };
 
 TEST_F(LibraryPathsTest, ALibrarySendWritesIntoTheInstrumentsMemoryOnlyInItsStoreForm) {
