@@ -214,9 +214,17 @@ bool MIDIMessageManager::pause(int ms) {
 }
 
 bool MIDIMessageManager::waitForClockTick(std::chrono::steady_clock::time_point due) {
+  if (virtualClockTick) {
+    mVirtualClockNow = due;
+    return virtualClockTick(due) && !mShuttingDown && mClockRunning;
+  }
   std::unique_lock<std::mutex> lock(mWaitMutex);
   mWake.wait_until(lock, due, [this] { return mShuttingDown || !mClockRunning; });
   return !mShuttingDown && mClockRunning;
+}
+
+std::chrono::steady_clock::time_point MIDIMessageManager::clockNow() const {
+  return virtualClockTick ? mVirtualClockNow : std::chrono::steady_clock::now();
 }
 
 void MIDIMessageManager::resetContinuousClock(bool stop) {

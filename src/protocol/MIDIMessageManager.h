@@ -126,6 +126,10 @@ class MIDIMessageManager {
   // When set, the jobs' pauses take virtual time: it is called instead of
   // waiting and returns whether the job may go on.
   std::function<bool(int ms)> virtualPause;
+  // When set, the continuous clock runs on virtual time: each wait for a tick
+  // calls it with the time the tick is due instead of waiting, and the clock
+  // then reads that time as now; false stops the clock.
+  std::function<bool(std::chrono::steady_clock::time_point due)> virtualClockTick;
 
   // How long the destructor waits for each worker.
   static constexpr long kJoinBoundMs = 10000;
@@ -174,6 +178,7 @@ class MIDIMessageManager {
   // Waits until the time, the clock being stopped, or shutdown; false when
   // the loop must end.
   bool waitForClockTick(std::chrono::steady_clock::time_point due);
+  std::chrono::steady_clock::time_point clockNow() const;
   void wakeWaiters(bool mayBlock);
 
   Poco::Thread requestThread;
@@ -183,6 +188,7 @@ class MIDIMessageManager {
 
   std::atomic<bool> mShuttingDown{false};
   std::atomic<bool> mClockRunning{false};
+  std::chrono::steady_clock::time_point mVirtualClockNow{};  // the clock thread's own
   std::mutex mWaitMutex;
   std::condition_variable mWake;
 };

@@ -59,9 +59,9 @@ void MIDIMessageSender::sendContinuousMIDIClock(int) {
   // time a send takes does not add up over a long session, and a tick sent
   // late is made up at once. Only after a stall of a second or more (a
   // suspended machine) does the count start again from now.
-  auto due = std::chrono::steady_clock::now() + interval;
+  auto due = mManager.clockNow() + interval;
   while (mManager.waitForClockTick(due)) {
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = mManager.clockNow();
     if (now < due) continue;
     if (plug->isMidiIOConfigured()) {
       plug->sendRawToDevice({kTimingClock});

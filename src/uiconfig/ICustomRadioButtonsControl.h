@@ -30,6 +30,7 @@ class ProgressIndicator : public IBitmapOverlayControl {
   void OnMouseDown(int, int, IMouseMod*) override {}
   void OnMouseDblClick(int, int, IMouseMod*) override {}
   bool Draw(IGraphics* graphics) override;
+  const IRECT& DrawRect() const { return mDrawRect; }
 
  private:
   class ControlLayer* mLayer;

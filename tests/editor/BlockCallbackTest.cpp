@@ -2,6 +2,7 @@
 // clock jobs on transport edges, the outgoing queue drained at its offsets,
 // the part lights; host and instrument MIDI through the routing filters;
 // bank and program changes; the reset.
+#include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 
@@ -220,6 +221,54 @@ TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {
     plug->ProcessMidiMsg(&m, row.fromDevice);
     EXPECT_EQ(arrivedAtInstrument(), row.atInstrument);
   }
+}
+
+// SysEx from the host passes its filter or not: let through, a parameter
+// change lights its part (with incoming MIDI tracked) and makes every control
+// action forget the value it sent last.
+TEST_F(BlockCallbackTest, HostSysExThroughItsFilterLightsItsPartAndClearsTheLastValuesSent) {
+  setParam(kMIDIFilterTrackIncomingMIDI, 1);
+  ControlAction action;
+  param(kFilter1Cutoff)->SetControlAction(&action);
+  const struct {
+    const char* what;
+    double passThrough;
+    int part;
+    bool through;
+  } rows[] = {{"let through", 1, 3, true}, {"filtered", 0, 4, false}, {"any value but 1 filters", 0.5, 5, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    setParam(kMIDIFilterDAWSEPassThrough, row.passThrough);
+    action.lastValue = 63;
+    const Bytes change = {0xF0, 0x3E, 0x10, kDeviceId, 0x20, static_cast<unsigned char>(row.part), 0x00, 0x4E, 0x40, 0xF7};
+    ISysEx sysex(0, change.data(), static_cast<int>(change.size()));
+    plug->ProcessSysEx(&sysex, false);
+    EXPECT_EQ(param(kMIDILed + row.part)->Value(), row.through ? 1.0 : 0.0);
+    EXPECT_EQ(action.lastValue, row.through ? -1.0 : 63.0);
+  }
+  param(kFilter1Cutoff)->SetControlAction(nullptr);
+}
+
+// With the MIDI going into the host's buffer, the header shows how late it
+// leaves: the offset in milliseconds at the sample rate, and the block size.
+TEST_F(BlockCallbackTest, TheMidiOutDelayDisplayShowsTheOffsetAndTheBlockSize) {
+  ITextControl delay(nullptr);
+  plug->midiOutDelayDisplay = &delay;  // the header's field
+  setParam(kMIDIFilterToDAWBuffer, 1);
+  plug->SetSampleRate(44100.0);
+  plug->SetBlockSize(512);
+  plug->Reset();
+  const struct {
+    int offset;
+    const char* text;
+  } rows[] = {{441, "10ms|512bfr"}, {2205, "50ms|512bfr"}, {0, "0ms|512bfr"}, {-1, "0ms|512bfr"}, {44100, "1000ms|512bfr"}};
+  for (const auto& row : rows) {
+    plug->hostBufferOffset = row.offset;
+    delay.SetTextFromPlug("");
+    block(512);
+    EXPECT_EQ(delay.GetText(), row.text) << row.offset;
+  }
+  plug->midiOutDelayDisplay = nullptr;
 }
 
 TEST_F(BlockCallbackTest, AHostMessageIsForTheFirstPartOnItsChannel) {

@@ -181,6 +181,16 @@ class EditorTest : public ::testing::Test {
     instrumentSeen = all.size();
     return fresh;
   }
+  // From now on the instrument answers: at every pause of a job, what the
+  // plug-in sent so far goes to the instrument, and its replies come back
+  // through the plug-in's input port.
+  void instrumentAnswers() {
+    plug->midiMessageManager->virtualPause = [this](int) {
+      for (const Bytes& message : sentSinceLast())
+        for (const SimBytes& reply : instrument.receive(message)) backend->inject(reply);
+      return true;
+    };
+  }
   void block(int frames = 64) {
     std::vector<double> a(static_cast<size_t>(frames)), b(static_cast<size_t>(frames));
     double* channels[] = {a.data(), b.data()};

@@ -1,7 +1,12 @@
 // Start-up in a data folder of its own: without settings, with settings that
 // name the instrument's ports, with a damaged settings file.
+#include <functional>
+#include <set>
+
 #include "BankListNames.h"
+#include "ControlAction.h"
 #include "ControlLayer.h"
+#include "ICustomRadioButtonsControl.h"
 #include "EditorTestSupport.h"
 #include "IGraphics.h"
 #include "FolderMenuControl.h"
@@ -76,6 +81,72 @@ TEST_F(StartupTest, WithTheBundlesDocumentEveryLayerIsThereAndTheStartPagesShow)
     EXPECT_TRUE(plug->namedLayer(name)->IsHidden()) << name;
   EXPECT_TRUE(plug->progressLayer->IsHidden());
   EXPECT_EQ(plug->GetGUI()->GetLayer(plug->GetGUI()->NLayers() - 1), plug->progressLayer);
+}
+
+// The mixer's layer is hidden after start-up while its controls are not:
+// clicking where they would be reaches none of them.
+TEST_F(StartupTest, TheHiddenMixersControlsTakeNoClick) {
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+  startWith(nullptr);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
+  const ControlLayer* mixer = plug->miniMixerLayer;
+  ASSERT_NE(mixer, nullptr);
+  ASSERT_TRUE(mixer->IsHidden());
+  std::set<const IControl*> mixerControls;
+  std::function<void(const ControlLayer&)> collect = [&](const ControlLayer& layer) {
+    for (const auto& control : layer.controls()) mixerControls.insert(control.get());
+    for (const auto& sub : layer.subLayers()) collect(*sub);
+  };
+  collect(*mixer);
+  ASSERT_FALSE(mixerControls.empty());
+  int shownControls = 0;
+  for (const IControl* control : mixerControls) {
+    shownControls += control->IsHidden() ? 0 : 1;
+    const IRECT* r = const_cast<IControl*>(control)->GetRECT();
+    IGraphics& graphics = *plug->GetGUI();
+    for (int k = 0; k < graphics.NLayers(); ++k) {  // the layer trees, as a click tries them
+      const IControl* hit = graphics.GetLayer(k)->isHit((r->L + r->R) / 2, (r->T + r->B) / 2);
+      EXPECT_EQ(mixerControls.count(hit), 0u) << "param " << const_cast<IControl*>(control)->ParamIdx();
+    }
+  }
+  EXPECT_GT(shownControls, 0);  // what this test is about: shown controls in a hidden layer
+}
+
+// While data moves, the overlay covers the editor at every size and takes the
+// clicks meant for what lies below it; its cancel button still answers.
+TEST_F(StartupTest, TheProgressOverlayCoversTheEditorAndTakesTheClicksBelowIt) {
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+  for (const char* size : {"small", "normal", "large"}) {
+    SCOPED_TRACE(size);
+    plug.reset();
+    const std::string settings = std::string("yellow\n") + size + "\nno\n\n";
+    startWith(&settings);
+    IGraphics& graphics = *plug->GetGUI();
+    ASSERT_NE(plug->progressIndicator, nullptr);
+    EXPECT_EQ(static_cast<ProgressIndicator*>(plug->progressIndicator)->DrawRect(), IRECT(0, 0, graphics.Width(), graphics.Height()));
+
+    IControl* tab = nullptr;
+    for (IControl* control : static_cast<ControlAction*>(param(kMainTab)->GetControlAction())->controls)
+      if (!control->IsHidden() && !tab) tab = control;
+    ASSERT_NE(tab, nullptr);
+    const IRECT* r = tab->GetRECT();
+    const int x = (r->L + r->R) / 2, y = (r->T + r->B) / 2;
+    const double before = param(kMainTab)->Value();
+    plug->DisplayProcessingIndicator(true);
+    IMouseMod left(true);
+    graphics.OnMouseDown(x, y, &left);
+    EXPECT_EQ(graphics.GetCapturedControl(), plug->progressIndicator);
+    graphics.OnMouseUp(x, y, &left);
+    EXPECT_EQ(param(kMainTab)->Value(), before);
+
+    const IRECT* cancel = plug->editorCancelSwitch->GetRECT();
+    plug->midiMessageManager->sender->cancelRequested = false;
+    graphics.OnMouseDown((cancel->L + cancel->R) / 2, (cancel->T + cancel->B) / 2, &left);
+    graphics.OnMouseUp((cancel->L + cancel->R) / 2, (cancel->T + cancel->B) / 2, &left);
+    EXPECT_TRUE(plug->midiMessageManager->sender->cancelRequested);
+    plug->DisplayProcessingIndicator(false);
+  }
+  unsetenv("TARNIVEX_RESOURCE_DIR");
 }
 
 TEST_F(StartupTest, SettingsNamingThePortsOpenThemAndTheEnquiryGoesOnceFromTheBlock) {

@@ -223,3 +223,32 @@ TEST(Input, KeysGoToTheCaptureThenLayersThenTheListThenTheCatcher) {
   EXPECT_TRUE(gui.graphics.OnKeyDown(5, 5, 18));
   EXPECT_EQ(log, (std::vector<std::string>{"list 15", "layer 16", "list 17", "catcher 18"}));
 }
+
+// A hidden layer keeps controls that are not hidden themselves (a page not
+// shown, a closed overlay): a click there reaches what the user sees below.
+TEST(Input, AHiddenLayerTakesNoClickAndLetsItThroughToWhatIsShown) {
+  const struct {
+    const char* what;
+    bool pageShown, panelShown;
+    std::vector<std::string> log;
+  } rows[] = {
+      {"page and panel shown: the panel's control", true, true, {"gui 3=1.0000", "begin 3", "end 3"}},
+      {"panel hidden: the page's control", true, false, {"gui 2=1.0000", "begin 2", "end 2"}},
+      {"page hidden: the control below both", false, true, {"gui 1=1.0000", "begin 1", "end 1"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Gui gui;
+    IBitmap b = Strip(10, 10, 2);
+    gui.graphics.AttachControl(new ISwitchControl(&gui.plug, 0, 0, 1, &b));
+    auto* page = new ControlLayer(1, "page");
+    gui.graphics.AttachLayer(page);
+    page->AttachControl(new ISwitchControl(&gui.plug, 0, 0, 2, &b));
+    ControlLayer* panel = page->AttachLayer(new ControlLayer(10, "panel"));
+    panel->AttachControl(new ISwitchControl(&gui.plug, 0, 0, 3, &b));
+    page->Hide(!row.pageShown);
+    panel->Hide(!row.panelShown);
+    Play(gui, {{Ev::kDown, 5, 5, L}, {Ev::kUp, 5, 5, L}});
+    EXPECT_EQ(gui.plug.Take(), row.log);
+  }
+}

@@ -262,3 +262,166 @@ TEST(CachedFont, EffectsAndVerticalText) {
   EXPECT_EQ(vertical.DrawText(nullptr, "ab\nc", -1, &m, DT_CALCRECT), 23);
   EXPECT_EQ(m.bottom, 12);
 }
+
+namespace {
+// The fixed font's "I" (ink at columns 1-3, rows 1-7 of its 6 x 11 cell).
+std::unique_ptr<LICE_CachedFont> FixedFont(int flags) {
+  auto font = std::make_unique<LICE_CachedFont>();
+  font->SetFromHFont(CreateFont(11, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 4, 0, kFixedFontName),
+                     LICE_FONT_FLAG_OWNS_HFONT | flags);
+  font->SetTextColor(LICE_RGBA(255, 0, 0, 255));
+  return font;
+}
+
+// Left and top of the ink (red set) in the bitmap; -1, -1 when there is none.
+std::pair<int, int> InkCorner(LICE_IBitmap* bm) {
+  int left = -1, top = -1;
+  for (int y = 0; y < bm->getHeight(); ++y)
+    for (int x = 0; x < bm->getWidth(); ++x)
+      if (LICE_GETR(LICE_GetPixel(bm, x, y))) {
+        left = left < 0 ? x : std::min(left, x);
+        top = top < 0 ? y : top;
+      }
+  return {left, top};
+}
+}  // namespace
+
+// Which way the text goes decides where alignment puts it: the glyph path
+// centres when both centre and right (or bottom) are asked for, the
+// off-screen system path aligns right (or to the bottom).
+TEST(CachedFont, ThePathTakenAndItsAlignmentFollowTheFlags) {
+  constexpr int kW = 40, kH = 30;
+  const int system = LICE_FONT_FLAG_FORCE_NATIVE;
+  struct Where {
+    bool glyphPath;
+    int horizontal, vertical;  // 0 left/top, 1 centre, 2 right/bottom
+  };
+  const struct {
+    const char* what;
+    int fontFlags;
+    unsigned dtFlags;
+    Where where;
+  } rows[] = {
+      {"glyph path, centre and right: centre", 0, DT_CENTER | DT_RIGHT, {true, 1, 0}},
+      {"glyph path, right", 0, DT_RIGHT, {true, 2, 0}},
+      {"glyph path, centre and bottom: centre", 0, DT_VCENTER | DT_BOTTOM, {true, 0, 1}},
+      {"glyph path, bottom", 0, DT_BOTTOM, {true, 0, 2}},
+      {"system path, centre and right: right", system, DT_CENTER | DT_RIGHT, {false, 2, 0}},
+      {"system path, centre and bottom: bottom", system, DT_VCENTER | DT_BOTTOM, {false, 0, 2}},
+      {"system path, centre", system, DT_CENTER, {false, 1, 0}},
+      {"the colour's alpha keeps it on the glyph path", system, LICE_DT_USEFGALPHA | DT_CENTER | DT_RIGHT, {true, 1, 0}},
+      {"so does the need for alpha", system, LICE_DT_NEEDALPHA | DT_CENTER | DT_RIGHT, {true, 1, 0}},
+      {"and any glyph effect", system | LICE_FONT_FLAG_FX_MONO, DT_CENTER | DT_RIGHT, {true, 1, 0}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    auto font = FixedFont(row.fontFlags);
+    // Where the ink sits in the text's own box, and the box, on this path.
+    LICE_MemBitmap plain(kW, kH);
+    LICE_Clear(&plain, 0);
+    RECT at{0, 0, kW, kH};
+    const unsigned pathBits = row.dtFlags & (LICE_DT_USEFGALPHA | LICE_DT_NEEDALPHA);
+    font->DrawText(&plain, "I", -1, &at, pathBits);
+    const auto [inkX, inkY] = InkCorner(&plain);
+    RECT box{0, 0, 0, 0};
+    font->DrawText(nullptr, "I", -1, &box, DT_CALCRECT | (pathBits & LICE_DT_NEEDALPHA));
+    ASSERT_GT(box.right, 0);
+
+    LICE_MemBitmap bm(kW, kH);
+    LICE_Clear(&bm, 0);
+    RECT r{0, 0, kW, kH};
+    font->DrawText(&bm, "I", -1, &r, row.dtFlags);
+    const int x = row.where.horizontal == 0 ? 0 : row.where.horizontal == 1 ? (kW - box.right) / 2 : kW - box.right;
+    const int y = row.where.vertical == 0 ? 0 : row.where.vertical == 1 ? (kH - box.bottom) / 2 : kH - box.bottom;
+    EXPECT_EQ(InkCorner(&bm), std::pair(x + inkX, y + inkY));
+  }
+}
+
+// A line height of 256 or more always takes the system path, whatever the
+// flags ask: there the text aligns right where the glyph path would centre.
+TEST(CachedFont, AFontOf256PixelsAlwaysTakesTheSystemPath) {
+  LICE_CachedFont font;
+  font.SetFromHFont(CreateFont(256, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 4, 0, "DejaVu Sans"), LICE_FONT_FLAG_OWNS_HFONT);
+  ASSERT_GE(font.GetLineHeight(), 256);
+  font.SetTextColor(LICE_RGBA(255, 0, 0, 255));
+  RECT box{0, 0, 0, 0};
+  font.DrawText(nullptr, "I", -1, &box, DT_CALCRECT | LICE_DT_NEEDALPHA);
+  ASSERT_GT(box.right, 0);
+  LICE_MemBitmap bm(1000, 400);
+  LICE_Clear(&bm, 0);
+  RECT r{0, 0, 1000, 400};
+  font.DrawText(&bm, "I", -1, &r, DT_CENTER | DT_RIGHT | LICE_DT_NEEDALPHA);
+  EXPECT_GE(InkCorner(&bm).first, 1000 - box.right);
+}
+
+// A string running past the rectangle is cut there on both paths, unless the
+// call asks for no clipping: then only the bitmap cuts it.
+TEST(CachedFont, TextIsCutAtItsRectangleUnlessAskedNot) {
+  for (const int flags : {0, int(LICE_FONT_FLAG_FORCE_NATIVE)}) {
+    for (const unsigned noClip : {0u, unsigned(DT_NOCLIP)}) {
+      SCOPED_TRACE(std::string(flags ? "system path" : "glyph path") + (noClip ? ", no clipping" : ""));
+      auto font = FixedFont(flags);
+      LICE_MemBitmap bm(30, 12);
+      LICE_Clear(&bm, 0);
+      RECT r{-3, 0, 5, 11};
+      font->DrawText(&bm, "HiH", -1, &r, noClip);
+      int right = -1;
+      for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 30; ++x)
+          if (LICE_GETR(LICE_GetPixel(&bm, x, y))) right = std::max(right, x);
+      EXPECT_EQ(LICE_GETR(LICE_GetPixel(&bm, 1, 1)), 255u);  // "H" at -3: its right stem at 1
+      if (noClip) {
+        EXPECT_EQ(right, 13);  // the last "H" ends at -3 + 12 + 4
+      } else {
+        EXPECT_EQ(right, 4);
+      }
+    }
+  }
+}
+
+// An opaque background fills the glyph's box first; an outline rings the
+// glyph in the effect colour; a blur spreads its coverage.
+TEST(CachedFont, OpaqueOutlineAndBlurredGlyphs) {
+  const LICE_pixel blue = LICE_RGBA(0, 0, 255, 255);
+  for (const int flags : {0, int(LICE_FONT_FLAG_FORCE_NATIVE)}) {
+    SCOPED_TRACE(flags ? "system path" : "glyph path");
+    auto font = FixedFont(flags);
+    font->SetBkMode(1);
+    font->SetBkColor(blue);
+    LICE_MemBitmap bm(12, 14);
+    LICE_Clear(&bm, 0);
+    RECT r{0, 0, 12, 14};
+    font->DrawText(&bm, "I", -1, &r, 0);
+    const auto rgb = [&](int x, int y) { return LICE_GetPixel(&bm, x, y) & LICE_RGBA(255, 255, 255, 0); };
+    EXPECT_EQ(rgb(0, 0), blue & LICE_RGBA(255, 255, 255, 0));
+    EXPECT_EQ(rgb(5, 9), blue & LICE_RGBA(255, 255, 255, 0));
+    EXPECT_EQ(LICE_GETR(LICE_GetPixel(&bm, 2, 1)), 255u);
+    EXPECT_EQ(LICE_GetPixel(&bm, 6, 0), 0u);  // beyond the text's box
+    if (!flags) {
+      EXPECT_EQ(rgb(5, 11), blue & LICE_RGBA(255, 255, 255, 0));  // the glyph's whole box
+      EXPECT_EQ(LICE_GetPixel(&bm, 0, 12), 0u);
+    }
+  }
+
+  auto outlined = FixedFont(LICE_FONT_FLAG_FX_OUTLINE);
+  outlined->SetEffectColor(LICE_RGBA(128, 0, 0, 255));
+  LICE_MemBitmap ring(10, 12);
+  LICE_Clear(&ring, 0);
+  RECT r{0, 0, 10, 12};
+  outlined->DrawText(&ring, "I", -1, &r, 0);
+  EXPECT_EQ(Art(&ring, 0, 0, 6, 9), (std::vector<std::string>{".###..", "#####.", ".###..", ".###..", ".###..",
+                                                             ".###..", ".###..", "#####.", ".###.."}));
+  EXPECT_EQ(LICE_GETR(LICE_GetPixel(&ring, 0, 1)), 128u);  // effect pixel
+  EXPECT_EQ(LICE_GETR(LICE_GetPixel(&ring, 1, 1)), 255u);  // the glyph itself
+  EXPECT_EQ(LICE_GETR(LICE_GetPixel(&ring, 1, 2)), 128u);
+
+  auto blurred = FixedFont(LICE_FONT_FLAG_FX_BLUR);
+  LICE_MemBitmap soft(10, 12);
+  LICE_Clear(&soft, 0);
+  blurred->DrawText(&soft, "I", -1, &r, 0);
+  const unsigned beside = LICE_GETR(LICE_GetPixel(&soft, 0, 1)), stem = LICE_GETR(LICE_GetPixel(&soft, 2, 4));
+  EXPECT_GT(beside, 0u);  // coverage spread to where the sharp glyph has none
+  EXPECT_LT(beside, 255u);
+  EXPECT_GT(stem, beside);
+  EXPECT_LT(stem, 255u);  // and thinned the one-pixel stem
+}

@@ -54,6 +54,7 @@ class SimulatedInstrument {
   SimBytes storedSound(int bank, int program) const {
     return get(mSounds.at(static_cast<size_t>(bank)).at(static_cast<size_t>(program)));
   }
+  SimBytes storedMulti(int program) const { return get(mMultis.at(static_cast<size_t>(program))); }
   SimBytes multiBuffer() const { return get(mMulti); }
 
   // ---- What it saw: every message, the dumps refused for their checksum,

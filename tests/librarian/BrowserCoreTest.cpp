@@ -250,8 +250,52 @@ TEST(BankSelectionLists, EachListTypeFillsItsListsWithDisplayNames) {
   EXPECT_EQ(host.paramAt(kCurrentOpenPatchBankL)->GetNDisplayTexts(), sounds);  // left alone
 }
 
+// The lower pane's lists follow category browsing (type 1) and the search
+// (type 4) while the upper pane's keep the sound banks; type 3 names no list.
+TEST(BankSelectionLists, CategoryAndSearchListsServeTheLowerPaneOnly) {
+  FakeLibrarianHost host;
+  host.loadFixture();
+  PatchLibrarian& library = host.EngineFixture::librarian;
+  library.createNewSearchPatchFiles("Lead");
+  LibrarianBrowser browser(&host);
+  browser.patchTypeChanged(0, kSingleBanks, false);
+  const auto texts = [&](int index) {
+    std::vector<std::string> all;
+    for (int i = 0; i < host.paramAt(index)->GetNDisplayTexts(); ++i) all.push_back(host.editor.paramDisplayText(index, i));
+    return all;
+  };
+  const auto fileNames = [&](int list) {
+    std::vector<std::string> all;
+    for (int i = 0; i < library.bankCount(list); ++i) all.push_back(library.bankAt(list, i)->fileName);
+    return all;
+  };
+  const std::vector<std::string> sounds = fileNames(kSoundList);
+  const struct {
+    const char* what;
+    int listType;
+    std::vector<std::string> lower;  // what the lower pane's lists name
+  } rows[] = {{"category banks", kCategoryBanks, fileNames(kCategoryList)},
+              {"search results", kSearchBanks, fileNames(kSearchList)},
+              {"no list", 3, fileNames(kSearchList)}};  // as the row before left them
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    host.setParamDisplayText(kCurrentOpenPerfBankL, 0, "stale");
+    library.upperBank = 2;
+    library.lowerBank = 3;
+    browser.patchTypeChanged(0, row.listType, false);
+    EXPECT_EQ(library.upperBank, 0);
+    EXPECT_EQ(library.lowerBank, 0);
+    for (int index : std::vector<int>{kPatchSelectionListLower, kCurrentOpenPatchBankR, kCurrentOpenPatchBankR + 15})
+      EXPECT_EQ(texts(index), row.lower) << index;
+    for (int index : std::vector<int>{kPatchSelectionListUpper, kCurrentOpenPatchBankL, kCurrentOpenPatchBankL + 15})
+      EXPECT_EQ(texts(index), sounds) << index;
+    EXPECT_EQ(texts(kCurrentOpenPerfBankL), row.listType == 3 ? std::vector<std::string>{"stale"} : std::vector<std::string>{});
+  }
+}
+
 TEST(LibrarianJobs, ADroppedJobSetsNothing) {
   FakeLibrarianHost host;
+  host.manager->virtualPause = [](int) { return true; };  // the request nobody answers ends at once
   host.holdJobs = true;
   EXPECT_TRUE(startLibrarianJob(host.manager.get(), partRequestJob(2, true)));
   EXPECT_FALSE(startLibrarianJob(host.manager.get(), initJob(false, false, 0), kSetDumpExpected | kSetBusy));

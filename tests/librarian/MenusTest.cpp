@@ -105,6 +105,50 @@ TEST_F(MenuTest, CategoryPicksMapToCategoryBanksAndARebuildGivesNoFinalTick) {
   EXPECT_EQ(library().lowerBank, 3);
 }
 
+// After a search, the lower pane's menu lists the result banks in one flat
+// menu; a pick makes that bank the lower pane's and shows its sounds.
+TEST_F(MenuTest, ASearchMenuListsTheResultBanksAndAPickShowsOne) {
+  library().createNewSearchPatchFiles("Lead");
+  ASSERT_EQ(library().bankCount(kSearchList), 2);
+  host.state.searchActive = true;
+  auto menu = folderMenu(FolderMenuKind::kSearch);
+  const std::string first = library().bankAt(kSearchList, 0)->fileName, second = library().bankAt(kSearchList, 1)->fileName;
+  EXPECT_EQ(describe(menu->mainMenu()), first + "* | " + second);
+  EXPECT_EQ(menu->folderNames(), std::vector<std::string>{"Patches"});
+  host.picks = {{second}};
+  menu->OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(library().lowerBank, 1);
+  EXPECT_EQ(host.state.lowerPatchFile, second);
+  EXPECT_EQ(host.state.lowerPatchFolder, "Patches");
+  EXPECT_EQ(host.paramAt(kPatchSelectionListLower)->Int(), 1);
+  EXPECT_EQ(view->slotText(1, 0), library().bankAt(kSearchList, 1)->patches.at(0).name);
+  EXPECT_EQ(describe(menu->mainMenu()), first + " | " + second + "*");
+}
+
+// Picking a bank file in the top bar while the librarian page is not shown:
+// the upper pane's bank changes, its slot texts are not reloaded, and the
+// current slot still goes to the part.
+TEST_F(MenuTest, TheBankNameMenuOffTheLibrarianPageSendsWithoutReloadingThePane) {
+  host.manager->virtualPause = [](int) { return true; };
+  host.libraryMode = true;
+  auto menu = folderMenu(FolderMenuKind::kProgBankName);
+  for (const double tab : {0.0, 2.0, 1.0}) {
+    SCOPED_TRACE(tab);
+    library().upperBank = host.bankIndex(kSoundList, "Root.syx");
+    view->patchSelectionUpperChanged();
+    host.editor.setValue(kMainTab, tab);
+    view->cursor = 6;
+    host.picks = {{"Leads", "Lead B.syx"}};
+    const size_t before = host.jobs().size();
+    menu->OnMouseDown(0, 0, nullptr);
+    EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Lead B.syx"));
+    EXPECT_EQ(view->slotText(0, 1), tab == 1.0 ? numbered("LeadB", 1) : numbered("Root", 1));
+    const auto jobs = host.jobs();
+    ASSERT_EQ(jobs.size(), before + 1);
+    EXPECT_EQ(jobs.back().jobCode, 3);
+  }
+}
+
 TEST_F(MenuTest, BankNameMenuSendsTheCurrentSlotEvenWhenDismissed) {
   host.libraryMode = true;
   auto menu = folderMenu(FolderMenuKind::kProgBankName);
@@ -179,6 +223,123 @@ TEST_F(MenuTest, BankEditMenuFollowsTheDataTypeAndEachPickStartsItsJob) {
   for (int i = 0; i < 3; ++i) menu.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(host.calls, (std::vector<std::string>{"refresh folders", "import mid", "refresh folders"}));
   EXPECT_FALSE(host.hidden["aboutWindow"]);
+}
+
+// "Store Patch Data": the bank of the pane in use goes into the instrument's
+// memory, all of it or the selected slot's entry at the part's bank.
+TEST_F(MenuTest, StoringWritesThePaneInUseIntoTheInstrumentsMemory) {
+  host.manager->virtualPause = [](int) { return true; };
+  library().upperBank = host.bankIndex(kSoundList, "Lead A.syx");
+  library().lowerBank = host.bankIndex(kSoundList, "Pad.syx");
+  host.part = 3;
+  host.editor.setValue(kMultiPartBank + 3, 2);
+  BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+  const struct {
+    const char* what;
+    std::string pick;
+    int upperSlot;  // -1: nothing selected in the upper pane
+    int bank;
+    std::vector<std::pair<int, std::string>> stored;  // program, name
+  } rows[] = {
+      {"all, a slot of the upper pane selected", "All Current Patches to Bank B", 5, 1,
+       {{0, numbered("LeadA", 0)}, {57, numbered("LeadA", 57)}, {99, numbered("LeadA", 99)}}},
+      {"all, nothing selected above: the lower pane", "All Current Patches to Bank A", -1, 0,
+       {{0, numbered("Pad", 0)}, {99, numbered("Pad", 99)}}},
+      {"the selected slot at the part's bank", "To Currently Selected Slot & Bank", 7, 2, {{7, numbered("LeadA", 7)}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    SimulatedInstrument fresh;
+    const SimBytes untouched = fresh.storedSound(row.bank, 8);
+    library().targetSlot = row.upperSlot;
+    view->selectedUpper = row.upperSlot;
+    host.picks = {{"Store Patch Data", row.pick}};
+    menu.OnMouseDown(0, 0, nullptr);
+    host.jobs();
+    for (const auto& [program, name] : row.stored) {
+      const SimBytes dump = instrument.storedSound(row.bank, program);
+      EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 370 + static_cast<long>(name.size())), name) << program;
+    }
+    if (row.stored.size() == 1) {
+      EXPECT_EQ(instrument.storedSound(row.bank, 8), untouched);  // only the slot
+    }
+    EXPECT_TRUE(instrument.checksumErrors().empty());
+  }
+}
+
+// A part locked against program changes keeps its sound: no library entry
+// reaches it, by double click or by key.
+TEST_F(MenuTest, ALockedPartTakesNoSoundFromTheLibrary) {
+  host.manager->virtualPause = [](int) { return true; };
+  library().upperBank = host.bankIndex(kSoundList, "Lead B.syx");
+  host.part = 4;
+  const SlotBox& slot = view->grid().box(0, 21);
+  const struct {
+    const char* what;
+    double lock;
+    bool sent;
+  } rows[] = {{"locked", 1, false}, {"unlocked", 0, true}, {"a lock of 0.5 is no lock", 0.5, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    host.editor.setValue(kPartLock + 4, row.lock);
+    const size_t before = instrument.received().size();
+    view->mouseDblClick(slot.L + 1, slot.T + 1);
+    host.jobs();
+    const SimBytes part = instrument.partBuffer(4);
+    EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 379) == numbered("LeadB", 21).substr(0, 9), row.sent);
+    if (!row.sent) {
+      EXPECT_EQ(instrument.received().size(), before);
+    }
+    host.editor.setParamDisplayText(kPatchName + 4, 0, "");
+    instrument.receive(SimulatedInstrument::soundDump(0, 0x30, 4, "PART A05"));
+  }
+}
+
+// In multi mode the edit and slot menus work on multis: what each pick
+// leaves in the selected slot or in the instrument's memory.
+TEST_F(MenuTest, InMultiModeThePicksMoveMultis) {
+  host.manager->virtualPause = [](int) { return true; };
+  host.multi = true;
+  host.editor.multiMode = true;
+  library().librarianMode = 1;
+  library().upperBank = host.bankIndex(kMultiList, "Multi.syx");
+  host.editor.setParamDisplayText(kMultiName, 0, "Editor Multi");
+  BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+  menu.AddMenuItemsIn();
+  const SlotBox& slot = view->grid().box(0, 4);
+  const auto multiName = [](const Bytes& dump) { return std::string(dump.begin() + 23, dump.begin() + 39); };
+  const auto slotName = [&] { return multiName(library().entryAt(1, library().upperBank, 4).dumps.at(0).bytes); };
+  const struct {
+    const char* what;
+    std::vector<std::string> pick;
+    bool slotMenu;
+    std::function<void()> check;
+  } rows[] = {
+      {"the instrument's multi 4 into the slot", {"Request Multi Data", "from selected Program Slot"}, false,
+       [&] { EXPECT_EQ(slotName(), "MULTI A04       "); }},
+      {"the editor's multi into the slot", {"Get DATA from..", "Plug-in (active patch)"}, true,
+       [&] { EXPECT_EQ(slotName(), "Editor Multi    "); }},
+      {"the init multi into the slot", {"Initialize Slot"}, true, [&] { EXPECT_EQ(slotName(), "Init Multi   dVn"); }},
+      {"the whole bank into the instrument's multis", {"Store Multi Data", "All Multis from Current Bank"}, false,
+       [&] {
+         for (int program : {0, 57, 99})
+           EXPECT_EQ(multiName(instrument.storedMulti(program)).substr(0, 7), numbered("Multi", program).substr(0, 7));
+         EXPECT_EQ(multiName(instrument.storedMulti(4)), "Init Multi   dVn");  // the slot as the rows above left it
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    library().targetSlot = 4;
+    view->selectedUpper = 4;
+    host.picks = {row.pick};
+    if (row.slotMenu) {
+      view->mouseDown(slot.L + 1, slot.T + 1, false, true);
+    } else {
+      menu.OnMouseDown(0, 0, nullptr);
+    }
+    host.jobs();
+    row.check();
+  }
 }
 
 TEST_F(MenuTest, SlotMenusOpenAtTheClickAndCopyPasteThroughThem) {

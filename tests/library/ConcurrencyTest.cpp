@@ -15,22 +15,26 @@ TEST(LibraryThreads, ReceiveReloadSearchAndReadTogether) {
   library.loadPatchesFromFilesystem(data.patchesStr());
   ASSERT_EQ(library.bankCount(kSoundList), 2);
 
-  std::atomic<bool> done{false};
+  // Each thread makes all its moves, however the machine schedules them: the
+  // receiver its 3000 stores, the reader at least one pass, and the reloads
+  // go on while the receiver stores, so the three always meet.
+  std::atomic<bool> done{false}, received{false};
   std::atomic<int> stored{0};
   std::thread receiver([&] {
-    LibrarianPatch received;
-    received.name = "Received        ";
-    received.dumps.push_back({soundDump("Received")});
-    for (int i = 0; i < 3000 && !done; ++i) {
+    LibrarianPatch dump;
+    dump.name = "Received        ";
+    dump.dumps.push_back({soundDump("Received")});
+    for (int i = 0; i < 3000; ++i) {
       library.upperBank = i % 3;
       library.targetSlot = i % 101;
       library.librarianMode = i % 2;
-      if (library.setSysexDatatoSelectedSlot(&received)) ++stored;
+      if (library.setSysexDatatoSelectedSlot(&dump)) ++stored;
     }
+    received = true;
   });
   std::thread reader([&] {
     size_t seen = 0;
-    while (!done) {
+    do {
       const auto bank = library.bankAt(kSoundList, 0);
       auto guard = library.lock();
       for (const auto& b : library.contents().soundBanks) seen += b->patches.size();
@@ -39,12 +43,16 @@ TEST(LibraryThreads, ReceiveReloadSearchAndReadTogether) {
       for (const auto& node : library.contents().searchTree)
         for (const auto* b : node->files) seen += b->patches.size();
       if (bank) seen += bank->patches.size();
-    }
+    } while (!done);
     EXPECT_GT(seen, 0u);
   });
-  for (int i = 0; i < 6; ++i) {
+  // The receiver's stores replace the sounds the search looks for, and only a
+  // reload brings them back: the last reload starts after the receiver is done.
+  for (int i = 0;; ++i) {
+    const bool last = i >= 5 && received;
     library.initBankFilesOnDiscard(data.patchesStr());
     library.createNewSearchPatchFiles("one");
+    if (last) break;
   }
   done = true;
   receiver.join();

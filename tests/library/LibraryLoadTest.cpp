@@ -208,6 +208,20 @@ TEST(Categories, BanksOfAHundredInNameListOrder) {
   EXPECT_EQ(c.categoryBanks.size(), 4u);
 }
 
+// "Init" heads the name list only so that init sounds get no bank of their
+// own: the lower pane's category menu offers no "Init" bank.
+TEST(Categories, SoundsOfCategoryInitGetNoBank) {
+  DataFolder data;
+  writeFile(data.patches() / "Mixed.syx",
+            concat({soundFile("i", 30, "Init"), soundFile("l", 60, "Lead"), soundFile("n", 10, "init")}));
+  PatchLibrarian library;
+  library.loadPatchesFromFilesystem(data.patchesStr());
+  const auto& c = library.contents();
+  EXPECT_EQ(c.categoryNames, (std::vector<std::string>{"Init", "Lead"}));
+  EXPECT_EQ(names(c.categoryBanks), std::vector<std::string>{"Lead 1"});
+  EXPECT_EQ(shape(c.categoryTree), "{Lead 1[Lead:Lead 1]:}");
+}
+
 TEST(Search, FindsNamesByteForByteInRunsOfAHundred) {
   PatchLibrarian library;
   auto sounds = std::make_shared<PatchFile>();

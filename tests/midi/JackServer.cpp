@@ -32,6 +32,25 @@ bool WaitFor(Done done, Clock::duration bound, milliseconds step = milliseconds(
   return true;
 }
 
+// Test servers run side by side (their clients open and close one at a time,
+// JackClientLock.cpp), but jackd2 takes no more than eight servers on a
+// machine: a test's server holds one of a few machine-wide turns for its life.
+constexpr int kTurns = 4;
+
+std::string TurnPath(int turn) {
+  return (std::filesystem::temp_directory_path() / ("tarnivex-jack-server-" + std::to_string(turn) + ".lock")).string();
+}
+
+// A free turn's locked file, or -1 when every turn is taken.
+int TakeTurn() {
+  for (int turn = 0; turn < kTurns; ++turn) {
+    const int file = open(TurnPath(turn).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (file >= 0 && flock(file, LOCK_EX | LOCK_NB) == 0) return file;
+    if (file >= 0) close(file);
+  }
+  return -1;
+}
+
 bool Exited(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == pid; }
 
 // Asks the process to end, and makes it after a bound.
@@ -46,16 +65,11 @@ void End(pid_t pid) {
 bool JackServer::Start() {
   if (mPid > 0) return true;
   mError.clear();
-  // Clients of one jackd2 server fail now and then to open while other
-  // servers start, stop or run on the same machine, so test servers run one
-  // at a time: a machine-wide lock, held for the server's life, queues them.
-  const std::string lock = (std::filesystem::temp_directory_path() / "tarnivex-jack-server.lock").string();
-  bool turn = false;
-  if ((mTurnLock = open(lock.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666)) < 0)
-    mError = "cannot open " + lock + ": " + std::strerror(errno);
-  else if (!(turn = WaitFor([&] { return flock(mTurnLock, LOCK_EX | LOCK_NB) == 0; }, seconds(240))))
-    mError = "another test's JACK server kept running for four minutes (" + lock + ")";
-  for (int attempt = 0; turn && attempt < 3; ++attempt)
+  if (!WaitFor([&] { return (mTurnLock = TakeTurn()) >= 0; }, seconds(240))) {
+    mError = "other tests' JACK servers kept every turn for four minutes (" + TurnPath(0) + " and on)";
+    return false;
+  }
+  for (int attempt = 0; attempt < 3; ++attempt)
     if (Launch()) {
       setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
       setenv("JACK_NO_START_SERVER", "1", 1);
@@ -65,7 +79,7 @@ bool JackServer::Start() {
   return false;
 }
 
-// One try: runs jackd and probes until it takes a client.
+// One try: runs jackd and probes until it takes a client and runs cycles.
 bool JackServer::Launch() {
   static std::atomic<int> counter{0};
   mName = "tarnivex-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
@@ -101,8 +115,12 @@ bool JackServer::Launch() {
     jack_status_t status{};
     const auto options = static_cast<jack_options_t>(JackNoStartServer | JackServerName);
     jack_client_t* probe = jack_client_open("ready probe", options, &status, mName.c_str());
-    if (probe) jack_client_close(probe);
-    return probe != nullptr;
+    if (!probe) return false;
+    // Up means running cycles: the driver has started.
+    const bool cycling = jack_activate(probe) == 0 &&
+                         WaitFor([&] { return jack_last_frame_time(probe) > 0; }, seconds(2), milliseconds(2));
+    jack_client_close(probe);
+    return cycling;
   }, seconds(10));
   jack_set_error_function([](const char* message) { std::fprintf(stderr, "%s\n", message); });
   if (ready && !exited) return true;

@@ -161,7 +161,12 @@ class FakeEditor : public EditorServices {
   void setSendAllParts(bool on) override { sendAllParts = on; }
   int partProgram(int p) const override { return get(mPartPrograms).at(static_cast<size_t>(p)); }
   void setPartProgram(int p, int v) override { std::lock_guard<std::mutex> lock(mMutex); mPartPrograms.at(static_cast<size_t>(p)) = v; }
-  bool BankChangeMessage(int) override { return true; }
+  bool BankChangeMessage(int part) override { return record(mRecords.calls, "BankChangeMessage " + std::to_string(part)); }
+  void AllSoundsOff(int part, bool all) override {
+    record(mRecords.calls, "AllSoundsOff " + std::string(all ? "all" : std::to_string(part)));
+  }
+  bool isProgBankMode() const override { return progBankMode; }
+  uint32_t tickMs() const override { return tick; }
   void MIDIOutRoutingSwitch(IMidiMsg* msg) override { record(mRecords.passedOn, Bytes{msg->mStatus, msg->mData1, msg->mData2}); }
   void sendMidiMsgAndLog(IMidiMsg* msg) override { record(mRecords.sentShort, Bytes{msg->mStatus, msg->mData1, msg->mData2}); }
 
@@ -193,12 +198,16 @@ class FakeEditor : public EditorServices {
   std::vector<int> echoes() const { return get(mRecords.echoes); }
   std::vector<Bytes> passedOn() const { return get(mRecords.passedOn); }
   std::vector<Bytes> sentShort() const { return get(mRecords.sentShort); }
+  // Bank changes and all-sounds-off, in order.
+  std::vector<std::string> calls() const { return get(mRecords.calls); }
   void clearRecords() { set(mRecords, Records{}); }
 
   // What the jobs read of the editor's state.
   std::atomic<int> currentPart{0}, hostTempo{0}, listTempo{120};
   std::atomic<bool> sendAllParts{false}, midiConfigured{true}, clockPointer{false}, clockInfo{false};
   std::atomic<bool> replyReceived{false}, learning{false}, multiMode{false}, localControl{true}, sendGlobalFirst{false};
+  std::atomic<bool> progBankMode{false};
+  std::atomic<uint32_t> tick{0};  // milliseconds
 
  private:
   template <typename T>
@@ -225,6 +234,7 @@ class FakeEditor : public EditorServices {
     std::vector<std::pair<int, double>> plugSets;
     std::vector<int> echoes;
     std::vector<Bytes> passedOn, sentShort;
+    std::vector<std::string> calls;
   };
 
   IControl* token(int idx) { return reinterpret_cast<IControl*>(mTokens.data() + idx); }

@@ -45,4 +45,6 @@ struct EngineFixture {
   bool waitIdle(JobThread thread) {
     return waitUntil([&] { return !manager->isThreadRunning(thread); });
   }
+  // Runs a job on the request thread and waits for its end.
+  bool runJob(const SenderJob& job) { return manager->startJob(job) && waitIdle(JobThread::kRequest); }
 };

@@ -24,11 +24,7 @@ class RoadBackTest : public ::testing::Test, public EngineFixture {
       return pauses.size() < 100000;
     };
   }
-  // Runs a job on the request thread and waits for its end.
-  void run(SenderJob job) {
-    ASSERT_TRUE(manager->startJob(job));
-    ASSERT_TRUE(waitIdle(JobThread::kRequest));
-  }
+  void run(SenderJob job) { ASSERT_TRUE(runJob(job)); }
   SenderJob job(int code, int part = 0, bool flag = true) {
     SenderJob j;
     j.jobCode = code;

@@ -283,3 +283,40 @@ TEST_F(WorkerJobsTest, QueuedJobsAreForgottenWhenClearedOrWhenTheManagerGoes) {
   for (const auto& [thread, job] : jobs()) EXPECT_EQ(job.jobCode, 13);
 }
 }  // namespace
+
+namespace {
+// On virtual time: the ticks fall due 1/24 of a quarter note apart at the
+// tempo the clock reads, so tempo-synced sounds run at the host's speed.
+TEST_F(WorkerJobsTest, TheClockSendsTwentyFourTicksAQuarterNoteAtItsTempo) {
+  const struct {
+    const char* what;
+    int listTempo, hostTempo;
+    bool overridden;
+    int tempo;
+  } rows[] = {{"the multi's tempo", 120, 0, false, 120},
+              {"the host's tempo", 120, 93, true, 93},
+              {"a slow multi", 45, 0, false, 45}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    editor.clearRecords();
+    editor.clockInfo = true;
+    editor.listTempo = row.listTempo;
+    editor.hostTempo = row.hostTempo;
+    editor.setValue(kOverrideTempo, row.overridden ? 1 : 0);
+    std::vector<std::chrono::steady_clock::time_point> dues;
+    manager->virtualClockTick = [&](std::chrono::steady_clock::time_point due) {
+      dues.push_back(due);
+      return dues.size() < 49;
+    };
+    manager->resetContinuousClock(false);
+    manager->sender->sendContinuousMIDIClock(0);
+    EXPECT_EQ(editor.sentRaw(), Raw(49, {0xF8}));  // one before the first wait, one after each
+    ASSERT_EQ(dues.size(), 49u);
+    const auto quarter = std::chrono::nanoseconds(60'000'000'000LL / row.tempo);
+    for (size_t k = 0; k + 24 < dues.size(); k += 24) {
+      const auto span = dues[k + 24] - dues[k];
+      EXPECT_LE(std::chrono::abs(span - quarter), std::chrono::nanoseconds(24)) << "ticks " << k << " to " << k + 24;
+    }
+  }
+}
+}  // namespace

@@ -2,7 +2,15 @@
 // per element kind, and the elements that cannot be built.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <tuple>
+
+#include "Bitmap.h"
 #include "ControlLayer.h"
+#include "Fill.h"
+#include "IControls.h"
+#include "IGraphics.h"
 #include "ICustomRadioButtonsControl.h"
 #include "IParam.h"
 #include "ParamIndex.h"
@@ -193,6 +201,168 @@ TEST_F(FactoryTest, MenusTextsAndDisplays) {
     EXPECT_EQ(last()->GetTextEntryLength(), 16);
   }
   EXPECT_EQ(last()->GetIText()->mColor, IColor(255, 187, 187, 187));
+}
+
+// The factories of controls that send nothing themselves: the plain knob, the
+// three kinds of switch, the "----" menu and the device menu.
+TEST_F(FactoryTest, ControlsWithoutMidiTakeTheirImageParameterAndPlace) {
+  ui.graphics = logged.plug->GetGUI();
+  ui.initImages(ui.graphics);
+  const char* kImage = "BUTTON_LOCK_ID";  // two frames: off, on
+  const IBitmap image = ui.getImageByName(ui.graphics, kImage);
+  ASSERT_GT(image.W, 0);
+  ASSERT_GT(image.N, 1);
+  const IRECT placed(151, 30, 151 + image.W, 30 + image.H / image.N);  // x 101, y 20 at scale 1.5
+
+  ui.createNoValKnobControl("Level", kMultiPartLevel + 2, 101, 20, kImage, 5, 0, 127, 3, 2, &layer, "Mixer");
+  EXPECT_EQ(std::string(param(kMultiPartLevel + 2)->GetNameForHost()), "Level");  // no part prefix
+  EXPECT_EQ(param(kMultiPartLevel + 2)->Value(), 5);
+  EXPECT_EQ(param(kMultiPartLevel + 2)->GetMax(), 127);
+  EXPECT_EQ(param(kMultiPartLevel + 2)->GetStep(), 1.0);
+  EXPECT_NE(dynamic_cast<IKnobMultiControl*>(last()), nullptr);
+  EXPECT_EQ(rect(last()), placed);
+  if (ControlAction* levelAction = action(kMultiPartLevel + 2)) {  // nothing to send, nothing to find
+    EXPECT_EQ(std::count(levelAction->controls.begin(), levelAction->controls.end(), last()), 0);
+  }
+
+  const struct {
+    const char* what;
+    int idx, defaultValue;
+    bool momentary;
+    std::vector<double> afterDownUpDownUp;
+  } switches[] = {{"switch starting on", kMultiPartStatus + 1, 1, false, {0, 0, 1, 1}},
+                  {"autooff button", kRequestTempData, 0, true, {1, 0, 1, 0}},
+                  {"cancel button", kCancelDataRequest, 7, true, {1, 0, 1, 0}}};
+  IMouseMod left(true);
+  for (const auto& row : switches) {
+    SCOPED_TRACE(row.what);
+    IControl* control = nullptr;
+    if (row.idx == kCancelDataRequest) {
+      control = ui.createAutoOffSwitchControl("Cancel", row.idx, 101, 20, kImage, 0, &layer, "Global");
+      EXPECT_EQ(control, last());
+    } else {
+      if (row.momentary) {
+        ui.createSwitchControl("S", row.idx, row.defaultValue, 101, 20, kImage, -1, &layer, "");
+      } else {
+        ui.createBoolControl("S", row.idx, row.defaultValue, 101, 20, kImage, -1, &layer, "");
+      }
+      control = last();
+    }
+    EXPECT_EQ(dynamic_cast<IContactControl*>(control) != nullptr, row.momentary);
+    EXPECT_EQ(rect(control), placed);
+    EXPECT_EQ(param(row.idx)->GetMax(), 1.0);
+    EXPECT_EQ(param(row.idx)->Value(), row.defaultValue == 1 ? 1.0 : 0.0);  // an autooff button starts off
+    ASSERT_NE(action(row.idx), nullptr);
+    EXPECT_EQ(action(row.idx)->actionType, ControlAction::kNone);
+    EXPECT_EQ(action(row.idx)->controls.back(), control);
+    control->SetValueFromPlug(param(row.idx)->GetNormalized());  // as the editor shows its parameters
+    std::vector<double> values;
+    for (int i = 0; i < 2; ++i) {
+      control->OnMouseDown(0, 0, &left);
+      values.push_back(control->GetValue());
+      control->OnMouseUp(0, 0, &left);
+      values.push_back(control->GetValue());
+    }
+    EXPECT_EQ(values, row.afterDownUpDownUp);
+  }
+
+  const struct {
+    int style;
+    IColor color;
+  } styles[] = {{0, IColor(255, 241, 243, 33)}, {1, IColor(255, 134, 150, 166)}, {2, IColor(255, 200, 200, 200)}};
+  for (const auto& row : styles) {
+    ui.uiStyle = row.style;
+    ui.createDropDownMenu("Text", kFilter1Type, 10, 20, 101, 15, -1, &layer, "");
+    EXPECT_STREQ(param(kFilter1Type)->GetDisplayText(0), "----");
+    EXPECT_EQ(param(kFilter1Type)->GetMax(), 1.0);
+    EXPECT_TRUE(last()->IsPromptDisabled());
+    EXPECT_EQ(rect(last()), IRECT(15, 30, 166, 52));
+    EXPECT_EQ(last()->GetIText()->mSize, 22);
+    EXPECT_EQ(last()->GetIText()->mColor, row.color) << row.style;
+  }
+
+  const size_t onLayer = layer.controls().size();
+  IGraphics& graphics = *ui.graphics;
+  ui.createMIDIDeviceSelectionControl("MIDI Setup", kDeviceInSelection, 10, 20, 101, 15, 1, 3, &layer, "");
+  EXPECT_EQ(layer.controls().size(), onLayer);  // on the editor itself, shown on every page
+  IControl* device = graphics.GetControl(graphics.NControls() - 1);
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(device->ParamIdx(), kDeviceInSelection);
+  const std::vector<std::string> ports = logged.plug->getExternalMIDIInNames();
+  ASSERT_EQ(param(kDeviceInSelection)->GetNDisplayTexts(), static_cast<int>(ports.size()));
+  EXPECT_STREQ(param(kDeviceInSelection)->GetDisplayText(0), "Select MIDI Device");
+  EXPECT_EQ(device->GetIText()->mColor, IColor(255, 0, 174, 255));
+  EXPECT_FALSE(device->IsPromptDisabled());
+  EXPECT_EQ(action(kDeviceInSelection)->controls.back(), device);
+}
+
+// Button i of frame 1 (off) has red 20 + i, of frame 2 (on) red 100 + i.
+std::unique_ptr<LICE_MemBitmap> RadioImage(int buttons, int width, int height) {
+  auto image = std::make_unique<LICE_MemBitmap>(width * buttons, height * 2);
+  for (int frame = 0; frame < 2; ++frame)
+    for (int i = 0; i < buttons; ++i)
+      LICE_FillRect(image.get(), i * width, frame * height, width, height,
+                    LICE_RGBA(unsigned((frame ? 100 : 20) + i), 0, 0, 255), 1.0f, 0);
+  return image;
+}
+
+TEST_F(FactoryTest, ARadioDrawsItsSelectedButtonFromTheSecondFrameAtFullStrength) {
+  IGraphics& graphics = *logged.plug->GetGUI();
+  const auto pixels = RadioImage(4, 50, 30);
+  IBitmap image(pixels.get(), 200, 60, 2, false);
+  // On a layer of its own above the editor's pages, drawn in a pass over its area.
+  auto* top = new ControlLayer(99, "radio");
+  graphics.AttachLayer(top);
+  top->Hide(false);
+  auto* radio = static_cast<ICustomRadioButtonsControl*>(
+      top->AttachControl(new ICustomRadioButtonsControl(nullptr, IRECT(10, 20, 210, 50), -1, 4, &image, kHorizontal)));
+  const struct {
+    const char* what;
+    double value;
+    bool greyed;
+    int selected;
+  } rows[] = {{"0.49: 1.97 rounds to 1", 0.49, false, 1}, {"0.5: 2.0", 0.5, false, 2}, {"above 1", 1.5, false, 3},
+              {"below 0", -0.3, false, 0}, {"greyed", 1.0 / 3, true, 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    radio->SetValueFromPlug(row.value);
+    radio->GrayOut(row.greyed);
+    IRECT area(0, 0, 220, 60);
+    graphics.Draw(&area);
+    for (int i = 0; i < 4; ++i) {
+      const LICE_pixel drawn = LICE_GetPixel(graphics.GetDrawBitmap(), 10 + 50 * i + 25, 35);
+      EXPECT_EQ(int(LICE_GETR(drawn)), (i == row.selected ? 100 : 20) + i) << "button " << i;
+    }
+  }
+}
+
+// The overlay draws its image from the top-left into its own rectangle,
+// whatever its value, and a click on it goes nowhere.
+TEST_F(FactoryTest, TheProgressIndicatorDrawsIntoItsRectangleAndSwallowsClicks) {
+  IGraphics& graphics = *logged.plug->GetGUI();
+  const LICE_pixel kOverlay = LICE_RGBA(200, 7, 199, 255);
+  auto pixels = std::make_unique<LICE_MemBitmap>(300, 300);
+  LICE_FillRect(pixels.get(), 0, 0, 300, 300, kOverlay, 1.0f, 0);
+  IBitmap image(pixels.get(), 300, 300, 1, false);
+  auto* progress = new ControlLayer(98, "PROGRESS");
+  graphics.AttachLayer(progress);
+  progress->Hide(false);
+  auto* indicator = new ProgressIndicator(progress, nullptr, 10, 20, 100, 50, -1, &image, IRECT(10, 20, 110, 70));
+  ASSERT_EQ(progress->controls().size(), 1u);
+  EXPECT_EQ(progress->controls().front().get(), indicator);
+  EXPECT_TRUE(progress->GetIgnoreHiddenWhenUpdatingScreen());
+  for (double value : {0.0, 1.0}) {
+    indicator->SetValueFromPlug(value);
+    IRECT area(0, 0, 300, 300);
+    graphics.Draw(&area);
+    for (const auto& [x, y, inside] : {std::tuple{10, 20, true}, std::tuple{109, 69, true}, std::tuple{110, 40, false},
+                                       std::tuple{50, 70, false}, std::tuple{9, 40, false}})
+      EXPECT_EQ(LICE_GetPixel(graphics.GetDrawBitmap(), x, y) == kOverlay, inside) << x << "," << y;
+  }
+  IMouseMod left(true);
+  indicator->OnMouseDown(50, 40, &left);
+  indicator->OnMouseDblClick(50, 40, &left);
+  EXPECT_EQ(indicator->GetValue(), 1.0);
 }
 
 TEST_F(FactoryTest, CustomRadioButtonsTileTheImageAndOnlyALeftClickSelects) {

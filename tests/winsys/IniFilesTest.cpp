@@ -61,6 +61,10 @@ TEST_F(IniFiles, ReadsValuesAsTheParserStoresThem) {
                         ";comment=kept as a key\n"
                         "no equals sign\n"
                         "=empty key\n"
+                        "twice=first\n"
+                        "Cased=lower\n"
+                        "twice=second\n"
+                        "CASED=upper\n"
                         "[dup]\n"
                         "a=first\n"
                         "[  spaced ]tail\n"
@@ -81,6 +85,8 @@ TEST_F(IniFiles, ReadsValuesAsTheParserStoresThem) {
       {"main", "one", "'"},
       {"main", ";comment", "kept as a key"},
       {"main", "junk", "DEF"},
+      {"main", "twice", "second"},  // of equal keys the last line read wins
+      {"main", "cased", "upper"},
       {"dup", "a", "first"},  // a section met again goes on: both occurrences' keys stay
       {"dup", "b", "second"},
       {"dup", "c", "goes to the current section"},

@@ -1,0 +1,50 @@
+// Program changes on their way in, from the instrument's port or the host:
+// each reaches the part on its channel, as what the instrument's parts play
+// afterwards tells.
+#include "EditorTestSupport.h"
+
+namespace {
+class ProgramChangeRoadTest : public EditorTest {
+ protected:
+  ProgramChangeRoadTest() {
+    makePlug();  // part p listens on channel p
+    setParam(kGlobalLocalControl, 1);
+    setParam(kMIDIFilterHWPCPassThrough, 1);
+    setParam(kMIDIFilterDAWPCPassThrough, 1);
+    param(kGlobalRxProgramChange)->Set(1);
+    setParam(kControlProgBank, 0);  // no part is read back: the request would hold off what follows
+    settle();
+  }
+  // The name of the sound a part of the instrument plays.
+  std::string playing(int part) {
+    const Bytes dump = instrument.partBuffer(part);
+    return std::string(dump.begin() + 370, dump.begin() + 379);
+  }
+};
+
+TEST_F(ProgramChangeRoadTest, AProgramChangeReachesThePartOnItsChannel) {
+  const struct {
+    const char* what;
+    bool fromDevice;
+    int channel, part;
+  } rows[] = {{"instrument, channel 1", true, 0, 0},   {"instrument, channel 6", true, 5, 5},
+              {"instrument, channel 16", true, 15, 15}, {"host, channel 8", false, 7, 7},
+              {"host, channel 12", false, 11, 11}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (int p = 0; p < 16; ++p) param(kMultiPartPatch + p)->Set(0);
+    const int program = 40 + row.part;
+    const Bytes change = {static_cast<unsigned char>(0xC0 | row.channel), static_cast<unsigned char>(program)};
+    if (row.fromDevice) {
+      ASSERT_TRUE(backend->inject(change));
+    } else {
+      IMidiMsg msg(0, change[0], change[1], 0);
+      plug->ProcessMidiMsg(&msg, false);
+    }
+    arrivedAtInstrument();
+    for (int p = 0; p < 16; ++p) EXPECT_EQ(param(kMultiPartPatch + p)->Int(), p == row.part ? program : 0) << p;
+    EXPECT_EQ(playing(row.part), "SOUND A" + std::to_string(program));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// The randomiser's arithmetic: how a random byte is brought into a
+// parameter's range, which byte each parameter of the part takes, and the
+// rules that split one byte over two parameters.
+#include <gtest/gtest.h>
+
+#include "ParamIndex.h"
+#include "ProtocolTestSupport.h"
+
+namespace {
+class RandomiserTest : public ::testing::Test, public EngineFixture {
+ protected:
+  // Each slot's byte: the ones the rows below look at, and some spread.
+  void fillTable() {
+    for (int i = 0; i < MIDIMessageManager::kRandomTableSize; ++i)
+      manager->randomTable[static_cast<size_t>(i)] = (i * 37 + 11) % 256;
+  }
+  void setSlot(int slot, int byte) { manager->randomTable[static_cast<size_t>(slot)] = byte; }
+  // The value last written to a parameter, before the parameter clamps it.
+  double written(int index) {
+    double value = -1;
+    for (const auto& [idx, v] : editor.plugSets())
+      if (idx == index) value = v;
+    return value;
+  }
+};
+
+// Step is the maximum (2 for a maximum of 1); while the byte is above the
+// range, a step comes off.
+int reduced(int byte, int minimum, int maximum) {
+  const int step = maximum == 1 ? 2 : maximum, range = maximum - minimum;
+  while (byte > range) byte -= step;
+  return byte;
+}
+
+TEST_F(RandomiserTest, AByteIsBroughtIntoTheParametersRange) {
+  const struct {
+    int minimum, maximum, byte, value;
+  } rows[] = {{0, 127, 0, 0},   {0, 127, 127, 127}, {0, 127, 128, 1}, {0, 127, 200, 73}, {0, 127, 254, 127},
+              {0, 127, 255, 1}, {0, 1, 254, 0},     {0, 1, 255, 1},   {0, 5, 255, 5},    {0, 7, 200, 4},
+              {-24, 24, 200, 32}, {0, 15, 17, 2}};
+  for (const auto& row : rows) {
+    editor.paramAt(kFilter1Cutoff + 5)->InitInt("", row.minimum, row.minimum, row.maximum);
+    setSlot(40, row.byte);
+    EXPECT_EQ(manager->randomizer(kFilter1Cutoff + 5, 40), row.value)
+        << row.byte << " into " << row.minimum << ".." << row.maximum;
+    EXPECT_EQ(reduced(row.byte, row.minimum, row.maximum), row.value);
+  }
+}
+
+TEST_F(RandomiserTest, EachParameterTakesItsSlotsByteInItsOwnRange) {
+  constexpr int kPart = 2;
+  fillTable();
+  setSlot(0, 200);  // octave 0..8
+  setSlot(56, 255);
+  setSlot(91, 130);
+  for (int lock = kSectionLockOsc1; lock < kSectionLockGlobal; lock += 16) editor.setValue(lock + kPart, 0);
+  manager->randomizePatchSettings(kPart);
+  const struct {
+    int base, slot;
+  } rows[] = {
+      {kOscillator1Octave, 0},        {kOscillator1Semitone, 1},      {kOscillator1SubLevel, 12},
+      {kOscillator2Octave, 13},       {kOscillator2SyncToOsc3, 26},   {kOscillator3PWMAmount, 37},
+      {kOscillatorPitchSource, 38},   {kOscillatorGlideRate, 42},     {kOscillatorUniDetune, 44},
+      {kOscillator1Level, 45},        {kRingModulationBalance, 54},   {kNoiseExtFilter1Source, 55},
+      {kFilter1Type, 55},             {kNoiseExtFilter2Source, 56},   {kFilter1Cutoff, 56},
+      {kFilterRouting, 69},           {kFilter2Type, 71},             {kFilter2PanAmount, 84},
+      {kAmpLevel, 85},                {kAmpModAmount, 88},            {kEffect1Mode, 89},
+      {kEffect1Mix, 90},              {kEffect1Param01, 91},          {kFX1ChorusSpeed, 91},
+      {kFX1VocoderBands, 91},         {kFX1VocoderEQHighBandLevel, 104}, {kEffect2Mode, 105},
+      {kFX2ReverbSize, 107},          {kFX2DelaySyncedLength, 117},   {kFX251DelayClockedRearSRV, 120},
+      {kLFO1Shape, 121},              {kLFO3Keytrack, 144},           {kFilterEnvAttack, 146},
+      {kFilterEnvRelease, 152},       {kEnv4Release, 176},            {kModifier1Source1, 177},
+      {kModifier4SourceAmount, 192},  {kMod1FastSource, 193},         {kMod8StandardAmount, 240},
+      {kArpMode, 241},                {kArpPatternLength, 253},
+  };
+  for (const auto& row : rows) {
+    IParam* param = editor.paramAt(row.base + kPart);
+    const int byte = manager->randomTable[static_cast<size_t>(row.slot)];
+    EXPECT_EQ(editor.value(row.base + kPart),
+              reduced(byte, static_cast<int>(param->GetMin()), static_cast<int>(param->GetMax())))
+        << "parameter " << row.base << " from slot " << row.slot;
+  }
+  EXPECT_EQ(editor.value(kOscillator1Octave + kPart), 8);  // 200 - 8 * 24 within 0..8
+  EXPECT_EQ(editor.value(kFilter1Cutoff + kPart), 1);      // 255 -> 128 -> 1
+  EXPECT_EQ(editor.value(kFX1ChorusSpeed + kPart), 3);     // 130 -> 3
+  // Nothing of another part moved.
+  for (const auto& row : rows) EXPECT_EQ(editor.value(row.base + kPart + 1), 0) << row.base;
+}
+
+TEST_F(RandomiserTest, OneByteForTwoParameters) {
+  constexpr int kPart = 6;
+  editor.paramAt(kOscillatorUnisono + kPart)->InitInt("", 0, 0, 7);
+  editor.paramAt(kFilterEnvMode + kPart)->InitInt("", 0, 0, 63);
+  editor.paramAt(kAmpEnvMode + kPart)->InitInt("", 0, 0, 63);
+  editor.paramAt(kFilterRouting + kPart)->InitInt("", 0, 0, 1);
+  editor.paramAt(kFilter1Cutoff)->InitInt("", 0, 0, 255);  // part 0's range rules the arpeggiator steps
+  const struct {
+    const char* what;
+    std::vector<std::pair<int, int>> slots;
+    std::vector<std::pair<int, double>> values;
+  } rows[] = {
+      {"unison 7: six voices, mono", {{43, 7}}, {{kOscillatorUnisono, 6}, {kOscillatorMonoPolyMode, 1}}},
+      {"unison 3: poly", {{43, 3}}, {{kOscillatorUnisono, 3}, {kOscillatorMonoPolyMode, 0}}},
+      {"routing 1 then 0: parallel", {{69, 1}, {70, 0}},
+       {{kFilterRouting, 1}, {kFilterRoutingParallel, 1}, {kFilterRoutingSerial, 0}}},
+      {"routing 0 then 1: serial", {{69, 0}, {70, 1}},
+       {{kFilterRouting, 0}, {kFilterRoutingParallel, 0}, {kFilterRoutingSerial, 1}}},
+      {"filter envelope 40: mode 8, triggered", {{145, 40}}, {{kFilterEnvMode, 8}, {kFilterEnvTrigger, 1}}},
+      {"amp envelope 31: mode 31", {{153, 31}}, {{kAmpEnvMode, 31}, {kAmpEnvTrigger, 0}}},
+      {"step 1 of 91: step 5, accent 3, glide", {{254, 91}},
+       {{kArpPattern01Step, 5}, {kArpPattern01Accent, 3}, {kArpPattern01Glide, 1}}},
+      {"step 16 of 83: step 5, accent 3", {{269, 83}},
+       {{kArpPattern16Step, 5}, {kArpPattern16Accent, 3}, {kArpPattern16Glide, 0}}},
+      {"step 2 of 130: step 8", {{255, 130}},
+       {{kArpPattern02Step, 8}, {kArpPattern02Accent, 0}, {kArpPattern02Glide, 0}}},
+      {"step 1 timing 0x5B: length 5, timing 11", {{270, 0x5B}}, {{kArpPattern01StepLen, 5}, {kArpPattern01Timing, 11}}},
+      {"step 16 timing 0x23", {{285, 0x23}}, {{kArpPattern16StepLen, 2}, {kArpPattern16Timing, 3}}},
+  };
+  for (int lock = kSectionLockOsc1; lock < kSectionLockGlobal; lock += 16) editor.setValue(lock + kPart, 0);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fillTable();
+    for (const auto& [slot, byte] : row.slots) setSlot(slot, byte);
+    manager->randomizePatchSettings(kPart);
+    for (const auto& [base, value] : row.values) EXPECT_EQ(written(base + kPart), value) << base;
+  }
+}
+}  // namespace
