@@ -8,6 +8,7 @@
 #include "LibrarianBrowser.h"
 #include "LinkManager.h"
 #include "MIDIMessageManager.h"
+#include "MidiSendThread.h"
 #include "IGraphics.h"
 #include "MakeGraphics.h"
 #include "ParamIndex.h"
@@ -61,7 +62,8 @@ constexpr struct {
 
 Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
     : IPlugVST(instanceInfo, kNumHostParams, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
-               0x68786566, kMakerCode, 128, true, true, true, 0) {
+               0x68786566, kMakerCode, 128, true, true, true, 0),
+      midiSendThread(std::make_unique<MidiSendThread>(*this)) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   debugLogPath = getDebugLogPath();
   debugLogEnabled = debuggerOutput.openDebugFile(debugLogPath);
@@ -114,6 +116,9 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   buildProgressLayer();
 
   midiMessageManager = std::make_unique<MIDIMessageManager>(this, patchManager.get(), patchLibrarian.get(), GetGUI());
+  midiMessageManager->realtimeStarter = [this](const SenderJob& job, const std::function<void()>& onStart) {
+    midiSendThread->startJob(job, onStart);
+  };
   MakeDefaultPreset("-", 64);
   patchManager->init();
 
@@ -212,6 +217,8 @@ Tarnivex::~Tarnivex() {
   // Nothing may be sent while the object is taken apart, and nothing that
   // uses it may still run: the instrument's input first, then the workers.
   midiIOConfigured = false;
+  // The MIDI thread uses everything below; what it still holds is dropped.
+  midiSendThread.reset();
   StopMidiInput();
   if (midiMessageManager) midiMessageManager->shutDown();
   midiMessageManager.reset();

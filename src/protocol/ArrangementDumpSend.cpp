@@ -39,9 +39,16 @@ void MIDIMessageSender::sendGlobalToDevice(int) {
   plug->DisplayProcessingIndicator(false);
 }
 
+// A later project restore asks a running send to stop (cancelRequested): it
+// stops between two dumps, and the restore's own send follows.
 void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestParts) {
+  cancelRequested = false;
   plug->DisplayProcessingIndicator(true);
   if (plug->isSendGlobalFirst()) sendGlobalToDevice(static_cast<int>(valueOf(plug, kGlobalSysExID)));
+  if (cancelRequested) {
+    plug->DisplayProcessingIndicator(false);
+    return;
+  }
 
   std::array<uint8_t, kMultiDumpSize> dump = multiDumpTemplate();
   dump[kDeviceIdByte] = dumpByteFor(valueOf(plug, kGlobalSysExID), 0);
@@ -64,10 +71,10 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
   }
   plug->setPatchManagerName(0, name.empty() ? kUnnamed : name);
   plug->setLibrarianViewDirty();
-  mManager.pause(kAfterMultiMs);
+  const bool goOn = mManager.pauseUnlessCancelled(*this, kAfterMultiMs);
   plug->setEditorBusy(false);
 
-  if (!toLibrarian) {
+  if (!toLibrarian && goOn) {
     const auto active = [this](int p) { return valueOf(plug, kMultiPartStatus + p) == 1.0; };
     if (requestParts) {
       for (int p = 0; p < kParts && !mManager.isShuttingDown(); ++p) {
@@ -77,11 +84,11 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
       }
     } else if (plug->isSendAllParts()) {
       plug->setEditorBusy(true);
-      for (int p = 0; p < kParts && !mManager.isShuttingDown(); ++p) {
+      for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {
         if (!active(p)) continue;
         sendPartToDevice(p, false, false);
         plug->DisplayProcessingIndicator(true);
-        mManager.pause(kAfterEachPartMs);
+        mManager.pauseUnlessCancelled(*this, kAfterEachPartMs);
       }
     } else {
       sendPartToDevice(plug->getCurrentPart(), false, false);

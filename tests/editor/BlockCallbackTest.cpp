@@ -21,6 +21,7 @@ class BlockCallbackTest : public EditorTest {
   // Job codes the workers ran since the last call (waiting, bounded, for
   // the ones started to have begun).
   std::vector<int> jobsSeen() {
+    plug->midiSendThread->flush();
     for (int i = 0; i < 200; ++i) {
       bool idle = true;
       for (JobThread t : {JobThread::kRequest, JobThread::kClock, JobThread::kContinuousClock})

@@ -16,6 +16,7 @@
 #include "InstrumentLink.h"
 #include "JackTest.h"
 #include "MIDIMessageManager.h"
+#include "MidiSendThread.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
@@ -51,6 +52,7 @@ class MainRoadTest : public JackTest {
   }
   void makePlug() { plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{}); }
   bool idle(int boundMs = 20000) {
+    plug->midiSendThread->flush();  // the enquiry starts there
     for (int i = 0; i < boundMs; ++i) {
       if (!plug->midiMessageManager->isThreadRunning(JobThread::kRequest) && link->waitIdle(0)) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));

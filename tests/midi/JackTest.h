@@ -25,7 +25,9 @@ class JackTest : public ::testing::Test {
   ~JackTest() override {
     // The plug-in's client closes on a thread of its own; the server must
     // not stop under it.
-    if (peer) EXPECT_TRUE(peer->AwaitOtherClientsGone()) << "a JACK client of the plug-in stayed open";
+    if (peer) {
+      EXPECT_TRUE(peer->AwaitOtherClientsGone()) << "a JACK client of the plug-in stayed open";
+    }
     unsetenv("TARNIVEX_MIDI_API");
   }
 
