@@ -28,7 +28,7 @@ void Tarnivex::attachPatchLibrarian() {
                                const std::string& extensions) {
     return promptFile(GetGUI(), action, folder, name, extensions);
   };
-  patchLibrarian->loadPatchesFromFilesystem(getPatchesFolderStr());
+  patchLibrarian->loadSharedPatches(getPatchesFolderStr());
 }
 
 bool Tarnivex::saveImportedFile(bool midi) {

@@ -3,6 +3,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <semaphore>
+#include <string_view>
 #include <thread>
 
 #include "ByteRing.h"
@@ -45,6 +47,35 @@ void KeepModuleLoaded() {
 }
 
 void Report(const std::string& text) { MidiError(text).printMessage(); }
+
+// The clients of this process, closing ones included: their ports are not
+// offered, as no instance talks to another, and a closing one's would stay
+// in a list built while it goes.
+class OwnClients {
+ public:
+  static OwnClients& instance() {
+    static OwnClients clients;
+    return clients;
+  }
+  void add(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mNames.push_back(name + ":");
+  }
+  void remove(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    const auto it = std::find(mNames.begin(), mNames.end(), name + ":");
+    if (it != mNames.end()) mNames.erase(it);
+  }
+  bool owns(std::string_view portName) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return std::any_of(mNames.begin(), mNames.end(),
+                       [portName](const std::string& prefix) { return portName.starts_with(prefix); });
+  }
+
+ private:
+  std::mutex mMutex;
+  std::vector<std::string> mNames;
+};
 }  // namespace
 
 struct JackMidiClient::Core {
@@ -259,8 +290,10 @@ struct JackMidiClient::Core {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       jack_deactivate(client);
     }
+    const std::string name = jack_get_client_name(client);
     jack_client_close(client);
     client = nullptr;
+    OwnClients::instance().remove(name);
   }
 };
 
@@ -315,7 +348,9 @@ class Closer {
 
 std::shared_ptr<JackMidiClient> JackMidiClient::Open(const std::string& name) {
   KeepModuleLoaded();
-  // The closer is made before the first client, so it outlives every one.
+  // Made before the first client, so they outlive every one; the closer
+  // still uses the list of clients while it goes.
+  OwnClients::instance();
   Closer::instance();
   jack_status_t status{};
   jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
@@ -326,6 +361,7 @@ std::shared_ptr<JackMidiClient> JackMidiClient::Open(const std::string& name) {
   jack_on_shutdown(client, Core::Shutdown, core.get());
   if (jack_set_process_callback(client, Core::Process, core.get()) != 0)
     throw MidiError("JACK client \"" + name + "\" takes no process callback");
+  OwnClients::instance().add(jack_get_client_name(client));
   return std::shared_ptr<JackMidiClient>(new JackMidiClient(std::move(core)));
 }
 
@@ -342,11 +378,8 @@ std::vector<std::string> JackMidiClient::ports(bool takingInput) {
   const char** found = jack_get_ports(mCore->client, nullptr, JACK_DEFAULT_MIDI_TYPE,
                                       takingInput ? JackPortIsInput : JackPortIsOutput);
   if (!found) return names;
-  for (const char** name = found; *name; ++name) {
-    const jack_port_t* port = jack_port_by_name(mCore->client, *name);
-    if (port && jack_port_is_mine(mCore->client, port)) continue;
-    names.emplace_back(*name);
-  }
+  for (const char** name = found; *name; ++name)
+    if (!OwnClients::instance().owns(*name)) names.emplace_back(*name);
   jack_free(found);
   return names;
 }
