@@ -135,9 +135,9 @@ bool IParam::MapDisplayText(const char* text, int* pValue) const {
 }
 
 void IParam::SetNormalized(double normalized) {
-  mValue = (mMax - mMin) * std::pow(normalized, mShape) + mMin;
-  if (mType != kTypeDouble) mValue = mStep * std::floor(mValue / mStep + 0.5);
-  mValue = std::min(mValue, mMax);
+  double value = (mMax - mMin) * std::pow(normalized, mShape) + mMin;
+  if (mType != kTypeDouble) value = mStep * std::floor(value / mStep + 0.5);
+  mValue = std::min(value, mMax);
 }
 
 double IParam::GetNormalized(double value) const {

@@ -2,6 +2,8 @@
 // curve and display texts. Values are kept in parameter units.
 #pragma once
 
+#include <atomic>
+
 #include "WDL_TypedBuf.h"
 
 constexpr int MAX_PARAM_NAME_LEN = 55;      // name, label and group, terminator included
@@ -80,7 +82,8 @@ class IParam {
   void SetTypeIfUnset(EParamType type);
 
   int mType = kTypeNone;
-  double mValue = 0.0;
+  // Read by the engine's workers while the host's threads set it.
+  std::atomic<double> mValue{0.0};
   double mMin = 0.0;
   double mMax = 1.0;
   double mStep = 1.0;

@@ -28,8 +28,10 @@ struct EngineFixture {
   ~EngineFixture() { destroyManager(); }
   // Stops and joins the workers.
   void destroyManager() {
-    editor.manager = nullptr;
+    // The jobs still running reach the manager through the editor until the
+    // manager has joined them.
     manager.reset();
+    editor.manager = nullptr;
   }
 
   // Hands a message to the receive side as the instrument would.
