@@ -399,7 +399,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     // The plug-in's clients close on their own; the server must not stop under them.
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    peer.AwaitOtherClientsGone();
   }
   std::error_code error;
   fs::remove_all(gFolders, error);

@@ -11,14 +11,14 @@
 
 MidiSendThread::MidiSendThread(Tarnivex& plug) : mPlug(plug), mThread([this] { run(); }) {}
 
-MidiSendThread::~MidiSendThread() {
+void MidiSendThread::stop() {
   {
     std::lock_guard<std::mutex> lock(mMutex);
     mStopping = true;
   }
   mChanged.notify_all();
   mWake.release();
-  mThread.join();
+  if (mThread.joinable()) mThread.join();
 }
 
 MidiSendThread::Record* MidiSendThread::next(Kind kind) {

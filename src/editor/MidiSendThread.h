@@ -55,7 +55,10 @@ class MidiSendThread {
   static constexpr size_t kCapacity = 512;
 
   explicit MidiSendThread(Tarnivex& plug);
-  ~MidiSendThread();  // stops the thread; what is still queued is dropped
+  ~MidiSendThread() { stop(); }
+  // Ends the thread (a pause it is in ends early); what is still queued is
+  // dropped. The plug-in's pointer to it stays valid until it has ended.
+  void stop();
   MidiSendThread(const MidiSendThread&) = delete;
   MidiSendThread& operator=(const MidiSendThread&) = delete;
 

@@ -218,6 +218,7 @@ Tarnivex::~Tarnivex() {
   // uses it may still run: the instrument's input first, then the workers.
   midiIOConfigured = false;
   // The MIDI thread uses everything below; what it still holds is dropped.
+  midiSendThread->stop();
   midiSendThread.reset();
   StopMidiInput();
   if (midiMessageManager) midiMessageManager->shutDown();
