@@ -43,7 +43,8 @@ int Tarnivex::savedParamCount() const { return NNonAutomatedParams() - kUnsavedE
 std::string Tarnivex::portNameForState(bool output) {
   // The port open now; the selection's value when none is.
   const int open = output ? midiOutPortIndex.load() : midiInPortIndex.load();
-  const int index = open > 0 ? open : GetParam(output ? kDeviceOutSelection : kDeviceInSelection)->Int();
+  const IParam* selection = GetParam(output ? kDeviceOutSelection : kDeviceInSelection);
+  const int index = open > 0 ? open : (selection ? selection->Int() : 0);
   const std::vector<std::string>& list = output ? mOutNames : mInNames;
   if (index > 0 && index < static_cast<int>(list.size())) return list[static_cast<size_t>(index)];
   return orSetName(paramDisplayText(output ? kDeviceOutSelection : kDeviceInSelection, index));
