@@ -44,7 +44,7 @@ class JackPeer {
   // a server asked to stop while one of them is closing hangs, so tests
   // wait, within a bound, until they are gone.
   int OtherClients();
-  bool AwaitOtherClientsGone(std::chrono::milliseconds bound = std::chrono::seconds(10));
+  bool AwaitOtherClientsGone(std::chrono::milliseconds bound = std::chrono::seconds(60));
 
  private:
   static int Process(jack_nframes_t frames, void* self);

@@ -80,6 +80,7 @@ class OwnClients {
 
 struct JackMidiClient::Core {
   jack_client_t* client = nullptr;
+  std::string name;  // as the server gave it
   size_t bufferSize = 0;
   std::atomic<bool> serverGone{false};
   bool active = false;  // client thread only
@@ -284,13 +285,12 @@ struct JackMidiClient::Core {
     stopping = true;
     wake.release();
     if (thread.joinable()) thread.join();
-    if (active) {
+    if (active && !serverGone) {
       const auto until = Clock::now() + kDrainOnClose;
       while ((outState == kLive || outState == kClosing) && !serverGone && !out.empty() && Clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       jack_deactivate(client);
     }
-    const std::string name = jack_get_client_name(client);
     jack_client_close(client);
     client = nullptr;
     OwnClients::instance().remove(name);
@@ -361,7 +361,8 @@ std::shared_ptr<JackMidiClient> JackMidiClient::Open(const std::string& name) {
   jack_on_shutdown(client, Core::Shutdown, core.get());
   if (jack_set_process_callback(client, Core::Process, core.get()) != 0)
     throw MidiError("JACK client \"" + name + "\" takes no process callback");
-  OwnClients::instance().add(jack_get_client_name(client));
+  core->name = jack_get_client_name(client);
+  OwnClients::instance().add(core->name);
   return std::shared_ptr<JackMidiClient>(new JackMidiClient(std::move(core)));
 }
 
