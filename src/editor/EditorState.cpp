@@ -191,7 +191,11 @@ void Tarnivex::resendRestoredState() {
     sendAllParts = true;
     editorBusy = true;
   };
-  const auto end = [this] {
+  const unsigned restore = ++restoreCount;
+  restoreSendPending = true;
+  // Ended by a close, the send is still due; by a later restore, that one's is.
+  const auto end = [this, restore] {
+    if (!midiMessageManager->isShuttingDown() && restoreCount == restore) restoreSendPending = false;
     sendGlobalFirst = false;
     stateRestore = false;
     sendAllParts = false;

@@ -1,6 +1,7 @@
 #include "Tarnivex.h"
 
 #include "BrowserHost.h"
+#include "ClosingSends.h"
 #include "ControlLayer.h"
 #include "DataFolder.h"
 #include "IControl.h"
@@ -8,6 +9,7 @@
 #include "LibrarianBrowser.h"
 #include "LinkManager.h"
 #include "MIDIMessageManager.h"
+#include "MidiPorts.h"
 #include "MidiSendThread.h"
 #include "IGraphics.h"
 #include "MakeGraphics.h"
@@ -222,6 +224,12 @@ Tarnivex::~Tarnivex() {
   midiSendThread.reset();
   StopMidiInput();
   if (midiMessageManager) midiMessageManager->shutDown();
+  // A project that was still going to the instrument goes on without us.
+  if (restoreSendPending && mMidiOut && mMidiOut->isPortOpen()) {
+    std::shared_ptr<MidiBackend> backend;
+    std::vector<TimedDump> project = projectSendOf(*this);
+    ClosingSends::hand(std::move(project), takeMidiOut(&backend), std::move(backend));
+  }
   midiMessageManager.reset();
   patchManager.reset();
   // This instance's hold on the shared images goes before the manager.

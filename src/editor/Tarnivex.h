@@ -61,6 +61,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Hands global, multi and the active parts (job 0) to the request
   // worker, behind or in place of an earlier restore's, and returns.
   void resendRestoredState();
+  // A restore's send has not ended yet (it may wait or run): a close hands
+  // the project to ClosingSends. The count tells restores apart.
+  std::atomic<bool> restoreSendPending{false};
+  std::atomic<unsigned> restoreCount{0};
 
   // ---- The way out (EditorMidiOut.cpp).
   void sendMidiMsgAndLog(IMidiMsg* msg);

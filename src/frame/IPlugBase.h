@@ -237,6 +237,9 @@ class IPlugBase {
   bool SendToMidiOut(const unsigned char* bytes, size_t size);
   // Opens this instance's session on the MIDI system at its first use.
   MidiSession& midiSession();
+  // Hands the out port over (to what sends after the instance has gone),
+  // with the MIDI system it came from; null when there is none.
+  std::unique_ptr<MidiOutPort> takeMidiOut(std::shared_ptr<MidiBackend>* backend);
 
   int mNonAutomatedParamCount = 0;
   // The MIDI system the ports came from and this instance's session on it;

@@ -105,6 +105,12 @@ MidiSession& IPlugBase::midiSession() {
   return *mMidiSession;
 }
 
+std::unique_ptr<MidiOutPort> IPlugBase::takeMidiOut(std::shared_ptr<MidiBackend>* backend) {
+  std::lock_guard<std::mutex> lock(mMidiOutMutex);
+  if (backend) *backend = mMidiBackend;
+  return std::move(mMidiOut);
+}
+
 std::vector<std::string>& IPlugBase::getExternalMIDIOutNames() {
   if (!mOutNames.empty()) return mOutNames;
   mRequestedOutSelection = 0;

@@ -28,12 +28,46 @@ double valueOf(EditorServices* plug, int index) {
 }
 }  // namespace
 
+std::array<uint8_t, kGlobalDumpSize> globalDumpOf(EditorServices& plug) {
+  std::array<uint8_t, kGlobalDumpSize> dump = globalDumpTemplate();
+  dump[kDeviceIdByte] = dumpByteFor(valueOf(&plug, kGlobalSysExID), 0);
+  for (const DumpByte& field : globalDumpBytes())
+    dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(&plug, field.param), field.offset);
+  return dump;
+}
+
+std::array<uint8_t, kMultiDumpSize> multiDumpOf(EditorServices& plug) {
+  std::array<uint8_t, kMultiDumpSize> dump = multiDumpTemplate();
+  dump[kDeviceIdByte] = dumpByteFor(valueOf(&plug, kGlobalSysExID), 0);
+  for (const DumpByte& field : multiCommonBytes())
+    dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(&plug, field.param), field.offset);
+  for (int p = 0; p < kParts; ++p)
+    for (const DumpByte& field : multiPartBytes())
+      dump[static_cast<size_t>(kMultiPartBlockByte + kMultiPartBlockSize * p + field.byte)] =
+          dumpByteFor(valueOf(&plug, field.param + p), field.offset);
+  writeDumpText(dump.data() + kMultiNameByte, kMultiNameLength, plug.paramDisplayText(kMultiName, 0));
+  writeDumpChecksum(dump.data(), kMultiDumpSize);
+  return dump;
+}
+
+std::vector<TimedDump> projectSendOf(EditorServices& plug) {
+  std::vector<TimedDump> send;
+  const auto global = globalDumpOf(plug);
+  send.push_back({{global.begin(), global.end()}, plug.getTimerValue()});
+  const auto multi = multiDumpOf(plug);
+  send.push_back({{multi.begin(), multi.end()}, kAfterMultiMs});
+  for (int p = 0; p < kParts; ++p) {
+    if (valueOf(&plug, kMultiPartStatus + p) != 1.0) continue;
+    const auto sound = soundDumpOf(plug, p);
+    send.push_back({{sound.begin(), sound.end()}, kSoundSendPauseMs + kAfterEachPartMs});
+  }
+  return send;
+}
+
 void MIDIMessageSender::sendGlobalToDevice(int) {
   plug->DisplayProcessingIndicator(true);
   const int tick = plug->getTimerValue();
-  std::array<uint8_t, kGlobalDumpSize> dump = globalDumpTemplate();
-  dump[kDeviceIdByte] = dumpByteFor(valueOf(plug, kGlobalSysExID), 0);
-  for (const DumpByte& field : globalDumpBytes()) dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(plug, field.param), field.offset);
+  std::array<uint8_t, kGlobalDumpSize> dump = globalDumpOf(*plug);
   plug->checksumCheckAndSend(dump.data(), kGlobalDumpSize);
   mManager.pause(tick);
   plug->DisplayProcessingIndicator(false);
@@ -50,16 +84,8 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
     return;
   }
 
-  std::array<uint8_t, kMultiDumpSize> dump = multiDumpTemplate();
-  dump[kDeviceIdByte] = dumpByteFor(valueOf(plug, kGlobalSysExID), 0);
-  for (const DumpByte& field : multiCommonBytes()) dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(plug, field.param), field.offset);
-  for (int p = 0; p < kParts; ++p)
-    for (const DumpByte& field : multiPartBytes())
-      dump[static_cast<size_t>(kMultiPartBlockByte + kMultiPartBlockSize * p + field.byte)] =
-          dumpByteFor(valueOf(plug, field.param + p), field.offset);
+  std::array<uint8_t, kMultiDumpSize> dump = multiDumpOf(*plug);
   const std::string name = plug->paramDisplayText(kMultiName, 0);
-  writeDumpText(dump.data() + kMultiNameByte, kMultiNameLength, name);
-  writeDumpChecksum(dump.data(), kMultiDumpSize);
 
   if (toLibrarian) {
     plug->SetLibrarianRequestActive(true);

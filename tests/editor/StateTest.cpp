@@ -4,6 +4,7 @@
 #include <functional>
 #include <random>
 
+#include "ClosingSends.h"
 #include "ControlAction.h"
 #include "EditorTestSupport.h"
 #include "PatchManager.h"
@@ -299,9 +300,13 @@ TEST_F(StateTest, ARestoreFollowedAtOnceByAnotherOrAnEditEndsWithTheInstrumentIn
   }
 }
 
-TEST_F(StateTest, CloseRightAfterARestoreEndsTheSendBetweenTwoWholeDumps) {
+// Closed while the project is on its way, the plug-in lets the rest go out
+// after it: the host's close does not wait, and the instrument still ends
+// holding the project.
+TEST_F(StateTest, CloseRightAfterARestoreLeavesTheInstrumentHoldingTheProject) {
   const Bytes project = savedProject();
   makePlug(false);
+  param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
   HeldSend held;
   plug->midiMessageManager->virtualPause = held.pauseWith(*backend, *plug->midiMessageManager);
   ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
@@ -309,12 +314,21 @@ TEST_F(StateTest, CloseRightAfterARestoreEndsTheSendBetweenTwoWholeDumps) {
     std::unique_lock<std::mutex> lock(held.mutex);
     ASSERT_TRUE(held.changed.wait_for(lock, std::chrono::seconds(10), [&] { return !held.pauses.empty(); }));
   }
-  // The close ends the held pause; nothing more leaves after it.
-  plug.reset();
+  plug.reset();  // ends the held pause, and with it the job
+  ASSERT_TRUE(ClosingSends::flush());
+  SimulatedInstrument fresh{kDeviceId};
   const ByteList sent = backend->out().sent;
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].size(), 207u);
-  EXPECT_EQ(sent[0][205], dumpChecksum(sent[0]));
+  for (const Bytes& message : sent) fresh.receive(message);
+  EXPECT_TRUE(fresh.checksumErrors().empty());
+  // The global dump the job sent, then the whole project once more.
+  ASSERT_EQ(sent.size(), 4u);
+  EXPECT_EQ(sent[0], sent[1]);
+  const SimBytes part = fresh.partBuffer(3);
+  ASSERT_EQ(part.size(), 392u);
+  EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 386), "Bright Lead     ");
+  EXPECT_EQ(part[85], 77);
+  const SimBytes multi = fresh.multiBuffer();
+  EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
   held.release();
 }
 
