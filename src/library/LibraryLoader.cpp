@@ -37,12 +37,15 @@ int folderDepth(const std::string& folder) {
 }
 }  // namespace
 
-void PatchLibrarian::loadPatchesFromFilesystem(std::string root) {
+bool PatchLibrarian::foundRoot(std::string& root) const {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
-  if (!exists(root)) {
-    log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
-    return;
-  }
+  if (exists(root)) return true;
+  log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
+  return false;
+}
+
+void PatchLibrarian::loadPatchesFromFilesystem(std::string root) {
+  if (!foundRoot(root)) return;
   const std::string key = SharedLibraryLoads::keyOf(root);
   std::shared_ptr<const SharedLoad> load = readShared(root);
   SharedLibraryLoads::publish(key, load);
@@ -50,11 +53,7 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root) {
 }
 
 void PatchLibrarian::loadSharedPatches(std::string root) {
-  while (root.size() > 1 && root.back() == '/') root.pop_back();
-  if (!exists(root)) {
-    log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
-    return;
-  }
+  if (!foundRoot(root)) return;
   const std::string key = SharedLibraryLoads::keyOf(root);
   adopt(SharedLibraryLoads::take(key, [&] { return readShared(root); }), key);
 }

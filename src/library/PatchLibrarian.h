@@ -191,6 +191,8 @@ class PatchLibrarian {
   // The walk of one load into this (private) library; nesting counts the
   // reloads after splits.
   void scanLibrary(const std::string& root, int nesting);
+  // Root without trailing slashes; false, logged, when there is no such folder.
+  bool foundRoot(std::string& root) const;
   // Reads root into a load to share; takes a load in place of the library.
   std::shared_ptr<const SharedLoad> readShared(const std::string& root);
   void adopt(std::shared_ptr<const SharedLoad> load, std::string key);
