@@ -94,8 +94,8 @@ void setSavedValue(std::vector<uint8_t>& chunk, int index, double value) {
   std::memcpy(chunk.data() + at, &value, sizeof value);
 }
 
-// ---- Data folders: none (no settings), ports (the peer's ports and 100
-// banks), library (1,000 banks, no ports).
+// ---- Data folders: none (no settings, no library), ports (the peer's
+// ports), library (1,000 banks in 20 folders, no ports).
 std::string gFolders;
 JackPeer* gPeer = nullptr;
 
@@ -120,8 +120,7 @@ void writeBanks(const fs::path& patches, int count) {
 
 void makeFolders() {
   const fs::path data = fs::path(folderOf("ports")) / "Kelmscroft" / "Zorozov Tarnivex Editor";
-  for (int b = 0; b < 2; ++b) fs::create_directories(data / "Patches" / ("Folder " + std::to_string(b)));
-  writeBanks(data / "Patches", 100);
+  fs::create_directories(data / "Patches");
   std::ofstream(data / "Tarnivex Editor UI.txt", std::ios::binary)
       << "yellow\nnormal\nyes\n" << gPeer->InPortName() << "\n" << gPeer->OutPortName();
   const fs::path library = fs::path(folderOf("library")) / "Kelmscroft" / "Zorozov Tarnivex Editor" / "Patches";
@@ -200,7 +199,7 @@ bool runChild(const std::string& what, const std::string& variant, int count, do
   return at != std::string::npos && std::sscanf(text.c_str() + at, "RESULT %lf %lf", a, b) == 2;
 }
 
-const char* kVariants[] = {"none", "ports"};
+const char* kVariants[] = {"none", "ports", "library"};
 
 void BM_FirstInstanceCreate(benchmark::State& state) {
   const std::string variant = kVariants[state.range(0)];
@@ -217,7 +216,7 @@ void BM_FirstInstanceCreate(benchmark::State& state) {
   }
   state.counters["close_ms"] = closeMs / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_FirstInstanceCreate)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_FirstInstanceCreate)->DenseRange(0, 2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_FurtherInstanceCreate(benchmark::State& state) {
   const std::string variant = kVariants[state.range(0)];
@@ -237,7 +236,7 @@ void BM_FurtherInstanceCreate(benchmark::State& state) {
   Plugin::close(first);
   state.counters["close_ms"] = closeMs / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_FurtherInstanceCreate)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_FurtherInstanceCreate)->DenseRange(0, 2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // The project of an instance whose ports are the peer's, with 0 or 16 parts
 // active.
@@ -360,8 +359,7 @@ BENCHMARK(BM_BlockWorstCaseWithHostMidi)->UseManualTime()->Unit(benchmark::kMicr
 // Resident memory of a process holding n instances, as MB in all and per
 // instance after the first.
 void BM_ResidentMemory(benchmark::State& state) {
-  const char* variants[] = {"none", "ports", "library"};
-  const std::string variant = variants[state.range(1)];
+  const std::string variant = kVariants[state.range(1)];
   const int count = static_cast<int>(state.range(0));
   double all = 0.0, further = 0.0;
   for (auto _ : state)
