@@ -265,6 +265,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   plug.reset();
+  peer->AwaitOtherClientsGone();  // the plug-in's client closes on its own thread
   peer.reset();
   return 0;
 }

@@ -16,9 +16,12 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
   SenderJob job;
   {
     auto guard = librarian->lock();
-    const auto bank = paneBank(*librarian, mHost->browseState(), pane);
+    auto bank = paneBank(*librarian, mHost->browseState(), pane);
     if (!bank) return false;
-    if (bank->patches.size() < static_cast<size_t>(kPatchesPerBank)) bank->holdAt(kPatchesPerBank);
+    if (bank->patches.size() < static_cast<size_t>(kPatchesPerBank)) {
+      bank = paneBankForEdit(*librarian, mHost->browseState(), pane);
+      bank->holdAt(kPatchesPerBank);
+    }
     // The view counts 128 slots: only the bank's own entries are ever sent.
     if (static_cast<size_t>(slot) >= bank->patches.size() || bank->patches[static_cast<size_t>(slot)].empty())
       return false;

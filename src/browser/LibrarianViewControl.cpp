@@ -232,9 +232,12 @@ void LibrarianViewControl::renameSlot(int, int) {
   std::string name;
   {
     auto lock = lib->lock();
-    const auto bank = paneBank(*lib, host().browseState(), 0);
+    auto bank = paneBank(*lib, host().browseState(), 0);
     if (!bank) return;
-    if (bank->patches.size() < static_cast<size_t>(kSlotsPerPane)) bank->holdAt(kSlotsPerPane);
+    if (bank->patches.size() < static_cast<size_t>(kSlotsPerPane)) {
+      bank = paneBankForEdit(*lib, host().browseState(), 0);
+      bank->holdAt(kSlotsPerPane);
+    }
     const LibrarianPatch& entry = bank->patches[static_cast<size_t>(selectedUpper)];
     if (entry.empty()) return;
     name = entry.name;

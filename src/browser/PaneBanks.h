@@ -24,3 +24,10 @@ inline std::shared_ptr<PatchFile> paneBank(const PatchLibrarian& librarian, cons
   if (list < 0) return nullptr;
   return librarian.bankAt(list, pane == 0 ? librarian.upperBank.load() : librarian.lowerBank.load());
 }
+
+// The same bank for changing (the library's own copy), or null.
+inline std::shared_ptr<PatchFile> paneBankForEdit(PatchLibrarian& librarian, const BrowseState& state, int pane) {
+  const int list = paneList(librarian, state, pane);
+  if (list < 0) return nullptr;
+  return librarian.bankForEdit(list, pane == 0 ? librarian.upperBank.load() : librarian.lowerBank.load());
+}

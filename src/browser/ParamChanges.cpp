@@ -200,7 +200,7 @@ void LibrarianBrowser::commitRename() {
   std::vector<unsigned char> dump;
   {
     auto lock = librarian ? librarian->lock() : std::unique_lock<std::recursive_mutex>();
-    const auto bank = librarian ? paneBank(*librarian, state, 0) : nullptr;
+    const auto bank = librarian ? paneBankForEdit(*librarian, state, 0) : nullptr;
     if (bank && slot >= 0 && slot < kPatchesPerBank) {
       if (bank->patches.size() < static_cast<size_t>(kPatchesPerBank)) bank->holdAt(kPatchesPerBank);
       LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];

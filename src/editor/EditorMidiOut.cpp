@@ -9,7 +9,9 @@
 
 #include "ControlLayer.h"
 #include "MIDIMessageManager.h"
+#include "MidiSendThread.h"
 #include "ParamIndex.h"
+#include "RealtimeScope.h"
 #include "SysExFormat.h"
 #include "Tarnivex.h"
 #include "Utilities.h"
@@ -33,8 +35,13 @@ const char* malformedSysEx(const unsigned char* bytes, int length) {
 
 uint32_t Tarnivex::tick() const { return tickSource ? tickSource() : GetTickCount(); }
 
+// Inside the host's real-time calls a pause is handed to the MIDI thread,
+// which keeps it between what came before and after it; there it ends early
+// when the plug-in closes.
 void Tarnivex::pauseFor(int ms) const {
-  if (sleepFor) sleepFor(ms);
+  if (RealtimeScope::active() && midiSendThread) midiSendThread->pause(ms);
+  else if (sleepFor) sleepFor(ms);
+  else if (midiSendThread && midiSendThread->onThread()) midiSendThread->wait(ms);
   else Sleep(ms);
 }
 
@@ -53,6 +60,10 @@ void Tarnivex::lightPart(int part) {
 
 void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
   if (!msg) return;
+  if (RealtimeScope::active() && midiSendThread) {
+    midiSendThread->sendShort(*msg);
+    return;
+  }
   if (!midiIOConfigured) {
     showParamName(kSetMidiIOFirst);
     return;
@@ -90,6 +101,11 @@ void Tarnivex::checksumCheckAndSend(unsigned char* message, int length) {
 
 bool Tarnivex::sendSysExToDevice(unsigned char* bytes, int length) {
   if (!bytes || length <= 0) return false;
+  if (RealtimeScope::active() && midiSendThread) {
+    if (midiSendThread->sendSysEx(bytes, length)) return true;
+    debugLog("MIDI OUT: SysEx message not sent: " + std::to_string(length) + " bytes are too many for the audio thread");
+    return false;
+  }
   if (const char* reason = malformedSysEx(bytes, length)) {
     debugLog(std::string("MIDI OUT: SysEx message not sent: ") + reason);
     return false;
@@ -103,6 +119,8 @@ bool Tarnivex::sendRawToDevice(std::vector<unsigned char> bytes) {
 }
 
 void Tarnivex::logSysExOutMessageByteInt(std::vector<int> message, int count) {
+  // The trace line leaves from the MIDI thread, after the message it traces.
+  if (RealtimeScope::active() && midiSendThread && midiSendThread->traceSysEx(message, count)) return;
   debuggerOutput.logSysExOutMessageByteInt(std::move(message), count);
 }
 
@@ -137,12 +155,23 @@ void Tarnivex::AllSoundsOff(int part, bool allParts) {
   notesSilenced = true;
 }
 
+// The enquiry and its pause run on the MIDI thread: neither the block nor
+// the host's GUI thread waits for them.
 void Tarnivex::sendSysExInitialization() {
   initialisationRequested = true;
-  if (!midiIOConfigured || stateRestore || !midiMessageManager) return;
+  if (!midiSendThread) return;
+  if (RealtimeScope::active()) midiSendThread->enquire();
+  else midiSendThread->enquireFromAnyThread();
+}
+
+void Tarnivex::runDeviceEnquiry() {
+  if (!midiIOConfigured || !midiMessageManager) return;
   SenderJob job;
   job.jobCode = 13;
-  midiMessageManager->startJob(job, [this] { midiMessageManager->replyAccepted = false; });
+  // A project's send may be running on the worker, since the host no longer
+  // waits for it: the enquiry follows it instead of being lost.
+  MIDIMessageManager* manager = midiMessageManager.get();
+  manager->queueJob(job, [manager] { manager->replyAccepted = false; });
   pauseFor(kEnquiryPauseMs);
 }
 

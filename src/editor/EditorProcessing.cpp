@@ -10,7 +10,9 @@
 #include "IControl.h"
 #include "IGraphics.h"
 #include "MIDIMessageManager.h"
+#include "MidiSendThread.h"
 #include "ParamIndex.h"
+#include "RealtimeScope.h"
 #include "Tarnivex.h"
 
 namespace {
@@ -93,7 +95,7 @@ void Tarnivex::sendTempo(int code) {
     debugLog("MIDI OUT: tempo not sent: device ID outside 0-127");
     return;
   }
-  SendMidiSysex(message, static_cast<int>(sizeof(message)));
+  sendSysExToDevice(message, static_cast<int>(sizeof(message)));
 }
 
 void Tarnivex::drainQueue(int frames, int nFrames) {
@@ -131,32 +133,34 @@ void Tarnivex::drainQueue(int frames, int nFrames) {
   midiQueue.FlushLocked(frames);
 }
 
+// Everything the block would send, pause or start waits for the MIDI thread
+// in order (MidiSendThread.h): the block itself never waits.
 void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
+  const RealtimeScope realtime;
   if (resetPending && midiIOConfigured) resetPending = false;
   ITimeInfo timeInfo;
   GetTime(&timeInfo);
   MIDIMessageManager* manager = midiMessageManager.get();
+  const auto startJob = [manager](int code, int clockArgument = 0) {
+    if (!manager) return;
+    SenderJob job;
+    job.jobCode = code;
+    job.clockArgument = clockArgument;
+    manager->startJob(job);
+  };
 
   // Transport edges start and stop the instrument's clock.
   const bool running = timeInfo.mTransportIsRunning;
   if (running && !transportWasRunning) {
     transportWasRunning = true;
     if (!midiToHostBuffer && !clockStarted) {
-      if (manager) {
-        SenderJob job;
-        job.jobCode = 15;
-        manager->startJob(job);
-      }
+      startJob(15);
       clockStarted = true;
     }
   } else if (!running && transportWasRunning) {
     transportWasRunning = false;
     if (!midiToHostBuffer && clockStarted) {
-      if (manager) {
-        SenderJob job;
-        job.jobCode = 17;
-        manager->startJob(job);
-      }
+      startJob(17);
       clockStarted = false;
     }
   }
@@ -164,10 +168,7 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
 
   if (midiIOConfigured && !continuousClockStarted && manager) {
     manager->resetContinuousClock(false);
-    SenderJob job;
-    job.jobCode = 16;
-    job.clockArgument = kClockArgument;
-    manager->startJob(job);
+    startJob(16, kClockArgument);
     continuousClockStarted = true;
   }
 
@@ -179,10 +180,10 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
     if (code != lastTempoCode) {
       lastTempoCode = code;
       tempoSynced = false;
-      if (debugLogEnabled) debugLog("PROCESSOR: Host tempo is out of sync!");
+      if (debugLogEnabled && midiSendThread) midiSendThread->logTempo(hostTempo, false);
     }
     if (!tempoSynced) {
-      if (debugLogEnabled) debugLog("PROCESSOR: Host tempo synced to " + std::to_string(hostTempo) + "BPM");
+      if (debugLogEnabled && midiSendThread) midiSendThread->logTempo(hostTempo, true);
       setParameterFromPlug(kMultiTempo, code, false);
       sendTempo(code);
       tempoSynced = true;
@@ -212,13 +213,24 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
     initialisationPending = false;
   }
 
-  if (partRequestPending && manager && !manager->isThreadRunning(JobThread::kRequest)) {
+  // One request waits on the MIDI thread at a time; it stays pending while
+  // the request thread is busy.
+  if (partRequestPending && manager && midiSendThread && !partRequestPosted &&
+      !manager->isThreadRunning(JobThread::kRequest)) {
+    partRequestPosted = midiSendThread->requestPart();
+  }
+}
+
+void Tarnivex::runPartRequest() {
+  MIDIMessageManager* manager = midiMessageManager.get();
+  if (partRequestPending && manager) {
     SenderJob job;
     job.jobCode = 6;
     job.partArgument = currentPart;
     job.requestFlag = true;
     if (manager->startJob(job, [manager] { manager->dumpExpected = true; })) partRequestPending = false;
   }
+  partRequestPosted = false;
 }
 
 void Tarnivex::Reset() {

@@ -4,10 +4,8 @@
 // 0..8743. Short form (the snapshot, and every chunk of earlier versions):
 // the same without the block and the four selection values.
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <string>
-#include <thread>
 
 #include "IGraphics.h"
 #include "MIDIMessageManager.h"
@@ -62,7 +60,8 @@ std::string Tarnivex::portNameForState(bool output) {
   const int open = output ? midiOutPortIndex.load() : midiInPortIndex.load();
   const std::string chosen = chosenPortName(output);
   if (open <= 0 && !chosen.empty()) return chosen;
-  const int index = open > 0 ? open : GetParam(output ? kDeviceOutSelection : kDeviceInSelection)->Int();
+  const IParam* selection = GetParam(output ? kDeviceOutSelection : kDeviceInSelection);
+  const int index = open > 0 ? open : (selection ? selection->Int() : 0);
   const std::vector<std::string>& list = output ? mOutNames : mInNames;
   if (index > 0 && index < static_cast<int>(list.size())) return list[static_cast<size_t>(index)];
   return orSetName(paramDisplayText(output ? kDeviceOutSelection : kDeviceInSelection, index));
@@ -193,42 +192,35 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
   return section.endPos;
 }
 
-bool Tarnivex::waitForRequestThread(int boundMs) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-  while (midiMessageManager->isThreadRunning(JobThread::kRequest)) {
-    if (std::chrono::steady_clock::now() >= until) return false;
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-  return true;
-}
-
+// The project goes to the instrument on the request worker, in the order and
+// with the pauses of job 0, while the host's thread returns. The flags the
+// send reads are set when it starts and cleared when it ends, on the worker.
+// A send still running (an earlier restore's, a bank request) is asked to
+// stop, and one still waiting gives its place to this one, so the instrument
+// ends holding the state restored last.
 void Tarnivex::resendRestoredState() {
   MIDIMessageManager& manager = *midiMessageManager;
-  stateRestore = true;
-  sendGlobalFirst = true;
-  sendAllParts = true;
-  editorBusy = true;
-  // A request job still running (a bank request can take minutes) is
-  // cancelled first; its thread is the one that sends the state.
-  if (manager.isThreadRunning(JobThread::kRequest)) {
-    manager.sender->cancelRequested = true;
-    if (!waitForRequestThread(restoreWaitBoundMs)) debugLog("PROJECT RECALL: running job did not stop in time");
-  }
-  manager.sender->cancelRequested = false;
+  if (manager.isThreadRunning(JobThread::kRequest)) manager.cancelRequestJob();
   SenderJob job;
   job.jobCode = 0;
   job.firstSendFlag = false;
   job.secondSendFlag = false;
-  if (manager.startJob(job)) {
-    // The end of the job, not the first hidden progress display, says the
-    // whole state has gone out.
-    if (!waitForRequestThread(restoreWaitBoundMs)) {
-      manager.sender->cancelRequested = true;
-      debugLog("PROJECT RECALL: sending the project to the instrument timed out");
-    }
-  }
-  sendGlobalFirst = false;
-  stateRestore = false;
-  sendAllParts = false;
-  editorBusy = false;
+  const auto begin = [this] {
+    midiMessageManager->sender->cancelRequested = false;
+    stateRestore = true;
+    sendGlobalFirst = true;
+    sendAllParts = true;
+    editorBusy = true;
+  };
+  const unsigned restore = ++restoreCount;
+  restoreSendPending = true;
+  // Ended by a close, the send is still due; by a later restore, that one's is.
+  const auto end = [this, restore] {
+    if (!midiMessageManager->isShuttingDown() && restoreCount == restore) restoreSendPending = false;
+    sendGlobalFirst = false;
+    stateRestore = false;
+    sendAllParts = false;
+    editorBusy = false;
+  };
+  if (!manager.queueJob(job, begin, 0, end)) debugLog("PROJECT RECALL: the project could not be sent to the instrument");
 }

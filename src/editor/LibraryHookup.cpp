@@ -32,7 +32,7 @@ void Tarnivex::attachPatchLibrarian() {
     IGraphics* graphics = GetGUI();
     return graphics ? graphics->ShowMessageBox(text.c_str(), caption.c_str(), type) : 0;
   };
-  patchLibrarian->loadPatchesFromFilesystem(getPatchesFolderStr());
+  patchLibrarian->loadSharedPatches(getPatchesFolderStr());
 }
 
 bool Tarnivex::saveImportedFile(bool midi) {

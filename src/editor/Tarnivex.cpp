@@ -1,6 +1,7 @@
 #include "Tarnivex.h"
 
 #include "BrowserHost.h"
+#include "ClosingSends.h"
 #include "ControlLayer.h"
 #include "DataFolder.h"
 #include "IControl.h"
@@ -8,6 +9,8 @@
 #include "LibrarianBrowser.h"
 #include "LinkManager.h"
 #include "MIDIMessageManager.h"
+#include "MidiPorts.h"
+#include "MidiSendThread.h"
 #include "IGraphics.h"
 #include "MakeGraphics.h"
 #include "ParamIndex.h"
@@ -61,7 +64,8 @@ constexpr struct {
 
 Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
     : IPlugVST(instanceInfo, kNumHostParams, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
-               0x68786566, kMakerCode, 128, true, true, true, 0) {
+               0x68786566, kMakerCode, 128, true, true, true, 0),
+      midiSendThread(std::make_unique<MidiSendThread>(*this)) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   debugLogPath = getDebugLogPath();
   debugLogEnabled = debuggerOutput.openDebugFile(debugLogPath);
@@ -114,6 +118,9 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   buildProgressLayer();
 
   midiMessageManager = std::make_unique<MIDIMessageManager>(this, patchManager.get(), patchLibrarian.get(), GetGUI());
+  midiMessageManager->realtimeStarter = [this](const SenderJob& job, const std::function<void()>& onStart) {
+    midiSendThread->startJob(job, onStart);
+  };
   MakeDefaultPreset("-", 64);
   patchManager->init();
 
@@ -212,8 +219,17 @@ Tarnivex::~Tarnivex() {
   // Nothing may be sent while the object is taken apart, and nothing that
   // uses it may still run: the instrument's input first, then the workers.
   midiIOConfigured = false;
+  // The MIDI thread uses everything below; what it still holds is dropped.
+  midiSendThread->stop();
+  midiSendThread.reset();
   StopMidiInput();
   if (midiMessageManager) midiMessageManager->shutDown();
+  // A project that was still going to the instrument goes on without us.
+  if (restoreSendPending && mMidiOut && mMidiOut->isPortOpen()) {
+    std::shared_ptr<MidiBackend> backend;
+    std::vector<TimedDump> project = projectSendOf(*this);
+    ClosingSends::hand(std::move(project), takeMidiOut(&backend), std::move(backend));
+  }
   midiMessageManager.reset();
   patchManager.reset();
   // This instance's hold on the shared images goes before the manager.

@@ -29,6 +29,7 @@ class LibrarianBrowser;
 class LibrarianViewControl;
 class LinkManager;
 class MIDIMessageManager;
+class MidiSendThread;
 class PatchLibrarian;
 class PatchManager;
 class TabSwitchFunctions;
@@ -59,17 +60,26 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::string portNameForState(bool output);
   // A port name read from a project becomes the chosen one while no port is open.
   void adoptStoredPortName(bool output, const std::string& name);
-  // Sends global, multi and the active parts (job 0) and waits, bounded,
-  // until that job has ended.
+  // Hands global, multi and the active parts (job 0) to the request
+  // worker, behind or in place of an earlier restore's, and returns.
   void resendRestoredState();
-  bool waitForRequestThread(int boundMs);
-  // How long a restore waits for the instrument transfer it started.
-  std::atomic<int> restoreWaitBoundMs{30000};
+  // A restore's send has not ended yet (it may wait or run): a close hands
+  // the project to ClosingSends. The count tells restores apart.
+  std::atomic<bool> restoreSendPending{false};
+  std::atomic<unsigned> restoreCount{0};
 
   // ---- The way out (EditorMidiOut.cpp).
   void sendMidiMsgAndLog(IMidiMsg* msg);
   void AllSoundsOff(int part, bool allParts);
   void sendSysExInitialization();
+  // The enquiry's job start and its pause, on the MIDI thread.
+  void runDeviceEnquiry();
+  // The block's deferred part request, on the MIDI thread.
+  void runPartRequest();
+  // What the real-time calls hand on (MidiSendThread.h); made first, gone first.
+  std::unique_ptr<MidiSendThread> midiSendThread;
+  // Set while the block's part request waits on the MIDI thread.
+  std::atomic<bool> partRequestPosted{false};
   void MIDIOutRoutingSwitch(IMidiMsg* msg);
   bool BankChangeMessage(int part);
   bool CheckBankConflict(int part);
@@ -213,6 +223,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setControlFromHardware(IControl* control, double normalized) override;
   void runParamChange(int paramIdx, bool fromDevice) override;
   void requestFolderRefresh() override { folderRefreshPending = true; }
+  bool deferProgramChange(int part, const IMidiMsg& msg) override;
   bool isReplyReceived() const override { return replyReceived; }
   void clearReplyReceived() override { replyReceived = false; }
   bool isDeviceIdLearning() const override { return initialisationRequested; }

@@ -8,10 +8,12 @@
 #include "IGraphics.h"
 #include "LibrarianBrowser.h"
 #include "MIDIMessageManager.h"
+#include "MidiSendThread.h"
 #include "ParamIndex.h"
 #include "PatchFile.h"
 #include "PatchLibrarian.h"
 #include "PatchManager.h"
+#include "RealtimeScope.h"
 #include "Tarnivex.h"
 #include "ValueLists.h"
 #include "UIConfigManager.h"
@@ -56,7 +58,16 @@ void Tarnivex::showStatusText(const char* text) {
 }
 
 void Tarnivex::debugLog(const std::string& message) {
-  if (debugLogEnabled) debuggerOutput.printDebugInfo(debugLogPath, message);
+  if (!debugLogEnabled) return;
+  // The log file is not written from the host's real-time calls.
+  if (RealtimeScope::active() && midiSendThread) midiSendThread->log(message);
+  else debuggerOutput.printDebugInfo(debugLogPath, message);
+}
+
+bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg) {
+  if (!RealtimeScope::active() || !midiSendThread) return false;
+  midiSendThread->programChange(part, msg);
+  return true;
 }
 
 int Tarnivex::tempoListValue(int index) const {

@@ -190,9 +190,9 @@ void IParam::SetNormalized(double normalized) {
     mValue = mDefault;
     return;
   }
-  mValue = (mMax - mMin) * std::pow(normalized, mShape) + mMin;
-  if (mType != kTypeDouble) mValue = mStep * std::floor(mValue / mStep + 0.5);
-  mValue = std::min(mValue, mMax);
+  double value = (mMax - mMin) * std::pow(normalized, mShape) + mMin;
+  if (mType != kTypeDouble) value = mStep * std::floor(value / mStep + 0.5);
+  mValue = std::min(value, mMax);
 }
 
 double IParam::GetNormalized(double value) const {

@@ -2,6 +2,7 @@
 // curve and display texts. Values are kept in parameter units.
 #pragma once
 
+#include <atomic>
 #include <climits>
 #include <memory>
 #include <span>
@@ -74,9 +75,10 @@ class IParam {
   // Truncated toward zero; a value beyond the int range gives its nearest
   // end and one that is not a number 0, never undefined behaviour.
   int Int() const {
-    if (!(mValue > -2147483649.0)) return mValue != mValue ? 0 : INT_MIN;
-    if (!(mValue < 2147483648.0)) return INT_MAX;
-    return static_cast<int>(mValue);
+    const double value = mValue;
+    if (!(value > -2147483649.0)) return value != value ? 0 : INT_MIN;
+    if (!(value < 2147483648.0)) return INT_MAX;
+    return static_cast<int>(value);
   }
   bool Bool() const { return mValue >= 0.5; }
   EParamType Type() const { return static_cast<EParamType>(mType); }
@@ -106,7 +108,8 @@ class IParam {
   std::span<const DisplayText> Texts() const;
 
   int mType = kTypeNone;
-  double mValue = 0.0;
+  // Read by the engine's workers while the host's threads set it.
+  std::atomic<double> mValue{0.0};
   double mMin = 0.0;
   double mMax = 1.0;
   double mStep = 1.0;

@@ -20,8 +20,10 @@
 #include "WDL_TypedBuf.h"
 
 class IGraphics;
+class MidiBackend;
 class MidiInPort;
 class MidiOutPort;
+class MidiSession;
 
 constexpr int kChunkMagic = 0x70666674;       // 'pfft'
 constexpr int kChunkVersion = 0x00010000;
@@ -233,8 +235,17 @@ class IPlugBase {
   void StopMidiInput();
   // Sends on the direct out port; false when there is nothing to send on.
   bool SendToMidiOut(const unsigned char* bytes, size_t size);
+  // Opens this instance's session on the MIDI system at its first use.
+  MidiSession& midiSession();
+  // Hands the out port over (to what sends after the instance has gone),
+  // with the MIDI system it came from; null when there is none.
+  std::unique_ptr<MidiOutPort> takeMidiOut(std::shared_ptr<MidiBackend>* backend);
 
   int mNonAutomatedParamCount = 0;
+  // The MIDI system the ports came from and this instance's session on it;
+  // declared before the ports, which may need them until they are gone.
+  std::shared_ptr<MidiBackend> mMidiBackend;
+  std::unique_ptr<MidiSession> mMidiSession;
   std::unique_ptr<MidiInPort> mMidiIn;
   std::unique_ptr<MidiOutPort> mMidiOut;
   // Sends come from the GUI, audio and worker threads; one message at a time.

@@ -97,12 +97,26 @@ int SelectDevice(Port* port, const std::vector<std::string>& list, int& requeste
 }
 }  // namespace
 
+MidiSession& IPlugBase::midiSession() {
+  if (!mMidiSession) {
+    mMidiBackend = CurrentMidiBackend();
+    mMidiSession = mMidiBackend->openSession(mEffectName);
+  }
+  return *mMidiSession;
+}
+
+std::unique_ptr<MidiOutPort> IPlugBase::takeMidiOut(std::shared_ptr<MidiBackend>* backend) {
+  std::lock_guard<std::mutex> lock(mMidiOutMutex);
+  if (backend) *backend = mMidiBackend;
+  return std::move(mMidiOut);
+}
+
 std::vector<std::string>& IPlugBase::getExternalMIDIOutNames() {
   if (!mOutNames.empty()) return mOutNames;
   mRequestedOutSelection = 0;
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
   try {
-    mMidiOut = CurrentMidiBackend()->createOut(kOutClientName);
+    mMidiOut = midiSession().createOut(kOutClientName);
   } catch (const MidiError& error) {
     error.printMessage();
     mMidiOut.reset();
@@ -115,7 +129,7 @@ std::vector<std::string>& IPlugBase::getExternalMIDIInNames() {
   if (!mInNames.empty()) return mInNames;
   mRequestedInSelection = 0;
   try {
-    mMidiIn = CurrentMidiBackend()->createIn(kInClientName, kInQueueLimit);
+    mMidiIn = midiSession().createIn(kInClientName, kInQueueLimit);
     mMidiIn->setCallback(MIDICallback, this);
     mMidiIn->ignoreTypes(false, true, true);
   } catch (const MidiError& error) {
@@ -165,7 +179,7 @@ bool IPlugBase::initializeVirtualOutput(std::string name) {
     mMidiOut.reset();
   }
   try {
-    mMidiOut = CurrentMidiBackend()->createOut(kOutClientName);
+    mMidiOut = midiSession().createOut(kOutClientName);
     mMidiOut->openVirtualPort("From " + name);
   } catch (const MidiError& error) {
     error.printMessage();

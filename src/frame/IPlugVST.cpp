@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "IGraphics.h"
+#include "RealtimeScope.h"
 
 namespace {
 
@@ -260,6 +261,7 @@ template <class Sample, class Run>
 void IPlugVST::RunProcess(AEffect* effect, Sample** inputs, Sample** outputs, VstInt32 nFrames, Run run) {
   IPlugVST* plug = PlugOf(effect);
   if (!plug) return;
+  const RealtimeScope realtime;
   WDL_MutexLock lock(&plug->mMutex);
   plug->PrepareBlock(nFrames);
   plug->AttachInputBuffers(0, plug->NInChannels(), inputs, nFrames);

@@ -7,6 +7,7 @@
 #include "IGraphics.h"
 #include "IGraphicsLinux.h"
 #include "IPlugVST.h"
+#include "RealtimeScope.h"
 
 namespace {
 constexpr VstInt32 kLastKnownOpcode = 69;
@@ -286,8 +287,10 @@ VstIntPtr IPlugVST::SetChunk(bool isBank, const void* data, VstIntPtr size) {
   return 1;
 }
 
+// The host calls this on its audio thread, just before the block.
 VstIntPtr IPlugVST::ProcessEvents(VstEvents* events) {
   if (!events) return 0;
+  const RealtimeScope realtime;
   // The host's list runs on past the two entries the declaration shows.
   VstEvent* const* list = events->events;
   for (int i = 0; i < events->numEvents; ++i) {

@@ -29,3 +29,6 @@ struct FolderFiles {
 };
 
 using FolderTree = std::vector<std::unique_ptr<FolderFiles>>;
+
+// A tree of the same nodes, referring to the same banks.
+FolderTree copyTree(const FolderTree& tree);

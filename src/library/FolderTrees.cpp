@@ -2,6 +2,13 @@
 // three levels, records matched by the name of the bank's own folder.
 #include "PatchLibrarian.h"
 
+FolderTree copyTree(const FolderTree& tree) {
+  FolderTree copy;
+  copy.reserve(tree.size());
+  for (const auto& node : tree) copy.push_back(std::make_unique<FolderFiles>(*node));
+  return copy;
+}
+
 void PatchLibrarian::createSingleFolderFilesStructure(PatchFile* bank, std::string) {
   auto guard = lock();
   hangIntoTree(mContents.soundTree, bank);

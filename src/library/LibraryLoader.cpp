@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "PatchLibrarian.h"
+#include "SharedLibraryLoads.h"
 #include "UserFiles.h"
 
 namespace {
@@ -36,12 +37,37 @@ int folderDepth(const std::string& folder) {
 }
 }  // namespace
 
-void PatchLibrarian::loadPatchesFromFilesystem(std::string root) {
+bool PatchLibrarian::foundRoot(std::string& root) const {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
-  if (!exists(root)) {
-    log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
-    return;
+  if (exists(root)) return true;
+  log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
+  return false;
+}
+
+void PatchLibrarian::loadPatchesFromFilesystem(std::string root) {
+  if (!foundRoot(root)) return;
+  const std::string key = SharedLibraryLoads::keyOf(root);
+  std::shared_ptr<const SharedLoad> load = readShared(root);
+  SharedLibraryLoads::publish(key, load);
+  adopt(std::move(load), key);
+}
+
+void PatchLibrarian::loadSharedPatches(std::string root) {
+  if (!foundRoot(root)) return;
+  const std::string key = SharedLibraryLoads::keyOf(root);
+  adopt(SharedLibraryLoads::take(key, [&] { return readShared(root); }), key);
+}
+
+void PatchLibrarian::forgetSharedLoad() {
+  std::string key;
+  {
+    auto guard = lock();
+    key = mLoadKey;
   }
+  if (!key.empty()) SharedLibraryLoads::forget(key);
+}
+
+std::shared_ptr<const SharedLoad> PatchLibrarian::readShared(const std::string& root) {
   // The load runs on a private library; readers of this one see the old
   // banks until the new ones are swapped in whole.
   PatchLibrarian staged;
@@ -49,13 +75,40 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root) {
   staged.maxBankFileSize = maxBankFileSize;
   staged.maxSplitEntries = maxSplitEntries;
   staged.scanLibrary(root, 0);
+  auto load = std::make_shared<SharedLoad>();
+  load->contents = std::move(staged.mContents);
+  load->splitPassCount = staged.splitPassCount;
+  for (const BankList* list : {&load->contents.soundBanks, &load->contents.multiBanks, &load->contents.categoryBanks,
+                               &load->contents.treeOnlyBanks})
+    for (const auto& bank : *list) bank->shared = true;
+  return load;
+}
+
+void PatchLibrarian::adopt(std::shared_ptr<const SharedLoad> load, std::string key) {
+  const LibraryContents& shared = load->contents;
+  LibraryContents fresh;
+  fresh.folders = shared.folders;
+  fresh.soundBanks = shared.soundBanks;
+  fresh.multiBanks = shared.multiBanks;
+  fresh.categoryBanks = shared.categoryBanks;
+  fresh.treeOnlyBanks = shared.treeOnlyBanks;
+  fresh.soundTree = copyTree(shared.soundTree);
+  fresh.multiTree = copyTree(shared.multiTree);
+  fresh.categoryTree = copyTree(shared.categoryTree);
+  fresh.categoryNames = shared.categoryNames;
+  // The old contents' trees refer into the old load: they go first.
   LibraryContents old;
+  std::shared_ptr<const SharedLoad> oldLoad;
   {
     auto guard = lock();
     old = std::move(mContents);
-    mContents = std::move(staged.mContents);
-    splitPassCount = staged.splitPassCount.load();
+    mContents = std::move(fresh);
+    oldLoad = std::move(mLoad);
+    mLoad = std::move(load);
+    mLoadKey = std::move(key);
+    splitPassCount = mLoad->splitPassCount;
   }
+  old = LibraryContents{};
 }
 
 void PatchLibrarian::initBankFilesOnDiscard(std::string root) {

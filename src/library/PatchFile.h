@@ -17,6 +17,9 @@ struct PatchFile {
   std::string fileName;
   std::string folderName;
   std::vector<std::string> directories;
+  // Part of a load every instance of the process shares: never changed
+  // (PatchLibrarian::bankForEdit changes a copy).
+  bool shared = false;
 
   // A copy with bankType, kind (0, 1, other values 2), every entry and the
   // file name; folder name and directories stay empty. A bankType other

@@ -34,10 +34,24 @@ int PatchLibrarian::bankCount(int list) const {
   return banks ? static_cast<int>(banks->size()) : 0;
 }
 
+std::shared_ptr<PatchFile> PatchLibrarian::bankForEdit(int list, int index) {
+  auto guard = lock();
+  if (!listOf(list) || index < 0 || index >= static_cast<int>(listFor(list).size())) return nullptr;
+  std::shared_ptr<PatchFile>& bank = listFor(list)[static_cast<size_t>(index)];
+  if (bank->shared) {
+    // The tree keeps pointing at the shared bank, which has the same names
+    // and stays alive with the load.
+    auto copy = std::make_shared<PatchFile>(*bank);
+    copy->shared = false;
+    bank = std::move(copy);
+  }
+  return bank;
+}
+
 std::shared_ptr<PatchFile> PatchLibrarian::selectedBank() {
   const int mode = librarianMode;
   if (mode != 0 && mode != 1) return nullptr;
-  return bankAt(mode, upperBank);
+  return bankForEdit(mode, upperBank);
 }
 
 bool PatchLibrarian::setSysexDatatoSelectedSlot(const LibrarianPatch* entry) {

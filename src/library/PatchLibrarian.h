@@ -25,6 +25,8 @@ class File;
 class Path;
 }  // namespace Poco
 
+struct SharedLoad;
+
 using BankList = std::vector<std::shared_ptr<PatchFile>>;
 
 // What a load builds and a reload replaces as a whole.
@@ -81,8 +83,11 @@ class PatchLibrarian {
   LibraryContents& contents() { return mContents; }
   const LibraryContents& contents() const { return mContents; }
   // A bank of one of the four lists, kept alive for the caller; null when
-  // there is none.
+  // there is none. Read it only: banks may be shared with other instances.
   std::shared_ptr<PatchFile> bankAt(int list, int index) const;
+  // The same bank for changing: a bank of the shared load is first copied
+  // into this library, so the other instances keep what they show.
+  std::shared_ptr<PatchFile> bankForEdit(int list, int index);
   // The number of banks of one of the four lists.
   int bankCount(int list) const;
 
@@ -135,8 +140,15 @@ class PatchLibrarian {
 
   // ---- Loading the library folder.
   // Loads root (without a trailing "/") and replaces the library with it;
-  // a missing root changes nothing.
+  // a missing root changes nothing. The load becomes the process's shared
+  // one for root.
   void loadPatchesFromFilesystem(std::string root);
+  // The same, but an instance of the process that holds a load of root
+  // gives it: the folder is read once for all.
+  void loadSharedPatches(std::string root);
+  // The next loadSharedPatches of this library's folder reads it again: a
+  // bank file in it was written.
+  void forgetSharedLoad();
   // Appends every directory below folder, deepest first; a directory met
   // again through a link is not walked twice.
   void buildFolderStructure(const std::string& folder, std::vector<std::string>* folders);
@@ -196,6 +208,11 @@ class PatchLibrarian {
   // The walk of one load into this (private) library; nesting counts the
   // reloads after splits.
   void scanLibrary(const std::string& root, int nesting);
+  // Root without trailing slashes; false, logged, when there is no such folder.
+  bool foundRoot(std::string& root) const;
+  // Reads root into a load to share; takes a load in place of the library.
+  std::shared_ptr<const SharedLoad> readShared(const std::string& root);
+  void adopt(std::shared_ptr<const SharedLoad> load, std::string key);
   void hangIntoTree(FolderTree& tree, PatchFile* bank);
   // One split pass over the entries of one kind, collected in source order;
   // the new bank, named after the file it was written to, or null when the
@@ -213,6 +230,9 @@ class PatchLibrarian {
 
   mutable std::recursive_mutex mMutex;
   LibraryContents mContents;
+  // The load the contents came from, kept while its banks are shown, and its key.
+  std::shared_ptr<const SharedLoad> mLoad;
+  std::string mLoadKey;
   std::string mRoot;  // of the load running in this library
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
 };

@@ -28,31 +28,64 @@ double valueOf(EditorServices* plug, int index) {
 }
 }  // namespace
 
+std::array<uint8_t, kGlobalDumpSize> globalDumpOf(EditorServices& plug) {
+  std::array<uint8_t, kGlobalDumpSize> dump = globalDumpTemplate();
+  dump[kDeviceIdByte] = dumpByteFor(valueOf(&plug, kGlobalSysExID), 0);
+  for (const DumpByte& field : globalDumpBytes())
+    dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(&plug, field.param), field.offset);
+  return dump;
+}
+
+std::array<uint8_t, kMultiDumpSize> multiDumpOf(EditorServices& plug) {
+  std::array<uint8_t, kMultiDumpSize> dump = multiDumpTemplate();
+  dump[kDeviceIdByte] = dumpByteFor(valueOf(&plug, kGlobalSysExID), 0);
+  for (const DumpByte& field : multiCommonBytes())
+    dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(&plug, field.param), field.offset);
+  for (int p = 0; p < kParts; ++p)
+    for (const DumpByte& field : multiPartBytes())
+      dump[static_cast<size_t>(kMultiPartBlockByte + kMultiPartBlockSize * p + field.byte)] =
+          dumpByteFor(valueOf(&plug, field.param + p), field.offset);
+  writeDumpText(dump.data() + kMultiNameByte, kMultiNameLength, plug.paramDisplayText(kMultiName, 0));
+  writeDumpChecksum(dump.data(), kMultiDumpSize);
+  return dump;
+}
+
+std::vector<TimedDump> projectSendOf(EditorServices& plug) {
+  std::vector<TimedDump> send;
+  const auto global = globalDumpOf(plug);
+  send.push_back({{global.begin(), global.end()}, plug.getTimerValue()});
+  const auto multi = multiDumpOf(plug);
+  send.push_back({{multi.begin(), multi.end()}, kAfterMultiMs});
+  for (int p = 0; p < kParts; ++p) {
+    if (valueOf(&plug, kMultiPartStatus + p) != 1.0) continue;
+    const auto sound = soundDumpOf(plug, p);
+    send.push_back({{sound.begin(), sound.end()}, kSoundSendPauseMs + kAfterEachPartMs});
+  }
+  return send;
+}
+
 void MIDIMessageSender::sendGlobalToDevice(int) {
   plug->DisplayProcessingIndicator(true);
   const int tick = plug->getTimerValue();
-  std::array<uint8_t, kGlobalDumpSize> dump = globalDumpTemplate();
-  dump[kDeviceIdByte] = dumpByteFor(valueOf(plug, kGlobalSysExID), 0);
-  for (const DumpByte& field : globalDumpBytes()) dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(plug, field.param), field.offset);
+  std::array<uint8_t, kGlobalDumpSize> dump = globalDumpOf(*plug);
   plug->checksumCheckAndSend(dump.data(), kGlobalDumpSize);
   mManager.pause(tick);
   plug->DisplayProcessingIndicator(false);
 }
 
+// A later project restore asks a running send to stop (cancelRequested): it
+// stops between two dumps, and the restore's own send follows.
 void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestParts) {
+  cancelRequested = false;
   plug->DisplayProcessingIndicator(true);
   if (plug->isSendGlobalFirst()) sendGlobalToDevice(static_cast<int>(valueOf(plug, kGlobalSysExID)));
+  if (cancelRequested) {
+    plug->DisplayProcessingIndicator(false);
+    return;
+  }
 
-  std::array<uint8_t, kMultiDumpSize> dump = multiDumpTemplate();
-  dump[kDeviceIdByte] = dumpByteFor(valueOf(plug, kGlobalSysExID), 0);
-  for (const DumpByte& field : multiCommonBytes()) dump[static_cast<size_t>(field.byte)] = dumpByteFor(valueOf(plug, field.param), field.offset);
-  for (int p = 0; p < kParts; ++p)
-    for (const DumpByte& field : multiPartBytes())
-      dump[static_cast<size_t>(kMultiPartBlockByte + kMultiPartBlockSize * p + field.byte)] =
-          dumpByteFor(valueOf(plug, field.param + p), field.offset);
+  std::array<uint8_t, kMultiDumpSize> dump = multiDumpOf(*plug);
   const std::string name = plug->paramDisplayText(kMultiName, 0);
-  writeDumpText(dump.data() + kMultiNameByte, kMultiNameLength, name);
-  writeDumpChecksum(dump.data(), kMultiDumpSize);
 
   if (toLibrarian) {
     plug->SetLibrarianRequestActive(true);
@@ -64,10 +97,10 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
   }
   plug->setPatchManagerName(0, name.empty() ? kUnnamed : name);
   plug->setLibrarianViewDirty();
-  mManager.pause(kAfterMultiMs);
+  const bool goOn = mManager.pauseUnlessCancelled(*this, kAfterMultiMs);
   plug->setEditorBusy(false);
 
-  if (!toLibrarian) {
+  if (!toLibrarian && goOn) {
     const auto active = [this](int p) { return valueOf(plug, kMultiPartStatus + p) == 1.0; };
     if (requestParts) {
       for (int p = 0; p < kParts && !mManager.isShuttingDown(); ++p) {
@@ -77,11 +110,11 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
       }
     } else if (plug->isSendAllParts()) {
       plug->setEditorBusy(true);
-      for (int p = 0; p < kParts && !mManager.isShuttingDown(); ++p) {
+      for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {
         if (!active(p)) continue;
         sendPartToDevice(p, false, false);
         plug->DisplayProcessingIndicator(true);
-        mManager.pause(kAfterEachPartMs);
+        mManager.pauseUnlessCancelled(*this, kAfterEachPartMs);
       }
     } else {
       sendPartToDevice(plug->getCurrentPart(), false, false);

@@ -38,3 +38,9 @@ const std::array<uint8_t, kGlobalDumpSize>& globalDumpTemplate();
 // The byte a value takes: truncated toward zero, offset, kept within 0..127
 // so no data byte can pose as a status byte.
 uint8_t dumpByteFor(double value, int offset);
+
+class EditorServices;
+// The dumps of the editor's state as it is now: the global dump (checksum
+// left to the way out), the multi with its name and checksum.
+std::array<uint8_t, kGlobalDumpSize> globalDumpOf(EditorServices& plug);
+std::array<uint8_t, kMultiDumpSize> multiDumpOf(EditorServices& plug);

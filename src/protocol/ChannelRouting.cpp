@@ -83,7 +83,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
     if ((c == 0 && v == 0) || (c == 32 && isBankSelectLSBValue(v))) return;
     getLegacyCCparam(c, channel + 1, v, false, false);
   } else if (kind == kPC) {
-    MakeProgramChangeMessages(std::clamp(part, 0, 15), msg);
+    if (!plug->deferProgramChange(std::clamp(part, 0, 15), *msg)) MakeProgramChangeMessages(std::clamp(part, 0, 15), msg);
   }
   if (const int lit = partForChannel(channel); lit >= 0 && plug->isTrackIncoming()) plug->lightPart(lit);
   plug->MIDIOutRoutingSwitch(msg);

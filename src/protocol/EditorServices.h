@@ -78,6 +78,9 @@ class EditorServices {
   virtual void setControlFromHardware(IControl*, double) {}
   // The editor's parameter-change handlers (second: values from the device).
   virtual void runParamChange(int, bool) {}
+  // A program change from the host, with its pauses, taken off the host's
+  // real-time thread when that is where it came; false: handle it here.
+  virtual bool deferProgramChange(int, const IMidiMsg&) { return false; }
   // A library reload asked for by a worker; the editor runs it on its own
   // thread, never under the worker.
   virtual void requestFolderRefresh() {}

@@ -9,6 +9,7 @@
 #include "IParam.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "RealtimeScope.h"
 
 namespace {
 constexpr const char* kSetMidiIOFirst = "Set MIDI I/O First!";
@@ -54,12 +55,15 @@ void MIDIMessageManager::shutDown() {
 bool MIDIMessageManager::startJob(const SenderJob& job, const std::function<void()>& onStart) {
   const JobThread which = threadOfJob(job.jobCode);
   if (which == JobThread::kNone || mShuttingDown) return false;
+  if (realtimeStarter && RealtimeScope::active()) {
+    realtimeStarter(job, onStart);
+    return true;
+  }
   bool starterBusy = false;
-  return tryStartNow(workerFor(which), job, onStart, 0, starterBusy);
+  return tryStartNow(workerFor(which), QueuedJob{job, onStart, 0, {}}, starterBusy);
 }
 
-bool MIDIMessageManager::tryStartNow(Worker& worker, const SenderJob& job, const std::function<void()>& onStart,
-                                     int pauseAfterMs, bool& starterBusy) {
+bool MIDIMessageManager::tryStartNow(Worker& worker, const QueuedJob& start, bool& starterBusy) {
   std::unique_lock<std::mutex> lock(worker.starter, std::try_to_lock);
   starterBusy = !lock.owns_lock();
   if (starterBusy) return false;
@@ -73,21 +77,24 @@ bool MIDIMessageManager::tryStartNow(Worker& worker, const SenderJob& job, const
   try {
     // The previous job has returned; its thread is at most on its way out.
     if (worker.everStarted) worker.thread->join();
-    worker.sender->job = job;
-    worker.pauseAfterMs = pauseAfterMs;
-    if (onStart) onStart();
+    worker.sender->job = start.job;
+    worker.pauseAfterMs = start.pauseAfterMs;
+    worker.onEnd = start.onEnd;
+    if (start.onStart) start.onStart();
     worker.thread->start(*worker.sender);
     worker.everStarted = true;
   } catch (...) {
     std::lock_guard<std::mutex> queueLock(worker.queueMutex);
     worker.sender->mRunning = false;
     worker.queue.clear();
+    worker.onEnd = nullptr;
     return false;
   }
   return true;
 }
 
-bool MIDIMessageManager::queueJob(const SenderJob& job, const std::function<void()>& onStart, int pauseAfterMs) {
+bool MIDIMessageManager::queueJob(const SenderJob& job, const std::function<void()>& onStart, int pauseAfterMs,
+                                  const std::function<void()>& onEnd) {
   const JobThread which = threadOfJob(job.jobCode);
   if (which == JobThread::kNone) return false;
   Worker& worker = workerFor(which);
@@ -105,12 +112,12 @@ bool MIDIMessageManager::queueJob(const SenderJob& job, const std::function<void
         auto& queue = worker.queue;
         queue.erase(std::remove_if(queue.begin(), queue.end(), sameState), queue.end());
         if (queue.size() >= kMaxQueuedJobs) return false;
-        queue.push_back({job, onStart, pauseAfterMs});
+        queue.push_back({job, onStart, pauseAfterMs, onEnd});
         return true;
       }
     }
     bool starterBusy = false;
-    if (tryStartNow(worker, job, onStart, pauseAfterMs, starterBusy)) return true;
+    if (tryStartNow(worker, QueuedJob{job, onStart, pauseAfterMs, onEnd}, starterBusy)) return true;
     // Another starter holds the lock for the moment it takes to start a
     // thread; once it has, the job goes behind that one.
     if (starterBusy) std::this_thread::yield();
@@ -125,6 +132,11 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
     return false;
   }
   Worker& worker = *owner;
+  if (worker.onEnd) {
+    const std::function<void()> onEnd = std::move(worker.onEnd);
+    worker.onEnd = nullptr;
+    onEnd();
+  }
   if (worker.pauseAfterMs > 0) pause(worker.pauseAfterMs);
   QueuedJob next;
   {
@@ -140,6 +152,7 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
   }
   sender.job = std::move(next.job);
   worker.pauseAfterMs = next.pauseAfterMs;
+  worker.onEnd = std::move(next.onEnd);
   if (next.onStart) next.onStart();
   return true;
 }
@@ -149,6 +162,11 @@ void MIDIMessageManager::clearQueuedJobs(JobThread thread) {
   Worker& worker = workerFor(thread);
   std::lock_guard<std::mutex> queueLock(worker.queueMutex);
   worker.queue.clear();
+}
+
+void MIDIMessageManager::cancelRequestJob() {
+  sender->cancelRequested = true;
+  wakeWaiters(true);
 }
 
 size_t MIDIMessageManager::queuedJobCount(JobThread thread) const {
@@ -211,6 +229,13 @@ bool MIDIMessageManager::pause(int ms) {
   if (virtualPause) return !mShuttingDown && virtualPause(ms);
   std::unique_lock<std::mutex> lock(mWaitMutex);
   return !mWake.wait_for(lock, std::chrono::milliseconds(ms > 0 ? ms : 0), [this] { return mShuttingDown.load(); });
+}
+
+bool MIDIMessageManager::pauseUnlessCancelled(const MIDIMessageSender& job, int ms) {
+  if (virtualPause) return !mShuttingDown && !job.cancelRequested && virtualPause(ms) && !job.cancelRequested;
+  std::unique_lock<std::mutex> lock(mWaitMutex);
+  return !mWake.wait_for(lock, std::chrono::milliseconds(ms > 0 ? ms : 0),
+                         [&] { return mShuttingDown || job.cancelRequested; });
 }
 
 bool MIDIMessageManager::waitForClockTick(std::chrono::steady_clock::time_point due) {

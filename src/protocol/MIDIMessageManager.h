@@ -50,13 +50,18 @@ class MIDIMessageManager {
   // of it, never dropped. A waiting send of the same state (jobs 0 to 2 with
   // the same arguments) is replaced, since the later one reads newer values.
   // onStart runs just before the job, on the starter's thread when the job
-  // starts at once, else on the worker; pauseAfterMs is waited on the worker
-  // after the job. onStart is kept until the job starts: capture by value.
+  // starts at once, else on the worker; onEnd runs on the worker when the
+  // job has returned (not for a job that never started), then pauseAfterMs
+  // is waited there. Both are kept until used: capture by value.
   // Never blocks on a running job; false only when the manager
   // is going away, no thread runs the code, or kMaxQueuedJobs are waiting.
-  bool queueJob(const SenderJob& job, const std::function<void()>& onStart = {}, int pauseAfterMs = 0);
+  bool queueJob(const SenderJob& job, const std::function<void()>& onStart = {}, int pauseAfterMs = 0,
+                const std::function<void()>& onEnd = {});
   // Forgets every job still waiting on the thread; the running one goes on.
   void clearQueuedJobs(JobThread thread);
+  // Asks the request thread's running job to stop at its next step (a
+  // request's poll, a pause of the multi send); the next job clears it.
+  void cancelRequestJob();
   size_t queuedJobCount(JobThread thread) const;
   // Running a job, or jobs waiting for it.
   bool isThreadRunning(JobThread thread) const;
@@ -98,6 +103,8 @@ class MIDIMessageManager {
   // ---- Pacing for the jobs.
   // Waits ms milliseconds; false (at once) when the manager is going away.
   bool pause(int ms);
+  // The same, also ending at once when the job is asked to stop.
+  bool pauseUnlessCancelled(const MIDIMessageSender& job, int ms);
   bool isShuttingDown() const { return mShuttingDown; }
   void resetContinuousClock(bool stop);
 
@@ -121,6 +128,10 @@ class MIDIMessageManager {
   std::atomic<bool> busy{false};
   std::atomic<uint32_t> lastProgramChangeTick{0};
 
+  // Takes the starts made inside the host's real-time calls, which must not
+  // start a thread there; they are made later on another thread.
+  std::function<void(const SenderJob&, const std::function<void()>&)> realtimeStarter;
+
   // Called on the worker with each job it is about to perform; for tests.
   std::function<void(JobThread, const SenderJob&)> jobObserver;
   // When set, the jobs' pauses take virtual time: it is called instead of
@@ -142,6 +153,7 @@ class MIDIMessageManager {
     SenderJob job;
     std::function<void()> onStart;
     int pauseAfterMs = 0;
+    std::function<void()> onEnd;
   };
 
   struct Worker {
@@ -154,14 +166,14 @@ class MIDIMessageManager {
     mutable std::mutex queueMutex;
     std::deque<QueuedJob> queue;
     int pauseAfterMs = 0;  // of the job running now
+    std::function<void()> onEnd;  // of the job running now; the worker's once it runs
   };
 
   // Called by the worker after each job: waits the job's pause, then hands
   // the sender the next queued job (true) or marks it idle (false).
   bool takeQueuedJob(MIDIMessageSender& sender);
   // startJob's work; false when the starter lock was taken or the thread is busy.
-  bool tryStartNow(Worker& worker, const SenderJob& job, const std::function<void()>& onStart, int pauseAfterMs,
-                   bool& starterBusy);
+  bool tryStartNow(Worker& worker, const QueuedJob& job, bool& starterBusy);
 
   Worker& workerFor(JobThread thread) { return mWorkers[static_cast<size_t>(thread)]; }
   const Worker& workerFor(JobThread thread) const { return mWorkers[static_cast<size_t>(thread)]; }

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <array>
 #include <string>
+#include <vector>
 
 #include "SoundDumpLayout.h"
 
@@ -23,3 +25,20 @@ void decodeSoundDumpField(const SoundDumpField& field, uint8_t byte, int part, c
 // Writes text into a blank-padded field of length bytes; characters outside
 // printable ASCII become blanks.
 void writeDumpText(uint8_t* field, int length, const std::string& text);
+
+// The pause after a sound dump sent to the instrument.
+constexpr int kSoundSendPauseMs = 150;
+
+class EditorServices;
+// Part p's sound as the editor holds it now, for its edit buffer: name and
+// category in; the checksum is left to the way out.
+std::array<uint8_t, kSoundDumpSize> soundDumpOf(EditorServices& plug, int part);
+
+// One message of a send and the pause after it.
+struct TimedDump {
+  std::vector<uint8_t> bytes;
+  int pauseAfterMs = 0;
+};
+// What a project restore sends (job 0 with the global dump first and every
+// active part): global, multi and the active parts, with job 0's pauses.
+std::vector<TimedDump> projectSendOf(EditorServices& plug);

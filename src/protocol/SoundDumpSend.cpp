@@ -13,10 +13,23 @@
 #include "SoundDump.h"
 
 namespace {
-constexpr int kSendPauseMs = 150;
 constexpr int kMaxPart = 15;
 constexpr const char* kUnnamed = "Set Name";
 }  // namespace
+
+std::array<uint8_t, kSoundDumpSize> soundDumpOf(EditorServices& plug, int p) {
+  std::array<uint8_t, kSoundDumpSize> dump = soundDumpTemplate();
+  const auto valueOf = [&plug](int index) {
+    IParam* param = plug.paramAt(index);
+    return param ? param->Value() : 0.0;
+  };
+  dump[kDeviceIdByte] = static_cast<uint8_t>(std::clamp(static_cast<int>(valueOf(kGlobalSysExID)), 0, 0x7F));
+  dump[kSoundProgramByte] = static_cast<uint8_t>(p);
+  encodeSoundDumpParameters(dump.data(), valueOf, p);
+  writeDumpText(dump.data() + kSoundNameByte, kSoundNameLength, plug.paramDisplayText(kPatchName + p, 0));
+  writeDumpText(dump.data() + kSoundCategoryByte, kSoundCategoryLength, plug.paramDisplayText(kCategoryName + p, 0));
+  return dump;
+}
 
 void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
   if (p < 0 || p > kMaxPart) {
@@ -26,23 +39,17 @@ void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
   const bool quiet = plug->isSendAllParts();
   if (!quiet) plug->DisplayProcessingIndicator(true);
 
-  std::array<uint8_t, kSoundDumpSize> dump = soundDumpTemplate();
+  std::array<uint8_t, kSoundDumpSize> dump = soundDumpOf(*plug, p);
   const auto valueOf = [this](int index) {
     IParam* param = plug->paramAt(index);
     return param ? param->Value() : 0.0;
   };
-  dump[kDeviceIdByte] = static_cast<uint8_t>(std::clamp(static_cast<int>(valueOf(kGlobalSysExID)), 0, 0x7F));
-  dump[kSoundProgramByte] = static_cast<uint8_t>(p);
-  encodeSoundDumpParameters(dump.data(), valueOf, p);
-
   const std::string name = plug->paramDisplayText(kPatchName + p, 0);
-  writeDumpText(dump.data() + kSoundNameByte, kSoundNameLength, name);
   if (!quiet) {
     plug->setPatchManagerName(1 + p, name.empty() ? kUnnamed : name);
     plug->setLibrarianViewDirty();
   }
   const std::string category = plug->paramDisplayText(kCategoryName + p, 0);
-  writeDumpText(dump.data() + kSoundCategoryByte, kSoundCategoryLength, category);
   if (!quiet) {
     plug->setPatchManagerName(19 + p, category.empty() ? kUnnamed : category);
     plug->setLibrarianViewDirty();
@@ -66,7 +73,7 @@ void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
     plug->SetLibrarianStatusUnsaved(true);
   } else {
     plug->checksumCheckAndSend(dump.data(), kSoundDumpSize);
-    mManager.pause(kSendPauseMs);
+    mManager.pause(kSoundSendPauseMs);
   }
   plug->DisplayProcessingIndicator(false);
 }

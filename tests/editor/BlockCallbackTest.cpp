@@ -22,6 +22,7 @@ class BlockCallbackTest : public EditorTest {
   // Job codes the workers ran since the last call (waiting, bounded, for
   // the ones started to have begun).
   std::vector<int> jobsSeen() {
+    plug->midiSendThread->flush();
     for (int i = 0; i < 200; ++i) {
       bool idle = true;
       for (JobThread t : {JobThread::kRequest, JobThread::kClock, JobThread::kContinuousClock})
@@ -298,6 +299,64 @@ TEST_F(BlockCallbackTest, HostMidiGoesIntoTheHostsBufferWhenChosen) {
   EXPECT_EQ(param(kMIDIFilterToDAWBuffer)->Value(), 0.0);
   plug->ProcessMidiMsg(&note, false);
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0x92, 60, 100}}));
+}
+
+// The MIDI thread is held in the enquiry's pause; the block and the host's
+// events still return, and what they sent arrives, in order, once it goes on.
+TEST_F(BlockCallbackTest, TheBlockAndTheHostsEventsReturnWhileTheMidiThreadIsHeld) {
+  const std::thread::id testThread = std::this_thread::get_id();
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  bool held = false, released = false;
+  plug->sleepFor = [&](int ms) {
+    if (std::this_thread::get_id() == testThread) {
+      ADD_FAILURE() << "the host's thread paused " << ms << " ms";
+      return;
+    }
+    std::unique_lock<std::mutex> lock(holdMutex);
+    held = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
+  };
+  plug->midiOutStored = true;
+  plug->initialisationPending = true;
+  block();  // hands the enquiry over: the MIDI thread pauses after it
+  {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
+  }
+  // The enquiry's search runs on; the host's messages are dropped while it does.
+  for (int i = 0; i < 10000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const size_t before = backend->out().sent.size();
+
+  param(kMultiPartStatus + 2)->Set(1);
+  plug->Reset();  // all sounds off at the next block
+  param(kMultiTempo)->Set(60);
+  block();
+  VstMidiEvent note{};
+  note.type = kVstMidiType;
+  note.byteSize = sizeof(note);
+  note.midiData[0] = static_cast<char>(0x92);
+  note.midiData[1] = 60;
+  note.midiData[2] = 100;
+  VstEvents events{};
+  events.numEvents = 1;
+  events.events[0] = reinterpret_cast<VstEvent*>(&note);
+  AEffect* effect = plug->GetAEffect();
+  effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f);
+  EXPECT_EQ(backend->out().sent.size(), before);  // all of it waits for the MIDI thread
+
+  {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    released = true;
+  }
+  holdChanged.notify_all();
+  awaitRequestThread();
+  ByteList arrived = arrivedAtInstrument();
+  std::erase_if(arrived, [](const Bytes& m) { return m.size() == 6 && m[4] == 0x04; });  // the enquiry's own
+  // In the block's order: the tempo, then the queue's all-sounds-off; then the note.
+  EXPECT_EQ(arrived, (ByteList{tempo(60), {0xB2, 123, 0}, {0x92, 60, 100}}));
 }
 
 TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {

@@ -145,6 +145,8 @@ TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
   view->selectedUpper = plug->patchLibrarian->targetSlot = 3;
   plug->browse.bankEditFlag = false;  // as the view's rename opens it
   setParam(kPatchRename, 0);
+  // The renamed bank is the instance's own copy now.
+  bank = plug->patchLibrarian->bankAt(kSoundList, 0);
   const Bytes& dump = bank->patches[3].dumps.at(0).bytes;
   EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Fat Bass        ");
   EXPECT_EQ(dump[390], dumpChecksum(dump));

@@ -20,6 +20,7 @@
 #include "IControls.h"
 #include "MIDIMessageManager.h"
 #include "MemoryMidiBackend.h"
+#include "MidiSendThread.h"
 #include "ParamIndex.h"
 #include "SimulatedInstrument.h"
 #include "Tarnivex.h"
@@ -154,10 +155,17 @@ class EditorTest : public ::testing::Test {
   }
   // Lets the jobs started so far end and forgets what they sent and slept.
   void settle() {
-    for (int i = 0; i < 2000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    awaitRequestThread();
     sentSinceLast();
     sleeps.clear();
+  }
+  // Waits (bounded) until the MIDI thread has done what it was handed and
+  // the request thread's jobs, queued ones included, have ended.
+  void awaitRequestThread() {
+    plug->midiSendThread->flush();
+    for (int i = 0; i < 10000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    plug->midiSendThread->flush();
   }
 
   IParam* param(int idx) { return plug->GetParam(idx); }
@@ -167,6 +175,7 @@ class EditorTest : public ::testing::Test {
   }
   // What left the plug-in's MIDI output since the last call.
   ByteList sentSinceLast() {
+    if (plug) plug->midiSendThread->flush();
     if (backend->outObjects() == 0) return {};
     const auto all = backend->out().sent;
     ByteList fresh(all.begin() + static_cast<long>(std::min(seen, all.size())), all.end());

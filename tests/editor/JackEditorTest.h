@@ -16,6 +16,7 @@
 #include "InstrumentOnPeer.h"
 #include "JackTest.h"
 #include "MIDIMessageManager.h"
+#include "MidiSendThread.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 
@@ -63,6 +64,7 @@ class JackEditorTest : public JackTest {
   // True once the worker has nothing left to do and the instrument has
   // answered everything.
   bool idle(int boundMs = 60000) {
+    plug->midiSendThread->flush();  // the enquiry starts there
     for (int i = 0; i < boundMs; ++i) {
       if (!plug->midiMessageManager->isThreadRunning(JobThread::kRequest) && link->waitIdle(0)) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));

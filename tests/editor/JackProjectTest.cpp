@@ -1,6 +1,8 @@
 // The built plug-in in the test host, on real JACK ports: the settings file
 // names the instrument's ports, a saved project brings them back by name.
+#include <algorithm>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 
 #include "DataFolder.h"
@@ -35,7 +37,7 @@ class JackProjectTest : public JackTest {
   template <class Predicate>
   bool arrivedSuch(Predicate is) {
     for (size_t count = 1; count < 256; ++count) {
-      const std::vector<PeerEvent> events = peer->WaitForEvents(count, std::chrono::seconds(5));
+      const std::vector<PeerEvent> events = peer->WaitForEvents(count, std::chrono::seconds(20));
       if (events.size() < count) return false;
       if (is(events[count - 1].bytes)) return true;
     }
@@ -109,5 +111,36 @@ TEST_F(JackProjectTest, AProjectSavedWithTheInstrumentOffBringsItsPortsBackWhenI
   EXPECT_TRUE(arrivedSuch([](const Bytes& m) { return m.size() == 393 && m[4] == 0x11; }));
   EXPECT_TRUE(arrivedSuch([](const Bytes& m) { return m.size() == 6 && m[1] == 0x3E && m[4] == 0x04; }));
   host.Close();
+}
+
+// A host loads and closes a project of 32 instances whose settings name the
+// instrument's ports, while the instrument sends: every instance's ports
+// open, and the closes crash nothing. (The ports alone come and go twenty
+// times in tests/midi; the whole plug-in is slower to make under the
+// sanitizers.)
+TEST_F(JackProjectTest, ThirtyTwoInstancesWithPortsComeAndGo) {
+  constexpr size_t kInstances = 32;
+  writeSettings(peer->InPortName(), peer->OutPortName());
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::vector<std::unique_ptr<TestHost>> hosts;
+    for (size_t i = 0; i < kInstances; ++i) {
+      hosts.push_back(std::make_unique<TestHost>());
+      ASSERT_NE(hosts.back()->Create(), nullptr);
+      hosts.back()->Dispatch(effOpen);
+    }
+    peer->AwaitListener();
+    for (int m = 0; m < 8; ++m) peer->Send({0xB0, 1, static_cast<unsigned char>(m)});
+    // The first block of each sends the multi tempo: every one arrives.
+    peer->Clear();
+    for (auto& host : hosts) host->RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+    const auto tempos = [&] {
+      const std::vector<PeerEvent> events = peer->Events();
+      return static_cast<size_t>(std::count_if(events.begin(), events.end(), [&](const PeerEvent& e) { return e.bytes == tempo; }));
+    };
+    for (int wait = 0; wait < 1000 && tempos() < kInstances; ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(tempos(), kInstances);
+    hosts.clear();
+  }
 }
 }  // namespace

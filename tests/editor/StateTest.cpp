@@ -1,7 +1,11 @@
 // The project state in-process: what a restore reopens, restores and sends,
 // with and without the instrument, and damaged chunks changing nothing.
+#include <condition_variable>
+#include <functional>
 #include <random>
 
+#include "ClosingSends.h"
+#include "ControlAction.h"
 #include "EditorTestSupport.h"
 #include "PatchManager.h"
 
@@ -27,15 +31,22 @@ class StateTest : public EditorTest {
     plug.reset();
     return chunkBytes(chunk);
   }
-  // A fresh plug-in, no ports open, restoring bytes; its result.
+  // A fresh plug-in, no ports open, restoring bytes; its result, once the
+  // project has gone to the instrument.
   int restore(const Bytes& bytes, bool openPorts = false) {
     makePlug(openPorts);
     param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
     observe();
+    const int result = restoreInto(bytes);
+    awaitRequestThread();
+    return result;
+  }
+  int restoreInto(const Bytes& bytes) {
     ByteChunk chunk;
     chunk.AppendBytes(bytes.data(), static_cast<int>(bytes.size()));
     return plug->UnserializeState(&chunk, 0);
   }
+  bool restoreFlagsUp() { return plug->stateRestore || plug->sendAllParts || plug->sendGlobalFirst || plug->editorBusy; }
   void observe() {
     plug->midiMessageManager->jobObserver = [this](JobThread, const SenderJob& job) {
       std::lock_guard<std::mutex> lock(jobMutex);
@@ -212,35 +223,165 @@ TEST_F(StateTest, LongPortNamesAreFoundByTheirKeptBeginning) {
   }
 }
 
-TEST_F(StateTest, ARunningJobIsCancelledAndTheWaitIsBounded) {
+TEST_F(StateTest, ARunningRequestGivesWayToTheRestoreWhichDoesNotWaitForIt) {
   const Bytes project = savedProject();
   makePlug(false);
-  std::atomic<bool> hold{true};
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  bool running = false, released = false;
   plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
-    std::lock_guard<std::mutex> lock(jobMutex);
-    jobs.push_back({job.jobCode, false});
-    // Job 6 runs until it is cancelled; job 0 longer than the restore waits.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < until) {
-      if (job.jobCode == 6 && plug->midiMessageManager->sender->cancelRequested) return;
-      if (job.jobCode == 0 && !hold) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    {
+      std::lock_guard<std::mutex> lock(jobMutex);
+      jobs.push_back({job.jobCode, plug->sendGlobalFirst && plug->sendAllParts && plug->stateRestore});
     }
+    if (job.jobCode != 6) return;
+    // The request runs until the test lets it see the stop it was asked for.
+    std::unique_lock<std::mutex> lock(holdMutex);
+    running = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
   };
   SenderJob request;
   request.jobCode = 6;
   ASSERT_TRUE(plug->midiMessageManager->startJob(request));
-  plug->restoreWaitBoundMs = 200;
-  ByteChunk chunk;
-  chunk.AppendBytes(project.data(), static_cast<int>(project.size()));
-  const auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(plug->UnserializeState(&chunk, 0), static_cast<int>(project.size()));
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
-  // Before the held job is let go: once it runs it sets the busy flag itself.
-  EXPECT_FALSE(plug->stateRestore || plug->editorBusy);
-  EXPECT_EQ(jobsSeen(), (std::vector<std::pair<int, bool>>{{6, false}, {0, false}}));
-  EXPECT_NE(debugLog().find("PROJECT RECALL: sending the project to the instrument timed out"), std::string::npos);
-  hold = false;
+  {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return running; }));
+  }
+  // The restore returns with the request still running: asked to stop, and
+  // the project's send waiting behind it.
+  EXPECT_EQ(restoreInto(project), static_cast<int>(project.size()));
+  EXPECT_TRUE(plug->midiMessageManager->sender->cancelRequested);
+  EXPECT_EQ(plug->midiMessageManager->queuedJobCount(JobThread::kRequest), 1u);
+  EXPECT_FALSE(restoreFlagsUp());
+  {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    released = true;
+  }
+  holdChanged.notify_all();
+  awaitRequestThread();
+  EXPECT_EQ(jobsSeen(), (std::vector<std::pair<int, bool>>{{6, false}, {0, true}}));
+  EXPECT_FALSE(restoreFlagsUp());
+}
+
+// What the instrument receives, one step at a time: the dumps as they leave
+// and the pauses between them, the first pause held until the test lets go.
+struct HeldSend {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool released = false;
+  std::vector<std::pair<size_t, int>> pauses;  // messages sent before the pause, its length
+
+  // The pause also ends when the manager goes away.
+  std::function<bool(int)> pauseWith(MemoryMidiBackend& backend, MIDIMessageManager& manager) {
+    return [this, &backend, &manager](int ms) {
+      std::unique_lock<std::mutex> lock(mutex);
+      pauses.push_back({backend.out().sent.size(), ms});
+      changed.notify_all();
+      for (int i = 0; i < 10000 && !released && !manager.isShuttingDown(); ++i)
+        changed.wait_for(lock, std::chrono::milliseconds(1));
+      return !manager.isShuttingDown();
+    };
+  }
+  void release() {
+    std::lock_guard<std::mutex> lock(mutex);
+    released = true;
+    changed.notify_all();
+  }
+};
+
+TEST_F(StateTest, TheProjectReachesTheInstrumentInOrderWithItsPausesAfterTheRestoreReturned) {
+  const Bytes project = savedProject();  // part 3 active
+  makePlug(false);
+  observe();
+  HeldSend held;
+  plug->midiMessageManager->virtualPause = held.pauseWith(*backend, *plug->midiMessageManager);
+  ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
+  // Returned while the send waits in its first pause at the latest.
+  EXPECT_LE(backend->out().sent.size(), 1u);
+  held.release();
+  awaitRequestThread();
+  const ByteList sent = backend->out().sent;
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0].size(), 207u);  // global
+  EXPECT_EQ(sent[1].size(), 393u);  // multi
+  EXPECT_EQ(Bytes(sent[2].begin(), sent[2].begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, 3}));
+  // A pacing tick (50 ms) after the global dump, 500 ms after the multi,
+  // the sound's own 150 ms and 400 ms after each active part.
+  using Pauses = std::vector<std::pair<size_t, int>>;
+  std::lock_guard<std::mutex> lock(held.mutex);
+  EXPECT_EQ(held.pauses, (Pauses{{1, 50}, {2, 500}, {3, 150}, {3, 400}}));
+  EXPECT_EQ(jobsSeen(), (std::vector<std::pair<int, bool>>{{0, true}}));
+  EXPECT_FALSE(restoreFlagsUp());
+}
+
+TEST_F(StateTest, ARestoreFollowedAtOnceByAnotherOrAnEditEndsWithTheInstrumentInTheLastState) {
+  const Bytes first = savedProject("Bright Lead");
+  const Bytes second = savedProject("Dark Pad");
+  constexpr int kCutoffPosition = 85 - 7;  // byte 85 of the sound dump
+  struct Row {
+    const char* name;
+    std::function<void()> then;
+    std::string soundName;
+    int cutoff;
+  };
+  const Row table[] = {
+      {"another restore", [&] { restoreInto(second); }, "Dark Pad", 77},
+      {"an edit", [&] { setParam(kFilter1Cutoff + 3, 99); }, "Bright Lead", 99},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    makePlug(false);
+    ControlAction cutoff;
+    cutoff.actionType = ControlAction::kSysEx;
+    for (int v = 0; v < 128; ++v) cutoff.sysex.messages.push_back({0x3E, 0x10, 0, 0x20, 3, 0, kCutoffPosition, v});
+    param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+    param(kFilter1Cutoff + 3)->SetControlAction(&cutoff);
+    SimulatedInstrument fresh{kDeviceId};
+    ASSERT_EQ(restoreInto(first), static_cast<int>(first.size()));
+    row.then();
+    awaitRequestThread();
+    for (const Bytes& message : backend->out().sent) fresh.receive(message);
+    const SimBytes part = fresh.partBuffer(3);
+    ASSERT_EQ(part.size(), 392u);
+    EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 386), (row.soundName + "                ").substr(0, 16));
+    EXPECT_EQ(part[85], row.cutoff);
+    EXPECT_FALSE(restoreFlagsUp());
+    param(kFilter1Cutoff + 3)->SetControlAction(nullptr);
+    plug.reset();
+  }
+}
+
+// Closed while the project is on its way, the plug-in lets the rest go out
+// after it: the host's close does not wait, and the instrument still ends
+// holding the project.
+TEST_F(StateTest, CloseRightAfterARestoreLeavesTheInstrumentHoldingTheProject) {
+  const Bytes project = savedProject();
+  makePlug(false);
+  param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+  HeldSend held;
+  plug->midiMessageManager->virtualPause = held.pauseWith(*backend, *plug->midiMessageManager);
+  ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
+  {
+    std::unique_lock<std::mutex> lock(held.mutex);
+    ASSERT_TRUE(held.changed.wait_for(lock, std::chrono::seconds(10), [&] { return !held.pauses.empty(); }));
+  }
+  plug.reset();  // ends the held pause, and with it the job
+  ASSERT_TRUE(ClosingSends::flush());
+  SimulatedInstrument fresh{kDeviceId};
+  const ByteList sent = backend->out().sent;
+  for (const Bytes& message : sent) fresh.receive(message);
+  EXPECT_TRUE(fresh.checksumErrors().empty());
+  // The global dump the job sent, then the whole project once more.
+  ASSERT_EQ(sent.size(), 4u);
+  EXPECT_EQ(sent[0], sent[1]);
+  const SimBytes part = fresh.partBuffer(3);
+  ASSERT_EQ(part.size(), 392u);
+  EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 386), "Bright Lead     ");
+  EXPECT_EQ(part[85], 77);
+  const SimBytes multi = fresh.multiBuffer();
+  EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
+  held.release();
 }
 
 TEST_F(StateTest, DamagedChunksChangeNothing) {

@@ -116,7 +116,6 @@ Tarnivex& plugin(bool withPorts) {
   Tarnivex& plug = *slot;
   plug.sleepFor = [](int) {};
   plug.midiMessageManager->virtualPause = [](int) { return true; };
-  plug.restoreWaitBoundMs = 2000;
   plug.GetAEffect()->dispatcher(plug.GetAEffect(), effOpen, 0, 0, nullptr, 0.0f);
   if (withPorts) {
     plug.getExternalMIDIOutNames();

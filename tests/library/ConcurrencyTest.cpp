@@ -62,3 +62,37 @@ TEST(LibraryThreads, ReceiveReloadSearchAndReadTogether) {
   EXPECT_EQ(library.bankCount(kMultiList), 1);
   EXPECT_EQ(library.bankCount(kSearchList), 1);
 }
+
+// Two instances on one shared load: one takes dumps into its banks (its own
+// copies) while the other reads the same banks and reloads.
+TEST(LibraryThreads, InstancesSharingALoadEditAndReadTogether) {
+  DataFolder data;
+  writeFile(data.patches() / "one.syx", soundFile("one", 100, "Lead"));
+  writeFile(data.patches() / "two.syx", soundFile("two", 100, "Pad"));
+  PatchLibrarian editing, reading;
+  editing.loadSharedPatches(data.patchesStr());
+  reading.loadSharedPatches(data.patchesStr());
+  ASSERT_EQ(editing.bankAt(kSoundList, 1).get(), reading.bankAt(kSoundList, 1).get());
+  std::atomic<bool> done{false};
+  std::thread receiver([&] {
+    LibrarianPatch received;
+    received.name = "Received        ";
+    received.dumps.push_back({soundDump("Received")});
+    for (int i = 0; i < 2000 && !done; ++i) {
+      editing.upperBank = i % 2;
+      editing.targetSlot = i % 100;
+      editing.setSysexDatatoSelectedSlot(&received);
+      if (i % 500 == 0) editing.loadSharedPatches(data.patchesStr());
+    }
+  });
+  size_t named = 0;
+  for (int i = 0; i < 200; ++i) {
+    for (int b = 0; b < 2; ++b)
+      if (const auto bank = reading.bankAt(kSoundList, b))
+        for (const auto& entry : bank->patches) named += entry.name == "Received        " ? 1 : 0;
+    if (i % 50 == 0) reading.loadSharedPatches(data.patchesStr());
+  }
+  done = true;
+  receiver.join();
+  EXPECT_EQ(named, 0u);  // nothing the other instance took in shows here
+}

@@ -373,3 +373,48 @@ TEST(SplitMove, AnOriginalThatCannotBeMovedIsSplitOnce) {
   EXPECT_EQ(readFile(data.patches() / "Factory.syx.converted"), soundFile("f", 150));
   EXPECT_EQ(readFile(data.converted()), Bytes{1});
 }
+
+// The folder is read once for every instance holding its load; an edit stays
+// in its instance; a saved bank or a reload is what instances made later see.
+TEST(SharedLoads, OneReadingForAllAndEditsStayWithTheirInstance) {
+  DataFolder data;
+  writeFile(data.patches() / "one.syx", soundFile("one", 100));
+  writeFile(data.patches() / "Sub/two.syx", soundFile("two", 100));
+  auto first = std::make_unique<PatchLibrarian>();
+  first->loadSharedPatches(data.patchesStr() + "/");
+  // A file that appears now is not read by an instance that shares the load.
+  writeFile(data.patches() / "three.syx", soundFile("three", 100));
+  PatchLibrarian second;
+  second.loadSharedPatches(data.patchesStr());
+  ASSERT_EQ(second.bankCount(kSoundList), 2);
+  EXPECT_EQ(first->bankAt(kSoundList, 0).get(), second.bankAt(kSoundList, 0).get());
+  EXPECT_EQ(first->bankAt(kCategoryList, 0).get(), second.bankAt(kCategoryList, 0).get());
+
+  LibrarianPatch received;
+  received.name = "Received        ";
+  received.dumps.push_back({soundDump("Received")});
+  first->librarianMode = 0;
+  first->upperBank = 0;
+  first->targetSlot = 5;
+  const std::string before = first->bankAt(kSoundList, 0)->patches[5].name;
+  ASSERT_TRUE(first->setSysexDatatoSelectedSlot(&received));
+  EXPECT_EQ(first->bankAt(kSoundList, 0)->patches[5].name, "Received        ");
+  EXPECT_EQ(second.bankAt(kSoundList, 0)->patches[5].name, before);
+  EXPECT_EQ(first->contents().soundTree.size(), second.contents().soundTree.size());
+
+  // After a save, instances made later read the folder again.
+  first->forgetSharedLoad();
+  PatchLibrarian third;
+  third.loadSharedPatches(data.patchesStr());
+  EXPECT_EQ(third.bankCount(kSoundList), 3);
+  EXPECT_EQ(second.bankCount(kSoundList), 2);  // which keeps what it shows
+
+  // A reload reads the folder and is what instances made later get.
+  fs::remove(data.patches() / "three.syx");
+  second.initBankFilesOnDiscard(data.patchesStr());
+  PatchLibrarian fourth;
+  fourth.loadSharedPatches(data.patchesStr());
+  EXPECT_EQ(fourth.bankCount(kSoundList), 2);
+  EXPECT_EQ(fourth.bankAt(kSoundList, 0).get(), second.bankAt(kSoundList, 0).get());
+  EXPECT_EQ(third.bankCount(kSoundList), 3);
+}

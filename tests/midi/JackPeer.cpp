@@ -11,7 +11,8 @@ JackPeer::JackPeer() {
   if (!mClient) throw std::runtime_error("the JACK peer found no server (status " + std::to_string(status) + ")");
   mIn = jack_port_register(mClient, "from plugin", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   mOut = jack_port_register(mClient, "to plugin", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-  if (!mIn || !mOut || jack_set_process_callback(mClient, Process, this) != 0 || jack_activate(mClient) != 0) {
+  if (!mIn || !mOut || jack_set_process_callback(mClient, Process, this) != 0 ||
+      jack_set_client_registration_callback(mClient, ClientRegistration, this) != 0 || jack_activate(mClient) != 0) {
     jack_client_close(mClient);
     throw std::runtime_error("the JACK peer could not set up its ports");
   }
@@ -23,6 +24,23 @@ void JackPeer::AwaitListener() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   for (const unsigned long live = mCycles + 3; mCycles < live && std::chrono::steady_clock::now() < deadline;)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void JackPeer::ClientRegistration(const char*, int registered, void* self) {
+  auto& peer = *static_cast<JackPeer*>(self);
+  std::lock_guard lock(peer.mMutex);
+  peer.mOtherClients += registered ? 1 : -1;
+  peer.mArrived.notify_all();
+}
+
+int JackPeer::OtherClients() {
+  std::lock_guard lock(mMutex);
+  return mOtherClients;
+}
+
+bool JackPeer::AwaitOtherClientsGone(std::chrono::milliseconds bound) {
+  std::unique_lock lock(mMutex);
+  return mArrived.wait_for(lock, bound, [&] { return mOtherClients <= 0; });
 }
 
 void JackPeer::Send(MidiBytes message) {

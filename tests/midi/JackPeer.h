@@ -40,9 +40,15 @@ class JackPeer {
   std::vector<PeerEvent> WaitForEvents(size_t count, std::chrono::milliseconds bound = std::chrono::seconds(10));
   std::vector<PeerEvent> Events() { return WaitForEvents(0); }
   void Clear();
+  // Clients that came after the peer and are still there (the plug-in's);
+  // a server asked to stop while one of them is closing hangs, so tests
+  // wait, within a bound, until they are gone.
+  int OtherClients();
+  bool AwaitOtherClientsGone(std::chrono::milliseconds bound = std::chrono::seconds(60));
 
  private:
   static int Process(jack_nframes_t frames, void* self);
+  static void ClientRegistration(const char* name, int registered, void* self);
 
   jack_client_t* mClient = nullptr;
   jack_port_t *mIn = nullptr, *mOut = nullptr;
@@ -51,4 +57,5 @@ class JackPeer {
   std::vector<PeerEvent> mEvents;
   std::deque<MidiBytes> mOutgoing;
   std::atomic<unsigned long> mCycles{0};
+  int mOtherClients = 0;  // under mMutex
 };

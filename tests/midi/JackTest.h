@@ -22,7 +22,14 @@ class JackTest : public ::testing::Test {
     SetMidiBackend(nullptr);
     peer = std::make_unique<JackPeer>();
   }
-  ~JackTest() override { unsetenv("TARNIVEX_MIDI_API"); }
+  ~JackTest() override {
+    // The plug-in's client closes on a thread of its own; the server must
+    // not stop under it.
+    if (peer) {
+      EXPECT_TRUE(peer->AwaitOtherClientsGone()) << "a JACK client of the plug-in stayed open";
+    }
+    unsetenv("TARNIVEX_MIDI_API");
+  }
 
   // Opens the peer's input as the plug-in's out port and, with in, the
   // peer's output as its in port.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "JackTest.h"
+#include "MidiSendThread.h"
 #include "PluginMidiTestSupport.h"
 
 #include <algorithm>
@@ -80,6 +81,7 @@ class JackConversationTest : public JackTest {
 
 TEST_F(JackConversationTest, FoundOnID5ItAnswersThenItsKnobsMoveTheEditorWithNoEcho) {
   plug->sendSysExInitialization();  // the device-ID enquiry, with learning on
+  plug->midiSendThread->flush();     // which starts it
   ASSERT_TRUE(waitUntil([&] { return !plug->midiMessageManager->isThreadRunning(JobThread::kRequest); }));
   EXPECT_EQ(value(kGlobalSysExID), 5);
 

@@ -264,13 +264,45 @@ TEST_F(WorkerJobsTest, APauseBeforeAJobIsTakenOnTheWorkerJustBeforeItRuns) {
   EXPECT_EQ(timeline, (std::vector<std::string>{"pause 77", "job 2", "job 13", "pause 77", "job 2"}));
 }
 
+// A restore's send of global, multi and parts: asked to stop, it ends
+// between two dumps; what runs after it ends runs on the worker, and only
+// for a job that ran.
+TEST_F(WorkerJobsTest, AMultiSendAskedToStopEndsBetweenTwoDumpsAndItsEndRunsOnTheWorker) {
+  editor.sendGlobalFirst = true;
+  editor.sendAllParts = true;
+  for (int p = 0; p < 4; ++p) editor.paramAt(kMultiPartStatus + p)->Set(1);
+  std::atomic<bool> stopAtFirstPause{true};
+  manager->virtualPause = [&](int) {
+    if (stopAtFirstPause.exchange(false)) manager->cancelRequestJob();
+    return true;
+  };
+  const std::thread::id caller = std::this_thread::get_id();
+  std::mutex endsMutex;
+  std::vector<bool> endsOnWorker;
+  const auto onEnd = [&] {
+    std::lock_guard<std::mutex> lock(endsMutex);
+    endsOnWorker.push_back(std::this_thread::get_id() != caller);
+  };
+  ASSERT_TRUE(manager->queueJob(job(0), {}, 0, onEnd));
+  ASSERT_TRUE(waitAllIdle());
+  EXPECT_EQ(editor.sentSysEx().size(), 1u);  // the global dump, then the stop
+  ASSERT_TRUE(manager->queueJob(job(0), {}, 0, onEnd));
+  ASSERT_TRUE(waitAllIdle());
+  const auto sent = editor.sentSysEx();
+  ASSERT_EQ(sent.size(), 1u + 1u + 1u + 4u);  // then global, multi and the four parts
+  EXPECT_EQ(sent[2].size(), 393u);
+  std::lock_guard<std::mutex> lock(endsMutex);
+  EXPECT_EQ(endsOnWorker, (std::vector<bool>{true, true}));
+}
+
 TEST_F(WorkerJobsTest, QueuedJobsAreForgottenWhenClearedOrWhenTheManagerGoes) {
   instantPauses();
   editor.midiConfigured = false;
   holdRequests = true;
   ASSERT_TRUE(manager->startJob(job(13)));
-  ASSERT_TRUE(manager->queueJob(job(2, 1)));
-  ASSERT_TRUE(manager->queueJob(job(2, 2)));
+  std::atomic<int> ends{0};
+  ASSERT_TRUE(manager->queueJob(job(2, 1), {}, 0, [&ends] { ++ends; }));
+  ASSERT_TRUE(manager->queueJob(job(2, 2), {}, 0, [&ends] { ++ends; }));
   EXPECT_EQ(manager->queuedJobCount(JobThread::kRequest), 2u);
   manager->clearQueuedJobs(JobThread::kRequest);
   ASSERT_TRUE(manager->queueJob(job(2, 3)));
@@ -281,6 +313,7 @@ TEST_F(WorkerJobsTest, QueuedJobsAreForgottenWhenClearedOrWhenTheManagerGoes) {
   destroyManager();
   release.join();
   for (const auto& [thread, job] : jobs()) EXPECT_EQ(job.jobCode, 13);
+  EXPECT_EQ(ends.load(), 0);
 }
 }  // namespace
 

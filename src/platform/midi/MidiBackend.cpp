@@ -1,10 +1,22 @@
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <mutex>
 
+#include "KeepLoaded.h"
 #include "MidiPorts.h"
 #include "RtMidiBackend.h"
 
 void MidiError::printMessage() const { std::fprintf(stderr, "\n%s\n\n", what()); }
+
+void KeepLoaded(const void* symbol) {
+  Dl_info info{};
+  if (dladdr(symbol, &info) && info.dli_fname) dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+std::unique_ptr<MidiSession> MidiBackend::openSession(const std::string&) {
+  return std::make_unique<MidiSession>(*this);
+}
 
 namespace {
 std::mutex gBackendMutex;

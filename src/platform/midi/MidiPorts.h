@@ -57,6 +57,27 @@ class MidiBackend {
   virtual ~MidiBackend() = default;
   virtual std::unique_ptr<MidiOutPort> createOut(const std::string& clientName) = 0;
   virtual std::unique_ptr<MidiInPort> createIn(const std::string& clientName, unsigned queueLimit) = 0;
+  // The port objects of one plug-in instance come from one session, so a
+  // MIDI system can serve both directions from one client named name.
+  virtual std::unique_ptr<class MidiSession> openSession(const std::string& name);
+};
+
+// By default each port object stands alone, made by the back end.
+class MidiSession {
+ public:
+  explicit MidiSession(MidiBackend& backend) : mBackend(backend) {}
+  virtual ~MidiSession() = default;
+  MidiSession(const MidiSession&) = delete;
+  MidiSession& operator=(const MidiSession&) = delete;
+  virtual std::unique_ptr<MidiOutPort> createOut(const std::string& clientName) {
+    return mBackend.createOut(clientName);
+  }
+  virtual std::unique_ptr<MidiInPort> createIn(const std::string& clientName, unsigned queueLimit) {
+    return mBackend.createIn(clientName, queueLimit);
+  }
+
+ private:
+  MidiBackend& mBackend;
 };
 
 // The back end new port objects come from: the system's own (RtMidi) unless

@@ -1,6 +1,5 @@
 #include "RtMidiBackend.h"
 
-#include <dlfcn.h>
 #include <jack/jack.h>
 
 #include <algorithm>
@@ -8,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "JackMidiPorts.h"
+#include "KeepLoaded.h"
 #include "RtMidiPorts.h"
 
 namespace {
@@ -16,11 +17,6 @@ constexpr const char* kApiVariable = "TARNIVEX_MIDI_API";
 // Hosts load and unload plug-ins freely, but libjack (which RtMidi brings
 // along) keeps process-wide state from its static initialisers that is lost,
 // and leaked, each time it is unloaded. Once loaded, it and RtMidi stay.
-void KeepLoaded(const void* symbol) {
-  Dl_info info{};
-  if (dladdr(symbol, &info) && info.dli_fname) dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-}
-
 const bool kLibrariesKept = [] {
   KeepLoaded(reinterpret_cast<const void*>(&jack_client_open));
   KeepLoaded(reinterpret_cast<const void*>(&RtMidi::getVersion));
@@ -39,20 +35,47 @@ bool Compiled(RtMidi::Api api) {
   return std::find(compiled.begin(), compiled.end(), api) != compiled.end();
 }
 
-// The first interface that gives a port object; MidiError when none does.
-template <class Make>
-auto CreateWithFallback(Make make) -> decltype(make(RtMidi::LINUX_ALSA)) {
-  std::string failures;
-  for (RtMidi::Api api : RtMidiBackend::ApiOrder()) {
-    try {
-      return make(api);
-    } catch (const MidiError& error) {
-      failures += std::string(failures.empty() ? "" : "; ") + RtMidi::getApiName(api) + ": " + error.what();
-    }
+class RtMidiSession : public MidiSession {
+ public:
+  RtMidiSession(MidiBackend& backend, std::string name) : MidiSession(backend), mName(std::move(name)) {}
+
+  std::unique_ptr<MidiOutPort> createOut(const std::string& clientName) override {
+    return createWithFallback([&](RtMidi::Api api) -> std::unique_ptr<MidiOutPort> {
+      if (api == RtMidi::UNIX_JACK) return std::make_unique<JackMidiOutPort>(jackClient());
+      return std::make_unique<RtMidiOutPort>(api, clientName);
+    });
   }
-  throw MidiError("no MIDI system available (" + (failures.empty() ? std::string("none compiled") : failures) +
-                  ")");
-}
+  std::unique_ptr<MidiInPort> createIn(const std::string& clientName, unsigned queueLimit) override {
+    return createWithFallback([&](RtMidi::Api api) -> std::unique_ptr<MidiInPort> {
+      if (api == RtMidi::UNIX_JACK) return std::make_unique<JackMidiInPort>(jackClient());
+      return std::make_unique<RtMidiInPort>(api, clientName, queueLimit);
+    });
+  }
+
+ private:
+  std::shared_ptr<JackMidiClient> jackClient() {
+    if (!mJack) mJack = JackMidiClient::Open(mName);
+    return mJack;
+  }
+
+  // The first interface that gives a port object; MidiError when none does.
+  template <class Make>
+  auto createWithFallback(Make make) -> decltype(make(RtMidi::LINUX_ALSA)) {
+    std::string failures;
+    for (RtMidi::Api api : RtMidiBackend::ApiOrder()) {
+      try {
+        return make(api);
+      } catch (const MidiError& error) {
+        failures += std::string(failures.empty() ? "" : "; ") + RtMidi::getApiName(api) + ": " + error.what();
+      }
+    }
+    throw MidiError("no MIDI system available (" + (failures.empty() ? std::string("none compiled") : failures) +
+                    ")");
+  }
+
+  std::string mName;
+  std::shared_ptr<JackMidiClient> mJack;
+};
 }  // namespace
 
 std::vector<RtMidi::Api> RtMidiBackend::ApiOrder() {
@@ -64,17 +87,19 @@ std::vector<RtMidi::Api> RtMidiBackend::ApiOrder() {
     if (forced && *forced) std::fprintf(stderr, "%s=%s is neither alsa nor jack; trying both\n", kApiVariable, forced);
     for (const ApiName& entry : kApis) order.push_back(entry.api);
   }
-  std::erase_if(order, [](RtMidi::Api api) { return !Compiled(api); });
+  // JACK is ours; ALSA comes through RtMidi.
+  std::erase_if(order, [](RtMidi::Api api) { return api != RtMidi::UNIX_JACK && !Compiled(api); });
   return order;
 }
 
 std::unique_ptr<MidiOutPort> RtMidiBackend::createOut(const std::string& clientName) {
-  return CreateWithFallback(
-      [&](RtMidi::Api api) -> std::unique_ptr<MidiOutPort> { return std::make_unique<RtMidiOutPort>(api, clientName); });
+  return RtMidiSession(*this, clientName).createOut(clientName);
 }
 
 std::unique_ptr<MidiInPort> RtMidiBackend::createIn(const std::string& clientName, unsigned queueLimit) {
-  return CreateWithFallback([&](RtMidi::Api api) -> std::unique_ptr<MidiInPort> {
-    return std::make_unique<RtMidiInPort>(api, clientName, queueLimit);
-  });
+  return RtMidiSession(*this, clientName).createIn(clientName, queueLimit);
+}
+
+std::unique_ptr<MidiSession> RtMidiBackend::openSession(const std::string& name) {
+  return std::make_unique<RtMidiSession>(*this, name);
 }

@@ -1,4 +1,5 @@
-// The system's MIDI: ALSA first, JACK when ALSA cannot be opened;
+// The system's MIDI: ALSA (through RtMidi) first, JACK (one client for both
+// directions of an instance) when ALSA cannot be opened;
 // TARNIVEX_MIDI_API=alsa or =jack allows only that one.
 #pragma once
 
@@ -12,6 +13,7 @@ class RtMidiBackend : public MidiBackend {
  public:
   std::unique_ptr<MidiOutPort> createOut(const std::string& clientName) override;
   std::unique_ptr<MidiInPort> createIn(const std::string& clientName, unsigned queueLimit) override;
+  std::unique_ptr<MidiSession> openSession(const std::string& name) override;
 
   // The interfaces to try, in order, as the environment asks.
   static std::vector<RtMidi::Api> ApiOrder();

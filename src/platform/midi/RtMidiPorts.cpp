@@ -34,9 +34,6 @@ void OpenPort(RtMidi& midi, unsigned port, const std::string& portName) {
 }  // namespace
 
 RtMidiOutPort::RtMidiOutPort(RtMidi::Api api, const std::string& clientName) {
-  // The pacer's client doubles as the check that a JACK server is there:
-  // RtMidi would only warn and go on without one.
-  if (api == RtMidi::UNIX_JACK) mPacer = std::make_unique<JackPacer>(clientName + " pacer");
   mOut = Translate([&] { return std::make_unique<RtMidiOut>(api, clientName); });
 }
 
@@ -46,7 +43,6 @@ std::string RtMidiOutPort::getPortName(unsigned port) { return PortName(*mOut, p
 
 void RtMidiOutPort::openPort(unsigned port, const std::string& portName) {
   OpenPort(*mOut, port, portName);
-  if (mPacer) mPacer->settle();
 }
 
 void RtMidiOutPort::openVirtualPort(const std::string& portName) {
@@ -62,12 +58,10 @@ void RtMidiOutPort::closePort() noexcept {
 bool RtMidiOutPort::isPortOpen() const { return mVirtualOpen || mOut->isPortOpen(); }
 
 void RtMidiOutPort::sendMessage(const unsigned char* bytes, size_t size) {
-  if (mPacer) mPacer->admit(size);
   Translate([&] { mOut->sendMessage(bytes, size); });
 }
 
 RtMidiInPort::RtMidiInPort(RtMidi::Api api, const std::string& clientName, unsigned queueLimit) {
-  if (api == RtMidi::UNIX_JACK && !JackPacer::ServerRunning()) throw MidiError("JACK server not running");
   mIn = Translate([&] { return std::make_unique<RtMidiIn>(api, clientName, queueLimit); });
   // Our receiver stays installed for the object's life; the guard decides
   // whether a message goes on, so cancelling can wait for one in flight.

@@ -1,11 +1,10 @@
-// The seam's ports on RtMidi. RtMidi errors leave as MidiError.
+// The seam's ports on RtMidi (ALSA). RtMidi errors leave as MidiError.
 #pragma once
 
 #include <rtmidi/RtMidi.h>
 
 #include <memory>
 
-#include "JackPacer.h"
 #include "MidiInputGuard.h"
 #include "MidiPorts.h"
 
@@ -21,8 +20,6 @@ class RtMidiOutPort : public MidiOutPort {
   void sendMessage(const unsigned char* bytes, size_t size) override;
 
  private:
-  // Declared first so it outlives the RtMidi client it paces.
-  std::unique_ptr<JackPacer> mPacer;
   std::unique_ptr<RtMidiOut> mOut;
   // RtMidi does not count a virtual port as open.
   bool mVirtualOpen = false;

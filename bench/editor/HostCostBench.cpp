@@ -1,0 +1,405 @@
+// What the plug-in costs the threads of a host that loads it as a DAW does:
+// the built plug-in through its entry point, on a private JACK server (dummy
+// driver) with a peer client as the instrument's ports.
+// - setChunk of the long form on the host's thread, with 0 and 16 active parts;
+// - a project of 8 instances: create and setChunk each;
+// - the worst block (64 frames, about 3,000 host MIDI events a second sent on
+//   to the instrument), the first block included;
+// - create and close of the first instance in a process (a process of its
+//   own each time) and of further ones, with and without ports;
+// - resident memory of 1, 8 and 32 instances (processes of their own).
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "JackPeer.h"
+#include "JackServer.h"
+#include "ParamIndex.h"
+#include "TestHost.h"
+
+extern char** environ;
+
+namespace {
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+constexpr int kFrames = 64;
+constexpr double kSampleRate = 48000.0;
+constexpr int kSavedParams = 8744;  // the values that end the long form
+constexpr int kPatchesBankBytes = 392 * 100;
+constexpr int kMaxEvents = 8;
+
+double msSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// ---- A host as small as can be: the entry point, the time, nothing recorded.
+VstTimeInfo gTime{};
+VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+  if (opcode == audioMasterVersion) return 2400;
+  if (opcode == audioMasterGetTime) return reinterpret_cast<VstIntPtr>(&gTime);
+  return 0;
+}
+
+class Plugin {
+ public:
+  Plugin() : mLibrary(dlopen(TestHost::DefaultPluginPath().c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    if (mLibrary) mEntry = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(mLibrary, "VSTPluginMain"));
+  }
+  ~Plugin() {
+    if (mLibrary) dlclose(mLibrary);
+  }
+  AEffect* create() const {
+    AEffect* effect = mEntry ? mEntry(HostCallback) : nullptr;
+    if (effect) effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+    return effect;
+  }
+  static void close(AEffect* effect) {
+    if (effect) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+  }
+
+ private:
+  void* mLibrary;
+  AEffect* (*mEntry)(audioMasterCallback) = nullptr;
+};
+
+std::vector<uint8_t> getChunk(AEffect* effect) {
+  void* data = nullptr;
+  const VstIntPtr size = effect->dispatcher(effect, effGetChunk, 1, 0, &data, 0.0f);
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  return size > 0 && bytes ? std::vector<uint8_t>(bytes, bytes + size) : std::vector<uint8_t>{};
+}
+
+bool setChunk(AEffect* effect, std::vector<uint8_t>& chunk) {
+  return effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(chunk.size()), chunk.data(), 0.0f) == 1;
+}
+
+// The long form ends with the plain values of parameters 0..8743.
+void setSavedValue(std::vector<uint8_t>& chunk, int index, double value) {
+  const size_t at = chunk.size() - 8 * static_cast<size_t>(kSavedParams - index);
+  std::memcpy(chunk.data() + at, &value, sizeof value);
+}
+
+// ---- Data folders: none (no settings, no library), ports (the peer's
+// ports), library (1,000 banks in 20 folders, no ports).
+std::string gFolders;
+JackPeer* gPeer = nullptr;
+
+std::string folderOf(const std::string& variant) { return gFolders + "/" + variant; }
+
+void writeBanks(const fs::path& patches, int count) {
+  fs::create_directories(patches);
+  std::vector<char> bank(kPatchesBankBytes);
+  for (int e = 0; e < 100; ++e) {
+    char* d = bank.data() + 392 * e;
+    std::memset(d, 0x11, 392);
+    const char head[] = {'\xF0', 0x3E, 0x10, 0x00, 0x10, 0x00, static_cast<char>(e)};
+    std::memcpy(d, head, sizeof head);
+    std::memcpy(d + 370, "Bench Sound     Lead", 20);
+    d[391] = '\xF7';
+  }
+  for (int b = 0; b < count; ++b)
+    std::ofstream(patches / ("Folder " + std::to_string(b / 50)) / ("Bank " + std::to_string(b) + ".syx"),
+                  std::ios::binary)
+        .write(bank.data(), static_cast<std::streamsize>(bank.size()));
+}
+
+void makeFolders() {
+  const fs::path data = fs::path(folderOf("ports")) / "Kelmscroft" / "Zorozov Tarnivex Editor";
+  fs::create_directories(data / "Patches");
+  std::ofstream(data / "Tarnivex Editor UI.txt", std::ios::binary)
+      << "yellow\nnormal\nyes\n" << gPeer->InPortName() << "\n" << gPeer->OutPortName();
+  const fs::path library = fs::path(folderOf("library")) / "Kelmscroft" / "Zorozov Tarnivex Editor" / "Patches";
+  for (int b = 0; b < 20; ++b) fs::create_directories(library / ("Folder " + std::to_string(b)));
+  writeBanks(library, 1000);
+  fs::create_directories(fs::path(folderOf("none")) / "Kelmscroft" / "Zorozov Tarnivex Editor");
+}
+
+// Chooses the data folder and, for "none" and "library", no MIDI system.
+void useVariant(const std::string& variant) {
+  setenv("XDG_DATA_HOME", folderOf(variant).c_str(), 1);
+  static const std::string server = std::getenv("JACK_DEFAULT_SERVER") ? std::getenv("JACK_DEFAULT_SERVER") : "";
+  setenv("JACK_DEFAULT_SERVER", variant == "ports" ? server.c_str() : "tarnivex-bench-absent", 1);
+}
+
+long rssKb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
+}
+
+// ---- Children: one process per first instance or memory count.
+int childMain(const std::string& what, const std::string& variant, int count) {
+  useVariant(variant);
+  const long before = rssKb();
+  Plugin plugin;
+  if (what == "first") {
+    const auto start = Clock::now();
+    AEffect* effect = plugin.create();
+    const double create = msSince(start);
+    const auto closing = Clock::now();
+    Plugin::close(effect);
+    std::printf("\nRESULT %f %f\n", create, msSince(closing));
+    return effect ? 0 : 1;
+  }
+  std::vector<AEffect*> effects;
+  long afterFirst = 0;
+  for (int i = 0; i < count; ++i) {
+    effects.push_back(plugin.create());
+    if (i == 0) afterFirst = rssKb();
+  }
+  const long after = rssKb();
+  std::printf("\nRESULT %f %f\n", (after - before) / 1024.0,
+              count > 1 ? (after - afterFirst) / 1024.0 / (count - 1) : 0.0);
+  std::fflush(stdout);
+  for (AEffect* effect : effects) Plugin::close(effect);
+  return 0;
+}
+
+// Runs this program as a child; the two numbers it prints.
+bool runChild(const std::string& what, const std::string& variant, int count, double* a, double* b) {
+  int out[2];
+  if (pipe(out) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  std::string self = fs::read_symlink("/proc/self/exe");
+  std::string counted = std::to_string(count);
+  std::string flag = "--child";
+  char* argv[] = {self.data(), flag.data(), const_cast<char*>(what.c_str()), const_cast<char*>(variant.c_str()),
+                  counted.data(), nullptr};
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+  close(out[0]);
+  int status = 0;
+  if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+  // The plug-in writes to standard output too.
+  const size_t at = text.rfind("RESULT ");
+  return at != std::string::npos && std::sscanf(text.c_str() + at, "RESULT %lf %lf", a, b) == 2;
+}
+
+const char* kVariants[] = {"none", "ports", "library"};
+
+void BM_FirstInstanceCreate(benchmark::State& state) {
+  const std::string variant = kVariants[state.range(0)];
+  state.SetLabel(variant);
+  double closeMs = 0.0;
+  for (auto _ : state) {
+    double create = 0.0, close = 0.0;
+    if (!runChild("first", variant, 1, &create, &close)) {
+      state.SkipWithError("the child process failed");
+      return;
+    }
+    state.SetIterationTime(create / 1000.0);
+    closeMs += close;
+  }
+  state.counters["close_ms"] = closeMs / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_FirstInstanceCreate)->DenseRange(0, 2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_FurtherInstanceCreate(benchmark::State& state) {
+  const std::string variant = kVariants[state.range(0)];
+  state.SetLabel(variant);
+  useVariant(variant);
+  Plugin plugin;
+  AEffect* first = plugin.create();
+  double closeMs = 0.0;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    AEffect* effect = plugin.create();
+    state.SetIterationTime(msSince(start) / 1000.0);
+    const auto closing = Clock::now();
+    Plugin::close(effect);
+    closeMs += msSince(closing);
+  }
+  Plugin::close(first);
+  state.counters["close_ms"] = closeMs / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_FurtherInstanceCreate)->DenseRange(0, 2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The project of an instance whose ports are the peer's, with 0 or 16 parts
+// active.
+std::vector<uint8_t> projectWithParts(AEffect* effect, int activeParts) {
+  std::vector<uint8_t> chunk = getChunk(effect);
+  for (int p = 0; p < 16; ++p) setSavedValue(chunk, kMultiPartStatus + p, p < activeParts ? 1.0 : 0.0);
+  return chunk;
+}
+
+void BM_SetChunkLongForm(benchmark::State& state) {
+  useVariant("ports");
+  Plugin plugin;
+  AEffect* effect = plugin.create();
+  std::vector<uint8_t> chunk = projectWithParts(effect, static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    if (!setChunk(effect, chunk)) state.SkipWithError("setChunk refused the project");
+    state.SetIterationTime(msSince(start) / 1000.0);
+  }
+  state.SetLabel(std::to_string(state.range(0)) + " active parts");
+  Plugin::close(effect);
+}
+BENCHMARK(BM_SetChunkLongForm)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_SetChunkLongForm)->Arg(16)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Eight instances of a project come up: each is created and given its state.
+void BM_ProjectOfEightLoads(benchmark::State& state) {
+  useVariant("ports");
+  Plugin plugin;
+  std::vector<uint8_t> project;
+  {
+    AEffect* effect = plugin.create();
+    project = projectWithParts(effect, 1);
+    Plugin::close(effect);
+  }
+  double setChunkMs = 0.0;
+  for (auto _ : state) {
+    std::vector<AEffect*> effects;
+    double chunks = 0.0;
+    const auto start = Clock::now();
+    for (int i = 0; i < 8; ++i) {
+      effects.push_back(plugin.create());
+      std::vector<uint8_t> copy = project;
+      const auto restoring = Clock::now();
+      setChunk(effects.back(), copy);
+      chunks += msSince(restoring);
+    }
+    state.SetIterationTime(msSince(start) / 1000.0);
+    setChunkMs += chunks;
+    for (AEffect* effect : effects) Plugin::close(effect);
+  }
+  state.counters["setChunk_ms_all_8"] = setChunkMs / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_ProjectOfEightLoads)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Four seconds of blocks at 48 kHz, paced as an audio thread is, with host
+// notes (3,000 a second) sent on to the instrument; the first block, the one
+// that sends the device enquiry, included.
+void BM_BlockWorstCaseWithHostMidi(benchmark::State& state) {
+  useVariant("ports");
+  Plugin plugin;
+  std::vector<double> in(kFrames), out(kFrames);
+  double* inputs[] = {in.data(), in.data()};
+  double* outputs[] = {out.data(), out.data()};
+  constexpr int kBlocks = static_cast<int>(4 * kSampleRate / kFrames);
+  constexpr double kEventsPerBlock = 3000.0 * kFrames / kSampleRate;
+  const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * kFrames / kSampleRate));
+  double worst = 0.0, first = 0.0, p99 = 0.0;
+  for (auto _ : state) {
+    AEffect* effect = plugin.create();
+    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(kSampleRate));
+    effect->dispatcher(effect, effSetBlockSize, 0, kFrames, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    std::vector<double> times;
+    times.reserve(kBlocks);
+    VstMidiEvent notes[kMaxEvents]{};
+    // VstEvents with room for more than its two declared pointers.
+    struct {
+      VstInt32 numEvents;
+      VstIntPtr reserved;
+      VstEvent* events[kMaxEvents];
+    } events{};
+    double owed = 0.0;
+    auto due = Clock::now();
+    for (int b = 0; b < kBlocks; ++b) {
+      owed += kEventsPerBlock;
+      const int count = std::min(kMaxEvents, static_cast<int>(owed));
+      owed -= count;
+      for (int e = 0; e < count; ++e) {
+        VstMidiEvent& note = notes[e];
+        note.type = kVstMidiType;
+        note.byteSize = sizeof note;
+        note.deltaFrames = e * (kFrames / kMaxEvents);
+        note.midiData[0] = static_cast<char>((b + e) % 2 ? 0x90 : 0x80);
+        note.midiData[1] = static_cast<char>(36 + (b + e) % 48);
+        note.midiData[2] = 100;
+      }
+      events.numEvents = count;
+      for (int e = 0; e < count; ++e) events.events[e] = reinterpret_cast<VstEvent*>(&notes[e]);
+      const auto start = Clock::now();
+      if (count) effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f);
+      effect->processDoubleReplacing(effect, inputs, outputs, kFrames);
+      times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+      due += period;
+      std::this_thread::sleep_until(due);
+    }
+    first = times.front();
+    worst = *std::max_element(times.begin(), times.end());
+    std::sort(times.begin(), times.end());
+    p99 = times[times.size() * 99 / 100];
+    state.SetIterationTime(worst / 1e6);
+    Plugin::close(effect);
+  }
+  state.counters["first_us"] = first;
+  state.counters["p99_us"] = p99;
+  state.counters["worst_us"] = worst;
+}
+BENCHMARK(BM_BlockWorstCaseWithHostMidi)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
+
+// Resident memory of a process holding n instances, as MB in all and per
+// instance after the first.
+void BM_ResidentMemory(benchmark::State& state) {
+  const std::string variant = kVariants[state.range(1)];
+  const int count = static_cast<int>(state.range(0));
+  double all = 0.0, further = 0.0;
+  for (auto _ : state)
+    if (!runChild("rss", variant, count, &all, &further)) state.SkipWithError("the child process failed");
+  state.SetLabel(std::to_string(count) + " x " + variant);
+  state.counters["MB"] = all;
+  state.counters["MB_per_further"] = further;
+}
+BENCHMARK(BM_ResidentMemory)
+    ->Args({1, 0})->Args({8, 0})->Args({32, 0})->Args({8, 1})->Args({1, 2})->Args({8, 2})
+    ->Iterations(1)->Unit(benchmark::kMillisecond);
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 5 && std::string(argv[1]) == "--child") {
+    gFolders = std::getenv("TARNIVEX_BENCH_FOLDERS");
+    return childMain(argv[2], argv[3], std::atoi(argv[4]));
+  }
+  benchmark::Initialize(&argc, argv);
+  gTime.sampleRate = kSampleRate;
+  gTime.tempo = 120.0;
+  gTime.flags = kVstTempoValid | kVstTransportPlaying;
+  gFolders = fs::temp_directory_path() / ("tarnivex-host-bench-" + std::to_string(getpid()));
+  setenv("TARNIVEX_BENCH_FOLDERS", gFolders.c_str(), 1);  // for the children
+  JackServer server;
+  if (!server.Start()) {
+    std::fprintf(stderr, "cannot start the JACK server: %s\n", server.Error().c_str());
+    return 1;
+  }
+  setenv("TARNIVEX_MIDI_API", "jack", 1);
+  {
+    JackPeer peer;
+    gPeer = &peer;
+    makeFolders();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    // The plug-in's clients close on their own; the server must not stop under them.
+    peer.AwaitOtherClientsGone();
+  }
+  std::error_code error;
+  fs::remove_all(gFolders, error);
+  return 0;
+}

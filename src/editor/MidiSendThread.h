@@ -1,0 +1,110 @@
+// The instance's MIDI thread. What the host's real-time calls (the block and
+// the host's MIDI events) would send, pause or start goes into a queue that
+// they fill without waiting; this thread takes it out in order and does it:
+// the sends with their trace lines, the pauses, the job starts. Other
+// threads hand it work that must not wait on theirs (the device enquiry
+// with its pause).
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <semaphore>
+#include <thread>
+
+#include "IMidiMsg.h"
+#include "SenderJob.h"
+#include "SpscQueue.h"
+
+class Tarnivex;
+
+class MidiSendThread {
+ public:
+  // What one queued record asks for.
+  enum class Kind : uint8_t {
+    kShort,          // msg: sendMidiMsgAndLog
+    kSysEx,          // bytes: the SysEx exit
+    kSysExTrace,     // ints: the outgoing-message log line
+    kPause,          // value: ms
+    kJob,            // job, onStart: start it
+    kEnquiry,        // the device enquiry and its pause
+    kPartRequest,    // the block's deferred part request
+    kProgramChange,  // msg, value (part): the program change from the host
+    kTempoLog,       // value: host tempo, flag: synced (else out of sync)
+    kLogLine,        // text: one debug-log line
+  };
+  static constexpr size_t kInlineBytes = 128;
+  struct Record {
+    Kind kind = Kind::kShort;
+    bool flag = false;
+    int value = 0;
+    int size = 0;
+    IMidiMsg msg;
+    union {
+      unsigned char bytes[kInlineBytes];
+      int ints[kInlineBytes / sizeof(int)];
+      char text[kInlineBytes];
+    };
+    SenderJob job;
+    std::function<void()> onStart;
+    Record() : bytes{} {}
+  };
+  static constexpr size_t kCapacity = 512;
+
+  explicit MidiSendThread(Tarnivex& plug);
+  ~MidiSendThread() { stop(); }
+  // Ends the thread (a pause it is in ends early); what is still queued is
+  // dropped. The plug-in's pointer to it stays valid until it has ended.
+  void stop();
+  MidiSendThread(const MidiSendThread&) = delete;
+  MidiSendThread& operator=(const MidiSendThread&) = delete;
+
+  // ---- The real-time side: never waits, never allocates. A record that
+  // does not fit is dropped (and counted, logged by the thread).
+  void sendShort(const IMidiMsg& msg);
+  // False when the message is larger than a record holds.
+  bool sendSysEx(const unsigned char* bytes, int size);
+  bool traceSysEx(const std::vector<int>& message, int count);
+  void pause(int ms);
+  // onStart's target must be small enough to live inside std::function.
+  void startJob(const SenderJob& job, const std::function<void()>& onStart);
+  void enquire();
+  bool requestPart();
+  void programChange(int part, const IMidiMsg& msg);
+  void logTempo(int hostTempo, bool synced);
+  void log(const std::string& line);
+
+  // ---- Any other thread.
+  void enquireFromAnyThread();
+
+  // ---- On the MIDI thread: a pause that ends early when the thread stops.
+  bool onThread() const { return std::this_thread::get_id() == mThread.get_id(); }
+  void wait(int ms);
+
+  // Waits until everything handed over so far is done; false after the bound.
+  bool flush(int boundMs = 10000);
+
+ private:
+  Record* next(Kind kind);
+  void publish();
+  void run();
+  void perform(Record& record);
+
+  Tarnivex& mPlug;
+  SpscQueue<Record> mQueue{kCapacity};
+  std::counting_semaphore<> mWake{0};
+  std::atomic<bool> mStopping{false};
+  std::atomic<uint64_t> mPublished{0};
+  std::atomic<uint64_t> mDropped{0};
+  // Work from other threads, and the count of records done, for flush.
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  std::deque<Kind> mOther;
+  uint64_t mDone = 0;
+  uint64_t mOtherPosted = 0;
+  uint64_t mOtherDone = 0;
+  std::thread mThread;  // last: it starts once the rest is there
+};

@@ -1,0 +1,30 @@
+// The library folder is read once per process: every instance that loads the
+// same folder while another holds its load takes that load instead of reading
+// the files again. A load is never changed once it is shared; an instance
+// that edits a bank edits its own copy (PatchLibrarian::bankForEdit).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "PatchLibrarian.h"
+
+// One load of a library folder, as the instances share it.
+struct SharedLoad {
+  LibraryContents contents;
+  int splitPassCount = 0;
+};
+
+namespace SharedLibraryLoads {
+// The key of a folder: its canonical path, or the path as given when it has none.
+std::string keyOf(const std::string& root);
+// The load of key that an instance holds, or the one read() makes, which
+// later callers then get. Two callers at once read the folder once.
+std::shared_ptr<const SharedLoad> take(const std::string& key,
+                                       const std::function<std::shared_ptr<const SharedLoad>()>& read);
+// What later callers of take get for key: a new reading of the folder.
+void publish(const std::string& key, const std::shared_ptr<const SharedLoad>& load);
+// Later callers read the folder again: a bank file in it was written.
+void forget(const std::string& key);
+}  // namespace SharedLibraryLoads

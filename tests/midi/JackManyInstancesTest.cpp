@@ -1,0 +1,35 @@
+// Many instances with their ports open on one JACK server, created and closed
+// over and over in one process while the instrument's end keeps sending: a
+// host loading and closing projects of many instances. Run under
+// ThreadSanitizer by scripts/test-tsan.
+#include "JackTest.h"
+#include "RecordingPlug.h"
+
+namespace {
+constexpr int kInstances = 32;
+constexpr int kRounds = 20;
+
+class JackManyInstancesTest : public JackTest {};
+
+TEST_F(JackManyInstancesTest, ThirtyTwoInstancesComeAndGoTwentyTimesAndNothingTheySendIsLost) {
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    peer->Clear();
+    std::vector<std::unique_ptr<RecordingPlug>> plugs;
+    for (int i = 0; i < kInstances; ++i) {
+      plugs.push_back(std::make_unique<RecordingPlug>());
+      ASSERT_NO_FATAL_FAILURE(Connect(*plugs.back()));
+      IMidiMsg note(0, 0x90, static_cast<uint8_t>(i), static_cast<uint8_t>(round + 1));
+      ASSERT_TRUE(plugs.back()->SendMidiMsg(&note));
+    }
+    // Each instance's note arrives, though its connection was made just now.
+    std::vector<int> heard(kInstances, 0);
+    for (const PeerEvent& event : peer->WaitForEvents(kInstances))
+      if (event.bytes.size() == 3 && event.bytes[0] == 0x90 && event.bytes[2] == round + 1) ++heard.at(event.bytes[1]);
+    EXPECT_EQ(heard, std::vector<int>(kInstances, 1));
+    // The instrument talks while the host closes them all.
+    for (int m = 0; m < 8; ++m) peer->Send({0xB0, 1, static_cast<unsigned char>(m)});
+    plugs.clear();
+  }
+}
+}  // namespace
