@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -65,6 +66,9 @@ class LibrarianHost {
   virtual void SetLibrarianRequestActive(bool on) = 0;
   virtual void SetLibrarianStatusUnsaved(bool on) = 0;
   virtual bool BankChangeMessage(int part) = 0;
+  // Runs the task on the instance's MIDI thread, in order, so that its
+  // messages and the pauses between them keep the caller from waiting.
+  virtual void runOffHostThread(std::function<void()> task) = 0;
   // The part's sound (job 2) and with thenMulti the multi (job 0) to the
   // instrument, behind whatever the worker is doing.
   virtual void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti) = 0;

@@ -66,12 +66,13 @@ int BankNumberPopupMenu::doPopupMenu(int& bank) {
   const bool multi = host().multiMode();
   const int part = host().currentPart();
   host().setParameterFromPlug(bankParameter(), bank, false);
-  if (host().BankChangeMessage(part) && !multi) {
+  host().runOffHostThread([this, part, multi] {
+    if (!host().BankChangeMessage(part) || multi) return;
     if (host().browseState().progBankControl)
       startLibrarianJob(host().messageManager(), partRequestJob(part, true), kSetDumpExpected);
     else
       host().sendPatchToDevice(part, true, false, false, false);
-  }
+  });
   storeValue(host(), bankParameter(), bank);
   mMenu->CheckItemAlone(bank);
   return bank;
@@ -149,17 +150,20 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
       view->cursor = program;
     }
     if (PatchLibrarian* librarian = host().librarian()) librarian->targetSlot = program;
-    host().pause(10);
-    mBrowser->sendPatchToDeviceFromLibrarian(program, mBrowser->view ? mBrowser->view->activePane : 0, part);
+    host().runOffHostThread([this, program, part] {
+      host().pause(10);
+      mBrowser->sendPatchToDeviceFromLibrarian(program, mBrowser->view ? mBrowser->view->activePane : 0, part);
+    });
   } else {
     host().setParameterFromPlug(parameter, program, false);
-    if (host().BankChangeMessage(part)) {
+    host().runOffHostThread([this, part, multi] {
+      if (!host().BankChangeMessage(part)) return;
       if (host().browseState().progBankControl)
         startLibrarianJob(host().messageManager(), multi ? multiRequestJob(true) : partRequestJob(part, true),
                           kSetDumpExpected);
       else
         host().sendPatchToDevice(part, !multi, false, false, multi);
-    }
+    });
   }
   storeValue(host(), parameter, program);
   chosen->CheckItemAlone(entry);

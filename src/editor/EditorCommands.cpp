@@ -129,8 +129,10 @@ void Tarnivex::switchPartProgram(int part) {
     return;
   }
   const int program = GetParam(kMultiPartPatch + part)->Int();
-  IMidiMsg change(0, 0xC0, static_cast<uint8_t>(std::clamp(program, 0, 127)), 0);
-  midiMessageManager->MakeProgramChangeMessages(part, &change);
+  runOffHostThread([this, part, program] {
+    IMidiMsg change(0, 0xC0, static_cast<uint8_t>(std::clamp(program, 0, 127)), 0);
+    midiMessageManager->MakeProgramChangeMessages(part, &change);
+  });
 }
 
 bool Tarnivex::runProgramStep(int paramIdx, int iv) {
@@ -149,7 +151,8 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     currentProgram = wrap(currentProgram + step, kPatchesPerBank);
     setParameterFromPlug(multiMode ? kMultiPatch : kMultiPartPatch + part, currentProgram, false);
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-    if (BankChangeMessage(part) && browse.progBankControl) {
+    runOffHostThread([this, part] {
+      if (!BankChangeMessage(part) || !browse.progBankControl) return;
       SetLibrarianRequestActive(false);
       midiMessageManager->dumpExpected = true;
       SenderJob job;
@@ -158,7 +161,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
       job.requestFlag = true;
       startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
       sendPartDataBackToHardware(part);
-    }
+    });
   } else {
     // The slot view's selection in the pane the user works in is the counter.
     const int pane = librarianActivePane();

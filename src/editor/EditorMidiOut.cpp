@@ -45,6 +45,14 @@ void Tarnivex::pauseFor(int ms) const {
   else Sleep(ms);
 }
 
+void Tarnivex::runOffHostThread(std::function<void()> task) {
+  if (!task) return;
+  if (midiSendThread && !midiSendThread->onThread())
+    midiSendThread->runFromAnyThread(std::move(task));
+  else
+    task();
+}
+
 void Tarnivex::OnMidiOutRefused(const char* reason) {
   debugLog(std::string("MIDI OUT: not sent: ") + (reason ? reason : ""));
 }

@@ -118,7 +118,16 @@ void MidiSendThread::log(const std::string& line) {
 void MidiSendThread::enquireFromAnyThread() {
   {
     std::lock_guard<std::mutex> lock(mMutex);
-    mOther.push_back(Kind::kEnquiry);
+    mOther.emplace_back(Kind::kEnquiry, nullptr);
+    ++mOtherPosted;
+  }
+  mWake.release();
+}
+
+void MidiSendThread::runFromAnyThread(std::function<void()> task) {
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mOther.emplace_back(Kind::kTask, std::move(task));
     ++mOtherPosted;
   }
   mWake.release();
@@ -143,16 +152,20 @@ void MidiSendThread::run() {
     mWake.acquire();
     if (mStopping) return;
     for (;;) {
-      Kind kind;
+      std::pair<Kind, std::function<void()>> work;
       {
         std::lock_guard<std::mutex> lock(mMutex);
         if (mOther.empty()) break;
-        kind = mOther.front();
+        work = std::move(mOther.front());
         mOther.pop_front();
       }
-      Record record;
-      record.kind = kind;
-      perform(record);
+      if (work.first == Kind::kTask) {
+        if (work.second) work.second();
+      } else {
+        Record record;
+        record.kind = work.first;
+        perform(record);
+      }
       {
         std::lock_guard<std::mutex> lock(mMutex);
         ++mOtherDone;
@@ -201,5 +214,6 @@ void MidiSendThread::perform(Record& record) {
                                  : std::string("PROCESSOR: Host tempo is out of sync!"));
       break;
     case Kind::kLogLine: mPlug.debugLog(record.text); break;
+    case Kind::kTask: break;  // never a record: run where it is taken out
   }
 }

@@ -35,6 +35,7 @@ class MidiSendThread {
     kProgramChange,  // msg, value (part): the program change from the host
     kTempoLog,       // value: host tempo, flag: synced (else out of sync)
     kLogLine,        // text: one debug-log line
+    kTask,           // from other threads: work that sends and pauses in order
   };
   static constexpr size_t kInlineBytes = 128;
   struct Record {
@@ -79,6 +80,9 @@ class MidiSendThread {
 
   // ---- Any other thread.
   void enquireFromAnyThread();
+  // The task runs on this thread, in order with the enquiries, so that the
+  // pauses it takes between its messages keep no host thread waiting.
+  void runFromAnyThread(std::function<void()> task);
 
   // ---- On the MIDI thread: a pause that ends early when the thread stops.
   bool onThread() const { return std::this_thread::get_id() == mThread.get_id(); }
@@ -102,7 +106,7 @@ class MidiSendThread {
   // Work from other threads, and the count of records done, for flush.
   std::mutex mMutex;
   std::condition_variable mChanged;
-  std::deque<Kind> mOther;
+  std::deque<std::pair<Kind, std::function<void()>>> mOther;
   uint64_t mDone = 0;
   uint64_t mOtherPosted = 0;
   uint64_t mOtherDone = 0;

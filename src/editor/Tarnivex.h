@@ -78,6 +78,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void runPartRequest();
   // What the real-time calls hand on (MidiSendThread.h); made first, gone first.
   std::unique_ptr<MidiSendThread> midiSendThread;
+  // A bank or program change with its pauses, and what follows it, asked for
+  // on a host thread: done on the MIDI thread, in order (at once without one).
+  void runOffHostThread(std::function<void()> task);
   // Set while the block's part request waits on the MIDI thread.
   std::atomic<bool> partRequestPosted{false};
   void MIDIOutRoutingSwitch(IMidiMsg* msg);

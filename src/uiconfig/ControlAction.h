@@ -3,6 +3,7 @@
 // One record per parameter, hung on its IParam and shared by its controls.
 #pragma once
 
+#include <atomic>
 #include <vector>
 
 #include "SysExMessageList.h"
@@ -26,7 +27,8 @@ struct ControlActionSysExMessage {
 struct ControlAction {
   enum Type { kNone = 0, kController = 1, kControllerSwitch = 2, kMsbLsb = 3, kSysExSwitch = 5, kSysEx = 6 };
 
-  double lastValue = -1.0;
+  // Written by whichever thread sends the value: the GUI, the MIDI input, a worker.
+  std::atomic<double> lastValue{-1.0};
   int linkOffset = -1;
   int part = -1;
   int actionType = kNone;

@@ -28,6 +28,8 @@ class CommandsTest : public EditorTest {
     };
   }
   std::vector<Job> takeJobs() {
+    // A program step goes out on the MIDI thread, which then starts its job.
+    plug->midiSendThread->flush();
     for (int i = 0; i < 2000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::lock_guard<std::mutex> lock(jobsMutex);

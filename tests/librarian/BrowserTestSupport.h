@@ -57,6 +57,8 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     calls.push_back("bank change " + std::to_string(p));
     return bankChangeSent;
   }
+  // The plug-in runs it on its MIDI thread; in order here.
+  void runOffHostThread(std::function<void()> task) override { task(); }
   void sendPatchToDevice(int p, bool, bool, bool, bool thenMulti) override {
     calls.push_back("send part " + std::to_string(p) + (thenMulti ? " and multi" : ""));
     SenderJob sound;
