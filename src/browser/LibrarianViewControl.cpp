@@ -1,5 +1,6 @@
 #include "LibrarianViewControl.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "IGraphics.h"
@@ -9,6 +10,7 @@
 #include "PaneBanks.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "TextLooks.h"
 
 namespace {
 constexpr const char* kRenameLayer = "patchRename";
@@ -27,7 +29,7 @@ LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* br
       mCellWidth(static_cast<int>(105.0 * scale)),
       mCellHeight(static_cast<int>(14.0 * scale)) {
   const IColor white(255, 255, 255, 255);
-  const IText text(static_cast<int>(13.0 * scale), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear, 0,
+  const IText text(std::max(textlooks::kSmallestSize, static_cast<int>(13.0 * scale)), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear, 0,
                    IText::kQualityDefault);
   for (int pane = 0; pane < 2; ++pane) {
     for (int i = 0; i < kSlotsPerPane; ++i) {

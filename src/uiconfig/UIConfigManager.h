@@ -15,6 +15,7 @@
 #include "ControlIndexes.h"
 #include "IGraphicsStructs.h"
 #include "SysExDefinitions.h"
+#include "TextLooks.h"
 #include "ValueLists.h"
 
 namespace tinyxml2 {
@@ -225,7 +226,9 @@ class UIConfigManager {
   // cannot hold the value, part and key bytes.
   bool prepareSysEx(ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue, int part,
                     int section, IControl* control, bool messagesOnly = false);
-  IColor menuGrey(bool white) const;
+  textlooks::Text menuLook(bool white) const;
+  // The text style of a kind of text at this size and scheme.
+  IText textStyle(const textlooks::Text& look) const;
   // The parameter, name and scaled knob every part knob shares; null when the parameter is missing.
   IControl* createPartKnob(const char* kind, const std::string& name, int paramIdx, int x, int y,
                            const std::string& image, double defaultValue, double minimum, double maximum, double step,
@@ -234,7 +237,7 @@ class UIConfigManager {
   IControl* createSelectionMenu(const char* kind, const std::string& name, int paramIdx, int x, int y, int width,
                                 int height, double defaultValue, double minimum, double maximum, int first, int last,
                                 const std::vector<std::string>& texts, int part, ControlLayer* layer,
-                                const std::string& group, const IColor& color);
+                                const std::string& group, const textlooks::Text& look);
   void processControlGroup(tinyxml2::XMLElement* element, ControlLayer* layer, int part, int index,
                            const std::string& image, const std::string& group, int channel);
 
