@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -30,6 +31,25 @@ struct Holding {
 std::mutex gHoldingsMutex;
 std::map<int, Holding> gHoldings;  // by bitmap id
 
+// The image generator draws every image at each of the editor's three sizes,
+// the small and large ones in folders of their own, so their labels stay
+// crisp: such a file is loaded as it is. Any other size factor, or a bundle
+// without the folder, scales the normal file.
+struct ImageSource {
+  std::string path;
+  double scale;
+};
+ImageSource sizedImage(const std::string& path, double uiScale) {
+  const std::string folder = "resources/img/";
+  const char* size = std::abs(uiScale - 0.85) < 1e-6 ? "small/" : std::abs(uiScale - 1.15) < 1e-6 ? "large/" : nullptr;
+  if (size && path.rfind(folder, 0) == 0) {
+    std::string sized = folder + size + path.substr(folder.size());
+    struct stat st {};
+    if (stat(BundleResourcePath(sized.c_str()).c_str(), &st) == 0) return {std::move(sized), 1.0};
+  }
+  return {path, uiScale};
+}
+
 void fileStamp(const std::string& file, long long& size, long long& mtime) {
   struct stat st {};
   if (file.empty() || stat(file.c_str(), &st) != 0) {
@@ -48,17 +68,17 @@ void fileStamp(const std::string& file, long long& size, long long& mtime) {
 static void decodeAhead(IGraphics* graphics, int uiStyle, double uiScale) {
   struct Pending {
     int id;
-    std::string path;
+    ImageSource source;
     long long size;
   };
   std::vector<Pending> pending;
   std::set<int> seen;
   auto want = [&](int id, const char* file) {
     if (!seen.insert(id).second || graphics->getImageById(id).mData) return;
-    std::string path = std::string("resources/img/") + file;
+    ImageSource source = sizedImage(std::string("resources/img/") + file, uiScale);
     long long size = -1, mtime = -1;
-    fileStamp(BundleResourcePath(path.c_str()), size, mtime);
-    if (size >= 0) pending.push_back({id, std::move(path), size});
+    fileStamp(BundleResourcePath(source.path.c_str()), size, mtime);
+    if (size >= 0) pending.push_back({id, std::move(source), size});
   };
   for (const ImageRow& row : kCommonImages) want(row.id, row.file);
   if (uiStyle >= 0 && uiStyle < kUIStyleCount)
@@ -68,7 +88,7 @@ static void decodeAhead(IGraphics* graphics, int uiStyle, double uiScale) {
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t i; (i = next++) < pending.size();)
-      graphics->LoadIBitmap(pending[i].id, pending[i].path.c_str(), uiScale, 1, false);
+      graphics->LoadIBitmap(pending[i].id, pending[i].source.path.c_str(), pending[i].source.scale, 1, false);
   };
   const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
   std::vector<std::thread> threads;
@@ -102,10 +122,11 @@ void UIConfigManager::preloadImage(IGraphics* graphicsContext, int id, const cha
     if (holding.holders > 0) --holding.holders;
     return;
   }
+  const ImageSource source = sizedImage(path, uiScale);
   if (holding.holders == 0 && !holding.file.empty()) {
     // Nobody draws it now: an image whose file changed is decoded afresh.
     long long size = -1, mtime = -1;
-    const std::string file = BundleResourcePath(path);
+    const std::string file = BundleResourcePath(source.path.c_str());
     fileStamp(file, size, mtime);
     // So is one loaded at another size.
     if (file != holding.file || size != holding.size || mtime != holding.mtime || holding.scale != uiScale) {
@@ -114,9 +135,9 @@ void UIConfigManager::preloadImage(IGraphics* graphicsContext, int id, const cha
       holding.file.clear();
     }
   }
-  const IBitmap bitmap = graphicsContext->LoadIBitmap(id, path, uiScale, frames, false);
+  const IBitmap bitmap = graphicsContext->LoadIBitmap(id, source.path.c_str(), source.scale, frames, false);
   if (holding.file.empty() && bitmap.mData) {
-    holding.file = BundleResourcePath(path);
+    holding.file = BundleResourcePath(source.path.c_str());
     fileStamp(holding.file, holding.size, holding.mtime);
     holding.scale = uiScale;
   }
