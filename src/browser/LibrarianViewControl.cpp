@@ -28,8 +28,11 @@ LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* br
       mGrid(x, y, scale),
       mCellWidth(static_cast<int>(105.0 * scale)),
       mCellHeight(static_cast<int>(14.0 * scale)) {
-  const IColor white(255, 255, 255, 255);
-  const IText text(std::max(textlooks::kSmallestSize, static_cast<int>(13.0 * scale)), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear, 0,
+  // White on the librarian's own dark page, in every scheme.
+  const textlooks::Text look{textlooks::Kind::kLibrarianSlot};
+  const textlooks::Colour c = textlooks::colour(look, 0, scale);
+  const IColor white(c.a, c.r, c.g, c.b);
+  const IText text(textlooks::size(look, scale), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear, 0,
                    IText::kQualityDefault);
   for (int pane = 0; pane < 2; ++pane) {
     for (int i = 0; i < kSlotsPerPane; ++i) {

@@ -36,6 +36,8 @@ Colour colour(const Text& t, int uiStyle, double uiScale) {
       return grey(t.white || uiStyle == 1 ? 255 : uiStyle == 2 ? 200 : 0);
     case Kind::kMsbLsbMenu:
       return {254, 255, 173, 0};
+    case Kind::kLibrarianSlot:
+      return grey(255);
   }
   return grey(255);
 }

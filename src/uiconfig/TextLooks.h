@@ -15,7 +15,12 @@ enum class Kind {
   kNumberMenu,       // "multiFx" "Menu": bank and program numbers
   kSelectionMenu,    // "ccMenu" and "seMenu" of the control elements
   kMsbLsbMenu,
+  kLibrarianSlot,    // the librarian's slot names, over the whole page
 };
+
+// Menus and fields a user clicks get a value window drawn under their text;
+// the displays and the librarian draw on the panel as it is.
+inline bool hasValueWindow(Kind kind) { return kind != Kind::kDisplay && kind != Kind::kLibrarianSlot; }
 
 struct Text {
   Kind kind;

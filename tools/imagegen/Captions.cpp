@@ -1,10 +1,12 @@
 #include "Captions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
 #include "DotFont.h"
+#include "TextLooks.h"
 
 namespace imagegen {
 namespace {
@@ -26,6 +28,11 @@ Rect scaledRect(const Rect& r, double s) {
   return {scaledLength(r.x, s), scaledLength(r.y, s), scaledLength(r.w, s), scaledLength(r.h, s)};
 }
 std::string lineText(int line) { return "line " + std::to_string(line) + ": "; }
+
+bool isWindowed(const ControlEntry& c) {
+  return !c.text.empty() && textlooks::hasValueWindow(static_cast<textlooks::Kind>(std::atoi(c.text.c_str())));
+}
+Rect drawnPart(const ControlEntry& c) { return c.drawn.w > 0 ? c.drawn : c.rect; }
 
 // Controls shown together with a caption on `bg`: those lying on it and those
 // on the pages around it.
@@ -72,7 +79,9 @@ bool place(const std::vector<ControlEntry>& controls, const ControlEntry& c, con
   };
   // The face keeps its size; the gaps shrink with the window.
   const int w = dotTextWidth(text, kDot), h = dotTextHeight(kDot);
-  const int above = std::max(1, scaledLength(kGapAbove, scale)), beside = scaledLength(kGapLeft, scale);
+  // Over a value window the caption clears its face and rim.
+  const int above = std::max(1, scaledLength(kGapAbove, scale)) + (isWindowed(c) ? TextSpot::kWindowAbove + 1 : 0);
+  const int beside = scaledLength(kGapLeft, scale);
   const Rect t = left ? Rect{c.rect.x - beside - w, c.rect.y + (c.rect.h - h) / 2, w, h}
                       : Rect{c.rect.x + (c.rect.w - w) / 2, c.rect.y - above - h, w, h};
   const size_t on = holder(c, t);
@@ -82,7 +91,7 @@ bool place(const std::vector<ControlEntry>& controls, const ControlEntry& c, con
   const PlacedBackground& bg = c.backgrounds[on];
   for (const ControlEntry& other : controls)
     if (&other != &c && other.rect.w > 0 && shownWith(other, c, on) &&
-        grown(t, scaledLength(kClearance, scale)).overlaps(other.rect))
+        grown(t, scaledLength(kClearance, scale)).overlaps(drawnPart(other)))
       return refuse("runs into the control of line " + std::to_string(other.line));
   const Rect inImage{t.x - bg.rect.x, t.y - bg.rect.y, w, h};
   const CaptionSpace s = spaceAt(space, bg, scale);
@@ -118,11 +127,11 @@ bool readControlList(const std::string& text, const ImageSize& size, std::vector
     c.line = std::atoi(fields[0].c_str());
     c.rect = parseRect(fields[1]);
     if (fields[2] != "-") c.image = fields[2];
-    if (c.rect.w == 0 && !c.image.empty()) {
-      if (!size(c.image, 1.0, c.rect.w, c.rect.h)) return error = lineText(c.line) + "no drawing for " + c.image, false;
-    } else {
-      c.image.clear();  // its size is its own
-    }
+    int imageW = 0, imageH = 0;
+    if (!c.image.empty() && !size(c.image, 1.0, imageW, imageH))
+      return error = lineText(c.line) + "no drawing for " + c.image, false;
+    c.sizedByImage = !c.image.empty() && c.rect.w == 0;
+    if (c.sizedByImage) c.rect.w = imageW, c.rect.h = imageH;
     c.caption = fields[3];
     c.rowCaption = fields[4];
     std::istringstream words(fields[5]);
@@ -141,12 +150,24 @@ bool readControlList(const std::string& text, const ImageSize& size, std::vector
   return true;
 }
 
-std::vector<ControlEntry> atSize(const std::vector<ControlEntry>& controls, double scale, const ImageSize& size) {
+std::vector<ControlEntry> atSize(const std::vector<ControlEntry>& controls, double scale, const ImageSize& size,
+                                 const ImageInk& ink) {
   std::vector<ControlEntry> sized = controls;
   for (ControlEntry& c : sized) {
     Rect r = scaledRect(c.rect, scale);
-    if (!c.image.empty()) size(c.image, scale, r.w, r.h);
+    if (c.sizedByImage) size(c.image, scale, r.w, r.h);
     c.rect = r;
+    c.drawn = r;
+    Rect in;
+    if (c.sizedByImage && ink && ink(c.image, in)) {
+      // Rounded outwards, so nothing drawn is left out.
+      const int x0 = static_cast<int>(std::floor(in.x * scale)), y0 = static_cast<int>(std::floor(in.y * scale));
+      const int x1 = static_cast<int>(std::ceil((in.x + in.w) * scale)), y1 = static_cast<int>(std::ceil((in.y + in.h) * scale));
+      c.drawn = Rect{r.x + x0, r.y + y0, std::min(x1, r.w) - x0, std::min(y1, r.h) - y0};
+    } else if (isWindowed(c)) {
+      const Rect face = TextSpot{c.line, r, c.text, true}.face();
+      c.drawn = grown(face, 1);
+    }
     for (PlacedBackground& b : c.backgrounds) {
       b.rect.x = scaledLength(b.rect.x, scale);
       b.rect.y = scaledLength(b.rect.y, scale);
@@ -174,6 +195,11 @@ bool placeCaptions(const std::vector<ControlEntry>& controls, const SpaceOf& spa
 bool placeTextSpots(const std::vector<ControlEntry>& controls, SpotMap& spots, std::string& error) {
   for (const ControlEntry& c : controls) {
     if (c.text.empty()) continue;
+    if (!c.image.empty()) {
+      // A control with an image of its own (the librarian's) draws its text over it.
+      spots[c.image].push_back({c.line, {0, 0, c.rect.w, c.rect.h}, c.text, false});
+      continue;
+    }
     const size_t on = holder(c, c.rect, 0);
     if (on == c.backgrounds.size()) {
       error = lineText(c.line) + "its text lies on no background";
@@ -185,8 +211,7 @@ bool placeTextSpots(const std::vector<ControlEntry>& controls, SpotMap& spots, s
     bool known = false;  // the same page placed twice
     for (const TextSpot& s : list)
       known = known || (std::abs(s.rect.x - inImage.x) <= 1 && std::abs(s.rect.y - inImage.y) <= 1 && s.look == c.text);
-    // A value window for everything but the read-only displays.
-    if (!known) list.push_back({c.line, inImage, c.text, c.text.rfind("0:", 0) != 0});
+    if (!known) list.push_back({c.line, inImage, c.text, isWindowed(c)});
   }
   return true;
 }

@@ -38,10 +38,12 @@ struct PlacedBackground {
 
 struct ControlEntry {
   int line = 0;
-  Rect rect;
+  Rect rect;    // where it takes clicks
+  Rect drawn;   // what of it is drawn there; empty: all of rect
   std::string caption, rowCaption;
   std::vector<PlacedBackground> backgrounds;
-  std::string image;   // the key its size comes from, or empty
+  std::string image;   // the key of the image it draws, or empty
+  bool sizedByImage = false;
   std::string text;    // the look of its run-time text, or empty
   std::string layers;  // the layers it lies in
 };
@@ -61,12 +63,19 @@ struct TextSpot {
   Rect rect;
   std::string look;
   bool window = false;
+  // The window's face: the control's rectangle and, above and below it, the
+  // room a text set taller than a small rectangle takes.
+  Rect face() const { return {rect.x, rect.y - kWindowAbove, rect.w, rect.h + kWindowAbove + kWindowBelow}; }
+  static constexpr int kWindowAbove = 2, kWindowBelow = 1;
 };
 using SpotMap = std::map<std::string, std::vector<TextSpot>>;  // by background key
 
 // The size of one frame of an image at a size factor; false for a key no
 // drawing knows.
 using ImageSize = std::function<bool(const std::string& key, double scale, int& w, int& h)>;
+// The part of a frame at size 1.0 that any of its frames draws on; false
+// when nothing is known of it.
+using ImageInk = std::function<bool(const std::string& key, Rect& ink)>;
 // Where in a background captions may go (image coordinates at 1.0): inside
 // one of `allowed` (everywhere when empty) and inside none of `kept`.
 // Controls lie inside one of `panels` (anywhere on the image when empty) and
@@ -78,8 +87,10 @@ using SpaceOf = std::function<CaptionSpace(const std::string& key, int w, int h)
 
 bool readControlList(const std::string& text, const ImageSize& size, std::vector<ControlEntry>& controls,
                      std::string& error);
-// The controls as the editor places them at a size factor.
-std::vector<ControlEntry> atSize(const std::vector<ControlEntry>& controls, double scale, const ImageSize& size);
+// The controls as the editor places them at a size factor, with what of them
+// is drawn: the inked part of an image, or a value window with its rim.
+std::vector<ControlEntry> atSize(const std::vector<ControlEntry>& controls, double scale, const ImageSize& size,
+                                 const ImageInk& ink = nullptr);
 // Puts each caption on the innermost background that holds it. Refuses a
 // caption that leaves its backgrounds, covers a control shown with it, leaves
 // its space or runs into another caption; the error names the source line.

@@ -149,7 +149,7 @@ void Finisher::Window(LICE_IBitmap* bm, const TextSpot& spot) const {
   }
   // A one-pixel rim around the control's own rectangle, which stays clear of
   // its caption and its neighbours.
-  const Rect& r = spot.rect;
+  const Rect r = spot.face();
   LICE_FillRect(bm, r.x - 1, r.y - 1, r.w + 2, r.h + 2, mix(face, kBlack, 0.55f), 1.0f, 0);
   LICE_FillRect(bm, r.x, r.y, r.w, r.h, face, 1.0f, 0);
 }
@@ -161,7 +161,7 @@ bool Finisher::CheckSpot(LICE_IBitmap* bm, const TextSpot& spot, std::string& er
     if (c.a == 0) continue;  // drawn fully transparent: nothing to read
     LICE_pixel under = 0;
     const LICE_pixel text = toPixel(c);
-    const double ratio = worstUnder(bm, spot.rect, text, &under);
+    const double ratio = worstUnder(bm, spot.window ? spot.face() : spot.rect, text, &under);
     const std::string what = "text of line " + std::to_string(spot.line) + " in scheme " + std::to_string(scheme);
     mReport.push_back({mName, what, text, under, ratio});
     if (ratio < textlooks::kMinContrast) {
@@ -195,6 +195,7 @@ std::unique_ptr<LICE_MemBitmap> Finisher::Run(const SizeExtras& extras, std::str
   for (const TextSpot& spot : extras.spots)
     if (spot.window) Window(bm.get(), spot);
   for (const TextRun& run : d.texts) {
+    if (run.text.find_first_not_of(' ') == std::string::npos) continue;  // a button without a label
     const int dot = scaledDot(run.dot, mScale), tw = dotTextWidth(run.text, dot), th = dotTextHeight(dot);
     int x = 0, y = 0;
     Rect cell;

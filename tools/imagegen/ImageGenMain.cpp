@@ -59,7 +59,8 @@ bool readLayout(const char* path, Layout& layout, std::string& error) {
   // Every fault at every size is named, one a line.
   for (int i = 0; i < kSizeCount; ++i) {
     const double scale = kSizes[i].scale;
-    const std::vector<imagegen::ControlEntry> sized = imagegen::atSize(controls, scale, imagegen::imageSizeAt);
+    const std::vector<imagegen::ControlEntry> sized =
+        imagegen::atSize(controls, scale, imagegen::imageSizeAt, imagegen::imageInk);
     std::string why[3];
     imagegen::placeCaptions(sized, imagegen::captionSpace, layout.captions[i], why[0], scale);
     imagegen::placeTextSpots(sized, layout.spots[i], why[1]);

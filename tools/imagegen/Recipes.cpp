@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "DotFont.h"
+#include "ImageTable.h"
 #include "Paint.h"
 #include "Palette.h"
 
@@ -484,6 +487,31 @@ CaptionSpace captionSpace(const std::string& key, int w, int h) {
   if (curve) s.kept.push_back({w - 240, 0, 240, h});  // the title and the curve
   if (key.rfind("EFFECTS_", 0) == 0 && pageBoxes(key).empty()) s.kept.push_back({w - 212, h - 36, 204, 30});
   return s;
+}
+
+bool imageInk(const std::string& key, Rect& ink) {
+  static std::mutex mutex;
+  static std::map<std::string, Rect> known;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (const auto it = known.find(key); it != known.end()) return ink = it->second, true;
+  // The frame count of the table decides the drawing, as for the files.
+  int frames = 1;
+  for (const ImageRow& row : kCommonImages)
+    if (key == row.key) frames = row.frames;
+  for (const StyleImageRow& row : kStyleImages)
+    if (key == row.key) frames = row.frames;
+  Drawing d;
+  if (!drawImage(key.c_str(), frames, false, kNeutral, d)) return false;
+  int x0 = d.frameW, y0 = d.frameH, x1 = 0, y1 = 0;
+  for (int y = 0; y < d.shapes->getHeight(); ++y)
+    for (int x = 0; x < d.shapes->getWidth(); ++x)
+      if (LICE_GETA(LICE_GetPixel(d.shapes.get(), x, y)) > 24) {
+        const int fy = y % d.frameH;
+        x0 = std::min(x0, x), x1 = std::max(x1, x + 1), y0 = std::min(y0, fy), y1 = std::max(y1, fy + 1);
+      }
+  ink = x1 > x0 ? Rect{x0, y0, x1 - x0, y1 - y0} : Rect{0, 0, d.frameW, d.frameH};
+  known[key] = ink;
+  return true;
 }
 
 bool drawImage(const char* key, int frames, bool framesHorizontal, int scheme, Drawing& drawing) {

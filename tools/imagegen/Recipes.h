@@ -28,6 +28,9 @@ bool drawImage(const char* key, int frames, bool framesHorizontal, int scheme, D
 // recipe knows.
 bool imageSize(const std::string& key, int& w, int& h);
 bool imageSizeAt(const std::string& key, double scale, int& w, int& h);
+// The part of a frame that any frame of the image draws on (alpha above a
+// trace), at size 1.0; false for a key no recipe knows.
+bool imageInk(const std::string& key, Rect& ink);
 // Where captions may be printed on a background and controls may lie,
 // without covering its drawing (coordinates at size 1.0).
 CaptionSpace captionSpace(const std::string& key, int w, int h);

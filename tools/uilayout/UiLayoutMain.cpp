@@ -113,6 +113,7 @@ std::string textLook(const LayoutNode& n, const std::map<std::string, int>& para
   else if (n.element == "dropMenu" && type == "deviceSelection") kind = Kind::kDeviceSelection;
   else if (n.element == "multiFx" && type == "Menu") kind = Kind::kNumberMenu;
   else if (type == "ccMenu" || type == "seMenu") kind = Kind::kSelectionMenu;
+  else if (n.element == "patchBrowser") kind = Kind::kLibrarianSlot;
   else return "";
   // Only what changes the look: the height of a number menu, the parameter of a name field.
   return std::to_string(static_cast<int>(kind)) + ":" + std::to_string(number("displaySize", 1)) + ":" +
