@@ -206,11 +206,16 @@ TEST(WindowCheck, AClickIntoAHiddenLayerDoesNothing) {
   ASSERT_GE(knob->ParamIdx(), 0);
   editor.Show(editorpages::kPages[0]);
   EXPECT_NE(g.GetMouseControlIdx(104 + 23, 204 + 23), knob);
-  // Nor is the mixer strip the multi page hides.
+  // Nor is the mixer strip the multi page hides, and the next pass paints
+  // over where it was.
   editor.Show(editorpages::kPages[3]);
   IControl* mixerKnob = g.GetMouseControlIdx(92 + 16, 712 + 16);
   ASSERT_NE(mixerKnob, nullptr);
-  editor.Show(editorpages::kPages[0]);
+  editor.Click(854 + 52, 16 + 14);  // the multi tab, as a user clicks it
+  IRECT dirty;
+  ASSERT_TRUE(g.IsDirty(&dirty));
+  EXPECT_TRUE(dirty.L <= 70 && dirty.T <= 692 && dirty.R >= 1490 && dirty.B >= 750);
+  editor.DrawAll();
   EXPECT_NE(g.GetMouseControlIdx(92 + 16, 712 + 16), mixerKnob);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
 #include "Blit.h"
@@ -15,6 +16,7 @@
 namespace imagegen {
 namespace {
 constexpr LICE_pixel kBlack = rgb(0, 0, 0), kWhite = rgb(255, 255, 255);
+constexpr int kLabelMargin = 4;  // between a button's label and its edges
 
 
 LICE_pixel toPixel(const textlooks::Colour& c) { return rgb(unsigned(c.r), unsigned(c.g), unsigned(c.b)); }
@@ -194,9 +196,19 @@ std::unique_ptr<LICE_MemBitmap> Finisher::Run(const SizeExtras& extras, std::str
   if (d.opaque) LICE_ProcessRect(bm.get(), 0, 0, w, h, [](LICE_pixel* px, void*) { *px |= 0xFF; }, nullptr);
   for (const TextSpot& spot : extras.spots)
     if (spot.window) Window(bm.get(), spot);
+  // A label too wide for its button at this size is set with smaller dots,
+  // and so are the labels of the same face beside it, so the buttons match.
+  std::map<int, int> dots;  // by the face asked for
+  for (const TextRun& run : d.texts) {
+    int dot = scaledDot(run.dot, mScale), x = 0, y = 0;
+    Rect cell;
+    Map(run.x, run.y, &x, &y, &cell);
+    while (dot > 1 && d.cellsX * d.cellsY > 1 && dotTextWidth(run.text, dot) > cell.w - 2 * kLabelMargin) --dot;
+    dots[run.dot] = dots.count(run.dot) ? std::min(dots[run.dot], dot) : dot;
+  }
   for (const TextRun& run : d.texts) {
     if (run.text.find_first_not_of(' ') == std::string::npos) continue;  // a button without a label
-    const int dot = scaledDot(run.dot, mScale), tw = dotTextWidth(run.text, dot), th = dotTextHeight(dot);
+    const int dot = dots[run.dot], tw = dotTextWidth(run.text, dot), th = dotTextHeight(dot);
     int x = 0, y = 0;
     Rect cell;
     Map(run.x, run.y, &x, &y, &cell);
