@@ -18,7 +18,6 @@ namespace {
 constexpr LICE_pixel kBlack = rgb(0, 0, 0), kWhite = rgb(255, 255, 255);
 constexpr int kLabelMargin = 4;  // between a button's label and its edges
 
-
 LICE_pixel toPixel(const textlooks::Colour& c) { return rgb(unsigned(c.r), unsigned(c.g), unsigned(c.b)); }
 
 // The contrast of a colour with a pixel; a pixel not fully covered is taken
@@ -149,8 +148,8 @@ void Finisher::Window(LICE_IBitmap* bm, const TextSpot& spot) const {
       worst = std::min(worst, contrastOf(toPixel(textlooks::colour(look, scheme, mScale)), candidate));
     if (worst > best) best = worst, face = candidate;
   }
-  // A one-pixel rim around the control's own rectangle, which stays clear of
-  // its caption and its neighbours.
+  // A one-pixel rim around the face, which stays clear of the caption and of
+  // the neighbours.
   const Rect r = spot.face();
   LICE_FillRect(bm, r.x - 1, r.y - 1, r.w + 2, r.h + 2, mix(face, kBlack, 0.55f), 1.0f, 0);
   LICE_FillRect(bm, r.x, r.y, r.w, r.h, face, 1.0f, 0);
