@@ -1,6 +1,7 @@
 #include "TextLooks.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "ParamIndex.h"
@@ -60,11 +61,17 @@ int size(const Text& t, double uiScale) {
 }
 
 double luminance(int r, int g, int b) {
-  auto linear = [](int c) {
-    const double v = c / 255.0;
-    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-  };
-  return 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+  // The checks measure every pixel under a text: the channel curve is a table.
+  static const std::array<double, 256> linear = [] {
+    std::array<double, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+      const double v = c / 255.0;
+      t[static_cast<size_t>(c)] = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    }
+    return t;
+  }();
+  auto at = [](int c) { return linear[static_cast<size_t>(std::clamp(c, 0, 255))]; };
+  return 0.2126 * at(r) + 0.7152 * at(g) + 0.0722 * at(b);
 }
 
 double contrast(const Colour& a, const Colour& b) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <mutex>
@@ -104,11 +105,32 @@ bool render(const std::string& folder, const Job& job, Layout& layout, std::vect
 }
 }  // namespace
 
+// Runs work(i) for i = 0 .. count - 1 on a few threads.
+void inParallel(size_t count, const std::function<void(size_t)>& work) {
+  std::atomic<size_t> next{0};
+  auto run = [&] {
+    for (size_t i; (i = next++) < count;) work(i);
+  };
+  std::vector<std::thread> threads;
+  const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u) - 1;
+  for (unsigned i = 0; i < helpers; ++i) threads.emplace_back(run);
+  run();
+  for (std::thread& t : threads) t.join();
+}
+
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 4) {
     std::cerr << "usage: tarnivex_imagegen <img-folder> [<controls.txt> [<text-report.txt>]]\n";
     return 2;
   }
+  // What each image draws on, which the layout checks read, found side by side.
+  std::vector<const char*> keys;
+  for (const ImageRow& row : kCommonImages) keys.push_back(row.key);
+  for (const StyleImageRow& row : kStyleImages) keys.push_back(row.key);
+  inParallel(keys.size(), [&](size_t i) {
+    imagegen::Rect ink;
+    imagegen::imageInk(keys[i], ink);
+  });
   Layout layout;
   std::string error;
   if (argc >= 3 && !readLayout(argv[2], layout, error)) {
@@ -130,15 +152,7 @@ int main(int argc, char** argv) {
 
   std::vector<std::vector<imagegen::TextCheck>> reports(jobs.size());
   std::vector<std::string> errors(jobs.size());
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (size_t i; (i = next++) < jobs.size();) render(folder, jobs[i], layout, reports[i], errors[i]);
-  };
-  std::vector<std::thread> threads;
-  const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 4u) - 1;
-  for (unsigned i = 0; i < helpers; ++i) threads.emplace_back(work);
-  work();
-  for (std::thread& t : threads) t.join();
+  inParallel(jobs.size(), [&](size_t i) { render(folder, jobs[i], layout, reports[i], errors[i]); });
 
   bool ok = true;
   for (const std::string& e : errors)

@@ -492,8 +492,10 @@ CaptionSpace captionSpace(const std::string& key, int w, int h) {
 bool imageInk(const std::string& key, Rect& ink) {
   static std::mutex mutex;
   static std::map<std::string, Rect> known;
-  std::lock_guard<std::mutex> lock(mutex);
-  if (const auto it = known.find(key); it != known.end()) return ink = it->second, true;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (const auto it = known.find(key); it != known.end()) return ink = it->second, true;
+  }
   // The frame count of the table decides the drawing, as for the files.
   int frames = 1;
   for (const ImageRow& row : kCommonImages)
@@ -510,6 +512,7 @@ bool imageInk(const std::string& key, Rect& ink) {
         x0 = std::min(x0, x), x1 = std::max(x1, x + 1), y0 = std::min(y0, fy), y1 = std::max(y1, fy + 1);
       }
   ink = x1 > x0 ? Rect{x0, y0, x1 - x0, y1 - y0} : Rect{0, 0, d.frameW, d.frameH};
+  std::lock_guard<std::mutex> lock(mutex);
   known[key] = ink;
   return true;
 }
