@@ -14,6 +14,8 @@ constexpr int kDot = 1;          // captions are set in the small dot face
 constexpr int kGapAbove = 2;     // between a caption and the control under it
 constexpr int kGapLeft = 5;      // between a row caption and the row's first control
 constexpr int kClearance = 1;    // between a caption and any other control
+constexpr int kCaptionGap = 4;   // between two captions: wider than between letters
+constexpr int kWordsGap = 7;     // and wider than between words
 
 Rect parseRect(const std::string& text) {
   int v[4] = {0, 0, 0, 0};
@@ -105,7 +107,9 @@ bool place(const std::vector<ControlEntry>& controls, const ControlEntry& c, con
   for (const PlacedCaption& p : placed[bg.key]) {
     // The same image placed twice; a scaled position may differ by a pixel.
     if (std::abs(p.x - inImage.x) <= 1 && std::abs(p.y - inImage.y) <= 1 && p.text == text) return true;
-    if (grown(inImage, 2).overlaps({p.x, p.y, dotTextWidth(p.text, kDot), h}))
+    // Captions of several words keep more room between them than their words have.
+    const bool words = text.find(' ') != std::string::npos || p.text.find(' ') != std::string::npos;
+    if (grown(inImage, words ? kWordsGap : kCaptionGap).overlaps({p.x, p.y, dotTextWidth(p.text, kDot), h}))
       return refuse("runs into the caption \"" + p.text + "\" on " + bg.key);
   }
   placed[bg.key].push_back({inImage.x, inImage.y, text, onDisplay});

@@ -68,8 +68,10 @@ bool readLayout(const char* path, Layout& layout, std::string& error) {
     imagegen::checkLayout(sized, imagegen::captionSpace, scale, why[2]);
     for (const std::string& lines : why) {
       std::istringstream each(lines);
-      for (std::string line; std::getline(each, line);)
-        error += (error.empty() ? "" : "\n") + std::string("at the ") + kSizes[i].name + " size, " + line;
+      for (std::string line; std::getline(each, line);) {
+        if (!error.empty()) error += '\n';
+        error.append("at the ").append(kSizes[i].name).append(" size, ").append(line);
+      }
     }
   }
   return error.empty();
