@@ -1,12 +1,13 @@
 #include "EditorPages.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "ControlLayer.h"
 #include "DataFolder.h"
@@ -36,7 +37,9 @@ Editor::Editor(const std::string& scheme, const Size& size) : mScale(size.scale)
     mHadDataHome = true;
     mSavedDataHome = old;
   }
-  const std::string data = ::testing::TempDir() + "/editor-pages-" + scheme + "-" + size.name;
+  // Test programs run side by side: each keeps its settings files apart.
+  const std::string data = ::testing::TempDir() + "/editor-pages-" + std::to_string(getpid()) + "-" + scheme + "-" +
+                           size.name;
   setenv("XDG_DATA_HOME", data.c_str(), 1);
   std::filesystem::create_directories(getDataFolder());
   std::ofstream(getSettingsPath()) << scheme << "\n" << size.name << "\nyes\n\n";
