@@ -1,14 +1,17 @@
 #include "LibrarianViewControl.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "IGraphics.h"
 #include "IMidiMsg.h"
 #include "IParam.h"
 #include "LibrarianBrowser.h"
+#include "LibrarianPanes.h"
 #include "PaneBanks.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "TextLooks.h"
 
 namespace {
 constexpr const char* kRenameLayer = "patchRename";
@@ -23,11 +26,14 @@ LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* br
                                            IBitmap* bitmap, IRECT targetRect, double scale)
     : IBitmapOverlayControl(plug, x, y, paramIdx, bitmap, targetRect),
       mBrowser(browser),
-      mGrid(x, y, scale),
+      mGrid(x + static_cast<int>(librarianpanes::kSlotInset * scale), y, scale),
       mCellWidth(static_cast<int>(105.0 * scale)),
       mCellHeight(static_cast<int>(14.0 * scale)) {
-  const IColor white(255, 255, 255, 255);
-  const IText text(static_cast<int>(13.0 * scale), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear, 0,
+  // White on the librarian's own dark page, in every scheme.
+  const textlooks::Text look{textlooks::Kind::kLibrarianSlot};
+  const textlooks::Colour c = textlooks::colour(look, 0, scale);
+  const IColor white(c.a, c.r, c.g, c.b);
+  const IText text(textlooks::size(look, scale), &white, "NK57 Monospace", IText::kStyleNormal, IText::kAlignNear, 0,
                    IText::kQualityDefault);
   mDragText = text;
   mDragText.mColor = IColor(255, 0, 0, 0);
@@ -251,6 +257,16 @@ void LibrarianViewControl::OnMouseDblClick(int x, int y, IMouseMod*) { mouseDblC
 void LibrarianViewControl::OnMouseDrag(int x, int y, int, int, IMouseMod*) { mouseDrag(x, y); }
 void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*) { mouseUp(x, y); }
 bool LibrarianViewControl::OnKeyDown(int, int, int key) { return keyDown(key); }
+
+bool LibrarianViewControl::IsHit(int x, int y) {
+  if (!IBitmapOverlayControl::IsHit(x, y)) return false;
+  for (int pane = 0; pane < 2; ++pane) {
+    const SlotBox& first = mGrid.box(pane, 0);
+    const SlotBox& last = mGrid.box(pane, kSlotsPerPane - 1);
+    if (x >= first.L && x < last.R && y >= first.T && y < last.B) return true;
+  }
+  return false;
+}
 
 bool LibrarianViewControl::Draw(IGraphics* graphics) {
   IBitmapControl::Draw(graphics);

@@ -148,7 +148,7 @@ void Tarnivex::buildProgressLayer() {
   if (!gui || !uiConfigManager) return;
   pendingProgressLayer = std::make_unique<ControlLayer>(0, "PROGRESS");
   ControlLayer* layer = pendingProgressLayer.get();
-  IBitmap overlay = gui->DeclareIBitmap(122, "resources/img/Tarnivex-progress-overlay.png", 1.0, 1, false);
+  IBitmap overlay = uiConfigManager->getImageHandleByName(gui, "PROGRESS_INDICATOR_ID");
   const int width = static_cast<int>(kEditorWidth * mUIScale);
   const int height = static_cast<int>(kEditorHeight * mUIScale);
   // The indicator appends itself to the layer, which owns it from then on.

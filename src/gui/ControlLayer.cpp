@@ -39,7 +39,21 @@ void ControlLayer::SetGraphics(IGraphics* graphics) {
   for (auto& layer : mLayers) layer->SetGraphics(graphics);
 }
 
+IRECT ControlLayer::ShownArea() const {
+  IRECT area;
+  if (!mVisible) return area;
+  for (const auto& control : mControls)
+    if (!control->IsHidden()) area = area.Union(*control->GetRECT());
+  for (const auto& layer : mLayers) area = area.Union(layer->ShownArea());
+  return area;
+}
+
 void ControlLayer::Hide(bool hide) {
+  if (hide && mVisible) {
+    const IRECT shown = ShownArea();
+    std::lock_guard<std::mutex> lock(mVacatedMutex);
+    mVacated = mVacated.Union(shown);
+  }
   mVisible = !hide;
   setControlsDirty();
   for (auto& control : mControls) control->Hide(hide);
@@ -81,19 +95,36 @@ void ControlLayer::setIgnoreHiddenWhenUpdatingScreen(bool ignore) {
 }
 
 bool ControlLayer::isDirty(IRECT* r) {
-  if (!mVisible && !mIgnoreHidden) return false;
   bool dirty = false;
+  {
+    std::lock_guard<std::mutex> lock(mVacatedMutex);
+    if (!mVacated.Empty()) {
+      *r = r->Union(mVacated);
+      dirty = true;
+    }
+  }
+  if (!mVisible && !mIgnoreHidden) return dirty;
   for (auto& control : mControls) dirty |= MergeDirtyControl(control.get(), r);
   for (auto& layer : mLayers) dirty |= layer->isDirty(r);
   return dirty;
 }
 
-void ControlLayer::Draw(IGraphics* graphics, IRECT* r) {
+void ControlLayer::Draw(IGraphics* graphics, IRECT* r) { Draw(graphics, r, true); }
+
+void ControlLayer::Draw(IGraphics* graphics, IRECT* r, bool shown) {
+  shown = shown && mVisible;
+  {
+    // Kept until a pass covers it: a layer hidden between the dirty question
+    // and the pass is painted over by the next one.
+    std::lock_guard<std::mutex> lock(mVacatedMutex);
+    if (!mVacated.Empty() && mVacated.L >= r->L && mVacated.T >= r->T && mVacated.R <= r->R && mVacated.B <= r->B)
+      mVacated.Clear();
+  }
   for (auto& control : mControls) {
-    if (mVisible && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r)) control->Draw(graphics);
+    if (shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r)) control->Draw(graphics);
     control->SetClean();
   }
-  for (auto& layer : mLayers) layer->Draw(graphics, r);
+  for (auto& layer : mLayers) layer->Draw(graphics, r, shown);
 }
 
 IControl* ControlLayer::isHit(int x, int y) {

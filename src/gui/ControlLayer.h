@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,10 @@ class ControlLayer {
   // Lets the layer report the area of its first control while hidden.
   void setIgnoreHiddenWhenUpdatingScreen(bool ignore);
 
+  // Also reports, once, the area a layer covered before it was hidden, so the
+  // next pass paints over what it left on screen.
   bool isDirty(IRECT* r);
+  // Sub-layers of a hidden layer draw nothing, as they take no clicks.
   void Draw(IGraphics* graphics, IRECT* r);
   IControl* isHit(int x, int y);
   IControl* getControlFromParam(int paramIdx);
@@ -54,6 +58,10 @@ class ControlLayer {
   void SetGraphics(IGraphics* graphics);
 
  private:
+  void Draw(IGraphics* graphics, IRECT* r, bool shown);
+  // What the layer shows now: its shown controls and shown sub-layers.
+  IRECT ShownArea() const;
+
   int mId;
   bool mVisible = false;
   std::vector<std::unique_ptr<IControl>> mControls;
@@ -61,6 +69,10 @@ class ControlLayer {
   std::string mName;
   bool mIgnoreHidden = false;
   IGraphics* mGraphics = nullptr;  // not owned
+  // Left by hiding until a drawing pass repaints it; parameter handlers hide
+  // layers off the GUI thread.
+  std::mutex mVacatedMutex;
+  IRECT mVacated;
 };
 
 // The dirty-union rule shared by the graphics context and the layers: a

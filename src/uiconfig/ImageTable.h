@@ -5,6 +5,8 @@
 // this one table.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 struct ImageRow {
@@ -26,6 +28,16 @@ constexpr int kStyleImageCount = 33;
 constexpr int kUIStyleCount = 3;
 extern const ImageRow kCommonImages[kCommonImageCount];
 extern const StyleImageRow kStyleImages[kStyleImageCount];
+
+// The process keeps one bitmap per id, and each size of the editor has its own
+// drawing of an image, so two editors at different sizes must not share one:
+// the table's ids serve the normal size, and any other size factor takes the
+// same rows into a range of ids of its own (by the factor in thousandths).
+constexpr int kImageIdRange = 1000;  // every id of the table lies below
+inline int sizedImageId(int id, double uiScale) {
+  const long thousandths = std::lround(std::clamp(uiScale, 0.001, 100.0) * 1000.0);
+  return thousandths == 1000 ? id : id + kImageIdRange * static_cast<int>(thousandths);
+}
 
 // One-frame images lie flat, except the two slider handles; of the
 // multi-frame ones only the part selector has its frames side by side.

@@ -10,6 +10,7 @@
 #include "MsbLsbAddress.h"
 #include "ParamIndex.h"
 #include "Tarnivex.h"
+#include "TextLooks.h"
 #include "UIConfigManager.h"
 #include "UIDocument.h"
 
@@ -23,6 +24,8 @@ IText textStyle(int size, const IColor& color) {
   std::snprintf(text.mFont, sizeof text.mFont, "%s", kFont);
   return text;
 }
+
+IColor toIColor(const textlooks::Colour& c) { return IColor(c.a, c.r, c.g, c.b); }
 
 // The numbers first .. first + count - 1 as menu texts (three digits for the
 // part program menus): the same lists in every instance, made once.
@@ -65,11 +68,7 @@ void UIConfigManager::createControlDisplay(const std::string&, int paramIdx, int
                                            ControlLayer* layer, const std::string&, int displaySize, bool) {
   IParam* param = factoryParam(paramIdx, "display");
   if (!param) return;
-  const IColor yellow(255, 241, 243, 33);
-  IText text = displaySize == 1 || displaySize == 4 ? textStyle(static_cast<int>(15 * uiScale), yellow)
-               : displaySize == 2                   ? textStyle(static_cast<int>(16 * uiScale), IColor(255, 255, 132, 180))
-               : displaySize == 3                   ? textStyle(static_cast<int>(16 * uiScale), yellow)
-                                                    : textStyle(static_cast<int>(14 * uiScale), yellow);
+  IText text = textStyle({textlooks::Kind::kDisplay, displaySize});
   auto display = std::make_unique<ITextControl>(plug, scaledRect(x, y, width, height), &text, "");
   display->DisablePrompt(true);
   IControl* control = attach(std::move(display), layer);
@@ -80,7 +79,9 @@ void UIConfigManager::createNameDisplay(const std::string& name, int paramIdx, i
                                         int maxLength, int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "nameSelection", &name);
   if (!param) return;
-  IText text = textStyle(static_cast<int>(14 * uiScale), IColor(255, 187, 187, 187));
+  textlooks::Text look{textlooks::Kind::kNameField};
+  look.paramIdx = paramIdx;
+  const IText text = textStyle(look);
   param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
   param->InitText();
   const char* initial = paramIdx == kMultiName                                          ? "Init Multi"
@@ -89,7 +90,6 @@ void UIConfigManager::createNameDisplay(const std::string& name, int paramIdx, i
                         : paramIdx == kPatchRename                                     ? "New Name"
                                                                                        : "INIT";
   param->SetDisplayTexts(IParam::MakeDisplayTexts({initial}));
-  if (paramIdx == kPatchSearchString || paramIdx == kPatchRename) text.mColor = IColor(255, 225, 225, 225);
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(false);
   caption->SetTextEntryLength(maxLength < 0 ? 0 : maxLength);
@@ -104,10 +104,7 @@ void UIConfigManager::createDropDownMenu(const std::string& name, int paramIdx, 
   param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
   static const auto kNone = IParam::MakeDisplayTexts({"----"});
   param->SetDisplayTexts(kNone);
-  const IColor color = uiStyle == 2 ? IColor(255, 200, 200, 200)
-                       : uiStyle == 1 ? IColor(255, 134, 150, 166)
-                                      : IColor(255, 241, 243, 33);
-  IText text = textStyle(static_cast<int>(15 * uiScale), color);
+  IText text = textStyle({textlooks::Kind::kTextSelection});
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(true);
   IControl* control = attach(std::move(caption), layer);
@@ -128,7 +125,7 @@ void UIConfigManager::createDropDownMenu2(const std::string& name, int paramIdx,
     return;
   }
   param->SetDisplayTexts(displayTextsOf(texts));
-  IText text = textStyle(static_cast<int>(13 * uiScale), IColor(255, 255, 173, 0));
+  IText text = textStyle({textlooks::Kind::kDropSelection});
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(false);
   IControl* control = attach(std::move(caption), layer);
@@ -142,7 +139,7 @@ void UIConfigManager::createMIDIDeviceSelectionControl(const std::string&, int p
   const std::vector<std::string>& ports = input == 1 ? plug->getExternalMIDIInNames() : plug->getExternalMIDIOutNames();
   param->InitEnum("Device Selection", 0, static_cast<int>(ports.size()), "", "", -1, -1);
   for (size_t i = 0; i < ports.size(); ++i) param->SetDisplayText(static_cast<int>(i), ports[i].c_str());
-  IText text = textStyle(static_cast<int>(15 * uiScale), IColor(255, 0, 174, 255));
+  IText text = textStyle({textlooks::Kind::kDeviceSelection});
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(false);
   // Device menus stay on screen whatever page is open.
@@ -160,14 +157,11 @@ void UIConfigManager::createNoValDropDown(const std::string& name, int paramIdx,
   param->InitEnum(name.c_str(), static_cast<int>(defaultValue), count, "", getParamGroup(part, group), -1, -1);
   if (!setMenuTexts(param, paramIdx, count, texts, first, last)) return;
   const IRECT rect = scaledRect(x, y, width, height);
-  const int scaledHeight = scaled(height);
-  IColor color(0, 255, 173, 0);
-  if (visible == 1)
-    color = white                        ? IColor(255, 255, 255, 255)
-            : uiStyle == 1 || uiStyle == 2 ? IColor(255, 200, 200, 200)
-            : scaledHeight > 16            ? IColor(255, 241, 243, 33)
-                                           : IColor(255, 255, 173, 0);
-  IText text = textStyle(static_cast<int>(scaledHeight * uiScale), color);
+  textlooks::Text look{textlooks::Kind::kNumberMenu};
+  look.white = white;
+  look.visible = visible;
+  look.height = height;
+  IText text = textStyle(look);
   auto caption = std::make_unique<ICaptionControl>(plug, rect, paramIdx, &text, true);
   caption->DisablePrompt(false);
   attach(std::move(caption), layer);
@@ -177,14 +171,14 @@ IControl* UIConfigManager::createSelectionMenu(const char* kind, const std::stri
                                                int width, int height, double defaultValue, double minimum,
                                                double maximum, int first, int last,
                                                const std::vector<std::string>& texts, int part, ControlLayer* layer,
-                                               const std::string& group, const IColor& color) {
+                                               const std::string& group, const textlooks::Text& look) {
   IParam* param = factoryParam(paramIdx, kind, &name);
   if (!param) return nullptr;
   const int count = static_cast<int>(maximum - minimum);
   param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
                   getParamGroup(part, group), -1, -1);
   if (!setMenuTexts(param, -1, count, texts, first, last)) return nullptr;
-  IText text = textStyle(static_cast<int>(13 * uiScale), color);
+  IText text = textStyle(look);
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(false);
   return attach(std::move(caption), layer);
@@ -196,7 +190,7 @@ void UIConfigManager::createMultiSelectionCCControl(int ccNumber, int channel, c
                                                     const std::vector<std::string>& texts, int part, ControlLayer* layer,
                                                     const std::string& group, bool white) {
   IControl* control = createSelectionMenu("ccMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
-                                          maximum, first, last, texts, part, layer, group, menuGrey(white));
+                                          maximum, first, last, texts, part, layer, group, menuLook(white));
   if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kController, control);
   action->ccNumber = ccNumber;
@@ -212,16 +206,21 @@ void UIConfigManager::createMultiSelectionSysExControl(const std::string& name, 
                                                        int changingByte, int part, ControlLayer* layer,
                                                        const std::string& group, bool white) {
   IControl* control = createSelectionMenu("seMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
-                                          maximum, first, last, texts, part, layer, group, menuGrey(white));
+                                          maximum, first, last, texts, part, layer, group, menuLook(white));
   if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
   const int count = static_cast<int>(maximum - minimum);
   prepareSysEx(action, sysexIndex, changingByte, count + 1, static_cast<int>(minimum), part, 0, control, true);
 }
 
-IColor UIConfigManager::menuGrey(bool white) const {
-  const int level = white || uiStyle == 1 ? 255 : uiStyle == 2 ? 200 : 0;
-  return IColor(255, level, level, level);
+textlooks::Text UIConfigManager::menuLook(bool white) const {
+  textlooks::Text look{textlooks::Kind::kSelectionMenu};
+  look.white = white;
+  return look;
+}
+
+IText UIConfigManager::textStyle(const textlooks::Text& look) const {
+  return ::textStyle(textlooks::size(look, uiScale), toIColor(textlooks::colour(look, uiStyle, uiScale)));
 }
 
 void UIConfigManager::createMsbLsbSelectionCCControl(int number1, int number2, int number3, int number4,
@@ -232,7 +231,8 @@ void UIConfigManager::createMsbLsbSelectionCCControl(int number1, int number2, i
                                                      const std::string& group) {
   if (!layer) return;
   IControl* control = createSelectionMenu("msbLsbMenu", name, paramIdx, x, y, width, height, defaultValue, minimum,
-                                          maximum, first, last, texts, part, layer, group, IColor(254, 255, 173, 0));
+                                          maximum, first, last, texts, part, layer, group,
+                                          textlooks::Text{textlooks::Kind::kMsbLsbMenu});
   if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kMsbLsb, control);
   msblsb::setChannelByLayer(action, layer, channel, part);

@@ -1,8 +1,9 @@
 // The image table: registers every bitmap under its key in the graphics
-// context's process-wide cache at the UI scale; the pixels are decoded when an
-// editor first draws them.
+// context's process-wide cache, under the ids of the UI scale; the pixels are
+// decoded when an editor first draws them.
 #include <sys/stat.h>
 
+#include <cmath>
 #include <map>
 #include <mutex>
 #include <string>
@@ -26,6 +27,25 @@ struct Holding {
 std::mutex gHoldingsMutex;
 std::map<int, Holding> gHoldings;  // by bitmap id
 
+// The image generator draws every image at each of the editor's three sizes,
+// the small and large ones in folders of their own, so their labels stay
+// crisp: such a file is loaded as it is. Any other size factor, or a bundle
+// without the folder, scales the normal file.
+struct ImageSource {
+  std::string path;
+  double scale;
+};
+ImageSource sizedImage(const std::string& path, double uiScale) {
+  const std::string folder = "resources/img/";
+  const char* size = std::abs(uiScale - 0.85) < 1e-6 ? "small/" : std::abs(uiScale - 1.15) < 1e-6 ? "large/" : nullptr;
+  if (size && path.rfind(folder, 0) == 0) {
+    std::string sized = folder + size + path.substr(folder.size());
+    struct stat st {};
+    if (stat(BundleResourcePath(sized.c_str()).c_str(), &st) == 0) return {std::move(sized), 1.0};
+  }
+  return {path, uiScale};
+}
+
 void fileStamp(const std::string& file, long long& size, long long& mtime) {
   struct stat st {};
   if (file.empty() || stat(file.c_str(), &st) != 0) {
@@ -40,11 +60,12 @@ void fileStamp(const std::string& file, long long& size, long long& mtime) {
 void UIConfigManager::initImages(IGraphics* graphicsContext) {
   log("CONFIG READER: Started to read image resources...");
   for (const ImageRow& row : kCommonImages)
-    preloadImage(graphicsContext, row.id, row.key, (std::string("resources/img/") + row.file).c_str(), row.frames,
+    preloadImage(graphicsContext, sizedImageId(row.id, uiScale), row.key,
+                 (std::string("resources/img/") + row.file).c_str(), row.frames,
                  imageFramesHorizontal(row.key, row.frames));
   if (uiStyle >= 0 && uiStyle < kUIStyleCount)
     for (const StyleImageRow& row : kStyleImages)
-      preloadImage(graphicsContext, row.id[uiStyle], row.key,
+      preloadImage(graphicsContext, sizedImageId(row.id[uiStyle], uiScale), row.key,
                    (std::string("resources/img/") + row.file[uiStyle]).c_str(), row.frames,
                    imageFramesHorizontal(row.key, row.frames));
   if (!clearingImageCache && graphicsContext) mImagesHeld = true;
@@ -61,10 +82,11 @@ void UIConfigManager::preloadImage(IGraphics* graphicsContext, int id, const cha
     if (holding.holders > 0) --holding.holders;
     return;
   }
+  const ImageSource source = sizedImage(path, uiScale);
   if (holding.holders == 0 && !holding.file.empty()) {
     // Nobody draws it now: an image whose file changed is decoded afresh.
     long long size = -1, mtime = -1;
-    const std::string file = BundleResourcePath(path);
+    const std::string file = BundleResourcePath(source.path.c_str());
     fileStamp(file, size, mtime);
     // So is one loaded at another size.
     if (file != holding.file || size != holding.size || mtime != holding.mtime || holding.scale != uiScale) {
@@ -73,9 +95,9 @@ void UIConfigManager::preloadImage(IGraphics* graphicsContext, int id, const cha
     }
   }
   // Only the size is read now; the pixels are decoded when an editor first draws them.
-  const IBitmap bitmap = graphicsContext->DeclareIBitmap(id, path, uiScale, frames, false);
+  const IBitmap bitmap = graphicsContext->DeclareIBitmap(id, source.path.c_str(), source.scale, frames, false);
   if (holding.file.empty() && bitmap.W > 0) {
-    holding.file = BundleResourcePath(path);
+    holding.file = BundleResourcePath(source.path.c_str());
     fileStamp(holding.file, holding.size, holding.mtime);
     holding.scale = uiScale;
   }

@@ -16,6 +16,7 @@
 #include "IGraphicsStructs.h"
 #include "IParam.h"
 #include "SysExDefinitions.h"
+#include "TextLooks.h"
 #include "ValueLists.h"
 
 namespace tinyxml2 {
@@ -254,7 +255,9 @@ class UIConfigManager {
   // cannot hold the value, part and key bytes.
   bool prepareSysEx(ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue, int part,
                     int section, IControl* control, bool messagesOnly = false);
-  IColor menuGrey(bool white) const;
+  textlooks::Text menuLook(bool white) const;
+  // The text style of a kind of text at this size and scheme.
+  IText textStyle(const textlooks::Text& look) const;
   // A list of this document's value lists as display texts, shared; any other as a list of its own.
   std::shared_ptr<const IParam::DisplayTextList> displayTextsOf(const std::vector<std::string>& texts) const;
   // The texts of count values: the list when it has exactly count entries, else
@@ -270,7 +273,7 @@ class UIConfigManager {
   IControl* createSelectionMenu(const char* kind, const std::string& name, int paramIdx, int x, int y, int width,
                                 int height, double defaultValue, double minimum, double maximum, int first, int last,
                                 const std::vector<std::string>& texts, int part, ControlLayer* layer,
-                                const std::string& group, const IColor& color);
+                                const std::string& group, const textlooks::Text& look);
   std::shared_ptr<const UIDocument> mDocument;
   std::shared_ptr<const SharedSysExDefinitions> mSysEx;
 

@@ -182,7 +182,7 @@ TEST_F(StartupTest, SmallMenusAreScaledAndMissingLayersAreLoggedAndSkipped) {
   const std::string settings = "yellow\nsmall\nyes\n\n";
   startWith(&settings);
   const IRECT rect = *plug->librarianBrowser->leftPatchMenu->GetRECT();
-  EXPECT_EQ((std::vector<int>{rect.L, rect.T, rect.R, rect.B}), (std::vector<int>{334, 159, 688, 175}));
+  EXPECT_EQ((std::vector<int>{rect.L, rect.T, rect.R, rect.B}), (std::vector<int>{334, 117, 688, 133}));
   plug->uiConfigManager->layerMap.erase("searchField");
   plug->pageLayers.clear();
   plug->fetchConfiguredLayers();

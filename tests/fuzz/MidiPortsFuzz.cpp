@@ -65,13 +65,12 @@ int midiPorts(const uint8_t* data, size_t size) {
   std::vector<std::vector<uint8_t>> fromHost;
   while (!in.empty()) {
     const bool host = in.byte() & 1;
-    std::vector<uint8_t> message = in.bytes(in.byte());
-    if (message.empty()) continue;
-    if (host) {
-      fromHost.push_back(std::move(message));
-    } else {
-      backend.inject(message);
-    }
+    const size_t length = in.byte();
+    if (length == 0 || in.empty()) continue;
+    if (host)
+      fromHost.push_back(in.bytes(length));
+    else
+      backend.inject(in.bytes(length));
   }
   hostEvents(plug, fromHost);
   double left[64] = {}, right[64] = {};

@@ -160,3 +160,39 @@ TEST(Layers, GreyingZonesAndTheHiddenLayerThatStillReportsItsFirstControl) {
   EXPECT_EQ(first->draws, 0);
   EXPECT_FALSE(first->IsDirty());
 }
+
+TEST(Layers, AHiddenLayerNeitherDrawsNorTakesClicksAndItsAreaIsRepaintedOnce) {
+  Gui gui(120, 80);
+  auto* page = new ControlLayer(0, "page");
+  gui.graphics.AttachLayer(page);
+  ControlLayer* strip = page->AttachLayer(new ControlLayer(0, "strip"));
+  Probe* knob = Add(*strip, {10, 60, 30, 75});
+  page->Hide(false);
+  EXPECT_TRUE(strip->IsVisible());
+  CleanAll(gui);
+  const int drawn = knob->draws;
+  EXPECT_EQ(gui.graphics.GetMouseControlIdx(20, 70, false), knob);
+
+  // The page hidden: its sub-layer keeps its own flag but shows nothing,
+  // takes no click, and the area it covered is painted over once.
+  page->Hide(true);
+  strip->Hide(false);
+  IRECT r;
+  ASSERT_TRUE(gui.graphics.IsDirty(&r));
+  EXPECT_EQ(r, IRECT(10, 60, 30, 75));
+  gui.DrawAll();
+  EXPECT_EQ(knob->draws, drawn);
+  EXPECT_EQ(gui.graphics.GetMouseControlIdx(20, 70, false), nullptr);
+  IRECT after;
+  EXPECT_FALSE(gui.graphics.IsDirty(&after));
+
+  // A pass over another area leaves the vacated area for the next one.
+  page->Hide(false);
+  CleanAll(gui);
+  page->Hide(true);
+  IRECT elsewhere(50, 0, 60, 10);
+  gui.graphics.Draw(&elsewhere);
+  IRECT still;
+  EXPECT_TRUE(gui.graphics.IsDirty(&still));
+  EXPECT_EQ(still, IRECT(10, 60, 30, 75));
+}

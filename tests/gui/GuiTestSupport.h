@@ -89,7 +89,7 @@ struct Gui {
   IGraphicsLinux& graphics;
 };
 
-// Writes the bitmap as an 8-bit RGBA PNG.
+// Writes the bitmap as a PNG, every pixel opaque.
 bool WriteTestPng(const std::string& path, LICE_IBitmap* bm);
 // Rows of '#' where the red byte is set and '.' elsewhere.
 std::vector<std::string> Art(LICE_IBitmap* bm, int x, int y, int w, int h);

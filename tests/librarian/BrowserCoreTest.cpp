@@ -111,6 +111,25 @@ TEST_F(SlotViewTest, ClickThenArrowKeySendsTheNextSlotOfThatPane) {
   EXPECT_FALSE(view->keyDown(9));
 }
 
+// The header of the lower pane lies between the panes: clicks there are not the view's.
+TEST_F(SlotViewTest, OnlyThePanesTakeClicks) {
+  LibrarianViewControl framed(nullptr, &browser, 10, 20, kLibrarianArea, &background, IRECT(10, 20, 1046, 518), 1.0);
+  const SlotGrid& grid = framed.grid();
+  const SlotBox &upperLast = grid.box(0, 15), &lowerFirst = grid.box(1, 0), &lowerLast = grid.box(1, 127);
+  const struct {
+    int x, y;
+    bool hit;
+  } cases[] = {{grid.box(0, 0).L, grid.box(0, 0).T, true},
+               {upperLast.L + 3, upperLast.B - 1, true},
+               {upperLast.L + 3, upperLast.B, false},  // the gap between the panes
+               {upperLast.L + 3, (upperLast.B + lowerFirst.T) / 2, false},
+               {lowerFirst.L + 3, lowerFirst.T, true},
+               {lowerLast.R - 1, lowerLast.B - 1, true},
+               {lowerLast.R, lowerLast.B - 1, false},
+               {5, lowerFirst.T, false}};
+  for (const auto& c : cases) EXPECT_EQ(framed.IsHit(c.x, c.y), c.hit) << c.x << "," << c.y;
+}
+
 TEST_F(SlotViewTest, DoubleClickSendsOnlyWithAnOutputDevice) {
   auto [x, y] = at(0, 7);
   host.editor.setValue(kDeviceOutSelection, 0);

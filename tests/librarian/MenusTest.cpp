@@ -432,7 +432,7 @@ TEST_F(MenuTest, ElevenMenuLayersInTheEditorsOrderAllHidden) {
   }
   const IRECT* bankEdit = layers[4]->controls()[0]->GetRECT();
   EXPECT_EQ((std::vector<int>{bankEdit->L, bankEdit->T, bankEdit->R, bankEdit->B}),
-            (std::vector<int>{964, 215, 1053, 235}));
+            (std::vector<int>{964, 157, 1053, 178}));
   EXPECT_EQ(browser.progBankNameMenu, layers[10]->controls()[0].get());
 }
 

@@ -112,8 +112,8 @@ TEST(LibraryFuzz, LoadingMutatedFilesStaysInsideTheDataFolder) {
       const Bytes part = m.mutate(m.seed());
       image.insert(image.end(), part.begin(), part.end());
     }
-    const fs::path folder = patches / (i % 3 ? "F" + std::to_string(i % 4) : "");
-    writeFile(folder / ("bank" + std::to_string(i) + "." + extensions[i % 5]), image);
+    const fs::path folder = patches / (i % 3 ? std::string("F").append(std::to_string(i % 4)) : "");
+    writeFile(folder / std::string("bank").append(std::to_string(i)).append(".").append(extensions[i % 5]), image);
   }
   for (int load = 0; load < 2; ++load) {
     PatchLibrarian library;

@@ -66,8 +66,11 @@ PngRecipe rgbImage(int w, int h, bool interlace = false)
 {
   PngRecipe s{w, h, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}, interlace};
   for (int y = 0; y < h; ++y) {
-    Bytes row;
-    for (int x = 0; x < w; ++x) row.insert(row.end(), {(unsigned char)(x * 20), (unsigned char)(y * 30), 7});
+    Bytes row(size_t(w) * 3, 7);
+    for (int x = 0; x < w; ++x) {
+      row[size_t(x) * 3] = (unsigned char)(x * 20);
+      row[size_t(x) * 3 + 1] = (unsigned char)(y * 30);
+    }
     s.rows.push_back(row);
   }
   return s;

@@ -1,14 +1,36 @@
-// The image generator refuses a caption that does not fit its space.
+// The image generator refuses a caption that does not fit its space, and a
+// layout whose controls overlap or leave their panel, at each size.
 #include <gtest/gtest.h>
 
 #include "Captions.h"
 
 namespace {
 using imagegen::ControlEntry;
+using imagegen::Rect;
+
+const std::vector<imagegen::PlacedBackground> kPage = {{"PAGE", {0, 0, 200, 100}, 200, 100}};
+const auto kAnywhere = [](const std::string&, int, int) { return imagegen::CaptionSpace{}; };
+
+ControlEntry control(int line, Rect r, const std::string& caption = "", const std::string& layers = "1",
+                     const std::string& text = "") {
+  ControlEntry c;
+  c.line = line;
+  c.rect = r;
+  c.caption = caption;
+  c.backgrounds = kPage;
+  c.layers = layers;
+  c.text = text;
+  return c;
+}
+
+// Sizes of the test's one background; nothing else has a drawing.
+bool pageSize(const std::string& key, double scale, int& w, int& h) {
+  if (key != "PAGE") return false;
+  w = static_cast<int>(200 * scale), h = static_cast<int>(100 * scale);
+  return true;
+}
 
 TEST(CaptionFit, RefusesACaptionThatRunsIntoItsNeighbourOrOffItsBackground) {
-  const std::vector<imagegen::PlacedBackground> bg = {{"PAGE", {0, 0, 200, 100}}};
-  const auto space = [](const std::string&, int, int) { return imagegen::CaptionSpace{}; };
   struct Case {
     const char* left;
     const char* right;
@@ -16,16 +38,76 @@ TEST(CaptionFit, RefusesACaptionThatRunsIntoItsNeighbourOrOffItsBackground) {
   };
   // Two 40-pixel knobs side by side: RESONANCE runs into the caption of the second.
   for (const Case& c : {Case{"CUTOFF", "RESO", true}, Case{"RESONANCE", "RESO", false}, Case{"CUTOFF", "", true}}) {
-    std::vector<ControlEntry> controls = {{1, {20, 30, 40, 40}, c.left, "", bg}, {2, {60, 30, 40, 40}, c.right, "", bg}};
+    std::vector<ControlEntry> controls = {control(1, {20, 30, 40, 40}, c.left), control(2, {60, 30, 40, 40}, c.right)};
     imagegen::CaptionMap placed;
     std::string error;
-    EXPECT_EQ(imagegen::placeCaptions(controls, space, placed, error), c.fits) << c.left;
+    EXPECT_EQ(imagegen::placeCaptions(controls, kAnywhere, placed, error), c.fits) << c.left;
   }
   // Above the background's top edge.
-  std::vector<ControlEntry> high = {{3, {20, 4, 40, 40}, "CUTOFF", "", bg}};
+  std::vector<ControlEntry> high = {control(3, {20, 4, 40, 40}, "CUTOFF")};
   imagegen::CaptionMap placed;
   std::string error;
-  EXPECT_FALSE(imagegen::placeCaptions(high, space, placed, error));
+  EXPECT_FALSE(imagegen::placeCaptions(high, kAnywhere, placed, error));
   EXPECT_EQ(error, "line 3: caption \"CUTOFF\" does not fit on the background under it");
+}
+
+TEST(CaptionFit, CaptionsKeepTheirFaceSoASmallerWindowCanRefuseWhatFitsAtNormalSize) {
+  // 58 apart: "KEYTRACK" and "PDL CURVE" fit at 1.0; at 0.85 the knobs are 49
+  // apart and the captions, as wide as before, run into each other.
+  std::vector<ControlEntry> controls = {control(1, {20, 40, 46, 46}, "KEYTRACK"), control(2, {78, 40, 46, 46}, "PDL CURVE")};
+  for (auto [scale, fits] : {std::pair{1.0, true}, std::pair{0.85, false}}) {
+    const std::vector<ControlEntry> sized = imagegen::atSize(controls, scale, pageSize);
+    imagegen::CaptionMap placed;
+    std::string error;
+    EXPECT_EQ(imagegen::placeCaptions(sized, kAnywhere, placed, error, scale), fits) << scale << " " << error;
+  }
+}
+
+TEST(LayoutCheck, RefusesOverlapsOfControlsShownTogetherAndControlsLeavingTheirPanel) {
+  const auto panel = [](const std::string&, int, int) {
+    imagegen::CaptionSpace s;
+    s.panels = {{10, 10, 180, 80}};
+    s.kept = {{150, 60, 30, 20}};  // a drawing of the background
+    return s;
+  };
+  struct Case {
+    const char* name;
+    std::vector<ControlEntry> controls;
+    const char* error;  // empty: accepted
+  };
+  const Case cases[] = {
+      {"apart", {control(1, {20, 20, 30, 30}), control(2, {60, 20, 30, 30})}, ""},
+      {"one layer", {control(1, {20, 20, 30, 30}), control(2, {40, 20, 30, 30})}, "line 1: overlaps the control of line 2"},
+      {"the page and its sub-page", {control(1, {20, 20, 30, 30}, "", "1"), control(2, {40, 20, 30, 30}, "", "1/2")},
+       "line 1: overlaps the control of line 2"},
+      {"two sub-pages shown in turn", {control(1, {20, 20, 30, 30}, "", "1/2"), control(2, {40, 20, 30, 30}, "", "1/3")},
+       ""},
+      {"off the panel", {control(1, {5, 20, 30, 30})}, "line 1: is cut by the edge of its panel on PAGE"},
+      {"over the drawing", {control(1, {140, 50, 20, 20})}, "line 1: covers a drawing of PAGE"},
+      {"off the background", {control(1, {190, 20, 30, 30})}, "line 1: leaves the backgrounds under it"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_EQ(imagegen::checkLayout(c.controls, panel, 1.0, error), std::string(c.error).empty()) << c.name;
+    EXPECT_EQ(error, c.error) << c.name;
+  }
+}
+
+TEST(LayoutCheck, AMenuGetsAValueWindowItsCaptionClears) {
+  // A menu's text lies in a value window drawn into the background; a display's does not.
+  std::vector<ControlEntry> controls = {control(1, {20, 40, 80, 13}, "SHAPE", "1", "6:1:0:1:0:-1"),
+                                        control(2, {110, 40, 80, 12}, "", "1", "0:1:0:1:0:-1")};
+  const std::vector<ControlEntry> sized = imagegen::atSize(controls, 1.0, pageSize);
+  imagegen::SpotMap spots;
+  std::string error;
+  ASSERT_TRUE(imagegen::placeTextSpots(sized, spots, error)) << error;
+  ASSERT_EQ(spots["PAGE"].size(), 2u);
+  EXPECT_TRUE(spots["PAGE"][0].window);
+  EXPECT_FALSE(spots["PAGE"][1].window);
+  imagegen::CaptionMap placed;
+  ASSERT_TRUE(imagegen::placeCaptions(sized, kAnywhere, placed, error)) << error;
+  // The caption's last row stays above the window's face and rim.
+  const Rect face = spots["PAGE"][0].face();
+  EXPECT_LT(placed["PAGE"][0].y + 7, face.y - 1);
 }
 }  // namespace

@@ -31,10 +31,10 @@ TEST(LayoutSource, ExpandsNamesPositionsAliasesLoopsAndSysExNames) {
                                                      {"sysexIndex", "5"}, {"changingByte", "7"}}));
   EXPECT_EQ(root.children[3].attributes, (Attributes{{"name", "k"}, {"changingByte", "3"}, {"sysexIndex", "6"}}));
   for (int i = 0; i < 3; ++i) {
-    const std::string n = i < 2 ? "0" + std::to_string(8 + i) : "10";
-    EXPECT_EQ(*nodes[static_cast<size_t>(i + 1)].attribute("name"), "b" + n);
+    const std::string n = i < 2 ? std::string("0").append(std::to_string(8 + i)) : "10";
+    EXPECT_EQ(*nodes[static_cast<size_t>(i + 1)].attribute("name"), std::string("b").append(n));
     ASSERT_EQ(nodes[static_cast<size_t>(i + 1)].children.size(), 1u);
-    EXPECT_EQ(*nodes[static_cast<size_t>(i + 1)].children[0].attribute("name"), "inner" + n);
+    EXPECT_EQ(*nodes[static_cast<size_t>(i + 1)].children[0].attribute("name"), std::string("inner").append(n));
   }
 }
 

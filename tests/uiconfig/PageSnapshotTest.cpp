@@ -1,12 +1,11 @@
-// What each main page looks like with part 1 showing: drawn headless into
-// the window bitmap and written to build/screenshots for people to look at.
+// What each main page looks like with part 1 showing, with one of each kind
+// of sub-page shown: drawn headless into the window bitmap and held against
+// its stored reference.
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "ControlLayer.h"
 #include "IGraphics.h"
-#include "PngWrite.h"
+#include "SnapshotReference.h"
 #include "TestSupport.h"
 #include "UIConfigManager.h"
 #include "lice.h"
@@ -31,7 +30,6 @@ TEST(PageSnapshots, EveryMainPageDrawsItsBackgroundAndSubPages) {
       {4, "LFO_MODMATRIX_ID", {"miniMixer"}},
       {5, "EFFECTS_ID", {"miniMixer", "effect1Chorus", "effect2Delay"}},
   };
-  std::filesystem::create_directories(TARNIVEX_SCREENSHOT_DIR);
   for (const Page& page : pages) {
     SCOPED_TRACE(page.tab);
     for (int i = 0; i < g->NLayers(); ++i) g->GetLayer(i)->Hide(true);
@@ -52,9 +50,8 @@ TEST(PageSnapshots, EveryMainPageDrawsItsBackgroundAndSubPages) {
     g->Draw(&all);
     LICE_IBitmap* drawn = g->GetDrawBitmap();
     ASSERT_NE(drawn, nullptr);
-    std::string error;
-    EXPECT_TRUE(imagegen::writePng(drawn, std::string(TARNIVEX_SCREENSHOT_DIR) + "/page-" +
-                                              std::to_string(page.tab) + ".png", error)) << error;
+    const std::string differs = snapshots::compare(drawn, "subpages-" + std::to_string(page.tab) + ".png");
+    EXPECT_TRUE(differs.empty()) << differs;
     // A point of the page area that no section covers shows the page's image.
     const IBitmap background = ui.getImageByName(g, page.background);
     ASSERT_NE(background.mData, nullptr);

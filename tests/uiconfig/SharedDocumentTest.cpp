@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "BuildFingerprint.h"
+#include "EditorPages.h"
 #include "IGraphics.h"
+#include "ImageTable.h"
 #include "lice.h"
 #include "ParamIndex.h"
 #include "ResourceCipher.h"
@@ -64,8 +66,8 @@ TEST(SharedDocument, TheWalkBuildsAndLogsWhatItDidBeforeTheDocumentWasShared) {
     size_t logLines;
   } cases[] = {
       {SMALL_UICONFIG_XML, 0, 1.0, 17529825697207430361ull, 555, 3242640153625589887ull, 8},
-      {FILLED_UICONFIG_XML, 0, 1.0, 3858387894515903738ull, 53776, 16273802204931107212ull, 27},
-      {FILLED_UICONFIG_XML, 2, 1.15, 16425607219253059667ull, 53800, 16273802204931107212ull, 27},
+      {FILLED_UICONFIG_XML, 0, 1.0, 10554413580523604982ull, 53776, 16273802204931107212ull, 27},
+      {FILLED_UICONFIG_XML, 2, 1.15, 3765462798553445775ull, 53800, 16273802204931107212ull, 27},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.document) + " style " + std::to_string(c.style));
@@ -158,5 +160,37 @@ TEST(DeferredImages, DecodedWhenAnEditorFirstDrawsAndKeptWhileAnyInstanceHoldsTh
   EXPECT_EQ(gb->getImageById(frameId).mData, framePixels);
   gb->Draw(&allB);
   EXPECT_EQ(LICE_GetPixel(gb->GetDrawBitmap(), 2, 2), shown);
+}
+// Two editors of one process at different sizes: each draws the images drawn
+// for its own size, whichever of them opened first.
+TEST(SizedImages, TwoEditorsAtDifferentSizesDrawTheirOwnImages) {
+  // The ranges of the sizes part only while the table's ids stay below one range.
+  for (const ImageRow& row : kCommonImages) EXPECT_LT(row.id, kImageIdRange) << row.key;
+  for (const StyleImageRow& row : kStyleImages)
+    for (int id : row.id) EXPECT_LT(id, kImageIdRange) << row.key;
+  editorpages::Editor small("yellow", editorpages::kSizes[0]);
+  editorpages::Editor large("yellow", editorpages::kSizes[2]);
+  small.DrawAll();
+  large.DrawAll();
+  const struct {
+    editorpages::Editor& editor;
+    const char* folder;
+  } cases[] = {{small, "small"}, {large, "large"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    IGraphics& g = c.editor.graphics();
+    const IBitmap shown = c.editor.plug().uiConfigManager->getImageByName(&g, "MAIN_BG_ID");
+    ASSERT_NE(shown.mData, nullptr);
+    EXPECT_EQ(std::make_pair(shown.W, shown.H), std::make_pair(g.Width(), g.Height()));
+    LICE_MemBitmap file;
+    const std::string path = std::string(TARNIVEX_BUNDLE_RESOURCES) + "/img/" + c.folder + "/main-bg-yellow.png";
+    ASSERT_TRUE(LICE_LoadPNG(path.c_str(), &file));
+    ASSERT_EQ(std::make_pair(file.getWidth(), file.getHeight()), std::make_pair(shown.W, shown.H));
+    int differing = 0;
+    for (int y = 0; y < file.getHeight(); y += 3)
+      for (int x = 0; x < file.getWidth(); x += 3)
+        differing += LICE_GetPixel(shown.mData, x, y) != LICE_GetPixel(&file, x, y);
+    EXPECT_EQ(differing, 0);
+  }
 }
 }  // namespace

@@ -149,7 +149,7 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
 
   // The oscillator page: lock oscillator 1 and randomise the part.
   clickAt(854 + 2 * 104 + 52, 30);
-  clickAt(512 + 11, 75 + 11);
+  clickAt(512 + 11, 76 + 11);
   EXPECT_EQ(value(kSectionLockOsc1), 1.0);
   std::vector<double> osc1, rest;
   for (int base : {kOscillator1Octave, kOscillator1Semitone, kOscillator1Detune, kOscillator1Shape})
@@ -182,11 +182,11 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
 
   // Size and scheme from the global settings page, kept for the next opening.
   clickAt(854 + 52, 30);
-  clickAt(1336 + 70, 75 + 11);
+  clickAt(1336 + 70, 77 + 11);
   ASSERT_FALSE(plug->namedLayer("multiModeSettingsPage2")->IsHidden());
   shot("4-global-settings");
-  chooseFromMenu(94 + 72, 440 + 6, 2);
-  chooseFromMenu(244 + 72, 440 + 6, 2);
+  chooseFromMenu(94 + 72, 640 + 6, 2);
+  chooseFromMenu(254 + 72, 640 + 6, 2);
   EXPECT_EQ(readAll(getSettingsPath()).substr(0, 14), "phoenix\nlarge\n");
   EXPECT_EQ(plug->GetUIScale(), 1.15);
   shot("5-size-and-scheme");

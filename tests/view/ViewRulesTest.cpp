@@ -212,6 +212,38 @@ TEST(ViewMenuLayout, RowsAreItemsSeparatorsIncluded) {
   EXPECT_EQ(layout.Step(0, -1), 3);
 }
 
+TEST(ViewMenuLayout, ALevelTallerThanItsRoomScrollsBetweenTwoArrows) {
+  ViewText text(13);
+  ASSERT_TRUE(text.Ok());
+  std::vector<std::string> labels;
+  ViewMenu menu;
+  for (int i = 0; i < 66; ++i) labels.push_back("Shape " + std::to_string(i + 1));
+  for (const std::string& label : labels) menu.items.push_back({label});
+  MenuLayout layout(menu, text);
+  const int content = layout.ContentHeight();
+  layout.Fit(content);  // room enough: nothing scrolls
+  EXPECT_FALSE(layout.Scrolls());
+  layout.Fit(300);
+  ASSERT_TRUE(layout.Scrolls());
+  EXPECT_EQ(layout.Height(), 300);
+  const int arrow = MenuLayout::kScrollArrowHeight;
+  EXPECT_EQ(layout.ArrowAt(10, arrow / 2), -1);
+  EXPECT_EQ(layout.ArrowAt(10, 300 - arrow / 2), 1);
+  EXPECT_EQ(layout.ItemAt(10, arrow / 2), -1);          // an arrow is no item
+  EXPECT_EQ(layout.ItemAt(10, layout.ItemTop(0)), 0);    // the first row sits under the upper arrow
+  EXPECT_EQ(layout.ItemTop(0), arrow + MenuLayout::kBorder);
+  // A row the lower arrow cuts cannot be taken.
+  const int cut = layout.RowsShown();
+  EXPECT_EQ(layout.ItemAt(10, layout.ItemTop(cut)), -1);
+  EXPECT_FALSE(layout.ScrollBy(-1));  // already at the top
+  EXPECT_TRUE(layout.ScrollToShow(65));
+  EXPECT_LE(layout.ItemTop(65) + layout.ItemHeight(65), 300 - arrow);
+  EXPECT_EQ(layout.ItemAt(10, layout.ItemTop(65) + 2), 65);
+  EXPECT_FALSE(layout.ScrollBy(1));  // the last row shows: no further
+  EXPECT_TRUE(layout.ScrollToShow(0));
+  EXPECT_EQ(layout.ItemTop(0), arrow + MenuLayout::kBorder);
+}
+
 TEST(ViewText, DecodesUtf8AndMeasures) {
   EXPECT_EQ(DecodeUtf8("a\xc3\xa9\xe2\x82\xac"), (std::u32string{U'a', U'\u00e9', U'\u20ac'}));
   EXPECT_EQ(DecodeUtf8("\xc3"), std::u32string{U'\uFFFD'});  // cut sequence

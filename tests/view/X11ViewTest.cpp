@@ -56,7 +56,7 @@ class RecordingClient : public EditorViewClient {
     Record("down", x, y, mod);
     if (view && kMenuButton.Contains(x, y)) {
       ViewMenuChoice choice;
-      const bool chosen = view->PopupMenu(*menu, kMenuButton, &choice);
+      const bool chosen = view->PopupMenu(*menu, menuUnder, &choice);
       events.push_back(chosen ? "chose " + std::to_string(choice.index) + (choice.menu == menu ? "" : " sub")
                               : "chose nothing");
     }
@@ -104,13 +104,16 @@ class RecordingClient : public EditorViewClient {
   std::pair<int, int> lastOver{-1, -1};
   EditorView* view = nullptr;
   const ViewMenu* menu = nullptr;
+  ViewRect menuUnder = kMenuButton;  // the menu opens under this
 };
 
 class X11ViewTest : public ::testing::Test {
  protected:
+  X11ViewTest(int screenW = 1600, int screenH = 1000, int parentX = kParentX, int parentY = kParentY)
+      : screenW(screenW), screenH(screenH), parentX(parentX), parentY(parentY) {}
   void SetUp() override {
-    ASSERT_TRUE(server.Start()) << server.Error();
-    host = std::make_unique<HostWindow>(kParentX, kParentY, kW + 40, kH + 40, 0x808080);
+    ASSERT_TRUE(server.Start(screenW, screenH)) << server.Error();
+    host = std::make_unique<HostWindow>(parentX, parentY, kW + 40, kH + 40, 0x808080);
     ASSERT_TRUE(host->Ok());
     view = X11EditorView::Open(EditorView::Kind::kWindow, host->GetWindow(), kW, kH);
     ASSERT_NE(view, nullptr);
@@ -136,10 +139,27 @@ class X11ViewTest : public ::testing::Test {
     return PumpUntil([&] { host->Sync(); view->Idle(); }, done);
   }
   size_t EventsNow() const { return client.events.size(); }
+  // Clicks the menu button at a height in it while another connection plays
+  // the user of the menu; what the menu answered ("chose ..."), or empty.
+  std::string ClickMenuButton(int down, const std::function<void(HostWindow& hand)>& user) {
+    client.events.clear();
+    std::thread hand([&] {
+      HostWindow window(0, 0, 1, 1, 0);
+      user(window);
+      // A menu still open after the bound is closed, so the test cannot hang.
+      if (!PumpUntil([] {}, [&] { return window.Overlays().empty(); })) window.Tap(XK_Escape);
+    });
+    host->MoveTo(RootX(kMenuButton.L + 10), RootY(kMenuButton.T + down));
+    host->Click(1);
+    IdleUntil([&] { return client.events.size() >= 2 && client.events[1].rfind("chose", 0) == 0; });
+    hand.join();
+    return client.events.size() >= 2 ? client.events[1] : "";
+  }
   // Root position of an editor point.
-  int RootX(int x) const { return kParentX + kChildX + x; }
-  int RootY(int y) const { return kParentY + kChildY + y; }
+  int RootX(int x) const { return parentX + kChildX + x; }
+  int RootY(int y) const { return parentY + kChildY + y; }
 
+  const int screenW, screenH, parentX, parentY;
   XvfbServer server;
   std::unique_ptr<HostWindow> host;
   RecordingClient client;
@@ -226,10 +246,10 @@ TEST_F(X11ViewTest, PressDragAndReleaseWithTheCaptureHeld) {
   host->Button(1, false);
   ASSERT_TRUE(IdleUntil([&] { return EventsNow() >= 3 && client.events.back().rfind("up", 0) == 0; }));
   ASSERT_GE(client.events.size(), 3u);
-  EXPECT_EQ(client.events.front(), "down 48,57 L----");  // 2 left and 3 up of the pointer
-  EXPECT_EQ(client.events.back(), "up 48,-23 L----");
-  for (size_t i = 1; i + 1 < client.events.size(); ++i) EXPECT_EQ(client.events[i].rfind("drag 48,", 0), 0u);
-  EXPECT_EQ(client.events[client.events.size() - 2], "drag 48,-23 L----");
+  EXPECT_EQ(client.events.front(), "down 50,60 L----");  // the pixel under the pointer
+  EXPECT_EQ(client.events.back(), "up 50,-20 L----");
+  for (size_t i = 1; i + 1 < client.events.size(); ++i) EXPECT_EQ(client.events[i].rfind("drag 50,", 0), 0u);
+  EXPECT_EQ(client.events[client.events.size() - 2], "drag 50,-20 L----");
 }
 
 TEST_F(X11ViewTest, ButtonsWheelModifiersAndDoubleClicks) {
@@ -239,16 +259,16 @@ TEST_F(X11ViewTest, ButtonsWheelModifiersAndDoubleClicks) {
     std::vector<std::string> expected;
   };
   const Case cases[] = {
-      {"right click", [&] { host->Click(3); }, {"down 18,17 -R---", "up 18,17 -R---"}},
+      {"right click", [&] { host->Click(3); }, {"down 20,20 -R---", "up 20,20 -R---"}},
       {"shift click", [&] { host->Key(XK_Shift_L, true); host->Click(1); host->Key(XK_Shift_L, false); },
-       {"down 18,17 L-S--", "up 18,17 L-S--"}},
+       {"down 20,20 L-S--", "up 20,20 L-S--"}},
       {"control right click", [&] { host->Key(XK_Control_L, true); host->Click(3); host->Key(XK_Control_L, false); },
-       {"down 18,17 -R-C-", "up 18,17 -R-C-"}},
+       {"down 20,20 -R-C-", "up 20,20 -R-C-"}},
       {"super click", [&] { host->Key(XK_Super_L, true); host->Click(1); host->Key(XK_Super_L, false); },
-       {"down 18,17 LR---", "up 18,17 LR---"}},
-      {"wheel", [&] { host->Click(4); host->Click(5); host->Click(6); }, {"wheel 1 18,17 L----", "wheel -1 18,17 L----"}},
+       {"down 20,20 LR---", "up 20,20 LR---"}},
+      {"wheel", [&] { host->Click(4); host->Click(5); host->Click(6); }, {"wheel 1 20,20 L----", "wheel -1 20,20 L----"}},
       {"double click", [&] { host->Click(1); host->Click(1); },
-       {"down 18,17 L----", "up 18,17 L----", "double 18,17 L----", "up 18,17 L----"}},
+       {"down 20,20 L----", "up 20,20 L----", "double 20,20 L----", "up 20,20 L----"}},
       {"middle button", [&] { host->Click(2); }, {}},
   };
   host->MoveTo(RootX(20), RootY(20));
@@ -266,9 +286,9 @@ TEST_F(X11ViewTest, ButtonsWheelModifiersAndDoubleClicks) {
 TEST_F(X11ViewTest, KeysReachTheEditorOrGoOnToTheHost) {
   host->MoveTo(RootX(100), RootY(50));
   Settle();
-  EXPECT_EQ(client.lastOver, (std::pair<int, int>{98, 47}));
+  EXPECT_EQ(client.lastOver, (std::pair<int, int>{100, 50}));
   const std::pair<KeySym, const char*> keys[] = {
-      {XK_q, "key 31 at 98,47"}, {XK_Up, "key 1 at 98,47"}, {XK_space, "key 0 at 98,47"}, {XK_7, "key 12 at 98,47"}};
+      {XK_q, "key 31 at 100,50"}, {XK_Up, "key 1 at 100,50"}, {XK_space, "key 0 at 100,50"}, {XK_7, "key 12 at 100,50"}};
   for (auto [keysym, expected] : keys) {
     client.events.clear();
     host->Tap(keysym);
@@ -280,7 +300,7 @@ TEST_F(X11ViewTest, KeysReachTheEditorOrGoOnToTheHost) {
   host->Key(XK_Shift_L, false);
   client.events.clear();
   ASSERT_TRUE(IdleUntil([&] { return !client.events.empty(); }));
-  EXPECT_EQ(client.events.front(), "key 31 at 98,47");  // "Q" is the same key as "q"
+  EXPECT_EQ(client.events.front(), "key 31 at 100,50");  // "Q" is the same key as "q"
 
   // A key the editor does not take (F1), or one it refuses ("z"), goes on to the host's window.
   host->ForwardedKeys();
@@ -293,7 +313,7 @@ TEST_F(X11ViewTest, KeysReachTheEditorOrGoOnToTheHost) {
     return forwarded.size() >= 2;
   }));
   EXPECT_EQ(forwarded, (std::vector<KeySym>{XK_F1, XK_z}));
-  EXPECT_EQ(client.events, (std::vector<std::string>{"key 40 at 98,47"}));
+  EXPECT_EQ(client.events, (std::vector<std::string>{"key 40 at 100,50"}));
 }
 
 TEST_F(X11ViewTest, PopupMenuChoosesAnItemOfTheRightLevel) {
@@ -619,4 +639,74 @@ TEST_F(X11ViewTest, DesktopDialogsRunWhileTheEditorKeepsPainting) {
   EXPECT_EQ(asked(), "--file-selection\n--filename=/tmp/\n--file-filter=*.syx *.SYX\n");
   setenv("PATH", savedPath.c_str(), 1);
   std::filesystem::remove_all(folder);
+}
+
+namespace {
+// The editor near the bottom of a 1920 x 1080 screen, as in a host whose
+// plug-in window was dragged low.
+class LowEditorTest : public X11ViewTest {
+ protected:
+  LowEditorTest() : X11ViewTest(1920, 1080, 40, 1080 - kH - 60) {}
+};
+
+ViewMenu NumberedMenu(int count, std::vector<std::string>& labels) {
+  labels.clear();
+  for (int i = 1; i <= count; ++i) labels.push_back("Item " + std::to_string(i));
+  ViewMenu menu;
+  for (const std::string& label : labels) menu.items.push_back({label});
+  return menu;
+}
+}  // namespace
+
+TEST_F(LowEditorTest, LongMenuFitsTheScreenAndScrollsToItsLastItem) {
+  std::vector<std::string> labels;
+  const ViewMenu menu = NumberedMenu(66, labels);
+  client.menu = &menu;
+  ViewText text(13);
+  int shownY = -1, shownH = 0;
+  const std::string answer = ClickMenuButton(10, [&](HostWindow& hand) {
+    std::vector<Window> open;
+    if (!PumpUntil([] {}, [&] { return !(open = hand.Overlays()).empty(); })) return;
+    int x, y, w, h;
+    hand.Geometry(open[0], &x, &y, &w, &h);
+    shownY = y;
+    shownH = h;
+    // Resting on the lower arrow scrolls the list to its end.
+    hand.MoveTo(x + w / 2, y + h - MenuLayout::kScrollArrowHeight / 2);
+    MenuLayout layout(menu, text);
+    layout.Fit(h);
+    while (layout.ScrollBy(1)) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    hand.MoveTo(x + 40, y + layout.ItemTop(65) + layout.ItemHeight(65) / 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    hand.Click(1);
+  });
+  EXPECT_EQ(answer, "chose 65");
+  // Above the editor, where there is more room, and inside the screen.
+  EXPECT_GE(shownY, 0);
+  EXPECT_LE(shownY + shownH, RootY(kMenuButton.T));
+  EXPECT_LT(shownH, MenuLayout(menu, text).ContentHeight());
+}
+
+TEST_F(X11ViewTest, AClickThatOpensAMenuOverThePointerChoosesNothing) {
+  std::vector<std::string> labels;
+  const ViewMenu menu = NumberedMenu(5, labels);
+  client.menu = &menu;
+  // The menu opens right under the pointer, its first item beneath it.
+  client.menuUnder = {kMenuButton.L - 10, kMenuButton.T - 8, kMenuButton.R, kMenuButton.T};
+  bool shown = false, stillOpen = false;
+  const std::string answer = ClickMenuButton(5, [&](HostWindow& hand) {
+    shown = PumpUntil([] {}, [&] { return !hand.Overlays().empty(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Still open after the opening click; a second press and release made
+    // on it without moving is a deliberate click and chooses.
+    stillOpen = !hand.Overlays().empty();
+    if (!stillOpen) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    hand.Click(1);
+  });
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(answer, "chose 0");  // not by the opening click: it took a second one
 }

@@ -1,6 +1,8 @@
 #include "DotFont.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace imagegen {
 namespace {
@@ -57,8 +59,10 @@ void drawDotText(LICE_IBitmap* bm, int x, int y, const std::string& text, int do
   }
 }
 
-void drawDotTextCentred(LICE_IBitmap* bm, int cx, int cy, const std::string& text, int dot, LICE_pixel color,
-                        float alpha) {
-  drawDotText(bm, cx - dotTextWidth(text, dot) / 2, cy - dotTextHeight(dot) / 2, text, dot, color, alpha);
+int scaledDot(int dot, double scale) {
+  if (scale >= 1.0) return dot;
+  // Large faces shrink with the drawing; the small ones keep their dots.
+  const double scaled = dot * scale;
+  return std::max(1, static_cast<int>(dot >= 3 ? scaled : std::lround(scaled)));
 }
 }  // namespace imagegen

@@ -4,12 +4,25 @@
 #include <cmath>
 
 #include "DotFont.h"
+#include "TextLooks.h"
 
 namespace imagegen {
 LICE_pixel mix(LICE_pixel a, LICE_pixel b, float t) {
   auto ch = [t](unsigned x, unsigned y) { return static_cast<unsigned>(std::lround(x + (float(y) - float(x)) * t)); };
   return LICE_RGBA(ch(LICE_GETR(a), LICE_GETR(b)), ch(LICE_GETG(a), LICE_GETG(b)), ch(LICE_GETB(a), LICE_GETB(b)),
                    ch(LICE_GETA(a), LICE_GETA(b)));
+}
+
+double contrastOf(LICE_pixel a, LICE_pixel b) {
+  return textlooks::contrast({255, int(LICE_GETR(a)), int(LICE_GETG(a)), int(LICE_GETB(a))},
+                             {255, int(LICE_GETR(b)), int(LICE_GETG(b)), int(LICE_GETB(b))});
+}
+
+LICE_pixel mostLegible(std::initializer_list<LICE_pixel> colours, LICE_pixel under) {
+  LICE_pixel best = *colours.begin();
+  for (LICE_pixel c : colours)
+    if (contrastOf(c, under) > contrastOf(best, under)) best = c;
+  return best;
 }
 
 void verticalGradient(LICE_IBitmap* bm, int x, int y, int w, int h, LICE_pixel top, LICE_pixel bottom) {
@@ -85,13 +98,13 @@ void raised(LICE_IBitmap* bm, int x, int y, int w, int h, int r, LICE_pixel face
   fillRounded(bm, x + 1, y + 1, w - 2, h - 3, r, face);
 }
 
-void section(LICE_IBitmap* bm, int x, int y, int w, int h, const char* title, const Palette& p) {
+void section(LICE_IBitmap* bm, TextRuns& texts, int x, int y, int w, int h, const char* title, const Palette& p) {
   fillRounded(bm, x, y, w, h, 8, p.frame, 0.55f);
   fillRounded(bm, x + 1, y + 1, w - 2, h - 2, 7, mix(p.panelTop, p.panelBottom, 0.5f));
   fillRounded(bm, x + 1, y + 1, w - 2, 22, 7, mix(p.panelTop, p.frame, 0.35f));
   LICE_FillRect(bm, x + 1, y + 16, w - 2, 7, mix(p.panelTop, p.frame, 0.35f), 1.0f, 0);
   LICE_Line(bm, x + 2, y + 23, x + w - 3, y + 23, p.accent, 0.8f, 0, false);
-  drawDotText(bm, x + 12, y + 5, title, 2, p.text);
+  dotText(texts, x + 12, y + 5, title, 2, p.text);
 }
 
 void screw(LICE_IBitmap* bm, float cx, float cy, const Palette& p) {

@@ -4,10 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "DotFont.h"
+#include "ImageTable.h"
+#include "LibrarianPanes.h"
 #include "Paint.h"
 #include "Palette.h"
 
@@ -20,6 +24,13 @@ constexpr LICE_pixel kBlack = rgb(0, 0, 0), kWhite = rgb(255, 255, 255), kPink =
 constexpr int kWindowW = 1500, kWindowH = 757;
 constexpr int kPageX = 70, kPageY = 64, kPageW = 1420, kPageH = 620;
 constexpr int kMixerY = 692, kMixerH = 58;
+// The areas of the window's faceplate.
+constexpr Rect kLogo{18, 10, 146, 40};
+constexpr Rect kDisplay{306, 15, 508, 30};
+constexpr Rect kPartRecess{4, kPageY, 60, 16 * 36 + 8};
+constexpr Rect kPageRecess{kPageX - 3, kPageY - 3, kPageW + 6, kPageH + 6};
+constexpr Rect kMixerRecess{kPageX - 3, kMixerY - 3, kPageW + 6, kMixerH + 6};
+constexpr Rect kBelowParts{2, kPageY + 16 * 36 + 8, 64, kWindowH - kPageY - 16 * 36 - 12};
 
 std::string twoDigits(int n) {
   char text[16];
@@ -29,6 +40,7 @@ std::string twoDigits(int n) {
 
 struct Frame {
   LICE_IBitmap* bm;
+  TextRuns& texts;  // labels, set later at the size shown
   int x, y, w, h;  // this frame's rectangle in the strip
   int index, count;
   const Palette& p;
@@ -40,6 +52,7 @@ struct Recipe {
   int w, h;  // of one frame
   Draw draw;
   bool opaque = false;  // a faceplate: every pixel fully covered
+  int cellsX = 1, cellsY = 1;  // buttons cut from one frame, each brought to size on its own
 };
 
 // ---- Knobs ------------------------------------------------------------------
@@ -82,8 +95,9 @@ Draw button(std::string off, std::string on = "", int dot = 1) {
     const bool lit = f.index > 0;
     raised(f.bm, f.x, f.y, f.w, f.h, std::min(4, f.h / 3), lit ? mix(p.buttonOff, p.accent, 0.3f) : p.buttonOff);
     if (lit) LICE_FillRect(f.bm, f.x + 3, f.y + f.h - 4, f.w - 6, 2, p.accent, 1.0f, 0);
+    // Lit, the face and the bar under the label show it; the label stays readable.
     const std::string& text = lit && !on.empty() ? on : off;
-    drawDotTextCentred(f.bm, f.x + f.w / 2, f.y + f.h / 2 - (lit ? 0 : 1), text, dot, lit ? p.accent : p.text);
+    dotTextCentred(f.texts, f.x + f.w / 2, f.y + f.h / 2 - (lit ? 0 : 1), text, dot, p.text);
   };
 }
 
@@ -160,8 +174,7 @@ Draw tabs(std::vector<std::string> names) {
       const bool lit = f.index > 0;
       raised(f.bm, f.x + i * bw + 1, f.y, bw - 2, f.h, 4, lit ? mix(f.p.buttonOff, f.p.accent, 0.25f) : f.p.buttonOff);
       if (lit) LICE_FillRect(f.bm, f.x + i * bw + 6, f.y + f.h - 4, bw - 12, 2, f.p.accent, 1.0f, 0);
-      drawDotTextCentred(f.bm, f.x + i * bw + bw / 2, f.y + f.h / 2 - 1, names[static_cast<size_t>(i)], 2,
-                         lit ? f.p.accent : f.p.text);
+      dotTextCentred(f.texts, f.x + i * bw + bw / 2, f.y + f.h / 2 - 1, names[static_cast<size_t>(i)], 2, f.p.text);
     }
   };
 }
@@ -172,8 +185,8 @@ Draw partTabs() {
     for (int i = 0; i < 16; ++i) {
       const bool lit = f.index > 0;
       raised(f.bm, f.x + 2, f.y + i * bh + 1, f.w - 4, bh - 2, 4, lit ? mix(f.p.buttonOff, f.p.accent, 0.25f) : f.p.buttonOff);
-      drawDotTextCentred(f.bm, f.x + f.w / 2, f.y + i * bh + bh / 2 - 1, std::to_string(i + 1), 2,
-                         lit ? f.p.accent : f.p.text);
+      if (lit) LICE_FillRect(f.bm, f.x + 5, f.y + i * bh + 6, 2, bh - 12, f.p.accent, 1.0f, 0);
+      dotTextCentred(f.texts, f.x + f.w / 2, f.y + i * bh + bh / 2 - 1, std::to_string(i + 1), 2, f.p.text);
     }
   };
 }
@@ -188,7 +201,7 @@ struct Box {
 Draw page(std::vector<Box> boxes) {
   return [=](const Frame& f) {
     faceplate(f.bm, f.x, f.y, f.w, f.h, f.p);
-    for (const Box& b : boxes) section(f.bm, f.x + b.x, f.y + b.y, b.w, b.h, b.title, f.p);
+    for (const Box& b : boxes) section(f.bm, f.texts, f.x + b.x, f.y + b.y, b.w, b.h, b.title, f.p);
   };
 }
 
@@ -199,17 +212,15 @@ Draw mainPanel() {
     // Header: the name, the display and room for the page tabs.
     verticalGradient(f.bm, 0, 0, kWindowW, 58, mix(p.panelTop, kWhite, 0.08f), p.panelTop);
     LICE_Line(f.bm, 0, 58, kWindowW - 1, 58, kBlack, 0.6f, 0, false);
-    drawDotText(f.bm, 24, 14, "TARNIVEX", 4, p.accent);
-    drawDotText(f.bm, 26, 46, "EDITOR FOR THE ZOROZOV DIRIRU", 1, p.textDim);
+    const LICE_pixel header = mix(p.panelTop, kWhite, 0.08f);
+    dotText(f.texts, kLogo.x + 2, kLogo.y + 4, "TARNIVEX", 3, mostLegible({p.accent, p.lcdText, p.accentDim}, header));
+    dotText(f.texts, kLogo.x + 2, kLogo.y + 31, "ZOROZOV DIRIRU EDITOR", 1, p.text);
     recessed(f.bm, 300, 9, 520, 42, 6, p);
     LICE_FillRect(f.bm, 306, 15, 508, 30, p.lcd, 1.0f, 0);
     recessed(f.bm, 850, 12, 632, 36, 6, p);
-    // The part's category, under its name.
-    recessed(f.bm, 218, 44, 80, 14, 3, p);
-    LICE_FillRect(f.bm, 219, 45, 78, 12, p.lcd, 1.0f, 0);
     // The part selectors, the page area and the mixer strip sit in recesses.
     recessed(f.bm, 4, kPageY, 60, 16 * 36 + 8, 6, p);
-    drawDotTextCentred(f.bm, 34, kPageY + 16 * 36 + 24, "PART", 1, p.textDim);
+    dotTextCentred(f.texts, 34, kPageY + 16 * 36 + 24, "PART", 1, p.text);
     recessed(f.bm, kPageX - 3, kPageY - 3, kPageW + 6, kPageH + 6, 6, p);
     recessed(f.bm, kPageX - 3, kMixerY - 3, kPageW + 6, kMixerH + 6, 6, p);
     for (float sx : {10.0f, kWindowW - 11.0f})
@@ -230,8 +241,8 @@ Draw progressOverlay() {
     LICE_FillRect(f.bm, f.x, f.y, f.w, f.h, rgb(0, 0, 0, 150), 1.0f, 0);
     const int bw = 360, bh = 90, bx = f.x + (f.w - bw) / 2, by = f.y + (f.h - bh) / 2;
     raised(f.bm, bx, by, bw, bh, 8, f.p.panelTop);
-    drawDotTextCentred(f.bm, bx + bw / 2, by + 34, "PLEASE WAIT", 3, f.p.accent);
-    drawDotTextCentred(f.bm, bx + bw / 2, by + 68, "TALKING TO THE INSTRUMENT", 1, f.p.text);
+    dotTextCentred(f.texts, bx + bw / 2, by + 34, "PLEASE WAIT", 3, f.p.accent);
+    dotTextCentred(f.texts, bx + bw / 2, by + 68, "TALKING TO THE INSTRUMENT", 1, f.p.text);
   };
 }
 
@@ -241,11 +252,11 @@ Draw dialog(std::string title, std::vector<std::string> lines) {
     fillRounded(f.bm, f.x, f.y, f.w, f.h, 10, kBlack, 0.9f);
     fillRounded(f.bm, f.x + 2, f.y + 2, f.w - 4, f.h - 4, 9, p.panelTop);
     verticalGradient(f.bm, f.x + 10, f.y + 36, f.w - 20, f.h - 46, p.panelTop, p.panelBottom);
-    drawDotText(f.bm, f.x + 14, f.y + 12, title, 2, p.accent);
+    dotText(f.texts, f.x + 14, f.y + 12, title, 2, p.accent);
     LICE_Line(f.bm, f.x + 10, f.y + 32, f.x + f.w - 11, f.y + 32, p.accent, 0.8f, 0, false);
     int ly = f.y + 50;
     for (const std::string& line : lines) {
-      drawDotText(f.bm, f.x + 20, ly, line, 1, p.text);
+      dotText(f.texts, f.x + 20, ly, line, 1, p.text);
       ly += 14;
     }
   };
@@ -264,7 +275,7 @@ Draw field() {
 Draw overlayer(std::string text) {
   return [=](const Frame& f) {
     fillRounded(f.bm, f.x, f.y, f.w, f.h, 8, mix(f.p.panelBottom, kBlack, 0.3f), 0.82f);
-    drawDotTextCentred(f.bm, f.x + f.w / 2, f.y + f.h / 2, text, 2, f.p.textDim);
+    dotTextCentred(f.texts, f.x + f.w / 2, f.y + f.h / 2, text, 2, f.p.text);
   };
 }
 
@@ -275,7 +286,7 @@ Draw curvePanel(std::string title, std::function<float(float)> curve) {
     fillRounded(f.bm, f.x, f.y, f.w, f.h, 6, mix(p.panelTop, p.panelBottom, 0.5f));
     LICE_RoundRect(f.bm, float(f.x), float(f.y), float(f.w - 1), float(f.h - 1), 6, p.frame, 0.8f, 0, true);
     // The title stands beside the curve, leaving the left for the controls' captions.
-    drawDotText(f.bm, f.x + f.w - 140 - dotTextWidth(title, 1), f.y + 8, title, 1, p.text);
+    dotTextRight(f.texts, f.x + f.w - 140, f.y + 8, title, 1, p.text);
     const int gx = f.x + f.w - 130, gy = f.y + 8, gw = 120, gh = f.h - 16;
     recessed(f.bm, gx, gy, gw, gh, 4, p);
     float px = 0, py = 0;
@@ -321,47 +332,30 @@ Draw effectPanel(std::string title) {
     fillRounded(f.bm, f.x, f.y, f.w, f.h, 8, mix(p.panelTop, p.panelBottom, 0.4f));
     LICE_RoundRect(f.bm, float(f.x), float(f.y), float(f.w - 1), float(f.h - 1), 8, p.frame, 0.8f, 0, true);
     // The title sits at the bottom right, clear of the controls and their captions.
-    recessed(f.bm, f.x + f.w - 210, f.y + f.h - 30, 200, 22, 4, p);
-    drawDotText(f.bm, f.x + f.w - 202, f.y + f.h - 25, title, 2, p.lcdText);
+    recessed(f.bm, f.x + f.w - 210, f.y + f.h - 34, 200, 26, 4, p);
+    LICE_FillRect(f.bm, f.x + f.w - 207, f.y + f.h - 31, 194, 20, p.lcd, 1.0f, 0);
+    dotText(f.texts, f.x + f.w - 202, f.y + f.h - 28, title, 2, p.lcdText);
   };
 }
 
 std::vector<Box> pageBoxes(const std::string& key);
 
-// A dark well under a text control whose colour is the same in every scheme.
-void well(const Frame& f, int x, int y, int w, int h) {
-  recessed(f.bm, f.x + x, f.y + y, w, h, 3, f.p);
-  LICE_FillRect(f.bm, f.x + x + 1, f.y + y + 1, w - 2, h - 2, f.p.lcd, 1.0f, 0);
-}
-
-// The global settings page: the editor's own menus sit in wells.
-Draw globalSettingsPage() {
-  return [](const Frame& f) {
-    page(pageBoxes("MULTI_SETTINGS_BG2_ID"))(f);
-    for (int x : {23, 173, 323}) well(f, x, 375, 146, 15);
-  };
-}
-
-// The librarian page: its boxes, the recesses its two bank names sit in and
-// the faces of the menus that open over them (the menus themselves draw nothing).
+// The librarian page: its boxes and the faces of the menus that open over
+// them (the menus themselves draw nothing).
 Draw librarianPage() {
   return [](const Frame& f) {
     const Palette& p = f.p;
     page(pageBoxes("BG_ID_BROWSER"))(f);
-    for (int y : {124, 397}) {
-      recessed(f.bm, f.x + 322, f.y + y - 1, 420, 21, 4, p);
-      LICE_FillRect(f.bm, f.x + 325, f.y + y + 1, 414, 17, p.lcd, 1.0f, 0);
-    }
     auto face = [&](int x, int y, int w, int h, const char* text) {
       raised(f.bm, f.x + x, f.y + y, w, h, 4, p.buttonOff);
-      drawDotTextCentred(f.bm, f.x + x + w / 2, f.y + y + h / 2 - 1, text, 1, p.text);
+      dotTextCentred(f.texts, f.x + x + w / 2, f.y + y + h / 2 - 1, text, 1, p.text);
     };
-    face(769, 123, 77, 18, "EDIT");
+    face(769, 73, 77, 18, "EDIT");
     face(1072, 1, 38, 19, "BANK");
     face(1114, 1, 45, 19, "PROG");
-    drawDotTextCentred(f.bm, f.x + 960, f.y + 58, "KEEP BANK", 1, p.text);
-    drawDotText(f.bm, f.x + 268 - dotTextWidth("EDITED BANK", 1), f.y + 130, "EDITED BANK", 1, p.text);
-    drawDotText(f.bm, f.x + 268 - dotTextWidth("BROWSED BANK", 1), f.y + 403, "BROWSED BANK", 1, p.text);
+    dotTextCentred(f.texts, f.x + 960, f.y + 38, "KEEP BANK", 1, p.text);
+    dotTextRight(f.texts, f.x + 268, f.y + 80, "EDITED BANK", 1, p.text);
+    dotTextRight(f.texts, f.x + 268, f.y + 352, "BROWSED BANK", 1, p.text);
   };
 }
 
@@ -369,12 +363,13 @@ Draw librarianPage() {
 Draw librarianPanes() {
   return [](const Frame& f) {
     const Palette& p = f.p;
-    for (int top : {0, 273}) {
-      LICE_FillRect(f.bm, f.x, f.y + top, f.w, 226, p.lcd, 1.0f, 0);
-      LICE_DrawRect(f.bm, f.x, f.y + top, f.w, 226, p.frame, 0.8f, 0);
+    for (int top : {0, librarianpanes::kLowerTop}) {
+      constexpr int h = librarianpanes::kPaneHeight;
+      LICE_FillRect(f.bm, f.x, f.y + top, f.w, h, p.lcd, 1.0f, 0);
+      LICE_DrawRect(f.bm, f.x, f.y + top, f.w, h, p.frame, 0.8f, 0);
       for (int c = 1; c < 8; ++c)
-        LICE_Line(f.bm, f.x + c * 133 - 14, f.y + top + 3, f.x + c * 133 - 14, f.y + top + 222, p.frame, 0.5f, 0,
-                  false);
+        LICE_Line(f.bm, f.x + librarianpanes::kSlotInset + c * 133 - 14, f.y + top + 3,
+                  f.x + librarianpanes::kSlotInset + c * 133 - 14, f.y + top + h - 4, p.frame, 0.5f, 0, false);
     }
   };
 }
@@ -406,7 +401,11 @@ std::vector<Box> pageBoxes(const std::string& key) {
     return {{10, 10, 700, 300, "EFFECT 1"}, {720, 10, 690, 300, "EFFECT 2"}, {10, 320, 1400, 290, "ARPEGGIATOR"}};
   if (key == "MULTI_MIXER_BG_ID") return {{10, 10, 1400, 600, "MULTI MIXER"}};
   if (key == "MULTI_SETTINGS_BG_ID") return {{10, 10, 1400, 600, "MULTI SETTINGS"}};
-  if (key == "MULTI_SETTINGS_BG2_ID") return {{10, 10, 1400, 600, "GLOBAL SETTINGS"}};
+  if (key == "MULTI_SETTINGS_BG2_ID")
+    return {{10, 10, 1400, 110, "MULTI"},
+            {10, 130, 1400, 260, "GLOBAL"},
+            {10, 400, 1400, 110, "GLOBAL CONTROLLERS"},
+            {10, 520, 1400, 90, "EDITOR"}};
   if (key == "BG_ID_BROWSER") return {{10, 10, 1060, 600, "LIBRARY"}, {1080, 30, 330, 580, "BROWSE"}};
   return {};
 }
@@ -436,8 +435,7 @@ bool recipeFor(const std::string& k, Recipe& r) {
   }
   if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel(), true}, true;
   if (is("BG_ID_BROWSER")) return r = {kPageW, kPageH, librarianPage(), true}, true;
-  if (is("MULTI_SETTINGS_BG2_ID")) return r = {kPageW, kPageH, globalSettingsPage(), true}, true;
-  if (is("MANAGER_BG_ID2")) return r = {1036, 498, librarianPanes()}, true;
+  if (is("MANAGER_BG_ID2")) return r = {librarianpanes::kWidth, librarianpanes::kHeight, librarianPanes()}, true;
   if (!pageBoxes(k).empty()) return r = {kPageW, kPageH, page(pageBoxes(k)), true}, true;
   if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip(), true}, true;
   if (is("MAIN_BG_FRAME_ID")) return r = {kWindowW, 6, windowRail(), true}, true;
@@ -478,8 +476,9 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, button("SOUNDS", "MULTIS")}, true;
   if (is("BUTTON_LIB_CANCEL_ID")) return r = {120, 22, button("CANCEL")}, true;
   if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, button("OVERWRITE")}, true;
-  if (is("BUTTON_TAB_TOPBAR_ID")) return r = {624, 28, tabs({"MULTI", "LIBRARY", "OSC", "FILTER", "LFO MOD", "FX ARP"})}, true;
-  if (is("BUTTON_TAB_SIDEBAR_ID")) return r = {56, 16 * 36, partTabs()}, true;
+  if (is("BUTTON_TAB_TOPBAR_ID"))
+    return r = {624, 28, tabs({"MULTI", "LIBRARY", "OSC", "FILTER", "LFO MOD", "FX ARP"}), false, 6, 1}, true;
+  if (is("BUTTON_TAB_SIDEBAR_ID")) return r = {56, 16 * 36, partTabs(), false, 1, 16}, true;
   if (is("LED_MIXER_MIDI_ID")) return r = {12, 12, led(kPink, false)}, true;
   if (is("LED_MIXER_MIDI_INV_ID")) return r = {12, 12, led(kPink, true)}, true;
   if (is("LED_MIXER_MIDI_LARGE_ID")) return r = {18, 18, led(kPink, false)}, true;
@@ -503,51 +502,94 @@ bool recipeFor(const std::string& k, Recipe& r) {
 }
 }  // namespace
 
-bool imageSize(const std::string& key, int& w, int& h) {
+bool imageSize(const std::string& key, int& w, int& h) { return imageSizeAt(key, 1.0, w, h); }
+
+bool imageSizeAt(const std::string& key, double scale, int& w, int& h) {
   Recipe recipe;
   if (!recipeFor(key, recipe)) return false;
-  w = recipe.w, h = recipe.h;
+  w = recipe.cellsX * scaledLength(recipe.w / recipe.cellsX, scale);
+  h = recipe.cellsY * scaledLength(recipe.h / recipe.cellsY, scale);
   return true;
 }
 
 CaptionSpace captionSpace(const std::string& key, int w, int h) {
   CaptionSpace s;
-  // Section bodies, under their title bars, and the title bars' right parts.
+  // Section bodies, under their title bars, and the title bars' right parts;
+  // controls stay inside the sections.
   for (const Box& b : pageBoxes(key)) {
     s.allowed.push_back({b.x + 3, b.y + 25, b.w - 6, b.h - 28});
     s.allowed.push_back({b.x + 240, b.y + 3, b.w - 246, 19});
+    s.panels.push_back({b.x + 2, b.y + 2, b.w - 4, b.h - 4});
   }
   const bool curve = std::string(key).rfind("BG_ID_", 0) == 0 && h <= 96;
-  if (key == "MAIN_BG_ID") s.allowed.push_back({kPageX, 2, kWindowW - kPageX - 4, 54});  // the header, right of the name
+  if (key == "MAIN_BG_ID") {
+    // The header right of the name and its display; the name; the part
+    // selectors, the page and the mixer strip in their recesses.
+    s.allowed.push_back({kPageX, 2, kWindowW - kPageX - 4, 54});
+    s.displays.push_back(kDisplay);
+    s.kept.push_back(kLogo);
+    s.panels = {{kLogo.x + kLogo.w, 2, kWindowW - kLogo.x - kLogo.w - 4, 54}, kPartRecess, kBelowParts, kPageRecess,
+                kMixerRecess};
+  }
   if (key == "BG_ID_MIDI_FILTERS") s.kept.push_back({0, 0, w, 62});  // the title and the explanation
-  if (key == "BG_ID_BROWSER")  // the bank names' recesses and the menu faces
-    for (const Rect r : {Rect{322, 123, 420, 21}, Rect{322, 396, 420, 21}, Rect{769, 123, 77, 18},
-                         Rect{1072, 1, 87, 19}, Rect{900, 50, 120, 14},
-                         Rect{190, 126, 80, 12}, Rect{190, 399, 80, 12}})
+  if (key == "BG_ID_BROWSER")  // the menu faces and the labels
+    for (const Rect r : {Rect{769, 73, 77, 18}, Rect{1072, 1, 87, 19}, Rect{900, 30, 120, 14},
+                         Rect{190, 76, 80, 12}, Rect{190, 348, 80, 12}})
       s.kept.push_back(r);
   if (curve) s.kept.push_back({w - 240, 0, 240, h});  // the title and the curve
-  if (key.rfind("EFFECTS_", 0) == 0 && pageBoxes(key).empty()) s.kept.push_back({w - 212, h - 32, 204, 26});
+  if (key.rfind("EFFECTS_", 0) == 0 && pageBoxes(key).empty()) s.kept.push_back({w - 212, h - 36, 204, 30});
   return s;
 }
 
-std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool framesHorizontal, int scheme,
-                                            const std::vector<PlacedCaption>& captions) {
+bool imageInk(const std::string& key, Rect& ink) {
+  static std::mutex mutex;
+  static std::map<std::string, Rect> known;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (const auto it = known.find(key); it != known.end()) return ink = it->second, true;
+  }
+  // The frame count of the table decides the drawing, as for the files.
+  int frames = 1;
+  for (const ImageRow& row : kCommonImages)
+    if (key == row.key) frames = row.frames;
+  for (const StyleImageRow& row : kStyleImages)
+    if (key == row.key) frames = row.frames;
+  Drawing d;
+  if (!drawImage(key.c_str(), frames, false, kNeutral, d)) return false;
+  int x0 = d.frameW, y0 = d.frameH, x1 = 0, y1 = 0;
+  for (int y = 0; y < d.shapes->getHeight(); ++y)
+    for (int x = 0; x < d.shapes->getWidth(); ++x)
+      if (LICE_GETA(LICE_GetPixel(d.shapes.get(), x, y)) > 24) {
+        const int fy = y % d.frameH;
+        x0 = std::min(x0, x), x1 = std::max(x1, x + 1), y0 = std::min(y0, fy), y1 = std::max(y1, fy + 1);
+      }
+  ink = x1 > x0 ? Rect{x0, y0, x1 - x0, y1 - y0} : Rect{0, 0, d.frameW, d.frameH};
+  std::lock_guard<std::mutex> lock(mutex);
+  known[key] = ink;
+  return true;
+}
+
+bool drawImage(const char* key, int frames, bool framesHorizontal, int scheme, Drawing& drawing) {
   Recipe recipe;
-  if (!recipeFor(key, recipe) || frames < 1) return nullptr;
+  if (!recipeFor(key, recipe) || frames < 1) return false;
   const Palette& p = palette(scheme);
   if (std::strcmp(key, "BUTTON_LOCK_ID") == 0) recipe.draw = lock(p.accent);
   const int w = framesHorizontal ? recipe.w * frames : recipe.w;
   const int h = framesHorizontal ? recipe.h : recipe.h * frames;
-  auto bm = std::make_unique<LICE_MemBitmap>(w, h);
-  LICE_Clear(bm.get(), 0);
+  drawing.shapes = std::make_unique<LICE_MemBitmap>(w, h);
+  drawing.texts.clear();
+  drawing.frameW = recipe.w;
+  drawing.frameH = recipe.h;
+  drawing.frames = frames;
+  drawing.horizontal = framesHorizontal;
+  drawing.opaque = recipe.opaque;
+  drawing.cellsX = recipe.cellsX;
+  drawing.cellsY = recipe.cellsY;
+  LICE_Clear(drawing.shapes.get(), 0);
   for (int i = 0; i < frames; ++i) {
     const int x = framesHorizontal ? i * recipe.w : 0, y = framesHorizontal ? 0 : i * recipe.h;
-    recipe.draw(Frame{bm.get(), x, y, recipe.w, recipe.h, i, frames, p});
+    recipe.draw(Frame{drawing.shapes.get(), drawing.texts, x, y, recipe.w, recipe.h, i, frames, p});
   }
-  drawCaptions(bm.get(), captions, p.text);
-  // Anti-aliased strokes leave faint rounding in the alpha of a faceplate.
-  if (recipe.opaque)
-    LICE_ProcessRect(bm.get(), 0, 0, w, h, [](LICE_pixel* px, void*) { *px |= 0xFF; }, nullptr);
-  return bm;
+  return true;
 }
 }  // namespace imagegen

@@ -7,16 +7,31 @@
 #include <vector>
 
 #include "Captions.h"
+#include "DotFont.h"
 #include "lice.h"
 
 namespace imagegen {
-// The whole strip (frames stacked, or side by side when framesHorizontal).
-// Null for a key no recipe knows.
-// Captions are printed over the drawing in the scheme's label colour.
-std::unique_ptr<LICE_MemBitmap> renderImage(const char* key, int frames, bool framesHorizontal, int scheme,
-                                            const std::vector<PlacedCaption>& captions = {});
-// The size of one frame; false for a key no recipe knows.
+// An image of the table drawn at size 1.0, its labels not set yet.
+struct Drawing {
+  std::unique_ptr<LICE_MemBitmap> shapes;  // the whole strip: frames stacked, or side by side
+  TextRuns texts;                          // in strip coordinates
+  int frameW = 0, frameH = 0, frames = 1;
+  bool horizontal = false;
+  bool opaque = false;         // a faceplate: every pixel fully covered
+  int cellsX = 1, cellsY = 1;  // buttons cut from one frame
+};
+
+// False for a key no recipe knows.
+bool drawImage(const char* key, int frames, bool framesHorizontal, int scheme, Drawing& drawing);
+// The size of one frame, at 1.0 and at a size factor (each button of a
+// frame brought to size on its own, so they stay equal); false for a key no
+// recipe knows.
 bool imageSize(const std::string& key, int& w, int& h);
-// Where captions may be printed on a background without covering its drawing.
+bool imageSizeAt(const std::string& key, double scale, int& w, int& h);
+// The part of a frame that any frame of the image draws on (alpha above a
+// trace), at size 1.0; false for a key no recipe knows.
+bool imageInk(const std::string& key, Rect& ink);
+// Where captions may be printed on a background and controls may lie,
+// without covering its drawing (coordinates at size 1.0).
 CaptionSpace captionSpace(const std::string& key, int w, int h);
 }  // namespace imagegen

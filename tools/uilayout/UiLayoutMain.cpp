@@ -17,8 +17,10 @@
 
 #include "ImageTable.h"
 #include "LayoutSource.h"
+#include "LibrarianPanes.h"
 #include "ParamIndex.h"
 #include "RequiredPages.h"
+#include "TextLooks.h"
 
 namespace {
 const std::set<std::string> kPages = {"layer",          "fxlayer",          "multifxlayer", "envelopelayer",
@@ -82,30 +84,87 @@ struct Checker {
   }
 };
 
-// One line per control: its rectangle (0 for a size the image gives), image,
-// captions and the backgrounds it lies on, innermost first.
-void listControls(const LayoutNode& n, std::string backgrounds, std::ostream& out) {
-  if (kPages.count(n.element) || n.element == "multilayer") {
-    std::string own;
-    for (const LayoutNode& child : n.children)
-      if (child.element == "background" && child.attribute("imageId") && child.attribute("position"))
-        own += *child.attribute("imageId") + "@" + *child.attribute("position") + " ";
-    backgrounds = own + backgrounds;
-    for (const LayoutNode& child : n.children) listControls(child, backgrounds, out);
-    return;
+// The look of the text an element draws at run time (see tools/imagegen/
+// Captions.h), or empty for one that draws none.
+std::string textLook(const LayoutNode& n, const std::map<std::string, int>& paramIndex) {
+  using textlooks::Kind;
+  const std::string* typeAttr = n.attribute("type");
+  const std::string type = typeAttr ? *typeAttr : "";
+  auto number = [&](const char* name, int fallback) {
+    const std::string* v = n.attribute(name);
+    return v ? std::atoi(v->c_str()) : fallback;
+  };
+  int height = 0;  // the fourth number of the rectangle, when given
+  if (const std::string* at = n.attribute("position") ? n.attribute("position") : n.attribute("bounds")) {
+    std::istringstream numbers(*at);
+    std::string piece;
+    for (int i = 0; i < 4 && std::getline(numbers, piece, ','); ++i) height = i == 3 ? std::atoi(piece.c_str()) : 0;
   }
-  if (n.element == "background") return;
-  const std::string* at = n.attribute("position") ? n.attribute("position") : n.attribute("bounds");
-  if (!at) return;
-  int r[4] = {0, 0, 0, 0};
-  std::istringstream numbers(*at);
-  std::string piece;
-  for (int i = 0; i < 4 && std::getline(numbers, piece, ','); ++i) r[i] = std::atoi(piece.c_str());
-  if (r[2] > 0 && r[3] == 0) r[3] = 13;  // a menu given only its width
-  const std::string* img = n.attribute("imageId");
-  out << n.line << '\t' << r[0] << ',' << r[1] << ',' << r[2] << ',' << r[3] << '\t' << (img ? *img : "-") << '\t'
-      << n.caption << '\t' << n.rowCaption << '\t' << backgrounds << '\n';
+  int paramIdx = -1;
+  if (const std::string* param = n.attribute("paramId")) {
+    const std::string name = param->substr(0, param->find('+'));
+    if (const auto it = paramIndex.find(name); it != paramIndex.end())
+      paramIdx = it->second + (param->find('+') == std::string::npos ? 0 : std::atoi(param->c_str() + param->find('+') + 1));
+  }
+  Kind kind;
+  if (n.element == "display") kind = Kind::kDisplay;
+  else if (n.element == "dropMenu" && type == "nameSelection") kind = Kind::kNameField;
+  else if (n.element == "dropMenu" && type == "textSelection") kind = Kind::kTextSelection;
+  else if (n.element == "dropMenu" && type == "dropSelection") kind = Kind::kDropSelection;
+  else if (n.element == "dropMenu" && type == "deviceSelection") kind = Kind::kDeviceSelection;
+  else if (n.element == "multiFx" && type == "Menu") kind = Kind::kNumberMenu;
+  else if (type == "ccMenu" || type == "seMenu") kind = Kind::kSelectionMenu;
+  else if (n.element == "patchBrowser") kind = Kind::kLibrarianSlot;
+  else return "";
+  // Only what changes the look: the height of a number menu, the parameter of a name field.
+  return std::to_string(static_cast<int>(kind)) + ":" + std::to_string(number("displaySize", 1)) + ":" +
+         std::to_string(number("white", 0) != 0) + ":" + std::to_string(number("visible", 1)) + ":" +
+         std::to_string(kind == Kind::kNumberMenu ? height : 0) + ":" +
+         std::to_string(kind == Kind::kNameField ? paramIdx : -1);
 }
+
+// One line per control: its rectangle (0 for a size the image gives), image,
+// captions, the backgrounds it lies on, innermost first, the look of its
+// run-time text and the layers it lies in (numbered in source order).
+struct ControlLister {
+  const std::map<std::string, int>& paramIndex;
+  std::ostream& out;
+  int layerCount = 0;
+
+  void list(const LayoutNode& n, std::string backgrounds, const std::string& layers) {
+    if (kPages.count(n.element) || n.element == "multilayer") {
+      std::string own;
+      for (const LayoutNode& child : n.children)
+        if (child.element == "background" && child.attribute("imageId") && child.attribute("position"))
+          own += *child.attribute("imageId") + "@" + *child.attribute("position") + " ";
+      backgrounds = own + backgrounds;
+      const std::string inner = (layers.empty() ? "" : layers + "/") + std::to_string(++layerCount);
+      for (const LayoutNode& child : n.children) list(child, backgrounds, inner);
+      return;
+    }
+    if (n.element == "background") return;
+    const std::string* at = n.attribute("position") ? n.attribute("position") : n.attribute("bounds");
+    if (!at) return;
+    int r[4] = {0, 0, 0, 0};
+    std::istringstream numbers(*at);
+    std::string piece;
+    for (int i = 0; i < 4 && std::getline(numbers, piece, ','); ++i) r[i] = std::atoi(piece.c_str());
+    if (r[2] > 0 && r[3] == 0) r[3] = 13;  // a menu given only its width
+    const std::string* img = n.attribute("imageId");
+    const auto line = [&](int x, int y, int w, int h) {
+      out << n.line << '\t' << x << ',' << y << ',' << w << ',' << h << '\t' << (img ? *img : "-") << '\t'
+          << n.caption << '\t' << n.rowCaption << '\t' << backgrounds << '\t' << textLook(n, paramIndex) << '\t'
+          << layers << '\n';
+    };
+    if (n.element == "patchBrowser") {
+      // The slot view takes clicks on its two panes, not between them.
+      line(r[0], r[1], r[2], librarianpanes::kPaneHeight);
+      line(r[0], r[1] + librarianpanes::kLowerTop, r[2], librarianpanes::kPaneHeight);
+      return;
+    }
+    line(r[0], r[1], r[2], r[3]);
+  }
+};
 
 void emit(tinyxml2::XMLDocument& doc, tinyxml2::XMLNode* parent, const LayoutNode& n) {
   tinyxml2::XMLElement* e = doc.NewElement(n.element.c_str());
@@ -187,7 +246,10 @@ int main(int argc, char** argv) {
     for (const LayoutNode& n : nodes)
       if (n.element == "background" && n.attribute("imageId") && n.attribute("position"))
         window = *n.attribute("imageId") + "@" + *n.attribute("position") + " " + window;
-    for (const LayoutNode& n : nodes) listControls(n, window, list);
+    std::map<std::string, int> paramIndex;
+    for (const ParamNameEntry& entry : kParamNameTable) paramIndex[entry.name] = entry.index;
+    ControlLister lister{paramIndex, list};
+    for (const LayoutNode& n : nodes) lister.list(n, window, "");
     std::ofstream out(argv[5], std::ios::binary | std::ios::trunc);
     if (!(out << list.str())) {
       std::cerr << "tarnivex_uilayout: cannot write " << argv[5] << "\n";

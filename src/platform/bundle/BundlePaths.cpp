@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,12 +25,14 @@ std::string BundleResourcePath(const char* name) {
   if (!name || !*name) return {};
   const std::string directory = BundleResourceDirectory();
   if (directory.empty()) return {};
-  // The images keep their folder inside the resources ("resources/img/x.png");
-  // anything else is found by its last component.
+  // The images keep their folder inside the resources ("resources/img/x.png",
+  // "resources/img/small/x.png" for one drawn at another size); anything
+  // else is found by its last component.
   static constexpr char kImages[] = "resources/img/";
-  if (std::strncmp(name, kImages, sizeof(kImages) - 1) == 0 && !std::strchr(name + sizeof(kImages) - 1, '/') &&
-      name[sizeof(kImages) - 1])
-    return directory + "/img/" + (name + sizeof(kImages) - 1);
+  const char* image = name + sizeof(kImages) - 1;
+  if (std::strncmp(name, kImages, sizeof(kImages) - 1) == 0 && *image && !std::strstr(image, "..") &&
+      *image != '/' && std::count(image, image + std::strlen(image), '/') <= 1)
+    return directory + "/img/" + image;
   const char* last = std::strrchr(name, '/');
   return directory + "/" + (last ? last + 1 : name);
 }

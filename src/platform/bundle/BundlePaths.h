@@ -10,5 +10,6 @@ std::string BundleResourceDirectory();
 
 // The file of the bundle's resources with the last path component of name
 // ("resources/sysex.tea" is found as "sysex.tea"), except the images, which
-// keep their folder ("resources/img/x.png"); empty when unknown.
+// keep their folder ("resources/img/x.png", "resources/img/small/x.png");
+// empty when unknown.
 std::string BundleResourcePath(const char* name);

@@ -157,7 +157,8 @@ void X11EditorView::HandleEvent(XEvent& event) {
 
 void X11EditorView::Button(const XButtonEvent& event, bool press) {
   if (!mClient) return;
-  const int x = event.x - kMouseOffsetX, y = event.y - kMouseOffsetY;
+  // X reports the pixel under the pointer: clicks land where the controls are drawn.
+  const int x = event.x, y = event.y;
   mPrevX = x;
   mPrevY = y;
   if (const int steps = WheelStepsForButton(event.button)) {
@@ -190,7 +191,7 @@ void X11EditorView::Motion(XMotionEvent event) {
     event = next.xmotion;
   }
   if (!mClient) return;
-  const int x = event.x - kMouseOffsetX, y = event.y - kMouseOffsetY;
+  const int x = event.x, y = event.y;
   mPrevX = x;
   mPrevY = y;
   if (event.state & (Button1Mask | Button3Mask)) {

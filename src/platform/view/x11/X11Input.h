@@ -7,10 +7,6 @@
 
 #include "ViewRecords.h"
 
-// Mouse positions reach the editor 2 pixels left and 3 up of the pointer.
-constexpr int kMouseOffsetX = 2;
-constexpr int kMouseOffsetY = 3;
-
 // The left button, or the right one (which sets R and clears L). Super with
 // the left button counts as the right-button action.
 ViewMouseMod ModForButton(bool rightButton, unsigned state);

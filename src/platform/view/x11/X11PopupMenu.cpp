@@ -4,7 +4,9 @@
 #include <X11/keysym.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -16,6 +18,10 @@
 
 namespace {
 constexpr int kGapBelow = 4;
+constexpr int kScreenMargin = 4;     // kept free at the screen's edges
+constexpr int kSlop = 3;             // pointer travel that still counts as no movement
+constexpr int kScrollIntervalMs = 50;
+constexpr int kWheelRows = 3;
 
 // One open level of the menu.
 struct Level {
@@ -35,12 +41,9 @@ struct Level {
 
 class MenuSession {
  public:
-  MenuSession(Display* display, X11Painter& painter, const ViewText& text)
-      : mDisplay(display), mPainter(painter), mText(text), mRoot(DefaultRootWindow(display)) {
-    const Screen* screen = DefaultScreenOfDisplay(display);
-    mScreenW = WidthOfScreen(screen);
-    mScreenH = HeightOfScreen(screen);
-  }
+  MenuSession(Display* display, Screen* screen, X11Painter& painter, const ViewText& text)
+      : mDisplay(display), mPainter(painter), mText(text), mRoot(RootWindowOfScreen(screen)),
+        mScreenW(WidthOfScreen(screen)), mScreenH(HeightOfScreen(screen)) {}
   ~MenuSession() {
     while (!mLevels.empty()) CloseFrom(0);
   }
@@ -48,15 +51,19 @@ class MenuSession {
   bool Run(const ViewMenu& menu, int x, int below, int above, ViewMenuChoice* choice);
 
  private:
-  // Maps a level; the first one is painted only once the grab is in place,
-  // so nothing the user does can come between.
+  // Maps a level below y, or above altY when there is more room there, as
+  // tall as the screen lets it be; the first one is painted only once the
+  // grab is in place, so nothing the user does can come between.
   void Open(const ViewMenu* menu, int x, int y, int altX, int altY, bool paint = true);
   void CloseFrom(size_t depth);
   void Paint(Level& level);
   int LevelAt(int rx, int ry) const;
   void Hover(size_t depth, int item);
+  bool Scroll(size_t depth, int rows);
   bool Grab();
   bool Choose(size_t depth, int item, ViewMenuChoice* choice);
+  // Waits for the next event; false when the scroll interval passed first.
+  bool NextEvent(XEvent* event, bool scrolling);
 
   Display* mDisplay;
   X11Painter& mPainter;
@@ -68,12 +75,20 @@ class MenuSession {
 
 void MenuSession::Open(const ViewMenu* menu, int x, int y, int altX, int altY, bool paint) {
   auto level = std::make_unique<Level>(menu, mText);
-  const int w = level->layout.Width(), h = level->layout.Height();
-  // Off the right or bottom edge of the screen, take the other side.
+  MenuLayout& layout = level->layout;
+  const int roomBelow = mScreenH - kScreenMargin - y, roomAbove = altY - kScreenMargin;
+  const bool below = layout.Height() <= roomBelow || roomBelow >= roomAbove;
+  layout.Fit(below ? roomBelow : roomAbove);
+  if (layout.Height() > mScreenH - 2 * kScreenMargin) layout.Fit(mScreenH - 2 * kScreenMargin);
+  const int w = layout.Width(), h = layout.Height();
+  // Off the right edge of the screen, take the other side.
   if (x + w > mScreenW) x = altX - w;
-  if (y + h > mScreenH) y = altY - h;
-  level->x = std::max(0, x);
-  level->y = std::max(0, y);
+  if (!below) y = altY - h;
+  level->x = std::clamp(x, 0, std::max(0, mScreenW - w));
+  level->y = std::clamp(y, kScreenMargin, std::max(kScreenMargin, mScreenH - kScreenMargin - h));
+  // A long menu opens on its ticked item.
+  for (int i = 0; i < static_cast<int>(menu->items.size()); ++i)
+    if (menu->items[i].flags & kViewMenuChecked) layout.ScrollToShow(i);
   XSetWindowAttributes attributes{};
   attributes.override_redirect = True;
   attributes.save_under = True;
@@ -115,7 +130,8 @@ int MenuSession::LevelAt(int rx, int ry) const {
 // Lights an item and opens its submenu, closing deeper levels of others.
 void MenuSession::Hover(size_t depth, int item) {
   Level& level = *mLevels[depth];
-  if (level.hover != item) {
+  const bool scrolled = level.layout.ScrollToShow(item);
+  if (level.hover != item || scrolled) {
     CloseFrom(depth + 1);
     level.hover = item;
     Paint(level);
@@ -128,6 +144,15 @@ void MenuSession::Hover(size_t depth, int item) {
       }
     }
   }
+}
+
+bool MenuSession::Scroll(size_t depth, int rows) {
+  Level& level = *mLevels[depth];
+  if (!level.layout.ScrollBy(rows)) return false;
+  CloseFrom(depth + 1);  // a submenu would no longer sit beside its item
+  level.hover = -1;
+  Paint(level);
+  return true;
 }
 
 bool MenuSession::Grab() {
@@ -153,26 +178,46 @@ bool MenuSession::Choose(size_t depth, int item, ViewMenuChoice* choice) {
   return true;
 }
 
+bool MenuSession::NextEvent(XEvent* event, bool scrolling) {
+  if (!scrolling) {
+    XNextEvent(mDisplay, event);
+    return true;
+  }
+  if (XPending(mDisplay) == 0) {
+    pollfd fd{ConnectionNumber(mDisplay), POLLIN, 0};
+    if (poll(&fd, 1, kScrollIntervalMs) <= 0 || XPending(mDisplay) == 0) return false;
+  }
+  XNextEvent(mDisplay, event);
+  return true;
+}
+
 bool MenuSession::Run(const ViewMenu& menu, int x, int below, int above, ViewMenuChoice* choice) {
   if (menu.items.empty()) return false;
   Open(&menu, x, below, mScreenW, above, false);
   if (!Grab()) return false;
   Paint(*mLevels[0]);
 
-  // The press that opened the menu may still be held: its release chooses
-  // only after the pointer has moved onto an item.
+  // The press that opened the menu, and its release, choose nothing: a
+  // release chooses only after the pointer has moved onto an item, or when
+  // its press was made on the open menu. A quick click on a control whose
+  // menu opens under the pointer so leaves the menu open.
   Window rootReturn, childReturn;
-  int rx = 0, ry = 0, wx = 0, wy = 0;
+  int openX = 0, openY = 0, wx = 0, wy = 0;
   unsigned mask = 0;
-  XQueryPointer(mDisplay, mRoot, &rootReturn, &childReturn, &rx, &ry, &wx, &wy, &mask);
-  bool heldFromOpening = mask & (Button1Mask | Button2Mask | Button3Mask);
-  bool draggedOntoItem = false;
+  XQueryPointer(mDisplay, mRoot, &rootReturn, &childReturn, &openX, &openY, &wx, &wy, &mask);
+  bool moved = false, draggedOntoItem = false, pressedOnMenu = false;
+  int scrollLevel = -1, scrollDirection = 0;  // the arrow the pointer rests on
 
   std::vector<XEvent> others;  // events of other windows, given back afterwards
   bool chosen = false, done = false;
   while (!done) {
     XEvent event;
-    XNextEvent(mDisplay, &event);
+    if (!NextEvent(&event, scrollDirection != 0)) {
+      if (scrollLevel >= 0 && scrollLevel < static_cast<int>(mLevels.size()) &&
+          !Scroll(static_cast<size_t>(scrollLevel), scrollDirection))
+        scrollDirection = 0;
+      continue;
+    }
     switch (event.type) {
       case Expose: {
         bool ours = false;
@@ -185,33 +230,45 @@ bool MenuSession::Run(const ViewMenu& menu, int x, int below, int above, ViewMen
         break;
       }
       case MotionNotify: {
-        const int d = LevelAt(event.xmotion.x_root, event.xmotion.y_root);
+        const int rx = event.xmotion.x_root, ry = event.xmotion.y_root;
+        if (std::abs(rx - openX) > kSlop || std::abs(ry - openY) > kSlop) moved = true;
+        const int d = LevelAt(rx, ry);
+        scrollDirection = 0;
         if (d < 0) break;
         Level& level = *mLevels[d];
-        const int item = level.layout.ItemAt(event.xmotion.x_root - level.x, event.xmotion.y_root - level.y);
-        if (item >= 0) draggedOntoItem = true;
+        if (const int arrow = level.layout.ArrowAt(rx - level.x, ry - level.y)) {
+          scrollLevel = d;
+          scrollDirection = arrow;
+          break;
+        }
+        const int item = level.layout.ItemAt(rx - level.x, ry - level.y);
+        if (item >= 0 && moved) draggedOntoItem = true;
         if (item >= 0 || static_cast<size_t>(d) + 1 == mLevels.size()) Hover(d, item);
         break;
       }
       case ButtonPress: {
-        if (event.xbutton.button >= Button4) break;
-        if (LevelAt(event.xbutton.x_root, event.xbutton.y_root) < 0) done = true;  // a click outside dismisses
-        heldFromOpening = false;
+        const int d = LevelAt(event.xbutton.x_root, event.xbutton.y_root);
+        if (event.xbutton.button == Button4 || event.xbutton.button == Button5) {
+          if (d >= 0) Scroll(static_cast<size_t>(d), event.xbutton.button == Button4 ? -kWheelRows : kWheelRows);
+          break;
+        }
+        if (event.xbutton.button > Button5) break;
+        if (d < 0) done = true;  // a click outside dismisses
+        else pressedOnMenu = true;
         break;
       }
       case ButtonRelease: {
         if (event.xbutton.button >= Button4) break;
+        if (!pressedOnMenu && !draggedOntoItem) break;  // the opening click, or no movement since
         const int d = LevelAt(event.xbutton.x_root, event.xbutton.y_root);
-        const bool fromOpening = heldFromOpening;
-        heldFromOpening = false;
         if (d < 0) {
-          if (fromOpening && draggedOntoItem) done = true;  // dragged out and let go
+          if (!pressedOnMenu) done = true;  // dragged out and let go
           break;
         }
-        if (fromOpening && !draggedOntoItem) break;
         Level& level = *mLevels[d];
         const int item = level.layout.ItemAt(event.xbutton.x_root - level.x, event.xbutton.y_root - level.y);
         if (Choose(d, item, choice)) chosen = done = true;
+        pressedOnMenu = false;
         break;
       }
       case KeyPress: {
@@ -220,10 +277,22 @@ bool MenuSession::Run(const ViewMenu& menu, int x, int below, int above, ViewMen
         size_t depth = mLevels.size() - 1;
         while (depth > 0 && mLevels[depth]->hover < 0) --depth;
         Level& current = *mLevels[depth];
+        const int n = static_cast<int>(current.menu->items.size());
         if (keysym == XK_Escape) {
           done = true;
         } else if (keysym == XK_Down || keysym == XK_Up) {
           Hover(depth, current.layout.Step(current.hover, keysym == XK_Down ? 1 : -1));
+        } else if (keysym == XK_Home || keysym == XK_End) {
+          Hover(depth, current.layout.Step(keysym == XK_Home ? -1 : n, keysym == XK_Home ? 1 : -1));
+        } else if (keysym == XK_Page_Down || keysym == XK_Page_Up) {
+          const int rows = std::max(1, current.layout.RowsShown() - 1), direction = keysym == XK_Page_Down ? 1 : -1;
+          int item = current.hover;
+          for (int k = 0; k < rows; ++k) {
+            const int next = current.layout.Step(item, direction);
+            if (next < 0 || (item >= 0 && (next - item) * direction < 0)) break;  // no wrapping a page
+            item = next;
+          }
+          Hover(depth, item);
         } else if (keysym == XK_Right && mLevels.size() > depth + 1) {
           Hover(depth + 1, mLevels[depth + 1]->layout.Step(-1, 1));
         } else if (keysym == XK_Left && depth > 0) {
@@ -251,14 +320,17 @@ bool RunPopupMenu(Display* display, Window editor, X11Painter& painter, const Vi
                   const ViewRect& r, ViewMenuChoice* choice) {
   Window child = 0;
   int left = 0, bottom = 0, top = 0, unused = 0;
+  XWindowAttributes attributes{};
   {
     XErrorTrap trap(display);
-    // The menu opens a few pixels under the control, as on the other desktops.
-    XTranslateCoordinates(display, editor, DefaultRootWindow(display), r.L, r.B + kGapBelow, &left, &bottom,
-                          &child);
-    XTranslateCoordinates(display, editor, DefaultRootWindow(display), r.L, r.T, &unused, &top, &child);
+    // The menu fits the screen the editor is on, a few pixels under the
+    // control, as on the other desktops.
+    if (!XGetWindowAttributes(display, editor, &attributes) || !attributes.screen) return false;
+    const Window root = RootWindowOfScreen(attributes.screen);
+    XTranslateCoordinates(display, editor, root, r.L, r.B + kGapBelow, &left, &bottom, &child);
+    XTranslateCoordinates(display, editor, root, r.L, r.T, &unused, &top, &child);
     if (!trap.Sync()) return false;
   }
-  MenuSession session(display, painter, text);
+  MenuSession session(display, attributes.screen, painter, text);
   return session.Run(menu, left, bottom, top, choice);
 }

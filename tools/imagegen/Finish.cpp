@@ -1,0 +1,242 @@
+#include "Finish.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "Blit.h"
+#include "DotFont.h"
+#include "Fill.h"
+#include "Paint.h"
+#include "Palette.h"
+#include "TextLooks.h"
+
+namespace imagegen {
+namespace {
+constexpr LICE_pixel kBlack = rgb(0, 0, 0), kWhite = rgb(255, 255, 255);
+constexpr int kLabelMargin = 4;  // between a button's label and its edges
+
+LICE_pixel toPixel(const textlooks::Colour& c) { return rgb(unsigned(c.r), unsigned(c.g), unsigned(c.b)); }
+
+// The contrast of a colour with a pixel; a pixel not fully covered is taken
+// over black and over white, whichever is worse, as it may end up on either.
+double contrastWith(LICE_pixel text, LICE_pixel under, LICE_pixel* seen) {
+  const float a = LICE_GETA(under) / 255.0f;
+  double worst = 22.0;
+  for (LICE_pixel base : {kBlack, kWhite}) {
+    const LICE_pixel shown = a >= 1.0f ? under : mix(base, under | 0xFF, a);
+    const double ratio = contrastOf(text, shown);
+    if (ratio < worst) {
+      worst = ratio;
+      *seen = shown;
+    }
+    if (a >= 1.0f) break;
+  }
+  return worst;
+}
+
+// The worst contrast of a colour with the pixels of a box of the image.
+double worstUnder(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixel* worstPixel) {
+  double worst = 22.0;
+  *worstPixel = 0;
+  const int x0 = std::max(0, box.x), y0 = std::max(0, box.y);
+  const int x1 = std::min(bm->getWidth(), box.x + box.w), y1 = std::min(bm->getHeight(), box.y + box.h);
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      LICE_pixel seen = 0;
+      const double ratio = contrastWith(text, LICE_GetPixel(bm, x, y), &seen);
+      if (ratio < worst) {
+        worst = ratio;
+        *worstPixel = seen;
+      }
+    }
+  return worst;
+}
+
+textlooks::Text parseLook(const std::string& look) {
+  int v[6] = {0, 0, 0, 1, 0, -1};
+  std::istringstream in(look);
+  std::string piece;
+  for (int i = 0; i < 6 && std::getline(in, piece, ':'); ++i) v[i] = std::atoi(piece.c_str());
+  textlooks::Text t{static_cast<textlooks::Kind>(v[0])};
+  t.displaySize = v[1];
+  t.white = v[2] != 0;
+  t.visible = v[3];
+  t.height = v[4];
+  t.paramIdx = v[5];
+  return t;
+}
+
+
+class Finisher {
+ public:
+  Finisher(const Drawing& d, double scale, int scheme, const std::string& name, std::vector<TextCheck>& report)
+      : mDrawing(d), mScale(scale), mScheme(scheme), mPalette(palette(scheme)), mName(name), mReport(report) {
+    mCellW = scaledLength(d.frameW / d.cellsX, scale);
+    mCellH = scaledLength(d.frameH / d.cellsY, scale);
+    mFrameW = mCellW * d.cellsX;
+    mFrameH = mCellH * d.cellsY;
+  }
+
+  std::unique_ptr<LICE_MemBitmap> Run(const SizeExtras& extras, std::string& error);
+
+ private:
+  // Where a point of the strip at 1.0 lies at the size: in the same button.
+  void Map(float x, float y, int* outX, int* outY, Rect* cell) const;
+  bool Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, int dot, LICE_pixel colour,
+           const Rect& within, std::string& error);
+  bool CheckSpot(LICE_IBitmap* bm, const TextSpot& spot, std::string& error);
+  void Window(LICE_IBitmap* bm, const TextSpot& spot) const;
+  std::vector<int> SchemesShown() const {
+    return mScheme == kNeutral ? std::vector<int>{0, 1, 2} : std::vector<int>{mScheme};
+  }
+
+  const Drawing& mDrawing;
+  double mScale;
+  int mScheme;
+  const Palette& mPalette;
+  std::string mName;
+  std::vector<TextCheck>& mReport;
+  int mCellW, mCellH, mFrameW, mFrameH;
+};
+
+void Finisher::Map(float x, float y, int* outX, int* outY, Rect* cell) const {
+  const Drawing& d = mDrawing;
+  const int fw = d.frameW / d.cellsX, fh = d.frameH / d.cellsY;
+  const int frame = d.horizontal ? std::clamp(int(x) / d.frameW, 0, d.frames - 1)
+                                 : std::clamp(int(y) / d.frameH, 0, d.frames - 1);
+  const float fx = d.horizontal ? x - float(frame * d.frameW) : x;
+  const float fy = d.horizontal ? y : y - float(frame * d.frameH);
+  const int cx = std::clamp(int(fx) / fw, 0, d.cellsX - 1), cy = std::clamp(int(fy) / fh, 0, d.cellsY - 1);
+  const int originX = (d.horizontal ? frame * mFrameW : 0) + cx * mCellW;
+  const int originY = (d.horizontal ? 0 : frame * mFrameH) + cy * mCellH;
+  *outX = originX + int((fx - float(cx * fw)) * float(mScale));
+  *outY = originY + int((fy - float(cy * fh)) * float(mScale));
+  *cell = {originX, originY, mCellW, mCellH};
+}
+
+bool Finisher::Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, int dot, LICE_pixel colour,
+                   const Rect& within, std::string& error) {
+  if (!within.holds(box)) {
+    error = mName + ": \"" + text + "\" does not fit its image";
+    return false;
+  }
+  LICE_pixel under = 0;
+  const double ratio = worstUnder(bm, box, colour, &under);
+  mReport.push_back({mName, text, colour, under, ratio});
+  if (ratio < textlooks::kMinContrast) {
+    char why[160];
+    std::snprintf(why, sizeof why, ": \"%s\" has a contrast of %.2f:1 with what lies under it (at least %.1f:1)",
+                  text.c_str(), ratio, textlooks::kMinContrast);
+    error = mName + why;
+    return false;
+  }
+  drawDotText(bm, box.x, box.y, text, dot, colour);
+  return true;
+}
+
+void Finisher::Window(LICE_IBitmap* bm, const TextSpot& spot) const {
+  const textlooks::Text look = parseLook(spot.look);
+  // The face that reads best with the text in every scheme it shows in.
+  LICE_pixel face = mPalette.lcd;
+  double best = -1.0;
+  for (LICE_pixel candidate : {mPalette.lcd, mPalette.valueLight}) {
+    double worst = 22.0;
+    for (int scheme : SchemesShown())
+      worst = std::min(worst, contrastOf(toPixel(textlooks::colour(look, scheme, mScale)), candidate));
+    if (worst > best) best = worst, face = candidate;
+  }
+  // A one-pixel rim around the face, which stays clear of the caption and of
+  // the neighbours.
+  const Rect r = spot.face();
+  LICE_FillRect(bm, r.x - 1, r.y - 1, r.w + 2, r.h + 2, mix(face, kBlack, 0.55f), 1.0f, 0);
+  LICE_FillRect(bm, r.x, r.y, r.w, r.h, face, 1.0f, 0);
+}
+
+bool Finisher::CheckSpot(LICE_IBitmap* bm, const TextSpot& spot, std::string& error) {
+  const textlooks::Text look = parseLook(spot.look);
+  for (int scheme : SchemesShown()) {
+    const textlooks::Colour c = textlooks::colour(look, scheme, mScale);
+    if (c.a == 0) continue;  // drawn fully transparent: nothing to read
+    LICE_pixel under = 0;
+    const LICE_pixel text = toPixel(c);
+    const double ratio = worstUnder(bm, spot.window ? spot.face() : spot.rect, text, &under);
+    const std::string what = "text of line " + std::to_string(spot.line) + " in scheme " + std::to_string(scheme);
+    mReport.push_back({mName, what, text, under, ratio});
+    if (ratio < textlooks::kMinContrast) {
+      char why[64];
+      std::snprintf(why, sizeof why, " has a contrast of %.2f:1 with what lies under it", ratio);
+      error = mName + ": the " + what + why;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::unique_ptr<LICE_MemBitmap> Finisher::Run(const SizeExtras& extras, std::string& error) {
+  const Drawing& d = mDrawing;
+  const int w = d.horizontal ? mFrameW * d.frames : mFrameW, h = d.horizontal ? mFrameH : mFrameH * d.frames;
+  auto bm = std::make_unique<LICE_MemBitmap>(w, h);
+  LICE_Clear(bm.get(), 0);
+  const int fw = d.frameW / d.cellsX, fh = d.frameH / d.cellsY;
+  for (int f = 0; f < d.frames; ++f)
+    for (int cy = 0; cy < d.cellsY; ++cy)
+      for (int cx = 0; cx < d.cellsX; ++cx) {
+        const int sx = (d.horizontal ? f * d.frameW : 0) + cx * fw, sy = (d.horizontal ? 0 : f * d.frameH) + cy * fh;
+        const int tx = (d.horizontal ? f * mFrameW : 0) + cx * mCellW, ty = (d.horizontal ? 0 : f * mFrameH) + cy * mCellH;
+        if (mScale == 1.0)
+          LICE_Blit(bm.get(), d.shapes.get(), tx, ty, sx, sy, fw, fh, 1.0f, 0);
+        else
+          LICE_ScaledBlit(bm.get(), d.shapes.get(), tx, ty, mCellW, mCellH, float(sx), float(sy), float(fw),
+                          float(fh), 1.0f, 0x100);  // bilinear, as the editor scaled them
+      }
+  if (d.opaque) LICE_ProcessRect(bm.get(), 0, 0, w, h, [](LICE_pixel* px, void*) { *px |= 0xFF; }, nullptr);
+  for (const TextSpot& spot : extras.spots)
+    if (spot.window) Window(bm.get(), spot);
+  // A label too wide for its button at this size is set with smaller dots,
+  // and so are the labels of the same face beside it, so the buttons match.
+  std::map<int, int> dots;  // by the face asked for
+  for (const TextRun& run : d.texts) {
+    int dot = scaledDot(run.dot, mScale), x = 0, y = 0;
+    Rect cell;
+    Map(run.x, run.y, &x, &y, &cell);
+    while (dot > 1 && d.cellsX * d.cellsY > 1 && dotTextWidth(run.text, dot) > cell.w - 2 * kLabelMargin) --dot;
+    dots[run.dot] = dots.count(run.dot) ? std::min(dots[run.dot], dot) : dot;
+  }
+  for (const TextRun& run : d.texts) {
+    if (run.text.find_first_not_of(' ') == std::string::npos) continue;  // a button without a label
+    const int dot = dots[run.dot], tw = dotTextWidth(run.text, dot), th = dotTextHeight(dot);
+    int x = 0, y = 0;
+    Rect cell;
+    Map(run.x, run.y, &x, &y, &cell);
+    const Rect box{run.align == 0 ? x : run.align == 1 ? x - tw / 2 : x - tw,
+                   run.vAlign == 0 ? y : run.vAlign == 1 ? y - th / 2 : y - th, tw, th};
+    if (!Set(bm.get(), box, run.text, dot, run.colour, cell, error)) return nullptr;
+  }
+  const Rect whole{0, 0, w, h};
+  for (const PlacedCaption& c : extras.captions) {
+    const Rect box{c.x, c.y, dotTextWidth(c.text, 1), dotTextHeight(1)};
+    if (!Set(bm.get(), box, c.text, 1, c.onDisplay ? mPalette.lcdText : mPalette.text, whole, error)) return nullptr;
+  }
+  for (const TextSpot& spot : extras.spots)
+    if (!CheckSpot(bm.get(), spot, error)) return nullptr;
+  return bm;
+}
+}  // namespace
+
+std::unique_ptr<LICE_MemBitmap> finishImage(const Drawing& drawing, double scale, int scheme, const SizeExtras& extras,
+                                            const std::string& name, std::vector<TextCheck>& report,
+                                            std::string& error) {
+  return Finisher(drawing, scale, scheme, name, report).Run(extras, error);
+}
+
+std::string reportLine(const TextCheck& c) {
+  char line[400];
+  std::snprintf(line, sizeof line, "%s\t%s\t%02X%02X%02X\t%02X%02X%02X\t%.3f", c.image.c_str(), c.what.c_str(),
+                LICE_GETR(c.text), LICE_GETG(c.text), LICE_GETB(c.text), LICE_GETR(c.background),
+                LICE_GETG(c.background), LICE_GETB(c.background), c.ratio);
+  return line;
+}
+}  // namespace imagegen
