@@ -235,6 +235,25 @@ ICaptionControl::ICaptionControl(IPlugBase* plug, IRECT r, int paramIdx, const I
   mDisablePrompt = false;
 }
 
+std::string FitTextToWidth(IGraphics* graphics, IText* text, std::string str, int width) {
+  const auto widthOf = [&](const std::string& s) {
+    IRECT r(0, 0, 0, 0);
+    graphics->MeasureIText(text, s.c_str(), &r);
+    return r.W();
+  };
+  if (!graphics || str.empty() || width <= 0 || widthOf(str) <= width) return str;
+  while (!str.empty()) {
+    // One whole character at a time: never a broken UTF-8 sequence at the cut.
+    unsigned char last = 0;
+    do {
+      last = static_cast<unsigned char>(str.back());
+      str.pop_back();
+    } while (!str.empty() && (last & 0xC0) == 0x80);
+    if (widthOf(str + "..") <= width) break;
+  }
+  return str + "..";
+}
+
 bool ICaptionControl::Draw(IGraphics* graphics) {
   if (IParam* param = GetParam()) {
     char display[MAX_PARAM_DISPLAY_LEN] = {};
@@ -244,7 +263,9 @@ bool ICaptionControl::Draw(IGraphics* graphics) {
       text += " ";
       text += param->GetLabelForHost();
     }
-    SetStr(text.c_str());
+    // Values known only at run time (port names, file names) may be wider
+    // than the field: shortened, they stay off the captions beside it.
+    SetStr(FitTextToWidth(graphics, &mText, text, mRECT.W()).c_str());
   }
   return ITextControl::Draw(graphics);
 }

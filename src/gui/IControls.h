@@ -167,6 +167,9 @@ class IBitmapOverlayControl : public ISwitchControl {
   IRECT mTargetArea;  // where the mouse is taken while the overlay is off
 };
 
+// The text cut at its end, with "..", so that it is at most width pixels wide.
+std::string FitTextToWidth(IGraphics* graphics, IText* text, std::string str, int width);
+
 class ICaptionControl : public ITextControl {
  public:
   ICaptionControl(IPlugBase* plug, IRECT r, int paramIdx, const IText* text, bool showParamLabel = true);

@@ -14,6 +14,9 @@ Bytes chunkBytes(const ByteChunk& chunk) { return Bytes(chunk.Data(), chunk.Data
 
 class StateTest : public EditorTest {
  protected:
+  // The plug-in goes before the job record its observer writes into.
+  ~StateTest() override { plug.reset(); }
+
   // The state of a plug-in whose instrument parameters were edited.
   Bytes savedProject(const std::string& soundName = "Bright Lead") {
     makePlug();
@@ -48,9 +51,12 @@ class StateTest : public EditorTest {
   }
   bool restoreFlagsUp() { return plug->stateRestore || plug->sendAllParts || plug->sendGlobalFirst || plug->editorBusy; }
   void observe() {
-    plug->midiMessageManager->jobObserver = [this](JobThread, const SenderJob& job) {
+    // The plug-in itself, not the fixture's pointer, which is already null
+    // while a job that follows the restore ends during the plug-in's close.
+    Tarnivex* observed = plug.get();
+    plug->midiMessageManager->jobObserver = [this, observed](JobThread, const SenderJob& job) {
       std::lock_guard<std::mutex> lock(jobMutex);
-      jobs.push_back({job.jobCode, plug->sendGlobalFirst && plug->sendAllParts && plug->stateRestore});
+      jobs.push_back({job.jobCode, observed->sendGlobalFirst && observed->sendAllParts && observed->stateRestore});
     };
   }
   std::vector<std::pair<int, bool>> jobsSeen() {

@@ -252,3 +252,32 @@ TEST(Input, AHiddenLayerTakesNoClickAndLetsItThroughToWhatIsShown) {
     EXPECT_EQ(gui.plug.Take(), row.log);
   }
 }
+
+// A value wider than its field (a long port or file name) is cut with ".."
+// so that it stays inside the field; one that fits is shown whole.
+TEST(Input, ACaptionWiderThanItsFieldIsCutToFitIt) {
+  Gui gui;
+  IParam* port = gui.plug.GetParam(4);
+  port->InitEnum("Port", 1, 2);
+  port->SetDisplayText(0, "Out");
+  port->SetDisplayText(1, "TarnivexPeer:to plugin");
+  IText text(11, &COLOR_WHITE, "Tarnivex Fixed", IText::kStyleNormal, IText::kAlignCenter);
+  auto* caption = new ICaptionControl(&gui.plug, IRECT(30, 10, 90, 22), 4, &text, false);
+  gui.graphics.AttachControl(caption);
+  gui.DrawAll();
+  EXPECT_EQ(caption->GetText(), "Tarnivex..");  // ten cells of 6 pixels fill the 60
+  for (int y = 0; y < gui.graphics.Height(); ++y)
+    for (int x : {0, 29, 90, 119}) EXPECT_EQ(LICE_GETR(gui.At(x, y)), 0u) << x << "," << y;
+  port->Set(0);
+  gui.DrawAll();
+  EXPECT_EQ(caption->GetText(), "Out");
+  // Whole characters only, whatever the width.
+  const std::string accented = "\xC3\xA9t\xC3\xA9\xE2\x82\xAC\xC3\xA9";
+  for (int width = 0; width < 60; ++width) {
+    const std::string cut = FitTextToWidth(&gui.graphics, &text, accented, width);
+    const std::string body = cut.size() >= 2 && cut.compare(cut.size() - 2, 2, "..") == 0 ? cut.substr(0, cut.size() - 2) : cut;
+    EXPECT_EQ(accented.compare(0, body.size(), body), 0) << width;
+    EXPECT_TRUE(body.size() == accented.size() || (static_cast<unsigned char>(accented[body.size()]) & 0xC0) != 0x80)
+        << "cut inside a character at width " << width;
+  }
+}
