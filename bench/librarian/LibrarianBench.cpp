@@ -55,6 +55,8 @@ class BenchHost : public LibrarianHost {
   void SetLibrarianRequestActive(bool) override {}
   void SetLibrarianStatusUnsaved(bool) override {}
   bool BankChangeMessage(int) override { return false; }
+  void runOffHostThread(std::function<void()> task) override { task(); }
+  void sendPatchToDevice(int, bool, bool, bool, bool) override {}
   void prepareMultiPush() override {}
   void refreshFolders() override {}
   void OpenDataDirectory() override {}
