@@ -30,6 +30,11 @@ class IParam {
 
   IParam();
 
+  // The process-wide copy of a name, label or group text, cut to what the
+  // field holds, as the Init operations keep it: every instance names its
+  // parameters alike. A text that is such a copy is its own.
+  static const char* SharedText(const char* text);
+
   void InitBool(const char* name, bool defaultVal, const char* label = "", const char* group = "",
                 int extra1 = -1, int extra2 = -1);
   void InitEnum(const char* name, int defaultVal, int nEnums, const char* label = "",
@@ -118,7 +123,7 @@ class IParam {
   int mExtra1 = 0;
   int mExtra2 = 0;
   int mDisplayPrecision = 0;
-  // Held once per process: every instance names its thousands of parameters alike.
+  // Held once per process (SharedText).
   const char* mName = "";
   const char* mLabel = "";
   const char* mParamGroup = "";

@@ -1,6 +1,8 @@
 // What every control factory does alike: the parameter guard, the per-part
 // name, scaling, attaching, binding to the parameter's action and preparing
 // the per-value SysEx messages with the keys they are found again by.
+#include <cstring>
+
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "IControl.h"
@@ -9,6 +11,7 @@
 #include "SharedConfig.h"
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
+#include "UIDocument.h"
 
 IParam* UIConfigManager::factoryParam(int paramIdx, const char* kind, const std::string* name) {
   IParam* param = plug && paramIdx >= 0 && paramIdx < kParamCount && paramIdx < plug->NParams()
@@ -20,11 +23,54 @@ IParam* UIConfigManager::factoryParam(int paramIdx, const char* kind, const std:
   return param;
 }
 
-std::string UIConfigManager::partName(int part, const std::string& name) {
-  if (part < 0) return name;
-  std::string full("[");
-  full.append(std::to_string(part + 1)).append("] ").append(name);
+UIConfigManager::PartName UIConfigManager::numberedName(long long number, const std::string& name) {
+  PartName full;
+  // Made by hand: thousands of names per instance, and a formatted print costs more than the rest.
+  char prefix[32];
+  char* at = prefix + sizeof prefix;
+  *--at = 0;
+  *--at = ' ';
+  *--at = ']';
+  const bool negative = number < 0;
+  unsigned long long digits = negative ? 0ull - static_cast<unsigned long long>(number) : static_cast<unsigned long long>(number);
+  do {
+    *--at = static_cast<char>('0' + digits % 10);
+    digits /= 10;
+  } while (digits);
+  if (negative) *--at = '-';
+  *--at = '[';
+  const size_t length = static_cast<size_t>(prefix + sizeof prefix - 1 - at);
+  std::memcpy(full.text, at, length);
+  CopyBounded(full.text + length, name.c_str(), static_cast<int>(sizeof full.text - length));
   return full;
+}
+
+UIConfigManager::PartName UIConfigManager::partName(int part, const std::string& name) {
+  if (part >= 0) return numberedName(part + 1LL, name);
+  PartName full;
+  CopyBounded(full.text, name.c_str(), sizeof full.text);
+  return full;
+}
+
+param_texts::Texts UIConfigManager::paramTexts(int paramIdx, param_texts::Form form, const std::string& name,
+                                                 int part, const std::string& group) {
+  // Only texts of the shared document's own elements are kept: their
+  // addresses name the same element for as long as the document lives.
+  ParamTextMemo* memo = mDocument && mDocument->textMemo && mDocument->holds(&name) && mDocument->holds(&group)
+                            ? mDocument->textMemo.get()
+                            : nullptr;
+  const param_texts::Key key{&name, &group, part, form};
+  if (memo)
+    if (const auto kept = memo->find(paramIdx, key)) return *kept;
+  param_texts::Texts texts;
+  switch (form) {
+    case param_texts::Form::kPlain: texts.name = IParam::SharedText(name.c_str()); break;
+    case param_texts::Form::kPerPart: texts.name = IParam::SharedText(partName(part, name).c_str()); break;
+    case param_texts::Form::kNumbered: texts.name = IParam::SharedText(numberedName(part + 1LL, name).c_str()); break;
+  }
+  texts.group = IParam::SharedText(getParamGroup(part, group));
+  if (memo) memo->keep(paramIdx, key, texts);
+  return texts;
 }
 
 int UIConfigManager::scaled(int value) const { return static_cast<int>(value * uiScale); }
@@ -46,8 +92,8 @@ ControlAction* UIConfigManager::bindControlAction(int paramIdx, int kind, IContr
   return action;
 }
 
-bool UIConfigManager::prepareSysEx(ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue,
-                                   int part, int section, IControl* control, bool messagesOnly) {
+bool UIConfigManager::prepareSysEx(int paramIdx, ControlAction* action, int sysexIndex, int changingByte, int count,
+                                   int firstValue, int part, int section, IControl* control, bool messagesOnly) {
   const std::string* text = sysexTemplateAt(sysexIndex);
   if (!text || !action) return false;
   ControlActionSysExMessage record;
@@ -62,12 +108,12 @@ bool UIConfigManager::prepareSysEx(ControlAction* action, int sysexIndex, int ch
   };
   // The lists of the shared definitions are prepared once for all instances.
   if (mSysEx && &sysexContainers.get() == &mSysEx->definitions)
-    record.messages = mSysEx->prepared(sysexIndex, changingByte, count, firstValue, part, prepare);
+    record.messages = mSysEx->prepared(paramIdx, sysexIndex, changingByte, count, firstValue, part, prepare);
   else
     record.messages = prepare();
   // The index keys are bytes 2..5 (value at byte 7) or 3..6 of message 0.
   const size_t keyEnd = changingByte == 7 ? 6 : 7;
-  if (record.messages.empty() || record.messages.front().size() < keyEnd) {
+  if (record.messages.empty() || record.messages.messageSize(0) < keyEnd) {
     log("CONFIG READER: SysEx definition " + std::to_string(sysexIndex) + " is too short for its keys");
     return false;
   }
