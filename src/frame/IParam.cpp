@@ -191,12 +191,17 @@ std::span<const IParam::DisplayText> IParam::Texts() const {
 
 void IParam::SetDisplayTexts(const std::shared_ptr<const DisplayTextList>& texts) {
   if (!texts || texts->empty() || texts == mSharedTexts) return;
-  if (GetNDisplayTexts() > 0) {
+  const int count = GetNDisplayTexts();
+  const int size = static_cast<int>(texts->size());
+  if (count > size) {
     for (const DisplayText& entry : *texts) SetDisplayText(entry.mValue, entry.mText);
     return;
   }
+  // Setting each text in order would replace every text the parameter has
+  // (text i is value i's) and append the rest: the list is read instead.
+  if (count < size) mMax = static_cast<double>(size - 1);
+  mDisplayTexts.Resize(0);
   mSharedTexts = texts;
-  mMax = static_cast<double>(texts->size() - 1);
 }
 
 void IParam::SetDisplayText(int value, const char* text) {

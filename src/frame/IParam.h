@@ -47,9 +47,9 @@ class IParam {
 
   // Texts are set for values 0, 1, 2 ... in order; a value outside 0..count is refused.
   void SetDisplayText(int value, const char* text);
-  // The same as setting each text in order, but a parameter that has none yet
-  // reads the list, shared with every other parameter given it, instead of a
-  // copy; a later SetDisplayText makes it a copy of its own.
+  // The same as setting each text in order, but a parameter that has no more
+  // texts than the list reads the list, shared with every other parameter
+  // given it, instead of a copy; a later SetDisplayText makes it a copy of its own.
   void SetDisplayTexts(const std::shared_ptr<const DisplayTextList>& texts);
   void ResetDisplayTexts() {
     mSharedTexts.reset();
