@@ -18,21 +18,19 @@ class BlockPool {
   // Room for count more objects without a further block once the current
   // one is used up: the next block holds at least count.
   void reserve(size_t count) {
-    if (mCapacity - mUsed < count) mNextBlock = count;
+    if (room() < count) mNextBlock = count;
   }
 
   // A default-constructed object of the pool.
   T* make() {
-    if (mUsed == mCapacity) {
+    if (room() == 0) {
       const size_t size = mNextBlock > mBlockSize ? mNextBlock : mBlockSize;
-      mBlocks.push_back(std::make_unique<T[]>(size));
-      mBlockSizes.push_back(size);
-      mCapacity = size;
+      mBlocks.push_back({std::make_unique<T[]>(size), size});
       mUsed = 0;
       mNextBlock = 0;
     }
     ++mCount;
-    return &mBlocks.back()[mUsed++];
+    return &mBlocks.back().objects[mUsed++];
   }
 
   size_t size() const { return mCount; }
@@ -41,17 +39,21 @@ class BlockPool {
   template <class F>
   void forEach(F f) {
     for (size_t b = 0; b < mBlocks.size(); ++b) {
-      const size_t used = b + 1 == mBlocks.size() ? mUsed : mBlockSizes[b];
-      for (size_t i = 0; i < used; ++i) f(mBlocks[b][i]);
+      const size_t used = b + 1 == mBlocks.size() ? mUsed : mBlocks[b].size;
+      for (size_t i = 0; i < used; ++i) f(mBlocks[b].objects[i]);
     }
   }
 
  private:
+  struct Block {
+    std::unique_ptr<T[]> objects;
+    size_t size;
+  };
+  size_t room() const { return mBlocks.empty() ? 0 : mBlocks.back().size - mUsed; }
+
   size_t mBlockSize;
   size_t mNextBlock = 0;
-  size_t mCapacity = 0;
-  size_t mUsed = 0;
+  size_t mUsed = 0;  // in the last block
   size_t mCount = 0;
-  std::vector<std::unique_ptr<T[]>> mBlocks;
-  std::vector<size_t> mBlockSizes;
+  std::vector<Block> mBlocks;
 };

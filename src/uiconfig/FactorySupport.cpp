@@ -1,7 +1,7 @@
 // What every control factory does alike: the parameter guard, the per-part
 // name, scaling, attaching, binding to the parameter's action and preparing
 // the per-value SysEx messages with the keys they are found again by.
-#include <cstring>
+#include <cstdio>
 
 #include "ControlAction.h"
 #include "ControlLayer.h"
@@ -23,35 +23,6 @@ IParam* UIConfigManager::factoryParam(int paramIdx, const char* kind, const std:
   return param;
 }
 
-UIConfigManager::PartName UIConfigManager::numberedName(long long number, const std::string& name) {
-  PartName full;
-  // Made by hand: thousands of names per instance, and a formatted print costs more than the rest.
-  char prefix[32];
-  char* at = prefix + sizeof prefix;
-  *--at = 0;
-  *--at = ' ';
-  *--at = ']';
-  const bool negative = number < 0;
-  unsigned long long digits = negative ? 0ull - static_cast<unsigned long long>(number) : static_cast<unsigned long long>(number);
-  do {
-    *--at = static_cast<char>('0' + digits % 10);
-    digits /= 10;
-  } while (digits);
-  if (negative) *--at = '-';
-  *--at = '[';
-  const size_t length = static_cast<size_t>(prefix + sizeof prefix - 1 - at);
-  std::memcpy(full.text, at, length);
-  CopyBounded(full.text + length, name.c_str(), static_cast<int>(sizeof full.text - length));
-  return full;
-}
-
-UIConfigManager::PartName UIConfigManager::partName(int part, const std::string& name) {
-  if (part >= 0) return numberedName(part + 1LL, name);
-  PartName full;
-  CopyBounded(full.text, name.c_str(), sizeof full.text);
-  return full;
-}
-
 param_texts::Texts UIConfigManager::paramTexts(int paramIdx, param_texts::Form form, const std::string& name,
                                                  int part, const std::string& group) {
   // Only texts of the shared document's own elements are kept: their
@@ -62,12 +33,15 @@ param_texts::Texts UIConfigManager::paramTexts(int paramIdx, param_texts::Form f
   const param_texts::Key key{&name, &group, part, form};
   if (memo)
     if (const auto kept = memo->find(paramIdx, key)) return *kept;
-  param_texts::Texts texts;
-  switch (form) {
-    case param_texts::Form::kPlain: texts.name = IParam::SharedText(name.c_str()); break;
-    case param_texts::Form::kPerPart: texts.name = IParam::SharedText(partName(part, name).c_str()); break;
-    case param_texts::Form::kNumbered: texts.name = IParam::SharedText(numberedName(part + 1LL, name).c_str()); break;
+  // Per-part names carry "[" part + 1 "] " before the element's name.
+  char numbered[MAX_PARAM_NAME_LEN];
+  const char* text = name.c_str();
+  if (form == param_texts::Form::kNumbered || (form == param_texts::Form::kPerPart && part >= 0)) {
+    std::snprintf(numbered, sizeof numbered, "[%lld] %s", part + 1LL, name.c_str());
+    text = numbered;
   }
+  param_texts::Texts texts;
+  texts.name = IParam::SharedText(text);
   texts.group = IParam::SharedText(getParamGroup(part, group));
   if (memo) memo->keep(paramIdx, key, texts);
   return texts;

@@ -34,9 +34,9 @@ class SharedSysExDefinitions {
 
   // The messages prepared from definition sysexIndex by make, which logs what
   // it cannot prepare: an empty list is never kept, so make runs again for
-  // every instance that asks for it.
-  // The list last kept for a parameter is found again by its index first,
-  // without a lookup: a further instance asks for the same list there.
+  // every instance that asks for it. The list first kept for the parameter
+  // paramIdx is found by that index, without a lookup: a further instance
+  // asks for the same list for the same parameter.
   template <class Make>
   SysExMessageList prepared(int paramIdx, int sysexIndex, int changingByte, int count, int firstValue, int part,
                             Make&& make) const {

@@ -248,14 +248,6 @@ class UIConfigManager {
   // The parameter of an element of this kind and name (none for the kinds without);
   // null (and a log line) for an index that names no parameter.
   IParam* factoryParam(int paramIdx, const char* kind, const std::string* name = nullptr);
-  // A per-part name: "[" part + 1 "] " and the name, as much as a parameter name holds.
-  struct PartName {
-    char text[MAX_PARAM_NAME_LEN];
-    const char* c_str() const { return text; }
-  };
-  static PartName partName(int part, const std::string& name);
-  // "[" number "] " and the name, as much as a parameter name holds.
-  static PartName numberedName(long long number, const std::string& name);
   // The name (formed from the element's name) and the group (as
   // getParamGroup gives it) of the parameter, as the shared texts the
   // parameter keeps; taken from the document's memo when this element was
