@@ -16,17 +16,48 @@
 namespace {
 using Message = SysExMessageList::Message;
 
-TEST(FlatMap, KeepsKeysInOrderAndFindsWithoutInserting) {
-  FlatMap<int, std::string> map;
-  for (int key : {5, -2, 9, 0, 5, 127}) map[key] += "x";
-  std::vector<std::pair<int, std::string>> seen(map.begin(), map.end());
-  const std::vector<std::pair<int, std::string>> expected = {{-2, "x"}, {0, "x"}, {5, "xx"}, {9, "x"}, {127, "x"}};
-  EXPECT_EQ(seen, expected);
-  const FlatMap<int, std::string>& constant = map;
+// Both forms of the map (entries in a vector; small plain entries, the first
+// of them in place): keys in order, a lookup inserts nothing, copies and moves
+// keep every entry.
+template <class Value>
+void CheckOrderedMap(const std::vector<Value>& values) {
+  FlatMap<int, Value> map;
+  const int keys[] = {5, -2, 9, 0, 5, 127};
+  for (size_t i = 0; i < std::size(keys); ++i) map[keys[i]] = values[i];
+  std::vector<int> seen;
+  for (const auto& [key, value] : map) seen.push_back(key);
+  EXPECT_EQ(seen, std::vector<int>({-2, 0, 5, 9, 127}));
+  EXPECT_EQ(map.find(5)->second, values[4]);  // the later value under a key replaced the first
+  const FlatMap<int, Value>& constant = map;
   EXPECT_EQ(constant.find(4), constant.end());
   EXPECT_EQ(constant.count(4), 0u);
-  EXPECT_EQ(constant.find(9)->second, "x");
+  EXPECT_EQ(constant.count(127), 1u);
   EXPECT_EQ(map.size(), 5u);
+
+  FlatMap<int, Value> copy = map;
+  EXPECT_TRUE(copy == map);
+  copy[3] = values[0];
+  EXPECT_EQ(copy.size(), 6u);
+  EXPECT_EQ(map.size(), 5u);
+  FlatMap<int, Value> moved = std::move(copy);
+  EXPECT_EQ(moved.size(), 6u);
+  EXPECT_EQ(moved.find(3)->second, values[0]);
+  FlatMap<int, Value> one;
+  one[7] = values[1];
+  FlatMap<int, Value> oneCopy;
+  oneCopy = one;
+  EXPECT_EQ(oneCopy.begin()->first, 7);
+  EXPECT_EQ(oneCopy.begin()->second, values[1]);
+  oneCopy = moved;
+  EXPECT_TRUE(oneCopy == moved);
+  moved.clear();
+  EXPECT_TRUE(moved.empty());
+  EXPECT_EQ(oneCopy.size(), 6u);
+}
+
+TEST(FlatMap, KeepsKeysInOrderAndFindsWithoutInsertingInBothForms) {
+  CheckOrderedMap<int>({1, 2, 3, 4, 5, 6});
+  CheckOrderedMap<std::string>({"a", "b", "c", "d", "e", "f"});
 }
 
 // Four key bytes and a section to a control, as the SysEx index registers and
