@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "BlockPool.h"
@@ -290,4 +291,6 @@ class UIConfigManager {
   BlockPool<ControlAction> mActions;
   std::vector<int> mActionParams;  // the parameter of each action, in the pool's order
   bool mImagesHeld = false;
+  // The handles getImageHandleByName gave while the images are held.
+  std::unordered_map<std::string, IBitmap> mImageHandles;
 };
