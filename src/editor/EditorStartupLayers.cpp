@@ -2,6 +2,10 @@
 // later, the progress overlay, the bank selection lists and the librarian
 // menu layers.
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "BankListNames.h"
 #include "DisplayNames.h"
@@ -21,6 +25,28 @@
 
 namespace {
 enum class StartState { kShown, kUnchanged, kHidden };
+
+// A bank list's names as display texts, shared with the other instances that
+// show the same list: a library of a thousand banks has a thousand names in
+// each of two lists. A list is the same when its texts are, as far as a
+// display text holds them.
+std::shared_ptr<const IParam::DisplayTextList> sharedBankTexts(const std::vector<std::string>& texts) {
+  static std::mutex mutex;
+  static std::vector<std::weak_ptr<const IParam::DisplayTextList>> recent;
+  const auto same = [&](const IParam::DisplayTextList& list) {
+    if (list.size() != texts.size()) return false;
+    for (size_t i = 0; i < texts.size(); ++i)
+      if (std::strncmp(list[i].mText, texts[i].c_str(), MAX_PARAM_DISPLAY_TEXT - 1) != 0) return false;
+    return true;
+  };
+  std::lock_guard<std::mutex> lock(mutex);
+  std::erase_if(recent, [](const auto& kept) { return kept.expired(); });
+  for (const auto& kept : recent)
+    if (auto list = kept.lock(); list && same(*list)) return list;
+  auto list = IParam::MakeDisplayTexts(texts);
+  recent.push_back(list);
+  return list;
+}
 
 struct LayerRow {
   const char* name;
@@ -186,7 +212,7 @@ void Tarnivex::buildBankSelectionList(int listParam, const char* name, int pane)
   param->InitEnum(name, 0, static_cast<int>(fileNames.size()), "", "", -1, -1);
   std::vector<std::pair<std::string, std::string>> renamed;
   const std::vector<std::string> texts = bankListDisplayNames(fileNames, &renamed);
-  for (size_t i = 0; i < texts.size(); ++i) setParamDisplayText(listParam, static_cast<int>(i), texts[i]);
+  setParamDisplayTexts(listParam, sharedBankTexts(texts));
   for (const auto& [file, shown] : renamed)
     debugLog(renameLogLine(file, shown));
   (pane == 0 ? browse.upperSelectionListControl : browse.lowerSelectionListControl) = firstControlOf(listParam);

@@ -197,6 +197,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setParameterFromPlug(int index, double value, bool normalized) override;
   std::string paramDisplayText(int index, int value) override;
   void setParamDisplayText(int index, int value, const std::string& text) override;
+  // All of a parameter's texts at once, as IParam::SetDisplayTexts sets them.
+  void setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts);
   void checksumCheckAndSend(unsigned char* message, int length) override;
   bool sendSysExToDevice(unsigned char* bytes, int length) override;
   bool sendRawToDevice(std::vector<unsigned char> bytes) override;

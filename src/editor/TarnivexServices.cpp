@@ -51,6 +51,11 @@ void Tarnivex::setParamDisplayText(int index, int value, const std::string& text
   if (IParam* param = GetParam(index)) param->SetDisplayText(value, text.c_str());
 }
 
+void Tarnivex::setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts) {
+  std::lock_guard<std::mutex> lock(mDisplayTextMutex);
+  if (IParam* param = GetParam(index)) param->SetDisplayTexts(texts);
+}
+
 void Tarnivex::deliverSysEx(ISysEx* message, bool fromDevice) { ProcessSysEx(message, fromDevice); }
 
 void Tarnivex::showStatusText(const char* text) {

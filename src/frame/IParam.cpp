@@ -1,12 +1,17 @@
 #include "IParam.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 void CopyBounded(char* dest, const char* src, int size) {
   if (!dest || size <= 0) return;
@@ -17,18 +22,74 @@ void CopyBounded(char* dest, const char* src, int size) {
 }
 
 namespace {
-// The text cut to what a name field holds, as one process-wide copy that
-// lives as long as the process; names come from the plug-in's own tables, so
-// the set stays as small as the distinct names of one instance.
+// The name, label and group texts of every instance's parameters, one copy
+// each for the life of the process. Names come from the plug-in's own
+// tables, so they stay as many as the distinct names of one instance. The
+// copies lie in large blocks whose bounds are published, so that a text that
+// is already a copy is known as one by its address, without a lookup.
+class SharedTexts {
+ public:
+  const char* get(const char* text) {
+    if (!text || !text[0]) return "";
+    if (holds(text)) return text;
+    const std::string_view cut(text, strnlen(text, MAX_PARAM_NAME_LEN - 1));
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (const auto found = mTexts.find(cut); found != mTexts.end()) return found->data();
+    return mTexts.insert(store(cut)).first->data();
+  }
+
+ private:
+  static constexpr size_t kBlockBytes = size_t{1} << 16;
+  static constexpr int kMaxPublished = 1024;
+
+  struct Hash {
+    size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+  };
+
+  bool holds(const char* text) const {
+    const auto at = reinterpret_cast<uintptr_t>(text);
+    const int count = mPublished.load(std::memory_order_acquire);
+    for (int i = 0; i < count; ++i)
+      if (at - mBlockStarts[i].load(std::memory_order_relaxed) < kBlockBytes) return true;
+    return false;
+  }
+
+  // A terminated copy of text in the blocks; under the lock.
+  std::string_view store(std::string_view text) {
+    if (mLeft < text.size() + 1) {
+      mBlocks.push_back(std::make_unique<char[]>(kBlockBytes));
+      mNext = mBlocks.back().get();
+      mLeft = kBlockBytes;
+      // Past the published count a block's texts are only found by lookup.
+      if (const int count = mPublished.load(std::memory_order_relaxed); count < kMaxPublished) {
+        mBlockStarts[count].store(reinterpret_cast<uintptr_t>(mNext), std::memory_order_relaxed);
+        mPublished.store(count + 1, std::memory_order_release);
+      }
+    }
+    char* copy = mNext;
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = 0;
+    mNext += text.size() + 1;
+    mLeft -= text.size() + 1;
+    return {copy, text.size()};
+  }
+
+  std::mutex mMutex;
+  std::unordered_set<std::string_view, Hash> mTexts;
+  std::vector<std::unique_ptr<char[]>> mBlocks;
+  char* mNext = nullptr;
+  size_t mLeft = 0;
+  std::atomic<uintptr_t> mBlockStarts[kMaxPublished];
+  std::atomic<int> mPublished{0};
+};
+
 const char* SharedNameText(const char* text) {
-  static std::mutex mutex;
-  static std::unordered_set<std::string> texts;
-  if (!text || !text[0]) return "";
-  std::string cut(text, strnlen(text, MAX_PARAM_NAME_LEN - 1));
-  std::lock_guard<std::mutex> lock(mutex);
-  return texts.insert(std::move(cut)).first->c_str();
+  static SharedTexts texts;
+  return texts.get(text);
 }
 }  // namespace
+
+const char* IParam::SharedText(const char* text) { return SharedNameText(text); }
 
 IParam::IParam() : mDisplayTexts(4096) {}
 
@@ -130,12 +191,17 @@ std::span<const IParam::DisplayText> IParam::Texts() const {
 
 void IParam::SetDisplayTexts(const std::shared_ptr<const DisplayTextList>& texts) {
   if (!texts || texts->empty() || texts == mSharedTexts) return;
-  if (GetNDisplayTexts() > 0) {
+  const int count = GetNDisplayTexts();
+  const int size = static_cast<int>(texts->size());
+  if (count > size) {
     for (const DisplayText& entry : *texts) SetDisplayText(entry.mValue, entry.mText);
     return;
   }
+  // Setting each text in order would replace every text the parameter has
+  // (text i is value i's) and append the rest: the list is read instead.
+  if (count < size) mMax = static_cast<double>(size - 1);
+  mDisplayTexts.Resize(0);
   mSharedTexts = texts;
-  mMax = static_cast<double>(texts->size() - 1);
 }
 
 void IParam::SetDisplayText(int value, const char* text) {

@@ -30,6 +30,11 @@ class IParam {
 
   IParam();
 
+  // The process-wide copy of a name, label or group text, cut to what the
+  // field holds, as the Init operations keep it: every instance names its
+  // parameters alike. A text that is such a copy is its own.
+  static const char* SharedText(const char* text);
+
   void InitBool(const char* name, bool defaultVal, const char* label = "", const char* group = "",
                 int extra1 = -1, int extra2 = -1);
   void InitEnum(const char* name, int defaultVal, int nEnums, const char* label = "",
@@ -42,9 +47,9 @@ class IParam {
 
   // Texts are set for values 0, 1, 2 ... in order; a value outside 0..count is refused.
   void SetDisplayText(int value, const char* text);
-  // The same as setting each text in order, but a parameter that has none yet
-  // reads the list, shared with every other parameter given it, instead of a
-  // copy; a later SetDisplayText makes it a copy of its own.
+  // The same as setting each text in order, but a parameter that has no more
+  // texts than the list reads the list, shared with every other parameter
+  // given it, instead of a copy; a later SetDisplayText makes it a copy of its own.
   void SetDisplayTexts(const std::shared_ptr<const DisplayTextList>& texts);
   void ResetDisplayTexts() {
     mSharedTexts.reset();
@@ -118,7 +123,7 @@ class IParam {
   int mExtra1 = 0;
   int mExtra2 = 0;
   int mDisplayPrecision = 0;
-  // Held once per process: every instance names its thousands of parameters alike.
+  // Held once per process (SharedText).
   const char* mName = "";
   const char* mLabel = "";
   const char* mParamGroup = "";

@@ -46,7 +46,7 @@ IPlugBase::IPlugBase(int, const char*, int, const char*, const char*, const char
 IPlugBase::~IPlugBase() {
   StopMidiInput();
   mGraphics.reset();
-  mParams.Empty(true);
+  mParams.Empty();
   mPresets.Empty(true);
   mInChannels.Empty(true);
   mOutChannels.Empty(true);
@@ -69,7 +69,8 @@ void IPlugBase::initialize(int nAutomatable, int nParams, const char* channelIOS
   mNonAutomatedParamCount = nParams - nAutomatable;
   if (mPreviousPath.GetLength()) mPreviousPath.Set("");
 
-  for (int i = 0; i < nParams; ++i) mParams.Add(new IParam);
+  if (nParams > 0) mParamPool.reserve(static_cast<size_t>(nParams));
+  for (int i = 0; i < nParams; ++i) mParams.Add(mParamPool.make());
   for (int i = 0; i < nPresets; ++i) mPresets.Add(new IPreset);
 
   Trace("initialize", __LINE__, "%s:%s", effectName, CurrentTime());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "BlockPool.h"
 #include "ByteChunk.h"
 #include "Hosts.h"
 #include "IMidiMsg.h"
@@ -272,8 +273,10 @@ class IPlugBase {
   int mBlockSize = 0;
   int mLatency;
   WDL_String mPreviousPath;
+  // The parameters themselves, outliving the graphics and the list.
+  BlockPool<IParam> mParamPool;
   std::unique_ptr<IGraphics> mGraphics;
-  WDL_PtrList<IParam> mParams;
+  WDL_PtrList<IParam> mParams;  // into mParamPool
   WDL_PtrList<IPreset> mPresets;
   WDL_TypedBuf<double*> mInData;
   WDL_TypedBuf<double*> mOutData;

@@ -11,7 +11,9 @@
 #include "IPopupMenu.h"
 
 IGraphics::IGraphics(IPlugBase* plug, int width, int height, int fps)
-    : mPlug(plug), mWidth(width), mHeight(height), mFPS(fps > 0 ? fps : 25) {}
+    : mPlug(plug), mWidth(width), mHeight(height), mFPS(fps > 0 ? fps : 25) {
+  if (plug) mParamControls.reserve(plug->NParams());
+}
 
 IGraphics::~IGraphics() {
   mParamControls.clear();

@@ -67,7 +67,9 @@ class IPopupMenu {
   bool IsItemChecked(int index) const;
 
  private:
-  WDL_PtrList<IPopupMenuItem> mMenuItems;
+  // Grown in small steps: an instance keeps some hundred menus, most of a few
+  // items, and the list's default steps hold 4 KB each.
+  WDL_PtrList<IPopupMenuItem> mMenuItems{128};
   int mPrefix = 0;
   int mChosenItemIdx = -1;
   bool mCanMultiCheck = false;

@@ -39,7 +39,24 @@ void ParamControlIndex::bind(int paramIdx, Binding binding) {
                       [](const std::pair<int, Binding>& p) { return p.second.inLayer; });
     return;
   }
-  if (paramIdx >= static_cast<int>(mBindings.size())) mBindings.resize(size_t(paramIdx) + 1);
-  insertInWalkOrder(mBindings[size_t(paramIdx)], binding, binding.inLayer,
-                    [](const Binding& b) { return b.inLayer; });
+  if (paramIdx >= static_cast<int>(mFirst.size())) mFirst.resize(size_t(paramIdx) + 1);
+  Link& first = mFirst[size_t(paramIdx)];
+  if (!first.control) {
+    first = Link(binding, -1);
+    return;
+  }
+  // The binding goes after every one of its own kind: a list binding before
+  // the first layer binding, a layer binding last.
+  const int added = static_cast<int>(mMore.size());
+  if (!binding.inLayer && first.inLayer) {
+    // Before the first: that one moves on into the shared list.
+    mMore.push_back(first);
+    first = Link(binding, added);
+    return;
+  }
+  Link* at = &first;
+  while (at->next >= 0 && (binding.inLayer || !mMore[size_t(at->next)].inLayer)) at = &mMore[size_t(at->next)];
+  const int next = at->next;
+  at->next = added;  // at is written before mMore grows: it may live there
+  mMore.emplace_back(binding, next);
 }

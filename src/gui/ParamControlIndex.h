@@ -4,6 +4,7 @@
 // runs once for each of thousands of parameters.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -19,8 +20,13 @@ class ParamControlIndex {
     bool inLayer;
   };
 
+  // Room for the parameters 0 .. count - 1 without growing.
+  void reserve(int count) {
+    if (count > 0) mFirst.reserve(size_t(std::min(count, kDirect)));
+  }
   void clear() {
-    mBindings.clear();
+    mFirst.clear();
+    mMore.clear();
     mFar.clear();
   }
   // A control of the graphics context's own list goes before every layer's,
@@ -35,8 +41,13 @@ class ParamControlIndex {
   void forEach(int paramIdx, F f) const {
     if (paramIdx < 0) return;
     if (paramIdx < kDirect) {
-      if (paramIdx < static_cast<int>(mBindings.size()))
-        for (const Binding& b : mBindings[size_t(paramIdx)]) f(b);
+      if (paramIdx >= static_cast<int>(mFirst.size())) return;
+      const Link& first = mFirst[size_t(paramIdx)];
+      if (!first.control) return;
+      for (const Link* link = &first;; link = &mMore[size_t(link->next)]) {
+        f(link->binding());
+        if (link->next < 0) break;
+      }
       return;
     }
     for (const auto& [idx, b] : mFar)
@@ -48,9 +59,23 @@ class ParamControlIndex {
   // list is that long) is kept in a plain list.
   static constexpr int kDirect = 1 << 16;
 
+  // Nearly every parameter has one control or none: its first binding is held
+  // in its slot, any further ones in one shared list, linked on from there.
+  struct Link {
+    IControl* control = nullptr;  // none: the parameter has no control
+    int auxIndex = -1;
+    int next : 31 = -1;  // in mMore
+    bool inLayer : 1 = false;
+
+    Link() = default;
+    Link(const Binding& b, int following) : control(b.control), auxIndex(b.auxIndex), next(following), inLayer(b.inLayer) {}
+    Binding binding() const { return {control, auxIndex, inLayer}; }
+  };
+
   void add(IControl* control, bool inLayer);
   void bind(int paramIdx, Binding binding);
 
-  std::vector<std::vector<Binding>> mBindings;
+  std::vector<Link> mFirst;
+  std::vector<Link> mMore;
   std::vector<std::pair<int, Binding>> mFar;
 };

@@ -36,8 +36,8 @@ const char* UIConfigManager::getParamGroup(int part, const std::string& group) {
   if (part < 0) {
     groupText = group;
   } else {
-    groupText = "Part " + std::to_string(part + 1);
-    if (!group.empty()) groupText += ":" + group;
+    groupText.assign("Part ").append(std::to_string(part + 1));
+    if (!group.empty()) groupText.append(":").append(group);
   }
   return groupText.c_str();
 }

@@ -22,11 +22,11 @@ ControlAction* UIConfigManager::controlActionFor(int paramIdx, int actionType) {
     action->actionType = actionType;
     return action;
   }
-  auto action = std::make_unique<ControlAction>();
+  ControlAction* action = mActions.make();
+  mActionParams.push_back(paramIdx);
   action->actionType = actionType;
-  plug->GetParam(paramIdx)->SetControlAction(action.get());
-  mActions.emplace_back(paramIdx, std::move(action));
-  return mActions.back().second.get();
+  plug->GetParam(paramIdx)->SetControlAction(action);
+  return action;
 }
 
 void UIConfigManager::setControlLink(ControlAction* action, int paramIndex, LinkInfo link, int part) {

@@ -6,13 +6,13 @@ bool UIConfigManager::registerSysExControl(const ControlAction& action, int chan
   // Multi and global messages (value at byte 7) are keyed from byte 2, sound
   // messages from byte 3; four bytes either way.
   const size_t first = changingByte == 7 ? 2 : 3;
-  if (action.sysex.messages.empty() || action.sysex.messages.front().size() < first + 4) {
+  const SysExMessageList& messages = action.sysex.messages;
+  if (messages.empty() || messages.messageSize(0) < first + 4) {
     log("CONFIG READER: no SysEx message to key a control by");
     return false;
   }
-  const std::vector<int>& message = action.sysex.messages.front();
   unsigned char keys[4];
-  for (size_t i = 0; i < 4; ++i) keys[i] = static_cast<unsigned char>(message[first + i] & 0xFF);
+  for (size_t i = 0; i < 4; ++i) keys[i] = static_cast<unsigned char>(messages.byteAt(0, first + i) & 0xFF);
   sysexControls.addToControlMap(keys, static_cast<unsigned char>(section & 0xFF), control);
   return true;
 }

@@ -5,13 +5,14 @@
 #include <map>
 
 #include "ControlAction.h"
+#include "FlatMap.h"
 
 class IControl;
 
-using ccControlMap = std::map<int, IControl*>;
-using controlID3 = std::map<int, ccControlMap>;
-using controlID2 = std::map<int, controlID3>;
-using controlID1 = std::map<int, controlID2>;
+using ccControlMap = FlatMap<int, IControl*>;
+using controlID3 = FlatMap<int, ccControlMap>;
+using controlID2 = FlatMap<int, controlID3>;
+using controlID1 = FlatMap<int, controlID2>;
 
 namespace control_index {
 // The entry under key, or null; never creates one.
@@ -38,7 +39,7 @@ class SysExControlContainer {
   IControl* findControl(int k1, int k2, int k3, int k4, int k5) const {
     return control_index::find5(controls, k1, k2, k3, k4, k5);
   }
-  std::map<int, controlID1> controls;
+  FlatMap<int, controlID1> controls;
 };
 
 // The same shape, for MSB/LSB addressed controls.
@@ -50,7 +51,7 @@ class NRPNControlContainer {
   IControl* findControl(int k1, int k2, int k3, int k4, int k5) const {
     return control_index::find5(controls, k1, k2, k3, k4, k5);
   }
-  std::map<int, controlID1> controls;
+  FlatMap<int, controlID1> controls;
 };
 
 inline void NRPNControlContainer::addToControlMap(const ControlAction* action, IControl* control) {
@@ -60,6 +61,6 @@ inline void NRPNControlContainer::addToControlMap(const ControlAction* action, I
 }
 
 // Channel 1..16, controller number, global flag.
-using ControllerIndex = std::map<int, controlID3>;
+using ControllerIndex = FlatMap<int, controlID3>;
 // Three integer keys to an int.
 using ProgramValueMap = std::map<int, std::map<int, std::map<int, int>>>;

@@ -1,6 +1,8 @@
 // What every control factory does alike: the parameter guard, the per-part
 // name, scaling, attaching, binding to the parameter's action and preparing
 // the per-value SysEx messages with the keys they are found again by.
+#include <cstdio>
+
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "IControl.h"
@@ -9,6 +11,7 @@
 #include "SharedConfig.h"
 #include "Tarnivex.h"
 #include "UIConfigManager.h"
+#include "UIDocument.h"
 
 IParam* UIConfigManager::factoryParam(int paramIdx, const char* kind, const std::string* name) {
   IParam* param = plug && paramIdx >= 0 && paramIdx < kParamCount && paramIdx < plug->NParams()
@@ -20,11 +23,28 @@ IParam* UIConfigManager::factoryParam(int paramIdx, const char* kind, const std:
   return param;
 }
 
-std::string UIConfigManager::partName(int part, const std::string& name) {
-  if (part < 0) return name;
-  std::string full("[");
-  full.append(std::to_string(part + 1)).append("] ").append(name);
-  return full;
+param_texts::Texts UIConfigManager::paramTexts(int paramIdx, param_texts::Form form, const std::string& name,
+                                                 int part, const std::string& group) {
+  // Only texts of the shared document's own elements are kept: their
+  // addresses name the same element for as long as the document lives.
+  ParamTextMemo* memo = mDocument && mDocument->textMemo && mDocument->holds(&name) && mDocument->holds(&group)
+                            ? mDocument->textMemo.get()
+                            : nullptr;
+  const param_texts::Key key{&name, &group, part, form};
+  if (memo)
+    if (const auto kept = memo->find(paramIdx, key)) return *kept;
+  // Per-part names carry "[" part + 1 "] " before the element's name.
+  char numbered[MAX_PARAM_NAME_LEN];
+  const char* text = name.c_str();
+  if (form == param_texts::Form::kNumbered || (form == param_texts::Form::kPerPart && part >= 0)) {
+    std::snprintf(numbered, sizeof numbered, "[%lld] %s", part + 1LL, name.c_str());
+    text = numbered;
+  }
+  param_texts::Texts texts;
+  texts.name = IParam::SharedText(text);
+  texts.group = IParam::SharedText(getParamGroup(part, group));
+  if (memo) memo->keep(paramIdx, key, texts);
+  return texts;
 }
 
 int UIConfigManager::scaled(int value) const { return static_cast<int>(value * uiScale); }
@@ -46,8 +66,8 @@ ControlAction* UIConfigManager::bindControlAction(int paramIdx, int kind, IContr
   return action;
 }
 
-bool UIConfigManager::prepareSysEx(ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue,
-                                   int part, int section, IControl* control, bool messagesOnly) {
+bool UIConfigManager::prepareSysEx(int paramIdx, ControlAction* action, int sysexIndex, int changingByte, int count,
+                                   int firstValue, int part, int section, IControl* control, bool messagesOnly) {
   const std::string* text = sysexTemplateAt(sysexIndex);
   if (!text || !action) return false;
   ControlActionSysExMessage record;
@@ -62,12 +82,12 @@ bool UIConfigManager::prepareSysEx(ControlAction* action, int sysexIndex, int ch
   };
   // The lists of the shared definitions are prepared once for all instances.
   if (mSysEx && &sysexContainers.get() == &mSysEx->definitions)
-    record.messages = mSysEx->prepared(sysexIndex, changingByte, count, firstValue, part, prepare);
+    record.messages = mSysEx->prepared(paramIdx, sysexIndex, changingByte, count, firstValue, part, prepare);
   else
     record.messages = prepare();
   // The index keys are bytes 2..5 (value at byte 7) or 3..6 of message 0.
   const size_t keyEnd = changingByte == 7 ? 6 : 7;
-  if (record.messages.empty() || record.messages.front().size() < keyEnd) {
+  if (record.messages.empty() || record.messages.messageSize(0) < keyEnd) {
     log("CONFIG READER: SysEx definition " + std::to_string(sysexIndex) + " is too short for its keys");
     return false;
   }

@@ -11,7 +11,8 @@ void UIConfigManager::createNoValKnobControl(const std::string& name, int paramI
   IParam* param = factoryParam(paramIdx, "Knob", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitDouble(name.c_str(), defaultValue, minimum, maximum, 1.0, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
+  param->InitDouble(texts.name, defaultValue, minimum, maximum, 1.0, "", texts.group, -1, -1);
   attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
 }
 
@@ -22,8 +23,8 @@ IControl* UIConfigManager::createPartKnob(const char* kind, const std::string& n
   IParam* param = factoryParam(paramIdx, kind, &name);
   if (!param) return nullptr;
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, step, "",
-                    getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPerPart, name, part, group);
+  param->InitDouble(texts.name, defaultValue, minimum, maximum, step, "", texts.group, -1, -1);
   return attach(std::make_unique<IKnobMultiControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
 }
 
@@ -52,7 +53,7 @@ void UIConfigManager::createSysExKnobControl(const std::string& name, int paramI
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
   setControlLink(action, paramIdx, link, part);
   const int first = static_cast<int>(minimum);
-  prepareSysEx(action, sysexIndex, changingByte, static_cast<int>(maximum) - first + 1, first, part,
+  prepareSysEx(paramIdx, action, sysexIndex, changingByte, static_cast<int>(maximum) - first + 1, first, part,
                effectSection(paramIdx), control);
 }
 
@@ -64,9 +65,8 @@ void UIConfigManager::createCCSliderControl(int ccNumber, int channel, const std
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
   // Sliders always carry the part number, [0] outside a part.
-  std::string full("[");
-  full.append(std::to_string(part + 1)).append("] ").append(name);
-  param->InitDouble(full.c_str(), defaultValue, minimum, maximum, 1.0, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kNumbered, name, part, group);
+  param->InitDouble(texts.name, defaultValue, minimum, maximum, 1.0, "", texts.group, -1, -1);
   IControl* control = attach(std::make_unique<IFaderControl>(plug, scaled(x), scaled(y), scaled(length),
                                                                           paramIdx, &bitmap, direction, false), layer);
   const int usedChannel = part >= 0 ? part + 1 : channel;
@@ -86,13 +86,13 @@ void UIConfigManager::createSysExSliderControl(const std::string& name, int para
   IParam* param = factoryParam(paramIdx, "seSlider", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitDouble(partName(part, name).c_str(), defaultValue, minimum, maximum, 1.0, "",
-                    getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPerPart, name, part, group);
+  param->InitDouble(texts.name, defaultValue, minimum, maximum, 1.0, "", texts.group, -1, -1);
   IControl* control = attach(std::make_unique<IFaderControl>(plug, scaled(x), scaled(y), scaled(length),
                                                                           paramIdx, &bitmap, direction, false), layer);
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
   setControlLink(action, paramIdx, link, part);
   const int first = static_cast<int>(minimum);
-  prepareSysEx(action, sysexIndex, changingByte, static_cast<int>(maximum) - first + 1, first + msgZeroVal, part,
+  prepareSysEx(paramIdx, action, sysexIndex, changingByte, static_cast<int>(maximum) - first + 1, first + msgZeroVal, part,
                part == -1 ? 1 : 0, control);
 }

@@ -27,7 +27,8 @@ void UIConfigManager::createMsbLsbBoolControl(int number1, int number2, int numb
   IParam* param = factoryParam(paramIdx, "msbLsbButton", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPerPart, name, part, group);
+  param->InitBool(texts.name, defaultValue != 0.0, "", texts.group, -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kMsbLsb, control);

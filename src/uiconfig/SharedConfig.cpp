@@ -1,21 +1,49 @@
 #include "SharedConfig.h"
 
+#include <sys/stat.h>
 #include <tinyxml2.h>
 
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
+#include "BundlePaths.h"
 #include "ParamIndex.h"
 #include "ResourceCipher.h"
 
 namespace {
-// One entry per resource file: the bytes it was made from (by size and hash)
-// and what was made of them. An instance keeps what it was given alive after
-// the entry moves on to other bytes.
+// The file's identity and last change as the system keeps them: equal stamps
+// mean the bytes were not written in between (a write moves the change time,
+// which no one can set back).
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  bool operator==(const FileStamp& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+  }
+};
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+}
+
+// One entry per resource file: the bytes it was made from (by size and hash,
+// and the file's stamp when they were read) and what was made of them. An
+// instance keeps what it was given alive after the entry moves on to other bytes.
 struct Entry {
   int size = -1;
   uint64_t hash = 0;
+  std::string path;
+  std::optional<FileStamp> stamp;
   std::shared_ptr<const void> form;
 };
 
@@ -35,27 +63,43 @@ uint64_t HashBytes(const unsigned char* bytes, int size) {
   return hash;
 }
 
-// The form made by build from the deciphered text of the bytes, made once
-// per content; the first caller makes it while the others wait.
+// The form made by build from the deciphered text of the resource's bytes,
+// made once per content; the first caller makes it while the others wait.
+// The bytes are read only when the file's stamp is not the one they were
+// last read with: every further instance finds the form by a stat.
 template <class Form, class Build>
-std::shared_ptr<const Form> formOf(const char* fileName, const unsigned char* bytes, int size, Build build) {
+std::shared_ptr<const Form> formOf(const char* fileName, const shared_config::ResourceLoad& load, Build build) {
+  if (!load) return build(std::string());
+  const std::string path = BundleResourcePath(fileName);
+  const std::optional<FileStamp> stamp = StampOf(path);
+  if (stamp) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    const Entry& entry = gEntries[fileName];
+    if (entry.form && entry.path == path && entry.stamp == stamp) return std::static_pointer_cast<const Form>(entry.form);
+  }
+  int size = 0;
+  const std::unique_ptr<unsigned char[]> bytes = load(size);
   // Nothing to read gives an empty form, and leaves the entry to the bytes it has.
   if (!bytes || size <= 0) return build(std::string());
-  const uint64_t hash = HashBytes(bytes, size);
+  const uint64_t hash = HashBytes(bytes.get(), size);
   std::lock_guard<std::mutex> lock(gMutex);
   Entry& entry = gEntries[fileName];
   if (!entry.form || entry.size != size || entry.hash != hash) {
     std::string text;
-    decipherResource(reinterpret_cast<const char*>(bytes), size, text);
+    decipherResource(reinterpret_cast<const char*>(bytes.get()), size, text);
     entry.form = build(text);
     entry.size = size;
     entry.hash = hash;
   }
+  entry.path = path;
+  entry.stamp = stamp;
   return std::static_pointer_cast<const Form>(entry.form);
 }
 }  // namespace
 
-size_t SharedSysExDefinitions::KeyHash::operator()(const Key& k) const {
+SharedSysExDefinitions::SharedSysExDefinitions() : mByParam(static_cast<size_t>(kParamCount)) {}
+
+size_t SharedSysExDefinitions::KeyHash::operator()(const Key& k) const noexcept {
   uint64_t hash = 0;
   for (int v : {k.sysexIndex, k.changingByte, k.count, k.firstValue, k.part}) {
     hash = (hash ^ static_cast<uint32_t>(v)) * 0x9E3779B97F4A7C15ull;
@@ -64,18 +108,24 @@ size_t SharedSysExDefinitions::KeyHash::operator()(const Key& k) const {
   return static_cast<size_t>(hash);
 }
 
-SysExMessageList SharedSysExDefinitions::prepared(int sysexIndex, int changingByte, int count, int firstValue,
-                                                  int part, const std::function<SysExMessageList()>& make) const {
-  const Key key{sysexIndex, changingByte, count, firstValue, part};
-  {
-    std::lock_guard<std::mutex> lock(mMutex);
-    if (const auto found = mPrepared.find(key); found != mPrepared.end()) return found->second;
+bool SharedSysExDefinitions::find(int paramIdx, const Key& key, SysExMessageList& list) const {
+  if (const SysExMessageList* kept = mByParam.find(paramIdx, key)) {
+    list = *kept;
+    return true;
   }
-  // Made outside the lock: make writes this instance's log lines.
-  SysExMessageList list = make();
-  if (list.empty()) return list;
   std::lock_guard<std::mutex> lock(mMutex);
-  return mPrepared.emplace(key, std::move(list)).first->second;
+  const auto found = mPrepared.find(key);
+  if (found == mPrepared.end()) return false;
+  list = found->second;
+  mByParam.keep(paramIdx, key, list);
+  return true;
+}
+
+SysExMessageList SharedSysExDefinitions::keep(int paramIdx, const Key& key, SysExMessageList list) const {
+  std::lock_guard<std::mutex> lock(mMutex);
+  const SysExMessageList& kept = mPrepared.emplace(key, std::move(list)).first->second;
+  mByParam.keep(paramIdx, key, kept);
+  return kept;
 }
 
 namespace shared_config {
@@ -89,14 +139,13 @@ const std::shared_ptr<const SharedParamNames>& paramNames() {
   return names;
 }
 
-std::shared_ptr<const UIDocument> uiDocument(const char* fileName, const unsigned char* bytes, int size) {
-  return formOf<UIDocument>(fileName, bytes, size,
+std::shared_ptr<const UIDocument> uiDocument(const char* fileName, const ResourceLoad& load) {
+  return formOf<UIDocument>(fileName, load,
                             [](const std::string& text) { return UIDocument::read(text, paramNames()->map); });
 }
 
-std::shared_ptr<const SharedSysExDefinitions> sysexDefinitions(const char* fileName, const unsigned char* bytes,
-                                                               int size) {
-  return formOf<SharedSysExDefinitions>(fileName, bytes, size, [](const std::string& text) {
+std::shared_ptr<const SharedSysExDefinitions> sysexDefinitions(const char* fileName, const ResourceLoad& load) {
+  return formOf<SharedSysExDefinitions>(fileName, load, [](const std::string& text) {
     tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     document.Parse(text.c_str());
     auto shared = std::make_shared<SharedSysExDefinitions>();

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ParamSlots.h"
 #include "SysExDefinitions.h"
 #include "SysExMessageList.h"
 #include "UIDocument.h"
@@ -27,13 +28,25 @@ struct SharedParamNames {
 // the first one to need a list makes it for all.
 class SharedSysExDefinitions {
  public:
+  SharedSysExDefinitions();
+
   std::vector<SysExContainer> definitions;
 
   // The messages prepared from definition sysexIndex by make, which logs what
   // it cannot prepare: an empty list is never kept, so make runs again for
-  // every instance that asks for it.
-  SysExMessageList prepared(int sysexIndex, int changingByte, int count, int firstValue, int part,
-                            const std::function<SysExMessageList()>& make) const;
+  // every instance that asks for it. The list first kept for the parameter
+  // paramIdx is found by that index, without a lookup: a further instance
+  // asks for the same list for the same parameter.
+  template <class Make>
+  SysExMessageList prepared(int paramIdx, int sysexIndex, int changingByte, int count, int firstValue, int part,
+                            Make&& make) const {
+    const Key key{sysexIndex, changingByte, count, firstValue, part};
+    SysExMessageList list;
+    if (find(paramIdx, key, list)) return list;
+    // Made outside the lock: make writes this instance's log lines.
+    list = make();
+    return list.empty() ? list : keep(paramIdx, key, std::move(list));
+  }
 
  private:
   struct Key {
@@ -41,21 +54,30 @@ class SharedSysExDefinitions {
     bool operator==(const Key&) const = default;
   };
   struct KeyHash {
-    size_t operator()(const Key& k) const;
+    size_t operator()(const Key& k) const noexcept;
   };
+  bool find(int paramIdx, const Key& key, SysExMessageList& list) const;
+  // The list kept under key: this one, or the one another instance kept first.
+  SysExMessageList keep(int paramIdx, const Key& key, SysExMessageList list) const;
+
   mutable std::mutex mMutex;
   mutable std::unordered_map<Key, SysExMessageList, KeyHash> mPrepared;
+  // The list first kept for each parameter, found by its index alone.
+  mutable ParamSlots<Key, SysExMessageList> mByParam;
 };
 
 namespace shared_config {
 // The name table as the name map holds it.
 const std::shared_ptr<const SharedParamNames>& paramNames();
 
-// The GUI document of these enciphered resource bytes (null for none: an
-// empty document).
-std::shared_ptr<const UIDocument> uiDocument(const char* fileName, const unsigned char* bytes, int size);
+// The enciphered bytes of a bundle resource and their count; null when it
+// cannot be loaded.
+using ResourceLoad = std::function<std::unique_ptr<unsigned char[]>(int& size)>;
 
-// The SysEx definition list of these enciphered resource bytes.
-std::shared_ptr<const SharedSysExDefinitions> sysexDefinitions(const char* fileName, const unsigned char* bytes,
-                                                               int size);
+// The GUI document of the bundle resource fileName, whose bytes load gives
+// when they have to be read (no load, or no bytes: an empty document).
+std::shared_ptr<const UIDocument> uiDocument(const char* fileName, const ResourceLoad& load);
+
+// The SysEx definition list of the bundle resource fileName, the same way.
+std::shared_ptr<const SharedSysExDefinitions> sysexDefinitions(const char* fileName, const ResourceLoad& load);
 }  // namespace shared_config

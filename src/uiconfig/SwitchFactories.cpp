@@ -11,7 +11,8 @@ void UIConfigManager::createBoolControl(const std::string& name, int paramIdx, i
   IParam* param = factoryParam(paramIdx, "switch", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitBool(name.c_str(), defaultValue != 0, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
+  param->InitBool(texts.name, defaultValue != 0, "", texts.group, -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
   bindControlAction(paramIdx, ControlAction::kNone, control);
@@ -22,7 +23,8 @@ void UIConfigManager::createSwitchControl(const std::string& name, int paramIdx,
   IParam* param = factoryParam(paramIdx, "autooff", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitBool(name.c_str(), defaultValue != 0, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
+  param->InitBool(texts.name, defaultValue != 0, "", texts.group, -1, -1);
   IControl* control =
       attach(std::make_unique<IContactControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
   bindControlAction(paramIdx, ControlAction::kNone, control);
@@ -34,7 +36,8 @@ IControl* UIConfigManager::createAutoOffSwitchControl(const std::string& name, i
   IParam* param = factoryParam(paramIdx, "autooff", &name);
   if (!param) return nullptr;
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitBool(name.c_str(), false, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
+  param->InitBool(texts.name, false, "", texts.group, -1, -1);
   IControl* control =
       attach(std::make_unique<IContactControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
   bindControlAction(paramIdx, ControlAction::kNone, control);
@@ -50,7 +53,8 @@ void UIConfigManager::createRadioControl(const std::string& name, int paramIdx, 
     buttons = 1;
   }
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitEnum(name.c_str(), 0, buttons, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
+  param->InitEnum(texts.name, 0, buttons, "", texts.group, -1, -1);
   const int left = scaled(x), top = scaled(y);
   // Two frames, all buttons off and all on; the buttons run across the frame.
   const bool stacked = !bitmap.mFramesAreHorizontal;
@@ -67,7 +71,8 @@ void UIConfigManager::createCCBoolControl(int ccNumber, int channel, const std::
   IParam* param = factoryParam(paramIdx, "ccButton", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPerPart, name, part, group);
+  param->InitBool(texts.name, defaultValue != 0.0, "", texts.group, -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kControllerSwitch, control);
@@ -85,10 +90,11 @@ void UIConfigManager::createSysExBoolControl(const std::string& name, int paramI
   IParam* param = factoryParam(paramIdx, "seButton", &name);
   if (!param) return;
   IBitmap bitmap = getImageHandleByName(graphics, image);
-  param->InitBool(partName(part, name).c_str(), defaultValue != 0.0, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPerPart, name, part, group);
+  param->InitBool(texts.name, defaultValue != 0.0, "", texts.group, -1, -1);
   IControl* control =
       attach(std::make_unique<ISwitchControl>(plug, scaled(x), scaled(y), paramIdx, &bitmap), layer);
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysExSwitch, control);
   setControlLink(action, paramIdx, link, part);
-  prepareSysEx(action, sysexIndex, changingByte, 2, 0, part, 0, control);
+  prepareSysEx(paramIdx, action, sysexIndex, changingByte, 2, 0, part, 0, control);
 }

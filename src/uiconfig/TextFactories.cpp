@@ -82,7 +82,8 @@ void UIConfigManager::createNameDisplay(const std::string& name, int paramIdx, i
   textlooks::Text look{textlooks::Kind::kNameField};
   look.paramIdx = paramIdx;
   const IText text = textStyle(look);
-  param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
+  param->InitEnum(texts.name, 0, 1, "", texts.group, -1, -1);
   param->InitText();
   const char* initial = paramIdx == kMultiName                                          ? "Init Multi"
                         : paramIdx >= kPatchName && paramIdx < kPatchName + 16         ? "-- INIT --"
@@ -101,7 +102,8 @@ void UIConfigManager::createDropDownMenu(const std::string& name, int paramIdx, 
                                          int part, ControlLayer* layer, const std::string& group) {
   IParam* param = factoryParam(paramIdx, "textSelection", &name);
   if (!param) return;
-  param->InitEnum(name.c_str(), 0, 1, "", getParamGroup(part, group), -1, -1);
+  const auto texts = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
+  param->InitEnum(texts.name, 0, 1, "", texts.group, -1, -1);
   static const auto kNone = IParam::MakeDisplayTexts({"----"});
   param->SetDisplayTexts(kNone);
   IText text = textStyle({textlooks::Kind::kTextSelection});
@@ -118,7 +120,8 @@ void UIConfigManager::createDropDownMenu2(const std::string& name, int paramIdx,
   IParam* param = factoryParam(paramIdx, "dropSelection", &name);
   if (!param) return;
   const int count = static_cast<int>(maximum - minimum);
-  param->InitEnum(name.c_str(), static_cast<int>(defaultValue), count, "", getParamGroup(part, group), -1, -1);
+  const auto paramNames = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
+  param->InitEnum(paramNames.name, static_cast<int>(defaultValue), count, "", paramNames.group, -1, -1);
   if (static_cast<int>(texts.size()) != count) {
     log("CONFIG READER: value list of " + name + " has " + std::to_string(texts.size()) + " texts for " +
         std::to_string(count) + " values");
@@ -154,7 +157,8 @@ void UIConfigManager::createNoValDropDown(const std::string& name, int paramIdx,
   IParam* param = factoryParam(paramIdx, "Menu", &name);
   if (!param) return;
   const int count = static_cast<int>(maximum - minimum);
-  param->InitEnum(name.c_str(), static_cast<int>(defaultValue), count, "", getParamGroup(part, group), -1, -1);
+  const auto paramNames = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
+  param->InitEnum(paramNames.name, static_cast<int>(defaultValue), count, "", paramNames.group, -1, -1);
   if (!setMenuTexts(param, paramIdx, count, texts, first, last)) return;
   const IRECT rect = scaledRect(x, y, width, height);
   textlooks::Text look{textlooks::Kind::kNumberMenu};
@@ -175,8 +179,8 @@ IControl* UIConfigManager::createSelectionMenu(const char* kind, const std::stri
   IParam* param = factoryParam(paramIdx, kind, &name);
   if (!param) return nullptr;
   const int count = static_cast<int>(maximum - minimum);
-  param->InitEnum(partName(part, name).c_str(), static_cast<int>(defaultValue), count, "",
-                  getParamGroup(part, group), -1, -1);
+  const auto paramNames = paramTexts(paramIdx, param_texts::Form::kPerPart, name, part, group);
+  param->InitEnum(paramNames.name, static_cast<int>(defaultValue), count, "", paramNames.group, -1, -1);
   if (!setMenuTexts(param, -1, count, texts, first, last)) return nullptr;
   IText text = textStyle(look);
   auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
@@ -210,7 +214,7 @@ void UIConfigManager::createMultiSelectionSysExControl(const std::string& name, 
   if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
   const int count = static_cast<int>(maximum - minimum);
-  prepareSysEx(action, sysexIndex, changingByte, count + 1, static_cast<int>(minimum), part, 0, control, true);
+  prepareSysEx(paramIdx, action, sysexIndex, changingByte, count + 1, static_cast<int>(minimum), part, 0, control, true);
 }
 
 textlooks::Text UIConfigManager::menuLook(bool white) const {

@@ -75,6 +75,7 @@ void UIConfigManager::initImages(IGraphics* graphicsContext) {
 void UIConfigManager::preloadImage(IGraphics* graphicsContext, int id, const char* key, const char* path, int frames,
                                    bool framesHorizontal) {
   if (!graphicsContext) return;
+  mImageHandles.clear();
   std::lock_guard<std::mutex> lock(gHoldingsMutex);
   Holding& holding = gHoldings[id];
   if (clearingImageCache) {
@@ -122,11 +123,19 @@ IBitmap UIConfigManager::getImageByName(IGraphics* graphicsContext, std::string 
 }
 
 IBitmap UIConfigManager::getImageHandleByName(IGraphics* graphicsContext, const std::string& key) {
+  // The factories ask for the same hundred images thousands of times; a
+  // handle stays good while this instance holds the table's images.
+  const bool own = graphicsContext && graphicsContext == graphics && mImagesHeld;
+  if (own)
+    if (const auto kept = mImageHandles.find(key); kept != mImageHandles.end()) return kept->second;
   const auto it = imageMap.find(key);
   if (it != imageMap.end() && graphicsContext) {
     const ImageInfo& info = it->second;
     IBitmap bitmap = graphicsContext->DeclareIBitmap(info.id, nullptr, uiScale, info.frames, info.framesHorizontal);
-    if (bitmap.W > 0) return bitmap;
+    if (bitmap.W > 0) {
+      if (own) mImageHandles.emplace(key, bitmap);
+      return bitmap;
+    }
     // Not declared (its file could not be read): as the cache has it.
     return graphicsContext->getImageById(info.id, info.frames, info.framesHorizontal);
   }

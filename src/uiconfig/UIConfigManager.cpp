@@ -15,21 +15,27 @@ void UIConfigManager::log(const std::string& line) {
   if (debugLogOn()) debuggerOutput->printDebugInfo(plug->debugLogPath, line);
 }
 
-std::unique_ptr<unsigned char[]> UIConfigManager::loadResourceBytes(int resourceId, const char* fileName, int& size) {
-  size = 0;
+shared_config::ResourceLoad UIConfigManager::resourceLoad(int resourceId, const char* fileName) {
+  // Without a graphics context there is nothing to load from.
   if (!graphics) return nullptr;
-  auto bytes = graphics->LoadFile(resourceId, fileName);
-  if (bytes) size = graphics->GetLoadedFileSize();
-  return bytes;
+  return [this, resourceId, fileName](int& size) {
+    size = 0;
+    auto bytes = graphics->LoadFile(resourceId, fileName);
+    if (bytes) size = graphics->GetLoadedFileSize();
+    return bytes;
+  };
 }
 
 UIConfigManager::~UIConfigManager() {
   // The actions die with the manager: no parameter may keep pointing at one.
   if (!plug) return;
-  for (const auto& [paramIdx, action] : mActions)
+  size_t made = 0;
+  mActions.forEach([&](ControlAction& action) {
+    const int paramIdx = mActionParams[made++];
     if (IParam* param = paramIdx < plug->NParams() ? plug->GetParam(paramIdx) : nullptr;
-        param && param->GetControlAction() == action.get())
+        param && param->GetControlAction() == &action)
       param->SetControlAction(nullptr);
+  });
 }
 
 void UIConfigManager::readUIConfig(IGraphics* graphicsContext, Tarnivex* plugin, PatchLibrarian* patchLibrarian,
@@ -47,9 +53,7 @@ void UIConfigManager::readUIConfig(IGraphics* graphicsContext, Tarnivex* plugin,
 
   // Read once per process into its shared form; this instance builds its own
   // pages, controls and actions from that.
-  int size = 0;
-  const auto bytes = loadResourceBytes(100, "resources/uiconfig.tea", size);
-  mDocument = shared_config::uiDocument("resources/uiconfig.tea", bytes.get(), size);
+  mDocument = shared_config::uiDocument("resources/uiconfig.tea", resourceLoad(100, "resources/uiconfig.tea"));
   if (mDocument->textEmpty) log("CONFIG READER: the GUI configuration document could not be read");
   if (valueLists.empty())
     valueLists.share(mDocument->valueLists);
@@ -65,9 +69,7 @@ bool UIConfigManager::debugLogOn() const { return plug && debuggerOutput && plug
 
 void UIConfigManager::readSysexValues() {
   log("CONFIG READER: Started to read SysEx Data...");
-  int size = 0;
-  const auto bytes = loadResourceBytes(101, "resources/sysex.tea", size);
-  mSysEx = shared_config::sysexDefinitions("resources/sysex.tea", bytes.get(), size);
+  mSysEx = shared_config::sysexDefinitions("resources/sysex.tea", resourceLoad(101, "resources/sysex.tea"));
   if (sysexContainers.empty()) {
     sysexContainers.share(std::shared_ptr<const std::vector<SysExContainer>>(mSysEx, &mSysEx->definitions));
   } else {

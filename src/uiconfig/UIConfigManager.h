@@ -5,16 +5,20 @@
 // lists, the SysEx definitions and the three incoming-message indexes.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "BlockPool.h"
 #include "ControlAction.h"
 #include "ControlIndexes.h"
 #include "CopyOnWrite.h"
 #include "IGraphicsStructs.h"
 #include "IParam.h"
+#include "ParamTextMemo.h"
 #include "SysExDefinitions.h"
 #include "TextLooks.h"
 #include "ValueLists.h"
@@ -220,8 +224,8 @@ class UIConfigManager {
   SysExControlContainer sysexControls;
 
  private:
-  // The enciphered bytes of a bundle resource and their count; null when it cannot be loaded.
-  std::unique_ptr<unsigned char[]> loadResourceBytes(int resourceId, const char* fileName, int& size);
+  // What loads the enciphered bytes of a bundle resource through the graphics context; none without one.
+  std::function<std::unique_ptr<unsigned char[]>(int& size)> resourceLoad(int resourceId, const char* fileName);
   // The element steps of the walk (UIConfigWalk.cpp), over elements [first, end) of a document.
   void walkElements(const UIDocument& document, size_t first, size_t end, ControlLayer* layer, int part);
   void processPage(const UIDocument& document, size_t at, ControlLayer* layer, int part);
@@ -245,7 +249,12 @@ class UIConfigManager {
   // The parameter of an element of this kind and name (none for the kinds without);
   // null (and a log line) for an index that names no parameter.
   IParam* factoryParam(int paramIdx, const char* kind, const std::string* name = nullptr);
-  static std::string partName(int part, const std::string& name);
+  // The name (formed from the element's name) and the group (as
+  // getParamGroup gives it) of the parameter, as the shared texts the
+  // parameter keeps; taken from the document's memo when this element was
+  // built for this part before.
+  param_texts::Texts paramTexts(int paramIdx, param_texts::Form form, const std::string& name, int part,
+                                  const std::string& group);
   int scaled(int value) const;
   IRECT scaledRect(int x, int y, int w, int h) const;
   IControl* attach(std::unique_ptr<IControl> control, ControlLayer* layer);
@@ -253,8 +262,8 @@ class UIConfigManager {
   // Prepares count messages from firstValue into the action and registers the
   // control under their keys; nothing (and a log line) when the definition
   // cannot hold the value, part and key bytes.
-  bool prepareSysEx(ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue, int part,
-                    int section, IControl* control, bool messagesOnly = false);
+  bool prepareSysEx(int paramIdx, ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue,
+                    int part, int section, IControl* control, bool messagesOnly = false);
   textlooks::Text menuLook(bool white) const;
   // The text style of a kind of text at this size and scheme.
   IText textStyle(const textlooks::Text& look) const;
@@ -279,6 +288,9 @@ class UIConfigManager {
 
   // Actions hang on the parameters for the plug-in's life; the manager, made
   // and destroyed with the plug-in, keeps them.
-  std::vector<std::pair<int, std::unique_ptr<ControlAction>>> mActions;  // with their parameter
+  BlockPool<ControlAction> mActions;
+  std::vector<int> mActionParams;  // the parameter of each action, in the pool's order
   bool mImagesHeld = false;
+  // The handles getImageHandleByName gave while the images are held.
+  std::unordered_map<std::string, IBitmap> mImageHandles;
 };

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "IParam.h"
+#include "ParamTextMemo.h"
 #include "ValueLists.h"
 
 namespace tinyxml2 {
@@ -126,6 +127,17 @@ struct UIDocument {
   std::vector<UIElement> elements;
   // Each value list as the display texts of a parameter, for the menus to share.
   std::map<const std::vector<std::string>*, std::shared_ptr<const IParam::DisplayTextList>> displayTexts;
+
+  // The parameter texts the factories made from these elements, for every
+  // instance building from this document (only the process's shared one has it).
+  std::unique_ptr<ParamTextMemo> textMemo;
+
+  // Whether text is a string of one of this document's elements.
+  bool holds(const std::string* text) const {
+    const auto at = reinterpret_cast<uintptr_t>(text);
+    const auto begin = reinterpret_cast<uintptr_t>(elements.data());
+    return at - begin < elements.size() * sizeof(UIElement);
+  }
 
   // The display texts of one of this document's value lists; null for any other list.
   std::shared_ptr<const IParam::DisplayTextList> displayTextsOf(const std::vector<std::string>& list) const {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ParamIndex.h"
 #include "UIConfigManager.h"
 #include "UIDocument.h"
 
@@ -236,6 +237,7 @@ std::shared_ptr<const UIDocument> UIDocument::read(const std::string& text, cons
     document->hasRoot = true;
     Reader{*document, names}.readSiblings(root->FirstChild());
   }
+  document->textMemo = std::make_unique<ParamTextMemo>(kParamCount);
   return document;
 }
 

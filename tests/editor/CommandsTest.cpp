@@ -229,6 +229,31 @@ TEST_F(CommandsTest, LibrarianViewsSwitchTheirMenuLayersAndRefreshTheMenus) {
 }  // namespace
 
 namespace {
+// Instances of one library show its banks from one list of names; a name one
+// instance changes is its own.
+TEST_F(CommandsTest, BankListsOfOneLibraryAreSharedAndChangedApart) {
+  for (const char* bank : {"Alpha", "Beta", "Gamma"})
+    writeFile(getPatchesFolderStr() + "/" + bank + ".syx", soundFile("Bank ", 100));
+  start();
+  IPlugInstanceInfo info;
+  info.mVSTHostCallback = ScriptedHost::callback;
+  Tarnivex other(info);
+  for (const int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
+    const IParam* mine = param(list);
+    const IParam* theirs = other.GetParam(list);
+    ASSERT_EQ(mine->GetNDisplayTexts(), 3);
+    EXPECT_EQ(theirs->GetNDisplayTexts(), 3);
+    EXPECT_EQ(mine->GetMax(), 2.0);
+    EXPECT_EQ(theirs->GetMax(), 2.0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(mine->GetDisplayTextAtIdx(i), theirs->GetDisplayTextAtIdx(i));
+    EXPECT_EQ(plug->paramDisplayText(list, 1), "Beta.syx");
+  }
+  plug->setParamDisplayText(kPatchSelectionListUpper, 1, "Renamed.syx");
+  EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, 1), "Renamed.syx");
+  EXPECT_EQ(other.paramDisplayText(kPatchSelectionListUpper, 1), "Beta.syx");
+  EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListLower, 1), "Beta.syx");
+}
+
 TEST_F(CommandsTest, QuickPartSwitchesQueueEachPartAndTheMultiWithItsPauseOnTheWorker) {
   start();
   recordWorkerPauses();

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <vector>
 
+#include "BlockPool.h"
 #include "Utilities.h"
 #include "WDL_HeapBuf.h"
 #include "WDL_PtrList.h"
@@ -93,4 +95,29 @@ TEST(Timestamps, CompileTimestampDropsSecondsAndBlank) {
 
 TEST(Timestamps, CurrentTimeForm) {
   EXPECT_TRUE(std::regex_match(CurrentTime(), std::regex(R"(\d{8} \d\d:\d\d [+-]\d{4})"))) << CurrentTime();
+}
+
+// Objects keep their places however many follow, are visited in the order
+// they were made, and a reserved count takes no more than the rest of the
+// current block and one more.
+TEST(BlockPool, ObjectsStayWhereTheyWereMadeAndAreVisitedInOrder) {
+  BlockPool<std::vector<int>> pool(3);
+  std::vector<std::vector<int>*> made;
+  for (int i = 0; i < 12; ++i) {
+    if (i == 2) pool.reserve(5);  // one left in the first block
+    made.push_back(pool.make());
+    made.back()->push_back(i);
+  }
+  EXPECT_EQ(pool.size(), 12u);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(made[static_cast<size_t>(i)]->front(), i);
+  for (int i = 1; i < 3; ++i) EXPECT_EQ(made[static_cast<size_t>(i)], made[0] + i);
+  for (int i = 4; i < 8; ++i) EXPECT_EQ(made[static_cast<size_t>(i)], made[3] + (i - 3));
+  std::vector<int> order;
+  pool.forEach([&](std::vector<int>& v) { order.push_back(v.front()); });
+  EXPECT_EQ(order, std::vector<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+
+  BlockPool<int> exact(4);
+  exact.reserve(100);
+  int* first = exact.make();
+  for (int i = 1; i < 100; ++i) EXPECT_EQ(exact.make(), first + i);
 }

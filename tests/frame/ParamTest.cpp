@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "IParam.h"
 
@@ -107,6 +108,64 @@ TEST(IParam, DisplayTextTableGrowsInOrderAndRefusesGaps) {
   EXPECT_EQ(value, 1);
   EXPECT_FALSE(p.MapDisplayText("missing", &value));
   EXPECT_EQ(value, 1);
+}
+
+// A name text is kept once per process: equal texts are one copy, a copy is
+// its own copy, and a text longer than a name field is kept cut.
+TEST(IParam, NameTextsAreOneCopyPerProcess) {
+  const std::string cutoff = "[3] Filter Cutoff Frequency";
+  const char* shared = IParam::SharedText(cutoff.c_str());
+  EXPECT_STREQ(shared, cutoff.c_str());
+  EXPECT_NE(shared, cutoff.c_str());
+  EXPECT_EQ(IParam::SharedText(std::string(cutoff).c_str()), shared);
+  EXPECT_EQ(IParam::SharedText(shared), shared);
+  EXPECT_EQ(IParam::SharedText(shared + 4), shared + 4);  // a tail of a copy is a text too
+  const std::string longText(80, 'n');
+  EXPECT_EQ(IParam::SharedText(longText.c_str()), IParam::SharedText(longText.substr(0, 54).c_str()));
+  EXPECT_STREQ(IParam::SharedText(nullptr), "");
+  EXPECT_STREQ(IParam::SharedText(""), "");
+  IParam a, b;
+  a.InitDouble(cutoff.c_str(), 0, 0, 1, 0.1, "Hz", "Part 3:Filter");
+  b.InitDouble(shared, 0, 0, 1, 0.1, "Hz", "Part 3:Filter");
+  EXPECT_EQ(a.GetNameForHost(), shared);
+  EXPECT_EQ(b.GetNameForHost(), shared);
+  EXPECT_EQ(a.GetParamGroupForHost(), b.GetParamGroupForHost());
+}
+
+// A list given to a parameter that has texts already: the same texts and
+// maximum as setting each of its texts in order, read from the list itself
+// whenever that would replace every text the parameter had.
+TEST(IParam, AListCoveringAParametersTextsIsReadShared) {
+  const auto list = IParam::MakeDisplayTexts({"A", "B", "C"});
+  const struct {
+    std::vector<const char*> before;  // texts set one by one first
+    int enums;                        // InitEnum's count
+    bool shared;
+  } cases[] = {
+      {{}, 5, true},
+      {{"----"}, 1, true},
+      {{"x", "y"}, 2, true},
+      {{"x", "y", "z"}, 7, true},  // as many: the maximum stays the one it had
+      {{"w", "x", "y", "z"}, 4, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before.size());
+    IParam given, byHand;
+    for (IParam* p : {&given, &byHand}) {
+      p->InitEnum("list", 0, c.enums);
+      for (size_t i = 0; i < c.before.size(); ++i) p->SetDisplayText(static_cast<int>(i), c.before[i]);
+    }
+    given.SetDisplayTexts(list);
+    for (const IParam::DisplayText& entry : *list) byHand.SetDisplayText(entry.mValue, entry.mText);
+    ASSERT_EQ(given.GetNDisplayTexts(), byHand.GetNDisplayTexts());
+    EXPECT_EQ(given.GetMax(), byHand.GetMax());
+    for (int i = 0; i < byHand.GetNDisplayTexts(); ++i) {
+      int a = -1, b = -2;
+      EXPECT_STREQ(given.GetDisplayTextAtIdx(i, &a), byHand.GetDisplayTextAtIdx(i, &b));
+      EXPECT_EQ(a, b);
+    }
+    EXPECT_EQ(given.GetDisplayTextAtIdx(0) == (*list)[0].mText, c.shared);
+  }
 }
 
 // Shared texts read as texts set one by one, and a parameter that changes its

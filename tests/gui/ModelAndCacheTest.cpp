@@ -1,6 +1,8 @@
 // The popup-menu model, the bitmap and font caches, and the drawing
 // operations' clipping and frame choice.
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "GuiTestSupport.h"
 #include "CachedFont.h"
@@ -59,6 +61,48 @@ TEST(ParamControlIndex, PlugValuesReachEveryBoundControlHoweverTheTreeGrew) {
   gui.graphics.Resize(100, 60);
   gui.graphics.SetParameterFromPlug(2, 0.5, true);
   EXPECT_EQ(inTop->GetValue(), 0.5);
+}
+
+// A value from the plug-in reaches a parameter's controls as a walk would
+// meet them: the graphics context's own list in the order attached, then the
+// layer trees, however the attaching interleaved.
+TEST(ParamControlIndex, BoundControlsAreToldInWalkOrder) {
+  struct Told : IInvisibleSwitchControl {
+    Told(IPlugBase* plug, int param, std::vector<const IControl*>& log)
+        : IInvisibleSwitchControl(plug, IRECT(0, 0, 5, 5), param), mLog(log) {}
+    void SetValueFromPlug(double value) override {
+      mLog.push_back(this);
+      IInvisibleSwitchControl::SetValueFromPlug(value);
+    }
+    std::vector<const IControl*>& mLog;
+  };
+  const struct {
+    const char* steps;  // l: a control of the list, t: one of the layer, a: the layer itself attached
+  } cases[] = {{"lll"}, {"attt"}, {"atltl"}, {"ttalt"}, {"tlatll"}, {"latlt"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.steps);
+    Gui gui;
+    std::vector<const IControl*> told, listed, layered;
+    auto layer = std::make_unique<ControlLayer>(1, "page");
+    ControlLayer* page = layer.get();
+    for (const char* step = c.steps; *step; ++step) {
+      if (*step == 'a') {
+        gui.graphics.AttachLayer(layer.release());
+      } else if (*step == 'l') {
+        auto* control = new Told(&gui.plug, 3, told);
+        gui.graphics.AttachControl(control);
+        listed.push_back(control);
+      } else {
+        layered.push_back(page->AttachControl(std::make_unique<Told>(&gui.plug, 3, told)));
+      }
+    }
+    if (layer) gui.graphics.AttachLayer(layer.release());
+    told.clear();
+    gui.graphics.SetParameterFromPlug(3, 0.5, true);
+    std::vector<const IControl*> expected = listed;
+    expected.insert(expected.end(), layered.begin(), layered.end());
+    EXPECT_EQ(told, expected);
+  }
 }
 
 TEST(Caches, BitmapsAreLoadedOnceScaledOnceAndReleased) {

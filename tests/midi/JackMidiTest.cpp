@@ -1,5 +1,10 @@
 // The direct ports on RtMidi against a real JACK server (dummy driver) with
 // a plain JACK client on the other end.
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
 #include "JackTest.h"
 #include "RecordingPlug.h"
 
@@ -49,5 +54,24 @@ TEST_F(JackMidiTest, ThePeersMessagesReachTheHandlersFromTheDevice) {
   // The last message is sent after all the dropped kinds, so once it is in
   // nothing else can still be on its way.
   EXPECT_EQ(plug->WaitForCount(expected.size()), expected);
+}
+// A server found absent is asked for again only a second later: the out and
+// in port lists of an instance's start-up come from one look, and a failed
+// look costs the host's thread libjack's own pauses. Another instance looks
+// for itself.
+TEST_F(JackTest, AServerFoundAbsentIsAskedForAgainOnlyAfterASecond) {
+  const std::string server = std::getenv("JACK_DEFAULT_SERVER");
+  const std::shared_ptr<MidiBackend> backend = CurrentMidiBackend();
+  const std::unique_ptr<MidiSession> session = backend->openSession("Tarnivex probe");
+  setenv("JACK_DEFAULT_SERVER", ("tarnivex-absent-" + std::to_string(getpid())).c_str(), 1);
+  EXPECT_THROW(session->createOut("out"), MidiError);
+  setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+  EXPECT_THROW(session->createIn("in", 64), MidiError);
+  EXPECT_NE(backend->openSession("Tarnivex other")->createIn("in", 64), nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  std::unique_ptr<MidiInPort> in;
+  EXPECT_NO_THROW(in = session->createIn("in", 64));
+  ASSERT_NE(in, nullptr);
+  EXPECT_GT(in->getPortCount(), 0u);
 }
 }  // namespace

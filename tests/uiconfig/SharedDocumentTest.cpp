@@ -1,7 +1,9 @@
 // The GUI document read once per process and shared: what the walk builds
 // from it, log lines included, is what it built when every instance parsed
 // the document itself; and instances that share it share no state.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -83,6 +85,43 @@ TEST(SharedDocument, TheWalkBuildsAndLogsWhatItDidBeforeTheDocumentWasShared) {
                   static_cast<unsigned long long>(BuildFingerprint::Hash(joined(r.log))), r.log.size(),
                   r.built.c_str(), joined(r.log).c_str());
   }
+}
+
+// The document is read from its file again only when the file was written
+// since it was read: an unchanged file gives a further instance the document
+// already read, without reading it; a written one is read, and its new text
+// makes a new document.
+TEST(SharedDocument, ReadAgainOnlyWhenItsFileWasWritten) {
+  DocumentBundle bundle(readFile(SMALL_UICONFIG_XML));
+  const std::string file = bundle.dir.file("uiconfig.tea");
+  const auto documentOf = [](const LoggedPlug& p) { return p.plug->uiConfigManager->document(); };
+  LoggedPlug a(bundle.dir.path), b(bundle.dir.path);
+  ASSERT_TRUE(documentOf(a)->hasRoot);
+  EXPECT_EQ(documentOf(b), documentOf(a));
+
+  // The same bytes again: read, and found to be the document there is.
+  const std::string tea = readFile(file);
+  writeFile(file, tea);
+  LoggedPlug same(bundle.dir.path);
+  EXPECT_EQ(documentOf(same), documentOf(a));
+
+  // Other bytes of the same length with the old modification time: the
+  // change time still tells.
+  struct stat before {};
+  ASSERT_EQ(stat(file.c_str(), &before), 0);
+  std::string changed = tea;
+  changed[changed.size() / 2] = static_cast<char>(changed[changed.size() / 2] ^ 0x5A);
+  writeFile(file, changed);
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  LoggedPlug damaged(bundle.dir.path);
+  EXPECT_NE(documentOf(damaged), documentOf(a));
+
+  const auto filled = encipherResource(readFile(FILLED_UICONFIG_XML));
+  writeFile(file, std::string(filled.begin(), filled.end()));
+  LoggedPlug other(bundle.dir.path);
+  EXPECT_GT(documentOf(other)->elements.size(), documentOf(a)->elements.size());
+  EXPECT_EQ(documentOf(a)->elements.size(), documentOf(b)->elements.size());  // still the one it was given
 }
 
 std::string everything(LoggedPlug& p) { return BuildFingerprint(*p.plug, *p.plug->uiConfigManager, 0, 0).text(); }

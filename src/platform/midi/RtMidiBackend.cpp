@@ -3,9 +3,12 @@
 #include <jack/jack.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "JackMidiPorts.h"
 #include "KeepLoaded.h"
@@ -54,7 +57,21 @@ class RtMidiSession : public MidiSession {
 
  private:
   std::shared_ptr<JackMidiClient> jackClient() {
-    if (!mJack) mJack = JackMidiClient::Open(mName);
+    if (mJack) return mJack;
+    // An open with no server running keeps the caller (the host's thread at
+    // start-up) in libjack's own pauses for milliseconds: a server found
+    // absent a moment ago is not asked for again at once. The out and in
+    // port lists of a start-up ask one right after the other.
+    const auto now = std::chrono::steady_clock::now();
+    if (mJackFailure && now - mJackFailedAt < kJackRetry) throw MidiError(*mJackFailure);
+    try {
+      mJack = JackMidiClient::Open(mName);
+    } catch (const MidiError& error) {
+      mJackFailure = error.what();
+      mJackFailedAt = now;
+      throw;
+    }
+    mJackFailure.reset();
     return mJack;
   }
 
@@ -73,8 +90,12 @@ class RtMidiSession : public MidiSession {
                     ")");
   }
 
+  static constexpr std::chrono::seconds kJackRetry{1};
+
   std::string mName;
   std::shared_ptr<JackMidiClient> mJack;
+  std::optional<std::string> mJackFailure;  // why the last open failed
+  std::chrono::steady_clock::time_point mJackFailedAt;
 };
 }  // namespace
 

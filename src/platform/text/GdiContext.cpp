@@ -1,3 +1,5 @@
+#include <sys/mman.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -7,6 +9,10 @@
 
 namespace {
 constexpr int kMaxPooledContexts = 100;
+// Frame buffers this large are mapped straight from the system: their pages
+// are zero without being written and cost memory only once drawn on, so an
+// instance whose editor never opens keeps none of its frame.
+constexpr int64_t kMappedBlockBytes = 256 * 1024;
 constexpr int kMaxPooledObjects = 200;
 
 struct Pools {
@@ -51,7 +57,10 @@ HDC__* NewContext() {
 }
 
 void ReleaseContext(HDC__* ctx) {
-  std::free(ctx->block);
+  if (ctx->mappedBytes)
+    munmap(ctx->block, ctx->mappedBytes);
+  else
+    std::free(ctx->block);
   *ctx = HDC__();
   ctx->pooled = true;
   Pools& pools = ThePools();
@@ -91,10 +100,20 @@ HDC SWELL_CreateMemContext(HDC, int w, int h) {
   if (w <= 0 || h <= 0) return nullptr;
   const int64_t bytes = int64_t(w) * h * 4;
   if (bytes > INT32_MAX) return nullptr;
-  auto* block = static_cast<unsigned char*>(std::calloc(size_t(bytes) + 63, 1));
-  if (!block) return nullptr;
+  unsigned char* block = nullptr;
+  size_t mapped = 0;
+  if (bytes >= kMappedBlockBytes) {
+    void* pages = mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) return nullptr;
+    block = static_cast<unsigned char*>(pages);
+    mapped = size_t(bytes);
+  } else {
+    block = static_cast<unsigned char*>(std::calloc(size_t(bytes) + 63, 1));
+    if (!block) return nullptr;
+  }
   HDC__* ctx = NewContext();
   ctx->block = block;
+  ctx->mappedBytes = mapped;
   ctx->pixels = block + ((64 - (reinterpret_cast<uintptr_t>(block) & 63)) & 63);
   ctx->width = w;
   ctx->height = h;

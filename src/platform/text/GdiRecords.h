@@ -39,6 +39,7 @@ struct HDC__ {
   HDC__* poolNext = nullptr;
   // Own fields: the buffer behind a memory context and the clip stack.
   unsigned char* block = nullptr;  // owned
+  size_t mappedBytes = 0;          // the block is mapped pages of this size, not from the heap
   int width = 0, height = 0;
   RECT clip{0, 0, 0, 0};
   std::vector<RECT> clipStack;
