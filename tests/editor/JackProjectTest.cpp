@@ -141,6 +141,8 @@ TEST_F(JackProjectTest, ThirtyTwoInstancesWithPortsComeAndGo) {
     for (int wait = 0; wait < 1000 && tempos() < kInstances; ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(tempos(), kInstances);
     hosts.clear();
+    // JACK's clients are few machine-wide: the next round waits for these.
+    ASSERT_TRUE(peer->AwaitOtherClientsGone()) << "the instances' JACK clients did not close";
   }
 }
 }  // namespace

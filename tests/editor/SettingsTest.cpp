@@ -187,6 +187,7 @@ TEST_F(SettingsTest, PortAndLookCommandsRewriteTheirLine) {
   EXPECT_EQ(nameText.GetText(), "Default MIDI output set.");
   setParam(kDeviceInSelection, 2);
   EXPECT_EQ(nameText.GetText(), "Default MIDI input set.");
+  settle();  // the device enquiry the ports started writes its own status
   param(kUserInterfaceStyle)->InitInt("", 0, 0, 2);
   setParam(kUserInterfaceStyle, 2);
   EXPECT_EQ(valueText.GetText(), "Reload project!");

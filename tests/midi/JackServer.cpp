@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds, std::chrono::seconds;
@@ -136,7 +138,15 @@ bool JackServer::Launch() {
 
 void JackServer::Stop() {
   if (mPid > 0) {
-    End(mPid);
+    // A server that went on its own, or a failed test: its log tells why.
+    const bool died = Exited(mPid);
+    if (died || ::testing::Test::HasFailure()) {
+      std::ifstream file(mLogPath);
+      const std::string log{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+      std::fprintf(stderr, "jackd -n %s%s; its log ends:\n%s\n", mName.c_str(), died ? " had exited" : "",
+                   log.substr(log.size() > 4000 ? log.size() - 4000 : 0).c_str());
+    }
+    if (!died) End(mPid);
     mPid = -1;
     unsetenv("JACK_DEFAULT_SERVER");
   }
