@@ -6,6 +6,7 @@
 #include "DataFolder.h"
 #include "IControl.h"
 #include "IGraphicsLinux.h"
+#include "ImageTable.h"
 #include "LibrarianBrowser.h"
 #include "LinkManager.h"
 #include "MIDIMessageManager.h"
@@ -111,7 +112,9 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   randomizeControl = firstControlOf(kRandomize);
   if (randomizeControl) randomizeControl->GrayOut(true);
   hideSearchLayersAtStartup();
-  gui->AttachBackground(104, "resources/img/main-bg-frame.png", mUIScale);
+  // Under this size's id, as the image table declared it: under the plain id
+  // the frame would keep the size of whichever editor the process made first.
+  gui->AttachBackground(sizedImageId(104, mUIScale), "resources/img/main-bg-frame.png", mUIScale);
   AttachGraphics(graphics.release());
   ensureLibrarianView();
   debugLog("Layers attached...");

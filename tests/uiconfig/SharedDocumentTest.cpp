@@ -209,8 +209,16 @@ TEST(SizedImages, TwoEditorsAtDifferentSizesDrawTheirOwnImages) {
     for (int id : row.id) EXPECT_LT(id, kImageIdRange) << row.key;
   editorpages::Editor small("yellow", editorpages::kSizes[0]);
   editorpages::Editor large("yellow", editorpages::kSizes[2]);
+  editorpages::Editor normal("yellow", editorpages::kSizes[1]);
   small.DrawAll();
   large.DrawAll();
+  normal.DrawAll();
+  // The window's top rail runs across the whole width at every size.
+  for (editorpages::Editor* editor : {&small, &large, &normal}) {
+    LICE_IBitmap* frame = editor->graphics().GetDrawBitmap();
+    const int w = editor->graphics().Width();
+    EXPECT_EQ(LICE_GetPixel(frame, w - 20, 1), LICE_GetPixel(frame, 20, 1)) << "width " << w;
+  }
   const struct {
     editorpages::Editor& editor;
     const char* folder;
