@@ -1,6 +1,5 @@
 #include "SharedConfig.h"
 
-#include <sys/stat.h>
 #include <tinyxml2.h>
 
 #include <cstdint>
@@ -9,32 +8,13 @@
 #include <optional>
 
 #include "BundlePaths.h"
+#include "FileStamp.h"
 #include "ParamIndex.h"
 #include "ResourceCipher.h"
 
 namespace {
-// The file's identity and last change as the system keeps them: equal stamps
-// mean the bytes were not written in between (a write moves the change time,
-// which no one can set back).
-struct FileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  timespec modified{};
-  timespec changed{};
-
-  bool operator==(const FileStamp& other) const {
-    return device == other.device && inode == other.inode && size == other.size &&
-           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
-           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
-  }
-};
-
-std::optional<FileStamp> StampOf(const std::string& path) {
-  struct stat info {};
-  if (path.empty() || stat(path.c_str(), &info) != 0) return std::nullopt;
-  return FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
-}
+using userfiles::FileStamp;
+using userfiles::StampOf;
 
 // One entry per resource file: the bytes it was made from (by size and hash,
 // and the file's stamp when they were read) and what was made of them. An
