@@ -32,6 +32,11 @@ void Tarnivex::attachPatchLibrarian() {
     IGraphics* graphics = GetGUI();
     return graphics ? graphics->ShowMessageBox(text.c_str(), caption.c_str(), type) : 0;
   };
+  // Shown on the name and value displays, from whichever thread failed.
+  hooks.showFailure = [this](const std::string& what, const std::string& why) {
+    showParamName(what.c_str());
+    showParamValue(why.c_str());
+  };
   patchLibrarian->loadSharedPatches(getPatchesFolderStr());
 }
 

@@ -422,6 +422,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   LibrarianViewControl* librarianView() const;
   void OpenDataDirectory();
   void refreshFolders();
+  // What kDiscardBankData does, as if its button was pressed.
+  void discardBankEdit();
 
   // ---- Status displays and the librarian menus (StatusDisplays.cpp).
   void displayText(std::string name, std::string value, std::string cc);

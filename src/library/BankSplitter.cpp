@@ -3,9 +3,12 @@
 // kind are collected once, so a split costs time in proportion to its size;
 // a new file never replaces a file that is there: it takes a free name.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "BankFileFormat.h"
+#include "FailureText.h"
+#include "FileLock.h"
 #include "PatchLibrarian.h"
 #include "UserFiles.h"
 
@@ -63,8 +66,9 @@ std::shared_ptr<PatchFile> PatchLibrarian::splitPass(const std::vector<const Lib
   fillUncompletedBankFiles(bank.get());
   bank->holdAt(kPatchesPerBank);
   const std::string folder = folderOf(sourcePath);
+  // A long source name gives a piece name cut to what the file system takes.
   *written = userfiles::writeUnderFreeName(folder, name, writeBankImage(*bank, standardMidiFile, multis));
-  bank->fileName = written->empty() ? name : nameOf(*written);
+  bank->fileName = written->empty() ? userfiles::fitName(name) : nameOf(*written);
   if (written->empty()) log("PATCH LIBRARIAN: could not write file " + folder + name);
   return bank;
 }
@@ -88,6 +92,9 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   std::vector<std::shared_ptr<PatchFile>> pieces;
   std::vector<std::string> written;
   bool whole = true;
+  std::string why;
+  // No save of the source by another instance falls into the split.
+  const userfiles::FileLock fileLock(sourcePath);
   splitPassCount = static_cast<int>(bank.patches.size() / kPatchesPerBank);
   for (const bool multis : {false, true}) {
     const auto collected = entriesOfKind(bank, multis);
@@ -95,12 +102,21 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
       std::string path;
       if (auto piece = splitPass(collected, multis, pass, stem, extension, bank.folderName, sourcePath,
                                  standardMidiFile, &path)) {
-        if (path.empty()) whole = false;
+        if (path.empty()) {
+          whole = false;
+          why = userfiles::failureReason(errno, folderOf(sourcePath));
+        }
         pieces.push_back(std::move(piece));
         written.push_back(std::move(path));
       }
       if (pass + 1 >= splitPassCount) break;
     }
+  }
+  // Written by someone else while it was read or cut: the pieces would not
+  // hold what the file holds now.
+  if (whole && bank.stamp && userfiles::StampOf(sourcePath) != bank.stamp) {
+    whole = false;
+    why = "Changed by another program";
   }
   // The source leaves the library folder, or it would be split again by the
   // next load: into "Converted Banks", else beside itself under a name the
@@ -109,6 +125,7 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     const std::string renamed = userfiles::moveUnderFreeName(sourcePath, folderOf(sourcePath), bank.fileName + ".converted");
     if (renamed.empty()) {
       whole = false;
+      why = userfiles::failureReason(errno, folderOf(sourcePath));
     } else {
       log("PATCH LIBRARIAN: could not move file " + sourcePath + ", renamed it to " + renamed);
     }
@@ -118,6 +135,7 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     for (const auto& path : written)
       if (!path.empty()) std::remove(path.c_str());
     log("PATCH LIBRARIAN: could not split file " + sourcePath + ", it stays as it is");
+    fail(nameOf(sourcePath) + " not split!", why);
     return false;
   }
   auto guard = lock();

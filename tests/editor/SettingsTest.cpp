@@ -63,8 +63,8 @@ TEST_F(SettingsTest, ARewriteReplacesOneLineAndNeverLosesTheFile) {
   for (const auto& entry : fs::directory_iterator(fs::path(getSettingsPath()).parent_path()))
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"Tarnivex Editor LOG.txt", "Tarnivex Editor UI.txt",
-                                             "Tarnivex Editor UI.txt.lock"}));
+  EXPECT_EQ(names, (std::vector<std::string>{".Tarnivex Editor UI.txt.lock", "Tarnivex Editor LOG.txt",
+                                             "Tarnivex Editor UI.txt"}));
 
   // A missing file is not created.
   fs::remove(getSettingsPath());

@@ -183,6 +183,6 @@ TEST_F(UserFilesTest, TheLockKeepsTwoWritersApart) {
   b.join();
   EXPECT_FALSE(failed);
   EXPECT_EQ(readText(file), "100");
-  EXPECT_TRUE(fs::exists(dir / "Settings.txt.lock"));
+  EXPECT_TRUE(fs::exists(dir / ".Settings.txt.lock"));
 }
 }  // namespace

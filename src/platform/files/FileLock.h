@@ -1,5 +1,6 @@
 // An exclusive lock between processes and instances on one file: a flock on
-// the lock file "<path>.lock" beside it, held while the object lives.
+// the hidden lock file ".<name>.lock" beside it (a short name made from the
+// file's where that would be too long), held while the object lives.
 #pragma once
 
 #include <string>
