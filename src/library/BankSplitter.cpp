@@ -54,21 +54,24 @@ std::shared_ptr<PatchFile> PatchLibrarian::splitPass(const std::vector<const Lib
   bank->kind = 0;
   // Every hundred multis gets a name of its own, so no pass replaces the
   // file of another.
-  std::string name = stem;
-  name += multis ? " Multis" : " Singles";
+  std::string suffix = multis ? " Multis" : " Singles";
   if (!multis || pass >= 0) {
-    name += ' ';
-    name += std::to_string(pass + 2);
+    suffix += ' ';
+    suffix += std::to_string(pass + 2);
   }
-  name += '.';
-  name += extension;
+  suffix += '.';
+  suffix += extension;
+  // A long source name gives up the end of its stem, never the piece's
+  // number, and leaves room for the " (n)" of a free name.
+  constexpr std::size_t kFreeNameRoom = 6;
+  const std::size_t room = userfiles::kMaxNameBytes - kFreeNameRoom;
+  const std::string name = userfiles::cutToBytes(stem, suffix.size() < room ? room - suffix.size() : 0) + suffix;
   bank->folderName = folderName;
   fillUncompletedBankFiles(bank.get());
   bank->holdAt(kPatchesPerBank);
   const std::string folder = folderOf(sourcePath);
-  // A long source name gives a piece name cut to what the file system takes.
   *written = userfiles::writeUnderFreeName(folder, name, writeBankImage(*bank, standardMidiFile, multis));
-  bank->fileName = written->empty() ? userfiles::fitName(name) : nameOf(*written);
+  bank->fileName = written->empty() ? name : nameOf(*written);
   if (written->empty()) log("PATCH LIBRARIAN: could not write file " + folder + name);
   return bank;
 }

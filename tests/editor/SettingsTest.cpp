@@ -58,13 +58,12 @@ TEST_F(SettingsTest, ARewriteReplacesOneLineAndNeverLosesTheFile) {
   userfiles::setWriteFault(std::nullopt);
   EXPECT_EQ(readFile(getSettingsPath()), "blue\nlarge\nyes\nNew Out\nIn");
   EXPECT_EQ(settings.line(SettingsFile::kStyle), "blue");
-  // Nothing is left beside it but the lock file.
+  // Nothing is left beside it.
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(fs::path(getSettingsPath()).parent_path()))
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{".Tarnivex Editor UI.txt.lock", "Tarnivex Editor LOG.txt",
-                                             "Tarnivex Editor UI.txt"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Tarnivex Editor LOG.txt", "Tarnivex Editor UI.txt"}));
 
   // A missing file is not created.
   fs::remove(getSettingsPath());

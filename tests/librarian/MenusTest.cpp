@@ -221,7 +221,8 @@ TEST_F(MenuTest, BankEditMenuFollowsTheDataTypeAndEachPickStartsItsJob) {
             "Multis from Selected Bank");
   host.picks = {{"Refresh Folders"}, {"About..."}, {"Import...", "Standard MIDI (*.mid)"}};
   for (int i = 0; i < 3; ++i) menu.OnMouseDown(0, 0, nullptr);
-  EXPECT_EQ(host.calls, (std::vector<std::string>{"refresh folders", "import mid", "refresh folders"}));
+  // The import reads the folders again itself once a file came in.
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"refresh folders", "import mid"}));
   EXPECT_FALSE(host.hidden["aboutWindow"]);
 }
 

@@ -1,6 +1,6 @@
 // An exclusive lock between processes and instances on one file: a flock on
-// the hidden lock file ".<name>.lock" beside it (a short name made from the
-// file's where that would be too long), held while the object lives.
+// the folder that holds it, held while the object lives. Every file of the
+// folder shares the lock; one thread never takes it twice.
 #pragma once
 
 #include <string>
@@ -9,7 +9,8 @@ namespace userfiles {
 
 class FileLock {
  public:
-  // Waits for the lock; locked() is false when the lock file cannot be made.
+  // Waits for the lock; locked() is false (errno says why) when the folder
+  // cannot be opened.
   explicit FileLock(const std::string& path);
   ~FileLock();
   FileLock(const FileLock&) = delete;

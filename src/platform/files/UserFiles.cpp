@@ -150,15 +150,19 @@ bool renameNoReplace(const std::string& from, const std::string& to) {
 }
 }  // namespace
 
+std::string cutToBytes(const std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  size_t keep = limit;
+  while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) --keep;
+  return text.substr(0, keep);
+}
+
 std::string fitName(const std::string& name, std::size_t limit) {
   if (name.size() <= limit) return name;
   const size_t dot = name.find_last_of('.');
   const bool hasExtension = dot != std::string::npos && dot > 0 && name.size() - dot < limit;
   const std::string extension = hasExtension ? name.substr(dot) : std::string();
-  size_t keep = limit - extension.size();
-  // A cut never splits a UTF-8 character.
-  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-  return name.substr(0, keep) + extension;
+  return cutToBytes(name.substr(0, hasExtension ? dot : name.size()), limit - extension.size()) + extension;
 }
 
 std::string numberedName(const std::string& name, int n) {

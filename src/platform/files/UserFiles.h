@@ -42,6 +42,9 @@ std::string moveUnderFreeName(const std::string& source, const std::string& fold
 // The longest file name the file systems take, in bytes.
 constexpr std::size_t kMaxNameBytes = 255;
 
+// text cut to at most limit bytes, never inside a UTF-8 character.
+std::string cutToBytes(const std::string& text, std::size_t limit);
+
 // name cut to at most limit bytes: the stem is shortened (never inside a
 // UTF-8 character) and the extension kept.
 std::string fitName(const std::string& name, std::size_t limit = kMaxNameBytes);
