@@ -153,6 +153,30 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   window->click(window->slot(kUpper, 8));
   window->type(*entryField->GetRECT(), "Never");
   EXPECT_EQ(entry(kUpper, 7).name, numbered("Fact", 7));
+
+  // "Refresh Folders" with the rename unsaved asks; Cancel keeps the rename.
+  const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
+  window->view().ScriptMessageBoxAnswer(2);
+  window->pickFromMenu(bankEdit, {11});
+  EXPECT_EQ(window->view().MessageBoxesShown(),
+            std::vector<std::string>{"The bank has unsaved changes. Save them first? No discards them."});
+  EXPECT_EQ(entry(kUpper, 6).name, "Second          ");
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Save bank or Discard changes!"));
+
+  // Another program writes the bank file (as most do: a new file renamed
+  // over it); the save asks, and No keeps both files.
+  const Bytes theirs = soundFile("Other", 100, "Pad");
+  writeFile(file + ".tmp", theirs);
+  fs::rename(file + ".tmp", file);
+  window->view().ScriptMessageBoxAnswer(7);
+  window->pickFromMenu(bankEdit, {7});
+  EXPECT_EQ(window->view().MessageBoxesShown().size(), 2u);
+  EXPECT_EQ(readFile(file), theirs);
+  const Bytes kept = readFile(getPatchesFolderStr() + "/Factory (2).syx");
+  ASSERT_EQ(kept.size(), 39200u);
+  EXPECT_EQ(std::string(kept.begin() + 6 * 392 + 370, kept.begin() + 6 * 392 + 386), "Second          ");
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
 }
 
 TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperPane) {
