@@ -14,6 +14,7 @@
 #include "MemoryMidiBackend.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "UserFiles.h"
 
 namespace {
 constexpr int kHighlight = 0xE1E1E1;
@@ -177,6 +178,22 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   ASSERT_EQ(kept.size(), 39200u);
   EXPECT_EQ(std::string(kept.begin() + 6 * 392 + 370, kept.begin() + 6 * 392 + 386), "Second          ");
   EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+}
+
+// A split that fails during a new instance's first load is shown once its
+// window has the displays; the source stays where it was.
+TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
+  const std::string big = getPatchesFolderStr() + "/Big.syx";
+  writeFile(big, soundFile("Big", 150, "Lead"));
+  plug->patchLibrarian->forgetSharedLoad();
+  userfiles::setWriteFault(userfiles::WriteFault{0, ENOSPC});
+  Tarnivex second(IPlugInstanceInfo{});
+  userfiles::setWriteFault(std::nullopt);
+  EXPECT_EQ(readFile(big), soundFile("Big", 150, "Lead"));
+  ASSERT_NE(second.paramNameDisplay, nullptr);
+  second.OnIdle();
+  EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("Big.syx not split!"));
+  EXPECT_EQ(second.paramValueDisplay->GetText(), std::string("Disk full"));
 }
 
 TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperPane) {
