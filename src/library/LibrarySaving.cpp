@@ -34,59 +34,66 @@ void PatchLibrarian::fail(const std::string& what, const std::string& why) const
 
 bool PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image, const std::shared_ptr<PatchFile>& bank,
                                    bool ownFile) {
-  // Every instance and process takes this lock before it writes the file,
-  // so no save falls between another's look at the file and its write.
-  const userfiles::FileLock fileLock(path);
   std::optional<userfiles::FileStamp> readStamp;
   {
     auto guard = lock();
     readStamp = bank->stamp;
   }
-  const auto now = userfiles::StampOf(path);
-  Choice choice = Choice::kReplace;
   const std::string name = nameOf(path);
-  if (now && !(ownFile && readStamp && *now == *readStamp)) {
+  // What to do with the file as it is now; the user is asked with no lock
+  // held, so no other save waits on the answer.
+  auto choose = [&](const std::optional<userfiles::FileStamp>& now) {
+    if (!now || (ownFile && readStamp && *now == *readStamp)) return Choice::kReplace;
     const auto onDisk = userfiles::readWholeFile(path, maxBankFileSize);
     if (onDisk && countEntries(*onDisk) > static_cast<std::size_t>(kPatchesPerBank)) {
       // Replacing it would cut sounds the editor never showed.
       const std::string text = "\"" + name + "\" now holds more sounds than this bank. Save this bank under a new "
                                                  "name? No saves nothing.";
-      const int answer = hooks.messageBox ? hooks.messageBox(text, "Save", 4) : 1;
-      choice = answer == 1 ? Choice::kKeepBoth : Choice::kCancel;
-    } else if (ownFile) {
-      // Without a window to ask in, both files are kept.
-      const std::string text = "\"" + name + "\" was changed by another program since it was read. Replace it? "
-                                                 "No keeps both: this bank is saved under a new name.";
-      const int answer = hooks.messageBox ? hooks.messageBox(text, "Save", 3) : 7;
-      choice = answer == 1 ? Choice::kReplace : answer == 7 ? Choice::kKeepBoth : Choice::kCancel;
+      return (hooks.messageBox ? hooks.messageBox(text, "Save", 4) : 1) == 1 ? Choice::kKeepBoth : Choice::kCancel;
     }
-  }
-  if (choice == Choice::kCancel) {
-    fail("Bank not saved!", "Changed by another program");
-    return false;
-  }
-  std::string written = path;
-  if (choice == Choice::kKeepBoth) {
-    written = userfiles::writeUnderFreeName(folderOf(path), name, image);
-    if (written.empty()) {
-      fail("Bank not saved!", userfiles::failureReason(errno, folderOf(path)));
+    // Another file the user picked to save over is theirs to replace.
+    if (!ownFile) return Choice::kReplace;
+    // Without a window to ask in, both files are kept.
+    const std::string text = "\"" + name + "\" was changed by another program since it was read. Replace it? "
+                                               "No keeps both: this bank is saved under a new name.";
+    const int answer = hooks.messageBox ? hooks.messageBox(text, "Save", 3) : 7;
+    return answer == 1 ? Choice::kReplace : answer == 7 ? Choice::kKeepBoth : Choice::kCancel;
+  };
+  constexpr int kMaxRounds = 3;
+  for (int round = 0; round < kMaxRounds; ++round) {
+    const auto seen = userfiles::StampOf(path);
+    const Choice choice = choose(seen);
+    if (choice == Choice::kCancel) break;
+    // Every instance and process takes this lock before it writes, so no
+    // save falls between the look at the file and the write.
+    const userfiles::FileLock fileLock(path);
+    // Written again while the user was asked: asked again.
+    if (userfiles::StampOf(path) != seen) continue;
+    std::string written = path;
+    if (choice == Choice::kKeepBoth) {
+      written = userfiles::writeUnderFreeName(folderOf(path), name, image);
+      if (written.empty()) {
+        fail("Bank not saved!", userfiles::failureReason(errno, folderOf(path)));
+        return false;
+      }
+    } else if (!userfiles::writeFileAtomically(path, image)) {
+      const int error = errno;
+      log("PATCH LIBRARIAN: could not write file " + path);
+      fail("Bank not saved!", userfiles::failureReason(error, path));
       return false;
     }
-  } else if (!userfiles::writeFileAtomically(path, image)) {
-    const int error = errno;
-    log("PATCH LIBRARIAN: could not write file " + path);
-    fail("Bank not saved!", userfiles::failureReason(error, path));
-    return false;
+    // The bank now stands for what was written: its next save asks only
+    // when someone else writes the file again.
+    if (ownFile) {
+      const auto stamp = userfiles::StampOf(written);
+      auto guard = lock();
+      bank->stamp = stamp;
+      if (choice == Choice::kKeepBoth) bank->fileName = nameOf(written);
+    }
+    return true;
   }
-  // The bank now stands for what was written: the next save of it asks only
-  // when someone else writes the file again.
-  if (ownFile) {
-    const auto stamp = userfiles::StampOf(written);
-    auto guard = lock();
-    bank->stamp = stamp;
-    if (choice == Choice::kKeepBoth) bank->fileName = nameOf(written);
-  }
-  return true;
+  fail("Bank not saved!", "Changed by another program");
+  return false;
 }
 
 bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
