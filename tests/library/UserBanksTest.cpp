@@ -451,6 +451,30 @@ TEST(ChangedBankFiles, NoSaveLosesWhatAnotherWroteWithoutTheUsersChoice) {
   }
 }
 
+// Written once more while the user was being asked: the file is looked at
+// again before anything replaces it.
+TEST(ChangedBankFiles, AFileWrittenWhileTheUserIsAskedIsLookedAtAgain) {
+  DataFolder data;
+  const fs::path bankFile = data.patches() / "Bank.syx";
+  writeFile(bankFile, soundFile("s", 100));
+  LoggedLibrary me(data.patchesStr());
+  rename(me.library, 0, numbered("Mine", 0));
+  auto writeAsAProgram = [&](const std::string& prefix) {
+    writeFile(data.patches() / "program.tmp", soundFile(prefix, 100));
+    fs::rename(data.patches() / "program.tmp", bankFile);
+  };
+  writeAsAProgram("early");
+  int asked = 0;
+  me.library.hooks.messageBox = [&](const std::string&, const std::string&, int) {
+    if (++asked == 1) writeAsAProgram("late");
+    return asked == 1 ? 1 : 0;  // Yes to the first box; the second is closed
+  };
+  EXPECT_FALSE(saveFirstBank(me.library, data));
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(readFile(bankFile), soundFile("late", 100));
+  EXPECT_EQ(me.shown, std::vector<std::string>{"Bank not saved! / Changed by another program"});
+}
+
 // ---- Names as long as the file system takes.
 
 TEST(LongNames, NamesOf247To255BytesAreSavedImportedAndSplit) {
