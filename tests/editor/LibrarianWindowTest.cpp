@@ -178,6 +178,16 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   ASSERT_EQ(kept.size(), 39200u);
   EXPECT_EQ(std::string(kept.begin() + 6 * 392 + 370, kept.begin() + 6 * 392 + 386), "Second          ");
   EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+
+  // The bank is now the kept file: saved again on a full disk, the window
+  // says so and the file stays.
+  userfiles::setWriteFault(userfiles::WriteFault{1000, ENOSPC});
+  window->pickFromMenu(bankEdit, {7});
+  userfiles::setWriteFault(std::nullopt);
+  EXPECT_EQ(window->view().MessageBoxesShown().size(), 2u);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Bank not saved!"));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Disk full"));
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Factory (2).syx"), kept);
 }
 
 // A split that fails during a new instance's first load is shown once its
