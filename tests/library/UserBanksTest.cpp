@@ -373,7 +373,7 @@ bool saveFirstBank(PatchLibrarian& library, const DataFolder& data) {
 // Bank.syx after this instance read it; this instance's save then asks, and
 // nothing anyone saved is lost unless the user chose to replace it.
 TEST(ChangedBankFiles, NoSaveLosesWhatAnotherWroteWithoutTheUsersChoice) {
-  enum Other { kInstance, kProcess, kProgram, kGrown, kNobody };
+  enum Other { kInstance, kSharedLoad, kProcess, kProgram, kGrown, kNobody };
   struct Row {
     const char* label;
     Other other;
@@ -388,6 +388,7 @@ TEST(ChangedBankFiles, NoSaveLosesWhatAnotherWroteWithoutTheUsersChoice) {
       {"instance, keep both", kInstance, 7, true, {3}, {{"Bank.syx", {theirs}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
       {"instance, replace", kInstance, 1, true, {3}, {{"Bank.syx", {mine}}}, {"Bank.syx"}},
       {"instance, cancel", kInstance, 2, false, {3}, {{"Bank.syx", {theirs}}}, {"Bank.syx"}},
+      {"instance of the shared load", kSharedLoad, 7, true, {3}, {{"Bank.syx", {theirs}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
       {"process, keep both", kProcess, 7, true, {3}, {{"Bank.syx", {theirs}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
       {"program, keep both", kProgram, 7, true, {3}, {{"Bank.syx", {ext}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
       {"grown to 150, new name", kGrown, 1, true, {4}, {{"Bank.syx", {grown}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
@@ -417,6 +418,14 @@ TEST(ChangedBankFiles, NoSaveLosesWhatAnotherWroteWithoutTheUsersChoice) {
         rename(other.library, 1, theirs);
         ASSERT_TRUE(saveFirstBank(other.library, data));
         break;
+      case kSharedLoad: {
+        // An instance made later in the process is handed the load this one read.
+        PatchLibrarian later;
+        later.loadSharedPatches(data.patchesStr());
+        rename(later, 1, theirs);
+        ASSERT_TRUE(saveFirstBank(later, data));
+        break;
+      }
       case kProcess:
         if (const pid_t child = ::fork(); child == 0) {
           rename(me.library, 1, theirs);  // the forked copy read the file as this one did
