@@ -72,7 +72,11 @@ std::shared_ptr<PatchFile> PatchLibrarian::splitPass(const std::vector<const Lib
   const std::string folder = folderOf(sourcePath);
   *written = userfiles::writeUnderFreeName(folder, name, writeBankImage(*bank, standardMidiFile, multis));
   bank->fileName = written->empty() ? name : nameOf(*written);
-  if (written->empty()) log("PATCH LIBRARIAN: could not write file " + folder + name);
+  if (written->empty()) {
+    const int error = errno;  // the caller says why
+    log("PATCH LIBRARIAN: could not write file " + folder + name);
+    errno = error;
+  }
   return bank;
 }
 
