@@ -83,7 +83,8 @@ class LibrarianHost {
   // Drops the unsaved edit of the upper bank as kDiscardBankData does
   // (the library is read again).
   virtual void discardBankEdit() {}
-  // A status text in the name and value displays.
+  // A status text in the name display, and in the value display unless
+  // value is empty.
   virtual void showStatus(const std::string& /*name*/, const std::string& /*value*/) {}
   virtual void OpenDataDirectory() = 0;
   virtual bool saveImportedFile(bool midi) = 0;

@@ -66,7 +66,7 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   void discardBankEdit() override { mPlug.discardBankEdit(); }
   void showStatus(const std::string& name, const std::string& value) override {
     mPlug.showParamName(name.c_str());
-    mPlug.showParamValue(value.c_str());
+    if (!value.empty()) mPlug.showParamValue(value.c_str());
   }
   void OpenDataDirectory() override { mPlug.OpenDataDirectory(); }
   bool saveImportedFile(bool midi) override {
