@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <deque>
+#include <iostream>
 
+#include "../files/SmallFileSystem.h"
 #include "BankFileFormat.h"
 #include "LibraryTestSupport.h"
 #include "UserFiles.h"
@@ -577,6 +579,23 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
       fs::permissions(target, fs::perms::owner_all);
       EXPECT_EQ(readFile(target), soundFile("old", 100));
       EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{name});
+    }
+  }
+  // A small file system of its own, filled up, where one can be mounted.
+  {
+    DataFolder data;
+    SmallFileSystem small(data.patches());
+    if (small.mounted()) {
+      writeFile(data.patches() / "Bank.syx", soundFile("old", 100));
+      LoggedLibrary l(data.patchesStr());
+      small.fill();
+      rename(l.library, 0, numbered("Mine", 0));
+      EXPECT_FALSE(saveFirstBank(l.library, data));
+      EXPECT_EQ(l.shown, std::vector<std::string>{"Bank not saved! / Disk full"});
+      EXPECT_EQ(readFile(data.patches() / "Bank.syx"), soundFile("old", 100));
+      EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Bank.syx", "filler"}));
+    } else {
+      std::cout << "no small file system here: " << small.error << "\n";
     }
   }
   // A file the library would leave out is not imported.
