@@ -27,6 +27,12 @@ void drawInvisible(IGraphics* graphics, const IRECT* rect) {
   graphics->FillIRect(&transparent, &r, nullptr);
 }
 
+// The upper bank's edit is in a file now.
+void markSaved(LibrarianHost& host) {
+  if (IParam* unsaved = host.paramAt(kBankEditUnsaved)) unsaved->Set(0.0);
+  host.setParameterFromPlug(kBankEditUnsaved, 0.0, false);
+}
+
 // The index of the entry chosen in menu, or -1 when the pick was elsewhere.
 int pickIn(const IPopupMenu* chosen, const std::unique_ptr<IPopupMenu>& menu) {
   return chosen == menu.get() ? chosen->GetChosenItemIdx() : -1;
@@ -81,13 +87,14 @@ void BankEditPopupMenu::doPopupMenu() {
     if (int i = pickIn(chosen, mSoundStore); i >= 0) runSoundStore(i);
     if (int i = pickIn(chosen, mMultiStore); i >= 0) runMultiStore(i);
     if (int i = pickIn(chosen, mSaveAs); i == 0 || i == 1) {
-      host().librarian()->savePatchAs(host().getPatchesFolderStr().c_str(), std::string(), i == 0);
-      host().refreshFolders();
+      // The edit is kept in the new file: the reload that lists it loses nothing.
+      if (host().librarian()->savePatchAs(host().getPatchesFolderStr().c_str(), std::string(), i == 0)) {
+        markSaved(host());
+        host().refreshFolders();
+      }
     }
-    if (int i = pickIn(chosen, mImport); i == 0 || i == 1) {
-      host().saveImportedFile(i == 0);
-      host().refreshFolders();
-    }
+    // The import reads the library again once the file is in it.
+    if (int i = pickIn(chosen, mImport); (i == 0 || i == 1) && settleBankEdit()) host().saveImportedFile(i == 0);
   }
   for (auto* menu : {&mMain, &mSoundRequest, &mMultiRequest, &mSoundStore, &mMultiStore, &mSaveAs, &mImport})
     (*menu)->CheckItemAlone(-1);
@@ -103,7 +110,11 @@ void BankEditPopupMenu::runMain(int index) {
       startLibrarianJob(manager, sendMultiJob(false, false), kSetBusy);
       break;
     case 7: saveOverCurrentBank(); break;
-    case 11: host().refreshFolders(); break;
+    case 11: {
+      bool reloaded = false;
+      if (settleBankEdit(&reloaded) && !reloaded) host().refreshFolders();
+      break;
+    }
     case 13: host().OpenDataDirectory(); break;
     case 14: host().hideLayer("aboutWindow", false); break;
     default: break;
@@ -162,26 +173,43 @@ void BankEditPopupMenu::runMultiStore(int index) {
     mBrowser->SendAllProgramsFromLibrarian(0);
 }
 
-// Writes the upper bank back to the file it came from.
-void BankEditPopupMenu::saveOverCurrentBank() {
+bool BankEditPopupMenu::saveOverCurrentBank() {
   PatchLibrarian* librarian = host().librarian();
-  if (!librarian) return;
+  if (!librarian) return false;
   std::string path = host().getPatchesFolderStr();
   std::string name;
   {
     auto lock = librarian->lock();
     const auto bank = librarian->bankAt(host().multiMode() ? kMultiList : kSoundList, librarian->upperBank);
-    if (!bank) return;
+    if (!bank) return false;
     // The first directory is the library folder itself.
     for (size_t d = 1; d < bank->directories.size(); ++d) path += "/" + bank->directories[d];
     name = bank->fileName;
   }
-  if (librarian->saveEditedPatch(path + "/" + name, name)) {
-    // Instances made from now on read the folder with the bank as saved.
-    librarian->forgetSharedLoad();
-    if (IParam* unsaved = host().paramAt(kBankEditUnsaved)) unsaved->Set(0.0);
-    host().setParameterFromPlug(kBankEditUnsaved, 0.0, false);
+  if (!librarian->saveEditedPatch(path + "/" + name, name)) return false;
+  // Instances made from now on read the folder with the bank as saved.
+  librarian->forgetSharedLoad();
+  markSaved(host());
+  return true;
+}
+
+bool BankEditPopupMenu::settleBankEdit(bool* reloaded) {
+  const IParam* unsaved = host().paramAt(kBankEditUnsaved);
+  if (!unsaved || unsaved->Value() != 1.0) return true;
+  PatchLibrarian* librarian = host().librarian();
+  // Without a window to ask in nothing is dropped.
+  const int answer = librarian && librarian->hooks.messageBox
+                         ? librarian->hooks.messageBox(
+                               "The bank has unsaved changes. Save them first? No discards them.", "Unsaved bank", 3)
+                         : 0;
+  if (answer == 1) return saveOverCurrentBank();
+  if (answer == 7) {
+    host().discardBankEdit();
+    if (reloaded) *reloaded = true;
+    return true;
   }
+  host().showStatus("Save bank or Discard changes!", "");
+  return false;
 }
 
 void BankEditPopupMenu::OnMouseDown(int, int, IMouseMod*) {

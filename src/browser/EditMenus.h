@@ -24,6 +24,14 @@ class BankEditPopupMenu : public IControl {
 
   IPopupMenu& mainMenu() { return *mMain; }
 
+  // Writes the upper bank back to its file; true when it was written.
+  bool saveOverCurrentBank();
+  // Before the library is read again: an unsaved edit of the upper bank is
+  // saved or discarded as the user chooses; false, with nothing changed,
+  // when the user cancels or the save fails. A discard reads the library
+  // again and says so in reloaded.
+  bool settleBankEdit(bool* reloaded = nullptr);
+
  private:
   LibrarianHost& host() const;
   void runMain(int index);
@@ -31,7 +39,6 @@ class BankEditPopupMenu : public IControl {
   void runMultiRequest(int index);
   void runSoundStore(int index);
   void runMultiStore(int index);
-  void saveOverCurrentBank();
 
   LibrarianBrowser* mBrowser;
   std::unique_ptr<IPopupMenu> mMain, mSoundRequest, mMultiRequest, mSoundStore, mMultiStore, mSaveAs, mImport;

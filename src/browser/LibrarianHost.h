@@ -80,6 +80,12 @@ class LibrarianHost {
   virtual void prepareMultiPush() = 0;
   // The plug-in's handler of kRefreshFolders.
   virtual void refreshFolders() = 0;
+  // Drops the unsaved edit of the upper bank as kDiscardBankData does
+  // (the library is read again).
+  virtual void discardBankEdit() {}
+  // A status text in the name display, and in the value display unless
+  // value is empty.
+  virtual void showStatus(const std::string& /*name*/, const std::string& /*value*/) {}
   virtual void OpenDataDirectory() = 0;
   virtual bool saveImportedFile(bool midi) = 0;
   virtual std::string getPatchesFolderStr() = 0;

@@ -80,6 +80,12 @@ void Tarnivex::updateBankAndProgramMenuNames(bool keepBankMenu) {
 
 void Tarnivex::refreshFolders() { OnParamChange(kRefreshFolders); }
 
+void Tarnivex::discardBankEdit() {
+  GetParam(kDiscardBankData)->Set(1.0);
+  OnParamChange(kDiscardBankData);
+  GetParam(kDiscardBankData)->Set(0.0);
+}
+
 void Tarnivex::OpenDataDirectory() {
   if (IGraphics* gui = GetGUI()) gui->OpenURL(getDataFolder().c_str());
 }

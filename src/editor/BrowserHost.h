@@ -63,6 +63,11 @@ class Tarnivex::BrowserHost : public LibrarianHost {
     mPlug.sendGlobalFirst = true;
   }
   void refreshFolders() override { mPlug.refreshFolders(); }
+  void discardBankEdit() override { mPlug.discardBankEdit(); }
+  void showStatus(const std::string& name, const std::string& value) override {
+    mPlug.showParamName(name.c_str());
+    if (!value.empty()) mPlug.showParamValue(value.c_str());
+  }
   void OpenDataDirectory() override { mPlug.OpenDataDirectory(); }
   bool saveImportedFile(bool midi) override {
     const bool imported = mPlug.saveImportedFile(midi);

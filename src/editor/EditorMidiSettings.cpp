@@ -4,11 +4,13 @@
 #include <string>
 
 #include "ControlLayer.h"
+#include "FailureText.h"
 #include "MidiPorts.h"
 #include "IControl.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "Tarnivex.h"
+#include "UserFiles.h"
 
 namespace {
 constexpr const char* kSizeNames[] = {"small", "normal", "large"};
@@ -105,14 +107,21 @@ void Tarnivex::selectMidiPort(bool output, int index) {
 bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
   const int iv = static_cast<int>(value);
   const bool one = value == 1.0;
-  auto missing = [this] {
+  int writeError = 0;
+  // A file that is there but cannot be written says why.
+  auto missing = [this, &writeError] {
+    if (userfiles::nameTaken(settingsPath)) {
+      showParamName("Tarnivex Editor UI.txt not saved!");
+      showParamValue(userfiles::failureReason(writeError, settingsPath).c_str());
+      return;
+    }
     showParamName("Tarnivex Editor UI.txt MISSING!");
     showParamValue("Contact support");
   };
   // No text: the line stays as the file holds it (another instance may
   // have changed it since this one read it).
-  auto rewrite = [this](SettingsFile::Line line, std::optional<std::string> text) {
-    return settings.rewrite(settingsPath, line, std::move(text));
+  auto rewrite = [this, &writeError](SettingsFile::Line line, std::optional<std::string> text) {
+    return settings.rewrite(settingsPath, line, std::move(text), &writeError);
   };
 
   if (paramIdx >= kMIDIFilterDAWCCPassThrough && paramIdx < kMIDIFilterDAWCCPassThrough + static_cast<int>(kFilterKinds)) {

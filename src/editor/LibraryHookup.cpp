@@ -32,7 +32,19 @@ void Tarnivex::attachPatchLibrarian() {
     IGraphics* graphics = GetGUI();
     return graphics ? graphics->ShowMessageBox(text.c_str(), caption.c_str(), type) : 0;
   };
+  hooks.showFailure = [this](const std::string& what, const std::string& why) { showFailure(what, why); };
   patchLibrarian->loadSharedPatches(getPatchesFolderStr());
+}
+
+// Shown on the name and value displays, from whichever thread failed.
+void Tarnivex::showFailure(const std::string& what, const std::string& why) {
+  if (!paramNameDisplay || !paramValueDisplay) {
+    std::lock_guard<std::mutex> lock(mPendingFailureMutex);
+    mPendingFailure = std::pair{what, why};
+    return;
+  }
+  showParamName(what.c_str());
+  showParamValue(why.c_str());
 }
 
 bool Tarnivex::saveImportedFile(bool midi) {

@@ -66,20 +66,24 @@ std::string SettingsFile::contents() const {
   return text;
 }
 
-bool SettingsFile::rewrite(const std::string& path, Line which, std::optional<std::string> text) {
-  if (access(path.c_str(), F_OK) != 0) return false;
+bool SettingsFile::rewrite(const std::string& path, Line which, std::optional<std::string> text, int* error) {
+  auto failed = [error](int why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (access(path.c_str(), F_OK) != 0) return failed(errno);
   // Read, changed by one line and written back under a lock shared with
   // every other instance, so none of them undoes another's change.
   const userfiles::FileLock fileLock(path);
-  if (!fileLock.locked()) return false;
+  if (!fileLock.locked()) return failed(errno);
   const auto data = userfiles::readWholeFile(path, kMaxSettingsSize);
-  if (!data) return false;
+  if (!data) return failed(errno);
   auto lines = parseLines(std::string(data->begin(), data->end()));
   // A line break would push the lines after it down: the line ends there.
   if (text) lines[static_cast<size_t>(which)] = text->substr(0, text->find('\n'));
   std::string contentsAfter;
   for (size_t i = 0; i < lines.size(); ++i) contentsAfter += (i ? "\n" : "") + lines[i];
-  if (!userfiles::writeFileAtomically(path, contentsAfter)) return false;
+  if (!userfiles::writeFileAtomically(path, contentsAfter)) return failed(errno);
   std::lock_guard<std::mutex> lock(mMutex);
   mLines = lines;
   return true;

@@ -21,8 +21,8 @@ class SettingsFile {
   // into a temporary file beside the old one that is then renamed over it;
   // the lines held here become those written. Never creates the file: false
   // when it is not there, cannot be read, or the write fails (the old file
-  // then stays as it was).
-  bool rewrite(const std::string& path, Line line, std::optional<std::string> text);
+  // then stays as it was); error then receives the errno value.
+  bool rewrite(const std::string& path, Line line, std::optional<std::string> text, int* error = nullptr);
 
   std::string line(Line which) const;
   void setLine(Line which, const std::string& text);

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -269,6 +270,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> folderRefreshPending{false};
   // Entries came into the library since the category lists were made.
   std::atomic<bool> categoriesStale{false};
+  // A failure the library met before the window had its displays (a split
+  // during the first load): shown at the next idle call that has them.
+  std::mutex mPendingFailureMutex;
+  std::optional<std::pair<std::string, std::string>> mPendingFailure;
+  void showFailure(const std::string& what, const std::string& why);
   void refreshStaleCategories();
 
   // ---- Sending an edit (EditorControlActions.cpp).
@@ -422,6 +428,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   LibrarianViewControl* librarianView() const;
   void OpenDataDirectory();
   void refreshFolders();
+  // What kDiscardBankData does, as if its button was pressed.
+  void discardBankEdit();
 
   // ---- Status displays and the librarian menus (StatusDisplays.cpp).
   void displayText(std::string name, std::string value, std::string cc);

@@ -127,6 +127,14 @@ void Tarnivex::setCurrentPart(int part) {
 
 void Tarnivex::OnIdle() {
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);
+  if (paramNameDisplay && paramValueDisplay) {
+    std::optional<std::pair<std::string, std::string>> failure;
+    {
+      std::lock_guard<std::mutex> lock(mPendingFailureMutex);
+      failure.swap(mPendingFailure);
+    }
+    if (failure) showFailure(failure->first, failure->second);
+  }
   refreshStaleCategories();
 }
 

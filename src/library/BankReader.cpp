@@ -94,10 +94,22 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
 }
 
 void PatchLibrarian::loadFromChunk(const Bytes& data, int size, PatchFile* bank, int) {
+  if (!readEntries(data, size, bank)) return;
+  checkBankSizeAndAddData(bank);
+  createCategories(bank);
+}
+
+std::size_t PatchLibrarian::countEntries(const Bytes& data) {
+  PatchFile scratch;
+  readEntries(data, static_cast<int>(data.size()), &scratch);
+  return scratch.patches.size();
+}
+
+bool PatchLibrarian::readEntries(const Bytes& data, int size, PatchFile* bank) {
   // A file of more entries than a split may write is read no further than
   // that: it is not split, and its reading costs no more than this.
   const size_t limit = maxSplitEntries;
-  if (!bank || size < 15 || static_cast<size_t>(size) > data.size()) return;
+  if (!bank || size < 15 || static_cast<size_t>(size) > data.size()) return false;
   const bool smf = std::memcmp(data.data(), kSmfHead, sizeof(kSmfHead)) == 0;
   const Bytes* image = &data;
   Bytes cut;
@@ -115,12 +127,10 @@ void PatchLibrarian::loadFromChunk(const Bytes& data, int size, PatchFile* bank,
   int slot = 0;
   int last = smf ? readMIDIMessage(*image, pos, bank, 0, slot) : readSysexMessage(*image, pos, bank, 0, slot);
   while (last >= 1) {
-    if (bank->patches.size() > limit) return;
+    if (bank->patches.size() > limit) return false;
     if (!bank->patches.empty()) ++slot;
     if (slot > wrap) slot = 0;
     last = smf ? readMIDIMessage(*image, pos, bank, 0, slot) : readSysexMessage(*image, pos, bank, 0, slot);
   }
-  if (bank->patches.size() > limit) return;
-  checkBankSizeAndAddData(bank);
-  createCategories(bank);
+  return bank->patches.size() <= limit;
 }

@@ -3,9 +3,12 @@
 // kind are collected once, so a split costs time in proportion to its size;
 // a new file never replaces a file that is there: it takes a free name.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "BankFileFormat.h"
+#include "FailureText.h"
+#include "FileLock.h"
 #include "PatchLibrarian.h"
 #include "UserFiles.h"
 
@@ -51,21 +54,29 @@ std::shared_ptr<PatchFile> PatchLibrarian::splitPass(const std::vector<const Lib
   bank->kind = 0;
   // Every hundred multis gets a name of its own, so no pass replaces the
   // file of another.
-  std::string name = stem;
-  name += multis ? " Multis" : " Singles";
+  std::string suffix = multis ? " Multis" : " Singles";
   if (!multis || pass >= 0) {
-    name += ' ';
-    name += std::to_string(pass + 2);
+    suffix += ' ';
+    suffix += std::to_string(pass + 2);
   }
-  name += '.';
-  name += extension;
+  suffix += '.';
+  suffix += extension;
+  // A long source name gives up the end of its stem, never the piece's
+  // number, and leaves room for the " (n)" of a free name.
+  constexpr std::size_t kFreeNameRoom = 6;
+  const std::size_t room = userfiles::kMaxNameBytes - kFreeNameRoom;
+  const std::string name = userfiles::cutToBytes(stem, suffix.size() < room ? room - suffix.size() : 0) + suffix;
   bank->folderName = folderName;
   fillUncompletedBankFiles(bank.get());
   bank->holdAt(kPatchesPerBank);
   const std::string folder = folderOf(sourcePath);
   *written = userfiles::writeUnderFreeName(folder, name, writeBankImage(*bank, standardMidiFile, multis));
   bank->fileName = written->empty() ? name : nameOf(*written);
-  if (written->empty()) log("PATCH LIBRARIAN: could not write file " + folder + name);
+  if (written->empty()) {
+    const int error = errno;  // the caller says why
+    log("PATCH LIBRARIAN: could not write file " + folder + name);
+    errno = error;
+  }
   return bank;
 }
 
@@ -88,6 +99,9 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   std::vector<std::shared_ptr<PatchFile>> pieces;
   std::vector<std::string> written;
   bool whole = true;
+  std::string why;
+  // No save of the source by another instance falls into the split.
+  const userfiles::FileLock fileLock(sourcePath);
   splitPassCount = static_cast<int>(bank.patches.size() / kPatchesPerBank);
   for (const bool multis : {false, true}) {
     const auto collected = entriesOfKind(bank, multis);
@@ -95,12 +109,21 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
       std::string path;
       if (auto piece = splitPass(collected, multis, pass, stem, extension, bank.folderName, sourcePath,
                                  standardMidiFile, &path)) {
-        if (path.empty()) whole = false;
+        if (path.empty()) {
+          whole = false;
+          why = userfiles::failureReason(errno, folderOf(sourcePath));
+        }
         pieces.push_back(std::move(piece));
         written.push_back(std::move(path));
       }
       if (pass + 1 >= splitPassCount) break;
     }
+  }
+  // Written by someone else while it was read or cut: the pieces would not
+  // hold what the file holds now.
+  if (whole && bank.stamp && userfiles::StampOf(sourcePath) != bank.stamp) {
+    whole = false;
+    why = "Changed by another program";
   }
   // The source leaves the library folder, or it would be split again by the
   // next load: into "Converted Banks", else beside itself under a name the
@@ -109,6 +132,7 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     const std::string renamed = userfiles::moveUnderFreeName(sourcePath, folderOf(sourcePath), bank.fileName + ".converted");
     if (renamed.empty()) {
       whole = false;
+      why = userfiles::failureReason(errno, folderOf(sourcePath));
     } else {
       log("PATCH LIBRARIAN: could not move file " + sourcePath + ", renamed it to " + renamed);
     }
@@ -118,6 +142,7 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     for (const auto& path : written)
       if (!path.empty()) std::remove(path.c_str());
     log("PATCH LIBRARIAN: could not split file " + sourcePath + ", it stays as it is");
+    fail(nameOf(sourcePath) + " not split!", why);
     return false;
   }
   auto guard = lock();

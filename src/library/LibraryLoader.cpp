@@ -222,6 +222,7 @@ std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poc
   const bool standardMidiFile = extension == "mid";
 
   bank->patches.reserve(kPatchesPerBank);
+  bank->stamp = userfiles::StampOf(file.path());  // before the read: a change after it is seen at the next save
   if (auto data = userfiles::readWholeFile(file.path(), maxBankFileSize)) {
     loadFromChunk(*data, static_cast<int>(data->size()), bank.get());
   } else {

@@ -1,9 +1,100 @@
 // Writing the selected bank to a file and importing bank files into the
 // library folder. The bank is copied and written from the copy; every file
 // is written beside its target and renamed over it.
+#include <cerrno>
+
 #include "BankFileFormat.h"
+#include "FailureText.h"
+#include "FileLock.h"
 #include "PatchLibrarian.h"
 #include "UserFiles.h"
+
+namespace {
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string nameOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+enum class Choice { kReplace, kKeepBoth, kCancel };
+
+bool sameFile(const std::optional<userfiles::FileStamp>& a, const std::optional<userfiles::FileStamp>& b) {
+  return a && b && a->device == b->device && a->inode == b->inode;
+}
+}  // namespace
+
+void PatchLibrarian::fail(const std::string& what, const std::string& why) const {
+  log("PATCH LIBRARIAN: " + what + " " + why);
+  if (hooks.showFailure) hooks.showFailure(what, why);
+}
+
+bool PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image, const std::shared_ptr<PatchFile>& bank,
+                                   bool ownFile) {
+  std::optional<userfiles::FileStamp> readStamp;
+  {
+    auto guard = lock();
+    readStamp = bank->stamp;
+  }
+  const std::string name = nameOf(path);
+  // What to do with the file as it is now; the user is asked with no lock
+  // held, so no other save waits on the answer.
+  auto choose = [&](const std::optional<userfiles::FileStamp>& now) {
+    if (!now || (ownFile && readStamp && *now == *readStamp)) return Choice::kReplace;
+    const auto onDisk = userfiles::readWholeFile(path, maxBankFileSize);
+    if (onDisk && countEntries(*onDisk) > static_cast<std::size_t>(kPatchesPerBank)) {
+      // Replacing it would cut sounds the editor never showed.
+      const std::string text = "\"" + name + "\" now holds more sounds than this bank. Save this bank under a new "
+                                                 "name? No saves nothing.";
+      return (hooks.messageBox ? hooks.messageBox(text, "Save", 4) : 1) == 1 ? Choice::kKeepBoth : Choice::kCancel;
+    }
+    // Another file the user picked to save over is theirs to replace.
+    if (!ownFile) return Choice::kReplace;
+    // Without a window to ask in, both files are kept.
+    const std::string text = "\"" + name + "\" was changed by another program since it was read. Replace it? "
+                                               "No keeps both: this bank is saved under a new name.";
+    const int answer = hooks.messageBox ? hooks.messageBox(text, "Save", 3) : 7;
+    return answer == 1 ? Choice::kReplace : answer == 7 ? Choice::kKeepBoth : Choice::kCancel;
+  };
+  constexpr int kMaxRounds = 3;
+  for (int round = 0; round < kMaxRounds; ++round) {
+    const auto seen = userfiles::StampOf(path);
+    const Choice choice = choose(seen);
+    if (choice == Choice::kCancel) break;
+    // Every instance and process takes this lock before it writes, so no
+    // save falls between the look at the file and the write.
+    const userfiles::FileLock fileLock(path);
+    // Written again while the user was asked: asked again.
+    if (userfiles::StampOf(path) != seen) continue;
+    std::string written = path;
+    if (choice == Choice::kKeepBoth) {
+      written = userfiles::writeUnderFreeName(folderOf(path), name, image);
+      if (written.empty()) {
+        fail("Bank not saved!", userfiles::failureReason(errno, folderOf(path)));
+        return false;
+      }
+    } else if (!userfiles::writeFileAtomically(path, image)) {
+      const int error = errno;
+      log("PATCH LIBRARIAN: could not write file " + path);
+      fail("Bank not saved!", userfiles::failureReason(error, path));
+      return false;
+    }
+    // The bank now stands for what was written: its next save asks only
+    // when someone else writes the file again.
+    if (ownFile) {
+      const auto stamp = userfiles::StampOf(written);
+      auto guard = lock();
+      bank->stamp = stamp;
+      if (choice == Choice::kKeepBoth) bank->fileName = nameOf(written);
+    }
+    return true;
+  }
+  fail("Bank not saved!", "Changed by another program");
+  return false;
+}
 
 bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
   auto guard = lock();
@@ -25,9 +116,7 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
   (multi ? upperMultiFileName : upperSoundFileName) = name;
   const Bytes image = writeBankImage(*copy, midi, multi);
   guard.unlock();
-  if (userfiles::writeFileAtomically(path, image)) return true;
-  log("PATCH LIBRARIAN: could not write file " + path);
-  return false;
+  return writeBankFile(path, image, bank, true);
 }
 
 bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi) {
@@ -52,22 +141,33 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
   auto copy = bank->clone();
   copy->holdAt(kPatchesPerBank);
   const Bytes image = writeBankImage(*copy, midi, multi);
+  // Another file the user picked is theirs to replace; the bank's own file
+  // is compared with what was read.
+  const bool ownFile = sameFile(bank->stamp, userfiles::StampOf(chosen));
   guard.unlock();
-  if (userfiles::writeFileAtomically(chosen, image)) return true;
-  log("PATCH LIBRARIAN: could not write file " + chosen);
-  return false;
+  return writeBankFile(chosen, image, bank, ownFile);
 }
 
 bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::string& patchesFolder) {
   // A file that cannot be read whole must not replace a library file.
+  const auto stamp = userfiles::StampOf(chosenPath);
+  errno = 0;
   const auto data = userfiles::readWholeFile(chosenPath, maxBankFileSize);
   if (!data) {
     log("FILE IMPORTER: cannot read " + chosenPath);
+    const bool tooLarge = stamp && static_cast<unsigned long long>(stamp->size) > maxBankFileSize;
+    fail("Bank not imported!", tooLarge ? "File too large" : userfiles::failureReason(errno ? errno : ENOENT));
     return false;
   }
-  const size_t slash = chosenPath.find_last_of('/');
-  const std::string name = slash == std::string::npos ? chosenPath : chosenPath.substr(slash + 1);
+  // The library would leave it out: a copy only takes room.
+  if (countEntries(*data) > maxSplitEntries) {
+    log("FILE IMPORTER: too many entries in " + chosenPath);
+    fail("Bank not imported!", "Too many sounds (over " + std::to_string(maxSplitEntries) + ")");
+    return false;
+  }
+  const std::string name = nameOf(chosenPath);
   const std::string target = patchesFolder + "/" + name;
+  bool written = false;
   if (userfiles::nameTaken(target)) {
     // Without a window to ask in, both files are kept.
     const int answer = hooks.messageBox ? hooks.messageBox("A bank named \"" + name +
@@ -77,10 +177,14 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
                                         : 7;
     if (answer == 1) {
       log("FILE IMPORTER: patch file copied to " + patchesFolder);
-      return userfiles::writeFileAtomically(target, *data);
+      written = userfiles::writeFileAtomically(target, *data);
+      if (!written) fail("Bank not imported!", userfiles::failureReason(errno, target));
+      return written;
     }
     if (answer != 7) return false;  // Cancel, or the box was closed
   }
   log("FILE IMPORTER: patch file copied to " + patchesFolder);
-  return !userfiles::writeUnderFreeName(patchesFolder, name, *data).empty();
+  written = !userfiles::writeUnderFreeName(patchesFolder, name, *data).empty();
+  if (!written) fail("Bank not imported!", userfiles::failureReason(errno, patchesFolder));
+  return written;
 }

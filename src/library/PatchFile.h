@@ -3,9 +3,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "FileStamp.h"
 #include "LibrarianPatch.h"
 
 constexpr int kPatchesPerBank = 100;
@@ -20,6 +22,9 @@ struct PatchFile {
   // Part of a load every instance of the process shares: never changed
   // (PatchLibrarian::bankForEdit changes a copy).
   bool shared = false;
+  // The file's stamp as it was when the bank was read from it or last
+  // written; a save that finds another one asks before it replaces the file.
+  std::optional<userfiles::FileStamp> stamp;
 
   // A copy with bankType, kind (0, 1, other values 2), every entry and the
   // file name; folder name and directories stay empty. A bankType other

@@ -59,6 +59,9 @@ struct LibraryHooks {
   // A message box of the editor window: type 3 offers Yes, No and Cancel;
   // the answer is 1 for Yes, 7 for No, 2 for Cancel, 0 when closed.
   std::function<int(const std::string& text, const std::string& caption, int type)> messageBox;
+  // Shows in the editor window that a file could not be saved, imported or
+  // split: what failed and why, two short texts.
+  std::function<void(const std::string& what, const std::string& why)> showFailure;
 };
 
 // Which list bankAt reads.
@@ -126,17 +129,26 @@ class PatchLibrarian {
   static void fillUncompletedBankFiles(PatchFile* bank);
 
   // ---- Saving. Every file goes to a temporary file beside the target and
-  // is renamed over it, so a failed write leaves the old file.
+  // is renamed over it, so a failed write leaves the old file. A bank's file
+  // is compared with the bank's stamp under the file's lock: when it changed
+  // since it was read (another program, instance or process wrote it), the
+  // user chooses to replace it, to keep both (the bank goes to the next free
+  // name) or to save nothing. A file that now holds more entries than a bank
+  // is never replaced by one. Every failure is shown through showFailure.
   // Writes the selected bank to path; name's extension picks the format.
   bool saveEditedPatch(std::string path, std::string name);
   // Asks for a file and writes the selected bank there; false when the user
   // chose none or nothing could be written.
   bool savePatchAs(const char* folder, std::string name, bool midi);
   // Copies a bank file into the library folder under its own name; a file
-  // that cannot be read whole writes nothing. Where a bank of that name is
-  // there already, the user is asked: replace it, keep both (the copy takes
-  // a free name) or import nothing.
+  // that cannot be read whole, or that holds more entries than a split
+  // takes, writes nothing. Where a bank of that name is there already, the
+  // user is asked: replace it, keep both (the copy takes a free name) or
+  // import nothing.
   bool importBankFile(const std::string& chosenPath, const std::string& patchesFolder);
+  // The number of entries a file image holds, as a load reads them (at most
+  // one more than maxSplitEntries); nothing in the library changes.
+  std::size_t countEntries(const Bytes& data);
 
   // ---- Loading the library folder.
   // Loads root (without a trailing "/") and replaces the library with it;
@@ -205,6 +217,16 @@ class PatchLibrarian {
   std::shared_ptr<PatchFile> selectedBank();
   void log(const std::string& line) const;
   int readDump(const Bytes& data, int& pos, PatchFile* bank, int format, int slot);
+  // The dumps of an image into the bank, unpadded; false when there are
+  // more than maxSplitEntries or the image is too short to hold one.
+  bool readEntries(const Bytes& data, int size, PatchFile* bank);
+  void fail(const std::string& what, const std::string& why) const;
+  // Writes a bank's image to path under the file's lock, asking first when
+  // the file is not as the bank was read (ownFile: path is the bank's file);
+  // the bank then holds the stamp of what was written. False, shown, when
+  // nothing was written.
+  bool writeBankFile(const std::string& path, const Bytes& image, const std::shared_ptr<PatchFile>& bank,
+                     bool ownFile);
   // The walk of one load into this (private) library; nesting counts the
   // reloads after splits.
   void scanLibrary(const std::string& root, int nesting);

@@ -14,6 +14,7 @@
 #include "MemoryMidiBackend.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "UserFiles.h"
 
 namespace {
 constexpr int kHighlight = 0xE1E1E1;
@@ -153,6 +154,56 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   window->click(window->slot(kUpper, 8));
   window->type(*entryField->GetRECT(), "Never");
   EXPECT_EQ(entry(kUpper, 7).name, numbered("Fact", 7));
+
+  // "Refresh Folders" with the rename unsaved asks; Cancel keeps the rename.
+  const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
+  window->view().ScriptMessageBoxAnswer(2);
+  window->pickFromMenu(bankEdit, {11});
+  EXPECT_EQ(window->view().MessageBoxesShown(),
+            std::vector<std::string>{"The bank has unsaved changes. Save them first? No discards them."});
+  EXPECT_EQ(entry(kUpper, 6).name, "Second          ");
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Save bank or Discard changes!"));
+
+  // Another program writes the bank file (as most do: a new file renamed
+  // over it); the save asks, and No keeps both files.
+  const Bytes theirs = soundFile("Other", 100, "Pad");
+  writeFile(file + ".tmp", theirs);
+  fs::rename(file + ".tmp", file);
+  window->view().ScriptMessageBoxAnswer(7);
+  window->pickFromMenu(bankEdit, {7});
+  EXPECT_EQ(window->view().MessageBoxesShown().size(), 2u);
+  EXPECT_EQ(readFile(file), theirs);
+  const Bytes kept = readFile(getPatchesFolderStr() + "/Factory (2).syx");
+  ASSERT_EQ(kept.size(), 39200u);
+  EXPECT_EQ(std::string(kept.begin() + 6 * 392 + 370, kept.begin() + 6 * 392 + 386), "Second          ");
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+
+  // The bank is now the kept file: saved again on a full disk, the window
+  // says so and the file stays.
+  userfiles::setWriteFault(userfiles::WriteFault{1000, ENOSPC});
+  window->pickFromMenu(bankEdit, {7});
+  userfiles::setWriteFault(std::nullopt);
+  EXPECT_EQ(window->view().MessageBoxesShown().size(), 2u);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Bank not saved!"));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Disk full"));
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Factory (2).syx"), kept);
+}
+
+// A split that fails during a new instance's first load is shown once its
+// window has the displays; the source stays where it was.
+TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
+  const std::string big = getPatchesFolderStr() + "/Big.syx";
+  writeFile(big, soundFile("Big", 150, "Lead"));
+  plug->patchLibrarian->forgetSharedLoad();
+  userfiles::setWriteFault(userfiles::WriteFault{0, ENOSPC});
+  Tarnivex second(IPlugInstanceInfo{});
+  userfiles::setWriteFault(std::nullopt);
+  EXPECT_EQ(readFile(big), soundFile("Big", 150, "Lead"));
+  ASSERT_NE(second.paramNameDisplay, nullptr);
+  second.OnIdle();
+  EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("Big.syx not split!"));
+  EXPECT_EQ(second.paramValueDisplay->GetText(), std::string("Disk full"));
 }
 
 TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperPane) {

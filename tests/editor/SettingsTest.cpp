@@ -58,13 +58,12 @@ TEST_F(SettingsTest, ARewriteReplacesOneLineAndNeverLosesTheFile) {
   userfiles::setWriteFault(std::nullopt);
   EXPECT_EQ(readFile(getSettingsPath()), "blue\nlarge\nyes\nNew Out\nIn");
   EXPECT_EQ(settings.line(SettingsFile::kStyle), "blue");
-  // Nothing is left beside it but the lock file.
+  // Nothing is left beside it.
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(fs::path(getSettingsPath()).parent_path()))
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"Tarnivex Editor LOG.txt", "Tarnivex Editor UI.txt",
-                                             "Tarnivex Editor UI.txt.lock"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Tarnivex Editor LOG.txt", "Tarnivex Editor UI.txt"}));
 
   // A missing file is not created.
   fs::remove(getSettingsPath());
@@ -200,6 +199,28 @@ TEST_F(SettingsTest, PortAndLookCommandsRewriteTheirLine) {
   EXPECT_FALSE(plug->midiIOConfigured);
   EXPECT_FALSE(backend->out().open);
   EXPECT_EQ(readFile(getSettingsPath()), "phoenix\nsmall\nyes\n" + longName + "\n" + longName);
+
+  // A file that is there but cannot be written says why, and stays.
+  const std::string kept = readFile(getSettingsPath());
+  struct Row {
+    const char* label;
+    std::optional<userfiles::WriteFault> fault;
+    bool readOnly;
+    const char* why;
+  };
+  for (const Row& row : {Row{"read-only file", std::nullopt, true, "File is read-only"},
+                         Row{"read-only folder", userfiles::WriteFault{0, EACCES, 0, true}, false, "Folder is read-only"},
+                         Row{"full disk", userfiles::WriteFault{4, ENOSPC}, false, "Disk full"}}) {
+    SCOPED_TRACE(row.label);
+    if (row.readOnly) fs::permissions(getSettingsPath(), fs::perms::owner_read | fs::perms::group_read);
+    userfiles::setWriteFault(row.fault);
+    setParam(kUserInterfaceStyle, 1);
+    userfiles::setWriteFault(std::nullopt);
+    fs::permissions(getSettingsPath(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(nameText.GetText(), "Tarnivex Editor UI.txt not saved!");
+    EXPECT_EQ(valueText.GetText(), row.why);
+    EXPECT_EQ(readFile(getSettingsPath()), kept);
+  }
 
   fs::remove(getSettingsPath());
   setParam(kUserInterfaceStyle, 1);

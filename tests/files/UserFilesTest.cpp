@@ -82,6 +82,27 @@ TEST_F(UserFilesTest, AWriteReplacesTheFileWholeOrNotAtAll) {
   }
 }
 
+// A crash soon after a save leaves the old file or the new one, never an
+// empty one: the data reaches the disk before the rename, the rename before
+// the writer returns; the temporary name is short whatever the target's.
+TEST_F(UserFilesTest, TheDataIsOnTheDiskBeforeTheRename) {
+  std::vector<std::string> steps;
+  userfiles::setStepRecorder([&](std::string_view step) { steps.emplace_back(step); });
+  const std::vector<std::string> whole = {"write", "fsync", "close", "rename", "fsync folder"};
+  const std::string longName = std::string(251, 'x') + ".syx";
+  writeText(dir / longName, "old");
+  ASSERT_TRUE(userfiles::writeFileAtomically((dir / longName).string(), std::string("new")));
+  EXPECT_EQ(steps, whole);
+  steps.clear();
+  EXPECT_EQ(userfiles::writeUnderFreeName(dir.string(), longName, std::vector<unsigned char>{'a'}),
+            (dir / (std::string(251 - 4, 'x') + " (2).syx")).string());
+  // The first name is taken: two tries.
+  EXPECT_EQ(steps, (std::vector<std::string>{"write", "fsync", "close", "rename", "rename", "fsync folder"}));
+  userfiles::setStepRecorder(nullptr);
+  EXPECT_EQ(readText(dir / longName), "new");
+  EXPECT_EQ(namesIn(dir).size(), 2u);
+}
+
 TEST_F(UserFilesTest, ReadOnlyFilesFoldersAndLinksAreHandledAsTheUserLeftThem) {
   // Read-only: refused, whoever runs the test.
   const fs::path locked = dir / "Locked.syx";
@@ -183,6 +204,7 @@ TEST_F(UserFilesTest, TheLockKeepsTwoWritersApart) {
   b.join();
   EXPECT_FALSE(failed);
   EXPECT_EQ(readText(file), "100");
-  EXPECT_TRUE(fs::exists(dir / "Settings.txt.lock"));
+  // The lock leaves nothing beside the file, whatever the length of its name.
+  EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"Settings.txt"}));
 }
 }  // namespace

@@ -70,6 +70,10 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   }
   void prepareMultiPush() override { calls.push_back("prepare push"); }
   void refreshFolders() override { calls.push_back("refresh folders"); }
+  void discardBankEdit() override { calls.push_back("discard"); }
+  void showStatus(const std::string& name, const std::string& value) override {
+    statuses.push_back(name + "|" + value);
+  }
   void OpenDataDirectory() override { calls.push_back("open data folder"); }
   bool saveImportedFile(bool midi) override {
     calls.push_back(midi ? "import mid" : "import syx");
@@ -146,7 +150,7 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   bool multi = false, midiReady = true, bankChangeSent = true;
   std::atomic<bool> holdJobs{false};
   int fed = 0;
-  std::vector<std::string> calls, log;
+  std::vector<std::string> calls, log, statuses;
   std::map<std::string, bool> hidden, grayed;
 
  private:

@@ -2,6 +2,8 @@
 // mapped back to banks, and the jobs each pick starts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "BrowserTestSupport.h"
 #include "EditMenus.h"
 #include "FolderMenuControl.h"
@@ -221,7 +223,8 @@ TEST_F(MenuTest, BankEditMenuFollowsTheDataTypeAndEachPickStartsItsJob) {
             "Multis from Selected Bank");
   host.picks = {{"Refresh Folders"}, {"About..."}, {"Import...", "Standard MIDI (*.mid)"}};
   for (int i = 0; i < 3; ++i) menu.OnMouseDown(0, 0, nullptr);
-  EXPECT_EQ(host.calls, (std::vector<std::string>{"refresh folders", "import mid", "refresh folders"}));
+  // The import reads the folders again itself once a file came in.
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"refresh folders", "import mid"}));
   EXPECT_FALSE(host.hidden["aboutWindow"]);
 }
 
@@ -420,6 +423,67 @@ TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
   menu.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(readFile(host.data.patches() / "Leads" / "Lead A.syx"), concat(expected));
   EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 0);
+}
+
+// Refresh Folders and Import read the library again: an unsaved edit of the
+// upper bank is saved, discarded or kept as the user answers, never lost.
+TEST_F(MenuTest, RefreshAndImportAskBeforeAnUnsavedEditIsDropped) {
+  struct Row {
+    const char* pick;
+    const char* sub;
+    int answer;  // 1 save, 7 discard, 2 cancel, 0 the box closed
+    std::vector<std::string> calls;
+    bool saved;
+  };
+  int slot = 0;  // each row edits a slot of its own
+  for (const Row& row : {Row{"Refresh Folders", nullptr, 2, {}, false},
+                         Row{"Refresh Folders", nullptr, 0, {}, false},
+                         Row{"Refresh Folders", nullptr, 7, {"discard"}, false},
+                         Row{"Refresh Folders", nullptr, 1, {"refresh folders"}, true},
+                         Row{"Import...", "SysEx (*.syx / *.tvx)", 2, {}, false},
+                         Row{"Import...", "SysEx (*.syx / *.tvx)", 7, {"discard", "import syx"}, false},
+                         Row{"Import...", "SysEx (*.syx / *.tvx)", 1, {"import syx"}, true}}) {
+    SCOPED_TRACE(std::string(row.pick) + " " + std::to_string(row.answer));
+    host.calls.clear();
+    host.statuses.clear();
+    const fs::path file = host.data.patches() / "Leads" / "Lead A.syx";
+    const Bytes before = readFile(file);
+    library().librarianMode = 0;
+    library().upperBank = host.bankIndex(kSoundList, "Lead A.syx");
+    const std::string edit = numbered("Edit", ++slot);
+    LibrarianPatch& entry = library().bankForEdit(kSoundList, library().upperBank)->patches.at(static_cast<size_t>(slot));
+    entry.dumps = {{soundDump(edit)}};
+    entry.name = edit;
+    host.editor.setValue(kBankEditUnsaved, 1);
+    std::vector<std::string> asked;
+    library().hooks.messageBox = [&](const std::string& text, const std::string&, int type) {
+      asked.push_back(std::to_string(type) + "|" + text);
+      return row.answer;
+    };
+    BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+    host.picks = {row.sub ? std::vector<std::string>{row.pick, row.sub} : std::vector<std::string>{row.pick}};
+    menu.OnMouseDown(0, 0, nullptr);
+    EXPECT_EQ(asked, std::vector<std::string>{"3|The bank has unsaved changes. Save them first? No discards them."});
+    EXPECT_EQ(host.calls, row.calls);
+    const bool kept = row.answer == 2 || row.answer == 0;
+    EXPECT_EQ(host.statuses, kept ? std::vector<std::string>{"Save bank or Discard changes!|"} : std::vector<std::string>{});
+    // Kept: the edit is still there and still unsaved; saved: it is in the file.
+    EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), kept || row.answer == 7 ? 1 : 0);
+    EXPECT_EQ(library().entryAt(0, library().upperBank, slot).name, edit);
+    const Bytes now = readFile(file);
+    EXPECT_EQ(std::search(now.begin(), now.end(), edit.begin(), edit.end()) != now.end(), row.saved);
+    if (!row.saved) {
+      EXPECT_EQ(readFile(file), before);
+    }
+  }
+  // Without an unsaved edit nobody is asked.
+  host.calls.clear();
+  host.editor.setValue(kBankEditUnsaved, 0);
+  library().hooks.messageBox = [](const std::string&, const std::string&, int) -> int { ADD_FAILURE(); return 0; };
+  BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+  host.picks = {{"Refresh Folders"}};
+  menu.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(host.calls, std::vector<std::string>{"refresh folders"});
 }
 
 TEST_F(MenuTest, ElevenMenuLayersInTheEditorsOrderAllHidden) {

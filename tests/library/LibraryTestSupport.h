@@ -135,8 +135,12 @@ inline std::vector<std::string> filesBelow(const fs::path& folder) {
 struct LoggedLibrary {
   PatchLibrarian library;
   std::vector<std::string> log;
+  std::vector<std::string> shown;  // the failures shown, "what / why"
   explicit LoggedLibrary(const std::string& folder, size_t maxEntries = kMaxSplitEntries) {
     library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
+    library.hooks.showFailure = [this](const std::string& what, const std::string& why) {
+      shown.push_back(what + " / " + why);
+    };
     library.maxSplitEntries = maxEntries;
     library.loadPatchesFromFilesystem(folder);
   }

@@ -1,6 +1,8 @@
 // Saving edited and imported banks and storing received dumps: byte-exact
 // files, and a write that fails leaves the old file as it was.
 #include <signal.h>
+
+#include <deque>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -14,7 +16,17 @@ struct SavingLibrary {
   std::string answer;  // what the file prompt returns
   std::vector<std::string> prompts;
   std::vector<std::string> log;
+  // The answers to the library's questions, in turn; Yes once none is left.
+  std::deque<int> answers;
+  std::vector<std::string> asked;
   SavingLibrary() {
+    library.hooks.messageBox = [this](const std::string& text, const std::string& caption, int type) {
+      asked.push_back(caption + "|" + std::to_string(type) + "|" + text);
+      if (answers.empty()) return 1;
+      const int answer = answers.front();
+      answers.pop_front();
+      return answer;
+    };
     library.hooks.multiMode = [this] { return multi; };
     library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
     library.hooks.promptForFile = [this](int action, std::string& folder, const std::string& name,
@@ -96,8 +108,10 @@ TEST(SaveEditedPatch, HoldsTheCopyAtAHundredEntries) {
   ASSERT_TRUE(s.library.saveEditedPatch(path.string(), "Big.syx"));
   EXPECT_EQ(readFile(path), concat(dumpsOf(*bank, 100)));
   EXPECT_EQ(bank->patches.size(), 120u);
+  // Another bank over the file the first one wrote: the user is asked first.
   s.select(12);
   ASSERT_TRUE(s.library.saveEditedPatch(path.string(), "Big.syx"));
+  EXPECT_EQ(s.asked.size(), 1u);
   EXPECT_EQ(readFile(path).size(), 12u * 392);
   s.library.upperBank = 7;
   EXPECT_FALSE(s.library.saveEditedPatch(path.string(), "Big.syx"));

@@ -4,6 +4,13 @@
 #include <map>
 #include <set>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <deque>
+#include <iostream>
+
+#include "../files/SmallFileSystem.h"
 #include "BankFileFormat.h"
 #include "LibraryTestSupport.h"
 #include "UserFiles.h"
@@ -106,11 +113,15 @@ TEST(SplitBesideUserFiles, AFailedSplitLeavesTheSourceAndNoPieces) {
   const Bytes source = soundFile("f", 250);
   writeFile(data.patches() / "Factory.syx", source);
   writeFile(data.patches() / "Other.syx", soundFile("o", 100));
-  for (const size_t bytesBeforeFailure : {size_t{0}, size_t{20000}}) {
-    userfiles::setWriteFault(userfiles::WriteFault{bytesBeforeFailure, ENOSPC});
+  // The disk fills up at once, in the first piece, or after the first piece
+  // was written whole (which must go again).
+  for (const userfiles::WriteFault fault : {userfiles::WriteFault{0, ENOSPC}, userfiles::WriteFault{20000, ENOSPC},
+                                            userfiles::WriteFault{0, ENOSPC, 1}}) {
+    userfiles::setWriteFault(fault);
     LoggedLibrary l(data.patchesStr());
     userfiles::setWriteFault(std::nullopt);
     EXPECT_EQ(l.count("PATCH LIBRARIAN: could not split file "), 1);
+    EXPECT_EQ(l.shown, std::vector<std::string>{"Factory.syx not split! / Disk full"});
     EXPECT_EQ(filesBelow(data.root), (std::vector<std::string>{"Patches/Factory.syx", "Patches/Other.syx"}));
     EXPECT_EQ(readFile(data.patches() / "Factory.syx"), source);
     EXPECT_EQ(names(l.library.contents().soundBanks), std::vector<std::string>{"Other.syx"});
@@ -195,6 +206,9 @@ struct SavedLibrary {
   std::vector<std::string> log;
   SavedLibrary() {
     library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
+    // The bank was not read from the files it is saved over: the user
+    // answers that they may be replaced.
+    library.hooks.messageBox = [](const std::string&, const std::string&, int) { return 1; };
     const int index = library.addBank(0, "Bank.syx");
     auto bank = library.bankAt(kSoundList, index);
     bank->patches.clear();
@@ -341,5 +355,255 @@ TEST(ImportAsks, TheUserDecidesWhetherABankOfTheSameNameIsReplaced) {
   writeFile(data.root / "New.syx", soundFile("n", 100));
   EXPECT_TRUE(library.importBankFile((data.root / "New.syx").string(), data.patchesStr()));
   EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{"New.syx"});
+}
+// ---- A bank file written by someone else since it was read.
+
+// Gives slot a sound of that name in the library's first sound bank.
+void rename(PatchLibrarian& library, int slot, const std::string& name) {
+  library.bankForEdit(kSoundList, 0)->patches.at(static_cast<size_t>(slot)).dumps = {{soundDump(name)}};
+}
+
+// Saves the library's first sound bank over its file, as the bank-edit menu does.
+bool saveFirstBank(PatchLibrarian& library, const DataFolder& data) {
+  library.librarianMode = 0;
+  library.upperBank = 0;
+  const std::string name = library.bankAt(kSoundList, 0)->fileName;
+  return library.saveEditedPatch((data.patches() / name).string(), name);
+}
+
+// Another instance, another process (a second DAW) or another program writes
+// Bank.syx after this instance read it; this instance's save then asks, and
+// nothing anyone saved is lost unless the user chose to replace it.
+TEST(ChangedBankFiles, NoSaveLosesWhatAnotherWroteWithoutTheUsersChoice) {
+  enum Other { kInstance, kSharedLoad, kProcess, kProgram, kGrown, kNobody };
+  struct Row {
+    const char* label;
+    Other other;
+    int answer;
+    bool saved;
+    std::vector<int> asked;  // the kinds of box shown (3 Yes/No/Cancel, 4 Yes/No)
+    std::map<std::string, std::vector<std::string>> holds;  // file: sounds it must hold
+    std::vector<std::string> files;
+  };
+  const std::string theirs = numbered("Theirs", 1), mine = numbered("Mine", 0), ext = numbered("ext", 0), grown = numbered("grown", 149);
+  const std::vector<Row> rows = {
+      {"instance, keep both", kInstance, 7, true, {3}, {{"Bank.syx", {theirs}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
+      {"instance, replace", kInstance, 1, true, {3}, {{"Bank.syx", {mine}}}, {"Bank.syx"}},
+      {"instance, cancel", kInstance, 2, false, {3}, {{"Bank.syx", {theirs}}}, {"Bank.syx"}},
+      {"instance of the shared load", kSharedLoad, 7, true, {3}, {{"Bank.syx", {theirs}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
+      {"process, keep both", kProcess, 7, true, {3}, {{"Bank.syx", {theirs}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
+      {"program, keep both", kProgram, 7, true, {3}, {{"Bank.syx", {ext}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
+      {"grown to 150, new name", kGrown, 1, true, {4}, {{"Bank.syx", {grown}}, {"Bank (2).syx", {mine}}}, {"Bank (2).syx", "Bank.syx"}},
+      {"grown to 150, no", kGrown, 7, false, {4}, {{"Bank.syx", {grown}}}, {"Bank.syx"}},
+      {"nobody", kNobody, 2, true, {}, {{"Bank.syx", {mine}}}, {"Bank.syx"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    DataFolder data;
+    const fs::path bankFile = data.patches() / "Bank.syx";
+    writeFile(bankFile, soundFile("s", 100));
+    LoggedLibrary me(data.patchesStr());
+    LoggedLibrary other(data.patchesStr());
+    std::vector<int> asked;
+    me.library.hooks.messageBox = [&](const std::string&, const std::string&, int type) {
+      asked.push_back(type);
+      return row.answer;
+    };
+    rename(me.library, 0, mine);
+    // Another program saves as most do: a new file renamed over the old one.
+    auto writeAsAProgram = [&](const Bytes& bytes) {
+      writeFile(data.patches() / "program.tmp", bytes);
+      fs::rename(data.patches() / "program.tmp", bankFile);
+    };
+    switch (row.other) {
+      case kInstance:
+        rename(other.library, 1, theirs);
+        ASSERT_TRUE(saveFirstBank(other.library, data));
+        break;
+      case kSharedLoad: {
+        // An instance made later in the process is handed the load this one read.
+        PatchLibrarian later;
+        later.loadSharedPatches(data.patchesStr());
+        rename(later, 1, theirs);
+        ASSERT_TRUE(saveFirstBank(later, data));
+        break;
+      }
+      case kProcess:
+        if (const pid_t child = ::fork(); child == 0) {
+          rename(me.library, 1, theirs);  // the forked copy read the file as this one did
+          ::_exit(saveFirstBank(me.library, data) ? 0 : 1);
+        } else {
+          int status = 0;
+          ::waitpid(child, &status, 0);
+          ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        break;
+      case kProgram: writeAsAProgram(soundFile("ext", 100)); break;
+      case kGrown: writeAsAProgram(soundFile("grown", 150)); break;
+      case kNobody: break;
+    }
+    EXPECT_EQ(saveFirstBank(me.library, data), row.saved);
+    EXPECT_EQ(asked, row.asked);
+    EXPECT_EQ(filesBelow(data.patches()), row.files);
+    for (const auto& [file, sounds] : row.holds)
+      for (const auto& sound : sounds) EXPECT_EQ(dumpNamesOf(readFile(data.patches() / file)).count(sound), 1u) << file;
+    if (row.other == kGrown) {
+      EXPECT_EQ(readFile(bankFile), soundFile("grown", 150));
+    }
+    EXPECT_EQ(me.shown, row.saved ? std::vector<std::string>{}
+                                   : std::vector<std::string>{"Bank not saved! / Changed by another program"});
+    // What was saved is what the bank now stands for: the next save asks nothing.
+    if (row.saved) {
+      asked.clear();
+      rename(me.library, 2, numbered("Again", 2));
+      EXPECT_TRUE(saveFirstBank(me.library, data));
+      EXPECT_EQ(asked, std::vector<int>{});
+    }
+  }
+}
+
+// Written once more while the user was being asked: the file is looked at
+// again before anything replaces it.
+TEST(ChangedBankFiles, AFileWrittenWhileTheUserIsAskedIsLookedAtAgain) {
+  DataFolder data;
+  const fs::path bankFile = data.patches() / "Bank.syx";
+  writeFile(bankFile, soundFile("s", 100));
+  LoggedLibrary me(data.patchesStr());
+  rename(me.library, 0, numbered("Mine", 0));
+  auto writeAsAProgram = [&](const std::string& prefix) {
+    writeFile(data.patches() / "program.tmp", soundFile(prefix, 100));
+    fs::rename(data.patches() / "program.tmp", bankFile);
+  };
+  writeAsAProgram("early");
+  int asked = 0;
+  me.library.hooks.messageBox = [&](const std::string&, const std::string&, int) {
+    if (++asked == 1) writeAsAProgram("late");
+    return asked == 1 ? 1 : 0;  // Yes to the first box; the second is closed
+  };
+  EXPECT_FALSE(saveFirstBank(me.library, data));
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(readFile(bankFile), soundFile("late", 100));
+  EXPECT_EQ(me.shown, std::vector<std::string>{"Bank not saved! / Changed by another program"});
+}
+
+// ---- Names as long as the file system takes.
+
+TEST(LongNames, NamesOf247To255BytesAreSavedImportedAndSplit) {
+  for (const size_t length : {size_t{247}, size_t{251}, size_t{255}}) {
+    SCOPED_TRACE(length);
+    DataFolder data;
+    const std::string name = std::string(length - 4, 'n') + ".syx";
+    // Saved: the temporary file's name is short whatever the target's.
+    SavedLibrary saved;
+    ASSERT_TRUE(saved.library.saveEditedPatch((data.patches() / name).string(), name));
+    EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{name});
+    fs::remove(data.patches() / name);
+
+    // Imported twice: the second copy's numbered name is cut to fit.
+    LoggedLibrary importer(data.patchesStr());
+    writeFile(data.root / "Desktop" / name, soundFile("imp", 100));
+    ASSERT_TRUE(importer.library.importBankFile((data.root / "Desktop" / name).string(), data.patchesStr()));
+    ASSERT_TRUE(importer.library.importBankFile((data.root / "Desktop" / name).string(), data.patchesStr()));
+    const auto imported = filesBelow(data.patches());
+    ASSERT_EQ(imported.size(), 2u);
+    for (const auto& file : imported) {
+      EXPECT_LE(file.size(), 255u);
+      EXPECT_EQ(readFile(data.patches() / file), soundFile("imp", 100));
+    }
+    for (const auto& file : imported) fs::remove(data.patches() / file);
+
+    // Split: the pieces' names are cut to fit, every sound is in them.
+    writeFile(data.patches() / name, soundFile("big", 150));
+    LoggedLibrary split(data.patchesStr());
+    EXPECT_EQ(split.shown, std::vector<std::string>{});
+    const auto pieces = filesBelow(data.patches());
+    ASSERT_EQ(pieces.size(), 2u);
+    for (const auto& piece : pieces) EXPECT_LE(piece.size(), 255u) << piece;
+    EXPECT_EQ(pieces[0].substr(pieces[0].size() - 14), " Singles 1.syx");
+    EXPECT_EQ(filesBelow(data.converted()), std::vector<std::string>{name});
+    const auto inLibrary = dumpNamesBelow(data.patches());
+    for (int i = 0; i < 150; ++i) EXPECT_EQ(inLibrary.count(numbered("big", i)), 1u) << i;
+    EXPECT_EQ(split.library.contents().soundBanks.size(), 2u);
+  }
+}
+
+// ---- Every failure says what failed and why.
+
+TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
+  enum Op { kSave, kSaveAs, kImport };
+  struct Row {
+    const char* label;
+    Op op;
+    std::optional<userfiles::WriteFault> fault;
+    bool readOnlyFile;
+    size_t nameLength;
+    std::string shown;
+  };
+  const std::vector<Row> rows = {
+      {"read-only bank", kSave, std::nullopt, true, 8, "Bank not saved! / File is read-only"},
+      {"read-only folder", kSave, userfiles::WriteFault{0, EACCES, 0, true}, false, 8, "Bank not saved! / Folder is read-only"},
+      {"read-only disk", kSave, userfiles::WriteFault{0, EROFS, 0, true}, false, 8, "Bank not saved! / Disk is read-only"},
+      {"full disk", kSave, userfiles::WriteFault{100, ENOSPC}, false, 8, "Bank not saved! / Disk full"},
+      {"name too long", kSave, std::nullopt, false, 256, "Bank not saved! / Name too long"},
+      {"save as, full disk", kSaveAs, userfiles::WriteFault{0, ENOSPC}, false, 8, "Bank not saved! / Disk full"},
+      {"import, read-only folder", kImport, userfiles::WriteFault{0, EACCES, 0, true}, false, 8,
+       "Bank not imported! / Folder is read-only"},
+      {"import, full disk", kImport, userfiles::WriteFault{10, ENOSPC}, false, 8, "Bank not imported! / Disk full"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    DataFolder data;
+    const std::string name = std::string(row.nameLength - 4, 'b') + ".syx";
+    const fs::path target = data.patches() / name;
+    if (row.nameLength <= 255) writeFile(target, soundFile("old", 100));
+    if (row.readOnlyFile) fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+    LoggedLibrary l(data.patchesStr());
+    const fs::path source = data.root / "Desktop" / "New.syx";
+    writeFile(source, soundFile("new", 100));
+    l.library.hooks.promptForFile = [&](int, std::string&, const std::string&, const std::string&) { return target.string(); };
+    l.library.librarianMode = 0;
+    l.library.upperBank = 0;
+    if (row.nameLength > 255) l.library.addBank(0, name);
+    if (row.fault) userfiles::setWriteFault(row.fault);
+    bool done = true;
+    switch (row.op) {
+      case kSave: done = l.library.saveEditedPatch(target.string(), name); break;
+      case kSaveAs: done = l.library.savePatchAs(data.patchesStr().c_str(), name, false); break;
+      case kImport: done = l.library.importBankFile(source.string(), data.patchesStr()); break;
+    }
+    userfiles::setWriteFault(std::nullopt);
+    EXPECT_FALSE(done);
+    EXPECT_EQ(l.shown, std::vector<std::string>{row.shown});
+    // The old file is as it was, and nothing is left beside it.
+    if (row.nameLength <= 255) {
+      fs::permissions(target, fs::perms::owner_all);
+      EXPECT_EQ(readFile(target), soundFile("old", 100));
+      EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{name});
+    }
+  }
+  // A small file system of its own, filled up, where one can be mounted.
+  {
+    DataFolder data;
+    SmallFileSystem small(data.patches());
+    if (small.mounted()) {
+      writeFile(data.patches() / "Bank.syx", soundFile("old", 100));
+      LoggedLibrary l(data.patchesStr());
+      small.fill();
+      rename(l.library, 0, numbered("Mine", 0));
+      EXPECT_FALSE(saveFirstBank(l.library, data));
+      EXPECT_EQ(l.shown, std::vector<std::string>{"Bank not saved! / Disk full"});
+      EXPECT_EQ(readFile(data.patches() / "Bank.syx"), soundFile("old", 100));
+      EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Bank.syx", "filler"}));
+    } else {
+      std::cout << "no small file system here: " << small.error << "\n";
+    }
+  }
+  // A file the library would leave out is not imported.
+  DataFolder data;
+  LoggedLibrary l(data.patchesStr(), 300);
+  writeFile(data.root / "Huge.syx", soundFile("h", 301));
+  EXPECT_FALSE(l.library.importBankFile((data.root / "Huge.syx").string(), data.patchesStr()));
+  EXPECT_EQ(l.shown, std::vector<std::string>{"Bank not imported! / Too many sounds (over 300)"});
+  EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{});
 }
 }  // namespace

@@ -1,5 +1,6 @@
 // An exclusive lock between processes and instances on one file: a flock on
-// the lock file "<path>.lock" beside it, held while the object lives.
+// the folder that holds it, held while the object lives. Every file of the
+// folder shares the lock; one thread never takes it twice.
 #pragma once
 
 #include <string>
@@ -8,7 +9,8 @@ namespace userfiles {
 
 class FileLock {
  public:
-  // Waits for the lock; locked() is false when the lock file cannot be made.
+  // Waits for the lock; locked() is false (errno says why) when the folder
+  // cannot be opened.
   explicit FileLock(const std::string& path);
   ~FileLock();
   FileLock(const FileLock&) = delete;

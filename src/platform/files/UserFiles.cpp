@@ -17,10 +17,36 @@ constexpr int kMaxFreeNames = 1000;
 
 std::mutex gFaultMutex;
 std::optional<WriteFault> gFault;
+std::function<void(std::string_view)> gStepRecorder;
 
-std::optional<WriteFault> currentFault() {
+// The fault for the write about to start, counting it off.
+std::optional<WriteFault> takeFault() {
   std::lock_guard<std::mutex> lock(gFaultMutex);
+  if (!gFault) return std::nullopt;
+  if (gFault->writesBeforeFailure > 0) {
+    --gFault->writesBeforeFailure;
+    return std::nullopt;
+  }
   return gFault;
+}
+
+void record(std::string_view step) {
+  std::lock_guard<std::mutex> lock(gFaultMutex);
+  if (gStepRecorder) gStepRecorder(step);
+}
+
+int syncFile(int fd) {
+  record("fsync");
+  return ::fsync(fd);
+}
+
+// The rename itself reaches the disk only with its folder.
+void syncFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  record("fsync folder");
+  (void)::fsync(fd);
+  ::close(fd);
 }
 
 struct Fd {
@@ -79,25 +105,31 @@ bool writeRaw(int fd, const unsigned char* p, std::size_t n) {
   return true;
 }
 
-bool writeAll(int fd, const unsigned char* p, std::size_t n) {
-  const auto fault = currentFault();
+bool writeAll(int fd, const unsigned char* p, std::size_t n, const std::optional<WriteFault>& fault) {
+  record("write");
   if (!fault || n <= fault->bytesBeforeFailure) return writeRaw(fd, p, n);
   if (!writeRaw(fd, p, fault->bytesBeforeFailure)) return false;
   errno = fault->error ? fault->error : ENOSPC;
   return false;
 }
 
-// A flushed and closed copy of the data beside the target, under a name no
-// bank-file scan reads; "" (nothing left behind) when it cannot be made whole.
-std::string writeTemporary(const std::string& folder, const std::string& name, const void* data, std::size_t size,
-                           mode_t mode) {
-  std::string temp = join(folder, "." + name + ".XXXXXX");
+// A flushed and closed copy of the data beside the target, under a short
+// name that fits any folder and that no bank-file scan reads; "" (nothing
+// left behind) when it cannot be made whole.
+std::string writeTemporary(const std::string& folder, const void* data, std::size_t size, mode_t mode) {
+  std::string temp = join(folder, ".tvx-XXXXXX");
+  const auto fault = takeFault();
+  if (fault && fault->atCreate) {
+    errno = fault->error ? fault->error : EACCES;
+    return {};
+  }
   Fd out;
   out.fd = ::mkstemp(temp.data());
   if (out.fd < 0) return {};
   (void)::fchmod(out.fd, mode);
-  bool ok = writeAll(out.fd, static_cast<const unsigned char*>(data), size) && ::fsync(out.fd) == 0;
+  bool ok = writeAll(out.fd, static_cast<const unsigned char*>(data), size, fault) && syncFile(out.fd) == 0;
   const int saved = errno;
+  record("close");
   ok = ::close(out.release()) == 0 && ok;
   if (ok) return temp;
   const int error = errno ? errno : saved;
@@ -108,6 +140,7 @@ std::string writeTemporary(const std::string& folder, const std::string& name, c
 
 // Renames from to to unless something has that name already (EEXIST).
 bool renameNoReplace(const std::string& from, const std::string& to) {
+  record("rename");
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   // File systems without the flag: a hard link fails on an existing name too.
@@ -117,13 +150,30 @@ bool renameNoReplace(const std::string& from, const std::string& to) {
 }
 }  // namespace
 
+std::string cutToBytes(const std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  size_t keep = limit;
+  while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) --keep;
+  return text.substr(0, keep);
+}
+
+std::string fitName(const std::string& name, std::size_t limit) {
+  if (name.size() <= limit) return name;
+  const size_t dot = name.find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && dot > 0 && name.size() - dot < limit;
+  const std::string extension = hasExtension ? name.substr(dot) : std::string();
+  return cutToBytes(name.substr(0, hasExtension ? dot : name.size()), limit - extension.size()) + extension;
+}
+
 std::string numberedName(const std::string& name, int n) {
-  if (n <= 1) return name;
+  if (n <= 1) return fitName(name);
   const size_t dot = name.find_last_of('.');
   const bool hasExtension = dot != std::string::npos && dot > 0;
-  const std::string stem = hasExtension ? name.substr(0, dot) : name;
   const std::string extension = hasExtension ? name.substr(dot) : std::string();
-  return stem + " (" + std::to_string(n) + ")" + extension;
+  const std::string number = " (" + std::to_string(n) + ")";
+  const std::size_t taken = number.size() + extension.size();
+  std::string stem = fitName(hasExtension ? name.substr(0, dot) : name, taken < kMaxNameBytes ? kMaxNameBytes - taken : 1);
+  return fitName(stem + number + extension);
 }
 
 bool nameTaken(const std::string& path) {
@@ -152,11 +202,14 @@ bool writeFileAtomically(const std::string& path, const void* data, std::size_t 
     }
     mode = old.st_mode & 07777;
   }
-  const size_t slash = target.find_last_of('/');
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  const std::string temp = writeTemporary(folderOf(target), name, data, size, mode);
+  const std::string folder = folderOf(target);
+  const std::string temp = writeTemporary(folder, data, size, mode);
   if (temp.empty()) return false;
-  if (::rename(temp.c_str(), target.c_str()) == 0) return true;
+  record("rename");
+  if (::rename(temp.c_str(), target.c_str()) == 0) {
+    syncFolder(folder);
+    return true;
+  }
   const int error = errno;
   ::unlink(temp.c_str());
   errno = error;
@@ -165,11 +218,14 @@ bool writeFileAtomically(const std::string& path, const void* data, std::size_t 
 
 std::string writeUnderFreeName(const std::string& folder, const std::string& name, const void* data,
                                std::size_t size) {
-  const std::string temp = writeTemporary(folder, name, data, size, 0644);
+  const std::string temp = writeTemporary(folder, data, size, 0644);
   if (temp.empty()) return {};
   for (int n = 1; n <= kMaxFreeNames; ++n) {
     const std::string candidate = join(folder, numberedName(name, n));
-    if (renameNoReplace(temp, candidate)) return candidate;
+    if (renameNoReplace(temp, candidate)) {
+      syncFolder(folder);
+      return candidate;
+    }
     if (errno != EEXIST) break;
   }
   const int error = errno;
@@ -221,6 +277,11 @@ std::optional<std::vector<unsigned char>> readWholeFile(const std::string& path,
 void setWriteFault(std::optional<WriteFault> fault) {
   std::lock_guard<std::mutex> lock(gFaultMutex);
   gFault = fault;
+}
+
+void setStepRecorder(std::function<void(std::string_view)> recorder) {
+  std::lock_guard<std::mutex> lock(gFaultMutex);
+  gStepRecorder = std::move(recorder);
 }
 
 }  // namespace userfiles

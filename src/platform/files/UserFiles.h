@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,8 +39,18 @@ inline std::string writeUnderFreeName(const std::string& folder, const std::stri
 // stays where it was.
 std::string moveUnderFreeName(const std::string& source, const std::string& folder, const std::string& name);
 
+// The longest file name the file systems take, in bytes.
+constexpr std::size_t kMaxNameBytes = 255;
+
+// text cut to at most limit bytes, never inside a UTF-8 character.
+std::string cutToBytes(const std::string& text, std::size_t limit);
+
+// name cut to at most limit bytes: the stem is shortened (never inside a
+// UTF-8 character) and the extension kept.
+std::string fitName(const std::string& name, std::size_t limit = kMaxNameBytes);
+
 // The n-th candidate name of the free-name search: name itself for n 1,
-// else "stem (n).ext".
+// else "stem (n).ext"; the stem is shortened where the name would not fit.
 std::string numberedName(const std::string& name, int n);
 
 // The whole file, or nothing when it cannot be opened, is not a regular
@@ -50,12 +61,20 @@ std::optional<std::vector<unsigned char>> readWholeFile(const std::string& path,
 // that name.
 bool nameTaken(const std::string& path);
 
-// A test seam standing for a full disk: while set, the data of every write
-// stops after bytesBeforeFailure bytes with the error (ENOSPC by default).
+// A test seam standing for a full disk or a folder that takes no file: while
+// set, the data of every write stops after bytesBeforeFailure bytes with the
+// error (ENOSPC by default); with atCreate the temporary file cannot be made
+// (EACCES by default). The first writesBeforeFailure writes go through.
 struct WriteFault {
   std::size_t bytesBeforeFailure = 0;
   int error = 0;
+  int writesBeforeFailure = 0;
+  bool atCreate = false;
 };
 void setWriteFault(std::optional<WriteFault> fault);
+
+// A test seam: the recorder hears each step of every write as it is taken
+// ("write", "fsync", "close", "rename", "fsync folder").
+void setStepRecorder(std::function<void(std::string_view)> recorder);
 
 }  // namespace userfiles

@@ -71,6 +71,17 @@ class HeadlessView : public EditorView {
   // Text typed into the next entry, character by character as the entry
   // allows, then committed; nullopt cancels it.
   void ScriptTextEntry(std::optional<std::string> text) { mEntryScript.push_back(std::move(text)); }
+  // The answer to the next message box (1 Yes, 7 No, 2 Cancel); with none
+  // scripted a box is closed (0).
+  void ScriptMessageBoxAnswer(int answer) { mBoxScript.push_back(answer); }
+  int MessageBox(const char* text, const char*, int) override {
+    mBoxesShown.push_back(text ? text : "");
+    if (mBoxScript.empty()) return 0;
+    const int answer = mBoxScript.front();
+    mBoxScript.pop_front();
+    return answer;
+  }
+  const std::vector<std::string>& MessageBoxesShown() const { return mBoxesShown; }
   bool PopupMenu(const ViewMenu& menu, const ViewRect& r, ViewMenuChoice* choice) override;
   bool OpenTextEntry(const ViewTextEntry& entry) override;
   void EndTextEntry(bool commit) override;
@@ -88,6 +99,8 @@ class HeadlessView : public EditorView {
   EditorViewClient* mClient = nullptr;
   std::deque<std::vector<int>> mMenuScript;
   std::deque<std::optional<std::string>> mEntryScript;
+  std::deque<int> mBoxScript;
+  std::vector<std::string> mBoxesShown;
   std::vector<std::vector<std::string>> mMenusShown;
   std::vector<ViewTextEntry> mEntriesShown;
   bool mEntryOpen = false;
