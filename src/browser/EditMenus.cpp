@@ -179,7 +179,7 @@ void BankEditPopupMenu::saveOverCurrentBank() {
   if (librarian->saveEditedPatch(path + "/" + name, name)) {
     // Instances made from now on read the folder with the bank as saved.
     librarian->forgetSharedLoad();
-    if (IParam* unsaved = host().paramAt(kBankEditUnsaved)) unsaved->Set(0.0);
+    host().bankSaved();
     host().setParameterFromPlug(kBankEditUnsaved, 0.0, false);
   }
 }

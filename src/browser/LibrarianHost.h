@@ -80,6 +80,9 @@ class LibrarianHost {
   virtual void prepareMultiPush() = 0;
   // The plug-in's handler of kRefreshFolders.
   virtual void refreshFolders() = 0;
+  // The edited bank is on disk as the editor holds it: the page leaves the
+  // unsaved state and both panes show the file as written.
+  virtual void bankSaved() = 0;
   virtual void OpenDataDirectory() = 0;
   virtual bool saveImportedFile(bool midi) = 0;
   virtual std::string getPatchesFolderStr() = 0;

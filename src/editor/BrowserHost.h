@@ -63,6 +63,7 @@ class Tarnivex::BrowserHost : public LibrarianHost {
     mPlug.sendGlobalFirst = true;
   }
   void refreshFolders() override { mPlug.refreshFolders(); }
+  void bankSaved() override { mPlug.bankSaved(); }
   void OpenDataDirectory() override { mPlug.OpenDataDirectory(); }
   bool saveImportedFile(bool midi) override {
     const bool imported = mPlug.saveImportedFile(midi);

@@ -70,6 +70,10 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   }
   void prepareMultiPush() override { calls.push_back("prepare push"); }
   void refreshFolders() override { calls.push_back("refresh folders"); }
+  void bankSaved() override {
+    editor.setValue(kBankEditUnsaved, 0);
+    calls.push_back("bank saved");
+  }
   void OpenDataDirectory() override { calls.push_back("open data folder"); }
   bool saveImportedFile(bool midi) override {
     calls.push_back(midi ? "import mid" : "import syx");
