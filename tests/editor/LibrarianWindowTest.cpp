@@ -69,8 +69,16 @@ TEST_F(LibrarianWindowTest, TheHighlightFollowsThePartsProgramOnThePageAndOnEver
   window->clickTab(kMainTab, 0);
   plug->GetParam(kMultiPartPatch + 0)->Set(17);
   plug->GetParam(kMultiPartPatch + 3)->Set(42);
-  ASSERT_TRUE(plug->keepSelectedBank);  // the default: the banks stay, the slot follows
+  ASSERT_TRUE(plug->keepSelectedBank);  // the default: entering keeps the banks and the highlight
+  const int before = slots().selectedUpper;
 
+  window->clickTab(kMainTab, 1);
+  EXPECT_EQ(slots().selectedUpper, before);
+  EXPECT_FALSE(highlighted(kUpper, 17));
+
+  // KEEP BANK off: entering the page follows the part's program.
+  press(kKeepSelectedBank, 0);
+  window->clickTab(kMainTab, 0);
   window->clickTab(kMainTab, 1);
   EXPECT_EQ(slots().selectedUpper, 17);
   EXPECT_TRUE(highlighted(kUpper, 17));

@@ -5,6 +5,7 @@
 #include "BrowserTestSupport.h"
 #include "DisplayNames.h"
 #include "LibrarianJobs.h"
+#include "CategoryListControl.h"
 #include "LibrarianViewControl.h"
 #include "ParamIndex.h"
 
@@ -53,6 +54,20 @@ TEST(SlotGrid, SlotsLieOnTheArtworkAtEachSize) {
     EXPECT_EQ(grid.hit(1, l.R - 1, l.T), 0);
     EXPECT_EQ(grid.hit(1, l.R, l.T), -1);  // the gap between columns
     EXPECT_EQ(grid.hit(0, u.L, u.B), 1);
+  }
+}
+
+// The categories list keeps the window's smallest text size at every size,
+// with lines tall enough for it.
+TEST(CategoryList, TextIsTwelvePixelsOrMoreAtEverySize) {
+  const struct {
+    double scale;
+    int size, line;
+  } cases[] = {{0.85, 12, 13}, {1.0, 13, 14}, {1.15, 14, 16}};
+  for (const auto& c : cases) {
+    const CategoryListControl list(nullptr, nullptr, IRECT(0, 0, 270, 336), c.scale);
+    EXPECT_EQ(list.textStyle().mSize, c.size) << c.scale;
+    EXPECT_EQ(list.lineHeight(), c.line) << c.scale;
   }
 }
 
