@@ -107,10 +107,10 @@ class Finisher {
  private:
   // Where a point of the strip at 1.0 lies at the size: in the same button.
   void Map(float x, float y, int* outX, int* outY, Rect* cell) const;
-  // A caption may be greyed with the section it names: it is also checked
-  // as a greyed section shows it.
+  // A caption may be greyed with the section it names, a label with its
+  // control: such a text is also checked as it shows greyed.
   bool Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, int dot, LICE_pixel colour,
-           const Rect& within, std::string& error, bool caption = false);
+           const Rect& within, std::string& error, bool mayGrey = false);
   bool CheckSpot(LICE_IBitmap* bm, const TextSpot& spot, std::string& error);
   void Window(LICE_IBitmap* bm, const TextSpot& spot) const;
   std::vector<int> SchemesShown() const {
@@ -142,7 +142,7 @@ void Finisher::Map(float x, float y, int* outX, int* outY, Rect* cell) const {
 }
 
 bool Finisher::Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, int dot, LICE_pixel colour,
-                   const Rect& within, std::string& error, bool caption) {
+                   const Rect& within, std::string& error, bool mayGrey) {
   if (!within.holds(box)) {
     error = mName + ": \"" + text + "\" does not fit its image";
     return false;
@@ -157,7 +157,7 @@ bool Finisher::Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, i
     error = mName + why;
     return false;
   }
-  if (!caption) {
+  if (!mayGrey) {
     drawDotText(bm, box.x, box.y, text, dot, colour);
     return true;
   }
@@ -251,7 +251,7 @@ std::unique_ptr<LICE_MemBitmap> Finisher::Run(const SizeExtras& extras, std::str
     Map(run.x, run.y, &x, &y, &cell);
     const Rect box{run.align == 0 ? x : run.align == 1 ? x - tw / 2 : x - tw,
                    run.vAlign == 0 ? y : run.vAlign == 1 ? y - th / 2 : y - th, tw, th};
-    if (!Set(bm.get(), box, run.text, dot, run.colour, cell, error)) return nullptr;
+    if (!Set(bm.get(), box, run.text, dot, run.colour, cell, error, d.greyable)) return nullptr;
   }
   const Rect whole{0, 0, w, h};
   for (const PlacedCaption& c : extras.captions) {

@@ -53,6 +53,7 @@ struct Recipe {
   Draw draw;
   bool opaque = false;  // a faceplate: every pixel fully covered
   int cellsX = 1, cellsY = 1;  // buttons cut from one frame, each brought to size on its own
+  bool greyable = false;
 };
 
 // ---- Knobs ------------------------------------------------------------------
@@ -89,11 +90,12 @@ Draw knob(bool bipolar, bool small) {
 // ---- Buttons, LEDs, switches --------------------------------------------------
 
 // A raised button; the second frame is the pressed or lit state.
-Draw button(std::string off, std::string on = "", int dot = 1) {
+Draw button(std::string off, std::string on = "", int dot = 1, bool litFace = true) {
   return [=](const Frame& f) {
     const Palette& p = f.p;
     const bool lit = f.index > 0;
-    raised(f.bm, f.x, f.y, f.w, f.h, std::min(4, f.h / 3), lit ? mix(p.buttonOff, p.accent, 0.3f) : p.buttonOff);
+    raised(f.bm, f.x, f.y, f.w, f.h, std::min(4, f.h / 3),
+           lit && litFace ? mix(p.buttonOff, p.accent, 0.3f) : p.buttonOff);
     if (lit) LICE_FillRect(f.bm, f.x + 3, f.y + f.h - 4, f.w - 6, 2, p.accent, 1.0f, 0);
     // Lit, the face and the bar under the label show it; the label stays readable.
     const std::string& text = lit && !on.empty() ? on : off;
@@ -478,9 +480,10 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BTN_EXIT_FIRST_RUN_ID")) return r = {100, 28, button("OK", "", 2)}, true;
   if (is("BUTTON_ARP_POWER1")) return r = {44, 20, ledButton("ON")}, true;
   if (is("BUTTON_LIB_DISCARD_ID")) return r = {120, 22, button("DISCARD")}, true;
-  if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, button("SOUNDS", "MULTIS")}, true;
+  // Greyed while a bank is unsaved: both labels on the plain face, the bar tells MULTIS.
+  if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, button("SOUNDS", "MULTIS", 1, false), false, 1, 1, true}, true;
   if (is("BUTTON_LIB_CANCEL_ID")) return r = {120, 22, button("CANCEL")}, true;
-  if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, button("OVERWRITE")}, true;
+  if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, button("OVERWRITE"), false, 1, 1, true}, true;
   if (is("BUTTON_TAB_TOPBAR_ID"))
     return r = {624, 28, tabs({"MULTI", "LIBRARY", "OSC", "FILTER", "LFO MOD", "FX ARP"}), false, 6, 1}, true;
   if (is("BUTTON_TAB_SIDEBAR_ID")) return r = {56, 16 * 36, partTabs(), false, 1, 16}, true;
@@ -497,7 +500,7 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BUTTON_LOCK_WHITE_ID")) return r = {22, 22, lock(rgb(236, 236, 240))}, true;
   if (is("BUTTON_LOCK_ID")) return r = {22, 22, lock(LICE_pixel(0))}, true;  // the scheme's own colour, below
   if (is("ID_TRIGGER")) return r = {56, 36, button("TRIG")}, true;
-  if (is("ID_RANDOMIZE")) return r = {56, 36, button("RAND")}, true;
+  if (is("ID_RANDOMIZE")) return r = {56, 36, button("RAND"), false, 1, 1, true}, true;
   if (is("BTN_MULTISETTINGS_ID")) return r = {140, 22, button("MORE SETTINGS", "MIXER")}, true;
   if (is("BTN_OFFON_ID")) return r = {120, 22, button("CATEGORIES")}, true;
   if (is("BTN_CHECKBOX_ID")) return r = {16, 16, checkbox()}, true;
@@ -590,6 +593,7 @@ bool drawImage(const char* key, int frames, bool framesHorizontal, int scheme, D
   drawing.opaque = recipe.opaque;
   drawing.cellsX = recipe.cellsX;
   drawing.cellsY = recipe.cellsY;
+  drawing.greyable = recipe.greyable;
   LICE_Clear(drawing.shapes.get(), 0);
   for (int i = 0; i < frames; ++i) {
     const int x = framesHorizontal ? i * recipe.w : 0, y = framesHorizontal ? 0 : i * recipe.h;
