@@ -7,6 +7,7 @@
 #include "LibrarianBrowser.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "TextLooks.h"
 
 namespace {
 // Light text on a dark well reads in every colour scheme.
@@ -14,8 +15,11 @@ const IColor kWell(255, 20, 21, 26), kLit(255, 70, 74, 86), kInk(255, 225, 225, 
 }  // namespace
 
 CategoryListControl::CategoryListControl(IPlugBase* plug, LibrarianBrowser* browser, IRECT rect, double scale)
-    : IControl(plug, &rect), mBrowser(browser), mLineHeight(std::max(1, static_cast<int>(14 * scale))) {
-  mText = IText(static_cast<int>(13 * scale), &kInk, "NK57 Monospace");
+    : IControl(plug, &rect), mBrowser(browser) {
+  // No smaller than the window's other texts; the lines grow with the text.
+  const int size = std::max(textlooks::kSmallestSize, static_cast<int>(13 * scale));
+  mLineHeight = std::max(static_cast<int>(14 * scale), size + 1);
+  mText = IText(size, &kInk, "NK57 Monospace");
   mText.mAlign = IText::kAlignNear;
 }
 

@@ -16,6 +16,8 @@ class CategoryListControl : public IControl {
 
   // The category bank on the line at y, or -1.
   int lineAt(int y) const;
+  const IText& textStyle() const { return mText; }
+  int lineHeight() const { return mLineHeight; }
 
  private:
   LibrarianBrowser* mBrowser;

@@ -190,6 +190,7 @@ bool BankEditPopupMenu::saveOverCurrentBank() {
   // Instances made from now on read the folder with the bank as saved.
   librarian->forgetSharedLoad();
   markSaved(host());
+  host().bankSaved();
   return true;
 }
 

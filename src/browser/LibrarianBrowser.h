@@ -87,6 +87,9 @@ class LibrarianBrowser {
   // Stores the whole upper bank (the lower one when no upper slot is
   // selected) into an instrument bank (job 4).
   void SendAllProgramsFromLibrarian(int bank);
+  // Stores a pane's bank (0 upper, 1 lower) from firstSlot on into the
+  // instrument bank's programs from 0 on (job 4); false when nothing started.
+  bool storeAllPatchesToDeviceFromLibrarian(int pane, int firstSlot, int bank);
   // Sends the selected upper slot's entry to the part (job 3), in the store
   // form when store is set.
   void SendSingleProgramFromLibrarian(bool store, int part);

@@ -86,6 +86,9 @@ class LibrarianHost {
   // A status text in the name display, and in the value display unless
   // value is empty.
   virtual void showStatus(const std::string& /*name*/, const std::string& /*value*/) {}
+  // The edited bank is on disk as the editor holds it: the page leaves the
+  // unsaved state and both panes show the file as written.
+  virtual void bankSaved() = 0;
   virtual void OpenDataDirectory() = 0;
   virtual bool saveImportedFile(bool midi) = 0;
   virtual std::string getPatchesFolderStr() = 0;

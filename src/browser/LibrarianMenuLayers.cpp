@@ -16,8 +16,8 @@ struct MenuLayerEntry {
   int L, T, R, B;       // before scaling
 };
 
-constexpr int kUpper[] = {394, 138, 810, 157};
-constexpr int kLower[] = {394, 410, 810, 429};
+constexpr int kUpper[] = {394, 188, 810, 207};
+constexpr int kLower[] = {394, 461, 810, 480};
 constexpr int kTopBarBank[] = {1142, 60, 1180, 84};
 
 const MenuLayerEntry kMenuLayers[] = {
@@ -27,7 +27,7 @@ const MenuLayerEntry kMenuLayers[] = {
      kUpper[3]},
     {73, "RightPerformancePopupMenu", Menu::kFolder, FolderMenuKind::kRightPerf, kLower[0], kLower[1], kLower[2],
      kLower[3]},
-    {74, "BANKEDITMENU", Menu::kBankEdit, {}, 839, 137, 916, 155},
+    {74, "BANKEDITMENU", Menu::kBankEdit, {}, 839, 187, 916, 205},
     {75, "RightPatchPopupMenu", Menu::kFolder, FolderMenuKind::kCategory, kLower[0], kLower[1], kLower[2], kLower[3]},
     {76, "PROGRAMNUMBERMENU", Menu::kProgramNumber, {}, 1184, 60, 1229, 84},
     {77,

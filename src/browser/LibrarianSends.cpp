@@ -45,7 +45,13 @@ void LibrarianBrowser::SendAllProgramsFromLibrarian(int bank) {
   const int pane = librarian->targetSlot >= 0 ? 0 : 1;
   librarian->targetSlot = 0;
   manager->librarySendActive = true;
-  if (!startLibrarianJob(manager, storeJob(pane, 0, bank), kSetBusy)) manager->librarySendActive = false;
+  if (!storeAllPatchesToDeviceFromLibrarian(pane, 0, bank)) manager->librarySendActive = false;
+}
+
+bool LibrarianBrowser::storeAllPatchesToDeviceFromLibrarian(int pane, int firstSlot, int bank) {
+  MIDIMessageManager* manager = mHost->messageManager();
+  if (!manager || !mHost->midiConfigured()) return false;
+  return startLibrarianJob(manager, storeJob(pane, firstSlot, bank), kSetBusy);
 }
 
 void LibrarianBrowser::SendSingleProgramFromLibrarian(bool store, int part) {

@@ -7,7 +7,6 @@
 #include "IMidiMsg.h"
 #include "IParam.h"
 #include "LibrarianBrowser.h"
-#include "LibrarianPanes.h"
 #include "PaneBanks.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
@@ -26,7 +25,7 @@ LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* br
                                            IBitmap* bitmap, IRECT targetRect, double scale)
     : IBitmapOverlayControl(plug, x, y, paramIdx, bitmap, targetRect),
       mBrowser(browser),
-      mGrid(x + static_cast<int>(librarianpanes::kSlotInset * scale), y, scale),
+      mGrid(x, y, scale),
       mCellWidth(static_cast<int>(105.0 * scale)),
       mCellHeight(static_cast<int>(14.0 * scale)) {
   // White on the librarian's own dark page, in every scheme.
@@ -62,7 +61,20 @@ std::string LibrarianViewControl::slotText(int pane, int slot) const {
   return mSlots[static_cast<size_t>(pane)][static_cast<size_t>(slot)]->GetText();
 }
 
-void LibrarianViewControl::patchSelectionUpperChanged() { reload(0); }
+void LibrarianViewControl::patchSelectionUpperChanged() {
+  reload(0);
+  // A bank open in both panes (the only one of a new library) shows the
+  // same entries below as above.
+  PatchLibrarian* lib = librarian();
+  if (!lib || !mSlots[1][0]) return;  // the constructor builds the lower slots after this
+  bool shared = false;
+  {
+    auto lock = lib->lock();
+    const auto upper = paneBank(*lib, host().browseState(), 0);
+    shared = upper && upper == paneBank(*lib, host().browseState(), 1);
+  }
+  if (shared) reload(1);
+}
 void LibrarianViewControl::patchSelectionLowerChanged() { reload(1); }
 
 void LibrarianViewControl::reload(int pane) {
@@ -257,16 +269,6 @@ void LibrarianViewControl::OnMouseDblClick(int x, int y, IMouseMod*) { mouseDblC
 void LibrarianViewControl::OnMouseDrag(int x, int y, int, int, IMouseMod*) { mouseDrag(x, y); }
 void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*) { mouseUp(x, y); }
 bool LibrarianViewControl::OnKeyDown(int, int, int key) { return keyDown(key); }
-
-bool LibrarianViewControl::IsHit(int x, int y) {
-  if (!IBitmapOverlayControl::IsHit(x, y)) return false;
-  for (int pane = 0; pane < 2; ++pane) {
-    const SlotBox& first = mGrid.box(pane, 0);
-    const SlotBox& last = mGrid.box(pane, kSlotsPerPane - 1);
-    if (x >= first.L && x < last.R && y >= first.T && y < last.B) return true;
-  }
-  return false;
-}
 
 bool LibrarianViewControl::Draw(IGraphics* graphics) {
   IBitmapControl::Draw(graphics);

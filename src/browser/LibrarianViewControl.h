@@ -41,9 +41,6 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   void OnMouseUp(int x, int y, IMouseMod* mod) override;
   bool OnKeyDown(int x, int y, int key) override;
   bool Draw(IGraphics* graphics) override;
-  // Only the two panes take clicks: the lower pane's header between them
-  // belongs to controls of its own.
-  bool IsHit(int x, int y) override;
 
   // The same input without the framework's records.
   void mouseDown(int x, int y, bool left, bool right);

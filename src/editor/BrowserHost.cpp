@@ -63,6 +63,10 @@ bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
   return librarianBrowser && librarianBrowser->sendPatchToDeviceFromLibrarian(slot, pane, part);
 }
 
+bool Tarnivex::storeAllPatchesToDeviceFromLibrarian(int a, int b, int c) {
+  return librarianBrowser && librarianBrowser->storeAllPatchesToDeviceFromLibrarian(a, b, c);
+}
+
 void Tarnivex::updatePatchLibrarianView(int which) {
   LibrarianViewControl* view = librarianView();
   if (!view) return;
@@ -84,6 +88,24 @@ void Tarnivex::discardBankEdit() {
   GetParam(kDiscardBankData)->Set(1.0);
   OnParamChange(kDiscardBankData);
   GetParam(kDiscardBankData)->Set(0.0);
+}
+
+void Tarnivex::endBankEdit() {
+  showLayer("discardChangesLayerRight", false);
+  showLayer("keepBankOpenLayer", true);
+  if (searchButton) searchButton->Hide(false);
+  showLayer("patchRename", false);
+  GetParam(kBankEditUnsaved)->Set(0.0);
+  showLayer(multiMode ? "LeftPerformancePopupMenu" : "UPPERPOPUPMENU", true);
+  if (datatypeControl) datatypeControl->GrayOut(false);
+}
+
+// The panes keep their banks by name; reading the folder again shows in
+// both what the file now holds.
+void Tarnivex::bankSaved() {
+  endBankEdit();
+  browse.bankEditFlag = true;  // the rename field is closed
+  refreshFolders();
 }
 
 void Tarnivex::OpenDataDirectory() {

@@ -68,6 +68,7 @@ class Tarnivex::BrowserHost : public LibrarianHost {
     mPlug.showParamName(name.c_str());
     if (!value.empty()) mPlug.showParamValue(value.c_str());
   }
+  void bankSaved() override { mPlug.bankSaved(); }
   void OpenDataDirectory() override { mPlug.OpenDataDirectory(); }
   bool saveImportedFile(bool midi) override {
     const bool imported = mPlug.saveImportedFile(midi);

@@ -260,13 +260,7 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
     case kDiscardBankData: {
       if (iv != 1) return false;
       DisplayProcessingIndicator(true);
-      showLayer("discardChangesLayerRight", false);
-      showLayer("keepBankOpenLayer", true);
-      if (searchButton) searchButton->Hide(false);
-      showLayer("patchRename", false);
-      GetParam(kBankEditUnsaved)->Set(0.0);
-      showLayer(multiMode ? "LeftPerformancePopupMenu" : "UPPERPOPUPMENU", true);
-      if (datatypeControl) datatypeControl->GrayOut(false);
+      endBankEdit();
       const std::string upper =
           paramDisplayText(kPatchSelectionListUpper, GetParam(kCurrentOpenPatchBankL + currentPart)->Int());
       const std::string lower =

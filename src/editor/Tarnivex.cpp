@@ -132,6 +132,9 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   controlProgBankControl = firstControlOf(kControlProgBank);
   searchButton = patchSearchControl;
   searchModeControl = firstControlOf(kCategorySelection);
+  // The page under them is painted again where they hide.
+  for (IControl* hiding : {searchButton, searchModeControl})
+    if (hiding) hiding->SetDirtyWhenHidden(true);
   quickTabAction = actionOf(kQuickTab);
   mainTabAction = actionOf(kMainTab);
   debugLog("Control set 1 attached");

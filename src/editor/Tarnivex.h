@@ -254,6 +254,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Starts job 3 for the entry in that slot of the pane's open bank; false
   // when the part is locked, the slot lies outside the bank or is empty.
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part) override;
+  // Starts job 4 with (pane, first slot, instrument bank) when MIDI is set up.
+  bool storeAllPatchesToDeviceFromLibrarian(int a, int b, int c);
   // The slot view's active pane and its selected slot there.
   int librarianActivePane() const override;
   int librarianSelectedSlot() const override;
@@ -430,6 +432,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void refreshFolders();
   // What kDiscardBankData does, as if its button was pressed.
   void discardBankEdit();
+  // The page after a save: as after a discard, with the library read again.
+  void bankSaved();
+  // Leaves the unsaved state: DISCARD hidden, KEEP BANK, the upper menu and
+  // SHOW back.
+  void endBankEdit();
 
   // ---- Status displays and the librarian menus (StatusDisplays.cpp).
   void displayText(std::string name, std::string value, std::string cc);

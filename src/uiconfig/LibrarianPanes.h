@@ -1,11 +1,13 @@
-// Where the two panes of the librarian's slot view lie in its image, at size
-// 1.0; the slot grid sets its rows inside them. The image generator draws
-// them, and the layout check knows that the view takes clicks on them only.
+// Where the two panes of the librarian's slot view lie, at size 1.0: the
+// view's place on the page (resources/ui/layout.ui puts it there) and the
+// panes in its image. The slot grid sets its rows inside them; the image
+// generator draws them and frames them on the page.
 #pragma once
 
 namespace librarianpanes {
-constexpr int kSlotInset = 4;  // the slots keep clear of the panes' frames
-constexpr int kWidth = 1036 + 2 * kSlotInset;
+constexpr int kViewX = 90;   // on the window
+constexpr int kViewY = 208;
+constexpr int kWidth = 1036;
 constexpr int kPaneHeight = 226;
 constexpr int kLowerTop = 273;
 constexpr int kHeight = kLowerTop + kPaneHeight;

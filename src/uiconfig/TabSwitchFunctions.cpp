@@ -211,8 +211,9 @@ void TabSwitchFunctions::refreshLibrarian(Tarnivex* plug, int part, Variant vari
     hide(plug, "LeftPerformancePopupMenu", false);
     hide(plug, "RightPerformancePopupMenu", false);
   }
-  // The part's program is highlighted also while the banks stay as they are.
-  plug->selectPartProgramInLibrarian(part);
+  // With KEEP BANK on, entering the page leaves the banks and the highlight
+  // as the user left them.
+  if (!plug->keepSelectedBank) plug->selectPartProgramInLibrarian(part);
   if (workerIdle) showProgress(plug, false);
 }
 

@@ -46,4 +46,8 @@ int size(const Text& text, double uiScale);
 double luminance(int r, int g, int b);
 double contrast(const Colour& a, const Colour& b);
 constexpr double kMinContrast = 4.5;
+// Greyed (inactive) controls draw at half weight over what lies under them;
+// their texts stay legible at this contrast.
+constexpr double kMinInactiveContrast = 3.0;
+constexpr float kGreyedWeight = 0.5f;
 }  // namespace textlooks

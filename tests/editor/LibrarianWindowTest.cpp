@@ -2,6 +2,7 @@
 // part and the program change, a rename typed into the rename field, and
 // drag and drop between the slots, down to the bank file on disk.
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -69,8 +70,16 @@ TEST_F(LibrarianWindowTest, TheHighlightFollowsThePartsProgramOnThePageAndOnEver
   window->clickTab(kMainTab, 0);
   plug->GetParam(kMultiPartPatch + 0)->Set(17);
   plug->GetParam(kMultiPartPatch + 3)->Set(42);
-  ASSERT_TRUE(plug->keepSelectedBank);  // the default: the banks stay, the slot follows
+  ASSERT_TRUE(plug->keepSelectedBank);  // the default: entering keeps the banks and the highlight
+  const int before = slots().selectedUpper;
 
+  window->clickTab(kMainTab, 1);
+  EXPECT_EQ(slots().selectedUpper, before);
+  EXPECT_FALSE(highlighted(kUpper, 17));
+
+  // KEEP BANK off: entering the page follows the part's program.
+  press(kKeepSelectedBank, 0);
+  window->clickTab(kMainTab, 0);
   window->clickTab(kMainTab, 1);
   EXPECT_EQ(slots().selectedUpper, 17);
   EXPECT_TRUE(highlighted(kUpper, 17));
@@ -135,6 +144,7 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   const std::string renamed = "Brass Stab      ";
   EXPECT_EQ(entry(kUpper, 5).name, renamed);
   EXPECT_EQ(slots().slotText(kUpper, 5), renamed);
+  EXPECT_EQ(slots().slotText(kLower, 5), renamed);  // the lower pane is open on the same bank
   EXPECT_TRUE(field->IsHidden());
   EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
 
@@ -144,12 +154,30 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   dumps[5][390] = dumpChecksum(dumps[5]);
   EXPECT_EQ(readFile(file), concat(dumps));
   EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+  // The page leaves the unsaved state as a discard does, and the lower pane,
+  // open on the same file, shows it as written.
+  const auto pageSaved = [&] {
+    return plug->namedLayer("discardChangesLayerRight")->IsHidden() &&
+           !plug->namedLayer("keepBankOpenLayer")->IsHidden() && !plug->datatypeControl->IsGrayed();
+  };
+  EXPECT_TRUE(pageSaved());
+  EXPECT_EQ(slots().slotText(kUpper, 5), renamed);
+  EXPECT_EQ(slots().slotText(kLower, 5), renamed);
 
   // A second rename in the same session works as the first did; a click on
   // the view before the name is typed cancels it.
   window->pickFromMenu(window->slot(kUpper, 6), {2}, true);
   window->type(*entryField->GetRECT(), "Second");
   EXPECT_EQ(entry(kUpper, 6).name, "Second          ");
+  EXPECT_FALSE(pageSaved());
+  // A save that cannot write keeps the unsaved state.
+  const std::string moved = getPatchesFolderStr() + ".away";
+  std::filesystem::rename(getPatchesFolderStr(), moved);
+  window->pickFromMenu(*plug->librarianBrowser->bankEditMenu->GetRECT(), {7});
+  std::filesystem::rename(moved, getPatchesFolderStr());
+  EXPECT_FALSE(pageSaved());
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+  EXPECT_EQ(slots().slotText(kUpper, 6), "Second          ");
   window->pickFromMenu(window->slot(kUpper, 7), {2}, true);
   window->click(window->slot(kUpper, 8));
   window->type(*entryField->GetRECT(), "Never");

@@ -222,6 +222,18 @@ TEST_F(LibraryPageTest, BankNamesHeadThePanesAndTheCategoriesAreListed) {
   EXPECT_EQ(light->GetValue(), 1.0);
 
   snapshot("library-page");
+  // Hidden, the search and search-mode buttons have their place painted
+  // over by the next pass, with nothing else changing.
+  for (IControl* hiding : {plug->searchModeControl, plug->searchButton}) {
+    hiding->Hide(false);
+    IRECT all(0, 0, gui().Width(), gui().Height());
+    gui().Draw(&all);
+    hiding->Hide(true);
+    IRECT dirty;
+    ASSERT_TRUE(gui().IsDirty(&dirty));
+    const IRECT* place = hiding->GetRECT();
+    EXPECT_TRUE(dirty.Contains(place->L, place->T) && dirty.Contains(place->R - 1, place->B - 1));
+  }
   click(light);
   EXPECT_FALSE(plug->browse.categoryBrowsing);
   EXPECT_FALSE(plug->firstControlOf(kCategorySelection)->IsHidden());

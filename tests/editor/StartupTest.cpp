@@ -6,6 +6,7 @@
 #include "BankListNames.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
+#include "EditMenus.h"
 #include "ICustomRadioButtonsControl.h"
 #include "EditorTestSupport.h"
 #include "IGraphics.h"
@@ -182,7 +183,15 @@ TEST_F(StartupTest, SmallMenusAreScaledAndMissingLayersAreLoggedAndSkipped) {
   const std::string settings = "yellow\nsmall\nyes\n\n";
   startWith(&settings);
   const IRECT rect = *plug->librarianBrowser->leftPatchMenu->GetRECT();
-  EXPECT_EQ((std::vector<int>{rect.L, rect.T, rect.R, rect.B}), (std::vector<int>{334, 117, 688, 133}));
+  EXPECT_EQ((std::vector<int>{rect.L, rect.T, rect.R, rect.B}), (std::vector<int>{334, 159, 688, 175}));
+  // The lower pane's menus (394,461,810,480) and the bank-edit menu (839,187,916,205) scaled by 0.85.
+  for (IControl* lower : {static_cast<IControl*>(plug->librarianBrowser->rightPatchMenu),
+                          static_cast<IControl*>(plug->librarianBrowser->searchMenu)}) {
+    const IRECT r = *lower->GetRECT();
+    EXPECT_EQ((std::vector<int>{r.L, r.T, r.R, r.B}), (std::vector<int>{334, 391, 688, 408}));
+  }
+  const IRECT edit = *static_cast<IControl*>(plug->librarianBrowser->bankEditMenu)->GetRECT();
+  EXPECT_EQ((std::vector<int>{edit.L, edit.T, edit.R, edit.B}), (std::vector<int>{713, 158, 778, 174}));
   plug->uiConfigManager->layerMap.erase("searchField");
   plug->pageLayers.clear();
   plug->fetchConfiguredLayers();

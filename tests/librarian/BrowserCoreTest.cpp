@@ -5,6 +5,7 @@
 #include "BrowserTestSupport.h"
 #include "DisplayNames.h"
 #include "LibrarianJobs.h"
+#include "CategoryListControl.h"
 #include "LibrarianViewControl.h"
 #include "ParamIndex.h"
 
@@ -53,6 +54,20 @@ TEST(SlotGrid, SlotsLieOnTheArtworkAtEachSize) {
     EXPECT_EQ(grid.hit(1, l.R - 1, l.T), 0);
     EXPECT_EQ(grid.hit(1, l.R, l.T), -1);  // the gap between columns
     EXPECT_EQ(grid.hit(0, u.L, u.B), 1);
+  }
+}
+
+// The categories list keeps the window's smallest text size at every size,
+// with lines tall enough for it.
+TEST(CategoryList, TextIsTwelvePixelsOrMoreAtEverySize) {
+  const struct {
+    double scale;
+    int size, line;
+  } cases[] = {{0.85, 12, 13}, {1.0, 13, 14}, {1.15, 14, 16}};
+  for (const auto& c : cases) {
+    const CategoryListControl list(nullptr, nullptr, IRECT(0, 0, 270, 336), c.scale);
+    EXPECT_EQ(list.textStyle().mSize, c.size) << c.scale;
+    EXPECT_EQ(list.lineHeight(), c.line) << c.scale;
   }
 }
 
@@ -111,23 +126,35 @@ TEST_F(SlotViewTest, ClickThenArrowKeySendsTheNextSlotOfThatPane) {
   EXPECT_FALSE(view->keyDown(9));
 }
 
-// The header of the lower pane lies between the panes: clicks there are not the view's.
-TEST_F(SlotViewTest, OnlyThePanesTakeClicks) {
+// Slot 0 starts at the control's own left edge, and the whole control takes
+// clicks: one between the panes or beside the slots clears both selections,
+// ends a rename and leaves the arrow keys' cursor at -1.
+TEST_F(SlotViewTest, ClicksBetweenThePanesClearTheSelections) {
   LibrarianViewControl framed(nullptr, &browser, 10, 20, kLibrarianArea, &background, IRECT(10, 20, 1046, 518), 1.0);
+  browser.view = &framed;
   const SlotGrid& grid = framed.grid();
-  const SlotBox &upperLast = grid.box(0, 15), &lowerFirst = grid.box(1, 0), &lowerLast = grid.box(1, 127);
+  const SlotBox &first = grid.box(0, 0), &upperLast = grid.box(0, 15), &lowerFirst = grid.box(1, 0);
+  EXPECT_EQ((std::vector<int>{first.L, first.T, first.R, first.B}), (std::vector<int>{10, 21, 115, 35}));
+  EXPECT_EQ((std::vector<int>{lowerFirst.L, lowerFirst.T}), (std::vector<int>{10, 294}));
   const struct {
     int x, y;
-    bool hit;
-  } cases[] = {{grid.box(0, 0).L, grid.box(0, 0).T, true},
-               {upperLast.L + 3, upperLast.B - 1, true},
-               {upperLast.L + 3, upperLast.B, false},  // the gap between the panes
-               {upperLast.L + 3, (upperLast.B + lowerFirst.T) / 2, false},
-               {lowerFirst.L + 3, lowerFirst.T, true},
-               {lowerLast.R - 1, lowerLast.B - 1, true},
-               {lowerLast.R, lowerLast.B - 1, false},
-               {5, lowerFirst.T, false}};
-  for (const auto& c : cases) EXPECT_EQ(framed.IsHit(c.x, c.y), c.hit) << c.x << "," << c.y;
+  } between[] = {{upperLast.L + 3, upperLast.B}, {upperLast.L + 3, (upperLast.B + lowerFirst.T) / 2},
+                 {first.R + 2, first.T + 3}, {12, 20}};
+  for (const auto& c : between) {
+    EXPECT_TRUE(framed.IsHit(c.x, c.y)) << c.x << "," << c.y;
+    framed.mouseDown(first.L + 2, first.T + 2, true, false);
+    framed.renameSlot(0, 0);
+    EXPECT_EQ(framed.selectedUpper, 0);
+    framed.mouseDown(c.x, c.y, true, false);
+    EXPECT_EQ(framed.selectedUpper, -1) << c.x << "," << c.y;
+    EXPECT_EQ(framed.selectedLower, -1);
+    EXPECT_EQ(framed.cursor, -1);
+    EXPECT_FALSE(framed.renameActive());
+    EXPECT_TRUE(host.hidden["patchRename"]);
+    EXPECT_EQ(host.EngineFixture::librarian.targetSlot, -1);
+  }
+  EXPECT_FALSE(framed.IsHit(1200, 300));
+  browser.view = view.get();
 }
 
 TEST_F(SlotViewTest, DoubleClickSendsOnlyWithAnOutputDevice) {

@@ -74,6 +74,10 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   void showStatus(const std::string& name, const std::string& value) override {
     statuses.push_back(name + "|" + value);
   }
+  void bankSaved() override {
+    editor.setValue(kBankEditUnsaved, 0);
+    calls.push_back("bank saved");
+  }
   void OpenDataDirectory() override { calls.push_back("open data folder"); }
   bool saveImportedFile(bool midi) override {
     calls.push_back(midi ? "import mid" : "import syx");

@@ -249,6 +249,8 @@ TEST_F(MenuTest, StoringWritesThePaneInUseIntoTheInstrumentsMemory) {
       {"all, nothing selected above: the lower pane", "All Current Patches to Bank A", -1, 0,
        {{0, numbered("Pad", 0)}, {99, numbered("Pad", 99)}}},
       {"the selected slot at the part's bank", "To Currently Selected Slot & Bank", 7, 2, {{7, numbered("LeadA", 7)}}},
+      // The starter itself: the lower pane from slot 40 on into bank C from program 0 on.
+      {"the starter, lower pane from slot 40", "", 5, 2, {{0, numbered("Pad", 40)}, {59, numbered("Pad", 99)}}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -256,8 +258,15 @@ TEST_F(MenuTest, StoringWritesThePaneInUseIntoTheInstrumentsMemory) {
     const SimBytes untouched = fresh.storedSound(row.bank, 8);
     library().targetSlot = row.upperSlot;
     view->selectedUpper = row.upperSlot;
-    host.picks = {{"Store Patch Data", row.pick}};
-    menu.OnMouseDown(0, 0, nullptr);
+    if (row.pick.empty()) {
+      host.midiReady = false;
+      EXPECT_FALSE(browser.storeAllPatchesToDeviceFromLibrarian(1, 40, row.bank));
+      host.midiReady = true;
+      EXPECT_TRUE(browser.storeAllPatchesToDeviceFromLibrarian(1, 40, row.bank));
+    } else {
+      host.picks = {{"Store Patch Data", row.pick}};
+      menu.OnMouseDown(0, 0, nullptr);
+    }
     host.jobs();
     for (const auto& [program, name] : row.stored) {
       const SimBytes dump = instrument.storedSound(row.bank, program);
@@ -265,6 +274,9 @@ TEST_F(MenuTest, StoringWritesThePaneInUseIntoTheInstrumentsMemory) {
     }
     if (row.stored.size() == 1) {
       EXPECT_EQ(instrument.storedSound(row.bank, 8), untouched);  // only the slot
+    }
+    if (row.pick.empty()) {
+      EXPECT_EQ(instrument.storedSound(row.bank, 60), fresh.storedSound(row.bank, 60));  // 60 entries, no more
     }
     EXPECT_TRUE(instrument.checksumErrors().empty());
   }
@@ -296,6 +308,13 @@ TEST_F(MenuTest, ALockedPartTakesNoSoundFromTheLibrary) {
     host.editor.setParamDisplayText(kPatchName + 4, 0, "");
     instrument.receive(SimulatedInstrument::soundDump(0, 0x30, 4, "PART A05"));
   }
+  // The lock that counts is that of the part the entry goes to, whichever part is shown.
+  host.editor.setValue(kPartLock + 4, 1);
+  EXPECT_TRUE(browser.sendPatchToDeviceFromLibrarian(21, 0, 6));
+  host.jobs();
+  host.editor.setValue(kPartLock + 4, 0);
+  host.editor.setValue(kPartLock + 6, 1);
+  EXPECT_FALSE(browser.sendPatchToDeviceFromLibrarian(21, 0, 6));
 }
 
 // In multi mode the edit and slot menus work on multis: what each pick
@@ -439,10 +458,10 @@ TEST_F(MenuTest, RefreshAndImportAskBeforeAnUnsavedEditIsDropped) {
   for (const Row& row : {Row{"Refresh Folders", nullptr, 2, {}, false},
                          Row{"Refresh Folders", nullptr, 0, {}, false},
                          Row{"Refresh Folders", nullptr, 7, {"discard"}, false},
-                         Row{"Refresh Folders", nullptr, 1, {"refresh folders"}, true},
+                         Row{"Refresh Folders", nullptr, 1, {"bank saved", "refresh folders"}, true},
                          Row{"Import...", "SysEx (*.syx / *.tvx)", 2, {}, false},
                          Row{"Import...", "SysEx (*.syx / *.tvx)", 7, {"discard", "import syx"}, false},
-                         Row{"Import...", "SysEx (*.syx / *.tvx)", 1, {"import syx"}, true}}) {
+                         Row{"Import...", "SysEx (*.syx / *.tvx)", 1, {"bank saved", "import syx"}, true}}) {
     SCOPED_TRACE(std::string(row.pick) + " " + std::to_string(row.answer));
     host.calls.clear();
     host.statuses.clear();
@@ -496,7 +515,7 @@ TEST_F(MenuTest, ElevenMenuLayersInTheEditorsOrderAllHidden) {
   }
   const IRECT* bankEdit = layers[4]->controls()[0]->GetRECT();
   EXPECT_EQ((std::vector<int>{bankEdit->L, bankEdit->T, bankEdit->R, bankEdit->B}),
-            (std::vector<int>{964, 157, 1053, 178}));
+            (std::vector<int>{964, 215, 1053, 235}));
   EXPECT_EQ(browser.progBankNameMenu, layers[10]->controls()[0].get());
 }
 

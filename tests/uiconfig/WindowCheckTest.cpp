@@ -224,7 +224,7 @@ TEST(WindowCheck, AClickIntoAHiddenLayerDoesNothing) {
 TEST(WindowCheck, EveryTextTheImagesCarryOrLieUnderReadsAtFourAndAHalfToOne) {
   std::ifstream in(TARNIVEX_TEXT_REPORT);
   ASSERT_TRUE(in) << TARNIVEX_TEXT_REPORT;
-  size_t lines = 0, runTime = 0;
+  size_t lines = 0, runTime = 0, greyedLines = 0, greyedSilver = 0;
   std::set<std::string> sizes;
   for (std::string line; std::getline(in, line); ++lines) {
     std::vector<std::string> f;
@@ -236,7 +236,14 @@ TEST(WindowCheck, EveryTextTheImagesCarryOrLieUnderReadsAtFourAndAHalfToOne) {
       return textlooks::Colour{255, int(v >> 16), int((v >> 8) & 0xFF), int(v & 0xFF)};
     };
     const double ratio = textlooks::contrast(colour(f[2]), colour(f[3]));
-    EXPECT_GE(ratio, textlooks::kMinContrast) << line;
+    // A caption is also checked as its greyed section shows it: faint, yet at 3:1.
+    const std::string faint = " (greyed)";
+    const bool greyed = f[1].size() > faint.size() && f[1].compare(f[1].size() - faint.size(), faint.size(), faint) == 0;
+    EXPECT_GE(ratio, greyed ? textlooks::kMinInactiveContrast : textlooks::kMinContrast) << line;
+    if (greyed) {
+      ++greyedLines;
+      if (f[0].find("silver") != std::string::npos) ++greyedSilver;
+    }
     EXPECT_NEAR(ratio, std::stod(f[4]), 0.01) << line;
     sizes.insert(f[0].substr(f[0].find('@') + 1));
     if (f[1].rfind("text of line", 0) == 0) ++runTime;
@@ -244,4 +251,6 @@ TEST(WindowCheck, EveryTextTheImagesCarryOrLieUnderReadsAtFourAndAHalfToOne) {
   EXPECT_EQ(sizes, (std::set<std::string>{"small", "normal", "large"}));
   EXPECT_GT(lines, 1000u);
   EXPECT_GT(runTime, 300u);
+  EXPECT_GT(greyedLines, 1000u);
+  EXPECT_GT(greyedSilver, 100u);
 }

@@ -12,6 +12,8 @@
 
 #include "DataFolder.h"
 #include "IGraphics.h"
+#include "ControlLayer.h"
+#include "LibrarianViewControl.h"
 #include "InstrumentOnPeer.h"
 #include "JackTest.h"
 #include "MIDIMessageManager.h"
@@ -180,15 +182,51 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   settle();
   EXPECT_EQ(value(kMultiPartPatch), program);
 
+  // The LIBRARY page of an empty library: bank A of the instrument comes in
+  // through EDIT > Request Patch Data > All Patches from Bank A and shows in
+  // both panes; EDIT > Save writes it and leaves the unsaved state.
+  clickAt(854 + 104 + 52, 30);
+  LibrarianViewControl* view = plug->librarianView();
+  ASSERT_NE(view, nullptr);
+  std::thread request([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    for (KeySym key : {XK_Down, XK_Right, XK_Down, XK_Down, XK_Down}) window->Tap(key);
+    window->Tap(XK_Return);
+    window->Sync();
+  });
+  clickAt(839 + 38, 187 + 9);
+  request.join();
+  // A hundred dumps at the instrument's pace.
+  for (int i = 0; i < 600 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i) idle(10);
+  settle();
+  const std::string first = view->slotText(0, 0);
+  EXPECT_FALSE(first.empty());
+  EXPECT_EQ(view->slotText(1, 0), first);  // without Refresh Folders
+  EXPECT_EQ(view->slotText(1, 99), view->slotText(0, 99));
+  EXPECT_EQ(value(kBankEditUnsaved), 1.0);
+  shot("4-library-received");
+  chooseFromMenu(839 + 38, 187 + 9, 4);  // Save (Overwrite current bank)
+  EXPECT_EQ(value(kBankEditUnsaved), 0.0);
+  EXPECT_TRUE(plug->namedLayer("discardChangesLayerRight")->IsHidden());
+  EXPECT_FALSE(plug->datatypeControl->IsGrayed());
+  EXPECT_TRUE(std::filesystem::exists(getPatchesFolderStr() + "/Bank A.syx"));
+  EXPECT_EQ(view->slotText(1, 0), first);
+  // A click between the panes clears the selection.
+  clickAt(600, 208 + 226 + 10);
+  EXPECT_EQ(view->selectedUpper, -1);
+  EXPECT_EQ(view->selectedLower, -1);
+  EXPECT_EQ(view->cursor, -1);
+  shot("5-library-saved");
+
   // Size and scheme from the global settings page, kept for the next opening.
   clickAt(854 + 52, 30);
   clickAt(1336 + 70, 77 + 11);
   ASSERT_FALSE(plug->namedLayer("multiModeSettingsPage2")->IsHidden());
-  shot("4-global-settings");
+  shot("6-global-settings");
   chooseFromMenu(94 + 72, 640 + 6, 2);
   chooseFromMenu(254 + 72, 640 + 6, 2);
   EXPECT_EQ(readAll(getSettingsPath()).substr(0, 14), "phoenix\nlarge\n");
   EXPECT_EQ(plug->GetUIScale(), 1.15);
-  shot("5-size-and-scheme");
+  shot("7-size-and-scheme");
 }
 }  // namespace

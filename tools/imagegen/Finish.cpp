@@ -37,6 +37,28 @@ double contrastWith(LICE_pixel text, LICE_pixel under, LICE_pixel* seen) {
   return worst;
 }
 
+// The worst contrast of a text with the pixels of a box of the image when
+// the image is drawn greyed: text and pixel both at half weight over that
+// pixel's colour, which is what a section's greyed image lies on.
+double worstGreyed(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixel* greyedText, LICE_pixel* worstPixel) {
+  double worst = 22.0;
+  const int x0 = std::max(0, box.x), y0 = std::max(0, box.y);
+  const int x1 = std::min(bm->getWidth(), box.x + box.w), y1 = std::min(bm->getHeight(), box.y + box.h);
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      LICE_pixel seen = 0;
+      contrastWith(text, LICE_GetPixel(bm, x, y), &seen);
+      const LICE_pixel faint = mix(seen, text, textlooks::kGreyedWeight);
+      const double ratio = contrastOf(faint, seen);
+      if (ratio < worst) {
+        worst = ratio;
+        *greyedText = faint;
+        *worstPixel = seen;
+      }
+    }
+  return worst;
+}
+
 // The worst contrast of a colour with the pixels of a box of the image.
 double worstUnder(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixel* worstPixel) {
   double worst = 22.0;
@@ -85,8 +107,10 @@ class Finisher {
  private:
   // Where a point of the strip at 1.0 lies at the size: in the same button.
   void Map(float x, float y, int* outX, int* outY, Rect* cell) const;
+  // A caption may be greyed with the section it names, a label with its
+  // control: such a text is also checked as it shows greyed.
   bool Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, int dot, LICE_pixel colour,
-           const Rect& within, std::string& error);
+           const Rect& within, std::string& error, bool mayGrey = false);
   bool CheckSpot(LICE_IBitmap* bm, const TextSpot& spot, std::string& error);
   void Window(LICE_IBitmap* bm, const TextSpot& spot) const;
   std::vector<int> SchemesShown() const {
@@ -118,7 +142,7 @@ void Finisher::Map(float x, float y, int* outX, int* outY, Rect* cell) const {
 }
 
 bool Finisher::Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, int dot, LICE_pixel colour,
-                   const Rect& within, std::string& error) {
+                   const Rect& within, std::string& error, bool mayGrey) {
   if (!within.holds(box)) {
     error = mName + ": \"" + text + "\" does not fit its image";
     return false;
@@ -130,6 +154,20 @@ bool Finisher::Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, i
     char why[160];
     std::snprintf(why, sizeof why, ": \"%s\" has a contrast of %.2f:1 with what lies under it (at least %.1f:1)",
                   text.c_str(), ratio, textlooks::kMinContrast);
+    error = mName + why;
+    return false;
+  }
+  if (!mayGrey) {
+    drawDotText(bm, box.x, box.y, text, dot, colour);
+    return true;
+  }
+  LICE_pixel faint = 0;
+  const double greyed = worstGreyed(bm, box, colour, &faint, &under);
+  mReport.push_back({mName, text + " (greyed)", faint, under, greyed});
+  if (greyed < textlooks::kMinInactiveContrast) {
+    char why[160];
+    std::snprintf(why, sizeof why, ": \"%s\" greyed has a contrast of %.2f:1 with what lies under it (at least %.1f:1)",
+                  text.c_str(), greyed, textlooks::kMinInactiveContrast);
     error = mName + why;
     return false;
   }
@@ -213,12 +251,14 @@ std::unique_ptr<LICE_MemBitmap> Finisher::Run(const SizeExtras& extras, std::str
     Map(run.x, run.y, &x, &y, &cell);
     const Rect box{run.align == 0 ? x : run.align == 1 ? x - tw / 2 : x - tw,
                    run.vAlign == 0 ? y : run.vAlign == 1 ? y - th / 2 : y - th, tw, th};
-    if (!Set(bm.get(), box, run.text, dot, run.colour, cell, error)) return nullptr;
+    if (!Set(bm.get(), box, run.text, dot, run.colour, cell, error, d.greyable)) return nullptr;
   }
   const Rect whole{0, 0, w, h};
   for (const PlacedCaption& c : extras.captions) {
     const Rect box{c.x, c.y, dotTextWidth(c.text, 1), dotTextHeight(1)};
-    if (!Set(bm.get(), box, c.text, 1, c.onDisplay ? mPalette.lcdText : mPalette.text, whole, error)) return nullptr;
+    // Captions on a display are never greyed; those on a section may be.
+    if (!Set(bm.get(), box, c.text, 1, c.onDisplay ? mPalette.lcdText : mPalette.text, whole, error, !c.onDisplay))
+      return nullptr;
   }
   for (const TextSpot& spot : extras.spots)
     if (!CheckSpot(bm.get(), spot, error)) return nullptr;

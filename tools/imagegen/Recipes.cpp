@@ -53,6 +53,7 @@ struct Recipe {
   Draw draw;
   bool opaque = false;  // a faceplate: every pixel fully covered
   int cellsX = 1, cellsY = 1;  // buttons cut from one frame, each brought to size on its own
+  bool greyable = false;
 };
 
 // ---- Knobs ------------------------------------------------------------------
@@ -89,11 +90,12 @@ Draw knob(bool bipolar, bool small) {
 // ---- Buttons, LEDs, switches --------------------------------------------------
 
 // A raised button; the second frame is the pressed or lit state.
-Draw button(std::string off, std::string on = "", int dot = 1) {
+Draw button(std::string off, std::string on = "", int dot = 1, bool litFace = true) {
   return [=](const Frame& f) {
     const Palette& p = f.p;
     const bool lit = f.index > 0;
-    raised(f.bm, f.x, f.y, f.w, f.h, std::min(4, f.h / 3), lit ? mix(p.buttonOff, p.accent, 0.3f) : p.buttonOff);
+    raised(f.bm, f.x, f.y, f.w, f.h, std::min(4, f.h / 3),
+           lit && litFace ? mix(p.buttonOff, p.accent, 0.3f) : p.buttonOff);
     if (lit) LICE_FillRect(f.bm, f.x + 3, f.y + f.h - 4, f.w - 6, 2, p.accent, 1.0f, 0);
     // Lit, the face and the bar under the label show it; the label stays readable.
     const std::string& text = lit && !on.empty() ? on : off;
@@ -350,12 +352,17 @@ Draw librarianPage() {
       raised(f.bm, f.x + x, f.y + y, w, h, 4, p.buttonOff);
       dotTextCentred(f.texts, f.x + x + w / 2, f.y + y + h / 2 - 1, text, 1, p.text);
     };
-    face(769, 73, 77, 18, "EDIT");
+    face(769, 123, 77, 18, "EDIT");
     face(1072, 1, 38, 19, "BANK");
     face(1114, 1, 45, 19, "PROG");
-    dotTextCentred(f.texts, f.x + 960, f.y + 38, "KEEP BANK", 1, p.text);
-    dotTextRight(f.texts, f.x + 268, f.y + 80, "EDITED BANK", 1, p.text);
-    dotTextRight(f.texts, f.x + 268, f.y + 352, "BROWSED BANK", 1, p.text);
+    dotTextCentred(f.texts, f.x + 960, f.y + 58, "KEEP BANK", 1, p.text);
+    dotTextRight(f.texts, f.x + 268, f.y + 130, "EDITED BANK", 1, p.text);
+    dotTextRight(f.texts, f.x + 268, f.y + 403, "BROWSED BANK", 1, p.text);
+    // The slot view's panes sit in recesses of the page: the slots' texts
+    // start at the panes' own edges.
+    for (int top : {0, librarianpanes::kLowerTop})
+      recessed(f.bm, f.x + librarianpanes::kViewX - kPageX - 3, f.y + librarianpanes::kViewY - kPageY + top - 3,
+               librarianpanes::kWidth + 6, librarianpanes::kPaneHeight + 6, 4, p);
   };
 }
 
@@ -366,10 +373,9 @@ Draw librarianPanes() {
     for (int top : {0, librarianpanes::kLowerTop}) {
       constexpr int h = librarianpanes::kPaneHeight;
       LICE_FillRect(f.bm, f.x, f.y + top, f.w, h, p.lcd, 1.0f, 0);
-      LICE_DrawRect(f.bm, f.x, f.y + top, f.w, h, p.frame, 0.8f, 0);
       for (int c = 1; c < 8; ++c)
-        LICE_Line(f.bm, f.x + librarianpanes::kSlotInset + c * 133 - 14, f.y + top + 3,
-                  f.x + librarianpanes::kSlotInset + c * 133 - 14, f.y + top + h - 4, p.frame, 0.5f, 0, false);
+        LICE_Line(f.bm, f.x + c * 133 - 14, f.y + top + 3, f.x + c * 133 - 14, f.y + top + h - 4, p.frame, 0.5f, 0,
+                  false);
     }
   };
 }
@@ -406,7 +412,7 @@ std::vector<Box> pageBoxes(const std::string& key) {
             {10, 130, 1400, 260, "GLOBAL"},
             {10, 400, 1400, 110, "GLOBAL CONTROLLERS"},
             {10, 520, 1400, 90, "EDITOR"}};
-  if (key == "BG_ID_BROWSER") return {{10, 10, 1060, 600, "LIBRARY"}, {1080, 30, 330, 580, "BROWSE"}};
+  if (key == "BG_ID_BROWSER") return {{10, 10, 1060, 642, "LIBRARY"}, {1080, 30, 330, 622, "BROWSE"}};
   return {};
 }
 
@@ -434,7 +440,8 @@ bool recipeFor(const std::string& k, Recipe& r) {
     return true;
   }
   if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel(), true}, true;
-  if (is("BG_ID_BROWSER")) return r = {kPageW, kPageH, librarianPage(), true}, true;
+  // The librarian's page reaches down over the mixer strip's place.
+  if (is("BG_ID_BROWSER")) return r = {kPageW, kMixerY + kMixerH - kPageY, librarianPage(), true}, true;
   if (is("MANAGER_BG_ID2")) return r = {librarianpanes::kWidth, librarianpanes::kHeight, librarianPanes()}, true;
   if (!pageBoxes(k).empty()) return r = {kPageW, kPageH, page(pageBoxes(k)), true}, true;
   if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip(), true}, true;
@@ -473,9 +480,10 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BTN_EXIT_FIRST_RUN_ID")) return r = {100, 28, button("OK", "", 2)}, true;
   if (is("BUTTON_ARP_POWER1")) return r = {44, 20, ledButton("ON")}, true;
   if (is("BUTTON_LIB_DISCARD_ID")) return r = {120, 22, button("DISCARD")}, true;
-  if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, button("SOUNDS", "MULTIS")}, true;
+  // Greyed while a bank is unsaved: both labels on the plain face, the bar tells MULTIS.
+  if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, button("SOUNDS", "MULTIS", 1, false), false, 1, 1, true}, true;
   if (is("BUTTON_LIB_CANCEL_ID")) return r = {120, 22, button("CANCEL")}, true;
-  if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, button("OVERWRITE")}, true;
+  if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, button("OVERWRITE"), false, 1, 1, true}, true;
   if (is("BUTTON_TAB_TOPBAR_ID"))
     return r = {624, 28, tabs({"MULTI", "LIBRARY", "OSC", "FILTER", "LFO MOD", "FX ARP"}), false, 6, 1}, true;
   if (is("BUTTON_TAB_SIDEBAR_ID")) return r = {56, 16 * 36, partTabs(), false, 1, 16}, true;
@@ -492,7 +500,7 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BUTTON_LOCK_WHITE_ID")) return r = {22, 22, lock(rgb(236, 236, 240))}, true;
   if (is("BUTTON_LOCK_ID")) return r = {22, 22, lock(LICE_pixel(0))}, true;  // the scheme's own colour, below
   if (is("ID_TRIGGER")) return r = {56, 36, button("TRIG")}, true;
-  if (is("ID_RANDOMIZE")) return r = {56, 36, button("RAND")}, true;
+  if (is("ID_RANDOMIZE")) return r = {56, 36, button("RAND"), false, 1, 1, true}, true;
   if (is("BTN_MULTISETTINGS_ID")) return r = {140, 22, button("MORE SETTINGS", "MIXER")}, true;
   if (is("BTN_OFFON_ID")) return r = {120, 22, button("CATEGORIES")}, true;
   if (is("BTN_CHECKBOX_ID")) return r = {16, 16, checkbox()}, true;
@@ -533,8 +541,8 @@ CaptionSpace captionSpace(const std::string& key, int w, int h) {
   }
   if (key == "BG_ID_MIDI_FILTERS") s.kept.push_back({0, 0, w, 62});  // the title and the explanation
   if (key == "BG_ID_BROWSER")  // the menu faces and the labels
-    for (const Rect r : {Rect{769, 73, 77, 18}, Rect{1072, 1, 87, 19}, Rect{900, 30, 120, 14},
-                         Rect{190, 76, 80, 12}, Rect{190, 348, 80, 12}})
+    for (const Rect r : {Rect{769, 123, 77, 18}, Rect{1072, 1, 87, 19}, Rect{900, 50, 120, 14},
+                         Rect{190, 126, 80, 12}, Rect{190, 399, 80, 12}})
       s.kept.push_back(r);
   if (curve) s.kept.push_back({w - 240, 0, 240, h});  // the title and the curve
   if (key.rfind("EFFECTS_", 0) == 0 && pageBoxes(key).empty()) s.kept.push_back({w - 212, h - 36, 204, 30});
@@ -585,6 +593,7 @@ bool drawImage(const char* key, int frames, bool framesHorizontal, int scheme, D
   drawing.opaque = recipe.opaque;
   drawing.cellsX = recipe.cellsX;
   drawing.cellsY = recipe.cellsY;
+  drawing.greyable = recipe.greyable;
   LICE_Clear(drawing.shapes.get(), 0);
   for (int i = 0; i < frames; ++i) {
     const int x = framesHorizontal ? i * recipe.w : 0, y = framesHorizontal ? 0 : i * recipe.h;

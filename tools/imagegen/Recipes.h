@@ -19,6 +19,7 @@ struct Drawing {
   bool horizontal = false;
   bool opaque = false;         // a faceplate: every pixel fully covered
   int cellsX = 1, cellsY = 1;  // buttons cut from one frame
+  bool greyable = false;       // a control the editor greys out: its labels also read greyed
 };
 
 // False for a key no recipe knows.

@@ -157,7 +157,7 @@ struct ControlLister {
           << layers << '\n';
     };
     if (n.element == "patchBrowser") {
-      // The slot view takes clicks on its two panes, not between them.
+      // The slot view is checked as its two panes: the lower pane's header lies over it between them.
       line(r[0], r[1], r[2], librarianpanes::kPaneHeight);
       line(r[0], r[1] + librarianpanes::kLowerTop, r[2], librarianpanes::kPaneHeight);
       return;
