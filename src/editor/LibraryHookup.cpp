@@ -3,6 +3,8 @@
 // picks into the library folder.
 #include "DataFolder.h"
 #include "IGraphics.h"
+#include "LibrarianBrowser.h"
+#include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
 #include "WDL_String.h"
@@ -32,7 +34,38 @@ void Tarnivex::attachPatchLibrarian() {
     IGraphics* graphics = GetGUI();
     return graphics ? graphics->ShowMessageBox(text.c_str(), caption.c_str(), type) : 0;
   };
-  patchLibrarian->loadSharedPatches(getPatchesFolderStr());
+  // Read on a worker: the window shows the banks when they are there.
+  patchLibrarian->loadSharedPatchesInBackground(getPatchesFolderStr());
+}
+
+void Tarnivex::showArrivedLibrary() {
+  if (!patchLibrarian || !patchLibrarian->takeArrival()) return;
+  {
+    WDL_MutexLock lock(&mMutex);
+    // The lists were built empty at create: their ranges and texts anew.
+    buildBankSelectionList(kPatchSelectionListUpper, "Bank Selection List 1", 0);
+    buildBankSelectionList(kPatchSelectionListLower, "Bank Selection List 2", 1);
+    if (librarianBrowser) librarianBrowser->showLibrary();
+  }
+  showLeftOutBanks();
+}
+
+void Tarnivex::waitForLibrary() {
+  if (!patchLibrarian) return;
+  patchLibrarian->waitUntilLoaded();
+  showArrivedLibrary();
+}
+
+void Tarnivex::showLeftOutBanks() {
+  if (!patchLibrarian) return;
+  std::string text;
+  {
+    auto guard = patchLibrarian->lock();
+    text = leftOutStatusText(patchLibrarian->contents().leftOut);
+  }
+  if (text.empty()) return;
+  debugLog(text);
+  showParamName(text.c_str());
 }
 
 bool Tarnivex::saveImportedFile(bool midi) {

@@ -126,6 +126,7 @@ void Tarnivex::setCurrentPart(int part) {
 }
 
 void Tarnivex::OnIdle() {
+  showArrivedLibrary();
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);
   refreshStaleCategories();
 }

@@ -10,6 +10,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "PatchLibrarian.h"
 #include "SharedLibraryLoads.h"
@@ -58,6 +59,67 @@ void PatchLibrarian::loadSharedPatches(std::string root) {
   adopt(SharedLibraryLoads::take(key, [&] { return readShared(root); }), key);
 }
 
+PatchLibrarian::~PatchLibrarian() { detachBackgroundLoad(); }
+
+void PatchLibrarian::detachBackgroundLoad() {
+  if (!mPending) return;
+  // A load still running finds no library to hand its banks to, and logs
+  // nothing more.
+  std::lock_guard<std::mutex> guard(mPending->mutex);
+  mPending->library = nullptr;
+  mPending->arrived = true;
+  mPending->done.notify_all();
+}
+
+void PatchLibrarian::loadSharedPatchesInBackground(std::string root) {
+  auto pending = std::make_shared<PendingLoad>();
+  pending->library = this;
+  mPending = pending;
+  // The worker logs through the pending load: the editor's log goes with
+  // the library.
+  LibraryHooks workerHooks;
+  if (hooks.debugLog)
+    workerHooks.debugLog = [pending](const std::string& line) {
+      std::lock_guard<std::mutex> guard(pending->mutex);
+      if (pending->library) pending->library->log(line);
+    };
+  std::thread([pending, root = std::move(root), workerHooks, maxFile = maxBankFileSize,
+               maxEntries = maxSplitEntries]() mutable {
+    std::string key;
+    std::shared_ptr<const SharedLoad> load;
+    std::string trimmed = root;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    if (exists(trimmed)) {
+      key = SharedLibraryLoads::keyOf(trimmed);
+      load = SharedLibraryLoads::take(key, [&] { return readFolder(trimmed, workerHooks, maxFile, maxEntries); });
+    } else if (workerHooks.debugLog) {
+      workerHooks.debugLog("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
+    }
+    {
+      std::lock_guard<std::mutex> guard(pending->mutex);
+      if (PatchLibrarian* library = pending->library) {
+        if (load) library->adopt(std::move(load), key);
+        library->log("PATCH LIBRARIAN COMPLETED FILE LOADING...");
+        library->mArrivalUnseen = true;
+      }
+      pending->arrived = true;
+    }
+    pending->done.notify_all();
+  }).detach();
+}
+
+bool PatchLibrarian::loaded() const {
+  if (!mPending) return true;
+  std::lock_guard<std::mutex> guard(mPending->mutex);
+  return mPending->arrived;
+}
+
+void PatchLibrarian::waitUntilLoaded() const {
+  if (!mPending) return;
+  std::unique_lock<std::mutex> guard(mPending->mutex);
+  mPending->done.wait(guard, [this] { return mPending->arrived; });
+}
+
 void PatchLibrarian::forgetSharedLoad() {
   std::string key;
   {
@@ -67,13 +129,18 @@ void PatchLibrarian::forgetSharedLoad() {
   if (!key.empty()) SharedLibraryLoads::forget(key);
 }
 
-std::shared_ptr<const SharedLoad> PatchLibrarian::readShared(const std::string& root) {
+std::shared_ptr<const SharedLoad> PatchLibrarian::readShared(const std::string& root) const {
+  return readFolder(root, hooks, maxBankFileSize, maxSplitEntries);
+}
+
+std::shared_ptr<const SharedLoad> PatchLibrarian::readFolder(const std::string& root, const LibraryHooks& hooks,
+                                                             std::size_t maxFileSize, std::size_t maxEntries) {
   // The load runs on a private library; readers of this one see the old
   // banks until the new ones are swapped in whole.
   PatchLibrarian staged;
   staged.hooks = hooks;
-  staged.maxBankFileSize = maxBankFileSize;
-  staged.maxSplitEntries = maxSplitEntries;
+  staged.maxBankFileSize = maxFileSize;
+  staged.maxSplitEntries = maxEntries;
   staged.scanLibrary(root, 0);
   auto load = std::make_shared<SharedLoad>();
   load->contents = std::move(staged.mContents);
@@ -82,6 +149,23 @@ std::shared_ptr<const SharedLoad> PatchLibrarian::readShared(const std::string& 
                                &load->contents.treeOnlyBanks})
     for (const auto& bank : *list) bank->shared = true;
   return load;
+}
+
+void PatchLibrarian::stamp(const std::string& path) {
+  if (auto now = userfiles::StampOf(path)) mContents.stamps.emplace_back(path, *now);
+}
+
+void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason) {
+  auto guard = lock();
+  mContents.leftOut.push_back({path, reason});
+}
+
+std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut) {
+  if (leftOut.empty()) return {};
+  const LibraryContents::LeftOut& first = leftOut.front();
+  std::string text = "Left out of the library: " + Poco::Path(first.path).getFileName() + " (" + first.reason + ")";
+  if (leftOut.size() > 1) text += " and " + std::to_string(leftOut.size() - 1) + " more";
+  return text;
 }
 
 void PatchLibrarian::adopt(std::shared_ptr<const SharedLoad> load, std::string key) {
@@ -96,6 +180,7 @@ void PatchLibrarian::adopt(std::shared_ptr<const SharedLoad> load, std::string k
   fresh.multiTree = copyTree(shared.multiTree);
   fresh.categoryTree = copyTree(shared.categoryTree);
   fresh.categoryNames = shared.categoryNames;
+  fresh.leftOut = shared.leftOut;
   // The old contents' trees refer into the old load: they go first.
   LibraryContents old;
   std::shared_ptr<const SharedLoad> oldLoad;
@@ -129,6 +214,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mContents = LibraryContents{};
   mVisited.clear();
   mVisited.insert(canonical(root));
+  stamp(root);
   buildFolderStructure(root, &mContents.folders);
   mContents.folders.push_back(root);
   const int rootDepth = folderDepth(root);
@@ -150,6 +236,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
       Poco::Path path(full);
       const std::string extension = asciiLower(path.getExtension());
       if (extension != "mid" && extension != "syx" && extension != "tvx") continue;
+      stamp(full);
       Poco::File file(full);
       std::size_t size = 0;
       try {
@@ -161,6 +248,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
       if (size < kMinBankFileSize) continue;
       if (size > maxBankFileSize) {
         log("PATCH LIBRARIAN: file too large to load " + full);
+        leaveOut(full, "too large");
         continue;
       }
       const int depth = path.depth() - rootDepth;
@@ -201,6 +289,7 @@ void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector
       // Links are followed, but a folder is walked once: a link cycle ends.
       const std::string real = canonical(path);
       if (real.empty() || !mVisited.insert(real).second) continue;
+      stamp(path);
       buildFolderStructure(path, folders);
       folders->push_back(path);
     }
@@ -226,10 +315,12 @@ std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poc
     loadFromChunk(*data, static_cast<int>(data->size()), bank.get());
   } else {
     log("PATCH LIBRARIAN: cannot read file " + full);
+    leaveOut(full, "cannot be read");
   }
 
   if (bank->patches.size() > maxSplitEntries) {
     log("PATCH LIBRARIAN: too many entries to split file " + full + ", it stays as it is");
+    leaveOut(full, "more than " + std::to_string(maxSplitEntries) + " sounds");
     return nullptr;
   }
   if (bank->patches.size() > static_cast<size_t>(kPatchesPerBank)) {
@@ -238,6 +329,8 @@ std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poc
     if (splitBankFile(*bank, full, extension, standardMidiFile)) {
       fileSplit = true;
       reloadAfterSplit = true;
+    } else {
+      leaveOut(full, "cannot be split");
     }
     return nullptr;
   }

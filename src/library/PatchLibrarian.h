@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "FileStamp.h"
 #include "FolderFiles.h"
 #include "PatchFile.h"
 
@@ -43,7 +45,20 @@ struct LibraryContents {
   std::vector<std::string> categoryNames;
   // Banks of files in which no dump was found: in the sound tree, in no list.
   BankList treeOnlyBanks;
+  // Every folder and bank file the load looked at, as it was before it was
+  // read: the load holds while they are unchanged.
+  std::vector<std::pair<std::string, userfiles::FileStamp>> stamps;
+  // Bank files the load left out, with the reason, in load order.
+  struct LeftOut {
+    std::string path;
+    std::string reason;
+  };
+  std::vector<LeftOut> leftOut;
 };
+
+// The window's status text naming the bank files a load left out; "" when
+// it left out none.
+std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut);
 
 // What the library asks of the editor; unset hooks do nothing.
 struct LibraryHooks {
@@ -75,6 +90,7 @@ constexpr std::size_t kMinBankFileSize = 30001;
 class PatchLibrarian {
  public:
   PatchLibrarian() = default;
+  ~PatchLibrarian();
   PatchLibrarian(const PatchLibrarian&) = delete;
   PatchLibrarian& operator=(const PatchLibrarian&) = delete;
 
@@ -146,6 +162,19 @@ class PatchLibrarian {
   // The same, but an instance of the process that holds a load of root
   // gives it: the folder is read once for all.
   void loadSharedPatches(std::string root);
+  // The same on a worker: returns at once, and the library is empty until
+  // the load arrives (takeArrival). A library destroyed before lets it go.
+  void loadSharedPatchesInBackground(std::string root);
+  // False while a load started in the background has not arrived.
+  bool loaded() const;
+  // Waits for that load; only for threads that may wait (never the host's),
+  // and never under lock().
+  void waitUntilLoaded() const;
+  // A background load still running no longer reaches this library or its
+  // hooks; for an owner about to go.
+  void detachBackgroundLoad();
+  // True once after each background load arrived: the window shows it.
+  bool takeArrival() { return mArrivalUnseen.exchange(false); }
   // The next loadSharedPatches of this library's folder reads it again: a
   // bank file in it was written.
   void forgetSharedLoad();
@@ -211,7 +240,12 @@ class PatchLibrarian {
   // Root without trailing slashes; false, logged, when there is no such folder.
   bool foundRoot(std::string& root) const;
   // Reads root into a load to share; takes a load in place of the library.
-  std::shared_ptr<const SharedLoad> readShared(const std::string& root);
+  std::shared_ptr<const SharedLoad> readShared(const std::string& root) const;
+  static std::shared_ptr<const SharedLoad> readFolder(const std::string& root, const LibraryHooks& hooks,
+                                                      std::size_t maxFileSize, std::size_t maxEntries);
+  // Notes the stamp of what path names now, before it is read.
+  void stamp(const std::string& path);
+  void leaveOut(const std::string& path, const std::string& reason);
   void adopt(std::shared_ptr<const SharedLoad> load, std::string key);
   void hangIntoTree(FolderTree& tree, PatchFile* bank);
   // One split pass over the entries of one kind, collected in source order;
@@ -235,6 +269,16 @@ class PatchLibrarian {
   std::string mLoadKey;
   std::string mRoot;  // of the load running in this library
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
+  // A load running on a worker; the worker hands it over under its mutex
+  // only while the library is there.
+  struct PendingLoad {
+    std::mutex mutex;
+    std::condition_variable done;
+    PatchLibrarian* library = nullptr;
+    bool arrived = false;
+  };
+  std::shared_ptr<PendingLoad> mPending;
+  std::atomic<bool> mArrivalUnseen{false};
 };
 
 // Removes every occurrence of each character of chars from text.

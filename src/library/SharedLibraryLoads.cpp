@@ -7,14 +7,17 @@
 #include <mutex>
 
 namespace {
+// Never destroyed: a load still running on a worker when the process ends
+// must not meet a destroyed map.
 std::mutex& loadsMutex() {
-  static std::mutex mutex;
-  return mutex;
+  static auto* mutex = new std::mutex;
+  return *mutex;
 }
-// Held only through the instances: the last one to let go frees the load.
-std::map<std::string, std::weak_ptr<const SharedLoad>>& loads() {
-  static std::map<std::string, std::weak_ptr<const SharedLoad>> map;
-  return map;
+// Kept after the last instance closes: the next one made in this process
+// takes it while its files are unchanged.
+std::map<std::string, std::shared_ptr<const SharedLoad>>& loads() {
+  static auto* map = new std::map<std::string, std::shared_ptr<const SharedLoad>>;
+  return *map;
 }
 }  // namespace
 
@@ -24,17 +27,23 @@ std::string keyOf(const std::string& root) {
   return ::realpath(root.c_str(), resolved) ? std::string(resolved) : root;
 }
 
+bool stampsHold(const SharedLoad& load) {
+  for (const auto& [path, stamp] : load.contents.stamps) {
+    const auto now = userfiles::StampOf(path);
+    if (!now || !(*now == stamp)) return false;
+  }
+  return true;
+}
+
 std::shared_ptr<const SharedLoad> take(const std::string& key,
                                        const std::function<std::shared_ptr<const SharedLoad>()>& read) {
   // Held while reading: a second instance made at the same time waits for
   // this reading instead of making its own.
   std::lock_guard<std::mutex> lock(loadsMutex());
-  auto& map = loads();
-  std::erase_if(map, [](const auto& entry) { return entry.second.expired(); });
-  if (auto held = map[key].lock()) return held;
-  std::shared_ptr<const SharedLoad> load = read();
-  map[key] = load;
-  return load;
+  std::shared_ptr<const SharedLoad>& held = loads()[key];
+  if (held && stampsHold(*held)) return held;
+  held = read();
+  return held;
 }
 
 void publish(const std::string& key, const std::shared_ptr<const SharedLoad>& load) {

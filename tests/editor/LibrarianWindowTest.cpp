@@ -26,6 +26,7 @@ class LibrarianWindowTest : public ::testing::Test {
     writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
     writeFile(getPatchesFolderStr() + "/User.syx", soundFile("User", 100, "Pad"));
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    plug->waitForLibrary();
     window.emplace(*plug);
     window->clickTab(kMainTab, 1);
   }

@@ -44,6 +44,7 @@ class PluginLibrary : public ::testing::Test {
 TEST_F(PluginLibrary, TheConstructorLoadsTheLibraryFolder) {
   ASSERT_EQ(fs::path(getPatchesFolderStr()), data.patches());
   Tarnivex plug(IPlugInstanceInfo{});
+  plug.waitForLibrary();
   const PatchLibrarian& library = *plug.patchLibrarian;
   auto guard = library.lock();
   std::vector<std::string> sounds, multis;
