@@ -339,6 +339,7 @@ std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poc
   if (!bank->patches.empty()) {
     fillUncompletedBankFiles(bank.get());
     bank->holdAt(kPatchesPerBank);
+    bank->indexNames();
     (bank->bankType == 0 ? mContents.soundBanks : mContents.multiBanks).push_back(bank);
   } else {
     mContents.treeOnlyBanks.push_back(bank);

@@ -2,13 +2,29 @@
 // 1 to 100 for the generated category and search banks.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "LibrarianPatch.h"
 
 constexpr int kPatchesPerBank = 100;
+// Bytes of one entry's name in a bank's name index.
+constexpr size_t kIndexedNameSize = 16;
+
+struct PatchFile;
+
+// The sounds a category bank lists, in the banks that hold them: the bank's
+// entries are made from them the first time it is read, so a load holds no
+// copy of every sound.
+struct ListedEntries {
+  std::vector<std::pair<const PatchFile*, std::uint32_t>> entries;  // bank and slot
+  std::vector<std::shared_ptr<const PatchFile>> holders;            // keep those banks
+  std::once_flag filled;
+};
 
 struct PatchFile {
   int bankType = 0;  // 0 sounds, 1 multis
@@ -20,6 +36,17 @@ struct PatchFile {
   // Part of a load every instance of the process shares: never changed
   // (PatchLibrarian::bankForEdit changes a copy).
   bool shared = false;
+  // Set for a category bank until its entries are made (fillListed).
+  std::shared_ptr<ListedEntries> listed;
+  // The entries' names lower-cased, kIndexedNameSize bytes each, zero-padded,
+  // for the name search; made when the bank is read from its file, empty
+  // when not made (the search then reads the names).
+  std::string nameIndex;
+
+  // Makes the entries of a category bank from the sounds it lists, once.
+  void fillListed();
+  // Makes nameIndex from the entries as they are now.
+  void indexNames();
 
   // A copy with bankType, kind (0, 1, other values 2), every entry and the
   // file name; folder name and directories stay empty. A bankType other

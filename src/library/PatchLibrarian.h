@@ -101,6 +101,9 @@ class PatchLibrarian {
   // A bank of one of the four lists, kept alive for the caller; null when
   // there is none. Read it only: banks may be shared with other instances.
   std::shared_ptr<PatchFile> bankAt(int list, int index) const;
+  // The same bank for its names only: a category bank's entries may not be
+  // made yet.
+  std::shared_ptr<PatchFile> bankHeaderAt(int list, int index) const;
   // The same bank for changing: a bank of the shared load is first copied
   // into this library, so the other instances keep what they show.
   std::shared_ptr<PatchFile> bankForEdit(int list, int index);

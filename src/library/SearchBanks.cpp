@@ -1,5 +1,7 @@
 // Name search: every library sound whose name holds the text, byte for
 // byte, copied into result banks of at most 100.
+#include <string.h>
+
 #include <algorithm>
 
 #include "GeneratedEntry.h"
@@ -11,10 +13,33 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
   mContents.searchTree.clear();
   mContents.searchBanks.clear();
   std::vector<const LibrarianPatch*> matches;
+  const auto take = [&](const LibrarianPatch& entry) {
+    if (!entry.dumps.empty() && entry.name.find(text) != std::string::npos) matches.push_back(&entry);
+  };
+  // The name index holds the names lower-cased: a place where the text
+  // lower-cased is found is only a candidate, which the name itself decides.
+  const std::string lowered = asciiLower(text);
   for (const auto& bank : mContents.soundBanks) {
     if (bank->bankType != 0 || bank->patches.empty()) continue;
-    for (const auto& entry : bank->patches)
-      if (!entry.dumps.empty() && entry.name.find(text) != std::string::npos) matches.push_back(&entry);
+    const std::string& index = bank->nameIndex;
+    if (!bank->shared || index.size() != bank->patches.size() * kIndexedNameSize || text.empty()) {
+      for (const auto& entry : bank->patches) take(entry);
+      continue;
+    }
+    if (text.size() > kIndexedNameSize) continue;  // no indexed name is that long
+    size_t from = 0;
+    while (from < index.size()) {
+      const void* hit = memmem(index.data() + from, index.size() - from, lowered.data(), lowered.size());
+      if (!hit) break;
+      const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - index.data());
+      const size_t slot = at / kIndexedNameSize;
+      if (at % kIndexedNameSize + lowered.size() > kIndexedNameSize) {
+        from = at + 1;  // across two names
+        continue;
+      }
+      take(bank->patches[slot]);
+      from = (slot + 1) * kIndexedNameSize;
+    }
   }
   for (size_t first = 0, number = 1; first < matches.size(); first += kPatchesPerBank, ++number) {
     auto generated = std::make_shared<PatchFile>();

@@ -167,7 +167,10 @@ TEST(LibraryLoad, AWholeFixtureTreeGivesItsListsTreesAndCategories) {
   EXPECT_EQ(std::set<std::string>(c.categoryNames.begin(), c.categoryNames.end()),
             (std::set<std::string>{"Init", "Lead", "Bass", "", "Pad ", "Deep"}));
   std::map<std::string, size_t> sizes;
-  for (const auto& b : c.categoryBanks) sizes[b->fileName + "|" + b->folderName] = b->patches.size();
+  for (int i = 0; i < l.library.bankCount(kCategoryList); ++i) {
+    const auto b = l.library.bankAt(kCategoryList, i);
+    sizes[b->fileName + "|" + b->folderName] = b->patches.size();
+  }
   EXPECT_EQ(sizes, (std::map<std::string, size_t>{
                        {"Lead 1|Lead", 100}, {"Bass 1|Bass", 40}, {" 1|", 20}, {"Pad  1|Pad ", 100}, {"Deep 1|Deep", 100}}));
   const std::string categoryTree = shape(c.categoryTree);
@@ -201,9 +204,23 @@ TEST(Categories, BanksOfAHundredInNameListOrder) {
   library.createNewCategoryPatchFiles();
   const auto& c = library.contents();
   EXPECT_EQ(names(c.categoryBanks), (std::vector<std::string>{"Lead 1", "Lead 2", "Lead 3", "Pad 1"}));
-  EXPECT_EQ(c.categoryBanks[2]->patches.size(), 50u);
-  EXPECT_EQ(c.categoryBanks[3]->patches.size(), 100u);
-  EXPECT_EQ(c.categoryBanks[1]->patches[0].name, numbered("l", 100));
+  // The banks list the sounds: their entries are made when a bank is read.
+  for (const auto& b : c.categoryBanks) EXPECT_TRUE(b->patches.empty()) << b->fileName;
+  EXPECT_EQ(library.bankAt(kCategoryList, 2)->patches.size(), 50u);
+  EXPECT_EQ(library.bankAt(kCategoryList, 3)->patches.size(), 100u);
+  const auto lead2 = library.bankAt(kCategoryList, 1);
+  EXPECT_EQ(lead2->patches[0].name, numbered("l", 100));
+  ASSERT_EQ(lead2->patches[99].dumps.size(), 1u);
+  // As read: the slot byte is the file's slot 99, and the checksum the sum of
+  // bytes 4 to 389.
+  Bytes expected = soundDump(numbered("l", 199), "Lead", 199 & 0x7F);
+  expected[5] = 99;
+  unsigned sum = 0;
+  for (size_t i = 4; i < 390; ++i) sum += expected[i];
+  expected[390] = static_cast<unsigned char>(sum & 0x7F);
+  EXPECT_EQ(lead2->patches[99].dumps[0].bytes, expected);
+  EXPECT_EQ(lead2->patches[99].category, "Lead");
+  EXPECT_EQ(library.bankHeaderAt(kCategoryList, 0)->patches.size(), 0u);  // names only: still not made
   EXPECT_EQ(shape(c.categoryTree), "{Lead 1[Lead:Lead 1,Lead 2,Lead 3]:}{Pad 1[Pad:Pad 1]:}");
   library.clearDataStructures(5);
   EXPECT_EQ(c.categoryTree.size(), 2u);
@@ -574,8 +591,9 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   std::vector<std::string> expected = {"A/Huge.syx: more than 105 sounds", "Big.syx: too large"};
   if (!rootCanRead) expected.push_back("Locked.syx: cannot be read");
   EXPECT_EQ(got, expected);
-  EXPECT_EQ(names(library.contents().soundBanks),
-            rootCanRead ? std::vector<std::string>{"Fine.syx", "Locked.syx"} : std::vector<std::string>{"Fine.syx"});
+  const std::vector<std::string> read =
+      rootCanRead ? std::vector<std::string>{"Fine.syx", "Locked.syx"} : std::vector<std::string>{"Fine.syx"};
+  EXPECT_EQ(names(library.contents().soundBanks), read);
   EXPECT_EQ(leftOutStatusText(library.contents().leftOut),
             "Left out of the library: Huge.syx (more than 105 sounds) and " + std::to_string(expected.size() - 1) +
                 " more");
