@@ -272,8 +272,14 @@ TEST(Search, FindsNamesByteForByteInRunsOfAHundred) {
     const char* text;
     std::vector<size_t> sizes;
   };
+  // As built, and as a load holds the banks: shared, with their name index.
+  for (const bool indexed : {false, true})
   for (const Case& c : {Case{"pad", {100, 1}}, Case{"Pad", {1}}, Case{"PAD", {}}, Case{" Str", {1}},
-                        Case{"d99 ", {1}}, Case{"Lead", {}}, Case{"Strings     ", {1}}}) {
+                        Case{"d99 ", {1}}, Case{"Lead", {}}, Case{"Strings     ", {1}}, Case{"  pad1", {}},
+                        Case{"pAd", {}}, Case{"pad1            x", {}}, Case{"d1", {12}}}) {
+    SCOPED_TRACE(indexed ? "indexed" : "not indexed");
+    sounds->shared = indexed;
+    if (indexed) sounds->indexNames();
     library.createNewSearchPatchFiles(c.text);
     const auto& found = library.contents().searchBanks;
     std::vector<size_t> sizes;
