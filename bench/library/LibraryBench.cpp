@@ -12,6 +12,7 @@
 
 #include "BankFileFormat.h"
 #include "PatchLibrarian.h"
+#include "SharedLibraryLoads.h"
 
 namespace fs = std::filesystem;
 
@@ -80,7 +81,11 @@ void BM_LoadLibrary(benchmark::State& state) {
   size_t heap = 0;
   int sounds = 0;
   for (auto _ : state) {
+    state.PauseTiming();
+    // The process keeps its last load: each iteration is a first one.
+    SharedLibraryLoads::forget(SharedLibraryLoads::keyOf(root));
     const size_t before = heapInUse();
+    state.ResumeTiming();
     auto library = std::make_unique<PatchLibrarian>();
     library->loadPatchesFromFilesystem(root);
     state.PauseTiming();
@@ -92,7 +97,7 @@ void BM_LoadLibrary(benchmark::State& state) {
   state.counters["sounds"] = sounds;
   state.counters["heap_MB"] = static_cast<double>(heap) / (1 << 20);
 }
-BENCHMARK(BM_LoadLibrary)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadLibrary)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // A further instance of the process asking for the same folder.
 void BM_SharedLoadAgain(benchmark::State& state) {

@@ -107,10 +107,14 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
 }
 
 void PatchLibrarian::loadFromChunk(const Bytes& data, int size, PatchFile* bank, int) {
+  if (fillBank(data, size, bank)) createCategories(bank);
+}
+
+bool PatchLibrarian::fillBank(const Bytes& data, int size, PatchFile* bank) {
   // A file of more entries than a split may write is read no further than
   // that: it is not split, and its reading costs no more than this.
   const size_t limit = maxSplitEntries;
-  if (!bank || size < 15 || static_cast<size_t>(size) > data.size()) return;
+  if (!bank || size < 15 || static_cast<size_t>(size) > data.size()) return false;
   const bool smf = std::memcmp(data.data(), kSmfHead, sizeof(kSmfHead)) == 0;
   const Bytes* image = &data;
   Bytes cut;
@@ -128,12 +132,12 @@ void PatchLibrarian::loadFromChunk(const Bytes& data, int size, PatchFile* bank,
   int slot = 0;
   int last = smf ? readMIDIMessage(*image, pos, bank, 0, slot) : readSysexMessage(*image, pos, bank, 0, slot);
   while (last >= 1) {
-    if (bank->patches.size() > limit) return;
+    if (bank->patches.size() > limit) return false;
     if (!bank->patches.empty()) ++slot;
     if (slot > wrap) slot = 0;
     last = smf ? readMIDIMessage(*image, pos, bank, 0, slot) : readSysexMessage(*image, pos, bank, 0, slot);
   }
-  if (bank->patches.size() > limit) return;
+  if (bank->patches.size() > limit) return false;
   checkBankSizeAndAddData(bank);
-  createCategories(bank);
+  return true;
 }

@@ -8,8 +8,10 @@
 #include <Poco/Path.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "PatchLibrarian.h"
@@ -17,6 +19,9 @@
 #include "UserFiles.h"
 
 namespace {
+// Threads that read a load's files, the loading one included.
+constexpr unsigned kReadingThreads = 4;
+
 std::string canonical(const std::string& path) {
   char resolved[PATH_MAX];
   return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
@@ -219,6 +224,15 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mContents.folders.push_back(root);
   const int rootDepth = folderDepth(root);
 
+  // The files to read, in load order, each stamped before it is read.
+  struct Candidate {
+    std::string full;
+    std::string extension;
+    int depth = 0;
+    bool tooLarge = false;
+    ReadBank read;
+  };
+  std::vector<Candidate> candidates;
   const std::vector<std::string> folders = mContents.folders;
   for (const std::string& folder : folders) {
     std::vector<std::string> names;
@@ -232,33 +246,54 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
     paths.reserve(names.size());
     for (const auto& name : names) paths.push_back(folder + "/" + name);
     std::sort(paths.begin(), paths.end());
-    for (const auto& full : paths) {
-      Poco::Path path(full);
-      const std::string extension = asciiLower(path.getExtension());
+    for (auto& full : paths) {
+      const size_t dot = full.find_last_of("./");
+      const std::string extension = dot != std::string::npos && full[dot] == '.' ? asciiLower(full.substr(dot + 1)) : "";
       if (extension != "mid" && extension != "syx" && extension != "tvx") continue;
-      stamp(full);
-      Poco::File file(full);
-      std::size_t size = 0;
-      try {
-        if (!file.isFile()) continue;
-        size = static_cast<std::size_t>(file.getSize());
-      } catch (const Poco::Exception&) {
-        continue;
-      }
+      struct stat info {};
+      if (::stat(full.c_str(), &info) != 0) continue;
+      mContents.stamps.emplace_back(full, userfiles::FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim,
+                                                               info.st_ctim});
+      if (!S_ISREG(info.st_mode)) continue;
+      const auto size = static_cast<std::size_t>(info.st_size);
       if (size < kMinBankFileSize) continue;
-      if (size > maxBankFileSize) {
-        log("PATCH LIBRARIAN: file too large to load " + full);
-        leaveOut(full, "too large");
-        continue;
-      }
-      const int depth = path.depth() - rootDepth;
-      const auto bank = parseFolderFiles(file, path, depth, 0, 1, extension);
-      if (!bank) continue;
-      if (bank->bankType == 1) {
-        createMultiFolderFilesStructure(bank.get());
-      } else if (bank->bankType == 0) {
-        createSingleFolderFilesStructure(bank.get());
-      }
+      Candidate candidate;
+      candidate.tooLarge = size > maxBankFileSize;
+      candidate.depth = Poco::Path(full).depth() - rootDepth;
+      candidate.extension = extension;
+      candidate.full = std::move(full);
+      candidates.push_back(std::move(candidate));
+    }
+  }
+
+  // The files are read and their dumps parsed on a few threads; what comes
+  // of them (the log, categories, splits, lists and trees) follows in load
+  // order on this one.
+  std::atomic<size_t> next{0};
+  const auto readSome = [&] {
+    for (size_t i = next++; i < candidates.size(); i = next++) {
+      Candidate& c = candidates[i];
+      if (!c.tooLarge) c.read = readBankFile(c.full, Poco::Path(c.full), c.depth);
+    }
+  };
+  const unsigned helpers = std::min<unsigned>(kReadingThreads - 1, static_cast<unsigned>(candidates.size() / 16));
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(readSome);
+  readSome();
+  for (std::thread& thread : threads) thread.join();
+
+  for (Candidate& c : candidates) {
+    if (c.tooLarge) {
+      log("PATCH LIBRARIAN: file too large to load " + c.full);
+      leaveOut(c.full, "too large");
+      continue;
+    }
+    const auto bank = takeBank(std::move(c.read), c.full, c.extension);
+    if (!bank) continue;
+    if (bank->bankType == 1) {
+      createMultiFolderFilesStructure(bank.get());
+    } else if (bank->bankType == 0) {
+      createSingleFolderFilesStructure(bank.get());
     }
   }
 
@@ -300,23 +335,37 @@ void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector
 
 std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, int depth, int,
                                                             int, std::string extension) {
-  fileSplit = false;
-  const std::string full = path.toString();
-  log("PATCH LIBRARIAN: loading file " + full);
+  ReadBank read = readBankFile(file.path(), path, depth);
+  return takeBank(std::move(read), path.toString(), extension);
+}
+
+PatchLibrarian::ReadBank PatchLibrarian::readBankFile(const std::string& full, const Poco::Path& path, int depth) {
+  ReadBank read;
   auto bank = std::make_shared<PatchFile>();
   bank->fileName = path.getFileName();
   const int dirs = path.depth();
   if (dirs > 0) bank->folderName = path.directory(dirs - 1);
   for (int d = std::max(0, dirs - (depth + 1)); d < dirs; ++d) bank->directories.push_back(path.directory(d));
-  const bool standardMidiFile = extension == "mid";
-
   bank->patches.reserve(kPatchesPerBank);
-  if (auto data = userfiles::readWholeFile(file.path(), maxBankFileSize)) {
-    loadFromChunk(*data, static_cast<int>(data->size()), bank.get());
-  } else {
+  if (auto data = userfiles::readWholeFile(full, maxBankFileSize)) {
+    read.readable = true;
+    read.whole = fillBank(*data, static_cast<int>(data->size()), bank.get());
+  }
+  read.bank = std::move(bank);
+  return read;
+}
+
+std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::string& full,
+                                                    const std::string& extension) {
+  fileSplit = false;
+  log("PATCH LIBRARIAN: loading file " + full);
+  std::shared_ptr<PatchFile> bank = std::move(read.bank);
+  const bool standardMidiFile = extension == "mid";
+  if (!read.readable) {
     log("PATCH LIBRARIAN: cannot read file " + full);
     leaveOut(full, "cannot be read");
   }
+  if (read.whole) createCategories(bank.get());
 
   if (bank->patches.size() > maxSplitEntries) {
     log("PATCH LIBRARIAN: too many entries to split file " + full + ", it stays as it is");

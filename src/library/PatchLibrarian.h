@@ -237,6 +237,20 @@ class PatchLibrarian {
   std::shared_ptr<PatchFile> selectedBank();
   void log(const std::string& line) const;
   int readDump(const Bytes& data, int& pos, PatchFile* bank, int format, int slot);
+  // loadFromChunk without the categories; false when the image was not
+  // read to its end (too many entries) or holds nothing to read. Touches no
+  // state of the library: files are read on several threads.
+  bool fillBank(const Bytes& data, int size, PatchFile* bank);
+  // A bank file read into a new bank, apart from the library.
+  struct ReadBank {
+    std::shared_ptr<PatchFile> bank;
+    bool readable = false;  // the file could be read
+    bool whole = false;     // and was read to its end
+  };
+  ReadBank readBankFile(const std::string& full, const Poco::Path& path, int depth);
+  // What the library makes of a bank read: categories, split, filling, the
+  // bank lists; the bank to hang into a tree, or null.
+  std::shared_ptr<PatchFile> takeBank(ReadBank read, const std::string& full, const std::string& extension);
   // The walk of one load into this (private) library; nesting counts the
   // reloads after splits.
   void scanLibrary(const std::string& root, int nesting);
