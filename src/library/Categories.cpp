@@ -72,12 +72,10 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
       // The bank lists the sounds; its entries are made when it is read.
       auto listed = std::make_shared<ListedEntries>();
       listed->entries.reserve(last - first);
-      for (size_t k = first; k < last; ++k) {
-        const std::shared_ptr<PatchFile>& bank = *matches[k].bank;
-        listed->entries.emplace_back(bank.get(), matches[k].slot);
-        if (listed->holders.empty() || listed->holders.back() != bank) listed->holders.push_back(bank);
-      }
+      for (size_t k = first; k < last; ++k) listed->add(*matches[k].bank, matches[k].slot);
+      const bool fillNow = !listed->fromShared;
       generated->listed = std::move(listed);
+      if (fillNow) generated->fillListed();
       mContents.categoryBanks.push_back(generated);
 
       if (child) {

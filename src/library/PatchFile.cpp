@@ -2,12 +2,18 @@
 
 #include "GeneratedEntry.h"
 
+void ListedEntries::add(const std::shared_ptr<PatchFile>& bank, std::uint32_t slot) {
+  entries.emplace_back(bank.get(), slot);
+  if (holders.empty() || holders.back() != bank) holders.push_back(bank);
+  fromShared = fromShared && bank->shared;
+}
+
 void PatchFile::fillListed() {
   if (!listed) return;
   std::call_once(listed->filled, [this] {
     patches.reserve(listed->entries.size());
     for (const auto& [bank, slot] : listed->entries)
-      patches.push_back(slot < bank->patches.size() ? generatedEntry(bank->patches[slot], 1) : LibrarianPatch{});
+      patches.push_back(slot < bank->patches.size() ? generatedEntry(bank->patches[slot], listed->dumpCount) : LibrarianPatch{});
   });
 }
 

@@ -17,13 +17,20 @@ constexpr size_t kIndexedNameSize = 16;
 
 struct PatchFile;
 
-// The sounds a category bank lists, in the banks that hold them: the bank's
-// entries are made from them the first time it is read, so a load holds no
-// copy of every sound.
+// The sounds a category or search bank lists, in the banks that hold them:
+// the bank's entries are made from them (with their first dumpCount dumps)
+// the first time it is read, so a load holds no copy of every sound.
 struct ListedEntries {
   std::vector<std::pair<const PatchFile*, std::uint32_t>> entries;  // bank and slot
   std::vector<std::shared_ptr<const PatchFile>> holders;            // keep those banks
+  std::size_t dumpCount = 1;
+  // Every listed bank is one of a shared load, which never changes; a bank
+  // listing others is filled at once, before they change.
+  bool fromShared = true;
   std::once_flag filled;
+
+  // Lists the sound in slot of bank.
+  void add(const std::shared_ptr<PatchFile>& bank, std::uint32_t slot);
 };
 
 struct PatchFile {
@@ -36,14 +43,15 @@ struct PatchFile {
   // Part of a load every instance of the process shares: never changed
   // (PatchLibrarian::bankForEdit changes a copy).
   bool shared = false;
-  // Set for a category bank until its entries are made (fillListed).
+  // Set for a category or search bank (fillListed makes its entries).
   std::shared_ptr<ListedEntries> listed;
   // The entries' names lower-cased, kIndexedNameSize bytes each, zero-padded,
   // for the name search; made when the bank is read from its file, empty
   // when not made (the search then reads the names).
   std::string nameIndex;
 
-  // Makes the entries of a category bank from the sounds it lists, once.
+  // Makes the entries of a category or search bank from the sounds it
+  // lists, once.
   void fillListed();
   // Makes nameIndex from the entries as they are now.
   void indexNames();
