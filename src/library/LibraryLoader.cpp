@@ -384,6 +384,9 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
     return nullptr;
   }
 
+  // Every load is shared once done, and nothing changes its banks before:
+  // the generated banks made at its end list their sounds.
+  bank->shared = true;
   auto guard = lock();
   if (!bank->patches.empty()) {
     fillUncompletedBankFiles(bank.get());
