@@ -66,14 +66,23 @@ void PatchLibrarian::loadSharedPatches(std::string root) {
 
 PatchLibrarian::~PatchLibrarian() { detachBackgroundLoad(); }
 
+void PatchLibrarian::PendingLoad::finish() {
+  {
+    std::lock_guard<std::mutex> guard(state);
+    arrived = true;
+  }
+  done.notify_all();
+}
+
 void PatchLibrarian::detachBackgroundLoad() {
   if (!mPending) return;
   // A load still running finds no library to hand its banks to, and logs
-  // nothing more.
-  std::lock_guard<std::mutex> guard(mPending->mutex);
-  mPending->library = nullptr;
-  mPending->arrived = true;
-  mPending->done.notify_all();
+  // nothing more; waiting for it ends.
+  {
+    std::lock_guard<std::mutex> guard(mPending->reach);
+    mPending->library = nullptr;
+  }
+  mPending->finish();
 }
 
 void PatchLibrarian::loadSharedPatchesInBackground(std::string root) {
@@ -85,7 +94,7 @@ void PatchLibrarian::loadSharedPatchesInBackground(std::string root) {
   LibraryHooks workerHooks;
   if (hooks.debugLog)
     workerHooks.debugLog = [pending](const std::string& line) {
-      std::lock_guard<std::mutex> guard(pending->mutex);
+      std::lock_guard<std::mutex> guard(pending->reach);
       if (pending->library) pending->library->log(line);
     };
   std::thread([pending, root = std::move(root), workerHooks, maxFile = maxBankFileSize,
@@ -101,27 +110,26 @@ void PatchLibrarian::loadSharedPatchesInBackground(std::string root) {
       workerHooks.debugLog("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
     }
     {
-      std::lock_guard<std::mutex> guard(pending->mutex);
+      std::lock_guard<std::mutex> guard(pending->reach);
       if (PatchLibrarian* library = pending->library) {
         if (load) library->adopt(std::move(load), key);
         library->log("PATCH LIBRARIAN COMPLETED FILE LOADING...");
         library->mArrivalUnseen = true;
       }
-      pending->arrived = true;
     }
-    pending->done.notify_all();
+    pending->finish();
   }).detach();
 }
 
 bool PatchLibrarian::loaded() const {
   if (!mPending) return true;
-  std::lock_guard<std::mutex> guard(mPending->mutex);
+  std::lock_guard<std::mutex> guard(mPending->state);
   return mPending->arrived;
 }
 
 void PatchLibrarian::waitUntilLoaded() const {
   if (!mPending) return;
-  std::unique_lock<std::mutex> guard(mPending->mutex);
+  std::unique_lock<std::mutex> guard(mPending->state);
   mPending->done.wait(guard, [this] { return mPending->arrived; });
 }
 

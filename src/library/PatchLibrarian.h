@@ -286,13 +286,17 @@ class PatchLibrarian {
   std::string mLoadKey;
   std::string mRoot;  // of the load running in this library
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
-  // A load running on a worker; the worker hands it over under its mutex
-  // only while the library is there.
+  // A load running on a worker. The worker reaches the library (its log,
+  // the hand-over) under `reach` only while the library is there; `state`
+  // guards only whether the load is over, so that asking never waits for
+  // the worker's calls.
   struct PendingLoad {
-    std::mutex mutex;
-    std::condition_variable done;
+    std::mutex reach;
     PatchLibrarian* library = nullptr;
+    std::mutex state;
+    std::condition_variable done;
     bool arrived = false;
+    void finish();
   };
   std::shared_ptr<PendingLoad> mPending;
   std::atomic<bool> mArrivalUnseen{false};

@@ -517,27 +517,23 @@ TEST(SharedLoads, AChangedFolderOrFileIsReadAgainByTheNextInstance) {
 TEST(SharedLoads, ABackgroundLoadArrivesOnAWorker) {
   DataFolder data;
   writeFile(data.patches() / "one.syx", soundFile("bg", 100));
-  std::mutex gate;
-  std::unique_lock<std::mutex> closed(gate);
   std::mutex logMutex;
   std::vector<std::thread::id> loggers;
   std::vector<std::string> lines;
   {
     PatchLibrarian library;
     library.hooks.debugLog = [&](const std::string& line) {
-      {
-        std::lock_guard<std::mutex> guard(logMutex);
-        loggers.push_back(std::this_thread::get_id());
-        lines.push_back(line);
-      }
-      if (line.rfind("PATCH LIBRARIAN: loading file ", 0) == 0) std::lock_guard<std::mutex> wait(gate);
+      std::lock_guard<std::mutex> guard(logMutex);
+      loggers.push_back(std::this_thread::get_id());
+      lines.push_back(line);
     };
+    LoadsHeld held;
     library.loadSharedPatchesInBackground(data.patchesStr());
-    // The worker is held inside its reading: nothing has arrived.
+    // The worker waits behind the held loads: nothing has arrived.
     EXPECT_FALSE(library.loaded());
     EXPECT_FALSE(library.takeArrival());
     EXPECT_EQ(library.bankCount(kSoundList), 0);
-    closed.unlock();
+    held.release();
     library.waitUntilLoaded();
     EXPECT_TRUE(library.loaded());
     EXPECT_TRUE(library.takeArrival());
@@ -555,28 +551,23 @@ TEST(SharedLoads, ABackgroundLoadArrivesOnAWorker) {
 TEST(SharedLoads, ALibraryGoneBeforeItsLoadIsNotReached) {
   DataFolder data;
   writeFile(data.patches() / "one.syx", soundFile("gone", 100));
-  std::mutex gate;
-  std::unique_lock<std::mutex> closed(gate);
-  std::atomic<int> linesAfterGone{0};
-  std::atomic<bool> gone{false};
+  std::atomic<int> lines{0};
+  LoadsHeld held;
   {
     PatchLibrarian library;
-    library.hooks.debugLog = [&](const std::string& line) {
-      if (gone) ++linesAfterGone;
-      if (line.rfind("PATCH LIBRARIAN: loading file ", 0) == 0) std::lock_guard<std::mutex> wait(gate);
-    };
+    library.hooks.debugLog = [&](const std::string&) { ++lines; };
     library.loadSharedPatchesInBackground(data.patchesStr());
     library.detachBackgroundLoad();
-    gone = true;
     library.waitUntilLoaded();  // returns: nothing more will arrive
     EXPECT_EQ(library.bankCount(kSoundList), 0);
   }
-  closed.unlock();
-  // The worker finishes with the process-wide load, which a later instance takes.
+  held.release();
+  // The library gone heard nothing of the worker, and a later instance
+  // loads the folder as ever.
   PatchLibrarian later;
   later.loadSharedPatches(data.patchesStr());
   EXPECT_EQ(later.bankCount(kSoundList), 1);
-  EXPECT_EQ(linesAfterGone, 0);
+  EXPECT_EQ(lines, 0);
 }
 
 // Bank files the load leaves out are named with their reason, in load order.

@@ -16,7 +16,11 @@
 #include <string>
 #include <vector>
 
+#include <future>
+#include <thread>
+
 #include "PatchLibrarian.h"
+#include "SharedLibraryLoads.h"
 
 namespace fs = std::filesystem;
 
@@ -243,3 +247,37 @@ inline SmfFile parseSmf(const Bytes& f) {
   smf.ok = p == f.size();
   return smf;
 }
+
+// Holds the process's library loads from another thread until release(): a
+// load started meanwhile waits behind it.
+class LoadsHeld {
+ public:
+  LoadsHeld() {
+    std::promise<void> holding;
+    std::future<void> held = holding.get_future();
+    mThread = std::thread([this, &holding] {
+      SharedLibraryLoads::take("/a folder a test holds", [&] {
+        holding.set_value();
+        mReleased.wait();
+        // Stamped with what is not there: never handed out again.
+        auto load = std::make_shared<SharedLoad>();
+        load->contents.stamps.emplace_back("/a folder a test holds/gone", userfiles::FileStamp{});
+        return load;
+      });
+    });
+    held.wait();
+  }
+  LoadsHeld(const LoadsHeld&) = delete;
+  LoadsHeld& operator=(const LoadsHeld&) = delete;
+  ~LoadsHeld() { release(); }
+  void release() {
+    if (!mThread.joinable()) return;
+    mRelease.set_value();
+    mThread.join();
+  }
+
+ private:
+  std::promise<void> mRelease;
+  std::shared_future<void> mReleased = mRelease.get_future().share();
+  std::thread mThread;
+};

@@ -2,7 +2,6 @@
 // in process, and as a host loads the built plug-in.
 #include <chrono>
 #include <fstream>
-#include <future>
 #include <regex>
 #include <thread>
 
@@ -11,7 +10,6 @@
 #include "IControl.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
-#include "SharedLibraryLoads.h"
 #include "Tarnivex.h"
 #include "TestHost.h"
 
@@ -91,23 +89,13 @@ TEST_F(PluginLibrary, TheLibraryArrivesAfterCreateAndTheWindowShowsIt) {
   writeFile(data.patches() / "Huge.syx", soundFile("huge", 5001));
   // Another reading holds the process's loads: the plug-in's worker waits
   // behind it, and create does not.
-  std::promise<void> holding, release;
-  std::shared_future<void> released = release.get_future().share();
-  std::thread other([&] {
-    SharedLibraryLoads::take("/a folder read elsewhere", [&] {
-      holding.set_value();
-      released.wait();
-      return std::make_shared<SharedLoad>();
-    });
-  });
-  holding.get_future().wait();
+  LoadsHeld held;
   Tarnivex plug(IPlugInstanceInfo{});
   ITextControl status{nullptr};
   plug.paramNameDisplay = &status;
   EXPECT_FALSE(plug.patchLibrarian->loaded());
   EXPECT_EQ(plug.GetParam(kPatchSelectionListUpper)->GetNDisplayTexts(), 0);
-  release.set_value();
-  other.join();
+  held.release();
 
   plug.patchLibrarian->waitUntilLoaded();
   EXPECT_EQ(plug.GetParam(kPatchSelectionListUpper)->GetNDisplayTexts(), 0);  // shown on the GUI thread
