@@ -45,11 +45,12 @@ void Tarnivex::showArrivedLibrary() {
     // A bank chosen before the banks were there (a restored project) stays.
     const int upper = patchLibrarian->upperBank;
     const int lower = patchLibrarian->lowerBank;
-    // The lists were built empty at create: their ranges and texts anew.
+    if (librarianBrowser) librarianBrowser->showLibrary();
+    // The lists were built empty at create: their ranges anew, and the
+    // texts every instance of this library shares.
     buildBankSelectionList(kPatchSelectionListUpper, "Bank Selection List 1", 0);
     buildBankSelectionList(kPatchSelectionListLower, "Bank Selection List 2", 1);
     if (librarianBrowser) {
-      librarianBrowser->showLibrary();
       const int list = patchLibrarian->librarianMode == 1 ? kMultiList : kSoundList;
       if (upper > 0 && upper < patchLibrarian->bankCount(list)) librarianBrowser->showPaneBank(0, upper);
       if (lower > 0 && lower < patchLibrarian->bankCount(list)) librarianBrowser->showPaneBank(1, lower);
