@@ -238,6 +238,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
     std::string extension;
     int depth = 0;
     bool tooLarge = false;
+    userfiles::FileStamp stamp;
     ReadBank read;
   };
   std::vector<Candidate> candidates;
@@ -260,8 +261,8 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
       if (extension != "mid" && extension != "syx" && extension != "tvx") continue;
       struct stat info {};
       if (::stat(full.c_str(), &info) != 0) continue;
-      mContents.stamps.emplace_back(full, userfiles::FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim,
-                                                               info.st_ctim});
+      const userfiles::FileStamp stamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+      mContents.stamps.emplace_back(full, stamp);
       if (!S_ISREG(info.st_mode)) continue;
       const auto size = static_cast<std::size_t>(info.st_size);
       if (size < kMinBankFileSize) continue;
@@ -269,6 +270,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
       candidate.tooLarge = size > maxBankFileSize;
       candidate.depth = Poco::Path(full).depth() - rootDepth;
       candidate.extension = extension;
+      candidate.stamp = stamp;
       candidate.full = std::move(full);
       candidates.push_back(std::move(candidate));
     }
@@ -281,7 +283,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   const auto readSome = [&] {
     for (size_t i = next++; i < candidates.size(); i = next++) {
       Candidate& c = candidates[i];
-      if (!c.tooLarge) c.read = readBankFile(c.full, Poco::Path(c.full), c.depth);
+      if (!c.tooLarge) c.read = readBankFile(c.full, Poco::Path(c.full), c.depth, c.stamp);
     }
   };
   const unsigned helpers = std::min<unsigned>(kReadingThreads - 1, static_cast<unsigned>(candidates.size() / 16));
@@ -347,8 +349,10 @@ std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poc
   return takeBank(std::move(read), path.toString(), extension);
 }
 
-PatchLibrarian::ReadBank PatchLibrarian::readBankFile(const std::string& full, const Poco::Path& path, int depth) {
+PatchLibrarian::ReadBank PatchLibrarian::readBankFile(const std::string& full, const Poco::Path& path, int depth,
+                                                      std::optional<userfiles::FileStamp> stamp) {
   ReadBank read;
+  read.stamp = stamp ? stamp : userfiles::StampOf(full);
   auto bank = std::make_shared<PatchFile>();
   bank->fileName = path.getFileName();
   const int dirs = path.depth();

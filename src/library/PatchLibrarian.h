@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -246,8 +247,11 @@ class PatchLibrarian {
     std::shared_ptr<PatchFile> bank;
     bool readable = false;  // the file could be read
     bool whole = false;     // and was read to its end
+    std::optional<userfiles::FileStamp> stamp;  // the file's, taken before it was read
   };
-  ReadBank readBankFile(const std::string& full, const Poco::Path& path, int depth);
+  // stamp: the file's as the caller took it before, else taken here.
+  ReadBank readBankFile(const std::string& full, const Poco::Path& path, int depth,
+                        std::optional<userfiles::FileStamp> stamp = std::nullopt);
   // What the library makes of a bank read: categories, split, filling, the
   // bank lists; the bank to hang into a tree, or null.
   std::shared_ptr<PatchFile> takeBank(ReadBank read, const std::string& full, const std::string& extension);

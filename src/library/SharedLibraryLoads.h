@@ -26,7 +26,8 @@ std::string keyOf(const std::string& root);
 bool stampsHold(const SharedLoad& load);
 // The load of key made before while its stamps hold, else the one read()
 // makes, which later callers then get. Two callers at once read the folder
-// once; call it off the host's threads.
+// once: the second waits for the first's reading. Call it off the host's
+// threads; publish and forget never wait for a reading.
 std::shared_ptr<const SharedLoad> take(const std::string& key,
                                        const std::function<std::shared_ptr<const SharedLoad>()>& read);
 // What later callers of take get for key: a new reading of the folder.

@@ -527,9 +527,11 @@ TEST(SharedLoads, ABackgroundLoadArrivesOnAWorker) {
       loggers.push_back(std::this_thread::get_id());
       lines.push_back(line);
     };
-    LoadsHeld held;
+    PatchLibrarian second;
+    LoadsHeld held(data.patchesStr());
     library.loadSharedPatchesInBackground(data.patchesStr());
-    // The worker waits behind the held loads: nothing has arrived.
+    second.loadSharedPatchesInBackground(data.patchesStr());
+    // The workers wait for the held reading: nothing has arrived.
     EXPECT_FALSE(library.loaded());
     EXPECT_FALSE(library.takeArrival());
     EXPECT_EQ(library.bankCount(kSoundList), 0);
@@ -540,6 +542,8 @@ TEST(SharedLoads, ABackgroundLoadArrivesOnAWorker) {
     EXPECT_FALSE(library.takeArrival());  // once per load
     ASSERT_EQ(library.bankCount(kSoundList), 1);
     EXPECT_EQ(library.bankAt(kSoundList, 0)->patches[0].name, numbered("bg", 0));
+    second.waitUntilLoaded();
+    EXPECT_EQ(second.bankAt(kSoundList, 0), library.bankAt(kSoundList, 0));  // the folder read once
   }
   std::lock_guard<std::mutex> guard(logMutex);
   ASSERT_FALSE(loggers.empty());
@@ -552,7 +556,7 @@ TEST(SharedLoads, ALibraryGoneBeforeItsLoadIsNotReached) {
   DataFolder data;
   writeFile(data.patches() / "one.syx", soundFile("gone", 100));
   std::atomic<int> lines{0};
-  LoadsHeld held;
+  LoadsHeld held(data.patchesStr());
   {
     PatchLibrarian library;
     library.hooks.debugLog = [&](const std::string&) { ++lines; };

@@ -248,20 +248,21 @@ inline SmfFile parseSmf(const Bytes& f) {
   return smf;
 }
 
-// Holds the process's library loads from another thread until release(): a
-// load started meanwhile waits behind it.
+// Reads the folder of key from another thread and holds that reading until
+// release(): a load of the folder started meanwhile waits for it, and then
+// reads the folder itself (what the held reading gives is never handed out).
 class LoadsHeld {
  public:
-  LoadsHeld() {
+  explicit LoadsHeld(const std::string& folder) {
     std::promise<void> holding;
     std::future<void> held = holding.get_future();
-    mThread = std::thread([this, &holding] {
-      SharedLibraryLoads::take("/a folder a test holds", [&] {
+    mThread = std::thread([this, &holding, key = SharedLibraryLoads::keyOf(folder)] {
+      SharedLibraryLoads::take(key, [&] {
         holding.set_value();
         mReleased.wait();
-        // Stamped with what is not there: never handed out again.
+        // Stamped with what is not there: it never holds.
         auto load = std::make_shared<SharedLoad>();
-        load->contents.stamps.emplace_back("/a folder a test holds/gone", userfiles::FileStamp{});
+        load->contents.stamps.emplace_back("/a file a test made up", userfiles::FileStamp{});
         return load;
       });
     });

@@ -89,7 +89,7 @@ TEST_F(PluginLibrary, TheLibraryArrivesAfterCreateAndTheWindowShowsIt) {
   writeFile(data.patches() / "Huge.syx", soundFile("huge", 5001));
   // Another reading holds the process's loads: the plug-in's worker waits
   // behind it, and create does not.
-  LoadsHeld held;
+  LoadsHeld held(data.patchesStr());
   Tarnivex plug(IPlugInstanceInfo{});
   ITextControl status{nullptr};
   plug.paramNameDisplay = &status;
