@@ -1,15 +1,18 @@
-// The library over a generated folder of 1,000 banks (100,000 sounds) in
-// nested folders: loading, a name search and the category banks.
+// The library over generated folders of 100, 1,000 and 5,000 banks (100
+// sounds each) in nested folders: loading, a name search and the category banks.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <string>
 
 #include "BankFileFormat.h"
 #include "PatchLibrarian.h"
+#include "SharedLibraryLoads.h"
 
 namespace fs = std::filesystem;
 
@@ -29,27 +32,25 @@ Bytes sound(int n) {
   return d;
 }
 
-// 10 x 10 folders of 10 bank files, every third a Standard MIDI File; the
-// folder goes when the program ends.
+// Folders of 10 bank files, 10 folders to a set ("Set a/Part b"), every
+// third file a Standard MIDI File; the folder goes when the program ends.
 struct GeneratedLibrary {
-  GeneratedLibrary() {
+  explicit GeneratedLibrary(int banks) {
     char pattern[] = "/tmp/tarnivex-bench-XXXXXX";
     base = mkdtemp(pattern);
     const fs::path patches = base / "Patches";
     int n = 0;
-    for (int a = 0; a < 10; ++a) {
-      for (int b = 0; b < 10; ++b) {
-        const fs::path folder = patches / ("Set " + std::to_string(a)) / ("Part " + std::to_string(b));
-        fs::create_directories(folder);
-        for (int f = 0; f < 10; ++f) {
-          PatchFile bank;
-          for (int i = 0; i < 100; ++i) bank.patches.push_back({0, "", "", {{sound(n++)}}});
-          const bool midi = f % 3 == 0;
-          const Bytes image = writeBankImage(bank, midi);
-          std::ofstream(folder / ("Bank " + std::to_string(f) + (midi ? ".mid" : ".syx")), std::ios::binary)
-              .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-        }
-      }
+    for (int f = 0; f < banks; ++f) {
+      const int folderIndex = f / 10;
+      const fs::path folder =
+          patches / ("Set " + std::to_string(folderIndex / 10)) / ("Part " + std::to_string(folderIndex % 10));
+      fs::create_directories(folder);
+      PatchFile bank;
+      for (int i = 0; i < 100; ++i) bank.patches.push_back({0, "", "", {{sound(n++)}}});
+      const bool midi = f % 3 == 0;
+      const Bytes image = writeBankImage(bank, midi);
+      std::ofstream(folder / ("Bank " + std::to_string(f % 10) + (midi ? ".mid" : ".syx")), std::ios::binary)
+          .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     }
     root = patches.string();
   }
@@ -61,54 +62,81 @@ struct GeneratedLibrary {
   std::string root;
 };
 
-const std::string& libraryRoot() {
-  static const GeneratedLibrary library;
-  return library.root;
+// One generated folder per bank count, kept to the end of the program.
+const std::string& libraryRoot(int banks) {
+  static std::map<int, std::unique_ptr<GeneratedLibrary>> made;
+  auto& library = made[banks];
+  if (!library) library = std::make_unique<GeneratedLibrary>(banks);
+  return library->root;
 }
 
-size_t heapInUse() { return mallinfo2().uordblks; }
+size_t heapInUse() {
+  malloc_trim(0);
+  return mallinfo2().uordblks;
+}
 
+// The first load of a folder in the process: every file read.
 void BM_LoadLibrary(benchmark::State& state) {
-  const std::string& root = libraryRoot();
+  const std::string& root = libraryRoot(static_cast<int>(state.range(0)));
   size_t heap = 0;
   int sounds = 0;
   for (auto _ : state) {
+    state.PauseTiming();
+    // The process keeps its last load: each iteration is a first one.
+    SharedLibraryLoads::forget(SharedLibraryLoads::keyOf(root));
     const size_t before = heapInUse();
+    state.ResumeTiming();
     auto library = std::make_unique<PatchLibrarian>();
     library->loadPatchesFromFilesystem(root);
+    state.PauseTiming();
     heap = heapInUse() - before;
     sounds = library->bankCount(kSoundList) * kPatchesPerBank;
-    state.PauseTiming();
     library.reset();
     state.ResumeTiming();
   }
   state.counters["sounds"] = sounds;
   state.counters["heap_MB"] = static_cast<double>(heap) / (1 << 20);
 }
-BENCHMARK(BM_LoadLibrary)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadLibrary)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-PatchLibrarian& loadedLibrary() {
-  static PatchLibrarian library;
-  static const bool loaded = (library.loadPatchesFromFilesystem(libraryRoot()), true);
-  (void)loaded;
-  return library;
+// A further instance of the process asking for the same folder.
+void BM_SharedLoadAgain(benchmark::State& state) {
+  const std::string& root = libraryRoot(static_cast<int>(state.range(0)));
+  PatchLibrarian first;
+  first.loadSharedPatches(root);
+  for (auto _ : state) {
+    PatchLibrarian library;
+    library.loadSharedPatches(root);
+    benchmark::DoNotOptimize(library.bankCount(kSoundList));
+  }
+}
+BENCHMARK(BM_SharedLoadAgain)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+PatchLibrarian& loadedLibrary(int banks) {
+  static std::map<int, std::unique_ptr<PatchLibrarian>> loaded;
+  auto& library = loaded[banks];
+  if (!library) {
+    library = std::make_unique<PatchLibrarian>();
+    library->loadPatchesFromFilesystem(libraryRoot(banks));
+  }
+  return *library;
 }
 
 void BM_NameSearch(benchmark::State& state) {
-  PatchLibrarian& library = loadedLibrary();
+  PatchLibrarian& library = loadedLibrary(static_cast<int>(state.range(0)));
   for (auto _ : state) library.createNewSearchPatchFiles("Pad 4");
   state.counters["results"] = library.bankCount(kSearchList);
 }
-BENCHMARK(BM_NameSearch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NameSearch)->Arg(100)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 void BM_NameSearchNoMatch(benchmark::State& state) {
-  PatchLibrarian& library = loadedLibrary();
+  PatchLibrarian& library = loadedLibrary(static_cast<int>(state.range(0)));
   for (auto _ : state) library.createNewSearchPatchFiles("Nothing here");
 }
-BENCHMARK(BM_NameSearchNoMatch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NameSearchNoMatch)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 void BM_CategoryBanks(benchmark::State& state) {
-  PatchLibrarian& library = loadedLibrary();
+  PatchLibrarian& library = loadedLibrary(1000);
   for (auto _ : state) {
     {
       auto guard = library.lock();

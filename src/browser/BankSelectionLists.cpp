@@ -62,7 +62,7 @@ std::vector<std::string> fileNamesOf(PatchLibrarian* librarian, int list) {
   auto lock = librarian->lock();
   const int count = librarian->bankCount(list);
   for (int i = 0; i < count; ++i)
-    if (auto bank = librarian->bankAt(list, i)) names.push_back(bank->fileName);
+    if (auto bank = librarian->bankHeaderAt(list, i)) names.push_back(bank->fileName);
   return names;
 }
 }  // namespace

@@ -41,7 +41,7 @@ bool CategoryListControl::Draw(IGraphics* graphics) {
     IRECT line(mRECT.L, mRECT.T + i * mLineHeight, mRECT.R, mRECT.T + (i + 1) * mLineHeight);
     if (line.B > mRECT.B) break;
     if (i == shown) graphics->FillIRect(&kLit, &line);
-    const auto bank = librarian->bankAt(kCategoryList, i);
+    const auto bank = librarian->bankHeaderAt(kCategoryList, i);
     if (!bank) continue;
     IRECT text(line.L + 4, line.T, line.R - 4, line.B);
     graphics->DrawIText(&mText, bank->fileName.c_str(), &text);

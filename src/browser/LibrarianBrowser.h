@@ -79,6 +79,9 @@ class LibrarianBrowser {
   void openBankForReceiving(const std::string& fileName = {});
   // The category lists again after entries came into the library.
   void refreshCategories();
+  // The panes, lists and menus filled from a library that arrived after
+  // they were built.
+  void showLibrary();
 
   // ---- Sending to the instrument.
   // Sends one entry of a pane's bank as the part's sound (job 3); false when

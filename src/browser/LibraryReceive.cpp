@@ -49,6 +49,11 @@ void LibrarianBrowser::openBankForReceiving(const std::string& fileName) {
   patchTypeChanged(multi ? 1 : 0, multi ? kMultiBanks : lowerListType(), false);
 }
 
+void LibrarianBrowser::showLibrary() {
+  const bool multi = mHost->multiMode();
+  patchTypeChanged(multi ? 1 : 0, multi ? kMultiBanks : lowerListType(), false);
+}
+
 void LibrarianBrowser::refreshCategories() {
   PatchLibrarian* librarian = mHost->librarian();
   if (!librarian) return;

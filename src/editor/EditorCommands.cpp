@@ -244,6 +244,7 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       return false;
     case kRefreshFolders:
       if (browser) browser->OnParamChange(kRefreshFolders);
+      showLeftOutBanks();
       return false;
     case kPatchSearch:
       if (iv == 1) {

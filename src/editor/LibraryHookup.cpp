@@ -3,6 +3,8 @@
 // picks into the library folder.
 #include "DataFolder.h"
 #include "IGraphics.h"
+#include "LibrarianBrowser.h"
+#include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
 #include "WDL_String.h"
@@ -33,7 +35,47 @@ void Tarnivex::attachPatchLibrarian() {
     return graphics ? graphics->ShowMessageBox(text.c_str(), caption.c_str(), type) : 0;
   };
   hooks.showFailure = [this](const std::string& what, const std::string& why) { showFailure(what, why); };
-  patchLibrarian->loadSharedPatches(getPatchesFolderStr());
+  // Read on a worker: the window shows the banks when they are there.
+  patchLibrarian->loadSharedPatchesInBackground(getPatchesFolderStr());
+}
+
+void Tarnivex::showArrivedLibrary() {
+  if (!patchLibrarian || !patchLibrarian->takeArrival()) return;
+  {
+    WDL_MutexLock lock(&mMutex);
+    // A bank chosen before the banks were there (a restored project) stays.
+    const int upper = patchLibrarian->upperBank;
+    const int lower = patchLibrarian->lowerBank;
+    if (librarianBrowser) librarianBrowser->showLibrary();
+    // The lists were built empty at create: their ranges anew, and the
+    // texts every instance of this library shares.
+    buildBankSelectionList(kPatchSelectionListUpper, "Bank Selection List 1", 0);
+    buildBankSelectionList(kPatchSelectionListLower, "Bank Selection List 2", 1);
+    if (librarianBrowser) {
+      const int list = patchLibrarian->librarianMode == 1 ? kMultiList : kSoundList;
+      if (upper > 0 && upper < patchLibrarian->bankCount(list)) librarianBrowser->showPaneBank(0, upper);
+      if (lower > 0 && lower < patchLibrarian->bankCount(list)) librarianBrowser->showPaneBank(1, lower);
+    }
+  }
+  showLeftOutBanks();
+}
+
+void Tarnivex::waitForLibrary() {
+  if (!patchLibrarian) return;
+  patchLibrarian->waitUntilLoaded();
+  showArrivedLibrary();
+}
+
+void Tarnivex::showLeftOutBanks() {
+  if (!patchLibrarian) return;
+  std::string text;
+  {
+    auto guard = patchLibrarian->lock();
+    text = leftOutStatusText(patchLibrarian->contents().leftOut);
+  }
+  if (text.empty()) return;
+  debugLog(text);
+  showParamName(text.c_str());
 }
 
 // Shown on the name and value displays, from whichever thread failed.

@@ -88,8 +88,8 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   debugLog("PATCH MANAGER INITIALIZED...");
   patchLibrarian = std::make_unique<PatchLibrarian>();
   debugLog("PATCH LIBRARIAN INITIALIZED...");
+  // Logs "PATCH LIBRARIAN COMPLETED FILE LOADING..." when the load is there.
   attachPatchLibrarian();
-  debugLog("PATCH LIBRARIAN COMPLETED FILE LOADING...");
 
   auto graphics = MakeGraphics(this, static_cast<int>(kEditorWidth * mUIScale),
                                static_cast<int>(kEditorHeight * mUIScale), 0);
@@ -222,6 +222,8 @@ void Tarnivex::showSettingsFileChoices() {
 }
 
 Tarnivex::~Tarnivex() {
+  // The library's worker calls into this object: no more from here on.
+  if (patchLibrarian) patchLibrarian->detachBackgroundLoad();
   // Nothing may be sent while the object is taken apart, and nothing that
   // uses it may still run: the instrument's input first, then the workers.
   midiIOConfigured = false;

@@ -82,6 +82,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // A bank or program change with its pauses, and what follows it, asked for
   // on a host thread: done on the MIDI thread, in order (at once without one).
   void runOffHostThread(std::function<void()> task);
+  // Waits for the library read on a worker at create and shows it; for
+  // threads that may wait (never the host's).
+  void waitForLibrary();
   // Set while the block's part request waits on the MIDI thread.
   std::atomic<bool> partRequestPosted{false};
   void MIDIOutRoutingSwitch(IMidiMsg* msg);
@@ -296,6 +299,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // ---- The patch library (LibraryHookup.cpp): hooks it up and loads it;
   // copies a bank file the user picks into the library folder.
   void attachPatchLibrarian();
+  // Fills the window from a library that arrived since (on the GUI thread).
+  void showArrivedLibrary();
+  // The status text naming the bank files the last load left out.
+  void showLeftOutBanks();
   bool saveImportedFile(bool midi);
 
   // ---- The protocol engine and what it works on.

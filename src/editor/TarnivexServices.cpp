@@ -126,6 +126,7 @@ void Tarnivex::setCurrentPart(int part) {
 }
 
 void Tarnivex::OnIdle() {
+  showArrivedLibrary();
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);
   if (paramNameDisplay && paramValueDisplay) {
     std::optional<std::pair<std::string, std::string>> failure;

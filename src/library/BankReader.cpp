@@ -1,6 +1,7 @@
 // Turning a bank file's bytes into entries: the file is scanned for dumps of
 // the dirirU (model 0x10), the Q (0x0F) and the Rerover (0x13); every dump
 // found is rebuilt in the dirirU form.
+#include <algorithm>
 #include <cstring>
 
 #include "PatchLibrarian.h"
@@ -59,7 +60,15 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   d.resize(static_cast<size_t>(6 + (end - start) + 1));
   d[0] = 0xF0, d[1] = 0x3E, d[2] = 0x10, d[3] = 0x00, d[4] = command;
   d[5] = static_cast<unsigned char>(slot & 0xFF);
-  std::memcpy(d.data() + 6, data.data() + start, static_cast<size_t>(end - start));
+  // The checksum of a whole dirirU sound is summed while its bytes are
+  // copied (bytes 4 to 389); every other dump has it written afterwards.
+  const size_t count = static_cast<size_t>(end - start);
+  const unsigned char* from = data.data() + start;
+  unsigned char* to = d.data() + 6;
+  unsigned sum = d[4] + d[5];
+  const size_t summed = std::min<size_t>(count, 384);
+  for (size_t i = 0; i < summed; ++i) sum += (to[i] = from[i]);
+  if (count > summed) std::memcpy(to + summed, from + summed, count - summed);
   d.back() = 0xF7;
   pos = found ? end + 1 : -1;
   // A short dump is completed before its end byte, not after it: an F7 left
@@ -73,7 +82,11 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
     alterPatchFromReroverFormat(&dump);
     alterReroverCategoryFormat(&dump);
   }
-  PatchSysexMessage::checkPatchDataSize(&dump, sound);
+  if (sound && working == 0 && d.size() == 392) {
+    d[390] = static_cast<unsigned char>(sum & 0x7F);
+  } else {
+    PatchSysexMessage::checkPatchDataSize(&dump, sound);
+  }
 
   LibrarianPatch entry;
   if (sound) {
@@ -94,15 +107,19 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
 }
 
 void PatchLibrarian::loadFromChunk(const Bytes& data, int size, PatchFile* bank, int) {
-  if (!readEntries(data, size, bank)) return;
-  checkBankSizeAndAddData(bank);
-  createCategories(bank);
+  if (fillBank(data, size, bank)) createCategories(bank);
 }
 
 std::size_t PatchLibrarian::countEntries(const Bytes& data) {
   PatchFile scratch;
   readEntries(data, static_cast<int>(data.size()), &scratch);
   return scratch.patches.size();
+}
+
+bool PatchLibrarian::fillBank(const Bytes& data, int size, PatchFile* bank) {
+  if (!readEntries(data, size, bank)) return false;
+  checkBankSizeAndAddData(bank);
+  return true;
 }
 
 bool PatchLibrarian::readEntries(const Bytes& data, int size, PatchFile* bank) {

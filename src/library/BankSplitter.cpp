@@ -142,6 +142,7 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     for (const auto& path : written)
       if (!path.empty()) std::remove(path.c_str());
     log("PATCH LIBRARIAN: could not split file " + sourcePath + ", it stays as it is");
+    lastSplitFailure = why;
     fail(nameOf(sourcePath) + " not split!", why);
     return false;
   }

@@ -2,10 +2,10 @@
 // banks generated from it at the end of a load. Categories count up to their
 // first zero byte; the list ignores letter case, the banks do not.
 #include <algorithm>
+#include <cstdint>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "GeneratedEntry.h"
 #include "PatchLibrarian.h"
 
 void PatchLibrarian::createCategories(PatchFile* bank) {
@@ -38,10 +38,19 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
   const auto& names = mContents.categoryNames;
   if (names.size() < 2) return;
   // The sounds of every category in one pass, in bank and slot order.
-  std::unordered_map<std::string, std::vector<const LibrarianPatch*>> byCategory;
+  struct Source {
+    const std::shared_ptr<PatchFile>* bank;
+    std::uint32_t slot;
+  };
+  std::unordered_map<std::string, std::vector<Source>> byCategory;
+  std::string category;
   for (const auto& bank : mContents.soundBanks) {
-    for (const auto& entry : bank->patches)
-      if (!entry.dumps.empty()) byCategory[untilNul(entry.category)].push_back(&entry);
+    for (std::uint32_t slot = 0; slot < bank->patches.size(); ++slot) {
+      const LibrarianPatch& entry = bank->patches[slot];
+      if (entry.dumps.empty()) continue;
+      category.assign(entry.category.c_str());  // up to the first zero byte
+      byCategory[category].push_back({&bank, slot});
+    }
   }
   // The children of the tree by name; a category's banks join the first
   // child named after it, else the node its first bank makes.
@@ -52,7 +61,7 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
     const std::string& cat = names[i];
     const auto found = byCategory.find(cat);
     if (found == byCategory.end()) continue;
-    const std::vector<const LibrarianPatch*>& matches = found->second;
+    const std::vector<Source>& matches = found->second;
     const auto existing = children.find(cat);
     SubFolderFiles* child = existing == children.end() ? nullptr : existing->second;
     for (size_t first = 0, number = 1; first < matches.size(); first += kPatchesPerBank, ++number) {
@@ -60,8 +69,13 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
       generated->fileName = cat + " " + std::to_string(number);
       generated->folderName = cat;
       const size_t last = std::min(matches.size(), first + kPatchesPerBank);
-      generated->patches.reserve(last - first);
-      for (size_t k = first; k < last; ++k) generated->patches.push_back(generatedEntry(*matches[k], 1));
+      // The bank lists the sounds; its entries are made when it is read.
+      auto listed = std::make_shared<ListedEntries>();
+      listed->entries.reserve(last - first);
+      for (size_t k = first; k < last; ++k) listed->add(*matches[k].bank, matches[k].slot);
+      const bool fillNow = !listed->fromShared;
+      generated->listed = std::move(listed);
+      if (fillNow) generated->fillListed();
       mContents.categoryBanks.push_back(generated);
 
       if (child) {

@@ -8,14 +8,25 @@
 #include <Poco/Path.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <pthread.h>
+#include <thread>
+#include <vector>
 
 #include "PatchLibrarian.h"
 #include "SharedLibraryLoads.h"
 #include "UserFiles.h"
 
 namespace {
+// Threads that read a load's files, the loading one included.
+constexpr unsigned kReadingThreads = 4;
+
 std::string canonical(const std::string& path) {
   char resolved[PATH_MAX];
   return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
@@ -35,6 +46,43 @@ int folderDepth(const std::string& folder) {
   path.makeDirectory();
   return path.depth();
 }
+
+// Background loads outlive the instance that started them, but not the
+// module: a host that unloads the plug-in while one still reads waits for it
+// here, since its code goes with the module.
+class BackgroundLoads {
+ public:
+  ~BackgroundLoads() {
+    std::lock_guard<std::mutex> guard(mMutex);
+    for (Load& load : mLoads) load.thread.join();
+  }
+  void start(std::function<void()> work) {
+    std::lock_guard<std::mutex> guard(mMutex);
+    // Finished loads are joined as new ones start: none is kept for long.
+    std::erase_if(mLoads, [](Load& load) {
+      if (!load.done->load()) return false;
+      load.thread.join();
+      return true;
+    });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([work = std::move(work), done] {
+      pthread_setname_np(pthread_self(), "tvx-library");
+      work();
+      done->store(true);
+    });
+    mLoads.push_back({std::move(thread), std::move(done)});
+  }
+
+ private:
+  struct Load {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  std::mutex mMutex;
+  std::vector<Load> mLoads;
+};
+
+BackgroundLoads gBackgroundLoads;
 }  // namespace
 
 bool PatchLibrarian::foundRoot(std::string& root) const {
@@ -58,6 +106,75 @@ void PatchLibrarian::loadSharedPatches(std::string root) {
   adopt(SharedLibraryLoads::take(key, [&] { return readShared(root); }), key);
 }
 
+PatchLibrarian::~PatchLibrarian() { detachBackgroundLoad(); }
+
+void PatchLibrarian::PendingLoad::finish() {
+  {
+    std::lock_guard<std::mutex> guard(state);
+    arrived = true;
+  }
+  done.notify_all();
+}
+
+void PatchLibrarian::detachBackgroundLoad() {
+  if (!mPending) return;
+  // A load still running finds no library to hand its banks to, and logs
+  // nothing more; waiting for it ends.
+  {
+    std::lock_guard<std::mutex> guard(mPending->reach);
+    mPending->library = nullptr;
+  }
+  mPending->finish();
+}
+
+void PatchLibrarian::loadSharedPatchesInBackground(std::string root) {
+  auto pending = std::make_shared<PendingLoad>();
+  pending->library = this;
+  mPending = pending;
+  // The worker logs through the pending load: the editor's log goes with
+  // the library.
+  LibraryHooks workerHooks;
+  if (hooks.debugLog)
+    workerHooks.debugLog = [pending](const std::string& line) {
+      std::lock_guard<std::mutex> guard(pending->reach);
+      if (pending->library) pending->library->log(line);
+    };
+  gBackgroundLoads.start([pending, root = std::move(root), workerHooks, maxFile = maxBankFileSize,
+                          maxEntries = maxSplitEntries]() mutable {
+    std::string key;
+    std::shared_ptr<const SharedLoad> load;
+    std::string trimmed = root;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    if (exists(trimmed)) {
+      key = SharedLibraryLoads::keyOf(trimmed);
+      load = SharedLibraryLoads::take(key, [&] { return readFolder(trimmed, workerHooks, maxFile, maxEntries); });
+    } else if (workerHooks.debugLog) {
+      workerHooks.debugLog("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
+    }
+    {
+      std::lock_guard<std::mutex> guard(pending->reach);
+      if (PatchLibrarian* library = pending->library) {
+        if (load) library->adopt(std::move(load), key);
+        library->log("PATCH LIBRARIAN COMPLETED FILE LOADING...");
+        library->mArrivalUnseen = true;
+      }
+    }
+    pending->finish();
+  });
+}
+
+bool PatchLibrarian::loaded() const {
+  if (!mPending) return true;
+  std::lock_guard<std::mutex> guard(mPending->state);
+  return mPending->arrived;
+}
+
+void PatchLibrarian::waitUntilLoaded() const {
+  if (!mPending) return;
+  std::unique_lock<std::mutex> guard(mPending->state);
+  mPending->done.wait(guard, [this] { return mPending->arrived; });
+}
+
 void PatchLibrarian::forgetSharedLoad() {
   std::string key;
   {
@@ -67,13 +184,18 @@ void PatchLibrarian::forgetSharedLoad() {
   if (!key.empty()) SharedLibraryLoads::forget(key);
 }
 
-std::shared_ptr<const SharedLoad> PatchLibrarian::readShared(const std::string& root) {
+std::shared_ptr<const SharedLoad> PatchLibrarian::readShared(const std::string& root) const {
+  return readFolder(root, hooks, maxBankFileSize, maxSplitEntries);
+}
+
+std::shared_ptr<const SharedLoad> PatchLibrarian::readFolder(const std::string& root, const LibraryHooks& hooks,
+                                                             std::size_t maxFileSize, std::size_t maxEntries) {
   // The load runs on a private library; readers of this one see the old
   // banks until the new ones are swapped in whole.
   PatchLibrarian staged;
   staged.hooks = hooks;
-  staged.maxBankFileSize = maxBankFileSize;
-  staged.maxSplitEntries = maxSplitEntries;
+  staged.maxBankFileSize = maxFileSize;
+  staged.maxSplitEntries = maxEntries;
   staged.scanLibrary(root, 0);
   auto load = std::make_shared<SharedLoad>();
   load->contents = std::move(staged.mContents);
@@ -82,6 +204,23 @@ std::shared_ptr<const SharedLoad> PatchLibrarian::readShared(const std::string& 
                                &load->contents.treeOnlyBanks})
     for (const auto& bank : *list) bank->shared = true;
   return load;
+}
+
+void PatchLibrarian::stamp(const std::string& path) {
+  if (auto now = userfiles::StampOf(path)) mContents.stamps.emplace_back(path, *now);
+}
+
+void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason) {
+  auto guard = lock();
+  mContents.leftOut.push_back({path, reason});
+}
+
+std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut) {
+  if (leftOut.empty()) return {};
+  const LibraryContents::LeftOut& first = leftOut.front();
+  std::string text = "Left out of the library: " + Poco::Path(first.path).getFileName() + " (" + first.reason + ")";
+  if (leftOut.size() > 1) text += " and " + std::to_string(leftOut.size() - 1) + " more";
+  return text;
 }
 
 void PatchLibrarian::adopt(std::shared_ptr<const SharedLoad> load, std::string key) {
@@ -96,6 +235,7 @@ void PatchLibrarian::adopt(std::shared_ptr<const SharedLoad> load, std::string k
   fresh.multiTree = copyTree(shared.multiTree);
   fresh.categoryTree = copyTree(shared.categoryTree);
   fresh.categoryNames = shared.categoryNames;
+  fresh.leftOut = shared.leftOut;
   // The old contents' trees refer into the old load: they go first.
   LibraryContents old;
   std::shared_ptr<const SharedLoad> oldLoad;
@@ -129,10 +269,21 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mContents = LibraryContents{};
   mVisited.clear();
   mVisited.insert(canonical(root));
+  stamp(root);
   buildFolderStructure(root, &mContents.folders);
   mContents.folders.push_back(root);
   const int rootDepth = folderDepth(root);
 
+  // The files to read, in load order, each stamped before it is read.
+  struct Candidate {
+    std::string full;
+    std::string extension;
+    int depth = 0;
+    bool tooLarge = false;
+    userfiles::FileStamp stamp;
+    ReadBank read;
+  };
+  std::vector<Candidate> candidates;
   const std::vector<std::string> folders = mContents.folders;
   for (const std::string& folder : folders) {
     std::vector<std::string> names;
@@ -146,31 +297,55 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
     paths.reserve(names.size());
     for (const auto& name : names) paths.push_back(folder + "/" + name);
     std::sort(paths.begin(), paths.end());
-    for (const auto& full : paths) {
-      Poco::Path path(full);
-      const std::string extension = asciiLower(path.getExtension());
+    for (auto& full : paths) {
+      const size_t dot = full.find_last_of("./");
+      const std::string extension = dot != std::string::npos && full[dot] == '.' ? asciiLower(full.substr(dot + 1)) : "";
       if (extension != "mid" && extension != "syx" && extension != "tvx") continue;
-      Poco::File file(full);
-      std::size_t size = 0;
-      try {
-        if (!file.isFile()) continue;
-        size = static_cast<std::size_t>(file.getSize());
-      } catch (const Poco::Exception&) {
-        continue;
-      }
+      struct stat info {};
+      if (::stat(full.c_str(), &info) != 0) continue;
+      const userfiles::FileStamp stamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+      mContents.stamps.emplace_back(full, stamp);
+      if (!S_ISREG(info.st_mode)) continue;
+      const auto size = static_cast<std::size_t>(info.st_size);
       if (size < kMinBankFileSize) continue;
-      if (size > maxBankFileSize) {
-        log("PATCH LIBRARIAN: file too large to load " + full);
-        continue;
-      }
-      const int depth = path.depth() - rootDepth;
-      const auto bank = parseFolderFiles(file, path, depth, 0, 1, extension);
-      if (!bank) continue;
-      if (bank->bankType == 1) {
-        createMultiFolderFilesStructure(bank.get());
-      } else if (bank->bankType == 0) {
-        createSingleFolderFilesStructure(bank.get());
-      }
+      Candidate candidate;
+      candidate.tooLarge = size > maxBankFileSize;
+      candidate.depth = Poco::Path(full).depth() - rootDepth;
+      candidate.extension = extension;
+      candidate.stamp = stamp;
+      candidate.full = std::move(full);
+      candidates.push_back(std::move(candidate));
+    }
+  }
+
+  // The files are read and their dumps parsed on a few threads; what comes
+  // of them (the log, categories, splits, lists and trees) follows in load
+  // order on this one.
+  std::atomic<size_t> next{0};
+  const auto readSome = [&] {
+    for (size_t i = next++; i < candidates.size(); i = next++) {
+      Candidate& c = candidates[i];
+      if (!c.tooLarge) c.read = readBankFile(c.full, Poco::Path(c.full), c.depth, c.stamp);
+    }
+  };
+  const unsigned helpers = std::min<unsigned>(kReadingThreads - 1, static_cast<unsigned>(candidates.size() / 16));
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(readSome);
+  readSome();
+  for (std::thread& thread : threads) thread.join();
+
+  for (Candidate& c : candidates) {
+    if (c.tooLarge) {
+      log("PATCH LIBRARIAN: file too large to load " + c.full);
+      leaveOut(c.full, "too large");
+      continue;
+    }
+    const auto bank = takeBank(std::move(c.read), c.full, c.extension);
+    if (!bank) continue;
+    if (bank->bankType == 1) {
+      createMultiFolderFilesStructure(bank.get());
+    } else if (bank->bankType == 0) {
+      createSingleFolderFilesStructure(bank.get());
     }
   }
 
@@ -201,6 +376,7 @@ void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector
       // Links are followed, but a folder is walked once: a link cycle ends.
       const std::string real = canonical(path);
       if (real.empty() || !mVisited.insert(real).second) continue;
+      stamp(path);
       buildFolderStructure(path, folders);
       folders->push_back(path);
     }
@@ -211,42 +387,67 @@ void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector
 
 std::shared_ptr<PatchFile> PatchLibrarian::parseFolderFiles(Poco::File file, Poco::Path path, int depth, int,
                                                             int, std::string extension) {
-  fileSplit = false;
-  const std::string full = path.toString();
-  log("PATCH LIBRARIAN: loading file " + full);
+  ReadBank read = readBankFile(file.path(), path, depth);
+  return takeBank(std::move(read), path.toString(), extension);
+}
+
+PatchLibrarian::ReadBank PatchLibrarian::readBankFile(const std::string& full, const Poco::Path& path, int depth,
+                                                      std::optional<userfiles::FileStamp> stamp) {
+  ReadBank read;
+  read.stamp = stamp ? stamp : userfiles::StampOf(full);
   auto bank = std::make_shared<PatchFile>();
   bank->fileName = path.getFileName();
   const int dirs = path.depth();
   if (dirs > 0) bank->folderName = path.directory(dirs - 1);
   for (int d = std::max(0, dirs - (depth + 1)); d < dirs; ++d) bank->directories.push_back(path.directory(d));
-  const bool standardMidiFile = extension == "mid";
-
   bank->patches.reserve(kPatchesPerBank);
-  bank->stamp = userfiles::StampOf(file.path());  // before the read: a change after it is seen at the next save
-  if (auto data = userfiles::readWholeFile(file.path(), maxBankFileSize)) {
-    loadFromChunk(*data, static_cast<int>(data->size()), bank.get());
-  } else {
-    log("PATCH LIBRARIAN: cannot read file " + full);
+  if (auto data = userfiles::readWholeFile(full, maxBankFileSize)) {
+    read.readable = true;
+    read.whole = fillBank(*data, static_cast<int>(data->size()), bank.get());
   }
+  read.bank = std::move(bank);
+  return read;
+}
+
+std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::string& full,
+                                                    const std::string& extension) {
+  fileSplit = false;
+  log("PATCH LIBRARIAN: loading file " + full);
+  std::shared_ptr<PatchFile> bank = std::move(read.bank);
+  bank->stamp = read.stamp;  // taken before the read: a change after it is seen at the next save
+  const bool standardMidiFile = extension == "mid";
+  if (!read.readable) {
+    log("PATCH LIBRARIAN: cannot read file " + full);
+    leaveOut(full, "cannot be read");
+  }
+  if (read.whole) createCategories(bank.get());
 
   if (bank->patches.size() > maxSplitEntries) {
     log("PATCH LIBRARIAN: too many entries to split file " + full + ", it stays as it is");
+    leaveOut(full, "more than " + std::to_string(maxSplitEntries) + " sounds");
     return nullptr;
   }
   if (bank->patches.size() > static_cast<size_t>(kPatchesPerBank)) {
     // The reload that reads the new files runs only when the source is gone:
     // a source left in place would be split again by every reload.
+    lastSplitFailure.clear();
     if (splitBankFile(*bank, full, extension, standardMidiFile)) {
       fileSplit = true;
       reloadAfterSplit = true;
+    } else {
+      leaveOut(full, lastSplitFailure.empty() ? "cannot be split" : "not split: " + lastSplitFailure);
     }
     return nullptr;
   }
 
+  // Every load is shared once done, and nothing changes its banks before:
+  // the generated banks made at its end list their sounds.
+  bank->shared = true;
   auto guard = lock();
   if (!bank->patches.empty()) {
     fillUncompletedBankFiles(bank.get());
     bank->holdAt(kPatchesPerBank);
+    bank->indexNames();
     (bank->bankType == 0 ? mContents.soundBanks : mContents.multiBanks).push_back(bank);
   } else {
     mContents.treeOnlyBanks.push_back(bank);

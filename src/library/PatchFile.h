@@ -2,15 +2,38 @@
 // 1 to 100 for the generated category and search banks.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FileStamp.h"
 #include "LibrarianPatch.h"
 
 constexpr int kPatchesPerBank = 100;
+// Bytes of one entry's name in a bank's name index.
+constexpr size_t kIndexedNameSize = 16;
+
+struct PatchFile;
+
+// The sounds a category or search bank lists, in the banks that hold them:
+// the bank's entries are made from them (with their first dumpCount dumps)
+// the first time it is read, so a load holds no copy of every sound.
+struct ListedEntries {
+  std::vector<std::pair<const PatchFile*, std::uint32_t>> entries;  // bank and slot
+  std::vector<std::shared_ptr<const PatchFile>> holders;            // keep those banks
+  std::size_t dumpCount = 1;
+  // Every listed bank is one of a shared load, which never changes; a bank
+  // listing others is filled at once, before they change.
+  bool fromShared = true;
+  std::once_flag filled;
+
+  // Lists the sound in slot of bank.
+  void add(const std::shared_ptr<PatchFile>& bank, std::uint32_t slot);
+};
 
 struct PatchFile {
   int bankType = 0;  // 0 sounds, 1 multis
@@ -25,6 +48,18 @@ struct PatchFile {
   // The file's stamp as it was when the bank was read from it or last
   // written; a save that finds another one asks before it replaces the file.
   std::optional<userfiles::FileStamp> stamp;
+  // Set for a category or search bank (fillListed makes its entries).
+  std::shared_ptr<ListedEntries> listed;
+  // The entries' names lower-cased, kIndexedNameSize bytes each, zero-padded,
+  // for the name search; made when the bank is read from its file, empty
+  // when not made (the search then reads the names).
+  std::string nameIndex;
+
+  // Makes the entries of a category or search bank from the sounds it
+  // lists, once.
+  void fillListed();
+  // Makes nameIndex from the entries as they are now.
+  void indexNames();
 
   // A copy with bankType, kind (0, 1, other values 2), every entry and the
   // file name; folder name and directories stay empty. A bankType other

@@ -22,6 +22,12 @@ const BankList* PatchLibrarian::listOf(int list) const {
 }
 
 std::shared_ptr<PatchFile> PatchLibrarian::bankAt(int list, int index) const {
+  auto bank = bankHeaderAt(list, index);
+  if (bank) bank->fillListed();
+  return bank;
+}
+
+std::shared_ptr<PatchFile> PatchLibrarian::bankHeaderAt(int list, int index) const {
   auto guard = lock();
   const BankList* banks = listOf(list);
   if (!banks || index < 0 || index >= static_cast<int>(banks->size())) return nullptr;
@@ -38,11 +44,14 @@ std::shared_ptr<PatchFile> PatchLibrarian::bankForEdit(int list, int index) {
   auto guard = lock();
   if (!listOf(list) || index < 0 || index >= static_cast<int>(listFor(list).size())) return nullptr;
   std::shared_ptr<PatchFile>& bank = listFor(list)[static_cast<size_t>(index)];
+  bank->fillListed();
   if (bank->shared) {
     // The tree keeps pointing at the shared bank, which has the same names
     // and stays alive with the load.
     auto copy = std::make_shared<PatchFile>(*bank);
     copy->shared = false;
+    copy->listed = nullptr;
+    copy->nameIndex.clear();  // its names change from now on
     bank = std::move(copy);
   }
   return bank;

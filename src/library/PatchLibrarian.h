@@ -9,14 +9,17 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "FileStamp.h"
 #include "FolderFiles.h"
 #include "PatchFile.h"
 
@@ -43,7 +46,20 @@ struct LibraryContents {
   std::vector<std::string> categoryNames;
   // Banks of files in which no dump was found: in the sound tree, in no list.
   BankList treeOnlyBanks;
+  // Every folder and bank file the load looked at, as it was before it was
+  // read: the load holds while they are unchanged.
+  std::vector<std::pair<std::string, userfiles::FileStamp>> stamps;
+  // Bank files the load left out, with the reason, in load order.
+  struct LeftOut {
+    std::string path;
+    std::string reason;
+  };
+  std::vector<LeftOut> leftOut;
 };
+
+// The window's status text naming the bank files a load left out; "" when
+// it left out none.
+std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut);
 
 // What the library asks of the editor; unset hooks do nothing.
 struct LibraryHooks {
@@ -78,6 +94,7 @@ constexpr std::size_t kMinBankFileSize = 30001;
 class PatchLibrarian {
  public:
   PatchLibrarian() = default;
+  ~PatchLibrarian();
   PatchLibrarian(const PatchLibrarian&) = delete;
   PatchLibrarian& operator=(const PatchLibrarian&) = delete;
 
@@ -88,6 +105,9 @@ class PatchLibrarian {
   // A bank of one of the four lists, kept alive for the caller; null when
   // there is none. Read it only: banks may be shared with other instances.
   std::shared_ptr<PatchFile> bankAt(int list, int index) const;
+  // The same bank for its names only: a category bank's entries may not be
+  // made yet.
+  std::shared_ptr<PatchFile> bankHeaderAt(int list, int index) const;
   // The same bank for changing: a bank of the shared load is first copied
   // into this library, so the other instances keep what they show.
   std::shared_ptr<PatchFile> bankForEdit(int list, int index);
@@ -158,6 +178,19 @@ class PatchLibrarian {
   // The same, but an instance of the process that holds a load of root
   // gives it: the folder is read once for all.
   void loadSharedPatches(std::string root);
+  // The same on a worker: returns at once, and the library is empty until
+  // the load arrives (takeArrival). A library destroyed before lets it go.
+  void loadSharedPatchesInBackground(std::string root);
+  // False while a load started in the background has not arrived.
+  bool loaded() const;
+  // Waits for that load; only for threads that may wait (never the host's),
+  // and never under lock().
+  void waitUntilLoaded() const;
+  // A background load still running no longer reaches this library or its
+  // hooks; for an owner about to go.
+  void detachBackgroundLoad();
+  // True once after each background load arrived: the window shows it.
+  bool takeArrival() { return mArrivalUnseen.exchange(false); }
   // The next loadSharedPatches of this library's folder reads it again: a
   // bank file in it was written.
   void forgetSharedLoad();
@@ -227,13 +260,37 @@ class PatchLibrarian {
   // nothing was written.
   bool writeBankFile(const std::string& path, const Bytes& image, const std::shared_ptr<PatchFile>& bank,
                      bool ownFile);
+  // loadFromChunk without the categories; false when the image was not
+  // read to its end (too many entries) or holds nothing to read. Touches no
+  // state of the library: files are read on several threads.
+  bool fillBank(const Bytes& data, int size, PatchFile* bank);
+  // A bank file read into a new bank, apart from the library.
+  struct ReadBank {
+    std::shared_ptr<PatchFile> bank;
+    bool readable = false;  // the file could be read
+    bool whole = false;     // and was read to its end
+    std::optional<userfiles::FileStamp> stamp;  // the file's, taken before it was read
+  };
+  // stamp: the file's as the caller took it before, else taken here.
+  ReadBank readBankFile(const std::string& full, const Poco::Path& path, int depth,
+                        std::optional<userfiles::FileStamp> stamp = std::nullopt);
+  // What the library makes of a bank read: categories, split, filling, the
+  // bank lists; the bank to hang into a tree, or null.
+  std::shared_ptr<PatchFile> takeBank(ReadBank read, const std::string& full, const std::string& extension);
   // The walk of one load into this (private) library; nesting counts the
   // reloads after splits.
   void scanLibrary(const std::string& root, int nesting);
   // Root without trailing slashes; false, logged, when there is no such folder.
   bool foundRoot(std::string& root) const;
   // Reads root into a load to share; takes a load in place of the library.
-  std::shared_ptr<const SharedLoad> readShared(const std::string& root);
+  std::shared_ptr<const SharedLoad> readShared(const std::string& root) const;
+  static std::shared_ptr<const SharedLoad> readFolder(const std::string& root, const LibraryHooks& hooks,
+                                                      std::size_t maxFileSize, std::size_t maxEntries);
+  // Notes the stamp of what path names now, before it is read.
+  void stamp(const std::string& path);
+  void leaveOut(const std::string& path, const std::string& reason);
+  // Why the last split failed, for the list of files left out.
+  std::string lastSplitFailure;
   void adopt(std::shared_ptr<const SharedLoad> load, std::string key);
   void hangIntoTree(FolderTree& tree, PatchFile* bank);
   // One split pass over the entries of one kind, collected in source order;
@@ -257,6 +314,20 @@ class PatchLibrarian {
   std::string mLoadKey;
   std::string mRoot;  // of the load running in this library
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
+  // A load running on a worker. The worker reaches the library (its log,
+  // the hand-over) under `reach` only while the library is there; `state`
+  // guards only whether the load is over, so that asking never waits for
+  // the worker's calls.
+  struct PendingLoad {
+    std::mutex reach;
+    PatchLibrarian* library = nullptr;
+    std::mutex state;
+    std::condition_variable done;
+    bool arrived = false;
+    void finish();
+  };
+  std::shared_ptr<PendingLoad> mPending;
+  std::atomic<bool> mArrivalUnseen{false};
 };
 
 // Removes every occurrence of each character of chars from text.

@@ -1,8 +1,11 @@
 // Name search: every library sound whose name holds the text, byte for
 // byte, copied into result banks of at most 100.
-#include <algorithm>
+#include <string.h>
 
-#include "GeneratedEntry.h"
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
 #include "PatchLibrarian.h"
 
 void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
@@ -10,19 +13,53 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
   // The tree refers to the banks of the last search, which go now.
   mContents.searchTree.clear();
   mContents.searchBanks.clear();
-  std::vector<const LibrarianPatch*> matches;
+  // The matches as bank and slot: the result banks list them.
+  std::vector<std::pair<const std::shared_ptr<PatchFile>*, std::uint32_t>> matches;
+  const std::shared_ptr<PatchFile>* current = nullptr;
+  const auto take = [&](size_t slot) {
+    const LibrarianPatch& entry = (*current)->patches[slot];
+    if (!entry.dumps.empty() && entry.name.find(text) != std::string::npos)
+      matches.emplace_back(current, static_cast<std::uint32_t>(slot));
+  };
+  // The name index holds the names lower-cased: a place where the text
+  // lower-cased is found is only a candidate, which the name itself decides.
+  const std::string lowered = asciiLower(text);
   for (const auto& bank : mContents.soundBanks) {
     if (bank->bankType != 0 || bank->patches.empty()) continue;
-    for (const auto& entry : bank->patches)
-      if (!entry.dumps.empty() && entry.name.find(text) != std::string::npos) matches.push_back(&entry);
+    current = &bank;
+    const std::string& index = bank->nameIndex;
+    if (!bank->shared || index.size() != bank->patches.size() * kIndexedNameSize || text.empty()) {
+      for (size_t slot = 0; slot < bank->patches.size(); ++slot) take(slot);
+      continue;
+    }
+    if (text.size() > kIndexedNameSize) continue;  // no indexed name is that long
+    size_t from = 0;
+    while (from < index.size()) {
+      const void* hit = memmem(index.data() + from, index.size() - from, lowered.data(), lowered.size());
+      if (!hit) break;
+      const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - index.data());
+      const size_t slot = at / kIndexedNameSize;
+      if (at % kIndexedNameSize + lowered.size() > kIndexedNameSize) {
+        from = at + 1;  // across two names
+        continue;
+      }
+      take(slot);
+      from = (slot + 1) * kIndexedNameSize;
+    }
   }
   for (size_t first = 0, number = 1; first < matches.size(); first += kPatchesPerBank, ++number) {
     auto generated = std::make_shared<PatchFile>();
     generated->fileName = "Search Results " + std::to_string(number);
     generated->folderName = "Patches";
     const size_t last = std::min(matches.size(), first + kPatchesPerBank);
-    generated->patches.reserve(last - first);
-    for (size_t k = first; k < last; ++k) generated->patches.push_back(generatedEntry(*matches[k], 2));
+    // The first two dumps of each sound, made when the bank is read.
+    auto listed = std::make_shared<ListedEntries>();
+    listed->dumpCount = 2;
+    listed->entries.reserve(last - first);
+    for (size_t k = first; k < last; ++k) listed->add(*matches[k].first, matches[k].second);
+    const bool fillNow = !listed->fromShared;
+      generated->listed = std::move(listed);
+      if (fillNow) generated->fillListed();
     mContents.searchBanks.push_back(generated);
     auto& tree = mContents.searchTree;
     if (!tree.empty() && tree.front()->name == "Patches") {

@@ -1,7 +1,10 @@
 // The library folder is read once per process: every instance that loads the
-// same folder while another holds its load takes that load instead of reading
-// the files again. A load is never changed once it is shared; an instance
-// that edits a bank edits its own copy (PatchLibrarian::bankForEdit).
+// same folder takes the load made before instead of reading the files again,
+// for as long as the stamps of its folders and bank files hold. A folder or
+// file that changed since (a save, another program) has the folder read
+// again by the next instance that asks. A load is never changed once it is
+// shared; an instance that edits a bank edits its own copy
+// (PatchLibrarian::bankForEdit).
 #pragma once
 
 #include <functional>
@@ -19,8 +22,12 @@ struct SharedLoad {
 namespace SharedLibraryLoads {
 // The key of a folder: its canonical path, or the path as given when it has none.
 std::string keyOf(const std::string& root);
-// The load of key that an instance holds, or the one read() makes, which
-// later callers then get. Two callers at once read the folder once.
+// True while every folder and bank file the load read is as it was then.
+bool stampsHold(const SharedLoad& load);
+// The load of key made before while its stamps hold, else the one read()
+// makes, which later callers then get. Two callers at once read the folder
+// once: the second waits for the first's reading. Call it off the host's
+// threads; publish and forget never wait for a reading.
 std::shared_ptr<const SharedLoad> take(const std::string& key,
                                        const std::function<std::shared_ptr<const SharedLoad>()>& read);
 // What later callers of take get for key: a new reading of the folder.

@@ -238,6 +238,7 @@ TEST_F(CommandsTest, BankListsOfOneLibraryAreSharedAndChangedApart) {
   IPlugInstanceInfo info;
   info.mVSTHostCallback = ScriptedHost::callback;
   Tarnivex other(info);
+  other.waitForLibrary();
   for (const int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
     const IParam* mine = param(list);
     const IParam* theirs = other.GetParam(list);

@@ -24,6 +24,7 @@ TEST_F(ConcurrentInstancesTest, CreatedAndClosedOnSeveralThreadsAtOnce) {
     threads.emplace_back([&, t] {
       start.arrive_and_wait();
       plugs[static_cast<size_t>(t)] = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+      plugs[static_cast<size_t>(t)]->waitForLibrary();
       built.count_down();
       close.wait();
       plugs[static_cast<size_t>(t)].reset();

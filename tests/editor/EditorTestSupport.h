@@ -123,6 +123,7 @@ class EditorTest : public ::testing::Test {
     IPlugInstanceInfo info;
     info.mVSTHostCallback = ScriptedHost::callback;
     plug = std::make_unique<Tarnivex>(info);
+    plug->waitForLibrary();
     plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
     plug->tickSource = [this] { return now.load(); };
     // The jobs' pauses take no time: a device-ID enquiry nobody answers

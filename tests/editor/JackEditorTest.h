@@ -42,6 +42,7 @@ class JackEditorTest : public JackTest {
   void makePlug() {
     window.reset();
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    plug->waitForLibrary();
     window = std::make_unique<EditorWindowDriver>(*plug);
   }
   // The same, with its ports on the instrument, which the device-ID enquiry

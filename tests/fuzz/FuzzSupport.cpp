@@ -113,6 +113,7 @@ Tarnivex& plugin(bool withPorts) {
   IPlugInstanceInfo info;
   info.mVSTHostCallback = hostCallback;
   slot = std::make_unique<Tarnivex>(info);
+  slot->waitForLibrary();
   Tarnivex& plug = *slot;
   plug.sleepFor = [](int) {};
   plug.midiMessageManager->virtualPause = [](int) { return true; };

@@ -4,8 +4,12 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "LibraryTestSupport.h"
 
@@ -163,7 +167,10 @@ TEST(LibraryLoad, AWholeFixtureTreeGivesItsListsTreesAndCategories) {
   EXPECT_EQ(std::set<std::string>(c.categoryNames.begin(), c.categoryNames.end()),
             (std::set<std::string>{"Init", "Lead", "Bass", "", "Pad ", "Deep"}));
   std::map<std::string, size_t> sizes;
-  for (const auto& b : c.categoryBanks) sizes[b->fileName + "|" + b->folderName] = b->patches.size();
+  for (int i = 0; i < l.library.bankCount(kCategoryList); ++i) {
+    const auto b = l.library.bankAt(kCategoryList, i);
+    sizes[b->fileName + "|" + b->folderName] = b->patches.size();
+  }
   EXPECT_EQ(sizes, (std::map<std::string, size_t>{
                        {"Lead 1|Lead", 100}, {"Bass 1|Bass", 40}, {" 1|", 20}, {"Pad  1|Pad ", 100}, {"Deep 1|Deep", 100}}));
   const std::string categoryTree = shape(c.categoryTree);
@@ -190,6 +197,7 @@ TEST(Categories, BanksOfAHundredInNameListOrder) {
   auto bank = std::make_shared<PatchFile>();
   Bytes image = concat({soundFile("l", 250, "Lead"), soundFile("p", 100, "Pad")});
   library.loadFromChunk(image, static_cast<int>(image.size()), bank.get());
+  bank->shared = true;  // as a load holds it: it never changes
   {
     auto guard = library.lock();
     library.contents().soundBanks.push_back(bank);
@@ -197,9 +205,23 @@ TEST(Categories, BanksOfAHundredInNameListOrder) {
   library.createNewCategoryPatchFiles();
   const auto& c = library.contents();
   EXPECT_EQ(names(c.categoryBanks), (std::vector<std::string>{"Lead 1", "Lead 2", "Lead 3", "Pad 1"}));
-  EXPECT_EQ(c.categoryBanks[2]->patches.size(), 50u);
-  EXPECT_EQ(c.categoryBanks[3]->patches.size(), 100u);
-  EXPECT_EQ(c.categoryBanks[1]->patches[0].name, numbered("l", 100));
+  // The banks list the sounds: their entries are made when a bank is read.
+  for (const auto& b : c.categoryBanks) EXPECT_TRUE(b->patches.empty()) << b->fileName;
+  EXPECT_EQ(library.bankAt(kCategoryList, 2)->patches.size(), 50u);
+  EXPECT_EQ(library.bankAt(kCategoryList, 3)->patches.size(), 100u);
+  const auto lead2 = library.bankAt(kCategoryList, 1);
+  EXPECT_EQ(lead2->patches[0].name, numbered("l", 100));
+  ASSERT_EQ(lead2->patches[99].dumps.size(), 1u);
+  // As read: the slot byte is the file's slot 99, and the checksum the sum of
+  // bytes 4 to 389.
+  Bytes expected = soundDump(numbered("l", 199), "Lead", 199 & 0x7F);
+  expected[5] = 99;
+  unsigned sum = 0;
+  for (size_t i = 4; i < 390; ++i) sum += expected[i];
+  expected[390] = static_cast<unsigned char>(sum & 0x7F);
+  EXPECT_EQ(lead2->patches[99].dumps[0].bytes, expected);
+  EXPECT_EQ(lead2->patches[99].category, "Lead");
+  EXPECT_EQ(library.bankHeaderAt(kCategoryList, 0)->patches.size(), 0u);  // names only: still not made
   EXPECT_EQ(shape(c.categoryTree), "{Lead 1[Lead:Lead 1,Lead 2,Lead 3]:}{Pad 1[Pad:Pad 1]:}");
   library.clearDataStructures(5);
   EXPECT_EQ(c.categoryTree.size(), 2u);
@@ -251,12 +273,18 @@ TEST(Search, FindsNamesByteForByteInRunsOfAHundred) {
     const char* text;
     std::vector<size_t> sizes;
   };
+  // As built, and as a load holds the banks: shared, with their name index.
+  for (const bool indexed : {false, true})
   for (const Case& c : {Case{"pad", {100, 1}}, Case{"Pad", {1}}, Case{"PAD", {}}, Case{" Str", {1}},
-                        Case{"d99 ", {1}}, Case{"Lead", {}}, Case{"Strings     ", {1}}}) {
+                        Case{"d99 ", {1}}, Case{"Lead", {}}, Case{"Strings     ", {1}}, Case{"  pad1", {}},
+                        Case{"pAd", {}}, Case{"pad1            x", {}}, Case{"d1", {12}}}) {
+    SCOPED_TRACE(indexed ? "indexed" : "not indexed");
+    sounds->shared = indexed;
+    if (indexed) sounds->indexNames();
     library.createNewSearchPatchFiles(c.text);
     const auto& found = library.contents().searchBanks;
     std::vector<size_t> sizes;
-    for (const auto& b : found) sizes.push_back(b->patches.size());
+    for (int i = 0; i < library.bankCount(kSearchList); ++i) sizes.push_back(library.bankAt(kSearchList, i)->patches.size());
     EXPECT_EQ(sizes, c.sizes) << c.text;
     if (!found.empty()) {
       EXPECT_EQ(found[0]->fileName, "Search Results 1");
@@ -266,7 +294,7 @@ TEST(Search, FindsNamesByteForByteInRunsOfAHundred) {
     }
   }
   library.createNewSearchPatchFiles("Pad St");
-  const auto& hit = library.contents().searchBanks.at(0)->patches.at(0);
+  const auto& hit = library.bankAt(kSearchList, 0)->patches.at(0);
   EXPECT_EQ(hit.dumps.size(), 2u);  // first two of three
   EXPECT_EQ(hit.typeCode, 0);
   EXPECT_EQ(hit.category, "Lead");
@@ -374,21 +402,20 @@ TEST(SplitMove, AnOriginalThatCannotBeMovedIsSplitOnce) {
   EXPECT_EQ(readFile(data.converted()), Bytes{1});
 }
 
-// The folder is read once for every instance holding its load; an edit stays
-// in its instance; a saved bank or a reload is what instances made later see.
+// The folder is read once for every instance holding its load, and the load
+// is kept when the last of them closes; an edit stays in its instance; a
+// reload is what instances made later get.
 TEST(SharedLoads, OneReadingForAllAndEditsStayWithTheirInstance) {
   DataFolder data;
   writeFile(data.patches() / "one.syx", soundFile("one", 100));
   writeFile(data.patches() / "Sub/two.syx", soundFile("two", 100));
   auto first = std::make_unique<PatchLibrarian>();
   first->loadSharedPatches(data.patchesStr() + "/");
-  // A file that appears now is not read by an instance that shares the load.
-  writeFile(data.patches() / "three.syx", soundFile("three", 100));
-  PatchLibrarian second;
-  second.loadSharedPatches(data.patchesStr());
-  ASSERT_EQ(second.bankCount(kSoundList), 2);
-  EXPECT_EQ(first->bankAt(kSoundList, 0).get(), second.bankAt(kSoundList, 0).get());
-  EXPECT_EQ(first->bankAt(kCategoryList, 0).get(), second.bankAt(kCategoryList, 0).get());
+  auto second = std::make_unique<PatchLibrarian>();
+  second->loadSharedPatches(data.patchesStr());
+  ASSERT_EQ(second->bankCount(kSoundList), 2);
+  EXPECT_EQ(first->bankAt(kSoundList, 0).get(), second->bankAt(kSoundList, 0).get());
+  EXPECT_EQ(first->bankAt(kCategoryList, 0).get(), second->bankAt(kCategoryList, 0).get());
 
   LibrarianPatch received;
   received.name = "Received        ";
@@ -399,22 +426,180 @@ TEST(SharedLoads, OneReadingForAllAndEditsStayWithTheirInstance) {
   const std::string before = first->bankAt(kSoundList, 0)->patches[5].name;
   ASSERT_TRUE(first->setSysexDatatoSelectedSlot(&received));
   EXPECT_EQ(first->bankAt(kSoundList, 0)->patches[5].name, "Received        ");
-  EXPECT_EQ(second.bankAt(kSoundList, 0)->patches[5].name, before);
-  EXPECT_EQ(first->contents().soundTree.size(), second.contents().soundTree.size());
+  EXPECT_EQ(second->bankAt(kSoundList, 0)->patches[5].name, before);
+  EXPECT_EQ(first->contents().soundTree.size(), second->contents().soundTree.size());
 
-  // After a save, instances made later read the folder again.
-  first->forgetSharedLoad();
+  // Every instance closed: the next one made takes the same load.
+  const std::weak_ptr<PatchFile> kept = second->bankAt(kSoundList, 0);
+  first.reset();
+  second.reset();
+  ASSERT_FALSE(kept.expired());
   PatchLibrarian third;
   third.loadSharedPatches(data.patchesStr());
-  EXPECT_EQ(third.bankCount(kSoundList), 3);
-  EXPECT_EQ(second.bankCount(kSoundList), 2);  // which keeps what it shows
+  EXPECT_EQ(third.bankAt(kSoundList, 0), kept.lock());
+  EXPECT_EQ(third.bankAt(kSoundList, 0)->patches[5].name, before);
 
   // A reload reads the folder and is what instances made later get.
-  fs::remove(data.patches() / "three.syx");
-  second.initBankFilesOnDiscard(data.patchesStr());
+  third.initBankFilesOnDiscard(data.patchesStr());
   PatchLibrarian fourth;
   fourth.loadSharedPatches(data.patchesStr());
   EXPECT_EQ(fourth.bankCount(kSoundList), 2);
-  EXPECT_EQ(fourth.bankAt(kSoundList, 0).get(), second.bankAt(kSoundList, 0).get());
-  EXPECT_EQ(third.bankCount(kSoundList), 3);
+  EXPECT_EQ(fourth.bankAt(kSoundList, 0).get(), third.bankAt(kSoundList, 0).get());
+  EXPECT_NE(fourth.bankAt(kSoundList, 0), kept.lock());
+}
+
+// A load is handed out again only while its folders and bank files are as
+// they were: after a change the next instance reads the folder, and the
+// instance made before keeps what it shows.
+struct StaleCase {
+  std::string label;
+  std::function<void(const DataFolder&)> change;
+  std::vector<std::string> banks;  // the file names the next instance lists
+  std::string firstName;           // slot 0 of one.syx there
+};
+
+TEST(SharedLoads, AChangedFolderOrFileIsReadAgainByTheNextInstance) {
+  const std::string one = numbered("one", 0);
+  const StaleCase rows[] = {
+      {"nothing changed", [](const DataFolder&) {}, {"two.syx", "one.syx"}, one},
+      {"file added", [](const DataFolder& d) { writeFile(d.patches() / "three.syx", soundFile("three", 100)); },
+       {"two.syx", "one.syx", "three.syx"}, one},
+      {"file added in a new folder",
+       [](const DataFolder& d) { writeFile(d.patches() / "Sub/New/four.syx", soundFile("four", 100)); },
+       {"four.syx", "two.syx", "one.syx"}, one},
+      {"file written in place", [](const DataFolder& d) { writeFile(d.patches() / "one.syx", soundFile("new", 100)); },
+       {"two.syx", "one.syx"}, numbered("new", 0)},
+      {"file written through the library's writer",
+       [](const DataFolder& d) {
+         PatchLibrarian writer;
+         writer.loadSharedPatches(d.patchesStr());
+         LibrarianPatch saved;
+         saved.name = "Saved           ";
+         saved.dumps.push_back({soundDump("Saved")});
+         writer.upperBank = 1;  // one.syx, after Sub/two.syx
+         writer.targetSlot = 0;
+         ASSERT_TRUE(writer.setSysexDatatoSelectedSlot(&saved));
+         // No forgetSharedLoad: the file's stamp alone tells.
+         ASSERT_TRUE(writer.saveEditedPatch((d.patches() / "one.syx").string(), "one.syx"));
+       },
+       {"two.syx", "one.syx"}, "Saved           "},
+      {"file removed", [](const DataFolder& d) { fs::remove(d.patches() / "Sub/two.syx"); }, {"one.syx"}, one},
+      {"file grown past the least bank size",
+       [](const DataFolder& d) { writeFile(d.patches() / "tiny.syx", soundFile("tiny", 100)); },
+       {"two.syx", "one.syx", "tiny.syx"}, one},
+  };
+  for (const StaleCase& row : rows) {
+    SCOPED_TRACE(row.label);
+    DataFolder data;
+    writeFile(data.patches() / "one.syx", soundFile("one", 100));
+    writeFile(data.patches() / "Sub/two.syx", soundFile("two", 100));
+    writeFile(data.patches() / "tiny.syx", soundFile("tiny", 1));  // under the size floor: not a bank
+    PatchLibrarian before;
+    before.loadSharedPatches(data.patchesStr());
+    ASSERT_EQ(names(before.contents().soundBanks), (std::vector<std::string>{"two.syx", "one.syx"}));
+    row.change(data);
+    PatchLibrarian after;
+    after.loadSharedPatches(data.patchesStr());
+    auto guard = after.lock();
+    EXPECT_EQ(names(after.contents().soundBanks), row.banks);
+    for (const auto& bank : after.contents().soundBanks)
+      if (bank->fileName == "one.syx") {
+        EXPECT_EQ(bank->patches[0].name, row.firstName);
+      }
+    const bool same = row.label == "nothing changed";
+    EXPECT_EQ(after.bankAt(kSoundList, 0) == before.bankAt(kSoundList, 0), same);
+    EXPECT_EQ(names(before.contents().soundBanks), (std::vector<std::string>{"two.syx", "one.syx"}));
+  }
+}
+
+// The load runs on a worker: the call returns with the library empty, the
+// banks arrive once, and what waits for them waits off the caller's thread.
+TEST(SharedLoads, ABackgroundLoadArrivesOnAWorker) {
+  DataFolder data;
+  writeFile(data.patches() / "one.syx", soundFile("bg", 100));
+  std::mutex logMutex;
+  std::vector<std::thread::id> loggers;
+  std::vector<std::string> lines;
+  {
+    PatchLibrarian library;
+    library.hooks.debugLog = [&](const std::string& line) {
+      std::lock_guard<std::mutex> guard(logMutex);
+      loggers.push_back(std::this_thread::get_id());
+      lines.push_back(line);
+    };
+    PatchLibrarian second;
+    LoadsHeld held(data.patchesStr());
+    library.loadSharedPatchesInBackground(data.patchesStr());
+    second.loadSharedPatchesInBackground(data.patchesStr());
+    // The workers wait for the held reading: nothing has arrived.
+    EXPECT_FALSE(library.loaded());
+    EXPECT_FALSE(library.takeArrival());
+    EXPECT_EQ(library.bankCount(kSoundList), 0);
+    held.release();
+    library.waitUntilLoaded();
+    EXPECT_TRUE(library.loaded());
+    EXPECT_TRUE(library.takeArrival());
+    EXPECT_FALSE(library.takeArrival());  // once per load
+    ASSERT_EQ(library.bankCount(kSoundList), 1);
+    EXPECT_EQ(library.bankAt(kSoundList, 0)->patches[0].name, numbered("bg", 0));
+    second.waitUntilLoaded();
+    EXPECT_EQ(second.bankAt(kSoundList, 0), library.bankAt(kSoundList, 0));  // the folder read once
+  }
+  std::lock_guard<std::mutex> guard(logMutex);
+  ASSERT_FALSE(loggers.empty());
+  for (const auto& id : loggers) EXPECT_NE(id, std::this_thread::get_id());
+  EXPECT_EQ(lines.back(), "PATCH LIBRARIAN COMPLETED FILE LOADING...");
+}
+
+// A library gone before its background load ends is not reached by it.
+TEST(SharedLoads, ALibraryGoneBeforeItsLoadIsNotReached) {
+  DataFolder data;
+  writeFile(data.patches() / "one.syx", soundFile("gone", 100));
+  std::atomic<int> lines{0};
+  LoadsHeld held(data.patchesStr());
+  {
+    PatchLibrarian library;
+    library.hooks.debugLog = [&](const std::string&) { ++lines; };
+    library.loadSharedPatchesInBackground(data.patchesStr());
+    library.detachBackgroundLoad();
+    library.waitUntilLoaded();  // returns: nothing more will arrive
+    EXPECT_EQ(library.bankCount(kSoundList), 0);
+  }
+  held.release();
+  // The library gone heard nothing of the worker, and a later instance
+  // loads the folder as ever.
+  PatchLibrarian later;
+  later.loadSharedPatches(data.patchesStr());
+  EXPECT_EQ(later.bankCount(kSoundList), 1);
+  EXPECT_EQ(lines, 0);
+}
+
+// Bank files the load leaves out are named with their reason, in load order.
+TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
+  DataFolder data;
+  writeFile(data.patches() / "A/Huge.syx", soundFile("h", 110));
+  writeFile(data.patches() / "Big.syx", soundFile("b", 130));
+  writeFile(data.patches() / "Fine.syx", soundFile("f", 78));
+  writeFile(data.patches() / "Locked.syx", soundFile("l", 78));
+  fs::permissions(data.patches() / "Locked.syx", fs::perms::none);
+  const bool rootCanRead = static_cast<bool>(std::ifstream(data.patches() / "Locked.syx"));
+  PatchLibrarian library;
+  library.maxSplitEntries = 105;
+  library.maxBankFileSize = 120 * 392;
+  library.loadPatchesFromFilesystem(data.patchesStr());
+  std::vector<std::string> got;
+  for (const auto& left : library.contents().leftOut)
+    got.push_back(fs::path(left.path).lexically_relative(data.patches()).string() + ": " + left.reason);
+  std::vector<std::string> expected = {"A/Huge.syx: more than 105 sounds", "Big.syx: too large"};
+  if (!rootCanRead) expected.push_back("Locked.syx: cannot be read");
+  EXPECT_EQ(got, expected);
+  const std::vector<std::string> read =
+      rootCanRead ? std::vector<std::string>{"Fine.syx", "Locked.syx"} : std::vector<std::string>{"Fine.syx"};
+  EXPECT_EQ(names(library.contents().soundBanks), read);
+  EXPECT_EQ(leftOutStatusText(library.contents().leftOut),
+            "Left out of the library: Huge.syx (more than 105 sounds) and " + std::to_string(expected.size() - 1) +
+                " more");
+  EXPECT_EQ(leftOutStatusText({{"/x/Only.syx", "cannot be split"}}), "Left out of the library: Only.syx (cannot be split)");
+  EXPECT_EQ(leftOutStatusText({}), "");
+  fs::permissions(data.patches() / "Locked.syx", fs::perms::owner_all);
 }

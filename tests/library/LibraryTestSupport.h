@@ -16,7 +16,11 @@
 #include <string>
 #include <vector>
 
+#include <future>
+#include <thread>
+
 #include "PatchLibrarian.h"
+#include "SharedLibraryLoads.h"
 
 namespace fs = std::filesystem;
 
@@ -247,3 +251,38 @@ inline SmfFile parseSmf(const Bytes& f) {
   smf.ok = p == f.size();
   return smf;
 }
+
+// Reads the folder of key from another thread and holds that reading until
+// release(): a load of the folder started meanwhile waits for it, and then
+// reads the folder itself (what the held reading gives is never handed out).
+class LoadsHeld {
+ public:
+  explicit LoadsHeld(const std::string& folder) {
+    std::promise<void> holding;
+    std::future<void> held = holding.get_future();
+    mThread = std::thread([this, &holding, key = SharedLibraryLoads::keyOf(folder)] {
+      SharedLibraryLoads::take(key, [&] {
+        holding.set_value();
+        mReleased.wait();
+        // Stamped with what is not there: it never holds.
+        auto load = std::make_shared<SharedLoad>();
+        load->contents.stamps.emplace_back("/a file a test made up", userfiles::FileStamp{});
+        return load;
+      });
+    });
+    held.wait();
+  }
+  LoadsHeld(const LoadsHeld&) = delete;
+  LoadsHeld& operator=(const LoadsHeld&) = delete;
+  ~LoadsHeld() { release(); }
+  void release() {
+    if (!mThread.joinable()) return;
+    mRelease.set_value();
+    mThread.join();
+  }
+
+ private:
+  std::promise<void> mRelease;
+  std::shared_future<void> mReleased = mRelease.get_future().share();
+  std::thread mThread;
+};

@@ -1,10 +1,14 @@
 // A plug-in started against a data folder with a library loads its banks:
 // in process, and as a host loads the built plug-in.
+#include <chrono>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "DataFolder.h"
 #include "LibraryTestSupport.h"
+#include "IControl.h"
+#include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
 #include "TestHost.h"
@@ -32,6 +36,19 @@ class PluginLibrary : public ::testing::Test {
     return files;
   }
 
+  // Waits (bounded) until the log holds the line: a plug-in loaded as a host
+  // does is reached only through its log.
+  bool awaitLogged(const std::string& message) {
+    for (int i = 0; i < 10000; ++i) {
+      std::ifstream in(getDebugLogPath());
+      for (std::string text; std::getline(in, text);)
+        if (text.size() >= message.size() && text.compare(text.size() - message.size(), message.size(), message) == 0)
+          return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+  }
+
   DataFolder base;  // XDG_DATA_HOME, removed afterwards
   struct {
     fs::path root;
@@ -44,6 +61,7 @@ class PluginLibrary : public ::testing::Test {
 TEST_F(PluginLibrary, TheConstructorLoadsTheLibraryFolder) {
   ASSERT_EQ(fs::path(getPatchesFolderStr()), data.patches());
   Tarnivex plug(IPlugInstanceInfo{});
+  plug.waitForLibrary();
   const PatchLibrarian& library = *plug.patchLibrarian;
   auto guard = library.lock();
   std::vector<std::string> sounds, multis;
@@ -59,6 +77,38 @@ TEST_F(PluginLibrary, TheBuiltPluginListsItsBanksWhenAHostLoadsIt) {
   TestHost host;
   ASSERT_TRUE(host.Loaded()) << host.LoadError();
   ASSERT_NE(host.Create(), nullptr);
+  // Read on the plug-in's worker, not inside create.
+  EXPECT_TRUE(awaitLogged("PATCH LIBRARIAN COMPLETED FILE LOADING..."));
   host.Close();
   EXPECT_EQ(loggedFiles(), (std::vector<std::string>{"Factory/Bass.mid", "Factory/Leads.syx", "Multis.syx"}));
+}
+
+// Create returns before the library is read; the window lists the banks once
+// they are there, and names a bank file left out with its reason.
+TEST_F(PluginLibrary, TheLibraryArrivesAfterCreateAndTheWindowShowsIt) {
+  writeFile(data.patches() / "Huge.syx", soundFile("huge", 5001));
+  // Another reading holds the process's loads: the plug-in's worker waits
+  // behind it, and create does not.
+  LoadsHeld held(data.patchesStr());
+  Tarnivex plug(IPlugInstanceInfo{});
+  ITextControl status{nullptr};
+  plug.paramNameDisplay = &status;
+  EXPECT_FALSE(plug.patchLibrarian->loaded());
+  EXPECT_EQ(plug.GetParam(kPatchSelectionListUpper)->GetNDisplayTexts(), 0);
+  held.release();
+
+  plug.patchLibrarian->waitUntilLoaded();
+  EXPECT_EQ(plug.GetParam(kPatchSelectionListUpper)->GetNDisplayTexts(), 0);  // shown on the GUI thread
+  plug.OnIdle();
+  for (const int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
+    const IParam* param = plug.GetParam(list);
+    ASSERT_EQ(param->GetNDisplayTexts(), 2);
+    EXPECT_STREQ(param->GetDisplayText(0), "Bass.mid");
+    EXPECT_STREQ(param->GetDisplayText(1), "Leads.syx");
+  }
+  EXPECT_EQ(status.GetText(), "Left out of the library: Huge.syx (more than 5000 sounds)");
+  // Once per load: a later idle leaves the status line to others.
+  status.SetTextFromPlug("");
+  plug.OnIdle();
+  EXPECT_EQ(status.GetText(), "");
 }

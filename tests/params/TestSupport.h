@@ -53,6 +53,7 @@ class LoggedPlug {
     if (const char* old = std::getenv("TARNIVEX_RESOURCE_DIR")) mOldResources = old;
     setenv("TARNIVEX_RESOURCE_DIR", resourceDir.c_str(), 1);
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    plug->waitForLibrary();
     plug->debugLogPath = mDir.file("debug.txt");
     clearLog();
     plug->debugLogEnabled = true;

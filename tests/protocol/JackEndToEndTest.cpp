@@ -16,6 +16,7 @@ class JackEndToEndTest : public JackTest {
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(JackTest::SetUp());
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    plug->waitForLibrary();
     ASSERT_NO_FATAL_FAILURE(Connect(*plug, false));
     prepareSoundParameters(*plug, kDeviceId);
     link = std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { peer->Send(reply); });
@@ -46,6 +47,7 @@ class JackConversationTest : public JackTest {
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(JackTest::SetUp());
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    plug->waitForLibrary();
     ASSERT_NO_FATAL_FAILURE(Connect(*plug, true));
     prepareSoundParameters(*plug, 0);
     link = std::make_unique<InstrumentLink>(instrument, [this](const SimBytes& reply) { peer->Send(reply); });

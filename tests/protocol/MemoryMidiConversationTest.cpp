@@ -13,6 +13,7 @@ class MemoryMidiConversationTest : public ::testing::Test {
     backend->setInPorts({"dirirU"});
     SetMidiBackend(backend);
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+    plug->waitForLibrary();
     plug->getExternalMIDIOutNames();
     plug->getExternalMIDIInNames();
     int out = 1, in = 1;

@@ -32,6 +32,7 @@ class RecordingTarnivex : public Tarnivex {
   using Bytes = std::vector<unsigned char>;
 
   RecordingTarnivex() : Tarnivex(IPlugInstanceInfo{}) {
+    waitForLibrary();
     tabSwitchFunctions = std::make_unique<RecordingTabs>();
     tabs = static_cast<RecordingTabs*>(tabSwitchFunctions.get());
     linkManager = std::make_unique<RecordingLinks>();

@@ -125,6 +125,7 @@ class FirstSessionTest : public JackTest {
 
 TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
+  plug->waitForLibrary();
   ASSERT_EQ(editor(effEditOpen, 0, 0, window->Handle()), 1);
   idle(20);
   shot("1-welcome");
