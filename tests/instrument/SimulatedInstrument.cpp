@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "FrameChecksum.h"
 #include "SoundDumpLayout.h"
 #include "SysExFormat.h"
 
@@ -142,7 +143,7 @@ void SimulatedInstrument::applyDump(const SimBytes& m) {
                    : command == kMultiDumpCommand ? kMultiDumpSize
                                                   : kGlobalDumpSize;
   if (static_cast<int>(m.size()) != size) return;
-  const int expected = dumpChecksum(m.data(), size);
+  const int expected = sim::frameChecksum(m.data(), static_cast<size_t>(size));
   if (m[m.size() - 2] != expected) return mChecksumErrors.push_back({command, expected, m[m.size() - 2]});
   if (command == kGlobalDumpCommand) {
     mGlobal = m;

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "FrameChecksum.h"
 #include "BankFileFormat.h"
 #include "LibraryTestSupport.h"
 #include "UserFiles.h"
@@ -265,7 +266,7 @@ TEST(DumpsSavedTwice, ShortDumpsKeepWhatFollowsTheirEndAndLongOnesTheirChecksum)
   }
   const Bytes& longDump = first.patches[3].dumps[0].bytes;
   EXPECT_EQ(longDump.size(), 500u);
-  EXPECT_EQ(longDump[390], dumpChecksum(longDump, 390));
+  EXPECT_EQ(longDump[390], sim::frameChecksum(longDump.data(), 392));
 
   for (const bool midi : {false, true}) {
     SCOPED_TRACE(midi ? "mid" : "syx");
