@@ -13,6 +13,10 @@ inline uint8_t frameChecksum(const uint8_t* frame, size_t length) {
   for (size_t i = 4; i + 3 <= length; ++i) sum = static_cast<uint8_t>((sum + frame[i]) & 0x7F);
   return sum;
 }
+// Writes it into byte length - 2 of a frame of at least six bytes.
+inline void writeFrameChecksum(uint8_t* frame, size_t length) {
+  if (frame && length >= 6) frame[length - 2] = frameChecksum(frame, length);
+}
 // Of a whole frame held in a byte container (the checksum at size - 2).
 template <class Frame>
 uint8_t frameChecksum(const Frame& frame) {
