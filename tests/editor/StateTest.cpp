@@ -514,6 +514,20 @@ TEST_F(StateTest, ChunksOfEitherLayoutAreTakenAndTheTwoDamagedClassesRefused) {
     EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(hosted.size()), hosted.data(), 0.0f), 0);
     EXPECT_EQ(current(), before);
   }
+  // A bank chunk is taken whole, and refused whole when cut.
+  param(kFilter1Cutoff + 3)->Set(9);
+  const VstIntPtr bankSize = effect->dispatcher(effect, effGetChunk, 0, 0, &data, 0.0f);
+  ASSERT_GT(bankSize, 16);
+  Bytes bank(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + bankSize);
+  param(kFilter1Cutoff + 3)->Set(10);
+  EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data(), 0.0f), 1);
+  EXPECT_EQ(param(kFilter1Cutoff + 3)->Value(), 9);
+  param(kFilter1Cutoff + 3)->Set(10);
+  const Bytes before = current();
+  bank.resize(bank.size() - 8);
+  EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data(), 0.0f), 0);
+  EXPECT_EQ(param(kFilter1Cutoff + 3)->Value(), 10);
+  EXPECT_EQ(current(), before);
 }
 
 TEST(PatchManagerBlock, NamesAreCutToTheirWidthAndTheLengthIsBigEndian) {
