@@ -5,6 +5,7 @@
 // the same without the block and the four selection values.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "IGraphics.h"
@@ -34,6 +35,56 @@ bool readFinite(const ByteChunk& chunk, int& pos, double* out) {
   if (pos < 0) return false;
   pos = chunk.ReadValue(out, pos);
   return pos >= 0 && std::isfinite(*out);
+}
+
+bool startsWithMarkers(const ByteChunk& chunk, int pos) {
+  int first = 0, second = 0;
+  pos = chunk.ReadValue(&first, pos);
+  return pos >= 0 && chunk.ReadValue(&second, pos) >= 0 && first == kStateMarker && second == kStateMarker;
+}
+
+// Reads a section from startPos into section, applying nothing; the
+// position after it, or -1 when any block it claims is not whole.
+int readSection(const ByteChunk& chunk, int startPos, bool full, int automatable, int savedCount,
+                StateSection& section) {
+  if (startPos < 0) return -1;
+  int pos = startPos;
+  int marker = 0;
+  pos = chunk.ReadValue(&marker, pos);
+  if (pos < 0 || marker != kStateMarker) return -1;
+  if (!readFinite(chunk, pos, &section.quickTab) || !readFinite(chunk, pos, &section.qModel)) return -1;
+  for (int i = 0; i < automatable; ++i) {
+    double ignored = 0.0;
+    if (!readFinite(chunk, pos, &ignored)) return -1;
+  }
+  const long long valueBytes = 8LL * savedCount;
+  // Chunks of earlier versions hold the short form only.
+  section.longForm = full && chunk.Size() - pos != valueBytes;
+  if (section.longForm) {
+    pos = Patch::readBlock(chunk, pos, &section.block);
+    // The snapshot is a whole short form of this plug-in: a length field
+    // that is off would read names and values from the wrong places.
+    const long long shortForm = kHeadBytes + 8LL * automatable + valueBytes;
+    const auto& snapshot = section.block.snapshot;
+    if (pos < 0 || static_cast<long long>(snapshot.size()) != shortForm) return -1;
+    int snapshotMarker = 0;
+    std::memcpy(&snapshotMarker, snapshot.data(), sizeof snapshotMarker);
+    if (snapshotMarker != kStateMarker) return -1;
+    for (double& selection : section.selections)
+      if (!readFinite(chunk, pos, &selection)) return -1;
+  } else if (startsWithMarkers(chunk, pos)) {
+    // A long form cut at the short form's length: what would be read as
+    // values is the patch manager's block.
+    return -1;
+  }
+  if (pos < 0 || chunk.Size() - pos < valueBytes) return -1;
+  section.valuesPos = pos;
+  for (int i = 0; i < savedCount; ++i) {
+    double value = 0.0;
+    if (!readFinite(chunk, pos, &value)) return -1;
+  }
+  section.endPos = pos;
+  return pos;
 }
 
 std::string orSetName(const std::string& text) { return text.empty() ? "Set Name" : text; }
@@ -94,34 +145,22 @@ bool Tarnivex::SerializeState2(ByteChunk* chunk, bool full) {
 
 int Tarnivex::UnserializeState(ByteChunk* chunk, int startPos) { return UnserializeState2(chunk, startPos, true); }
 
+int Tarnivex::CheckState(ByteChunk* chunk, int startPos) {
+  StateSection section;
+  return chunk ? readSection(*chunk, startPos, true, NAutomatableParams(), savedParamCount(), section) : -1;
+}
+
+void Tarnivex::OnStateRefused() {
+  displayText("Project not loaded", "its saved state is damaged or cut", "");
+}
+
 int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
-  if (!chunk || startPos < 0) return -1;
   // ---- Read and check the whole section first: a damaged chunk changes nothing.
   StateSection section;
-  int pos = startPos;
-  int marker = 0;
-  pos = chunk->ReadValue(&marker, pos);
-  if (pos < 0 || marker != kStateMarker) return -1;
-  if (!readFinite(*chunk, pos, &section.quickTab) || !readFinite(*chunk, pos, &section.qModel)) return -1;
-  for (int i = 0; i < NAutomatableParams(); ++i) {
-    double ignored = 0.0;
-    if (!readFinite(*chunk, pos, &ignored)) return -1;
+  if (!chunk || readSection(*chunk, startPos, full, NAutomatableParams(), savedParamCount(), section) < 0) {
+    OnStateRefused();
+    return -1;
   }
-  const long long valueBytes = 8LL * savedParamCount();
-  // Chunks of earlier versions hold the short form only.
-  section.longForm = full && chunk->Size() - pos != valueBytes;
-  if (section.longForm) {
-    pos = Patch::readBlock(*chunk, pos, &section.block);
-    for (double& selection : section.selections)
-      if (!readFinite(*chunk, pos, &selection)) return -1;
-  }
-  if (pos < 0 || chunk->Size() - pos < valueBytes) return -1;
-  section.valuesPos = pos;
-  for (int i = 0; i < savedParamCount(); ++i) {
-    double value = 0.0;
-    if (!readFinite(*chunk, pos, &value)) return -1;
-  }
-  section.endPos = pos;
 
   // ---- Apply.
   IParam* quickTab = GetParam(kQuickTab);

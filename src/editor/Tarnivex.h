@@ -50,6 +50,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void ProcessSysEx(ISysEx* msg, bool fromDevice) override;
   bool SerializeState(ByteChunk* chunk) override;
   int UnserializeState(ByteChunk* chunk, int startPos) override;
+  int CheckState(ByteChunk* chunk, int startPos) override;
+  void OnStateRefused() override;
   void OnMidiOutRefused(const char* reason) override;
 
   // ---- Project state (EditorState.cpp): the long form for the host, the

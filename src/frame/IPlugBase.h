@@ -76,6 +76,10 @@ class IPlugBase {
   virtual bool MidiNoteName(int noteNumber, char* name);
   virtual bool SerializeState(ByteChunk* chunk) { return SerializeParams(chunk); }
   virtual int UnserializeState(ByteChunk* chunk, int startPos) { return UnserializeParams(chunk, startPos); }
+  // Where a whole section starting at startPos ends, or -1: reads, applies nothing.
+  virtual int CheckState(ByteChunk* chunk, int startPos);
+  // A chunk the host handed over was refused, and nothing of it applied.
+  virtual void OnStateRefused() {}
   // stateSize < 0: the caller vouches for the length.
   virtual bool CompareState(const unsigned char* state, int startPos, int stateSize = -1);
   virtual void OnWindowResize() {}
@@ -187,6 +191,8 @@ class IPlugBase {
   int UnserializeNonAutomatedParams(ByteChunk* chunk, int startPos, int count);
   bool SerializePresets(ByteChunk* chunk);
   int UnserializePresets(ByteChunk* chunk, int startPos);
+  // Where the presets' part of a bank chunk ends when every preset in it is whole, or -1.
+  int CheckPresets(ByteChunk* chunk, int startPos);
   void MakeDefaultPreset(const char* name = nullptr, int nPresets = 1);
   void MakePreset(const char* name, ...);
   void MakePresetFromNamedParams(const char* name, int nParamsNamed, ...);

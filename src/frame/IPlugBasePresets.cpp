@@ -126,6 +126,23 @@ bool IPlugBase::SerializePresets(ByteChunk* chunk) {
   return true;
 }
 
+int IPlugBase::CheckState(ByteChunk* chunk, int startPos) {
+  const long long end = startPos + 8LL * NAutomatableParams();
+  return startPos < 0 || end > chunk->Size() ? -1 : static_cast<int>(end);
+}
+
+int IPlugBase::CheckPresets(ByteChunk* chunk, int startPos) {
+  WDL_String name;
+  int pos = startPos;
+  for (int i = 0; i < mPresets.GetSize() && pos >= 0; ++i) {
+    bool initialized = false;
+    pos = chunk->ReadString(&name, pos);
+    if (pos >= 0) pos = chunk->ReadBool(&initialized, pos);
+    if (pos >= 0 && initialized) pos = CheckState(chunk, pos);
+  }
+  return pos;
+}
+
 int IPlugBase::UnserializePresets(ByteChunk* chunk, int startPos) {
   WDL_String name;
   int pos = startPos;

@@ -276,11 +276,18 @@ VstIntPtr IPlugVST::SetChunk(bool isBank, const void* data, VstIntPtr size) {
   int pos = 0;
   const int version = IPlugBase::GetIPlugVerFromChunk(&chunk, &pos);
   if (isBank && version >= kChunkVersion) {
+    // Presets are applied as they are read: the whole bank is checked first,
+    // so a damaged one changes nothing.
+    const int presetsEnd = CheckPresets(&chunk, pos);
+    if (presetsEnd < 0 || CheckState(&chunk, presetsEnd) < 0) {
+      OnStateRefused();
+      return 0;
+    }
     pos = UnserializePresets(&chunk, pos);
     pos = UnserializeState(&chunk, pos);
   } else {
     pos = UnserializeState(&chunk, pos);
-    ModifyCurrentPreset();
+    if (pos >= 0) ModifyCurrentPreset();
   }
   if (pos < 0) return 0;
   RedrawParamControls();

@@ -472,9 +472,9 @@ constexpr DisplayRule kRules[] = {
     {kModifier4Source2, kBlock, K::kNamedList, "modifierMatrixSources"},
     {kModifier4SourceType, kBlock, K::kNamedList, "modifierOperators"},
     {kModifier4SourceAmount, kBlock, K::kCentredAt64, nullptr},
-    // Banks and programs count from 1, as their menus do.
-    {kMultiPartBank, kBlock, K::kPlusOne, nullptr},
-    {kMultiPartPatch, kBlock, K::kPlusOne, nullptr},
+    // The name/value display shows banks and programs as stored; their menus count from 1.
+    {kMultiPartBank, kBlock, K::kPlainNumber, nullptr},
+    {kMultiPartPatch, kBlock, K::kPlainNumber, nullptr},
     {kMultiPartStatus, kBlock, K::kNamedList, "partStatus"},
     {kMultiPartMIDICh, kBlock, K::kMidiChannel, nullptr},
     {kMultiPartOutput, kBlock, K::kNamedList, "outputList"},
@@ -635,8 +635,8 @@ constexpr DisplayRule kRules[] = {
     {kMIDIFilterToDAWBuffer, kSingle, K::kPlainNumber, nullptr},
     {kSendMIDIClockPointer, kSingle, K::kExcluded, nullptr},
     {kSendMIDIClockInfo, kSingle, K::kExcluded, nullptr},
-    {kMultiBank, kSingle, K::kPlusOne, nullptr},
-    {kMultiPatch, kSingle, K::kPlusOne, nullptr},
+    {kMultiBank, kSingle, K::kPlainNumber, nullptr},
+    {kMultiPatch, kSingle, K::kPlainNumber, nullptr},
     {kControlProgBank, kSingle, K::kOffOn, nullptr},
     {kTempoInformation, kSingle, K::kPlainNumber, nullptr},
     {kFilterLinkValue, kBlock, K::kPlainNumber, nullptr},

@@ -47,7 +47,7 @@ param_texts::Texts UIConfigManager::paramTexts(int paramIdx, param_texts::Form f
   return texts;
 }
 
-int UIConfigManager::scaled(int value) const { return static_cast<int>(value * uiScale); }
+int UIConfigManager::scaled(int value) const { return textlooks::scaledToWindow(value, uiScale); }
 
 IRECT UIConfigManager::scaledRect(int x, int y, int w, int h) const {
   const int left = scaled(x), top = scaled(y);

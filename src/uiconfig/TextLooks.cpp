@@ -11,7 +11,7 @@ namespace {
 constexpr Colour kDisplayYellow{255, 241, 243, 33};
 constexpr Colour kOrange{255, 255, 173, 0};
 
-int scaled(int value, double uiScale) { return static_cast<int>(value * uiScale); }
+int scaled(int value, double uiScale) { return scaledToWindow(value, uiScale); }
 
 Colour grey(int level) { return {255, level, level, level}; }
 }  // namespace

@@ -4,7 +4,17 @@
 // rules to check that every such text can be read on what lies under it.
 #pragma once
 
+#include <algorithm>
+
 namespace textlooks {
+// Positions and sizes the document gives lie within the unscaled window's
+// longer side; anything beyond is clamped there before it is scaled, so a
+// damaged document cannot overflow the scaled integers.
+constexpr int kWindowRange = 1500;
+inline int scaledToWindow(int value, double uiScale) {
+  return static_cast<int>(std::clamp(value, -kWindowRange, kWindowRange) * std::clamp(uiScale, 0.0, 4.0));
+}
+
 // The kinds of text control the GUI document makes.
 enum class Kind {
   kDisplay,          // "display": read-only text

@@ -1,10 +1,15 @@
 // The editor's commands from a table: what each does to the parameters, the
 // layers, the jobs started and the bytes that reach the instrument.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
+#include "FrameChecksum.h"
 #include "../library/LibraryTestSupport.h"
 #include "ControlLayer.h"
 #include "EditMenus.h"
+#include "IGraphics.h"
 #include "FolderMenuControl.h"
 #include "LibrarianBrowser.h"
 #include "LibrarianViewControl.h"
@@ -151,13 +156,53 @@ TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
   bank = plug->patchLibrarian->bankAt(kSoundList, 0);
   const Bytes& dump = bank->patches[3].dumps.at(0).bytes;
   EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Fat Bass        ");
-  EXPECT_EQ(dump[390], dumpChecksum(dump));
+  EXPECT_EQ(dump[390], sim::frameChecksum(dump));
   EXPECT_EQ(param(kBankEditUnsaved)->Value(), 1.0);
   // Taken: the bank-edit flag is set, and a further change is no rename.
   EXPECT_TRUE(plug->browse.bankEditFlag);
   plug->setParamDisplayText(kPatchRename, 0, "Thin Bass");
   setParam(kPatchRename, 1);
   EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "Fat Bass        ");
+}
+
+// "Open Data Folder" and the address controls hand their target to the
+// desktop's opener, xdg-open, found on PATH: a stub records what it got.
+TEST_F(CommandsTest, TheDataFolderAndAddressesGoToTheDesktopOpener) {
+  start();
+  const std::string bin = getDataFolder() + "/stub-bin";
+  std::filesystem::create_directories(bin);
+  const std::string record = bin + "/opened.txt";
+  {
+    std::ofstream stub(bin + "/xdg-open");
+    stub << "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> \"$(dirname \"$0\")/opened.txt\"\n";
+  }
+  std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
+  const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+  // The stub runs in the background: wait (bounded) for its lines.
+  const auto opened = [&](size_t lines) {
+    std::string text;
+    for (int i = 0; i < 5000; ++i) {
+      text = readFile(record);
+      if (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return text;
+  };
+  IGraphics* gui = plug->GetGUI();
+  ASSERT_NE(gui, nullptr);
+  plug->OpenDataDirectory();
+  EXPECT_EQ(opened(1), "1|" + getDataFolder() + "\n");
+  EXPECT_TRUE(gui->OpenURL("https://example.org/a b?c=\"d\"", nullptr, nullptr, nullptr));
+  EXPECT_EQ(opened(2), "1|" + getDataFolder() + "\n1|https://example.org/a b?c=\"d\"\n");
+  EXPECT_TRUE(gui->OpenURL("", nullptr, nullptr, nullptr));  // nothing to open is no failure
+  setenv("PATH", "/nonexistent", 1);
+  EXPECT_FALSE(gui->OpenURL("https://example.org", nullptr, nullptr, nullptr));  // no opener
+  setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+  // Neither started the opener: the next line is the next address's.
+  EXPECT_TRUE(gui->OpenURL("file:///end", nullptr, nullptr, nullptr));
+  EXPECT_EQ(opened(3), "1|" + getDataFolder() + "\n1|https://example.org/a b?c=\"d\"\n1|file:///end\n");
+  setenv("PATH", oldPath.c_str(), 1);
 }
 
 TEST_F(CommandsTest, LibrarySendsOnlyTheBanksOwnEntries) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <thread>
 
+#include "FrameChecksum.h"
 #include "../library/LibraryTestSupport.h"
 #include "ControlLayer.h"
 #include "EditMenus.h"
@@ -152,7 +153,7 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   // "Save (Overwrite current bank)" writes the new name and its checksum.
   window->pickFromMenu(*plug->librarianBrowser->bankEditMenu->GetRECT(), {7});
   std::copy(renamed.begin(), renamed.end(), dumps[5].begin() + 370);
-  dumps[5][390] = dumpChecksum(dumps[5]);
+  dumps[5][390] = sim::frameChecksum(dumps[5]);
   EXPECT_EQ(readFile(file), concat(dumps));
   EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
   // The page leaves the unsaved state as a discard does, and the lower pane,

@@ -4,6 +4,7 @@
 #include <functional>
 #include <random>
 
+#include "FrameChecksum.h"
 #include "ClosingSends.h"
 #include "ControlAction.h"
 #include "EditorTestSupport.h"
@@ -29,6 +30,12 @@ class StateTest : public EditorTest {
     plug->patchManager->setName(0, "My Multi");
     plug->patchManager->setName(1 + 3, soundName);
     plug->patchManager->setName(19 + 3, "LEAD");
+    plug->patchManager->setName(1 + 15, "Last Part");
+    plug->patchManager->setName(19 + 15, "BASS");
+    param(kBankSelection)->InitInt("", 0, 0, 9);
+    param(kPatchSelection)->InitInt("", 0, 0, 99);
+    param(kBankSelection)->Set(4);
+    param(kPatchSelection)->Set(57);
     ByteChunk chunk;
     plug->SerializeState(&chunk);
     plug.reset();
@@ -39,6 +46,8 @@ class StateTest : public EditorTest {
   int restore(const Bytes& bytes, bool openPorts = false) {
     makePlug(openPorts);
     param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+    param(kBankSelection)->InitInt("", 0, 0, 9);
+    param(kPatchSelection)->InitInt("", 0, 0, 99);
     observe();
     const int result = restoreInto(bytes);
     awaitRequestThread();
@@ -94,6 +103,12 @@ TEST_F(StateTest, RestoreWithTheInstrumentReopensThePortsByNameAndSendsTheProjec
   EXPECT_EQ(plug->paramDisplayText(kPatchName + 3, 0), "Bright Lead");
   EXPECT_EQ(plug->paramDisplayText(kCategoryName + 3, 0), "LEAD");
   EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "My Multi");
+  // The last part's names too.
+  EXPECT_EQ(plug->paramDisplayText(kPatchName + 15, 0), "Last Part");
+  EXPECT_EQ(plug->paramDisplayText(kCategoryName + 15, 0), "BASS");
+  // The selections come back; nothing else reads them.
+  EXPECT_EQ(plug->patchManager->bankSelection, 4);
+  EXPECT_EQ(plug->patchManager->patchSelection, 57);
   // Saved again, the project reads the same.
   EXPECT_EQ(current(), project);
 }
@@ -121,7 +136,7 @@ TEST_F(StateTest, TheRestoredProjectLeavesAsGlobalMultiAndActivePartsByteExact) 
   EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 390), "Bright Lead     LEAD");
   for (const Bytes* dump : {&global, &multi, &part}) {
     const int n = static_cast<int>(dump->size());
-    EXPECT_EQ((*dump)[static_cast<size_t>(n - 2)], dumpChecksum(*dump));
+    EXPECT_EQ((*dump)[static_cast<size_t>(n - 2)], sim::frameChecksum(*dump));
     EXPECT_EQ(dump->back(), 0xF7);
   }
 }
@@ -439,6 +454,80 @@ TEST_F(StateTest, DamagedChunksChangeNothing) {
     }
   }
   EXPECT_GT(refused, 250);
+}
+
+// A chunk whose blocks are not whole in their layout is refused, changes
+// nothing and says so; the short form of earlier versions and the long form
+// are taken.
+TEST_F(StateTest, ChunksOfEitherLayoutAreTakenAndTheTwoDamagedClassesRefused) {
+  const Bytes project = savedProject();
+  constexpr size_t kShortForm = 69972;  // marker, part shown, model, 8744 values
+  ASSERT_EQ(Bytes(project.begin() + 28, project.begin() + 32), (Bytes{0x00, 0x01, 0x11, 0x54}));
+  const auto snapshotShorter = [&](uint32_t by) {
+    Bytes bytes = project;
+    const uint32_t length = (69972u - by);
+    for (int k = 0; k < 4; ++k) bytes[28 + static_cast<size_t>(k)] = static_cast<uint8_t>(length >> (24 - 8 * k));
+    return bytes;
+  };
+  backend->setOutPorts({"Other synth"});
+  backend->setInPorts({"Other synth"});
+  makePlug(false);
+  ByteChunk shortChunk;
+  param(kFilter1Cutoff + 3)->InitInt("", 66, 0, 127);
+  plug->SerializeState2(&shortChunk, false);
+  const Bytes shortForm = chunkBytes(shortChunk);
+  ASSERT_EQ(shortForm.size(), kShortForm);
+  // The host's own header (magic and version) before the section.
+  void* data = nullptr;
+  AEffect* effect = plug->GetAEffect();
+  ASSERT_GT(effect->dispatcher(effect, effGetChunk, 1, 0, &data, 0.0f), 8);
+  const Bytes header(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + 8);
+  struct Row {
+    const char* what;
+    Bytes section;
+    bool taken;
+    double cutoff;  // filter 1 cutoff of part 3 afterwards
+  };
+  const Row table[] = {
+      {"the long form", project, true, 77},
+      {"the short form of earlier versions", shortForm, true, 66},
+      {"the long form cut at the short form's length", Bytes(project.begin(), project.begin() + kShortForm), false, 5},
+      {"a snapshot length 8 too small", snapshotShorter(8), false, 5},
+      {"a snapshot length 16 too small", snapshotShorter(16), false, 5},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.what);
+    param(kFilter1Cutoff + 3)->Set(5);
+    nameText.SetTextFromPlug("");
+    const Bytes before = current();
+    ByteChunk chunk;
+    chunk.AppendBytes(row.section.data(), static_cast<int>(row.section.size()));
+    const int result = plug->UnserializeState(&chunk, 0);
+    EXPECT_EQ(result, row.taken ? static_cast<int>(row.section.size()) : -1);
+    EXPECT_EQ(param(kFilter1Cutoff + 3)->Value(), row.cutoff);
+    if (row.taken) continue;
+    EXPECT_EQ(current(), before);
+    EXPECT_EQ(std::string(nameText.GetText()), "Project not loaded");
+    // The same through the host's call, header first: 69,980 bytes for the cut one.
+    Bytes hosted = header;
+    hosted.insert(hosted.end(), row.section.begin(), row.section.end());
+    EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(hosted.size()), hosted.data(), 0.0f), 0);
+    EXPECT_EQ(current(), before);
+  }
+  // A bank chunk is taken whole, and refused whole when cut.
+  param(kFilter1Cutoff + 3)->Set(9);
+  const VstIntPtr bankSize = effect->dispatcher(effect, effGetChunk, 0, 0, &data, 0.0f);
+  ASSERT_GT(bankSize, 16);
+  Bytes bank(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + bankSize);
+  param(kFilter1Cutoff + 3)->Set(10);
+  EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data(), 0.0f), 1);
+  EXPECT_EQ(param(kFilter1Cutoff + 3)->Value(), 9);
+  param(kFilter1Cutoff + 3)->Set(10);
+  const Bytes before = current();
+  bank.resize(bank.size() - 8);
+  EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data(), 0.0f), 0);
+  EXPECT_EQ(param(kFilter1Cutoff + 3)->Value(), 10);
+  EXPECT_EQ(current(), before);
 }
 
 TEST(PatchManagerBlock, NamesAreCutToTheirWidthAndTheLengthIsBigEndian) {

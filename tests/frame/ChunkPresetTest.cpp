@@ -211,3 +211,20 @@ TEST(Presets, LongNamesFromAChunkAreCut) {
   plug.UnserializePresets(&chunk, 0);
   EXPECT_EQ(std::strlen(plug.GetPresetName(1)), 255u);
 }
+
+// A bank chunk is read whole before anything of it is applied: one cut in its
+// last section leaves every parameter and preset as it was.
+TEST(Presets, ACutBankChunkAppliesNoPreset) {
+  TestPlug plug(Presets(2, 2));
+  AEffect* effect = plug.GetAEffect();
+  plug.GetParam(0)->Set(0.25);
+  void* data = nullptr;
+  const VstIntPtr size = effect->dispatcher(effect, effGetChunk, 0, 0, &data, 0.0f);
+  ASSERT_GT(size, 8);
+  std::vector<uint8_t> bank(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+  plug.GetParam(0)->Set(0.75);
+  EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 0, size - 4, bank.data(), 0.0f), 0);
+  EXPECT_EQ(plug.GetParam(0)->Value(), 0.75);
+  EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 0, size, bank.data(), 0.0f), 1);
+  EXPECT_EQ(plug.GetParam(0)->Value(), 0.25);
+}

@@ -42,6 +42,11 @@ std::unique_ptr<Tarnivex>& plugSlot(bool withPorts) {
   static std::unique_ptr<Tarnivex> plain, ports;
   return withPorts ? ports : plain;
 }
+
+std::unique_ptr<Tarnivex>& windowSlot() {
+  static std::unique_ptr<Tarnivex> window;
+  return window;
+}
 }  // namespace
 
 std::vector<uint8_t> changed(std::vector<uint8_t> base, Input& in) {
@@ -100,11 +105,13 @@ MemoryMidiBackend& midiBackend() {
   return *backend;
 }
 
-Tarnivex& plugin(bool withPorts) {
-  auto& slot = plugSlot(withPorts);
+namespace {
+Tarnivex& pluginFor(const std::string& role) {
+  const bool withPorts = role == "plug-ports";
+  auto& slot = role == "plug-window" ? windowSlot() : plugSlot(withPorts);
   if (slot) return *slot;
   midiBackend();
-  const std::string data = freshFolder(withPorts ? "plug-ports" : "plug-plain");
+  const std::string data = freshFolder(role);
   setenv("XDG_DATA_HOME", data.c_str(), 1);
   fs::create_directories(getDataFolder());
 #ifdef TARNIVEX_BUNDLE_RESOURCES
@@ -128,8 +135,14 @@ Tarnivex& plugin(bool withPorts) {
   }
   return plug;
 }
+}  // namespace
+
+Tarnivex& plugin(bool withPorts) { return pluginFor(withPorts ? "plug-ports" : "plug-plain"); }
+
+Tarnivex& windowPlugin() { return pluginFor("plug-window"); }
 
 void releasePlugins() {
+  windowSlot().reset();
   plugSlot(true).reset();
   plugSlot(false).reset();
 }

@@ -78,6 +78,9 @@ std::vector<uint8_t> readBytes(const std::string& path);
 // "plain" with no port open, "ports" with the instrument's in and out open.
 // Its pauses take no time. The data folder is below the scratch folder.
 Tarnivex& plugin(bool withPorts);
+// One more plain plug-in, whose parameters the documents driver may rebuild
+// without changing the other drivers' plug-in.
+Tarnivex& windowPlugin();
 MemoryMidiBackend& midiBackend();
 void releasePlugins();
 

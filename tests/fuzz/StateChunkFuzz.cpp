@@ -4,7 +4,10 @@
 //
 // Input: a mode byte: bit 1 a program chunk, else a bank chunk; bit 0 clear:
 // the chunk itself follows; set: the plug-in's own chunk as changed() makes
-// it from the rest.
+// it from the rest. A chunk that is the plug-in's own cut short is refused,
+// and a refused chunk changes no value and nothing the plug-in saves.
+#include <algorithm>
+
 #include "FuzzDrivers.h"
 #include "FuzzSupport.h"
 #include "IParam.h"
@@ -47,16 +50,26 @@ int stateChunk(const uint8_t* data, size_t size) {
   const uint8_t mode = in.byte();
   const bool preset = mode & 2;
   std::vector<uint8_t> chunk;
+  bool onlyCut = false;
   if (!(mode & 1)) {
     chunk = in.rest();
   } else {
-    chunk = changed(preset ? programBase : bankBase, in);
+    const std::vector<uint8_t>& base = preset ? programBase : bankBase;
+    chunk = changed(base, in);
+    onlyCut = chunk.size() < base.size() && std::equal(chunk.begin(), chunk.end(), base.begin());
   }
   const std::vector<double> before = values(plug);
+  const std::vector<uint8_t> stateBefore = savedChunk(plug, true);
   AEffect* effect = plug.GetAEffect();
-  effect->dispatcher(effect, effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(chunk.size()),
-                     chunk.empty() ? nullptr : chunk.data(), 0.0f);
+  const VstIntPtr taken = effect->dispatcher(effect, effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(chunk.size()),
+                                             chunk.empty() ? nullptr : chunk.data(), 0.0f);
   expectValuesInRange(plug, before);
+  // A chunk cut short is never taken, and one refused changes nothing.
+  if (onlyCut) FUZZ_CHECK(taken == 0);
+  if (!taken) {
+    FUZZ_CHECK(values(plug) == before);
+    FUZZ_CHECK(savedChunk(plug, true) == stateBefore);
+  }
   // What it saves now reads back.
   const std::vector<uint8_t> again = savedChunk(plug, preset);
   FUZZ_CHECK(!again.empty());

@@ -6,6 +6,7 @@
 
 #include "GuiTestSupport.h"
 #include "CachedFont.h"
+#include "GdiRecords.h"
 #include "IPopupMenu.h"
 
 using namespace guitest;
@@ -193,6 +194,25 @@ TEST(Caches, DeclaredImagesAreDecodedWhenFirstDrawn) {
   EXPECT_EQ(std::vector<int>({fresh.W, fresh.H}), std::vector<int>({20, 10}));
   gui.graphics.ReleaseImageById(9101);
   unsetenv("TARNIVEX_RESOURCE_DIR");
+}
+
+// A text style's quality picks the system font's: 0 none, 1 plain (no
+// smoothing), 2 and 3 smoothed, 4 and above plain; the font keeps its
+// smoothing as 0 unchanged, 3 off, 4 on.
+TEST(Caches, TheTextQualityPicksTheFontQuality) {
+  Gui gui;
+  const struct {
+    int textQuality, smoothing;
+  } rows[] = {{-1, 0}, {0, 0}, {1, 3}, {2, 4}, {3, 4}, {4, 3}, {7, 3}};
+  int size = 71;  // sizes of their own: quality is not part of the cache key
+  for (const auto& row : rows) {
+    IText text(size++, &COLOR_BLACK, "Tarnivex Fixed");
+    text.mQuality = row.textQuality;
+    LICE_IFont* font = gui.graphics.CacheFont(&text);
+    ASSERT_NE(font, nullptr) << row.textQuality;
+    ASSERT_NE(font->GetHFont(), nullptr);
+    EXPECT_EQ(font->GetHFont()->antialias, row.smoothing) << "text quality " << row.textQuality;
+  }
 }
 
 TEST(Caches, FontsAreSharedByStyleAndMeasuredTextIsPlaced) {

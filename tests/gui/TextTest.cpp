@@ -1,7 +1,9 @@
 // Text: the drawing-context backend with the fixed bitmap font (exact
 // pixels and rectangles), the cached font's glyph path and UTF-8 walk, real
 // FreeType text, and random bytes that must never hurt.
+#include <algorithm>
 #include <random>
+#include <vector>
 
 #include "CachedFont.h"
 #include "GuiTestSupport.h"
@@ -168,23 +170,62 @@ TEST(CachedFont, FreeTypeTextHasInkInsideItsMeasuredBox) {
   EXPECT_EQ(outside, 0);
 }
 
+// A bitmap inside a larger block: guard rows above and below, and guard
+// pixels right of every row (the row span is wider than the width).
+class GuardedBitmap : public LICE_IBitmap {
+ public:
+  static constexpr int kGuard = 8;
+  static constexpr LICE_pixel kMark = 0xA5C3E17Bu;
+  GuardedBitmap(int w, int h) : mW(w), mH(h), mBlock(size_t((w + kGuard) * (h + 2 * kGuard)), kMark) {
+    for (int y = 0; y < h; ++y) std::fill_n(getBits() + y * getRowSpan(), w, LICE_pixel(0));
+  }
+  LICE_pixel* getBits() override { return mBlock.data() + kGuard * getRowSpan(); }
+  int getWidth() override { return mW; }
+  int getHeight() override { return mH; }
+  int getRowSpan() override { return mW + kGuard; }
+  bool resize(int, int) override { return false; }
+  // Pixels outside the bitmap that were written.
+  int touchedGuards() {
+    int touched = 0;
+    for (int y = -kGuard; y < mH + kGuard; ++y)
+      for (int x = 0; x < getRowSpan(); ++x)
+        if ((y < 0 || y >= mH || x >= mW) && mBlock[size_t((y + kGuard) * getRowSpan() + x)] != kMark) ++touched;
+    return touched;
+  }
+
+ private:
+  int mW, mH;
+  std::vector<LICE_pixel> mBlock;
+};
+
 TEST(CachedFont, RandomBytesNeverHurt) {
   Gui gui(64, 32);
+  GuardedBitmap target(64, 32);
   std::mt19937 rng(12);
   IText fixed(11, &COLOR_WHITE, kFixedFontName), real(12, &COLOR_WHITE, "DejaVu Sans Mono");
   LICE_CachedFont glyphs;
   glyphs.SetFromHFont(CreateFont(12, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 4, 0, "DejaVu Sans"),
                       LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_FX_SHADOW);
+  int drawnRounds = 0;
   for (int i = 0; i < 300; ++i) {
     std::string s(rng() % 24, ' ');
     for (char& ch : s) ch = char(rng() % 255 + 1);
     IRECT r(int(rng() % 80) - 10, int(rng() % 40) - 10, 64, 32);
     gui.graphics.DrawIText(i % 2 ? &fixed : &real, s.c_str(), &r);
     RECT rr{r.L, r.T, r.R, r.B};
-    glyphs.DrawText(gui.graphics.GetDrawBitmap(), s.c_str(), int(rng() % 30) - 2, &rr,
-                    unsigned(rng() % 0x200) | LICE_DT_NEEDALPHA);
+    // Rectangles reaching past every edge: the glyphs are cut at the bitmap.
+    RECT wide{r.L - 40, r.T - 20, r.R + 40, r.B + 20};
+    const unsigned flags = unsigned(rng() % 0x200) | LICE_DT_NEEDALPHA;
+    glyphs.DrawText(&target, s.c_str(), int(rng() % 30) - 2, i % 3 ? &rr : &wide, flags);
+    ASSERT_EQ(target.touchedGuards(), 0) << "round " << i;
+    if (!s.empty()) ++drawnRounds;
   }
-  SUCCEED();
+  EXPECT_GT(drawnRounds, 250);
+  // Something was drawn inside, so the guards are not untouched by chance.
+  int lit = 0;
+  for (int y = 0; y < target.getHeight(); ++y)
+    for (int x = 0; x < target.getWidth(); ++x) lit += target.getBits()[y * target.getRowSpan() + x] != 0;
+  EXPECT_GT(lit, 0);
 }
 
 TEST(GdiShapes, PolygonsBlitsAndImageLists) {

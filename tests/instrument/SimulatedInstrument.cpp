@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "FrameChecksum.h"
 #include "SoundDumpLayout.h"
 #include "SysExFormat.h"
 
@@ -32,7 +33,7 @@ SimBytes frame(int size, int deviceId, uint8_t command, int bank, int program) {
 SimBytes named(SimBytes dump, int first, int length, const std::string& name) {
   for (int i = 0; i < length; ++i)
     dump[static_cast<size_t>(first + i)] = i < static_cast<int>(name.size()) ? static_cast<uint8_t>(name[i]) : ' ';
-  writeDumpChecksum(dump.data(), static_cast<int>(dump.size()));
+  sim::writeFrameChecksum(dump.data(), dump.size());
   return dump;
 }
 
@@ -80,7 +81,7 @@ void SimulatedInstrument::setDeviceId(int id) {
 void SimulatedInstrument::takeDeviceId(int id) {
   mDeviceId = id;
   mGlobal[kGlobalDeviceIdByte] = static_cast<uint8_t>(id);
-  writeDumpChecksum(mGlobal.data(), kGlobalDumpSize);
+  sim::writeFrameChecksum(mGlobal.data(), kGlobalDumpSize);
 }
 
 SimBytes* SimulatedInstrument::slotFor(bool sound, int bank, int program) {
@@ -142,7 +143,7 @@ void SimulatedInstrument::applyDump(const SimBytes& m) {
                    : command == kMultiDumpCommand ? kMultiDumpSize
                                                   : kGlobalDumpSize;
   if (static_cast<int>(m.size()) != size) return;
-  const int expected = dumpChecksum(m.data(), size);
+  const int expected = sim::frameChecksum(m.data(), static_cast<size_t>(size));
   if (m[m.size() - 2] != expected) return mChecksumErrors.push_back({command, expected, m[m.size() - 2]});
   if (command == kGlobalDumpCommand) {
     mGlobal = m;
@@ -165,7 +166,7 @@ void SimulatedInstrument::applyParameterChange(const SimBytes& m) {
   const uint8_t value = m[at + 2];
   if (value >= 0x80 || offset + 2 >= target.size()) return;
   target[offset] = value;
-  writeDumpChecksum(target.data(), static_cast<int>(target.size()));
+  sim::writeFrameChecksum(target.data(), target.size());
   if (global && position == kGlobalDeviceIdPosition) mDeviceId = value;
 }
 
@@ -204,7 +205,7 @@ void SimulatedInstrument::applyShortMessage(const SimBytes& m) {
     SimBytes dump = mSounds[static_cast<size_t>(bank)][m[1]];
     dump[5] = kEditBufferBank;
     dump[6] = static_cast<uint8_t>(channel);
-    writeDumpChecksum(dump.data(), kSoundDumpSize);
+    sim::writeFrameChecksum(dump.data(), kSoundDumpSize);
     mParts[channel] = dump;
   }
 }

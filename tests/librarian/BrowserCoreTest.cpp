@@ -2,6 +2,7 @@
 // rename; the bank selection lists and their display names; job starts.
 #include <gtest/gtest.h>
 
+#include "FrameChecksum.h"
 #include "BrowserTestSupport.h"
 #include "DisplayNames.h"
 #include "LibrarianJobs.h"
@@ -249,7 +250,7 @@ TEST_F(SlotViewTest, ACommittedRenameTakesTheReceivePathAndAClickCancelsIt) {
   }
   const Bytes dump = dumpOf(kSoundList, "Lead A.syx", 4);
   EXPECT_EQ(std::string(dump.begin() + 370, dump.begin() + 386), "New   Name that ");
-  EXPECT_EQ(dump[390], dumpChecksum(dump));
+  EXPECT_EQ(dump[390], sim::frameChecksum(dump));
   EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 1);
   EXPECT_TRUE(host.state.bankEditFlag);
 }

@@ -3,6 +3,7 @@
 // Rerover sound dumps.
 #include <numeric>
 
+#include "FrameChecksum.h"
 #include "BankFileFormat.h"
 #include "InitPatches.h"
 #include "LibraryTestSupport.h"
@@ -72,7 +73,7 @@ TEST_P(GoldenBanks, WrittenFileEqualsTheTemplatesAndReadsBack) {
     const Bytes& d = back.patches[i].dumps.at(0).bytes;
     Bytes expected = dumps[i];
     expected[5] = static_cast<unsigned char>(i);  // the slot the reader gives
-    expected[expected.size() - 2] = dumpChecksum(expected);
+    expected[expected.size() - 2] = sim::frameChecksum(expected);
     EXPECT_EQ(d, expected) << "entry " << i;
     EXPECT_EQ(back.patches[i].name, numbered(c.multi ? "M" : "S", static_cast<int>(i)));
     EXPECT_EQ(back.patches[i].category, c.multi ? "" : "Bass");
@@ -220,7 +221,7 @@ TEST_P(Scan, FindsTheDumpsAndNumbersTheirSlots) {
     if (e.typeCode != 0) continue;
     const Bytes& d = e.dumps.at(0).bytes;
     EXPECT_EQ((Bytes(d.begin(), d.begin() + 5)), (Bytes{0xF0, 0x3E, 0x10, 0x00, 0x10}));
-    EXPECT_EQ(d[390], dumpChecksum(d));
+    EXPECT_EQ(d[390], sim::frameChecksum(d));
   }
 }
 
@@ -241,7 +242,7 @@ TEST(Reader, CompletesShortDumpsAndKeepsLongOnes) {
   EXPECT_EQ(d[299], 0x00);
   EXPECT_EQ(d[300], 0x00);
   EXPECT_EQ(d[389], 0x00);
-  EXPECT_EQ(d[390], dumpChecksum(d));
+  EXPECT_EQ(d[390], sim::frameChecksum(d));
   EXPECT_EQ(d[391], 0xF7);
 
   // A Rerover multi: body unchanged, completed to 393, fresh checksum.
@@ -252,7 +253,7 @@ TEST(Reader, CompletesShortDumpsAndKeepsLongOnes) {
   const Bytes& m = bank.patches.at(0).dumps[0].bytes;
   ASSERT_EQ(m.size(), 393u);
   EXPECT_EQ(Bytes(m.begin() + 6, m.begin() + 200), Bytes(rerover.begin() + 6, rerover.begin() + 200));
-  EXPECT_EQ(m[391], dumpChecksum(m));
+  EXPECT_EQ(m[391], sim::frameChecksum(m));
   EXPECT_EQ(bank.bankType, 1);
 }
 
@@ -275,7 +276,7 @@ TEST(Padding, FillsSoundBanksWithNumberedInitSounds) {
   }
 
   const Bytes initMulti(initMultiData.begin(), initMultiData.end());
-  EXPECT_EQ(dumpChecksum(initMulti), initMulti[391]);  // the stored byte is the real checksum
+  EXPECT_EQ(sim::frameChecksum(initMulti), initMulti[391]);  // the stored byte is the real checksum
   PatchFile multis = bankOf(multiFile("M", 1));
   ASSERT_EQ(multis.patches.size(), 100u);
   for (size_t i = 1; i < 100; ++i) {
@@ -413,7 +414,7 @@ TEST(Conversion, ShortDumpsAreCompletedBeforeConversion) {
       const Bytes& out = bank.patches[0].dumps[0].bytes;
       ASSERT_EQ(out.size(), 392u);
       EXPECT_EQ(out[391], 0xF7);
-      EXPECT_EQ(out[390], dumpChecksum(out));
+      EXPECT_EQ(out[390], sim::frameChecksum(out));
     }
   }
 }

@@ -19,6 +19,7 @@
 #include <future>
 #include <thread>
 
+#include "FrameChecksum.h"
 #include "PatchLibrarian.h"
 #include "SharedLibraryLoads.h"
 
@@ -37,7 +38,7 @@ inline Bytes soundDump(const std::string& name, const std::string& category = "L
   d[6] = program;
   for (size_t i = 0; i < 16; ++i) d[370 + i] = i < name.size() ? static_cast<unsigned char>(name[i]) : ' ';
   for (size_t i = 0; i < 4; ++i) d[386 + i] = i < category.size() ? static_cast<unsigned char>(category[i]) : 0;
-  d[390] = dumpChecksum(d);
+  d[390] = sim::frameChecksum(d);
   d[391] = 0xF7;
   return d;
 }
@@ -52,7 +53,7 @@ inline Bytes multiDump(const std::string& name, unsigned char fill = 0x22, unsig
   d[4] = 0x11;
   d[5] = 0x00;
   for (size_t i = 0; i < 16; ++i) d[23 + i] = i < name.size() ? static_cast<unsigned char>(name[i]) : ' ';
-  d[391] = dumpChecksum(d);
+  d[391] = sim::frameChecksum(d);
   d[392] = 0xF7;
   return d;
 }

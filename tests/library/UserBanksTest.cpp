@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "../files/SmallFileSystem.h"
+#include "FrameChecksum.h"
 #include "BankFileFormat.h"
 #include "LibraryTestSupport.h"
 #include "UserFiles.h"
@@ -279,7 +280,10 @@ TEST(DumpsSavedTwice, ShortDumpsKeepWhatFollowsTheirEndAndLongOnesTheirChecksum)
   }
   const Bytes& longDump = first.patches[3].dumps[0].bytes;
   EXPECT_EQ(longDump.size(), 500u);
-  EXPECT_EQ(longDump[390], dumpChecksum(longDump, 390));
+  // Over bytes 4..497 but the checksum byte itself, so a file read again keeps it.
+  Bytes summed = longDump;
+  summed[390] = 0;
+  EXPECT_EQ(longDump[390], sim::frameChecksum(summed));
 
   for (const bool midi : {false, true}) {
     SCOPED_TRACE(midi ? "mid" : "syx");

@@ -93,8 +93,9 @@ const TextCase kTextCases[] = {
     {kLFO3Shape, 6, " [6]"}, {kLFO3Shape, -1, " [-1]"}, {kMultiTempo, 2, "67 BPM [2]"},
     {kFX2DelayTempo + 1, 0, "65 BPM [0]"}, {kMultiTempo, 3, " [3]"}, {kMultiControlZ, 1, "CC 1 Mod Wheel [1]"},
     {kFilter1Type, 1, " [1]"},  // a list the document does not define
-    // Banks and programs count from 1, as their menus do.
-    {kMultiPartBank + 2, 1, "2 [1]"}, {kMultiPartPatch, 17, "18 [17]"}, {kMultiPatch, 0, "1 [0]"},
+    // Part and multi banks and programs show their plain value; only their menus count from 1.
+    {kMultiPartBank + 2, 1, "1"}, {kMultiPartBank + 15, 0, "0"}, {kMultiPartPatch, 17, "17"},
+    {kMultiPartPatch + 9, 99, "99"}, {kMultiBank, 2, "2"}, {kMultiPatch, 0, "0"},
 };
 
 TEST_F(ControlDisplayTest, ValueTextsOfEveryKind) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "FrameChecksum.h"
 #include "ProtocolTestSupport.h"
 #include "SysExFormat.h"
 
@@ -230,7 +231,7 @@ TEST_F(DumpTablesTest, EveryMultiDumpByteCarriesItsParameter) {
   std::copy(name.begin(), name.end(), expected.begin() + 23);
   expected[385] = 0x77;
   expected[386] = 0x7F;
-  expected[391] = dumpChecksum(expected.data(), 393);
+  expected[391] = sim::frameChecksum(expected.data(), 393);
   expected[392] = 0xF7;
   expectBytes(sent, expected);
 
@@ -266,7 +267,7 @@ TEST_F(DumpTablesTest, EveryGlobalDumpByteCarriesItsParameterAndTheRestIsTheTemp
   expected.resize(207, 0);
   expected[3] = kId;
   for (const MappedByte& m : kGlobal) expected[static_cast<size_t>(m.byte)] = static_cast<unsigned char>(editor.value(m.param) + m.offset);
-  expected[205] = dumpChecksum(expected.data(), 207);
+  expected[205] = sim::frameChecksum(expected.data(), 207);
   expected[206] = 0xF7;
   expectBytes(sent, expected);
 
@@ -345,7 +346,7 @@ TEST_F(DumpTablesTest, InitializeSlotStoresTheInitMultiAndTheInitSoundByteForByt
       expected[6] = 17;  // the library's current program
     }
     // The init sound's stored checksum would not match its bytes.
-    expected[expected.size() - 2] = dumpChecksum(expected.data(), static_cast<int>(expected.size()));
+    expected[expected.size() - 2] = sim::frameChecksum(expected);
     const LibrarianPatch entry = librarian.entryAt(row.multi ? 1 : 0, bank, 17);
     ASSERT_EQ(entry.dumps.size(), 1u);
     expectBytes(entry.dumps[0].bytes, expected);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FrameChecksum.h"
 #include "InstrumentLink.h"
 #include "ParamIndex.h"
 #include "ProtocolTestSupport.h"
@@ -57,7 +58,7 @@ inline void expectPartSoundStored(Tarnivex& plug, int deviceId, const SentMessag
   EXPECT_EQ(received[85], 101);    // cutoff
   EXPECT_EQ(received[338], 0x2B);  // step 5: step 2, glide, accent 3
   EXPECT_EQ(std::string(received.begin() + 370, received.begin() + 390), "Part Twelve     LEAD");
-  EXPECT_EQ(received[390], dumpChecksum(received.data(), 392));
+  EXPECT_EQ(received[390], sim::frameChecksum(received.data(), 392));
   EXPECT_EQ(received[391], 0xF7);
   EXPECT_EQ(instrument.partsStored(), std::vector<int>{12});
   EXPECT_TRUE(instrument.checksumErrors().empty());

@@ -24,14 +24,6 @@ class RandomiserTest : public ::testing::Test, public EngineFixture {
   }
 };
 
-// Step is the maximum (2 for a maximum of 1); while the byte is above the
-// range, a step comes off.
-int reduced(int byte, int minimum, int maximum) {
-  const int step = maximum == 1 ? 2 : maximum, range = maximum - minimum;
-  while (byte > range) byte -= step;
-  return byte;
-}
-
 TEST_F(RandomiserTest, AByteIsBroughtIntoTheParametersRange) {
   const struct {
     int minimum, maximum, byte, value;
@@ -43,7 +35,6 @@ TEST_F(RandomiserTest, AByteIsBroughtIntoTheParametersRange) {
     setSlot(40, row.byte);
     EXPECT_EQ(manager->randomizer(kFilter1Cutoff + 5, 40), row.value)
         << row.byte << " into " << row.minimum << ".." << row.maximum;
-    EXPECT_EQ(reduced(row.byte, row.minimum, row.maximum), row.value);
   }
 }
 
@@ -53,33 +44,39 @@ TEST_F(RandomiserTest, EachParameterTakesItsSlotsByteInItsOwnRange) {
   setSlot(0, 200);  // octave 0..8
   setSlot(56, 255);
   setSlot(91, 130);
+  // Each row's range is set here; the value is the slot's byte, (slot * 37 +
+  // 11) % 256 unless set above, less the maximum (2 for a maximum of 1) while
+  // it is above maximum - minimum, then clamped into the range.
+  const struct {
+    int base, slot, minimum, maximum, value;
+  } rows[] = {
+      {kOscillator1Octave, 0, 0, 8, 8},          {kOscillator1Semitone, 1, 0, 127, 48},
+      {kOscillator1SubLevel, 12, 0, 1, 1},       {kOscillator2Octave, 13, -24, 24, 24},
+      {kOscillator2SyncToOsc3, 26, 0, 3, 1},     {kOscillator3PWMAmount, 37, 0, 63, 37},
+      {kOscillatorPitchSource, 38, 0, 15, 2},    {kOscillatorGlideRate, 42, 0, 127, 29},
+      {kOscillatorUniDetune, 44, 0, 5, 3},       {kOscillator1Level, 45, -64, 63, 63},
+      {kRingModulationBalance, 54, 0, 8, 1},     {kNoiseExtFilter1Source, 55, 0, 127, 127},
+      {kFilter1Type, 55, 0, 1, 0},               {kNoiseExtFilter2Source, 56, -24, 24, 24},
+      {kFilter1Cutoff, 56, 0, 127, 1},           {kFilterRouting, 69, 0, 63, 4},
+      {kFilter2Type, 71, 0, 15, 3},              {kFilter2PanAmount, 84, 0, 127, 47},
+      {kAmpLevel, 85, 0, 5, 4},                  {kAmpModAmount, 88, -64, 63, 63},
+      {kEffect1Mode, 89, 0, 8, 8},               {kEffect1Mix, 90, 0, 127, 13},
+      {kEffect1Param01, 91, 0, 1, 0},            {kFX1ChorusSpeed, 91, 0, 127, 3},
+      {kFX1VocoderBands, 91, 0, 3, 1},           {kFX1VocoderEQHighBandLevel, 104, 0, 63, 19},
+      {kEffect2Mode, 105, 0, 15, 11},            {kFX2ReverbSize, 107, 0, 127, 3},
+      {kFX2DelaySyncedLength, 117, 0, 5, 4},     {kFX251DelayClockedRearSRV, 120, -64, 63, 63},
+      {kLFO1Shape, 121, 0, 8, 8},                {kLFO3Keytrack, 144, 0, 127, 92},
+      {kFilterEnvAttack, 146, 0, 1, 1},          {kFilterEnvRelease, 152, -24, 24, 3},
+      {kEnv4Release, 176, 0, 3, 3},              {kModifier1Source1, 177, 0, 63, 34},
+      {kModifier4SourceAmount, 192, 0, 15, 8},   {kMod1FastSource, 193, 0, 127, 113},
+      {kMod8StandardAmount, 240, 0, 5, 2},       {kArpMode, 241, -64, 63, 63},
+      {kArpPatternLength, 253, 0, 8, 4},
+  };
+  for (const auto& row : rows) editor.paramAt(row.base + kPart)->InitInt("", row.minimum, row.minimum, row.maximum);
   for (int lock = kSectionLockOsc1; lock < kSectionLockGlobal; lock += 16) editor.setValue(lock + kPart, 0);
   manager->randomizePatchSettings(kPart);
-  const struct {
-    int base, slot;
-  } rows[] = {
-      {kOscillator1Octave, 0},        {kOscillator1Semitone, 1},      {kOscillator1SubLevel, 12},
-      {kOscillator2Octave, 13},       {kOscillator2SyncToOsc3, 26},   {kOscillator3PWMAmount, 37},
-      {kOscillatorPitchSource, 38},   {kOscillatorGlideRate, 42},     {kOscillatorUniDetune, 44},
-      {kOscillator1Level, 45},        {kRingModulationBalance, 54},   {kNoiseExtFilter1Source, 55},
-      {kFilter1Type, 55},             {kNoiseExtFilter2Source, 56},   {kFilter1Cutoff, 56},
-      {kFilterRouting, 69},           {kFilter2Type, 71},             {kFilter2PanAmount, 84},
-      {kAmpLevel, 85},                {kAmpModAmount, 88},            {kEffect1Mode, 89},
-      {kEffect1Mix, 90},              {kEffect1Param01, 91},          {kFX1ChorusSpeed, 91},
-      {kFX1VocoderBands, 91},         {kFX1VocoderEQHighBandLevel, 104}, {kEffect2Mode, 105},
-      {kFX2ReverbSize, 107},          {kFX2DelaySyncedLength, 117},   {kFX251DelayClockedRearSRV, 120},
-      {kLFO1Shape, 121},              {kLFO3Keytrack, 144},           {kFilterEnvAttack, 146},
-      {kFilterEnvRelease, 152},       {kEnv4Release, 176},            {kModifier1Source1, 177},
-      {kModifier4SourceAmount, 192},  {kMod1FastSource, 193},         {kMod8StandardAmount, 240},
-      {kArpMode, 241},                {kArpPatternLength, 253},
-  };
-  for (const auto& row : rows) {
-    IParam* param = editor.paramAt(row.base + kPart);
-    const int byte = manager->randomTable[static_cast<size_t>(row.slot)];
-    EXPECT_EQ(editor.value(row.base + kPart),
-              reduced(byte, static_cast<int>(param->GetMin()), static_cast<int>(param->GetMax())))
-        << "parameter " << row.base << " from slot " << row.slot;
-  }
+  for (const auto& row : rows)
+    EXPECT_EQ(editor.value(row.base + kPart), row.value) << "parameter " << row.base << " from slot " << row.slot;
   EXPECT_EQ(editor.value(kOscillator1Octave + kPart), 8);  // 200 - 8 * 24 within 0..8
   EXPECT_EQ(editor.value(kFilter1Cutoff + kPart), 1);      // 255 -> 128 -> 1
   EXPECT_EQ(editor.value(kFX1ChorusSpeed + kPart), 3);     // 130 -> 3

@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "FrameChecksum.h"
 #include "ArrangementDumps.h"
 #include "ParamIndex.h"
 #include "PatchFile.h"
@@ -125,14 +126,14 @@ TEST_F(RoadBackTest, MultiAndGlobalDumpsByteExactBothWays) {
             (Bytes{0xF0, 0x3E, 0x10, kId, 0x14, 0x31, 0x00, 0x63, 0x63, 0x63, 48, 52, 0x00}));
   EXPECT_EQ(global[29], 3);
   EXPECT_EQ(global[30], kId);
-  EXPECT_EQ(global[205], dumpChecksum(global.data(), 207));
+  EXPECT_EQ(global[205], sim::frameChecksum(global.data(), 207));
   EXPECT_EQ(Bytes(multi.begin(), multi.begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kId, 0x11, 0x20, 0x00}));
   EXPECT_EQ(multi[12], 37);
   EXPECT_EQ(multi[39 + 44 + 4], 64);  // transpose 48 + 16
   EXPECT_EQ(multi[39 + 330 + 12], 1);  // velocity 0 + 1
   EXPECT_EQ((Bytes{multi[385], multi[386]}), (Bytes{0x77, 0x7F}));
   EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "Twenty Character");
-  EXPECT_EQ(multi[391], dumpChecksum(multi.data(), 393));
+  EXPECT_EQ(multi[391], sim::frameChecksum(multi.data(), 393));
   EXPECT_EQ(editor.patchNames()[0], "Twenty Characters!!!");
 
   EngineFixture other;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <tuple>
 
@@ -201,6 +202,23 @@ TEST_F(FactoryTest, MenusTextsAndDisplays) {
     EXPECT_EQ(last()->GetTextEntryLength(), 16);
   }
   EXPECT_EQ(last()->GetIText()->mColor, IColor(255, 187, 187, 187));
+}
+
+// A damaged document's positions and sizes end at the window's edge (1500
+// unscaled) at every size, instead of overflowing when they are scaled.
+TEST_F(FactoryTest, ExtremeDocumentPositionsAreClampedToTheWindowAtEverySize) {
+  constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+  for (const double scale : {0.85, 1.0, 1.15}) {
+    SCOPED_TRACE(scale);
+    const int edge = static_cast<int>(1500 * scale);  // 1275, 1500, 1724 (1.15 is a little less in binary)
+    ui.uiScale = scale;
+    ui.createDropDownMenu2("D", kFilter1Type, kMax, kMin, kMax, kMin, 0, 0, 4, {"a", "b", "c", "d"}, -1, &layer, "");
+    ASSERT_NE(last(), nullptr);
+    EXPECT_EQ(rect(last()), IRECT(edge, -edge, 2 * edge, -2 * edge));
+    textlooks::Text number{textlooks::Kind::kNumberMenu};
+    number.height = kMax;
+    EXPECT_EQ(textlooks::size(number, scale), static_cast<int>(edge * scale));
+  }
 }
 
 // The factories of controls that send nothing themselves: the plain knob, the

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ControlIndexes.h"
+#include "CopyOnWrite.h"
 #include "FlatMap.h"
 #include "ParamSlots.h"
 #include "SysExMessageList.h"
@@ -137,6 +138,33 @@ TEST(SysExMessageList, ACopyChangesAlone) {
   EXPECT_EQ(empty.size(), 2u);
   empty = {{4}};
   EXPECT_TRUE(empty == std::vector<Message>({{4}}));
+}
+
+// Holders of one copy (copied holders, or holders sharing one instance's
+// form) never see each other's changes, nor change the shared form.
+TEST(CopyOnWrite, HoldersOfOneCopyChangeAlone) {
+  using Ints = std::vector<int>;
+  CopyOnWrite<Ints> first;
+  first.edit() = {1, 2};
+  CopyOnWrite<Ints> second = first;
+  EXPECT_TRUE(second.shares(first.shared()));  // copied, nothing taken yet
+  second.edit().push_back(3);
+  first.edit()[0] = 9;
+  EXPECT_EQ(first.get(), Ints({9, 2}));
+  EXPECT_EQ(second.get(), Ints({1, 2, 3}));
+
+  const auto form = std::make_shared<const Ints>(Ints{7});
+  CopyOnWrite<Ints> a(form), b;
+  b.share(form);
+  a.edit().push_back(8);
+  b.resize(3);
+  EXPECT_EQ(*form, Ints({7}));
+  EXPECT_EQ(a.get(), Ints({7, 8}));
+  EXPECT_EQ(b.get(), Ints({7, 0, 0}));
+  // A holder that owns its copy alone changes it in place.
+  const Ints* before = &a.get();
+  a.edit().push_back(9);
+  EXPECT_EQ(&a.get(), before);
 }
 
 TEST(ParamSlots, TheFirstValueKeptForAParameterStays) {

@@ -15,6 +15,7 @@
 #include "MenuLayout.h"
 #include "ViewText.h"
 #include "X11EditorView.h"
+#include "XErrorTrap.h"
 #include "XvfbServer.h"
 
 #ifndef TARNIVEX_SCREENSHOT_DIR
@@ -479,10 +480,11 @@ TEST_F(X11ViewTest, HiddenCursorComesBackWhereItWasHidden) {
 }
 
 TEST_F(X11ViewTest, HostDestroyingItsWindowFirstLeavesNoError) {
+  const long caught = XErrorTrap::CaughtSoFar();
   host->DestroyWindow();
   view->Idle();
-  view.reset();  // destroys a window the server already took away
-  SUCCEED();
+  view.reset();  // must not destroy, draw on or free into a window the server already took away
+  EXPECT_EQ(XErrorTrap::CaughtSoFar(), caught);
 }
 
 TEST(X11ViewOpen, RefusesWhatIsNotAWindowOrWithoutADisplay) {

@@ -1,6 +1,9 @@
 #include "XErrorTrap.h"
 
+#include <atomic>
+
 namespace {
+std::atomic<long> gCaught{0};
 // Traps nest on the GUI thread that sets them.
 thread_local XErrorTrap* gInnermost = nullptr;
 }  // namespace
@@ -22,10 +25,13 @@ bool XErrorTrap::Sync() {
   return mErrors == 0;
 }
 
+long XErrorTrap::CaughtSoFar() { return gCaught.load(); }
+
 int XErrorTrap::Handler(Display* display, XErrorEvent* event) {
   for (XErrorTrap* trap = gInnermost; trap; trap = trap->mOuter) {
     if (trap->mDisplay == display) {
       ++trap->mErrors;
+      ++gCaught;
       return 0;
     }
   }

@@ -16,6 +16,9 @@ class XErrorTrap {
   // Waits for the server to answer everything sent so far; true when no
   // error came back since the trap was set.
   bool Sync();
+  // Errors every trap of the process has caught so far: a close that runs
+  // clean adds none.
+  static long CaughtSoFar();
 
  private:
   static int Handler(Display* display, XErrorEvent* event);
