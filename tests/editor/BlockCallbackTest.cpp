@@ -19,6 +19,8 @@ class BlockCallbackTest : public EditorTest {
     settle();
     jobsSeen();
   }
+  // The plug-in (and the job it may still run) goes before the record its observer writes into.
+  ~BlockCallbackTest() override { plug.reset(); }
   // Job codes the workers ran since the last call (waiting, bounded, for
   // the ones started to have begun).
   std::vector<int> jobsSeen() {
@@ -182,6 +184,22 @@ TEST_F(BlockCallbackTest, AfterAResetTheStoppedTransportSilencesTheActiveParts) 
   plug->Reset();
   block();
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB0, 123, 0}, {0xB4, 123, 0}, {0xB2, 123, 0}}));
+  block();
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+}
+
+// The host hands the first note over one block before its transport flag
+// turns on: the silence due after a reset goes out before it, not after.
+TEST_F(BlockCallbackTest, ANoteInTheBlockWhereTheTransportStartsIsNotSilenced) {
+  param(kMultiPartStatus + 2)->Set(1);
+  plug->Reset();
+  hostEvents({{0x92, 60, 100}});
+  block();
+  host.setPlaying(true);
+  hostEvents({{0x92, 64, 100}});
+  block();
+  EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB2, 123, 0}, {0x92, 60, 100}, {0x92, 64, 100}}));
+  host.setPlaying(false);
   block();
   EXPECT_TRUE(arrivedAtInstrument().empty());
 }

@@ -18,8 +18,10 @@ class StateTest : public EditorTest {
   ~StateTest() override { plug.reset(); }
 
   // The state of a plug-in whose instrument parameters were edited.
-  Bytes savedProject(const std::string& soundName = "Bright Lead") {
+  Bytes savedProject(const std::string& soundName = "Bright Lead", bool allParts = false) {
     makePlug();
+    if (allParts)
+      for (int p = 0; p < 16; ++p) param(kMultiPartStatus + p)->Set(1);
     param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
     param(kFilter1Cutoff + 3)->Set(77);
     param(kGlobalSysExID)->Set(kDeviceId);
@@ -359,35 +361,76 @@ TEST_F(StateTest, ARestoreFollowedAtOnceByAnotherOrAnEditEndsWithTheInstrumentIn
 }
 
 // Closed while the project is on its way, the plug-in lets the rest go out
-// after it: the host's close does not wait, and the instrument still ends
-// holding the project.
-TEST_F(StateTest, CloseRightAfterARestoreLeavesTheInstrumentHoldingTheProject) {
-  const Bytes project = savedProject();
-  makePlug(false);
-  param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
-  HeldSend held;
-  plug->midiMessageManager->virtualPause = held.pauseWith(*backend, *plug->midiMessageManager);
-  ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
-  {
-    std::unique_lock<std::mutex> lock(held.mutex);
-    ASSERT_TRUE(held.changed.wait_for(lock, std::chrono::seconds(10), [&] { return !held.pauses.empty(); }));
+// after it: the host's close does not wait, what reached the instrument is
+// not sent again, and the instrument ends holding the project.
+TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
+  struct Row {
+    const char* name;
+    bool allParts;
+    size_t closeAtPause;  // the job's pause, counted from 1, during which the host closes
+    size_t sentBeforeClose;
+    std::vector<int> closingPauses;  // the pause before the first handed-on dump, then after each
+  };
+  // Pauses: a pacing tick (50) after the global dump, 500 after the multi,
+  // a part's 150 and 400 after each part: 550 when handed on.
+  std::vector<int> thirteenParts(14, 550);
+  const Row rows[] = {
+      {"in the pause after the global dump", false, 1, 1, {50, 500, 550}},
+      {"after the third of sixteen parts", true, 8, 5, thirteenParts},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Bytes project = savedProject("Bright Lead", row.allParts);
+    makePlug(false);
+    param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t pauses = 0;
+    plug->midiMessageManager->virtualPause = [&, manager = plug->midiMessageManager.get()](int) {
+      std::unique_lock<std::mutex> lock(mutex);
+      ++pauses;
+      changed.notify_all();
+      if (pauses < row.closeAtPause) return true;
+      changed.wait_for(lock, std::chrono::seconds(10), [&] { return manager->isShuttingDown(); });
+      return false;
+    };
+    std::vector<int> closingPauses;
+    ClosingSends::setPauseForTests([&](int ms) {
+      closingPauses.push_back(ms);
+      return true;
+    });
+    ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return pauses >= row.closeAtPause; }));
+    }
+    EXPECT_EQ(backend->out().sent.size(), row.sentBeforeClose);
+    plug.reset();  // ends the held pause, and with it the job
+    ASSERT_TRUE(ClosingSends::flush());
+    ClosingSends::setPauseForTests(nullptr);
+    const ByteList sent = backend->out().sent;
+    SimulatedInstrument fresh{kDeviceId};
+    for (const Bytes& message : sent) fresh.receive(message);
+    EXPECT_TRUE(fresh.checksumErrors().empty());
+    // Global and multi once each, then the active parts in order, each once.
+    std::vector<int> parts;
+    for (int p = 0; p < 16; ++p)
+      if (row.allParts || p == 3) parts.push_back(p);
+    ASSERT_EQ(sent.size(), 2 + parts.size());
+    EXPECT_EQ(Bytes(sent[0].begin(), sent[0].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
+    EXPECT_EQ(Bytes(sent[1].begin(), sent[1].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x11}));
+    for (size_t i = 0; i < parts.size(); ++i)
+      EXPECT_EQ(Bytes(sent[2 + i].begin(), sent[2 + i].begin() + 7),
+                (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, static_cast<unsigned char>(parts[i])}))
+          << i;
+    EXPECT_EQ(closingPauses, row.closingPauses);
+    const SimBytes part = fresh.partBuffer(3);
+    ASSERT_EQ(part.size(), 392u);
+    EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 386), "Bright Lead     ");
+    EXPECT_EQ(part[85], 77);
+    const SimBytes multi = fresh.multiBuffer();
+    EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
   }
-  plug.reset();  // ends the held pause, and with it the job
-  ASSERT_TRUE(ClosingSends::flush());
-  SimulatedInstrument fresh{kDeviceId};
-  const ByteList sent = backend->out().sent;
-  for (const Bytes& message : sent) fresh.receive(message);
-  EXPECT_TRUE(fresh.checksumErrors().empty());
-  // The global dump the job sent, then the whole project once more.
-  ASSERT_EQ(sent.size(), 4u);
-  EXPECT_EQ(sent[0], sent[1]);
-  const SimBytes part = fresh.partBuffer(3);
-  ASSERT_EQ(part.size(), 392u);
-  EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 386), "Bright Lead     ");
-  EXPECT_EQ(part[85], 77);
-  const SimBytes multi = fresh.multiBuffer();
-  EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
-  held.release();
 }
 
 TEST_F(StateTest, DamagedChunksChangeNothing) {

@@ -8,6 +8,7 @@
 #include <regex>
 #include <thread>
 
+#include "TraceOutput.h"
 #include "DataFolder.h"
 #include "DebuggerOutput.h"
 #include "IMidiMsg.h"
@@ -47,8 +48,10 @@ TEST_F(DebugLogTest, WithoutALogFileNothingIsEverWritten) {
   EXPECT_FALSE(plug.debugLogEnabled);
   plug.debugLog("PROCESSOR: not written");
   DebuggerOutput log;
+  TraceOutput::flush();  // what came before goes first
   testing::internal::CaptureStdout();
   EXPECT_FALSE(log.openDebugFile(getDebugLogPath()));
+  ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open file");
   EXPECT_FALSE(fs::exists(getDebugLogPath()));
   const std::string patches = root.string() + "/Kelmscroft/Zorozov Tarnivex Editor/Patches";
@@ -66,8 +69,10 @@ TEST_F(DebugLogTest, AnIncomingMessageComparesWithTheLastOneAndTakesItsPlace) {
   const Row rows[] = {{{0, 0x90, 60, 100}, false}, {{0, 0x90, 60, 100}, true}, {{0, 0x90, 60, 101}, false},
                       {{0, 0x80, 60, 101}, false}, {{0, 0x80, 60, 101}, true}};
   for (const Row& row : rows) {
+    TraceOutput::flush();  // what came before goes first
     testing::internal::CaptureStdout();
     EXPECT_EQ(log.compareMIDIdata(&plug, row.msg), row.same);
+    ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
     EXPECT_EQ(testing::internal::GetCapturedStdout(), row.same ? "" : "Plug-in MIDI In  ");
   }
   EXPECT_FALSE(log.compareMIDIdata(nullptr, IMidiMsg(0, 0x90, 1, 2)));
@@ -78,9 +83,11 @@ TEST_F(DebugLogTest, AnExistingLogIsEmptiedAndGetsOneStampedLinePerMessageEchoed
   RecordingTarnivex plug;
   EXPECT_TRUE(plug.debugLogEnabled);
   const size_t startUp = messages().size();  // start-up logs too
+  TraceOutput::flush();  // what came before goes first
   testing::internal::CaptureStdout();
   plug.debugLog("PROCESSOR: first");
   plug.debugLog("RESET: plug-in second");
+  ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Build LOG: \t PROCESSOR: first\nBuild LOG: \t RESET: plug-in second\n");
   std::vector<std::string> written = messages();
