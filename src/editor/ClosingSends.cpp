@@ -14,6 +14,8 @@
 #include "SysExFormat.h"
 
 namespace {
+constexpr int kSentBoundMs = 2000;
+
 struct Transfer {
   std::vector<TimedDump> dumps;
   int pauseFirstMs = 0;
@@ -109,6 +111,9 @@ class Sender {
       return;
     }
     trace.logSysExOutMessageByte(bytes.data(), size);
+    // The pause after it runs from when it has left.
+    for (int waited = 0; waited < kSentBoundMs && !out.allSent(); ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 
   std::mutex mMutex;

@@ -203,6 +203,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // All of a parameter's texts at once, as IParam::SetDisplayTexts sets them.
   void setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts);
   void checksumCheckAndSend(unsigned char* message, int length) override;
+  void awaitDumpSent() override { AwaitMidiOutSent(); }
   bool sendSysExToDevice(unsigned char* bytes, int length) override;
   bool sendRawToDevice(std::vector<unsigned char> bytes) override;
   void deliverSysEx(ISysEx* message, bool fromDevice) override;

@@ -236,6 +236,9 @@ class IPlugBase {
   void StopMidiInput();
   // Sends on the direct out port; false when there is nothing to send on.
   bool SendToMidiOut(const unsigned char* bytes, size_t size);
+  // Waits (bounded) until what was sent on the out port has left it; a
+  // pause meant for the instrument starts from then.
+  void AwaitMidiOutSent(int boundMs = 2000);
   // Opens this instance's session on the MIDI system at its first use.
   MidiSession& midiSession();
   // Hands the out port over (to what sends after the instance has gone),

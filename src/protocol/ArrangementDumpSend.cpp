@@ -70,6 +70,7 @@ void MIDIMessageSender::sendGlobalToDevice(int) {
   std::array<uint8_t, kGlobalDumpSize> dump = globalDumpOf(*plug);
   plug->checksumCheckAndSend(dump.data(), kGlobalDumpSize);
   ++arrangementDumpsSent;
+  plug->awaitDumpSent();
   mManager.pause(tick);
   plug->DisplayProcessingIndicator(false);
 }
@@ -97,6 +98,7 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
     plug->setEditorBusy(true);
     plug->checksumCheckAndSend(dump.data(), kMultiDumpSize);
     ++arrangementDumpsSent;
+    plug->awaitDumpSent();
   }
   plug->setPatchManagerName(0, name.empty() ? kUnnamed : name);
   plug->setLibrarianViewDirty();

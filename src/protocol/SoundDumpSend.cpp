@@ -74,6 +74,7 @@ void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
   } else {
     plug->checksumCheckAndSend(dump.data(), kSoundDumpSize);
     ++arrangementDumpsSent;
+    plug->awaitDumpSent();
     mManager.pause(kSoundSendPauseMs);
   }
   plug->DisplayProcessingIndicator(false);

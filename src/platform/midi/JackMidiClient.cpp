@@ -423,6 +423,12 @@ void JackMidiClient::send(const unsigned char* bytes, size_t size) {
   }
 }
 
+bool JackMidiClient::allSent() const {
+  const Core& core = *mCore;
+  if (core.serverGone || !isOutOpen()) return true;
+  return core.outState == kLive && core.out.empty();
+}
+
 void JackMidiClient::openIn(const std::string& source, const std::string& portName) {
   Core& core = *mCore;
   core.inOpen = true;
