@@ -170,7 +170,10 @@ void IPlugBase::SetParameterFromGUIWith(int paramIdx, double normalizedValue, vo
   param->SetNormalized(normalizedValue);
   InformHostOfParamChange(paramIdx, normalizedValue);
   // A text parameter is re-shown even when its value stays.
-  if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText) (this->*handler)(paramIdx);
+  if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText) {
+    NoteStateChangedByUser();
+    (this->*handler)(paramIdx);
+  }
 }
 
 void IPlugBase::OnParamReset() {

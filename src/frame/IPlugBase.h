@@ -3,6 +3,8 @@
 // ports and the recursive plug-in lock.
 #pragma once
 
+#include <atomic>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -146,6 +148,11 @@ class IPlugBase {
   void OnParamReset();
   void DirtyParameters();
   WDL_Mutex* GetMutex() { return &mMutex; }
+  // The user changed the plug-in's state (a control, a setting, a library
+  // pick): the host hears of it once, from its GUI thread, at the editor's
+  // next idle call, however many changes came before.
+  void NoteStateChangedByUser() { mStateChangedByUser = true; }
+  bool TakeStateChangedByUser() { return mStateChangedByUser.exchange(false); }
 
   // ---- Audio.
   void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
@@ -258,6 +265,7 @@ class IPlugBase {
   int mRequestedOutSelection = 0;
   WDL_PtrList<ChannelIO> mChannelIO;
   WDL_Mutex mMutex;
+  std::atomic<bool> mStateChangedByUser{false};
   char mEffectName[MAX_EFFECT_NAME_LEN] = {};
   char mProductName[MAX_EFFECT_NAME_LEN] = {};
   char mMfrName[MAX_EFFECT_NAME_LEN] = {};

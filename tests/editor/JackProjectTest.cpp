@@ -48,6 +48,17 @@ class JackProjectTest : public JackTest {
     }
     return false;
   }
+  // The names of the process's threads.
+  static std::vector<std::string> threadNames() {
+    std::vector<std::string> names;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::string name;
+      std::getline(std::ifstream(task.path() / "comm"), name);
+      names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   // The multi tempo (55) that the first block with MIDI configured sends.
   const Bytes tempo = {0xF0, 0x3E, 0x10, 0x00, 0x21, 0x00, 0x05, 55, 0xF7};
 };
@@ -125,6 +136,7 @@ TEST_F(JackProjectTest, EveryHostEventReachesTheInstrumentWhileNobodyReadsStanda
   writeSettings(peer->InPortName(), peer->OutPortName());
   SimulatedInstrument instrument{0};
   InstrumentOnPeer onPeer(instrument, *peer);  // answers the device-ID enquiry
+  const std::vector<std::string> threadsBefore = threadNames();
   TestHost host;
   ASSERT_TRUE(host.Loaded()) << host.LoadError();
   ASSERT_NE(host.Create(), nullptr);
@@ -192,7 +204,14 @@ TEST_F(JackProjectTest, EveryHostEventReachesTheInstrumentWhileNobodyReadsStanda
     if (got[i].bytes.size() == 3 && (got[i].bytes[0] & 0xEF) == 0x8F && got[i].bytes != probe) notes.push_back(got[i].bytes);
   ASSERT_EQ(notes.size(), expected.size());
   EXPECT_EQ(notes, expected);
+  // The plug-in's threads carry names, and none outlives the instance.
+  const std::vector<std::string> running = threadNames();
+  for (const char* name : {"tvx midi out", "tvx trace", "tvx request", "tvx jack"})
+    EXPECT_NE(std::find(running.begin(), running.end(), name), running.end()) << name;
   host.Close();
+  ASSERT_TRUE(peer->AwaitOtherClientsGone());
+  for (int i = 0; i < 1000 && threadNames() != threadsBefore; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(threadNames(), threadsBefore);
 }
 
 // A host loads and closes a project of 32 instances whose settings name the
