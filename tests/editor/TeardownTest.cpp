@@ -27,6 +27,7 @@ TEST_F(TeardownTest, ClosingWhileAJobRunsAndTheInstrumentSends) {
     setParam(kGlobalLocalControl, 1);
     setParam(kMIDIFilterHWPCPassThrough, 1);
     param(kGlobalRxProgramChange)->Set(1);
+    plug->sleepFor = nullptr;  // the bank change's pauses look for the MIDI thread, as in a host
     MIDIMessageManager* manager = plug->midiMessageManager.get();
     std::atomic<bool> jobStarted{false};
     manager->jobObserver = [manager, &jobStarted](JobThread, const SenderJob&) {
