@@ -198,6 +198,16 @@ bool IPlugBase::CompareState(const unsigned char* state, int startPos, int state
 
 void IPlugBase::RedrawParamControls() {
   if (!mGraphics) return;
+  if (!mGraphics->WindowIsOpen()) {
+    mParamControlsStale = true;
+    return;
+  }
+  mParamControlsStale = false;
+  for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+}
+
+void IPlugBase::DrawStaleParamControls() {
+  if (!mGraphics || !mParamControlsStale.exchange(false)) return;
   for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
 }
 

@@ -98,7 +98,10 @@ class IPlugBase {
   virtual EHost GetHost() { return mHost; }
   virtual EAPI GetAPI() { return mAPI; }
   virtual void ResizeGraphics(int width, int height) = 0;
+  // With no editor open the controls are only marked: they take the values
+  // when it opens (DrawStaleParamControls), so a restore draws nothing.
   virtual void RedrawParamControls();
+  void DrawStaleParamControls();
   virtual void SetLatency(int samples) { mLatency = samples; }
   virtual bool SendMidiVST(IMidiMsg* msg) = 0;
   virtual bool SendMidiMsg(IMidiMsg* msg) = 0;
@@ -266,6 +269,7 @@ class IPlugBase {
   WDL_PtrList<ChannelIO> mChannelIO;
   WDL_Mutex mMutex;
   std::atomic<bool> mStateChangedByUser{false};
+  std::atomic<bool> mParamControlsStale{false};
   char mEffectName[MAX_EFFECT_NAME_LEN] = {};
   char mProductName[MAX_EFFECT_NAME_LEN] = {};
   char mMfrName[MAX_EFFECT_NAME_LEN] = {};

@@ -66,6 +66,7 @@ VstIntPtr IPlugVST::DispatchEditor(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
                                                                      : graphics->OpenWindow(ptr, nullptr, 0, 0);
       if (!view) return 0;
       WDL_MutexLock lock(&mMutex);
+      DrawStaleParamControls();
       OnGUIOpen();
       return 1;
     }

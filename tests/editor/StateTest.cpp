@@ -7,6 +7,7 @@
 #include "ClosingSends.h"
 #include "ControlAction.h"
 #include "EditorTestSupport.h"
+#include "IGraphics.h"
 #include "PatchManager.h"
 
 namespace {
@@ -432,6 +433,29 @@ TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
     const SimBytes multi = fresh.multiBuffer();
     EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
   }
+}
+
+// The host restores a project with no editor open: no control is drawn (the
+// block waits on the same lock); they show the project when it opens.
+TEST_F(StateTest, ARestoreWithNoEditorOpenDrawsNothingUntilItOpens) {
+  const Bytes project = savedProject();  // part 3's cutoff 77
+  makePlug(false);
+  param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+  const IColor white(255, 255, 255, 255);
+  auto knob = std::make_unique<IKnobLineControl>(plug.get(), IRECT(0, 0, 20, 20), kFilter1Cutoff + 3, &white);
+  IControl* cutoff = knob.get();
+  plug->GetGUI()->AttachControl(knob.release());
+  cutoff->SetClean();
+  std::vector<uint8_t> bytes(project.begin(), project.end());
+  AEffect* effect = plug->GetAEffect();
+  ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(bytes.size()), bytes.data(), 0.0f), 1);
+  awaitRequestThread();
+  EXPECT_EQ(param(kFilter1Cutoff + 3)->Int(), 77);
+  EXPECT_FALSE(cutoff->IsDirty());
+  EXPECT_EQ(cutoff->GetValue(), 0.0);
+  plug->DrawStaleParamControls();  // what the editor-open call does first
+  EXPECT_DOUBLE_EQ(cutoff->GetValue(), 77.0 / 127.0);
+  plug->DrawStaleParamControls();  // once
 }
 
 TEST_F(StateTest, DamagedChunksChangeNothing) {
