@@ -5,6 +5,7 @@
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
+#include "RealtimeScope.h"
 
 namespace {
 class BlockCallbackTest : public EditorTest {
@@ -202,6 +203,29 @@ TEST_F(BlockCallbackTest, ANoteInTheBlockWhereTheTransportStartsIsNotSilenced) {
   host.setPlaying(false);
   block();
   EXPECT_TRUE(arrivedAtInstrument().empty());
+}
+
+// What the audio thread asks to wait for is waited for on the MIDI thread,
+// between the messages around it; the audio thread itself never sleeps.
+TEST_F(BlockCallbackTest, PausesAskedForOnTheAudioThreadAreTakenOnTheMidiThreadInOrder) {
+  const std::thread::id audioThread = std::this_thread::get_id();
+  std::vector<std::pair<int, size_t>> taken;  // the pause, messages sent before it
+  plug->sleepFor = [&](int ms) {
+    EXPECT_NE(std::this_thread::get_id(), audioThread) << "the audio thread slept " << ms << " ms";
+    taken.push_back({ms, backend->out().sent.size()});
+  };
+  const size_t before = backend->out().sent.size();
+  {
+    const RealtimeScope realtime;  // as inside the block
+    IMidiMsg first = msg(0, 0x92, 60, 100), second = msg(0, 0x82, 60, 0);
+    plug->sendMidiMsgAndLog(&first);
+    plug->pauseFor(25);
+    plug->sendMidiMsgAndLog(&second);
+    plug->pauseFor(50);
+  }
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  EXPECT_EQ(taken, (std::vector<std::pair<int, size_t>>{{25, before + 1}, {50, before + 2}}));
+  plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
 }
 
 TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {

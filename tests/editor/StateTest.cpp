@@ -435,6 +435,26 @@ TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
   }
 }
 
+// A project send asked to stop (a later restore, the progress overlay's
+// Cancel) stops after the pause it is in: the parts after it stay unsent.
+TEST_F(StateTest, AProjectSendAskedToStopSendsNoMoreParts) {
+  const Bytes project = savedProject("Bright Lead", true);  // sixteen active parts
+  makePlug(false);
+  size_t pauses = 0;
+  plug->midiMessageManager->virtualPause = [&, manager = plug->midiMessageManager.get()](int) {
+    // Global, multi, then 150 and 400 after each part: asked to stop in the
+    // pause after the second part.
+    if (++pauses == 6) manager->sender->cancelRequested = true;
+    return true;
+  };
+  ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
+  awaitRequestThread();
+  const ByteList sent = backend->out().sent;
+  ASSERT_EQ(sent.size(), 4u);  // global, multi, parts 1 and 2
+  EXPECT_EQ(Bytes(sent[3].begin(), sent[3].begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, 1}));
+  EXPECT_FALSE(restoreFlagsUp());
+}
+
 // The host restores a project with no editor open: no control is drawn (the
 // block waits on the same lock); they show the project when it opens.
 TEST_F(StateTest, ARestoreWithNoEditorOpenDrawsNothingUntilItOpens) {
