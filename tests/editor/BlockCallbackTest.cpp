@@ -228,6 +228,50 @@ TEST_F(BlockCallbackTest, PausesAskedForOnTheAudioThreadAreTakenOnTheMidiThreadI
   plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
 }
 
+// More than the queue holds while the MIDI thread is held: what did not fit
+// is counted, and the window's status line and the log say so.
+TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  bool held = false, released = false;
+  plug->sleepFor = [&](int) {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    held = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
+  };
+  const size_t before = backend->out().sent.size();
+  constexpr int kSent = static_cast<int>(MidiSendThread::kCapacity) + 100;
+  {
+    const RealtimeScope realtime;
+    plug->pauseFor(1);  // holds the MIDI thread
+  }
+  {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
+  }
+  {
+    const RealtimeScope realtime;
+    for (int i = 0; i < kSent; ++i) {
+      IMidiMsg note = msg(0, 0x92, i % 128, 1 + i / 128 % 127);
+      plug->sendMidiMsgAndLog(&note);
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    released = true;
+  }
+  holdChanged.notify_all();
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  const uint64_t lost = plug->midiSendThread->dropped();
+  EXPECT_GT(lost, 0u);
+  EXPECT_EQ(backend->out().sent.size() - before + lost, static_cast<size_t>(kSent));
+  EXPECT_GE(backend->out().sent.size() - before, MidiSendThread::kCapacity - 1);
+  EXPECT_EQ(valueText.GetText(), "MIDI Out: " + std::to_string(lost) + " messages lost");
+  EXPECT_NE(debugLog().find("messages of the audio thread not sent: its queue was full"), std::string::npos);
+  plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
+}
+
 TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {
   struct Row {
     const char* name;
