@@ -435,6 +435,25 @@ TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
   }
 }
 
+// The port takes a while before what it was handed has left (a reopened
+// port still connecting): each pause starts only once the dump has left.
+TEST_F(StateTest, TheRestoresPausesStartWhenTheDumpHasLeftThePort) {
+  const Bytes project = savedProject();
+  makePlug(false);
+  backend->setSendLatencyPolls(3);
+  std::vector<std::pair<size_t, int>> pauses;  // messages sent, "not yet" answers left
+  plug->midiMessageManager->virtualPause = [&](int) {
+    const MemoryOutRecord out = backend->out();
+    pauses.push_back({out.sent.size(), out.unsentPolls});
+    return true;
+  };
+  ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
+  awaitRequestThread();
+  using Pauses = std::vector<std::pair<size_t, int>>;
+  EXPECT_EQ(pauses, (Pauses{{1, 0}, {2, 0}, {3, 0}, {3, 0}}));
+  backend->setSendLatencyPolls(0);
+}
+
 // A project send asked to stop (a later restore, the progress overlay's
 // Cancel) stops after the pause it is in: the parts after it stay unsent.
 TEST_F(StateTest, AProjectSendAskedToStopSendsNoMoreParts) {
