@@ -57,7 +57,7 @@ class Writer {
         return;
       }
       mPending.append(text);
-      ++mQueued;
+      mQueued += text.size();
     }
     mChanged.notify_all();
   }
@@ -66,8 +66,7 @@ class Writer {
     std::unique_lock<std::mutex> lock(mMutex);
     if (!mThread.joinable()) return mPending.empty();
     const unsigned long long target = mQueued;
-    return mChanged.wait_for(lock, std::chrono::milliseconds(boundMs),
-                             [&] { return mWritten >= target && mPending.empty(); });
+    return mChanged.wait_for(lock, std::chrono::milliseconds(boundMs), [&] { return mWritten >= target; });
   }
 
   size_t dropped() {
@@ -146,11 +145,12 @@ class Writer {
       lock.unlock();
       const bool written = writeOut(chunk.data(), chunk.size(), stopping);
       lock.lock();
+      mWritten += chunk.size();
       if (!written) {
         // Standard output is gone or will not take more before the end.
+        mWritten += mPending.size();
         mPending.clear();
       }
-      mWritten = mQueued;
       mChanged.notify_all();
     }
   }
@@ -161,8 +161,8 @@ class Writer {
   size_t mHolders = 0;
   size_t mDropped = 0;
   size_t mDroppedUnreported = 0;
-  unsigned long long mQueued = 0;
-  unsigned long long mWritten = 0;
+  unsigned long long mQueued = 0;   // bytes taken into the buffer, ever
+  unsigned long long mWritten = 0;  // of them, written (or given up on)
   bool mStopping = false;
   std::thread mThread;
 };
