@@ -410,6 +410,18 @@ TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
     plug.reset();  // ends the held pause, and with it the job
     ASSERT_TRUE(ClosingSends::flush());
     ClosingSends::setPauseForTests(nullptr);
+    // Its thread ends with the send.
+    const auto closingThreads = [] {
+      int n = 0;
+      for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        n += name == "tvx closing";
+      }
+      return n;
+    };
+    for (int i = 0; i < 1000 && closingThreads() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(closingThreads(), 0);
     const ByteList sent = backend->out().sent;
     SimulatedInstrument fresh{kDeviceId};
     for (const Bytes& message : sent) fresh.receive(message);
