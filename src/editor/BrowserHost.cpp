@@ -60,7 +60,9 @@ int Tarnivex::librarianLowerList() const {
 }
 
 bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
-  return librarianBrowser && librarianBrowser->sendPatchToDeviceFromLibrarian(slot, pane, part);
+  if (!librarianBrowser || !librarianBrowser->sendPatchToDeviceFromLibrarian(slot, pane, part)) return false;
+  NoteStateChangedByUser();  // the part takes the picked sound
+  return true;
 }
 
 bool Tarnivex::storeAllPatchesToDeviceFromLibrarian(int a, int b, int c) {

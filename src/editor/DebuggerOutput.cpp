@@ -6,13 +6,15 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "IMidiMsg.h"
 #include "Tarnivex.h"
+#include "TraceOutput.h"
 
 namespace {
 void printSysExTrace(int count, const std::string& hex) {
-  std::printf("Plug-in MIDI Out (sysex | %i bytes | F0 %sF7)\n", count, hex.c_str());
+  TraceOutput::print("Plug-in MIDI Out (sysex | " + std::to_string(count) + " bytes | F0 " + hex + "F7)\n");
 }
 
 void appendHex(std::string& text, int value) {
@@ -27,8 +29,7 @@ bool DebuggerOutput::openDebugFile(std::string path) {
   std::unique_ptr<FILE, int (*)(FILE*)> reading(
       std::filesystem::is_regular_file(path, error) ? std::fopen(path.c_str(), "r") : nullptr, std::fclose);
   if (!reading) {
-    std::printf("Unable to open file");
-    std::fflush(stdout);
+    TraceOutput::print("Unable to open file");
     return false;
   }
   // Each start begins with an empty log; a file that cannot be emptied is
@@ -44,7 +45,7 @@ bool DebuggerOutput::compareMIDIdata(Tarnivex* plug, IMidiMsg msg) {
   std::lock_guard<std::mutex> lock(mMutex);
   const bool same = plug->lastIncomingMessage == incoming;
   plug->lastIncomingMessage = incoming;
-  if (!same) std::printf("Plug-in MIDI In  ");
+  if (!same) TraceOutput::print("Plug-in MIDI In  ");
   return same;
 }
 
@@ -58,7 +59,7 @@ void DebuggerOutput::printDebugInfo(std::string logFilePath, std::string message
   std::tm local{};
   if (localtime_r(&now, &local)) std::strftime(stamp, sizeof(stamp), "%Y-%m-%d.%X", &local);
   std::fprintf(file.get(), "%s\t %s\n", stamp, message.c_str());
-  std::printf("Build LOG: \t %s\n", message.c_str());
+  TraceOutput::print("Build LOG: \t " + message + "\n");
 }
 
 void DebuggerOutput::logSysExOutMessageByte(const unsigned char* data, int length) {

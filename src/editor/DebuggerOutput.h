@@ -1,11 +1,14 @@
 // The editor's debug log: one line per call, appended to the log file and
 // echoed to standard output. Callers test the plug-in's debug-log flag first.
-// Also the standard-output trace of outgoing SysEx.
+// Also the standard-output trace of outgoing SysEx. What goes to standard
+// output leaves through TraceOutput, so no caller waits for it.
 #pragma once
 
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "TraceOutput.h"
 
 class Tarnivex;
 struct IMidiMsg;
@@ -30,4 +33,5 @@ class DebuggerOutput {
 
  private:
   std::mutex mMutex;
+  TraceOutput::Hold mTraceHold;
 };

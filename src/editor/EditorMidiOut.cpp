@@ -14,6 +14,7 @@
 #include "RealtimeScope.h"
 #include "SysExFormat.h"
 #include "Tarnivex.h"
+#include "TraceOutput.h"
 #include "Utilities.h"
 
 namespace {
@@ -84,7 +85,7 @@ void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
     }
   }
   SendMidiMsg(msg);
-  std::printf("Plug-in MIDI Out ");
+  TraceOutput::print("Plug-in MIDI Out ");
 }
 
 void Tarnivex::checksumCheckAndSend(unsigned char* message, int length) {

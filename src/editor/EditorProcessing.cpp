@@ -54,7 +54,11 @@ void Tarnivex::deriveMirroredFlags() {
 }
 
 void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
-  if (!msg || processing || editorBusy) return;
+  if (!msg) return;
+  // A host hands a block's events over before the block: the silence due
+  // after a reset goes first, or it would cut the notes that start the song.
+  if (!fromDevice) silenceAfterResetIfDue();
+  if (processing || editorBusy) return;
   if (fromDevice && masterKeyboard) return;
   if (msg->StatusMsg() == IMidiMsg::kNone) return;
   if (msg->Channel() == GetParam(kGlobalMidiChannel)->Int() - 1) return;
@@ -113,13 +117,9 @@ void Tarnivex::drainQueue(int frames, int nFrames) {
       midiQueue.RemoveLocked();
     }
     if (!transportWasRunning && soundsOffPending && midiIOConfigured) {
-      soundsOffPending = false;
       lock.unlock();
-      AllSoundsOff(0, true);
+      silenceAfterResetIfDue();
       lock.lock();
-      for (int p = 0; p < 16; ++p) {
-        if (partLights[static_cast<size_t>(p)].exchange(0) == 1) setParameterFromPlug(kMIDILed + p, 0.0, false);
-      }
     }
     if (GetGUI()) {
       const uint32_t now = tick();
@@ -131,6 +131,17 @@ void Tarnivex::drainQueue(int frames, int nFrames) {
     }
   }
   midiQueue.FlushLocked(frames);
+}
+
+bool Tarnivex::silenceAfterResetIfDue() {
+  if (transportWasRunning || !midiIOConfigured) return false;
+  bool pending = true;
+  if (!soundsOffPending.compare_exchange_strong(pending, false)) return false;
+  AllSoundsOff(0, true);
+  for (int p = 0; p < 16; ++p) {
+    if (partLights[static_cast<size_t>(p)].exchange(0) == 1) setParameterFromPlug(kMIDILed + p, 0.0, false);
+  }
+  return true;
 }
 
 // Everything the block would send, pause or start waits for the MIDI thread

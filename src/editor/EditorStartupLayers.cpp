@@ -117,7 +117,12 @@ void Tarnivex::setThroughUserPath(int paramIdx, double plainValue) {
   IParam* param = GetParam(paramIdx);
   if (!param) return;
   if (IControl* control = firstControlOf(paramIdx)) {
+    // The plug-in's own change, not the user's: the host is not told of it
+    // (a user's change that led here has told it already).
+    const bool userChanged = TakeStateChangedByUser();
     control->SetValueFromUserInput(param->GetNormalized(plainValue));
+    TakeStateChangedByUser();
+    if (userChanged) NoteStateChangedByUser();
     return;
   }
   const double before = param->Value();

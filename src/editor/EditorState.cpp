@@ -244,14 +244,16 @@ void Tarnivex::resendRestoredState() {
   job.jobCode = 0;
   job.firstSendFlag = false;
   job.secondSendFlag = false;
-  const auto begin = [this] {
+  const unsigned restore = ++restoreCount;
+  const auto begin = [this, restore] {
     midiMessageManager->sender->cancelRequested = false;
+    midiMessageManager->sender->arrangementDumpsSent = 0;
+    restoreStarted = restore;
     stateRestore = true;
     sendGlobalFirst = true;
     sendAllParts = true;
     editorBusy = true;
   };
-  const unsigned restore = ++restoreCount;
   restoreSendPending = true;
   // Ended by a close, the send is still due; by a later restore, that one's is.
   const auto end = [this, restore] {

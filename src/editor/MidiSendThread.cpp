@@ -1,5 +1,7 @@
 #include "MidiSendThread.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -147,6 +149,7 @@ bool MidiSendThread::flush(int boundMs) {
 }
 
 void MidiSendThread::run() {
+  pthread_setname_np(pthread_self(), "tvx midi out");
   uint64_t droppedReported = 0;
   for (;;) {
     mWake.acquire();
@@ -186,8 +189,10 @@ void MidiSendThread::run() {
       mChanged.notify_all();
     }
     if (const uint64_t dropped = mDropped.load(std::memory_order_relaxed); dropped != droppedReported) {
+      // Never silent: the window says so as well as the log.
       mPlug.debugLog("MIDI OUT: " + std::to_string(dropped - droppedReported) +
                      " messages of the audio thread not sent: its queue was full");
+      mPlug.showStatusText(("MIDI Out: " + std::to_string(dropped) + " messages lost").c_str());
       droppedReported = dropped;
     }
   }

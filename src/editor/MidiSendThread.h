@@ -53,7 +53,10 @@ class MidiSendThread {
     std::function<void()> onStart;
     Record() : bytes{} {}
   };
-  static constexpr size_t kCapacity = 512;
+  // A second of the densest traffic a MIDI cable carries (31,250 baud:
+  // 3,125 one-byte messages) and more: a host's burst waits here, never
+  // dropped, while the thread sends at the port's pace.
+  static constexpr size_t kCapacity = 4096;
 
   explicit MidiSendThread(Tarnivex& plug);
   ~MidiSendThread() { stop(); }
@@ -90,6 +93,8 @@ class MidiSendThread {
 
   // Waits until everything handed over so far is done; false after the bound.
   bool flush(int boundMs = 10000);
+  // Records of the real-time side dropped because the queue was full.
+  uint64_t dropped() const { return mDropped.load(std::memory_order_relaxed); }
 
  private:
   Record* next(Kind kind);

@@ -225,19 +225,28 @@ Tarnivex::~Tarnivex() {
   // The library's worker calls into this object: no more from here on.
   if (patchLibrarian) patchLibrarian->detachBackgroundLoad();
   // Nothing may be sent while the object is taken apart, and nothing that
-  // uses it may still run: the instrument's input first, then the workers.
+  // uses it may still run: the instrument's input first, then the workers
+  // (a bank change or a program change from the instrument can hand work to
+  // the MIDI thread until then), then the MIDI thread, whose queued work is
+  // dropped.
   midiIOConfigured = false;
-  // The MIDI thread uses everything below; what it still holds is dropped.
-  midiSendThread->stop();
-  midiSendThread.reset();
   StopMidiInput();
   if (midiMessageManager) midiMessageManager->shutDown();
-  // A project that was still going to the instrument goes on without us.
+  midiSendThread->stop();
+  // A project that was still going to the instrument goes on without us,
+  // from the first dump the instrument has not had.
   if (restoreSendPending && mMidiOut && mMidiOut->isPortOpen()) {
-    std::shared_ptr<MidiBackend> backend;
     std::vector<TimedDump> project = projectSendOf(*this);
-    ClosingSends::hand(std::move(project), takeMidiOut(&backend), std::move(backend));
+    const int sent = restoreStarted == restoreCount && midiMessageManager
+                         ? std::clamp(midiMessageManager->sender->arrangementDumpsSent.load(), 0,
+                                      static_cast<int>(project.size()))
+                         : 0;
+    const int pauseFirst = sent > 0 ? project[static_cast<size_t>(sent - 1)].pauseAfterMs : 0;
+    project.erase(project.begin(), project.begin() + sent);
+    std::shared_ptr<MidiBackend> backend;
+    ClosingSends::hand(std::move(project), pauseFirst, takeMidiOut(&backend), std::move(backend));
   }
+  midiSendThread.reset();
   midiMessageManager.reset();
   patchManager.reset();
   // This instance's hold on the shared images goes before the manager.

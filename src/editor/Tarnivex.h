@@ -70,6 +70,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // the project to ClosingSends. The count tells restores apart.
   std::atomic<bool> restoreSendPending{false};
   std::atomic<unsigned> restoreCount{0};
+  // The restore whose send has begun on the worker: only its count of dumps
+  // sent tells a close what the instrument already has.
+  std::atomic<unsigned> restoreStarted{0};
 
   // ---- The way out (EditorMidiOut.cpp).
   void sendMidiMsgAndLog(IMidiMsg* msg);
@@ -206,6 +209,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // All of a parameter's texts at once, as IParam::SetDisplayTexts sets them.
   void setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts);
   void checksumCheckAndSend(unsigned char* message, int length) override;
+  void awaitDumpSent() override { AwaitMidiOutSent(); }
   bool sendSysExToDevice(unsigned char* bytes, int length) override;
   bool sendRawToDevice(std::vector<unsigned char> bytes) override;
   void deliverSysEx(ISysEx* message, bool fromDevice) override;
@@ -463,6 +467,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void lightPart(int part) override;
   void sendTempo(int code);
   void drainQueue(int frames, int nFrames);
+  // The all-sounds-off due after a reset while the transport stands, once;
+  // true when it went.
+  bool silenceAfterResetIfDue();
   // The echo rule: may an action's message leave now?
   bool actionMaySend() const;
   void sendActionSysEx(std::vector<int> message, int paramIdx, int packed);

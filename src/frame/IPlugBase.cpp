@@ -170,7 +170,10 @@ void IPlugBase::SetParameterFromGUIWith(int paramIdx, double normalizedValue, vo
   param->SetNormalized(normalizedValue);
   InformHostOfParamChange(paramIdx, normalizedValue);
   // A text parameter is re-shown even when its value stays.
-  if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText) (this->*handler)(paramIdx);
+  if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText) {
+    NoteStateChangedByUser();
+    (this->*handler)(paramIdx);
+  }
 }
 
 void IPlugBase::OnParamReset() {
@@ -195,6 +198,16 @@ bool IPlugBase::CompareState(const unsigned char* state, int startPos, int state
 
 void IPlugBase::RedrawParamControls() {
   if (!mGraphics) return;
+  if (!mGraphics->WindowIsOpen()) {
+    mParamControlsStale = true;
+    return;
+  }
+  mParamControlsStale = false;
+  for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+}
+
+void IPlugBase::DrawStaleParamControls() {
+  if (!mGraphics || !mParamControlsStale.exchange(false)) return;
   for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
 }
 

@@ -3,6 +3,8 @@
 // ports and the recursive plug-in lock.
 #pragma once
 
+#include <atomic>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -100,7 +102,10 @@ class IPlugBase {
   virtual EHost GetHost() { return mHost; }
   virtual EAPI GetAPI() { return mAPI; }
   virtual void ResizeGraphics(int width, int height) = 0;
+  // With no editor open the controls are only marked: they take the values
+  // when it opens (DrawStaleParamControls), so a restore draws nothing.
   virtual void RedrawParamControls();
+  void DrawStaleParamControls();
   virtual void SetLatency(int samples) { mLatency = samples; }
   virtual bool SendMidiVST(IMidiMsg* msg) = 0;
   virtual bool SendMidiMsg(IMidiMsg* msg) = 0;
@@ -150,6 +155,11 @@ class IPlugBase {
   void OnParamReset();
   void DirtyParameters();
   WDL_Mutex* GetMutex() { return &mMutex; }
+  // The user changed the plug-in's state (a control, a setting, a library
+  // pick): the host hears of it once, from its GUI thread, at the editor's
+  // next idle call, however many changes came before.
+  void NoteStateChangedByUser() { mStateChangedByUser = true; }
+  bool TakeStateChangedByUser() { return mStateChangedByUser.exchange(false); }
 
   // ---- Audio.
   void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
@@ -242,6 +252,9 @@ class IPlugBase {
   void StopMidiInput();
   // Sends on the direct out port; false when there is nothing to send on.
   bool SendToMidiOut(const unsigned char* bytes, size_t size);
+  // Waits (bounded) until what was sent on the out port has left it; a
+  // pause meant for the instrument starts from then.
+  void AwaitMidiOutSent(int boundMs = 2000);
   // Opens this instance's session on the MIDI system at its first use.
   MidiSession& midiSession();
   // Hands the out port over (to what sends after the instance has gone),
@@ -261,6 +274,8 @@ class IPlugBase {
   int mRequestedOutSelection = 0;
   WDL_PtrList<ChannelIO> mChannelIO;
   WDL_Mutex mMutex;
+  std::atomic<bool> mStateChangedByUser{false};
+  std::atomic<bool> mParamControlsStale{false};
   char mEffectName[MAX_EFFECT_NAME_LEN] = {};
   char mProductName[MAX_EFFECT_NAME_LEN] = {};
   char mMfrName[MAX_EFFECT_NAME_LEN] = {};

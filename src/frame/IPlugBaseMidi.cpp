@@ -1,5 +1,7 @@
 // The direct MIDI ports: device lists, selection by name and the input path.
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 
@@ -263,6 +265,16 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
     return false;
   }
   return true;
+}
+
+void IPlugBase::AwaitMidiOutSent(int boundMs) {
+  for (int waited = 0; waited < boundMs; ++waited) {
+    {
+      std::lock_guard<std::mutex> lock(mMidiOutMutex);
+      if (!mMidiOut || mMidiOut->allSent()) return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 void IPlugBase::OnMidiOutRefused(const char* reason) { std::fprintf(stderr, "MIDI out: not sent: %s\n", reason); }

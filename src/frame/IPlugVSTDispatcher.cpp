@@ -66,6 +66,7 @@ VstIntPtr IPlugVST::DispatchEditor(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
                                                                      : graphics->OpenWindow(ptr, nullptr, 0, 0);
       if (!view) return 0;
       WDL_MutexLock lock(&mMutex);
+      DrawStaleParamControls();
       OnGUIOpen();
       return 1;
     }
@@ -80,6 +81,10 @@ VstIntPtr IPlugVST::DispatchEditor(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
     case effEditIdle:
       if (linuxGraphics) linuxGraphics->Idle();
       OnIdle();
+      // The host shows 0 parameters, so their automation notices tell it
+      // nothing: the display-changed call is what VST 2.4 hosts take for
+      // "the state changed" (and mark the project modified on).
+      if (TakeStateChangedByUser()) CallHost(audioMasterUpdateDisplay);
       return 0;
     case effEditKeyDown:
       return linuxGraphics && linuxGraphics->OnHostKeyDown(idx, static_cast<int>(value)) ? 1 : 0;

@@ -69,6 +69,8 @@ void MIDIMessageSender::sendGlobalToDevice(int) {
   const int tick = plug->getTimerValue();
   std::array<uint8_t, kGlobalDumpSize> dump = globalDumpOf(*plug);
   plug->checksumCheckAndSend(dump.data(), kGlobalDumpSize);
+  ++arrangementDumpsSent;
+  plug->awaitDumpSent();
   mManager.pause(tick);
   plug->DisplayProcessingIndicator(false);
 }
@@ -77,6 +79,7 @@ void MIDIMessageSender::sendGlobalToDevice(int) {
 // stops between two dumps, and the restore's own send follows.
 void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestParts) {
   cancelRequested = false;
+  arrangementDumpsSent = 0;
   plug->DisplayProcessingIndicator(true);
   if (plug->isSendGlobalFirst()) sendGlobalToDevice(static_cast<int>(valueOf(plug, kGlobalSysExID)));
   if (cancelRequested) {
@@ -94,6 +97,8 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
   } else {
     plug->setEditorBusy(true);
     plug->checksumCheckAndSend(dump.data(), kMultiDumpSize);
+    ++arrangementDumpsSent;
+    plug->awaitDumpSent();
   }
   plug->setPatchManagerName(0, name.empty() ? kUnnamed : name);
   plug->setLibrarianViewDirty();

@@ -30,6 +30,9 @@ class EditorServices {
   // ---- The way out to the instrument.
   // Complete messages from F0 to F7; a long one gets its checksum first.
   virtual void checksumCheckAndSend(unsigned char* message, int length) = 0;
+  // Returns once what was sent has left for the instrument (bounded): the
+  // pause after a dump runs from then, not while a reopened port connects.
+  virtual void awaitDumpSent() {}
   // Adds F0 and F7 when the first byte is not F0.
   virtual bool sendSysExToDevice(unsigned char* bytes, int length) = 0;
   // Sends the bytes as they are (clock bytes, bank writes).

@@ -1,5 +1,7 @@
 #include "MIDIMessageSender.h"
 
+#include <pthread.h>
+
 #include "EditorServices.h"
 #include "IMidiMsg.h"
 #include "IParam.h"
@@ -10,6 +12,9 @@ MIDIMessageSender::MIDIMessageSender(MIDIMessageManager& manager, EditorServices
     : patchManager(stateHolder), plug(plugIn), mManager(manager) {}
 
 void MIDIMessageSender::run() {
+  // For a user reading `top -H` or a debugger.
+  static constexpr const char* kNames[] = {"tvx request", "tvx clock", "tvx clock loop", "tvx worker"};
+  pthread_setname_np(pthread_self(), kNames[static_cast<int>(threadOfJob(job.jobCode))]);
   do performJob();
   while (mManager.takeQueuedJob(*this));
 }

@@ -51,6 +51,10 @@ class MIDIMessageSender : public Poco::Runnable {
   SenderJob job;  // written by a starter only while this sender is idle, else by its own worker
   std::atomic<bool> ended{false};
   std::atomic<bool> cancelRequested{false};
+  // The dumps of the running or last project send (job 0) that have left
+  // for the instrument: global, multi, then the active parts in order. A
+  // close hands on only what follows them.
+  std::atomic<int> arrangementDumpsSent{0};
   PatchManager* patchManager;
   EditorServices* plug;
 

@@ -73,6 +73,8 @@ void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
     plug->SetLibrarianStatusUnsaved(true);
   } else {
     plug->checksumCheckAndSend(dump.data(), kSoundDumpSize);
+    ++arrangementDumpsSent;
+    plug->awaitDumpSent();
     mManager.pause(kSoundSendPauseMs);
   }
   plug->DisplayProcessingIndicator(false);

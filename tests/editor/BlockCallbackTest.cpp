@@ -5,6 +5,7 @@
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
+#include "RealtimeScope.h"
 
 namespace {
 class BlockCallbackTest : public EditorTest {
@@ -19,6 +20,8 @@ class BlockCallbackTest : public EditorTest {
     settle();
     jobsSeen();
   }
+  // The plug-in (and the job it may still run) goes before the record its observer writes into.
+  ~BlockCallbackTest() override { plug.reset(); }
   // Job codes the workers ran since the last call (waiting, bounded, for
   // the ones started to have begun).
   std::vector<int> jobsSeen() {
@@ -184,6 +187,89 @@ TEST_F(BlockCallbackTest, AfterAResetTheStoppedTransportSilencesTheActiveParts) 
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB0, 123, 0}, {0xB4, 123, 0}, {0xB2, 123, 0}}));
   block();
   EXPECT_TRUE(arrivedAtInstrument().empty());
+}
+
+// The host hands the first note over one block before its transport flag
+// turns on: the silence due after a reset goes out before it, not after.
+TEST_F(BlockCallbackTest, ANoteInTheBlockWhereTheTransportStartsIsNotSilenced) {
+  param(kMultiPartStatus + 2)->Set(1);
+  plug->Reset();
+  hostEvents({{0x92, 60, 100}});
+  block();
+  host.setPlaying(true);
+  hostEvents({{0x92, 64, 100}});
+  block();
+  EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB2, 123, 0}, {0x92, 60, 100}, {0x92, 64, 100}}));
+  host.setPlaying(false);
+  block();
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+}
+
+// What the audio thread asks to wait for is waited for on the MIDI thread,
+// between the messages around it; the audio thread itself never sleeps.
+TEST_F(BlockCallbackTest, PausesAskedForOnTheAudioThreadAreTakenOnTheMidiThreadInOrder) {
+  const std::thread::id audioThread = std::this_thread::get_id();
+  std::vector<std::pair<int, size_t>> taken;  // the pause, messages sent before it
+  plug->sleepFor = [&](int ms) {
+    EXPECT_NE(std::this_thread::get_id(), audioThread) << "the audio thread slept " << ms << " ms";
+    taken.push_back({ms, backend->out().sent.size()});
+  };
+  const size_t before = backend->out().sent.size();
+  {
+    const RealtimeScope realtime;  // as inside the block
+    IMidiMsg first = msg(0, 0x92, 60, 100), second = msg(0, 0x82, 60, 0);
+    plug->sendMidiMsgAndLog(&first);
+    plug->pauseFor(25);
+    plug->sendMidiMsgAndLog(&second);
+    plug->pauseFor(50);
+  }
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  EXPECT_EQ(taken, (std::vector<std::pair<int, size_t>>{{25, before + 1}, {50, before + 2}}));
+  plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
+}
+
+// More than the queue holds while the MIDI thread is held: what did not fit
+// is counted, and the window's status line and the log say so.
+TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  bool held = false, released = false;
+  plug->sleepFor = [&](int) {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    held = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
+  };
+  const size_t before = backend->out().sent.size();
+  constexpr int kSent = static_cast<int>(MidiSendThread::kCapacity) + 100;
+  {
+    const RealtimeScope realtime;
+    plug->pauseFor(1);  // holds the MIDI thread
+  }
+  {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
+  }
+  {
+    const RealtimeScope realtime;
+    for (int i = 0; i < kSent; ++i) {
+      IMidiMsg note = msg(0, 0x92, i % 128, 1 + i / 128 % 127);
+      plug->sendMidiMsgAndLog(&note);
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    released = true;
+  }
+  holdChanged.notify_all();
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  const uint64_t lost = plug->midiSendThread->dropped();
+  EXPECT_GT(lost, 0u);
+  EXPECT_EQ(backend->out().sent.size() - before + lost, static_cast<size_t>(kSent));
+  EXPECT_GE(backend->out().sent.size() - before, MidiSendThread::kCapacity - 1);
+  EXPECT_EQ(valueText.GetText(), "MIDI Out: " + std::to_string(lost) + " messages lost");
+  EXPECT_NE(debugLog().find("messages of the audio thread not sent: its queue was full"), std::string::npos);
+  plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
 }
 
 TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {

@@ -1,5 +1,6 @@
 // An edit on the wire: for each kind of control action, the exact bytes the
 // instrument receives, and what is refused and why.
+#include "TraceOutput.h"
 #include "ControlAction.h"
 #include "EditorTestSupport.h"
 
@@ -266,9 +267,11 @@ namespace {
 TEST(OutgoingLog, SysExLinesShowTheBytesInLowerCaseHex) {
   DebuggerOutput output;
   const unsigned char body[] = {0x3E, 0x10, 0x00, 0x20};
+  TraceOutput::flush();  // what came before goes first
   testing::internal::CaptureStdout();
   output.logSysExOutMessageByte(body, 4);
   output.logSysExOutMessageByteInt({0xF0, 0x3E, 0x7F, 0xF7}, 4);
+  ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Plug-in MIDI Out (sysex | 4 bytes | F0 3e 10 00 20 F7)\n"
             "Plug-in MIDI Out (sysex | 4 bytes | F0 f0 3e 7f f7 F7)\n");

@@ -1,11 +1,16 @@
 // The built plug-in in the test host, on real JACK ports: the settings file
 // names the instrument's ports, a saved project brings them back by name.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 #include <fstream>
 
 #include "DataFolder.h"
+#include "InstrumentOnPeer.h"
 #include "JackTest.h"
 #include "TestHost.h"
 
@@ -42,6 +47,17 @@ class JackProjectTest : public JackTest {
       if (is(events[count - 1].bytes)) return true;
     }
     return false;
+  }
+  // The names of the process's threads.
+  static std::vector<std::string> threadNames() {
+    std::vector<std::string> names;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::string name;
+      std::getline(std::ifstream(task.path() / "comm"), name);
+      names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
   // The multi tempo (55) that the first block with MIDI configured sends.
   const Bytes tempo = {0xF0, 0x3E, 0x10, 0x00, 0x21, 0x00, 0x05, 55, 0xF7};
@@ -111,6 +127,91 @@ TEST_F(JackProjectTest, AProjectSavedWithTheInstrumentOffBringsItsPortsBackWhenI
   EXPECT_TRUE(arrivedSuch([](const Bytes& m) { return m.size() == 393 && m[4] == 0x11; }));
   EXPECT_TRUE(arrivedSuch([](const Bytes& m) { return m.size() == 6 && m[1] == 0x3E && m[4] == 0x04; }));
   host.Close();
+}
+
+// Standard output a pipe that nobody reads while the host plays 2,000 events
+// in blocks: the trace lines wait for it on their own, every event reaches
+// the instrument, in order.
+TEST_F(JackProjectTest, EveryHostEventReachesTheInstrumentWhileNobodyReadsStandardOutput) {
+  writeSettings(peer->InPortName(), peer->OutPortName());
+  SimulatedInstrument instrument{0};
+  InstrumentOnPeer onPeer(instrument, *peer);  // answers the device-ID enquiry
+  const std::vector<std::string> threadsBefore = threadNames();
+  TestHost host;
+  ASSERT_TRUE(host.Loaded()) << host.LoadError();
+  ASSERT_NE(host.Create(), nullptr);
+  host.Dispatch(effOpen);
+  peer->AwaitListener();
+  const auto hostEvents = [&](const std::vector<Bytes>& messages) {
+    std::vector<VstMidiEvent> midi(messages.size());
+    std::vector<unsigned char> list(sizeof(VstEvents) + messages.size() * sizeof(VstEvent*));
+    auto* events = reinterpret_cast<VstEvents*>(list.data());
+    events->numEvents = static_cast<VstInt32>(messages.size());
+    for (size_t i = 0; i < messages.size(); ++i) {
+      midi[i].type = kVstMidiType;
+      midi[i].byteSize = sizeof(VstMidiEvent);
+      midi[i].deltaFrames = static_cast<VstInt32>(i % 64);
+      for (size_t b = 0; b < 3; ++b) midi[i].midiData[b] = static_cast<char>(messages[i][b]);
+      events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
+    }
+    host.Dispatch(effProcessEvents, 0, 0, events);
+    host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+  };
+  host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);  // starts the enquiry
+  ASSERT_TRUE(arrivedSuch([](const Bytes& m) { return m.size() == 6 && m[4] == 0x04; }));
+  // Host notes are dropped while the editor is busy with the enquiry: a
+  // probe until one comes through. (Channel 16: the global channel is not
+  // passed on.)
+  const Bytes probe = {0x9F, 127, 127};
+  bool through = false;
+  for (int i = 0; i < 1000 && !through; ++i) {
+    hostEvents({probe});
+    const std::vector<PeerEvent> events = peer->WaitForEvents(peer->Events().size() + 1, std::chrono::milliseconds(20));
+    through = std::any_of(events.begin(), events.end(), [&](const PeerEvent& e) { return e.bytes == probe; });
+  }
+  ASSERT_TRUE(through);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the last probes arrive
+  const size_t before = peer->Events().size();
+
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  int pipeEnds[2];
+  ASSERT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
+  fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096);  // full after a few hundred trace lines
+  dup2(pipeEnds[1], STDOUT_FILENO);
+
+  constexpr int kEvents = 2000, kPerBlock = 100;
+  std::vector<Bytes> expected;
+  for (int i = 0; i < kEvents; ++i)
+    expected.push_back({static_cast<unsigned char>(i % 2 ? 0x8F : 0x9F), static_cast<unsigned char>(i / 2 % 128),
+                        static_cast<unsigned char>(1 + i / 256)});
+  for (int first = 0; first < kEvents; first += kPerBlock)
+    hostEvents(std::vector<Bytes>(expected.begin() + first, expected.begin() + first + kPerBlock));
+  const std::vector<PeerEvent> got = peer->WaitForEvents(before + kEvents, std::chrono::seconds(60));
+
+  // Standard output back; what waited in the pipe is read away.
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  close(pipeEnds[1]);
+  fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
+  char sink[4096];
+  while (read(pipeEnds[0], sink, sizeof(sink)) > 0) {
+  }
+  close(pipeEnds[0]);
+
+  std::vector<Bytes> notes;
+  for (size_t i = before; i < got.size(); ++i)
+    if (got[i].bytes.size() == 3 && (got[i].bytes[0] & 0xEF) == 0x8F && got[i].bytes != probe) notes.push_back(got[i].bytes);
+  ASSERT_EQ(notes.size(), expected.size());
+  EXPECT_EQ(notes, expected);
+  // The plug-in's threads carry names, and none outlives the instance.
+  const std::vector<std::string> running = threadNames();
+  for (const char* name : {"tvx midi out", "tvx trace", "tvx jack"})  // the workers run only for their jobs
+    EXPECT_NE(std::find(running.begin(), running.end(), name), running.end()) << name;
+  host.Close();
+  ASSERT_TRUE(peer->AwaitOtherClientsGone());
+  for (int i = 0; i < 1000 && threadNames() != threadsBefore; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(threadNames(), threadsBefore);
 }
 
 // A host loads and closes a project of 32 instances whose settings name the

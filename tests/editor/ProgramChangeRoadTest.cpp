@@ -38,8 +38,7 @@ TEST_F(ProgramChangeRoadTest, AProgramChangeReachesThePartOnItsChannel) {
     if (row.fromDevice) {
       ASSERT_TRUE(backend->inject(change));
     } else {
-      IMidiMsg msg(0, change[0], change[1], 0);
-      plug->ProcessMidiMsg(&msg, false);
+      hostEvents({change});  // through the plug-in's event call, as a host sends it
     }
     arrivedAtInstrument();
     for (int p = 0; p < 16; ++p) EXPECT_EQ(param(kMultiPartPatch + p)->Int(), p == row.part ? program : 0) << p;

@@ -8,6 +8,7 @@
 #include "ClosingSends.h"
 #include "ControlAction.h"
 #include "EditorTestSupport.h"
+#include "IGraphics.h"
 #include "PatchManager.h"
 
 namespace {
@@ -19,8 +20,10 @@ class StateTest : public EditorTest {
   ~StateTest() override { plug.reset(); }
 
   // The state of a plug-in whose instrument parameters were edited.
-  Bytes savedProject(const std::string& soundName = "Bright Lead") {
+  Bytes savedProject(const std::string& soundName = "Bright Lead", bool allParts = false) {
     makePlug();
+    if (allParts)
+      for (int p = 0; p < 16; ++p) param(kMultiPartStatus + p)->Set(1);
     param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
     param(kFilter1Cutoff + 3)->Set(77);
     param(kGlobalSysExID)->Set(kDeviceId);
@@ -374,35 +377,151 @@ TEST_F(StateTest, ARestoreFollowedAtOnceByAnotherOrAnEditEndsWithTheInstrumentIn
 }
 
 // Closed while the project is on its way, the plug-in lets the rest go out
-// after it: the host's close does not wait, and the instrument still ends
-// holding the project.
-TEST_F(StateTest, CloseRightAfterARestoreLeavesTheInstrumentHoldingTheProject) {
+// after it: the host's close does not wait, what reached the instrument is
+// not sent again, and the instrument ends holding the project.
+TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
+  struct Row {
+    const char* name;
+    bool allParts;
+    size_t closeAtPause;  // the job's pause, counted from 1, during which the host closes
+    size_t sentBeforeClose;
+    std::vector<int> closingPauses;  // the pause before the first handed-on dump, then after each
+  };
+  // Pauses: a pacing tick (50) after the global dump, 500 after the multi,
+  // a part's 150 and 400 after each part: 550 when handed on.
+  std::vector<int> thirteenParts(14, 550);
+  const Row rows[] = {
+      {"in the pause after the global dump", false, 1, 1, {50, 500, 550}},
+      {"after the third of sixteen parts", true, 8, 5, thirteenParts},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Bytes project = savedProject("Bright Lead", row.allParts);
+    makePlug(false);
+    param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t pauses = 0;
+    plug->midiMessageManager->virtualPause = [&, manager = plug->midiMessageManager.get()](int) {
+      std::unique_lock<std::mutex> lock(mutex);
+      ++pauses;
+      changed.notify_all();
+      if (pauses < row.closeAtPause) return true;
+      // Held until the close (nothing notifies: looked at every millisecond).
+      for (int i = 0; i < 10000 && !manager->isShuttingDown(); ++i) changed.wait_for(lock, std::chrono::milliseconds(1));
+      return false;
+    };
+    std::vector<int> closingPauses;
+    ClosingSends::setPauseForTests([&](int ms) {
+      closingPauses.push_back(ms);
+      return true;
+    });
+    ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return pauses >= row.closeAtPause; }));
+    }
+    EXPECT_EQ(backend->out().sent.size(), row.sentBeforeClose);
+    plug.reset();  // ends the held pause, and with it the job
+    ASSERT_TRUE(ClosingSends::flush());
+    ClosingSends::setPauseForTests(nullptr);
+    // Its thread ends with the send.
+    const auto closingThreads = [] {
+      int n = 0;
+      for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        n += name == "tvx closing";
+      }
+      return n;
+    };
+    for (int i = 0; i < 1000 && closingThreads() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(closingThreads(), 0);
+    const ByteList sent = backend->out().sent;
+    SimulatedInstrument fresh{kDeviceId};
+    for (const Bytes& message : sent) fresh.receive(message);
+    EXPECT_TRUE(fresh.checksumErrors().empty());
+    // Global and multi once each, then the active parts in order, each once.
+    std::vector<int> parts;
+    for (int p = 0; p < 16; ++p)
+      if (row.allParts || p == 3) parts.push_back(p);
+    ASSERT_EQ(sent.size(), 2 + parts.size());
+    EXPECT_EQ(Bytes(sent[0].begin(), sent[0].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
+    EXPECT_EQ(Bytes(sent[1].begin(), sent[1].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x11}));
+    for (size_t i = 0; i < parts.size(); ++i)
+      EXPECT_EQ(Bytes(sent[2 + i].begin(), sent[2 + i].begin() + 7),
+                (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, static_cast<unsigned char>(parts[i])}))
+          << i;
+    EXPECT_EQ(closingPauses, row.closingPauses);
+    const SimBytes part = fresh.partBuffer(3);
+    ASSERT_EQ(part.size(), 392u);
+    EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 386), "Bright Lead     ");
+    EXPECT_EQ(part[85], 77);
+    const SimBytes multi = fresh.multiBuffer();
+    EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
+  }
+}
+
+// The port takes a while before what it was handed has left (a reopened
+// port still connecting): each pause starts only once the dump has left.
+TEST_F(StateTest, TheRestoresPausesStartWhenTheDumpHasLeftThePort) {
   const Bytes project = savedProject();
   makePlug(false);
-  param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
-  HeldSend held;
-  plug->midiMessageManager->virtualPause = held.pauseWith(*backend, *plug->midiMessageManager);
+  backend->setSendLatencyPolls(3);
+  std::vector<std::pair<size_t, int>> pauses;  // messages sent, "not yet" answers left
+  plug->midiMessageManager->virtualPause = [&](int) {
+    const MemoryOutRecord out = backend->out();
+    pauses.push_back({out.sent.size(), out.unsentPolls});
+    return true;
+  };
   ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
-  {
-    std::unique_lock<std::mutex> lock(held.mutex);
-    ASSERT_TRUE(held.changed.wait_for(lock, std::chrono::seconds(10), [&] { return !held.pauses.empty(); }));
-  }
-  plug.reset();  // ends the held pause, and with it the job
-  ASSERT_TRUE(ClosingSends::flush());
-  SimulatedInstrument fresh{kDeviceId};
+  awaitRequestThread();
+  using Pauses = std::vector<std::pair<size_t, int>>;
+  EXPECT_EQ(pauses, (Pauses{{1, 0}, {2, 0}, {3, 0}, {3, 0}}));
+  backend->setSendLatencyPolls(0);
+}
+
+// A project send asked to stop (a later restore, the progress overlay's
+// Cancel) stops after the pause it is in: the parts after it stay unsent.
+TEST_F(StateTest, AProjectSendAskedToStopSendsNoMoreParts) {
+  const Bytes project = savedProject("Bright Lead", true);  // sixteen active parts
+  makePlug(false);
+  size_t pauses = 0;
+  plug->midiMessageManager->virtualPause = [&, manager = plug->midiMessageManager.get()](int) {
+    // Global, multi, then 150 and 400 after each part: asked to stop in the
+    // pause after the second part.
+    if (++pauses == 6) manager->sender->cancelRequested = true;
+    return true;
+  };
+  ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
+  awaitRequestThread();
   const ByteList sent = backend->out().sent;
-  for (const Bytes& message : sent) fresh.receive(message);
-  EXPECT_TRUE(fresh.checksumErrors().empty());
-  // The global dump the job sent, then the whole project once more.
-  ASSERT_EQ(sent.size(), 4u);
-  EXPECT_EQ(sent[0], sent[1]);
-  const SimBytes part = fresh.partBuffer(3);
-  ASSERT_EQ(part.size(), 392u);
-  EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 386), "Bright Lead     ");
-  EXPECT_EQ(part[85], 77);
-  const SimBytes multi = fresh.multiBuffer();
-  EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
-  held.release();
+  ASSERT_EQ(sent.size(), 4u);  // global, multi, parts 1 and 2
+  EXPECT_EQ(Bytes(sent[3].begin(), sent[3].begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, 1}));
+  EXPECT_FALSE(restoreFlagsUp());
+}
+
+// The host restores a project with no editor open: no control is drawn (the
+// block waits on the same lock); they show the project when it opens.
+TEST_F(StateTest, ARestoreWithNoEditorOpenDrawsNothingUntilItOpens) {
+  const Bytes project = savedProject();  // part 3's cutoff 77
+  makePlug(false);
+  param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+  const IColor white(255, 255, 255, 255);
+  auto knob = std::make_unique<IKnobLineControl>(plug.get(), IRECT(0, 0, 20, 20), kFilter1Cutoff + 3, &white);
+  IControl* cutoff = knob.get();
+  plug->GetGUI()->AttachControl(knob.release());
+  cutoff->SetClean();
+  std::vector<uint8_t> bytes(project.begin(), project.end());
+  AEffect* effect = plug->GetAEffect();
+  ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(bytes.size()), bytes.data(), 0.0f), 1);
+  awaitRequestThread();
+  EXPECT_EQ(param(kFilter1Cutoff + 3)->Int(), 77);
+  EXPECT_FALSE(cutoff->IsDirty());
+  EXPECT_EQ(cutoff->GetValue(), 0.0);
+  plug->DrawStaleParamControls();  // what the editor-open call does first
+  EXPECT_DOUBLE_EQ(cutoff->GetValue(), 77.0 / 127.0);
+  plug->DrawStaleParamControls();  // once
 }
 
 TEST_F(StateTest, DamagedChunksChangeNothing) {

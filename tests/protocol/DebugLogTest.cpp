@@ -1,6 +1,9 @@
 // The debug log: only when its file existed at start-up, one line per
 // message in the log's own format, whole lines from any number of threads.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +15,7 @@
 #include "DebuggerOutput.h"
 #include "IMidiMsg.h"
 #include "RecordingTarnivex.h"
+#include "TraceOutput.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -47,8 +51,10 @@ TEST_F(DebugLogTest, WithoutALogFileNothingIsEverWritten) {
   EXPECT_FALSE(plug.debugLogEnabled);
   plug.debugLog("PROCESSOR: not written");
   DebuggerOutput log;
+  TraceOutput::flush();  // what came before goes first
   testing::internal::CaptureStdout();
   EXPECT_FALSE(log.openDebugFile(getDebugLogPath()));
+  ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open file");
   EXPECT_FALSE(fs::exists(getDebugLogPath()));
   const std::string patches = root.string() + "/Kelmscroft/Zorozov Tarnivex Editor/Patches";
@@ -66,8 +72,10 @@ TEST_F(DebugLogTest, AnIncomingMessageComparesWithTheLastOneAndTakesItsPlace) {
   const Row rows[] = {{{0, 0x90, 60, 100}, false}, {{0, 0x90, 60, 100}, true}, {{0, 0x90, 60, 101}, false},
                       {{0, 0x80, 60, 101}, false}, {{0, 0x80, 60, 101}, true}};
   for (const Row& row : rows) {
+    TraceOutput::flush();  // what came before goes first
     testing::internal::CaptureStdout();
     EXPECT_EQ(log.compareMIDIdata(&plug, row.msg), row.same);
+    ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
     EXPECT_EQ(testing::internal::GetCapturedStdout(), row.same ? "" : "Plug-in MIDI In  ");
   }
   EXPECT_FALSE(log.compareMIDIdata(nullptr, IMidiMsg(0, 0x90, 1, 2)));
@@ -78,9 +86,11 @@ TEST_F(DebugLogTest, AnExistingLogIsEmptiedAndGetsOneStampedLinePerMessageEchoed
   RecordingTarnivex plug;
   EXPECT_TRUE(plug.debugLogEnabled);
   const size_t startUp = messages().size();  // start-up logs too
+  TraceOutput::flush();  // what came before goes first
   testing::internal::CaptureStdout();
   plug.debugLog("PROCESSOR: first");
   plug.debugLog("RESET: plug-in second");
+  ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Build LOG: \t PROCESSOR: first\nBuild LOG: \t RESET: plug-in second\n");
   std::vector<std::string> written = messages();
@@ -109,5 +119,46 @@ TEST_F(DebugLogTest, LinesFromManyThreadsStayWhole) {
   ASSERT_EQ(written.size(), 200u);
   const std::regex whole(R"(PROCESSOR: thread \d line \d+)");
   for (const auto& message : written) EXPECT_TRUE(std::regex_match(message, whole)) << message;
+}
+// Standard output that nobody reads: printing never waits; what does not
+// fit the trace's buffer is left out, and one line says how much once the
+// output takes text again.
+TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReportedOnce) {
+  TraceOutput::Hold hold;
+  ASSERT_TRUE(TraceOutput::flush());
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  fcntl(ends[1], F_SETPIPE_SZ, 4096);
+  dup2(ends[1], STDOUT_FILENO);
+  close(ends[1]);
+  const size_t droppedBefore = TraceOutput::dropped();
+  const std::string line = "Plug-in MIDI Out (sysex | 6 bytes | F0 f0 3e 10 00 04 f7 F7)\n";
+  constexpr size_t kLines = (2u << 20) / 64;  // twice what the buffer holds
+  for (size_t i = 0; i < kLines; ++i) TraceOutput::print(line);  // returns although nothing is read
+  const size_t dropped = TraceOutput::dropped() - droppedBefore;
+  EXPECT_GT(dropped, 0u);
+  // Read until the report has come (the writer's own buffer drains first).
+  std::string text;
+  const std::string report = "Plug-in trace: " + std::to_string(dropped) + " lines left out: standard output did not keep up\n";
+  std::thread reader([&] {
+    char buffer[65536];
+    for (;;) {
+      pollfd in{ends[0], POLLIN, 0};
+      if (poll(&in, 1, 10000) <= 0) return;  // bounded: a missing report fails below
+      const ssize_t n = read(ends[0], buffer, sizeof(buffer));
+      if (n <= 0) return;
+      text.append(buffer, static_cast<size_t>(n));
+      if (text.find(report) != std::string::npos) return;
+    }
+  });
+  reader.join();
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  close(ends[0]);
+  EXPECT_NE(text.find(report), std::string::npos);
+  EXPECT_EQ(text.find("Plug-in trace:"), text.rfind("Plug-in trace:"));  // once
+  EXPECT_EQ(text.find("Plug-in trace:") % line.size(), 0u);               // between whole lines
 }
 }  // namespace

@@ -132,3 +132,30 @@ TEST_F(EditorWindowTest, WhatIsNotAWindowIsRefused) {
   EXPECT_EQ(plugin.Dispatch(effEditKeyUp, 'a', 0), 0);
   EXPECT_EQ(plugin.Dispatch(effEditClose), 1);
 }
+
+// An edit through the view reaches the host as a state change (the host
+// shows no parameters, so this is what marks its project modified), once
+// per idle call however many edits came, and never without an edit.
+TEST_F(EditorWindowTest, AnEditThroughTheViewTellsTheHostTheStateChanged) {
+  ASSERT_EQ(plugin.Dispatch(effEditOpen, 0, 0, window->Handle()), 1);
+  const std::vector<Window> children = window->Children();
+  ASSERT_EQ(children.size(), 1u);
+  ASSERT_TRUE(PumpUntil([&] { Idle(); }, [&] { return Painted(children[0]); }));
+  for (int i = 0; i < 20; ++i) Idle();
+  EXPECT_EQ(plugin.CountCalls(audioMasterUpdateDisplay), 0);
+  int hostX, hostY, hostW, hostH;
+  ASSERT_TRUE(window->Geometry(window->GetWindow(), &hostX, &hostY, &hostW, &hostH));
+  // The part buttons down the left edge: one of them that is not the part
+  // shown changes the project's state.
+  bool told = false;
+  for (int k = 2; k < 12 && !told; ++k) {
+    window->MoveTo(hostX + 14, hostY + 68 + 30 * k);
+    window->Click();
+    told = PumpUntil([&] { Idle(); }, [&] { return plugin.CountCalls(audioMasterUpdateDisplay) > 0; },
+                     std::chrono::milliseconds(500));
+  }
+  EXPECT_TRUE(told);
+  for (int i = 0; i < 20; ++i) Idle();
+  EXPECT_EQ(plugin.CountCalls(audioMasterUpdateDisplay), 1);
+  EXPECT_EQ(plugin.Dispatch(effEditClose), 1);
+}

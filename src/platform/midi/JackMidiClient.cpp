@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <chrono>
@@ -173,6 +174,7 @@ struct JackMidiClient::Core {
   }
 
   void run() {
+    pthread_setname_np(pthread_self(), "tvx jack");
     for (;;) {
       wake.acquire();
       if (stopping) return;
@@ -306,29 +308,32 @@ class Closer {
     static Closer closer;
     return closer;
   }
+  // The thread runs while there is a client to close, no longer.
   void close(std::shared_ptr<JackMidiClient::Core> core) {
-    {
-      std::lock_guard<std::mutex> lock(mMutex);
-      mQueue.push_back(std::move(core));
+    std::lock_guard<std::mutex> lock(mMutex);
+    mQueue.push_back(std::move(core));
+    if (!mRunning) {
+      if (mThread.joinable()) mThread.join();  // ended: it only returns
+      mRunning = true;
+      mThread = std::thread([this] { run(); });
     }
     mChanged.notify_one();
   }
   ~Closer() {
+    std::thread ending;
     {
       std::lock_guard<std::mutex> lock(mMutex);
-      mStopping = true;
+      ending = std::move(mThread);
     }
-    mChanged.notify_one();
-    mThread.join();
+    if (ending.joinable()) ending.join();  // it finishes the clients it holds
   }
 
  private:
-  Closer() : mThread([this] { run(); }) {}
+  Closer() = default;
   void run() {
+    pthread_setname_np(pthread_self(), "tvx jack close");
     std::unique_lock<std::mutex> lock(mMutex);
-    for (;;) {
-      mChanged.wait(lock, [this] { return mStopping || !mQueue.empty(); });
-      if (mQueue.empty()) return;
+    while (!mQueue.empty()) {
       std::shared_ptr<JackMidiClient::Core> core = std::move(mQueue.front());
       mQueue.pop_front();
       lock.unlock();
@@ -336,13 +341,14 @@ class Closer {
       core.reset();
       lock.lock();
     }
+    mRunning = false;
   }
 
   std::mutex mMutex;
   std::condition_variable mChanged;
   std::deque<std::shared_ptr<JackMidiClient::Core>> mQueue;
-  bool mStopping = false;
-  std::thread mThread;  // last: it starts once the rest is there
+  bool mRunning = false;
+  std::thread mThread;
 };
 }  // namespace
 
@@ -421,6 +427,12 @@ void JackMidiClient::send(const unsigned char* bytes, size_t size) {
     if (core.serverGone || !isOutOpen() || Clock::now() >= until) return;
     std::this_thread::sleep_for(kSendPoll);
   }
+}
+
+bool JackMidiClient::allSent() const {
+  const Core& core = *mCore;
+  if (core.serverGone || !isOutOpen()) return true;
+  return core.outState == kLive && core.out.empty();
 }
 
 void JackMidiClient::openIn(const std::string& source, const std::string& portName) {

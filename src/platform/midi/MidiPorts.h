@@ -32,6 +32,9 @@ class MidiOutPort {
   virtual bool isPortOpen() const = 0;
   // Hands one whole message over; may wait while the system's buffer is full.
   virtual void sendMessage(const unsigned char* bytes, size_t size) = 0;
+  // True once everything handed over has left the port (or cannot leave any
+  // more: the port closed). Systems that send at once are always done.
+  virtual bool allSent() const { return true; }
 };
 
 // The callback runs on the MIDI system's own thread. cancelCallback returns

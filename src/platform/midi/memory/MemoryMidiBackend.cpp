@@ -44,6 +44,7 @@ struct MemoryMidiSystem {
   std::vector<std::string> inPorts;
   bool createFails = false;
   bool openFails = false;
+  int sendLatencyPolls = 0;
   std::vector<std::shared_ptr<OutState>> outs;
   std::vector<std::shared_ptr<InState>> ins;
 };
@@ -115,8 +116,15 @@ class MemoryOut : public MemoryPort<MidiOutPort, OutState> {
         record.sent.emplace_back(bytes, bytes + size);
       else
         ++record.sentWhileClosed;
+      record.unsentPolls = mSystem->sendLatencyPolls;
     }
     mState->sending = false;
+  }
+  bool allSent() const override {
+    Lock lock(mSystem->mutex);
+    if (mState->record.unsentPolls == 0) return true;
+    --mState->record.unsentPolls;
+    return false;
   }
 };
 
@@ -180,6 +188,11 @@ void MemoryMidiBackend::setInPorts(std::vector<std::string> names) {
 void MemoryMidiBackend::setCreateFails(bool fails) {
   Lock lock(mShared->mutex);
   mShared->createFails = fails;
+}
+
+void MemoryMidiBackend::setSendLatencyPolls(int polls) {
+  Lock lock(mShared->mutex);
+  mShared->sendLatencyPolls = polls;
 }
 
 void MemoryMidiBackend::setOpenFails(bool fails) {

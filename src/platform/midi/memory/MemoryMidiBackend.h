@@ -29,6 +29,7 @@ struct MemoryOutRecord : MemoryPortRecord {
   std::vector<MidiBytes> sent;  // messages handed over while open
   int sentWhileClosed = 0;
   int overlappingSends = 0;     // sends begun while another one ran
+  int unsentPolls = 0;          // allSent answers still "not yet" since the last send
 };
 
 struct MemoryInRecord : MemoryPortRecord {
@@ -58,6 +59,9 @@ class MemoryMidiBackend : public MidiBackend {
   // While set, creating port objects (or opening ports) throws MidiError.
   void setCreateFails(bool fails);
   void setOpenFails(bool fails);
+  // After each send, allSent says "not yet" this many times, as a port
+  // that is still connecting does.
+  void setSendLatencyPolls(int polls);
 
   size_t outObjects() const;
   size_t inObjects() const;

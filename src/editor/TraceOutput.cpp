@@ -1,0 +1,177 @@
+#include "TraceOutput.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+// A few seconds of the densest trace (a 17-byte line per message at 3,000
+// messages a second is 51 KB/s) with room to spare.
+constexpr size_t kBufferBytes = 1 << 20;
+// A pipe takes a write of this size whole once poll says it is writable.
+constexpr size_t kWriteBytes = 4096;
+// How long the last holder's release gives standard output to take the rest.
+constexpr int kFinalDrainMs = 200;
+
+class Writer {
+ public:
+  static Writer& instance() {
+    static Writer writer;
+    return writer;
+  }
+
+  void hold() {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mHolders++ > 0) return;
+    if (mThread.joinable()) mThread.join();  // a previous run has ended
+    mStopping = false;
+    mThread = std::thread([this] { run(); });
+  }
+
+  void release() {
+    std::thread ending;
+    {
+      std::lock_guard<std::mutex> lock(mMutex);
+      if (mHolders == 0 || --mHolders > 0) return;
+      mStopping = true;
+      ending = std::move(mThread);
+    }
+    mChanged.notify_all();
+    if (ending.joinable()) ending.join();
+  }
+
+  void print(std::string_view text) {
+    {
+      std::lock_guard<std::mutex> lock(mMutex);
+      if (mPending.size() + text.size() > kBufferBytes) {
+        ++mDropped;
+        ++mDroppedUnreported;
+        return;
+      }
+      mPending.append(text);
+      mQueued += text.size();
+    }
+    mChanged.notify_all();
+  }
+
+  bool flush(int boundMs) {
+    std::unique_lock<std::mutex> lock(mMutex);
+    if (!mThread.joinable()) return mPending.empty();
+    const unsigned long long target = mQueued;
+    return mChanged.wait_for(lock, std::chrono::milliseconds(boundMs), [&] { return mWritten >= target; });
+  }
+
+  size_t dropped() {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mDropped;
+  }
+
+  ~Writer() {
+    {
+      std::lock_guard<std::mutex> lock(mMutex);
+      mStopping = true;
+    }
+    mChanged.notify_all();
+    if (mThread.joinable()) mThread.join();
+  }
+
+ private:
+  Writer() = default;
+
+  // Writes all of bytes unless standard output stays full past the bound
+  // (stopping) or fails; false then.
+  bool writeOut(const char* bytes, size_t size, bool stopping) {
+    int waited = 0;
+    while (size > 0) {
+      pollfd out{STDOUT_FILENO, POLLOUT, 0};
+      const int ready = poll(&out, 1, 50);
+      if (ready < 0 && errno != EINTR) return false;
+      if (ready <= 0) {
+        waited += 50;
+        if (stopping && waited >= kFinalDrainMs) return false;
+        if (!stopping) {
+          std::lock_guard<std::mutex> lock(mMutex);
+          if (mStopping) stopping = true;
+        }
+        continue;
+      }
+      if (out.revents & (POLLERR | POLLNVAL)) return false;
+      const ssize_t n = ::write(STDOUT_FILENO, bytes, size);
+      if (n < 0) {
+        if (errno == EINTR || errno == EAGAIN) continue;
+        return false;
+      }
+      bytes += n;
+      size -= static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  void run() {
+    pthread_setname_np(pthread_self(), "tvx trace");
+    std::unique_lock<std::mutex> lock(mMutex);
+    for (;;) {
+      mChanged.wait(lock, [this] { return mStopping || !mPending.empty() || mDroppedUnreported > 0; });
+      if (mPending.empty() && mDroppedUnreported > 0) {
+        const std::string note =
+            "Plug-in trace: " + std::to_string(mDroppedUnreported) + " lines left out: standard output did not keep up\n";
+        mDroppedUnreported = 0;
+        lock.unlock();
+        writeOut(note.data(), note.size(), false);
+        lock.lock();
+        continue;
+      }
+      if (mPending.empty()) {
+        if (mStopping) return;
+        continue;
+      }
+      // Whole lines where it can, so a line is not split by a drop.
+      size_t take = std::min(mPending.size(), kWriteBytes);
+      if (take < mPending.size()) {
+        const size_t lineEnd = mPending.rfind('\n', take - 1);
+        if (lineEnd != std::string::npos) take = lineEnd + 1;
+      }
+      const std::string chunk = mPending.substr(0, take);
+      mPending.erase(0, take);
+      const bool stopping = mStopping;
+      lock.unlock();
+      const bool written = writeOut(chunk.data(), chunk.size(), stopping);
+      lock.lock();
+      mWritten += chunk.size();
+      if (!written) {
+        // Standard output is gone or will not take more before the end.
+        mWritten += mPending.size();
+        mPending.clear();
+      }
+      mChanged.notify_all();
+    }
+  }
+
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  std::string mPending;
+  size_t mHolders = 0;
+  size_t mDropped = 0;
+  size_t mDroppedUnreported = 0;
+  unsigned long long mQueued = 0;   // bytes taken into the buffer, ever
+  unsigned long long mWritten = 0;  // of them, written (or given up on)
+  bool mStopping = false;
+  std::thread mThread;
+};
+}  // namespace
+
+namespace TraceOutput {
+Hold::Hold() { Writer::instance().hold(); }
+Hold::~Hold() { Writer::instance().release(); }
+void print(std::string_view text) { Writer::instance().print(text); }
+bool flush(int boundMs) { return Writer::instance().flush(boundMs); }
+size_t dropped() { return Writer::instance().dropped(); }
+}  // namespace TraceOutput

@@ -1,0 +1,29 @@
+// The plug-in's lines on standard output (the MIDI trace, the echo of the
+// debug log) leave from a buffer of their own on a thread of their own: a
+// host that reads its standard output slowly, or not at all for a while,
+// never holds back a MIDI message or a worker. Lines keep their order. When
+// the buffer is full a line is dropped and counted; the count is printed
+// once the output has caught up. The thread runs while a Hold exists.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace TraceOutput {
+// Keeps the writer thread running; the last one let go ends it (what
+// standard output has not taken by then, within a short bound, is dropped).
+class Hold {
+ public:
+  Hold();
+  ~Hold();
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+};
+
+// Queues text; never waits for standard output.
+void print(std::string_view text);
+// Waits until everything queued has been written; false after the bound.
+bool flush(int boundMs = 5000);
+// Lines dropped so far because the buffer was full.
+size_t dropped();
+}  // namespace TraceOutput
