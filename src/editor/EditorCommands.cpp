@@ -148,7 +148,10 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
       showParamName("Program Change Disabled.");
       return true;
     }
-    currentProgram = wrap(currentProgram + step, kPatchesPerBank);
+    // The step starts from the program the part shows (the multi's in multi
+    // mode): another part's step or a pick from a menu moves it as well.
+    const int shown = GetParam(multiMode ? kMultiPatch : kMultiPartPatch + part)->Int();
+    currentProgram = wrap(shown + step, kPatchesPerBank);
     setParameterFromPlug(multiMode ? kMultiPatch : kMultiPartPatch + part, currentProgram, false);
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
     runOffHostThread([this, part] {
