@@ -192,6 +192,9 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   }
   debugLog("Plug-in is ready to load!");
   reopenStoredPorts();
+  // The data type's set above finds the control at 0 already and changes
+  // nothing: the top bar's menus are filled once here, as a change would.
+  updateBankAndProgramMenuNames(true);
   for (int p = 0; p < 16; ++p) {
     partFilterLinkValues[static_cast<size_t>(p)] = 1;
     setParameterFromPlug(kFilterLinkValue + p, 1.0, false);
