@@ -18,11 +18,7 @@ struct MenuLayerEntry {
 
 constexpr int kUpper[] = {394, 138, 810, 157};
 constexpr int kLower[] = {394, 410, 810, 429};
-// The top bar's menus lie over the header's bank and program fields, where
-// this editor's header shows them (the bank field at 172,10, 30 x 16; the
-// program field at 206,10, 40 x 16).
-constexpr int kTopBarBank[] = {172, 10, 202, 26};
-constexpr int kTopBarProgram[] = {206, 10, 246, 26};
+constexpr int kTopBarBank[] = {1142, 60, 1180, 84};
 
 const MenuLayerEntry kMenuLayers[] = {
     {70, "UPPERPOPUPMENU", Menu::kFolder, FolderMenuKind::kLeftPatch, kUpper[0], kUpper[1], kUpper[2], kUpper[3]},
@@ -33,8 +29,7 @@ const MenuLayerEntry kMenuLayers[] = {
      kLower[3]},
     {74, "BANKEDITMENU", Menu::kBankEdit, {}, 839, 137, 916, 155},
     {75, "RightPatchPopupMenu", Menu::kFolder, FolderMenuKind::kCategory, kLower[0], kLower[1], kLower[2], kLower[3]},
-    {76, "PROGRAMNUMBERMENU", Menu::kProgramNumber, {}, kTopBarProgram[0], kTopBarProgram[1], kTopBarProgram[2],
-     kTopBarProgram[3]},
+    {76, "PROGRAMNUMBERMENU", Menu::kProgramNumber, {}, 1184, 60, 1229, 84},
     {77,
      "BANKNUMBERMENUPROGRAMS",
      Menu::kBankNumber,

@@ -267,26 +267,25 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   }
   shot("2a-multi-sent");
 
-  // The header's BANK and PROG open the top bar's menus while the
+  // BANK and PROG under the header open the top bar's menus while the
   // instrument is stepped: bank B, then program 013 from its ten.
+  clickAt(854 + 104 + 52, 30);
   plug->GetParam(kGlobalRxProgramChange)->Set(1);
   size_t mark = instrument.received().size();
-  chooseFromMenu(172 + 15, 10 + 8, 1);
+  chooseFromMenu(1142 + 19, 60 + 12, 1);
   settle();
   EXPECT_EQ(value(kMultiPartBank), 1.0);
-  chooseFromSubmenu(206 + 20, 10 + 8, 1, 2);
+  chooseFromSubmenu(1184 + 22, 60 + 12, 1, 2);
   settle();
   EXPECT_EQ(value(kMultiPartPatch), 12.0);
   EXPECT_EQ(programChangesSince(mark), (std::vector<SimBytes>{{0xC0, 0x00}, {0xC0, 12}}));
   // While the library is stepped they list its banks and slots.
-  clickAt(854 + 104 + 52, 30);
-  shot("2b-library");
   clickAt(370 + 8, 114 + 8);
   ASSERT_TRUE(plug->libraryControl);
   EXPECT_FALSE(plug->menuLayers[6]->IsHidden());   // PROGRAMNUMBERMENU
   EXPECT_FALSE(plug->menuLayers[10]->IsHidden());  // PROGBANKNAMEMENUPROGRAMS
   EXPECT_TRUE(plug->menuLayers[7]->IsHidden());
-  chooseFromSubmenu(206 + 20, 10 + 8, 0, 3);
+  chooseFromSubmenu(1184 + 22, 60 + 12, 0, 3);
   settle();
   EXPECT_EQ(plug->librarianView()->selectedUpper, 3);
   shot("2b-library-program-menu");
