@@ -33,6 +33,9 @@ void LibrarianBrowser::refreshPopUpMenus() {
 void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
   for (const char* layer : {"BANKNUMBERMENUPROGRAMS", "PERFBANKNAMEMENUPROGRAMS", "PROGBANKNAMEMENUPROGRAMS"})
     mHost->hideLayer(layer, true);
+  // The program menu sits beside every bank menu of the top bar: shown with
+  // whichever of them is shown, in both stepping modes.
+  mHost->hideLayer("PROGRAMNUMBERMENU", false);
   const bool multi = mHost->multiMode();
   const int part = mHost->currentPart();
   const IParam* programParam = mHost->paramAt(multi ? int(kMultiPatch) : kMultiPartPatch + part);

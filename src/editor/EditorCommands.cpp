@@ -135,6 +135,15 @@ void Tarnivex::switchPartProgram(int part) {
   });
 }
 
+// Shown and hidden again: the page under a closed window is drawn afresh.
+// Only the indicator and its layer: no flag of a running job changes.
+void Tarnivex::flashProcessingIndicator() {
+  for (bool hide : {false, true}) {
+    if (progressIndicator) progressIndicator->Hide(hide);
+    if (progressLayer) progressLayer->Hide(hide);
+  }
+}
+
 bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   if (iv != 1) return true;
   const bool up = inBlock(kPatchUp, paramIdx);
@@ -148,7 +157,10 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
       showParamName("Program Change Disabled.");
       return true;
     }
-    currentProgram = wrap(currentProgram + step, kPatchesPerBank);
+    // The step starts from the program the part shows (the multi's in multi
+    // mode): another part's step or a pick from a menu moves it as well.
+    const int shown = GetParam(multiMode ? kMultiPatch : kMultiPartPatch + part)->Int();
+    currentProgram = wrap(shown + step, kPatchesPerBank);
     setParameterFromPlug(multiMode ? kMultiPatch : kMultiPartPatch + part, currentProgram, false);
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
     runOffHostThread([this, part] {
@@ -365,11 +377,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
     case kExitAboutWindow:
       if (iv != 0) {
         showLayer("aboutWindow", false);
-        // Shown and hidden again: the overlay's controls are drawn afresh.
-        for (bool hide : {false, true}) {
-          if (progressIndicator) progressIndicator->Hide(hide);
-          if (progressLayer) progressLayer->Hide(hide);
-        }
+        flashProcessingIndicator();
       }
       return false;
     default: return runLibrarianViewCommand(paramIdx, value);

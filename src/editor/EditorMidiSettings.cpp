@@ -104,6 +104,14 @@ void Tarnivex::selectMidiPort(bool output, int index) {
   }
 }
 
+// The size and scheme the editor is built with come from the settings file,
+// not from a project: after a restore their controls show the editor's.
+void Tarnivex::showEditorSizeAndScheme() {
+  for (int i = 0; i < 3; ++i)
+    if (mUIScale == kSizeScales[i]) setParameterFromPlug(kUserInterfaceSize, i, false);
+  setParameterFromPlug(kUserInterfaceStyle, colourScheme, false);
+}
+
 bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
   const int iv = static_cast<int>(value);
   const bool one = value == 1.0;
@@ -149,7 +157,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
     case kSendMIDIClockPointer: clockPointerOn = one; return false;
     case kSendMIDIClockInfo:
       if (one) {
-        tempoValue = static_cast<int>(GetTempo());
+        OnParamChange(kTempoInformation);  // the host's tempo is read first
         clockInfoOn = true;
         if (midiMessageManager) midiMessageManager->resetContinuousClock(false);
       } else {
@@ -162,12 +170,13 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
     case kAdjustDAWOffset: hostBufferOffset = 2 * iv + GetBlockSize(); return false;
     case kViewMIDIFilterSettings:
       if (midiFilterLayer) midiFilterLayer->Hide(!one);
-      if (!one) {
-        DisplayProcessingIndicator(true);
-        DisplayProcessingIndicator(false);
-      }
+      // Closing only redraws the page under the window, as the about box's
+      // close does: a part request or project send that runs keeps its
+      // busy, restore and "dump expected" flags.
+      if (!one) flashProcessingIndicator();
       return false;
-    case kTempoInformation: tempoValue = static_cast<int>(GetTempo()); return true;
+    // Read here, then shown in the header as every value is.
+    case kTempoInformation: tempoValue = static_cast<int>(GetTempo()); return false;
     case kDeviceOutSelection:
     case kDeviceInSelection: {
       const bool output = paramIdx == kDeviceOutSelection;
@@ -191,6 +200,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
         return true;
       }
       mUIScale = kSizeScales[iv];
+      setParameterFromPlug(kUserInterfaceSize, iv, false);
       showParamName("Size changes applied...");
       showParamValue("Reload project!");
       return true;

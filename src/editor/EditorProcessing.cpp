@@ -183,10 +183,12 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
     continuousClockStarted = true;
   }
 
-  // Tempo codes outside 0-127 cannot ride in a data byte: clamped.
+  // Tempo codes outside 0-127 cannot ride in a data byte: clamped. A host
+  // that gives no tempo (no transport) gives 0: nothing is sent then, and
+  // the multi keeps its own tempo.
   const double overrideTempo = GetParam(kOverrideTempo)->Value();
-  if (overrideTempo == 1.0 && midiIOConfigured) {
-    const int hostTempo = static_cast<int>(GetTempo());
+  const int hostTempo = overrideTempo == 1.0 && midiIOConfigured ? static_cast<int>(GetTempo()) : 0;
+  if (overrideTempo == 1.0 && midiIOConfigured && hostTempo > 0) {
     const int code = std::clamp(hostTempo - kLowestTempo, 0, 127);
     if (code != lastTempoCode) {
       lastTempoCode = code;

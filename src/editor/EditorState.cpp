@@ -206,6 +206,14 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
   // opened without it must not lose its sounds.
   UnserializeNonAutomatedParams(chunk, section.valuesPos, savedParamCount());
   deriveMirroredFlags();
+  showEditorSizeAndScheme();
+  // A clock switched on in the project runs at the host's tempo as when the
+  // switch is flipped: the tempo is sampled and the clock job starts again.
+  if (clockInfoOn) {
+    tempoValue = static_cast<int>(GetTempo());
+    if (midiMessageManager) midiMessageManager->resetContinuousClock(false);
+    continuousClockStarted = false;
+  }
   debugLog("PROJECT RECALL: hardware DeviceID " + std::to_string(GetParam(kGlobalSysExID)->Int()));
   if (section.longForm && patchManager) {
     std::string name;

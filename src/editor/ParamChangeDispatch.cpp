@@ -171,6 +171,16 @@ void Tarnivex::OnParamChange2(int paramIdx) {
   if (paramIdx == kGlobalSysExID) deviceId = intValue;
   if (paramIdx == kQuickTab && tabSwitchFunctions)
     tabSwitchFunctions->quickTabSwitch(this, kQuickTab, intValue, modelNumber, false);
+  // A shape, filter type or envelope mode decides which sections of the
+  // part page are active: the shown part's page follows it as it follows
+  // the same change made on screen, and nothing is sent.
+  const auto shownPartOf = [&](int base) { return inBlock(base, kParamBlockSpan, paramIdx) && paramIdx - base == currentPart; };
+  const bool decidesSections =
+      std::any_of(std::begin(kWholeNumberBlocks), std::end(kWholeNumberBlocks), shownPartOf) ||
+      std::any_of(std::begin(kToggles), std::end(kToggles), [&](const Toggle& toggle) {
+        return toggle.after == AfterToggle::kPartPage && shownPartOf(toggle.target);
+      });
+  if (decidesSections && tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, currentPart, modelNumber, false);
   if (auto* action = static_cast<ControlAction*>(param->GetControlAction())) {
     applyLayerSelection(action, intValue);
     if (!linking) {

@@ -7,6 +7,7 @@
 #include "IControl.h"
 #include "IGraphicsLinux.h"
 #include "ImageTable.h"
+#include "InitPatches.h"
 #include "LibrarianBrowser.h"
 #include "LinkManager.h"
 #include "MIDIMessageManager.h"
@@ -17,6 +18,7 @@
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "PatchManager.h"
+#include "SoundDump.h"
 #include "TabSwitchFunctions.h"
 #include "UIConfigManager.h"
 
@@ -105,6 +107,14 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
     for (int i = 0; i < range.span; ++i)
       if (IParam* param = GetParam(range.param + i); param->Type() == IParam::kTypeNone)
         param->InitInt("", range.value, range.minimum, range.maximum);
+  // The sound bytes no control carries (the numbered effect slots, the
+  // routing views) start as the init sound holds them, as the controls do.
+  for (int p = 0; p < 16; ++p)
+    for (const SoundDumpField& field : soundDumpFields())
+      decodeSoundDumpField(field, initPatchData[static_cast<size_t>(field.byte)], p, [this](int index, double value) {
+        if (IParam* param = GetParam(index); param->Type() == IParam::kTypeNone)
+          param->InitInt("", static_cast<int>(value), 0, 127);
+      });
   fetchConfiguredLayers();
   tabSwitchFunctions = std::make_unique<TabSwitchFunctions>();
   linkManager = std::make_unique<LinkManager>();
@@ -185,6 +195,9 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   }
   debugLog("Plug-in is ready to load!");
   reopenStoredPorts();
+  // The data type's set above finds the control at 0 already and changes
+  // nothing: the top bar's menus are filled once here, as a change would.
+  updateBankAndProgramMenuNames(true);
   for (int p = 0; p < 16; ++p) {
     partFilterLinkValues[static_cast<size_t>(p)] = 1;
     setParameterFromPlug(kFilterLinkValue + p, 1.0, false);

@@ -455,6 +455,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void displayText(std::string name, std::string value, std::string cc);
   void displayBuild(std::string text);
   void updateBankAndProgramMenuNames(bool keepBankMenu);
+  void flashProcessingIndicator();
+  void showEditorSizeAndScheme();
 
  private:
   // The toggle buttons of the change handler (ParamChangeDispatch.cpp).

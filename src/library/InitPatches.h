@@ -4,8 +4,7 @@
 
 #include <array>
 
-constexpr int kSoundDumpSize = 392;
-constexpr int kMultiDumpSize = 393;
+#include "DumpSizes.h"
 
 // "Init Patch   dVn", category "Init", stored byte 0x1E at 390.
 extern const std::array<unsigned char, kSoundDumpSize> initPatchData;

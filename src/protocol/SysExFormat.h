@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "DumpSizes.h"
+
 constexpr uint8_t kSysExStart = 0xF0;
 constexpr uint8_t kSysExEnd = 0xF7;
 constexpr uint8_t kZorozovID = 0x3E;
@@ -12,8 +14,6 @@ constexpr uint8_t kSoundDumpCommand = 0x10;
 constexpr uint8_t kMultiDumpCommand = 0x11;
 constexpr uint8_t kGlobalDumpCommand = 0x14;
 
-constexpr int kSoundDumpSize = 392;
-constexpr int kMultiDumpSize = 393;
 constexpr int kGlobalDumpSize = 207;
 // Bank byte of a sound dump addressed to a part's edit buffer.
 constexpr uint8_t kEditBufferBank = 0x30;

@@ -54,17 +54,20 @@ TEST_F(BlockCallbackTest, TempoLeavesOncePerChangeClampedToADataByte) {
     double overrideTempo, hostTempo;
     int multiTempo;
     ByteList expected;
+    int multiTempoAfter;
   };
   const Row table[] = {
-      {"host tempo 120", 1, 120, 55, {tempo(55)}},
-      {"the same tempo again", 1, 120, 55, {}},
-      {"121 BPM", 1, 121.9, 55, {tempo(56)}},
-      {"250 BPM clamps", 1, 250, 55, {tempo(127)}},
-      {"251 BPM is the same code", 1, 251, 55, {}},
-      {"40 BPM clamps", 1, 40, 55, {tempo(0)}},
-      {"the multi tempo", 0, 40, 60, {tempo(60)}},
-      {"the same multi tempo", 0, 80, 60, {}},
-      {"override neither 0 nor 1", 2, 90, 70, {}},
+      {"host tempo 120", 1, 120, 55, {tempo(55)}, 55},
+      {"the same tempo again", 1, 120, 55, {}, 55},
+      {"121 BPM", 1, 121.9, 55, {tempo(56)}, 56},
+      {"250 BPM clamps", 1, 250, 55, {tempo(127)}, 127},
+      {"251 BPM is the same code", 1, 251, 55, {}, 55},
+      {"40 BPM clamps", 1, 40, 55, {tempo(0)}, 0},
+      {"a host without a tempo: none is sent, the multi keeps its own", 1, 0, 60, {}, 60},
+      {"its tempo comes", 1, 70, 60, {tempo(5)}, 5},
+      {"the multi tempo", 0, 40, 60, {tempo(60)}, 60},
+      {"the same multi tempo", 0, 80, 60, {}, 60},
+      {"override neither 0 nor 1", 2, 90, 70, {}, 70},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
@@ -73,9 +76,42 @@ TEST_F(BlockCallbackTest, TempoLeavesOncePerChangeClampedToADataByte) {
     host.setTempo(row.hostTempo);
     block();
     EXPECT_EQ(arrivedAtInstrument(), row.expected);
+    EXPECT_EQ(param(kMultiTempo)->Int(), row.multiTempoAfter);
   }
   EXPECT_NE(debugLog().find("PROCESSOR: Host tempo synced to 121BPM"), std::string::npos);
   EXPECT_NE(debugLog().find("PROCESSOR: Host tempo is out of sync!"), std::string::npos);
+}
+
+// A project saved with the clock and the host tempo on: restored, the clock
+// runs at the host's tempo, and the size control shows the editor's size.
+TEST_F(BlockCallbackTest, AProjectRestoredWithTheClockOnRunsItAtTheHostsTempo) {
+  param(kOverrideTempo)->Set(1);
+  param(kSendMIDIClockInfo)->Set(1);
+  param(kUserInterfaceSize)->InitInt("", 2, 0, 2);
+  ByteChunk chunk;
+  plug->SerializeState(&chunk);
+  setParam(kSendMIDIClockInfo, 0);
+  ASSERT_FALSE(plug->clockInfoOn);
+  host.setTempo(132);
+  ASSERT_GE(plug->UnserializeState(&chunk, 0), 0);
+  EXPECT_TRUE(plug->clockInfoOn);
+  EXPECT_EQ(plug->getTempoValue(), 132);
+  EXPECT_EQ(param(kUserInterfaceSize)->Int(), 1);  // this editor is the normal size
+  arrivedAtInstrument();
+  block();  // starts the clock again
+  bool clocked = false;
+  for (int i = 0; i < 2000 && !clocked; ++i) {
+    for (const Bytes& m : arrivedAtInstrument()) clocked = clocked || m == Bytes{0xF8};
+    if (!clocked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(clocked);
+  EXPECT_EQ(param(kSendMIDIClockInfo)->Value(), 1.0);
+  EXPECT_EQ(nameText.GetText().find("Unable to get DAW Tempo"), std::string::npos);
+  // The clock stops; the restore's send and the clock job end before the
+  // fixture that records their jobs goes.
+  setParam(kSendMIDIClockInfo, 0);
+  settle();
+  for (int i = 0; i < 50 && !jobsSeen().empty(); ++i) settle();
 }
 
 TEST_F(BlockCallbackTest, TransportEdgesStartAndStopTheClockOnce) {

@@ -95,12 +95,20 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kDeviceID_old)->Int(), 0x21); EXPECT_EQ(t.deviceId, 0x22); }},
       {"program up wraps from 99 to 0 and asks for the part", kPatchUp + 0, 1, {{6, 0, false, false}},
        {{0xB0, 0x7B, 0}, {0xB0, 0x00, 0}, {0xB0, 0x20, 0x40}, {0xC0, 0x00}, {0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x00, 0xF7}},
-       [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.currentProgram = 99; },
+       [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.GetParam(kMultiPartPatch)->Set(99); },
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch)->Int(), 0); }},
       {"program down wraps from 0 to 99", kPatchDown + 1, 1, {{6, 1, false, false}},
        {{0xB1, 0x7B, 0}, {0xB1, 0x00, 0}, {0xB1, 0x20, 0x40}, {0xC1, 99}, {0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x01, 0xF7}},
-       [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.currentProgram = 0; },
+       [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.GetParam(kMultiPartPatch + 1)->Set(0); },
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch + 1)->Int(), 99); }},
+      {"a part steps from the program it shows, not from another part's step", kPatchUp + 2, 1, {{6, 2, false, false}},
+       {{0xB2, 0x7B, 0}, {0xB2, 0x00, 0}, {0xB2, 0x20, 0x40}, {0xC2, 40}, {0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x02, 0xF7}},
+       [](Tarnivex& t) {
+         t.GetParam(kGlobalRxProgramChange)->Set(1);
+         t.currentProgram = 1;
+         t.GetParam(kMultiPartPatch + 2)->Set(39);
+       },
+       [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch + 2)->Int(), 40); }},
       {"a locked part is not stepped", kPatchUp + 4, 1, {}, {},
        [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.GetParam(kPartLock + 4)->Set(1); }, {}},
       {"no stepping without program change reception", kPatchUp + 0, 1, {}, {}, {},

@@ -161,6 +161,9 @@ TEST_F(SettingsTest, FilterRoutingAndClockCommandsSetTheirFlags) {
       {"clock info on reads the host tempo", kSendMIDIClockInfo, 1,
        [&] { return plug->clockInfoOn && plug->getTempoValue() == 133 && !plug->continuousClockStarted; }},
       {"clock info off", kSendMIDIClockInfo, 0, [&] { return !plug->clockInfoOn; }},
+      {"tempo information reads the host tempo", kTempoInformation, 1, [&] { return plug->getTempoValue() == 133; }},
+      {"closing the MIDI filter window leaves a running job's flags", kViewMIDIFilterSettings, 0,
+       [&] { return plug->editorBusy && plug->stateRestore && plug->midiMessageManager->dumpExpected; }},
       {"DAW offset: block size + twice the value", kAdjustDAWOffset, 10, [&] { return plug->hostBufferOffset == 276; }},
       {"master keyboard", kMasterKeyboard, 1, [&] { return plug->masterKeyboard.load(); }},
       {"switching routing off changes nothing", kMIDIFilterToDAWBuffer, 0, [&] { return !plug->midiToHostBuffer; }},
@@ -168,6 +171,9 @@ TEST_F(SettingsTest, FilterRoutingAndClockCommandsSetTheirFlags) {
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
     plug->continuousClockStarted = true;
+    plug->editorBusy = plug->stateRestore = true;  // a part request or a project send runs
+    plug->midiMessageManager->dumpExpected = true;
+    nameText.SetTextFromPlug("");
     setParam(row.param, row.value);
     EXPECT_TRUE(row.holds());
   }

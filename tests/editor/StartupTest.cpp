@@ -64,9 +64,11 @@ TEST_F(StartupTest, WithoutSettingsTheStepsRunInOrderAndNoPortOpens) {
   EXPECT_TRUE(plug->hostBlocked[Tarnivex::kFilterPC]);
   EXPECT_FALSE(plug->deviceBlocked[Tarnivex::kFilterSE]);
   EXPECT_FALSE(plug->firstRunNoticeShown);
+  // Made hidden; the end of start-up fills the top bar's menus and shows
+  // its bank and program menus (instrument stepping), as a data-type change.
   for (int row = 0; row < 11; ++row) {
     EXPECT_EQ(plug->menuLayers[row]->GetID(), 70 + row);
-    EXPECT_TRUE(plug->menuLayers[row]->IsHidden());
+    EXPECT_EQ(plug->menuLayers[row]->IsHidden(), row != 6 && row != 7) << row;
   }
   block();
   block();

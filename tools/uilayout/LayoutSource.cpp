@@ -74,6 +74,8 @@ bool parseNode(const SourceLine& line, const std::map<std::string, SysExEntry>& 
         node.caption = value;
       else if (key == "rowcap")
         node.rowCaption = value;
+      else if (key == "over")
+        node.over = value;
       else
         node.attributes.emplace_back(key, value);
     } else if (!named) {

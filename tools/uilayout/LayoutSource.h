@@ -6,6 +6,9 @@
 //                                               for display, dropMenu, patchBrowser,
 //                                               categoryList)
 //     knobcontrol "Octave" type=seKnob param=kOscillator1Octave se=kOscillator1Octave
+//   multifxlayer delayFreeLayer over=EFFECTS_DELAY_ID@795,102
+//                                               a layer drawn over another's
+//                                               background (for the images only)
 //   for n in 01..16                             repeats its lines with $n replaced;
 //     banklayer bankAndProgram$n                the first bound's width pads the number
 //
@@ -33,6 +36,9 @@ struct LayoutNode {
   std::vector<std::pair<std::string, std::string>> attributes;  // in source order
   std::vector<LayoutNode> children;
   std::string caption, rowCaption;  // printed above, to the left
+  // A top-level layer shown only over a sub-page of another: that sub-page's
+  // background ("IMAGE@x,y"), which its controls' value windows go into.
+  std::string over;
   int line = 0;
 
   const std::string* attribute(const std::string& name) const {

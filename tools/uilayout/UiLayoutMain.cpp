@@ -134,6 +134,7 @@ struct ControlLister {
   void list(const LayoutNode& n, std::string backgrounds, const std::string& layers) {
     if (kPages.count(n.element) || n.element == "multilayer") {
       std::string own;
+      if (!n.over.empty()) backgrounds = n.over + " " + backgrounds;
       for (const LayoutNode& child : n.children)
         if (child.element == "background" && child.attribute("imageId") && child.attribute("position"))
           own += *child.attribute("imageId") + "@" + *child.attribute("position") + " ";
