@@ -82,6 +82,26 @@ void Tarnivex::reopenStoredPorts() {
   initialisationPending = true;
 }
 
+void Tarnivex::OnMidiDeviceMenu(bool input) {
+  const bool output = !input;
+  std::atomic<int>& open = output ? midiOutPortIndex : midiInPortIndex;
+  const std::vector<std::string>& before = output ? getExternalMIDIOutNames() : getExternalMIDIInNames();
+  const std::string openName = open > 0 && open < static_cast<int>(before.size()) ? before[static_cast<size_t>(open)] : "";
+  const std::vector<std::string>& list = output ? refreshExternalMIDIOutNames() : refreshExternalMIDIInNames();
+  // The open port keeps its place in the menu under its new position.
+  int index = 0;
+  for (size_t i = 1; i < list.size() && !openName.empty(); ++i)
+    if (list[i] == openName) index = static_cast<int>(i);
+  open = index;
+  const int paramIdx = output ? kDeviceOutSelection : kDeviceInSelection;
+  IParam* param = GetParam(paramIdx);
+  param->InitEnum("Device Selection", 0, static_cast<int>(list.size()), "", "", -1, -1);
+  param->ResetDisplayTexts();
+  for (size_t i = 0; i < list.size(); ++i) param->SetDisplayText(static_cast<int>(i), list[i].c_str());
+  param->Set(index);
+  setParameterFromPlug(paramIdx, param->Value(), false);
+}
+
 void Tarnivex::selectMidiPort(bool output, int index) {
   const std::vector<std::string> list = output ? getExternalMIDIOutNames() : getExternalMIDIInNames();
   // The name comes from the port list, not from the menu's display text,

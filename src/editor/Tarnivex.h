@@ -50,6 +50,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool SerializeState(ByteChunk* chunk) override;
   int UnserializeState(ByteChunk* chunk, int startPos) override;
   void OnMidiOutRefused(const char* reason) override;
+  void OnMidiDeviceMenu(bool input) override;
 
   // ---- Project state (EditorState.cpp): the long form for the host, the
   // short form for the patch manager's snapshot.
