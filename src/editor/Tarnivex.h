@@ -93,6 +93,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // (names kept in a project are cut); the list position. A name that no
   // port has leaves the port as it is: its position, 0 when none is open.
   int reopenMidiOut(const std::string& name);
+  // The device menu's texts and value from the port list as it is now.
+  void showPortList(bool output);
+  int openUnlisted(bool output, const std::string& name);
   int reopenMidiIn(const std::string& name);
   // The port names the user chose (in a menu, the settings file or a
   // project), kept whether or not those ports are there now; "" for none.

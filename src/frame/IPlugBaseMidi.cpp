@@ -83,10 +83,12 @@ int SelectDevice(Port* port, std::vector<std::string>& list, int& requested, int
     return 0;
   }
   int p = FindInList(list, port, name);
-  // A system that has not looked at its ports yet (the process's JACK
-  // client is still opening) takes the device by name and connects it when
-  // it can: a stored port is not lost to the first instance of a process.
-  const bool unlisted = p == -1 && name && *name && std::strcmp(name, kSelectMIDIDevice) != 0 && !port->portsListed();
+  // A system that had not looked at its ports when the list was made (the
+  // process's JACK client was still opening) takes a device by name: one it
+  // now lists, or, while it still has not looked, any, which it connects
+  // when it can. A stored port is not lost to the first instance of a process.
+  const bool unlisted = p == -1 && name && *name && std::strcmp(name, kSelectMIDIDevice) != 0 &&
+                        (!port->portsListed() || FindLivePort(port, name) > 0);
   if (unlisted) {
     const auto at = std::find(list.begin(), list.end(), name);
     p = static_cast<int>(at - list.begin());

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -492,7 +493,8 @@ class SharedClient {
       e.outState.compare_exchange_strong(connecting, kLive);
       return;
     }
-    if (jack_connect(client, jack_port_name(port), want.target.c_str()) != 0) {
+    // Made already (a look that came before the graph showed it) is made.
+    if (const int failed = jack_connect(client, jack_port_name(port), want.target.c_str()); failed && failed != EEXIST) {
       Report("JACK: cannot connect to \"" + want.target + "\"");
       return;
     }
@@ -509,7 +511,7 @@ class SharedClient {
     if (!port) return;
     if (chosenAgain) jack_port_disconnect(client, port);
     if (!sourceThere || jack_port_connected_to(port, want.source.c_str())) return;
-    if (jack_connect(client, want.source.c_str(), jack_port_name(port)) != 0)
+    if (const int failed = jack_connect(client, want.source.c_str(), jack_port_name(port)); failed && failed != EEXIST)
       Report("JACK: cannot connect from \"" + want.source + "\"");
   }
 
