@@ -60,6 +60,19 @@ class JackTest : public ::testing::Test {
     peer->AwaitListener();  // the out side must not need this: the plug-in's port waits by itself
   }
 
+  // The list a device menu of the editor shows once the process's client
+  // has looked: the menu is opened again (bounded) until it shows name.
+  template <class Editor>
+  static const std::vector<std::string>& MenuShowing(Editor& editor, bool input, const std::string& name) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (;;) {
+      editor.OnMidiDeviceMenu(input);
+      const std::vector<std::string>& list = input ? editor.getExternalMIDIInNames() : editor.getExternalMIDIOutNames();
+      if (std::find(list.begin(), list.end(), name) != list.end() || std::chrono::steady_clock::now() > until)
+        return list;
+    }
+  }
+
   JackServer server;
   std::unique_ptr<JackPeer> peer;
 };
