@@ -481,6 +481,7 @@ class SharedClient {
       e.outState = kFailed;
       return;
     }
+    publish(e);  // a connected port's buffer is written every cycle
     if (chosenAgain) jack_port_disconnect(client, port);
     if (want.outVirtual || jack_port_connected_to(port, want.target.c_str())) {
       e.outConnected = true;
@@ -509,13 +510,14 @@ class SharedClient {
     }
     jack_port_t* port = registerPort(client, e.inPort, want.inName, JackPortIsInput);
     if (!port) return;
+    publish(e);
     if (chosenAgain) jack_port_disconnect(client, port);
     if (!sourceThere || jack_port_connected_to(port, want.source.c_str())) return;
     if (const int failed = jack_connect(client, want.source.c_str(), jack_port_name(port)); failed && failed != EEXIST)
       Report("JACK: cannot connect from \"" + want.source + "\"");
   }
 
-  // The process callback serves the instance from now on.
+  // The process callback serves the instance from now on (atomics only: no lock needed).
   void publish(Endpoint& e) {
     if (e.slot >= kSlots) return;
     mSlots[e.slot].store(&e);
@@ -527,8 +529,14 @@ class SharedClient {
   void remove(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Endpoint>& endpoint) {
     Endpoint& e = *endpoint;
     std::erase(mEndpoints, endpoint);
-    if (e.slot < kSlots) mSlots[e.slot].store(nullptr);
     jack_client_t* client = mClient;
+    lock.unlock();
+    // Unconnected first: a connected port whose buffer no cycle writes
+    // would hand its peer stale data.
+    for (jack_port_t* port : {e.outPort.load(), e.inPort.load()})
+      if (client && port) jack_port_disconnect(client, port);
+    lock.lock();
+    if (e.slot < kSlots) mSlots[e.slot].store(nullptr);
     jack_port_t* out = e.outPort.exchange(nullptr);
     jack_port_t* in = e.inPort.exchange(nullptr);
     lock.unlock();
