@@ -120,6 +120,10 @@ void Tarnivex::reopenStoredPorts() {
   initialisationPending = true;
 }
 
+void Tarnivex::OnCaptionMenu(int paramIdx) {
+  if (paramIdx == kDeviceOutSelection || paramIdx == kDeviceInSelection) OnMidiDeviceMenu(paramIdx == kDeviceInSelection);
+}
+
 void Tarnivex::OnMidiDeviceMenu(bool input) {
   const bool output = !input;
   std::atomic<int>& open = output ? midiOutPortIndex : midiInPortIndex;

@@ -51,6 +51,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int UnserializeState(ByteChunk* chunk, int startPos) override;
   void OnMidiOutRefused(const char* reason) override;
   void OnMidiDeviceMenu(bool input) override;
+  void OnCaptionMenu(int paramIdx) override;
 
   // ---- Project state (EditorState.cpp): the long form for the host, the
   // short form for the patch manager's snapshot.

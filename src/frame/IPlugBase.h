@@ -112,7 +112,9 @@ class IPlugBase {
   // A message the direct out port refused, and why; the base prints it on
   // standard error, a plug-in may log it its own way.
   virtual void OnMidiOutRefused(const char* reason);
-  // A device menu is about to open: its list may be read again now.
+  // A caption's menu of the parameter is about to open: its texts may be
+  // made again now (the device menus read the ports as they open).
+  virtual void OnCaptionMenu(int paramIdx) { (void)paramIdx; }
   virtual void OnMidiDeviceMenu(bool input) { (void)input; }
 
   // ---- Set-up.

@@ -135,27 +135,6 @@ void UIConfigManager::createDropDownMenu2(const std::string& name, int paramIdx,
   bindControlAction(paramIdx, ControlAction::kNone, control);
 }
 
-namespace {
-// A device menu reads the system's ports when it opens, not when the editor
-// is built: the list it shows is current, and create never waits for one.
-class DeviceMenuCaption : public ICaptionControl {
- public:
-  DeviceMenuCaption(IPlugBase* plug, IRECT r, int paramIdx, const IText* text, bool input)
-      : ICaptionControl(plug, r, paramIdx, text, true), mInput(input) {}
-  void OnMouseDown(int x, int y, IMouseMod* mod) override {
-    if (!mGrayed && mod && (mod->L || mod->R)) GetPlug()->OnMidiDeviceMenu(mInput);
-    ICaptionControl::OnMouseDown(x, y, mod);
-  }
-  void OnMouseDblClick(int x, int y, IMouseMod* mod) override {
-    if (!mGrayed) GetPlug()->OnMidiDeviceMenu(mInput);
-    ICaptionControl::OnMouseDblClick(x, y, mod);
-  }
-
- private:
-  bool mInput;
-};
-}  // namespace
-
 void UIConfigManager::createMIDIDeviceSelectionControl(const std::string&, int paramIdx, int x, int y, int width,
                                                        int height, int input, int, ControlLayer*, const std::string&) {
   IParam* param = factoryParam(paramIdx, "deviceSelection");
@@ -164,7 +143,7 @@ void UIConfigManager::createMIDIDeviceSelectionControl(const std::string&, int p
   param->InitEnum("Device Selection", 0, static_cast<int>(ports.size()), "", "", -1, -1);
   for (size_t i = 0; i < ports.size(); ++i) param->SetDisplayText(static_cast<int>(i), ports[i].c_str());
   IText text = textStyle({textlooks::Kind::kDeviceSelection});
-  auto caption = std::make_unique<DeviceMenuCaption>(plug, scaledRect(x, y, width, height), paramIdx, &text, input == 1);
+  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(false);
   // Device menus stay on screen whatever page is open.
   IControl* control = attach(std::move(caption), nullptr);
