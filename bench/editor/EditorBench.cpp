@@ -242,8 +242,15 @@ int main(int argc, char** argv) {
       if (names[i] == name) return static_cast<int>(i);
     return -1;
   };
-  const int out = position(plug->getExternalMIDIOutNames(), peer->InPortName());
-  const int in = position(plug->getExternalMIDIInNames(), peer->OutPortName());
+  // The menus read the ports as they open; the process's client opens on
+  // its own thread, so they are opened again until it has looked.
+  int out = -1, in = -1;
+  for (int look = 0; look < 30 && (out <= 0 || in <= 0); ++look) {
+    plug->OnMidiDeviceMenu(false);
+    plug->OnMidiDeviceMenu(true);
+    out = position(plug->getExternalMIDIOutNames(), peer->InPortName());
+    in = position(plug->getExternalMIDIInNames(), peer->OutPortName());
+  }
   if (out <= 0 || in <= 0) {
     std::fprintf(stderr, "the peer's ports are not listed\n");
     return 1;

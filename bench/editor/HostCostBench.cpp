@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -143,7 +144,31 @@ long rssKb() {
   return 0;
 }
 
-// ---- Children: one process per first instance or memory count.
+// ---- Children: one process per first instance, memory count or idle run.
+double cpuSeconds(const rusage& usage) {
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// count instances open and left alone: the share of a core the process
+// uses, and how often its threads wake (voluntary context switches) a second.
+int idleMain(const Plugin& plugin, int count) {
+  std::vector<AEffect*> effects;
+  for (int i = 0; i < count; ++i) effects.push_back(plugin.create());
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // ports open, start-up sends done
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const auto start = Clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  getrusage(RUSAGE_SELF, &after);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::printf("\nRESULT %f %f\n", 100.0 * (cpuSeconds(after) - cpuSeconds(before)) / seconds,
+              static_cast<double>(after.ru_nvcsw - before.ru_nvcsw) / seconds);
+  std::fflush(stdout);
+  for (AEffect* effect : effects) Plugin::close(effect);
+  return 0;
+}
+
 int childMain(const std::string& what, const std::string& variant, int count) {
   useVariant(variant);
   const long before = rssKb();
@@ -157,6 +182,7 @@ int childMain(const std::string& what, const std::string& variant, int count) {
     std::printf("\nRESULT %f %f\n", create, msSince(closing));
     return effect ? 0 : 1;
   }
+  if (what == "idle") return idleMain(plugin, count);
   std::vector<AEffect*> effects;
   long afterFirst = 0;
   for (int i = 0; i < count; ++i) {
@@ -355,6 +381,20 @@ void BM_BlockWorstCaseWithHostMidi(benchmark::State& state) {
   state.counters["worst_us"] = worst;
 }
 BENCHMARK(BM_BlockWorstCaseWithHostMidi)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
+
+// A process with n instances open and idle: the share of a core it uses and
+// its threads' wake-ups a second, with and without ports.
+void BM_IdleCpu(benchmark::State& state) {
+  const std::string variant = kVariants[state.range(1)];
+  const int count = static_cast<int>(state.range(0));
+  double cpu = 0.0, wakes = 0.0;
+  for (auto _ : state)
+    if (!runChild("idle", variant, count, &cpu, &wakes)) state.SkipWithError("the child process failed");
+  state.SetLabel(std::to_string(count) + " x " + variant);
+  state.counters["cpu_percent"] = cpu;
+  state.counters["wakes_per_s"] = wakes;
+}
+BENCHMARK(BM_IdleCpu)->Args({1, 0})->Args({1, 1})->Args({8, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Resident memory of a process holding n instances, as MB in all and per
 // instance after the first.

@@ -83,7 +83,10 @@ int main(int argc, char** argv) {
   setenv("TARNIVEX_MIDI_API", "jack", 1);
   auto peer = std::make_unique<JackPeer>();
   auto plug = std::make_unique<RecordingPlug>();
-  int out = Position(plug->getExternalMIDIOutNames(), peer->InPortName());
+  // The process's client opens on its own thread: the list is read again
+  // (as a menu opening does) until it has looked.
+  int out = -1;
+  for (int look = 0; look < 30 && out <= 0; ++look) out = Position(plug->refreshExternalMIDIOutNames(), peer->InPortName());
   if (out <= 0 || plug->setExternalMIDIOut(out, peer->InPortName().c_str()) != out) {
     std::fprintf(stderr, "cannot open the peer's port %s\n", peer->InPortName().c_str());
     return 1;

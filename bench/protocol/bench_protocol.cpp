@@ -160,9 +160,13 @@ int main(int argc, char** argv) {
   setenv("TARNIVEX_MIDI_API", "jack", 1);
   auto peer = std::make_unique<JackPeer>();
   auto plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
-  const auto names = plug->getExternalMIDIOutNames();
-  const auto found = std::find(names.begin(), names.end(), peer->InPortName());
-  int out = found == names.end() ? -1 : static_cast<int>(found - names.begin());
+  // Read again, as a menu opening does, until the process's client has looked.
+  int out = -1;
+  for (int look = 0; look < 30 && out <= 0; ++look) {
+    const auto names = plug->refreshExternalMIDIOutNames();
+    const auto found = std::find(names.begin(), names.end(), peer->InPortName());
+    out = found == names.end() ? -1 : static_cast<int>(found - names.begin());
+  }
   const int wanted = out;
   if (out <= 0 || plug->setExternalMIDIOut(out, peer->InPortName().c_str()) != wanted) {
     std::fprintf(stderr, "cannot open the peer's port\n");

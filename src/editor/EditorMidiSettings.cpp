@@ -33,12 +33,47 @@ int findPort(const std::vector<std::string>& list, const std::string& name) {
 }
 }  // namespace
 
+// A port layer that has not looked at the system's ports yet (the process's
+// JACK client is still opening) takes a stored name as it is and connects
+// it when it can; the menu then shows the name.
+int Tarnivex::openUnlisted(bool output, const std::string& name) {
+  MidiPortList* port = output ? static_cast<MidiPortList*>(mMidiOut.get()) : mMidiIn.get();
+  if (name.empty() || !port) return 0;
+  if (port->portsListed()) {  // looked since the list was made: only a port it saw
+    bool live = false;
+    try {
+      for (unsigned i = 0, count = port->getPortCount(); i < count && !live; ++i) live = port->getPortName(i) == name;
+    } catch (const MidiError& error) {
+      error.printMessage();
+    }
+    if (!live) return 0;
+  }
+  int requested = 1;
+  const int opened = output ? setExternalMIDIOut(requested, name.c_str()) : setExternalMIDIIn(requested, name.c_str());
+  if (opened <= 0) return 0;
+  (output ? midiOutPortIndex : midiInPortIndex) = opened;
+  showPortList(output);
+  return opened;
+}
+
+void Tarnivex::showPortList(bool output) {
+  const std::vector<std::string>& list = output ? getExternalMIDIOutNames() : getExternalMIDIInNames();
+  IParam* param = GetParam(output ? kDeviceOutSelection : kDeviceInSelection);
+  param->InitEnum("Device Selection", 0, static_cast<int>(list.size()), "", "", -1, -1);
+  param->ResetDisplayTexts();
+  for (size_t i = 0; i < list.size(); ++i) param->SetDisplayText(static_cast<int>(i), list[i].c_str());
+  param->Set(output ? midiOutPortIndex.load() : midiInPortIndex.load());
+}
+
 int Tarnivex::reopenMidiOut(const std::string& name) {
   const std::vector<std::string> list = getExternalMIDIOutNames();
   int index = findPort(list, name);
   // A name no port has (the instrument is off, or none was chosen) leaves
   // the port that is open as it is.
-  if (index == 0) return midiOutPortIndex;
+  if (index == 0) {
+    const int opened = openUnlisted(true, name);
+    return opened > 0 ? opened : midiOutPortIndex.load();
+  }
   // The port open already stays open: reconnecting it would only cost time.
   if (index == midiOutPortIndex && mMidiOut && mMidiOut->isPortOpen()) return index;
   const int opened = setExternalMIDIOut(index, list[static_cast<size_t>(index)].c_str());
@@ -49,7 +84,10 @@ int Tarnivex::reopenMidiOut(const std::string& name) {
 int Tarnivex::reopenMidiIn(const std::string& name) {
   const std::vector<std::string> list = getExternalMIDIInNames();
   int index = findPort(list, name);
-  if (index == 0) return midiInPortIndex;
+  if (index == 0) {
+    const int opened = openUnlisted(false, name);
+    return opened > 0 ? opened : midiInPortIndex.load();
+  }
   if (index == midiInPortIndex && mMidiIn && mMidiIn->isPortOpen()) return index;
   const int opened = setExternalMIDIIn(index, list[static_cast<size_t>(index)].c_str());
   midiInPortIndex = opened > 0 ? opened : 0;
@@ -82,6 +120,26 @@ void Tarnivex::reopenStoredPorts() {
   setParameterFromPlug(kDeviceInSelection, GetParam(kDeviceInSelection)->Value(), false);
   setParameterFromPlug(kDeviceOutSelection, GetParam(kDeviceOutSelection)->Value(), false);
   initialisationPending = true;
+}
+
+void Tarnivex::OnCaptionMenu(int paramIdx) {
+  if (paramIdx == kDeviceOutSelection || paramIdx == kDeviceInSelection) OnMidiDeviceMenu(paramIdx == kDeviceInSelection);
+}
+
+void Tarnivex::OnMidiDeviceMenu(bool input) {
+  const bool output = !input;
+  std::atomic<int>& open = output ? midiOutPortIndex : midiInPortIndex;
+  const std::vector<std::string>& before = output ? getExternalMIDIOutNames() : getExternalMIDIInNames();
+  const std::string openName = open > 0 && open < static_cast<int>(before.size()) ? before[static_cast<size_t>(open)] : "";
+  const std::vector<std::string>& list = output ? refreshExternalMIDIOutNames() : refreshExternalMIDIInNames();
+  // The open port keeps its place in the menu under its new position.
+  int index = 0;
+  for (size_t i = 1; i < list.size() && !openName.empty(); ++i)
+    if (list[i] == openName) index = static_cast<int>(i);
+  open = index;
+  showPortList(output);
+  const int paramIdx = output ? kDeviceOutSelection : kDeviceInSelection;
+  setParameterFromPlug(paramIdx, GetParam(paramIdx)->Value(), false);
 }
 
 void Tarnivex::selectMidiPort(bool output, int index) {

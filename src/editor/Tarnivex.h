@@ -53,6 +53,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int CheckState(ByteChunk* chunk, int startPos) override;
   void OnStateRefused() override;
   void OnMidiOutRefused(const char* reason) override;
+  void OnMidiDeviceMenu(bool input) override;
+  void OnCaptionMenu(int paramIdx) override;
 
   // ---- Project state (EditorState.cpp): the long form for the host, the
   // short form for the patch manager's snapshot.
@@ -101,6 +103,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // (names kept in a project are cut); the list position. A name that no
   // port has leaves the port as it is: its position, 0 when none is open.
   int reopenMidiOut(const std::string& name);
+  // The device menu's texts and value from the port list as it is now.
+  void showPortList(bool output);
+  int openUnlisted(bool output, const std::string& name);
   int reopenMidiIn(const std::string& name);
   // The port names the user chose (in a menu, the settings file or a
   // project), kept whether or not those ports are there now; "" for none.

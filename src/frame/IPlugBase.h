@@ -121,6 +121,10 @@ class IPlugBase {
   // A message the direct out port refused, and why; the base prints it on
   // standard error, a plug-in may log it its own way.
   virtual void OnMidiOutRefused(const char* reason);
+  // A caption's menu of the parameter is about to open: its texts may be
+  // made again now (the device menus read the ports as they open).
+  virtual void OnCaptionMenu(int paramIdx) { (void)paramIdx; }
+  virtual void OnMidiDeviceMenu(bool input) { (void)input; }
 
   // ---- Set-up.
   void initialize(int nAutomatable, int nParams, const char* channelIOStr, int nPresets,
@@ -235,6 +239,10 @@ class IPlugBase {
   // ---- Direct MIDI ports.
   std::vector<std::string>& getExternalMIDIOutNames();
   std::vector<std::string>& getExternalMIDIInNames();
+  // The lists as the MIDI system sees them now (a device menu opens); the
+  // open device's name stays in its list while its port waits for it.
+  std::vector<std::string>& refreshExternalMIDIOutNames();
+  std::vector<std::string>& refreshExternalMIDIInNames();
   int setExternalMIDIOut(int& index, const char* name);
   int setExternalMIDIIn(int& index, const char* name);
   int getExternalMIDIOutDevice(const char* name);
@@ -284,6 +292,8 @@ class IPlugBase {
   int mVersion;
   std::vector<std::string> mOutNames;
   std::vector<std::string> mInNames;
+  // The devices open now, by name; empty for none.
+  std::string mOpenOutName, mOpenInName;
   EAPI mAPI;
   EHost mHost = kHostUninit;
   int mHostVersion = 0;

@@ -72,17 +72,30 @@ void OpenListedPort(Port& port, int p, const char* name, const char* portName) {
   port.openPort(system, portName);
 }
 
-// Steps shared by both directions of device selection.
+// Steps shared by both directions of device selection. opened is the name
+// of the device open afterwards, empty for none.
 template <class Port>
-int SelectDevice(Port* port, const std::vector<std::string>& list, int& requested, int& index, const char* name,
-                 const char* portName) {
+int SelectDevice(Port* port, std::vector<std::string>& list, int& requested, int& index, const char* name,
+                 const char* portName, std::string& opened) {
   if (requested > 0 && port) port->closePort();
+  opened.clear();
   requested = index;
   if (index == 0 || list.empty() || !port) {
     if (port) port->closePort();
     return 0;
   }
-  const int p = FindInList(list, port, name);
+  int p = FindInList(list, port, name);
+  // A system that had not looked at its ports when the list was made (the
+  // process's JACK client was still opening) takes a device by name: one it
+  // now lists, or, while it still has not looked, any, which it connects
+  // when it can. A stored port is not lost to the first instance of a process.
+  const bool unlisted = p == -1 && name && *name && std::strcmp(name, kSelectMIDIDevice) != 0 &&
+                        (!port->portsListed() || FindLivePort(port, name) > 0);
+  if (unlisted) {
+    const auto at = std::find(list.begin(), list.end(), name);
+    p = static_cast<int>(at - list.begin());
+    if (at == list.end()) list.push_back(name);
+  }
   index = p;
   if (p == -1) {
     index = 0;
@@ -90,12 +103,31 @@ int SelectDevice(Port* port, const std::vector<std::string>& list, int& requeste
   }
   if (p == 0) return 0;
   try {
-    OpenListedPort(*port, p, name, portName);
+    if (unlisted)
+      port->openPortByName(name, portName);
+    else
+      OpenListedPort(*port, p, name, portName);
   } catch (const MidiError& error) {
     error.printMessage();
     return 0;
   }
+  opened = name;
   return p;
+}
+
+// The list as the system sees it now, keeping the open device's name (its
+// port reconnects when the device comes back).
+template <class Port>
+void RefreshNames(std::vector<std::string>& list, Port* port, const std::string& opened) {
+  if (!port) return;
+  try {
+    port->refreshPorts();
+  } catch (const MidiError& error) {
+    error.printMessage();
+  }
+  list.clear();
+  FillNames(list, port);
+  if (!opened.empty() && std::find(list.begin(), list.end(), opened) == list.end()) list.push_back(opened);
 }
 }  // namespace
 
@@ -142,13 +174,26 @@ std::vector<std::string>& IPlugBase::getExternalMIDIInNames() {
   return mInNames;
 }
 
+std::vector<std::string>& IPlugBase::refreshExternalMIDIOutNames() {
+  if (mOutNames.empty()) return getExternalMIDIOutNames();
+  std::lock_guard<std::mutex> lock(mMidiOutMutex);
+  RefreshNames(mOutNames, mMidiOut.get(), mOpenOutName);
+  return mOutNames;
+}
+
+std::vector<std::string>& IPlugBase::refreshExternalMIDIInNames() {
+  if (mInNames.empty()) return getExternalMIDIInNames();
+  RefreshNames(mInNames, mMidiIn.get(), mOpenInName);
+  return mInNames;
+}
+
 int IPlugBase::setExternalMIDIOut(int& index, const char* name) {
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
-  return SelectDevice(mMidiOut.get(), mOutNames, mRequestedOutSelection, index, name, kOutPortName);
+  return SelectDevice(mMidiOut.get(), mOutNames, mRequestedOutSelection, index, name, kOutPortName, mOpenOutName);
 }
 
 int IPlugBase::setExternalMIDIIn(int& index, const char* name) {
-  return SelectDevice(mMidiIn.get(), mInNames, mRequestedInSelection, index, name, kInPortName);
+  return SelectDevice(mMidiIn.get(), mInNames, mRequestedInSelection, index, name, kInPortName, mOpenInName);
 }
 
 int IPlugBase::getExternalMIDIOutDevice(const char* name) {
@@ -256,10 +301,11 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
     return false;
   }
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
-  if (!mMidiOut) return false;
+  // A port that is not open drops the message, as the MIDI system does, and
+  // says so: nothing was sent.
+  if (!mMidiOut || !mMidiOut->isPortOpen()) return false;
   try {
-    // A port that is not open drops the message, as the MIDI system does.
-    if (mMidiOut->isPortOpen()) mMidiOut->sendMessage(bytes, size);
+    mMidiOut->sendMessage(bytes, size);
   } catch (const MidiError& error) {
     error.printMessage();
     return false;

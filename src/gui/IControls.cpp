@@ -271,11 +271,15 @@ bool ICaptionControl::Draw(IGraphics* graphics) {
 }
 
 void ICaptionControl::OnMouseDown(int, int, IMouseMod* mod) {
-  if (!mGrayed && mod && (mod->L || mod->R)) PromptUserInput();
+  if (mGrayed || !mod || !(mod->L || mod->R)) return;
+  mPlug->OnCaptionMenu(mParamIdx);
+  PromptUserInput();
 }
 
 void ICaptionControl::OnMouseDblClick(int, int, IMouseMod*) {
-  if (!mGrayed) PromptUserInput();
+  if (mGrayed) return;
+  mPlug->OnCaptionMenu(mParamIdx);
+  PromptUserInput();
 }
 
 IURLControl::IURLControl(IPlugBase* plug, IRECT r, const char* url, const char* backupURL,

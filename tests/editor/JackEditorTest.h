@@ -49,9 +49,9 @@ class JackEditorTest : public JackTest {
   // has found.
   void makeConnectedPlug() {
     makePlug();
-    choosePort(kDeviceInSelection, plug->getExternalMIDIInNames(), peer->OutPortName());
+    choosePort(kDeviceInSelection, MenuShowing(*plug, true, peer->OutPortName()), peer->OutPortName());
     peer->AwaitListener();
-    choosePort(kDeviceOutSelection, plug->getExternalMIDIOutNames(), peer->InPortName());
+    choosePort(kDeviceOutSelection, MenuShowing(*plug, false, peer->InPortName()), peer->InPortName());
     ASSERT_TRUE(plug->midiIOConfigured);
     ASSERT_TRUE(idle());
     ASSERT_EQ(plug->GetParam(kGlobalSysExID)->Int(), kDeviceId);

@@ -2,6 +2,7 @@
 // a plain JACK client on the other end.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -42,36 +43,93 @@ TEST_F(JackMidiTest, WhatThePlugInSendsArrivesByteExactAndNothingIsLost) {
 
 TEST_F(JackMidiTest, ThePeersMessagesReachTheHandlersFromTheDevice) {
   const MidiBytes sysex = {0xF0, 0x3E, 0x10, 0x00, 0xF7};
+  // A SysEx message may come in pieces, with a timing clock between them:
+  // the pieces make one message, and the clock (dropped) is not part of it.
   for (const MidiBytes& message : {MidiBytes{0xC3, 0x05}, MidiBytes{0xF8}, MidiBytes{0x90, 0x3C, 0x64},
                                    MidiBytes{0xF1, 0x20}, sysex, MidiBytes{0xFE}, PatternDump(7),
+                                   MidiBytes{0xF0, 0x3E, 0x10, 0x00}, MidiBytes{0x01, 0x02, 0xF7},
+                                   MidiBytes{0xF0, 0x3E}, MidiBytes{0xF8}, MidiBytes{0x10, 0xF7},
                                    MidiBytes{0xF2, 0x01, 0x02}})
     peer->Send(message);
   const std::vector<ReceivedMidi> expected = {{{0xC3, 0x05, 0x00}, false, true, 0},
                                               {{0x90, 0x3C, 0x64}, false, true, 0},
                                               {sysex, true, true, 0},
                                               {PatternDump(7), true, true, 0},
+                                              {{0xF0, 0x3E, 0x10, 0x00, 0x01, 0x02, 0xF7}, true, true, 0},
+                                              {{0xF0, 0x3E, 0x10, 0xF7}, true, true, 0},
                                               {{0xF2, 0x01, 0x02}, false, true, 0}};
   // The last message is sent after all the dropped kinds, so once it is in
   // nothing else can still be on its way.
   EXPECT_EQ(plug->WaitForCount(expected.size()), expected);
 }
-// A server found absent is asked for again only a second later: the out and
-// in port lists of an instance's start-up come from one look, and a failed
-// look costs the host's thread libjack's own pauses. Another instance looks
-// for itself.
-TEST_F(JackTest, AServerFoundAbsentIsAskedForAgainOnlyAfterASecond) {
-  const std::string server = std::getenv("JACK_DEFAULT_SERVER");
-  const std::shared_ptr<MidiBackend> backend = CurrentMidiBackend();
-  const std::unique_ptr<MidiSession> session = backend->openSession("Tarnivex probe");
-  setenv("JACK_DEFAULT_SERVER", ("tarnivex-absent-" + std::to_string(getpid())).c_str(), 1);
-  EXPECT_THROW(session->createOut("out"), MidiError);
-  setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-  EXPECT_THROW(session->createIn("in", 64), MidiError);
-  EXPECT_NE(backend->openSession("Tarnivex other")->createIn("in", 64), nullptr);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-  std::unique_ptr<MidiInPort> in;
-  EXPECT_NO_THROW(in = session->createIn("in", 64));
-  ASSERT_NE(in, nullptr);
-  EXPECT_GT(in->getPortCount(), 0u);
+// What the out port took before it was closed still goes out.
+TEST_F(JackMidiTest, ClosingTheOutPortSendsWhatItTookFirst) {
+  IMidiMsg first(0, 0xB0, 0x07, 0x7F);
+  ASSERT_TRUE(plug->SendMidiMsg(&first));
+  ASSERT_EQ(peer->WaitForEvents(1).size(), 1u);  // the connection is live
+  peer->Clear();
+  std::vector<MidiBytes> expected;
+  for (int i = 0; i < 20; ++i) {
+    expected.push_back(PatternDump(static_cast<unsigned char>(i)));
+    ASSERT_TRUE(plug->SendMidiSysex2(expected.back()));
+  }
+  int none = 0;
+  EXPECT_EQ(plug->setExternalMIDIOut(none, "Select MIDI Device"), 0);
+  std::vector<MidiBytes> arrived;
+  for (const PeerEvent& event : peer->WaitForEvents(expected.size())) arrived.push_back(event.bytes);
+  EXPECT_EQ(arrived, expected);
+}
+
+// The instrument's ports go and come back under the same names (a USB
+// replug, the instrument restarted): both directions connect again by
+// themselves, and nothing is sent on its own when they do.
+TEST_F(JackMidiTest, AnInstrumentWhosePortsComeBackIsConnectedAgainBothWays) {
+  peer->RestartPorts();
+  ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports were not connected again";
+  EXPECT_TRUE(peer->Events().empty());
+  IMidiMsg edit(0, 0xB0, 0x4A, 0x40);
+  ASSERT_TRUE(plug->SendMidiMsg(&edit));
+  ASSERT_EQ(peer->WaitForEvents(1).size(), 1u);
+  EXPECT_EQ(peer->Events().front().bytes, (MidiBytes{0xB0, 0x4A, 0x40}));
+  peer->Send({0xC3, 0x05});
+  const std::vector<ReceivedMidi> expected = {{{0xC3, 0x05, 0x00}, false, true, 0}};
+  EXPECT_EQ(plug->WaitForCount(1), expected);
+}
+
+// Every instance of a process has its own ports on the process's one
+// client; no list offers the process's own ports, and an instance that
+// closes takes its ports with it.
+TEST_F(JackTest, InstancesShareOneClientEachWithItsOwnPorts) {
+  auto first = std::make_unique<RecordingPlug>();
+  auto second = std::make_unique<RecordingPlug>();
+  ASSERT_NO_FATAL_FAILURE(Connect(*first));
+  ASSERT_NO_FATAL_FAILURE(Connect(*second));
+  // Ports are registered on the client's thread.
+  const auto awaitPorts = [&](size_t count) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (peer->OtherPorts().size() != count && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return peer->OtherPorts().size();
+  };
+  EXPECT_EQ(peer->OtherClients(), 1);
+  EXPECT_EQ(awaitPorts(4), 4u);
+  const std::vector<std::string> targets = {"Select MIDI Device", peer->InPortName()};
+  const std::vector<std::string> sources = {"Select MIDI Device", peer->OutPortName()};
+  EXPECT_EQ(second->refreshExternalMIDIOutNames(), targets);
+  EXPECT_EQ(second->refreshExternalMIDIInNames(), sources);
+  IMidiMsg one(0, 0x90, 1, 1), two(0, 0x90, 2, 2);
+  ASSERT_TRUE(first->SendMidiMsg(&one));
+  ASSERT_TRUE(second->SendMidiMsg(&two));
+  std::vector<MidiBytes> arrived;
+  for (const PeerEvent& event : peer->WaitForEvents(2)) arrived.push_back(event.bytes);
+  std::sort(arrived.begin(), arrived.end());
+  EXPECT_EQ(arrived, (std::vector<MidiBytes>{{0x90, 1, 1}, {0x90, 2, 2}}));
+  peer->Send({0xC3, 0x07});
+  const std::vector<ReceivedMidi> program = {{{0xC3, 0x07, 0x00}, false, true, 0}};
+  EXPECT_EQ(first->WaitForCount(1), program);
+  EXPECT_EQ(second->WaitForCount(1), program);
+  first.reset();
+  EXPECT_EQ(awaitPorts(2), 2u);
+  EXPECT_EQ(peer->OtherClients(), 1);
 }
 }  // namespace

@@ -20,10 +20,42 @@ JackPeer::JackPeer() {
 
 void JackPeer::AwaitListener() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (jack_port_connected(mOut) <= 0 && std::chrono::steady_clock::now() < deadline)
+  while (jack_port_connected(mOut.load()) <= 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   for (const unsigned long live = mCycles + 3; mCycles < live && std::chrono::steady_clock::now() < deadline;)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void JackPeer::RestartPorts() {
+  jack_port_t* in = mIn.exchange(nullptr);
+  jack_port_t* out = mOut.exchange(nullptr);
+  // The process callback may still hold them for this cycle.
+  for (const unsigned long next = mCycles + 2; mCycles < next;) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  jack_port_unregister(mClient, in);
+  jack_port_unregister(mClient, out);
+  mIn = jack_port_register(mClient, "from plugin", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  mOut = jack_port_register(mClient, "to plugin", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+}
+
+bool JackPeer::AwaitConnected() {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while ((jack_port_connected(mIn.load()) <= 0 || jack_port_connected(mOut.load()) <= 0) &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (const unsigned long live = mCycles + 3; mCycles < live && std::chrono::steady_clock::now() < deadline;)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return jack_port_connected(mIn.load()) > 0 && jack_port_connected(mOut.load()) > 0;
+}
+
+std::vector<std::string> JackPeer::OtherPorts() {
+  std::vector<std::string> names;
+  const std::string own = std::string(jack_get_client_name(mClient)) + ":";
+  if (const char** found = jack_get_ports(mClient, nullptr, JACK_DEFAULT_MIDI_TYPE, 0)) {
+    for (const char** name = found; *name; ++name)
+      if (std::string(*name).rfind(own, 0) != 0) names.emplace_back(*name);
+    jack_free(found);
+  }
+  return names;
 }
 
 void JackPeer::ClientRegistration(const char*, int registered, void* self) {
@@ -64,14 +96,17 @@ int JackPeer::Process(jack_nframes_t frames, void* self) {
   auto& peer = *static_cast<JackPeer*>(self);
   ++peer.mCycles;
   std::lock_guard lock(peer.mMutex);
-  void* in = jack_port_get_buffer(peer.mIn, frames);
+  jack_port_t* inPort = peer.mIn.load();
+  jack_port_t* outPort = peer.mOut.load();
+  if (!inPort || !outPort) return 0;
+  void* in = jack_port_get_buffer(inPort, frames);
   const jack_nframes_t count = jack_midi_get_event_count(in);
   const auto now = std::chrono::steady_clock::now();
   for (jack_nframes_t i = 0; i < count; ++i)
     if (jack_midi_event_t event; jack_midi_event_get(&event, in, i) == 0)
       peer.mEvents.push_back({MidiBytes(event.buffer, event.buffer + event.size), now});
   if (count) peer.mArrived.notify_all();
-  void* out = jack_port_get_buffer(peer.mOut, frames);
+  void* out = jack_port_get_buffer(outPort, frames);
   jack_midi_clear_buffer(out);
   for (auto& queue = peer.mOutgoing; !queue.empty() && jack_midi_max_event_size(out) >= queue.front().size();
        queue.pop_front())

@@ -29,8 +29,16 @@ class JackPeer {
   JackPeer& operator=(const JackPeer&) = delete;
 
   // Full names, as the plug-in's port lists show them.
-  std::string InPortName() const { return jack_port_name(mIn); }
-  std::string OutPortName() const { return jack_port_name(mOut); }
+  std::string InPortName() const { return jack_port_name(mIn.load()); }
+  std::string OutPortName() const { return jack_port_name(mOut.load()); }
+  // The instrument unplugged and plugged in again: both ports go and come
+  // back under the same names.
+  void RestartPorts();
+  // Waits, within a bound, until both ports are connected and JACK has
+  // made the connections live.
+  bool AwaitConnected();
+  // Full names of the MIDI ports of every other client on the server.
+  std::vector<std::string> OtherPorts();
   // Waits, within a bound, until something listens on our output and JACK
   // has made that connection live.
   void AwaitListener();
@@ -51,7 +59,7 @@ class JackPeer {
   static void ClientRegistration(const char* name, int registered, void* self);
 
   jack_client_t* mClient = nullptr;
-  jack_port_t *mIn = nullptr, *mOut = nullptr;
+  std::atomic<jack_port_t*> mIn{nullptr}, mOut{nullptr};  // null while restarting
   std::mutex mMutex;
   std::condition_variable mArrived;
   std::vector<PeerEvent> mEvents;

@@ -218,8 +218,9 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_TRUE(plug->namedLayer("firstRunNotification")->IsHidden());
 
   // The two port menus of the header: MIDI in above, MIDI out below.
-  const int in = indexOf(plug->getExternalMIDIInNames(), peer->OutPortName());
-  const int out = indexOf(plug->getExternalMIDIOutNames(), peer->InPortName());
+  // Each menu reads the ports as it opens (the lists of the process's client).
+  const int in = indexOf(MenuShowing(*plug, true, peer->OutPortName()), peer->OutPortName());
+  const int out = indexOf(MenuShowing(*plug, false, peer->InPortName()), peer->InPortName());
   ASSERT_LT(in, static_cast<int>(plug->getExternalMIDIInNames().size()));
   ASSERT_LT(out, static_cast<int>(plug->getExternalMIDIOutNames().size()));
   chooseFromMenu(740, 24, in);

@@ -5,15 +5,17 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
-#include <deque>
-#include <functional>
 #include <mutex>
 #include <semaphore>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "ByteRing.h"
 #include "KeepLoaded.h"
@@ -31,16 +33,24 @@ constexpr int kSettleCycles = 2;
 // A sender waits this long for room before its message is dropped.
 constexpr auto kSendTimeout = std::chrono::seconds(1);
 constexpr auto kSendPoll = std::chrono::microseconds(200);
-// What a closing client may still have to send, at most.
+// What a closing port may still have to send, at most.
 constexpr auto kDrainOnClose = std::chrono::milliseconds(200);
+// A server found absent is asked for again only after this.
+constexpr auto kOpenRetry = std::chrono::seconds(1);
+// How long a menu waits for a client being opened to look.
+constexpr auto kLookWait = std::chrono::seconds(2);
+// The longest a port's owner waits for a process cycle that may use it.
+constexpr auto kCycleWait = std::chrono::milliseconds(500);
+// Instances whose ports one process callback serves.
+constexpr size_t kSlots = 512;
 constexpr unsigned char kSysExStart = 0xF0;
 constexpr unsigned char kSysExEnd = 0xF7;
 
 // Closing: taking no more messages, sending those it took.
 enum OutState : int { kClosed, kConnecting, kLive, kClosing, kFailed };
 
-// The closer's thread runs code of this module after the host may have
-// unloaded the plug-in; so does JACK's process thread until a client is
+// The client's threads run code of this module after the host may have
+// unloaded the plug-in; so does JACK's process thread until the client is
 // closed. The module stays loaded once it has opened a client.
 void KeepModuleLoaded() {
   static const bool kept = (KeepLoaded(reinterpret_cast<const void*>(&KeepModuleLoaded)), true);
@@ -48,96 +58,61 @@ void KeepModuleLoaded() {
 }
 
 void Report(const std::string& text) { MidiError(text).printMessage(); }
-
-// The clients of this process, closing ones included: their ports are not
-// offered, as no instance talks to another, and a closing one's would stay
-// in a list built while it goes.
-class OwnClients {
- public:
-  static OwnClients& instance() {
-    static OwnClients clients;
-    return clients;
-  }
-  void add(const std::string& name) {
-    std::lock_guard<std::mutex> lock(mMutex);
-    mNames.push_back(name + ":");
-  }
-  void remove(const std::string& name) {
-    std::lock_guard<std::mutex> lock(mMutex);
-    const auto it = std::find(mNames.begin(), mNames.end(), name + ":");
-    if (it != mNames.end()) mNames.erase(it);
-  }
-  bool owns(std::string_view portName) {
-    std::lock_guard<std::mutex> lock(mMutex);
-    return std::any_of(mNames.begin(), mNames.end(),
-                       [portName](const std::string& prefix) { return portName.starts_with(prefix); });
-  }
-
- private:
-  std::mutex mMutex;
-  std::vector<std::string> mNames;
-};
 }  // namespace
 
-struct JackMidiClient::Core {
-  jack_client_t* client = nullptr;
-  std::string name;  // as the server gave it
-  size_t bufferSize = 0;
-  std::atomic<bool> serverGone{false};
-  bool active = false;  // client thread only
+struct JackMidiClient::Endpoint {
+  size_t slot = 0;  // in the process callback's table
+  int number = 1;   // tells its ports from other instances'
+
+  // What the instance asks for, under the client's mutex; each change
+  // counts up wanted.
+  struct Want {
+    bool out = false, outVirtual = false, in = false;
+    std::string target, source;  // peers' full names
+    std::string outName, inName;  // the ports' names, kept once given
+    unsigned long outChoice = 0, inChoice = 0;  // a choice made again reconnects
+    bool retired = false;
+  } want;
+  unsigned long wanted = 1;
+  Clock::time_point closingSince;
+
+  // The client's thread only: what it last brought about.
+  unsigned long applied = 0, lookChecked = 0;
+  Want done;
 
   std::atomic<jack_port_t*> outPort{nullptr};
   std::atomic<int> outState{kClosed};
   std::atomic<bool> outConnected{false};  // the connection asked for is made
   std::atomic<int> settleCycles{0};
-  std::string outName;  // client thread only
   ByteRing out{kOutRingBytes};
 
   std::atomic<jack_port_t*> inPort{nullptr};
   std::atomic<bool> inOpen{false};
-  std::string inName;  // client thread only
   ByteRing in{kInRingBytes};
   MidiInputGuard guard;
-  std::vector<unsigned char> partialSysEx;  // client thread only
+  std::vector<unsigned char> partialSysEx;  // input thread only
 
-  std::mutex opsMutex;
-  std::deque<std::function<void()>> ops;
-  std::counting_semaphore<> wake{0};
-  std::atomic<bool> stopping{false};
-  std::thread thread;
-  std::once_flag threadStarted;
-
-  ~Core() {
-    if (client) jack_client_close(client);
-  }
-
-  // ---- JACK's process thread.
-  static int Process(jack_nframes_t frames, void* self) {
-    static_cast<Core*>(self)->process(frames);
-    return 0;
-  }
-  static void Shutdown(void* self) { static_cast<Core*>(self)->serverGone = true; }
-
-  void process(jack_nframes_t frames) {
+  // ---- JACK's process thread: never allocates, never waits.
+  bool process(jack_nframes_t frames, size_t bufferSize) {
     if (jack_port_t* port = outPort.load(std::memory_order_acquire)) {
       void* buffer = jack_port_get_buffer(port, frames);
       jack_midi_clear_buffer(buffer);
-      drainOut(port, buffer);
+      drainOut(port, buffer, bufferSize);
     }
+    bool received = false;
     if (jack_port_t* port = inPort.load(std::memory_order_acquire)) {
       void* buffer = jack_port_get_buffer(port, frames);
       const jack_nframes_t count = jack_midi_get_event_count(buffer);
-      bool received = false;
       for (jack_nframes_t i = 0; i < count && inOpen.load(std::memory_order_relaxed); ++i) {
         jack_midi_event_t event{};
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
         received = in.push(event.buffer, event.size) || received;
       }
-      if (received) wake.release();
     }
+    return received;
   }
 
-  void drainOut(jack_port_t* port, void* buffer) {
+  void drainOut(jack_port_t* port, void* buffer, size_t bufferSize) {
     size_t size = 0;
     switch (outState.load(std::memory_order_acquire)) {
       case kConnecting:
@@ -163,95 +138,8 @@ struct JackMidiClient::Core {
     }
   }
 
-  // ---- The client's thread: port work and input delivery.
-  void post(std::function<void()> op) {
-    std::call_once(threadStarted, [this] { thread = std::thread([this] { run(); }); });
-    {
-      std::lock_guard<std::mutex> lock(opsMutex);
-      ops.push_back(std::move(op));
-    }
-    wake.release();
-  }
-
-  void run() {
-    pthread_setname_np(pthread_self(), "tvx jack");
-    for (;;) {
-      wake.acquire();
-      if (stopping) return;
-      for (;;) {
-        std::function<void()> op;
-        {
-          std::lock_guard<std::mutex> lock(opsMutex);
-          if (ops.empty()) break;
-          op = std::move(ops.front());
-          ops.pop_front();
-        }
-        op();
-      }
-      deliverInput();
-    }
-  }
-
-  jack_port_t* registerPort(std::atomic<jack_port_t*>& slot, const std::string& name, unsigned long flags) {
-    if (jack_port_t* port = slot.load()) return port;
-    jack_port_t* port = jack_port_register(client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, flags, 0);
-    if (!port) Report("JACK: cannot register the port \"" + name + "\"");
-    slot.store(port, std::memory_order_release);
-    return port;
-  }
-
-  bool activate() {
-    if (active) return true;
-    active = jack_activate(client) == 0;
-    if (!active) Report("JACK: the MIDI client could not be activated");
-    return active;
-  }
-
-  void connectOut(const std::string& target) {
-    jack_port_t* port = registerPort(outPort, outName, JackPortIsOutput);
-    if (!port || !activate()) {
-      outState = kFailed;
-      return;
-    }
-    jack_port_disconnect(client, port);
-    if (target.empty()) {  // a virtual port: whoever connects to it hears it
-      settleCycles = kSettleCycles;
-      outConnected = true;
-      outState = kLive;
-      return;
-    }
-    if (jack_connect(client, jack_port_name(port), target.c_str()) != 0) {
-      Report("JACK: cannot connect to \"" + target + "\"");
-      int expected = kConnecting;
-      outState.compare_exchange_strong(expected, kFailed);
-      return;
-    }
-    outConnected = true;
-  }
-
-  void connectIn(const std::string& source) {
-    jack_port_t* port = registerPort(inPort, inName, JackPortIsInput);
-    if (!port || !activate()) return;
-    jack_port_disconnect(client, port);
-    if (jack_connect(client, source.c_str(), jack_port_name(port)) != 0)
-      Report("JACK: cannot connect from \"" + source + "\"");
-  }
-
-  void disconnect(std::atomic<jack_port_t*>& slot) {
-    if (jack_port_t* port = slot.load()) jack_port_disconnect(client, port);
-  }
-
-  // What the out port took before it was closed still goes out.
-  void closeOut() {
-    const auto until = Clock::now() + kDrainOnClose;
-    while (outState == kClosing && !serverGone && !out.empty() && Clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    disconnect(outPort);
-    int expected = kClosing;
-    outState.compare_exchange_strong(expected, kClosed);
-  }
-
-  // A SysEx message may come in pieces; real-time bytes may come between.
+  // ---- The input thread. A SysEx message may come in pieces; real-time
+  // bytes may come between them and are delivered at once.
   void deliverInput() {
     size_t size = 0;
     std::vector<unsigned char> message;
@@ -281,175 +169,571 @@ struct JackMidiClient::Core {
       guard.deliver(0.0, &whole);
     }
   }
-
-  // ---- The closer's thread.
-  void finish() {
-    stopping = true;
-    wake.release();
-    if (thread.joinable()) thread.join();
-    if (active && !serverGone) {
-      const auto until = Clock::now() + kDrainOnClose;
-      while ((outState == kLive || outState == kClosing) && !serverGone && !out.empty() && Clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      jack_deactivate(client);
-    }
-    jack_client_close(client);
-    client = nullptr;
-    OwnClients::instance().remove(name);
-  }
 };
 
 namespace {
-// Closes clients one after another on a thread of its own: deactivating and
-// closing waits for the server, which no host thread should.
-class Closer {
+using Endpoint = JackMidiClient::Endpoint;
+
+// The process's JACK client and the two threads that serve it: the client's
+// thread (opening, ports, connections, looks, closing), which alone waits
+// for the server and never while holding the mutex the instances' calls
+// take, and the input thread.
+class SharedClient {
  public:
-  static Closer& instance() {
-    static Closer closer;
-    return closer;
+  static SharedClient& instance() {
+    static SharedClient shared;
+    return shared;
   }
-  // The thread runs while there is a client to close, no longer.
-  void close(std::shared_ptr<JackMidiClient::Core> core) {
+
+  std::shared_ptr<Endpoint> add(const std::string& name) {
+    auto endpoint = std::make_shared<Endpoint>();
     std::lock_guard<std::mutex> lock(mMutex);
-    mQueue.push_back(std::move(core));
-    if (!mRunning) {
-      if (mThread.joinable()) mThread.join();  // ended: it only returns
-      mRunning = true;
-      mThread = std::thread([this] { run(); });
-    }
-    mChanged.notify_one();
+    if (!mClient) mName = name.empty() ? "RtMidi Client" : name;  // JACK takes no client without a name
+    endpoint->slot = freeSlot();
+    for (int number = 1;; ++number)
+      if (std::none_of(mEndpoints.begin(), mEndpoints.end(),
+                       [number](const std::shared_ptr<Endpoint>& e) { return e->number == number; })) {
+        endpoint->number = number;
+        break;
+      }
+    mEndpoints.push_back(endpoint);
+    mWantClient = true;
+    ensureRunning();
+    mWake.notify_all();
+    return endpoint;
   }
-  ~Closer() {
-    std::thread ending;
+
+  // The instance's wishes change under this; then it calls changed().
+  std::mutex& mutex() { return mMutex; }
+  void changed(Endpoint& e) {
+    ++e.wanted;
+    mWake.notify_all();
+  }
+
+  std::vector<std::string> ports(bool takingInput) const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return takingInput ? mTargets : mSources;
+  }
+  bool listed() const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mLooked;
+  }
+  void refresh() {
+    std::unique_lock<std::mutex> lock(mMutex);
+    const unsigned long asked = ++mLookAsked;
+    mWantClient = true;
+    ensureRunning();
+    mWake.notify_all();
+    mLookDone.wait_for(lock, kLookWait, [&] { return mLooksAnswered >= asked; });
+  }
+
+  ~SharedClient() {
     {
       std::lock_guard<std::mutex> lock(mMutex);
-      ending = std::move(mThread);
+      mStopping = true;
+      mWake.notify_all();
     }
-    if (ending.joinable()) ending.join();  // it finishes the clients it holds
+    mInputWake.release();
+    if (mThread.joinable()) mThread.join();
+    if (mInputThread.joinable()) mInputThread.join();
   }
 
  private:
-  Closer() = default;
-  void run() {
-    pthread_setname_np(pthread_self(), "tvx jack close");
-    std::unique_lock<std::mutex> lock(mMutex);
-    while (!mQueue.empty()) {
-      std::shared_ptr<JackMidiClient::Core> core = std::move(mQueue.front());
-      mQueue.pop_front();
-      lock.unlock();
-      core->finish();
-      core.reset();
-      lock.lock();
-    }
-    mRunning = false;
+  SharedClient() = default;
+
+  // The threads run while there are instances or a look is asked for, no
+  // longer: a closed plug-in leaves none behind. Under mMutex.
+  void ensureRunning() {
+    if (mRunning || mStopping) return;
+    // An ended thread only returns; it takes the mutex no more.
+    if (mThread.joinable()) mThread.join();
+    mRunning = true;
+    mInputStopping = false;
+    mInputThread = std::thread([this] { runInput(); });
+    mThread = std::thread([this] { run(); });
   }
 
-  std::mutex mMutex;
-  std::condition_variable mChanged;
-  std::deque<std::shared_ptr<JackMidiClient::Core>> mQueue;
-  bool mRunning = false;
-  std::thread mThread;
+  size_t freeSlot() {
+    for (size_t i = 0; i < kSlots; ++i)
+      if (!mSlotTaken[i]) {
+        mSlotTaken[i] = true;
+        return i;
+      }
+    return kSlots;  // beyond the table: its ports never carry anything
+  }
+
+  // ---- JACK's threads.
+  static int Process(jack_nframes_t frames, void* self) {
+    auto& shared = *static_cast<SharedClient*>(self);
+    shared.mInCycle.store(true);
+    bool received = false;
+    for (size_t i = 0, end = shared.mSlotsUsed.load(); i < end; ++i)
+      if (Endpoint* endpoint = shared.mSlots[i].load())
+        received = endpoint->process(frames, shared.mBufferSize) || received;
+    if (received) shared.mInputWake.release();
+    shared.mCycles.fetch_add(1);
+    shared.mInCycle.store(false);
+    return 0;
+  }
+  static void Shutdown(void* self) { static_cast<SharedClient*>(self)->poke(self, true); }
+  static void PortRegistered(jack_port_id_t, int, void* self) { static_cast<SharedClient*>(self)->poke(self, false); }
+  static void PortRenamed(jack_port_id_t, const char*, const char*, void* self) {
+    static_cast<SharedClient*>(self)->poke(self, false);
+  }
+  void poke(void*, bool serverGone) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    (serverGone ? mServerGone : mPortsMoved) = true;
+    mWake.notify_all();
+  }
+
+  // ---- The input thread.
+  void runInput() {
+    pthread_setname_np(pthread_self(), "tvx jack in");
+    for (;;) {
+      mInputWake.acquire();
+      std::vector<std::shared_ptr<Endpoint>> endpoints;
+      {
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (mStopping || mInputStopping) return;
+        endpoints = mEndpoints;
+      }
+      for (const std::shared_ptr<Endpoint>& endpoint : endpoints) endpoint->deliverInput();
+    }
+  }
+
+  // ---- The client's thread.
+  bool due() const {
+    if (mStopping || mServerGone || (mClient && mPortsMoved) || mLooksAnswered < mLookAsked) return true;
+    if (mClient && mEndpoints.empty()) return true;
+    if (mWantClient && !mClient) return Clock::now() >= mRetryAt;
+    return std::any_of(mEndpoints.begin(), mEndpoints.end(), [this](const std::shared_ptr<Endpoint>& e) {
+      return e->applied != e->wanted || e->lookChecked != mLookCount || e->outState == kClosing;
+    });
+  }
+
+  void run() {
+    pthread_setname_np(pthread_self(), "tvx jack");
+    std::unique_lock<std::mutex> lock(mMutex);
+    while (!mStopping) {
+      if (mServerGone) lostServer(lock);
+      if (mWantClient && !mClient && Clock::now() >= mRetryAt) open(lock);
+      if (mClient && (mPortsMoved || mLooksAnswered < mLookAsked)) look(lock);
+      if (!mClient) mPortsMoved = false;  // the next client looks when it opens
+      if (mLooksAnswered < mLookAsked && !mClient) {
+        mLooksAnswered = mLookAsked;  // no server to look at
+        mLookDone.notify_all();
+      }
+      const bool draining = apply(lock);
+      if (mEndpoints.empty()) {
+        mWantClient = false;
+        if (mClient) close(lock);
+        mIdle.notify_all();
+        if (mLooksAnswered >= mLookAsked && !mStopping) {
+          mInputStopping = true;
+          lock.unlock();
+          mInputWake.release();
+          mInputThread.join();
+          lock.lock();
+          if (mEndpoints.empty() && mLooksAnswered >= mLookAsked) {
+            mRunning = false;
+            return;
+          }
+          mInputStopping = false;  // an instance came meanwhile
+          mInputThread = std::thread([this] { runInput(); });
+          continue;
+        }
+      }
+      if (draining || (mWantClient && !mClient))
+        mWake.wait_for(lock, draining ? std::chrono::milliseconds(2) : std::chrono::milliseconds(50));
+      else
+        mWake.wait(lock, [this] { return due(); });
+    }
+    if (mClient) close(lock);
+  }
+
+  void open(std::unique_lock<std::mutex>& lock) {
+    KeepModuleLoaded();
+    const std::string name = mName;
+    mOpening = true;
+    lock.unlock();
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+    if (client) {
+      mBufferSize = jack_port_type_get_buffer_size(client, JACK_DEFAULT_MIDI_TYPE);
+      jack_on_shutdown(client, Shutdown, this);
+      if (jack_set_process_callback(client, Process, this) != 0 ||
+          jack_set_port_registration_callback(client, PortRegistered, this) != 0 ||
+          jack_set_port_rename_callback(client, PortRenamed, this) != 0 || jack_activate(client) != 0) {
+        Report("JACK: the MIDI client could not be activated");
+        jack_client_close(client);
+        client = nullptr;
+      }
+    } else {
+      Report("JACK server not running (status " + std::to_string(status) + ")");
+    }
+    lock.lock();
+    mOpening = false;
+    mIdle.notify_all();
+    if (!client) {
+      // Asked for again only when an instance or a menu needs it.
+      mWantClient = false;
+      mRetryAt = Clock::now() + kOpenRetry;
+      for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
+        int connecting = kConnecting;
+        e->outState.compare_exchange_strong(connecting, kFailed);
+      }
+      return;
+    }
+    mClient = client;
+    mOwnPrefix = std::string(jack_get_client_name(client)) + ":";
+    mPortsMoved = true;
+    for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
+      e->applied = 0;  // made afresh on this client
+      e->done = Endpoint::Want{};
+      if (e->want.out) e->outState = kConnecting;
+    }
+  }
+
+  // The server went away: its client is of no more use. The instances'
+  // ports are made again on the next client, which a later need opens.
+  void lostServer(std::unique_lock<std::mutex>& lock) {
+    mServerGone = false;
+    if (!mClient) return;
+    for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
+      e->outPort = nullptr;
+      e->inPort = nullptr;
+      if (e->want.out) e->outState = kFailed;
+    }
+    jack_client_t* client = std::exchange(mClient, nullptr);
+    mSlotsUsed = 0;
+    lock.unlock();
+    jack_client_close(client);
+    lock.lock();
+    for (auto& slot : mSlots) slot.store(nullptr);
+  }
+
+  void look(std::unique_lock<std::mutex>& lock) {
+    mPortsMoved = false;
+    const unsigned long asked = mLookAsked;
+    jack_client_t* client = mClient;
+    const std::string own = mOwnPrefix;
+    lock.unlock();
+    const auto list = [&](unsigned long flags) {
+      std::vector<std::string> names;
+      const char** found = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+      if (!found) return names;
+      for (const char** name = found; *name; ++name)
+        if (!std::string_view(*name).starts_with(own)) names.emplace_back(*name);
+      jack_free(found);
+      return names;
+    };
+    std::vector<std::string> targets = list(JackPortIsInput), sources = list(JackPortIsOutput);
+    lock.lock();
+    mTargets = std::move(targets);
+    mSources = std::move(sources);
+    mLooked = true;
+    ++mLookCount;
+    if (mLooksAnswered < asked) mLooksAnswered = asked;
+    mLookDone.notify_all();
+  }
+
+  // Brings every instance's ports to what it asked for; true while a
+  // closing port still has something to send.
+  bool apply(std::unique_lock<std::mutex>& lock) {
+    bool draining = false;
+    for (size_t i = 0; i < mEndpoints.size(); ++i) {
+      const std::shared_ptr<Endpoint> endpoint = mEndpoints[i];
+      Endpoint& e = *endpoint;
+      if (e.outState == kClosing) {
+        if (mClient && !e.out.empty() && Clock::now() - e.closingSince < kDrainOnClose) {
+          draining = true;
+          continue;
+        }
+        int closing = kClosing;
+        e.outState.compare_exchange_strong(closing, kClosed);
+      }
+      if (e.want.retired) {
+        remove(lock, endpoint);
+        --i;
+        continue;
+      }
+      if (!mClient) {
+        // No process cycle reads the ring now; what a port that cannot open took goes.
+        if (e.outState == kFailed || e.outState == kClosed) clearRing(e.out);
+        e.applied = e.wanted;
+        e.lookChecked = mLookCount;
+        continue;
+      }
+      if (e.applied == e.wanted && e.lookChecked == mLookCount) continue;
+      const Endpoint::Want want = e.want;
+      const unsigned long wanted = e.wanted, looked = mLookCount;
+      const bool targetThere = present(mTargets, want.target), sourceThere = present(mSources, want.source);
+      jack_client_t* client = mClient;
+      lock.unlock();
+      applyOut(client, e, want, targetThere);
+      applyIn(client, e, want, sourceThere);
+      lock.lock();
+      e.done = want;
+      e.applied = wanted;
+      e.lookChecked = looked;
+      if (e.outPort.load() || e.inPort.load()) publish(e);
+    }
+    return draining;
+  }
+
+  static bool present(const std::vector<std::string>& names, const std::string& name) {
+    return !name.empty() && std::find(names.begin(), names.end(), name) != names.end();
+  }
+
+  static void clearRing(ByteRing& ring) {
+    size_t size = 0;
+    while (ring.peek(&size)) ring.pop();
+  }
+
+  static jack_port_t* registerPort(jack_client_t* client, std::atomic<jack_port_t*>& slot, const std::string& name,
+                                   unsigned long flags) {
+    if (jack_port_t* port = slot.load()) return port;
+    jack_port_t* port = jack_port_register(client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, flags, 0);
+    if (!port) Report("JACK: cannot register the port \"" + name + "\"");
+    slot.store(port, std::memory_order_release);
+    return port;
+  }
+
+  // Without the mutex. A port keeps its connection while its peer stays;
+  // a new choice drops the old one; a peer that came back is connected again.
+  void applyOut(jack_client_t* client, Endpoint& e, const Endpoint::Want& want, bool targetThere) {
+    const bool chosenAgain = want.out != e.done.out || want.outChoice != e.done.outChoice;
+    if (!want.out) {
+      if (jack_port_t* port = e.outPort.load(); port && chosenAgain) jack_port_disconnect(client, port);
+      return;
+    }
+    jack_port_t* port = registerPort(client, e.outPort, want.outName, JackPortIsOutput);
+    if (!port) {
+      e.outState = kFailed;
+      return;
+    }
+    publish(e);  // a connected port's buffer is written every cycle
+    if (chosenAgain) jack_port_disconnect(client, port);
+    if (want.outVirtual || jack_port_connected_to(port, want.target.c_str())) {
+      e.outConnected = true;
+      return;
+    }
+    if (!targetThere) {
+      // Not there now: what is sent meanwhile goes nowhere, as on an
+      // unplugged cable, and the port connects when the name comes back.
+      int connecting = kConnecting;
+      e.outState.compare_exchange_strong(connecting, kLive);
+      return;
+    }
+    // Made already (a look that came before the graph showed it) is made.
+    if (const int failed = jack_connect(client, jack_port_name(port), want.target.c_str()); failed && failed != EEXIST) {
+      Report("JACK: cannot connect to \"" + want.target + "\"");
+      return;
+    }
+    e.outConnected = true;
+  }
+
+  void applyIn(jack_client_t* client, Endpoint& e, const Endpoint::Want& want, bool sourceThere) {
+    const bool chosenAgain = want.in != e.done.in || want.inChoice != e.done.inChoice;
+    if (!want.in) {
+      if (jack_port_t* port = e.inPort.load(); port && chosenAgain) jack_port_disconnect(client, port);
+      return;
+    }
+    jack_port_t* port = registerPort(client, e.inPort, want.inName, JackPortIsInput);
+    if (!port) return;
+    publish(e);
+    if (chosenAgain) jack_port_disconnect(client, port);
+    if (!sourceThere || jack_port_connected_to(port, want.source.c_str())) return;
+    if (const int failed = jack_connect(client, want.source.c_str(), jack_port_name(port)); failed && failed != EEXIST)
+      Report("JACK: cannot connect from \"" + want.source + "\"");
+  }
+
+  // The process callback serves the instance from now on (atomics only: no lock needed).
+  void publish(Endpoint& e) {
+    if (e.slot >= kSlots) return;
+    mSlots[e.slot].store(&e);
+    if (mSlotsUsed.load() < e.slot + 1) mSlotsUsed.store(e.slot + 1);
+  }
+
+  // Takes the instance's ports out of the process callback and off the
+  // client, then lets it go.
+  void remove(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Endpoint>& endpoint) {
+    Endpoint& e = *endpoint;
+    std::erase(mEndpoints, endpoint);
+    jack_client_t* client = mClient;
+    lock.unlock();
+    // Unconnected first: a connected port whose buffer no cycle writes
+    // would hand its peer stale data.
+    for (jack_port_t* port : {e.outPort.load(), e.inPort.load()})
+      if (client && port) jack_port_disconnect(client, port);
+    lock.lock();
+    if (e.slot < kSlots) mSlots[e.slot].store(nullptr);
+    jack_port_t* out = e.outPort.exchange(nullptr);
+    jack_port_t* in = e.inPort.exchange(nullptr);
+    lock.unlock();
+    awaitCycleEnd(client);
+    if (client && out) jack_port_unregister(client, out);
+    if (client && in) jack_port_unregister(client, in);
+    lock.lock();
+    if (e.slot < kSlots) mSlotTaken[e.slot] = false;
+  }
+
+  // Returns once no process cycle can still be using a slot cleared before.
+  void awaitCycleEnd(jack_client_t* client) {
+    if (!client || !mInCycle.load()) return;
+    const unsigned long cycle = mCycles.load();
+    const auto until = Clock::now() + kCycleWait;
+    while (mInCycle.load() && mCycles.load() == cycle && Clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+
+  void close(std::unique_lock<std::mutex>& lock) {
+    jack_client_t* client = std::exchange(mClient, nullptr);
+    lock.unlock();
+    jack_deactivate(client);
+    jack_client_close(client);
+    lock.lock();
+    mSlotsUsed = 0;
+    mIdle.notify_all();
+  }
+
+ public:
+  bool awaitClosed(std::chrono::milliseconds bound) {
+    std::unique_lock<std::mutex> lock(mMutex);
+    return mIdle.wait_for(lock, bound, [this] { return mEndpoints.empty() && !mClient && !mOpening; });
+  }
+
+ private:
+  mutable std::mutex mMutex;
+  std::condition_variable mWake, mLookDone, mIdle;
+  std::string mName;  // the client's, as the first instance asked
+  std::vector<std::shared_ptr<Endpoint>> mEndpoints;
+  std::array<bool, kSlots> mSlotTaken{};
+  jack_client_t* mClient = nullptr;
+  std::string mOwnPrefix;
+  bool mRunning = false, mInputStopping = false;
+  bool mOpening = false, mWantClient = false, mStopping = false, mLooked = false, mServerGone = false, mPortsMoved = false;
+  unsigned long mLookAsked = 0, mLooksAnswered = 0, mLookCount = 0;
+  Clock::time_point mRetryAt{};
+  std::vector<std::string> mTargets, mSources;  // the last look
+
+  // Shared with JACK's process thread.
+  std::array<std::atomic<Endpoint*>, kSlots> mSlots{};
+  std::atomic<size_t> mSlotsUsed{0};
+  std::atomic<bool> mInCycle{false};
+  std::atomic<unsigned long> mCycles{0};
+  size_t mBufferSize = 0;
+  std::counting_semaphore<> mInputWake{0};
+
+  std::thread mThread, mInputThread;  // last: they start once the rest is there
 };
+
+std::string PortName(const std::string& base, int number) {
+  return number == 1 ? base : base + " " + std::to_string(number);
+}
 }  // namespace
 
 std::shared_ptr<JackMidiClient> JackMidiClient::Open(const std::string& name) {
-  KeepModuleLoaded();
-  // Made before the first client, so they outlive every one; the closer
-  // still uses the list of clients while it goes.
-  OwnClients::instance();
-  Closer::instance();
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
-  if (!client) throw MidiError("JACK server not running (status " + std::to_string(status) + ")");
-  auto core = std::make_shared<Core>();
-  core->client = client;
-  core->bufferSize = jack_port_type_get_buffer_size(client, JACK_DEFAULT_MIDI_TYPE);
-  jack_on_shutdown(client, Core::Shutdown, core.get());
-  if (jack_set_process_callback(client, Core::Process, core.get()) != 0)
-    throw MidiError("JACK client \"" + name + "\" takes no process callback");
-  core->name = jack_get_client_name(client);
-  OwnClients::instance().add(core->name);
-  return std::shared_ptr<JackMidiClient>(new JackMidiClient(std::move(core)));
+  return std::shared_ptr<JackMidiClient>(new JackMidiClient(SharedClient::instance().add(name)));
 }
 
-JackMidiClient::JackMidiClient(std::shared_ptr<Core> core) : mCore(std::move(core)) {}
+JackMidiClient::JackMidiClient(std::shared_ptr<Endpoint> endpoint) : mEndpoint(std::move(endpoint)) {}
 
 JackMidiClient::~JackMidiClient() {
-  mCore->inOpen = false;
-  mCore->guard.cancel();
-  Closer::instance().close(std::move(mCore));
+  Endpoint& e = *mEndpoint;
+  e.inOpen = false;
+  e.guard.cancel();
+  closeOut();
+  SharedClient& shared = SharedClient::instance();
+  std::lock_guard<std::mutex> lock(shared.mutex());
+  e.want.retired = true;
+  shared.changed(e);
 }
 
-std::vector<std::string> JackMidiClient::ports(bool takingInput) {
-  std::vector<std::string> names;
-  const char** found = jack_get_ports(mCore->client, nullptr, JACK_DEFAULT_MIDI_TYPE,
-                                      takingInput ? JackPortIsInput : JackPortIsOutput);
-  if (!found) return names;
-  for (const char** name = found; *name; ++name)
-    if (!OwnClients::instance().owns(*name)) names.emplace_back(*name);
-  jack_free(found);
-  return names;
+std::vector<std::string> JackMidiClient::ports(bool takingInput) const {
+  return SharedClient::instance().ports(takingInput);
 }
+
+bool JackMidiClient::portsListed() const { return SharedClient::instance().listed(); }
+
+void JackMidiClient::refreshPorts() { SharedClient::instance().refresh(); }
+
+bool JackMidiClient::AwaitClosed(std::chrono::milliseconds bound) { return SharedClient::instance().awaitClosed(bound); }
 
 void JackMidiClient::openOut(const std::string& target, const std::string& portName) {
-  Core& core = *mCore;
-  core.outConnected = false;
-  core.settleCycles = 0;
-  core.outState = kConnecting;
-  core.post([&core, target, portName] {
-    if (core.outName.empty()) core.outName = portName;
-    core.connectOut(target);
-  });
+  Endpoint& e = *mEndpoint;
+  SharedClient& shared = SharedClient::instance();
+  std::lock_guard<std::mutex> lock(shared.mutex());
+  e.outConnected = false;
+  e.settleCycles = 0;
+  e.outState = kConnecting;
+  if (e.want.outName.empty()) e.want.outName = PortName(portName, e.number);
+  e.want.out = true;
+  e.want.target = target;
+  e.want.outVirtual = target.empty();
+  ++e.want.outChoice;
+  shared.changed(e);
 }
 
 void JackMidiClient::closeOut() {
-  Core& core = *mCore;
-  int state = core.outState;
+  Endpoint& e = *mEndpoint;
+  SharedClient& shared = SharedClient::instance();
+  std::lock_guard<std::mutex> lock(shared.mutex());
+  int state = e.outState;
   do {
-    if (state == kClosed) return;
-  } while (!core.outState.compare_exchange_weak(state, state == kLive ? kClosing : kClosed));
-  core.post([&core] { core.closeOut(); });
+    // Closing again must not drop what a closing port still sends.
+    if (state == kClosed || state == kClosing) return;
+  } while (!e.outState.compare_exchange_weak(state, state == kLive ? kClosing : kClosed));
+  e.closingSince = Clock::now();
+  e.want.out = false;
+  shared.changed(e);
 }
 
 bool JackMidiClient::isOutOpen() const {
-  const int state = mCore->outState;
+  const int state = mEndpoint->outState;
   return state == kConnecting || state == kLive;
 }
 
 void JackMidiClient::send(const unsigned char* bytes, size_t size) {
-  Core& core = *mCore;
-  if (core.out.tooLarge(size)) {
+  Endpoint& e = *mEndpoint;
+  if (e.out.tooLarge(size)) {
     Report("JACK: a message of " + std::to_string(size) + " bytes does not fit the out ring");
     return;
   }
   const auto until = Clock::now() + kSendTimeout;
-  while (!core.out.push(bytes, size)) {
-    if (core.serverGone || !isOutOpen() || Clock::now() >= until) return;
+  while (!e.out.push(bytes, size)) {
+    if (!isOutOpen() || Clock::now() >= until) return;
     std::this_thread::sleep_for(kSendPoll);
   }
 }
 
 bool JackMidiClient::allSent() const {
-  const Core& core = *mCore;
-  if (core.serverGone || !isOutOpen()) return true;
-  return core.outState == kLive && core.out.empty();
+  const Endpoint& e = *mEndpoint;
+  if (!isOutOpen()) return true;
+  return e.outState == kLive && e.out.empty();
 }
 
 void JackMidiClient::openIn(const std::string& source, const std::string& portName) {
-  Core& core = *mCore;
-  core.inOpen = true;
-  core.post([&core, source, portName] {
-    if (core.inName.empty()) core.inName = portName;
-    core.connectIn(source);
-  });
+  Endpoint& e = *mEndpoint;
+  SharedClient& shared = SharedClient::instance();
+  std::lock_guard<std::mutex> lock(shared.mutex());
+  e.inOpen = true;
+  if (e.want.inName.empty()) e.want.inName = PortName(portName, e.number);
+  e.want.in = true;
+  e.want.source = source;
+  ++e.want.inChoice;
+  shared.changed(e);
 }
 
 void JackMidiClient::closeIn() {
-  Core& core = *mCore;
-  if (!core.inOpen.exchange(false)) return;
-  core.post([&core] { core.disconnect(core.inPort); });
+  Endpoint& e = *mEndpoint;
+  SharedClient& shared = SharedClient::instance();
+  std::lock_guard<std::mutex> lock(shared.mutex());
+  if (!e.inOpen.exchange(false)) return;
+  e.want.in = false;
+  shared.changed(e);
 }
 
-bool JackMidiClient::isInOpen() const { return mCore->inOpen; }
+bool JackMidiClient::isInOpen() const { return mEndpoint->inOpen; }
 
-MidiInputGuard& JackMidiClient::input() { return mCore->guard; }
+MidiInputGuard& JackMidiClient::input() { return mEndpoint->guard; }

@@ -1,12 +1,15 @@
-// The JACK client of one plug-in instance, with its direct out and in ports.
-// Opening the client lists the system's ports; everything that waits for the
-// server (registering, activating, connecting) runs on the client's own
-// thread, and closing hands the client to a process-wide closer, so neither
-// costs the caller a JACK cycle. Messages sent before a new connection is
-// live wait in the client's ring instead of being lost; what arrives on the
-// in port is handed to the receiver on the client's thread, never on JACK's.
+// The direct ports of one plug-in instance, on the one JACK client that the
+// process opens for every instance. The client is opened, and everything
+// that waits for the server (registering, activating, connecting, closing)
+// runs, on a thread of its own, so neither create nor a port choice costs
+// the caller a JACK cycle; one process callback serves every instance's
+// ports. A port is connected by its peer's name, and again whenever a port
+// of that name appears (an instrument replugged or restarted). Messages sent
+// before a new connection is live wait in the instance's ring; what arrives
+// is handed to the receiver on the client's input thread, never on JACK's.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,15 +18,27 @@
 
 class JackMidiClient {
  public:
-  // Throws MidiError when no JACK server takes the client; never starts one.
+  // Never waits for the server: the process's client opens in the
+  // background (name is the client's, when this asks first).
   static std::shared_ptr<JackMidiClient> Open(const std::string& name);
+  // Unregisters the instance's ports once what its out port took is sent;
+  // the process's client closes when its last instance has gone.
   ~JackMidiClient();
   JackMidiClient(const JackMidiClient&) = delete;
   JackMidiClient& operator=(const JackMidiClient&) = delete;
 
-  // Full names of the other clients' MIDI ports that take input (the out
-  // port's targets) or give output (the in port's sources), in JACK's order.
-  std::vector<std::string> ports(bool takingInput);
+  // Full names of other clients' MIDI ports that take input (the out
+  // port's targets) or give output (the in port's sources), in JACK's order,
+  // as the process's client last saw them; the process's own are left out.
+  std::vector<std::string> ports(bool takingInput) const;
+  // False until the process's client has looked at the server once.
+  bool portsListed() const;
+  // Looks at the server now; waits, within a bound, for a client being opened.
+  void refreshPorts();
+  // Waits, within a bound, until the process's client is closed and none
+  // is being opened: every instance has gone. A server must not be stopped
+  // under a client (tests).
+  static bool AwaitClosed(std::chrono::milliseconds bound);
 
   // The out port: connected to target (none for a virtual port) once the
   // client's thread gets to it; sends wait in the ring until then.
@@ -39,13 +54,13 @@ class JackMidiClient {
   void openIn(const std::string& source, const std::string& portName);
   void closeIn();
   bool isInOpen() const;
-  // Between the client's thread and the receiver.
+  // Between the client's input thread and the receiver.
   MidiInputGuard& input();
 
-  // What the client's threads share; it lives until the closer is done.
-  struct Core;
+  // One instance's ports, rings and states, as the client's threads share them.
+  struct Endpoint;
 
  private:
-  explicit JackMidiClient(std::shared_ptr<Core> core);
-  std::shared_ptr<Core> mCore;
+  explicit JackMidiClient(std::shared_ptr<Endpoint> endpoint);
+  std::shared_ptr<Endpoint> mEndpoint;
 };

@@ -17,6 +17,10 @@ void JackMidiOutPort::openPort(unsigned port, const std::string& portName) {
   mClient->openOut(Listed(*mClient, true, port), portName);
 }
 
+void JackMidiOutPort::openPortByName(const std::string& device, const std::string& portName) {
+  mClient->openOut(device, portName);
+}
+
 void JackMidiOutPort::openVirtualPort(const std::string& portName) { mClient->openOut(std::string(), portName); }
 
 JackMidiInPort::~JackMidiInPort() {
@@ -30,4 +34,8 @@ std::string JackMidiInPort::getPortName(unsigned port) { return Listed(*mClient,
 
 void JackMidiInPort::openPort(unsigned port, const std::string& portName) {
   mClient->openIn(Listed(*mClient, false, port), portName);
+}
+
+void JackMidiInPort::openPortByName(const std::string& device, const std::string& portName) {
+  mClient->openIn(device, portName);
 }

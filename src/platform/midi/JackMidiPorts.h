@@ -1,4 +1,5 @@
-// The seam's ports on the instance's JACK client: both directions share it.
+// The seam's ports of one instance on the process's JACK client: both
+// directions share the instance's endpoint. Lists are the client's last look.
 #pragma once
 
 #include <memory>
@@ -13,6 +14,9 @@ class JackMidiOutPort : public MidiOutPort {
   unsigned getPortCount() override;
   std::string getPortName(unsigned port) override;
   void openPort(unsigned port, const std::string& portName) override;
+  bool portsListed() const override { return mClient->portsListed(); }
+  void refreshPorts() override { mClient->refreshPorts(); }
+  void openPortByName(const std::string& device, const std::string& portName) override;
   void openVirtualPort(const std::string& portName) override;
   void closePort() noexcept override { mClient->closeOut(); }
   bool isPortOpen() const override { return mClient->isOutOpen(); }
@@ -30,6 +34,9 @@ class JackMidiInPort : public MidiInPort {
   unsigned getPortCount() override;
   std::string getPortName(unsigned port) override;
   void openPort(unsigned port, const std::string& portName) override;
+  bool portsListed() const override { return mClient->portsListed(); }
+  void refreshPorts() override { mClient->refreshPorts(); }
+  void openPortByName(const std::string& device, const std::string& portName) override;
   void closePort() noexcept override { mClient->closeIn(); }
   bool isPortOpen() const override { return mClient->isInOpen(); }
   void setCallback(MidiInputCallback callback, void* userData) override { mClient->input().set(callback, userData); }

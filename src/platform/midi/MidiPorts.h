@@ -18,14 +18,32 @@ class MidiError : public std::runtime_error {
 
 using MidiInputCallback = void (*)(double timeStamp, std::vector<unsigned char>* message, void* userData);
 
-// Not safe for concurrent use: the owner serialises calls on one object.
-// closePort never throws, since destructors call it.
-class MidiOutPort {
+// What both directions offer for the port lists. A system whose list comes
+// from a look taken off the caller's thread (JACK) may not have looked yet:
+// it takes a device by name and connects it when it can.
+class MidiPortList {
  public:
-  virtual ~MidiOutPort() = default;
+  virtual ~MidiPortList() = default;
   virtual unsigned getPortCount() = 0;
   virtual std::string getPortName(unsigned port) = 0;
   virtual void openPort(unsigned port, const std::string& portName) = 0;
+  // False while the system has not looked at its ports yet.
+  virtual bool portsListed() const { return true; }
+  // Looks again now, so the count and names are current (a menu opens).
+  virtual void refreshPorts() {}
+  // Opens the device of that name: by default the live port that has it.
+  virtual void openPortByName(const std::string& device, const std::string& portName) {
+    const unsigned count = getPortCount();
+    for (unsigned i = 0; i < count; ++i)
+      if (getPortName(i) == device) return openPort(i, portName);
+    throw MidiError("no MIDI port named " + device);
+  }
+};
+
+// Not safe for concurrent use: the owner serialises calls on one object.
+// closePort never throws, since destructors call it.
+class MidiOutPort : public MidiPortList {
+ public:
   virtual void openVirtualPort(const std::string& portName) = 0;
   virtual void closePort() noexcept = 0;
   // True while a device port or a virtual port is open.
@@ -40,12 +58,8 @@ class MidiOutPort {
 // The callback runs on the MIDI system's own thread. cancelCallback returns
 // only when no callback is running and none will start, so the receiver may
 // be destroyed right after it.
-class MidiInPort {
+class MidiInPort : public MidiPortList {
  public:
-  virtual ~MidiInPort() = default;
-  virtual unsigned getPortCount() = 0;
-  virtual std::string getPortName(unsigned port) = 0;
-  virtual void openPort(unsigned port, const std::string& portName) = 0;
   virtual void closePort() noexcept = 0;
   virtual bool isPortOpen() const = 0;
   virtual void setCallback(MidiInputCallback callback, void* userData) = 0;

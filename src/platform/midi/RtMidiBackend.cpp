@@ -3,11 +3,9 @@
 #include <jack/jack.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "JackMidiPorts.h"
@@ -56,22 +54,9 @@ class RtMidiSession : public MidiSession {
   }
 
  private:
+  // Opened at the first JACK port; it never waits for the server.
   std::shared_ptr<JackMidiClient> jackClient() {
-    if (mJack) return mJack;
-    // An open with no server running keeps the caller (the host's thread at
-    // start-up) in libjack's own pauses for milliseconds: a server found
-    // absent a moment ago is not asked for again at once. The out and in
-    // port lists of a start-up ask one right after the other.
-    const auto now = std::chrono::steady_clock::now();
-    if (mJackFailure && now - mJackFailedAt < kJackRetry) throw MidiError(*mJackFailure);
-    try {
-      mJack = JackMidiClient::Open(mName);
-    } catch (const MidiError& error) {
-      mJackFailure = error.what();
-      mJackFailedAt = now;
-      throw;
-    }
-    mJackFailure.reset();
+    if (!mJack) mJack = JackMidiClient::Open(mName);
     return mJack;
   }
 
@@ -90,12 +75,8 @@ class RtMidiSession : public MidiSession {
                     ")");
   }
 
-  static constexpr std::chrono::seconds kJackRetry{1};
-
   std::string mName;
   std::shared_ptr<JackMidiClient> mJack;
-  std::optional<std::string> mJackFailure;  // why the last open failed
-  std::chrono::steady_clock::time_point mJackFailedAt;
 };
 }  // namespace
 

@@ -1,5 +1,5 @@
-// The system's MIDI: ALSA (through RtMidi) first, JACK (one client for both
-// directions of an instance) when ALSA cannot be opened;
+// The system's MIDI: ALSA (through RtMidi) first, JACK (the process's one
+// client, each instance with its own ports on it) when ALSA cannot be opened;
 // TARNIVEX_MIDI_API=alsa or =jack allows only that one.
 #pragma once
 
