@@ -202,6 +202,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void checksumCheckAndSend(unsigned char* message, int length) override;
   bool sendSysExToDevice(unsigned char* bytes, int length) override;
   bool sendRawToDevice(std::vector<unsigned char> bytes) override;
+  std::chrono::steady_clock::time_point whenSentToDevice() override;
   void deliverSysEx(ISysEx* message, bool fromDevice) override;
   void logSysExOutMessageByteInt(std::vector<int> message, int count) override;
   void showStatusText(const char* text) override;

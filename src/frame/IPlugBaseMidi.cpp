@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "IPlugBase.h"
 #include "MidiPorts.h"
@@ -263,6 +264,20 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
     return false;
   }
   return true;
+}
+
+std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {
+  const auto until = std::chrono::steady_clock::now() + bound;
+  for (;;) {
+    std::chrono::steady_clock::time_point at;
+    {
+      // Asked, not waited for, under the lock: other senders go on meanwhile.
+      std::lock_guard<std::mutex> lock(mMidiOutMutex);
+      if (!mMidiOut || mMidiOut->allSent(&at)) return mMidiOut ? at : std::chrono::steady_clock::now();
+    }
+    if (std::chrono::steady_clock::now() >= until) return std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::microseconds(250));
+  }
 }
 
 void IPlugBase::OnMidiOutRefused(const char* reason) { std::fprintf(stderr, "MIDI out: not sent: %s\n", reason); }

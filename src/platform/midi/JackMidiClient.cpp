@@ -91,6 +91,10 @@ struct JackMidiClient::Core {
   std::atomic<int> settleCycles{0};
   std::string outName;  // client thread only
   ByteRing out{kOutRingBytes};
+  // Messages pushed into the ring and taken out of it (written or dropped),
+  // and when the process callback last took one.
+  std::atomic<uint64_t> outPushed{0}, outTaken{0};
+  std::atomic<int64_t> outTakenAtNs{0};
 
   std::atomic<jack_port_t*> inPort{nullptr};
   std::atomic<bool> inOpen{false};
@@ -147,19 +151,30 @@ struct JackMidiClient::Core {
       case kLive:
       case kClosing: break;
       default:
-        while (out.peek(&size)) out.pop();
+        while (out.peek(&size)) {
+          out.pop();
+          tookOne();
+        }
         return;
     }
     while (out.peek(&size)) {
       if (size > bufferSize) {  // never fits: it would hold up everything behind it
         out.pop();
+        tookOne();
         continue;
       }
       unsigned char* slot = jack_midi_event_reserve(buffer, 0, size);
       if (!slot) return;  // the rest goes next cycle
       out.copyFront(slot, size);
       out.pop();
+      tookOne();
     }
+  }
+
+  void tookOne() {
+    outTakenAtNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(),
+                       std::memory_order_relaxed);
+    outTaken.fetch_add(1, std::memory_order_release);
   }
 
   // ---- The client's thread: port work and input delivery.
@@ -421,6 +436,14 @@ void JackMidiClient::send(const unsigned char* bytes, size_t size) {
     if (core.serverGone || !isOutOpen() || Clock::now() >= until) return;
     std::this_thread::sleep_for(kSendPoll);
   }
+  core.outPushed.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool JackMidiClient::allSent(std::chrono::steady_clock::time_point* at) const {
+  const Core& core = *mCore;
+  if (core.outTaken.load(std::memory_order_acquire) < core.outPushed.load(std::memory_order_relaxed)) return false;
+  *at = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(core.outTakenAtNs.load(std::memory_order_relaxed)));
+  return true;
 }
 
 void JackMidiClient::openIn(const std::string& source, const std::string& portName) {

@@ -2,6 +2,7 @@
 // one output object, as the plug-in's direct ports use them.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <stdexcept>
@@ -32,6 +33,12 @@ class MidiOutPort {
   virtual bool isPortOpen() const = 0;
   // Hands one whole message over; may wait while the system's buffer is full.
   virtual void sendMessage(const unsigned char* bytes, size_t size) = 0;
+  // True when every message handed over so far has left, with the time the
+  // last one left in at. A system that sends at once answers now.
+  virtual bool allSent(std::chrono::steady_clock::time_point* at) const {
+    *at = std::chrono::steady_clock::now();
+    return true;
+  }
 };
 
 // The callback runs on the MIDI system's own thread. cancelCallback returns
