@@ -148,6 +148,7 @@ bool IGraphics::Draw(IRECT* r) {
   if (mStrict) DrawStrict(*r);
   else DrawDirtyControls();
   for (auto& layer : mLayers) layer->Draw(this, &mDrawRECT);
+  mCoveredInPass.clear();  // a layer drawn outside a pass leaves nothing out
   return DrawScreen(&mDrawRECT);
 }
 
