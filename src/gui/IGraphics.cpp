@@ -218,6 +218,7 @@ void IGraphics::PredecodeShownImages() {
       if (mStopPredecoding) return;
       getImageById(id);
     }
+    if (!mStopPredecoding) PrepareFirstFrame();
   });
 }
 

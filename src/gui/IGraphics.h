@@ -220,6 +220,8 @@ class IGraphics {
   void ForEachDrawn(const IRECT& r, const std::function<void(IControl*)>& f);
   // The controls of that pass that later ones paint over entirely, sorted.
   std::vector<const IControl*> CoveredControls(const IRECT& r);
+  // Called on the decoding thread once its images are done.
+  virtual void PrepareFirstFrame() {}
 
   int mLoadedFileSize = 0;
   std::vector<std::unique_ptr<IControl>> mControls;

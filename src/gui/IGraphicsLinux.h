@@ -67,6 +67,8 @@ class IGraphicsLinux : public IGraphics {
   std::unique_ptr<LICE_IBitmap> OSLoadBitmap(int resourceId, const char* fileName) override;
   // From the PNG header alone.
   bool OSBitmapSize(int resourceId, const char* fileName, int* width, int* height, bool* opaque) override;
+  // The view's memory for a first frame.
+  void PrepareFirstFrame() override { SharedEditorViewFactory()->Prepare(Width(), Height()); }
 
  private:
   void* Open(EditorView::Kind kind, void* parent);
