@@ -7,7 +7,10 @@
 //   to the instrument), the first block included;
 // - create and close of the first instance in a process (a process of its
 //   own each time) and of further ones, with and without ports;
-// - resident memory of 1, 8 and 32 instances (processes of their own).
+// - resident memory of 1, 8 and 32 instances (processes of their own), and
+//   what the process keeps once they are all closed;
+// - the first editor frame of a process (open and the first effEditIdle, on
+//   a private Xvfb), the editor opened at once after create or later.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <spawn.h>
@@ -25,12 +28,15 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <ctime>
 #include <vector>
 
+#include "HostWindow.h"
 #include "JackPeer.h"
 #include "JackServer.h"
 #include "ParamIndex.h"
 #include "TestHost.h"
+#include "XvfbServer.h"
 
 extern char** environ;
 
@@ -183,6 +189,35 @@ int childMain(const std::string& what, const std::string& variant, int count) {
     return effect ? 0 : 1;
   }
   if (what == "idle") return idleMain(plugin, count);
+  if (what == "frame") {
+    // count: milliseconds between create and the editor's open.
+    HostWindow host(0, 0, 1520, 780, 0xD6D3CC);
+    AEffect* effect = plugin.create();
+    std::this_thread::sleep_for(std::chrono::milliseconds(count));
+    const auto opening = Clock::now();
+    effect->dispatcher(effect, effEditOpen, 0, 0, host.Handle(), 0.0f);
+    const double open = msSince(opening);
+    const auto idle = Clock::now();
+    effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+    const double frame = open + msSince(idle);
+    // Then idle with the editor open, as a host calls it (every 25 ms): the
+    // process's CPU time against the wall clock.
+    const auto cpuNow = [] {
+      timespec t{};
+      clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+      return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+    };
+    const double cpuStart = cpuNow();
+    const auto wallStart = Clock::now();
+    for (int i = 0; i < 120; ++i) {
+      effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    std::printf("\nRESULT %f %f %f\n", frame, open, 100.0 * (cpuNow() - cpuStart) / msSince(wallStart));
+    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+    Plugin::close(effect);
+    return 0;
+  }
   std::vector<AEffect*> effects;
   long afterFirst = 0;
   for (int i = 0; i < count; ++i) {
@@ -190,15 +225,17 @@ int childMain(const std::string& what, const std::string& variant, int count) {
     if (i == 0) afterFirst = rssKb();
   }
   const long after = rssKb();
-  std::printf("\nRESULT %f %f\n", (after - before) / 1024.0,
-              count > 1 ? (after - afterFirst) / 1024.0 / (count - 1) : 0.0);
-  std::fflush(stdout);
   for (AEffect* effect : effects) Plugin::close(effect);
+  // The JACK clients close on a thread of their own.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  std::printf("\nRESULT %f %f %f\n", (after - before) / 1024.0,
+              count > 1 ? (after - afterFirst) / 1024.0 / (count - 1) : 0.0, (rssKb() - before) / 1024.0);
   return 0;
 }
 
 // Runs this program as a child; the two numbers it prints.
-bool runChild(const std::string& what, const std::string& variant, int count, double* a, double* b) {
+bool runChild(const std::string& what, const std::string& variant, int count, double* a, double* b,
+              double* c = nullptr) {
   int out[2];
   if (pipe(out) != 0) return false;
   posix_spawn_file_actions_t actions;
@@ -222,7 +259,8 @@ bool runChild(const std::string& what, const std::string& variant, int count, do
   if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
   // The plug-in writes to standard output too.
   const size_t at = text.rfind("RESULT ");
-  return at != std::string::npos && std::sscanf(text.c_str() + at, "RESULT %lf %lf", a, b) == 2;
+  double unused = 0.0;
+  return at != std::string::npos && std::sscanf(text.c_str() + at, "RESULT %lf %lf %lf", a, b, c ? c : &unused) >= 2;
 }
 
 const char* kVariants[] = {"none", "ports", "library"};
@@ -401,16 +439,39 @@ BENCHMARK(BM_IdleCpu)->Args({1, 0})->Args({1, 1})->Args({8, 1})->Iterations(1)->
 void BM_ResidentMemory(benchmark::State& state) {
   const std::string variant = kVariants[state.range(1)];
   const int count = static_cast<int>(state.range(0));
-  double all = 0.0, further = 0.0;
+  double all = 0.0, further = 0.0, afterClose = 0.0;
   for (auto _ : state)
-    if (!runChild("rss", variant, count, &all, &further)) state.SkipWithError("the child process failed");
+    if (!runChild("rss", variant, count, &all, &further, &afterClose)) state.SkipWithError("the child process failed");
   state.SetLabel(std::to_string(count) + " x " + variant);
   state.counters["MB"] = all;
   state.counters["MB_per_further"] = further;
+  state.counters["MB_after_close"] = afterClose;
 }
 BENCHMARK(BM_ResidentMemory)
-    ->Args({1, 0})->Args({8, 0})->Args({32, 0})->Args({8, 1})->Args({1, 2})->Args({8, 2})
+    ->Args({1, 0})->Args({8, 0})->Args({32, 0})->Args({8, 1})->Args({64, 1})->Args({1, 2})->Args({8, 2})
     ->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The first frame of a process's first editor: effEditOpen and the first
+// effEditIdle, which draws it. range(0): milliseconds between create and the
+// open (0: at once, as a host that opens the editor with the plug-in).
+void BM_FirstEditorFrame(benchmark::State& state) {
+  if (!std::getenv("DISPLAY")) return state.SkipWithError("no X server");
+  const int delay = static_cast<int>(state.range(0));
+  const std::string variant = kVariants[state.range(1)];
+  double openMs = 0.0, idleCpu = 0.0;
+  for (auto _ : state) {
+    double frame = 0.0, open = 0.0, cpu = 0.0;
+    if (!runChild("frame", variant, delay, &frame, &open, &cpu)) return state.SkipWithError("the child process failed");
+    state.SetIterationTime(frame / 1000.0);
+    openMs += open;
+    idleCpu += cpu;
+  }
+  state.SetLabel(variant + ", opened " + std::to_string(delay) + " ms after create");
+  state.counters["open_ms"] = openMs / static_cast<double>(state.iterations());
+  state.counters["idle_cpu_pct"] = idleCpu / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_FirstEditorFrame)->Args({0, 0})->Args({300, 0})->Args({300, 1})->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(5);
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -424,6 +485,8 @@ int main(int argc, char** argv) {
   gTime.flags = kVstTempoValid | kVstTransportPlaying;
   gFolders = fs::temp_directory_path() / ("tarnivex-host-bench-" + std::to_string(getpid()));
   setenv("TARNIVEX_BENCH_FOLDERS", gFolders.c_str(), 1);  // for the children
+  XvfbServer display;
+  if (!display.Start(1700, 900)) std::fprintf(stderr, "no X server, no editor frames: %s\n", display.Error().c_str());
   JackServer server;
   if (!server.Start()) {
     std::fprintf(stderr, "cannot start the JACK server: %s\n", server.Error().c_str());

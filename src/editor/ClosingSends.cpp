@@ -112,7 +112,8 @@ class Sender {
     }
     trace.logSysExOutMessageByte(bytes.data(), size);
     // The pause after it runs from when it has left.
-    for (int waited = 0; waited < kSentBoundMs && !out.allSent(); ++waited)
+    std::chrono::steady_clock::time_point left;
+    for (int waited = 0; waited < kSentBoundMs && !out.allSent(&left); ++waited)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 

@@ -127,6 +127,11 @@ bool Tarnivex::sendRawToDevice(std::vector<unsigned char> bytes) {
   return SendMidiSysex2(std::move(bytes));
 }
 
+std::chrono::steady_clock::time_point Tarnivex::whenSentToDevice() {
+  // A new connection settles within a few JACK cycles.
+  return AwaitMidiOutSent(std::chrono::milliseconds(100));
+}
+
 void Tarnivex::logSysExOutMessageByteInt(std::vector<int> message, int count) {
   // The trace line leaves from the MIDI thread, after the message it traces.
   if (RealtimeScope::active() && midiSendThread && midiSendThread->traceSysEx(message, count)) return;

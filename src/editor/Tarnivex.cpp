@@ -204,6 +204,8 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   }
   constructionFinished = true;
   startupComplete = true;
+  // The start page's images, ready before the host first opens the editor.
+  if (IGraphics* graphics = GetGUI()) graphics->PredecodeShownImages();
 }
 
 void Tarnivex::showStartValues() {

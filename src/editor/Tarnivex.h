@@ -214,9 +214,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // All of a parameter's texts at once, as IParam::SetDisplayTexts sets them.
   void setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts);
   void checksumCheckAndSend(unsigned char* message, int length) override;
-  void awaitDumpSent() override { AwaitMidiOutSent(); }
+  void awaitDumpSent() override { AwaitMidiOutSent(std::chrono::milliseconds(2000)); }
   bool sendSysExToDevice(unsigned char* bytes, int length) override;
   bool sendRawToDevice(std::vector<unsigned char> bytes) override;
+  std::chrono::steady_clock::time_point whenSentToDevice() override;
   void deliverSysEx(ISysEx* message, bool fromDevice) override;
   void logSysExOutMessageByteInt(std::vector<int> message, int count) override;
   void showStatusText(const char* text) override;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -260,9 +261,9 @@ class IPlugBase {
   void StopMidiInput();
   // Sends on the direct out port; false when there is nothing to send on.
   bool SendToMidiOut(const unsigned char* bytes, size_t size);
-  // Waits (bounded) until what was sent on the out port has left it; a
-  // pause meant for the instrument starts from then.
-  void AwaitMidiOutSent(int boundMs = 2000);
+  // Waits up to bound for what was sent on the direct out port to leave it;
+  // the time it left, or now when there is no port or the bound passed.
+  std::chrono::steady_clock::time_point AwaitMidiOutSent(std::chrono::milliseconds bound);
   // Opens this instance's session on the MIDI system at its first use.
   MidiSession& midiSession();
   // Hands the out port over (to what sends after the instance has gone),

@@ -4,6 +4,7 @@
 #include <thread>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "IPlugBase.h"
 #include "MidiPorts.h"
@@ -313,13 +314,17 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
   return true;
 }
 
-void IPlugBase::AwaitMidiOutSent(int boundMs) {
-  for (int waited = 0; waited < boundMs; ++waited) {
+std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {
+  const auto until = std::chrono::steady_clock::now() + bound;
+  for (;;) {
+    std::chrono::steady_clock::time_point at;
     {
+      // Asked, not waited for, under the lock: other senders go on meanwhile.
       std::lock_guard<std::mutex> lock(mMidiOutMutex);
-      if (!mMidiOut || mMidiOut->allSent()) return;
+      if (!mMidiOut || mMidiOut->allSent(&at)) return mMidiOut ? at : std::chrono::steady_clock::now();
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (std::chrono::steady_clock::now() >= until) return std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::microseconds(250));
   }
 }
 

@@ -1,5 +1,7 @@
 #include "IPlugVST.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -36,6 +38,8 @@ int GetIPlugVerFromChunk(ByteChunk* chunk, int* pPos) {
   return *pPos < 0 ? 0 : version;
 }
 
+std::atomic<int> IPlugVST::sLiveInstances{0};
+
 IPlugVST::IPlugVST(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
                    const char* effectName, const char* productName, const char* mfrName,
                    int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
@@ -43,9 +47,14 @@ IPlugVST::IPlugVST(IPlugInstanceInfo instanceInfo, int nParams, const char* chan
     : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion,
                 uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst, kAPIVST2),
       mHostCallback(instanceInfo.mVSTHostCallback),
-      mDoesMidi(plugDoesMidi) {}
+      mDoesMidi(plugDoesMidi) {
+  ++sLiveInstances;
+}
 
-IPlugVST::~IPlugVST() { StopMidiInput(); }
+IPlugVST::~IPlugVST() {
+  StopMidiInput();
+  --sLiveInstances;
+}
 
 void IPlugVST::initialize(IPlugInstanceInfo, int nHostParams, int nParams, const char* channelIOStr,
                           int nPresets, const char* effectName, const char* productName,

@@ -19,6 +19,8 @@ class IPlugVST : public IPlugBase {
            int uniqueID, int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks,
            bool plugIsInst, int plugScChans);
   ~IPlugVST() override;
+  // Instances alive in the process.
+  static int LiveInstances() { return sLiveInstances; }
 
   void initialize(IPlugInstanceInfo instanceInfo, int nHostParams, int nParams, const char* channelIOStr,
                   int nPresets, const char* effectName, const char* productName, const char* mfrName,
@@ -87,4 +89,5 @@ class IPlugVST : public IPlugBase {
   ByteChunk mState;
   ByteChunk mBankState;
   AEffect mAEffect{};
+  static std::atomic<int> sLiveInstances;
 };

@@ -121,10 +121,19 @@ void ControlLayer::Draw(IGraphics* graphics, IRECT* r, bool shown) {
       mVacated.Clear();
   }
   for (auto& control : mControls) {
-    if (shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r)) control->Draw(graphics);
+    if (shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r) &&
+        !graphics->IsCoveredInPass(control.get()))
+      control->Draw(graphics);
     control->SetClean();
   }
   for (auto& layer : mLayers) layer->Draw(graphics, r, shown);
+}
+
+void ControlLayer::ForEachDrawn(const IRECT& r, const std::function<void(IControl*)>& f) const {
+  if (!mVisible) return;
+  for (auto& control : mControls)
+    if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), r)) f(control.get());
+  for (auto& layer : mLayers) layer->ForEachDrawn(r, f);
 }
 
 IControl* ControlLayer::isHit(int x, int y) {

@@ -3,6 +3,7 @@
 // back. A layer owns what is attached to it and is created not visible.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -41,6 +42,8 @@ class ControlLayer {
   bool isDirty(IRECT* r);
   // Sub-layers of a hidden layer draw nothing, as they take no clicks.
   void Draw(IGraphics* graphics, IRECT* r);
+  // Calls f with every control Draw over r would draw, in drawing order.
+  void ForEachDrawn(const IRECT& r, const std::function<void(IControl*)>& f) const;
   IControl* isHit(int x, int y);
   IControl* getControlFromParam(int paramIdx);
   void SetParameterFromPlug(int paramIdx, double normalizedValue, bool normalized);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -40,6 +41,11 @@ class IControl {
   virtual void OnMouseOver(int, int, IMouseMod*) {}
   virtual void OnMouseOut() {}
   virtual bool Draw(IGraphics* graphics) = 0;
+  // The images Draw may show, for decoding them ahead of a first frame.
+  virtual void ForEachImage(const std::function<void(const IBitmap&)>&) const {}
+  // True when Draw paints every pixel of the rectangle opaquely, so that
+  // what was drawn under it need not be drawn (nor its image decoded).
+  virtual bool CoversItsRect() const { return false; }
   // The first value a control receives becomes its default and asks for no
   // redraw of its own; later changes redraw (plug-in path) or are pushed to
   // the plug-in's instrument handler (hardware path).

@@ -1,3 +1,4 @@
+#include <typeinfo>
 #include "IControls.h"
 
 #include <cmath>
@@ -29,6 +30,14 @@ IBitmapControl::IBitmapControl(IPlugBase* plug, int x, int y, int paramIdx, IBit
 
 bool IBitmapControl::Draw(IGraphics* graphics) {
   return graphics->DrawBitmap(&mBitmap, &mRECT, FrameForValue(mBitmap.N, mValue), &mBlend);
+}
+
+bool IBitmapControl::CoversItsRect() const {
+  // The plain image only: switches and overlays derived from it draw otherwise.
+  if (typeid(*this) != typeid(IBitmapControl) || IsGrayed()) return false;
+  const bool replaces = (mBlend.mMethod == IChannelBlend::kBlendNone || mBlend.mMethod == IChannelBlend::kBlendClobber) &&
+                        mBlend.mWeight >= 1.0f;
+  return replaces && mBitmap.mOpaque && mBitmap.N <= 1 && mBitmap.W == mRECT.W() && mBitmap.H == mRECT.H();
 }
 
 void ISwitchControl::OnMouseDown(int, int, IMouseMod*) {

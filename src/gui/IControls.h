@@ -30,6 +30,8 @@ class IBitmapControl : public IControl {
   IBitmapControl(IPlugBase* plug, int x, int y, int paramIdx, IBitmap* bitmap,
                  IChannelBlend::EBlendMethod blendMethod = IChannelBlend::kBlendNone);
   bool Draw(IGraphics* graphics) override;
+  void ForEachImage(const std::function<void(const IBitmap&)>& f) const override { f(mBitmap); }
+  bool CoversItsRect() const override;
 
  protected:
   IBitmap mBitmap;
@@ -67,6 +69,7 @@ class IInvisibleSwitchControl : public IControl {
 
 class IRadioButtonsControl : public IControl {
  public:
+  void ForEachImage(const std::function<void(const IBitmap&)>& f) const override { f(mBitmap); }
   IRadioButtonsControl(IPlugBase* plug, IRECT r, int paramIdx, int nButtons, IBitmap* bitmap,
                        EDirection direction = kVertical, bool reverse = false);
   bool Draw(IGraphics* graphics) override;
@@ -80,6 +83,7 @@ class IRadioButtonsControl : public IControl {
 
 class IFaderControl : public IControl {
  public:
+  void ForEachImage(const std::function<void(const IBitmap&)>& f) const override { f(mBitmap); }
   IFaderControl(IPlugBase* plug, int x, int y, int len, int paramIdx, IBitmap* bitmap,
                 EDirection direction = kVertical, bool onlyHandle = false);
   bool Draw(IGraphics* graphics) override;
@@ -122,6 +126,7 @@ class IKnobLineControl : public IKnobControl {
 
 class IKnobRotaterControl : public IKnobControl {
  public:
+  void ForEachImage(const std::function<void(const IBitmap&)>& f) const override { f(mBitmap); }
   IKnobRotaterControl(IPlugBase* plug, int x, int y, int paramIdx, IBitmap* bitmap, double minAngle = -0.75 * M_PI,
                       double maxAngle = 0.75 * M_PI, int yOffsetZeroDeg = 0, EDirection direction = kVertical,
                       double gearing = 4.0);
@@ -135,6 +140,7 @@ class IKnobRotaterControl : public IKnobControl {
 
 class IKnobMultiControl : public IKnobControl {
  public:
+  void ForEachImage(const std::function<void(const IBitmap&)>& f) const override { f(mBitmap); }
   IKnobMultiControl(IPlugBase* plug, int x, int y, int paramIdx, IBitmap* bitmap, EDirection direction = kVertical,
                     double gearing = 4.0);
   bool Draw(IGraphics* graphics) override;
@@ -145,6 +151,11 @@ class IKnobMultiControl : public IKnobControl {
 
 class IKnobRotatingMaskControl : public IKnobControl {
  public:
+  void ForEachImage(const std::function<void(const IBitmap&)>& f) const override {
+    f(mBase);
+    f(mMask);
+    f(mTop);
+  }
   IKnobRotatingMaskControl(IPlugBase* plug, int x, int y, int paramIdx, IBitmap* base, IBitmap* mask, IBitmap* top,
                            double minAngle = -135.0, double maxAngle = 135.0, EDirection direction = kVertical,
                            double gearing = 4.0);
@@ -194,6 +205,7 @@ class IURLControl : public IControl {
 
 class IFileSelectorControl : public IControl {
  public:
+  void ForEachImage(const std::function<void(const IBitmap&)>& f) const override { f(mBitmap); }
   enum EFileSelectorState { kFSNone, kFSSelecting, kFSDone };
 
   IFileSelectorControl(IPlugBase* plug, IRECT r, int paramIdx, IBitmap* bitmap, EFileAction action,
@@ -222,6 +234,7 @@ bool DrawBitmapedText(IGraphics* graphics, IBitmap* strip, IRECT* r, IText* styl
 
 class IBitmapTextControl : public IControl {
  public:
+  void ForEachImage(const std::function<void(const IBitmap&)>& f) const override { f(mTextBitmap); }
   IBitmapTextControl(IPlugBase* plug, IRECT r, IBitmap* strip, const char* str = "", const IText* text = nullptr,
                      int charWidth = 6, int charHeight = 12)
       : IControl(plug, &r), mStr(str ? str : ""), mCharWidth(charWidth), mCharHeight(charHeight),

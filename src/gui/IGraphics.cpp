@@ -16,6 +16,7 @@ IGraphics::IGraphics(IPlugBase* plug, int width, int height, int fps)
 }
 
 IGraphics::~IGraphics() {
+  StopPredecoding();
   mParamControls.clear();
   ReleaseMouseCapture();
   mMouseOver = nullptr;
@@ -144,15 +145,125 @@ bool IGraphics::IsDirty(IRECT* r) {
 bool IGraphics::Draw(IRECT* r) {
   if (mControls.empty() && mLayers.empty()) return true;
   if (!mDrawBitmap) PrepDraw();
-  mDrawRECT = *r;
-  if (!mControls.empty()) mControls[0]->Draw(this);
+  if (mStrict) DrawStrict(*r);
+  else DrawDirtyControls();
+  for (auto& layer : mLayers) layer->Draw(this, &mDrawRECT);
+  mCoveredInPass.clear();  // a layer drawn outside a pass leaves nothing out
+  return DrawScreen(&mDrawRECT);
+}
+
+void IGraphics::DrawStrict(const IRECT& r) {
+  mDrawRECT = r;
+  // What a later control paints over entirely is not drawn: the result is
+  // the same, and a page's background hidden under another page's is never
+  // decoded. The layers' pass below asks too.
+  mCoveredInPass = CoveredControls(r);
+  if (!mControls.empty() && !IsCoveredInPass(mControls[0].get())) mControls[0]->Draw(this);
   for (size_t i = 1; i < mControls.size(); ++i) {
     IControl* control = mControls[i].get();
-    if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r)) control->Draw(this);
+    if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), r) && !IsCoveredInPass(control))
+      control->Draw(this);
     control->SetClean();
   }
-  for (auto& layer : mLayers) layer->Draw(this, r);
-  return DrawScreen(r);
+}
+
+void IGraphics::ForEachDrawn(const IRECT& r, const std::function<void(IControl*)>& f) {
+  if (!mControls.empty()) f(mControls[0].get());
+  for (size_t i = 1; i < mControls.size(); ++i) {
+    IControl* control = mControls[i].get();
+    if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), r)) f(control);
+  }
+  for (auto& layer : mLayers) layer->ForEachDrawn(r, f);
+}
+
+std::vector<const IControl*> IGraphics::CoveredControls(const IRECT& r) {
+  std::vector<IControl*> drawn;
+  ForEachDrawn(r, [&](IControl* control) { drawn.push_back(control); });
+  // From the last drawn back: each control is covered when one drawn after
+  // it paints all of its part of r.
+  std::vector<IRECT> covers;
+  std::vector<const IControl*> covered;
+  for (auto it = drawn.rbegin(); it != drawn.rend(); ++it) {
+    const IRECT area = (*it)->GetRECT()->Intersect(r);
+    const bool hidden = !area.Empty() && std::any_of(covers.begin(), covers.end(), [&](const IRECT& c) {
+      return c.L <= area.L && c.T <= area.T && c.R >= area.R && c.B >= area.B;
+    });
+    if (hidden) covered.push_back(*it);
+    else if ((*it)->CoversItsRect() && !area.Empty()) covers.push_back(area);
+  }
+  std::sort(covered.begin(), covered.end());
+  return covered;
+}
+
+bool IGraphics::IsCoveredInPass(const IControl* control) const {
+  return std::binary_search(mCoveredInPass.begin(), mCoveredInPass.end(), control);
+}
+
+void IGraphics::PredecodeShownImages() {
+  StopPredecoding();
+  std::vector<int> ids;
+  const IRECT all(0, 0, mWidth, mHeight);
+  const std::vector<const IControl*> covered = CoveredControls(all);
+  ForEachDrawn(all, [&](IControl* control) {
+    if (std::binary_search(covered.begin(), covered.end(), control)) return;
+    control->ForEachImage([&](const IBitmap& bitmap) {
+      if (!bitmap.mData && bitmap.mId >= 0 && std::find(ids.begin(), ids.end(), bitmap.mId) == ids.end())
+        ids.push_back(bitmap.mId);
+    });
+  });
+  if (ids.empty()) return;
+  mStopPredecoding = false;
+  mPredecoder = std::thread([this, ids = std::move(ids)] {
+    for (int id : ids) {
+      if (mStopPredecoding) return;
+      getImageById(id);
+    }
+    if (!mStopPredecoding) PrepareFirstFrame();
+  });
+}
+
+void IGraphics::StopPredecoding() {
+  mStopPredecoding = true;
+  FinishPredecoding();
+}
+
+void IGraphics::FinishPredecoding() {
+  if (mPredecoder.joinable()) mPredecoder.join();
+}
+
+namespace {
+// The overlap test of the pass that redraws around each dirty control: a
+// control touching the area's bottom or right edge counts.
+bool Overlaps(const IRECT& j, const IRECT& d) {
+  return !j.Empty() && !d.Empty() && j.R >= d.L && j.L < d.R && j.B >= d.T && j.T < d.B;
+}
+}  // namespace
+
+void IGraphics::DrawDirtyControls() {
+  if (mControls.empty()) return;
+  IControl* background = mControls[0].get();
+  if (background->IsDirty()) {
+    // The whole background: everything shown is drawn over it again.
+    mDrawRECT = *background->GetRECT();
+    for (size_t j = 0; j < mControls.size(); ++j) {
+      IControl* control = mControls[j].get();
+      if (j > 0 && control->IsHidden()) continue;
+      control->Draw(this);
+      control->SetClean();
+    }
+    return;
+  }
+  for (size_t i = 1; i < mControls.size(); ++i) {
+    IControl* dirty = mControls[i].get();
+    if (!dirty->IsDirty()) continue;
+    mDrawRECT = *dirty->GetRECT();
+    for (auto& other : mControls) {
+      IControl* control = other.get();
+      if (control->IsHidden()) continue;
+      if (control == dirty || Overlaps(*control->GetRECT(), mDrawRECT)) control->Draw(this);
+    }
+    dirty->SetClean();
+  }
 }
 
 void IGraphics::OnGUIIdle() {

@@ -4,7 +4,10 @@
 // The platform class fills the window, prompts and resource loading.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "ControlLayer.h"
@@ -140,6 +143,20 @@ class IGraphics {
   void ReleaseImageById(int id);
   // How many images the process has decoded.
   static int DecodedImageCount();
+  // Called with each image's id as it is decoded, on the thread decoding it; for tests.
+  static void SetDecodeObserver(std::function<void(int id)> observer);
+  // Decodes, on a thread of its own, the images a full frame of what is
+  // shown now would draw, so that the first frame finds them ready; an image
+  // covered by one drawn over it is left for when it is shown. A first frame
+  // drawn meanwhile decodes what it needs itself, one image at a time with
+  // the thread.
+  void PredecodeShownImages();
+  // Ends the decoding thread (between two images) and joins it.
+  void StopPredecoding();
+  // Joins it once it has decoded its whole list.
+  void FinishPredecoding();
+  // Whether the pass in progress leaves control out, being covered.
+  bool IsCoveredInPass(const IControl* control) const;
   void RetainBitmap(IBitmap* bitmap);
   void ReleaseBitmap(IBitmap* bitmap);
   // The whole resource followed by a NUL byte, or null; GetLoadedFileSize()
@@ -192,9 +209,19 @@ class IGraphics {
   virtual std::unique_ptr<LICE_IBitmap> OSLoadBitmap(int resourceId, const char* fileName) = 0;
   // The image's size without its pixels; false when it cannot be read. This
   // one decodes: a back end that can read the size alone says so.
-  virtual bool OSBitmapSize(int resourceId, const char* fileName, int* width, int* height);
+  virtual bool OSBitmapSize(int resourceId, const char* fileName, int* width, int* height, bool* opaque);
   void SetLoadedFileSize(int size) { mLoadedFileSize = size; }
   IControl* HitTest(int x, int y, bool mouseOver);
+  // The two passes over the control list; both leave the area they drew in
+  // the draw rectangle.
+  void DrawStrict(const IRECT& r);
+  void DrawDirtyControls();
+  // Calls f with every control a strict pass over r would draw, in drawing order.
+  void ForEachDrawn(const IRECT& r, const std::function<void(IControl*)>& f);
+  // The controls of that pass that later ones paint over entirely, sorted.
+  std::vector<const IControl*> CoveredControls(const IRECT& r);
+  // Called on the decoding thread once its images are done.
+  virtual void PrepareFirstFrame() {}
 
   int mLoadedFileSize = 0;
   std::vector<std::unique_ptr<IControl>> mControls;
@@ -214,6 +241,9 @@ class IGraphics {
   bool mStrict = true;
   std::unique_ptr<IControl> mKeyCatcher;
   ParamControlIndex mParamControls;
+  std::vector<const IControl*> mCoveredInPass;
+  std::atomic<bool> mStopPredecoding{false};
+  std::thread mPredecoder;
 };
 
 // The raster pixel of a colour: A | R << 8 | G << 16 | B << 24.

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -86,6 +87,7 @@ struct DeclaredImage {
   std::string name;
   double scale = 1.0;
   int width = 0, height = 0;
+  bool opaque = false;
   bool failed = false;  // decoding did not give the image: not tried again
 };
 std::mutex gDeclaredMutex;
@@ -94,10 +96,19 @@ std::map<int, DeclaredImage> gDeclared;
 std::mutex gDecodeMutex;
 std::atomic<int> gDecodes{0};
 
-IBitmap Handle(LICE_IBitmap* bitmap, int w, int h, int nStates, bool horizontal, int id) {
+std::function<void(int)> gDecodeObserver;
+
+IBitmap Handle(LICE_IBitmap* bitmap, int w, int h, int nStates, bool horizontal, int id, bool opaque = false) {
   IBitmap handle(bitmap, w, h, nStates, horizontal);
   handle.mId = id;
+  handle.mOpaque = opaque;
   return handle;
+}
+
+bool DeclaredOpaque(int id) {
+  std::lock_guard<std::mutex> lock(gDeclaredMutex);
+  const auto found = gDeclared.find(id);
+  return found != gDeclared.end() && found->second.opaque;
 }
 }  // namespace
 
@@ -106,30 +117,38 @@ IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int nStat
   if (!bitmap) {
     std::unique_ptr<LICE_IBitmap> image = OSLoadBitmap(id, name);
     ++gDecodes;
+    if (gDecodeObserver) gDecodeObserver(id);
     const int w = image ? int(image->getWidth() * scale) : 0, h = image ? int(image->getHeight() * scale) : 0;
     if (!image || w <= 0 || h <= 0) {
       // A missing or unreadable image leaves an empty handle; drawing skips it.
       std::fprintf(stderr, "Config error: image %d \"%s\" could not be loaded\n", id, name ? name : "");
       return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
     }
-    auto scaled = std::make_unique<LICE_MemBitmap>(w, h, 4);
-    LICE_ScaledBlit(scaled.get(), image.get(), 0, 0, w, h, 0.0f, 0.0f, float(image->getWidth()),
-                    float(image->getHeight()), 1.0f, 0x100);
-    bitmap = scaled.get();
-    s_bitmapCache.Add(id, std::move(scaled));
+    if (w == image->getWidth() && h == image->getHeight()) {
+      // At its own size the decoded image is the one drawn: no scaled copy.
+      bitmap = image.get();
+      s_bitmapCache.Add(id, std::move(image));
+    } else {
+      auto scaled = std::make_unique<LICE_MemBitmap>(w, h, 4);
+      LICE_ScaledBlit(scaled.get(), image.get(), 0, 0, w, h, 0.0f, 0.0f, float(image->getWidth()),
+                      float(image->getHeight()), 1.0f, 0x100);
+      bitmap = scaled.get();
+      s_bitmapCache.Add(id, std::move(scaled));
+    }
   }
-  return Handle(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal, id);
+  return Handle(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal, id, DeclaredOpaque(id));
 }
 
 IBitmap IGraphics::DeclareIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHorizontal) {
   if (LICE_IBitmap* bitmap = s_bitmapCache.Find(id))
-    return Handle(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal, id);
+    return Handle(bitmap, bitmap->getWidth(), bitmap->getHeight(), nStates, framesAreHorizontal, id, DeclaredOpaque(id));
   std::lock_guard<std::mutex> lock(gDeclaredMutex);
   auto found = gDeclared.find(id);
   if (found == gDeclared.end() && !name) return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
   if (found == gDeclared.end()) {
     int w = 0, h = 0;
-    if (OSBitmapSize(id, name, &w, &h)) {
+    bool opaque = false;
+    if (OSBitmapSize(id, name, &w, &h, &opaque)) {
       w = int(w * scale);
       h = int(h * scale);
     }
@@ -137,19 +156,23 @@ IBitmap IGraphics::DeclareIBitmap(int id, const char* name, double scale, int nS
       std::fprintf(stderr, "Config error: image %d \"%s\" could not be loaded\n", id, name ? name : "");
       return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
     }
-    found = gDeclared.emplace(id, DeclaredImage{name ? name : "", scale, w, h}).first;
+    found = gDeclared.emplace(id, DeclaredImage{name ? name : "", scale, w, h, opaque}).first;
   }
-  return Handle(nullptr, found->second.width, found->second.height, nStates, framesAreHorizontal, id);
+  return Handle(nullptr, found->second.width, found->second.height, nStates, framesAreHorizontal, id,
+                found->second.opaque);
 }
 
-bool IGraphics::OSBitmapSize(int resourceId, const char* fileName, int* width, int* height) {
+bool IGraphics::OSBitmapSize(int resourceId, const char* fileName, int* width, int* height, bool* opaque) {
   const std::unique_ptr<LICE_IBitmap> image = OSLoadBitmap(resourceId, fileName);
   ++gDecodes;
   if (!image) return false;
   *width = image->getWidth();
   *height = image->getHeight();
+  *opaque = false;
   return true;
 }
+
+void IGraphics::SetDecodeObserver(std::function<void(int id)> observer) { gDecodeObserver = std::move(observer); }
 
 IBitmap IGraphics::getImageById(int id, int nStates, bool framesAreHorizontal) {
   LICE_IBitmap* bitmap = s_bitmapCache.Find(id);

@@ -26,7 +26,11 @@
 IGraphicsLinux::IGraphicsLinux(IPlugBase* plug, int width, int height, int frameRate)
     : IGraphics(plug, width, height, frameRate), mViewClient(std::make_unique<GraphicsViewClient>(*this)) {}
 
-IGraphicsLinux::~IGraphicsLinux() { CloseWindow(); }
+IGraphicsLinux::~IGraphicsLinux() {
+  // The decoding thread loads through this class.
+  StopPredecoding();
+  CloseWindow();
+}
 
 void* IGraphicsLinux::Open(EditorView::Kind kind, void* parent) {
   CloseWindow();
@@ -41,6 +45,11 @@ void* IGraphicsLinux::OpenWindow(void* parentView) { return Open(EditorView::Kin
 
 void* IGraphicsLinux::OpenWindow(void* window, void*, short, short) {
   return Open(EditorView::Kind::kWindow, window);
+}
+
+const char* IGraphicsLinux::GetGUIAPI() {
+  if (!mView || mView->GetKind() != EditorView::Kind::kWindow) return "Cocoa gui";
+  return "Carbon Composited gui";
 }
 
 void IGraphicsLinux::CloseWindow() {
@@ -127,7 +136,7 @@ std::unique_ptr<LICE_IBitmap> IGraphicsLinux::OSLoadBitmap(int, const char* file
   return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNG(path.c_str()));
 }
 
-bool IGraphicsLinux::OSBitmapSize(int, const char* fileName, int* width, int* height) {
+bool IGraphicsLinux::OSBitmapSize(int, const char* fileName, int* width, int* height, bool* opaque) {
   const std::string path = PngResourcePath(fileName);
   if (path.empty()) return false;
   // The signature, then the IHDR chunk: length, type, width and height, big-endian.
@@ -143,6 +152,20 @@ bool IGraphicsLinux::OSBitmapSize(int, const char* fileName, int* width, int* he
   if (w == 0 || h == 0 || w > INT_MAX || h > INT_MAX) return false;
   *width = int(w);
   *height = int(h);
+  // Grey or RGB without alpha, and no transparent colour before the pixels.
+  unsigned char ihdrRest[9];
+  const int colourType = std::fread(ihdrRest, 1, sizeof ihdrRest, fp.get()) == sizeof ihdrRest ? ihdrRest[1] : -1;
+  *opaque = colourType == 0 || colourType == 2;
+  for (int chunk = 0; *opaque && chunk < 64; ++chunk) {
+    unsigned char header[8];
+    if (std::fread(header, 1, sizeof header, fp.get()) != sizeof header) {
+      *opaque = false;
+      break;
+    }
+    const uint32_t length = (uint32_t(header[0]) << 24) | (uint32_t(header[1]) << 16) | (uint32_t(header[2]) << 8) | header[3];
+    if (std::memcmp(header + 4, "IDAT", 4) == 0) break;
+    if (std::memcmp(header + 4, "tRNS", 4) == 0 || std::fseek(fp.get(), long(length) + 4, SEEK_CUR) != 0) *opaque = false;
+  }
   return true;
 }
 
@@ -153,19 +176,20 @@ void IGraphicsLinux::PromptForFile(WDL_String* fileName, EFileAction action, WDL
     fileName->Set("");
     return;
   }
-  if (directory && !directory->GetLength()) {
-    const char* home = std::getenv("HOME");
-    directory->Set(home ? home : "");
-    directory->Append("/Desktop");
-  }
+  if (directory && !directory->GetLength()) directory->Set("~/Desktop");
   const std::string proposed = fileName->Get();
   fileName->Set("");
+  // The dialog programs take no "~": the folder is handed over expanded.
+  std::string startIn = directory ? directory->Get() : "";
+  if (startIn == "~" || startIn.rfind("~/", 0) == 0) {
+    const char* home = std::getenv("HOME");
+    startIn.replace(0, 1, home ? home : "");
+  }
   std::string chosen;
   if (mFilePromptAnswer) {
-    chosen = mFilePromptAnswer(action, directory ? directory->Get() : "", extensions ? extensions : "");
+    chosen = mFilePromptAnswer(action, startIn, extensions ? extensions : "");
   } else {
-    const ViewFilePrompt prompt{action == kFileSave, directory ? directory->Get() : "", proposed,
-                                extensions ? extensions : ""};
+    const ViewFilePrompt prompt{action == kFileSave, startIn, proposed, extensions ? extensions : ""};
     mView->PromptForFile(prompt, &chosen);
   }
   if (chosen.empty()) return;
@@ -183,7 +207,7 @@ std::unique_ptr<unsigned char[]> IGraphicsLinux::OSLoadFile(int, const char* fil
   long size = -1;
   if (fp && std::fseek(fp.get(), 0, SEEK_END) == 0) size = std::ftell(fp.get());
   if (!fp || size < 0 || size >= INT_MAX || std::fseek(fp.get(), 0, SEEK_SET) != 0) {
-    std::printf("failed to open file\n");
+    std::printf("failed to open file");
     return nullptr;
   }
   // The whole file, and a NUL after it for the readers that stop at one.

@@ -24,6 +24,9 @@ class IGraphicsLinux : public IGraphics {
   void CloseWindow() override;
   void* GetWindow() const override { return mView ? mView->Handle() : nullptr; }
   bool WindowIsOpen() const override { return mView != nullptr; }
+  // The view kinds answer as the two view families do; the window kind
+  // composites its frame, as the view does.
+  const char* GetGUIAPI() override;
   void PromptForFile(WDL_String* fileName, EFileAction action, WDL_String* directory, char* extensions) override;
   // The view puts the drawn frame on screen itself.
   bool DrawScreen(IRECT*) override { return true; }
@@ -63,7 +66,9 @@ class IGraphicsLinux : public IGraphics {
   // PNG resources only; the file name's last component decides.
   std::unique_ptr<LICE_IBitmap> OSLoadBitmap(int resourceId, const char* fileName) override;
   // From the PNG header alone.
-  bool OSBitmapSize(int resourceId, const char* fileName, int* width, int* height) override;
+  bool OSBitmapSize(int resourceId, const char* fileName, int* width, int* height, bool* opaque) override;
+  // The view's memory for a first frame.
+  void PrepareFirstFrame() override { SharedEditorViewFactory()->Prepare(Width(), Height()); }
 
  private:
   void* Open(EditorView::Kind kind, void* parent);

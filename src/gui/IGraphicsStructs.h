@@ -110,6 +110,7 @@ struct IBitmap {
   int W = 0, H = 0, N = 1;
   bool mFramesAreHorizontal = false;
   int mId = -1;  // the image's cache id; -1 for a bitmap made at run time
+  bool mOpaque = false;  // every pixel of the file is opaque (its header says so)
   IBitmap() = default;
   IBitmap(LICE_IBitmap* data, int w, int h, int n = 1, bool horizontal = false)
       : mData(data), W(w), H(h), N(n), mFramesAreHorizontal(horizontal) {}

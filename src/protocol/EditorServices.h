@@ -3,6 +3,7 @@
 // thread or the MIDI input thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,6 +38,10 @@ class EditorServices {
   virtual bool sendSysExToDevice(unsigned char* bytes, int length) = 0;
   // Sends the bytes as they are (clock bytes, bank writes).
   virtual bool sendRawToDevice(std::vector<unsigned char> bytes) = 0;
+  // When what was sent so far left for the device, waiting a short bound for
+  // it (a port still connecting holds messages); the default has no port
+  // that holds anything and answers now.
+  virtual std::chrono::steady_clock::time_point whenSentToDevice() { return std::chrono::steady_clock::now(); }
   // The editor's own SysEx entry, as if the message had come in.
   virtual void deliverSysEx(ISysEx* message, bool fromDevice) = 0;
   virtual void logSysExOutMessageByteInt(std::vector<int> message, int count) = 0;

@@ -1,6 +1,7 @@
 // MIDI clock to the instrument: Start and Stop on transport edges, and 24
 // Timing Clock bytes per quarter note while the clock runs. The clock state is
 // the manager's own, so two plug-in instances do not share it.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 
@@ -54,12 +55,15 @@ void MIDIMessageSender::sendContinuousMIDIClock(int) {
   }
   const std::chrono::nanoseconds interval(kNsPerMinute / (static_cast<int64_t>(tempo) * kClocksPerQuarter));
 
+  const auto sending = mManager.clockNow();
   plug->sendRawToDevice({kTimingClock});
-  // Each tick is due one interval after the previous one was due, so the
-  // time a send takes does not add up over a long session, and a tick sent
-  // late is made up at once. Only after a stall of a second or more (a
-  // suspended machine) does the count start again from now.
-  auto due = mManager.clockNow() + interval;
+  // The schedule starts when the first tick has left the port (a connection
+  // that is still settling holds it a few cycles), so the second follows it
+  // by one interval. Each tick is then due one interval after the previous
+  // one was due, so the time a send takes does not add up over a long
+  // session, and a tick sent late is made up at once. Only after a stall of
+  // a second or more (a suspended machine) does the count start again from now.
+  auto due = std::max(sending, plug->whenSentToDevice()) + interval;
   while (mManager.waitForClockTick(due)) {
     const auto now = mManager.clockNow();
     if (now < due) continue;

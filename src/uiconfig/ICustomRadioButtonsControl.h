@@ -30,6 +30,7 @@ class ProgressIndicator : public IBitmapOverlayControl {
   void OnMouseDown(int, int, IMouseMod*) override {}
   void OnMouseDblClick(int, int, IMouseMod*) override {}
   bool Draw(IGraphics* graphics) override;
+  void ForEachImage(const std::function<void(const IBitmap&)>& f) const override { f(mDrawnBitmap); }
   const IRECT& DrawRect() const { return mDrawRect; }
 
  private:

@@ -92,6 +92,52 @@ TEST(DrawPass, StrictDrawingDrawsWhatMeetsTheAreaAndCleansAllButTheBackground) {
   EXPECT_FALSE(inside->IsDirty());
 }
 
+// The other pass redraws around each dirty control; a dirty background
+// redraws everything shown.
+TEST(DrawPass, NonStrictDrawingRedrawsAroundEachDirtyControl) {
+  Gui gui;
+  Probe* bg = Add(gui.graphics, {0, 0, 120, 80});
+  Probe* dirty = Add(gui.graphics, {10, 10, 20, 20});
+  Probe* touchLeft = Add(gui.graphics, {0, 10, 10, 20});     // its right equals d.left: drawn
+  Probe* touchRight = Add(gui.graphics, {20, 10, 30, 20});   // its left equals d.right: not drawn
+  Probe* touchBottom = Add(gui.graphics, {10, 0, 20, 10});   // its bottom equals d.top: drawn
+  Probe* hidden = Add(gui.graphics, {10, 10, 20, 20});
+  Probe* far = Add(gui.graphics, {60, 60, 70, 70});
+  hidden->Hide(true);
+  auto* layer = new ControlLayer(0, "top");
+  layer->Hide(false);
+  Probe* onLayer = Add(*layer, {100, 60, 110, 70});
+  gui.graphics.AttachLayer(layer);
+  const std::vector<Probe*> all = {bg, dirty, touchLeft, touchRight, touchBottom, hidden, far};
+  auto draws = [&] {
+    std::vector<int> n;
+    for (Probe* p : all) n.push_back(std::exchange(p->draws, 0));
+    return n;
+  };
+
+  gui.graphics.SetStrictDrawing(false);  // every control dirty, the background too
+  IRECT ignored(0, 0, 1, 1);
+  gui.graphics.Draw(&ignored);
+  EXPECT_EQ(draws(), std::vector<int>({1, 1, 1, 1, 1, 0, 1}));
+  EXPECT_EQ(gui.graphics.GetDrawRect(), IRECT(0, 0, 120, 80));
+  EXPECT_FALSE(bg->IsDirty());
+  EXPECT_FALSE(far->IsDirty());
+  EXPECT_EQ(std::exchange(onLayer->draws, 0), 1);  // the layers draw inside the background's area
+
+  for (int pass = 0; pass < 2; ++pass) gui.graphics.Draw(&ignored);  // the hidden one's redraw
+  draws();
+  dirty->SetDirty(false);
+  gui.graphics.Draw(&ignored);
+  EXPECT_EQ(draws(), std::vector<int>({1, 1, 1, 0, 1, 0, 0}));
+  EXPECT_EQ(gui.graphics.GetDrawRect(), IRECT(10, 10, 20, 20));
+  EXPECT_FALSE(dirty->IsDirty());
+  EXPECT_EQ(onLayer->draws, 0);  // the layers draw inside the last control's area
+
+  // Nothing dirty: nothing of the list is drawn.
+  gui.graphics.Draw(&ignored);
+  EXPECT_EQ(draws(), std::vector<int>(all.size(), 0));
+}
+
 TEST(DrawPass, ResizeToANewSizeEmptiesTheControlListButKeepsTheLayers) {
   Gui gui;
   Add(gui.graphics, {0, 0, 10, 10});

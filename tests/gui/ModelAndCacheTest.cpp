@@ -1,13 +1,17 @@
 // The popup-menu model, the bitmap and font caches, and the drawing
 // operations' clipping and frame choice.
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
-#include "GuiTestSupport.h"
 #include "CachedFont.h"
 #include "GdiRecords.h"
+#include "GuiTestSupport.h"
 #include "IPopupMenu.h"
+#include "PngWrite.h"
 
 using namespace guitest;
 
@@ -213,6 +217,82 @@ TEST(Caches, TheTextQualityPicksTheFontQuality) {
     ASSERT_NE(font->GetHFont(), nullptr);
     EXPECT_EQ(font->GetHFont()->antialias, row.smoothing) << "text quality " << row.textQuality;
   }
+}
+
+// Ahead of a first frame, a thread decodes the images that frame shows; a
+// page background wholly under another opaque one is decoded only once it
+// shows. Drawing over it leaves the same pixels.
+TEST(Caches, ShownImagesAreDecodedAheadOnAThreadAndCoveredOnesWhenShown) {
+  const auto folder = std::filesystem::path(::testing::TempDir()) / "gui-predecode";
+  std::filesystem::create_directories(folder);
+  setenv("TARNIVEX_RESOURCE_DIR", folder.c_str(), 1);
+  auto write = [&](const char* name, LICE_pixel colour, bool seeThrough) {
+    LICE_MemBitmap image(40, 30, 4);
+    LICE_Clear(&image, colour);
+    if (seeThrough) {
+      // A transparent corner: written with alpha, so it covers nothing.
+      LICE_MemBitmap withAlpha(40, 30, 4);
+      LICE_Clear(&withAlpha, colour);
+      LICE_PutPixel(&withAlpha, 0, 0, 0, 1.0f, 0);
+      std::string error;
+      ASSERT_TRUE(imagegen::writePng(&withAlpha, (folder / name).string(), error)) << error;
+      return;
+    }
+    ASSERT_TRUE(WriteTestPng((folder / name).string(), &image));
+  };
+  write("under.png", LICE_RGBA(200, 0, 0, 255), false);
+  write("over.png", LICE_RGBA(0, 200, 0, 255), false);
+  write("glass.png", LICE_RGBA(0, 0, 200, 255), true);
+  write("knob.png", LICE_RGBA(90, 90, 90, 255), false);
+
+  std::mutex mutex;
+  std::vector<std::pair<int, std::thread::id>> decoded;
+  IGraphics::SetDecodeObserver([&](int id) {
+    std::lock_guard<std::mutex> lock(mutex);
+    decoded.emplace_back(id, std::this_thread::get_id());
+  });
+  auto decodedIds = [&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    std::vector<int> ids;
+    for (const auto& [id, thread] : decoded) ids.push_back(id);
+    return ids;
+  };
+  {
+    Gui gui;
+    IBitmap under = gui.graphics.DeclareIBitmap(9201, "img/under.png");
+    IBitmap over = gui.graphics.DeclareIBitmap(9202, "img/over.png");
+    IBitmap glass = gui.graphics.DeclareIBitmap(9203, "img/glass.png");
+    IBitmap knob = gui.graphics.DeclareIBitmap(9204, "img/knob.png");
+    IBitmap stillUnder = gui.graphics.DeclareIBitmap(9205, "img/under.png");
+    EXPECT_EQ(std::vector<bool>({under.mOpaque, over.mOpaque, glass.mOpaque}), std::vector<bool>({true, true, false}));
+    gui.graphics.AttachControl(new IBitmapControl(&gui.plug, 10, 10, -1, &under));
+    auto* page = new ControlLayer(0, "page");
+    page->Hide(false);
+    page->AttachControl(new IBitmapControl(&gui.plug, 10, 10, -1, &over));
+    page->AttachControl(new IBitmapControl(&gui.plug, 60, 10, -1, &knob));
+    gui.graphics.AttachLayer(page);
+    // Under an image with a transparent pixel: still shown, still decoded.
+    gui.graphics.AttachControl(new IBitmapControl(&gui.plug, 60, 40, -1, &stillUnder));
+    gui.graphics.AttachControl(new IBitmapControl(&gui.plug, 60, 40, -1, &glass));
+
+    gui.graphics.PredecodeShownImages();
+    gui.graphics.FinishPredecoding();
+    std::vector<int> ahead = decodedIds();
+    std::sort(ahead.begin(), ahead.end());
+    EXPECT_EQ(ahead, std::vector<int>({9202, 9203, 9204, 9205}));
+    for (const auto& [id, thread] : decoded) EXPECT_NE(thread, std::this_thread::get_id()) << id;
+
+    gui.DrawAll();
+    EXPECT_EQ(decodedIds().size(), 4u);  // nothing more for the frame
+    EXPECT_EQ(gui.At(20, 20), LICE_RGBA(0, 200, 0, 255));
+    page->Hide(true);
+    gui.DrawAll();
+    EXPECT_EQ(decodedIds().back(), 9201);  // shown now
+    EXPECT_EQ(gui.At(20, 20), LICE_RGBA(200, 0, 0, 255));
+    for (int id = 9201; id <= 9205; ++id) gui.graphics.ReleaseImageById(id);
+  }
+  IGraphics::SetDecodeObserver(nullptr);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
 }
 
 TEST(Caches, FontsAreSharedByStyleAndMeasuredTextIsPlaced) {

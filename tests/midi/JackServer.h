@@ -22,6 +22,10 @@ class JackServer {
   const std::string& Error() const { return mError; }
   // Frames per period of the dummy driver; set before Start.
   int periodFrames = 256;
+  // Asked at Stop: when it says yes, the server's log is shown. Test
+  // fixtures hand it their framework's failure check; programs without one
+  // see the log only when the server died.
+  bool (*failed)() = nullptr;
 
  private:
   bool Launch();

@@ -19,6 +19,7 @@
 class JackTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    server.failed = &::testing::Test::HasFailure;
     ASSERT_TRUE(server.Start()) << "cannot start the JACK test server: " << server.Error();
     setenv("TARNIVEX_MIDI_API", "jack", 1);
     SetMidiBackend(nullptr);

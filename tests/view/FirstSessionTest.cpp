@@ -284,7 +284,7 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_EQ(value(kMultiPartPatch), 12.0);
   EXPECT_EQ(programChangesSince(mark), (std::vector<SimBytes>{{0xC0, 0x00}, {0xC0, 12}}));
   // While the library is stepped they list its banks and slots.
-  clickAt(370 + 8, 114 + 8);
+  clickAt(370 + 8, 134 + 8);
   ASSERT_TRUE(plug->libraryControl);
   EXPECT_FALSE(plug->menuLayers[6]->IsHidden());   // PROGRAMNUMBERMENU
   EXPECT_FALSE(plug->menuLayers[10]->IsHidden());  // PROGBANKNAMEMENUPROGRAMS
@@ -293,7 +293,7 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   settle();
   EXPECT_EQ(plug->librarianView()->selectedUpper, 3);
   shot("2b-library-program-menu");
-  clickAt(270 + 8, 114 + 8);
+  clickAt(270 + 8, 134 + 8);
   ASSERT_FALSE(plug->libraryControl);
   EXPECT_FALSE(plug->menuLayers[6]->IsHidden());
   EXPECT_FALSE(plug->menuLayers[7]->IsHidden());  // BANKNUMBERMENUPROGRAMS

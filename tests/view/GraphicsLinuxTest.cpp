@@ -139,14 +139,27 @@ TEST_F(GraphicsLinuxTest, FilePromptsGoToTheView) {
     EXPECT_EQ(asked.fileName, "Proposed.syx");
     EXPECT_EQ(asked.extensions, "syx mid");
   }
-  // An empty folder starts on the desktop and keeps that.
+  // An empty folder starts on the desktop and keeps "~/Desktop", cancelled
+  // or not; the dialog gets it expanded.
   const char* home = std::getenv("HOME");
   WDL_String name, dir;
+  views->answer = "";
   graphics.PromptForFile(&name, kFileOpen, &dir, nullptr);
-  EXPECT_EQ(std::string(dir.Get()), std::string(home ? home : "") + "/Desktop");
+  EXPECT_STREQ(dir.Get(), "~/Desktop");
+  EXPECT_EQ(views->last->prompt.directory, std::string(home ? home : "") + "/Desktop");
   WDL_String desktop;
   graphics.DesktopPath(&desktop);
-  EXPECT_STREQ(desktop.Get(), dir.Get());
+  EXPECT_EQ(views->last->prompt.directory, desktop.Get());
+}
+
+TEST_F(GraphicsLinuxTest, TheGuiApiNamesTheOpenViewsFamily) {
+  EXPECT_STREQ(graphics.GetGUIAPI(), "Cocoa gui");
+  graphics.OpenWindow(reinterpret_cast<void*>(0x42));
+  EXPECT_STREQ(graphics.GetGUIAPI(), "Cocoa gui");
+  graphics.OpenWindow(reinterpret_cast<void*>(0x42), nullptr, 0, 0);
+  EXPECT_STREQ(graphics.GetGUIAPI(), "Carbon Composited gui");
+  graphics.CloseWindow();
+  EXPECT_STREQ(graphics.GetGUIAPI(), "Cocoa gui");
 }
 
 TEST_F(GraphicsLinuxTest, HostAndPluginPathsComeFromTheLoadedFile) {
@@ -178,6 +191,12 @@ TEST_F(GraphicsLinuxTest, ResourcesLoadWholeWithATrailingNul) {
     }
   }
   EXPECT_EQ(graphics.LoadFile(0, "missing.tea"), nullptr);
+  // One that is there but cannot be read says so, with no line end.
+  std::filesystem::create_directories(folder / "folder.tea");
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(graphics.LoadFile(0, "resources/folder.tea"), nullptr);
+  std::fflush(stdout);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "failed to open file");
   unsetenv("TARNIVEX_RESOURCE_DIR");
   std::filesystem::remove_all(folder);
 }

@@ -85,6 +85,10 @@ struct JackMidiClient::Endpoint {
   std::atomic<bool> outConnected{false};  // the connection asked for is made
   std::atomic<int> settleCycles{0};
   ByteRing out{kOutRingBytes};
+  // Messages pushed into the ring and taken out of it (written or dropped),
+  // and when the process callback last took one.
+  std::atomic<uint64_t> outPushed{0}, outTaken{0};
+  std::atomic<int64_t> outTakenAtNs{0};
 
   std::atomic<jack_port_t*> inPort{nullptr};
   std::atomic<bool> inOpen{false};
@@ -123,19 +127,30 @@ struct JackMidiClient::Endpoint {
       case kLive:
       case kClosing: break;
       default:
-        while (out.peek(&size)) out.pop();
+        while (out.peek(&size)) {
+          out.pop();
+          tookOne();
+        }
         return;
     }
     while (out.peek(&size)) {
       if (size > bufferSize) {  // never fits: it would hold up everything behind it
         out.pop();
+        tookOne();
         continue;
       }
       unsigned char* slot = jack_midi_event_reserve(buffer, 0, size);
       if (!slot) return;  // the rest goes next cycle
       out.copyFront(slot, size);
       out.pop();
+      tookOne();
     }
+  }
+
+  void tookOne() {
+    outTakenAtNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(),
+                       std::memory_order_relaxed);
+    outTaken.fetch_add(1, std::memory_order_release);
   }
 
   // ---- The input thread. A SysEx message may come in pieces; real-time
@@ -705,12 +720,18 @@ void JackMidiClient::send(const unsigned char* bytes, size_t size) {
     if (!isOutOpen() || Clock::now() >= until) return;
     std::this_thread::sleep_for(kSendPoll);
   }
+  e.outPushed.fetch_add(1, std::memory_order_relaxed);
 }
 
-bool JackMidiClient::allSent() const {
+bool JackMidiClient::allSent(std::chrono::steady_clock::time_point* at) const {
   const Endpoint& e = *mEndpoint;
-  if (!isOutOpen()) return true;
-  return e.outState == kLive && e.out.empty();
+  if (!isOutOpen() && !e.outPort.load()) {
+    *at = std::chrono::steady_clock::now();  // nothing more will leave
+    return true;
+  }
+  if (e.outTaken.load(std::memory_order_acquire) < e.outPushed.load(std::memory_order_relaxed)) return false;
+  *at = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(e.outTakenAtNs.load(std::memory_order_relaxed)));
+  return true;
 }
 
 void JackMidiClient::openIn(const std::string& source, const std::string& portName) {

@@ -47,9 +47,9 @@ class JackMidiClient {
   bool isOutOpen() const;
   // Waits for room in the ring while the connection cannot take more.
   void send(const unsigned char* bytes, size_t size);
-  // True when the ring is empty on a live connection, or the port or the
-  // server has gone (nothing more will leave).
-  bool allSent() const;
+  // True when the process callback has taken every message sent so far (a
+  // connection still settling holds them), with the time it took the last.
+  bool allSent(std::chrono::steady_clock::time_point* at) const;
 
   void openIn(const std::string& source, const std::string& portName);
   void closeIn();

@@ -21,7 +21,7 @@ class JackMidiOutPort : public MidiOutPort {
   void closePort() noexcept override { mClient->closeOut(); }
   bool isPortOpen() const override { return mClient->isOutOpen(); }
   void sendMessage(const unsigned char* bytes, size_t size) override { mClient->send(bytes, size); }
-  bool allSent() const override { return mClient->allSent(); }
+  bool allSent(std::chrono::steady_clock::time_point* at) const override { return mClient->allSent(at); }
 
  private:
   std::shared_ptr<JackMidiClient> mClient;

@@ -2,6 +2,7 @@
 // one output object, as the plug-in's direct ports use them.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <stdexcept>
@@ -50,9 +51,12 @@ class MidiOutPort : public MidiPortList {
   virtual bool isPortOpen() const = 0;
   // Hands one whole message over; may wait while the system's buffer is full.
   virtual void sendMessage(const unsigned char* bytes, size_t size) = 0;
-  // True once everything handed over has left the port (or cannot leave any
-  // more: the port closed). Systems that send at once are always done.
-  virtual bool allSent() const { return true; }
+  // True when every message handed over so far has left, with the time the
+  // last one left in at. A system that sends at once answers now.
+  virtual bool allSent(std::chrono::steady_clock::time_point* at) const {
+    *at = std::chrono::steady_clock::now();
+    return true;
+  }
 };
 
 // The callback runs on the MIDI system's own thread. cancelCallback returns

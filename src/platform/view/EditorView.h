@@ -112,7 +112,12 @@ class EditorViewFactory {
  public:
   virtual ~EditorViewFactory() = default;
   virtual std::unique_ptr<EditorView> Open(EditorView::Kind kind, void* parent, int width, int height) = 0;
+  // Makes ready, on any thread, what a first view of that size will need
+  // (memory it would otherwise have the kernel clear on the host's thread).
+  virtual void Prepare(int, int) {}
 };
 
 EditorViewFactory& CurrentEditorViewFactory();
+// The same, held: for threads other than the one that may replace it.
+std::shared_ptr<EditorViewFactory> SharedEditorViewFactory();
 void SetEditorViewFactory(std::shared_ptr<EditorViewFactory> factory);

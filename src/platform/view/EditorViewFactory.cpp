@@ -14,10 +14,12 @@ std::mutex gFactoryMutex;
 std::shared_ptr<EditorViewFactory> gFactory;
 }  // namespace
 
-EditorViewFactory& CurrentEditorViewFactory() {
+EditorViewFactory& CurrentEditorViewFactory() { return *SharedEditorViewFactory(); }
+
+std::shared_ptr<EditorViewFactory> SharedEditorViewFactory() {
   std::lock_guard<std::mutex> lock(gFactoryMutex);
   if (!gFactory) gFactory = std::make_shared<HeadlessViewFactory>();
-  return *gFactory;
+  return gFactory;
 }
 
 void SetEditorViewFactory(std::shared_ptr<EditorViewFactory> factory) {

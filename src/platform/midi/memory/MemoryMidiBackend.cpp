@@ -120,8 +120,9 @@ class MemoryOut : public MemoryPort<MidiOutPort, OutState> {
     }
     mState->sending = false;
   }
-  bool allSent() const override {
+  bool allSent(std::chrono::steady_clock::time_point* at) const override {
     Lock lock(mSystem->mutex);
+    *at = std::chrono::steady_clock::now();
     if (mState->record.unsentPolls == 0) return true;
     --mState->record.unsentPolls;
     return false;

@@ -89,6 +89,7 @@ class X11EditorView : public EditorView {
 class X11EditorViewFactory : public EditorViewFactory {
  public:
   std::unique_ptr<EditorView> Open(EditorView::Kind kind, void* parent, int width, int height) override;
+  void Prepare(int width, int height) override { X11Painter::PrepareSpare(width, height); }
 };
 
 // Makes the X11 views the ones the graphics context opens.

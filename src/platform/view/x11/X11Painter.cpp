@@ -2,6 +2,10 @@
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
+#include <mutex>
+#include <utility>
+
 namespace {
 int LowBit(unsigned long mask) {
   int shift = 0;
@@ -13,8 +17,43 @@ int LowBit(unsigned long mask) {
 }
 }  // namespace
 
+namespace {
+// The stage of the last painter that went, kept for the next.
+std::mutex gSpareMutex;
+std::unique_ptr<unsigned[]> gSpareStage;
+size_t gSpareSize = 0;
+}  // namespace
+
+X11Painter::~X11Painter() {
+  std::lock_guard<std::mutex> lock(gSpareMutex);
+  if (mStageSize > gSpareSize) {
+    gSpareStage = std::move(mStage);
+    gSpareSize = mStageSize;
+  }
+}
+
+void X11Painter::PrepareSpare(int width, int height) {
+  const size_t pixels = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
+  {
+    std::lock_guard<std::mutex> lock(gSpareMutex);
+    if (gSpareSize >= pixels) return;
+  }
+  auto stage = std::make_unique_for_overwrite<unsigned[]>(pixels);
+  std::fill_n(stage.get(), pixels, 0u);  // the kernel gives the pages now, on this thread
+  std::lock_guard<std::mutex> lock(gSpareMutex);
+  if (gSpareSize < pixels) {
+    gSpareStage = std::move(stage);
+    gSpareSize = pixels;
+  }
+}
+
 X11Painter::X11Painter(Display* display, int screen)
     : mDisplay(display), mVisual(DefaultVisual(display, screen)), mDepth(DefaultDepth(display, screen)) {
+  {
+    std::lock_guard<std::mutex> lock(gSpareMutex);
+    mStage = std::move(gSpareStage);
+    mStageSize = std::exchange(gSpareSize, 0);
+  }
   mMasks[0] = mVisual->red_mask;
   mMasks[1] = mVisual->green_mask;
   mMasks[2] = mVisual->blue_mask;
@@ -45,14 +84,18 @@ void X11Painter::Put(Drawable window, GC gc, const unsigned* bits, int rowSpan, 
   const ViewRect r = area.Intersect({0, 0, frameWidth, frameHeight});
   if (r.Empty() || !bits) return;
   const int w = r.W(), h = r.H();
-  mStage.assign(static_cast<size_t>(w) * h, 0);
-  XImage* image = XCreateImage(mDisplay, mVisual, mDepth, ZPixmap, 0, reinterpret_cast<char*>(mStage.data()),
+  const size_t pixels = static_cast<size_t>(w) * h;
+  if (mStageSize < pixels) {
+    mStage = std::make_unique_for_overwrite<unsigned[]>(pixels);
+    mStageSize = pixels;
+  }
+  XImage* image = XCreateImage(mDisplay, mVisual, mDepth, ZPixmap, 0, reinterpret_cast<char*>(mStage.get()),
                                w, h, 32, w * 4);
   if (!image) return;
   for (int y = 0; y < h; ++y) {
     const unsigned* src = bits + static_cast<size_t>(r.T + y) * rowSpan + r.L;
     if (mDirect) {
-      unsigned* dst = mStage.data() + static_cast<size_t>(y) * w;
+      unsigned* dst = mStage.get() + static_cast<size_t>(y) * w;
       for (int x = 0; x < w; ++x) dst[x] = __builtin_bswap32(src[x]);
     } else {
       for (int x = 0; x < w; ++x) XPutPixel(image, x, y, PixelFor(src[x]));

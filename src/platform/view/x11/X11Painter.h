@@ -4,13 +4,17 @@
 
 #include <X11/Xlib.h>
 
-#include <vector>
+#include <cstddef>
+#include <memory>
 
 #include "ViewRecords.h"
 
 class X11Painter {
  public:
   X11Painter(Display* display, int screen);
+  ~X11Painter();
+  // Leaves a stage for a frame of that size, its pages touched, for the next painter.
+  static void PrepareSpare(int width, int height);
   X11Painter(const X11Painter&) = delete;
   X11Painter& operator=(const X11Painter&) = delete;
 
@@ -28,5 +32,9 @@ class X11Painter {
   bool mDirect = false;  // 32-bit pixels with 8-bit channels where a byte swap puts them
   unsigned long mMasks[3];
   int mShifts[3];
-  std::vector<unsigned> mStage;
+  // Every pixel of it is written before it is sent, so it is never cleared;
+  // a closed view leaves it to the next one, whose first frame then finds
+  // its pages in place instead of having the kernel zero fresh ones.
+  std::unique_ptr<unsigned[]> mStage;
+  size_t mStageSize = 0;
 };
