@@ -59,6 +59,7 @@ class BenchHost : public LibrarianHost {
   void sendPatchToDevice(int, bool, bool, bool, bool) override {}
   void prepareMultiPush() override {}
   void refreshFolders() override {}
+  void bankSaved() override {}
   void OpenDataDirectory() override {}
   bool saveImportedFile(bool) override { return false; }
   std::string getPatchesFolderStr() override { return "/nonexistent"; }

@@ -22,17 +22,10 @@ std::vector<const LibrarianPatch*> entriesOfKind(const PatchFile& source, bool m
   }
   return collected;
 }
-
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string nameOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 }  // namespace
+
+using userfiles::folderOf;
+using userfiles::nameOf;
 
 std::shared_ptr<PatchFile> PatchLibrarian::splitPass(const std::vector<const LibrarianPatch*>& collected, bool multis,
                                                      int pass, const std::string& stem, const std::string& extension,

@@ -10,22 +10,15 @@
 #include "UserFiles.h"
 
 namespace {
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string nameOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 enum class Choice { kReplace, kKeepBoth, kCancel };
 
 bool sameFile(const std::optional<userfiles::FileStamp>& a, const std::optional<userfiles::FileStamp>& b) {
   return a && b && a->device == b->device && a->inode == b->inode;
 }
 }  // namespace
+
+using userfiles::folderOf;
+using userfiles::nameOf;
 
 void PatchLibrarian::fail(const std::string& what, const std::string& why) const {
   log("PATCH LIBRARIAN: " + what + " " + why);

@@ -24,6 +24,7 @@
 #include "ParamIndex.h"
 #include "SimulatedInstrument.h"
 #include "Tarnivex.h"
+#include "../host/HostEvents.h"
 
 using Bytes = std::vector<unsigned char>;
 using ByteList = std::vector<Bytes>;
@@ -210,18 +211,9 @@ class EditorTest : public ::testing::Test {
   // Short messages handed to the plug-in's event call, as a host does on
   // its audio thread before the block.
   void hostEvents(const ByteList& messages) {
-    std::vector<VstMidiEvent> midi(messages.size());
-    std::vector<unsigned char> list(sizeof(VstEvents) + messages.size() * sizeof(VstEvent*));
-    auto* events = reinterpret_cast<VstEvents*>(list.data());
-    events->numEvents = static_cast<VstInt32>(messages.size());
-    for (size_t i = 0; i < messages.size(); ++i) {
-      midi[i].type = kVstMidiType;
-      midi[i].byteSize = sizeof(VstMidiEvent);
-      for (size_t b = 0; b < 3 && b < messages[i].size(); ++b) midi[i].midiData[b] = static_cast<char>(messages[i][b]);
-      events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
-    }
+    HostEventList list(messages);
     AEffect* effect = plug->GetAEffect();
-    effect->dispatcher(effect, effProcessEvents, 0, 0, events, 0.0f);
+    effect->dispatcher(effect, effProcessEvents, 0, 0, list.events(), 0.0f);
   }
 
   std::shared_ptr<MemoryMidiBackend> backend = std::make_shared<MemoryMidiBackend>();

@@ -9,6 +9,7 @@
 #include <thread>
 #include <fstream>
 
+#include "../host/HostEvents.h"
 #include "DataFolder.h"
 #include "InstrumentOnPeer.h"
 #include "JackTest.h"
@@ -143,18 +144,8 @@ TEST_F(JackProjectTest, EveryHostEventReachesTheInstrumentWhileNobodyReadsStanda
   host.Dispatch(effOpen);
   peer->AwaitListener();
   const auto hostEvents = [&](const std::vector<Bytes>& messages) {
-    std::vector<VstMidiEvent> midi(messages.size());
-    std::vector<unsigned char> list(sizeof(VstEvents) + messages.size() * sizeof(VstEvent*));
-    auto* events = reinterpret_cast<VstEvents*>(list.data());
-    events->numEvents = static_cast<VstInt32>(messages.size());
-    for (size_t i = 0; i < messages.size(); ++i) {
-      midi[i].type = kVstMidiType;
-      midi[i].byteSize = sizeof(VstMidiEvent);
-      midi[i].deltaFrames = static_cast<VstInt32>(i % 64);
-      for (size_t b = 0; b < 3; ++b) midi[i].midiData[b] = static_cast<char>(messages[i][b]);
-      events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
-    }
-    host.Dispatch(effProcessEvents, 0, 0, events);
+    HostEventList list(messages, 64);
+    host.Dispatch(effProcessEvents, 0, 0, list.events());
     host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
   };
   host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);  // starts the enquiry

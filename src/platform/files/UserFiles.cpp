@@ -61,10 +61,6 @@ struct Fd {
   }
 };
 
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 std::string join(const std::string& folder, const std::string& name) {
   if (folder.empty() || folder.back() == '/') return folder + name;
@@ -282,6 +278,16 @@ void setWriteFault(std::optional<WriteFault> fault) {
 void setStepRecorder(std::function<void(std::string_view)> recorder) {
   std::lock_guard<std::mutex> lock(gFaultMutex);
   gStepRecorder = std::move(recorder);
+}
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string nameOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace userfiles

@@ -57,6 +57,11 @@ std::string numberedName(const std::string& name, int n);
 // file, is larger than maxSize, or cannot be read to its end.
 std::optional<std::vector<unsigned char>> readWholeFile(const std::string& path, std::size_t maxSize);
 
+// The folder part of a path with its closing slash ("" for a bare name),
+// and the name after the last slash.
+std::string folderOf(const std::string& path);
+std::string nameOf(const std::string& path);
+
 // Whether something (a file, a folder, a link, even a dangling one) has
 // that name.
 bool nameTaken(const std::string& path);
