@@ -42,10 +42,13 @@ std::string TurnPath(int turn) {
 }
 
 // A free turn's locked file, or -1 when every turn is taken.
-int TakeTurn() {
+int TakeTurn(int* taken) {
   for (int turn = 0; turn < kTurns; ++turn) {
     const int file = open(TurnPath(turn).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (file >= 0 && flock(file, LOCK_EX | LOCK_NB) == 0) return file;
+    if (file >= 0 && flock(file, LOCK_EX | LOCK_NB) == 0) {
+      *taken = turn;
+      return file;
+    }
     if (file >= 0) close(file);
   }
   return -1;
@@ -65,7 +68,7 @@ void End(pid_t pid) {
 bool JackServer::Start() {
   if (mPid > 0) return true;
   mError.clear();
-  if (!WaitFor([&] { return (mTurnLock = TakeTurn()) >= 0; }, seconds(240))) {
+  if (!WaitFor([&] { return (mTurnLock = TakeTurn(&mTurn)) >= 0; }, seconds(240))) {
     mError = "other tests' JACK servers kept every turn for four minutes (" + TurnPath(0) + " and on)";
     return false;
   }
@@ -81,8 +84,10 @@ bool JackServer::Start() {
 
 // One try: runs jackd and probes until it takes a client and runs cycles.
 bool JackServer::Launch() {
-  static std::atomic<int> counter{0};
-  mName = "tarnivex-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  // Named by its turn: jackd takes back the registry entry of a server of
+  // the same name that died without giving it up (killed, or its test
+  // crashed), where one of a new name would leave that slot taken for good.
+  mName = "tarnivex-test-" + std::to_string(mTurn);
   mLogPath = (std::filesystem::temp_directory_path() / (mName + ".log")).string();
   // Synchronous, with a long client timeout: the dummy driver has no
   // deadline to keep, so a client slowed down by a loaded machine (no

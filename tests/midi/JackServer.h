@@ -32,5 +32,6 @@ class JackServer {
 
   pid_t mPid = -1;
   int mTurnLock = -1;
+  int mTurn = 0;
   std::string mName, mLogPath, mError;
 };
