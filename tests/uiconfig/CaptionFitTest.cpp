@@ -88,9 +88,10 @@ TEST(CaptionFit, CaptionsOnOneRowKeepMoreThanAWordSpaceBetweenThemAtEverySize) {
       std::string error;
       EXPECT_EQ(imagegen::placeCaptions(controls, kAnywhere, placed, error, scale), c.fits)
           << scale << " " << c.left << " " << c.gap << " " << error;
-      if (!c.fits && c.gap == 8)
+      if (!c.fits && c.gap == 8) {
         EXPECT_EQ(error, "line 2: caption \"" + std::string(c.right) + "\" is set 8 px from the caption \"" + c.left +
                              "\" on PAGE, less than the 9 px that keep them apart");
+      }
     }
   }
 }
