@@ -52,14 +52,47 @@ TEST(CaptionFit, RefusesACaptionThatRunsIntoItsNeighbourOrOffItsBackground) {
 }
 
 TEST(CaptionFit, CaptionsKeepTheirFaceSoASmallerWindowCanRefuseWhatFitsAtNormalSize) {
-  // 58 apart: "KEYTRACK" and "PDL CURVE" fit at 1.0; at 0.85 the knobs are 49
+  // 60 apart: "KEYTRACK" and "PDL CURVE" fit at 1.0; at 0.85 the knobs are 51
   // apart and the captions, as wide as before, run into each other.
-  std::vector<ControlEntry> controls = {control(1, {20, 40, 46, 46}, "KEYTRACK"), control(2, {78, 40, 46, 46}, "PDL CURVE")};
+  std::vector<ControlEntry> controls = {control(1, {20, 40, 46, 46}, "KEYTRACK"), control(2, {80, 40, 46, 46}, "PDL CURVE")};
   for (auto [scale, fits] : {std::pair{1.0, true}, std::pair{0.85, false}}) {
     const std::vector<ControlEntry> sized = imagegen::atSize(controls, scale, pageSize);
     imagegen::CaptionMap placed;
     std::string error;
     EXPECT_EQ(imagegen::placeCaptions(sized, kAnywhere, placed, error, scale), fits) << scale << " " << error;
+  }
+}
+
+TEST(CaptionFit, CaptionsOnOneRowKeepMoreThanAWordSpaceBetweenThemAtEverySize) {
+  // The face's word space leaves 7 blank pixels; neighbours keep at least 9
+  // (one and a half space advances of 6), whatever the window's size. Each
+  // control is as wide as its caption, so the captions lie `gap` apart.
+  struct Case {
+    const char* left;
+    const char* right;
+    int gap, drop;  // between the captions; how much lower the second control lies
+    bool fits;
+  };
+  const Case cases[] = {
+      {"PAN", "LVL", 8, 0, false},      {"PAN", "LVL", 9, 0, true},  {"PAN", "LVL", 7, 0, false},
+      {"ENV AMT", "VEL", 8, 0, false},  {"ENV AMT", "VEL", 9, 0, true},
+      {"PAN", "LVL", 5, 30, true},  // a row lower: not neighbours on a row
+  };
+  for (double scale : {0.85, 1.0, 1.15}) {
+    for (const Case& c : cases) {
+      const int lw = 6 * static_cast<int>(std::string(c.left).size()) - 1;
+      const int rw = 6 * static_cast<int>(std::string(c.right).size()) - 1;
+      std::vector<ControlEntry> controls = {control(1, {20, 40, lw, 20}, c.left),
+                                            control(2, {20 + lw + c.gap, 40 + c.drop, rw, 20}, c.right)};
+      imagegen::CaptionMap placed;
+      std::string error;
+      EXPECT_EQ(imagegen::placeCaptions(controls, kAnywhere, placed, error, scale), c.fits)
+          << scale << " " << c.left << " " << c.gap << " " << error;
+      if (!c.fits && c.gap == 8) {
+        EXPECT_EQ(error, "line 2: caption \"" + std::string(c.right) + "\" is set 8 px from the caption \"" + c.left +
+                             "\" on PAGE, less than the 9 px that keep them apart");
+      }
+    }
   }
 }
 

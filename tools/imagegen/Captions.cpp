@@ -17,6 +17,17 @@ constexpr int kClearance = 1;    // between a caption and any other control
 constexpr int kCaptionGap = 4;   // between two captions: wider than between letters
 constexpr int kWordsGap = 7;     // and wider than between words
 
+// Two captions side by side must not read as one: the blank between them is
+// clearly wider than a word space of the caption face, that is at least one
+// and a half space glyphs (advance included) and two dots more than the
+// blank a space leaves between two words. The face keeps its size at every
+// size of the window, so the rule does too.
+int clearRowGap() {
+  const int spaceAdvance = dotTextWidth("  ", kDot) - dotTextWidth(" ", kDot);
+  const int wordBlank = dotTextWidth("A A", kDot) - 2 * dotTextWidth("A", kDot);
+  return std::max((3 * spaceAdvance + 1) / 2, wordBlank + 2 * kDot);
+}
+
 Rect parseRect(const std::string& text) {
   int v[4] = {0, 0, 0, 0};
   std::istringstream in(text);
@@ -111,6 +122,12 @@ bool place(const std::vector<ControlEntry>& controls, const ControlEntry& c, con
     const bool words = text.find(' ') != std::string::npos || p.text.find(' ') != std::string::npos;
     if (grown(inImage, words ? kWordsGap : kCaptionGap).overlaps({p.x, p.y, dotTextWidth(p.text, kDot), h}))
       return refuse("runs into the caption \"" + p.text + "\" on " + bg.key);
+    const int pw = dotTextWidth(p.text, kDot);
+    const bool oneRow = p.y < inImage.y + h && inImage.y < p.y + h;
+    const int gap = std::max(p.x - (inImage.x + w), inImage.x - (p.x + pw));
+    if (oneRow && gap < clearRowGap())
+      return refuse("is set " + std::to_string(gap) + " px from the caption \"" + p.text + "\" on " + bg.key +
+                    ", less than the " + std::to_string(clearRowGap()) + " px that keep them apart");
   }
   placed[bg.key].push_back({inImage.x, inImage.y, text, onDisplay});
   return true;
