@@ -37,30 +37,10 @@ double contrastWith(LICE_pixel text, LICE_pixel under, LICE_pixel* seen) {
   return worst;
 }
 
-// The worst contrast of a text with the pixels of a box of the image when
-// the image is drawn greyed: text and pixel both at half weight over that
-// pixel's colour, which is what a section's greyed image lies on.
-double worstGreyed(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixel* greyedText, LICE_pixel* worstPixel) {
-  double worst = 22.0;
-  const int x0 = std::max(0, box.x), y0 = std::max(0, box.y);
-  const int x1 = std::min(bm->getWidth(), box.x + box.w), y1 = std::min(bm->getHeight(), box.y + box.h);
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) {
-      LICE_pixel seen = 0;
-      contrastWith(text, LICE_GetPixel(bm, x, y), &seen);
-      const LICE_pixel faint = mix(seen, text, textlooks::kGreyedWeight);
-      const double ratio = contrastOf(faint, seen);
-      if (ratio < worst) {
-        worst = ratio;
-        *greyedText = faint;
-        *worstPixel = seen;
-      }
-    }
-  return worst;
-}
-
-// The worst contrast of a colour with the pixels of a box of the image.
-double worstUnder(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixel* worstPixel) {
+// The lowest of ratio(pixel) over a box of the image, and the pixel it
+// names for that one (ratio writes what the text is seen against).
+template <class Ratio>
+double worstInBox(LICE_IBitmap* bm, const Rect& box, LICE_pixel* worstPixel, Ratio ratio) {
   double worst = 22.0;
   *worstPixel = 0;
   const int x0 = std::max(0, box.x), y0 = std::max(0, box.y);
@@ -68,13 +48,31 @@ double worstUnder(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixel
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) {
       LICE_pixel seen = 0;
-      const double ratio = contrastWith(text, LICE_GetPixel(bm, x, y), &seen);
-      if (ratio < worst) {
-        worst = ratio;
+      const double r = ratio(LICE_GetPixel(bm, x, y), &seen);
+      if (r < worst) {
+        worst = r;
         *worstPixel = seen;
       }
     }
   return worst;
+}
+
+// The worst contrast of a text with the pixels of a box of the image when
+// the image is drawn greyed: text and pixel both at half weight over that
+// pixel's colour, which is what a section's greyed image lies on.
+double worstGreyed(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixel* greyedText, LICE_pixel* worstPixel) {
+  const double worst = worstInBox(bm, box, worstPixel, [&](LICE_pixel pixel, LICE_pixel* seen) {
+    contrastWith(text, pixel, seen);
+    return contrastOf(mix(*seen, text, textlooks::kGreyedWeight), *seen);
+  });
+  *greyedText = mix(*worstPixel, text, textlooks::kGreyedWeight);
+  return worst;
+}
+
+// The worst contrast of a colour with the pixels of a box of the image.
+double worstUnder(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixel* worstPixel) {
+  return worstInBox(bm, box, worstPixel,
+                    [&](LICE_pixel pixel, LICE_pixel* seen) { return contrastWith(text, pixel, seen); });
 }
 
 textlooks::Text parseLook(const std::string& look) {

@@ -38,7 +38,7 @@ constexpr auto kDrainOnClose = std::chrono::milliseconds(200);
 // A server found absent is asked for again only after this.
 constexpr auto kOpenRetry = std::chrono::seconds(1);
 // How long a menu waits for a client being opened to look.
-constexpr auto kLookWait = std::chrono::seconds(2);
+constexpr auto kLookWait = std::chrono::milliseconds(500);
 // The longest a port's owner waits for a process cycle that may use it.
 constexpr auto kCycleWait = std::chrono::milliseconds(500);
 // Instances whose ports one process callback serves.
