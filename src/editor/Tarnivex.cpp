@@ -96,6 +96,7 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   auto graphics = MakeGraphics(this, static_cast<int>(kEditorWidth * mUIScale),
                                static_cast<int>(kEditorHeight * mUIScale), 0);
   IGraphicsLinux* gui = graphics.get();
+  gui->PrepareAhead();
   gui->SetBundleID("com.Kelmscroft.vst.Tarnivex Editor");
   debugLog("STARTING USER INTERFACE CONFIGURATION...");
   // The document's librarian page builds its slot view on the browser.

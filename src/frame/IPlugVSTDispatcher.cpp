@@ -40,7 +40,10 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
     delete plug;
     // The heap the instances used is free now; the allocator would keep it
     // for the process's life. Given back, the host's memory is as before.
-    if (LiveInstances() == 0) malloc_trim(0);
+    if (LiveInstances() == 0) {
+      IGraphicsLinux::ReleasePreparedFrames();
+      malloc_trim(0);
+    }
     return 0;
   }
   // The editor's calls come on the host's GUI thread and may wait for the

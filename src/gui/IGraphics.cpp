@@ -1,14 +1,19 @@
 #include "IGraphics.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "Bitmap.h"
 #include "IControls.h"
 #include "IParam.h"
 #include "IPlugBase.h"
 #include "IPopupMenu.h"
+#include "SwellGdi.h"
 
 IGraphics::IGraphics(IPlugBase* plug, int width, int height, int fps)
     : mPlug(plug), mWidth(width), mHeight(height), mFPS(fps > 0 ? fps : 25) {
@@ -25,8 +30,53 @@ IGraphics::~IGraphics() {
   while (!mLayers.empty()) mLayers.pop_back();
 }
 
+namespace {
+// A frame bitmap whose pages a decoding thread already had the kernel give,
+// so that the first frame does not fault them in on the host's thread.
+// Made after the drawing contexts' own state, so freed before it at exit.
+struct SpareDraw {
+  SpareDraw() { SWELL_GdiInit(); }
+  std::mutex mutex;
+  std::unique_ptr<LICE_SysBitmap> bitmap;
+
+  bool fits(int width, int height) const {
+    return bitmap && bitmap->getWidth() == width && bitmap->getHeight() == height;
+  }
+};
+SpareDraw& TheSpareDraw() {
+  static SpareDraw spare;
+  return spare;
+}
+
+std::unique_ptr<LICE_SysBitmap> TakeSpareDrawBitmap(int width, int height) {
+  SpareDraw& spare = TheSpareDraw();
+  std::lock_guard<std::mutex> lock(spare.mutex);
+  return spare.fits(width, height) ? std::move(spare.bitmap) : nullptr;
+}
+}  // namespace
+
+void IGraphics::ReleasePreparedFrame() {
+  SpareDraw& spare = TheSpareDraw();
+  std::lock_guard<std::mutex> lock(spare.mutex);
+  spare.bitmap.reset();
+}
+
+void IGraphics::PrepareFirstFrame() {
+  SpareDraw& spare = TheSpareDraw();
+  {
+    std::lock_guard<std::mutex> lock(spare.mutex);
+    if (spare.fits(mWidth, mHeight)) return;
+  }
+  auto made = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
+  if (LICE_pixel* bits = made->getBits())
+    std::fill_n(bits, size_t(made->getRowSpan()) * size_t(std::max(mHeight, 0)), LICE_pixel(0));
+  std::lock_guard<std::mutex> lock(spare.mutex);
+  spare.bitmap = std::move(made);
+}
+
 void IGraphics::PrepDraw() {
-  mDrawBitmap = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
+  mDrawBitmap = TakeSpareDrawBitmap(mWidth, mHeight);
+  if (!mDrawBitmap) mDrawBitmap = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
   mTmpBitmap = std::make_unique<LICE_MemBitmap>(0, 0, 4);
 }
 
@@ -199,27 +249,54 @@ bool IGraphics::IsCoveredInPass(const IControl* control) const {
   return std::binary_search(mCoveredInPass.begin(), mCoveredInPass.end(), control);
 }
 
+void IGraphics::PrepareAhead() {
+  // fontconfig's first look reads its whole configuration: the default
+  // style's font has it done before any text is drawn or edited.
+  mPredecoders.emplace_back([this] {
+    pthread_setname_np(pthread_self(), "tvx images");
+    if (!mStopPredecoding) SharedFont(IText());
+    if (!mStopPredecoding) PrepareFirstFrame();
+  });
+}
+
 void IGraphics::PredecodeShownImages() {
-  StopPredecoding();
-  std::vector<int> ids;
+  struct Image {
+    int id;
+    long pixels;
+  };
+  std::vector<Image> images;
+  std::vector<IText> texts;
   const IRECT all(0, 0, mWidth, mHeight);
   const std::vector<const IControl*> covered = CoveredControls(all);
   ForEachDrawn(all, [&](IControl* control) {
     if (std::binary_search(covered.begin(), covered.end(), control)) return;
     control->ForEachImage([&](const IBitmap& bitmap) {
-      if (!bitmap.mData && bitmap.mId >= 0 && std::find(ids.begin(), ids.end(), bitmap.mId) == ids.end())
-        ids.push_back(bitmap.mId);
+      if (!bitmap.mData && bitmap.mId >= 0 &&
+          std::none_of(images.begin(), images.end(), [&](const Image& i) { return i.id == bitmap.mId; }))
+        images.push_back({bitmap.mId, long(bitmap.W) * bitmap.H});
     });
+    const IText& text = *control->GetIText();
+    if (!text.mCached && std::none_of(texts.begin(), texts.end(), [&](const IText& t) {
+          return t.mSize == text.mSize && t.mStyle == text.mStyle && t.mOrientation == text.mOrientation &&
+                 std::strcmp(t.mFont, text.mFont) == 0;
+        }))
+      texts.push_back(text);
   });
-  if (ids.empty()) return;
-  mStopPredecoding = false;
-  mPredecoder = std::thread([this, ids = std::move(ids)] {
-    for (int id : ids) {
-      if (mStopPredecoding) return;
-      getImageById(id);
+  // The largest first, so that the last to finish is a small one.
+  std::stable_sort(images.begin(), images.end(), [](const Image& a, const Image& b) { return a.pixels > b.pixels; });
+  // Task 0 makes the fonts, the others decode one image each.
+  auto tasks = std::make_shared<std::atomic<size_t>>(0);
+  auto work = [this, tasks, images = std::move(images), texts = std::move(texts)] {
+    pthread_setname_np(pthread_self(), "tvx images");
+    for (size_t task; !mStopPredecoding && (task = (*tasks)++) <= images.size();) {
+      if (task == 0)
+        for (const IText& text : texts) SharedFont(text);
+      else
+        getImageById(images[task - 1].id);
     }
-    if (!mStopPredecoding) PrepareFirstFrame();
-  });
+  };
+  const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 3);
+  for (size_t i = 0; i < threads; ++i) mPredecoders.emplace_back(work);
 }
 
 void IGraphics::StopPredecoding() {
@@ -228,7 +305,9 @@ void IGraphics::StopPredecoding() {
 }
 
 void IGraphics::FinishPredecoding() {
-  if (mPredecoder.joinable()) mPredecoder.join();
+  for (std::thread& thread : mPredecoders)
+    if (thread.joinable()) thread.join();
+  mPredecoders.clear();
 }
 
 namespace {

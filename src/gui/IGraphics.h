@@ -145,15 +145,20 @@ class IGraphics {
   static int DecodedImageCount();
   // Called with each image's id as it is decoded, on the thread decoding it; for tests.
   static void SetDecodeObserver(std::function<void(int id)> observer);
-  // Decodes, on a thread of its own, the images a full frame of what is
-  // shown now would draw, so that the first frame finds them ready; an image
-  // covered by one drawn over it is left for when it is shown. A first frame
-  // drawn meanwhile decodes what it needs itself, one image at a time with
-  // the thread.
+  // Decodes, on threads of their own, the images a full frame of what is
+  // shown now would draw, largest first, and makes the fonts of its texts, so
+  // that the first frame finds them ready; an image covered by one drawn over
+  // it is left for when it is shown. A first frame drawn meanwhile decodes
+  // what no thread has started yet and waits only for what one has.
   void PredecodeShownImages();
-  // Ends the decoding thread (between two images) and joins it.
+  // Readies on a thread of its own, while the rest of the window is being
+  // built, what any first frame needs: the font lookup and the frame's memory.
+  void PrepareAhead();
+  // Frees the frame memory readied for an editor not opened yet.
+  static void ReleasePreparedFrame();
+  // Ends the decoding threads (between two images) and joins them.
   void StopPredecoding();
-  // Joins it once it has decoded its whole list.
+  // Joins them once they have done their whole list.
   void FinishPredecoding();
   // Whether the pass in progress leaves control out, being covered.
   bool IsCoveredInPass(const IControl* control) const;
@@ -164,6 +169,9 @@ class IGraphics {
   std::unique_ptr<unsigned char[]> LoadFile(int resourceId, const char* fileName);
   int GetLoadedFileSize() const { return mLoadedFileSize; }
   LICE_IFont* CacheFont(IText* text);
+  // The process's font for a text style, made on first use; the style's own
+  // cached pointer is left alone, so any thread may ask.
+  static LICE_IFont* SharedFont(const IText& style);
   bool DrawIText(IText* text, const char* str, IRECT* r, bool measure = false);
 
   // Drawing operations, clipped as the raster library and the draw
@@ -220,8 +228,9 @@ class IGraphics {
   void ForEachDrawn(const IRECT& r, const std::function<void(IControl*)>& f);
   // The controls of that pass that later ones paint over entirely, sorted.
   std::vector<const IControl*> CoveredControls(const IRECT& r);
-  // Called on the decoding thread once its images are done.
-  virtual void PrepareFirstFrame() {}
+  // Called on a decoding thread: makes ready the memory a first frame of
+  // this size will draw into.
+  virtual void PrepareFirstFrame();
 
   int mLoadedFileSize = 0;
   std::vector<std::unique_ptr<IControl>> mControls;
@@ -243,7 +252,7 @@ class IGraphics {
   ParamControlIndex mParamControls;
   std::vector<const IControl*> mCoveredInPass;
   std::atomic<bool> mStopPredecoding{false};
-  std::thread mPredecoder;
+  std::vector<std::thread> mPredecoders;
 };
 
 // The raster pixel of a colour: A | R << 8 | G << 16 | B << 24.

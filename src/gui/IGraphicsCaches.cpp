@@ -1,9 +1,11 @@
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "Blit.h"
@@ -92,8 +94,11 @@ struct DeclaredImage {
 };
 std::mutex gDeclaredMutex;
 std::map<int, DeclaredImage> gDeclared;
-// One image is decoded at a time, so that two first draws of it decode it once.
-std::mutex gDecodeMutex;
+// The ids being decoded: a second asker of one waits for its pixels rather
+// than decoding it again; different images decode side by side.
+std::mutex gDecodingMutex;
+std::condition_variable gDecoded;
+std::set<int> gDecoding;
 std::atomic<int> gDecodes{0};
 
 std::function<void(int)> gDecodeObserver;
@@ -185,8 +190,20 @@ IBitmap IGraphics::getImageById(int id, int nStates, bool framesAreHorizontal) {
         return IBitmap(nullptr, 0, 0, nStates, framesAreHorizontal);
       declared = found->second;
     }
-    std::lock_guard<std::mutex> decoding(gDecodeMutex);
-    bitmap = LoadIBitmap(id, declared.name.c_str(), declared.scale, nStates, framesAreHorizontal).mData;
+    {
+      std::unique_lock<std::mutex> decoding(gDecodingMutex);
+      gDecoded.wait(decoding, [id] { return !gDecoding.count(id); });
+      bitmap = s_bitmapCache.Find(id);
+      if (!bitmap) gDecoding.insert(id);
+    }
+    if (!bitmap) {
+      bitmap = LoadIBitmap(id, declared.name.c_str(), declared.scale, nStates, framesAreHorizontal).mData;
+      {
+        std::lock_guard<std::mutex> decoding(gDecodingMutex);
+        gDecoding.erase(id);
+      }
+      gDecoded.notify_all();
+    }
     if (!bitmap) {
       std::lock_guard<std::mutex> lock(gDeclaredMutex);
       if (const auto found = gDeclared.find(id); found != gDeclared.end()) found->second.failed = true;
@@ -238,6 +255,13 @@ HGDIOBJ__* MakeSystemFont(const IText* text, int height) {
 
 LICE_IFont* IGraphics::CacheFont(IText* text) {
   if (!text) return nullptr;
+  LICE_IFont* font = SharedFont(*text);
+  if (font) text->mCached = font;
+  return font;
+}
+
+LICE_IFont* IGraphics::SharedFont(const IText& style) {
+  const IText* text = &style;
   FontStorage::Key key{text->mSize, text->mOrientation, text->mStyle, {}};
   std::memcpy(key.name, text->mFont, sizeof(key.name));
   key.name[sizeof(key.name) - 1] = 0;
@@ -259,7 +283,6 @@ LICE_IFont* IGraphics::CacheFont(IText* text) {
     font = cached.get();
     s_fontCache.Add(key, std::move(cached));
   }
-  text->mCached = font;
   return font;
 }
 

@@ -60,6 +60,11 @@ class IGraphicsLinux : public IGraphics {
   bool PromptForColor(IColor*, char*) override { return false; }
   void HideMouseCursor() override;
   void ShowMouseCursor() override;
+  // What was readied for editors not opened yet, freed when no instance is left.
+  static void ReleasePreparedFrames() {
+    ReleasePreparedFrame();
+    SharedEditorViewFactory()->ReleasePrepared();
+  }
 
  protected:
   std::unique_ptr<unsigned char[]> OSLoadFile(int resourceId, const char* fileName) override;
@@ -68,7 +73,10 @@ class IGraphicsLinux : public IGraphics {
   // From the PNG header alone.
   bool OSBitmapSize(int resourceId, const char* fileName, int* width, int* height, bool* opaque) override;
   // The view's memory for a first frame.
-  void PrepareFirstFrame() override { SharedEditorViewFactory()->Prepare(Width(), Height()); }
+  void PrepareFirstFrame() override {
+    IGraphics::PrepareFirstFrame();
+    SharedEditorViewFactory()->Prepare(Width(), Height());
+  }
 
  private:
   void* Open(EditorView::Kind kind, void* parent);

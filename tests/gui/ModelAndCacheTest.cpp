@@ -9,6 +9,7 @@
 
 #include "CachedFont.h"
 #include "GdiRecords.h"
+#include "GraphicsCaches.h"
 #include "GuiTestSupport.h"
 #include "IPopupMenu.h"
 #include "PngWrite.h"
@@ -290,6 +291,33 @@ TEST(Caches, ShownImagesAreDecodedAheadOnAThreadAndCoveredOnesWhenShown) {
     EXPECT_EQ(decodedIds().back(), 9201);  // shown now
     EXPECT_EQ(gui.At(20, 20), LICE_RGBA(200, 0, 0, 255));
     for (int id = 9201; id <= 9205; ++id) gui.graphics.ReleaseImageById(id);
+  }
+  // A frame drawn while the threads still decode takes what they made and
+  // waits for what they are making: every image is decoded once.
+  for (int round = 0; round < 20; ++round) {
+    Gui gui;
+    decoded.clear();
+    IBitmap a = gui.graphics.DeclareIBitmap(9211, "img/under.png");
+    IBitmap b = gui.graphics.DeclareIBitmap(9212, "img/knob.png");
+    IBitmap c = gui.graphics.DeclareIBitmap(9213, "img/glass.png");
+    gui.graphics.AttachControl(new IBitmapControl(&gui.plug, 0, 0, -1, &a));
+    gui.graphics.AttachControl(new IBitmapControl(&gui.plug, 50, 0, -1, &b));
+    gui.graphics.AttachControl(new IBitmapControl(&gui.plug, 0, 40, -1, &c));
+    IText label(17, &COLOR_BLACK, "DejaVu Sans");
+    auto* caption = new ITextControl(&gui.plug, IRECT(50, 40, 110, 60), &label, "A");
+    gui.graphics.AttachControl(caption);
+    gui.graphics.PredecodeShownImages();
+    gui.DrawAll();
+    gui.graphics.FinishPredecoding();
+    std::vector<int> ids = decodedIds();
+    std::sort(ids.begin(), ids.end());
+    ASSERT_EQ(ids, std::vector<int>({9211, 9212, 9213})) << "round " << round;
+    EXPECT_EQ(gui.At(5, 5), LICE_RGBA(200, 0, 0, 255));
+    EXPECT_EQ(gui.At(55, 5), LICE_RGBA(90, 90, 90, 255));
+    // The caption's font was made ahead, for any thread to find.
+    FontStorage::Key key{17, 0, IText::kStyleNormal, "DejaVu Sans"};
+    EXPECT_NE(s_fontCache.Find(key), nullptr);
+    for (int id = 9211; id <= 9213; ++id) gui.graphics.ReleaseImageById(id);
   }
   IGraphics::SetDecodeObserver(nullptr);
   unsetenv("TARNIVEX_RESOURCE_DIR");

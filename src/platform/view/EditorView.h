@@ -115,6 +115,8 @@ class EditorViewFactory {
   // Makes ready, on any thread, what a first view of that size will need
   // (memory it would otherwise have the kernel clear on the host's thread).
   virtual void Prepare(int, int) {}
+  // Frees what Prepare made and views left behind for the next.
+  virtual void ReleasePrepared() {}
 };
 
 EditorViewFactory& CurrentEditorViewFactory();

@@ -90,6 +90,7 @@ class X11EditorViewFactory : public EditorViewFactory {
  public:
   std::unique_ptr<EditorView> Open(EditorView::Kind kind, void* parent, int width, int height) override;
   void Prepare(int width, int height) override { X11Painter::PrepareSpare(width, height); }
+  void ReleasePrepared() override { X11Painter::ReleaseSpare(); }
 };
 
 // Makes the X11 views the ones the graphics context opens.

@@ -32,6 +32,12 @@ X11Painter::~X11Painter() {
   }
 }
 
+void X11Painter::ReleaseSpare() {
+  std::lock_guard<std::mutex> lock(gSpareMutex);
+  gSpareStage.reset();
+  gSpareSize = 0;
+}
+
 void X11Painter::PrepareSpare(int width, int height) {
   const size_t pixels = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
   {
@@ -85,6 +91,15 @@ void X11Painter::Put(Drawable window, GC gc, const unsigned* bits, int rowSpan, 
   if (r.Empty() || !bits) return;
   const int w = r.W(), h = r.H();
   const size_t pixels = static_cast<size_t>(w) * h;
+  if (mStageSize < pixels) {
+    // A stage readied since this painter was made (the first frame of an
+    // editor opened at once after create).
+    std::lock_guard<std::mutex> lock(gSpareMutex);
+    if (gSpareSize >= pixels) {
+      mStage = std::move(gSpareStage);
+      mStageSize = std::exchange(gSpareSize, 0);
+    }
+  }
   if (mStageSize < pixels) {
     mStage = std::make_unique_for_overwrite<unsigned[]>(pixels);
     mStageSize = pixels;

@@ -15,6 +15,7 @@ class X11Painter {
   ~X11Painter();
   // Leaves a stage for a frame of that size, its pages touched, for the next painter.
   static void PrepareSpare(int width, int height);
+  static void ReleaseSpare();
   X11Painter(const X11Painter&) = delete;
   X11Painter& operator=(const X11Painter&) = delete;
 
