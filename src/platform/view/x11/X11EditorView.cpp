@@ -62,6 +62,7 @@ X11EditorView::~X11EditorView() {
     if (mGC) XFreeGC(mDisplay, mGC);
     if (mWindowAlive) XDestroyWindow(mDisplay, mWindow);
   }
+  mPainter.Detach();
   XCloseDisplay(mDisplay);
 }
 

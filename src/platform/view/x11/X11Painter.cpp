@@ -6,6 +6,8 @@
 #include <mutex>
 #include <utility>
 
+#include "XErrorTrap.h"
+
 namespace {
 int LowBit(unsigned long mask) {
   int shift = 0;
@@ -20,46 +22,38 @@ int LowBit(unsigned long mask) {
 namespace {
 // The stage of the last painter that went, kept for the next.
 std::mutex gSpareMutex;
-std::unique_ptr<unsigned[]> gSpareStage;
-size_t gSpareSize = 0;
+std::unique_ptr<X11Stage> gSpare;
+
+std::unique_ptr<X11Stage> TakeSpare(size_t pixels) {
+  std::lock_guard<std::mutex> lock(gSpareMutex);
+  return gSpare && gSpare->Size() >= pixels ? std::move(gSpare) : nullptr;
+}
 }  // namespace
 
 X11Painter::~X11Painter() {
+  Detach();
   std::lock_guard<std::mutex> lock(gSpareMutex);
-  if (mStageSize > gSpareSize) {
-    gSpareStage = std::move(mStage);
-    gSpareSize = mStageSize;
-  }
+  if (mStage && (!gSpare || mStage->Size() > gSpare->Size())) gSpare = std::move(mStage);
 }
 
 void X11Painter::ReleaseSpare() {
   std::lock_guard<std::mutex> lock(gSpareMutex);
-  gSpareStage.reset();
-  gSpareSize = 0;
+  gSpare.reset();
 }
 
 void X11Painter::PrepareSpare(int width, int height) {
   const size_t pixels = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
   {
     std::lock_guard<std::mutex> lock(gSpareMutex);
-    if (gSpareSize >= pixels) return;
+    if (gSpare && gSpare->Size() >= pixels) return;
   }
-  auto stage = std::make_unique_for_overwrite<unsigned[]>(pixels);
-  std::fill_n(stage.get(), pixels, 0u);  // the kernel gives the pages now, on this thread
+  std::unique_ptr<X11Stage> stage = X11Stage::Make(pixels, true);  // the pages given now, on this thread
   std::lock_guard<std::mutex> lock(gSpareMutex);
-  if (gSpareSize < pixels) {
-    gSpareStage = std::move(stage);
-    gSpareSize = pixels;
-  }
+  if (!gSpare || gSpare->Size() < pixels) gSpare = std::move(stage);
 }
 
 X11Painter::X11Painter(Display* display, int screen)
     : mDisplay(display), mVisual(DefaultVisual(display, screen)), mDepth(DefaultDepth(display, screen)) {
-  {
-    std::lock_guard<std::mutex> lock(gSpareMutex);
-    mStage = std::move(gSpareStage);
-    mStageSize = std::exchange(gSpareSize, 0);
-  }
   mMasks[0] = mVisual->red_mask;
   mMasks[1] = mVisual->green_mask;
   mMasks[2] = mVisual->blue_mask;
@@ -85,38 +79,76 @@ unsigned long X11Painter::PixelFor(unsigned argb) const {
   return pixel;
 }
 
+void X11Painter::ReadyStage(size_t pixels) {
+  if (mSentUnread) {
+    // The server reads a sent frame when it gets to it: not a pixel is
+    // written before it has.
+    XSync(mDisplay, False);
+    mSentUnread = false;
+  }
+  if (mStage && mStage->Size() >= pixels) return;
+  Detach();
+  // A stage readied since this painter was made (the first frame of an
+  // editor opened at once after create), or a new one.
+  mStage = TakeSpare(pixels);
+  if (!mStage) mStage = X11Stage::Make(pixels, false);
+}
+
+bool X11Painter::Attached() {
+  if (mAttached) return true;
+  if (mSharedRefused || !mStage || mStage->SharedId() < 0 || !mDirect) return false;
+  // A server elsewhere on the network, or one without the extension, cannot
+  // read this process's memory: the socket it is.
+  mSharedRefused = true;
+  if (!XShmQueryExtension(mDisplay)) return false;
+  mSegment.shmid = mStage->SharedId();
+  mSegment.shmaddr = reinterpret_cast<char*>(mStage->Pixels());
+  mSegment.readOnly = True;
+  XErrorTrap trap(mDisplay);
+  if (!XShmAttach(mDisplay, &mSegment) || !trap.Sync()) return false;
+  mSharedRefused = false;
+  mAttached = true;
+  return true;
+}
+
+void X11Painter::Detach() {
+  if (!mAttached) return;
+  XErrorTrap trap(mDisplay);
+  XShmDetach(mDisplay, &mSegment);
+  trap.Sync();
+  mAttached = false;
+  mSentUnread = false;
+}
+
 void X11Painter::Put(Drawable window, GC gc, const unsigned* bits, int rowSpan, int frameWidth, int frameHeight,
                      const ViewRect& area) {
   const ViewRect r = area.Intersect({0, 0, frameWidth, frameHeight});
   if (r.Empty() || !bits) return;
   const int w = r.W(), h = r.H();
-  const size_t pixels = static_cast<size_t>(w) * h;
-  if (mStageSize < pixels) {
-    // A stage readied since this painter was made (the first frame of an
-    // editor opened at once after create).
-    std::lock_guard<std::mutex> lock(gSpareMutex);
-    if (gSpareSize >= pixels) {
-      mStage = std::move(gSpareStage);
-      mStageSize = std::exchange(gSpareSize, 0);
-    }
-  }
-  if (mStageSize < pixels) {
-    mStage = std::make_unique_for_overwrite<unsigned[]>(pixels);
-    mStageSize = pixels;
-  }
-  XImage* image = XCreateImage(mDisplay, mVisual, mDepth, ZPixmap, 0, reinterpret_cast<char*>(mStage.get()),
-                               w, h, 32, w * 4);
+  ReadyStage(static_cast<size_t>(frameWidth) * frameHeight);
+  unsigned* stage = mStage->Pixels();
+  const bool shared = Attached();
+  XImage* image = shared ? XShmCreateImage(mDisplay, mVisual, mDepth, ZPixmap, reinterpret_cast<char*>(stage),
+                                           &mSegment, frameWidth, frameHeight)
+                         : XCreateImage(mDisplay, mVisual, mDepth, ZPixmap, 0, reinterpret_cast<char*>(stage),
+                                        frameWidth, frameHeight, 32, frameWidth * 4);
   if (!image) return;
-  for (int y = 0; y < h; ++y) {
-    const unsigned* src = bits + static_cast<size_t>(r.T + y) * rowSpan + r.L;
+  for (int y = r.T; y < r.B; ++y) {
+    const unsigned* src = bits + static_cast<size_t>(y) * rowSpan;
     if (mDirect) {
-      unsigned* dst = mStage.get() + static_cast<size_t>(y) * w;
-      for (int x = 0; x < w; ++x) dst[x] = __builtin_bswap32(src[x]);
+      unsigned* dst = stage + static_cast<size_t>(y) * frameWidth;
+      for (int x = r.L; x < r.R; ++x) dst[x] = __builtin_bswap32(src[x]);
     } else {
-      for (int x = 0; x < w; ++x) XPutPixel(image, x, y, PixelFor(src[x]));
+      for (int x = r.L; x < r.R; ++x) XPutPixel(image, x, y, PixelFor(src[x]));
     }
   }
-  XPutImage(mDisplay, window, gc, image, 0, 0, r.L, r.T, w, h);
+  if (shared) {
+    XShmPutImage(mDisplay, window, gc, image, r.L, r.T, r.L, r.T, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                 False);
+    mSentUnread = true;
+  } else {
+    XPutImage(mDisplay, window, gc, image, r.L, r.T, r.L, r.T, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  }
   image->data = nullptr;  // the stage owns the pixels
   XDestroyImage(image);
 }

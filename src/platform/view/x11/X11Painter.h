@@ -3,11 +3,13 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
 
 #include <cstddef>
 #include <memory>
 
 #include "ViewRecords.h"
+#include "X11Stage.h"
 
 class X11Painter {
  public:
@@ -23,9 +25,15 @@ class X11Painter {
   // frameWidth x frameHeight.
   void Put(Drawable window, GC gc, const unsigned* bits, int rowSpan, int frameWidth, int frameHeight,
            const ViewRect& r);
+  // The server lets go of the stage; called before the connection closes.
+  void Detach();
 
  private:
   unsigned long PixelFor(unsigned argbBytes) const;
+  // A stage for a whole frame of that many pixels, free to be written.
+  void ReadyStage(size_t pixels);
+  // Whether the server reads the stage in place from now on.
+  bool Attached();
 
   Display* mDisplay;
   Visual* mVisual;
@@ -33,9 +41,16 @@ class X11Painter {
   bool mDirect = false;  // 32-bit pixels with 8-bit channels where a byte swap puts them
   unsigned long mMasks[3];
   int mShifts[3];
-  // Every pixel of it is written before it is sent, so it is never cleared;
-  // a closed view leaves it to the next one, whose first frame then finds
-  // its pages in place instead of having the kernel zero fresh ones.
-  std::unique_ptr<unsigned[]> mStage;
-  size_t mStageSize = 0;
+  // Laid out as the frame is. Every pixel of it is written before it is
+  // sent, so it is never cleared; a closed view leaves it to the next one,
+  // whose first frame then finds its pages in place instead of having the
+  // kernel zero fresh ones.
+  std::unique_ptr<X11Stage> mStage;
+  // The stage as the server knows it, when it is a segment the server could
+  // attach: sent frames are read from it in place, not through the socket.
+  XShmSegmentInfo mSegment{};
+  bool mAttached = false;
+  bool mSharedRefused = false;
+  // A frame was sent from the segment and the server may not have read it yet.
+  bool mSentUnread = false;
 };
