@@ -29,6 +29,10 @@ void LibrarianBrowser::openBankForReceiving(const std::string& fileName) {
   MIDIMessageManager* manager = mHost->messageManager();
   // A busy worker drops the request: no bank is wanted then.
   if (!librarian || !manager || manager->isThreadRunning(JobThread::kRequest)) return;
+  // Until the folder's banks arrive the library only looks empty: a bank
+  // made now would be dropped by the arrival. The request waits for them
+  // and fills the bank shown then, as with any library that has banks.
+  if (!librarian->loaded()) return;
   const bool multi = mHost->multiMode();
   std::string name;
   {

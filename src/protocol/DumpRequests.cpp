@@ -121,6 +121,9 @@ void MIDIMessageSender::abandonLibraryRequest(bool reload) {
 
 void MIDIMessageSender::beginRequest() {
   plug->DisplayProcessingIndicator(true);
+  // What comes back is written into the library: into the banks the folder
+  // holds, not the empty library of the first moments after create.
+  if (mManager.patchLibrarian) mManager.patchLibrarian->waitUntilLoaded();
   ended = false;
   cancelRequested = false;
 }

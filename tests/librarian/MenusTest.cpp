@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <future>
+#include <mutex>
+#include <thread>
 
 #include "BrowserTestSupport.h"
 #include "EditMenus.h"
@@ -549,5 +553,34 @@ TEST_F(EmptyLibraryTest, WhatAPickWritesIntoTheLibraryLandsInANewBankOfTheLibrar
   view->mouseDown(upper.L + 1, upper.T + 1, false, true);
   host.jobs();
   EXPECT_EQ(library().bankCount(kSoundList), 1);
+}
+
+// In the first moments after create the folder's banks are still being read
+// on a worker: the library only looks empty, and no bank is made for what
+// is received (the arrival would drop it).
+TEST_F(EmptyLibraryTest, NoBankIsMadeWhileTheFoldersBanksAreStillArriving) {
+  writeFile(host.data.patches() / "Kept.syx", soundFile("Kept", 100, "Bass"));
+  std::promise<void> reading;
+  std::shared_future<void> released = reading.get_future().share();
+  std::promise<void> release;
+  std::shared_future<void> go = release.get_future().share();
+  const auto test = std::this_thread::get_id();
+  std::once_flag once;
+  library().hooks.debugLog = [&, test](const std::string&) {
+    if (std::this_thread::get_id() == test) return;
+    std::call_once(once, [&] { reading.set_value(); });
+    go.wait();  // the worker holds here, mid-read
+  };
+  library().loadSharedPatchesInBackground(host.data.patchesStr());
+  released.wait();
+  ASSERT_FALSE(library().loaded());
+  browser.openBankForReceiving();
+  EXPECT_EQ(library().bankCount(kSoundList), 0);
+  EXPECT_EQ(host.state.upperPatchFile, "");
+  release.set_value();
+  library().waitUntilLoaded();
+  ASSERT_EQ(library().bankCount(kSoundList), 1);
+  EXPECT_EQ(library().bankAt(kSoundList, 0)->fileName, "Kept.syx");
+  EXPECT_FALSE(std::filesystem::exists(host.data.patches() / "Received Sounds.syx"));
 }
 }  // namespace
