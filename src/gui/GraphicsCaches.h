@@ -43,7 +43,7 @@ class FontStorage {
   void Add(const Key& key, std::unique_ptr<LICE_IFont> font);
   int Count();
   void Clear();
-  // Held while a font is looked up and created, so one key makes one font.
+  // Held while a made font is added, so one key keeps one font.
   WDL_Mutex& Mutex() { return mMutex; }
 
  private:

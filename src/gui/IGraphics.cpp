@@ -38,6 +38,7 @@ struct SpareDraw {
   SpareDraw() { SWELL_GdiInit(); }
   std::mutex mutex;
   std::unique_ptr<LICE_SysBitmap> bitmap;
+  bool making = false;  // one thread makes it; instances made together do not each
 
   bool fits(int width, int height) const {
     return bitmap && bitmap->getWidth() == width && bitmap->getHeight() == height;
@@ -65,18 +66,19 @@ void IGraphics::PrepareFirstFrame() {
   SpareDraw& spare = TheSpareDraw();
   {
     std::lock_guard<std::mutex> lock(spare.mutex);
-    if (spare.fits(mWidth, mHeight)) return;
+    if (spare.fits(mWidth, mHeight) || spare.making) return;
+    spare.making = true;
   }
   auto made = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
   if (LICE_pixel* bits = made->getBits())
     std::fill_n(bits, size_t(made->getRowSpan()) * size_t(std::max(mHeight, 0)), LICE_pixel(0));
   std::lock_guard<std::mutex> lock(spare.mutex);
   spare.bitmap = std::move(made);
+  spare.making = false;
 }
 
 void IGraphics::PrepDraw() {
-  mDrawBitmap = TakeSpareDrawBitmap(mWidth, mHeight);
-  if (!mDrawBitmap) mDrawBitmap = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
+  mDrawBitmap = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
   mTmpBitmap = std::make_unique<LICE_MemBitmap>(0, 0, 4);
 }
 
@@ -195,6 +197,12 @@ bool IGraphics::IsDirty(IRECT* r) {
 bool IGraphics::Draw(IRECT* r) {
   if (mControls.empty() && mLayers.empty()) return true;
   if (!mDrawBitmap) PrepDraw();
+  if (!mFrameDrawn) {
+    // The frame made at attach has no pages yet; one readied ahead has them
+    // all. An instance whose editor never opens holds no frame's pages.
+    if (auto spare = TakeSpareDrawBitmap(mWidth, mHeight)) mDrawBitmap = std::move(spare);
+    mFrameDrawn = true;
+  }
   if (mStrict) DrawStrict(*r);
   else DrawDirtyControls();
   for (auto& layer : mLayers) layer->Draw(this, &mDrawRECT);
@@ -250,6 +258,12 @@ bool IGraphics::IsCoveredInPass(const IControl* control) const {
 }
 
 void IGraphics::PrepareAhead() {
+  {
+    // Ready already, or being readied by an instance made just before.
+    SpareDraw& spare = TheSpareDraw();
+    std::lock_guard<std::mutex> lock(spare.mutex);
+    if (FontMade(IText()) && (spare.fits(mWidth, mHeight) || spare.making)) return;
+  }
   // fontconfig's first look reads its whole configuration: the default
   // style's font has it done before any text is drawn or edited.
   mPredecoders.emplace_back([this] {
@@ -271,12 +285,12 @@ void IGraphics::PredecodeShownImages() {
   ForEachDrawn(all, [&](IControl* control) {
     if (std::binary_search(covered.begin(), covered.end(), control)) return;
     control->ForEachImage([&](const IBitmap& bitmap) {
-      if (!bitmap.mData && bitmap.mId >= 0 &&
+      if (!bitmap.mData && bitmap.mId >= 0 && !ImageDecoded(bitmap.mId) &&
           std::none_of(images.begin(), images.end(), [&](const Image& i) { return i.id == bitmap.mId; }))
         images.push_back({bitmap.mId, long(bitmap.W) * bitmap.H});
     });
     const IText& text = *control->GetIText();
-    if (!text.mCached && std::none_of(texts.begin(), texts.end(), [&](const IText& t) {
+    if (!text.mCached && !FontMade(text) && std::none_of(texts.begin(), texts.end(), [&](const IText& t) {
           return t.mSize == text.mSize && t.mStyle == text.mStyle && t.mOrientation == text.mOrientation &&
                  std::strcmp(t.mFont, text.mFont) == 0;
         }))
@@ -284,18 +298,20 @@ void IGraphics::PredecodeShownImages() {
   });
   // The largest first, so that the last to finish is a small one.
   std::stable_sort(images.begin(), images.end(), [](const Image& a, const Image& b) { return a.pixels > b.pixels; });
+  // A further instance finds everything made: it starts no thread.
+  const size_t tasks = images.size() + (texts.empty() ? 0 : 1);
+  const size_t threads = std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 3, tasks});
   // Task 0 makes the fonts, the others decode one image each.
-  auto tasks = std::make_shared<std::atomic<size_t>>(0);
-  auto work = [this, tasks, images = std::move(images), texts = std::move(texts)] {
+  auto next = std::make_shared<std::atomic<size_t>>(0);
+  auto work = [this, next, images = std::move(images), texts = std::move(texts)] {
     pthread_setname_np(pthread_self(), "tvx images");
-    for (size_t task; !mStopPredecoding && (task = (*tasks)++) <= images.size();) {
+    for (size_t task; !mStopPredecoding && (task = (*next)++) <= images.size();) {
       if (task == 0)
         for (const IText& text : texts) SharedFont(text);
       else
         getImageById(images[task - 1].id);
     }
   };
-  const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 3);
   for (size_t i = 0; i < threads; ++i) mPredecoders.emplace_back(work);
 }
 

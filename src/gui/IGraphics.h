@@ -172,6 +172,8 @@ class IGraphics {
   // The process's font for a text style, made on first use; the style's own
   // cached pointer is left alone, so any thread may ask.
   static LICE_IFont* SharedFont(const IText& style);
+  static bool FontMade(const IText& style);
+  static bool ImageDecoded(int id);
   bool DrawIText(IText* text, const char* str, IRECT* r, bool measure = false);
 
   // Drawing operations, clipped as the raster library and the draw
@@ -251,6 +253,7 @@ class IGraphics {
   std::unique_ptr<IControl> mKeyCatcher;
   ParamControlIndex mParamControls;
   std::vector<const IControl*> mCoveredInPass;
+  bool mFrameDrawn = false;
   std::atomic<bool> mStopPredecoding{false};
   std::vector<std::thread> mPredecoders;
 };

@@ -260,29 +260,41 @@ LICE_IFont* IGraphics::CacheFont(IText* text) {
   return font;
 }
 
-LICE_IFont* IGraphics::SharedFont(const IText& style) {
-  const IText* text = &style;
-  FontStorage::Key key{text->mSize, text->mOrientation, text->mStyle, {}};
-  std::memcpy(key.name, text->mFont, sizeof(key.name));
+namespace {
+FontStorage::Key FontKey(const IText& text) {
+  FontStorage::Key key{text.mSize, text.mOrientation, text.mStyle, {}};
+  std::memcpy(key.name, text.mFont, sizeof(key.name));
   key.name[sizeof(key.name) - 1] = 0;
-  WDL_MutexLock lock(&s_fontCache.Mutex());
-  LICE_IFont* font = s_fontCache.Find(key);
-  if (!font) {
-    const int h = std::max(text->mSize, 2);
-    auto cached = std::make_unique<LICE_CachedFont>();
-    HGDIOBJ__* system = MakeSystemFont(text, h);
-    if (!system) return nullptr;
-    cached->SetFromHFont(system, LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_FORCE_NATIVE);
-    const int lineHeight = cached->GetLineHeight();
-    if (lineHeight != h && lineHeight > 0) {
-      const int corrected = int(double(h) * h / lineHeight + 0.5);
-      HGDIOBJ__* second = MakeSystemFont(text, corrected);
-      if (!second) return nullptr;
-      cached->SetFromHFont(second, LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_FORCE_NATIVE);
-    }
-    font = cached.get();
-    s_fontCache.Add(key, std::move(cached));
+  return key;
+}
+}  // namespace
+
+bool IGraphics::ImageDecoded(int id) { return s_bitmapCache.Find(id) != nullptr; }
+
+bool IGraphics::FontMade(const IText& style) { return s_fontCache.Find(FontKey(style)) != nullptr; }
+
+LICE_IFont* IGraphics::SharedFont(const IText& style) {
+  const FontStorage::Key key = FontKey(style);
+  if (LICE_IFont* font = s_fontCache.Find(key)) return font;
+  // Made with no lock held: a thread only asking whether a font is there
+  // (or drawing with another) never waits for fontconfig.
+  const int h = std::max(style.mSize, 2);
+  auto made = std::make_unique<LICE_CachedFont>();
+  HGDIOBJ__* system = MakeSystemFont(&style, h);
+  if (!system) return nullptr;
+  made->SetFromHFont(system, LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_FORCE_NATIVE);
+  const int lineHeight = made->GetLineHeight();
+  if (lineHeight != h && lineHeight > 0) {
+    const int corrected = int(double(h) * h / lineHeight + 0.5);
+    HGDIOBJ__* second = MakeSystemFont(&style, corrected);
+    if (!second) return nullptr;
+    made->SetFromHFont(second, LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_FORCE_NATIVE);
   }
+  // One key keeps one font: a thread that made it meanwhile wins.
+  WDL_MutexLock lock(&s_fontCache.Mutex());
+  if (LICE_IFont* font = s_fontCache.Find(key)) return font;
+  LICE_IFont* font = made.get();
+  s_fontCache.Add(key, std::move(made));
   return font;
 }
 

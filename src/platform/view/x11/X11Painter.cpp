@@ -23,6 +23,7 @@ namespace {
 // The stage of the last painter that went, kept for the next.
 std::mutex gSpareMutex;
 std::unique_ptr<X11Stage> gSpare;
+bool gSpareMaking = false;  // one thread makes it; instances made together do not each
 
 std::unique_ptr<X11Stage> TakeSpare(size_t pixels) {
   std::lock_guard<std::mutex> lock(gSpareMutex);
@@ -45,10 +46,12 @@ void X11Painter::PrepareSpare(int width, int height) {
   const size_t pixels = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
   {
     std::lock_guard<std::mutex> lock(gSpareMutex);
-    if (gSpare && gSpare->Size() >= pixels) return;
+    if ((gSpare && gSpare->Size() >= pixels) || gSpareMaking) return;
+    gSpareMaking = true;
   }
   std::unique_ptr<X11Stage> stage = X11Stage::Make(pixels, true);  // the pages given now, on this thread
   std::lock_guard<std::mutex> lock(gSpareMutex);
+  gSpareMaking = false;
   if (!gSpare || gSpare->Size() < pixels) gSpare = std::move(stage);
 }
 
