@@ -127,7 +127,7 @@ bool FolderMenuControl::refreshFolderStructure(int selection, std::string fileNa
       buildFolderTree(selection, fileName, folderName);
     const int count = librarian->bankCount(bankList());
     for (int i = 0; i < count; ++i) {
-      const auto bank = librarian->bankAt(bankList(), i);
+      const auto bank = librarian->bankHeaderAt(bankList(), i);
       if (bank && bank->folderName == folderName && bank->fileName == fileName) matches.push_back(i);
     }
   }
@@ -233,7 +233,7 @@ void FolderMenuControl::checkMenuItemAlone(int index) {
   PatchLibrarian* librarian = host().librarian();
   if (!librarian) return;
   auto lock = librarian->lock();
-  const auto bank = librarian->bankAt(bankList(), index);
+  const auto bank = librarian->bankHeaderAt(bankList(), index);
   if (!bank) return;
   clearAllTicks();
   bool ticked = false;
@@ -270,7 +270,7 @@ int FolderMenuControl::doPopupMenu(int& selection) {
       auto lock = librarian->lock();
       const int count = librarian->bankCount(bankList());
       for (int b = 0; b < count; ++b) {
-        const auto bank = librarian->bankAt(bankList(), b);
+        const auto bank = librarian->bankHeaderAt(bankList(), b);
         if (bank && bank->folderName == pickedFolder && bank->fileName == pickedText) {
           selection = b;
           break;

@@ -95,7 +95,7 @@ void LibrarianBrowser::showPaneBank(int pane, int index) {
 void LibrarianBrowser::showLowerBank(int index) {
   PatchLibrarian* librarian = mHost->librarian();
   if (!librarian) return;
-  const auto bank = librarian->bankAt(kCategoryList, index);
+  const auto bank = librarian->bankHeaderAt(kCategoryList, index);
   if (!bank) return;
   {
     BrowseState& state = mHost->browseState();

@@ -209,7 +209,7 @@ void Tarnivex::buildBankSelectionList(int listParam, const char* name, int pane)
     const int list = patchLibrarian->librarianMode == 1 ? kMultiList : kSoundList;
     const int count = patchLibrarian->bankCount(list);
     for (int i = 0; i < count; ++i) {
-      const auto bank = patchLibrarian->bankAt(list, i);
+      const auto bank = patchLibrarian->bankHeaderAt(list, i);
       fileNames.push_back(bank ? bank->fileName : std::string());
       folders.push_back(bank ? bank->folderName : std::string());
     }

@@ -208,6 +208,9 @@ TEST_F(LibraryPageTest, BankNamesHeadThePanesAndTheCategoriesAreListed) {
   ASSERT_FALSE(list->IsHidden());
   PatchLibrarian& librarian = *plug->patchLibrarian;
   ASSERT_EQ(librarian.bankCount(kCategoryList), 3);
+  // Listing the categories made no copy of their sounds: a category bank's
+  // entries are made when it is shown.
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(librarian.bankHeaderAt(kCategoryList, i)->patches.empty()) << i;
   const IRECT* r = list->GetRECT();
   const int lineHeight = 14;
   clickAt(r->L + 20, r->T + 2 * lineHeight + lineHeight / 2);
