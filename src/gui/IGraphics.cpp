@@ -258,17 +258,19 @@ bool IGraphics::IsCoveredInPass(const IControl* control) const {
 }
 
 void IGraphics::PrepareAhead() {
+  static std::atomic<bool> lookupReady{false};
   {
     // Ready already, or being readied by an instance made just before.
     SpareDraw& spare = TheSpareDraw();
     std::lock_guard<std::mutex> lock(spare.mutex);
-    if (FontMade(IText()) && (spare.fits(mWidth, mHeight) || spare.making)) return;
+    if (lookupReady && (spare.fits(mWidth, mHeight) || spare.making)) return;
   }
   // fontconfig's first look reads its whole configuration: the default
-  // style's font has it done before any text is drawn or edited.
+  // style's lookup has it done before any text is drawn or edited.
   mPredecoders.emplace_back([this] {
     pthread_setname_np(pthread_self(), "tvx images");
-    if (!mStopPredecoding) SharedFont(IText());
+    if (!mStopPredecoding) PrepareFontLookup(IText());
+    lookupReady = true;
     if (!mStopPredecoding) PrepareFirstFrame();
   });
 }

@@ -172,6 +172,9 @@ class IGraphics {
   // The process's font for a text style, made on first use; the style's own
   // cached pointer is left alone, so any thread may ask.
   static LICE_IFont* SharedFont(const IText& style);
+  // Has fontconfig find the style's font file, on any thread: the slow part
+  // of a first SharedFont, done ahead.
+  static void PrepareFontLookup(const IText& style);
   static bool FontMade(const IText& style);
   static bool ImageDecoded(int id);
   bool DrawIText(IText* text, const char* str, IRECT* r, bool measure = false);

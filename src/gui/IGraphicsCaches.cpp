@@ -276,8 +276,8 @@ bool IGraphics::FontMade(const IText& style) { return s_fontCache.Find(FontKey(s
 LICE_IFont* IGraphics::SharedFont(const IText& style) {
   const FontStorage::Key key = FontKey(style);
   if (LICE_IFont* font = s_fontCache.Find(key)) return font;
-  // Made with no lock held: a thread only asking whether a font is there
-  // (or drawing with another) never waits for fontconfig.
+  // Made with no lock held: a thread drawing with another font never waits
+  // for this one.
   const int h = std::max(style.mSize, 2);
   auto made = std::make_unique<LICE_CachedFont>();
   HGDIOBJ__* system = MakeSystemFont(&style, h);
@@ -296,6 +296,10 @@ LICE_IFont* IGraphics::SharedFont(const IText& style) {
   LICE_IFont* font = made.get();
   s_fontCache.Add(key, std::move(made));
   return font;
+}
+
+void IGraphics::PrepareFontLookup(const IText& style) {
+  SWELL_PrepareFontLookup(style.mFont, style.mStyle == IText::kStyleBold, style.mStyle == IText::kStyleItalic);
 }
 
 bool IGraphics::DrawIText(IText* text, const char* str, IRECT* r, bool measure) {

@@ -1,6 +1,7 @@
 #include "CachedFont.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -14,10 +15,12 @@
 namespace {
 // Made on first use; a font made earlier than it would find it gone at
 // exit, so process-wide font holders make one font first.
+// Glyphs are rendered into it on the drawing thread only; a font may be made
+// on any thread, as making one reads its metrics in a context of its own.
 struct Scratch {
   Scratch() { SWELL_GdiInit(); }
   std::unique_ptr<LICE_SysBitmap> glyphs, native;
-  int refcnt = 0;
+  std::atomic<int> refcnt{0};
 };
 Scratch& TheScratch()
 {
@@ -119,12 +122,8 @@ void LICE_CachedFont::SetFromHFont(HGDIOBJ__* font, int flags)
   m_flags = flags;
   m_font = font;
   if (font) {
-    if (!TheScratch().glyphs) TheScratch().glyphs = std::make_unique<LICE_SysBitmap>(0, 0);
-    if (TheScratch().glyphs->getWidth() < 256 || TheScratch().glyphs->getHeight() < 256) {
-      TheScratch().glyphs->resize(256, 256);
-      PrepareScratchContext(TheScratch().glyphs.get());
-    }
-    HDC dc = TheScratch().glyphs->getDC();
+    LICE_SysBitmap probe(1, 1);
+    HDC dc = probe.getDC();
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRIC tm{};
     GetTextMetrics(dc, &tm);

@@ -10,14 +10,28 @@
 #include "GdiRecords.h"
 
 namespace {
-// Face names resolved once to the file fontconfig picked.
+// Face names resolved once to the file fontconfig picked. fontconfig runs
+// with no lock held: a lookup made ahead on another thread never holds up one
+// for a font being drawn.
 std::string ResolvedFile(const std::string& name) {
-  static std::recursive_mutex mutex;
+  static std::mutex mutex;
   static std::map<std::string, std::string> files;
-  std::lock_guard<std::recursive_mutex> lock(mutex);
-  auto it = files.find(name);
-  if (it == files.end()) it = files.emplace(name, ResolveFontFile(name)).first;
-  return it->second;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (const auto it = files.find(name); it != files.end()) return it->second;
+  }
+  std::string file = ResolveFontFile(name);
+  std::lock_guard<std::mutex> lock(mutex);
+  return files.emplace(name, std::move(file)).first->second;
+}
+
+// The face name CreateFont looks up.
+std::string FaceName(const char* face, bool bold, bool italic) {
+  std::string name(face ? face : "");
+  if (name.size() > 899) name.resize(899);
+  if (bold) name += " Bold";
+  if (italic) name += " Italic";
+  return name;
 }
 
 // The face of a context's text when no font is selected.
@@ -107,14 +121,17 @@ void DrawLineText(HDC ctx, FontFace& face, const std::string& line, float x, int
 }
 }  // namespace
 
+void SWELL_PrepareFontLookup(const char* face, bool bold, bool italic) {
+  const std::string name = FaceName(face, bold, italic);
+  if (!name.empty()) ResolvedFile(name);
+  ResolvedFile("DejaVu Sans");  // every lookup that finds nothing falls back to it
+}
+
 HFONT CreateFont(int height, int width, int, int orientation, int weight, char italic, char, char, char, char, char,
                  char quality, char, const char* face) {
   int size = std::abs(height ? height : width);
   if (size > 8192 || size < 2) size = 10;
-  std::string name(face ? face : "");
-  if (name.size() > 899) name.resize(899);
-  if (weight >= 700) name += " Bold";
-  if (italic) name += " Italic";
+  const std::string name = FaceName(face, weight >= 700, italic);
   std::shared_ptr<FontFace> fontFace = name.empty() ? nullptr : OpenFontFile(ResolvedFile(name), size);
   if (!fontFace) fontFace = OpenFontFile(ResolvedFile("DejaVu Sans"), size);
   HGDIOBJ__* font = NewObject(HGDIOBJ__::kFont);

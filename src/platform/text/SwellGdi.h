@@ -36,6 +36,9 @@ constexpr const char* kFixedFontName = "Tarnivex Fixed";
 // at exit releases contexts or fonts calls it in its constructor, so those
 // records are torn down after it.
 void SWELL_GdiInit();
+// Has fontconfig find the file CreateFont would open for that face, weight
+// and slant, and keeps the answer; safe on any thread.
+void SWELL_PrepareFontLookup(const char* face, bool bold, bool italic);
 
 HDC SWELL_CreateMemContext(HDC reference, int w, int h);
 // Wraps a paint target; this system paints only into memory contexts, so
