@@ -35,10 +35,11 @@ int findPort(const std::vector<std::string>& list, const std::string& name) {
 
 // A port layer that has not looked at the system's ports yet (the process's
 // JACK client is still opening) takes a stored name as it is and connects
-// it when it can; the menu then shows the name.
+// it when it can; the menu then shows the name. A project's "no port" is
+// no name: taken as one, it would close the port the settings file opened.
 int Tarnivex::openUnlisted(bool output, const std::string& name) {
   MidiPortList* port = output ? static_cast<MidiPortList*>(mMidiOut.get()) : mMidiIn.get();
-  if (name.empty() || !port) return 0;
+  if (!namesAPort(name) || !port) return 0;
   if (port->portsListed()) {  // looked since the list was made: only a port it saw
     bool live = false;
     try {

@@ -88,12 +88,11 @@ int readSection(const ByteChunk& chunk, int startPos, bool full, int automatable
 }
 
 std::string orSetName(const std::string& text) { return text.empty() ? "Set Name" : text; }
+}  // namespace
 
-// What a project holds where no port was chosen.
-bool namesAPort(const std::string& name) {
+bool Tarnivex::namesAPort(const std::string& name) {
   return !name.empty() && name != "Set Name" && name != "Select MIDI Device";
 }
-}  // namespace
 
 void Tarnivex::adoptStoredPortName(bool output, const std::string& name) {
   // A port open now stays the choice; with none open the project's name is,

@@ -106,6 +106,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // The device menu's texts and value from the port list as it is now.
   void showPortList(bool output);
   int openUnlisted(bool output, const std::string& name);
+  // False for what a project holds where no port was chosen.
+  static bool namesAPort(const std::string& name);
   int reopenMidiIn(const std::string& name);
   // The port names the user chose (in a menu, the settings file or a
   // project), kept whether or not those ports are there now; "" for none.

@@ -28,12 +28,16 @@ class Writer {
     return writer;
   }
 
+  // Each run of the thread has its number, and a stop is asked of a run: a
+  // hold taken while the last release is still ending starts the next run
+  // and leaves that stop as it is, so the release is not kept waiting for
+  // the new holder. The next run writes only once the previous has ended,
+  // so lines keep their order.
   void hold() {
     std::lock_guard<std::mutex> lock(mMutex);
     if (mHolders++ > 0) return;
-    if (mThread.joinable()) mThread.join();  // a previous run has ended
-    mStopping = false;
-    mThread = std::thread([this] { run(); });
+    const unsigned long run = ++mRuns;
+    mThread = std::thread([this, run] { this->run(run); });
   }
 
   void release() {
@@ -41,7 +45,7 @@ class Writer {
     {
       std::lock_guard<std::mutex> lock(mMutex);
       if (mHolders == 0 || --mHolders > 0) return;
-      mStopping = true;
+      mStopAsked = mRuns;
       ending = std::move(mThread);
     }
     mChanged.notify_all();
@@ -77,7 +81,7 @@ class Writer {
   ~Writer() {
     {
       std::lock_guard<std::mutex> lock(mMutex);
-      mStopping = true;
+      mStopAsked = mRuns;
     }
     mChanged.notify_all();
     if (mThread.joinable()) mThread.join();
@@ -88,7 +92,7 @@ class Writer {
 
   // Writes all of bytes unless standard output stays full past the bound
   // (stopping) or fails; false then.
-  bool writeOut(const char* bytes, size_t size, bool stopping) {
+  bool writeOut(const char* bytes, size_t size, bool stopping, unsigned long run) {
     int waited = 0;
     while (size > 0) {
       pollfd out{STDOUT_FILENO, POLLOUT, 0};
@@ -99,7 +103,7 @@ class Writer {
         if (stopping && waited >= kFinalDrainMs) return false;
         if (!stopping) {
           std::lock_guard<std::mutex> lock(mMutex);
-          if (mStopping) stopping = true;
+          if (mStopAsked >= run) stopping = true;
         }
         continue;
       }
@@ -115,23 +119,27 @@ class Writer {
     return true;
   }
 
-  void run() {
+  void run(unsigned long run) {
     pthread_setname_np(pthread_self(), "tvx trace");
     std::unique_lock<std::mutex> lock(mMutex);
+    mChanged.wait(lock, [&] { return mEnded + 1 >= run; });
     for (;;) {
-      mChanged.wait(lock, [this] { return mStopping || !mPending.empty() || mDroppedUnreported > 0; });
+      const auto stopAsked = [&] { return mStopAsked >= run; };
+      mChanged.wait(lock, [&] { return stopAsked() || !mPending.empty() || mDroppedUnreported > 0; });
       if (mPending.empty() && mDroppedUnreported > 0) {
         const std::string note =
             "Plug-in trace: " + std::to_string(mDroppedUnreported) + " lines left out: standard output did not keep up\n";
         mDroppedUnreported = 0;
         lock.unlock();
-        writeOut(note.data(), note.size(), false);
+        writeOut(note.data(), note.size(), false, run);
         lock.lock();
         continue;
       }
       if (mPending.empty()) {
-        if (mStopping) return;
-        continue;
+        if (!stopAsked()) continue;
+        mEnded = run;
+        mChanged.notify_all();
+        return;
       }
       // Whole lines where it can, so a line is not split by a drop.
       size_t take = std::min(mPending.size(), kWriteBytes);
@@ -141,9 +149,9 @@ class Writer {
       }
       const std::string chunk = mPending.substr(0, take);
       mPending.erase(0, take);
-      const bool stopping = mStopping;
+      const bool stopping = stopAsked();
       lock.unlock();
-      const bool written = writeOut(chunk.data(), chunk.size(), stopping);
+      const bool written = writeOut(chunk.data(), chunk.size(), stopping, run);
       lock.lock();
       mWritten += chunk.size();
       if (!written) {
@@ -163,7 +171,7 @@ class Writer {
   size_t mDroppedUnreported = 0;
   unsigned long long mQueued = 0;   // bytes taken into the buffer, ever
   unsigned long long mWritten = 0;  // of them, written (or given up on)
-  bool mStopping = false;
+  unsigned long mRuns = 0, mStopAsked = 0, mEnded = 0;  // thread runs started, asked to stop, ended
   std::thread mThread;
 };
 }  // namespace

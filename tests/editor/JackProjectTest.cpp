@@ -1,6 +1,7 @@
 // The built plug-in in the test host, on real JACK ports: the settings file
 // names the instrument's ports, a saved project brings them back by name.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -64,6 +65,26 @@ class JackProjectTest : public JackTest {
   const Bytes tempo = {0xF0, 0x3E, 0x10, 0x00, 0x21, 0x00, 0x05, 55, 0xF7};
 };
 
+// Holds the machine-wide turn every JACK client of this program opens under
+// (tests/midi/JackClientLock.cpp): while it lives, the plug-in's client
+// cannot open, so it has not looked at the ports.
+class ClientOpeningHeld {
+ public:
+  ClientOpeningHeld()
+      : mFile(open((std::filesystem::temp_directory_path() / "tarnivex-jack-client.lock").c_str(),
+                   O_RDONLY | O_CREAT | O_CLOEXEC, 0666)) {
+    if (mFile >= 0) flock(mFile, LOCK_EX);
+  }
+  ~ClientOpeningHeld() {
+    if (mFile >= 0) close(mFile);
+  }
+  ClientOpeningHeld(const ClientOpeningHeld&) = delete;
+  ClientOpeningHeld& operator=(const ClientOpeningHeld&) = delete;
+
+ private:
+  int mFile;
+};
+
 TEST_F(JackProjectTest, SettingsOpenThePortsAndAProjectReopensThemByName) {
   std::vector<uint8_t> project;
   {
@@ -92,6 +113,31 @@ TEST_F(JackProjectTest, SettingsOpenThePortsAndAProjectReopensThemByName) {
   EXPECT_TRUE(arrived(tempo));
   EXPECT_EQ(fresh.GetChunk(true), project);
   fresh.Close();
+}
+
+// A DAW restores a project saved with no port chosen right after it creates
+// the plug-in, before the process's JACK client has looked at the ports (the
+// first instance of a process): the ports the settings file opened stay
+// open, and the instrument is reached.
+TEST_F(JackProjectTest, AProjectWithNoPortKeepsTheSettingsPortsWhileTheClientHasNotLooked) {
+  TestHost host;
+  ASSERT_TRUE(host.Loaded()) << host.LoadError();
+  {
+    ClientOpeningHeld held;
+    ASSERT_NE(host.Create(), nullptr);
+    host.Dispatch(effOpen);
+    const std::vector<uint8_t> project = host.GetChunk(true);
+    host.Close();
+    ASSERT_NE(std::string(project.begin(), project.end()).find("Select MIDI Device"), std::string::npos);
+    writeSettings(peer->InPortName(), peer->OutPortName());
+    ASSERT_NE(host.Create(), nullptr);
+    host.Dispatch(effOpen);
+    ASSERT_EQ(host.SetChunk(true, project), 1);
+  }
+  peer->AwaitListener();
+  host.RunBlock(TestHost::Process::kDoubleReplacing, 64, 0.0);
+  EXPECT_TRUE(arrived(tempo));
+  host.Close();
 }
 // Saved while the instrument is off, the project keeps the ports the user
 // chose in the settings file; loaded with the instrument on, the ports are

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <regex>
 #include <thread>
 
@@ -160,5 +162,49 @@ TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReport
   EXPECT_NE(text.find(report), std::string::npos);
   EXPECT_EQ(text.find("Plug-in trace:"), text.rfind("Plug-in trace:"));  // once
   EXPECT_EQ(text.find("Plug-in trace:") % line.size(), 0u);               // between whole lines
+}
+// A hold taken while the last one is being let go (a closing instance's,
+// as a close-time sender's thread starts) must not keep the one letting go
+// waiting for the new holder: that is the host's thread in effClose. The
+// writer waits in a write to a standard output nobody reads, so it sees the
+// release only at its next look.
+TEST(TraceOutputTest, AHoldTakenWhileTheLastIsLetGoKeepsNobodyWaiting) {
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0);
+  fcntl(ends[1], F_SETPIPE_SZ, 4096);
+  const std::string filler(4096, 'x');
+  while (write(ends[1], filler.data(), filler.size()) > 0) {
+  }
+  dup2(ends[1], STDOUT_FILENO);
+  close(ends[1]);
+  struct Restore {
+    int saved, readEnd;
+    ~Restore() {
+      dup2(saved, STDOUT_FILENO);
+      close(saved);
+      close(readEnd);
+    }
+  } restore{saved, ends[0]};
+
+  auto held = std::make_unique<TraceOutput::Hold>();
+  for (int round = 0; round < 8; ++round) {
+    for (int i = 0; i < 100; ++i) TraceOutput::print("Plug-in MIDI Out (sysex | 6 bytes | F0 f0 3e 10 00 04 f7 F7)\n");
+    std::promise<void> going, released;
+    std::thread letGo([&] {
+      going.set_value();
+      held.reset();
+      released.set_value();
+    });
+    going.get_future().wait();
+    auto next = std::make_unique<TraceOutput::Hold>();
+    const bool done = released.get_future().wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!done) next.reset();  // lets the release end, so the thread can be joined
+    letGo.join();
+    ASSERT_TRUE(done) << "round " << round;
+    held = std::move(next);
+  }
+  held.reset();
 }
 }  // namespace
