@@ -24,7 +24,9 @@ std::string promptFile(IGraphics* graphics, int action, std::string& folder, con
 
 void Tarnivex::attachPatchLibrarian() {
   LibraryHooks& hooks = patchLibrarian->hooks;
-  hooks.debugLog = [this](const std::string& line) { debugLog(line); };
+  // Called from the library's worker while the object may still be under
+  // construction: no virtual dispatch.
+  hooks.debugLog = [this](const std::string& line) { Tarnivex::debugLog(line); };
   hooks.multiMode = [this] { return multiMode.load(); };
   hooks.promptForFile = [this](int action, std::string& folder, const std::string& name,
                                const std::string& extensions) {
