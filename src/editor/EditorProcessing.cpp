@@ -58,7 +58,11 @@ void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
   // A host hands a block's events over before the block: the silence due
   // after a reset goes first, or it would cut the notes that start the song.
   if (!fromDevice) silenceAfterResetIfDue();
-  if (processing || editorBusy) return;
+  if (processing || editorBusy) {
+    // Not sent while a job or a transfer has the instrument, but never in silence.
+    if (!fromDevice && msg->StatusMsg() != IMidiMsg::kNone && midiSendThread) midiSendThread->countIgnored();
+    return;
+  }
   if (fromDevice && masterKeyboard) return;
   if (msg->StatusMsg() == IMidiMsg::kNone) return;
   if (msg->Channel() == GetParam(kGlobalMidiChannel)->Int() - 1) return;

@@ -150,7 +150,7 @@ bool MidiSendThread::flush(int boundMs) {
 
 void MidiSendThread::run() {
   pthread_setname_np(pthread_self(), "tvx midi out");
-  uint64_t droppedReported = 0;
+  uint64_t droppedReported = 0, ignoredReported = 0;
   for (;;) {
     mWake.acquire();
     if (mStopping) return;
@@ -194,6 +194,12 @@ void MidiSendThread::run() {
                      " messages of the audio thread not sent: its queue was full");
       mPlug.showStatusText(("MIDI Out: " + std::to_string(dropped) + " messages lost").c_str());
       droppedReported = dropped;
+    }
+    if (const uint64_t ignored = mIgnored.load(std::memory_order_relaxed); ignored != ignoredReported) {
+      mPlug.debugLog("MIDI OUT: " + std::to_string(ignored - ignoredReported) +
+                     " host messages not sent: the editor was busy sending");
+      mPlug.showStatusText(("MIDI Out: " + std::to_string(ignored) + " host messages not sent while busy").c_str());
+      ignoredReported = ignored;
     }
   }
 }

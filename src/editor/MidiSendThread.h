@@ -95,6 +95,13 @@ class MidiSendThread {
   bool flush(int boundMs = 10000);
   // Records of the real-time side dropped because the queue was full.
   uint64_t dropped() const { return mDropped.load(std::memory_order_relaxed); }
+  // A host message the editor did not send, being busy (a job's overlay or
+  // a transfer); counted here and reported from this thread. Any thread.
+  void countIgnored() {
+    mIgnored.fetch_add(1, std::memory_order_relaxed);
+    mWake.release();
+  }
+  uint64_t ignored() const { return mIgnored.load(std::memory_order_relaxed); }
 
  private:
   Record* next(Kind kind);
@@ -108,6 +115,7 @@ class MidiSendThread {
   std::atomic<bool> mStopping{false};
   std::atomic<uint64_t> mPublished{0};
   std::atomic<uint64_t> mDropped{0};
+  std::atomic<uint64_t> mIgnored{0};
   // Work from other threads, and the count of records done, for flush.
   std::mutex mMutex;
   std::condition_variable mChanged;

@@ -306,6 +306,20 @@ TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {
   EXPECT_EQ(valueText.GetText(), "MIDI Out: " + std::to_string(lost) + " messages lost");
   EXPECT_NE(debugLog().find("messages of the audio thread not sent: its queue was full"), std::string::npos);
   plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
+
+  // What the host sends while the editor is busy is not sent, and says so.
+  plug->processing = true;
+  for (int i = 0; i < 5; ++i) {
+    IMidiMsg note = msg(0, 0x92, 60 + i, 100);
+    plug->ProcessMidiMsg(&note, false);
+  }
+  plug->processing = false;
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  for (int i = 0; i < 200 && valueText.GetText() != "MIDI Out: 5 host messages not sent while busy"; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(plug->midiSendThread->ignored(), 5u);
+  EXPECT_EQ(valueText.GetText(), "MIDI Out: 5 host messages not sent while busy");
+  EXPECT_NE(debugLog().find("5 host messages not sent: the editor was busy sending"), std::string::npos);
 }
 
 TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {
