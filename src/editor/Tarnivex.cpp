@@ -127,6 +127,9 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   // the frame would keep the size of whichever editor the process made first.
   gui->AttachBackground(sizedImageId(104, mUIScale), "resources/img/main-bg-frame.png", mUIScale);
   AttachGraphics(graphics.release());
+  // The start page is known from here: its images decode while the rest of
+  // create runs. The call at the end adds whatever the steps between showed.
+  GetGUI()->PredecodeShownImages();
   ensureLibrarianView();
   debugLog("Layers attached...");
   buildProgressLayer();

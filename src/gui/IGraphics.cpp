@@ -287,8 +287,7 @@ void IGraphics::PredecodeShownImages() {
   ForEachDrawn(all, [&](IControl* control) {
     if (std::binary_search(covered.begin(), covered.end(), control)) return;
     control->ForEachImage([&](const IBitmap& bitmap) {
-      if (!bitmap.mData && bitmap.mId >= 0 && !ImageDecoded(bitmap.mId) &&
-          std::none_of(images.begin(), images.end(), [&](const Image& i) { return i.id == bitmap.mId; }))
+      if (!bitmap.mData && bitmap.mId >= 0 && !ImageDecoded(bitmap.mId) && mPredecodeListed.insert(bitmap.mId).second)
         images.push_back({bitmap.mId, long(bitmap.W) * bitmap.H});
     });
     const IText& text = *control->GetIText();

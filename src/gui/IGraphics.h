@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <set>
 #include <vector>
 
 #include "ControlLayer.h"
@@ -146,7 +147,8 @@ class IGraphics {
   // Called with each image's id as it is decoded, on the thread decoding it; for tests.
   static void SetDecodeObserver(std::function<void(int id)> observer);
   // Decodes, on threads of their own, the images a full frame of what is
-  // shown now would draw, largest first, and makes the fonts of its texts, so
+  // shown now would draw (and no earlier call listed), largest first, and
+  // makes the fonts of its texts, so
   // that the first frame finds them ready; an image covered by one drawn over
   // it is left for when it is shown. A first frame drawn meanwhile decodes
   // what no thread has started yet and waits only for what one has.
@@ -259,6 +261,7 @@ class IGraphics {
   bool mFrameDrawn = false;
   std::atomic<bool> mStopPredecoding{false};
   std::vector<std::thread> mPredecoders;
+  std::set<int> mPredecodeListed;  // ids handed to them, so that a second call adds only new ones
 };
 
 // The raster pixel of a colour: A | R << 8 | G << 16 | B << 24.
