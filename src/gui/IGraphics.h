@@ -7,8 +7,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "ControlLayer.h"
