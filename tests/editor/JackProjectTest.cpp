@@ -1,7 +1,6 @@
 // The built plug-in in the test host, on real JACK ports: the settings file
 // names the instrument's ports, a saved project brings them back by name.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include "../host/HostEvents.h"
 #include "DataFolder.h"
 #include "InstrumentOnPeer.h"
+#include "JackClientLock.h"
 #include "JackTest.h"
 #include "TestHost.h"
 
@@ -65,26 +65,6 @@ class JackProjectTest : public JackTest {
   const Bytes tempo = {0xF0, 0x3E, 0x10, 0x00, 0x21, 0x00, 0x05, 55, 0xF7};
 };
 
-// Holds the machine-wide turn every JACK client of this program opens under
-// (tests/midi/JackClientLock.cpp): while it lives, the plug-in's client
-// cannot open, so it has not looked at the ports.
-class ClientOpeningHeld {
- public:
-  ClientOpeningHeld()
-      : mFile(open((std::filesystem::temp_directory_path() / "tarnivex-jack-client.lock").c_str(),
-                   O_RDONLY | O_CREAT | O_CLOEXEC, 0666)) {
-    if (mFile >= 0) flock(mFile, LOCK_EX);
-  }
-  ~ClientOpeningHeld() {
-    if (mFile >= 0) close(mFile);
-  }
-  ClientOpeningHeld(const ClientOpeningHeld&) = delete;
-  ClientOpeningHeld& operator=(const ClientOpeningHeld&) = delete;
-
- private:
-  int mFile;
-};
-
 TEST_F(JackProjectTest, SettingsOpenThePortsAndAProjectReopensThemByName) {
   std::vector<uint8_t> project;
   {
@@ -123,7 +103,7 @@ TEST_F(JackProjectTest, AProjectWithNoPortKeepsTheSettingsPortsWhileTheClientHas
   TestHost host;
   ASSERT_TRUE(host.Loaded()) << host.LoadError();
   {
-    ClientOpeningHeld held;
+    const JackClientTurn held;  // the plug-in's client cannot open, so it has not looked
     ASSERT_NE(host.Create(), nullptr);
     host.Dispatch(effOpen);
     const std::vector<uint8_t> project = host.GetChunk(true);

@@ -18,26 +18,19 @@
 #include <filesystem>
 #include <string>
 
+#include "JackClientLock.h"
+
+JackClientTurn::JackClientTurn() {
+  static const std::string path = (std::filesystem::temp_directory_path() / "tarnivex-jack-client.lock").string();
+  mFile = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (mFile >= 0) flock(mFile, LOCK_EX);
+}
+
+JackClientTurn::~JackClientTurn() {
+  if (mFile >= 0) close(mFile);
+}
+
 namespace {
-// Held for one open or close; it goes with the process when that crashes.
-class MachineWideTurn {
- public:
-  MachineWideTurn() {
-    static const std::string path =
-        (std::filesystem::temp_directory_path() / "tarnivex-jack-client.lock").string();
-    mFile = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (mFile >= 0) flock(mFile, LOCK_EX);
-  }
-  ~MachineWideTurn() {
-    if (mFile >= 0) close(mFile);
-  }
-  MachineWideTurn(const MachineWideTurn&) = delete;
-  MachineWideTurn& operator=(const MachineWideTurn&) = delete;
-
- private:
-  int mFile = -1;
-};
-
 template <class Function>
 Function* libjack(const char* name) {
   auto* found = reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
@@ -63,14 +56,14 @@ __attribute__((visibility("default"))) jack_client_t* jack_client_open(const cha
   for (const int option : {JackServerName, JackLoadName, JackLoadInit})
     if (options & option) extra[count++] = va_arg(arguments, const char*);
   va_end(arguments);
-  MachineWideTurn turn;
+  JackClientTurn turn;
   return real(name, options, status, extra[0], extra[1], extra[2]);
 }
 
 __attribute__((visibility("default"))) int jack_client_close(jack_client_t* client) {
   using Close = int(jack_client_t*);
   static Close* const real = libjack<Close>("jack_client_close");
-  MachineWideTurn turn;
+  JackClientTurn turn;
   return real(client);
 }
 }
