@@ -110,10 +110,11 @@ class RecordingClient : public EditorViewClient {
 
 class X11ViewTest : public ::testing::Test {
  protected:
-  X11ViewTest(int screenW = 1600, int screenH = 1000, int parentX = kParentX, int parentY = kParentY)
-      : screenW(screenW), screenH(screenH), parentX(parentX), parentY(parentY) {}
+  X11ViewTest(int screenW = 1600, int screenH = 1000, int parentX = kParentX, int parentY = kParentY,
+              bool sharedMemory = true)
+      : screenW(screenW), screenH(screenH), parentX(parentX), parentY(parentY), sharedMemory(sharedMemory) {}
   void SetUp() override {
-    ASSERT_TRUE(server.Start(screenW, screenH)) << server.Error();
+    ASSERT_TRUE(server.Start(screenW, screenH, sharedMemory)) << server.Error();
     host = std::make_unique<HostWindow>(parentX, parentY, kW + 40, kH + 40, 0x808080);
     ASSERT_TRUE(host->Ok());
     view = X11EditorView::Open(EditorView::Kind::kWindow, host->GetWindow(), kW, kH);
@@ -160,7 +161,12 @@ class X11ViewTest : public ::testing::Test {
   int RootX(int x) const { return parentX + kChildX + x; }
   int RootY(int y) const { return parentY + kChildY + y; }
 
+  // The frame reaches the window, and one changed control repaints its own
+  // rectangle, whichever way the pixels travel to the server.
+  void ShowsTheFrameAndRepaintsOnlyWhatChanged();
+
   const int screenW, screenH, parentX, parentY;
+  const bool sharedMemory;
   XvfbServer server;
   std::unique_ptr<HostWindow> host;
   RecordingClient client;
@@ -192,7 +198,19 @@ TEST_F(X11ViewTest, ChildOfTheHostWindowAtTheEditorSize) {
   EXPECT_EQ(h, 100);
 }
 
-TEST_F(X11ViewTest, WindowShowsTheFrameAndRepaintsOnlyWhatChanged) {
+// A server that cannot read the process's memory (a remote one) gets the
+// frames through the socket.
+class X11ViewWithoutSharedMemoryTest : public X11ViewTest {
+ protected:
+  X11ViewWithoutSharedMemoryTest() : X11ViewTest(1600, 1000, kParentX, kParentY, false) {}
+};
+
+TEST_F(X11ViewTest, WindowShowsTheFrameAndRepaintsOnlyWhatChanged) { ShowsTheFrameAndRepaintsOnlyWhatChanged(); }
+TEST_F(X11ViewWithoutSharedMemoryTest, WindowShowsTheFrameAndRepaintsOnlyWhatChanged) {
+  ShowsTheFrameAndRepaintsOnlyWhatChanged();
+}
+
+void X11ViewTest::ShowsTheFrameAndRepaintsOnlyWhatChanged() {
   // The first exposure painted the whole window from the frame.
   ASSERT_FALSE(client.draws.empty());
   int w = 0, h = 0;

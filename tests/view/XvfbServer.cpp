@@ -25,7 +25,7 @@ bool Reaped(pid_t pid, std::chrono::milliseconds bound) {
 }
 }  // namespace
 
-bool XvfbServer::Start(int width, int height) {
+bool XvfbServer::Start(int width, int height, bool withSharedMemory) {
   int fds[2];
   if (pipe(fds) != 0) {
     mError = "no pipe";
@@ -35,6 +35,7 @@ bool XvfbServer::Start(int width, int height) {
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
   std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp",
                                    "-noreset", "+extension", "XTEST"};
+  if (!withSharedMemory) args.insert(args.end(), {"-extension", "MIT-SHM"});
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

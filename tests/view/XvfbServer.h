@@ -14,7 +14,8 @@ class XvfbServer {
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
 
-  bool Start(int width = 1600, int height = 1000);
+  // withSharedMemory false: the server offers no MIT-SHM, as a remote one.
+  bool Start(int width = 1600, int height = 1000, bool withSharedMemory = true);
   void Stop();
   const std::string& Name() const { return mName; }
   const std::string& Error() const { return mError; }
