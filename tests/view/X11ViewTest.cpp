@@ -229,8 +229,12 @@ void X11ViewTest::ShowsTheFrameAndRepaintsOnlyWhatChanged() {
   // after it) is drawn and put on screen.
   client.draws.clear();
   client.dirty = {30, 40, 70, 60};
+  const unsigned long beforePaint = XNextRequest(view->GetDisplay());
   ASSERT_TRUE(IdleUntil([&] { return !client.draws.empty(); }));
   EXPECT_EQ(client.draws, (std::vector<ViewRect>{{30, 40, 71, 61}}));
+  // One request: the server's notice that it read the last frame came with
+  // the events, so the view does not ask the server to catch up first.
+  EXPECT_EQ(XNextRequest(view->GetDisplay()) - beforePaint, 1u);
   pixels = host->Pixels(view->GetWindow(), &w, &h);
   EXPECT_TRUE(same());
 

@@ -118,6 +118,7 @@ void X11EditorView::RepaintOnly() {
 }
 
 void X11EditorView::HandleEvent(XEvent& event) {
+  if (mPainter.TakeCompletion(event)) return;
   if (mEntry && event.xany.window == mEntry->GetWindow() && event.type == ButtonPress &&
       WheelStepsForButton(event.xbutton.button)) {
     // The wheel over the entry turns the control below, as anywhere else.

@@ -83,11 +83,13 @@ unsigned long X11Painter::PixelFor(unsigned argb) const {
 }
 
 void X11Painter::ReadyStage(size_t pixels) {
-  if (mSentUnread) {
-    // The server reads a sent frame when it gets to it: not a pixel is
-    // written before it has.
+  // The server reads a sent frame when it gets to it: not a pixel is written
+  // before it has. Its notice has usually come long before the next frame;
+  // only when it has not (or a menu's loop took it) is it waited for.
+  for (XEvent event; mSentUnread > 0 && XCheckTypedEvent(mDisplay, mCompletionType, &event);) TakeCompletion(event);
+  if (mSentUnread > 0) {
     XSync(mDisplay, False);
-    mSentUnread = false;
+    mSentUnread = 0;
   }
   if (mStage && mStage->Size() >= pixels) return;
   Detach();
@@ -109,6 +111,7 @@ bool X11Painter::Attached() {
   mSegment.readOnly = True;
   XErrorTrap trap(mDisplay);
   if (!XShmAttach(mDisplay, &mSegment) || !trap.Sync()) return false;
+  mCompletionType = XShmGetEventBase(mDisplay) + ShmCompletion;
   mSharedRefused = false;
   mAttached = true;
   return true;
@@ -120,7 +123,13 @@ void X11Painter::Detach() {
   XShmDetach(mDisplay, &mSegment);
   trap.Sync();
   mAttached = false;
-  mSentUnread = false;
+  mSentUnread = 0;
+}
+
+bool X11Painter::TakeCompletion(const XEvent& event) {
+  if (mCompletionType < 0 || event.type != mCompletionType) return false;
+  if (mSentUnread > 0) --mSentUnread;
+  return true;
 }
 
 void X11Painter::Put(Drawable window, GC gc, const unsigned* bits, int rowSpan, int frameWidth, int frameHeight,
@@ -147,8 +156,8 @@ void X11Painter::Put(Drawable window, GC gc, const unsigned* bits, int rowSpan, 
   }
   if (shared) {
     XShmPutImage(mDisplay, window, gc, image, r.L, r.T, r.L, r.T, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                 False);
-    mSentUnread = true;
+                 True);
+    ++mSentUnread;
   } else {
     XPutImage(mDisplay, window, gc, image, r.L, r.T, r.L, r.T, static_cast<unsigned>(w), static_cast<unsigned>(h));
   }

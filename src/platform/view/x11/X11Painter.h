@@ -27,6 +27,9 @@ class X11Painter {
            const ViewRect& r);
   // The server lets go of the stage; called before the connection closes.
   void Detach();
+  // True for the server's notice that it has read a frame sent from the
+  // stage; the view hands every event here first.
+  bool TakeCompletion(const XEvent& event);
 
  private:
   unsigned long PixelFor(unsigned argbBytes) const;
@@ -51,6 +54,8 @@ class X11Painter {
   XShmSegmentInfo mSegment{};
   bool mAttached = false;
   bool mSharedRefused = false;
-  // A frame was sent from the segment and the server may not have read it yet.
-  bool mSentUnread = false;
+  // Frames sent from the segment whose reading the server has not yet
+  // confirmed, and the event type of that confirmation.
+  int mSentUnread = 0;
+  int mCompletionType = -1;
 };
