@@ -188,20 +188,20 @@ void MidiSendThread::run() {
       }
       mChanged.notify_all();
     }
-    if (const uint64_t dropped = mDropped.load(std::memory_order_relaxed); dropped != droppedReported) {
-      // Never silent: the window says so as well as the log.
-      mPlug.debugLog("MIDI OUT: " + std::to_string(dropped - droppedReported) +
-                     " messages of the audio thread not sent: its queue was full");
-      mPlug.showStatusText(("MIDI Out: " + std::to_string(dropped) + " messages lost").c_str());
-      droppedReported = dropped;
-    }
-    if (const uint64_t ignored = mIgnored.load(std::memory_order_relaxed); ignored != ignoredReported) {
-      mPlug.debugLog("MIDI OUT: " + std::to_string(ignored - ignoredReported) +
-                     " host messages not sent: the editor was busy sending");
-      mPlug.showStatusText(("MIDI Out: " + std::to_string(ignored) + " host messages not sent while busy").c_str());
-      ignoredReported = ignored;
-    }
+    // Never silent: the window says so as well as the log.
+    reportLoss(mDropped.load(std::memory_order_relaxed), droppedReported,
+               " messages of the audio thread not sent: its queue was full", " messages lost");
+    mIgnoredUnreported.store(false, std::memory_order_release);
+    reportLoss(mIgnored.load(std::memory_order_relaxed), ignoredReported,
+               " host messages not sent: the editor was busy sending", " host messages not sent while busy");
   }
+}
+
+void MidiSendThread::reportLoss(uint64_t count, uint64_t& reported, const char* logText, const char* statusText) {
+  if (count == reported) return;
+  mPlug.debugLog("MIDI OUT: " + std::to_string(count - reported) + logText);
+  mPlug.showStatusText(("MIDI Out: " + std::to_string(count) + statusText).c_str());
+  reported = count;
 }
 
 void MidiSendThread::perform(Record& record) {

@@ -99,7 +99,8 @@ class MidiSendThread {
   // a transfer); counted here and reported from this thread. Any thread.
   void countIgnored() {
     mIgnored.fetch_add(1, std::memory_order_relaxed);
-    mWake.release();
+    // One wake for a run of them: the thread reports the count once.
+    if (!mIgnoredUnreported.exchange(true, std::memory_order_acq_rel)) mWake.release();
   }
   uint64_t ignored() const { return mIgnored.load(std::memory_order_relaxed); }
 
@@ -108,6 +109,8 @@ class MidiSendThread {
   void publish();
   void run();
   void perform(Record& record);
+  // Tells the log and the status line of a count that moved since reported.
+  void reportLoss(uint64_t count, uint64_t& reported, const char* logText, const char* statusText);
 
   Tarnivex& mPlug;
   SpscQueue<Record> mQueue{kCapacity};
@@ -116,6 +119,7 @@ class MidiSendThread {
   std::atomic<uint64_t> mPublished{0};
   std::atomic<uint64_t> mDropped{0};
   std::atomic<uint64_t> mIgnored{0};
+  std::atomic<bool> mIgnoredUnreported{false};
   // Work from other threads, and the count of records done, for flush.
   std::mutex mMutex;
   std::condition_variable mChanged;
