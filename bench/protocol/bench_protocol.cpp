@@ -28,6 +28,23 @@ JackPeer* gPeer = nullptr;
 Tarnivex* gPlug = nullptr;
 int gOutIndex = -1;  // the peer's port in the plug-in's list
 
+// Runs the clock job until count clocks reached the peer or the bound
+// passed, then stops it; what arrived (empty when the job did not start).
+std::vector<PeerEvent> runClock(size_t count, std::chrono::milliseconds bound, std::chrono::milliseconds poll) {
+  MIDIMessageManager& manager = *gPlug->midiMessageManager;
+  manager.resetContinuousClock(false);
+  SenderJob job;
+  job.jobCode = 16;
+  if (!manager.startJob(job)) return {};
+  std::vector<PeerEvent> events;
+  const auto until = std::chrono::steady_clock::now() + bound;
+  while ((events = gPeer->Events()).size() < count && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(poll);
+  manager.resetContinuousClock(true);
+  while (manager.isThreadRunning(JobThread::kContinuousClock)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return events;
+}
+
 // Runs the clock at 120 BPM for range(0) clocks; reports the spacing's
 // deviation from 20.83 ms (mean and 99th percentile of its size) and the
 // drift of the last clock against the first.
@@ -39,18 +56,8 @@ void BM_ClockSpacingOnJack(benchmark::State& state) {
     gPeer->Clear();
     gPlug->clockInfoOn = true;
     gPlug->tempoValue = 120;
-    MIDIMessageManager& manager = *gPlug->midiMessageManager;
-    manager.resetContinuousClock(false);
-    SenderJob job;
-    job.jobCode = 16;
-    if (!manager.startJob(job)) return state.SkipWithError("the clock job did not start");
-    std::vector<PeerEvent> events;
     const auto bound = std::chrono::milliseconds(static_cast<long>(clocks * kIdealMs * 1.5) + 5000);
-    const auto until = std::chrono::steady_clock::now() + bound;
-    while ((events = gPeer->Events()).size() < clocks && std::chrono::steady_clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    manager.resetContinuousClock(true);
-    while (manager.isThreadRunning(JobThread::kContinuousClock)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::vector<PeerEvent> events = runClock(clocks, bound, std::chrono::milliseconds(50));
     if (events.size() < clocks) return state.SkipWithError("too few clocks arrived");
     const auto ms = [&](size_t i) {
       return std::chrono::duration<double, std::milli>(events[i].arrival - events[0].arrival).count();
@@ -84,17 +91,7 @@ void BM_FirstClocksAfterThePortOpens(benchmark::State& state) {
     if (gPlug->setExternalMIDIOut(out, gPeer->InPortName().c_str()) != gOutIndex)
       return state.SkipWithError("cannot open the peer's port again");
     gPlug->midiIOConfigured = true;
-    MIDIMessageManager& manager = *gPlug->midiMessageManager;
-    manager.resetContinuousClock(false);
-    SenderJob job;
-    job.jobCode = 16;
-    if (!manager.startJob(job)) return state.SkipWithError("the clock job did not start");
-    std::vector<PeerEvent> events;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while ((events = gPeer->Events()).size() < 3 && std::chrono::steady_clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    manager.resetContinuousClock(true);
-    while (manager.isThreadRunning(JobThread::kContinuousClock)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::vector<PeerEvent> events = runClock(3, std::chrono::seconds(3), std::chrono::milliseconds(5));
     if (events.size() < 3) return state.SkipWithError("too few clocks arrived");
     gaps.push_back(std::chrono::duration<double, std::milli>(events[1].arrival - events[0].arrival).count());
   }
