@@ -28,9 +28,11 @@ JackPeer* gPeer = nullptr;
 Tarnivex* gPlug = nullptr;
 int gOutIndex = -1;  // the peer's port in the plug-in's list
 
-// Runs the clock job until count clocks reached the peer or the bound
-// passed, then stops it; what arrived (empty when the job did not start).
+// Runs the clock job at 120 BPM until count clocks reached the peer or the
+// bound passed, then stops it; what arrived (empty when the job did not start).
 std::vector<PeerEvent> runClock(size_t count, std::chrono::milliseconds bound, std::chrono::milliseconds poll) {
+  gPlug->clockInfoOn = true;
+  gPlug->tempoValue = 120;
   MIDIMessageManager& manager = *gPlug->midiMessageManager;
   manager.resetContinuousClock(false);
   SenderJob job;
@@ -54,8 +56,6 @@ void BM_ClockSpacingOnJack(benchmark::State& state) {
   double drift = 0.0, firstGap = 0.0;
   for (auto _ : state) {
     gPeer->Clear();
-    gPlug->clockInfoOn = true;
-    gPlug->tempoValue = 120;
     const auto bound = std::chrono::milliseconds(static_cast<long>(clocks * kIdealMs * 1.5) + 5000);
     const std::vector<PeerEvent> events = runClock(clocks, bound, std::chrono::milliseconds(50));
     if (events.size() < clocks) return state.SkipWithError("too few clocks arrived");
