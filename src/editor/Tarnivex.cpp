@@ -127,8 +127,8 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   // the frame would keep the size of whichever editor the process made first.
   gui->AttachBackground(sizedImageId(104, mUIScale), "resources/img/main-bg-frame.png", mUIScale);
   AttachGraphics(graphics.release());
-  // The start page is known from here: its images decode while the rest of
-  // create runs. The call at the end adds whatever the steps between showed.
+  // The start page is known from here (the steps below change values, not
+  // pages): its images decode while the rest of create runs.
   GetGUI()->PredecodeShownImages();
   ensureLibrarianView();
   debugLog("Layers attached...");
@@ -208,8 +208,6 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   }
   constructionFinished = true;
   startupComplete = true;
-  // The start page's images, ready before the host first opens the editor.
-  if (IGraphics* graphics = GetGUI()) graphics->PredecodeShownImages();
 }
 
 void Tarnivex::showStartValues() {

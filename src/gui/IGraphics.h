@@ -261,7 +261,7 @@ class IGraphics {
   bool mFrameDrawn = false;
   std::atomic<bool> mStopPredecoding{false};
   std::vector<std::thread> mPredecoders;
-  std::set<int> mPredecodeListed;  // ids handed to them, so that a second call adds only new ones
+  std::set<int> mPredecodeListed;  // ids handed to them: a later call adds only new ones
 };
 
 // The raster pixel of a colour: A | R << 8 | G << 16 | B << 24.
