@@ -142,6 +142,25 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
   }
 }
 
+// In multi mode the arrows step the multi: from the multi's program, whatever
+// the part's.
+TEST_F(CommandsTest, InMultiModeTheArrowsStepFromTheMultisProgram) {
+  start();
+  plug->midiMessageManager->virtualPause = [](int) { return false; };
+  param(kGlobalRxProgramChange)->Set(1);
+  setParam(kDatatype, 1);
+  ASSERT_TRUE(plug->multiMode);
+  param(kMultiPatch)->Set(10);
+  param(kMultiPartPatch + 2)->Set(50);
+  setParam(kPatchUp + 2, 1);
+  takeJobs();
+  EXPECT_EQ(param(kMultiPatch)->Int(), 11);
+  setParam(kPatchDown + 2, 1);
+  takeJobs();
+  EXPECT_EQ(param(kMultiPatch)->Int(), 10);
+  EXPECT_EQ(param(kMultiPartPatch + 2)->Int(), 50);
+}
+
 TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
   Bytes file = soundFile("Bank ", 100);
   std::fill(file.begin() + 392 * 7, file.begin() + 392 * 8, 0x00);  // slot 7 holds no dump

@@ -234,6 +234,14 @@ TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   ASSERT_NE(second.paramNameDisplay, nullptr);
   second.OnIdle();
   EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("Left out of the library: Big.syx (not split: Disk full)"));
+  // A failure the library reports while the window has no displays yet (as
+  // during create) is kept and shown at the first idle call that has them.
+  ITextControl* const name = std::exchange(second.paramNameDisplay, nullptr);
+  second.patchLibrarian->hooks.showFailure("Big.syx not split!", "Disk full");
+  second.paramNameDisplay = name;
+  second.OnIdle();
+  EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("Big.syx not split!"));
+  EXPECT_EQ(second.paramValueDisplay->GetText(), std::string("Disk full"));
 }
 
 TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperPane) {

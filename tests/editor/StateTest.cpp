@@ -588,6 +588,10 @@ TEST_F(StateTest, ChunksOfEitherLayoutAreTakenAndTheTwoDamagedClassesRefused) {
     for (int k = 0; k < 4; ++k) bytes[28 + static_cast<size_t>(k)] = static_cast<uint8_t>(length >> (24 - 8 * k));
     return bytes;
   };
+  // The snapshot starts with the marker 0x01000000 as the machine writes an int.
+  ASSERT_EQ(Bytes(project.begin() + 32, project.begin() + 36), (Bytes{0x00, 0x00, 0x00, 0x01}));
+  Bytes unmarked = project;
+  unmarked[35] = 0x00;
   backend->setOutPorts({"Other synth"});
   backend->setInPorts({"Other synth"});
   makePlug(false);
@@ -613,6 +617,7 @@ TEST_F(StateTest, ChunksOfEitherLayoutAreTakenAndTheTwoDamagedClassesRefused) {
       {"the long form cut at the short form's length", Bytes(project.begin(), project.begin() + kShortForm), false, 5},
       {"a snapshot length 8 too small", snapshotShorter(8), false, 5},
       {"a snapshot length 16 too small", snapshotShorter(16), false, 5},
+      {"a snapshot without its state marker", unmarked, false, 5},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.what);

@@ -163,6 +163,45 @@ TEST_F(UserFilesTest, FreeNamesNeverReplaceAFile) {
   writeText(dir / "Other.syx", "stays");
   EXPECT_EQ(userfiles::moveUnderFreeName((dir / "Other.syx").string(), (dir / "missing").string(), "Other.syx"), "");
   EXPECT_EQ(readText(dir / "Other.syx"), "stays");
+
+  // From another file system (the library on one disk, Converted Banks on
+  // another): copied under the free name, then the source goes.
+  struct stat here {}, shm {};
+  std::string away = "/dev/shm/tvx-move-XXXXXX";
+  if (::stat(dir.c_str(), &here) == 0 && ::stat("/dev/shm", &shm) == 0 && here.st_dev != shm.st_dev &&
+      ::mkdtemp(away.data())) {
+    writeText(fs::path(away) / "Factory.syx", "from the other disk");
+    EXPECT_EQ(userfiles::moveUnderFreeName(away + "/Factory.syx", (dir / "Converted Banks").string(), "Factory.syx"),
+              (dir / "Converted Banks" / "Factory (3).syx").string());
+    EXPECT_FALSE(fs::exists(fs::path(away) / "Factory.syx"));
+    EXPECT_EQ(readText(dir / "Converted Banks" / "Factory (3).syx"), "from the other disk");
+    EXPECT_EQ(readText(dir / "Converted Banks" / "Factory (2).syx"), "this original");
+    fs::remove_all(away);
+  } else {
+    GTEST_SKIP() << "no second file system at /dev/shm to move across";
+  }
+}
+
+// Names cut to the file systems' bound lose whole UTF-8 characters only:
+// "\xC3\xA9" is two bytes, "\xE2\x82\xAC" three.
+TEST_F(UserFilesTest, LongNamesAreCutBetweenCharacters) {
+  const std::string text = "a\xC3\xA9\xE2\x82\xAC";
+  EXPECT_EQ(userfiles::cutToBytes(text, 2), "a");
+  EXPECT_EQ(userfiles::cutToBytes(text, 3), "a\xC3\xA9");
+  EXPECT_EQ(userfiles::cutToBytes(text, 5), "a\xC3\xA9");
+  EXPECT_EQ(userfiles::cutToBytes(text, 6), text);
+  auto repeated = [](int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += "\xC3\xA9";
+    return out;
+  };
+  const std::string accents = repeated(130);  // 260 bytes
+  // 255 - 4 leaves 251 bytes for the stem: 125 characters; with " (2)" 247: 123.
+  EXPECT_EQ(userfiles::fitName(accents + ".syx"), repeated(125) + ".syx");
+  EXPECT_EQ(userfiles::numberedName(accents + ".syx", 2), repeated(123) + " (2).syx");
+  const std::string written = userfiles::writeUnderFreeName(dir.string(), accents + ".syx", "x", 1);
+  EXPECT_EQ(written, (dir / (repeated(125) + ".syx")).string());
+  EXPECT_EQ(readText(written), "x");
 }
 
 // A small file system of its own that fills up: only where the test may

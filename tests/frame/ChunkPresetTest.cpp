@@ -227,4 +227,13 @@ TEST(Presets, ACutBankChunkAppliesNoPreset) {
   EXPECT_EQ(plug.GetParam(0)->Value(), 0.75);
   EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 0, size, bank.data(), 0.0f), 1);
   EXPECT_EQ(plug.GetParam(0)->Value(), 0.25);
+
+  // A cut program chunk is refused and leaves the current preset as it was.
+  const VstIntPtr programSize = effect->dispatcher(effect, effGetChunk, 1, 0, &data, 0.0f);
+  ASSERT_GT(programSize, 8);
+  std::vector<uint8_t> program(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + programSize);
+  const std::vector<uint8_t> preset = Bytes(plug.GetPreset(plug.GetCurrentPresetIdx())->mChunk);
+  plug.GetParam(0)->Set(0.5);
+  EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 1, programSize - 4, program.data(), 0.0f), 0);
+  EXPECT_EQ(Bytes(plug.GetPreset(plug.GetCurrentPresetIdx())->mChunk), preset);
 }

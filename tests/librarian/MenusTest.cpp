@@ -441,11 +441,30 @@ TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
   view->CopySlotData(view->grid().box(1, 3).L, view->grid().box(1, 3).T);
   view->PasteSlotData(view->grid().box(0, 10).L, view->grid().box(0, 10).T);
   host.editor.setValue(kBankEditUnsaved, 1);
+  // The process's load as read before the save, on a file system whose
+  // stamps would not show the save (coarser than a quick rewrite).
+  const std::string key = SharedLibraryLoads::keyOf(host.data.patchesStr());
+  auto stale = std::make_shared<SharedLoad>();
+  {
+    auto guard = library().lock();
+    stale->contents.soundBanks = library().contents().soundBanks;
+  }
+  SharedLibraryLoads::publish(key, stale);
   BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
   host.picks = {{"Save (Overwrite current bank)"}};
   menu.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(readFile(host.data.patches() / "Leads" / "Lead A.syx"), concat(expected));
   EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 0);
+  // An instance made after the save reads the bank as saved.
+  PatchLibrarian later;
+  later.loadSharedPatches(host.data.patchesStr());
+  auto guard = later.lock();
+  const auto& banks = later.contents().soundBanks;
+  const auto leadA = std::find_if(banks.begin(), banks.end(), [](const auto& b) { return b->fileName == "Lead A.syx"; });
+  ASSERT_NE(leadA, banks.end());
+  const Bytes& slot10 = (*leadA)->patches.at(10).dumps.at(0).bytes;
+  ASSERT_EQ(slot10.size(), 392u);
+  EXPECT_EQ(std::string(slot10.begin() + 370, slot10.begin() + 386), numbered("Pad", 3));
 }
 
 // Refresh Folders and Import read the library again: an unsaved edit of the

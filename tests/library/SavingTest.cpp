@@ -1,6 +1,8 @@
 // Saving edited and imported banks and storing received dumps: byte-exact
 // files, and a write that fails leaves the old file as it was.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 
 #include <deque>
 #include <sys/resource.h>
@@ -8,6 +10,7 @@
 
 #include "BankFileFormat.h"
 #include "LibraryTestSupport.h"
+#include "UserFiles.h"
 
 namespace {
 struct SavingLibrary {
@@ -100,6 +103,27 @@ TEST(SaveEditedPatch, WritesTheFormatOfTheNameAndStoresTheName) {
   }
 }
 
+// Another instance or process that saves into the folder takes the same
+// lock: while this save looks at the file and writes it, the lock is held.
+TEST(SaveEditedPatch, WritesUnderTheFolderLock) {
+  DataFolder data;
+  SavingLibrary s;
+  s.select(100);
+  std::vector<std::string> seen;
+  userfiles::setStepRecorder([&](std::string_view step) {
+    if (step != "rename") return;
+    const int fd = ::open(data.patches().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    seen.push_back(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? "free" : "locked");
+    if (fd >= 0) ::close(fd);
+  });
+  const fs::path path = data.patches() / "Locked.syx";
+  EXPECT_TRUE(s.library.saveEditedPatch(path.string(), "Locked.syx"));
+  s.answer = (data.patches() / "Other.syx").string();
+  EXPECT_TRUE(s.library.savePatchAs("", "Other", false));
+  userfiles::setStepRecorder(nullptr);
+  EXPECT_EQ(seen, (std::vector<std::string>{"locked", "locked"}));
+}
+
 TEST(SaveEditedPatch, HoldsTheCopyAtAHundredEntries) {
   DataFolder data;
   SavingLibrary s;
@@ -139,6 +163,21 @@ TEST(SavePatchAs, AsksForTheFileAndStoresItsFolderAndName) {
   s.answer.clear();
   EXPECT_FALSE(s.library.savePatchAs("/start", "Pads", false));
 
+  // Another file on the same disk is not the bank's own file: it is
+  // replaced as the file dialog's choice, without the question, and the
+  // bank still stands for its own file.
+  const fs::path own = data.patches() / "Bank.syx";
+  writeFile(own, soundFile("own", 100));
+  bank->stamp = userfiles::StampOf(own.string());
+  const fs::path other = data.patches() / "Other.syx";
+  writeFile(other, soundFile("other", 100));
+  s.answer = other.string();
+  ASSERT_TRUE(s.library.savePatchAs("/start", "Other", false));
+  EXPECT_EQ(readFile(other), concat(dumpsOf(*bank, 100)));
+  ASSERT_TRUE(s.library.saveEditedPatch(own.string(), "Bank.syx"));
+  EXPECT_EQ(readFile(own), concat(dumpsOf(*bank, 100)));
+  EXPECT_EQ(s.asked, std::vector<std::string>{});
+
   // No selected bank: the chosen file keeps its bytes.
   s.answer = chosen.string();
   s.library.upperBank = 9;
@@ -172,6 +211,17 @@ TEST(ImportBankFile, CopiesIntoTheLibraryFolderOrWritesNothing) {
   }
   EXPECT_EQ(readFile(data.patches() / "Gone.syx"), soundFile("keep", 100));
   EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Gone.syx", "My Bank.syx"}));
+
+  // The library takes a file of up to 5,000 sounds: so does Import; one
+  // more is refused.
+  const fs::path most = data.root / "Desktop" / "Most.syx";
+  writeFile(most, soundFile("most", 5000));
+  EXPECT_TRUE(s.library.importBankFile(most.string(), data.patchesStr()));
+  EXPECT_EQ(readFile(data.patches() / "Most.syx"), readFile(most));
+  const fs::path over = data.root / "Desktop" / "Over.syx";
+  writeFile(over, soundFile("over", 5001));
+  EXPECT_FALSE(s.library.importBankFile(over.string(), data.patchesStr()));
+  EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Gone.syx", "Most.syx", "My Bank.syx"}));
 }
 
 // A write that cannot complete (files limited to 10000 bytes, a folder that

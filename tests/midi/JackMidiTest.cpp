@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "JackClientLock.h"
 #include "JackTest.h"
 #include "RecordingPlug.h"
 
@@ -94,6 +95,34 @@ TEST_F(JackMidiTest, AnInstrumentWhosePortsComeBackIsConnectedAgainBothWays) {
   peer->Send({0xC3, 0x05});
   const std::vector<ReceivedMidi> expected = {{{0xC3, 0x05, 0x00}, false, true, 0}};
   EXPECT_EQ(plug->WaitForCount(1), expected);
+}
+
+// A project names the instrument's ports while the instrument is off and
+// before the process's client has looked: what is sent meanwhile goes
+// nowhere, as on an unplugged cable (never kept, never waited on), and the
+// ports connect once the instrument is there.
+TEST_F(JackTest, AnOutPortWhosePeerIsAbsentDropsWhatIsSentAndConnectsWhenItComes) {
+  const std::string toInstrument = peer->InPortName(), fromInstrument = peer->OutPortName();
+  peer->UnplugPorts();
+  auto plug = std::make_unique<RecordingPlug>();
+  {
+    const JackClientTurn held;  // the plug-in's client cannot open, so it has not looked
+    plug->getExternalMIDIOutNames();
+    plug->getExternalMIDIInNames();
+    int out = 1, in = 1;
+    ASSERT_GT(plug->setExternalMIDIOut(out, toInstrument.c_str()), 0);
+    ASSERT_GT(plug->setExternalMIDIIn(in, fromInstrument.c_str()), 0);
+  }
+  IMidiMsg unplugged(0, 0xB0, 0x07, 0x11);
+  ASSERT_TRUE(plug->SendMidiMsg(&unplugged));
+  plug->AwaitMidiOutSent(std::chrono::seconds(5));
+  peer->PlugPorts();
+  ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument";
+  IMidiMsg plugged(0, 0xB0, 0x07, 0x22);
+  ASSERT_TRUE(plug->SendMidiMsg(&plugged));
+  std::vector<MidiBytes> arrived;
+  for (const PeerEvent& event : peer->WaitForEvents(1)) arrived.push_back(event.bytes);
+  EXPECT_EQ(arrived, (std::vector<MidiBytes>{{0xB0, 0x07, 0x22}}));
 }
 
 // Every instance of a process has its own ports on the process's one

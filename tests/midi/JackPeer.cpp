@@ -27,12 +27,20 @@ void JackPeer::AwaitListener() {
 }
 
 void JackPeer::RestartPorts() {
+  UnplugPorts();
+  PlugPorts();
+}
+
+void JackPeer::UnplugPorts() {
   jack_port_t* in = mIn.exchange(nullptr);
   jack_port_t* out = mOut.exchange(nullptr);
   // The process callback may still hold them for this cycle.
   for (const unsigned long next = mCycles + 2; mCycles < next;) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   jack_port_unregister(mClient, in);
   jack_port_unregister(mClient, out);
+}
+
+void JackPeer::PlugPorts() {
   mIn = jack_port_register(mClient, "from plugin", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   mOut = jack_port_register(mClient, "to plugin", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
 }

@@ -34,6 +34,9 @@ class JackPeer {
   // The instrument unplugged and plugged in again: both ports go and come
   // back under the same names.
   void RestartPorts();
+  // The two halves of it, with the ports gone in between.
+  void UnplugPorts();
+  void PlugPorts();
   // Waits, within a bound, until both ports are connected and JACK has
   // made the connections live.
   bool AwaitConnected();

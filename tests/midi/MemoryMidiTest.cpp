@@ -42,6 +42,7 @@ class PortTest : public MemoryMidiTest, public ::testing::WithParamInterface<Dir
   }
   int Device(const char* n) { return out ? plug->getExternalMIDIOutDevice(n) : plug->getExternalMIDIInDevice(n); }
   int PortNumber(const char* name) { return out ? plug->GetMIDIOutPortNumber(name) : plug->GetMIDIInPortNumber(name); }
+  std::vector<std::string>& Refresh() { return out ? plug->refreshExternalMIDIOutNames() : plug->refreshExternalMIDIInNames(); }
   void LivePorts(std::vector<std::string> names) { out ? backend->setOutPorts(names) : backend->setInPorts(names); }
   size_t Objects() const { return out ? backend->outObjects() : backend->inObjects(); }
   MemoryPortRecord Port() const { return out ? MemoryPortRecord(backend->out()) : backend->in(); }
@@ -69,6 +70,11 @@ TEST_P(PortTest, ListIsBuiltOnceAndLookupsReadItAndTheLiveNames) {
     EXPECT_EQ(Device(c.name), c.device) << c.name;
     EXPECT_EQ(PortNumber(c.name), c.portNumber) << c.name;
   }
+  // A list read again while the open device is gone keeps its name, last.
+  index = 2;
+  ASSERT_EQ(Select(index, "B"), 2);
+  LivePorts({"A", "C"});
+  EXPECT_EQ(Refresh(), (std::vector<std::string>{"Select MIDI Device", "A", "C", "B"}));
 }
 
 // Each case starts with B open, so both its close and a new open show.

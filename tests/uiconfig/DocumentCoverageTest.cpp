@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
+#include <functional>
+#include <map>
+
 #include "ControlAction.h"
 #include "IParam.h"
 #include "ParamIndex.h"
@@ -46,5 +49,38 @@ TEST(DocumentCoverage, EveryInstrumentParameterHasAControlThatSendsIt) {
   EXPECT_GT(checked, 5000);
   EXPECT_EQ(uncovered, std::vector<std::string>{});
   for (const std::string& line : logged.messages()) EXPECT_EQ(line.find("MISSING"), std::string::npos) << line;
+}
+
+// A parameter has one default: every control bound to it (a page's knob and
+// the mixer strip's, say) starts it at the same value, wherever it sits.
+TEST(DocumentCoverage, EveryControlOfAParameterGivesItTheSameDefault) {
+  tinyxml2::XMLDocument document;
+  ASSERT_EQ(document.LoadFile(AUTHORED_UICONFIG_XML), tinyxml2::XML_SUCCESS);
+  std::map<std::string, std::map<std::string, std::string>> defaults;  // parameter: default, first control
+  int bound = 0;
+  std::function<void(const tinyxml2::XMLElement*)> walk = [&](const tinyxml2::XMLElement* e) {
+    for (; e; e = e->NextSiblingElement()) {
+      const char* param = e->Attribute("paramId");
+      const char* bounds = e->Attribute("valueBounds");
+      if (param && bounds) {
+        std::string key = param;
+        if (key.size() > 2 && key.ends_with("+0")) key.resize(key.size() - 2);
+        const std::string text = bounds;
+        const std::string first = text.substr(0, text.find(','));
+        defaults[key].emplace(first, e->Attribute("name") ? e->Attribute("name") : e->Name());
+        ++bound;
+      }
+      walk(e->FirstChildElement());
+    }
+  };
+  walk(document.RootElement());
+  EXPECT_GT(bound, 800);
+  EXPECT_EQ(defaults.at("kMultiPartLevel+3").size(), 1u);
+  for (const auto& [param, seen] : defaults) {
+    if (seen.size() < 2) continue;
+    std::string listed;
+    for (const auto& [value, control] : seen) listed += " " + value + " (" + control + ")";
+    ADD_FAILURE() << param << " starts at" << listed;
+  }
 }
 }  // namespace
