@@ -433,15 +433,7 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
 }
 
 TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
-  library().upperBank = host.bankIndex(kSoundList, "Lead A.syx");
-  library().lowerBank = host.bankIndex(kSoundList, "Pad.syx");
-  std::vector<Bytes> expected;
-  for (int i = 0; i < 100; ++i) expected.push_back(library().entryAt(0, library().upperBank, i).dumps.at(0).bytes);
-  expected[10] = library().entryAt(0, library().lowerBank, 3).dumps.at(0).bytes;
-  view->CopySlotData(view->grid().box(1, 3).L, view->grid().box(1, 3).T);
-  view->PasteSlotData(view->grid().box(0, 10).L, view->grid().box(0, 10).T);
-  host.editor.setValue(kBankEditUnsaved, 1);
-  // The process's load as read before the save, on a file system whose
+  // The process's load as read before the edit and the save, on a file system whose
   // stamps would not show the save (coarser than a quick rewrite).
   const std::string key = SharedLibraryLoads::keyOf(host.data.patchesStr());
   auto stale = std::make_shared<SharedLoad>();
@@ -450,6 +442,14 @@ TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
     stale->contents.soundBanks = library().contents().soundBanks;
   }
   SharedLibraryLoads::publish(key, stale);
+  library().upperBank = host.bankIndex(kSoundList, "Lead A.syx");
+  library().lowerBank = host.bankIndex(kSoundList, "Pad.syx");
+  std::vector<Bytes> expected;
+  for (int i = 0; i < 100; ++i) expected.push_back(library().entryAt(0, library().upperBank, i).dumps.at(0).bytes);
+  expected[10] = library().entryAt(0, library().lowerBank, 3).dumps.at(0).bytes;
+  view->CopySlotData(view->grid().box(1, 3).L, view->grid().box(1, 3).T);
+  view->PasteSlotData(view->grid().box(0, 10).L, view->grid().box(0, 10).T);
+  host.editor.setValue(kBankEditUnsaved, 1);
   BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
   host.picks = {{"Save (Overwrite current bank)"}};
   menu.OnMouseDown(0, 0, nullptr);
