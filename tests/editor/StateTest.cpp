@@ -211,6 +211,21 @@ TEST_F(StateTest, AProjectSavedWithTheInstrumentOffKeepsThePortsTheUserChose) {
   // Saved now, the project holds the open port.
   current();
   EXPECT_EQ(plug->patchManager->name(Patch::kMidiOutName), kPort);
+
+  // Switched off while its ports are open: the device menus opened now still
+  // offer and tick them, and the project keeps them.
+  backend->setOutPorts({"Other synth"});
+  backend->setInPorts({"Other synth"});
+  plug->OnMidiDeviceMenu(false);
+  plug->OnMidiDeviceMenu(true);
+  EXPECT_EQ(plug->getExternalMIDIOutNames(), (std::vector<std::string>{"Select MIDI Device", "Other synth", kPort}));
+  EXPECT_EQ(plug->getExternalMIDIInNames(), (std::vector<std::string>{"Select MIDI Device", "Other synth", kPort}));
+  EXPECT_EQ(param(kDeviceOutSelection)->Int(), 2);
+  EXPECT_EQ(param(kDeviceInSelection)->Int(), 2);
+  EXPECT_EQ(plug->paramDisplayText(kDeviceOutSelection, 2), kPort);
+  current();
+  EXPECT_EQ(plug->patchManager->name(Patch::kMidiOutName), kPort);
+  EXPECT_EQ(plug->patchManager->name(Patch::kMidiInName), kPort);
 }
 
 TEST_F(StateTest, LongPortNamesAreFoundByTheirKeptBeginning) {
