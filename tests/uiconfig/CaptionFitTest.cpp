@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "Captions.h"
+#include "Finish.h"
+#include "Palette.h"
 
 namespace {
 using imagegen::ControlEntry;
@@ -144,3 +146,35 @@ TEST(LayoutCheck, AMenuGetsAValueWindowItsCaptionClears) {
   EXPECT_LT(placed["PAGE"][0].y + 7, face.y - 1);
 }
 }  // namespace
+
+// A button the editor greys is drawn at half weight over the faceplate; its
+// label must still read on its face at 3:1 in every scheme it shows in.
+TEST(LayoutCheck, AGreyedButtonsLabelReadsOnItsFaceOverEveryScheme) {
+  struct Case {
+    const char* name;
+    LICE_pixel face, text;
+    bool greyable, accepted;
+  };
+  // Over the light faceplate (214,218,224) of the silver scheme a grey face
+  // and a pale label come out at (140,143,150) and (223,225,230), 2.48:1.
+  const Case cases[] = {
+      {"grey face", LICE_RGBA(66, 68, 75, 255), LICE_RGBA(232, 232, 236, 255), true, false},
+      {"grey face, never greyed", LICE_RGBA(66, 68, 75, 255), LICE_RGBA(232, 232, 236, 255), false, true},
+      {"deep face, white label", LICE_RGBA(33, 34, 38, 255), LICE_RGBA(255, 255, 255, 255), true, true},
+  };
+  for (const Case& c : cases) {
+    imagegen::Drawing d;
+    d.shapes = std::make_unique<LICE_MemBitmap>(56, 36);
+    LICE_Clear(d.shapes.get(), c.face);
+    d.frameW = 56, d.frameH = 36;
+    d.greyable = c.greyable;
+    imagegen::dotTextCentred(d.texts, 28, 18, "RAND", 1, c.text);
+    std::vector<imagegen::TextCheck> report;
+    std::string error;
+    const auto image = imagegen::finishImage(d, 1.0, imagegen::kNeutral, {}, "rand.png", report, error);
+    EXPECT_EQ(image != nullptr, c.accepted) << c.name << " " << error;
+    if (!c.accepted) {
+      EXPECT_NE(error.find("\"RAND\" greyed has a contrast of 2.48:1 with its face in scheme 1"), std::string::npos) << error;
+    }
+  }
+}

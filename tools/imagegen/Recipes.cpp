@@ -103,6 +103,18 @@ Draw button(std::string off, std::string on = "", int dot = 1, bool litFace = tr
   };
 }
 
+// A button the editor greys out: greyed, it is drawn at half weight over the
+// faceplate, light in one scheme and dark in the others, so its face is
+// deeper and its label white, to keep the two apart on either.
+Draw greyableButton(Draw draw) {
+  return [=](const Frame& f) {
+    Palette p = f.p;
+    p.buttonOff = mix(p.buttonOff, kBlack, 0.5f);
+    p.text = kWhite;
+    draw(Frame{f.bm, f.texts, f.x, f.y, f.w, f.h, f.index, f.count, p});
+  };
+}
+
 Draw led(LICE_pixel colour, bool inverted) {
   return [=](const Frame& f) {
     const bool on = (f.index > 0) != inverted;
@@ -481,9 +493,9 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BUTTON_ARP_POWER1")) return r = {44, 20, ledButton("ON")}, true;
   if (is("BUTTON_LIB_DISCARD_ID")) return r = {120, 22, button("DISCARD")}, true;
   // Greyed while a bank is unsaved: both labels on the plain face, the bar tells MULTIS.
-  if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, button("SOUNDS", "MULTIS", 1, false), false, 1, 1, true}, true;
+  if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, greyableButton(button("SOUNDS", "MULTIS", 1, false)), false, 1, 1, true}, true;
   if (is("BUTTON_LIB_CANCEL_ID")) return r = {120, 22, button("CANCEL")}, true;
-  if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, button("OVERWRITE"), false, 1, 1, true}, true;
+  if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, greyableButton(button("OVERWRITE")), false, 1, 1, true}, true;
   if (is("BUTTON_TAB_TOPBAR_ID"))
     return r = {624, 28, tabs({"MULTI", "LIBRARY", "OSC", "FILTER", "LFO MOD", "FX ARP"}), false, 6, 1}, true;
   if (is("BUTTON_TAB_SIDEBAR_ID")) return r = {56, 16 * 36, partTabs(), false, 1, 16}, true;
@@ -500,7 +512,7 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BUTTON_LOCK_WHITE_ID")) return r = {22, 22, lock(rgb(236, 236, 240))}, true;
   if (is("BUTTON_LOCK_ID")) return r = {22, 22, lock(LICE_pixel(0))}, true;  // the scheme's own colour, below
   if (is("ID_TRIGGER")) return r = {56, 36, button("TRIG")}, true;
-  if (is("ID_RANDOMIZE")) return r = {56, 36, button("RAND"), false, 1, 1, true}, true;
+  if (is("ID_RANDOMIZE")) return r = {56, 36, greyableButton(button("RAND")), false, 1, 1, true}, true;
   if (is("BTN_MULTISETTINGS_ID")) return r = {140, 22, button("MORE SETTINGS", "MIXER")}, true;
   if (is("BTN_OFFON_ID")) return r = {120, 22, button("CATEGORIES")}, true;
   if (is("BTN_CHECKBOX_ID")) return r = {16, 16, checkbox()}, true;
