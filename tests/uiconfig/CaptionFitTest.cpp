@@ -39,7 +39,7 @@ TEST(CaptionFit, RefusesACaptionThatRunsIntoItsNeighbourOrOffItsBackground) {
     bool fits;
   };
   // Two 40-pixel knobs side by side: RESONANCE runs into the caption of the second.
-  for (const Case& c : {Case{"CUTOFF", "RESO", true}, Case{"RESONANCE", "RESO", false}, Case{"CUTOFF", "", true}}) {
+  for (const Case& c : {Case{"CUTOFF", "PAN", true}, Case{"RESONANCE", "PAN", false}, Case{"CUTOFF", "", true}}) {
     std::vector<ControlEntry> controls = {control(1, {20, 30, 40, 40}, c.left), control(2, {60, 30, 40, 40}, c.right)};
     imagegen::CaptionMap placed;
     std::string error;
@@ -54,9 +54,9 @@ TEST(CaptionFit, RefusesACaptionThatRunsIntoItsNeighbourOrOffItsBackground) {
 }
 
 TEST(CaptionFit, CaptionsKeepTheirFaceSoASmallerWindowCanRefuseWhatFitsAtNormalSize) {
-  // 60 apart: "KEYTRACK" and "PDL CURVE" fit at 1.0; at 0.85 the knobs are 51
-  // apart and the captions, as wide as before, run into each other.
-  std::vector<ControlEntry> controls = {control(1, {20, 40, 46, 46}, "KEYTRACK"), control(2, {80, 40, 46, 46}, "PDL CURVE")};
+  // 70 apart: "KEYTRACK" and "PDL CURVE" keep 20 px between them at 1.0; at
+  // 0.85 the knobs are 59 apart and the captions, as wide as before, 9 px.
+  std::vector<ControlEntry> controls = {control(1, {20, 40, 46, 46}, "KEYTRACK"), control(2, {90, 40, 46, 46}, "PDL CURVE")};
   for (auto [scale, fits] : {std::pair{1.0, true}, std::pair{0.85, false}}) {
     const std::vector<ControlEntry> sized = imagegen::atSize(controls, scale, pageSize);
     imagegen::CaptionMap placed;
@@ -65,10 +65,10 @@ TEST(CaptionFit, CaptionsKeepTheirFaceSoASmallerWindowCanRefuseWhatFitsAtNormalS
   }
 }
 
-TEST(CaptionFit, CaptionsOnOneRowKeepMoreThanAWordSpaceBetweenThemAtEverySize) {
-  // The face's word space leaves 7 blank pixels; neighbours keep at least 9
-  // (one and a half space advances of 6), whatever the window's size. Each
-  // control is as wide as its caption, so the captions lie `gap` apart.
+TEST(CaptionFit, CaptionsOnOneRowKeepTwiceAWordSpaceBetweenThemAtEverySize) {
+  // The face's word space leaves 7 blank pixels; neighbours keep at least
+  // twice that, 14, whatever the window's size. Each control is as wide as
+  // its caption, so the captions lie `gap` apart.
   struct Case {
     const char* left;
     const char* right;
@@ -76,8 +76,8 @@ TEST(CaptionFit, CaptionsOnOneRowKeepMoreThanAWordSpaceBetweenThemAtEverySize) {
     bool fits;
   };
   const Case cases[] = {
-      {"PAN", "LVL", 8, 0, false},      {"PAN", "LVL", 9, 0, true},  {"PAN", "LVL", 7, 0, false},
-      {"ENV AMT", "VEL", 8, 0, false},  {"ENV AMT", "VEL", 9, 0, true},
+      {"PAN", "LVL", 13, 0, false},     {"PAN", "LVL", 14, 0, true},  {"PAN", "LVL", 9, 0, false},
+      {"ENV AMT", "VEL", 13, 0, false}, {"ENV AMT", "VEL", 14, 0, true},
       {"PAN", "LVL", 5, 30, true},  // a row lower: not neighbours on a row
   };
   for (double scale : {0.85, 1.0, 1.15}) {
@@ -90,9 +90,9 @@ TEST(CaptionFit, CaptionsOnOneRowKeepMoreThanAWordSpaceBetweenThemAtEverySize) {
       std::string error;
       EXPECT_EQ(imagegen::placeCaptions(controls, kAnywhere, placed, error, scale), c.fits)
           << scale << " " << c.left << " " << c.gap << " " << error;
-      if (!c.fits && c.gap == 8) {
-        EXPECT_EQ(error, "line 2: caption \"" + std::string(c.right) + "\" is set 8 px from the caption \"" + c.left +
-                             "\" on PAGE, less than the 9 px that keep them apart");
+      if (!c.fits && c.gap == 13) {
+        EXPECT_EQ(error, "line 2: caption \"" + std::string(c.right) + "\" is set 13 px from the caption \"" + c.left +
+                             "\" on PAGE, less than the 14 px that keep them apart");
       }
     }
   }
