@@ -100,9 +100,7 @@ void TabSwitchFunctions::mainTabSwitch(Tarnivex* plug, int, int tab, int, int pa
   if (!plug) return;
   ControlLayer* root = plug->namedLayer("root");
   if (root) select(root, tab);
-  // The librarian's lower pane reaches down over the mixer strip, so the
-  // strip shows on the sound pages only.
-  hide(plug, "miniMixer", tab <= 1);
+  hide(plug, "miniMixer", tab == 0);
   for (const char* name : kPopupMenuLayers) hide(plug, name, true);
   for (const char* suffix : kFilterTypeLayers) {
     hide(plug, std::string("filter1") + suffix, true);

@@ -150,7 +150,7 @@ TEST_F(TabSwitchTest, MainTabSelectorsRandomizeAndMixer) {
     bool multi, randomizeGrey;
     const char* shown;  // miniMixer, bankAndProgram03, bankAndProgramMulti, multiModeSettingsPage1
   };
-  const Row table[] = {{0, false, true, "hshs"}, {1, false, true, "hshh"}, {2, true, false, "shsh"},
+  const Row table[] = {{0, false, true, "hshs"}, {1, false, true, "sshh"}, {2, true, false, "shsh"},
                        {5, false, false, "sshh"}};
   for (const Row& row : table) {
     plug->multiMode = row.multi;

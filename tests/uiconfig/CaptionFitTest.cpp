@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "Captions.h"
+#include "Finish.h"
+#include "Palette.h"
 
 namespace {
 using imagegen::ControlEntry;
@@ -37,7 +39,7 @@ TEST(CaptionFit, RefusesACaptionThatRunsIntoItsNeighbourOrOffItsBackground) {
     bool fits;
   };
   // Two 40-pixel knobs side by side: RESONANCE runs into the caption of the second.
-  for (const Case& c : {Case{"CUTOFF", "RESO", true}, Case{"RESONANCE", "RESO", false}, Case{"CUTOFF", "", true}}) {
+  for (const Case& c : {Case{"CUTOFF", "PAN", true}, Case{"RESONANCE", "PAN", false}, Case{"CUTOFF", "", true}}) {
     std::vector<ControlEntry> controls = {control(1, {20, 30, 40, 40}, c.left), control(2, {60, 30, 40, 40}, c.right)};
     imagegen::CaptionMap placed;
     std::string error;
@@ -52,9 +54,9 @@ TEST(CaptionFit, RefusesACaptionThatRunsIntoItsNeighbourOrOffItsBackground) {
 }
 
 TEST(CaptionFit, CaptionsKeepTheirFaceSoASmallerWindowCanRefuseWhatFitsAtNormalSize) {
-  // 60 apart: "KEYTRACK" and "PDL CURVE" fit at 1.0; at 0.85 the knobs are 51
-  // apart and the captions, as wide as before, run into each other.
-  std::vector<ControlEntry> controls = {control(1, {20, 40, 46, 46}, "KEYTRACK"), control(2, {80, 40, 46, 46}, "PDL CURVE")};
+  // 70 apart: "KEYTRACK" and "PDL CURVE" keep 20 px between them at 1.0; at
+  // 0.85 the knobs are 59 apart and the captions, as wide as before, 9 px.
+  std::vector<ControlEntry> controls = {control(1, {20, 40, 46, 46}, "KEYTRACK"), control(2, {90, 40, 46, 46}, "PDL CURVE")};
   for (auto [scale, fits] : {std::pair{1.0, true}, std::pair{0.85, false}}) {
     const std::vector<ControlEntry> sized = imagegen::atSize(controls, scale, pageSize);
     imagegen::CaptionMap placed;
@@ -63,10 +65,10 @@ TEST(CaptionFit, CaptionsKeepTheirFaceSoASmallerWindowCanRefuseWhatFitsAtNormalS
   }
 }
 
-TEST(CaptionFit, CaptionsOnOneRowKeepMoreThanAWordSpaceBetweenThemAtEverySize) {
-  // The face's word space leaves 7 blank pixels; neighbours keep at least 9
-  // (one and a half space advances of 6), whatever the window's size. Each
-  // control is as wide as its caption, so the captions lie `gap` apart.
+TEST(CaptionFit, CaptionsOnOneRowKeepTwiceAWordSpaceBetweenThemAtEverySize) {
+  // The face's word space leaves 7 blank pixels; neighbours keep at least
+  // twice that, 14, whatever the window's size. Each control is as wide as
+  // its caption, so the captions lie `gap` apart.
   struct Case {
     const char* left;
     const char* right;
@@ -74,8 +76,8 @@ TEST(CaptionFit, CaptionsOnOneRowKeepMoreThanAWordSpaceBetweenThemAtEverySize) {
     bool fits;
   };
   const Case cases[] = {
-      {"PAN", "LVL", 8, 0, false},      {"PAN", "LVL", 9, 0, true},  {"PAN", "LVL", 7, 0, false},
-      {"ENV AMT", "VEL", 8, 0, false},  {"ENV AMT", "VEL", 9, 0, true},
+      {"PAN", "LVL", 13, 0, false},     {"PAN", "LVL", 14, 0, true},  {"PAN", "LVL", 9, 0, false},
+      {"ENV AMT", "VEL", 13, 0, false}, {"ENV AMT", "VEL", 14, 0, true},
       {"PAN", "LVL", 5, 30, true},  // a row lower: not neighbours on a row
   };
   for (double scale : {0.85, 1.0, 1.15}) {
@@ -88,9 +90,9 @@ TEST(CaptionFit, CaptionsOnOneRowKeepMoreThanAWordSpaceBetweenThemAtEverySize) {
       std::string error;
       EXPECT_EQ(imagegen::placeCaptions(controls, kAnywhere, placed, error, scale), c.fits)
           << scale << " " << c.left << " " << c.gap << " " << error;
-      if (!c.fits && c.gap == 8) {
-        EXPECT_EQ(error, "line 2: caption \"" + std::string(c.right) + "\" is set 8 px from the caption \"" + c.left +
-                             "\" on PAGE, less than the 9 px that keep them apart");
+      if (!c.fits && c.gap == 13) {
+        EXPECT_EQ(error, "line 2: caption \"" + std::string(c.right) + "\" is set 13 px from the caption \"" + c.left +
+                             "\" on PAGE, less than the 14 px that keep them apart");
       }
     }
   }
@@ -144,3 +146,35 @@ TEST(LayoutCheck, AMenuGetsAValueWindowItsCaptionClears) {
   EXPECT_LT(placed["PAGE"][0].y + 7, face.y - 1);
 }
 }  // namespace
+
+// A button the editor greys is drawn at half weight over the faceplate; its
+// label must still read on its face at 3:1 in every scheme it shows in.
+TEST(LayoutCheck, AGreyedButtonsLabelReadsOnItsFaceOverEveryScheme) {
+  struct Case {
+    const char* name;
+    LICE_pixel face, text;
+    bool greyable, accepted;
+  };
+  // Over the light faceplate (214,218,224) of the silver scheme a grey face
+  // and a pale label come out at (140,143,150) and (223,225,230), 2.48:1.
+  const Case cases[] = {
+      {"grey face", LICE_RGBA(66, 68, 75, 255), LICE_RGBA(232, 232, 236, 255), true, false},
+      {"grey face, never greyed", LICE_RGBA(66, 68, 75, 255), LICE_RGBA(232, 232, 236, 255), false, true},
+      {"deep face, white label", LICE_RGBA(33, 34, 38, 255), LICE_RGBA(255, 255, 255, 255), true, true},
+  };
+  for (const Case& c : cases) {
+    imagegen::Drawing d;
+    d.shapes = std::make_unique<LICE_MemBitmap>(56, 36);
+    LICE_Clear(d.shapes.get(), c.face);
+    d.frameW = 56, d.frameH = 36;
+    d.greyable = c.greyable;
+    imagegen::dotTextCentred(d.texts, 28, 18, "RAND", 1, c.text);
+    std::vector<imagegen::TextCheck> report;
+    std::string error;
+    const auto image = imagegen::finishImage(d, 1.0, imagegen::kNeutral, {}, "rand.png", report, error);
+    EXPECT_EQ(image != nullptr, c.accepted) << c.name << " " << error;
+    if (!c.accepted) {
+      EXPECT_NE(error.find("\"RAND\" greyed has a contrast of 2.48:1 with its face in scheme 1"), std::string::npos) << error;
+    }
+  }
+}

@@ -57,6 +57,10 @@ class Editor {
   std::vector<ITextControl*> ShownTexts() const;
   // Every text control of the editor, shown or not.
   std::vector<ITextControl*> AllTexts() const;
+  // What the window shows, a line each as "KEY<tab>VALUE": every control on
+  // screen (its kind and parameter; its rectangle) and every caption printed
+  // into the images on screen (its text; its place).
+  std::vector<std::string> ShownLayout() const;
 
  private:
   std::string mSavedDataHome;

@@ -5,6 +5,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "ControlLayer.h"
 #include "EditorPages.h"
@@ -54,6 +57,10 @@ TEST(TabSnapshot, EveryMainPageAtEverySizeAndSchemeMatchesItsReference) {
                   LICE_GetPixel(image.mData, px, py) | 0xFF);
         const std::string differs = snapshots::compare(g.GetDrawBitmap(), name);
         EXPECT_TRUE(differs.empty()) << differs;
+        // Every control and caption where it was, in every scheme alike.
+        const std::string changed =
+            snapshots::compareList(editor.ShownLayout(), std::string(page.name) + "-" + size.name + ".txt");
+        EXPECT_TRUE(changed.empty()) << changed;
       }
     }
 }
@@ -78,6 +85,54 @@ TEST(TabSnapshot, AChangedFrameOrAMissingReferenceFailsAndSmallTextDifferencesPa
   // A control moved by a few pixels: another page.
   LICE_FillRect(&frame, 100, 40, 30, 20, LICE_RGBA(250, 214, 120, 255), 1.0f, 0);
   EXPECT_NE(snapshots::compare(&frame, "frame.png", folder).find("pixels differ"), std::string::npos);
+  // A 40 x 40 change to a frame of the small size: 1,600 pixels, less than
+  // the 1,639 the whole frame allows, but 400 or more in one square of 32.
+  LICE_MemBitmap page(1275, 643);
+  LICE_Clear(&page, LICE_RGBA(40, 40, 48, 255));
+  snapshots::compare(&page, "page.png", folder);
+  std::filesystem::copy_file(std::string(TARNIVEX_SNAPSHOT_DIR) + "/page.png", folder + "/page.png");
+  EXPECT_EQ(snapshots::compare(&page, "page.png", folder), "");
+  LICE_FillRect(&page, 610, 300, 40, 40, LICE_RGBA(250, 214, 120, 255), 1.0f, 0);
+  EXPECT_NE(snapshots::compare(&page, "page.png", folder).find("pixels differ in the square at 608,288"),
+            std::string::npos);
+  if (updating) setenv("TARNIVEX_UPDATE_SNAPSHOTS", saved.c_str(), 1);
+}
+
+TEST(TabSnapshot, AMovedControlOrAChangedCaptionFailsAndSaysWhatChanged) {
+  const char* updating = std::getenv("TARNIVEX_UPDATE_SNAPSHOTS");
+  const std::string saved = updating ? updating : "";
+  unsetenv("TARNIVEX_UPDATE_SNAPSHOTS");
+  const std::string folder = ::testing::TempDir() + "/list-references";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::vector<std::string> held = {"caption \"DETUNE\"\t215,98", "control IKnobMultiControl kOscillator1Detune\t210,108 46x46",
+                                         "control IBitmapControl -\t70,64 1420x620"};
+  std::ofstream(folder + "/page.txt") << held[0] << "\n" << held[1] << "\n" << held[2] << "\n";
+  struct Case {
+    const char* what;
+    std::vector<std::string> shown;
+    const char* change;  // the report's first change; empty: none
+  };
+  const Case cases[] = {
+      {"the same", held, ""},
+      {"in another order", {held[2], held[0], held[1]}, ""},
+      {"a knob moved 6 px", {held[0], "control IKnobMultiControl kOscillator1Detune\t216,108 46x46", held[2]},
+       "control IKnobMultiControl kOscillator1Detune: 216,108 46x46, was 210,108 46x46"},
+      {"a caption renamed", {"caption \"DETUNX\"\t215,98", held[1], held[2]},
+       "215,98: caption \"DETUNX\", was caption \"DETUNE\""},
+      {"a control gone", {held[0], held[1]}, "control IBitmapControl - at 70,64 1420x620 is gone"},
+      {"a caption new", {held[0], held[1], held[2], "caption \"FINE\"\t270,98"}, "caption \"FINE\" at 270,98 is new"},
+  };
+  for (const Case& c : cases) {
+    const std::string report = snapshots::compareList(c.shown, "page.txt", folder);
+    if (std::string(c.change).empty()) {
+      EXPECT_EQ(report, "") << c.what;
+    } else {
+      EXPECT_NE(report.find("1 changes from " + folder + "/page.txt:\n  " + c.change), std::string::npos)
+          << c.what << "\n" << report;
+    }
+  }
+  EXPECT_NE(snapshots::compareList(held, "other.txt", folder).find("no reference"), std::string::npos);
   if (updating) setenv("TARNIVEX_UPDATE_SNAPSHOTS", saved.c_str(), 1);
 }
 }  // namespace

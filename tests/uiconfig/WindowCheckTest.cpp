@@ -14,9 +14,11 @@
 #include "IControl.h"
 #include "IGraphics.h"
 #include "IParam.h"
+#include "LibrarianViewControl.h"
 #include "ParamIndex.h"
 #include "Tarnivex.h"
 #include "TextLooks.h"
+#include "UIConfigManager.h"
 #include "lice.h"
 
 using editorpages::Editor;
@@ -209,14 +211,40 @@ TEST(WindowCheck, AClickIntoAHiddenLayerDoesNothing) {
   // Nor is the mixer strip the multi page hides, and the next pass paints
   // over where it was.
   editor.Show(editorpages::kPages[3]);
-  IControl* mixerKnob = g.GetMouseControlIdx(92 + 16, 712 + 16);
+  IControl* mixerKnob = g.GetMouseControlIdx(92 + 16, 723 + 16);
   ASSERT_NE(mixerKnob, nullptr);
   editor.Click(854 + 52, 16 + 14);  // the multi tab, as a user clicks it
   IRECT dirty;
   ASSERT_TRUE(g.IsDirty(&dirty));
-  EXPECT_TRUE(dirty.L <= 70 && dirty.T <= 692 && dirty.R >= 1490 && dirty.B >= 750);
+  EXPECT_TRUE(dirty.L <= 70 && dirty.T <= 712 && dirty.R >= 1490 && dirty.B >= 755);
   editor.DrawAll();
-  EXPECT_NE(g.GetMouseControlIdx(92 + 16, 712 + 16), mixerKnob);
+  EXPECT_NE(g.GetMouseControlIdx(92 + 16, 723 + 16), mixerKnob);
+}
+
+// The mixer strip shows on the LIBRARY page, under the lower pane of slots:
+// its top, and every control of it, at or below the pane's last row and
+// below the page's image, at every size.
+TEST(WindowCheck, TheMixerStripOnTheLibraryPageLiesUnderTheLowerPaneOfSlots) {
+  for (const editorpages::Size& size : editorpages::kSizes) {
+    SCOPED_TRACE(size.name);
+    Editor editor("yellow", size);
+    editor.Show(editorpages::kPages[2]);
+    ASSERT_EQ(editor.ShownTab(), 1);
+    const ControlLayer* strip = editor.plug().uiConfigManager->layerMap.at("miniMixer");
+    ASSERT_TRUE(strip->IsVisible());
+    const LibrarianViewControl* view = editor.plug().librarianView();
+    ASSERT_NE(view, nullptr);
+    const int lastRow = view->grid().box(1, kSlotsPerPane - 1).B;
+    // The strip's top: its background, the first control the layer holds.
+    ASSERT_FALSE(strip->controls().empty());
+    const int top = strip->controls().front()->GetRECT()->T;
+    EXPECT_GE(top, lastRow);
+    for (const auto& control : strip->controls()) EXPECT_GE(control->GetRECT()->T, lastRow);
+    // The page's image ends above the strip; a point under its last row
+    // shows the strip's own image.
+    const IBitmap page = editor.plug().uiConfigManager->getImageByName(&editor.graphics(), "BG_ID_BROWSER");
+    EXPECT_LE(editor.scaled(64) + page.H, top);
+  }
 }
 
 // The image generator's report: one line for every label, caption and

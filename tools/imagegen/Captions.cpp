@@ -18,14 +18,12 @@ constexpr int kCaptionGap = 4;   // between two captions: wider than between let
 constexpr int kWordsGap = 7;     // and wider than between words
 
 // Two captions side by side must not read as one: the blank between them is
-// clearly wider than a word space of the caption face, that is at least one
-// and a half space glyphs (advance included) and two dots more than the
-// blank a space leaves between two words. The face keeps its size at every
-// size of the window, so the rule does too.
+// at least twice the blank a space leaves between two words of the caption
+// face. The face keeps its size at every size of the window, so the rule
+// does too.
 int clearRowGap() {
-  const int spaceAdvance = dotTextWidth("  ", kDot) - dotTextWidth(" ", kDot);
   const int wordBlank = dotTextWidth("A A", kDot) - 2 * dotTextWidth("A", kDot);
-  return std::max((3 * spaceAdvance + 1) / 2, wordBlank + 2 * kDot);
+  return 2 * wordBlank;
 }
 
 Rect parseRect(const std::string& text) {

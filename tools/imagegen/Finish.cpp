@@ -69,6 +69,31 @@ double worstGreyed(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixe
   return worst;
 }
 
+// What a control may lie on in a scheme: the faceplate from top to bottom,
+// a section's body and title bar, a recess.
+std::vector<LICE_pixel> surfacesOf(const Palette& p) {
+  return {p.panelTop, p.panelBottom, mix(p.panelTop, p.panelBottom, 0.5f), mix(p.panelTop, p.frame, 0.35f), p.recess};
+}
+
+// The worst contrast of a label with its face when the control is greyed:
+// the whole image is drawn at half weight over what lies under it, the
+// label's colour and the face's pixels alike.
+double worstGreyedFace(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, const std::vector<LICE_pixel>& surfaces,
+                       LICE_pixel* seenText, LICE_pixel* seenFace) {
+  double worst = 22.0;
+  for (LICE_pixel under : surfaces) {
+    LICE_pixel face = 0;
+    const LICE_pixel shownText = mix(under | 0xFF, text | 0xFF, textlooks::kGreyedWeight);
+    const double ratio = worstInBox(bm, box, &face, [&](LICE_pixel pixel, LICE_pixel* seen) {
+      const float weight = textlooks::kGreyedWeight * (LICE_GETA(pixel) / 255.0f);
+      *seen = mix(under | 0xFF, pixel | 0xFF, weight);
+      return contrastOf(shownText, *seen);
+    });
+    if (ratio < worst) worst = ratio, *seenText = shownText, *seenFace = face;
+  }
+  return worst;
+}
+
 // The worst contrast of a colour with the pixels of a box of the image.
 double worstUnder(LICE_IBitmap* bm, const Rect& box, LICE_pixel text, LICE_pixel* worstPixel) {
   return worstInBox(bm, box, worstPixel,
@@ -109,6 +134,10 @@ class Finisher {
   // control: such a text is also checked as it shows greyed.
   bool Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, int dot, LICE_pixel colour,
            const Rect& within, std::string& error, bool mayGrey = false);
+  // A label of a control the editor greys: checked on its greyed face over
+  // every surface of the schemes it shows in.
+  bool CheckGreyedFace(LICE_IBitmap* bm, const Rect& box, const std::string& text, LICE_pixel colour,
+                       std::string& error);
   bool CheckSpot(LICE_IBitmap* bm, const TextSpot& spot, std::string& error);
   void Window(LICE_IBitmap* bm, const TextSpot& spot) const;
   std::vector<int> SchemesShown() const {
@@ -170,6 +199,24 @@ bool Finisher::Set(LICE_IBitmap* bm, const Rect& box, const std::string& text, i
     return false;
   }
   drawDotText(bm, box.x, box.y, text, dot, colour);
+  return true;
+}
+
+bool Finisher::CheckGreyedFace(LICE_IBitmap* bm, const Rect& box, const std::string& text, LICE_pixel colour,
+                               std::string& error) {
+  for (int scheme : SchemesShown()) {
+    LICE_pixel shownText = 0, shownFace = 0;
+    const double ratio = worstGreyedFace(bm, box, colour, surfacesOf(palette(scheme)), &shownText, &shownFace);
+    const std::string what = text + " on its face in scheme " + std::to_string(scheme) + " (greyed)";
+    mReport.push_back({mName, what, shownText, shownFace, ratio});
+    if (ratio < textlooks::kMinInactiveContrast) {
+      char why[160];
+      std::snprintf(why, sizeof why, ": \"%s\" greyed has a contrast of %.2f:1 with its face in scheme %d (at least %.1f:1)",
+                    text.c_str(), ratio, scheme, textlooks::kMinInactiveContrast);
+      error = mName + why;
+      return false;
+    }
+  }
   return true;
 }
 
@@ -249,6 +296,7 @@ std::unique_ptr<LICE_MemBitmap> Finisher::Run(const SizeExtras& extras, std::str
     Map(run.x, run.y, &x, &y, &cell);
     const Rect box{run.align == 0 ? x : run.align == 1 ? x - tw / 2 : x - tw,
                    run.vAlign == 0 ? y : run.vAlign == 1 ? y - th / 2 : y - th, tw, th};
+    if (d.greyable && !CheckGreyedFace(bm.get(), box, run.text, run.colour, error)) return nullptr;
     if (!Set(bm.get(), box, run.text, dot, run.colour, cell, error, d.greyable)) return nullptr;
   }
   const Rect whole{0, 0, w, h};

@@ -23,13 +23,16 @@ constexpr LICE_pixel kBlack = rgb(0, 0, 0), kWhite = rgb(255, 255, 255), kPink =
 // The editor window and where its areas lie; the page backgrounds fill the page area.
 constexpr int kWindowW = 1500, kWindowH = 757;
 constexpr int kPageX = 70, kPageY = 64, kPageW = 1420, kPageH = 620;
-constexpr int kMixerY = 692, kMixerH = 58;
+// The mixer strip lies under the librarian page's lower pane of slots, which
+// reaches down to 706, in a recess that leaves the page its bottom edge.
+constexpr int kMixerY = 712, kMixerH = 43, kMixerRim = 2;
+constexpr int kLibrarianH = kMixerY - kMixerRim - kPageY;  // the librarian page, down to 709
 // The areas of the window's faceplate.
 constexpr Rect kLogo{18, 10, 146, 40};
 constexpr Rect kDisplay{306, 15, 508, 30};
 constexpr Rect kPartRecess{4, kPageY, 60, 16 * 36 + 8};
 constexpr Rect kPageRecess{kPageX - 3, kPageY - 3, kPageW + 6, kPageH + 6};
-constexpr Rect kMixerRecess{kPageX - 3, kMixerY - 3, kPageW + 6, kMixerH + 6};
+constexpr Rect kMixerRecess{kPageX - kMixerRim, kMixerY - kMixerRim, kPageW + 2 * kMixerRim, kMixerH + 2 * kMixerRim};
 constexpr Rect kBelowParts{2, kPageY + 16 * 36 + 8, 64, kWindowH - kPageY - 16 * 36 - 12};
 
 std::string twoDigits(int n) {
@@ -100,6 +103,18 @@ Draw button(std::string off, std::string on = "", int dot = 1, bool litFace = tr
     // Lit, the face and the bar under the label show it; the label stays readable.
     const std::string& text = lit && !on.empty() ? on : off;
     dotTextCentred(f.texts, f.x + f.w / 2, f.y + f.h / 2 - (lit ? 0 : 1), text, dot, p.text);
+  };
+}
+
+// A button the editor greys out: greyed, it is drawn at half weight over the
+// faceplate, light in one scheme and dark in the others, so its face is
+// deeper and its label white, to keep the two apart on either.
+Draw greyableButton(Draw draw) {
+  return [=](const Frame& f) {
+    Palette p = f.p;
+    p.buttonOff = mix(p.buttonOff, kBlack, 0.5f);
+    p.text = kWhite;
+    draw(Frame{f.bm, f.texts, f.x, f.y, f.w, f.h, f.index, f.count, p});
   };
 }
 
@@ -224,7 +239,7 @@ Draw mainPanel() {
     recessed(f.bm, 4, kPageY, 60, 16 * 36 + 8, 6, p);
     dotTextCentred(f.texts, 34, kPageY + 16 * 36 + 24, "PART", 1, p.text);
     recessed(f.bm, kPageX - 3, kPageY - 3, kPageW + 6, kPageH + 6, 6, p);
-    recessed(f.bm, kPageX - 3, kMixerY - 3, kPageW + 6, kMixerH + 6, 6, p);
+    recessed(f.bm, kMixerRecess.x, kMixerRecess.y, kMixerRecess.w, kMixerRecess.h, 6, p);
     for (float sx : {10.0f, kWindowW - 11.0f})
       for (float sy : {10.0f, kWindowH - 11.0f}) screw(f.bm, sx, sy, p);
   };
@@ -359,10 +374,11 @@ Draw librarianPage() {
     dotTextRight(f.texts, f.x + 268, f.y + 130, "EDITED BANK", 1, p.text);
     dotTextRight(f.texts, f.x + 268, f.y + 403, "BROWSED BANK", 1, p.text);
     // The slot view's panes sit in recesses of the page: the slots' texts
-    // start at the panes' own edges.
+    // start at the panes' own edges. The lower one keeps a thinner rim
+    // below, over the section's bottom edge.
     for (int top : {0, librarianpanes::kLowerTop})
       recessed(f.bm, f.x + librarianpanes::kViewX - kPageX - 3, f.y + librarianpanes::kViewY - kPageY + top - 3,
-               librarianpanes::kWidth + 6, librarianpanes::kPaneHeight + 6, 4, p);
+               librarianpanes::kWidth + 6, librarianpanes::kPaneHeight + (top ? 5 : 6), 4, p);
   };
 }
 
@@ -384,8 +400,10 @@ Draw mixerStrip() {
   return [](const Frame& f) {
     faceplate(f.bm, f.x, f.y, f.w, f.h, f.p);
     const int cw = f.w / 16;
-    // The part numbers are the layout's captions.
-    for (int i = 1; i < 16; ++i) LICE_Line(f.bm, f.x + i * cw, f.y + 4, f.x + i * cw, f.y + f.h - 5, f.p.frame, 0.6f, 0, false);
+    // The part numbers are the layout's captions; a line between two parts
+    // lies midway between one's pan knob and the next one's number.
+    for (int i = 1; i < 16; ++i)
+      LICE_Line(f.bm, f.x + i * cw + 1, f.y + 4, f.x + i * cw + 1, f.y + f.h - 5, f.p.frame, 0.6f, 0, false);
   };
 }
 
@@ -412,7 +430,8 @@ std::vector<Box> pageBoxes(const std::string& key) {
             {10, 130, 1400, 260, "GLOBAL"},
             {10, 400, 1400, 110, "GLOBAL CONTROLLERS"},
             {10, 520, 1400, 90, "EDITOR"}};
-  if (key == "BG_ID_BROWSER") return {{10, 10, 1060, 642, "LIBRARY"}, {1080, 30, 330, 622, "BROWSE"}};
+  if (key == "BG_ID_BROWSER")
+    return {{10, 10, 1060, kLibrarianH - 10, "LIBRARY"}, {1080, 30, 330, kLibrarianH - 30, "BROWSE"}};
   return {};
 }
 
@@ -440,8 +459,8 @@ bool recipeFor(const std::string& k, Recipe& r) {
     return true;
   }
   if (is("MAIN_BG_ID")) return r = {kWindowW, kWindowH, mainPanel(), true}, true;
-  // The librarian's page reaches down over the mixer strip's place.
-  if (is("BG_ID_BROWSER")) return r = {kPageW, kMixerY + kMixerH - kPageY, librarianPage(), true}, true;
+  // The librarian's page reaches down to the mixer strip's recess.
+  if (is("BG_ID_BROWSER")) return r = {kPageW, kLibrarianH, librarianPage(), true}, true;
   if (is("MANAGER_BG_ID2")) return r = {librarianpanes::kWidth, librarianpanes::kHeight, librarianPanes()}, true;
   if (!pageBoxes(k).empty()) return r = {kPageW, kPageH, page(pageBoxes(k)), true}, true;
   if (is("QUICK_MIXER_ID")) return r = {kPageW, kMixerH, mixerStrip(), true}, true;
@@ -481,9 +500,9 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BUTTON_ARP_POWER1")) return r = {44, 20, ledButton("ON")}, true;
   if (is("BUTTON_LIB_DISCARD_ID")) return r = {120, 22, button("DISCARD")}, true;
   // Greyed while a bank is unsaved: both labels on the plain face, the bar tells MULTIS.
-  if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, button("SOUNDS", "MULTIS", 1, false), false, 1, 1, true}, true;
+  if (is("BUTTON_LIB_DATATYPE_ID")) return r = {120, 22, greyableButton(button("SOUNDS", "MULTIS", 1, false)), false, 1, 1, true}, true;
   if (is("BUTTON_LIB_CANCEL_ID")) return r = {120, 22, button("CANCEL")}, true;
-  if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, button("OVERWRITE"), false, 1, 1, true}, true;
+  if (is("BUTTON_BANK_OVERWRITE_ID")) return r = {120, 22, greyableButton(button("OVERWRITE")), false, 1, 1, true}, true;
   if (is("BUTTON_TAB_TOPBAR_ID"))
     return r = {624, 28, tabs({"MULTI", "LIBRARY", "OSC", "FILTER", "LFO MOD", "FX ARP"}), false, 6, 1}, true;
   if (is("BUTTON_TAB_SIDEBAR_ID")) return r = {56, 16 * 36, partTabs(), false, 1, 16}, true;
@@ -500,7 +519,7 @@ bool recipeFor(const std::string& k, Recipe& r) {
   if (is("BUTTON_LOCK_WHITE_ID")) return r = {22, 22, lock(rgb(236, 236, 240))}, true;
   if (is("BUTTON_LOCK_ID")) return r = {22, 22, lock(LICE_pixel(0))}, true;  // the scheme's own colour, below
   if (is("ID_TRIGGER")) return r = {56, 36, button("TRIG")}, true;
-  if (is("ID_RANDOMIZE")) return r = {56, 36, button("RAND"), false, 1, 1, true}, true;
+  if (is("ID_RANDOMIZE")) return r = {56, 36, greyableButton(button("RAND")), false, 1, 1, true}, true;
   if (is("BTN_MULTISETTINGS_ID")) return r = {140, 22, button("MORE SETTINGS", "MIXER")}, true;
   if (is("BTN_OFFON_ID")) return r = {120, 22, button("CATEGORIES")}, true;
   if (is("BTN_CHECKBOX_ID")) return r = {16, 16, checkbox()}, true;
