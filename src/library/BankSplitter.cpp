@@ -113,7 +113,7 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   std::vector<Piece> pieces;
   int step = 0;
   const auto reached = [&] {
-    if (splitHook) splitHook(step++);
+    if (hooks.splitStep) hooks.splitStep(step++);
   };
   bool whole = true;
   std::string why;

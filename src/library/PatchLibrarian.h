@@ -82,6 +82,10 @@ struct LibraryHooks {
   // Shows in the editor window that a file could not be saved, imported or
   // split: what failed and why, two short texts.
   std::function<void(const std::string& what, const std::string& why)> showFailure;
+  // A test seam: called with 0, 1, 2, ... after each step of a split that
+  // leaves something on disk (a piece written, its note, the source moved,
+  // a piece named).
+  std::function<void(int step)> splitStep;
 };
 
 // Which list bankAt reads.
@@ -249,10 +253,6 @@ class PatchLibrarian {
   LibraryHooks hooks;
   std::size_t maxBankFileSize = kMaxBankFileSize;
   std::size_t maxSplitEntries = kMaxSplitEntries;
-  // A test seam: called with 0, 1, 2, ... after each step of a split that
-  // leaves something on disk (a piece written, its note, the source moved,
-  // a piece named).
-  std::function<void(int)> splitHook;
 
  private:
   BankList& listFor(int list);
