@@ -119,9 +119,15 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   std::string why;
   // No save of the source by another instance falls into the split.
   const userfiles::FileLock fileLock(sourcePath);
-  // Written by someone else since it was read: the pieces would not hold
-  // what the file holds now.
-  if (bank.stamp && userfiles::StampOf(sourcePath) != bank.stamp) {
+  // Written by someone else since it was read (by stamp, or by content
+  // before the source goes): the pieces would not hold what it holds now.
+  const auto changed = [&](bool byContent) {
+    if (bank.stamp && userfiles::StampOf(sourcePath) != bank.stamp) return true;
+    if (!byContent || !bank.digest) return false;
+    const auto now = userfiles::readWholeFile(sourcePath, maxBankFileSize);
+    return !now || userfiles::digestOf(*now) != *bank.digest;
+  };
+  if (changed(false)) {
     whole = false;
     why = "Changed by another program";
   }
@@ -144,6 +150,10 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
       }
       if (pass + 1 >= splitPassCount) break;
     }
+  }
+  if (whole && changed(true)) {
+    whole = false;
+    why = "Changed by another program";
   }
   std::unique_ptr<userfiles::PendingFile> noteFile;
   if (whole) {
