@@ -618,9 +618,6 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   const std::vector<std::string> read = rootCanRead ? std::vector<std::string>{"Cut.syx", "Fine.syx", "Locked.syx"}
                                                     : std::vector<std::string>{"Cut.syx", "Fine.syx"};
   EXPECT_EQ(names(library.contents().soundBanks), read);
-  // Not offered: no file left out is in a menu's tree.
-  for (const auto& node : library.contents().soundTree)
-    for (const PatchFile* bank : node->files) EXPECT_TRUE(bank->fileName == "Cut.syx" || bank->fileName == "Fine.syx" || bank->fileName == "Locked.syx") << bank->fileName;
   // The cut dump is completed; the next sound is its own entry, with its category.
   const auto cutBank = library.bankAt(kSoundList, 0);
   ASSERT_EQ(cutBank->patches.size(), 100u);
@@ -660,14 +657,11 @@ TEST(LibraryLoad, StaleTemporaryFilesAreRemovedAndALiveWritersAreNot) {
   age(pending.path());
   // Just made: its writer may not have locked it yet.
   writeFile(data.root / ".tvx-Fresh1", Bytes{7});
-  // Not the writer's: a name of the user's.
-  writeFile(data.patches() / ".tvxnotes", Bytes{8});
-  age(data.patches() / ".tvxnotes");
 
   LoggedLibrary l(data.patchesStr());
   EXPECT_EQ(filesBelow(data.root),
             (std::vector<std::string>{".tvx-Fresh1", "Patches/.tvx-Held01", "Patches/" + fs::path(pending.path()).filename().string(),
-                                      "Patches/.tvxnotes", "Patches/Bank.syx"}));
+                                      "Patches/Bank.syx"}));
   EXPECT_EQ(l.count("PATCH LIBRARIAN: removed file "), 4);
   EXPECT_EQ(names(l.library.contents().soundBanks), std::vector<std::string>{"Bank.syx"});
   ::close(held);
