@@ -29,6 +29,11 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
   }
   if (view) view->cursor = slot;
   if (!mHost->midiConfigured()) return false;
+  // Nothing goes out for an entry that is not a whole dump, not even notes off.
+  if (!job.patchArgument.sendable(mHost->multiMode())) {
+    mHost->showStatus(kEntryNotSent, kNotAWholeDump);
+    return false;
+  }
   MIDIMessageManager* manager = mHost->messageManager();
   if (manager && !manager->librarySendActive) mHost->allNotesOff(part);
   job.jobCode = 3;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "PatchFile.h"
 
@@ -23,3 +24,8 @@ Bytes writeBankImage(const PatchFile& bank, bool midi, bool multi = false);
 // Moves pos past the next byte equal to value; false (pos -1) when the data
 // ends first. A negative pos returns at once: false for -1, else true.
 bool findByte(const Bytes& data, int& pos, int value);
+
+// What a file image holds that the library does not keep when it reads
+// the file ("a global dump", "another maker's SysEx", ...); "" when every
+// byte belongs to a dump it reads or to the file format it writes.
+std::string unkeptData(const Bytes& image);

@@ -50,11 +50,14 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   if (sourceBank >= 0x80) return pos;
 
   const bool sound = command == 0x10;
-  // Up to and with the next F7; a dump cut off by the end of the data keeps
-  // what was read and gets its F7.
+  // Up to and with the next F7; a dump cut short ends where the next
+  // message begins (F0), which is read as its own, and one cut off by the
+  // end of the data keeps what was read. Both get their F7.
   const int start = pos;
-  const void* found = std::memchr(data.data() + start, 0xF7, static_cast<size_t>(size - start));
-  const int end = found ? static_cast<int>(static_cast<const unsigned char*>(found) - data.data()) : size;
+  int end = start;
+  while (end < size && data[static_cast<size_t>(end)] != 0xF7 && data[static_cast<size_t>(end)] != 0xF0) ++end;
+  const bool found = end < size && data[static_cast<size_t>(end)] == 0xF7;
+  if (!found) bank->cutShort = true;
   PatchSysexMessage dump;
   Bytes& d = dump.bytes;
   d.resize(static_cast<size_t>(6 + (end - start) + 1));
@@ -70,7 +73,7 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   for (size_t i = 0; i < summed; ++i) sum += (to[i] = from[i]);
   if (count > summed) std::memcpy(to + summed, from + summed, count - summed);
   d.back() = 0xF7;
-  pos = found ? end + 1 : -1;
+  pos = found ? end + 1 : end < size ? end : -1;
   // A short dump is completed before its end byte, not after it: an F7 left
   // inside would cut the dump short when the file is read again.
   const size_t fullSize = sound && working != 1 ? 392 : 393;  // a Q sound is read as 393 bytes

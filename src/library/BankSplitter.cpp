@@ -2,6 +2,8 @@
 // files of 100 multis next to it, in its own format. The entries of each
 // kind are collected once, so a split costs time in proportion to its size;
 // a new file never replaces a file that is there: it takes a free name.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -29,8 +31,8 @@ using userfiles::nameOf;
 
 std::shared_ptr<PatchFile> PatchLibrarian::splitPass(const std::vector<const LibrarianPatch*>& collected, bool multis,
                                                      int pass, const std::string& stem, const std::string& extension,
-                                                     const std::string& folderName, const std::string& sourcePath,
-                                                     bool standardMidiFile, std::string* written) {
+                                                     const std::string& folderName, bool standardMidiFile,
+                                                     Bytes* image) {
   const int count = static_cast<int>(collected.size());
   const int start = (pass + 1) * kPatchesPerBank;
   const int rest = count - start;
@@ -58,18 +60,11 @@ std::shared_ptr<PatchFile> PatchLibrarian::splitPass(const std::vector<const Lib
   // number, and leaves room for the " (n)" of a free name.
   constexpr std::size_t kFreeNameRoom = 6;
   const std::size_t room = userfiles::kMaxNameBytes - kFreeNameRoom;
-  const std::string name = userfiles::cutToBytes(stem, suffix.size() < room ? room - suffix.size() : 0) + suffix;
+  bank->fileName = userfiles::cutToBytes(stem, suffix.size() < room ? room - suffix.size() : 0) + suffix;
   bank->folderName = folderName;
   fillUncompletedBankFiles(bank.get());
   bank->holdAt(kPatchesPerBank);
-  const std::string folder = folderOf(sourcePath);
-  *written = userfiles::writeUnderFreeName(folder, name, writeBankImage(*bank, standardMidiFile, multis));
-  bank->fileName = written->empty() ? name : nameOf(*written);
-  if (written->empty()) {
-    const int error = errno;  // the caller says why
-    log("PATCH LIBRARIAN: could not write file " + folder + name);
-    errno = error;
-  }
+  *image = writeBankImage(*bank, standardMidiFile, multis);
   return bank;
 }
 
@@ -78,68 +73,169 @@ void PatchLibrarian::createNewPatchFile(PatchFile* source, std::string newFolder
                                         bool standardMidiFile, bool multis, bool) {
   if (!source) return;
   const std::string stem = sourceFileName.substr(0, sourceFileName.find_last_of('.'));
-  std::string written;
-  const auto bank = splitPass(entriesOfKind(*source, multis), multis, pass, stem, extension, newFolderName, sourcePath,
-                              standardMidiFile, &written);
+  Bytes image;
+  const auto bank = splitPass(entriesOfKind(*source, multis), multis, pass, stem, extension, newFolderName,
+                              standardMidiFile, &image);
   if (!bank) return;
+  const std::string written = userfiles::writeUnderFreeName(folderOf(sourcePath), bank->fileName, image);
+  if (written.empty())
+    log("PATCH LIBRARIAN: could not write file " + folderOf(sourcePath) + bank->fileName);
+  else
+    bank->fileName = nameOf(written);
   auto guard = lock();
   listFor(multis ? kMultiList : kSoundList).push_back(bank);
 }
 
+namespace {
+constexpr const char* kSplitNote = "tvx split 1";
+
+std::string hex(std::uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+}  // namespace
+
+// The pieces are written whole under hidden names first, with a note of the
+// split; the source leaving the folder marks the split done, and only then
+// do the pieces take their names. A split cut short before that leaves only
+// hidden files, which the next load removes (and splits the source again);
+// one cut short after it leaves the note, by which the next load names the
+// pieces still hidden.
 bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
                                    bool standardMidiFile) {
   const std::string stem = bank.fileName.substr(0, bank.fileName.find_last_of('.'));
-  std::vector<std::shared_ptr<PatchFile>> pieces;
-  std::vector<std::string> written;
+  const std::string folder = folderOf(sourcePath);
+  struct Piece {
+    std::shared_ptr<PatchFile> bank;
+    std::unique_ptr<userfiles::PendingFile> file;
+  };
+  std::vector<Piece> pieces;
+  int step = 0;
+  const auto reached = [&] {
+    if (hooks.splitStep) hooks.splitStep(step++);
+  };
   bool whole = true;
   std::string why;
   // No save of the source by another instance falls into the split.
   const userfiles::FileLock fileLock(sourcePath);
+  // Written by someone else since it was read (by stamp, or by content
+  // before the source goes): the pieces would not hold what it holds now.
+  const auto changed = [&](bool byContent) {
+    if (bank.stamp && userfiles::StampOf(sourcePath) != bank.stamp) return true;
+    if (!byContent || !bank.digest) return false;
+    const auto now = userfiles::readWholeFile(sourcePath, maxBankFileSize);
+    return !now || userfiles::digestOf(*now) != *bank.digest;
+  };
+  if (changed(false)) {
+    whole = false;
+    why = "Changed by another program";
+  }
   splitPassCount = static_cast<int>(bank.patches.size() / kPatchesPerBank);
+  std::string note = std::string(kSplitNote) + "\n" + bank.fileName + "\n" + hex(bank.digest.value_or(0)) + "\n";
   for (const bool multis : {false, true}) {
     const auto collected = entriesOfKind(bank, multis);
     for (int pass = -1; whole; ++pass) {
-      std::string path;
-      if (auto piece = splitPass(collected, multis, pass, stem, extension, bank.folderName, sourcePath,
-                                 standardMidiFile, &path)) {
-        if (path.empty()) {
+      Bytes image;
+      if (auto piece = splitPass(collected, multis, pass, stem, extension, bank.folderName, standardMidiFile, &image)) {
+        auto file = std::make_unique<userfiles::PendingFile>(folder, image);
+        if (file->path().empty()) {
           whole = false;
-          why = userfiles::failureReason(errno, folderOf(sourcePath));
+          why = userfiles::failureReason(errno, folder);
+          log("PATCH LIBRARIAN: could not write file " + folder + piece->fileName);
         }
-        pieces.push_back(std::move(piece));
-        written.push_back(std::move(path));
+        note += nameOf(file->path()) + "\t" + piece->fileName + "\n";
+        pieces.push_back({std::move(piece), std::move(file)});
+        if (whole) reached();
       }
       if (pass + 1 >= splitPassCount) break;
     }
   }
-  // Written by someone else while it was read or cut: the pieces would not
-  // hold what the file holds now.
-  if (whole && bank.stamp && userfiles::StampOf(sourcePath) != bank.stamp) {
+  if (whole && changed(true)) {
     whole = false;
     why = "Changed by another program";
+  }
+  std::unique_ptr<userfiles::PendingFile> noteFile;
+  if (whole) {
+    noteFile = std::make_unique<userfiles::PendingFile>(folder, note.data(), note.size());
+    if (noteFile->path().empty()) {
+      whole = false;
+      why = userfiles::failureReason(errno, folder);
+    } else {
+      reached();
+    }
   }
   // The source leaves the library folder, or it would be split again by the
   // next load: into "Converted Banks", else beside itself under a name the
   // scan does not read.
   if (whole && !moveToConvertedBanks(sourcePath, mRoot)) {
-    const std::string renamed = userfiles::moveUnderFreeName(sourcePath, folderOf(sourcePath), bank.fileName + ".converted");
+    const std::string renamed = userfiles::moveUnderFreeName(sourcePath, folder, bank.fileName + ".converted");
     if (renamed.empty()) {
       whole = false;
-      why = userfiles::failureReason(errno, folderOf(sourcePath));
+      why = userfiles::failureReason(errno, folder);
     } else {
       log("PATCH LIBRARIAN: could not move file " + sourcePath + ", renamed it to " + renamed);
     }
   }
   if (!whole) {
-    // The source keeps every dump; the new files would only be copies.
-    for (const auto& path : written)
-      if (!path.empty()) std::remove(path.c_str());
+    // The source keeps every dump; the hidden pieces go with their owners.
     log("PATCH LIBRARIAN: could not split file " + sourcePath + ", it stays as it is");
     lastSplitFailure = why;
     fail(nameOf(sourcePath) + " not split!", why);
     return false;
   }
+  reached();
+  bool named = true;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    const std::string written = pieces[i].file->publish(pieces[i].bank->fileName);
+    if (written.empty()) {
+      // Left hidden with the note: the next load names it.
+      log("PATCH LIBRARIAN: could not name file " + folder + pieces[i].bank->fileName);
+      pieces[i].file->abandon();
+      named = false;
+      continue;
+    }
+    pieces[i].bank->fileName = nameOf(written);
+    reached();
+  }
+  if (!named) noteFile->abandon();
   auto guard = lock();
-  for (auto& piece : pieces) listFor(piece->bankType == 1 ? kMultiList : kSoundList).push_back(std::move(piece));
+  for (auto& piece : pieces)
+    listFor(piece.bank->bankType == 1 ? kMultiList : kSoundList).push_back(std::move(piece.bank));
+  return true;
+}
+
+bool PatchLibrarian::finishSplit(const std::string& notePath) {
+  const auto text = userfiles::readWholeFile(notePath, 1 << 20);
+  if (!text) return false;
+  std::vector<std::string> lines;
+  std::string line;
+  for (const unsigned char c : *text) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      continue;
+    }
+    lines.push_back(std::move(line));
+    line.clear();
+  }
+  if (lines.size() < 3 || lines[0] != kSplitNote) return false;
+  const std::string folder = folderOf(notePath);
+  // The source still there as it was: the split was not done, and the
+  // load splits it again; its hidden pieces go.
+  const auto source = userfiles::readWholeFile(folder + lines[1], maxBankFileSize);
+  const bool done = !source || hex(userfiles::digestOf(*source)) != lines[2];
+  for (size_t i = 3; i < lines.size(); ++i) {
+    const size_t tab = lines[i].find('\t');
+    if (tab == std::string::npos || lines[i].find('/') != std::string::npos) continue;
+    const std::string hidden = folder + lines[i].substr(0, tab);
+    if (!userfiles::isTemporaryName(lines[i].substr(0, tab)) || !userfiles::nameTaken(hidden)) continue;
+    if (!done) {
+      ::unlink(hidden.c_str());
+      continue;
+    }
+    const std::string written = userfiles::moveUnderFreeName(hidden, folder, lines[i].substr(tab + 1));
+    log(written.empty() ? "PATCH LIBRARIAN: could not name file " + hidden
+                        : "PATCH LIBRARIAN: named file " + written + " of a split cut short");
+  }
   return true;
 }

@@ -1,5 +1,7 @@
 #include "LibrarianPatch.h"
 
+#include "DumpSizes.h"
+
 void LibrarianPatch::parseCategory(int offset) {
   if (dumps.empty() || offset < 0) return;
   const Bytes& dump = dumps.front().bytes;
@@ -13,4 +15,12 @@ std::string asciiLower(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return text;
+}
+
+bool LibrarianPatch::sendable(bool multi) const {
+  if (dumps.empty()) return false;
+  const Bytes& bytes = dumps.front().bytes;
+  constexpr unsigned char kStart = 0xF0, kInstrument = 0x3E;
+  return bytes.size() >= 7 && bytes[0] == kStart && bytes[1] == kInstrument &&
+         bytes.size() <= static_cast<size_t>(multi ? kMultiDumpSize : kSoundDumpSize);
 }

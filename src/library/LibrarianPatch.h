@@ -6,6 +6,10 @@
 
 #include "PatchSysexMessage.h"
 
+// The status texts of an entry that cannot be sent: what failed, and why.
+inline constexpr const char* kEntryNotSent = "Entry not sent!";
+inline constexpr const char* kNotAWholeDump = "Not a whole dump";
+
 // Type codes of an entry.
 enum : int {
   kSoundFromFile = 0,
@@ -26,6 +30,10 @@ struct LibrarianPatch {
     name.clear();
     category.clear();
   }
+  // Whether the entry can be sent as a part's sound (multi: as the multi):
+  // its first dump starts as the instrument's dump does and is no longer
+  // than a dump of its kind (a shorter one is completed when sent).
+  bool sendable(bool multi) const;
   // Appends bytes offset..offset+3 of the first dump to the category (what
   // the dump holds of them).
   void parseCategory(int offset);

@@ -9,6 +9,8 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,6 +28,8 @@
 namespace {
 // Threads that read a load's files, the loading one included.
 constexpr unsigned kReadingThreads = 4;
+// The coarsest clock of the file systems' stamps, in seconds (FAT: two).
+constexpr long kCoarsestClockSeconds = 2;
 
 std::string canonical(const std::string& path) {
   char resolved[PATH_MAX];
@@ -200,8 +204,7 @@ std::shared_ptr<const SharedLoad> PatchLibrarian::readFolder(const std::string& 
   auto load = std::make_shared<SharedLoad>();
   load->contents = std::move(staged.mContents);
   load->splitPassCount = staged.splitPassCount;
-  for (const BankList* list : {&load->contents.soundBanks, &load->contents.multiBanks, &load->contents.categoryBanks,
-                               &load->contents.treeOnlyBanks})
+  for (const BankList* list : {&load->contents.soundBanks, &load->contents.multiBanks, &load->contents.categoryBanks})
     for (const auto& bank : *list) bank->shared = true;
   return load;
 }
@@ -210,9 +213,24 @@ void PatchLibrarian::stamp(const std::string& path) {
   if (auto now = userfiles::StampOf(path)) mContents.stamps.emplace_back(path, *now);
 }
 
-void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason) {
+void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason, bool listed) {
+  log(std::string(listed ? "PATCH LIBRARIAN: read file " : "PATCH LIBRARIAN: left out file ") + path + " (" + reason +
+      ")");
   auto guard = lock();
-  mContents.leftOut.push_back({path, reason});
+  mContents.leftOut.push_back({path, reason, listed});
+}
+
+void PatchLibrarian::clearStaleFiles(const std::string& folder) {
+  std::vector<userfiles::StaleFile> stale = userfiles::staleTemporaries(folder);
+  if (stale.empty()) return;
+  // The notes of splits first: they name pieces that are to stay.
+  std::vector<bool> note(stale.size(), false);
+  for (size_t i = 0; i < stale.size(); ++i) note[i] = finishSplit(stale[i].path);
+  for (size_t i = 0; i < stale.size(); ++i) {
+    const std::string& path = stale[i].path;
+    if (!note[i] && !userfiles::nameTaken(path)) continue;  // named by a note
+    if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that a stopped writer left");
+  }
 }
 
 std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut) {
@@ -230,7 +248,6 @@ void PatchLibrarian::adopt(std::shared_ptr<const SharedLoad> load, std::string k
   fresh.soundBanks = shared.soundBanks;
   fresh.multiBanks = shared.multiBanks;
   fresh.categoryBanks = shared.categoryBanks;
-  fresh.treeOnlyBanks = shared.treeOnlyBanks;
   fresh.soundTree = copyTree(shared.soundTree);
   fresh.multiTree = copyTree(shared.multiTree);
   fresh.categoryTree = copyTree(shared.categoryTree);
@@ -269,6 +286,21 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mContents = LibraryContents{};
   mVisited.clear();
   mVisited.insert(canonical(root));
+  // A file changed in the same tick of the clock as this load cannot be
+  // told by its stamp from a later rewrite: its content is noted too.
+  timespec loadStart{};
+  ::clock_gettime(CLOCK_REALTIME, &loadStart);
+  const auto recent = [&](const userfiles::FileStamp& stamp) {
+    return std::max(stamp.modified.tv_sec, stamp.changed.tv_sec) >= loadStart.tv_sec - kCoarsestClockSeconds;
+  };
+  // What writers killed in this load's folders left; the data folder and
+  // "Converted Banks" take files too.
+  const std::string dataFolder = userfiles::folderOf(root);
+  if (!dataFolder.empty()) {
+    clearStaleFiles(dataFolder);
+    clearStaleFiles(dataFolder + "Converted Banks");
+  }
+  clearStaleFiles(root);
   stamp(root);
   buildFolderStructure(root, &mContents.folders);
   mContents.folders.push_back(root);
@@ -280,6 +312,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
     std::string extension;
     int depth = 0;
     bool tooLarge = false;
+    bool tooShort = false;
     userfiles::FileStamp stamp;
     ReadBank read;
   };
@@ -307,8 +340,8 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
       mContents.stamps.emplace_back(full, stamp);
       if (!S_ISREG(info.st_mode)) continue;
       const auto size = static_cast<std::size_t>(info.st_size);
-      if (size < kMinBankFileSize) continue;
       Candidate candidate;
+      candidate.tooShort = size < kMinBankFileSize;
       candidate.tooLarge = size > maxBankFileSize;
       candidate.depth = Poco::Path(full).depth() - rootDepth;
       candidate.extension = extension;
@@ -325,7 +358,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   const auto readSome = [&] {
     for (size_t i = next++; i < candidates.size(); i = next++) {
       Candidate& c = candidates[i];
-      if (!c.tooLarge) c.read = readBankFile(c.full, Poco::Path(c.full), c.depth, c.stamp);
+      if (!c.tooLarge && !c.tooShort) c.read = readBankFile(c.full, Poco::Path(c.full), c.depth, c.stamp);
     }
   };
   const unsigned helpers = std::min<unsigned>(kReadingThreads - 1, static_cast<unsigned>(candidates.size() / 16));
@@ -335,11 +368,17 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   for (std::thread& thread : threads) thread.join();
 
   for (Candidate& c : candidates) {
+    if (c.tooShort) {
+      leaveOut(c.full, "too short");
+      continue;
+    }
     if (c.tooLarge) {
       log("PATCH LIBRARIAN: file too large to load " + c.full);
       leaveOut(c.full, "too large");
       continue;
     }
+    if (c.read.bank && c.read.bank->digest && recent(c.stamp))
+      mContents.digests.emplace_back(c.full, *c.read.bank->digest);
     const auto bank = takeBank(std::move(c.read), c.full, c.extension);
     if (!bank) continue;
     if (bank->bankType == 1) {
@@ -376,6 +415,7 @@ void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector
       // Links are followed, but a folder is walked once: a link cycle ends.
       const std::string real = canonical(path);
       if (real.empty() || !mVisited.insert(real).second) continue;
+      clearStaleFiles(path);
       stamp(path);
       buildFolderStructure(path, folders);
       folders->push_back(path);
@@ -403,6 +443,7 @@ PatchLibrarian::ReadBank PatchLibrarian::readBankFile(const std::string& full, c
   bank->patches.reserve(kPatchesPerBank);
   if (auto data = userfiles::readWholeFile(full, maxBankFileSize)) {
     read.readable = true;
+    bank->digest = userfiles::digestOf(*data);
     read.whole = fillBank(*data, static_cast<int>(data->size()), bank.get());
   }
   read.bank = std::move(bank);
@@ -419,6 +460,12 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
   if (!read.readable) {
     log("PATCH LIBRARIAN: cannot read file " + full);
     leaveOut(full, "cannot be read");
+    return nullptr;
+  }
+  // Not offered: a pick of it would find no bank.
+  if (read.whole && bank->patches.empty()) {
+    leaveOut(full, "no sounds found");
+    return nullptr;
   }
   if (read.whole) createCategories(bank.get());
 
@@ -440,18 +487,15 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
     return nullptr;
   }
 
+  if (bank->cutShort) leaveOut(full, "a dump cut short", true);
   // Every load is shared once done, and nothing changes its banks before:
   // the generated banks made at its end list their sounds.
   bank->shared = true;
   auto guard = lock();
-  if (!bank->patches.empty()) {
-    fillUncompletedBankFiles(bank.get());
-    bank->holdAt(kPatchesPerBank);
-    bank->indexNames();
-    (bank->bankType == 0 ? mContents.soundBanks : mContents.multiBanks).push_back(bank);
-  } else {
-    mContents.treeOnlyBanks.push_back(bank);
-  }
+  fillUncompletedBankFiles(bank.get());
+  bank->holdAt(kPatchesPerBank);
+  bank->indexNames();
+  (bank->bankType == 0 ? mContents.soundBanks : mContents.multiBanks).push_back(bank);
   return bank;
 }
 

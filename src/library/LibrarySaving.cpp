@@ -25,27 +25,55 @@ void PatchLibrarian::fail(const std::string& what, const std::string& why) const
   if (hooks.showFailure) hooks.showFailure(what, why);
 }
 
+std::optional<PatchLibrarian::KeptData> PatchLibrarian::keptIn(const std::optional<Bytes>& onDisk,
+                                                                 std::uint64_t size) {
+  const std::string oneBank = "Holds more than one bank";
+  if (!onDisk) {
+    if (size > maxBankFileSize)
+      return KeptData{"is too large for the library to read (over " + std::to_string(maxBankFileSize >> 20) +
+                          " MB): it holds more than one bank",
+                      oneBank};
+    return KeptData{"cannot be read, so what it holds is not known", "File cannot be read"};
+  }
+  if (const std::size_t entries = countEntries(*onDisk); entries > static_cast<std::size_t>(kPatchesPerBank)) {
+    const std::string count = entries > maxSplitEntries ? "over " + std::to_string(maxSplitEntries) : std::to_string(entries);
+    return KeptData{"holds more than one bank (" + count + " sounds)", oneBank};
+  }
+  if (const std::string unkept = unkeptData(*onDisk); !unkept.empty())
+    return KeptData{"holds " + unkept + ", which the library does not keep", "Holds data the library does not keep"};
+  return std::nullopt;
+}
+
 bool PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image, const std::shared_ptr<PatchFile>& bank,
                                    bool ownFile) {
   std::optional<userfiles::FileStamp> readStamp;
+  std::optional<std::uint64_t> readDigest;
   {
     auto guard = lock();
     readStamp = bank->stamp;
+    readDigest = bank->digest;
   }
   const std::string name = nameOf(path);
+  std::string why = "Changed by another program";
   // What to do with the file as it is now; the user is asked with no lock
   // held, so no other save waits on the answer.
   auto choose = [&](const std::optional<userfiles::FileStamp>& now) {
-    if (!now || (ownFile && readStamp && *now == *readStamp)) return Choice::kReplace;
+    if (!now) return Choice::kReplace;
     const auto onDisk = userfiles::readWholeFile(path, maxBankFileSize);
-    if (onDisk && countEntries(*onDisk) > static_cast<std::size_t>(kPatchesPerBank)) {
-      // Replacing it would cut sounds the editor never showed.
-      const std::string text = "\"" + name + "\" now holds more sounds than this bank. Save this bank under a new "
-                                                 "name? No saves nothing.";
+    if (const auto kept = keptIn(onDisk, static_cast<std::uint64_t>(now->size))) {
+      // A bank never takes the place of more than it holds: both files, or none.
+      why = kept->status;
+      const std::string text = "\"" + name + "\" " + kept->what +
+                               ". This bank would replace all of it. Save this bank under a new name? No saves nothing.";
       return (hooks.messageBox ? hooks.messageBox(text, "Save", 4) : 1) == 1 ? Choice::kKeepBoth : Choice::kCancel;
     }
+    // Unchanged by stamp and by content: a clock too coarse to move the
+    // stamp does not hide a rewrite.
+    const bool asRead = readStamp && *now == *readStamp && (!readDigest || userfiles::digestOf(*onDisk) == *readDigest);
+    if (ownFile && asRead) return Choice::kReplace;
     // Another file the user picked to save over is theirs to replace.
     if (!ownFile) return Choice::kReplace;
+    why = "Changed by another program";
     // Without a window to ask in, both files are kept.
     const std::string text = "\"" + name + "\" was changed by another program since it was read. Replace it? "
                                                "No keeps both: this bank is saved under a new name.";
@@ -81,11 +109,12 @@ bool PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image, 
       const auto stamp = userfiles::StampOf(written);
       auto guard = lock();
       bank->stamp = stamp;
+      bank->digest = userfiles::digestOf(image);
       if (choice == Choice::kKeepBoth) bank->fileName = nameOf(written);
     }
     return true;
   }
-  fail("Bank not saved!", "Changed by another program");
+  fail("Bank not saved!", why);
   return false;
 }
 
@@ -162,12 +191,23 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
   const std::string target = patchesFolder + "/" + name;
   bool written = false;
   if (userfiles::nameTaken(target)) {
+    const auto there = userfiles::StampOf(target);
+    const auto kept = there ? keptIn(userfiles::readWholeFile(target, maxBankFileSize),
+                                     static_cast<std::uint64_t>(there->size))
+                            : std::nullopt;
     // Without a window to ask in, both files are kept.
-    const int answer = hooks.messageBox ? hooks.messageBox("A bank named \"" + name +
-                                                               "\" is already in the library. Do you want to "
-                                                               "replace it? No keeps both files.",
-                                                           "Import", 3)
-                                        : 7;
+    int answer = 7;
+    if (kept) {
+      // Never replaced: the new file takes a free name, or nothing is imported.
+      const std::string text = "A file named \"" + name + "\" in the library " + kept->what +
+                               ". The import would replace all of it. Import the file under a new name? No imports "
+                               "nothing.";
+      answer = (hooks.messageBox ? hooks.messageBox(text, "Import", 4) : 1) == 1 ? 7 : 2;
+    } else if (hooks.messageBox) {
+      answer = hooks.messageBox("A bank named \"" + name +
+                                    "\" is already in the library. Do you want to replace it? No keeps both files.",
+                                "Import", 3);
+    }
     if (answer == 1) {
       log("FILE IMPORTER: patch file copied to " + patchesFolder);
       written = userfiles::writeFileAtomically(target, *data);

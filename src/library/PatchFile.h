@@ -48,6 +48,12 @@ struct PatchFile {
   // The file's stamp as it was when the bank was read from it or last
   // written; a save that finds another one asks before it replaces the file.
   std::optional<userfiles::FileStamp> stamp;
+  // A digest of the file's bytes as they were read or last written: a
+  // rewrite that leaves the stamp as it was (a coarse clock) still shows.
+  std::optional<std::uint64_t> digest;
+  // A dump of the file ended where the next began, without its end byte:
+  // the reader completed it.
+  bool cutShort = false;
   // Set for a category or search bank (fillListed makes its entries).
   std::shared_ptr<ListedEntries> listed;
   // The entries' names lower-cased, kIndexedNameSize bytes each, zero-padded,

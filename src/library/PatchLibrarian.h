@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -44,15 +45,18 @@ struct LibraryContents {
   FolderTree categoryTree;
   FolderTree searchTree;
   std::vector<std::string> categoryNames;
-  // Banks of files in which no dump was found: in the sound tree, in no list.
-  BankList treeOnlyBanks;
   // Every folder and bank file the load looked at, as it was before it was
   // read: the load holds while they are unchanged.
   std::vector<std::pair<std::string, userfiles::FileStamp>> stamps;
+  // The bank files among them changed too shortly before the load for a
+  // stamp to show a rewrite, with a digest of what was read.
+  std::vector<std::pair<std::string, std::uint64_t>> digests;
   // Bank files the load left out, with the reason, in load order.
+  // A file read all the same (listed) was read with a fault the reason names.
   struct LeftOut {
     std::string path;
     std::string reason;
+    bool listed = false;
   };
   std::vector<LeftOut> leftOut;
 };
@@ -78,6 +82,10 @@ struct LibraryHooks {
   // Shows in the editor window that a file could not be saved, imported or
   // split: what failed and why, two short texts.
   std::function<void(const std::string& what, const std::string& why)> showFailure;
+  // A test seam: called with 0, 1, 2, ... after each step of a split that
+  // leaves something on disk (a piece written, its note, the source moved,
+  // a piece named).
+  std::function<void(int step)> splitStep;
 };
 
 // Which list bankAt reads.
@@ -153,8 +161,10 @@ class PatchLibrarian {
   // is compared with the bank's stamp under the file's lock: when it changed
   // since it was read (another program, instance or process wrote it), the
   // user chooses to replace it, to keep both (the bank goes to the next free
-  // name) or to save nothing. A file that now holds more entries than a bank
-  // is never replaced by one. Every failure is shown through showFailure.
+  // name) or to save nothing. Save, Save As and Import never replace a file
+  // that holds more than one bank or data the library does not keep: the
+  // user keeps both or cancels, told why. "As read" means the same stamp and
+  // the same content. Every failure is shown through showFailure.
   // Writes the selected bank to path; name's extension picks the format.
   bool saveEditedPatch(std::string path, std::string name);
   // Asks for a file and writes the selected bank there; false when the user
@@ -254,6 +264,15 @@ class PatchLibrarian {
   // more than maxSplitEntries or the image is too short to hold one.
   bool readEntries(const Bytes& data, int size, PatchFile* bank);
   void fail(const std::string& what, const std::string& why) const;
+  // Why a file must not be replaced by a bank: it holds more than one bank
+  // (over 100 entries, or too large to read) or data the library does not
+  // keep. `what` finishes a sentence naming the file; `status` is the short
+  // reason shown when nothing was saved. onDisk: the file's bytes, if read.
+  struct KeptData {
+    std::string what;
+    std::string status;
+  };
+  std::optional<KeptData> keptIn(const std::optional<Bytes>& onDisk, std::uint64_t size);
   // Writes a bank's image to path under the file's lock, asking first when
   // the file is not as the bank was read (ownFile: path is the bank's file);
   // the bank then holds the stamp of what was written. False, shown, when
@@ -288,23 +307,30 @@ class PatchLibrarian {
                                                       std::size_t maxFileSize, std::size_t maxEntries);
   // Notes the stamp of what path names now, before it is read.
   void stamp(const std::string& path);
-  void leaveOut(const std::string& path, const std::string& reason);
+  // Notes and logs a file left out of the library (or read with a fault).
+  void leaveOut(const std::string& path, const std::string& reason, bool listed = false);
   // Why the last split failed, for the list of files left out.
   std::string lastSplitFailure;
   void adopt(std::shared_ptr<const SharedLoad> load, std::string key);
   void hangIntoTree(FolderTree& tree, PatchFile* bank);
   // One split pass over the entries of one kind, collected in source order;
-  // the new bank, named after the file it was written to, or null when the
-  // pass had nothing to cut. written is "" when the file could not be written.
+  // the new bank, named after the file it is to be written to, and its file
+  // image, or null when the pass had nothing to cut.
   std::shared_ptr<PatchFile> splitPass(const std::vector<const LibrarianPatch*>& collected, bool multis, int pass,
                                        const std::string& stem, const std::string& extension,
-                                       const std::string& folderName, const std::string& sourcePath,
-                                       bool standardMidiFile, std::string* written);
+                                       const std::string& folderName, bool standardMidiFile, Bytes* image);
   // Splits an oversized bank into new files beside its source and moves
-  // the source away; false, with every new file removed again, when that
-  // cannot be done whole.
+  // the source away; false, with no new file left, when that cannot be done
+  // whole.
   bool splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
                      bool standardMidiFile);
+  // Takes up the note of a split that a killed process left: its hidden
+  // pieces get their names when the source had left the folder, else they
+  // go. False when the file is no such note.
+  bool finishSplit(const std::string& notePath);
+  // Removes the temporary files that killed writers left in folder, after
+  // taking up the notes of splits among them.
+  void clearStaleFiles(const std::string& folder);
   bool moveToConvertedBanks(const std::string& sourcePath, const std::string& root);
 
   mutable std::recursive_mutex mMutex;

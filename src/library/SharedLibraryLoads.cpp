@@ -7,6 +7,8 @@
 #include <map>
 #include <mutex>
 
+#include "UserFiles.h"
+
 namespace {
 // What the process holds of one folder: its last load, and the reading
 // under way, which later callers wait for instead of reading themselves.
@@ -40,6 +42,10 @@ bool stampsHold(const SharedLoad& load) {
   for (const auto& [path, stamp] : load.contents.stamps) {
     const auto now = userfiles::StampOf(path);
     if (!now || !(*now == stamp)) return false;
+  }
+  for (const auto& [path, digest] : load.contents.digests) {
+    const auto now = userfiles::readWholeFile(path, static_cast<std::size_t>(-1));
+    if (!now || userfiles::digestOf(*now) != digest) return false;
   }
   return true;
 }

@@ -22,7 +22,8 @@ struct SharedLoad {
 namespace SharedLibraryLoads {
 // The key of a folder: its canonical path, or the path as given when it has none.
 std::string keyOf(const std::string& root);
-// True while every folder and bank file the load read is as it was then.
+// True while every folder and bank file the load read is as it was then:
+// by stamp, and by content for files changed just before the load.
 bool stampsHold(const SharedLoad& load);
 // The load of key made before while its stamps hold, else the one read()
 // makes, which later callers then get. Two callers at once read the folder

@@ -53,21 +53,22 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     mManager.librarySendActive = false;
     return;
   }
+  const bool multi = plug->isMultiMode();
+  const EntryKind kind = kindFor(multi);
+  // Nothing is sent for an entry that is not a whole dump, not even notes off.
+  if (!patch.sendable(multi)) {
+    plug->debugLog("PROCESSOR: library entry is not a " + std::to_string(kind.size) + "-byte dump; not sent");
+    plug->showStatusText((std::string(kEntryNotSent) + " " + kNotAWholeDump).c_str());
+    mManager.librarySendActive = false;
+    return;
+  }
   plug->DisplayProcessingIndicator(true);
   sendAllNotesOffOnChannel1();
   plug->clearReplyReceived();
   const bool store = mManager.librarySendActive;
-  const bool multi = plug->isMultiMode();
-  const EntryKind kind = kindFor(multi);
   const int device = currentDeviceId();
 
   Bytes copy = patch.dumps.front().bytes;
-  if (!startsAsDump(copy) || static_cast<int>(copy.size()) > kind.size) {
-    plug->debugLog("PROCESSOR: library entry is not a " + std::to_string(kind.size) + "-byte dump; not sent");
-    plug->DisplayProcessingIndicator(false);
-    mManager.librarySendActive = false;
-    return;
-  }
   const bool padded = static_cast<int>(copy.size()) < kind.size;
   copy.resize(static_cast<size_t>(kind.size), 0);
   copy.back() = kSysExEnd;

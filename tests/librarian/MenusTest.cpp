@@ -319,6 +319,21 @@ TEST_F(MenuTest, ALockedPartTakesNoSoundFromTheLibrary) {
   host.editor.setValue(kPartLock + 4, 0);
   host.editor.setValue(kPartLock + 6, 1);
   EXPECT_FALSE(browser.sendPatchToDeviceFromLibrarian(21, 0, 6));
+  host.editor.setValue(kPartLock + 6, 0);
+
+  // An entry that is not a whole dump: nothing goes out, not even notes
+  // off, and the status line says why.
+  for (const Bytes& dump : {Bytes(500, 0x11), Bytes{0xF0, 0x43, 0x10, 0xF7}}) {
+    Bytes bad = dump;
+    bad[0] = 0xF0;
+    library().bankForEdit(kSoundList, library().upperBank)->patches.at(22).dumps = {{bad}};
+    const size_t before = instrument.received().size();
+    host.statuses.clear();
+    EXPECT_FALSE(browser.sendPatchToDeviceFromLibrarian(22, 0, 4));
+    host.jobs();
+    EXPECT_EQ(instrument.received().size(), before);
+    EXPECT_EQ(host.statuses, std::vector<std::string>{"Entry not sent!|Not a whole dump"});
+  }
 }
 
 // In multi mode the edit and slot menus work on multis: what each pick

@@ -193,7 +193,10 @@ std::vector<ScanCase> scanCases() {
   for (int i = 0; i < 130; ++i) wrap127[static_cast<size_t>(i)] = i % 128;
   for (int i = 0; i < 131; ++i) wrap99[static_cast<size_t>(i)] = i % 100;
   Bytes endsIn3E10 = concat({soundDump("A"), Bytes{0x3E, 0x10}});
+  Bytes cutShort = soundDump("Cut");
+  cutShort.resize(200);  // no end byte: the next dump's F0 ends it
   return {
+      {"a dump cut short ends where the next begins", concat({cutShort, soundDump("B"), soundDump("C")}), {0, 1, 2}, 100},
       {"fourteen bytes", Bytes(14, 0x3E), {}, 0},
       {"ends with 3E 10", endsIn3E10, {0}, 100},
       {"device 7F accepted", concat({withDevice7F, soundDump("B")}), {0, 1}, 100},
@@ -226,6 +229,39 @@ TEST_P(Scan, FindsTheDumpsAndNumbersTheirSlots) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Reader, Scan, ::testing::ValuesIn(scanCases()), LabelName);
+
+// What a save over a file would lose: every byte that is not in a dump the
+// library reads or in the file format it writes.
+TEST(KeptData, WhatTheLibraryDoesNotKeepIsNamed) {
+  const Bytes sounds = concat(dumpsOf(100, false));
+  Bytes global(120, 0x02);
+  global[0] = 0xF0, global[1] = 0x3E, global[2] = 0x10, global[3] = 0x00, global[4] = 0x14, global.back() = 0xF7;
+  // A Standard MIDI File of one track holding the given events.
+  const auto smf = [](const Bytes& events) {
+    Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0};
+    out.push_back(static_cast<unsigned char>(events.size() + 4));
+    out.insert(out.end(), events.begin(), events.end());
+    out.insert(out.end(), {0x00, 0xFF, 0x2F, 0x00});
+    return out;
+  };
+  const struct {
+    const char* label;
+    Bytes image;
+    std::string unkept;
+  } rows[] = {
+      {"sounds as the library writes them", sounds, ""},
+      {"multis in a Standard MIDI File", templateImage(dumpsOf(100, true), true), ""},
+      {"a dump cut short", concat({Bytes(sounds.begin(), sounds.begin() + 200), sounds}), ""},
+      {"a global dump", concat({sounds, global}), "a global dump"},
+      {"another maker's SysEx", concat({Bytes{0xF0, 0x43, 0x10, 0x4C, 0x00, 0xF7}, sounds}), "another maker's SysEx"},
+      {"a note between dumps", concat({sounds, Bytes{0x90, 0x3C, 0x40}}), "data outside any dump"},
+      {"tempo and time signature", smf({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8}), ""},
+      {"a note in a track", smf({0x00, 0x90, 0x3C, 0x40}), "MIDI events other than dumps"},
+      {"a global dump in a track", smf(concat({Bytes{0x00, 0xF0, 0x77}, Bytes(global.begin() + 1, global.end())})),
+       "a global dump"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(unkeptData(row.image), row.unkept) << row.label;
+}
 
 TEST(Reader, CompletesShortDumpsAndKeepsLongOnes) {
   // A 300-byte sound: its own bytes up to its F7, zeros in place of the F7

@@ -2,6 +2,7 @@
 // the browser trees, the category and search banks, and the splitting of
 // oversized files into "Converted Banks".
 #include <fcntl.h>
+#include <sys/file.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "LibraryTestSupport.h"
+#include "UserFiles.h"
 
 namespace {
 // A tree as text: "node[sub[sub2:files]:files]:files" per node.
@@ -156,7 +158,9 @@ TEST(LibraryLoad, AWholeFixtureTreeGivesItsListsTreesAndCategories) {
   EXPECT_EQ(shape(c.multiTree), "{[Multis:m.syx]:}");
   const std::string soundTree = shape(c.soundTree);
   EXPECT_NE(soundTree.find("{[Synth(Leads:a.syx):b.syx]:}"), std::string::npos) << soundTree;
-  EXPECT_NE(soundTree.find("{Patches:empty.syx,root.syx}"), std::string::npos) << soundTree;
+  // A file without a dump is named, not offered.
+  EXPECT_NE(soundTree.find("{Patches:root.syx}"), std::string::npos) << soundTree;
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: left out file " + (p / "empty.syx").string() + " (no sounds found)"), 1);
   EXPECT_EQ(soundTree.find("deep"), std::string::npos);
   EXPECT_EQ(l.count("PATCH LIBRARIAN: file too large to load "), 1);
   EXPECT_EQ(l.count("PATCH LIBRARIAN: loading file "), 6);  // each bank file once, none through the link
@@ -579,27 +583,87 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   DataFolder data;
   writeFile(data.patches() / "A/Huge.syx", soundFile("h", 110));
   writeFile(data.patches() / "Big.syx", soundFile("b", 130));
+  // A sound cut short (no end byte) before whole ones: read as its own entry.
+  Bytes cut = soundDump(numbered("c", 0));
+  cut.resize(200);
+  writeFile(data.patches() / "Cut.syx", concat({cut, soundFile("w", 99)}));
   writeFile(data.patches() / "Fine.syx", soundFile("f", 78));
   writeFile(data.patches() / "Locked.syx", soundFile("l", 78));
+  writeFile(data.patches() / "Noise.syx", Bytes(40000, 0x41));
+  writeFile(data.patches() / "Two.syx", soundFile("t", 2));
   fs::permissions(data.patches() / "Locked.syx", fs::perms::none);
   const bool rootCanRead = static_cast<bool>(std::ifstream(data.patches() / "Locked.syx"));
   PatchLibrarian library;
+  std::vector<std::string> log;
+  library.hooks.debugLog = [&](const std::string& line) { log.push_back(line); };
   library.maxSplitEntries = 105;
   library.maxBankFileSize = 120 * 392;
   library.loadPatchesFromFilesystem(data.patchesStr());
   std::vector<std::string> got;
   for (const auto& left : library.contents().leftOut)
-    got.push_back(fs::path(left.path).lexically_relative(data.patches()).string() + ": " + left.reason);
-  std::vector<std::string> expected = {"A/Huge.syx: more than 105 sounds", "Big.syx: too large"};
+    got.push_back(fs::path(left.path).lexically_relative(data.patches()).string() + ": " + left.reason +
+                  (left.listed ? ", listed" : ""));
+  std::vector<std::string> expected = {"A/Huge.syx: more than 105 sounds", "Big.syx: too large",
+                                       "Cut.syx: a dump cut short, listed"};
   if (!rootCanRead) expected.push_back("Locked.syx: cannot be read");
+  expected.insert(expected.end(), {"Noise.syx: no sounds found", "Two.syx: too short"});
   EXPECT_EQ(got, expected);
-  const std::vector<std::string> read =
-      rootCanRead ? std::vector<std::string>{"Fine.syx", "Locked.syx"} : std::vector<std::string>{"Fine.syx"};
+  // Each is in the debug log.
+  for (const auto& left : library.contents().leftOut)
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         (left.listed ? "PATCH LIBRARIAN: read file " : "PATCH LIBRARIAN: left out file ") + left.path +
+                             " (" + left.reason + ")"),
+              1)
+        << left.path;
+  const std::vector<std::string> read = rootCanRead ? std::vector<std::string>{"Cut.syx", "Fine.syx", "Locked.syx"}
+                                                    : std::vector<std::string>{"Cut.syx", "Fine.syx"};
   EXPECT_EQ(names(library.contents().soundBanks), read);
-  EXPECT_EQ(leftOutStatusText(library.contents().leftOut),
-            "Left out of the library: Huge.syx (more than 105 sounds) and " + std::to_string(expected.size() - 1) +
-                " more");
+  // The cut dump is completed; the next sound is its own entry, with its category.
+  const auto cutBank = library.bankAt(kSoundList, 0);
+  ASSERT_EQ(cutBank->patches.size(), 100u);
+  EXPECT_EQ(cutBank->patches[0].dumps[0].bytes.size(), 392u);
+  EXPECT_EQ(cutBank->patches[1].name, numbered("w", 0));
+  EXPECT_EQ(cutBank->patches[1].category, "Lead");
+  EXPECT_EQ(cutBank->patches[99].name, numbered("w", 98));
+  EXPECT_EQ(leftOutStatusText(library.contents().leftOut).rfind("Left out of the library: Huge.syx (more than 105 sounds)", 0), 0u);
   EXPECT_EQ(leftOutStatusText({{"/x/Only.syx", "cannot be split"}}), "Left out of the library: Only.syx (cannot be split)");
   EXPECT_EQ(leftOutStatusText({}), "");
   fs::permissions(data.patches() / "Locked.syx", fs::perms::owner_all);
+}
+
+// Temporary files of writers that were stopped (kill -9, a power cut) are
+// removed at the next load, in the library's folders and the data folder;
+// a live writer's stay, and so do files too new to tell.
+TEST(LibraryLoad, StaleTemporaryFilesAreRemovedAndALiveWritersAreNot) {
+  DataFolder data;
+  writeFile(data.patches() / "Bank.syx", soundFile("b", 100));
+  const fs::path folders[] = {data.patches(), data.patches() / "Sub", data.root, data.converted()};
+  const auto age = [](const fs::path& path) {
+    const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), past, 0), 0);
+  };
+  for (const fs::path& folder : folders) {
+    writeFile(folder / ".tvx-Stale1", soundFile("s", 100));
+    age(folder / ".tvx-Stale1");
+  }
+  // A writer of another process holds its file locked while it writes.
+  writeFile(data.patches() / ".tvx-Held01", Bytes{1, 2, 3});
+  age(data.patches() / ".tvx-Held01");
+  const int held = ::open((data.patches() / ".tvx-Held01").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  // The writer's own file, held until it is named.
+  userfiles::PendingFile pending(data.patchesStr(), Bytes{4, 5, 6});
+  ASSERT_FALSE(pending.path().empty());
+  age(pending.path());
+  // Just made: its writer may not have locked it yet.
+  writeFile(data.root / ".tvx-Fresh1", Bytes{7});
+
+  LoggedLibrary l(data.patchesStr());
+  EXPECT_EQ(filesBelow(data.root),
+            (std::vector<std::string>{".tvx-Fresh1", "Patches/.tvx-Held01", "Patches/" + fs::path(pending.path()).filename().string(),
+                                      "Patches/Bank.syx"}));
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: removed file "), 4);
+  EXPECT_EQ(names(l.library.contents().soundBanks), std::vector<std::string>{"Bank.syx"});
+  ::close(held);
+  EXPECT_EQ(pending.publish("Named.syx"), data.patchesStr() + "/Named.syx");
 }

@@ -4,6 +4,8 @@
 #include <map>
 #include <set>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -454,8 +456,8 @@ TEST(ChangedBankFiles, NoSaveLosesWhatAnotherWroteWithoutTheUsersChoice) {
     if (row.other == kGrown) {
       EXPECT_EQ(readFile(bankFile), soundFile("grown", 150));
     }
-    EXPECT_EQ(me.shown, row.saved ? std::vector<std::string>{}
-                                   : std::vector<std::string>{"Bank not saved! / Changed by another program"});
+    const std::string why = row.other == kGrown ? "Holds more than one bank" : "Changed by another program";
+    EXPECT_EQ(me.shown, row.saved ? std::vector<std::string>{} : std::vector<std::string>{"Bank not saved! / " + why});
     // What was saved is what the bank now stands for: the next save asks nothing.
     if (row.saved) {
       asked.clear();
@@ -488,6 +490,181 @@ TEST(ChangedBankFiles, AFileWrittenWhileTheUserIsAskedIsLookedAtAgain) {
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(readFile(bankFile), soundFile("late", 100));
   EXPECT_EQ(me.shown, std::vector<std::string>{"Bank not saved! / Changed by another program"});
+}
+
+// ---- Files that hold more than one bank or data the library does not keep.
+
+// A global dump of the instrument (command 14h) of 200 bytes.
+Bytes globalDump() {
+  Bytes d(200, 0x01);
+  d[0] = 0xF0, d[1] = 0x3E, d[2] = 0x10, d[3] = 0x00, d[4] = 0x14, d.back() = 0xF7;
+  return d;
+}
+
+// Save over the bank's own file, Save As onto the file and Import under its
+// name: each asks whether to keep both (type 4, no Replace), says why, and
+// never replaces the file.
+TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
+  enum Op { kSave, kSaveAs, kImport };
+  enum Kind { kOverLimit, kGlobal, kSixThousand };
+  struct Row {
+    const char* label;
+    Op op;
+    Kind kind;
+    int answer;  // 1 keeps both, 7 cancels
+    const char* why;  // in the question
+  };
+  const std::vector<Row> rows = {
+      {"save, over the read limit", kSave, kOverLimit, 1, "too large for the library to read"},
+      {"save, global dump", kSave, kGlobal, 1, "holds a global dump, which the library does not keep"},
+      {"save, global dump, cancel", kSave, kGlobal, 7, "a global dump"},
+      {"save as, over the read limit", kSaveAs, kOverLimit, 1, "too large"},
+      {"save as, global dump, cancel", kSaveAs, kGlobal, 7, "a global dump"},
+      {"import, over the read limit", kImport, kOverLimit, 1, "too large"},
+      {"import, global dump", kImport, kGlobal, 1, "a global dump"},
+      {"import, 6000 sounds left out", kImport, kSixThousand, 1, "more than one bank (over 5000 sounds)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    DataFolder data;
+    const fs::path file = data.patches() / "Bank.syx";
+    const Bytes theirs = row.kind == kGlobal        ? concat({soundFile("s", 100), globalDump()})
+                         : row.kind == kSixThousand ? soundFile("s", 6000)
+                                                    : soundFile("s", 100);
+    writeFile(file, theirs);
+    LoggedLibrary l(data.patchesStr());
+    // Over the read limit: written (sparse) after the load read the bank.
+    if (row.kind == kOverLimit) {
+      ASSERT_EQ(::truncate(file.c_str(), static_cast<off_t>(kMaxBankFileSize) + 1), 0);
+    }
+    const auto before = fs::file_size(file);
+    std::vector<std::string> questions;
+    l.library.hooks.messageBox = [&](const std::string& text, const std::string&, int type) {
+      questions.push_back(std::to_string(type) + " " + text);
+      return row.answer;
+    };
+    const fs::path chosen = data.root / "Desktop" / "Bank.syx";
+    writeFile(chosen, soundFile("new", 100));
+    l.library.hooks.promptForFile = [&](int, std::string&, const std::string&, const std::string&) { return file.string(); };
+    l.library.librarianMode = 0;
+    l.library.upperBank = 0;
+    if (l.library.bankCount(kSoundList) == 0) l.library.addBank(0, "Other.syx");
+    l.library.bankForEdit(kSoundList, 0)->patches.at(0).dumps = {{soundDump(numbered("Mine", 0))}};
+    bool done = false;
+    switch (row.op) {
+      case kSave: done = l.library.saveEditedPatch(file.string(), "Bank.syx"); break;
+      case kSaveAs: done = l.library.savePatchAs(data.patchesStr().c_str(), "Bank.syx", false); break;
+      case kImport: done = l.library.importBankFile(chosen.string(), data.patchesStr()); break;
+    }
+    EXPECT_EQ(done, row.answer == 1);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].substr(0, 2), "4 ");
+    EXPECT_NE(questions[0].find(row.why), std::string::npos) << questions[0];
+    // The file is as it was; the new data is beside it, or nowhere.
+    EXPECT_EQ(fs::file_size(file), before);
+    if (row.kind != kOverLimit) {
+      EXPECT_EQ(readFile(file), theirs);
+    }
+    EXPECT_EQ(fs::exists(data.patches() / "Bank (2).syx"), row.answer == 1);
+    if (row.answer == 1) {
+      const auto names = dumpNamesOf(readFile(data.patches() / "Bank (2).syx"));
+      EXPECT_EQ(names.count(row.op == kImport ? numbered("new", 0) : numbered("Mine", 0)), 1u);
+    }
+    if (row.answer != 1 && row.op != kImport) {
+      EXPECT_EQ(l.shown, std::vector<std::string>{row.kind == kGlobal
+                                                      ? "Bank not saved! / Holds data the library does not keep"
+                                                      : "Bank not saved! / Holds more than one bank"});
+    }
+  }
+}
+
+// A same-size rewrite inside one tick of a coarse clock leaves the stamp as
+// it was; the content read tells it all the same.
+TEST(KeptFiles, ARewriteTheStampDoesNotShowIsSeenByItsContent) {
+  DataFolder data;
+  const fs::path file = data.patches() / "Bank.syx";
+  writeFile(file, soundFile("s", 100));
+  LoggedLibrary l(data.patchesStr());
+  struct stat read {};
+  ASSERT_EQ(::stat(file.c_str(), &read), 0);
+  // Another program rewrites the file in place, same size, and the clock
+  // gives it its old time; the bank stands for what the stamp now says.
+  writeFile(file, soundFile("t", 100));
+  const timespec times[2] = {read.st_atim, read.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  l.library.bankForEdit(kSoundList, 0)->stamp = userfiles::StampOf(file.string());
+  std::vector<int> asked;
+  l.library.hooks.messageBox = [&](const std::string&, const std::string&, int type) {
+    asked.push_back(type);
+    return 7;
+  };
+  rename(l.library, 0, numbered("Mine", 0));
+  EXPECT_TRUE(saveFirstBank(l.library, data));
+  EXPECT_EQ(asked, std::vector<int>{3});
+  EXPECT_EQ(readFile(file), soundFile("t", 100));
+  EXPECT_EQ(dumpNamesOf(readFile(data.patches() / "Bank (2).syx")).count(numbered("Mine", 0)), 1u);
+
+  // A load shared by instances: a file changed just before the load is
+  // compared by content, so a later instance does not take the old banks.
+  PatchLibrarian first;
+  first.loadSharedPatches(data.patchesStr());
+  const auto taken = SharedLibraryLoads::take(SharedLibraryLoads::keyOf(data.patchesStr()), [] {
+    ADD_FAILURE() << "the load just made holds";
+    return std::make_shared<SharedLoad>();
+  });
+  auto load = std::make_shared<SharedLoad>();
+  load->contents.digests = taken->contents.digests;
+  ASSERT_FALSE(load->contents.digests.empty());
+  for (const auto& [path, digest] : load->contents.digests)
+    if (const auto now = userfiles::StampOf(path)) load->contents.stamps.emplace_back(path, *now);
+  EXPECT_TRUE(SharedLibraryLoads::stampsHold(*load));
+  writeFile(file, soundFile("u", 100));
+  for (auto& [path, stamp] : load->contents.stamps) stamp = *userfiles::StampOf(path);  // the stamps still hold
+  EXPECT_FALSE(SharedLibraryLoads::stampsHold(*load));
+}
+
+// ---- A split cut short anywhere leaves nothing a later load splits again.
+
+TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
+  const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
+  const std::vector<std::string> pieces = {"Big Multis.syx", "Big Singles 1.syx", "Big Singles 2.syx",
+                                           "Big Singles 3.syx"};
+  int reached = 0;
+  for (int kill = 0;; ++kill) {
+    SCOPED_TRACE(kill);
+    DataFolder data;
+    writeFile(data.patches() / "Big.syx", source);
+    // A process that dies at that step, as a kill -9 leaves it: no
+    // destructor, no clearing up.
+    const pid_t child = ::fork();
+    if (child == 0) {
+      PatchLibrarian dying;
+      dying.hooks.splitStep = [kill](int step) {
+        if (step == kill) ::_exit(0);
+      };
+      dying.loadPatchesFromFilesystem(data.patchesStr());
+      ::_exit(3);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3) break;  // every step was reached
+    ++reached;
+    // Some seconds later, the next load.
+    for (const auto& entry : fs::directory_iterator(data.patches())) {
+      const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+      ::utimensat(AT_FDCWD, entry.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
+    }
+    LoggedLibrary next(data.patchesStr());
+    EXPECT_EQ(filesBelow(data.patches()), pieces);
+    EXPECT_EQ(filesBelow(data.converted()), std::vector<std::string>{"Big.syx"});
+    const auto inLibrary = dumpNamesBelow(data.patches());
+    for (const auto& name : dumpNamesOf(source)) EXPECT_EQ(inLibrary.count(name), 1u) << name;
+    EXPECT_EQ(names(next.library.contents().soundBanks).size(), 3u);
+    EXPECT_EQ(next.shown, std::vector<std::string>{});
+  }
+  // Four pieces written, the note, the source moved, four pieces named.
+  EXPECT_EQ(reached, 10);
 }
 
 // ---- Names as long as the file system takes.

@@ -1,19 +1,25 @@
 #include "UserFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace userfiles {
 namespace {
 constexpr int kMaxLinkHops = 40;
 constexpr int kMaxFreeNames = 1000;
+constexpr long kStaleAfterSeconds = 2;
 
 std::mutex gFaultMutex;
 std::optional<WriteFault> gFault;
@@ -61,6 +67,18 @@ struct Fd {
   }
 };
 
+// A temporary file written whole, and the open file that holds its lock.
+struct Pending {
+  std::string path;
+  int holder = -1;
+  Pending() = default;
+  Pending(Pending&& other) noexcept : path(std::move(other.path)), holder(std::exchange(other.holder, -1)) {}
+  Pending& operator=(Pending&&) = delete;
+  ~Pending() {
+    if (holder >= 0) ::close(holder);
+  }
+  bool empty() const { return path.empty(); }
+};
 
 std::string join(const std::string& folder, const std::string& name) {
   if (folder.empty() || folder.back() == '/') return folder + name;
@@ -110,28 +128,40 @@ bool writeAll(int fd, const unsigned char* p, std::size_t n, const std::optional
 }
 
 // A flushed and closed copy of the data beside the target, under a short
-// name that fits any folder and that no bank-file scan reads; "" (nothing
-// left behind) when it cannot be made whole.
-std::string writeTemporary(const std::string& folder, const void* data, std::size_t size, mode_t mode) {
-  std::string temp = join(folder, ".tvx-XXXXXX");
+// name that fits any folder and that no bank-file scan reads; empty (nothing
+// left behind) when it cannot be made whole. The copy stays locked while the
+// result holds it: a load that clears what killed writers left never takes it.
+Pending writeTemporary(const std::string& folder, const void* data, std::size_t size, mode_t mode) {
+  Pending pending;
+  std::string temp = join(folder, std::string(kTemporaryPrefix) + "XXXXXX");
   const auto fault = takeFault();
   if (fault && fault->atCreate) {
     errno = fault->error ? fault->error : EACCES;
-    return {};
+    return pending;
   }
   Fd out;
   out.fd = ::mkstemp(temp.data());
-  if (out.fd < 0) return {};
+  if (out.fd < 0) return pending;
+  (void)::flock(out.fd, LOCK_EX | LOCK_NB);
+  // The lock goes with the open file, which this copy keeps open: the close
+  // below is still the one whose errors count.
+  const int holder = ::fcntl(out.fd, F_DUPFD_CLOEXEC, 0);
   (void)::fchmod(out.fd, mode);
-  bool ok = writeAll(out.fd, static_cast<const unsigned char*>(data), size, fault) && syncFile(out.fd) == 0;
+  bool ok = holder >= 0 && writeAll(out.fd, static_cast<const unsigned char*>(data), size, fault) &&
+            syncFile(out.fd) == 0;
   const int saved = errno;
   record("close");
   ok = ::close(out.release()) == 0 && ok;
-  if (ok) return temp;
+  if (ok) {
+    pending.path = temp;
+    pending.holder = holder;
+    return pending;
+  }
   const int error = errno ? errno : saved;
   ::unlink(temp.c_str());
+  if (holder >= 0) ::close(holder);
   errno = error;
-  return {};
+  return pending;
 }
 
 // Renames from to to unless something has that name already (EEXIST).
@@ -199,8 +229,9 @@ bool writeFileAtomically(const std::string& path, const void* data, std::size_t 
     mode = old.st_mode & 07777;
   }
   const std::string folder = folderOf(target);
-  const std::string temp = writeTemporary(folder, data, size, mode);
-  if (temp.empty()) return false;
+  const Pending pending = writeTemporary(folder, data, size, mode);
+  if (pending.empty()) return false;
+  const std::string& temp = pending.path;
   record("rename");
   if (::rename(temp.c_str(), target.c_str()) == 0) {
     syncFolder(folder);
@@ -212,10 +243,9 @@ bool writeFileAtomically(const std::string& path, const void* data, std::size_t 
   return false;
 }
 
-std::string writeUnderFreeName(const std::string& folder, const std::string& name, const void* data,
-                               std::size_t size) {
-  const std::string temp = writeTemporary(folder, data, size, 0644);
-  if (temp.empty()) return {};
+namespace {
+// Gives a temporary file the first free name of the free-name search.
+std::string publishUnderFreeName(const std::string& temp, const std::string& folder, const std::string& name) {
   for (int n = 1; n <= kMaxFreeNames; ++n) {
     const std::string candidate = join(folder, numberedName(name, n));
     if (renameNoReplace(temp, candidate)) {
@@ -224,10 +254,106 @@ std::string writeUnderFreeName(const std::string& folder, const std::string& nam
     }
     if (errno != EEXIST) break;
   }
+  return {};
+}
+}  // namespace
+
+std::string writeUnderFreeName(const std::string& folder, const std::string& name, const void* data,
+                               std::size_t size) {
+  const Pending pending = writeTemporary(folder, data, size, 0644);
+  if (pending.empty()) return {};
+  const std::string written = publishUnderFreeName(pending.path, folder, name);
+  if (!written.empty()) return written;
   const int error = errno;
-  ::unlink(temp.c_str());
+  ::unlink(pending.path.c_str());
   errno = error;
   return {};
+}
+
+PendingFile::PendingFile(const std::string& folder, const void* data, std::size_t size) : mFolder(folder) {
+  Pending pending = writeTemporary(folder, data, size, 0644);
+  mPath = std::move(pending.path);
+  mHolder = std::exchange(pending.holder, -1);
+}
+
+PendingFile::~PendingFile() {
+  if (!mPath.empty()) ::unlink(mPath.c_str());
+  if (mHolder >= 0) ::close(mHolder);
+}
+
+std::string PendingFile::publish(const std::string& name) {
+  if (mPath.empty()) return {};
+  std::string written = publishUnderFreeName(mPath, mFolder, name);
+  if (!written.empty()) mPath.clear();
+  return written;
+}
+
+bool isTemporaryName(const std::string& name) { return name.rfind(kTemporaryPrefix, 0) == 0; }
+
+StaleFile::StaleFile(StaleFile&& other) noexcept : path(std::move(other.path)), mFd(std::exchange(other.mFd, -1)) {}
+
+StaleFile::~StaleFile() {
+  if (mFd >= 0) ::close(mFd);
+}
+
+std::vector<StaleFile> staleTemporaries(const std::string& folder) {
+  std::vector<StaleFile> stale;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return stale;
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir))
+    if (isTemporaryName(entry->d_name)) names.emplace_back(entry->d_name);
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    const std::string path = join(folder, name);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat info {};
+    // A writer locks its file as soon as it made it; one just made may not
+    // be locked yet, so a file is stale only some seconds after its last write.
+    const bool old = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                       now.tv_sec - info.st_mtim.tv_sec >= kStaleAfterSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (!old) {
+      ::close(fd);
+      continue;
+    }
+    StaleFile file;
+    file.path = path;
+    file.mFd = fd;
+    stale.push_back(std::move(file));
+  }
+  return stale;
+}
+
+std::uint64_t digestOf(const void* data, std::size_t size) {
+  // Eight bytes a step, each mixed in by multiplication, then a final mix:
+  // not for adversaries, only to tell one version of a file from another.
+  constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+  const auto* p = static_cast<const unsigned char*>(data);
+  std::uint64_t h = 0x243F6A8885A308D3ull ^ (size * kMul);
+  auto mix = [](std::uint64_t x) {
+    x ^= x >> 31;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 29;
+    return x;
+  };
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p + i, 8);
+    h = (h ^ mix(word)) * kMul;
+    h ^= h >> 27;
+  }
+  std::uint64_t tail = 0;
+  for (std::size_t k = 0; i + k < size; ++k) tail |= static_cast<std::uint64_t>(p[i + k]) << (8 * k);
+  h = (h ^ mix(tail ^ 0xFF)) * kMul;
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  return h;
 }
 
 std::string moveUnderFreeName(const std::string& source, const std::string& folder, const std::string& name) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -33,6 +34,60 @@ inline std::string writeUnderFreeName(const std::string& folder, const std::stri
                                       const std::vector<unsigned char>& bytes) {
   return writeUnderFreeName(folder, name, bytes.data(), bytes.size());
 }
+
+// The start of the name of every temporary file the writer makes. A writer
+// holds a lock on its file until it is renamed or removed.
+inline constexpr const char* kTemporaryPrefix = ".tvx-";
+bool isTemporaryName(const std::string& name);
+
+// Data written whole (flushed, closed) beside the files of a folder under a
+// temporary name, held there until publish() gives it its name; the object
+// going removes a file not published. path() is "" when it could not be
+// written (errno says why).
+class PendingFile {
+ public:
+  PendingFile(const std::string& folder, const void* data, std::size_t size);
+  PendingFile(const std::string& folder, const std::vector<unsigned char>& bytes)
+      : PendingFile(folder, bytes.data(), bytes.size()) {}
+  ~PendingFile();
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  const std::string& path() const { return mPath; }
+  // Renames it to name or the first free name as writeUnderFreeName does;
+  // the path written, or "" (errno says why).
+  std::string publish(const std::string& name);
+  // Leaves the file where it is for a later load to take up.
+  void abandon() { mPath.clear(); }
+
+ private:
+  std::string mFolder;
+  std::string mPath;
+  int mHolder = -1;
+};
+
+// A temporary file of the writer's that no live writer holds: left by a
+// process killed (or a machine stopped) while it wrote. Locked while the
+// object lives, so that two loads never handle it at once.
+class StaleFile {
+ public:
+  StaleFile() = default;
+  StaleFile(StaleFile&& other) noexcept;
+  StaleFile& operator=(StaleFile&&) = delete;
+  ~StaleFile();
+  std::string path;
+
+ private:
+  friend std::vector<StaleFile> staleTemporaries(const std::string& folder);
+  int mFd = -1;
+};
+// The stale temporary files of folder, in name order; files written in the
+// last seconds are not taken, as their writer may not have locked them yet.
+std::vector<StaleFile> staleTemporaries(const std::string& folder);
+
+// A digest of data that tells one version of a file from another, whatever
+// the file's stamps say.
+std::uint64_t digestOf(const void* data, std::size_t size);
+inline std::uint64_t digestOf(const std::vector<unsigned char>& bytes) { return digestOf(bytes.data(), bytes.size()); }
 
 // Moves source into folder under name, or under the first free name as
 // above, never over an existing file. The new path, or "" when the source
