@@ -237,9 +237,26 @@ TEST_F(LibraryPageTest, BankNamesHeadThePanesAndTheCategoriesAreListed) {
     const IRECT* place = hiding->GetRECT();
     EXPECT_TRUE(dirty.Contains(place->L, place->T) && dirty.Contains(place->R - 1, place->B - 1));
   }
+  const auto pixel = [&](int x, int y) {
+    LICE_IBitmap* bitmap = gui().GetDrawBitmap();
+    return bitmap->getBits()[y * bitmap->getRowSpan() + x];
+  };
+  const int litX = r->L + 1, litY = r->T + 2 * lineHeight + lineHeight / 2;
+  EXPECT_EQ(pixel(litX, litY), LICE_RGBA(70, 74, 86, 255));
   click(light);
   EXPECT_FALSE(plug->browse.categoryBrowsing);
   EXPECT_FALSE(plug->firstControlOf(kCategorySelection)->IsHidden());
   EXPECT_EQ(shownText(kPatchSelectionListLower), "Leads.syx");
+  // The whole box is painted again, highlight and all, even when a pass
+  // reaches only part of it first.
+  EXPECT_TRUE(list->IsDirty());
+  IRECT firstLine(r->L, r->T, r->R, r->T + lineHeight);
+  gui().Draw(&firstLine);
+  EXPECT_TRUE(list->IsDirty());
+  IRECT dirty;
+  ASSERT_TRUE(gui().IsDirty(&dirty));
+  gui().Draw(&dirty);
+  EXPECT_FALSE(list->IsDirty());
+  EXPECT_EQ(pixel(litX, litY), LICE_RGBA(20, 21, 26, 255));
 }
 }  // namespace
