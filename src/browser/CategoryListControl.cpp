@@ -21,6 +21,8 @@ CategoryListControl::CategoryListControl(IPlugBase* plug, LibrarianBrowser* brow
   mLineHeight = std::max(static_cast<int>(14 * scale), size + 1);
   mText = IText(size, &kInk, "NK57 Monospace");
   mText.mAlign = IText::kAlignNear;
+  // What lies under it is painted again where it hides.
+  SetDirtyWhenHidden(true);
 }
 
 int CategoryListControl::lineAt(int y) const {
@@ -30,13 +32,32 @@ int CategoryListControl::lineAt(int y) const {
   return line < librarian->bankCount(kCategoryList) ? line : -1;
 }
 
+CategoryListControl::Lines CategoryListControl::current() const {
+  LibrarianHost* host = mBrowser ? mBrowser->host() : nullptr;
+  PatchLibrarian* librarian = host ? host->librarian() : nullptr;
+  if (!librarian) return {};
+  return {host->browseState().categoryBrowsing ? librarian->lowerBank.load() : -1, librarian->bankCount(kCategoryList)};
+}
+
+bool CategoryListControl::IsDirty() {
+  // Hidden, it draws nothing; it is dirtied when it shows again.
+  if (IsHidden()) return IControl::IsDirty();
+  return IControl::IsDirty() || !(current() == mDrawn);
+}
+
 bool CategoryListControl::Draw(IGraphics* graphics) {
   graphics->FillIRect(&kWell, &mRECT);
+  // A pass that paints only part of the box leaves it dirty, so that the
+  // next pass paints all of it.
+  const IRECT& pass = graphics->GetDrawRect();
+  const bool whole = pass.L <= mRECT.L && pass.T <= mRECT.T && pass.R >= mRECT.R && pass.B >= mRECT.B;
+  const Lines drawing = current();
+  if (whole) mDrawn = drawing;
   LibrarianHost* host = mBrowser ? mBrowser->host() : nullptr;
   PatchLibrarian* librarian = host ? host->librarian() : nullptr;
   if (!librarian) return true;
-  const int shown = host->browseState().categoryBrowsing ? librarian->lowerBank.load() : -1;
-  const int count = librarian->bankCount(kCategoryList);
+  const int shown = drawing.lit;
+  const int count = drawing.count;
   for (int i = 0; i < count; ++i) {
     IRECT line(mRECT.L, mRECT.T + i * mLineHeight, mRECT.R, mRECT.T + (i + 1) * mLineHeight);
     if (line.B > mRECT.B) break;

@@ -13,6 +13,10 @@ class CategoryListControl : public IControl {
 
   bool Draw(IGraphics* graphics) override;
   void OnMouseDown(int x, int y, IMouseMod* mod) override;
+  // Also dirty when the lit line or the number of lines is no longer what
+  // was drawn: category browsing turned off, another bank browsed, the
+  // categories read again. The whole box is then painted, highlight and all.
+  bool IsDirty() override;
 
   // The category bank on the line at y, or -1.
   int lineAt(int y) const;
@@ -20,7 +24,15 @@ class CategoryListControl : public IControl {
   int lineHeight() const { return mLineHeight; }
 
  private:
+  struct Lines {
+    int lit = -1;
+    int count = 0;
+    bool operator==(const Lines&) const = default;
+  };
+  Lines current() const;
+
   LibrarianBrowser* mBrowser;
   int mLineHeight;
   IText mText;
+  Lines mDrawn;
 };

@@ -81,12 +81,13 @@ void LibrarianViewControl::reload(int pane) {
   markDirty();
   PatchLibrarian* lib = librarian();
   if (!lib) return;
+  // A pane with no bank (none of that data type, or none at its position)
+  // shows no slots rather than another bank's names.
   std::vector<std::string> names;
   {
     auto lock = lib->lock();
-    const auto bank = paneBank(*lib, host().browseState(), pane);
-    if (!bank) return;  // no such bank: the texts stay as they were
-    for (const LibrarianPatch& entry : bank->patches) names.push_back(entry.name);
+    if (const auto bank = paneBank(*lib, host().browseState(), pane))
+      for (const LibrarianPatch& entry : bank->patches) names.push_back(entry.name);
   }
   for (int i = 0; i < kSlotsPerPane; ++i) {
     const size_t at = static_cast<size_t>(i);

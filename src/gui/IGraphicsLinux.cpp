@@ -21,6 +21,7 @@
 #include "IPopupMenu.h"
 #include "KeyNumbers.h"
 #include "Png.h"
+#include "Utilities.h"
 #include "ViewMenuTree.h"
 
 IGraphicsLinux::IGraphicsLinux(IPlugBase* plug, int width, int height, int frameRate)
@@ -41,10 +42,22 @@ void* IGraphicsLinux::Open(EditorView::Kind kind, void* parent) {
   return mView->Handle();
 }
 
-void* IGraphicsLinux::OpenWindow(void* parentView) { return Open(EditorView::Kind::kViewAsConfig, parentView); }
+void* IGraphicsLinux::OpenWindow(void* parentView) { return OpenCocoaWindow(parentView); }
 
-void* IGraphicsLinux::OpenWindow(void* window, void*, short, short) {
+void* IGraphicsLinux::OpenWindow(void* window, void* control, short leftOffset, short topOffset) {
+  return OpenCarbonWindow(window, control, leftOffset, topOffset);
+}
+
+void* IGraphicsLinux::OpenCocoaWindow(void* parentView) { return Open(EditorView::Kind::kViewAsConfig, parentView); }
+
+void* IGraphicsLinux::OpenCarbonWindow(void* window, void*, short, short) {
   return Open(EditorView::Kind::kWindow, window);
+}
+
+int IGraphicsLinux::GetUserOSVersion() {
+  const unsigned version = 0;
+  Trace("GetUserOSVersion", __LINE__, "%x", version);
+  return static_cast<int>(version);
 }
 
 const char* IGraphicsLinux::GetGUIAPI() {
@@ -70,8 +83,8 @@ ViewRect ToView(const IRECT* r) { return r ? ViewRect{r->L, r->T, r->R, r->B} : 
 }  // namespace
 
 IPopupMenu* IGraphicsLinux::CreateIPopupMenu(IPopupMenu* menu, IRECT* r) {
-  if (!menu || !mView) return nullptr;
   ReleaseMouseCapture();
+  if (!menu || !mView) return nullptr;
   using Tree = ViewMenuTree<IPopupMenu>;
   const Tree tree(
       *menu, [](const IPopupMenu& m) { return Tree::LevelDescription{m.GetNItems(), m.GetPrefix()}; },
@@ -130,10 +143,14 @@ std::string PngResourcePath(const char* fileName) {
 }
 }  // namespace
 
-std::unique_ptr<LICE_IBitmap> IGraphicsLinux::OSLoadBitmap(int, const char* fileName) {
-  const std::string path = PngResourcePath(fileName);
+std::unique_ptr<LICE_IBitmap> LoadImgFromResourceOSX(const char*, const char* name) {
+  const std::string path = PngResourcePath(name);
   if (path.empty()) return nullptr;
   return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNG(path.c_str()));
+}
+
+std::unique_ptr<LICE_IBitmap> IGraphicsLinux::OSLoadBitmap(int, const char* fileName) {
+  return LoadImgFromResourceOSX(mBundleID.Get(), fileName);
 }
 
 bool IGraphicsLinux::OSBitmapSize(int, const char* fileName, int* width, int* height, bool* opaque) {

@@ -11,6 +11,11 @@
 
 class IPopupMenu;
 
+// A PNG image of the plug-in's bundle by file name ("png" in any case), or
+// null. The bundle is the one this code was loaded from, whatever its
+// identifier.
+std::unique_ptr<LICE_IBitmap> LoadImgFromResourceOSX(const char* bundleID, const char* name);
+
 class IGraphicsLinux : public IGraphics {
  public:
   // Answers a file prompt while a window is open: (action, directory, extensions) -> path.
@@ -21,6 +26,11 @@ class IGraphicsLinux : public IGraphics {
 
   void* OpenWindow(void* parentView) override;
   void* OpenWindow(void* window, void* control, short leftOffset, short topOffset) override;
+  // The two opens by the names of the view families they stand for.
+  void* OpenCocoaWindow(void* parentView);
+  void* OpenCarbonWindow(void* window, void* control, short leftOffset, short topOffset);
+  // The system's version number; Linux has none to give, so 0.
+  static int GetUserOSVersion();
   void CloseWindow() override;
   void* GetWindow() const override { return mView ? mView->Handle() : nullptr; }
   bool WindowIsOpen() const override { return mView != nullptr; }
@@ -28,8 +38,8 @@ class IGraphicsLinux : public IGraphics {
   // composites its frame, as the view does.
   const char* GetGUIAPI() override;
   void PromptForFile(WDL_String* fileName, EFileAction action, WDL_String* directory, char* extensions) override;
-  // The view puts the drawn frame on screen itself.
-  bool DrawScreen(IRECT*) override { return true; }
+  // The view puts the drawn frame on screen itself; false when there is none.
+  bool DrawScreen(IRECT*) override { return mView != nullptr; }
   void Resize(int width, int height) override;
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, IRECT* r) override;
   void CreateTextEntry(IControl* control, IText* text, IRECT* r, const char* str, IParam* param) override;

@@ -27,6 +27,19 @@ IText textStyle(int size, const IColor& color) {
 
 IColor toIColor(const textlooks::Colour& c) { return IColor(c.a, c.r, c.g, c.b); }
 
+// A list menu over the library's banks: while its list holds no bank there
+// is nothing to name, where a plain caption would show the position "0".
+class BankListCaption : public ICaptionControl {
+ public:
+  using ICaptionControl::ICaptionControl;
+  bool Draw(IGraphics* graphics) override {
+    const IParam* param = GetParam();
+    if (!param || param->GetNDisplayTexts() > 0) return ICaptionControl::Draw(graphics);
+    SetStr("");
+    return ITextControl::Draw(graphics);
+  }
+};
+
 // The numbers first .. first + count - 1 as menu texts (three digits for the
 // part program menus): the same lists in every instance, made once.
 std::shared_ptr<const IParam::DisplayTextList> numberedTexts(int first, int count, bool program) {
@@ -107,7 +120,7 @@ void UIConfigManager::createDropDownMenu(const std::string& name, int paramIdx, 
   static const auto kNone = IParam::MakeDisplayTexts({"----"});
   param->SetDisplayTexts(kNone);
   IText text = textStyle({textlooks::Kind::kTextSelection});
-  auto caption = std::make_unique<ICaptionControl>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
+  auto caption = std::make_unique<BankListCaption>(plug, scaledRect(x, y, width, height), paramIdx, &text, true);
   caption->DisablePrompt(true);
   IControl* control = attach(std::move(caption), layer);
   bindControlAction(paramIdx, ControlAction::kNone, control);

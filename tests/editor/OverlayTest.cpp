@@ -5,6 +5,7 @@
 
 #include "../library/LibraryTestSupport.h"
 #include "CategoryListControl.h"
+#include "LibrarianViewControl.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
@@ -69,6 +70,15 @@ class OverlayTest : public EditorTest {
     EXPECT_TRUE(imagegen::writePng(gui().GetDrawBitmap(), std::string(TARNIVEX_SCREENSHOT_DIR) + "/" + name + ".png",
                                    error))
         << error;
+  }
+  // What the bank-name field over a pane shows, once drawn (less the blank
+  // a caption puts before its parameter's empty label).
+  std::string paneHeader(int listParam) {
+    IRECT all(0, 0, gui().Width(), gui().Height());
+    gui().Draw(&all);
+    std::string text = static_cast<ITextControl*>(plug->firstControlOf(listParam))->GetText();
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
   }
   IControl* clickAt(int x, int y) {
     IMouseMod mod(true, false);
@@ -156,6 +166,9 @@ TEST_F(OverlayTest, EditorSizeAndSchemeMenusWriteTheSettingsFile) {
 TEST_F(OverlayTest, LibrarianWindowsOpenAndClose) {
   click(visibleControl(kFirstRunExit, "firstRunNotification"));
   clickTab(1);
+  // A new library has no bank to name over either pane, nor slots to list.
+  for (int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) EXPECT_EQ(paneHeader(list), "") << list;
+  EXPECT_EQ(plug->librarianView()->slotText(0, 0), "");
   // The search field replaces the search button and closes again.
   for (int round = 0; round < 2; ++round) {
     click(visibleControl(kPatchSearch));
@@ -198,6 +211,17 @@ TEST_F(LibraryPageTest, BankNamesHeadThePanesAndTheCategoriesAreListed) {
   EXPECT_FALSE(plug->firstControlOf(kPatchSelectionListUpper)->IsHidden());
   EXPECT_EQ(shownText(kPatchSelectionListUpper), "Leads.syx");
   EXPECT_EQ(shownText(kPatchSelectionListLower), "Leads.syx");
+  // Multis, of which the library has none: both panes name no bank and list
+  // no slot; back to sounds, both are there again.
+  const LibrarianViewControl& panes = *plug->librarianView();
+  for (const double multi : {1.0, 0.0}) {
+    click(visibleControl(kDatatype));
+    ASSERT_EQ(param(kDatatype)->Value(), multi);
+    const std::string bank = multi == 1.0 ? "" : "Leads.syx";
+    const std::string firstSlot = multi == 1.0 ? "" : numbered("Lead", 0);
+    for (int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) EXPECT_EQ(paneHeader(list), bank) << multi;
+    for (int pane : {0, 1}) EXPECT_EQ(panes.slotText(pane, 0), firstSlot) << multi;
+  }
   // The browsed bank's arrow steps the lower pane to the next bank file.
   click(visibleControl(kLibLowerNextBank));
   EXPECT_EQ(shownText(kPatchSelectionListLower), "Pads and Keys.syx");
@@ -237,9 +261,26 @@ TEST_F(LibraryPageTest, BankNamesHeadThePanesAndTheCategoriesAreListed) {
     const IRECT* place = hiding->GetRECT();
     EXPECT_TRUE(dirty.Contains(place->L, place->T) && dirty.Contains(place->R - 1, place->B - 1));
   }
+  const auto pixel = [&](int x, int y) {
+    LICE_IBitmap* bitmap = gui().GetDrawBitmap();
+    return bitmap->getBits()[y * bitmap->getRowSpan() + x];
+  };
+  const int litX = r->L + 1, litY = r->T + 2 * lineHeight + lineHeight / 2;
+  EXPECT_EQ(pixel(litX, litY), LICE_RGBA(70, 74, 86, 255));
   click(light);
   EXPECT_FALSE(plug->browse.categoryBrowsing);
   EXPECT_FALSE(plug->firstControlOf(kCategorySelection)->IsHidden());
   EXPECT_EQ(shownText(kPatchSelectionListLower), "Leads.syx");
+  // The whole box is painted again, highlight and all, even when a pass
+  // reaches only part of it first.
+  EXPECT_TRUE(list->IsDirty());
+  IRECT firstLine(r->L, r->T, r->R, r->T + lineHeight);
+  gui().Draw(&firstLine);
+  EXPECT_TRUE(list->IsDirty());
+  IRECT dirty;
+  ASSERT_TRUE(gui().IsDirty(&dirty));
+  gui().Draw(&dirty);
+  EXPECT_FALSE(list->IsDirty());
+  EXPECT_EQ(pixel(litX, litY), LICE_RGBA(20, 21, 26, 255));
 }
 }  // namespace

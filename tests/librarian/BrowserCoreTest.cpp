@@ -212,6 +212,15 @@ TEST_F(SlotViewTest, CopyRecordsTheSlotAndPasteTakesItFromTheBankShownNow) {
   auto [ux, uy] = at(0, 20);
   view->PasteSlotData(ux, uy);  // nothing copied yet
   EXPECT_EQ(host.fed, 0);
+  // A drag takes its lower slot as the copy source, but no Copy ran: a paste
+  // still feeds nothing.
+  auto [dx, dy] = at(1, 7);
+  view->dragEnabled = true;
+  view->mouseDown(dx, dy, true, false);
+  view->mouseDrag(dx, dy + 14);
+  view->mouseUp(dx, dy + 14);  // let go over the lower pane: no drop
+  view->PasteSlotData(ux, uy);
+  EXPECT_EQ(host.fed, 0);
   view->CopySlotData(-5, -5);  // outside every slot
   view->PasteSlotData(ux, uy);
   EXPECT_EQ(host.fed, 0);

@@ -431,6 +431,14 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.multi = true;
   EXPECT_FALSE(bank.refreshPatchNames(0));
   EXPECT_EQ(describe(&bank.menu()), "Bank 0 (RAM)");
+  // A pick in multi mode sets the multi's bank and sends the bank change, nothing more.
+  host.editor.setValue(kMultiBank, 1);
+  host.calls.clear();
+  host.picks = {{"Bank 0 (RAM)"}};
+  bank.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(host.paramAt(kMultiBank)->Int(), 0);
+  EXPECT_EQ(host.calls, std::vector<std::string>{"bank change 1"});
+  EXPECT_EQ(host.jobs().size(), 2u);
   host.libraryMode = true;
   library().upperBank = host.bankIndex(kSoundList, "Root.syx");
   host.multi = false;
@@ -464,12 +472,25 @@ TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
   expected[10] = library().entryAt(0, library().lowerBank, 3).dumps.at(0).bytes;
   view->CopySlotData(view->grid().box(1, 3).L, view->grid().box(1, 3).T);
   view->PasteSlotData(view->grid().box(0, 10).L, view->grid().box(0, 10).T);
-  host.editor.setValue(kBankEditUnsaved, 1);
+  const std::filesystem::path copy = host.data.patches() / "Lead A copy.tvx";
+  library().hooks.promptForFile = [&](int, std::string&, const std::string&, const std::string&) {
+    return copy.string();
+  };
   BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
-  host.picks = {{"Save (Overwrite current bank)"}};
-  menu.OnMouseDown(0, 0, nullptr);
-  EXPECT_EQ(readFile(host.data.patches() / "Leads" / "Lead A.syx"), concat(expected));
-  EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 0);
+  // Either save leaves the page saved, the bank in its file as edited.
+  const struct {
+    std::vector<std::string> pick;
+    std::filesystem::path file;
+  } rows[] = {{{"Save (Overwrite current bank)"}, host.data.patches() / "Leads" / "Lead A.syx"},
+              {{"Save As...", "Tarnivex Format (*.tvx)"}, copy}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.pick.front());
+    host.editor.setValue(kBankEditUnsaved, 1);
+    host.picks = {row.pick};
+    menu.OnMouseDown(0, 0, nullptr);
+    EXPECT_EQ(readFile(row.file), concat(expected));
+    EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 0);
+  }
   // An instance made after the save reads the bank as saved.
   PatchLibrarian later;
   later.loadSharedPatches(host.data.patchesStr());

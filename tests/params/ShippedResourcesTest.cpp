@@ -59,6 +59,12 @@ TEST_F(ShippedResources, EveryListTheProgramNamesIsThereAndLongEnough) {
   const DisplayRule* rules = displayRules(&nRules);
   for (int r = 0; r < nRules; ++r) EXPECT_TRUE(!rules[r].list || catalogued.count(rules[r].list)) << rules[r].list;
   EXPECT_EQ(catalogued.count("clockedValues"), 1u);
+  // The filter types name the comb filters as the filter pages show them:
+  // type 9 brings up the minus comb's panel, type 10 the plus comb's.
+  const std::vector<std::string>& filterTypes = manager.valueLists.at("filter1Type");
+  ASSERT_GE(filterTypes.size(), 11u);
+  EXPECT_EQ(filterTypes[9], "Comb -");
+  EXPECT_EQ(filterTypes[10], "Comb +");
   // The clock reads the tempo from the start of each text.
   const std::vector<std::string>& tempos = manager.valueLists.at("tempoValues");
   for (size_t i = 0; i < tempos.size(); ++i) {

@@ -194,7 +194,8 @@ TEST_F(FactoryTest, MenusTextsAndDisplays) {
   EXPECT_TRUE(last()->IsPromptDisabled());
 
   const std::pair<int, const char*> names[] = {
-      {kPatchName + 15, "-- INIT --"}, {kCategoryName, "INIT"}, {kPatchRename, "New Name"}, {kMultiName, "Init Multi"}};
+      {kPatchName + 15, "-- INIT --"}, {kCategoryName, "INIT"}, {kPatchRename, "New Name"},
+      {kPatchSearchString, "search..."}, {kMultiName, "Init Multi"}};
   for (const auto& [idx, text] : names) {
     ui.createNameDisplay("N", idx, 0, 0, 100, 14, 16, -1, &layer, "");
     EXPECT_STREQ(param(idx)->GetDisplayText(0), text);

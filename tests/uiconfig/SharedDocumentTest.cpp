@@ -68,8 +68,8 @@ TEST(SharedDocument, TheWalkBuildsAndLogsWhatItDidBeforeTheDocumentWasShared) {
     size_t logLines;
   } cases[] = {
       {SMALL_UICONFIG_XML, 0, 1.0, 17529825697207430361ull, 555, 3242640153625589887ull, 8},
-      {FILLED_UICONFIG_XML, 0, 1.0, 13885251933384416847ull, 53794, 16273802204931107212ull, 27},
-      {FILLED_UICONFIG_XML, 2, 1.15, 14460337600980211939ull, 53818, 16273802204931107212ull, 27},
+      {FILLED_UICONFIG_XML, 0, 1.0, 2634014682764345743ull, 53810, 16273802204931107212ull, 27},
+      {FILLED_UICONFIG_XML, 2, 1.15, 8056527771961021283ull, 53834, 16273802204931107212ull, 27},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.document) + " style " + std::to_string(c.style));

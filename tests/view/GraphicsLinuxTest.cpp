@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "Bitmap.h"
 #include "IGraphicsLinux.h"
@@ -152,14 +153,41 @@ TEST_F(GraphicsLinuxTest, FilePromptsGoToTheView) {
   EXPECT_EQ(views->last->prompt.directory, desktop.Get());
 }
 
+// Each open call closes what was open and opens its family's view on the
+// parent it was given; the GUI API then names that family.
 TEST_F(GraphicsLinuxTest, TheGuiApiNamesTheOpenViewsFamily) {
   EXPECT_STREQ(graphics.GetGUIAPI(), "Cocoa gui");
-  graphics.OpenWindow(reinterpret_cast<void*>(0x42));
-  EXPECT_STREQ(graphics.GetGUIAPI(), "Cocoa gui");
-  graphics.OpenWindow(reinterpret_cast<void*>(0x42), nullptr, 0, 0);
-  EXPECT_STREQ(graphics.GetGUIAPI(), "Carbon Composited gui");
+  void* const parent = reinterpret_cast<void*>(0x42);
+  using Open = std::function<void*()>;
+  const struct {
+    const char* what;
+    Open open;
+    EditorView::Kind kind;
+    const char* api;
+  } rows[] = {
+      {"OpenWindow(view)", [&] { return graphics.OpenWindow(parent); }, EditorView::Kind::kViewAsConfig, "Cocoa gui"},
+      {"OpenCocoaWindow", [&] { return graphics.OpenCocoaWindow(parent); }, EditorView::Kind::kViewAsConfig, "Cocoa gui"},
+      {"OpenWindow(window, ...)", [&] { return graphics.OpenWindow(parent, nullptr, 0, 0); }, EditorView::Kind::kWindow,
+       "Carbon Composited gui"},
+      {"OpenCarbonWindow", [&] { return graphics.OpenCarbonWindow(parent, nullptr, 3, 4); }, EditorView::Kind::kWindow,
+       "Carbon Composited gui"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ScriptedView* before = views->last;
+    void* handle = row.open();
+    ASSERT_NE(views->last, before);
+    EXPECT_EQ(handle, views->last->Handle());
+    EXPECT_EQ(views->last->GetKind(), row.kind);
+    EXPECT_EQ(views->last->GetParent(), parent);
+    EXPECT_EQ(graphics.GetWindow(), handle);
+    EXPECT_STREQ(graphics.GetGUIAPI(), row.api);
+  }
   graphics.CloseWindow();
   EXPECT_STREQ(graphics.GetGUIAPI(), "Cocoa gui");
+  // No view takes a frame; no system version to report.
+  EXPECT_FALSE(graphics.DrawScreen(nullptr));
+  EXPECT_EQ(IGraphicsLinux::GetUserOSVersion(), 0);
 }
 
 TEST_F(GraphicsLinuxTest, HostAndPluginPathsComeFromTheLoadedFile) {
@@ -197,6 +225,28 @@ TEST_F(GraphicsLinuxTest, ResourcesLoadWholeWithATrailingNul) {
   EXPECT_EQ(graphics.LoadFile(0, "resources/folder.tea"), nullptr);
   std::fflush(stdout);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "failed to open file");
+
+  // Images: PNG by the name's extension in any case, through the loader
+  // the graphics context's own loading uses.
+  static const unsigned char kPng[] = {
+      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00,
+      0x02, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0xF4, 0x22, 0x7F, 0x8A, 0x00, 0x00, 0x00, 0x11, 0x49,
+      0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0x38, 0x21, 0xC7, 0xFE, 0x9F, 0x4B, 0x44, 0xEE, 0x3F, 0x00, 0x0D, 0xDF, 0x03,
+      0x28, 0xB9, 0x61, 0x7E, 0x73, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+  std::filesystem::create_directories(folder / "img");
+  for (const char* name : {"img/dot.png", "img/DOT.PNG", "img/dot.png.bak", "img/dotpng"})
+    std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(kPng), sizeof kPng);
+  const std::pair<const char*, bool> images[] = {{"resources/img/dot.png", true}, {"resources/img/DOT.PNG", true},
+                                                 {"resources/img/dot.png.bak", false}, {"resources/img/dotpng", false},
+                                                 {"resources/img/none.png", false}, {nullptr, false}};
+  for (const auto& [name, loads] : images) {
+    const std::unique_ptr<LICE_IBitmap> bitmap = LoadImgFromResourceOSX("com.kelmscroft.tarnivex", name);
+    EXPECT_EQ(bitmap != nullptr, loads) << (name ? name : "(null)");
+    if (bitmap) {
+      EXPECT_EQ(bitmap->getWidth(), 2);
+      EXPECT_EQ(bitmap->getBits()[0], LICE_RGBA(200, 30, 7, 255));
+    }
+  }
   unsetenv("TARNIVEX_RESOURCE_DIR");
   std::filesystem::remove_all(folder);
 }
