@@ -129,6 +129,12 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   EXPECT_EQ(slots().selectedUpper, -1);
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 99);
   EXPECT_TRUE(highlighted(kLower, 99));
+
+  // A selection beyond what a pane holds (its hundred entries) marks no
+  // empty slot.
+  window->click(window->slot(kUpper, 110));
+  EXPECT_EQ(slots().selectedUpper, 110);
+  EXPECT_FALSE(highlighted(kUpper, 110));
 }
 
 TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankFile) {
