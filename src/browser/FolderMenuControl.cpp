@@ -318,8 +318,11 @@ void FolderMenuControl::clickBankNameMenu() {
   }
   mBrowser->updateBankAndProgramMenuNames(mKind == FolderMenuKind::kProgBankName);
   if (view) {
+    // The picked bank is the upper pane's, and its highlighted slot is the
+    // one sent: the upper pane becomes the one the keys work in.
+    view->activePane = 0;
     librarian->targetSlot = view->cursor;
-    mBrowser->sendPatchToDeviceFromLibrarian(view->cursor, view->activePane, host().currentPart());
+    mBrowser->sendPatchToDeviceFromLibrarian(view->cursor, 0, host().currentPart());
   }
   SetRedraw();
   SetDirty(true);

@@ -49,8 +49,9 @@ class LibrarianBrowser {
   bool OnParamChange(int paramIdx);
   // Reads the library folder again and refreshes lists, panes and menus.
   void refreshFolders();
-  // Takes the edited name of the selected upper slot into its dump.
-  void commitRename();
+  // Takes the edited name of the selected upper slot into its dump; false
+  // when the rename was cancelled or refused (a status text says which).
+  bool commitRename();
 
   // ---- Bank selection lists.
   void patchTypeChanged(int patchType, int listType, bool reload);

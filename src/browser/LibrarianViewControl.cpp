@@ -89,6 +89,7 @@ void LibrarianViewControl::reload(int pane) {
     if (const auto bank = paneBank(*lib, host().browseState(), pane))
       for (const LibrarianPatch& entry : bank->patches) names.push_back(entry.name);
   }
+  mEntries[static_cast<size_t>(pane)] = static_cast<int>(names.size());
   for (int i = 0; i < kSlotsPerPane; ++i) {
     const size_t at = static_cast<size_t>(i);
     mSlots[static_cast<size_t>(pane)][at]->SetTextFromPlug(at < names.size() ? names[at].c_str() : "");
@@ -98,6 +99,8 @@ void LibrarianViewControl::reload(int pane) {
 void LibrarianViewControl::closeRename() {
   mRenameActive = false;
   host().browseState().bankEditFlag = true;
+  // A cancelled rename leaves no box open that would take a name for nothing.
+  host().hideLayer(kRenameLayer, true);
 }
 
 void LibrarianViewControl::selectUnder(int x, int y, bool changeActivePane, bool changeLayers) {
@@ -135,7 +138,6 @@ void LibrarianViewControl::mouseDown(int x, int y, bool left, bool right) {
   }
   if (!left) return;
   closeRename();
-  host().hideLayer(kRenameLayer, true);
   markDirty();
   selectUnder(x, y, true, true);
   if (lib) {
@@ -197,7 +199,10 @@ void LibrarianViewControl::mouseUp(int x, int y) {
   mPressedSlot = -1;
   if (!mDragging) return;
   mDragging = false;
-  selectUnder(x, y, false, false);
+  // The pane dropped into is the one the keys work in next, from the slot
+  // dropped on.
+  selectUnder(x, y, true, false);
+  cursor = selectedUpper >= 0 ? selectedUpper : selectedLower;
   if (PatchLibrarian* lib = librarian()) lib->targetSlot = selectedUpper;
   if (selectedUpper < 0 || (mDragPane == 0 && mDragSlot == selectedUpper)) return;
   LibrarianPatch entry;
@@ -274,8 +279,12 @@ bool LibrarianViewControl::OnKeyDown(int, int, int key) { return keyDown(key); }
 bool LibrarianViewControl::Draw(IGraphics* graphics) {
   IBitmapControl::Draw(graphics);
   for (int pane = 0; pane < 2; ++pane) {
-    const int selected = pane == 0 ? selectedUpper : selectedLower;
-    if (selected >= 0 && selected < kSlotsPerPane) {
+    // A selection beyond what the pane holds (a short search or category
+    // result) marks no slot.
+    const int held = std::min(mEntries[static_cast<size_t>(pane)], kSlotsPerPane);
+    int selected = pane == 0 ? selectedUpper : selectedLower;
+    if (selected >= held) selected = -1;
+    if (selected >= 0) {
       const SlotBox& b = mGrid.box(pane, selected);
       IRECT r(b.L, b.T, b.R, b.B);
       graphics->FillIRect(&kHighlight, &r, nullptr);

@@ -57,6 +57,8 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   bool dragging() const { return mDragging; }
   int copySourceSlot() const { return mCopySourceSlot; }
   bool renameActive() const { return mRenameActive; }
+  // Cancels a rename and closes its box.
+  void closeRename();
 
   // ---- State others write (the program menu, the tab switch, the plug-in).
   bool dragEnabled = false;
@@ -69,7 +71,6 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   LibrarianHost& host() const;
   PatchLibrarian* librarian() const;
   void markDirty();
-  void closeRename();
   // Hit-tests both panes into the selections; layer changes as a left click.
   void selectUnder(int x, int y, bool changeActivePane, bool changeLayers);
   void reload(int pane);
@@ -92,6 +93,8 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   IText mDragText;
   int mCellWidth;
   int mCellHeight;
+  // The entries of each pane's bank at its last reload.
+  std::array<int, 2> mEntries{};
   int mCopySourceSlot = -1;
   int mCopyMade = -1;
   bool mRenameActive = false;

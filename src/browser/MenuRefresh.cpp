@@ -44,9 +44,11 @@ void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
   const int bank = bankParam ? bankParam->Int() : 0;
   if (mHost->libraryControl()) {
     mHost->hideLayer(multi ? "PERFBANKNAMEMENUPROGRAMS" : "PROGBANKNAMEMENUPROGRAMS", false);
+    // The part's program is the upper slot the keys and sends start from;
+    // the lower pane, browsed on its own, keeps its selection.
     if (view) {
       view->selectedUpper = program;
-      view->selectedLower = program;
+      view->cursor = program;
     }
     if (PatchLibrarian* librarian = mHost->librarian()) librarian->targetSlot = program;
     if (programNumberMenu) programNumberMenu->refreshPatchNames(program);

@@ -192,9 +192,13 @@ void LibrarianBrowser::stepPane(int pane, int step) {
 
 // The new name goes into a copy of the slot's dump, which takes the
 // receive path like a paste; a click or key on the slot view first cancels.
-void LibrarianBrowser::commitRename() {
+bool LibrarianBrowser::commitRename() {
   BrowseState& state = mHost->browseState();
-  if (state.bankEditFlag) return;
+  if (state.bankEditFlag) {
+    mHost->hideLayer("patchRename", true);
+    mHost->showStatus("Rename cancelled", "");
+    return false;
+  }
   PatchLibrarian* librarian = mHost->librarian();
   const int slot = view ? view->selectedUpper : -1;
   std::vector<unsigned char> dump;
@@ -231,7 +235,10 @@ void LibrarianBrowser::commitRename() {
     mHost->SetLibrarianRequestActive(false);
     mHost->SetLibrarianStatusUnsaved(true);
     mHost->setParameterFromPlug(kBankEditUnsaved, 1.0, false);
+  } else {
+    mHost->showStatus("Rename refused", "The slot holds no sound");
   }
   mHost->hideLayer("patchRename", true);
   state.bankEditFlag = true;
+  return !dump.empty();
 }

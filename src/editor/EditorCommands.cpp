@@ -149,7 +149,6 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   const bool up = inBlock(kPatchUp, paramIdx);
   const int part = paramIdx - (up ? kPatchUp : kPatchDown);
   const int step = up ? 1 : -1;
-  if (multiMode) showParamName("Disable Multi Mode first");
   if (GetParam(kPartLock + part)->Value() == 1.0) return true;
   midiMessageManager->quickTabRefreshPending = false;
   if (!libraryControl) {
@@ -295,11 +294,21 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       }
       return false;
     case kPatchRename:
-      if (!browser || browse.bankEditFlag) return false;
-      browser->commitRename();
-      if (searchButton) searchButton->Hide(true);
+      if (browser && browser->commitRename() && searchButton) searchButton->Hide(true);
       return false;
     default: return false;
+  }
+}
+
+// Escape in the rename field cancels the rename and closes its box.
+void Tarnivex::OnTextEntryCancelled(int paramIdx) {
+  if (paramIdx != kPatchRename) return;
+  WDL_MutexLock lock(&mMutex);
+  if (LibrarianViewControl* view = librarianView()) {
+    view->closeRename();
+  } else {
+    browse.bankEditFlag = true;
+    showLayer("patchRename", false);
   }
 }
 
@@ -348,7 +357,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
       sendGlobalFirst = true;
       midiMessageManager->patchRequest.disarm();
       AllSoundsOff(0, true);
-      startArrangementDump();
+      if (!startArrangementDump()) sendAllParts = false;
       return false;
     case kRequestTempData:
       if (iv == 1) {

@@ -235,19 +235,19 @@ bool Tarnivex::BankChangeMessage(int part) {
     }
   }
   notesSilenced = false;
-  int lsb = bank + 64;
-  if (lsb < 0 || lsb > 127) {
-    debugLog("MIDI OUT: bank select value " + std::to_string(lsb) + " does not fit a data byte; sent as " +
-             std::to_string(lsb & 0x7F));
-    lsb &= 0x7F;
-  }
+  const int lsb = bank + 64;
+  // A multi's bank (160 and up) is no data byte: the bank select stays
+  // home, the program change still goes.
+  const bool lsbOk = lsb >= 0 && lsb <= 127;
+  if (!lsbOk)
+    debugLog("MIDI OUT: bank select value " + std::to_string(lsb) + " does not fit a data byte; not sent");
   const int programByte = std::clamp(program, 0, 127);
   IMidiMsg msb(0, status, IMidiMsg::kBankSelectMSB, 0);
-  IMidiMsg lsbMsg(0, status, IMidiMsg::kBankSelectLSB, static_cast<uint8_t>(lsb));
+  IMidiMsg lsbMsg(0, status, IMidiMsg::kBankSelectLSB, static_cast<uint8_t>(lsb & 0x7F));
   IMidiMsg change(0, static_cast<uint8_t>(0xC0 | (channel & 0x0F)), static_cast<uint8_t>(programByte), 0);
   if (channelOk) sendMidiMsgAndLog(&msb);
   pauseFor(25);
-  if (channelOk) sendMidiMsgAndLog(&lsbMsg);
+  if (channelOk && lsbOk) sendMidiMsgAndLog(&lsbMsg);
   pauseFor(25);
   if (channelOk) sendMidiMsgAndLog(&change);
   pauseFor(50);

@@ -228,7 +228,10 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
       debugLog("PROJECT RECALL: Part " + std::to_string(p) + " name " + sound + " | Category name " + category);
     }
   }
-  for (int p = 0; p < 16; ++p) partFilterLinkValues[static_cast<size_t>(p)] = GetParam(kFilterLinkValue + p)->Int();
+  for (int p = 0; p < 16; ++p) {
+    partFilterLinkValues[static_cast<size_t>(p)] = GetParam(kFilterLinkValue + p)->Int();
+    notePartSoundHeld(p);  // the project's sounds
+  }
 
   if (midiIOConfigured && midiMessageManager) resendRestoredState();
 

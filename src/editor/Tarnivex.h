@@ -55,6 +55,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void OnMidiOutRefused(const char* reason) override;
   void OnMidiDeviceMenu(bool input) override;
   void OnCaptionMenu(int paramIdx) override;
+  void OnTextEntryCancelled(int paramIdx) override;
 
   // ---- Project state (EditorState.cpp): the long form for the host, the
   // short form for the patch manager's snapshot.
@@ -265,6 +266,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int partProgram(int part) const override;
   void setPartProgram(int part, int program) override;
   void setCurrentPart(int part) override;
+  void notePartSoundHeld(int part) override;
   uint32_t tickMs() const override { return tick(); }
   bool isMidiToHostBuffer() const override { return midiToHostBuffer; }
   bool isTrackIncoming() const override { return trackIncoming; }
@@ -343,6 +345,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   IControl* progressIndicator = nullptr;
   // Set at start-up and never cleared: every part-tab change sends the part.
   std::atomic<bool> partChangeSend{true};
+  // The parts whose sound the editor holds from the instrument, the library,
+  // a project or an edit. Only those go out on a part switch: the untouched
+  // defaults of a fresh editor never overwrite the instrument's sounds.
+  std::array<std::atomic<bool>, 16> partSoundHeld{};
 
   // ---- Editor state shared with the engine's threads.
   std::atomic<int> modelNumber{0};

@@ -124,6 +124,9 @@ void Tarnivex::setPartProgram(int part, int program) {
 void Tarnivex::setCurrentPart(int part) {
   if (isPart(part)) currentPart = part;
 }
+void Tarnivex::notePartSoundHeld(int part) {
+  if (isPart(part)) partSoundHeld[static_cast<size_t>(part)] = true;
+}
 
 void Tarnivex::OnIdle() {
   showArrivedLibrary();

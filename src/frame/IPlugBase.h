@@ -126,6 +126,8 @@ class IPlugBase {
   // made again now (the device menus read the ports as they open).
   virtual void OnCaptionMenu(int paramIdx) { (void)paramIdx; }
   virtual void OnMidiDeviceMenu(bool input) { (void)input; }
+  // The text entry of the parameter was left without its text (Escape).
+  virtual void OnTextEntryCancelled(int paramIdx) { (void)paramIdx; }
 
   // ---- Set-up.
   void initialize(int nAutomatable, int nParams, const char* channelIOStr, int nPresets,

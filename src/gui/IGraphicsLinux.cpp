@@ -18,6 +18,7 @@
 #include "DesktopTools.h"
 #include "GraphicsViewClient.h"
 #include "IParam.h"
+#include "IPlugBase.h"
 #include "IPopupMenu.h"
 #include "KeyNumbers.h"
 #include "Png.h"
@@ -128,6 +129,7 @@ void IGraphicsLinux::CreateTextEntry(IControl* control, IText* text, IRECT* r, c
 void IGraphicsLinux::TextEntryEnded(const std::string* text) {
   IControl* control = std::exchange(mEntryControl, nullptr);
   IParam* param = std::exchange(mEntryParam, nullptr);
+  if (!text && control && param && mPlug) mPlug->OnTextEntryCancelled(control->ParamIdx());
   if (!text || !control) return;
   if (param) SetFromStringAfterPrompt(control, param, text->c_str());
   else control->TextFromTextEntry(text->c_str());

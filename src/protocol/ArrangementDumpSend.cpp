@@ -83,6 +83,7 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
   plug->DisplayProcessingIndicator(true);
   if (plug->isSendGlobalFirst()) sendGlobalToDevice(static_cast<int>(valueOf(plug, kGlobalSysExID)));
   if (cancelRequested) {
+    plug->setSendAllParts(false);
     plug->DisplayProcessingIndicator(false);
     return;
   }
@@ -127,5 +128,7 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
       mManager.pause(kAfterCurrentPartMs);
     }
   }
+  // "All parts" was chosen for this send; a later one sends the current part.
+  plug->setSendAllParts(false);
   plug->DisplayProcessingIndicator(false);
 }

@@ -112,6 +112,9 @@ class EditorServices {
   virtual int partProgram(int) const { return 0; }
   virtual void setPartProgram(int, int) {}
   virtual void setCurrentPart(int) {}
+  // The part's sound came whole from the instrument or the library, or the
+  // instrument got the editor's: sending it again overwrites nothing.
+  virtual void notePartSoundHeld(int) {}
   // The librarian view: the pane in use (0 upper, 1 lower) and its slots.
   virtual int librarianActivePane() const { return 0; }
   virtual int librarianSelectedSlot() const { return -1; }

@@ -137,7 +137,9 @@ void MIDIMessageManager::processParameterChange(const uint8_t* d, int size) {
     const int part = d[5];
     plug->setParameterFromPlug(kModes[envelope] + part, value < 32 ? value : value - 32, false);
     plug->setParameterFromPlug(kTriggers[envelope] + part, value < 32 ? 0 : 1, false);
-    plug->runParamChange(kQuickTab, false);
+    // The page follows the mode as it follows a shape from the instrument;
+    // the user's road would send the part (and the multi) back.
+    plug->runParamChange(kQuickTab, true);
   } else {
     applyOrMiss(d, size, value);
   }

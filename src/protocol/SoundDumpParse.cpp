@@ -67,5 +67,6 @@ void MIDIMessageManager::sysexPatchParse(ISysEx* message) {
     decodeSoundDumpField(*field, d[byte], part, set);
     if (field->rule == DumpRule::kFilterLink) plug->setPartFilterLinkValue(part, d[byte]);
   }
+  plug->notePartSoundHeld(part);
   replyAccepted = true;
 }

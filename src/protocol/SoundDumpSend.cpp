@@ -73,6 +73,7 @@ void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
     plug->SetLibrarianStatusUnsaved(true);
   } else {
     plug->checksumCheckAndSend(dump.data(), kSoundDumpSize);
+    plug->notePartSoundHeld(p);
     ++arrangementDumpsSent;
     plug->awaitDumpSent();
     mManager.pause(kSoundSendPauseMs);

@@ -144,10 +144,12 @@ void TabSwitchFunctions::quickTabSwitch(Tarnivex* plug, int index, int part, int
     if (tab <= 5) refreshPage(plug, tab, shown, Variant::kPartTab);
     if (part >= 0 && part < 16) refreshNames(plug, part);
   }
-  if (send)
-    plug->sendPatchToDevice(part, true, false, false, true);
-  else
+  // The part's sound goes alone, never the multi, and only a sound the
+  // editor holds: a fresh editor's defaults would overwrite the instrument's.
+  if (!send)
     plug->partChangeSend = true;
+  else if (part >= 0 && part < 16 && plug->partSoundHeld[static_cast<size_t>(part)])
+    plug->sendPatchToDevice(part, true, false, false, false);
 }
 
 void TabSwitchFunctions::refreshPage(Tarnivex* plug, int tab, int part, Variant variant) {

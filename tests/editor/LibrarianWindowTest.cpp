@@ -105,12 +105,12 @@ TEST_F(LibrarianWindowTest, TheHighlightFollowsThePartsProgramOnThePageAndOnEver
 TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   plug->GetParam(kMultiPartPatch + 0)->Set(4);
   window->click(window->slot(kLower, 30));
-  // Library mode takes the part's program as the selection of both panes;
-  // the arrow keys' cursor stays.
+  // Library mode takes the part's program as the upper selection and the
+  // arrow keys' cursor; the lower pane keeps its own.
   press(kControlLibrary);
   EXPECT_EQ(slots().selectedUpper, 4);
-  EXPECT_EQ(slots().selectedLower, 4);
-  EXPECT_EQ(slots().cursor, 30);
+  EXPECT_EQ(slots().selectedLower, 30);
+  EXPECT_EQ(slots().cursor, 4);
   window->click(window->slot(kUpper, 10));
   press(kPatchUp + 0);
   EXPECT_EQ(slots().selectedUpper, 11);
@@ -129,6 +129,12 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   EXPECT_EQ(slots().selectedUpper, -1);
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 99);
   EXPECT_TRUE(highlighted(kLower, 99));
+
+  // A selection beyond what a pane holds (its hundred entries) marks no
+  // empty slot.
+  window->click(window->slot(kUpper, 110));
+  EXPECT_EQ(slots().selectedUpper, 110);
+  EXPECT_FALSE(highlighted(kUpper, 110));
 }
 
 TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankFile) {

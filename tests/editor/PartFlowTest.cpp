@@ -37,14 +37,15 @@ class PartFlowTest : public JackEditorTest {
       if (all[i].size() <= 3) shorts.push_back(all[i]);
     return shorts;
   }
-  // The part's sound as the editor holds it: its name and one knob.
+  // The part's sound as the editor holds it: its name and one knob, turned
+  // by the user.
   void editPart(int part, const std::string& name, int detune) {
     plug->setParamDisplayText(kPatchName + part, 0, name);
-    plug->GetParam(kOscillator1Detune + part)->Set(detune);
+    plug->setThroughUserPath(kOscillator1Detune + part, detune);
   }
 };
 
-TEST_F(PartFlowTest, TwoQuickPartSwitchesLeaveTheInstrumentWithBothPartsAndTheMulti) {
+TEST_F(PartFlowTest, QuickPartSwitchesSendTheEditedPartsAloneAndLeaveAnUntouchedOneAlone) {
   ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
   editPart(1, "Second Part     ", 40);
   editPart(2, "Third Part      ", 90);
@@ -52,10 +53,14 @@ TEST_F(PartFlowTest, TwoQuickPartSwitchesLeaveTheInstrumentWithBothPartsAndTheMu
   window->clickTab(kMainTab, 2);  // a part's page: a part switch sends the part
   ASSERT_TRUE(idle());
 
-  // Part 2, and part 3 at once after it, while the first send still runs.
+  // Part 2, the untouched part 4 and part 3 at once after it, while the
+  // first send still runs.
+  const SimBytes untouched = instrument.partBuffer(3);
+  const SimBytes multi = instrument.multiBuffer();
   auto* tabs = plug->firstControlOf(kQuickTab);
   ASSERT_NE(tabs, nullptr);
   tabs->SetValueFromUserInput(plug->GetParam(kQuickTab)->GetNormalized(1));
+  tabs->SetValueFromUserInput(plug->GetParam(kQuickTab)->GetNormalized(3));
   tabs->SetValueFromUserInput(plug->GetParam(kQuickTab)->GetNormalized(2));
   EXPECT_EQ(plug->currentPart, 2);
   ASSERT_TRUE(idle());
@@ -64,7 +69,8 @@ TEST_F(PartFlowTest, TwoQuickPartSwitchesLeaveTheInstrumentWithBothPartsAndTheMu
   EXPECT_EQ(instrument.partBuffer(1)[kDetuneByte], 40);
   EXPECT_EQ(text(instrument.partBuffer(2), kSoundNameByte), "Third Part      ");
   EXPECT_EQ(instrument.partBuffer(2)[kDetuneByte], 90);
-  EXPECT_EQ(text(instrument.multiBuffer(), 23), "Evening Set     ");
+  EXPECT_EQ(instrument.partBuffer(3), untouched);
+  EXPECT_EQ(instrument.multiBuffer(), multi);  // a part switch never sends the multi
   EXPECT_TRUE(instrument.checksumErrors().empty());
 }
 

@@ -168,13 +168,24 @@ TEST_F(MenuTest, BankNameMenuSendsTheCurrentSlotEvenWhenDismissed) {
   host.jobs();
   EXPECT_FALSE(host.hidden["PROGBANKNAMEMENUPROGRAMS"]);
   EXPECT_TRUE(host.hidden["PERFBANKNAMEMENUPROGRAMS"]);
+  // Dismissed while the lower pane is worked in: the part's program is the
+  // highlighted upper slot and the current one, and that slot goes out; the
+  // lower pane keeps its selection.
+  host.editor.setValue(kMultiPartPatch + host.part, 9);
+  view->activePane = 1;
+  view->selectedLower = 30;
+  view->cursor = 30;
   menu->OnMouseDown(0, 0, nullptr);
   const auto jobs = host.jobs();
   ASSERT_EQ(jobs.size(), 2u);
-  // The cursor, and with it the slot sent, stayed where the user left it.
   EXPECT_EQ(jobs[1].jobCode, 3);
   EXPECT_EQ(jobs[1].slotArgument, 9);
+  EXPECT_EQ(jobs[1].patchArgument.name, numbered("LeadA", 9));
   EXPECT_EQ(library().targetSlot, 9);
+  EXPECT_EQ(view->selectedUpper, 9);
+  EXPECT_EQ(view->cursor, 9);
+  EXPECT_EQ(view->activePane, 0);
+  EXPECT_EQ(view->selectedLower, 30);
 }
 
 TEST_F(MenuTest, BankEditMenuFollowsTheDataTypeAndEachPickStartsItsJob) {

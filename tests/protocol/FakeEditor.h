@@ -165,6 +165,10 @@ class FakeEditor : public EditorServices {
   int partProgram(int p) const override { return get(mPartPrograms).at(static_cast<size_t>(p)); }
   void setPartProgram(int p, int v) override { std::lock_guard<std::mutex> lock(mMutex); mPartPrograms.at(static_cast<size_t>(p)) = v; }
   bool BankChangeMessage(int part) override { return record(mRecords.calls, "BankChangeMessage " + std::to_string(part)); }
+  // The user's road runs the handlers that send; the instrument's does not.
+  void runParamChange(int idx, bool fromDevice) override {
+    if (!fromDevice) record(mRecords.calls, "user handlers " + std::to_string(idx));
+  }
   void AllSoundsOff(int part, bool all) override {
     record(mRecords.calls, "AllSoundsOff " + std::string(all ? "all" : std::to_string(part)));
   }

@@ -83,6 +83,7 @@ TEST_F(RoadBackTest, EveryChangeFormReachesItsParametersAndNothingGoesBack) {
   }
   EXPECT_TRUE(editor.echoes().empty());
   EXPECT_TRUE(editor.sentSysEx().empty());
+  EXPECT_TRUE(editor.calls().empty());  // the page refreshes take the instrument's road
 }
 
 TEST_F(RoadBackTest, ForeignShortHighAndOutOfRangeMessagesChangeNothing) {

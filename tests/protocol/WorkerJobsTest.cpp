@@ -286,7 +286,9 @@ TEST_F(WorkerJobsTest, AMultiSendAskedToStopEndsBetweenTwoDumpsAndItsEndRunsOnTh
   ASSERT_TRUE(manager->queueJob(job(0), {}, 0, onEnd));
   ASSERT_TRUE(waitAllIdle());
   EXPECT_EQ(editor.sentSysEx().size(), 1u);  // the global dump, then the stop
-  ASSERT_TRUE(manager->queueJob(job(0), {}, 0, onEnd));
+  EXPECT_FALSE(editor.sendAllParts);           // the choice served the stopped send alone
+  // The next send chooses all parts again, as a restore's start does.
+  ASSERT_TRUE(manager->queueJob(job(0), [this] { editor.sendAllParts = true; }, 0, onEnd));
   ASSERT_TRUE(waitAllIdle());
   const auto sent = editor.sentSysEx();
   ASSERT_EQ(sent.size(), 1u + 1u + 1u + 4u);  // then global, multi and the four parts

@@ -1,8 +1,10 @@
 // A musician's first session, through the X11 view on a private Xvfb with
 // the pointer and keys of XTest, the simulated instrument on a private JACK
 // server and a fresh data folder: close the welcome box, choose the ports in
-// the header's menus, lock a section and randomise the part, step its
-// program, and pick another window size and colour scheme.
+// the header's menus, click through the parts of a fresh instance, send the
+// multi, lock a section and randomise the part, step its program, fill,
+// pick, drag, step and rename library slots, step a multi, and pick another
+// window size and colour scheme.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -137,14 +139,33 @@ class FirstSessionTest : public JackTest {
     }
   }
   // The editor sits at the host window's origin.
-  void clickAt(int x, int y) {
+  void moveTo(int x, int y) {
     int rx = 0, ry = 0, w = 0, h = 0;
     window->Geometry(window->GetWindow(), &rx, &ry, &w, &h);
     window->MoveTo(rx + x, ry + y);
     window->Sync();
     idle(2);
-    window->Click();
+  }
+  void clickAt(int x, int y, unsigned button = 1) {
+    moveTo(x, y);
+    window->Click(button);
     idle();
+  }
+  // The middle of a slot of the librarian's panes.
+  static std::pair<int, int> middleOf(const SlotBox& box) { return {(box.L + box.R) / 2, (box.T + box.B) / 2}; }
+  // The sound and multi dumps (command byte 0x10 or 0x11) that reached the
+  // instrument since mark.
+  std::vector<SimBytes> dumpsSince(size_t mark, uint8_t command) {
+    const std::vector<SimBytes> all = instrument.received();
+    std::vector<SimBytes> dumps;
+    for (size_t i = mark; i < all.size(); ++i)
+      if (all[i].size() > 60 && all[i][4] == command) dumps.push_back(all[i]);
+    return dumps;
+  }
+  static std::string nameIn(const SimBytes& sound) { return std::string(sound.begin() + 370, sound.begin() + 386); }
+  static std::string padded(std::string name) {
+    name.resize(16, ' ');
+    return name;
   }
   // Opens the menu under the point and picks its entry by the keyboard, as
   // the menu grabs the pointer and keys until it is answered.
@@ -233,6 +254,37 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   settle();
   shot("2-ports");
 
+  // A fresh instance holds no sound of its own: every part clicked on two
+  // sound pages, and an envelope mode turned on the instrument, send nothing
+  // at all. The mode still shows its section of the page.
+  size_t mark = instrument.received().size();
+  for (int page : {2, 3}) {
+    clickAt(854 + page * 104 + 52, 30);
+    for (int p = 0; p < 16; ++p) clickAt(6 + 28, 68 + 36 * p + 18);
+    EXPECT_EQ(value(kQuickTab), 15.0);
+  }
+  clickAt(6 + 28, 68 + 18);
+  ASSERT_EQ(plug->currentPart, 0);
+  peer->Send(instrument.turnSoundKnob(0, 128 + 68, 32 + 1));  // filter envelope: mode 1, triggered
+  for (int wait = 0; wait < 500 && value(kFilterEnvMode) != 1.0; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(4));
+  settle();
+  EXPECT_EQ(value(kFilterEnvMode), 1.0);
+  EXPECT_EQ(value(kFilterEnvTrigger), 1.0);
+  const auto& partOne = plug->namedLayer("filtersEnvelopes")->subLayers().at(0)->subLayers();
+  for (const auto& band : partOne)
+    if (band->GetID() == 10 || band->GetID() == 11) {
+      EXPECT_EQ(band->IsHidden(), band->GetID() == 10);
+    }
+  EXPECT_EQ(instrument.received().size(), mark);
+  // Back to the init sound's mode, as the multi sent next carries it.
+  peer->Send(instrument.turnSoundKnob(0, 128 + 68, 0));
+  for (int wait = 0; wait < 500 && value(kFilterEnvMode) != 0.0; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(4));
+  settle();
+  ASSERT_EQ(value(kFilterEnvTrigger), 0.0);
+  EXPECT_EQ(instrument.received().size(), mark);
+
   // SEND MULTI TO SYNTH before anything was fetched: the untouched editor
   // holds the instrument's init multi and init sound, so the instrument gets
   // a playable multi. The multi dump carries what the parameters can hold:
@@ -271,11 +323,24 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   }
   shot("2a-multi-sent");
 
+  // After SEND MULTI (all parts) a part click sends that part alone: the
+  // choice served that send only, and the multi stays.
+  clickAt(854 + 2 * 104 + 52, 30);
+  mark = instrument.received().size();
+  clickAt(6 + 28, 68 + 36 + 18);
+  settle();
+  std::vector<SimBytes> sounds = dumpsSince(mark, 0x10);
+  ASSERT_EQ(sounds.size(), 1u);
+  EXPECT_EQ(sounds[0][6], 1);
+  EXPECT_TRUE(dumpsSince(mark, 0x11).empty());
+  clickAt(6 + 28, 68 + 18);
+  settle();
+
   // BANK and PROG under the header open the top bar's menus while the
   // instrument is stepped: bank B, then program 013 from its ten.
   clickAt(854 + 104 + 52, 30);
   plug->GetParam(kGlobalRxProgramChange)->Set(1);
-  size_t mark = instrument.received().size();
+  mark = instrument.received().size();
   chooseFromMenu(1142 + 19, 60 + 12, 1);
   settle();
   EXPECT_EQ(value(kMultiPartBank), 1.0);
@@ -352,6 +417,7 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_EQ(value(kMultiPartPatch), program);
   clickAt(6 + 28, 68 + 36 + 18);
   ASSERT_EQ(value(kQuickTab), 1.0);
+  settle();  // the part's sound goes out under the progress overlay
   clickAt(824 + 11, 12 + 8);
   settle();
   EXPECT_EQ(value(kMultiPartPatch + 1), 2.0);
@@ -394,6 +460,136 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_EQ(view->selectedLower, -1);
   EXPECT_EQ(view->cursor, -1);
   shot("5-library-saved");
+
+  // STEP LIBRARY: the part takes slot 15 from PROG, a lower slot is worked
+  // in, then the bank file is picked in BANK. The part's slot stays
+  // highlighted and is the one that goes out; the lower pane keeps its own.
+  clickAt(370 + 8, 134 + 8);
+  ASSERT_TRUE(plug->libraryControl);
+  const int part = plug->currentPart;
+  chooseFromSubmenu(1184 + 22, 60 + 12, 1, 4);
+  settle();
+  ASSERT_EQ(value(kMultiPartPatch + part), 14.0);
+  {
+    const auto [x, y] = middleOf(view->grid().box(1, 40));
+    clickAt(x, y);
+  }
+  ASSERT_EQ(view->activePane, 1);
+  mark = instrument.received().size();
+  chooseFromMenu(1142 + 19, 60 + 12, 0);
+  settle();
+  EXPECT_EQ(view->selectedUpper, 14);
+  EXPECT_EQ(view->cursor, 14);
+  EXPECT_EQ(view->selectedLower, 40);
+  EXPECT_EQ(value(kMultiPartPatch + part), 14.0);
+  sounds = dumpsSince(mark, 0x10);
+  ASSERT_EQ(sounds.size(), 1u);
+  EXPECT_EQ(sounds[0][6], part);
+  EXPECT_EQ(nameIn(sounds[0]), padded(view->slotText(0, 14)));
+  EXPECT_NE(view->slotText(0, 14), view->slotText(0, 0));
+
+  // A lower slot dragged onto upper slot 50: the upper pane is the one the
+  // keys work in next, from the slot dropped on.
+  {
+    const auto [fromX, fromY] = middleOf(view->grid().box(1, 20));
+    const auto [toX, toY] = middleOf(view->grid().box(0, 50));
+    moveTo(fromX, fromY);
+    window->Button(1, true);
+    idle(2);
+    for (int step = 1; step <= 8; ++step) moveTo(fromX + (toX - fromX) * step / 8, fromY + (toY - fromY) * step / 8);
+    window->Button(1, false);
+    idle();
+  }
+  EXPECT_EQ(view->activePane, 0);
+  EXPECT_EQ(view->selectedUpper, 50);
+  EXPECT_EQ(view->selectedLower, -1);
+  EXPECT_EQ(view->slotText(0, 50), view->slotText(1, 20));
+  mark = instrument.received().size();
+  window->Tap(XK_Down);
+  idle();
+  settle();
+  EXPECT_EQ(view->selectedUpper, 51);
+  EXPECT_EQ(view->selectedLower, -1);
+  sounds = dumpsSince(mark, 0x10);
+  ASSERT_EQ(sounds.size(), 1u);
+  EXPECT_EQ(nameIn(sounds[0]), padded(view->slotText(0, 51)));
+  shot("5a-dropped-and-stepped");
+
+  // Rename: a key before the name field is clicked cancels the rename and
+  // closes its box, and so does Escape in the field; a name typed and
+  // confirmed lands in the slot and says so.
+  ControlLayer* renameBox = plug->namedLayer("patchRename");
+  const auto openRename = [&](int slot) {
+    const auto [x, y] = middleOf(view->grid().box(0, slot));
+    std::thread keys([this] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(400));
+      for (int i = 0; i < 2; ++i) window->Tap(XK_Down);
+      window->Tap(XK_Return);
+      window->Sync();
+    });
+    clickAt(x, y, 3);
+    keys.join();
+    idle();
+    ASSERT_FALSE(renameBox->IsHidden());
+  };
+  openRename(3);
+  {
+    const auto [x, y] = middleOf(view->grid().box(0, 0));
+    moveTo(x, y);  // clear of the box
+  }
+  window->Tap(XK_q);
+  idle();
+  EXPECT_TRUE(renameBox->IsHidden());
+  EXPECT_FALSE(view->renameActive());
+  openRename(3);
+  clickAt(600 + 100, 360 + 8);
+  window->Tap(XK_Escape);
+  idle();
+  EXPECT_TRUE(renameBox->IsHidden());
+  openRename(3);
+  clickAt(600 + 100, 360 + 8);
+  for (KeySym key : {XK_r, XK_o, XK_a, XK_d}) window->Tap(key);
+  window->Tap(XK_Return);
+  idle();
+  settle();
+  EXPECT_TRUE(renameBox->IsHidden());
+  EXPECT_EQ(view->slotText(0, 3).substr(0, 5), "road ");
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Data received to slot(s)");
+  shot("5b-renamed");
+  chooseFromMenu(839 + 38, 187 + 9, 4);  // Save
+  EXPECT_EQ(value(kBankEditUnsaved), 0.0);
+
+  // Multi mode, the instrument stepped: the header's arrow steps the
+  // multi's program, with no text refusing it; the multi bank's select value
+  // fits no data byte and stays home, the program change goes out.
+  clickAt(270 + 8, 134 + 8);
+  ASSERT_FALSE(plug->libraryControl);
+  {
+    const IRECT r = *plug->datatypeControl->GetRECT();
+    clickAt((r.L + r.R) / 2, (r.T + r.B) / 2);
+  }
+  ASSERT_TRUE(plug->multiMode);
+  plug->GetParam(kGlobalMidiChannel)->Set(1);  // the instrument's global channel 1
+  const int multiProgram = static_cast<int>(value(kMultiPatch));
+  const auto channel = static_cast<uint8_t>(static_cast<int>(value(kGlobalMidiChannel)) - 1);
+  mark = instrument.received().size();
+  clickAt(824 + 11, 12 + 8);
+  settle();
+  EXPECT_EQ(value(kMultiPatch), (multiProgram + 1) % 100);
+  EXPECT_NE(plug->paramNameDisplay->GetText(), "Disable Multi Mode first");
+  EXPECT_EQ(programChangesSince(mark),
+            (std::vector<SimBytes>{{static_cast<uint8_t>(0xC0 | channel), static_cast<uint8_t>((multiProgram + 1) % 100)}}));
+  const std::vector<SimBytes> sent = instrument.received();
+  for (size_t i = mark; i < sent.size(); ++i) {
+    const SimBytes& m = sent[i];
+    EXPECT_FALSE(m.size() == 3 && (m[0] & 0xF0) == 0xB0 && m[1] == 0x20) << "bank select LSB " << int(m[2]);
+    for (size_t b = 1; b + 1 < m.size(); ++b) EXPECT_LT(m[b], 0x80) << "message " << i << " byte " << b;
+  }
+  {
+    const IRECT r = *plug->datatypeControl->GetRECT();
+    clickAt((r.L + r.R) / 2, (r.T + r.B) / 2);
+  }
+  ASSERT_FALSE(plug->multiMode);
 
   // Size and scheme from the global settings page, kept for the next opening.
   clickAt(854 + 52, 30);
