@@ -2,11 +2,18 @@
 
 #include "IGraphics.h"
 
-bool MergeDirtyControl(IControl* control, IRECT* r) {
+bool MergeDirtyControl(IControl* control, IRECT* r, long long maxArea) {
   if (control->IsHidden() && !control->GetDirtyWhenHidden()) return false;
   if (!control->IsDirty()) return false;
-  *r = r->Union(*control->GetRECT());
+  const IRECT merged = r->Union(*control->GetRECT());
+  if (maxArea > 0 && !r->Empty() && static_cast<long long>(merged.W()) * merged.H() > maxArea) return false;
+  *r = merged;
   return true;
+}
+
+bool PassCovers(const IRECT& c, const IRECT& r, const IRECT& window) {
+  const IRECT shown = c.Intersect(window);
+  return shown.Empty() || (shown.L >= r.L && shown.T >= r.T && shown.R <= r.R && shown.B <= r.B);
 }
 
 bool ControlMeetsDrawRect(const IRECT& c, const IRECT& r) {
@@ -94,7 +101,7 @@ void ControlLayer::setIgnoreHiddenWhenUpdatingScreen(bool ignore) {
   for (auto& layer : mLayers) layer->setIgnoreHiddenWhenUpdatingScreen(ignore);
 }
 
-bool ControlLayer::isDirty(IRECT* r) {
+bool ControlLayer::isDirty(IRECT* r, long long maxArea) {
   bool dirty = false;
   {
     std::lock_guard<std::mutex> lock(mVacatedMutex);
@@ -104,8 +111,8 @@ bool ControlLayer::isDirty(IRECT* r) {
     }
   }
   if (!mVisible && !mIgnoreHidden) return dirty;
-  for (auto& control : mControls) dirty |= MergeDirtyControl(control.get(), r);
-  for (auto& layer : mLayers) dirty |= layer->isDirty(r);
+  for (auto& control : mControls) dirty |= MergeDirtyControl(control.get(), r, maxArea);
+  for (auto& layer : mLayers) dirty |= layer->isDirty(r, maxArea);
   return dirty;
 }
 
@@ -120,11 +127,12 @@ void ControlLayer::Draw(IGraphics* graphics, IRECT* r, bool shown) {
     if (!mVacated.Empty() && mVacated.L >= r->L && mVacated.T >= r->T && mVacated.R <= r->R && mVacated.B <= r->B)
       mVacated.Clear();
   }
+  const IRECT window = graphics ? IRECT(0, 0, graphics->Width(), graphics->Height()) : *r;
   for (auto& control : mControls) {
     if (shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r) &&
         !graphics->IsCoveredInPass(control.get()))
       control->Draw(graphics);
-    control->SetClean();
+    if (PassCovers(*control->GetRECT(), *r, window)) control->SetClean();
   }
   for (auto& layer : mLayers) layer->Draw(graphics, r, shown);
 }

@@ -39,7 +39,7 @@ class ControlLayer {
 
   // Also reports, once, the area a layer covered before it was hidden, so the
   // next pass paints over what it left on screen.
-  bool isDirty(IRECT* r);
+  bool isDirty(IRECT* r, long long maxArea = 0);
   // Sub-layers of a hidden layer draw nothing, as they take no clicks.
   void Draw(IGraphics* graphics, IRECT* r);
   // Calls f with every control Draw over r would draw, in drawing order.
@@ -80,6 +80,12 @@ class ControlLayer {
 
 // The dirty-union rule shared by the graphics context and the layers: a
 // hidden control counts only with its dirty-when-hidden flag.
-bool MergeDirtyControl(IControl* control, IRECT* r);
+// With maxArea > 0 a control that would grow a non-empty r past that area
+// is left for a later pass (it stays dirty).
+bool MergeDirtyControl(IControl* control, IRECT* r, long long maxArea = 0);
 // Whether a control's rectangle meets the area being drawn.
 bool ControlMeetsDrawRect(const IRECT& c, const IRECT& r);
+// Whether a pass over r leaves the control clean: all of it that lies in the
+// window was drawn. One drawn only in part, or not at all (an exposed area
+// repainted while it changed), stays dirty for the next pass.
+bool PassCovers(const IRECT& c, const IRECT& r, const IRECT& window);

@@ -189,8 +189,8 @@ void IGraphics::SetStrictDrawing(bool strict) {
 bool IGraphics::IsDirty(IRECT* r) {
   bool dirty = false;
   if (mControls.size() >= 2)
-    for (size_t i = 1; i < mControls.size(); ++i) dirty |= MergeDirtyControl(mControls[i].get(), r);
-  for (auto& layer : mLayers) dirty |= layer->isDirty(r);
+    for (size_t i = 1; i < mControls.size(); ++i) dirty |= MergeDirtyControl(mControls[i].get(), r, mPassArea);
+  for (auto& layer : mLayers) dirty |= layer->isDirty(r, mPassArea);
   return dirty;
 }
 
@@ -216,12 +216,13 @@ void IGraphics::DrawStrict(const IRECT& r) {
   // the same, and a page's background hidden under another page's is never
   // decoded. The layers' pass below asks too.
   mCoveredInPass = CoveredControls(r);
+  const IRECT window(0, 0, mWidth, mHeight);
   if (!mControls.empty() && !IsCoveredInPass(mControls[0].get())) mControls[0]->Draw(this);
   for (size_t i = 1; i < mControls.size(); ++i) {
     IControl* control = mControls[i].get();
     if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), r) && !IsCoveredInPass(control))
       control->Draw(this);
-    control->SetClean();
+    if (PassCovers(*control->GetRECT(), r, window)) control->SetClean();
   }
 }
 

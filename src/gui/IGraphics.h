@@ -103,8 +103,12 @@ class IGraphics {
   void SetAllControlsDirty();
   void SetParameterFromGUI(int paramIdx, double normalizedValue);
   void SetStrictDrawing(bool strict);
-  // Merges every dirty area into r, which comes in empty.
+  // Merges dirty areas into r, which comes in empty: all of them, or with a
+  // pass area set, those that fit in it (at least one); the others wait.
   bool IsDirty(IRECT* r);
+  // The area one pass draws at most (0: no bound), so that a flood of
+  // changed controls is drawn over several idle calls, none of them long.
+  void SetPassArea(long long area) { mPassArea = area; }
   // One drawing pass over r: background, controls that meet r, layers.
   bool Draw(IRECT* r);
   void OnGUIIdle();
@@ -255,6 +259,7 @@ class IGraphics {
   int mLastClickedParam = -1;
   bool mHandleMouseOver = false;
   bool mStrict = true;
+  long long mPassArea = 0;
   std::unique_ptr<IControl> mKeyCatcher;
   ParamControlIndex mParamControls;
   std::vector<const IControl*> mCoveredInPass;
