@@ -217,9 +217,11 @@ void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason
 
 std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut) {
   if (leftOut.empty()) return {};
-  const LibraryContents::LeftOut& first = leftOut.front();
-  std::string text = "Left out of the library: " + Poco::Path(first.path).getFileName() + " (" + first.reason + ")";
-  if (leftOut.size() > 1) text += " and " + std::to_string(leftOut.size() - 1) + " more";
+  // Every file, in load order: the window cuts what it cannot show, and the
+  // debug log has the whole text.
+  std::string text = "Left out of the library: ";
+  for (size_t i = 0; i < leftOut.size(); ++i)
+    text += (i ? ", " : "") + Poco::Path(leftOut[i].path).getFileName() + " (" + leftOut[i].reason + ")";
   return text;
 }
 
