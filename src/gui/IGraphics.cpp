@@ -191,7 +191,26 @@ bool IGraphics::IsDirty(IRECT* r) {
   if (mControls.size() >= 2)
     for (size_t i = 1; i < mControls.size(); ++i) dirty |= MergeDirtyControl(mControls[i].get(), r, mPassArea);
   for (auto& layer : mLayers) dirty |= layer->isDirty(r, mPassArea);
+  if (dirty && mPassArea > 0) WholeControlsIn(r);
   return dirty;
+}
+
+void IGraphics::WholeControlsIn(IRECT* r) {
+  // A bounded pass takes whole controls: one it cut would have its text
+  // (drawn past its box) put over pixels the pass does not draw again.
+  // Backgrounds it lies in and controls larger than a pass stay cut.
+  const IRECT window(0, 0, mWidth, mHeight);
+  for (int round = 0; round < 4; ++round) {
+    IRECT grown = *r;
+    ForEachDrawn(*r, [&](IControl* control) {
+      const IRECT c = control->GetRECT()->Intersect(window);
+      if (c.Intersect(*r).Empty()) return;  // touching is not cutting
+      const bool holdsArea = c.L <= r->L && c.T <= r->T && c.R >= r->R && c.B >= r->B;
+      if (!holdsArea && static_cast<long long>(c.W()) * c.H() <= mPassArea) grown = grown.Union(c);
+    });
+    if (grown == *r) return;
+    *r = grown;
+  }
 }
 
 bool IGraphics::Draw(IRECT* r) {

@@ -109,6 +109,8 @@ class IGraphics {
   // The area one pass draws at most (0: no bound), so that a flood of
   // changed controls is drawn over several idle calls, none of them long.
   void SetPassArea(long long area) { mPassArea = area; }
+  // Widens a bounded pass's area to the whole of the controls it cuts.
+  void WholeControlsIn(IRECT* r);
   // One drawing pass over r: background, controls that meet r, layers.
   bool Draw(IRECT* r);
   void OnGUIIdle();
