@@ -38,7 +38,7 @@ void* IGraphicsLinux::Open(EditorView::Kind kind, void* parent) {
   if (!mView) return nullptr;
   mView->SetClient(mViewClient.get());
   mView->SetRedrawInterval(1000 / FPS());
-  // A flood of changes from the instrument is drawn an eighth of the window
+  // A flood of changes from the instrument is drawn a sixteenth of the window
   // at a time: no idle call of the host's draws the whole window for it.
   SetPassArea(static_cast<long long>(Width()) * Height() / kPassShare);
   return mView->Handle();
