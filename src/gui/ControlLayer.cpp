@@ -2,11 +2,17 @@
 
 #include "IGraphics.h"
 
-bool MergeDirtyControl(IControl* control, IRECT* r, long long maxArea) {
+bool MergeDirtyControl(IControl* control, IRECT* r, PassBudget* budget) {
+  const int place = budget ? budget->seen++ : 0;
   if (control->IsHidden() && !control->GetDirtyWhenHidden()) return false;
   if (!control->IsDirty()) return false;
+  if (budget && (place < budget->from || place >= budget->to)) return false;
   const IRECT merged = r->Union(*control->GetRECT());
-  if (maxArea > 0 && !r->Empty() && static_cast<long long>(merged.W()) * merged.H() > maxArea) return false;
+  if (budget && budget->maxArea > 0 && !r->Empty() &&
+      static_cast<long long>(merged.W()) * merged.H() > budget->maxArea) {
+    if (budget->stoppedAt < 0) budget->stoppedAt = place;
+    return false;
+  }
   *r = merged;
   return true;
 }
@@ -101,7 +107,7 @@ void ControlLayer::setIgnoreHiddenWhenUpdatingScreen(bool ignore) {
   for (auto& layer : mLayers) layer->setIgnoreHiddenWhenUpdatingScreen(ignore);
 }
 
-bool ControlLayer::isDirty(IRECT* r, long long maxArea) {
+bool ControlLayer::isDirty(IRECT* r, PassBudget* budget) {
   bool dirty = false;
   {
     std::lock_guard<std::mutex> lock(mVacatedMutex);
@@ -111,8 +117,8 @@ bool ControlLayer::isDirty(IRECT* r, long long maxArea) {
     }
   }
   if (!mVisible && !mIgnoreHidden) return dirty;
-  for (auto& control : mControls) dirty |= MergeDirtyControl(control.get(), r, maxArea);
-  for (auto& layer : mLayers) dirty |= layer->isDirty(r, maxArea);
+  for (auto& control : mControls) dirty |= MergeDirtyControl(control.get(), r, budget);
+  for (auto& layer : mLayers) dirty |= layer->isDirty(r, budget);
   return dirty;
 }
 
@@ -127,12 +133,15 @@ void ControlLayer::Draw(IGraphics* graphics, IRECT* r, bool shown) {
     if (!mVacated.Empty() && mVacated.L >= r->L && mVacated.T >= r->T && mVacated.R <= r->R && mVacated.B <= r->B)
       mVacated.Clear();
   }
-  const IRECT window = graphics ? IRECT(0, 0, graphics->Width(), graphics->Height()) : *r;
   for (auto& control : mControls) {
-    if (shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r) &&
-        !graphics->IsCoveredInPass(control.get()))
+    const bool drawn = shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r) &&
+                       !graphics->IsCoveredInPass(control.get());
+    if (drawn) {
       control->Draw(graphics);
-    if (PassCovers(*control->GetRECT(), *r, window)) control->SetClean();
+      graphics->AfterPass(control.get(), *r);
+    } else if (!graphics || PassCovers(*control->GetRECT(), *r, IRECT(0, 0, graphics->Width(), graphics->Height()))) {
+      control->SetClean();
+    }
   }
   for (auto& layer : mLayers) layer->Draw(graphics, r, shown);
 }

@@ -109,7 +109,13 @@ class IGraphics {
   // The area one pass draws at most (0: no bound), so that a flood of
   // changed controls is drawn over several idle calls, none of them long.
   void SetPassArea(long long area) { mPassArea = area; }
-  // Widens a bounded pass's area to the whole of the controls it cuts.
+  // After a bounded pass: a control it drew only in part is left dirty, to
+  // be drawn whole (with what lies under it) by a later one, as its text may
+  // reach past the pass. Backgrounds larger than a pass are left alone.
+  void AfterPass(IControl* control, const IRECT& r);
+  // Widens a bounded pass's area to the whole of the controls it cuts, up
+  // to this many times the pass area.
+  static constexpr int kPassGrowth = 4;
   void WholeControlsIn(IRECT* r);
   // One drawing pass over r: background, controls that meet r, layers.
   bool Draw(IRECT* r);
@@ -262,6 +268,7 @@ class IGraphics {
   bool mHandleMouseOver = false;
   bool mStrict = true;
   long long mPassArea = 0;
+  int mPassCursor = 0;  // where the next bounded pass starts asking
   std::unique_ptr<IControl> mKeyCatcher;
   ParamControlIndex mParamControls;
   std::vector<const IControl*> mCoveredInPass;

@@ -69,6 +69,18 @@ TEST(DrawPass, DirtyUnionSkipsTheBackgroundAndHiddenControls) {
   }
   r = IRECT();
   EXPECT_FALSE(gui.graphics.IsDirty(&r));
+  // A control changed again before every pass starves none after it: each
+  // pass starts where the last one stopped.
+  b->SetDirty(false);
+  for (const IRECT& expected : {IRECT(10, 10, 20, 20), IRECT(30, 5, 40, 15), IRECT(10, 10, 20, 20)}) {
+    a->SetDirty(false);
+    r = IRECT();
+    ASSERT_TRUE(gui.graphics.IsDirty(&r));
+    EXPECT_EQ(r, expected);
+    gui.graphics.Draw(&r);
+  }
+  EXPECT_FALSE(b->IsDirty());
+  CleanAll(gui);
   gui.graphics.SetPassArea(0);
   a->Hide(true);
   CleanAll(gui);
