@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +19,8 @@
 #include <thread>
 
 #include "ControlAction.h"
+#include "ControlLayer.h"
+#include "IGraphicsLinux.h"
 #include "DataFolder.h"
 #include "MIDIMessageManager.h"
 #include "PatchLibrarian.h"
@@ -214,6 +217,52 @@ void BM_CloseWithJobsRunning(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_CloseWithJobsRunning)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A flood from the instrument has moved every control of the page shown:
+// the longest single drawing pass of an idle call (the time is that pass's
+// CPU time),
+// drawn as one union (range 0) or a sixteenth of the window at a time (1).
+void BM_FloodLongestDrawPass(benchmark::State& state) {
+  StartupFolder folder(false);
+  IPlugInstanceInfo info;
+  info.mVSTHostCallback = HostCallback;
+  auto plug = std::make_unique<Tarnivex>(info);
+  auto* gui = static_cast<IGraphicsLinux*>(plug->GetGUI());
+  int parent = 0;
+  if (!gui || !gui->OpenWindow(&parent)) {
+    state.SkipWithError("no window");
+    return;
+  }
+  if (state.range(0) == 0) gui->SetPassArea(0);
+  std::vector<IControl*> controls;
+  const auto walk = [&](const ControlLayer& layer, const auto& self) -> void {
+    if (!layer.IsVisible()) return;
+    for (const auto& c : layer.controls()) controls.push_back(c.get());
+    for (const auto& sub : layer.subLayers()) self(*sub, self);
+  };
+  for (int i = 1; i < gui->NControls(); ++i) controls.push_back(gui->GetControl(i));
+  for (int i = 0; i < gui->NLayers(); ++i) walk(*gui->GetLayer(i), walk);
+  IRECT all(0, 0, gui->Width(), gui->Height());
+  gui->Draw(&all);
+  gui->Draw(&all);
+  double passes = 0;
+  for (auto _ : state) {
+    for (IControl* c : controls)
+      if (c->ParamIdx() >= 0 && !c->IsHidden()) c->SetValueFromHardware(c->GetValue() < 0.5 ? 0.9 : 0.1);
+    double longest = 0;
+    for (IRECT r; gui->IsDirty(&r); r = IRECT()) {
+      // CPU time: the machine's other load is not the pass's cost.
+      const double start = ThreadCpuSeconds();
+      gui->Draw(&r);
+      longest = std::max(longest, ThreadCpuSeconds() - start);
+      ++passes;
+    }
+    state.SetIterationTime(longest);
+  }
+  state.counters["passes"] = benchmark::Counter(passes, benchmark::Counter::kAvgIterations);
+  gui->CloseWindow();
+}
+BENCHMARK(BM_FloodLongestDrawPass)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 }  // namespace
 
 int main(int argc, char** argv) {

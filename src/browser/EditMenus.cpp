@@ -88,9 +88,16 @@ void BankEditPopupMenu::doPopupMenu() {
     if (int i = pickIn(chosen, mMultiStore); i >= 0) runMultiStore(i);
     if (int i = pickIn(chosen, mSaveAs); i == 0 || i == 1) {
       // The edit is kept in the new file: the reload that lists it loses nothing.
-      if (host().librarian()->savePatchAs(host().getPatchesFolderStr().c_str(), std::string(), i == 0)) {
+      PatchLibrarian* librarian = host().librarian();
+      if (librarian->savePatchAs(host().getPatchesFolderStr().c_str(), std::string(), i == 0)) {
         markSaved(host());
         host().refreshFolders();
+        std::string name;
+        {
+          auto lock = librarian->lock();
+          name = host().multiMode() ? librarian->upperMultiFileName : librarian->upperSoundFileName;
+        }
+        host().showSuccess("Bank saved", name);
       }
     }
     // The import reads the library again once the file is in it.

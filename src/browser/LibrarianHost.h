@@ -86,6 +86,8 @@ class LibrarianHost {
   // A status text in the name display, and in the value display unless
   // value is empty.
   virtual void showStatus(const std::string& /*name*/, const std::string& /*value*/) {}
+  // A success: both displays, the value display emptied when detail is.
+  virtual void showSuccess(const std::string& /*what*/, const std::string& /*detail*/) {}
   // The edited bank is on disk as the editor holds it: the page leaves the
   // unsaved state and both panes show the file as written.
   virtual void bankSaved() = 0;

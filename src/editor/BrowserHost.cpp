@@ -102,12 +102,27 @@ void Tarnivex::endBankEdit() {
   if (datatypeControl) datatypeControl->GrayOut(false);
 }
 
-// The panes keep their banks by name; reading the folder again shows in
-// both what the file now holds.
+// Reading the folder again shows what the file now holds; the upper pane
+// stays on the saved bank, found by its file, which has a new name when
+// both files were kept, and the status line names it.
 void Tarnivex::bankSaved() {
+  const int list = multiMode ? kMultiList : kSoundList;
+  std::shared_ptr<PatchFile> saved = patchLibrarian ? patchLibrarian->bankHeaderAt(list, patchLibrarian->upperBank) : nullptr;
+  const auto same = [&saved](const PatchFile& bank) {
+    return bank.fileName == saved->fileName && bank.directories == saved->directories;
+  };
   endBankEdit();
   browse.bankEditFlag = true;  // the rename field is closed
   refreshFolders();
+  if (!saved) return;
+  for (int i = 0; librarianBrowser && i < patchLibrarian->bankCount(list); ++i) {
+    const auto bank = patchLibrarian->bankHeaderAt(list, i);
+    if (bank && same(*bank)) {
+      librarianBrowser->showPaneBank(0, i);
+      break;
+    }
+  }
+  showSuccess("Bank saved", saved->fileName);
 }
 
 void Tarnivex::OpenDataDirectory() {

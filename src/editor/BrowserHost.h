@@ -68,12 +68,16 @@ class Tarnivex::BrowserHost : public LibrarianHost {
     mPlug.showParamName(name.c_str());
     if (!value.empty()) mPlug.showParamValue(value.c_str());
   }
+  void showSuccess(const std::string& what, const std::string& detail) override { mPlug.showSuccess(what, detail); }
   void bankSaved() override { mPlug.bankSaved(); }
   void OpenDataDirectory() override { mPlug.OpenDataDirectory(); }
   bool saveImportedFile(bool midi) override {
     const bool imported = mPlug.saveImportedFile(midi);
     // The new file is listed once the folders are read again.
-    if (imported) mPlug.refreshFolders();
+    if (imported) {
+      mPlug.refreshFolders();
+      mPlug.showSuccess("Bank imported", "");
+    }
     return imported;
   }
   std::string getPatchesFolderStr() override { return ::getPatchesFolderStr(); }

@@ -256,6 +256,8 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
       if (iv < 0 || iv > 2) return true;
       if (!rewrite(SettingsFile::kSize, kSizeNames[iv])) {
         missing();
+        // The controls show what the file holds, not the value refused.
+        showEditorSizeAndScheme();
         return true;
       }
       mUIScale = kSizeScales[iv];
@@ -268,6 +270,8 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
       if (iv < 0 || iv > 2) return true;
       if (!rewrite(SettingsFile::kStyle, kSchemeNames[iv])) {
         missing();
+        // The controls show what the file holds, not the value refused.
+        showEditorSizeAndScheme();
         return true;
       }
       colourScheme = iv;

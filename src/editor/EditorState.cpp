@@ -151,6 +151,7 @@ int Tarnivex::CheckState(ByteChunk* chunk, int startPos) {
 
 void Tarnivex::OnStateRefused() {
   displayText("Project not loaded", "its saved state is damaged or cut", "");
+  mFailureShown = true;
 }
 
 int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
@@ -238,6 +239,8 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
   hostBufferOffset = 2 * GetParam(kAdjustDAWOffset)->Int() + GetBlockSize();
   debugLog("PROJECT RECALL: MIDI In device after nonautomated params " + portNameForState(false));
   debugLog("PROJECT RECALL: MIDI Out device after nonautomated params " + portNameForState(true));
+  // A refusal (or any failure) still shown is over.
+  if (mFailureShown) showSuccess("Project loaded", "");
   return section.endPos;
 }
 

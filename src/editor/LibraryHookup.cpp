@@ -89,6 +89,7 @@ void Tarnivex::showFailure(const std::string& what, const std::string& why) {
   }
   showParamName(what.c_str());
   showParamValue(why.c_str());
+  mFailureShown = true;
 }
 
 bool Tarnivex::saveImportedFile(bool midi) {

@@ -150,9 +150,15 @@ bool MidiSendThread::flush(int boundMs) {
 
 void MidiSendThread::run() {
   pthread_setname_np(pthread_self(), "tvx midi out");
-  uint64_t droppedReported = 0, ignoredReported = 0;
+  LossReport droppedReport, ignoredReport;
+  bool logBehind = false;
   for (;;) {
-    mWake.acquire();
+    // A count the log has not had yet is logged when its second is up,
+    // whether or not anything else comes.
+    if (logBehind)
+      (void)mWake.try_acquire_for(kLossLogInterval);
+    else
+      mWake.acquire();
     if (mStopping) return;
     for (;;) {
       std::pair<Kind, std::function<void()>> work;
@@ -189,19 +195,26 @@ void MidiSendThread::run() {
       mChanged.notify_all();
     }
     // Never silent: the window says so as well as the log.
-    reportLoss(mDropped.load(std::memory_order_relaxed), droppedReported,
-               " messages of the audio thread not sent: its queue was full", " messages lost");
+    logBehind = reportLoss(mDropped.load(std::memory_order_relaxed), droppedReport,
+                           " messages of the audio thread not sent: its queue was full", " messages lost");
     mIgnoredUnreported.store(false, std::memory_order_release);
-    reportLoss(mIgnored.load(std::memory_order_relaxed), ignoredReported,
-               " host messages not sent: the editor was busy sending", " host messages not sent while busy");
+    logBehind |= reportLoss(mIgnored.load(std::memory_order_relaxed), ignoredReport,
+                            " host messages not sent: the editor was busy sending", " host messages not sent while busy");
   }
 }
 
-void MidiSendThread::reportLoss(uint64_t count, uint64_t& reported, const char* logText, const char* statusText) {
-  if (count == reported) return;
-  mPlug.debugLog("MIDI OUT: " + std::to_string(count - reported) + logText);
-  mPlug.showStatusText(("MIDI Out: " + std::to_string(count) + statusText).c_str());
-  reported = count;
+bool MidiSendThread::reportLoss(uint64_t count, LossReport& report, const char* logText, const char* statusText) {
+  if (count != report.shown) {
+    mPlug.showLossText("MIDI Out: " + std::to_string(count) + statusText);
+    report.shown = count;
+  }
+  if (count == report.logged) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (report.logged != 0 && now - report.loggedAt < kLossLogInterval) return true;
+  mPlug.debugLog("MIDI OUT: " + std::to_string(count - report.logged) + logText);
+  report.logged = count;
+  report.loggedAt = now;
+  return false;
 }
 
 void MidiSendThread::perform(Record& record) {

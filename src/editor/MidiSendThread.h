@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -109,8 +110,17 @@ class MidiSendThread {
   void publish();
   void run();
   void perform(Record& record);
-  // Tells the log and the status line of a count that moved since reported.
-  void reportLoss(uint64_t count, uint64_t& reported, const char* logText, const char* statusText);
+  // What the window and the log were last told of one loss count. The
+  // window follows the count; the log takes at most one line a second.
+  struct LossReport {
+    uint64_t shown = 0;
+    uint64_t logged = 0;
+    std::chrono::steady_clock::time_point loggedAt{};
+  };
+  static constexpr std::chrono::seconds kLossLogInterval{1};
+  // Tells the status line of a count that moved since shown, and the log
+  // when its second is up; true while the log is behind the count.
+  bool reportLoss(uint64_t count, LossReport& report, const char* logText, const char* statusText);
 
   Tarnivex& mPlug;
   SpscQueue<Record> mQueue{kCapacity};

@@ -89,6 +89,27 @@ void Tarnivex::SetLibrarianStatusUnsaved(bool unsaved) {
   categoriesStale = true;
 }
 
+void Tarnivex::showProgressText(const char* text) {
+  std::lock_guard<std::mutex> lock(mStatusMutex);
+  if (!mLossShown && paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
+}
+
+void Tarnivex::showLossText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mStatusMutex);
+  if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text.c_str());
+  mLossShown = true;
+}
+
+void Tarnivex::showSuccess(const std::string& what, const std::string& detail) {
+  showParamName(what.c_str());
+  showParamValue(detail.c_str());
+}
+
+void Tarnivex::fitStatusDisplays() {
+  for (ITextControl* display : {paramNameDisplay, paramValueDisplay})
+    if (display) display->FitToRect([this](const std::string& whole) { debugLog("STATUS: " + whole); });
+}
+
 void Tarnivex::displayText(std::string name, std::string value, std::string cc) {
   showParamName(name.c_str());
   showParamValue(value.c_str());

@@ -167,6 +167,7 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   };
   paramNameDisplay = textControl(kControlDisplayName, paramNameDisplay);
   paramValueDisplay = textControl(kControlDisplayValue, paramValueDisplay);
+  fitStatusDisplays();
   categoryNameDisplay = textControl(kControlDisplayCategory, categoryNameDisplay);
   patchNameDisplay = textControl(kControlDisplayPatch, patchNameDisplay);
   paramCCDisplay = textControl(kControlDisplayCC, paramCCDisplay);
@@ -276,9 +277,12 @@ const ValueLists* Tarnivex::displayValueLists() const {
 }
 
 void Tarnivex::showParamName(const char* text) {
+  mFailureShown = false;
   if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(text);
 }
 
 void Tarnivex::showParamValue(const char* text) {
+  std::lock_guard<std::mutex> lock(mStatusMutex);
+  mLossShown = false;
   if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
 }

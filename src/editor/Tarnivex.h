@@ -224,6 +224,15 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void deliverSysEx(ISysEx* message, bool fromDevice) override;
   void logSysExOutMessageByteInt(std::vector<int> message, int count) override;
   void showStatusText(const char* text) override;
+  void showProgressText(const char* text) override;
+  // A count of messages not sent: it stays on the value line until a status
+  // text that is not a progress text replaces it.
+  void showLossText(const std::string& text);
+  // A success replaces both lines (a failure under it is over).
+  void showSuccess(const std::string& what, const std::string& detail);
+  // The name and value displays cut a text too wide for them; the whole text
+  // goes to the debug log.
+  void fitStatusDisplays();
   void DisplayProcessingIndicator(bool show) override;
   void displayPatchName(std::string text) override;
   void displayCategoryName(std::string text) override;
@@ -296,6 +305,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::mutex mPendingFailureMutex;
   std::optional<std::pair<std::string, std::string>> mPendingFailure;
   void showFailure(const std::string& what, const std::string& why);
+  // A loss text is on the value line; a failure text on the name line.
+  std::mutex mStatusMutex;
+  bool mLossShown = false;
+  std::atomic<bool> mFailureShown{false};
   void refreshStaleCategories();
 
   // ---- Sending an edit (EditorControlActions.cpp).

@@ -58,9 +58,7 @@ void Tarnivex::setParamDisplayTexts(int index, const std::shared_ptr<const IPara
 
 void Tarnivex::deliverSysEx(ISysEx* message, bool fromDevice) { ProcessSysEx(message, fromDevice); }
 
-void Tarnivex::showStatusText(const char* text) {
-  if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
-}
+void Tarnivex::showStatusText(const char* text) { showParamValue(text); }
 
 void Tarnivex::debugLog(const std::string& message) {
   if (!debugLogEnabled) return;

@@ -2,11 +2,24 @@
 
 #include "IGraphics.h"
 
-bool MergeDirtyControl(IControl* control, IRECT* r) {
+bool MergeDirtyControl(IControl* control, IRECT* r, PassBudget* budget) {
+  const int place = budget ? budget->seen++ : 0;
   if (control->IsHidden() && !control->GetDirtyWhenHidden()) return false;
   if (!control->IsDirty()) return false;
-  *r = r->Union(*control->GetRECT());
+  if (budget && (place < budget->from || place >= budget->to)) return false;
+  const IRECT merged = r->Union(*control->GetRECT());
+  if (budget && budget->maxArea > 0 && !r->Empty() &&
+      static_cast<long long>(merged.W()) * merged.H() > budget->maxArea) {
+    if (budget->stoppedAt < 0) budget->stoppedAt = place;
+    return false;
+  }
+  *r = merged;
   return true;
+}
+
+bool PassCovers(const IRECT& c, const IRECT& r, const IRECT& window) {
+  const IRECT shown = c.Intersect(window);
+  return shown.Empty() || (shown.L >= r.L && shown.T >= r.T && shown.R <= r.R && shown.B <= r.B);
 }
 
 bool ControlMeetsDrawRect(const IRECT& c, const IRECT& r) {
@@ -94,7 +107,7 @@ void ControlLayer::setIgnoreHiddenWhenUpdatingScreen(bool ignore) {
   for (auto& layer : mLayers) layer->setIgnoreHiddenWhenUpdatingScreen(ignore);
 }
 
-bool ControlLayer::isDirty(IRECT* r) {
+bool ControlLayer::isDirty(IRECT* r, PassBudget* budget) {
   bool dirty = false;
   {
     std::lock_guard<std::mutex> lock(mVacatedMutex);
@@ -104,8 +117,8 @@ bool ControlLayer::isDirty(IRECT* r) {
     }
   }
   if (!mVisible && !mIgnoreHidden) return dirty;
-  for (auto& control : mControls) dirty |= MergeDirtyControl(control.get(), r);
-  for (auto& layer : mLayers) dirty |= layer->isDirty(r);
+  for (auto& control : mControls) dirty |= MergeDirtyControl(control.get(), r, budget);
+  for (auto& layer : mLayers) dirty |= layer->isDirty(r, budget);
   return dirty;
 }
 
@@ -121,10 +134,14 @@ void ControlLayer::Draw(IGraphics* graphics, IRECT* r, bool shown) {
       mVacated.Clear();
   }
   for (auto& control : mControls) {
-    if (shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r) &&
-        !graphics->IsCoveredInPass(control.get()))
+    const bool drawn = shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r) &&
+                       !graphics->IsCoveredInPass(control.get());
+    if (drawn) {
       control->Draw(graphics);
-    control->SetClean();
+      graphics->AfterPass(control.get(), *r);
+    } else if (!graphics || PassCovers(*control->GetRECT(), *r, IRECT(0, 0, graphics->Width(), graphics->Height()))) {
+      control->SetClean();
+    }
   }
   for (auto& layer : mLayers) layer->Draw(graphics, r, shown);
 }

@@ -12,6 +12,7 @@
 #include "IControl.h"
 
 class IGraphics;
+struct PassBudget;
 
 class ControlLayer {
  public:
@@ -39,7 +40,7 @@ class ControlLayer {
 
   // Also reports, once, the area a layer covered before it was hidden, so the
   // next pass paints over what it left on screen.
-  bool isDirty(IRECT* r);
+  bool isDirty(IRECT* r, PassBudget* budget = nullptr);
   // Sub-layers of a hidden layer draw nothing, as they take no clicks.
   void Draw(IGraphics* graphics, IRECT* r);
   // Calls f with every control Draw over r would draw, in drawing order.
@@ -80,6 +81,21 @@ class ControlLayer {
 
 // The dirty-union rule shared by the graphics context and the layers: a
 // hidden control counts only with its dirty-when-hidden flag.
-bool MergeDirtyControl(IControl* control, IRECT* r);
+// What a bounded pass takes: the area it may span, and the controls (by
+// their place in the order they are asked in) it may take from. A control
+// that would grow a non-empty area past maxArea is left for a later pass (it
+// stays dirty), and the first one left is where the next pass starts, so
+// that controls changed again and again early in the order starve none.
+struct PassBudget {
+  long long maxArea = 0;
+  int from = 0, to = 0;
+  int seen = 0;
+  int stoppedAt = -1;
+};
+bool MergeDirtyControl(IControl* control, IRECT* r, PassBudget* budget = nullptr);
 // Whether a control's rectangle meets the area being drawn.
 bool ControlMeetsDrawRect(const IRECT& c, const IRECT& r);
+// Whether a pass over r leaves the control clean: all of it that lies in the
+// window was drawn. One drawn only in part, or not at all (an exposed area
+// repainted while it changed), stays dirty for the next pass.
+bool PassCovers(const IRECT& c, const IRECT& r, const IRECT& window);

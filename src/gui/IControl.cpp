@@ -155,9 +155,40 @@ ITextControl::ITextControl(IPlugBase* plug, IRECT r, const IText* text, const ch
 }
 
 bool ITextControl::Draw(IGraphics* graphics) {
-  const std::string text = GetText();
+  const std::string text = ShownText(graphics);
   if (text.empty()) return true;
   return graphics->DrawIText(&mText, text.c_str(), &mRECT);
+}
+
+std::string ITextControl::ShownText(IGraphics* graphics) {
+  std::string text = GetText();
+  if (!mFit || !graphics || mRECT.W() <= 0 || text.empty()) return text;
+  if (text == mFittedFrom) return mFitted;
+  const auto width = [&](const std::string& s) {
+    IRECT r = mRECT;
+    return graphics->MeasureIText(&mText, s.c_str(), &r) ? r.W() : 0;
+  };
+  mFittedFrom = text;
+  if (width(text) <= mRECT.W()) {
+    mFitted = text;
+    return text;
+  }
+  // The longest head of whole UTF-8 characters that fits with the mark.
+  const auto head = [&](size_t n) {
+    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    return n;
+  };
+  size_t keep = 0, over = text.size();
+  while (over - keep > 1) {
+    const size_t mid = head(keep + (over - keep) / 2);
+    if (mid <= keep) break;
+    if (width(text.substr(0, mid) + "..") <= mRECT.W()) keep = mid;
+    else over = mid;
+  }
+  while (keep > 0 && text[keep - 1] == ' ') --keep;
+  mFitted = text.substr(0, keep) + "..";
+  if (mOnCut) mOnCut(text);
+  return mFitted;
 }
 
 void ITextControl::SetTextFromPlug(const char* text) {

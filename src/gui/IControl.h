@@ -159,6 +159,14 @@ class ITextControl : public IControl {
     std::lock_guard<std::mutex> lock(mTextMutex);
     return mStr;
   }
+  // A text wider than the control is drawn cut, ending in "..", and handed
+  // whole to onCut (once per text) so that it is still found somewhere.
+  void FitToRect(std::function<void(const std::string&)> onCut) {
+    mFit = true;
+    mOnCut = std::move(onCut);
+  }
+  // What Draw shows: the text, or its cut form when it is fitted.
+  std::string ShownText(IGraphics* graphics);
 
  protected:
   void SetStr(const char* text) {
@@ -169,4 +177,8 @@ class ITextControl : public IControl {
  private:
   mutable std::mutex mTextMutex;
   std::string mStr;
+  // GUI thread only.
+  bool mFit = false;
+  std::function<void(const std::string&)> mOnCut;
+  std::string mFittedFrom, mFitted;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -187,11 +188,44 @@ void IGraphics::SetStrictDrawing(bool strict) {
 }
 
 bool IGraphics::IsDirty(IRECT* r) {
-  bool dirty = false;
-  if (mControls.size() >= 2)
-    for (size_t i = 1; i < mControls.size(); ++i) dirty |= MergeDirtyControl(mControls[i].get(), r);
-  for (auto& layer : mLayers) dirty |= layer->isDirty(r);
+  const auto sweep = [&](PassBudget* budget) {
+    bool dirty = false;
+    if (mControls.size() >= 2)
+      for (size_t i = 1; i < mControls.size(); ++i) dirty |= MergeDirtyControl(mControls[i].get(), r, budget);
+    for (auto& layer : mLayers) dirty |= layer->isDirty(r, budget);
+    return dirty;
+  };
+  if (mPassArea <= 0) return sweep(nullptr);
+  // From where the last pass stopped to the end, then from the start.
+  PassBudget later{mPassArea, mPassCursor, std::numeric_limits<int>::max()};
+  bool dirty = sweep(&later);
+  PassBudget earlier{mPassArea, 0, mPassCursor};
+  if (mPassCursor > 0) dirty |= sweep(&earlier);
+  mPassCursor = later.stoppedAt >= 0 ? later.stoppedAt : std::max(earlier.stoppedAt, 0);
+  if (dirty) WholeControlsIn(r);
   return dirty;
+}
+
+void IGraphics::WholeControlsIn(IRECT* r) {
+  // A bounded pass takes whole controls: one it cut would have its text
+  // (drawn past its box) put over pixels the pass does not draw again.
+  // Backgrounds it lies in, controls larger than a pass and what would grow
+  // it past kPassGrowth passes stay cut.
+  const IRECT window(0, 0, mWidth, mHeight);
+  for (int round = 0; round < 4; ++round) {
+    IRECT grown = *r;
+    ForEachDrawn(*r, [&](IControl* control) {
+      const IRECT c = control->GetRECT()->Intersect(window);
+      if (c.Intersect(*r).Empty()) return;  // touching is not cutting
+      const bool holdsArea = c.L <= r->L && c.T <= r->T && c.R >= r->R && c.B >= r->B;
+      const IRECT with = grown.Union(c);
+      if (!holdsArea && static_cast<long long>(c.W()) * c.H() <= mPassArea &&
+          static_cast<long long>(with.W()) * with.H() <= kPassGrowth * mPassArea)
+        grown = with;
+    });
+    if (grown == *r) return;
+    *r = grown;
+  }
 }
 
 bool IGraphics::Draw(IRECT* r) {
@@ -221,10 +255,25 @@ void IGraphics::DrawStrict(const IRECT& r) {
   if (!mControls.empty() && !IsCoveredInPass(mControls[0].get())) mControls[0]->Draw(this);
   for (size_t i = 1; i < mControls.size(); ++i) {
     IControl* control = mControls[i].get();
-    if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), r) && !IsCoveredInPass(control))
+    if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), r) && !IsCoveredInPass(control)) {
       control->Draw(this);
-    control->SetClean();
+      AfterPass(control, r);
+    } else if (PassCovers(*control->GetRECT(), r, IRECT(0, 0, mWidth, mHeight))) {
+      control->SetClean();
+    }
   }
+}
+
+void IGraphics::AfterPass(IControl* control, const IRECT& r) {
+  const IRECT window(0, 0, mWidth, mHeight);
+  const IRECT c = *control->GetRECT();
+  if (PassCovers(c, r, window)) {
+    control->SetClean();
+    return;
+  }
+  const IRECT shown = c.Intersect(window);
+  if (mPassArea > 0 && !shown.Intersect(r).Empty() && static_cast<long long>(shown.W()) * shown.H() <= mPassArea)
+    control->SetDirty(false);
 }
 
 void IGraphics::ForEachDrawn(const IRECT& r, const std::function<void(IControl*)>& f) {

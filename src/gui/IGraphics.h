@@ -103,8 +103,20 @@ class IGraphics {
   void SetAllControlsDirty();
   void SetParameterFromGUI(int paramIdx, double normalizedValue);
   void SetStrictDrawing(bool strict);
-  // Merges every dirty area into r, which comes in empty.
+  // Merges dirty areas into r, which comes in empty: all of them, or with a
+  // pass area set, those that fit in it (at least one); the others wait.
   bool IsDirty(IRECT* r);
+  // The area one pass draws at most (0: no bound), so that a flood of
+  // changed controls is drawn over several idle calls, none of them long.
+  void SetPassArea(long long area) { mPassArea = area; }
+  // After a bounded pass: a control it drew only in part is left dirty, to
+  // be drawn whole (with what lies under it) by a later one, as its text may
+  // reach past the pass. Backgrounds larger than a pass are left alone.
+  void AfterPass(IControl* control, const IRECT& r);
+  // Widens a bounded pass's area to the whole of the controls it cuts, up
+  // to this many times the pass area.
+  static constexpr int kPassGrowth = 4;
+  void WholeControlsIn(IRECT* r);
   // One drawing pass over r: background, controls that meet r, layers.
   bool Draw(IRECT* r);
   void OnGUIIdle();
@@ -255,6 +267,8 @@ class IGraphics {
   int mLastClickedParam = -1;
   bool mHandleMouseOver = false;
   bool mStrict = true;
+  long long mPassArea = 0;
+  int mPassCursor = 0;  // where the next bounded pass starts asking
   std::unique_ptr<IControl> mKeyCatcher;
   ParamControlIndex mParamControls;
   std::vector<const IControl*> mCoveredInPass;

@@ -317,7 +317,13 @@ bool IGraphics::DrawIText(IText* text, const char* str, IRECT* r, bool measure) 
   else if (text->mVAlign != 0) flags |= DT_VCENTER;
   if (!measure) {
     RECT rect{r->L, r->T, r->R, r->B};
+    // Text may reach past its box; it never reaches past the pass, where
+    // nothing is drawn under it again.
+    auto* cached = dynamic_cast<LICE_CachedFont*>(font);
+    const RECT pass{mDrawRECT.L, mDrawRECT.T, mDrawRECT.R, mDrawRECT.B};
+    if (cached && !mDrawRECT.Empty()) cached->SetPassClip(&pass);
     font->DrawText(mDrawBitmap.get(), str, -1, &rect, flags);
+    if (cached) cached->SetPassClip(nullptr);
     return true;
   }
   RECT rect{0, 0, 0, 0};

@@ -40,6 +40,9 @@ void* IGraphicsLinux::Open(EditorView::Kind kind, void* parent) {
   if (!mView) return nullptr;
   mView->SetClient(mViewClient.get());
   mView->SetRedrawInterval(1000 / FPS());
+  // A flood of changes from the instrument is drawn a sixteenth of the window
+  // at a time: no idle call of the host's draws the whole window for it.
+  SetPassArea(static_cast<long long>(Width()) * Height() / kPassShare);
   return mView->Handle();
 }
 
@@ -76,6 +79,7 @@ void IGraphicsLinux::Resize(int width, int height) {
   // The size it has: the controls stay, and the view is left alone.
   if (width == Width() && height == Height()) return;
   IGraphics::Resize(width, height);
+  if (mView) SetPassArea(static_cast<long long>(width) * height / kPassShare);
   if (mView) mView->Resize(width, height);
 }
 

@@ -18,6 +18,8 @@ std::unique_ptr<LICE_IBitmap> LoadImgFromResourceOSX(const char* bundleID, const
 
 class IGraphicsLinux : public IGraphics {
  public:
+  // The share of the window one drawing pass takes on at most.
+  static constexpr int kPassShare = 16;
   // Answers a file prompt while a window is open: (action, directory, extensions) -> path.
   using FilePromptAnswer = std::function<std::string(EFileAction, const std::string&, const std::string&)>;
 

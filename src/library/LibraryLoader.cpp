@@ -234,10 +234,17 @@ void PatchLibrarian::clearStaleFiles(const std::string& folder) {
 }
 
 std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut) {
-  if (leftOut.empty()) return {};
-  const LibraryContents::LeftOut& first = leftOut.front();
-  std::string text = "Left out of the library: " + Poco::Path(first.path).getFileName() + " (" + first.reason + ")";
-  if (leftOut.size() > 1) text += " and " + std::to_string(leftOut.size() - 1) + " more";
+  // Every file, in load order: the window cuts what it cannot show, and the
+  // debug log has the whole text. A file listed with a fault (a dump cut
+  // short) is named apart: it is in the library.
+  std::string out, faulty;
+  for (const auto& file : leftOut) {
+    std::string& list = file.listed ? faulty : out;
+    list += (list.empty() ? "" : ", ") + Poco::Path(file.path).getFileName() + " (" + file.reason + ")";
+  }
+  std::string text;
+  if (!out.empty()) text = "Left out of the library: " + out;
+  if (!faulty.empty()) text += (text.empty() ? "Read with a fault: " : "; read with a fault: ") + faulty;
   return text;
 }
 

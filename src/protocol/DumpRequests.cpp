@@ -60,7 +60,7 @@ bool MIDIMessageSender::searchDeviceId(std::vector<uint8_t> body, int tick, bool
   for (int id = 0; id < kDeviceIds; ++id) {
     body[2] = static_cast<uint8_t>(id);
     sendRequest(body, viaChecksum);
-    if (viaChecksum) plug->showStatusText(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
+    if (viaChecksum) plug->showProgressText(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
     if (!mManager.pause(tick)) return false;
     if (cancelRequested) {
       if (!viaChecksum) ended = true;
@@ -150,7 +150,7 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor) {
   sendRequest(body, false);
   plug->logSysExOutMessageByteInt(std::vector<int>(body.begin(), body.end()), static_cast<int>(body.size()));
   if (!mManager.pause(tick)) return plug->DisplayProcessingIndicator(false);
-  plug->showStatusText(kPleaseWait);
+  plug->showProgressText(kPleaseWait);
   awaitReply(body, tick, kSearchTick, false);
   mManager.pause(tick);
   endSingleRequest(!toEditor);
@@ -180,7 +180,7 @@ void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer, int bank) {
   };
   const std::vector<uint8_t> first = body();
   sendRequest(first, false);
-  plug->showStatusText(kPleaseWait);
+  plug->showProgressText(kPleaseWait);
   // Instead of searching, the request is repeated with the current ID.
   awaitReply(first, tick, kSearchTick, false, [&] {
     for (int i = 0; i < kDeviceIds; ++i) {
@@ -208,7 +208,7 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
     awaitReply(body, tick, kSearchTick, false);
     // A silent program ends the bank: the rest would wait as long each.
     if (ended) break;
-    plug->showStatusText(("Please wait! " + std::to_string(n) + "% received..").c_str());
+    plug->showProgressText(("Please wait! " + std::to_string(n) + "% received..").c_str());
     if (!mManager.pause(tick)) break;
     if (cancelRequested) break;
     ++p;
@@ -236,7 +236,7 @@ void MIDIMessageSender::sendAllMultiRequestSysex() { requestBank(kMultiRequest, 
 bool MIDIMessageSender::pollMulti() {
   for (int i = 0; i < kMultiPolls; ++i) {
     if (!mManager.pause(kMultiPollMs)) return false;
-    plug->showStatusText("Processing, please wait...");
+    plug->showProgressText("Processing, please wait...");
     if (plug->isReplyReceived()) return true;
   }
   plug->showStatusText(kTimedOut);
@@ -263,7 +263,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
       awaitReply(body, tick, kArrangementSearchTick, true);
       if (cancelRequested) break;
       if (!ended) {
-        plug->showStatusText(("Please wait! " + std::to_string(static_cast<int>(p * 5.88)) + "% processed..").c_str());
+        plug->showProgressText(("Please wait! " + std::to_string(static_cast<int>(p * 5.88)) + "% processed..").c_str());
         mManager.pause(tick);
         int polls = 0;
         while (!plug->isReplyReceived() && polls < kMultiPolls && mManager.pause(kPartPollMs)) ++polls;
@@ -294,7 +294,7 @@ void MIDIMessageSender::sendDeviceIdEnquiry() {
   plug->DisplayProcessingIndicator(true);
   cancelRequested = false;
   plug->SetLibrarianRequestActive(false);
-  plug->showStatusText("Connecting to dirirU");
+  plug->showProgressText("Connecting to dirirU");
   ended = false;
   const int tick = plug->getTimerValue();
   const std::vector<uint8_t> body = requestBody(kGlobalRequest, -1, -1);
@@ -319,7 +319,7 @@ void MIDIMessageSender::sendDeviceIdEnquiry() {
   if (cancelRequested) {
     plug->showStatusText(kCancelled);
   } else if (!ended) {
-    plug->showStatusText("Plug-in is ready to go!");
+    plug->showProgressText("Plug-in is ready to go!");
     mManager.pause(tick);
   }
   plug->DisplayProcessingIndicator(false);

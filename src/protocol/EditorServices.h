@@ -48,6 +48,9 @@ class EditorServices {
 
   // ---- What the user sees.
   virtual void showStatusText(const char* text) = 0;
+  // A text of work under way (a percentage, "please wait", the start-up's
+  // ready text): it does not replace a loss the user has not seen yet.
+  virtual void showProgressText(const char* text) { showStatusText(text); }
   virtual void DisplayProcessingIndicator(bool show) = 0;
   virtual void displayPatchName(std::string text) = 0;
   virtual void displayCategoryName(std::string text) = 0;

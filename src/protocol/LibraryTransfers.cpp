@@ -145,7 +145,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first
     writeDumpChecksum(copy.data(), kind.size);
     plug->sendRawToDevice(copy);
     if (!mManager.pause(tick) || cancelRequested) break;
-    plug->showStatusText(("Writing " + std::to_string(n) + "%, please wait..").c_str());
+    plug->showProgressText(("Writing " + std::to_string(n) + "%, please wait..").c_str());
   }
 
   plug->DisplayProcessingIndicator(false);

@@ -340,7 +340,13 @@ int LICE_CachedFont::DrawTextNative(LICE_IBitmap* bm, const char* str, int strcn
     ::SetBkMode(dc, m_bkmode);
     if (m_bkmode == OPAQUE) ::SetBkColor(dc, LICE_ToRRGGBB(m_bkcolor));
     RECT r = *rect;
+    const bool clipped = m_hasPassClip && !measure;
+    if (clipped) {
+      SWELL_PushClipRegion(dc);
+      SWELL_SetClipRegion(dc, &m_passClip);
+    }
     const int ret = SWELL_DrawText(dc, str, strcnt, &r, int((dtFlags & ~LICE_DT_NEEDALPHA) | DT_NOPREFIX));
+    if (clipped) SWELL_PopClipRegion(dc);
     if (measure) *rect = r;
     if (RealObject(old)) SelectObject(dc, old);
     return ret;
@@ -373,6 +379,12 @@ int LICE_CachedFont::DrawTextNative(LICE_IBitmap* bm, const char* str, int strcn
     bottom = std::min(bottom, int(rect->bottom));
     xLimit = std::max(int(rect->left), 0);
     yLimit = std::max(int(rect->top), 0);
+  }
+  if (m_hasPassClip) {
+    right = std::min(right, int(m_passClip.right));
+    bottom = std::min(bottom, int(m_passClip.bottom));
+    xLimit = std::max(xLimit, int(m_passClip.left));
+    yLimit = std::max(yLimit, int(m_passClip.top));
   }
   int xOffset = 0, yOffset = 0;
   if (x < xLimit) {
@@ -436,13 +448,15 @@ int LICE_CachedFont::DrawTextImpl(LICE_IBitmap* bm, const char* str, int strcnt,
     if (verticalUp) y0 += m.bottom;
   }
   RECT clip{0, 0, bm->getWidth(), bm->getHeight()};
-  if (!(dtFlags & DT_NOCLIP)) {
+  if (!(dtFlags & DT_NOCLIP))
     clip = {std::max(int(rect->left), 0), std::max(int(rect->top), 0), std::min(int(rect->right), bm->getWidth()),
             std::min(int(rect->bottom), bm->getHeight())};
-    if (clip.right <= clip.left || clip.bottom <= clip.top) {
-      m_alpha = savedAlpha;
-      return 0;
-    }
+  if (m_hasPassClip)
+    clip = {std::max(clip.left, m_passClip.left), std::max(clip.top, m_passClip.top),
+            std::min(clip.right, m_passClip.right), std::min(clip.bottom, m_passClip.bottom)};
+  if (clip.right <= clip.left || clip.bottom <= clip.top) {
+    m_alpha = savedAlpha;
+    return 0;
   }
   int x = x0, y = y0, maxX = x0, maxY = y0;
   WalkString(

@@ -70,6 +70,12 @@ public:
     return DrawTextImpl(bm, str, strcnt, rect, dtFlags);
   }
   LICE_pixel GetTextColor() override { return m_textcolor; }
+  // While set, drawing (unclipped or not) writes nothing outside this area.
+  void SetPassClip(const RECT* clip)
+  {
+    m_hasPassClip = clip != nullptr;
+    if (clip) m_passClip = *clip;
+  }
   HGDIOBJ__* GetHFont() override { return m_font; }
   int GetLineHeight() override { return m_lineheight; }
 
@@ -105,6 +111,8 @@ private:
   int m_bkmode = 0;
   int m_combinemode = 0;
   float m_alpha = 1.0f;
+  bool m_hasPassClip = false;
+  RECT m_passClip{0, 0, 0, 0};
   int m_flags = 0;
   int m_lineheight = 0;
   GlyphEntry m_lowglyphs[128] = {};

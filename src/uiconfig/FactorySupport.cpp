@@ -1,7 +1,10 @@
 // What every control factory does alike: the parameter guard, the per-part
 // name, scaling, attaching, binding to the parameter's action and preparing
 // the per-value SysEx messages with the keys they are found again by.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 
 #include "ControlAction.h"
 #include "ControlLayer.h"
@@ -65,6 +68,24 @@ ControlAction* UIConfigManager::bindControlAction(int paramIdx, int kind, IContr
   if (action && control) action->controls.push_back(control);
   return action;
 }
+
+namespace {
+int64_t wholeClamped(double value) {
+  constexpr double kLimit = 4.0e18;  // well inside int64_t, far outside int
+  if (!(value == value)) return 0;   // NaN
+  return static_cast<int64_t>(std::clamp(value, -kLimit, kLimit));
+}
+int intClamped(int64_t value) {
+  return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+}  // namespace
+
+UIConfigManager::ValueRange UIConfigManager::valueRange(double minimum, double maximum, int offset) {
+  const int64_t low = wholeClamped(minimum), high = wholeClamped(maximum);
+  return {intClamped(low + offset), intClamped(high - low + 1)};
+}
+
+int UIConfigManager::wholeSpan(double minimum, double maximum) { return intClamped(wholeClamped(maximum - minimum)); }
 
 bool UIConfigManager::prepareSysEx(int paramIdx, ControlAction* action, int sysexIndex, int changingByte, int count,
                                    int firstValue, int part, int section, IControl* control, bool messagesOnly) {

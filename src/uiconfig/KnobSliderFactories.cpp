@@ -52,9 +52,9 @@ void UIConfigManager::createSysExKnobControl(const std::string& name, int paramI
   if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
   setControlLink(action, paramIdx, link, part);
-  const int first = static_cast<int>(minimum);
-  prepareSysEx(paramIdx, action, sysexIndex, changingByte, static_cast<int>(maximum) - first + 1, first, part,
-               effectSection(paramIdx), control);
+  const ValueRange values = valueRange(minimum, maximum);
+  prepareSysEx(paramIdx, action, sysexIndex, changingByte, values.count, values.first, part, effectSection(paramIdx),
+               control);
 }
 
 void UIConfigManager::createCCSliderControl(int ccNumber, int channel, const std::string& name, int paramIdx, int x, int y,
@@ -92,7 +92,7 @@ void UIConfigManager::createSysExSliderControl(const std::string& name, int para
                                                                           paramIdx, &bitmap, direction, false), layer);
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
   setControlLink(action, paramIdx, link, part);
-  const int first = static_cast<int>(minimum);
-  prepareSysEx(paramIdx, action, sysexIndex, changingByte, static_cast<int>(maximum) - first + 1, first + msgZeroVal, part,
-               part == -1 ? 1 : 0, control);
+  const ValueRange values = valueRange(minimum, maximum, msgZeroVal);
+  prepareSysEx(paramIdx, action, sysexIndex, changingByte, values.count, values.first, part, part == -1 ? 1 : 0,
+               control);
 }

@@ -1,6 +1,7 @@
 // Value and name displays and the menus: caption controls over an enumerated
 // parameter, and the menus that send their value as a controller or SysEx.
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -132,7 +133,7 @@ void UIConfigManager::createDropDownMenu2(const std::string& name, int paramIdx,
                                           const std::string& group) {
   IParam* param = factoryParam(paramIdx, "dropSelection", &name);
   if (!param) return;
-  const int count = static_cast<int>(maximum - minimum);
+  const int count = wholeSpan(minimum, maximum);
   const auto paramNames = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
   param->InitEnum(paramNames.name, static_cast<int>(defaultValue), count, "", paramNames.group, -1, -1);
   if (static_cast<int>(texts.size()) != count) {
@@ -169,7 +170,7 @@ void UIConfigManager::createNoValDropDown(const std::string& name, int paramIdx,
                                           ControlLayer* layer, const std::string& group, bool white) {
   IParam* param = factoryParam(paramIdx, "Menu", &name);
   if (!param) return;
-  const int count = static_cast<int>(maximum - minimum);
+  const int count = wholeSpan(minimum, maximum);
   const auto paramNames = paramTexts(paramIdx, param_texts::Form::kPlain, name, part, group);
   param->InitEnum(paramNames.name, static_cast<int>(defaultValue), count, "", paramNames.group, -1, -1);
   if (!setMenuTexts(param, paramIdx, count, texts, first, last)) return;
@@ -191,7 +192,7 @@ IControl* UIConfigManager::createSelectionMenu(const char* kind, const std::stri
                                                const std::string& group, const textlooks::Text& look) {
   IParam* param = factoryParam(paramIdx, kind, &name);
   if (!param) return nullptr;
-  const int count = static_cast<int>(maximum - minimum);
+  const int count = wholeSpan(minimum, maximum);
   const auto paramNames = paramTexts(paramIdx, param_texts::Form::kPerPart, name, part, group);
   param->InitEnum(paramNames.name, static_cast<int>(defaultValue), count, "", paramNames.group, -1, -1);
   if (!setMenuTexts(param, -1, count, texts, first, last)) return nullptr;
@@ -226,8 +227,11 @@ void UIConfigManager::createMultiSelectionSysExControl(const std::string& name, 
                                           maximum, first, last, texts, part, layer, group, menuLook(white));
   if (!control) return;
   ControlAction* action = bindControlAction(paramIdx, ControlAction::kSysEx, control);
-  const int count = static_cast<int>(maximum - minimum);
-  prepareSysEx(paramIdx, action, sysexIndex, changingByte, count + 1, static_cast<int>(minimum), part, 0, control, true);
+  // One message per menu entry, from the minimum on.
+  const int firstValue = valueRange(minimum, minimum).first;
+  const int count = wholeSpan(minimum, maximum);
+  prepareSysEx(paramIdx, action, sysexIndex, changingByte, count < std::numeric_limits<int>::max() ? count + 1 : count,
+               firstValue, part, 0, control, true);
 }
 
 textlooks::Text UIConfigManager::menuLook(bool white) const {

@@ -264,6 +264,16 @@ class UIConfigManager {
   // cannot hold the value, part and key bytes.
   bool prepareSysEx(int paramIdx, ControlAction* action, int sysexIndex, int changingByte, int count, int firstValue,
                     int part, int section, IControl* control, bool messagesOnly = false);
+  // The whole values of a document's bounds: the first (plus offset) and how
+  // many, clamped to int however large the bounds are (a damaged document
+  // may give any).
+  struct ValueRange {
+    int first = 0;
+    int count = 0;
+  };
+  static ValueRange valueRange(double minimum, double maximum, int offset = 0);
+  // The whole part of maximum - minimum, clamped to int: a menu's entry count.
+  static int wholeSpan(double minimum, double maximum);
   textlooks::Text menuLook(bool white) const;
   // The text style of a kind of text at this size and scheme.
   IText textStyle(const textlooks::Text& look) const;

@@ -320,6 +320,43 @@ TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {
   EXPECT_EQ(plug->midiSendThread->ignored(), 5u);
   EXPECT_EQ(valueText.GetText(), "MIDI Out: 5 host messages not sent while busy");
   EXPECT_NE(debugLog().find("5 host messages not sent: the editor was busy sending"), std::string::npos);
+  const auto firstLine = std::chrono::steady_clock::now();
+
+  // A second run: the window follows the count at once; the log takes at
+  // most a line a second, and its lines add up to every message.
+  plug->processing = true;
+  for (int i = 0; i < 7; ++i) {
+    IMidiMsg note = msg(0, 0x92, 60 + i, 100);
+    plug->ProcessMidiMsg(&note, false);
+  }
+  plug->processing = false;
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  const std::string twelve = "MIDI Out: 12 host messages not sent while busy";
+  for (int i = 0; i < 400 && valueText.GetText() != twelve; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(valueText.GetText(), twelve);
+  const auto lossLines = [this] {
+    const std::string log = debugLog();
+    int lines = 0;
+    for (size_t at = log.find("host messages not sent: the editor"); at != std::string::npos;
+         at = log.find("host messages not sent: the editor", at + 1))
+      ++lines;
+    return lines;
+  };
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - firstLine).count();
+  EXPECT_LE(lossLines(), 1 + static_cast<int>(seconds));
+  for (int i = 0; i < 600 && debugLog().find("MIDI OUT: 7 host messages not sent") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(lossLines(), 2);
+
+  // The loss outlives what the start-up and the restore show when they end;
+  // the next text that is not a progress text replaces it.
+  plug->showProgressText("Plug-in is ready to go!");
+  plug->showProgressText("Please wait! 50% received..");
+  EXPECT_EQ(valueText.GetText(), twelve);
+  plug->showStatusText("Data request completed!");
+  EXPECT_EQ(valueText.GetText(), "Data request completed!");
+  plug->showProgressText("Plug-in is ready to go!");
+  EXPECT_EQ(valueText.GetText(), "Plug-in is ready to go!");
 }
 
 TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {

@@ -1,8 +1,12 @@
 // The authored editor against the simulated instrument: a user edit on a
 // control of each page arrives byte-exact, and the same change sent by the
 // instrument moves the control with nothing sent back.
+#include <algorithm>
+
 #include "ControlAction.h"
+#include "ControlLayer.h"
 #include "EditorTestSupport.h"
+#include "EditorWindowDriver.h"
 #include "SysExDefinitions.h"
 
 namespace {
@@ -66,3 +70,54 @@ TEST_F(DocumentEditTest, EditsArriveByteExactAndInstrumentChangesComeBackSilentl
   }
 }
 }  // namespace
+
+// A flood of values from the instrument moves every control of the page at
+// once: one idle call draws at most its share of the window, and the next
+// calls draw the rest, until the frame is what a whole redraw gives.
+TEST_F(DocumentEditTest, AFloodFromTheInstrumentIsDrawnOverSeveralPassesWithNothingLeftOut) {
+  EditorWindowDriver window(*plug);
+  IGraphicsLinux& gui = *window.gui();
+  window.draw();
+  window.draw();  // a redraw request keeps a control dirty one more pass
+  std::vector<IControl*> moved;
+  const auto move = [&](IControl* c) {
+    if (c->ParamIdx() < 0 || c->IsHidden() || c->GetRECT()->Empty()) return;
+    c->SetValueFromHardware(c->GetValue() < 0.5 ? 0.9 : 0.1);
+    moved.push_back(c);
+  };
+  const auto walk = [&](const ControlLayer& layer, const auto& self) -> void {
+    if (!layer.IsVisible()) return;
+    for (const auto& c : layer.controls()) move(c.get());
+    for (const auto& sub : layer.subLayers()) self(*sub, self);
+  };
+  for (int i = 1; i < gui.NControls(); ++i) move(gui.GetControl(i));
+  for (int i = 0; i < gui.NLayers(); ++i) walk(*gui.GetLayer(i), walk);
+  ASSERT_GT(moved.size(), 50u);
+  const long long share = static_cast<long long>(gui.Width()) * gui.Height() / IGraphicsLinux::kPassShare;
+  long long largest = 0;  // a control larger than a pass is drawn whole, alone
+  for (IControl* c : moved) largest = std::max(largest, static_cast<long long>(c->GetRECT()->W()) * c->GetRECT()->H());
+
+  int passes = 0;
+  for (IRECT r; gui.IsDirty(&r); r = IRECT()) {
+    ASSERT_LT(++passes, 2000);
+    // Its share, widened to the whole of the controls it cuts (a quarter of
+    // the window at most).
+    EXPECT_LE(static_cast<long long>(r.W()) * r.H(), std::max(IGraphics::kPassGrowth * share, largest));
+    gui.Draw(&r);
+  }
+  EXPECT_GT(passes, 1);
+  for (IControl* c : moved) EXPECT_FALSE(c->IsDirty());
+
+  // Nothing was left out: a whole redraw changes no pixel.
+  LICE_SysBitmap* frame = gui.GetDrawBitmap();
+  const auto pixels = [frame] {
+    std::vector<LICE_pixel> out;
+    for (int y = 0; y < frame->getHeight(); ++y)
+      for (int x = 0; x < frame->getWidth(); ++x) out.push_back(LICE_GetPixel(frame, x, y));
+    return out;
+  };
+  const std::vector<LICE_pixel> drawnInPasses = pixels();
+  gui.SetAllControlsDirty();
+  window.draw();
+  EXPECT_TRUE(drawnInPasses == pixels());
+}

@@ -3,6 +3,7 @@
 // drag and drop between the slots, down to the bank file on disk.
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <thread>
 
@@ -214,6 +215,15 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   ASSERT_EQ(kept.size(), 39200u);
   EXPECT_EQ(std::string(kept.begin() + 6 * 392 + 370, kept.begin() + 6 * 392 + 386), "Second          ");
   EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+  // The page shows the bank under its new name, and the status line names it.
+  const auto upperFile = [&] {
+    PatchLibrarian& library = *plug->patchLibrarian;
+    return library.bankHeaderAt(kSoundList, library.upperBank)->fileName;
+  };
+  EXPECT_EQ(upperFile(), "Factory (2).syx");
+  EXPECT_EQ(entry(kUpper, 6).name, "Second          ");
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Bank saved"));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Factory (2).syx"));
 
   // The bank is now the kept file: saved again on a full disk, the window
   // says so and the file stays.
@@ -224,6 +234,23 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Bank not saved!"));
   EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Disk full"));
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Factory (2).syx"), kept);
+  // Set after the question (or while it is open), the failure is drawn when
+  // it closes: a repaint of what the box covered leaves the text due.
+  IRECT underTheBox(700, 300, 800, 400);
+  window->gui()->Draw(&underTheBox);
+  IRECT due;
+  ASSERT_TRUE(window->gui()->IsDirty(&due));
+  for (ITextControl* display : {plug->paramNameDisplay, plug->paramValueDisplay}) {
+    const IRECT r = *display->GetRECT();
+    EXPECT_TRUE(r.L >= due.L && r.T >= due.T && r.R <= due.R && r.B <= due.B);
+  }
+
+  // A good save replaces both lines; the page stays on the same bank.
+  window->pickFromMenu(bankEdit, {7});
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Bank saved"));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Factory (2).syx"));
+  EXPECT_EQ(upperFile(), "Factory (2).syx");
+  EXPECT_FALSE(fs::exists(getPatchesFolderStr() + "/Factory (3).syx"));
 }
 
 // A split that fails during a new instance's first load is shown once its
@@ -231,7 +258,9 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
 TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   const std::string big = getPatchesFolderStr() + "/Big.syx";
   writeFile(big, soundFile("Big", 150, "Lead"));
+  writeFile(getPatchesFolderStr() + "/Bigger.syx", soundFile("Bigger", 160, "Lead"));
   plug->patchLibrarian->forgetSharedLoad();
+  std::ofstream(getDebugLogPath()).put('\n');  // the second instance logs
   userfiles::setWriteFault(userfiles::WriteFault{0, ENOSPC});
   Tarnivex second(IPlugInstanceInfo{});
   second.waitForLibrary();  // the split is tried on the loading worker
@@ -239,12 +268,27 @@ TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   EXPECT_EQ(readFile(big), soundFile("Big", 150, "Lead"));
   ASSERT_NE(second.paramNameDisplay, nullptr);
   second.OnIdle();
-  EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("Left out of the library: Big.syx (not split: Disk full)"));
+  // Every file is named; the display shows what fits and the log the rest.
+  const std::string whole =
+      "Left out of the library: Big.syx (not split: Disk full), Bigger.syx (not split: Disk full)";
+  EXPECT_EQ(second.paramNameDisplay->GetText(), whole);
+  EditorWindowDriver secondWindow(second);
+  ITextControl& name = *second.paramNameDisplay;
+  const std::string shown = name.ShownText(secondWindow.gui());
+  ASSERT_GT(shown.size(), 2u);
+  EXPECT_EQ(shown.substr(shown.size() - 2), "..");
+  EXPECT_EQ(whole.compare(0, shown.size() - 2, shown, 0, shown.size() - 2), 0);
+  IRECT measured = *name.GetRECT();
+  secondWindow.gui()->MeasureIText(name.GetIText(), shown.c_str(), &measured);
+  EXPECT_LE(measured.W(), name.GetRECT()->W());
+  secondWindow.draw();
+  const Bytes log = readFile(getDebugLogPath());
+  EXPECT_NE(std::string(log.begin(), log.end()).find(whole), std::string::npos);
   // A failure the library reports while the window has no displays yet (as
   // during create) is kept and shown at the first idle call that has them.
-  ITextControl* const name = std::exchange(second.paramNameDisplay, nullptr);
+  ITextControl* const nameDisplay = std::exchange(second.paramNameDisplay, nullptr);
   second.patchLibrarian->hooks.showFailure("Big.syx not split!", "Disk full");
-  second.paramNameDisplay = name;
+  second.paramNameDisplay = nameDisplay;
   second.OnIdle();
   EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("Big.syx not split!"));
   EXPECT_EQ(second.paramValueDisplay->GetText(), std::string("Disk full"));

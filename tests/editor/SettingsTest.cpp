@@ -220,12 +220,16 @@ TEST_F(SettingsTest, PortAndLookCommandsRewriteTheirLine) {
     SCOPED_TRACE(row.label);
     if (row.readOnly) fs::permissions(getSettingsPath(), fs::perms::owner_read | fs::perms::group_read);
     userfiles::setWriteFault(row.fault);
+    setParam(kUserInterfaceSize, 2);
     setParam(kUserInterfaceStyle, 1);
     userfiles::setWriteFault(std::nullopt);
     fs::permissions(getSettingsPath(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(nameText.GetText(), "Tarnivex Editor UI.txt not saved!");
     EXPECT_EQ(valueText.GetText(), row.why);
     EXPECT_EQ(readFile(getSettingsPath()), kept);
+    // EDITOR SIZE and COLOUR SCHEME show what the file holds: small, phoenix.
+    EXPECT_EQ(param(kUserInterfaceSize)->Int(), 0);
+    EXPECT_EQ(param(kUserInterfaceStyle)->Int(), 2);
   }
 
   fs::remove(getSettingsPath());

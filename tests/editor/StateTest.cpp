@@ -653,6 +653,14 @@ TEST_F(StateTest, ChunksOfEitherLayoutAreTakenAndTheTwoDamagedClassesRefused) {
     EXPECT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(hosted.size()), hosted.data(), 0.0f), 0);
     EXPECT_EQ(current(), before);
   }
+  // A good load after the refusal replaces both lines.
+  {
+    ByteChunk chunk;
+    chunk.AppendBytes(project.data(), static_cast<int>(project.size()));
+    ASSERT_EQ(plug->UnserializeState(&chunk, 0), static_cast<int>(project.size()));
+    EXPECT_EQ(nameText.GetText(), "Project loaded");
+    EXPECT_EQ(valueText.GetText(), "");
+  }
   // A bank chunk is taken whole, and refused whole when cut.
   param(kFilter1Cutoff + 3)->Set(9);
   const VstIntPtr bankSize = effect->dispatcher(effect, effGetChunk, 0, 0, &data, 0.0f);

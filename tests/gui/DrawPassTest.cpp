@@ -56,6 +56,32 @@ TEST(DrawPass, DirtyUnionSkipsTheBackgroundAndHiddenControls) {
     EXPECT_EQ(r, row.expected);
     CleanAll(gui);
   }
+  // With a pass area the union stops growing past it: each pass takes what
+  // fits (at least one control) and the rest waits for the next, none lost.
+  gui.graphics.SetPassArea(200);  // a and b together span 30 x 15
+  a->SetDirty(false);
+  b->SetDirty(false);
+  for (const IRECT& expected : {IRECT(10, 10, 20, 20), IRECT(30, 5, 40, 15)}) {
+    r = IRECT();
+    ASSERT_TRUE(gui.graphics.IsDirty(&r));
+    EXPECT_EQ(r, expected);
+    gui.graphics.Draw(&r);
+  }
+  r = IRECT();
+  EXPECT_FALSE(gui.graphics.IsDirty(&r));
+  // A control changed again before every pass starves none after it: each
+  // pass starts where the last one stopped.
+  b->SetDirty(false);
+  for (const IRECT& expected : {IRECT(10, 10, 20, 20), IRECT(30, 5, 40, 15), IRECT(10, 10, 20, 20)}) {
+    a->SetDirty(false);
+    r = IRECT();
+    ASSERT_TRUE(gui.graphics.IsDirty(&r));
+    EXPECT_EQ(r, expected);
+    gui.graphics.Draw(&r);
+  }
+  EXPECT_FALSE(b->IsDirty());
+  CleanAll(gui);
+  gui.graphics.SetPassArea(0);
   a->Hide(true);
   CleanAll(gui);
   a->SetDirty(false);
@@ -65,7 +91,7 @@ TEST(DrawPass, DirtyUnionSkipsTheBackgroundAndHiddenControls) {
   EXPECT_TRUE(gui.graphics.IsDirty(&r));
 }
 
-TEST(DrawPass, StrictDrawingDrawsWhatMeetsTheAreaAndCleansAllButTheBackground) {
+TEST(DrawPass, StrictDrawingDrawsWhatMeetsTheAreaAndCleansWhatItDrewWhole) {
   Gui gui;
   Probe* bg = Add(gui.graphics, {0, 0, 120, 80});
   Probe* touchLeft = Add(gui.graphics, {50, 10, 60, 20});   // its left equals r.right: drawn
@@ -81,7 +107,18 @@ TEST(DrawPass, StrictDrawingDrawsWhatMeetsTheAreaAndCleansAllButTheBackground) {
   EXPECT_EQ(inside->draws, 1);
   EXPECT_EQ(hidden->draws, 0);
   EXPECT_TRUE(bg->IsDirty());
+  // Only what the pass drew whole is clean: a control outside the area (an
+  // exposed strip repainted while a status text changed) or cut by its edge
+  // waits for the next pass, which takes all of it.
+  EXPECT_FALSE(inside->IsDirty());
+  EXPECT_TRUE(touchRight->IsDirty());
+  EXPECT_TRUE(touchLeft->IsDirty());
+  IRECT next;
+  ASSERT_TRUE(gui.graphics.IsDirty(&next));
+  EXPECT_EQ(next, IRECT(0, 10, 60, 20));
+  gui.graphics.Draw(&next);
   EXPECT_FALSE(touchRight->IsDirty());
+  EXPECT_FALSE(touchLeft->IsDirty());
   // A redraw request keeps a control dirty for one more pass.
   inside->SetValueFromPlug(0.2);  // first value: the default, no redraw of its own
   EXPECT_FALSE(inside->IsDirty());

@@ -625,7 +625,12 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   EXPECT_EQ(cutBank->patches[1].name, numbered("w", 0));
   EXPECT_EQ(cutBank->patches[1].category, "Lead");
   EXPECT_EQ(cutBank->patches[99].name, numbered("w", 98));
-  EXPECT_EQ(leftOutStatusText(library.contents().leftOut).rfind("Left out of the library: Huge.syx (more than 105 sounds)", 0), 0u);
+  // Every file is named, not only the first; the one listed with a fault apart.
+  EXPECT_EQ(leftOutStatusText(library.contents().leftOut),
+            std::string("Left out of the library: Huge.syx (more than 105 sounds), Big.syx (too large)") +
+                (rootCanRead ? "" : ", Locked.syx (cannot be read)") +
+                ", Noise.syx (no sounds found), Two.syx (too short); read with a fault: Cut.syx (a dump cut short)");
+  EXPECT_EQ(leftOutStatusText({{"/x/Cut.syx", "a dump cut short", true}}), "Read with a fault: Cut.syx (a dump cut short)");
   EXPECT_EQ(leftOutStatusText({{"/x/Only.syx", "cannot be split"}}), "Left out of the library: Only.syx (cannot be split)");
   EXPECT_EQ(leftOutStatusText({}), "");
   fs::permissions(data.patches() / "Locked.syx", fs::perms::owner_all);
