@@ -13,6 +13,11 @@ namespace {
 constexpr long kEventMask =
     ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask | StructureNotifyMask;
 constexpr int kMenuTextSize = 13;
+// A drawing pass takes a bounded share of the window; further passes follow
+// in the same tick while they are quick, so a page's worth of changes shows
+// at once and only a flood of them is spread over several idle calls.
+constexpr auto kTickDrawBudget = std::chrono::microseconds(1000);
+constexpr int kMaxPassesPerTick = 32;
 }  // namespace
 
 std::unique_ptr<X11EditorView> X11EditorView::Open(Kind kind, unsigned long parent, int width, int height) {
@@ -83,7 +88,7 @@ void X11EditorView::Idle() {
     HandleEvent(event);
   }
   if (std::chrono::steady_clock::now() >= mNextTick) Tick();
-  if (!mInvalid.Empty()) Paint();
+  if (!mInvalid.Empty() || !mDrawn.Empty()) Paint();
 }
 
 void X11EditorView::Tick() {
@@ -93,16 +98,29 @@ void X11EditorView::Tick() {
   // The area reaches one pixel further right and down than the union, as
   // the editor's other views have always painted it; dirty with no area
   // paints nothing.
-  ViewRect dirty;
-  if (mClient && mClient->IsDirty(&dirty) && !dirty.Empty())
+  const auto until = now + kTickDrawBudget;
+  for (int pass = 0; pass < kMaxPassesPerTick && mClient; ++pass) {
+    if (pass > 0 && std::chrono::steady_clock::now() >= until) break;
+    ViewRect dirty;
+    if (!mClient->IsDirty(&dirty) || dirty.Empty()) break;
     Invalidate({dirty.L, dirty.T, dirty.R + 1, dirty.B + 1});
+    DrawInvalid();
+  }
 }
 
-void X11EditorView::Paint() {
+void X11EditorView::DrawInvalid() {
   const ViewRect r = mInvalid.Intersect({0, 0, mWidth, mHeight});
   mInvalid = {};
   if (r.Empty() || !mClient || !mWindowAlive) return;
   mClient->Draw(r);
+  mDrawn = mDrawn.Union(r);
+}
+
+void X11EditorView::Paint() {
+  DrawInvalid();
+  const ViewRect r = mDrawn;
+  mDrawn = {};
+  if (r.Empty() || !mClient || !mWindowAlive) return;
   int rowSpan = 0;
   const unsigned* bits = mClient->FrameBits(&rowSpan);
   if (!bits) return;
@@ -114,7 +132,7 @@ void X11EditorView::RepaintOnly() {
   XEvent event;
   while (XCheckTypedWindowEvent(mDisplay, mWindow, Expose, &event)) HandleEvent(event);
   if (std::chrono::steady_clock::now() >= mNextTick) Tick();
-  if (!mInvalid.Empty()) Paint();
+  if (!mInvalid.Empty() || !mDrawn.Empty()) Paint();
 }
 
 void X11EditorView::HandleEvent(XEvent& event) {

@@ -59,6 +59,8 @@ class X11EditorView : public EditorView {
   void Key(XKeyEvent& event);
   void Tick();
   void Paint();
+  // Draws what is invalid into the frame; Paint puts all drawn since on screen.
+  void DrawInvalid();
   // Paints what the server asks for while a dialog holds the GUI thread;
   // other input waits for the dialog to end.
   void RepaintOnly();
@@ -74,6 +76,7 @@ class X11EditorView : public EditorView {
   EditorViewClient* mClient = nullptr;
   X11Painter mPainter;
   ViewRect mInvalid;
+  ViewRect mDrawn;  // drawn into the frame, not yet put on screen
   std::chrono::milliseconds mRedrawInterval{kDefaultRedrawMs};
   std::chrono::steady_clock::time_point mNextTick;
   ClickCounter mClicks;
