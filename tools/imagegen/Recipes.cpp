@@ -337,7 +337,7 @@ float filterShape(int type, float t) {
     case 1: return std::exp(-d * d) * 0.85f + 0.05f;                                   // band pass
     case 2: return 0.8f / (1 + std::exp(-d * 1.5f)) + 0.05f + 0.15f * std::exp(-d * d);  // high pass
     case 3: return 0.85f - 0.8f * std::exp(-d * d * 2);                                  // notch
-    case 4: return 0.45f + 0.4f * std::cos(t * 8 * kPi);                                 // comb minus
+    case 4: return 0.45f - 0.4f * std::cos(t * 8 * kPi);                                 // comb minus: a dip at 0 Hz
     case 5: return 0.45f + 0.4f * std::fabs(std::cos(t * 4 * kPi));                       // comb plus
     default: return 0.8f / (1 + std::exp(d * 1.5f)) + 0.05f + 0.15f * std::exp(-d * d);  // low pass
   }
