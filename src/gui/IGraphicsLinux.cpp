@@ -130,7 +130,11 @@ std::string PngResourcePath(const char* fileName) {
 }
 }  // namespace
 
-std::unique_ptr<LICE_IBitmap> IGraphicsLinux::OSLoadBitmap(int, const char* fileName) {
+std::unique_ptr<LICE_IBitmap> IGraphicsLinux::OSLoadBitmap(int resourceId, const char* fileName) {
+  return LoadPng(resourceId, fileName);
+}
+
+std::unique_ptr<LICE_IBitmap> IGraphicsLinux::LoadPng(int, const char* fileName) {
   const std::string path = PngResourcePath(fileName);
   if (path.empty()) return nullptr;
   return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNG(path.c_str()));

@@ -1,7 +1,10 @@
 // The popup-menu model, the bitmap and font caches, and the drawing
 // operations' clipping and frame choice.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -318,6 +321,46 @@ TEST(Caches, ShownImagesAreDecodedAheadOnAThreadAndCoveredOnesWhenShown) {
     FontStorage::Key key{17, 0, IText::kStyleNormal, "DejaVu Sans"};
     EXPECT_NE(s_fontCache.Find(key), nullptr);
     for (int id = 9211; id <= 9213; ++id) gui.graphics.ReleaseImageById(id);
+  }
+  // A close does not wait for the threads: one is held inside a decode while
+  // its context is taken apart. The decode ends on its own afterwards and
+  // leaves the image for the next context.
+  {
+    std::mutex holdMutex;
+    std::condition_variable holdChanged;
+    bool entered = false, released = false;
+    IGraphics::SetDecodeObserver([&](int id) {
+      if (id != 9221) return;
+      std::unique_lock<std::mutex> lock(holdMutex);
+      entered = true;
+      holdChanged.notify_all();
+      holdChanged.wait(lock, [&] { return released; });
+    });
+    auto gui = std::make_unique<Gui>();
+    IBitmap held = gui->graphics.DeclareIBitmap(9221, "img/under.png");
+    gui->graphics.AttachControl(new IBitmapControl(&gui->plug, 0, 0, -1, &held));
+    gui->graphics.PredecodeShownImages();
+    {
+      std::unique_lock<std::mutex> lock(holdMutex);
+      holdChanged.wait(lock, [&] { return entered; });
+    }
+    auto closing = std::async(std::launch::async, [&] { gui.reset(); });
+    // Only a guard against a hang: a close that waits never returns here.
+    const bool closedWhileDecoding = closing.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    {
+      std::lock_guard<std::mutex> lock(holdMutex);
+      released = true;
+    }
+    holdChanged.notify_all();
+    closing.wait();
+    EXPECT_TRUE(closedWhileDecoding);
+    for (int i = 0; i < 3000 && IGraphics::RunningReadinessThreads() > 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(IGraphics::RunningReadinessThreads(), 0);
+    EXPECT_TRUE(IGraphics::ImageDecoded(9221));
+    IGraphics::SetDecodeObserver(nullptr);
+    Gui next;
+    next.graphics.ReleaseImageById(9221);
   }
   IGraphics::SetDecodeObserver(nullptr);
   unsetenv("TARNIVEX_RESOURCE_DIR");
