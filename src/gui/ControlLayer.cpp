@@ -122,8 +122,10 @@ void ControlLayer::Draw(IGraphics* graphics, IRECT* r, bool shown) {
   }
   for (auto& control : mControls) {
     if (shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r) &&
-        !graphics->IsCoveredInPass(control.get()))
+        !graphics->IsCoveredInPass(control.get())) {
+      graphics->TakeStaleValues(control.get());
       control->Draw(graphics);
+    }
     control->SetClean();
   }
   for (auto& layer : mLayers) layer->Draw(graphics, r, shown);

@@ -177,6 +177,40 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
   });
 }
 
+void IGraphics::RefreshParamControls() {
+  if (!mPlug) return;
+  for (int i = 0; i < mPlug->NParams(); ++i) {
+    IParam* param = mPlug->GetParam(i);
+    param->SetNormalized(param->GetNormalized());
+  }
+  // Only what the open page shows is told now: a restore with the editor open
+  // costs the shown controls, not every one.
+  for (size_t i = 0; i < mControls.size(); ++i) {
+    IControl* control = mControls[i].get();
+    if (i == 0 || !control->IsHidden()) RefreshFromPlug(control);
+    else control->SetValueStale(true);
+  }
+  for (auto& layer : mLayers) RefreshTree(*layer, true);
+}
+
+void IGraphics::RefreshTree(const ControlLayer& layer, bool shown) {
+  shown = shown && layer.IsVisible();
+  for (const auto& control : layer.controls()) {
+    if (control->ParamIdx() < 0 && control->NAuxParams() == 0) continue;
+    if (shown && !control->IsHidden()) RefreshFromPlug(control.get());
+    else control->SetValueStale(true);
+  }
+  for (const auto& sub : layer.subLayers()) RefreshTree(*sub, shown);
+}
+
+void IGraphics::RefreshFromPlug(IControl* control) {
+  control->SetValueStale(false);
+  if (IParam* param = control->GetParam()) control->SetValueFromPlug(param->GetNormalized());
+  for (int a = 0; a < control->NAuxParams(); ++a)
+    if (IParam* aux = mPlug ? mPlug->GetParam(control->GetAuxParam(a)->mParamIdx) : nullptr)
+      control->SetAuxParamValueFromPlug(a, aux->GetNormalized());
+}
+
 void IGraphics::SetControlFromPlug(int controlIdx, double normalizedValue) {
   if (IControl* control = GetControl(controlIdx)) control->SetValueFromPlug(normalizedValue);
 }
@@ -228,8 +262,10 @@ void IGraphics::DrawStrict(const IRECT& r) {
   if (!mControls.empty() && !IsCoveredInPass(mControls[0].get())) mControls[0]->Draw(this);
   for (size_t i = 1; i < mControls.size(); ++i) {
     IControl* control = mControls[i].get();
-    if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), r) && !IsCoveredInPass(control))
+    if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), r) && !IsCoveredInPass(control)) {
+      TakeStaleValues(control);
       control->Draw(this);
+    }
     control->SetClean();
   }
 }
@@ -458,6 +494,7 @@ void IGraphics::DrawDirtyControls() {
     for (size_t j = 0; j < mControls.size(); ++j) {
       IControl* control = mControls[j].get();
       if (j > 0 && control->IsHidden()) continue;
+      TakeStaleValues(control);
       control->Draw(this);
       control->SetClean();
     }
@@ -470,7 +507,9 @@ void IGraphics::DrawDirtyControls() {
     for (auto& other : mControls) {
       IControl* control = other.get();
       if (control->IsHidden()) continue;
-      if (control == dirty || Overlaps(*control->GetRECT(), mDrawRECT)) control->Draw(this);
+      if (control != dirty && !Overlaps(*control->GetRECT(), mDrawRECT)) continue;
+      TakeStaleValues(control);
+      control->Draw(this);
     }
     dirty->SetClean();
   }
@@ -487,15 +526,17 @@ std::unique_ptr<unsigned char[]> IGraphics::LoadFile(int resourceId, const char*
 // Input.
 
 IControl* IGraphics::HitTest(int x, int y, bool mouseOver) {
-  for (auto it = mLayers.rbegin(); it != mLayers.rend(); ++it)
-    if (IControl* hit = (*it)->isHit(x, y)) return hit;
-  for (auto it = mControls.rbegin(); it != mControls.rend(); ++it) {
+  IControl* hit = nullptr;
+  for (auto it = mLayers.rbegin(); it != mLayers.rend() && !hit; ++it) hit = (*it)->isHit(x, y);
+  for (auto it = mControls.rbegin(); it != mControls.rend() && !hit; ++it) {
     IControl* control = it->get();
     if (control->IsHidden()) continue;
     if (control->IsGrayed() && !(mouseOver && control->GetMOWhenGrayed())) continue;
-    if (control->IsHit(x, y)) return control;
+    if (control->IsHit(x, y)) hit = control;
   }
-  return nullptr;
+  // A control shown since its values changed works from them.
+  if (hit) TakeStaleValues(hit);
+  return hit;
 }
 
 void IGraphics::ReleaseMouseCapture() {

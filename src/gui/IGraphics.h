@@ -93,6 +93,14 @@ class IGraphics {
   // Shows a value on the controls bound to paramIdx; a plain value is first
   // stored into the parameter in its normalised form.
   void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+  // Every parameter set again from its normalised form (as SetParameterFromPlug
+  // with a plain value does), its value shown on the controls shown now; the
+  // others take theirs when they are shown (drawn or hit).
+  void RefreshParamControls();
+  // A control that was not shown when its values changed takes them now.
+  void TakeStaleValues(IControl* control) {
+    if (control->IsValueStale()) RefreshFromPlug(control);
+  }
   // Keeps the parameter index current as the trees grow: a layer attached
   // under this context reports its new controls and sub-layers here.
   void ControlAttachedToLayer(IControl* control) { mParamControls.addLayerControl(control); }
@@ -281,6 +289,9 @@ class IGraphics {
   std::vector<const IControl*> mCoveredInPass;
   bool mFrameDrawn = false;
   std::shared_ptr<ReadinessBatch> mReadiness;
+  // The control's own and auxiliary parameters' values, from the plug-in.
+  void RefreshFromPlug(IControl* control);
+  void RefreshTree(const ControlLayer& layer, bool shown);
   bool mReadinessUsesThis = false;  // a close must wait for the threads
   void StartReadiness(std::function<void(const std::atomic<bool>& stop)> work, bool usesThis);
   std::set<int> mPredecodeListed;  // ids handed to them: a later call adds only new ones

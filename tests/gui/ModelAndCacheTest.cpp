@@ -72,6 +72,53 @@ TEST(ParamControlIndex, PlugValuesReachEveryBoundControlHoweverTheTreeGrew) {
   EXPECT_EQ(inTop->GetValue(), 0.5);
 }
 
+// A restore with the editor open tells the controls shown now; one on a
+// hidden page, or hidden itself, takes the restored values when it is shown.
+TEST(ParamControlIndex, ValuesRestoredWhileAControlIsNotShownAppearWhenItIs) {
+  Gui gui;
+  for (int i = 0; i < 4; ++i) gui.plug.GetParam(i)->InitInt("", 0, 0, 4);
+  auto control = [&](int param) { return new IInvisibleSwitchControl(&gui.plug, IRECT(0, 0, 5, 5), param); };
+  IControl* listed = control(1);
+  gui.graphics.AttachControl(listed);
+  IControl* hiddenListed = control(2);
+  gui.graphics.AttachControl(hiddenListed);
+  hiddenListed->Hide(true);
+  auto* page = new ControlLayer(1, "page");  // made hidden
+  gui.graphics.AttachLayer(page);
+  IControl* onPage = page->AttachControl(control(2));
+  IControl* withAux = page->AttachControl(control(3));
+  withAux->AddAuxParam(1);
+  gui.DrawAll();
+
+  // The restore's values, plain, then the redraw the chunk's restore ends with.
+  for (int i = 1; i <= 3; ++i) gui.plug.GetParam(i)->Set(i);
+  gui.plug.RedrawParamControls();
+  EXPECT_EQ(listed->GetValue(), 0.25);  // 1 of 0..4
+  EXPECT_TRUE(onPage->IsValueStale());
+  EXPECT_TRUE(withAux->IsValueStale());
+  EXPECT_TRUE(hiddenListed->IsValueStale());
+
+  page->Hide(false);
+  gui.DrawAll();
+  EXPECT_EQ(onPage->GetValue(), 0.5);
+  EXPECT_EQ(withAux->GetValue(), 0.75);
+  EXPECT_EQ(withAux->GetAuxParam(0)->mValue, 0.25);
+  EXPECT_FALSE(onPage->IsValueStale());
+  hiddenListed->Hide(false);
+  gui.DrawAll();
+  EXPECT_EQ(hiddenListed->GetValue(), 0.5);
+
+  // A later value from the instrument while the page is hidden again: the
+  // page shows it when it comes back.
+  page->Hide(true);
+  gui.plug.GetParam(2)->Set(4);
+  gui.plug.RedrawParamControls();
+  EXPECT_EQ(hiddenListed->GetValue(), 1.0);
+  page->Hide(false);
+  gui.DrawAll();
+  EXPECT_EQ(onPage->GetValue(), 1.0);
+}
+
 // A value from the plug-in reaches a parameter's controls as a walk would
 // meet them: the graphics context's own list in the order attached, then the
 // layer trees, however the attaching interleaved.
