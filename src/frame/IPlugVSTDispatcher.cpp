@@ -1,5 +1,6 @@
 // The host's dispatcher calls. Every answer copied into a host buffer is cut
 // to the size the interface documents for it.
+#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,9 +38,12 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
     plug->StopMidiInput();
     effect->object = nullptr;
     delete plug;
-    // What was readied for an editor goes with the last instance. The heap
-    // is the host's: it is not trimmed here.
-    if (LiveInstances() == 0) IGraphicsLinux::ReleasePreparedFrames();
+    // The heap the instances used is free now; the allocator would keep it
+    // for the process's life. Given back, the host's memory is as before.
+    if (LiveInstances() == 0) {
+      IGraphicsLinux::ReleasePreparedFrames();
+      malloc_trim(0);
+    }
     return 0;
   }
   // The editor's calls come on the host's GUI thread and may wait for the
