@@ -1,12 +1,14 @@
 // What the plug-in costs the threads of a host that loads it as a DAW does:
 // the built plug-in through its entry point, on a private JACK server (dummy
 // driver) with a peer client as the instrument's ports.
-// - setChunk of the long form on the host's thread, with 0 and 16 active parts;
+// - setChunk of the long form on the host's thread, with 0 and 16 active parts,
+//   with no editor and with the editor open (on a private Xvfb);
 // - a project of 8 instances: create and setChunk each;
 // - the worst block (64 frames, about 3,000 host MIDI events a second sent on
 //   to the instrument), the first block included;
 // - create and close of the first instance in a process (a process of its
-//   own each time) and of further ones, with and without ports;
+//   own each time) and of further ones, with and without ports; the two
+//   together, as a host's plug-in scan does them;
 // - resident memory of 1, 8 and 32 instances (processes of their own), and
 //   what the process keeps once they are all closed;
 // - the first editor frame of a process (open and the first effEditIdle, on
@@ -288,6 +290,17 @@ void BM_FirstInstanceCreate(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstInstanceCreate)->DenseRange(0, 2)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// A host's plug-in scan: the first instance of a process created and closed
+// at once, no editor; the host's time for both.
+void BM_ScanCreateAndClose(benchmark::State& state) {
+  for (auto _ : state) {
+    double create = 0.0, close = 0.0;
+    if (!runChild("first", "none", 1, &create, &close)) return state.SkipWithError("the child process failed");
+    state.SetIterationTime((create + close) / 1000.0);
+  }
+}
+BENCHMARK(BM_ScanCreateAndClose)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
 void BM_FurtherInstanceCreate(benchmark::State& state) {
   const std::string variant = kVariants[state.range(0)];
   state.SetLabel(variant);
@@ -316,21 +329,34 @@ std::vector<uint8_t> projectWithParts(AEffect* effect, int activeParts) {
   return chunk;
 }
 
+// range(1): 1 with the editor open (and drawn once) on the start page.
 void BM_SetChunkLongForm(benchmark::State& state) {
+  const bool editor = state.range(1) != 0;
+  if (editor && !std::getenv("DISPLAY")) return state.SkipWithError("no X server");
   useVariant("ports");
   Plugin plugin;
   AEffect* effect = plugin.create();
+  std::unique_ptr<HostWindow> host;
+  if (editor) {
+    host = std::make_unique<HostWindow>(0, 0, 1520, 780, 0xD6D3CC);
+    effect->dispatcher(effect, effEditOpen, 0, 0, host->Handle(), 0.0f);
+    effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+  }
   std::vector<uint8_t> chunk = projectWithParts(effect, static_cast<int>(state.range(0)));
   for (auto _ : state) {
     const auto start = Clock::now();
     if (!setChunk(effect, chunk)) state.SkipWithError("setChunk refused the project");
     state.SetIterationTime(msSince(start) / 1000.0);
+    // The host's idle calls draw what changed, between the restores.
+    if (editor) effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
   }
-  state.SetLabel(std::to_string(state.range(0)) + " active parts");
+  state.SetLabel(std::to_string(state.range(0)) + " active parts" + (editor ? ", editor open" : ""));
+  if (editor) effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
   Plugin::close(effect);
 }
-BENCHMARK(BM_SetChunkLongForm)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_SetChunkLongForm)->Arg(16)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SetChunkLongForm)->Args({0, 0})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_SetChunkLongForm)->Args({16, 0})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SetChunkLongForm)->Args({16, 1})->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Eight instances of a project come up: each is created and given its state.
 void BM_ProjectOfEightLoads(benchmark::State& state) {

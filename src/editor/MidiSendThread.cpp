@@ -23,13 +23,15 @@ void MidiSendThread::stop() {
   if (mThread.joinable()) mThread.join();
 }
 
-MidiSendThread::Record* MidiSendThread::next(Kind kind) {
+MidiSendThread::Record* MidiSendThread::next(Kind kind, Payload** payload) {
   Record* record = mQueue.back();
-  if (!record) {
+  Payload* extra = payload ? mPayloads.back() : nullptr;
+  if (!record || (payload && !extra)) {
     mDropped.fetch_add(1, std::memory_order_relaxed);
     return nullptr;
   }
   record->kind = kind;
+  if (payload) *payload = extra;
   return record;
 }
 
@@ -48,9 +50,11 @@ void MidiSendThread::sendShort(const IMidiMsg& msg) {
 
 bool MidiSendThread::sendSysEx(const unsigned char* bytes, int size) {
   if (size <= 0 || size > static_cast<int>(kInlineBytes)) return false;
-  if (Record* record = next(Kind::kSysEx)) {
-    std::memcpy(record->bytes, bytes, static_cast<size_t>(size));
+  Payload* payload = nullptr;
+  if (Record* record = next(Kind::kSysEx, &payload)) {
+    std::memcpy(payload->bytes, bytes, static_cast<size_t>(size));
     record->size = size;
+    mPayloads.publish();
     publish();
   }
   return true;
@@ -59,9 +63,11 @@ bool MidiSendThread::sendSysEx(const unsigned char* bytes, int size) {
 bool MidiSendThread::traceSysEx(const std::vector<int>& message, int count) {
   const int n = std::min(count, static_cast<int>(message.size()));
   if (n < 0 || n > static_cast<int>(kInlineBytes / sizeof(int))) return false;
-  if (Record* record = next(Kind::kSysExTrace)) {
-    std::copy_n(message.begin(), n, record->ints);
+  Payload* payload = nullptr;
+  if (Record* record = next(Kind::kSysExTrace, &payload)) {
+    std::copy_n(message.begin(), n, payload->ints);
     record->size = n;
+    mPayloads.publish();
     publish();
   }
   return true;
@@ -75,9 +81,11 @@ void MidiSendThread::pause(int ms) {
 }
 
 void MidiSendThread::startJob(const SenderJob& job, const std::function<void()>& onStart) {
-  if (Record* record = next(Kind::kJob)) {
-    record->job = job;
-    record->onStart = onStart;
+  Payload* payload = nullptr;
+  if (next(Kind::kJob, &payload)) {
+    payload->job = job;
+    payload->onStart = onStart;
+    mPayloads.publish();
     publish();
   }
 }
@@ -109,10 +117,12 @@ void MidiSendThread::logTempo(int hostTempo, bool synced) {
 }
 
 void MidiSendThread::log(const std::string& line) {
-  if (Record* record = next(Kind::kLogLine)) {
+  Payload* payload = nullptr;
+  if (next(Kind::kLogLine, &payload)) {
     const size_t n = std::min(line.size(), kInlineBytes - 1);
-    std::memcpy(record->text, line.data(), n);
-    record->text[n] = '\0';
+    std::memcpy(payload->text, line.data(), n);
+    payload->text[n] = '\0';
+    mPayloads.publish();
     publish();
   }
 }
@@ -173,7 +183,7 @@ void MidiSendThread::run() {
       } else {
         Record record;
         record.kind = work.first;
-        perform(record);
+        perform(record, nullptr);
       }
       {
         std::lock_guard<std::mutex> lock(mMutex);
@@ -183,10 +193,14 @@ void MidiSendThread::run() {
     }
     while (Record* record = mQueue.front()) {
       if (mStopping) return;
-      perform(*record);
-      // Whatever the record owns is let go here, not on the real-time side.
-      record->onStart = nullptr;
-      record->job = SenderJob{};
+      Payload* payload = carriesPayload(record->kind) ? mPayloads.front() : nullptr;
+      perform(*record, payload);
+      if (payload) {
+        // Whatever the payload owns is let go here, not on the real-time side.
+        payload->onStart = nullptr;
+        payload->job = SenderJob{};
+        mPayloads.pop();
+      }
       mQueue.pop();
       {
         std::lock_guard<std::mutex> lock(mMutex);
@@ -217,16 +231,18 @@ bool MidiSendThread::reportLoss(uint64_t count, LossReport& report, const char* 
   return false;
 }
 
-void MidiSendThread::perform(Record& record) {
+void MidiSendThread::perform(Record& record, Payload* payload) {
+  // A kind that carries a payload always has one: it was taken with the record.
+  if (carriesPayload(record.kind) && !payload) return;
   switch (record.kind) {
     case Kind::kShort: mPlug.sendMidiMsgAndLog(&record.msg); break;
-    case Kind::kSysEx: mPlug.sendSysExToDevice(record.bytes, record.size); break;
+    case Kind::kSysEx: mPlug.sendSysExToDevice(payload->bytes, record.size); break;
     case Kind::kSysExTrace:
-      mPlug.logSysExOutMessageByteInt(std::vector<int>(record.ints, record.ints + record.size), record.size);
+      mPlug.logSysExOutMessageByteInt(std::vector<int>(payload->ints, payload->ints + record.size), record.size);
       break;
     case Kind::kPause: mPlug.pauseFor(record.value); break;
     case Kind::kJob:
-      if (mPlug.midiMessageManager) mPlug.midiMessageManager->startJob(record.job, record.onStart);
+      if (mPlug.midiMessageManager) mPlug.midiMessageManager->startJob(payload->job, payload->onStart);
       break;
     case Kind::kEnquiry: mPlug.runDeviceEnquiry(); break;
     case Kind::kPartRequest: mPlug.runPartRequest(); break;
@@ -237,7 +253,7 @@ void MidiSendThread::perform(Record& record) {
       mPlug.debugLog(record.flag ? "PROCESSOR: Host tempo synced to " + std::to_string(record.value) + "BPM"
                                  : std::string("PROCESSOR: Host tempo is out of sync!"));
       break;
-    case Kind::kLogLine: mPlug.debugLog(record.text); break;
+    case Kind::kLogLine: mPlug.debugLog(payload->text); break;
     case Kind::kTask: break;  // never a record: run where it is taken out
   }
 }

@@ -39,12 +39,17 @@ class MidiSendThread {
     kTask,           // from other threads: work that sends and pauses in order
   };
   static constexpr size_t kInlineBytes = 128;
+  // A record is as large as a short message: what only some kinds carry
+  // (SysEx bytes, a trace, a log line, a job) goes in a payload of its own,
+  // taken in the same order.
   struct Record {
     Kind kind = Kind::kShort;
     bool flag = false;
     int value = 0;
     int size = 0;
     IMidiMsg msg;
+  };
+  struct Payload {
     union {
       unsigned char bytes[kInlineBytes];
       int ints[kInlineBytes / sizeof(int)];
@@ -52,12 +57,18 @@ class MidiSendThread {
     };
     SenderJob job;
     std::function<void()> onStart;
-    Record() : bytes{} {}
+    Payload() : bytes{} {}
   };
+  static bool carriesPayload(Kind kind) {
+    return kind == Kind::kSysEx || kind == Kind::kSysExTrace || kind == Kind::kJob || kind == Kind::kLogLine;
+  }
   // A second of the densest traffic a MIDI cable carries (31,250 baud:
   // 3,125 one-byte messages) and more: a host's burst waits here, never
   // dropped, while the thread sends at the port's pace.
   static constexpr size_t kCapacity = 4096;
+  // Payloads: more than a cable carries of full SysEx records in a second
+  // (24 a second of 128 bytes).
+  static constexpr size_t kPayloadCapacity = 512;
 
   explicit MidiSendThread(Tarnivex& plug);
   ~MidiSendThread() { stop(); }
@@ -106,10 +117,12 @@ class MidiSendThread {
   uint64_t ignored() const { return mIgnored.load(std::memory_order_relaxed); }
 
  private:
-  Record* next(Kind kind);
+  // A free record, and for a kind that carries one a free payload; null
+  // (counted as dropped) when either queue is full.
+  Record* next(Kind kind, Payload** payload = nullptr);
   void publish();
   void run();
-  void perform(Record& record);
+  void perform(Record& record, Payload* payload);
   // What the window and the log were last told of one loss count. The
   // window follows the count; the log takes at most one line a second.
   struct LossReport {
@@ -124,6 +137,7 @@ class MidiSendThread {
 
   Tarnivex& mPlug;
   SpscQueue<Record> mQueue{kCapacity};
+  SpscQueue<Payload> mPayloads{kPayloadCapacity};
   std::counting_semaphore<> mWake{0};
   std::atomic<bool> mStopping{false};
   std::atomic<uint64_t> mPublished{0};

@@ -256,7 +256,8 @@ void IParam::SetNormalized(double normalized) {
     mValue = mDefault;
     return;
   }
-  double value = (mMax - mMin) * std::pow(normalized, mShape) + mMin;
+  // pow(x, 1) is x: the common linear parameter skips the call.
+  double value = (mMax - mMin) * (mShape == 1.0 ? normalized : std::pow(normalized, mShape)) + mMin;
   if (mType != kTypeDouble) value = mStep * std::floor(value / mStep + 0.5);
   mValue = std::min(value, mMax);
 }
@@ -265,7 +266,8 @@ double IParam::GetNormalized(double value) const {
   // A parameter whose range collapsed (one display text) has no position.
   if (!(mMax > mMin)) return 0.0;
   const double v = value < mMin ? mMin : std::min(mMax, value);
-  return std::pow((v - mMin) / (mMax - mMin), 1.0 / mShape);
+  const double linear = (v - mMin) / (mMax - mMin);
+  return mShape == 1.0 ? linear : std::pow(linear, 1.0 / mShape);
 }
 
 double IParam::DBToAmp() const { return std::exp(mValue * 0.1151292546497); }

@@ -203,12 +203,12 @@ void IPlugBase::RedrawParamControls() {
     return;
   }
   mParamControlsStale = false;
-  for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+  mGraphics->RefreshParamControls();
 }
 
 void IPlugBase::DrawStaleParamControls() {
   if (!mGraphics || !mParamControlsStale.exchange(false)) return;
-  for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+  mGraphics->RefreshParamControls();
 }
 
 void IPlugBase::DirtyParameters() {

@@ -104,7 +104,8 @@ class IPlugBase {
   virtual EAPI GetAPI() { return mAPI; }
   virtual void ResizeGraphics(int width, int height) = 0;
   // With no editor open the controls are only marked: they take the values
-  // when it opens (DrawStaleParamControls), so a restore draws nothing.
+  // when it opens (DrawStaleParamControls), so a restore draws nothing. With
+  // it open, the controls shown take them now and the others when shown.
   virtual void RedrawParamControls();
   void DrawStaleParamControls();
   virtual void SetLatency(int samples) { mLatency = samples; }

@@ -137,6 +137,7 @@ void ControlLayer::Draw(IGraphics* graphics, IRECT* r, bool shown) {
     const bool drawn = shown && !control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), *r) &&
                        !graphics->IsCoveredInPass(control.get());
     if (drawn) {
+      graphics->TakeStaleValues(control.get());
       control->Draw(graphics);
       graphics->AfterPass(control.get(), *r);
     } else if (!graphics || PassCovers(*control->GetRECT(), *r, IRECT(0, 0, graphics->Width(), graphics->Height()))) {

@@ -114,6 +114,10 @@ class IControl {
   bool IsPromptDisabled() const { return mDisablePrompt; }
   void DisablePrompt(bool disable) { mDisablePrompt = disable; }
   void SetRedraw() { mRedraw = true; }
+  // Set while the parameter values the control shows changed as it was not
+  // shown; it takes them when it is next drawn or hit.
+  bool IsValueStale() const { return mValueStale; }
+  void SetValueStale(bool stale) { mValueStale = stale; }
 
   ITextControl* mValDisplayControl = nullptr;   // not owned
   ITextControl* mNameDisplayControl = nullptr;  // not owned
@@ -138,6 +142,7 @@ class IControl {
   std::atomic<bool> mDirty{true};
   std::atomic<bool> mGrayed{false};
   std::atomic<bool> mRedraw{false};
+  std::atomic<bool> mValueStale{false};
   bool mDisablePrompt = true;
   bool mDblAsSingleClick = false;
   bool mMOWhenGrayed = false;

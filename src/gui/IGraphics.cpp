@@ -3,9 +3,11 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <list>
 #include <memory>
 #include <mutex>
 
@@ -14,6 +16,7 @@
 #include "IParam.h"
 #include "IPlugBase.h"
 #include "IPopupMenu.h"
+#include "KeepLoaded.h"
 #include "SwellGdi.h"
 
 IGraphics::IGraphics(IPlugBase* plug, int width, int height, int fps)
@@ -40,6 +43,7 @@ struct SpareDraw {
   std::mutex mutex;
   std::unique_ptr<LICE_SysBitmap> bitmap;
   bool making = false;  // one thread makes it; instances made together do not each
+  unsigned releases = 0;  // a release while one is made drops what it made
 
   bool fits(int width, int height) const {
     return bitmap && bitmap->getWidth() == width && bitmap->getHeight() == height;
@@ -60,21 +64,26 @@ std::unique_ptr<LICE_SysBitmap> TakeSpareDrawBitmap(int width, int height) {
 void IGraphics::ReleasePreparedFrame() {
   SpareDraw& spare = TheSpareDraw();
   std::lock_guard<std::mutex> lock(spare.mutex);
+  ++spare.releases;
   spare.bitmap.reset();
 }
 
-void IGraphics::PrepareFirstFrame() {
+void IGraphics::PrepareFirstFrame() { PrepareSpareFrame(mWidth, mHeight); }
+
+void IGraphics::PrepareSpareFrame(int width, int height) {
   SpareDraw& spare = TheSpareDraw();
+  unsigned since = 0;
   {
     std::lock_guard<std::mutex> lock(spare.mutex);
-    if (spare.fits(mWidth, mHeight) || spare.making) return;
+    if (spare.fits(width, height) || spare.making) return;
     spare.making = true;
+    since = spare.releases;
   }
-  auto made = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
+  auto made = std::make_unique<LICE_SysBitmap>(width, height);
   if (LICE_pixel* bits = made->getBits())
-    std::fill_n(bits, size_t(made->getRowSpan()) * size_t(std::max(mHeight, 0)), LICE_pixel(0));
+    std::fill_n(bits, size_t(made->getRowSpan()) * size_t(std::max(height, 0)), LICE_pixel(0));
   std::lock_guard<std::mutex> lock(spare.mutex);
-  spare.bitmap = std::move(made);
+  if (spare.releases == since) spare.bitmap = std::move(made);
   spare.making = false;
 }
 
@@ -169,6 +178,40 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
   });
 }
 
+void IGraphics::RefreshParamControls() {
+  if (!mPlug) return;
+  for (int i = 0; i < mPlug->NParams(); ++i) {
+    IParam* param = mPlug->GetParam(i);
+    param->SetNormalized(param->GetNormalized());
+  }
+  // Only what the open page shows is told now: a restore with the editor open
+  // costs the shown controls, not every one.
+  for (size_t i = 0; i < mControls.size(); ++i) {
+    IControl* control = mControls[i].get();
+    if (i == 0 || !control->IsHidden()) RefreshFromPlug(control);
+    else control->SetValueStale(true);
+  }
+  for (auto& layer : mLayers) RefreshTree(*layer, true);
+}
+
+void IGraphics::RefreshTree(const ControlLayer& layer, bool shown) {
+  shown = shown && layer.IsVisible();
+  for (const auto& control : layer.controls()) {
+    if (control->ParamIdx() < 0 && control->NAuxParams() == 0) continue;
+    if (shown && !control->IsHidden()) RefreshFromPlug(control.get());
+    else control->SetValueStale(true);
+  }
+  for (const auto& sub : layer.subLayers()) RefreshTree(*sub, shown);
+}
+
+void IGraphics::RefreshFromPlug(IControl* control) {
+  control->SetValueStale(false);
+  if (IParam* param = control->GetParam()) control->SetValueFromPlug(param->GetNormalized());
+  for (int a = 0; a < control->NAuxParams(); ++a)
+    if (IParam* aux = mPlug ? mPlug->GetParam(control->GetAuxParam(a)->mParamIdx) : nullptr)
+      control->SetAuxParamValueFromPlug(a, aux->GetNormalized());
+}
+
 void IGraphics::SetControlFromPlug(int controlIdx, double normalizedValue) {
   if (IControl* control = GetControl(controlIdx)) control->SetValueFromPlug(normalizedValue);
 }
@@ -256,6 +299,7 @@ void IGraphics::DrawStrict(const IRECT& r) {
   for (size_t i = 1; i < mControls.size(); ++i) {
     IControl* control = mControls[i].get();
     if (!control->IsHidden() && ControlMeetsDrawRect(*control->GetRECT(), r) && !IsCoveredInPass(control)) {
+      TakeStaleValues(control);
       control->Draw(this);
       AfterPass(control, r);
     } else if (PassCovers(*control->GetRECT(), r, IRECT(0, 0, mWidth, mHeight))) {
@@ -308,6 +352,92 @@ bool IGraphics::IsCoveredInPass(const IControl* control) const {
   return std::binary_search(mCoveredInPass.begin(), mCoveredInPass.end(), control);
 }
 
+// What one context handed to the readiness threads: its stop flag and how
+// many of its threads still run.
+struct IGraphics::ReadinessBatch {
+  std::atomic<bool> stop{false};
+  std::mutex mutex;
+  std::condition_variable ended;
+  int running = 0;
+};
+
+namespace {
+// The readiness threads of every context in the process. A context's close
+// does not join them: each ends on its own once its task is done, and is
+// joined by the next start or when the process ends. The plug-in stays
+// loaded while any may run, so a host that unloads it after a scan does not
+// take the code from under one.
+class ReadinessThreads {
+ public:
+  static ReadinessThreads& Get() {
+    static ReadinessThreads threads;
+    return threads;
+  }
+  void Start(const std::shared_ptr<IGraphics::ReadinessBatch>& batch, std::function<void()> work) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    Reap();
+    {
+      std::lock_guard<std::mutex> counting(batch->mutex);
+      ++batch->running;
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    ++mRunning;
+    mThreads.push_back({std::thread([this, batch, done, work = std::move(work)] {
+                          pthread_setname_np(pthread_self(), "tvx images");
+                          work();
+                          {
+                            std::lock_guard<std::mutex> counting(batch->mutex);
+                            --batch->running;
+                          }
+                          batch->ended.notify_all();
+                          --mRunning;
+                          *done = true;
+                        }),
+                        done, batch});
+  }
+  int Running() const { return mRunning; }
+  // At the process's end: the lists stop and the tasks under way end.
+  ~ReadinessThreads() {
+    std::lock_guard<std::mutex> lock(mMutex);
+    for (Entry& e : mThreads) e.batch->stop = true;
+    for (Entry& e : mThreads) e.thread.join();
+  }
+
+ private:
+  ReadinessThreads() {
+    // What the tasks use is made first, so that it is torn down after them.
+    SWELL_GdiInit();
+    TheSpareDraw();
+    KeepLoaded(reinterpret_cast<const void*>(&ReadinessThreads::Get));
+  }
+  struct Entry {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+    std::shared_ptr<IGraphics::ReadinessBatch> batch;
+  };
+  void Reap() {
+    for (auto it = mThreads.begin(); it != mThreads.end();)
+      if (*it->done) {
+        it->thread.join();
+        it = mThreads.erase(it);
+      } else {
+        ++it;
+      }
+  }
+  std::mutex mMutex;
+  std::list<Entry> mThreads;
+  std::atomic<int> mRunning{0};
+};
+}  // namespace
+
+int IGraphics::RunningReadinessThreads() { return ReadinessThreads::Get().Running(); }
+
+void IGraphics::StartReadiness(std::function<void(const std::atomic<bool>& stop)> work, bool usesThis) {
+  if (!mReadiness) mReadiness = std::make_shared<ReadinessBatch>();
+  mReadinessUsesThis = mReadinessUsesThis || usesThis;
+  ReadinessThreads::Get().Start(mReadiness, [batch = mReadiness.get(), work = std::move(work)] { work(batch->stop); });
+}
+
 void IGraphics::PrepareAhead() {
   static std::atomic<bool> lookupReady{false};
   {
@@ -318,12 +448,25 @@ void IGraphics::PrepareAhead() {
   }
   // fontconfig's first look reads its whole configuration: the default
   // style's lookup has it done before any text is drawn or edited.
-  mPredecoders.emplace_back([this] {
-    pthread_setname_np(pthread_self(), "tvx images");
-    if (!mStopPredecoding) PrepareFontLookup(IText());
-    lookupReady = true;
-    if (!mStopPredecoding) PrepareFirstFrame();
-  });
+  const DetachedReadiness detached = Detached();
+  const int width = mWidth, height = mHeight;
+  if (detached.prepareFrame) {
+    StartReadiness(
+        [prepare = detached.prepareFrame, width, height](const std::atomic<bool>& stop) {
+          if (!stop) PrepareFontLookup(IText());
+          lookupReady = true;
+          if (!stop) prepare(width, height);
+        },
+        false);
+    return;
+  }
+  StartReadiness(
+      [this](const std::atomic<bool>& stop) {
+        if (!stop) PrepareFontLookup(IText());
+        lookupReady = true;
+        if (!stop) PrepareFirstFrame();
+      },
+      true);
 }
 
 void IGraphics::PredecodeShownImages() {
@@ -354,28 +497,34 @@ void IGraphics::PredecodeShownImages() {
   const size_t tasks = images.size() + (texts.empty() ? 0 : 1);
   const size_t threads = std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 3, tasks});
   // Task 0 makes the fonts, the others decode one image each.
+  const DetachedReadiness detached = Detached();
+  BitmapLoader load;
+  if (detached.loadBitmap) load = detached.loadBitmap;
+  else load = [this](int id, const char* name) { return OSLoadBitmap(id, name); };
   auto next = std::make_shared<std::atomic<size_t>>(0);
-  auto work = [this, next, images = std::move(images), texts = std::move(texts)] {
-    pthread_setname_np(pthread_self(), "tvx images");
-    for (size_t task; !mStopPredecoding && (task = (*next)++) <= images.size();) {
+  auto list = std::make_shared<const std::pair<std::vector<Image>, std::vector<IText>>>(std::move(images), std::move(texts));
+  auto work = [next, list, load](const std::atomic<bool>& stop) {
+    const auto& [shown, styles] = *list;
+    for (size_t task; !stop && (task = (*next)++) <= shown.size();) {
       if (task == 0)
-        for (const IText& text : texts) SharedFont(text);
+        for (const IText& text : styles) SharedFont(text);
       else
-        getImageById(images[task - 1].id);
+        ImageById(load, shown[task - 1].id);
     }
   };
-  for (size_t i = 0; i < threads; ++i) mPredecoders.emplace_back(work);
+  for (size_t i = 0; i < threads; ++i) StartReadiness(work, !detached.loadBitmap);
 }
 
 void IGraphics::StopPredecoding() {
-  mStopPredecoding = true;
-  FinishPredecoding();
+  if (!mReadiness) return;
+  mReadiness->stop = true;
+  if (mReadinessUsesThis) FinishPredecoding();
 }
 
 void IGraphics::FinishPredecoding() {
-  for (std::thread& thread : mPredecoders)
-    if (thread.joinable()) thread.join();
-  mPredecoders.clear();
+  if (!mReadiness) return;
+  std::unique_lock<std::mutex> lock(mReadiness->mutex);
+  mReadiness->ended.wait(lock, [this] { return mReadiness->running == 0; });
 }
 
 namespace {
@@ -395,6 +544,7 @@ void IGraphics::DrawDirtyControls() {
     for (size_t j = 0; j < mControls.size(); ++j) {
       IControl* control = mControls[j].get();
       if (j > 0 && control->IsHidden()) continue;
+      TakeStaleValues(control);
       control->Draw(this);
       control->SetClean();
     }
@@ -407,7 +557,9 @@ void IGraphics::DrawDirtyControls() {
     for (auto& other : mControls) {
       IControl* control = other.get();
       if (control->IsHidden()) continue;
-      if (control == dirty || Overlaps(*control->GetRECT(), mDrawRECT)) control->Draw(this);
+      if (control != dirty && !Overlaps(*control->GetRECT(), mDrawRECT)) continue;
+      TakeStaleValues(control);
+      control->Draw(this);
     }
     dirty->SetClean();
   }
@@ -424,15 +576,17 @@ std::unique_ptr<unsigned char[]> IGraphics::LoadFile(int resourceId, const char*
 // Input.
 
 IControl* IGraphics::HitTest(int x, int y, bool mouseOver) {
-  for (auto it = mLayers.rbegin(); it != mLayers.rend(); ++it)
-    if (IControl* hit = (*it)->isHit(x, y)) return hit;
-  for (auto it = mControls.rbegin(); it != mControls.rend(); ++it) {
+  IControl* hit = nullptr;
+  for (auto it = mLayers.rbegin(); it != mLayers.rend() && !hit; ++it) hit = (*it)->isHit(x, y);
+  for (auto it = mControls.rbegin(); it != mControls.rend() && !hit; ++it) {
     IControl* control = it->get();
     if (control->IsHidden()) continue;
     if (control->IsGrayed() && !(mouseOver && control->GetMOWhenGrayed())) continue;
-    if (control->IsHit(x, y)) return control;
+    if (control->IsHit(x, y)) hit = control;
   }
-  return nullptr;
+  // A control shown since its values changed works from them.
+  if (hit) TakeStaleValues(hit);
+  return hit;
 }
 
 void IGraphics::ReleaseMouseCapture() {

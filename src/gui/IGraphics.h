@@ -93,6 +93,14 @@ class IGraphics {
   // Shows a value on the controls bound to paramIdx; a plain value is first
   // stored into the parameter in its normalised form.
   void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+  // Every parameter set again from its normalised form (as SetParameterFromPlug
+  // with a plain value does), its value shown on the controls shown now; the
+  // others take theirs when they are shown (drawn or hit).
+  void RefreshParamControls();
+  // A control that was not shown when its values changed takes them now.
+  void TakeStaleValues(IControl* control) {
+    if (control->IsValueStale()) RefreshFromPlug(control);
+  }
   // Keeps the parameter index current as the trees grow: a layer attached
   // under this context reports its new controls and sub-layers here.
   void ControlAttachedToLayer(IControl* control) { mParamControls.addLayerControl(control); }
@@ -170,10 +178,16 @@ class IGraphics {
   void PrepareAhead();
   // Frees the frame memory readied for an editor not opened yet.
   static void ReleasePreparedFrame();
-  // Ends the decoding threads (between two images) and joins them.
+  // Ends the decoding threads' lists (between two images). Threads whose work
+  // does not use this context (a back end with a detached loader) are not
+  // waited for: what they are making goes on into the process's caches.
   void StopPredecoding();
-  // Joins them once they have done their whole list.
+  // Waits until they have done their whole list.
   void FinishPredecoding();
+  // Readiness threads running in the process, for tests.
+  static int RunningReadinessThreads();
+  // Shared with the readiness threads, which may outlive this object.
+  struct ReadinessBatch;
   // Whether the pass in progress leaves control out, being covered.
   bool IsCoveredInPass(const IControl* control) const;
   void RetainBitmap(IBitmap* bitmap);
@@ -250,6 +264,21 @@ class IGraphics {
   // Called on a decoding thread: makes ready the memory a first frame of
   // this size will draw into.
   virtual void PrepareFirstFrame();
+  // The spare frame bitmap of that size, made on the calling thread.
+  static void PrepareSpareFrame(int width, int height);
+  // What a back end's readiness work needs without this object: its image
+  // loader and its first frame's memory. With both, a close does not wait
+  // for the threads; without them they call this object and a close waits.
+  struct DetachedReadiness {
+    std::unique_ptr<LICE_IBitmap> (*loadBitmap)(int resourceId, const char* fileName) = nullptr;
+    void (*prepareFrame)(int width, int height) = nullptr;
+  };
+  virtual DetachedReadiness Detached() const { return {}; }
+  using BitmapLoader = std::function<std::unique_ptr<LICE_IBitmap>(int resourceId, const char* fileName)>;
+  // getImageById and LoadIBitmap with the loader given, for any thread.
+  static IBitmap ImageById(const BitmapLoader& load, int id, int nStates = 1, bool framesAreHorizontal = false);
+  static IBitmap LoadWith(const BitmapLoader& load, int id, const char* name, double scale, int nStates,
+                          bool framesAreHorizontal);
 
   int mLoadedFileSize = 0;
   std::vector<std::unique_ptr<IControl>> mControls;
@@ -273,8 +302,12 @@ class IGraphics {
   ParamControlIndex mParamControls;
   std::vector<const IControl*> mCoveredInPass;
   bool mFrameDrawn = false;
-  std::atomic<bool> mStopPredecoding{false};
-  std::vector<std::thread> mPredecoders;
+  std::shared_ptr<ReadinessBatch> mReadiness;
+  // The control's own and auxiliary parameters' values, from the plug-in.
+  void RefreshFromPlug(IControl* control);
+  void RefreshTree(const ControlLayer& layer, bool shown);
+  bool mReadinessUsesThis = false;  // a close must wait for the threads
+  void StartReadiness(std::function<void(const std::atomic<bool>& stop)> work, bool usesThis);
   std::set<int> mPredecodeListed;  // ids handed to them: a later call adds only new ones
 };
 

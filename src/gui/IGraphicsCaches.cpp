@@ -118,9 +118,15 @@ bool DeclaredOpaque(int id) {
 }  // namespace
 
 IBitmap IGraphics::LoadIBitmap(int id, const char* name, double scale, int nStates, bool framesAreHorizontal) {
+  return LoadWith([this](int resourceId, const char* fileName) { return OSLoadBitmap(resourceId, fileName); }, id,
+                  name, scale, nStates, framesAreHorizontal);
+}
+
+IBitmap IGraphics::LoadWith(const BitmapLoader& load, int id, const char* name, double scale, int nStates,
+                            bool framesAreHorizontal) {
   LICE_IBitmap* bitmap = s_bitmapCache.Find(id);
   if (!bitmap) {
-    std::unique_ptr<LICE_IBitmap> image = OSLoadBitmap(id, name);
+    std::unique_ptr<LICE_IBitmap> image = load(id, name);
     ++gDecodes;
     if (gDecodeObserver) gDecodeObserver(id);
     const int w = image ? int(image->getWidth() * scale) : 0, h = image ? int(image->getHeight() * scale) : 0;
@@ -180,6 +186,11 @@ bool IGraphics::OSBitmapSize(int resourceId, const char* fileName, int* width, i
 void IGraphics::SetDecodeObserver(std::function<void(int id)> observer) { gDecodeObserver = std::move(observer); }
 
 IBitmap IGraphics::getImageById(int id, int nStates, bool framesAreHorizontal) {
+  return ImageById([this](int resourceId, const char* fileName) { return OSLoadBitmap(resourceId, fileName); }, id,
+                   nStates, framesAreHorizontal);
+}
+
+IBitmap IGraphics::ImageById(const BitmapLoader& load, int id, int nStates, bool framesAreHorizontal) {
   LICE_IBitmap* bitmap = s_bitmapCache.Find(id);
   if (!bitmap) {
     DeclaredImage declared;
@@ -197,7 +208,7 @@ IBitmap IGraphics::getImageById(int id, int nStates, bool framesAreHorizontal) {
       if (!bitmap) gDecoding.insert(id);
     }
     if (!bitmap) {
-      bitmap = LoadIBitmap(id, declared.name.c_str(), declared.scale, nStates, framesAreHorizontal).mData;
+      bitmap = LoadWith(load, id, declared.name.c_str(), declared.scale, nStates, framesAreHorizontal).mData;
       {
         std::lock_guard<std::mutex> decoding(gDecodingMutex);
         gDecoding.erase(id);

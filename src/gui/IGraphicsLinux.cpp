@@ -159,6 +159,12 @@ std::unique_ptr<LICE_IBitmap> IGraphicsLinux::OSLoadBitmap(int, const char* file
   return LoadImgFromResourceOSX(mBundleID.Get(), fileName);
 }
 
+// The bundle is found from the loaded library, not by its identifier, so
+// threads that outlive an instance load images without it.
+std::unique_ptr<LICE_IBitmap> IGraphicsLinux::LoadPng(int, const char* fileName) {
+  return LoadImgFromResourceOSX(nullptr, fileName);
+}
+
 bool IGraphicsLinux::OSBitmapSize(int, const char* fileName, int* width, int* height, bool* opaque) {
   const std::string path = PngResourcePath(fileName);
   if (path.empty()) return false;

@@ -85,10 +85,14 @@ class IGraphicsLinux : public IGraphics {
   // From the PNG header alone.
   bool OSBitmapSize(int resourceId, const char* fileName, int* width, int* height, bool* opaque) override;
   // The view's memory for a first frame.
-  void PrepareFirstFrame() override {
-    IGraphics::PrepareFirstFrame();
-    SharedEditorViewFactory()->Prepare(Width(), Height());
+  void PrepareFirstFrame() override { PrepareFrames(Width(), Height()); }
+  static void PrepareFrames(int width, int height) {
+    IGraphics::PrepareSpareFrame(width, height);
+    SharedEditorViewFactory()->Prepare(width, height);
   }
+  static std::unique_ptr<LICE_IBitmap> LoadPng(int resourceId, const char* fileName);
+  // Neither loading nor the frames use this object: a close never waits.
+  DetachedReadiness Detached() const override { return {&LoadPng, &PrepareFrames}; }
 
  private:
   void* Open(EditorView::Kind kind, void* parent);

@@ -1,6 +1,5 @@
 #include "ResourceCipher.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "Tea.h"
@@ -10,14 +9,13 @@ void decipherResource(const char* data, int length, std::string& text) {
   if (length < 1 || !data) return;
   unsigned int key[4];
   teaKeyWords(key);
-  Tea tea;
-  for (int offset = 0; offset < length; offset += 8) {
-    // Copying only the bytes that exist keeps the last block inside the data.
-    unsigned char block[8] = {};
-    std::memcpy(block, data + offset, static_cast<size_t>(std::min(8, length - offset)));
-    tea.simpledecrypt(block, key);
-    text.append(reinterpret_cast<const char*>(block), 8);
-  }
+  // Deciphered in place in the text; a last partial block is padded with zeros.
+  const size_t blocks = (static_cast<size_t>(length) + 7) / 8;
+  const size_t at = text.size();
+  text.resize(at + 8 * blocks, '\0');
+  auto* bytes = reinterpret_cast<unsigned char*>(text.data() + at);
+  std::memcpy(bytes, data, static_cast<size_t>(length));
+  Tea::simpledecryptBlocks(bytes, blocks, key);
 }
 
 std::vector<unsigned char> encipherResource(std::string_view plain) {

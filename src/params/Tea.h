@@ -4,6 +4,8 @@
 // processor stores them and are not interchangeable with it.
 #pragma once
 
+#include <cstddef>
+
 class Tea {
  public:
   // Enciphers the buffer as whole blocks after storing *length as a native
@@ -18,5 +20,8 @@ class Tea {
   void decryptTea(unsigned int* v, unsigned int* key);
   void simpleencrypt(unsigned char* block, unsigned int* key);
   void simpledecrypt(unsigned char* block, unsigned int* key);
+  // simpledecrypt over count blocks in a row, several side by side: each
+  // block is on its own, so the rounds run over lanes the compiler vectorises.
+  static void simpledecryptBlocks(unsigned char* blocks, size_t count, const unsigned int* key);
   void printBuffer(unsigned char* buffer, int length);
 };

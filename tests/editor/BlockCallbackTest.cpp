@@ -264,6 +264,60 @@ TEST_F(BlockCallbackTest, PausesAskedForOnTheAudioThreadAreTakenOnTheMidiThreadI
   plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
 }
 
+// Short messages and SysEx from the audio thread leave in the order given,
+// byte for byte; SysEx beyond what the queue keeps for long messages while
+// the MIDI thread is held is counted as lost, the rest still leaves.
+TEST_F(BlockCallbackTest, ShortAndLongMessagesOfTheAudioThreadLeaveInOrder) {
+  sentSinceLast();
+  Bytes longest(128, 0x11);
+  longest.front() = 0xF0;
+  longest.back() = 0xF7;
+  const Bytes change = {0xF0, 0x3E, 0x10, kDeviceId, 0x20, 0x01, 0x00, 0x4E, 0x40, 0xF7};
+  {
+    const RealtimeScope realtime;
+    IMidiMsg on = msg(0, 0x92, 60, 100), off = msg(0, 0x82, 60, 0);
+    plug->sendMidiMsgAndLog(&on);
+    EXPECT_TRUE(plug->sendSysExToDevice(const_cast<unsigned char*>(change.data()), static_cast<int>(change.size())));
+    plug->sendMidiMsgAndLog(&off);
+    EXPECT_TRUE(plug->sendSysExToDevice(longest.data(), static_cast<int>(longest.size())));
+  }
+  EXPECT_EQ(sentSinceLast(), (ByteList{{0x92, 60, 100}, change, {0x82, 60, 0}, longest}));
+
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  bool held = false, released = false;
+  plug->sleepFor = [&](int) {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    held = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
+  };
+  {
+    const RealtimeScope realtime;
+    plug->pauseFor(1);  // holds the MIDI thread
+  }
+  {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
+  }
+  const uint64_t lostBefore = plug->midiSendThread->dropped();
+  constexpr int kOver = 5;
+  {
+    const RealtimeScope realtime;
+    for (size_t i = 0; i < MidiSendThread::kPayloadCapacity + kOver; ++i)
+      plug->sendSysExToDevice(const_cast<unsigned char*>(change.data()), static_cast<int>(change.size()));
+  }
+  {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    released = true;
+  }
+  holdChanged.notify_all();
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  EXPECT_EQ(plug->midiSendThread->dropped() - lostBefore, static_cast<uint64_t>(kOver));
+  EXPECT_EQ(sentSinceLast(), ByteList(MidiSendThread::kPayloadCapacity, change));
+  plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
+}
+
 // More than the queue holds while the MIDI thread is held: what did not fit
 // is counted, and the window's status line and the log say so.
 TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {

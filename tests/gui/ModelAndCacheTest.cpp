@@ -1,7 +1,10 @@
 // The popup-menu model, the bitmap and font caches, and the drawing
 // operations' clipping and frame choice.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -67,6 +70,53 @@ TEST(ParamControlIndex, PlugValuesReachEveryBoundControlHoweverTheTreeGrew) {
   gui.graphics.Resize(100, 60);
   gui.graphics.SetParameterFromPlug(2, 0.5, true);
   EXPECT_EQ(inTop->GetValue(), 0.5);
+}
+
+// A restore with the editor open tells the controls shown now; one on a
+// hidden page, or hidden itself, takes the restored values when it is shown.
+TEST(ParamControlIndex, ValuesRestoredWhileAControlIsNotShownAppearWhenItIs) {
+  Gui gui;
+  for (int i = 0; i < 4; ++i) gui.plug.GetParam(i)->InitInt("", 0, 0, 4);
+  auto control = [&](int param) { return new IInvisibleSwitchControl(&gui.plug, IRECT(0, 0, 5, 5), param); };
+  IControl* listed = control(1);
+  gui.graphics.AttachControl(listed);
+  IControl* hiddenListed = control(2);
+  gui.graphics.AttachControl(hiddenListed);
+  hiddenListed->Hide(true);
+  auto* page = new ControlLayer(1, "page");  // made hidden
+  gui.graphics.AttachLayer(page);
+  IControl* onPage = page->AttachControl(control(2));
+  IControl* withAux = page->AttachControl(control(3));
+  withAux->AddAuxParam(1);
+  gui.DrawAll();
+
+  // The restore's values, plain, then the redraw the chunk's restore ends with.
+  for (int i = 1; i <= 3; ++i) gui.plug.GetParam(i)->Set(i);
+  gui.plug.RedrawParamControls();
+  EXPECT_EQ(listed->GetValue(), 0.25);  // 1 of 0..4
+  EXPECT_TRUE(onPage->IsValueStale());
+  EXPECT_TRUE(withAux->IsValueStale());
+  EXPECT_TRUE(hiddenListed->IsValueStale());
+
+  page->Hide(false);
+  gui.DrawAll();
+  EXPECT_EQ(onPage->GetValue(), 0.5);
+  EXPECT_EQ(withAux->GetValue(), 0.75);
+  EXPECT_EQ(withAux->GetAuxParam(0)->mValue, 0.25);
+  EXPECT_FALSE(onPage->IsValueStale());
+  hiddenListed->Hide(false);
+  gui.DrawAll();
+  EXPECT_EQ(hiddenListed->GetValue(), 0.5);
+
+  // A later value from the instrument while the page is hidden again: the
+  // page shows it when it comes back.
+  page->Hide(true);
+  gui.plug.GetParam(2)->Set(4);
+  gui.plug.RedrawParamControls();
+  EXPECT_EQ(hiddenListed->GetValue(), 1.0);
+  page->Hide(false);
+  gui.DrawAll();
+  EXPECT_EQ(onPage->GetValue(), 1.0);
 }
 
 // A value from the plug-in reaches a parameter's controls as a walk would
@@ -318,6 +368,46 @@ TEST(Caches, ShownImagesAreDecodedAheadOnAThreadAndCoveredOnesWhenShown) {
     FontStorage::Key key{17, 0, IText::kStyleNormal, "DejaVu Sans"};
     EXPECT_NE(s_fontCache.Find(key), nullptr);
     for (int id = 9211; id <= 9213; ++id) gui.graphics.ReleaseImageById(id);
+  }
+  // A close does not wait for the threads: one is held inside a decode while
+  // its context is taken apart. The decode ends on its own afterwards and
+  // leaves the image for the next context.
+  {
+    std::mutex holdMutex;
+    std::condition_variable holdChanged;
+    bool entered = false, released = false;
+    IGraphics::SetDecodeObserver([&](int id) {
+      if (id != 9221) return;
+      std::unique_lock<std::mutex> lock(holdMutex);
+      entered = true;
+      holdChanged.notify_all();
+      holdChanged.wait(lock, [&] { return released; });
+    });
+    auto gui = std::make_unique<Gui>();
+    IBitmap held = gui->graphics.DeclareIBitmap(9221, "img/under.png");
+    gui->graphics.AttachControl(new IBitmapControl(&gui->plug, 0, 0, -1, &held));
+    gui->graphics.PredecodeShownImages();
+    {
+      std::unique_lock<std::mutex> lock(holdMutex);
+      holdChanged.wait(lock, [&] { return entered; });
+    }
+    auto closing = std::async(std::launch::async, [&] { gui.reset(); });
+    // Only a guard against a hang: a close that waits never returns here.
+    const bool closedWhileDecoding = closing.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    {
+      std::lock_guard<std::mutex> lock(holdMutex);
+      released = true;
+    }
+    holdChanged.notify_all();
+    closing.wait();
+    EXPECT_TRUE(closedWhileDecoding);
+    for (int i = 0; i < 3000 && IGraphics::RunningReadinessThreads() > 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(IGraphics::RunningReadinessThreads(), 0);
+    EXPECT_TRUE(IGraphics::ImageDecoded(9221));
+    IGraphics::SetDecodeObserver(nullptr);
+    Gui next;
+    next.graphics.ReleaseImageById(9221);
   }
   IGraphics::SetDecodeObserver(nullptr);
   unsetenv("TARNIVEX_RESOURCE_DIR");

@@ -1,6 +1,7 @@
 // The block cipher, the resource format and the SHA-1 digest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -93,6 +94,25 @@ TEST(ResourceCipher, DecipherAppendsWholeBlocksAndRoundTrips) {
   std::string text;
   decipherResource(reinterpret_cast<const char*>(padded.data()), static_cast<int>(padded.size()), text);
   EXPECT_EQ(text, plain + '\0');
+
+  // Resources of many blocks, with a partial one at the end: every block as
+  // the one-block form deciphers it, however many run side by side.
+  unsigned int key[4] = {0x00112233, 0x44556677, 0x8899AABB, 0xCCDDEEFF};
+  Tea tea;
+  for (int length : {8 * 15, 8 * 16, 8 * 33 + 5, 8 * 200 + 1}) {
+    std::string cipher(static_cast<size_t>(length), '\0');
+    for (int i = 0; i < length; ++i) cipher[static_cast<size_t>(i)] = static_cast<char>(i * 37 + 11);
+    std::string expected;
+    for (int offset = 0; offset < length; offset += 8) {
+      unsigned char block[8] = {};
+      std::memcpy(block, cipher.data() + offset, static_cast<size_t>(std::min(8, length - offset)));
+      tea.simpledecrypt(block, key);
+      expected.append(reinterpret_cast<const char*>(block), 8);
+    }
+    std::string blocks = cipher + std::string((8 - length % 8) % 8, '\0');
+    Tea::simpledecryptBlocks(reinterpret_cast<unsigned char*>(blocks.data()), blocks.size() / 8, key);
+    EXPECT_EQ(blocks, expected) << length;
+  }
 }
 
 // The digest as hex; the writer must stop at its terminator.

@@ -9,11 +9,6 @@
 
 void MidiError::printMessage() const { std::fprintf(stderr, "\n%s\n\n", what()); }
 
-void KeepLoaded(const void* symbol) {
-  Dl_info info{};
-  if (dladdr(symbol, &info) && info.dli_fname) dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-}
-
 std::unique_ptr<MidiSession> MidiBackend::openSession(const std::string&) {
   return std::make_unique<MidiSession>(*this);
 }

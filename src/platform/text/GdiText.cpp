@@ -13,16 +13,19 @@ namespace {
 // Face names resolved once to the file fontconfig picked. fontconfig runs
 // with no lock held: a lookup made ahead on another thread never holds up one
 // for a font being drawn.
+// Made when the library loads, so that a lookup still running on a readiness
+// thread as the process ends finds them.
+std::mutex gResolvedMutex;
+std::map<std::string, std::string> gResolvedFiles;
+
 std::string ResolvedFile(const std::string& name) {
-  static std::mutex mutex;
-  static std::map<std::string, std::string> files;
   {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (const auto it = files.find(name); it != files.end()) return it->second;
+    std::lock_guard<std::mutex> lock(gResolvedMutex);
+    if (const auto it = gResolvedFiles.find(name); it != gResolvedFiles.end()) return it->second;
   }
   std::string file = ResolveFontFile(name);
-  std::lock_guard<std::mutex> lock(mutex);
-  return files.emplace(name, std::move(file)).first->second;
+  std::lock_guard<std::mutex> lock(gResolvedMutex);
+  return gResolvedFiles.emplace(name, std::move(file)).first->second;
 }
 
 // The face name CreateFont looks up.

@@ -24,6 +24,7 @@ namespace {
 std::mutex gSpareMutex;
 std::unique_ptr<X11Stage> gSpare;
 bool gSpareMaking = false;  // one thread makes it; instances made together do not each
+unsigned gSpareReleases = 0;  // a release while one is made drops what it made
 
 std::unique_ptr<X11Stage> TakeSpare(size_t pixels) {
   std::lock_guard<std::mutex> lock(gSpareMutex);
@@ -39,20 +40,24 @@ X11Painter::~X11Painter() {
 
 void X11Painter::ReleaseSpare() {
   std::lock_guard<std::mutex> lock(gSpareMutex);
+  ++gSpareReleases;
   gSpare.reset();
 }
 
 void X11Painter::PrepareSpare(int width, int height) {
+  unsigned since = 0;
   const size_t pixels = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
   {
     std::lock_guard<std::mutex> lock(gSpareMutex);
     if ((gSpare && gSpare->Size() >= pixels) || gSpareMaking) return;
     gSpareMaking = true;
+    since = gSpareReleases;
   }
   std::unique_ptr<X11Stage> stage = X11Stage::Make(pixels, true);  // the pages given now, on this thread
   std::lock_guard<std::mutex> lock(gSpareMutex);
   gSpareMaking = false;
-  if (!gSpare || gSpare->Size() < pixels) gSpare = std::move(stage);
+  // Released meanwhile (the last instance closed): not kept.
+  if (gSpareReleases == since && (!gSpare || gSpare->Size() < pixels)) gSpare = std::move(stage);
 }
 
 X11Painter::X11Painter(Display* display, int screen)
