@@ -196,7 +196,7 @@ TEST_F(GraphicsLinuxTest, ResourcesLoadWholeWithATrailingNul) {
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(graphics.LoadFile(0, "resources/folder.tea"), nullptr);
   std::fflush(stdout);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "failed to open file");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "failed to open file\n");
   unsetenv("TARNIVEX_RESOURCE_DIR");
   std::filesystem::remove_all(folder);
 }
