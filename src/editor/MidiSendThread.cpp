@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MIDIMessageManager.h"
+#include "RealtimeScope.h"
 #include "Tarnivex.h"
 
 MidiSendThread::MidiSendThread(Tarnivex& plug) : mPlug(plug), mThread([this] { run(); }) {}
@@ -36,6 +37,22 @@ MidiSendThread::Record* MidiSendThread::next(Kind kind) {
 void MidiSendThread::publish() {
   mQueue.publish();
   mPublished.fetch_add(1, std::memory_order_release);
+  if (mWakeDeferred) return;
+  if (RealtimeScope::deferToEnd(&MidiSendThread::wakeAtEnd, this)) {
+    mWakeDeferred = true;
+    return;
+  }
+  wake();
+}
+
+void MidiSendThread::wakeAtEnd(void* self) {
+  auto* thread = static_cast<MidiSendThread*>(self);
+  thread->mWakeDeferred = false;
+  thread->wake();
+}
+
+void MidiSendThread::wake() {
+  mWakes.fetch_add(1, std::memory_order_relaxed);
   mWake.release();
 }
 
@@ -123,7 +140,7 @@ void MidiSendThread::enquireFromAnyThread() {
     mOther.emplace_back(Kind::kEnquiry, nullptr);
     ++mOtherPosted;
   }
-  mWake.release();
+  wake();
 }
 
 void MidiSendThread::runFromAnyThread(std::function<void()> task) {
@@ -132,7 +149,7 @@ void MidiSendThread::runFromAnyThread(std::function<void()> task) {
     mOther.emplace_back(Kind::kTask, std::move(task));
     ++mOtherPosted;
   }
-  mWake.release();
+  wake();
 }
 
 void MidiSendThread::wait(int ms) {

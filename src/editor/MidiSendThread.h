@@ -100,13 +100,19 @@ class MidiSendThread {
   void countIgnored() {
     mIgnored.fetch_add(1, std::memory_order_relaxed);
     // One wake for a run of them: the thread reports the count once.
-    if (!mIgnoredUnreported.exchange(true, std::memory_order_acq_rel)) mWake.release();
+    if (!mIgnoredUnreported.exchange(true, std::memory_order_acq_rel)) wake();
   }
   uint64_t ignored() const { return mIgnored.load(std::memory_order_relaxed); }
+  // How often the thread was woken: a host's burst, or a block, wakes it once.
+  uint64_t wakes() const { return mWakes.load(std::memory_order_relaxed); }
 
  private:
   Record* next(Kind kind);
+  // Hands the record over; inside a real-time call the thread is woken once
+  // when the call returns, not once a record (a wake is a system call).
   void publish();
+  void wake();
+  static void wakeAtEnd(void* self);
   void run();
   void perform(Record& record);
   // Tells the log and the status line of a count that moved since reported.
@@ -120,6 +126,8 @@ class MidiSendThread {
   std::atomic<uint64_t> mDropped{0};
   std::atomic<uint64_t> mIgnored{0};
   std::atomic<bool> mIgnoredUnreported{false};
+  std::atomic<uint64_t> mWakes{0};
+  bool mWakeDeferred = false;  // the real-time side's own
   // Work from other threads, and the count of records done, for flush.
   std::mutex mMutex;
   std::condition_variable mChanged;

@@ -2,6 +2,8 @@
 // clock jobs on transport edges, the outgoing queue drained at its offsets,
 // the part lights; host and instrument MIDI through the routing filters;
 // bank and program changes; the reset.
+#include <algorithm>
+
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
@@ -262,6 +264,38 @@ TEST_F(BlockCallbackTest, PausesAskedForOnTheAudioThreadAreTakenOnTheMidiThreadI
   ASSERT_TRUE(plug->midiSendThread->flush());
   EXPECT_EQ(taken, (std::vector<std::pair<int, size_t>>{{25, before + 1}, {50, before + 2}}));
   plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
+}
+
+// What a real-time call hands over wakes the MIDI thread once, when the call
+// returns, however much it was; all of it leaves, in order, before the next.
+TEST_F(BlockCallbackTest, ABurstOfHostEventsWakesTheMidiThreadOnce) {
+  struct Row {
+    const char* name;
+    int notes;
+    uint64_t wakes;
+  };
+  const Row table[] = {{"none", 0, 0}, {"one", 1, 1}, {"a burst of 32", 32, 1}, {"a burst of 200", 200, 1}};
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    ByteList notes, expected;
+    for (int i = 0; i < row.notes; ++i) {
+      notes.push_back({0x92, static_cast<unsigned char>(i % 128), static_cast<unsigned char>(1 + i % 127)});
+      expected.push_back(notes.back());
+    }
+    ASSERT_TRUE(plug->midiSendThread->flush());
+    const uint64_t before = plug->midiSendThread->wakes();
+    {
+      const RealtimeScope realtime;  // as the host's audio thread is
+      hostEvents(notes);
+      EXPECT_EQ(plug->midiSendThread->wakes(), before);  // not yet: the event call is inside the block's scope
+    }
+    EXPECT_EQ(plug->midiSendThread->wakes(), before + row.wakes);
+    hostEvents(notes);  // an event call of its own wakes it once when it returns
+    EXPECT_EQ(plug->midiSendThread->wakes(), before + 2 * row.wakes);
+    ByteList twice = expected;
+    twice.insert(twice.end(), expected.begin(), expected.end());
+    EXPECT_EQ(arrivedAtInstrument(), twice);
+  }
 }
 
 // More than the queue holds while the MIDI thread is held: what did not fit
