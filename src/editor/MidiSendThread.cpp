@@ -162,7 +162,7 @@ bool MidiSendThread::flush(int boundMs) {
   std::unique_lock<std::mutex> lock(mMutex);
   const uint64_t posted = mOtherPosted;
   return mChanged.wait_for(lock, std::chrono::milliseconds(boundMs),
-                           [&] { return mDone >= published && mOtherDone >= posted; });
+                           [&] { return mReported >= published && mOtherDone >= posted; });
 }
 
 void MidiSendThread::run() {
@@ -211,6 +211,13 @@ void MidiSendThread::run() {
     mIgnoredUnreported.store(false, std::memory_order_release);
     reportLoss(mIgnored.load(std::memory_order_relaxed), ignoredReported,
                " host messages not sent: the editor was busy sending", " host messages not sent while busy");
+    // Only now is what was drained done, loss report included: a flush
+    // returning earlier would find the status line not yet telling of it.
+    {
+      std::lock_guard<std::mutex> lock(mMutex);
+      mReported = mDone;
+    }
+    mChanged.notify_all();
   }
 }
 

@@ -133,6 +133,8 @@ class MidiSendThread {
   std::condition_variable mChanged;
   std::deque<std::pair<Kind, std::function<void()>>> mOther;
   uint64_t mDone = 0;
+  // Records done whose losses, if any, are reported too: what flush waits for.
+  uint64_t mReported = 0;
   uint64_t mOtherPosted = 0;
   uint64_t mOtherDone = 0;
   std::thread mThread;  // last: it starts once the rest is there
