@@ -208,8 +208,11 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
   showEditorSizeAndScheme();
   // A clock switched on in the project runs at the host's tempo as when the
   // switch is flipped: the tempo is sampled and the clock job starts again.
+  // A host may give no tempo until some time after the project is loaded;
+  // the clock then waits for it rather than giving up after its tries.
   if (clockInfoOn) {
     tempoValue = static_cast<int>(GetTempo());
+    clockAwaitsHostTempo = tempoValue <= 0 && GetParam(kOverrideTempo)->Value() == 1.0;
     if (midiMessageManager) midiMessageManager->resetContinuousClock(false);
     continuousClockStarted = false;
   }

@@ -151,6 +151,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> transportWasRunning{false};
   std::atomic<bool> clockStarted{false};
   std::atomic<bool> continuousClockStarted{false};
+  // A project restored with the clock on before the host gave a tempo: the
+  // clock starts with the first block that has one.
+  std::atomic<bool> clockAwaitsHostTempo{false};
   std::atomic<int> lastTempoCode{0};
   std::atomic<bool> tempoSynced{false};
   std::atomic<bool> soundsOffPending{false};

@@ -116,6 +116,44 @@ TEST_F(BlockCallbackTest, AProjectRestoredWithTheClockOnRunsItAtTheHostsTempo) {
   for (int i = 0; i < 50 && !jobsSeen().empty(); ++i) settle();
 }
 
+// A host that gives its tempo only some time after the project has loaded:
+// the restored clock waits for it, never switching itself off, and runs
+// once a block brings a tempo.
+TEST_F(BlockCallbackTest, ARestoredClockWithNoHostTempoYetStartsWhenATempoComes) {
+  param(kOverrideTempo)->Set(1);
+  param(kSendMIDIClockInfo)->Set(1);
+  ByteChunk chunk;
+  plug->SerializeState(&chunk);
+  setParam(kSendMIDIClockInfo, 0);
+  settle();
+  host.setTempo(0);
+  ASSERT_GE(plug->UnserializeState(&chunk, 0), 0);
+  EXPECT_TRUE(plug->clockInfoOn);
+  const auto clocks = [](const ByteList& arrived) {
+    return std::count(arrived.begin(), arrived.end(), Bytes{0xF8});
+  };
+  for (int i = 0; i < 20; ++i) block();  // the host has no tempo yet
+  settle();
+  EXPECT_EQ(clocks(arrivedAtInstrument()), 0);
+  EXPECT_EQ(param(kSendMIDIClockInfo)->Value(), 1.0);
+  EXPECT_TRUE(plug->clockInfoOn);
+  EXPECT_EQ(valueText.GetText().find("Unable to get DAW Tempo"), std::string::npos);
+
+  host.setTempo(120);
+  block();
+  long clocked = 0;
+  for (int i = 0; i < 2000 && clocked < 2; ++i) {
+    clocked += clocks(arrivedAtInstrument());
+    if (clocked < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_GE(clocked, 2);
+  EXPECT_EQ(plug->getTempoValue(), 120);
+  EXPECT_EQ(valueText.GetText().find("Unable to get DAW Tempo"), std::string::npos);
+  setParam(kSendMIDIClockInfo, 0);
+  settle();
+  for (int i = 0; i < 50 && !jobsSeen().empty(); ++i) settle();
+}
+
 TEST_F(BlockCallbackTest, TransportEdgesStartAndStopTheClockOnce) {
   plug->clockPointerOn = true;
   struct Row {
