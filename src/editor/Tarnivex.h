@@ -59,6 +59,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // ---- Project state (EditorState.cpp): the long form for the host, the
   // short form for the patch manager's snapshot.
   bool SerializeState2(ByteChunk* chunk, bool full);
+  uint64_t SavedStateStamp() override;
+  void appendState(ByteChunk* chunk, bool full);
   int UnserializeState2(ByteChunk* chunk, int startPos, bool full);
   int savedParamCount() const;
   // The name of the selected port as the project keeps it ("Set Name" for none).

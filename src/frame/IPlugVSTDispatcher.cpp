@@ -87,8 +87,9 @@ VstIntPtr IPlugVST::DispatchEditor(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
       OnIdle();
       // The host shows 0 parameters, so their automation notices tell it
       // nothing: the display-changed call is what VST 2.4 hosts take for
-      // "the state changed" (and mark the project modified on).
-      if (TakeStateChangedByUser()) CallHost(audioMasterUpdateDisplay);
+      // "the state changed" (and mark the project modified on), so it is
+      // made only when what the project saves changed.
+      if (TakeSavedStateChangedByUser()) CallHost(audioMasterUpdateDisplay);
       return 0;
     case effEditKeyDown:
       return linuxGraphics && linuxGraphics->OnHostKeyDown(idx, static_cast<int>(value)) ? 1 : 0;
