@@ -37,9 +37,13 @@ MidiSendThread::Record* MidiSendThread::next(Kind kind) {
 void MidiSendThread::publish() {
   mQueue.publish();
   mPublished.fetch_add(1, std::memory_order_release);
-  if (mWakeDeferred) return;
+  wakeAfterCall();
+}
+
+void MidiSendThread::wakeAfterCall() {
+  if (mWakeDeferred.load(std::memory_order_relaxed)) return;
   if (RealtimeScope::deferToEnd(&MidiSendThread::wakeAtEnd, this)) {
-    mWakeDeferred = true;
+    mWakeDeferred.store(true, std::memory_order_relaxed);
     return;
   }
   wake();
@@ -47,7 +51,7 @@ void MidiSendThread::publish() {
 
 void MidiSendThread::wakeAtEnd(void* self) {
   auto* thread = static_cast<MidiSendThread*>(self);
-  thread->mWakeDeferred = false;
+  thread->mWakeDeferred.store(false, std::memory_order_relaxed);
   thread->wake();
 }
 
@@ -162,7 +166,7 @@ bool MidiSendThread::flush(int boundMs) {
   std::unique_lock<std::mutex> lock(mMutex);
   const uint64_t posted = mOtherPosted;
   return mChanged.wait_for(lock, std::chrono::milliseconds(boundMs),
-                           [&] { return mReported >= published && mOtherDone >= posted; });
+                           [&] { return mDone >= published && mOtherDone >= posted; });
 }
 
 void MidiSendThread::run() {
@@ -192,6 +196,7 @@ void MidiSendThread::run() {
       }
       mChanged.notify_all();
     }
+    uint64_t done = 0;
     while (Record* record = mQueue.front()) {
       if (mStopping) return;
       perform(*record);
@@ -199,11 +204,7 @@ void MidiSendThread::run() {
       record->onStart = nullptr;
       record->job = SenderJob{};
       mQueue.pop();
-      {
-        std::lock_guard<std::mutex> lock(mMutex);
-        ++mDone;
-      }
-      mChanged.notify_all();
+      ++done;
     }
     // Never silent: the window says so as well as the log.
     reportLoss(mDropped.load(std::memory_order_relaxed), droppedReported,
@@ -213,9 +214,10 @@ void MidiSendThread::run() {
                " host messages not sent: the editor was busy sending", " host messages not sent while busy");
     // Only now is what was drained done, loss report included: a flush
     // returning earlier would find the status line not yet telling of it.
+    // (Once a run, not once a record: a waiting flush is not woken for each.)
     {
       std::lock_guard<std::mutex> lock(mMutex);
-      mReported = mDone;
+      mDone += done;
     }
     mChanged.notify_all();
   }

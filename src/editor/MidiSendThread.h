@@ -99,8 +99,9 @@ class MidiSendThread {
   // a transfer); counted here and reported from this thread. Any thread.
   void countIgnored() {
     mIgnored.fetch_add(1, std::memory_order_relaxed);
-    // One wake for a run of them: the thread reports the count once.
-    if (!mIgnoredUnreported.exchange(true, std::memory_order_acq_rel)) wake();
+    // One wake for a run of them, after the host's call that brought them:
+    // the thread reports the count once.
+    if (!mIgnoredUnreported.exchange(true, std::memory_order_acq_rel)) wakeAfterCall();
   }
   uint64_t ignored() const { return mIgnored.load(std::memory_order_relaxed); }
   // How often the thread was woken: a host's burst, or a block, wakes it once.
@@ -111,6 +112,8 @@ class MidiSendThread {
   // Hands the record over; inside a real-time call the thread is woken once
   // when the call returns, not once a record (a wake is a system call).
   void publish();
+  // Wakes the thread now, or once the real-time call this is in returns.
+  void wakeAfterCall();
   void wake();
   static void wakeAtEnd(void* self);
   void run();
@@ -127,14 +130,13 @@ class MidiSendThread {
   std::atomic<uint64_t> mIgnored{0};
   std::atomic<bool> mIgnoredUnreported{false};
   std::atomic<uint64_t> mWakes{0};
-  bool mWakeDeferred = false;  // the real-time side's own
+  std::atomic<bool> mWakeDeferred{false};  // set only on the real-time side
   // Work from other threads, and the count of records done, for flush.
   std::mutex mMutex;
   std::condition_variable mChanged;
   std::deque<std::pair<Kind, std::function<void()>>> mOther;
+  // Records done, counted when the run that did them has reported its losses.
   uint64_t mDone = 0;
-  // Records done whose losses, if any, are reported too: what flush waits for.
-  uint64_t mReported = 0;
   uint64_t mOtherPosted = 0;
   uint64_t mOtherDone = 0;
   std::thread mThread;  // last: it starts once the rest is there
