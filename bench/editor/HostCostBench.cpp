@@ -39,6 +39,7 @@
 #include "JackPeer.h"
 #include "JackServer.h"
 #include "ParamIndex.h"
+#include "SimulatedInstrument.h"
 #include "TestHost.h"
 #include "XvfbServer.h"
 
@@ -448,13 +449,38 @@ BENCHMARK(BM_BlockWorstCaseWithHostMidi)->UseManualTime()->Unit(benchmark::kMicr
 // Host MIDI in bursts of 32 events before a block, as a DAW's audio thread
 // hands a sequencer's chords and controller runs on, at real-time priority
 // where the system grants it (rt 1): the effProcessEvents call per burst
-// (median and 99th percentile) and the worst block with its burst, over four
-// seconds of 64-frame blocks at 48 kHz with a burst every eighth block
-// (3,000 events a second, sent on to the instrument's port).
+// (median and 99th percentile) and the worst block with its burst, over eight
+// seconds of 64-frame blocks at 48 kHz with a burst every 32nd block (750
+// events a second, sent on to the instrument's port: less than a MIDI cable
+// carries, so the queue to the MIDI thread never fills and nothing is lost).
+// Blocks run until the plug-in has found the instrument: the peer answers
+// its device enquiry as the instrument does (a plug-in still searching holds
+// the host's notes back). True once it answered; the peer is then cleared.
+bool FindTheInstrument(AEffect* effect) {
+  SimulatedInstrument instrument(0);
+  Block block;
+  bool answered = false;
+  size_t seen = 0;
+  const auto start = Clock::now();
+  auto answeredAt = start;
+  while (msSince(start) < 5000 && (!answered || msSince(answeredAt) < 1000)) {
+    block.run(effect);
+    const std::vector<PeerEvent> events = gPeer->WaitForEvents(seen + 1, std::chrono::milliseconds(2));
+    for (; seen < events.size(); ++seen)
+      for (const SimBytes& reply : instrument.receive(events[seen].bytes)) {
+        gPeer->Send(reply);
+        if (!answered) answeredAt = Clock::now();
+        answered = true;
+      }
+  }
+  gPeer->Clear();
+  return answered;
+}
+
 void BM_HostMidiBurst(benchmark::State& state) {
   constexpr int kBurst = 32;
-  constexpr int kEvery = 8;
-  constexpr int kBlocks = static_cast<int>(4 * kSampleRate / kFrames);
+  constexpr int kEvery = 32;
+  constexpr int kBlocks = static_cast<int>(8 * kSampleRate / kFrames);
   useVariant("ports");
   Plugin plugin;
   double median = 0.0, p99 = 0.0, worst = 0.0;
@@ -465,7 +491,9 @@ void BM_HostMidiBurst(benchmark::State& state) {
     effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(kSampleRate));
     effect->dispatcher(effect, effSetBlockSize, 0, kFrames, nullptr, 0.0f);
     effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    const bool found = FindTheInstrument(effect);
     std::vector<double> bursts, blocks;
+    long sent = 0;
     std::thread audio([&] {
       sched_param priority{};
       priority.sched_priority = 70;
@@ -495,6 +523,7 @@ void BM_HostMidiBurst(benchmark::State& state) {
           }
           events.numEvents = kBurst;
           effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f);
+          sent += kBurst;
           bursts.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         }
         block.run(effect);
@@ -504,6 +533,12 @@ void BM_HostMidiBurst(benchmark::State& state) {
       }
     });
     audio.join();
+    // What reached the instrument's port of the notes sent (an anchor sends none).
+    size_t arrived = 0;
+    for (const PeerEvent& event : gPeer->WaitForEvents(static_cast<size_t>(sent), std::chrono::seconds(3)))
+      arrived += event.bytes.size() == 3 && (event.bytes[0] & 0xE0) == 0x80;
+    state.counters["notes_arrived_pct"] = sent ? 100.0 * static_cast<double>(arrived) / static_cast<double>(sent) : 0.0;
+    state.counters["instrument_found"] = found ? 1 : 0;
     Plugin::close(effect);
     std::sort(bursts.begin(), bursts.end());
     median = bursts[bursts.size() / 2];
