@@ -6,6 +6,8 @@
 // - a project of 8 instances: create and setChunk each;
 // - the worst block (64 frames, about 3,000 host MIDI events a second sent on
 //   to the instrument), the first block included;
+// - host MIDI in bursts of 32 events: effProcessEvents per burst and the
+//   worst block with one, on a thread at real-time priority where allowed;
 // - create and close of the first instance in a process (a process of its
 //   own each time) and of further ones, with and without ports; the two
 //   together, as a host's plug-in scan does them;
@@ -15,6 +17,8 @@
 //   a private Xvfb), the editor opened at once after create or later.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <pthread.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -37,6 +41,7 @@
 #include "JackPeer.h"
 #include "JackServer.h"
 #include "ParamIndex.h"
+#include "SimulatedInstrument.h"
 #include "TestHost.h"
 #include "XvfbServer.h"
 
@@ -90,6 +95,23 @@ class Plugin {
  private:
   void* mLibrary;
   AEffect* (*mEntry)(audioMasterCallback) = nullptr;
+};
+
+// One block, in doubles where the plug-in takes them, else in floats (an
+// anchor may offer only those).
+struct Block {
+  std::vector<double> in = std::vector<double>(kFrames), out = std::vector<double>(kFrames);
+  std::vector<float> inF = std::vector<float>(kFrames), outF = std::vector<float>(kFrames);
+  double* inputs[2] = {in.data(), in.data()};
+  double* outputs[2] = {out.data(), out.data()};
+  float* inputsF[2] = {inF.data(), inF.data()};
+  float* outputsF[2] = {outF.data(), outF.data()};
+  void run(AEffect* effect) {
+    if ((effect->flags & effFlagsCanDoubleReplacing) && effect->processDoubleReplacing)
+      effect->processDoubleReplacing(effect, inputs, outputs, kFrames);
+    else
+      effect->processReplacing(effect, inputsF, outputsF, kFrames);
+  }
 };
 
 std::vector<uint8_t> getChunk(AEffect* effect) {
@@ -394,9 +416,7 @@ BENCHMARK(BM_ProjectOfEightLoads)->UseManualTime()->Unit(benchmark::kMillisecond
 void BM_BlockWorstCaseWithHostMidi(benchmark::State& state) {
   useVariant("ports");
   Plugin plugin;
-  std::vector<double> in(kFrames), out(kFrames);
-  double* inputs[] = {in.data(), in.data()};
-  double* outputs[] = {out.data(), out.data()};
+  Block block;
   constexpr int kBlocks = static_cast<int>(4 * kSampleRate / kFrames);
   constexpr double kEventsPerBlock = 3000.0 * kFrames / kSampleRate;
   const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * kFrames / kSampleRate));
@@ -434,7 +454,7 @@ void BM_BlockWorstCaseWithHostMidi(benchmark::State& state) {
       for (int e = 0; e < count; ++e) events.events[e] = reinterpret_cast<VstEvent*>(&notes[e]);
       const auto start = Clock::now();
       if (count) effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f);
-      effect->processDoubleReplacing(effect, inputs, outputs, kFrames);
+      block.run(effect);
       times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
       due += period;
       std::this_thread::sleep_until(due);
@@ -451,6 +471,113 @@ void BM_BlockWorstCaseWithHostMidi(benchmark::State& state) {
   state.counters["worst_us"] = worst;
 }
 BENCHMARK(BM_BlockWorstCaseWithHostMidi)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
+
+// Host MIDI in bursts of 32 events before a block, as a DAW's audio thread
+// hands a sequencer's chords and controller runs on, at real-time priority
+// where the system grants it (rt 1): the effProcessEvents call per burst
+// (median and 99th percentile) and the worst block with its burst, over eight
+// seconds of 64-frame blocks at 48 kHz with a burst every 32nd block (750
+// events a second, sent on to the instrument's port: less than a MIDI cable
+// carries, so the queue to the MIDI thread never fills and nothing is lost).
+// Blocks run until the plug-in has found the instrument: the peer answers
+// its device enquiry as the instrument does (a plug-in still searching holds
+// the host's notes back). True once it answered; the peer is then cleared.
+bool FindTheInstrument(AEffect* effect) {
+  SimulatedInstrument instrument(0);
+  Block block;
+  bool answered = false;
+  size_t seen = 0;
+  const auto start = Clock::now();
+  auto answeredAt = start;
+  while (msSince(start) < 5000 && (!answered || msSince(answeredAt) < 1000)) {
+    block.run(effect);
+    const std::vector<PeerEvent> events = gPeer->WaitForEvents(seen + 1, std::chrono::milliseconds(2));
+    for (; seen < events.size(); ++seen)
+      for (const SimBytes& reply : instrument.receive(events[seen].bytes)) {
+        gPeer->Send(reply);
+        if (!answered) answeredAt = Clock::now();
+        answered = true;
+      }
+  }
+  gPeer->Clear();
+  return answered;
+}
+
+void BM_HostMidiBurst(benchmark::State& state) {
+  constexpr int kBurst = 32;
+  constexpr int kEvery = 32;
+  constexpr int kBlocks = static_cast<int>(8 * kSampleRate / kFrames);
+  useVariant("ports");
+  Plugin plugin;
+  double median = 0.0, p99 = 0.0, worst = 0.0;
+  bool realtime = false;
+  for (auto _ : state) {
+    AEffect* effect = plugin.create();
+    if (!effect) return state.SkipWithError("the plug-in did not load");
+    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(kSampleRate));
+    effect->dispatcher(effect, effSetBlockSize, 0, kFrames, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    const bool found = FindTheInstrument(effect);
+    std::vector<double> bursts, blocks;
+    long sent = 0;
+    std::thread audio([&] {
+      sched_param priority{};
+      priority.sched_priority = 70;
+      realtime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
+      Block block;
+      VstMidiEvent notes[kBurst]{};
+      struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[kBurst];
+      } events{};
+      const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * kFrames / kSampleRate));
+      auto due = Clock::now();
+      for (int b = 0; b < kBlocks; ++b) {
+        const bool burst = b % kEvery == 0;
+        const auto start = Clock::now();
+        if (burst) {
+          for (int e = 0; e < kBurst; ++e) {
+            VstMidiEvent& note = notes[e];
+            note.type = kVstMidiType;
+            note.byteSize = sizeof note;
+            note.deltaFrames = e * kFrames / kBurst;
+            note.midiData[0] = static_cast<char>((b / kEvery) % 2 ? 0x80 : 0x90);
+            note.midiData[1] = static_cast<char>(36 + e);
+            note.midiData[2] = 100;
+            events.events[e] = reinterpret_cast<VstEvent*>(&note);
+          }
+          events.numEvents = kBurst;
+          effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f);
+          sent += kBurst;
+          bursts.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        }
+        block.run(effect);
+        if (burst) blocks.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        due += period;
+        std::this_thread::sleep_until(due);
+      }
+    });
+    audio.join();
+    // What reached the instrument's port of the notes sent (an anchor sends none).
+    size_t arrived = 0;
+    for (const PeerEvent& event : gPeer->WaitForEvents(static_cast<size_t>(sent), std::chrono::seconds(3)))
+      arrived += event.bytes.size() == 3 && (event.bytes[0] & 0xE0) == 0x80;
+    state.counters["notes_arrived_pct"] = sent ? 100.0 * static_cast<double>(arrived) / static_cast<double>(sent) : 0.0;
+    state.counters["instrument_found"] = found ? 1 : 0;
+    Plugin::close(effect);
+    std::sort(bursts.begin(), bursts.end());
+    median = bursts[bursts.size() / 2];
+    p99 = bursts[bursts.size() * 99 / 100];
+    worst = *std::max_element(blocks.begin(), blocks.end());
+    state.SetIterationTime(median / 1e6);
+  }
+  state.counters["burst_median_us"] = median;
+  state.counters["burst_p99_us"] = p99;
+  state.counters["worst_block_us"] = worst;
+  state.counters["rt"] = realtime ? 1 : 0;
+}
+BENCHMARK(BM_HostMidiBurst)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
 
 // A process with n instances open and idle: the share of a core it uses and
 // its threads' wake-ups a second, with and without ports.

@@ -215,6 +215,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
       return false;
     case kSendMIDIClockPointer: clockPointerOn = one; return false;
     case kSendMIDIClockInfo:
+      clockAwaitsHostTempo = false;  // the switch samples the tempo itself
       if (one) {
         OnParamChange(kTempoInformation);  // the host's tempo is read first
         clockInfoOn = true;

@@ -181,7 +181,13 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
   }
   transportRunning = running;
 
-  if (midiIOConfigured && !continuousClockStarted && manager) {
+  if (clockAwaitsHostTempo) {
+    const int tempo = static_cast<int>(GetTempo());
+    if (tempo > 0) tempoValue = tempo;
+    // Waiting ends with a tempo, or when the clock or the host tempo is switched off.
+    if (tempo > 0 || !clockInfoOn || GetParam(kOverrideTempo)->Value() != 1.0) clockAwaitsHostTempo = false;
+  }
+  if (midiIOConfigured && !continuousClockStarted && manager && !clockAwaitsHostTempo) {
     manager->resetContinuousClock(false);
     startJob(16, kClockArgument);
     continuousClockStarted = true;

@@ -13,6 +13,7 @@
 #include "ParamIndex.h"
 #include "PatchManager.h"
 #include "Tarnivex.h"
+#include "Utilities.h"
 #include "UIConfigManager.h"
 #include "ValueLists.h"
 
@@ -121,6 +122,25 @@ bool Tarnivex::SerializeState(ByteChunk* chunk) { return SerializeState2(chunk, 
 
 bool Tarnivex::SerializeState2(ByteChunk* chunk, bool full) {
   if (!chunk) return false;
+  if (full && patchManager) {
+    patchManager->setName(Patch::kMidiInName, portNameForState(false));
+    setLibrarianViewDirty();
+    patchManager->setName(Patch::kMidiOutName, portNameForState(true));
+    setLibrarianViewDirty();
+  }
+  appendState(chunk, full);
+  return true;
+}
+
+// The saved state's bytes as a save writes them, without taking the open
+// ports' names into the project first (a save does that).
+uint64_t Tarnivex::SavedStateStamp() {
+  ByteChunk chunk;
+  appendState(&chunk, true);
+  return HashBytes(chunk.Data(), chunk.Size());
+}
+
+void Tarnivex::appendState(ByteChunk* chunk, bool full) {
   chunk->AppendValue(&kStateMarker);
   const double quickTab = GetParam(kQuickTab)->Value();
   const double qModel = GetParam(kQModel)->Value();
@@ -128,10 +148,6 @@ bool Tarnivex::SerializeState2(ByteChunk* chunk, bool full) {
   chunk->AppendValue(&qModel);
   SerializeParams(chunk);
   if (full && patchManager) {
-    patchManager->setName(Patch::kMidiInName, portNameForState(false));
-    setLibrarianViewDirty();
-    patchManager->setName(Patch::kMidiOutName, portNameForState(true));
-    setLibrarianViewDirty();
     patchManager->saveAllToChunk(chunk);
     for (int idx : {kDeviceInSelection, kDeviceOutSelection, kBankSelection, kPatchSelection}) {
       const double normalized = GetParam(idx)->GetNormalized();
@@ -139,7 +155,6 @@ bool Tarnivex::SerializeState2(ByteChunk* chunk, bool full) {
     }
   }
   SerializeNonAutomatedParams(chunk, savedParamCount());
-  return true;
 }
 
 int Tarnivex::UnserializeState(ByteChunk* chunk, int startPos) { return UnserializeState2(chunk, startPos, true); }
@@ -209,8 +224,11 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
   showEditorSizeAndScheme();
   // A clock switched on in the project runs at the host's tempo as when the
   // switch is flipped: the tempo is sampled and the clock job starts again.
+  // A host may give no tempo until some time after the project is loaded;
+  // the clock then waits for it rather than giving up after its tries.
   if (clockInfoOn) {
     tempoValue = static_cast<int>(GetTempo());
+    clockAwaitsHostTempo = tempoValue <= 0 && GetParam(kOverrideTempo)->Value() == 1.0;
     if (midiMessageManager) midiMessageManager->resetContinuousClock(false);
     continuousClockStarted = false;
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MIDIMessageManager.h"
+#include "RealtimeScope.h"
 #include "Tarnivex.h"
 
 MidiSendThread::MidiSendThread(Tarnivex& plug) : mPlug(plug), mThread([this] { run(); }) {}
@@ -38,6 +39,26 @@ MidiSendThread::Record* MidiSendThread::next(Kind kind, Payload** payload) {
 void MidiSendThread::publish() {
   mQueue.publish();
   mPublished.fetch_add(1, std::memory_order_release);
+  wakeAfterCall();
+}
+
+void MidiSendThread::wakeAfterCall() {
+  if (mWakeDeferred.load(std::memory_order_relaxed)) return;
+  if (RealtimeScope::deferToEnd(&MidiSendThread::wakeAtEnd, this)) {
+    mWakeDeferred.store(true, std::memory_order_relaxed);
+    return;
+  }
+  wake();
+}
+
+void MidiSendThread::wakeAtEnd(void* self) {
+  auto* thread = static_cast<MidiSendThread*>(self);
+  thread->mWakeDeferred.store(false, std::memory_order_relaxed);
+  thread->wake();
+}
+
+void MidiSendThread::wake() {
+  mWakes.fetch_add(1, std::memory_order_relaxed);
   mWake.release();
 }
 
@@ -133,7 +154,7 @@ void MidiSendThread::enquireFromAnyThread() {
     mOther.emplace_back(Kind::kEnquiry, nullptr);
     ++mOtherPosted;
   }
-  mWake.release();
+  wake();
 }
 
 void MidiSendThread::runFromAnyThread(std::function<void()> task) {
@@ -142,7 +163,7 @@ void MidiSendThread::runFromAnyThread(std::function<void()> task) {
     mOther.emplace_back(Kind::kTask, std::move(task));
     ++mOtherPosted;
   }
-  mWake.release();
+  wake();
 }
 
 void MidiSendThread::wait(int ms) {
@@ -191,6 +212,7 @@ void MidiSendThread::run() {
       }
       mChanged.notify_all();
     }
+    uint64_t done = 0;
     while (Record* record = mQueue.front()) {
       if (mStopping) return;
       Payload* payload = carriesPayload(record->kind) ? mPayloads.front() : nullptr;
@@ -202,11 +224,7 @@ void MidiSendThread::run() {
         mPayloads.pop();
       }
       mQueue.pop();
-      {
-        std::lock_guard<std::mutex> lock(mMutex);
-        ++mDone;
-      }
-      mChanged.notify_all();
+      ++done;
     }
     // Never silent: the window says so as well as the log.
     logBehind = reportLoss(mDropped.load(std::memory_order_relaxed), droppedReport,
@@ -214,6 +232,14 @@ void MidiSendThread::run() {
     mIgnoredUnreported.store(false, std::memory_order_release);
     logBehind |= reportLoss(mIgnored.load(std::memory_order_relaxed), ignoredReport,
                             " host messages not sent: the editor was busy sending", " host messages not sent while busy");
+    // Only now is what was drained done, loss report included: a flush
+    // returning earlier would find the status line not yet telling of it.
+    // (Once a run, not once a record: a waiting flush is not woken for each.)
+    {
+      std::lock_guard<std::mutex> lock(mMutex);
+      mDone += done;
+    }
+    mChanged.notify_all();
   }
 }
 

@@ -111,16 +111,25 @@ class MidiSendThread {
   // a transfer); counted here and reported from this thread. Any thread.
   void countIgnored() {
     mIgnored.fetch_add(1, std::memory_order_relaxed);
-    // One wake for a run of them: the thread reports the count once.
-    if (!mIgnoredUnreported.exchange(true, std::memory_order_acq_rel)) mWake.release();
+    // One wake for a run of them, after the host's call that brought them:
+    // the thread reports the count once.
+    if (!mIgnoredUnreported.exchange(true, std::memory_order_acq_rel)) wakeAfterCall();
   }
   uint64_t ignored() const { return mIgnored.load(std::memory_order_relaxed); }
+  // How often the thread was woken: a host's burst, or a block, wakes it once.
+  uint64_t wakes() const { return mWakes.load(std::memory_order_relaxed); }
 
  private:
   // A free record, and for a kind that carries one a free payload; null
   // (counted as dropped) when either queue is full.
   Record* next(Kind kind, Payload** payload = nullptr);
+  // Hands the record over; inside a real-time call the thread is woken once
+  // when the call returns, not once a record (a wake is a system call).
   void publish();
+  // Wakes the thread now, or once the real-time call this is in returns.
+  void wakeAfterCall();
+  void wake();
+  static void wakeAtEnd(void* self);
   void run();
   void perform(Record& record, Payload* payload);
   // What the window and the log were last told of one loss count. The
@@ -144,10 +153,13 @@ class MidiSendThread {
   std::atomic<uint64_t> mDropped{0};
   std::atomic<uint64_t> mIgnored{0};
   std::atomic<bool> mIgnoredUnreported{false};
+  std::atomic<uint64_t> mWakes{0};
+  std::atomic<bool> mWakeDeferred{false};  // set only on the real-time side
   // Work from other threads, and the count of records done, for flush.
   std::mutex mMutex;
   std::condition_variable mChanged;
   std::deque<std::pair<Kind, std::function<void()>>> mOther;
+  // Records done, counted when the run that did them has reported its losses.
   uint64_t mDone = 0;
   uint64_t mOtherPosted = 0;
   uint64_t mOtherDone = 0;

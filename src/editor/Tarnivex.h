@@ -60,6 +60,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // ---- Project state (EditorState.cpp): the long form for the host, the
   // short form for the patch manager's snapshot.
   bool SerializeState2(ByteChunk* chunk, bool full);
+  uint64_t SavedStateStamp() override;
+  void appendState(ByteChunk* chunk, bool full);
   int UnserializeState2(ByteChunk* chunk, int startPos, bool full);
   int savedParamCount() const;
   // The name of the selected port as the project keeps it ("Set Name" for none).
@@ -152,6 +154,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> transportWasRunning{false};
   std::atomic<bool> clockStarted{false};
   std::atomic<bool> continuousClockStarted{false};
+  // A project restored with the clock on before the host gave a tempo: the
+  // clock starts with the first block that has one.
+  std::atomic<bool> clockAwaitsHostTempo{false};
   std::atomic<int> lastTempoCode{0};
   std::atomic<bool> tempoSynced{false};
   std::atomic<bool> soundsOffPending{false};

@@ -53,15 +53,20 @@ class Writer {
   }
 
   void print(std::string_view text) {
+    // Every text ends its line: a host that reads its own results from the
+    // same output (a plug-in scanner) would find them run into ours.
+    const bool ended = !text.empty() && text.back() == '\n';
+    const size_t size = text.size() + (ended ? 0 : 1);
     {
       std::lock_guard<std::mutex> lock(mMutex);
-      if (mPending.size() + text.size() > kBufferBytes) {
+      if (mPending.size() + size > kBufferBytes) {
         ++mDropped;
         ++mDroppedUnreported;
         return;
       }
       mPending.append(text);
-      mQueued += text.size();
+      if (!ended) mPending.push_back('\n');
+      mQueued += size;
     }
     mChanged.notify_all();
   }

@@ -20,7 +20,8 @@ class Hold {
   Hold& operator=(const Hold&) = delete;
 };
 
-// Queues text; never waits for standard output.
+// Queues text as a line (a newline is added where it has none); never
+// waits for standard output.
 void print(std::string_view text);
 // Waits until everything queued has been written; false after the bound.
 bool flush(int boundMs = 5000);

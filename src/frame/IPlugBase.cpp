@@ -163,6 +163,7 @@ void IPlugBase::SetParameterFromGUI2(int paramIdx, double normalizedValue) {
 }
 
 void IPlugBase::SetParameterFromGUIWith(int paramIdx, double normalizedValue, void (IPlugBase::*handler)(int)) {
+  StampBeforeUserChange();
   WDL_MutexLock lock(&mMutex);
   IParam* param = GetParam(paramIdx);
   if (!param) return;
@@ -174,6 +175,57 @@ void IPlugBase::SetParameterFromGUIWith(int paramIdx, double normalizedValue, vo
     NoteStateChangedByUser();
     (this->*handler)(paramIdx);
   }
+}
+
+namespace {
+// How long after the user's last change a change of the saved state is
+// still taken for its result (a dump request's reply, a library load).
+constexpr std::chrono::seconds kStampWatch{10};
+// How often it is looked for then: a stamp holds the lock the block takes
+// while it reads the values.
+constexpr std::chrono::milliseconds kStampRecheck{500};
+}  // namespace
+
+uint64_t IPlugBase::SavedStateStamp() {
+  ByteChunk chunk;
+  SerializeState(&chunk);
+  return HashBytes(chunk.Data(), chunk.Size());
+}
+
+void IPlugBase::StampBeforeUserChange() {
+  {
+    std::lock_guard<std::mutex> lock(mStampMutex);
+    if (mStampTaken) return;
+  }
+  const uint64_t stamp = SavedStateStamp();
+  std::lock_guard<std::mutex> lock(mStampMutex);
+  if (mStampTaken) return;
+  mStampBefore = stamp;
+  mStampTaken = true;
+}
+
+bool IPlugBase::TakeSavedStateChangedByUser() {
+  const bool noted = TakeStateChangedByUser();
+  {
+    std::lock_guard<std::mutex> lock(mStampMutex);
+    // A change noted with no stamp before it (a library pick) is told as it is.
+    if (!mStampTaken) return noted;
+    const auto now = std::chrono::steady_clock::now();
+    if (noted) mStampWatchedUntil = now + kStampWatch;
+    // A stamp with no user's change after it (the plug-in's own change
+    // through a control), or one watched long enough, is let go.
+    if (!noted && now >= mStampWatchedUntil) {
+      mStampTaken = false;
+      return false;
+    }
+    if (!noted && now < mStampRecheckAt) return false;
+    mStampRecheckAt = now + kStampRecheck;
+  }
+  const uint64_t stamp = SavedStateStamp();
+  std::lock_guard<std::mutex> lock(mStampMutex);
+  if (stamp == mStampBefore) return false;
+  mStampBefore = stamp;  // what follows is measured against what the host was told of
+  return true;
 }
 
 void IPlugBase::OnParamReset() {

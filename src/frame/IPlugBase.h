@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -168,6 +169,13 @@ class IPlugBase {
   // next idle call, however many changes came before.
   void NoteStateChangedByUser() { mStateChangedByUser = true; }
   bool TakeStateChangedByUser() { return mStateChangedByUser.exchange(false); }
+  // On the editor's idle call: whether to tell the host its state changed.
+  // Only a change of what the project saves counts: a page switch alone
+  // changes nothing saved, while a command's result (a dump that arrives
+  // after its button) counts when it comes, a little later.
+  bool TakeSavedStateChangedByUser();
+  // A stamp of the saved state (the state chunk's bytes, hashed).
+  virtual uint64_t SavedStateStamp();
 
   // ---- Audio.
   void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
@@ -287,6 +295,14 @@ class IPlugBase {
   WDL_PtrList<ChannelIO> mChannelIO;
   WDL_Mutex mMutex;
   std::atomic<bool> mStateChangedByUser{false};
+  // The saved state's stamp before the user's changes the host has not been
+  // told of, and until when a change is still looked for after them.
+  void StampBeforeUserChange();
+  std::mutex mStampMutex;
+  bool mStampTaken = false;
+  uint64_t mStampBefore = 0;
+  std::chrono::steady_clock::time_point mStampWatchedUntil{};
+  std::chrono::steady_clock::time_point mStampRecheckAt{};
   std::atomic<bool> mParamControlsStale{false};
   char mEffectName[MAX_EFFECT_NAME_LEN] = {};
   char mProductName[MAX_EFFECT_NAME_LEN] = {};

@@ -270,8 +270,10 @@ template <class Sample, class Run>
 void IPlugVST::RunProcess(AEffect* effect, Sample** inputs, Sample** outputs, VstInt32 nFrames, Run run) {
   IPlugVST* plug = PlugOf(effect);
   if (!plug) return;
-  const RealtimeScope realtime;
   WDL_MutexLock lock(&plug->mMutex);
+  // Inside the lock: what the scope does when it ends (the MIDI thread's
+  // wake) is done before a close waiting for the lock can take the instance.
+  const RealtimeScope realtime;
   plug->PrepareBlock(nFrames);
   plug->AttachInputBuffers(0, plug->NInChannels(), inputs, nFrames);
   plug->AttachOutputBuffers(0, plug->NOutChannels(), outputs);

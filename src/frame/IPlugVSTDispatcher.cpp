@@ -1,7 +1,5 @@
 // The host's dispatcher calls. Every answer copied into a host buffer is cut
 // to the size the interface documents for it.
-#include <malloc.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,12 +36,10 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
     plug->StopMidiInput();
     effect->object = nullptr;
     delete plug;
-    // The heap the instances used is free now; the allocator would keep it
-    // for the process's life. Given back, the host's memory is as before.
-    if (LiveInstances() == 0) {
-      IGraphicsLinux::ReleasePreparedFrames();
-      malloc_trim(0);
-    }
+    // What was readied for editors goes with the last instance. The heap is
+    // the host's too and is never trimmed: the large blocks the instances
+    // held were mapped by the plug-in and went back with them.
+    if (LiveInstances() == 0) IGraphicsLinux::ReleasePreparedFrames();
     return 0;
   }
   // The editor's calls come on the host's GUI thread and may wait for the
@@ -91,8 +87,9 @@ VstIntPtr IPlugVST::DispatchEditor(VstInt32 opCode, VstInt32 idx, VstIntPtr valu
       OnIdle();
       // The host shows 0 parameters, so their automation notices tell it
       // nothing: the display-changed call is what VST 2.4 hosts take for
-      // "the state changed" (and mark the project modified on).
-      if (TakeStateChangedByUser()) CallHost(audioMasterUpdateDisplay);
+      // "the state changed" (and mark the project modified on), so it is
+      // made only when what the project saves changed.
+      if (TakeSavedStateChangedByUser()) CallHost(audioMasterUpdateDisplay);
       return 0;
     case effEditKeyDown:
       return linuxGraphics && linuxGraphics->OnHostKeyDown(idx, static_cast<int>(value)) ? 1 : 0;

@@ -6,7 +6,8 @@
 
 #include <atomic>
 #include <cstddef>
-#include <vector>
+
+#include "MappedMemory.h"
 
 template <class T>
 class SpscQueue {
@@ -36,7 +37,8 @@ class SpscQueue {
   bool empty() const { return mHead.load(std::memory_order_acquire) == mTail.load(std::memory_order_acquire); }
 
  private:
-  std::vector<T> mSlots;
+  // Mapped when large, so that a closed instance gives its slots back whole.
+  MappedMemory::Array<T> mSlots;
   std::atomic<size_t> mHead{0};
   std::atomic<size_t> mTail{0};
 };

@@ -99,3 +99,15 @@ const char* VSTOpcodeStr(int) { return ""; }
 const char* AUSelectStr(int) { return ""; }
 const char* AUPropertyStr(int) { return ""; }
 const char* AUScopeStr(int) { return ""; }
+
+uint64_t HashBytes(const unsigned char* bytes, int size) {
+  uint64_t hash = 1469598103934665603ull;
+  int i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    hash = (hash ^ word) * 1099511628211ull;
+  }
+  for (; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+  return hash;
+}

@@ -19,6 +19,10 @@ class Timer {
   uint32_t mStart;
 };
 
+// FNV-1a over 64-bit words, then the tail byte by byte: a stamp of a block's
+// contents (not for anything an adversary chooses).
+uint64_t HashBytes(const unsigned char* bytes, int size);
+
 bool IsWhitespace(char c);
 void ToLower(char* dest, const char* src);
 

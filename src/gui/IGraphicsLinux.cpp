@@ -236,7 +236,7 @@ std::unique_ptr<unsigned char[]> IGraphicsLinux::OSLoadFile(int, const char* fil
   long size = -1;
   if (fp && std::fseek(fp.get(), 0, SEEK_END) == 0) size = std::ftell(fp.get());
   if (!fp || size < 0 || size >= INT_MAX || std::fseek(fp.get(), 0, SEEK_SET) != 0) {
-    std::printf("failed to open file");
+    std::printf("failed to open file\n");  // a line of its own
     return nullptr;
   }
   // The whole file, and a NUL after it for the readers that stop at one.

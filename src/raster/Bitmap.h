@@ -23,6 +23,13 @@ public:
   virtual intptr_t Extended(int, void*) { return 0; }
 };
 
+// A bitmap's pixel buffer: a large one is mapped pages of this many bytes
+// (MappedMemory.h), given back whole when freed; a small one is from the heap.
+struct LICE_BufferDeleter {
+  size_t mappedBytes = 0;
+  void operator()(void* p) const;
+};
+
 class LICE_MemBitmap : public LICE_IBitmap {
 public:
   LICE_MemBitmap(int w = 0, int h = 0, unsigned int rowAlignment = 4);
@@ -41,9 +48,7 @@ public:
   int allocatedBytes() const { return m_allocated; }
 
 private:
-  struct FreeDeleter {
-    void operator()(void* p) const;
-  };
+  using FreeDeleter = LICE_BufferDeleter;
   std::unique_ptr<unsigned char, FreeDeleter> m_buffer;
   int m_width = 0, m_height = 0;
   int m_allocated = 0;

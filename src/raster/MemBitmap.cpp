@@ -4,10 +4,14 @@
 #include <utility>
 
 #include "Bitmap.h"
+#include "MappedMemory.h"
 
-void LICE_MemBitmap::FreeDeleter::operator()(void* p) const
+void LICE_BufferDeleter::operator()(void* p) const
 {
-  std::free(p);
+  if (mappedBytes)
+    MappedMemory::give(p, mappedBytes);
+  else
+    std::free(p);
 }
 
 LICE_MemBitmap::LICE_MemBitmap(int w, int h, unsigned int rowAlignment)
@@ -61,17 +65,29 @@ bool LICE_MemBitmap::resize(int w, int h)
   if (m_buffer && bytes <= m_allocated) return true;
   if (m_buffer) {
     const int64_t grown = std::min<int64_t>(bytes + bytes / 4, INT_MAX - 64);
-    void* moved = std::realloc(m_buffer.get(), size_t(grown) + 63);
+    const size_t mapped = m_buffer.get_deleter().mappedBytes;
+    void* moved = nullptr;
+    if (mapped)
+      moved = MappedMemory::resize(m_buffer.get(), mapped, size_t(grown) + 63);
+    else if (size_t(grown) + 63 < MappedMemory::kThresholdBytes)
+      moved = std::realloc(m_buffer.get(), size_t(grown) + 63);
     if (moved) {
       (void)m_buffer.release();
-      m_buffer.reset(static_cast<unsigned char*>(moved));
+      m_buffer = std::unique_ptr<unsigned char, FreeDeleter>(static_cast<unsigned char*>(moved),
+                                                             FreeDeleter{mapped ? size_t(grown) + 63 : 0});
       m_allocated = int(grown);
       return true;
     }
     m_buffer.reset();
   }
   m_allocated = int(bytes);
-  m_buffer.reset(static_cast<unsigned char*>(std::malloc(size_t(bytes) + 63)));
+  const size_t total = size_t(bytes) + 63;
+  if (total >= MappedMemory::kThresholdBytes)
+    m_buffer = std::unique_ptr<unsigned char, FreeDeleter>(static_cast<unsigned char*>(MappedMemory::take(total)),
+                                                           FreeDeleter{total});
+  else
+    m_buffer = std::unique_ptr<unsigned char, FreeDeleter>(static_cast<unsigned char*>(std::malloc(total)),
+                                                           FreeDeleter{});
   if (!m_buffer) {
     m_allocated = 0;
     m_width = m_height = 0;

@@ -11,6 +11,7 @@
 #include "FileStamp.h"
 #include "ParamIndex.h"
 #include "ResourceCipher.h"
+#include "Utilities.h"
 
 namespace {
 using userfiles::FileStamp;
@@ -29,19 +30,6 @@ struct Entry {
 
 std::mutex gMutex;
 std::map<std::string, Entry> gEntries;
-
-uint64_t HashBytes(const unsigned char* bytes, int size) {
-  // FNV-1a over 64-bit words, then the tail byte by byte.
-  uint64_t hash = 1469598103934665603ull;
-  int i = 0;
-  for (; i + 8 <= size; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes + i, 8);
-    hash = (hash ^ word) * 1099511628211ull;
-  }
-  for (; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
-  return hash;
-}
 
 // The form made by build from the deciphered text of the resource's bytes,
 // made once per content; the first caller makes it while the others wait.

@@ -2,6 +2,8 @@
 // clock jobs on transport edges, the outgoing queue drained at its offsets,
 // the part lights; host and instrument MIDI through the routing filters;
 // bank and program changes; the reset.
+#include <algorithm>
+
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
@@ -109,6 +111,44 @@ TEST_F(BlockCallbackTest, AProjectRestoredWithTheClockOnRunsItAtTheHostsTempo) {
   EXPECT_EQ(nameText.GetText().find("Unable to get DAW Tempo"), std::string::npos);
   // The clock stops; the restore's send and the clock job end before the
   // fixture that records their jobs goes.
+  setParam(kSendMIDIClockInfo, 0);
+  settle();
+  for (int i = 0; i < 50 && !jobsSeen().empty(); ++i) settle();
+}
+
+// A host that gives its tempo only some time after the project has loaded:
+// the restored clock waits for it, never switching itself off, and runs
+// once a block brings a tempo.
+TEST_F(BlockCallbackTest, ARestoredClockWithNoHostTempoYetStartsWhenATempoComes) {
+  param(kOverrideTempo)->Set(1);
+  param(kSendMIDIClockInfo)->Set(1);
+  ByteChunk chunk;
+  plug->SerializeState(&chunk);
+  setParam(kSendMIDIClockInfo, 0);
+  settle();
+  host.setTempo(0);
+  ASSERT_GE(plug->UnserializeState(&chunk, 0), 0);
+  EXPECT_TRUE(plug->clockInfoOn);
+  const auto clocks = [](const ByteList& arrived) {
+    return std::count(arrived.begin(), arrived.end(), Bytes{0xF8});
+  };
+  for (int i = 0; i < 20; ++i) block();  // the host has no tempo yet
+  settle();
+  EXPECT_EQ(clocks(arrivedAtInstrument()), 0);
+  EXPECT_EQ(param(kSendMIDIClockInfo)->Value(), 1.0);
+  EXPECT_TRUE(plug->clockInfoOn);
+  EXPECT_EQ(valueText.GetText().find("Unable to get DAW Tempo"), std::string::npos);
+
+  host.setTempo(120);
+  block();
+  long clocked = 0;
+  for (int i = 0; i < 2000 && clocked < 2; ++i) {
+    clocked += clocks(arrivedAtInstrument());
+    if (clocked < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_GE(clocked, 2);
+  EXPECT_EQ(plug->getTempoValue(), 120);
+  EXPECT_EQ(valueText.GetText().find("Unable to get DAW Tempo"), std::string::npos);
   setParam(kSendMIDIClockInfo, 0);
   settle();
   for (int i = 0; i < 50 && !jobsSeen().empty(); ++i) settle();
@@ -318,6 +358,38 @@ TEST_F(BlockCallbackTest, ShortAndLongMessagesOfTheAudioThreadLeaveInOrder) {
   plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
 }
 
+// What a real-time call hands over wakes the MIDI thread once, when the call
+// returns, however much it was; all of it leaves, in order, before the next.
+TEST_F(BlockCallbackTest, ABurstOfHostEventsWakesTheMidiThreadOnce) {
+  struct Row {
+    const char* name;
+    int notes;
+    uint64_t wakes;
+  };
+  const Row table[] = {{"none", 0, 0}, {"one", 1, 1}, {"a burst of 32", 32, 1}, {"a burst of 200", 200, 1}};
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    ByteList notes, expected;
+    for (int i = 0; i < row.notes; ++i) {
+      notes.push_back({0x92, static_cast<unsigned char>(i % 128), static_cast<unsigned char>(1 + i % 127)});
+      expected.push_back(notes.back());
+    }
+    ASSERT_TRUE(plug->midiSendThread->flush());
+    const uint64_t before = plug->midiSendThread->wakes();
+    {
+      const RealtimeScope realtime;  // as the host's audio thread is
+      hostEvents(notes);
+      EXPECT_EQ(plug->midiSendThread->wakes(), before);  // not yet: the event call is inside the block's scope
+    }
+    EXPECT_EQ(plug->midiSendThread->wakes(), before + row.wakes);
+    hostEvents(notes);  // an event call of its own wakes it once when it returns
+    EXPECT_EQ(plug->midiSendThread->wakes(), before + 2 * row.wakes);
+    ByteList twice = expected;
+    twice.insert(twice.end(), expected.begin(), expected.end());
+    EXPECT_EQ(arrivedAtInstrument(), twice);
+  }
+}
+
 // More than the queue holds while the MIDI thread is held: what did not fit
 // is counted, and the window's status line and the log say so.
 TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {
@@ -361,11 +433,15 @@ TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {
   EXPECT_NE(debugLog().find("messages of the audio thread not sent: its queue was full"), std::string::npos);
   plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
 
-  // What the host sends while the editor is busy is not sent, and says so.
+  // What the host sends while the editor is busy is not sent, and says so,
+  // once for the host's call that brought it.
   plug->processing = true;
-  for (int i = 0; i < 5; ++i) {
-    IMidiMsg note = msg(0, 0x92, 60 + i, 100);
-    plug->ProcessMidiMsg(&note, false);
+  {
+    const RealtimeScope realtime;  // the host's event call
+    for (int i = 0; i < 5; ++i) {
+      IMidiMsg note = msg(0, 0x92, 60 + i, 100);
+      plug->ProcessMidiMsg(&note, false);
+    }
   }
   plug->processing = false;
   ASSERT_TRUE(plug->midiSendThread->flush());

@@ -270,10 +270,12 @@ TEST(OutgoingLog, SysExLinesShowTheBytesInLowerCaseHex) {
   TraceOutput::flush();  // what came before goes first
   testing::internal::CaptureStdout();
   output.logSysExOutMessageByte(body, 4);
+  TraceOutput::print("Plug-in MIDI Out ");  // a short message's trace, which has no newline of its own
   output.logSysExOutMessageByteInt({0xF0, 0x3E, 0x7F, 0xF7}, 4);
   ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Plug-in MIDI Out (sysex | 4 bytes | F0 3e 10 00 20 F7)\n"
+            "Plug-in MIDI Out \n"
             "Plug-in MIDI Out (sysex | 4 bytes | F0 f0 3e 7f f7 F7)\n");
 }
 }  // namespace

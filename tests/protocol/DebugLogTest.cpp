@@ -57,7 +57,7 @@ TEST_F(DebugLogTest, WithoutALogFileNothingIsEverWritten) {
   testing::internal::CaptureStdout();
   EXPECT_FALSE(log.openDebugFile(getDebugLogPath()));
   ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open file");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to open file\n");  // a line of its own
   EXPECT_FALSE(fs::exists(getDebugLogPath()));
   const std::string patches = root.string() + "/Kelmscroft/Zorozov Tarnivex Editor/Patches";
   EXPECT_EQ(getPatchesFolderStr(), patches);
@@ -78,7 +78,7 @@ TEST_F(DebugLogTest, AnIncomingMessageComparesWithTheLastOneAndTakesItsPlace) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(log.compareMIDIdata(&plug, row.msg), row.same);
     ASSERT_TRUE(TraceOutput::flush());  // the trace leaves on its own thread
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.same ? "" : "Plug-in MIDI In  ");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.same ? "" : "Plug-in MIDI In  \n");
   }
   EXPECT_FALSE(log.compareMIDIdata(nullptr, IMidiMsg(0, 0x90, 1, 2)));
 }

@@ -145,6 +145,30 @@ TEST_F(EditorWindowTest, AnEditThroughTheViewTellsTheHostTheStateChanged) {
   EXPECT_EQ(plugin.CountCalls(audioMasterUpdateDisplay), 0);
   int hostX, hostY, hostW, hostH;
   ASSERT_TRUE(window->Geometry(window->GetWindow(), &hostX, &hostY, &hostW, &hostH));
+  // A page tab (the six along the top, 104 px each from x 854) switches
+  // the page; the project saves nothing of it, so the host is not told.
+  // The page switched when most of the window changed.
+  const auto pixels = [&] {
+    int w = 0, h = 0;
+    return window->Pixels(children[0], &w, &h);
+  };
+  const std::vector<unsigned> pageBefore = pixels();
+  const auto switched = [&] {
+    const std::vector<unsigned> now = pixels();
+    if (now.size() != pageBefore.size()) return false;
+    size_t changed = 0;
+    for (size_t i = 0; i < now.size(); ++i) changed += now[i] != pageBefore[i];
+    return changed > now.size() / 4;
+  };
+  bool shown = false;
+  for (int tab = 2; tab < 6 && !shown; ++tab) {
+    window->MoveTo(hostX + 854 + 104 * tab + 52, hostY + 30);
+    window->Click();
+    shown = PumpUntil([&] { Idle(); }, switched, std::chrono::milliseconds(1000));
+  }
+  ASSERT_TRUE(shown);
+  for (int i = 0; i < 20; ++i) Idle();
+  EXPECT_EQ(plugin.CountCalls(audioMasterUpdateDisplay), 0);
   // The part buttons down the left edge: one of them that is not the part
   // shown changes the project's state.
   bool told = false;

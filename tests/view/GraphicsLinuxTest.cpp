@@ -224,7 +224,7 @@ TEST_F(GraphicsLinuxTest, ResourcesLoadWholeWithATrailingNul) {
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(graphics.LoadFile(0, "resources/folder.tea"), nullptr);
   std::fflush(stdout);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "failed to open file");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "failed to open file\n");
 
   // Images: PNG by the name's extension in any case, through the loader
   // the graphics context's own loading uses.

@@ -1,8 +1,14 @@
 // The built plug-in as a host meets it: loaded with dlopen, driven through
 // the descriptor's callbacks only.
+#include <elf.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -484,6 +490,49 @@ TEST(VstHostLifecycle, InstancesComeAndGoCleanly) {
     host.Dispatch(effEditOpen, 0, 0, &parent);
     host.Close();  // editor still open: the close must take it down
   }
+}
+
+// The functions the built plug-in takes from the process, read from its
+// dynamic symbol table (64-bit ELF, as built here).
+std::set<std::string> ImportedFunctions(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::set<std::string> names;
+  if (file.size() < sizeof(Elf64_Ehdr)) return names;
+  Elf64_Ehdr header;
+  std::memcpy(&header, file.data(), sizeof header);
+  const auto section = [&](size_t i) {
+    Elf64_Shdr s{};
+    const size_t at = header.e_shoff + i * sizeof(Elf64_Shdr);
+    if (at + sizeof s <= file.size()) std::memcpy(&s, file.data() + at, sizeof s);
+    return s;
+  };
+  for (size_t i = 0; i < header.e_shnum; ++i) {
+    const Elf64_Shdr symbols = section(i);
+    if (symbols.sh_type != SHT_DYNSYM || symbols.sh_offset + symbols.sh_size > file.size()) continue;
+    const Elf64_Shdr strings = section(symbols.sh_link);
+    for (size_t at = symbols.sh_offset; at + sizeof(Elf64_Sym) <= symbols.sh_offset + symbols.sh_size;
+         at += sizeof(Elf64_Sym)) {
+      Elf64_Sym symbol;
+      std::memcpy(&symbol, file.data() + at, sizeof symbol);
+      if (symbol.st_shndx != SHN_UNDEF || symbol.st_name == 0) continue;
+      const size_t name = strings.sh_offset + symbol.st_name;
+      if (name < file.size()) names.insert(std::string(file.data() + name, strnlen(file.data() + name, file.size() - name)));
+    }
+  }
+  return names;
+}
+
+// The plug-in never acts on the host's process as a whole: it trims no heap
+// (only memory it mapped itself goes back), sets no signal handler and
+// changes neither the process's locale nor its limits.
+TEST(VstHostLifecycle, ThePluginImportsNothingThatActsOnTheWholeProcess) {
+  const std::set<std::string> imported = ImportedFunctions(TestHost::DefaultPluginPath());
+  ASSERT_TRUE(imported.count("dlopen") || imported.count("malloc") || imported.count("_Znwm"))
+      << "no dynamic symbols read from " << TestHost::DefaultPluginPath();
+  ASSERT_TRUE(imported.count("munmap"));  // its large blocks are its own
+  for (const char* name : {"malloc_trim", "mallopt", "signal", "sigaction", "setlocale", "setrlimit", "prlimit"})
+    EXPECT_EQ(imported.count(name), 0u) << name;
 }
 
 TEST(VstHostLifecycle, TwoThreadsCreateAtOnce) {

@@ -1,18 +1,16 @@
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <utility>
 
 #include "GdiRecords.h"
+#include "MappedMemory.h"
 
 namespace {
 constexpr int kMaxPooledContexts = 100;
-// Frame buffers this large are mapped straight from the system: their pages
-// are zero without being written and cost memory only once drawn on, so an
-// instance whose editor never opens keeps none of its frame.
-constexpr int64_t kMappedBlockBytes = 256 * 1024;
+// Large frame buffers are mapped straight from the system (MappedMemory.h):
+// their pages cost memory only once drawn on, so an instance whose editor
+// never opens keeps none of its frame, and a closed one gives it all back.
 constexpr int kMaxPooledObjects = 200;
 
 struct Pools {
@@ -58,7 +56,7 @@ HDC__* NewContext() {
 
 void ReleaseContext(HDC__* ctx) {
   if (ctx->mappedBytes)
-    munmap(ctx->block, ctx->mappedBytes);
+    MappedMemory::give(ctx->block, ctx->mappedBytes);
   else
     std::free(ctx->block);
   *ctx = HDC__();
@@ -102,10 +100,9 @@ HDC SWELL_CreateMemContext(HDC, int w, int h) {
   if (bytes > INT32_MAX) return nullptr;
   unsigned char* block = nullptr;
   size_t mapped = 0;
-  if (bytes >= kMappedBlockBytes) {
-    void* pages = mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pages == MAP_FAILED) return nullptr;
-    block = static_cast<unsigned char*>(pages);
+  if (size_t(bytes) >= MappedMemory::kThresholdBytes) {
+    block = static_cast<unsigned char*>(MappedMemory::take(size_t(bytes)));
+    if (!block) return nullptr;
     mapped = size_t(bytes);
   } else {
     block = static_cast<unsigned char*>(std::calloc(size_t(bytes) + 63, 1));
