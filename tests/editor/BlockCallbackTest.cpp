@@ -10,6 +10,41 @@
 #include "RealtimeScope.h"
 
 namespace {
+// Holds the MIDI thread inside a pause it was asked for, so that what the
+// audio thread hands over meanwhile piles up in its queue.
+class MidiThreadHold {
+ public:
+  explicit MidiThreadHold(Tarnivex& plug) : mPlug(plug) {
+    plug.sleepFor = [this](int) {
+      std::unique_lock<std::mutex> lock(mMutex);
+      mHeld = true;
+      mChanged.notify_all();
+      mChanged.wait_for(lock, std::chrono::seconds(10), [this] { return mReleased; });
+    };
+  }
+  bool Take() {
+    {
+      const RealtimeScope realtime;
+      mPlug.pauseFor(1);
+    }
+    std::unique_lock<std::mutex> lock(mMutex);
+    return mChanged.wait_for(lock, std::chrono::seconds(10), [this] { return mHeld; });
+  }
+  void Release() {
+    {
+      std::lock_guard<std::mutex> lock(mMutex);
+      mReleased = true;
+    }
+    mChanged.notify_all();
+  }
+
+ private:
+  Tarnivex& mPlug;
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  bool mHeld = false, mReleased = false;
+};
+
 class BlockCallbackTest : public EditorTest {
  protected:
   BlockCallbackTest() {
@@ -323,23 +358,8 @@ TEST_F(BlockCallbackTest, ShortAndLongMessagesOfTheAudioThreadLeaveInOrder) {
   }
   EXPECT_EQ(sentSinceLast(), (ByteList{{0x92, 60, 100}, change, {0x82, 60, 0}, longest}));
 
-  std::mutex holdMutex;
-  std::condition_variable holdChanged;
-  bool held = false, released = false;
-  plug->sleepFor = [&](int) {
-    std::unique_lock<std::mutex> lock(holdMutex);
-    held = true;
-    holdChanged.notify_all();
-    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
-  };
-  {
-    const RealtimeScope realtime;
-    plug->pauseFor(1);  // holds the MIDI thread
-  }
-  {
-    std::unique_lock<std::mutex> lock(holdMutex);
-    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
-  }
+  MidiThreadHold hold(*plug);
+  ASSERT_TRUE(hold.Take());
   const uint64_t lostBefore = plug->midiSendThread->dropped();
   constexpr int kOver = 5;
   {
@@ -347,11 +367,7 @@ TEST_F(BlockCallbackTest, ShortAndLongMessagesOfTheAudioThreadLeaveInOrder) {
     for (size_t i = 0; i < MidiSendThread::kPayloadCapacity + kOver; ++i)
       plug->sendSysExToDevice(const_cast<unsigned char*>(change.data()), static_cast<int>(change.size()));
   }
-  {
-    std::lock_guard<std::mutex> lock(holdMutex);
-    released = true;
-  }
-  holdChanged.notify_all();
+  hold.Release();
   ASSERT_TRUE(plug->midiSendThread->flush());
   EXPECT_EQ(plug->midiSendThread->dropped() - lostBefore, static_cast<uint64_t>(kOver));
   EXPECT_EQ(sentSinceLast(), ByteList(MidiSendThread::kPayloadCapacity, change));
@@ -393,25 +409,10 @@ TEST_F(BlockCallbackTest, ABurstOfHostEventsWakesTheMidiThreadOnce) {
 // More than the queue holds while the MIDI thread is held: what did not fit
 // is counted, and the window's status line and the log say so.
 TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {
-  std::mutex holdMutex;
-  std::condition_variable holdChanged;
-  bool held = false, released = false;
-  plug->sleepFor = [&](int) {
-    std::unique_lock<std::mutex> lock(holdMutex);
-    held = true;
-    holdChanged.notify_all();
-    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
-  };
+  MidiThreadHold hold(*plug);
   const size_t before = backend->out().sent.size();
   constexpr int kSent = static_cast<int>(MidiSendThread::kCapacity) + 100;
-  {
-    const RealtimeScope realtime;
-    plug->pauseFor(1);  // holds the MIDI thread
-  }
-  {
-    std::unique_lock<std::mutex> lock(holdMutex);
-    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
-  }
+  ASSERT_TRUE(hold.Take());
   {
     const RealtimeScope realtime;
     for (int i = 0; i < kSent; ++i) {
@@ -419,11 +420,7 @@ TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {
       plug->sendMidiMsgAndLog(&note);
     }
   }
-  {
-    std::lock_guard<std::mutex> lock(holdMutex);
-    released = true;
-  }
-  holdChanged.notify_all();
+  hold.Release();
   ASSERT_TRUE(plug->midiSendThread->flush());
   const uint64_t lost = plug->midiSendThread->dropped();
   EXPECT_GT(lost, 0u);
