@@ -89,11 +89,15 @@ bool JackServer::Launch() {
   // crashed), where one of a new name would leave that slot taken for good.
   mName = "tarnivex-test-" + std::to_string(mTurn);
   mLogPath = (std::filesystem::temp_directory_path() / (mName + ".log")).string();
-  // Synchronous, with a long client timeout: the dummy driver has no
-  // deadline to keep, so a client slowed down by a loaded machine (no
-  // real-time priority here) is waited for instead of skipped, and nothing
-  // it should have read is lost.
-  std::vector<std::string> args = {"jackd", "--no-realtime", "--sync", "--timeout", "10000", "-n", mName,
+  // Synchronous: the dummy driver has no deadline to keep, so a client
+  // slowed down by a loaded machine (no real-time priority here) is waited
+  // for instead of skipped, and nothing it should have read is lost. The
+  // driver waits ten client timeouts for a cycle's end, while jackd
+  // refuses a new client when it has seen no cycle for five seconds: a
+  // cycle that never ends (jackd can run one for a client it has just
+  // deactivated, see JackMidiClient.cpp) must be given up well within
+  // those five seconds, and four still outlast any slowness from load.
+  std::vector<std::string> args = {"jackd", "--no-realtime", "--sync", "--timeout", "400", "-n", mName,
                                    "-d", "dummy", "-r", "48000", "-p", std::to_string(periodFrames)};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
