@@ -59,6 +59,13 @@ void KeepModuleLoaded() {
 }
 
 void Report(const std::string& text) { MidiError(text).printMessage(); }
+
+// Waits, within the bound for a cycle, until done() says yes.
+template <class Done>
+void AwaitCycles(Done done) {
+  for (const auto until = Clock::now() + kCycleWait; !done() && Clock::now() < until;)
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+}
 }  // namespace
 
 struct JackMidiClient::Endpoint {
@@ -610,9 +617,7 @@ class SharedClient {
   // Returns, within a bound, once the graph the cycles run on has the port
   // unconnected (libjack waits out a cycle per look while a change is due).
   static void awaitDisconnected(jack_port_t* port) {
-    const auto until = Clock::now() + kCycleWait;
-    while (jack_port_connected(port) > 0 && Clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    AwaitCycles([port] { return jack_port_connected(port) <= 0; });
   }
 
   // Returns, within a bound, once a whole cycle has run since now: the
@@ -623,18 +628,14 @@ class SharedClient {
   // every client of the server stalls until jackd gives up on it.
   void awaitGraphSettled() {
     const unsigned long cycle = mCycles.load();
-    const auto until = Clock::now() + kCycleWait;
-    while (mCycles.load() < cycle + 2 && Clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    AwaitCycles([&] { return mCycles.load() >= cycle + 2; });
   }
 
   // Returns once no process cycle can still be using a slot cleared before.
   void awaitCycleEnd(jack_client_t* client) {
     if (!client || !mInCycle.load()) return;
     const unsigned long cycle = mCycles.load();
-    const auto until = Clock::now() + kCycleWait;
-    while (mInCycle.load() && mCycles.load() == cycle && Clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    AwaitCycles([&] { return !mInCycle.load() || mCycles.load() != cycle; });
   }
 
   void close(std::unique_lock<std::mutex>& lock) {
