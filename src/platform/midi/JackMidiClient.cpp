@@ -622,7 +622,7 @@ class SharedClient {
 
   // Returns, within a bound, once a whole cycle has run since now: the
   // graph changes asked for before are live and jackd is done switching to
-  // them. jackd answers a deactivation that comes while it switches before
+  // them. jackd can answer a deactivation that comes while it switches before
   // the graph without the client is live, and libjack then ends the
   // client's process thread while the running graph still waits for it:
   // every client of the server stalls until jackd gives up on it.
