@@ -72,12 +72,16 @@ bool JackServer::Start() {
     mError = "other tests' JACK servers kept every turn for four minutes (" + TurnPath(0) + " and on)";
     return false;
   }
-  for (int attempt = 0; attempt < 3; ++attempt)
+  for (int attempt = 0; attempt < 3; ++attempt) {
     if (Launch()) {
       setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
       setenv("JACK_NO_START_SERVER", "1", 1);
       return true;
     }
+    // A test that crashed gives up its turn at once, while its server takes
+    // a moment to end ("server already active" meanwhile).
+    std::this_thread::sleep_for(seconds(1));
+  }
   Stop();
   return false;
 }
