@@ -72,12 +72,16 @@ bool JackServer::Start() {
     mError = "other tests' JACK servers kept every turn for four minutes (" + TurnPath(0) + " and on)";
     return false;
   }
-  for (int attempt = 0; attempt < 3; ++attempt)
+  for (int attempt = 0; attempt < 3; ++attempt) {
     if (Launch()) {
       setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
       setenv("JACK_NO_START_SERVER", "1", 1);
       return true;
     }
+    // A test that crashed gives up its turn at once, while its server takes
+    // a moment to end ("server already active" meanwhile).
+    std::this_thread::sleep_for(seconds(1));
+  }
   Stop();
   return false;
 }
@@ -89,11 +93,15 @@ bool JackServer::Launch() {
   // crashed), where one of a new name would leave that slot taken for good.
   mName = "tarnivex-test-" + std::to_string(mTurn);
   mLogPath = (std::filesystem::temp_directory_path() / (mName + ".log")).string();
-  // Synchronous, with a long client timeout: the dummy driver has no
-  // deadline to keep, so a client slowed down by a loaded machine (no
-  // real-time priority here) is waited for instead of skipped, and nothing
-  // it should have read is lost.
-  std::vector<std::string> args = {"jackd", "--no-realtime", "--sync", "--timeout", "10000", "-n", mName,
+  // Synchronous: the dummy driver has no deadline to keep, so a client
+  // slowed down by a loaded machine (no real-time priority here) is waited
+  // for instead of skipped, and nothing it should have read is lost. The
+  // driver waits ten client timeouts for a cycle's end, while jackd
+  // refuses a new client when it has seen no cycle for five seconds: a
+  // cycle that never ends (jackd can run one for a client it has just
+  // deactivated, see JackMidiClient.cpp) must be given up well within
+  // those five seconds, and four still outlast any slowness from load.
+  std::vector<std::string> args = {"jackd", "--no-realtime", "--sync", "--timeout", "400", "-n", mName,
                                    "-d", "dummy", "-r", "48000", "-p", std::to_string(periodFrames)};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());

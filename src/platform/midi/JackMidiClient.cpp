@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cerrno>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdio>
 #include <mutex>
 #include <semaphore>
@@ -58,6 +59,13 @@ void KeepModuleLoaded() {
 }
 
 void Report(const std::string& text) { MidiError(text).printMessage(); }
+
+// Waits, within the bound for a cycle, until done() says yes.
+template <class Done>
+void AwaitCycles(Done done) {
+  for (const auto until = Clock::now() + kCycleWait; !done() && Clock::now() < until;)
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+}
 }  // namespace
 
 struct JackMidiClient::Endpoint {
@@ -456,6 +464,7 @@ class SharedClient {
   // closing port still has something to send.
   bool apply(std::unique_lock<std::mutex>& lock) {
     bool draining = false;
+    std::vector<std::shared_ptr<Endpoint>> retired;  // removed together: one wait for the graph
     for (size_t i = 0; i < mEndpoints.size(); ++i) {
       const std::shared_ptr<Endpoint> endpoint = mEndpoints[i];
       Endpoint& e = *endpoint;
@@ -468,8 +477,8 @@ class SharedClient {
         e.outState.compare_exchange_strong(closing, kClosed);
       }
       if (e.want.retired) {
-        remove(lock, endpoint);
-        --i;
+        retired.push_back(endpoint);
+        mEndpoints.erase(mEndpoints.begin() + static_cast<std::ptrdiff_t>(i--));
         continue;
       }
       if (!mClient) {
@@ -493,6 +502,7 @@ class SharedClient {
       e.lookChecked = looked;
       if (e.outPort.load() || e.inPort.load()) publish(e);
     }
+    if (!retired.empty()) remove(lock, retired);
     return draining;
   }
 
@@ -570,41 +580,68 @@ class SharedClient {
     if (mSlotsUsed.load() < e.slot + 1) mSlotsUsed.store(e.slot + 1);
   }
 
-  // Takes the instance's ports out of the process callback and off the
-  // client, then lets it go.
-  void remove(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Endpoint>& endpoint) {
-    Endpoint& e = *endpoint;
-    std::erase(mEndpoints, endpoint);
+  // Takes the instances' ports out of the process callback and off the
+  // client, then lets them go.
+  void remove(std::unique_lock<std::mutex>& lock, const std::vector<std::shared_ptr<Endpoint>>& gone) {
     jack_client_t* client = mClient;
+    std::vector<jack_port_t*> ports;
+    for (const std::shared_ptr<Endpoint>& e : gone)
+      for (jack_port_t* port : {e->outPort.load(), e->inPort.load()})
+        if (port) ports.push_back(port);
     lock.unlock();
-    // Unconnected first: a connected port whose buffer no cycle writes
-    // would hand its peer stale data.
-    for (jack_port_t* port : {e.outPort.load(), e.inPort.load()})
-      if (client && port) jack_port_disconnect(client, port);
+    if (client) {
+      // Unconnected first: a connected port whose buffer no cycle writes
+      // would hand its peer stale data.
+      for (jack_port_t* port : ports) jack_port_disconnect(client, port);
+      // And only then unregistered: JACK frees a port at once, while the
+      // graph its readers run on changes a cycle later; a reader whose
+      // input still lists the freed port drops that whole cycle of input,
+      // other instances' messages to the same device among it.
+      for (jack_port_t* port : ports) awaitDisconnected(port);
+    }
     lock.lock();
-    if (e.slot < kSlots) mSlots[e.slot].store(nullptr);
-    jack_port_t* out = e.outPort.exchange(nullptr);
-    jack_port_t* in = e.inPort.exchange(nullptr);
+    for (const std::shared_ptr<Endpoint>& e : gone) {
+      if (e->slot < kSlots) mSlots[e->slot].store(nullptr);
+      e->outPort = nullptr;
+      e->inPort = nullptr;
+    }
     lock.unlock();
     awaitCycleEnd(client);
-    if (client && out) jack_port_unregister(client, out);
-    if (client && in) jack_port_unregister(client, in);
+    if (client)
+      for (jack_port_t* port : ports) jack_port_unregister(client, port);
     lock.lock();
-    if (e.slot < kSlots) mSlotTaken[e.slot] = false;
+    for (const std::shared_ptr<Endpoint>& e : gone)
+      if (e->slot < kSlots) mSlotTaken[e->slot] = false;
+  }
+
+  // Returns, within a bound, once the graph the cycles run on has the port
+  // unconnected (libjack waits out a cycle per look while a change is due).
+  static void awaitDisconnected(jack_port_t* port) {
+    AwaitCycles([port] { return jack_port_connected(port) <= 0; });
+  }
+
+  // Returns, within a bound, once a whole cycle has run since now: the
+  // graph changes asked for before are live and jackd is done switching to
+  // them. jackd can answer a deactivation that comes while it switches before
+  // the graph without the client is live, and libjack then ends the
+  // client's process thread while the running graph still waits for it:
+  // every client of the server stalls until jackd gives up on it.
+  void awaitGraphSettled() {
+    const unsigned long cycle = mCycles.load();
+    AwaitCycles([&] { return mCycles.load() >= cycle + 2; });
   }
 
   // Returns once no process cycle can still be using a slot cleared before.
   void awaitCycleEnd(jack_client_t* client) {
     if (!client || !mInCycle.load()) return;
     const unsigned long cycle = mCycles.load();
-    const auto until = Clock::now() + kCycleWait;
-    while (mInCycle.load() && mCycles.load() == cycle && Clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    AwaitCycles([&] { return !mInCycle.load() || mCycles.load() != cycle; });
   }
 
   void close(std::unique_lock<std::mutex>& lock) {
     jack_client_t* client = std::exchange(mClient, nullptr);
     lock.unlock();
+    awaitGraphSettled();
     jack_deactivate(client);
     jack_client_close(client);
     lock.lock();
