@@ -99,7 +99,7 @@ void X11EditorView::Tick() {
   // the editor's other views have always painted it; dirty with no area
   // paints nothing.
   const auto until = now + kTickDrawBudget;
-  for (int pass = 0; pass < kMaxPassesPerTick && mClient; ++pass) {
+  for (int pass = 0; pass < kMaxPassesPerTick && mClient && mWindowAlive; ++pass) {
     if (pass > 0 && std::chrono::steady_clock::now() >= until) break;
     ViewRect dirty;
     if (!mClient->IsDirty(&dirty) || dirty.Empty()) break;
