@@ -61,6 +61,8 @@ void Tarnivex::OnMidiOutRefused(const char* reason) {
 void Tarnivex::lightPart(int part) {
   if (part < 0 || part > 15 || !GetGUI()) return;
   std::atomic<int>& light = partLights[static_cast<size_t>(part)];
+  // A lit part is the common case in a burst: no locked exchange for it.
+  if (light.load(std::memory_order_relaxed) != 0) return;
   int off = 0;
   if (!light.compare_exchange_strong(off, 1)) return;
   lightTimes[static_cast<size_t>(part)] = tick();

@@ -67,8 +67,14 @@ void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
   if (msg->StatusMsg() == IMidiMsg::kNone) return;
   if (msg->Channel() == GetParam(kGlobalMidiChannel)->Int() - 1) return;
   if (!midiMessageManager) return;
-  if (fromDevice) midiMessageManager->ProcessMidiMsgFromDevice(msg);
-  else midiMessageManager->ProcessMidiMsgFromDAW(msg, partForHostMessage(*msg));
+  if (fromDevice) {
+    midiMessageManager->ProcessMidiMsgFromDevice(msg);
+    return;
+  }
+  // Only a program change asks which part it is for: the walk over the
+  // parts' channels is not made for every note of a host's burst.
+  const int part = msg->StatusMsg() == IMidiMsg::kProgramChange ? partForHostMessage(*msg) : 0;
+  midiMessageManager->ProcessMidiMsgFromDAW(msg, part);
 }
 
 int Tarnivex::partForHostMessage(const IMidiMsg& msg) const {
@@ -139,6 +145,9 @@ void Tarnivex::drainQueue(int frames, int nFrames) {
 
 bool Tarnivex::silenceAfterResetIfDue() {
   if (transportWasRunning || !midiIOConfigured) return false;
+  // Read before the exchange: each host event asks, and a locked
+  // instruction per event is paid on the host's audio thread.
+  if (!soundsOffPending.load(std::memory_order_relaxed)) return false;
   bool pending = true;
   if (!soundsOffPending.compare_exchange_strong(pending, false)) return false;
   AllSoundsOff(0, true);
