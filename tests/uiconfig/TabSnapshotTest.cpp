@@ -19,6 +19,25 @@
 #include "lice.h"
 
 namespace {
+// Whether or not references are being stored, a test of the comparison
+// holds its own: storing is switched off while it runs, and back on after.
+class ReferencesHeld {
+ public:
+  ReferencesHeld() {
+    const char* updating = std::getenv("TARNIVEX_UPDATE_SNAPSHOTS");
+    mWasSet = updating != nullptr;
+    if (updating) mSaved = updating;
+    unsetenv("TARNIVEX_UPDATE_SNAPSHOTS");
+  }
+  ~ReferencesHeld() {
+    if (mWasSet) setenv("TARNIVEX_UPDATE_SNAPSHOTS", mSaved.c_str(), 1);
+  }
+
+ private:
+  bool mWasSet = false;
+  std::string mSaved;
+};
+
 // The image that fills each page's area, shown where no section lies.
 const char* pageImage(const editorpages::Page& page) {
   switch (page.tab) {
@@ -66,10 +85,7 @@ TEST(TabSnapshot, EveryMainPageAtEverySizeAndSchemeMatchesItsReference) {
 }
 
 TEST(TabSnapshot, AChangedFrameOrAMissingReferenceFailsAndSmallTextDifferencesPass) {
-  // Whether or not references are being stored, this one is held.
-  const char* updating = std::getenv("TARNIVEX_UPDATE_SNAPSHOTS");
-  const std::string saved = updating ? updating : "";
-  unsetenv("TARNIVEX_UPDATE_SNAPSHOTS");
+  const ReferencesHeld storingOff;
   const std::string folder = ::testing::TempDir() + "/snapshot-references";
   std::filesystem::remove_all(folder);
   LICE_MemBitmap frame(200, 100);
@@ -95,13 +111,10 @@ TEST(TabSnapshot, AChangedFrameOrAMissingReferenceFailsAndSmallTextDifferencesPa
   LICE_FillRect(&page, 610, 300, 40, 40, LICE_RGBA(250, 214, 120, 255), 1.0f, 0);
   EXPECT_NE(snapshots::compare(&page, "page.png", folder).find("pixels differ in the square at 608,288"),
             std::string::npos);
-  if (updating) setenv("TARNIVEX_UPDATE_SNAPSHOTS", saved.c_str(), 1);
 }
 
 TEST(TabSnapshot, AMovedControlOrAChangedCaptionFailsAndSaysWhatChanged) {
-  const char* updating = std::getenv("TARNIVEX_UPDATE_SNAPSHOTS");
-  const std::string saved = updating ? updating : "";
-  unsetenv("TARNIVEX_UPDATE_SNAPSHOTS");
+  const ReferencesHeld storingOff;
   const std::string folder = ::testing::TempDir() + "/list-references";
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
@@ -133,6 +146,5 @@ TEST(TabSnapshot, AMovedControlOrAChangedCaptionFailsAndSaysWhatChanged) {
     }
   }
   EXPECT_NE(snapshots::compareList(held, "other.txt", folder).find("no reference"), std::string::npos);
-  if (updating) setenv("TARNIVEX_UPDATE_SNAPSHOTS", saved.c_str(), 1);
 }
 }  // namespace
