@@ -50,7 +50,11 @@ void IControl::SetValueFromHardware(double value) {
     mValue = value;
     return;
   }
-  if (mValue == value) return;
+  // Compared with the parameter: a control not shown since a restore still
+  // holds the value from before it, and the instrument's value is no less a
+  // change for matching that.
+  const IParam* param = GetParam();
+  if ((param ? param->GetNormalized() : mValue.load()) == value) return;
   mValue = value;
   SetDirty2(true);
   mRedraw = true;

@@ -2,6 +2,7 @@
 // control of each page arrives byte-exact, and the same change sent by the
 // instrument moves the control with nothing sent back.
 #include <algorithm>
+#include <optional>
 
 #include "ControlAction.h"
 #include "ControlLayer.h"
@@ -69,6 +70,75 @@ TEST_F(DocumentEditTest, EditsArriveByteExactAndInstrumentChangesComeBackSilentl
     EXPECT_TRUE(sentSinceLast().empty());
   }
 }
+
+// A project restores values its controls did not hold; then the user turns
+// them on the instrument back to what the controls held before. The
+// parameters (and so the project the host saves next) take the instrument's
+// values, the controls show them, and nothing goes back: with the editor
+// closed, as hosts load projects, and open on a page that hides the control.
+TEST_F(DocumentEditTest, AfterARestoreTheInstrumentsValuesAreTakenThoughTheControlsHeldThemBefore) {
+  struct Row {
+    const char* what;
+    int idx;
+    double restored, sent;  // plain values: the project's, then the instrument's
+    int openOnTab;          // -1: the editor is closed
+  };
+  const Row table[] = {
+      {"osc 2 sync of part 1 (a switch), editor closed", kOscillator2SyncToOsc3, 1, 0, -1},
+      {"part 1 level (a knob), editor closed", kMultiPartLevel, 60, 100, -1},
+      {"osc 2 sync of part 1, editor open on the multi page", kOscillator2SyncToOsc3, 1, 0, 0},
+      {"part 1 level, editor open on the oscillators page", kMultiPartLevel, 60, 100, 2},
+  };
+  std::optional<EditorWindowDriver> window;
+  AEffect* effect = plug->GetAEffect();
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.what);
+    IParam* p = param(row.idx);
+    const auto* action = static_cast<ControlAction*>(p->GetControlAction());
+    ASSERT_NE(action, nullptr);
+    Bytes fromInstrument = {0xF0};
+    for (size_t i = 0; i < action->sysex.messages.front().size(); ++i)
+      fromInstrument.push_back(static_cast<unsigned char>(i == 2 ? kDeviceId : action->sysex.messages.front()[i]));
+    fromInstrument.back() = static_cast<unsigned char>(row.sent);
+    fromInstrument.push_back(0xF7);
+    if (row.idx == kOscillator2SyncToOsc3) {  // the user's switch on the instrument, as it sends it
+      EXPECT_EQ(fromInstrument, (Bytes{0xF0, 0x3E, 0x10, 0x21, 0x20, 0x00, 0x00, 0x31, 0x00, 0xF7}));
+    }
+    const bool sound = fromInstrument.size() == 10;
+    IControl* found = sound ? plug->getSysexControl(fromInstrument[4], fromInstrument[5], fromInstrument[6], fromInstrument[7], 0)
+                             : plug->getSysexControl(kTemplateDeviceByte, fromInstrument[4], fromInstrument[5],
+                                                     fromInstrument[6], 0);
+    ASSERT_NE(found, nullptr);
+    if (row.openOnTab >= 0 && !window) window.emplace(*plug);
+    if (window) window->clickTab(kMainTab, row.openOnTab);
+
+    // The controls hold the instrument's value; the project holds another.
+    p->Set(row.sent);
+    plug->GetGUI()->SetParameterFromPlug(row.idx, p->GetNormalized(), true);
+    p->Set(row.restored);
+    ByteChunk chunk;
+    plug->SerializeState(&chunk);
+    p->Set(row.sent);
+    std::vector<uint8_t> project(chunk.Data(), chunk.Data() + chunk.Size());
+    ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(project.size()), project.data(), 0.0f), 1);
+    awaitRequestThread();
+    arrivedAtInstrument();  // the project
+    ASSERT_EQ(p->Value(), row.restored);
+    ASSERT_DOUBLE_EQ(found->GetValue(), p->GetNormalized(row.sent));  // not shown: not told yet
+    if (window) {
+      ASSERT_TRUE(found->IsValueStale());
+    }
+
+    ASSERT_TRUE(backend->inject(fromInstrument));
+    EXPECT_EQ(p->Value(), row.sent);  // the value the host's next save takes
+    EXPECT_TRUE(arrivedAtInstrument().empty());
+    // The control shows it once shown.
+    if (window) plug->GetGUI()->TakeStaleValues(found);
+    else plug->DrawStaleParamControls();
+    EXPECT_DOUBLE_EQ(found->GetValue(), p->GetNormalized());
+  }
+}
+
 }  // namespace
 
 // A flood of values from the instrument moves every control of the page at

@@ -88,6 +88,9 @@ TEST(ParamControlIndex, ValuesRestoredWhileAControlIsNotShownAppearWhenItIs) {
   IControl* onPage = page->AttachControl(control(2));
   IControl* withAux = page->AttachControl(control(3));
   withAux->AddAuxParam(1);
+  IControl* auxOnly = page->AttachControl(control(-1));
+  auxOnly->AddAuxParam(3);
+  IControl* clicked = page->AttachControl(new IInvisibleSwitchControl(&gui.plug, IRECT(50, 50, 60, 60), 3));
   gui.DrawAll();
 
   // The restore's values, plain, then the redraw the chunk's restore ends with.
@@ -97,12 +100,22 @@ TEST(ParamControlIndex, ValuesRestoredWhileAControlIsNotShownAppearWhenItIs) {
   EXPECT_TRUE(onPage->IsValueStale());
   EXPECT_TRUE(withAux->IsValueStale());
   EXPECT_TRUE(hiddenListed->IsValueStale());
+  EXPECT_TRUE(auxOnly->IsValueStale());
 
+  // Clicked as soon as its page shows, before any drawing: the switch works
+  // from the restored 0.75 (to 0), not from the 0 it held before (to 1).
   page->Hide(false);
+  gui.plug.Take();
+  IMouseMod mod(true, false);
+  gui.graphics.OnMouseDown(55, 55, &mod);
+  gui.graphics.OnMouseUp(55, 55, &mod);
+  EXPECT_EQ(gui.plug.Take(), (std::vector<std::string>{"gui 3=0.0000", "begin 3", "end 3"}));
+  EXPECT_EQ(clicked->GetValue(), 0.0);
   gui.DrawAll();
   EXPECT_EQ(onPage->GetValue(), 0.5);
   EXPECT_EQ(withAux->GetValue(), 0.75);
   EXPECT_EQ(withAux->GetAuxParam(0)->mValue, 0.25);
+  EXPECT_EQ(auxOnly->GetAuxParam(0)->mValue, 0.75);
   EXPECT_FALSE(onPage->IsValueStale());
   hiddenListed->Hide(false);
   gui.DrawAll();
@@ -117,6 +130,20 @@ TEST(ParamControlIndex, ValuesRestoredWhileAControlIsNotShownAppearWhenItIs) {
   page->Hide(false);
   gui.DrawAll();
   EXPECT_EQ(onPage->GetValue(), 1.0);
+
+  // A value from the instrument after a restore is weighed against the
+  // parameter, not against a control that has not taken the restored value:
+  // the value the control held before is a change, the restored one is not.
+  page->Hide(true);
+  gui.plug.GetParam(2)->Set(0);
+  gui.plug.RedrawParamControls();
+  ASSERT_TRUE(onPage->IsValueStale());
+  ASSERT_EQ(onPage->GetValue(), 1.0);
+  gui.plug.Take();
+  onPage->SetValueFromHardware(0.0);
+  EXPECT_TRUE(gui.plug.Take().empty());
+  onPage->SetValueFromHardware(1.0);
+  EXPECT_EQ(gui.plug.Take(), std::vector<std::string>{"hw 2=1.0000"});
 }
 
 // A value from the plug-in reaches a parameter's controls as a walk would
