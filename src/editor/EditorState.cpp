@@ -12,6 +12,7 @@
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "PatchManager.h"
+#include "TabSwitchFunctions.h"
 #include "Tarnivex.h"
 #include "Utilities.h"
 #include "UIConfigManager.h"
@@ -251,6 +252,11 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
     partFilterLinkValues[static_cast<size_t>(p)] = GetParam(kFilterLinkValue + p)->Int();
     notePartSoundHeld(p);  // the project's sounds
   }
+  // The window shows the restored part, as a part click does (the project
+  // goes to the instrument below): the top bar's bank and program, the
+  // part's copy of the open page, its names.
+  if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, currentPart, modelNumber, false);
+  updateBankAndProgramMenuNames(false);
 
   if (midiIOConfigured && midiMessageManager) resendRestoredState();
 

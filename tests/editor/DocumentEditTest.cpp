@@ -139,6 +139,38 @@ TEST_F(DocumentEditTest, AfterARestoreTheInstrumentsValuesAreTakenThoughTheContr
   }
 }
 
+// A project saved with part 2 selected reopens with part 2 in the top bar:
+// its bank and program, not part 1's, before any page is switched.
+TEST_F(DocumentEditTest, AProjectSavedWithPartTwoSelectedReopensWithPartTwosProgramInTheTopBar) {
+  param(kMultiPartBank + 1)->Set(2);
+  param(kMultiPartPatch + 1)->Set(1);
+  setParam(kQuickTab, 1);
+  ASSERT_TRUE(plug->namedLayer("bankAndProgram02")->IsVisible());
+  ByteChunk chunk;
+  plug->SerializeState(&chunk);
+  std::vector<uint8_t> project(chunk.Data(), chunk.Data() + chunk.Size());
+
+  makePlug();  // the host reopens the project: a new instance, then the project
+  ASSERT_TRUE(plug->namedLayer("bankAndProgram01")->IsVisible());
+  AEffect* effect = plug->GetAEffect();
+  ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(project.size()), project.data(), 0.0f), 1);
+  awaitRequestThread();
+  EditorWindowDriver window(*plug);
+  plug->DrawStaleParamControls();  // what the editor-open call does first
+  window.draw();
+  for (int p = 1; p <= 16; ++p) {
+    const std::string name = (p < 10 ? "bankAndProgram0" : "bankAndProgram") + std::to_string(p);
+    EXPECT_EQ(plug->namedLayer(name)->IsVisible(), p == 2) << name;
+  }
+  int checked = 0;
+  for (const auto& control : plug->namedLayer("bankAndProgram02")->controls()) {
+    const int idx = control->ParamIdx();
+    if (idx != kMultiPartBank + 1 && idx != kMultiPartPatch + 1) continue;
+    EXPECT_DOUBLE_EQ(control->GetValue(), param(idx)->GetNormalized(idx == kMultiPartBank + 1 ? 2 : 1)) << idx;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 2);
+}
 }  // namespace
 
 // A flood of values from the instrument moves every control of the page at
