@@ -72,10 +72,13 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
   const bool padded = static_cast<int>(copy.size()) < kind.size;
   copy.resize(static_cast<size_t>(kind.size), 0);
   copy.back() = kSysExEnd;
+  // The checksum sums the address too: one right for the entry's own slot
+  // is made right for the edit buffer's, and a wrong one stays wrong.
+  const bool checksumRight = padded || copy[static_cast<size_t>(kind.size - 2)] == dumpChecksum(copy.data(), kind.size);
   // The editor's parsers take byte 6 as the part: the hand-over always
   // addresses the part's edit buffer, whatever slot the entry came from.
   address(copy, device, kind.command, multi ? kMultiEditBufferBank : kEditBufferBank, multi ? 0 : part);
-  if (padded) writeDumpChecksum(copy.data(), kind.size);
+  if (checksumRight) writeDumpChecksum(copy.data(), kind.size);
 
   mManager.dumpExpected = true;
   plug->clearReplyReceived();

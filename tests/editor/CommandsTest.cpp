@@ -244,6 +244,9 @@ TEST_F(CommandsTest, LibrarySendsOnlyTheBanksOwnEntries) {
   EXPECT_EQ(shortArrivals(),
             (ByteList{{0xB2, 0x7B, 0x00}, {0xB0, 0x7B, 0x00}, {0xB2, 0x00, 0x00}, {0xB2, 0x20, 0x40}, {0xC2, 0x05}}));
   EXPECT_EQ(plug->librarianView()->cursor, 5);
+  // The entry's checksum is right for its slot in the file, and so for the
+  // part's edit buffer it is handed on to: no failure is logged.
+  EXPECT_EQ(debugLog().find("has a wrong checksum"), std::string::npos);
 }
 
 TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
