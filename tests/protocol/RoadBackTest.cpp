@@ -70,6 +70,8 @@ TEST_F(RoadBackTest, EveryChangeFormReachesItsParametersAndNothingGoesBack) {
       {"bend range", change({0x20, 2, 0, 4, 52}), {{kOscillator1BendRange + 2, 12}}},
       {"unisono and mono", change({0x20, 5, 0, 58, 17}), {{kOscillatorUnisono + 5, 1}, {kOscillatorMonoPolyMode + 5, 1}}},
       {"envelope mode and trigger", change({0x20, 6, 1, 104, 40}), {{kEnvelope4Mode + 6, 8}, {kEnv4Trigger + 6, 1}}},
+      {"envelope mode 0, triggered", change({0x20, 6, 1, 68, 32}), {{kFilterEnvMode + 6, 0}, {kFilterEnvTrigger + 6, 1}}},
+      {"envelope mode 31, not triggered", change({0x20, 6, 1, 80, 31}), {{kAmpEnvMode + 6, 31}, {kAmpEnvTrigger + 6, 0}}},
       {"arpeggiator step 5", change({0x20, 7, 2, 0x4B, 0x3C}),
        {{kArpPattern05Step + 7, 3}, {kArpPattern05Accent + 7, 4}, {kArpPattern05Glide + 7, 1}}},
       {"effect 2 by its type", change({0x20, 1, 1, 20, 33}), {{kFX2ReverbSize + 1, 33}}},
