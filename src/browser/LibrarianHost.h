@@ -66,6 +66,9 @@ class LibrarianHost {
   virtual void SetLibrarianRequestActive(bool on) = 0;
   virtual void SetLibrarianStatusUnsaved(bool on) = 0;
   virtual bool BankChangeMessage(int part) = 0;
+  // True when another part plays the bank and program picked for the part:
+  // the pick is refused (the conflict window says so) before it changes anything.
+  virtual bool refusePartPick(int /*part*/, int /*bank*/, int /*program*/) { return false; }
   // Runs the task on the instance's MIDI thread, in order, so that its
   // messages and the pauses between them keep the caller from waiting.
   virtual void runOffHostThread(std::function<void()> task) = 0;

@@ -60,11 +60,16 @@ bool BankNumberPopupMenu::refreshPatchNames(int bank) {
 int BankNumberPopupMenu::doPopupMenu(int& bank) {
   IRECT rect = *GetRECT();
   IPopupMenu* chosen = host().CreateIPopupMenu(mMenu.get(), &rect);
+  const bool multi = host().multiMode();
+  const int part = host().currentPart();
+  if (chosen == mMenu.get() &&
+      host().refusePartPick(part, chosen->GetChosenItemIdx(), intValue(host(), kMultiPartPatch + part))) {
+    mMenu->CheckItemAlone(intValue(host(), bankParameter()));
+    return 0;
+  }
   if (chosen) mMenu->CheckItemAlone(-1);
   if (chosen != mMenu.get()) return 0;
   bank = chosen->GetChosenItemIdx();
-  const bool multi = host().multiMode();
-  const int part = host().currentPart();
   host().setParameterFromPlug(bankParameter(), bank, false);
   host().runOffHostThread([this, part, multi] {
     if (!host().BankChangeMessage(part) || multi) return;
@@ -131,19 +136,24 @@ bool ProgramNumberPopupMenu::refreshPatchNames(int program) {
 int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   IRECT rect = *GetRECT();
   IPopupMenu* chosen = host().CreateIPopupMenu(mMain.get(), &rect);
+  int k = -1;
+  for (int i = 0; i < kSubmenus; ++i)
+    if (chosen && chosen == mSub[static_cast<size_t>(i)].get()) k = i;
+  const bool multi = host().multiMode();
+  const int part = host().currentPart();
+  const int parameter = multi ? int(kMultiPatch) : kMultiPartPatch + part;
+  if (k >= 0 && !host().libraryControl() &&
+      host().refusePartPick(part, intValue(host(), kMultiPartBank + part), 10 * k + chosen->GetChosenItemIdx())) {
+    refreshPatchNames(intValue(host(), parameter));
+    return 0;
+  }
   if (chosen) {
     mMain->CheckItemAlone(-1);
     for (auto& sub : mSub) sub->CheckItemAlone(-1);
   }
-  int k = -1;
-  for (int i = 0; i < kSubmenus; ++i)
-    if (chosen && chosen == mSub[static_cast<size_t>(i)].get()) k = i;
   if (k < 0) return 0;
   const int entry = chosen->GetChosenItemIdx();
   program = 10 * k + entry;
-  const bool multi = host().multiMode();
-  const int part = host().currentPart();
-  const int parameter = multi ? int(kMultiPatch) : kMultiPartPatch + part;
   if (host().libraryControl()) {
     if (LibrarianViewControl* view = mBrowser->view) {
       view->selectedUpper = program;

@@ -159,7 +159,9 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     // The step starts from the program the part shows (the multi's in multi
     // mode): another part's step or a pick from a menu moves it as well.
     const int shown = GetParam(multiMode ? kMultiPatch : kMultiPartPatch + part)->Int();
-    currentProgram = wrap(shown + step, kPatchesPerBank);
+    const int next = wrap(shown + step, kPatchesPerBank);
+    if (refusePartPick(part, GetParam(kMultiPartBank + part)->Int(), next)) return true;
+    currentProgram = next;
     setParameterFromPlug(multiMode ? kMultiPatch : kMultiPartPatch + part, currentProgram, false);
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
     runOffHostThread([this, part] {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ControlLayer.h"
+#include "IGraphics.h"
 #include "MIDIMessageManager.h"
 #include "MidiSendThread.h"
 #include "ParamIndex.h"
@@ -193,13 +194,42 @@ void Tarnivex::runDeviceEnquiry() {
 
 bool Tarnivex::CheckBankConflict(int part) {
   if (part < 0 || part > 15) return false;
-  const int bank = GetParam(kMultiPartBank + part)->Int();
-  const int program = GetParam(kMultiPartPatch + part)->Int();
+  return playedByAnotherPart(part, GetParam(kMultiPartBank + part)->Int(), GetParam(kMultiPartPatch + part)->Int());
+}
+
+bool Tarnivex::playedByAnotherPart(int part, int bank, int program) const {
   for (int q = 0; q < 16; ++q) {
-    if (q == part || GetParam(kMultiPartStatus + q)->Value() != 1.0) continue;
-    if (sentBanks[static_cast<size_t>(q)] == bank && sentPrograms[static_cast<size_t>(q)] == program) return true;
+    const auto at = static_cast<size_t>(q);
+    if (q == part || !partProgramKnown[at] || GetParam(kMultiPartStatus + q)->Value() != 1.0) continue;
+    if (sentBanks[at] == bank && sentPrograms[at] == program) return true;
   }
   return false;
+}
+
+void Tarnivex::SetParameterFromGUI(int paramIdx, double normalizedValue) {
+  const auto inBlock = [paramIdx](int base) { return paramIdx >= base && paramIdx < base + kParamBlockSpan; };
+  const bool bankPicked = inBlock(kMultiPartBank);
+  if ((bankPicked || inBlock(kMultiPartPatch)) && !libraryControl) {
+    WDL_MutexLock lock(&mMutex);
+    const int part = paramIdx - (bankPicked ? kMultiPartBank : kMultiPartPatch);
+    IParam* picked = GetParam(paramIdx);
+    const int value = static_cast<int>(picked->FromNormalized(normalizedValue));
+    const int bank = bankPicked ? value : GetParam(kMultiPartBank + part)->Int();
+    const int program = bankPicked ? GetParam(kMultiPartPatch + part)->Int() : value;
+    // Only a pick that would go out meets the conflict check.
+    const bool goesOut = GetParam(kPartLock + part)->Value() != 1.0 && GetParam(kGlobalRxProgramChange)->Value() > 0.0;
+    if (goesOut && value != picked->Int() && refusePartPick(part, bank, program)) {
+      if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(paramIdx, picked->GetNormalized(), true);
+      return;
+    }
+  }
+  IPlugVST::SetParameterFromGUI(paramIdx, normalizedValue);
+}
+
+bool Tarnivex::refusePartPick(int part, int bank, int program) {
+  if (multiMode || quietSend || !playedByAnotherPart(part, bank, program)) return false;
+  if (conflictLayer) conflictLayer->Hide(false);
+  return true;
 }
 
 bool Tarnivex::BankChangeMessage(int part) {
@@ -213,16 +243,13 @@ bool Tarnivex::BankChangeMessage(int part) {
     bank = GetParam(kMultiPartBank + part)->Int();
     program = GetParam(kMultiPartPatch + part)->Int();
     channel = GetParam(kMultiPartMIDICh + part)->Int() - 2;
-    sentBanks[static_cast<size_t>(part)] = bank;
-    sentPrograms[static_cast<size_t>(part)] = program;
-    bool conflict = false;
-    for (int q = 0; q < 16 && !conflict; ++q)
-      conflict = q != part && GetParam(kMultiPartStatus + q)->Value() == 1.0 &&
-                 sentBanks[static_cast<size_t>(q)] == bank && sentPrograms[static_cast<size_t>(q)] == program;
-    if (conflict && !quietSend) {
+    if (!quietSend && playedByAnotherPart(part, bank, program)) {
       if (conflictLayer) conflictLayer->Hide(false);
       return false;
     }
+    // Refused, the part still plays what it played: only a sent pick is recorded.
+    sentBanks[static_cast<size_t>(part)] = bank;
+    sentPrograms[static_cast<size_t>(part)] = program;
   }
   pendingProgram = program;
   const bool channelOk = channel >= 0 && channel <= 15;
@@ -252,6 +279,8 @@ bool Tarnivex::BankChangeMessage(int part) {
   if (channelOk && lsbOk) sendMidiMsgAndLog(&lsbMsg);
   pauseFor(25);
   if (channelOk) sendMidiMsgAndLog(&change);
+  if (!multiMode && part >= 0 && part <= 15 && midiIOConfigured && channelOk)
+    partProgramKnown[static_cast<size_t>(part)] = true;
   pauseFor(50);
   notesSilenced = true;
   pauseFor(getTimerValue());

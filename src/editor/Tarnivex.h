@@ -100,6 +100,16 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void MIDIOutRoutingSwitch(IMidiMsg* msg);
   bool BankChangeMessage(int part);
   bool CheckBankConflict(int part);
+  // Whether another active part is known to play the bank and program: one
+  // whose program was never sent nor received plays nothing known.
+  bool playedByAnotherPart(int part, int bank, int program) const;
+  // A bank or program picked for a part in the window that another part
+  // plays is refused before it changes anything: the conflict window shows
+  // and the part's controls go back to what they showed.
+  void SetParameterFromGUI(int paramIdx, double normalizedValue) override;
+  // A pick of bank and program for a part that another part plays, outside
+  // multi mode and quiet sends: the conflict window shows; true when refused.
+  bool refusePartPick(int part, int bank, int program);
 
   // ---- MIDI ports and the settings file (EditorMidiSettings.cpp).
   // Opens the port named name, or the one port whose name starts with it
@@ -167,6 +177,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::array<std::atomic<uint32_t>, 16> lightTimes{};
   std::array<std::atomic<int>, 16> sentBanks{};
   std::array<std::atomic<int>, 16> sentPrograms{};
+  std::array<std::atomic<bool>, 16> partProgramKnown{};
   std::atomic<int> pendingProgram{0};
   std::atomic<bool> quietSend{false};
   ITextControl* paramCCDisplay = nullptr;

@@ -113,11 +113,15 @@ bool isPart(int part) { return part >= 0 && part < 16; }
 
 int Tarnivex::partBank(int part) const { return isPart(part) ? sentBanks[static_cast<size_t>(part)].load() : 0; }
 void Tarnivex::setPartBank(int part, int bank) {
-  if (isPart(part)) sentBanks[static_cast<size_t>(part)] = bank;
+  if (!isPart(part)) return;
+  sentBanks[static_cast<size_t>(part)] = bank;
+  partProgramKnown[static_cast<size_t>(part)] = true;
 }
 int Tarnivex::partProgram(int part) const { return isPart(part) ? sentPrograms[static_cast<size_t>(part)].load() : 0; }
 void Tarnivex::setPartProgram(int part, int program) {
-  if (isPart(part)) sentPrograms[static_cast<size_t>(part)] = program;
+  if (!isPart(part)) return;
+  sentPrograms[static_cast<size_t>(part)] = program;
+  partProgramKnown[static_cast<size_t>(part)] = true;
 }
 void Tarnivex::setCurrentPart(int part) {
   if (isPart(part)) currentPart = part;

@@ -251,15 +251,14 @@ bool IParam::MapDisplayText(const char* text, int* pValue) const {
   return false;
 }
 
-void IParam::SetNormalized(double normalized) {
-  if (!std::isfinite(normalized)) {
-    mValue = mDefault;
-    return;
-  }
+void IParam::SetNormalized(double normalized) { mValue = FromNormalized(normalized); }
+
+double IParam::FromNormalized(double normalized) const {
+  if (!std::isfinite(normalized)) return mDefault;
   // pow(x, 1) is x: the common linear parameter skips the call.
   double value = (mMax - mMin) * (mShape == 1.0 ? normalized : std::pow(normalized, mShape)) + mMin;
   if (mType != kTypeDouble) value = mStep * std::floor(value / mStep + 0.5);
-  mValue = std::min(value, mMax);
+  return std::min(value, mMax);
 }
 
 double IParam::GetNormalized(double value) const {

@@ -62,6 +62,8 @@ class IParam {
 
   // A normalised value that is not a finite number gives the default.
   void SetNormalized(double normalized);
+  // The value SetNormalized would store.
+  double FromNormalized(double normalized) const;
   double GetNormalized() const { return GetNormalized(mValue); }
   double GetNormalized(double value) const;
   void SetShape(double shape) {

@@ -187,6 +187,7 @@ TEST_F(BlockCallbackTest, ARestoredClockWithNoHostTempoYetStartsWhenATempoComes)
   setParam(kSendMIDIClockInfo, 0);
   settle();
   for (int i = 0; i < 50 && !jobsSeen().empty(); ++i) settle();
+
 }
 
 TEST_F(BlockCallbackTest, TransportEdgesStartAndStopTheClockOnce) {
@@ -668,13 +669,34 @@ TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB2, 123, 0}, {0xB2, 0, 0}, {0xB2, 32, 65}, {0xC2, 17}}));
   EXPECT_EQ(sleeps, (std::vector<int>{25, 25, 50, 500}));
 
+  // Active part 3 shows bank 0 program 0 but was never sent a program nor
+  // told one: it plays nothing known, and part 6 may take bank 0 program 0.
+  param(kMultiPartStatus + 3)->Set(1);
+  EXPECT_FALSE(plug->CheckBankConflict(6));
+  EXPECT_TRUE(plug->BankChangeMessage(6));
+  EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB6, 123, 0}, {0xB6, 0, 0}, {0xB6, 32, 64}, {0xC6, 0}}));
+  param(kMultiPartStatus + 3)->Set(0);
+
   // Part 5 asks for what active part 1 plays already.
+  param(kMultiPartPatch + 5)->Set(3);
+  EXPECT_TRUE(plug->BankChangeMessage(5));  // part 5 plays program 3
+  param(kMultiPartPatch + 5)->Set(0);
   param(kMultiPartStatus + 1)->Set(1);
   EXPECT_TRUE(plug->BankChangeMessage(1));
   arrivedAtInstrument();
   EXPECT_TRUE(plug->CheckBankConflict(5));
   EXPECT_FALSE(plug->BankChangeMessage(5));
   EXPECT_TRUE(arrivedAtInstrument().empty());
+  // Refused, part 5 still plays program 3: active, it is in conflict with
+  // part 4 asking for program 3, not for program 0 (part 1 off).
+  param(kMultiPartStatus + 1)->Set(0);
+  param(kMultiPartStatus + 5)->Set(1);
+  EXPECT_FALSE(plug->CheckBankConflict(4));
+  param(kMultiPartPatch + 4)->Set(3);
+  EXPECT_TRUE(plug->CheckBankConflict(4));
+  param(kMultiPartPatch + 4)->Set(0);
+  param(kMultiPartStatus + 5)->Set(0);
+  param(kMultiPartStatus + 1)->Set(1);
   plug->quietSend = true;
   EXPECT_TRUE(plug->BankChangeMessage(5));
   EXPECT_EQ(arrivedAtInstrument().size(), 4u);

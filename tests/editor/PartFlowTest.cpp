@@ -5,6 +5,8 @@
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "JackEditorTest.h"
+#include "LibrarianBrowser.h"
+#include "TopBarMenus.h"
 #include "SoundDumpLayout.h"
 
 namespace {
@@ -115,14 +117,27 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
   IControl* programMenu = controlOn("bankAndProgram01", kMultiPartPatch + 0);
   ASSERT_NE(bankMenu, nullptr);
   ASSERT_NE(programMenu, nullptr);
+  ControlLayer* conflict = plug->namedLayer("bankPatchConflictWindow");
+  ASSERT_NE(conflict, nullptr);
+
+  // A fresh instance has sent no part a program: 001 picked in the top bar
+  // for part 1 meets no conflict, though the other parts are active.
+  size_t mark = instrument.received().size();
+  window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {0, 0});
+  ASSERT_TRUE(idle());
+  std::vector<SimBytes> shorts = shortMessagesSince(mark);
+  ASSERT_GE(shorts.size(), 3u);
+  EXPECT_EQ(std::vector<SimBytes>(shorts.end() - 3, shorts.end()),
+            (std::vector<SimBytes>{{0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x40}, {0xC0, 0x00}}));
+  EXPECT_FALSE(conflict->IsVisible());
 
   // Bank "2" (B), then program "018": the menus count from 1.
-  size_t mark = instrument.received().size();
+  mark = instrument.received().size();
   window->pickFromMenu(*bankMenu->GetRECT(), {1});
   ASSERT_TRUE(idle());
   window->pickFromMenu(*programMenu->GetRECT(), {17});
   ASSERT_TRUE(idle());
-  std::vector<SimBytes> shorts = shortMessagesSince(mark);
+  shorts = shortMessagesSince(mark);
   ASSERT_GE(shorts.size(), 3u);
   // Part 1 plays on channel 1: bank select (0, then 64 + bank) and the program.
   EXPECT_EQ(std::vector<SimBytes>(shorts.end() - 3, shorts.end()),
@@ -143,5 +158,36 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
             (std::vector<SimBytes>{{0xB2, 0x00, 0x00}, {0xB2, 0x20, 0x40}, {0xC2, 0x29}}));
   EXPECT_EQ(text(instrument.partBuffer(2), kSoundNameByte, 9), "SOUND A41");
   EXPECT_EQ(plug->paramDisplayText(kPatchName + 2, 0).substr(0, 9), "SOUND A41");
+  EXPECT_FALSE(conflict->IsVisible());
+
+  // Part 3 to bank B (its program 41 there, which no part plays), then to
+  // program 17, which part 1 plays in bank B: refused. Nothing is sent, the
+  // conflict window says why, and the page and the header still show 41.
+  IControl* partThreeBank = controlOn("multiModeSettingsPage1", kMultiPartBank + 2);
+  ASSERT_NE(partThreeBank, nullptr);
+  window->pickFromMenu(*partThreeBank->GetRECT(), {1});
+  ASSERT_TRUE(idle());
+  EXPECT_FALSE(conflict->IsVisible());
+  mark = instrument.received().size();
+  window->pickFromMenu(*partThree->GetRECT(), {17});
+  ASSERT_TRUE(idle());
+  EXPECT_EQ(instrument.received().size(), mark);
+  EXPECT_TRUE(conflict->IsVisible());
+  EXPECT_EQ(plug->GetParam(kMultiPartPatch + 2)->Int(), 41);
+  const double shown = plug->GetParam(kMultiPartPatch + 2)->GetNormalized();
+  EXPECT_DOUBLE_EQ(partThree->GetValue(), shown);
+  IControl* header = controlOn("bankAndProgram03", kMultiPartPatch + 2);
+  ASSERT_NE(header, nullptr);
+  EXPECT_DOUBLE_EQ(header->GetValue(), shown);
+
+  // The same from the top bar: part 1 to program 41, which part 3 plays in
+  // bank B. Refused; part 1 still shows its program 17.
+  conflict->Hide(true);
+  window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {4, 1});
+  ASSERT_TRUE(idle());
+  EXPECT_EQ(instrument.received().size(), mark);
+  EXPECT_TRUE(conflict->IsVisible());
+  EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 17);
+  EXPECT_DOUBLE_EQ(programMenu->GetValue(), plug->GetParam(kMultiPartPatch + 0)->GetNormalized());
 }
 }  // namespace
