@@ -188,6 +188,24 @@ TEST_F(BlockCallbackTest, ARestoredClockWithNoHostTempoYetStartsWhenATempoComes)
   settle();
   for (int i = 0; i < 50 && !jobsSeen().empty(); ++i) settle();
 
+  // Restored so again, the clock waits; the user's flip of the clock switch
+  // ends the wait as every flip does: the next block starts the clock job,
+  // which reads the tempo itself.
+  const auto clockJobs = [&] {
+    const std::vector<int> seen = jobsSeen();
+    return std::count(seen.begin(), seen.end(), 16);
+  };
+  host.setTempo(0);
+  ASSERT_GE(plug->UnserializeState(&chunk, 0), 0);
+  for (int i = 0; i < 5; ++i) block();
+  settle();
+  EXPECT_EQ(clockJobs(), 0);
+  setParam(kSendMIDIClockInfo, 1);
+  block();
+  EXPECT_EQ(clockJobs(), 1);
+  setParam(kSendMIDIClockInfo, 0);
+  settle();
+  for (int i = 0; i < 50 && !jobsSeen().empty(); ++i) settle();
 }
 
 TEST_F(BlockCallbackTest, TransportEdgesStartAndStopTheClockOnce) {
