@@ -109,6 +109,14 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
          t.GetParam(kMultiPartPatch + 2)->Set(39);
        },
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch + 2)->Int(), 40); }},
+      {"a step onto what another active part plays is refused and leaves the part as it was", kPatchUp + 3, 1, {}, {},
+       [](Tarnivex& t) {
+         t.GetParam(kGlobalRxProgramChange)->Set(1);
+         t.GetParam(kMultiPartPatch + 3)->Set(39);
+         t.GetParam(kMultiPartStatus + 1)->Set(1);
+         t.setPartProgram(1, 40);  // the instrument told part 2's program
+       },
+       [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch + 3)->Int(), 39); }},
       {"a locked part is not stepped", kPatchUp + 4, 1, {}, {},
        [](Tarnivex& t) { t.GetParam(kGlobalRxProgramChange)->Set(1); t.GetParam(kPartLock + 4)->Set(1); }, {}},
       {"no stepping without program change reception", kPatchUp + 0, 1, {}, {}, {},
