@@ -12,6 +12,7 @@
 #include "ControlLayer.h"
 #include "EditMenus.h"
 #include "EditorWindowDriver.h"
+#include "FolderMenuControl.h"
 #include "LibrarianBrowser.h"
 #include "MIDIMessageManager.h"
 #include "MemoryMidiBackend.h"
@@ -292,6 +293,24 @@ TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   second.OnIdle();
   EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("Big.syx not split!"));
   EXPECT_EQ(second.paramValueDisplay->GetText(), std::string("Disk full"));
+}
+
+// With STEP LIBRARY and KEEP BANK on, a bank picked in the top bar on
+// another page is the one the upper pane shows when the page is seen again:
+// its names, and the name a rename offers.
+TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarOffThePageShowsItsNames) {
+  press(kControlLibrary);
+  ASSERT_TRUE(plug->keepSelectedBank);
+  window->clickTab(kMainTab, 2);
+  window->pickFromMenu(*plug->librarianBrowser->progBankNameMenu->GetRECT(), {1});
+  settle();
+  PatchLibrarian& library = *plug->patchLibrarian;
+  ASSERT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "User.syx");
+  window->clickTab(kMainTab, 1);
+  for (const int slot : {0, 5, 99}) EXPECT_EQ(slots().slotText(kUpper, slot), numbered("User", slot)) << slot;
+  EXPECT_EQ(slots().slotText(kLower, 5), numbered("Fact", 5));  // the browsed bank stays
+  window->pickFromMenu(window->slot(kUpper, 5), {2}, true);     // "Rename"
+  EXPECT_EQ(std::string(plug->GetParam(kPatchRename)->GetDisplayText(0)), numbered("User", 5));
 }
 
 TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperPane) {
