@@ -103,6 +103,14 @@ void LibrarianViewControl::closeRename() {
   host().hideLayer(kRenameLayer, true);
 }
 
+void LibrarianViewControl::takeUpperSlot(int slot) {
+  selectedUpper = slot;
+  cursor = slot;
+  activePane = 0;
+  host().grayOutLayer(kSaveChangesLayer, false);
+  SetDirty(false);
+}
+
 void LibrarianViewControl::selectUnder(int x, int y, bool changeActivePane, bool changeLayers) {
   selectedUpper = -1;
   selectedLower = -1;

@@ -145,10 +145,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   const int part = host().currentPart();
   const int parameter = multi ? int(kMultiPatch) : kMultiPartPatch + part;
   if (host().libraryControl()) {
-    if (LibrarianViewControl* view = mBrowser->view) {
-      view->selectedUpper = program;
-      view->cursor = program;
-    }
+    if (LibrarianViewControl* view = mBrowser->view) view->takeUpperSlot(program);
     if (PatchLibrarian* librarian = host().librarian()) librarian->targetSlot = program;
     host().runOffHostThread([this, program, part] {
       host().pause(10);

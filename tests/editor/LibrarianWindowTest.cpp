@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -106,13 +107,45 @@ TEST_F(LibrarianWindowTest, TheHighlightFollowsThePartsProgramOnThePageAndOnEver
 
 TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   plug->GetParam(kMultiPartPatch + 0)->Set(4);
-  window->click(window->slot(kLower, 30));
-  // Library mode takes the part's program as the upper selection and the
-  // arrow keys' cursor; the lower pane keeps its own.
-  press(kControlLibrary);
-  EXPECT_EQ(slots().selectedUpper, 4);
-  EXPECT_EQ(slots().selectedLower, 30);
-  EXPECT_EQ(slots().cursor, 4);
+  std::mutex sentMutex;
+  std::vector<std::string> sent;  // the names the jobs send, on the job thread
+  plug->midiIOConfigured = true;  // the sends start their jobs
+  plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
+    std::lock_guard<std::mutex> lock(sentMutex);
+    if (job.jobCode == 3) sent.push_back(job.patchArgument.name);
+  };
+  const auto down = [&] {
+    const IRECT r = window->slot(kUpper, 0);
+    window->gui()->OnKeyDown(r.L + 2, r.T + 2, 2);
+    settle();
+  };
+  // Library mode, or a step of the upper bank, takes the part's program as
+  // the upper selection, the arrow keys' cursor and the pane they work in;
+  // the lower pane keeps its own selection.
+  const IControl* partToSlot = plug->firstControlOf(kOverwriteBank);
+  for (const int step : {kControlLibrary, kLibUpperNextBank}) {
+    SCOPED_TRACE(step);
+    plug->GetParam(kMultiPartPatch + 0)->Set(4);
+    window->click(window->slot(kLower, 30));
+    ASSERT_TRUE(partToSlot->IsGrayed());
+    press(step);
+    EXPECT_EQ(slots().selectedUpper, 4);
+    EXPECT_EQ(slots().selectedLower, 30);
+    EXPECT_EQ(slots().cursor, 4);
+    EXPECT_EQ(slots().activePane, kUpper);
+    EXPECT_FALSE(partToSlot->IsGrayed());
+    sent.clear();
+    down();
+    EXPECT_EQ(slots().selectedUpper, 5);
+    EXPECT_EQ(slots().selectedLower, 30);
+    EXPECT_TRUE(highlighted(kUpper, 5));
+    std::lock_guard<std::mutex> lock(sentMutex);
+    EXPECT_EQ(sent, std::vector<std::string>{entry(kUpper, 5).name});
+  }
+  EXPECT_EQ(entry(kUpper, 5).name, numbered("User", 5));  // the step opened User.syx above
+  plug->midiMessageManager->jobObserver = nullptr;
+  plug->midiIOConfigured = false;
+  press(kLibUpperPreviousBank);
   window->click(window->slot(kUpper, 10));
   press(kPatchUp + 0);
   EXPECT_EQ(slots().selectedUpper, 11);
