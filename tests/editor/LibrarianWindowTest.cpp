@@ -95,6 +95,14 @@ TEST_F(LibrarianWindowTest, TheHighlightFollowsThePartsProgramOnThePageAndOnEver
   EXPECT_EQ(slots().selectedUpper, 42);
   EXPECT_TRUE(highlighted(kUpper, 42));
   EXPECT_FALSE(highlighted(kUpper, 17));
+  // The part switch leaves the page's own controls shown: MEM takes clicks.
+  for (const char* name : {"saveChangesLayer", "keepBankOpenLayer", "categoryLimit"})
+    EXPECT_FALSE(plug->namedLayer(name)->IsHidden()) << name;
+  const IRECT mem = *plug->firstControlOf(kKeepSelectedBank)->GetRECT();
+  window->click(mem);
+  EXPECT_TRUE(plug->keepSelectedBank);
+  window->click(mem);
+  EXPECT_FALSE(plug->keepSelectedBank);
 
   // Working in the lower pane: the part's program is selected there.
   window->click(window->slot(kLower, 5));
@@ -225,6 +233,22 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   window->click(window->slot(kUpper, 8));
   window->type(*entryField->GetRECT(), "Never");
   EXPECT_EQ(entry(kUpper, 7).name, numbered("Fact", 7));
+  // A page or part switch closes the box as a click on the slots does: a
+  // name that arrives afterwards lands nowhere.
+  for (const auto& [tabs, button] : {std::pair{kMainTab, 2}, std::pair{kQuickTab, 3}}) {
+    SCOPED_TRACE(tabs);
+    window->pickFromMenu(window->slot(kUpper, 7), {2}, true);
+    ASSERT_FALSE(field->IsHidden());
+    window->clickTab(tabs, button);
+    settle();
+    EXPECT_TRUE(field->IsHidden());
+    EXPECT_FALSE(slots().renameActive());
+    plug->GetParam(kPatchRename)->SetDisplayText(0, "Never");
+    plug->OnParamChange(kPatchRename);
+    EXPECT_EQ(entry(kUpper, 7).name, numbered("Fact", 7));
+    window->clickTab(tabs, tabs == kMainTab ? 1 : 0);
+    settle();
+  }
 
   // "Refresh Folders" with the rename unsaved asks; Cancel keeps the rename.
   const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
