@@ -48,6 +48,12 @@ LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* br
     else
       patchSelectionLowerChanged();
   }
+  // The rows' corrections at the other sizes reach a pixel or two past the
+  // artwork's scaled rectangle: every slot takes clicks over its whole box.
+  const SlotBox &first = mGrid.box(0, 0), &last = mGrid.box(1, kSlotsPerPane - 1);
+  const IRECT slots(first.L, first.T, last.R, last.B);
+  mTargetArea = mTargetArea.Union(slots);
+  SetTargetArea(GetTargetRECT()->Union(slots));
 }
 
 LibrarianViewControl::~LibrarianViewControl() = default;

@@ -414,4 +414,26 @@ TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperP
   window->drag({{from.L + 5, from.T + 5}, {from.L + 5, from.T + 20}, {lower.L + 5, lower.T + 5}});
   EXPECT_EQ(entry(kLower, 9).dumps, lowerBefore.dumps);
 }
+
+// Every slot takes clicks over its whole box at each size of the window, the
+// last row of the lower pane and the last column's right edge included.
+TEST_F(LibrarianWindowTest, EverySlotTakesClicksOverItsWholeBoxAtEverySize) {
+  for (const char* size : {"small", "normal", "large"}) {
+    SCOPED_TRACE(size);
+    std::ofstream(getSettingsPath(), std::ios::binary) << "yellow\n" << size << "\nyes\n\n";
+    Tarnivex sized(IPlugInstanceInfo{});
+    sized.waitForLibrary();
+    EditorWindowDriver sizedWindow(sized);
+    sizedWindow.clickTab(kMainTab, 1);
+    LibrarianViewControl& view = sizedWindow.slots();
+    for (const int slot : {15, 127}) {
+      const IRECT r = sizedWindow.slot(kLower, slot);
+      for (const auto& [x, y] : {std::pair{r.L, r.B - 1}, std::pair{r.R - 1, r.B - 1}}) {
+        sizedWindow.click(x, y);
+        EXPECT_EQ(view.selectedLower, slot) << x << "," << y;
+        sizedWindow.click(sizedWindow.slot(kUpper, 0));
+      }
+    }
+  }
+}
 }  // namespace
