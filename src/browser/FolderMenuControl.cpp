@@ -311,8 +311,9 @@ void FolderMenuControl::clickBankNameMenu() {
   if (IControl* list = host().browseState().upperSelectionListControl) list->SetValueFromPlug(mSelection);
   librarian->upperBank = mSelection;
   LibrarianViewControl* view = mBrowser->view;
-  const IParam* mainTab = host().paramAt(kMainTab);
-  if (view && mainTab && mainTab->Value() == 1.0) {
+  // Also off the librarian page: the slots show the names of the bank that
+  // drops, renames and sends act on, whenever the page is seen again.
+  if (view) {
     view->SetRedraw();
     view->patchSelectionUpperChanged();
   }

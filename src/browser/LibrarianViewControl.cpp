@@ -48,6 +48,12 @@ LibrarianViewControl::LibrarianViewControl(IPlugBase* plug, LibrarianBrowser* br
     else
       patchSelectionLowerChanged();
   }
+  // The rows' corrections at the other sizes reach a pixel or two past the
+  // artwork's scaled rectangle: every slot takes clicks over its whole box.
+  const SlotBox &first = mGrid.box(0, 0), &last = mGrid.box(1, kSlotsPerPane - 1);
+  const IRECT slots(first.L, first.T, last.R, last.B);
+  mTargetArea = mTargetArea.Union(slots);
+  SetTargetArea(GetTargetRECT()->Union(slots));
 }
 
 LibrarianViewControl::~LibrarianViewControl() = default;
@@ -101,6 +107,14 @@ void LibrarianViewControl::closeRename() {
   host().browseState().bankEditFlag = true;
   // A cancelled rename leaves no box open that would take a name for nothing.
   host().hideLayer(kRenameLayer, true);
+}
+
+void LibrarianViewControl::takeUpperSlot(int slot) {
+  selectedUpper = slot;
+  cursor = slot;
+  activePane = 0;
+  host().grayOutLayer(kSaveChangesLayer, false);
+  SetDirty(false);
 }
 
 void LibrarianViewControl::selectUnder(int x, int y, bool changeActivePane, bool changeLayers) {

@@ -59,6 +59,9 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   bool renameActive() const { return mRenameActive; }
   // Cancels a rename and closes its box.
   void closeRename();
+  // The slot becomes the upper selection and the arrow keys' cursor, and the
+  // upper pane the one they work in, as a click on the slot makes them.
+  void takeUpperSlot(int slot);
 
   // ---- State others write (the program menu, the tab switch, the plug-in).
   bool dragEnabled = false;

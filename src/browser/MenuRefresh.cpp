@@ -44,12 +44,10 @@ void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
   const int bank = bankParam ? bankParam->Int() : 0;
   if (mHost->libraryControl()) {
     mHost->hideLayer(multi ? "PERFBANKNAMEMENUPROGRAMS" : "PROGBANKNAMEMENUPROGRAMS", false);
-    // The part's program is the upper slot the keys and sends start from;
-    // the lower pane, browsed on its own, keeps its selection.
-    if (view) {
-      view->selectedUpper = program;
-      view->cursor = program;
-    }
+    // The part's program is the upper slot the keys and sends start from,
+    // in the upper pane; the lower pane, browsed on its own, keeps its
+    // selection.
+    if (view) view->takeUpperSlot(program);
     if (PatchLibrarian* librarian = mHost->librarian()) librarian->targetSlot = program;
     if (programNumberMenu) programNumberMenu->refreshPatchNames(program);
     if (!keepBankMenu && bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);

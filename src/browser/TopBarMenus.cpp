@@ -155,10 +155,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   const int entry = chosen->GetChosenItemIdx();
   program = 10 * k + entry;
   if (host().libraryControl()) {
-    if (LibrarianViewControl* view = mBrowser->view) {
-      view->selectedUpper = program;
-      view->cursor = program;
-    }
+    if (LibrarianViewControl* view = mBrowser->view) view->takeUpperSlot(program);
     if (PatchLibrarian* librarian = host().librarian()) librarian->targetSlot = program;
     host().runOffHostThread([this, program, part] {
       host().pause(10);

@@ -36,6 +36,24 @@ void select(ControlLayer* layer, int selected) {
   for (const auto& sub : layer->subLayers()) sub->Hide(sub->GetID() != selected);
 }
 
+// Shows the part's copy of a page and hides the other parts' copies. A
+// page's own sub-layers (the librarian's, ids from 91) are no part's copy
+// and stay as they are.
+void selectPart(ControlLayer* page, int part) {
+  page->selectedNumber = part;
+  for (const auto& sub : page->subLayers()) {
+    const int id = sub->GetID();
+    if (id >= 0 && id < 16) sub->Hide(id != part);
+  }
+}
+
+// A rename box left open would take a name for whatever slot the switch
+// selects, over whatever page it shows: a switch cancels it, as a click on
+// the slots does.
+void closeRename(Tarnivex* plug) {
+  if (LibrarianViewControl* view = plug->librarianView()) view->closeRename();
+}
+
 void showMulti(ControlLayer* layer, int n) {
   if (layer) layer->showMultiLayers(n);
 }
@@ -98,6 +116,7 @@ void TabSwitchFunctions::refreshNames(Tarnivex* plug, int part) {
 
 void TabSwitchFunctions::mainTabSwitch(Tarnivex* plug, int, int tab, int, int part) {
   if (!plug) return;
+  closeRename(plug);
   ControlLayer* root = plug->namedLayer("root");
   if (root) select(root, tab);
   hide(plug, "miniMixer", tab == 0);
@@ -121,12 +140,13 @@ void TabSwitchFunctions::mainTabSwitch(Tarnivex* plug, int, int tab, int, int pa
   if (tab < 1) return;
   grayRandomize(plug, false);
   if (root && tab < static_cast<int>(root->subLayers().size()))
-    select(root->subLayers()[static_cast<size_t>(tab)].get(), part);
+    selectPart(root->subLayers()[static_cast<size_t>(tab)].get(), part);
   if (tab <= 5) refreshPage(plug, tab, part, Variant::kMainTab);
 }
 
 void TabSwitchFunctions::quickTabSwitch(Tarnivex* plug, int index, int part, int, bool send) {
   if (!plug) return;
+  closeRename(plug);
   const int shown = intValueOf(plug, index);
   for (int p = 1; p <= 16; ++p) {
     char name[32];
@@ -139,7 +159,7 @@ void TabSwitchFunctions::quickTabSwitch(Tarnivex* plug, int index, int part, int
   const int tab = root ? root->selectedNumber : 0;
   if (tab < 1) return;
   if (tab < static_cast<int>(root->subLayers().size())) {
-    select(root->subLayers()[static_cast<size_t>(tab)].get(), part);
+    selectPart(root->subLayers()[static_cast<size_t>(tab)].get(), part);
     plug->currentPart = shown;
     if (tab <= 5) refreshPage(plug, tab, shown, Variant::kPartTab);
     if (part >= 0 && part < 16) refreshNames(plug, part);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include "ControlLayer.h"
 #include "EditMenus.h"
 #include "EditorWindowDriver.h"
+#include "FolderMenuControl.h"
 #include "LibrarianBrowser.h"
 #include "MIDIMessageManager.h"
 #include "MemoryMidiBackend.h"
@@ -93,6 +95,14 @@ TEST_F(LibrarianWindowTest, TheHighlightFollowsThePartsProgramOnThePageAndOnEver
   EXPECT_EQ(slots().selectedUpper, 42);
   EXPECT_TRUE(highlighted(kUpper, 42));
   EXPECT_FALSE(highlighted(kUpper, 17));
+  // The part switch leaves the page's own controls shown: MEM takes clicks.
+  for (const char* name : {"saveChangesLayer", "keepBankOpenLayer", "categoryLimit"})
+    EXPECT_FALSE(plug->namedLayer(name)->IsHidden()) << name;
+  const IRECT mem = *plug->firstControlOf(kKeepSelectedBank)->GetRECT();
+  window->click(mem);
+  EXPECT_TRUE(plug->keepSelectedBank);
+  window->click(mem);
+  EXPECT_FALSE(plug->keepSelectedBank);
 
   // Working in the lower pane: the part's program is selected there.
   window->click(window->slot(kLower, 5));
@@ -105,13 +115,45 @@ TEST_F(LibrarianWindowTest, TheHighlightFollowsThePartsProgramOnThePageAndOnEver
 
 TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   plug->GetParam(kMultiPartPatch + 0)->Set(4);
-  window->click(window->slot(kLower, 30));
-  // Library mode takes the part's program as the upper selection and the
-  // arrow keys' cursor; the lower pane keeps its own.
-  press(kControlLibrary);
-  EXPECT_EQ(slots().selectedUpper, 4);
-  EXPECT_EQ(slots().selectedLower, 30);
-  EXPECT_EQ(slots().cursor, 4);
+  std::mutex sentMutex;
+  std::vector<std::string> sent;  // the names the jobs send, on the job thread
+  plug->midiIOConfigured = true;  // the sends start their jobs
+  plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
+    std::lock_guard<std::mutex> lock(sentMutex);
+    if (job.jobCode == 3) sent.push_back(job.patchArgument.name);
+  };
+  const auto down = [&] {
+    const IRECT r = window->slot(kUpper, 0);
+    window->gui()->OnKeyDown(r.L + 2, r.T + 2, 2);
+    settle();
+  };
+  // Library mode, or a step of the upper bank, takes the part's program as
+  // the upper selection, the arrow keys' cursor and the pane they work in;
+  // the lower pane keeps its own selection.
+  const IControl* partToSlot = plug->firstControlOf(kOverwriteBank);
+  for (const int step : {kControlLibrary, kLibUpperNextBank}) {
+    SCOPED_TRACE(step);
+    plug->GetParam(kMultiPartPatch + 0)->Set(4);
+    window->click(window->slot(kLower, 30));
+    ASSERT_TRUE(partToSlot->IsGrayed());
+    press(step);
+    EXPECT_EQ(slots().selectedUpper, 4);
+    EXPECT_EQ(slots().selectedLower, 30);
+    EXPECT_EQ(slots().cursor, 4);
+    EXPECT_EQ(slots().activePane, kUpper);
+    EXPECT_FALSE(partToSlot->IsGrayed());
+    sent.clear();
+    down();
+    EXPECT_EQ(slots().selectedUpper, 5);
+    EXPECT_EQ(slots().selectedLower, 30);
+    EXPECT_TRUE(highlighted(kUpper, 5));
+    std::lock_guard<std::mutex> lock(sentMutex);
+    EXPECT_EQ(sent, std::vector<std::string>{entry(kUpper, 5).name});
+  }
+  EXPECT_EQ(entry(kUpper, 5).name, numbered("User", 5));  // the step opened User.syx above
+  plug->midiMessageManager->jobObserver = nullptr;
+  plug->midiIOConfigured = false;
+  press(kLibUpperPreviousBank);
   window->click(window->slot(kUpper, 10));
   press(kPatchUp + 0);
   EXPECT_EQ(slots().selectedUpper, 11);
@@ -133,9 +175,11 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
 
   // A selection beyond what a pane holds (its hundred entries) marks no
   // empty slot.
-  window->click(window->slot(kUpper, 110));
-  EXPECT_EQ(slots().selectedUpper, 110);
-  EXPECT_FALSE(highlighted(kUpper, 110));
+  for (const int empty : {100, 110}) {
+    window->click(window->slot(kUpper, empty));
+    EXPECT_EQ(slots().selectedUpper, empty);
+    EXPECT_FALSE(highlighted(kUpper, empty)) << empty;
+  }
 }
 
 TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankFile) {
@@ -191,6 +235,22 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   window->click(window->slot(kUpper, 8));
   window->type(*entryField->GetRECT(), "Never");
   EXPECT_EQ(entry(kUpper, 7).name, numbered("Fact", 7));
+  // A page or part switch closes the box as a click on the slots does: a
+  // name that arrives afterwards lands nowhere.
+  for (const auto& [tabs, button] : {std::pair{kMainTab, 2}, std::pair{kQuickTab, 3}}) {
+    SCOPED_TRACE(tabs);
+    window->pickFromMenu(window->slot(kUpper, 7), {2}, true);
+    ASSERT_FALSE(field->IsHidden());
+    window->clickTab(tabs, button);
+    settle();
+    EXPECT_TRUE(field->IsHidden());
+    EXPECT_FALSE(slots().renameActive());
+    plug->GetParam(kPatchRename)->SetDisplayText(0, "Never");
+    plug->OnParamChange(kPatchRename);
+    EXPECT_EQ(entry(kUpper, 7).name, numbered("Fact", 7));
+    window->clickTab(tabs, tabs == kMainTab ? 1 : 0);
+    settle();
+  }
 
   // "Refresh Folders" with the rename unsaved asks; Cancel keeps the rename.
   const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
@@ -294,6 +354,24 @@ TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   EXPECT_EQ(second.paramValueDisplay->GetText(), std::string("Disk full"));
 }
 
+// With STEP LIBRARY and KEEP BANK on, a bank picked in the top bar on
+// another page is the one the upper pane shows when the page is seen again:
+// its names, and the name a rename offers.
+TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarOffThePageShowsItsNames) {
+  press(kControlLibrary);
+  ASSERT_TRUE(plug->keepSelectedBank);
+  window->clickTab(kMainTab, 2);
+  window->pickFromMenu(*plug->librarianBrowser->progBankNameMenu->GetRECT(), {1});
+  settle();
+  PatchLibrarian& library = *plug->patchLibrarian;
+  ASSERT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "User.syx");
+  window->clickTab(kMainTab, 1);
+  for (const int slot : {0, 5, 99}) EXPECT_EQ(slots().slotText(kUpper, slot), numbered("User", slot)) << slot;
+  EXPECT_EQ(slots().slotText(kLower, 5), numbered("Fact", 5));  // the browsed bank stays
+  window->pickFromMenu(window->slot(kUpper, 5), {2}, true);     // "Rename"
+  EXPECT_EQ(std::string(plug->GetParam(kPatchRename)->GetDisplayText(0)), numbered("User", 5));
+}
+
 TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperPane) {
   press(kLibLowerNextBank);  // the lower pane browses User.syx
   ASSERT_EQ(entry(kLower, 3).name, numbered("User", 3));
@@ -337,5 +415,27 @@ TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperP
   const IRECT lower = window->slot(kLower, 9);
   window->drag({{from.L + 5, from.T + 5}, {from.L + 5, from.T + 20}, {lower.L + 5, lower.T + 5}});
   EXPECT_EQ(entry(kLower, 9).dumps, lowerBefore.dumps);
+}
+
+// Every slot takes clicks over its whole box at each size of the window, the
+// last row of the lower pane and the last column's right edge included.
+TEST_F(LibrarianWindowTest, EverySlotTakesClicksOverItsWholeBoxAtEverySize) {
+  for (const char* size : {"small", "normal", "large"}) {
+    SCOPED_TRACE(size);
+    std::ofstream(getSettingsPath(), std::ios::binary) << "yellow\n" << size << "\nyes\n\n";
+    Tarnivex sized(IPlugInstanceInfo{});
+    sized.waitForLibrary();
+    EditorWindowDriver sizedWindow(sized);
+    sizedWindow.clickTab(kMainTab, 1);
+    LibrarianViewControl& view = sizedWindow.slots();
+    for (const int slot : {15, 127}) {
+      const IRECT r = sizedWindow.slot(kLower, slot);
+      for (const auto& [x, y] : {std::pair{r.L, r.B - 1}, std::pair{r.R - 1, r.B - 1}}) {
+        sizedWindow.click(x, y);
+        EXPECT_EQ(view.selectedLower, slot) << x << "," << y;
+        sizedWindow.click(sizedWindow.slot(kUpper, 0));
+      }
+    }
+  }
 }
 }  // namespace

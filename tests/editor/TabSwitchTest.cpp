@@ -164,6 +164,22 @@ TEST_F(TabSwitchTest, MainTabSelectorsRandomizeAndMixer) {
   }
 }
 
+// A part switch shows the part's copy of a part page; a page's own layers
+// (the librarian's, ids from 91) are no part's copy and stay shown.
+TEST_F(TabSwitchTest, APartSwitchLeavesThePagesOwnLayers) {
+  ControlLayer* own = root->subLayers()[1]->AttachLayer(std::make_unique<ControlLayer>(91, "own"));
+  plug->tabSwitchFunctions->mainTabSwitch(plug.get(), kMainTab, 1, 0, 0);
+  own->Hide(false);  // as the page's refresh shows its layers
+  for (const int part : {3, 15}) {
+    plug->tabSwitchFunctions->quickTabSwitch(plug.get(), kQuickTab, part, 0, false);
+    EXPECT_FALSE(own->IsHidden()) << part;
+  }
+  plug->tabSwitchFunctions->mainTabSwitch(plug.get(), kMainTab, 2, 0, 0);
+  plug->tabSwitchFunctions->quickTabSwitch(plug.get(), kQuickTab, 15, 0, false);
+  EXPECT_FALSE(layer("oscillators")->subLayers()[15]->IsHidden());
+  EXPECT_TRUE(layer("oscillators")->subLayers()[0]->IsHidden());
+}
+
 TEST_F(TabSwitchTest, EffectModesPickTheirSubPageOnTheEffectsPage) {
   plug->tabSwitchFunctions->mainTabSwitch(plug.get(), kMainTab, 5, 0, 2);
   setParam(kEffect1Mode + 2, 2);

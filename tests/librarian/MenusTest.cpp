@@ -131,10 +131,10 @@ TEST_F(MenuTest, ASearchMenuListsTheResultBanksAndAPickShowsOne) {
   EXPECT_EQ(describe(menu->mainMenu()), first + " | " + second + "*");
 }
 
-// Picking a bank file in the top bar while the librarian page is not shown:
-// the upper pane's bank changes, its slot texts are not reloaded, and the
-// current slot still goes to the part.
-TEST_F(MenuTest, TheBankNameMenuOffTheLibrarianPageSendsWithoutReloadingThePane) {
+// Picking a bank file in the top bar on any page: the upper pane's bank
+// changes, its slots show the bank's names, and the current slot goes to
+// the part.
+TEST_F(MenuTest, TheBankNameMenuOnEveryPageReloadsThePaneAndSends) {
   host.manager->virtualPause = [](int) { return true; };
   host.libraryMode = true;
   auto menu = folderMenu(FolderMenuKind::kProgBankName);
@@ -148,7 +148,7 @@ TEST_F(MenuTest, TheBankNameMenuOffTheLibrarianPageSendsWithoutReloadingThePane)
     const size_t before = host.jobs().size();
     menu->OnMouseDown(0, 0, nullptr);
     EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Lead B.syx"));
-    EXPECT_EQ(view->slotText(0, 1), tab == 1.0 ? numbered("LeadB", 1) : numbered("Root", 1));
+    EXPECT_EQ(view->slotText(0, 1), numbered("LeadB", 1));
     const auto jobs = host.jobs();
     ASSERT_EQ(jobs.size(), before + 1);
     EXPECT_EQ(jobs.back().jobCode, 3);

@@ -108,6 +108,10 @@ TEST_F(FactoryTest, SysExControlsPrepareOneMessagePerValueAndRegisterTheirKeys) 
       {"knob", 4500, 1, 0, 127, 0, 128, 0, 10},
       {"slider", kFilter1Drive, -1, -64, 63, 64, 128, 0, 1},
       {"slider", kFilter1Drive + 1, 1, -64, 63, 0, 128, -64, 0},
+      // The offset is added before the value is clamped to int: the first
+      // value stays at the top of the range instead of wrapping round.
+      {"slider", kFilter1Drive + 2, 2, std::numeric_limits<int>::max(), std::numeric_limits<int>::max(), 64, 1,
+       std::numeric_limits<int>::max(), 0},
       {"button", kFilter1Keytrack + 5, 5, 0, 1, 9, 2, 0, 0},
       {"menu", kFilter1EnvAmount + 2, 2, 0, 3, 0, 4, 0, 0},
   };

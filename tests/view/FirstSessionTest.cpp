@@ -461,12 +461,50 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_EQ(view->cursor, -1);
   shot("5-library-saved");
 
+  // A part click on the page leaves its own controls working: MEM turns
+  // KEEP BANK off and on again.
+  clickAt(6 + 28, 68 + 36 * 2 + 18);
+  settle();  // the part's sound goes out under the progress overlay
+  clickAt(6 + 28, 68 + 18);
+  settle();
+  ASSERT_TRUE(plug->keepSelectedBank);
+  for (const bool keep : {false, true}) {
+    const IRECT mem = *plug->firstControlOf(kKeepSelectedBank)->GetRECT();
+    clickAt((mem.L + mem.R) / 2, (mem.T + mem.B) / 2);
+    EXPECT_EQ(plug->keepSelectedBank, keep);
+  }
+
+  // STEP LIBRARY switched on while a lower slot is worked in: the arrow keys
+  // go on from the part's program in the upper pane.
+  const int part = plug->currentPart;
+  {
+    const auto [x, y] = middleOf(view->grid().box(1, 30));
+    clickAt(x, y);
+  }
+  ASSERT_EQ(view->activePane, 1);
+  clickAt(370 + 8, 134 + 8);
+  ASSERT_TRUE(plug->libraryControl);
+  const int partsProgram = static_cast<int>(value(kMultiPartPatch + part));
+  {
+    const auto [x, y] = middleOf(view->grid().box(0, 0));
+    moveTo(x, y);
+  }
+  mark = instrument.received().size();
+  window->Tap(XK_Down);
+  idle();
+  settle();
+  EXPECT_EQ(view->activePane, 0);
+  EXPECT_EQ(view->selectedUpper, partsProgram + 1);
+  EXPECT_EQ(view->selectedLower, 30);
+  sounds = dumpsSince(mark, 0x10);
+  ASSERT_EQ(sounds.size(), 1u);
+  EXPECT_EQ(nameIn(sounds[0]), padded(view->slotText(0, partsProgram + 1)));
+  idle(20);
+  shot("5-step-library-down");
+
   // STEP LIBRARY: the part takes slot 15 from PROG, a lower slot is worked
   // in, then the bank file is picked in BANK. The part's slot stays
   // highlighted and is the one that goes out; the lower pane keeps its own.
-  clickAt(370 + 8, 134 + 8);
-  ASSERT_TRUE(plug->libraryControl);
-  const int part = plug->currentPart;
   chooseFromSubmenu(1184 + 22, 60 + 12, 1, 4);
   settle();
   ASSERT_EQ(value(kMultiPartPatch + part), 14.0);
@@ -545,6 +583,13 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   clickAt(600 + 100, 360 + 8);
   window->Tap(XK_Escape);
   idle();
+  EXPECT_TRUE(renameBox->IsHidden());
+  // A page switch closes the box too; back on the page no name is pending.
+  openRename(3);
+  clickAt(854 + 2 * 104 + 52, 30);
+  EXPECT_TRUE(renameBox->IsHidden());
+  EXPECT_FALSE(view->renameActive());
+  clickAt(854 + 104 + 52, 30);
   EXPECT_TRUE(renameBox->IsHidden());
   openRename(3);
   clickAt(600 + 100, 360 + 8);
