@@ -203,8 +203,9 @@ TEST_F(PartFlowTest, APartClickSendsOnlyASoundTheEditorAndTheInstrumentShare) {
          EXPECT_EQ(text(sent[1], kSoundCategoryByte, 4), "Bass");
        },
        {5, 5}},
-      {"a restored project", 6,
+      {"a restored project, in which part 6 is off", 6,
        [&] {
+         plug->setThroughUserPath(kMultiPartStatus + 5, 0);
          ByteChunk project;
          ASSERT_TRUE(plug->SerializeState(&project));
          ASSERT_GT(plug->UnserializeState(&project, 0), 0);
@@ -213,8 +214,10 @@ TEST_F(PartFlowTest, APartClickSendsOnlyASoundTheEditorAndTheInstrumentShare) {
          const std::vector<int> parts = soundDumpParts(sent);
          EXPECT_EQ(std::count(parts.begin(), parts.end(), 6), 1);
          EXPECT_EQ(std::count(parts.begin(), parts.end(), 0), 1);
+         EXPECT_EQ(std::count(parts.begin(), parts.end(), 5), 0);
        },
        {6, 0, 6}},
+      {"a part shared before the restore that the restore did not send", 5, [] {}, nothing, {0}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
