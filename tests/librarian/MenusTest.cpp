@@ -651,7 +651,8 @@ TEST_F(EmptyLibraryTest, TheBankNameMenuOpensNothingUntilTheLoadArrivesThenLists
   EXPECT_TRUE(host.jobs().empty());
   host.loadFixture();
   browser.showLibrary();
-  EXPECT_EQ(describe(menu.mainMenu()), "Pads [Pad.syx*] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx] | Root.syx");
+  EXPECT_EQ(describe(menu.mainMenu()),
+            "Pads [Pad.syx*] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx] | Root.syx");
   menu.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(host.shownMenus.size(), 1u);
   EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Root.syx"));
