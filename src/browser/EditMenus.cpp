@@ -113,8 +113,7 @@ void BankEditPopupMenu::runMain(int index) {
     case 4: startLibrarianJob(manager, multiRequestJob(true), kSetDumpExpected); break;
     case 5:
       if (!host().midiConfigured()) break;
-      host().prepareMultiPush();
-      startLibrarianJob(manager, sendMultiJob(false, false), kSetBusy);
+      host().startMultiPush();
       break;
     case 7: saveOverCurrentBank(); break;
     case 11: {

@@ -253,7 +253,7 @@ void FolderMenuControl::checkMenuItemAlone(int index) {
 int FolderMenuControl::doPopupMenu(int& selection) {
   IRECT rect = *GetRECT();
   IPopupMenu* chosen = host().CreateIPopupMenu(mMainMenu, &rect);
-  if (!chosen) return 0;
+  if (!chosen) return -1;
   std::string pickedText, pickedFolder;
   bool matched = false;
   clearAllTicks();
@@ -302,11 +302,13 @@ void FolderMenuControl::clickPaneMenu() {
   SetDirty(true);
 }
 
+// Only a pick acts: a menu dismissed, or one with nothing to list (which
+// does not open), changes nothing and sends nothing.
 void FolderMenuControl::clickBankNameMenu() {
   PatchLibrarian* librarian = host().librarian();
-  if (!librarian) return;
+  if (!librarian || !mMainMenu || mMainMenu->GetNItems() == 0) return;
   mSelection = librarian->upperBank;
-  doPopupMenu(mSelection);
+  if (doPopupMenu(mSelection) < 0) return;
   if (IParam* param = host().paramAt(kPatchSelectionListUpper)) param->Set(mSelection);
   if (IControl* list = host().browseState().upperSelectionListControl) list->SetValueFromPlug(mSelection);
   librarian->upperBank = mSelection;

@@ -48,8 +48,8 @@ class FolderMenuControl : public IControl {
   // Ticks the bank at index of the bank list alone among all menus.
   void checkMenuItemAlone(int index);
   // Shows the menu and maps a pick to a bank index in selection; the
-  // picked names are stored as the pane's. The selection, or 0 when the
-  // menu was dismissed.
+  // picked names are stored as the pane's. The selection, or -1 when the
+  // menu was dismissed (selection and names then stay).
   int doPopupMenu(int& selection);
 
   void OnMouseDown(int x, int y, IMouseMod* mod) override;

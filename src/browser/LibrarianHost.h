@@ -78,9 +78,9 @@ class LibrarianHost {
   // All notes off on the part's MIDI channel, before a library entry
   // replaces the part's sound.
   virtual void allNotesOff(int /*part*/) {}
-  // Sets the three sending flags and the busy flag as a project restore does
-  // before it sends the restored multi.
-  virtual void prepareMultiPush() = 0;
+  // SEND MULTI with every part (job 0), its sending flags set as the send
+  // starts and cleared as it ends; false when it did not start.
+  virtual bool startMultiPush() = 0;
   // The plug-in's handler of kRefreshFolders.
   virtual void refreshFolders() = 0;
   // Drops the unsaved edit of the upper bank as kDiscardBankData does

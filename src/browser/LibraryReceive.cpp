@@ -56,6 +56,11 @@ void LibrarianBrowser::openBankForReceiving(const std::string& fileName) {
 void LibrarianBrowser::showLibrary() {
   const bool multi = mHost->multiMode();
   patchTypeChanged(multi ? 1 : 0, multi ? kMultiBanks : lowerListType(), false);
+  // The bank-name menus list the library as loaded at start-up: built when
+  // the window was made, before the load arrived, they list it from now on
+  // (from the start-up's empty names, so no pane's bank moves).
+  for (FolderMenuControl* menu : {perfBankNameMenu, progBankNameMenu})
+    if (menu) menu->refreshPatchNames(0, std::string(), std::string());
 }
 
 void LibrarianBrowser::refreshCategories() {

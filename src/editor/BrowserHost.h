@@ -58,11 +58,7 @@ class Tarnivex::BrowserHost : public LibrarianHost {
     mPlug.MIDIOutRoutingSwitch(&notesOff);
     mPlug.notesSilenced = true;
   }
-  void prepareMultiPush() override {
-    mPlug.sendAllParts = true;
-    mPlug.editorBusy = true;
-    mPlug.sendGlobalFirst = true;
-  }
+  bool startMultiPush() override { return mPlug.startMultiPush(); }
   void refreshFolders() override { mPlug.refreshFolders(); }
   void discardBankEdit() override { mPlug.discardBankEdit(); }
   void showStatus(const std::string& name, const std::string& value) override {

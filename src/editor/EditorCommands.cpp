@@ -354,12 +354,9 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
       return false;
     case kPushArrangement:
       if (iv != 1) return false;
-      sendAllParts = true;
-      editorBusy = true;
-      sendGlobalFirst = true;
       midiMessageManager->patchRequest.disarm();
       AllSoundsOff(0, true);
-      if (!startArrangementDump()) sendAllParts = false;
+      startMultiPush();
       return false;
     case kRequestTempData:
       if (iv == 1) {

@@ -91,11 +91,11 @@ void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
   TraceOutput::print("Plug-in MIDI Out ");
 }
 
-void Tarnivex::checksumCheckAndSend(unsigned char* message, int length) {
-  if (!message || length <= 0) return;
+bool Tarnivex::checksumCheckAndSend(unsigned char* message, int length) {
+  if (!message || length <= 0) return false;
   if (!midiIOConfigured) {
     showParamName(kSetMidiIOFirst);
-    return;
+    return false;
   }
   if (length >= kChecksummedLength) {
     if (message[0] == kSysExStart) {
@@ -108,7 +108,9 @@ void Tarnivex::checksumCheckAndSend(unsigned char* message, int length) {
   }
   // A long message lights the part its location byte names, when that is one.
   if (!trackIncoming && message[0] == kSysExStart && length > 5 && message[5] < 16) lightPart(message[5]);
-  if (sendSysExToDevice(message, length)) debuggerOutput.logSysExOutMessageByte(message, length);
+  if (!sendSysExToDevice(message, length)) return false;
+  debuggerOutput.logSysExOutMessageByte(message, length);
+  return true;
 }
 
 bool Tarnivex::sendSysExToDevice(unsigned char* bytes, int length) {

@@ -248,9 +248,11 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
       debugLog("PROJECT RECALL: Part " + std::to_string(p) + " name " + sound + " | Category name " + category);
     }
   }
+  // The project's sounds replace the ones the instrument shared: each is
+  // shared again once the restore's send has taken it out.
   for (int p = 0; p < 16; ++p) {
     partFilterLinkValues[static_cast<size_t>(p)] = GetParam(kFilterLinkValue + p)->Int();
-    notePartSoundHeld(p);  // the project's sounds
+    partSoundHeld[static_cast<size_t>(p)] = false;
   }
   // The window shows the restored part, as a part click does (the project
   // goes to the instrument below): the top bar's bank and program, the

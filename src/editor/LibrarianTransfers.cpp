@@ -1,5 +1,8 @@
 // The current part's sound on its way to the instrument, and the request
 // worker's job starts of the editor's own commands.
+#include <atomic>
+#include <memory>
+
 #include "LibrarianBrowser.h"
 #include "LibrarianJobs.h"
 #include "MIDIMessageManager.h"
@@ -41,6 +44,25 @@ bool Tarnivex::startPartDump(int part, bool first, bool second) {
 }
 
 bool Tarnivex::startArrangementDump() { return startRequestJob(sendMultiJob(false, false)); }
+
+// SEND MULTI with every part, from the MULTI page's button or the bank-edit
+// menu. Its flags are the send's own: set as it starts and cleared as it
+// ends, so a send dropped behind a running job sets none (nor clears that
+// job's), and one whose thread never started takes them back.
+bool Tarnivex::startMultiPush() {
+  auto claimed = std::make_shared<std::atomic<bool>>(false);
+  const bool started = startRequestJob(sendMultiJob(false, false), [this, claimed] {
+    *claimed = true;
+    sendAllParts = true;
+    editorBusy = true;
+    sendGlobalFirst = true;
+  });
+  if (!started && *claimed) {
+    sendAllParts = false;
+    editorBusy = false;
+  }
+  return started;
+}
 
 bool Tarnivex::queuePartDump(int part) { return queueStateSend(sendPartJob(part, false, false)); }
 

@@ -59,16 +59,6 @@ constexpr int kReleaseIgnoredBlocks[] = {kTriggerFilterRouting, kFilterLinkTrigg
 
 bool inBlock(int base, int span, int idx) { return idx >= base && idx < base + span; }
 
-// The part whose sound the parameter belongs to, or -1: the per-part blocks
-// below the multi's, and the sound's name and category.
-int soundPartOf(int idx) {
-  if (inBlock(kPatchName, kParamBlockSpan, idx)) return idx - kPatchName;
-  if (inBlock(kCategoryName, kParamBlockSpan, idx)) return idx - kCategoryName;
-  if (idx < 0 || idx >= kMultiPartBank) return -1;
-  const ParamNameEntry* entry = FindParamEntry(idx);
-  return entry && entry->span == kParamBlockSpan ? idx - entry->index : -1;
-}
-
 const Toggle* findToggle(int idx) {
   for (const Toggle& toggle : kToggles)
     if (inBlock(toggle.button, toggle.span, idx)) return &toggle;
@@ -133,10 +123,6 @@ void Tarnivex::OnParamChange(int paramIdx) {
   const double value = param->Value();
   const int intValue = static_cast<int>(value);
   auto* action = static_cast<ControlAction*>(param->GetControlAction());
-  // An edit: the part's sound is the user's from now on (a value the
-  // instrument sent, passed on here by the controller road, is not).
-  if (const int part = soundPartOf(paramIdx); part >= 0 && !(midiMessageManager && midiMessageManager->echoGuard))
-    notePartSoundHeld(part);
   if (runMidiSettingsCommand(paramIdx, value)) return;
 
   const bool wholeNumber = std::any_of(std::begin(kWholeNumberBlocks), std::end(kWholeNumberBlocks),

@@ -232,7 +232,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setParamDisplayText(int index, int value, const std::string& text) override;
   // All of a parameter's texts at once, as IParam::SetDisplayTexts sets them.
   void setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts);
-  void checksumCheckAndSend(unsigned char* message, int length) override;
+  bool checksumCheckAndSend(unsigned char* message, int length) override;
   void awaitDumpSent() override { AwaitMidiOutSent(std::chrono::milliseconds(2000)); }
   bool sendSysExToDevice(unsigned char* bytes, int length) override;
   bool sendRawToDevice(std::vector<unsigned char> bytes) override;
@@ -374,9 +374,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   IControl* progressIndicator = nullptr;
   // Set at start-up and never cleared: every part-tab change sends the part.
   std::atomic<bool> partChangeSend{true};
-  // The parts whose sound the editor holds from the instrument, the library,
-  // a project or an edit. Only those go out on a part switch: the untouched
-  // defaults of a fresh editor never overwrite the instrument's sounds.
+  // The parts whose whole sound the editor and the instrument share: received
+  // from the instrument, or sent whole and gone out. Only those go out on a
+  // part switch: defaults, or a sound only one value of which reached the
+  // instrument, never overwrite the instrument's sounds.
   std::array<std::atomic<bool>, 16> partSoundHeld{};
 
   // ---- Editor state shared with the engine's threads.
@@ -457,6 +458,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool startRequestJob(SenderJob job, const std::function<void()>& onStart = {});
   bool startPartDump(int part, bool first, bool second);
   bool startArrangementDump();
+  // SEND MULTI with every part; false when the send did not start.
+  bool startMultiPush();
   // A send of the editor's own state: it runs now or after the jobs ahead
   // of it, never dropped; onStart runs as it starts (capture by value).
   bool queueStateSend(const SenderJob& job, std::function<void()> onStart = {}, int pauseAfterMs = 0);

@@ -30,7 +30,8 @@ class EditorServices {
 
   // ---- The way out to the instrument.
   // Complete messages from F0 to F7; a long one gets its checksum first.
-  virtual void checksumCheckAndSend(unsigned char* message, int length) = 0;
+  // False when the message did not go out (no port, refused).
+  virtual bool checksumCheckAndSend(unsigned char* message, int length) = 0;
   // Returns once what was sent has left for the instrument (bounded): the
   // pause after a dump runs from then, not while a reopened port connects.
   virtual void awaitDumpSent() {}
@@ -115,8 +116,8 @@ class EditorServices {
   virtual int partProgram(int) const { return 0; }
   virtual void setPartProgram(int, int) {}
   virtual void setCurrentPart(int) {}
-  // The part's sound came whole from the instrument or the library, or the
-  // instrument got the editor's: sending it again overwrites nothing.
+  // The part's sound came whole from the instrument, or the editor's went
+  // out whole: sending it again overwrites nothing.
   virtual void notePartSoundHeld(int) {}
   // The librarian view: the pane in use (0 upper, 1 lower) and its slots.
   virtual int librarianActivePane() const { return 0; }

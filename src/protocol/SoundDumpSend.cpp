@@ -72,8 +72,8 @@ void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
     plug->deliverSysEx(&message, true);
     plug->SetLibrarianStatusUnsaved(true);
   } else {
-    plug->checksumCheckAndSend(dump.data(), kSoundDumpSize);
-    plug->notePartSoundHeld(p);
+    // Only a sound that went out whole is the instrument's too.
+    if (plug->checksumCheckAndSend(dump.data(), kSoundDumpSize)) plug->notePartSoundHeld(p);
     ++arrangementDumpsSent;
     plug->awaitDumpSent();
     mManager.pause(kSoundSendPauseMs);

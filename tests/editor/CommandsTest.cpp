@@ -9,6 +9,7 @@
 #include "../library/LibraryTestSupport.h"
 #include "ControlLayer.h"
 #include "EditMenus.h"
+#include "EditorWindowDriver.h"
 #include "IGraphics.h"
 #include "FolderMenuControl.h"
 #include "LibrarianBrowser.h"
@@ -353,6 +354,59 @@ TEST_F(CommandsTest, QuickPartSwitchesQueueEachPartAndTheMultiWithItsPauseOnTheW
   EXPECT_EQ(workerPauses.back(), 400);
   // The host's thread never waits for the instrument.
   EXPECT_TRUE(sleeps.empty());
+}
+
+// SEND MULTI with all parts dropped behind a running job, from the MULTI
+// page's button or the bank-edit menu, sets nothing: the next multi that
+// goes out carries the current part alone. Started, it sends every active
+// part and clears the choice as it ends.
+TEST_F(CommandsTest, ASendMultiDroppedBehindARunningJobLeavesAllPartsClearOnEitherRoad) {
+  start();
+  EditorWindowDriver window(*plug);  // where the bank-edit menu opens
+  for (int p : {1, 2}) param(kMultiPartStatus + p)->Set(1);
+  plug->currentPart = 1;
+  // The parts the sound dumps that reached the instrument went to, in
+  // order; 16 for a multi dump.
+  const auto dumpParts = [this] {
+    std::vector<int> parts;
+    for (const Bytes& m : arrivedAtInstrument()) {
+      if (m.size() > 300 && m[4] == 0x10) parts.push_back(m[6]);
+      if (m.size() > 300 && m[4] == 0x11) parts.push_back(16);
+    }
+    return parts;
+  };
+  const struct {
+    const char* what;
+    std::function<void()> push;
+  } roads[] = {
+      {"SEND MULTI TO SYNTH", [&] { setParam(kPushArrangement, 1); }},
+      {"EDIT > Push Current Multi to HW",
+       [&] {
+         window.view().ScriptMenuChoice({5});
+         plug->librarianBrowser->bankEditMenu->OnMouseDown(0, 0, nullptr);
+       }},
+  };
+  for (const auto& road : roads) {
+    SCOPED_TRACE(road.what);
+    holdJobs = true;  // the worker is busy sending part 3
+    ASSERT_TRUE(plug->startPartDump(2, false, false));
+    road.push();
+    EXPECT_FALSE(plug->sendAllParts);
+    holdJobs = false;
+    EXPECT_EQ(takeJobs(), (std::vector<Job>{{2, 2, false, false}}));
+    EXPECT_FALSE(plug->sendAllParts);
+    EXPECT_EQ(dumpParts(), std::vector<int>{2});
+    // The part and the multi after it, as a program picked in multi mode
+    // sends them: the multi carries the current part alone.
+    plug->sendPatchToDevice(1, true, false, false, true);
+    takeJobs();
+    EXPECT_EQ(dumpParts(), (std::vector<int>{1, 16, 1}));
+
+    road.push();
+    takeJobs();
+    EXPECT_EQ(dumpParts(), (std::vector<int>{16, 1, 2}));
+    EXPECT_FALSE(plug->sendAllParts);
+  }
 }
 
 TEST_F(CommandsTest, APartIsSentBackOnlyWhenOneOfItsSectionsIsLocked) {

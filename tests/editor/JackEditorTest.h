@@ -49,6 +49,10 @@ class JackEditorTest : public JackTest {
   // has found.
   void makeConnectedPlug() {
     makePlug();
+    connectPorts();
+  }
+  // The ports on the instrument, chosen in the header's menus.
+  void connectPorts() {
     choosePort(kDeviceInSelection, MenuShowing(*plug, true, peer->OutPortName()), peer->OutPortName());
     peer->AwaitListener();
     choosePort(kDeviceOutSelection, MenuShowing(*plug, false, peer->InPortName()), peer->InPortName());

@@ -1,13 +1,18 @@
 // A part's flows as a musician meets them, through the window, to the
 // simulated instrument on a private JACK server, with real pauses: part
-// switches, a bank and a program picked from the header menus, and a linked
-// filter turned on the instrument.
+// switches and which sounds they send, a bank and a program picked from the
+// header menus, and a linked filter turned on the instrument.
+#include <algorithm>
+#include <functional>
+
+#include "ByteChunk.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "JackEditorTest.h"
 #include "LibrarianBrowser.h"
 #include "TopBarMenus.h"
 #include "SoundDumpLayout.h"
+#include "UIConfigManager.h"
 
 namespace {
 constexpr size_t kDetuneByte = 10;  // oscillator 1 detune in the sound dump
@@ -39,18 +44,63 @@ class PartFlowTest : public JackEditorTest {
       if (all[i].size() <= 3) shorts.push_back(all[i]);
     return shorts;
   }
-  // The part's sound as the editor holds it: its name and one knob, turned
-  // by the user.
-  void editPart(int part, const std::string& name, int detune) {
+  // The part's sound fetched from the instrument (so both hold it), then
+  // edited: its name in the editor and one knob, turned by the user.
+  void fetchAndEditPart(int part, const std::string& name, int detune) {
+    fetchPart(part);
     plug->setParamDisplayText(kPatchName + part, 0, name);
     plug->setThroughUserPath(kOscillator1Detune + part, detune);
   }
+  // The instrument's sound of the part into the editor, as the bank-edit
+  // menu's "from Active Slot to Plug-in GUI" asks for it.
+  void fetchPart(int part) {
+    SenderJob job;
+    job.jobCode = 6;
+    job.partArgument = part;
+    job.requestFlag = true;
+    ASSERT_TRUE(plug->startRequestJob(job));
+    ASSERT_TRUE(idle());
+  }
+  // What reached the instrument since the mark.
+  std::vector<SimBytes> receivedSince(size_t mark) {
+    const std::vector<SimBytes> all = instrument.received();
+    return std::vector<SimBytes>(all.begin() + static_cast<long>(std::min(mark, all.size())), all.end());
+  }
+  // The part tab's button of the part, as a click picks it.
+  void clickPart(int part) {
+    window->clickTab(kQuickTab, part);
+    ASSERT_EQ(plug->currentPart, part);
+    ASSERT_NO_FATAL_FAILURE(allArrived());
+  }
+  // Waits until the worker is idle and what was sent has reached the
+  // instrument: nothing more comes for ten JACK periods or so.
+  void allArrived() {
+    ASSERT_TRUE(idle());
+    size_t count = instrument.received().size();
+    for (int quiet = 0, round = 0; quiet < 10 && round < 500; ++round) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      const size_t now = instrument.received().size();
+      quiet = now == count ? quiet + 1 : 0;
+      count = now;
+    }
+  }
+  // The part each sound dump is addressed to (its edit buffer); -1 for any
+  // other message.
+  static std::vector<int> soundDumpParts(const std::vector<SimBytes>& messages) {
+    std::vector<int> parts;
+    for (const SimBytes& m : messages) {
+      const bool dump = m.size() == 392 && m[0] == 0xF0 && m[1] == 0x3E && m[2] == 0x10 && m[3] == kDeviceId &&
+                        m[4] == 0x10 && m[5] == 0x30 && m.back() == 0xF7;
+      parts.push_back(dump ? m[6] : -1);
+    }
+    return parts;
+  }
 };
 
-TEST_F(PartFlowTest, QuickPartSwitchesSendTheEditedPartsAloneAndLeaveAnUntouchedOneAlone) {
+TEST_F(PartFlowTest, QuickPartSwitchesSendTheSharedPartsAloneAndLeaveAnUntouchedOneAlone) {
   ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
-  editPart(1, "Second Part     ", 40);
-  editPart(2, "Third Part      ", 90);
+  ASSERT_NO_FATAL_FAILURE(fetchAndEditPart(1, "Second Part     ", 40));
+  ASSERT_NO_FATAL_FAILURE(fetchAndEditPart(2, "Third Part      ", 90));
   plug->setParamDisplayText(kMultiName, 0, "Evening Set     ");
   window->clickTab(kMainTab, 2);  // a part's page: a part switch sends the part
   ASSERT_TRUE(idle());
@@ -73,6 +123,122 @@ TEST_F(PartFlowTest, QuickPartSwitchesSendTheEditedPartsAloneAndLeaveAnUntouched
   EXPECT_EQ(instrument.partBuffer(2)[kDetuneByte], 90);
   EXPECT_EQ(instrument.partBuffer(3), untouched);
   EXPECT_EQ(instrument.multiBuffer(), multi);  // a part switch never sends the multi
+  EXPECT_TRUE(instrument.checksumErrors().empty());
+}
+
+// A part click sends the part's sound only when the editor and the
+// instrument share it whole: received from the instrument, or sent whole and
+// gone out. Each row works on a part of its own, then clicks it, part 1 and
+// it again; part 1 shares nothing until the restore. The rows run in order
+// on one instance, the first before the ports are chosen.
+TEST_F(PartFlowTest, APartClickSendsOnlyASoundTheEditorAndTheInstrumentShare) {
+  ASSERT_NO_FATAL_FAILURE(makePlug());
+  window->clickTab(kMainTab, 2);  // a part's page: a part click may send
+  // A controller from the instrument moves part 4's cutoff.
+  plug->setThroughUserPath(kMIDIFilterHWCCPassThrough, 1);
+  IControl* cutoff = plug->firstControlOf(kFilter1Cutoff + 3);
+  ASSERT_NE(cutoff, nullptr);
+  plug->uiConfigManager->ccControls[4][74][0] = cutoff;
+  // Nine parts off: the sends of every part take less time.
+  for (int p = 7; p < 16; ++p) plug->setThroughUserPath(kMultiPartStatus + p, 0);
+
+  const auto nothing = [](const std::vector<SimBytes>& sent) { EXPECT_TRUE(sent.empty()); };
+  struct Row {
+    const char* what;
+    int part;
+    std::function<void()> act;
+    std::function<void(const std::vector<SimBytes>&)> reached;  // what the act sent
+    std::vector<int> clicksSend;  // the parts whose sounds the three clicks send
+  };
+  const Row rows[] = {
+      {"SEND MULTI with no port set, then the ports", 1,
+       [&] {
+         plug->paramNameDisplay->SetTextFromPlug("");
+         plug->setThroughUserPath(kPushArrangement, 1);
+         ASSERT_TRUE(idle());
+         EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Set MIDI I/O First!");
+         connectPorts();
+       },
+       [](const std::vector<SimBytes>& sent) {
+         for (const SimBytes& m : sent) EXPECT_LT(m.size(), 20u);  // the device-ID search, no dump
+       },
+       {}},
+      {"a knob turned in the editor", 1, [&] { plug->setThroughUserPath(kOscillator1Detune + 1, 40); },
+       [](const std::vector<SimBytes>& sent) {
+         EXPECT_EQ(sent, (std::vector<SimBytes>{{0xF0, 0x3E, 0x10, kDeviceId, 0x20, 0x01, 0x00, 0x03, 40, 0xF7}}));
+       },
+       {}},
+      {"a value from the instrument on the SysEx road", 2,
+       [&] {
+         peer->Send(instrument.turnSoundKnob(2, kDetuneByte - 7, 55));
+         ASSERT_TRUE(eventually([&] { return plug->GetParam(kOscillator1Detune + 2)->Int() == 55; }));
+       },
+       nothing, {}},
+      {"a value from the instrument on the controller road", 3,
+       [&] {
+         peer->Send({0xB3, 74, 100});
+         ASSERT_TRUE(eventually([&] { return plug->GetParam(kFilter1Cutoff + 3)->Int() == 100; }));
+       },
+       [](const std::vector<SimBytes>& sent) {
+         // At most the controller itself, passed on while local control is off.
+         for (const SimBytes& m : sent) EXPECT_EQ(m, (SimBytes{0xB3, 74, 100}));
+       },
+       {}},
+      {"a sound dump from the instrument", 4,
+       [&] {
+         fetchPart(4);
+         EXPECT_EQ(plug->paramDisplayText(kPatchName + 4, 0).substr(0, 8), "PART A05");
+       },
+       [](const std::vector<SimBytes>& sent) {
+         EXPECT_EQ(sent, (std::vector<SimBytes>{{0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, 0x04, 0xF7}}));
+       },
+       {4, 4}},
+      {"a category typed for a part while another is shown", 5,
+       [&] {
+         plug->setParamDisplayText(kCategoryName + 5, 0, "Bass");
+         plug->OnParamChange(kCategoryName + 5);
+       },
+       [](const std::vector<SimBytes>& sent) {
+         ASSERT_EQ(sent.size(), 2u);
+         EXPECT_EQ(sent[0], (SimBytes{0xB5, 0x7B, 0x00}));
+         EXPECT_EQ(soundDumpParts({sent[1]}), std::vector<int>{5});
+         EXPECT_EQ(text(sent[1], kSoundCategoryByte, 4), "Bass");
+       },
+       {5, 5}},
+      {"a restored project, in which part 6 is off", 6,
+       [&] {
+         plug->setThroughUserPath(kMultiPartStatus + 5, 0);
+         ByteChunk project;
+         ASSERT_TRUE(plug->SerializeState(&project));
+         ASSERT_GT(plug->UnserializeState(&project, 0), 0);
+       },
+       [](const std::vector<SimBytes>& sent) {
+         const std::vector<int> parts = soundDumpParts(sent);
+         EXPECT_EQ(std::count(parts.begin(), parts.end(), 6), 1);
+         EXPECT_EQ(std::count(parts.begin(), parts.end(), 0), 1);
+         EXPECT_EQ(std::count(parts.begin(), parts.end(), 5), 0);
+       },
+       {6, 0, 6}},
+      {"a part shared before the restore that the restore did not send", 5, [] {}, nothing, {0}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (plug->midiIOConfigured) {
+      ASSERT_NO_FATAL_FAILURE(clickPart(0));
+    }
+    size_t mark = instrument.received().size();
+    ASSERT_NO_FATAL_FAILURE(row.act());
+    ASSERT_NO_FATAL_FAILURE(allArrived());
+    row.reached(receivedSince(mark));
+    mark = instrument.received().size();
+    for (int part : {row.part, 0, row.part}) ASSERT_NO_FATAL_FAILURE(clickPart(part));
+    const std::vector<SimBytes> sent = receivedSince(mark);
+    EXPECT_EQ(soundDumpParts(sent), row.clicksSend);
+    // The sound the instrument sent goes back under its name.
+    if (row.part == 4) {
+      for (const SimBytes& dump : sent) EXPECT_EQ(text(dump, kSoundNameByte, 8), "PART A05");
+    }
+  }
   EXPECT_TRUE(instrument.checksumErrors().empty());
 }
 

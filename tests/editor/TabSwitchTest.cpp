@@ -130,7 +130,7 @@ TEST_F(TabSwitchTest, DelaySubPageOfTheEffectTwoOwner) {
   EXPECT_EQ(layer("effectsArp")->selectedNumber, 9);
 }
 
-TEST_F(TabSwitchTest, PartChangeOnAPageSendsAnEditedPartAloneAnEditOnlyRefreshes) {
+TEST_F(TabSwitchTest, PartChangeOnAPageSendsASharedPartAloneAnEditOnlyRefreshes) {
   plug->tabSwitchFunctions->mainTabSwitch(plug.get(), kMainTab, 2, 0, 0);
   setParam(kQuickTab, 5);
   settle();
@@ -140,10 +140,21 @@ TEST_F(TabSwitchTest, PartChangeOnAPageSendsAnEditedPartAloneAnEditOnlyRefreshes
   settle();
   EXPECT_TRUE(jobs.empty());
   EXPECT_FALSE(greyed("oscillators", 5, 20));
+  // One value edited makes no whole sound the instrument holds.
   setParam(kQuickTab, 0);
   setParam(kQuickTab, 5);
   settle();
-  EXPECT_EQ(jobs, (std::vector<std::pair<int, int>>{{2, 5}}));  // the edited part, never the multi
+  EXPECT_TRUE(jobs.empty());
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+  // A name typed sends the part's whole sound; from then on a click sends it.
+  setParam(kPatchName + 5, 0);
+  settle();
+  EXPECT_EQ(jobs, (std::vector<std::pair<int, int>>{{2, 5}}));
+  jobs.clear();
+  setParam(kQuickTab, 0);
+  setParam(kQuickTab, 5);
+  settle();
+  EXPECT_EQ(jobs, (std::vector<std::pair<int, int>>{{2, 5}}));  // the shared part, never the multi
 }
 
 TEST_F(TabSwitchTest, MainTabSelectorsRandomizeAndMixer) {

@@ -8,6 +8,7 @@
 
 #include "IPopupMenu.h"
 #include "LibrarianBrowser.h"
+#include "LibrarianJobs.h"
 #include "LibraryTestSupport.h"
 #include "ProtocolTestSupport.h"
 
@@ -68,7 +69,10 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     SenderJob multiDump;
     if (thenMulti) manager->queueJob(multiDump);
   }
-  void prepareMultiPush() override { calls.push_back("prepare push"); }
+  bool startMultiPush() override {
+    calls.push_back("push multi");
+    return startLibrarianJob(manager.get(), sendMultiJob(false, false), kSetBusy);
+  }
   void refreshFolders() override { calls.push_back("refresh folders"); }
   void discardBankEdit() override { calls.push_back("discard"); }
   void showStatus(const std::string& name, const std::string& value) override {

@@ -155,7 +155,7 @@ TEST_F(MenuTest, TheBankNameMenuOnEveryPageReloadsThePaneAndSends) {
   }
 }
 
-TEST_F(MenuTest, BankNameMenuSendsTheCurrentSlotEvenWhenDismissed) {
+TEST_F(MenuTest, BankNameMenuSendsTheHighlightedSlotOnAPickAndNothingWhenDismissed) {
   host.libraryMode = true;
   auto menu = folderMenu(FolderMenuKind::kProgBankName);
   view->cursor = 9;
@@ -165,16 +165,31 @@ TEST_F(MenuTest, BankNameMenuSendsTheCurrentSlotEvenWhenDismissed) {
   EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Lead A.syx"));
   EXPECT_EQ(host.state.upperPatchFile, "Lead A.syx");
   EXPECT_EQ(view->slotText(0, 1), numbered("LeadA", 1));
-  host.jobs();
+  ASSERT_EQ(host.jobs().size(), 1u);
   EXPECT_FALSE(host.hidden["PROGBANKNAMEMENUPROGRAMS"]);
   EXPECT_TRUE(host.hidden["PERFBANKNAMEMENUPROGRAMS"]);
-  // Dismissed while the lower pane is worked in: the part's program is the
-  // highlighted upper slot and the current one, and that slot goes out; the
-  // lower pane keeps its selection.
+  // Dismissed while the lower pane is worked in: no pick, so nothing goes
+  // out and nothing changes, whichever slot the part plays.
   host.editor.setValue(kMultiPartPatch + host.part, 9);
   view->activePane = 1;
   view->selectedLower = 30;
   view->cursor = 30;
+  const int upperSelected = view->selectedUpper, target = library().targetSlot;
+  host.hidden.clear();
+  menu->OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(host.shownMenus.size(), 2u);  // it opened
+  EXPECT_EQ(host.jobs().size(), 1u);
+  EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Lead A.syx"));
+  EXPECT_EQ(host.state.upperPatchFile, "Lead A.syx");
+  EXPECT_EQ(library().targetSlot, target);
+  EXPECT_EQ(view->selectedUpper, upperSelected);
+  EXPECT_EQ(view->cursor, 30);
+  EXPECT_EQ(view->activePane, 1);
+  EXPECT_EQ(view->selectedLower, 30);
+  EXPECT_TRUE(host.hidden.empty());  // the top bar's menus were left as they were
+  // Picked again: the part's program is the highlighted upper slot and the
+  // current one, and that slot goes out; the lower pane keeps its selection.
+  host.picks = {{"Leads", "Lead A.syx"}};
   menu->OnMouseDown(0, 0, nullptr);
   const auto jobs = host.jobs();
   ASSERT_EQ(jobs.size(), 2u);
@@ -619,6 +634,32 @@ TEST_F(EmptyLibraryTest, WhatAPickWritesIntoTheLibraryLandsInANewBankOfTheLibrar
   view->mouseDown(upper.L + 1, upper.T + 1, false, true);
   host.jobs();
   EXPECT_EQ(library().bankCount(kSoundList), 1);
+}
+
+// The bank-name menus are made with the window, before the library's load
+// has arrived: a click then opens no menu and sends nothing. Once the load
+// lands they list its banks, and a pick works.
+TEST_F(EmptyLibraryTest, TheBankNameMenuOpensNothingUntilTheLoadArrivesThenListsItsBanks) {
+  host.libraryMode = true;
+  FolderMenuControl menu(nullptr, &browser, IRECT(1142, 60, 1180, 84), FolderMenuKind::kProgBankName);
+  browser.progBankNameMenu = &menu;
+  view->cursor = 0;
+  host.picks = {{"Root.syx"}};
+  menu.OnMouseDown(0, 0, nullptr);
+  menu.OnMouseDown(0, 0, nullptr);
+  EXPECT_TRUE(host.shownMenus.empty());
+  EXPECT_TRUE(host.jobs().empty());
+  host.loadFixture();
+  browser.showLibrary();
+  EXPECT_EQ(describe(menu.mainMenu()),
+            "Pads [Pad.syx*] | Leads [Deep [Deep.syx] | Lead A.syx | Lead B.syx] | Root.syx");
+  menu.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(host.shownMenus.size(), 1u);
+  EXPECT_EQ(library().upperBank, host.bankIndex(kSoundList, "Root.syx"));
+  const auto jobs = host.jobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].jobCode, 3);
+  browser.progBankNameMenu = nullptr;
 }
 
 // In the first moments after create the folder's banks are still being read

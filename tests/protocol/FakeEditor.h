@@ -67,10 +67,13 @@ class FakeEditor : public EditorServices {
     std::lock_guard<std::mutex> lock(mMutex);
     if (IParam* param = paramAt(index)) param->SetDisplayText(value, text.c_str());
   }
-  void checksumCheckAndSend(unsigned char* message, int length) override {
-    if (!midiConfigured) return showStatusText("Set MIDI I/O First!");
+  bool checksumCheckAndSend(unsigned char* message, int length) override {
+    if (!midiConfigured) {
+      showStatusText("Set MIDI I/O First!");
+      return false;
+    }
     if (length >= kChecksummedLength) writeDumpChecksum(message, length);
-    sendSysExToDevice(message, length);
+    return sendSysExToDevice(message, length);
   }
   bool sendSysExToDevice(unsigned char* bytes, int length) override {
     Bytes framed(bytes, bytes + length);

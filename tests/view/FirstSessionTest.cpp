@@ -502,29 +502,34 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   idle(20);
   shot("5-step-library-down");
 
-  // STEP LIBRARY: the part takes slot 15 from PROG, a lower slot is worked
-  // in, then the bank file is picked in BANK. The part's slot stays
-  // highlighted and is the one that goes out; the lower pane keeps its own.
+  // STEP LIBRARY: the part takes slot 15 from PROG, and a lower slot is
+  // worked in. BANK lists the library as its load at start-up found it,
+  // empty here: a click opens no menu and sends nothing, however often.
+  mark = instrument.received().size();
   chooseFromSubmenu(1184 + 22, 60 + 12, 1, 4);
   settle();
   ASSERT_EQ(value(kMultiPartPatch + part), 14.0);
-  {
-    const auto [x, y] = middleOf(view->grid().box(1, 40));
-    clickAt(x, y);
-  }
-  ASSERT_EQ(view->activePane, 1);
-  mark = instrument.received().size();
-  chooseFromMenu(1142 + 19, 60 + 12, 0);
-  settle();
-  EXPECT_EQ(view->selectedUpper, 14);
-  EXPECT_EQ(view->cursor, 14);
-  EXPECT_EQ(view->selectedLower, 40);
-  EXPECT_EQ(value(kMultiPartPatch + part), 14.0);
   sounds = dumpsSince(mark, 0x10);
   ASSERT_EQ(sounds.size(), 1u);
   EXPECT_EQ(sounds[0][6], part);
   EXPECT_EQ(nameIn(sounds[0]), padded(view->slotText(0, 14)));
   EXPECT_NE(view->slotText(0, 14), view->slotText(0, 0));
+  {
+    const auto [x, y] = middleOf(view->grid().box(1, 40));
+    clickAt(x, y);
+  }
+  ASSERT_EQ(view->activePane, 1);
+  settle();
+  mark = instrument.received().size();
+  for (int click = 0; click < 2; ++click) {
+    clickAt(1142 + 19, 60 + 12);
+    settle();
+  }
+  EXPECT_EQ(instrument.received().size(), mark);
+  EXPECT_EQ(view->activePane, 1);
+  EXPECT_EQ(view->cursor, 40);
+  EXPECT_EQ(view->selectedLower, 40);
+  EXPECT_EQ(value(kMultiPartPatch + part), 14.0);
 
   // A lower slot dragged onto upper slot 50: the upper pane is the one the
   // keys work in next, from the slot dropped on.
