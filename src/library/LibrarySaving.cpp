@@ -15,6 +15,14 @@ enum class Choice { kReplace, kKeepBoth, kCancel };
 bool sameFile(const std::optional<userfiles::FileStamp>& a, const std::optional<userfiles::FileStamp>& b) {
   return a && b && a->device == b->device && a->inode == b->inode;
 }
+
+// The extensions of the files the library lists, in any letter case.
+bool hasBankExtension(const std::string& path) {
+  const std::string lower = asciiLower(path);
+  for (const char* extension : {".syx", ".tvx", ".mid"})
+    if (lower.ends_with(extension)) return true;
+  return false;
+}
 }  // namespace
 
 using userfiles::folderOf;
@@ -44,8 +52,15 @@ std::optional<PatchLibrarian::KeptData> PatchLibrarian::keptIn(const std::option
   return std::nullopt;
 }
 
-bool PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image, const std::shared_ptr<PatchFile>& bank,
-                                   bool ownFile) {
+std::string PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image,
+                                          const std::shared_ptr<PatchFile>& bank, SaveTarget target) {
+  // A named pipe would hold the read of what is there; a folder or a device
+  // is no bank file to replace.
+  if (userfiles::notAFile(path)) {
+    fail("Bank not saved!", userfiles::failureReason(EISDIR));
+    return {};
+  }
+  const bool ownFile = target == SaveTarget::kOwnFile;
   std::optional<userfiles::FileStamp> readStamp;
   std::optional<std::uint64_t> readDigest;
   {
@@ -72,11 +87,12 @@ bool PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image, 
     const bool asRead = readStamp && *now == *readStamp && (!readDigest || userfiles::digestOf(*onDisk) == *readDigest);
     if (ownFile && asRead) return Choice::kReplace;
     // Another file the user picked to save over is theirs to replace.
-    if (!ownFile) return Choice::kReplace;
-    why = "Changed by another program";
+    if (target == SaveTarget::kPicked) return Choice::kReplace;
+    why = ownFile ? "Changed by another program" : "File exists";
     // Without a window to ask in, both files are kept.
-    const std::string text = "\"" + name + "\" was changed by another program since it was read. Replace it? "
-                                               "No keeps both: this bank is saved under a new name.";
+    const std::string text = "\"" + name + "\"" +
+                             (ownFile ? " was changed by another program since it was read." : " exists already.") +
+                             " Replace it? No keeps both: this bank is saved under a new name.";
     const int answer = hooks.messageBox ? hooks.messageBox(text, "Save", 3) : 7;
     return answer == 1 ? Choice::kReplace : answer == 7 ? Choice::kKeepBoth : Choice::kCancel;
   };
@@ -87,7 +103,12 @@ bool PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image, 
     if (choice == Choice::kCancel) break;
     // Every instance and process takes this lock before it writes, so no
     // save falls between the look at the file and the write.
-    const userfiles::FileLock fileLock(path);
+    const userfiles::FileLock fileLock(path, lockWait);
+    if (fileLock.busy()) {
+      // The edit stays; the next save tries again.
+      fail("Bank not saved!", "Folder busy, try again");
+      return {};
+    }
     // Written again while the user was asked: asked again.
     if (userfiles::StampOf(path) != seen) continue;
     std::string written = path;
@@ -95,13 +116,13 @@ bool PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image, 
       written = userfiles::writeUnderFreeName(folderOf(path), name, image);
       if (written.empty()) {
         fail("Bank not saved!", userfiles::failureReason(errno, folderOf(path)));
-        return false;
+        return {};
       }
     } else if (!userfiles::writeFileAtomically(path, image)) {
       const int error = errno;
       log("PATCH LIBRARIAN: could not write file " + path);
       fail("Bank not saved!", userfiles::failureReason(error, path));
-      return false;
+      return {};
     }
     // The bank now stands for what was written: its next save asks only
     // when someone else writes the file again.
@@ -112,10 +133,10 @@ bool PatchLibrarian::writeBankFile(const std::string& path, const Bytes& image, 
       bank->digest = userfiles::digestOf(image);
       if (choice == Choice::kKeepBoth) bank->fileName = nameOf(written);
     }
-    return true;
+    return written;
   }
   fail("Bank not saved!", why);
-  return false;
+  return {};
 }
 
 bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
@@ -138,14 +159,18 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
   (multi ? upperMultiFileName : upperSoundFileName) = name;
   const Bytes image = writeBankImage(*copy, midi, multi);
   guard.unlock();
-  return writeBankFile(path, image, bank, true);
+  return !writeBankFile(path, image, bank, SaveTarget::kOwnFile).empty();
 }
 
 bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi) {
   if (!hooks.promptForFile) return false;
   std::string startFolder = folder ? folder : "";
-  const std::string chosen = hooks.promptForFile(1, startFolder, name, midi ? "mid" : "dvn");
+  std::string chosen = hooks.promptForFile(1, startFolder, name, midi ? "mid" : "tvx syx mid");
   if (chosen.empty()) return false;
+  // A bank in the editor's own format gets a name the library lists; a file
+  // of that name was not the user's pick, so it is not replaced unasked.
+  const bool extended = !midi && !hasBankExtension(chosen);
+  if (extended) chosen += ".tvx";
   const size_t split = chosen.find_last_of("/\\");
   const std::string folderPart = split == std::string::npos ? std::string() : chosen.substr(0, split);
   const std::string fileName = split == std::string::npos ? chosen : chosen.substr(split + 1);
@@ -165,12 +190,25 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
   const Bytes image = writeBankImage(*copy, midi, multi);
   // Another file the user picked is theirs to replace; the bank's own file
   // is compared with what was read.
-  const bool ownFile = sameFile(bank->stamp, userfiles::StampOf(chosen));
+  const SaveTarget target = sameFile(bank->stamp, userfiles::StampOf(chosen)) ? SaveTarget::kOwnFile
+                            : extended                                         ? SaveTarget::kUnseen
+                                                                               : SaveTarget::kPicked;
   guard.unlock();
-  return writeBankFile(chosen, image, bank, ownFile);
+  const std::string written = writeBankFile(chosen, image, bank, target);
+  if (written.empty()) return false;
+  // Kept beside the chosen file: the pane names the file written.
+  if (written != chosen) {
+    guard.lock();
+    (multi ? upperMultiFileName : upperSoundFileName) = nameOf(written);
+  }
+  return true;
 }
 
 bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::string& patchesFolder) {
+  if (userfiles::notAFile(chosenPath)) {
+    fail("Bank not imported!", userfiles::failureReason(EISDIR));
+    return false;
+  }
   // A file that cannot be read whole must not replace a library file.
   const auto stamp = userfiles::StampOf(chosenPath);
   errno = 0;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -98,6 +99,8 @@ constexpr std::size_t kMaxBankFileSize = 64u << 20;
 constexpr std::size_t kMaxSplitEntries = 5000;
 // Files of this size or less are not bank files.
 constexpr std::size_t kMinBankFileSize = 30001;
+// A save gives up when the folder's lock is not free within this time.
+constexpr std::chrono::milliseconds kSaveLockWait{2000};
 
 class PatchLibrarian {
  public:
@@ -164,11 +167,15 @@ class PatchLibrarian {
   // name) or to save nothing. Save, Save As and Import never replace a file
   // that holds more than one bank or data the library does not keep: the
   // user keeps both or cancels, told why. "As read" means the same stamp and
-  // the same content. Every failure is shown through showFailure.
+  // the same content. Only regular files are read or written: a named pipe,
+  // a device or a folder at the path is refused. A save that cannot take
+  // the folder's lock within lockWait saves nothing. Every failure is shown
+  // through showFailure.
   // Writes the selected bank to path; name's extension picks the format.
   bool saveEditedPatch(std::string path, std::string name);
   // Asks for a file and writes the selected bank there; false when the user
-  // chose none or nothing could be written.
+  // chose none or nothing could be written. In the own format a name without
+  // a bank file's extension gets ".tvx". The pane keeps the name written.
   bool savePatchAs(const char* folder, std::string name, bool midi);
   // Copies a bank file into the library folder under its own name; a file
   // that cannot be read whole, or that holds more entries than a split
@@ -253,6 +260,7 @@ class PatchLibrarian {
   LibraryHooks hooks;
   std::size_t maxBankFileSize = kMaxBankFileSize;
   std::size_t maxSplitEntries = kMaxSplitEntries;
+  std::chrono::milliseconds lockWait = kSaveLockWait;
 
  private:
   BankList& listFor(int list);
@@ -273,12 +281,18 @@ class PatchLibrarian {
     std::string status;
   };
   std::optional<KeptData> keptIn(const std::optional<Bytes>& onDisk, std::uint64_t size);
+  // Whose choice replacing the file at a save's path is.
+  enum class SaveTarget {
+    kOwnFile,  // the bank's own file: replaced unasked while it is as read
+    kPicked,   // a file the user picked to save over
+    kUnseen,   // a name the user did not pick as it is: asked first
+  };
   // Writes a bank's image to path under the file's lock, asking first when
-  // the file is not as the bank was read (ownFile: path is the bank's file);
-  // the bank then holds the stamp of what was written. False, shown, when
-  // nothing was written.
-  bool writeBankFile(const std::string& path, const Bytes& image, const std::shared_ptr<PatchFile>& bank,
-                     bool ownFile);
+  // the file is not as the bank was read or not the user's pick; the bank's
+  // own file then holds the stamp of what was written. The path written
+  // (another when both files were kept), or "", shown, when nothing was.
+  std::string writeBankFile(const std::string& path, const Bytes& image, const std::shared_ptr<PatchFile>& bank,
+                            SaveTarget target);
   // loadFromChunk without the categories; false when the image was not
   // read to its end (too many entries) or holds nothing to read. Touches no
   // state of the library: files are read on several threads.

@@ -311,6 +311,50 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Factory (2).syx"));
   EXPECT_EQ(upperFile(), "Factory (2).syx");
   EXPECT_FALSE(fs::exists(getPatchesFolderStr() + "/Factory (3).syx"));
+
+  // Save As in the own format with a name typed without an extension: the
+  // bank is written as "Bank B.tvx", named so, and listed at once.
+  const auto listed = [&](const std::string& name) {
+    PatchLibrarian& library = *plug->patchLibrarian;
+    for (int i = 0; i < library.bankCount(kSoundList); ++i)
+      if (library.bankHeaderAt(kSoundList, i)->fileName == name) return true;
+    return false;
+  };
+  std::string filter;
+  std::string answer = getPatchesFolderStr() + "/Bank B";
+  window->gui()->SetFilePromptAnswer([&](EFileAction, const std::string&, const std::string& extensions) {
+    filter = extensions;
+    return answer;
+  });
+  window->pickFromMenu(bankEdit, {8, 1});
+  EXPECT_EQ(filter, "tvx syx mid");
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Bank B.tvx"), kept);
+  EXPECT_FALSE(fs::exists(getPatchesFolderStr() + "/Bank B"));
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Bank saved"));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Bank B.tvx"));
+  EXPECT_TRUE(listed("Bank B.tvx"));
+
+  // Save As onto a file that holds data the library does not keep (a global
+  // dump): Yes keeps both, and the status line and the pane name the file
+  // written.
+  Bytes global(200, 0x01);
+  global[0] = 0xF0, global[1] = 0x3E, global[2] = 0x10, global[3] = 0x00, global[4] = 0x14, global.back() = 0xF7;
+  const Bytes chosen = concat({soundFile("Chosen", 100, "Pad"), global});
+  writeFile(getPatchesFolderStr() + "/Chosen.syx", chosen);
+  answer = getPatchesFolderStr() + "/Chosen.syx";
+  window->view().ScriptMessageBoxAnswer(1);
+  window->pickFromMenu(bankEdit, {8, 1});
+  EXPECT_EQ(window->view().MessageBoxesShown().size(), 3u);
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Chosen.syx"), chosen);
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Chosen (2).syx").size(), 39200u);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Bank saved"));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Chosen (2).syx"));
+  {
+    PatchLibrarian& library = *plug->patchLibrarian;
+    auto guard = library.lock();
+    EXPECT_EQ(library.upperSoundFileName, "Chosen (2).syx");
+  }
+  EXPECT_TRUE(listed("Chosen (2).syx"));
 }
 
 // A split that fails during a new instance's first load is shown once its

@@ -150,7 +150,7 @@ TEST(SavePatchAs, AsksForTheFileAndStoresItsFolderAndName) {
   fs::create_directories(chosen.parent_path());
   s.answer = chosen.string();
   ASSERT_TRUE(s.library.savePatchAs("/start", "Pads", false));
-  EXPECT_EQ(s.prompts, (std::vector<std::string>{"1|/start|Pads|dvn"}));
+  EXPECT_EQ(s.prompts, (std::vector<std::string>{"1|/start|Pads|tvx syx mid"}));
   EXPECT_EQ(s.library.upperFolderName, "Strings");
   EXPECT_EQ(s.library.upperSoundFileName, "Pads.syx");
   EXPECT_EQ(readFile(chosen), concat(dumpsOf(*bank, 100)));
@@ -180,10 +180,39 @@ TEST(SavePatchAs, AsksForTheFileAndStoresItsFolderAndName) {
 
   // No selected bank: the chosen file keeps its bytes.
   s.answer = chosen.string();
+  const int selected = s.library.upperBank;
   s.library.upperBank = 9;
   const Bytes before = readFile(chosen);
   EXPECT_FALSE(s.library.savePatchAs("/start", "Pads", false));
   EXPECT_EQ(readFile(chosen), before);
+
+  // In the own format a name that ends in no bank file's extension gets
+  // ".tvx", so the library lists the bank; one that does is kept as typed.
+  s.library.upperBank = selected;
+  struct Named {
+    const char* typed;
+    const char* written;
+  };
+  for (const Named& n : {Named{"Bank B", "Bank B.tvx"}, Named{"Bank C.SYX", "Bank C.SYX"}, Named{"Bank D.mid", "Bank D.mid"},
+                         Named{"Bank E.dvn", "Bank E.dvn.tvx"}}) {
+    s.answer = (data.patches() / n.typed).string();
+    ASSERT_TRUE(s.library.savePatchAs("/start", "", false)) << n.typed;
+    EXPECT_EQ(s.library.upperSoundFileName, n.written);
+    EXPECT_EQ(readFile(data.patches() / n.written), concat(dumpsOf(*bank, 100))) << n.typed;
+  }
+  EXPECT_FALSE(fs::exists(data.patches() / "Bank B"));
+  LoggedLibrary listed(data.patchesStr());
+  for (const char* name : {"Bank B.tvx", "Bank C.SYX", "Bank D.mid", "Bank E.dvn.tvx"})
+    EXPECT_EQ(std::ranges::count(names(listed.library.contents().soundBanks), name), 1) << name;
+  // "Bank B.tvx" is there now, but the user typed "Bank B": asked first; No
+  // keeps both, and the pane names the file written.
+  s.answers = {7};
+  s.answer = (data.patches() / "Bank B").string();
+  ASSERT_TRUE(s.library.savePatchAs("/start", "", false));
+  EXPECT_EQ(s.asked, std::vector<std::string>{"Save|3|\"Bank B.tvx\" exists already. Replace it? No keeps both: this "
+                                              "bank is saved under a new name."});
+  EXPECT_EQ(s.library.upperSoundFileName, "Bank B (2).tvx");
+  EXPECT_EQ(readFile(data.patches() / "Bank B (2).tvx"), concat(dumpsOf(*bank, 100)));
 }
 
 TEST(ImportBankFile, CopiesIntoTheLibraryFolderOrWritesNothing) {

@@ -5,12 +5,17 @@
 #include <set>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <iostream>
+#include <optional>
 
 #include "../files/SmallFileSystem.h"
 #include "FrameChecksum.h"
@@ -511,7 +516,7 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
     const char* label;
     Op op;
     Kind kind;
-    int answer;  // 1 keeps both, 7 cancels
+    int answer;  // 1 keeps both, 7 cancels, -1 no window to ask in
     const char* why;  // in the question
   };
   const std::vector<Row> rows = {
@@ -523,6 +528,9 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
       {"import, over the read limit", kImport, kOverLimit, 1, "too large"},
       {"import, global dump", kImport, kGlobal, 1, "a global dump"},
       {"import, 6000 sounds left out", kImport, kSixThousand, 1, "more than one bank (over 5000 sounds)"},
+      {"save, global dump, no window", kSave, kGlobal, -1, ""},
+      {"save as, global dump, no window", kSaveAs, kGlobal, -1, ""},
+      {"import, global dump, no window", kImport, kGlobal, -1, ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -543,6 +551,8 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
       questions.push_back(std::to_string(type) + " " + text);
       return row.answer;
     };
+    if (row.answer < 0) l.library.hooks.messageBox = nullptr;
+    const bool keptBoth = row.answer != 7;
     const fs::path chosen = data.root / "Desktop" / "Bank.syx";
     writeFile(chosen, soundFile("new", 100));
     l.library.hooks.promptForFile = [&](int, std::string&, const std::string&, const std::string&) { return file.string(); };
@@ -556,21 +566,27 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
       case kSaveAs: done = l.library.savePatchAs(data.patchesStr().c_str(), "Bank.syx", false); break;
       case kImport: done = l.library.importBankFile(chosen.string(), data.patchesStr()); break;
     }
-    EXPECT_EQ(done, row.answer == 1);
-    ASSERT_EQ(questions.size(), 1u);
-    EXPECT_EQ(questions[0].substr(0, 2), "4 ");
-    EXPECT_NE(questions[0].find(row.why), std::string::npos) << questions[0];
+    EXPECT_EQ(done, keptBoth);
+    ASSERT_EQ(questions.size(), row.answer < 0 ? 0u : 1u);
+    if (!questions.empty()) {
+      EXPECT_EQ(questions[0].substr(0, 2), "4 ");
+      EXPECT_NE(questions[0].find(row.why), std::string::npos) << questions[0];
+    }
     // The file is as it was; the new data is beside it, or nowhere.
     EXPECT_EQ(fs::file_size(file), before);
     if (row.kind != kOverLimit) {
       EXPECT_EQ(readFile(file), theirs);
     }
-    EXPECT_EQ(fs::exists(data.patches() / "Bank (2).syx"), row.answer == 1);
-    if (row.answer == 1) {
+    EXPECT_EQ(fs::exists(data.patches() / "Bank (2).syx"), keptBoth);
+    if (keptBoth) {
       const auto names = dumpNamesOf(readFile(data.patches() / "Bank (2).syx"));
       EXPECT_EQ(names.count(row.op == kImport ? numbered("new", 0) : numbered("Mine", 0)), 1u);
     }
-    if (row.answer != 1 && row.op != kImport) {
+    // Save As names the file written as the pane's file.
+    if (row.op == kSaveAs) {
+      EXPECT_EQ(l.library.upperSoundFileName, keptBoth ? "Bank (2).syx" : "Bank.syx");
+    }
+    if (!keptBoth && row.op != kImport) {
       EXPECT_EQ(l.shown, std::vector<std::string>{row.kind == kGlobal
                                                       ? "Bank not saved! / Holds data the library does not keep"
                                                       : "Bank not saved! / Holds more than one bank"});
@@ -579,48 +595,62 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
 }
 
 // A same-size rewrite inside one tick of a coarse clock leaves the stamp as
-// it was; the content read tells it all the same.
+// it was; the content read tells it all the same, down to a file's last byte.
 TEST(KeptFiles, ARewriteTheStampDoesNotShowIsSeenByItsContent) {
-  DataFolder data;
-  const fs::path file = data.patches() / "Bank.syx";
-  writeFile(file, soundFile("s", 100));
-  LoggedLibrary l(data.patchesStr());
-  struct stat read {};
-  ASSERT_EQ(::stat(file.c_str(), &read), 0);
-  // Another program rewrites the file in place, same size, and the clock
-  // gives it its old time; the bank stands for what the stamp now says.
-  writeFile(file, soundFile("t", 100));
-  const timespec times[2] = {read.st_atim, read.st_mtim};
-  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-  l.library.bankForEdit(kSoundList, 0)->stamp = userfiles::StampOf(file.string());
-  std::vector<int> asked;
-  l.library.hooks.messageBox = [&](const std::string&, const std::string&, int type) {
-    asked.push_back(type);
-    return 7;
+  struct Row {
+    const char* label;
+    Bytes read, rewritten;
   };
-  rename(l.library, 0, numbered("Mine", 0));
-  EXPECT_TRUE(saveFirstBank(l.library, data));
-  EXPECT_EQ(asked, std::vector<int>{3});
-  EXPECT_EQ(readFile(file), soundFile("t", 100));
-  EXPECT_EQ(dumpNamesOf(readFile(data.patches() / "Bank (2).syx")).count(numbered("Mine", 0)), 1u);
+  // 99 sounds and one cut short by the file's end, after 385 of its bytes:
+  // 39193 bytes, so the last byte is not in a whole word of eight.
+  Bytes cut = concat({soundFile("s", 99), soundDump("Cut")});
+  cut.resize(cut.size() - 392 + 385);
+  Bytes lastByte = cut;
+  lastByte.back() = 'X';
+  for (const Row& row : {Row{"another bank", soundFile("s", 100), soundFile("t", 100)},
+                         Row{"only the last byte", cut, lastByte}}) {
+    SCOPED_TRACE(row.label);
+    DataFolder data;
+    const fs::path file = data.patches() / "Bank.syx";
+    writeFile(file, row.read);
+    LoggedLibrary l(data.patchesStr());
+    struct stat read {};
+    ASSERT_EQ(::stat(file.c_str(), &read), 0);
+    // Another program rewrites the file in place, same size, and the clock
+    // gives it its old time; the bank stands for what the stamp now says.
+    writeFile(file, row.rewritten);
+    const timespec times[2] = {read.st_atim, read.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    l.library.bankForEdit(kSoundList, 0)->stamp = userfiles::StampOf(file.string());
+    std::vector<int> asked;
+    l.library.hooks.messageBox = [&](const std::string&, const std::string&, int type) {
+      asked.push_back(type);
+      return 7;
+    };
+    rename(l.library, 0, numbered("Mine", 0));
+    EXPECT_TRUE(saveFirstBank(l.library, data));
+    EXPECT_EQ(asked, std::vector<int>{3});
+    EXPECT_EQ(readFile(file), row.rewritten);
+    EXPECT_EQ(dumpNamesOf(readFile(data.patches() / "Bank (2).syx")).count(numbered("Mine", 0)), 1u);
 
-  // A load shared by instances: a file changed just before the load is
-  // compared by content, so a later instance does not take the old banks.
-  PatchLibrarian first;
-  first.loadSharedPatches(data.patchesStr());
-  const auto taken = SharedLibraryLoads::take(SharedLibraryLoads::keyOf(data.patchesStr()), [] {
-    ADD_FAILURE() << "the load just made holds";
-    return std::make_shared<SharedLoad>();
-  });
-  auto load = std::make_shared<SharedLoad>();
-  load->contents.digests = taken->contents.digests;
-  ASSERT_FALSE(load->contents.digests.empty());
-  for (const auto& [path, digest] : load->contents.digests)
-    if (const auto now = userfiles::StampOf(path)) load->contents.stamps.emplace_back(path, *now);
-  EXPECT_TRUE(SharedLibraryLoads::stampsHold(*load));
-  writeFile(file, soundFile("u", 100));
-  for (auto& [path, stamp] : load->contents.stamps) stamp = *userfiles::StampOf(path);  // the stamps still hold
-  EXPECT_FALSE(SharedLibraryLoads::stampsHold(*load));
+    // A load shared by instances: a file changed just before the load is
+    // compared by content, so a later instance does not take the old banks.
+    PatchLibrarian first;
+    first.loadSharedPatches(data.patchesStr());
+    const auto taken = SharedLibraryLoads::take(SharedLibraryLoads::keyOf(data.patchesStr()), [] {
+      ADD_FAILURE() << "the load just made holds";
+      return std::make_shared<SharedLoad>();
+    });
+    auto load = std::make_shared<SharedLoad>();
+    load->contents.digests = taken->contents.digests;
+    ASSERT_FALSE(load->contents.digests.empty());
+    for (const auto& [path, digest] : load->contents.digests)
+      if (const auto now = userfiles::StampOf(path)) load->contents.stamps.emplace_back(path, *now);
+    EXPECT_TRUE(SharedLibraryLoads::stampsHold(*load));
+    writeFile(file, row.read);
+    for (auto& [path, stamp] : load->contents.stamps) stamp = *userfiles::StampOf(path);  // the stamps still hold
+    EXPECT_FALSE(SharedLibraryLoads::stampsHold(*load));
+  }
 }
 
 // ---- A split cut short anywhere leaves nothing a later load splits again.
@@ -710,8 +740,50 @@ TEST(LongNames, NamesOf247To255BytesAreSavedImportedAndSplit) {
 
 // ---- Every failure says what failed and why.
 
+// Another process that holds a folder's lock until it is let go, or ten
+// seconds have passed (a save that waits for it then fails its row rather
+// than hangs).
+class LockHolder {
+ public:
+  explicit LockHolder(const fs::path& folder) {
+    int ready[2];
+    if (::pipe(ready) != 0 || ::pipe(mRelease) != 0) return;
+    mChild = ::fork();
+    if (mChild == 0) {
+      ::close(mRelease[1]);
+      const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+      const char taken = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+      (void)!::write(ready[1], &taken, 1);
+      pollfd release{mRelease[0], POLLIN, 0};
+      (void)::poll(&release, 1, 10000);  // until the other end closes
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(mRelease[0]);
+    char taken = 'n';
+    held = ::read(ready[0], &taken, 1) == 1 && taken == 'y';
+    ::close(ready[0]);
+  }
+  ~LockHolder() { letGo(); }
+  void letGo() {
+    if (mChild <= 0) return;
+    ::close(mRelease[1]);
+    ::waitpid(mChild, nullptr, 0);
+    mChild = -1;
+  }
+  bool held = false;
+
+ private:
+  pid_t mChild = -1;
+  int mRelease[2] = {-1, -1};
+};
+
 TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
   enum Op { kSave, kSaveAs, kImport };
+  // What stands in the way besides a write fault: a named pipe where the
+  // bank file (or for Import the chosen file) would be, the folder's lock
+  // held by another process.
+  enum Obstacle { kNothing, kPipe, kLockHeld };
   struct Row {
     const char* label;
     Op op;
@@ -719,6 +791,7 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
     bool readOnlyFile;
     size_t nameLength;
     std::string shown;
+    Obstacle obstacle = kNothing;
   };
   const std::vector<Row> rows = {
       {"read-only bank", kSave, std::nullopt, true, 8, "Bank not saved! / File is read-only"},
@@ -730,31 +803,80 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
       {"import, read-only folder", kImport, userfiles::WriteFault{0, EACCES, 0, true}, false, 8,
        "Bank not imported! / Folder is read-only"},
       {"import, full disk", kImport, userfiles::WriteFault{10, ENOSPC}, false, 8, "Bank not imported! / Disk full"},
+      {"save onto a named pipe", kSave, std::nullopt, false, 8, "Bank not saved! / Not a file", kPipe},
+      {"save as onto a named pipe", kSaveAs, std::nullopt, false, 8, "Bank not saved! / Not a file", kPipe},
+      {"import of a named pipe", kImport, std::nullopt, false, 8, "Bank not imported! / Not a file", kPipe},
+      {"save, folder locked by another process", kSave, std::nullopt, false, 8,
+       "Bank not saved! / Folder busy, try again", kLockHeld},
+      {"save as, folder locked by another process", kSaveAs, std::nullopt, false, 8,
+       "Bank not saved! / Folder busy, try again", kLockHeld},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
     DataFolder data;
     const std::string name = std::string(row.nameLength - 4, 'b') + ".syx";
     const fs::path target = data.patches() / name;
-    if (row.nameLength <= 255) writeFile(target, soundFile("old", 100));
-    if (row.readOnlyFile) fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
-    LoggedLibrary l(data.patchesStr());
     const fs::path source = data.root / "Desktop" / "New.syx";
-    writeFile(source, soundFile("new", 100));
+    const bool pipeAtTarget = row.obstacle == kPipe && row.op != kImport;
+    if (row.nameLength <= 255 && !pipeAtTarget) writeFile(target, soundFile("old", 100));
+    if (row.readOnlyFile) fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+    if (row.obstacle == kPipe) {
+      fs::create_directories(source.parent_path());
+      ASSERT_EQ(::mkfifo((pipeAtTarget ? target : source).c_str(), 0644), 0);
+    } else {
+      writeFile(source, soundFile("new", 100));
+    }
+    LoggedLibrary l(data.patchesStr());
     l.library.hooks.promptForFile = [&](int, std::string&, const std::string&, const std::string&) { return target.string(); };
     l.library.librarianMode = 0;
     l.library.upperBank = 0;
-    if (row.nameLength > 255) l.library.addBank(0, name);
+    if (l.library.bankCount(kSoundList) == 0) l.library.addBank(0, name);
+    // Short: the test need not wait the two seconds a save gives the lock.
+    l.library.lockWait = std::chrono::milliseconds(50);
+    std::optional<LockHolder> holder;
+    if (row.obstacle == kLockHeld) {
+      holder.emplace(data.patches());
+      ASSERT_TRUE(holder->held);
+    }
     if (row.fault) userfiles::setWriteFault(row.fault);
+    // A read that waits for a writer into the pipe is given one after ten
+    // seconds, so that the row fails rather than hangs.
+    std::atomic<bool> finished{false};
+    std::thread unblock;
+    if (row.obstacle == kPipe)
+      unblock = std::thread([&, pipe = pipeAtTarget ? target : source] {
+        for (int i = 0; i < 1000 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (const int fd = finished ? -1 : ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) {
+          ADD_FAILURE() << "waited for a writer into the pipe";
+          ::close(fd);
+        }
+      });
     bool done = true;
     switch (row.op) {
       case kSave: done = l.library.saveEditedPatch(target.string(), name); break;
       case kSaveAs: done = l.library.savePatchAs(data.patchesStr().c_str(), name, false); break;
       case kImport: done = l.library.importBankFile(source.string(), data.patchesStr()); break;
     }
+    finished = true;
+    if (unblock.joinable()) unblock.join();
     userfiles::setWriteFault(std::nullopt);
     EXPECT_FALSE(done);
     EXPECT_EQ(l.shown, std::vector<std::string>{row.shown});
+    if (pipeAtTarget) {
+      EXPECT_EQ(fs::status(target).type(), fs::file_type::fifo);
+      EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{});
+      continue;
+    }
+    // Once the other process lets go, the next save goes through.
+    if (holder) {
+      EXPECT_EQ(readFile(target), soundFile("old", 100));
+      holder->letGo();
+      rename(l.library, 0, numbered("Mine", 0));
+      EXPECT_TRUE(row.op == kSave ? l.library.saveEditedPatch(target.string(), name)
+                                  : l.library.savePatchAs(data.patchesStr().c_str(), name, false));
+      EXPECT_EQ(dumpNamesOf(readFile(target)).count(numbered("Mine", 0)), 1u);
+      continue;
+    }
     // The old file is as it was, and nothing is left beside it.
     if (row.nameLength <= 255) {
       fs::permissions(target, fs::perms::owner_all);

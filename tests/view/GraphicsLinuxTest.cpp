@@ -48,9 +48,12 @@ class ScriptedViews : public EditorViewFactory {
     auto view = std::make_unique<ScriptedView>(kind, parent, w, h);
     last = view.get();
     last->answer = answer;
+    ++opens;
     return view;
   }
   ScriptedView* last = nullptr;
+  // A new view may get the address of the one just closed: opens tell them apart.
+  int opens = 0;
   std::string answer;
 };
 
@@ -174,9 +177,9 @@ TEST_F(GraphicsLinuxTest, TheGuiApiNamesTheOpenViewsFamily) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    ScriptedView* before = views->last;
+    const int before = views->opens;
     void* handle = row.open();
-    ASSERT_NE(views->last, before);
+    ASSERT_EQ(views->opens, before + 1);
     EXPECT_EQ(handle, views->last->Handle());
     EXPECT_EQ(views->last->GetKind(), row.kind);
     EXPECT_EQ(views->last->GetParent(), parent);

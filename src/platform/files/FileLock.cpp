@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 namespace userfiles {
 namespace {
@@ -15,15 +16,28 @@ std::string folderOf(const std::string& path) {
 }
 }  // namespace
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, std::optional<std::chrono::milliseconds> wait) {
   // The folder itself is locked: no lock file is left beside the user's
   // files, and a name of any length locks alike.
   const int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
+  // With a bound the lock is tried again and again until it runs out: a
+  // holder that never lets go must not keep the caller (the host's window)
+  // waiting.
+  constexpr auto kRetry = std::chrono::milliseconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + wait.value_or(std::chrono::milliseconds(0));
   int result = 0;
-  do {
-    result = ::flock(fd, LOCK_EX);
-  } while (result != 0 && errno == EINTR);
+  for (;;) {
+    result = ::flock(fd, wait ? LOCK_EX | LOCK_NB : LOCK_EX);
+    if (result == 0) break;
+    if (errno == EINTR) continue;
+    if (!wait || errno != EWOULDBLOCK) break;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      mBusy = true;
+      break;
+    }
+    std::this_thread::sleep_for(kRetry);
+  }
   if (result != 0) {
     const int error = errno;
     ::close(fd);

@@ -3,23 +3,28 @@
 // folder shares the lock; one thread never takes it twice.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 namespace userfiles {
 
 class FileLock {
  public:
-  // Waits for the lock; locked() is false (errno says why) when the folder
-  // cannot be opened.
-  explicit FileLock(const std::string& path);
+  // Waits for the lock, at most `wait` when one is given; locked() is false
+  // (errno says why) when the folder cannot be opened, and busy() when the
+  // wait ran out while another holder kept the lock.
+  explicit FileLock(const std::string& path, std::optional<std::chrono::milliseconds> wait = std::nullopt);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
   bool locked() const { return mFd >= 0; }
+  bool busy() const { return mBusy; }
 
  private:
   int mFd = -1;
+  bool mBusy = false;
 };
 
 }  // namespace userfiles

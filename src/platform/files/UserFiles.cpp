@@ -202,6 +202,11 @@ std::string numberedName(const std::string& name, int n) {
   return fitName(stem + number + extension);
 }
 
+bool notAFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
 bool nameTaken(const std::string& path) {
   struct stat info {};
   return ::lstat(path.c_str(), &info) == 0;
@@ -376,10 +381,17 @@ std::string moveUnderFreeName(const std::string& source, const std::string& fold
 
 std::optional<std::vector<unsigned char>> readWholeFile(const std::string& path, std::size_t maxSize) {
   Fd in;
-  in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting: a named pipe would hold open() until another
+  // program writes into it.
+  in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (in.fd < 0) return std::nullopt;
   struct stat info {};
-  if (::fstat(in.fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (::fstat(in.fd, &info) != 0) return std::nullopt;
+  if (!S_ISREG(info.st_mode)) {
+    errno = EISDIR;
+    return std::nullopt;
+  }
+  (void)::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
   if (static_cast<unsigned long long>(info.st_size) > maxSize) return std::nullopt;
   std::vector<unsigned char> data(static_cast<std::size_t>(info.st_size));
   std::size_t got = 0;

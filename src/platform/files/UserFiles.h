@@ -109,13 +109,18 @@ std::string fitName(const std::string& name, std::size_t limit = kMaxNameBytes);
 std::string numberedName(const std::string& name, int n);
 
 // The whole file, or nothing when it cannot be opened, is not a regular
-// file, is larger than maxSize, or cannot be read to its end.
+// file (errno EISDIR; a named pipe or a device is never waited on), is
+// larger than maxSize, or cannot be read to its end.
 std::optional<std::vector<unsigned char>> readWholeFile(const std::string& path, std::size_t maxSize);
 
 // The folder part of a path with its closing slash ("" for a bare name),
 // and the name after the last slash.
 std::string folderOf(const std::string& path);
 std::string nameOf(const std::string& path);
+
+// Whether path, links followed, names something other than a regular file:
+// a folder, a named pipe, a device or a socket.
+bool notAFile(const std::string& path);
 
 // Whether something (a file, a folder, a link, even a dangling one) has
 // that name.
