@@ -167,10 +167,10 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
   std::string startFolder = folder ? folder : "";
   std::string chosen = hooks.promptForFile(1, startFolder, name, midi ? "mid" : "tvx syx mid");
   if (chosen.empty()) return false;
-  // A bank in the editor's own format gets a name the library lists; a file
-  // of that name was not the user's pick, so it is not replaced unasked.
-  const bool extended = !midi && !hasBankExtension(chosen);
-  if (extended) chosen += ".tvx";
+  // A bank gets a name the library lists, in the format it is written in; a
+  // file of that name was not the user's pick, so it is not replaced unasked.
+  const bool extended = !hasBankExtension(chosen);
+  if (extended) chosen += midi ? ".mid" : ".tvx";
   const size_t split = chosen.find_last_of("/\\");
   const std::string folderPart = split == std::string::npos ? std::string() : chosen.substr(0, split);
   const std::string fileName = split == std::string::npos ? chosen : chosen.substr(split + 1);

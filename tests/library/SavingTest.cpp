@@ -159,6 +159,10 @@ TEST(SavePatchAs, AsksForTheFileAndStoresItsFolderAndName) {
   ASSERT_TRUE(s.library.savePatchAs(nullptr, "Pads", true));
   EXPECT_EQ(s.prompts.back(), "1||Pads|mid");
   EXPECT_TRUE(parseSmf(readFile(data.patches() / "Pads.mid")).ok);
+  s.answer = (data.patches() / "Pads 2").string();
+  ASSERT_TRUE(s.library.savePatchAs(nullptr, "Pads", true));
+  EXPECT_TRUE(parseSmf(readFile(data.patches() / "Pads 2.mid")).ok);
+  EXPECT_EQ(s.library.upperSoundFileName, "Pads 2.mid");
 
   s.answer.clear();
   EXPECT_FALSE(s.library.savePatchAs("/start", "Pads", false));
