@@ -76,7 +76,7 @@ void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
     return;
   }
   if (!midiIOConfigured) {
-    showParamName(kSetMidiIOFirst);
+    showStatus(kSetMidiIOFirst, "");
     return;
   }
   if (!trackIncoming && GetGUI()) {
@@ -93,7 +93,7 @@ void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
 void Tarnivex::checksumCheckAndSend(unsigned char* message, int length) {
   if (!message || length <= 0) return;
   if (!midiIOConfigured) {
-    showParamName(kSetMidiIOFirst);
+    showStatus(kSetMidiIOFirst, "");
     return;
   }
   if (length >= kChecksummedLength) {
