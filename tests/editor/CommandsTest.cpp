@@ -176,6 +176,19 @@ TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
   setParam(kPatchRename, 1);
   EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
   EXPECT_EQ(bank->patches.size(), 100u);
+  // A slot that holds no dump: the rename is refused, and the status line
+  // says why on both lines.
+  {
+    auto lock = plug->patchLibrarian->lock();
+    plug->patchLibrarian->bankForEdit(kSoundList, 0)->patches[9] = LibrarianPatch{};
+  }
+  view->selectedUpper = plug->patchLibrarian->targetSlot = 9;
+  plug->browse.bankEditFlag = false;
+  plug->displayText("Filter 1 Cutoff", "ON [1]", "");
+  setParam(kPatchRename, 1);
+  EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Rename refused");
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "The slot holds no sound");
   view->selectedUpper = plug->patchLibrarian->targetSlot = 3;
   plug->browse.bankEditFlag = false;  // as the view's rename opens it
   setParam(kPatchRename, 0);

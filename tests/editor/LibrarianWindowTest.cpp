@@ -324,6 +324,16 @@ TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   second.OnIdle();
   EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("Big.syx not split!"));
   EXPECT_EQ(second.paramValueDisplay->GetText(), std::string("Disk full"));
+  // A text too wide for its line is drawn cut and logged whole.
+  const std::string longer = "Bank of the first session on the new machine.syx not split!";
+  second.showFailure(longer, "Disk full");
+  secondWindow.draw();
+  const std::string cut = second.paramNameDisplay->ShownText(secondWindow.gui());
+  ASSERT_GT(cut.size(), 2u);
+  EXPECT_EQ(cut.substr(cut.size() - 2), "..");
+  EXPECT_EQ(longer.compare(0, cut.size() - 2, cut, 0, cut.size() - 2), 0);
+  const Bytes logged = readFile(getDebugLogPath());
+  EXPECT_NE(std::string(logged.begin(), logged.end()).find("STATUS: " + longer), std::string::npos);
   // With room on the disk the next reading splits both: no line of the
   // failure stays.
   second.refreshFolders();
