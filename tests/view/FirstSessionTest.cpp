@@ -589,6 +589,7 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   clickAt(824 + 11, 12 + 8);
   settle();
   EXPECT_EQ(value(kMultiPatch), (multiProgram + 2) % 100);
+  shot("5c-multi-stepped");
   {
     const IRECT r = *plug->datatypeControl->GetRECT();
     clickAt((r.L + r.R) / 2, (r.T + r.B) / 2);
