@@ -94,8 +94,11 @@ void Tarnivex::markLibraryUnsaved(const std::string& result) {
   categoriesStale = true;
 }
 
+// Work under way: the name line above it told of an earlier event.
 void Tarnivex::showProgressText(const char* text) {
+  mFailureShown = false;
   std::lock_guard<std::mutex> lock(mStatusMutex);
+  if (paramNameDisplay) paramNameDisplay->SetTextFromPlug("");
   if (!mLossShown && paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
 }
 

@@ -299,6 +299,8 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
        "Data received to slot(s)", "Data request Completed!"},
       {"a request's end", [](Tarnivex& t) { t.showStatusText("Data request Completed!"); }, "",
        "Data request Completed!"},
+      {"work under way", [](Tarnivex& t) { t.showProgressText("Please wait! 40% received.."); }, "",
+       "Please wait! 40% received.."},
       {"a save", [](Tarnivex& t) { t.showSuccess("Bank saved", "Bank B.syx"); }, "Bank saved", "Bank B.syx"},
       {"a refused step",
        [&](Tarnivex& t) {
