@@ -86,8 +86,8 @@ class LibrarianHost {
   // Drops the unsaved edit of the upper bank as kDiscardBankData does
   // (the library is read again).
   virtual void discardBankEdit() {}
-  // A status text in the name display, and in the value display unless
-  // value is empty.
+  // A status text: the name display and the value display, which an empty
+  // value empties.
   virtual void showStatus(const std::string& /*name*/, const std::string& /*value*/) {}
   // A success: both displays, the value display emptied when detail is.
   virtual void showSuccess(const std::string& /*what*/, const std::string& /*detail*/) {}

@@ -9,6 +9,7 @@
 #include "LibrarianBrowser.h"
 #include "PaneBanks.h"
 #include "ParamIndex.h"
+#include "PatchFile.h"
 #include "PatchLibrarian.h"
 #include "TextLooks.h"
 
@@ -251,6 +252,12 @@ bool LibrarianViewControl::entryAt(int pane, int slot, LibrarianPatch* entry) co
 }
 
 void LibrarianViewControl::feed(const LibrarianPatch& entry) {
+  // The slots past a bank's last entry take nothing: what is fed there is
+  // written nowhere, and the bank stays as saved.
+  if (selectedUpper >= kPatchesPerBank) {
+    host().showStatus("Slot not written!", host().multiMode() ? "A bank holds 100 multis" : "A bank holds 100 sounds");
+    return;
+  }
   host().SetLibrarianRequestActive(true);
   for (const PatchSysexMessage& message : entry.dumps) {
     std::vector<unsigned char> buffer = message.bytes;

@@ -61,10 +61,7 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   bool startMultiPush() override { return mPlug.startMultiPush(); }
   void refreshFolders() override { mPlug.refreshFolders(); }
   void discardBankEdit() override { mPlug.discardBankEdit(); }
-  void showStatus(const std::string& name, const std::string& value) override {
-    mPlug.showParamName(name.c_str());
-    if (!value.empty()) mPlug.showParamValue(value.c_str());
-  }
+  void showStatus(const std::string& name, const std::string& value) override { mPlug.showStatus(name, value); }
   void showSuccess(const std::string& what, const std::string& detail) override { mPlug.showSuccess(what, detail); }
   void bankSaved() override { mPlug.bankSaved(); }
   void OpenDataDirectory() override { mPlug.OpenDataDirectory(); }

@@ -57,7 +57,7 @@ bool Tarnivex::runEarlyCommand(int paramIdx, double value) {
     if (iv != 1) return false;
     const bool upper = paramIdx == kLibUpperPreviousBank || paramIdx == kLibUpperNextBank;
     if (upper && GetParam(kBankEditUnsaved)->Value() == 1.0) {
-      showParamName("Save bank or Discard changes!");
+      showStatus("Save bank or Discard changes!", "");
       return true;
     }
     if (librarianBrowser) librarianBrowser->OnParamChange(paramIdx);
@@ -125,7 +125,7 @@ bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
 void Tarnivex::switchPartProgram(int part) {
   if (!midiMessageManager || GetParam(kPartLock + part)->Value() == 1.0) return;
   if (!libraryControl && GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
-    showParamName("Program Change Disabled.");
+    showStatus("Program Change Disabled.", "");
     return;
   }
   const int program = GetParam(kMultiPartPatch + part)->Int();
@@ -147,13 +147,15 @@ void Tarnivex::flashProcessingIndicator() {
 bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   if (iv != 1) return true;
   const bool up = inBlock(kPatchUp, paramIdx);
-  const int part = paramIdx - (up ? kPatchUp : kPatchDown);
+  // In multi mode every arrow, the multi selector's too, steps the multi for
+  // the part shown: its lock holds the step, its sound is asked for after.
+  const int part = multiMode ? currentPart.load() : paramIdx - (up ? kPatchUp : kPatchDown);
   const int step = up ? 1 : -1;
   if (GetParam(kPartLock + part)->Value() == 1.0) return true;
   midiMessageManager->quickTabRefreshPending = false;
   if (!libraryControl) {
     if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
-      showParamName("Program Change Disabled.");
+      showStatus("Program Change Disabled.", "");
       return true;
     }
     // The step starts from the program the part shows (the multi's in multi
@@ -214,10 +216,9 @@ void Tarnivex::runSearch() {
     if (searchButton) searchButton->Hide(false);
     showLayer("searchField", false);
   } else if (text.size() == 1) {
-    showParamName("Enter 2 digits or more!");
+    showStatus("Enter 2 digits or more!", "");
   } else if (patchLibrarian && patchLibrarian->bankCount(kSearchList) == 0) {
-    showParamName("No results - Try another keyword!");
-    showParamValue("Letter size matters!");
+    showStatus("No results - Try another keyword!", "Letter size matters!");
   }
 }
 
@@ -343,7 +344,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
           tabSwitchFunctions->mainTabSwitch(this, kRandomize, GetParam(kMainTab)->Int(), modelNumber, currentPart);
         AllSoundsOff(currentPart, false);
         queuePartDump(currentPart);
-        showParamName("Part Randomized");
+        showStatus("Part Randomized", "");
         setParameterFromPlug(kRandomize, 0, false);
         randomised = true;
         partRequestPending = true;

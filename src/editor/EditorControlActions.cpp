@@ -99,7 +99,7 @@ void Tarnivex::processControlAction(ControlAction* action, int paramIdx, double 
     }
   };
   if (!midiIOConfigured) {
-    if (!refusesSilently(paramIdx)) showParamName(kSetMidiIOFirst);
+    if (!refusesSilently(paramIdx)) showStatus(kSetMidiIOFirst, "");
     // The editor's own settings send nothing; their buttons (an open and a
     // close button for one window) still show one value.
     if (action->actionType == ControlAction::kNone) showOnControls();

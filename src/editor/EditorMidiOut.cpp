@@ -77,7 +77,7 @@ void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
     return;
   }
   if (!midiIOConfigured) {
-    showParamName(kSetMidiIOFirst);
+    showStatus(kSetMidiIOFirst, "");
     return;
   }
   if (!trackIncoming && GetGUI()) {
@@ -94,7 +94,7 @@ void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
 bool Tarnivex::checksumCheckAndSend(unsigned char* message, int length) {
   if (!message || length <= 0) return false;
   if (!midiIOConfigured) {
-    showParamName(kSetMidiIOFirst);
+    showStatus(kSetMidiIOFirst, "");
     return false;
   }
   if (length >= kChecksummedLength) {

@@ -178,12 +178,10 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
   // A file that is there but cannot be written says why.
   auto missing = [this, &writeError] {
     if (userfiles::nameTaken(settingsPath)) {
-      showParamName("Tarnivex Editor UI.txt not saved!");
-      showParamValue(userfiles::failureReason(writeError, settingsPath).c_str());
+      showStatus("Tarnivex Editor UI.txt not saved!", userfiles::failureReason(writeError, settingsPath));
       return;
     }
-    showParamName("Tarnivex Editor UI.txt MISSING!");
-    showParamValue("Contact support");
+    showStatus("Tarnivex Editor UI.txt MISSING!", "Contact support");
   };
   // No text: the line stays as the file holds it (another instance may
   // have changed it since this one read it).
@@ -250,7 +248,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
         missing();
         return true;
       }
-      showParamName(output ? "Default MIDI output set." : "Default MIDI input set.");
+      showStatus(output ? "Default MIDI output set." : "Default MIDI input set.", "");
       return false;
     }
     case kUserInterfaceSize: {
@@ -263,8 +261,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
       }
       mUIScale = kSizeScales[iv];
       setParameterFromPlug(kUserInterfaceSize, iv, false);
-      showParamName("Size changes applied...");
-      showParamValue("Reload project!");
+      showStatus("Size changes applied...", "Reload project!");
       return true;
     }
     case kUserInterfaceStyle: {
@@ -276,8 +273,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
         return true;
       }
       colourScheme = iv;
-      showParamName("Color Scheme applied...");
-      showParamValue("Reload project!");
+      showStatus("Color Scheme applied...", "Reload project!");
       return true;
     }
     case kFirstRunExit: {
@@ -285,7 +281,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
         if (conflictLayer) conflictLayer->Hide(true);
       } else {
         if (value == 0.0) return true;
-        showParamName("Set MIDI In and MIDI Out");
+        showStatus("Set MIDI In and MIDI Out", "");
         if (!rewrite(SettingsFile::kFirstRun, one ? std::optional<std::string>("yes") : std::nullopt)) {
           missing();
           return true;

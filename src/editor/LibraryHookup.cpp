@@ -71,13 +71,25 @@ void Tarnivex::waitForLibrary() {
 void Tarnivex::showLeftOutBanks() {
   if (!patchLibrarian) return;
   std::string text;
+  LeftOutLines lines;
   {
     auto guard = patchLibrarian->lock();
     text = leftOutStatusText(patchLibrarian->contents().leftOut);
+    lines = leftOutLines(patchLibrarian->contents().leftOut);
   }
-  if (text.empty()) return;
+  if (text.empty()) {
+    // A load that left nothing out (a split that failed before went through)
+    // ends what an earlier failure said.
+    if (mFailureShown) showSuccess("All bank files read", "");
+    return;
+  }
+  // The count, then as many whole names as the line holds: the log names
+  // them all.
   debugLog(text);
-  showParamName(text.c_str());
+  std::string names;
+  if (paramValueDisplay) names = paramValueDisplay->ItemsThatFit(GetGUI(), lines.files, ", ");
+  showStatus(lines.count, names);
+  mFailureShown = true;
 }
 
 // Shown on the name and value displays, from whichever thread failed.
@@ -87,8 +99,7 @@ void Tarnivex::showFailure(const std::string& what, const std::string& why) {
     mPendingFailure = std::pair{what, why};
     return;
   }
-  showParamName(what.c_str());
-  showParamValue(why.c_str());
+  showStatus(what, why);
   mFailureShown = true;
 }
 

@@ -69,7 +69,12 @@ void Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
 }
 
 void Tarnivex::SetLibrarianStatusUnsaved(bool unsaved) {
-  if (!unsaved) return;
+  if (unsaved) markLibraryUnsaved("");
+}
+
+void Tarnivex::showReceivedToLibrary(const char* result) { markLibraryUnsaved(result ? result : ""); }
+
+void Tarnivex::markLibraryUnsaved(const std::string& result) {
   if (midiMessageManager) {
     midiMessageManager->dumpExpected = false;
     midiMessageManager->patchRequest.disarm();
@@ -83,14 +88,17 @@ void Tarnivex::SetLibrarianStatusUnsaved(bool unsaved) {
   showLayer("keepBankOpenLayer", false);
   if (datatypeControl) datatypeControl->GrayOut(true);
   showLayer(multiMode ? "LeftPerformancePopupMenu" : "UPPERPOPUPMENU", false);
-  showParamName("Data received to slot(s)");
+  showStatus("Data received to slot(s)", result);
   // What came in may bring categories the lists lack; the menus are
   // rebuilt on the GUI thread.
   categoriesStale = true;
 }
 
+// Work under way: the name line above it told of an earlier event.
 void Tarnivex::showProgressText(const char* text) {
+  mFailureShown = false;
   std::lock_guard<std::mutex> lock(mStatusMutex);
+  if (paramNameDisplay) paramNameDisplay->SetTextFromPlug("");
   if (!mLossShown && paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
 }
 
@@ -100,10 +108,17 @@ void Tarnivex::showLossText(const std::string& text) {
   mLossShown = true;
 }
 
-void Tarnivex::showSuccess(const std::string& what, const std::string& detail) {
-  showParamName(what.c_str());
-  showParamValue(detail.c_str());
+void Tarnivex::showStatus(const std::string& first, const std::string& second) {
+  mFailureShown = false;
+  // Both lines at once: a text another thread sets meanwhile does not pair
+  // its line with one of this text.
+  std::lock_guard<std::mutex> lock(mStatusMutex);
+  mLossShown = false;
+  if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(first.c_str());
+  if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(second.c_str());
 }
+
+void Tarnivex::showSuccess(const std::string& what, const std::string& detail) { showStatus(what, detail); }
 
 void Tarnivex::fitStatusDisplays() {
   for (ITextControl* display : {paramNameDisplay, paramValueDisplay})

@@ -244,6 +244,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // A count of messages not sent: it stays on the value line until a status
   // text that is not a progress text replaces it.
   void showLossText(const std::string& text);
+  // A status text sets both lines, the second empty for a text of one
+  // line: no line outlives the event it told of.
+  void showStatus(const std::string& first, const std::string& second);
   // A success replaces both lines (a failure under it is over).
   void showSuccess(const std::string& what, const std::string& detail);
   // The name and value displays cut a text too wide for them; the whole text
@@ -256,6 +259,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void updatePatchLibrarianView(int selector) override;
   void SetLibrarianRequestActive(bool libraryRequest) override;
   void SetLibrarianStatusUnsaved(bool unsaved) override;
+  void showReceivedToLibrary(const char* result) override;
   void debugLog(const std::string& message) override;
   int getCurrentPart() const override { return currentPart; }
   bool isSendAllParts() const override { return sendAllParts; }
@@ -522,6 +526,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool actionMaySend() const;
   void sendActionSysEx(std::vector<int> message, int paramIdx, int packed);
   void showCCText(const char* text);
+  // The unsaved state of the upper bank after data came into its slots,
+  // with the result of the request that brought it ("" for a paste, a drop
+  // or a rename) under "Data received to slot(s)".
+  void markLibraryUnsaved(const std::string& result);
   void applyLayerSelection(ControlAction* action, int intValue);
   // Guards the display-text tables the engine's threads rewrite.
   std::mutex mDisplayTextMutex;

@@ -58,7 +58,9 @@ void Tarnivex::setParamDisplayTexts(int index, const std::shared_ptr<const IPara
 
 void Tarnivex::deliverSysEx(ISysEx* message, bool fromDevice) { ProcessSysEx(message, fromDevice); }
 
-void Tarnivex::showStatusText(const char* text) { showParamValue(text); }
+// A job's result on the value line: the name line above it told of an
+// earlier event.
+void Tarnivex::showStatusText(const char* text) { showStatus("", text ? text : ""); }
 
 void Tarnivex::debugLog(const std::string& message) {
   if (!debugLogEnabled) return;

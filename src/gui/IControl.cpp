@@ -164,14 +164,30 @@ bool ITextControl::Draw(IGraphics* graphics) {
   return graphics->DrawIText(&mText, text.c_str(), &mRECT);
 }
 
+int ITextControl::TextWidth(IGraphics* graphics, const std::string& text) {
+  IRECT r = mRECT;
+  return graphics->MeasureIText(&mText, text.c_str(), &r) ? r.W() : 0;
+}
+
+std::string ITextControl::ItemsThatFit(IGraphics* graphics, const std::vector<std::string>& items,
+                                       const std::string& separator) {
+  std::string text;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const std::string longer = text + (i > 0 ? separator : "") + items[i];
+    const bool last = i + 1 == items.size();
+    // Room is kept for the mark while items follow.
+    if (graphics && mRECT.W() > 0 && TextWidth(graphics, last ? longer : longer + separator + "..") > mRECT.W())
+      return i == 0 ? items[0] : text + separator + "..";
+    text = longer;
+  }
+  return text;
+}
+
 std::string ITextControl::ShownText(IGraphics* graphics) {
   std::string text = GetText();
   if (!mFit || !graphics || mRECT.W() <= 0 || text.empty()) return text;
   if (text == mFittedFrom) return mFitted;
-  const auto width = [&](const std::string& s) {
-    IRECT r = mRECT;
-    return graphics->MeasureIText(&mText, s.c_str(), &r) ? r.W() : 0;
-  };
+  const auto width = [&](const std::string& s) { return TextWidth(graphics, s); };
   mFittedFrom = text;
   if (width(text) <= mRECT.W()) {
     mFitted = text;

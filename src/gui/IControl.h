@@ -172,6 +172,10 @@ class ITextControl : public IControl {
   }
   // What Draw shows: the text, or its cut form when it is fitted.
   std::string ShownText(IGraphics* graphics);
+  // The items joined by the separator, as many whole ones from the first as
+  // fit the control, then ".." when some are left out; the first item alone
+  // (cut when drawn) when not even it fits.
+  std::string ItemsThatFit(IGraphics* graphics, const std::vector<std::string>& items, const std::string& separator);
 
  protected:
   void SetStr(const char* text) {
@@ -182,6 +186,8 @@ class ITextControl : public IControl {
  private:
   mutable std::mutex mTextMutex;
   std::string mStr;
+  int TextWidth(IGraphics* graphics, const std::string& text);
+
   // GUI thread only.
   bool mFit = false;
   std::function<void(const std::string&)> mOnCut;

@@ -248,6 +248,20 @@ std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftO
   return text;
 }
 
+LeftOutLines leftOutLines(const std::vector<LibraryContents::LeftOut>& leftOut) {
+  LeftOutLines lines;
+  std::vector<std::string> faulty;
+  for (const auto& file : leftOut)
+    (file.listed ? faulty : lines.files).push_back(Poco::Path(file.path).getFileName() + " (" + file.reason + ")");
+  const auto files = [](size_t n) { return std::to_string(n) + (n == 1 ? " file" : " files"); };
+  const size_t out = lines.files.size();
+  if (out > 0 && faulty.empty()) lines.count = files(out) + " left out of the library";
+  else if (out > 0) lines.count = files(out) + " left out, " + std::to_string(faulty.size()) + " read with a fault";
+  else if (!faulty.empty()) lines.count = files(faulty.size()) + " read with a fault";
+  lines.files.insert(lines.files.end(), faulty.begin(), faulty.end());
+  return lines;
+}
+
 void PatchLibrarian::adopt(std::shared_ptr<const SharedLoad> load, std::string key) {
   const LibraryContents& shared = load->contents;
   LibraryContents fresh;

@@ -62,9 +62,17 @@ struct LibraryContents {
   std::vector<LeftOut> leftOut;
 };
 
-// The window's status text naming the bank files a load left out; "" when
-// it left out none.
+// The whole text naming the bank files a load left out, for the debug log;
+// "" when it left out none.
 std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut);
+// The same for the window's two lines: how many files were left out (and
+// how many were read with a fault), then each file with its reason, those
+// left out first. An empty count when there are none.
+struct LeftOutLines {
+  std::string count;
+  std::vector<std::string> files;
+};
+LeftOutLines leftOutLines(const std::vector<LibraryContents::LeftOut>& leftOut);
 
 // What the library asks of the editor; unset hooks do nothing.
 struct LibraryHooks {

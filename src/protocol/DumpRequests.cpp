@@ -104,8 +104,8 @@ void MIDIMessageSender::endSingleRequest(bool forLibrarian) {
     plug->showStatusText(kCancelled);
     if (forLibrarian) abandonLibraryRequest(true);
   } else if (!ended) {
-    plug->showStatusText(kCompleted);
-    if (forLibrarian) plug->SetLibrarianStatusUnsaved(true);
+    if (forLibrarian) plug->showReceivedToLibrary(kCompleted);
+    else plug->showStatusText(kCompleted);
   } else if (forLibrarian) {
     abandonLibraryRequest(false);
   }
@@ -219,8 +219,7 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
     plug->showStatusText(cancelled);
     abandonLibraryRequest(true);
   } else if (!ended) {
-    plug->showStatusText(completed);
-    plug->SetLibrarianStatusUnsaved(true);
+    plug->showReceivedToLibrary(completed);
   } else {
     abandonLibraryRequest(false);
   }
@@ -284,8 +283,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
     else if (!ended) plug->showStatusText("Data request completed!");
   }
   if (!toEditor && !ended) {
-    plug->showStatusText(kCompleted);
-    plug->SetLibrarianStatusUnsaved(true);
+    plug->showReceivedToLibrary(kCompleted);
   }
   plug->DisplayProcessingIndicator(false);
 }

@@ -59,6 +59,12 @@ class EditorServices {
   virtual void updatePatchLibrarianView(int selector) = 0;
   virtual void SetLibrarianRequestActive(bool libraryRequest) = 0;
   virtual void SetLibrarianStatusUnsaved(bool unsaved) = 0;
+  // A request whose data went into the library ended: the unsaved state,
+  // and its result as the status text's second line.
+  virtual void showReceivedToLibrary(const char* result) {
+    showStatusText(result);
+    SetLibrarianStatusUnsaved(true);
+  }
   // One line of the debug log; nothing while the log is off.
   virtual void debugLog(const std::string& message) = 0;
 

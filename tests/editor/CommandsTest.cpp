@@ -185,6 +185,19 @@ TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
   setParam(kPatchRename, 1);
   EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
   EXPECT_EQ(bank->patches.size(), 100u);
+  // A slot that holds no dump: the rename is refused, and the status line
+  // says why on both lines.
+  {
+    auto lock = plug->patchLibrarian->lock();
+    plug->patchLibrarian->bankForEdit(kSoundList, 0)->patches[9] = LibrarianPatch{};
+  }
+  view->selectedUpper = plug->patchLibrarian->targetSlot = 9;
+  plug->browse.bankEditFlag = false;
+  plug->displayText("Filter 1 Cutoff", "ON [1]", "");
+  setParam(kPatchRename, 1);
+  EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Rename refused");
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "The slot holds no sound");
   view->selectedUpper = plug->patchLibrarian->targetSlot = 3;
   plug->browse.bankEditFlag = false;  // as the view's rename opens it
   setParam(kPatchRename, 0);
@@ -281,6 +294,52 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
   EXPECT_FALSE(plug->midiMessageManager->patchRequest.active);
   EXPECT_EQ(plug->paramNameDisplay->GetText(), "Data received to slot(s)");
   plug->pageLayers.clear();
+
+  // Every status text sets both lines: no line of an earlier event stays
+  // under or over it.
+  const auto change = [](Tarnivex& t, int index, double value) {
+    t.GetParam(index)->Set(value);
+    t.OnParamChange(index);
+  };
+  const struct {
+    const char* what;
+    std::function<void(Tarnivex&)> show;
+    const char *first, *second;
+  } texts[] = {
+      {"data into slots", [](Tarnivex& t) { t.SetLibrarianStatusUnsaved(true); }, "Data received to slot(s)", ""},
+      {"a library request's end", [](Tarnivex& t) { t.showReceivedToLibrary("Data request Completed!"); },
+       "Data received to slot(s)", "Data request Completed!"},
+      {"a request's end", [](Tarnivex& t) { t.showStatusText("Data request Completed!"); }, "",
+       "Data request Completed!"},
+      {"work under way", [](Tarnivex& t) { t.showProgressText("Please wait! 40% received.."); }, "",
+       "Please wait! 40% received.."},
+      {"a save", [](Tarnivex& t) { t.showSuccess("Bank saved", "Bank B.syx"); }, "Bank saved", "Bank B.syx"},
+      {"a refused step",
+       [&](Tarnivex& t) {
+         t.GetParam(kGlobalRxProgramChange)->Set(0);
+         change(t, kPatchUp + 0, 1);
+       },
+       "Program Change Disabled.", ""},
+      {"a short search",
+       [](Tarnivex& t) {
+         t.setParamDisplayText(kPatchSearchString, 0, "a");
+         t.OnParamChange(kPatchSearchString);
+       },
+       "Enter 2 digits or more!", ""},
+      {"randomise",
+       [&](Tarnivex& t) {
+         t.GetParam(kMainTab)->Set(2);
+         change(t, kRandomize, 1);
+       },
+       "Part Randomized", ""},
+  };
+  for (const auto& text : texts) {
+    plug->displayText("Filter 1 Cutoff", "ON [1]", "CC 74");
+    text.show(*plug);
+    EXPECT_EQ(plug->paramNameDisplay->GetText(), text.first) << text.what;
+    EXPECT_EQ(plug->paramValueDisplay->GetText(), text.second) << text.what;
+  }
+  EXPECT_EQ(takeJobs(), (std::vector<Job>{{2, 0, false, false}}));  // the randomised part
 }
 }  // namespace
 

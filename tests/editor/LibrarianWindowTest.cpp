@@ -182,6 +182,38 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   }
 }
 
+// In multi mode the top bar's arrows step the multi on every visit: twice in
+// a row, after a page switch and after a part switch. Whichever part's arrows
+// are shown, the step is the shown part's: its lock holds it.
+TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
+  plug->GetParam(kGlobalRxProgramChange)->Set(1);
+  press(kDatatype, 1);
+  ASSERT_TRUE(plug->multiMode);
+  plug->GetParam(kMultiPatch)->Set(10);
+  const IRECT up(824, 12, 846, 28), down(824, 30, 846, 46);
+  const auto multiSelectorShown = [&] { return !plug->namedLayer("bankAndProgramMulti")->IsHidden(); };
+  const auto step = [&](const IRECT& arrow) {
+    window->click(arrow);
+    settle();
+    return plug->GetParam(kMultiPatch)->Int();
+  };
+  EXPECT_EQ(step(up), 11);
+  EXPECT_TRUE(multiSelectorShown());
+  EXPECT_EQ(step(up), 12);
+  window->clickTab(kMainTab, 2);
+  EXPECT_TRUE(multiSelectorShown());
+  EXPECT_EQ(step(down), 11);
+  window->clickTab(kQuickTab, 3);
+  settle();
+  EXPECT_TRUE(multiSelectorShown());
+  EXPECT_EQ(step(down), 10);
+  plug->GetParam(kPartLock + 0)->Set(1);
+  EXPECT_EQ(step(up), 11);
+  plug->GetParam(kPartLock + 3)->Set(1);
+  EXPECT_EQ(step(up), 11);
+  EXPECT_NE(plug->paramNameDisplay->GetText(), "Disable Multi Mode first");
+}
+
 TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankFile) {
   const std::string file = getPatchesFolderStr() + "/Factory.syx";
   std::vector<Bytes> dumps;
@@ -372,19 +404,19 @@ TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   EXPECT_EQ(readFile(big), soundFile("Big", 150, "Lead"));
   ASSERT_NE(second.paramNameDisplay, nullptr);
   second.OnIdle();
-  // Every file is named; the display shows what fits and the log the rest.
+  // The first line counts the files, the second names as many whole ones as
+  // it holds; the log names them all. No line of the failures before stays.
   const std::string whole =
       "Left out of the library: Big.syx (not split: Disk full), Bigger.syx (not split: Disk full)";
-  EXPECT_EQ(second.paramNameDisplay->GetText(), whole);
+  EXPECT_EQ(second.paramNameDisplay->GetText(), "2 files left out of the library");
+  EXPECT_EQ(second.paramValueDisplay->GetText(), "Big.syx (not split: Disk full), ..");
   EditorWindowDriver secondWindow(second);
-  ITextControl& name = *second.paramNameDisplay;
-  const std::string shown = name.ShownText(secondWindow.gui());
-  ASSERT_GT(shown.size(), 2u);
-  EXPECT_EQ(shown.substr(shown.size() - 2), "..");
-  EXPECT_EQ(whole.compare(0, shown.size() - 2, shown, 0, shown.size() - 2), 0);
-  IRECT measured = *name.GetRECT();
-  secondWindow.gui()->MeasureIText(name.GetIText(), shown.c_str(), &measured);
-  EXPECT_LE(measured.W(), name.GetRECT()->W());
+  for (ITextControl* display : {second.paramNameDisplay, second.paramValueDisplay}) {
+    EXPECT_EQ(display->ShownText(secondWindow.gui()), display->GetText());  // nothing cut
+    IRECT measured = *display->GetRECT();
+    secondWindow.gui()->MeasureIText(display->GetIText(), display->GetText().c_str(), &measured);
+    EXPECT_LE(measured.W(), display->GetRECT()->W());
+  }
   secondWindow.draw();
   const Bytes log = readFile(getDebugLogPath());
   EXPECT_NE(std::string(log.begin(), log.end()).find(whole), std::string::npos);
@@ -396,6 +428,22 @@ TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   second.OnIdle();
   EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("Big.syx not split!"));
   EXPECT_EQ(second.paramValueDisplay->GetText(), std::string("Disk full"));
+  // A text too wide for its line is drawn cut and logged whole.
+  const std::string longer = "Bank of the first session on the new machine.syx not split!";
+  second.showFailure(longer, "Disk full");
+  secondWindow.draw();
+  const std::string cut = second.paramNameDisplay->ShownText(secondWindow.gui());
+  ASSERT_GT(cut.size(), 2u);
+  EXPECT_EQ(cut.substr(cut.size() - 2), "..");
+  EXPECT_EQ(longer.compare(0, cut.size() - 2, cut, 0, cut.size() - 2), 0);
+  const Bytes logged = readFile(getDebugLogPath());
+  EXPECT_NE(std::string(logged.begin(), logged.end()).find("STATUS: " + longer), std::string::npos);
+  // With room on the disk the next reading splits both: no line of the
+  // failure stays.
+  second.refreshFolders();
+  EXPECT_FALSE(fs::exists(big));
+  EXPECT_EQ(second.paramNameDisplay->GetText(), std::string("All bank files read"));
+  EXPECT_EQ(second.paramValueDisplay->GetText(), "");
 }
 
 // With STEP LIBRARY and KEEP BANK on, a bank picked in the top bar on
@@ -420,6 +468,25 @@ TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperP
   press(kLibLowerNextBank);  // the lower pane browses User.syx
   ASSERT_EQ(entry(kLower, 3).name, numbered("User", 3));
   const IRECT pressed = window->slot(kLower, 3), below = window->slot(kLower, 4);
+
+  // Upper slot 110 lies past the bank's hundred entries: a drop or a paste
+  // there writes nothing, the bank stays saved, and the status line says why
+  // on both lines.
+  const IRECT past = window->slot(kUpper, 110);
+  const auto bankSize = [&] {
+    PatchLibrarian& library = *plug->patchLibrarian;
+    return library.bankHeaderAt(kSoundList, library.upperBank)->patches.size();
+  };
+  window->drag({{pressed.L + 5, pressed.T + 5}, {pressed.L + 5, pressed.T + 20}, {past.L + 5, past.T + 5}});
+  window->pickFromMenu(pressed, {0}, true);  // "Copy"
+  window->pickFromMenu(past, {0}, true);     // "Paste"
+  EXPECT_EQ(slots().selectedUpper, 110);
+  EXPECT_EQ(bankSize(), 100u);
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+  EXPECT_TRUE(plug->namedLayer("discardChangesLayerRight")->IsHidden());
+  EXPECT_FALSE(plug->datatypeControl->IsGrayed());
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Slot not written!"));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("A bank holds 100 sounds"));
 
   // Pressed at the foot of lower slot 3; the first movement is already over
   // slot 4, then the pointer travels to upper slot 7.
@@ -446,6 +513,9 @@ TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperP
   EXPECT_EQ(entry(kUpper, 7).dumps, entry(kLower, 3).dumps);
   EXPECT_EQ(slots().slotText(kUpper, 7), numbered("User", 3));
   EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+  // The refusal's second line goes with it.
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Data received to slot(s)"));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "");
 
   // The other way: an upper slot dragged onto another upper slot.
   const LibrarianPatch source = entry(kUpper, 2);

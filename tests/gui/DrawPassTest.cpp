@@ -1,5 +1,7 @@
 // The drawing pass: which areas are dirty, what is drawn and cleaned, and
 // how layers shown, hidden and greyed take part.
+#include <algorithm>
+
 #include "GuiTestSupport.h"
 
 using namespace guitest;
@@ -81,6 +83,31 @@ TEST(DrawPass, DirtyUnionSkipsTheBackgroundAndHiddenControls) {
   }
   EXPECT_FALSE(b->IsDirty());
   CleanAll(gui);
+  // A control larger than a pass is drawn whole in a pass of its own; one a
+  // pass drew only in part is left dirty for a later pass to draw whole.
+  Probe* big = Add(gui.graphics, {50, 40, 90, 70});  // six passes' area
+  Probe* cut = Add(gui.graphics, {20, 30, 30, 40});
+  CleanAll(gui);
+  a->SetDirty(false);
+  big->SetDirty(false);
+  const int bigDraws = big->draws;
+  std::vector<IRECT> passes;
+  for (r = IRECT(); gui.graphics.IsDirty(&r) && passes.size() < 5; r = IRECT()) {
+    passes.push_back(r);
+    gui.graphics.Draw(&r);
+  }
+  std::sort(passes.begin(), passes.end(), [](const IRECT& x, const IRECT& y) { return x.L < y.L; });
+  EXPECT_EQ(passes, (std::vector<IRECT>{IRECT(10, 10, 20, 20), IRECT(50, 40, 90, 70)}));
+  EXPECT_EQ(big->draws, bigDraws + 1);
+  EXPECT_FALSE(big->IsDirty());
+  IRECT part(10, 25, 25, 35);
+  gui.graphics.Draw(&part);
+  EXPECT_TRUE(cut->IsDirty());
+  r = IRECT();
+  ASSERT_TRUE(gui.graphics.IsDirty(&r));
+  EXPECT_EQ(r, IRECT(20, 30, 30, 40));
+  gui.graphics.Draw(&r);
+  EXPECT_FALSE(cut->IsDirty());
   gui.graphics.SetPassArea(0);
   a->Hide(true);
   CleanAll(gui);

@@ -462,6 +462,33 @@ TEST(Caches, FontsAreSharedByStyleAndMeasuredTextIsPlaced) {
     EXPECT_TRUE(gui.graphics.MeasureIText(&a, "abc", &row.in));
     EXPECT_EQ(row.in, row.out) << row.align;
   }
+  // A fitted text control shows a text as wide as it whole; a wider one is
+  // cut between whole characters with ".." and handed whole to the log.
+  const struct {
+    const char* text;
+    int width;
+    const char* shown;
+  } fits[] = {
+      {"abcdef", 36, "abcdef"},  // exactly as wide as its field
+      {"abcdefg", 36, "abcd.."},
+      {"abcd efg", 42, "abcd.."},  // no blank before the mark
+      {"a\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 24, "a\xC3\xA9.."},
+      // Euro signs: a cut inside one would draw its first bytes as two more.
+      {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", 24, "\xE2\x82\xAC\xE2\x82\xAC.."},
+      {"a\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", 24, "a\xE2\x82\xAC.."},
+      {"abc\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", 36, "abc\xE2\x82\xAC.."},
+  };
+  a.mAlign = IText::kAlignNear;
+  for (const auto& fit : fits) {
+    ITextControl display(nullptr, IRECT(0, 0, fit.width, 12), &a, fit.text);
+    std::vector<std::string> logged;
+    display.FitToRect([&](const std::string& whole) { logged.push_back(whole); });
+    EXPECT_EQ(display.ShownText(&gui.graphics), fit.shown) << fit.text;
+    EXPECT_EQ(display.ShownText(&gui.graphics), fit.shown) << fit.text;  // logged once
+    EXPECT_EQ(logged, std::string(fit.text) == fit.shown ? std::vector<std::string>{}
+                                                         : std::vector<std::string>{fit.text})
+        << fit.text;
+  }
   IRECT untouched(1, 2, 3, 4);
   IText fresh(13, &COLOR_BLACK, "Tarnivex Fixed");
   EXPECT_TRUE(gui.graphics.DrawIText(&fresh, "", &untouched));

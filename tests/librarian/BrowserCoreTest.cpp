@@ -206,6 +206,16 @@ TEST_F(SlotViewTest, ADragTakesThePressedSlotAndTheDropFeedsItOnceIntoTheUpperPa
   view->mouseUp(ux, uy);
   EXPECT_EQ(host.fed, 2);
   EXPECT_EQ(dumpOf(kSoundList, "Lead A.syx", 10), second);
+
+  // Onto the last upper slot, past the bank's entries: nothing is fed.
+  auto [ex, ey] = at(0, 127);
+  view->mouseDown(lx, ly, true, false);
+  view->mouseDrag(lx, ly + 14);
+  view->mouseDrag(ex, ey);
+  view->mouseUp(ex, ey);
+  EXPECT_EQ(host.fed, 2);
+  EXPECT_EQ(view->cursor, 127);
+  EXPECT_EQ(host.calls.size(), 4u);
 }
 
 TEST_F(SlotViewTest, CopyRecordsTheSlotAndPasteTakesItFromTheBankShownNow) {
@@ -231,6 +241,16 @@ TEST_F(SlotViewTest, CopyRecordsTheSlotAndPasteTakesItFromTheBankShownNow) {
   EXPECT_EQ(host.fed, 1);
   EXPECT_EQ(host.EngineFixture::librarian.targetSlot, 20);
   EXPECT_EQ(dumpOf(kSoundList, "Lead A.syx", 20), dumpOf(kSoundList, "Root.syx", 42));
+  // Past the bank's hundred entries nothing is fed and the bank stays as
+  // saved; the status line says why.
+  const size_t calls = host.calls.size();
+  auto [px, py] = at(0, 110);
+  view->PasteSlotData(px, py);
+  EXPECT_EQ(host.fed, 1);
+  EXPECT_EQ(host.calls.size(), calls);
+  EXPECT_EQ(host.EngineFixture::librarian.targetSlot, 110);
+  ASSERT_FALSE(host.statuses.empty());
+  EXPECT_EQ(host.statuses.back(), "Slot not written!|A bank holds 100 sounds");
 }
 
 TEST_F(SlotViewTest, RenameShowsTheSlotNameUntilTheNextClickOrKey) {

@@ -633,6 +633,26 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   EXPECT_EQ(leftOutStatusText({{"/x/Cut.syx", "a dump cut short", true}}), "Read with a fault: Cut.syx (a dump cut short)");
   EXPECT_EQ(leftOutStatusText({{"/x/Only.syx", "cannot be split"}}), "Left out of the library: Only.syx (cannot be split)");
   EXPECT_EQ(leftOutStatusText({}), "");
+  // The window's two lines: how many, then each file, those left out first.
+  const LeftOutLines lines = leftOutLines(library.contents().leftOut);
+  EXPECT_EQ(lines.count, std::string(rootCanRead ? "4" : "5") + " files left out, 1 read with a fault");
+  std::vector<std::string> files = {"Huge.syx (more than 105 sounds)", "Big.syx (too large)"};
+  if (!rootCanRead) files.push_back("Locked.syx (cannot be read)");
+  files.insert(files.end(), {"Noise.syx (no sounds found)", "Two.syx (too short)", "Cut.syx (a dump cut short)"});
+  EXPECT_EQ(lines.files, files);
+  const struct {
+    std::vector<LibraryContents::LeftOut> leftOut;
+    std::string count;
+    std::vector<std::string> files;
+  } rows[] = {{{{"/x/Cut.syx", "a dump cut short", true}}, "1 file read with a fault", {"Cut.syx (a dump cut short)"}},
+              {{{"/x/Only.syx", "cannot be split"}}, "1 file left out of the library", {"Only.syx (cannot be split)"}},
+              {{{"/x/A.syx", "too short"}, {"/y/B.syx", "too large"}}, "2 files left out of the library",
+               {"A.syx (too short)", "B.syx (too large)"}},
+              {{}, "", {}}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(leftOutLines(row.leftOut).count, row.count);
+    EXPECT_EQ(leftOutLines(row.leftOut).files, row.files);
+  }
   fs::permissions(data.patches() / "Locked.syx", fs::perms::owner_all);
 }
 

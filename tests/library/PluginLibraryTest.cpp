@@ -91,8 +91,9 @@ TEST_F(PluginLibrary, TheLibraryArrivesAfterCreateAndTheWindowShowsIt) {
   // behind it, and create does not.
   LoadsHeld held(data.patchesStr());
   Tarnivex plug(IPlugInstanceInfo{});
-  ITextControl status{nullptr};
+  ITextControl status{nullptr}, files{nullptr};
   plug.paramNameDisplay = &status;
+  plug.paramValueDisplay = &files;
   EXPECT_FALSE(plug.patchLibrarian->loaded());
   EXPECT_EQ(plug.GetParam(kPatchSelectionListUpper)->GetNDisplayTexts(), 0);
   held.release();
@@ -106,7 +107,8 @@ TEST_F(PluginLibrary, TheLibraryArrivesAfterCreateAndTheWindowShowsIt) {
     EXPECT_STREQ(param->GetDisplayText(0), "Bass.mid");
     EXPECT_STREQ(param->GetDisplayText(1), "Leads.syx");
   }
-  EXPECT_EQ(status.GetText(), "Left out of the library: Huge.syx (more than 5000 sounds)");
+  EXPECT_EQ(status.GetText(), "1 file left out of the library");
+  EXPECT_EQ(files.GetText(), "Huge.syx (more than 5000 sounds)");
   // Once per load: a later idle leaves the status line to others.
   status.SetTextFromPlug("");
   plug.OnIdle();

@@ -635,6 +635,11 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
     EXPECT_FALSE(m.size() == 3 && (m[0] & 0xF0) == 0xB0 && m[1] == 0x20) << "bank select LSB " << int(m[2]);
     for (size_t b = 1; b + 1 < m.size(); ++b) EXPECT_LT(m[b], 0x80) << "message " << i << " byte " << b;
   }
+  // The multi's own selector shows now, arrows and all: a second step.
+  clickAt(824 + 11, 12 + 8);
+  settle();
+  EXPECT_EQ(value(kMultiPatch), (multiProgram + 2) % 100);
+  shot("5c-multi-stepped");
   {
     const IRECT r = *plug->datatypeControl->GetRECT();
     clickAt((r.L + r.R) / 2, (r.T + r.B) / 2);
