@@ -1,5 +1,7 @@
 // The settings file: how its lines are read, how a command rewrites it
 // without ever losing it, and the ports it names opened at start-up.
+#include <future>
+
 #include "EditorTestSupport.h"
 #include "SettingsFile.h"
 #include "UserFiles.h"
@@ -187,12 +189,17 @@ TEST_F(SettingsTest, PortAndLookCommandsRewriteTheirLine) {
   makePlug(false);
   plug->getExternalMIDIOutNames();
   plug->getExternalMIDIInNames();
+  // The device enquiry the ports start writes its own status on the MIDI
+  // thread: held back until the port's text is read.
+  std::promise<void> release;
+  plug->runOffHostThread([held = release.get_future().share()] { held.wait_for(std::chrono::seconds(10)); });
   setParam(kDeviceOutSelection, 2);
   EXPECT_TRUE(plug->midiIOConfigured);
   EXPECT_EQ(nameText.GetText(), "Default MIDI output set.");
   setParam(kDeviceInSelection, 2);
   EXPECT_EQ(nameText.GetText(), "Default MIDI input set.");
-  settle();  // the device enquiry the ports started writes its own status
+  release.set_value();
+  settle();
   param(kUserInterfaceStyle)->InitInt("", 0, 0, 2);
   setParam(kUserInterfaceStyle, 2);
   EXPECT_EQ(valueText.GetText(), "Reload project!");
