@@ -470,10 +470,13 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
     return nullptr;
   }
   // Not offered: a pick of it would find no bank.
+  const std::string unconverted = "a sound that cannot be converted";
   if (read.whole && bank->patches.empty()) {
-    leaveOut(full, "no sounds found");
+    leaveOut(full, bank->unconverted ? unconverted : "no sounds found");
     return nullptr;
   }
+  // Named whatever becomes of the file: the sound is in none of its banks.
+  if (bank->unconverted) leaveOut(full, unconverted, true);
   if (read.whole) createCategories(bank.get());
 
   if (bank->patches.size() > maxSplitEntries) {

@@ -178,7 +178,8 @@ class PatchLibrarian {
   bool importBankFile(const std::string& chosenPath, const std::string& patchesFolder);
   // The number of entries a file image holds, as a load reads them (at most
   // one more than maxSplitEntries); nothing in the library changes.
-  std::size_t countEntries(const Bytes& data);
+  // unconverted: set when the load would leave out a sound it cannot convert.
+  std::size_t countEntries(const Bytes& data, bool* unconverted = nullptr);
 
   // ---- Loading the library folder.
   // Loads root (without a trailing "/") and replaces the library with it;
