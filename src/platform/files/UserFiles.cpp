@@ -288,7 +288,15 @@ std::string PendingFile::publish(const std::string& name) {
   return written;
 }
 
-bool isTemporaryName(const std::string& name) { return name.rfind(kTemporaryPrefix, 0) == 0; }
+bool isTemporaryName(const std::string& name) {
+  // mkstemp's shape: six of its letters and digits after the prefix.
+  constexpr std::size_t kRandomChars = 6;
+  const std::size_t prefix = std::strlen(kTemporaryPrefix);
+  if (name.size() != prefix + kRandomChars || name.compare(0, prefix, kTemporaryPrefix) != 0) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+}
 
 StaleFile::StaleFile(StaleFile&& other) noexcept : path(std::move(other.path)), mFd(std::exchange(other.mFd, -1)) {}
 

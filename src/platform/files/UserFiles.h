@@ -38,6 +38,9 @@ inline std::string writeUnderFreeName(const std::string& folder, const std::stri
 // The start of the name of every temporary file the writer makes. A writer
 // holds a lock on its file until it is renamed or removed.
 inline constexpr const char* kTemporaryPrefix = ".tvx-";
+// Whether a name has the writer's own temporary shape: the prefix and six
+// letters or digits, nothing else. A file of the user's such as
+// ".tvx-notes" is not one.
 bool isTemporaryName(const std::string& name);
 
 // Data written whole (flushed, closed) beside the files of a folder under a
