@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -141,8 +142,13 @@ struct LoggedLibrary {
   PatchLibrarian library;
   std::vector<std::string> log;
   std::vector<std::string> shown;  // the failures shown, "what / why"
-  explicit LoggedLibrary(const std::string& folder, size_t maxEntries = kMaxSplitEntries) {
-    library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
+  // onLine hears each log line as it is written.
+  explicit LoggedLibrary(const std::string& folder, size_t maxEntries = kMaxSplitEntries,
+                         std::function<void(const std::string&)> onLine = {}) {
+    library.hooks.debugLog = [this, onLine](const std::string& line) {
+      log.push_back(line);
+      if (onLine) onLine(line);
+    };
     library.hooks.showFailure = [this](const std::string& what, const std::string& why) {
       shown.push_back(what + " / " + why);
     };
