@@ -44,6 +44,15 @@ inline Bytes soundDump(const std::string& name, const std::string& category = "L
   return d;
 }
 
+// A 393-byte Q sound dump whose conversion would keep a byte that is no
+// data byte: 0xFC at 254 becomes an F0 at 253.
+inline Bytes unconvertibleQDump(const std::string& name) {
+  Bytes d = soundDump(name, "Lead", 0x11, 0x0F);
+  d.insert(d.end() - 1, 0x11);
+  d[254] = 0xFC;
+  return d;
+}
+
 // A 393-byte dirirU multi dump.
 inline Bytes multiDump(const std::string& name, unsigned char fill = 0x22, unsigned char model = 0x10) {
   Bytes d(393, fill);

@@ -320,6 +320,23 @@ TEST(DumpsSavedTwice, TheQRulesNeverMakeAnEndByte) {
   EXPECT_EQ(std::count(d.begin(), d.end(), 0xF7), 1);
   EXPECT_EQ(d[15], 0x77);
   EXPECT_EQ(d[269], 0x77);
+  // A byte no rule maps (0x81 at 200), one a rule makes an F0 (0xFC at 254,
+  // minus twelve), a Rerover's: none converts; the whole dump beside them does.
+  Bytes passed = q;
+  passed[200] = 0x81;
+  Bytes rerover = sized(soundDump("R", "Lead", 0x11, 0x13), 392);
+  rerover[300] = 0xC0;
+  const Bytes file = concat({passed, unconvertibleQDump("F0"), rerover, q});
+  PatchFile mixed;
+  reader.loadFromChunk(file, static_cast<int>(file.size()), &mixed);
+  EXPECT_TRUE(mixed.unconverted);
+  ASSERT_EQ(mixed.patches.size(), 100u);
+  EXPECT_EQ(mixed.patches[0].dumps[0].bytes, d);
+  EXPECT_EQ(mixed.patches[1].typeCode, kInitSoundFill);
+  for (const auto& entry : mixed.patches) {
+    const Bytes& body = entry.dumps[0].bytes;
+    EXPECT_TRUE(std::all_of(body.begin() + 1, body.end() - 1, [](unsigned char b) { return b < 0x80; }));
+  }
 }
 
 // ---- Import beside a bank of the same name.
@@ -506,7 +523,7 @@ Bytes globalDump() {
 // never replaces the file.
 TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
   enum Op { kSave, kSaveAs, kImport };
-  enum Kind { kOverLimit, kGlobal, kSixThousand };
+  enum Kind { kOverLimit, kGlobal, kSixThousand, kUnconvertible };
   struct Row {
     const char* label;
     Op op;
@@ -523,6 +540,9 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
       {"import, over the read limit", kImport, kOverLimit, 1, "too large"},
       {"import, global dump", kImport, kGlobal, 1, "a global dump"},
       {"import, 6000 sounds left out", kImport, kSixThousand, 1, "more than one bank (over 5000 sounds)"},
+      {"save, a sound that cannot be converted, cancel", kSave, kUnconvertible, 7,
+       "holds sounds the library cannot convert"},
+      {"import, a sound that cannot be converted", kImport, kUnconvertible, 1, "cannot convert"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -530,6 +550,7 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
     const fs::path file = data.patches() / "Bank.syx";
     const Bytes theirs = row.kind == kGlobal        ? concat({soundFile("s", 100), globalDump()})
                          : row.kind == kSixThousand ? soundFile("s", 6000)
+                         : row.kind == kUnconvertible ? concat({soundFile("s", 99), unconvertibleQDump("q")})
                                                     : soundFile("s", 100);
     writeFile(file, theirs);
     LoggedLibrary l(data.patchesStr());
@@ -571,7 +592,7 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
       EXPECT_EQ(names.count(row.op == kImport ? numbered("new", 0) : numbered("Mine", 0)), 1u);
     }
     if (row.answer != 1 && row.op != kImport) {
-      EXPECT_EQ(l.shown, std::vector<std::string>{row.kind == kGlobal
+      EXPECT_EQ(l.shown, std::vector<std::string>{row.kind == kGlobal || row.kind == kUnconvertible
                                                       ? "Bank not saved! / Holds data the library does not keep"
                                                       : "Bank not saved! / Holds more than one bank"});
     }
