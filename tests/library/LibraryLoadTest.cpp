@@ -669,10 +669,21 @@ TEST(LibraryLoad, StaleTemporaryFilesAreRemovedAndALiveWritersAreNot) {
   age(pending.path());
   // Just made: its writer may not have locked it yet.
   writeFile(data.root / ".tvx-Fresh1", Bytes{7});
+  // The user's own files, of another shape than the writer's.
+  for (const char* name : {".tvx-notes", ".tvx-notes.txt", ".tvx-ab-123", ".tvx-abc1234"}) {
+    writeFile(data.patches() / name, Bytes{8});
+    age(data.patches() / name);
+  }
 
   LoggedLibrary l(data.patchesStr());
-  std::vector<std::string> kept = {".tvx-Fresh1", "Patches/.tvx-Held01",
-                                    "Patches/" + fs::path(pending.path()).filename().string(), "Patches/Bank.syx"};
+  std::vector<std::string> kept = {".tvx-Fresh1",
+                                    "Patches/.tvx-Held01",
+                                    "Patches/" + fs::path(pending.path()).filename().string(),
+                                    "Patches/.tvx-ab-123",
+                                    "Patches/.tvx-abc1234",
+                                    "Patches/.tvx-notes",
+                                    "Patches/.tvx-notes.txt",
+                                    "Patches/Bank.syx"};
   std::sort(kept.begin(), kept.end());  // the writer's own name is random
   EXPECT_EQ(filesBelow(data.root), kept);
   EXPECT_EQ(l.count("PATCH LIBRARIAN: removed file "), 4);
