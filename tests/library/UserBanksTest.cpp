@@ -642,6 +642,41 @@ TEST(KeptFiles, ARewriteTheStampDoesNotShowIsSeenByItsContent) {
   writeFile(file, soundFile("u", 100));
   for (auto& [path, stamp] : load->contents.stamps) stamp = *userfiles::StampOf(path);  // the stamps still hold
   EXPECT_FALSE(SharedLibraryLoads::stampsHold(*load));
+
+  // A split: on a file system whose stamps keep whole seconds, the source
+  // rewritten in place while its pieces are written, in the same second. It
+  // stays as it is now and is not split; nothing of the old one is named.
+  DataFolder split;
+  SmallFileSystem seconds(split.patches(), SmallFileSystem::kWholeSeconds);
+  if (!seconds.mounted()) {
+    std::cout << "no file system of whole seconds here: " << seconds.error << "\n";
+    return;
+  }
+  const fs::path big = split.patches() / "Big.syx";
+  for (int round = 0; round < 3; ++round) {
+    // At the start of a second, so that the split falls within it.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    ::usleep(static_cast<useconds_t>((1000000000L - now.tv_nsec) / 1000 + 1000));
+    writeFile(big, soundFile("old", 150));
+    bool sameStamp = false;
+    PatchLibrarian splitter;
+    std::vector<std::string> shown;
+    splitter.hooks.showFailure = [&](const std::string& what, const std::string& why) { shown.push_back(what + " / " + why); };
+    splitter.hooks.splitStep = [&](int step) {
+      if (step != 0) return;
+      const auto before = userfiles::StampOf(big.string());
+      writeFile(big, soundFile("new", 150));
+      sameStamp = before == userfiles::StampOf(big.string());
+    };
+    splitter.loadPatchesFromFilesystem(split.patchesStr());
+    if (!sameStamp) continue;  // the second turned: the stamp tells
+    EXPECT_EQ(shown, std::vector<std::string>{"Big.syx not split! / Changed by another program"});
+    EXPECT_EQ(filesBelow(split.patches()), std::vector<std::string>{"Big.syx"});
+    EXPECT_EQ(readFile(big), soundFile("new", 150));
+    EXPECT_FALSE(fs::exists(split.converted()));
+    break;
+  }
 }
 
 // ---- A split cut short anywhere leaves nothing a later load splits again.
