@@ -837,6 +837,33 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
     // Four pieces written, the note, the source moved, four pieces named.
     EXPECT_EQ(reached, row.next == kReadFirst ? 1 : 10);
   }
+
+  // Split by another process after this load listed its folder and before
+  // it read it: the load reads the library again and finds the pieces.
+  DataFolder data;
+  writeFile(data.patches() / "A/Inner/Big.syx", soundFile("big", 180));
+  writeFile(data.patches() / "A/.tvx-Stale1", Bytes{1});  // its removal is heard after Inner is listed
+  const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (data.patches() / "A/.tvx-Stale1").c_str(), past, 0), 0);
+  bool split = false;
+  const LoggedLibrary l(data.patchesStr(), kMaxSplitEntries, [&](const std::string& line) {
+    if (split || !line.starts_with("PATCH LIBRARIAN: removed file ")) return;
+    split = true;
+    std::vector<Bytes> second;
+    for (int i = 100; i < 180; ++i) second.push_back(soundDump(numbered("big", i), "Lead", static_cast<unsigned char>(i)));
+    writeFile(data.patches() / "A/Inner/Big Singles 1.syx", soundFile("big", 100));
+    writeFile(data.patches() / "A/Inner/Big Singles 2.syx", concat(second));
+    fs::create_directories(data.converted());
+    fs::rename(data.patches() / "A/Inner/Big.syx", data.converted() / "Big.syx");
+  });
+  EXPECT_TRUE(split);
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: file " + data.patchesStr() + "/A/Inner/Big.syx went while it was read"), 1);
+  EXPECT_EQ(l.library.contents().leftOut.size(), 0u);
+  std::multiset<std::string> listed;
+  for (const auto& bank : l.library.contents().soundBanks)
+    for (const auto& e : bank->patches)
+      if (e.name.starts_with("big")) listed.insert(e.name);
+  EXPECT_EQ(listed, dumpNamesOf(soundFile("big", 180)));
 }
 
 // ---- Names as long as the file system takes.
@@ -866,7 +893,7 @@ TEST(LongNames, NamesOf247To255BytesAreSavedImportedAndSplit) {
     for (const auto& file : imported) fs::remove(data.patches() / file);
 
     // Split: the pieces' names are cut to fit, every sound is in them.
-    writeFile(data.patches() / name, soundFile("big", 150));
+    writeFile(data.patches() / name, soundFile("big", 180));
     LoggedLibrary split(data.patchesStr());
     EXPECT_EQ(split.shown, std::vector<std::string>{});
     const auto pieces = filesBelow(data.patches());
