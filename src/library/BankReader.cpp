@@ -85,6 +85,13 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
     alterPatchFromReroverFormat(&dump);
     alterReroverCategoryFormat(&dump);
   }
+  // A conversion passes on what it has no rule for: a byte of 0x80 or more
+  // would stay in the body (or be made an F0 or F7), which no file or
+  // instrument takes as data. Such a sound cannot be converted.
+  if (sound && working != 0 && std::any_of(d.begin() + 1, d.begin() + 390, [](unsigned char b) { return b >= 0x80; })) {
+    bank->unconverted = true;
+    return pos;
+  }
   if (sound && working == 0 && d.size() == 392) {
     d[390] = static_cast<unsigned char>(sum & 0x7F);
   } else {
@@ -113,9 +120,10 @@ void PatchLibrarian::loadFromChunk(const Bytes& data, int size, PatchFile* bank,
   if (fillBank(data, size, bank)) createCategories(bank);
 }
 
-std::size_t PatchLibrarian::countEntries(const Bytes& data) {
+std::size_t PatchLibrarian::countEntries(const Bytes& data, bool* unconverted) {
   PatchFile scratch;
   readEntries(data, static_cast<int>(data.size()), &scratch);
+  if (unconverted) *unconverted = scratch.unconverted;
   return scratch.patches.size();
 }
 

@@ -2,11 +2,15 @@
 // files of 100 multis next to it, in its own format. The entries of each
 // kind are collected once, so a split costs time in proportion to its size;
 // a new file never replaces a file that is there: it takes a free name.
+#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <optional>
 
 #include "BankFileFormat.h"
 #include "FailureText.h"
@@ -87,21 +91,93 @@ void PatchLibrarian::createNewPatchFile(PatchFile* source, std::string newFolder
 }
 
 namespace {
-constexpr const char* kSplitNote = "tvx split 1";
+// A note's fields end with a NUL, which no file name holds (a newline or a
+// tab may be in one); notes of earlier versions end them with newlines.
+constexpr const char* kSplitNote = "tvx split 2";
+constexpr const char* kLineNote = "tvx split 1";
 
 std::string hex(std::uint64_t value) {
   char text[17];
   std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(value));
   return text;
 }
+
+// Which file the source is, by device and inode: its name may be taken by
+// another file, and its content rewritten in place.
+std::string identityOf(const std::optional<userfiles::FileStamp>& stamp) {
+  if (!stamp) return {};
+  return std::to_string(stamp->device) + ":" + std::to_string(stamp->inode);
+}
+
+struct SplitNote {
+  std::string source;  // the name of the file split
+  std::string digest;
+  std::string identity;  // "" in notes of earlier versions
+  std::vector<std::pair<std::string, std::string>> pieces;  // hidden name, name to take
+};
+
+// A field not ended was cut short by the kill: it is left out.
+std::optional<SplitNote> readSplitNote(const std::vector<unsigned char>& text) {
+  const auto startsWith = [&](const char* head, char end) {
+    const std::size_t n = std::strlen(head);
+    return text.size() > n && std::equal(head, head + n, text.begin()) && text[n] == static_cast<unsigned char>(end);
+  };
+  const bool lines = startsWith(kLineNote, '\n');
+  if (!lines && !startsWith(kSplitNote, '\0')) return std::nullopt;
+  const char end = lines ? '\n' : '\0';
+  std::vector<std::string> fields;
+  std::string field;
+  for (const unsigned char c : text) {
+    if (c != static_cast<unsigned char>(end)) {
+      field += static_cast<char>(c);
+      continue;
+    }
+    fields.push_back(std::move(field));
+    field.clear();
+  }
+  const std::size_t head = lines ? 3 : 4;
+  if (fields.size() < head) return std::nullopt;
+  SplitNote note{fields[1], fields[2], lines ? std::string() : fields[3], {}};
+  if (lines) {
+    for (std::size_t i = head; i < fields.size(); ++i)
+      if (const std::size_t tab = fields[i].find('\t'); tab != std::string::npos)
+        note.pieces.emplace_back(fields[i].substr(0, tab), fields[i].substr(tab + 1));
+  } else {
+    for (std::size_t i = head; i + 1 < fields.size(); i += 2) note.pieces.emplace_back(fields[i], fields[i + 1]);
+  }
+  return note;
+}
+
+// Whether folder holds the file of that identity under a name that passes.
+bool holdsFile(const std::string& folder, const std::string& identity,
+               const std::function<bool(const std::string&)>& namePasses) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return false;
+  bool found = false;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!namePasses(entry->d_name)) continue;
+    if (identityOf(userfiles::StampOf(folder + entry->d_name)) == identity) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
 }  // namespace
+
+std::string convertedBanksFolder(const std::string& root) {
+  const size_t slash = root.find_last_of('/');
+  return (slash == std::string::npos ? std::string() : root.substr(0, slash + 1)) + "Converted Banks/";
+}
 
 // The pieces are written whole under hidden names first, with a note of the
 // split; the source leaving the folder marks the split done, and only then
 // do the pieces take their names. A split cut short before that leaves only
 // hidden files, which the next load removes (and splits the source again);
 // one cut short after it leaves the note, by which the next load names the
-// pieces still hidden.
+// pieces still hidden. The folder's lock is held throughout: a load reads
+// the folder before the split or after it, never in between.
 bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
                                    bool standardMidiFile) {
   const std::string stem = bank.fileName.substr(0, bank.fileName.find_last_of('.'));
@@ -119,6 +195,13 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   std::string why;
   // No save of the source by another instance falls into the split.
   const userfiles::FileLock fileLock(sourcePath);
+  // Gone while this load read it: another load split it, or the user moved
+  // it. The reload reads what is there now.
+  if (!userfiles::nameTaken(sourcePath)) {
+    log("PATCH LIBRARIAN: file " + sourcePath + " went while it was read");
+    splitElsewhere = true;
+    return true;
+  }
   // Written by someone else since it was read (by stamp, or by content
   // before the source goes): the pieces would not hold what it holds now.
   const auto changed = [&](bool byContent) {
@@ -132,7 +215,15 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     why = "Changed by another program";
   }
   splitPassCount = static_cast<int>(bank.patches.size() / kPatchesPerBank);
-  std::string note = std::string(kSplitNote) + "\n" + bank.fileName + "\n" + hex(bank.digest.value_or(0)) + "\n";
+  std::string note;
+  const auto field = [&note](const std::string& text) {
+    note += text;
+    note += '\0';
+  };
+  field(kSplitNote);
+  field(bank.fileName);
+  field(hex(bank.digest.value_or(0)));
+  field(identityOf(bank.stamp));
   for (const bool multis : {false, true}) {
     const auto collected = entriesOfKind(bank, multis);
     for (int pass = -1; whole; ++pass) {
@@ -144,7 +235,8 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
           why = userfiles::failureReason(errno, folder);
           log("PATCH LIBRARIAN: could not write file " + folder + piece->fileName);
         }
-        note += nameOf(file->path()) + "\t" + piece->fileName + "\n";
+        field(nameOf(file->path()));
+        field(piece->fileName);
         pieces.push_back({std::move(piece), std::move(file)});
         if (whole) reached();
       }
@@ -208,32 +300,36 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
 bool PatchLibrarian::finishSplit(const std::string& notePath) {
   const auto text = userfiles::readWholeFile(notePath, 1 << 20);
   if (!text) return false;
-  std::vector<std::string> lines;
-  std::string line;
-  for (const unsigned char c : *text) {
-    if (c != '\n') {
-      line += static_cast<char>(c);
-      continue;
-    }
-    lines.push_back(std::move(line));
-    line.clear();
-  }
-  if (lines.size() < 3 || lines[0] != kSplitNote) return false;
+  const auto note = readSplitNote(*text);
+  if (!note) return false;
   const std::string folder = folderOf(notePath);
-  // The source still there as it was: the split was not done, and the
-  // load splits it again; its hidden pieces go.
-  const auto source = userfiles::readWholeFile(folder + lines[1], maxBankFileSize);
-  const bool done = !source || hex(userfiles::digestOf(*source)) != lines[2];
-  for (size_t i = 3; i < lines.size(); ++i) {
-    const size_t tab = lines[i].find('\t');
-    if (tab == std::string::npos || lines[i].find('/') != std::string::npos) continue;
-    const std::string hidden = folder + lines[i].substr(0, tab);
-    if (!userfiles::isTemporaryName(lines[i].substr(0, tab)) || !userfiles::nameTaken(hidden)) continue;
+  const std::string sourcePath = folder + note->source;
+  bool done = false;
+  if (note->identity.empty()) {
+    // A note of an earlier version: the source as it was means not done.
+    const auto source = userfiles::readWholeFile(sourcePath, maxBankFileSize);
+    done = !source || hex(userfiles::digestOf(*source)) != note->digest;
+  } else {
+    // The move of the source marks the split done. The file at its name is
+    // the source unless it is another one (rewritten under that name by
+    // another program) and the source is where a move puts it.
+    const auto now = userfiles::StampOf(sourcePath);
+    done = !now || (identityOf(now) != note->identity &&
+                    (holdsFile(convertedBanksFolder(mRoot), note->identity, [](const std::string&) { return true; }) ||
+                     holdsFile(folder, note->identity, [&](const std::string& name) {
+                       return name.rfind(note->source, 0) == 0 && name.ends_with(".converted");
+                     })));
+  }
+  // Not done: the load splits the source as it is now; the hidden pieces go.
+  for (const auto& [hiddenName, name] : note->pieces) {
+    if (name.empty() || hiddenName.find('/') != std::string::npos || name.find('/') != std::string::npos) continue;
+    const std::string hidden = folder + hiddenName;
+    if (!userfiles::isTemporaryName(hiddenName) || !userfiles::nameTaken(hidden)) continue;
     if (!done) {
       ::unlink(hidden.c_str());
       continue;
     }
-    const std::string written = userfiles::moveUnderFreeName(hidden, folder, lines[i].substr(tab + 1));
+    const std::string written = userfiles::moveUnderFreeName(hidden, folder, name);
     log(written.empty() ? "PATCH LIBRARIAN: could not name file " + hidden
                         : "PATCH LIBRARIAN: named file " + written + " of a split cut short");
   }

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "FileLock.h"
 #include "PatchLibrarian.h"
 #include "SharedLibraryLoads.h"
 #include "UserFiles.h"
@@ -220,14 +221,18 @@ void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason
   mContents.leftOut.push_back({path, reason, listed});
 }
 
-void PatchLibrarian::clearStaleFiles(const std::string& folder) {
-  std::vector<userfiles::StaleFile> stale = userfiles::staleTemporaries(folder);
+void PatchLibrarian::clearStaleFiles(const std::string& folder, bool splitsEnded) {
+  // A split's note is taken up at once, whatever its age: a load just after
+  // a kill lists each sound once too. Other young files stay: their writer
+  // may not have locked them yet.
+  std::vector<userfiles::StaleFile> stale = userfiles::staleTemporaries(folder, splitsEnded);
   if (stale.empty()) return;
   // The notes of splits first: they name pieces that are to stay.
   std::vector<bool> note(stale.size(), false);
   for (size_t i = 0; i < stale.size(); ++i) note[i] = finishSplit(stale[i].path);
   for (size_t i = 0; i < stale.size(); ++i) {
     const std::string& path = stale[i].path;
+    if (stale[i].young && !note[i]) continue;
     if (!note[i] && !userfiles::nameTaken(path)) continue;  // named by a note
     if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that a stopped writer left");
   }
@@ -304,6 +309,7 @@ void PatchLibrarian::initBankFilesOnDiscard(std::string root) {
 
 void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mRoot = root;
+  splitElsewhere = false;
   mContents = LibraryContents{};
   mVisited.clear();
   mVisited.insert(canonical(root));
@@ -321,8 +327,6 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
     clearStaleFiles(dataFolder);
     clearStaleFiles(dataFolder + "Converted Banks");
   }
-  clearStaleFiles(root);
-  stamp(root);
   buildFolderStructure(root, &mContents.folders);
   mContents.folders.push_back(root);
   const int rootDepth = folderDepth(root);
@@ -341,11 +345,18 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   const std::vector<std::string> folders = mContents.folders;
   for (const std::string& folder : folders) {
     std::vector<std::string> names;
-    try {
-      Poco::File(folder).list(names);
-    } catch (const Poco::Exception&) {
-      log("PATCH LIBRARIAN: cannot list folder " + folder);
-      continue;
+    {
+      // A split under way in the folder (of this process or another) ends
+      // first: the folder is listed before it or after it.
+      const userfiles::FileLock folderLock(folder + "/");
+      clearStaleFiles(folder, true);
+      stamp(folder);
+      try {
+        Poco::File(folder).list(names);
+      } catch (const Poco::Exception&) {
+        log("PATCH LIBRARIAN: cannot list folder " + folder);
+        continue;
+      }
     }
     std::vector<std::string> paths;
     paths.reserve(names.size());
@@ -412,8 +423,9 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   if (reloadAfterSplit) {
     reloadAfterSplit = false;
     // One reload reads the files a split wrote; a split met by that reload
-    // waits for the next load instead of starting a chain.
-    if (nesting < 1) {
+    // waits for the next load instead of starting a chain. A file split by
+    // another load meanwhile is read in its pieces by one more.
+    if (nesting < 1 || (splitElsewhere && nesting < 2)) {
       scanLibrary(root, nesting + 1);
       return;
     }
@@ -436,8 +448,6 @@ void PatchLibrarian::buildFolderStructure(const std::string& folder, std::vector
       // Links are followed, but a folder is walked once: a link cycle ends.
       const std::string real = canonical(path);
       if (real.empty() || !mVisited.insert(real).second) continue;
-      clearStaleFiles(path);
-      stamp(path);
       buildFolderStructure(path, folders);
       folders->push_back(path);
     }
@@ -479,15 +489,26 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
   bank->stamp = read.stamp;  // taken before the read: a change after it is seen at the next save
   const bool standardMidiFile = extension == "mid";
   if (!read.readable) {
+    // Gone since its folder was listed: another load split it, or the user
+    // moved it. The library is read once more.
+    if (!userfiles::nameTaken(full)) {
+      log("PATCH LIBRARIAN: file " + full + " went while it was read");
+      splitElsewhere = true;
+      reloadAfterSplit = true;
+      return nullptr;
+    }
     log("PATCH LIBRARIAN: cannot read file " + full);
     leaveOut(full, "cannot be read");
     return nullptr;
   }
   // Not offered: a pick of it would find no bank.
+  const std::string unconverted = "a sound that cannot be converted";
   if (read.whole && bank->patches.empty()) {
-    leaveOut(full, "no sounds found");
+    leaveOut(full, bank->unconverted ? unconverted : "no sounds found");
     return nullptr;
   }
+  // Named whatever becomes of the file: the sound is in none of its banks.
+  if (bank->unconverted) leaveOut(full, unconverted, true);
   if (read.whole) createCategories(bank.get());
 
   if (bank->patches.size() > maxSplitEntries) {
@@ -521,9 +542,7 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
 }
 
 bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const std::string& root) {
-  const size_t slash = root.find_last_of('/');
-  const std::string destination = (slash == std::string::npos ? std::string() : root.substr(0, slash + 1)) +
-                                  "Converted Banks/";
+  const std::string destination = convertedBanksFolder(root);
   try {
     Poco::File(destination).createDirectories();
   } catch (const Poco::Exception&) {

@@ -43,10 +43,13 @@ std::optional<PatchLibrarian::KeptData> PatchLibrarian::keptIn(const std::option
                       oneBank};
     return KeptData{"cannot be read, so what it holds is not known", "File cannot be read"};
   }
-  if (const std::size_t entries = countEntries(*onDisk); entries > static_cast<std::size_t>(kPatchesPerBank)) {
+  bool unconverted = false;
+  if (const std::size_t entries = countEntries(*onDisk, &unconverted); entries > static_cast<std::size_t>(kPatchesPerBank)) {
     const std::string count = entries > maxSplitEntries ? "over " + std::to_string(maxSplitEntries) : std::to_string(entries);
     return KeptData{"holds more than one bank (" + count + " sounds)", oneBank};
   }
+  if (unconverted)
+    return KeptData{"holds sounds the library cannot convert", "Holds data the library does not keep"};
   if (const std::string unkept = unkeptData(*onDisk); !unkept.empty())
     return KeptData{"holds " + unkept + ", which the library does not keep", "Holds data the library does not keep"};
   return std::nullopt;

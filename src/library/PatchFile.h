@@ -54,6 +54,9 @@ struct PatchFile {
   // A dump of the file ended where the next began, without its end byte:
   // the reader completed it.
   bool cutShort = false;
+  // A sound of the Q or the Rerover was left out: converted, it would have
+  // held bytes that are no data bytes.
+  bool unconverted = false;
   // Set for a category or search bank (fillListed makes its entries).
   std::shared_ptr<ListedEntries> listed;
   // The entries' names lower-cased, kIndexedNameSize bytes each, zero-padded,

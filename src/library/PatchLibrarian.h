@@ -193,7 +193,8 @@ class PatchLibrarian {
   bool importBankFile(const std::string& chosenPath, const std::string& patchesFolder);
   // The number of entries a file image holds, as a load reads them (at most
   // one more than maxSplitEntries); nothing in the library changes.
-  std::size_t countEntries(const Bytes& data);
+  // unconverted: set when the load would leave out a sound it cannot convert.
+  std::size_t countEntries(const Bytes& data, bool* unconverted = nullptr);
 
   // ---- Loading the library folder.
   // Loads root (without a trailing "/") and replaces the library with it;
@@ -256,6 +257,9 @@ class PatchLibrarian {
   // ---- Split state of the last load.
   std::atomic<int> splitPassCount{0};
   std::atomic<bool> reloadAfterSplit{false};
+  // The load met a file that another load split (or that went) while this
+  // one read it: it reads the folder once more, also in its own reload.
+  std::atomic<bool> splitElsewhere{false};
   std::atomic<bool> fileSplit{false};
 
   // The upper pane's stored folder and bank file names, which the writers
@@ -351,8 +355,9 @@ class PatchLibrarian {
   // go. False when the file is no such note.
   bool finishSplit(const std::string& notePath);
   // Removes the temporary files that killed writers left in folder, after
-  // taking up the notes of splits among them.
-  void clearStaleFiles(const std::string& folder);
+  // taking up the notes of splits among them. splitsEnded: no split of the
+  // folder is under way (its lock is held), so notes of any age are taken up.
+  void clearStaleFiles(const std::string& folder, bool splitsEnded = false);
   bool moveToConvertedBanks(const std::string& sourcePath, const std::string& root);
 
   mutable std::recursive_mutex mMutex;
@@ -377,6 +382,10 @@ class PatchLibrarian {
   std::shared_ptr<PendingLoad> mPending;
   std::atomic<bool> mArrivalUnseen{false};
 };
+
+// The folder a split moves its source into: "Converted Banks" beside the
+// library folder root, with a closing slash.
+std::string convertedBanksFolder(const std::string& root);
 
 // Removes every occurrence of each character of chars from text.
 void removeCharsFromString(std::string& text, const char* chars);

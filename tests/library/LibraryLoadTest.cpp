@@ -591,6 +591,10 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   writeFile(data.patches() / "Locked.syx", soundFile("l", 78));
   writeFile(data.patches() / "Noise.syx", Bytes(40000, 0x41));
   writeFile(data.patches() / "Two.syx", soundFile("t", 2));
+  // Sounds of the Q that cannot be converted: beside others, or alone.
+  writeFile(data.patches() / "Unconv.syx", concat({soundFile("u", 78), unconvertibleQDump("q")}));
+  std::vector<Bytes> onlyQ(100, unconvertibleQDump("q"));
+  writeFile(data.patches() / "OnlyQ.syx", concat(onlyQ));
   fs::permissions(data.patches() / "Locked.syx", fs::perms::none);
   const bool rootCanRead = static_cast<bool>(std::ifstream(data.patches() / "Locked.syx"));
   PatchLibrarian library;
@@ -606,7 +610,8 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   std::vector<std::string> expected = {"A/Huge.syx: more than 105 sounds", "Big.syx: too large",
                                        "Cut.syx: a dump cut short, listed"};
   if (!rootCanRead) expected.push_back("Locked.syx: cannot be read");
-  expected.insert(expected.end(), {"Noise.syx: no sounds found", "Two.syx: too short"});
+  expected.insert(expected.end(), {"Noise.syx: no sounds found", "OnlyQ.syx: a sound that cannot be converted",
+                                   "Two.syx: too short", "Unconv.syx: a sound that cannot be converted, listed"});
   EXPECT_EQ(got, expected);
   // Each is in the debug log.
   for (const auto& left : library.contents().leftOut)
@@ -615,8 +620,9 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
                              " (" + left.reason + ")"),
               1)
         << left.path;
-  const std::vector<std::string> read = rootCanRead ? std::vector<std::string>{"Cut.syx", "Fine.syx", "Locked.syx"}
-                                                    : std::vector<std::string>{"Cut.syx", "Fine.syx"};
+  const std::vector<std::string> read = rootCanRead
+                                           ? std::vector<std::string>{"Cut.syx", "Fine.syx", "Locked.syx", "Unconv.syx"}
+                                           : std::vector<std::string>{"Cut.syx", "Fine.syx", "Unconv.syx"};
   EXPECT_EQ(names(library.contents().soundBanks), read);
   // The cut dump is completed; the next sound is its own entry, with its category.
   const auto cutBank = library.bankAt(kSoundList, 0);
@@ -629,7 +635,8 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   EXPECT_EQ(leftOutStatusText(library.contents().leftOut),
             std::string("Left out of the library: Huge.syx (more than 105 sounds), Big.syx (too large)") +
                 (rootCanRead ? "" : ", Locked.syx (cannot be read)") +
-                ", Noise.syx (no sounds found), Two.syx (too short); read with a fault: Cut.syx (a dump cut short)");
+                ", Noise.syx (no sounds found), OnlyQ.syx (a sound that cannot be converted), Two.syx (too short); "
+                "read with a fault: Cut.syx (a dump cut short), Unconv.syx (a sound that cannot be converted)");
   EXPECT_EQ(leftOutStatusText({{"/x/Cut.syx", "a dump cut short", true}}), "Read with a fault: Cut.syx (a dump cut short)");
   EXPECT_EQ(leftOutStatusText({{"/x/Only.syx", "cannot be split"}}), "Left out of the library: Only.syx (cannot be split)");
   EXPECT_EQ(leftOutStatusText({}), "");
@@ -682,10 +689,21 @@ TEST(LibraryLoad, StaleTemporaryFilesAreRemovedAndALiveWritersAreNot) {
   age(pending.path());
   // Just made: its writer may not have locked it yet.
   writeFile(data.root / ".tvx-Fresh1", Bytes{7});
+  // The user's own files, of another shape than the writer's.
+  for (const char* name : {".tvx-notes", ".tvx-notes.txt", ".tvx-ab-123", ".tvx-abc1234"}) {
+    writeFile(data.patches() / name, Bytes{8});
+    age(data.patches() / name);
+  }
 
   LoggedLibrary l(data.patchesStr());
-  std::vector<std::string> kept = {".tvx-Fresh1", "Patches/.tvx-Held01",
-                                    "Patches/" + fs::path(pending.path()).filename().string(), "Patches/Bank.syx"};
+  std::vector<std::string> kept = {".tvx-Fresh1",
+                                    "Patches/.tvx-Held01",
+                                    "Patches/" + fs::path(pending.path()).filename().string(),
+                                    "Patches/.tvx-ab-123",
+                                    "Patches/.tvx-abc1234",
+                                    "Patches/.tvx-notes",
+                                    "Patches/.tvx-notes.txt",
+                                    "Patches/Bank.syx"};
   std::sort(kept.begin(), kept.end());  // the writer's own name is random
   EXPECT_EQ(filesBelow(data.root), kept);
   EXPECT_EQ(l.count("PATCH LIBRARIAN: removed file "), 4);

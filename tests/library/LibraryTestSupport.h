@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -40,6 +41,15 @@ inline Bytes soundDump(const std::string& name, const std::string& category = "L
   for (size_t i = 0; i < 4; ++i) d[386 + i] = i < category.size() ? static_cast<unsigned char>(category[i]) : 0;
   d[390] = sim::frameChecksum(d);
   d[391] = 0xF7;
+  return d;
+}
+
+// A 393-byte Q sound dump whose conversion would keep a byte that is no
+// data byte: 0xFC at 254 becomes an F0 at 253.
+inline Bytes unconvertibleQDump(const std::string& name) {
+  Bytes d = soundDump(name, "Lead", 0x11, 0x0F);
+  d.insert(d.end() - 1, 0x11);
+  d[254] = 0xFC;
   return d;
 }
 
@@ -141,8 +151,13 @@ struct LoggedLibrary {
   PatchLibrarian library;
   std::vector<std::string> log;
   std::vector<std::string> shown;  // the failures shown, "what / why"
-  explicit LoggedLibrary(const std::string& folder, size_t maxEntries = kMaxSplitEntries) {
-    library.hooks.debugLog = [this](const std::string& line) { log.push_back(line); };
+  // onLine hears each log line as it is written.
+  explicit LoggedLibrary(const std::string& folder, size_t maxEntries = kMaxSplitEntries,
+                         std::function<void(const std::string&)> onLine = {}) {
+    library.hooks.debugLog = [this, onLine](const std::string& line) {
+      log.push_back(line);
+      if (onLine) onLine(line);
+    };
     library.hooks.showFailure = [this](const std::string& what, const std::string& why) {
       shown.push_back(what + " / " + why);
     };

@@ -325,6 +325,23 @@ TEST(DumpsSavedTwice, TheQRulesNeverMakeAnEndByte) {
   EXPECT_EQ(std::count(d.begin(), d.end(), 0xF7), 1);
   EXPECT_EQ(d[15], 0x77);
   EXPECT_EQ(d[269], 0x77);
+  // A byte no rule maps (0x81 at 200), one a rule makes an F0 (0xFC at 254,
+  // minus twelve), a Rerover's: none converts; the whole dump beside them does.
+  Bytes passed = q;
+  passed[200] = 0x81;
+  Bytes rerover = sized(soundDump("R", "Lead", 0x11, 0x13), 392);
+  rerover[300] = 0xC0;
+  const Bytes file = concat({passed, unconvertibleQDump("F0"), rerover, q});
+  PatchFile mixed;
+  reader.loadFromChunk(file, static_cast<int>(file.size()), &mixed);
+  EXPECT_TRUE(mixed.unconverted);
+  ASSERT_EQ(mixed.patches.size(), 100u);
+  EXPECT_EQ(mixed.patches[0].dumps[0].bytes, d);
+  EXPECT_EQ(mixed.patches[1].typeCode, kInitSoundFill);
+  for (const auto& entry : mixed.patches) {
+    const Bytes& body = entry.dumps[0].bytes;
+    EXPECT_TRUE(std::all_of(body.begin() + 1, body.end() - 1, [](unsigned char b) { return b < 0x80; }));
+  }
 }
 
 // ---- Import beside a bank of the same name.
@@ -511,7 +528,7 @@ Bytes globalDump() {
 // never replaces the file.
 TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
   enum Op { kSave, kSaveAs, kImport };
-  enum Kind { kOverLimit, kGlobal, kSixThousand };
+  enum Kind { kOverLimit, kGlobal, kSixThousand, kUnconvertible };
   struct Row {
     const char* label;
     Op op;
@@ -531,6 +548,9 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
       {"save, global dump, no window", kSave, kGlobal, -1, ""},
       {"save as, global dump, no window", kSaveAs, kGlobal, -1, ""},
       {"import, global dump, no window", kImport, kGlobal, -1, ""},
+      {"save, a sound that cannot be converted, cancel", kSave, kUnconvertible, 7,
+       "holds sounds the library cannot convert"},
+      {"import, a sound that cannot be converted", kImport, kUnconvertible, 1, "cannot convert"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -538,6 +558,7 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
     const fs::path file = data.patches() / "Bank.syx";
     const Bytes theirs = row.kind == kGlobal        ? concat({soundFile("s", 100), globalDump()})
                          : row.kind == kSixThousand ? soundFile("s", 6000)
+                         : row.kind == kUnconvertible ? concat({soundFile("s", 99), unconvertibleQDump("q")})
                                                     : soundFile("s", 100);
     writeFile(file, theirs);
     LoggedLibrary l(data.patchesStr());
@@ -587,7 +608,7 @@ TEST(KeptFiles, AFileOfMoreThanOneBankOrOtherDataSurvivesSaveSaveAsAndImport) {
       EXPECT_EQ(l.library.upperSoundFileName, keptBoth ? "Bank (2).syx" : "Bank.syx");
     }
     if (!keptBoth && row.op != kImport) {
-      EXPECT_EQ(l.shown, std::vector<std::string>{row.kind == kGlobal
+      EXPECT_EQ(l.shown, std::vector<std::string>{row.kind == kGlobal || row.kind == kUnconvertible
                                                       ? "Bank not saved! / Holds data the library does not keep"
                                                       : "Bank not saved! / Holds more than one bank"});
     }
@@ -651,50 +672,228 @@ TEST(KeptFiles, ARewriteTheStampDoesNotShowIsSeenByItsContent) {
     for (auto& [path, stamp] : load->contents.stamps) stamp = *userfiles::StampOf(path);  // the stamps still hold
     EXPECT_FALSE(SharedLibraryLoads::stampsHold(*load));
   }
+
+  // A split: on a file system whose stamps keep whole seconds, the source
+  // rewritten in place while its pieces are written, in the same second. It
+  // stays as it is now and is not split; nothing of the old one is named.
+  DataFolder split;
+  SmallFileSystem seconds(split.patches(), SmallFileSystem::kWholeSeconds);
+  if (!seconds.mounted()) {
+    std::cout << "no file system of whole seconds here: " << seconds.error << "\n";
+    return;
+  }
+  const fs::path big = split.patches() / "Big.syx";
+  for (int round = 0; round < 3; ++round) {
+    // At the start of a second, so that the split falls within it.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    ::usleep(static_cast<useconds_t>((1000000000L - now.tv_nsec) / 1000 + 1000));
+    writeFile(big, soundFile("old", 150));
+    bool sameStamp = false;
+    PatchLibrarian splitter;
+    std::vector<std::string> shown;
+    splitter.hooks.showFailure = [&](const std::string& what, const std::string& why) { shown.push_back(what + " / " + why); };
+    splitter.hooks.splitStep = [&](int step) {
+      if (step != 0) return;
+      const auto before = userfiles::StampOf(big.string());
+      writeFile(big, soundFile("new", 150));
+      sameStamp = before == userfiles::StampOf(big.string());
+    };
+    splitter.loadPatchesFromFilesystem(split.patchesStr());
+    if (!sameStamp) continue;  // the second turned: the stamp tells
+    EXPECT_EQ(shown, std::vector<std::string>{"Big.syx not split! / Changed by another program"});
+    EXPECT_EQ(filesBelow(split.patches()), std::vector<std::string>{"Big.syx"});
+    EXPECT_EQ(readFile(big), soundFile("new", 150));
+    EXPECT_FALSE(fs::exists(split.converted()));
+    break;
+  }
 }
 
 // ---- A split cut short anywhere leaves nothing a later load splits again.
 
 TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
+  // What follows the split cut short: the next load some seconds later, or
+  // at once; the source rewritten in place or replaced by another file first;
+  // another process splitting while this one loads, or splitting the file
+  // this one has just read.
+  enum Next { kLater, kAtOnce, kRewritten, kReplaced, kWhileSplitting, kReadFirst };
+  struct Row {
+    const char* label;
+    std::string source;
+    Next next;
+  };
+  const std::vector<Row> rows = {
+      {"a load some seconds later", "Big.syx", kLater},
+      {"a load within two seconds", "Big.syx", kAtOnce},
+      {"a name with a newline and a tab", "Big\nBank\t1.syx", kAtOnce},
+      {"the source rewritten in place first", "Big.syx", kRewritten},
+      {"another file under the source's name first", "Big.syx", kReplaced},
+      {"a second process loads during the split", "Big.syx", kWhileSplitting},
+      {"a second process splits what this one read", "Big.syx", kReadFirst},
+  };
   const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
-  const std::vector<std::string> pieces = {"Big Multis.syx", "Big Singles 1.syx", "Big Singles 2.syx",
-                                           "Big Singles 3.syx"};
-  int reached = 0;
-  for (int kill = 0;; ++kill) {
-    SCOPED_TRACE(kill);
-    DataFolder data;
-    writeFile(data.patches() / "Big.syx", source);
-    // A process that dies at that step, as a kill -9 leaves it: no
-    // destructor, no clearing up.
-    const pid_t child = ::fork();
-    if (child == 0) {
-      PatchLibrarian dying;
-      dying.hooks.splitStep = [kill](int step) {
-        if (step == kill) ::_exit(0);
+  const Bytes rewritten = soundFile("new", 150);
+  constexpr int kMoved = 5;  // the step that moves the source
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    const std::string stem = row.source.substr(0, row.source.size() - 4);
+    std::vector<std::string> pieces = {stem + " Multis.syx", stem + " Singles 1.syx", stem + " Singles 2.syx",
+                                       stem + " Singles 3.syx"};
+    std::sort(pieces.begin(), pieces.end());
+    int reached = 0;
+    for (int kill = 0;; ++kill) {
+      SCOPED_TRACE(kill);
+      DataFolder data;
+      const fs::path sourcePath = data.patches() / row.source;
+      writeFile(sourcePath, source);
+      int ready[2], go[2];
+      ASSERT_EQ(::pipe(ready), 0);
+      ASSERT_EQ(::pipe(go), 0);
+      // A process that dies at that step, as a kill -9 leaves it: no
+      // destructor, no clearing up. Or one that splits beside this one.
+      const pid_t child = ::fork();
+      if (child == 0) {
+        ::close(ready[0]);
+        char byte = 0;
+        if (row.next == kReadFirst && ::read(go[0], &byte, 1) != 1) ::_exit(4);
+        PatchLibrarian other;
+        other.hooks.splitStep = [&](int step) {
+          if (step != kill || row.next == kReadFirst) return;
+          if (row.next != kWhileSplitting) ::_exit(0);
+          (void)!::write(ready[1], "r", 1);
+          ::usleep(200000);
+        };
+        other.loadPatchesFromFilesystem(data.patchesStr());
+        ::_exit(3);
+      }
+      ::close(ready[1]);
+      ::close(go[0]);
+      std::unique_ptr<LoggedLibrary> next;
+      int status = 0;
+      bool moved = true;
+      if (row.next == kWhileSplitting) {
+        char byte = 0;
+        const bool paused = ::read(ready[0], &byte, 1) == 1;
+        if (paused) next = std::make_unique<LoggedLibrary>(data.patchesStr());
+        ::waitpid(child, &status, 0);
+        if (!paused) break;  // every step was reached
+      } else if (row.next == kReadFirst) {
+        // The other process splits the file once this load has read it.
+        bool sent = false;
+        next = std::make_unique<LoggedLibrary>(data.patchesStr(), kMaxSplitEntries, [&](const std::string& line) {
+          if (sent || line != "PATCH LIBRARIAN: loading file " + sourcePath.string()) return;
+          sent = true;
+          (void)!::write(go[1], "g", 1);
+          ::waitpid(child, &status, 0);
+        });
+      } else {
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 3) break;  // every step was reached
+        moved = kill >= kMoved;
+        if (row.next == kLater) {
+          for (const auto& entry : fs::directory_iterator(data.patches())) {
+            const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+            ::utimensat(AT_FDCWD, entry.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
+          }
+        }
+        if (row.next == kRewritten || (row.next == kReplaced && !moved)) {
+          writeFile(sourcePath, rewritten);  // in place, or where the source was
+        } else if (row.next == kReplaced) {
+          writeFile(data.patches() / "incoming", rewritten);
+          fs::rename(data.patches() / "incoming", sourcePath);
+        }
+        next = std::make_unique<LoggedLibrary>(data.patchesStr());
+      }
+      ::close(ready[0]);
+      ::close(go[1]);
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), row.next == kWhileSplitting || row.next == kReadFirst ? 3 : 0);
+      ++reached;
+      // Every sound once in the library, each bank file listed under its name.
+      // (The init sounds that fill the last pieces are left aside.)
+      const bool rewrite = row.next == kRewritten || row.next == kReplaced;
+      std::multiset<std::string> expected = dumpNamesOf(rewrite ? rewritten : Bytes{});
+      if (!rewrite || moved) expected.merge(dumpNamesOf(source));
+      std::set<std::string> ours;
+      for (const Bytes& image : {source, rewritten})
+        for (const auto& name : dumpNamesOf(image)) ours.insert(name);
+      const auto keepOurs = [&](std::multiset<std::string> names) {
+        std::erase_if(names, [&](const std::string& name) { return !ours.count(name); });
+        return names;
       };
-      dying.loadPatchesFromFilesystem(data.patchesStr());
-      ::_exit(3);
+      const auto check = [&](const LoggedLibrary& l) {
+        std::multiset<std::string> listed;
+        std::vector<std::string> banks;
+        for (const BankList* list : {&l.library.contents().soundBanks, &l.library.contents().multiBanks}) {
+          for (const auto& bank : *list) {
+            banks.push_back(bank->fileName);
+            for (const auto& e : bank->patches)
+              if (e.typeCode == kSoundFromFile || e.typeCode == kMultiFromFile) listed.insert(e.name);
+          }
+        }
+        EXPECT_EQ(keepOurs(listed), expected);
+        std::sort(banks.begin(), banks.end());
+        std::vector<std::string> visible;
+        std::multiset<std::string> onDisk;
+        for (const auto& file : filesBelow(data.patches())) {
+          if (file.starts_with(".tvx-")) continue;
+          visible.push_back(file);
+          onDisk.merge(dumpNamesOf(readFile(data.patches() / file)));
+        }
+        EXPECT_EQ(banks, visible);
+        EXPECT_EQ(keepOurs(onDisk), expected);
+        EXPECT_EQ(l.shown, std::vector<std::string>{});
+      };
+      check(*next);
+      EXPECT_EQ(filesBelow(data.converted()).size(), rewrite && moved ? 2u : 1u);
+      if (!rewrite) {
+        EXPECT_EQ(filesBelow(data.converted()), std::vector<std::string>{row.source});
+        if (row.next == kLater) {
+          EXPECT_EQ(filesBelow(data.patches()), pieces);
+        }
+      }
+      // Some seconds later, one more load: the same, and nothing hidden left.
+      next.reset();
+      for (const auto& entry : fs::directory_iterator(data.patches())) {
+        const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+        ::utimensat(AT_FDCWD, entry.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
+      }
+      const LoggedLibrary later(data.patchesStr());
+      check(later);
+      for (const auto& file : filesBelow(data.patches())) EXPECT_FALSE(file.starts_with(".tvx-")) << file;
+      if (row.next == kReadFirst) break;
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 3) break;  // every step was reached
-    ++reached;
-    // Some seconds later, the next load.
-    for (const auto& entry : fs::directory_iterator(data.patches())) {
-      const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
-      ::utimensat(AT_FDCWD, entry.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
-    }
-    LoggedLibrary next(data.patchesStr());
-    EXPECT_EQ(filesBelow(data.patches()), pieces);
-    EXPECT_EQ(filesBelow(data.converted()), std::vector<std::string>{"Big.syx"});
-    const auto inLibrary = dumpNamesBelow(data.patches());
-    for (const auto& name : dumpNamesOf(source)) EXPECT_EQ(inLibrary.count(name), 1u) << name;
-    EXPECT_EQ(names(next.library.contents().soundBanks).size(), 3u);
-    EXPECT_EQ(next.shown, std::vector<std::string>{});
+    // Four pieces written, the note, the source moved, four pieces named.
+    EXPECT_EQ(reached, row.next == kReadFirst ? 1 : 10);
   }
-  // Four pieces written, the note, the source moved, four pieces named.
-  EXPECT_EQ(reached, 10);
+
+  // Split by another process after this load listed its folder and before
+  // it read it: the load reads the library again and finds the pieces.
+  DataFolder data;
+  writeFile(data.patches() / "A/Inner/Big.syx", soundFile("big", 180));
+  writeFile(data.patches() / "A/.tvx-Stale1", Bytes{1});  // its removal is heard after Inner is listed
+  const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (data.patches() / "A/.tvx-Stale1").c_str(), past, 0), 0);
+  bool split = false;
+  const LoggedLibrary l(data.patchesStr(), kMaxSplitEntries, [&](const std::string& line) {
+    if (split || !line.starts_with("PATCH LIBRARIAN: removed file ")) return;
+    split = true;
+    std::vector<Bytes> second;
+    for (int i = 100; i < 180; ++i) second.push_back(soundDump(numbered("big", i), "Lead", static_cast<unsigned char>(i)));
+    writeFile(data.patches() / "A/Inner/Big Singles 1.syx", soundFile("big", 100));
+    writeFile(data.patches() / "A/Inner/Big Singles 2.syx", concat(second));
+    fs::create_directories(data.converted());
+    fs::rename(data.patches() / "A/Inner/Big.syx", data.converted() / "Big.syx");
+  });
+  EXPECT_TRUE(split);
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: file " + data.patchesStr() + "/A/Inner/Big.syx went while it was read"), 1);
+  EXPECT_EQ(l.library.contents().leftOut.size(), 0u);
+  std::multiset<std::string> listed;
+  for (const auto& bank : l.library.contents().soundBanks)
+    for (const auto& e : bank->patches)
+      if (e.name.starts_with("big")) listed.insert(e.name);
+  EXPECT_EQ(listed, dumpNamesOf(soundFile("big", 180)));
 }
 
 // ---- Names as long as the file system takes.
@@ -724,7 +923,7 @@ TEST(LongNames, NamesOf247To255BytesAreSavedImportedAndSplit) {
     for (const auto& file : imported) fs::remove(data.patches() / file);
 
     // Split: the pieces' names are cut to fit, every sound is in them.
-    writeFile(data.patches() / name, soundFile("big", 150));
+    writeFile(data.patches() / name, soundFile("big", 180));
     LoggedLibrary split(data.patchesStr());
     EXPECT_EQ(split.shown, std::vector<std::string>{});
     const auto pieces = filesBelow(data.patches());

@@ -293,15 +293,24 @@ std::string PendingFile::publish(const std::string& name) {
   return written;
 }
 
-bool isTemporaryName(const std::string& name) { return name.rfind(kTemporaryPrefix, 0) == 0; }
+bool isTemporaryName(const std::string& name) {
+  // mkstemp's shape: six of its letters and digits after the prefix.
+  constexpr std::size_t kRandomChars = 6;
+  const std::size_t prefix = std::strlen(kTemporaryPrefix);
+  if (name.size() != prefix + kRandomChars || name.compare(0, prefix, kTemporaryPrefix) != 0) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+}
 
-StaleFile::StaleFile(StaleFile&& other) noexcept : path(std::move(other.path)), mFd(std::exchange(other.mFd, -1)) {}
+StaleFile::StaleFile(StaleFile&& other) noexcept
+    : path(std::move(other.path)), young(other.young), mFd(std::exchange(other.mFd, -1)) {}
 
 StaleFile::~StaleFile() {
   if (mFd >= 0) ::close(mFd);
 }
 
-std::vector<StaleFile> staleTemporaries(const std::string& folder) {
+std::vector<StaleFile> staleTemporaries(const std::string& folder, bool young) {
   std::vector<StaleFile> stale;
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (!dir) return stale;
@@ -318,15 +327,19 @@ std::vector<StaleFile> staleTemporaries(const std::string& folder) {
     if (fd < 0) continue;
     struct stat info {};
     // A writer locks its file as soon as it made it; one just made may not
-    // be locked yet, so a file is stale only some seconds after its last write.
-    const bool old = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                       now.tv_sec - info.st_mtim.tv_sec >= kStaleAfterSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (!old) {
+    // be locked yet, so a file is stale only some seconds after its last
+    // write, or once it holds data. An empty young file is not even locked
+    // here: its writer's lock would fail.
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const bool old = regular && now.tv_sec - info.st_mtim.tv_sec >= kStaleAfterSeconds;
+    const bool taken = (old || (young && regular && info.st_size > 0)) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (!taken) {
       ::close(fd);
       continue;
     }
     StaleFile file;
     file.path = path;
+    file.young = !old;
     file.mFd = fd;
     stale.push_back(std::move(file));
   }

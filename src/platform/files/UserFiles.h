@@ -38,6 +38,9 @@ inline std::string writeUnderFreeName(const std::string& folder, const std::stri
 // The start of the name of every temporary file the writer makes. A writer
 // holds a lock on its file until it is renamed or removed.
 inline constexpr const char* kTemporaryPrefix = ".tvx-";
+// Whether a name has the writer's own temporary shape: the prefix and six
+// letters or digits, nothing else. A file of the user's such as
+// ".tvx-notes" is not one.
 bool isTemporaryName(const std::string& name);
 
 // Data written whole (flushed, closed) beside the files of a folder under a
@@ -75,14 +78,19 @@ class StaleFile {
   StaleFile& operator=(StaleFile&&) = delete;
   ~StaleFile();
   std::string path;
+  // Written in the last seconds (taken only when asked for).
+  bool young = false;
 
  private:
-  friend std::vector<StaleFile> staleTemporaries(const std::string& folder);
+  friend std::vector<StaleFile> staleTemporaries(const std::string& folder, bool young);
   int mFd = -1;
 };
 // The stale temporary files of folder, in name order; files written in the
 // last seconds are not taken, as their writer may not have locked them yet.
-std::vector<StaleFile> staleTemporaries(const std::string& folder);
+// With young, such files are taken too once they hold data: a writer locks
+// its file before it writes to it, so one that holds data and is not locked
+// has no live writer.
+std::vector<StaleFile> staleTemporaries(const std::string& folder, bool young = false);
 
 // A digest of data that tells one version of a file from another, whatever
 // the file's stamps say.
