@@ -1,5 +1,6 @@
 // The popup-menu model, the bitmap and font caches, and the drawing
 // operations' clipping and frame choice.
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -189,7 +190,7 @@ TEST(ParamControlIndex, BoundControlsAreToldInWalkOrder) {
 }
 
 TEST(Caches, BitmapsAreLoadedOnceScaledOnceAndReleased) {
-  const auto folder = std::filesystem::path(::testing::TempDir()) / "gui-images";
+  const auto folder = std::filesystem::path(::testing::TempDir()) / ("gui-images-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   setenv("TARNIVEX_RESOURCE_DIR", folder.c_str(), 1);
   {
@@ -229,7 +230,7 @@ TEST(Caches, BitmapsAreLoadedOnceScaledOnceAndReleased) {
 // A declared image has its size at once and its pixels when it is first
 // drawn: decoded once, the same as loaded, in every graphics context.
 TEST(Caches, DeclaredImagesAreDecodedWhenFirstDrawn) {
-  const auto folder = std::filesystem::path(::testing::TempDir()) / "gui-declared";
+  const auto folder = std::filesystem::path(::testing::TempDir()) / ("gui-declared-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   setenv("TARNIVEX_RESOURCE_DIR", folder.c_str(), 1);
   {
@@ -301,7 +302,7 @@ TEST(Caches, TheTextQualityPicksTheFontQuality) {
 // page background wholly under another opaque one is decoded only once it
 // shows. Drawing over it leaves the same pixels.
 TEST(Caches, ShownImagesAreDecodedAheadOnAThreadAndCoveredOnesWhenShown) {
-  const auto folder = std::filesystem::path(::testing::TempDir()) / "gui-predecode";
+  const auto folder = std::filesystem::path(::testing::TempDir()) / ("gui-predecode-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   setenv("TARNIVEX_RESOURCE_DIR", folder.c_str(), 1);
   auto write = [&](const char* name, LICE_pixel colour, bool seeThrough) {

@@ -1,6 +1,7 @@
 // Text: the drawing-context backend with the fixed bitmap font (exact
 // pixels and rectangles), the cached font's glyph path and UTF-8 walk, real
 // FreeType text, and random bytes that must never hurt.
+#include <unistd.h>
 #include <algorithm>
 #include <random>
 #include <vector>
@@ -263,7 +264,7 @@ TEST(GdiShapes, PolygonsBlitsAndImageLists) {
   LICE_MemBitmap keyed(2, 1);
   keyed.getBits()[0] = LICE_RGBA(255, 0, 255, 255);
   keyed.getBits()[1] = LICE_RGBA(1, 2, 3, 255);
-  const std::string file = ::testing::TempDir() + "/keyed.png";
+  const std::string file = ::testing::TempDir() + "/keyed-" + std::to_string(getpid()) + ".png";
   ASSERT_TRUE(WriteTestPng(file, &keyed));
   HBITMAP loaded = LoadNamedImage(file.c_str(), true);
   ASSERT_NE(loaded, nullptr);

@@ -642,10 +642,12 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   EXPECT_EQ(leftOutStatusText({}), "");
   // The window's two lines: how many, then each file, those left out first.
   const LeftOutLines lines = leftOutLines(library.contents().leftOut);
-  EXPECT_EQ(lines.count, std::string(rootCanRead ? "4" : "5") + " files left out, 1 read with a fault");
+  EXPECT_EQ(lines.count, std::string(rootCanRead ? "5" : "6") + " files left out, 2 read with a fault");
   std::vector<std::string> files = {"Huge.syx (more than 105 sounds)", "Big.syx (too large)"};
   if (!rootCanRead) files.push_back("Locked.syx (cannot be read)");
-  files.insert(files.end(), {"Noise.syx (no sounds found)", "Two.syx (too short)", "Cut.syx (a dump cut short)"});
+  files.insert(files.end(), {"Noise.syx (no sounds found)", "OnlyQ.syx (a sound that cannot be converted)",
+                             "Two.syx (too short)", "Cut.syx (a dump cut short)",
+                             "Unconv.syx (a sound that cannot be converted)"});
   EXPECT_EQ(lines.files, files);
   const struct {
     std::vector<LibraryContents::LeftOut> leftOut;

@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>
@@ -165,7 +166,7 @@ TEST(RasterPng, ShortForeignTruncatedAndHostileDataIsRefused)
   for (const Bytes& bad : {foreign, badCrc, garbage}) EXPECT_EQ(load(bad, bad.size()), nullptr);
   EXPECT_EQ(LICE_LoadPNGFromMemory(nullptr, 100, nullptr), nullptr);
   EXPECT_EQ(LICE_LoadPNGFromResource(nullptr, 101, nullptr), nullptr);
-  const std::string path = testing::TempDir() + "raster_truncated.png";
+  const std::string path = testing::TempDir() + "raster_truncated_" + std::to_string(getpid()) + ".png";
   writeFile(path, data, data.size() - 20);
   EXPECT_EQ(LICE_LoadPNG(path.c_str(), nullptr), nullptr);
   std::remove(path.c_str());
@@ -182,14 +183,15 @@ TEST(RasterPng, ShortForeignTruncatedAndHostileDataIsRefused)
 TEST(RasterPng, FilesNamedResourcesAndTheLoaderRecord)
 {
   const Bytes data = encode(rgbImage(3, 2));
-  const std::string dir = testing::TempDir(), path = dir + "raster_res.png", upper = dir + "raster_res.PNG";
+  const std::string name = "raster_res_" + std::to_string(getpid());
+  const std::string dir = testing::TempDir(), path = dir + name + ".png", upper = dir + name + ".PNG";
   for (const std::string& p : {path, upper, path + ".bak"}) writeFile(p, data, data.size());
   std::unique_ptr<LICE_IBitmap> fromFile(LICE_LoadPNG(path.c_str()));
   ASSERT_TRUE(fromFile);
   EXPECT_EQ(px(*fromFile, 2, 1), rgba(40, 30, 7, 255));
   EXPECT_EQ(LICE_LoadPNG((dir + "raster_missing.png").c_str()), nullptr);
   LICE_SetNamedResourceFolder(dir.c_str());
-  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromNamedResource("raster_res.png")));
+  EXPECT_TRUE(std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromNamedResource((name + ".png").c_str())));
   EXPECT_EQ(LICE_LoadPNGFromNamedResource(std::string(401, 'a').c_str()), nullptr);
   LICE_SetNamedResourceFolder(nullptr);
   // The registered loader checks the extension, in any case, when asked to.

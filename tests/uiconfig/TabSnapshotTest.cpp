@@ -1,6 +1,7 @@
 // The pages as a user reaches them: the editor opened on the headless view at
 // each size and colour scheme, each main page shown by clicking its tab, and
 // the frame held against its stored reference.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -86,7 +87,7 @@ TEST(TabSnapshot, EveryMainPageAtEverySizeAndSchemeMatchesItsReference) {
 
 TEST(TabSnapshot, AChangedFrameOrAMissingReferenceFailsAndSmallTextDifferencesPass) {
   const ReferencesHeld storingOff;
-  const std::string folder = ::testing::TempDir() + "/snapshot-references";
+  const std::string folder = ::testing::TempDir() + "/snapshot-references-" + std::to_string(getpid());
   std::filesystem::remove_all(folder);
   LICE_MemBitmap frame(200, 100);
   LICE_Clear(&frame, LICE_RGBA(40, 40, 48, 255));
@@ -115,7 +116,7 @@ TEST(TabSnapshot, AChangedFrameOrAMissingReferenceFailsAndSmallTextDifferencesPa
 
 TEST(TabSnapshot, AMovedControlOrAChangedCaptionFailsAndSaysWhatChanged) {
   const ReferencesHeld storingOff;
-  const std::string folder = ::testing::TempDir() + "/list-references";
+  const std::string folder = ::testing::TempDir() + "/list-references-" + std::to_string(getpid());
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   const std::vector<std::string> held = {"caption \"DETUNE\"\t215,98", "control IKnobMultiControl kOscillator1Detune\t210,108 46x46",

@@ -1,5 +1,6 @@
 // The Linux graphics context over its view, without a window system: what
 // it hands the view, what it answers with no view, and the resource loader.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -204,7 +205,7 @@ TEST_F(GraphicsLinuxTest, HostAndPluginPathsComeFromTheLoadedFile) {
 }
 
 TEST_F(GraphicsLinuxTest, ResourcesLoadWholeWithATrailingNul) {
-  const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / "graphics-resources";
+  const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / ("graphics-resources-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   const std::pair<const char*, size_t> files[] = {{"big.tea", 5000000}, {"small.tea", 10}, {"empty.tea", 0}};
   for (auto [name, size] : files) {

@@ -1,6 +1,7 @@
 // The editor view's rules that need no display: how X input becomes the
 // editor's, what menus and text entries accept, and how the desktop's
 // dialog tools are asked and answered.
+#include <unistd.h>
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
@@ -329,7 +330,7 @@ TEST(DesktopDialogs, ChildProcessesRunAndReport) {
 TEST(DesktopDialogs, ToolsAreFoundOnThePath) {
   const char* saved = std::getenv("PATH");
   const std::string keep = saved ? saved : "";
-  const std::string folder = ::testing::TempDir() + "/dialog-tools";
+  const std::string folder = ::testing::TempDir() + "/dialog-tools-" + std::to_string(getpid());
   std::filesystem::create_directories(folder);
   const auto tool = [&](const char* name) {
     const std::string path = folder + "/" + name;

@@ -1,6 +1,7 @@
 // The X11 editor view under a private Xvfb, with a recording stand-in for
 // the graphics context: the host makes a window, the view opens inside it,
 // XTest moves the pointer and types, and the pixels are read back.
+#include <unistd.h>
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
@@ -599,7 +600,7 @@ TEST_F(X11ViewTest, MenusEntriesAndTheDrawnBoxAsTheyLook) {
   // With neither zenity nor kdialog on the path, the view draws its own box.
   const char* path = std::getenv("PATH");
   const std::string savedPath = path ? path : "";
-  const std::string empty = ::testing::TempDir() + "/no-dialog-tools";
+  const std::string empty = ::testing::TempDir() + "/no-dialog-tools-" + std::to_string(getpid());
   std::filesystem::create_directories(empty);
   setenv("PATH", empty.c_str(), 1);
   auto answerBox = [&](const char* shot, int buttonFromRight) {
@@ -630,7 +631,7 @@ TEST_F(X11ViewTest, MenusEntriesAndTheDrawnBoxAsTheyLook) {
 
 TEST_F(X11ViewTest, DesktopDialogsRunWhileTheEditorKeepsPainting) {
   // A zenity of our own that takes a moment, notes how it was asked and answers.
-  const std::string folder = ::testing::TempDir() + "/fake-zenity";
+  const std::string folder = ::testing::TempDir() + "/fake-zenity-" + std::to_string(getpid());
   std::filesystem::create_directories(folder);
   const std::string script = folder + "/zenity";
   {
