@@ -254,7 +254,10 @@ void FileEditPopupMenu::doPopupMenu(int x, int y) {
   const int part = host.currentPart();
   LibrarianViewControl* view = mBrowser->view;
   // Initialising a slot and fetching data for it write into the library.
-  if (pickIn(chosen, mMain) == 4 || pickIn(chosen, mGetData) >= 0) mBrowser->openBankForReceiving();
+  if (pickIn(chosen, mMain) == 4 || pickIn(chosen, mGetData) >= 0) {
+    if (view && view->refuseSlotPastBank()) chosen = nullptr;
+    else mBrowser->openBankForReceiving();
+  }
   switch (pickIn(chosen, mMain)) {
     case 0:
       if (view) view->PasteSlotData(x, y);

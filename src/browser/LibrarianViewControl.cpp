@@ -251,13 +251,15 @@ bool LibrarianViewControl::entryAt(int pane, int slot, LibrarianPatch* entry) co
   return true;
 }
 
+bool LibrarianViewControl::refuseSlotPastBank() {
+  if (selectedUpper < kPatchesPerBank) return false;
+  host().showStatus("Slot not written!", host().multiMode() ? "A bank holds 100 multis" : "A bank holds 100 sounds");
+  return true;
+}
+
 void LibrarianViewControl::feed(const LibrarianPatch& entry) {
-  // The slots past a bank's last entry take nothing: what is fed there is
-  // written nowhere, and the bank stays as saved.
-  if (selectedUpper >= kPatchesPerBank) {
-    host().showStatus("Slot not written!", host().multiMode() ? "A bank holds 100 multis" : "A bank holds 100 sounds");
-    return;
-  }
+  // The bank stays as saved.
+  if (refuseSlotPastBank()) return;
   host().SetLibrarianRequestActive(true);
   for (const PatchSysexMessage& message : entry.dumps) {
     std::vector<unsigned char> buffer = message.bytes;

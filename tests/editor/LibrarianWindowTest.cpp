@@ -487,6 +487,14 @@ TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperP
   EXPECT_FALSE(plug->datatypeControl->IsGrayed());
   EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Slot not written!"));
   EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("A bank holds 100 sounds"));
+  // Nor does a slot initialised or fetched there start a job for it.
+  for (const std::vector<int>& pick : {std::vector<int>{4}, std::vector<int>{5, 0}}) {
+    plug->showStatus("", "");
+    window->pickFromMenu(past, pick, true);  // "Initialize Slot", "Get DATA from.." > "Plug-in"
+    EXPECT_FALSE(plug->midiMessageManager->isThreadRunning(JobThread::kRequest));
+    EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+    EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Slot not written!"));
+  }
 
   // Pressed at the foot of lower slot 3; the first movement is already over
   // slot 4, then the pointer travels to upper slot 7.
