@@ -247,6 +247,8 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
         }
         showLayer("categoryLimit", true);
       }
+      // The top bar steps what it shows: the multi's program in multi mode.
+      if (tabSwitchFunctions) tabSwitchFunctions->showTopBar(this, currentPart);
       updateBankAndProgramMenuNames(true);
       return false;
     }

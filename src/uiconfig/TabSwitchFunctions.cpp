@@ -103,6 +103,16 @@ void TabSwitchFunctions::showBankAndProgram(Tarnivex* plug, int part) {
   }
 }
 
+void TabSwitchFunctions::showTopBar(Tarnivex* plug, int part) {
+  for (int p = 1; p <= 16; ++p) {
+    char name[32];
+    std::snprintf(name, sizeof name, "bankAndProgram%02d", p);
+    hide(plug, name, true);
+  }
+  hide(plug, "bankAndProgramMulti", true);
+  showBankAndProgram(plug, part);
+}
+
 void TabSwitchFunctions::refreshNames(Tarnivex* plug, int part) {
   if (const IParam* name = plug->GetParam(kPatchName + part)) {
     const char* text = name->GetDisplayText(0);
@@ -127,13 +137,7 @@ void TabSwitchFunctions::mainTabSwitch(Tarnivex* plug, int, int tab, int, int pa
   }
   grayRandomize(plug, true);
   for (const char* name : kLayersHiddenOnMainTab) hide(plug, name, true);
-  for (int p = 1; p <= 16; ++p) {
-    char name[32];
-    std::snprintf(name, sizeof name, "bankAndProgram%02d", p);
-    hide(plug, name, true);
-  }
-  hide(plug, "bankAndProgramMulti", true);
-  showBankAndProgram(plug, part);
+  showTopBar(plug, part);
   if (part >= 0 && part < 16) refreshNames(plug, part);
   if (tab == 0)
     hide(plug, valueOf(plug, kMultiSettings) == 1.0 ? "multiModeSettingsPage2" : "multiModeSettingsPage1", false);
@@ -148,13 +152,7 @@ void TabSwitchFunctions::quickTabSwitch(Tarnivex* plug, int index, int part, int
   if (!plug) return;
   closeRename(plug);
   const int shown = intValueOf(plug, index);
-  for (int p = 1; p <= 16; ++p) {
-    char name[32];
-    std::snprintf(name, sizeof name, "bankAndProgram%02d", p);
-    hide(plug, name, true);
-  }
-  hide(plug, "bankAndProgramMulti", true);
-  showBankAndProgram(plug, part);
+  showTopBar(plug, part);
   ControlLayer* root = plug->namedLayer("root");
   const int tab = root ? root->selectedNumber : 0;
   if (tab < 1) return;

@@ -13,6 +13,9 @@ class TabSwitchFunctions {
   virtual void quickTabSwitch(Tarnivex* plug, int index, int part, int mainTab, bool send);
   // index is kMainTab; currentTab is the stored main tab (not needed).
   virtual void mainTabSwitch(Tarnivex* plug, int index, int tab, int currentTab, int part);
+  // The top bar's bank and program selector: the multi's in multi mode, else
+  // the part's; the others hidden.
+  void showTopBar(Tarnivex* plug, int part);
 
  private:
   enum class Variant { kMainTab, kPartTab };

@@ -192,6 +192,9 @@ TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   plug->GetParam(kMultiPatch)->Set(10);
   const IRECT up(824, 12, 846, 28), down(824, 30, 846, 46);
   const auto multiSelectorShown = [&] { return !plug->namedLayer("bankAndProgramMulti")->IsHidden(); };
+  // Shown from the switch on, the part's hidden.
+  EXPECT_TRUE(multiSelectorShown());
+  EXPECT_TRUE(plug->namedLayer("bankAndProgram01")->IsHidden());
   const auto step = [&](const IRECT& arrow) {
     window->click(arrow);
     settle();
@@ -212,6 +215,9 @@ TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   plug->GetParam(kPartLock + 3)->Set(1);
   EXPECT_EQ(step(up), 11);
   EXPECT_NE(plug->paramNameDisplay->GetText(), "Disable Multi Mode first");
+  press(kDatatype, 0);
+  EXPECT_FALSE(multiSelectorShown());
+  EXPECT_FALSE(plug->namedLayer("bankAndProgram04")->IsHidden());
 }
 
 TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankFile) {
