@@ -3,6 +3,7 @@
 // the part lights; host and instrument MIDI through the routing filters;
 // bank and program changes; the reset.
 #include <algorithm>
+#include <future>
 
 #include "ControlAction.h"
 #include "ControlLayer.h"
@@ -657,6 +658,44 @@ TEST_F(BlockCallbackTest, TheBlockAndTheHostsEventsReturnWhileTheMidiThreadIsHel
   std::erase_if(arrived, [](const Bytes& m) { return m.size() == 6 && m[4] == 0x04; });  // the enquiry's own
   // In the block's order: the tempo, then the queue's all-sounds-off; then the note.
   EXPECT_EQ(arrived, (ByteList{tempo(60), {0xB2, 123, 0}, {0x92, 60, 100}}));
+}
+
+// A value from the instrument keeps the block waiting only while it is
+// written: the editor following it (here held in the host's automation
+// notice) lets blocks run and return meanwhile.
+TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsAValueFromTheInstrument) {
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  bool inNotice = false, released = false;
+  host.onAutomate = [&] {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    inNotice = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
+  };
+  std::thread instrumentValue([&] { plug->SetParameterFromGUI2(kFilter1Cutoff, 0.5); });
+  {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return inNotice; }));
+  }
+  AEffect* effect = plug->GetAEffect();
+  auto blocks = std::async(std::launch::async, [effect] {
+    std::vector<double> samples(64);
+    double* channels[] = {samples.data(), samples.data()};
+    for (int i = 0; i < 3; ++i) effect->processDoubleReplacing(effect, channels, channels, 64);
+  });
+  const bool returned = blocks.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  const double written = param(kFilter1Cutoff)->GetNormalized();
+  {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    released = true;
+  }
+  holdChanged.notify_all();
+  instrumentValue.join();
+  blocks.wait();
+  host.onAutomate = nullptr;
+  EXPECT_TRUE(returned) << "the block waited for the editor";
+  EXPECT_NEAR(written, 0.5, 0.01);
 }
 
 TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {
