@@ -9,7 +9,15 @@ thread_local int tBlockDepth = 0;
 
 WDL_Mutex::WDL_Mutex() {
   pthread_mutex_init(&mMutex, nullptr);
-  pthread_mutex_init(&mBlockMutex, nullptr);
+  // The block runs at the host's real-time priority, its holders mostly
+  // not: one of them put off by the system while it holds the block's
+  // level would keep the block waiting that long. While the block waits,
+  // the holder runs at the block's priority.
+  pthread_mutexattr_t attributes;
+  pthread_mutexattr_init(&attributes);
+  pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_INHERIT);
+  pthread_mutex_init(&mBlockMutex, &attributes);
+  pthread_mutexattr_destroy(&attributes);
 }
 
 WDL_Mutex::~WDL_Mutex() {
