@@ -164,18 +164,14 @@ void IPlugBase::SetParameterFromGUI2(int paramIdx, double normalizedValue) {
 
 void IPlugBase::SetParameterFromGUIWith(int paramIdx, double normalizedValue, void (IPlugBase::*handler)(int)) {
   StampBeforeUserChange();
-  // A value from the instrument (they come by the thousand a second) keeps
-  // the audio block waiting only while it is written, not while the editor
-  // follows it.
+  // A value from the instrument (they come by the thousand a second) never
+  // keeps the audio block waiting: the block sees the value before or after
+  // its write, which is whole, and the editor follows it with the block let in.
   WDL_MutexLock lock(&mMutex, handler == &IPlugBase::OnParamChange2);
   IParam* param = GetParam(paramIdx);
   if (!param) return;
-  double before = 0.0;
-  {
-    WDL_BlockHold hold(&mMutex);
-    before = param->Value();
-    param->SetNormalized(normalizedValue);
-  }
+  const double before = param->Value();
+  param->SetNormalized(normalizedValue);
   InformHostOfParamChange(paramIdx, normalizedValue);
   // A text parameter is re-shown even when its value stays.
   if (valueChanged(before, param->Value()) || param->Type() == IParam::kTypeText) {

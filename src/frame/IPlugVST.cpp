@@ -270,8 +270,8 @@ template <class Sample, class Run>
 void IPlugVST::RunProcess(AEffect* effect, Sample** inputs, Sample** outputs, VstInt32 nFrames, Run run) {
   IPlugVST* plug = PlugOf(effect);
   if (!plug) return;
-  // The block's level of the lock: a value from the instrument being handled
-  // keeps the block waiting only while it is written.
+  // The block's level of the lock: the handling of a value from the
+  // instrument lets the block in.
   WDL_BlockLock lock(&plug->mMutex);
   // Inside the lock: what the scope does when it ends (the MIDI thread's
   // wake) is done before a close waiting for the lock can take the instance.

@@ -71,7 +71,7 @@ void WDL_Mutex::EnterLettingBlockIn() {
     return;
   }
   // The block's level is not taken at all: a value from the instrument
-  // costs the block one short wait, not three.
+  // never keeps the block waiting.
   pthread_mutex_lock(&mMutex);
   mOwner.store(pthread_self(), std::memory_order_relaxed);
   mOwned.store(true, std::memory_order_release);
@@ -114,18 +114,4 @@ void WDL_Mutex::LetBlockIn() {
 void WDL_Mutex::ShutBlockOut() {
   if (!OwnedHere() || mBlockLetIn == 0) return;
   if (--mBlockLetIn == 0) pthread_mutex_lock(&mBlockMutex);
-}
-
-int WDL_Mutex::HoldBlock() {
-  if (!OwnedHere() || mBlockLetIn == 0) return 0;
-  const int letIn = mBlockLetIn;
-  mBlockLetIn = 0;
-  pthread_mutex_lock(&mBlockMutex);
-  return letIn;
-}
-
-void WDL_Mutex::ReleaseBlock(int letIn) {
-  if (letIn == 0 || !OwnedHere()) return;
-  if (mBlockLetIn == 0) pthread_mutex_unlock(&mBlockMutex);
-  mBlockLetIn = letIn;
 }

@@ -2,11 +2,10 @@
 // thread that holds it can re-enter without blocking.
 //
 // It has a second level, the block's. Every taker holds both levels but the
-// audio block, which takes the block's level alone. A holder may let the
-// block in while it works (the handling of a value from the instrument): it
-// keeps the lock against every other taker and takes the block's level back
-// only around what the block must see whole, so the block never waits for
-// more than that.
+// audio block, which takes the block's level alone. A take may let the block
+// in while it works (the handling of a value from the instrument, whose
+// writes are each one whole value): it keeps the lock against every other
+// taker, and the block does not wait for it.
 #pragma once
 
 #include <pthread.h>
@@ -31,12 +30,6 @@ class WDL_Mutex {
   void EnterBlock();
   void LeaveBlock();
 
-  // By a holder that let the block in: the block's level back for a moment,
-  // around what the block must see whole; what HoldBlock returns goes to
-  // ReleaseBlock.
-  int HoldBlock();
-  void ReleaseBlock(int letIn);
-
   // True when this thread holds the lock, or the block's level of it.
   bool HeldHere() const;
 
@@ -50,7 +43,7 @@ class WDL_Mutex {
   std::atomic<pthread_t> mOwner{};
   std::atomic<bool> mOwned{false};
   int mDepth = 0;
-  int mBlockLetIn = 0;  // the holder's open stretches that let the block in
+  int mBlockLetIn = 0;  // the holder's open takes that let the block in
 };
 
 class WDL_MutexLock {
@@ -83,17 +76,4 @@ class WDL_BlockLock {
 
  private:
   WDL_Mutex* mMutex;
-};
-
-// Around what the block must see whole; nothing outside a take that lets it in.
-class WDL_BlockHold {
- public:
-  explicit WDL_BlockHold(WDL_Mutex* mutex) : mMutex(mutex), mLetIn(mutex->HoldBlock()) {}
-  ~WDL_BlockHold() { mMutex->ReleaseBlock(mLetIn); }
-  WDL_BlockHold(const WDL_BlockHold&) = delete;
-  WDL_BlockHold& operator=(const WDL_BlockHold&) = delete;
-
- private:
-  WDL_Mutex* mMutex;
-  int mLetIn;
 };
