@@ -9,6 +9,7 @@
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 #include "RealtimeScope.h"
+#include "TabSwitchFunctions.h"
 
 namespace {
 // Holds the MIDI thread inside a pause it was asked for, so that what the
@@ -718,42 +719,69 @@ TEST_F(BlockCallbackTest, TheBlockAndTheHostsEventsReturnWhileTheMidiThreadIsHel
   EXPECT_EQ(arrived, (ByteList{tempo(60), {0xB2, 123, 0}, {0x92, 60, 100}}));
 }
 
-// A value from the instrument keeps the block waiting only while it is
-// written: the editor following it (here held in the host's automation
-// notice) lets blocks run and return meanwhile.
-TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsAValueFromTheInstrument) {
+// The editor follows what the instrument sends with the block let in: while
+// it is held inside that work, blocks run and return, and the value it
+// follows is there whole.
+TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
   std::mutex holdMutex;
   std::condition_variable holdChanged;
-  bool inNotice = false, released = false;
-  host.onAutomate = [&] {
+  bool held = false, released = false;
+  const auto hold = [&] {
     std::unique_lock<std::mutex> lock(holdMutex);
-    inNotice = true;
+    held = true;
     holdChanged.notify_all();
     holdChanged.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
   };
-  std::thread instrumentValue([&] { plug->SetParameterFromGUI2(kFilter1Cutoff, 0.5); });
-  {
-    std::unique_lock<std::mutex> lock(holdMutex);
-    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return inNotice; }));
-  }
+  // The page switch the editor makes when the instrument's values decide
+  // which sections show, held as it starts.
+  struct HeldSwitch : TabSwitchFunctions {
+    std::function<void()> onSwitch;
+    void quickTabSwitch(Tarnivex* plug, int index, int part, int mainTab, bool send) override {
+      if (onSwitch) onSwitch();
+      TabSwitchFunctions::quickTabSwitch(plug, index, part, mainTab, send);
+    }
+  };
+  auto heldSwitch = std::make_unique<HeldSwitch>();
+  HeldSwitch* pageSwitch = heldSwitch.get();
+  plug->tabSwitchFunctions = std::move(heldSwitch);
+  struct Row {
+    const char* name;
+    std::function<void()> arm, follow;
+  };
+  const Row table[] = {
+      {"a value, held in the host's automation notice", [&] { host.onAutomate = hold; },
+       [&] { plug->SetParameterFromGUI2(kFilter1Cutoff, 0.5); }},
+      {"the page it refreshes, held in its switch", [&] { pageSwitch->onSwitch = hold; },
+       [&] { plug->runParamChange(kQuickTab, true); }},
+  };
   AEffect* effect = plug->GetAEffect();
-  auto blocks = std::async(std::launch::async, [effect] {
-    std::vector<double> samples(64);
-    double* channels[] = {samples.data(), samples.data()};
-    for (int i = 0; i < 3; ++i) effect->processDoubleReplacing(effect, channels, channels, 64);
-  });
-  const bool returned = blocks.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-  const double written = param(kFilter1Cutoff)->GetNormalized();
-  {
-    std::lock_guard<std::mutex> lock(holdMutex);
-    released = true;
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    held = released = false;
+    row.arm();
+    std::thread instrument(row.follow);
+    {
+      std::unique_lock<std::mutex> lock(holdMutex);
+      EXPECT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
+    }
+    auto blocks = std::async(std::launch::async, [effect] {
+      std::vector<double> samples(64);
+      double* channels[] = {samples.data(), samples.data()};
+      for (int i = 0; i < 3; ++i) effect->processDoubleReplacing(effect, channels, channels, 64);
+    });
+    const bool returned = blocks.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    {
+      std::lock_guard<std::mutex> lock(holdMutex);
+      released = true;
+    }
+    holdChanged.notify_all();
+    instrument.join();
+    blocks.wait();
+    host.onAutomate = nullptr;
+    pageSwitch->onSwitch = nullptr;
+    EXPECT_TRUE(returned) << "the block waited for the editor";
   }
-  holdChanged.notify_all();
-  instrumentValue.join();
-  blocks.wait();
-  host.onAutomate = nullptr;
-  EXPECT_TRUE(returned) << "the block waited for the editor";
-  EXPECT_NEAR(written, 0.5, 0.01);
+  EXPECT_NEAR(param(kFilter1Cutoff)->GetNormalized(), 0.5, 0.01);
 }
 
 TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {
