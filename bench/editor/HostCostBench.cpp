@@ -8,6 +8,9 @@
 //   to the instrument), the first block included;
 // - host MIDI in bursts of 32 events: effProcessEvents per burst and the
 //   worst block with one, on a thread at real-time priority where allowed;
+// - the worst block and its worst wait while the instrument floods the
+//   plug-in's input with parameter changes and the editor's idle calls come,
+//   against the same without the flood;
 // - create and close of the first instance in a process (a process of its
 //   own each time) and of further ones, with and without ports; the two
 //   together, as a host's plug-in scan does them;
@@ -25,6 +28,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +46,7 @@
 #include "JackServer.h"
 #include "ParamIndex.h"
 #include "SimulatedInstrument.h"
+#include "SoundDumpLayout.h"
 #include "TestHost.h"
 #include "XvfbServer.h"
 
@@ -578,6 +583,111 @@ void BM_HostMidiBurst(benchmark::State& state) {
   state.counters["rt"] = realtime ? 1 : 0;
 }
 BENCHMARK(BM_HostMidiBurst)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
+
+// The instrument floods the plug-in's input with parameter changes (a
+// knob's sweep as 10 bytes each, 10,000 a second, range(0) 1) or sends
+// nothing (0), while the host's GUI thread calls effEditIdle every 25 ms
+// (each call asks whether the saved state changed) and the audio thread runs
+// eight seconds of 64-frame blocks at 48 kHz, at real-time priority where
+// the system grants it. Reported: the worst block, the 99th percentile, and
+// the worst wait inside a block (its wall time less its thread's CPU time:
+// the time it slept on the plug-in's lock, or was not given a core) and the
+// most CPU time a block took; the parameter changes sent.
+double threadCpuUs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+}
+
+int filterCutoffPosition() {
+  for (const SoundDumpField& field : soundDumpFields())
+    if (field.a == kFilter1Cutoff && field.b < 0) return field.byte - 7;  // the dump's header goes first
+  return -1;
+}
+
+void BM_BlockWorstWaitWithInstrumentFlood(benchmark::State& state) {
+  constexpr int kBlocks = static_cast<int>(8 * kSampleRate / kFrames);
+  constexpr int kPerSecond = 10000;
+  const bool flood = state.range(0) != 0;
+  const int position = filterCutoffPosition();
+  if (position < 0) return state.SkipWithError("no filter cutoff in the sound dump");
+  useVariant("ports");
+  Plugin plugin;
+  double worst = 0.0, worstWait = 0.0, worstCpu = 0.0, p99 = 0.0;
+  long sent = 0;
+  bool realtime = false, found = false;
+  for (auto _ : state) {
+    AEffect* effect = plugin.create();
+    if (!effect) return state.SkipWithError("the plug-in did not load");
+    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(kSampleRate));
+    effect->dispatcher(effect, effSetBlockSize, 0, kFrames, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    found = FindTheInstrument(effect);
+    std::atomic<bool> done{false};
+    std::thread instrument([&] {
+      if (!flood) return;
+      SimulatedInstrument knobs(0);
+      auto due = Clock::now();
+      for (int i = 0; !done; ++i) {
+        // A millisecond's worth at a time, as a busy cable's worth arrives.
+        for (int k = 0; k < kPerSecond / 1000; ++k, ++sent) gPeer->Send(knobs.turnSoundKnob(0, position, static_cast<int>(sent % 128)));
+        due += std::chrono::milliseconds(1);
+        std::this_thread::sleep_until(due);
+      }
+    });
+    std::thread gui([&] {
+      while (!done) {
+        effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+      }
+    });
+    std::vector<double> blocks, waits, cpus;
+    blocks.reserve(kBlocks);
+    waits.reserve(kBlocks);
+    cpus.reserve(kBlocks);
+    std::thread audio([&] {
+      sched_param priority{};
+      priority.sched_priority = 70;
+      realtime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
+      Block block;
+      const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * kFrames / kSampleRate));
+      auto due = Clock::now();
+      for (int b = 0; b < kBlocks; ++b) {
+        const double cpu = threadCpuUs();
+        const auto start = Clock::now();
+        block.run(effect);
+        const double wall = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+        const double used = threadCpuUs() - cpu;
+        blocks.push_back(wall);
+        waits.push_back(std::max(0.0, wall - used));
+        cpus.push_back(used);
+        due += period;
+        std::this_thread::sleep_until(due);
+      }
+    });
+    audio.join();
+    done = true;
+    instrument.join();
+    gui.join();
+    Plugin::close(effect);
+    gPeer->Clear();
+    worst = *std::max_element(blocks.begin(), blocks.end());
+    worstWait = *std::max_element(waits.begin(), waits.end());
+    worstCpu = *std::max_element(cpus.begin(), cpus.end());
+    std::sort(blocks.begin(), blocks.end());
+    p99 = blocks[blocks.size() * 99 / 100];
+    state.SetIterationTime(worst / 1e6);
+  }
+  state.SetLabel(flood ? "instrument flood" : "no flood");
+  state.counters["worst_block_us"] = worst;
+  state.counters["worst_wait_us"] = worstWait;
+  state.counters["worst_cpu_us"] = worstCpu;
+  state.counters["p99_block_us"] = p99;
+  state.counters["changes_sent"] = static_cast<double>(sent);
+  state.counters["instrument_found"] = found ? 1 : 0;
+  state.counters["rt"] = realtime ? 1 : 0;
+}
+BENCHMARK(BM_BlockWorstWaitWithInstrumentFlood)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
 
 // A process with n instances open and idle: the share of a core it uses and
 // its threads' wake-ups a second, with and without ports.

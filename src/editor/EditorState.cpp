@@ -134,20 +134,22 @@ bool Tarnivex::SerializeState2(ByteChunk* chunk, bool full) {
 }
 
 // The saved state's bytes as a save writes them, without taking the open
-// ports' names into the project first (a save does that).
+// ports' names into the project first (a save does that), and read without
+// the plug-in lock: the window's idle call asks for it while blocks run.
 uint64_t Tarnivex::SavedStateStamp() {
   ByteChunk chunk;
-  appendState(&chunk, true);
+  appendState(&chunk, true, false);
   return HashBytes(chunk.Data(), chunk.Size());
 }
 
-void Tarnivex::appendState(ByteChunk* chunk, bool full) {
+void Tarnivex::appendState(ByteChunk* chunk, bool full, bool underLock) {
   chunk->AppendValue(&kStateMarker);
   const double quickTab = GetParam(kQuickTab)->Value();
   const double qModel = GetParam(kQModel)->Value();
   chunk->AppendValue(&quickTab);
   chunk->AppendValue(&qModel);
-  SerializeParams(chunk);
+  if (underLock) SerializeParams(chunk);
+  else AppendParamValues(chunk, 0, NAutomatableParams());
   if (full && patchManager) {
     patchManager->saveAllToChunk(chunk);
     for (int idx : {kDeviceInSelection, kDeviceOutSelection, kBankSelection, kPatchSelection}) {
@@ -155,7 +157,8 @@ void Tarnivex::appendState(ByteChunk* chunk, bool full) {
       chunk->AppendValue(&normalized);
     }
   }
-  SerializeNonAutomatedParams(chunk, savedParamCount());
+  if (underLock) SerializeNonAutomatedParams(chunk, savedParamCount());
+  else AppendParamValues(chunk, NAutomatableParams(), std::min(savedParamCount(), NNonAutomatedParams()));
 }
 
 int Tarnivex::UnserializeState(ByteChunk* chunk, int startPos) { return UnserializeState2(chunk, startPos, true); }

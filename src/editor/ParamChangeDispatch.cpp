@@ -161,7 +161,9 @@ void Tarnivex::OnParamChange(int paramIdx) {
 }
 
 void Tarnivex::OnParamChange2(int paramIdx) {
-  WDL_MutexLock lock(&mMutex);
+  // The editor follows a value from the instrument with the audio block let
+  // in: what the block reads is written here a whole value at a time.
+  WDL_MutexLock lock(&mMutex, true);
   IParam* param = GetParam(paramIdx);
   if (!param) return;
   deviceEcho = true;

@@ -61,7 +61,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // short form for the patch manager's snapshot.
   bool SerializeState2(ByteChunk* chunk, bool full);
   uint64_t SavedStateStamp() override;
-  void appendState(ByteChunk* chunk, bool full);
+  // The section's bytes; underLock false reads the values without the
+  // plug-in lock (the stamp of the saved state).
+  void appendState(ByteChunk* chunk, bool full, bool underLock = true);
   int UnserializeState2(ByteChunk* chunk, int startPos, bool full);
   int savedParamCount() const;
   // The name of the selected port as the project keeps it ("Set Name" for none).

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -20,6 +21,11 @@ constexpr size_t kBufferBytes = 1 << 20;
 constexpr size_t kWriteBytes = 4096;
 // How long the last holder's release gives standard output to take the rest.
 constexpr int kFinalDrainMs = 200;
+// While lines are still left out, the line that says how many comes at most
+// this often.
+constexpr std::chrono::seconds kLossNoteInterval{1};
+
+size_t linesIn(std::string_view text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 class Writer {
  public:
@@ -60,8 +66,7 @@ class Writer {
     {
       std::lock_guard<std::mutex> lock(mMutex);
       if (mPending.size() + size > kBufferBytes) {
-        ++mDropped;
-        ++mDroppedUnreported;
+        leftOut(1);
         return;
       }
       mPending.append(text);
@@ -96,48 +101,72 @@ class Writer {
   Writer() = default;
 
   // Writes all of bytes unless standard output stays full past the bound
-  // (stopping) or fails; false then.
-  bool writeOut(const char* bytes, size_t size, bool stopping, unsigned long run) {
+  // (stopping) or fails; how many it did not write.
+  size_t writeOut(const char* bytes, size_t size, bool stopping, unsigned long run) {
     int waited = 0;
     while (size > 0) {
       pollfd out{STDOUT_FILENO, POLLOUT, 0};
       const int ready = poll(&out, 1, 50);
-      if (ready < 0 && errno != EINTR) return false;
+      if (ready < 0 && errno != EINTR) return size;
       if (ready <= 0) {
         waited += 50;
-        if (stopping && waited >= kFinalDrainMs) return false;
+        if (stopping && waited >= kFinalDrainMs) return size;
         if (!stopping) {
           std::lock_guard<std::mutex> lock(mMutex);
           if (mStopAsked >= run) stopping = true;
         }
         continue;
       }
-      if (out.revents & (POLLERR | POLLNVAL)) return false;
+      if (out.revents & (POLLERR | POLLNVAL)) return size;
       const ssize_t n = ::write(STDOUT_FILENO, bytes, size);
       if (n < 0) {
         if (errno == EINTR || errno == EAGAIN) continue;
-        return false;
+        return size;
       }
       bytes += n;
       size -= static_cast<size_t>(n);
     }
-    return true;
+    return 0;
+  }
+
+  // Lines standard output did not take: left out as a full buffer's are,
+  // and counted with them. Under mMutex.
+  void leftOut(size_t lines) {
+    mDropped += lines;
+    mDroppedUnreported += lines;
   }
 
   void run(unsigned long run) {
     pthread_setname_np(pthread_self(), "tvx trace");
     std::unique_lock<std::mutex> lock(mMutex);
     mChanged.wait(lock, [&] { return mEnded + 1 >= run; });
+    std::chrono::steady_clock::time_point lastNote{};
+    // A note standard output did not take within the bound: this run tries
+    // no more until it takes lines again (the count waits for a later one).
+    bool noteRefused = false;
     for (;;) {
       const auto stopAsked = [&] { return mStopAsked >= run; };
-      mChanged.wait(lock, [&] { return stopAsked() || !mPending.empty() || mDroppedUnreported > 0; });
-      if (mPending.empty() && mDroppedUnreported > 0) {
+      const auto noteDue = [&] { return mDroppedUnreported > 0 && !noteRefused; };
+      mChanged.wait(lock, [&] { return stopAsked() || !mPending.empty() || noteDue(); });
+      // How many were left out is told as soon as the output takes lines
+      // again: after the chunk it took, not only once the buffer has caught
+      // up, which a host's ongoing MIDI may never let happen; while lines
+      // are still left out, at most once a second.
+      const auto now = std::chrono::steady_clock::now();
+      if (noteDue() && (mPending.empty() || now - lastNote >= kLossNoteInterval)) {
+        const size_t count = mDroppedUnreported;
         const std::string note =
-            "Plug-in trace: " + std::to_string(mDroppedUnreported) + " lines left out: standard output did not keep up\n";
+            "Plug-in trace: " + std::to_string(count) + " lines left out: standard output did not keep up\n";
         mDroppedUnreported = 0;
+        lastNote = now;
+        const bool stopping = stopAsked();
         lock.unlock();
-        writeOut(note.data(), note.size(), false, run);
+        const bool told = writeOut(note.data(), note.size(), stopping, run) == 0;
         lock.lock();
+        if (!told) {
+          mDroppedUnreported += count;
+          noteRefused = true;
+        }
         continue;
       }
       if (mPending.empty()) {
@@ -156,13 +185,17 @@ class Writer {
       mPending.erase(0, take);
       const bool stopping = stopAsked();
       lock.unlock();
-      const bool written = writeOut(chunk.data(), chunk.size(), stopping, run);
+      const size_t unwritten = writeOut(chunk.data(), chunk.size(), stopping, run);
       lock.lock();
       mWritten += chunk.size();
-      if (!written) {
-        // Standard output is gone or will not take more before the end.
+      if (unwritten > 0) {
+        // Standard output is gone or will not take more before the end:
+        // the rest is left out, and said so if the output takes that line.
+        leftOut(linesIn(std::string_view(chunk).substr(chunk.size() - unwritten)) + linesIn(mPending));
         mWritten += mPending.size();
         mPending.clear();
+      } else {
+        noteRefused = false;
       }
       mChanged.notify_all();
     }

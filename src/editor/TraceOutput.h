@@ -2,8 +2,11 @@
 // debug log) leave from a buffer of their own on a thread of their own: a
 // host that reads its standard output slowly, or not at all for a while,
 // never holds back a MIDI message or a worker. Lines keep their order. When
-// the buffer is full a line is dropped and counted; the count is printed
-// once the output has caught up. The thread runs while a Hold exists.
+// the buffer is full a line is dropped and counted; the count is printed as
+// soon as the output takes lines again (while lines are still dropped, at
+// most once a second), and lines the output has not taken when the last Hold
+// goes are counted and told too, if it takes that line within the bound.
+// The thread runs while a Hold exists.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +28,7 @@ class Hold {
 void print(std::string_view text);
 // Waits until everything queued has been written; false after the bound.
 bool flush(int boundMs = 5000);
-// Lines dropped so far because the buffer was full.
+// Lines dropped so far: the buffer was full, or the output did not take them
+// before the end.
 size_t dropped();
 }  // namespace TraceOutput

@@ -164,7 +164,10 @@ void IPlugBase::SetParameterFromGUI2(int paramIdx, double normalizedValue) {
 
 void IPlugBase::SetParameterFromGUIWith(int paramIdx, double normalizedValue, void (IPlugBase::*handler)(int)) {
   StampBeforeUserChange();
-  WDL_MutexLock lock(&mMutex);
+  // A value from the instrument (they come by the thousand a second) never
+  // keeps the audio block waiting: the block sees the value before or after
+  // its write, which is whole, and the editor follows it with the block let in.
+  WDL_MutexLock lock(&mMutex, handler == &IPlugBase::OnParamChange2);
   IParam* param = GetParam(paramIdx);
   if (!param) return;
   const double before = param->Value();
@@ -181,14 +184,15 @@ namespace {
 // How long after the user's last change a change of the saved state is
 // still taken for its result (a dump request's reply, a library load).
 constexpr std::chrono::seconds kStampWatch{10};
-// How often it is looked for then: a stamp holds the lock the block takes
-// while it reads the values.
+// How often it is looked for then: a stamp reads and hashes the whole state.
 constexpr std::chrono::milliseconds kStampRecheck{500};
 }  // namespace
 
+// The bytes the default SerializeState writes; a plug-in with a state of its
+// own stamps that state.
 uint64_t IPlugBase::SavedStateStamp() {
   ByteChunk chunk;
-  SerializeState(&chunk);
+  AppendParamValues(&chunk, 0, NAutomatableParams());
   return HashBytes(chunk.Data(), chunk.Size());
 }
 
@@ -210,7 +214,7 @@ bool IPlugBase::TakeSavedStateChangedByUser() {
     std::lock_guard<std::mutex> lock(mStampMutex);
     // A change noted with no stamp before it (a library pick) is told as it is.
     if (!mStampTaken) return noted;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = stampClock ? stampClock() : std::chrono::steady_clock::now();
     if (noted) mStampWatchedUntil = now + kStampWatch;
     // A stamp with no user's change after it (the plug-in's own change
     // through a control), or one watched long enough, is let go.

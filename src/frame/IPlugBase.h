@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -174,8 +175,12 @@ class IPlugBase {
   // changes nothing saved, while a command's result (a dump that arrives
   // after its button) counts when it comes, a little later.
   bool TakeSavedStateChangedByUser();
-  // A stamp of the saved state (the state chunk's bytes, hashed).
+  // A stamp of the saved state (the state chunk's bytes, hashed), taken
+  // without the plug-in lock: the audio block never waits for it. Each value
+  // is read whole; a state restored meanwhile is seen by the next look.
   virtual uint64_t SavedStateStamp();
+  // The clock of that watch; the system's steady clock when empty.
+  std::function<std::chrono::steady_clock::time_point()> stampClock;
 
   // ---- Audio.
   void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
@@ -212,6 +217,9 @@ class IPlugBase {
   void InitChunkWithIPlugVer(ByteChunk* chunk);
   int GetIPlugVerFromChunk(ByteChunk* chunk, int* pPos);
   bool SerializeParams(ByteChunk* chunk);
+  // The plain values of count parameters from first, as the two above write
+  // them, read without the lock (each value is read whole).
+  void AppendParamValues(ByteChunk* chunk, int first, int count) const;
   int UnserializeParams(ByteChunk* chunk, int startPos);
   bool SerializeNonAutomatedParams(ByteChunk* chunk, int count);
   int UnserializeNonAutomatedParams(ByteChunk* chunk, int startPos, int count);

@@ -70,12 +70,16 @@ int IPlugBase::GetIPlugVerFromChunk(ByteChunk* chunk, int* pPos) {
   return *pPos < 0 ? 0 : version;
 }
 
-bool IPlugBase::SerializeParams(ByteChunk* chunk) {
-  WDL_MutexLock lock(&mMutex);
-  for (int i = 0; i < NAutomatableParams(); ++i) {
+void IPlugBase::AppendParamValues(ByteChunk* chunk, int first, int count) const {
+  for (int i = first; i < first + count; ++i) {
     const double v = GetParam(i)->Value();
     if (chunk->AppendValue(&v) <= 0) break;
   }
+}
+
+bool IPlugBase::SerializeParams(ByteChunk* chunk) {
+  WDL_MutexLock lock(&mMutex);
+  AppendParamValues(chunk, 0, NAutomatableParams());
   return true;
 }
 
@@ -92,12 +96,7 @@ int IPlugBase::UnserializeParams(ByteChunk* chunk, int startPos) {
 
 bool IPlugBase::SerializeNonAutomatedParams(ByteChunk* chunk, int count) {
   WDL_MutexLock lock(&mMutex);
-  const int first = NAutomatableParams();
-  count = std::min(count, mNonAutomatedParamCount);
-  for (int i = 0; i < count; ++i) {
-    const double v = GetParam(first + i)->Value();
-    chunk->AppendValue(&v);
-  }
+  AppendParamValues(chunk, NAutomatableParams(), std::min(count, mNonAutomatedParamCount));
   return true;
 }
 

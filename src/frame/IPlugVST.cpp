@@ -270,7 +270,9 @@ template <class Sample, class Run>
 void IPlugVST::RunProcess(AEffect* effect, Sample** inputs, Sample** outputs, VstInt32 nFrames, Run run) {
   IPlugVST* plug = PlugOf(effect);
   if (!plug) return;
-  WDL_MutexLock lock(&plug->mMutex);
+  // The block's level of the lock: the handling of a value from the
+  // instrument lets the block in.
+  WDL_BlockLock lock(&plug->mMutex);
   // Inside the lock: what the scope does when it ends (the MIDI thread's
   // wake) is done before a close waiting for the lock can take the instance.
   const RealtimeScope realtime;

@@ -1,5 +1,11 @@
 // The recursive plug-in lock: a plain system mutex plus owner and depth, so a
 // thread that holds it can re-enter without blocking.
+//
+// It has a second level, the block's. Every taker holds both levels but the
+// audio block, which takes the block's level alone. A take may let the block
+// in while it works (the handling of a value from the instrument, whose
+// writes are each one whole value): it keeps the lock against every other
+// taker, and the block does not wait for it.
 #pragma once
 
 #include <pthread.h>
@@ -15,24 +21,58 @@ class WDL_Mutex {
 
   void Enter();
   void Leave();
+  // A take that lets the block in until its Leave: the block runs beside
+  // the holder meanwhile (nested in another take, for that stretch only).
+  void EnterLettingBlockIn();
+  void LeaveLettingBlockIn();
+
+  // The audio block's take: it waits only for holders that have not let it in.
+  void EnterBlock();
+  void LeaveBlock();
+
+  // True when this thread holds the lock, or the block's level of it.
+  bool HeldHere() const;
 
  private:
+  bool OwnedHere() const;
+  void LetBlockIn();
+  void ShutBlockOut();
+
   pthread_mutex_t mMutex;
+  pthread_mutex_t mBlockMutex;
   std::atomic<pthread_t> mOwner{};
   std::atomic<bool> mOwned{false};
   int mDepth = 0;
+  int mBlockLetIn = 0;  // the holder's open takes that let the block in
 };
 
 class WDL_MutexLock {
  public:
-  explicit WDL_MutexLock(WDL_Mutex* mutex) : mMutex(mutex) {
-    if (mMutex) mMutex->Enter();
+  explicit WDL_MutexLock(WDL_Mutex* mutex, bool letBlockIn = false) : mMutex(mutex), mLetBlockIn(letBlockIn) {
+    if (!mMutex) return;
+    if (mLetBlockIn) mMutex->EnterLettingBlockIn();
+    else mMutex->Enter();
   }
   ~WDL_MutexLock() {
-    if (mMutex) mMutex->Leave();
+    if (!mMutex) return;
+    if (mLetBlockIn) mMutex->LeaveLettingBlockIn();
+    else mMutex->Leave();
   }
   WDL_MutexLock(const WDL_MutexLock&) = delete;
   WDL_MutexLock& operator=(const WDL_MutexLock&) = delete;
+
+ private:
+  WDL_Mutex* mMutex;
+  bool mLetBlockIn;
+};
+
+// The audio block's hold.
+class WDL_BlockLock {
+ public:
+  explicit WDL_BlockLock(WDL_Mutex* mutex) : mMutex(mutex) { mMutex->EnterBlock(); }
+  ~WDL_BlockLock() { mMutex->LeaveBlock(); }
+  WDL_BlockLock(const WDL_BlockLock&) = delete;
+  WDL_BlockLock& operator=(const WDL_BlockLock&) = delete;
 
  private:
   WDL_Mutex* mMutex;

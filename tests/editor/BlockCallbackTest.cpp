@@ -3,11 +3,13 @@
 // the part lights; host and instrument MIDI through the routing filters;
 // bank and program changes; the reset.
 #include <algorithm>
+#include <future>
 
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 #include "RealtimeScope.h"
+#include "TabSwitchFunctions.h"
 
 namespace {
 // Holds the MIDI thread inside a pause it was asked for, so that what the
@@ -358,9 +360,11 @@ TEST_F(BlockCallbackTest, PausesAskedForOnTheAudioThreadAreTakenOnTheMidiThreadI
   plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
 }
 
-// Short messages and SysEx from the audio thread leave in the order given,
-// byte for byte; SysEx beyond what the queue keeps for long messages while
-// the MIDI thread is held is counted as lost, the rest still leaves.
+// Short messages, SysEx and log lines from the audio thread leave in the
+// order given, byte for byte; SysEx beyond what the queue keeps for long
+// messages while the MIDI thread is held is counted as lost, the rest still
+// leaves, and a flush returns only once the loss is shown. A second loss
+// within the log's second still reaches the log.
 TEST_F(BlockCallbackTest, ShortAndLongMessagesOfTheAudioThreadLeaveInOrder) {
   sentSinceLast();
   Bytes longest(128, 0x11);
@@ -372,25 +376,52 @@ TEST_F(BlockCallbackTest, ShortAndLongMessagesOfTheAudioThreadLeaveInOrder) {
     IMidiMsg on = msg(0, 0x92, 60, 100), off = msg(0, 0x82, 60, 0);
     plug->sendMidiMsgAndLog(&on);
     EXPECT_TRUE(plug->sendSysExToDevice(const_cast<unsigned char*>(change.data()), static_cast<int>(change.size())));
+    plug->debugLog("PROCESSOR: a line the block logs between two SysEx");  // its text rides in the payloads too
     plug->sendMidiMsgAndLog(&off);
     EXPECT_TRUE(plug->sendSysExToDevice(longest.data(), static_cast<int>(longest.size())));
   }
   EXPECT_EQ(sentSinceLast(), (ByteList{{0x92, 60, 100}, change, {0x82, 60, 0}, longest}));
+  EXPECT_NE(debugLog().find("PROCESSOR: a line the block logs between two SysEx\n"), std::string::npos);
 
-  MidiThreadHold hold(*plug);
-  ASSERT_TRUE(hold.Take());
+  const auto overflow = [&](int over) {
+    MidiThreadHold hold(*plug);
+    EXPECT_TRUE(hold.Take());
+    {
+      const RealtimeScope realtime;
+      for (size_t i = 0; i < MidiSendThread::kPayloadCapacity + static_cast<size_t>(over); ++i)
+        plug->sendSysExToDevice(const_cast<unsigned char*>(change.data()), static_cast<int>(change.size()));
+    }
+    // The window's status line is held while the MIDI thread goes on: the
+    // flush must wait for the loss to be shown there.
+    std::promise<void> statusHeld;
+    std::thread status([&] {
+      std::lock_guard<std::mutex> lock(plug->mStatusMutex);
+      statusHeld.set_value();
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+    statusHeld.get_future().wait();
+    hold.Release();
+    EXPECT_TRUE(plug->midiSendThread->flush());
+    const std::string shown = valueText.GetText();
+    status.join();
+    plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
+    return shown;
+  };
   const uint64_t lostBefore = plug->midiSendThread->dropped();
   constexpr int kOver = 5;
-  {
-    const RealtimeScope realtime;
-    for (size_t i = 0; i < MidiSendThread::kPayloadCapacity + kOver; ++i)
-      plug->sendSysExToDevice(const_cast<unsigned char*>(change.data()), static_cast<int>(change.size()));
-  }
-  hold.Release();
-  ASSERT_TRUE(plug->midiSendThread->flush());
+  EXPECT_EQ(overflow(kOver), "MIDI Out: 5 messages lost");
   EXPECT_EQ(plug->midiSendThread->dropped() - lostBefore, static_cast<uint64_t>(kOver));
   EXPECT_EQ(sentSinceLast(), ByteList(MidiSendThread::kPayloadCapacity, change));
-  plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
+  EXPECT_NE(debugLog().find("MIDI OUT: 5 messages of the audio thread not sent: its queue was full"), std::string::npos);
+
+  // Within the second: the window follows at once, the log when its second
+  // is up, though nothing else comes and the other count has nothing new.
+  EXPECT_EQ(overflow(3), "MIDI Out: 8 messages lost");
+  const std::string second = "MIDI OUT: 3 messages of the audio thread not sent: its queue was full";
+  for (int i = 0; i < 600 && debugLog().find(second) == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_NE(debugLog().find(second), std::string::npos);
+  sentSinceLast();
 }
 
 // What a real-time call hands over wakes the MIDI thread once, when the call
@@ -423,6 +454,35 @@ TEST_F(BlockCallbackTest, ABurstOfHostEventsWakesTheMidiThreadOnce) {
     twice.insert(twice.end(), expected.begin(), expected.end());
     EXPECT_EQ(arrivedAtInstrument(), twice);
   }
+
+  // The host's block: what it hands over wakes the thread before the block
+  // lets go of its lock, so a close that waits for the lock never finds
+  // the wake still to come.
+  struct AtWake {
+    WDL_Mutex* lock;
+    bool held = false, ran = false;
+  } atWake{plug->GetMutex()};
+  host.onTime = [&atWake] {
+    RealtimeScope::deferToEnd(
+        [](void* context) {
+          auto* seen = static_cast<AtWake*>(context);
+          seen->ran = true;
+          seen->held = seen->lock->HeldHere();
+        },
+        &atWake);
+  };
+  param(kMultiTempo)->Set(61);  // the block has a tempo to send
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  const uint64_t before = plug->midiSendThread->wakes();
+  std::vector<double> samples(64);
+  double* channels[] = {samples.data(), samples.data()};
+  AEffect* effect = plug->GetAEffect();
+  effect->processDoubleReplacing(effect, channels, channels, 64);
+  host.onTime = nullptr;
+  EXPECT_TRUE(atWake.ran);
+  EXPECT_TRUE(atWake.held);
+  EXPECT_EQ(plug->midiSendThread->wakes(), before + 1);
+  EXPECT_EQ(arrivedAtInstrument(), (ByteList{tempo(61)}));
 }
 
 // More than the queue holds while the MIDI thread is held: what did not fit
@@ -676,6 +736,71 @@ TEST_F(BlockCallbackTest, TheBlockAndTheHostsEventsReturnWhileTheMidiThreadIsHel
   std::erase_if(arrived, [](const Bytes& m) { return m.size() == 6 && m[4] == 0x04; });  // the enquiry's own
   // In the block's order: the tempo, then the queue's all-sounds-off; then the note.
   EXPECT_EQ(arrived, (ByteList{tempo(60), {0xB2, 123, 0}, {0x92, 60, 100}}));
+}
+
+// The editor follows what the instrument sends with the block let in: while
+// it is held inside that work, blocks run and return, and the value it
+// follows is there whole.
+TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  bool held = false, released = false;
+  const auto hold = [&] {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    held = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
+  };
+  // The page switch the editor makes when the instrument's values decide
+  // which sections show, held as it starts.
+  struct HeldSwitch : TabSwitchFunctions {
+    std::function<void()> onSwitch;
+    void quickTabSwitch(Tarnivex* plug, int index, int part, int mainTab, bool send) override {
+      if (onSwitch) onSwitch();
+      TabSwitchFunctions::quickTabSwitch(plug, index, part, mainTab, send);
+    }
+  };
+  auto heldSwitch = std::make_unique<HeldSwitch>();
+  HeldSwitch* pageSwitch = heldSwitch.get();
+  plug->tabSwitchFunctions = std::move(heldSwitch);
+  struct Row {
+    const char* name;
+    std::function<void()> arm, follow;
+  };
+  const Row table[] = {
+      {"a value, held in the host's automation notice", [&] { host.onAutomate = hold; },
+       [&] { plug->SetParameterFromGUI2(kFilter1Cutoff, 0.5); }},
+      {"the page it refreshes, held in its switch", [&] { pageSwitch->onSwitch = hold; },
+       [&] { plug->runParamChange(kQuickTab, true); }},
+  };
+  AEffect* effect = plug->GetAEffect();
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    held = released = false;
+    row.arm();
+    std::thread instrument(row.follow);
+    {
+      std::unique_lock<std::mutex> lock(holdMutex);
+      EXPECT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
+    }
+    auto blocks = std::async(std::launch::async, [effect] {
+      std::vector<double> samples(64);
+      double* channels[] = {samples.data(), samples.data()};
+      for (int i = 0; i < 3; ++i) effect->processDoubleReplacing(effect, channels, channels, 64);
+    });
+    const bool returned = blocks.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    {
+      std::lock_guard<std::mutex> lock(holdMutex);
+      released = true;
+    }
+    holdChanged.notify_all();
+    instrument.join();
+    blocks.wait();
+    host.onAutomate = nullptr;
+    pageSwitch->onSwitch = nullptr;
+    EXPECT_TRUE(returned) << "the block waited for the editor";
+  }
+  EXPECT_NEAR(param(kFilter1Cutoff)->GetNormalized(), 0.5, 0.01);
 }
 
 TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {

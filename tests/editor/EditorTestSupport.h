@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,6 +36,11 @@ struct ScriptedHost {
   VstTimeInfo time{};
   std::mutex mutex;
   std::vector<std::pair<int, Bytes>> events;  // delta frames, bytes
+  // Display-changed calls: what the host takes for "the state changed".
+  std::atomic<int> displayUpdates{0};
+  // Run inside the block when it asks for the time, and in the automation
+  // notice of a value set through the editor (set before either runs).
+  std::function<void()> onTime, onAutomate;
 
   ScriptedHost() {
     time.tempo = 120.0;
@@ -58,7 +64,13 @@ struct ScriptedHost {
     if (!host) return 0;
     switch (opcode) {
       case audioMasterVersion: return 2400;
-      case audioMasterGetTime: return reinterpret_cast<VstIntPtr>(&host->time);
+      case audioMasterGetTime:
+        if (host->onTime) host->onTime();
+        return reinterpret_cast<VstIntPtr>(&host->time);
+      case audioMasterUpdateDisplay: ++host->displayUpdates; return 1;
+      case audioMasterAutomate:
+        if (host->onAutomate) host->onAutomate();
+        return 0;
       case audioMasterProcessEvents: {
         auto* list = static_cast<VstEvents*>(ptr);
         std::lock_guard<std::mutex> lock(host->mutex);

@@ -2,6 +2,7 @@
 // with and without the instrument, and damaged chunks changing nothing.
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <random>
 
 #include "FrameChecksum.h"
@@ -537,6 +538,102 @@ TEST_F(StateTest, ARestoreWithNoEditorOpenDrawsNothingUntilItOpens) {
   plug->DrawStaleParamControls();  // what the editor-open call does first
   EXPECT_DOUBLE_EQ(cutoff->GetValue(), 77.0 / 127.0);
   plug->DrawStaleParamControls();  // once
+}
+
+// The host is told its state changed (the display-changed call) once per
+// idle call after an edit that changed what the project saves, never
+// again for the same change, and for an answer that changes the saved
+// state within ten seconds of an edit; a page switch tells it nothing. The
+// saved state is looked at without the block's lock: an idle call tells
+// the host while a block is held inside that lock.
+TEST_F(StateTest, TheHostIsToldOnceOfEachChangeOfWhatTheProjectSaves) {
+  makePlug();
+  auto clock = std::chrono::steady_clock::now();
+  plug->stampClock = [&clock] { return clock; };
+  AEffect* effect = plug->GetAEffect();
+  const auto idle = [&] {
+    const int before = host.displayUpdates;
+    effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+    return host.displayUpdates - before;
+  };
+  const int lastSaved = kSustainPedal + 15;  // the last value of the saved state
+  param(lastSaved)->Set(param(lastSaved)->GetMin());
+  param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+  // A saved state whose size is no multiple of 8, so that its last bytes
+  // are what a word-wise hash takes last (by the length of the multi's name).
+  const auto stateSize = [&] {
+    ByteChunk chunk;
+    plug->appendState(&chunk, true);
+    return chunk.Size();
+  };
+  for (int length = 1; length <= 16 && stateSize() % 8 != 4; ++length) plug->patchManager->setName(0, std::string(length, 'M'));
+  ASSERT_EQ(stateSize() % 8, 4);
+  idle();  // what create left for the first idle call
+
+  // A block held inside its lock while it asks the host for the time.
+  std::mutex blockMutex;
+  std::condition_variable blockChanged;
+  bool inBlock = false, blockReleased = false;
+  const auto idleDuringBlock = [&] {
+    host.onTime = [&] {
+      std::unique_lock<std::mutex> lock(blockMutex);
+      inBlock = true;
+      blockChanged.notify_all();
+      blockChanged.wait_for(lock, std::chrono::seconds(20), [&] { return blockReleased; });
+    };
+    std::thread audio([&] {
+      std::vector<double> samples(64);
+      double* channels[] = {samples.data(), samples.data()};
+      effect->processDoubleReplacing(effect, channels, channels, 64);
+    });
+    {
+      std::unique_lock<std::mutex> lock(blockMutex);
+      blockChanged.wait_for(lock, std::chrono::seconds(10), [&] { return inBlock; });
+    }
+    auto told = std::async(std::launch::async, idle);
+    const bool returned = told.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    {
+      std::lock_guard<std::mutex> lock(blockMutex);
+      blockReleased = true;
+    }
+    blockChanged.notify_all();
+    audio.join();
+    host.onTime = nullptr;
+    EXPECT_TRUE(returned) << "the idle call waited for the block";
+    return told.get();
+  };
+
+  struct Row {
+    const char* name;
+    std::function<void()> change;
+    std::vector<int> idlesAfterMs;  // idle calls, each so long after the one before
+    int told;
+    bool duringBlock = false;
+  };
+  const Row table[] = {
+      {"nothing changed", [] {}, {0, 600}, 0},
+      {"a page switch saves nothing", [&] { plug->SetParameterFromGUI(kMainTab, 1.0); }, {0, 600}, 0},
+      {"a knob's edit", [&] { plug->SetParameterFromGUI(kFilter1Cutoff + 3, 0.5); }, {0, 0}, 1},
+      {"idle calls past the recheck tell it no more", [] {}, {600, 600, 600}, 0},
+      {"a value the instrument answers within the watch", [&] { param(kFilter1Cutoff + 3)->Set(99); }, {0, 600}, 1},
+      {"the state's last bytes", [&] { plug->SetParameterFromGUI(lastSaved, 1.0); }, {0}, 1},
+      {"a name only the long form saves, answered within the watch",
+       [&] { plug->patchManager->setName(1 + 5, "Answered Sound"); }, {0, 600}, 1},
+      {"an edit told while a block holds its lock", [&] { plug->SetParameterFromGUI(kFilter1Cutoff + 3, 0.25); }, {},
+       1, true},
+      {"the watch is over", [&] { param(kFilter1Cutoff + 3)->Set(3); }, {10000, 600}, 0},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    row.change();
+    int told = 0;
+    if (row.duringBlock) told += idleDuringBlock();
+    for (int ms : row.idlesAfterMs) {
+      clock += std::chrono::milliseconds(ms);
+      told += idle();
+    }
+    EXPECT_EQ(told, row.told);
+  }
 }
 
 TEST_F(StateTest, DamagedChunksChangeNothing) {

@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -162,6 +164,105 @@ TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReport
   EXPECT_NE(text.find(report), std::string::npos);
   EXPECT_EQ(text.find("Plug-in trace:"), text.rfind("Plug-in trace:"));  // once
   EXPECT_EQ(text.find("Plug-in trace:") % line.size(), 0u);               // between whole lines
+}
+// A standard output that stops taking lines while they keep coming (the
+// host's MIDI goes on), then takes them again: the line that says how many
+// were left out comes once it does, while lines still come and before the
+// buffer has caught up, or, when the last hold is let go (the last
+// instance closes) with the output still behind, at that close, counting
+// what the output never took. Every line printed arrives or is counted.
+TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestAtTheClose) {
+  struct Row {
+    const char* name;
+    bool closeWhileBehind;
+  };
+  const Row table[] = {{"the output reads again, slower than the lines come", false},
+                       {"the last hold is let go while the output is behind", true}};
+  const std::string line = "Plug-in MIDI Out (sysex | 6 bytes | F0 f0 3e 10 00 04 f7 F7)\n";
+  const std::regex note(R"(Plug-in trace: (\d+) lines left out: standard output did not keep up\n)");
+  for (const Row& row : table) {
+    auto hold = std::make_unique<TraceOutput::Hold>();
+    ASSERT_TRUE(TraceOutput::flush());
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+    fcntl(ends[1], F_SETPIPE_SZ, 4096);
+    dup2(ends[1], STDOUT_FILENO);
+    close(ends[1]);
+    const size_t droppedBefore = TraceOutput::dropped();
+    // Nothing reads while twice what the buffer holds is printed.
+    size_t printed = 0;
+    for (; printed < (2u << 20) / line.size(); ++printed) TraceOutput::print(line);
+    const size_t droppedWhileBlocked = TraceOutput::dropped() - droppedBefore;
+
+    std::string text;
+    size_t readSlowly = 0;  // what the reader had while it was slower than the lines
+    std::atomic<bool> drainNow{false}, stopReading{false};
+    const auto readSome = [&](size_t most, int waitMs) {
+      pollfd in{ends[0], POLLIN, 0};
+      if (poll(&in, 1, waitMs) <= 0) return false;
+      std::vector<char> buffer(most);
+      const ssize_t n = read(ends[0], buffer.data(), buffer.size());
+      if (n <= 0) return false;
+      text.append(buffer.data(), static_cast<size_t>(n));
+      return true;
+    };
+    std::thread reader([&] {
+      if (row.closeWhileBehind) {
+        // Reads only once the close has given up on what the output did not take.
+        while (!stopReading && TraceOutput::dropped() - droppedBefore == droppedWhileBlocked)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      } else {
+        // 8 KB each 50 ms: slower than the lines keep coming.
+        while (!drainNow) {
+          readSome(8192, 0);
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        readSlowly = text.size();
+      }
+      while (readSome(65536, stopReading ? 0 : 2000)) {
+      }
+    });
+    if (row.closeWhileBehind) {
+      hold.reset();  // the last instance closes
+    } else {
+      // Two seconds more of lines, 20,000 a second.
+      const auto start = std::chrono::steady_clock::now();
+      for (int ms = 0; ms < 2000; ms += 10) {
+        for (int i = 0; i < 200; ++i, ++printed) TraceOutput::print(line);
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(ms + 10));
+      }
+      drainNow = true;
+      TraceOutput::flush(10000);
+    }
+    stopReading = true;
+    reader.join();
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    close(ends[0]);
+    hold.reset();
+
+    SCOPED_TRACE(row.name);
+    const size_t dropped = TraceOutput::dropped() - droppedBefore;
+    size_t told = 0, notes = 0, firstNote = std::string::npos;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), note); it != std::sregex_iterator(); ++it) {
+      told += std::stoul((*it)[1].str());
+      if (notes++ == 0) firstNote = static_cast<size_t>(it->position());
+      EXPECT_TRUE(it->position() == 0 || text[static_cast<size_t>(it->position()) - 1] == '\n');  // between whole lines
+    }
+    const std::string lines = std::regex_replace(text, note, "");
+    const size_t arrived = static_cast<size_t>(std::count(lines.begin(), lines.end(), '\n'));
+    EXPECT_GT(droppedWhileBlocked, 0u);
+    EXPECT_GE(notes, 1u);
+    EXPECT_EQ(told, dropped);
+    EXPECT_EQ(arrived + dropped, printed);
+    if (!row.closeWhileBehind) {
+      // Told while lines still came and the output was behind, not only
+      // once the buffer had caught up.
+      EXPECT_LT(firstNote, readSlowly);
+    }
+  }
 }
 // A hold taken while the last one is being let go (a closing instance's,
 // as a close-time sender's thread starts) must not keep the one letting go
