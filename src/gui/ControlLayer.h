@@ -3,6 +3,7 @@
 // back. A layer owns what is attached to it and is created not visible.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -67,7 +68,8 @@ class ControlLayer {
   IRECT ShownArea() const;
 
   int mId;
-  bool mVisible = false;
+  // Workers show and hide the progress layers while the window reads them.
+  std::atomic<bool> mVisible{false};
   std::vector<std::unique_ptr<IControl>> mControls;
   std::vector<std::unique_ptr<ControlLayer>> mLayers;
   std::string mName;
