@@ -24,9 +24,15 @@ struct PeerEvent {
 class JackPeer {
  public:
   JackPeer();  // std::runtime_error when no JACK server takes the client
-  ~JackPeer() { jack_client_close(mClient); }
+  ~JackPeer() {
+    if (mClient) jack_client_close(mClient);
+  }
   JackPeer(const JackPeer&) = delete;
   JackPeer& operator=(const JackPeer&) = delete;
+
+  // The server went away under the peer: libjack frees its client at the
+  // process's next open, so this one must not be closed again.
+  void Abandon() { mClient = nullptr; }
 
   // Full names, as the plug-in's port lists show them.
   std::string InPortName() const { return jack_port_name(mIn.load()); }
