@@ -52,6 +52,15 @@ class JackPeer {
   // has made that connection live.
   void AwaitListener();
 
+  // Waits, within a bound, until the peer has run count more cycles.
+  bool AwaitCycles(unsigned long count, std::chrono::milliseconds bound = std::chrono::seconds(10));
+  // The longest time between two of the peer's cycles since the call before.
+  std::chrono::steady_clock::duration LongestCycleGap();
+
+  // Each cycle, the peer waits this long before it reads its input: a
+  // graph change landing while a cycle runs lands before the read.
+  void SetReadDelay(std::chrono::microseconds delay) { mReadDelayUs = static_cast<int>(delay.count()); }
+
   void Send(MidiBytes message);
   // Waits, within a bound, until count events have arrived; returns all.
   std::vector<PeerEvent> WaitForEvents(size_t count, std::chrono::milliseconds bound = std::chrono::seconds(10));
@@ -74,5 +83,8 @@ class JackPeer {
   std::vector<PeerEvent> mEvents;
   std::deque<MidiBytes> mOutgoing;
   std::atomic<unsigned long> mCycles{0};
+  std::atomic<int> mReadDelayUs{0};
   int mOtherClients = 0;  // under mMutex
+  std::chrono::steady_clock::time_point mLastCycle{};  // under mMutex, as is:
+  std::chrono::steady_clock::duration mLongestGap{};
 };

@@ -662,10 +662,12 @@ class SharedClient {
   // run outside it, on a client that may be freed under it.
   void close(std::unique_lock<std::mutex>& lock) {
     jack_client_t* client = std::exchange(mClient, nullptr);
+    mClosing = true;
     lock.unlock();
     awaitGraphSettled();
     if (!mLost) jack_client_close(client);  // else left to libjack, see lostServer
     lock.lock();
+    mClosing = false;
     mServerGone = false;  // it spoke of the client let go
     mSlotsUsed = 0;
     mIdle.notify_all();
@@ -674,7 +676,7 @@ class SharedClient {
  public:
   bool awaitClosed(std::chrono::milliseconds bound) {
     std::unique_lock<std::mutex> lock(mMutex);
-    return mIdle.wait_for(lock, bound, [this] { return mEndpoints.empty() && !mClient && !mOpening; });
+    return mIdle.wait_for(lock, bound, [this] { return mEndpoints.empty() && !mClient && !mOpening && !mClosing; });
   }
 
  private:
@@ -686,7 +688,7 @@ class SharedClient {
   jack_client_t* mClient = nullptr;
   std::string mOwnPrefix;
   bool mRunning = false, mInputStopping = false;
-  bool mOpening = false, mWantClient = false, mStopping = false, mLooked = false, mServerGone = false, mPortsMoved = false;
+  bool mOpening = false, mClosing = false, mWantClient = false, mStopping = false, mLooked = false, mServerGone = false, mPortsMoved = false;
   unsigned long mLookAsked = 0, mLooksAnswered = 0, mLookCount = 0;
   Clock::time_point mRetryAt{};
   std::vector<std::string> mTargets, mSources;  // the last look
