@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "JackClientLock.h"
 #include "JackTest.h"
 #include "RecordingPlug.h"
 
@@ -83,6 +84,9 @@ TEST_F(JackManyInstancesTest, ThirtyTwoInstancesComeAndGoTwentyTimesAndNothingTh
     // client until jackd gives up (ten of its 400 ms timeouts).
     ASSERT_TRUE(peer->AwaitCycles(10));
     EXPECT_LT(peer->LongestCycleGap(), std::chrono::seconds(2));
+    // It leaves once jackd is done with its last change: a whole cycle
+    // after its last port went.
+    EXPECT_GE(JackCyclesBeforeLastLeave(), 1);
   }
 }
 }  // namespace
