@@ -87,7 +87,8 @@ bool JackPeer::AwaitOtherClientsGone(std::chrono::milliseconds bound) {
 
 bool JackPeer::AwaitCycles(unsigned long count, std::chrono::milliseconds bound) {
   const auto deadline = std::chrono::steady_clock::now() + bound;
-  for (const unsigned long until = mCycles + count; mCycles < until; std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+  for (const unsigned long until = mCycles + count; mCycles < until;
+       std::this_thread::sleep_for(std::chrono::milliseconds(1)))
     if (std::chrono::steady_clock::now() >= deadline) return false;
   return true;
 }

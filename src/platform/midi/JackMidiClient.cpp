@@ -688,7 +688,8 @@ class SharedClient {
   jack_client_t* mClient = nullptr;
   std::string mOwnPrefix;
   bool mRunning = false, mInputStopping = false;
-  bool mOpening = false, mClosing = false, mWantClient = false, mStopping = false, mLooked = false, mServerGone = false, mPortsMoved = false;
+  bool mOpening = false, mClosing = false, mWantClient = false, mStopping = false, mLooked = false;
+  bool mServerGone = false, mPortsMoved = false;
   unsigned long mLookAsked = 0, mLooksAnswered = 0, mLookCount = 0;
   Clock::time_point mRetryAt{};
   std::vector<std::string> mTargets, mSources;  // the last look
