@@ -173,10 +173,13 @@ void MidiSendThread::wait(int ms) {
 
 bool MidiSendThread::flush(int boundMs) {
   const uint64_t published = mPublished.load(std::memory_order_acquire);
+  // Ignored host messages queue nothing: their count is waited for apart.
+  const uint64_t ignored = mIgnored.load(std::memory_order_acquire);
   std::unique_lock<std::mutex> lock(mMutex);
   const uint64_t posted = mOtherPosted;
-  return mChanged.wait_for(lock, std::chrono::milliseconds(boundMs),
-                           [&] { return mDone >= published && mOtherDone >= posted; });
+  return mChanged.wait_for(lock, std::chrono::milliseconds(boundMs), [&] {
+    return mDone >= published && mOtherDone >= posted && mIgnoredReported >= ignored;
+  });
 }
 
 void MidiSendThread::run() {
@@ -229,15 +232,18 @@ void MidiSendThread::run() {
     // Never silent: the window says so as well as the log.
     logBehind = reportLoss(mDropped.load(std::memory_order_relaxed), droppedReport,
                            " messages of the audio thread not sent: its queue was full", " messages lost");
-    mIgnoredUnreported.store(false, std::memory_order_release);
-    logBehind |= reportLoss(mIgnored.load(std::memory_order_relaxed), ignoredReport,
-                            " host messages not sent: the editor was busy sending", " host messages not sent while busy");
+    // Taken back as the writer's flag was set: every count before it is seen.
+    mIgnoredUnreported.exchange(false, std::memory_order_acq_rel);
+    const uint64_t ignored = mIgnored.load(std::memory_order_relaxed);
+    logBehind |= reportLoss(ignored, ignoredReport, " host messages not sent: the editor was busy sending",
+                            " host messages not sent while busy");
     // Only now is what was drained done, loss report included: a flush
     // returning earlier would find the status line not yet telling of it.
     // (Once a run, not once a record: a waiting flush is not woken for each.)
     {
       std::lock_guard<std::mutex> lock(mMutex);
       mDone += done;
+      mIgnoredReported = ignored;
     }
     mChanged.notify_all();
   }

@@ -103,7 +103,8 @@ class MidiSendThread {
   bool onThread() const { return std::this_thread::get_id() == mThread.get_id(); }
   void wait(int ms);
 
-  // Waits until everything handed over so far is done; false after the bound.
+  // Waits until everything handed over so far is done, the losses counted
+  // so far reported with it; false after the bound.
   bool flush(int boundMs = 10000);
   // Records of the real-time side dropped because the queue was full.
   uint64_t dropped() const { return mDropped.load(std::memory_order_relaxed); }
@@ -161,6 +162,8 @@ class MidiSendThread {
   std::deque<std::pair<Kind, std::function<void()>>> mOther;
   // Records done, counted when the run that did them has reported its losses.
   uint64_t mDone = 0;
+  // The count of ignored host messages the last report told of.
+  uint64_t mIgnoredReported = 0;
   uint64_t mOtherPosted = 0;
   uint64_t mOtherDone = 0;
   std::thread mThread;  // last: it starts once the rest is there

@@ -125,7 +125,10 @@ TEST_F(JackProjectTest, AProjectWithNoPortKeepsTheSettingsPortsWhileTheClientHas
 TEST_F(JackProjectTest, AProjectSavedWithTheInstrumentOffBringsItsPortsBackWhenItIsOn) {
   const std::string toInstrument = peer->InPortName();
   const std::string fromInstrument = peer->OutPortName();
-  peer.reset();  // the instrument is off
+  // The instrument is off: its ports are gone. (The peer stays: one made
+  // after the plug-in's client would not count that client, and the server
+  // would be stopped under it.)
+  peer->UnplugPorts();
   writeSettings(toInstrument, fromInstrument);
   std::vector<uint8_t> project;
   {
@@ -142,7 +145,7 @@ TEST_F(JackProjectTest, AProjectSavedWithTheInstrumentOffBringsItsPortsBackWhenI
   EXPECT_NE(text.find(fromInstrument), std::string::npos);
   EXPECT_EQ(text.find("Select MIDI Device"), std::string::npos);
 
-  peer = std::make_unique<JackPeer>();  // on again, with the same ports
+  peer->PlugPorts();  // on again, with the same ports
   ASSERT_EQ(peer->InPortName(), toInstrument);
   TestHost host;
   ASSERT_NE(host.Create(), nullptr);

@@ -5,7 +5,9 @@
 // JACK client of a test process (the plug-in's, the peer, the probes) opens
 // and closes through these two, which hold a machine-wide lock for the call.
 // They stand in for libjack's own: the test program exports them, so the
-// libraries it loads, the plug-in's bundle among them, call them too.
+// libraries it loads, the plug-in's bundle among them, call them too. So do
+// jack_deactivate and jack_port_unregister, which only note when a client
+// leaves the graph after its ports went.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <jack/jack.h>
@@ -16,6 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "JackClientLock.h"
@@ -40,7 +44,25 @@ Function* libjack(const char* name) {
   }
   return found;
 }
+
+// When each client last unregistered a port: the frame its cycle began at.
+std::mutex gLeaveMutex;
+std::map<jack_client_t*, jack_nframes_t> gUnregisteredAt;
+long gCyclesBeforeLeave = -1;
+
+void Leaving(jack_client_t* client) {
+  std::lock_guard lock(gLeaveMutex);
+  const auto found = gUnregisteredAt.find(client);
+  if (found == gUnregisteredAt.end()) return;
+  gCyclesBeforeLeave = static_cast<long>((jack_last_frame_time(client) - found->second) / jack_get_buffer_size(client));
+  gUnregisteredAt.erase(found);
+}
 }  // namespace
+
+long JackCyclesBeforeLastLeave() {
+  std::lock_guard lock(gLeaveMutex);
+  return gCyclesBeforeLeave;
+}
 
 extern "C" {
 __attribute__((visibility("default"))) jack_client_t* jack_client_open(const char* name, jack_options_t options,
@@ -63,7 +85,24 @@ __attribute__((visibility("default"))) jack_client_t* jack_client_open(const cha
 __attribute__((visibility("default"))) int jack_client_close(jack_client_t* client) {
   using Close = int(jack_client_t*);
   static Close* const real = libjack<Close>("jack_client_close");
+  Leaving(client);
   JackClientTurn turn;
   return real(client);
+}
+
+__attribute__((visibility("default"))) int jack_deactivate(jack_client_t* client) {
+  using Deactivate = int(jack_client_t*);
+  static Deactivate* const real = libjack<Deactivate>("jack_deactivate");
+  Leaving(client);
+  return real(client);
+}
+
+__attribute__((visibility("default"))) int jack_port_unregister(jack_client_t* client, jack_port_t* port) {
+  using Unregister = int(jack_client_t*, jack_port_t*);
+  static Unregister* const real = libjack<Unregister>("jack_port_unregister");
+  const int result = real(client, port);
+  std::lock_guard lock(gLeaveMutex);
+  gUnregisteredAt[client] = jack_last_frame_time(client);
+  return result;
 }
 }

@@ -14,3 +14,9 @@ class JackClientTurn {
  private:
   int mFile = -1;
 };
+
+// Whole server cycles between a client's last port unregistration and its
+// leaving the graph (deactivated or closed), for the last client that left
+// after unregistering a port; -1 while none has. JackClientLock.cpp sees
+// these calls too.
+long JackCyclesBeforeLastLeave();

@@ -97,6 +97,25 @@ TEST_F(JackMidiTest, AnInstrumentWhosePortsComeBackIsConnectedAgainBothWays) {
   EXPECT_EQ(plug->WaitForCount(1), expected);
 }
 
+// The server goes away while the last instance closes, and a client opens
+// in the process before the plug-in's thread is done with its own (a host
+// reconnecting to a restarted server): libjack then frees every client of the
+// server that went, and the plug-in's thread must not touch its client again.
+// The plug-in connects to the new server as to any.
+TEST_F(JackMidiTest, TheServerGoingAwayAsTheLastInstanceClosesCrashesNothing) {
+  plug.reset();
+  server.Stop();
+  peer->Abandon();
+  ASSERT_TRUE(server.Start()) << server.Error();
+  peer = std::make_unique<JackPeer>();
+  plug = std::make_unique<RecordingPlug>();
+  ASSERT_NO_FATAL_FAILURE(Connect(*plug));
+  IMidiMsg note(0, 0x90, 0x3C, 0x64);
+  ASSERT_TRUE(plug->SendMidiMsg(&note));
+  ASSERT_EQ(peer->WaitForEvents(1).size(), 1u);
+  EXPECT_EQ(peer->Events().front().bytes, (MidiBytes{0x90, 0x3C, 0x64}));
+}
+
 // A project names the instrument's ports while the instrument is off and
 // before the process's client has looked: what is sent meanwhile goes
 // nowhere, as on an unplugged cable (never kept, never waited on), and the

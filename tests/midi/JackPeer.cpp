@@ -2,7 +2,9 @@
 
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <utility>
 #include <thread>
 
 JackPeer::JackPeer() {
@@ -83,6 +85,19 @@ bool JackPeer::AwaitOtherClientsGone(std::chrono::milliseconds bound) {
   return mArrived.wait_for(lock, bound, [&] { return mOtherClients <= 0; });
 }
 
+bool JackPeer::AwaitCycles(unsigned long count, std::chrono::milliseconds bound) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  for (const unsigned long until = mCycles + count; mCycles < until;
+       std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+  return true;
+}
+
+std::chrono::steady_clock::duration JackPeer::LongestCycleGap() {
+  std::lock_guard lock(mMutex);
+  return std::exchange(mLongestGap, std::chrono::steady_clock::duration{});
+}
+
 void JackPeer::Send(MidiBytes message) {
   std::lock_guard lock(mMutex);
   mOutgoing.push_back(std::move(message));
@@ -103,13 +118,17 @@ std::vector<PeerEvent> JackPeer::WaitForEvents(size_t count, std::chrono::millis
 int JackPeer::Process(jack_nframes_t frames, void* self) {
   auto& peer = *static_cast<JackPeer*>(self);
   ++peer.mCycles;
+  if (const int delay = peer.mReadDelayUs) std::this_thread::sleep_for(std::chrono::microseconds(delay));
   std::lock_guard lock(peer.mMutex);
+  const auto now = std::chrono::steady_clock::now();
+  if (peer.mLastCycle != std::chrono::steady_clock::time_point{})
+    peer.mLongestGap = std::max(peer.mLongestGap, now - peer.mLastCycle);
+  peer.mLastCycle = now;
   jack_port_t* inPort = peer.mIn.load();
   jack_port_t* outPort = peer.mOut.load();
   if (!inPort || !outPort) return 0;
   void* in = jack_port_get_buffer(inPort, frames);
   const jack_nframes_t count = jack_midi_get_event_count(in);
-  const auto now = std::chrono::steady_clock::now();
   for (jack_nframes_t i = 0; i < count; ++i)
     if (jack_midi_event_t event; jack_midi_event_get(&event, in, i) == 0)
       peer.mEvents.push_back({MidiBytes(event.buffer, event.buffer + event.size), now});

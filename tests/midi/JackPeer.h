@@ -24,9 +24,15 @@ struct PeerEvent {
 class JackPeer {
  public:
   JackPeer();  // std::runtime_error when no JACK server takes the client
-  ~JackPeer() { jack_client_close(mClient); }
+  ~JackPeer() {
+    if (mClient) jack_client_close(mClient);
+  }
   JackPeer(const JackPeer&) = delete;
   JackPeer& operator=(const JackPeer&) = delete;
+
+  // The server went away under the peer: libjack frees its client at the
+  // process's next open, so this one must not be closed again.
+  void Abandon() { mClient = nullptr; }
 
   // Full names, as the plug-in's port lists show them.
   std::string InPortName() const { return jack_port_name(mIn.load()); }
@@ -45,6 +51,15 @@ class JackPeer {
   // Waits, within a bound, until something listens on our output and JACK
   // has made that connection live.
   void AwaitListener();
+
+  // Waits, within a bound, until the peer has run count more cycles.
+  bool AwaitCycles(unsigned long count, std::chrono::milliseconds bound = std::chrono::seconds(10));
+  // The longest time between two of the peer's cycles since the call before.
+  std::chrono::steady_clock::duration LongestCycleGap();
+
+  // Each cycle, the peer waits this long before it reads its input: a
+  // graph change landing while a cycle runs lands before the read.
+  void SetReadDelay(std::chrono::microseconds delay) { mReadDelayUs = static_cast<int>(delay.count()); }
 
   void Send(MidiBytes message);
   // Waits, within a bound, until count events have arrived; returns all.
@@ -68,5 +83,8 @@ class JackPeer {
   std::vector<PeerEvent> mEvents;
   std::deque<MidiBytes> mOutgoing;
   std::atomic<unsigned long> mCycles{0};
+  std::atomic<int> mReadDelayUs{0};
   int mOtherClients = 0;  // under mMutex
+  std::chrono::steady_clock::time_point mLastCycle{};  // under mMutex, as is:
+  std::chrono::steady_clock::duration mLongestGap{};
 };

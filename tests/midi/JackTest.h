@@ -27,7 +27,8 @@ class JackTest : public ::testing::Test {
   }
   ~JackTest() override {
     // The plug-in's client closes on a thread of its own; the server must
-    // not stop under it.
+    // not stop under it. (The built plug-in that the test host loads has a
+    // client of its own, which only the peer's count sees.)
     EXPECT_TRUE(JackMidiClient::AwaitClosed(std::chrono::seconds(60))) << "the process's JACK client stayed open";
     if (peer) {
       EXPECT_TRUE(peer->AwaitOtherClientsGone()) << "a JACK client of the plug-in stayed open";

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <semaphore>
@@ -60,10 +61,11 @@ void KeepModuleLoaded() {
 
 void Report(const std::string& text) { MidiError(text).printMessage(); }
 
-// Waits, within the bound for a cycle, until done() says yes.
+// Waits, within the bound for a cycle, until done() says yes or the
+// client's server has gone (no cycle comes then).
 template <class Done>
-void AwaitCycles(Done done) {
-  for (const auto until = Clock::now() + kCycleWait; !done() && Clock::now() < until;)
+void AwaitCycles(const std::atomic<bool>& lost, Done done) {
+  for (const auto until = Clock::now() + kCycleWait; !lost.load() && !done() && Clock::now() < until;)
     std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 }  // namespace
@@ -298,7 +300,13 @@ class SharedClient {
     shared.mInCycle.store(false);
     return 0;
   }
-  static void Shutdown(void* self) { static_cast<SharedClient*>(self)->poke(self, true); }
+  // Told once per client, with the number of the client it came from.
+  static void Shutdown(void* generation) {
+    SharedClient& shared = instance();
+    if (reinterpret_cast<uintptr_t>(generation) != shared.mGeneration.load()) return;  // a client let go before
+    shared.mLost = true;
+    shared.poke(&shared, true);
+  }
   static void PortRegistered(jack_port_id_t, int, void* self) { static_cast<SharedClient*>(self)->poke(self, false); }
   static void PortRenamed(jack_port_id_t, const char*, const char*, void* self) {
     static_cast<SharedClient*>(self)->poke(self, false);
@@ -378,12 +386,15 @@ class SharedClient {
     KeepModuleLoaded();
     const std::string name = mName;
     mOpening = true;
+    const uintptr_t generation = mGeneration.load() + 1;
+    mGeneration = generation;
+    mLost = false;
     lock.unlock();
     jack_status_t status{};
     jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
     if (client) {
       mBufferSize = jack_port_type_get_buffer_size(client, JACK_DEFAULT_MIDI_TYPE);
-      jack_on_shutdown(client, Shutdown, this);
+      jack_on_shutdown(client, Shutdown, reinterpret_cast<void*>(generation));
       if (jack_set_process_callback(client, Process, this) != 0 ||
           jack_set_port_registration_callback(client, PortRegistered, this) != 0 ||
           jack_set_port_rename_callback(client, PortRenamed, this) != 0 || jack_activate(client) != 0) {
@@ -419,6 +430,9 @@ class SharedClient {
 
   // The server went away: its client is of no more use. The instances'
   // ports are made again on the next client, which a later need opens.
+  // Once a client's server has gone, libjack frees that client itself at the
+  // process's next open, on whichever thread opens (the host's own JACK code,
+  // too): this thread never calls on it again, not even to close it.
   void lostServer(std::unique_lock<std::mutex>& lock) {
     mServerGone = false;
     if (!mClient) return;
@@ -427,15 +441,16 @@ class SharedClient {
       e->inPort = nullptr;
       if (e->want.out) e->outState = kFailed;
     }
-    jack_client_t* client = std::exchange(mClient, nullptr);
+    mClient = nullptr;
     mSlotsUsed = 0;
-    lock.unlock();
-    jack_client_close(client);
-    lock.lock();
     for (auto& slot : mSlots) slot.store(nullptr);
+    lock.unlock();
+    awaitCycleEnd();  // a cycle the server began may still read a slot
+    lock.lock();
   }
 
   void look(std::unique_lock<std::mutex>& lock) {
+    if (mLost) return;  // lostServer comes first
     mPortsMoved = false;
     const unsigned long asked = mLookAsked;
     jack_client_t* client = mClient;
@@ -489,6 +504,7 @@ class SharedClient {
         continue;
       }
       if (e.applied == e.wanted && e.lookChecked == mLookCount) continue;
+      if (mLost) continue;  // lostServer comes first
       const Endpoint::Want want = e.want;
       const unsigned long wanted = e.wanted, looked = mLookCount;
       const bool targetThere = present(mTargets, want.target), sourceThere = present(mSources, want.source);
@@ -589,7 +605,7 @@ class SharedClient {
       for (jack_port_t* port : {e->outPort.load(), e->inPort.load()})
         if (port) ports.push_back(port);
     lock.unlock();
-    if (client) {
+    if (client && !mLost) {
       // Unconnected first: a connected port whose buffer no cycle writes
       // would hand its peer stale data.
       for (jack_port_t* port : ports) jack_port_disconnect(client, port);
@@ -606,8 +622,8 @@ class SharedClient {
       e->inPort = nullptr;
     }
     lock.unlock();
-    awaitCycleEnd(client);
-    if (client)
+    if (client) awaitCycleEnd();
+    if (client && !mLost)
       for (jack_port_t* port : ports) jack_port_unregister(client, port);
     lock.lock();
     for (const std::shared_ptr<Endpoint>& e : gone)
@@ -616,8 +632,8 @@ class SharedClient {
 
   // Returns, within a bound, once the graph the cycles run on has the port
   // unconnected (libjack waits out a cycle per look while a change is due).
-  static void awaitDisconnected(jack_port_t* port) {
-    AwaitCycles([port] { return jack_port_connected(port) <= 0; });
+  void awaitDisconnected(jack_port_t* port) {
+    AwaitCycles(mLost, [port] { return jack_port_connected(port) <= 0; });
   }
 
   // Returns, within a bound, once a whole cycle has run since now: the
@@ -628,23 +644,31 @@ class SharedClient {
   // every client of the server stalls until jackd gives up on it.
   void awaitGraphSettled() {
     const unsigned long cycle = mCycles.load();
-    AwaitCycles([&] { return mCycles.load() >= cycle + 2; });
+    AwaitCycles(mLost, [&] { return mCycles.load() >= cycle + 2; });
   }
 
   // Returns once no process cycle can still be using a slot cleared before.
-  void awaitCycleEnd(jack_client_t* client) {
-    if (!client || !mInCycle.load()) return;
+  void awaitCycleEnd() {
+    if (!mInCycle.load()) return;
     const unsigned long cycle = mCycles.load();
-    AwaitCycles([&] { return !mInCycle.load() || mCycles.load() != cycle; });
+    for (const auto until = Clock::now() + kCycleWait;
+         mInCycle.load() && mCycles.load() == cycle && Clock::now() < until;)
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
 
+  // jack_client_close deactivates the client itself, under libjack's lock
+  // for opening and closing, which another thread's open holds while it
+  // frees the clients of a server that went: a deactivation of our own would
+  // run outside it, on a client that may be freed under it.
   void close(std::unique_lock<std::mutex>& lock) {
     jack_client_t* client = std::exchange(mClient, nullptr);
+    mClosing = true;
     lock.unlock();
     awaitGraphSettled();
-    jack_deactivate(client);
-    jack_client_close(client);
+    if (!mLost) jack_client_close(client);  // else left to libjack, see lostServer
     lock.lock();
+    mClosing = false;
+    mServerGone = false;  // it spoke of the client let go
     mSlotsUsed = 0;
     mIdle.notify_all();
   }
@@ -652,7 +676,7 @@ class SharedClient {
  public:
   bool awaitClosed(std::chrono::milliseconds bound) {
     std::unique_lock<std::mutex> lock(mMutex);
-    return mIdle.wait_for(lock, bound, [this] { return mEndpoints.empty() && !mClient && !mOpening; });
+    return mIdle.wait_for(lock, bound, [this] { return mEndpoints.empty() && !mClient && !mOpening && !mClosing; });
   }
 
  private:
@@ -664,7 +688,8 @@ class SharedClient {
   jack_client_t* mClient = nullptr;
   std::string mOwnPrefix;
   bool mRunning = false, mInputStopping = false;
-  bool mOpening = false, mWantClient = false, mStopping = false, mLooked = false, mServerGone = false, mPortsMoved = false;
+  bool mOpening = false, mClosing = false, mWantClient = false, mStopping = false, mLooked = false;
+  bool mServerGone = false, mPortsMoved = false;
   unsigned long mLookAsked = 0, mLooksAnswered = 0, mLookCount = 0;
   Clock::time_point mRetryAt{};
   std::vector<std::string> mTargets, mSources;  // the last look
@@ -673,6 +698,9 @@ class SharedClient {
   std::array<std::atomic<Endpoint*>, kSlots> mSlots{};
   std::atomic<size_t> mSlotsUsed{0};
   std::atomic<bool> mInCycle{false};
+  // The client's number, counted up at each open; whether its server went.
+  std::atomic<uintptr_t> mGeneration{0};
+  std::atomic<bool> mLost{false};
   std::atomic<unsigned long> mCycles{0};
   size_t mBufferSize = 0;
   std::counting_semaphore<> mInputWake{0};
