@@ -57,7 +57,7 @@ class BenchHost : public LibrarianHost {
   bool BankChangeMessage(int) override { return false; }
   void runOffHostThread(std::function<void()> task) override { task(); }
   void sendPatchToDevice(int, bool, bool, bool, bool) override {}
-  void prepareMultiPush() override {}
+  bool startMultiPush() override { return false; }
   void refreshFolders() override {}
   void bankSaved() override {}
   void OpenDataDirectory() override {}

@@ -26,6 +26,39 @@ namespace fs = std::filesystem;
 
 const std::regex kLine(R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2}\t (.*))");
 
+// Standard output redirected into a pipe of 4 KiB whose read end the test
+// holds (filled: full already, both ends not blocking); put back when it goes.
+class PipedStdout {
+ public:
+  explicit PipedStdout(bool filled = false) {
+    std::fflush(stdout);
+    mSaved = dup(STDOUT_FILENO);
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | (filled ? O_NONBLOCK : 0)) != 0) {
+      ADD_FAILURE() << "no pipe";
+      return;
+    }
+    fcntl(ends[1], F_SETPIPE_SZ, 4096);
+    const std::string filler(4096, 'x');
+    while (filled && write(ends[1], filler.data(), filler.size()) > 0) {
+    }
+    dup2(ends[1], STDOUT_FILENO);
+    close(ends[1]);
+    mRead = ends[0];
+  }
+  ~PipedStdout() {
+    dup2(mSaved, STDOUT_FILENO);
+    close(mSaved);
+    if (mRead >= 0) close(mRead);
+  }
+  PipedStdout(const PipedStdout&) = delete;
+  PipedStdout& operator=(const PipedStdout&) = delete;
+  int readEnd() const { return mRead; }
+
+ private:
+  int mSaved = -1, mRead = -1;
+};
+
 class DebugLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -130,13 +163,8 @@ TEST_F(DebugLogTest, LinesFromManyThreadsStayWhole) {
 TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReportedOnce) {
   TraceOutput::Hold hold;
   ASSERT_TRUE(TraceOutput::flush());
-  std::fflush(stdout);
-  const int saved = dup(STDOUT_FILENO);
-  int ends[2];
-  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
-  fcntl(ends[1], F_SETPIPE_SZ, 4096);
-  dup2(ends[1], STDOUT_FILENO);
-  close(ends[1]);
+  auto out = std::make_unique<PipedStdout>();
+  const int readEnd = out->readEnd();
   const size_t droppedBefore = TraceOutput::dropped();
   const std::string line = "Plug-in MIDI Out (sysex | 6 bytes | F0 f0 3e 10 00 04 f7 F7)\n";
   constexpr size_t kLines = (2u << 20) / 64;  // twice what the buffer holds
@@ -149,18 +177,16 @@ TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReport
   std::thread reader([&] {
     char buffer[65536];
     for (;;) {
-      pollfd in{ends[0], POLLIN, 0};
+      pollfd in{readEnd, POLLIN, 0};
       if (poll(&in, 1, 10000) <= 0) return;  // bounded: a missing report fails below
-      const ssize_t n = read(ends[0], buffer, sizeof(buffer));
+      const ssize_t n = read(readEnd, buffer, sizeof(buffer));
       if (n <= 0) return;
       text.append(buffer, static_cast<size_t>(n));
       if (text.find(report) != std::string::npos) return;
     }
   });
   reader.join();
-  dup2(saved, STDOUT_FILENO);
-  close(saved);
-  close(ends[0]);
+  out.reset();
   EXPECT_NE(text.find(report), std::string::npos);
   EXPECT_EQ(text.find("Plug-in trace:"), text.rfind("Plug-in trace:"));  // once
   EXPECT_EQ(text.find("Plug-in trace:") % line.size(), 0u);               // between whole lines
@@ -183,13 +209,8 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
   for (const Row& row : table) {
     auto hold = std::make_unique<TraceOutput::Hold>();
     ASSERT_TRUE(TraceOutput::flush());
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    int ends[2];
-    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
-    fcntl(ends[1], F_SETPIPE_SZ, 4096);
-    dup2(ends[1], STDOUT_FILENO);
-    close(ends[1]);
+    auto out = std::make_unique<PipedStdout>();
+    const int readEnd = out->readEnd();
     const size_t droppedBefore = TraceOutput::dropped();
     // Nothing reads while twice what the buffer holds is printed.
     size_t printed = 0;
@@ -200,10 +221,10 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
     size_t readSlowly = 0;  // what the reader had while it was slower than the lines
     std::atomic<bool> drainNow{false}, stopReading{false};
     const auto readSome = [&](size_t most, int waitMs) {
-      pollfd in{ends[0], POLLIN, 0};
+      pollfd in{readEnd, POLLIN, 0};
       if (poll(&in, 1, waitMs) <= 0) return false;
       std::vector<char> buffer(most);
-      const ssize_t n = read(ends[0], buffer.data(), buffer.size());
+      const ssize_t n = read(readEnd, buffer.data(), buffer.size());
       if (n <= 0) return false;
       text.append(buffer.data(), static_cast<size_t>(n));
       return true;
@@ -238,9 +259,7 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
     }
     stopReading = true;
     reader.join();
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    close(ends[0]);
+    out.reset();
     hold.reset();
 
     SCOPED_TRACE(row.name);
@@ -270,24 +289,7 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
 // writer waits in a write to a standard output nobody reads, so it sees the
 // release only at its next look.
 TEST(TraceOutputTest, AHoldTakenWhileTheLastIsLetGoKeepsNobodyWaiting) {
-  std::fflush(stdout);
-  const int saved = dup(STDOUT_FILENO);
-  int ends[2];
-  ASSERT_EQ(pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0);
-  fcntl(ends[1], F_SETPIPE_SZ, 4096);
-  const std::string filler(4096, 'x');
-  while (write(ends[1], filler.data(), filler.size()) > 0) {
-  }
-  dup2(ends[1], STDOUT_FILENO);
-  close(ends[1]);
-  struct Restore {
-    int saved, readEnd;
-    ~Restore() {
-      dup2(saved, STDOUT_FILENO);
-      close(saved);
-      close(readEnd);
-    }
-  } restore{saved, ends[0]};
+  const PipedStdout full(true);
 
   auto held = std::make_unique<TraceOutput::Hold>();
   for (int round = 0; round < 8; ++round) {
