@@ -43,12 +43,16 @@ void WDL_Mutex::Enter() {
     ++tBlockDepth;
     return;
   }
+  TakeAsOwner(true);
+}
+
+void WDL_Mutex::TakeAsOwner(bool blockLevelToo) {
   pthread_mutex_lock(&mMutex);
-  pthread_mutex_lock(&mBlockMutex);
+  if (blockLevelToo) pthread_mutex_lock(&mBlockMutex);
   mOwner.store(pthread_self(), std::memory_order_relaxed);
   mOwned.store(true, std::memory_order_release);
   mDepth = 0;
-  mBlockLetIn = 0;
+  mBlockLetIn = blockLevelToo ? 0 : 1;
 }
 
 void WDL_Mutex::Leave() {
@@ -72,11 +76,7 @@ void WDL_Mutex::EnterLettingBlockIn() {
   }
   // The block's level is not taken at all: a value from the instrument
   // never keeps the block waiting.
-  pthread_mutex_lock(&mMutex);
-  mOwner.store(pthread_self(), std::memory_order_relaxed);
-  mOwned.store(true, std::memory_order_release);
-  mDepth = 0;
-  mBlockLetIn = 1;
+  TakeAsOwner(false);
 }
 
 void WDL_Mutex::LeaveLettingBlockIn() {

@@ -35,6 +35,9 @@ class WDL_Mutex {
 
  private:
   bool OwnedHere() const;
+  // Takes the lock for this thread, with the block's level or letting the
+  // block in.
+  void TakeAsOwner(bool blockLevelToo);
   void LetBlockIn();
   void ShutBlockOut();
 
