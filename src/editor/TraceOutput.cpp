@@ -19,8 +19,11 @@ namespace {
 constexpr size_t kBufferBytes = 1 << 20;
 // A pipe takes a write of this size whole once poll says it is writable.
 constexpr size_t kWriteBytes = 4096;
-// How long the last holder's release gives standard output to take the rest.
+// How long the last holder's release gives standard output to take the rest,
+// and the line that says what it did not take: the host's thread waits in
+// its close meanwhile.
 constexpr int kFinalDrainMs = 200;
+constexpr int kFinalNoteMs = 50;
 // While lines are still left out, the line that says how many comes at most
 // this often.
 constexpr std::chrono::seconds kLossNoteInterval{1};
@@ -100,9 +103,9 @@ class Writer {
  private:
   Writer() = default;
 
-  // Writes all of bytes unless standard output stays full past the bound
-  // (stopping) or fails; how many it did not write.
-  size_t writeOut(const char* bytes, size_t size, bool stopping, unsigned long run) {
+  // Writes all of bytes unless standard output stays full past finalMs once
+  // stopping, or fails; how many it did not write.
+  size_t writeOut(const char* bytes, size_t size, bool stopping, unsigned long run, int finalMs = kFinalDrainMs) {
     int waited = 0;
     while (size > 0) {
       pollfd out{STDOUT_FILENO, POLLOUT, 0};
@@ -110,7 +113,7 @@ class Writer {
       if (ready < 0 && errno != EINTR) return size;
       if (ready <= 0) {
         waited += 50;
-        if (stopping && waited >= kFinalDrainMs) return size;
+        if (stopping && waited >= finalMs) return size;
         if (!stopping) {
           std::lock_guard<std::mutex> lock(mMutex);
           if (mStopAsked >= run) stopping = true;
@@ -161,7 +164,7 @@ class Writer {
         lastNote = now;
         const bool stopping = stopAsked();
         lock.unlock();
-        const bool told = writeOut(note.data(), note.size(), stopping, run) == 0;
+        const bool told = writeOut(note.data(), note.size(), stopping, run, kFinalNoteMs) == 0;
         lock.lock();
         if (!told) {
           mDroppedUnreported += count;
