@@ -245,10 +245,7 @@ bool Tarnivex::BankChangeMessage(int part) {
     bank = GetParam(kMultiPartBank + part)->Int();
     program = GetParam(kMultiPartPatch + part)->Int();
     channel = GetParam(kMultiPartMIDICh + part)->Int() - 2;
-    if (!quietSend && playedByAnotherPart(part, bank, program)) {
-      if (conflictLayer) conflictLayer->Hide(false);
-      return false;
-    }
+    if (refusePartPick(part, bank, program)) return false;
     // Refused, the part still plays what it played: only a sent pick is recorded.
     sentBanks[static_cast<size_t>(part)] = bank;
     sentPrograms[static_cast<size_t>(part)] = program;

@@ -182,8 +182,9 @@ class PatchLibrarian {
   // Writes the selected bank to path; name's extension picks the format.
   bool saveEditedPatch(std::string path, std::string name);
   // Asks for a file and writes the selected bank there; false when the user
-  // chose none or nothing could be written. In the own format a name without
-  // a bank file's extension gets ".tvx". The pane keeps the name written.
+  // chose none or nothing could be written. A name without a bank file's
+  // extension gets ".tvx" (".mid" in MIDI File format). The pane keeps the
+  // name written.
   bool savePatchAs(const char* folder, std::string name, bool midi);
   // Copies a bank file into the library folder under its own name; a file
   // that cannot be read whole, or that holds more entries than a split

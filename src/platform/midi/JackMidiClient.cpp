@@ -61,11 +61,10 @@ void KeepModuleLoaded() {
 
 void Report(const std::string& text) { MidiError(text).printMessage(); }
 
-// Waits, within the bound for a cycle, until done() says yes or the
-// client's server has gone (no cycle comes then).
+// Waits, within the bound for a cycle, until done() says yes.
 template <class Done>
-void AwaitCycles(const std::atomic<bool>& lost, Done done) {
-  for (const auto until = Clock::now() + kCycleWait; !lost.load() && !done() && Clock::now() < until;)
+void AwaitCycles(Done done) {
+  for (const auto until = Clock::now() + kCycleWait; !done() && Clock::now() < until;)
     std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 }  // namespace
@@ -633,7 +632,8 @@ class SharedClient {
   // Returns, within a bound, once the graph the cycles run on has the port
   // unconnected (libjack waits out a cycle per look while a change is due).
   void awaitDisconnected(jack_port_t* port) {
-    AwaitCycles(mLost, [port] { return jack_port_connected(port) <= 0; });
+    // A server gone runs no cycle: nothing is waited for then.
+    AwaitCycles([this, port] { return mLost.load() || jack_port_connected(port) <= 0; });
   }
 
   // Returns, within a bound, once a whole cycle has run since now: the
@@ -644,16 +644,14 @@ class SharedClient {
   // every client of the server stalls until jackd gives up on it.
   void awaitGraphSettled() {
     const unsigned long cycle = mCycles.load();
-    AwaitCycles(mLost, [&] { return mCycles.load() >= cycle + 2; });
+    AwaitCycles([&] { return mLost.load() || mCycles.load() >= cycle + 2; });
   }
 
   // Returns once no process cycle can still be using a slot cleared before.
   void awaitCycleEnd() {
     if (!mInCycle.load()) return;
     const unsigned long cycle = mCycles.load();
-    for (const auto until = Clock::now() + kCycleWait;
-         mInCycle.load() && mCycles.load() == cycle && Clock::now() < until;)
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    AwaitCycles([&] { return !mInCycle.load() || mCycles.load() != cycle; });
   }
 
   // jack_client_close deactivates the client itself, under libjack's lock
