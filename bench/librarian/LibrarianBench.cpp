@@ -52,7 +52,8 @@ class BenchHost : public LibrarianHost {
   }
   void resetParamDisplayTexts(int index) override { paramAt(index)->ResetDisplayTexts(); }
   void ProcessSysEx(ISysEx*, bool) override {}
-  void SetLibrarianRequestActive(bool) override {}
+  bool SetLibrarianRequestActive(bool) override { return true; }
+  bool refuseLibrarySlot() override { return false; }
   void SetLibrarianStatusUnsaved(bool) override {}
   bool BankChangeMessage(int) override { return false; }
   void runOffHostThread(std::function<void()> task) override { task(); }

@@ -255,7 +255,7 @@ void FileEditPopupMenu::doPopupMenu(int x, int y) {
   LibrarianViewControl* view = mBrowser->view;
   // Initialising a slot and fetching data for it write into the library.
   if (pickIn(chosen, mMain) == 4 || pickIn(chosen, mGetData) >= 0) {
-    if (view && view->refuseSlotPastBank()) chosen = nullptr;
+    if (host.refuseLibrarySlot()) chosen = nullptr;
     else mBrowser->openBankForReceiving();
   }
   switch (pickIn(chosen, mMain)) {

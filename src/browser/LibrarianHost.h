@@ -63,7 +63,11 @@ class LibrarianHost {
 
   // ---- The editor core.
   virtual void ProcessSysEx(ISysEx* message, bool fromDevice) = 0;
-  virtual void SetLibrarianRequestActive(bool on) = 0;
+  // False when a library write was refused: nothing is armed.
+  virtual bool SetLibrarianRequestActive(bool on) = 0;
+  // True, and the status line says why, when a library write has no slot to
+  // go to or its slot lies past a bank's hundred entries.
+  virtual bool refuseLibrarySlot() = 0;
   virtual void SetLibrarianStatusUnsaved(bool on) = 0;
   virtual bool BankChangeMessage(int part) = 0;
   // True when another part plays the bank and program picked for the part:

@@ -251,16 +251,9 @@ bool LibrarianViewControl::entryAt(int pane, int slot, LibrarianPatch* entry) co
   return true;
 }
 
-bool LibrarianViewControl::refuseSlotPastBank() {
-  if (selectedUpper < kPatchesPerBank) return false;
-  host().showStatus("Slot not written!", host().multiMode() ? "A bank holds 100 multis" : "A bank holds 100 sounds");
-  return true;
-}
-
 void LibrarianViewControl::feed(const LibrarianPatch& entry) {
-  // The bank stays as saved.
-  if (refuseSlotPastBank()) return;
-  host().SetLibrarianRequestActive(true);
+  // Refused past the bank: the bank stays as saved.
+  if (!host().SetLibrarianRequestActive(true)) return;
   for (const PatchSysexMessage& message : entry.dumps) {
     std::vector<unsigned char> buffer = message.bytes;
     ISysEx sysex(0, buffer.data(), static_cast<int>(buffer.size()));

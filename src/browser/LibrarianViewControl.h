@@ -62,9 +62,6 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   // The slot becomes the upper selection and the arrow keys' cursor, and the
   // upper pane the one they work in, as a click on the slot makes them.
   void takeUpperSlot(int slot);
-  // True, and the status line says why, when the upper selection lies past
-  // a bank's last entry: nothing written for it would land anywhere.
-  bool refuseSlotPastBank();
 
   // ---- State others write (the program menu, the tab switch, the plug-in).
   bool dragEnabled = false;

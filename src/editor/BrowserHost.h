@@ -40,7 +40,8 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   }
 
   void ProcessSysEx(ISysEx* message, bool fromDevice) override { mPlug.ProcessSysEx(message, fromDevice); }
-  void SetLibrarianRequestActive(bool on) override { mPlug.SetLibrarianRequestActive(on); }
+  bool SetLibrarianRequestActive(bool on) override { return mPlug.SetLibrarianRequestActive(on); }
+  bool refuseLibrarySlot() override { return mPlug.refuseLibrarySlot(); }
   void SetLibrarianStatusUnsaved(bool on) override { mPlug.SetLibrarianStatusUnsaved(on); }
   bool BankChangeMessage(int part) override { return mPlug.BankChangeMessage(part); }
   bool refusePartPick(int part, int bank, int program) override { return mPlug.refusePartPick(part, bank, program); }

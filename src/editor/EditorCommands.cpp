@@ -293,11 +293,14 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       return false;
     }
     case kOverwriteBank:
-      if (iv == 1 && librarianActivePane() == 0) {
+      // Refused before a job starts, as a drop is. The part goes into the
+      // library, not to the instrument: no port is needed, and no "Set MIDI
+      // I/O First!" hides what was done.
+      if (iv == 1 && librarianActivePane() == 0 && !refuseLibrarySlot()) {
         sendAllParts = false;
         startPartDump(currentPart, true, false);
       }
-      return false;
+      return true;
     case kPatchRename:
       if (browser && browser->commitRename() && searchButton) searchButton->Hide(true);
       return false;

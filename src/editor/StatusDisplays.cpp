@@ -48,10 +48,26 @@ void Tarnivex::DisplayProcessingIndicator(bool on) {
   notesSilenced = false;
 }
 
-void Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
-  if (!midiMessageManager) return;
+bool Tarnivex::refuseLibrarySlot() {
+  const int slot = patchLibrarian ? patchLibrarian->targetSlot.load() : 0;
+  if (slot >= 0 && slot < kPatchesPerBank) return false;
+  showStatus("Slot not written!", slot < 0                 ? "Select a library slot first!"
+                                  : multiMode ? "A bank holds 100 multis"
+                                              : "A bank holds 100 sounds");
+  return true;
+}
+
+bool Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
+  if (!midiMessageManager) return false;
   MIDIMessageManager& manager = *midiMessageManager;
-  if (libraryRequest) {
+  // Every road into a library slot arms here: one past the bank is refused
+  // for all of them, and what would have gone there goes nowhere.
+  const bool refused = libraryRequest && refuseLibrarySlot();
+  if (refused) {
+    manager.dumpExpected = false;
+    manager.patchRequest.disarm();
+    manager.performanceRequest.disarm();
+  } else if (libraryRequest) {
     manager.dumpExpected = false;
     LibraryRequest& armed = multiMode ? static_cast<LibraryRequest&>(manager.performanceRequest)
                                       : static_cast<LibraryRequest&>(manager.patchRequest);
@@ -66,6 +82,7 @@ void Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
   }
   replyReceived = false;
   manager.replyAccepted = false;
+  return !refused;
 }
 
 void Tarnivex::SetLibrarianStatusUnsaved(bool unsaved) {

@@ -259,7 +259,13 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void displayCategoryName(std::string text) override;
   void setLibrarianViewDirty() override;
   void updatePatchLibrarianView(int selector) override;
-  void SetLibrarianRequestActive(bool libraryRequest) override;
+  // False, and nothing armed, when a library write was asked for and the
+  // slot it would go to is none or lies past the bank (refuseLibrarySlot).
+  bool SetLibrarianRequestActive(bool libraryRequest) override;
+  // True, and the status line says why, when the library's target slot is
+  // none or lies past a bank's hundred entries: what would be written there
+  // lands nowhere.
+  bool refuseLibrarySlot();
   void SetLibrarianStatusUnsaved(bool unsaved) override;
   void showReceivedToLibrary(const char* result) override;
   void debugLog(const std::string& message) override;

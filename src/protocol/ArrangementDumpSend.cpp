@@ -92,9 +92,12 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
   const std::string name = plug->paramDisplayText(kMultiName, 0);
 
   if (toLibrarian) {
-    plug->SetLibrarianRequestActive(true);
-    ISysEx message(0, dump.data(), kMultiDumpSize);
-    plug->deliverSysEx(&message, true);
+    // The multi in the slot is an edit of the bank, as a sound there is.
+    if (plug->SetLibrarianRequestActive(true)) {
+      ISysEx message(0, dump.data(), kMultiDumpSize);
+      plug->deliverSysEx(&message, true);
+      plug->SetLibrarianStatusUnsaved(true);
+    }
   } else {
     plug->setEditorBusy(true);
     plug->checksumCheckAndSend(dump.data(), kMultiDumpSize);

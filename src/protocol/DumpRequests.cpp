@@ -144,7 +144,8 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor) {
     return;
   }
   beginRequest();
-  plug->SetLibrarianRequestActive(!toEditor);
+  // A slot the library refuses is asked for nothing.
+  if (!plug->SetLibrarianRequestActive(!toEditor)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
   const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
   sendRequest(body, false);
@@ -160,7 +161,7 @@ void MIDIMessageSender::sendSingleMultiRequestSysex() {
   const int slot = selectedLibrarySlot();
   if (slot < 0) return plug->showStatusText(kNoSlot);
   beginRequest();
-  plug->SetLibrarianRequestActive(true);
+  if (!plug->SetLibrarianRequestActive(true)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
   const std::vector<uint8_t> body = requestBody(kMultiRequest, 0x00, slot);
   sendRequest(body, false);
@@ -172,7 +173,7 @@ void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer, int bank) {
   const int slot = selectedLibrarySlot();
   if (!editBuffer && slot < 0) return plug->showStatusText(kNoSlot);
   beginRequest();
-  plug->SetLibrarianRequestActive(true);
+  if (!plug->SetLibrarianRequestActive(true)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
   const auto body = [&] {
     return editBuffer ? requestBody(kSoundRequest, kEditBufferBank, std::clamp(plug->getCurrentPart(), 0, 15))
@@ -184,7 +185,10 @@ void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer, int bank) {
   // Instead of searching, the request is repeated with the current ID.
   awaitReply(first, tick, kSearchTick, false, [&] {
     for (int i = 0; i < kDeviceIds; ++i) {
-      plug->SetLibrarianRequestActive(true);
+      if (!plug->SetLibrarianRequestActive(true)) {
+        ended = true;
+        return;
+      }
       sendRequest(editBuffer ? body() : first, false);
       if (!mManager.pause(tick) || cancelRequested) {
         ended = true;
@@ -201,7 +205,10 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
   setSelectedLibrarySlot(0);
   const int tick = plug->getTimerValue();
   for (int n = 0, p = 0; n < kBankPrograms && !cancelRequested && !ended; ++n) {
-    plug->SetLibrarianRequestActive(true);
+    if (!plug->SetLibrarianRequestActive(true)) {
+      ended = true;
+      break;
+    }
     const std::vector<uint8_t> body = requestBody(command, bank, p);
     sendRequest(body, false);
     plug->DisplayProcessingIndicator(true);
@@ -245,7 +252,7 @@ bool MIDIMessageSender::pollMulti() {
 
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
   beginRequest();
-  plug->SetLibrarianRequestActive(!toEditor);
+  if (!plug->SetLibrarianRequestActive(!toEditor)) return plug->DisplayProcessingIndicator(false);
   if (toEditor) mManager.quickTabRefreshPending = true;
   const int tick = plug->getTimerValue();
   mManager.multiRequestStarted = true;

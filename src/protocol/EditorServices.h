@@ -57,7 +57,10 @@ class EditorServices {
   virtual void displayCategoryName(std::string text) = 0;
   virtual void setLibrarianViewDirty() = 0;
   virtual void updatePatchLibrarianView(int selector) = 0;
-  virtual void SetLibrarianRequestActive(bool libraryRequest) = 0;
+  // Arming for the library (true) is refused, false returned and nothing
+  // armed, when there is no target slot or it lies past the bank; the
+  // status line says so.
+  virtual bool SetLibrarianRequestActive(bool libraryRequest) = 0;
   virtual void SetLibrarianStatusUnsaved(bool unsaved) = 0;
   // A request whose data went into the library ended: the unsaved state,
   // and its result as the status text's second line.

@@ -45,9 +45,13 @@ template <size_t N>
 void MIDIMessageSender::handInitData(std::array<unsigned char, N> dump, bool flag) {
   plug->DisplayProcessingIndicator(true);
   if (flag && !plug->isDeviceEcho()) return plug->DisplayProcessingIndicator(false);
-  plug->SetLibrarianRequestActive(true);
-  ISysEx message(0, dump.data(), static_cast<int>(N));
-  plug->deliverSysEx(&message, true);
+  // An initialised slot is an edit of the bank, as a paste is: unsaved
+  // until the bank is saved, and Refresh Folders asks before it drops it.
+  if (plug->SetLibrarianRequestActive(true)) {
+    ISysEx message(0, dump.data(), static_cast<int>(N));
+    plug->deliverSysEx(&message, true);
+    plug->SetLibrarianStatusUnsaved(true);
+  }
   plug->DisplayProcessingIndicator(false);
 }
 

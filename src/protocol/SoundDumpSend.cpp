@@ -67,10 +67,12 @@ void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
     // Library files are read by other tools and the instrument: they get
     // the checksum of what they hold.
     writeDumpChecksum(dump.data(), kSoundDumpSize);
-    plug->SetLibrarianRequestActive(true);
-    ISysEx message(0, dump.data(), kSoundDumpSize);
-    plug->deliverSysEx(&message, true);
-    plug->SetLibrarianStatusUnsaved(true);
+    // A slot the library refuses is written nowhere, and the bank stays saved.
+    if (plug->SetLibrarianRequestActive(true)) {
+      ISysEx message(0, dump.data(), kSoundDumpSize);
+      plug->deliverSysEx(&message, true);
+      plug->SetLibrarianStatusUnsaved(true);
+    }
   } else {
     // Only a sound that went out whole is the instrument's too.
     if (plug->checksumCheckAndSend(dump.data(), kSoundDumpSize)) plug->notePartSoundHeld(p);

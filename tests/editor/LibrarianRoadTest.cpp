@@ -4,6 +4,7 @@
 // instrument and the screen hold afterwards tells.
 #include "../library/LibraryTestSupport.h"
 #include "EditorTestSupport.h"
+#include "LibrarianJobs.h"
 #include "LibrarianViewControl.h"
 #include "PatchLibrarian.h"
 
@@ -57,6 +58,16 @@ TEST_F(LibrarianRoadTest, ASingleRequestThatFillsASlotLeavesTheBankUnsaved) {
          t.midiMessageManager->startJob(job);
        },
        "MULTI A05"},
+      {"the init sound", false, [](Tarnivex& t) { t.midiMessageManager->startJob(initJob(false, false, 2)); },
+       "Init Patc"},
+      {"the init multi", true, [](Tarnivex& t) { t.midiMessageManager->startJob(initJob(true, false, 2)); },
+       "Init Mult"},
+      {"the editor's multi", true,
+       [](Tarnivex& t) {
+         t.setParamDisplayText(kMultiName, 0, "Edited Multi");
+         t.midiMessageManager->startJob(sendMultiJob(true, false));
+       },
+       "Edited Mu"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

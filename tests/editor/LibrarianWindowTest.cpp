@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -395,6 +396,45 @@ TEST_F(LibrarianWindowTest, ARenameTypedInTheRenameFieldEndsInTheSlotAndTheBankF
   EXPECT_TRUE(listed("Chosen (2).syx"));
 }
 
+// An initialised slot is an edit of the bank, as a paste is: the page shows
+// it unsaved, Refresh Folders asks before it drops it, and a save writes it.
+TEST_F(LibrarianWindowTest, AnInitialisedSlotIsAnUnsavedEditThatRefreshAsksAbout) {
+  const std::string file = getPatchesFolderStr() + "/Factory.syx";
+  const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
+  window->pickFromMenu(bankEdit, {7});  // "Save (Overwrite current bank)": the file as the editor writes it
+  const Bytes saved = readFile(file);
+  window->pickFromMenu(window->slot(kUpper, 3), {4}, true);  // "Initialize Slot"
+  settle();
+  EXPECT_EQ(entry(kUpper, 3).name, "Init Patch   dVn");
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+  EXPECT_FALSE(plug->namedLayer("discardChangesLayerRight")->IsHidden());
+  EXPECT_TRUE(plug->namedLayer("keepBankOpenLayer")->IsHidden());
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Data received to slot(s)"));
+  // Cancel keeps the slot and the file; Yes saves the slot, then reads the folder.
+  for (const int answer : {2, 1}) {
+    window->view().ScriptMessageBoxAnswer(answer);
+    window->pickFromMenu(bankEdit, {11});  // "Refresh Folders"
+    EXPECT_EQ(window->view().MessageBoxesShown().size(), answer == 2 ? 1u : 2u);
+    EXPECT_EQ(window->view().MessageBoxesShown().back(),
+              "The bank has unsaved changes. Save them first? No discards them.");
+    EXPECT_EQ(entry(kUpper, 3).name, "Init Patch   dVn");
+  }
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+  const Bytes now = readFile(file);
+  ASSERT_EQ(now.size(), saved.size());
+  const auto slot = [](const Bytes& bank, int n) { return Bytes(bank.begin() + n * 392, bank.begin() + (n + 1) * 392); };
+  for (int n = 0; n < 100; ++n) {
+    if (n == 3) continue;
+    EXPECT_EQ(slot(now, n), slot(saved, n)) << n;
+  }
+  const Bytes init = slot(now, 3);
+  EXPECT_EQ(Bytes(init.begin(), init.begin() + 3), (Bytes{0xF0, 0x3E, 0x10}));
+  EXPECT_EQ(init[4], 0x10);  // a sound dump
+  EXPECT_EQ(std::string(init.begin() + 370, init.begin() + 386), "Init Patch   dVn");
+  EXPECT_EQ(init[390], sim::frameChecksum(init));
+  EXPECT_EQ(init[391], 0xF7);
+}
+
 // A split that fails during a new instance's first load is shown once its
 // window has the displays; the source stays where it was.
 TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
@@ -475,32 +515,65 @@ TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperP
   ASSERT_EQ(entry(kLower, 3).name, numbered("User", 3));
   const IRECT pressed = window->slot(kLower, 3), below = window->slot(kLower, 4);
 
-  // Upper slot 110 lies past the bank's hundred entries: a drop or a paste
-  // there writes nothing, the bank stays saved, and the status line says why
-  // on both lines.
-  const IRECT past = window->slot(kUpper, 110);
+  // Upper slots 100 to 127 lie past the bank's hundred entries: a drop, a
+  // paste, Initialize Slot, Get DATA or PART TO SLOT there writes nothing and
+  // starts no job, the bank stays saved, and the status line says why on
+  // both lines, in multi mode of multis.
   const auto bankSize = [&] {
     PatchLibrarian& library = *plug->patchLibrarian;
     return library.bankHeaderAt(kSoundList, library.upperBank)->patches.size();
   };
-  window->drag({{pressed.L + 5, pressed.T + 5}, {pressed.L + 5, pressed.T + 20}, {past.L + 5, past.T + 5}});
-  window->pickFromMenu(pressed, {0}, true);  // "Copy"
-  window->pickFromMenu(past, {0}, true);     // "Paste"
-  EXPECT_EQ(slots().selectedUpper, 110);
-  EXPECT_EQ(bankSize(), 100u);
-  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
-  EXPECT_TRUE(plug->namedLayer("discardChangesLayerRight")->IsHidden());
-  EXPECT_FALSE(plug->datatypeControl->IsGrayed());
-  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Slot not written!"));
-  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("A bank holds 100 sounds"));
-  // Nor does a slot initialised or fetched there start a job for it.
-  for (const std::vector<int>& pick : {std::vector<int>{4}, std::vector<int>{5, 0}}) {
-    plug->showStatus("", "");
-    window->pickFromMenu(past, pick, true);  // "Initialize Slot", "Get DATA from.." > "Plug-in"
-    EXPECT_FALSE(plug->midiMessageManager->isThreadRunning(JobThread::kRequest));
-    EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
-    EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Slot not written!"));
+  const IRECT partToSlot = *plug->firstControlOf(kOverwriteBank)->GetRECT();
+  const auto save = [&] { window->pickFromMenu(*plug->librarianBrowser->bankEditMenu->GetRECT(), {7}); };
+  save();  // "Save (Overwrite current bank)"
+  const Bytes saved = readFile(getPatchesFolderStr() + "/Factory.syx");
+  const struct {
+    const char* road;
+    bool multis;  // also tried in multi mode
+    std::function<void(const IRECT&)> write;
+  } roads[] = {
+      {"drop", false,
+       [&](const IRECT& past) {
+         window->drag({{pressed.L + 5, pressed.T + 5}, {pressed.L + 5, pressed.T + 20}, {past.L + 5, past.T + 5}});
+       }},
+      {"paste", false,
+       [&](const IRECT& past) {
+         window->pickFromMenu(pressed, {0}, true);  // "Copy"
+         window->pickFromMenu(past, {0}, true);
+       }},
+      {"Initialize Slot", true, [&](const IRECT& past) { window->pickFromMenu(past, {4}, true); }},
+      {"Get DATA from.. > Plug-in", true, [&](const IRECT& past) { window->pickFromMenu(past, {5, 0}, true); }},
+      {"PART TO SLOT", true,
+       [&](const IRECT& past) {
+         window->click(past);
+         window->click(partToSlot);
+       }},
+  };
+  for (const bool multi : {false, true}) {
+    press(kDatatype, multi ? 1 : 0);
+    for (const int slot : {100, 110, 127})
+      for (const auto& road : roads) {
+        if (multi && (slot != 100 || !road.multis)) continue;
+        SCOPED_TRACE(std::string(road.road) + " onto slot " + std::to_string(slot) + (multi ? " of multis" : ""));
+        plug->showStatus("", "");
+        road.write(window->slot(kUpper, slot));
+        EXPECT_EQ(slots().selectedUpper, slot);
+        EXPECT_FALSE(plug->midiMessageManager->isThreadRunning(JobThread::kRequest));
+        settle();
+        EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+        EXPECT_TRUE(plug->namedLayer("discardChangesLayerRight")->IsHidden());
+        EXPECT_FALSE(plug->datatypeControl->IsGrayed());
+        EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Slot not written!"));
+        EXPECT_EQ(plug->paramValueDisplay->GetText(),
+                  std::string(multi ? "A bank holds 100 multis" : "A bank holds 100 sounds"));
+      }
   }
+  press(kDatatype, 0);
+  ASSERT_EQ(entry(kLower, 3).name, numbered("User", 3));
+  EXPECT_EQ(bankSize(), 100u);
+  // Saved now, the bank file is as a save before them wrote it, byte for byte.
+  save();
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Factory.syx"), saved);
 
   // Pressed at the foot of lower slot 3; the first movement is already over
   // slot 4, then the pointer travels to upper slot 7.

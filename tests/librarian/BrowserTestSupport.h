@@ -43,7 +43,17 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     ++fed;
     manager->ProcessSysEx(message, fromDevice);
   }
-  void SetLibrarianRequestActive(bool on) override {
+  // As the editor does: a slot past the bank is refused, and nothing armed.
+  bool refuseLibrarySlot() override {
+    const int slot = librarian()->targetSlot;
+    if (slot >= 0 && slot < kPatchesPerBank) return false;
+    showStatus("Slot not written!", slot < 0 ? "Select a library slot first!"
+                                    : multi ? "A bank holds 100 multis"
+                                            : "A bank holds 100 sounds");
+    return true;
+  }
+  bool SetLibrarianRequestActive(bool on) override {
+    if (on && refuseLibrarySlot()) return false;
     calls.push_back(on ? "request on" : "request off");
     manager->dumpExpected = !on;
     manager->patchRequest.disarm();
@@ -52,6 +62,7 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
       (multi ? static_cast<LibraryRequest&>(manager->performanceRequest)
              : static_cast<LibraryRequest&>(manager->patchRequest))
           .arm();
+    return true;
   }
   void SetLibrarianStatusUnsaved(bool on) override { calls.push_back(on ? "unsaved" : "saved"); }
   bool BankChangeMessage(int p) override {

@@ -109,8 +109,8 @@ class FakeEditor : public EditorServices {
   void setLibrarianViewDirty() override {}
   void updatePatchLibrarianView(int) override {}
   // As the editor does.
-  void SetLibrarianRequestActive(bool libraryRequest) override {
-    if (!manager) return;
+  bool SetLibrarianRequestActive(bool libraryRequest) override {
+    if (!manager) return false;
     manager->dumpExpected = !libraryRequest;
     manager->performanceRequest.disarm();
     manager->patchRequest.disarm();
@@ -118,6 +118,7 @@ class FakeEditor : public EditorServices {
                                    : static_cast<LibraryRequest&>(manager->patchRequest)).arm();
     manager->replyAccepted = false;
     replyReceived = false;
+    return true;
   }
   void SetLibrarianStatusUnsaved(bool unsaved) override {
     if (!unsaved || !manager) return;
