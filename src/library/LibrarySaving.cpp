@@ -23,6 +23,15 @@ bool hasBankExtension(const std::string& path) {
     if (lower.ends_with(extension)) return true;
   return false;
 }
+
+// Why a load would leave the file out of the library, in the words of its
+// left-out line; "" when it would list it.
+std::string whyUnlisted(const std::string& name, std::size_t size, std::size_t entries, bool unconverted) {
+  if (!hasBankExtension(name)) return "not a .syx, .tvx or .mid file";
+  if (size < kMinBankFileSize) return "too short";
+  if (entries == 0) return unconverted ? "a sound that cannot be converted" : "no sounds found";
+  return {};
+}
 }  // namespace
 
 using userfiles::folderOf;
@@ -222,13 +231,21 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
     fail("Bank not imported!", tooLarge ? "File too large" : userfiles::failureReason(errno ? errno : ENOENT));
     return false;
   }
-  // The library would leave it out: a copy only takes room.
-  if (countEntries(*data) > maxSplitEntries) {
+  // Only a file the library lists is copied: anything else would only take
+  // room in the library folder, and say so at the next load.
+  const std::string name = nameOf(chosenPath);
+  bool unconverted = false;
+  const std::size_t entries = countEntries(*data, &unconverted);
+  if (const std::string why = whyUnlisted(name, data->size(), entries, unconverted); !why.empty()) {
+    log("FILE IMPORTER: " + chosenPath + " not imported (" + why + ")");
+    fail("Bank not imported!", why);
+    return false;
+  }
+  if (entries > maxSplitEntries) {
     log("FILE IMPORTER: too many entries in " + chosenPath);
     fail("Bank not imported!", "Too many sounds (over " + std::to_string(maxSplitEntries) + ")");
     return false;
   }
-  const std::string name = nameOf(chosenPath);
   const std::string target = patchesFolder + "/" + name;
   bool written = false;
   if (userfiles::nameTaken(target)) {

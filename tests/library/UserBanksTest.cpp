@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <future>
 #include <iostream>
 #include <optional>
 
@@ -375,6 +376,26 @@ TEST(ImportAsks, TheUserDecidesWhetherABankOfTheSameNameIsReplaced) {
     if (row.files.size() == 2) {
       EXPECT_EQ(readFile(data.patches() / "My Bank (2).syx"), soundFile("new", 100));
     }
+  }
+  // A named pipe of the name in the library is never waited on: the user
+  // keeps both.
+  {
+    DataFolder data;
+    PatchLibrarian library;
+    library.hooks.messageBox = [](const std::string&, const std::string&, int) { return 1; };
+    const fs::path chosen = data.root / "Desktop" / "My Bank.syx", pipe = data.patches() / "My Bank.syx";
+    writeFile(chosen, soundFile("new", 100));
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    auto imported =
+        std::async(std::launch::async, [&] { return library.importBankFile(chosen.string(), data.patchesStr()); });
+    // Failed rather than hung: a writer comes after ten seconds.
+    if (imported.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      ADD_FAILURE() << "waited for a writer into the pipe";
+      if (const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) ::close(fd);
+    }
+    EXPECT_TRUE(imported.get());
+    EXPECT_EQ(fs::status(pipe).type(), fs::file_type::fifo);
+    EXPECT_EQ(readFile(data.patches() / "My Bank (2).syx"), soundFile("new", 100));
   }
   // Without a bank of that name nobody is asked.
   DataFolder data;
@@ -981,8 +1002,9 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
   enum Op { kSave, kSaveAs, kImport };
   // What stands in the way besides a write fault: a named pipe where the
   // bank file (or for Import the chosen file) would be, the folder's lock
-  // held by another process.
-  enum Obstacle { kNothing, kPipe, kLockHeld };
+  // held by another process, a bank file of the name Save As adds an
+  // extension to, which the user is asked about and cancels.
+  enum Obstacle { kNothing, kPipe, kLockHeld, kUnseenName };
   struct Row {
     const char* label;
     Op op;
@@ -991,6 +1013,13 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
     size_t nameLength;
     std::string shown;
     Obstacle obstacle = kNothing;
+    Bytes chosen = {};  // what Import copies, when not a bank
+  };
+  // Bytes with no dump in them.
+  const auto noise = [](size_t size) {
+    Bytes bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>((i * 37 + 11) & 0x7F);
+    return bytes;
   };
   const std::vector<Row> rows = {
       {"read-only bank", kSave, std::nullopt, true, 8, "Bank not saved! / File is read-only"},
@@ -1009,24 +1038,41 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
        "Bank not saved! / Folder busy, try again", kLockHeld},
       {"save as, folder locked by another process", kSaveAs, std::nullopt, false, 8,
        "Bank not saved! / Folder busy, try again", kLockHeld},
+      {"save as onto a name not seen, cancelled", kSaveAs, std::nullopt, false, 8, "Bank not saved! / File exists",
+       kUnseenName},
+      {"import of 5,000 bytes without a dump", kImport, std::nullopt, false, 8, "Bank not imported! / too short",
+       kNothing, noise(5000)},
+      {"import of 40,000 bytes without a dump", kImport, std::nullopt, false, 8,
+       "Bank not imported! / no sounds found", kNothing, noise(40000)},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
     DataFolder data;
-    const std::string name = std::string(row.nameLength - 4, 'b') + ".syx";
+    const std::string name = std::string(row.nameLength - 4, 'b') + (row.obstacle == kUnseenName ? ".tvx" : ".syx");
     const fs::path target = data.patches() / name;
     const fs::path source = data.root / "Desktop" / "New.syx";
     const bool pipeAtTarget = row.obstacle == kPipe && row.op != kImport;
-    if (row.nameLength <= 255 && !pipeAtTarget) writeFile(target, soundFile("old", 100));
+    // A file of the name Save As makes comes after the load: it is not the bank's own.
+    const auto writeOld = [&] { writeFile(target, soundFile("old", 100)); };
+    if (row.nameLength <= 255 && !pipeAtTarget && row.obstacle != kUnseenName) writeOld();
     if (row.readOnlyFile) fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
     if (row.obstacle == kPipe) {
       fs::create_directories(source.parent_path());
       ASSERT_EQ(::mkfifo((pipeAtTarget ? target : source).c_str(), 0644), 0);
     } else {
-      writeFile(source, soundFile("new", 100));
+      writeFile(source, row.chosen.empty() ? soundFile("new", 100) : row.chosen);
     }
     LoggedLibrary l(data.patchesStr());
-    l.library.hooks.promptForFile = [&](int, std::string&, const std::string&, const std::string&) { return target.string(); };
+    // The user types the name without its extension: the file Save As then
+    // meets is not the one picked.
+    const fs::path typed = row.obstacle == kUnseenName ? target.parent_path() / target.stem() : target;
+    l.library.hooks.promptForFile = [&](int, std::string&, const std::string&, const std::string&) {
+      return typed.string();
+    };
+    if (row.obstacle == kUnseenName) {
+      writeOld();
+      l.library.hooks.messageBox = [](const std::string&, const std::string&, int) { return 2; };
+    }
     l.library.librarianMode = 0;
     l.library.upperBank = 0;
     if (l.library.bankCount(kSoundList) == 0) l.library.addBank(0, name);
@@ -1106,6 +1152,10 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
   writeFile(data.root / "Huge.syx", soundFile("h", 301));
   EXPECT_FALSE(l.library.importBankFile((data.root / "Huge.syx").string(), data.patchesStr()));
   EXPECT_EQ(l.shown, std::vector<std::string>{"Bank not imported! / Too many sounds (over 300)"});
+  // Nor is a bank under a name the library does not list.
+  writeFile(data.root / "Bank.txt", soundFile("t", 100));
+  EXPECT_FALSE(l.library.importBankFile((data.root / "Bank.txt").string(), data.patchesStr()));
+  EXPECT_EQ(l.shown.back(), "Bank not imported! / not a .syx, .tvx or .mid file");
   EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{});
 }
 }  // namespace
