@@ -2,6 +2,7 @@
 // multi mode and the file prompt; and the import of a bank file the user
 // picks into the library folder.
 #include "DataFolder.h"
+#include "FailureText.h"
 #include "IGraphics.h"
 #include "LibrarianBrowser.h"
 #include "ParamIndex.h"
@@ -83,9 +84,10 @@ void Tarnivex::showLeftOutBanks() {
     if (mFailureShown) showSuccess("All bank files read", "");
     return;
   }
-  // The count, then as many whole names as the line holds: the log names
-  // them all.
+  // The count, then as many whole names as the line holds, measured as
+  // they are shown: the log names them all as they are.
   debugLog(text);
+  for (std::string& file : lines.files) file = userfiles::visibleText(file);
   std::string names;
   if (paramValueDisplay) names = paramValueDisplay->ItemsThatFit(GetGUI(), lines.files, ", ");
   showStatus(lines.count, names);

@@ -6,6 +6,7 @@
 
 #include "ControlLayer.h"
 #include "DataFolder.h"
+#include "FailureText.h"
 #include "IControl.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
@@ -126,13 +127,19 @@ void Tarnivex::showLossText(const std::string& text) {
 }
 
 void Tarnivex::showStatus(const std::string& first, const std::string& second) {
+  // File names reach the status lines here, as they are on disk: a newline,
+  // an ESC or a byte that is no UTF-8 is shown as "?", and the debug log has
+  // the text as it was.
+  const std::string shownFirst = userfiles::visibleText(first), shownSecond = userfiles::visibleText(second);
+  if (shownFirst != first || shownSecond != second)
+    debugLog("STATUS: " + first + (second.empty() ? "" : " / " + second));
   mFailureShown = false;
   // Both lines at once: a text another thread sets meanwhile does not pair
   // its line with one of this text.
   std::lock_guard<std::mutex> lock(mStatusMutex);
   mLossShown = false;
-  if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(first.c_str());
-  if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(second.c_str());
+  if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(shownFirst.c_str());
+  if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(shownSecond.c_str());
 }
 
 void Tarnivex::showSuccess(const std::string& what, const std::string& detail) { showStatus(what, detail); }

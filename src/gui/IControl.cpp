@@ -171,13 +171,17 @@ int ITextControl::TextWidth(IGraphics* graphics, const std::string& text) {
 
 std::string ITextControl::ItemsThatFit(IGraphics* graphics, const std::vector<std::string>& items,
                                        const std::string& separator) {
+  const auto fits = [&](const std::string& text) {
+    return !graphics || mRECT.W() <= 0 || TextWidth(graphics, text) <= mRECT.W();
+  };
+  std::string all;
+  for (size_t i = 0; i < items.size(); ++i) all += (i > 0 ? separator : "") + items[i];
+  // All of them need no mark, though the mark may be wider than the last.
+  if (fits(all)) return all;
   std::string text;
   for (size_t i = 0; i < items.size(); ++i) {
     const std::string longer = text + (i > 0 ? separator : "") + items[i];
-    const bool last = i + 1 == items.size();
-    // Room is kept for the mark while items follow.
-    if (graphics && mRECT.W() > 0 && TextWidth(graphics, last ? longer : longer + separator + "..") > mRECT.W())
-      return i == 0 ? items[0] : text + separator + "..";
+    if (!fits(longer + separator + "..")) return i == 0 ? items[0] : text + separator + "..";
     text = longer;
   }
   return text;

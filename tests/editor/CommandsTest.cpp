@@ -314,6 +314,16 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
       {"work under way", [](Tarnivex& t) { t.showProgressText("Please wait! 40% received.."); }, "",
        "Please wait! 40% received.."},
       {"a save", [](Tarnivex& t) { t.showSuccess("Bank saved", "Bank B.syx"); }, "Bank saved", "Bank B.syx"},
+      // A file's name as it is on disk: each control character, and each
+      // byte that is no UTF-8, is shown as "?"; valid UTF-8 stays.
+      {"a save of a name with a newline, a tab, ESC and DEL",
+       [](Tarnivex& t) { t.showSuccess("Bank saved", "Bank\nB\t\x1b[31m\x7f.syx"); }, "Bank saved",
+       "Bank?B??[31m?.syx"},
+      {"a failure naming a file of invalid UTF-8",
+       [](Tarnivex& t) {
+         t.showFailure("Caf\xc3\xa9 \xff\xc0\xaf\xc2\x85\xed\xa0\x80\xe2\x82.syx not split!", "Disk full");
+       },
+       "Caf\xc3\xa9 ?????????.syx not split!", "Disk full"},
       {"a refused step",
        [&](Tarnivex& t) {
          t.GetParam(kGlobalRxProgramChange)->Set(0);
@@ -339,6 +349,7 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
     EXPECT_EQ(plug->paramNameDisplay->GetText(), text.first) << text.what;
     EXPECT_EQ(plug->paramValueDisplay->GetText(), text.second) << text.what;
   }
+  EXPECT_NE(debugLog().find("STATUS: Bank saved / Bank\nB\t\x1b[31m\x7f.syx\n"), std::string::npos);
   EXPECT_EQ(takeJobs(), (std::vector<Job>{{2, 0, false, false}}));  // the randomised part
 }
 }  // namespace

@@ -113,4 +113,14 @@ TEST_F(PluginLibrary, TheLibraryArrivesAfterCreateAndTheWindowShowsIt) {
   status.SetTextFromPlug("");
   plug.OnIdle();
   EXPECT_EQ(status.GetText(), "");
+  // A name with control characters and a byte that is no UTF-8 is shown with
+  // a "?" for each; the log has it as it is.
+  const std::string bad = "Bad\n\t\x1b[2J\xff\xc3.syx";
+  writeFile(data.patches() / bad, soundFile("bad", 1));
+  plug.refreshFolders();
+  EXPECT_EQ(status.GetText(), "2 files left out of the library");
+  EXPECT_EQ(files.GetText(), "Bad???[2J??.syx (too short), Huge.syx (more than 5000 sounds)");
+  std::ifstream log(getDebugLogPath(), std::ios::binary);
+  const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_NE(logged.find("Left out of the library: " + bad + " (too short)"), std::string::npos);
 }
