@@ -252,7 +252,12 @@ bool LibrarianViewControl::entryAt(int pane, int slot, LibrarianPatch* entry) co
 }
 
 void LibrarianViewControl::feed(const LibrarianPatch& entry) {
-  // Refused past the bank: the bank stays as saved.
+  // An empty slot brings nothing, and a slot past the bank is refused: the
+  // bank stays as saved.
+  if (entry.empty()) {
+    host().showStatus("Slot not written!", "The slot copied holds no sound");
+    return;
+  }
   if (!host().SetLibrarianRequestActive(true)) return;
   for (const PatchSysexMessage& message : entry.dumps) {
     std::vector<unsigned char> buffer = message.bytes;

@@ -251,6 +251,13 @@ TEST_F(SlotViewTest, CopyRecordsTheSlotAndPasteTakesItFromTheBankShownNow) {
   EXPECT_EQ(host.EngineFixture::librarian.targetSlot, 110);
   ASSERT_FALSE(host.statuses.empty());
   EXPECT_EQ(host.statuses.back(), "Slot not written!|A bank holds 100 sounds");
+  // Nor from a slot without a sound.
+  PatchLibrarian& library = host.EngineFixture::librarian;
+  library.bankForEdit(kSoundList, host.bankIndex(kSoundList, "Root.syx"))->patches.at(42).dumps.clear();
+  view->PasteSlotData(ux, uy);
+  EXPECT_EQ(host.fed, 1);
+  EXPECT_EQ(host.calls.size(), calls);
+  EXPECT_EQ(host.statuses.back(), "Slot not written!|The slot copied holds no sound");
 }
 
 TEST_F(SlotViewTest, RenameShowsTheSlotNameUntilTheNextClickOrKey) {
