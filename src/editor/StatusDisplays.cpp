@@ -61,8 +61,8 @@ bool Tarnivex::refuseLibrarySlot() {
 bool Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
   if (!midiMessageManager) return false;
   MIDIMessageManager& manager = *midiMessageManager;
-  // Every road into a library slot arms here: one past the bank is refused
-  // for all of them, and what would have gone there goes nowhere.
+  // Every road into a library slot arms here: no slot, or one past the
+  // bank, is refused for all of them, and nothing is written.
   const bool refused = libraryRequest && refuseLibrarySlot();
   if (refused) {
     manager.dumpExpected = false;
