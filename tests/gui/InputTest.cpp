@@ -280,29 +280,22 @@ TEST(Input, ACaptionWiderThanItsFieldIsCutToFitIt) {
     EXPECT_TRUE(body.size() == accented.size() || (static_cast<unsigned char>(accented[body.size()]) & 0xC0) != 0x80)
         << "cut inside a character at width " << width;
   }
-  // A list of names (the files left out of the library): as many whole ones
-  // as fit, then ", .."; all of them when they fit, even without room for
-  // the mark; the first alone, drawn cut, when not even it fits.
+  // The names of the files left out of the library: as many whole ones as
+  // fit, then ", .."; all when they fit, even with no room for the mark; the
+  // first alone, drawn cut, when not even it fits.
   const struct {
     std::vector<std::string> names;
     int cells;  // of 6 pixels
-    const char* text;
-    const char* drawn;
-  } lists[] = {
-      {{"abc", "def", "ghi"}, 10, "abc, ..", "abc, .."},
-      {{"abc", "def", "ghi"}, 13, "abc, def, ghi", "abc, def, ghi"},
-      {{"abcdef", "g"}, 9, "abcdef, g", "abcdef, g"},        // fits exactly; "abcdef, .." would not
-      {{"abc", "def", "g"}, 11, "abc, def, g", "abc, def, g"},  // likewise with a name before
-      {{"abcdefgh", "ij"}, 10, "abcdefgh", "abcdefgh"},
-      {{"abcdefghijk", "b"}, 10, "abcdefghijk", "abcdefgh.."},  // the first too wide for the line
-      {{"abcdefghijk"}, 10, "abcdefghijk", "abcdefgh.."},
-  };
+    const char *text, *drawn;
+  } lists[] = {{{"abc", "def", "ghi"}, 10, "abc, ..", "abc, .."},
+               {{"abcdef", "g"}, 9, "abcdef, g", "abcdef, g"},  // "abcdef, .." would not fit
+               {{"abc", "def", "g"}, 11, "abc, def, g", "abc, def, g"},
+               {{"abcdefghijk", "b"}, 10, "abcdefghijk", "abcdefgh.."}};
   for (const auto& list : lists) {
     ITextControl line(&gui.plug, IRECT(0, 30, 6 * list.cells, 42), &text, "");
     line.FitToRect([](const std::string&) {});
-    const std::string fitted = line.ItemsThatFit(&gui.graphics, list.names, ", ");
-    EXPECT_EQ(fitted, list.text) << list.cells;
-    line.SetTextFromPlug(fitted.c_str());
+    line.SetTextFromPlug(line.ItemsThatFit(&gui.graphics, list.names, ", ").c_str());
+    EXPECT_EQ(line.GetText(), list.text) << list.cells;
     EXPECT_EQ(line.ShownText(&gui.graphics), list.drawn) << list.cells;
   }
 }

@@ -45,11 +45,8 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   }
   // As the editor does: a slot past the bank is refused, and nothing armed.
   bool refuseLibrarySlot() override {
-    const int slot = librarian()->targetSlot;
-    if (slot >= 0 && slot < kPatchesPerBank) return false;
-    showStatus("Slot not written!", slot < 0 ? "Select a library slot first!"
-                                    : multi ? "A bank holds 100 multis"
-                                            : "A bank holds 100 sounds");
+    if (librarian()->targetSlot < kPatchesPerBank) return false;
+    showStatus("Slot not written!", "A bank holds 100 sounds");
     return true;
   }
   bool SetLibrarianRequestActive(bool on) override {
