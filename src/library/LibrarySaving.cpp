@@ -109,7 +109,7 @@ std::string PatchLibrarian::writeBankFile(const std::string& path, const Bytes& 
     const userfiles::FileLock fileLock(path, lockWait);
     if (fileLock.busy()) {
       // The edit stays; the next save tries again.
-      fail("Bank not saved!", "Folder busy, try again");
+      fail("Bank not saved!", kFolderBusy);
       return {};
     }
     // Written again while the user was asked: asked again.
@@ -231,6 +231,15 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
   const std::string name = nameOf(chosenPath);
   const std::string target = patchesFolder + "/" + name;
   bool written = false;
+  // Written under the folder's lock, as a save is, taken after the question:
+  // a lock another keeps is given up after lockWait.
+  std::optional<userfiles::FileLock> folderLock;
+  const auto lockFolder = [&] {
+    folderLock.emplace(target, lockWait);
+    if (!folderLock->busy()) return true;
+    fail("Bank not imported!", kFolderBusy);
+    return false;
+  };
   if (userfiles::nameTaken(target)) {
     const auto there = userfiles::StampOf(target);
     const auto kept = there ? keptIn(userfiles::readWholeFile(target, maxBankFileSize),
@@ -250,6 +259,7 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
                                 "Import", 3);
     }
     if (answer == 1) {
+      if (!lockFolder()) return false;
       log("FILE IMPORTER: patch file copied to " + patchesFolder);
       written = userfiles::writeFileAtomically(target, *data);
       if (!written) fail("Bank not imported!", userfiles::failureReason(errno, target));
@@ -257,6 +267,7 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
     }
     if (answer != 7) return false;  // Cancel, or the box was closed
   }
+  if (!lockFolder()) return false;
   log("FILE IMPORTER: patch file copied to " + patchesFolder);
   written = !userfiles::writeUnderFreeName(patchesFolder, name, *data).empty();
   if (!written) fail("Bank not imported!", userfiles::failureReason(errno, patchesFolder));
