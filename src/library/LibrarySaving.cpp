@@ -233,10 +233,10 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
   bool written = false;
   // Written under the folder's lock, as a save is, taken after the question:
   // a lock another keeps is given up after lockWait.
-  std::optional<userfiles::FileLock> folderLock;
+  std::optional<userfiles::FileLock> held;
   const auto lockFolder = [&] {
-    folderLock.emplace(target, lockWait);
-    if (!folderLock->busy()) return true;
+    held.emplace(target, lockWait);
+    if (!held->busy()) return true;
     fail("Bank not imported!", kFolderBusy);
     return false;
   };
