@@ -69,7 +69,9 @@ std::vector<std::string> fileNamesOf(PatchLibrarian* librarian, int list) {
 
 void LibrarianBrowser::patchTypeChanged(int patchType, int listType, bool reload) {
   PatchLibrarian* librarian = mHost->librarian();
-  if (reload && librarian) librarian->initBankFilesOnDiscard(mHost->getPatchesFolderStr());
+  // A folder kept busy by another process: the library and the panes stay
+  // as they were, and the window says so.
+  if (reload && librarian && !librarian->initBankFilesOnDiscard(mHost->getPatchesFolderStr())) return;
   if (librarian) {
     librarian->librarianMode = patchType;
     librarian->upperBank = 0;

@@ -97,7 +97,8 @@ void BankEditPopupMenu::doPopupMenu() {
           auto lock = librarian->lock();
           name = host().multiMode() ? librarian->upperMultiFileName : librarian->upperSoundFileName;
         }
-        host().showSuccess("Bank saved", name);
+        // Not read again: the window says "Folder busy, try again".
+        if (!librarian->folderBusy) host().showSuccess("Bank saved", name);
       }
     }
     // The import reads the library again once the file is in it.
@@ -209,11 +210,13 @@ bool BankEditPopupMenu::settleBankEdit(bool* reloaded) {
                          ? librarian->hooks.messageBox(
                                "The bank has unsaved changes. Save them first? No discards them.", "Unsaved bank", 3)
                          : 0;
-  if (answer == 1) return saveOverCurrentBank();
+  // A reload kept from a busy folder ends the action there: the window
+  // says "Folder busy, try again".
+  if (answer == 1) return saveOverCurrentBank() && !librarian->folderBusy;
   if (answer == 7) {
     host().discardBankEdit();
     if (reloaded) *reloaded = true;
-    return true;
+    return !librarian->folderBusy;
   }
   host().showStatus("Save bank or Discard changes!", "");
   return false;

@@ -114,7 +114,8 @@ void Tarnivex::bankSaved() {
   endBankEdit();
   browse.bankEditFlag = true;  // the rename field is closed
   refreshFolders();
-  if (!saved) return;
+  // Not read again: the window says "Folder busy, try again".
+  if (!saved || folderWasBusy()) return;
   for (int i = 0; librarianBrowser && i < patchLibrarian->bankCount(list); ++i) {
     const auto bank = patchLibrarian->bankHeaderAt(list, i);
     if (bank && same(*bank)) {

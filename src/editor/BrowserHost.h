@@ -71,7 +71,7 @@ class Tarnivex::BrowserHost : public LibrarianHost {
     // The new file is listed once the folders are read again.
     if (imported) {
       mPlug.refreshFolders();
-      mPlug.showSuccess("Bank imported", "");
+      if (!mPlug.folderWasBusy()) mPlug.showSuccess("Bank imported", "");
     }
     return imported;
   }

@@ -260,7 +260,7 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       return false;
     case kRefreshFolders:
       if (browser) browser->OnParamChange(kRefreshFolders);
-      showLeftOutBanks();
+      if (!folderWasBusy()) showLeftOutBanks();
       return false;
     case kPatchSearch:
       if (iv == 1) {
@@ -289,6 +289,8 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       }
       browse.bankEditFlag = true;  // the rename field is closed
       OnParamChange(kRefreshFolders);
+      // Not read again: the edit is still in the library, and unsaved.
+      if (folderWasBusy()) showBankEditUnsaved();
       DisplayProcessingIndicator(false);
       return false;
     }

@@ -15,9 +15,11 @@ constexpr int kArpFields = 5;
 constexpr int kArpSteps = 16;
 constexpr int kArpStepSpan = kArpFields * 16;  // glide, accent, step, timing, length
 
+// Also the discard of a bank edit, which needs no MIDI: its own status text
+// (the reload's result) stays.
 bool refusesSilently(int paramIdx) {
   return paramIdx == kDeviceOutSelection || paramIdx == kDeviceInSelection || paramIdx == kGlobalSysExID ||
-         paramIdx == kQModel;
+         paramIdx == kQModel || paramIdx == kDiscardBankData;
 }
 
 bool inBlock(int base, int idx) { return idx >= base && idx < base + 16; }

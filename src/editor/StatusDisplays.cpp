@@ -92,12 +92,7 @@ void Tarnivex::SetLibrarianStatusUnsaved(bool unsaved) {
 
 void Tarnivex::showReceivedToLibrary(const char* result) { markLibraryUnsaved(result ? result : ""); }
 
-void Tarnivex::markLibraryUnsaved(const std::string& result) {
-  if (midiMessageManager) {
-    midiMessageManager->dumpExpected = false;
-    midiMessageManager->patchRequest.disarm();
-    midiMessageManager->performanceRequest.disarm();
-  }
+void Tarnivex::showBankEditUnsaved() {
   for (auto [index, value] : {std::pair{kBankEditUnsaved, 1.0}, std::pair{kDiscardBankData, 0.0}}) {
     IParam* param = GetParam(index);
     param->Set(std::clamp(value, param->GetMin(), param->GetMax()));
@@ -106,6 +101,17 @@ void Tarnivex::markLibraryUnsaved(const std::string& result) {
   showLayer("keepBankOpenLayer", false);
   if (datatypeControl) datatypeControl->GrayOut(true);
   showLayer(multiMode ? "LeftPerformancePopupMenu" : "UPPERPOPUPMENU", false);
+}
+
+bool Tarnivex::folderWasBusy() const { return patchLibrarian && patchLibrarian->folderBusy; }
+
+void Tarnivex::markLibraryUnsaved(const std::string& result) {
+  if (midiMessageManager) {
+    midiMessageManager->dumpExpected = false;
+    midiMessageManager->patchRequest.disarm();
+    midiMessageManager->performanceRequest.disarm();
+  }
+  showBankEditUnsaved();
   showStatus("Data received to slot(s)", result);
   // What came in may bring categories the lists lack; the menus are
   // rebuilt on the GUI thread.

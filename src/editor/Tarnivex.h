@@ -538,6 +538,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // with the result of the request that brought it ("" for a paste, a drop
   // or a rename) under "Data received to slot(s)".
   void markLibraryUnsaved(const std::string& result);
+  // The page's marks of an unsaved upper bank, with no status text.
+  void showBankEditUnsaved();
+  // The last reload the window asked for found a folder busy: the library
+  // stayed as it was, and the status line says so.
+  bool folderWasBusy() const;
   void applyLayerSelection(ControlAction* action, int intValue);
   // Guards the display-text tables the engine's threads rewrite.
   std::mutex mDisplayTextMutex;

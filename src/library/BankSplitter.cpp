@@ -148,15 +148,33 @@ std::optional<SplitNote> readSplitNote(const std::vector<unsigned char>& text) {
   return note;
 }
 
-// Whether folder holds the file of that identity under a name that passes.
-bool holdsFile(const std::string& folder, const std::string& identity,
-               const std::function<bool(const std::string&)>& namePasses) {
+// The coarsest clock of the file systems' stamps, in seconds (FAT: two).
+constexpr long kCoarsestClockSeconds = 2;
+
+bool before(const timespec& a, const timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// Whether folder holds the source of a note under a name that passes: the
+// file itself (moved within its file system), or a copy of its content
+// made since the note was written (moved across file systems: a new file).
+bool holdsSource(const std::string& folder, const SplitNote& note, const timespec& since, std::size_t maxSize,
+                 const std::function<bool(const std::string&)>& namePasses) {
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return false;
   bool found = false;
   while (const dirent* entry = ::readdir(dir)) {
     if (!namePasses(entry->d_name)) continue;
-    if (identityOf(userfiles::StampOf(folder + entry->d_name)) == identity) {
+    const std::string path = folder + entry->d_name;
+    const auto stamp = userfiles::StampOf(path);
+    if (!stamp) continue;
+    if (!note.identity.empty() && identityOf(stamp) == note.identity) {
+      found = true;
+      break;
+    }
+    if (before(stamp->changed, since) || static_cast<unsigned long long>(stamp->size) > maxSize) continue;
+    const auto data = userfiles::readWholeFile(path, maxSize);
+    if (data && hex(userfiles::digestOf(*data)) == note.digest) {
       found = true;
       break;
     }
@@ -194,7 +212,14 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   bool whole = true;
   std::string why;
   // No save of the source by another instance falls into the split.
-  const userfiles::FileLock fileLock(sourcePath);
+  const auto held = folderLock(sourcePath);
+  if (mFolderBusy) return false;
+  // A split of this file that a killed process left half done is taken up
+  // first: its pieces get their names, or they go and the file is split
+  // here, never both. A load that read the folder before that process
+  // started splits nothing twice.
+  const std::string sourceName = nameOf(sourcePath);
+  clearStaleFiles(folder, true, &sourceName);
   // Gone while this load read it: another load split it, or the user moved
   // it. The reload reads what is there now.
   if (!userfiles::nameTaken(sourcePath)) {
@@ -297,29 +322,36 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   return true;
 }
 
-bool PatchLibrarian::finishSplit(const std::string& notePath) {
+bool PatchLibrarian::finishSplit(const std::string& notePath, const std::string* source) {
   const auto text = userfiles::readWholeFile(notePath, 1 << 20);
   if (!text) return false;
   const auto note = readSplitNote(*text);
-  if (!note) return false;
+  if (!note || (source && note->source != *source)) return false;
   const std::string folder = folderOf(notePath);
   const std::string sourcePath = folder + note->source;
-  bool done = false;
-  if (note->identity.empty()) {
-    // A note of an earlier version: the source as it was means not done.
-    const auto source = userfiles::readWholeFile(sourcePath, maxBankFileSize);
-    done = !source || hex(userfiles::digestOf(*source)) != note->digest;
-  } else {
-    // The move of the source marks the split done. The file at its name is
-    // the source unless it is another one (rewritten under that name by
-    // another program) and the source is where a move puts it.
-    const auto now = userfiles::StampOf(sourcePath);
-    done = !now || (identityOf(now) != note->identity &&
-                    (holdsFile(convertedBanksFolder(mRoot), note->identity, [](const std::string&) { return true; }) ||
-                     holdsFile(folder, note->identity, [&](const std::string& name) {
-                       return name.rfind(note->source, 0) == 0 && name.ends_with(".converted");
-                     })));
+  // The source still at its name (the same file; for a note of an earlier
+  // version, the same content) was not moved.
+  const auto now = userfiles::StampOf(sourcePath);
+  bool stayed = now && identityOf(now) == note->identity;
+  if (note->identity.empty() && now) {
+    const auto data = userfiles::readWholeFile(sourcePath, maxBankFileSize);
+    stayed = data && hex(userfiles::digestOf(*data)) == note->digest;
   }
+  // The split is done only when its source is where the move puts it: in
+  // "Converted Banks", or beside itself as ".converted" when that folder
+  // could not be made. A free name is not enough: a source the user
+  // renamed, moved or deleted stands as the user left it.
+  timespec since{};
+  if (const auto written = userfiles::StampOf(notePath)) {
+    since = written->modified;
+    since.tv_sec -= kCoarsestClockSeconds;
+  }
+  const bool done =
+      !stayed &&
+      (holdsSource(convertedBanksFolder(mRoot), *note, since, maxBankFileSize, [](const std::string&) { return true; }) ||
+       holdsSource(folder, *note, since, maxBankFileSize, [&](const std::string& name) {
+         return name.rfind(note->source, 0) == 0 && name.ends_with(".converted");
+       }));
   // Not done: the load splits the source as it is now; the hidden pieces go.
   for (const auto& [hiddenName, name] : note->pieces) {
     if (name.empty() || hiddenName.find('/') != std::string::npos || name.find('/') != std::string::npos) continue;

@@ -1,7 +1,8 @@
 // Loading the library folder "Patches": every folder at any depth, deeper
 // folders first, root files last; files of one folder in byte order of
 // their paths. A file of more than 100 entries is split, moved to
-// "Converted Banks", and the library is read once more.
+// "Converted Banks", and the library is read once more. "Converted Banks"
+// is never read as part of the library, nor any folder twice.
 #include <Poco/DirectoryIterator.h>
 #include <Poco/Exception.h>
 #include <Poco/File.h>
@@ -194,20 +195,36 @@ std::shared_ptr<const SharedLoad> PatchLibrarian::readShared(const std::string& 
 }
 
 std::shared_ptr<const SharedLoad> PatchLibrarian::readFolder(const std::string& root, const LibraryHooks& hooks,
-                                                             std::size_t maxFileSize, std::size_t maxEntries) {
+                                                             std::size_t maxFileSize, std::size_t maxEntries,
+                                                             std::optional<std::chrono::milliseconds> lockWait) {
   // The load runs on a private library; readers of this one see the old
   // banks until the new ones are swapped in whole.
   PatchLibrarian staged;
   staged.hooks = hooks;
   staged.maxBankFileSize = maxFileSize;
   staged.maxSplitEntries = maxEntries;
+  if (lockWait) staged.mLockDeadline = std::chrono::steady_clock::now() + *lockWait;
   staged.scanLibrary(root, 0);
+  if (staged.mFolderBusy) return nullptr;
   auto load = std::make_shared<SharedLoad>();
   load->contents = std::move(staged.mContents);
   load->splitPassCount = staged.splitPassCount;
   for (const BankList* list : {&load->contents.soundBanks, &load->contents.multiBanks, &load->contents.categoryBanks})
     for (const auto& bank : *list) bank->shared = true;
   return load;
+}
+
+std::unique_ptr<userfiles::FileLock> PatchLibrarian::folderLock(const std::string& path) {
+  std::optional<std::chrono::milliseconds> wait;
+  if (mLockDeadline)
+    wait = std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                      *mLockDeadline - std::chrono::steady_clock::now()));
+  auto held = std::make_unique<userfiles::FileLock>(path, wait);
+  if (held->busy()) {
+    log("PATCH LIBRARIAN: folder of " + path + " busy, the load ends");
+    mFolderBusy = true;
+  }
+  return held;
 }
 
 void PatchLibrarian::stamp(const std::string& path) {
@@ -221,7 +238,7 @@ void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason
   mContents.leftOut.push_back({path, reason, listed});
 }
 
-void PatchLibrarian::clearStaleFiles(const std::string& folder, bool splitsEnded) {
+void PatchLibrarian::clearStaleFiles(const std::string& folder, bool splitsEnded, const std::string* source) {
   // A split's note is taken up at once, whatever its age: a load just after
   // a kill lists each sound once too. Other young files stay: their writer
   // may not have locked them yet.
@@ -229,9 +246,10 @@ void PatchLibrarian::clearStaleFiles(const std::string& folder, bool splitsEnded
   if (stale.empty()) return;
   // The notes of splits first: they name pieces that are to stay.
   std::vector<bool> note(stale.size(), false);
-  for (size_t i = 0; i < stale.size(); ++i) note[i] = finishSplit(stale[i].path);
+  for (size_t i = 0; i < stale.size(); ++i) note[i] = finishSplit(stale[i].path, source);
   for (size_t i = 0; i < stale.size(); ++i) {
     const std::string& path = stale[i].path;
+    if (source && !note[i]) continue;
     if (stale[i].young && !note[i]) continue;
     if (!note[i] && !userfiles::nameTaken(path)) continue;  // named by a note
     if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that a stopped writer left");
@@ -294,17 +312,29 @@ void PatchLibrarian::adopt(std::shared_ptr<const SharedLoad> load, std::string k
   old = LibraryContents{};
 }
 
-void PatchLibrarian::initBankFilesOnDiscard(std::string root) {
+bool PatchLibrarian::initBankFilesOnDiscard(std::string root) {
+  folderBusy = false;
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   if (exists(root)) {
-    loadPatchesFromFilesystem(root);
-    return;
+    // The window waits: a folder another process keeps locked is given up
+    // after lockWait, and nothing of the reading is kept.
+    const std::string key = SharedLibraryLoads::keyOf(root);
+    std::shared_ptr<const SharedLoad> load = readFolder(root, hooks, maxBankFileSize, maxSplitEntries, lockWait);
+    if (!load) {
+      folderBusy = true;
+      fail("Folders not refreshed!", kFolderBusy);
+      return false;
+    }
+    SharedLibraryLoads::publish(key, load);
+    adopt(std::move(load), key);
+    return true;
   }
   log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
   LibraryContents old;
   auto guard = lock();
   old = std::move(mContents);
   mContents = LibraryContents{};
+  return true;
 }
 
 void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
@@ -313,6 +343,9 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mContents = LibraryContents{};
   mVisited.clear();
   mVisited.insert(canonical(root));
+  // Where splits put their sources is no part of the library, even where a
+  // link inside it leads there.
+  mVisited.insert(canonical(convertedBanksFolder(root)));
   // A file changed in the same tick of the clock as this load cannot be
   // told by its stamp from a later rewrite: its content is noted too.
   timespec loadStart{};
@@ -348,7 +381,8 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
     {
       // A split under way in the folder (of this process or another) ends
       // first: the folder is listed before it or after it.
-      const userfiles::FileLock folderLock(folder + "/");
+      const auto held = folderLock(folder + "/");
+      if (mFolderBusy) return;
       clearStaleFiles(folder, true);
       stamp(folder);
       try {
@@ -412,6 +446,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
     if (c.read.bank && c.read.bank->digest && recent(c.stamp))
       mContents.digests.emplace_back(c.full, *c.read.bank->digest);
     const auto bank = takeBank(std::move(c.read), c.full, c.extension);
+    if (mFolderBusy) return;
     if (!bank) continue;
     if (bank->bankType == 1) {
       createMultiFolderFilesStructure(bank.get());
@@ -523,7 +558,7 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
     if (splitBankFile(*bank, full, extension, standardMidiFile)) {
       fileSplit = true;
       reloadAfterSplit = true;
-    } else {
+    } else if (!mFolderBusy) {
       leaveOut(full, lastSplitFailure.empty() ? "cannot be split" : "not split: " + lastSplitFailure);
     }
     return nullptr;

@@ -118,7 +118,7 @@ std::string PatchLibrarian::writeBankFile(const std::string& path, const Bytes& 
     const userfiles::FileLock fileLock(path, lockWait);
     if (fileLock.busy()) {
       // The edit stays; the next save tries again.
-      fail("Bank not saved!", "Folder busy, try again");
+      fail("Bank not saved!", kFolderBusy);
       return {};
     }
     // Written again while the user was asked: asked again.
@@ -248,6 +248,15 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
   }
   const std::string target = patchesFolder + "/" + name;
   bool written = false;
+  // Written under the folder's lock, as a save is, taken after the question:
+  // a lock another keeps is given up after lockWait.
+  std::optional<userfiles::FileLock> held;
+  const auto lockFolder = [&] {
+    held.emplace(target, lockWait);
+    if (!held->busy()) return true;
+    fail("Bank not imported!", kFolderBusy);
+    return false;
+  };
   if (userfiles::nameTaken(target)) {
     const auto there = userfiles::StampOf(target);
     const auto kept = there ? keptIn(userfiles::readWholeFile(target, maxBankFileSize),
@@ -267,6 +276,7 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
                                 "Import", 3);
     }
     if (answer == 1) {
+      if (!lockFolder()) return false;
       log("FILE IMPORTER: patch file copied to " + patchesFolder);
       written = userfiles::writeFileAtomically(target, *data);
       if (!written) fail("Bank not imported!", userfiles::failureReason(errno, target));
@@ -274,6 +284,7 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
     }
     if (answer != 7) return false;  // Cancel, or the box was closed
   }
+  if (!lockFolder()) return false;
   log("FILE IMPORTER: patch file copied to " + patchesFolder);
   written = !userfiles::writeUnderFreeName(patchesFolder, name, *data).empty();
   if (!written) fail("Bank not imported!", userfiles::failureReason(errno, patchesFolder));

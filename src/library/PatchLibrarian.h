@@ -30,6 +30,10 @@ class File;
 class Path;
 }  // namespace Poco
 
+namespace userfiles {
+class FileLock;
+}  // namespace userfiles
+
 struct SharedLoad;
 
 using BankList = std::vector<std::shared_ptr<PatchFile>>;
@@ -107,8 +111,10 @@ constexpr std::size_t kMaxBankFileSize = 64u << 20;
 constexpr std::size_t kMaxSplitEntries = 5000;
 // Files of this size or less are not bank files.
 constexpr std::size_t kMinBankFileSize = 30001;
-// A save gives up when the folder's lock is not free within this time.
+// A save, an import or a reload the window starts gives up when a folder's
+// lock is not free within this time, and says so with this text.
 constexpr std::chrono::milliseconds kSaveLockWait{2000};
+inline constexpr const char* kFolderBusy = "Folder busy, try again";
 
 class PatchLibrarian {
  public:
@@ -228,8 +234,10 @@ class PatchLibrarian {
   // holds too many entries or could not be split (it then stays as it is).
   std::shared_ptr<PatchFile> parseFolderFiles(Poco::File file, Poco::Path path, int depth, int, int,
                                               std::string extension);
-  // Empties the library and loads root again.
-  void initBankFilesOnDiscard(std::string root);
+  // Empties the library and loads root again, as the window asks: when a
+  // folder's lock stays with another holder for lockWait, the library stays
+  // as it was, the failure is shown and the result is false (folderBusy).
+  bool initBankFilesOnDiscard(std::string root);
 
   // ---- Browser folder trees.
   void createSingleFolderFilesStructure(PatchFile* bank, std::string = {});
@@ -262,6 +270,8 @@ class PatchLibrarian {
   // one read it: it reads the folder once more, also in its own reload.
   std::atomic<bool> splitElsewhere{false};
   std::atomic<bool> fileSplit{false};
+  // The last initBankFilesOnDiscard found a folder busy: nothing was read.
+  std::atomic<bool> folderBusy{false};
 
   // The upper pane's stored folder and bank file names, which the writers
   // update; read and write them under lock().
@@ -330,8 +340,13 @@ class PatchLibrarian {
   bool foundRoot(std::string& root) const;
   // Reads root into a load to share; takes a load in place of the library.
   std::shared_ptr<const SharedLoad> readShared(const std::string& root) const;
+  // With lockWait, null when a folder's lock stayed with another for it.
   static std::shared_ptr<const SharedLoad> readFolder(const std::string& root, const LibraryHooks& hooks,
-                                                      std::size_t maxFileSize, std::size_t maxEntries);
+                                                      std::size_t maxFileSize, std::size_t maxEntries,
+                                                      std::optional<std::chrono::milliseconds> lockWait = {});
+  // The lock of path's folder, waited for until the load's deadline when it
+  // has one; a lock that stays busy ends the load (mFolderBusy).
+  std::unique_ptr<userfiles::FileLock> folderLock(const std::string& path);
   // Notes the stamp of what path names now, before it is read.
   void stamp(const std::string& path);
   // Notes and logs a file left out of the library (or read with a fault).
@@ -352,13 +367,15 @@ class PatchLibrarian {
   bool splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
                      bool standardMidiFile);
   // Takes up the note of a split that a killed process left: its hidden
-  // pieces get their names when the source had left the folder, else they
-  // go. False when the file is no such note.
-  bool finishSplit(const std::string& notePath);
+  // pieces get their names when the source was moved into "Converted
+  // Banks", else they go. False when the file is no such note, or, with
+  // source, a note of another file's split.
+  bool finishSplit(const std::string& notePath, const std::string* source = nullptr);
   // Removes the temporary files that killed writers left in folder, after
   // taking up the notes of splits among them. splitsEnded: no split of the
   // folder is under way (its lock is held), so notes of any age are taken up.
-  void clearStaleFiles(const std::string& folder, bool splitsEnded = false);
+  // With source, only the notes of that file's splits are taken up.
+  void clearStaleFiles(const std::string& folder, bool splitsEnded = false, const std::string* source = nullptr);
   bool moveToConvertedBanks(const std::string& sourcePath, const std::string& root);
 
   mutable std::recursive_mutex mMutex;
@@ -368,6 +385,9 @@ class PatchLibrarian {
   std::string mLoadKey;
   std::string mRoot;  // of the load running in this library
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
+  // Set for a load the window starts: no folder lock is waited for past it.
+  std::optional<std::chrono::steady_clock::time_point> mLockDeadline;
+  bool mFolderBusy = false;  // a lock stayed busy: the load ends, nothing of it is kept
   // A load running on a worker. The worker reaches the library (its log,
   // the hand-over) under `reach` only while the library is there; `state`
   // guards only whether the load is over, so that asking never waits for

@@ -426,6 +426,40 @@ TEST_F(LibrarianWindowTest, AnInitialisedSlotIsAnUnsavedEditThatRefreshAsksAbout
   EXPECT_EQ(now, expected);
 }
 
+// Refresh Folders and a discard while another process keeps the library
+// folder locked: each returns within the bound, the library and the edit
+// stay as they were, and the status line says so.
+TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
+  writeFile(getPatchesFolderStr() + "/Added.syx", soundFile("Add", 100));
+  const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
+  const int banks = plug->patchLibrarian->bankCount(kSoundList);
+  std::optional<LockHolder> holder(std::in_place, getPatchesFolderStr());
+  ASSERT_TRUE(holder->held);
+  for (const bool discard : {false, true}) {
+    if (discard) {
+      window->pickFromMenu(window->slot(kUpper, 5), {2}, true);
+      window->type(*plug->firstControlOf(kPatchRename)->GetRECT(), "Kept");
+      window->view().ScriptMessageBoxAnswer(7);  // No: discard it
+    }
+    const auto start = std::chrono::steady_clock::now();
+    window->pickFromMenu(bankEdit, {11});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Folders not refreshed!"));
+    EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Folder busy, try again"));
+    EXPECT_EQ(plug->patchLibrarian->bankCount(kSoundList), banks);
+  }
+  EXPECT_EQ(entry(kUpper, 5).name, "Kept            ");
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+  EXPECT_FALSE(plug->namedLayer("discardChangesLayerRight")->IsHidden());
+  // Let go, the same discard reads the folder again.
+  holder.reset();
+  window->view().ScriptMessageBoxAnswer(7);
+  window->pickFromMenu(bankEdit, {11});
+  EXPECT_EQ(plug->patchLibrarian->bankCount(kSoundList), banks + 1);
+  EXPECT_EQ(entry(kUpper, 5).name, numbered("Fact", 5));
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("All bank files read"));
+}
+
 // A split that fails during a new instance's first load is shown once its
 // window has the displays; the source stays where it was.
 TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {

@@ -137,6 +137,10 @@ TEST(LibraryLoad, AWholeFixtureTreeGivesItsListsTreesAndCategories) {
   writeFile(p / "empty.syx", Bytes(40000, 0x00));
   writeFile(p / "notes.txt", Bytes(40000, 0x41));
   fs::create_directory_symlink(p, p / "Synth/loop");
+  // A link to the data folder leads to "Converted Banks", which is no part
+  // of the library: its oversized source stays there, unread and unsplit.
+  fs::create_directory_symlink(data.root, p / "Multis/data");
+  writeFile(data.converted() / "Old.syx", soundFile("old", 150));
   // A sparse file over the size limit costs no disk.
   {
     const int fd = ::open((p / "huge.syx").c_str(), O_CREAT | O_WRONLY, 0644);
@@ -163,7 +167,7 @@ TEST(LibraryLoad, AWholeFixtureTreeGivesItsListsTreesAndCategories) {
   EXPECT_EQ(l.count("PATCH LIBRARIAN: left out file " + (p / "empty.syx").string() + " (no sounds found)"), 1);
   EXPECT_EQ(soundTree.find("deep"), std::string::npos);
   EXPECT_EQ(l.count("PATCH LIBRARIAN: file too large to load "), 1);
-  EXPECT_EQ(l.count("PATCH LIBRARIAN: loading file "), 6);  // each bank file once, none through the link
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: loading file "), 6);  // each bank file once, none through the links
 
   // Init comes first; BASS folds into Bass; the padded bank brings the
   // empty category; "Pad " keeps its blank.
@@ -186,6 +190,8 @@ TEST(LibraryLoad, AWholeFixtureTreeGivesItsListsTreesAndCategories) {
   l.library.initBankFilesOnDiscard(data.patchesStr());
   EXPECT_EQ(shape(l.library.contents().soundTree) + shape(l.library.contents().categoryTree), before);
   EXPECT_EQ(names(l.library.contents().soundBanks), sounds);
+  EXPECT_EQ(filesBelow(data.converted()), std::vector<std::string>{"Old.syx"});
+  EXPECT_EQ(l.count("PATCH LIBRARIAN: loading file "), 12);
 }
 
 TEST(LibraryLoad, AMissingFolderLeavesTheLibraryEmpty) {

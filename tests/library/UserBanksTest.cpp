@@ -326,13 +326,18 @@ TEST(DumpsSavedTwice, TheQRulesNeverMakeAnEndByte) {
   EXPECT_EQ(std::count(d.begin(), d.end(), 0xF7), 1);
   EXPECT_EQ(d[15], 0x77);
   EXPECT_EQ(d[269], 0x77);
-  // A byte no rule maps (0x81 at 200), one a rule makes an F0 (0xFC at 254,
-  // minus twelve), a Rerover's: none converts; the whole dump beside them does.
+  // A byte no rule maps (0x81 at 200, or exactly 0x80), one a rule makes an
+  // F0 (0xFC at 254, minus twelve), a Rerover's: none converts; the whole
+  // dump beside them does.
   Bytes passed = q;
   passed[200] = 0x81;
+  Bytes eighty = q;
+  eighty[200] = 0x80;
   Bytes rerover = sized(soundDump("R", "Lead", 0x11, 0x13), 392);
   rerover[300] = 0xC0;
-  const Bytes file = concat({passed, unconvertibleQDump("F0"), rerover, q});
+  Bytes rerover80 = rerover;
+  rerover80[300] = 0x80;
+  const Bytes file = concat({passed, eighty, unconvertibleQDump("F0"), rerover, rerover80, q});
   PatchFile mixed;
   reader.loadFromChunk(file, static_cast<int>(file.size()), &mixed);
   EXPECT_TRUE(mixed.unconverted);
@@ -733,12 +738,19 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
   // What follows the split cut short: the next load some seconds later, or
   // at once; the source rewritten in place or replaced by another file first;
   // another process splitting while this one loads, or splitting the file
-  // this one has just read.
-  enum Next { kLater, kAtOnce, kRewritten, kReplaced, kWhileSplitting, kReadFirst };
+  // this one has just read; this one reading the folder before the other is
+  // cut short; the source renamed, moved or deleted by the user, or another
+  // file renamed over it; the note rewritten in the earlier newline format;
+  // another process splitting another file while this one splits.
+  enum Next {
+    kLater, kAtOnce, kRewritten, kReplaced, kWhileSplitting, kReadFirst, kReadBeforeCut, kRenamed, kMovedAway,
+    kDeleted, kRenamedOver, kLineNote, kSplittingAnother
+  };
   struct Row {
     const char* label;
     std::string source;
     Next next;
+    bool otherFileSystem = false;  // "Converted Banks" on another file system
   };
   const std::vector<Row> rows = {
       {"a load some seconds later", "Big.syx", kLater},
@@ -748,9 +760,36 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       {"another file under the source's name first", "Big.syx", kReplaced},
       {"a second process loads during the split", "Big.syx", kWhileSplitting},
       {"a second process splits what this one read", "Big.syx", kReadFirst},
+      {"this process read the folder before the other was cut short", "Big.syx", kReadBeforeCut},
+      {"the source renamed after the cut", "Big.syx", kRenamed},
+      {"the source moved into a subfolder after the cut", "Big.syx", kMovedAway},
+      {"the source deleted after the cut", "Big.syx", kDeleted},
+      {"another file renamed over the source after the cut", "Big.syx", kRenamedOver},
+      {"a note in the earlier newline format", "Big.syx", kLineNote},
+      {"another process splits another file meanwhile", "Big.syx", kSplittingAnother},
+      {"the move onto another file system", "Big.syx", kAtOnce, true},
   };
   const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
   const Bytes rewritten = soundFile("new", 150);
+  const Bytes other = soundFile("oth", 120);
+  // What the user leaves where the source was; where it then is.
+  const std::map<Next, std::string> userMoves = {{kRenamed, "Big Old.syx"}, {kMovedAway, "Sub/Big.syx"}, {kDeleted, ""}};
+  // The note a killed split left, in the newline format of earlier versions
+  // (no identity), written when the note was.
+  const auto toLineNote = [](const fs::path& folder) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      std::vector<std::string> fields(1);
+      for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
+      if (fields[0] != "tvx split 2" || fields.size() < 5) continue;
+      std::string lines = "tvx split 1\n" + fields[1] + "\n" + fields[2] + "\n";
+      for (size_t i = 4; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
+      struct stat info {};
+      ::stat(entry.path().c_str(), &info);
+      writeFile(entry.path(), Bytes(lines.begin(), lines.end()));
+      const timespec written[2] = {{0, UTIME_OMIT}, info.st_mtim};
+      ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
+    }
+  };
   constexpr int kMoved = 5;  // the step that moves the source
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -764,6 +803,26 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       DataFolder data;
       const fs::path sourcePath = data.patches() / row.source;
       writeFile(sourcePath, source);
+      // "Converted Banks" linked to a folder of a memory file system: the
+      // move is a copy and a removal, the copy a new file.
+      struct Elsewhere {
+        std::string path = "/dev/shm/tvx-converted-XXXXXX";
+        ~Elsewhere() {
+          std::error_code error;
+          fs::remove_all(path, error);
+        }
+      };
+      std::optional<Elsewhere> elsewhere;
+      if (row.otherFileSystem) {
+        elsewhere.emplace();
+        struct stat shm {}, here {};
+        if (!::mkdtemp(elsewhere->path.data()) || ::stat(elsewhere->path.c_str(), &shm) != 0 ||
+            ::stat(data.root.c_str(), &here) != 0 || shm.st_dev == here.st_dev) {
+          std::cout << "no second file system here\n";
+          break;
+        }
+        fs::create_directory_symlink(elsewhere->path, data.converted());
+      }
       int ready[2], go[2];
       ASSERT_EQ(::pipe(ready), 0);
       ASSERT_EQ(::pipe(go), 0);
@@ -773,15 +832,17 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       if (child == 0) {
         ::close(ready[0]);
         char byte = 0;
-        if (row.next == kReadFirst && ::read(go[0], &byte, 1) != 1) ::_exit(4);
-        PatchLibrarian other;
-        other.hooks.splitStep = [&](int step) {
+        const bool gated = row.next == kReadFirst || row.next == kReadBeforeCut;
+        if (gated && ::read(go[0], &byte, 1) != 1) ::_exit(4);
+        const bool pauses = row.next == kWhileSplitting || row.next == kSplittingAnother;
+        PatchLibrarian splitter;
+        splitter.hooks.splitStep = [&](int step) {
           if (step != kill || row.next == kReadFirst) return;
-          if (row.next != kWhileSplitting) ::_exit(0);
+          if (!pauses) ::_exit(0);
           (void)!::write(ready[1], "r", 1);
           ::usleep(200000);
         };
-        other.loadPatchesFromFilesystem(data.patchesStr());
+        splitter.loadPatchesFromFilesystem(data.patchesStr());
         ::_exit(3);
       }
       ::close(ready[1]);
@@ -789,13 +850,15 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       std::unique_ptr<LoggedLibrary> next;
       int status = 0;
       bool moved = true;
-      if (row.next == kWhileSplitting) {
+      if (row.next == kWhileSplitting || row.next == kSplittingAnother) {
         char byte = 0;
         const bool paused = ::read(ready[0], &byte, 1) == 1;
+        // This load splits a file the other did not list.
+        if (paused && row.next == kSplittingAnother) writeFile(data.patches() / "Sub/Other.syx", other);
         if (paused) next = std::make_unique<LoggedLibrary>(data.patchesStr());
         ::waitpid(child, &status, 0);
         if (!paused) break;  // every step was reached
-      } else if (row.next == kReadFirst) {
+      } else if (row.next == kReadFirst || row.next == kReadBeforeCut) {
         // The other process splits the file once this load has read it.
         bool sent = false;
         next = std::make_unique<LoggedLibrary>(data.patchesStr(), kMaxSplitEntries, [&](const std::string& line) {
@@ -804,6 +867,8 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
           (void)!::write(go[1], "g", 1);
           ::waitpid(child, &status, 0);
         });
+        moved = kill >= kMoved;
+        if (row.next == kReadBeforeCut && WIFEXITED(status) && WEXITSTATUS(status) == 3) break;  // every step
       } else {
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFEXITED(status));
@@ -817,24 +882,34 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
         }
         if (row.next == kRewritten || (row.next == kReplaced && !moved)) {
           writeFile(sourcePath, rewritten);  // in place, or where the source was
-        } else if (row.next == kReplaced) {
+        } else if (row.next == kReplaced || row.next == kRenamedOver) {
           writeFile(data.patches() / "incoming", rewritten);
           fs::rename(data.patches() / "incoming", sourcePath);
+        } else if (userMoves.count(row.next) && !moved) {
+          const std::string to = userMoves.at(row.next);
+          if (!to.empty()) fs::create_directories((data.patches() / to).parent_path());
+          to.empty() ? (void)fs::remove(sourcePath) : fs::rename(sourcePath, data.patches() / to);
+        } else if (row.next == kLineNote) {
+          toLineNote(data.patches());
         }
         next = std::make_unique<LoggedLibrary>(data.patchesStr());
       }
       ::close(ready[0]);
       ::close(go[1]);
       ASSERT_TRUE(WIFEXITED(status));
-      EXPECT_EQ(WEXITSTATUS(status), row.next == kWhileSplitting || row.next == kReadFirst ? 3 : 0);
+      EXPECT_EQ(WEXITSTATUS(status),
+                row.next == kWhileSplitting || row.next == kReadFirst || row.next == kSplittingAnother ? 3 : 0);
       ++reached;
       // Every sound once in the library, each bank file listed under its name.
-      // (The init sounds that fill the last pieces are left aside.)
-      const bool rewrite = row.next == kRewritten || row.next == kReplaced;
+      // (The init sounds that fill the last pieces are left aside.) What the
+      // user deleted does not come back.
+      const bool rewrite = row.next == kRewritten || row.next == kReplaced || row.next == kRenamedOver;
+      const bool deleted = row.next == kDeleted && !moved;
       std::multiset<std::string> expected = dumpNamesOf(rewrite ? rewritten : Bytes{});
-      if (!rewrite || moved) expected.merge(dumpNamesOf(source));
+      if ((!rewrite || moved) && !deleted) expected.merge(dumpNamesOf(source));
+      if (row.next == kSplittingAnother) expected.merge(dumpNamesOf(other));
       std::set<std::string> ours;
-      for (const Bytes& image : {source, rewritten})
+      for (const Bytes& image : {source, rewritten, other})
         for (const auto& name : dumpNamesOf(image)) ours.insert(name);
       const auto keepOurs = [&](std::multiset<std::string> names) {
         std::erase_if(names, [&](const std::string& name) { return !ours.count(name); });
@@ -855,18 +930,23 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
         std::vector<std::string> visible;
         std::multiset<std::string> onDisk;
         for (const auto& file : filesBelow(data.patches())) {
-          if (file.starts_with(".tvx-")) continue;
-          visible.push_back(file);
+          const std::string name = fs::path(file).filename().string();
+          if (name.starts_with(".tvx-")) continue;
+          visible.push_back(name);
           onDisk.merge(dumpNamesOf(readFile(data.patches() / file)));
         }
+        std::sort(visible.begin(), visible.end());
         EXPECT_EQ(banks, visible);
         EXPECT_EQ(keepOurs(onDisk), expected);
         EXPECT_EQ(l.shown, std::vector<std::string>{});
       };
       check(*next);
-      EXPECT_EQ(filesBelow(data.converted()).size(), rewrite && moved ? 2u : 1u);
-      if (!rewrite) {
-        EXPECT_EQ(filesBelow(data.converted()), std::vector<std::string>{row.source});
+      EXPECT_EQ(filesBelow(data.converted()).size(),
+                deleted ? 0u : (rewrite && moved) || row.next == kSplittingAnother ? 2u : 1u);
+      if (!rewrite && !deleted && row.next != kSplittingAnother) {
+        const bool userMoved = userMoves.count(row.next) && !moved;
+        EXPECT_EQ(filesBelow(data.converted()),
+                  std::vector<std::string>{userMoved ? fs::path(userMoves.at(row.next)).filename().string() : row.source});
         if (row.next == kLater) {
           EXPECT_EQ(filesBelow(data.patches()), pieces);
         }
@@ -883,7 +963,9 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       if (row.next == kReadFirst) break;
     }
     // Four pieces written, the note, the source moved, four pieces named.
-    EXPECT_EQ(reached, row.next == kReadFirst ? 1 : 10);
+    if (!row.otherFileSystem || reached > 0) {
+      EXPECT_EQ(reached, row.next == kReadFirst ? 1 : 10);
+    }
   }
 
   // Split by another process after this load listed its folder and before
@@ -957,46 +1039,8 @@ TEST(LongNames, NamesOf247To255BytesAreSavedImportedAndSplit) {
 
 // ---- Every failure says what failed and why.
 
-// Another process that holds a folder's lock until it is let go, or ten
-// seconds have passed (a save that waits for it then fails its row rather
-// than hangs).
-class LockHolder {
- public:
-  explicit LockHolder(const fs::path& folder) {
-    int ready[2];
-    if (::pipe(ready) != 0 || ::pipe(mRelease) != 0) return;
-    mChild = ::fork();
-    if (mChild == 0) {
-      ::close(mRelease[1]);
-      const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-      const char taken = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-      (void)!::write(ready[1], &taken, 1);
-      pollfd release{mRelease[0], POLLIN, 0};
-      (void)::poll(&release, 1, 10000);  // until the other end closes
-      ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(mRelease[0]);
-    char taken = 'n';
-    held = ::read(ready[0], &taken, 1) == 1 && taken == 'y';
-    ::close(ready[0]);
-  }
-  ~LockHolder() { letGo(); }
-  void letGo() {
-    if (mChild <= 0) return;
-    ::close(mRelease[1]);
-    ::waitpid(mChild, nullptr, 0);
-    mChild = -1;
-  }
-  bool held = false;
-
- private:
-  pid_t mChild = -1;
-  int mRelease[2] = {-1, -1};
-};
-
 TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
-  enum Op { kSave, kSaveAs, kImport };
+  enum Op { kSave, kSaveAs, kImport, kRefresh };
   // What stands in the way besides a write fault: a named pipe where the
   // bank file (or for Import the chosen file) would be, the folder's lock
   // held by another process, a bank file of the name Save As adds an
@@ -1035,6 +1079,10 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
        kNothing, Bytes(5000, 0x41)},
       {"import of 40,000 bytes without a dump", kImport, std::nullopt, false, 8,
        "Bank not imported! / no sounds found", kNothing, Bytes(40000, 0x41)},
+      {"import, folder locked by another process", kImport, std::nullopt, false, 8,
+       "Bank not imported! / Folder busy, try again", kLockHeld},
+      {"refresh, folder locked by another process", kRefresh, std::nullopt, false, 8,
+       "Folders not refreshed! / Folder busy, try again", kLockHeld},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -1068,7 +1116,11 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
     l.library.upperBank = 0;
     if (l.library.bankCount(kSoundList) == 0) l.library.addBank(0, name);
     // Short: the test need not wait the two seconds a save gives the lock.
-    l.library.lockWait = std::chrono::milliseconds(50);
+    // Import and Refresh wait them, and return within the bound.
+    const bool waits = row.op == kImport || row.op == kRefresh;
+    if (!waits) l.library.lockWait = std::chrono::milliseconds(50);
+    const auto listed = names(l.library.contents().soundBanks);
+    writeFile(data.patches() / "Added.syx", soundFile("add", 100));  // what a reload would list
     std::optional<LockHolder> holder;
     if (row.obstacle == kLockHeld) {
       holder.emplace(data.patches());
@@ -1088,16 +1140,23 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
         }
       });
     bool done = true;
+    const auto start = std::chrono::steady_clock::now();
     switch (row.op) {
       case kSave: done = l.library.saveEditedPatch(target.string(), name); break;
       case kSaveAs: done = l.library.savePatchAs(data.patchesStr().c_str(), name, false); break;
       case kImport: done = l.library.importBankFile(source.string(), data.patchesStr()); break;
+      case kRefresh: done = l.library.initBankFilesOnDiscard(data.patchesStr()); break;
+    }
+    if (waits) {
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
     }
     finished = true;
     if (unblock.joinable()) unblock.join();
     userfiles::setWriteFault(std::nullopt);
     EXPECT_FALSE(done);
     EXPECT_EQ(l.shown, std::vector<std::string>{row.shown});
+    EXPECT_EQ(names(l.library.contents().soundBanks), listed);
+    fs::remove(data.patches() / "Added.syx");
     if (pipeAtTarget) {
       EXPECT_EQ(fs::status(target).type(), fs::file_type::fifo);
       EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{});
@@ -1106,7 +1165,15 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
     // Once the other process lets go, the next save goes through.
     if (holder) {
       EXPECT_EQ(readFile(target), soundFile("old", 100));
+      EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{name});
+      EXPECT_EQ(l.library.folderBusy, row.op == kRefresh);
       holder->letGo();
+      if (waits) {
+        EXPECT_TRUE(row.op == kImport ? l.library.importBankFile(source.string(), data.patchesStr())
+                                      : l.library.initBankFilesOnDiscard(data.patchesStr()));
+        EXPECT_EQ(filesBelow(data.patches()).size(), row.op == kImport ? 2u : 1u);
+        continue;
+      }
       rename(l.library, 0, numbered("Mine", 0));
       EXPECT_TRUE(row.op == kSave ? l.library.saveEditedPatch(target.string(), name)
                                   : l.library.savePatchAs(data.patchesStr().c_str(), name, false));
