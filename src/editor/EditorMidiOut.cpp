@@ -20,6 +20,7 @@
 
 namespace {
 constexpr const char* kSetMidiIOFirst = "Set MIDI I/O First!";
+constexpr const char* kOutPortGone = "MIDI Out port gone!";
 constexpr uint32_t kEnquiryPauseMs = 100;
 
 // Why a SysEx message must not leave, or null: a data byte of 0x80 or more
@@ -57,6 +58,25 @@ void Tarnivex::runOffHostThread(std::function<void()> task) {
 
 void Tarnivex::OnMidiOutRefused(const char* reason) {
   debugLog(std::string("MIDI OUT: not sent: ") + (reason ? reason : ""));
+}
+
+// An edit, a send or a job's message met the port gone: the status line
+// says so instead of the edit's value, which never reached the instrument.
+void Tarnivex::OnMidiOutGone() {
+  if (RealtimeScope::active()) return;
+  mOutGoneShown = true;
+  showStatus(kOutPortGone, "Not sent");
+  debugLog("MIDI OUT: not sent: the MIDI Out port is gone");
+}
+
+void Tarnivex::showOutPortState() {
+  const bool gone = midiIOConfigured && MidiOutGone();
+  if (gone == mOutGoneShown) return;
+  mOutGoneShown = gone;
+  if (gone)
+    showStatus(kOutPortGone, "Edits are not sent");
+  else
+    showStatus("MIDI Out port back", "");
 }
 
 void Tarnivex::lightPart(int part) {

@@ -53,6 +53,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int CheckState(ByteChunk* chunk, int startPos) override;
   void OnStateRefused() override;
   void OnMidiOutRefused(const char* reason) override;
+  void OnMidiOutGone() override;
   void OnMidiDeviceMenu(bool input) override;
   void OnCaptionMenu(int paramIdx) override;
   void OnTextEntryCancelled(int paramIdx) override;
@@ -338,6 +339,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool mLossShown = false;
   std::atomic<bool> mFailureShown{false};
   void refreshStaleCategories();
+  // The status line says when the out port chosen goes and comes back (a
+  // JACK server restarted), as the idle call finds it.
+  void showOutPortState();
+  std::atomic<bool> mOutGoneShown{false};
 
   // ---- Sending an edit (EditorControlActions.cpp).
   void processControlAction(ControlAction* action, int paramIdx, double value);

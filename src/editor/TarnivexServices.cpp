@@ -134,6 +134,7 @@ void Tarnivex::notePartSoundHeld(int part) {
 
 void Tarnivex::OnIdle() {
   showArrivedLibrary();
+  showOutPortState();
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);
   if (paramNameDisplay && paramValueDisplay) {
     std::optional<std::pair<std::string, std::string>> failure;

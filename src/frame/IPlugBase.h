@@ -125,6 +125,9 @@ class IPlugBase {
   // A message the direct out port refused, and why; the base prints it on
   // standard error, a plug-in may log it its own way.
   virtual void OnMidiOutRefused(const char* reason);
+  // A message was not sent because the out port chosen is gone (its MIDI
+  // system went away); called without the sending lock held.
+  virtual void OnMidiOutGone() {}
   // A caption's menu of the parameter is about to open: its texts may be
   // made again now (the device menus read the ports as they open).
   virtual void OnCaptionMenu(int paramIdx) { (void)paramIdx; }
@@ -280,6 +283,9 @@ class IPlugBase {
   void StopMidiInput();
   // Sends on the direct out port; false when there is nothing to send on.
   bool SendToMidiOut(const unsigned char* bytes, size_t size);
+  // True while the out port chosen is gone. Never waits for a sender: while
+  // one holds the port, the answer it last gave.
+  bool MidiOutGone();
   // Waits up to bound for what was sent on the direct out port to leave it;
   // the time it left, or now when there is no port or the bound passed.
   std::chrono::steady_clock::time_point AwaitMidiOutSent(std::chrono::milliseconds bound);
@@ -298,6 +304,7 @@ class IPlugBase {
   std::unique_ptr<MidiOutPort> mMidiOut;
   // Sends come from the GUI, audio and worker threads; one message at a time.
   std::mutex mMidiOutMutex;
+  std::atomic<bool> mMidiOutGone{false};
   int mRequestedInSelection = 0;
   int mRequestedOutSelection = 0;
   WDL_PtrList<ChannelIO> mChannelIO;

@@ -301,17 +301,31 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
     OnMidiOutRefused(reason);
     return false;
   }
-  std::lock_guard<std::mutex> lock(mMidiOutMutex);
-  // A port that is not open drops the message, as the MIDI system does, and
-  // says so: nothing was sent.
-  if (!mMidiOut || !mMidiOut->isPortOpen()) return false;
-  try {
-    mMidiOut->sendMessage(bytes, size);
-  } catch (const MidiError& error) {
-    error.printMessage();
-    return false;
+  {
+    std::lock_guard<std::mutex> lock(mMidiOutMutex);
+    // A port that is not open drops the message, as the MIDI system does, and
+    // says so: nothing was sent.
+    if (!mMidiOut) return false;
+    if (mMidiOut->isPortOpen()) {
+      try {
+        mMidiOut->sendMessage(bytes, size);
+      } catch (const MidiError& error) {
+        error.printMessage();
+        return false;
+      }
+      return true;
+    }
+    mMidiOutGone = mMidiOut->isPortGone();
+    if (!mMidiOutGone) return false;
   }
-  return true;
+  OnMidiOutGone();
+  return false;
+}
+
+bool IPlugBase::MidiOutGone() {
+  std::unique_lock<std::mutex> lock(mMidiOutMutex, std::try_to_lock);
+  if (lock) mMidiOutGone = mMidiOut && mMidiOut->isPortGone();
+  return mMidiOutGone;
 }
 
 std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {

@@ -6,6 +6,7 @@
 #include "ControlAction.h"
 #include "IControls.h"
 #include "IGraphics.h"
+#include "JackClientLock.h"
 #include "JackEditorTest.h"
 #include "UIConfigManager.h"
 
@@ -82,5 +83,45 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
   EXPECT_EQ(plug->GetParam(kOscillator1Detune)->Int(), 30);
   EXPECT_EQ(instrument.partBuffer(0)[kDetuneByte], 30);
   EXPECT_EQ(name(instrument.partBuffer(2), 370), numbered("Road ", 5));
+}
+
+// The JACK server restarts under its name with the window open: the status
+// line says the out port went and that an edit made meanwhile was not sent;
+// once the server is back the ports return by themselves, connect to the
+// instrument again by name, the status line says so, and only the next edit
+// reaches the instrument, byte for byte.
+TEST_F(MainRoadTest, AServerRestartIsShownAndThePortsComeBackToTheInstrument) {
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  IControl* detune = plug->firstControlOf(kOscillator1Detune);
+  if (!detune) detune = standInKnob(kOscillator1Detune, "3E 10 00 20 00 00 03 00");
+  const auto status = [&] {
+    plug->OnIdle();  // the host's editor idle
+    return std::pair<std::string, std::string>(plug->paramNameDisplay->GetText(), plug->paramValueDisplay->GetText());
+  };
+  using Status = std::pair<std::string, std::string>;
+
+  const size_t mark = JackClientEvents().size();
+  onPeer.reset();
+  link = nullptr;
+  server.Stop(true);
+  peer->Abandon();
+  ASSERT_TRUE(eventually([&] { return status() == Status("MIDI Out port gone!", "Edits are not sent"); }))
+      << status().first << " / " << status().second;
+  detune->SetValueFromUserInput(plug->GetParam(kOscillator1Detune)->GetNormalized(73));
+  EXPECT_EQ(status(), Status("MIDI Out port gone!", "Not sent"));
+
+  server.probeBySocket = true;  // the first open in the process is the plug-in's
+  ASSERT_TRUE(server.Start()) << server.Error();
+  ASSERT_TRUE(JackAwaitClientEvent("open Tarnivex Editor", mark, std::chrono::seconds(60)));
+  peer = std::make_unique<JackPeer>();  // the instrument, back under its names
+  onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
+  link = &onPeer->link();
+  ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument again";
+  EXPECT_EQ(status(), Status("MIDI Out port back", ""));
+  detune->SetValueFromUserInput(plug->GetParam(kOscillator1Detune)->GetNormalized(100));
+  ASSERT_TRUE(eventually([&] { return instrument.partBuffer(0)[kDetuneByte] == 100; }));
+  std::vector<SimBytes> arrived;
+  for (const PeerEvent& event : peer->Events()) arrived.push_back(event.bytes);
+  EXPECT_EQ(arrived, (std::vector<SimBytes>{{0xF0, 0x3E, 0x10, kDeviceId, 0x20, 0x00, 0x00, 0x03, 100, 0xF7}}));
 }
 }  // namespace

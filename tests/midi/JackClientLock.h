@@ -4,6 +4,11 @@
 // client from opening meanwhile.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
 class JackClientTurn {
  public:
   JackClientTurn();
@@ -20,3 +25,13 @@ class JackClientTurn {
 // after unregistering a port; -1 while none has. JackClientLock.cpp sees
 // these calls too.
 long JackCyclesBeforeLastLeave();
+
+// What the process's JACK clients did, in order: "open NAME" as a client of
+// that name is asked for, "told NAME" as a client's shutdown notice runs.
+std::vector<std::string> JackClientEvents();
+// Waits, within a bound, until event is among the events from position from.
+bool JackAwaitClientEvent(const std::string& event, size_t from, std::chrono::milliseconds bound);
+// How many shutdown notices the process's clients have registered, and one
+// of them run again now, as a notice that comes late.
+size_t JackShutdownNotices();
+void JackRunShutdownNotice(size_t index);

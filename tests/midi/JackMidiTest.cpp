@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "JackClientLock.h"
+#include "JackHostClient.h"
 #include "JackTest.h"
 #include "RecordingPlug.h"
 
@@ -18,6 +19,9 @@ class JackMidiTest : public JackTest {
     plug = std::make_unique<RecordingPlug>();
     Connect(*plug);
   }
+  // The process's client is named after the first instance, which has no
+  // name here (the plug-in class names it).
+  static std::string ClientName() { return "RtMidi Client"; }
   std::unique_ptr<RecordingPlug> plug;
 };
 
@@ -106,6 +110,100 @@ TEST_F(JackMidiTest, TheServerGoingAwayAsTheLastInstanceClosesCrashesNothing) {
   plug.reset();
   server.Stop();
   peer->Abandon();
+  ASSERT_TRUE(server.Start()) << server.Error();
+  peer = std::make_unique<JackPeer>();
+  plug = std::make_unique<RecordingPlug>();
+  ASSERT_NO_FATAL_FAILURE(Connect(*plug));
+  IMidiMsg note(0, 0x90, 0x3C, 0x64);
+  ASSERT_TRUE(plug->SendMidiMsg(&note));
+  ASSERT_EQ(peer->WaitForEvents(1).size(), 1u);
+  EXPECT_EQ(peer->Events().front().bytes, (MidiBytes{0x90, 0x3C, 0x64}));
+}
+
+// The host's own client beside the plug-in's in the process. The server goes
+// and comes back under its name while the host is slow to be told (its
+// client's thread is busy): libjack frees every client of the process at the
+// first open after the server went, so the plug-in opens nothing before the
+// host has been told, then opens by itself, and its ports come back and
+// connect to the instrument's again by name, both ways.
+TEST_F(JackMidiTest, AfterAServerRestartThePortsComeBackOnceTheHostHasBeenTold) {
+  JackHostClient host;
+  ASSERT_TRUE(host.Hold()) << "the host's client thread was not held";
+  const std::string toInstrument = peer->InPortName();
+  const size_t mark = JackClientEvents().size();
+  server.Stop(true);
+  peer->Abandon();
+  host.Abandon();
+  server.probeBySocket = true;  // opens no client in the process
+  ASSERT_TRUE(server.Start()) << server.Error();
+  host.Release();
+  ASSERT_TRUE(host.AwaitTold()) << "the host was never told that its server went";
+  const std::string reopened = "open " + ClientName();
+  ASSERT_TRUE(JackAwaitClientEvent(reopened, mark, std::chrono::seconds(60))) << "the plug-in's client never came back";
+  const std::vector<std::string> events = JackClientEvents();
+  const auto at = [&](const std::string& event) { return std::find(events.begin() + mark, events.end(), event); };
+  EXPECT_LT(at("told " + host.Name()), at(reopened)) << "the plug-in opened a client before the host was told";
+
+  peer = std::make_unique<JackPeer>();  // the instrument, back under its names
+  ASSERT_EQ(peer->InPortName(), toInstrument);
+  ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument again";
+  IMidiMsg note(0, 0x90, 0x3C, 0x64);
+  ASSERT_TRUE(plug->SendMidiMsg(&note));
+  ASSERT_EQ(peer->WaitForEvents(1).size(), 1u);
+  EXPECT_EQ(peer->Events().front().bytes, (MidiBytes{0x90, 0x3C, 0x64}));
+  peer->Send({0xC3, 0x05});
+  const std::vector<ReceivedMidi> expected = {{{0xC3, 0x05, 0x00}, false, true, 0}};
+  EXPECT_EQ(plug->WaitForCount(1), expected);
+}
+
+// The notice of a client the plug-in closed before, come late, leaves the
+// client it has now alone: no port goes, no client opens again.
+TEST_F(JackMidiTest, ALateShutdownNoticeOfAnOldClientLeavesTheCurrentOneAlone) {
+  const size_t old = JackShutdownNotices() - 1;  // the plug-in's first client's
+  plug.reset();
+  ASSERT_TRUE(JackMidiClient::AwaitClosed(std::chrono::seconds(60)));
+  plug = std::make_unique<RecordingPlug>();
+  ASSERT_NO_FATAL_FAILURE(Connect(*plug));
+  const size_t mark = JackClientEvents().size();
+  JackRunShutdownNotice(old);
+  // A menu opens: the client's thread takes the notice before it looks.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::vector<std::string> list;
+  while (std::find(list.begin(), list.end(), peer->InPortName()) == list.end() && std::chrono::steady_clock::now() < until)
+    list = plug->refreshExternalMIDIOutNames();
+  EXPECT_NE(std::find(list.begin(), list.end(), peer->InPortName()), list.end());
+  const std::vector<std::string> events = JackClientEvents();
+  EXPECT_EQ(std::count(events.begin() + static_cast<std::ptrdiff_t>(mark), events.end(), "open " + ClientName()), 0);
+  EXPECT_EQ(peer->OtherClients(), 1);
+  IMidiMsg note(0, 0x90, 0x3C, 0x64);
+  ASSERT_TRUE(plug->SendMidiMsg(&note));
+  ASSERT_EQ(peer->WaitForEvents(1).size(), 1u);
+  EXPECT_EQ(peer->Events().front().bytes, (MidiBytes{0x90, 0x3C, 0x64}));
+}
+
+// The server goes, the plug-in is told, then its ports are chosen again and
+// the last instance closes before the server is back: no call reaches the
+// client whose server went (the fixture opens a client before any such
+// call, so that libjack has freed it for sure). An edit meanwhile is not
+// sent, and the plug-in says so. The server back, a new instance works.
+TEST_F(JackMidiTest, NoCallReachesAClientWhoseServerWent) {
+  const size_t mark = JackClientEvents().size();
+  server.Stop(true);
+  peer->Abandon();
+  ASSERT_TRUE(JackAwaitClientEvent("told " + ClientName(), mark, std::chrono::seconds(10)));
+  const auto gone = [&] {
+    IMidiMsg edit(0, 0xB0, 0x4A, 0x40);
+    return !plug->SendMidiMsg(&edit) && plug->goneNotices > 0;
+  };
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!gone() && std::chrono::steady_clock::now() < until) plug->AwaitMidiOutSent(std::chrono::milliseconds(1));
+  EXPECT_GT(plug->goneNotices, 0) << "an edit while the out port was gone vanished unsaid";
+  int out = 1;
+  EXPECT_EQ(plug->setExternalMIDIOut(out, peer->InPortName().c_str()), 1);  // a project restored meanwhile
+  IMidiMsg edit(0, 0xB0, 0x4A, 0x41);
+  EXPECT_FALSE(plug->SendMidiMsg(&edit));
+  plug.reset();
+  EXPECT_TRUE(JackMidiClient::AwaitClosed(std::chrono::seconds(60)));
   ASSERT_TRUE(server.Start()) << server.Error();
   peer = std::make_unique<JackPeer>();
   plug = std::make_unique<RecordingPlug>();

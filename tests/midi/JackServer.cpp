@@ -5,6 +5,8 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +58,19 @@ int TakeTurn(int* taken) {
 
 bool Exited(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == pid; }
 
+// Whether the server of that name takes connections on its socket, where
+// jackd2 puts it on Linux.
+bool SocketListening(const std::string& name) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "/dev/shm/jack_%s_%d_0", name.c_str(),
+                static_cast<int>(getuid()));
+  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const bool listening = probe >= 0 && connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  if (probe >= 0) close(probe);
+  return listening;
+}
+
 // Asks the process to end, and makes it after a bound.
 void End(pid_t pid) {
   kill(pid, SIGTERM);
@@ -68,13 +83,15 @@ void End(pid_t pid) {
 bool JackServer::Start() {
   if (mPid > 0) return true;
   mError.clear();
-  if (!WaitFor([&] { return (mTurnLock = TakeTurn(&mTurn)) >= 0; }, seconds(240))) {
+  if (mTurnLock < 0 && !WaitFor([&] { return (mTurnLock = TakeTurn(&mTurn)) >= 0; }, seconds(240))) {
     mError = "other tests' JACK servers kept every turn for four minutes (" + TurnPath(0) + " and on)";
     return false;
   }
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (Launch()) {
-      setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
+      // Set once: the plug-in's threads read it while a server comes back.
+      if (const char* set = std::getenv("JACK_DEFAULT_SERVER"); !set || mName != set)
+        setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
       setenv("JACK_NO_START_SERVER", "1", 1);
       return true;
     }
@@ -125,6 +142,7 @@ bool JackServer::Launch() {
   bool exited = mPid < 0;
   const bool ready = !exited && WaitFor([&] {
     if ((exited = Exited(mPid))) return true;
+    if (probeBySocket) return SocketListening(mName);
     jack_status_t status{};
     const auto options = static_cast<jack_options_t>(JackNoStartServer | JackServerName);
     jack_client_t* probe = jack_client_open("ready probe", options, &status, mName.c_str());
@@ -147,7 +165,12 @@ bool JackServer::Launch() {
   return false;
 }
 
-void JackServer::Stop() {
+void JackServer::Stop(bool keepName) {
+  if (keepName) {
+    if (mPid > 0 && !Exited(mPid)) End(mPid);
+    mPid = -1;
+    return;
+  }
   if (mPid > 0) {
     // A server that went on its own, or a failed test: its log tells why.
     const bool died = Exited(mPid);

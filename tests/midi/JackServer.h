@@ -18,10 +18,18 @@ class JackServer {
   // The server dies with the thread that started it, so call it from one
   // that outlives the server (the test's or the program's main thread).
   bool Start();
-  void Stop();  // bounded; restores the environment
+  // Bounded; restores the environment. With keepName the server's name,
+  // its turn and the environment stay, and Start brings it back under them
+  // (a server restarted, as its user does).
+  void Stop(bool keepName = false);
   const std::string& Error() const { return mError; }
   // Frames per period of the dummy driver; set before Start.
   int periodFrames = 256;
+  // Set before Start: the server is up once its socket takes connections,
+  // and no client opens in the process to find out (after a restart, the
+  // process's first open frees every client of the server that went, which
+  // a test may still have to be told of).
+  bool probeBySocket = false;
   // Asked at Stop: when it says yes, the server's log is shown. Test
   // fixtures hand it their framework's failure check; programs without one
   // see the log only when the server died.

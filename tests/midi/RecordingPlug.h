@@ -2,6 +2,7 @@
 // reaches them, and a hook that runs inside each handler.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -52,6 +53,9 @@ class RecordingPlug : public IPlugVST {
   std::vector<ReceivedMidi> Received() { return WaitForCount(0); }
 
   std::function<void()> onMessage;  // runs inside the handler, before the message is recorded
+  // Messages not sent because the out port chosen was gone.
+  void OnMidiOutGone() override { ++goneNotices; }
+  std::atomic<int> goneNotices{0};
 
  private:
   void Record(ReceivedMidi received) {

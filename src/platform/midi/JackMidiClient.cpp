@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "ByteRing.h"
+#include "JackServerWatch.h"
 #include "KeepLoaded.h"
 #include "MidiPorts.h"
 
@@ -39,6 +40,11 @@ constexpr auto kSendPoll = std::chrono::microseconds(200);
 constexpr auto kDrainOnClose = std::chrono::milliseconds(200);
 // A server found absent is asked for again only after this.
 constexpr auto kOpenRetry = std::chrono::seconds(1);
+// After the server went: how often it is looked for, and how long the host
+// has, once it is back and every client of the process has been told, to
+// act on that first (close its client, open a new one).
+constexpr auto kServerLook = std::chrono::milliseconds(250);
+constexpr auto kHostsTurn = std::chrono::seconds(2);
 // How long a menu waits for a client being opened to look.
 constexpr auto kLookWait = std::chrono::milliseconds(500);
 // The longest a port's owner waits for a process cycle that may use it.
@@ -346,6 +352,7 @@ class SharedClient {
     std::unique_lock<std::mutex> lock(mMutex);
     while (!mStopping) {
       if (mServerGone) lostServer(lock);
+      if (mServerAway && !mClient && !mWantClient) awaitServer(lock);
       if (mWantClient && !mClient && Clock::now() >= mRetryAt) open(lock);
       if (mClient && (mPortsMoved || mLooksAnswered < mLookAsked)) look(lock);
       if (!mClient) mPortsMoved = false;  // the next client looks when it opens
@@ -356,6 +363,7 @@ class SharedClient {
       const bool draining = apply(lock);
       if (mEndpoints.empty()) {
         mWantClient = false;
+        mServerAway = false;
         if (mClient) close(lock);
         mIdle.notify_all();
         if (mLooksAnswered >= mLookAsked && !mStopping) {
@@ -375,6 +383,8 @@ class SharedClient {
       }
       if (draining || (mWantClient && !mClient))
         mWake.wait_for(lock, draining ? std::chrono::milliseconds(2) : std::chrono::milliseconds(50));
+      else if (mServerAway && !mClient)
+        mWake.wait_for(lock, kServerLook);
       else
         mWake.wait(lock, [this] { return due(); });
     }
@@ -404,6 +414,8 @@ class SharedClient {
     } else {
       Report("JACK server not running (status " + std::to_string(status) + ")");
     }
+    // Whether the server's socket is where it is looked for after a loss.
+    const bool probeWorks = client && jackwatch::ServerListening();
     lock.lock();
     mOpening = false;
     mIdle.notify_all();
@@ -411,6 +423,7 @@ class SharedClient {
       // Asked for again only when an instance or a menu needs it.
       mWantClient = false;
       mRetryAt = Clock::now() + kOpenRetry;
+      mReadySince = {};
       for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
         int connecting = kConnecting;
         e->outState.compare_exchange_strong(connecting, kFailed);
@@ -418,6 +431,8 @@ class SharedClient {
       return;
     }
     mClient = client;
+    mServerAway = false;
+    mProbeWorks = probeWorks;
     mOwnPrefix = std::string(jack_get_client_name(client)) + ":";
     mPortsMoved = true;
     for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
@@ -428,13 +443,22 @@ class SharedClient {
   }
 
   // The server went away: its client is of no more use. The instances'
-  // ports are made again on the next client, which a later need opens.
+  // ports are made again on the next client, which opens once the server is
+  // back (awaitServer), or at once for a menu or a new instance.
   // Once a client's server has gone, libjack frees that client itself at the
   // process's next open, on whichever thread opens (the host's own JACK code,
   // too): this thread never calls on it again, not even to close it.
   void lostServer(std::unique_lock<std::mutex>& lock) {
     mServerGone = false;
     if (!mClient) return;
+    mServerAway = true;
+    mWantClient = false;
+    mReadySince = {};
+    // No port of the server that went is there: the lists show none, and a
+    // port chosen meanwhile is taken by name, as before a first look.
+    mTargets.clear();
+    mSources.clear();
+    mLooked = false;
     for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
       e->outPort = nullptr;
       e->inPort = nullptr;
@@ -446,6 +470,26 @@ class SharedClient {
     lock.unlock();
     awaitCycleEnd();  // a cycle the server began may still read a slot
     lock.lock();
+  }
+
+  // The first open in the process after the server went frees every client
+  // still allocated, before a client not yet told has run its shutdown
+  // notice: the host then never learns that its server went and later calls
+  // on a freed client. So the plug-in opens by itself only once the server
+  // takes connections again, no client of the process is still to be told,
+  // and the host has had its turn since to act on its notice.
+  void awaitServer(std::unique_lock<std::mutex>& lock) {
+    const bool probe = mProbeWorks;
+    lock.unlock();
+    const bool ready = (!probe || jackwatch::ServerListening()) && !jackwatch::NoticePending();
+    lock.lock();
+    if (!ready) {
+      mReadySince = {};
+      return;
+    }
+    const auto now = Clock::now();
+    if (mReadySince == Clock::time_point{}) mReadySince = now;
+    if (now - mReadySince >= kHostsTurn) mWantClient = true;
   }
 
   void look(std::unique_lock<std::mutex>& lock) {
@@ -672,6 +716,9 @@ class SharedClient {
   }
 
  public:
+  // Under mutex(): the server went and no client has opened since.
+  bool serverAway() const { return mServerAway; }
+
   bool awaitClosed(std::chrono::milliseconds bound) {
     std::unique_lock<std::mutex> lock(mMutex);
     return mIdle.wait_for(lock, bound, [this] { return mEndpoints.empty() && !mClient && !mOpening && !mClosing; });
@@ -688,6 +735,11 @@ class SharedClient {
   bool mRunning = false, mInputStopping = false;
   bool mOpening = false, mClosing = false, mWantClient = false, mStopping = false, mLooked = false;
   bool mServerGone = false, mPortsMoved = false;
+  // The server went and no client has opened since; whether the server's
+  // socket was found where it is looked for; since when it has been back
+  // with every client of the process told.
+  bool mServerAway = false, mProbeWorks = true;
+  Clock::time_point mReadySince{};
   unsigned long mLookAsked = 0, mLooksAnswered = 0, mLookCount = 0;
   Clock::time_point mRetryAt{};
   std::vector<std::string> mTargets, mSources;  // the last look
@@ -744,7 +796,8 @@ void JackMidiClient::openOut(const std::string& target, const std::string& portN
   std::lock_guard<std::mutex> lock(shared.mutex());
   e.outConnected = false;
   e.settleCycles = 0;
-  e.outState = kConnecting;
+  // While the server is away the port is not there: nothing sent is taken.
+  e.outState = shared.serverAway() ? kFailed : kConnecting;
   if (e.want.outName.empty()) e.want.outName = PortName(portName, e.number);
   e.want.out = true;
   e.want.target = target;
@@ -771,6 +824,8 @@ bool JackMidiClient::isOutOpen() const {
   const int state = mEndpoint->outState;
   return state == kConnecting || state == kLive;
 }
+
+bool JackMidiClient::isOutGone() const { return mEndpoint->outState == kFailed; }
 
 void JackMidiClient::send(const unsigned char* bytes, size_t size) {
   Endpoint& e = *mEndpoint;

@@ -4,7 +4,10 @@
 // runs, on a thread of its own, so neither create nor a port choice costs
 // the caller a JACK cycle; one process callback serves every instance's
 // ports. A port is connected by its peer's name, and again whenever a port
-// of that name appears (an instrument replugged or restarted). Messages sent
+// of that name appears (an instrument replugged or restarted). After its
+// server went away the client opens again by itself once the server is back
+// and every client of the process, the host's own too, has been told; the
+// ports then come back and reconnect by name. Messages sent
 // before a new connection is live wait in the instance's ring; what arrives
 // is handed to the receiver on the client's input thread, never on JACK's.
 #pragma once
@@ -31,7 +34,8 @@ class JackMidiClient {
   // port's targets) or give output (the in port's sources), in JACK's order,
   // as the process's client last saw them; the process's own are left out.
   std::vector<std::string> ports(bool takingInput) const;
-  // False until the process's client has looked at the server once.
+  // False until the process's client has looked at the server once, and
+  // again while its server is away.
   bool portsListed() const;
   // Looks at the server now; waits, within a bound, for a client being opened.
   void refreshPorts();
@@ -45,6 +49,9 @@ class JackMidiClient {
   void openOut(const std::string& target, const std::string& portName);
   void closeOut();
   bool isOutOpen() const;
+  // The out port was asked for but is not there (its server went away, or
+  // it could not be made): nothing sent is taken until it comes back.
+  bool isOutGone() const;
   // Waits for room in the ring while the connection cannot take more.
   void send(const unsigned char* bytes, size_t size);
   // True when the process callback has taken every message sent so far (a

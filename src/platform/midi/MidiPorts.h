@@ -49,6 +49,9 @@ class MidiOutPort : public MidiPortList {
   virtual void closePort() noexcept = 0;
   // True while a device port or a virtual port is open.
   virtual bool isPortOpen() const = 0;
+  // True while the port asked for is not there although it was chosen (its
+  // MIDI system went away); it comes back by itself when the system does.
+  virtual bool isPortGone() const { return false; }
   // Hands one whole message over; may wait while the system's buffer is full.
   virtual void sendMessage(const unsigned char* bytes, size_t size) = 0;
   // True when every message handed over so far has left, with the time the

@@ -1,0 +1,89 @@
+#include "JackServerWatch.h"
+
+#include <dirent.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace {
+// Where libjack (jackd2 on Linux) puts the server's and the clients' sockets,
+// and how it names them: jack_NAME_UID_0, or jack_NAME_0 for a server open
+// to every user.
+constexpr const char* kSocketDir = "/dev/shm";
+
+std::string SocketPath(std::string name) {
+  for (char& c : name)
+    if (c == '/' || c == '\\') c = '_';
+  std::string path = std::string(kSocketDir) + "/jack_" + name + "_";
+  if (!std::getenv("JACK_PROMISCUOUS_SERVER")) path += std::to_string(getuid()) + "_";
+  return path + "0";
+}
+
+// The process's socket descriptors by their inode.
+std::map<std::string, int> OwnSockets() {
+  std::map<std::string, int> sockets;
+  DIR* folder = opendir("/proc/self/fd");
+  if (!folder) return sockets;
+  while (const dirent* entry = readdir(folder)) {
+    char target[64];
+    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+    const ssize_t size = readlink(link.c_str(), target, sizeof target - 1);
+    if (size <= 0) continue;
+    target[size] = '\0';
+    constexpr std::string_view kSocket = "socket:[";
+    if (std::strncmp(target, kSocket.data(), kSocket.size()) != 0 || target[size - 1] != ']') continue;
+    sockets[std::string(target + kSocket.size(), target + size - 1)] = std::atoi(entry->d_name);
+  }
+  closedir(folder);
+  return sockets;
+}
+}  // namespace
+
+namespace jackwatch {
+
+bool ServerListening() {
+  const char* server = std::getenv("JACK_DEFAULT_SERVER");
+  const std::string path = SocketPath(server && *server ? server : "default");
+  sockaddr_un address{};
+  if (path.size() >= sizeof address.sun_path) return false;
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (probe < 0) return false;
+  // The server takes a connection that asks nothing as a check and drops it.
+  const bool listening = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(probe);
+  return listening;
+}
+
+bool NoticePending() {
+  const std::map<std::string, int> own = OwnSockets();
+  if (own.empty()) return false;
+  std::ifstream table("/proc/net/unix");
+  std::string line;
+  std::getline(table, line);  // the heading
+  const std::string prefix = std::string(kSocketDir) + "/jack_";
+  while (std::getline(table, line)) {
+    // Num RefCount Protocol Flags Type St Inode Path: a client's notification
+    // socket carries the path the client listened on.
+    char inode[32] = {}, path[128] = {};
+    if (std::sscanf(line.c_str(), "%*s %*s %*s %*s %*s %*s %31s %127s", inode, path) != 2) continue;
+    if (std::strncmp(path, prefix.c_str(), prefix.size()) != 0) continue;
+    const auto found = own.find(inode);
+    if (found == own.end()) continue;
+    pollfd hungUp{found->second, POLLRDHUP, 0};
+    if (poll(&hungUp, 1, 0) > 0 && (hungUp.revents & (POLLHUP | POLLRDHUP))) return true;
+  }
+  return false;
+}
+
+}  // namespace jackwatch

@@ -1,0 +1,39 @@
+io.stdout:setvbuf("no")
+-- Ardour on JACK with the session's instances of the plug-in; RESTART_CMD
+-- stops jackd and starts it again under its name, RESTARTS times. Each time:
+-- is Ardour told (its engine halts), does it start again and save, and are
+-- the plug-in's ports back and connected (jack_lsp -c).
+local dir, name = os.getenv("SESS_DIR"), os.getenv("SESS_NAME") or "base"
+local restarts, restart = tonumber(os.getenv("RESTARTS") or "10"), os.getenv("RESTART_CMD")
+local want = tonumber(os.getenv("CONNECTIONS") or "4")
+local function wait(done, us)
+  for _ = 1, us / 100000 do if done() then return true end ARDOUR.LuaAPI.usleep(100000) end
+  return done()
+end
+-- Connections of the plug-in's ports, as jack_lsp -c lists them.
+local function connections()
+  local out = io.popen("jack_lsp -c 2>/dev/null") local text = out:read("a") out:close()
+  local n, port = 0, nil
+  for line in text:gmatch("[^\n]+") do
+    if line:sub(1, 1) ~= " " then port = line elseif port:find("^Tarnivex Editor:") then n = n + 1 end
+  end
+  return n
+end
+AudioEngine:set_backend("JACK", "", "")
+load_session(dir, name)
+print("loaded", AudioEngine:running(), "connections", connections())
+for i = 1, restarts do
+  print("restart", i, "running before", wait(function() return AudioEngine:running() end, 10000000))
+  os.execute(restart)
+  print("restart", i, "told", wait(function() return not AudioEngine:running() end, 10000000))
+  -- Every other time Ardour is slow to come back: the plug-in's client opens first.
+  if i % 2 == 0 then ARDOUR.LuaAPI.usleep(5000000) end
+  print("restart", i, "started", wait(function() return AudioEngine:running() or AudioEngine:start(false) == 0 end, 20000000))
+  Session:save_state("", false, false, false, false, false)
+  print("restart", i, "saved")
+  local n = 0
+  wait(function() n = connections() return n >= want end, 30000000)
+  print("restart", i, "connections", n)
+end
+close_session()
+print("exit")
