@@ -97,7 +97,8 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
     plug->deliverSysEx(&message, true);
   } else {
     plug->setEditorBusy(true);
-    plug->checksumCheckAndSend(dump.data(), kMultiDumpSize);
+    // The parts play the banks and programs of the multi that went out.
+    if (plug->checksumCheckAndSend(dump.data(), kMultiDumpSize)) plug->notePartProgramsOfMulti();
     ++arrangementDumpsSent;
     plug->awaitDumpSent();
   }

@@ -115,7 +115,8 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
          t.GetParam(kGlobalRxProgramChange)->Set(1);
          t.GetParam(kMultiPartPatch + 3)->Set(39);
          t.GetParam(kMultiPartStatus + 1)->Set(1);
-         t.setPartProgram(1, 40);  // the instrument told part 2's program
+         t.setPartBank(1, 0);  // the instrument told part 2's bank and program
+         t.setPartProgram(1, 40);
        },
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch + 3)->Int(), 39); }},
       {"a locked part is not stepped", kPatchUp + 4, 1, {}, {},
