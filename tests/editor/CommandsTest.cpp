@@ -7,6 +7,7 @@
 
 #include "FrameChecksum.h"
 #include "../library/LibraryTestSupport.h"
+#include "ByteChunk.h"
 #include "ControlLayer.h"
 #include "EditMenus.h"
 #include "EditorWindowDriver.h"
@@ -145,6 +146,125 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
     if (row.check) row.check(*plug);
     plug.reset();
     seen = 0;
+    backend = std::make_shared<MemoryMidiBackend>();
+    backend->setOutPorts({"Other synth", kPort});
+    backend->setInPorts({"Other synth", kPort});
+    SetMidiBackend(backend);
+  }
+}
+
+// Part 1's pick, as its control hands it on, meets a conflict only with what
+// another active part is known to play: both halves sent or told by the
+// instrument, or named by a multi that went out or came in. Each row starts
+// on a fresh instance with STEP SYNTH off.
+TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
+  const auto report = [this](const Bytes& message) {
+    Bytes bytes = message;
+    ISysEx sysex(0, bytes.data(), static_cast<int>(bytes.size()));
+    plug->ProcessSysEx(&sysex, true);
+  };
+  const Bytes part2Bank = {0xF0, 0x3E, 0x10, 0x21, 0x21, 0x00, 0x36, 0x00, 0xF7};
+  const Bytes part2Program = {0xF0, 0x3E, 0x10, 0x21, 0x21, 0x00, 0x37, 0x00, 0xF7};
+  const Bytes part2BankB = {0xF0, 0x3E, 0x10, 0x21, 0x21, 0x00, 0x36, 0x01, 0xF7};
+  const auto pick = [this](int part, int bank, int program) {
+    param(kMultiPartBank + part)->Set(bank);
+    plug->SetParameterFromGUI(kMultiPartPatch + part, param(kMultiPartPatch + part)->GetNormalized(program));
+  };
+  const auto sent = [this](int part, int bank, int program) {
+    param(kMultiPartStatus + part)->Set(1);
+    param(kMultiPartBank + part)->Set(bank);
+    param(kMultiPartPatch + part)->Set(program);
+    ASSERT_TRUE(plug->BankChangeMessage(part));
+  };
+  const auto goesOut = [](int program) {
+    return ByteList{{0xB0, 0x7B, 0x00}, {0xB0, 0x7B, 0x00}, {0xB0, 0x00, 0x00}, {0xB0, 0x20, 0x40},
+                    {0xC0, static_cast<unsigned char>(program)}};
+  };
+  const struct {
+    const char* what;
+    std::function<void()> before, act;
+    ByteList bytes;
+    bool refused, prefixOnly = false;
+  } rows[] = {
+      {"the instrument told part 2's bank alone: A 001 goes out",
+       [&] { report(part2Bank); }, [&] { pick(0, 0, 0); }, goesOut(0), false},
+      {"the instrument told part 2's program alone: A 001 goes out",
+       [&] { report(part2Program); }, [&] { pick(0, 0, 0); }, goesOut(0), false},
+      {"the instrument told both halves, part 2 plays B 001: refused",
+       [&] { report(part2BankB); report(part2Program); }, [&] { pick(0, 1, 0); }, {}, true},
+      {"part 3 was sent A 006, a restore put it on B 010: A 006 goes out",
+       [&] {
+         sent(2, 0, 5);
+         param(kMultiPartBank + 2)->Set(1);
+         param(kMultiPartPatch + 2)->Set(9);
+         ByteChunk project;
+         ASSERT_TRUE(plug->SerializeState(&project));
+         ASSERT_GT(plug->UnserializeState(&project, 0), 0);
+       },
+       [&] { pick(0, 0, 5); }, goesOut(5), false},
+      {"the restore's multi went out: part 3 plays B 010, refused",
+       [&] {
+         param(kMultiPartStatus + 2)->Set(1);
+         param(kMultiPartBank + 2)->Set(1);
+         param(kMultiPartPatch + 2)->Set(9);
+         ByteChunk project;
+         ASSERT_TRUE(plug->SerializeState(&project));
+         ASSERT_GT(plug->UnserializeState(&project, 0), 0);
+       },
+       [&] { pick(0, 1, 9); }, {}, true},
+      {"part 2 picked A 008 before the ports were set, then the ports: A 008 goes out",
+       [&] {
+         setParam(kDeviceOutSelection, 0);
+         ASSERT_FALSE(plug->midiIOConfigured);
+         param(kGlobalRxProgramChange)->Set(1);
+         pick(1, 0, 7);
+         settle();
+         setParam(kDeviceOutSelection, 2);
+         ASSERT_TRUE(plug->midiIOConfigured);
+       },
+       [&] { pick(0, 0, 7); }, goesOut(7), false},
+      {"parts 2 and 3 sent A 011 and A 012: the multi steps across their numbers",
+       [&] {
+         sent(1, 0, 10);
+         sent(2, 0, 11);
+         param(kGlobalMidiChannel)->Set(1);
+         setParam(kDatatype, 1);
+         ASSERT_TRUE(plug->multiMode);
+         param(kMultiPatch)->Set(10);
+       },
+       [&] { setParam(kPatchUp + 0, 1); }, {{0xB0, 0x7B, 0x00}, {0xB0, 0x00, 0x00}, {0xC0, 0x0B}}, false, true},
+      {"part 1 locked takes A 008, which part 2 plays: nothing goes out to meet a conflict",
+       [&] {
+         sent(1, 0, 7);
+         param(kPartLock + 0)->Set(1);
+       },
+       [&] { pick(0, 0, 7); }, {}, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ControlLayer conflict(1, "bankPatchConflictWindow");
+    start();
+    plug->conflictLayer = &conflict;
+    setParam(kControlProgBank, 0);
+    param(kMultiPartStatus + 1)->Set(1);
+    param(kMultiPartPatch + 0)->Set(50);
+    ASSERT_NO_FATAL_FAILURE(row.before());
+    settle();
+    arrivedAtInstrument();
+    param(kGlobalRxProgramChange)->Set(1);
+    conflict.Hide(true);
+    const int shown = param(kMultiPartPatch + 0)->Int();
+    row.act();
+    takeJobs();
+    ByteList arrived = shortArrivals();
+    if (row.prefixOnly && arrived.size() > row.bytes.size()) arrived.resize(row.bytes.size());
+    EXPECT_EQ(arrived, row.bytes);
+    EXPECT_EQ(conflict.IsVisible(), row.refused);
+    if (row.refused) {
+      EXPECT_EQ(param(kMultiPartPatch + 0)->Int(), shown);
+    }
+    plug.reset();
+    seen = instrumentSeen = 0;
     backend = std::make_shared<MemoryMidiBackend>();
     backend->setOutPorts({"Other synth", kPort});
     backend->setInPorts({"Other synth", kPort});
