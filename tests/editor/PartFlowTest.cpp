@@ -303,6 +303,14 @@ TEST_F(PartFlowTest, ALibrarySoundRefusedForAConflictChangesNothingAndNeverGoesO
          ASSERT_EQ(window->slots().slotText(1, 33), "Imp33           ");
          doubleClick(1, 33);
        }},
+      {"a search result",
+       [&] {
+         plug->setThroughUserPath(kCategorySelection, 0.0);
+         plug->setParamDisplayText(kPatchSearchString, 0, "Imp");
+         plug->OnParamChange(kPatchSearchString);
+         ASSERT_EQ(window->slots().slotText(1, 33), "Imp33           ");
+         doubleClick(1, 33);
+       }},
       {"an upper slot", [&] { doubleClick(0, 33); }},
       {"the STEP LIBRARY arrows",
        [&] {
@@ -310,6 +318,8 @@ TEST_F(PartFlowTest, ALibrarySoundRefusedForAConflictChangesNothingAndNeverGoesO
          window->click(window->slot(0, 32));
          plug->setThroughUserPath(kPatchUp + 3, 1.0);
        }},
+      {"the PROG menu in STEP LIBRARY",
+       [&] { window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {3, 3}); }},
   };
   for (const auto& road : roads) {
     SCOPED_TRACE(road.what);
@@ -320,6 +330,10 @@ TEST_F(PartFlowTest, ALibrarySoundRefusedForAConflictChangesNothingAndNeverGoesO
     EXPECT_TRUE(receivedSince(mark).empty());
     EXPECT_TRUE(conflict->IsVisible());
     EXPECT_EQ(plug->GetParam(kMultiPartPatch + 3)->Int(), program);
+    // The top bar's PROG menu still ticks the part's program.
+    ProgramNumberPopupMenu& prog = *plug->librarianBrowser->programNumberMenu;
+    EXPECT_TRUE(prog.submenu(program / 10).IsItemChecked(program % 10));
+    EXPECT_FALSE(prog.submenu(3).IsItemChecked(3));
     EXPECT_EQ(plug->GetParam(kOscillator1Detune + 3)->Int(), 77);
     EXPECT_EQ(plug->paramDisplayText(kPatchName + 3, 0), "Edited Part     ");
 
