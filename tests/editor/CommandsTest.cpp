@@ -192,6 +192,15 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
        [&] { report(part2Program); }, [&] { pick(0, 0, 0); }, goesOut(0), false},
       {"the instrument told both halves, part 2 plays B 001: refused",
        [&] { report(part2BankB); report(part2Program); }, [&] { pick(0, 1, 0); }, {}, true},
+      {"part 2 was sent A 008, then the instrument chose C 008 for it: A 008 goes out",
+       [&] {
+         sent(1, 0, 7);
+         setParam(kMIDIFilterHWCCPassThrough, 1);
+         setParam(kMIDIFilterHWPCPassThrough, 1);
+         for (IMidiMsg msg : {IMidiMsg(0, 0xB1, 0, 0), IMidiMsg(0, 0xB1, 32, 66), IMidiMsg(0, 0xC1, 7, 0)})
+           plug->ProcessMidiMsg(&msg, true);
+       },
+       [&] { pick(0, 0, 7); }, goesOut(7), false},
       {"part 3 was sent A 006, a restore put it on B 010: A 006 goes out",
        [&] {
          sent(2, 0, 5);
