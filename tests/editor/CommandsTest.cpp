@@ -201,6 +201,28 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
            plug->ProcessMidiMsg(&msg, true);
        },
        [&] { pick(0, 0, 7); }, goesOut(7), false},
+      {"the instrument's multi came in, part 2 on B 010: refused",
+       [&] {
+         for (const auto& [position, value] : {std::pair{54, 1}, {55, 9}, {61, 1}}) instrument.turnMultiKnob(position, value);
+         instrumentAnswers();
+         setParam(kRequestTempData, 1);
+         takeJobs();
+         ASSERT_EQ(param(kMultiPartBank + 1)->Int(), 1);
+       },
+       [&] { pick(0, 1, 9); }, {}, true},
+      {"a multi step: no part plays a pair the editor knows, A 011 goes out",
+       [&] {
+         sent(1, 0, 10);
+         plug->notePartSoundHeld(1);
+         param(kGlobalMidiChannel)->Set(1);
+         setParam(kDatatype, 1);
+         param(kGlobalRxProgramChange)->Set(1);
+         setParam(kPatchUp + 0, 1);
+         settle();
+         setParam(kDatatype, 0);
+         EXPECT_FALSE(plug->partSoundHeld[1]);  // part 2 plays the new multi's sound
+       },
+       [&] { pick(0, 0, 10); }, goesOut(10), false},
       {"part 3 was sent A 006, a restore put it on B 010: A 006 goes out",
        [&] {
          sent(2, 0, 5);
