@@ -88,6 +88,10 @@ class LibrarianBrowser {
   // Sends one entry of a pane's bank as the part's sound (job 3); false when
   // nothing was started.
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
+  // A send of the slot to the part would go out, yet another part plays the
+  // part's bank and that program: the conflict window shows, and the pick
+  // is to change nothing.
+  bool pickRefused(int slot, int pane, int part);
   // Stores the whole upper bank (the lower one when no upper slot is
   // selected) into an instrument bank (job 4).
   void SendAllProgramsFromLibrarian(int bank);

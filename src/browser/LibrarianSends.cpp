@@ -34,12 +34,29 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
     mHost->showStatus(kEntryNotSent, kNotAWholeDump);
     return false;
   }
+  if (pickRefused(slot, pane, part)) return false;
   MIDIMessageManager* manager = mHost->messageManager();
   if (manager && !manager->librarySendActive) mHost->allNotesOff(part);
   job.jobCode = 3;
   job.slotArgument = slot;
   job.partArgument = part;
   return startLibrarianJob(manager, job, kSetBusy);
+}
+
+bool LibrarianBrowser::pickRefused(int slot, int pane, int part) {
+  if (part < 0 || part > 15 || slot < 0 || mHost->multiMode() || !mHost->midiConfigured()) return false;
+  if (const IParam* lock = mHost->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!librarian) return false;
+  {
+    auto guard = librarian->lock();
+    auto bank = paneBank(*librarian, mHost->browseState(), pane);
+    if (!bank || static_cast<size_t>(slot) >= bank->patches.size() ||
+        !bank->patches[static_cast<size_t>(slot)].sendable(false))
+      return false;
+  }
+  const IParam* partBank = mHost->paramAt(kMultiPartBank + part);
+  return mHost->refusePartPick(part, partBank ? partBank->Int() : 0, slot);
 }
 
 void LibrarianBrowser::SendAllProgramsFromLibrarian(int bank) {

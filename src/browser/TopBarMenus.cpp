@@ -142,8 +142,10 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   const bool multi = host().multiMode();
   const int part = host().currentPart();
   const int parameter = multi ? int(kMultiPatch) : kMultiPartPatch + part;
-  if (k >= 0 && !host().libraryControl() &&
-      host().refusePartPick(part, intValue(host(), kMultiPartBank + part), 10 * k + chosen->GetChosenItemIdx())) {
+  // In library mode the pick sends the upper slot of that number.
+  const int picked = k >= 0 ? 10 * k + chosen->GetChosenItemIdx() : -1;
+  if (k >= 0 && (host().libraryControl() ? mBrowser->pickRefused(picked, 0, part)
+                                         : host().refusePartPick(part, intValue(host(), kMultiPartBank + part), picked))) {
     refreshPatchNames(intValue(host(), parameter));
     return 0;
   }

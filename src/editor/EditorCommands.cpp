@@ -186,6 +186,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     slot += step;
     if (slot >= kPatchesPerBank) slot = 0;
     if (slot < 0) slot = kPatchesPerBank - 1;
+    if (librarianBrowser && librarianBrowser->pickRefused(slot, pane, part)) return true;
     // The part's program is the slot sent to it, also where the step wrapped.
     setParameterFromPlug(kMultiPartPatch + part, slot, false);
     selectLibrarianSlot(pane, slot);

@@ -222,7 +222,8 @@ bool Tarnivex::CheckBankConflict(int part) {
 bool Tarnivex::playedByAnotherPart(int part, int bank, int program) const {
   for (int q = 0; q < 16; ++q) {
     const auto at = static_cast<size_t>(q);
-    if (q == part || !partProgramKnown[at] || GetParam(kMultiPartStatus + q)->Value() != 1.0) continue;
+    if (q == part || !partBankKnown[at] || !partProgramKnown[at] || GetParam(kMultiPartStatus + q)->Value() != 1.0)
+      continue;
     if (sentBanks[at] == bank && sentPrograms[at] == program) return true;
   }
   return false;
@@ -248,8 +249,9 @@ void Tarnivex::SetParameterFromGUI(int paramIdx, double normalizedValue) {
   IPlugVST::SetParameterFromGUI(paramIdx, normalizedValue);
 }
 
+// Without ports nothing goes out: there is nothing to refuse.
 bool Tarnivex::refusePartPick(int part, int bank, int program) {
-  if (multiMode || quietSend || !playedByAnotherPart(part, bank, program)) return false;
+  if (multiMode || quietSend || !midiIOConfigured || !playedByAnotherPart(part, bank, program)) return false;
   if (conflictLayer) conflictLayer->Hide(false);
   return true;
 }
@@ -266,9 +268,6 @@ bool Tarnivex::BankChangeMessage(int part) {
     program = GetParam(kMultiPartPatch + part)->Int();
     channel = GetParam(kMultiPartMIDICh + part)->Int() - 2;
     if (refusePartPick(part, bank, program)) return false;
-    // Refused, the part still plays what it played: only a sent pick is recorded.
-    sentBanks[static_cast<size_t>(part)] = bank;
-    sentPrograms[static_cast<size_t>(part)] = program;
   }
   pendingProgram = program;
   const bool channelOk = channel >= 0 && channel <= 15;
@@ -298,8 +297,21 @@ bool Tarnivex::BankChangeMessage(int part) {
   if (channelOk && lsbOk) sendMidiMsgAndLog(&lsbMsg);
   pauseFor(25);
   if (channelOk) sendMidiMsgAndLog(&change);
-  if (!multiMode && part >= 0 && part <= 15 && midiIOConfigured && channelOk)
-    partProgramKnown[static_cast<size_t>(part)] = true;
+  // Only a change that went out is what the part plays, and the sound it
+  // loads there is no longer the editor's copy. A multi's change gives every
+  // part the pairs of a multi the editor has not seen.
+  if (midiIOConfigured && channelOk) {
+    if (!multiMode) {
+      notePartPlays(part, bank, program);
+      endPartSoundHeld(part);
+    } else {
+      for (size_t p = 0; p < 16; ++p) {
+        partBankKnown[p] = false;
+        partProgramKnown[p] = false;
+        partSoundHeld[p] = false;
+      }
+    }
+  }
   pauseFor(50);
   notesSilenced = true;
   pauseFor(getTimerValue());

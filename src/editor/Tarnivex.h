@@ -104,15 +104,18 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool BankChangeMessage(int part);
   bool CheckBankConflict(int part);
   // Whether another active part is known to play the bank and program: one
-  // whose program was never sent nor received plays nothing known.
+  // whose bank or program was never sent nor received plays nothing known.
   bool playedByAnotherPart(int part, int bank, int program) const;
+  // The part plays this bank and program: it was sent, or a multi naming it
+  // went out or came in.
+  void notePartPlays(int part, int bank, int program);
   // A bank or program picked for a part in the window that another part
   // plays is refused before it changes anything: the conflict window shows
   // and the part's controls go back to what they showed.
   void SetParameterFromGUI(int paramIdx, double normalizedValue) override;
   // A pick of bank and program for a part that another part plays, outside
   // multi mode and quiet sends: the conflict window shows; true when refused.
-  bool refusePartPick(int part, int bank, int program);
+  bool refusePartPick(int part, int bank, int program) override;
 
   // ---- MIDI ports and the settings file (EditorMidiSettings.cpp).
   // Opens the port named name, or the one port whose name starts with it
@@ -180,6 +183,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::array<std::atomic<uint32_t>, 16> lightTimes{};
   std::array<std::atomic<int>, 16> sentBanks{};
   std::array<std::atomic<int>, 16> sentPrograms{};
+  // Each half of what a part plays is known once sent or reported by the
+  // instrument; only a part with both known is in a conflict.
+  std::array<std::atomic<bool>, 16> partBankKnown{};
   std::array<std::atomic<bool>, 16> partProgramKnown{};
   std::atomic<int> pendingProgram{0};
   std::atomic<bool> quietSend{false};
@@ -305,6 +311,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setPartProgram(int part, int program) override;
   void setCurrentPart(int part) override;
   void notePartSoundHeld(int part) override;
+  void endPartSoundHeld(int part) override;
+  void notePartProgramsOfMulti() override;
   uint32_t tickMs() const override { return tick(); }
   bool isMidiToHostBuffer() const override { return midiToHostBuffer; }
   bool isTrackIncoming() const override { return trackIncoming; }

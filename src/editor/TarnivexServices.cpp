@@ -114,22 +114,40 @@ bool isPart(int part) { return part >= 0 && part < 16; }
 }  // namespace
 
 int Tarnivex::partBank(int part) const { return isPart(part) ? sentBanks[static_cast<size_t>(part)].load() : 0; }
+// A bank or program the instrument reports for a part is one half of what it
+// plays; the sound it now plays is no longer the editor's copy.
 void Tarnivex::setPartBank(int part, int bank) {
   if (!isPart(part)) return;
   sentBanks[static_cast<size_t>(part)] = bank;
-  partProgramKnown[static_cast<size_t>(part)] = true;
+  partBankKnown[static_cast<size_t>(part)] = true;
+  endPartSoundHeld(part);
 }
 int Tarnivex::partProgram(int part) const { return isPart(part) ? sentPrograms[static_cast<size_t>(part)].load() : 0; }
 void Tarnivex::setPartProgram(int part, int program) {
   if (!isPart(part)) return;
   sentPrograms[static_cast<size_t>(part)] = program;
   partProgramKnown[static_cast<size_t>(part)] = true;
+  endPartSoundHeld(part);
+}
+void Tarnivex::notePartPlays(int part, int bank, int program) {
+  if (!isPart(part)) return;
+  const auto at = static_cast<size_t>(part);
+  sentBanks[at] = bank;
+  sentPrograms[at] = program;
+  partBankKnown[at] = true;
+  partProgramKnown[at] = true;
+}
+void Tarnivex::notePartProgramsOfMulti() {
+  for (int p = 0; p < 16; ++p) notePartPlays(p, GetParam(kMultiPartBank + p)->Int(), GetParam(kMultiPartPatch + p)->Int());
 }
 void Tarnivex::setCurrentPart(int part) {
   if (isPart(part)) currentPart = part;
 }
 void Tarnivex::notePartSoundHeld(int part) {
   if (isPart(part)) partSoundHeld[static_cast<size_t>(part)] = true;
+}
+void Tarnivex::endPartSoundHeld(int part) {
+  if (isPart(part)) partSoundHeld[static_cast<size_t>(part)] = false;
 }
 
 void Tarnivex::OnIdle() {

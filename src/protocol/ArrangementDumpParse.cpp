@@ -24,6 +24,8 @@ void MIDIMessageManager::sysexMultiParse(ISysEx* message) {
   for (int p = 0; p < 16; ++p)
     for (const DumpByte& field : multiPartBytes())
       set(field.param + p, d[kMultiPartBlockByte + kMultiPartBlockSize * p + field.byte], field.offset);
+  // The instrument's multi tells what every part plays.
+  plug->notePartProgramsOfMulti();
   replyAccepted = true;
 }
 

@@ -100,7 +100,8 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
     }
   } else {
     plug->setEditorBusy(true);
-    plug->checksumCheckAndSend(dump.data(), kMultiDumpSize);
+    // The parts play the banks and programs of the multi that went out.
+    if (plug->checksumCheckAndSend(dump.data(), kMultiDumpSize)) plug->notePartProgramsOfMulti();
     ++arrangementDumpsSent;
     plug->awaitDumpSent();
   }

@@ -56,6 +56,8 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
     }
     if (c == 32 && isBankSelectLSBValue(v) && deviceBankSelectLatch) {
       deviceBankSelectLatch = false;
+      // Swallowed, it still tells which bank the part now plays.
+      if (const int part = partForChannel(channel); part >= 0) plug->setPartBank(part, v - 64);
       return;
     }
     getLegacyCCparam(c, channel + 1, v, false, true);

@@ -128,6 +128,13 @@ class EditorServices {
   // The part's sound came whole from the instrument, or the editor's went
   // out whole: sending it again overwrites nothing.
   virtual void notePartSoundHeld(int) {}
+  // The instrument's sound of the part is no longer the editor's copy.
+  virtual void endPartSoundHeld(int) {}
+  // A multi went out or came in: every part plays the bank and program it names.
+  virtual void notePartProgramsOfMulti() {}
+  // True when another part plays the bank and program picked for the part:
+  // the conflict window shows and the pick changes nothing.
+  virtual bool refusePartPick(int, int, int) { return false; }
   // The librarian view: the pane in use (0 upper, 1 lower) and its slots.
   virtual int librarianActivePane() const { return 0; }
   virtual int librarianSelectedSlot() const { return -1; }

@@ -62,6 +62,15 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     mManager.librarySendActive = false;
     return;
   }
+  // A sound another part plays is refused before anything of it goes out or
+  // reaches the editor.
+  const int programParam = multi ? int(kMultiPatch) : kMultiPartPatch + part;
+  IParam* program = plug->paramAt(programParam);
+  IParam* bank = plug->paramAt(kMultiPartBank + part);
+  if (!multi && plug->refusePartPick(part, bank ? bank->Int() : 0, slot)) {
+    mManager.librarySendActive = false;
+    return;
+  }
   plug->DisplayProcessingIndicator(true);
   sendAllNotesOffOnChannel1();
   plug->clearReplyReceived();
@@ -80,30 +89,42 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
   address(copy, device, kind.command, multi ? kMultiEditBufferBank : kEditBufferBank, multi ? 0 : part);
   if (checksumRight) writeDumpChecksum(copy.data(), kind.size);
 
+  if (store && slot >= 0 && slot < kPrograms) {
+    // The store form also writes the entry into the instrument's memory at
+    // the part's bank and the slot's program.
+    Bytes stored = copy;
+    address(stored, device, kind.command, multi ? 0 : (bank ? bank->Int() : 0), slot);
+    writeDumpChecksum(stored.data(), kind.size);
+    plug->sendRawToDevice(stored);
+  }
+
+  // The editor takes the entry only once the instrument has taken the bank
+  // change: a refused one leaves the part's sound, program and mark as they were.
+  const double shownProgram = program ? program->Value() : 0.0;
+  plug->setParameterFromPlug(programParam, slot, false);
+  if (multi) {
+    plug->setSendGlobalFirst(false);
+    plug->setSendAllParts(false);
+  }
+  if (!plug->BankChangeMessage(part)) {
+    plug->setParameterFromPlug(programParam, shownProgram, false);
+    plug->DisplayProcessingIndicator(false);
+    mManager.librarySendActive = false;
+    return;
+  }
+
   mManager.dumpExpected = true;
   plug->clearReplyReceived();
   ISysEx message(0, copy.data(), kind.size);
   plug->deliverSysEx(&message, true);
   mManager.pause(kHandOverPauseMs);
 
-  if (store && slot >= 0 && slot < kPrograms) {
-    // The store form also writes the entry into the instrument's memory at
-    // the part's bank and the slot's program.
-    Bytes stored = copy;
-    IParam* bank = plug->paramAt(kMultiPartBank + part);
-    address(stored, device, kind.command, multi ? 0 : (bank ? bank->Int() : 0), slot);
-    writeDumpChecksum(stored.data(), kind.size);
-    plug->sendRawToDevice(stored);
-  }
-
   if (multi) {
-    plug->setParameterFromPlug(kMultiPatch, slot, false);
-    plug->setSendGlobalFirst(false);
-    plug->setSendAllParts(false);
-    if (plug->BankChangeMessage(part)) sendArrangementToDevice(false, true);
+    sendArrangementToDevice(false, true);
   } else {
-    plug->setParameterFromPlug(kMultiPartPatch + part, slot, false);
-    if (plug->BankChangeMessage(part)) sendPartToDevice(part, false, true);
+    // Handed over, the sound is the editor's alone until it has gone out.
+    plug->endPartSoundHeld(part);
+    sendPartToDevice(part, false, true);
   }
   plug->DisplayProcessingIndicator(false);
   mManager.librarySendActive = false;

@@ -7,6 +7,7 @@
 
 #include "FrameChecksum.h"
 #include "../library/LibraryTestSupport.h"
+#include "ByteChunk.h"
 #include "ControlLayer.h"
 #include "EditMenus.h"
 #include "EditorWindowDriver.h"
@@ -115,7 +116,8 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
          t.GetParam(kGlobalRxProgramChange)->Set(1);
          t.GetParam(kMultiPartPatch + 3)->Set(39);
          t.GetParam(kMultiPartStatus + 1)->Set(1);
-         t.setPartProgram(1, 40);  // the instrument told part 2's program
+         t.setPartBank(1, 0);  // the instrument told part 2's bank and program
+         t.setPartProgram(1, 40);
        },
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch + 3)->Int(), 39); }},
       {"a locked part is not stepped", kPatchUp + 4, 1, {}, {},
@@ -144,6 +146,139 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
     if (row.check) row.check(*plug);
     plug.reset();
     seen = 0;
+    backend = std::make_shared<MemoryMidiBackend>();
+    backend->setOutPorts({"Other synth", kPort});
+    backend->setInPorts({"Other synth", kPort});
+    SetMidiBackend(backend);
+  }
+}
+
+// Part 1's pick, as its control hands it on, meets a conflict only with what
+// another active part is known to play: both halves sent or told by the
+// instrument, or named by a multi that went out or came in. Each row starts
+// on a fresh instance with STEP SYNTH off and part 2 active.
+TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
+  const auto report = [this](Bytes message) {  // part 2's bank (0x36) or program (0x37) from the instrument
+    ISysEx sysex(0, message.data(), static_cast<int>(message.size()));
+    plug->ProcessSysEx(&sysex, true);
+  };
+  const auto pick = [this](int part, int bank, int program) {
+    param(kMultiPartBank + part)->Set(bank);
+    plug->SetParameterFromGUI(kMultiPartPatch + part, param(kMultiPartPatch + part)->GetNormalized(program));
+  };
+  const auto sent = [this](int part, int bank, int program) {
+    for (const auto& [index, value] : {std::pair{kMultiPartStatus, 1}, {kMultiPartBank, bank}, {kMultiPartPatch, program}})
+      param(index + part)->Set(value);
+    ASSERT_TRUE(plug->BankChangeMessage(part));
+  };
+  const auto out = [](int program) {
+    return ByteList{{0xB0, 0x7B, 0}, {0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xB0, 0x20, 0x40}, {0xC0, static_cast<unsigned char>(program)}};
+  };
+  const struct {
+    const char* what;
+    std::function<void()> before, act;
+    ByteList bytes;  // the first that reach the instrument
+    bool refused;
+  } rows[] = {
+      {"part 2's bank alone told: A 001 goes out", [&] { report({0xF0, 0x3E, 0x10, 0x21, 0x21, 0, 0x36, 0, 0xF7}); },
+       [&] { pick(0, 0, 0); }, out(0), false},
+      {"part 2's program alone told: A 001 goes out", [&] { report({0xF0, 0x3E, 0x10, 0x21, 0x21, 0, 0x37, 0, 0xF7}); },
+       [&] { pick(0, 0, 0); }, out(0), false},
+      {"both told, part 2 plays B 001: refused",
+       [&] {
+         report({0xF0, 0x3E, 0x10, 0x21, 0x21, 0, 0x36, 1, 0xF7});
+         report({0xF0, 0x3E, 0x10, 0x21, 0x21, 0, 0x37, 0, 0xF7});
+       },
+       [&] { pick(0, 1, 0); }, {}, true},
+      {"part 3 sent A 006, then a restore put it on B 010: A 006 goes out",
+       [&] {
+         sent(2, 0, 5);
+         param(kMultiPartBank + 2)->Set(1);
+         param(kMultiPartPatch + 2)->Set(9);
+         ByteChunk project;
+         ASSERT_TRUE(plug->SerializeState(&project));
+         ASSERT_GT(plug->UnserializeState(&project, 0), 0);
+       },
+       [&] { pick(0, 0, 5); }, out(5), false},
+      {"the instrument's multi came in, part 2 on B 010: refused",
+       [&] {
+         for (const auto& [position, value] : {std::pair{54, 1}, {55, 9}, {61, 1}}) instrument.turnMultiKnob(position, value);
+         instrumentAnswers();
+         setParam(kRequestTempData, 1);
+         takeJobs();
+       },
+       [&] { pick(0, 1, 9); }, {}, true},
+      {"part 2 sent A 008, then the instrument chose C 008 for it: A 008 goes out",
+       [&] {
+         sent(1, 0, 7);
+         setParam(kMIDIFilterHWCCPassThrough, 1);
+         setParam(kMIDIFilterHWPCPassThrough, 1);
+         for (IMidiMsg msg : {IMidiMsg(0, 0xB1, 0, 0), IMidiMsg(0, 0xB1, 32, 66), IMidiMsg(0, 0xC1, 7, 0)})
+           plug->ProcessMidiMsg(&msg, true);
+       },
+       [&] { pick(0, 0, 7); }, out(7), false},
+      {"part 2 sent A 011, then a multi step: A 011 goes out, part 2's sound is not shared",
+       [&] {
+         sent(1, 0, 10);
+         plug->notePartSoundHeld(1);
+         param(kGlobalMidiChannel)->Set(1);
+         param(kGlobalRxProgramChange)->Set(1);
+         setParam(kDatatype, 1);
+         setParam(kPatchUp + 0, 1);
+         settle();
+         setParam(kDatatype, 0);
+         EXPECT_FALSE(plug->partSoundHeld[1]);
+       },
+       [&] { pick(0, 0, 10); }, out(10), false},
+      {"part 2 picked A 008 before the ports were set: A 008 goes out",
+       [&] {
+         setParam(kDeviceOutSelection, 0);
+         param(kGlobalRxProgramChange)->Set(1);
+         pick(1, 0, 7);
+         settle();
+         setParam(kDeviceOutSelection, 2);
+         ASSERT_TRUE(plug->midiIOConfigured);
+       },
+       [&] { pick(0, 0, 7); }, out(7), false},
+      {"parts 2 and 3 sent A 011 and A 012: a multi step across them",
+       [&] {
+         sent(1, 0, 10);
+         sent(2, 0, 11);
+         param(kGlobalMidiChannel)->Set(1);
+         setParam(kDatatype, 1);
+         param(kMultiPatch)->Set(10);
+       },
+       [&] { setParam(kPatchUp + 0, 1); }, {{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xC0, 11}}, false},
+      {"part 1 locked takes A 008, which part 2 plays: nothing would go out",
+       [&] {
+         sent(1, 0, 7);
+         param(kPartLock + 0)->Set(1);
+       },
+       [&] { pick(0, 0, 7); }, {}, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ControlLayer conflict(1, "bankPatchConflictWindow");
+    start();
+    plug->conflictLayer = &conflict;
+    setParam(kControlProgBank, 0);
+    param(kMultiPartStatus + 1)->Set(1);
+    param(kMultiPartPatch + 0)->Set(50);
+    ASSERT_NO_FATAL_FAILURE(row.before());
+    settle();
+    arrivedAtInstrument();
+    param(kGlobalRxProgramChange)->Set(1);
+    conflict.Hide(true);
+    const int shown = param(kMultiPartPatch + 0)->Int();
+    row.act();
+    takeJobs();
+    ByteList arrived = shortArrivals();
+    arrived.resize(std::min(arrived.size(), std::max<size_t>(row.bytes.size(), 1)));
+    EXPECT_EQ(arrived, row.bytes);
+    EXPECT_EQ(conflict.IsVisible(), row.refused);
+    EXPECT_TRUE(!row.refused || param(kMultiPartPatch + 0)->Int() == shown) << "the part shows what it showed";
+    plug.reset();
+    seen = instrumentSeen = 0;
     backend = std::make_shared<MemoryMidiBackend>();
     backend->setOutPorts({"Other synth", kPort});
     backend->setInPorts({"Other synth", kPort});

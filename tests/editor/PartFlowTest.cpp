@@ -220,6 +220,31 @@ TEST_F(PartFlowTest, APartClickSendsOnlyASoundTheEditorAndTheInstrumentShare) {
        },
        {6, 0, 6}},
       {"a part shared before the restore that the restore did not send", 5, [] {}, nothing, {0}},
+      // A bank or program change to or from a part ends its shared sound:
+      // the part now plays the instrument's stored sound.
+      {"a program picked on the multi page after SEND MULTI", 6,
+       [&] {
+         plug->setThroughUserPath(kGlobalRxProgramChange, 1);
+         plug->setThroughUserPath(kControlProgBank, 0);  // STEP SYNTH off: the sound is not asked for
+         plug->setThroughUserPath(kPushArrangement, 0);  // the button is let go
+         plug->setThroughUserPath(kPushArrangement, 1);
+         ASSERT_NO_FATAL_FAILURE(allArrived());
+         plug->setThroughUserPath(kMultiPartPatch + 6, 17);
+       },
+       [&](const std::vector<SimBytes>& sent) {
+         ASSERT_GE(sent.size(), 3u);
+         EXPECT_EQ(std::vector<SimBytes>(sent.end() - 3, sent.end()),
+                   (std::vector<SimBytes>{{0xB6, 0x00, 0x00}, {0xB6, 0x20, 0x40}, {0xC6, 0x11}}));
+       },
+       {0}},
+      {"a program change from the instrument", 1,
+       [&] {
+         plug->setThroughUserPath(kMIDIFilterHWPCPassThrough, 1);
+         peer->Send({0xC1, 20});
+         ASSERT_TRUE(eventually([&] { return plug->GetParam(kMultiPartPatch + 1)->Int() == 20; }));
+       },
+       [](const std::vector<SimBytes>& sent) { EXPECT_EQ(soundDumpParts(sent), std::vector<int>(sent.size(), -1)); },
+       {0}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -240,6 +265,69 @@ TEST_F(PartFlowTest, APartClickSendsOnlyASoundTheEditorAndTheInstrumentShare) {
     }
   }
   EXPECT_TRUE(instrument.checksumErrors().empty());
+}
+
+// Part 1 plays A 034; part 4 holds the user's edit. A library sound picked
+// for part 4 in slot 34 (program 034 of its bank A) is refused on each road:
+// nothing reaches the instrument, part 4 keeps its program, its sound and
+// its name, and a later switch to part 5 and back sends part 4's own sound.
+TEST_F(PartFlowTest, ALibrarySoundRefusedForAConflictChangesNothingAndNeverGoesOutLater) {
+  writeFile(getPatchesFolderStr() + "/Imports.syx", soundFile("Imp", 100, "Lead"));
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  plug->setThroughUserPath(kGlobalRxProgramChange, 1.0);
+  plug->setThroughUserPath(kMultiPartPatch + 0, 33);
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  ASSERT_NO_FATAL_FAILURE(fetchAndEditPart(3, "Edited Part     ", 77));
+  window->clickTab(kMainTab, 1);
+  ASSERT_NO_FATAL_FAILURE(clickPart(3));
+  ControlLayer* conflict = plug->namedLayer("bankPatchConflictWindow");
+  const int program = plug->GetParam(kMultiPartPatch + 3)->Int();
+  ASSERT_TRUE(conflict && program != 33);
+  const auto doubleClick = [&](int pane, int slot) {
+    const IRECT r = window->slot(pane, slot);
+    IMouseMod left(true, false);
+    window->gui()->OnMouseDblClick((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
+  };
+  const struct {
+    const char* what;
+    std::function<void()> pick;
+  } roads[] = {
+      {"a category result",
+       [&] {
+         plug->setThroughUserPath(kCategorySelection, 1.0);
+         ASSERT_EQ(window->slots().slotText(1, 33), "Imp33           ");
+         doubleClick(1, 33);
+       }},
+      {"an upper slot", [&] { doubleClick(0, 33); }},
+      {"the STEP LIBRARY arrows",
+       [&] {
+         plug->setThroughUserPath(kControlLibrary, 1.0);
+         window->click(window->slot(0, 32));
+         plug->setThroughUserPath(kPatchUp + 3, 1.0);
+       }},
+      {"the PROG menu in STEP LIBRARY",
+       [&] { window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {3, 3}); }},
+  };
+  for (const auto& road : roads) {
+    SCOPED_TRACE(road.what);
+    conflict->Hide(true);
+    size_t mark = instrument.received().size();
+    ASSERT_NO_FATAL_FAILURE(road.pick());
+    ASSERT_NO_FATAL_FAILURE(allArrived());
+    EXPECT_TRUE(receivedSince(mark).empty());
+    EXPECT_TRUE(conflict->IsVisible());
+    EXPECT_EQ(plug->GetParam(kMultiPartPatch + 3)->Int(), program);
+    EXPECT_TRUE(plug->librarianBrowser->programNumberMenu->submenu(program / 10).IsItemChecked(program % 10));
+    EXPECT_EQ(plug->GetParam(kOscillator1Detune + 3)->Int(), 77);
+    EXPECT_EQ(plug->paramDisplayText(kPatchName + 3, 0), "Edited Part     ");
+
+    mark = instrument.received().size();
+    for (int part : {4, 3}) ASSERT_NO_FATAL_FAILURE(clickPart(part));
+    const std::vector<SimBytes> sent = receivedSince(mark);
+    ASSERT_EQ(soundDumpParts(sent), std::vector<int>{3});
+    EXPECT_EQ(text(sent[0], kSoundNameByte), "Edited Part     ");
+    EXPECT_EQ(sent[0][kDetuneByte], 77);
+  }
 }
 
 TEST_F(PartFlowTest, ALinkedFilterTurnedOnTheInstrumentMovesItsPartnerOnTheInstrumentToo) {
