@@ -147,6 +147,15 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
     refreshPatchNames(intValue(host(), parameter));
     return 0;
   }
+  // An upper slot that would send nothing is no pick: the status line says why.
+  if (k >= 0 && host().libraryControl()) {
+    const auto [why, detail] = mBrowser->whyNothingWouldGo(10 * k + chosen->GetChosenItemIdx(), 0);
+    if (!why.empty()) {
+      host().showStatus(why, detail);
+      refreshPatchNames(intValue(host(), parameter));
+      return 0;
+    }
+  }
   if (chosen) {
     mMain->CheckItemAlone(-1);
     for (auto& sub : mSub) sub->CheckItemAlone(-1);

@@ -153,6 +153,9 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   const int step = up ? 1 : -1;
   if (GetParam(kPartLock + part)->Value() == 1.0) return true;
   midiMessageManager->quickTabRefreshPending = false;
+  // What the step moves: the multi's program in multi mode, else the part's.
+  const bool multi = multiMode;
+  const int shownProgram = multi ? int(kMultiPatch) : kMultiPartPatch + part;
   if (!libraryControl) {
     if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
       showStatus("Program Change Disabled.", "");
@@ -160,22 +163,23 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     }
     // The step starts from the program the part shows (the multi's in multi
     // mode): another part's step or a pick from a menu moves it as well.
-    const int shown = GetParam(multiMode ? kMultiPatch : kMultiPartPatch + part)->Int();
-    const int next = wrap(shown + step, kPatchesPerBank);
+    const int next = wrap(GetParam(shownProgram)->Int() + step, kPatchesPerBank);
     if (refusePartPick(part, GetParam(kMultiPartBank + part)->Int(), next)) return true;
     currentProgram = next;
-    setParameterFromPlug(multiMode ? kMultiPatch : kMultiPartPatch + part, currentProgram, false);
+    setParameterFromPlug(shownProgram, currentProgram, false);
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-    runOffHostThread([this, part] {
+    runOffHostThread([this, part, multi] {
       if (!BankChangeMessage(part) || !browse.progBankControl) return;
       SetLibrarianRequestActive(false);
       midiMessageManager->dumpExpected = true;
       SenderJob job;
-      job.jobCode = 6;
+      // Another multi brings its own name, settings and sounds: the window
+      // asks for them all, as GET MULTI does; a part's step asks for its sound.
+      job.jobCode = multi ? 5 : 6;
       job.partArgument = part;
       job.requestFlag = true;
       startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
-      sendPartDataBackToHardware(part);
+      if (!multi) sendPartDataBackToHardware(part);
     });
   } else {
     // The slot view's selection in the pane the user works in is the counter.
@@ -186,8 +190,15 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     slot += step;
     if (slot >= kPatchesPerBank) slot = 0;
     if (slot < 0) slot = kPatchesPerBank - 1;
-    // The part's program is the slot sent to it, also where the step wrapped.
-    setParameterFromPlug(kMultiPartPatch + part, slot, false);
+    if (librarianBrowser) {
+      const auto [why, detail] = librarianBrowser->whyNothingWouldGo(slot, pane);
+      if (!why.empty()) {
+        showStatus(why, detail);
+        return true;
+      }
+    }
+    // The program is the slot sent, also where the step wrapped.
+    setParameterFromPlug(shownProgram, slot, false);
     selectLibrarianSlot(pane, slot);
     currentProgram = slot;
     sendPatchToDeviceFromLibrarian(slot, pane, part);

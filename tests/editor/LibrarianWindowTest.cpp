@@ -152,26 +152,44 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   }
   EXPECT_EQ(entry(kUpper, 5).name, numbered("User", 5));  // the step opened User.syx above
   plug->midiMessageManager->jobObserver = nullptr;
-  plug->midiIOConfigured = false;
   press(kLibUpperPreviousBank);
   window->click(window->slot(kUpper, 10));
   press(kPatchUp + 0);
+  settle();
   EXPECT_EQ(slots().selectedUpper, 11);
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 11);
   EXPECT_TRUE(highlighted(kUpper, 11));
   EXPECT_FALSE(highlighted(kUpper, 10));
   press(kPatchDown + 0);
+  settle();
   press(kPatchDown + 0);
+  settle();
   EXPECT_EQ(slots().selectedUpper, 9);
   EXPECT_TRUE(highlighted(kUpper, 9));
 
   // In the lower pane the step moves the lower selection, wrapping at 100.
   window->click(window->slot(kLower, 0));
   press(kPatchDown + 0);
+  settle();
   EXPECT_EQ(slots().selectedLower, 99);
   EXPECT_EQ(slots().selectedUpper, -1);
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 99);
   EXPECT_TRUE(highlighted(kLower, 99));
+
+  // A step that would send nothing moves nothing and says why: no port set,
+  // or an empty slot.
+  PatchLibrarian& library = *plug->patchLibrarian;
+  library.bankForEdit(kSoundList, library.lowerBank)->patches[98] = LibrarianPatch{};
+  for (const bool port : {false, true}) {
+    plug->midiIOConfigured = port;
+    press(port ? kPatchDown + 0 : kPatchUp + 0);
+    settle();
+    EXPECT_EQ(slots().selectedLower, 99);
+    EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 99);
+    EXPECT_TRUE(highlighted(kLower, 99));
+    EXPECT_EQ(plug->paramNameDisplay->GetText(), port ? "Nothing sent!" : "Set MIDI I/O First!");
+    EXPECT_EQ(plug->paramValueDisplay->GetText(), port ? "Slot 099 is empty" : "");
+  }
 
   // A selection beyond what a pane holds (its hundred entries) marks no
   // empty slot.
@@ -215,6 +233,30 @@ TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   plug->GetParam(kPartLock + 3)->Set(1);
   EXPECT_EQ(step(up), 11);
   EXPECT_NE(plug->paramNameDisplay->GetText(), "Disable Multi Mode first");
+
+  // STEP LIBRARY: the arrow sends the next multi of the library and moves
+  // the multi's number; no part's program takes the slot.
+  std::vector<Bytes> multis;
+  for (int i = 0; i < 100; ++i) multis.push_back(multiDump(numbered("Multi", i), 0x07));
+  writeFile(getPatchesFolderStr() + "/Multis.syx", concat(multis));
+  press(kRefreshFolders);
+  plug->GetParam(kPartLock + 3)->Set(0);
+  press(kControlLibrary);
+  ASSERT_EQ(slots().selectedUpper, 11);
+  std::mutex seenMutex;
+  std::vector<std::string> seen;  // the multi each job sends, the programs as it starts
+  plug->midiIOConfigured = true;
+  plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
+  plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
+    std::lock_guard<std::mutex> lock(seenMutex);
+    if (job.jobCode == 3)
+      seen.push_back(job.patchArgument.name + " " + std::to_string(plug->GetParam(kMultiPatch)->Int()) + " " +
+                     std::to_string(plug->GetParam(kMultiPartPatch + 3)->Int()));
+  };
+  EXPECT_EQ(step(up), 12);
+  EXPECT_EQ(slots().selectedUpper, 12);
+  plug->midiMessageManager->jobObserver = nullptr;
+  EXPECT_EQ(seen, std::vector<std::string>{numbered("Multi", 12) + " 12 3"});
   press(kDatatype, 0);
   EXPECT_FALSE(multiSelectorShown());
   EXPECT_FALSE(plug->namedLayer("bankAndProgram04")->IsHidden());
@@ -452,17 +494,23 @@ TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   EXPECT_EQ(second.paramValueDisplay->GetText(), "");
 }
 
-// With STEP LIBRARY and KEEP BANK on, a bank picked in the top bar on
-// another page is the one the upper pane shows when the page is seen again:
-// its names, and the name a rename offers.
-TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarOffThePageShowsItsNames) {
+// With STEP LIBRARY and KEEP BANK on, the top bar's bank-name menu is the
+// LIBRARY page's: on another page its place opens nothing. A bank picked in
+// it is the one the upper pane shows when the page is seen again: its
+// names, and the name a rename offers.
+TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarShowsItsNamesAndOffThePageItsPlaceOpensNothing) {
   press(kControlLibrary);
   ASSERT_TRUE(plug->keepSelectedBank);
-  window->clickTab(kMainTab, 2);
-  window->pickFromMenu(*plug->librarianBrowser->progBankNameMenu->GetRECT(), {1});
-  settle();
   PatchLibrarian& library = *plug->patchLibrarian;
+  const IRECT bankPlace = *plug->librarianBrowser->progBankNameMenu->GetRECT();
+  window->clickTab(kMainTab, 2);
+  window->click(bankPlace);
+  EXPECT_TRUE(window->view().MenusShown().empty());
+  window->clickTab(kMainTab, 1);
+  window->pickFromMenu(bankPlace, {1});
+  settle();
   ASSERT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "User.syx");
+  window->clickTab(kMainTab, 2);
   window->clickTab(kMainTab, 1);
   for (const int slot : {0, 5, 99}) EXPECT_EQ(slots().slotText(kUpper, slot), numbered("User", slot)) << slot;
   EXPECT_EQ(slots().slotText(kLower, 5), numbered("Fact", 5));  // the browsed bank stays

@@ -285,11 +285,28 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
   ASSERT_NE(programMenu, nullptr);
   ControlLayer* conflict = plug->namedLayer("bankPatchConflictWindow");
   ASSERT_NE(conflict, nullptr);
+  const IRECT topBarBank = *plug->librarianBrowser->bankNumberMenu->GetRECT();
+  const IRECT topBarProgram = *plug->librarianBrowser->programNumberMenu->GetRECT();
+
+  // The top bar's BANK and PROG are drawn on the LIBRARY page alone: on
+  // three other pages a click at their places opens nothing, sends nothing.
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  size_t mark = instrument.received().size();
+  const size_t menus = window->view().MenusShown().size();
+  for (const int page : {0, 2, 3}) {
+    window->clickTab(kMainTab, page);
+    for (const IRECT& place : {topBarBank, topBarProgram}) window->click(place);
+  }
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  EXPECT_EQ(window->view().MenusShown().size(), menus);
+  EXPECT_EQ(instrument.received().size(), mark);
 
   // A fresh instance has sent no part a program: 001 picked in the top bar
   // for part 1 meets no conflict, though the other parts are active.
-  size_t mark = instrument.received().size();
-  window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {0, 0});
+  window->clickTab(kMainTab, 1);
+  ASSERT_TRUE(idle());
+  mark = instrument.received().size();
+  window->pickFromMenu(topBarProgram, {0, 0});
   ASSERT_TRUE(idle());
   std::vector<SimBytes> shorts = shortMessagesSince(mark);
   ASSERT_GE(shorts.size(), 3u);
@@ -313,6 +330,8 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
   EXPECT_EQ(plug->paramDisplayText(kPatchName + 0, 0).substr(0, 9), "SOUND B17");
 
   // The same from the multi page, for part 3.
+  window->clickTab(kMainTab, 0);
+  ASSERT_TRUE(idle());
   IControl* partThree = controlOn("multiModeSettingsPage1", kMultiPartPatch + 2);
   ASSERT_NE(partThree, nullptr);
   mark = instrument.received().size();
@@ -349,11 +368,49 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
   // The same from the top bar: part 1 to program 41, which part 3 plays in
   // bank B. Refused; part 1 still shows its program 17.
   conflict->Hide(true);
-  window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {4, 1});
+  window->clickTab(kMainTab, 1);
+  ASSERT_TRUE(idle());
+  window->pickFromMenu(topBarProgram, {4, 1});
   ASSERT_TRUE(idle());
   EXPECT_EQ(instrument.received().size(), mark);
   EXPECT_TRUE(conflict->IsVisible());
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 17);
   EXPECT_DOUBLE_EQ(programMenu->GetValue(), plug->GetParam(kMultiPartPatch + 0)->GetNormalized());
+}
+}  // namespace
+
+namespace {
+// Multi mode, the instrument stepped: the multi's arrow changes the
+// instrument's multi, and the window asks for the multi it now plays, as
+// GET MULTI does (the parts' sounds, then the multi), and shows its name and
+// parts.
+TEST_F(PartFlowTest, AMultiStepShowsTheMultiTheInstrumentNowPlays) {
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  plug->setThroughUserPath(kGlobalRxProgramChange, 1.0);
+  instrument.setGlobalChannel(0);
+  plug->GetParam(kGlobalMidiChannel)->Set(1);
+  plug->setThroughUserPath(kDatatype, 1);
+  ASSERT_TRUE(plug->multiMode);
+  window->clickTab(kMainTab, 0);
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  plug->GetParam(kMultiPatch)->Set(4);
+  const size_t mark = instrument.received().size();
+  window->click(IRECT(824, 12, 846, 28));
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+
+  std::vector<SimBytes> expected = {{0xB0, 0x7B, 0x00}, {0xB0, 0x00, 0x00}, {0xC0, 0x05}};
+  for (uint8_t p = 0; p < 16; ++p) expected.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, p, 0xF7});
+  expected.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x01, 0x20, 0x00, 0xF7});
+  EXPECT_EQ(receivedSince(mark), expected);
+  EXPECT_EQ(plug->GetParam(kMultiPatch)->Int(), 5);
+  EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "MULTI A05       ");
+  const SimBytes multi = instrument.multiBuffer();
+  for (int p = 0; p < 16; ++p) {
+    const int program = multi[static_cast<size_t>(40 + 22 * p)];
+    EXPECT_EQ(plug->GetParam(kMultiPartPatch + p)->Int(), program) << p;
+    IControl* shown = controlOn("multiModeSettingsPage1", kMultiPartPatch + p);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_DOUBLE_EQ(shown->GetValue(), plug->GetParam(kMultiPartPatch + p)->GetNormalized()) << p;
+  }
 }
 }  // namespace
