@@ -289,14 +289,17 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
   const IRECT topBarProgram = *plug->librarianBrowser->programNumberMenu->GetRECT();
 
   // The top bar's BANK and PROG are drawn on the LIBRARY page alone: on
-  // three other pages a click at their places opens nothing, sends nothing.
+  // three other pages a click at their places opens nothing (the choice
+  // scripted for it is left), sends nothing.
   ASSERT_NO_FATAL_FAILURE(allArrived());
   size_t mark = instrument.received().size();
   const size_t menus = window->view().MenusShown().size();
   for (const int page : {0, 2, 3}) {
     window->clickTab(kMainTab, page);
-    for (const IRECT& place : {topBarBank, topBarProgram}) window->click(place);
+    window->pickFromMenu(topBarBank, {1});
+    window->pickFromMenu(topBarProgram, {0, 4});
   }
+  window->view().ClearMenuScript();
   ASSERT_NO_FATAL_FAILURE(allArrived());
   EXPECT_EQ(window->view().MenusShown().size(), menus);
   EXPECT_EQ(instrument.received().size(), mark);
