@@ -114,6 +114,10 @@ bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
     switchPartProgram(paramIdx - (inBlock(kMultiPartBank, paramIdx) ? kMultiPartBank : kMultiPartPatch));
     return false;
   }
+  if (paramIdx == kMultiPatch && multiMode) {
+    switchMultiProgram();
+    return false;
+  }
   if (paramIdx == kGlobalFX2Link) OnParamChange(kMainTab);
   return false;
 }
@@ -132,6 +136,35 @@ void Tarnivex::switchPartProgram(int part) {
   runOffHostThread([this, part, program] {
     IMidiMsg change(0, 0xC0, static_cast<uint8_t>(std::clamp(program, 0, 127)), 0);
     midiMessageManager->MakeProgramChangeMessages(part, &change);
+  });
+}
+
+void Tarnivex::switchMultiProgram() {
+  const int part = currentPart;
+  if (!midiMessageManager || GetParam(kPartLock + part)->Value() == 1.0) return;
+  const int program = GetParam(kMultiPatch)->Int();
+  if (libraryControl) {
+    sendPatchToDeviceFromLibrarian(program, librarianActivePane(), part);
+  } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
+    showStatus("Program Change Disabled.", "");
+  } else {
+    sendShownProgram(part, true);
+  }
+}
+
+void Tarnivex::sendShownProgram(int part, bool multi) {
+  runOffHostThread([this, part, multi] {
+    if (!BankChangeMessage(part) || !browse.progBankControl) return;
+    SetLibrarianRequestActive(false);
+    midiMessageManager->dumpExpected = true;
+    SenderJob job;
+    // Another multi brings its own name, settings and sounds: the window
+    // asks for them all, as GET MULTI does; a part's step asks for its sound.
+    job.jobCode = multi ? 5 : 6;
+    job.partArgument = part;
+    job.requestFlag = true;
+    startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
+    if (!multi) sendPartDataBackToHardware(part);
   });
 }
 
@@ -168,19 +201,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     currentProgram = next;
     setParameterFromPlug(shownProgram, currentProgram, false);
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-    runOffHostThread([this, part, multi] {
-      if (!BankChangeMessage(part) || !browse.progBankControl) return;
-      SetLibrarianRequestActive(false);
-      midiMessageManager->dumpExpected = true;
-      SenderJob job;
-      // Another multi brings its own name, settings and sounds: the window
-      // asks for them all, as GET MULTI does; a part's step asks for its sound.
-      job.jobCode = multi ? 5 : 6;
-      job.partArgument = part;
-      job.requestFlag = true;
-      startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
-      if (!multi) sendPartDataBackToHardware(part);
-    });
+    sendShownProgram(part, multi);
   } else {
     // The slot view's selection in the pane the user works in is the counter.
     const int pane = librarianActivePane();

@@ -415,5 +415,15 @@ TEST_F(PartFlowTest, AMultiStepShowsTheMultiTheInstrumentNowPlays) {
     ASSERT_NE(shown, nullptr);
     EXPECT_DOUBLE_EQ(shown->GetValue(), plug->GetParam(kMultiPartPatch + p)->GetNormalized()) << p;
   }
+
+  // A multi picked in the top bar's menu goes out as the step's does.
+  IControl* multiMenu = controlOn("bankAndProgramMulti", kMultiPatch);
+  ASSERT_NE(multiMenu, nullptr);
+  const size_t picked = instrument.received().size();
+  window->pickFromMenu(*multiMenu->GetRECT(), {7});
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  expected[2] = {0xC0, 0x07};
+  EXPECT_EQ(receivedSince(picked), expected);
+  EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "MULTI A07       ");
 }
 }  // namespace
