@@ -144,7 +144,11 @@ void Tarnivex::switchMultiProgram() {
   if (!midiMessageManager || GetParam(kPartLock + part)->Value() == 1.0) return;
   const int program = GetParam(kMultiPatch)->Int();
   if (libraryControl) {
-    sendPatchToDeviceFromLibrarian(program, librarianActivePane(), part);
+    const int pane = librarianActivePane();
+    const auto [why, detail] =
+        librarianBrowser ? librarianBrowser->whyNothingWouldGo(program, pane) : std::pair<std::string, std::string>();
+    if (!why.empty()) showStatus(why, detail);
+    else sendPatchToDeviceFromLibrarian(program, pane, part);
   } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
     showStatus("Program Change Disabled.", "");
   } else {
