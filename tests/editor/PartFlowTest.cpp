@@ -383,47 +383,30 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
 }  // namespace
 
 namespace {
-// Multi mode, the instrument stepped: the multi's arrow changes the
-// instrument's multi, and the window asks for the multi it now plays, as
-// GET MULTI does (the parts' sounds, then the multi), and shows its name and
-// parts.
+// Multi mode, STEP SYNTH: a step of the multi, or a multi picked in the top
+// bar, changes the instrument's multi, and the window asks for what it now
+// plays as GET MULTI does (the parts' sounds, then the multi) and shows it.
 TEST_F(PartFlowTest, AMultiStepShowsTheMultiTheInstrumentNowPlays) {
   ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
   plug->setThroughUserPath(kGlobalRxProgramChange, 1.0);
   instrument.setGlobalChannel(0);
   plug->GetParam(kGlobalMidiChannel)->Set(1);
   plug->setThroughUserPath(kDatatype, 1);
-  ASSERT_TRUE(plug->multiMode);
   window->clickTab(kMainTab, 0);
-  ASSERT_NO_FATAL_FAILURE(allArrived());
   plug->GetParam(kMultiPatch)->Set(4);
-  const size_t mark = instrument.received().size();
-  window->click(IRECT(824, 12, 846, 28));
-  ASSERT_NO_FATAL_FAILURE(allArrived());
-
-  std::vector<SimBytes> expected = {{0xB0, 0x7B, 0x00}, {0xB0, 0x00, 0x00}, {0xC0, 0x05}};
-  for (uint8_t p = 0; p < 16; ++p) expected.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, p, 0xF7});
-  expected.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x01, 0x20, 0x00, 0xF7});
-  EXPECT_EQ(receivedSince(mark), expected);
-  EXPECT_EQ(plug->GetParam(kMultiPatch)->Int(), 5);
-  EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "MULTI A05       ");
-  const SimBytes multi = instrument.multiBuffer();
-  for (int p = 0; p < 16; ++p) {
-    const int program = multi[static_cast<size_t>(40 + 22 * p)];
-    EXPECT_EQ(plug->GetParam(kMultiPartPatch + p)->Int(), program) << p;
-    IControl* shown = controlOn("multiModeSettingsPage1", kMultiPartPatch + p);
-    ASSERT_NE(shown, nullptr);
-    EXPECT_DOUBLE_EQ(shown->GetValue(), plug->GetParam(kMultiPartPatch + p)->GetNormalized()) << p;
+  for (const uint8_t program : {5, 7}) {
+    ASSERT_NO_FATAL_FAILURE(allArrived());
+    const size_t mark = instrument.received().size();
+    if (program == 5) window->click(IRECT(824, 12, 846, 28));
+    else window->pickFromMenu(*controlOn("bankAndProgramMulti", kMultiPatch)->GetRECT(), {program});
+    ASSERT_NO_FATAL_FAILURE(allArrived());
+    std::vector<SimBytes> expected = {{0xB0, 0x7B, 0x00}, {0xB0, 0x00, 0x00}, {0xC0, program}};
+    for (uint8_t p = 0; p < 16; ++p) expected.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, p, 0xF7});
+    expected.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x01, 0x20, 0x00, 0xF7});
+    EXPECT_EQ(receivedSince(mark), expected);
+    EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "MULTI A0" + std::to_string(program) + "       ");
+    for (int p = 0; p < 16; ++p)  // the stored multis play 001 on every part
+      EXPECT_EQ(controlOn("multiModeSettingsPage1", kMultiPartPatch + p)->GetValue(), 0.0) << p;
   }
-
-  // A multi picked in the top bar's menu goes out as the step's does.
-  IControl* multiMenu = controlOn("bankAndProgramMulti", kMultiPatch);
-  ASSERT_NE(multiMenu, nullptr);
-  const size_t picked = instrument.received().size();
-  window->pickFromMenu(*multiMenu->GetRECT(), {7});
-  ASSERT_NO_FATAL_FAILURE(allArrived());
-  expected[2] = {0xC0, 0x07};
-  EXPECT_EQ(receivedSince(picked), expected);
-  EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "MULTI A07       ");
 }
 }  // namespace

@@ -115,17 +115,6 @@ TEST(PlugBase, SetParameterFromGUICallsOnlyItsOwnHandler) {
   for (auto [opcode, value] : gScript.calls) automations += opcode == audioMasterAutomate;
   EXPECT_EQ(automations, 5);  // every edit is told to the host
 
-  // Past the five parameters the host was shown, none is named to it.
-  plug.GetParam(6)->InitInt("unshown", 0, 0, 10);
-  plug.BeginInformHostOfParamChange(6);
-  plug.SetParameterFromGUI(6, 0.5);
-  plug.EndInformHostOfParamChange(6);
-  EXPECT_EQ(plug.changes.back(), 6);
-  int named = 0;
-  for (auto [opcode, value] : gScript.calls)
-    named += opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit;
-  EXPECT_EQ(named, 5);
-
   plug.SetParameterFromGUI(999, 0.5);  // an index outside the list is ignored
   plug.SetParameterFromGUI(-1, 0.5);
 }

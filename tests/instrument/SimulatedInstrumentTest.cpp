@@ -84,14 +84,6 @@ TEST(SimulatedInstrument, RecordsShortMessagesAndAProgramChangeLoadsTheStoredSou
   EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 379), "SOUND C17");
   EXPECT_EQ(Bytes(part.begin() + 5, part.begin() + 7), (Bytes{0x30, 2}));
   EXPECT_EQ(part[390], checksumOf(part));
-  // On the global channel the program change selects a stored multi instead.
-  instrument.setGlobalChannel(2);
-  instrument.receive({0xC2, 5});
-  const Bytes multi = instrument.multiBuffer();
-  EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 32), "MULTI A05");
-  EXPECT_EQ(Bytes(multi.begin() + 5, multi.begin() + 7), (Bytes{0x20, 0}));
-  EXPECT_EQ(multi[391], checksumOf(multi));
-  EXPECT_EQ(instrument.partBuffer(2), part);
 }
 
 TEST(SimulatedInstrument, SpoiledRepliesAreWhatTheirModeSaysAndASilentOneSaysNothing) {
