@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IControl.h"
@@ -64,6 +65,9 @@ class LibrarianBrowser {
   // reloads both panes. Never rebuilds the bank-name menus.
   void refreshPopUpMenus();
   void updateBankAndProgramMenuNames(bool keepBankMenu);
+  // Shows the top bar's bank menu of the stepping mode and data type, and
+  // the program menu beside it; their entries stay as they are.
+  void showTopBarMenus();
   void reloadPanes();
   // Shows bank index of the pane's list in the pane (0 upper, 1 lower): its
   // selection parameter, the pane's name over it, the library and the slots.
@@ -92,6 +96,10 @@ class LibrarianBrowser {
   // part's bank and that program: the conflict window shows, and the pick
   // is to change nothing.
   bool pickRefused(int slot, int pane, int part);
+  // Why that send would start nothing (no bank, an empty slot, no port, not
+  // a whole dump), as the status line's two texts; both empty when it would
+  // go. A step or pick that would send nothing changes nothing shown.
+  std::pair<std::string, std::string> whyNothingWouldGo(int slot, int pane);
   // Stores the whole upper bank (the lower one when no upper slot is
   // selected) into an instrument bank (job 4).
   void SendAllProgramsFromLibrarian(int bank);

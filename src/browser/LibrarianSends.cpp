@@ -1,5 +1,7 @@
 // Sending from the library to the instrument: one entry as a part's sound,
 // or the editor's current sound or multi.
+#include <cstdio>
+
 #include "IParam.h"
 #include "LibrarianBrowser.h"
 #include "LibrarianJobs.h"
@@ -7,6 +9,34 @@
 #include "MIDIMessageManager.h"
 #include "PaneBanks.h"
 #include "ParamIndex.h"
+
+namespace {
+constexpr const char* kNothingSent = "Nothing sent!";
+}  // namespace
+
+std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane) {
+  bool bankThere = false, entryThere = false, whole = false;
+  if (PatchLibrarian* librarian = mHost->librarian(); librarian && slot >= 0) {
+    auto guard = librarian->lock();
+    if (const auto bank = paneBank(*librarian, mHost->browseState(), pane)) {
+      bankThere = true;
+      if (static_cast<size_t>(slot) < bank->patches.size()) {
+        const LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
+        entryThere = !entry.empty();
+        whole = entryThere && entry.sendable(mHost->multiMode());
+      }
+    }
+  }
+  if (!bankThere) return {kNothingSent, "The library holds no bank here"};
+  if (!entryThere) {
+    char text[32];
+    std::snprintf(text, sizeof text, "Slot %03d is empty", slot + 1);
+    return {kNothingSent, text};
+  }
+  if (!mHost->midiConfigured()) return {"Set MIDI I/O First!", ""};
+  if (!whole) return {kEntryNotSent, kNotAWholeDump};
+  return {};
+}
 
 bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
   if (part < 0 || part > 15) return false;

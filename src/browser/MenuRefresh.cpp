@@ -30,12 +30,20 @@ void LibrarianBrowser::refreshPopUpMenus() {
   reloadPanes();
 }
 
-void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
+void LibrarianBrowser::showTopBarMenus() {
   for (const char* layer : {"BANKNUMBERMENUPROGRAMS", "PERFBANKNAMEMENUPROGRAMS", "PROGBANKNAMEMENUPROGRAMS"})
     mHost->hideLayer(layer, true);
   // The program menu sits beside every bank menu of the top bar: shown with
   // whichever of them is shown, in both stepping modes.
   mHost->hideLayer("PROGRAMNUMBERMENU", false);
+  if (!mHost->libraryControl())
+    mHost->hideLayer("BANKNUMBERMENUPROGRAMS", false);
+  else
+    mHost->hideLayer(mHost->multiMode() ? "PERFBANKNAMEMENUPROGRAMS" : "PROGBANKNAMEMENUPROGRAMS", false);
+}
+
+void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
+  showTopBarMenus();
   const bool multi = mHost->multiMode();
   const int part = mHost->currentPart();
   const IParam* programParam = mHost->paramAt(multi ? int(kMultiPatch) : kMultiPartPatch + part);
@@ -43,7 +51,6 @@ void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
   const int program = programParam ? programParam->Int() : 0;
   const int bank = bankParam ? bankParam->Int() : 0;
   if (mHost->libraryControl()) {
-    mHost->hideLayer(multi ? "PERFBANKNAMEMENUPROGRAMS" : "PROGBANKNAMEMENUPROGRAMS", false);
     // The part's program is the upper slot the keys and sends start from,
     // in the upper pane; the lower pane, browsed on its own, keeps its
     // selection.
@@ -55,7 +62,6 @@ void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
   }
   if (programNumberMenu) programNumberMenu->refreshPatchNames(program);
   if (bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
-  mHost->hideLayer("BANKNUMBERMENUPROGRAMS", false);
 }
 
 void LibrarianBrowser::showFileEditMenu(int x, int y) {

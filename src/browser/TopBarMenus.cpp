@@ -144,8 +144,17 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   const int parameter = multi ? int(kMultiPatch) : kMultiPartPatch + part;
   // In library mode the pick sends the upper slot of that number.
   const int picked = k >= 0 ? 10 * k + chosen->GetChosenItemIdx() : -1;
-  if (k >= 0 && (host().libraryControl() ? mBrowser->pickRefused(picked, 0, part)
-                                         : host().refusePartPick(part, intValue(host(), kMultiPartBank + part), picked))) {
+  // An upper slot that would send nothing, or a pick refused for a conflict,
+  // is no pick: the status line or the conflict window says why.
+  bool refused = false;
+  if (k >= 0 && host().libraryControl()) {
+    const auto [why, detail] = mBrowser->whyNothingWouldGo(picked, 0);
+    if (!why.empty()) host().showStatus(why, detail);
+    refused = !why.empty() || mBrowser->pickRefused(picked, 0, part);
+  } else if (k >= 0) {
+    refused = host().refusePartPick(part, intValue(host(), kMultiPartBank + part), picked);
+  }
+  if (refused) {
     refreshPatchNames(intValue(host(), parameter));
     return 0;
   }

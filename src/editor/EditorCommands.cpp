@@ -114,6 +114,10 @@ bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
     switchPartProgram(paramIdx - (inBlock(kMultiPartBank, paramIdx) ? kMultiPartBank : kMultiPartPatch));
     return false;
   }
+  if (paramIdx == kMultiPatch && multiMode) {
+    switchMultiProgram();
+    return false;
+  }
   if (paramIdx == kGlobalFX2Link) OnParamChange(kMainTab);
   return false;
 }
@@ -135,6 +139,39 @@ void Tarnivex::switchPartProgram(int part) {
   });
 }
 
+void Tarnivex::switchMultiProgram() {
+  const int part = currentPart;
+  if (!midiMessageManager || GetParam(kPartLock + part)->Value() == 1.0) return;
+  const int program = GetParam(kMultiPatch)->Int();
+  if (libraryControl) {
+    const int pane = librarianActivePane();
+    const auto [why, detail] =
+        librarianBrowser ? librarianBrowser->whyNothingWouldGo(program, pane) : std::pair<std::string, std::string>();
+    if (!why.empty()) showStatus(why, detail);
+    else sendPatchToDeviceFromLibrarian(program, pane, part);
+  } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
+    showStatus("Program Change Disabled.", "");
+  } else {
+    sendShownProgram(part, true);
+  }
+}
+
+void Tarnivex::sendShownProgram(int part, bool multi) {
+  runOffHostThread([this, part, multi] {
+    if (!BankChangeMessage(part) || !browse.progBankControl) return;
+    SetLibrarianRequestActive(false);
+    midiMessageManager->dumpExpected = true;
+    SenderJob job;
+    // Another multi brings its own name, settings and sounds: the window
+    // asks for them all, as GET MULTI does; a part's step asks for its sound.
+    job.jobCode = multi ? 5 : 6;
+    job.partArgument = part;
+    job.requestFlag = true;
+    startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
+    if (!multi) sendPartDataBackToHardware(part);
+  });
+}
+
 // Shown and hidden again: the page under a closed window is drawn afresh.
 // Only the indicator and its layer: no flag of a running job changes.
 void Tarnivex::flashProcessingIndicator() {
@@ -153,6 +190,9 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   const int step = up ? 1 : -1;
   if (GetParam(kPartLock + part)->Value() == 1.0) return true;
   midiMessageManager->quickTabRefreshPending = false;
+  // What the step moves: the multi's program in multi mode, else the part's.
+  const bool multi = multiMode;
+  const int shownProgram = multi ? int(kMultiPatch) : kMultiPartPatch + part;
   if (!libraryControl) {
     if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
       showStatus("Program Change Disabled.", "");
@@ -160,23 +200,12 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     }
     // The step starts from the program the part shows (the multi's in multi
     // mode): another part's step or a pick from a menu moves it as well.
-    const int shown = GetParam(multiMode ? kMultiPatch : kMultiPartPatch + part)->Int();
-    const int next = wrap(shown + step, kPatchesPerBank);
+    const int next = wrap(GetParam(shownProgram)->Int() + step, kPatchesPerBank);
     if (refusePartPick(part, GetParam(kMultiPartBank + part)->Int(), next)) return true;
     currentProgram = next;
-    setParameterFromPlug(multiMode ? kMultiPatch : kMultiPartPatch + part, currentProgram, false);
+    setParameterFromPlug(shownProgram, currentProgram, false);
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-    runOffHostThread([this, part] {
-      if (!BankChangeMessage(part) || !browse.progBankControl) return;
-      SetLibrarianRequestActive(false);
-      midiMessageManager->dumpExpected = true;
-      SenderJob job;
-      job.jobCode = 6;
-      job.partArgument = part;
-      job.requestFlag = true;
-      startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
-      sendPartDataBackToHardware(part);
-    });
+    sendShownProgram(part, multi);
   } else {
     // The slot view's selection in the pane the user works in is the counter.
     const int pane = librarianActivePane();
@@ -186,9 +215,16 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     slot += step;
     if (slot >= kPatchesPerBank) slot = 0;
     if (slot < 0) slot = kPatchesPerBank - 1;
-    if (librarianBrowser && librarianBrowser->pickRefused(slot, pane, part)) return true;
-    // The part's program is the slot sent to it, also where the step wrapped.
-    setParameterFromPlug(kMultiPartPatch + part, slot, false);
+    if (librarianBrowser) {
+      const auto [why, detail] = librarianBrowser->whyNothingWouldGo(slot, pane);
+      if (!why.empty()) {
+        showStatus(why, detail);
+        return true;
+      }
+      if (librarianBrowser->pickRefused(slot, pane, part)) return true;
+    }
+    // The program is the slot sent, also where the step wrapped.
+    setParameterFromPlug(shownProgram, slot, false);
     selectLibrarianSlot(pane, slot);
     currentProgram = slot;
     sendPatchToDeviceFromLibrarian(slot, pane, part);

@@ -280,7 +280,12 @@ void Tarnivex::Reset() {
   showParamName("Zorozov Tarnivex Plug-in");
   showParamValue(debugLogEnabled ? (version + " - 02-Jan-2020").c_str() : version.c_str());
   if (buildDisplay) buildDisplay->SetTextFromPlug(version.c_str());
-  displayCategoryName("INIT");
-  displayPatchName("-- INIT --");
+  // The names of the part shown (a fresh instance's are these): a host
+  // that suspends the plug-in after a restore keeps the restored part's.
+  const int part = std::clamp(currentPart.load(), 0, 15);
+  const std::string category = paramDisplayText(kCategoryName + part, 0);
+  const std::string name = paramDisplayText(kPatchName + part, 0);
+  displayCategoryName(category.empty() ? "INIT" : category);
+  displayPatchName(name.empty() ? "-- INIT --" : name);
   showCCText("---");
 }

@@ -232,10 +232,13 @@ void Tarnivex::buildBankSelectionList(int listParam, const char* name, int pane)
 
 void Tarnivex::attachLibrarianMenuLayers() {
   if (!librarianBrowser) return;
+  // The menus draw nothing: the librarian page draws their faces. Hung
+  // under that page, they take no click while another page shows.
+  ControlLayer* page = namedLayer("patchLibrarian");
   size_t row = 0;
   for (auto& layer : makeLibrarianMenuLayers(this, *librarianBrowser, mUIScale)) {
     const std::string name = layer->GetName();
-    ControlLayer* attached = attachLayer(std::move(layer));
+    ControlLayer* attached = page ? page->AttachLayer(std::move(layer)) : attachLayer(std::move(layer));
     if (row < menuLayers.size()) menuLayers[row++] = attached;
     pageLayers[name] = attached;
   }

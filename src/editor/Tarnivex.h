@@ -476,6 +476,13 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool runInstrumentSideEffect(int paramIdx, double value);
   bool runProgramStep(int paramIdx, int intValue);
   void switchPartProgram(int part);
+  // The multi picked in the top bar (multi mode) to the instrument, as a
+  // step of the multi sends it.
+  void switchMultiProgram();
+  // The bank and program the part (the multi in multi mode) shows to the
+  // instrument, on the MIDI thread; with STEP SYNTH on, the result is asked
+  // for: the part's sound, or the whole multi as GET MULTI asks for it.
+  void sendShownProgram(int part, bool multi);
   bool runLibrarianViewCommand(int paramIdx, double value);
   void runSearch();
   void endSearch();

@@ -104,13 +104,21 @@ VstIntPtr IPlugVST::CallHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
   return mHostCallback ? mHostCallback(&mAEffect, opcode, index, value, ptr, opt) : 0;
 }
 
-void IPlugVST::BeginInformHostOfParamChange(int paramIdx) { CallHost(audioMasterBeginEdit, paramIdx); }
+// A host indexes its own table of the parameters it was shown by these
+// calls: one past that table is never named to it.
+bool IPlugVST::ShownToHost(int paramIdx) const { return paramIdx >= 0 && paramIdx < mAEffect.numParams; }
 
-void IPlugVST::InformHostOfParamChange(int paramIdx, double normalizedValue) {
-  CallHost(audioMasterAutomate, paramIdx, 0, nullptr, static_cast<float>(normalizedValue));
+void IPlugVST::BeginInformHostOfParamChange(int paramIdx) {
+  if (ShownToHost(paramIdx)) CallHost(audioMasterBeginEdit, paramIdx);
 }
 
-void IPlugVST::EndInformHostOfParamChange(int paramIdx) { CallHost(audioMasterEndEdit, paramIdx); }
+void IPlugVST::InformHostOfParamChange(int paramIdx, double normalizedValue) {
+  if (ShownToHost(paramIdx)) CallHost(audioMasterAutomate, paramIdx, 0, nullptr, static_cast<float>(normalizedValue));
+}
+
+void IPlugVST::EndInformHostOfParamChange(int paramIdx) {
+  if (ShownToHost(paramIdx)) CallHost(audioMasterEndEdit, paramIdx);
+}
 
 void IPlugVST::InformHostOfProgramChange() { CallHost(audioMasterUpdateDisplay); }
 

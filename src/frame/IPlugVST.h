@@ -30,6 +30,8 @@ class IPlugVST : public IPlugBase {
   void BeginInformHostOfParamChange(int paramIdx) override;
   void InformHostOfParamChange(int paramIdx, double normalizedValue) override;
   void EndInformHostOfParamChange(int paramIdx) override;
+  // True for a parameter the host was shown (none, for this plug-in).
+  bool ShownToHost(int paramIdx) const;
   void InformHostOfProgramChange() override;
   bool IsRenderingOffline() override;
   int GetSamplePos() override;

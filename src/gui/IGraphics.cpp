@@ -10,6 +10,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "Bitmap.h"
 #include "IControls.h"
@@ -594,25 +595,38 @@ void IGraphics::ReleaseMouseCapture() {
   mMouseX = mMouseY = -1;
 }
 
+// The host hears of one edit at a time: each begun edit ends once, on its
+// own parameter, even when a menu took the pointer from the press.
+void IGraphics::BeginParamEdit(int paramIdx) {
+  EndParamEdit();
+  if (paramIdx < 0 || !mPlug) return;
+  mEditParam = paramIdx;
+  mPlug->BeginInformHostOfParamChange(paramIdx);
+}
+
+void IGraphics::EndParamEdit() {
+  if (mEditParam < 0 || !mPlug) return;
+  const int paramIdx = std::exchange(mEditParam, -1);
+  mPlug->EndInformHostOfParamChange(paramIdx);
+}
+
 void IGraphics::OnMouseDown(int x, int y, IMouseMod* mod) {
   ReleaseMouseCapture();
+  EndParamEdit();
   IControl* control = HitTest(x, y, false);
   if (!control) return;
   mMouseCapture = control;
   mMouseX = x;
   mMouseY = y;
   control->OnMouseDown(x, y, mod);
-  const int paramIdx = control->ParamIdx();
-  if (paramIdx >= 0 && mPlug) mPlug->BeginInformHostOfParamChange(paramIdx);
+  BeginParamEdit(control->ParamIdx());
 }
 
 void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod) {
   IControl* control = mMouseCapture ? mMouseCapture : HitTest(x, y, false);
   ReleaseMouseCapture();
-  if (!control) return;
-  control->OnMouseUp(x, y, mod);
-  const int paramIdx = control->ParamIdx();
-  if (paramIdx >= 0 && mPlug) mPlug->EndInformHostOfParamChange(paramIdx);
+  if (control) control->OnMouseUp(x, y, mod);
+  EndParamEdit();
 }
 
 void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod) {
@@ -625,6 +639,7 @@ void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod) {
 
 bool IGraphics::OnMouseDblClick(int x, int y, IMouseMod* mod) {
   ReleaseMouseCapture();
+  EndParamEdit();
   IControl* control = HitTest(x, y, false);
   if (!control) return false;
   if (!control->MouseDblAsSingleClick()) {
@@ -635,6 +650,7 @@ bool IGraphics::OnMouseDblClick(int x, int y, IMouseMod* mod) {
   mMouseX = x;
   mMouseY = y;
   control->OnMouseDown(x, y, mod);
+  BeginParamEdit(control->ParamIdx());
   return true;
 }
 

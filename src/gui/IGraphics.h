@@ -142,6 +142,8 @@ class IGraphics {
   int GetParamIdxForPTAutomation(int x, int y);
   int GetLastClickedParamForPTAutomation();
   void ReleaseMouseCapture();
+  void BeginParamEdit(int paramIdx);
+  void EndParamEdit();
   void HandleMouseOver(bool handle) { mHandleMouseOver = handle; }
   IControl* GetCapturedControl() const { return mMouseCapture; }
   void PromptUserInput(IControl* control, IParam* param, IRECT* r);
@@ -294,6 +296,8 @@ class IGraphics {
   IControl* mMouseCapture = nullptr;
   int mMouseX = -1, mMouseY = -1;
   int mLastClickedParam = -1;
+  // The parameter whose edit the host was told began, or -1.
+  int mEditParam = -1;
   bool mHandleMouseOver = false;
   bool mStrict = true;
   long long mPassArea = 0;

@@ -5,6 +5,7 @@
 
 #include "ControlLayer.h"
 #include "IControl.h"
+#include "LibrarianBrowser.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "LibrarianViewControl.h"
@@ -111,6 +112,9 @@ void TabSwitchFunctions::showTopBar(Tarnivex* plug, int part) {
   }
   hide(plug, "bankAndProgramMulti", true);
   showBankAndProgram(plug, part);
+  // The category beside the ports belongs to the part the top bar shows, on
+  // every page.
+  if (part >= 0 && part < 16) refreshNames(plug, part);
 }
 
 void TabSwitchFunctions::refreshNames(Tarnivex* plug, int part) {
@@ -138,7 +142,6 @@ void TabSwitchFunctions::mainTabSwitch(Tarnivex* plug, int, int tab, int, int pa
   grayRandomize(plug, true);
   for (const char* name : kLayersHiddenOnMainTab) hide(plug, name, true);
   showTopBar(plug, part);
-  if (part >= 0 && part < 16) refreshNames(plug, part);
   if (tab == 0)
     hide(plug, valueOf(plug, kMultiSettings) == 1.0 ? "multiModeSettingsPage2" : "multiModeSettingsPage1", false);
   if (tab < 1) return;
@@ -160,7 +163,6 @@ void TabSwitchFunctions::quickTabSwitch(Tarnivex* plug, int index, int part, int
     selectPart(root->subLayers()[static_cast<size_t>(tab)].get(), part);
     plug->currentPart = shown;
     if (tab <= 5) refreshPage(plug, tab, shown, Variant::kPartTab);
-    if (part >= 0 && part < 16) refreshNames(plug, part);
   }
   // The part's sound goes alone, never the multi, and only a sound the
   // editor holds: a fresh editor's defaults would overwrite the instrument's.
@@ -206,6 +208,7 @@ void TabSwitchFunctions::refreshLibrarian(Tarnivex* plug, int part, Variant vari
   showProgress(plug, true);
   if (LibrarianViewControl* view = plug->librarianView()) view->dragEnabled = true;
   hide(plug, "BANKEDITMENU", false);
+  if (plug->librarianBrowser) plug->librarianBrowser->showTopBarMenus();
   hide(plug, "keepBankOpenLayer", false);
   hide(plug, "saveChangesLayer", false);
   if (valueOf(plug, kBankEditUnsaved) == 1.0) {

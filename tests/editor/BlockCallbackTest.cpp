@@ -768,8 +768,8 @@ TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
     std::function<void()> arm, follow;
   };
   const Row table[] = {
-      {"a value, held in the host's automation notice", [&] { host.onAutomate = hold; },
-       [&] { plug->SetParameterFromGUI2(kFilter1Cutoff, 0.5); }},
+      {"a value, held in the page refresh it starts", [&] { pageSwitch->onSwitch = hold; },
+       [&] { plug->SetParameterFromGUI2(kOscillator1Shape, 0.5); }},
       {"the page it refreshes, held in its switch", [&] { pageSwitch->onSwitch = hold; },
        [&] { plug->runParamChange(kQuickTab, true); }},
   };
@@ -796,11 +796,10 @@ TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
     holdChanged.notify_all();
     instrument.join();
     blocks.wait();
-    host.onAutomate = nullptr;
     pageSwitch->onSwitch = nullptr;
     EXPECT_TRUE(returned) << "the block waited for the editor";
   }
-  EXPECT_NEAR(param(kFilter1Cutoff)->GetNormalized(), 0.5, 0.01);
+  EXPECT_NEAR(param(kOscillator1Shape)->GetNormalized(), 0.5, 0.01);
 }
 
 TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {

@@ -8,6 +8,9 @@
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 #include "EditorWindowDriver.h"
+#include "LibrarianBrowser.h"
+#include "PatchManager.h"
+#include "TopBarMenus.h"
 #include "SysExDefinitions.h"
 
 namespace {
@@ -140,21 +143,38 @@ TEST_F(DocumentEditTest, AfterARestoreTheInstrumentsValuesAreTakenThoughTheContr
 }
 
 // A project saved with part 2 selected reopens with part 2 in the top bar:
-// its bank and program, not part 1's, before any page is switched.
+// its bank and program, not part 1's, before any page is switched; the
+// program menu ticks its program, STEP LIBRARY takes it as the upper slot,
+// and the category beside the ports is its category, also after the host
+// suspends the plug-in.
 TEST_F(DocumentEditTest, AProjectSavedWithPartTwoSelectedReopensWithPartTwosProgramInTheTopBar) {
   param(kMultiPartBank + 1)->Set(2);
   param(kMultiPartPatch + 1)->Set(1);
   setParam(kQuickTab, 1);
   ASSERT_TRUE(plug->namedLayer("bankAndProgram02")->IsVisible());
+  plug->patchManager->setName(19 + 1, "BASS");
   ByteChunk chunk;
   plug->SerializeState(&chunk);
   std::vector<uint8_t> project(chunk.Data(), chunk.Data() + chunk.Size());
 
-  makePlug();  // the host reopens the project: a new instance, then the project
-  ASSERT_TRUE(plug->namedLayer("bankAndProgram01")->IsVisible());
-  AEffect* effect = plug->GetAEffect();
-  ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(project.size()), project.data(), 0.0f), 1);
-  awaitRequestThread();
+  for (const bool stepLibrary : {true, false}) {
+    SCOPED_TRACE(stepLibrary ? "STEP LIBRARY" : "STEP SYNTH");
+    makePlug();  // the host reopens the project: a new instance, then the project
+    if (stepLibrary) setParam(kControlLibrary, 1);
+    ASSERT_TRUE(plug->namedLayer("bankAndProgram01")->IsVisible());
+    AEffect* effect = plug->GetAEffect();
+    ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(project.size()), project.data(), 0.0f), 1);
+    awaitRequestThread();
+    EXPECT_EQ(plug->categoryNameDisplay->GetText(), "BASS");
+    effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(plug->categoryNameDisplay->GetText(), "BASS");
+    EXPECT_TRUE(plug->librarianBrowser->programNumberMenu->submenu(0).IsItemChecked(1));
+    const LibrarianViewControl& view = *plug->librarianView();
+    const std::vector<int> upperSlot{view.selectedUpper, view.cursor, view.activePane};
+    if (stepLibrary) {
+      EXPECT_EQ(upperSlot, (std::vector<int>{1, 1, 0}));
+    }
+  }
   EditorWindowDriver window(*plug);
   plug->DrawStaleParamControls();  // what the editor-open call does first
   window.draw();

@@ -38,9 +38,8 @@ struct ScriptedHost {
   std::vector<std::pair<int, Bytes>> events;  // delta frames, bytes
   // Display-changed calls: what the host takes for "the state changed".
   std::atomic<int> displayUpdates{0};
-  // Run inside the block when it asks for the time, and in the automation
-  // notice of a value set through the editor (set before either runs).
-  std::function<void()> onTime, onAutomate;
+  // Run inside the block when it asks for the time (set before it runs).
+  std::function<void()> onTime;
 
   ScriptedHost() {
     time.tempo = 120.0;
@@ -68,9 +67,6 @@ struct ScriptedHost {
         if (host->onTime) host->onTime();
         return reinterpret_cast<VstIntPtr>(&host->time);
       case audioMasterUpdateDisplay: ++host->displayUpdates; return 1;
-      case audioMasterAutomate:
-        if (host->onAutomate) host->onAutomate();
-        return 0;
       case audioMasterProcessEvents: {
         auto* list = static_cast<VstEvents*>(ptr);
         std::lock_guard<std::mutex> lock(host->mutex);

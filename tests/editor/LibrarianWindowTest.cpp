@@ -1,6 +1,7 @@
 // The librarian page through the window: the slot view's highlight as the
 // part and the program change, a rename typed into the rename field, and
 // drag and drop between the slots, down to the bank file on disk.
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -153,26 +154,37 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   }
   EXPECT_EQ(entry(kUpper, 5).name, numbered("User", 5));  // the step opened User.syx above
   plug->midiMessageManager->jobObserver = nullptr;
-  plug->midiIOConfigured = false;
   press(kLibUpperPreviousBank);
   window->click(window->slot(kUpper, 10));
   press(kPatchUp + 0);
+  settle();
   EXPECT_EQ(slots().selectedUpper, 11);
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 11);
   EXPECT_TRUE(highlighted(kUpper, 11));
   EXPECT_FALSE(highlighted(kUpper, 10));
   press(kPatchDown + 0);
+  settle();
   press(kPatchDown + 0);
+  settle();
   EXPECT_EQ(slots().selectedUpper, 9);
   EXPECT_TRUE(highlighted(kUpper, 9));
 
   // In the lower pane the step moves the lower selection, wrapping at 100.
   window->click(window->slot(kLower, 0));
   press(kPatchDown + 0);
+  settle();
   EXPECT_EQ(slots().selectedLower, 99);
   EXPECT_EQ(slots().selectedUpper, -1);
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 99);
   EXPECT_TRUE(highlighted(kLower, 99));
+
+  // A step that would send nothing moves nothing and says why.
+  PatchLibrarian& library = *plug->patchLibrarian;
+  library.bankForEdit(kSoundList, library.lowerBank)->patches[98] = LibrarianPatch{};
+  press(kPatchDown + 0);
+  EXPECT_EQ(slots().selectedLower, 99);
+  EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 99);
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "Slot 099 is empty");
 
   // A selection beyond what a pane holds (its hundred entries) marks no
   // empty slot.
@@ -216,6 +228,24 @@ TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   plug->GetParam(kPartLock + 3)->Set(1);
   EXPECT_EQ(step(up), 11);
   EXPECT_NE(plug->paramNameDisplay->GetText(), "Disable Multi Mode first");
+
+  // STEP LIBRARY: the arrow sends the library's next multi and moves the
+  // multi's number, not a part's program (as the job starts).
+  writeFile(getPatchesFolderStr() + "/Multis.syx", concat(std::vector<Bytes>(100, multiDump("Multi"))));
+  press(kRefreshFolders);
+  plug->GetParam(kPartLock + 3)->Set(0);
+  press(kControlLibrary);
+  plug->midiIOConfigured = true;
+  plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
+  std::atomic<int> multiAtStart{-1}, partAtStart{-1};
+  plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
+    if (job.jobCode != 3) return;
+    multiAtStart = plug->GetParam(kMultiPatch)->Int();
+    partAtStart = plug->GetParam(kMultiPartPatch + 3)->Int();
+  };
+  EXPECT_EQ(step(up), 12);
+  plug->midiMessageManager->jobObserver = nullptr;
+  EXPECT_EQ((std::vector<int>{slots().selectedUpper, multiAtStart, partAtStart}), (std::vector<int>{12, 12, 3}));
   press(kDatatype, 0);
   EXPECT_FALSE(multiSelectorShown());
   EXPECT_FALSE(plug->namedLayer("bankAndProgram04")->IsHidden());
@@ -517,17 +547,23 @@ TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {
   EXPECT_EQ(second.paramValueDisplay->GetText(), "");
 }
 
-// With STEP LIBRARY and KEEP BANK on, a bank picked in the top bar on
-// another page is the one the upper pane shows when the page is seen again:
-// its names, and the name a rename offers.
-TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarOffThePageShowsItsNames) {
+// With STEP LIBRARY and KEEP BANK on, the top bar's bank-name menu is the
+// LIBRARY page's: on another page its place opens nothing. A bank picked in
+// it is the one the upper pane shows when the page is seen again: its
+// names, and the name a rename offers.
+TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarShowsItsNamesAndOffThePageItsPlaceOpensNothing) {
   press(kControlLibrary);
   ASSERT_TRUE(plug->keepSelectedBank);
-  window->clickTab(kMainTab, 2);
-  window->pickFromMenu(*plug->librarianBrowser->progBankNameMenu->GetRECT(), {1});
-  settle();
   PatchLibrarian& library = *plug->patchLibrarian;
+  const IRECT bankPlace = *plug->librarianBrowser->progBankNameMenu->GetRECT();
+  window->clickTab(kMainTab, 2);
+  window->click(bankPlace);
+  EXPECT_TRUE(window->view().MenusShown().empty());
+  window->clickTab(kMainTab, 1);
+  window->pickFromMenu(bankPlace, {1});
+  settle();
   ASSERT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "User.syx");
+  window->clickTab(kMainTab, 2);
   window->clickTab(kMainTab, 1);
   for (const int slot : {0, 5, 99}) EXPECT_EQ(slots().slotText(kUpper, slot), numbered("User", slot)) << slot;
   EXPECT_EQ(slots().slotText(kLower, 5), numbered("Fact", 5));  // the browsed bank stays

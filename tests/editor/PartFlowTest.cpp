@@ -373,11 +373,31 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
   ASSERT_NE(programMenu, nullptr);
   ControlLayer* conflict = plug->namedLayer("bankPatchConflictWindow");
   ASSERT_NE(conflict, nullptr);
+  const IRECT topBarBank = *plug->librarianBrowser->bankNumberMenu->GetRECT();
+  const IRECT topBarProgram = *plug->librarianBrowser->programNumberMenu->GetRECT();
+
+  // The top bar's BANK and PROG are drawn on the LIBRARY page alone: on
+  // three other pages a click at their places opens nothing (the choice
+  // scripted for it is left), sends nothing.
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  size_t mark = instrument.received().size();
+  const size_t menus = window->view().MenusShown().size();
+  for (const int page : {0, 2, 3}) {
+    window->clickTab(kMainTab, page);
+    window->pickFromMenu(topBarBank, {1});
+    window->pickFromMenu(topBarProgram, {0, 4});
+  }
+  window->view().ClearMenuScript();
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  EXPECT_EQ(window->view().MenusShown().size(), menus);
+  EXPECT_EQ(instrument.received().size(), mark);
 
   // A fresh instance has sent no part a program: 001 picked in the top bar
   // for part 1 meets no conflict, though the other parts are active.
-  size_t mark = instrument.received().size();
-  window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {0, 0});
+  window->clickTab(kMainTab, 1);
+  ASSERT_TRUE(idle());
+  mark = instrument.received().size();
+  window->pickFromMenu(topBarProgram, {0, 0});
   ASSERT_TRUE(idle());
   std::vector<SimBytes> shorts = shortMessagesSince(mark);
   ASSERT_GE(shorts.size(), 3u);
@@ -401,6 +421,8 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
   EXPECT_EQ(plug->paramDisplayText(kPatchName + 0, 0).substr(0, 9), "SOUND B17");
 
   // The same from the multi page, for part 3.
+  window->clickTab(kMainTab, 0);
+  ASSERT_TRUE(idle());
   IControl* partThree = controlOn("multiModeSettingsPage1", kMultiPartPatch + 2);
   ASSERT_NE(partThree, nullptr);
   mark = instrument.received().size();
@@ -437,11 +459,42 @@ TEST_F(PartFlowTest, ABankAndAProgramPickedInTheMenusReachTheInstrumentAsAProgra
   // The same from the top bar: part 1 to program 41, which part 3 plays in
   // bank B. Refused; part 1 still shows its program 17.
   conflict->Hide(true);
-  window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {4, 1});
+  window->clickTab(kMainTab, 1);
+  ASSERT_TRUE(idle());
+  window->pickFromMenu(topBarProgram, {4, 1});
   ASSERT_TRUE(idle());
   EXPECT_EQ(instrument.received().size(), mark);
   EXPECT_TRUE(conflict->IsVisible());
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 17);
   EXPECT_DOUBLE_EQ(programMenu->GetValue(), plug->GetParam(kMultiPartPatch + 0)->GetNormalized());
+}
+}  // namespace
+
+namespace {
+// Multi mode, STEP SYNTH: a step of the multi, or a multi picked in the top
+// bar, changes the instrument's multi, and the window asks for what it now
+// plays as GET MULTI does (the parts' sounds, then the multi) and shows it.
+TEST_F(PartFlowTest, AMultiStepShowsTheMultiTheInstrumentNowPlays) {
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  plug->setThroughUserPath(kGlobalRxProgramChange, 1.0);
+  instrument.setGlobalChannel(0);
+  plug->GetParam(kGlobalMidiChannel)->Set(1);
+  plug->setThroughUserPath(kDatatype, 1);
+  window->clickTab(kMainTab, 0);
+  plug->GetParam(kMultiPatch)->Set(4);
+  for (const uint8_t program : {5, 7}) {
+    ASSERT_NO_FATAL_FAILURE(allArrived());
+    const size_t mark = instrument.received().size();
+    if (program == 5) window->click(IRECT(824, 12, 846, 28));
+    else window->pickFromMenu(*controlOn("bankAndProgramMulti", kMultiPatch)->GetRECT(), {program});
+    ASSERT_NO_FATAL_FAILURE(allArrived());
+    std::vector<SimBytes> expected = {{0xB0, 0x7B, 0x00}, {0xB0, 0x00, 0x00}, {0xC0, program}};
+    for (uint8_t p = 0; p < 16; ++p) expected.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, p, 0xF7});
+    expected.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x01, 0x20, 0x00, 0xF7});
+    EXPECT_EQ(receivedSince(mark), expected);
+    EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "MULTI A0" + std::to_string(program) + "       ");
+    for (int p = 0; p < 16; ++p)  // the stored multis play 001 on every part
+      EXPECT_EQ(controlOn("multiModeSettingsPage1", kMultiPartPatch + p)->GetValue(), 0.0) << p;
+  }
 }
 }  // namespace

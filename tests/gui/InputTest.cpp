@@ -114,12 +114,17 @@ TEST(Input, CaptureAndHostNotifications) {
   // No parameter, no notification; a release over nothing with no capture does nothing.
   Play(gui, {{Ev::kDown, 25, 5, L}, {Ev::kUp, 25, 5, L}, {Ev::kUp, 90, 90, L}});
   EXPECT_EQ(gui.plug.Take(), std::vector<std::string>{});
-  // Double-click as single click captures without a begin, and the release ends.
+  // Double-click as single click captures as a press does, and the release
+  // ends it; an edit begun ends once, also when a menu took the pointer.
   bottom->SetMouseDblAsSingleClick(true);
   EXPECT_TRUE(gui.graphics.OnMouseDblClick(1, 1, const_cast<IMouseMod*>(&L)));
   EXPECT_EQ(gui.graphics.GetCapturedControl(), bottom);
   Play(gui, {{Ev::kUp, 1, 1, L}});
-  EXPECT_EQ(gui.plug.Take(), (std::vector<std::string>{"gui 1=0.0000", "end 1"}));
+  EXPECT_EQ(gui.plug.Take(), (std::vector<std::string>{"gui 1=0.0000", "begin 1", "end 1"}));
+  Play(gui, {{Ev::kDown, 1, 1, L}});
+  gui.graphics.ReleaseMouseCapture();
+  Play(gui, {{Ev::kUp, 1, 1, L}, {Ev::kUp, 1, 1, L}});
+  EXPECT_EQ(gui.plug.Take(), (std::vector<std::string>{"gui 1=1.0000", "begin 1", "end 1"}));
   EXPECT_FALSE(gui.graphics.OnKeyDown(90, 90, 3));  // nothing takes the key
 }
 

@@ -18,6 +18,7 @@ constexpr uint8_t kMultiEditBuffer = 0x20;
 constexpr int kMultiNameByte = 23;
 constexpr int kGlobalDeviceIdByte = 30;
 constexpr int kGlobalDeviceIdPosition = 25;
+constexpr int kGlobalChannelByte = 29;  // the channel + 1, 0 for none
 
 // F0 3E 10 id command bank program, zeros, F7.
 SimBytes frame(int size, int deviceId, uint8_t command, int bank, int program) {
@@ -75,6 +76,12 @@ SimulatedInstrument::SimulatedInstrument(int deviceId) {
 void SimulatedInstrument::setDeviceId(int id) {
   std::lock_guard<std::mutex> lock(mMutex);
   takeDeviceId(id);
+}
+
+void SimulatedInstrument::setGlobalChannel(int channel) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  mGlobal[kGlobalChannelByte] = static_cast<uint8_t>(channel + 1);
+  sim::writeFrameChecksum(mGlobal.data(), kGlobalDumpSize);
 }
 
 // The global block carries the ID too.
@@ -198,6 +205,15 @@ void SimulatedInstrument::applyShortMessage(const SimBytes& m) {
   }
   const auto channel = static_cast<size_t>(m[0] & 0x0F);
   const int kind = m[0] & 0xF0;
+  // On the global channel a program change selects a multi.
+  if (kind == 0xC0 && m.size() >= 2 && static_cast<int>(channel) + 1 == mGlobal[kGlobalChannelByte] &&
+      m[1] < kPrograms) {
+    mMulti = mMultis[m[1]];
+    mMulti[5] = kMultiEditBuffer;
+    mMulti[6] = 0;
+    sim::writeFrameChecksum(mMulti.data(), kMultiDumpSize);
+    return;
+  }
   if (kind == 0xB0 && m.size() >= 3 && m[1] == 32 && m[2] >= 64) mBankSelect[channel] = m[2] - 64;
   // The channel's part takes the selected stored sound into its edit buffer.
   const int bank = mBankSelect[channel];

@@ -46,6 +46,9 @@ class SimulatedInstrument {
   void setMalformation(Malformation kind) { mMalformation = kind; }
   // How long a link holds the replies back.
   void setReplyDelayMs(int ms) { mReplyDelayMs = ms; }
+  // The MIDI channel (0..15) on which a program change loads a stored multi
+  // into the edit multi, as its global block holds it; -1 for none.
+  void setGlobalChannel(int channel);
   int replyDelayMs() const { return mReplyDelayMs; }
 
   // ---- State.

@@ -131,9 +131,9 @@ TEST_F(MenuTest, ASearchMenuListsTheResultBanksAndAPickShowsOne) {
   EXPECT_EQ(describe(menu->mainMenu()), first + " | " + second + "*");
 }
 
-// Picking a bank file in the top bar on any page: the upper pane's bank
-// changes, its slots show the bank's names, and the current slot goes to
-// the part.
+// Picking a bank file in the top bar's bank-name menu, whatever the main
+// tab holds: the upper pane's bank changes, its slots show the bank's
+// names, and the current slot goes to the part.
 TEST_F(MenuTest, TheBankNameMenuOnEveryPageReloadsThePaneAndSends) {
   host.manager->virtualPause = [](int) { return true; };
   host.libraryMode = true;

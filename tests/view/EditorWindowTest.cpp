@@ -181,5 +181,13 @@ TEST_F(EditorWindowTest, AnEditThroughTheViewTellsTheHostTheStateChanged) {
   EXPECT_TRUE(told);
   for (int i = 0; i < 20; ++i) Idle();
   EXPECT_EQ(plugin.CountCalls(audioMasterUpdateDisplay), 1);
+  // The host was shown no parameter: no automation, begin or end call of
+  // the edits names one, and what begins ends.
+  for (const HostCall& call : plugin.Calls()) {
+    const bool edit = call.opcode == audioMasterAutomate || call.opcode == audioMasterBeginEdit ||
+                      call.opcode == audioMasterEndEdit;
+    EXPECT_FALSE(edit && call.index >= plugin.Effect()->numParams) << "opcode " << call.opcode << " index " << call.index;
+  }
+  EXPECT_EQ(plugin.CountCalls(audioMasterBeginEdit), plugin.CountCalls(audioMasterEndEdit));
   EXPECT_EQ(plugin.Dispatch(effEditClose), 1);
 }

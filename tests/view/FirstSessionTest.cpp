@@ -354,9 +354,11 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_FALSE(plug->menuLayers[6]->IsHidden());   // PROGRAMNUMBERMENU
   EXPECT_FALSE(plug->menuLayers[10]->IsHidden());  // PROGBANKNAMEMENUPROGRAMS
   EXPECT_TRUE(plug->menuLayers[7]->IsHidden());
+  // The library is empty yet: a pick that sends nothing moves nothing.
   chooseFromSubmenu(1184 + 22, 60 + 12, 0, 3);
   settle();
-  EXPECT_EQ(plug->librarianView()->selectedUpper, 3);
+  EXPECT_EQ(plug->librarianView()->selectedUpper, 12);
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "The library holds no bank here");
   shot("2b-library-program-menu");
   clickAt(270 + 8, 134 + 8);
   ASSERT_FALSE(plug->libraryControl);
@@ -428,6 +430,21 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_TRUE(conflict->IsHidden());
   const auto shown = static_cast<uint8_t>(program);
   EXPECT_EQ(programChangesSince(mark), (std::vector<SimBytes>{{0xC0, static_cast<uint8_t>(shown + 1)}, {0xC0, shown}}));
+
+  // STEP LIBRARY on the empty library: the arrow has no sound to step to.
+  // Nothing goes out, the part keeps 003, and the status line says why.
+  clickAt(854 + 104 + 52, 30);
+  clickAt(370 + 8, 134 + 8);
+  ASSERT_TRUE(plug->libraryControl);
+  mark = instrument.received().size();
+  clickAt(824 + 11, 12 + 8);
+  settle();
+  EXPECT_EQ(value(kMultiPartPatch + 1), 2.0);
+  EXPECT_EQ(instrument.received().size(), mark);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Nothing sent!");
+  shot("3b-empty-library-step");
+  clickAt(270 + 8, 134 + 8);
+  ASSERT_FALSE(plug->libraryControl);
 
   // The LIBRARY page of an empty library: bank A of the instrument comes in
   // through EDIT > Request Patch Data > All Patches from Bank A and shows in
@@ -505,6 +522,21 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_EQ(nameIn(sounds[0]), padded(view->slotText(0, partsProgram + 1)));
   idle(20);
   shot("5-step-library-down");
+
+  // A lower slot worked in, then 005 picked from PROG: upper slot 5 goes to
+  // the part and is the cursor, the highlight and the pane the keys work in.
+  {
+    const auto [x, y] = middleOf(view->grid().box(1, 30));
+    clickAt(x, y);
+  }
+  ASSERT_EQ(view->activePane, 1);
+  mark = instrument.received().size();
+  chooseFromSubmenu(1184 + 22, 60 + 12, 0, 4);
+  settle();
+  EXPECT_EQ((std::vector<int>{view->activePane, view->cursor, view->selectedUpper}), (std::vector<int>{0, 4, 4}));
+  sounds = dumpsSince(mark, 0x10);
+  ASSERT_EQ(sounds.size(), 1u);
+  EXPECT_EQ(nameIn(sounds[0]), padded(view->slotText(0, 4)));
 
   // STEP LIBRARY: the part takes slot 15 from PROG, and a lower slot is
   // worked in. BANK lists the library as its load at start-up found it,
@@ -624,6 +656,7 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   }
   ASSERT_TRUE(plug->multiMode);
   plug->GetParam(kGlobalMidiChannel)->Set(1);  // the instrument's global channel 1
+  instrument.setGlobalChannel(0);
   const int multiProgram = static_cast<int>(value(kMultiPatch));
   const auto channel = static_cast<uint8_t>(static_cast<int>(value(kGlobalMidiChannel)) - 1);
   mark = instrument.received().size();

@@ -68,6 +68,8 @@ class HeadlessView : public EditorView {
   // The item indices from the top level down to the chosen item; empty
   // cancels the menu.
   void ScriptMenuChoice(std::vector<int> path) { mMenuScript.push_back(std::move(path)); }
+  // Drops the choices no menu took.
+  void ClearMenuScript() { mMenuScript.clear(); }
   // Text typed into the next entry, character by character as the entry
   // allows, then committed; nullopt cancels it.
   void ScriptTextEntry(std::optional<std::string> text) { mEntryScript.push_back(std::move(text)); }
