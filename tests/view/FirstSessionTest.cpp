@@ -432,14 +432,14 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_EQ(programChangesSince(mark), (std::vector<SimBytes>{{0xC0, static_cast<uint8_t>(shown + 1)}, {0xC0, shown}}));
 
   // STEP LIBRARY on the empty library: the arrow has no sound to step to.
-  // Nothing goes out, the part keeps 003, and the status line says why.
+  // Nothing goes out, the part keeps 002, and the status line says why.
   clickAt(854 + 104 + 52, 30);
   clickAt(370 + 8, 134 + 8);
   ASSERT_TRUE(plug->libraryControl);
   mark = instrument.received().size();
   clickAt(824 + 11, 12 + 8);
   settle();
-  EXPECT_EQ(value(kMultiPartPatch + 1), 2.0);
+  EXPECT_EQ(value(kMultiPartPatch + 1), 1.0);
   EXPECT_EQ(instrument.received().size(), mark);
   EXPECT_EQ(plug->paramNameDisplay->GetText(), "Nothing sent!");
   shot("3b-empty-library-step");
