@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "FileLock.h"
 #include "UserFiles.h"
 
@@ -73,8 +75,10 @@ bool SettingsFile::rewrite(const std::string& path, Line which, std::optional<st
   };
   if (access(path.c_str(), F_OK) != 0) return failed(errno);
   // Read, changed by one line and written back under a lock shared with
-  // every other instance, so none of them undoes another's change.
-  const userfiles::FileLock fileLock(path);
+  // every other instance, so none of them undoes another's change. The
+  // window waits for it as a save does, never without bound.
+  const userfiles::FileLock fileLock(path, kLockWait);
+  if (fileLock.busy()) return failed(EWOULDBLOCK);
   if (!fileLock.locked()) return failed(errno);
   const auto data = userfiles::readWholeFile(path, kMaxSettingsSize);
   if (!data) return failed(errno);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -21,7 +22,9 @@ class SettingsFile {
   // into a temporary file beside the old one that is then renamed over it;
   // the lines held here become those written. Never creates the file: false
   // when it is not there, cannot be read, or the write fails (the old file
-  // then stays as it was); error then receives the errno value.
+  // then stays as it was); error then receives the errno value, EWOULDBLOCK
+  // when another process kept the lock for kLockWait.
+  static constexpr std::chrono::milliseconds kLockWait{2000};
   bool rewrite(const std::string& path, Line line, std::optional<std::string> text, int* error = nullptr);
 
   std::string line(Line which) const;

@@ -2,6 +2,7 @@
 // without ever losing it, and the ports it names opened at start-up.
 #include <future>
 
+#include "../library/LibraryTestSupport.h"
 #include "EditorTestSupport.h"
 #include "SettingsFile.h"
 #include "UserFiles.h"
@@ -215,20 +216,29 @@ TEST_F(SettingsTest, PortAndLookCommandsRewriteTheirLine) {
 
   // A file that is there but cannot be written says why, and stays.
   const std::string kept = readFile(getSettingsPath());
+  // Another process keeping the data folder's lock holds the window up to
+  // two seconds a change, as a save.
   struct Row {
     const char* label;
     std::optional<userfiles::WriteFault> fault;
     bool readOnly;
     const char* why;
+    bool lockHeld = false;
   };
   for (const Row& row : {Row{"read-only file", std::nullopt, true, "File is read-only"},
                          Row{"read-only folder", userfiles::WriteFault{0, EACCES, 0, true}, false, "Folder is read-only"},
-                         Row{"full disk", userfiles::WriteFault{4, ENOSPC}, false, "Disk full"}}) {
+                         Row{"full disk", userfiles::WriteFault{4, ENOSPC}, false, "Disk full"},
+                         Row{"lock kept by another process", std::nullopt, false, "Folder busy, try again", true}}) {
     SCOPED_TRACE(row.label);
     if (row.readOnly) fs::permissions(getSettingsPath(), fs::perms::owner_read | fs::perms::group_read);
+    std::optional<LockHolder> holder;
+    if (row.lockHeld) holder.emplace(fs::path(getSettingsPath()).parent_path());
     userfiles::setWriteFault(row.fault);
+    const auto start = std::chrono::steady_clock::now();
     setParam(kUserInterfaceSize, 2);
     setParam(kUserInterfaceStyle, 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
+    holder.reset();
     userfiles::setWriteFault(std::nullopt);
     fs::permissions(getSettingsPath(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(nameText.GetText(), "Tarnivex Editor UI.txt not saved!");

@@ -25,6 +25,7 @@ std::string failureReason(int error, const std::string& path) {
     case ENOENT: return "Folder not found";
     case EISDIR: return "Not a file";
     case EIO: return "Disk error";
+    case EWOULDBLOCK: return "Folder busy, try again";  // a lock another process kept
     case 0: return "Unknown error";
     default: return std::strerror(error);
   }
