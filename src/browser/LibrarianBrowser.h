@@ -97,9 +97,16 @@ class LibrarianBrowser {
   // is to change nothing.
   bool pickRefused(int slot, int pane, int part);
   // Why that send would start nothing (no bank, an empty slot, no port, not
-  // a whole dump), as the status line's two texts; both empty when it would
-  // go. A step or pick that would send nothing changes nothing shown.
+  // a whole dump, a job running), as the status line's two texts; both empty
+  // when it would go. A step or pick that would send nothing changes nothing
+  // shown.
   std::pair<std::string, std::string> whyNothingWouldGo(int slot, int pane);
+  // A pick for a locked part sends nothing: the status line says so. True
+  // when the part is locked.
+  bool refuseLockedPart(int part);
+  // A bank or program change picked for the part that would not go out (the
+  // part locked, no port): the status line says why; true then.
+  bool refuseUnsentChange(int part);
   // Stores the whole upper bank (the lower one when no upper slot is
   // selected) into an instrument bank (job 4).
   void SendAllProgramsFromLibrarian(int bank);

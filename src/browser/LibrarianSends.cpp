@@ -12,6 +12,7 @@
 
 namespace {
 constexpr const char* kNothingSent = "Nothing sent!";
+constexpr const char* kEditorBusy = "Editor busy, try again";
 }  // namespace
 
 std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane) {
@@ -35,7 +36,24 @@ std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot
   }
   if (!mHost->midiConfigured()) return {"Set MIDI I/O First!", ""};
   if (!whole) return {kEntryNotSent, kNotAWholeDump};
+  // A running job would drop the send.
+  if (MIDIMessageManager* manager = mHost->messageManager(); manager && manager->isThreadRunning(threadOfJob(3)))
+    return {kNothingSent, kEditorBusy};
   return {};
+}
+
+bool LibrarianBrowser::refuseLockedPart(int part) {
+  const IParam* lock = part >= 0 && part < 16 ? mHost->paramAt(kPartLock + part) : nullptr;
+  if (!lock || lock->Value() != 1.0) return false;
+  mHost->showStatus(kNothingSent, "Part " + std::to_string(part + 1) + " is locked");
+  return true;
+}
+
+bool LibrarianBrowser::refuseUnsentChange(int part) {
+  if (refuseLockedPart(part)) return true;
+  if (mHost->midiConfigured()) return false;
+  mHost->showStatus("Set MIDI I/O First!", "");
+  return true;
 }
 
 bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {

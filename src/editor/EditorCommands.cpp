@@ -133,9 +133,13 @@ void Tarnivex::switchPartProgram(int part) {
     return;
   }
   const int program = GetParam(kMultiPartPatch + part)->Int();
-  runOffHostThread([this, part, program] {
+  // A pick in the window refused on its way (another part took the pair
+  // meanwhile, the part locked) shows again what the part plays.
+  const PickBefore before = pickBefore;
+  runOffHostThread([this, part, program, before] {
     IMidiMsg change(0, 0xC0, static_cast<uint8_t>(std::clamp(program, 0, 127)), 0);
-    midiMessageManager->MakeProgramChangeMessages(part, &change);
+    if (!midiMessageManager->MakeProgramChangeMessages(part, &change) && before.param >= 0)
+      setParameterFromPlug(before.param, before.value, false);
   });
 }
 
@@ -188,7 +192,8 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   // the part shown: its lock holds the step, its sound is asked for after.
   const int part = multiMode ? currentPart.load() : paramIdx - (up ? kPatchUp : kPatchDown);
   const int step = up ? 1 : -1;
-  if (GetParam(kPartLock + part)->Value() == 1.0) return true;
+  if (librarianBrowser ? librarianBrowser->refuseLockedPart(part) : GetParam(kPartLock + part)->Value() == 1.0)
+    return true;
   midiMessageManager->quickTabRefreshPending = false;
   // What the step moves: the multi's program in multi mode, else the part's.
   const bool multi = multiMode;
@@ -196,6 +201,10 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   if (!libraryControl) {
     if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
       showStatus("Program Change Disabled.", "");
+      return true;
+    }
+    if (!midiIOConfigured) {
+      showStatus("Set MIDI I/O First!", "");
       return true;
     }
     // The step starts from the program the part shows (the multi's in multi
