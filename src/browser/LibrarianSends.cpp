@@ -15,11 +15,14 @@ constexpr const char* kNothingSent = "Nothing sent!";
 constexpr const char* kEditorBusy = "Editor busy, try again";
 }  // namespace
 
-std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane) {
+std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane, int upperBank) {
   bool bankThere = false, entryThere = false, whole = false;
   if (PatchLibrarian* librarian = mHost->librarian(); librarian && slot >= 0) {
     auto guard = librarian->lock();
-    if (const auto bank = paneBank(*librarian, mHost->browseState(), pane)) {
+    const auto bank = pane == 0 && upperBank >= 0
+                          ? librarian->bankAt(paneList(*librarian, mHost->browseState(), 0), upperBank)
+                          : paneBank(*librarian, mHost->browseState(), pane);
+    if (bank) {
       bankThere = true;
       if (static_cast<size_t>(slot) < bank->patches.size()) {
         const LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
@@ -40,6 +43,18 @@ std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot
   if (MIDIMessageManager* manager = mHost->messageManager(); manager && manager->isThreadRunning(threadOfJob(3)))
     return {kNothingSent, kEditorBusy};
   return {};
+}
+
+bool LibrarianBrowser::refuseLibraryPick(int slot, int pane, int part, int upperBank) {
+  if (refuseLockedPart(part)) return true;
+  if (const auto [why, detail] = whyNothingWouldGo(slot, pane, upperBank); !why.empty()) {
+    mHost->showStatus(why, detail);
+    return true;
+  }
+  // What goes would be a whole sound of the slot: refused when another part
+  // plays the part's bank and that program.
+  const IParam* partBank = mHost->paramAt(kMultiPartBank + part);
+  return !mHost->multiMode() && mHost->refusePartPick(part, partBank ? partBank->Int() : 0, slot);
 }
 
 bool LibrarianBrowser::refuseLockedPart(int part) {

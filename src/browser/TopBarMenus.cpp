@@ -167,12 +167,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   // conflict window says why.
   bool refused = false;
   if (k >= 0 && host().libraryControl()) {
-    refused = mBrowser->refuseLockedPart(part);
-    if (!refused) {
-      const auto [why, detail] = mBrowser->whyNothingWouldGo(picked, 0);
-      if (!why.empty()) host().showStatus(why, detail);
-      refused = !why.empty() || mBrowser->pickRefused(picked, 0, part);
-    }
+    refused = mBrowser->refuseLibraryPick(picked, 0, part);
   } else if (k >= 0) {
     refused = mBrowser->refuseUnsentChange(part) ||
               host().refusePartPick(part, intValue(host(), kMultiPartBank + part), picked);

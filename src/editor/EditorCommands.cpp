@@ -149,10 +149,8 @@ void Tarnivex::switchMultiProgram() {
   const int program = GetParam(kMultiPatch)->Int();
   if (libraryControl) {
     const int pane = librarianActivePane();
-    const auto [why, detail] =
-        librarianBrowser ? librarianBrowser->whyNothingWouldGo(program, pane) : std::pair<std::string, std::string>();
-    if (!why.empty()) showStatus(why, detail);
-    else sendPatchToDeviceFromLibrarian(program, pane, part);
+    if (!librarianBrowser || !librarianBrowser->refuseLibraryPick(program, pane, part))
+      sendPatchToDeviceFromLibrarian(program, pane, part);
   } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
     showStatus("Program Change Disabled.", "");
   } else {
@@ -224,14 +222,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     slot += step;
     if (slot >= kPatchesPerBank) slot = 0;
     if (slot < 0) slot = kPatchesPerBank - 1;
-    if (librarianBrowser) {
-      const auto [why, detail] = librarianBrowser->whyNothingWouldGo(slot, pane);
-      if (!why.empty()) {
-        showStatus(why, detail);
-        return true;
-      }
-      if (librarianBrowser->pickRefused(slot, pane, part)) return true;
-    }
+    if (librarianBrowser && librarianBrowser->refuseLibraryPick(slot, pane, part)) return true;
     // The program is the slot sent, also where the step wrapped.
     setParameterFromPlug(shownProgram, slot, false);
     selectLibrarianSlot(pane, slot);

@@ -143,9 +143,11 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg) {
   lastProgramChangeTick = plug->tickMs();
   int program = msg->mData1;
   if (plug->isLibraryMode()) {
-    selectLibrarySlot(program);
     plug->SetLibrarianRequestActive(false);
-    return plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part);
+    // The slot is selected only when its sound goes out.
+    if (!plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part)) return false;
+    selectLibrarySlot(program);
+    return true;
   }
   if (receive <= 0.0) return false;
   program = std::min(program, 100);

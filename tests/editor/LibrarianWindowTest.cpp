@@ -564,6 +564,13 @@ TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarShowsItsNamesAndOffThePageItsP
   window->click(bankPlace);
   EXPECT_TRUE(window->view().MenusShown().empty());
   window->clickTab(kMainTab, 1);
+  // Without ports the pick would send nothing: the bank stays, and the
+  // status line says why.
+  window->pickFromMenu(bankPlace, {1});
+  EXPECT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "Factory.syx");
+  EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Set MIDI I/O First!");
+  plug->midiIOConfigured = true;
+  plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
   window->pickFromMenu(bankPlace, {1});
   settle();
   ASSERT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "User.syx");
