@@ -109,9 +109,10 @@ class LibrarianBrowser {
   // A pick for a locked part sends nothing: the status line says so. True
   // when the part is locked.
   bool refuseLockedPart(int part);
-  // A bank or program change picked for the part that would not go out (the
-  // part locked, no port): the status line says why; true then.
-  bool refuseUnsentChange(int part);
+  // A bank or program change picked for the part (for the multi, on the
+  // global channel, with multi) that would not go out (the part locked, no
+  // port, no single MIDI channel): the status line says why; true then.
+  bool refuseUnsentChange(int part, bool multi);
   // Stores the whole upper bank (the lower one when no upper slot is
   // selected) into an instrument bank (job 4).
   void SendAllProgramsFromLibrarian(int bank);

@@ -64,10 +64,17 @@ bool LibrarianBrowser::refuseLockedPart(int part) {
   return true;
 }
 
-bool LibrarianBrowser::refuseUnsentChange(int part) {
+bool LibrarianBrowser::refuseUnsentChange(int part, bool multi) {
   if (refuseLockedPart(part)) return true;
-  if (mHost->midiConfigured()) return false;
-  mHost->showStatus("Set MIDI I/O First!", "");
+  if (!mHost->midiConfigured()) {
+    mHost->showStatus("Set MIDI I/O First!", "");
+    return true;
+  }
+  // Global and Omni name no channel a bank select could go out on.
+  const IParam* channel = mHost->paramAt(multi ? int(kGlobalMidiChannel) : kMultiPartMIDICh + part);
+  const int c = channel ? channel->Int() - (multi ? 1 : 2) : -1;
+  if (c >= 0 && c <= 15) return false;
+  mHost->showStatus(kNothingSent, "No MIDI channel to send on");
   return true;
 }
 

@@ -67,7 +67,7 @@ int BankNumberPopupMenu::doPopupMenu(int& bank) {
   // A pick that would not go out, or that another part plays, is no pick:
   // the status line or the conflict window says why.
   if (chosen == mMenu.get() &&
-      (mBrowser->refuseUnsentChange(part) ||
+      (mBrowser->refuseUnsentChange(part, multi) ||
        host().refusePartPick(part, chosen->GetChosenItemIdx(), intValue(host(), kMultiPartPatch + part)))) {
     refreshPatchNames(shown);
     return 0;
@@ -169,7 +169,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   if (k >= 0 && host().libraryControl()) {
     refused = mBrowser->refuseLibraryPick(picked, 0, part);
   } else if (k >= 0) {
-    refused = mBrowser->refuseUnsentChange(part) ||
+    refused = mBrowser->refuseUnsentChange(part, multi) ||
               host().refusePartPick(part, intValue(host(), kMultiPartBank + part), picked);
   }
   if (refused) {

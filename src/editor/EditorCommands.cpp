@@ -201,10 +201,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
       showStatus("Program Change Disabled.", "");
       return true;
     }
-    if (!midiIOConfigured) {
-      showStatus("Set MIDI I/O First!", "");
-      return true;
-    }
+    if (librarianBrowser ? librarianBrowser->refuseUnsentChange(part, multi) : !midiIOConfigured) return true;
     // The step starts from the program the part shows (the multi's in multi
     // mode): another part's step or a pick from a menu moves it as well.
     const int next = wrap(GetParam(shownProgram)->Int() + step, kPatchesPerBank);

@@ -277,8 +277,7 @@ bool Tarnivex::refuseUnsentPick(int part, int bank, int program, bool multi) {
   } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
     showStatus("Program Change Disabled.", "");
     return true;
-  } else if (!midiIOConfigured) {
-    showStatus(kSetMidiIOFirst, "");
+  } else if (librarianBrowser ? librarianBrowser->refuseUnsentChange(part, multi) : !midiIOConfigured) {
     return true;
   }
   return !multi && refusePartPick(part, bank, program);

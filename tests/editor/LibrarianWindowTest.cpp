@@ -185,6 +185,20 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   EXPECT_EQ(slots().selectedLower, 99);
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 99);
   EXPECT_EQ(plug->paramValueDisplay->GetText(), "Slot 099 is empty");
+  // So does a step while a job runs (it would drop the send).
+  std::atomic<bool> hold{true};
+  plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
+  plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob&) { while (hold) std::this_thread::yield(); };
+  press(kRequestTempData);
+  press(kPatchUp + 0);
+  hold = false;
+  settle();
+  EXPECT_EQ(slots().selectedLower * 100 + plug->GetParam(kMultiPartPatch + 0)->Int(), 9999);
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "Editor busy, try again");
+  // A key moves onto the empty slot all the same, and says so.
+  window->gui()->OnKeyDown(window->slot(kLower, 0).L + 2, window->slot(kLower, 0).T + 2, 1);
+  EXPECT_EQ(slots().selectedLower, 98);
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "Slot 099 is empty");
 
   // A selection beyond what a pane holds (its hundred entries) marks no
   // empty slot.
@@ -200,6 +214,7 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
 // are shown, the step is the shown part's: its lock holds it.
 TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   plug->GetParam(kGlobalRxProgramChange)->Set(1);
+  plug->GetParam(kGlobalMidiChannel)->Set(1);
   press(kDatatype, 1);
   ASSERT_TRUE(plug->multiMode);
   plug->GetParam(kMultiPatch)->Set(10);
