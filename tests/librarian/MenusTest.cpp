@@ -466,7 +466,7 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.bankChangeSent = true;
   program.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(host.statuses, (std::vector<std::string>{"Nothing sent!|Part 2 is locked", "Set MIDI I/O First!|"}));
-  EXPECT_EQ(host.paramAt(kMultiPartBank + 1)->Int() * 100 + host.paramAt(kMultiPartPatch + 1)->Int(), 253);
+  EXPECT_EQ((std::pair{host.paramAt(kMultiPartBank + 1)->Int(), host.paramAt(kMultiPartPatch + 1)->Int()}), (std::pair{2, 53}));
   EXPECT_TRUE(program.submenu(5).IsItemChecked(3));
 
   host.multi = true;
