@@ -308,7 +308,30 @@ void FolderMenuControl::clickBankNameMenu() {
   PatchLibrarian* librarian = host().librarian();
   if (!librarian || !mMainMenu || mMainMenu->GetNItems() == 0) return;
   mSelection = librarian->upperBank;
+  const int shown = mSelection;
+  const Names names = pickNames();
+  std::string file, folder;
+  {
+    std::lock_guard<std::mutex> lock(host().browseState().namesMutex);
+    file = *names.file;
+    folder = *names.folder;
+  }
   if (doPopupMenu(mSelection) < 0) return;
+  // A bank whose slot of the part's program would send nothing, or that
+  // another part plays, is no pick: the status line or the conflict window
+  // says why, and the menu and its names stay as they were.
+  const int part = host().currentPart();
+  const IParam* program = host().paramAt(host().multiMode() ? int(kMultiPatch) : kMultiPartPatch + part);
+  if (mBrowser->refuseLibraryPick(program ? program->Int() : 0, 0, part, mSelection)) {
+    {
+      std::lock_guard<std::mutex> lock(host().browseState().namesMutex);
+      *names.file = file;
+      *names.folder = folder;
+    }
+    mSelection = shown;
+    checkMenuItemAlone(shown);
+    return;
+  }
   if (IParam* param = host().paramAt(kPatchSelectionListUpper)) param->Set(mSelection);
   if (IControl* list = host().browseState().upperSelectionListControl) list->SetValueFromPlug(mSelection);
   librarian->upperBank = mSelection;

@@ -97,9 +97,22 @@ class LibrarianBrowser {
   // is to change nothing.
   bool pickRefused(int slot, int pane, int part);
   // Why that send would start nothing (no bank, an empty slot, no port, not
-  // a whole dump), as the status line's two texts; both empty when it would
-  // go. A step or pick that would send nothing changes nothing shown.
-  std::pair<std::string, std::string> whyNothingWouldGo(int slot, int pane);
+  // a whole dump, a job running), as the status line's two texts; both empty
+  // when it would go. A step or pick that would send nothing changes nothing
+  // shown. With upperBank, the upper pane is taken to show that bank.
+  std::pair<std::string, std::string> whyNothingWouldGo(int slot, int pane, int upperBank = -1);
+  // A library slot picked or stepped to for the part that would send
+  // nothing (the part locked, or as above) or that another part plays: the
+  // status line or the conflict window says why; true then, and the pick is
+  // to change nothing.
+  bool refuseLibraryPick(int slot, int pane, int part, int upperBank = -1);
+  // A pick for a locked part sends nothing: the status line says so. True
+  // when the part is locked.
+  bool refuseLockedPart(int part);
+  // A bank or program change picked for the part (for the multi, on the
+  // global channel, with multi) that would not go out (the part locked, no
+  // port, no single MIDI channel): the status line says why; true then.
+  bool refuseUnsentChange(int part, bool multi);
   // Stores the whole upper bank (the lower one when no upper slot is
   // selected) into an instrument bank (job 4).
   void SendAllProgramsFromLibrarian(int bank);

@@ -12,13 +12,17 @@
 
 namespace {
 constexpr const char* kNothingSent = "Nothing sent!";
+constexpr const char* kEditorBusy = "Editor busy, try again";
 }  // namespace
 
-std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane) {
+std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane, int upperBank) {
   bool bankThere = false, entryThere = false, whole = false;
   if (PatchLibrarian* librarian = mHost->librarian(); librarian && slot >= 0) {
     auto guard = librarian->lock();
-    if (const auto bank = paneBank(*librarian, mHost->browseState(), pane)) {
+    const auto bank = pane == 0 && upperBank >= 0
+                          ? librarian->bankAt(paneList(*librarian, mHost->browseState(), 0), upperBank)
+                          : paneBank(*librarian, mHost->browseState(), pane);
+    if (bank) {
       bankThere = true;
       if (static_cast<size_t>(slot) < bank->patches.size()) {
         const LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
@@ -35,7 +39,43 @@ std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot
   }
   if (!mHost->midiConfigured()) return {"Set MIDI I/O First!", ""};
   if (!whole) return {kEntryNotSent, kNotAWholeDump};
+  // A running job would drop the send.
+  if (MIDIMessageManager* manager = mHost->messageManager(); manager && manager->isThreadRunning(threadOfJob(3)))
+    return {kNothingSent, kEditorBusy};
   return {};
+}
+
+bool LibrarianBrowser::refuseLibraryPick(int slot, int pane, int part, int upperBank) {
+  if (refuseLockedPart(part)) return true;
+  if (const auto [why, detail] = whyNothingWouldGo(slot, pane, upperBank); !why.empty()) {
+    mHost->showStatus(why, detail);
+    return true;
+  }
+  // What goes would be a whole sound of the slot: refused when another part
+  // plays the part's bank and that program.
+  const IParam* partBank = mHost->paramAt(kMultiPartBank + part);
+  return !mHost->multiMode() && mHost->refusePartPick(part, partBank ? partBank->Int() : 0, slot);
+}
+
+bool LibrarianBrowser::refuseLockedPart(int part) {
+  const IParam* lock = part >= 0 && part < 16 ? mHost->paramAt(kPartLock + part) : nullptr;
+  if (!lock || lock->Value() != 1.0) return false;
+  mHost->showStatus(kNothingSent, "Part " + std::to_string(part + 1) + " is locked");
+  return true;
+}
+
+bool LibrarianBrowser::refuseUnsentChange(int part, bool multi) {
+  if (refuseLockedPart(part)) return true;
+  if (!mHost->midiConfigured()) {
+    mHost->showStatus("Set MIDI I/O First!", "");
+    return true;
+  }
+  // Global and Omni name no channel a bank select could go out on.
+  const IParam* channel = mHost->paramAt(multi ? int(kGlobalMidiChannel) : kMultiPartMIDICh + part);
+  const int c = channel ? channel->Int() - (multi ? 1 : 2) : -1;
+  if (c >= 0 && c <= 15) return false;
+  mHost->showStatus(kNothingSent, "No MIDI channel to send on");
+  return true;
 }
 
 bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {

@@ -172,7 +172,9 @@ void LibrarianViewControl::mouseDblClick(int x, int y) {
   selectUnder(x, y, true, true);
   const int hit = activePane == 0 ? selectedUpper : selectedLower;
   cursor = hit;
-  if (hit >= 0) mBrowser->sendPatchToDeviceFromLibrarian(hit, activePane, host().currentPart());
+  // A slot that would send nothing says why on the status line.
+  if (hit >= 0 && !mBrowser->refuseLibraryPick(hit, activePane, host().currentPart()))
+    mBrowser->sendPatchToDeviceFromLibrarian(hit, activePane, host().currentPart());
 }
 
 bool LibrarianViewControl::keyDown(int key) {
@@ -182,7 +184,9 @@ bool LibrarianViewControl::keyDown(int key) {
   cursor = next;
   (activePane == 0 ? selectedUpper : selectedLower) = next;
   markDirty();
-  mBrowser->sendPatchToDeviceFromLibrarian(next, activePane, host().currentPart());
+  // The keys move through every slot; one that would send nothing says why.
+  if (!mBrowser->refuseLibraryPick(next, activePane, host().currentPart()))
+    mBrowser->sendPatchToDeviceFromLibrarian(next, activePane, host().currentPart());
   return true;
 }
 

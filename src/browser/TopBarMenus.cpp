@@ -62,31 +62,45 @@ int BankNumberPopupMenu::doPopupMenu(int& bank) {
   IPopupMenu* chosen = host().CreateIPopupMenu(mMenu.get(), &rect);
   const bool multi = host().multiMode();
   const int part = host().currentPart();
+  const int parameter = bankParameter();
+  const int shown = intValue(host(), parameter);
+  // A pick that would not go out, or that another part plays, is no pick:
+  // the status line or the conflict window says why.
   if (chosen == mMenu.get() &&
-      host().refusePartPick(part, chosen->GetChosenItemIdx(), intValue(host(), kMultiPartPatch + part))) {
-    mMenu->CheckItemAlone(intValue(host(), bankParameter()));
+      (mBrowser->refuseUnsentChange(part, multi) ||
+       host().refusePartPick(part, chosen->GetChosenItemIdx(), intValue(host(), kMultiPartPatch + part)))) {
+    refreshPatchNames(shown);
     return 0;
   }
   if (chosen) mMenu->CheckItemAlone(-1);
   if (chosen != mMenu.get()) return 0;
   bank = chosen->GetChosenItemIdx();
-  host().setParameterFromPlug(bankParameter(), bank, false);
-  host().runOffHostThread([this, part, multi] {
-    if (!host().BankChangeMessage(part) || multi) return;
+  host().setParameterFromPlug(parameter, bank, false);
+  storeValue(host(), parameter, bank);
+  mMenu->CheckItemAlone(bank);
+  host().runOffHostThread([this, part, multi, parameter, shown] {
+    // Refused on its way (another part took that pair meanwhile): the part
+    // shows again what it plays.
+    if (!host().BankChangeMessage(part)) {
+      host().setParameterFromPlug(parameter, shown, false);
+      return;
+    }
+    if (multi) return;
     if (host().browseState().progBankControl)
       startLibrarianJob(host().messageManager(), partRequestJob(part, true), kSetDumpExpected);
     else
       host().sendPatchToDevice(part, true, false, false, false);
   });
-  storeValue(host(), bankParameter(), bank);
-  mMenu->CheckItemAlone(bank);
   return bank;
 }
 
 void BankNumberPopupMenu::OnMouseDown(int, int, IMouseMod*) {
   mCurrentBank = intValue(host(), bankParameter());
+  // The tick shows the bank as it is now, also after a change refused on
+  // its way.
+  refreshPatchNames(mCurrentBank);
   doPopupMenu(mCurrentBank);
-  host().setParameterFromPlug(bankParameter(), mCurrentBank, false);
+  host().setParameterFromPlug(bankParameter(), intValue(host(), bankParameter()), false);
   SetRedraw();
   SetDirty(true);
 }
@@ -135,27 +149,31 @@ bool ProgramNumberPopupMenu::refreshPatchNames(int program) {
 
 int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   IRECT rect = *GetRECT();
+  const bool multi = host().multiMode();
+  const int part = host().currentPart();
+  const int parameter = multi ? int(kMultiPatch) : kMultiPartPatch + part;
+  const int shown = intValue(host(), parameter);
+  // The tick shows the program as it is now, also after a change refused on
+  // its way.
+  refreshPatchNames(shown);
   IPopupMenu* chosen = host().CreateIPopupMenu(mMain.get(), &rect);
   int k = -1;
   for (int i = 0; i < kSubmenus; ++i)
     if (chosen && chosen == mSub[static_cast<size_t>(i)].get()) k = i;
-  const bool multi = host().multiMode();
-  const int part = host().currentPart();
-  const int parameter = multi ? int(kMultiPatch) : kMultiPartPatch + part;
   // In library mode the pick sends the upper slot of that number.
   const int picked = k >= 0 ? 10 * k + chosen->GetChosenItemIdx() : -1;
-  // An upper slot that would send nothing, or a pick refused for a conflict,
-  // is no pick: the status line or the conflict window says why.
+  // An upper slot that would send nothing, a change that would not go out,
+  // or a pick refused for a conflict, is no pick: the status line or the
+  // conflict window says why.
   bool refused = false;
   if (k >= 0 && host().libraryControl()) {
-    const auto [why, detail] = mBrowser->whyNothingWouldGo(picked, 0);
-    if (!why.empty()) host().showStatus(why, detail);
-    refused = !why.empty() || mBrowser->pickRefused(picked, 0, part);
+    refused = mBrowser->refuseLibraryPick(picked, 0, part);
   } else if (k >= 0) {
-    refused = host().refusePartPick(part, intValue(host(), kMultiPartBank + part), picked);
+    refused = mBrowser->refuseUnsentChange(part, multi) ||
+              host().refusePartPick(part, intValue(host(), kMultiPartBank + part), picked);
   }
   if (refused) {
-    refreshPatchNames(intValue(host(), parameter));
+    refreshPatchNames(shown);
     return 0;
   }
   if (chosen) {
@@ -166,6 +184,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   const int entry = chosen->GetChosenItemIdx();
   program = 10 * k + entry;
   if (host().libraryControl()) {
+    // The program shows the slot once the instrument took it (job 3).
     if (LibrarianViewControl* view = mBrowser->view) view->takeUpperSlot(program);
     if (PatchLibrarian* librarian = host().librarian()) librarian->targetSlot = program;
     host().runOffHostThread([this, program, part] {
@@ -174,8 +193,14 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
     });
   } else {
     host().setParameterFromPlug(parameter, program, false);
-    host().runOffHostThread([this, part, multi] {
-      if (!host().BankChangeMessage(part)) return;
+    storeValue(host(), parameter, program);
+    host().runOffHostThread([this, part, multi, parameter, shown] {
+      // Refused on its way (another part took that pair meanwhile): the part
+      // shows again what it plays.
+      if (!host().BankChangeMessage(part)) {
+        host().setParameterFromPlug(parameter, shown, false);
+        return;
+      }
       if (host().browseState().progBankControl)
         startLibrarianJob(host().messageManager(), multi ? multiRequestJob(true) : partRequestJob(part, true),
                           kSetDumpExpected);
@@ -183,7 +208,6 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
         host().sendPatchToDevice(part, !multi, false, false, multi);
     });
   }
-  storeValue(host(), parameter, program);
   chosen->CheckItemAlone(entry);
   program = entry;
   return 10 * k + entry;

@@ -133,9 +133,13 @@ void Tarnivex::switchPartProgram(int part) {
     return;
   }
   const int program = GetParam(kMultiPartPatch + part)->Int();
-  runOffHostThread([this, part, program] {
+  // A pick in the window refused on its way (another part took the pair
+  // meanwhile, the part locked) shows again what the part plays.
+  const PickBefore before = pickBefore;
+  runOffHostThread([this, part, program, before] {
     IMidiMsg change(0, 0xC0, static_cast<uint8_t>(std::clamp(program, 0, 127)), 0);
-    midiMessageManager->MakeProgramChangeMessages(part, &change);
+    if (!midiMessageManager->MakeProgramChangeMessages(part, &change) && before.param >= 0)
+      setParameterFromPlug(before.param, before.value, false);
   });
 }
 
@@ -145,10 +149,8 @@ void Tarnivex::switchMultiProgram() {
   const int program = GetParam(kMultiPatch)->Int();
   if (libraryControl) {
     const int pane = librarianActivePane();
-    const auto [why, detail] =
-        librarianBrowser ? librarianBrowser->whyNothingWouldGo(program, pane) : std::pair<std::string, std::string>();
-    if (!why.empty()) showStatus(why, detail);
-    else sendPatchToDeviceFromLibrarian(program, pane, part);
+    if (!librarianBrowser || !librarianBrowser->refuseLibraryPick(program, pane, part))
+      sendPatchToDeviceFromLibrarian(program, pane, part);
   } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
     showStatus("Program Change Disabled.", "");
   } else {
@@ -188,7 +190,8 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   // the part shown: its lock holds the step, its sound is asked for after.
   const int part = multiMode ? currentPart.load() : paramIdx - (up ? kPatchUp : kPatchDown);
   const int step = up ? 1 : -1;
-  if (GetParam(kPartLock + part)->Value() == 1.0) return true;
+  if (librarianBrowser ? librarianBrowser->refuseLockedPart(part) : GetParam(kPartLock + part)->Value() == 1.0)
+    return true;
   midiMessageManager->quickTabRefreshPending = false;
   // What the step moves: the multi's program in multi mode, else the part's.
   const bool multi = multiMode;
@@ -198,6 +201,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
       showStatus("Program Change Disabled.", "");
       return true;
     }
+    if (librarianBrowser ? librarianBrowser->refuseUnsentChange(part, multi) : !midiIOConfigured) return true;
     // The step starts from the program the part shows (the multi's in multi
     // mode): another part's step or a pick from a menu moves it as well.
     const int next = wrap(GetParam(shownProgram)->Int() + step, kPatchesPerBank);
@@ -215,14 +219,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     slot += step;
     if (slot >= kPatchesPerBank) slot = 0;
     if (slot < 0) slot = kPatchesPerBank - 1;
-    if (librarianBrowser) {
-      const auto [why, detail] = librarianBrowser->whyNothingWouldGo(slot, pane);
-      if (!why.empty()) {
-        showStatus(why, detail);
-        return true;
-      }
-      if (librarianBrowser->pickRefused(slot, pane, part)) return true;
-    }
+    if (librarianBrowser && librarianBrowser->refuseLibraryPick(slot, pane, part)) return true;
     // The program is the slot sent, also where the step wrapped.
     setParameterFromPlug(shownProgram, slot, false);
     selectLibrarianSlot(pane, slot);

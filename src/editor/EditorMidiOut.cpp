@@ -9,6 +9,7 @@
 
 #include "ControlLayer.h"
 #include "IGraphics.h"
+#include "LibrarianBrowser.h"
 #include "MIDIMessageManager.h"
 #include "MidiSendThread.h"
 #include "ParamIndex.h"
@@ -232,21 +233,54 @@ bool Tarnivex::playedByAnotherPart(int part, int bank, int program) const {
 void Tarnivex::SetParameterFromGUI(int paramIdx, double normalizedValue) {
   const auto inBlock = [paramIdx](int base) { return paramIdx >= base && paramIdx < base + kParamBlockSpan; };
   const bool bankPicked = inBlock(kMultiPartBank);
-  if ((bankPicked || inBlock(kMultiPartPatch)) && !libraryControl) {
-    WDL_MutexLock lock(&mMutex);
-    const int part = paramIdx - (bankPicked ? kMultiPartBank : kMultiPartPatch);
-    IParam* picked = GetParam(paramIdx);
-    const int value = static_cast<int>(picked->FromNormalized(normalizedValue));
+  const bool multiPicked = paramIdx == kMultiPatch && multiMode;
+  if (!bankPicked && !inBlock(kMultiPartPatch) && !multiPicked && paramIdx != kMultiBank) {
+    IPlugVST::SetParameterFromGUI(paramIdx, normalizedValue);
+    return;
+  }
+  WDL_MutexLock lock(&mMutex);
+  IParam* picked = GetParam(paramIdx);
+  const int value = static_cast<int>(picked->FromNormalized(normalizedValue));
+  // A multi's bank select fits no data byte: no other multi bank reaches
+  // the instrument.
+  if (paramIdx == kMultiBank && value != picked->Int()) {
+    showStatus("Nothing sent!", "The multi bank is not sent");
+    if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(paramIdx, picked->GetNormalized(), true);
+    return;
+  }
+  if (value != picked->Int()) {
+    const int part = multiPicked ? currentPart.load() : paramIdx - (bankPicked ? kMultiPartBank : kMultiPartPatch);
     const int bank = bankPicked ? value : GetParam(kMultiPartBank + part)->Int();
     const int program = bankPicked ? GetParam(kMultiPartPatch + part)->Int() : value;
-    // Only a pick that would go out meets the conflict check.
-    const bool goesOut = GetParam(kPartLock + part)->Value() != 1.0 && GetParam(kGlobalRxProgramChange)->Value() > 0.0;
-    if (goesOut && value != picked->Int() && refusePartPick(part, bank, program)) {
+    if (refuseUnsentPick(part, bank, program, multiPicked)) {
       if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(paramIdx, picked->GetNormalized(), true);
       return;
     }
   }
+  // What the pick replaces, put back should the change be refused on its way.
+  pickBefore = {paramIdx, picked->Value()};
   IPlugVST::SetParameterFromGUI(paramIdx, normalizedValue);
+  pickBefore = {};
+}
+
+bool Tarnivex::refuseUnsentPick(int part, int bank, int program, bool multi) {
+  if (librarianBrowser ? librarianBrowser->refuseLockedPart(part) : GetParam(kPartLock + part)->Value() == 1.0)
+    return true;
+  if (libraryControl) {
+    // The library's slot of that number goes, from the pane in use.
+    if (!librarianBrowser) return false;
+    const auto [why, detail] = librarianBrowser->whyNothingWouldGo(program, librarianActivePane());
+    if (!why.empty()) {
+      showStatus(why, detail);
+      return true;
+    }
+  } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
+    showStatus("Program Change Disabled.", "");
+    return true;
+  } else if (librarianBrowser ? librarianBrowser->refuseUnsentChange(part, multi) : !midiIOConfigured) {
+    return true;
+  }
+  return !multi && refusePartPick(part, bank, program);
 }
 
 // Without ports nothing goes out: there is nothing to refuse.
@@ -256,9 +290,13 @@ bool Tarnivex::refusePartPick(int part, int bank, int program) {
   return true;
 }
 
-bool Tarnivex::BankChangeMessage(int part) {
+bool Tarnivex::BankChangeMessage(int part) { return sendBankChange(part, multiMode); }
+
+bool Tarnivex::partBankChangeMessage(int part) { return sendBankChange(part, false); }
+
+bool Tarnivex::sendBankChange(int part, bool multi) {
   int bank = 0, program = 0, channel = 0;
-  if (multiMode) {
+  if (multi) {
     bank = GetParam(kMultiBank)->Int() + 96;
     program = GetParam(kMultiPatch)->Int();
     channel = GetParam(kGlobalMidiChannel)->Int() - 1;
@@ -301,7 +339,7 @@ bool Tarnivex::BankChangeMessage(int part) {
   // loads there is no longer the editor's copy. A multi's change gives every
   // part the pairs of a multi the editor has not seen.
   if (midiIOConfigured && channelOk) {
-    if (!multiMode) {
+    if (!multi) {
       notePartPlays(part, bank, program);
       endPartSoundHeld(part);
     } else {

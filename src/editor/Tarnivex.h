@@ -102,6 +102,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> partRequestPosted{false};
   void MIDIOutRoutingSwitch(IMidiMsg* msg);
   bool BankChangeMessage(int part);
+  bool partBankChangeMessage(int part) override;
+  // The bank and program change of the multi (multi) or of the part.
+  bool sendBankChange(int part, bool multi);
   bool CheckBankConflict(int part);
   // Whether another active part is known to play the bank and program: one
   // whose bank or program was never sent nor received plays nothing known.
@@ -109,10 +112,23 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // The part plays this bank and program: it was sent, or a multi naming it
   // went out or came in.
   void notePartPlays(int part, int bank, int program);
-  // A bank or program picked for a part in the window that another part
-  // plays is refused before it changes anything: the conflict window shows
-  // and the part's controls go back to what they showed.
+  // A bank or program picked for a part in the window (or a multi in multi
+  // mode) that would send nothing, or that another part plays, is refused
+  // before it changes anything: the status line or the conflict window says
+  // why and the controls go back to what they showed.
   void SetParameterFromGUI(int paramIdx, double normalizedValue) override;
+  // Why such a pick would send nothing (the part locked, program changes
+  // not taken, no port, a library slot with nothing to send) or is refused
+  // for a conflict; true when refused, the status line or the conflict
+  // window saying why.
+  bool refuseUnsentPick(int part, int bank, int program, bool multi);
+  // The value a pick in the window replaced, while its change handler runs:
+  // a change refused on its way to the instrument puts it back.
+  struct PickBefore {
+    int param = -1;
+    double value = 0.0;
+  };
+  PickBefore pickBefore;  // under mMutex
   // A pick of bank and program for a part that another part plays, outside
   // multi mode and quiet sends: the conflict window shows; true when refused.
   bool refusePartPick(int part, int bank, int program) override;

@@ -136,24 +136,27 @@ IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int 
   return control;
 }
 
-void MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg) {
-  if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
+bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg) {
+  if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
   const double receive = rx ? rx->Value() : 0.0;
   lastProgramChangeTick = plug->tickMs();
   int program = msg->mData1;
   if (plug->isLibraryMode()) {
-    selectLibrarySlot(program);
     plug->SetLibrarianRequestActive(false);
-    plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part);
-    return;
+    // The slot is selected only when its sound goes out.
+    if (!plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part)) return false;
+    selectLibrarySlot(program);
+    return true;
   }
-  if (receive <= 0.0) return;
+  if (receive <= 0.0) return false;
   program = std::min(program, 100);
   plug->SetLibrarianRequestActive(false);
   plug->AllSoundsOff(part, false);
   plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
-  if (plug->BankChangeMessage(part) && plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest))
-    startPartRequest(part);
+  const bool sent = plug->partBankChangeMessage(part);
+  if (!sent) return false;
+  if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part);
   selectLibrarySlot(program);
+  return true;
 }

@@ -147,6 +147,9 @@ class EditorServices {
   virtual void AllSoundsOff(int, bool) {}
   // Bank select and program change for the part; false on a conflict.
   virtual bool BankChangeMessage(int) { return false; }
+  // The part's own bank and program, on its channel, in multi mode too (a
+  // part's program changed there is the part's, not the multi's).
+  virtual bool partBankChangeMessage(int part) { return BankChangeMessage(part); }
   virtual void MIDIOutRoutingSwitch(IMidiMsg*) {}
   // True while the editor's MIDI output goes into the host's buffer.
   virtual bool isMidiToHostBuffer() const { return false; }

@@ -85,7 +85,8 @@ class MIDIMessageManager {
   void ProcessMidiMsgFromDevice(IMidiMsg* msg);
   void ProcessMidiMsgFromDAW(IMidiMsg* msg, int part);
   IControl* getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab, bool fromDevice);
-  void MakeProgramChangeMessages(int part, IMidiMsg* msg);
+  // False when no bank and program change (nor library sound) went out.
+  bool MakeProgramChangeMessages(int part, IMidiMsg* msg);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
 

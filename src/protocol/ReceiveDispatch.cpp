@@ -287,7 +287,7 @@ void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int
     if (!programChange) plug->setParameterFromPlug(kMultiPartBank + part, value, false);
     plug->AllSoundsOff(part, false);
     pause(20);
-    if (plug->BankChangeMessage(part) && plug->isProgBankMode()) startPartRequest(part);
+    if (plug->partBankChangeMessage(part) && plug->isProgBankMode()) startPartRequest(part);
     selectLibrarySlot(number);
     quickTabRefreshPending = true;
   }

@@ -171,14 +171,17 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
       param(index + part)->Set(value);
     ASSERT_TRUE(plug->BankChangeMessage(part));
   };
-  const auto out = [](int program) {
-    return ByteList{{0xB0, 0x7B, 0}, {0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xB0, 0x20, 0x40}, {0xC0, static_cast<unsigned char>(program)}};
+  const auto out = [](int program, unsigned char part = 0) {
+    const auto cc = static_cast<unsigned char>(0xB0 | part), pc = static_cast<unsigned char>(0xC0 | part);
+    return ByteList{{cc, 0x7B, 0}, {cc, 0x7B, 0}, {cc, 0, 0}, {cc, 0x20, 0x40}, {pc, static_cast<unsigned char>(program)}};
   };
+  std::atomic<bool> holdMidiThread{false};
   const struct {
     const char* what;
     std::function<void()> before, act;
     ByteList bytes;  // the first that reach the instrument
     bool refused;
+    const char* status = nullptr;  // a pick that would send nothing: why
   } rows[] = {
       {"part 2's bank alone told: A 001 goes out", [&] { report({0xF0, 0x3E, 0x10, 0x21, 0x21, 0, 0x36, 0, 0xF7}); },
        [&] { pick(0, 0, 0); }, out(0), false},
@@ -206,6 +209,7 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
          instrumentAnswers();
          setParam(kRequestTempData, 1);
          takeJobs();
+         param(kMultiPartMIDICh + 0)->Set(2);  // the multi's part 1 played on Global
        },
        [&] { pick(0, 1, 9); }, {}, true},
       {"part 2 sent A 008, then the instrument chose C 008 for it: A 008 goes out",
@@ -254,7 +258,25 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
          sent(1, 0, 7);
          param(kPartLock + 0)->Set(1);
        },
-       [&] { pick(0, 0, 7); }, {}, false},
+       [&] { pick(0, 0, 7); }, {}, false, "Nothing sent!"},
+      {"program changes not taken", [] {}, [&] { param(kGlobalRxProgramChange)->Set(0), pick(0, 0, 7); }, {}, false,
+       "Program Change Disabled."},
+      {"part 2's A 008 leaves first on the MIDI thread: part 1's is refused there and put back", [] {},
+       [&] {
+         holdMidiThread = true;
+         plug->runOffHostThread([&] { while (holdMidiThread) std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+         pick(1, 0, 7);
+         pick(0, 0, 7);
+         holdMidiThread = false;
+       },
+       out(7, 1), true},
+      {"multi mode: part 2's A 008 goes to part 2, not as the multi's program",
+       [&] {
+         param(kGlobalMidiChannel)->Set(1);
+         setParam(kDatatype, 1);
+         param(kMultiPatch)->Set(10);
+       },
+       [&] { pick(1, 0, 7); }, out(7, 1), false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -276,7 +298,8 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
     arrived.resize(std::min(arrived.size(), std::max<size_t>(row.bytes.size(), 1)));
     EXPECT_EQ(arrived, row.bytes);
     EXPECT_EQ(conflict.IsVisible(), row.refused);
-    EXPECT_TRUE(!row.refused || param(kMultiPartPatch + 0)->Int() == shown) << "the part shows what it showed";
+    EXPECT_TRUE((!row.refused && !row.status) || param(kMultiPartPatch + 0)->Int() == shown) << "the part shows what it showed";
+    EXPECT_TRUE(!row.status || plug->paramNameDisplay->GetText() == std::string(row.status));
     plug.reset();
     seen = instrumentSeen = 0;
     backend = std::make_shared<MemoryMidiBackend>();
@@ -292,6 +315,7 @@ TEST_F(CommandsTest, InMultiModeTheArrowsStepFromTheMultisProgram) {
   start();
   plug->midiMessageManager->virtualPause = [](int) { return false; };
   param(kGlobalRxProgramChange)->Set(1);
+  param(kGlobalMidiChannel)->Set(1);
   setParam(kDatatype, 1);
   ASSERT_TRUE(plug->multiMode);
   param(kMultiPatch)->Set(10);

@@ -185,6 +185,21 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   EXPECT_EQ(slots().selectedLower, 99);
   EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 99);
   EXPECT_EQ(plug->paramValueDisplay->GetText(), "Slot 099 is empty");
+  // So does a step while a job runs (it would drop the send).
+  std::atomic<bool> hold{true};
+  plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
+  plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob&) { while (hold) std::this_thread::yield(); };
+  press(kRequestTempData);
+  press(kPatchUp + 0);
+  hold = false;
+  settle();
+  plug->midiMessageManager->jobObserver = nullptr;
+  EXPECT_EQ((std::pair{slots().selectedLower, plug->GetParam(kMultiPartPatch + 0)->Int()}), (std::pair{99, 99}));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "Editor busy, try again");
+  // A key moves onto the empty slot all the same, and says so.
+  window->gui()->OnKeyDown(window->slot(kLower, 0).L + 2, window->slot(kLower, 0).T + 2, 1);
+  EXPECT_EQ(slots().selectedLower, 98);
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "Slot 099 is empty");
 
   // A selection beyond what a pane holds (its hundred entries) marks no
   // empty slot.
@@ -200,6 +215,7 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
 // are shown, the step is the shown part's: its lock holds it.
 TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   plug->GetParam(kGlobalRxProgramChange)->Set(1);
+  plug->GetParam(kGlobalMidiChannel)->Set(1);
   press(kDatatype, 1);
   ASSERT_TRUE(plug->multiMode);
   plug->GetParam(kMultiPatch)->Set(10);
@@ -213,6 +229,11 @@ TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
     settle();
     return plug->GetParam(kMultiPatch)->Int();
   };
+  // Without ports a step sends nothing: the multi stays, the status line says why.
+  EXPECT_EQ(step(up), 10);
+  EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Set MIDI I/O First!");
+  plug->midiIOConfigured = true;
+  plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
   EXPECT_EQ(step(up), 11);
   EXPECT_TRUE(multiSelectorShown());
   EXPECT_EQ(step(up), 12);
@@ -227,7 +248,8 @@ TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   EXPECT_EQ(step(up), 11);
   plug->GetParam(kPartLock + 3)->Set(1);
   EXPECT_EQ(step(up), 11);
-  EXPECT_NE(plug->paramNameDisplay->GetText(), "Disable Multi Mode first");
+  EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Nothing sent!");
+  EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), "Part 4 is locked");
 
   // STEP LIBRARY: the arrow sends the library's next multi and moves the
   // multi's number, not a part's program (as the job starts).
@@ -235,8 +257,6 @@ TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   press(kRefreshFolders);
   plug->GetParam(kPartLock + 3)->Set(0);
   press(kControlLibrary);
-  plug->midiIOConfigured = true;
-  plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
   std::atomic<int> multiAtStart{-1}, partAtStart{-1};
   plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
     if (job.jobCode != 3) return;
@@ -560,6 +580,13 @@ TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarShowsItsNamesAndOffThePageItsP
   window->click(bankPlace);
   EXPECT_TRUE(window->view().MenusShown().empty());
   window->clickTab(kMainTab, 1);
+  // Without ports the pick would send nothing: the bank stays, and the
+  // status line says why.
+  window->pickFromMenu(bankPlace, {1});
+  EXPECT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "Factory.syx");
+  EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Set MIDI I/O First!");
+  plug->midiIOConfigured = true;
+  plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
   window->pickFromMenu(bankPlace, {1});
   settle();
   ASSERT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "User.syx");

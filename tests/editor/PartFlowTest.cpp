@@ -496,5 +496,41 @@ TEST_F(PartFlowTest, AMultiStepShowsTheMultiTheInstrumentNowPlays) {
     for (int p = 0; p < 16; ++p)  // the stored multis play 001 on every part
       EXPECT_EQ(controlOn("multiModeSettingsPage1", kMultiPartPatch + p)->GetValue(), 0.0) << p;
   }
+
+  // A part's program picked on the MULTI page goes to the part on its
+  // channel, not as the multi's program change: on Global, as the stored
+  // multis have it, nothing goes and the status line says so.
+  IControl* partThree = controlOn("multiModeSettingsPage1", kMultiPartPatch + 2);
+  window->pickFromMenu(*partThree->GetRECT(), {41});
+  EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), "No MIDI channel to send on");
+  plug->setThroughUserPath(kMultiPartMIDICh + 2, 4);
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  size_t mark = instrument.received().size();
+  window->pickFromMenu(*partThree->GetRECT(), {41});
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  EXPECT_EQ(receivedSince(mark), (std::vector<SimBytes>{{0xB2, 0x7B, 0x00}, {0xB2, 0x7B, 0x00}, {0xB2, 0x00, 0x00},
+                                                        {0xB2, 0x20, 0x40}, {0xC2, 41},
+                                                        {0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, 0x02, 0xF7}}));
+  // A multi picked in the top bar that would send nothing (the part locked,
+  // program changes not taken, STEP LIBRARY with no multi there) and any
+  // other multi bank stay unpicked and say why.
+  IControl* multiMenu = controlOn("bankAndProgramMulti", kMultiPatch);
+  mark = instrument.received().size();
+  for (const auto& [param, detail] : {std::pair{kPartLock + 0, "Part 1 is locked"}, {kGlobalRxProgramChange, ""},
+                                      {kControlLibrary, "The library holds no bank here"}}) {
+    const double was = plug->GetParam(param)->Value();
+    if (param == kControlLibrary) plug->setThroughUserPath(param, 1 - was);
+    else plug->GetParam(param)->Set(1 - was);  // sending nothing
+    window->pickFromMenu(*multiMenu->GetRECT(), {9});
+    if (param == kControlLibrary) plug->setThroughUserPath(param, was);
+    else plug->GetParam(param)->Set(was);
+    EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), detail);
+  }
+  window->pickFromMenu(*controlOn("bankAndProgramMulti", kMultiBank)->GetRECT(), {2});
+  EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), "The multi bank is not sent");
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  EXPECT_EQ(receivedSince(mark), std::vector<SimBytes>{});
+  EXPECT_EQ((std::pair{plug->GetParam(kMultiBank)->Int(), plug->GetParam(kMultiPatch)->Int()}), (std::pair{0, 7}));
+  EXPECT_DOUBLE_EQ(multiMenu->GetValue(), plug->GetParam(kMultiPatch)->GetNormalized());
 }
 }  // namespace

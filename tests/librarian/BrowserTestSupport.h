@@ -16,6 +16,9 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
  public:
   FakeLibrarianHost() {
     editor.setValue(kDeviceOutSelection, 1);
+    // As the plug-in starts: part p on channel p + 1, multis on channel 1.
+    for (int p = 0; p < 16; ++p) editor.setValue(kMultiPartMIDICh + p, p + 2);
+    editor.setValue(kGlobalMidiChannel, 1);
     manager->jobObserver = [this](JobThread, const SenderJob& job) {
       while (holdJobs) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       std::lock_guard<std::mutex> lock(mMutex);

@@ -453,6 +453,21 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   EXPECT_EQ(jobs[0].jobCode, 6);
   EXPECT_EQ(jobs[0].partArgument, 1);
   EXPECT_TRUE(jobs[0].requestFlag);
+  // Picks that would not go out (the part locked, no port) change nothing and
+  // say why; one refused on its way shows again what the part showed, and
+  // the menu, opened again (dismissed), ticks that.
+  host.editor.setValue(kPartLock + 1, 1);
+  host.picks = {{"61-70", "Sound 061"}, {"Bank A (RAM)"}, {"61-70", "Sound 061"}, {}};
+  program.OnMouseDown(0, 0, nullptr);
+  host.editor.setValue(kPartLock + 1, 0), host.midiReady = false;
+  bank.OnMouseDown(0, 0, nullptr);
+  host.midiReady = true, host.bankChangeSent = false;
+  program.OnMouseDown(0, 0, nullptr);
+  host.bankChangeSent = true;
+  program.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(host.statuses, (std::vector<std::string>{"Nothing sent!|Part 2 is locked", "Set MIDI I/O First!|"}));
+  EXPECT_EQ((std::pair{host.paramAt(kMultiPartBank + 1)->Int(), host.paramAt(kMultiPartPatch + 1)->Int()}), (std::pair{2, 53}));
+  EXPECT_TRUE(program.submenu(5).IsItemChecked(3));
 
   host.multi = true;
   EXPECT_FALSE(bank.refreshPatchNames(0));
@@ -479,6 +494,15 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   EXPECT_EQ(jobs[2].jobCode, 3);
   EXPECT_EQ(jobs[2].slotArgument, 12);
   EXPECT_EQ(view->selectedUpper, 12);
+  // While a job runs the send would be dropped: the pick moves nothing.
+  host.holdJobs = true;
+  ASSERT_TRUE(startLibrarianJob(host.manager.get(), partRequestJob(1, true)));
+  host.picks = {{"11-20", numbered("Root", 15)}};
+  program.OnMouseDown(0, 0, nullptr);
+  host.holdJobs = false;
+  EXPECT_EQ(host.statuses.back(), "Nothing sent!|Editor busy, try again");
+  EXPECT_EQ(view->selectedUpper, 12);
+  EXPECT_EQ(host.jobs().size(), 4u);
 }
 
 TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
