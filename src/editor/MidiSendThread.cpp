@@ -279,7 +279,7 @@ void MidiSendThread::perform(Record& record, Payload* payload) {
     case Kind::kEnquiry: mPlug.runDeviceEnquiry(); break;
     case Kind::kPartRequest: mPlug.runPartRequest(); break;
     case Kind::kProgramChange:
-      if (mPlug.midiMessageManager) mPlug.midiMessageManager->MakeProgramChangeMessages(record.value, &record.msg);
+      if (mPlug.midiMessageManager) mPlug.midiMessageManager->passProgramChangeFromDAW(record.value, &record.msg);
       break;
     case Kind::kTempoLog:
       mPlug.debugLog(record.flag ? "PROCESSOR: Host tempo synced to " + std::to_string(record.value) + "BPM"

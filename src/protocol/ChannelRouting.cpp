@@ -84,11 +84,22 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
     const int c = msg->mData1, v = msg->mData2;
     if ((c == 0 && v == 0) || (c == 32 && isBankSelectLSBValue(v))) return;
     getLegacyCCparam(c, channel + 1, v, false, false);
-  } else if (kind == kPC) {
-    if (!plug->deferProgramChange(std::clamp(part, 0, 15), *msg)) MakeProgramChangeMessages(std::clamp(part, 0, 15), msg);
   }
   if (const int lit = partForChannel(channel); lit >= 0 && plug->isTrackIncoming()) plug->lightPart(lit);
+  // A program change goes on only once the editor took it: one it refused
+  // (a locked part, a conflict, a library slot that sends nothing) would
+  // change the instrument's sound behind what the window shows.
+  if (kind == kPC) {
+    const int target = std::clamp(part, 0, 15);
+    if (!plug->deferProgramChange(target, *msg)) passProgramChangeFromDAW(target, msg);
+    return;
+  }
   plug->MIDIOutRoutingSwitch(msg);
+}
+
+void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
+  IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
+  if (MakeProgramChangeMessages(part, msg)) plug->MIDIOutRoutingSwitch(&passed);
 }
 
 IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab,

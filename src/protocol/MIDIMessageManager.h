@@ -86,6 +86,9 @@ class MIDIMessageManager {
   void ProcessMidiMsgFromDAW(IMidiMsg* msg, int part);
   IControl* getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab, bool fromDevice);
   // False when no bank and program change (nor library sound) went out.
+  // A host's program change for the part: the editor's change, then the
+  // message itself on its way to the instrument, when the editor took it.
+  void passProgramChangeFromDAW(int part, IMidiMsg* msg);
   bool MakeProgramChangeMessages(int part, IMidiMsg* msg);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;

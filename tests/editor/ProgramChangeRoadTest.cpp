@@ -23,16 +23,21 @@ class ProgramChangeRoadTest : public EditorTest {
 };
 
 TEST_F(ProgramChangeRoadTest, AProgramChangeReachesThePartOnItsChannel) {
+  // A locked part takes no program change: the host's is not passed on to
+  // the instrument by itself either.
   const struct {
     const char* what;
     bool fromDevice;
     int channel, part;
+    bool locked = false;
   } rows[] = {{"instrument, channel 1", true, 0, 0},   {"instrument, channel 6", true, 5, 5},
               {"instrument, channel 16", true, 15, 15}, {"host, channel 8", false, 7, 7},
-              {"host, channel 12", false, 11, 11}};
+              {"host, channel 12", false, 11, 11},      {"host, channel 3, part locked", false, 2, 2, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     for (int p = 0; p < 16; ++p) param(kMultiPartPatch + p)->Set(0);
+    param(kPartLock + row.part)->Set(row.locked ? 1 : 0);
+    const std::string before = playing(row.part);
     const int program = 40 + row.part;
     const Bytes change = {static_cast<unsigned char>(0xC0 | row.channel), static_cast<unsigned char>(program)};
     if (row.fromDevice) {
@@ -40,9 +45,13 @@ TEST_F(ProgramChangeRoadTest, AProgramChangeReachesThePartOnItsChannel) {
     } else {
       hostEvents({change});  // through the plug-in's event call, as a host sends it
     }
-    arrivedAtInstrument();
-    for (int p = 0; p < 16; ++p) EXPECT_EQ(param(kMultiPartPatch + p)->Int(), p == row.part ? program : 0) << p;
-    EXPECT_EQ(playing(row.part), "SOUND A" + std::to_string(program));
+    const ByteList arrived = arrivedAtInstrument();
+    const int shown = row.locked ? 0 : program;
+    for (int p = 0; p < 16; ++p) EXPECT_EQ(param(kMultiPartPatch + p)->Int(), p == row.part ? shown : 0) << p;
+    EXPECT_EQ(playing(row.part), row.locked ? before : "SOUND A" + std::to_string(program));
+    if (row.locked) {
+      EXPECT_EQ(arrived, ByteList{});
+    }
   }
 }
 
