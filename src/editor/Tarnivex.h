@@ -279,6 +279,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void runParamChange(int paramIdx, bool fromDevice) override;
   void requestFolderRefresh() override { folderRefreshPending = true; }
   bool deferProgramChange(int part, const IMidiMsg& msg) override;
+  bool deferHostController(const IMidiMsg& msg) override;
   bool isReplyReceived() const override { return replyReceived; }
   void clearReplyReceived() override { replyReceived = false; }
   bool isDeviceIdLearning() const override { return initialisationRequested; }
