@@ -4,6 +4,7 @@
 // controls themselves are owned by their control layers.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,7 +64,11 @@ class LibrarianBrowser {
   // Rebuilds the pane menus in force with bank 0 and the stored names, then
   // reloads both panes. Never rebuilds the bank-name menus.
   void refreshPopUpMenus();
-  void updateBankAndProgramMenuNames(bool keepBankMenu);
+  // The top bar's menus for the mode, part and program; with namesNow
+  // false (no editor shows them) their entries are rebuilt only once one
+  // does: when it opens, or before one of them pops up.
+  void updateBankAndProgramMenuNames(bool keepBankMenu, bool namesNow = true);
+  void rebuildStaleMenuNames();
   void reloadPanes();
   // Shows bank index of the pane's list in the pane (0 upper, 1 lower): its
   // selection parameter, the pane's name over it, the library and the slots.
@@ -112,7 +117,12 @@ class LibrarianBrowser {
   void closeSearch();
   void showLowerMenuLayer();
 
+  // The bank and program the top bar's menus are for.
+  void menuSelection(int& bank, int& program) const;
+
   LibrarianHost* mHost;
+  // The top bar's menus' entries were left for an editor to show.
+  std::atomic<bool> mMenuNamesStale{false};
   // The latest slot menus; a right click replaces them.
   std::unique_ptr<IControl> mFileEditMenu;
   std::unique_ptr<IControl> mFileCopyMenu;

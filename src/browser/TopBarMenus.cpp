@@ -84,6 +84,7 @@ int BankNumberPopupMenu::doPopupMenu(int& bank) {
 }
 
 void BankNumberPopupMenu::OnMouseDown(int, int, IMouseMod*) {
+  mBrowser->rebuildStaleMenuNames();
   mCurrentBank = intValue(host(), bankParameter());
   doPopupMenu(mCurrentBank);
   host().setParameterFromPlug(bankParameter(), mCurrentBank, false);
@@ -179,6 +180,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
 }
 
 void ProgramNumberPopupMenu::OnMouseDown(int, int, IMouseMod*) {
+  mBrowser->rebuildStaleMenuNames();
   doPopupMenu(mCurrentProgram);
   SetRedraw();
   SetDirty(true);

@@ -45,6 +45,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void Reset() override;
   void OnParamChange(int paramIdx) override;
   void OnParamChange2(int paramIdx) override;
+  // The top bar's menus' names a restore left for an editor to show.
+  void OnGUIOpen() override;
   void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
   void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override;
   void ProcessSysEx(ISysEx* msg, bool fromDevice) override;
@@ -507,7 +509,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // ---- Status displays and the librarian menus (StatusDisplays.cpp).
   void displayText(std::string name, std::string value, std::string cc);
   void displayBuild(std::string text);
-  void updateBankAndProgramMenuNames(bool keepBankMenu);
+  void updateBankAndProgramMenuNames(bool keepBankMenu, bool namesNow = true);
   void flashProcessingIndicator();
   void showEditorSizeAndScheme();
 
