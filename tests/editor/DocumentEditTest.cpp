@@ -8,7 +8,9 @@
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 #include "EditorWindowDriver.h"
+#include "LibrarianBrowser.h"
 #include "SysExDefinitions.h"
+#include "TopBarMenus.h"
 
 namespace {
 class DocumentEditTest : public EditorTest {
@@ -140,7 +142,9 @@ TEST_F(DocumentEditTest, AfterARestoreTheInstrumentsValuesAreTakenThoughTheContr
 }
 
 // A project saved with part 2 selected reopens with part 2 in the top bar:
-// its bank and program, not part 1's, before any page is switched.
+// its bank and program, not part 1's, before any page is switched, and the
+// top bar's menus tick them. A host loads its project with no editor open:
+// the menus' names are then listed when one opens, not by the restore.
 TEST_F(DocumentEditTest, AProjectSavedWithPartTwoSelectedReopensWithPartTwosProgramInTheTopBar) {
   param(kMultiPartBank + 1)->Set(2);
   param(kMultiPartPatch + 1)->Set(1);
@@ -150,26 +154,41 @@ TEST_F(DocumentEditTest, AProjectSavedWithPartTwoSelectedReopensWithPartTwosProg
   plug->SerializeState(&chunk);
   std::vector<uint8_t> project(chunk.Data(), chunk.Data() + chunk.Size());
 
-  makePlug();  // the host reopens the project: a new instance, then the project
-  ASSERT_TRUE(plug->namedLayer("bankAndProgram01")->IsVisible());
-  AEffect* effect = plug->GetAEffect();
-  ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(project.size()), project.data(), 0.0f), 1);
-  awaitRequestThread();
-  EditorWindowDriver window(*plug);
-  plug->DrawStaleParamControls();  // what the editor-open call does first
-  window.draw();
-  for (int p = 1; p <= 16; ++p) {
-    const std::string name = (p < 10 ? "bankAndProgram0" : "bankAndProgram") + std::to_string(p);
-    EXPECT_EQ(plug->namedLayer(name)->IsVisible(), p == 2) << name;
+  for (const bool openDuringRestore : {false, true}) {
+    SCOPED_TRACE(openDuringRestore ? "the editor is open during the restore" : "the editor opens after the restore");
+    makePlug();  // the host reopens the project: a new instance, then the project
+    ASSERT_TRUE(plug->namedLayer("bankAndProgram01")->IsVisible());
+    std::optional<EditorWindowDriver> window;
+    if (openDuringRestore) window.emplace(*plug);
+    AEffect* effect = plug->GetAEffect();
+    ASSERT_EQ(effect->dispatcher(effect, effSetChunk, 1, static_cast<VstIntPtr>(project.size()), project.data(), 0.0f), 1);
+    awaitRequestThread();
+    ProgramNumberPopupMenu& programs = *plug->librarianBrowser->programNumberMenu;
+    BankNumberPopupMenu& banks = *plug->librarianBrowser->bankNumberMenu;
+    if (!openDuringRestore) {
+      EXPECT_TRUE(programs.submenu(0).IsItemChecked(0));  // as the new instance listed them
+      window.emplace(*plug);
+      plug->DrawStaleParamControls();  // what the editor-open call does
+      plug->OnGUIOpen();
+    }
+    window->draw();
+    for (int p = 1; p <= 16; ++p) {
+      const std::string name = (p < 10 ? "bankAndProgram0" : "bankAndProgram") + std::to_string(p);
+      EXPECT_EQ(plug->namedLayer(name)->IsVisible(), p == 2) << name;
+    }
+    int checked = 0;
+    for (const auto& control : plug->namedLayer("bankAndProgram02")->controls()) {
+      const int idx = control->ParamIdx();
+      if (idx != kMultiPartBank + 1 && idx != kMultiPartPatch + 1) continue;
+      EXPECT_DOUBLE_EQ(control->GetValue(), param(idx)->GetNormalized(idx == kMultiPartBank + 1 ? 2 : 1)) << idx;
+      ++checked;
+    }
+    EXPECT_EQ(checked, 2);
+    // Program 2 ("Sound 002") of bank C.
+    EXPECT_TRUE(programs.submenu(0).IsItemChecked(1));
+    EXPECT_FALSE(programs.submenu(0).IsItemChecked(0));
+    EXPECT_TRUE(banks.menu().IsItemChecked(2));
   }
-  int checked = 0;
-  for (const auto& control : plug->namedLayer("bankAndProgram02")->controls()) {
-    const int idx = control->ParamIdx();
-    if (idx != kMultiPartBank + 1 && idx != kMultiPartPatch + 1) continue;
-    EXPECT_DOUBLE_EQ(control->GetValue(), param(idx)->GetNormalized(idx == kMultiPartBank + 1 ? 2 : 1)) << idx;
-    ++checked;
-  }
-  EXPECT_EQ(checked, 2);
 }
 }  // namespace
 
