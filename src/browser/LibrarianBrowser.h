@@ -65,9 +65,9 @@ class LibrarianBrowser {
   // reloads both panes. Never rebuilds the bank-name menus.
   void refreshPopUpMenus();
   // The top bar's menus for the mode, part and program; with namesNow
-  // false (no editor shows them) their entries are rebuilt only once one
-  // does: when it opens, or before one of them pops up.
+  // false their entries are listed only when one of them pops up.
   void updateBankAndProgramMenuNames(bool keepBankMenu, bool namesNow = true);
+  // Lists the entries left for the pop-up, before it shows.
   void rebuildStaleMenuNames();
   void reloadPanes();
   // Shows bank index of the pane's list in the pane (0 upper, 1 lower): its
@@ -121,7 +121,7 @@ class LibrarianBrowser {
   void menuSelection(int& bank, int& program) const;
 
   LibrarianHost* mHost;
-  // The top bar's menus' entries were left for an editor to show.
+  // The top bar's menus' entries were left for their pop-up.
   std::atomic<bool> mMenuNamesStale{false};
   // The latest slot menus; a right click replaces them.
   std::unique_ptr<IControl> mFileEditMenu;

@@ -47,8 +47,8 @@ void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu, bool nam
   mHost->hideLayer("PROGRAMNUMBERMENU", false);
   int bank = 0, program = 0;
   menuSelection(bank, program);
-  // Listing a hundred names is most of a restore's time; a host loading its
-  // project has no editor open to show them.
+  // Listing a hundred names is most of a restore's time, and only a menu
+  // popping up in an editor shows them.
   if (!namesNow) mMenuNamesStale = true;
   if (mHost->libraryControl()) {
     mHost->hideLayer(mHost->multiMode() ? "PERFBANKNAMEMENUPROGRAMS" : "PROGBANKNAMEMENUPROGRAMS", false);

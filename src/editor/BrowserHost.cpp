@@ -84,10 +84,6 @@ void Tarnivex::updateBankAndProgramMenuNames(bool keepBankMenu, bool namesNow) {
   if (librarianBrowser) librarianBrowser->updateBankAndProgramMenuNames(keepBankMenu, namesNow);
 }
 
-void Tarnivex::OnGUIOpen() {
-  if (librarianBrowser) librarianBrowser->rebuildStaleMenuNames();
-}
-
 void Tarnivex::refreshFolders() { OnParamChange(kRefreshFolders); }
 
 void Tarnivex::discardBankEdit() {

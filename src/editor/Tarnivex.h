@@ -45,8 +45,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void Reset() override;
   void OnParamChange(int paramIdx) override;
   void OnParamChange2(int paramIdx) override;
-  // The top bar's menus' names a restore left for an editor to show.
-  void OnGUIOpen() override;
   void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
   void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override;
   void ProcessSysEx(ISysEx* msg, bool fromDevice) override;
