@@ -8,9 +8,10 @@
 //   to the instrument), the first block included;
 // - host MIDI in bursts of 32 events: effProcessEvents per burst and the
 //   worst block with one, on a thread at real-time priority where allowed;
-// - the worst block and its worst wait while the instrument floods the
-//   plug-in's input with parameter changes and the editor's idle calls come,
-//   against the same without the flood;
+// - the worst block and its worst wait, and the host's event call's beside
+//   it, while the instrument floods the plug-in's input with parameter
+//   changes (or with changes the editor refreshes its page for) and the
+//   editor's idle calls come, against the same without the flood;
 // - create and close of the first instance in a process (a process of its
 //   own each time) and of further ones, with and without ports; the two
 //   together, as a host's plug-in scan does them;
@@ -589,35 +590,77 @@ void BM_HostMidiBurst(benchmark::State& state) {
 BENCHMARK(BM_HostMidiBurst)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
 
 // The instrument floods the plug-in's input with parameter changes (a
-// knob's sweep as 10 bytes each, 10,000 a second, range(0) 1) or sends
-// nothing (0), while the host's GUI thread calls effEditIdle every 25 ms
-// (each call asks whether the saved state changed) and the audio thread runs
-// eight seconds of 64-frame blocks at 48 kHz, at real-time priority where
-// the system grants it. Reported: the worst block, the 99th percentile, and
-// the worst wait inside a block (its wall time less its thread's CPU time:
-// the time it slept on the plug-in's lock, or was not given a core) and the
-// most CPU time a block took; the parameter changes sent.
+// knob's sweep as 10 bytes each, 10,000 a second, range(0) 1), or with
+// changes the editor follows with a refresh of the page (the shown part's
+// oscillator shape, 1,000 a second, range(0) 2), or sends nothing (0),
+// while the host's GUI thread calls effEditIdle every 25 ms (each call asks
+// whether the saved state changed, and draws an editor open on a private
+// Xvfb with range(1) 1) and the audio thread runs eight seconds of 64-frame
+// blocks at 48 kHz, at real-time priority where the system grants it, each
+// block after an effProcessEvents with a controller and a note for the part.
+// Reported: the worst block, the 99th percentile, and the worst wait inside
+// a block (its wall time less its thread's CPU time: the time it slept on
+// the plug-in's lock, or was not given a core) and the most CPU time a block
+// took; the same for the event call; the parameter changes sent.
 double threadCpuUs() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
 }
 
-int filterCutoffPosition() {
+// Where a sound parameter's value sits in a parameter change.
+int soundPosition(int param) {
   for (const SoundDumpField& field : soundDumpFields())
-    if (field.a == kFilter1Cutoff && field.b < 0) return field.byte - 7;  // the dump's header goes first
+    if (field.a == param && field.b < 0) return field.byte - 7;  // the dump's header goes first
   return -1;
 }
 
+// Wall time, the part of it spent waiting, and CPU time, of each block or
+// each event call.
+struct CallTimes {
+  std::vector<double> walls, waits, cpus;
+  void reserve(size_t n) {
+    walls.reserve(n);
+    waits.reserve(n);
+    cpus.reserve(n);
+  }
+  template <class Call>
+  void take(Call call) {
+    const double cpu = threadCpuUs();
+    const auto start = Clock::now();
+    call();
+    const double wall = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    const double used = threadCpuUs() - cpu;
+    walls.push_back(wall);
+    waits.push_back(std::max(0.0, wall - used));
+    cpus.push_back(used);
+  }
+};
+
+// The worst of a run's times and the 99th percentile.
+struct Spread {
+  double worst = 0.0, p99 = 0.0;
+  explicit Spread(std::vector<double> times) {
+    if (times.empty()) return;
+    std::sort(times.begin(), times.end());
+    worst = times.back();
+    p99 = times[times.size() * 99 / 100];
+  }
+};
+
 void BM_BlockWorstWaitWithInstrumentFlood(benchmark::State& state) {
   constexpr int kBlocks = static_cast<int>(8 * kSampleRate / kFrames);
-  constexpr int kPerSecond = 10000;
-  const bool flood = state.range(0) != 0;
-  const int position = filterCutoffPosition();
-  if (position < 0) return state.SkipWithError("no filter cutoff in the sound dump");
+  const int flood = static_cast<int>(state.range(0));
+  const bool pageRefresh = flood == 2;
+  const bool editor = state.range(1) != 0;
+  if (editor && !std::getenv("DISPLAY")) return state.SkipWithError("no X server");
+  const int perSecond = pageRefresh ? 1000 : 10000;
+  const int position = soundPosition(pageRefresh ? kOscillator1Shape : kFilter1Cutoff);
+  if (position < 0) return state.SkipWithError("the flood's parameter is not in the sound dump");
   useVariant("ports");
   Plugin plugin;
-  double worst = 0.0, worstWait = 0.0, worstCpu = 0.0, p99 = 0.0;
+  double worstWait = 0.0, worstCpu = 0.0, worstEventWait = 0.0, worstEventCpu = 0.0;
+  Spread blockTimes({}), eventTimes({});
   long sent = 0;
   bool realtime = false, found = false;
   for (auto _ : state) {
@@ -630,38 +673,58 @@ void BM_BlockWorstWaitWithInstrumentFlood(benchmark::State& state) {
       SimulatedInstrument knobs(0);
       auto due = Clock::now();
       for (int i = 0; !done; ++i) {
-        // A millisecond's worth at a time, as a busy cable's worth arrives.
-        for (int k = 0; k < kPerSecond / 1000; ++k, ++sent) gPeer->Send(knobs.turnSoundKnob(0, position, static_cast<int>(sent % 128)));
+        // A millisecond's worth at a time, as a busy cable's worth arrives;
+        // a shape between its first two values, each one a page refresh.
+        for (int k = 0; k < perSecond / 1000; ++k, ++sent)
+          gPeer->Send(knobs.turnSoundKnob(0, position, static_cast<int>(pageRefresh ? 1 + sent % 2 : sent % 128)));
         due += std::chrono::milliseconds(1);
         std::this_thread::sleep_until(due);
       }
     });
     std::thread gui([&] {
+      std::unique_ptr<HostWindow> window;
+      if (editor) {
+        window = std::make_unique<HostWindow>(0, 0, 1520, 780, 0xD6D3CC);
+        effect->dispatcher(effect, effEditOpen, 0, 0, window->Handle(), 0.0f);
+      }
       while (!done) {
         effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
       }
+      if (editor) effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
     });
-    std::vector<double> blocks, waits, cpus;
+    CallTimes blocks, calls;
     blocks.reserve(kBlocks);
-    waits.reserve(kBlocks);
-    cpus.reserve(kBlocks);
+    calls.reserve(kBlocks);
     std::thread audio([&] {
       sched_param priority{};
       priority.sched_priority = 70;
       realtime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
       Block block;
+      // A controller (the modulation wheel) and a note for part 1, on and
+      // off in turn.
+      VstMidiEvent controller{}, note{};
+      for (VstMidiEvent* event : {&controller, &note}) {
+        event->type = kVstMidiType;
+        event->byteSize = sizeof *event;
+      }
+      controller.midiData[0] = static_cast<char>(0xB0);
+      controller.midiData[1] = 1;
+      note.deltaFrames = kFrames / 2;
+      note.midiData[1] = 60;
+      note.midiData[2] = 100;
+      struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[2];
+      } events{2, 0, {reinterpret_cast<VstEvent*>(&controller), reinterpret_cast<VstEvent*>(&note)}};
       const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * kFrames / kSampleRate));
       auto due = Clock::now();
       for (int b = 0; b < kBlocks; ++b) {
-        const double cpu = threadCpuUs();
-        const auto start = Clock::now();
-        block.run(effect);
-        const double wall = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-        const double used = threadCpuUs() - cpu;
-        blocks.push_back(wall);
-        waits.push_back(std::max(0.0, wall - used));
-        cpus.push_back(used);
+        controller.midiData[2] = static_cast<char>(b % 128);
+        note.midiData[0] = static_cast<char>(b % 2 ? 0x80 : 0x90);
+        calls.take([&] { effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f); });
+        blocks.take([&] { block.run(effect); });
         due += period;
         std::this_thread::sleep_until(due);
       }
@@ -672,23 +735,37 @@ void BM_BlockWorstWaitWithInstrumentFlood(benchmark::State& state) {
     gui.join();
     Plugin::close(effect);
     gPeer->Clear();
-    worst = *std::max_element(blocks.begin(), blocks.end());
-    worstWait = *std::max_element(waits.begin(), waits.end());
-    worstCpu = *std::max_element(cpus.begin(), cpus.end());
-    std::sort(blocks.begin(), blocks.end());
-    p99 = blocks[blocks.size() * 99 / 100];
-    state.SetIterationTime(worst / 1e6);
+    worstWait = *std::max_element(blocks.waits.begin(), blocks.waits.end());
+    worstCpu = *std::max_element(blocks.cpus.begin(), blocks.cpus.end());
+    worstEventWait = *std::max_element(calls.waits.begin(), calls.waits.end());
+    worstEventCpu = *std::max_element(calls.cpus.begin(), calls.cpus.end());
+    blockTimes = Spread(blocks.walls);
+    eventTimes = Spread(calls.walls);
+    state.SetIterationTime(blockTimes.worst / 1e6);
   }
-  state.SetLabel(flood ? "instrument flood" : "no flood");
-  state.counters["worst_block_us"] = worst;
+  state.SetLabel(std::string(flood == 2 ? "page-refreshing flood" : flood ? "instrument flood" : "no flood") +
+                 (editor ? ", editor open" : ""));
+  state.counters["worst_block_us"] = blockTimes.worst;
   state.counters["worst_wait_us"] = worstWait;
   state.counters["worst_cpu_us"] = worstCpu;
-  state.counters["p99_block_us"] = p99;
+  state.counters["p99_block_us"] = blockTimes.p99;
+  // The host's event call beside the block: under 100 us on a quiet machine.
+  state.counters["worst_event_us"] = eventTimes.worst;
+  state.counters["worst_event_wait_us"] = worstEventWait;
+  state.counters["worst_event_cpu_us"] = worstEventCpu;
+  state.counters["p99_event_us"] = eventTimes.p99;
   state.counters["changes_sent"] = static_cast<double>(sent);
   state.counters["instrument_found"] = found ? 1 : 0;
   state.counters["rt"] = realtime ? 1 : 0;
 }
-BENCHMARK(BM_BlockWorstWaitWithInstrumentFlood)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
+BENCHMARK(BM_BlockWorstWaitWithInstrumentFlood)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Args({2, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(1);
 
 // A process with n instances open and idle: the share of a core it uses and
 // its threads' wake-ups a second, with and without ports.

@@ -4,6 +4,7 @@
 // controls themselves are owned by their control layers.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -64,7 +65,11 @@ class LibrarianBrowser {
   // Rebuilds the pane menus in force with bank 0 and the stored names, then
   // reloads both panes. Never rebuilds the bank-name menus.
   void refreshPopUpMenus();
-  void updateBankAndProgramMenuNames(bool keepBankMenu);
+  // The top bar's menus for the mode, part and program; with namesNow
+  // false their entries are listed only when one of them pops up.
+  void updateBankAndProgramMenuNames(bool keepBankMenu, bool namesNow = true);
+  // Lists the entries left for the pop-up, before it shows.
+  void rebuildStaleMenuNames();
   // Shows the top bar's bank menu of the stepping mode and data type, and
   // the program menu beside it; their entries stay as they are.
   void showTopBarMenus();
@@ -137,7 +142,12 @@ class LibrarianBrowser {
   void closeSearch();
   void showLowerMenuLayer();
 
+  // The bank and program the top bar's menus are for.
+  void menuSelection(int& bank, int& program) const;
+
   LibrarianHost* mHost;
+  // The top bar's menus' entries were left for their pop-up.
+  std::atomic<bool> mMenuNamesStale{false};
   // The latest slot menus; a right click replaces them.
   std::unique_ptr<IControl> mFileEditMenu;
   std::unique_ptr<IControl> mFileCopyMenu;

@@ -42,24 +42,44 @@ void LibrarianBrowser::showTopBarMenus() {
     mHost->hideLayer(mHost->multiMode() ? "PERFBANKNAMEMENUPROGRAMS" : "PROGBANKNAMEMENUPROGRAMS", false);
 }
 
-void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu) {
-  showTopBarMenus();
+void LibrarianBrowser::menuSelection(int& bank, int& program) const {
   const bool multi = mHost->multiMode();
   const int part = mHost->currentPart();
   const IParam* programParam = mHost->paramAt(multi ? int(kMultiPatch) : kMultiPartPatch + part);
   const IParam* bankParam = mHost->paramAt(multi ? int(kMultiBank) : kMultiPartBank + part);
-  const int program = programParam ? programParam->Int() : 0;
-  const int bank = bankParam ? bankParam->Int() : 0;
+  program = programParam ? programParam->Int() : 0;
+  bank = bankParam ? bankParam->Int() : 0;
+}
+
+void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu, bool namesNow) {
+  showTopBarMenus();
+  int bank = 0, program = 0;
+  menuSelection(bank, program);
+  // Listing a hundred names is most of a restore's time, and only a menu
+  // popping up in an editor shows them.
+  if (!namesNow) mMenuNamesStale = true;
   if (mHost->libraryControl()) {
     // The part's program is the upper slot the keys and sends start from,
     // in the upper pane; the lower pane, browsed on its own, keeps its
     // selection.
     if (view) view->takeUpperSlot(program);
     if (PatchLibrarian* librarian = mHost->librarian()) librarian->targetSlot = program;
-    if (programNumberMenu) programNumberMenu->refreshPatchNames(program);
-    if (!keepBankMenu && bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
+    if (namesNow && programNumberMenu) programNumberMenu->refreshPatchNames(program);
+    if (namesNow && !keepBankMenu && bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
+    if (namesNow && !keepBankMenu) mMenuNamesStale = false;
     return;
   }
+  if (namesNow) {
+    if (programNumberMenu) programNumberMenu->refreshPatchNames(program);
+    if (bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
+    mMenuNamesStale = false;
+  }
+}
+
+void LibrarianBrowser::rebuildStaleMenuNames() {
+  if (!mMenuNamesStale.exchange(false)) return;
+  int bank = 0, program = 0;
+  menuSelection(bank, program);
   if (programNumberMenu) programNumberMenu->refreshPatchNames(program);
   if (bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
 }

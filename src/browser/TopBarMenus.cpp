@@ -95,6 +95,7 @@ int BankNumberPopupMenu::doPopupMenu(int& bank) {
 }
 
 void BankNumberPopupMenu::OnMouseDown(int, int, IMouseMod*) {
+  mBrowser->rebuildStaleMenuNames();
   mCurrentBank = intValue(host(), bankParameter());
   // The tick shows the bank as it is now, also after a change refused on
   // its way.
@@ -214,6 +215,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
 }
 
 void ProgramNumberPopupMenu::OnMouseDown(int, int, IMouseMod*) {
+  mBrowser->rebuildStaleMenuNames();
   doPopupMenu(mCurrentProgram);
   SetRedraw();
   SetDirty(true);

@@ -80,8 +80,8 @@ void Tarnivex::setLibrarianViewDirty() {
   if (LibrarianViewControl* view = librarianView()) view->SetDirty(false);
 }
 
-void Tarnivex::updateBankAndProgramMenuNames(bool keepBankMenu) {
-  if (librarianBrowser) librarianBrowser->updateBankAndProgramMenuNames(keepBankMenu);
+void Tarnivex::updateBankAndProgramMenuNames(bool keepBankMenu, bool namesNow) {
+  if (librarianBrowser) librarianBrowser->updateBankAndProgramMenuNames(keepBankMenu, namesNow);
 }
 
 void Tarnivex::refreshFolders() { OnParamChange(kRefreshFolders); }

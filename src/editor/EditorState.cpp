@@ -261,7 +261,9 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
   // goes to the instrument below): the top bar's bank and program, the
   // part's copy of the open page, its names.
   if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, currentPart, modelNumber, false);
-  updateBankAndProgramMenuNames(false);
+  // The menus list their names when one pops up in an editor, not at every
+  // restore: a host loads its projects with no editor open.
+  updateBankAndProgramMenuNames(false, false);
 
   if (midiIOConfigured && midiMessageManager) resendRestoredState();
 

@@ -129,6 +129,13 @@ void MidiSendThread::programChange(int part, const IMidiMsg& msg) {
   }
 }
 
+void MidiSendThread::hostController(const IMidiMsg& msg) {
+  if (Record* record = next(Kind::kHostController)) {
+    record->msg = msg;
+    publish();
+  }
+}
+
 void MidiSendThread::logTempo(int hostTempo, bool synced) {
   if (Record* record = next(Kind::kTempoLog)) {
     record->value = hostTempo;
@@ -280,6 +287,11 @@ void MidiSendThread::perform(Record& record, Payload* payload) {
     case Kind::kPartRequest: mPlug.runPartRequest(); break;
     case Kind::kProgramChange:
       if (mPlug.midiMessageManager) mPlug.midiMessageManager->passProgramChangeFromDAW(record.value, &record.msg);
+      break;
+    case Kind::kHostController:
+      if (mPlug.midiMessageManager)
+        mPlug.midiMessageManager->getLegacyCCparam(record.msg.mData1, record.msg.Channel() + 1, record.msg.mData2,
+                                                   false, false);
       break;
     case Kind::kTempoLog:
       mPlug.debugLog(record.flag ? "PROCESSOR: Host tempo synced to " + std::to_string(record.value) + "BPM"

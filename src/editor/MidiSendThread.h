@@ -1,7 +1,8 @@
 // The instance's MIDI thread. What the host's real-time calls (the block and
-// the host's MIDI events) would send, pause or start goes into a queue that
-// they fill without waiting; this thread takes it out in order and does it:
-// the sends with their trace lines, the pauses, the job starts. Other
+// the host's MIDI events) would send, pause, start or move in the editor goes
+// into a queue that they fill without waiting; this thread takes it out in
+// order and does it: the sends with their trace lines, the pauses, the job
+// starts, the host's program changes and controllers. Other
 // threads hand it work that must not wait on theirs (the device enquiry
 // with its pause).
 #pragma once
@@ -34,6 +35,7 @@ class MidiSendThread {
     kEnquiry,        // the device enquiry and its pause
     kPartRequest,    // the block's deferred part request
     kProgramChange,  // msg, value (part): the program change from the host
+    kHostController, // msg: the controller from the host moving its control
     kTempoLog,       // value: host tempo, flag: synced (else out of sync)
     kLogLine,        // text: one debug-log line
     kTask,           // from other threads: work that sends and pauses in order
@@ -90,6 +92,7 @@ class MidiSendThread {
   void enquire();
   bool requestPart();
   void programChange(int part, const IMidiMsg& msg);
+  void hostController(const IMidiMsg& msg);
   void logTempo(int hostTempo, bool synced);
   void log(const std::string& line);
 

@@ -308,6 +308,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void runParamChange(int paramIdx, bool fromDevice) override;
   void requestFolderRefresh() override { folderRefreshPending = true; }
   bool deferProgramChange(int part, const IMidiMsg& msg) override;
+  bool deferHostController(const IMidiMsg& msg) override;
   bool isReplyReceived() const override { return replyReceived; }
   void clearReplyReceived() override { replyReceived = false; }
   bool isDeviceIdLearning() const override { return initialisationRequested; }
@@ -548,7 +549,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // ---- Status displays and the librarian menus (StatusDisplays.cpp).
   void displayText(std::string name, std::string value, std::string cc);
   void displayBuild(std::string text);
-  void updateBankAndProgramMenuNames(bool keepBankMenu);
+  void updateBankAndProgramMenuNames(bool keepBankMenu, bool namesNow = true);
   void flashProcessingIndicator();
   void showEditorSizeAndScheme();
 

@@ -75,6 +75,12 @@ bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg) {
   return true;
 }
 
+bool Tarnivex::deferHostController(const IMidiMsg& msg) {
+  if (!RealtimeScope::active() || !midiSendThread) return false;
+  midiSendThread->hostController(msg);
+  return true;
+}
+
 int Tarnivex::tempoListValue(int index) const {
   if (!uiConfigManager) return 0;
   const std::string* text = valueListText(uiConfigManager->valueLists, "tempoValues", index);

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -19,11 +21,14 @@ namespace {
 constexpr size_t kBufferBytes = 1 << 20;
 // A pipe takes a write of this size whole once poll says it is writable.
 constexpr size_t kWriteBytes = 4096;
-// How long the last holder's release gives standard output to take the rest,
-// and the line that says what it did not take: the host's thread waits in
-// its close meanwhile.
-constexpr int kFinalDrainMs = 200;
-constexpr int kFinalNoteMs = 50;
+using Clock = std::chrono::steady_clock;
+// From the last holder's release, how long standard output is given to take
+// the rest, and then the line that says what it did not take: the host's
+// thread waits in its close meanwhile, a quarter second in all however
+// slowly the output is read.
+constexpr std::chrono::milliseconds kFinalDrain{200};
+constexpr std::chrono::milliseconds kFinalWait{250};
+constexpr int kPollMs = 50;
 // While lines are still left out, the line that says how many comes at most
 // this often.
 constexpr std::chrono::seconds kLossNoteInterval{1};
@@ -55,6 +60,7 @@ class Writer {
       std::lock_guard<std::mutex> lock(mMutex);
       if (mHolders == 0 || --mHolders > 0) return;
       mStopAsked = mRuns;
+      mStoppedAt[mRuns] = Clock::now();
       ending = std::move(mThread);
     }
     mChanged.notify_all();
@@ -95,6 +101,7 @@ class Writer {
     {
       std::lock_guard<std::mutex> lock(mMutex);
       mStopAsked = mRuns;
+      mStoppedAt.emplace(mRuns, Clock::now());
     }
     mChanged.notify_all();
     if (mThread.joinable()) mThread.join();
@@ -103,23 +110,34 @@ class Writer {
  private:
   Writer() = default;
 
-  // Writes all of bytes unless standard output stays full past finalMs once
-  // stopping, or fails; how many it did not write.
-  size_t writeOut(const char* bytes, size_t size, bool stopping, unsigned long run, int finalMs = kFinalDrainMs) {
-    int waited = 0;
+  // When the run was asked to stop, if it was. Under mMutex.
+  std::optional<Clock::time_point> stoppedAt(unsigned long run) const {
+    if (mStopAsked < run) return std::nullopt;
+    const auto at = mStoppedAt.find(run);
+    return at != mStoppedAt.end() ? at->second : Clock::time_point{};
+  }
+
+  // Writes all of bytes unless, once the run is asked to stop, standard
+  // output has not taken them within limit of that ask (counted from the
+  // ask, not from this write: a slow reader taking chunk after chunk does
+  // not keep the closing host waiting), or fails; how many it did not write.
+  size_t writeOut(const char* bytes, size_t size, unsigned long run, std::chrono::milliseconds limit) {
     while (size > 0) {
-      pollfd out{STDOUT_FILENO, POLLOUT, 0};
-      const int ready = poll(&out, 1, 50);
-      if (ready < 0 && errno != EINTR) return size;
-      if (ready <= 0) {
-        waited += 50;
-        if (stopping && waited >= finalMs) return size;
-        if (!stopping) {
-          std::lock_guard<std::mutex> lock(mMutex);
-          if (mStopAsked >= run) stopping = true;
-        }
-        continue;
+      int waitMs = kPollMs;
+      std::optional<Clock::time_point> stopped;
+      {
+        std::lock_guard<std::mutex> lock(mMutex);
+        stopped = stoppedAt(run);
       }
+      if (stopped) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*stopped + limit - Clock::now()).count();
+        if (left <= 0) return size;
+        waitMs = static_cast<int>(std::min<long long>(left, kPollMs));
+      }
+      pollfd out{STDOUT_FILENO, POLLOUT, 0};
+      const int ready = poll(&out, 1, waitMs);
+      if (ready < 0 && errno != EINTR) return size;
+      if (ready <= 0) continue;
       if (out.revents & (POLLERR | POLLNVAL)) return size;
       const ssize_t n = ::write(STDOUT_FILENO, bytes, size);
       if (n < 0) {
@@ -137,6 +155,16 @@ class Writer {
   void leftOut(size_t lines) {
     mDropped += lines;
     mDroppedUnreported += lines;
+  }
+
+  // After text of which unwritten bytes were not written (and never will
+  // be): whether standard output is left inside a line whose rest will not
+  // come. Under mMutex.
+  void afterWrite(const std::string& text, size_t unwritten) {
+    const size_t written = text.size() - std::min(unwritten, text.size());
+    if (written > 0) mMidLine = text[written - 1] != '\n';
+    if (unwritten > 0) mLineCut = mMidLine;
+    else mLineCut = false;
   }
 
   void run(unsigned long run) {
@@ -158,15 +186,15 @@ class Writer {
       const auto now = std::chrono::steady_clock::now();
       if (noteDue() && (mPending.empty() || now - lastNote >= kLossNoteInterval)) {
         const size_t count = mDroppedUnreported;
-        const std::string note =
-            "Plug-in trace: " + std::to_string(count) + " lines left out: standard output did not keep up\n";
+        const std::string note = std::string(mLineCut ? "\n" : "") + "Plug-in trace: " + std::to_string(count) +
+                                 " lines left out: standard output did not keep up\n";
         mDroppedUnreported = 0;
         lastNote = now;
-        const bool stopping = stopAsked();
         lock.unlock();
-        const bool told = writeOut(note.data(), note.size(), stopping, run, kFinalNoteMs) == 0;
+        const size_t unwritten = writeOut(note.data(), note.size(), run, kFinalWait);
         lock.lock();
-        if (!told) {
+        afterWrite(note, unwritten);
+        if (unwritten > 0) {
           mDroppedUnreported += count;
           noteRefused = true;
         }
@@ -175,6 +203,7 @@ class Writer {
       if (mPending.empty()) {
         if (!stopAsked()) continue;
         mEnded = run;
+        mStoppedAt.erase(run);
         mChanged.notify_all();
         return;
       }
@@ -184,13 +213,16 @@ class Writer {
         const size_t lineEnd = mPending.rfind('\n', take - 1);
         if (lineEnd != std::string::npos) take = lineEnd + 1;
       }
-      const std::string chunk = mPending.substr(0, take);
+      // After a line cut short, what comes next starts a line of its own.
+      const size_t opening = mLineCut ? 1 : 0;
+      const std::string chunk = std::string(opening, '\n') + mPending.substr(0, take);
       mPending.erase(0, take);
-      const bool stopping = stopAsked();
       lock.unlock();
-      const size_t unwritten = writeOut(chunk.data(), chunk.size(), stopping, run);
+      const size_t notTaken = writeOut(chunk.data(), chunk.size(), run, kFinalDrain);
       lock.lock();
-      mWritten += chunk.size();
+      afterWrite(chunk, notTaken);
+      const size_t unwritten = std::min(notTaken, chunk.size() - opening);
+      mWritten += chunk.size() - opening;
       if (unwritten > 0) {
         // Standard output is gone or will not take more before the end:
         // the rest is left out, and said so if the output takes that line.
@@ -213,6 +245,10 @@ class Writer {
   unsigned long long mQueued = 0;   // bytes taken into the buffer, ever
   unsigned long long mWritten = 0;  // of them, written (or given up on)
   unsigned long mRuns = 0, mStopAsked = 0, mEnded = 0;  // thread runs started, asked to stop, ended
+  // When each run still ending was asked to stop: its bound counts from there.
+  std::map<unsigned long, Clock::time_point> mStoppedAt;
+  bool mMidLine = false;  // the last byte written ends no line
+  bool mLineCut = false;  // and that line's rest was left out
   std::thread mThread;
 };
 }  // namespace

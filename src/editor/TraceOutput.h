@@ -13,8 +13,9 @@
 #include <string_view>
 
 namespace TraceOutput {
-// Keeps the writer thread running; the last one let go ends it (what
-// standard output has not taken by then, within a short bound, is dropped).
+// Keeps the writer thread running; the last one let go ends it: letting go
+// waits a quarter second at most in all, however slowly standard output is
+// read; what it has not taken by then is dropped and counted.
 class Hold {
  public:
   Hold();

@@ -55,6 +55,14 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
     default:
       break;
   }
+  // The host's MIDI events come on its audio thread, just before the block:
+  // they take the block's level alone, as the block does, so a value from
+  // the instrument that the editor is following never keeps them waiting.
+  // What they would do under the whole lock goes to the MIDI thread.
+  if (opCode == effProcessEvents) {
+    WDL_BlockLock lock(&plug->mMutex);
+    return plug->ProcessEvents(static_cast<VstEvents*>(ptr));
+  }
   WDL_MutexLock lock(&plug->mMutex);
   return plug->Dispatch(opCode, idx, value, ptr, opt);
 }

@@ -5,17 +5,20 @@ namespace {
 // and how deep the takes of the whole lock made meanwhile go.
 thread_local const WDL_Mutex* tBlockOf = nullptr;
 thread_local int tBlockDepth = 0;
+// Block takes nested in the block's own (a host's event call made from
+// inside its block).
+thread_local int tBlockNested = 0;
 }  // namespace
 
 WDL_Mutex::WDL_Mutex() {
-  pthread_mutex_init(&mMutex, nullptr);
-  // The block runs at the host's real-time priority, its holders mostly
-  // not: one of them put off by the system while it holds the block's
-  // level would keep the block waiting that long. While the block waits,
-  // the holder runs at the block's priority.
+  // The block and the host's event call run at the host's real-time
+  // priority, the holders mostly not: one of them put off by the system
+  // while it holds a level would keep a real-time caller waiting that long.
+  // While one waits, the holder runs at its priority, on either level.
   pthread_mutexattr_t attributes;
   pthread_mutexattr_init(&attributes);
   pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_INHERIT);
+  pthread_mutex_init(&mMutex, &attributes);
   pthread_mutex_init(&mBlockMutex, &attributes);
   pthread_mutexattr_destroy(&attributes);
 }
@@ -91,6 +94,10 @@ void WDL_Mutex::EnterBlock() {
     ++mDepth;
     return;
   }
+  if (tBlockOf == this) {
+    ++tBlockNested;
+    return;
+  }
   pthread_mutex_lock(&mBlockMutex);
   tBlockOf = this;
   tBlockDepth = 0;
@@ -99,6 +106,10 @@ void WDL_Mutex::EnterBlock() {
 void WDL_Mutex::LeaveBlock() {
   if (tBlockOf != this) {
     Leave();
+    return;
+  }
+  if (tBlockNested > 0) {
+    --tBlockNested;
     return;
   }
   tBlockOf = nullptr;

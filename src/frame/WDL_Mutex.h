@@ -2,10 +2,11 @@
 // thread that holds it can re-enter without blocking.
 //
 // It has a second level, the block's. Every taker holds both levels but the
-// audio block, which takes the block's level alone. A take may let the block
-// in while it works (the handling of a value from the instrument, whose
-// writes are each one whole value): it keeps the lock against every other
-// taker, and the block does not wait for it.
+// audio block and the host's MIDI event call, which take the block's level
+// alone. A take may let the block in while it works (the handling of a
+// value from the instrument, whose writes are each one whole value): it
+// keeps the lock against every other taker, and the block does not wait for
+// it.
 #pragma once
 
 #include <pthread.h>
@@ -26,7 +27,8 @@ class WDL_Mutex {
   void EnterLettingBlockIn();
   void LeaveLettingBlockIn();
 
-  // The audio block's take: it waits only for holders that have not let it in.
+  // The audio block's take, and the host's event call's: it waits only for
+  // holders that have not let it in.
   void EnterBlock();
   void LeaveBlock();
 

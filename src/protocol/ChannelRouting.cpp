@@ -83,7 +83,9 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   if (kind == kCC) {
     const int c = msg->mData1, v = msg->mData2;
     if ((c == 0 && v == 0) || (c == 32 && isBankSelectLSBValue(v))) return;
-    getLegacyCCparam(c, channel + 1, v, false, false);
+    // The control it moves is the editor's: followed off the host's
+    // real-time thread, in order with the rest of the host's messages.
+    if (!plug->deferHostController(*msg)) getLegacyCCparam(c, channel + 1, v, false, false);
   }
   if (const int lit = partForChannel(channel); lit >= 0 && plug->isTrackIncoming()) plug->lightPart(lit);
   // A program change goes on only once the editor took it: one it refused

@@ -102,6 +102,9 @@ class EditorServices {
   // A program change from the host, with its pauses, taken off the host's
   // real-time thread when that is where it came; false: handle it here.
   virtual bool deferProgramChange(int, const IMidiMsg&) { return false; }
+  // A controller from the host, which moves the editor's control: taken off
+  // the host's real-time thread, which never waits for the editor.
+  virtual bool deferHostController(const IMidiMsg&) { return false; }
   // A library reload asked for by a worker; the editor runs it on its own
   // thread, never under the worker.
   virtual void requestFolderRefresh() {}

@@ -2,8 +2,15 @@
 // clock jobs on transport edges, the outgoing queue drained at its offsets,
 // the part lights; host and instrument MIDI through the routing filters;
 // bank and program changes; the reset.
+#include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 #include <future>
+#include <optional>
+#include <sstream>
 
 #include "ControlAction.h"
 #include "ControlLayer.h"
@@ -47,8 +54,44 @@ class MidiThreadHold {
   bool mHeld = false, mReleased = false;
 };
 
+// The priority the system schedules a thread of this process at now (the
+// "priority" field of its stat): below 0 for a real-time one, also for one
+// running at a priority a waiter lends it.
+int scheduledPriority(pid_t thread) {
+  std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+  const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const size_t nameEnd = text.rfind(')');
+  if (nameEnd == std::string::npos) return 0;
+  std::istringstream fields(text.substr(nameEnd + 1));
+  std::string field;
+  for (int i = 3; i <= 18; ++i) fields >> field;  // fields 3 (the state) to 18
+  return field.empty() ? 0 : std::stoi(field);
+}
+
+bool makeRealTime(int priority) {
+  sched_param param{};
+  param.sched_priority = priority;
+  return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+}
+
+// The page switch the editor makes when a value decides which sections
+// show (an oscillator's shape, say), held as it starts.
+struct HeldSwitch : TabSwitchFunctions {
+  std::function<void()> onSwitch;
+  void quickTabSwitch(Tarnivex* plug, int index, int part, int mainTab, bool send) override {
+    if (onSwitch) onSwitch();
+    TabSwitchFunctions::quickTabSwitch(plug, index, part, mainTab, send);
+  }
+};
+
 class BlockCallbackTest : public EditorTest {
  protected:
+  HeldSwitch* holdPageSwitches() {
+    auto held = std::make_unique<HeldSwitch>();
+    HeldSwitch* pageSwitch = held.get();
+    plug->tabSwitchFunctions = std::move(held);
+    return pageSwitch;
+  }
   BlockCallbackTest() {
     makePlug();
     plug->midiMessageManager->jobObserver = [this](JobThread, const SenderJob& job) {
@@ -739,8 +782,10 @@ TEST_F(BlockCallbackTest, TheBlockAndTheHostsEventsReturnWhileTheMidiThreadIsHel
 }
 
 // The editor follows what the instrument sends with the block let in: while
-// it is held inside that work, blocks run and return, and the value it
-// follows is there whole.
+// it is held inside that work (also inside an edit's whole take), blocks
+// and the host's event calls run and return, the value it follows is there
+// whole, and what the events brought reaches the instrument and the editor
+// once it goes on.
 TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
   std::mutex holdMutex;
   std::condition_variable holdChanged;
@@ -751,55 +796,208 @@ TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
     holdChanged.notify_all();
     holdChanged.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
   };
-  // The page switch the editor makes when the instrument's values decide
-  // which sections show, held as it starts.
-  struct HeldSwitch : TabSwitchFunctions {
-    std::function<void()> onSwitch;
-    void quickTabSwitch(Tarnivex* plug, int index, int part, int mainTab, bool send) override {
-      if (onSwitch) onSwitch();
-      TabSwitchFunctions::quickTabSwitch(plug, index, part, mainTab, send);
-    }
-  };
-  auto heldSwitch = std::make_unique<HeldSwitch>();
-  HeldSwitch* pageSwitch = heldSwitch.get();
-  plug->tabSwitchFunctions = std::move(heldSwitch);
+  HeldSwitch* pageSwitch = holdPageSwitches();
+  // The host's call: three blocks, or its events, a bank select (LSB 65:
+  // bank B) and a note for part 2, as an effProcessEvents before a block.
+  enum class HostCall { kBlocks, kEvents };
   struct Row {
     const char* name;
     std::function<void()> arm, follow;
+    HostCall call;
   };
+  // Each value moves the shape, so that it refreshes the page: 0.5, 0, 0.5.
+  double shape = 0.0;
+  const auto value = [&] {
+    shape = shape == 0.5 ? 0.0 : 0.5;
+    plug->SetParameterFromGUI2(kOscillator1Shape, shape);
+  };
+  const auto holdPage = [&] { pageSwitch->onSwitch = hold; };
   const Row table[] = {
-      {"a value, held in the page refresh it starts", [&] { pageSwitch->onSwitch = hold; },
-       [&] { plug->SetParameterFromGUI2(kOscillator1Shape, 0.5); }},
-      {"the page it refreshes, held in its switch", [&] { pageSwitch->onSwitch = hold; },
-       [&] { plug->runParamChange(kQuickTab, true); }},
+      {"a value, held in the page refresh it starts", holdPage, value, HostCall::kBlocks},
+      {"the page it refreshes, held in its switch", holdPage, [&] { plug->runParamChange(kQuickTab, true); },
+       HostCall::kBlocks},
+      {"a value taken inside an edit's whole take", holdPage,
+       [&] {
+         WDL_MutexLock whole(plug->GetMutex());
+         value();
+       },
+       HostCall::kBlocks},
+      {"the host's events beside a value", holdPage, value, HostCall::kEvents},
+      {"the host's events beside the page refresh", holdPage, [&] { plug->runParamChange(kQuickTab, true); },
+       HostCall::kEvents},
   };
   AEffect* effect = plug->GetAEffect();
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
     held = released = false;
+    param(kMultiPartBank + 2)->Set(0);
+    arrivedAtInstrument();
     row.arm();
     std::thread instrument(row.follow);
     {
       std::unique_lock<std::mutex> lock(holdMutex);
       EXPECT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
     }
-    auto blocks = std::async(std::launch::async, [effect] {
+    auto call = std::async(std::launch::async, [&] {
+      if (row.call == HostCall::kEvents) {
+        hostEvents({{0xB2, 32, 65}, {0x92, 60, 100}});
+        return;
+      }
       std::vector<double> samples(64);
       double* channels[] = {samples.data(), samples.data()};
       for (int i = 0; i < 3; ++i) effect->processDoubleReplacing(effect, channels, channels, 64);
     });
-    const bool returned = blocks.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    const bool returned = call.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     {
       std::lock_guard<std::mutex> lock(holdMutex);
       released = true;
     }
     holdChanged.notify_all();
     instrument.join();
-    blocks.wait();
+    call.wait();
     pageSwitch->onSwitch = nullptr;
-    EXPECT_TRUE(returned) << "the block waited for the editor";
+    EXPECT_TRUE(returned) << "the host's call waited for the editor";
+    if (row.call == HostCall::kEvents) {
+      EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB2, 32, 65}, {0x92, 60, 100}}));
+      EXPECT_EQ(param(kMultiPartBank + 2)->Int(), 1);
+    }
   }
   EXPECT_NEAR(param(kOscillator1Shape)->GetNormalized(), 0.5, 0.01);
+}
+
+// A real-time caller waiting on either level of the lock lends its priority
+// to the holder, so that a busy machine putting the holder off keeps it no
+// longer waiting: the block waiting for an edit's whole take, and a
+// real-time take of the whole lock waiting for the editor following a value
+// from the instrument (which holds the level that lets the block in). Only
+// where the system grants real-time priority.
+TEST_F(BlockCallbackTest, ARealTimeCallerWaitingOnTheLockLendsItsPriorityToTheHolder) {
+  bool allowed = false;
+  std::thread([&] { allowed = makeRealTime(10); }).join();
+  if (!allowed) GTEST_SKIP() << "real-time priority is not granted here";
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  bool held = false, released = false;
+  pid_t holder = 0;
+  // Held in the page refresh the shape's edit or value starts.
+  holdPageSwitches()->onSwitch = [&] {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    holder = gettid();
+    held = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
+  };
+  AEffect* effect = plug->GetAEffect();
+  struct Row {
+    const char* name;
+    std::function<void()> take, wait;
+  };
+  const Row table[] = {
+      {"the block's level, held by an edit", [&] { plug->SetParameterFromGUI(kOscillator1Shape, 0.25); },
+       [&] {
+         std::vector<double> samples(64);
+         double* channels[] = {samples.data(), samples.data()};
+         effect->processDoubleReplacing(effect, channels, channels, 64);
+       }},
+      {"the first level, held while a value from the instrument is followed",
+       [&] { plug->SetParameterFromGUI2(kOscillator1Shape, 0.75); }, [&] { WDL_MutexLock whole(plug->GetMutex()); }},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    held = released = false;
+    std::thread holding(row.take);
+    {
+      std::unique_lock<std::mutex> lock(holdMutex);
+      ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
+    }
+    const int own = scheduledPriority(holder);
+    std::atomic<bool> waited{false};
+    std::thread realTime([&] {
+      makeRealTime(10);
+      row.wait();
+      waited = true;
+    });
+    int lent = own;
+    for (int i = 0; i < 10000 && lent >= 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      lent = scheduledPriority(holder);
+    }
+    {
+      std::lock_guard<std::mutex> lock(holdMutex);
+      released = true;
+    }
+    holdChanged.notify_all();
+    holding.join();
+    realTime.join();
+    EXPECT_GE(own, 0);
+    EXPECT_LT(lent, 0) << "the holder ran at priority " << lent << " while a real-time caller waited for it";
+    EXPECT_TRUE(waited);
+  }
+  plug->tabSwitchFunctions = std::make_unique<TabSwitchFunctions>();
+}
+
+// A flush returns only once what it waits for is shown as well: a full
+// queue's loss, and host messages not sent while the editor was busy. The
+// window's status line is held meanwhile, so that a flush returning before
+// the MIDI thread has told of them finds the old text there.
+TEST_F(BlockCallbackTest, AFlushReturnsOnlyOnceTheLossesAreShown) {
+  const uint64_t lostBefore = plug->midiSendThread->dropped();
+  struct Row {
+    const char* name;
+    bool holdMidiThread;  // so that the queue fills
+    std::function<void()> lose;
+    std::function<std::string()> shown;
+  };
+  const Row table[] = {
+      {"a full queue's loss", true,
+       [&] {
+         const RealtimeScope realtime;
+         for (size_t i = 0; i < MidiSendThread::kCapacity + 3; ++i) {
+           IMidiMsg note = msg(0, 0x92, 60, 1 + static_cast<int>(i % 100));
+           plug->sendMidiMsgAndLog(&note);
+         }
+       },
+       [&] { return "MIDI Out: " + std::to_string(plug->midiSendThread->dropped() - lostBefore) + " messages lost"; }},
+      {"host messages the editor was too busy to send", false,
+       [&] {
+         plug->processing = true;
+         {
+           const RealtimeScope realtime;  // the host's event call
+           for (int i = 0; i < 4; ++i) {
+             IMidiMsg note = msg(0, 0x92, 60 + i, 100);
+             plug->ProcessMidiMsg(&note, false);
+           }
+         }
+         plug->processing = false;
+       },
+       [] { return std::string("MIDI Out: 4 host messages not sent while busy"); }},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    ASSERT_TRUE(plug->midiSendThread->flush());
+    std::promise<void> statusHeld;
+    std::thread status([&] {
+      std::lock_guard<std::mutex> lock(plug->mStatusMutex);
+      statusHeld.set_value();
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+    statusHeld.get_future().wait();
+    std::optional<MidiThreadHold> hold;
+    if (row.holdMidiThread) {
+      hold.emplace(*plug);
+      EXPECT_TRUE(hold->Take());
+    }
+    row.lose();
+    if (hold) hold->Release();
+    EXPECT_TRUE(plug->midiSendThread->flush());
+    const std::string shown = valueText.GetText();
+    status.join();
+    plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
+    hold.reset();
+    EXPECT_EQ(shown, row.shown());
+  }
+  EXPECT_GT(plug->midiSendThread->dropped(), lostBefore);
+  sentSinceLast();
 }
 
 TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {

@@ -194,32 +194,47 @@ TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReport
 // A standard output that stops taking lines while they keep coming (the
 // host's MIDI goes on), then takes them again: the line that says how many
 // were left out comes once it does, while lines still come and before the
-// buffer has caught up, or, when the last hold is let go (the last
-// instance closes) with the output still behind, at that close, counting
-// what the output never took. Every line printed arrives or is counted.
+// buffer has caught up, at most about once a second; or, when the last hold
+// is let go (the last instance closes) with the output still behind, at that
+// close, counting what the output never took. That close waits a quarter
+// second in all, however slowly a live reader takes the chunks; a count
+// whose line the output did not take there is told by the next holder.
+// Every line printed arrives or is counted. The reader waits for what it
+// reads, never for a time.
 TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestAtTheClose) {
+  enum class Reader { kSlowerThanTheLines, kOnceTheCloseGaveUp, kSlowThroughTheClose, kOnlyOnceTheCloseReturned };
   struct Row {
     const char* name;
-    bool closeWhileBehind;
+    Reader reader;
   };
-  const Row table[] = {{"the output reads again, slower than the lines come", false},
-                       {"the last hold is let go while the output is behind", true}};
+  const Row table[] = {{"the output reads again, slower than the lines come", Reader::kSlowerThanTheLines},
+                       {"the last hold is let go while the output is behind", Reader::kOnceTheCloseGaveUp},
+                       {"the last hold is let go while a slow reader takes chunk after chunk", Reader::kSlowThroughTheClose},
+                       {"the output takes nothing until the close has returned", Reader::kOnlyOnceTheCloseReturned}};
   const std::string line = "Plug-in MIDI Out (sysex | 6 bytes | F0 f0 3e 10 00 04 f7 F7)\n";
   const std::regex note(R"(Plug-in trace: (\d+) lines left out: standard output did not keep up\n)");
+  // A close waits a quarter second; the rest is room for a loaded machine.
+  // Taking the buffer at the slow reader's pace would keep it half a minute.
+  constexpr double kCloseBoundMs = 1500;
   for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    const bool closes = row.reader != Reader::kSlowerThanTheLines;
     auto hold = std::make_unique<TraceOutput::Hold>();
     ASSERT_TRUE(TraceOutput::flush());
     auto out = std::make_unique<PipedStdout>();
     const int readEnd = out->readEnd();
     const size_t droppedBefore = TraceOutput::dropped();
     // Nothing reads while twice what the buffer holds is printed.
-    size_t printed = 0;
+    std::atomic<size_t> printed{0};
     for (; printed < (2u << 20) / line.size(); ++printed) TraceOutput::print(line);
     const size_t droppedWhileBlocked = TraceOutput::dropped() - droppedBefore;
 
     std::string text;
-    size_t readSlowly = 0;  // what the reader had while it was slower than the lines
-    std::atomic<bool> drainNow{false}, stopReading{false};
+    std::atomic<bool> noteSeen{false}, printingDone{false}, closed{false};
+    bool behindAtNote = false;
+    // The whole lines read so far: trace lines, and the count the notes told.
+    size_t scanned = 0, linesRead = 0, toldRead = 0;
+    const std::string notePrefix = "Plug-in trace: ";
     const auto readSome = [&](size_t most, int waitMs) {
       pollfd in{readEnd, POLLIN, 0};
       if (poll(&in, 1, waitMs) <= 0) return false;
@@ -227,47 +242,84 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
       const ssize_t n = read(readEnd, buffer.data(), buffer.size());
       if (n <= 0) return false;
       text.append(buffer.data(), static_cast<size_t>(n));
+      for (size_t end; (end = text.find('\n', scanned)) != std::string::npos; scanned = end + 1) {
+        if (text.compare(scanned, notePrefix.size(), notePrefix) != 0) {
+          ++linesRead;
+          continue;
+        }
+        toldRead += std::stoul(text.substr(scanned + notePrefix.size()));
+        if (!noteSeen) {
+          behindAtNote = !TraceOutput::flush(0);  // lines still wait in the buffer
+          noteSeen = true;
+        }
+      }
       return true;
     };
+    // Every line printed has arrived or was told of.
+    const auto accounted = [&] { return linesRead + toldRead == printed; };
+    const auto until = [](const std::atomic<bool>& flag) {
+      for (int i = 0; i < 20000 && !flag; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
     std::thread reader([&] {
-      if (row.closeWhileBehind) {
-        // Reads only once the close has given up on what the output did not take.
-        while (!stopReading && TraceOutput::dropped() - droppedBefore == droppedWhileBlocked)
-          std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      } else {
-        // 8 KB each 50 ms: slower than the lines keep coming.
-        while (!drainNow) {
-          readSome(8192, 0);
-          std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        readSlowly = text.size();
+      switch (row.reader) {
+        case Reader::kSlowerThanTheLines:
+          // 8 KB each 50 ms: slower than the lines keep coming.
+          while (!printingDone) {
+            readSome(8192, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          }
+          break;
+        case Reader::kOnceTheCloseGaveUp:
+          for (int i = 0; i < 20000 && !closed && TraceOutput::dropped() - droppedBefore == droppedWhileBlocked; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          break;
+        case Reader::kSlowThroughTheClose:
+          // 4 KB each 100 ms, as a logger taking 40 KB a second does.
+          while (!closed) {
+            readSome(4096, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          }
+          break;
+        case Reader::kOnlyOnceTheCloseReturned: until(closed); break;
       }
-      while (readSome(65536, stopReading ? 0 : 2000)) {
+      // Then all of it, until every line is accounted for (bounded by a
+      // reader that waits in vain).
+      while (!accounted() && readSome(65536, 10000)) {
       }
     });
-    if (row.closeWhileBehind) {
-      hold.reset();  // the last instance closes
-    } else {
-      // Two seconds more of lines, 20,000 a second.
-      const auto start = std::chrono::steady_clock::now();
-      for (int ms = 0; ms < 2000; ms += 10) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    double closingMs = 0;
+    std::unique_ptr<TraceOutput::Hold> next;
+    if (!closes) {
+      // 20,000 lines a second until the reader has seen the line, and a
+      // second and a half more of them (bounded by a line that never comes).
+      auto stopAt = start + std::chrono::seconds(20);
+      for (int ms = 0; Clock::now() < stopAt; ms += 10) {
         for (int i = 0; i < 200; ++i, ++printed) TraceOutput::print(line);
+        if (noteSeen) stopAt = std::min(stopAt, Clock::now() + std::chrono::milliseconds(1500));
         std::this_thread::sleep_until(start + std::chrono::milliseconds(ms + 10));
       }
-      drainNow = true;
-      TraceOutput::flush(10000);
+      printingDone = true;
+    } else {
+      const auto asked = Clock::now();
+      hold.reset();  // the last instance closes
+      closingMs = std::chrono::duration<double, std::milli>(Clock::now() - asked).count();
+      closed = true;
+      // A count whose line standard output did not take at the close waits
+      // for the next holder: a new instance.
+      next = std::make_unique<TraceOutput::Hold>();
     }
-    stopReading = true;
     reader.join();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    next.reset();
     out.reset();
     hold.reset();
 
-    SCOPED_TRACE(row.name);
     const size_t dropped = TraceOutput::dropped() - droppedBefore;
-    size_t told = 0, notes = 0, firstNote = std::string::npos;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), note); it != std::sregex_iterator(); ++it) {
+    size_t told = 0, notes = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), note); it != std::sregex_iterator(); ++it, ++notes) {
       told += std::stoul((*it)[1].str());
-      if (notes++ == 0) firstNote = static_cast<size_t>(it->position());
       EXPECT_TRUE(it->position() == 0 || text[static_cast<size_t>(it->position()) - 1] == '\n');  // between whole lines
     }
     const std::string lines = std::regex_replace(text, note, "");
@@ -275,11 +327,16 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
     EXPECT_GT(droppedWhileBlocked, 0u);
     EXPECT_GE(notes, 1u);
     EXPECT_EQ(told, dropped);
-    EXPECT_EQ(arrived + dropped, printed);
-    if (!row.closeWhileBehind) {
+    EXPECT_EQ(arrived + dropped, printed.load());
+    if (closes) {
+      EXPECT_LT(closingMs, kCloseBoundMs) << "the close waited for standard output";
+    } else {
       // Told while lines still came and the output was behind, not only
-      // once the buffer had caught up.
-      EXPECT_LT(firstNote, readSlowly);
+      // once the buffer had caught up; while they were still left out, at
+      // most once a second (and once more when the buffer had caught up).
+      EXPECT_TRUE(noteSeen);
+      EXPECT_TRUE(behindAtNote);
+      EXPECT_LE(notes, 2 + static_cast<size_t>(seconds));
     }
   }
 }
