@@ -118,14 +118,9 @@ void TabSwitchFunctions::showTopBar(Tarnivex* plug, int part) {
 }
 
 void TabSwitchFunctions::refreshNames(Tarnivex* plug, int part) {
-  if (const IParam* name = plug->GetParam(kPatchName + part)) {
-    const char* text = name->GetDisplayText(0);
-    plug->displayPatchName(text ? text : "");
-  }
-  if (const IParam* category = plug->GetParam(kCategoryName + part)) {
-    const char* text = category->GetDisplayText(0);
-    plug->displayCategoryName(text ? text : "");
-  }
+  // A library job's worker writes these names while the window reads them.
+  plug->displayPatchName(plug->paramDisplayText(kPatchName + part, 0));
+  plug->displayCategoryName(plug->paramDisplayText(kCategoryName + part, 0));
 }
 
 void TabSwitchFunctions::mainTabSwitch(Tarnivex* plug, int, int tab, int, int part) {
