@@ -92,6 +92,30 @@ class BlockCallbackTest : public EditorTest {
     plug->tabSwitchFunctions = std::move(held);
     return pageSwitch;
   }
+  // The window's status line held for 300 ms by another thread, from now.
+  std::thread holdStatusLine() {
+    std::promise<void> held;
+    std::future<void> taken = held.get_future();
+    std::thread holder([this, held = std::move(held)]() mutable {
+      std::lock_guard<std::mutex> lock(plug->mStatusMutex);
+      held.set_value();
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+    taken.wait();
+    return holder;
+  }
+  // The host's event call bringing notes while the editor is busy sending.
+  void hostNotesWhileBusy(int count) {
+    plug->processing = true;
+    {
+      const RealtimeScope realtime;
+      for (int i = 0; i < count; ++i) {
+        IMidiMsg note = msg(0, 0x92, 60 + i, 100);
+        plug->ProcessMidiMsg(&note, false);
+      }
+    }
+    plug->processing = false;
+  }
   BlockCallbackTest() {
     makePlug();
     plug->midiMessageManager->jobObserver = [this](JobThread, const SenderJob& job) {
@@ -436,13 +460,7 @@ TEST_F(BlockCallbackTest, ShortAndLongMessagesOfTheAudioThreadLeaveInOrder) {
     }
     // The window's status line is held while the MIDI thread goes on: the
     // flush must wait for the loss to be shown there.
-    std::promise<void> statusHeld;
-    std::thread status([&] {
-      std::lock_guard<std::mutex> lock(plug->mStatusMutex);
-      statusHeld.set_value();
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    });
-    statusHeld.get_future().wait();
+    std::thread status = holdStatusLine();
     hold.Release();
     EXPECT_TRUE(plug->midiSendThread->flush());
     const std::string shown = valueText.GetText();
@@ -554,15 +572,7 @@ TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {
 
   // What the host sends while the editor is busy is not sent, and says so,
   // once for the host's call that brought it.
-  plug->processing = true;
-  {
-    const RealtimeScope realtime;  // the host's event call
-    for (int i = 0; i < 5; ++i) {
-      IMidiMsg note = msg(0, 0x92, 60 + i, 100);
-      plug->ProcessMidiMsg(&note, false);
-    }
-  }
-  plug->processing = false;
+  hostNotesWhileBusy(5);
   ASSERT_TRUE(plug->midiSendThread->flush());
   for (int i = 0; i < 200 && valueText.GetText() != "MIDI Out: 5 host messages not sent while busy"; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -959,29 +969,13 @@ TEST_F(BlockCallbackTest, AFlushReturnsOnlyOnceTheLossesAreShown) {
        },
        [&] { return "MIDI Out: " + std::to_string(plug->midiSendThread->dropped() - lostBefore) + " messages lost"; }},
       {"host messages the editor was too busy to send", false,
-       [&] {
-         plug->processing = true;
-         {
-           const RealtimeScope realtime;  // the host's event call
-           for (int i = 0; i < 4; ++i) {
-             IMidiMsg note = msg(0, 0x92, 60 + i, 100);
-             plug->ProcessMidiMsg(&note, false);
-           }
-         }
-         plug->processing = false;
-       },
+       [&] { hostNotesWhileBusy(4); },
        [] { return std::string("MIDI Out: 4 host messages not sent while busy"); }},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
     ASSERT_TRUE(plug->midiSendThread->flush());
-    std::promise<void> statusHeld;
-    std::thread status([&] {
-      std::lock_guard<std::mutex> lock(plug->mStatusMutex);
-      statusHeld.set_value();
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    });
-    statusHeld.get_future().wait();
+    std::thread status = holdStatusLine();
     std::optional<MidiThreadHold> hold;
     if (row.holdMidiThread) {
       hold.emplace(*plug);

@@ -17,6 +17,7 @@
 #include "EditorWindowDriver.h"
 #include "FolderMenuControl.h"
 #include "LibrarianBrowser.h"
+#include "MidiSendThread.h"
 #include "MIDIMessageManager.h"
 #include "MemoryMidiBackend.h"
 #include "ParamIndex.h"
@@ -43,9 +44,10 @@ class LibrarianWindowTest : public ::testing::Test {
     plug.reset();
     SetMidiBackend(nullptr);
   }
-  // Waits for the jobs started so far: the progress overlay covers the page
-  // while they run.
+  // Waits for the jobs started so far, the MIDI thread's too: the progress
+  // overlay covers the page while they run.
   void settle() {
+    if (plug->midiSendThread) plug->midiSendThread->flush();
     for (int i = 0; i < 20000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
