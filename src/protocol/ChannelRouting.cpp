@@ -101,7 +101,11 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
 
 void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
   IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
+  // One refused leaves the part showing what it plays.
+  const IParam* program = plug->paramAt(kMultiPartPatch + part);
+  const double shown = program ? program->Value() : 0.0;
   if (MakeProgramChangeMessages(part, msg)) plug->MIDIOutRoutingSwitch(&passed);
+  else if (program && program->Value() != shown) plug->setParameterFromPlug(kMultiPartPatch + part, shown, false);
 }
 
 IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab,
@@ -164,6 +168,9 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg) {
   }
   if (receive <= 0.0) return false;
   program = std::min(program, 100);
+  // Refused for a conflict, not even its notes off go out.
+  const IParam* bank = plug->paramAt(kMultiPartBank + part);
+  if (plug->refusePartPick(part, bank ? bank->Int() : 0, program)) return false;
   plug->SetLibrarianRequestActive(false);
   plug->AllSoundsOff(part, false);
   plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
