@@ -95,8 +95,9 @@ class LibrarianBrowser {
 
   // ---- Sending to the instrument.
   // Sends one entry of a pane's bank as the part's sound (job 3); false when
-  // nothing was started.
-  bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
+  // nothing was started. shownBefore: the program the part showed before a
+  // step moved it, put back if the job refuses the sound.
+  bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore = -1.0);
   // A send of the slot to the part would go out, yet another part plays the
   // part's bank and that program: the conflict window shows, and the pick
   // is to change nothing.

@@ -79,9 +79,6 @@ class LibrarianHost {
   // The part's sound (job 2) and with thenMulti the multi (job 0) to the
   // instrument, behind whatever the worker is doing.
   virtual void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti) = 0;
-  // All notes off on the part's MIDI channel, before a library entry
-  // replaces the part's sound.
-  virtual void allNotesOff(int /*part*/) {}
   // SEND MULTI with every part (job 0), its sending flags set as the send
   // starts and cleared as it ends; false when it did not start.
   virtual bool startMultiPush() = 0;

@@ -78,7 +78,7 @@ bool LibrarianBrowser::refuseUnsentChange(int part, bool multi) {
   return true;
 }
 
-bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
+bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore) {
   if (part < 0 || part > 15) return false;
   if (const IParam* lock = mHost->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
   PatchLibrarian* librarian = mHost->librarian();
@@ -106,10 +106,10 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
   }
   if (pickRefused(slot, pane, part)) return false;
   MIDIMessageManager* manager = mHost->messageManager();
-  if (manager && !manager->librarySendActive) mHost->allNotesOff(part);
   job.jobCode = 3;
   job.slotArgument = slot;
   job.partArgument = part;
+  job.programShownBefore = shownBefore;
   return startLibrarianJob(manager, job, kSetBusy);
 }
 

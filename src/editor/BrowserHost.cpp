@@ -59,8 +59,9 @@ int Tarnivex::librarianLowerList() const {
   return browse.categoryBrowsing ? kCategoryList : browse.searchActive ? kSearchList : -1;
 }
 
-bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
-  if (!librarianBrowser || !librarianBrowser->sendPatchToDeviceFromLibrarian(slot, pane, part)) return false;
+bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore) {
+  if (!librarianBrowser || !librarianBrowser->sendPatchToDeviceFromLibrarian(slot, pane, part, shownBefore))
+    return false;
   NoteStateChangedByUser();  // the part takes the picked sound
   return true;
 }

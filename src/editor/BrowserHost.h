@@ -49,16 +49,6 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti) override {
     mPlug.sendPatchToDevice(part, busy, quiet, withGlobal, thenMulti);
   }
-  void allNotesOff(int part) override {
-    const int channel = mPlug.GetParam(kMultiPartMIDICh + part)->Int() - 2;
-    if (channel < 0 || channel > 15) {
-      mPlug.debugLog("MIDI OUT: all notes off for part " + std::to_string(part + 1) + " not sent: channel outside 0-15");
-      return;
-    }
-    IMidiMsg notesOff(0, static_cast<uint8_t>(0xB0 | channel), IMidiMsg::kAllNotesOff, 0);
-    mPlug.MIDIOutRoutingSwitch(&notesOff);
-    mPlug.notesSilenced = true;
-  }
   bool startMultiPush() override { return mPlug.startMultiPush(); }
   void refreshFolders() override { mPlug.refreshFolders(); }
   void discardBankEdit() override { mPlug.discardBankEdit(); }

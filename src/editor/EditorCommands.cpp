@@ -138,7 +138,8 @@ void Tarnivex::switchPartProgram(int part) {
   const PickBefore before = pickBefore;
   runOffHostThread([this, part, program, before] {
     IMidiMsg change(0, 0xC0, static_cast<uint8_t>(std::clamp(program, 0, 127)), 0);
-    if (!midiMessageManager->MakeProgramChangeMessages(part, &change) && before.param >= 0)
+    const double shownBefore = before.param == kMultiPartPatch + part ? before.value : -1.0;
+    if (!midiMessageManager->MakeProgramChangeMessages(part, &change, shownBefore) && before.param >= 0)
       setParameterFromPlug(before.param, before.value, false);
   });
 }
@@ -221,10 +222,11 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     if (slot < 0) slot = kPatchesPerBank - 1;
     if (librarianBrowser && librarianBrowser->refuseLibraryPick(slot, pane, part)) return true;
     // The program is the slot sent, also where the step wrapped.
+    const double before = GetParam(shownProgram)->Value();
     setParameterFromPlug(shownProgram, slot, false);
     selectLibrarianSlot(pane, slot);
     currentProgram = slot;
-    sendPatchToDeviceFromLibrarian(slot, pane, part);
+    sendPatchToDeviceFromLibrarian(slot, pane, part, before);
   }
   if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
   if (librarianBrowser && librarianBrowser->programNumberMenu)

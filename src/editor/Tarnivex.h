@@ -335,7 +335,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool isTrackIncoming() const override { return trackIncoming; }
   // Starts job 3 for the entry in that slot of the pane's open bank; false
   // when the part is locked, the slot lies outside the bank or is empty.
-  bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part) override;
+  bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore = -1.0) override;
   // Starts job 4 with (pane, first slot, instrument bank) when MIDI is set up.
   bool storeAllPatchesToDeviceFromLibrarian(int a, int b, int c);
   // The slot view's active pane and its selected slot there.

@@ -153,7 +153,7 @@ IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int 
   return control;
 }
 
-bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg) {
+bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore) {
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
   const double receive = rx ? rx->Value() : 0.0;
@@ -162,7 +162,7 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg) {
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
     // The slot is selected only when its sound goes out.
-    if (!plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part)) return false;
+    if (!plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore)) return false;
     selectLibrarySlot(program);
     return true;
   }

@@ -146,7 +146,7 @@ class EditorServices {
   // (category or search results); -1 otherwise.
   virtual int librarianLowerList() const { return -1; }
   // Starts job 3 for a library slot; false when it is refused.
-  virtual bool sendPatchToDeviceFromLibrarian(int, int, int) { return false; }
+  virtual bool sendPatchToDeviceFromLibrarian(int, int, int, double = -1.0) { return false; }
   virtual void AllSoundsOff(int, bool) {}
   // Bank select and program change for the part; false on a conflict.
   virtual bool BankChangeMessage(int) { return false; }

@@ -47,7 +47,8 @@ void MIDIMessageSender::sendAllNotesOffOnChannel1() {
   mManager.pause(kHandOverPauseMs);
 }
 
-void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& patch, int part, int slot) {
+void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& patch, int part, int slot,
+                                                       double shownBefore) {
   if (part < 0 || part > 15 || patch.empty()) {
     plug->debugLog("PROCESSOR: library entry for part " + std::to_string(part) + " not sent");
     mManager.librarySendActive = false;
@@ -67,14 +68,18 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
   const int programParam = multi ? int(kMultiPatch) : kMultiPartPatch + part;
   IParam* program = plug->paramAt(programParam);
   IParam* bank = plug->paramAt(kMultiPartBank + part);
+  // A step that moved the program ahead of the job is put back.
+  const double shownProgram = shownBefore >= 0.0 ? shownBefore : program ? program->Value() : 0.0;
   if (!multi && plug->refusePartPick(part, bank ? bank->Int() : 0, slot)) {
+    if (program && program->Value() != shownProgram) plug->setParameterFromPlug(programParam, shownProgram, false);
     mManager.librarySendActive = false;
     return;
   }
+  const bool store = mManager.librarySendActive;
   plug->DisplayProcessingIndicator(true);
+  if (!store) plug->AllSoundsOff(part, false);
   sendAllNotesOffOnChannel1();
   plug->clearReplyReceived();
-  const bool store = mManager.librarySendActive;
   const int device = currentDeviceId();
 
   Bytes copy = patch.dumps.front().bytes;
@@ -100,7 +105,6 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
 
   // The editor takes the entry only once the instrument has taken the bank
   // change: a refused one leaves the part's sound, program and mark as they were.
-  const double shownProgram = program ? program->Value() : 0.0;
   plug->setParameterFromPlug(programParam, slot, false);
   if (multi) {
     plug->setSendGlobalFirst(false);

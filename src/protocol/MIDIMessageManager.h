@@ -89,7 +89,9 @@ class MIDIMessageManager {
   // A host's program change for the part: the editor's change, then the
   // message itself on its way to the instrument, when the editor took it.
   void passProgramChangeFromDAW(int part, IMidiMsg* msg);
-  bool MakeProgramChangeMessages(int part, IMidiMsg* msg);
+  // shownBefore: the program a pick in the window replaced, put back should
+  // the library's job refuse the sound.
+  bool MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore = -1.0);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
 

@@ -28,7 +28,9 @@ void MIDIMessageSender::performJob() {
     case 0: sendArrangementToDevice(j.firstSendFlag, j.secondSendFlag); break;
     case 1: sendGlobalToDevice(j.globalArgument); break;
     case 2: sendPartToDevice(j.partArgument, j.firstSendFlag, j.secondSendFlag); break;
-    case 3: sendPatchToDeviceFromLibrarian(j.patchArgument, j.partArgument, j.slotArgument); break;
+    case 3:
+      sendPatchToDeviceFromLibrarian(j.patchArgument, j.partArgument, j.slotArgument, j.programShownBefore);
+      break;
     case 4: storeAllPatchesToDeviceFromLibrarian(j.storeArgument1, j.storeArgument2, j.storeArgument3); break;
     case 5: sendActiveArrangementRequestSysex(j.requestFlag); break;
     case 6: sendPartRequestSysex(j.partArgument, j.requestFlag); break;

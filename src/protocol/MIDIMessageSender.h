@@ -31,7 +31,7 @@ class MIDIMessageSender : public Poco::Runnable {
   void decryptMultiSettings1Values(int) {}
   void decryptMultiSettings2Values(int) {}
   void sendPartToDevice(int part, bool toLibrarian, bool unused); // 2
-  void sendPatchToDeviceFromLibrarian(const LibrarianPatch& patch, int part, int slot);  // 3
+  void sendPatchToDeviceFromLibrarian(const LibrarianPatch& patch, int part, int slot, double shownBefore);  // 3
   void storeAllPatchesToDeviceFromLibrarian(int pane, int first, int bank);            // 4
   void sendActiveArrangementRequestSysex(bool requestFlag);       // 5
   void sendPartRequestSysex(int part, bool requestFlag);          // 6

@@ -20,6 +20,9 @@ struct SenderJob {
   bool firstSendFlag = false;
   bool initFlag = false;
   int clockArgument = 0;
+  // Job 3: the program the part showed before a step or pick moved it ahead
+  // of the job, put back should the job refuse the sound; below 0 when none.
+  double programShownBefore = -1.0;
   // Waited on the worker before the job runs, so that no starter waits.
   int pauseBeforeMs = 0;
 };

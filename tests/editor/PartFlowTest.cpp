@@ -305,6 +305,17 @@ TEST_F(PartFlowTest, ALibrarySoundRefusedForAConflictChangesNothingAndNeverGoesO
          window->click(window->slot(0, 32));
          plug->setThroughUserPath(kPatchUp + 3, 1.0);
        }},
+      {"the STEP LIBRARY arrows, the pair taken on the way",
+       [&] {
+         const int bank = plug->GetParam(kMultiPartBank + 0)->Int();
+         plug->notePartPlays(0, bank, 50);
+         window->click(window->slot(0, 32));
+         plug->midiMessageManager->jobObserver = [&, bank](JobThread, const SenderJob& job) {
+           if (job.jobCode == 3) plug->notePartPlays(0, bank, 33);
+         };
+         plug->setThroughUserPath(kPatchUp + 3, 0.0);  // the arrow let go after the step before
+         plug->setThroughUserPath(kPatchUp + 3, 1.0);
+       }},
       {"the PROG menu in STEP LIBRARY",
        [&] { window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {3, 3}); }},
   };
@@ -314,9 +325,11 @@ TEST_F(PartFlowTest, ALibrarySoundRefusedForAConflictChangesNothingAndNeverGoesO
     size_t mark = instrument.received().size();
     ASSERT_NO_FATAL_FAILURE(road.pick());
     ASSERT_NO_FATAL_FAILURE(allArrived());
+    plug->midiMessageManager->jobObserver = nullptr;
     EXPECT_TRUE(receivedSince(mark).empty());
     EXPECT_TRUE(conflict->IsVisible());
     EXPECT_EQ(plug->GetParam(kMultiPartPatch + 3)->Int(), program);
+    window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {-1});  // opened, dismissed
     EXPECT_TRUE(plug->librarianBrowser->programNumberMenu->submenu(program / 10).IsItemChecked(program % 10));
     EXPECT_EQ(plug->GetParam(kOscillator1Detune + 3)->Int(), 77);
     EXPECT_EQ(plug->paramDisplayText(kPatchName + 3, 0), "Edited Part     ");
