@@ -175,6 +175,9 @@ class Writer {
     // A note standard output did not take within the bound: this run tries
     // no more until it takes lines again (the count waits for a later one).
     bool noteRefused = false;
+    // Standard output took a chunk since the last note: the note goes after
+    // lines it took again, never ahead of lines older than the loss.
+    bool tookLines = false;
     for (;;) {
       const auto stopAsked = [&] { return mStopAsked >= run; };
       const auto noteDue = [&] { return mDroppedUnreported > 0 && !noteRefused; };
@@ -184,12 +187,13 @@ class Writer {
       // up, which a host's ongoing MIDI may never let happen; while lines
       // are still left out, at most once a second.
       const auto now = std::chrono::steady_clock::now();
-      if (noteDue() && (mPending.empty() || now - lastNote >= kLossNoteInterval)) {
+      if (noteDue() && (mPending.empty() || (tookLines && now - lastNote >= kLossNoteInterval))) {
         const size_t count = mDroppedUnreported;
         const std::string note = std::string(mLineCut ? "\n" : "") + "Plug-in trace: " + std::to_string(count) +
                                  " lines left out: standard output did not keep up\n";
         mDroppedUnreported = 0;
         lastNote = now;
+        tookLines = false;
         lock.unlock();
         const size_t unwritten = writeOut(note.data(), note.size(), run, kFinalWait);
         lock.lock();
@@ -231,6 +235,7 @@ class Writer {
         mPending.clear();
       } else {
         noteRefused = false;
+        tookLines = true;
       }
       mChanged.notify_all();
     }

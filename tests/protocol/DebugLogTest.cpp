@@ -163,10 +163,11 @@ TEST_F(DebugLogTest, LinesFromManyThreadsStayWhole) {
 TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReportedOnce) {
   TraceOutput::Hold hold;
   ASSERT_TRUE(TraceOutput::flush());
-  auto out = std::make_unique<PipedStdout>();
+  auto out = std::make_unique<PipedStdout>(true);  // takes nothing until the reader below
   const int readEnd = out->readEnd();
   const size_t droppedBefore = TraceOutput::dropped();
   const std::string line = "Plug-in MIDI Out (sysex | 6 bytes | F0 f0 3e 10 00 04 f7 F7)\n";
+  ASSERT_EQ(4096 % line.size(), 0u);  // the filler ends where a line would
   constexpr size_t kLines = (2u << 20) / 64;  // twice what the buffer holds
   for (size_t i = 0; i < kLines; ++i) TraceOutput::print(line);  // returns although nothing is read
   const size_t dropped = TraceOutput::dropped() - droppedBefore;
