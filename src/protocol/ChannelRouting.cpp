@@ -64,7 +64,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
   } else if (kind == kPC) {
     const int part = partForChannel(channel);
     if (part >= 0) plug->setPartProgram(part, msg->mData1);
-    MakeProgramChangeMessages(std::max(part, 0), msg);
+    MakeProgramChangeMessages(std::max(part, 0), msg, -1.0, true);
   }
   if (const int part = partForChannel(channel); part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
   // With local control on, the instrument plays itself.
@@ -153,7 +153,7 @@ IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int 
   return control;
 }
 
-bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore) {
+bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore, bool fromDevice) {
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
   const double receive = rx ? rx->Value() : 0.0;
@@ -168,9 +168,13 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   }
   if (receive <= 0.0) return false;
   program = std::min(program, 100);
-  // Refused for a conflict, not even its notes off go out.
+  // Refused for a conflict, not even its notes off go out; the instrument's
+  // own change is what the part plays, and shown.
   const IParam* bank = plug->paramAt(kMultiPartBank + part);
-  if (plug->refusePartPick(part, bank ? bank->Int() : 0, program)) return false;
+  if (plug->refusePartPick(part, bank ? bank->Int() : 0, program)) {
+    if (fromDevice) plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
+    return false;
+  }
   plug->SetLibrarianRequestActive(false);
   plug->AllSoundsOff(part, false);
   plug->setParameterFromPlug(kMultiPartPatch + part, program, false);

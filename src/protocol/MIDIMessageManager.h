@@ -90,8 +90,8 @@ class MIDIMessageManager {
   // message itself on its way to the instrument, when the editor took it.
   void passProgramChangeFromDAW(int part, IMidiMsg* msg);
   // shownBefore: the program a pick in the window replaced, put back should
-  // the library's job refuse the sound.
-  bool MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore = -1.0);
+  // the library's job refuse the sound. fromDevice: the instrument's own.
+  bool MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore = -1.0, bool fromDevice = false);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
 

@@ -34,7 +34,8 @@ TEST_F(ProgramChangeRoadTest, AProgramChangeReachesThePartOnItsChannel) {
   } rows[] = {{"instrument, channel 1", true, 0, 0},   {"instrument, channel 6", true, 5, 5},
               {"instrument, channel 16", true, 15, 15}, {"host, channel 8", false, 7, 7},
               {"host, channel 12", false, 11, 11},      {"host, channel 3, part locked", false, 2, 2, true},
-              {"host, channel 4, another part plays it", false, 3, 3, false, true}};
+              {"host, channel 4, another part plays it", false, 3, 3, false, true},
+              {"instrument, channel 5, another part plays it", true, 4, 4, false, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     for (int p = 0; p < 16; ++p) param(kMultiPartPatch + p)->Set(0);
@@ -52,9 +53,11 @@ TEST_F(ProgramChangeRoadTest, AProgramChangeReachesThePartOnItsChannel) {
       hostEvents({change});  // through the plug-in's event call, as a host sends it
     }
     const ByteList arrived = arrivedAtInstrument();
+    // The instrument's own change is what its part plays: shown, not echoed.
     const bool refused = row.locked || row.playedElsewhere;
-    const int shown = refused ? 0 : program;
+    const int shown = row.locked || (row.playedElsewhere && !row.fromDevice) ? 0 : program;
     for (int p = 0; p < 16; ++p) EXPECT_EQ(param(kMultiPartPatch + p)->Int(), p == row.part ? shown : 0) << p;
+    // (The instrument's own change is injected here, not made on the stand-in.)
     EXPECT_EQ(playing(row.part), refused ? before : "SOUND A" + std::to_string(program));
     if (refused) {
       EXPECT_EQ(arrived, ByteList{});
