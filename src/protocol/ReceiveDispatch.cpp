@@ -285,9 +285,14 @@ void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int
   } else if (IParam* rx = plug->paramAt(kGlobalRxProgramChange); rx && rx->Value() > 0.0) {
     const int number = programChange ? value : plug->partProgram(part);
     if (!programChange) plug->setParameterFromPlug(kMultiPartBank + part, value, false);
-    plug->AllSoundsOff(part, false);
-    pause(20);
-    if (plug->partBankChangeMessage(part) && plug->isProgBankMode()) startPartRequest(part);
+    // Another part plays that pair: nothing is echoed, not even notes off.
+    const IParam* bank = plug->paramAt(kMultiPartBank + part);
+    const IParam* program = plug->paramAt(kMultiPartPatch + part);
+    if (!plug->refusePartPick(part, bank ? bank->Int() : 0, program ? program->Int() : 0)) {
+      plug->AllSoundsOff(part, false);
+      pause(20);
+      if (plug->partBankChangeMessage(part) && plug->isProgBankMode()) startPartRequest(part);
+    }
     selectLibrarySlot(number);
     quickTabRefreshPending = true;
   }
