@@ -186,7 +186,9 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
   // No text: the line stays as the file holds it (another instance may
   // have changed it since this one read it).
   auto rewrite = [this, &writeError](SettingsFile::Line line, std::optional<std::string> text) {
-    return settings.rewrite(settingsPath, line, std::move(text), &writeError);
+    bool written = false;
+    besideBlock([&] { written = settings.rewrite(settingsPath, line, std::move(text), &writeError); });
+    return written;
   };
 
   if (paramIdx >= kMIDIFilterDAWCCPassThrough && paramIdx < kMIDIFilterDAWCCPassThrough + static_cast<int>(kFilterKinds)) {

@@ -38,6 +38,7 @@ void Tarnivex::attachPatchLibrarian() {
     return graphics ? graphics->ShowMessageBox(text.c_str(), caption.c_str(), type) : 0;
   };
   hooks.showFailure = [this](const std::string& what, const std::string& why) { showFailure(what, why); };
+  hooks.fileWork = [this](const std::function<void()>& work) { besideBlock(work); };
   // Read on a worker: the window shows the banks when they are there.
   patchLibrarian->loadSharedPatchesInBackground(getPatchesFolderStr());
 }
@@ -61,6 +62,11 @@ void Tarnivex::showArrivedLibrary() {
     }
   }
   showLeftOutBanks();
+}
+
+void Tarnivex::besideBlock(const std::function<void()>& work) {
+  const WDL_BlockLetIn letIn(&mMutex);
+  work();
 }
 
 void Tarnivex::waitForLibrary() {

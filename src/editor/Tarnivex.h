@@ -98,6 +98,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Waits for the library read on a worker at create and shows it; for
   // threads that may wait (never the host's).
   void waitForLibrary();
+  // Runs a window action's file work (reading or splitting the library, a
+  // settings rewrite, a wait for a folder's lock) with the block and the
+  // host's event call let in: they never wait for files.
+  void besideBlock(const std::function<void()>& work);
   // Set while the block's part request waits on the MIDI thread.
   std::atomic<bool> partRequestPosted{false};
   void MIDIOutRoutingSwitch(IMidiMsg* msg);

@@ -36,6 +36,7 @@ class WDL_Mutex {
   bool HeldHere() const;
 
  private:
+  friend class WDL_BlockLetIn;
   bool OwnedHere() const;
   // Takes the lock for this thread, with the block's level or letting the
   // block in.
@@ -78,6 +79,25 @@ class WDL_BlockLock {
   ~WDL_BlockLock() { mMutex->LeaveBlock(); }
   WDL_BlockLock(const WDL_BlockLock&) = delete;
   WDL_BlockLock& operator=(const WDL_BlockLock&) = delete;
+
+ private:
+  WDL_Mutex* mMutex;
+};
+
+// A holder's stretch of slow work that touches nothing the block reads (a
+// wait for a file or a folder's lock): the block and the host's event call
+// run beside it meanwhile, while every other taker still waits. Nothing
+// when this thread does not hold the lock whole.
+class WDL_BlockLetIn {
+ public:
+  explicit WDL_BlockLetIn(WDL_Mutex* mutex) : mMutex(mutex) {
+    if (mMutex) mMutex->LetBlockIn();
+  }
+  ~WDL_BlockLetIn() {
+    if (mMutex) mMutex->ShutBlockOut();
+  }
+  WDL_BlockLetIn(const WDL_BlockLetIn&) = delete;
+  WDL_BlockLetIn& operator=(const WDL_BlockLetIn&) = delete;
 
  private:
   WDL_Mutex* mMutex;

@@ -319,7 +319,10 @@ bool PatchLibrarian::initBankFilesOnDiscard(std::string root) {
     // The window waits: a folder another process keeps locked is given up
     // after lockWait, and nothing of the reading is kept.
     const std::string key = SharedLibraryLoads::keyOf(root);
-    std::shared_ptr<const SharedLoad> load = readFolder(root, hooks, maxBankFileSize, maxSplitEntries, lockWait);
+    std::shared_ptr<const SharedLoad> load;
+    const auto read = [&] { load = readFolder(root, hooks, maxBankFileSize, maxSplitEntries, lockWait); };
+    if (hooks.fileWork) hooks.fileWork(read);
+    else read();
     if (!load) {
       folderBusy = true;
       fail("Folders not refreshed!", kFolderBusy);

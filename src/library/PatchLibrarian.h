@@ -95,6 +95,10 @@ struct LibraryHooks {
   // Shows in the editor window that a file could not be saved, imported or
   // split: what failed and why, two short texts.
   std::function<void(const std::string& what, const std::string& why)> showFailure;
+  // Runs file work the window started (reading and splitting the folders,
+  // the waits for their locks) so that the host's real-time calls do not
+  // wait for it; unset, the work just runs.
+  std::function<void(const std::function<void()>& work)> fileWork;
   // A test seam: called with 0, 1, 2, ... after each step of a split that
   // leaves something on disk (a piece written, its note, the source moved,
   // a piece named).

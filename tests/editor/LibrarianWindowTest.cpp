@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <thread>
 
 #include "FrameChecksum.h"
+#include "../host/HostEvents.h"
 #include "../library/LibraryTestSupport.h"
 #include "ControlLayer.h"
 #include "EditMenus.h"
@@ -510,6 +512,77 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   EXPECT_EQ(plug->patchLibrarian->bankCount(kSoundList), banks + 1);
   EXPECT_EQ(entry(kUpper, 5).name, numbered("Fact", 5));
   EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("All bank files read"));
+}
+
+// Every window action that works on files, held inside that work by another
+// process keeping a folder locked (an empty subfolder the reload reads, or
+// the data folder of the settings file): the block and the host's event call,
+// a note and a controller, return while the action is still held.
+TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWaitsForFiles) {
+  const std::string patches = getPatchesFolderStr();
+  const std::string held = patches + "/Held";
+  fs::create_directories(held);
+  std::ofstream(getSettingsPath()) << "yellow\nnormal\nno\n\n";
+  const std::string incoming = getDataFolder() + "/Incoming.syx";
+  writeFile(incoming, soundFile("Inco", 100, "Pad"));
+  const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
+  std::string answer;
+  window->gui()->SetFilePromptAnswer([&](EFileAction, const std::string&, const std::string&) { return answer; });
+  plug->midiIOConfigured = true;
+  for (int filter = kMIDIFilterDAWCCPassThrough; filter <= kMIDIFilterDAWNotePassThrough; ++filter) press(filter);
+  struct Row {
+    const char* name;
+    std::string locked;
+    std::function<void()> arm, act;
+  };
+  const auto pick = [&](std::vector<int> path) { return [&, path] { window->pickFromMenu(bankEdit, path); }; };
+  const Row table[] = {
+      {"Refresh Folders", held, [] {}, pick({11})},
+      {"Save", held, [] {}, pick({7})},
+      {"Save As", held, [&] { answer = patches + "/Saved As"; }, pick({8, 1})},
+      {"Import", held, [&] { answer = incoming; }, pick({10, 1})},
+      {"a discard", held,
+       [&] {
+         window->pickFromMenu(window->slot(kUpper, 5), {2}, true);  // "Rename"
+         window->type(*plug->firstControlOf(kPatchRename)->GetRECT(), "Dropped");
+         window->view().ScriptMessageBoxAnswer(7);  // No: discard it
+       },
+       pick({11})},
+      {"the idle call's refresh", held, [&] { plug->requestFolderRefresh(); }, [&] { plug->OnIdle(); }},
+      {"a port pick", getDataFolder(), [] {}, [&] { press(kDeviceOutSelection, 0); }},
+      {"a size pick", getDataFolder(), [] {}, [&] { press(kUserInterfaceSize, 2); }},
+      {"a colour pick", getDataFolder(), [] {}, [&] { press(kUserInterfaceStyle, 1); }},
+  };
+  AEffect* effect = plug->GetAEffect();
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    row.arm();
+    LockHolder holder(row.locked);
+    ASSERT_TRUE(holder.held);
+    std::atomic<bool> done{false};
+    std::thread action([&] {
+      row.act();
+      done = true;
+    });
+    // The folder's lock is given up after two seconds: the action is in
+    // its wait well before that.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto call = std::async(std::launch::async, [&] {
+      std::vector<double> samples(64);
+      double* channels[] = {samples.data(), samples.data()};
+      effect->processDoubleReplacing(effect, channels, channels, 64);
+      HostEventList events({{0xB0, 74, 30}, {0x90, 60, 100}});
+      effect->dispatcher(effect, effProcessEvents, 0, 0, events.events(), 0.0f);
+      effect->processDoubleReplacing(effect, channels, channels, 64);
+    });
+    const bool returned = call.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    const bool stillHeld = !done;
+    holder.letGo();
+    action.join();
+    EXPECT_TRUE(returned);
+    EXPECT_TRUE(stillHeld) << "the host's call waited for the action's files";
+    settle();
+  }
 }
 
 // A split that fails during a new instance's first load is shown once its
