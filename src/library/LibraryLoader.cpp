@@ -53,12 +53,18 @@ int folderDepth(const std::string& folder) {
   return path.depth();
 }
 
+// Set as the module goes: a load's wait for a folder's lock ends there.
+std::atomic<bool> gUnloading{false};
+
 // Background loads outlive the instance that started them, but not the
 // module: a host that unloads the plug-in while one still reads waits for it
-// here, since its code goes with the module.
+// here, since its code goes with the module. Nobody takes what it reads any
+// more: a wait for a folder another process holds is given up, so the host's
+// exit never waits for that process.
 class BackgroundLoads {
  public:
   ~BackgroundLoads() {
+    gUnloading = true;
     std::lock_guard<std::mutex> guard(mMutex);
     for (Load& load : mLoads) load.thread.join();
   }
@@ -219,7 +225,7 @@ std::unique_ptr<userfiles::FileLock> PatchLibrarian::folderLock(const std::strin
   if (mLockDeadline)
     wait = std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(
                                                       *mLockDeadline - std::chrono::steady_clock::now()));
-  auto held = std::make_unique<userfiles::FileLock>(path, wait);
+  auto held = std::make_unique<userfiles::FileLock>(path, wait, &gUnloading);
   if (held->busy()) {
     log("PATCH LIBRARIAN: folder of " + path + " busy, the load ends");
     mFolderBusy = true;

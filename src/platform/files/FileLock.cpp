@@ -16,23 +16,25 @@ std::string folderOf(const std::string& path) {
 }
 }  // namespace
 
-FileLock::FileLock(const std::string& path, std::optional<std::chrono::milliseconds> wait) {
+FileLock::FileLock(const std::string& path, std::optional<std::chrono::milliseconds> wait,
+                   const std::atomic<bool>* giveUp) {
   // The folder itself is locked: no lock file is left beside the user's
   // files, and a name of any length locks alike.
   const int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   // With a bound the lock is tried again and again until it runs out: a
-  // holder that never lets go must not keep the caller (the host's window)
-  // waiting.
+  // holder that never lets go must not keep the caller (the host's window,
+  // or its exit) waiting.
   constexpr auto kRetry = std::chrono::milliseconds(10);
-  const auto deadline = std::chrono::steady_clock::now() + wait.value_or(std::chrono::milliseconds(0));
+  const bool tried = wait || giveUp;
+  const auto deadline = wait ? std::chrono::steady_clock::now() + *wait : std::chrono::steady_clock::time_point::max();
   int result = 0;
   for (;;) {
-    result = ::flock(fd, wait ? LOCK_EX | LOCK_NB : LOCK_EX);
+    result = ::flock(fd, tried ? LOCK_EX | LOCK_NB : LOCK_EX);
     if (result == 0) break;
     if (errno == EINTR) continue;
-    if (!wait || errno != EWOULDBLOCK) break;
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (!tried || errno != EWOULDBLOCK) break;
+    if (std::chrono::steady_clock::now() >= deadline || (giveUp && giveUp->load())) {
       mBusy = true;
       break;
     }
