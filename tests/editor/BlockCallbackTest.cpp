@@ -875,6 +875,64 @@ TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
   EXPECT_NEAR(param(kOscillator1Shape)->GetNormalized(), 0.5, 0.01);
 }
 
+// The host's event call, or a block, made from inside a block (some hosts
+// call the one from the other): the nested take neither waits for the level
+// its own thread holds nor lets it go when it leaves, so an edit's whole take
+// gets in only once the outer block has left.
+TEST_F(BlockCallbackTest, ACallFromInsideTheBlockNeitherWaitsForNorLetsGoTheBlocksLevel) {
+  AEffect* effect = plug->GetAEffect();
+  WDL_Mutex* lock = plug->GetMutex();
+  struct Row {
+    const char* name;
+    std::function<void()> nested;
+  };
+  const Row table[] = {
+      {"the host's events", [&] { hostEvents({{0x92, 60, 100}}); }},
+      {"a block", [&] {
+         std::vector<double> samples(64);
+         double* channels[] = {samples.data(), samples.data()};
+         effect->processDoubleReplacing(effect, channels, channels, 64);
+       }},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    // Shared with the audio thread, which a nested take that waits for
+    // itself would never let go.
+    struct Audio {
+      std::promise<bool> nestedReturned;
+      std::promise<void> editStarted;
+      std::atomic<bool> outerLeft{false};
+    };
+    auto audio = std::make_shared<Audio>();
+    std::future<bool> returned = audio->nestedReturned.get_future();
+    std::shared_future<void> editStarted = audio->editStarted.get_future().share();
+    std::thread([audio, lock, editStarted, nested = row.nested] {
+      WDL_BlockLock block(lock);
+      const RealtimeScope realtime;
+      nested();
+      audio->nestedReturned.set_value(lock->HeldHere());
+      // An edit that got in now would find the block still inside.
+      editStarted.wait();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      audio->outerLeft = true;
+    }).detach();
+    if (returned.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      ADD_FAILURE() << "the nested call waited for its own thread's block";
+      (void)plug.release();  // its lock stays taken for good
+      return;
+    }
+    EXPECT_TRUE(returned.get()) << "the nested call let the block's level go";
+    bool outerLeftFirst = false;
+    std::thread edit([&] {
+      audio->editStarted.set_value();
+      WDL_MutexLock whole(lock);
+      outerLeftFirst = audio->outerLeft;
+    });
+    edit.join();
+    EXPECT_TRUE(outerLeftFirst) << "an edit got in while the block was inside";
+  }
+}
+
 // A real-time caller waiting on either level of the lock lends its priority
 // to the holder, so that a busy machine putting the holder off keeps it no
 // longer waiting: the block waiting for an edit's whole take, and a
