@@ -295,8 +295,12 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       if (searchButton) searchButton->Hide(iv > 0);
       return false;
     case kRefreshFolders:
-      if (browser) browser->OnParamChange(kRefreshFolders);
-      if (!folderWasBusy()) showLeftOutBanks();
+      // The panes and menus of a thousand banks take a while too: they are
+      // filled a whole value at a time, as the editor follows the instrument.
+      besideBlock([&] {
+        if (browser) browser->OnParamChange(kRefreshFolders);
+        if (!folderWasBusy()) showLeftOutBanks();
+      });
       return false;
     case kPatchSearch:
       if (iv == 1) {
