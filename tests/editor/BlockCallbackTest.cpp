@@ -15,8 +15,10 @@
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
+#include "IControl.h"
 #include "RealtimeScope.h"
 #include "TabSwitchFunctions.h"
+#include "UIConfigManager.h"
 
 namespace {
 // Holds the MIDI thread inside a pause it was asked for, so that what the
@@ -808,20 +810,39 @@ TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
   };
   HeldSwitch* pageSwitch = holdPageSwitches();
   // The host's call: three blocks, or its events, a bank select (LSB 65:
-  // bank B) and a note for part 2, as an effProcessEvents before a block.
-  enum class HostCall { kBlocks, kEvents };
+  // bank B) and a note for part 2, as an effProcessEvents before a block,
+  // or a controller for that knob.
+  enum class HostCall { kBlocks, kEvents, kController };
   struct Row {
     const char* name;
     std::function<void()> arm, follow;
     HostCall call;
   };
-  // Each value moves the shape, so that it refreshes the page: 0.5, 0, 0.5.
+  // Each value moves the shape, so that it refreshes the page: 0.5, 0, 0.5, 0.
   double shape = 0.0;
   const auto value = [&] {
     shape = shape == 0.5 ? 0.0 : 0.5;
     plug->SetParameterFromGUI2(kOscillator1Shape, shape);
   };
   const auto holdPage = [&] { pageSwitch->onSwitch = hold; };
+  // A knob the host's controller moves (CC 74 on channel 1: the first part's
+  // cutoff): followed on the MIDI thread, as on the audio thread it would
+  // write beside the editor's work.
+  struct Knob : IControl {
+    using IControl::IControl;
+    bool Draw(IGraphics*) override { return true; }
+  };
+  const IRECT knobRect(0, 0, 10, 10);
+  Knob knob(plug.get(), &knobRect, kFilter1Cutoff);
+  knob.SetValueFromHardware(param(kFilter1Cutoff)->GetNormalized());  // its first value is its default
+  const auto addKnob = [&] {
+    holdPage();
+    ControlAction cutoff;
+    cutoff.channel = 1;
+    cutoff.ccNumber = 74;
+    cutoff.globalFlag = 0;
+    plug->uiConfigManager->registerCCControl(cutoff, &knob);
+  };
   const Row table[] = {
       {"a value, held in the page refresh it starts", holdPage, value, HostCall::kBlocks},
       {"the page it refreshes, held in its switch", holdPage, [&] { plug->runParamChange(kQuickTab, true); },
@@ -835,6 +856,7 @@ TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
       {"the host's events beside a value", holdPage, value, HostCall::kEvents},
       {"the host's events beside the page refresh", holdPage, [&] { plug->runParamChange(kQuickTab, true); },
        HostCall::kEvents},
+      {"a host controller beside a value", addKnob, value, HostCall::kController},
   };
   AEffect* effect = plug->GetAEffect();
   for (const Row& row : table) {
@@ -851,6 +873,10 @@ TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
     auto call = std::async(std::launch::async, [&] {
       if (row.call == HostCall::kEvents) {
         hostEvents({{0xB2, 32, 65}, {0x92, 60, 100}});
+        return;
+      }
+      if (row.call == HostCall::kController) {
+        hostEvents({{0xB0, 74, 20}});
         return;
       }
       std::vector<double> samples(64);
@@ -871,8 +897,14 @@ TEST_F(BlockCallbackTest, BlocksRunWhileTheEditorFollowsTheInstrument) {
       EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB2, 32, 65}, {0x92, 60, 100}}));
       EXPECT_EQ(param(kMultiPartBank + 2)->Int(), 1);
     }
+    if (row.call == HostCall::kController) {
+      plug->midiSendThread->flush();
+      // The controller's value over the knob's range.
+      const IParam* knob = param(kFilter1Cutoff);
+      EXPECT_NEAR(knob->GetNormalized(), 20.0 / (knob->GetMax() - knob->GetMin()), 0.01);
+    }
   }
-  EXPECT_NEAR(param(kOscillator1Shape)->GetNormalized(), 0.5, 0.01);
+  EXPECT_NEAR(param(kOscillator1Shape)->GetNormalized(), 0.0, 0.01);
 }
 
 // The host's event call, or a block, made from inside a block (some hosts

@@ -14,6 +14,7 @@
 #include "FrameChecksum.h"
 #include "../host/HostEvents.h"
 #include "../library/LibraryTestSupport.h"
+#include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditMenus.h"
 #include "EditorWindowDriver.h"
@@ -24,6 +25,7 @@
 #include "MemoryMidiBackend.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "UIConfigManager.h"
 #include "UserFiles.h"
 
 namespace {
@@ -530,6 +532,13 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
   window->gui()->SetFilePromptAnswer([&](EFileAction, const std::string&, const std::string&) { return answer; });
   plug->midiIOConfigured = true;
   for (int filter = kMIDIFilterDAWCCPassThrough; filter <= kMIDIFilterDAWNotePassThrough; ++filter) press(filter);
+  // A knob the host's controller moves (CC 74 on channel 1): followed on
+  // the MIDI thread, never beside the window's work on the audio thread.
+  ControlAction cutoff;
+  cutoff.channel = 1;
+  cutoff.ccNumber = 74;
+  cutoff.globalFlag = 0;
+  plug->uiConfigManager->registerCCControl(cutoff, plug->firstControlOf(kFilter1Cutoff));
   struct Row {
     const char* name;
     std::string locked;
@@ -567,18 +576,27 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
     // The folder's lock is given up after two seconds: the action is in
     // its wait well before that.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto call = std::async(std::launch::async, [&] {
+    // The host's audio thread: a block, an event call and another block,
+    // again and again until the action is over.
+    std::promise<void> firstRound;
+    std::future<void> firstReturned = firstRound.get_future();
+    std::thread audio([&] {
       std::vector<double> samples(64);
       double* channels[] = {samples.data(), samples.data()};
-      effect->processDoubleReplacing(effect, channels, channels, 64);
-      HostEventList events({{0xB0, 74, 30}, {0x90, 60, 100}});
-      effect->dispatcher(effect, effProcessEvents, 0, 0, events.events(), 0.0f);
-      effect->processDoubleReplacing(effect, channels, channels, 64);
+      for (int round = 0; round == 0 || !done; ++round) {
+        effect->processDoubleReplacing(effect, channels, channels, 64);
+        HostEventList events({{0xB0, 74, static_cast<unsigned char>(30 + round % 64)}, {0x90, 60, 100}});
+        effect->dispatcher(effect, effProcessEvents, 0, 0, events.events(), 0.0f);
+        effect->processDoubleReplacing(effect, channels, channels, 64);
+        if (round == 0) firstRound.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
     });
-    const bool returned = call.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    const bool returned = firstReturned.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     const bool stillHeld = !done;
     holder.letGo();
     action.join();
+    audio.join();
     EXPECT_TRUE(returned);
     EXPECT_TRUE(stillHeld) << "the host's call waited for the action's files";
     settle();
