@@ -175,7 +175,9 @@ class Writer {
         lastNote = now;
         tookLines = false;
         lock.unlock();
-        const size_t unwritten = sink.write(note.data(), note.size(), deadline(run, kFinalWait), !last);
+        // One told while lines still go is given up with them.
+        const size_t unwritten =
+            sink.write(note.data(), note.size(), deadline(run, last ? kFinalWait : kFinalDrain), !last);
         lock.lock();
         afterWrite(note, unwritten);
         if (unwritten > 0) {
