@@ -630,7 +630,9 @@ struct CallTimes {
     const auto start = Clock::now();
     call();
     const double wall = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-    const double used = threadCpuUs() - cpu;
+    // A call uses no more of a core than its own time: a thread clock that
+    // catches up late (as on a virtual machine) tells more.
+    const double used = std::min(threadCpuUs() - cpu, wall);
     walls.push_back(wall);
     waits.push_back(std::max(0.0, wall - used));
     cpus.push_back(used);

@@ -59,7 +59,19 @@ void MidiSendThread::wakeAtEnd(void* self) {
 
 void MidiSendThread::wake() {
   mWakes.fetch_add(1, std::memory_order_relaxed);
+  // Against the thread's look at the queues after it said it sleeps: one of
+  // the two sees the other's write.
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  // The first to find it asleep wakes it.
+  if (!mAsleep.load(std::memory_order_relaxed) || !mAsleep.exchange(false)) return;
+  mWakeCalls.fetch_add(1, std::memory_order_relaxed);
   mWake.release();
+}
+
+bool MidiSendThread::workWaiting() {
+  if (mStopping.load() || !mQueue.empty() || mIgnoredUnreported.load()) return true;
+  std::lock_guard<std::mutex> lock(mMutex);
+  return !mOther.empty();
 }
 
 void MidiSendThread::sendShort(const IMidiMsg& msg) {
@@ -193,14 +205,25 @@ void MidiSendThread::run() {
   pthread_setname_np(pthread_self(), "tvx midi out");
   LossReport droppedReport, ignoredReport;
   bool logBehind = false;
+  auto lastWork = std::chrono::steady_clock::now();
   for (;;) {
-    // A count the log has not had yet is logged when its second is up,
-    // whether or not anything else comes.
-    if (logBehind)
-      (void)mWake.try_acquire_for(kLossLogInterval);
-    else
-      mWake.acquire();
+    if (std::chrono::steady_clock::now() - lastWork < kLookingFor) {
+      (void)mWake.try_acquire_for(kLookEvery);
+    } else {
+      mAsleep.store(true, std::memory_order_relaxed);
+      std::atomic_thread_fence(std::memory_order_seq_cst);
+      // A count the log has not had yet is logged when its second is up,
+      // whether or not anything else comes.
+      if (workWaiting())
+        ;
+      else if (logBehind)
+        (void)mWake.try_acquire_for(kLossLogInterval);
+      else
+        mWake.acquire();
+      mAsleep.store(false, std::memory_order_relaxed);
+    }
     if (mStopping) return;
+    if (workWaiting()) lastWork = std::chrono::steady_clock::now();
     for (;;) {
       std::pair<Kind, std::function<void()>> work;
       {

@@ -120,8 +120,13 @@ class MidiSendThread {
     if (!mIgnoredUnreported.exchange(true, std::memory_order_acq_rel)) wakeAfterCall();
   }
   uint64_t ignored() const { return mIgnored.load(std::memory_order_relaxed); }
-  // How often the thread was woken: a host's burst, or a block, wakes it once.
+  // How often the thread was asked to wake: a host's burst, or a block, asks
+  // once (a system call only while the thread sleeps).
   uint64_t wakes() const { return mWakes.load(std::memory_order_relaxed); }
+  // Of them, the wakes made by a system call; and whether the thread sleeps
+  // until woken now.
+  uint64_t wakeCalls() const { return mWakeCalls.load(std::memory_order_relaxed); }
+  bool asleep() const { return mAsleep.load(std::memory_order_relaxed); }
 
  private:
   // A free record, and for a kind that carries one a free payload; null
@@ -132,8 +137,16 @@ class MidiSendThread {
   void publish();
   // Wakes the thread now, or once the real-time call this is in returns.
   void wakeAfterCall();
+  // Counts a wake; the system call is made only for a thread that sleeps
+  // until woken: one that looked for work within kLookingFor looks again
+  // every kLookEvery by itself, so the host's audio thread, which hands work
+  // over block after block, makes no system call (a wake costs it the most).
   void wake();
   static void wakeAtEnd(void* self);
+  // Work handed over and not yet taken, of any kind.
+  bool workWaiting();
+  static constexpr std::chrono::microseconds kLookEvery{1000};
+  static constexpr std::chrono::milliseconds kLookingFor{200};
   void run();
   void perform(Record& record, Payload* payload);
   // What the window and the log were last told of one loss count. The
@@ -158,7 +171,9 @@ class MidiSendThread {
   std::atomic<uint64_t> mIgnored{0};
   std::atomic<bool> mIgnoredUnreported{false};
   std::atomic<uint64_t> mWakes{0};
+  std::atomic<uint64_t> mWakeCalls{0};
   std::atomic<bool> mWakeDeferred{false};  // set only on the real-time side
+  std::atomic<bool> mAsleep{false};        // the thread waits for a wake alone
   // Work from other threads, and the count of records done, for flush.
   std::mutex mMutex;
   std::condition_variable mChanged;

@@ -1,8 +1,6 @@
 #include "TraceOutput.h"
 
-#include <poll.h>
 #include <pthread.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,20 +13,20 @@
 #include <string_view>
 #include <thread>
 
+#include "TraceSink.h"
+
 namespace {
 // A few seconds of the densest trace (a 17-byte line per message at 3,000
 // messages a second is 51 KB/s) with room to spare.
 constexpr size_t kBufferBytes = 1 << 20;
-// A pipe takes a write of this size whole once poll says it is writable.
-constexpr size_t kWriteBytes = 4096;
-using Clock = std::chrono::steady_clock;
+using Clock = TraceSink::Clock;
 // From the last holder's release, how long standard output is given to take
 // the rest, and then the line that says what it did not take: the host's
-// thread waits in its close meanwhile, a quarter second in all however
-// slowly the output is read.
-constexpr std::chrono::milliseconds kFinalDrain{200};
-constexpr std::chrono::milliseconds kFinalWait{250};
-constexpr int kPollMs = 50;
+// thread waits in its close meanwhile, and the whole close keeps within a
+// quarter second however slowly the output is read. In a pipe that line
+// goes into room kept for it, so it needs no reader.
+constexpr std::chrono::milliseconds kFinalDrain{150};
+constexpr std::chrono::milliseconds kFinalWait{200};
 // While lines are still left out, the line that says how many comes at most
 // this often.
 constexpr std::chrono::seconds kLossNoteInterval{1};
@@ -117,37 +115,16 @@ class Writer {
     return at != mStoppedAt.end() ? at->second : Clock::time_point{};
   }
 
-  // Writes all of bytes unless, once the run is asked to stop, standard
-  // output has not taken them within limit of that ask (counted from the
-  // ask, not from this write: a slow reader taking chunk after chunk does
-  // not keep the closing host waiting), or fails; how many it did not write.
-  size_t writeOut(const char* bytes, size_t size, unsigned long run, std::chrono::milliseconds limit) {
-    while (size > 0) {
-      int waitMs = kPollMs;
-      std::optional<Clock::time_point> stopped;
-      {
-        std::lock_guard<std::mutex> lock(mMutex);
-        stopped = stoppedAt(run);
-      }
-      if (stopped) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*stopped + limit - Clock::now()).count();
-        if (left <= 0) return size;
-        waitMs = static_cast<int>(std::min<long long>(left, kPollMs));
-      }
-      pollfd out{STDOUT_FILENO, POLLOUT, 0};
-      const int ready = poll(&out, 1, waitMs);
-      if (ready < 0 && errno != EINTR) return size;
-      if (ready <= 0) continue;
-      if (out.revents & (POLLERR | POLLNVAL)) return size;
-      const ssize_t n = ::write(STDOUT_FILENO, bytes, size);
-      if (n < 0) {
-        if (errno == EINTR || errno == EAGAIN) continue;
-        return size;
-      }
-      bytes += n;
-      size -= static_cast<size_t>(n);
-    }
-    return 0;
+  // When a write of the run gives up: limit after the run was asked to
+  // stop (counted from the ask, not from the write: a slow reader taking
+  // chunk after chunk does not keep the closing host waiting), if it was.
+  TraceSink::Deadline deadline(unsigned long run, std::chrono::milliseconds limit) {
+    return [this, run, limit]() -> std::optional<Clock::time_point> {
+      std::lock_guard<std::mutex> lock(mMutex);
+      const auto stopped = stoppedAt(run);
+      if (!stopped) return std::nullopt;
+      return *stopped + limit;
+    };
   }
 
   // Lines standard output did not take: left out as a full buffer's are,
@@ -171,6 +148,7 @@ class Writer {
     pthread_setname_np(pthread_self(), "tvx trace");
     std::unique_lock<std::mutex> lock(mMutex);
     mChanged.wait(lock, [&] { return mEnded + 1 >= run; });
+    TraceSink sink;
     std::chrono::steady_clock::time_point lastNote{};
     // A note standard output did not take within the bound: this run tries
     // no more until it takes lines again (the count waits for a later one).
@@ -191,16 +169,21 @@ class Writer {
         const size_t count = mDroppedUnreported;
         const std::string note = std::string(mLineCut ? "\n" : "") + "Plug-in trace: " + std::to_string(count) +
                                  " lines left out: standard output did not keep up\n";
+        // The last thing a closing run writes may take the room kept for it.
+        const bool last = stopAsked() && mPending.empty();
         mDroppedUnreported = 0;
         lastNote = now;
         tookLines = false;
         lock.unlock();
-        const size_t unwritten = writeOut(note.data(), note.size(), run, kFinalWait);
+        // One told while lines still go is given up with them.
+        const size_t unwritten =
+            sink.write(note.data(), note.size(), deadline(run, last ? kFinalWait : kFinalDrain), !last);
         lock.lock();
         afterWrite(note, unwritten);
         if (unwritten > 0) {
           mDroppedUnreported += count;
-          noteRefused = true;
+          // A close's last line still gets its try, after the rest is given up.
+          noteRefused = last || !stopAsked();
         }
         continue;
       }
@@ -211,19 +194,16 @@ class Writer {
         mChanged.notify_all();
         return;
       }
-      // Whole lines where it can, so a line is not split by a drop.
-      size_t take = std::min(mPending.size(), kWriteBytes);
-      if (take < mPending.size()) {
-        const size_t lineEnd = mPending.rfind('\n', take - 1);
-        if (lineEnd != std::string::npos) take = lineEnd + 1;
-      }
       // After a line cut short, what comes next starts a line of its own.
       const size_t opening = mLineCut ? 1 : 0;
-      const std::string chunk = std::string(opening, '\n') + mPending.substr(0, take);
-      mPending.erase(0, take);
+      // Only this thread takes from the front, so what it looked at stays.
+      const std::string window = mPending.substr(0, std::min(mPending.size(), TraceSink::kPage));
       lock.unlock();
-      const size_t notTaken = writeOut(chunk.data(), chunk.size(), run, kFinalDrain);
+      const size_t take = sink.portion(window, opening);
+      const std::string chunk = std::string(opening, '\n') + window.substr(0, take);
+      const size_t notTaken = sink.write(chunk.data(), chunk.size(), deadline(run, kFinalDrain), true);
       lock.lock();
+      mPending.erase(0, take);
       afterWrite(chunk, notTaken);
       const size_t unwritten = std::min(notTaken, chunk.size() - opening);
       mWritten += chunk.size() - opening;

@@ -5,7 +5,8 @@
 // the buffer is full a line is dropped and counted; the count is printed as
 // soon as the output takes lines again (while lines are still dropped, at
 // most once a second), and lines the output has not taken when the last Hold
-// goes are counted and told too, if it takes that line within the bound.
+// goes are counted and told too: in a pipe always (room for that line is
+// kept), elsewhere if the output takes it within the bound.
 // The thread runs while a Hold exists.
 #pragma once
 
@@ -14,8 +15,8 @@
 
 namespace TraceOutput {
 // Keeps the writer thread running; the last one let go ends it: letting go
-// waits a quarter second at most in all, however slowly standard output is
-// read; what it has not taken by then is dropped and counted.
+// waits a fifth of a second at most in all, however slowly standard output
+// is read; what it has not taken by then is dropped and counted.
 class Hold {
  public:
   Hold();

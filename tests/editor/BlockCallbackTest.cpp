@@ -548,6 +548,30 @@ TEST_F(BlockCallbackTest, ABurstOfHostEventsWakesTheMidiThreadOnce) {
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{tempo(61)}));
 }
 
+// While work keeps coming the MIDI thread looks for it by itself: the
+// host's calls hand it over without the system call a wake is; only a thread
+// that has slept since is woken by one. All of it leaves, in order.
+TEST_F(BlockCallbackTest, TheHostsCallsWakeASleepingMidiThreadOnlyBySystemCall) {
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  for (int i = 0; i < 10000 && !plug->midiSendThread->asleep(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(plug->midiSendThread->asleep());  // nothing came for a while
+  const uint64_t before = plug->midiSendThread->wakeCalls();
+  constexpr int kCalls = 40;
+  ByteList expected;
+  for (int i = 0; i < kCalls; ++i) {
+    expected.push_back({0x92, static_cast<unsigned char>(40 + i), 100});
+    hostEvents({expected.back()});
+    ASSERT_TRUE(plug->midiSendThread->flush());  // taken: the thread would sleep again
+  }
+  EXPECT_EQ(arrivedAtInstrument(), expected);
+  const uint64_t calls = plug->midiSendThread->wakeCalls() - before;
+  EXPECT_GE(calls, 1u);  // the first: the thread slept
+  // The rest find it looking (a stall of the machine may let it sleep again
+  // now and then, not at every call).
+  EXPECT_LE(calls, static_cast<uint64_t>(kCalls / 4));
+}
+
 // More than the queue holds while the MIDI thread is held: what did not fit
 // is counted, and the window's status line and the log say so.
 TEST_F(BlockCallbackTest, ALossWhenTheQueueIsFullAfterAllIsShown) {

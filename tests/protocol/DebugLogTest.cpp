@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <future>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -160,9 +162,9 @@ TEST_F(DebugLogTest, LinesFromManyThreadsStayWhole) {
 }
 // Standard output that nobody reads: printing never waits; what does not
 // fit the trace's buffer is left out, and one line says how much once the
-// output takes text again.
+// output takes text again: after lines it took, even when the writer starts
+// only once the loss is there.
 TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReportedOnce) {
-  TraceOutput::Hold hold;
   ASSERT_TRUE(TraceOutput::flush());
   auto out = std::make_unique<PipedStdout>(true);  // takes nothing until the reader below
   const int readEnd = out->readEnd();
@@ -172,6 +174,7 @@ TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReport
   for (size_t i = 0; i < kLines; ++i) TraceOutput::print(line);  // returns although nothing is read
   const size_t dropped = TraceOutput::dropped() - droppedBefore;
   EXPECT_GT(dropped, 0u);
+  TraceOutput::Hold hold;  // the writer starts late
   // Read until the report has come (the writer's own buffer drains first).
   std::string text;
   const std::string report = "Plug-in trace: " + std::to_string(dropped) + " lines left out: standard output did not keep up\n";
@@ -192,34 +195,39 @@ TEST(TraceOutputTest, AStandardOutputNobodyReadsHoldsUpNoPrintAndTheLossIsReport
   EXPECT_NE(text.find(report), std::string::npos);
   EXPECT_EQ(text.find("Plug-in trace:"), text.rfind("Plug-in trace:"));  // once
   EXPECT_EQ((text.find("Plug-in trace:") - filler) % line.size(), 0u);   // between whole lines
+  EXPECT_GT(text.find("Plug-in trace:"), filler);  // after lines the output took again
 }
 // A standard output that stops taking lines while they keep coming (the
 // host's MIDI goes on), then takes them again: the line that says how many
 // were left out comes once it does, while lines still come and before the
 // buffer has caught up, at most about once a second; or, when the last hold
 // is let go (the last instance closes) with the output still behind, at that
-// close, counting what the output never took. That close waits a quarter
-// second in all, however slowly a live reader takes the chunks; a count
-// whose line the output did not take there is told by the next holder.
-// Every line printed arrives or is counted. The reader waits for what it
-// reads, never for a time.
+// close, counting what the output never took, whether or not anything
+// reads it then. That close waits a fifth of a second in all, however slowly
+// a live reader takes the chunks. Every line printed arrives or is counted;
+// a line cut short by the close is ended before the count's line. The reader
+// waits for what it reads, never for a time.
 TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestAtTheClose) {
   enum class Reader { kSlowerThanTheLines, kOnceTheCloseGaveUp, kSlowThroughTheClose, kOnlyOnceTheCloseReturned };
   struct Row {
     const char* name;
     Reader reader;
+    size_t sysExBytes;  // of the traced message: over a thousand make a line longer than a write
   };
-  const Row table[] = {{"the output reads again, slower than the lines come", Reader::kSlowerThanTheLines},
-                       {"the last hold is let go while the output is behind", Reader::kOnceTheCloseGaveUp},
-                       {"the last hold is let go while a slow reader takes chunk after chunk", Reader::kSlowThroughTheClose},
-                       {"the output takes nothing until the close has returned", Reader::kOnlyOnceTheCloseReturned}};
-  const std::string line = "Plug-in MIDI Out (sysex | 6 bytes | F0 f0 3e 10 00 04 f7 F7)\n";
+  const Row table[] = {{"the output reads again, slower than the lines come", Reader::kSlowerThanTheLines, 6},
+                       {"the last hold is let go while the output is behind", Reader::kOnceTheCloseGaveUp, 6},
+                       {"the last hold is let go while a slow reader takes chunk after chunk", Reader::kSlowThroughTheClose, 6},
+                       {"the output takes nothing until the close has returned", Reader::kOnlyOnceTheCloseReturned, 6},
+                       {"the close cuts a long line that nothing reads", Reader::kOnlyOnceTheCloseReturned, 3000}};
   const std::regex note(R"(Plug-in trace: (\d+) lines left out: standard output did not keep up\n)");
   // A close waits a quarter second; the rest is room for a loaded machine.
   // Taking the buffer at the slow reader's pace would keep it half a minute.
   constexpr double kCloseBoundMs = 1500;
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
+    std::string line = "Plug-in MIDI Out (sysex | " + std::to_string(row.sysExBytes) + " bytes | F0";
+    for (size_t i = 0; i < row.sysExBytes; ++i) line += " 7f";
+    line += " F7)\n";
     const bool closes = row.reader != Reader::kSlowerThanTheLines;
     auto hold = std::make_unique<TraceOutput::Hold>();
     ASSERT_TRUE(TraceOutput::flush());
@@ -233,6 +241,7 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
 
     std::string text;
     std::atomic<bool> noteSeen{false}, printingDone{false}, closed{false};
+    std::atomic<int> notesSeen{0};
     bool behindAtNote = false;
     // The whole lines read so far: trace lines, and the count the notes told.
     size_t scanned = 0, linesRead = 0, toldRead = 0;
@@ -250,6 +259,7 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
           continue;
         }
         toldRead += std::stoul(text.substr(scanned + notePrefix.size()));
+        ++notesSeen;
         if (!noteSeen) {
           behindAtNote = !TraceOutput::flush(0);  // lines still wait in the buffer
           noteSeen = true;
@@ -257,8 +267,9 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
       }
       return true;
     };
-    // Every line printed has arrived or was told of.
-    const auto accounted = [&] { return linesRead + toldRead == printed; };
+    // Every line printed has arrived or was told of (a line cut short is
+    // both).
+    const auto accounted = [&] { return linesRead + toldRead >= printed; };
     const auto until = [](const std::atomic<bool>& flag) {
       for (int i = 0; i < 20000 && !flag; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
@@ -292,29 +303,31 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     double closingMs = 0;
-    std::unique_ptr<TraceOutput::Hold> next;
+    int notesInFourSeconds = 0;
     if (!closes) {
-      // 20,000 lines a second until the reader has seen the line, and a
-      // second and a half more of them (bounded by a line that never comes).
+      // 20,000 lines a second until the reader has seen the line, and four
+      // seconds more of them (bounded by a line that never comes): lines
+      // are left out all along, so a line each second tells of them.
       auto stopAt = start + std::chrono::seconds(20);
+      std::optional<Clock::time_point> firstNote;
       for (int ms = 0; Clock::now() < stopAt; ms += 10) {
         for (int i = 0; i < 200; ++i, ++printed) TraceOutput::print(line);
-        if (noteSeen) stopAt = std::min(stopAt, Clock::now() + std::chrono::milliseconds(1500));
+        if (noteSeen && !firstNote) {
+          firstNote = Clock::now();
+          stopAt = std::min(stopAt, *firstNote + std::chrono::seconds(4));
+        }
         std::this_thread::sleep_until(start + std::chrono::milliseconds(ms + 10));
       }
+      notesInFourSeconds = notesSeen;
       printingDone = true;
     } else {
       const auto asked = Clock::now();
       hold.reset();  // the last instance closes
       closingMs = std::chrono::duration<double, std::milli>(Clock::now() - asked).count();
       closed = true;
-      // A count whose line standard output did not take at the close waits
-      // for the next holder: a new instance.
-      next = std::make_unique<TraceOutput::Hold>();
     }
     reader.join();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    next.reset();
     out.reset();
     hold.reset();
 
@@ -324,8 +337,16 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
       told += std::stoul((*it)[1].str());
       EXPECT_TRUE(it->position() == 0 || text[static_cast<size_t>(it->position()) - 1] == '\n');  // between whole lines
     }
+    // Whole lines arrived; a line cut short is left out, and ended.
     const std::string lines = std::regex_replace(text, note, "");
-    const size_t arrived = static_cast<size_t>(std::count(lines.begin(), lines.end(), '\n'));
+    size_t arrived = 0, cut = 0;
+    for (size_t at = 0, end; (end = lines.find('\n', at)) != std::string::npos; at = end + 1) {
+      if (lines.compare(at, end + 1 - at, line) == 0) ++arrived;
+      else if (line.compare(0, end - at, lines, at, end - at) == 0) ++cut;
+      else ADD_FAILURE() << "not a line printed: " << lines.substr(at, std::min<size_t>(end - at, 200));
+    }
+    EXPECT_TRUE(lines.empty() || lines.back() == '\n');
+    EXPECT_LE(cut, 1u);
     EXPECT_GT(droppedWhileBlocked, 0u);
     EXPECT_GE(notes, 1u);
     EXPECT_EQ(told, dropped);
@@ -338,9 +359,47 @@ TEST(TraceOutputTest, ALossIsToldOnceStandardOutputTakesLinesAgainOrAtTheLatestA
       // most once a second (and once more when the buffer had caught up).
       EXPECT_TRUE(noteSeen);
       EXPECT_TRUE(behindAtNote);
+      EXPECT_GE(notesInFourSeconds, 2);
       EXPECT_LE(notes, 2 + static_cast<size_t>(seconds));
     }
   }
+}
+// The host wrote to its standard output too, so the close finds no room for
+// its count: a long line the close cut short is ended before whatever comes
+// next, and the count follows the next instance's first line.
+TEST(TraceOutputTest, ALineACloseCutShortIsEndedBeforeTheNextInstancesLines) {
+  ASSERT_TRUE(TraceOutput::flush());
+  auto out = std::make_unique<PipedStdout>();  // one page
+  const std::string hostLine = "the host's own line, long enough to leave no room for a count after a full write" + std::string(19, '.') + "\n";
+  ASSERT_EQ(write(STDOUT_FILENO, hostLine.data(), hostLine.size()), static_cast<ssize_t>(hostLine.size()));
+  std::string longLine = "Plug-in MIDI Out (sysex | 3000 bytes | F0";
+  for (int i = 0; i < 3000; ++i) longLine += " 7f";
+  longLine += " F7)\n";
+  const size_t droppedBefore = TraceOutput::dropped();
+  auto hold = std::make_unique<TraceOutput::Hold>();
+  TraceOutput::print(longLine);
+  // Until the first piece of it is in the pipe.
+  int unread = 0;
+  for (int i = 0; i < 10000 && unread <= static_cast<int>(hostLine.size()); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ioctl(out->readEnd(), FIONREAD, &unread);
+  }
+  EXPECT_GT(unread, static_cast<int>(hostLine.size()));
+  hold.reset();  // the last instance closes with the line cut short
+  EXPECT_EQ(TraceOutput::dropped() - droppedBefore, 1u);
+  TraceOutput::Hold next;
+  TraceOutput::print("Plug-in MIDI Out ");
+  const std::string note = "Plug-in trace: 1 lines left out: standard output did not keep up\n";
+  std::string text;
+  char buffer[65536];
+  for (pollfd in{out->readEnd(), POLLIN, 0}; text.find(note) == std::string::npos && poll(&in, 1, 10000) > 0;) {
+    const ssize_t n = read(out->readEnd(), buffer, sizeof(buffer));
+    if (n <= 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  out.reset();
+  const size_t piece = static_cast<size_t>(unread) - hostLine.size();
+  EXPECT_EQ(text, hostLine + longLine.substr(0, piece) + "\n" + "Plug-in MIDI Out \n" + note);
 }
 // A hold taken while the last one is being let go (a closing instance's,
 // as a close-time sender's thread starts) must not keep the one letting go
