@@ -204,7 +204,8 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
   beginRequest();
   setSelectedLibrarySlot(0);
   const int tick = plug->getTimerValue();
-  for (int n = 0, p = 0; n < kBankPrograms && !cancelRequested && !ended; ++n) {
+  int p = 0;
+  for (int n = 0; n < kBankPrograms && !cancelRequested && !ended; ++n) {
     if (!plug->SetLibrarianRequestActive(true)) {
       ended = true;
       break;
@@ -227,6 +228,10 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
     abandonLibraryRequest(true);
   } else if (!ended) {
     plug->showReceivedToLibrary(completed);
+  } else if (p > 0) {
+    // What arrived before the instrument fell silent is an edit of the bank,
+    // to be saved or discarded like any other.
+    plug->showReceivedToLibrary(kTimedOut);
   } else {
     abandonLibraryRequest(false);
   }

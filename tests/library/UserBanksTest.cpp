@@ -741,10 +741,11 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
   // this one has just read; this one reading the folder before the other is
   // cut short; the source renamed, moved or deleted by the user, or another
   // file renamed over it; the note rewritten in the earlier newline format;
-  // another process splitting another file while this one splits.
+  // another process splitting another file while this one splits; the
+  // moved original deleted from "Converted Banks" by the user.
   enum Next {
     kLater, kAtOnce, kRewritten, kReplaced, kWhileSplitting, kReadFirst, kReadBeforeCut, kRenamed, kMovedAway,
-    kDeleted, kRenamedOver, kLineNote, kSplittingAnother
+    kDeleted, kRenamedOver, kLineNote, kSplittingAnother, kConvertedDeleted
   };
   struct Row {
     const char* label;
@@ -768,6 +769,11 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       {"a note in the earlier newline format", "Big.syx", kLineNote},
       {"another process splits another file meanwhile", "Big.syx", kSplittingAnother},
       {"the move onto another file system", "Big.syx", kAtOnce, true},
+      {"the source renamed after a cut, across file systems", "Big.syx", kRenamed, true},
+      {"the source moved into a subfolder after a cut, across file systems", "Big.syx", kMovedAway, true},
+      {"the source deleted after a cut, across file systems", "Big.syx", kDeleted, true},
+      {"the moved original deleted after the cut", "Big.syx", kConvertedDeleted},
+      {"the moved original deleted after a cut, across file systems", "Big.syx", kConvertedDeleted, true},
   };
   const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
   const Bytes rewritten = soundFile("new", 150);
@@ -775,14 +781,17 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
   // What the user leaves where the source was; where it then is.
   const std::map<Next, std::string> userMoves = {{kRenamed, "Big Old.syx"}, {kMovedAway, "Sub/Big.syx"}, {kDeleted, ""}};
   // The note a killed split left, in the newline format of earlier versions
-  // (no identity), written when the note was.
+  // (no identity), written when the note was. Those versions moved the
+  // source in one go: one hidden at the cut had not been moved.
   const auto toLineNote = [](const fs::path& folder) {
     for (const auto& entry : fs::directory_iterator(folder)) {
       std::vector<std::string> fields(1);
       for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
-      if (fields[0] != "tvx split 2" || fields.size() < 5) continue;
+      if (fields[0] != "tvx split 3" || fields.size() < 6) continue;
+      if (fs::exists(folder / fields[4]) && fs::file_size(folder / fields[4]) > 0)
+        fs::rename(folder / fields[4], folder / fields[1]);
       std::string lines = "tvx split 1\n" + fields[1] + "\n" + fields[2] + "\n";
-      for (size_t i = 4; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
+      for (size_t i = 5; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
       struct stat info {};
       ::stat(entry.path().c_str(), &info);
       writeFile(entry.path(), Bytes(lines.begin(), lines.end()));
@@ -790,7 +799,8 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
     }
   };
-  constexpr int kMoved = 5;  // the step that moves the source
+  constexpr int kMoved = 5;   // the step that takes the source out of the library folder
+  constexpr int kPlaced = 6;  // the step that puts it into "Converted Banks"
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
     const std::string stem = row.source.substr(0, row.source.size() - 4);
@@ -891,6 +901,8 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
           to.empty() ? (void)fs::remove(sourcePath) : fs::rename(sourcePath, data.patches() / to);
         } else if (row.next == kLineNote) {
           toLineNote(data.patches());
+        } else if (row.next == kConvertedDeleted && moved && fs::exists(data.converted())) {
+          for (const auto& entry : fs::directory_iterator(data.converted())) fs::remove(entry.path());
         }
         next = std::make_unique<LoggedLibrary>(data.patchesStr());
       }
@@ -941,9 +953,10 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
         EXPECT_EQ(l.shown, std::vector<std::string>{});
       };
       check(*next);
+      const bool originalDeleted = row.next == kConvertedDeleted && kill >= kPlaced;
       EXPECT_EQ(filesBelow(data.converted()).size(),
-                deleted ? 0u : (rewrite && moved) || row.next == kSplittingAnother ? 2u : 1u);
-      if (!rewrite && !deleted && row.next != kSplittingAnother) {
+                deleted || originalDeleted ? 0u : (rewrite && moved) || row.next == kSplittingAnother ? 2u : 1u);
+      if (!rewrite && !deleted && !originalDeleted && row.next != kSplittingAnother) {
         const bool userMoved = userMoves.count(row.next) && !moved;
         EXPECT_EQ(filesBelow(data.converted()),
                   std::vector<std::string>{userMoved ? fs::path(userMoves.at(row.next)).filename().string() : row.source});
@@ -962,9 +975,10 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       for (const auto& file : filesBelow(data.patches())) EXPECT_FALSE(file.starts_with(".tvx-")) << file;
       if (row.next == kReadFirst) break;
     }
-    // Four pieces written, the note, the source moved, four pieces named.
+    // Four pieces written, the note, the source out of the folder, the source
+    // in "Converted Banks", four pieces named.
     if (!row.otherFileSystem || reached > 0) {
-      EXPECT_EQ(reached, row.next == kReadFirst ? 1 : 10);
+      EXPECT_EQ(reached, row.next == kReadFirst ? 1 : 11);
     }
   }
 
