@@ -31,7 +31,6 @@ constexpr const char* kTimedOut = "CONNECTION TIMED OUT!";
 constexpr const char* kPleaseWait = "Data processing, please wait...";
 constexpr const char* kCancelled = "Data request CANCELLED!";
 constexpr const char* kCompleted = "Data request Completed!";
-constexpr const char* kNoSlot = "Select a library slot first!";
 }  // namespace
 
 int MIDIMessageSender::currentDeviceId() const {
@@ -159,7 +158,7 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor) {
 
 void MIDIMessageSender::sendSingleMultiRequestSysex() {
   const int slot = selectedLibrarySlot();
-  if (slot < 0) return plug->showStatusText(kNoSlot);
+  // No slot selected: refused below as every road into the library is.
   beginRequest();
   if (!plug->SetLibrarianRequestActive(true)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
@@ -171,7 +170,6 @@ void MIDIMessageSender::sendSingleMultiRequestSysex() {
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer, int bank) {
   const int slot = selectedLibrarySlot();
-  if (!editBuffer && slot < 0) return plug->showStatusText(kNoSlot);
   beginRequest();
   if (!plug->SetLibrarianRequestActive(true)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();

@@ -1008,6 +1008,33 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
     for (const auto& e : bank->patches)
       if (e.name.starts_with("big")) listed.insert(e.name);
   EXPECT_EQ(listed, dumpNamesOf(soundFile("big", 180)));
+
+  // The same during the reload that reads this load's own pieces: one more
+  // reload finds the other's.
+  DataFolder twice;
+  writeFile(twice.patches() / "Own.syx", soundFile("own", 150));
+  writeFile(twice.patches() / "A/Inner/Big.syx", soundFile("big", 100));
+  bool staleWritten = false, moved = false;
+  const LoggedLibrary l2(twice.patchesStr(), kMaxSplitEntries, [&](const std::string& line) {
+    if (!staleWritten && line.starts_with("PATCH LIBRARIAN: moved file ")) {
+      // Left for the reload to remove, after it listed Inner.
+      staleWritten = true;
+      writeFile(twice.patches() / "A/.tvx-Stale2", Bytes{1});
+      ::utimensat(AT_FDCWD, (twice.patches() / "A/.tvx-Stale2").c_str(), past, 0);
+    } else if (staleWritten && !moved && line.starts_with("PATCH LIBRARIAN: removed file ")) {
+      moved = true;
+      writeFile(twice.patches() / "A/Inner/Big Singles 1.syx", soundFile("big", 100));
+      fs::rename(twice.patches() / "A/Inner/Big.syx", twice.converted() / "Big.syx");
+    }
+  });
+  EXPECT_TRUE(moved);
+  std::multiset<std::string> both;
+  for (const auto& bank : l2.library.contents().soundBanks)
+    for (const auto& e : bank->patches)
+      if (e.name.starts_with("big") || e.name.starts_with("own")) both.insert(e.name);
+  std::multiset<std::string> expectedBoth = dumpNamesOf(soundFile("big", 100));
+  expectedBoth.merge(dumpNamesOf(soundFile("own", 150)));
+  EXPECT_EQ(both, expectedBoth);
 }
 
 // ---- Names as long as the file system takes.
@@ -1059,7 +1086,10 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
   // bank file (or for Import the chosen file) would be, the folder's lock
   // held by another process, a bank file of the name Save As adds an
   // extension to, which the user is asked about and cancels.
-  enum Obstacle { kNothing, kPipe, kLockHeld, kUnseenName };
+  // held by another process (from the start, or from when the load reaches
+  // a file it would split), a bank file of the name Save As adds an
+  // extension to, which the user is asked about and cancels.
+  enum Obstacle { kNothing, kPipe, kLockHeld, kUnseenName, kLockTakenBeforeSplit };
   struct Row {
     const char* label;
     Op op;
@@ -1097,6 +1127,11 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
        "Bank not imported! / Folder busy, try again", kLockHeld},
       {"refresh, folder locked by another process", kRefresh, std::nullopt, false, 8,
        "Folders not refreshed! / Folder busy, try again", kLockHeld},
+      {"import of sounds that cannot be converted only", kImport, std::nullopt, false, 8,
+       "Bank not imported! / a sound that cannot be converted", kNothing,
+       concat(std::vector<Bytes>(100, unconvertibleQDump("q")))},
+      {"refresh, folder locked by another process before a split", kRefresh, std::nullopt, false, 8,
+       "Folders not refreshed! / Folder busy, try again", kLockTakenBeforeSplit},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -1134,11 +1169,19 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
     const bool waits = row.op == kImport || row.op == kRefresh;
     if (!waits) l.library.lockWait = std::chrono::milliseconds(50);
     const auto listed = names(l.library.contents().soundBanks);
-    writeFile(data.patches() / "Added.syx", soundFile("add", 100));  // what a reload would list
+    // What a reload would list; split first, where the lock is taken then.
+    const fs::path added = data.patches() / "Added.syx";
+    writeFile(added, soundFile("add", row.obstacle == kLockTakenBeforeSplit ? 150 : 100));
     std::optional<LockHolder> holder;
     if (row.obstacle == kLockHeld) {
       holder.emplace(data.patches());
       ASSERT_TRUE(holder->held);
+    }
+    if (row.obstacle == kLockTakenBeforeSplit) {
+      l.library.hooks.debugLog = [&, log = l.library.hooks.debugLog](const std::string& line) {
+        if (log) log(line);
+        if (!holder && line == "PATCH LIBRARIAN: loading file " + added.string()) holder.emplace(data.patches());
+      };
     }
     if (row.fault) userfiles::setWriteFault(row.fault);
     // A read that waits for a writer into the pipe is given one after ten
@@ -1177,6 +1220,10 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
       continue;
     }
     // Once the other process lets go, the next save goes through.
+    if (row.obstacle == kLockTakenBeforeSplit) {
+      ASSERT_TRUE(holder && holder->held);
+      EXPECT_FALSE(fs::exists(data.converted()));
+    }
     if (holder) {
       EXPECT_EQ(readFile(target), soundFile("old", 100));
       EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{name});
