@@ -772,6 +772,7 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       {"the source renamed after a cut, across file systems", "Big.syx", kRenamed, true},
       {"the source moved into a subfolder after a cut, across file systems", "Big.syx", kMovedAway, true},
       {"the source deleted after a cut, across file systems", "Big.syx", kDeleted, true},
+      {"a note in the earlier newline format, across file systems", "Big.syx", kLineNote, true},
       {"the moved original deleted after the cut", "Big.syx", kConvertedDeleted},
       {"the moved original deleted after a cut, across file systems", "Big.syx", kConvertedDeleted, true},
   };
@@ -782,14 +783,20 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
   const std::map<Next, std::string> userMoves = {{kRenamed, "Big Old.syx"}, {kMovedAway, "Sub/Big.syx"}, {kDeleted, ""}};
   // The note a killed split left, in the newline format of earlier versions
   // (no identity), written when the note was. Those versions moved the
-  // source in one go: one hidden at the cut had not been moved.
-  const auto toLineNote = [](const fs::path& folder) {
+  // source in one go: one hidden at the cut had not been moved, or was cut
+  // inside its copy onto another file system (copyTo: the whole copy).
+  const auto toLineNote = [](const fs::path& folder, const std::optional<fs::path>& copyTo) {
     for (const auto& entry : fs::directory_iterator(folder)) {
       std::vector<std::string> fields(1);
       for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
       if (fields[0] != "tvx split 3" || fields.size() < 6) continue;
-      if (fs::exists(folder / fields[4]) && fs::file_size(folder / fields[4]) > 0)
+      if (fs::exists(folder / fields[4]) && fs::file_size(folder / fields[4]) > 0) {
         fs::rename(folder / fields[4], folder / fields[1]);
+        if (copyTo) {
+          fs::create_directories(*copyTo);
+          writeFile(*copyTo / fields[1], readFile(folder / fields[1]));
+        }
+      }
       std::string lines = "tvx split 1\n" + fields[1] + "\n" + fields[2] + "\n";
       for (size_t i = 5; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
       struct stat info {};
@@ -900,7 +907,7 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
           if (!to.empty()) fs::create_directories((data.patches() / to).parent_path());
           to.empty() ? (void)fs::remove(sourcePath) : fs::rename(sourcePath, data.patches() / to);
         } else if (row.next == kLineNote) {
-          toLineNote(data.patches());
+          toLineNote(data.patches(), row.otherFileSystem ? std::optional(data.converted()) : std::nullopt);
         } else if (row.next == kConvertedDeleted && moved && fs::exists(data.converted())) {
           for (const auto& entry : fs::directory_iterator(data.converted())) fs::remove(entry.path());
         }
@@ -954,9 +961,13 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       };
       check(*next);
       const bool originalDeleted = row.next == kConvertedDeleted && kill >= kPlaced;
+      // The copy an earlier version's cut left stays beside the source moved again.
+      const bool leftOverCopy = row.next == kLineNote && row.otherFileSystem && kill == kMoved;
       EXPECT_EQ(filesBelow(data.converted()).size(),
-                deleted || originalDeleted ? 0u : (rewrite && moved) || row.next == kSplittingAnother ? 2u : 1u);
-      if (!rewrite && !deleted && !originalDeleted && row.next != kSplittingAnother) {
+                deleted || originalDeleted                                           ? 0u
+                : (rewrite && moved) || row.next == kSplittingAnother || leftOverCopy ? 2u
+                                                                                       : 1u);
+      if (!rewrite && !deleted && !originalDeleted && !leftOverCopy && row.next != kSplittingAnother) {
         const bool userMoved = userMoves.count(row.next) && !moved;
         EXPECT_EQ(filesBelow(data.converted()),
                   std::vector<std::string>{userMoved ? fs::path(userMoves.at(row.next)).filename().string() : row.source});
