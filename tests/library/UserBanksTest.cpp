@@ -752,6 +752,7 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
     std::string source;
     Next next;
     bool otherFileSystem = false;  // "Converted Banks" on another file system
+    bool copyLeft = false;         // an earlier version's move cut inside its copy
   };
   const std::vector<Row> rows = {
       {"a load some seconds later", "Big.syx", kLater},
@@ -772,7 +773,7 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       {"the source renamed after a cut, across file systems", "Big.syx", kRenamed, true},
       {"the source moved into a subfolder after a cut, across file systems", "Big.syx", kMovedAway, true},
       {"the source deleted after a cut, across file systems", "Big.syx", kDeleted, true},
-      {"a note in the earlier newline format, across file systems", "Big.syx", kLineNote, true},
+      {"a note in the earlier newline format, cut inside its move's copy", "Big.syx", kLineNote, false, true},
       {"the moved original deleted after the cut", "Big.syx", kConvertedDeleted},
       {"the moved original deleted after a cut, across file systems", "Big.syx", kConvertedDeleted, true},
   };
@@ -907,7 +908,7 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
           if (!to.empty()) fs::create_directories((data.patches() / to).parent_path());
           to.empty() ? (void)fs::remove(sourcePath) : fs::rename(sourcePath, data.patches() / to);
         } else if (row.next == kLineNote) {
-          toLineNote(data.patches(), row.otherFileSystem ? std::optional(data.converted()) : std::nullopt);
+          toLineNote(data.patches(), row.copyLeft ? std::optional(data.converted()) : std::nullopt);
         } else if (row.next == kConvertedDeleted && moved && fs::exists(data.converted())) {
           for (const auto& entry : fs::directory_iterator(data.converted())) fs::remove(entry.path());
         }
@@ -962,7 +963,7 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       check(*next);
       const bool originalDeleted = row.next == kConvertedDeleted && kill >= kPlaced;
       // The copy an earlier version's cut left stays beside the source moved again.
-      const bool leftOverCopy = row.next == kLineNote && row.otherFileSystem && kill == kMoved;
+      const bool leftOverCopy = row.copyLeft && kill == kMoved;
       EXPECT_EQ(filesBelow(data.converted()).size(),
                 deleted || originalDeleted                                           ? 0u
                 : (rewrite && moved) || row.next == kSplittingAnother || leftOverCopy ? 2u
