@@ -96,8 +96,9 @@ struct LibraryHooks {
   // split: what failed and why, two short texts.
   std::function<void(const std::string& what, const std::string& why)> showFailure;
   // A test seam: called with 0, 1, 2, ... after each step of a split that
-  // leaves something on disk (a piece written, its note, the source moved,
-  // a piece named).
+  // leaves something on disk (a piece written, its note, the source out of
+  // its folder under a hidden name, the source in "Converted Banks", a piece
+  // named).
   std::function<void(int step)> splitStep;
 };
 
@@ -379,8 +380,9 @@ class PatchLibrarian {
   bool splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
                      bool standardMidiFile);
   // Takes up the note of a split that a killed process left: its hidden
-  // pieces get their names when the source was moved into "Converted
-  // Banks", else they go. False when the file is no such note, or, with
+  // pieces get their names when the note records that the source left its
+  // folder (a source still under its hidden name is put into "Converted
+  // Banks" first), else they go. False when the file is no such note, or, with
   // source, a note of another file's split.
   bool finishSplit(const std::string& notePath, const std::string* source = nullptr);
   // Removes the temporary files that killed writers left in folder, after
