@@ -91,14 +91,7 @@ void BankEditPopupMenu::doPopupMenu() {
       PatchLibrarian* librarian = host().librarian();
       if (librarian->savePatchAs(host().getPatchesFolderStr().c_str(), std::string(), i == 0)) {
         markSaved(host());
-        host().refreshFolders();
-        std::string name;
-        {
-          auto lock = librarian->lock();
-          name = host().multiMode() ? librarian->upperMultiFileName : librarian->upperSoundFileName;
-        }
-        // Not read again: the window says "Folder busy, try again".
-        if (!librarian->folderBusy) host().showSuccess("Bank saved", name);
+        host().bankSavedAs();
       }
     }
     // The import reads the library again once the file is in it.
@@ -189,11 +182,13 @@ bool BankEditPopupMenu::saveOverCurrentBank() {
     auto lock = librarian->lock();
     const auto bank = librarian->bankAt(host().multiMode() ? kMultiList : kSoundList, librarian->upperBank);
     if (!bank) return false;
-    // The first directory is the library folder itself.
+    // The first directory is the library folder itself; a bank a Save As
+    // wrote outside it is saved where it was written.
     for (size_t d = 1; d < bank->directories.size(); ++d) path += "/" + bank->directories[d];
     name = bank->fileName;
+    path = bank->outsidePath.empty() ? path + "/" + name : bank->outsidePath;
   }
-  if (!librarian->saveEditedPatch(path + "/" + name, name)) return false;
+  if (!librarian->saveEditedPatch(path, name)) return false;
   // Instances made from now on read the folder with the bank as saved.
   librarian->forgetSharedLoad();
   markSaved(host());

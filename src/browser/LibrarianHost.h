@@ -95,6 +95,9 @@ class LibrarianHost {
   // The edited bank is on disk as the editor holds it: the page leaves the
   // unsaved state and both panes show the file as written.
   virtual void bankSaved() = 0;
+  // The same after a Save As: the pane is on the file written, read again
+  // when the folders can be.
+  virtual void bankSavedAs() {}
   virtual void OpenDataDirectory() = 0;
   virtual bool saveImportedFile(bool midi) = 0;
   virtual std::string getPatchesFolderStr() = 0;

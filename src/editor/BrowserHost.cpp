@@ -107,24 +107,28 @@ void Tarnivex::endBankEdit() {
 // stays on the saved bank, found by its file, which has a new name when
 // both files were kept, and the status line names it.
 void Tarnivex::bankSaved() {
+  endBankEdit();
+  browse.bankEditFlag = true;  // the rename field is closed
+  showSavedBank();
+}
+
+void Tarnivex::showSavedBank() {
   const int list = multiMode ? kMultiList : kSoundList;
   std::shared_ptr<PatchFile> saved = patchLibrarian ? patchLibrarian->bankHeaderAt(list, patchLibrarian->upperBank) : nullptr;
   const auto same = [&saved](const PatchFile& bank) {
     return bank.fileName == saved->fileName && bank.directories == saved->directories;
   };
-  endBankEdit();
-  browse.bankEditFlag = true;  // the rename field is closed
   refreshFolders();
-  // Not read again: the window says "Folder busy, try again".
-  if (!saved || folderWasBusy()) return;
+  if (!saved) return;
+  // Not read again: the pane stays on the bank, which names its file.
   for (int i = 0; librarianBrowser && i < patchLibrarian->bankCount(list); ++i) {
     const auto bank = patchLibrarian->bankHeaderAt(list, i);
-    if (bank && same(*bank)) {
+    if (bank && (folderWasBusy() ? bank == saved : same(*bank))) {
       librarianBrowser->showPaneBank(0, i);
       break;
     }
   }
-  showSuccess("Bank saved", saved->fileName);
+  showWritten("Bank saved", saved->fileName);
 }
 
 void Tarnivex::OpenDataDirectory() {

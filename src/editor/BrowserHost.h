@@ -55,13 +55,15 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   void showStatus(const std::string& name, const std::string& value) override { mPlug.showStatus(name, value); }
   void showSuccess(const std::string& what, const std::string& detail) override { mPlug.showSuccess(what, detail); }
   void bankSaved() override { mPlug.bankSaved(); }
+  void bankSavedAs() override { mPlug.showSavedBank(); }
   void OpenDataDirectory() override { mPlug.OpenDataDirectory(); }
   bool saveImportedFile(bool midi) override {
-    const bool imported = mPlug.saveImportedFile(midi);
+    std::string written;
+    const bool imported = mPlug.saveImportedFile(midi, &written);
     // The new file is listed once the folders are read again.
     if (imported) {
       mPlug.refreshFolders();
-      if (!mPlug.folderWasBusy()) mPlug.showSuccess("Bank imported", "");
+      mPlug.showWritten("Bank imported", written);
     }
     return imported;
   }

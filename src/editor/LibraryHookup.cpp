@@ -35,7 +35,11 @@ void Tarnivex::attachPatchLibrarian() {
   };
   hooks.messageBox = [this](const std::string& text, const std::string& caption, int type) {
     IGraphics* graphics = GetGUI();
-    return graphics ? graphics->ShowMessageBox(text.c_str(), caption.c_str(), type) : 0;
+    // File names are quoted as they are on disk: shown as the status line
+    // shows them, logged as they are.
+    const std::string shown = userfiles::visibleText(text);
+    if (shown != text) debugLog("MESSAGE: " + text);
+    return graphics ? graphics->ShowMessageBox(shown.c_str(), caption.c_str(), type) : 0;
   };
   hooks.showFailure = [this](const std::string& what, const std::string& why) { showFailure(what, why); };
   hooks.fileWork = [this](const std::function<void()>& work) { besideBlock(work); };
@@ -111,10 +115,10 @@ void Tarnivex::showFailure(const std::string& what, const std::string& why) {
   mFailureShown = true;
 }
 
-bool Tarnivex::saveImportedFile(bool midi) {
+bool Tarnivex::saveImportedFile(bool midi, std::string* written) {
   if (!GetGUI() || !patchLibrarian) return false;
   const std::string chosen =
       promptFile(GetGUI(), 0, mImportFolder, std::string(), midi ? "mid" : "syx tvx");
   if (chosen.empty()) return false;
-  return patchLibrarian->importBankFile(chosen, getPatchesFolderStr());
+  return patchLibrarian->importBankFile(chosen, getPatchesFolderStr(), written);
 }

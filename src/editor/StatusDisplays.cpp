@@ -12,6 +12,7 @@
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
+#include "UserFiles.h"
 
 int Tarnivex::mainTabIndex() const { return GetParam(kMainTab)->Int(); }
 
@@ -149,6 +150,14 @@ void Tarnivex::showStatus(const std::string& first, const std::string& second) {
 }
 
 void Tarnivex::showSuccess(const std::string& what, const std::string& detail) { showStatus(what, detail); }
+
+void Tarnivex::showWritten(const std::string& what, const std::string& path) {
+  const std::string name = userfiles::nameOf(path);
+  if (!folderWasBusy()) return showSuccess(what, name);
+  // What succeeded first, then what did not run.
+  showStatus(what, (name.empty() ? "" : name + ": ") + kNotRefreshed);
+  mFailureShown = true;
+}
 
 void Tarnivex::fitStatusDisplays() {
   for (ITextControl* display : {paramNameDisplay, paramValueDisplay})

@@ -278,6 +278,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void showStatus(const std::string& first, const std::string& second);
   // A success replaces both lines (a failure under it is over).
   void showSuccess(const std::string& what, const std::string& detail);
+  // A file written (what: "Bank saved", "Bank imported") and the reload
+  // after it: the file is named even when the folders were too busy to be
+  // read again, which the second line then says after it.
+  void showWritten(const std::string& what, const std::string& path);
   // The name and value displays cut a text too wide for them; the whole text
   // goes to the debug log.
   void fitStatusDisplays();
@@ -394,7 +398,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void showArrivedLibrary();
   // The status text naming the bank files the last load left out.
   void showLeftOutBanks();
-  bool saveImportedFile(bool midi);
+  // written: the path of the file the import wrote.
+  bool saveImportedFile(bool midi, std::string* written = nullptr);
 
   // ---- The protocol engine and what it works on.
   std::unique_ptr<PatchManager> patchManager;
@@ -546,6 +551,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void discardBankEdit();
   // The page after a save: as after a discard, with the library read again.
   void bankSaved();
+  // The library read again after a save; the upper pane on the bank saved,
+  // by its file, and the status line naming that file.
+  void showSavedBank();
   // Leaves the unsaved state: DISCARD hidden, KEEP BANK, the upper menu and
   // SHOW back.
   void endBankEdit();

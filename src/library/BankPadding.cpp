@@ -11,6 +11,15 @@ LibrarianPatch initMultiEntry() {
   entry.typeCode = kInitMultiFill;
   return entry;
 }
+
+LibrarianPatch initSoundEntry() {
+  LibrarianPatch entry;
+  entry.dumps.push_back({Bytes(initPatchData.begin(), initPatchData.end())});
+  entry.name.assign(initPatchData.begin() + 370, initPatchData.begin() + 386);
+  entry.parseCategory(386);
+  entry.typeCode = kInitSoundFill;
+  return entry;
+}
 }  // namespace
 
 void PatchLibrarian::checkBankSizeAndAddData(PatchFile* bank) {
@@ -50,11 +59,14 @@ void PatchLibrarian::fillUncompletedBankFiles(PatchFile* bank) {
       patches.push_back(initMultiEntry());
       continue;
     }
-    LibrarianPatch entry;
-    entry.dumps.push_back({Bytes(initPatchData.begin(), initPatchData.end())});
-    entry.name.assign(initPatchData.begin() + 370, initPatchData.begin() + 386);
-    entry.parseCategory(386);
-    entry.typeCode = kInitSoundFill;
-    patches.push_back(std::move(entry));
+    patches.push_back(initSoundEntry());
   }
+}
+
+void PatchLibrarian::padForSaving(PatchFile& bank) {
+  bank.holdAt(kPatchesPerBank);
+  // A bank of received sounds is a sound bank whatever slot came first.
+  const bool multis = bank.bankType == 1;
+  for (auto& entry : bank.patches)
+    if (entry.dumps.empty()) entry = multis ? initMultiEntry() : initSoundEntry();
 }

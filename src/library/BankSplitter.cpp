@@ -3,6 +3,7 @@
 // kind are collected once, so a split costs time in proportion to its size;
 // a new file never replaces a file that is there: it takes a free name.
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -93,8 +94,11 @@ void PatchLibrarian::createNewPatchFile(PatchFile* source, std::string newFolder
 namespace {
 // A note's fields end with a NUL, which no file name holds (a newline or a
 // tab may be in one); notes of earlier versions end them with newlines.
-constexpr const char* kSplitNote = "tvx split 2";
+constexpr const char* kSplitNote = "tvx split 3";
+constexpr const char* kIdentityNote = "tvx split 2";  // no hidden source, no mark
 constexpr const char* kLineNote = "tvx split 1";
+// The field a note ends with once the source has left the library folder.
+constexpr const char* kMovedMark = "\x01moved";
 
 std::string hex(std::uint64_t value) {
   char text[17];
@@ -114,6 +118,39 @@ struct SplitNote {
   std::string digest;
   std::string identity;  // "" in notes of earlier versions
   std::vector<std::pair<std::string, std::string>> pieces;  // hidden name, name to take
+  // The hidden name the source leaves the folder under, and whether the
+  // note says it did; "" and false in notes of earlier versions.
+  std::string hiddenSource;
+  bool moved = false;
+  bool recordsMove = false;  // a note of this version, which would say it
+};
+
+// Appends the mark that the source has left the library folder.
+bool markMoved(const std::string& notePath) {
+  const int fd = ::open(notePath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return false;
+  const std::size_t size = std::strlen(kMovedMark) + 1;  // with its NUL
+  const bool written = ::write(fd, kMovedMark, size) == static_cast<ssize_t>(size);
+  const int error = errno;
+  const bool closed = ::close(fd) == 0;
+  errno = error;
+  return written && closed;
+}
+
+// A name of the writer's temporary shape in a folder, held by an empty file
+// until the source takes it; the file goes with the object unless taken.
+struct HiddenName {
+  std::string path;
+  explicit HiddenName(const std::string& folder) : path(folder + userfiles::kTemporaryPrefix + "XXXXXX") {
+    const int fd = ::mkstemp(path.data());
+    if (fd < 0) path.clear();
+    else ::close(fd);
+  }
+  ~HiddenName() {
+    if (!path.empty()) ::unlink(path.c_str());
+  }
+  HiddenName(const HiddenName&) = delete;
+  HiddenName& operator=(const HiddenName&) = delete;
 };
 
 // A field not ended was cut short by the kill: it is left out.
@@ -123,7 +160,8 @@ std::optional<SplitNote> readSplitNote(const std::vector<unsigned char>& text) {
     return text.size() > n && std::equal(head, head + n, text.begin()) && text[n] == static_cast<unsigned char>(end);
   };
   const bool lines = startsWith(kLineNote, '\n');
-  if (!lines && !startsWith(kSplitNote, '\0')) return std::nullopt;
+  const bool current = !lines && startsWith(kSplitNote, '\0');
+  if (!lines && !current && !startsWith(kIdentityNote, '\0')) return std::nullopt;
   const char end = lines ? '\n' : '\0';
   std::vector<std::string> fields;
   std::string field;
@@ -135,9 +173,15 @@ std::optional<SplitNote> readSplitNote(const std::vector<unsigned char>& text) {
     fields.push_back(std::move(field));
     field.clear();
   }
-  const std::size_t head = lines ? 3 : 4;
+  const std::size_t head = lines ? 3 : current ? 5 : 4;
   if (fields.size() < head) return std::nullopt;
-  SplitNote note{fields[1], fields[2], lines ? std::string() : fields[3], {}};
+  SplitNote note{fields[1], fields[2], lines ? std::string() : fields[3], {}, {}, false, false};
+  if (current) {
+    note.hiddenSource = fields[4];
+    note.recordsMove = true;
+    // The mark follows the pairs of pieces: a field of its own at the end.
+    note.moved = (fields.size() - head) % 2 == 1 && fields.back() == kMovedMark;
+  }
   if (lines) {
     for (std::size_t i = head; i < fields.size(); ++i)
       if (const std::size_t tab = fields[i].find('\t'); tab != std::string::npos)
@@ -191,11 +235,15 @@ std::string convertedBanksFolder(const std::string& root) {
 
 // The pieces are written whole under hidden names first, with a note of the
 // split; the source leaving the folder marks the split done, and only then
-// do the pieces take their names. A split cut short before that leaves only
-// hidden files, which the next load removes (and splits the source again);
-// one cut short after it leaves the note, by which the next load names the
-// pieces still hidden. The folder's lock is held throughout: a load reads
-// the folder before the split or after it, never in between.
+// do the pieces take their names. It leaves in one step, a rename to a
+// hidden name the note gives, which the note then records: a move across
+// file systems is a copy, and a copy cut short or a source never removed is
+// no finished move. A split cut short before that leaves only hidden files,
+// which the next load removes (and the source as the user leaves it is
+// split again); one cut short after it leaves the note, by which the next
+// load puts the source into "Converted Banks" and names the pieces still
+// hidden. The folder's lock is held throughout: a load reads the folder
+// before the split or after it, never in between.
 bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
                                    bool standardMidiFile) {
   const std::string stem = bank.fileName.substr(0, bank.fileName.find_last_of('.'));
@@ -249,6 +297,12 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   field(bank.fileName);
   field(hex(bank.digest.value_or(0)));
   field(identityOf(bank.stamp));
+  HiddenName hiddenSource(folder);
+  if (hiddenSource.path.empty()) {
+    whole = false;
+    why = userfiles::failureReason(errno, folder);
+  }
+  field(nameOf(hiddenSource.path));
   for (const bool multis : {false, true}) {
     const auto collected = entriesOfKind(bank, multis);
     for (int pass = -1; whole; ++pass) {
@@ -283,17 +337,29 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     }
   }
   // The source leaves the library folder, or it would be split again by the
-  // next load: into "Converted Banks", else beside itself under a name the
-  // scan does not read.
-  if (whole && !moveToConvertedBanks(sourcePath, mRoot)) {
-    const std::string renamed = userfiles::moveUnderFreeName(sourcePath, folder, bank.fileName + ".converted");
-    if (renamed.empty()) {
+  // next load: hidden, recorded, then into "Converted Banks", else beside
+  // itself under a name the scan does not read.
+  std::string hidden;
+  if (whole) {
+    if (::rename(sourcePath.c_str(), hiddenSource.path.c_str()) != 0) {
       whole = false;
       why = userfiles::failureReason(errno, folder);
     } else {
-      log("PATCH LIBRARIAN: could not move file " + sourcePath + ", renamed it to " + renamed);
+      hidden = std::exchange(hiddenSource.path, std::string());
+      if (markMoved(noteFile->path())) {
+        reached();
+      } else {
+        whole = false;
+        why = userfiles::failureReason(errno, folder);
+      }
     }
   }
+  if (whole && !placeSplitSource(hidden, bank.fileName)) {
+    whole = false;
+    why = userfiles::failureReason(errno, folder);
+  }
+  if (!whole && !hidden.empty() && userfiles::nameTaken(hidden))
+    userfiles::moveUnderFreeName(hidden, folder, nameOf(sourcePath));  // back where it was
   if (!whole) {
     // The source keeps every dump; the hidden pieces go with their owners.
     log("PATCH LIBRARIAN: could not split file " + sourcePath + ", it stays as it is");
@@ -322,6 +388,15 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   return true;
 }
 
+bool PatchLibrarian::placeSplitSource(const std::string& hiddenPath, const std::string& name) {
+  if (moveToConvertedBanks(hiddenPath, mRoot, name)) return true;
+  const std::string folder = folderOf(hiddenPath);
+  const std::string renamed = userfiles::moveUnderFreeName(hiddenPath, folder, name + ".converted");
+  if (renamed.empty()) return false;
+  log("PATCH LIBRARIAN: could not move file " + folder + name + ", renamed it to " + renamed);
+  return true;
+}
+
 bool PatchLibrarian::finishSplit(const std::string& notePath, const std::string* source) {
   const auto text = userfiles::readWholeFile(notePath, 1 << 20);
   if (!text) return false;
@@ -346,12 +421,32 @@ bool PatchLibrarian::finishSplit(const std::string& notePath, const std::string*
     since = written->modified;
     since.tv_sec -= kCoarsestClockSeconds;
   }
-  const bool done =
-      !stayed &&
-      (holdsSource(convertedBanksFolder(mRoot), *note, since, maxBankFileSize, [](const std::string&) { return true; }) ||
-       holdsSource(folder, *note, since, maxBankFileSize, [&](const std::string& name) {
-         return name.rfind(note->source, 0) == 0 && name.ends_with(".converted");
-       }));
+  const auto inConverted = [&] {
+    return holdsSource(convertedBanksFolder(mRoot), *note, since, maxBankFileSize,
+                       [](const std::string&) { return true; });
+  };
+  // The source under the hidden name the note gives: it left the folder, and
+  // the move that follows was cut short.
+  const std::string hidden = folder + note->hiddenSource;
+  const bool hiddenHere = userfiles::isTemporaryName(note->hiddenSource) && !note->identity.empty() &&
+                          identityOf(userfiles::StampOf(hidden)) == note->identity;
+  // A note that records the move is believed alone: a copy found in
+  // "Converted Banks" may be one a move cut short left.
+  bool done = !stayed && (note->recordsMove ? note->moved || hiddenHere
+                                            : inConverted() || holdsSource(folder, *note, since, maxBankFileSize,
+                                                                           [&](const std::string& name) {
+                                                                             return name.rfind(note->source, 0) == 0 &&
+                                                                                    name.ends_with(".converted");
+                                                                           }));
+  if (done && hiddenHere) {
+    // Where the move puts it, unless a whole copy got there before the kill.
+    if (inConverted()) {
+      ::unlink(hidden.c_str());
+    } else if (!placeSplitSource(hidden, note->source)) {
+      userfiles::moveUnderFreeName(hidden, folder, note->source);
+      done = false;
+    }
+  }
   // Not done: the load splits the source as it is now; the hidden pieces go.
   for (const auto& [hiddenName, name] : note->pieces) {
     if (name.empty() || hiddenName.find('/') != std::string::npos || name.find('/') != std::string::npos) continue;

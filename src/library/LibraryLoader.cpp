@@ -585,7 +585,8 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
   return bank;
 }
 
-bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const std::string& root) {
+bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const std::string& root,
+                                          const std::string& name) {
   const std::string destination = convertedBanksFolder(root);
   try {
     Poco::File(destination).createDirectories();
@@ -594,7 +595,7 @@ bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const s
     return false;
   }
   // An earlier original of the same name stays: this one takes a free name.
-  if (userfiles::moveUnderFreeName(sourcePath, destination, Poco::Path(sourcePath).getFileName()).empty()) {
+  if (userfiles::moveUnderFreeName(sourcePath, destination, name).empty()) {
     log("PATCH LIBRARIAN: cannot move file " + sourcePath);
     return false;
   }

@@ -156,7 +156,7 @@ bool PatchLibrarian::saveEditedPatch(std::string path, std::string name) {
   const auto bank = selectedBank();
   if (!bank) return false;
   auto copy = bank->clone();
-  copy->holdAt(kPatchesPerBank);
+  padForSaving(*copy);
   copy->fileName = name;
   const size_t dot = name.find_last_of('.');
   // Letter case does not choose the format: "Bank.MID" stays a MIDI file.
@@ -198,7 +198,7 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
   const auto bank = selectedBank();
   if (!bank) return false;
   auto copy = bank->clone();
-  copy->holdAt(kPatchesPerBank);
+  padForSaving(*copy);
   const Bytes image = writeBankImage(*copy, midi, multi);
   // Another file the user picked is theirs to replace; the bank's own file
   // is compared with what was read.
@@ -208,15 +208,43 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
   guard.unlock();
   const std::string written = writeBankFile(chosen, image, bank, target);
   if (written.empty()) return false;
-  // Kept beside the chosen file: the pane names the file written.
-  if (written != chosen) {
-    guard.lock();
-    (multi ? upperMultiFileName : upperSoundFileName) = nameOf(written);
-  }
+  // The pane is on the file written from now on, whether or not the reload
+  // that follows can run: a later Save writes the edit there, never into the
+  // file the bank was read from.
+  guard.lock();
+  (multi ? upperMultiFileName : upperSoundFileName) = nameOf(written);
+  placeBankAt(*bank, written, folder ? folder : "", image);
   return true;
 }
 
-bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::string& patchesFolder) {
+void PatchLibrarian::placeBankAt(PatchFile& bank, const std::string& written, std::string libraryFolder,
+                                 const Bytes& image) {
+  while (libraryFolder.size() > 1 && libraryFolder.back() == '/') libraryFolder.pop_back();
+  std::string folder = folderOf(written);
+  if (folder.size() > 1) folder.pop_back();
+  bank.fileName = nameOf(written);
+  bank.outsidePath.clear();
+  if (!libraryFolder.empty() && (folder == libraryFolder || folder.starts_with(libraryFolder + "/"))) {
+    // As a load names it: the library folder's own name, then the folders below it.
+    std::vector<std::string> directories = {nameOf(libraryFolder)};
+    std::size_t start = libraryFolder.size() + 1;
+    while (start < folder.size()) {
+      const std::size_t end = std::min(folder.find('/', start), folder.size());
+      if (end > start) directories.push_back(folder.substr(start, end - start));
+      start = end + 1;
+    }
+    bank.directories = std::move(directories);
+  } else {
+    bank.directories.clear();
+    bank.outsidePath = written;
+  }
+  bank.folderName = nameOf(folder);
+  bank.stamp = userfiles::StampOf(written);
+  bank.digest = userfiles::digestOf(image);
+}
+
+bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::string& patchesFolder,
+                                    std::string* writtenPath) {
   if (userfiles::notAFile(chosenPath)) {
     fail("Bank not imported!", userfiles::failureReason(EISDIR));
     return false;
@@ -280,13 +308,15 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
       log("FILE IMPORTER: patch file copied to " + patchesFolder);
       written = userfiles::writeFileAtomically(target, *data);
       if (!written) fail("Bank not imported!", userfiles::failureReason(errno, target));
+      if (written && writtenPath) *writtenPath = target;
       return written;
     }
     if (answer != 7) return false;  // Cancel, or the box was closed
   }
   if (!lockFolder()) return false;
   log("FILE IMPORTER: patch file copied to " + patchesFolder);
-  written = !userfiles::writeUnderFreeName(patchesFolder, name, *data).empty();
-  if (!written) fail("Bank not imported!", userfiles::failureReason(errno, patchesFolder));
-  return written;
+  const std::string copy = userfiles::writeUnderFreeName(patchesFolder, name, *data);
+  if (copy.empty()) fail("Bank not imported!", userfiles::failureReason(errno, patchesFolder));
+  if (writtenPath) *writtenPath = copy;
+  return !copy.empty();
 }

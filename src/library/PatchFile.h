@@ -42,6 +42,9 @@ struct PatchFile {
   std::string fileName;
   std::string folderName;
   std::vector<std::string> directories;
+  // The file a Save As wrote the bank to outside the library folder, which
+  // a later Save writes again; empty for a bank in the library folder.
+  std::string outsidePath;
   // Part of a load every instance of the process shares: never changed
   // (PatchLibrarian::bankForEdit changes a copy).
   bool shared = false;

@@ -100,8 +100,9 @@ struct LibraryHooks {
   // wait for it; unset, the work just runs.
   std::function<void(const std::function<void()>& work)> fileWork;
   // A test seam: called with 0, 1, 2, ... after each step of a split that
-  // leaves something on disk (a piece written, its note, the source moved,
-  // a piece named).
+  // leaves something on disk (a piece written, its note, the source out of
+  // its folder under a hidden name, the source in "Converted Banks", a piece
+  // named).
   std::function<void(int step)> splitStep;
 };
 
@@ -119,6 +120,9 @@ constexpr std::size_t kMinBankFileSize = 30001;
 // lock is not free within this time, and says so with this text.
 constexpr std::chrono::milliseconds kSaveLockWait{2000};
 inline constexpr const char* kFolderBusy = "Folder busy, try again";
+// Said after what a save or an import wrote, when the reload after it could
+// not take a folder's lock.
+inline constexpr const char* kNotRefreshed = "folders busy, not read again";
 
 class PatchLibrarian {
  public:
@@ -176,6 +180,10 @@ class PatchLibrarian {
   // ---- Padding to 100 entries.
   static void checkBankSizeAndAddData(PatchFile* bank);
   static void fillUncompletedBankFiles(PatchFile* bank);
+  // A copy brought to the 100 entries a bank file holds, every entry without
+  // a dump (a slot nothing was received into) holding an init sound or init
+  // multi: a file the library lists, each sound in its slot.
+  static void padForSaving(PatchFile& bank);
 
   // ---- Saving. Every file goes to a temporary file beside the target and
   // is renamed over it, so a failed write leaves the old file. A bank's file
@@ -201,7 +209,9 @@ class PatchLibrarian {
   // takes, writes nothing. Where a bank of that name is there already, the
   // user is asked: replace it, keep both (the copy takes a free name) or
   // import nothing.
-  bool importBankFile(const std::string& chosenPath, const std::string& patchesFolder);
+  // writtenPath: the path of the file written.
+  bool importBankFile(const std::string& chosenPath, const std::string& patchesFolder,
+                      std::string* writtenPath = nullptr);
   // The number of entries a file image holds, as a load reads them (at most
   // one more than maxSplitEntries); nothing in the library changes.
   // unconverted: set when the load would leave out a sound it cannot convert.
@@ -320,6 +330,9 @@ class PatchLibrarian {
   // (another when both files were kept), or "", shown, when nothing was.
   std::string writeBankFile(const std::string& path, const Bytes& image, const std::shared_ptr<PatchFile>& bank,
                             SaveTarget target);
+  // The bank now stands for the file written (under lock()): its name, its
+  // folders below libraryFolder (or the path, outside it) and its stamp.
+  void placeBankAt(PatchFile& bank, const std::string& written, std::string libraryFolder, const Bytes& image);
   // loadFromChunk without the categories; false when the image was not
   // read to its end (too many entries) or holds nothing to read. Touches no
   // state of the library: files are read on several threads.
@@ -371,8 +384,9 @@ class PatchLibrarian {
   bool splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
                      bool standardMidiFile);
   // Takes up the note of a split that a killed process left: its hidden
-  // pieces get their names when the source was moved into "Converted
-  // Banks", else they go. False when the file is no such note, or, with
+  // pieces get their names when the note records that the source left its
+  // folder (a source still under its hidden name is put into "Converted
+  // Banks" first), else they go. False when the file is no such note, or, with
   // source, a note of another file's split.
   bool finishSplit(const std::string& notePath, const std::string* source = nullptr);
   // Removes the temporary files that killed writers left in folder, after
@@ -380,7 +394,12 @@ class PatchLibrarian {
   // folder is under way (its lock is held), so notes of any age are taken up.
   // With source, only the notes of that file's splits are taken up.
   void clearStaleFiles(const std::string& folder, bool splitsEnded = false, const std::string* source = nullptr);
-  bool moveToConvertedBanks(const std::string& sourcePath, const std::string& root);
+  // Moves the file at sourcePath into "Converted Banks" under name (or a
+  // free name like it).
+  bool moveToConvertedBanks(const std::string& sourcePath, const std::string& root, const std::string& name);
+  // Puts a split's source, held at hiddenPath, where a finished split keeps
+  // it: "Converted Banks", else beside the pieces as "<name>.converted".
+  bool placeSplitSource(const std::string& hiddenPath, const std::string& name);
 
   mutable std::recursive_mutex mMutex;
   LibraryContents mContents;

@@ -31,7 +31,6 @@ constexpr const char* kTimedOut = "CONNECTION TIMED OUT!";
 constexpr const char* kPleaseWait = "Data processing, please wait...";
 constexpr const char* kCancelled = "Data request CANCELLED!";
 constexpr const char* kCompleted = "Data request Completed!";
-constexpr const char* kNoSlot = "Select a library slot first!";
 }  // namespace
 
 int MIDIMessageSender::currentDeviceId() const {
@@ -159,7 +158,7 @@ void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor) {
 
 void MIDIMessageSender::sendSingleMultiRequestSysex() {
   const int slot = selectedLibrarySlot();
-  if (slot < 0) return plug->showStatusText(kNoSlot);
+  // No slot selected: refused below as every road into the library is.
   beginRequest();
   if (!plug->SetLibrarianRequestActive(true)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
@@ -171,7 +170,6 @@ void MIDIMessageSender::sendSingleMultiRequestSysex() {
 
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer, int bank) {
   const int slot = selectedLibrarySlot();
-  if (!editBuffer && slot < 0) return plug->showStatusText(kNoSlot);
   beginRequest();
   if (!plug->SetLibrarianRequestActive(true)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
@@ -204,7 +202,8 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
   beginRequest();
   setSelectedLibrarySlot(0);
   const int tick = plug->getTimerValue();
-  for (int n = 0, p = 0; n < kBankPrograms && !cancelRequested && !ended; ++n) {
+  int p = 0;
+  for (int n = 0; n < kBankPrograms && !cancelRequested && !ended; ++n) {
     if (!plug->SetLibrarianRequestActive(true)) {
       ended = true;
       break;
@@ -227,6 +226,10 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
     abandonLibraryRequest(true);
   } else if (!ended) {
     plug->showReceivedToLibrary(completed);
+  } else if (p > 0) {
+    // What arrived before the instrument fell silent is an edit of the bank,
+    // to be saved or discarded like any other.
+    plug->showReceivedToLibrary(kTimedOut);
   } else {
     abandonLibraryRequest(false);
   }

@@ -483,6 +483,13 @@ TEST_F(CommandsTest, StatusDisplaysFollowTheTransfers) {
          t.showFailure("Caf\xc3\xa9 \xff\xc0\xaf\xc2\x85\xed\xa0\x80\xe2\x82.syx not split!", "Disk full");
        },
        "Caf\xc3\xa9 ?????????.syx not split!", "Disk full"},
+      // Overlong forms, surrogates and code points past U+10FFFF are no
+      // characters: each of their bytes is one "?".
+      {"a name of ill-formed UTF-8",
+       [](Tarnivex& t) {
+         t.showSuccess("Bank saved", "\xe0\x80\xaf\xf0\x80\x80\xaf\xed\xbf\xbf\xf4\x90\x80\x80\xc1\xbf\xf0\x9f\x8e\xb9.syx");
+       },
+       "Bank saved", "????????????????\xf0\x9f\x8e\xb9.syx"},
       {"a refused step",
        [&](Tarnivex& t) {
          t.GetParam(kGlobalRxProgramChange)->Set(0);

@@ -81,17 +81,22 @@ TEST_F(LibrarianRoadTest, ASingleRequestThatFillsASlotLeavesTheBankUnsaved) {
     EXPECT_EQ(slotName(5, row.multi), row.name);
     EXPECT_EQ(param(kBankEditUnsaved)->Value(), 1.0);
     EXPECT_EQ(plug->paramNameDisplay->GetText(), "Data received to slot(s)");
-    // Onto a slot past the bank the instrument is asked nothing, and the
-    // bank stays saved.
-    param(kBankEditUnsaved)->Set(0);
-    arrivedAtInstrument();
-    selectSlot(110);
-    row.request(*plug);
-    awaitRequestThread();
-    EXPECT_TRUE(arrivedAtInstrument().empty());
-    EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
-    EXPECT_EQ(plug->paramNameDisplay->GetText(), "Slot not written!");
-    EXPECT_EQ(plug->paramValueDisplay->GetText(), row.multi ? "A bank holds 100 multis" : "A bank holds 100 sounds");
+    // Onto a slot past the bank, or with no slot selected, the instrument
+    // is asked nothing, and the bank stays saved.
+    for (const int slot : {110, -1}) {
+      SCOPED_TRACE(slot);
+      param(kBankEditUnsaved)->Set(0);
+      arrivedAtInstrument();
+      selectSlot(slot);
+      row.request(*plug);
+      awaitRequestThread();
+      EXPECT_TRUE(arrivedAtInstrument().empty());
+      EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
+      EXPECT_EQ(plug->paramNameDisplay->GetText(), "Slot not written!");
+      EXPECT_EQ(plug->paramValueDisplay->GetText(), slot < 0    ? "Select a library slot first!"
+                                                    : row.multi ? "A bank holds 100 multis"
+                                                                : "A bank holds 100 sounds");
+    }
   }
 }
 

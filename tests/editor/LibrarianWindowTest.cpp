@@ -514,6 +514,81 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   EXPECT_EQ(plug->patchLibrarian->bankCount(kSoundList), banks + 1);
   EXPECT_EQ(entry(kUpper, 5).name, numbered("Fact", 5));
   EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("All bank files read"));
+
+  // A subfolder's lock kept by another process while a file is written: the
+  // status line names what was written, then that the folders were not read
+  // again; the pane is on the file written, which a later Save writes.
+  PatchLibrarian& library = *plug->patchLibrarian;
+  const auto upperFile = [&] { return library.bankHeaderAt(kSoundList, library.upperBank)->fileName; };
+  const auto namesIn = [](const std::string& path) {
+    const Bytes image = readFile(path);
+    PatchLibrarian reader;
+    PatchFile bank;
+    reader.loadFromChunk(image, static_cast<int>(image.size()), &bank);
+    std::vector<std::string> names;
+    for (const auto& e : bank.patches) names.push_back(e.name);
+    return names;
+  };
+  const auto rename = [&](int slot, const char* name) {
+    window->pickFromMenu(window->slot(kUpper, slot), {2}, true);
+    window->type(*plug->firstControlOf(kPatchRename)->GetRECT(), name);
+  };
+  const std::string read = getPatchesFolderStr() + "/" + upperFile();
+  const Bytes asRead = readFile(read);
+  writeFile(getPatchesFolderStr() + "/Sub/Sub.syx", soundFile("Sub", 100));
+  std::string answer = getPatchesFolderStr() + "/Copy.tvx";
+  window->gui()->SetFilePromptAnswer([&](EFileAction, const std::string&, const std::string&) { return answer; });
+  const std::string outside = (fs::path(getDataFolder()) / "Mine.syx").string();
+  writeFile(outside, soundFile("Mine", 100));
+  struct Written {
+    const char* what;
+    std::vector<int> pick;
+    const char* first;
+    const char* second;
+  };
+  const Written rows[] = {
+      {"Save As", {8, 1}, "Bank saved", "Copy.tvx: folders busy, not read again"},
+      {"Save", {7}, "Bank saved", "Copy.tvx: folders busy, not read again"},
+      {"Import", {10, 1}, "Bank imported", "Mine.syx: folders busy, not read again"},
+  };
+  holder.emplace(getPatchesFolderStr() + "/Sub");
+  ASSERT_TRUE(holder->held);
+  for (const Written& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.pick.front() == 7) rename(3, "AfterCopy");
+    if (row.pick.front() == 8) rename(1, "ForCopy");
+    if (row.pick.front() == 10) answer = outside;
+    window->pickFromMenu(bankEdit, row.pick);
+    EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string(row.first));
+    EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string(row.second));
+    EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+    EXPECT_EQ(upperFile(), "Copy.tvx");
+  }
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Mine.syx"), soundFile("Mine", 100));
+  // Let go: a later edit and Save go into the copy; the file read keeps its bytes.
+  holder.reset();
+  rename(5, "Later");
+  window->pickFromMenu(bankEdit, {7});
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string("Bank saved"));
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Copy.tvx"));
+  EXPECT_EQ(upperFile(), "Copy.tvx");
+  EXPECT_EQ(readFile(read), asRead);
+  const std::vector<std::string> copy = namesIn(getPatchesFolderStr() + "/Copy.tvx");
+  ASSERT_EQ(copy.size(), 100u);
+  EXPECT_EQ(copy[1], "ForCopy         ");
+  EXPECT_EQ(copy[3], "AfterCopy       ");
+  EXPECT_EQ(copy[5], "Later           ");
+  EXPECT_EQ(entry(kUpper, 5).name, "Later           ");
+
+  // The import question quotes the file's name as the status line shows it.
+  const std::string odd = (fs::path(getDataFolder()) / "Odd\x1b[2J\xff.syx").string();
+  writeFile(odd, soundFile("Odd", 100));
+  writeFile(getPatchesFolderStr() + "/Odd\x1b[2J\xff.syx", soundFile("Was", 100));
+  answer = odd;
+  window->view().ScriptMessageBoxAnswer(2);
+  window->pickFromMenu(bankEdit, {10, 1});
+  EXPECT_EQ(window->view().MessageBoxesShown().back(),
+            "A bank named \"Odd?[2J?.syx\" is already in the library. Do you want to replace it? No keeps both files.");
 }
 
 // Every window action that works on files, held inside that work by another

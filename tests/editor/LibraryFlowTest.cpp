@@ -3,8 +3,11 @@
 #include "ControlLayer.h"
 #include "EditMenus.h"
 #include "FolderMenuControl.h"
+#include "InitPatches.h"
 #include "JackEditorTest.h"
 #include "LibrarianBrowser.h"
+#include "ParamIndex.h"
+#include "PatchLibrarian.h"
 
 namespace {
 class LibraryFlowTest : public JackEditorTest {
@@ -46,5 +49,42 @@ TEST_F(LibraryFlowTest, BankAReceivedIntoAnEmptyLibraryIsShownSavedToAFileAndLis
   EXPECT_NE(std::find(categories.begin(), categories.end(), "SIM "), categories.end());
   EXPECT_EQ(window->slots().slotText(1, 0), "SOUND A00       ");
   EXPECT_EQ(window->slots().slotText(1, 99), "SOUND A99       ");
+}
+
+// The reply cable pulled after seven replies: what arrived is an unsaved
+// edit of the bank, and a Save writes a bank file the library lists, the
+// slots nothing reached holding init sounds.
+TEST_F(LibraryFlowTest, ABankRequestCutShortIsSavedWholeAndListed) {
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  plug->setThroughUserPath(kLibSyncTimer, 0);
+  window->clickTab(kMainTab, 1);
+  instrument.setRepliesLeft(7);
+  requestBankA();
+  ASSERT_TRUE(idle(120000));
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Data received to slot(s)");
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "CONNECTION TIMED OUT!");
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 1.0);
+  EXPECT_FALSE(plug->namedLayer("discardChangesLayerRight")->IsHidden());
+
+  const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
+  window->pickFromMenu(bankEdit, {7});
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Bank saved");
+  Bytes expected;
+  for (int n = 0; n < 7; ++n) {
+    const Bytes dump = instrument.storedSound(0, n);
+    expected.insert(expected.end(), dump.begin(), dump.end());
+  }
+  for (int n = 7; n < 100; ++n) expected.insert(expected.end(), initPatchData.begin(), initPatchData.end());
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Bank A.syx"), expected);
+  EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
+
+  // Read again, the file is listed with every sound in its slot.
+  window->pickFromMenu(bankEdit, {11});
+  PatchLibrarian& library = *plug->patchLibrarian;
+  EXPECT_TRUE(library.contents().leftOut.empty());
+  ASSERT_EQ(library.bankCount(kSoundList), 1);
+  EXPECT_EQ(library.bankHeaderAt(kSoundList, 0)->fileName, "Bank A.syx");
+  EXPECT_EQ(window->slots().slotText(0, 6), "SOUND A06       ");
+  EXPECT_EQ(window->slots().slotText(0, 7), std::string(initPatchData.begin() + 370, initPatchData.begin() + 386));
 }
 }  // namespace

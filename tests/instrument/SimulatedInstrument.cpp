@@ -121,6 +121,8 @@ std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& m) {
     if (command == kGlobalRequest && m.size() == 6) reply = &mGlobal;
     if ((command == kSoundRequest || command == kMultiRequest) && m.size() == 8)
       reply = slotFor(command == kSoundRequest, m[5], m[6]);
+    if (reply && mRepliesLeft == 0) return {};
+    if (reply && mRepliesLeft > 0) --mRepliesLeft;
     if (reply) return {spoil(*reply)};
   }
   return {};

@@ -43,6 +43,9 @@ class SimulatedInstrument {
   // ---- Knobs.
   void setDeviceId(int id);
   void setSilent(bool silent) { mSilent = silent; }
+  // Answers this many more requests, then none, as if its reply cable were
+  // pulled; -1 answers every one.
+  void setRepliesLeft(int count) { mRepliesLeft = count; }
   void setMalformation(Malformation kind) { mMalformation = kind; }
   // How long a link holds the replies back.
   void setReplyDelayMs(int ms) { mReplyDelayMs = ms; }
@@ -96,6 +99,7 @@ class SimulatedInstrument {
   mutable std::mutex mMutex;
   int mDeviceId = 0;
   std::atomic<bool> mSilent{false};
+  std::atomic<int> mRepliesLeft{-1};
   std::atomic<Malformation> mMalformation{Malformation::kNone};
   std::atomic<int> mReplyDelayMs{0};
   std::array<SimBytes, kParts> mParts;

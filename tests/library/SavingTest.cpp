@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include "BankFileFormat.h"
+#include "InitPatches.h"
 #include "LibraryTestSupport.h"
 #include "UserFiles.h"
 
@@ -133,13 +134,18 @@ TEST(SaveEditedPatch, HoldsTheCopyAtAHundredEntries) {
   EXPECT_EQ(readFile(path), concat(dumpsOf(*bank, 100)));
   EXPECT_EQ(bank->patches.size(), 120u);
   // Another bank over the file the first one wrote: the user is asked first.
-  s.select(12);
+  // A bank of fewer entries is filled with init sounds, as a load fills a
+  // short file: the file holds 100 sounds, and the library lists it.
+  const auto twelve = s.select(12);
   ASSERT_TRUE(s.library.saveEditedPatch(path.string(), "Big.syx"));
   EXPECT_EQ(s.asked.size(), 1u);
-  EXPECT_EQ(readFile(path).size(), 12u * 392);
+  Bytes padded = concat(dumpsOf(*twelve, 12));
+  for (int k = 12; k < 100; ++k) padded.insert(padded.end(), initPatchData.begin(), initPatchData.end());
+  EXPECT_EQ(readFile(path), padded);
+  EXPECT_EQ(twelve->patches.size(), 12u);
   s.library.upperBank = 7;
   EXPECT_FALSE(s.library.saveEditedPatch(path.string(), "Big.syx"));
-  EXPECT_EQ(readFile(path).size(), 12u * 392);
+  EXPECT_EQ(readFile(path), padded);
 }
 
 TEST(SavePatchAs, AsksForTheFileAndStoresItsFolderAndName) {
@@ -169,18 +175,28 @@ TEST(SavePatchAs, AsksForTheFileAndStoresItsFolderAndName) {
 
   // Another file on the same disk is not the bank's own file: it is
   // replaced as the file dialog's choice, without the question, and the
-  // bank still stands for its own file.
+  // bank stands for the file written from then on: its next save goes there
+  // unasked, and the file it was read from keeps its bytes.
   const fs::path own = data.patches() / "Bank.syx";
   writeFile(own, soundFile("own", 100));
   bank->stamp = userfiles::StampOf(own.string());
   const fs::path other = data.patches() / "Other.syx";
   writeFile(other, soundFile("other", 100));
   s.answer = other.string();
-  ASSERT_TRUE(s.library.savePatchAs("/start", "Other", false));
+  ASSERT_TRUE(s.library.savePatchAs(data.patchesStr().c_str(), "Other", false));
   EXPECT_EQ(readFile(other), concat(dumpsOf(*bank, 100)));
-  ASSERT_TRUE(s.library.saveEditedPatch(own.string(), "Bank.syx"));
-  EXPECT_EQ(readFile(own), concat(dumpsOf(*bank, 100)));
+  EXPECT_EQ(bank->fileName, "Other.syx");
+  EXPECT_EQ(bank->directories, std::vector<std::string>{"Patches"});
+  bank->patches[1].name = "ForCopy";
+  ASSERT_TRUE(s.library.saveEditedPatch(other.string(), "Other.syx"));
+  EXPECT_EQ(readFile(other), concat(dumpsOf(*bank, 100)));
+  EXPECT_EQ(readFile(own), soundFile("own", 100));
   EXPECT_EQ(s.asked, std::vector<std::string>{});
+  // Written outside the library folder: the bank keeps that path to save to.
+  s.answer = (data.root / "Elsewhere.syx").string();
+  ASSERT_TRUE(s.library.savePatchAs(data.patchesStr().c_str(), "Elsewhere", false));
+  EXPECT_EQ(bank->outsidePath, s.answer);
+  EXPECT_EQ(bank->directories, std::vector<std::string>{});
 
   // No selected bank: the chosen file keeps its bytes.
   s.answer = chosen.string();

@@ -741,16 +741,18 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
   // this one has just read; this one reading the folder before the other is
   // cut short; the source renamed, moved or deleted by the user, or another
   // file renamed over it; the note rewritten in the earlier newline format;
-  // another process splitting another file while this one splits.
+  // another process splitting another file while this one splits; the
+  // moved original deleted from "Converted Banks" by the user.
   enum Next {
     kLater, kAtOnce, kRewritten, kReplaced, kWhileSplitting, kReadFirst, kReadBeforeCut, kRenamed, kMovedAway,
-    kDeleted, kRenamedOver, kLineNote, kSplittingAnother
+    kDeleted, kRenamedOver, kLineNote, kSplittingAnother, kConvertedDeleted
   };
   struct Row {
     const char* label;
     std::string source;
     Next next;
     bool otherFileSystem = false;  // "Converted Banks" on another file system
+    bool copyLeft = false;         // an earlier version's move cut inside its copy
   };
   const std::vector<Row> rows = {
       {"a load some seconds later", "Big.syx", kLater},
@@ -768,6 +770,12 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       {"a note in the earlier newline format", "Big.syx", kLineNote},
       {"another process splits another file meanwhile", "Big.syx", kSplittingAnother},
       {"the move onto another file system", "Big.syx", kAtOnce, true},
+      {"the source renamed after a cut, across file systems", "Big.syx", kRenamed, true},
+      {"the source moved into a subfolder after a cut, across file systems", "Big.syx", kMovedAway, true},
+      {"the source deleted after a cut, across file systems", "Big.syx", kDeleted, true},
+      {"a note in the earlier newline format, cut inside its move's copy", "Big.syx", kLineNote, false, true},
+      {"the moved original deleted after the cut", "Big.syx", kConvertedDeleted},
+      {"the moved original deleted after a cut, across file systems", "Big.syx", kConvertedDeleted, true},
   };
   const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
   const Bytes rewritten = soundFile("new", 150);
@@ -775,14 +783,23 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
   // What the user leaves where the source was; where it then is.
   const std::map<Next, std::string> userMoves = {{kRenamed, "Big Old.syx"}, {kMovedAway, "Sub/Big.syx"}, {kDeleted, ""}};
   // The note a killed split left, in the newline format of earlier versions
-  // (no identity), written when the note was.
-  const auto toLineNote = [](const fs::path& folder) {
+  // (no identity), written when the note was. Those versions moved the
+  // source in one go: one hidden at the cut had not been moved, or was cut
+  // inside its copy onto another file system (copyTo: the whole copy).
+  const auto toLineNote = [](const fs::path& folder, const std::optional<fs::path>& copyTo) {
     for (const auto& entry : fs::directory_iterator(folder)) {
       std::vector<std::string> fields(1);
       for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
-      if (fields[0] != "tvx split 2" || fields.size() < 5) continue;
+      if (fields[0] != "tvx split 3" || fields.size() < 6) continue;
+      if (fs::exists(folder / fields[4]) && fs::file_size(folder / fields[4]) > 0) {
+        fs::rename(folder / fields[4], folder / fields[1]);
+        if (copyTo) {
+          fs::create_directories(*copyTo);
+          writeFile(*copyTo / fields[1], readFile(folder / fields[1]));
+        }
+      }
       std::string lines = "tvx split 1\n" + fields[1] + "\n" + fields[2] + "\n";
-      for (size_t i = 4; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
+      for (size_t i = 5; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
       struct stat info {};
       ::stat(entry.path().c_str(), &info);
       writeFile(entry.path(), Bytes(lines.begin(), lines.end()));
@@ -790,7 +807,8 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
     }
   };
-  constexpr int kMoved = 5;  // the step that moves the source
+  constexpr int kMoved = 5;   // the step that takes the source out of the library folder
+  constexpr int kPlaced = 6;  // the step that puts it into "Converted Banks"
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
     const std::string stem = row.source.substr(0, row.source.size() - 4);
@@ -890,7 +908,9 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
           if (!to.empty()) fs::create_directories((data.patches() / to).parent_path());
           to.empty() ? (void)fs::remove(sourcePath) : fs::rename(sourcePath, data.patches() / to);
         } else if (row.next == kLineNote) {
-          toLineNote(data.patches());
+          toLineNote(data.patches(), row.copyLeft ? std::optional(data.converted()) : std::nullopt);
+        } else if (row.next == kConvertedDeleted && moved && fs::exists(data.converted())) {
+          for (const auto& entry : fs::directory_iterator(data.converted())) fs::remove(entry.path());
         }
         next = std::make_unique<LoggedLibrary>(data.patchesStr());
       }
@@ -941,9 +961,14 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
         EXPECT_EQ(l.shown, std::vector<std::string>{});
       };
       check(*next);
+      const bool originalDeleted = row.next == kConvertedDeleted && kill >= kPlaced;
+      // The copy an earlier version's cut left stays beside the source moved again.
+      const bool leftOverCopy = row.copyLeft && kill == kMoved;
       EXPECT_EQ(filesBelow(data.converted()).size(),
-                deleted ? 0u : (rewrite && moved) || row.next == kSplittingAnother ? 2u : 1u);
-      if (!rewrite && !deleted && row.next != kSplittingAnother) {
+                deleted || originalDeleted                                           ? 0u
+                : (rewrite && moved) || row.next == kSplittingAnother || leftOverCopy ? 2u
+                                                                                       : 1u);
+      if (!rewrite && !deleted && !originalDeleted && !leftOverCopy && row.next != kSplittingAnother) {
         const bool userMoved = userMoves.count(row.next) && !moved;
         EXPECT_EQ(filesBelow(data.converted()),
                   std::vector<std::string>{userMoved ? fs::path(userMoves.at(row.next)).filename().string() : row.source});
@@ -962,9 +987,10 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       for (const auto& file : filesBelow(data.patches())) EXPECT_FALSE(file.starts_with(".tvx-")) << file;
       if (row.next == kReadFirst) break;
     }
-    // Four pieces written, the note, the source moved, four pieces named.
+    // Four pieces written, the note, the source out of the folder, the source
+    // in "Converted Banks", four pieces named.
     if (!row.otherFileSystem || reached > 0) {
-      EXPECT_EQ(reached, row.next == kReadFirst ? 1 : 10);
+      EXPECT_EQ(reached, row.next == kReadFirst ? 1 : 11);
     }
   }
 
@@ -994,6 +1020,33 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
     for (const auto& e : bank->patches)
       if (e.name.starts_with("big")) listed.insert(e.name);
   EXPECT_EQ(listed, dumpNamesOf(soundFile("big", 180)));
+
+  // The same during the reload that reads this load's own pieces: one more
+  // reload finds the other's.
+  DataFolder twice;
+  writeFile(twice.patches() / "Own.syx", soundFile("own", 150));
+  writeFile(twice.patches() / "A/Inner/Big.syx", soundFile("big", 100));
+  bool staleWritten = false, moved = false;
+  const LoggedLibrary l2(twice.patchesStr(), kMaxSplitEntries, [&](const std::string& line) {
+    if (!staleWritten && line.starts_with("PATCH LIBRARIAN: moved file ")) {
+      // Left for the reload to remove, after it listed Inner.
+      staleWritten = true;
+      writeFile(twice.patches() / "A/.tvx-Stale2", Bytes{1});
+      ::utimensat(AT_FDCWD, (twice.patches() / "A/.tvx-Stale2").c_str(), past, 0);
+    } else if (staleWritten && !moved && line.starts_with("PATCH LIBRARIAN: removed file ")) {
+      moved = true;
+      writeFile(twice.patches() / "A/Inner/Big Singles 1.syx", soundFile("big", 100));
+      fs::rename(twice.patches() / "A/Inner/Big.syx", twice.converted() / "Big.syx");
+    }
+  });
+  EXPECT_TRUE(moved);
+  std::multiset<std::string> both;
+  for (const auto& bank : l2.library.contents().soundBanks)
+    for (const auto& e : bank->patches)
+      if (e.name.starts_with("big") || e.name.starts_with("own")) both.insert(e.name);
+  std::multiset<std::string> expectedBoth = dumpNamesOf(soundFile("big", 100));
+  expectedBoth.merge(dumpNamesOf(soundFile("own", 150)));
+  EXPECT_EQ(both, expectedBoth);
 }
 
 // ---- Names as long as the file system takes.
@@ -1045,7 +1098,10 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
   // bank file (or for Import the chosen file) would be, the folder's lock
   // held by another process, a bank file of the name Save As adds an
   // extension to, which the user is asked about and cancels.
-  enum Obstacle { kNothing, kPipe, kLockHeld, kUnseenName };
+  // held by another process (from the start, or from when the load reaches
+  // a file it would split), a bank file of the name Save As adds an
+  // extension to, which the user is asked about and cancels.
+  enum Obstacle { kNothing, kPipe, kLockHeld, kUnseenName, kLockTakenBeforeSplit };
   struct Row {
     const char* label;
     Op op;
@@ -1083,6 +1139,11 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
        "Bank not imported! / Folder busy, try again", kLockHeld},
       {"refresh, folder locked by another process", kRefresh, std::nullopt, false, 8,
        "Folders not refreshed! / Folder busy, try again", kLockHeld},
+      {"import of sounds that cannot be converted only", kImport, std::nullopt, false, 8,
+       "Bank not imported! / a sound that cannot be converted", kNothing,
+       concat(std::vector<Bytes>(100, unconvertibleQDump("q")))},
+      {"refresh, folder locked by another process before a split", kRefresh, std::nullopt, false, 8,
+       "Folders not refreshed! / Folder busy, try again", kLockTakenBeforeSplit},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -1120,11 +1181,19 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
     const bool waits = row.op == kImport || row.op == kRefresh;
     if (!waits) l.library.lockWait = std::chrono::milliseconds(50);
     const auto listed = names(l.library.contents().soundBanks);
-    writeFile(data.patches() / "Added.syx", soundFile("add", 100));  // what a reload would list
+    // What a reload would list; split first, where the lock is taken then.
+    const fs::path added = data.patches() / "Added.syx";
+    writeFile(added, soundFile("add", row.obstacle == kLockTakenBeforeSplit ? 150 : 100));
     std::optional<LockHolder> holder;
     if (row.obstacle == kLockHeld) {
       holder.emplace(data.patches());
       ASSERT_TRUE(holder->held);
+    }
+    if (row.obstacle == kLockTakenBeforeSplit) {
+      l.library.hooks.debugLog = [&, log = l.library.hooks.debugLog](const std::string& line) {
+        if (log) log(line);
+        if (!holder && line == "PATCH LIBRARIAN: loading file " + added.string()) holder.emplace(data.patches());
+      };
     }
     if (row.fault) userfiles::setWriteFault(row.fault);
     // A read that waits for a writer into the pipe is given one after ten
@@ -1163,6 +1232,10 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
       continue;
     }
     // Once the other process lets go, the next save goes through.
+    if (row.obstacle == kLockTakenBeforeSplit) {
+      ASSERT_TRUE(holder && holder->held);
+      EXPECT_FALSE(fs::exists(data.converted()));
+    }
     if (holder) {
       EXPECT_EQ(readFile(target), soundFile("old", 100));
       EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{name});
