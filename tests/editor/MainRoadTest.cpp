@@ -110,10 +110,12 @@ TEST_F(MainRoadTest, AServerRestartIsShownAndThePortsComeBackToTheInstrument) {
   detune->SetValueFromUserInput(plug->GetParam(kOscillator1Detune)->GetNormalized(73));
   EXPECT_EQ(status(), Status("MIDI Out port gone!", "Not sent"));
 
-  server.probeBySocket = true;  // the first open in the process is the plug-in's
+  server.probeBySocket = true;  // opens no client in the process
   ASSERT_TRUE(server.Start()) << server.Error();
-  ASSERT_TRUE(JackAwaitClientEvent("open Tarnivex Editor", mark, std::chrono::seconds(60)));
+  // The instrument's client, the process's other one, back first: the
+  // plug-in opens only after it.
   peer = std::make_unique<JackPeer>();  // the instrument, back under its names
+  ASSERT_TRUE(JackAwaitClientEvent("open Tarnivex Editor", mark, std::chrono::seconds(60)));
   onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
   link = &onPeer->link();
   ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument again";

@@ -65,25 +65,44 @@ bool ServerListening() {
   return listening;
 }
 
-bool NoticePending() {
+Clients ProcessClients(const std::string& ownName) {
+  Clients clients;
   const std::map<std::string, int> own = OwnSockets();
-  if (own.empty()) return false;
+  if (own.empty()) return clients;
+  const std::string ownPath = ownName.empty() ? std::string() : SocketPath(ownName);
   std::ifstream table("/proc/net/unix");
   std::string line;
   std::getline(table, line);  // the heading
   const std::string prefix = std::string(kSocketDir) + "/jack_";
+  int ownFd = -1;
+  std::string ownInode;
   while (std::getline(table, line)) {
-    // Num RefCount Protocol Flags Type St Inode Path: a client's notification
-    // socket carries the path the client listened on.
-    char inode[32] = {}, path[128] = {};
-    if (std::sscanf(line.c_str(), "%*s %*s %*s %*s %*s %*s %31s %127s", inode, path) != 2) continue;
-    if (std::strncmp(path, prefix.c_str(), prefix.size()) != 0) continue;
+    // Num RefCount Protocol Flags Type St Inode Path (a client's name may
+    // hold spaces): a client's notification socket carries the path the
+    // client listened on.
+    char inode[32] = {};
+    int pathAt = 0;
+    if (std::sscanf(line.c_str(), "%*s %*s %*s %*s %*s %*s %31s %n", inode, &pathAt) != 1 || pathAt <= 0) continue;
+    const std::string_view path = std::string_view(line).substr(static_cast<size_t>(pathAt));
+    if (!path.starts_with(prefix)) continue;
     const auto found = own.find(inode);
     if (found == own.end()) continue;
+    if (!ownPath.empty() && path == ownPath) {
+      ownFd = found->second;
+      ownInode = inode;
+      continue;
+    }
     pollfd hungUp{found->second, POLLRDHUP, 0};
-    if (poll(&hungUp, 1, 0) > 0 && (hungUp.revents & (POLLHUP | POLLRDHUP))) return true;
+    const bool gone = poll(&hungUp, 1, 0) > 0 && (hungUp.revents & (POLLHUP | POLLRDHUP));
+    (gone ? clients.hungUp : clients.live).insert(inode);
   }
-  return false;
+  // Looked at last: live, it tells that no server had gone before the
+  // others were looked at, so none of them was closed for a loss.
+  pollfd hungUp{ownFd, POLLRDHUP, 0};
+  if (ownFd >= 0 && !(poll(&hungUp, 1, 0) > 0 && (hungUp.revents & (POLLHUP | POLLRDHUP)))) clients.own = ownInode;
+  return clients;
 }
+
+bool NoticePending() { return !ProcessClients().hungUp.empty(); }
 
 }  // namespace jackwatch
