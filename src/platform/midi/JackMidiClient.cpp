@@ -314,8 +314,6 @@ class SharedClient {
   static void PortRenamed(jack_port_id_t, const char*, const char*, void* self) {
     static_cast<SharedClient*>(self)->poke(self, false);
   }
-  // A client came or went: the process's own may be among them.
-  static void ClientRegistered(const char*, int, void* self) { static_cast<SharedClient*>(self)->poke(self, false); }
   void poke(void*, bool serverGone) {
     std::lock_guard<std::mutex> lock(mMutex);
     (serverGone ? mServerGone : mPortsMoved) = true;
@@ -406,8 +404,7 @@ class SharedClient {
       jack_on_shutdown(client, Shutdown, reinterpret_cast<void*>(generation));
       if (jack_set_process_callback(client, Process, this) != 0 ||
           jack_set_port_registration_callback(client, PortRegistered, this) != 0 ||
-          jack_set_port_rename_callback(client, PortRenamed, this) != 0 ||
-          jack_set_client_registration_callback(client, ClientRegistered, this) != 0 || jack_activate(client) != 0) {
+          jack_set_port_rename_callback(client, PortRenamed, this) != 0 || jack_activate(client) != 0) {
         Report("JACK: the MIDI client could not be activated");
         jack_client_close(client);
         client = nullptr;
