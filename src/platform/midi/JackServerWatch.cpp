@@ -2,8 +2,6 @@
 
 #include <dirent.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -50,19 +48,24 @@ std::map<std::string, int> OwnSockets() {
 
 namespace jackwatch {
 
+// Read from the kernel's table, never by connecting: jackd takes each
+// connection as a client's and, while a host's client opens beside it, can
+// read that client's requests out of frame.
 bool ServerListening() {
   const char* server = std::getenv("JACK_DEFAULT_SERVER");
   const std::string path = SocketPath(server && *server ? server : "default");
-  sockaddr_un address{};
-  if (path.size() >= sizeof address.sun_path) return false;
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (probe < 0) return false;
-  // The server takes a connection that asks nothing as a check and drops it.
-  const bool listening = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  close(probe);
-  return listening;
+  std::ifstream table("/proc/net/unix");
+  std::string line;
+  std::getline(table, line);  // the heading
+  constexpr unsigned long kAcceptsConnections = 0x10000;
+  while (std::getline(table, line)) {
+    // Num RefCount Protocol Flags Type St Inode Path
+    unsigned long flags = 0;
+    int pathAt = 0;
+    if (std::sscanf(line.c_str(), "%*s %*s %*s %lx %*s %*s %*s %n", &flags, &pathAt) != 1 || pathAt <= 0) continue;
+    if ((flags & kAcceptsConnections) && std::string_view(line).substr(static_cast<size_t>(pathAt)) == path) return true;
+  }
+  return false;
 }
 
 Clients ProcessClients(const std::string& ownName) {
