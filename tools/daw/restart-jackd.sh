@@ -17,6 +17,9 @@ setsid $JACKD_CMD >> "$JACKD_LOG" 2>&1 < /dev/null &
 echo $! > "$JACKD_PID_FILE"
 for _ in $(seq 100); do jack_lsp > /dev/null 2>&1 && break; sleep 0.1; done
 echo "round $round: server up $(date +%s.%N)" >> "$EVMON_LOG"
-(setsid stdbuf -oL jack_evmon 2>/dev/null < /dev/null | while IFS= read -r line; do echo "$(date +%s.%N) $line"; done >> "$EVMON_LOG") &
+# jack_evmon outlives its server: the last round's goes first.
+[ -f "$EVMON_LOG.pid" ] && kill "$(cat "$EVMON_LOG.pid")" 2>/dev/null
+(setsid sh -c 'echo $$ > "$1.pid"; exec stdbuf -oL jack_evmon' sh "$EVMON_LOG" 2>/dev/null < /dev/null |
+  while IFS= read -r line; do echo "$(date +%s.%N) $line"; done >> "$EVMON_LOG") &
 [ -n "${PEER_CMD:-}" ] && (setsid $PEER_CMD >> "$JACKD_LOG.peer" 2>&1 < /dev/null &)
 exit 0
