@@ -148,7 +148,7 @@ TEST_F(MainRoadTest, AServerRestartDuringTheDeviceSearchAsksTheKnownIdFirstOnceT
   };
   instrument.setSilent(true);
   peer->Clear();
-  choosePort(kDeviceOutSelection, MenuShowing(*plug, false, peer->InPortName()), peer->InPortName());
+  plug->sendSysExInitialization();  // as a port chosen again does, with the connection kept
   plug->midiSendThread->flush();
   // The search has begun once ID 00 is asked.
   ASSERT_TRUE(eventually([&] { return requests().size() >= 2; }, 60000));
