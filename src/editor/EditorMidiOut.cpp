@@ -199,6 +199,7 @@ void Tarnivex::AllSoundsOff(int part, bool allParts) {
 // the host's GUI thread waits for them.
 void Tarnivex::sendSysExInitialization() {
   initialisationRequested = true;
+  enquiryAwaitsOutPort = false;
   if (!midiSendThread) return;
   if (RealtimeScope::active()) midiSendThread->enquire();
   else midiSendThread->enquireFromAnyThread();

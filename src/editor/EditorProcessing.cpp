@@ -244,6 +244,9 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
     sendSysExInitialization();
     initialisationPending = false;
   }
+  // Asks the ID the instrument last answered on first, as every enquiry does.
+  if (enquiryAwaitsOutPort && midiIOConfigured && !MidiOutGone() && enquiryAwaitsOutPort.exchange(false))
+    sendSysExInitialization();
 
   // One request waits on the MIDI thread at a time; it stays pending while
   // the request thread is busy.

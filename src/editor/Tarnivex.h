@@ -160,6 +160,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> firstRun{false};
   std::atomic<bool> midiOutStored{false};
   std::atomic<bool> initialisationPending{false};
+  // The device enquiry met the out port gone; the block starts it again once the port is back.
+  std::atomic<bool> enquiryAwaitsOutPort{false};
   std::atomic<bool> initialisationRequested{false};
   std::atomic<bool> constructionFinished{false};
   std::atomic<int> midiInPortIndex{0};
@@ -320,6 +322,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool isReplyReceived() const override { return replyReceived; }
   void clearReplyReceived() override { replyReceived = false; }
   bool isDeviceIdLearning() const override { return initialisationRequested; }
+  bool isOutPortGone() override { return midiIOConfigured && MidiOutGone(); }
+  void enquireWhenOutPortBack() override { enquiryAwaitsOutPort = true; }
   bool isLibraryMode() const override { return libraryControl; }
   bool isProgBankMode() const override;
   bool isMultiMode() const override { return multiMode; }

@@ -57,6 +57,8 @@ void MIDIMessageSender::sendRequest(std::vector<uint8_t> body, bool viaChecksum)
 
 bool MIDIMessageSender::searchDeviceId(std::vector<uint8_t> body, int tick, bool viaChecksum) {
   for (int id = 0; id < kDeviceIds; ++id) {
+    // Requests into a port that is gone would pass over the instrument's ID unheard.
+    if (plug->isOutPortGone()) return false;
     body[2] = static_cast<uint8_t>(id);
     sendRequest(body, viaChecksum);
     if (viaChecksum) plug->showProgressText(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
@@ -299,6 +301,8 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
 }
 
 void MIDIMessageSender::sendDeviceIdEnquiry() {
+  // Nothing would reach the instrument, and host notes would wait meanwhile.
+  if (plug->isOutPortGone()) return plug->enquireWhenOutPortBack();
   plug->DisplayProcessingIndicator(true);
   cancelRequested = false;
   plug->SetLibrarianRequestActive(false);
@@ -323,8 +327,14 @@ void MIDIMessageSender::sendDeviceIdEnquiry() {
       break;
     }
     if (plug->isReplyReceived()) break;
+    if (plug->isOutPortGone()) {
+      ended = true;
+      break;
+    }
   }
-  if (cancelRequested) {
+  if (ended && plug->isOutPortGone()) {
+    plug->enquireWhenOutPortBack();
+  } else if (cancelRequested) {
     plug->showStatusText(kCancelled);
   } else if (!ended) {
     plug->showProgressText("Plug-in is ready to go!");

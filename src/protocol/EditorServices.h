@@ -111,6 +111,11 @@ class EditorServices {
   virtual bool isReplyReceived() const { return false; }
   virtual void clearReplyReceived() {}
   virtual bool isDeviceIdLearning() const { return false; }
+  // True while the out port chosen is not there (its MIDI system went away).
+  virtual bool isOutPortGone() { return false; }
+  // The device enquiry met the out port gone: it runs again, from its
+  // start, once the port is back.
+  virtual void enquireWhenOutPortBack() {}
   virtual int mainTabIndex() const { return 0; }
   virtual bool isLibraryMode() const { return false; }
   virtual bool isProgBankMode() const { return false; }

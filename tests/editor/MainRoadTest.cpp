@@ -6,6 +6,7 @@
 #include "ControlAction.h"
 #include "IControls.h"
 #include "IGraphics.h"
+#include "../host/HostEvents.h"
 #include "JackClientLock.h"
 #include "JackEditorTest.h"
 #include "UIConfigManager.h"
@@ -110,10 +111,12 @@ TEST_F(MainRoadTest, AServerRestartIsShownAndThePortsComeBackToTheInstrument) {
   detune->SetValueFromUserInput(plug->GetParam(kOscillator1Detune)->GetNormalized(73));
   EXPECT_EQ(status(), Status("MIDI Out port gone!", "Not sent"));
 
-  server.probeBySocket = true;  // the first open in the process is the plug-in's
+  server.probeBySocket = true;  // opens no client in the process
   ASSERT_TRUE(server.Start()) << server.Error();
-  ASSERT_TRUE(JackAwaitClientEvent("open Tarnivex Editor", mark, std::chrono::seconds(60)));
+  // The instrument's client, the process's other one, back first: the
+  // plug-in opens only after it.
   peer = std::make_unique<JackPeer>();  // the instrument, back under its names
+  ASSERT_TRUE(JackAwaitClientEvent("open Tarnivex Editor", mark, std::chrono::seconds(60)));
   onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
   link = &onPeer->link();
   ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument again";
@@ -123,5 +126,61 @@ TEST_F(MainRoadTest, AServerRestartIsShownAndThePortsComeBackToTheInstrument) {
   std::vector<SimBytes> arrived;
   for (const PeerEvent& event : peer->Events()) arrived.push_back(event.bytes);
   EXPECT_EQ(arrived, (std::vector<SimBytes>{{0xF0, 0x3E, 0x10, kDeviceId, 0x20, 0x00, 0x00, 0x03, 100, 0xF7}}));
+}
+
+// The server restarts while the device-ID search runs (the instrument kept
+// silent): nothing is asked while the port is gone, and the search does not
+// hold the host's notes meanwhile; once the ports are back the ID the
+// instrument last answered on is asked first, and the host's notes reach it.
+TEST_F(MainRoadTest, AServerRestartDuringTheDeviceSearchAsksTheKnownIdFirstOnceThePortIsBack) {
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  const auto block = [&] {
+    std::vector<double> a(64), b(64);
+    double* channels[] = {a.data(), b.data()};
+    plug->ProcessDoubleReplacing(channels, channels, 64);
+  };
+  const auto globalRequest = [](const PeerEvent& e) { return e.bytes.size() == 6 && e.bytes[4] == 0x04; };
+  const auto requests = [&] {
+    std::vector<int> asked;
+    for (const PeerEvent& e : peer->Events())
+      if (globalRequest(e)) asked.push_back(e.bytes[3]);
+    return asked;
+  };
+  instrument.setSilent(true);
+  peer->Clear();
+  plug->sendSysExInitialization();  // as a port chosen again does, with the connection kept
+  plug->midiSendThread->flush();
+  // The search has begun once ID 00 is asked.
+  ASSERT_TRUE(eventually([&] { return requests().size() >= 2; }, 60000));
+  ASSERT_EQ(requests(), (std::vector<int>{kDeviceId, 0x00}));
+
+  onPeer.reset();
+  link = nullptr;
+  server.Stop(true);
+  peer->Abandon();
+  ASSERT_TRUE(eventually([&] { return !plug->midiMessageManager->isThreadRunning(JobThread::kRequest); }, 60000))
+      << "the search ran on while its port was gone";
+  server.probeBySocket = true;
+  ASSERT_TRUE(server.Start()) << server.Error();
+  peer = std::make_unique<JackPeer>();  // the instrument, back under its names and answering
+  instrument.setSilent(false);
+  onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
+  link = &onPeer->link();
+  ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument again";
+  ASSERT_TRUE(eventually([&] {
+    block();
+    return !requests().empty();
+  }, 60000)) << "no enquiry once the port was back";
+  ASSERT_TRUE(idle());
+  EXPECT_EQ(requests(), std::vector<int>{kDeviceId});
+  const std::vector<unsigned char> note = {0x9F, 60, 100};  // channel 16: the global channel is not passed on
+  ASSERT_TRUE(eventually([&] {
+    HostEventList list({note});
+    AEffect* effect = plug->GetAEffect();
+    effect->dispatcher(effect, effProcessEvents, 0, 0, list.events(), 0.0f);
+    block();
+    const std::vector<PeerEvent> events = peer->Events();
+    return std::any_of(events.begin(), events.end(), [&](const PeerEvent& e) { return e.bytes == note; });
+  }, 10000)) << "the host's notes did not reach the instrument";
 }
 }  // namespace

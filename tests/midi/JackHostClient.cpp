@@ -27,6 +27,11 @@ JackHostClient::~JackHostClient() {
   if (mClient) jack_client_close(mClient);
 }
 
+std::string JackHostClient::AddPort() {
+  jack_port_t* port = jack_port_register(mClient, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  return port ? jack_port_name(port) : "";
+}
+
 bool JackHostClient::Hold() {
   mHold = true;
   // Its own port's registration reaches it on the notification thread.

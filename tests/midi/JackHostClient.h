@@ -20,6 +20,8 @@ class JackHostClient {
   JackHostClient& operator=(const JackHostClient&) = delete;
 
   std::string Name() const { return mName; }
+  // A MIDI input port of the host's, by its full name.
+  std::string AddPort();
   // Holds the notification thread inside a callback until Release; false
   // when it did not get there within a bound.
   bool Hold();

@@ -129,35 +129,94 @@ TEST_F(JackMidiTest, TheServerGoingAwayAsTheLastInstanceClosesCrashesNothing) {
   ExpectCarried(false);
 }
 
-// The host's own client beside the plug-in's in the process. The server goes
-// and comes back under its name while the host is slow to be told (its
-// client's thread is busy): libjack frees every client of the process at the
-// first open after the server went, so the plug-in opens nothing before the
-// host has been told, then opens by itself, and its ports come back and
-// connect to the instrument's again by name, both ways.
-TEST_F(JackMidiTest, AfterAServerRestartThePortsComeBackOnceTheHostHasBeenTold) {
-  JackHostClient host;
-  ASSERT_TRUE(host.Hold()) << "the host's client thread was not held";
+// The host's own client beside the plug-in's in the process; the server goes
+// and comes back under its name. libjack frees every client of the process
+// at the first open after the server went: a client not yet told then never
+// learns that it went, and one told but not yet open again (a host that
+// waits for its user) is freed under its owner. So the plug-in opens nothing
+// by itself before every other client of the process has been told and is
+// back on the new server, however long that takes; a menu opens at once.
+// Its ports then come back and connect to the instrument again by name.
+struct RestartRow {
+  const char* name;
+  bool hostSlowToBeTold;  // its client's thread busy, so the notice waits
+  bool menuOpens;         // while the host is told but not back
+  friend void PrintTo(const RestartRow& row, std::ostream* out) { *out << row.name; }
+};
+
+class JackRestartTest : public JackMidiTest, public ::testing::WithParamInterface<RestartRow> {
+ protected:
+  // Two looks of the plug-in's client thread from now have gone by without
+  // an open of its own since mark.
+  bool opensNothing(size_t mark) {
+    const auto opened = [&] {
+      const std::vector<std::string> events = JackClientEvents();
+      return std::count(events.begin() + static_cast<std::ptrdiff_t>(mark), events.end(), "open " + ClientName()) > 0;
+    };
+    const unsigned long looks = JackMidiClient::ServerLooks();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (JackMidiClient::ServerLooks() < looks + 2 && !opened() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return !opened() && JackMidiClient::ServerLooks() >= looks + 2;
+  }
+};
+
+TEST_P(JackRestartTest, ThePlugInOpensAfterEveryOtherClientOfTheProcessIsBack) {
+  const RestartRow& row = GetParam();
+  auto host = std::make_unique<JackHostClient>();
   const std::string toInstrument = peer->InPortName();
+  // With the host slow, the instrument's client leaves the process first:
+  // an open of its own would free the held host under it.
+  if (row.hostSlowToBeTold) peer.reset();
+  // A menu that shows the host's port: the plug-in's client has looked
+  // since the process's clients last changed.
+  const std::string hostPort = host->AddPort();
+  for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);;) {
+    const std::vector<std::string> list = plug->refreshExternalMIDIOutNames();
+    if (std::count(list.begin(), list.end(), hostPort) || std::chrono::steady_clock::now() > until) break;
+  }
+  if (row.hostSlowToBeTold) {
+    ASSERT_TRUE(host->Hold()) << "the host's client thread was not held";
+  }
   const size_t mark = JackClientEvents().size();
   server.Stop(true);
-  peer->Abandon();
-  host.Abandon();
+  if (peer) peer->Abandon();
+  host->Abandon();
   server.probeBySocket = true;  // opens no client in the process
   ASSERT_TRUE(server.Start()) << server.Error();
-  host.Release();
-  ASSERT_TRUE(host.AwaitTold()) << "the host was never told that its server went";
+  ASSERT_TRUE(JackAwaitClientEvent("told " + ClientName(), mark, std::chrono::seconds(60)));
+  if (row.hostSlowToBeTold) {
+    EXPECT_TRUE(opensNothing(mark)) << "the plug-in opened a client before the host was told";
+    host->Release();
+    ASSERT_TRUE(host->AwaitTold()) << "the host was never told that its server went";
+  } else {
+    ASSERT_TRUE(host->AwaitTold()) << "the host was never told that its server went";
+    peer = std::make_unique<JackPeer>();  // the instrument, back under its names
+  }
+  EXPECT_TRUE(opensNothing(mark)) << "the plug-in opened a client before the host's was back";
   const std::string reopened = "open " + ClientName();
-  ASSERT_TRUE(JackAwaitClientEvent(reopened, mark, std::chrono::seconds(60))) << "the plug-in's client never came back";
-  const std::vector<std::string> events = JackClientEvents();
-  const auto at = [&](const std::string& event) { return std::find(events.begin() + mark, events.end(), event); };
-  EXPECT_LT(at("told " + host.Name()), at(reopened)) << "the plug-in opened a client before the host was told";
-
-  peer = std::make_unique<JackPeer>();  // the instrument, back under its names
+  if (row.menuOpens) {
+    plug->refreshExternalMIDIOutNames();
+    ASSERT_TRUE(JackAwaitClientEvent(reopened, mark, std::chrono::seconds(60))) << "a menu did not open the client";
+  } else {
+    auto told = std::move(host);
+    host = std::make_unique<JackHostClient>();  // the host, open again on the new server
+    ASSERT_TRUE(JackAwaitClientEvent(reopened, mark, std::chrono::seconds(60))) << "the plug-in's client never came back";
+    const std::vector<std::string> events = JackClientEvents();
+    const auto at = [&](const std::string& event) { return std::find(events.begin() + mark, events.end(), event); };
+    EXPECT_LT(at("open TarnivexHost"), at(reopened)) << "the plug-in opened a client before the host";
+  }
+  if (!peer) peer = std::make_unique<JackPeer>();
   ASSERT_EQ(peer->InPortName(), toInstrument);
   ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument again";
   ExpectCarried(true);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, JackRestartTest,
+                         ::testing::Values(RestartRow{"HostToldButNotBack", false, false},
+                                           RestartRow{"HostSlowToBeTold", true, false},
+                                           RestartRow{"AMenuWhileTheHostIsAway", false, true}),
+                         [](const ::testing::TestParamInfo<RestartRow>& info) { return std::string(info.param.name); });
 
 // The notice of a client the plug-in closed before, come late, leaves the
 // client it has now alone: no port goes, no client opens again.

@@ -160,6 +160,8 @@ class FakeEditor : public EditorServices {
   bool isReplyReceived() const override { return replyReceived; }
   void clearReplyReceived() override { replyReceived = false; }
   bool isDeviceIdLearning() const override { return learning; }
+  bool isOutPortGone() override { return outPortGone; }
+  void enquireWhenOutPortBack() override { ++enquiriesAwaitingPort; }
   bool isMultiMode() const override { return multiMode; }
   bool isLocalControl() const override { return localControl; }
   void setLocalControl(bool on) override { localControl = on; }
@@ -216,6 +218,8 @@ class FakeEditor : public EditorServices {
   // What the jobs read of the editor's state.
   std::atomic<int> currentPart{0}, hostTempo{0}, listTempo{120};
   std::atomic<bool> sendAllParts{false}, midiConfigured{true}, clockPointer{false}, clockInfo{false};
+  std::atomic<bool> outPortGone{false};
+  std::atomic<int> enquiriesAwaitingPort{0};
   std::atomic<bool> replyReceived{false}, learning{false}, multiMode{false}, localControl{true}, sendGlobalFirst{false};
   std::atomic<bool> progBankMode{false};
   std::atomic<uint32_t> tick{0};  // milliseconds

@@ -185,6 +185,46 @@ TEST_F(RoadBackTest, RequestsAnswerTimeOutAndFindTheInstrumentOnAnotherID) {
   EXPECT_EQ(editor.paramDisplayText(kPatchName + 3, 0), "PART A04        ");
 }
 
+// The out port goes while the enquiry searches: nothing more is asked into
+// it, the job ends so host notes pass, and it is asked for again once the
+// port is back. Then the ID the instrument last answered on goes first.
+TEST_F(RoadBackTest, AnEnquiryAsksNothingWhileItsPortIsGoneAndAsksTheKnownIdFirstWhenItIsBack) {
+  SimulatedInstrument instrument(kId);
+  editor.instrument = &instrument;
+  editor.learning = true;
+  instrument.setSilent(true);
+  size_t sentBeforeGone = 0;
+  manager->virtualPause = [&](int ms) {
+    pauses.push_back(ms);
+    if (pauses.size() == 22) {  // two IDs into the search
+      sentBeforeGone = editor.sentSysEx().size();
+      editor.outPortGone = true;
+    }
+    return pauses.size() < 100000;
+  };
+  run(job(13));
+  std::vector<int> asked;
+  for (const Bytes& request : editor.sentSysEx()) asked.push_back(request.at(3));
+  EXPECT_EQ(asked, (std::vector<int>{kId, 0x00, 0x01}));
+  EXPECT_EQ(editor.sentSysEx().size(), sentBeforeGone);
+  EXPECT_EQ(editor.enquiriesAwaitingPort, 1);
+  EXPECT_FALSE(said("No response from dirirU!"));
+  // Asked again while the port is still gone: it does not start.
+  editor.clearRecords();
+  run(job(13));
+  EXPECT_TRUE(editor.sentSysEx().empty());
+  EXPECT_EQ(editor.enquiriesAwaitingPort, 2);
+
+  editor.outPortGone = false;
+  instrument.setSilent(false);
+  run(job(13));
+  asked.clear();
+  for (const Bytes& request : editor.sentSysEx()) asked.push_back(request.at(3));
+  EXPECT_EQ(asked, std::vector<int>{kId});
+  EXPECT_TRUE(said("Plug-in is ready to go!"));
+  EXPECT_EQ(editor.enquiriesAwaitingPort, 2);
+}
+
 TEST_F(RoadBackTest, ABankOf100ArrivesEntryByEntry) {
   SimulatedInstrument instrument(kId);
   editor.instrument = &instrument;

@@ -1,11 +1,14 @@
 io.stdout:setvbuf("no")
 -- Ardour on JACK with the session's instances of the plug-in; RESTART_CMD
--- stops jackd and starts it again under its name, RESTARTS times. Each time:
--- is Ardour told (its engine halts), does it start again and save, and are
--- the plug-in's ports back and connected (jack_lsp -c).
+-- stops jackd and starts it again under its name, RESTARTS times (it is
+-- given the round's number). Each time: is Ardour told (its engine halts),
+-- does it start again HOST_DELAY_US after being told (5 s: a person at the
+-- GUI), does it save, and are the plug-in's ports back and connected
+-- (jack_lsp -c).
 local dir, name = os.getenv("SESS_DIR"), os.getenv("SESS_NAME") or "base"
 local restarts, restart = tonumber(os.getenv("RESTARTS") or "10"), os.getenv("RESTART_CMD")
 local want = tonumber(os.getenv("CONNECTIONS") or "4")
+local hostDelay = tonumber(os.getenv("HOST_DELAY_US") or "5000000")
 local function wait(done, us)
   for _ = 1, us / 100000 do if done() then return true end ARDOUR.LuaAPI.usleep(100000) end
   return done()
@@ -24,10 +27,11 @@ load_session(dir, name)
 print("loaded", AudioEngine:running(), "connections", connections())
 for i = 1, restarts do
   print("restart", i, "running before", wait(function() return AudioEngine:running() end, 10000000))
-  os.execute(restart)
+  os.execute(restart .. " " .. i)
   print("restart", i, "told", wait(function() return not AudioEngine:running() end, 10000000))
-  -- Every other time Ardour is slow to come back: the plug-in's client opens first.
-  if i % 2 == 0 then ARDOUR.LuaAPI.usleep(5000000) end
+  -- The host comes back late, as a person does: the plug-in must not open first.
+  ARDOUR.LuaAPI.usleep(hostDelay)
+  print("restart", i, "starting", os.time())
   print("restart", i, "started", wait(function() return AudioEngine:running() or AudioEngine:start(false) == 0 end, 20000000))
   Session:save_state("", false, false, false, false, false)
   print("restart", i, "saved")

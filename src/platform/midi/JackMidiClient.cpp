@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <mutex>
 #include <semaphore>
+#include <set>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -40,11 +41,8 @@ constexpr auto kSendPoll = std::chrono::microseconds(200);
 constexpr auto kDrainOnClose = std::chrono::milliseconds(200);
 // A server found absent is asked for again only after this.
 constexpr auto kOpenRetry = std::chrono::seconds(1);
-// After the server went: how often it is looked for, and how long the host
-// has, once it is back and every client of the process has been told, to
-// act on that first (close its client, open a new one).
+// After the server went: how often it and the process's clients are looked at.
 constexpr auto kServerLook = std::chrono::milliseconds(250);
-constexpr auto kHostsTurn = std::chrono::seconds(2);
 // How long a menu waits for a client being opened to look.
 constexpr auto kLookWait = std::chrono::milliseconds(500);
 // The longest a port's owner waits for a process cycle that may use it.
@@ -416,6 +414,7 @@ class SharedClient {
     }
     // Whether the server's socket is where it is looked for after a loss.
     const bool probeWorks = client && jackwatch::ServerListening();
+    const std::string ownName = client ? jack_get_client_name(client) : "";
     lock.lock();
     mOpening = false;
     mIdle.notify_all();
@@ -423,7 +422,6 @@ class SharedClient {
       // Asked for again only when an instance or a menu needs it.
       mWantClient = false;
       mRetryAt = Clock::now() + kOpenRetry;
-      mReadySince = {};
       for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
         int connecting = kConnecting;
         e->outState.compare_exchange_strong(connecting, kFailed);
@@ -433,8 +431,11 @@ class SharedClient {
     mClient = client;
     mServerAway = false;
     mProbeWorks = probeWorks;
-    mOwnPrefix = std::string(jack_get_client_name(client)) + ":";
-    mPortsMoved = true;
+    mOwnName = ownName;
+    mOwnPrefix = ownName + ":";
+    mOthersBefore.clear();
+    mOwnSocket.clear();
+    mPortsMoved = true;  // the look that follows notes the process's other clients
     for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
       e->applied = 0;  // made afresh on this client
       e->done = Endpoint::Want{};
@@ -453,7 +454,6 @@ class SharedClient {
     if (!mClient) return;
     mServerAway = true;
     mWantClient = false;
-    mReadySince = {};
     // No port of the server that went is there: the lists show none, and a
     // port chosen meanwhile is taken by name, as before a first look.
     mTargets.clear();
@@ -473,23 +473,44 @@ class SharedClient {
   }
 
   // The first open in the process after the server went frees every client
-  // still allocated, before a client not yet told has run its shutdown
-  // notice: the host then never learns that its server went and later calls
-  // on a freed client. So the plug-in opens by itself only once the server
-  // takes connections again, no client of the process is still to be told,
-  // and the host has had its turn since to act on its notice.
+  // still allocated: a client not yet told never learns that its server
+  // went, and one told but not yet open again (the host that reopens once
+  // its user says so) is freed under its owner. So the plug-in opens by
+  // itself only once the server takes connections again, no client of the
+  // process is still to be told, and every other client the process had
+  // before the loss is back on the new server. A client the process had on
+  // another server, still there, asks nothing.
   void awaitServer(std::unique_lock<std::mutex>& lock) {
     const bool probe = mProbeWorks;
+    const std::set<std::string> before = mOthersBefore;
+    const std::string own = mOwnSocket;
     lock.unlock();
-    const bool ready = (!probe || jackwatch::ServerListening()) && !jackwatch::NoticePending();
-    lock.lock();
-    if (!ready) {
-      mReadySince = {};
-      return;
+    bool ready = !probe || jackwatch::ServerListening();
+    if (ready) {
+      const jackwatch::Clients now = jackwatch::ProcessClients();
+      // A server that stops tells its clients before it hangs up on them:
+      // until this client's socket is closed, the old server is still there.
+      const bool oldServerGone = own.empty() || (!now.live.contains(own) && !now.hungUp.contains(own));
+      // Told and closed, so not yet open again (one still to be told is
+      // the other condition's).
+      size_t away = 0, back = 0;
+      for (const std::string& client : before) away += !now.live.contains(client) && !now.hungUp.contains(client);
+      for (const std::string& client : now.live) back += !before.contains(client) && client != own;
+      ready = oldServerGone && now.hungUp.empty() && back >= away;
     }
-    const auto now = Clock::now();
-    if (mReadySince == Clock::time_point{}) mReadySince = now;
-    if (now - mReadySince >= kHostsTurn) mWantClient = true;
+    lock.lock();
+    if (ready) mWantClient = true;
+    ++mServerLooks;
+  }
+
+  // The process's other clients, noted while this one's server is there.
+  void noteProcessClients(const std::string& ownName) {
+    const jackwatch::Clients now = jackwatch::ProcessClients(ownName);
+    if (now.own.empty()) return;  // its server went, or this client is not told of yet
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mServerAway || mLost) return;
+    mOthersBefore = now.live;
+    mOwnSocket = now.own;
   }
 
   void look(std::unique_lock<std::mutex>& lock) {
@@ -497,8 +518,9 @@ class SharedClient {
     mPortsMoved = false;
     const unsigned long asked = mLookAsked;
     jack_client_t* client = mClient;
-    const std::string own = mOwnPrefix;
+    const std::string own = mOwnPrefix, ownName = mOwnName;
     lock.unlock();
+    noteProcessClients(ownName);
     const auto list = [&](unsigned long flags) {
       std::vector<std::string> names;
       const char** found = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
@@ -719,6 +741,8 @@ class SharedClient {
   // Under mutex(): the server went and no client has opened since.
   bool serverAway() const { return mServerAway; }
 
+  unsigned long serverLooks() const { return mServerLooks.load(); }
+
   bool awaitClosed(std::chrono::milliseconds bound) {
     std::unique_lock<std::mutex> lock(mMutex);
     return mIdle.wait_for(lock, bound, [this] { return mEndpoints.empty() && !mClient && !mOpening && !mClosing; });
@@ -731,15 +755,16 @@ class SharedClient {
   std::vector<std::shared_ptr<Endpoint>> mEndpoints;
   std::array<bool, kSlots> mSlotTaken{};
   jack_client_t* mClient = nullptr;
-  std::string mOwnPrefix;
+  std::string mOwnName, mOwnPrefix;
   bool mRunning = false, mInputStopping = false;
   bool mOpening = false, mClosing = false, mWantClient = false, mStopping = false, mLooked = false;
   bool mServerGone = false, mPortsMoved = false;
   // The server went and no client has opened since; whether the server's
-  // socket was found where it is looked for; since when it has been back
-  // with every client of the process told.
+  // socket was found where it is looked for; the process's other clients
+  // while the server was there, by their notification sockets.
   bool mServerAway = false, mProbeWorks = true;
-  Clock::time_point mReadySince{};
+  std::set<std::string> mOthersBefore;
+  std::string mOwnSocket;
   unsigned long mLookAsked = 0, mLooksAnswered = 0, mLookCount = 0;
   Clock::time_point mRetryAt{};
   std::vector<std::string> mTargets, mSources;  // the last look
@@ -752,6 +777,7 @@ class SharedClient {
   std::atomic<uintptr_t> mGeneration{0};
   std::atomic<bool> mLost{false};
   std::atomic<unsigned long> mCycles{0};
+  std::atomic<unsigned long> mServerLooks{0};
   size_t mBufferSize = 0;
   std::counting_semaphore<> mInputWake{0};
 
@@ -789,6 +815,8 @@ bool JackMidiClient::portsListed() const { return SharedClient::instance().liste
 void JackMidiClient::refreshPorts() { SharedClient::instance().refresh(); }
 
 bool JackMidiClient::AwaitClosed(std::chrono::milliseconds bound) { return SharedClient::instance().awaitClosed(bound); }
+
+unsigned long JackMidiClient::ServerLooks() { return SharedClient::instance().serverLooks(); }
 
 void JackMidiClient::openOut(const std::string& target, const std::string& portName) {
   Endpoint& e = *mEndpoint;

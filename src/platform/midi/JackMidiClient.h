@@ -6,8 +6,9 @@
 // ports. A port is connected by its peer's name, and again whenever a port
 // of that name appears (an instrument replugged or restarted). After its
 // server went away the client opens again by itself once the server is back
-// and every client of the process, the host's own too, has been told; the
-// ports then come back and reconnect by name. Messages sent
+// and every other client the process had, the host's own too, is back on it
+// (or at once for a menu or a new instance); the ports then come back and
+// reconnect by name. Messages sent
 // before a new connection is live wait in the instance's ring; what arrives
 // is handed to the receiver on the client's input thread, never on JACK's.
 #pragma once
@@ -43,6 +44,10 @@ class JackMidiClient {
   // is being opened: every instance has gone. A server must not be stopped
   // under a client (tests).
   static bool AwaitClosed(std::chrono::milliseconds bound);
+  // How many times, after a loss, the client's thread has looked at the
+  // server and the process's other clients without a client of its own:
+  // what it decided at one look has been done by the next (tests).
+  static unsigned long ServerLooks();
 
   // The out port: connected to target (none for a virtual port) once the
   // client's thread gets to it; sends wait in the ring until then.

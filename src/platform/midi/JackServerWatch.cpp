@@ -2,8 +2,6 @@
 
 #include <dirent.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -50,40 +48,64 @@ std::map<std::string, int> OwnSockets() {
 
 namespace jackwatch {
 
+// Read from the kernel's table, never by connecting: jackd takes each
+// connection as a client's and, while a host's client opens beside it, can
+// read that client's requests out of frame.
 bool ServerListening() {
   const char* server = std::getenv("JACK_DEFAULT_SERVER");
   const std::string path = SocketPath(server && *server ? server : "default");
-  sockaddr_un address{};
-  if (path.size() >= sizeof address.sun_path) return false;
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (probe < 0) return false;
-  // The server takes a connection that asks nothing as a check and drops it.
-  const bool listening = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  close(probe);
-  return listening;
+  std::ifstream table("/proc/net/unix");
+  std::string line;
+  std::getline(table, line);  // the heading
+  constexpr unsigned long kAcceptsConnections = 0x10000;
+  while (std::getline(table, line)) {
+    // Num RefCount Protocol Flags Type St Inode Path
+    unsigned long flags = 0;
+    int pathAt = 0;
+    if (std::sscanf(line.c_str(), "%*s %*s %*s %lx %*s %*s %*s %n", &flags, &pathAt) != 1 || pathAt <= 0) continue;
+    if ((flags & kAcceptsConnections) && std::string_view(line).substr(static_cast<size_t>(pathAt)) == path) return true;
+  }
+  return false;
 }
 
-bool NoticePending() {
+Clients ProcessClients(const std::string& ownName) {
+  Clients clients;
   const std::map<std::string, int> own = OwnSockets();
-  if (own.empty()) return false;
+  if (own.empty()) return clients;
+  const std::string ownPath = ownName.empty() ? std::string() : SocketPath(ownName);
   std::ifstream table("/proc/net/unix");
   std::string line;
   std::getline(table, line);  // the heading
   const std::string prefix = std::string(kSocketDir) + "/jack_";
+  int ownFd = -1;
+  std::string ownInode;
   while (std::getline(table, line)) {
-    // Num RefCount Protocol Flags Type St Inode Path: a client's notification
-    // socket carries the path the client listened on.
-    char inode[32] = {}, path[128] = {};
-    if (std::sscanf(line.c_str(), "%*s %*s %*s %*s %*s %*s %31s %127s", inode, path) != 2) continue;
-    if (std::strncmp(path, prefix.c_str(), prefix.size()) != 0) continue;
+    // Num RefCount Protocol Flags Type St Inode Path (a client's name may
+    // hold spaces): a client's notification socket carries the path the
+    // client listened on.
+    char inode[32] = {};
+    int pathAt = 0;
+    if (std::sscanf(line.c_str(), "%*s %*s %*s %*s %*s %*s %31s %n", inode, &pathAt) != 1 || pathAt <= 0) continue;
+    const std::string_view path = std::string_view(line).substr(static_cast<size_t>(pathAt));
+    if (!path.starts_with(prefix)) continue;
     const auto found = own.find(inode);
     if (found == own.end()) continue;
+    if (!ownPath.empty() && path == ownPath) {
+      ownFd = found->second;
+      ownInode = inode;
+      continue;
+    }
     pollfd hungUp{found->second, POLLRDHUP, 0};
-    if (poll(&hungUp, 1, 0) > 0 && (hungUp.revents & (POLLHUP | POLLRDHUP))) return true;
+    const bool gone = poll(&hungUp, 1, 0) > 0 && (hungUp.revents & (POLLHUP | POLLRDHUP));
+    (gone ? clients.hungUp : clients.live).insert(inode);
   }
-  return false;
+  // Looked at last: live, it tells that no server had gone before the
+  // others were looked at, so none of them was closed for a loss.
+  pollfd hungUp{ownFd, POLLRDHUP, 0};
+  if (ownFd >= 0 && !(poll(&hungUp, 1, 0) > 0 && (hungUp.revents & (POLLHUP | POLLRDHUP)))) clients.own = ownInode;
+  return clients;
 }
+
+bool NoticePending() { return !ProcessClients().hungUp.empty(); }
 
 }  // namespace jackwatch

@@ -1,8 +1,12 @@
 // What the JACK client's thread looks at after its server went away, without
 // opening a client: libjack frees every client still allocated in the
 // process at the process's next open, the host's own included, so an open
-// must wait until the server is back and every client has been told.
+// must wait until the server is back and every other client of the process
+// is back on it.
 #pragma once
+
+#include <set>
+#include <string>
 
 namespace jackwatch {
 
@@ -10,10 +14,18 @@ namespace jackwatch {
 // else "default") takes connections on its socket.
 bool ServerListening();
 
+// The process's JACK clients, each by the inode of the socket its server
+// connected to it for notices (one per client, named after the client).
+struct Clients {
+  std::set<std::string> live;    // their server is there
+  std::set<std::string> hungUp;  // their server went; not yet told (the client's
+                                 // thread closes the socket, then runs its notice)
+  std::string own;               // the client named ownName, when it is live
+};
+Clients ProcessClients(const std::string& ownName = std::string());
+
 // True while a JACK client in the process has not yet been told that its
-// server went: the server hung up that client's notification socket and the
-// client's own thread has not read it yet (it closes the socket, then runs
-// the client's shutdown notice). Clients of a live server do not count.
+// server went.
 bool NoticePending();
 
 }  // namespace jackwatch
