@@ -1,7 +1,10 @@
 // Program changes on their way in, from the instrument's port or the host:
 // each reaches the part on its channel, as what the instrument's parts play
 // afterwards tells.
+#include <atomic>
+#include <chrono>
 #include <optional>
+#include <thread>
 #include <ostream>
 
 #include "../library/LibraryTestSupport.h"
@@ -11,6 +14,7 @@
 #include "LibrarianBrowser.h"
 #include "LibrarianViewControl.h"
 #include "TopBarMenus.h"
+#include "UIConfigManager.h"
 
 namespace {
 class ProgramChangeRoadTest : public EditorTest {
@@ -168,6 +172,44 @@ class PartPlaysTest : public ProgramChangeRoadTest {
     return last;
   }
 
+  // The pick passes the window's checks; on the MIDI thread, before it
+  // leaves, something else happens.
+  void onItsWay(const std::function<void()>& pick, const std::function<void()>& meanwhile) {
+    std::atomic<bool> hold{true};
+    plug->runOffHostThread([&] {
+      while (hold) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    pick();
+    meanwhile();
+    hold = false;
+    plug->midiSendThread->flush();
+  }
+  // The instrument's report of part 2's bank or program reaches the page's
+  // control of it, as a layout that addresses it does.
+  void addressPartControl(int what) {
+    ControlLayer* page = plug->namedLayer("multiModeSettingsPage1");
+    ASSERT_NE(page, nullptr);
+    const int paramIdx = (what == 0 ? kMultiPartBank : kMultiPartPatch) + kPart;
+    for (const auto& control : page->controls()) {
+      if (control->ParamIdx() != paramIdx) continue;
+      const unsigned char key[] = {0x00, 0x21, 0x00, static_cast<unsigned char>(0x36 + what)};
+      plug->uiConfigManager->sysexControls.addToControlMap(key, 0, control.get());
+      return;
+    }
+    FAIL() << "no control for " << paramIdx;
+  }
+  // STEP LIBRARY, upper slot 3 selected.
+  void stepLibrary() {
+    setParam(kControlLibrary, 1);
+    window->click(window->slot(0, 3));
+    settle();
+  }
+  void multiMode() {
+    param(kGlobalMidiChannel)->Set(1);
+    setParam(kDatatype, 1);
+    param(kMultiPatch)->Set(10);
+  }
+
   std::optional<EditorWindowDriver> window;
 };
 
@@ -191,6 +233,8 @@ ByteList operator+(ByteList a, const ByteList& b) {
 // conflict record holds for it, whether its sound is still the editor's
 // copy, the conflict window, the status line and the library's highlight.
 // Rows of more roads bring their own before and road.
+constexpr int kUnchecked = -2;
+
 struct RoadRow {
   const char* what;
   std::function<void()> before, road;
@@ -202,6 +246,7 @@ struct RoadRow {
   int highlight = -1;                      // the upper pane's selected slot; -1: as it was
   bool shared = true;                      // the part's sound is still the one both hold
   int part = kPart;
+  std::function<void()> check = [] {};     // what else the row's road changes
 };
 
 TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
@@ -223,6 +268,18 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
   const auto rxOff = [this] { param(kGlobalRxProgramChange)->Set(0); };
   const auto locked = [this] { param(kPartLock + kPart)->Set(1); };
   const auto omni = [this] { param(kMultiPartMIDICh + kPart)->Set(1); };
+  const auto portGone = [this] { backend->setOutGone(true); };
+  const auto taken = [this](std::function<void()> pick, int bank = 0, int program = 5) {
+    return [this, pick, bank, program] { onItsWay(pick, [this, bank, program] { otherPlays(bank, program); }); };
+  };
+  // The library's job starts after the window's check: part 10 takes the pair then.
+  const auto takenAtJob = [this](int program) {
+    plug->midiMessageManager->jobObserver = [this, program](JobThread, const SenderJob& job) {
+      if (job.jobCode == 3) otherPlays(0, program);
+    };
+  };
+  const auto stepLibrary = [this] { this->stepLibrary(); };
+
   const ByteList a006 = withNotesOff(programChange(0, 5));
   const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
   const std::vector<RoadRow> rows = {
@@ -291,6 +348,48 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .before = others(0, 5), .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}, {0xC1, 5}}),
        .reached = withNotesOff(programChange(2, 5)), .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5,
        .shared = false},
+      // The out port gone: nothing reaches the instrument, nothing is shown
+      // or recorded, and the status line says so.
+      {.what = "port gone: top bar program", .before = portGone, .road = topBar(kMultiPartPatch, 5), .shows = {0, 0},
+       .status = "MIDI Out port gone!"},
+      {.what = "port gone: top bar bank", .before = portGone, .road = topBar(kMultiPartBank, 2), .shows = {0, 0},
+       .status = "MIDI Out port gone!"},
+      {.what = "port gone: multi page program", .before = portGone, .road = multiPage(kMultiPartPatch, 5),
+       .shows = {0, 0}, .status = "MIDI Out port gone!"},
+      {.what = "port gone: LIBRARY menus program", .before = portGone, .road = [this] { pickTopBarProgram(5); },
+       .shows = {0, 0}, .status = "MIDI Out port gone!"},
+      {.what = "port gone: LIBRARY menus bank", .before = portGone, .road = [this] { pickTopBarBank(2); },
+       .shows = {0, 0}, .status = "MIDI Out port gone!"},
+      {.what = "port gone: STEP SYNTH up", .before = portGone, .road = stepUp, .shows = {0, 0},
+       .status = "MIDI Out port gone!"},
+      {.what = "port gone: host program change", .before = portGone, .road = host({{0xC1, 5}}), .shows = {0, 0},
+       .status = "MIDI Out port gone!"},
+      // Refused on the MIDI thread: another part took the pair after the
+      // window's check. Put back, the conflict window says why.
+      {.what = "on its way: top bar program", .before = nothing, .road = taken(topBar(kMultiPartPatch, 5)),
+       .shows = {0, 0}, .conflict = true},
+      {.what = "on its way: top bar bank", .before = [this] { param(kMultiPartPatch + kPart)->Set(5); },
+       .road = taken(topBar(kMultiPartBank, 1), 1, 5), .shows = {0, 5}, .conflict = true},
+      {.what = "on its way: LIBRARY menus bank", .before = [this] { param(kMultiPartPatch + kPart)->Set(5); },
+       .road = taken([this] { pickTopBarBank(1); }, 1, 5), .shows = {0, 5}, .conflict = true},
+      {.what = "on its way: multi page program", .before = nothing, .road = taken(multiPage(kMultiPartPatch, 5)),
+       .shows = {0, 0}, .conflict = true},
+      {.what = "on its way: LIBRARY menus program", .before = nothing, .road = taken([this] { pickTopBarProgram(5); }),
+       .shows = {0, 0}, .conflict = true},
+      {.what = "on its way: STEP SYNTH up onto 006", .before = [this] { param(kMultiPartPatch + kPart)->Set(4); },
+       .road = taken(stepUp), .shows = {0, 4}, .conflict = true},
+      // STEP LIBRARY: the library's sound in the slot goes.
+      {.what = "STEP LIBRARY: host program change for a pair another part plays",
+       .before = [&] { stepLibrary(); otherPlays(0, 5); }, .road = host({{0xC1, 5}}), .shows = {0, 0}, .conflict = true,
+       .highlight = 3},
+      {.what = "STEP LIBRARY: top bar program, the pair taken as the job starts",
+       .before = [&] { stepLibrary(); takenAtJob(5); }, .road = topBar(kMultiPartPatch, 5), .shows = {0, 0},
+       .conflict = true, .highlight = kUnchecked},
+      {.what = "STEP LIBRARY: up, the pair taken as the job starts", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(2);
+         takenAtJob(4);
+       }, .road = [this] { setParam(kPatchUp + kPart, 1); }, .shows = {0, 2}, .conflict = true, .highlight = 4},
       // The instrument's report of the part's bank or program.
       {.what = "instrument reports the program", .before = nothing, .road = report(1, 5), .shows = {0, 5},
        .highlight = 5, .shared = false},
@@ -315,7 +414,12 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     EXPECT_EQ(plug->partSoundHeld[static_cast<size_t>(row.part)].load(), row.shared);
     EXPECT_EQ(plug->conflictLayer->IsVisible(), row.conflict);
     EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), row.status);
-    EXPECT_EQ(plug->librarianView()->selectedUpper, row.highlight >= 0 ? row.highlight : highlight);
+    if (row.highlight != kUnchecked) {
+      EXPECT_EQ(plug->librarianView()->selectedUpper, row.highlight >= 0 ? row.highlight : highlight);
+    }
+    row.check();
+    // The window takes clicks again.
+    EXPECT_TRUE(plug->progressLayer == nullptr || plug->progressLayer->IsHidden());
     // They agree: what went out is what is recorded and shown.
     if (const auto sent = carried(arrived, row.part)) {
       EXPECT_EQ(recorded(row.part), sent);
