@@ -211,6 +211,7 @@ class PartPlaysTest : public ProgramChangeRoadTest {
   }
 
   std::optional<EditorWindowDriver> window;
+  std::atomic<bool> roadReturned{true};
 };
 
 ByteList programChange(int bank, int program, int channel = kPart) {
@@ -274,9 +275,14 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     return [this, pick, bank, program] { onItsWay(pick, [this, bank, program] { otherPlays(bank, program); }); };
   };
   // The library's job starts after the window's check: part 10 takes the pair then.
+  // The job waits until the road has returned (the window has put up its
+  // overlay for the running job).
   const auto takenAtJob = [this](int program) {
+    roadReturned = false;
     plug->midiMessageManager->jobObserver = [this, program](JobThread, const SenderJob& job) {
-      if (job.jobCode == 3) otherPlays(0, program);
+      if (job.jobCode != 3) return;
+      for (int i = 0; i < 10000 && !roadReturned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      otherPlays(0, program);
     };
   };
   const auto stepLibrary = [this] { this->stepLibrary(); };
@@ -442,6 +448,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     plug->paramNameDisplay->SetTextFromPlug("");
     const int highlight = plug->librarianView()->selectedUpper;
     ASSERT_NO_FATAL_FAILURE(row.road());
+    roadReturned = true;
     awaitRequestThread();
     const ByteList arrived = reached();
     if (row.reached != kUnchecked_bytes) {
