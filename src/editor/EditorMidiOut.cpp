@@ -22,6 +22,7 @@
 namespace {
 constexpr const char* kSetMidiIOFirst = "Set MIDI I/O First!";
 constexpr const char* kOutPortGone = "MIDI Out port gone!";
+constexpr const char* kNotConnected = "Instrument not connected!";
 constexpr uint32_t kEnquiryPauseMs = 100;
 
 // Why a SysEx message must not leave, or null: a data byte of 0x80 or more
@@ -68,6 +69,12 @@ void Tarnivex::OnMidiOutGone() {
   mOutGoneShown = true;
   showStatus(kOutPortGone, "Not sent");
   debugLog("MIDI OUT: not sent: the MIDI Out port is gone");
+}
+
+void Tarnivex::OnMidiOutUnplugged() {
+  if (RealtimeScope::active()) return;
+  showStatus(kNotConnected, "Not sent");
+  debugLog("MIDI OUT: not sent: the instrument is not connected");
 }
 
 void Tarnivex::showOutPortState() {

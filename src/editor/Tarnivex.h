@@ -54,6 +54,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void OnStateRefused() override;
   void OnMidiOutRefused(const char* reason) override;
   void OnMidiOutGone() override;
+  void OnMidiOutUnplugged() override;
   void OnMidiDeviceMenu(bool input) override;
   void OnCaptionMenu(int paramIdx) override;
   void OnTextEntryCancelled(int paramIdx) override;

@@ -128,6 +128,8 @@ class IPlugBase {
   // A message was not sent because the out port chosen is gone (its MIDI
   // system went away); called without the sending lock held.
   virtual void OnMidiOutGone() {}
+  // A message met the out port open with nothing connected to it.
+  virtual void OnMidiOutUnplugged() {}
   // A caption's menu of the parameter is about to open: its texts may be
   // made again now (the device menus read the ports as they open).
   virtual void OnCaptionMenu(int paramIdx) { (void)paramIdx; }

@@ -432,6 +432,15 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       {.what = "an edit with the port gone", .before = portGone,
        .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
        .shows = {0, 0}, .status = "MIDI Out port gone!"},
+      // The instrument unplugged (the port open, nothing connected to it):
+      // as the port gone, said so.
+      {.what = "unplugged: an edit", .before = [this] { backend->setOutUnplugged(true); },
+       .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
+       .shows = {0, 0}, .status = "Instrument not connected!"},
+      {.what = "unplugged: top bar program", .before = [this] { backend->setOutUnplugged(true); },
+       .road = topBar(kMultiPartPatch, 5), .shows = {0, 0}, .status = "Instrument not connected!"},
+      {.what = "unplugged: host program change", .before = [this] { backend->setOutUnplugged(true); },
+       .road = host({{0xC1, 5}}), .shows = {0, 0}, .status = "Instrument not connected!"},
       // The instrument's report of the part's bank or program.
       {.what = "instrument reports the program", .before = nothing, .road = report(1, 5), .shows = {0, 5},
        .highlight = 5, .shared = false},

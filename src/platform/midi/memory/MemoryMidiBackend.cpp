@@ -45,6 +45,7 @@ struct MemoryMidiSystem {
   bool createFails = false;
   bool openFails = false;
   bool outGone = false;
+  bool outUnplugged = false;
   int sendLatencyPolls = 0;
   std::vector<std::shared_ptr<OutState>> outs;
   std::vector<std::shared_ptr<InState>> ins;
@@ -131,6 +132,10 @@ class MemoryOut : public MemoryPort<MidiOutPort, OutState> {
     Lock lock(mSystem->mutex);
     return mState->record.open && mSystem->outGone;
   }
+  bool isPortUnplugged() const override {
+    Lock lock(mSystem->mutex);
+    return mState->record.open && mSystem->outUnplugged;
+  }
   bool allSent(std::chrono::steady_clock::time_point* at) const override {
     Lock lock(mSystem->mutex);
     *at = std::chrono::steady_clock::now();
@@ -215,6 +220,11 @@ void MemoryMidiBackend::setOpenFails(bool fails) {
 void MemoryMidiBackend::setOutGone(bool gone) {
   Lock lock(mShared->mutex);
   mShared->outGone = gone;
+}
+
+void MemoryMidiBackend::setOutUnplugged(bool unplugged) {
+  Lock lock(mShared->mutex);
+  mShared->outUnplugged = unplugged;
 }
 
 size_t MemoryMidiBackend::outObjects() const {

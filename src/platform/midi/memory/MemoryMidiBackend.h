@@ -61,6 +61,8 @@ class MemoryMidiBackend : public MidiBackend {
   void setOpenFails(bool fails);
   // While set, the open out ports are gone: they take nothing and say so.
   void setOutGone(bool gone);
+  // While set, the open out ports are open but reach nothing.
+  void setOutUnplugged(bool unplugged);
   // After each send, allSent says "not yet" this many times, as a port
   // that is still connecting does.
   void setSendLatencyPolls(int polls);
