@@ -344,10 +344,10 @@ bool Tarnivex::sendBankChange(int part, bool multi) {
   pauseFor(25);
   if (channelOk && lsbOk) sendMidiMsgAndLog(&lsbMsg);
   pauseFor(25);
-  // With the port gone the change reaches no instrument: the caller puts
-  // back what it showed, and nothing of it is recorded.
+  // With the port gone or unplugged the change reaches no instrument: the
+  // caller puts back what it showed, and nothing of it is recorded.
   const bool went = channelOk && sendShortAndLog(&change);
-  if (midiIOConfigured && channelOk && !went) return false;
+  if (midiIOConfigured && channelOk && !went && (MidiOutGone() || MidiOutUnplugged())) return false;
   // Only a change that went out is what the part plays, and the sound it
   // loads there is no longer the editor's copy. A multi's change gives every
   // part the pairs of a multi the editor has not seen.

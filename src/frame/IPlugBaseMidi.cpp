@@ -334,6 +334,11 @@ bool IPlugBase::MidiOutGone() {
   return mMidiOutGone;
 }
 
+bool IPlugBase::MidiOutUnplugged() {
+  std::lock_guard<std::mutex> lock(mMidiOutMutex);
+  return mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
+}
+
 std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {
   const auto until = std::chrono::steady_clock::now() + bound;
   for (;;) {

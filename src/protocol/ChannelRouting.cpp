@@ -119,13 +119,10 @@ bool MIDIMessageManager::takesProgramChange(int part) const {
 void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
   IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
   if ((msg->mStatus >> 4) == 0xB) {
-    // The host's bank select (0 = 0 is implied): the part's bank, shown,
-    // recorded and passed on whole; a part that takes no program change
-    // takes no bank either.
-    if (!takesProgramChange(part)) return;
+    // The host's bank select: the part's bank, shown, recorded and passed
+    // on; a locked part takes none.
+    if (const IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
     plug->followPartBank(part, msg->mData2 - 64, true);
-    IMidiMsg msb(0, msg->mStatus, IMidiMsg::kBankSelectMSB, 0);
-    plug->MIDIOutRoutingSwitch(&msb);
     plug->MIDIOutRoutingSwitch(&passed);
     return;
   }
