@@ -121,6 +121,14 @@ class PartPlaysTest : public ProgramChangeRoadTest {
     block();  // the silence due after the reset goes before any row's events
     settle();
     plug->notePartSoundHeld(kPart);
+    // Installed while no job runs: the job threads read it unguarded.
+    for (int i = 0; i < 10000 && anyJobRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    takenByJob = -1;
+    plug->midiMessageManager->jobObserver = [this](JobThread, const SenderJob& job) {
+      if (job.jobCode != 3 || takenByJob < 0) return;
+      for (int i = 0; i < 10000 && !roadReturned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      otherPlays(0, takenByJob);
+    };
     arrivedAtInstrument();
   }
   // Part 10 is known to play the pair.
@@ -212,6 +220,12 @@ class PartPlaysTest : public ProgramChangeRoadTest {
 
   std::optional<EditorWindowDriver> window;
   std::atomic<bool> roadReturned{true};
+  std::atomic<int> takenByJob{-1};  // the program part 10 takes as a library job starts
+  bool anyJobRunning() {
+    for (JobThread thread : {JobThread::kRequest, JobThread::kClock, JobThread::kContinuousClock})
+      if (plug->midiMessageManager->isThreadRunning(thread)) return true;
+    return false;
+  }
 };
 
 ByteList programChange(int bank, int program, int channel = kPart) {
@@ -279,11 +293,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
   // overlay for the running job).
   const auto takenAtJob = [this](int program) {
     roadReturned = false;
-    plug->midiMessageManager->jobObserver = [this, program](JobThread, const SenderJob& job) {
-      if (job.jobCode != 3) return;
-      for (int i = 0; i < 10000 && !roadReturned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      otherPlays(0, program);
-    };
+    takenByJob = program;
   };
   const auto stepLibrary = [this] { this->stepLibrary(); };
 
