@@ -128,6 +128,8 @@ class IPlugBase {
   // A message was not sent because the out port chosen is gone (its MIDI
   // system went away); called without the sending lock held.
   virtual void OnMidiOutGone() {}
+  // A message met the out port open with nothing connected to it.
+  virtual void OnMidiOutUnplugged() {}
   // A caption's menu of the parameter is about to open: its texts may be
   // made again now (the device menus read the ports as they open).
   virtual void OnCaptionMenu(int paramIdx) { (void)paramIdx; }
@@ -286,6 +288,8 @@ class IPlugBase {
   // True while the out port chosen is gone. Never waits for a sender: while
   // one holds the port, the answer it last gave.
   bool MidiOutGone();
+  // The out port is open and nothing is connected to it.
+  bool MidiOutUnplugged();
   // Waits up to bound for what was sent on the direct out port to leave it;
   // the time it left, or now when there is no port or the bound passed.
   std::chrono::steady_clock::time_point AwaitMidiOutSent(std::chrono::milliseconds bound);

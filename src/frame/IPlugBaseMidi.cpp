@@ -301,12 +301,15 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
     OnMidiOutRefused(reason);
     return false;
   }
+  bool unplugged = false;
   {
     std::lock_guard<std::mutex> lock(mMidiOutMutex);
     // A port that is not open drops the message, as the MIDI system does, and
     // says so: nothing was sent.
     if (!mMidiOut) return false;
-    if (mMidiOut->isPortOpen()) {
+    // What an open port with nothing on its other end sends is lost.
+    unplugged = mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
+    if (mMidiOut->isPortOpen() && !unplugged) {
       try {
         mMidiOut->sendMessage(bytes, size);
       } catch (const MidiError& error) {
@@ -315,10 +318,13 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
       }
       return true;
     }
-    mMidiOutGone = mMidiOut->isPortGone();
-    if (!mMidiOutGone) return false;
+    if (!unplugged) {
+      mMidiOutGone = mMidiOut->isPortGone();
+      if (!mMidiOutGone) return false;
+    }
   }
-  OnMidiOutGone();
+  if (unplugged) OnMidiOutUnplugged();
+  else OnMidiOutGone();
   return false;
 }
 
@@ -326,6 +332,11 @@ bool IPlugBase::MidiOutGone() {
   std::unique_lock<std::mutex> lock(mMidiOutMutex, std::try_to_lock);
   if (lock) mMidiOutGone = mMidiOut && mMidiOut->isPortGone();
   return mMidiOutGone;
+}
+
+bool IPlugBase::MidiOutUnplugged() {
+  std::lock_guard<std::mutex> lock(mMidiOutMutex);
+  return mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
 }
 
 std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {

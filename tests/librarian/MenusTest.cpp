@@ -432,6 +432,7 @@ TEST_F(MenuTest, SlotMenusOpenAtTheClickAndCopyPasteThroughThem) {
 }
 
 TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
+  host.editor.setValue(kGlobalRxProgramChange, 1);  // the instrument takes program changes
   BankNumberPopupMenu bank(nullptr, &browser, IRECT(1142, 60, 1180, 84));
   ProgramNumberPopupMenu program(nullptr, &browser, IRECT(1184, 60, 1229, 84));
   EXPECT_EQ(describe(&bank.menu()), "Bank A (RAM)* | Bank B (RAM) | Bank C (RAM)");

@@ -96,6 +96,9 @@ struct JackMidiClient::Endpoint {
   std::atomic<jack_port_t*> outPort{nullptr};
   std::atomic<int> outState{kClosed};
   std::atomic<bool> outConnected{false};  // the connection asked for is made
+  // Live, but no port takes what it writes (the instrument unplugged, its
+  // cables disconnected); the process callback looks every cycle.
+  std::atomic<bool> outUnplugged{false};
   std::atomic<int> settleCycles{0};
   ByteRing out{kOutRingBytes};
   // Messages pushed into the ring and taken out of it (written or dropped),
@@ -138,6 +141,8 @@ struct JackMidiClient::Endpoint {
         if (int connecting = kConnecting; !outState.compare_exchange_strong(connecting, kLive)) return;
         break;
       case kLive:
+        outUnplugged.store(jack_port_connected(port) <= 0, std::memory_order_relaxed);
+        break;
       case kClosing: break;
       default:
         while (out.peek(&size)) {
@@ -854,6 +859,10 @@ bool JackMidiClient::isOutOpen() const {
 }
 
 bool JackMidiClient::isOutGone() const { return mEndpoint->outState == kFailed; }
+
+bool JackMidiClient::isOutUnplugged() const {
+  return mEndpoint->outState == kLive && mEndpoint->outUnplugged.load(std::memory_order_relaxed);
+}
 
 void JackMidiClient::send(const unsigned char* bytes, size_t size) {
   Endpoint& e = *mEndpoint;

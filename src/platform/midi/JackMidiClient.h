@@ -57,6 +57,7 @@ class JackMidiClient {
   // The out port was asked for but is not there (its server went away, or
   // it could not be made): nothing sent is taken until it comes back.
   bool isOutGone() const;
+  bool isOutUnplugged() const;
   // Waits for room in the ring while the connection cannot take more.
   void send(const unsigned char* bytes, size_t size);
   // True when the process callback has taken every message sent so far (a

@@ -21,6 +21,7 @@ class JackMidiOutPort : public MidiOutPort {
   void closePort() noexcept override { mClient->closeOut(); }
   bool isPortOpen() const override { return mClient->isOutOpen(); }
   bool isPortGone() const override { return mClient->isOutGone(); }
+  bool isPortUnplugged() const override { return mClient->isOutUnplugged(); }
   void sendMessage(const unsigned char* bytes, size_t size) override { mClient->send(bytes, size); }
   bool allSent(std::chrono::steady_clock::time_point* at) const override { return mClient->allSent(at); }
 

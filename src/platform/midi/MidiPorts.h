@@ -52,6 +52,9 @@ class MidiOutPort : public MidiPortList {
   // True while the port asked for is not there although it was chosen (its
   // MIDI system went away); it comes back by itself when the system does.
   virtual bool isPortGone() const { return false; }
+  // True while the port is open but nothing on the other end takes what it
+  // sends (the device unplugged, its connection undone).
+  virtual bool isPortUnplugged() const { return false; }
   // Hands one whole message over; may wait while the system's buffer is full.
   virtual void sendMessage(const unsigned char* bytes, size_t size) = 0;
   // True when every message handed over so far has left, with the time the
