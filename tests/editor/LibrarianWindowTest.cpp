@@ -157,21 +157,24 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   EXPECT_EQ(entry(kUpper, 5).name, numbered("User", 5));  // the step opened User.syx above
   plug->midiMessageManager->jobObserver = nullptr;
   press(kLibUpperPreviousBank);
+  // A click moves the highlight, not what the part plays: the step counts
+  // from the part's slot (5) and selects where it went.
   window->click(window->slot(kUpper, 10));
   press(kPatchUp + 0);
   settle();
-  EXPECT_EQ(slots().selectedUpper, 11);
-  EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 11);
-  EXPECT_TRUE(highlighted(kUpper, 11));
+  EXPECT_EQ(slots().selectedUpper, 6);
+  EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 6);
+  EXPECT_TRUE(highlighted(kUpper, 6));
   EXPECT_FALSE(highlighted(kUpper, 10));
   press(kPatchDown + 0);
   settle();
   press(kPatchDown + 0);
   settle();
-  EXPECT_EQ(slots().selectedUpper, 9);
-  EXPECT_TRUE(highlighted(kUpper, 9));
+  EXPECT_EQ(slots().selectedUpper, 4);
+  EXPECT_TRUE(highlighted(kUpper, 4));
 
   // In the lower pane the step moves the lower selection, wrapping at 100.
+  plug->GetParam(kMultiPartPatch + 0)->Set(0);
   window->click(window->slot(kLower, 0));
   press(kPatchDown + 0);
   settle();

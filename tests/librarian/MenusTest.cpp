@@ -472,14 +472,17 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.multi = true;
   EXPECT_FALSE(bank.refreshPatchNames(0));
   EXPECT_EQ(describe(&bank.menu()), "Bank 0 (RAM)");
-  // A pick in multi mode sets the multi's bank and sends the bank change, nothing more.
+  // A pick in multi mode sets the multi's bank, sends the bank change and,
+  // as a program pick does, asks for the stored multi the instrument now plays.
   host.editor.setValue(kMultiBank, 1);
   host.calls.clear();
   host.picks = {{"Bank 0 (RAM)"}};
   bank.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(host.paramAt(kMultiBank)->Int(), 0);
   EXPECT_EQ(host.calls, std::vector<std::string>{"bank change 1"});
-  EXPECT_EQ(host.jobs().size(), 2u);
+  jobs = host.jobs();
+  ASSERT_EQ(jobs.size(), 3u);
+  EXPECT_EQ((std::pair{jobs[2].jobCode, jobs[2].requestFlag}), (std::pair{5, true}));
   host.libraryMode = true;
   library().upperBank = host.bankIndex(kSoundList, "Root.syx");
   host.multi = false;
@@ -490,9 +493,9 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.picks = {{"11-20", numbered("Root", 12)}};
   program.OnMouseDown(0, 0, nullptr);
   jobs = host.jobs();
-  ASSERT_EQ(jobs.size(), 3u);
-  EXPECT_EQ(jobs[2].jobCode, 3);
-  EXPECT_EQ(jobs[2].slotArgument, 12);
+  ASSERT_EQ(jobs.size(), 4u);
+  EXPECT_EQ(jobs[3].jobCode, 3);
+  EXPECT_EQ(jobs[3].slotArgument, 12);
   EXPECT_EQ(view->selectedUpper, 12);
   // While a job runs the send would be dropped: the pick moves nothing.
   host.holdJobs = true;
@@ -502,7 +505,7 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.holdJobs = false;
   EXPECT_EQ(host.statuses.back(), "Nothing sent!|Editor busy, try again");
   EXPECT_EQ(view->selectedUpper, 12);
-  EXPECT_EQ(host.jobs().size(), 4u);
+  EXPECT_EQ(host.jobs().size(), 5u);
 }
 
 TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
