@@ -127,8 +127,8 @@ class LibrarianBrowser {
   // when the part is locked.
   bool refuseLockedPart(int part);
   // A bank or program change picked for the part (for the multi, on the
-  // global channel, with multi) that would not go out (the part locked, no
-  // port, no single MIDI channel): the status line says why; true then.
+  // global channel, with multi) that would not go out (the part locked,
+  // program changes not taken, no port, no single MIDI channel): the status line says why; true then.
   bool refuseUnsentChange(int part, bool multi);
   // Stores the whole upper bank (the lower one when no upper slot is
   // selected) into an instrument bank (job 4).

@@ -67,6 +67,13 @@ bool LibrarianBrowser::refuseLockedPart(int part) {
 
 bool LibrarianBrowser::refuseUnsentChange(int part, bool multi) {
   if (refuseLockedPart(part)) return true;
+  // The instrument would ignore the program change the pick sends (the
+  // library's send is its own road).
+  if (const IParam* rx = mHost->paramAt(kGlobalRxProgramChange);
+      !mHost->libraryControl() && (!rx || rx->Value() <= 0.0)) {
+    mHost->showStatus("Program Change Disabled.", "");
+    return true;
+  }
   if (!mHost->midiConfigured()) {
     mHost->showStatus("Set MIDI I/O First!", "");
     return true;

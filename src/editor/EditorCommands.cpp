@@ -155,13 +155,20 @@ void Tarnivex::switchMultiProgram() {
   } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
     showStatus("Program Change Disabled.", "");
   } else {
-    sendShownProgram(part, true);
+    const PickBefore before = pickBefore;
+    sendShownProgram(part, true, before.param == kMultiPatch ? before.value : -1.0);
   }
 }
 
-void Tarnivex::sendShownProgram(int part, bool multi) {
-  runOffHostThread([this, part, multi] {
-    if (!BankChangeMessage(part) || !browse.progBankControl) return;
+void Tarnivex::sendShownProgram(int part, bool multi, double shownBefore) {
+  runOffHostThread([this, part, multi, shownBefore] {
+    if (!BankChangeMessage(part)) {
+      // Refused on its way (another part took the pair, the port went): the
+      // program shows again what plays.
+      if (shownBefore >= 0.0) setParameterFromPlug(multi ? int(kMultiPatch) : kMultiPartPatch + part, shownBefore, false);
+      return;
+    }
+    if (!browse.progBankControl) return;
     SetLibrarianRequestActive(false);
     midiMessageManager->dumpExpected = true;
     SenderJob job;
@@ -207,10 +214,11 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     // mode): another part's step or a pick from a menu moves it as well.
     const int next = wrap(GetParam(shownProgram)->Int() + step, kPatchesPerBank);
     if (refusePartPick(part, GetParam(kMultiPartBank + part)->Int(), next)) return true;
+    const double before = GetParam(shownProgram)->Value();
     currentProgram = next;
     setParameterFromPlug(shownProgram, currentProgram, false);
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-    sendShownProgram(part, multi);
+    sendShownProgram(part, multi, before);
   } else {
     // The stepped part (the multi in multi mode) steps from the slot it
     // plays, in the pane the user works in: another part's pick, a click or

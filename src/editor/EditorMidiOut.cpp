@@ -91,15 +91,17 @@ void Tarnivex::lightPart(int part) {
   setParameterFromPlug(kMIDILed + part, 1.0, false);
 }
 
-void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
-  if (!msg) return;
+void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) { sendShortAndLog(msg); }
+
+bool Tarnivex::sendShortAndLog(IMidiMsg* msg) {
+  if (!msg) return false;
   if (RealtimeScope::active() && midiSendThread) {
     midiSendThread->sendShort(*msg);
-    return;
+    return true;
   }
   if (!midiIOConfigured) {
     showStatus(kSetMidiIOFirst, "");
-    return;
+    return false;
   }
   if (!trackIncoming && GetGUI()) {
     for (int p = 0; p < 16; ++p) {
@@ -108,8 +110,9 @@ void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) {
       break;
     }
   }
-  SendMidiMsg(msg);
+  const bool sent = SendMidiMsg(msg);
   TraceOutput::print("Plug-in MIDI Out ");
+  return sent;
 }
 
 bool Tarnivex::checksumCheckAndSend(unsigned char* message, int length) {
@@ -334,11 +337,14 @@ bool Tarnivex::sendBankChange(int part, bool multi) {
   pauseFor(25);
   if (channelOk && lsbOk) sendMidiMsgAndLog(&lsbMsg);
   pauseFor(25);
-  if (channelOk) sendMidiMsgAndLog(&change);
+  // With the port gone the change reaches no instrument: the caller puts
+  // back what it showed, and nothing of it is recorded.
+  const bool went = channelOk && sendShortAndLog(&change);
+  if (midiIOConfigured && channelOk && !went) return false;
   // Only a change that went out is what the part plays, and the sound it
   // loads there is no longer the editor's copy. A multi's change gives every
   // part the pairs of a multi the editor has not seen.
-  if (midiIOConfigured && channelOk) {
+  if (went) {
     if (!multi) {
       notePartPlays(part, bank, program);
       endPartSoundHeld(part);

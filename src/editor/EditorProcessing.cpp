@@ -71,9 +71,11 @@ void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
     midiMessageManager->ProcessMidiMsgFromDevice(msg);
     return;
   }
-  // Only a program change asks which part it is for: the walk over the
-  // parts' channels is not made for every note of a host's burst.
-  const int part = msg->StatusMsg() == IMidiMsg::kProgramChange ? partForHostMessage(*msg) : 0;
+  // Only a program change and its bank select ask which part they are for:
+  // the walk over the parts' channels is not made for every note of a host's burst.
+  const bool forPart = msg->StatusMsg() == IMidiMsg::kProgramChange ||
+                       (msg->StatusMsg() == IMidiMsg::kControlChange && msg->mData1 == IMidiMsg::kBankSelectLSB);
+  const int part = forPart ? partForHostMessage(*msg) : 0;
   midiMessageManager->ProcessMidiMsgFromDAW(msg, part);
 }
 

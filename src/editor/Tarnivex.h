@@ -84,6 +84,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
 
   // ---- The way out (EditorMidiOut.cpp).
   void sendMidiMsgAndLog(IMidiMsg* msg);
+  // The same; false when it did not leave (no port set, the port gone).
+  bool sendShortAndLog(IMidiMsg* msg);
   void AllSoundsOff(int part, bool allParts);
   void sendSysExInitialization();
   // The enquiry's job start and its pause, on the MIDI thread.
@@ -326,6 +328,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setPartBank(int part, int bank) override;
   int partProgram(int part) const override;
   void setPartProgram(int part, int program) override;
+  void followPartBank(int part, int bank, bool shown) override;
   void setCurrentPart(int part) override;
   void notePartSoundHeld(int part) override;
   void endPartSoundHeld(int part) override;
@@ -499,7 +502,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // The bank and program the part (the multi in multi mode) shows to the
   // instrument, on the MIDI thread; with STEP SYNTH on, the result is asked
   // for: the part's sound, or the whole multi as GET MULTI asks for it.
-  void sendShownProgram(int part, bool multi);
+  // shownBefore: what the program showed before, put back should the change
+  // be refused on its way.
+  void sendShownProgram(int part, bool multi, double shownBefore);
   bool runLibrarianViewCommand(int paramIdx, double value);
   void runSearch();
   void endSearch();

@@ -128,6 +128,13 @@ void Tarnivex::setPartBank(int part, int bank) {
   partBankKnown[static_cast<size_t>(part)] = true;
   endPartSoundHeld(part);
 }
+void Tarnivex::followPartBank(int part, int bank, bool shown) {
+  if (!isPart(part)) return;
+  setPartBank(part, bank);
+  if (!shown) return;
+  setParameterFromPlug(kMultiPartBank + part, bank, false);
+  setParameterFromPlug(kCurrentBank + part, bank, false);
+}
 int Tarnivex::partProgram(int part) const { return isPart(part) ? sentPrograms[static_cast<size_t>(part)].load() : 0; }
 void Tarnivex::setPartProgram(int part, int program) {
   if (!isPart(part)) return;

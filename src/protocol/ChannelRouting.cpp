@@ -27,7 +27,10 @@ Kind kindOf(const IMidiMsg& msg) {
   }
 }
 
-bool isBankSelectLSBValue(int v) { return v == 64 || v == 66 || v == 80 || v == 96; }
+// The bank select's second half the instrument's parts take: A, B or C.
+bool isPartBankValue(int v) { return v >= 64 && v <= 66; }
+// Its values for no part's bank, which the editor keeps to itself.
+bool isOtherBankValue(int v) { return v == 80 || v == 96; }
 
 constexpr int kFilterRoutingFirst = kFilterRoutingParallel;
 }  // namespace
@@ -54,10 +57,12 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
       deviceBankSelectLatch = true;
       return;
     }
-    if (c == 32 && isBankSelectLSBValue(v) && deviceBankSelectLatch) {
+    if (c == 32 && (isPartBankValue(v) || isOtherBankValue(v)) && deviceBankSelectLatch) {
       deviceBankSelectLatch = false;
-      // Swallowed, it still tells which bank the part now plays.
-      if (const int part = partForChannel(channel); part >= 0) plug->setPartBank(part, v - 64);
+      // The part plays that bank now: its program change that follows is
+      // checked and echoed on it.
+      if (const int part = partForChannel(channel); part >= 0 && isPartBankValue(v))
+        plug->followPartBank(part, v - 64, takesProgramChange(part));
       return;
     }
     getLegacyCCparam(c, channel + 1, v, false, true);
@@ -82,7 +87,13 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   if (!filter || filter->Value() != 1.0) return;
   if (kind == kCC) {
     const int c = msg->mData1, v = msg->mData2;
-    if ((c == 0 && v == 0) || (c == 32 && isBankSelectLSBValue(v))) return;
+    if ((c == 0 && v == 0) || (c == 32 && isOtherBankValue(v))) return;
+    // The part's bank select goes on with its program change, in order.
+    if (c == 32 && isPartBankValue(v)) {
+      const int target = std::clamp(part, 0, 15);
+      if (!plug->deferProgramChange(target, *msg)) passProgramChangeFromDAW(target, msg);
+      return;
+    }
     // The control it moves is the editor's: followed off the host's
     // real-time thread, in order with the rest of the host's messages.
     if (!plug->deferHostController(*msg)) getLegacyCCparam(c, channel + 1, v, false, false);
@@ -99,8 +110,25 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   plug->MIDIOutRoutingSwitch(msg);
 }
 
+bool MIDIMessageManager::takesProgramChange(int part) const {
+  if (const IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
+  const IParam* rx = plug->paramAt(kGlobalRxProgramChange);
+  return plug->isLibraryMode() || (rx && rx->Value() > 0.0);
+}
+
 void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
   IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
+  if ((msg->mStatus >> 4) == 0xB) {
+    // The host's bank select (0 = 0 is implied): the part's bank, shown,
+    // recorded and passed on whole; a part that takes no program change
+    // takes no bank either.
+    if (!takesProgramChange(part)) return;
+    plug->followPartBank(part, msg->mData2 - 64, true);
+    IMidiMsg msb(0, msg->mStatus, IMidiMsg::kBankSelectMSB, 0);
+    plug->MIDIOutRoutingSwitch(&msb);
+    plug->MIDIOutRoutingSwitch(&passed);
+    return;
+  }
   // One refused leaves the part showing what it plays.
   const IParam* program = plug->paramAt(kMultiPartPatch + part);
   const double shown = program ? program->Value() : 0.0;
@@ -113,10 +141,7 @@ IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int 
   IControl* control = plug->getCCControls(channel, controller, 0);
   if (!control) {
     if (controller == 32 && value >= 64 && value <= 66 && channel >= 1 && channel <= 16) {
-      const int bank = value - 64, part = channel - 1;
-      plug->setPartBank(part, bank);
-      plug->setParameterFromPlug(kMultiPartBank + part, bank, false);
-      plug->setParameterFromPlug(kCurrentBank + part, bank, false);
+      plug->followPartBank(channel - 1, value - 64, true);
     }
     return nullptr;
   }

@@ -49,9 +49,15 @@ void MIDIMessageSender::sendAllNotesOffOnChannel1() {
 
 void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& patch, int part, int slot,
                                                        double shownBefore) {
+  // A job that sends nothing ends as one that did: the overlay the window
+  // put up for it goes, and the window takes clicks again.
+  const auto endRefused = [this] {
+    plug->DisplayProcessingIndicator(false);
+    mManager.librarySendActive = false;
+  };
   if (part < 0 || part > 15 || patch.empty()) {
     plug->debugLog("PROCESSOR: library entry for part " + std::to_string(part) + " not sent");
-    mManager.librarySendActive = false;
+    endRefused();
     return;
   }
   const bool multi = plug->isMultiMode();
@@ -60,7 +66,7 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
   if (!patch.sendable(multi)) {
     plug->debugLog("PROCESSOR: library entry is not a " + std::to_string(kind.size) + "-byte dump; not sent");
     plug->showStatusText((std::string(kEntryNotSent) + " " + kNotAWholeDump).c_str());
-    mManager.librarySendActive = false;
+    endRefused();
     return;
   }
   // A sound another part plays is refused before anything of it goes out or
@@ -72,7 +78,7 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
   const double shownProgram = shownBefore >= 0.0 ? shownBefore : program ? program->Value() : 0.0;
   if (!multi && plug->refusePartPick(part, bank ? bank->Int() : 0, slot)) {
     if (program && program->Value() != shownProgram) plug->setParameterFromPlug(programParam, shownProgram, false);
-    mManager.librarySendActive = false;
+    endRefused();
     return;
   }
   const bool store = mManager.librarySendActive;
@@ -112,8 +118,7 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
   }
   if (!plug->BankChangeMessage(part)) {
     plug->setParameterFromPlug(programParam, shownProgram, false);
-    plug->DisplayProcessingIndicator(false);
-    mManager.librarySendActive = false;
+    endRefused();
     return;
   }
 

@@ -94,6 +94,9 @@ class MIDIMessageManager {
   bool MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore = -1.0, bool fromDevice = false);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
+  // The part takes a program change (and so the bank select before it):
+  // not locked, and program changes taken or the library stepping.
+  bool takesProgramChange(int part) const;
 
   // ---- The sound randomiser.
   void randomGenerator();

@@ -164,8 +164,7 @@ bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
     plug->setPartProgram(part, value);
     selectLibrarySlot(value);
   } else {
-    plug->setParameterFromPlug(kMultiPartBank + part, value, false);
-    plug->setPartBank(part, value);
+    plug->followPartBank(part, value, true);
   }
   if (valueOf(plug, kControlLibrary) == 1) {
     plug->sendPatchToDeviceFromLibrarian(value, plug->librarianActivePane(), part);

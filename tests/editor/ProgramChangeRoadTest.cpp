@@ -1,12 +1,27 @@
 // Program changes on their way in, from the instrument's port or the host:
 // each reaches the part on its channel, as what the instrument's parts play
 // afterwards tells.
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <thread>
+#include <ostream>
+
+#include "../library/LibraryTestSupport.h"
+#include "ControlLayer.h"
 #include "EditorTestSupport.h"
+#include "EditorWindowDriver.h"
+#include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
+#include "TopBarMenus.h"
+#include "UIConfigManager.h"
 
 namespace {
 class ProgramChangeRoadTest : public EditorTest {
  protected:
   ProgramChangeRoadTest() {
+    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+    writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
     makePlug();  // part p listens on channel p
     setParam(kGlobalLocalControl, 1);
     setParam(kMIDIFilterHWPCPassThrough, 1);
@@ -15,6 +30,7 @@ class ProgramChangeRoadTest : public EditorTest {
     setParam(kControlProgBank, 0);  // no part is read back: the request would hold off what follows
     settle();
   }
+  ~ProgramChangeRoadTest() override { unsetenv("TARNIVEX_RESOURCE_DIR"); }
   // The name of the sound a part of the instrument plays.
   std::string playing(int part) {
     const Bytes dump = instrument.partBuffer(part);
@@ -61,6 +77,356 @@ TEST_F(ProgramChangeRoadTest, AProgramChangeReachesThePartOnItsChannel) {
     EXPECT_EQ(playing(row.part), refused ? before : "SOUND A" + std::to_string(program));
     if (refused) {
       EXPECT_EQ(arrived, ByteList{});
+    }
+  }
+}
+
+// ---- Every road a bank or program reaches a part by, against every outcome.
+
+// A bank and a program, as one of the places that hold what a part plays
+// tells them.
+struct Pair {
+  int bank, program;
+  bool operator==(const Pair&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Pair& pair) { return out << pair.bank << "/" << pair.program; }
+
+constexpr int kPart = 1;   // part 2, on MIDI channel 2: B1, C1
+constexpr int kOther = 9;  // part 10, which plays what a row says
+
+class PartPlaysTest : public ProgramChangeRoadTest {
+ protected:
+  // A fresh instance with its window open on the LIBRARY page, a library of
+  // 100 sounds, part 2 on A 001 and part 10 active.
+  void fresh() {
+    window.reset();
+    plug.reset();
+    seen = instrumentSeen = 0;
+    backend = std::make_shared<MemoryMidiBackend>();
+    backend->setOutPorts({"Other synth", kPort});
+    backend->setInPorts({"Other synth", kPort});
+    SetMidiBackend(backend);
+    makePlug();
+    window.emplace(*plug);
+    setParam(kGlobalLocalControl, 1);
+    setParam(kMIDIFilterHWPCPassThrough, 1);
+    setParam(kMIDIFilterHWCCPassThrough, 1);
+    setParam(kMIDIFilterDAWPCPassThrough, 1);
+    setParam(kMIDIFilterDAWCCPassThrough, 1);
+    param(kGlobalRxProgramChange)->Set(1);
+    setParam(kControlProgBank, 0);  // no part is read back: the dumps asked for are no part of a row
+    param(kMultiPartStatus + kOther)->Set(1);
+    window->clickTab(kMainTab, 1);
+    window->clickTab(kQuickTab, kPart);
+    block();  // the silence due after the reset goes before any row's events
+    settle();
+    plug->notePartSoundHeld(kPart);
+    arrivedAtInstrument();
+  }
+  // Part 10 is known to play the pair.
+  void otherPlays(int bank, int program) { plug->notePartPlays(kOther, bank, program); }
+  void pickTopBarBank(int bank) { window->pickFromMenu(*plug->librarianBrowser->bankNumberMenu->GetRECT(), {bank}); }
+  void pickTopBarProgram(int program) {
+    window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {program / 10, program % 10});
+  }
+  // A menu of the window bound to the parameter, on the named layer.
+  void pickFrom(const char* layer, int paramIdx, int item) {
+    ControlLayer* found = plug->namedLayer(layer);
+    ASSERT_NE(found, nullptr) << layer;
+    for (const auto& control : found->controls())
+      if (control->ParamIdx() == paramIdx) return window->pickFromMenu(*control->GetRECT(), {item});
+    FAIL() << "no control for " << paramIdx << " on " << layer;
+  }
+  void fromInstrument(const ByteList& messages) {
+    for (const Bytes& message : messages) ASSERT_TRUE(backend->inject(message));
+  }
+  // The instrument's report of a part's bank (what 0) or program (1).
+  void reportFromInstrument(int what, int value) {
+    Bytes message = {0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0, static_cast<unsigned char>(0x36 + what),
+                     static_cast<unsigned char>(value), 0xF7};
+    ISysEx sysex(0, message.data(), static_cast<int>(message.size()));
+    plug->ProcessSysEx(&sysex, true);
+  }
+  // What reached the instrument: short messages whole, a dump by its address.
+  ByteList reached() {
+    ByteList all = arrivedAtInstrument();
+    for (Bytes& message : all)
+      if (message.size() > 20) message.resize(7);
+    return all;
+  }
+  std::optional<Pair> recorded(int part) {
+    const auto at = static_cast<size_t>(part);
+    if (!plug->partBankKnown[at] || !plug->partProgramKnown[at]) return std::nullopt;
+    return Pair{plug->partBank(part), plug->partProgram(part)};
+  }
+  Pair shown(int part) { return {param(kMultiPartBank + part)->Int(), param(kMultiPartPatch + part)->Int()}; }
+  // The bank and program the last bank select and program change on the
+  // part's channel carried.
+  static std::optional<Pair> carried(const ByteList& messages, int channel) {
+    std::optional<Pair> last;
+    int bank = -1;
+    for (const Bytes& m : messages) {
+      if (m.size() == 3 && m[0] == (0xB0 | channel) && m[1] == 32) bank = m[2] - 64;
+      if (m.size() == 2 && m[0] == (0xC0 | channel)) last = Pair{bank, m[1]};
+    }
+    return last;
+  }
+
+  // The pick passes the window's checks; on the MIDI thread, before it
+  // leaves, something else happens.
+  void onItsWay(const std::function<void()>& pick, const std::function<void()>& meanwhile) {
+    std::atomic<bool> hold{true};
+    plug->runOffHostThread([&] {
+      while (hold) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    pick();
+    meanwhile();
+    hold = false;
+    plug->midiSendThread->flush();
+  }
+  // The instrument's report of part 2's bank or program reaches the page's
+  // control of it, as a layout that addresses it does.
+  void addressPartControl(int what) {
+    ControlLayer* page = plug->namedLayer("multiModeSettingsPage1");
+    ASSERT_NE(page, nullptr);
+    const int paramIdx = (what == 0 ? kMultiPartBank : kMultiPartPatch) + kPart;
+    for (const auto& control : page->controls()) {
+      if (control->ParamIdx() != paramIdx) continue;
+      const unsigned char key[] = {0x00, 0x21, 0x00, static_cast<unsigned char>(0x36 + what)};
+      plug->uiConfigManager->sysexControls.addToControlMap(key, 0, control.get());
+      return;
+    }
+    FAIL() << "no control for " << paramIdx;
+  }
+  // STEP LIBRARY, upper slot 3 selected.
+  void stepLibrary() {
+    setParam(kControlLibrary, 1);
+    window->click(window->slot(0, 3));
+    settle();
+  }
+  void multiMode() {
+    param(kGlobalMidiChannel)->Set(1);
+    setParam(kDatatype, 1);
+    param(kMultiPatch)->Set(10);
+  }
+
+  std::optional<EditorWindowDriver> window;
+};
+
+ByteList programChange(int bank, int program, int channel = kPart) {
+  const auto cc = static_cast<unsigned char>(0xB0 | channel), pc = static_cast<unsigned char>(0xC0 | channel);
+  return {{cc, 0, 0}, {cc, 0x20, static_cast<unsigned char>(0x40 + bank)}, {pc, static_cast<unsigned char>(program)}};
+}
+// The part's notes off (the editor's, then the bank change's) ahead of it.
+ByteList withNotesOff(ByteList messages, int channel = kPart, int count = 2) {
+  for (int i = 0; i < count; ++i)
+    messages.insert(messages.begin(), Bytes{static_cast<unsigned char>(0xB0 | channel), 0x7B, 0});
+  return messages;
+}
+ByteList operator+(ByteList a, const ByteList& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// One road and one outcome. The road reaches part 2 (or the row's part);
+// the row says what reached the instrument, what the part shows, what the
+// conflict record holds for it, whether its sound is still the editor's
+// copy, the conflict window, the status line and the library's highlight.
+// Rows of more roads bring their own before and road.
+constexpr int kUnchecked = -2;
+
+struct RoadRow {
+  const char* what;
+  std::function<void()> before, road;
+  ByteList reached = {};                   // short messages whole, a dump by its address
+  Pair shows;                              // the part's bank and program afterwards
+  std::optional<Pair> recorded = {};       // what the conflict record holds; none: unknown
+  bool conflict = false;                   // the conflict window opened
+  const char* status = "";                 // the status line's first line
+  int highlight = -1;                      // the upper pane's selected slot; -1: as it was
+  bool shared = true;                      // the part's sound is still the one both hold
+  int part = kPart;
+  std::function<void()> check = [] {};     // what else the row's road changes
+};
+
+TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
+  const auto nothing = [] {};
+  const auto topBar = [this](int paramIdx, int item) {
+    return [this, paramIdx, item] { pickFrom("bankAndProgram02", paramIdx + kPart, item); };
+  };
+  const auto multiPage = [this](int paramIdx, int item) {
+    return [this, paramIdx, item] {
+      window->clickTab(kMainTab, 0);
+      pickFrom("multiModeSettingsPage1", paramIdx + kPart, item);
+    };
+  };
+  const auto stepUp = [this] { setParam(kPatchUp + kPart, 1); };
+  const auto host = [this](ByteList messages) { return [this, messages] { hostEvents(messages); }; };
+  const auto instrument = [this](ByteList messages) { return [this, messages] { fromInstrument(messages); }; };
+  const auto report = [this](int what, int value) { return [this, what, value] { reportFromInstrument(what, value); }; };
+  const auto others = [this](int bank, int program) { return [this, bank, program] { otherPlays(bank, program); }; };
+  const auto rxOff = [this] { param(kGlobalRxProgramChange)->Set(0); };
+  const auto locked = [this] { param(kPartLock + kPart)->Set(1); };
+  const auto omni = [this] { param(kMultiPartMIDICh + kPart)->Set(1); };
+  const auto portGone = [this] { backend->setOutGone(true); };
+  const auto taken = [this](std::function<void()> pick, int bank = 0, int program = 5) {
+    return [this, pick, bank, program] { onItsWay(pick, [this, bank, program] { otherPlays(bank, program); }); };
+  };
+  // The library's job starts after the window's check: part 10 takes the pair then.
+  const auto takenAtJob = [this](int program) {
+    plug->midiMessageManager->jobObserver = [this, program](JobThread, const SenderJob& job) {
+      if (job.jobCode == 3) otherPlays(0, program);
+    };
+  };
+  const auto stepLibrary = [this] { this->stepLibrary(); };
+
+  const ByteList a006 = withNotesOff(programChange(0, 5));
+  const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
+  const std::vector<RoadRow> rows = {
+      // The top bar's menus.
+      {.what = "top bar: program", .before = nothing, .road = topBar(kMultiPartPatch, 5), .reached = a006,
+       .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "top bar: bank", .before = nothing, .road = topBar(kMultiPartBank, 2),
+       .reached = withNotesOff(programChange(2, 0)), .shows = {2, 0}, .recorded = Pair{2, 0}, .highlight = 0,
+       .shared = false},
+      {.what = "top bar: bank checked against the bank picked", .before = others(0, 0), .road = topBar(kMultiPartBank, 1),
+       .reached = withNotesOff(programChange(1, 0)), .shows = {1, 0}, .recorded = Pair{1, 0}, .highlight = 0,
+       .shared = false},
+      {.what = "top bar: program another part plays", .before = others(0, 5), .road = topBar(kMultiPartPatch, 5),
+       .shows = {0, 0}, .conflict = true},
+      {.what = "top bar: program, part locked", .before = locked, .road = topBar(kMultiPartPatch, 5), .shows = {0, 0},
+       .status = "Nothing sent!"},
+      {.what = "top bar: program, program changes not taken", .before = rxOff, .road = topBar(kMultiPartPatch, 5),
+       .shows = {0, 0}, .status = "Program Change Disabled."},
+      {.what = "top bar: program, part on Omni", .before = omni, .road = topBar(kMultiPartPatch, 5), .shows = {0, 0},
+       .status = "Nothing sent!"},
+      // The MULTI page.
+      {.what = "multi page: program", .before = nothing, .road = multiPage(kMultiPartPatch, 5), .reached = a006,
+       .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "multi page: program another part plays", .before = others(0, 5), .road = multiPage(kMultiPartPatch, 5),
+       .shows = {0, 0}, .conflict = true},
+      // The LIBRARY page's BANK and PROG menus.
+      // With STEP SYNTH off the part's sound follows, whole: shared again.
+      {.what = "LIBRARY menus: program", .before = nothing, .road = [this] { pickTopBarProgram(5); },
+       .reached = withNotesOff(programChange(0, 5), kPart, 1) + partDump, .shows = {0, 5}, .recorded = Pair{0, 5}},
+      {.what = "LIBRARY menus: bank", .before = nothing, .road = [this] { pickTopBarBank(2); },
+       .reached = withNotesOff(programChange(2, 0), kPart, 1) + partDump, .shows = {2, 0}, .recorded = Pair{2, 0}},
+      {.what = "LIBRARY menus: program another part plays", .before = others(0, 5), .road = [this] { pickTopBarProgram(5); },
+       .shows = {0, 0}, .conflict = true},
+      {.what = "LIBRARY menus: program, program changes not taken", .before = rxOff,
+       .road = [this] { pickTopBarProgram(5); }, .shows = {0, 0}, .status = "Program Change Disabled."},
+      {.what = "LIBRARY menus: bank, program changes not taken", .before = rxOff, .road = [this] { pickTopBarBank(2); },
+       .shows = {0, 0}, .status = "Program Change Disabled."},
+      {.what = "LIBRARY menus: program, part on Omni", .before = omni, .road = [this] { pickTopBarProgram(5); },
+       .shows = {0, 0}, .status = "Nothing sent!"},
+      // The arrows in STEP SYNTH.
+      {.what = "STEP SYNTH up", .before = nothing, .road = stepUp, .reached = withNotesOff(programChange(0, 1), kPart, 1),
+       .shows = {0, 1}, .recorded = Pair{0, 1}, .shared = false},
+      {.what = "STEP SYNTH up onto a program another part plays", .before = others(0, 1), .road = stepUp,
+       .shows = {0, 0}, .conflict = true},
+      {.what = "STEP SYNTH up, program changes not taken", .before = rxOff, .road = stepUp, .shows = {0, 0},
+       .status = "Program Change Disabled."},
+      // The host's program change, with and without its bank select.
+      {.what = "host: program change", .before = nothing, .road = host({{0xC1, 5}}), .reached = a006 + ByteList{{0xC1, 5}},
+       .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "host: bank select and program change", .before = nothing,
+       .road = host({{0xB1, 0, 0}, {0xB1, 32, 0x41}, {0xC1, 5}}),
+       .reached = ByteList{{0xB1, 0, 0}, {0xB1, 32, 0x41}} + withNotesOff(programChange(1, 5)) + ByteList{{0xC1, 5}}, .shows = {1, 5},
+       .recorded = Pair{1, 5}, .highlight = 5, .shared = false},
+      {.what = "host: program change another part plays", .before = others(0, 5), .road = host({{0xC1, 5}}),
+       .shows = {0, 0}, .conflict = true},
+      {.what = "host: program change, program changes not taken", .before = rxOff, .road = host({{0xC1, 5}}),
+       .shows = {0, 0}},
+      // The instrument's program change, with and without its bank select:
+      // what the instrument plays, shown and echoed on its bank.
+      {.what = "instrument: program change", .before = nothing, .road = instrument({{0xC1, 5}}), .reached = a006,
+       .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "instrument: bank select and program change", .before = nothing,
+       .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}, {0xC1, 5}}), .reached = withNotesOff(programChange(2, 5)),
+       .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5, .shared = false},
+      {.what = "instrument: bank select and program change, another part played the window's pair",
+       .before = others(0, 5), .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}, {0xC1, 5}}),
+       .reached = withNotesOff(programChange(2, 5)), .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5,
+       .shared = false},
+      // The out port gone: nothing reaches the instrument, nothing is shown
+      // or recorded, and the status line says so.
+      {.what = "port gone: top bar program", .before = portGone, .road = topBar(kMultiPartPatch, 5), .shows = {0, 0},
+       .status = "MIDI Out port gone!"},
+      {.what = "port gone: top bar bank", .before = portGone, .road = topBar(kMultiPartBank, 2), .shows = {0, 0},
+       .status = "MIDI Out port gone!"},
+      {.what = "port gone: multi page program", .before = portGone, .road = multiPage(kMultiPartPatch, 5),
+       .shows = {0, 0}, .status = "MIDI Out port gone!"},
+      {.what = "port gone: LIBRARY menus program", .before = portGone, .road = [this] { pickTopBarProgram(5); },
+       .shows = {0, 0}, .status = "MIDI Out port gone!"},
+      {.what = "port gone: LIBRARY menus bank", .before = portGone, .road = [this] { pickTopBarBank(2); },
+       .shows = {0, 0}, .status = "MIDI Out port gone!"},
+      {.what = "port gone: STEP SYNTH up", .before = portGone, .road = stepUp, .shows = {0, 0},
+       .status = "MIDI Out port gone!"},
+      {.what = "port gone: host program change", .before = portGone, .road = host({{0xC1, 5}}), .shows = {0, 0},
+       .status = "MIDI Out port gone!"},
+      // Refused on the MIDI thread: another part took the pair after the
+      // window's check. Put back, the conflict window says why.
+      {.what = "on its way: top bar program", .before = nothing, .road = taken(topBar(kMultiPartPatch, 5)),
+       .shows = {0, 0}, .conflict = true},
+      {.what = "on its way: top bar bank", .before = [this] { param(kMultiPartPatch + kPart)->Set(5); },
+       .road = taken(topBar(kMultiPartBank, 1), 1, 5), .shows = {0, 5}, .conflict = true},
+      {.what = "on its way: LIBRARY menus bank", .before = [this] { param(kMultiPartPatch + kPart)->Set(5); },
+       .road = taken([this] { pickTopBarBank(1); }, 1, 5), .shows = {0, 5}, .conflict = true},
+      {.what = "on its way: multi page program", .before = nothing, .road = taken(multiPage(kMultiPartPatch, 5)),
+       .shows = {0, 0}, .conflict = true},
+      {.what = "on its way: LIBRARY menus program", .before = nothing, .road = taken([this] { pickTopBarProgram(5); }),
+       .shows = {0, 0}, .conflict = true},
+      {.what = "on its way: STEP SYNTH up onto 006", .before = [this] { param(kMultiPartPatch + kPart)->Set(4); },
+       .road = taken(stepUp), .shows = {0, 4}, .conflict = true},
+      // STEP LIBRARY: the library's sound in the slot goes.
+      {.what = "STEP LIBRARY: host program change for a pair another part plays",
+       .before = [&] { stepLibrary(); otherPlays(0, 5); }, .road = host({{0xC1, 5}}), .shows = {0, 0}, .conflict = true,
+       .highlight = 3},
+      {.what = "STEP LIBRARY: top bar program, the pair taken as the job starts",
+       .before = [&] { stepLibrary(); takenAtJob(5); }, .road = topBar(kMultiPartPatch, 5), .shows = {0, 0},
+       .conflict = true, .highlight = kUnchecked},
+      {.what = "STEP LIBRARY: up, the pair taken as the job starts", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(2);
+         takenAtJob(4);
+       }, .road = [this] { setParam(kPatchUp + kPart, 1); }, .shows = {0, 2}, .conflict = true, .highlight = 4},
+      // The instrument's report of the part's bank or program.
+      {.what = "instrument reports the program", .before = nothing, .road = report(1, 5), .shows = {0, 5},
+       .highlight = 5, .shared = false},
+      {.what = "instrument reports the bank", .before = nothing, .road = report(0, 2), .shows = {2, 0}, .shared = false},
+  };
+  for (const RoadRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_NO_FATAL_FAILURE(fresh());
+    ASSERT_NE(plug->conflictLayer, nullptr);
+    ASSERT_NO_FATAL_FAILURE(row.before());
+    settle();
+    arrivedAtInstrument();
+    plug->conflictLayer->Hide(true);
+    plug->paramNameDisplay->SetTextFromPlug("");
+    const int highlight = plug->librarianView()->selectedUpper;
+    ASSERT_NO_FATAL_FAILURE(row.road());
+    awaitRequestThread();
+    const ByteList arrived = reached();
+    EXPECT_EQ(arrived, row.reached);
+    EXPECT_EQ(shown(row.part), row.shows);
+    EXPECT_EQ(recorded(row.part), row.recorded);
+    EXPECT_EQ(plug->partSoundHeld[static_cast<size_t>(row.part)].load(), row.shared);
+    EXPECT_EQ(plug->conflictLayer->IsVisible(), row.conflict);
+    EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), row.status);
+    if (row.highlight != kUnchecked) {
+      EXPECT_EQ(plug->librarianView()->selectedUpper, row.highlight >= 0 ? row.highlight : highlight);
+    }
+    row.check();
+    // The window takes clicks again.
+    EXPECT_TRUE(plug->progressLayer == nullptr || plug->progressLayer->IsHidden());
+    // They agree: what went out is what is recorded and shown.
+    if (const auto sent = carried(arrived, row.part)) {
+      EXPECT_EQ(recorded(row.part), sent);
+      EXPECT_EQ(shown(row.part), *sent);
+    }
+    if (const auto plays = recorded(row.part)) {
+      EXPECT_EQ(shown(row.part), *plays);
     }
   }
 }

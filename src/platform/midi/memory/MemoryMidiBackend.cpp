@@ -44,6 +44,7 @@ struct MemoryMidiSystem {
   std::vector<std::string> inPorts;
   bool createFails = false;
   bool openFails = false;
+  bool outGone = false;
   int sendLatencyPolls = 0;
   std::vector<std::shared_ptr<OutState>> outs;
   std::vector<std::shared_ptr<InState>> ins;
@@ -119,6 +120,16 @@ class MemoryOut : public MemoryPort<MidiOutPort, OutState> {
       record.unsentPolls = mSystem->sendLatencyPolls;
     }
     mState->sending = false;
+  }
+  // A port whose other end went (an unplugged device, a stopped server)
+  // takes nothing while it is gone.
+  bool isPortOpen() const override {
+    Lock lock(mSystem->mutex);
+    return mState->record.open && !mSystem->outGone;
+  }
+  bool isPortGone() const override {
+    Lock lock(mSystem->mutex);
+    return mState->record.open && mSystem->outGone;
   }
   bool allSent(std::chrono::steady_clock::time_point* at) const override {
     Lock lock(mSystem->mutex);
@@ -199,6 +210,11 @@ void MemoryMidiBackend::setSendLatencyPolls(int polls) {
 void MemoryMidiBackend::setOpenFails(bool fails) {
   Lock lock(mShared->mutex);
   mShared->openFails = fails;
+}
+
+void MemoryMidiBackend::setOutGone(bool gone) {
+  Lock lock(mShared->mutex);
+  mShared->outGone = gone;
 }
 
 size_t MemoryMidiBackend::outObjects() const {

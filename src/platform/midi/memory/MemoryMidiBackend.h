@@ -59,6 +59,8 @@ class MemoryMidiBackend : public MidiBackend {
   // While set, creating port objects (or opening ports) throws MidiError.
   void setCreateFails(bool fails);
   void setOpenFails(bool fails);
+  // While set, the open out ports are gone: they take nothing and say so.
+  void setOutGone(bool gone);
   // After each send, allSent says "not yet" this many times, as a port
   // that is still connecting does.
   void setSendLatencyPolls(int polls);
