@@ -11,8 +11,10 @@
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 #include "EditorWindowDriver.h"
+#include "FolderMenuControl.h"
 #include "LibrarianBrowser.h"
 #include "LibrarianViewControl.h"
+#include "PatchLibrarian.h"
 #include "TopBarMenus.h"
 #include "UIConfigManager.h"
 
@@ -204,6 +206,16 @@ class PartPlaysTest : public ProgramChangeRoadTest {
     window->click(window->slot(0, 3));
     settle();
   }
+  // The upper bank's slot holds these bytes as its entry (none: empty).
+  void plantInUpperBank(int slot, const Bytes& bytes) {
+    PatchLibrarian& library = *plug->patchLibrarian;
+    auto guard = library.lock();
+    auto bank = library.bankForEdit(library.librarianMode == 1 ? kMultiList : kSoundList, library.upperBank);
+    ASSERT_NE(bank, nullptr);
+    LibrarianPatch& entry = bank->patches.at(static_cast<size_t>(slot));
+    entry.clear();
+    if (!bytes.empty()) entry.dumps.push_back(PatchSysexMessage{bytes});
+  }
   void multiMode() {
     param(kGlobalMidiChannel)->Set(1);
     setParam(kDatatype, 1);
@@ -250,6 +262,8 @@ struct RoadRow {
 };
 
 TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
+  // A second sound bank for the upper pane's own bank menu to pick.
+  writeFile(getPatchesFolderStr() + "/User.syx", soundFile("User", 100, "Pad"));
   const auto nothing = [] {};
   const auto topBar = [this](int paramIdx, int item) {
     return [this, paramIdx, item] { pickFrom("bankAndProgram02", paramIdx + kPart, item); };
@@ -279,6 +293,19 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     };
   };
   const auto stepLibrary = [this] { this->stepLibrary(); };
+  const auto doubleClick = [this](int pane, int slot) {
+    return [this, pane, slot] {
+      const IRECT r = window->slot(pane, slot);
+      IMouseMod left(true, false);
+      window->gui()->OnMouseDblClick((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
+    };
+  };
+  // A library sound sent to part 2: the instrument's notes off on channel 1,
+  // the part's bank and program, then the sound into the part's edit buffer.
+  const auto libraryStep = [](int program) {
+    return ByteList{{0xB0, 0x7B, 0}} + programChange(0, program) +
+           ByteList{{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
+  };
 
   const ByteList a006 = withNotesOff(programChange(0, 5));
   const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
@@ -387,9 +414,57 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .conflict = true, .highlight = kUnchecked},
       {.what = "STEP LIBRARY: up, the pair taken as the job starts", .before = [&] {
          stepLibrary();
-         param(kMultiPartPatch + kPart)->Set(2);
+         param(kMultiPartPatch + kPart)->Set(3);
          takenAtJob(4);
-       }, .road = [this] { setParam(kPatchUp + kPart, 1); }, .shows = {0, 2}, .conflict = true, .highlight = 4},
+       }, .road = [this] { setParam(kPatchUp + kPart, 1); }, .shows = {0, 3}, .conflict = true, .highlight = 4},
+      // STEP LIBRARY counts from the slot the part plays, in the pane the
+      // user works in: a click elsewhere, another part's pick, leaves it.
+      {.what = "STEP LIBRARY: up from the slot the part plays, the highlight elsewhere", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(10);
+         window->click(window->slot(0, 50));
+       }, .road = stepUp, .reached = libraryStep(11), .shows = {0, 11}, .recorded = Pair{0, 11}, .highlight = 11,
+       .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 11).substr(0, 9)); }},
+      {.what = "STEP LIBRARY: down onto a slot holding a broken dump", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(10);
+         plantInUpperBank(9, Bytes{0xF0, 0x3E, 0x10, 0x00});
+       }, .road = [this] { setParam(kPatchDown + kPart, 1); }, .shows = {0, 10}, .status = kEntryNotSent},
+      {.what = "STEP LIBRARY: double-click on an upper slot", .before = stepLibrary, .road = doubleClick(0, 7),
+       .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7}, .highlight = 7},
+      {.what = "STEP LIBRARY: double-click on an empty slot", .before = [&] {
+         stepLibrary();
+         plantInUpperBank(7, {});
+       }, .road = doubleClick(0, 7), .shows = {0, 0}, .status = "Nothing sent!", .highlight = kUnchecked},
+      {.what = "STEP LIBRARY: double-click on a category list", .before = [&] {
+         stepLibrary();
+         setParam(kCategorySelection, 1);
+       }, .road = doubleClick(1, 7), .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7},
+       .highlight = kUnchecked, .check = [this] { EXPECT_EQ(plug->librarianView()->selectedLower, 7); }},
+      {.what = "STEP LIBRARY: double-click on a search list", .before = [&] {
+         stepLibrary();
+         plug->setParamDisplayText(kPatchSearchString, 0, "Fact4");
+         setParam(kPatchSearchString, 0);
+       }, .road = doubleClick(1, 2), .reached = libraryStep(2), .shows = {0, 2}, .recorded = Pair{0, 2},
+       .highlight = kUnchecked, .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 41).substr(0, 9)); }},
+      // A bank changed on another road: the bank menus tick it as they pop up.
+      {.what = "instrument reports the bank, the LIBRARY page's bank menu opened", .before = nothing,
+       .road = report(0, 2), .shows = {2, 0}, .shared = false, .check = [this] {
+         window->pickFromMenu(*plug->librarianBrowser->bankNumberMenu->GetRECT(), {-1});  // opened, dismissed
+         for (int bank = 0; bank < 3; ++bank)
+           EXPECT_EQ(plug->librarianBrowser->bankNumberMenu->menu().IsItemChecked(bank), bank == 2) << bank;
+       }},
+      {.what = "STEP LIBRARY: the upper pane's own bank menu, then the top bar's bank-name menu opened",
+       .before = stepLibrary,
+       .road = [this] { window->pickFromMenu(*plug->librarianBrowser->leftPatchMenu->GetRECT(), {1}); },
+       .shows = {0, 0}, .check = [this] {
+         FolderMenuControl& names = *plug->librarianBrowser->progBankNameMenu;
+         window->pickFromMenu(*names.GetRECT(), {-1});  // opened, dismissed
+         ASSERT_EQ(names.tickCount(), 1);
+         EXPECT_TRUE(names.mainMenu()->IsItemChecked(1));
+         EXPECT_EQ(std::string(names.mainMenu()->GetItemText(1)), "User.syx");
+         EXPECT_EQ(plug->patchLibrarian->upperBank.load(), 1);
+       }},
       // The instrument's report of the part's bank or program.
       {.what = "instrument reports the program", .before = nothing, .road = report(1, 5), .shows = {0, 5},
        .highlight = 5, .shared = false},
