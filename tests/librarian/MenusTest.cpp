@@ -539,10 +539,12 @@ TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.pick.front());
     host.editor.setValue(kBankEditUnsaved, 1);
+    host.hidden["discardChangesLayerRight"] = false;  // DISCARD lit by the edit
     host.picks = {row.pick};
     menu.OnMouseDown(0, 0, nullptr);
     EXPECT_EQ(readFile(row.file), concat(expected));
     EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 0);
+    EXPECT_TRUE(host.hidden["discardChangesLayerRight"]);
   }
   // An instance made after the save reads the bank as saved.
   PatchLibrarian later;
