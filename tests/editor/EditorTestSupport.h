@@ -38,6 +38,8 @@ struct ScriptedHost {
   std::vector<std::pair<int, Bytes>> events;  // delta frames, bytes
   // Display-changed calls: what the host takes for "the state changed".
   std::atomic<int> displayUpdates{0};
+  // Automation calls (automate, begin and end of an edit), of any index.
+  std::atomic<int> automations{0};
   // Run inside the block when it asks for the time (set before it runs).
   std::function<void()> onTime;
 
@@ -67,6 +69,9 @@ struct ScriptedHost {
         if (host->onTime) host->onTime();
         return reinterpret_cast<VstIntPtr>(&host->time);
       case audioMasterUpdateDisplay: ++host->displayUpdates; return 1;
+      case audioMasterAutomate:
+      case audioMasterBeginEdit:
+      case audioMasterEndEdit: ++host->automations; return 1;
       case audioMasterProcessEvents: {
         auto* list = static_cast<VstEvents*>(ptr);
         std::lock_guard<std::mutex> lock(host->mutex);
