@@ -31,7 +31,9 @@ constexpr int kUpper = 0, kLower = 1;
 class LibrarianWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetMidiBackend(std::make_shared<MemoryMidiBackend>());
+    backend->setOutPorts({"dirirU MIDI 1"});
+    backend->setInPorts({"dirirU MIDI 1"});
+    SetMidiBackend(backend);
     writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
     writeFile(getPatchesFolderStr() + "/User.syx", soundFile("User", 100, "Pad"));
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
@@ -51,6 +53,15 @@ class LibrarianWindowTest : public ::testing::Test {
     for (int i = 0; i < 20000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  // The instrument's ports open: what is sent leaves.
+  void connect() {
+    plug->getExternalMIDIOutNames();
+    plug->getExternalMIDIInNames();
+    press(kDeviceInSelection, 1);
+    press(kDeviceOutSelection, 1);
+    settle();
+    ASSERT_TRUE(plug->midiIOConfigured);
+  }
   // A change a control of the page makes (some have no control yet).
   void press(int param, double value = 1.0) {
     plug->GetParam(param)->Set(value);
@@ -69,6 +80,7 @@ class LibrarianWindowTest : public ::testing::Test {
     return window->colourAt(r.R - 1, r.B - 1) == kHighlight;
   }
 
+  std::shared_ptr<MemoryMidiBackend> backend = std::make_shared<MemoryMidiBackend>();
   OwnDataFolder data;
   std::unique_ptr<Tarnivex> plug;
   std::optional<EditorWindowDriver> window;
@@ -121,7 +133,7 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   plug->GetParam(kMultiPartPatch + 0)->Set(4);
   std::mutex sentMutex;
   std::vector<std::string> sent;  // the names the jobs send, on the job thread
-  plug->midiIOConfigured = true;  // the sends start their jobs
+  ASSERT_NO_FATAL_FAILURE(connect());  // the sends start their jobs
   plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
     std::lock_guard<std::mutex> lock(sentMutex);
     if (job.jobCode == 3) sent.push_back(job.patchArgument.name);
@@ -237,7 +249,7 @@ TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   // Without ports a step sends nothing: the multi stays, the status line says why.
   EXPECT_EQ(step(up), 10);
   EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Set MIDI I/O First!");
-  plug->midiIOConfigured = true;
+  ASSERT_NO_FATAL_FAILURE(connect());
   plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
   EXPECT_EQ(step(up), 11);
   EXPECT_TRUE(multiSelectorShown());
@@ -590,7 +602,7 @@ TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarShowsItsNamesAndOffThePageItsP
   window->pickFromMenu(bankPlace, {1});
   EXPECT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "Factory.syx");
   EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Set MIDI I/O First!");
-  plug->midiIOConfigured = true;
+  ASSERT_NO_FATAL_FAILURE(connect());
   plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
   window->pickFromMenu(bankPlace, {1});
   settle();

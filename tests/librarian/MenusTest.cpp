@@ -441,6 +441,7 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
             "Sound 091 | Sound 092 | Sound 093 | Sound 094 | Sound 095 | Sound 096 | Sound 097 | Sound 098 | Sound "
             "099 | Sound 100");
   host.part = 1;
+  host.editor.setValue(kGlobalRxProgramChange, 1);  // the instrument takes program changes
   host.picks = {{"51-60", "Sound 054"}, {"Bank C (RAM)"}};
   program.OnMouseDown(0, 0, nullptr);
   host.jobs();
