@@ -475,6 +475,19 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          setParam(kPatchSearchString, 0);
        }, .road = doubleClick(1, 2), .reached = libraryStep(2), .shows = {0, 2}, .recorded = Pair{0, 2},
        .highlight = kUnchecked, .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 41).substr(0, 9)); }},
+      {.what = "STEP LIBRARY: instrument reports the program to its control, the lower pane in use",
+       .before = [&] {
+         stepLibrary();
+         addressPartControl(1);
+         window->click(window->slot(1, 30));
+       },
+       // The report's echo, then the slot's sound.
+       .road = report(1, 5), .reached = withNotesOff(programChange(0, 5), kPart, 1) + ByteList{{0xB1, 0x7B, 0}} + libraryStep(5),
+       .shows = {0, 5}, .recorded = Pair{0, 5},
+       .highlight = kUnchecked, .check = [this] {
+         EXPECT_EQ(plug->librarianView()->selectedLower, 5);
+         EXPECT_EQ(playing(kPart), numbered("Fact", 5).substr(0, 9));
+       }},
       // Multi mode: STEP LIBRARY steps the multi from the multi it plays, the
       // panes list multis only, and only a multi goes out as the multi.
       {.what = "multi mode STEP LIBRARY: the multi selector's pick", .before = [&] { multiMode(); stepLibrary(); },
