@@ -89,6 +89,15 @@ void LibrarianBrowser::patchTypeChanged(int patchType, int listType, bool reload
   if (state.upperSelectionListControl) state.upperSelectionListControl->SetValueFromUserInput(0.0);
   if (state.lowerSelectionListControl) state.lowerSelectionListControl->SetValueFromUserInput(0.0);
   setDisplayNames(names, table->filled);
+  // The upper pane lists the sound banks whatever the lower one lists: its
+  // name over them is never one of another kind's.
+  if (table->bankList == kCategoryList || table->bankList == kSearchList) {
+    std::vector<int> upper{kPatchSelectionListUpper};
+    for (int part = 0; part < 16; ++part) upper.push_back(kCurrentOpenPatchBankL + part);
+    for (int index : upper) mHost->resetParamDisplayTexts(index);
+    if (IParam* param = mHost->paramAt(kPatchSelectionListUpper)) param->Set(0.0);
+    setDisplayNames(fileNamesOf(librarian, kSoundList), upper);
+  }
   refreshPopUpMenus();
 }
 

@@ -28,7 +28,9 @@ void drawInvisible(IGraphics* graphics, const IRECT* rect) {
 }
 
 // The upper bank's edit is in a file now.
+// The page leaves the unsaved state whole: DISCARD goes with the mark.
 void markSaved(LibrarianHost& host) {
+  host.endBankEdit();
   if (IParam* unsaved = host.paramAt(kBankEditUnsaved)) unsaved->Set(0.0);
   host.setParameterFromPlug(kBankEditUnsaved, 0.0, false);
 }
@@ -268,7 +270,7 @@ void FileEditPopupMenu::doPopupMenu(int x, int y) {
   }
   switch (pickIn(chosen, mGetData)) {
     case 0:
-      startLibrarianJob(manager, multi ? sendMultiJob(true, false) : sendPartJob(part, true, false), kSetBusy);
+      mBrowser->sendEditorDataToSlot(part);
       break;
     case 2:
       if (multi)

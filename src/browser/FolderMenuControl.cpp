@@ -316,6 +316,8 @@ void FolderMenuControl::clickBankNameMenu() {
     file = *names.file;
     folder = *names.folder;
   }
+  // The tick shows the bank the upper pane edits now, whichever road changed it.
+  checkMenuItemAlone(shown);
   if (doPopupMenu(mSelection) < 0) return;
   // A bank whose slot of the part's program would send nothing, or that
   // another part plays, is no pick: the status line or the conflict window

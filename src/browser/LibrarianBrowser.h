@@ -66,10 +66,9 @@ class LibrarianBrowser {
   // reloads both panes. Never rebuilds the bank-name menus.
   void refreshPopUpMenus();
   // The top bar's menus for the mode, part and program; with namesNow
-  // false their entries are listed only when one of them pops up.
+  // false their entries are listed only when one of them pops up (as they
+  // always are then).
   void updateBankAndProgramMenuNames(bool keepBankMenu, bool namesNow = true);
-  // Lists the entries left for the pop-up, before it shows.
-  void rebuildStaleMenuNames();
   // Shows the top bar's bank menu of the stepping mode and data type, and
   // the program menu beside it; their entries stay as they are.
   void showTopBarMenus();
@@ -94,8 +93,20 @@ class LibrarianBrowser {
   void showLibrary();
 
   // ---- Sending to the instrument.
+  // The parameter holding what the stepped part plays: the multi's program
+  // in multi mode, else the part's. In library mode its value is the slot
+  // the part plays, which its steps count from.
+  int playedProgramParameter(int part);
+  int playedSlot(int part);
+  // The slot becomes the pane's selection, the keys' cursor and the
+  // library's slot of that pane.
+  void selectSlot(int pane, int slot);
+  // The editor's own part (the multi in multi mode) into the selected upper
+  // slot, as the library's receive path takes a dump; false when nothing
+  // started.
+  bool sendEditorDataToSlot(int part);
   // Sends one entry of a pane's bank as the part's sound (job 3); false when
-  // nothing was started. shownBefore: the program the part showed before a
+  // nothing was started. A send that starts selects its slot in the pane. shownBefore: the program the part showed before a
   // step moved it, put back if the job refuses the sound.
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore = -1.0);
   // A send of the slot to the part would go out, yet another part plays the
@@ -147,8 +158,6 @@ class LibrarianBrowser {
   void menuSelection(int& bank, int& program) const;
 
   LibrarianHost* mHost;
-  // The top bar's menus' entries were left for their pop-up.
-  std::atomic<bool> mMenuNamesStale{false};
   // The latest slot menus; a right click replaces them.
   std::unique_ptr<IControl> mFileEditMenu;
   std::unique_ptr<IControl> mFileCopyMenu;

@@ -87,6 +87,9 @@ class LibrarianHost {
   // Drops the unsaved edit of the upper bank as kDiscardBankData does
   // (the library is read again).
   virtual void discardBankEdit() {}
+  // The page leaves the unsaved state of the upper bank: DISCARD hides, the
+  // controls an edit holds come back.
+  virtual void endBankEdit() {}
   // A status text: the name display and the value display, which an empty
   // value empties.
   virtual void showStatus(const std::string& /*name*/, const std::string& /*value*/) {}

@@ -1,5 +1,6 @@
 // Sending from the library to the instrument: one entry as a part's sound,
 // or the editor's current sound or multi.
+#include <algorithm>
 #include <cstdio>
 
 #include "IParam.h"
@@ -104,7 +105,6 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
       return false;
     job.patchArgument = bank->patches[static_cast<size_t>(slot)];
   }
-  if (view) view->cursor = slot;
   if (!mHost->midiConfigured()) return false;
   // Nothing goes out for an entry that is not a whole dump, not even notes off.
   if (!job.patchArgument.sendable(mHost->multiMode())) {
@@ -117,7 +117,40 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
   job.slotArgument = slot;
   job.partArgument = part;
   job.programShownBefore = shownBefore;
-  return startLibrarianJob(manager, job, kSetBusy);
+  if (!startLibrarianJob(manager, job, kSetBusy)) return false;
+  selectSlot(pane, slot);
+  return true;
+}
+
+int LibrarianBrowser::playedProgramParameter(int part) {
+  return mHost->multiMode() ? int(kMultiPatch) : kMultiPartPatch + std::clamp(part, 0, 15);
+}
+
+int LibrarianBrowser::playedSlot(int part) {
+  const IParam* program = mHost->paramAt(playedProgramParameter(part));
+  return program ? program->Int() : 0;
+}
+
+void LibrarianBrowser::selectSlot(int pane, int slot) {
+  if (slot < 0 || slot >= kSlotsPerPane) return;
+  // A send off the window's thread finds the slot its pick selected there:
+  // nothing of the view is written again.
+  if (view) {
+    int& selected = pane == 0 ? view->selectedUpper : view->selectedLower;
+    if (selected != slot || view->cursor != slot) {
+      selected = slot;
+      view->cursor = slot;
+      view->SetDirty(false);
+    }
+  }
+  if (PatchLibrarian* librarian = mHost->librarian())
+    (pane == 0 ? librarian->targetSlot : librarian->mSelectedLowerSlot) = slot;
+}
+
+bool LibrarianBrowser::sendEditorDataToSlot(int part) {
+  // A multi page's slot takes the multi, never a part's sound.
+  const SenderJob job = mHost->multiMode() ? sendMultiJob(true, false) : sendPartJob(part, true, false);
+  return startLibrarianJob(mHost->messageManager(), job, kSetBusy);
 }
 
 bool LibrarianBrowser::pickRefused(int slot, int pane, int part) {

@@ -55,33 +55,19 @@ void LibrarianBrowser::updateBankAndProgramMenuNames(bool keepBankMenu, bool nam
   showTopBarMenus();
   int bank = 0, program = 0;
   menuSelection(bank, program);
-  // Listing a hundred names is most of a restore's time, and only a menu
-  // popping up in an editor shows them.
-  if (!namesNow) mMenuNamesStale = true;
   if (mHost->libraryControl()) {
     // The part's program is the upper slot the keys and sends start from,
     // in the upper pane; the lower pane, browsed on its own, keeps its
     // selection.
     if (view) view->takeUpperSlot(program);
     if (PatchLibrarian* librarian = mHost->librarian()) librarian->targetSlot = program;
-    if (namesNow && programNumberMenu) programNumberMenu->refreshPatchNames(program);
-    if (namesNow && !keepBankMenu && bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
-    if (namesNow && !keepBankMenu) mMenuNamesStale = false;
-    return;
   }
-  if (namesNow) {
-    if (programNumberMenu) programNumberMenu->refreshPatchNames(program);
-    if (bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
-    mMenuNamesStale = false;
-  }
-}
-
-void LibrarianBrowser::rebuildStaleMenuNames() {
-  if (!mMenuNamesStale.exchange(false)) return;
-  int bank = 0, program = 0;
-  menuSelection(bank, program);
+  // Listing a hundred names is most of a restore's time, and only a menu
+  // popping up in an editor shows them: each menu lists its names again,
+  // with its tick, as it pops up.
+  if (!namesNow) return;
   if (programNumberMenu) programNumberMenu->refreshPatchNames(program);
-  if (bankNumberMenu) bankNumberMenu->refreshPatchNames(bank);
+  if (bankNumberMenu && !(mHost->libraryControl() && keepBankMenu)) bankNumberMenu->refreshPatchNames(bank);
 }
 
 void LibrarianBrowser::showFileEditMenu(int x, int y) {

@@ -6,14 +6,15 @@
 #include "LibrarianHost.h"
 #include "PatchLibrarian.h"
 
-// The bank list the pane reads (pane 0 upper, 1 lower): the upper pane the
-// sound or multi list by the librarian's type, the lower pane the category
-// list while browsing categories, else that list or, with a search shown,
-// the search results. -1 for an unknown type.
+// The bank list the pane reads (pane 0 upper, 1 lower): both panes the
+// sound or multi list by the librarian's type; with sounds, the lower pane
+// the category list while browsing categories, or with a search shown the
+// search results. Those list sounds alone: a multi pane never reads them.
+// -1 for an unknown type.
 inline int paneList(const PatchLibrarian& librarian, const BrowseState& state, int pane) {
   const int type = librarian.librarianMode;
   const int byType = type == 0 ? kSoundList : type == 1 ? kMultiList : -1;
-  if (pane == 0) return byType;
+  if (pane == 0 || type != 0) return byType;
   if (state.categoryBrowsing) return kCategoryList;
   return state.searchActive ? kSearchList : byType;
 }

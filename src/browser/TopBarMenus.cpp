@@ -29,6 +29,17 @@ void storeValue(LibrarianHost& host, int index, int value) {
   if (IParam* param = host.paramAt(index)) param->Set(value);
 }
 
+// After a bank or program change that went out the instrument plays a stored
+// sound (in multi mode a stored multi and its sounds): the editor asks for
+// it, or without that choice sends the editor's own after it.
+void followPick(LibrarianHost& host, int part, bool multi) {
+  if (host.browseState().progBankControl)
+    startLibrarianJob(host.messageManager(), multi ? multiRequestJob(true) : partRequestJob(part, true),
+                      kSetDumpExpected);
+  else
+    host.sendPatchToDevice(part, !multi, false, false, multi);
+}
+
 constexpr const char* kRangeTitles[] = {"01-10", "11-20", "21-30", "31-40", "41-50",
                                         "51-60", "61-70", "71-80", "81-90", "91-100"};
 }  // namespace
@@ -85,17 +96,12 @@ int BankNumberPopupMenu::doPopupMenu(int& bank) {
       host().setParameterFromPlug(parameter, shown, false);
       return;
     }
-    if (multi) return;
-    if (host().browseState().progBankControl)
-      startLibrarianJob(host().messageManager(), partRequestJob(part, true), kSetDumpExpected);
-    else
-      host().sendPatchToDevice(part, true, false, false, false);
+    followPick(host(), part, multi);
   });
   return bank;
 }
 
 void BankNumberPopupMenu::OnMouseDown(int, int, IMouseMod*) {
-  mBrowser->rebuildStaleMenuNames();
   mCurrentBank = intValue(host(), bankParameter());
   // The tick shows the bank as it is now, also after a change refused on
   // its way.
@@ -202,11 +208,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
         host().setParameterFromPlug(parameter, shown, false);
         return;
       }
-      if (host().browseState().progBankControl)
-        startLibrarianJob(host().messageManager(), multi ? multiRequestJob(true) : partRequestJob(part, true),
-                          kSetDumpExpected);
-      else
-        host().sendPatchToDevice(part, !multi, false, false, multi);
+      followPick(host(), part, multi);
     });
   }
   chosen->CheckItemAlone(entry);
@@ -215,7 +217,6 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
 }
 
 void ProgramNumberPopupMenu::OnMouseDown(int, int, IMouseMod*) {
-  mBrowser->rebuildStaleMenuNames();
   doPopupMenu(mCurrentProgram);
   SetRedraw();
   SetDirty(true);

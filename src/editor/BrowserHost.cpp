@@ -8,6 +8,7 @@
 #include "LibrarianBrowser.h"
 #include "LibrarianViewControl.h"
 #include "MIDIMessageManager.h"
+#include "PaneBanks.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
@@ -39,14 +40,11 @@ void Tarnivex::setLibrarianSelectedSlot(int slot) {
 }
 
 void Tarnivex::selectLibrarianSlot(int pane, int slot) {
-  LibrarianViewControl* view = librarianView();
-  if (slot < 0 || slot >= kSlotsPerPane) return;
-  if (view) {
-    (pane == 0 ? view->selectedUpper : view->selectedLower) = slot;
-    view->cursor = slot;
-    view->SetDirty(false);
+  if (librarianBrowser) {
+    librarianBrowser->selectSlot(pane, slot);
+  } else if (patchLibrarian && slot >= 0 && slot < kSlotsPerPane) {
+    (pane == 0 ? patchLibrarian->targetSlot : patchLibrarian->mSelectedLowerSlot) = slot;
   }
-  if (patchLibrarian) (pane == 0 ? patchLibrarian->targetSlot : patchLibrarian->mSelectedLowerSlot) = slot;
 }
 
 void Tarnivex::selectPartProgramInLibrarian(int part) {
@@ -55,8 +53,9 @@ void Tarnivex::selectPartProgramInLibrarian(int part) {
 }
 
 int Tarnivex::librarianLowerList() const {
-  if (multiMode) return -1;
-  return browse.categoryBrowsing ? kCategoryList : browse.searchActive ? kSearchList : -1;
+  if (!patchLibrarian) return -1;
+  const int list = paneList(*patchLibrarian, browse, 1);
+  return list == kCategoryList || list == kSearchList ? list : -1;
 }
 
 bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore) {

@@ -52,6 +52,7 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   bool startMultiPush() override { return mPlug.startMultiPush(); }
   void refreshFolders() override { mPlug.refreshFolders(); }
   void discardBankEdit() override { mPlug.discardBankEdit(); }
+  void endBankEdit() override { mPlug.endBankEdit(); }
   void showStatus(const std::string& name, const std::string& value) override { mPlug.showStatus(name, value); }
   void showSuccess(const std::string& what, const std::string& detail) override { mPlug.showSuccess(what, detail); }
   void bankSaved() override { mPlug.bankSaved(); }

@@ -220,21 +220,21 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
     if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
     sendShownProgram(part, multi, before);
   } else {
-    // The slot view's selection in the pane the user works in is the counter.
+    // The stepped part (the multi in multi mode) steps from the slot it
+    // plays, in the pane the user works in: another part's pick, a click or
+    // a highlight moved elsewhere leaves that count where it is.
     const int pane = librarianActivePane();
-    const LibrarianViewControl* view = librarianView();
-    int slot = view ? (pane == 0 ? view->selectedUpper : view->selectedLower)
-                    : (pane == 0 ? patchLibrarian->targetSlot.load() : patchLibrarian->mSelectedLowerSlot.load());
-    slot += step;
-    if (slot >= kPatchesPerBank) slot = 0;
-    if (slot < 0) slot = kPatchesPerBank - 1;
+    const int slot = wrap(GetParam(shownProgram)->Int() + step, kPatchesPerBank);
     if (librarianBrowser && librarianBrowser->refuseLibraryPick(slot, pane, part)) return true;
-    // The program is the slot sent, also where the step wrapped.
+    // The program is the slot sent, also where the step wrapped; a send
+    // that does not start leaves it as it was.
     const double before = GetParam(shownProgram)->Value();
     setParameterFromPlug(shownProgram, slot, false);
-    selectLibrarianSlot(pane, slot);
+    if (!sendPatchToDeviceFromLibrarian(slot, pane, part, before)) {
+      setParameterFromPlug(shownProgram, before, false);
+      return true;
+    }
     currentProgram = slot;
-    sendPatchToDeviceFromLibrarian(slot, pane, part, before);
   }
   if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
   if (librarianBrowser && librarianBrowser->programNumberMenu)
@@ -343,12 +343,12 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       return false;
     }
     case kOverwriteBank:
-      // Refused before a job starts, as a drop is. The part goes into the
-      // library, not to the instrument: no port is needed, and no "Set MIDI
-      // I/O First!" hides what was done.
-      if (iv == 1 && librarianActivePane() == 0 && !refuseLibrarySlot()) {
+      // Refused before a job starts, as a drop is. The part (the multi, with
+      // multis shown) goes into the library, not to the instrument: no port
+      // is needed, and no "Set MIDI I/O First!" hides what was done.
+      if (iv == 1 && librarianActivePane() == 0 && !refuseLibrarySlot() && librarianBrowser) {
         sendAllParts = false;
-        startPartDump(currentPart, true, false);
+        librarianBrowser->sendEditorDataToSlot(currentPart);
       }
       return true;
     case kPatchRename:

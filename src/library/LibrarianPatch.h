@@ -31,8 +31,9 @@ struct LibrarianPatch {
     category.clear();
   }
   // Whether the entry can be sent as a part's sound (multi: as the multi):
-  // its first dump starts as the instrument's dump does and is no longer
-  // than a dump of its kind (a shorter one is completed when sent).
+  // its first dump starts as the instrument's dump of that kind does (its
+  // command byte too) and is no longer than such a dump (a shorter one is
+  // completed when sent).
   bool sendable(bool multi) const;
   // Appends bytes offset..offset+3 of the first dump to the category (what
   // the dump holds of them).

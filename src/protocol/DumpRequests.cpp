@@ -291,9 +291,11 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
     plug->SetLibrarianRequestActive(false);
     sendRequest(multiBody, true);
     pollMulti();
-    if (cancelRequested) plug->showStatusText(kCancelled);
-    else if (!ended) plug->showStatusText("Data request completed!");
+    if (!cancelRequested && !ended) plug->showStatusText("Data request completed!");
   }
+  // A cancel among the parts, in the middle of a search, says so too: not
+  // the search's last ID.
+  if (toEditor && cancelRequested) plug->showStatusText(kCancelled);
   if (!toEditor && !ended) {
     plug->showReceivedToLibrary(kCompleted);
   }

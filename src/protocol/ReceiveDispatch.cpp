@@ -276,10 +276,9 @@ void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int
     selectLibrarySlot(slot);
     plug->setParameterFromPlug(kMultiPartPatch + part, std::min(slot, 100), false);
     plug->BankChangeMessage(part);
-    const int pane = plug->librarianActivePane();
-    int selection = slot;
-    if (patchLibrarian) selection = pane == 0 ? patchLibrarian->targetSlot.load() : patchLibrarian->mSelectedLowerSlot.load();
-    plug->sendPatchToDeviceFromLibrarian(selection, pane, part);
+    // The slot the part now plays goes, in the pane in use, whatever that
+    // pane has highlighted.
+    plug->sendPatchToDeviceFromLibrarian(slot, plug->librarianActivePane(), part);
     quickTabRefreshPending = true;
   } else if (IParam* rx = plug->paramAt(kGlobalRxProgramChange); rx && rx->Value() > 0.0) {
     const int number = programChange ? value : plug->partProgram(part);

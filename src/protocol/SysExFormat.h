@@ -10,8 +10,6 @@ constexpr uint8_t kSysExEnd = 0xF7;
 constexpr uint8_t kZorozovID = 0x3E;
 constexpr uint8_t kDirirUModel = 0x10;
 
-constexpr uint8_t kSoundDumpCommand = 0x10;
-constexpr uint8_t kMultiDumpCommand = 0x11;
 constexpr uint8_t kGlobalDumpCommand = 0x14;
 
 constexpr int kGlobalDumpSize = 207;

@@ -15,6 +15,7 @@
 #include "FolderMenuControl.h"
 #include "LibrarianBrowser.h"
 #include "LibrarianViewControl.h"
+#include "PatchLibrarian.h"
 #include "EditorTestSupport.h"
 
 namespace {
@@ -84,6 +85,33 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
        [](Tarnivex& t) { EXPECT_TRUE(!t.sendAllParts && t.sendGlobalFirst); }},
       {"request the multi", kRequestTempData, 1, {{5, 0, false, false}},
        {{0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x00, 0xF7}}, {}, {}, true},
+      {"PART TO SLOT with multis shown lands the multi in the selected slot", kOverwriteBank, 1, {{0, 0, true, false}},
+       {},
+       [](Tarnivex& t) {
+         t.GetParam(kDatatype)->Set(1);
+         t.OnParamChange(kDatatype);
+         t.librarianBrowser->openBankForReceiving();
+         t.selectLibrarianSlot(0, 5);
+       },
+       [](Tarnivex& t) {
+         PatchLibrarian& library = *t.patchLibrarian;
+         const LibrarianPatch entry = library.entryAt(kMultiList, library.upperBank, 5);
+         ASSERT_FALSE(entry.empty());
+         EXPECT_EQ(entry.dumps[0].bytes.size(), 393u);
+         EXPECT_EQ(entry.dumps[0].bytes[4], 0x11);  // a multi
+         EXPECT_EQ(t.paramNameDisplay->GetText(), "Data received to slot(s)");
+       }},
+      {"the multi asked for, cancelled while the device IDs are searched, says so", kRequestTempData, 1,
+       {{5, 0, false, false}}, {{0xF0, 0x3E, 0x10, 0x21, 0x00, 0x30, 0x00, 0xF7}},
+       [](Tarnivex& t) {
+         // No instrument answers; CANCEL comes a few ticks into the search.
+         auto ticks = std::make_shared<int>(0);
+         t.midiMessageManager->virtualPause = [&t, ticks](int) {
+           if (++*ticks == 25) t.midiMessageManager->sender->cancelRequested = true;
+           return true;
+         };
+       },
+       [](Tarnivex& t) { EXPECT_EQ(t.paramValueDisplay->GetText(), "Data request CANCELLED!"); }, true},
       {"cancel", kCancelDataRequest, 1, {}, {}, {},
        [](Tarnivex& t) { EXPECT_TRUE(t.midiMessageManager->sender->cancelRequested); }},
       {"library stepping switches program stepping off", kControlLibrary, 1, {}, {}, {},
@@ -545,6 +573,15 @@ TEST_F(CommandsTest, LibrarianViewsSwitchTheirMenuLayersAndRefreshTheMenus) {
   EXPECT_TRUE(shown(kProgBankName));
   EXPECT_EQ(plug->paramDisplayText(kCurrentOpenPatchBankR + 15, 0), "Bank.syx");
   EXPECT_STREQ(browser.bankEditMenu->mainMenu().GetItemText(0), "Request Patch Data");
+  // Browsing categories, to the multis and back: the upper pane's name over
+  // the sounds is a sound bank's, and with multis shown the lower pane lists
+  // multis.
+  setParam(kCategorySelection, 1);
+  setParam(kDatatype, 1);
+  EXPECT_EQ(plug->librarianView()->slotText(1, 7), numbered("Multi ", 7));
+  setParam(kDatatype, 0);
+  EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, param(kPatchSelectionListUpper)->Int()), "Bank.syx");
+  EXPECT_EQ(plug->paramDisplayText(kCurrentOpenPatchBankL + 0, 0), "Bank.syx");
 }
 }  // namespace
 

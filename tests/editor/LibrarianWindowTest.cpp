@@ -35,7 +35,9 @@ constexpr int kUpper = 0, kLower = 1;
 class LibrarianWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetMidiBackend(std::make_shared<MemoryMidiBackend>());
+    backend->setOutPorts({"dirirU MIDI 1"});
+    backend->setInPorts({"dirirU MIDI 1"});
+    SetMidiBackend(backend);
     writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
     writeFile(getPatchesFolderStr() + "/User.syx", soundFile("User", 100, "Pad"));
     plug = std::make_unique<Tarnivex>(IPlugInstanceInfo{});
@@ -55,6 +57,15 @@ class LibrarianWindowTest : public ::testing::Test {
     for (int i = 0; i < 20000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  // The instrument's ports open: what is sent leaves.
+  void connect() {
+    plug->getExternalMIDIOutNames();
+    plug->getExternalMIDIInNames();
+    press(kDeviceInSelection, 1);
+    press(kDeviceOutSelection, 1);
+    settle();
+    ASSERT_TRUE(plug->midiIOConfigured);
+  }
   // A change a control of the page makes (some have no control yet).
   void press(int param, double value = 1.0) {
     plug->GetParam(param)->Set(value);
@@ -73,6 +84,7 @@ class LibrarianWindowTest : public ::testing::Test {
     return window->colourAt(r.R - 1, r.B - 1) == kHighlight;
   }
 
+  std::shared_ptr<MemoryMidiBackend> backend = std::make_shared<MemoryMidiBackend>();
   OwnDataFolder data;
   std::unique_ptr<Tarnivex> plug;
   std::optional<EditorWindowDriver> window;
@@ -125,7 +137,7 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   plug->GetParam(kMultiPartPatch + 0)->Set(4);
   std::mutex sentMutex;
   std::vector<std::string> sent;  // the names the jobs send, on the job thread
-  plug->midiIOConfigured = true;  // the sends start their jobs
+  ASSERT_NO_FATAL_FAILURE(connect());  // the sends start their jobs
   plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
     std::lock_guard<std::mutex> lock(sentMutex);
     if (job.jobCode == 3) sent.push_back(job.patchArgument.name);
@@ -161,21 +173,24 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   EXPECT_EQ(entry(kUpper, 5).name, numbered("User", 5));  // the step opened User.syx above
   plug->midiMessageManager->jobObserver = nullptr;
   press(kLibUpperPreviousBank);
+  // A click moves the highlight, not what the part plays: the step counts
+  // from the part's slot (5) and selects where it went.
   window->click(window->slot(kUpper, 10));
   press(kPatchUp + 0);
   settle();
-  EXPECT_EQ(slots().selectedUpper, 11);
-  EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 11);
-  EXPECT_TRUE(highlighted(kUpper, 11));
+  EXPECT_EQ(slots().selectedUpper, 6);
+  EXPECT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 6);
+  EXPECT_TRUE(highlighted(kUpper, 6));
   EXPECT_FALSE(highlighted(kUpper, 10));
   press(kPatchDown + 0);
   settle();
   press(kPatchDown + 0);
   settle();
-  EXPECT_EQ(slots().selectedUpper, 9);
-  EXPECT_TRUE(highlighted(kUpper, 9));
+  EXPECT_EQ(slots().selectedUpper, 4);
+  EXPECT_TRUE(highlighted(kUpper, 4));
 
   // In the lower pane the step moves the lower selection, wrapping at 100.
+  plug->GetParam(kMultiPartPatch + 0)->Set(0);
   window->click(window->slot(kLower, 0));
   press(kPatchDown + 0);
   settle();
@@ -238,7 +253,7 @@ TEST_F(LibrarianWindowTest, TheMultisArrowsStayThroughStepsAndTabSwitches) {
   // Without ports a step sends nothing: the multi stays, the status line says why.
   EXPECT_EQ(step(up), 10);
   EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Set MIDI I/O First!");
-  plug->midiIOConfigured = true;
+  ASSERT_NO_FATAL_FAILURE(connect());
   plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
   EXPECT_EQ(step(up), 11);
   EXPECT_TRUE(multiSelectorShown());
@@ -753,7 +768,7 @@ TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarShowsItsNamesAndOffThePageItsP
   window->pickFromMenu(bankPlace, {1});
   EXPECT_EQ(library.bankHeaderAt(kSoundList, library.upperBank)->fileName, "Factory.syx");
   EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Set MIDI I/O First!");
-  plug->midiIOConfigured = true;
+  ASSERT_NO_FATAL_FAILURE(connect());
   plug->midiMessageManager->virtualPause = [](int) { return false; };  // no instrument answers
   window->pickFromMenu(bankPlace, {1});
   settle();

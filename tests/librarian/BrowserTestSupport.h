@@ -86,6 +86,7 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   }
   void refreshFolders() override { calls.push_back("refresh folders"); }
   void discardBankEdit() override { calls.push_back("discard"); }
+  void endBankEdit() override { hideLayer("discardChangesLayerRight", true); }
   void showStatus(const std::string& name, const std::string& value) override {
     statuses.push_back(name + "|" + value);
   }

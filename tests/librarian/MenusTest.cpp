@@ -442,6 +442,7 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
             "Sound 091 | Sound 092 | Sound 093 | Sound 094 | Sound 095 | Sound 096 | Sound 097 | Sound 098 | Sound "
             "099 | Sound 100");
   host.part = 1;
+  host.editor.setValue(kGlobalRxProgramChange, 1);  // the instrument takes program changes
   host.picks = {{"51-60", "Sound 054"}, {"Bank C (RAM)"}};
   program.OnMouseDown(0, 0, nullptr);
   host.jobs();
@@ -473,14 +474,17 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.multi = true;
   EXPECT_FALSE(bank.refreshPatchNames(0));
   EXPECT_EQ(describe(&bank.menu()), "Bank 0 (RAM)");
-  // A pick in multi mode sets the multi's bank and sends the bank change, nothing more.
+  // A pick in multi mode sets the multi's bank, sends the bank change and,
+  // as a program pick does, asks for the stored multi the instrument now plays.
   host.editor.setValue(kMultiBank, 1);
   host.calls.clear();
   host.picks = {{"Bank 0 (RAM)"}};
   bank.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(host.paramAt(kMultiBank)->Int(), 0);
   EXPECT_EQ(host.calls, std::vector<std::string>{"bank change 1"});
-  EXPECT_EQ(host.jobs().size(), 2u);
+  jobs = host.jobs();
+  ASSERT_EQ(jobs.size(), 3u);
+  EXPECT_EQ((std::pair{jobs[2].jobCode, jobs[2].requestFlag}), (std::pair{5, true}));
   host.libraryMode = true;
   library().upperBank = host.bankIndex(kSoundList, "Root.syx");
   host.multi = false;
@@ -491,9 +495,9 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.picks = {{"11-20", numbered("Root", 12)}};
   program.OnMouseDown(0, 0, nullptr);
   jobs = host.jobs();
-  ASSERT_EQ(jobs.size(), 3u);
-  EXPECT_EQ(jobs[2].jobCode, 3);
-  EXPECT_EQ(jobs[2].slotArgument, 12);
+  ASSERT_EQ(jobs.size(), 4u);
+  EXPECT_EQ(jobs[3].jobCode, 3);
+  EXPECT_EQ(jobs[3].slotArgument, 12);
   EXPECT_EQ(view->selectedUpper, 12);
   // While a job runs the send would be dropped: the pick moves nothing.
   host.holdJobs = true;
@@ -503,7 +507,7 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.holdJobs = false;
   EXPECT_EQ(host.statuses.back(), "Nothing sent!|Editor busy, try again");
   EXPECT_EQ(view->selectedUpper, 12);
-  EXPECT_EQ(host.jobs().size(), 4u);
+  EXPECT_EQ(host.jobs().size(), 5u);
 }
 
 TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
@@ -537,10 +541,12 @@ TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.pick.front());
     host.editor.setValue(kBankEditUnsaved, 1);
+    host.hidden["discardChangesLayerRight"] = false;  // DISCARD lit by the edit
     host.picks = {row.pick};
     menu.OnMouseDown(0, 0, nullptr);
     EXPECT_EQ(readFile(row.file), concat(expected));
     EXPECT_EQ(host.paramAt(kBankEditUnsaved)->Int(), 0);
+    EXPECT_TRUE(host.hidden["discardChangesLayerRight"]);
   }
   // An instance made after the save reads the bank as saved.
   PatchLibrarian later;
