@@ -178,6 +178,20 @@ void BM_EditToInstrumentCpuTime(benchmark::State& state) {
 }
 BENCHMARK(BM_EditToInstrumentCpuTime)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(500);
 
+// A bank file's bytes: 100 sounds named "Bench Sound".
+std::vector<char> benchBank() {
+  std::vector<char> bank(392 * 100);
+  for (int e = 0; e < 100; ++e) {
+    char* d = bank.data() + 392 * e;
+    std::memset(d, 0x11, 392);
+    const char head[] = {'\xF0', 0x3E, 0x10, 0x00, 0x10, 0x00, static_cast<char>(e)};
+    std::memcpy(d, head, sizeof(head));
+    std::memcpy(d + 370, "Bench Sound     Lead", 20);
+    d[391] = '\xF7';
+  }
+  return bank;
+}
+
 // A data folder of its own for the start-up benchmarks: a library of 100
 // sound banks and a settings file naming the peer's ports.
 struct StartupFolder {
@@ -192,15 +206,7 @@ struct StartupFolder {
     std::ofstream(folder / "Tarnivex Editor UI.txt", std::ios::binary)
         << "yellow\nnormal\nyes\n" << gPeer->InPortName() << "\n" << gPeer->OutPortName();
     if (!withLibrary || std::filesystem::exists(folder / "Patches" / "Bank 99.syx")) return;
-    std::vector<char> bank(392 * 100);
-    for (int e = 0; e < 100; ++e) {
-      char* d = bank.data() + 392 * e;
-      std::memset(d, 0x11, 392);
-      const char head[] = {'\xF0', 0x3E, 0x10, 0x00, 0x10, 0x00, static_cast<char>(e)};
-      std::memcpy(d, head, sizeof(head));
-      std::memcpy(d + 370, "Bench Sound     Lead", 20);
-      d[391] = '\xF7';
-    }
+    const std::vector<char> bank = benchBank();
     for (int b = 0; b < 100; ++b)
       std::ofstream(folder / "Patches" / ("Bank " + std::to_string(b) + ".syx"), std::ios::binary)
           .write(bank.data(), static_cast<std::streamsize>(bank.size()));
@@ -318,15 +324,7 @@ void BM_BlockWorstWaitDuringRefresh(benchmark::State& state) {
   setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
   const std::filesystem::path patches = std::filesystem::path(getDataFolder()) / "Patches";
   if (!std::filesystem::exists(patches / "Folder 19" / "Bank 999.syx")) {
-    std::vector<char> bank(392 * 100);
-    for (int e = 0; e < 100; ++e) {
-      char* d = bank.data() + 392 * e;
-      std::memset(d, 0x11, 392);
-      const char head[] = {'\xF0', 0x3E, 0x10, 0x00, 0x10, 0x00, static_cast<char>(e)};
-      std::memcpy(d, head, sizeof(head));
-      std::memcpy(d + 370, "Bench Sound     Lead", 20);
-      d[391] = '\xF7';
-    }
+    const std::vector<char> bank = benchBank();
     for (int b = 0; b < 1000; ++b) {
       const std::filesystem::path folder = patches / ("Folder " + std::to_string(b / 50));
       std::filesystem::create_directories(folder);

@@ -172,12 +172,7 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
     if (row.prefixOnly && arrived.size() > row.bytes.size()) arrived.resize(row.bytes.size());
     EXPECT_EQ(arrived, row.bytes);
     if (row.check) row.check(*plug);
-    plug.reset();
-    seen = 0;
-    backend = std::make_shared<MemoryMidiBackend>();
-    backend->setOutPorts({"Other synth", kPort});
-    backend->setInPorts({"Other synth", kPort});
-    SetMidiBackend(backend);
+    freshMidiSystem();
   }
 }
 
@@ -328,12 +323,7 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
     EXPECT_EQ(conflict.IsVisible(), row.refused);
     EXPECT_TRUE((!row.refused && !row.status) || param(kMultiPartPatch + 0)->Int() == shown) << "the part shows what it showed";
     EXPECT_TRUE(!row.status || plug->paramNameDisplay->GetText() == std::string(row.status));
-    plug.reset();
-    seen = instrumentSeen = 0;
-    backend = std::make_shared<MemoryMidiBackend>();
-    backend->setOutPorts({"Other synth", kPort});
-    backend->setInPorts({"Other synth", kPort});
-    SetMidiBackend(backend);
+    freshMidiSystem();
   }
 }
 

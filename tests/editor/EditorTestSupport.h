@@ -119,9 +119,7 @@ class EditorTest : public ::testing::Test {
   static constexpr const char* kPort = "dirirU MIDI 1";
 
   explicit EditorTest(bool withLog = true) {
-    backend->setOutPorts({"Other synth", kPort});
-    backend->setInPorts({"Other synth", kPort});
-    SetMidiBackend(backend);
+    freshMidiSystem();
     ScriptedHost::current = &host;
     freshDataFolder(withLog);
   }
@@ -181,6 +179,17 @@ class EditorTest : public ::testing::Test {
     for (int i = 0; i < 10000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     plug->midiSendThread->flush();
+  }
+
+  // Ends the instance and gives the next one a MIDI system of its own, with
+  // the instrument's ports and another synth's.
+  void freshMidiSystem() {
+    plug.reset();
+    seen = 0;
+    backend = std::make_shared<MemoryMidiBackend>();
+    backend->setOutPorts({"Other synth", kPort});
+    backend->setInPorts({"Other synth", kPort});
+    SetMidiBackend(backend);
   }
 
   IParam* param(int idx) { return plug->GetParam(idx); }

@@ -103,12 +103,8 @@ class PartPlaysTest : public ProgramChangeRoadTest {
   // 100 sounds, part 2 on A 001 and part 10 active.
   void fresh() {
     window.reset();
-    plug.reset();
-    seen = instrumentSeen = 0;
-    backend = std::make_shared<MemoryMidiBackend>();
-    backend->setOutPorts({"Other synth", kPort});
-    backend->setInPorts({"Other synth", kPort});
-    SetMidiBackend(backend);
+    freshMidiSystem();
+    instrumentSeen = 0;
     makePlug();
     window.emplace(*plug);
     setParam(kGlobalLocalControl, 1);
