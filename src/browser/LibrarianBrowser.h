@@ -76,6 +76,7 @@ class LibrarianBrowser {
   // Shows bank index of the pane's list in the pane (0 upper, 1 lower): its
   // selection parameter, the pane's name over it, the library and the slots.
   void showPaneBank(int pane, int index);
+  std::pair<std::string, std::string> notePaneFile(int pane);
   // The lower pane shows category bank index, ticked in the category menu.
   void showLowerBank(int index);
 

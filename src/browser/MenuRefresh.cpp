@@ -95,6 +95,7 @@ void LibrarianBrowser::showPaneBank(int pane, int index) {
     list->SetDirty(false);
   }
   (pane == 0 ? librarian->upperBank : librarian->lowerBank) = index;
+  notePaneFile(pane);
   if (view) {
     view->SetRedraw();
     if (pane == 0)

@@ -136,6 +136,32 @@ void LibrarianBrowser::closeSearch() {
   patchTypeChanged(0, kSingleBanks, false);
 }
 
+// Notes the file and folder of the bank a pane now shows: a reload puts the
+// pane back on that file, and a Save writes to it.
+std::pair<std::string, std::string> LibrarianBrowser::notePaneFile(int pane) {
+  std::string file, folder;
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!librarian) return {file, folder};
+  BrowseState& state = mHost->browseState();
+  {
+    auto lock = librarian->lock();
+    if (const auto bank = paneBank(*librarian, state, pane)) {
+      file = bank->fileName;
+      folder = bank->folderName;
+    }
+  }
+  const bool multi = mHost->multiMode();
+  std::lock_guard<std::mutex> names(state.namesMutex);
+  if (pane == 0) {
+    (multi ? state.upperPerfFile : state.upperPatchFile) = file;
+    (multi ? state.upperPerfFolder : state.upperPatchFolder) = folder;
+  } else {
+    (multi ? state.lowerPerfFile : state.lowerPatchFile) = file;
+    (multi ? state.lowerPerfFolder : state.lowerPatchFolder) = folder;
+  }
+  return {file, folder};
+}
+
 // Moves a pane one bank on, wrapping at the ends of its selection list, and
 // rebuilds the pane's menu on the new bank.
 void LibrarianBrowser::stepPane(int pane, int step) {
@@ -156,30 +182,13 @@ void LibrarianBrowser::stepPane(int pane, int step) {
   if (!mHost->multiMode())
     if (IParam* open = mHost->paramAt((pane == 0 ? kCurrentOpenPatchBankL : kCurrentOpenPatchBankR) + mHost->currentPart()))
       open->Set(index);
-  std::string file, folder;
-  {
-    auto lock = librarian->lock();
-    if (const auto bank = paneBank(*librarian, state, pane)) {
-      file = bank->fileName;
-      folder = bank->folderName;
-    }
-  }
+  const auto [file, folder] = notePaneFile(pane);
   const bool multi = mHost->multiMode();
-  FolderMenuControl* menu = nullptr;
-  std::unique_lock<std::mutex> names(state.namesMutex);
-  if (pane == 0) {
-    (multi ? state.upperPerfFile : state.upperPatchFile) = file;
-    (multi ? state.upperPerfFolder : state.upperPatchFolder) = folder;
-    menu = multi ? leftPerfMenu : leftPatchMenu;
-  } else {
-    (multi ? state.lowerPerfFile : state.lowerPatchFile) = file;
-    (multi ? state.lowerPerfFolder : state.lowerPatchFolder) = folder;
-    menu = multi                    ? rightPerfMenu
-           : state.categoryBrowsing ? categoryMenu
-           : state.searchActive     ? searchMenu
-                                    : rightPatchMenu;
-  }
-  names.unlock();
+  FolderMenuControl* menu = pane == 0 ? (multi ? leftPerfMenu : leftPatchMenu)
+                            : multi    ? rightPerfMenu
+                            : state.categoryBrowsing ? categoryMenu
+                            : state.searchActive     ? searchMenu
+                                                     : rightPatchMenu;
   if (menu) menu->refreshFolderStructure(index, file, folder);
   if (view) {
     if (pane == 0)

@@ -594,6 +594,14 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   EXPECT_EQ(copy[3], "AfterCopy       ");
   EXPECT_EQ(copy[5], "Later           ");
   EXPECT_EQ(entry(kUpper, 5).name, "Later           ");
+  // The user's own Refresh leaves the pane on the copy, and so does the Save after it.
+  window->pickFromMenu(bankEdit, {11});
+  EXPECT_EQ(upperFile(), "Copy.tvx");
+  rename(6, "AfterRefresh");
+  window->pickFromMenu(bankEdit, {7});
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string("Copy.tvx"));
+  EXPECT_EQ(readFile(read), asRead);
+  EXPECT_EQ(namesIn(getPatchesFolderStr() + "/Copy.tvx")[6], "AfterRefresh    ");
 
   // The import question quotes the file's name as the status line shows it.
   const std::string odd = (fs::path(getDataFolder()) / "Odd\x1b[2J\xff.syx").string();
