@@ -487,8 +487,10 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          addressPartControl(1);
          window->click(window->slot(1, 30));
        },
-       // The report's echo, then the slot's sound (which the instrument then plays).
-       .road = report(1, 5), .reached = withNotesOff(programChange(0, 5), kPart, 1), .reachedHead = true,
+       // The report's echo, then the slot's sound (which the instrument then
+       // plays). Not compared byte for byte: another part's notes off may
+       // come between them, as the report also reaches the current part's road.
+       .road = report(1, 5), .reached = kUnchecked_bytes,
        .shows = {0, 5}, .recorded = Pair{0, 5},
        .highlight = kUnchecked, .check = [this] {
          EXPECT_EQ(plug->librarianView()->selectedLower, 5);
