@@ -264,8 +264,10 @@ class IPlugBase {
   // ---- Direct MIDI ports.
   std::vector<std::string>& getExternalMIDIOutNames();
   std::vector<std::string>& getExternalMIDIInNames();
-  // The lists as the MIDI system sees them now (a device menu opens); the
-  // open device's name stays in its list while its port waits for it.
+  // The lists as the MIDI system sees them now, for a device menu the user
+  // opens, which may bring back a client whose server went before the host's
+  // has; other roads take the last lists (above). The open device's name
+  // stays in its list while its port waits for it.
   std::vector<std::string>& refreshExternalMIDIOutNames();
   std::vector<std::string>& refreshExternalMIDIInNames();
   int setExternalMIDIOut(int& index, const char* name);

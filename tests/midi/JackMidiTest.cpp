@@ -8,6 +8,7 @@
 
 #include "JackClientLock.h"
 #include "JackHostClient.h"
+#include "JackServerWatch.h"
 #include "JackTest.h"
 #include "RecordingPlug.h"
 
@@ -137,10 +138,15 @@ TEST_F(JackMidiTest, TheServerGoingAwayAsTheLastInstanceClosesCrashesNothing) {
 // by itself before every other client of the process has been told and is
 // back on the new server, however long that takes; a menu opens at once.
 // Its ports then come back and connect to the instrument again by name.
+// Nothing but a menu does so early: not a project restored or an edit sent
+// while the server is still down, nor a server socket the plug-in cannot
+// find (the process's clients tell then).
 struct RestartRow {
   const char* name;
   bool hostSlowToBeTold;  // its client's thread busy, so the notice waits
   bool menuOpens;         // while the host is told but not back
+  bool serverDownMeanwhile = false;  // a restore and an edit before it is back
+  bool probeMisses = false;          // the server's socket is not where it is looked for
   friend void PrintTo(const RestartRow& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -163,6 +169,16 @@ class JackRestartTest : public JackMidiTest, public ::testing::WithParamInterfac
 
 TEST_P(JackRestartTest, ThePlugInOpensAfterEveryOtherClientOfTheProcessIsBack) {
   const RestartRow& row = GetParam();
+  struct ProbeAsTheProcess {
+    ~ProbeAsTheProcess() { jackwatch::ProbeServerNamed(""); }
+  } probeAfter;
+  if (row.probeMisses) {  // the plug-in's client opens again with the probe missing
+    jackwatch::ProbeServerNamed("tarnivex-no-such-server");
+    plug.reset();
+    ASSERT_TRUE(JackMidiClient::AwaitClosed(std::chrono::seconds(60)));
+    plug = std::make_unique<RecordingPlug>();
+    ASSERT_NO_FATAL_FAILURE(Connect(*plug));
+  }
   auto host = std::make_unique<JackHostClient>();
   const std::string toInstrument = peer->InPortName();
   // With the host slow, the instrument's client leaves the process first:
@@ -183,8 +199,20 @@ TEST_P(JackRestartTest, ThePlugInOpensAfterEveryOtherClientOfTheProcessIsBack) {
   if (peer) peer->Abandon();
   host->Abandon();
   server.probeBySocket = true;  // opens no client in the process
-  ASSERT_TRUE(server.Start()) << server.Error();
+  if (!row.serverDownMeanwhile) {
+    ASSERT_TRUE(server.Start()) << server.Error();
+  }
   ASSERT_TRUE(JackAwaitClientEvent("told " + ClientName(), mark, std::chrono::seconds(60)));
+  if (row.serverDownMeanwhile) {
+    ASSERT_TRUE(host->AwaitTold()) << "the host was never told that its server went";
+    plug->getExternalMIDIOutNames();
+    int out = 1;
+    EXPECT_GT(plug->setExternalMIDIOut(out, toInstrument.c_str()), 0);  // a project restored
+    IMidiMsg edit(0, 0xB0, 0x4A, 0x40);
+    EXPECT_FALSE(plug->SendMidiMsg(&edit));
+    EXPECT_TRUE(opensNothing(mark)) << "the plug-in opened a client while its server was down";
+    ASSERT_TRUE(server.Start()) << server.Error();
+  }
   if (row.hostSlowToBeTold) {
     EXPECT_TRUE(opensNothing(mark)) << "the plug-in opened a client before the host was told";
     host->Release();
@@ -215,7 +243,9 @@ TEST_P(JackRestartTest, ThePlugInOpensAfterEveryOtherClientOfTheProcessIsBack) {
 INSTANTIATE_TEST_SUITE_P(Rows, JackRestartTest,
                          ::testing::Values(RestartRow{"HostToldButNotBack", false, false},
                                            RestartRow{"HostSlowToBeTold", true, false},
-                                           RestartRow{"AMenuWhileTheHostIsAway", false, true}),
+                                           RestartRow{"AMenuWhileTheHostIsAway", false, true},
+                                           RestartRow{"ARestoreAndAnEditWhileTheServerIsDown", false, false, true},
+                                           RestartRow{"TheProbeMissesTheServersSocket", false, false, false, true}),
                          [](const ::testing::TestParamInfo<RestartRow>& info) { return std::string(info.param.name); });
 
 // The notice of a client the plug-in closed before, come late, leaves the

@@ -490,6 +490,8 @@ class SharedClient {
     const std::set<std::string> before = mOthersBefore;
     const std::string own = mOwnSocket;
     lock.unlock();
+    // A socket the probe cannot find says nothing of the server; the
+    // process's clients are looked at whatever it says.
     bool ready = !probe || jackwatch::ServerListening();
     if (ready) {
       const jackwatch::Clients now = jackwatch::ProcessClients();

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -47,13 +48,27 @@ std::map<std::string, int> OwnSockets() {
 }  // namespace
 
 namespace jackwatch {
+namespace {
+std::mutex gProbedMutex;
+std::string gProbedName;
+}  // namespace
+
+void ProbeServerNamed(const std::string& name) {
+  std::lock_guard<std::mutex> lock(gProbedMutex);
+  gProbedName = name;
+}
 
 // Read from the kernel's table, never by connecting: jackd takes each
 // connection as a client's and, while a host's client opens beside it, can
 // read that client's requests out of frame.
 bool ServerListening() {
   const char* server = std::getenv("JACK_DEFAULT_SERVER");
-  const std::string path = SocketPath(server && *server ? server : "default");
+  std::string name = server && *server ? server : "default";
+  {
+    std::lock_guard<std::mutex> lock(gProbedMutex);
+    if (!gProbedName.empty()) name = gProbedName;
+  }
+  const std::string path = SocketPath(name);
   std::ifstream table("/proc/net/unix");
   std::string line;
   std::getline(table, line);  // the heading

@@ -13,6 +13,9 @@ namespace jackwatch {
 // True when the server the process's clients open on (JACK_DEFAULT_SERVER,
 // else "default") takes connections on its socket.
 bool ServerListening();
+// Makes ServerListening look for the socket of the server of that name, as
+// one whose socket is not where it is looked for (tests); empty undoes it.
+void ProbeServerNamed(const std::string& name);
 
 // The process's JACK clients, each by the inode of the socket its server
 // connected to it for notices (one per client, named after the client).

@@ -30,7 +30,8 @@ class MidiPortList {
   virtual void openPort(unsigned port, const std::string& portName) = 0;
   // False while the system has not looked at its ports yet.
   virtual bool portsListed() const { return true; }
-  // Looks again now, so the count and names are current (a menu opens).
+  // Looks again now, so the count and names are current: for a menu the
+  // user opens only, as it may open the system's client meanwhile.
   virtual void refreshPorts() {}
   // Opens the device of that name: by default the live port that has it.
   virtual void openPortByName(const std::string& device, const std::string& portName) {
