@@ -406,7 +406,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
       }
       return true;
     case kCancelDataRequest:
-      if (iv == 1) midiMessageManager->sender->cancelRequested = true;
+      if (iv == 1) midiMessageManager->cancelRequestJob();
       return false;
     case kPushArrangement:
       if (iv != 1) return false;

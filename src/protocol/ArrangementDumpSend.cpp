@@ -113,11 +113,15 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
   if (!toLibrarian && goOn) {
     const auto active = [this](int p) { return valueOf(plug, kMultiPartStatus + p) == 1.0; };
     if (requestParts) {
-      for (int p = 0; p < kParts && !mManager.isShuttingDown(); ++p) {
+      // One CANCEL ends every part's request, and a part the instrument did
+      // not answer ends them too: each would wait and search as long.
+      ended = false;
+      for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested && !ended; ++p) {
         if (!active(p)) continue;
-        sendPartRequestSysex(p, true);
-        mManager.pause(kAfterPartRequestMs);
+        requestPartSound(p, true);
+        if (!ended) mManager.pauseUnlessCancelled(*this, kAfterPartRequestMs);
       }
+      if (cancelRequested) plug->showStatusText(kRequestCancelled);
     } else if (plug->isSendAllParts()) {
       plug->setEditorBusy(true);
       for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {

@@ -29,7 +29,6 @@ constexpr uint8_t kMultiEditBuffer = 0x20;
 
 constexpr const char* kTimedOut = "CONNECTION TIMED OUT!";
 constexpr const char* kPleaseWait = "Data processing, please wait...";
-constexpr const char* kCancelled = "Data request CANCELLED!";
 constexpr const char* kCompleted = "Data request Completed!";
 }  // namespace
 
@@ -62,7 +61,7 @@ bool MIDIMessageSender::searchDeviceId(std::vector<uint8_t> body, int tick, bool
     body[2] = static_cast<uint8_t>(id);
     sendRequest(body, viaChecksum);
     if (viaChecksum) plug->showProgressText(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
-    if (!mManager.pause(tick)) return false;
+    if (!mManager.pauseUnlessCancelled(*this, tick) && mManager.isShuttingDown()) return false;
     if (cancelRequested) {
       if (!viaChecksum) ended = true;
       return true;
@@ -75,7 +74,8 @@ bool MIDIMessageSender::searchDeviceId(std::vector<uint8_t> body, int tick, bool
 void MIDIMessageSender::awaitReply(const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum,
                                    const std::function<void()>& atSearchTick) {
   for (int t = 0;;) {
-    if (!mManager.pause(tick)) {
+    // CANCEL ends the tick at once.
+    if (!mManager.pauseUnlessCancelled(*this, tick)) {
       ended = true;
       return;
     }
@@ -102,7 +102,7 @@ void MIDIMessageSender::awaitReply(const std::vector<uint8_t>& body, int tick, i
 
 void MIDIMessageSender::endSingleRequest(bool forLibrarian) {
   if (cancelRequested) {
-    plug->showStatusText(kCancelled);
+    plug->showStatusText(kRequestCancelled);
     if (forLibrarian) abandonLibraryRequest(true);
   } else if (!ended) {
     if (forLibrarian) plug->showReceivedToLibrary(kCompleted);
@@ -121,12 +121,16 @@ void MIDIMessageSender::abandonLibraryRequest(bool reload) {
 }
 
 void MIDIMessageSender::beginRequest() {
+  cancelRequested = false;
+  beginRequestStep();
+}
+
+void MIDIMessageSender::beginRequestStep() {
   plug->DisplayProcessingIndicator(true);
   // What comes back is written into the library: into the banks the folder
   // holds, not the empty library of the first moments after create.
   if (mManager.patchLibrarian) mManager.patchLibrarian->waitUntilLoaded();
   ended = false;
-  cancelRequested = false;
 }
 
 int MIDIMessageSender::selectedLibrarySlot() const {
@@ -140,11 +144,16 @@ void MIDIMessageSender::setSelectedLibrarySlot(int slot) {
 }
 
 void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor) {
+  cancelRequested = false;
+  requestPartSound(part, toEditor);
+}
+
+void MIDIMessageSender::requestPartSound(int part, bool toEditor) {
   if (part < 0 || part > 15) {
     plug->debugLog("PROCESSOR: no request for part " + std::to_string(part));
     return;
   }
-  beginRequest();
+  beginRequestStep();
   // A slot the library refuses is asked for nothing.
   if (!plug->SetLibrarianRequestActive(!toEditor)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
@@ -242,17 +251,20 @@ void MIDIMessageSender::sendAllPatchRequestSysex(int bank) {
   requestBank(kSoundRequest, bank, "Data request cancelled!", "Data request completed!");
 }
 
-void MIDIMessageSender::sendAllMultiRequestSysex() { requestBank(kMultiRequest, 0x00, kCancelled, kCompleted); }
+void MIDIMessageSender::sendAllMultiRequestSysex() { requestBank(kMultiRequest, 0x00, kRequestCancelled, kCompleted); }
 
-bool MIDIMessageSender::pollMulti() {
+void MIDIMessageSender::pollMulti() {
   for (int i = 0; i < kMultiPolls; ++i) {
-    if (!mManager.pause(kMultiPollMs)) return false;
+    // The overlay's CANCEL is no button that does nothing.
+    if (!mManager.pauseUnlessCancelled(*this, kMultiPollMs) && !plug->isReplyReceived()) {
+      ended = true;
+      return;
+    }
     plug->showProgressText("Processing, please wait...");
-    if (plug->isReplyReceived()) return true;
+    if (plug->isReplyReceived()) return;
   }
   plug->showStatusText(kTimedOut);
   ended = true;
-  return true;
 }
 
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
@@ -267,7 +279,9 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
     sendRequest(multiBody, true);
     pollMulti();
   } else {
-    for (int p = 0; p < 16 && !cancelRequested && !mManager.isShuttingDown(); ++p) {
+    // An instrument silent to one part is silent to the next: a time-out
+    // ends the parts, as each would wait and search as long.
+    for (int p = 0; p < 16 && !cancelRequested && !ended && !mManager.isShuttingDown(); ++p) {
       plug->SetLibrarianRequestActive(false);
       const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, p);
       sendRequest(body, true);
@@ -295,9 +309,12 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
   }
   // A cancel among the parts, in the middle of a search, says so too: not
   // the search's last ID.
-  if (toEditor && cancelRequested) plug->showStatusText(kCancelled);
+  if (toEditor && cancelRequested) plug->showStatusText(kRequestCancelled);
   if (!toEditor && !ended) {
     plug->showReceivedToLibrary(kCompleted);
+  } else if (!toEditor) {
+    if (cancelRequested) plug->showStatusText(kRequestCancelled);
+    abandonLibraryRequest(false);
   }
   plug->DisplayProcessingIndicator(false);
 }
@@ -337,7 +354,7 @@ void MIDIMessageSender::sendDeviceIdEnquiry() {
   if (ended && plug->isOutPortGone()) {
     plug->enquireWhenOutPortBack();
   } else if (cancelRequested) {
-    plug->showStatusText(kCancelled);
+    plug->showStatusText(kRequestCancelled);
   } else if (!ended) {
     plug->showProgressText("Plug-in is ready to go!");
     mManager.pause(tick);

@@ -64,6 +64,7 @@ class MIDIMessageSender : public Poco::Runnable {
   void performJob();
 
   // ---- Requests and their reply wait.
+  static constexpr const char* kRequestCancelled = "Data request CANCELLED!";
   int currentDeviceId() const;
   // 3E 10 dd command [bank] [number]; a negative bank or number is left out.
   std::vector<uint8_t> requestBody(uint8_t command, int bank, int number) const;
@@ -76,11 +77,17 @@ class MIDIMessageSender : public Poco::Runnable {
   // searchTick and times out at the 30th tick.
   void awaitReply(const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum,
                   const std::function<void()>& atSearchTick = {});
+  // A job's start: its own cancel and outcome, the overlay up.
   void beginRequest();
+  // A request inside a running job: a CANCEL already pressed for the job holds.
+  void beginRequestStep();
+  // Job 6's request and wait, for job 6 and for the parts after a multi.
+  void requestPartSound(int part, bool toEditor);
   void endSingleRequest(bool forLibrarian);
   void abandonLibraryRequest(bool reload);
   void requestBank(uint8_t command, int bank, const char* cancelled, const char* completed);
-  bool pollMulti();
+  // The multi's 25 ms polls; a time-out or CANCEL sets ended.
+  void pollMulti();
   int selectedLibrarySlot() const;
   void setSelectedLibrarySlot(int slot);
 

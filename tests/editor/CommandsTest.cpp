@@ -50,6 +50,44 @@ class CommandsTest : public EditorTest {
       if (message.size() < 20) shorts.push_back(std::move(message));
     return shorts;
   }
+  // The jobs' pauses take no time; at each, what the plug-in sent so far
+  // reaches the instrument and its replies, unless it is silent, come back.
+  // The user presses CANCEL once the instrument has been asked with device
+  // ID cancelAfterId, or at the first pause of cancelAtMs ms (-1: never).
+  void instrumentWith(bool silent, int cancelAfterId, int cancelAtMs = -1) {
+    instrument.setSilent(silent);
+    auto pressed = std::make_shared<bool>(false);
+    const size_t before = instrument.received().size();
+    plug->midiMessageManager->virtualPause = [this, pressed, before, cancelAfterId, cancelAtMs](int ms) {
+      for (const Bytes& message : sentSinceLast())
+        for (const SimBytes& reply : instrument.receive(message)) backend->inject(reply);
+      const auto received = instrument.received();
+      const bool asked = std::any_of(received.begin() + static_cast<long>(before), received.end(), [&](const SimBytes& m) {
+        return m.size() == 8 && m[1] == 0x3E && m[3] == cancelAfterId;
+      });
+      if (!*pressed && (asked || ms == cancelAtMs)) {
+        *pressed = true;
+        setParam(kCancelDataRequest, 1);
+      }
+      return true;
+    };
+  }
+  // Multi mode and STEP LIBRARY, with a multi in the upper pane's slot 5.
+  void multiInLibrarySlot5() {
+    param(kGlobalMidiChannel)->Set(1);
+    setParam(kDatatype, 1);
+    plug->librarianBrowser->openBankForReceiving();
+    {
+      PatchLibrarian& library = *plug->patchLibrarian;
+      auto lock = library.lock();
+      auto bank = library.bankForEdit(kMultiList, library.upperBank);
+      ASSERT_NE(bank, nullptr);
+      LibrarianPatch& entry = bank->patches.at(5);
+      entry.clear();
+      entry.dumps.push_back(PatchSysexMessage{multiDump("Picked")});
+    }
+    setParam(kControlLibrary, 1);
+  }
   // The pauses the worker takes, in order.
   void recordWorkerPauses() {
     plug->midiMessageManager->virtualPause = [this](int ms) {
@@ -72,10 +110,32 @@ struct Row {
   ByteList bytes;  // what the instrument receives, in order
   std::function<void(Tarnivex&)> before, check;
   bool prefixOnly = false;  // the job goes on sending; its first bytes are checked
+  std::function<void(Tarnivex&)> act = {};  // in place of the parameter change
 };
 
 TEST_F(CommandsTest, EachCommandFromTheTable) {
   const Bytes notesOffPart2 = {0xB2, 0x7B, 0x00};
+  // A part's sound asked for, with the editor's device ID and then with
+  // each ID of the search up to lastId.
+  const auto partAsked = [](int part, int lastId = -1) {
+    ByteList asked = {{0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, static_cast<unsigned char>(part), 0xF7}};
+    for (int id = 0; id <= lastId; ++id)
+      asked.push_back({0xF0, 0x3E, 0x10, static_cast<unsigned char>(id), 0x00, 0x30, static_cast<unsigned char>(part), 0xF7});
+    return asked;
+  };
+  // The multi of slot 5 on its way: the sounds and the notes off on channel
+  // 1, the multi's program on the global channel (the dump is no short message).
+  const ByteList multiPicked = {{0xB0, 0x7B, 0x00}, {0xB0, 0x7B, 0x00}, {0xB0, 0x00, 0x00}, {0xC0, 0x05}};
+  const auto plus = [](ByteList a, const ByteList& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const auto endedWith = [](const char* text) {
+    return [text](Tarnivex& t) {
+      EXPECT_EQ(t.paramValueDisplay->GetText(), text);
+      EXPECT_FALSE(t.processing) << "the overlay is gone";
+    };
+  };
   const std::vector<Row> rows = {
       {"envelope trigger sends the part", kFilterEnvTrigger + 3, 1, {{2, 3, false, false}}, {}, {}, {}},
       {"envelope mode sends the part", kAmpEnvMode + 1, 2, {{2, 1, false, false}}, {}, {}, {}},
@@ -112,6 +172,47 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
          };
        },
        [](Tarnivex& t) { EXPECT_EQ(t.paramValueDisplay->GetText(), "Data request CANCELLED!"); }, true},
+      // A silent instrument: one request's wait and search, then the job
+      // gives up; CANCEL ends it at once.
+      {"a multi picked in STEP LIBRARY from a silent instrument: the first part's request times out, no other is asked",
+       kMultiPatch, 5, {{3, 0, false, false}}, plus(multiPicked, partAsked(0, 127)),
+       [this](Tarnivex&) {
+         multiInLibrarySlot5();
+         instrumentWith(true, -1);
+       },
+       endedWith("CONNECTION TIMED OUT!")},
+      {"a multi picked in STEP LIBRARY, cancelled while the first part's device ID is searched: nothing more is asked",
+       kMultiPatch, 5, {{3, 0, false, false}}, plus(multiPicked, partAsked(0, 5)),
+       [this](Tarnivex&) {
+         multiInLibrarySlot5();
+         instrumentWith(true, 5);
+       },
+       endedWith("Data request CANCELLED!")},
+      {"a multi picked in STEP LIBRARY, cancelled after the first part's sound came: no other part is asked",
+       kMultiPatch, 5, {{3, 0, false, false}}, plus(multiPicked, partAsked(0)),
+       [this](Tarnivex&) {
+         multiInLibrarySlot5();
+         instrumentWith(false, -1, 250);
+       },
+       endedWith("Data request CANCELLED!")},
+      {"GET MULTI from a silent instrument: the first part's request times out, no other is asked", kRequestTempData,
+       1, {{5, 0, false, false}}, partAsked(0, 127),
+       [this](Tarnivex&) {
+         instrumentWith(true, -1);
+       },
+       endedWith("CONNECTION TIMED OUT!")},
+      {"the edit multi asked for into a library slot, cancelled while it is awaited", kRequestTempData, 0, {{5, 0, false, false}},
+       {{0xF0, 0x3E, 0x10, kDeviceId, 0x01, 0x20, 0x00, 0xF7}},
+       [this](Tarnivex&) {
+         instrumentWith(true, -1, 25);
+       },
+       endedWith("Data request CANCELLED!"), false,
+       [](Tarnivex& t) {
+         SenderJob job;
+         job.jobCode = 5;
+         job.requestFlag = false;
+         t.midiMessageManager->startJob(job);
+       }},
       {"cancel", kCancelDataRequest, 1, {}, {}, {},
        [](Tarnivex& t) { EXPECT_TRUE(t.midiMessageManager->sender->cancelRequested); }},
       {"library stepping switches program stepping off", kControlLibrary, 1, {}, {}, {},
@@ -166,7 +267,8 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
     // Request jobs end at their first wait: only their first request is sent.
     plug->midiMessageManager->virtualPause = [](int) { return false; };
     if (row.before) row.before(*plug);
-    setParam(row.param, row.value);
+    if (row.act) row.act(*plug);
+    else setParam(row.param, row.value);
     EXPECT_EQ(takeJobs(), row.jobs);
     ByteList arrived = shortArrivals();
     if (row.prefixOnly && arrived.size() > row.bytes.size()) arrived.resize(row.bytes.size());
