@@ -54,11 +54,14 @@ class CommandsTest : public EditorTest {
   // reaches the instrument and its replies, unless it is silent, come back.
   // The user presses CANCEL once the instrument has been asked with device
   // ID cancelAfterId, or at the first pause of cancelAtMs ms (-1: never).
+  // The pauses the job takes after that are counted.
   void instrumentWith(bool silent, int cancelAfterId, int cancelAtMs = -1) {
     instrument.setSilent(silent);
+    pausesAfterCancel = 0;
     auto pressed = std::make_shared<bool>(false);
     const size_t before = instrument.received().size();
     plug->midiMessageManager->virtualPause = [this, pressed, before, cancelAfterId, cancelAtMs](int ms) {
+      if (*pressed) ++pausesAfterCancel;
       for (const Bytes& message : sentSinceLast())
         for (const SimBytes& reply : instrument.receive(message)) backend->inject(reply);
       const auto received = instrument.received();
@@ -100,6 +103,7 @@ class CommandsTest : public EditorTest {
   std::mutex jobsMutex;
   std::vector<Job> jobs;
   std::vector<int> workerPauses;
+  std::atomic<int> pausesAfterCancel{0};
 };
 
 struct Row {
@@ -115,13 +119,25 @@ struct Row {
 
 TEST_F(CommandsTest, EachCommandFromTheTable) {
   const Bytes notesOffPart2 = {0xB2, 0x7B, 0x00};
-  // A part's sound asked for, with the editor's device ID and then with
-  // each ID of the search up to lastId.
-  const auto partAsked = [](int part, int lastId = -1) {
-    ByteList asked = {{0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, static_cast<unsigned char>(part), 0xF7}};
-    for (int id = 0; id <= lastId; ++id)
-      asked.push_back({0xF0, 0x3E, 0x10, static_cast<unsigned char>(id), 0x00, 0x30, static_cast<unsigned char>(part), 0xF7});
-    return asked;
+  // A request 3E 10 dd command b c with the editor's device ID, then with
+  // each ID of the search up to lastId (or with the editor's ID again,
+  // repeats times).
+  const auto asked = [](unsigned char command, unsigned char b, unsigned char c, int lastId, int repeats = 0) {
+    ByteList out = {{0xF0, 0x3E, 0x10, kDeviceId, command, b, c, 0xF7}};
+    for (int id = 0; id <= lastId; ++id) out.push_back({0xF0, 0x3E, 0x10, static_cast<unsigned char>(id), command, b, c, 0xF7});
+    for (int i = 0; i < repeats; ++i) out.push_back(out.front());
+    return out;
+  };
+  const auto partAsked = [&](int part, int lastId = -1) { return asked(0x00, 0x30, static_cast<unsigned char>(part), lastId); };
+  // STEP SYNTH in sound mode, part 1 from A 001 up to A 002.
+  const ByteList partStepped = {{0xB0, 0x7B, 0}, {0xB0, 0x00, 0}, {0xB0, 0x20, 0x40}, {0xC0, 0x01}};
+  const auto stepSynth = [](Tarnivex& t) {
+    t.GetParam(kGlobalRxProgramChange)->Set(1);
+    t.GetParam(kMultiPartPatch)->Set(0);
+  };
+  const auto librarySlot0 = [](Tarnivex& t) {
+    t.librarianBrowser->openBankForReceiving();
+    t.selectLibrarianSlot(0, 0);
   };
   // The multi of slot 5 on its way: the sounds and the notes off on channel
   // 1, the multi's program on the global channel (the dump is no short message).
@@ -130,10 +146,12 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
   };
-  const auto endedWith = [](const char* text) {
-    return [text](Tarnivex& t) {
+  const auto endedWith = [this](const char* text) {
+    return [this, text](Tarnivex& t) {
       EXPECT_EQ(t.paramValueDisplay->GetText(), text);
       EXPECT_FALSE(t.processing) << "the overlay is gone";
+      // At most the one tick a part's request pauses after its wait.
+      EXPECT_LE(pausesAfterCancel, 1) << "CANCEL ends the job at once";
     };
   };
   const std::vector<Row> rows = {
@@ -211,6 +229,60 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
          SenderJob job;
          job.jobCode = 5;
          job.requestFlag = false;
+         t.midiMessageManager->startJob(job);
+       }},
+      // The neighbouring requests end alike.
+      {"a part's sound asked from a silent instrument: one request and its search, then the time-out", kPatchUp + 0, 1,
+       {{6, 0, false, false}}, plus(partStepped, partAsked(0, 127)),
+       [&, this](Tarnivex& t) {
+         stepSynth(t);
+         instrumentWith(true, -1);
+       },
+       endedWith("CONNECTION TIMED OUT!")},
+      {"a part's sound asked, cancelled while its device ID is searched", kPatchUp + 0, 1, {{6, 0, false, false}},
+       plus(partStepped, partAsked(0, 5)),
+       [&, this](Tarnivex& t) {
+         stepSynth(t);
+         instrumentWith(true, 5);
+       },
+       endedWith("Data request CANCELLED!")},
+      {"bank A asked into the library from a silent instrument: its first program's request and search, then the time-out",
+       kCancelDataRequest, 0, {{10, 0, false, false}}, asked(0x00, 0x00, 0x00, 127),
+       [&, this](Tarnivex& t) {
+         librarySlot0(t);
+         instrumentWith(true, -1);
+       },
+       endedWith("CONNECTION TIMED OUT!"), false,
+       [](Tarnivex& t) { t.midiMessageManager->sendAllPatchRequestSysexFromLibrarian(0); }},
+      {"bank A asked into the library, cancelled while the device ID is searched", kCancelDataRequest, 0,
+       {{10, 0, false, false}}, asked(0x00, 0x00, 0x00, 5),
+       [&, this](Tarnivex& t) {
+         librarySlot0(t);
+         instrumentWith(true, 5);
+       },
+       endedWith("Data request cancelled!"), false,
+       [](Tarnivex& t) { t.midiMessageManager->sendAllPatchRequestSysexFromLibrarian(0); }},
+      {"the edit buffer asked into a library slot from a silent instrument: asked again 128 times, then the time-out",
+       kCancelDataRequest, 0, {{9, 0, false, false}}, asked(0x00, 0x30, 0x00, -1, 128),
+       [&, this](Tarnivex& t) {
+         librarySlot0(t);
+         instrumentWith(true, -1);
+       },
+       endedWith("CONNECTION TIMED OUT!"), false,
+       [](Tarnivex& t) { t.midiMessageManager->sendSinglePatchRequestSysexFromLibrarian(true, 0); }},
+      {"a stored multi asked into a library slot from a silent instrument: one request and its search, then the time-out",
+       kCancelDataRequest, 0, {{7, 0, false, false}}, asked(0x01, 0x00, 0x00, 127),
+       [&, this](Tarnivex& t) {
+         t.GetParam(kGlobalMidiChannel)->Set(1);
+         t.GetParam(kDatatype)->Set(1);
+         t.OnParamChange(kDatatype);
+         librarySlot0(t);
+         instrumentWith(true, -1);
+       },
+       endedWith("CONNECTION TIMED OUT!"), false,
+       [](Tarnivex& t) {
+         SenderJob job;
+         job.jobCode = 7;
          t.midiMessageManager->startJob(job);
        }},
       {"cancel", kCancelDataRequest, 1, {}, {}, {},
