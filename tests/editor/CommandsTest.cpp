@@ -137,8 +137,9 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
     t.librarianBrowser->openBankForReceiving();
     t.selectLibrarianSlot(0, 0);
   };
-  // The multi of slot 5 on its way: the sounds and the notes off on channel
-  // 1, the multi's program on the global channel (the dump is no short message).
+  // The multi of slot 5 on its way: notes off on channel 1 (the part's, then
+  // the library send's), the multi's program on the global channel (the
+  // dump is no short message).
   const ByteList multiPicked = {{0xB0, 0x7B, 0x00}, {0xB0, 0x7B, 0x00}, {0xB0, 0x00, 0x00}, {0xC0, 0x05}};
   const auto plus = [](ByteList a, const ByteList& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -336,6 +337,7 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
     start();
     // Request jobs end at their first wait: only their first request is sent.
     plug->midiMessageManager->virtualPause = [](int) { return false; };
+    pausesAfterCancel = 0;
     if (row.before) row.before(*plug);
     if (row.act) row.act(*plug);
     else setParam(row.param, row.value);
