@@ -157,7 +157,7 @@ void MidiSendThread::logTempo(int hostTempo, bool synced) {
   }
 }
 
-void MidiSendThread::log(const std::string& line) {
+void MidiSendThread::log(std::string_view line) {
   Payload* payload = nullptr;
   if (next(Kind::kLogLine, &payload)) {
     const size_t n = std::min(line.size(), kInlineBytes - 1);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ControlDisplay.h"
@@ -310,6 +311,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void SetLibrarianStatusUnsaved(bool unsaved) override;
   void showReceivedToLibrary(const char* result) override;
   void debugLog(const std::string& message) override;
+  // The same for a line made without allocating: in the host's real-time
+  // calls it goes to the MIDI thread as it is.
+  void debugLogText(std::string_view message);
   int getCurrentPart() const override { return currentPart; }
   bool isSendAllParts() const override { return sendAllParts; }
   bool isMidiIOConfigured() const override { return midiIOConfigured; }
