@@ -581,6 +581,15 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string(row.second));
     EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
     EXPECT_EQ(upperFile(), "Copy.tvx");
+    // Named so at once: in the pane's list, its folder menu and the top
+    // bar's bank menu.
+    EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, library.upperBank), "Copy.tvx");
+    for (FolderMenuControl* menu : {plug->librarianBrowser->leftPatchMenu, plug->librarianBrowser->progBankNameMenu}) {
+      const IPopupMenu& items = *menu->mainMenu();
+      int named = 0;
+      for (int i = 0; i < items.GetNItems(); ++i) named += std::string(items.GetItemText(i)) == "Copy.tvx";
+      EXPECT_EQ(named, 1);
+    }
   }
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Mine.syx"), soundFile("Mine", 100));
   // Let go: a later edit and Save go into the copy; the file read keeps its bytes.
