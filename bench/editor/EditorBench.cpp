@@ -22,6 +22,7 @@
 #include <new>
 #include <thread>
 
+#include "../AudioThreadEvents.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "IGraphicsLinux.h"
@@ -350,21 +351,10 @@ void BM_BlockWorstWaitDuringRefresh(benchmark::State& state) {
     std::vector<double> waits, walls, eventWaits, eventWalls;
     waits.reserve(1 << 16), walls.reserve(1 << 16), eventWaits.reserve(1 << 16), eventWalls.reserve(1 << 16);
     std::thread audio([&] {
-      sched_param priority{};
-      priority.sched_priority = 70;
-      realtime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
+      realtime = RaiseToRealTime();
       std::vector<double> a(64), b(64);
       double* channels[] = {a.data(), b.data()};
-      VstMidiEvent controller{}, note{};
-      for (VstMidiEvent* event : {&controller, &note}) {
-        event->type = kVstMidiType;
-        event->byteSize = sizeof *event;
-      }
-      controller.midiData[0] = static_cast<char>(0xB0);
-      controller.midiData[1] = 1;
-      note.midiData[1] = 60;
-      note.midiData[2] = 100;
-      VstEvents events{2, 0, {reinterpret_cast<VstEvent*>(&controller), reinterpret_cast<VstEvent*>(&note)}};
+      ControllerAndNote events;
       const auto take = [](std::vector<double>& wallsOf, std::vector<double>& waitsOf, auto call) {
         const double cpu = ThreadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
@@ -376,9 +366,8 @@ void BM_BlockWorstWaitDuringRefresh(benchmark::State& state) {
       const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * 64 / 48000.0));
       auto due = std::chrono::steady_clock::now();
       for (int n = 0; refreshing; ++n) {
-        controller.midiData[2] = static_cast<char>(n % 128);
-        note.midiData[0] = static_cast<char>(n % 2 ? 0x80 : 0x90);
-        take(eventWalls, eventWaits, [&] { effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f); });
+        VstEvents* list = events.forBlock(n);
+        take(eventWalls, eventWaits, [&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
         take(walls, waits, [&] { effect->processDoubleReplacing(effect, channels, channels, 64); });
         due += period;
         std::this_thread::sleep_until(due);

@@ -42,6 +42,7 @@
 #include <ctime>
 #include <vector>
 
+#include "../AudioThreadEvents.h"
 #include "HostWindow.h"
 #include "JackPeer.h"
 #include "JackServer.h"
@@ -52,6 +53,44 @@
 #include "XvfbServer.h"
 
 extern char** environ;
+
+// The allocations one thread makes, counted by the process's malloc, which
+// the plug-in's and the system's code (glibc giving a thread the
+// thread-local block of a module loaded with dlopen) call alike. The
+// sanitizers bring an allocator of their own: nothing is counted there.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define TARNIVEX_BENCH_COUNTS_ALLOCATIONS 1
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* block, size_t size);
+void __libc_free(void* block);
+}
+namespace {
+std::atomic<bool> gCounting{false};
+std::atomic<pthread_t> gCountedThread{};
+std::atomic<long> gCountedAllocations{0};
+void countAllocation() {
+  // Read before the thread's id: the process's first allocations come
+  // before its threads are set up.
+  if (gCounting.load(std::memory_order_relaxed) && pthread_equal(gCountedThread.load(), pthread_self()))
+    ++gCountedAllocations;
+}
+}  // namespace
+extern "C" void* malloc(size_t size) noexcept {
+  countAllocation();
+  return __libc_malloc(size);
+}
+extern "C" void* calloc(size_t count, size_t size) noexcept {
+  countAllocation();
+  return __libc_calloc(count, size);
+}
+extern "C" void* realloc(void* block, size_t size) noexcept {
+  countAllocation();
+  return __libc_realloc(block, size);
+}
+extern "C" void free(void* block) noexcept { __libc_free(block); }
+#endif
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -531,9 +570,7 @@ void BM_HostMidiBurst(benchmark::State& state) {
     std::vector<double> bursts, blocks;
     long sent = 0;
     std::thread audio([&] {
-      sched_param priority{};
-      priority.sched_priority = 70;
-      realtime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
+      realtime = RaiseToRealTime();
       Block block;
       VstMidiEvent notes[kBurst]{};
       struct {
@@ -699,33 +736,14 @@ void BM_BlockWorstWaitWithInstrumentFlood(benchmark::State& state) {
     blocks.reserve(kBlocks);
     calls.reserve(kBlocks);
     std::thread audio([&] {
-      sched_param priority{};
-      priority.sched_priority = 70;
-      realtime = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
+      realtime = RaiseToRealTime();
       Block block;
-      // A controller (the modulation wheel) and a note for part 1, on and
-      // off in turn.
-      VstMidiEvent controller{}, note{};
-      for (VstMidiEvent* event : {&controller, &note}) {
-        event->type = kVstMidiType;
-        event->byteSize = sizeof *event;
-      }
-      controller.midiData[0] = static_cast<char>(0xB0);
-      controller.midiData[1] = 1;
-      note.deltaFrames = kFrames / 2;
-      note.midiData[1] = 60;
-      note.midiData[2] = 100;
-      struct {
-        VstInt32 numEvents;
-        VstIntPtr reserved;
-        VstEvent* events[2];
-      } events{2, 0, {reinterpret_cast<VstEvent*>(&controller), reinterpret_cast<VstEvent*>(&note)}};
+      ControllerAndNote events(kFrames / 2);
       const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * kFrames / kSampleRate));
       auto due = Clock::now();
       for (int b = 0; b < kBlocks; ++b) {
-        controller.midiData[2] = static_cast<char>(b % 128);
-        note.midiData[0] = static_cast<char>(b % 2 ? 0x80 : 0x90);
-        calls.take([&] { effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f); });
+        VstEvents* list = events.forBlock(b);
+        calls.take([&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
         blocks.take([&] { block.run(effect); });
         due += period;
         std::this_thread::sleep_until(due);
@@ -768,6 +786,37 @@ BENCHMARK(BM_BlockWorstWaitWithInstrumentFlood)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(1);
+
+// A host's audio thread may be new to the plug-in at any block: hosts start
+// and end their threads as they like. The allocations of the first event
+// call and the first block on a new thread, which must be none.
+void BM_FirstCallsOnANewThread(benchmark::State& state) {
+#ifndef TARNIVEX_BENCH_COUNTS_ALLOCATIONS
+  return state.SkipWithError("a sanitizer's allocator: allocations not counted");
+#else
+  useVariant("none");
+  Plugin plugin;
+  AEffect* effect = plugin.createRunning();
+  if (!effect) return state.SkipWithError("the plug-in did not load");
+  long made = 0;
+  for (auto _ : state) {
+    std::thread([&] {
+      Block block;
+      ControllerAndNote events(kFrames / 2);
+      gCountedAllocations = 0;
+      gCountedThread = pthread_self();
+      gCounting = true;
+      effect->dispatcher(effect, effProcessEvents, 0, 0, events.forBlock(0), 0.0f);
+      block.run(effect);
+      gCounting = false;
+      made += gCountedAllocations;
+    }).join();
+  }
+  state.counters["first_calls_allocations"] = static_cast<double>(made) / static_cast<double>(state.iterations());
+  Plugin::close(effect);
+#endif
+}
+BENCHMARK(BM_FirstCallsOnANewThread)->Iterations(20)->Unit(benchmark::kMicrosecond);
 
 // A process with n instances open and idle: the share of a core it uses and
 // its threads' wake-ups a second, with and without ports.

@@ -77,6 +77,8 @@ class LibrarianBrowser {
   // selection parameter, the pane's name over it, the library and the slots.
   void showPaneBank(int pane, int index);
   std::pair<std::string, std::string> notePaneFile(int pane);
+  // The folder menu of a pane's list.
+  FolderMenuControl* paneFolderMenu(int pane) const;
   // The lower pane shows category bank index, ticked in the category menu.
   void showLowerBank(int index);
 
@@ -151,6 +153,9 @@ class LibrarianBrowser {
   // Gives entry i of each selection list the display name of names[i].
   void setDisplayNames(const std::vector<std::string>& names, const std::vector<int>& lists);
   void stepPane(int pane, int step);
+  // A pane's bank named by a file other than its list says: the new name
+  // in the list and the menus that name the pane's bank.
+  void showMovedPaneFile(int pane, const std::string& file, const std::string& folder);
   // Ends a search: the lower pane shows the sound banks again.
   void closeSearch();
   void showLowerMenuLayer();

@@ -185,7 +185,10 @@ void Tarnivex::AllSoundsOff(int part, bool allParts) {
   if (!midiIOConfigured) return;
   auto route = [this](int channel, int forPart) {
     if (channel < 0 || channel > 15) {
-      debugLog("MIDI OUT: all sounds off for part " + std::to_string(forPart + 1) + " not sent: channel outside 0-15");
+      // Made on the host's audio thread after a reset: no allocation.
+      char line[80];
+      std::snprintf(line, sizeof line, "MIDI OUT: all sounds off for part %d not sent: channel outside 0-15", forPart + 1);
+      debugLogText(line);
       return;
     }
     IMidiMsg msg(0, static_cast<uint8_t>(0xB0 | channel), IMidiMsg::kAllNotesOff, 0);

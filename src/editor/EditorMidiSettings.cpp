@@ -187,7 +187,7 @@ bool Tarnivex::runMidiSettingsCommand(int paramIdx, double value) {
   // have changed it since this one read it).
   auto rewrite = [this, &writeError](SettingsFile::Line line, std::optional<std::string> text) {
     bool written = false;
-    besideBlock([&] { written = settings.rewrite(settingsPath, line, std::move(text), &writeError); });
+    besideFiles([&] { written = settings.rewrite(settingsPath, line, std::move(text), &writeError); });
     return written;
   };
 

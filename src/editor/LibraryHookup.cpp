@@ -42,7 +42,7 @@ void Tarnivex::attachPatchLibrarian() {
     return graphics ? graphics->ShowMessageBox(shown.c_str(), caption.c_str(), type) : 0;
   };
   hooks.showFailure = [this](const std::string& what, const std::string& why) { showFailure(what, why); };
-  hooks.fileWork = [this](const std::function<void()>& work) { besideBlock(work); };
+  hooks.fileWork = [this](const std::function<void()>& work) { besideFiles(work); };
   // Read on a worker: the window shows the banks when they are there.
   patchLibrarian->loadSharedPatchesInBackground(getPatchesFolderStr());
 }
@@ -70,6 +70,11 @@ void Tarnivex::showArrivedLibrary() {
 
 void Tarnivex::besideBlock(const std::function<void()>& work) {
   const WDL_BlockLetIn letIn(&mMutex);
+  work();
+}
+
+void Tarnivex::besideFiles(const std::function<void()>& work) {
+  const WDL_FileWork letIn(&mMutex);
   work();
 }
 

@@ -11,6 +11,7 @@
 #include "MIDIMessageManager.h"
 #include "RealtimeScope.h"
 #include "Tarnivex.h"
+#include "WDL_Mutex.h"
 
 MidiSendThread::MidiSendThread(Tarnivex& plug) : mPlug(plug), mThread([this] { run(); }) {}
 
@@ -156,7 +157,7 @@ void MidiSendThread::logTempo(int hostTempo, bool synced) {
   }
 }
 
-void MidiSendThread::log(const std::string& line) {
+void MidiSendThread::log(std::string_view line) {
   Payload* payload = nullptr;
   if (next(Kind::kLogLine, &payload)) {
     const size_t n = std::min(line.size(), kInlineBytes - 1);
@@ -203,6 +204,9 @@ bool MidiSendThread::flush(int boundMs) {
 
 void MidiSendThread::run() {
   pthread_setname_np(pthread_self(), "tvx midi out");
+  // What it follows in the editor (the host's controllers and program
+  // changes) never waits for a window action's file work.
+  const WDL_Mutex::MidiThread midiThread;
   LossReport droppedReport, ignoredReport;
   bool logBehind = false;
   auto lastWork = std::chrono::steady_clock::now();

@@ -15,6 +15,7 @@
 #include <functional>
 #include <mutex>
 #include <semaphore>
+#include <string_view>
 #include <thread>
 
 #include "IMidiMsg.h"
@@ -94,7 +95,7 @@ class MidiSendThread {
   void programChange(int part, const IMidiMsg& msg);
   void hostController(const IMidiMsg& msg);
   void logTempo(int hostTempo, bool synced);
-  void log(const std::string& line);
+  void log(std::string_view line);
 
   // ---- Any other thread.
   void enquireFromAnyThread();

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ControlDisplay.h"
@@ -101,10 +102,15 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Waits for the library read on a worker at create and shows it; for
   // threads that may wait (never the host's).
   void waitForLibrary();
-  // Runs a window action's file work (reading or splitting the library, a
-  // settings rewrite, a wait for a folder's lock) with the block and the
-  // host's event call let in: they never wait for files.
+  // Runs a slow stretch of a window action that touches nothing the block
+  // reads (the panes and menus filled a whole value at a time) with the
+  // block and the host's event call let in.
   void besideBlock(const std::function<void()>& work);
+  // Runs a window action's file work (reading or splitting the library, a
+  // settings rewrite, a wait for a folder's lock), which touches nothing of
+  // the plug-in's but under locks of its own, with the block, the host's
+  // event call and the MIDI threads let in: none of them waits for files.
+  void besideFiles(const std::function<void()>& work);
   // Set while the block's part request waits on the MIDI thread.
   std::atomic<bool> partRequestPosted{false};
   void MIDIOutRoutingSwitch(IMidiMsg* msg);
@@ -305,6 +311,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void SetLibrarianStatusUnsaved(bool unsaved) override;
   void showReceivedToLibrary(const char* result) override;
   void debugLog(const std::string& message) override;
+  // The same for a line made without allocating: in the host's real-time
+  // calls it goes to the MIDI thread as it is.
+  void debugLogText(std::string_view message);
   int getCurrentPart() const override { return currentPart; }
   bool isSendAllParts() const override { return sendAllParts; }
   bool isMidiIOConfigured() const override { return midiIOConfigured; }

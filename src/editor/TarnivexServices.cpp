@@ -62,11 +62,13 @@ void Tarnivex::deliverSysEx(ISysEx* message, bool fromDevice) { ProcessSysEx(mes
 // earlier event.
 void Tarnivex::showStatusText(const char* text) { showStatus("", text ? text : ""); }
 
-void Tarnivex::debugLog(const std::string& message) {
+void Tarnivex::debugLog(const std::string& message) { debugLogText(message); }
+
+void Tarnivex::debugLogText(std::string_view message) {
   if (!debugLogEnabled) return;
   // The log file is not written from the host's real-time calls.
   if (RealtimeScope::active() && midiSendThread) midiSendThread->log(message);
-  else debuggerOutput.printDebugInfo(debugLogPath, message);
+  else debuggerOutput.printDebugInfo(debugLogPath, std::string(message));
 }
 
 bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg) {

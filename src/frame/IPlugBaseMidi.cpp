@@ -245,6 +245,9 @@ void IPlugBase::MIDICallback(double timeStamp, std::vector<unsigned char>* messa
 void IPlugBase::processMIDIInput(double, std::vector<unsigned char>* message, void* userData) {
   if (!userData || !message || message->empty()) return;
   IPlugBase* plug = static_cast<IPlugBase*>(userData);
+  // What the instrument sends is followed while a window action waits for
+  // its files.
+  const WDL_Mutex::MidiThread midiThread;
   const std::vector<unsigned char>& bytes = *message;
   if (bytes.size() <= 3) {
     IMidiMsg msg(0, bytes[0], bytes.size() > 1 ? bytes[1] : 0, bytes.size() > 2 ? bytes[2] : 0);

@@ -1,128 +1,176 @@
 #include "WDL_Mutex.h"
 
 namespace {
-// The lock whose block level this thread holds alone (inside the block),
-// and how deep the takes of the whole lock made meanwhile go.
-thread_local const WDL_Mutex* tBlockOf = nullptr;
-thread_local int tBlockDepth = 0;
-// Block takes nested in the block's own (a host's event call made from
-// inside its block).
-thread_local int tBlockNested = 0;
+// Set on the plug-in's own MIDI threads alone: the host's threads never
+// touch it, so it costs them no thread-local block of this module.
+thread_local bool tMidiThread = false;
+
+bool IsSelf(const std::atomic<bool>& held, const std::atomic<pthread_t>& thread) {
+  return held.load(std::memory_order_acquire) && pthread_equal(thread.load(std::memory_order_relaxed), pthread_self());
+}
 }  // namespace
+
+WDL_Mutex::MidiThread::MidiThread() : mWas(tMidiThread) { tMidiThread = true; }
+WDL_Mutex::MidiThread::~MidiThread() { tMidiThread = mWas; }
 
 WDL_Mutex::WDL_Mutex() {
   // The block and the host's event call run at the host's real-time
   // priority, the holders mostly not: one of them put off by the system
   // while it holds a level would keep a real-time caller waiting that long.
-  // While one waits, the holder runs at its priority, on either level.
+  // While one waits, the holder runs at its priority, on every level.
   pthread_mutexattr_t attributes;
   pthread_mutexattr_init(&attributes);
   pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_INHERIT);
   pthread_mutex_init(&mMutex, &attributes);
+  pthread_mutex_init(&mMidiMutex, &attributes);
   pthread_mutex_init(&mBlockMutex, &attributes);
   pthread_mutexattr_destroy(&attributes);
 }
 
 WDL_Mutex::~WDL_Mutex() {
   pthread_mutex_destroy(&mBlockMutex);
+  pthread_mutex_destroy(&mMidiMutex);
   pthread_mutex_destroy(&mMutex);
 }
 
-bool WDL_Mutex::OwnedHere() const {
-  return mOwned.load(std::memory_order_acquire) && pthread_equal(mOwner.load(std::memory_order_relaxed), pthread_self());
+bool WDL_Mutex::Holder::Here() const { return IsSelf(held, thread); }
+
+void WDL_Mutex::Holder::Take(bool letBlockIn) {
+  thread.store(pthread_self(), std::memory_order_relaxed);
+  held.store(true, std::memory_order_release);
+  depth = 0;
+  blockLetIn = letBlockIn ? 1 : 0;
 }
 
-bool WDL_Mutex::HeldHere() const { return OwnedHere() || tBlockOf == this; }
+WDL_Mutex::Holder* WDL_Mutex::HolderHere() {
+  if (mOwner.Here()) return &mOwner;
+  if (mGuest.Here()) return &mGuest;
+  return nullptr;
+}
+
+bool WDL_Mutex::BlockHere() const { return IsSelf(mBlockHeld, mBlockThread); }
+
+bool WDL_Mutex::HeldHere() const { return mOwner.Here() || mGuest.Here() || BlockHere(); }
 
 void WDL_Mutex::Enter() {
-  if (OwnedHere()) {
-    ++mDepth;
+  if (Holder* holder = HolderHere()) {
+    ++holder->depth;
     return;
   }
   // Inside the block, which holds the block's level alone: taking the other
-  // level now would take the two in the wrong order. What the block reaches
+  // levels now would take them in the wrong order. What the block reaches
   // runs beside a holder that let it in, as the block itself does.
-  if (tBlockOf == this) {
-    ++tBlockDepth;
+  if (BlockHere()) {
+    ++mBlockDepth;
     return;
   }
-  TakeAsOwner(true);
+  if (tMidiThread) TakeAsGuest(true);
+  else TakeWhole();
 }
 
-void WDL_Mutex::TakeAsOwner(bool blockLevelToo) {
+void WDL_Mutex::TakeWhole() {
   pthread_mutex_lock(&mMutex);
+  pthread_mutex_lock(&mMidiMutex);
+  pthread_mutex_lock(&mBlockMutex);
+  mMidiLetIn = 0;
+  mOwner.Take(false);
+}
+
+void WDL_Mutex::TakeAsGuest(bool blockLevelToo) {
+  pthread_mutex_lock(&mMidiMutex);
   if (blockLevelToo) pthread_mutex_lock(&mBlockMutex);
-  mOwner.store(pthread_self(), std::memory_order_relaxed);
-  mOwned.store(true, std::memory_order_release);
-  mDepth = 0;
-  mBlockLetIn = blockLevelToo ? 0 : 1;
+  mGuest.Take(!blockLevelToo);
 }
 
 void WDL_Mutex::Leave() {
-  if (!OwnedHere()) {
-    if (tBlockOf == this && tBlockDepth > 0) --tBlockDepth;
+  if (Holder* holder = HolderHere()) {
+    LeaveHolder(*holder);
     return;
   }
-  if (mDepth-- > 0) return;
-  mDepth = 0;
-  mOwned.store(false, std::memory_order_release);
-  if (mBlockLetIn == 0) pthread_mutex_unlock(&mBlockMutex);
-  mBlockLetIn = 0;
-  pthread_mutex_unlock(&mMutex);
+  if (BlockHere() && mBlockDepth > 0) --mBlockDepth;
+}
+
+void WDL_Mutex::LeaveHolder(Holder& holder) {
+  if (holder.depth-- > 0) return;
+  holder.depth = 0;
+  holder.held.store(false, std::memory_order_release);
+  if (holder.blockLetIn == 0) pthread_mutex_unlock(&mBlockMutex);
+  holder.blockLetIn = 0;
+  pthread_mutex_unlock(&mMidiMutex);
+  if (&holder == &mOwner) pthread_mutex_unlock(&mMutex);
 }
 
 void WDL_Mutex::EnterLettingBlockIn() {
-  if (OwnedHere() || tBlockOf == this) {
+  if (HolderHere() || BlockHere()) {
     Enter();
     LetBlockIn();
     return;
   }
-  // The block's level is not taken at all: a value from the instrument
-  // never keeps the block waiting.
-  TakeAsOwner(false);
+  // Neither the block's level nor the window's is taken: a value from the
+  // instrument never keeps the block waiting, nor waits for a window
+  // action's file work.
+  TakeAsGuest(false);
 }
 
 void WDL_Mutex::LeaveLettingBlockIn() {
   // The outermost take leaves as it came, without the block's level.
-  if (!OwnedHere() || mDepth > 0) ShutBlockOut();
+  const Holder* holder = HolderHere();
+  if (!holder || holder->depth > 0) ShutBlockOut();
   Leave();
 }
 
 void WDL_Mutex::EnterBlock() {
   // A holder that runs the block itself already has all it needs.
-  if (OwnedHere()) {
-    ++mDepth;
+  if (Holder* holder = HolderHere()) {
+    ++holder->depth;
     return;
   }
-  if (tBlockOf == this) {
-    ++tBlockNested;
+  if (BlockHere()) {
+    ++mBlockNested;
     return;
   }
   pthread_mutex_lock(&mBlockMutex);
-  tBlockOf = this;
-  tBlockDepth = 0;
+  mBlockThread.store(pthread_self(), std::memory_order_relaxed);
+  mBlockDepth = 0;
+  mBlockNested = 0;
+  mBlockHeld.store(true, std::memory_order_release);
 }
 
 void WDL_Mutex::LeaveBlock() {
-  if (tBlockOf != this) {
+  if (!BlockHere()) {
     Leave();
     return;
   }
-  if (tBlockNested > 0) {
-    --tBlockNested;
+  if (mBlockNested > 0) {
+    --mBlockNested;
     return;
   }
-  tBlockOf = nullptr;
-  tBlockDepth = 0;
+  mBlockDepth = 0;
+  mBlockHeld.store(false, std::memory_order_release);
   pthread_mutex_unlock(&mBlockMutex);
 }
 
 void WDL_Mutex::LetBlockIn() {
-  if (!OwnedHere()) return;
-  if (mBlockLetIn++ == 0) pthread_mutex_unlock(&mBlockMutex);
+  Holder* holder = HolderHere();
+  if (!holder) return;
+  if (holder->blockLetIn++ == 0) pthread_mutex_unlock(&mBlockMutex);
 }
 
 void WDL_Mutex::ShutBlockOut() {
-  if (!OwnedHere() || mBlockLetIn == 0) return;
-  if (--mBlockLetIn == 0) pthread_mutex_lock(&mBlockMutex);
+  Holder* holder = HolderHere();
+  if (!holder || holder->blockLetIn == 0) return;
+  if (--holder->blockLetIn == 0) pthread_mutex_lock(&mBlockMutex);
+}
+
+void WDL_Mutex::LetMidiIn() {
+  if (!mOwner.Here()) return;
+  LetBlockIn();
+  if (mMidiLetIn++ == 0) pthread_mutex_unlock(&mMidiMutex);
+}
+
+void WDL_Mutex::ShutMidiOut() {
+  if (!mOwner.Here() || mMidiLetIn == 0) return;
+  // In the levels' order: the MIDI threads' first, then the block's.
+  if (--mMidiLetIn == 0) pthread_mutex_lock(&mMidiMutex);
+  ShutBlockOut();
 }

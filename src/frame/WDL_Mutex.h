@@ -1,12 +1,18 @@
-// The recursive plug-in lock: a plain system mutex plus owner and depth, so a
+// The recursive plug-in lock: system mutexes plus owner and depth, so a
 // thread that holds it can re-enter without blocking.
 //
-// It has a second level, the block's. Every taker holds both levels but the
-// audio block and the host's MIDI event call, which take the block's level
-// alone. A take may let the block in while it works (the handling of a
-// value from the instrument, whose writes are each one whole value): it
-// keeps the lock against every other taker, and the block does not wait for
-// it.
+// It has three levels, taken in this order: the window's, the MIDI threads'
+// and the block's. Every taker holds all three but these:
+// - the audio block and the host's MIDI event call take the block's level
+//   alone;
+// - a take that lets the block in (the handling of a value from the
+//   instrument, whose writes are each one whole value) holds the MIDI
+//   threads' level alone, if it is the thread's outermost;
+// - a take made on a MIDI thread (the instrument's input, the instance's
+//   MIDI thread) holds the MIDI threads' and the block's levels.
+// A holder doing file work alone lets all but the window's level go
+// meanwhile: a wait for a folder's lock keeps neither the block nor the
+// instrument's and the host's MIDI waiting.
 #pragma once
 
 #include <pthread.h>
@@ -35,21 +41,59 @@ class WDL_Mutex {
   // True when this thread holds the lock, or the block's level of it.
   bool HeldHere() const;
 
+  // While one lives, the whole takes of this thread (of any plug-in lock)
+  // are a MIDI thread's: they skip the window's level. Only on a thread of
+  // the plug-in's own, never the host's.
+  class MidiThread {
+   public:
+    MidiThread();
+    ~MidiThread();
+    MidiThread(const MidiThread&) = delete;
+    MidiThread& operator=(const MidiThread&) = delete;
+
+   private:
+    bool mWas;
+  };
+
  private:
   friend class WDL_BlockLetIn;
-  bool OwnedHere() const;
-  // Takes the lock for this thread, with the block's level or letting the
-  // block in.
-  void TakeAsOwner(bool blockLevelToo);
+  friend class WDL_FileWork;
+  // A thread holding the MIDI threads' level: the window's holder, or a
+  // MIDI thread's take made without it. Written by that thread alone.
+  struct Holder {
+    std::atomic<pthread_t> thread{};
+    std::atomic<bool> held{false};
+    int depth = 0;
+    int blockLetIn = 0;  // its open takes and stretches that let the block in
+    bool Here() const;
+    void Take(bool blockLetIn);
+  };
+  // The holder this thread is, or null.
+  Holder* HolderHere();
+  void TakeWhole();
+  // The MIDI threads' level alone, with the block's unless it is let in.
+  void TakeAsGuest(bool blockLevelToo);
+  void LeaveHolder(Holder& holder);
   void LetBlockIn();
   void ShutBlockOut();
+  void LetMidiIn();
+  void ShutMidiOut();
 
-  pthread_mutex_t mMutex;
-  pthread_mutex_t mBlockMutex;
-  std::atomic<pthread_t> mOwner{};
-  std::atomic<bool> mOwned{false};
-  int mDepth = 0;
-  int mBlockLetIn = 0;  // the holder's open takes that let the block in
+  pthread_mutex_t mMutex;       // the window's level
+  pthread_mutex_t mMidiMutex;   // the MIDI threads' level
+  pthread_mutex_t mBlockMutex;  // the block's level
+  Holder mOwner;  // holds the window's level (and the others unless let go)
+  Holder mGuest;  // holds the MIDI threads' level without the window's
+  int mMidiLetIn = 0;  // the owner's open stretches of file work
+  // The thread inside the block, the whole takes it made meanwhile, and the
+  // block takes nested in its own (a host's event call made from inside its
+  // block). Members, not the thread's: the host's audio thread touches no
+  // thread-local storage of ours.
+  std::atomic<pthread_t> mBlockThread{};
+  std::atomic<bool> mBlockHeld{false};
+  int mBlockDepth = 0;
+  int mBlockNested = 0;
+  bool BlockHere() const;
 };
 
 class WDL_MutexLock {
@@ -84,10 +128,9 @@ class WDL_BlockLock {
   WDL_Mutex* mMutex;
 };
 
-// A holder's stretch of slow work that touches nothing the block reads (a
-// wait for a file or a folder's lock): the block and the host's event call
-// run beside it meanwhile, while every other taker still waits. Nothing
-// when this thread does not hold the lock whole.
+// A holder's stretch of slow work that touches nothing the block reads: the
+// block and the host's event call run beside it meanwhile, while every other
+// taker still waits. Nothing when this thread does not hold the lock whole.
 class WDL_BlockLetIn {
  public:
   explicit WDL_BlockLetIn(WDL_Mutex* mutex) : mMutex(mutex) {
@@ -98,6 +141,26 @@ class WDL_BlockLetIn {
   }
   WDL_BlockLetIn(const WDL_BlockLetIn&) = delete;
   WDL_BlockLetIn& operator=(const WDL_BlockLetIn&) = delete;
+
+ private:
+  WDL_Mutex* mMutex;
+};
+
+// A holder's stretch of work on files alone (reading them, writing them, a
+// wait for a folder's lock), touching nothing of the plug-in's but under
+// locks of its own: the block, the host's event call and the MIDI threads'
+// takes run beside it meanwhile. Nothing when this thread does not hold the
+// lock whole.
+class WDL_FileWork {
+ public:
+  explicit WDL_FileWork(WDL_Mutex* mutex) : mMutex(mutex) {
+    if (mMutex) mMutex->LetMidiIn();
+  }
+  ~WDL_FileWork() {
+    if (mMutex) mMutex->ShutMidiOut();
+  }
+  WDL_FileWork(const WDL_FileWork&) = delete;
+  WDL_FileWork& operator=(const WDL_FileWork&) = delete;
 
  private:
   WDL_Mutex* mMutex;

@@ -143,7 +143,11 @@ std::string PatchLibrarian::writeBankFile(const std::string& path, const Bytes& 
       auto guard = lock();
       bank->stamp = stamp;
       bank->digest = userfiles::digestOf(image);
-      if (choice == Choice::kKeepBoth) bank->fileName = nameOf(written);
+      if (choice == Choice::kKeepBoth) {
+        const std::string oldFile = bank->fileName;
+        bank->fileName = nameOf(written);
+        treesFollow(*bank, oldFile, bank->folderName, bank->directories);
+      }
     }
     return written;
   }
@@ -220,6 +224,8 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
 void PatchLibrarian::placeBankAt(PatchFile& bank, const std::string& written, std::string libraryFolder,
                                  const Bytes& image) {
   while (libraryFolder.size() > 1 && libraryFolder.back() == '/') libraryFolder.pop_back();
+  const std::string oldFile = bank.fileName, oldFolder = bank.folderName;
+  const std::vector<std::string> oldDirectories = bank.directories;
   std::string folder = folderOf(written);
   if (folder.size() > 1) folder.pop_back();
   bank.fileName = nameOf(written);
@@ -241,6 +247,25 @@ void PatchLibrarian::placeBankAt(PatchFile& bank, const std::string& written, st
   bank.folderName = nameOf(folder);
   bank.stamp = userfiles::StampOf(written);
   bank.digest = userfiles::digestOf(image);
+  treesFollow(bank, oldFile, oldFolder, oldDirectories);
+}
+
+void PatchLibrarian::treesFollow(PatchFile& bank, const std::string& oldFile, const std::string& oldFolder,
+                                 const std::vector<std::string>& oldDirectories) {
+  const auto repoint = [&](std::vector<PatchFile*>& files) {
+    for (PatchFile*& file : files)
+      if (file && file != &bank && file->fileName == oldFile && file->folderName == oldFolder &&
+          file->directories == oldDirectories)
+        file = &bank;
+  };
+  for (FolderTree* tree : {&mContents.soundTree, &mContents.multiTree})
+    for (const auto& top : *tree) {
+      repoint(top->files);
+      for (SubFolderFiles& sub : top->subFolders) {
+        repoint(sub.files);
+        for (SubFolderFiles2& below : sub.subFolders) repoint(below.files);
+      }
+    }
 }
 
 bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::string& patchesFolder,

@@ -333,6 +333,11 @@ class PatchLibrarian {
   // The bank now stands for the file written (under lock()): its name, its
   // folders below libraryFolder (or the path, outside it) and its stamp.
   void placeBankAt(PatchFile& bank, const std::string& written, std::string libraryFolder, const Bytes& image);
+  // The trees show a bank that took another file by its new names (under
+  // lock()): an edit's copy stands where the shared bank of its old names
+  // stood, which the trees kept pointing at.
+  void treesFollow(PatchFile& bank, const std::string& oldFile, const std::string& oldFolder,
+                   const std::vector<std::string>& oldDirectories);
   // loadFromChunk without the categories; false when the image was not
   // read to its end (too many entries) or holds nothing to read. Touches no
   // state of the library: files are read on several threads.

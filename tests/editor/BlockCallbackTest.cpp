@@ -15,6 +15,7 @@
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
+#include "../host/ThreadAllocations.h"
 #include "IControl.h"
 #include "RealtimeScope.h"
 #include "TabSwitchFunctions.h"
@@ -388,6 +389,35 @@ TEST_F(BlockCallbackTest, AfterAResetTheStoppedTransportSilencesTheActiveParts) 
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB0, 123, 0}, {0xB4, 123, 0}, {0xB2, 123, 0}}));
   block();
   EXPECT_TRUE(arrivedAtInstrument().empty());
+}
+
+// A part with no channel of its own (or the global one, unset) is named in
+// the debug log after a reset, by a line made on the audio thread without
+// an allocation.
+TEST_F(BlockCallbackTest, APartWithoutAChannelIsLoggedAfterAResetWithoutAnAllocation) {
+  param(kMultiPartStatus + 3)->Set(1);
+  param(kMultiPartMIDICh + 3)->Set(1);
+  param(kMultiPartStatus + 6)->Set(1);
+  param(kMultiPartMIDICh + 6)->Set(0);
+  param(kGlobalMidiChannel)->Set(0);
+  plug->Reset();
+  std::vector<double> a(64), b(64);
+  double* channels[] = {a.data(), b.data()};
+  int made = -1;
+  {
+    const ThreadAllocations allocations;
+    plug->ProcessDoubleReplacing(channels, channels, 64);
+    made = allocations.count();
+  }
+  if (ThreadAllocations::counted()) {
+    EXPECT_EQ(made, 0);
+  }
+  EXPECT_TRUE(arrivedAtInstrument().empty());
+  plug->midiSendThread->flush();
+  const std::string log = debugLog();
+  for (const char* line : {"MIDI OUT: all sounds off for part 4 not sent: channel outside 0-15",
+                           "MIDI OUT: all sounds off for part 7 not sent: channel outside 0-15"})
+    EXPECT_NE(log.find(line), std::string::npos) << line;
 }
 
 // The host hands the first note over one block before its transport flag

@@ -1,6 +1,7 @@
 // The librarian page through the window: the slot view's highlight as the
 // part and the program change, a rename typed into the rename field, and
 // drag and drop between the slots, down to the bank file on disk.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -25,6 +26,8 @@
 #include "MemoryMidiBackend.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "SimulatedInstrument.h"
+#include "SoundDumpLayout.h"
 #include "UIConfigManager.h"
 #include "UserFiles.h"
 
@@ -578,6 +581,15 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string(row.second));
     EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
     EXPECT_EQ(upperFile(), "Copy.tvx");
+    // Named so at once: in the pane's list, its folder menu and the top
+    // bar's bank menu.
+    EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, library.upperBank), "Copy.tvx");
+    for (FolderMenuControl* menu : {plug->librarianBrowser->leftPatchMenu, plug->librarianBrowser->progBankNameMenu}) {
+      const IPopupMenu& items = *menu->mainMenu();
+      int named = 0;
+      for (int i = 0; i < items.GetNItems(); ++i) named += std::string(items.GetItemText(i)) == "Copy.tvx";
+      EXPECT_EQ(named, 1);
+    }
   }
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Mine.syx"), soundFile("Mine", 100));
   // Let go: a later edit and Save go into the copy; the file read keeps its bytes.
@@ -617,7 +629,9 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
 // Every window action that works on files, held inside that work by another
 // process keeping a folder locked (an empty subfolder the reload reads, or
 // the data folder of the settings file): the block and the host's event call,
-// a note and a controller, return while the action is still held.
+// a note and a controller, return while the action is still held, a knob
+// turned on the instrument moves the editor's value and the host's notes
+// reach the instrument meanwhile.
 TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWaitsForFiles) {
   const std::string patches = getPatchesFolderStr();
   const std::string held = patches + "/Held";
@@ -628,8 +642,18 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
   const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
   std::string answer;
   window->gui()->SetFilePromptAnswer([&](EFileAction, const std::string&, const std::string&) { return answer; });
-  plug->midiIOConfigured = true;
+  ASSERT_NO_FATAL_FAILURE(connect());
   for (int filter = kMIDIFilterDAWCCPassThrough; filter <= kMIDIFilterDAWNotePassThrough; ++filter) press(filter);
+  // The instrument's second filter knob of part 1, as it sends a turn of it.
+  int cutoffByte = -1;
+  for (const SoundDumpField& field : soundDumpFields())
+    if (field.a == kFilter2Cutoff && field.b < 0) cutoffByte = field.byte;
+  ASSERT_GT(cutoffByte, 7);
+  SimulatedInstrument instrument{plug->GetParam(kGlobalSysExID)->Int()};
+  const auto noteOnsSent = [&] {
+    const MemoryOutRecord out = backend->out();
+    return std::count(out.sent.begin(), out.sent.end(), MidiBytes{0x90, 60, 100});
+  };
   // A knob the host's controller moves (CC 74 on channel 1): followed on
   // the MIDI thread, never beside the window's work on the audio thread.
   ControlAction cutoff;
@@ -641,6 +665,8 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
     const char* name;
     std::string locked;
     std::function<void()> arm, act;
+    // A discard shows PLEASE WAIT: the host's notes are counted, not sent.
+    bool busy = false;
   };
   const auto pick = [&](std::vector<int> path) { return [&, path] { window->pickFromMenu(bankEdit, path); }; };
   const Row table[] = {
@@ -654,9 +680,9 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
          window->type(*plug->firstControlOf(kPatchRename)->GetRECT(), "Dropped");
          window->view().ScriptMessageBoxAnswer(7);  // No: discard it
        },
-       pick({11})},
+       pick({11}), true},
       {"the idle call's refresh", held, [&] { plug->requestFolderRefresh(); }, [&] { plug->OnIdle(); }},
-      {"a port pick", getDataFolder(), [] {}, [&] { press(kDeviceOutSelection, 0); }},
+      {"a port pick", getDataFolder(), [] {}, [&] { press(kDeviceInSelection, 1); }},
       {"a size pick", getDataFolder(), [] {}, [&] { press(kUserInterfaceSize, 2); }},
       {"a colour pick", getDataFolder(), [] {}, [&] { press(kUserInterfaceStyle, 1); }},
   };
@@ -692,11 +718,28 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
     });
     const bool returned = firstReturned.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     const bool stillHeld = !done;
+    // The instrument's and the host's MIDI go on meanwhile: a knob turned
+    // on the instrument moves the editor's value, and the host's notes
+    // reach the instrument.
+    const int turned = 20 + static_cast<int>(&row - table);
+    const auto notesBefore = noteOnsSent();
+    const uint64_t ignoredBefore = plug->midiSendThread->ignored();
+    std::thread input([&] { backend->inject(instrument.turnSoundKnob(0, cutoffByte - 7, turned)); });
+    bool followed = false, played = false;
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         !done && !(followed && played) && std::chrono::steady_clock::now() < until;) {
+      followed = followed || plug->GetParam(kFilter2Cutoff)->Int() == turned;
+      played = played || (row.busy ? plug->midiSendThread->ignored() > ignoredBefore : noteOnsSent() > notesBefore);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     holder.letGo();
     action.join();
     audio.join();
+    input.join();
     EXPECT_TRUE(returned);
     EXPECT_TRUE(stillHeld) << "the host's call waited for the action's files";
+    EXPECT_TRUE(followed) << "the instrument's value waited for the action's files";
+    EXPECT_TRUE(played) << "the host's notes waited for the action's files";
     settle();
   }
 }

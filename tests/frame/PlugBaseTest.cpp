@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <atomic>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "EditorView.h"
@@ -136,6 +138,65 @@ TEST(PlugBase, LockIsReentrantAndExcludesOtherThreads) {
   other.join();
   EXPECT_TRUE(otherEntered);
   EXPECT_EQ(plug.changes.size(), 1u);
+}
+
+// A holder's stretches of work: which takes of other threads go in meanwhile
+// (returning while the stretch lasts) and which wait for its end. Whole
+// takes of a MIDI thread go in only beside file work; the window's wait.
+TEST(PlugBase, AHoldersStretchLetsInOnlyTheTakesItIsFor) {
+  WDL_Mutex lock;
+  enum class Stretch { kNone, kBlockLetIn, kFileWork };
+  struct Row {
+    const char* name;
+    Stretch stretch;
+    std::function<void()> take;
+    bool goesIn;
+  };
+  const auto whole = [&] { WDL_MutexLock taken(&lock); };
+  const Row table[] = {
+      {"the block, held whole", Stretch::kNone, [&] { WDL_BlockLock taken(&lock); }, false},
+      {"a value followed, held whole", Stretch::kNone, [&] { WDL_MutexLock taken(&lock, true); }, false},
+      {"the block, beside a slow stretch", Stretch::kBlockLetIn, [&] { WDL_BlockLock taken(&lock); }, true},
+      {"a value followed, beside a slow stretch", Stretch::kBlockLetIn, [&] { WDL_MutexLock taken(&lock, true); },
+       false},
+      {"the block, beside file work", Stretch::kFileWork, [&] { WDL_BlockLock taken(&lock); }, true},
+      {"a value followed, beside file work", Stretch::kFileWork, [&] { WDL_MutexLock taken(&lock, true); }, true},
+      {"a MIDI thread's whole take, beside file work", Stretch::kFileWork,
+       [&] {
+         const WDL_Mutex::MidiThread midi;
+         whole();
+       },
+       true},
+      {"a MIDI thread's whole take, beside a slow stretch", Stretch::kBlockLetIn,
+       [&] {
+         const WDL_Mutex::MidiThread midi;
+         whole();
+       },
+       false},
+      {"another whole take, beside file work", Stretch::kFileWork, whole, false},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    std::atomic<bool> done{false};
+    std::thread other;
+    {
+      WDL_MutexLock holder(&lock);
+      std::optional<WDL_BlockLetIn> slow;
+      std::optional<WDL_FileWork> files;
+      if (row.stretch == Stretch::kBlockLetIn) slow.emplace(&lock);
+      if (row.stretch == Stretch::kFileWork) files.emplace(&lock);
+      other = std::thread([&] {
+        row.take();
+        done = true;
+      });
+      // Bounded: a take that goes in does so at once, one that waits would wait for good.
+      for (int i = 0; i < (row.goesIn ? 10000 : 50) && !done; ++i) Sleep(1);
+      EXPECT_EQ(done.load(), row.goesIn);
+    }
+    other.join();
+    EXPECT_TRUE(done);
+    EXPECT_FALSE(lock.HeldHere());
+  }
 }
 
 TEST(PlugBase, ResetWithoutAutomatableParametersCallsOnlyReset) {

@@ -1,10 +1,14 @@
 // The built plug-in as a host meets it: loaded with dlopen, driven through
 // the descriptor's callbacks only.
+#include <dlfcn.h>
 #include <elf.h>
+#include <pthread.h>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <chrono>
 #include <filesystem>
 #include <cstdlib>
@@ -20,6 +24,8 @@
 
 #include "../library/FolderLockHolder.h"
 #include "TestHost.h"
+#include "ThreadAllocations.h"
+
 
 namespace {
 constexpr int kStateParams = 8744;
@@ -605,4 +611,60 @@ TEST(VstHostLifecycle, AHostExitsAtOnceWhileAnotherProcessHoldsTheLibraryFolder)
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_LT(exited - *closed, std::chrono::seconds(1));
   std::filesystem::remove_all(data);
+}
+
+namespace {
+// A host that allocates nothing in its callback.
+VstIntPtr QuietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+  return opcode == audioMasterVersion ? 2400 : 0;
+}
+}  // namespace
+
+// A host's audio thread may be new to the plug-in at any block (hosts start
+// and end their worker threads as they like): its first block and its first
+// event call allocate nothing, as every later one, so they touch no
+// thread-local storage of the plug-in's that the system would make for them.
+TEST(VstHostRealtime, TheFirstBlockAndEventCallOnAThreadAllocateNothing) {
+  if (!ThreadAllocations::counted()) GTEST_SKIP() << "the allocations are counted through a sanitizer's allocator";
+  void* library = dlopen(TestHost::DefaultPluginPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  auto entry = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(library, "VSTPluginMain"));
+  ASSERT_NE(entry, nullptr);
+  AEffect* effect = entry(QuietHost);
+  ASSERT_NE(effect, nullptr);
+  effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
+  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+  std::vector<double> samples(64);
+  double* channels[] = {samples.data(), samples.data()};
+  VstMidiEvent note = MidiEvent(0, 0x90, 60, 100);
+  VstEvents events{1, 0, {reinterpret_cast<VstEvent*>(&note), nullptr}};
+  // Once on a thread of its own, so that what the start-up does for a
+  // running instance is done.
+  std::thread([&] {
+    effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f);
+    effect->processDoubleReplacing(effect, channels, channels, 64);
+  }).join();
+  struct Row {
+    const char* name;
+    std::function<void()> call;
+  };
+  const Row table[] = {
+      {"the host's event call", [&] { effect->dispatcher(effect, effProcessEvents, 0, 0, &events, 0.0f); }},
+      {"the block", [&] { effect->processDoubleReplacing(effect, channels, channels, 64); }},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    int made = -1;
+    std::thread([&] {
+      const ThreadAllocations allocations;
+      row.call();
+      made = allocations.count();
+    }).join();
+    EXPECT_EQ(made, 0);
+  }
+  effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
+  effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+  dlclose(library);
 }
