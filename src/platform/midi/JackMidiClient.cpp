@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <mutex>
 #include <semaphore>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <thread>
@@ -420,6 +421,8 @@ class SharedClient {
     // Whether the server's socket is where it is looked for after a loss.
     const bool probeWorks = client && jackwatch::ServerListening();
     const std::string ownName = client ? jack_get_client_name(client) : "";
+    // Noted now, so that a client the look after this one finds gone counts.
+    const jackwatch::Clients atOpen = client ? jackwatch::ProcessClients(ownName) : jackwatch::Clients();
     lock.lock();
     mOpening = false;
     mIdle.notify_all();
@@ -434,11 +437,13 @@ class SharedClient {
       return;
     }
     mClient = client;
-    mServerAway = false;
     mProbeWorks = probeWorks;
     mOwnName = ownName;
     mOwnPrefix = ownName + ":";
-    mOthersBefore.clear();
+    // A menu may open ahead of a host still away: it is still to come back.
+    mOthersAway = mServerAway ? mStillAway : 0;
+    mServerAway = false;
+    mOthersBefore = atOpen.own.empty() ? std::set<std::string>() : atOpen.live;
     mOwnSocket.clear();
     mPortsMoved = true;  // the look that follows notes the process's other clients
     for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
@@ -458,6 +463,7 @@ class SharedClient {
     mServerGone = false;
     if (!mClient) return;
     mServerAway = true;
+    mStillAway = mOthersBefore.size() + mOthersAway;
     mWantClient = false;
     // No port of the server that went is there: the lists show none, and a
     // port chosen meanwhile is taken by name, as before a first look.
@@ -489,10 +495,12 @@ class SharedClient {
     const bool probe = mProbeWorks;
     const std::set<std::string> before = mOthersBefore;
     const std::string own = mOwnSocket;
+    const size_t wentEarlier = mOthersAway;
     lock.unlock();
     // A socket the probe cannot find says nothing of the server; the
     // process's clients are looked at whatever it says.
     bool ready = !probe || jackwatch::ServerListening();
+    std::optional<size_t> stillAway;
     if (ready) {
       const jackwatch::Clients now = jackwatch::ProcessClients();
       // A server that stops tells its clients before it hangs up on them:
@@ -500,12 +508,14 @@ class SharedClient {
       const bool oldServerGone = own.empty() || (!now.live.contains(own) && !now.hungUp.contains(own));
       // Told and closed, so not yet open again (one still to be told is
       // the other condition's).
-      size_t away = 0, back = 0;
+      size_t away = wentEarlier, back = 0;
       for (const std::string& client : before) away += !now.live.contains(client) && !now.hungUp.contains(client);
       for (const std::string& client : now.live) back += !before.contains(client) && client != own;
       ready = oldServerGone && now.hungUp.empty() && back >= away;
+      stillAway = away > back ? away - back : 0;
     }
     lock.lock();
+    if (stillAway) mStillAway = *stillAway;
     if (ready) mWantClient = true;
     ++mServerLooks;
   }
@@ -516,6 +526,14 @@ class SharedClient {
     if (now.own.empty()) return;  // its server went, or this client is not told of yet
     std::lock_guard<std::mutex> lock(mMutex);
     if (mServerAway || mLost) return;
+    // A client that went while this server stayed (a host its server let go,
+    // told and closed, waiting for its user) is still the process's: a new
+    // one stands for it, and until then it counts as away at a loss.
+    size_t went = 0, came = 0;
+    for (const std::string& client : mOthersBefore) went += !now.live.contains(client);
+    for (const std::string& client : now.live) came += !mOthersBefore.contains(client);
+    mOthersAway += went;
+    mOthersAway -= std::min(mOthersAway, came);
     mOthersBefore = now.live;
     mOwnSocket = now.own;
   }
@@ -772,6 +790,9 @@ class SharedClient {
   bool mServerAway = false, mProbeWorks = true;
   std::set<std::string> mOthersBefore;
   std::string mOwnSocket;
+  // Other clients that went while the server stayed and none has stood for
+  // yet; after a loss, how many are still to come back.
+  size_t mOthersAway = 0, mStillAway = 0;
   unsigned long mLookAsked = 0, mLooksAnswered = 0, mLookCount = 0;
   Clock::time_point mRetryAt{};
   std::vector<std::string> mTargets, mSources;  // the last look
