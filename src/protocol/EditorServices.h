@@ -150,6 +150,9 @@ class EditorServices {
   virtual int librarianActivePane() const { return 0; }
   virtual int librarianSelectedSlot() const { return -1; }
   virtual void setLibrarianSelectedSlot(int) {}
+  // The library's highlight follows what the part now plays (a part that is
+  // not the one stepped leaves it alone while the library is stepped).
+  virtual void showPlayedSlot(int) {}
   // The bank list the lower pane shows when it is not the data type's own
   // (category or search results); -1 otherwise.
   virtual int librarianLowerList() const { return -1; }
