@@ -147,10 +147,12 @@ class PartPlaysTest : public ProgramChangeRoadTest {
   void fromInstrument(const ByteList& messages) {
     for (const Bytes& message : messages) ASSERT_TRUE(backend->inject(message));
   }
-  // The instrument's report of a part's bank (what 0) or program (1).
-  void reportFromInstrument(int what, int value) {
-    Bytes message = {0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0, static_cast<unsigned char>(0x36 + what),
-                     static_cast<unsigned char>(value), 0xF7};
+  // The instrument's report of a part's bank (what 0) or program (1): the
+  // multi's bytes 32 + 22 * part and the next.
+  void reportFromInstrument(int what, int value, int part = kPart) {
+    const int at = 32 + 22 * part + what;
+    Bytes message = {0xF0, 0x3E, 0x10, kDeviceId, 0x21, static_cast<unsigned char>(at / 128),
+                     static_cast<unsigned char>(at % 128), static_cast<unsigned char>(value), 0xF7};
     ISysEx sysex(0, message.data(), static_cast<int>(message.size()));
     plug->ProcessSysEx(&sysex, true);
   }
@@ -299,7 +301,9 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
   const auto stepUp = [this] { setParam(kPatchUp + kPart, 1); };
   const auto host = [this](ByteList messages) { return [this, messages] { hostEvents(messages); }; };
   const auto instrument = [this](ByteList messages) { return [this, messages] { fromInstrument(messages); }; };
-  const auto report = [this](int what, int value) { return [this, what, value] { reportFromInstrument(what, value); }; };
+  const auto report = [this](int what, int value, int part = kPart) {
+    return [this, what, value, part] { reportFromInstrument(what, value, part); };
+  };
   const auto others = [this](int bank, int program) { return [this, bank, program] { otherPlays(bank, program); }; };
   const auto rxOff = [this] { param(kGlobalRxProgramChange)->Set(0); };
   const auto locked = [this] { param(kPartLock + kPart)->Set(1); };
@@ -332,11 +336,21 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     return ByteList{{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xC0, static_cast<unsigned char>(multi)},
                     {0xF0, 0x3E, 0x10, kDeviceId, 0x11, 0x20, 0x00}};
   };
-  const auto libraryStep = [](int program) {
-    return ByteList{{0xB0, 0x7B, 0}} + programChange(0, program) +
-           ByteList{{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
+  const auto libraryStep = [](int program, int part = kPart) {
+    return ByteList{{0xB0, 0x7B, 0}} + programChange(0, program, part) +
+           ByteList{{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, static_cast<unsigned char>(part)}};
   };
 
+  // STEP LIBRARY, part 2 on slot 10 (highlighted); part 10 takes slot 50.
+  const auto otherPartSteps = [this] {
+    this->stepLibrary();
+    param(kMultiPartPatch + kPart)->Set(10);
+    window->click(window->slot(0, 10));
+  };
+  const auto otherPartGot50 = [this] {
+    EXPECT_EQ(param(kMultiPartPatch + kPart)->Int(), 10);
+    EXPECT_EQ(playing(kOther), numbered("Fact", 50).substr(0, 9));
+  };
   const ByteList a006 = withNotesOff(programChange(0, 5));
   const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
   // GET MULTI: every part's sound, then the multi.
@@ -463,19 +477,17 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          window->click(window->slot(0, 50));
        }, .road = stepUp, .reached = libraryStep(11), .shows = {0, 11}, .recorded = Pair{0, 11}, .highlight = 11,
        .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 11).substr(0, 9)); }},
-      {.what = "STEP LIBRARY: another part's program picked on the MULTI page", .before = [&] {
-         stepLibrary();
-         param(kMultiPartPatch + kPart)->Set(10);
-         window->click(window->slot(0, 10));
-       }, .road = [this] {
+      // Another part's pick or report sends to that part; the highlight
+      // stays on the slot part 2 plays.
+      {.what = "STEP LIBRARY: another part's program picked on the MULTI page", .before = otherPartSteps,
+       .road = [this] {
          window->clickTab(kMainTab, 0);
          pickFrom("multiModeSettingsPage1", kMultiPartPatch + kOther, 50);
-       }, .reached = ByteList{{0xB0, 0x7B, 0}} + programChange(0, 50, kOther) +
-                     ByteList{{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kOther}},
-       .shows = {0, 50}, .recorded = Pair{0, 50}, .highlight = 10, .part = kOther, .check = [this] {
-         EXPECT_EQ(param(kMultiPartPatch + kPart)->Int(), 10);
-         EXPECT_EQ(playing(kOther), numbered("Fact", 50).substr(0, 9));
-       }},
+       }, .reached = libraryStep(50, kOther), .shows = {0, 50}, .recorded = Pair{0, 50}, .highlight = 10,
+       .part = kOther, .check = otherPartGot50},
+      {.what = "STEP LIBRARY: instrument reports another part's program", .before = otherPartSteps,
+       .road = report(1, 50, kOther), .reached = libraryStep(50, kOther), .shows = {0, 50}, .recorded = Pair{0, 50},
+       .highlight = 10, .part = kOther, .check = otherPartGot50},
       {.what = "STEP LIBRARY: down onto a slot holding a broken dump", .before = [&] {
          stepLibrary();
          param(kMultiPartPatch + kPart)->Set(10);
