@@ -342,7 +342,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int partProgram(int part) const override;
   void setPartProgram(int part, int program) override;
   void followPartBank(int part, int bank, bool shown) override;
-  void setCurrentPart(int part) override;
   void notePartSoundHeld(int part) override;
   void endPartSoundHeld(int part) override;
   void notePartProgramsOfMulti() override;

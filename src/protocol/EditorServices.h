@@ -135,7 +135,6 @@ class EditorServices {
   // The part plays that bank now (a bank select from either side, or the
   // instrument's report): recorded, and shown on the part when shown is true.
   virtual void followPartBank(int, int, bool) {}
-  virtual void setCurrentPart(int) {}
   // The part's sound came whole from the instrument, or the editor's went
   // out whole: sending it again overwrites nothing.
   virtual void notePartSoundHeld(int) {}
