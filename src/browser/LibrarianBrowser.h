@@ -101,6 +101,11 @@ class LibrarianBrowser {
   // the part plays, which its steps count from.
   int playedProgramParameter(int part);
   int playedSlot(int part);
+  // The one writer of the highlight for what a part plays. Stepping the
+  // library: the slot the stepped part (the multi in multi mode) plays, in
+  // the pane in use; another part's pick or report leaves it. Stepping the
+  // instrument: the part's program in the upper pane.
+  void showPlayedSlot(int part);
   // The slot becomes the pane's selection, the keys' cursor and the
   // library's slot of that pane.
   void selectSlot(int pane, int slot);
@@ -109,7 +114,7 @@ class LibrarianBrowser {
   // started.
   bool sendEditorDataToSlot(int part);
   // Sends one entry of a pane's bank as the part's sound (job 3); false when
-  // nothing was started. A send that starts selects its slot in the pane. shownBefore: the program the part showed before a
+  // nothing was started. The job selects the slot once the part plays it. shownBefore: the program the part showed before a
   // step moved it, put back if the job refuses the sound.
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore = -1.0);
   // A send of the slot to the part would go out, yet another part plays the

@@ -117,9 +117,7 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
   job.slotArgument = slot;
   job.partArgument = part;
   job.programShownBefore = shownBefore;
-  if (!startLibrarianJob(manager, job, kSetBusy)) return false;
-  selectSlot(pane, slot);
-  return true;
+  return startLibrarianJob(manager, job, kSetBusy);
 }
 
 int LibrarianBrowser::playedProgramParameter(int part) {
@@ -129,6 +127,18 @@ int LibrarianBrowser::playedProgramParameter(int part) {
 int LibrarianBrowser::playedSlot(int part) {
   const IParam* program = mHost->paramAt(playedProgramParameter(part));
   return program ? program->Int() : 0;
+}
+
+void LibrarianBrowser::showPlayedSlot(int part) {
+  if (part < 0 || part > 15) return;
+  const bool library = mHost->libraryControl();
+  if (library && !mHost->multiMode() && part != mHost->currentPart()) return;
+  const IParam* program = mHost->paramAt(library ? playedProgramParameter(part) : kMultiPartPatch + part);
+  const int slot = program ? program->Int() : -1;
+  // Program numbers run past the library's hundred slots.
+  if (slot < 0 || slot >= kPatchesPerBank) return;
+  selectSlot(library && view ? view->activePane : 0, slot);
+  if (PatchLibrarian* librarian = mHost->librarian()) librarian->currentProgram = slot;
 }
 
 void LibrarianBrowser::selectSlot(int pane, int slot) {

@@ -47,8 +47,14 @@ void Tarnivex::selectLibrarianSlot(int pane, int slot) {
   }
 }
 
+void Tarnivex::showPlayedSlot(int part) {
+  if (librarianBrowser) librarianBrowser->showPlayedSlot(part);
+}
+
 void Tarnivex::selectPartProgramInLibrarian(int part) {
   if (part < 0 || part > 15) return;
+  // Stepping the library, the page shows where the next step counts from.
+  if (libraryControl && librarianBrowser) return librarianBrowser->showPlayedSlot(part);
   selectLibrarianSlot(librarianActivePane(), GetParam(kMultiPartPatch + part)->Int());
 }
 

@@ -351,7 +351,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int partProgram(int part) const override;
   void setPartProgram(int part, int program) override;
   void followPartBank(int part, int bank, bool shown) override;
-  void setCurrentPart(int part) override;
   void notePartSoundHeld(int part) override;
   void endPartSoundHeld(int part) override;
   void notePartProgramsOfMulti() override;
@@ -367,6 +366,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int librarianActivePane() const override;
   int librarianSelectedSlot() const override;
   void setLibrarianSelectedSlot(int slot) override;
+  void showPlayedSlot(int part) override;
   int librarianLowerList() const override;
   // Selects the slot in that pane of the slot view (0 upper, 1 lower), moves
   // the arrow keys' cursor there and makes it the library's slot of the pane.

@@ -155,9 +155,6 @@ void Tarnivex::notePartPlays(int part, int bank, int program) {
 void Tarnivex::notePartProgramsOfMulti() {
   for (int p = 0; p < 16; ++p) notePartPlays(p, GetParam(kMultiPartBank + p)->Int(), GetParam(kMultiPartPatch + p)->Int());
 }
-void Tarnivex::setCurrentPart(int part) {
-  if (isPart(part)) currentPart = part;
-}
 void Tarnivex::notePartSoundHeld(int part) {
   if (isPart(part)) partSoundHeld[static_cast<size_t>(part)] = true;
 }

@@ -183,10 +183,8 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   int program = msg->mData1;
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
-    // The slot is selected only when its sound goes out.
-    if (!plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore)) return false;
-    selectLibrarySlot(program);
-    return true;
+    // The job selects the slot once its sound goes out.
+    return plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore);
   }
   if (receive <= 0.0) return false;
   program = std::min(program, 100);
@@ -203,6 +201,6 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   const bool sent = plug->partBankChangeMessage(part);
   if (!sent) return false;
   if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part);
-  selectLibrarySlot(program);
+  plug->showPlayedSlot(part);
   return true;
 }

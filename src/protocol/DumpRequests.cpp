@@ -143,6 +143,12 @@ void MIDIMessageSender::setSelectedLibrarySlot(int slot) {
   plug->setLibrarianSelectedSlot(slot);
 }
 
+void MIDIMessageSender::endBankHighlight() {
+  // Stepping the library, it goes back to where the next step counts from.
+  if (plug->isLibraryMode()) return plug->showPlayedSlot(plug->getCurrentPart());
+  setSelectedLibrarySlot(0);
+}
+
 void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor) {
   cancelRequested = false;
   requestPartSound(part, toEditor);
@@ -231,7 +237,7 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
     ++p;
     setSelectedLibrarySlot(selectedLibrarySlot() + 1);
   }
-  setSelectedLibrarySlot(0);
+  endBankHighlight();
   if (cancelRequested) {
     plug->showStatusText(cancelled);
     abandonLibraryRequest(true);

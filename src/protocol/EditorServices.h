@@ -135,7 +135,6 @@ class EditorServices {
   // The part plays that bank now (a bank select from either side, or the
   // instrument's report): recorded, and shown on the part when shown is true.
   virtual void followPartBank(int, int, bool) {}
-  virtual void setCurrentPart(int) {}
   // The part's sound came whole from the instrument, or the editor's went
   // out whole: sending it again overwrites nothing.
   virtual void notePartSoundHeld(int) {}
@@ -150,6 +149,9 @@ class EditorServices {
   virtual int librarianActivePane() const { return 0; }
   virtual int librarianSelectedSlot() const { return -1; }
   virtual void setLibrarianSelectedSlot(int) {}
+  // The library's highlight follows what the part now plays (a part that is
+  // not the one stepped leaves it alone while the library is stepped).
+  virtual void showPlayedSlot(int) {}
   // The bank list the lower pane shows when it is not the data type's own
   // (category or search results); -1 otherwise.
   virtual int librarianLowerList() const { return -1; }

@@ -62,23 +62,28 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
   }
   const bool multi = plug->isMultiMode();
   const EntryKind kind = kindFor(multi);
+  const int programParam = multi ? int(kMultiPatch) : kMultiPartPatch + part;
+  IParam* program = plug->paramAt(programParam);
+  IParam* bank = plug->paramAt(kMultiPartBank + part);
+  // A step that moved the program ahead of the job is put back, and the
+  // highlight with it: both show again what the part plays.
+  const double shownProgram = shownBefore >= 0.0 ? shownBefore : program ? program->Value() : 0.0;
+  const auto putBack = [&] {
+    if (program && program->Value() != shownProgram) plug->setParameterFromPlug(programParam, shownProgram, false);
+    plug->showPlayedSlot(part);
+    endRefused();
+  };
   // Nothing is sent for an entry that is not a whole dump, not even notes off.
   if (!patch.sendable(multi)) {
     plug->debugLog("PROCESSOR: library entry is not a " + std::to_string(kind.size) + "-byte dump; not sent");
     plug->showStatusText((std::string(kEntryNotSent) + " " + kNotAWholeDump).c_str());
-    endRefused();
+    putBack();
     return;
   }
   // A sound another part plays is refused before anything of it goes out or
   // reaches the editor.
-  const int programParam = multi ? int(kMultiPatch) : kMultiPartPatch + part;
-  IParam* program = plug->paramAt(programParam);
-  IParam* bank = plug->paramAt(kMultiPartBank + part);
-  // A step that moved the program ahead of the job is put back.
-  const double shownProgram = shownBefore >= 0.0 ? shownBefore : program ? program->Value() : 0.0;
   if (!multi && plug->refusePartPick(part, bank ? bank->Int() : 0, slot)) {
-    if (program && program->Value() != shownProgram) plug->setParameterFromPlug(programParam, shownProgram, false);
-    endRefused();
+    putBack();
     return;
   }
   const bool store = mManager.librarySendActive;
@@ -117,10 +122,10 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     plug->setSendAllParts(false);
   }
   if (!plug->BankChangeMessage(part)) {
-    plug->setParameterFromPlug(programParam, shownProgram, false);
-    endRefused();
+    putBack();
     return;
   }
+  plug->showPlayedSlot(part);
 
   mManager.dumpExpected = true;
   plug->clearReplyReceived();
@@ -182,8 +187,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first
   }
 
   plug->DisplayProcessingIndicator(false);
-  library->targetSlot = 0;
-  plug->setLibrarianSelectedSlot(0);
+  endBankHighlight();
   plug->showStatusText(cancelRequested ? "Data write CANCELLED!" : "Data write completed!");
   mManager.librarySendActive = false;
 }

@@ -90,6 +90,8 @@ class MIDIMessageSender : public Poco::Runnable {
   void pollMulti();
   int selectedLibrarySlot() const;
   void setSelectedLibrarySlot(int slot);
+  // After a bank went either way the highlight leaves the slots it walked.
+  void endBankHighlight();
 
   // ---- Library transfers and init data.
   void sendAllNotesOffOnChannel1();

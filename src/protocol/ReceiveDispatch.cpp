@@ -162,12 +162,14 @@ bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
   if (d[6] & 1) {
     plug->setParameterFromPlug(kMultiPartPatch + part, value, false);
     plug->setPartProgram(part, value);
-    selectLibrarySlot(value);
+    plug->showPlayedSlot(part);
   } else {
     plug->followPartBank(part, value, true);
   }
   if (valueOf(plug, kControlLibrary) == 1) {
-    plug->sendPatchToDeviceFromLibrarian(value, plug->librarianActivePane(), part);
+    // The slot the part plays goes, in the pane in use, also after a bank:
+    // the one send for this report (its control's follow-up sends nothing).
+    plug->sendPatchToDeviceFromLibrarian(valueOf(plug, kMultiPartPatch + part), plug->librarianActivePane(), part);
   } else if (plug->isProgBankMode()) {
     plug->SetLibrarianRequestActive(false);
     startPartRequest(part);
@@ -206,16 +208,6 @@ bool MIDIMessageManager::startPartRequest(int part) {
   // Set only when the job runs: otherwise every later change would be
   // taken for the awaited dump and dropped.
   return startJob(job, [this] { dumpExpected = true; });
-}
-
-void MIDIMessageManager::selectLibrarySlot(int slot) {
-  // Program numbers run to 127, library banks to 99.
-  if (slot < 0 || slot >= 100) return;
-  plug->setLibrarianSelectedSlot(slot);
-  if (patchLibrarian) {
-    patchLibrarian->targetSlot = slot;
-    patchLibrarian->currentProgram = slot;
-  }
 }
 
 void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool refreshQuickTab, bool guardEcho) {
@@ -271,17 +263,11 @@ void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool ref
 void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int value) {
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
   if (plug->isLibraryMode()) {
-    const int slot = programChange ? value : plug->partProgram(part);
-    plug->setCurrentPart(part);
-    selectLibrarySlot(slot);
-    plug->setParameterFromPlug(kMultiPartPatch + part, std::min(slot, 100), false);
-    plug->BankChangeMessage(part);
-    // The slot the part now plays goes, in the pane in use, whatever that
-    // pane has highlighted.
-    plug->sendPatchToDeviceFromLibrarian(slot, plug->librarianActivePane(), part);
+    // The report took its part's road first (processMultiPartSelection):
+    // shown, recorded and the slot sent. A second send would put its notes
+    // off and bank change ahead of the first one's sound.
     quickTabRefreshPending = true;
   } else if (IParam* rx = plug->paramAt(kGlobalRxProgramChange); rx && rx->Value() > 0.0) {
-    const int number = programChange ? value : plug->partProgram(part);
     if (!programChange) plug->setParameterFromPlug(kMultiPartBank + part, value, false);
     // Another part plays that pair: nothing is echoed, not even notes off.
     const IParam* bank = plug->paramAt(kMultiPartBank + part);
@@ -291,7 +277,7 @@ void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int
       pause(20);
       if (plug->partBankChangeMessage(part) && plug->isProgBankMode()) startPartRequest(part);
     }
-    selectLibrarySlot(number);
+    plug->showPlayedSlot(part);
     quickTabRefreshPending = true;
   }
 }

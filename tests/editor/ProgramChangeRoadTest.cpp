@@ -147,10 +147,12 @@ class PartPlaysTest : public ProgramChangeRoadTest {
   void fromInstrument(const ByteList& messages) {
     for (const Bytes& message : messages) ASSERT_TRUE(backend->inject(message));
   }
-  // The instrument's report of a part's bank (what 0) or program (1).
-  void reportFromInstrument(int what, int value) {
-    Bytes message = {0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0, static_cast<unsigned char>(0x36 + what),
-                     static_cast<unsigned char>(value), 0xF7};
+  // The instrument's report of a part's bank (what 0) or program (1): the
+  // multi's bytes 32 + 22 * part and the next.
+  void reportFromInstrument(int what, int value, int part = kPart) {
+    const int at = 32 + 22 * part + what;
+    Bytes message = {0xF0, 0x3E, 0x10, kDeviceId, 0x21, static_cast<unsigned char>(at / 128),
+                     static_cast<unsigned char>(at % 128), static_cast<unsigned char>(value), 0xF7};
     ISysEx sysex(0, message.data(), static_cast<int>(message.size()));
     plug->ProcessSysEx(&sysex, true);
   }
@@ -276,7 +278,7 @@ struct RoadRow {
   std::optional<Pair> recorded = {};       // what the conflict record holds; none: unknown
   bool conflict = false;                   // the conflict window opened
   const char* status = "";                 // the status line's first line
-  int highlight = -1;                      // the upper pane's selected slot; -1: as it was
+  int highlight = -1;                      // the selected slot of the pane in use; -1: as it was
   bool shared = true;                      // the part's sound is still the one both hold
   int part = kPart;
   std::function<void()> check = [] {};     // what else the row's road changes
@@ -299,7 +301,9 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
   const auto stepUp = [this] { setParam(kPatchUp + kPart, 1); };
   const auto host = [this](ByteList messages) { return [this, messages] { hostEvents(messages); }; };
   const auto instrument = [this](ByteList messages) { return [this, messages] { fromInstrument(messages); }; };
-  const auto report = [this](int what, int value) { return [this, what, value] { reportFromInstrument(what, value); }; };
+  const auto report = [this](int what, int value, int part = kPart) {
+    return [this, what, value, part] { reportFromInstrument(what, value, part); };
+  };
   const auto others = [this](int bank, int program) { return [this, bank, program] { otherPlays(bank, program); }; };
   const auto rxOff = [this] { param(kGlobalRxProgramChange)->Set(0); };
   const auto locked = [this] { param(kPartLock + kPart)->Set(1); };
@@ -332,11 +336,21 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     return ByteList{{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xC0, static_cast<unsigned char>(multi)},
                     {0xF0, 0x3E, 0x10, kDeviceId, 0x11, 0x20, 0x00}};
   };
-  const auto libraryStep = [](int program) {
-    return ByteList{{0xB0, 0x7B, 0}} + programChange(0, program) +
-           ByteList{{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
+  const auto libraryStep = [](int program, int part = kPart) {
+    return ByteList{{0xB0, 0x7B, 0}} + programChange(0, program, part) +
+           ByteList{{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, static_cast<unsigned char>(part)}};
   };
 
+  // STEP LIBRARY, part 2 on slot 10 (highlighted); part 10 takes slot 50.
+  const auto otherPartSteps = [this] {
+    this->stepLibrary();
+    param(kMultiPartPatch + kPart)->Set(10);
+    window->click(window->slot(0, 10));
+  };
+  const auto otherPartGot50 = [this] {
+    EXPECT_EQ(param(kMultiPartPatch + kPart)->Int(), 10);
+    EXPECT_EQ(playing(kOther), numbered("Fact", 50).substr(0, 9));
+  };
   const ByteList a006 = withNotesOff(programChange(0, 5));
   const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
   // GET MULTI: every part's sound, then the multi.
@@ -443,14 +457,18 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       {.what = "STEP LIBRARY: host program change for a pair another part plays",
        .before = [&] { stepLibrary(); otherPlays(0, 5); }, .road = host({{0xC1, 5}}), .shows = {0, 0}, .conflict = true,
        .highlight = 3},
+      // Refused at job time: the highlight goes back with the program.
       {.what = "STEP LIBRARY: top bar program, the pair taken as the job starts",
        .before = [&] { stepLibrary(); takenAtJob(5); }, .road = topBar(kMultiPartPatch, 5), .shows = {0, 0},
-       .conflict = true, .highlight = kUnchecked},
+       .conflict = true, .highlight = 0},
+      {.what = "STEP LIBRARY: double-click, the pair taken as the job starts",
+       .before = [&] { stepLibrary(); takenAtJob(7); }, .road = doubleClick(0, 7), .shows = {0, 0},
+       .conflict = true, .highlight = 0},
       {.what = "STEP LIBRARY: up, the pair taken as the job starts", .before = [&] {
          stepLibrary();
          param(kMultiPartPatch + kPart)->Set(3);
          takenAtJob(4);
-       }, .road = [this] { setParam(kPatchUp + kPart, 1); }, .shows = {0, 3}, .conflict = true, .highlight = 4},
+       }, .road = [this] { setParam(kPatchUp + kPart, 1); }, .shows = {0, 3}, .conflict = true, .highlight = 3},
       // STEP LIBRARY counts from the slot the part plays, in the pane the
       // user works in: a click elsewhere, another part's pick, leaves it.
       {.what = "STEP LIBRARY: up from the slot the part plays, the highlight elsewhere", .before = [&] {
@@ -459,6 +477,17 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          window->click(window->slot(0, 50));
        }, .road = stepUp, .reached = libraryStep(11), .shows = {0, 11}, .recorded = Pair{0, 11}, .highlight = 11,
        .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 11).substr(0, 9)); }},
+      // Another part's pick or report sends to that part; the highlight
+      // stays on the slot part 2 plays.
+      {.what = "STEP LIBRARY: another part's program picked on the MULTI page", .before = otherPartSteps,
+       .road = [this] {
+         window->clickTab(kMainTab, 0);
+         pickFrom("multiModeSettingsPage1", kMultiPartPatch + kOther, 50);
+       }, .reached = libraryStep(50, kOther), .shows = {0, 50}, .recorded = Pair{0, 50}, .highlight = 10,
+       .part = kOther, .check = otherPartGot50},
+      {.what = "STEP LIBRARY: instrument reports another part's program", .before = otherPartSteps,
+       .road = report(1, 50, kOther), .reached = libraryStep(50, kOther), .shows = {0, 50}, .recorded = Pair{0, 50},
+       .highlight = 10, .part = kOther, .check = otherPartGot50},
       {.what = "STEP LIBRARY: down onto a slot holding a broken dump", .before = [&] {
          stepLibrary();
          param(kMultiPartPatch + kPart)->Set(10);
@@ -469,31 +498,30 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       {.what = "STEP LIBRARY: double-click on an empty slot", .before = [&] {
          stepLibrary();
          plantInUpperBank(7, {});
-       }, .road = doubleClick(0, 7), .shows = {0, 0}, .status = "Nothing sent!", .highlight = kUnchecked},
+       }, .road = doubleClick(0, 7), .shows = {0, 0}, .status = "Nothing sent!", .highlight = 7},
       {.what = "STEP LIBRARY: double-click on a category list", .before = [&] {
          stepLibrary();
          setParam(kCategorySelection, 1);
        }, .road = doubleClick(1, 7), .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7},
-       .highlight = kUnchecked, .check = [this] { EXPECT_EQ(plug->librarianView()->selectedLower, 7); }},
+       .highlight = 7},
       {.what = "STEP LIBRARY: double-click on a search list", .before = [&] {
          stepLibrary();
          plug->setParamDisplayText(kPatchSearchString, 0, "Fact4");
          setParam(kPatchSearchString, 0);
        }, .road = doubleClick(1, 2), .reached = libraryStep(2), .shows = {0, 2}, .recorded = Pair{0, 2},
-       .highlight = kUnchecked, .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 41).substr(0, 9)); }},
+       .highlight = 2, .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 41).substr(0, 9)); }},
       {.what = "STEP LIBRARY: instrument reports the program to its control, the lower pane in use",
        .before = [&] {
          stepLibrary();
          addressPartControl(1);
          window->click(window->slot(1, 30));
        },
-       // The report's echo, then the slot's sound (which the instrument then
-       // plays). Not compared byte for byte: another part's notes off may
-       // come between them, as the report also reaches the current part's road.
-       .road = report(1, 5), .reached = kUnchecked_bytes,
+       // The slot's sound alone, with its bank and program ahead of it
+       // (which the instrument then plays); the upper pane keeps no highlight.
+       .road = report(1, 5), .reached = libraryStep(5),
        .shows = {0, 5}, .recorded = Pair{0, 5},
-       .highlight = kUnchecked, .check = [this] {
-         EXPECT_EQ(plug->librarianView()->selectedLower, 5);
+       .highlight = 5, .check = [this] {
+         EXPECT_EQ(plug->librarianView()->selectedUpper, -1);
          EXPECT_EQ(playing(kPart), numbered("Fact", 5).substr(0, 9));
        }},
       // Multi mode: STEP LIBRARY steps the multi from the multi it plays, the
@@ -516,7 +544,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          multiMode();
          stepLibrary();
        }, .road = doubleClick(1, 5), .reached = multiSent(5), .reachedHead = true, .shows = {2, 5},
-       .recorded = Pair{2, 5}, .highlight = kUnchecked, .shared = false,
+       .recorded = Pair{2, 5}, .highlight = 5, .shared = false,
        .check = [this] {
          EXPECT_EQ(window->slots().slotText(1, 5), numbered("Multi", 5));
          multiPlays(5);
@@ -562,7 +590,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          this->instrument.turnMultiKnob(32 + 22 * 15 + 1, 42);
          instrumentAnswers();
        }, .road = [this] { setParam(kRequestTempData, 1); }, .reached = multiRequests, .shows = {2, 42}, .recorded = Pair{2, 42},
-       .highlight = kUnchecked, .part = 15},
+       .part = 15},
       // An edit: what the host was shown (nothing) is told of nothing.
       {.what = "an edit of part 1's first parameter", .before = nothing,
        .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
@@ -593,7 +621,11 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     arrivedAtInstrument();
     plug->conflictLayer->Hide(true);
     plug->paramNameDisplay->SetTextFromPlug("");
-    const int highlight = plug->librarianView()->selectedUpper;
+    const auto inUse = [this] {
+      const LibrarianViewControl* view = plug->librarianView();
+      return view->activePane == 0 ? view->selectedUpper : view->selectedLower;
+    };
+    const int highlight = inUse();
     ASSERT_NO_FATAL_FAILURE(row.road());
     roadReturned = true;
     awaitRequestThread();
@@ -613,7 +645,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     EXPECT_EQ(plug->conflictLayer->IsVisible(), row.conflict);
     EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), row.status);
     if (row.highlight != kUnchecked) {
-      EXPECT_EQ(plug->librarianView()->selectedUpper, row.highlight >= 0 ? row.highlight : highlight);
+      EXPECT_EQ(inUse(), row.highlight >= 0 ? row.highlight : highlight);
     }
     row.check();
     // The window takes clicks again.
