@@ -187,6 +187,7 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first
   }
 
   plug->DisplayProcessingIndicator(false);
+  if (!plug->isLibraryMode()) library->targetSlot = 0;
   endBankHighlight();
   plug->showStatusText(cancelRequested ? "Data write CANCELLED!" : "Data write completed!");
   mManager.librarySendActive = false;
