@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <set>
 #include <thread>
 
 #include "JackClientLock.h"
@@ -260,6 +262,45 @@ INSTANTIATE_TEST_SUITE_P(Rows, JackRestartTest,
                                            RestartRow{"TheProbeMissesTheServersSocket", false, false, false, true},
                                            RestartRow{"TheHostsClientWentBeforeTheLoss", false, false, false, false, true}),
                          [](const ::testing::TestParamInfo<RestartRow>& info) { return std::string(info.param.name); });
+
+// The rule for an open after a loss, over what the process's clients show:
+// the host's client "h" and this one's "o" on server 100 before the loss.
+struct AfterLossRow {
+  const char* name;
+  std::set<std::string> live, hungUp;
+  std::map<std::string, pid_t> serverOf;
+  size_t wentEarlier;
+  bool mayOpen;
+  size_t stillAway;
+  friend void PrintTo(const AfterLossRow& row, std::ostream* out) { *out << row.name; }
+};
+class AfterLossTest : public ::testing::TestWithParam<AfterLossRow> {};
+
+TEST_P(AfterLossTest, ThePlugInOpensOnlyWhenEveryOtherClientIsBack) {
+  const AfterLossRow& row = GetParam();
+  const jackwatch::Noted noted{{"h"}, "o", 100, row.wentEarlier};
+  jackwatch::Clients now;
+  now.live = row.live;
+  now.hungUp = row.hungUp;
+  now.serverOf = row.serverOf;
+  const jackwatch::AfterLoss verdict = jackwatch::LookAfterLoss(noted, now);
+  EXPECT_EQ(verdict.mayOpen, row.mayOpen);
+  EXPECT_EQ(verdict.stillAway, row.stillAway);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AfterLossTest,
+    ::testing::Values(
+        AfterLossRow{"OwnOldClientNotYetClosed", {"o", "h2"}, {}, {{"o", 100}, {"h2", 200}}, 0, false, 0},
+        AfterLossRow{"HostNotYetTold", {}, {"h"}, {}, 0, false, 0},
+        AfterLossRow{"HostToldAndClosedNotBack", {}, {}, {}, 0, false, 1},
+        AfterLossRow{"HostBackOnTheNewServer", {"h2"}, {}, {{"h2", 200}}, 0, true, 0},
+        AfterLossRow{"AKilledServerHasNotHungUpOnTheHostYet", {"h"}, {}, {{"h", 100}}, 0, false, 0},
+        AfterLossRow{"TheHostOnAnotherServerAsksNothing", {"h"}, {}, {{"h", 300}}, 0, true, 0},
+        AfterLossRow{"TheHostsServerNotKnown", {"h"}, {}, {{"h", 0}}, 0, false, 0},
+        AfterLossRow{"AHostLetGoEarlierNotBack", {"h2"}, {}, {{"h2", 200}}, 1, false, 1},
+        AfterLossRow{"AHostLetGoEarlierBackToo", {"h2", "h3"}, {}, {{"h2", 200}, {"h3", 200}}, 1, true, 0}),
+    [](const ::testing::TestParamInfo<AfterLossRow>& info) { return std::string(info.param.name); });
 
 // The notice of a client the plug-in closed before, come late, leaves the
 // client it has now alone: no port goes, no client opens again.

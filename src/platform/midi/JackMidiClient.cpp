@@ -445,6 +445,7 @@ class SharedClient {
     mServerAway = false;
     mOthersBefore = atOpen.own.empty() ? std::set<std::string>() : atOpen.live;
     mOwnSocket.clear();
+    mOwnServer = 0;
     mPortsMoved = true;  // the look that follows notes the process's other clients
     for (const std::shared_ptr<Endpoint>& e : mEndpoints) {
       e->applied = 0;  // made afresh on this client
@@ -493,26 +494,16 @@ class SharedClient {
   // another server, still there, asks nothing.
   void awaitServer(std::unique_lock<std::mutex>& lock) {
     const bool probe = mProbeWorks;
-    const std::set<std::string> before = mOthersBefore;
-    const std::string own = mOwnSocket;
-    const size_t wentEarlier = mOthersAway;
+    const jackwatch::Noted noted{mOthersBefore, mOwnSocket, mOwnServer, mOthersAway};
     lock.unlock();
     // A socket the probe cannot find says nothing of the server; the
     // process's clients are looked at whatever it says.
     bool ready = !probe || jackwatch::ServerListening();
     std::optional<size_t> stillAway;
     if (ready) {
-      const jackwatch::Clients now = jackwatch::ProcessClients();
-      // A server that stops tells its clients before it hangs up on them:
-      // until this client's socket is closed, the old server is still there.
-      const bool oldServerGone = own.empty() || (!now.live.contains(own) && !now.hungUp.contains(own));
-      // Told and closed, so not yet open again (one still to be told is
-      // the other condition's).
-      size_t away = wentEarlier, back = 0;
-      for (const std::string& client : before) away += !now.live.contains(client) && !now.hungUp.contains(client);
-      for (const std::string& client : now.live) back += !before.contains(client) && client != own;
-      ready = oldServerGone && now.hungUp.empty() && back >= away;
-      stillAway = away > back ? away - back : 0;
+      const jackwatch::AfterLoss verdict = jackwatch::LookAfterLoss(noted, jackwatch::ProcessClients());
+      ready = verdict.mayOpen;
+      stillAway = verdict.stillAway;
     }
     lock.lock();
     if (stillAway) mStillAway = *stillAway;
@@ -536,6 +527,8 @@ class SharedClient {
     mOthersAway -= std::min(mOthersAway, came);
     mOthersBefore = now.live;
     mOwnSocket = now.own;
+    const auto server = now.serverOf.find(now.own);
+    mOwnServer = server == now.serverOf.end() ? 0 : server->second;
   }
 
   void look(std::unique_lock<std::mutex>& lock) {
@@ -793,6 +786,7 @@ class SharedClient {
   // Other clients that went while the server stayed and none has stood for
   // yet; after a loss, how many are still to come back.
   size_t mOthersAway = 0, mStillAway = 0;
+  pid_t mOwnServer = 0;  // the server process this client's socket came from
   unsigned long mLookAsked = 0, mLooksAnswered = 0, mLookCount = 0;
   Clock::time_point mRetryAt{};
   std::vector<std::string> mTargets, mSources;  // the last look

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -105,20 +106,50 @@ Clients ProcessClients(const std::string& ownName) {
     if (!path.starts_with(prefix)) continue;
     const auto found = own.find(inode);
     if (found == own.end()) continue;
+    // The server connected to the client: the socket's peer is its process.
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    const pid_t server = getsockopt(found->second, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 ? peer.pid : 0;
     if (!ownPath.empty() && path == ownPath) {
       ownFd = found->second;
       ownInode = inode;
+      clients.serverOf[inode] = server;
       continue;
     }
     pollfd hungUp{found->second, POLLRDHUP, 0};
     const bool gone = poll(&hungUp, 1, 0) > 0 && (hungUp.revents & (POLLHUP | POLLRDHUP));
     (gone ? clients.hungUp : clients.live).insert(inode);
+    if (!gone) clients.serverOf[inode] = server;
   }
   // Looked at last: live, it tells that no server had gone before the
   // others were looked at, so none of them was closed for a loss.
   pollfd hungUp{ownFd, POLLRDHUP, 0};
   if (ownFd >= 0 && !(poll(&hungUp, 1, 0) > 0 && (hungUp.revents & (POLLHUP | POLLRDHUP)))) clients.own = ownInode;
   return clients;
+}
+
+AfterLoss LookAfterLoss(const Noted& noted, const Clients& now) {
+  // A server that stops tells its clients before it hangs up on them: until
+  // this client's socket is closed, the old server is still there.
+  const bool oldServerGone = noted.own.empty() || (!now.live.contains(noted.own) && !now.hungUp.contains(noted.own));
+  // A killed server's sockets close one by one: a client still connected to
+  // it has not even been hung up on yet. One on another server asks nothing.
+  const auto onOldServer = [&](const std::string& client) {
+    const auto server = now.serverOf.find(client);
+    const pid_t pid = server == now.serverOf.end() ? 0 : server->second;
+    return pid == 0 || noted.server == 0 || pid == noted.server;
+  };
+  size_t stillOnOld = 0, away = noted.wentEarlier, back = 0;
+  for (const std::string& client : noted.others) {
+    if (now.live.contains(client)) stillOnOld += onOldServer(client);
+    // Told and closed, so not yet open again (one still to be told is hung up).
+    else away += !now.hungUp.contains(client);
+  }
+  for (const std::string& client : now.live) back += !noted.others.contains(client) && client != noted.own;
+  AfterLoss verdict;
+  verdict.mayOpen = oldServerGone && stillOnOld == 0 && now.hungUp.empty() && back >= away;
+  verdict.stillAway = away > back ? away - back : 0;
+  return verdict;
 }
 
 bool NoticePending() { return !ProcessClients().hungUp.empty(); }

@@ -5,6 +5,9 @@
 // is back on it.
 #pragma once
 
+#include <sys/types.h>
+
+#include <map>
 #include <set>
 #include <string>
 
@@ -24,8 +27,25 @@ struct Clients {
   std::set<std::string> hungUp;  // their server went; not yet told (the client's
                                  // thread closes the socket, then runs its notice)
   std::string own;               // the client named ownName, when it is live
+  std::map<std::string, pid_t> serverOf;  // the live ones' server process (0: not known)
 };
 Clients ProcessClients(const std::string& ownName = std::string());
+
+// What the process's clients were while this client's server was there.
+struct Noted {
+  std::set<std::string> others;  // the other clients
+  std::string own;               // this client
+  pid_t server = 0;              // their server (0: not known)
+  size_t wentEarlier = 0;        // others that went while it stayed, none back for them yet
+};
+struct AfterLoss {
+  bool mayOpen = false;
+  size_t stillAway = 0;  // of the others, not back yet
+};
+// Whether this client may open again after its server went, seeing the
+// process's clients now: its own old client closed, none of the others still
+// on the old server nor still to be told, and as many back as went.
+AfterLoss LookAfterLoss(const Noted& noted, const Clients& now);
 
 // True while a JACK client in the process has not yet been told that its
 // server went.
