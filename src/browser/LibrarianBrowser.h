@@ -106,6 +106,9 @@ class LibrarianBrowser {
   // the pane in use; another part's pick or report leaves it. Stepping the
   // instrument: the part's program in the upper pane.
   void showPlayedSlot(int part);
+  // The played slot, as above, with nothing selected in the other pane: the
+  // panes just took another kind of entry.
+  void showPlayedSlotAlone(int part);
   // The slot becomes the pane's selection, the keys' cursor and the
   // library's slot of that pane.
   void selectSlot(int pane, int slot);

@@ -141,6 +141,17 @@ void LibrarianBrowser::showPlayedSlot(int part) {
   if (PatchLibrarian* librarian = mHost->librarian()) librarian->currentProgram = slot;
 }
 
+void LibrarianBrowser::showPlayedSlotAlone(int part) {
+  if (view) {
+    const int other = view->activePane == 0 ? 1 : 0;
+    (other == 0 ? view->selectedUpper : view->selectedLower) = -1;
+    if (PatchLibrarian* librarian = mHost->librarian())
+      (other == 0 ? librarian->targetSlot : librarian->mSelectedLowerSlot) = -1;
+    view->SetDirty(false);
+  }
+  showPlayedSlot(part);
+}
+
 void LibrarianBrowser::selectSlot(int pane, int slot) {
   if (slot < 0 || slot >= kSlotsPerPane) return;
   // A send off the window's thread finds the slot its pick selected there:

@@ -294,6 +294,9 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       // The top bar steps what it shows: the multi's program in multi mode.
       if (tabSwitchFunctions) tabSwitchFunctions->showTopBar(this, currentPart);
       updateBankAndProgramMenuNames(true);
+      // Stepping the library, a slot of the kind no longer listed says nothing
+      // of what the part plays.
+      if (libraryControl && browser) browser->showPlayedSlotAlone(currentPart);
       return false;
     }
     case kCategorySelection:

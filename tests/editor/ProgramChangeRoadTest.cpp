@@ -351,6 +351,10 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     EXPECT_EQ(param(kMultiPartPatch + kPart)->Int(), 10);
     EXPECT_EQ(playing(kOther), numbered("Fact", 50).substr(0, 9));
   };
+  const auto onlyInUse = [this] {
+    const LibrarianViewControl* view = plug->librarianView();
+    EXPECT_EQ(view->activePane == 0 ? view->selectedLower : view->selectedUpper, -1);
+  };
   const ByteList a006 = withNotesOff(programChange(0, 5));
   const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
   // GET MULTI: every part's sound, then the multi.
@@ -549,6 +553,21 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          EXPECT_EQ(window->slots().slotText(1, 5), numbered("Multi", 5));
          multiPlays(5);
        }},
+      // SHOW switched while stepping the library: the pane in use shows what
+      // is played, the other pane nothing of the kind it listed before.
+      {.what = "STEP LIBRARY: SHOW from SOUNDS to MULTIS after a pick in the lower pane", .before = [&] {
+         stepLibrary();
+         param(kGlobalMidiChannel)->Set(1);
+         param(kMultiPatch)->Set(10);
+         param(kMultiPartPatch + kPart)->Set(7);
+         window->click(window->slot(1, 5));
+       }, .road = [this] { setParam(kDatatype, 1); }, .shows = {0, 7}, .highlight = 10, .check = onlyInUse},
+      {.what = "STEP LIBRARY: SHOW from MULTIS to SOUNDS after a pick in the lower pane", .before = [&] {
+         multiMode();
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(7);
+         window->click(window->slot(1, 5));
+       }, .road = [this] { setParam(kDatatype, 0); }, .shows = {0, 7}, .highlight = 7, .check = onlyInUse},
       // A bank changed on another road: the bank menus tick it as they pop up.
       {.what = "instrument reports the bank, the LIBRARY page's bank menu opened", .before = nothing,
        .road = report(0, 2), .shows = {2, 0}, .shared = false, .check = [this] {
