@@ -18,13 +18,13 @@ struct FileNames {
   bool operator==(const FileNames&) const = default;
 };
 
-// Every record of the tree that refers to a bank for which names holds
-// refers to `to` instead.
-template <typename Names>
-void repoint(FolderTree& tree, const Names& names, PatchFile* to) {
+// Every record of the tree that refers to a bank the match picks refers to
+// `to` instead.
+template <typename Match>
+void repoint(FolderTree& tree, const Match& match, PatchFile* to) {
   const auto follow = [&](std::vector<PatchFile*>& files) {
     for (PatchFile*& file : files)
-      if (file && names(*file)) file = to;
+      if (file && match(*file)) file = to;
   };
   for (const auto& top : tree) {
     follow(top->files);
@@ -112,8 +112,9 @@ void PatchLibrarian::bankTakesFile(const std::shared_ptr<PatchFile>& bank, const
           fileRead.get());
   // The file written takes the entry that lists it, its old bytes gone;
   // a file not listed yet becomes a new entry.
-  const auto listed = std::find_if(list.begin(), list.end(),
-                                   [&](const std::shared_ptr<PatchFile>& file) { return file && FileNames::of(*file) == now; });
+  const auto listed = std::find_if(list.begin(), list.end(), [&](const std::shared_ptr<PatchFile>& file) {
+    return file && FileNames::of(*file) == now;
+  });
   int position = static_cast<int>(list.size());
   if (listed != list.end()) {
     position = static_cast<int>(listed - list.begin());

@@ -141,7 +141,7 @@ std::string PatchLibrarian::writeBankFile(const std::string& path, const Bytes& 
     if (ownFile) {
       const auto stamp = userfiles::StampOf(written);
       const auto digest = userfiles::digestOf(image);
-      // The file no longer holds what the bank was copied from.
+      // What the bank was copied from is no longer what the file written holds.
       bankTakesFile(bank, path, written, [&](PatchFile& saved) {
         saved.stamp = stamp;
         saved.digest = digest;

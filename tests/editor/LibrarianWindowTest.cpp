@@ -579,7 +579,8 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   const Written rows[] = {
       {"Save As", {8, 1}, "Bank saved", "Copy.tvx: folders busy, not read again", "Copy.tvx", {readName, "Copy.tvx"}},
       {"Save", {7}, "Bank saved", "Copy.tvx: folders busy, not read again", "Copy.tvx", {readName, "Copy.tvx"}},
-      {"Import", {10, 1}, "Bank imported", "Mine.syx: folders busy, not read again", "Copy.tvx", {readName, "Copy.tvx"}},
+      {"Import", {10, 1}, "Bank imported", "Mine.syx: folders busy, not read again", "Copy.tvx",
+       {readName, "Copy.tvx"}},
       {"Save As, both kept", {8, 1}, "Bank saved", "Keep (2).tvx: folders busy, not read again", "Keep (2).tvx",
        {readName, "Copy.tvx", "Keep (2).tvx"}},
   };
@@ -634,8 +635,8 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     ASSERT_EQ(shown.dumps.size(), 1u);
     ASSERT_EQ(shown.dumps[0].bytes.size(), 392u);
     const auto onDisk = asRead.begin() + static_cast<long>(slot * 392);
-    EXPECT_EQ(Bytes(shown.dumps[0].bytes.begin() + 7, shown.dumps[0].bytes.begin() + 390), Bytes(onDisk + 7, onDisk + 390))
-        << slot;
+    const Bytes& bytes = shown.dumps[0].bytes;
+    EXPECT_EQ(Bytes(bytes.begin() + 7, bytes.begin() + 390), Bytes(onDisk + 7, onDisk + 390)) << slot;
   }
   rename(2, "OnRead");
   holdSub();
