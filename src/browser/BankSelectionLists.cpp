@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "DisplayNames.h"
+#include "FolderMenuControl.h"
 #include "IControl.h"
 #include "IParam.h"
 #include "LibrarianBrowser.h"
@@ -56,6 +57,14 @@ const ListTable* tableFor(int listType) {
   }
 }
 
+// The lists that name sound banks while the lower pane lists categories or
+// search results: the upper pane's, and each part's upper bank.
+std::vector<int> upperSoundLists() {
+  std::vector<int> upper{kPatchSelectionListUpper};
+  for (int part = 0; part < 16; ++part) upper.push_back(kCurrentOpenPatchBankL + part);
+  return upper;
+}
+
 std::vector<std::string> fileNamesOf(PatchLibrarian* librarian, int list) {
   std::vector<std::string> names;
   if (!librarian) return names;
@@ -92,8 +101,7 @@ void LibrarianBrowser::patchTypeChanged(int patchType, int listType, bool reload
   // The upper pane lists the sound banks whatever the lower one lists: its
   // name over them is never one of another kind's.
   if (table->bankList == kCategoryList || table->bankList == kSearchList) {
-    std::vector<int> upper{kPatchSelectionListUpper};
-    for (int part = 0; part < 16; ++part) upper.push_back(kCurrentOpenPatchBankL + part);
+    const std::vector<int> upper = upperSoundLists();
     for (int index : upper) mHost->resetParamDisplayTexts(index);
     if (IParam* param = mHost->paramAt(kPatchSelectionListUpper)) param->Set(0.0);
     setDisplayNames(fileNamesOf(librarian, kSoundList), upper);
@@ -114,6 +122,32 @@ void LibrarianBrowser::setDisplayNames(const std::vector<std::string>& names, co
     for (int index : lists) mHost->setParamDisplayText(index, static_cast<int>(i), shown);
     if (shortened) mHost->debugLog(renameLogLine(names[i], shown));
   }
+}
+
+void LibrarianBrowser::showBanksAsListed() {
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!librarian) return;
+  const bool multi = mHost->multiMode();
+  // The lower pane's category and search lists name no bank files.
+  const bool lowerFiles = multi || lowerListType() == kSingleBanks;
+  if (lowerFiles)
+    fillListNames(multi ? kMultiBanks : kSingleBanks);
+  else
+    setDisplayNames(fileNamesOf(librarian, kSoundList), upperSoundLists());
+  BrowseState& state = mHost->browseState();
+  std::string upperFile, upperFolder, lowerFile, lowerFolder;
+  {
+    std::lock_guard<std::mutex> names(state.namesMutex);
+    upperFile = multi ? state.upperPerfFile : state.upperPatchFile;
+    upperFolder = multi ? state.upperPerfFolder : state.upperPatchFolder;
+    lowerFile = multi ? state.lowerPerfFile : state.lowerPatchFile;
+    lowerFolder = multi ? state.lowerPerfFolder : state.lowerPatchFolder;
+  }
+  for (FolderMenuControl* menu : {paneFolderMenu(0), multi ? perfBankNameMenu : progBankNameMenu})
+    if (menu) menu->refreshFolderStructure(librarian->upperBank, upperFile, upperFolder);
+  if (FolderMenuControl* menu = lowerFiles ? paneFolderMenu(1) : nullptr)
+    menu->refreshFolderStructure(librarian->lowerBank, lowerFile, lowerFolder);
+  reloadPanes();
 }
 
 void LibrarianBrowser::ResetPatchSelectionMenus() {

@@ -178,17 +178,13 @@ void BankEditPopupMenu::runMultiStore(int index) {
 bool BankEditPopupMenu::saveOverCurrentBank() {
   PatchLibrarian* librarian = host().librarian();
   if (!librarian) return false;
-  std::string path = host().getPatchesFolderStr();
-  std::string name;
+  std::string path, name;
   {
     auto lock = librarian->lock();
     const auto bank = librarian->bankAt(host().multiMode() ? kMultiList : kSoundList, librarian->upperBank);
     if (!bank) return false;
-    // The first directory is the library folder itself; a bank a Save As
-    // wrote outside it is saved where it was written.
-    for (size_t d = 1; d < bank->directories.size(); ++d) path += "/" + bank->directories[d];
     name = bank->fileName;
-    path = bank->outsidePath.empty() ? path + "/" + name : bank->outsidePath;
+    path = bank->pathIn(host().getPatchesFolderStr());
   }
   if (!librarian->saveEditedPatch(path, name)) return false;
   // Instances made from now on read the folder with the bank as saved.

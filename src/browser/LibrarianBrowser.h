@@ -60,6 +60,11 @@ class LibrarianBrowser {
   // The display texts of the list type's selection lists, the selections kept.
   void fillListNames(int listType);
   void ResetPatchSelectionMenus();
+  // After the library's lists changed with no load (a bank took another
+  // file while the folders were busy): the selection lists name the banks
+  // as listed now, and the menus of the folder trees list them, each on its
+  // pane's bank.
+  void showBanksAsListed();
 
   // ---- Refreshing.
   // Rebuilds the pane menus in force with bank 0 and the stored names, then
@@ -161,9 +166,6 @@ class LibrarianBrowser {
   // Gives entry i of each selection list the display name of names[i].
   void setDisplayNames(const std::vector<std::string>& names, const std::vector<int>& lists);
   void stepPane(int pane, int step);
-  // A pane's bank named by a file other than its list says: the new name
-  // in the list and the menus that name the pane's bank.
-  void showMovedPaneFile(int pane, const std::string& file, const std::string& folder);
   // Ends a search: the lower pane shows the sound banks again.
   void closeSearch();
   void showLowerMenuLayer();

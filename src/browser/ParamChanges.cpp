@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <string>
 
-#include "DisplayNames.h"
 #include "EditMenus.h"
 #include "FolderMenuControl.h"
 #include "IMidiMsg.h"
@@ -138,9 +137,7 @@ void LibrarianBrowser::closeSearch() {
 }
 
 // Notes the file and folder of the bank a pane now shows: a reload puts the
-// pane back on that file, and a Save writes to it. A bank that took another
-// file with no reading of the folders after it (a Save As while they are
-// busy) shows its new name at once where the pane's bank is named.
+// pane back on that file, and a Save writes to it.
 std::pair<std::string, std::string> LibrarianBrowser::notePaneFile(int pane) {
   std::string file, folder;
   PatchLibrarian* librarian = mHost->librarian();
@@ -154,7 +151,7 @@ std::pair<std::string, std::string> LibrarianBrowser::notePaneFile(int pane) {
     }
   }
   const bool multi = mHost->multiMode();
-  std::unique_lock<std::mutex> names(state.namesMutex);
+  std::lock_guard<std::mutex> names(state.namesMutex);
   if (pane == 0) {
     (multi ? state.upperPerfFile : state.upperPatchFile) = file;
     (multi ? state.upperPerfFolder : state.upperPatchFolder) = folder;
@@ -162,32 +159,7 @@ std::pair<std::string, std::string> LibrarianBrowser::notePaneFile(int pane) {
     (multi ? state.lowerPerfFile : state.lowerPatchFile) = file;
     (multi ? state.lowerPerfFolder : state.lowerPatchFolder) = folder;
   }
-  names.unlock();
-  showMovedPaneFile(pane, file, folder);
   return {file, folder};
-}
-
-void LibrarianBrowser::showMovedPaneFile(int pane, const std::string& file, const std::string& folder) {
-  BrowseState& state = mHost->browseState();
-  // The lower pane's category and search lists name no files.
-  if (file.empty() || (pane == 1 && (state.categoryBrowsing || state.searchActive))) return;
-  const int listParam = pane == 0 ? kPatchSelectionListUpper : kPatchSelectionListLower;
-  const IParam* list = mHost->paramAt(listParam);
-  if (!list) return;
-  const int index = list->Int();
-  // The list was made from the banks' names: one naming the position
-  // otherwise tells of a bank that took another file since.
-  bool shortened = false;
-  const std::string shown = DisplayNamer().next(file, &shortened);
-  const std::string listed = list->GetDisplayText(index) ? list->GetDisplayText(index) : "";
-  // A shortened name's number depends on its neighbours in the list.
-  const size_t compared = shortened ? shown.rfind('~') : std::string::npos;
-  if (listed.compare(0, compared, shown, 0, compared) == 0) return;
-  if (!shortened) mHost->setParamDisplayText(listParam, index, shown);
-  if (FolderMenuControl* menu = paneFolderMenu(pane)) menu->refreshFolderStructure(index, file, folder);
-  if (pane != 0) return;
-  if (FolderMenuControl* names = mHost->multiMode() ? perfBankNameMenu : progBankNameMenu)
-    names->refreshFolderStructure(index, file, folder);
 }
 
 FolderMenuControl* LibrarianBrowser::paneFolderMenu(int pane) const {

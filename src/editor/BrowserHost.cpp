@@ -125,14 +125,17 @@ void Tarnivex::showSavedBank() {
   };
   refreshFolders();
   if (!saved) return;
-  // Not read again: the pane stays on the bank, which names its file.
+  // Not read again: the pane stays on the bank, which names its file, and
+  // the lists and menus list the banks as the library holds them now.
+  const bool busy = folderWasBusy();
   for (int i = 0; librarianBrowser && i < patchLibrarian->bankCount(list); ++i) {
     const auto bank = patchLibrarian->bankHeaderAt(list, i);
-    if (bank && (folderWasBusy() ? bank == saved : same(*bank))) {
+    if (bank && (busy ? bank == saved : same(*bank))) {
       librarianBrowser->showPaneBank(0, i);
       break;
     }
   }
+  if (busy && librarianBrowser) librarianBrowser->showBanksAsListed();
   showWritten("Bank saved", saved->fileName);
 }
 

@@ -140,14 +140,14 @@ std::string PatchLibrarian::writeBankFile(const std::string& path, const Bytes& 
     // when someone else writes the file again.
     if (ownFile) {
       const auto stamp = userfiles::StampOf(written);
-      auto guard = lock();
-      bank->stamp = stamp;
-      bank->digest = userfiles::digestOf(image);
-      if (choice == Choice::kKeepBoth) {
-        const std::string oldFile = bank->fileName;
-        bank->fileName = nameOf(written);
-        treesFollow(*bank, oldFile, bank->folderName, bank->directories);
-      }
+      const auto digest = userfiles::digestOf(image);
+      // What the bank was copied from is no longer what the file written holds.
+      bankTakesFile(bank, path, written, [&](PatchFile& saved) {
+        saved.stamp = stamp;
+        saved.digest = digest;
+        saved.source.reset();
+        if (choice == Choice::kKeepBoth) saved.fileName = nameOf(written);
+      });
     }
     return written;
   }
@@ -194,6 +194,8 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
   std::string lastComponent = inner == std::string::npos ? folderPart : folderPart.substr(inner + 1);
   removeCharsFromString(lastComponent, "/\\");
 
+  std::string libraryFolder = folder ? folder : "";
+  while (libraryFolder.size() > 1 && libraryFolder.back() == '/') libraryFolder.pop_back();
   const bool multi = hooks.multiMode && hooks.multiMode();
   auto guard = lock();
   upperFolderName = lastComponent.empty() ? "Patches" : lastComponent;
@@ -204,6 +206,7 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
   auto copy = bank->clone();
   padForSaving(*copy);
   const Bytes image = writeBankImage(*copy, midi, multi);
+  const std::string readPath = bank->pathIn(libraryFolder);
   // Another file the user picked is theirs to replace; the bank's own file
   // is compared with what was read.
   const SaveTarget target = sameFile(bank->stamp, userfiles::StampOf(chosen)) ? SaveTarget::kOwnFile
@@ -215,17 +218,17 @@ bool PatchLibrarian::savePatchAs(const char* folder, std::string name, bool midi
   // The pane is on the file written from now on, whether or not the reload
   // that follows can run: a later Save writes the edit there, never into the
   // file the bank was read from.
-  guard.lock();
-  (multi ? upperMultiFileName : upperSoundFileName) = nameOf(written);
-  placeBankAt(*bank, written, folder ? folder : "", image);
+  // A write to the bank's own file moved the bank itself when it kept both.
+  bankTakesFile(bank, target == SaveTarget::kOwnFile ? written : readPath, written, [&](PatchFile& saved) {
+    (multi ? upperMultiFileName : upperSoundFileName) = nameOf(written);
+    placeBankAt(saved, written, libraryFolder, image);
+  });
   return true;
 }
 
 void PatchLibrarian::placeBankAt(PatchFile& bank, const std::string& written, std::string libraryFolder,
                                  const Bytes& image) {
   while (libraryFolder.size() > 1 && libraryFolder.back() == '/') libraryFolder.pop_back();
-  const std::string oldFile = bank.fileName, oldFolder = bank.folderName;
-  const std::vector<std::string> oldDirectories = bank.directories;
   std::string folder = folderOf(written);
   if (folder.size() > 1) folder.pop_back();
   bank.fileName = nameOf(written);
@@ -247,25 +250,6 @@ void PatchLibrarian::placeBankAt(PatchFile& bank, const std::string& written, st
   bank.folderName = nameOf(folder);
   bank.stamp = userfiles::StampOf(written);
   bank.digest = userfiles::digestOf(image);
-  treesFollow(bank, oldFile, oldFolder, oldDirectories);
-}
-
-void PatchLibrarian::treesFollow(PatchFile& bank, const std::string& oldFile, const std::string& oldFolder,
-                                 const std::vector<std::string>& oldDirectories) {
-  const auto repoint = [&](std::vector<PatchFile*>& files) {
-    for (PatchFile*& file : files)
-      if (file && file != &bank && file->fileName == oldFile && file->folderName == oldFolder &&
-          file->directories == oldDirectories)
-        file = &bank;
-  };
-  for (FolderTree* tree : {&mContents.soundTree, &mContents.multiTree})
-    for (const auto& top : *tree) {
-      repoint(top->files);
-      for (SubFolderFiles& sub : top->subFolders) {
-        repoint(sub.files);
-        for (SubFolderFiles2& below : sub.subFolders) repoint(below.files);
-      }
-    }
 }
 
 bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::string& patchesFolder,

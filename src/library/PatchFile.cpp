@@ -31,6 +31,14 @@ void PatchFile::indexNames() {
   }
 }
 
+std::string PatchFile::pathIn(const std::string& libraryFolder) const {
+  if (!outsidePath.empty()) return outsidePath;
+  // The first directory is the library folder itself.
+  std::string path = libraryFolder;
+  for (size_t d = 1; d < directories.size(); ++d) path += "/" + directories[d];
+  return path + "/" + fileName;
+}
+
 std::unique_ptr<PatchFile> PatchFile::clone() const {
   auto copy = std::make_unique<PatchFile>();
   if (bankType == 0 || bankType == 1) {

@@ -48,6 +48,9 @@ struct PatchFile {
   // Part of a load every instance of the process shares: never changed
   // (PatchLibrarian::bankForEdit changes a copy).
   bool shared = false;
+  // The shared bank an edit's copy was made from, while the file on disk
+  // still holds what that bank holds: the copy's own writes let it go.
+  std::shared_ptr<PatchFile> source;
   // The file's stamp as it was when the bank was read from it or last
   // written; a save that finds another one asks before it replaces the file.
   std::optional<userfiles::FileStamp> stamp;
@@ -72,6 +75,10 @@ struct PatchFile {
   void fillListed();
   // Makes nameIndex from the entries as they are now.
   void indexNames();
+
+  // The file the bank stands for, in the library folder at libraryFolder
+  // unless a Save As wrote it outside.
+  std::string pathIn(const std::string& libraryFolder) const;
 
   // A copy with bankType, kind (0, 1, other values 2), every entry and the
   // file name; folder name and directories stay empty. A bankType other

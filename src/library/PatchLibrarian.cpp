@@ -50,6 +50,7 @@ std::shared_ptr<PatchFile> PatchLibrarian::bankForEdit(int list, int index) {
     // and stays alive with the load.
     auto copy = std::make_shared<PatchFile>(*bank);
     copy->shared = false;
+    copy->source = bank;
     copy->listed = nullptr;
     copy->nameIndex.clear();  // its names change from now on
     bank = std::move(copy);

@@ -333,11 +333,16 @@ class PatchLibrarian {
   // The bank now stands for the file written (under lock()): its name, its
   // folders below libraryFolder (or the path, outside it) and its stamp.
   void placeBankAt(PatchFile& bank, const std::string& written, std::string libraryFolder, const Bytes& image);
-  // The trees show a bank that took another file by its new names (under
-  // lock()): an edit's copy stands where the shared bank of its old names
-  // stood, which the trees kept pointing at.
-  void treesFollow(PatchFile& bank, const std::string& oldFile, const std::string& oldFolder,
-                   const std::vector<std::string>& oldDirectories);
+  // The bank takes the file written (take names it so, under lock()). The
+  // file it stood for, at readPath, keeps its place in the list and the
+  // trees as a bank of its own: the shared bank it was copied from, or else
+  // the file as it is on disk. The bank takes the entry of the file written,
+  // a new one when none lists it, and the upper pane stays on it.
+  void bankTakesFile(const std::shared_ptr<PatchFile>& bank, const std::string& readPath, const std::string& written,
+                     const std::function<void(PatchFile&)>& take);
+  // The bank file at path as a load lists it (of bankType, 100 entries);
+  // null when a load would not list it as it is. Touches no state.
+  std::shared_ptr<PatchFile> bankOnDisk(const std::string& path, int bankType);
   // loadFromChunk without the categories; false when the image was not
   // read to its end (too many entries) or holds nothing to read. Touches no
   // state of the library: files are read on several threads.

@@ -551,47 +551,109 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     window->pickFromMenu(window->slot(kUpper, slot), {2}, true);
     window->type(*plug->firstControlOf(kPatchRename)->GetRECT(), name);
   };
-  const std::string read = getPatchesFolderStr() + "/" + upperFile();
-  const Bytes asRead = readFile(read);
+  const std::string readName = upperFile();
+  const std::string read = getPatchesFolderStr() + "/" + readName;
+  Bytes asRead = readFile(read);
   writeFile(getPatchesFolderStr() + "/Sub/Sub.syx", soundFile("Sub", 100));
   std::string answer = getPatchesFolderStr() + "/Copy.tvx";
   window->gui()->SetFilePromptAnswer([&](EFileAction, const std::string&, const std::string&) { return answer; });
   const std::string outside = (fs::path(getDataFolder()) / "Mine.syx").string();
   writeFile(outside, soundFile("Mine", 100));
+  LibrarianBrowser& browser = *plug->librarianBrowser;
+  // The entry of a menu that names the file; -1 when none does, -2 when more than one.
+  const auto itemOf = [](const FolderMenuControl& menu, const std::string& name) {
+    const IPopupMenu& items = *menu.mainMenu();
+    int found = -1;
+    for (int i = 0; i < items.GetNItems(); ++i)
+      if (std::string(items.GetItemText(i)) == name) found = found == -1 ? i : -2;
+    return found;
+  };
   struct Written {
     const char* what;
     std::vector<int> pick;
     const char* first;
     const char* second;
+    const char* file;  // the pane's
+    std::vector<std::string> listed;  // once each
   };
   const Written rows[] = {
-      {"Save As", {8, 1}, "Bank saved", "Copy.tvx: folders busy, not read again"},
-      {"Save", {7}, "Bank saved", "Copy.tvx: folders busy, not read again"},
-      {"Import", {10, 1}, "Bank imported", "Mine.syx: folders busy, not read again"},
+      {"Save As", {8, 1}, "Bank saved", "Copy.tvx: folders busy, not read again", "Copy.tvx", {readName, "Copy.tvx"}},
+      {"Save", {7}, "Bank saved", "Copy.tvx: folders busy, not read again", "Copy.tvx", {readName, "Copy.tvx"}},
+      {"Import", {10, 1}, "Bank imported", "Mine.syx: folders busy, not read again", "Copy.tvx",
+       {readName, "Copy.tvx"}},
+      {"Save As, both kept", {8, 1}, "Bank saved", "Keep (2).tvx: folders busy, not read again", "Keep (2).tvx",
+       {readName, "Copy.tvx", "Keep (2).tvx"}},
   };
-  holder.emplace(getPatchesFolderStr() + "/Sub");
-  ASSERT_TRUE(holder->held);
+  writeFile(getPatchesFolderStr() + "/Keep.tvx", soundFile("Keep", 100));
+  // A holder lets go after ten seconds: each wait gets its own.
+  const auto holdSub = [&] {
+    holder.emplace(getPatchesFolderStr() + "/Sub");
+    ASSERT_TRUE(holder->held);
+  };
   for (const Written& row : rows) {
     SCOPED_TRACE(row.what);
+    holdSub();
     if (row.pick.front() == 7) rename(3, "AfterCopy");
     if (row.pick.front() == 8) rename(1, "ForCopy");
     if (row.pick.front() == 10) answer = outside;
+    if (row.file == std::string("Keep (2).tvx")) {
+      answer = getPatchesFolderStr() + "/Keep";  // "Keep.tvx" exists: No keeps both
+      window->view().ScriptMessageBoxAnswer(7);
+    }
     window->pickFromMenu(bankEdit, row.pick);
     EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string(row.first));
     EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string(row.second));
     EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
-    EXPECT_EQ(upperFile(), "Copy.tvx");
+    EXPECT_EQ(upperFile(), row.file);
     // Named so at once: in the pane's list, its folder menu and the top
-    // bar's bank menu.
-    EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, library.upperBank), "Copy.tvx");
-    for (FolderMenuControl* menu : {plug->librarianBrowser->leftPatchMenu, plug->librarianBrowser->progBankNameMenu}) {
-      const IPopupMenu& items = *menu->mainMenu();
-      int named = 0;
-      for (int i = 0; i < items.GetNItems(); ++i) named += std::string(items.GetItemText(i)) == "Copy.tvx";
-      EXPECT_EQ(named, 1);
+    // bar's bank menu. The file read stays listed beside the file written,
+    // in both panes' lists and menus, each once.
+    EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, library.upperBank), row.file);
+    EXPECT_EQ(itemOf(*browser.leftPatchMenu, row.file), library.upperBank);
+    for (const std::string& file : row.listed) {
+      SCOPED_TRACE(file);
+      for (const int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
+        int named = 0;
+        for (int i = 0; i < library.bankCount(kSoundList); ++i) named += plug->paramDisplayText(list, i) == file;
+        EXPECT_EQ(named, 1);
+      }
+      for (const FolderMenuControl* menu : {browser.leftPatchMenu, browser.progBankNameMenu, browser.rightPatchMenu})
+        EXPECT_GE(itemOf(*menu, file), 0);
     }
   }
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Mine.syx"), soundFile("Mine", 100));
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Keep.tvx"), soundFile("Keep", 100));
+  // Still held: a pick of the file read shows what it holds; a Save then
+  // writes that file alone.
+  const std::string copyPath = getPatchesFolderStr() + "/Copy.tvx";
+  const Bytes copyBytes = readFile(copyPath);
+  window->pickFromMenu(*browser.leftPatchMenu->GetRECT(), {itemOf(*browser.leftPatchMenu, readName)});
+  EXPECT_EQ(upperFile(), readName);
+  // The sound's own bytes: its name and category included, its address and checksum not.
+  for (size_t slot = 0; slot < 100; ++slot) {
+    const LibrarianPatch shown = entry(kUpper, static_cast<int>(slot));
+    ASSERT_EQ(shown.dumps.size(), 1u);
+    ASSERT_EQ(shown.dumps[0].bytes.size(), 392u);
+    const auto onDisk = asRead.begin() + static_cast<long>(slot * 392);
+    const Bytes& bytes = shown.dumps[0].bytes;
+    EXPECT_EQ(Bytes(bytes.begin() + 7, bytes.begin() + 390), Bytes(onDisk + 7, onDisk + 390)) << slot;
+  }
+  rename(2, "OnRead");
+  holdSub();
+  window->pickFromMenu(bankEdit, {7});
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), readName + ": folders busy, not read again");
+  EXPECT_EQ(readFile(copyPath), copyBytes);
+  asRead = readFile(read);
+  std::vector<std::string> readNames = namesIn(read);
+  ASSERT_EQ(readNames.size(), 100u);
+  EXPECT_EQ(readNames[1], numbered("Fact", 1));
+  EXPECT_EQ(readNames[2], "OnRead          ");
+  // A pick of the copy shows what was saved into it; Save writes it alone.
+  window->pickFromMenu(*browser.leftPatchMenu->GetRECT(), {itemOf(*browser.leftPatchMenu, "Copy.tvx")});
+  EXPECT_EQ(upperFile(), "Copy.tvx");
+  EXPECT_EQ(entry(kUpper, 1).name, "ForCopy         ");
+  EXPECT_EQ(entry(kUpper, 3).name, "AfterCopy       ");
+  EXPECT_EQ(entry(kUpper, 2).name, numbered("Fact", 2));
   // Let go: a later edit and Save go into the copy; the file read keeps its bytes.
   holder.reset();
   rename(5, "Later");

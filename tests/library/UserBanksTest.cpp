@@ -409,16 +409,16 @@ TEST(ImportAsks, TheUserDecidesWhetherABankOfTheSameNameIsReplaced) {
 }
 // ---- A bank file written by someone else since it was read.
 
-// Gives slot a sound of that name in the library's first sound bank.
-void rename(PatchLibrarian& library, int slot, const std::string& name) {
-  library.bankForEdit(kSoundList, 0)->patches.at(static_cast<size_t>(slot)).dumps = {{soundDump(name)}};
+// Gives slot a sound of that name in the library's first sound bank (or another).
+void rename(PatchLibrarian& library, int slot, const std::string& name, int bank = 0) {
+  library.bankForEdit(kSoundList, bank)->patches.at(static_cast<size_t>(slot)).dumps = {{soundDump(name)}};
 }
 
-// Saves the library's first sound bank over its file, as the bank-edit menu does.
-bool saveFirstBank(PatchLibrarian& library, const DataFolder& data) {
+// Saves the library's first sound bank (or another) over its file, as the bank-edit menu does.
+bool saveFirstBank(PatchLibrarian& library, const DataFolder& data, int bank = 0) {
   library.librarianMode = 0;
-  library.upperBank = 0;
-  const std::string name = library.bankAt(kSoundList, 0)->fileName;
+  library.upperBank = bank;
+  const std::string name = library.bankAt(kSoundList, bank)->fileName;
   return library.saveEditedPatch((data.patches() / name).string(), name);
 }
 
@@ -503,11 +503,17 @@ TEST(ChangedBankFiles, NoSaveLosesWhatAnotherWroteWithoutTheUsersChoice) {
     }
     const std::string why = row.other == kGrown ? "Holds more than one bank" : "Changed by another program";
     EXPECT_EQ(me.shown, row.saved ? std::vector<std::string>{} : std::vector<std::string>{"Bank not saved! / " + why});
+    // Until the next load the library lists every file once, the file read
+    // in its place, a bank kept under a new name as an entry of its own.
+    ASSERT_EQ(me.library.bankCount(kSoundList), static_cast<int>(row.files.size()));
+    EXPECT_EQ(me.library.bankAt(kSoundList, 0)->fileName, "Bank.syx");
     // What was saved is what the bank now stands for: the next save asks nothing.
     if (row.saved) {
+      const int saved = me.library.bankCount(kSoundList) - 1;
+      EXPECT_EQ(me.library.upperBank, saved);
       asked.clear();
-      rename(me.library, 2, numbered("Again", 2));
-      EXPECT_TRUE(saveFirstBank(me.library, data));
+      rename(me.library, 2, numbered("Again", 2), saved);
+      EXPECT_TRUE(saveFirstBank(me.library, data, saved));
       EXPECT_EQ(asked, std::vector<int>{});
     }
   }
