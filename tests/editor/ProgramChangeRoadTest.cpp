@@ -505,6 +505,23 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       {.what = "STEP LIBRARY: up, program changes not taken", .before = [&] { stepLibrary(); rxOff(); },
        .road = stepUp, .reached = libraryStep(1), .shows = {0, 1}, .recorded = Pair{0, 1}, .highlight = 1,
        .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 1).substr(0, 9)); }},
+      // Entering the page or switching the part shows what the part plays in
+      // the pane in use, and nothing in the other.
+      {.what = "STEP LIBRARY: the page entered, the lower pane in use, KEEP BANK off", .before = [&] {
+         setParam(kKeepSelectedBank, 0);
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(7);
+         window->click(window->slot(1, 30));
+       }, .road = [this] {
+         window->clickTab(kMainTab, 0);
+         window->clickTab(kMainTab, 1);
+       }, .shows = {0, 7}, .highlight = 7, .check = onlyInUse},
+      {.what = "STEP LIBRARY: another part switched to, the lower pane in use", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kOther)->Set(20);
+         window->click(window->slot(1, 30));
+       }, .road = [this] { window->clickTab(kQuickTab, kOther); }, .shows = {0, 20}, .highlight = 20, .shared = false,
+       .part = kOther, .check = onlyInUse},
       // STEP LIBRARY counts from the slot the part plays, in the pane the
       // user works in: a click elsewhere, another part's pick, leaves it.
       {.what = "STEP LIBRARY: up from the slot the part plays, the highlight elsewhere", .before = [&] {
