@@ -640,6 +640,9 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       // plays the pair, in multi mode too (never as the multi's change).
       {.what = "instrument reports the program to its control", .before = [this] { addressPartControl(1); },
        .road = report(1, 5), .reached = a006, .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "instrument reports the program to its control, the part on Omni",
+       .before = [this] { addressPartControl(1); param(kMultiPartMIDICh + kPart)->Set(1); }, .road = report(1, 5),
+       .shows = {0, 5}, .highlight = 5, .shared = false},
       {.what = "instrument reports a program another part plays to its control",
        .before = [this] { addressPartControl(1); otherPlays(0, 5); }, .road = report(1, 5), .shows = {0, 5},
        .conflict = true, .highlight = 5, .shared = false},
