@@ -9,8 +9,8 @@
 #include "IParam.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
-#include "ProgramChannel.h"
 #include "PatchLibrarian.h"
+#include "ProgramChannel.h"
 
 namespace {
 enum Kind { kCC, kPC, kNote, kPitch, kPolyPressure, kChannelPressure, kNotChannel };
