@@ -129,11 +129,12 @@ class LibrarianBrowser {
   // part's bank and that program: the conflict window shows, and the pick
   // is to change nothing.
   bool pickRefused(int slot, int pane, int part);
-  // Why that send would start nothing (no bank, an empty slot, no port, not
-  // a whole dump, a job running), as the status line's two texts; both empty
+  // Why that send to the part would start nothing (no bank, an empty slot, no
+  // port, not a whole dump, no channel for its program change, a job
+  // running), as the status line's two texts; both empty
   // when it would go. A step or pick that would send nothing changes nothing
   // shown. With upperBank, the upper pane is taken to show that bank.
-  std::pair<std::string, std::string> whyNothingWouldGo(int slot, int pane, int upperBank = -1);
+  std::pair<std::string, std::string> whyNothingWouldGo(int slot, int pane, int part, int upperBank = -1);
   // A library slot picked or stepped to for the part that would send
   // nothing (the part locked, or as above) or that another part plays: the
   // status line or the conflict window says why; true then, and the pick is

@@ -73,6 +73,9 @@ class LibrarianHost {
   // True when another part plays the bank and program picked for the part:
   // the pick is refused (the conflict window says so) before it changes anything.
   virtual bool refusePartPick(int /*part*/, int /*bank*/, int /*program*/) { return false; }
+  // True, logged and said on the status line, when the part's program
+  // change (the multi's with multi true) has no channel to go out on.
+  virtual bool refuseNoProgramChannel(int /*part*/, bool /*multi*/) { return false; }
   // Runs the task on the instance's MIDI thread, in order, so that its
   // messages and the pauses between them keep the caller from waiting.
   virtual void runOffHostThread(std::function<void()> task) = 0;

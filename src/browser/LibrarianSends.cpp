@@ -10,13 +10,13 @@
 #include "MIDIMessageManager.h"
 #include "PaneBanks.h"
 #include "ParamIndex.h"
+#include "ProgramChannel.h"
 
 namespace {
-constexpr const char* kNothingSent = "Nothing sent!";
 constexpr const char* kEditorBusy = "Editor busy, try again";
 }  // namespace
 
-std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane, int upperBank) {
+std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane, int part, int upperBank) {
   bool bankThere = false, entryThere = false, whole = false;
   if (PatchLibrarian* librarian = mHost->librarian(); librarian && slot >= 0) {
     auto guard = librarian->lock();
@@ -40,6 +40,8 @@ std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot
   }
   if (!mHost->midiConfigured()) return {"Set MIDI I/O First!", ""};
   if (!whole) return {kEntryNotSent, kNotAWholeDump};
+  // The sound would land without its program change: not what the part plays.
+  if (programChannel(*mHost, part, mHost->multiMode()) < 0) return {kNothingSent, kNoChannelToSendOn};
   // A running job would drop the send.
   if (MIDIMessageManager* manager = mHost->messageManager(); manager && manager->isThreadRunning(threadOfJob(3)))
     return {kNothingSent, kEditorBusy};
@@ -48,7 +50,7 @@ std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot
 
 bool LibrarianBrowser::refuseLibraryPick(int slot, int pane, int part, int upperBank) {
   if (refuseLockedPart(part)) return true;
-  if (const auto [why, detail] = whyNothingWouldGo(slot, pane, upperBank); !why.empty()) {
+  if (const auto [why, detail] = whyNothingWouldGo(slot, pane, part, upperBank); !why.empty()) {
     mHost->showStatus(why, detail);
     return true;
   }
@@ -78,12 +80,7 @@ bool LibrarianBrowser::refuseUnsentChange(int part, bool multi) {
     mHost->showStatus("Set MIDI I/O First!", "");
     return true;
   }
-  // Global and Omni name no channel a bank select could go out on.
-  const IParam* channel = mHost->paramAt(multi ? int(kGlobalMidiChannel) : kMultiPartMIDICh + part);
-  const int c = channel ? channel->Int() - (multi ? 1 : 2) : -1;
-  if (c >= 0 && c <= 15) return false;
-  mHost->showStatus(kNothingSent, "No MIDI channel to send on");
-  return true;
+  return mHost->refuseNoProgramChannel(part, multi);
 }
 
 bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore) {

@@ -53,8 +53,9 @@ void Tarnivex::showPlayedSlot(int part) {
 
 void Tarnivex::selectPartProgramInLibrarian(int part) {
   if (part < 0 || part > 15) return;
-  // Stepping the library, the page shows where the next step counts from.
-  if (libraryControl && librarianBrowser) return librarianBrowser->showPlayedSlot(part);
+  // Stepping the library, the page shows where the next step counts from,
+  // and the other pane nothing.
+  if (libraryControl && librarianBrowser) return librarianBrowser->showPlayedSlotAlone(part);
   selectLibrarianSlot(librarianActivePane(), GetParam(kMultiPartPatch + part)->Int());
 }
 

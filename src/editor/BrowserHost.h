@@ -45,6 +45,7 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   void SetLibrarianStatusUnsaved(bool on) override { mPlug.SetLibrarianStatusUnsaved(on); }
   bool BankChangeMessage(int part) override { return mPlug.BankChangeMessage(part); }
   bool refusePartPick(int part, int bank, int program) override { return mPlug.refusePartPick(part, bank, program); }
+  bool refuseNoProgramChannel(int part, bool multi) override { return mPlug.refuseNoProgramChannel(part, multi); }
   void runOffHostThread(std::function<void()> task) override { mPlug.runOffHostThread(std::move(task)); }
   void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti) override {
     mPlug.sendPatchToDevice(part, busy, quiet, withGlobal, thenMulti);

@@ -430,6 +430,8 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
       currentPart = std::clamp(iv, 0, 15);
       if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, iv, modelNumber, partChangeSend);
       updateBankAndProgramMenuNames(false);
+      // Stepping the library, the other pane shows nothing of another part.
+      if (libraryControl && librarianBrowser) librarianBrowser->showPlayedSlotAlone(currentPart);
       return false;
     case kMainTab:
       if (iv == 1 && librarianBrowser && librarianBrowser->bankEditMenu) librarianBrowser->bankEditMenu->AddMenuItemsIn();

@@ -13,6 +13,7 @@
 #include "MIDIMessageManager.h"
 #include "MidiSendThread.h"
 #include "ParamIndex.h"
+#include "ProgramChannel.h"
 #include "RealtimeScope.h"
 #include "SysExFormat.h"
 #include "Tarnivex.h"
@@ -283,7 +284,7 @@ bool Tarnivex::refuseUnsentPick(int part, int bank, int program, bool multi) {
   if (libraryControl) {
     // The library's slot of that number goes, from the pane in use.
     if (!librarianBrowser) return false;
-    const auto [why, detail] = librarianBrowser->whyNothingWouldGo(program, librarianActivePane());
+    const auto [why, detail] = librarianBrowser->whyNothingWouldGo(program, librarianActivePane(), part);
     if (!why.empty()) {
       showStatus(why, detail);
       return true;
@@ -308,23 +309,31 @@ bool Tarnivex::BankChangeMessage(int part) { return sendBankChange(part, multiMo
 
 bool Tarnivex::partBankChangeMessage(int part) { return sendBankChange(part, false); }
 
+bool Tarnivex::refuseNoProgramChannel(int part, bool multi) {
+  if (programChannel(*this, part, multi) >= 0) return false;
+  debugLog("MIDI OUT: bank change for " + (multi ? std::string("the multi") : "part " + std::to_string(part + 1)) +
+           " not sent: channel outside 0-15");
+  if (!RealtimeScope::active()) showStatus(kNothingSent, kNoChannelToSendOn);
+  return true;
+}
+
 bool Tarnivex::sendBankChange(int part, bool multi) {
-  int bank = 0, program = 0, channel = 0;
+  int bank = 0, program = 0;
   if (multi) {
     bank = GetParam(kMultiBank)->Int() + 96;
     program = GetParam(kMultiPatch)->Int();
-    channel = GetParam(kGlobalMidiChannel)->Int() - 1;
   } else {
     if (part < 0 || part > 15) return false;
     bank = GetParam(kMultiPartBank + part)->Int();
     program = GetParam(kMultiPartPatch + part)->Int();
-    channel = GetParam(kMultiPartMIDICh + part)->Int() - 2;
     if (refusePartPick(part, bank, program)) return false;
   }
+  // A change with no channel to go on reaches no instrument: the caller puts
+  // back what it showed, as for a port gone.
+  if (midiIOConfigured && refuseNoProgramChannel(part, multi)) return false;
   pendingProgram = program;
-  const bool channelOk = channel >= 0 && channel <= 15;
-  if (!channelOk)
-    debugLog("MIDI OUT: bank change for part " + std::to_string(part + 1) + " not sent: channel outside 0-15");
+  const int channel = programChannel(*this, part, multi);
+  const bool channelOk = channel >= 0;
   const uint8_t status = static_cast<uint8_t>(0xB0 | (channel & 0x0F));
   if (midiIOConfigured && channelOk) {
     IMidiMsg notesOff(0, status, IMidiMsg::kAllNotesOff, 0);

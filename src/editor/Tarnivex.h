@@ -145,6 +145,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // A pick of bank and program for a part that another part plays, outside
   // multi mode and quiet sends: the conflict window shows; true when refused.
   bool refusePartPick(int part, int bank, int program) override;
+  // A part (the multi) with no single channel: logged, said; true when refused.
+  bool refuseNoProgramChannel(int part, bool multi) override;
 
   // ---- MIDI ports and the settings file (EditorMidiSettings.cpp).
   // Opens the port named name, or the one port whose name starts with it

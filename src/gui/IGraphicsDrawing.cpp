@@ -160,8 +160,11 @@ bool IGraphics::FillRoundRect(const IColor* color, IRECT* r, const IChannelBlend
 
 bool IGraphics::FillIRect(const IColor* color, IRECT* r, const IChannelBlend* blend) {
   if (!r) return true;
-  LICE_FillRect(mDrawBitmap.get(), r->L, r->T, r->W(), r->H(), LiceColor(color), LiceWeight(blend),
-                LiceBlendMode(blend));
+  // As a bitmap and text, a fill stops at the pass: what lies past it is not
+  // drawn again over the fill (a slot's highlight would hide its name).
+  const IRECT c = r->Intersect(mDrawRECT);
+  if (c.Empty()) return true;
+  LICE_FillRect(mDrawBitmap.get(), c.L, c.T, c.W(), c.H(), LiceColor(color), LiceWeight(blend), LiceBlendMode(blend));
   return true;
 }
 

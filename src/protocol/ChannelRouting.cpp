@@ -10,6 +10,7 @@
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "ProgramChannel.h"
 
 namespace {
 enum Kind { kCC, kPC, kNote, kPitch, kPolyPressure, kChannelPressure, kNotChannel };
@@ -198,7 +199,9 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   plug->SetLibrarianRequestActive(false);
   plug->AllSoundsOff(part, false);
   plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
-  const bool sent = plug->partBankChangeMessage(part);
+  // The instrument's own change is what the part plays, also with no
+  // channel to echo it on.
+  const bool sent = (fromDevice && programChannel(*plug, part, false) < 0) || plug->partBankChangeMessage(part);
   if (!sent) return false;
   if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part);
   plug->showPlayedSlot(part);

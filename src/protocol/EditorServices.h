@@ -145,6 +145,9 @@ class EditorServices {
   // True when another part plays the bank and program picked for the part:
   // the conflict window shows and the pick changes nothing.
   virtual bool refusePartPick(int, int, int) { return false; }
+  // True, logged and said on the status line, when the part's program
+  // change (the multi's with multi true) has no channel to go out on.
+  virtual bool refuseNoProgramChannel(int, bool) { return false; }
   // The librarian view: the pane in use (0 upper, 1 lower) and its slots.
   virtual int librarianActivePane() const { return 0; }
   virtual int librarianSelectedSlot() const { return -1; }

@@ -86,6 +86,12 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     putBack();
     return;
   }
+  // Without its program change the sound would land on a program the part
+  // does not play: nothing of it goes.
+  if (plug->refuseNoProgramChannel(part, multi)) {
+    putBack();
+    return;
+  }
   const bool store = mManager.librarySendActive;
   plug->DisplayProcessingIndicator(true);
   if (!store) plug->AllSoundsOff(part, false);

@@ -10,6 +10,7 @@
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "ProgramChannel.h"
 #include "SysExFormat.h"
 
 namespace {
@@ -275,7 +276,9 @@ void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int
     if (!plug->refusePartPick(part, bank ? bank->Int() : 0, program ? program->Int() : 0)) {
       plug->AllSoundsOff(part, false);
       pause(20);
-      if (plug->partBankChangeMessage(part) && plug->isProgBankMode()) startPartRequest(part);
+      // A part with no channel has nothing to echo on; its sound is asked for all the same.
+      const bool echoed = programChannel(*plug, part, false) < 0 || plug->partBankChangeMessage(part);
+      if (echoed && plug->isProgBankMode()) startPartRequest(part);
     }
     plug->showPlayedSlot(part);
     quickTabRefreshPending = true;

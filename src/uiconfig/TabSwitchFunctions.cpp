@@ -182,10 +182,14 @@ void TabSwitchFunctions::refreshPage(Tarnivex* plug, int tab, int part, Variant 
 void TabSwitchFunctions::refreshLibrarian(Tarnivex* plug, int part, Variant variant) {
   const auto synchronise = [plug, part] {
     if (plug->keepSelectedBank) return;
-    const int slot = intValueOf(plug, kMultiPartPatch + part);
     LibrarianViewControl* view = plug->librarianView();
-    if (view) view->selectedUpper = slot;
-    if (plug->patchLibrarian) plug->patchLibrarian->targetSlot = slot;
+    // Stepping the library, the highlight is the slot the part plays, in the
+    // pane in use alone: written once the page is built, below.
+    if (!plug->libraryControl) {
+      const int slot = intValueOf(plug, kMultiPartPatch + part);
+      if (view) view->selectedUpper = slot;
+      if (plug->patchLibrarian) plug->patchLibrarian->targetSlot = slot;
+    }
     plug->setLibrarianViewDirty();
     if (view) view->patchSelectionUpperChanged();
     plug->OnParamChange(kCurrentPatchBank + part);

@@ -1190,10 +1190,12 @@ TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {
   EXPECT_TRUE(plug->BankChangeMessage(0));
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xBF, 123, 0}, {0xBF, 0, 0}, {0xCF, 9}}));
   EXPECT_NE(debugLog().find("bank select value 161 does not fit a data byte; not sent"), std::string::npos);
-  // A global channel of 0 is no channel: nothing goes out.
+  // A global channel of 0 is no channel: nothing goes out, and the change
+  // is refused (what showed it is put back).
   param(kGlobalMidiChannel)->Set(0);
-  EXPECT_TRUE(plug->BankChangeMessage(0));
+  EXPECT_FALSE(plug->BankChangeMessage(0));
   EXPECT_TRUE(arrivedAtInstrument().empty());
+  EXPECT_NE(debugLog().find("bank change for the multi not sent: channel outside 0-15"), std::string::npos);
 }
 
 TEST_F(BlockCallbackTest, ResetSizesTheQueueAndPutsTheHeaderDisplaysBack) {

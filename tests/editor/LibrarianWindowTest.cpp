@@ -134,6 +134,22 @@ TEST_F(LibrarianWindowTest, TheHighlightFollowsThePartsProgramOnThePageAndOnEver
   EXPECT_EQ(slots().activePane, kLower);
   EXPECT_EQ(slots().selectedLower, 17);
   EXPECT_TRUE(highlighted(kLower, 17));
+
+  // A pass over another slot only (its name changed) leaves the highlighted
+  // slot as it was drawn, its name too.
+  const IRECT lit = window->slot(kLower, 17);
+  const auto picture = [&] {
+    std::vector<int> pixels;
+    for (int y = lit.T; y < lit.B; ++y)
+      for (int x = lit.L; x < lit.R; ++x) pixels.push_back(window->colourAt(x, y));
+    return pixels;
+  };
+  window->draw();
+  const std::vector<int> drawn = picture();
+  ASSERT_NE(std::count(drawn.begin(), drawn.end(), kHighlight), static_cast<long>(drawn.size()));  // the name
+  IRECT elsewhere = window->slot(kUpper, 0);
+  window->gui()->Draw(&elsewhere);
+  EXPECT_EQ(picture(), drawn);
 }
 
 TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {

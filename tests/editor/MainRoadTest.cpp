@@ -62,7 +62,9 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
   ASSERT_TRUE(eventually([&] { return plug->GetParam(kOscillator1Detune)->Int() == 30; }));
   EXPECT_DOUBLE_EQ(detune->GetValue(), plug->GetParam(kOscillator1Detune)->GetNormalized());
 
-  // A library entry to part 2.
+  // A library entry to part 3, on a channel of its own (the instrument's
+  // multi has it on Global, where no program change for it can go).
+  plug->GetParam(kMultiPartMIDICh + 2)->Set(4);
   ASSERT_TRUE(plug->sendPatchToDeviceFromLibrarian(5, 0, 2));
   ASSERT_TRUE(idle());
   EXPECT_EQ(name(instrument.partBuffer(2), 370), numbered("Road ", 5));

@@ -123,8 +123,11 @@ class PartPlaysTest : public ProgramChangeRoadTest {
     // Installed while no job runs: the job threads read it unguarded.
     for (int i = 0; i < 10000 && anyJobRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     takenByJob = -1;
+    noChannelAtJob = -1;
     plug->midiMessageManager->jobObserver = [this](JobThread, const SenderJob& job) {
-      if (job.jobCode != 3 || takenByJob < 0) return;
+      if (job.jobCode != 3) return;
+      if (noChannelAtJob >= 0) param(noChannelAtJob)->Set(0);
+      if (takenByJob < 0) return;
       for (int i = 0; i < 10000 && !roadReturned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       otherPlays(0, takenByJob);
     };
@@ -239,6 +242,7 @@ class PartPlaysTest : public ProgramChangeRoadTest {
   std::optional<EditorWindowDriver> window;
   std::atomic<bool> roadReturned{true};
   std::atomic<int> takenByJob{-1};  // the program part 10 takes as a library job starts
+  std::atomic<int> noChannelAtJob{-1};  // the channel setting set to Global as a library job starts
   bool anyJobRunning() {
     for (JobThread thread : {JobThread::kRequest, JobThread::kClock, JobThread::kContinuousClock})
       if (plug->midiMessageManager->isThreadRunning(thread)) return true;
@@ -473,6 +477,51 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          param(kMultiPartPatch + kPart)->Set(3);
          takenAtJob(4);
        }, .road = [this] { setParam(kPatchUp + kPart, 1); }, .shows = {0, 3}, .conflict = true, .highlight = 3},
+      // A step whose program change has no channel to go on (the part, or
+      // the multi, on Global or Omni) sends nothing and changes nothing shown.
+      {.what = "STEP LIBRARY: up, the part on Omni", .before = [&] { stepLibrary(); omni(); }, .road = stepUp,
+       .shows = {0, 0}, .status = "Nothing sent!", .check = [this] {
+         EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), "No MIDI channel to send on");
+       }},
+      {.what = "STEP LIBRARY: up, the part's channel gone as the job starts", .before = [&] {
+         stepLibrary();
+         noChannelAtJob = kMultiPartMIDICh + kPart;
+       }, .road = stepUp, .shows = {0, 0}, .status = "Nothing sent!", .highlight = 0, .check = [this] {
+         EXPECT_NE(debugLog().find("MIDI OUT: bank change for part 2 not sent: channel outside 0-15"), std::string::npos);
+       }},
+      {.what = "multi mode STEP LIBRARY: up, the global channel gone as the job starts", .before = [&] {
+         multiMode();
+         stepLibrary();
+         noChannelAtJob = kGlobalMidiChannel;
+       }, .road = stepUp, .shows = {0, 0}, .status = "Nothing sent!", .highlight = 10, .check = [this] {
+         EXPECT_EQ(param(kMultiPatch)->Int(), 10);
+         EXPECT_NE(debugLog().find("MIDI OUT: bank change for the multi not sent: channel outside 0-15"),
+                   std::string::npos);
+       }},
+      {.what = "on its way: top bar program, the part set to Omni", .before = nothing,
+       .road = [&] { onItsWay(topBar(kMultiPartPatch, 5), omni); }, .shows = {0, 0}, .status = "Nothing sent!"},
+      // Program changes not taken: the slot's sound still lands whole in the
+      // part's edit buffer, and that is what the part plays.
+      {.what = "STEP LIBRARY: up, program changes not taken", .before = [&] { stepLibrary(); rxOff(); },
+       .road = stepUp, .reached = libraryStep(1), .shows = {0, 1}, .recorded = Pair{0, 1}, .highlight = 1,
+       .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 1).substr(0, 9)); }},
+      // Entering the page or switching the part shows what the part plays in
+      // the pane in use, and nothing in the other.
+      {.what = "STEP LIBRARY: the page entered, the lower pane in use, KEEP BANK off", .before = [&] {
+         setParam(kKeepSelectedBank, 0);
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(7);
+         window->click(window->slot(1, 30));
+       }, .road = [this] {
+         window->clickTab(kMainTab, 0);
+         window->clickTab(kMainTab, 1);
+       }, .shows = {0, 7}, .highlight = 7, .check = onlyInUse},
+      {.what = "STEP LIBRARY: another part switched to, the lower pane in use", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kOther)->Set(20);
+         window->click(window->slot(1, 30));
+       }, .road = [this] { window->clickTab(kQuickTab, kOther); }, .shows = {0, 20}, .highlight = 20, .shared = false,
+       .part = kOther, .check = onlyInUse},
       // STEP LIBRARY counts from the slot the part plays, in the pane the
       // user works in: a click elsewhere, another part's pick, leaves it.
       {.what = "STEP LIBRARY: up from the slot the part plays, the highlight elsewhere", .before = [&] {
@@ -591,6 +640,9 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       // plays the pair, in multi mode too (never as the multi's change).
       {.what = "instrument reports the program to its control", .before = [this] { addressPartControl(1); },
        .road = report(1, 5), .reached = a006, .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "instrument reports the program to its control, the part on Omni",
+       .before = [this] { addressPartControl(1); param(kMultiPartMIDICh + kPart)->Set(1); }, .road = report(1, 5),
+       .shows = {0, 5}, .highlight = 5, .shared = false},
       {.what = "instrument reports a program another part plays to its control",
        .before = [this] { addressPartControl(1); otherPlays(0, 5); }, .road = report(1, 5), .shows = {0, 5},
        .conflict = true, .highlight = 5, .shared = false},

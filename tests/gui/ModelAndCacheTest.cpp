@@ -500,6 +500,8 @@ TEST(Drawing, BitmapsAreClippedToTheDrawRectAndFramesChosenByState) {
   Gui gui(40, 40);
   IBitmap strip = Strip(10, 10, 3);
   IRECT dest(5, 5, 15, 15);
+  const IColor fill(255, 9, 8, 7);
+  constexpr int kFill = -1;  // a fill of dest in place of the bitmap
   struct Row {
     int state;
     IRECT drawRect;
@@ -511,11 +513,18 @@ TEST(Drawing, BitmapsAreClippedToTheDrawRectAndFramesChosenByState) {
       {3, {0, 0, 40, 40}, 5, 5, FrameColour(2)},
       {2, {10, 10, 40, 40}, 9, 9, 0},           // outside the draw rectangle
       {2, {10, 10, 40, 40}, 10, 10, FrameColour(1)},
+      {kFill, {0, 0, 40, 40}, 5, 5, LICE_RGBA(9, 8, 7, 255)},
+      {kFill, {10, 10, 40, 40}, 9, 9, 0},       // a fill stops there too
+      {kFill, {10, 10, 40, 40}, 14, 14, LICE_RGBA(9, 8, 7, 255)},
+      {kFill, {20, 20, 40, 40}, 14, 14, 0},     // the pass misses it
   };
   for (const Row& row : rows) {
     LICE_Clear(gui.graphics.GetDrawBitmap(), 0);
     gui.Clip(row.drawRect);
-    gui.graphics.DrawBitmap(&strip, &dest, row.state, nullptr);
+    if (row.state == kFill)
+      gui.graphics.FillIRect(&fill, &dest, nullptr);
+    else
+      gui.graphics.DrawBitmap(&strip, &dest, row.state, nullptr);
     EXPECT_EQ(gui.At(row.x, row.y), row.expected) << row.state;
   }
   const IColor c(255, 1, 2, 3);

@@ -486,6 +486,7 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   ASSERT_EQ(jobs.size(), 3u);
   EXPECT_EQ((std::pair{jobs[2].jobCode, jobs[2].requestFlag}), (std::pair{5, true}));
   host.libraryMode = true;
+  host.editor.setValue(kMultiPartMIDICh + 1, 3);  // part 2 on channel 2: its program change has a channel
   library().upperBank = host.bankIndex(kSoundList, "Root.syx");
   host.multi = false;
   host.editor.setValue(kPatchSelectionListUpper, host.bankIndex(kSoundList, "Root.syx"));

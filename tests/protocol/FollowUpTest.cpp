@@ -20,6 +20,7 @@ TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsFollowedUpUnlessThePartI
     uint32_t msSinceProgramChange;
     int position;
     Calls calls;
+    double channel = kPart + 2;  // the part's MIDI channel setting: channel 4
   } rows[] = {
       {"program, unlocked", 0, 5000, kBankPosition + 1, {"AllSoundsOff 3", "BankChangeMessage 3"}},
       {"bank, unlocked", 0, 5000, kBankPosition, {"AllSoundsOff 3", "BankChangeMessage 3"}},
@@ -27,6 +28,7 @@ TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsFollowedUpUnlessThePartI
       {"program, locked", 1, 5000, kBankPosition + 1, {}},
       {"bank, locked", 1, 5000, kBankPosition, {}},
       {"a program change came 500 ms ago", 0, 500, kBankPosition + 1, {}},
+      {"program, the part on Global: nothing to echo on", 0, 5000, kBankPosition + 1, {"AllSoundsOff 3"}, 0},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -35,6 +37,7 @@ TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsFollowedUpUnlessThePartI
     editor.setValue(kGlobalSysExID, kId);
     editor.setValue(kGlobalRxProgramChange, 1);
     editor.setValue(kPartLock + kPart, row.lock);
+    editor.setValue(kMultiPartMIDICh + kPart, row.channel);
     editor.bindSysEx({0x00, 0x21, 0, kBankPosition, 0}, kMultiPartBank + kPart);
     editor.bindSysEx({0x00, 0x21, 0, kBankPosition + 1, 0}, kMultiPartPatch + kPart);
     engine.manager->virtualPause = [](int) { return true; };
