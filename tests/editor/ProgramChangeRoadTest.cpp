@@ -309,6 +309,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
   const auto locked = [this] { param(kPartLock + kPart)->Set(1); };
   const auto omni = [this] { param(kMultiPartMIDICh + kPart)->Set(1); };
   const auto portGone = [this] { backend->setOutGone(true); };
+  const auto localOff = [this] { setParam(kGlobalLocalControl, 0); };
   const auto taken = [this](std::function<void()> pick, int bank = 0, int program = 5) {
     return [this, pick, bank, program] { onItsWay(pick, [this, bank, program] { otherPlays(bank, program); }); };
   };
@@ -427,6 +428,25 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .before = others(0, 5), .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}, {0xC1, 5}}),
        .reached = withNotesOff(programChange(2, 5)), .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5,
        .shared = false},
+      // With the instrument's local control off its program change is not
+      // echoed: the editor's own bank and program change for the part is the
+      // one that goes back. Its bank select goes on with that; its notes do
+      // go back, as it does not play them itself.
+      {.what = "local control off: instrument program change", .before = localOff, .road = instrument({{0xC1, 5}}),
+       .reached = a006, .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "local control off: instrument bank select and program change", .before = localOff,
+       .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}, {0xC1, 5}}), .reached = withNotesOff(programChange(2, 5)),
+       .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5, .shared = false},
+      {.what = "local control off, STEP LIBRARY: instrument bank select and program change", .before = [&] {
+         stepLibrary();
+         localOff();
+       }, .road = instrument(programChange(0, 7)), .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7},
+       .highlight = 7},
+      {.what = "local control off: the instrument's notes", .before = [&] {
+         localOff();
+         setParam(kMIDIFilterHWNotePassThrough, 1);
+       }, .road = instrument({{0x91, 60, 100}, {0x81, 60, 0}}), .reached = {{0x91, 60, 100}, {0x81, 60, 0}},
+       .shows = {0, 0}},
       // The out port gone: nothing reaches the instrument, nothing is shown
       // or recorded, and the status line says so.
       {.what = "port gone: top bar program", .before = portGone, .road = topBar(kMultiPartPatch, 5), .shows = {0, 0},
