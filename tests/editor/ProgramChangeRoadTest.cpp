@@ -310,6 +310,9 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
   const auto omni = [this] { param(kMultiPartMIDICh + kPart)->Set(1); };
   const auto portGone = [this] { backend->setOutGone(true); };
   const auto localOff = [this] { setParam(kGlobalLocalControl, 0); };
+  const auto secondLine = [this](std::string text) {
+    return [this, text] { EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), text); };
+  };
   const auto taken = [this](std::function<void()> pick, int bank = 0, int program = 5) {
     return [this, pick, bank, program] { onItsWay(pick, [this, bank, program] { otherPlays(bank, program); }); };
   };
@@ -516,7 +519,32 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          stepLibrary();
          param(kMultiPartPatch + kPart)->Set(10);
          plantInUpperBank(9, Bytes{0xF0, 0x3E, 0x10, 0x00});
-       }, .road = [this] { setParam(kPatchDown + kPart, 1); }, .shows = {0, 10}, .status = kEntryNotSent},
+       }, .road = [this] { setParam(kPatchDown + kPart, 1); }, .shows = {0, 10}, .status = kEntryNotSent,
+       .check = secondLine(kNotAWholeDump)},
+      // A pick that goes out ends the text of one that sent nothing, both lines.
+      {.what = "STEP LIBRARY: down onto a broken dump, then a double-click on a whole one", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(10);
+         plantInUpperBank(9, Bytes{0xF0, 0x3E, 0x10, 0x00});
+       }, .road = [&] {
+         setParam(kPatchDown + kPart, 1);
+         EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), kEntryNotSent);
+         doubleClick(0, 7)();
+       }, .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7}, .highlight = 7, .check = secondLine("")},
+      {.what = "top bar: program, part locked, then unlocked", .before = locked, .road = [&] {
+         topBar(kMultiPartPatch, 4)();
+         EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Nothing sent!");
+         param(kPartLock + kPart)->Set(0);
+         topBar(kMultiPartPatch, 5)();
+       }, .reached = a006, .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false,
+       .check = secondLine("")},
+      // An entry of the other kind is named so.
+      {.what = "STEP LIBRARY: down onto a multi in the sound bank", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(10);
+         plantInUpperBank(9, multiDump("Stray"));
+       }, .road = [this] { setParam(kPatchDown + kPart, 1); }, .shows = {0, 10}, .status = kEntryNotSent,
+       .check = secondLine("Not a sound")},
       {.what = "STEP LIBRARY: double-click on an upper slot", .before = stepLibrary, .road = doubleClick(0, 7),
        .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7}, .highlight = 7},
       {.what = "STEP LIBRARY: double-click on an empty slot", .before = [&] {
@@ -562,6 +590,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          plantInUpperBank(11, soundDump("Stray"));
        }, .road = stepUp, .shows = {0, 0}, .status = kEntryNotSent, .check = [this] {
          EXPECT_EQ(param(kMultiPatch)->Int(), 10);
+         EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), "Not a multi");
        }},
       {.what = "multi mode after a category list: a double-click on the lower pane", .before = [&] {
          setParam(kCategorySelection, 1);
