@@ -663,6 +663,13 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       {.what = "an edit of part 1's first parameter", .before = nothing,
        .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
        .reached = kUnchecked_bytes, .shows = {0, 0}, .status = "[1] Osc 1 Octave"},
+      // A setting's box names itself as the window shows it.
+      {.what = "a MIDI filter box ticked", .before = [this] { param(kMIDIFilterHWNotePassThrough)->Set(0); },
+       .road = [this] { plug->SetParameterFromGUI(kMIDIFilterHWNotePassThrough, 1.0); }, .reached = kUnchecked_bytes,
+       .shows = {0, 0}, .status = "Synth Notes Pass Through", .check = secondLine("1")},
+      {.what = "a MIDI filter box unticked", .before = nothing,
+       .road = [this] { plug->SetParameterFromGUI(kMIDIFilterDAWPCPassThrough, 0.0); }, .reached = kUnchecked_bytes,
+       .shows = {0, 0}, .status = "Host Prog Chg Pass Through", .check = secondLine("0")},
       {.what = "an edit with the port gone", .before = portGone,
        .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
        .shows = {0, 0}, .status = "MIDI Out port gone!"},
