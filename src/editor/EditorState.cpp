@@ -5,7 +5,6 @@
 // the same without the block and the four selection values.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 
 #include "IGraphics.h"
