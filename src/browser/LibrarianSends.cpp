@@ -17,7 +17,8 @@ constexpr const char* kEditorBusy = "Editor busy, try again";
 }  // namespace
 
 std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane, int part, int upperBank) {
-  bool bankThere = false, entryThere = false, whole = false;
+  bool bankThere = false, entryThere = false;
+  const char* notWhole = nullptr;
   if (PatchLibrarian* librarian = mHost->librarian(); librarian && slot >= 0) {
     auto guard = librarian->lock();
     const auto bank = pane == 0 && upperBank >= 0
@@ -28,7 +29,7 @@ std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot
       if (static_cast<size_t>(slot) < bank->patches.size()) {
         const LibrarianPatch& entry = bank->patches[static_cast<size_t>(slot)];
         entryThere = !entry.empty();
-        whole = entryThere && entry.sendable(mHost->multiMode());
+        notWhole = entryThere ? entry.whyNotSendable(mHost->multiMode()) : nullptr;
       }
     }
   }
@@ -39,7 +40,7 @@ std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot
     return {kNothingSent, text};
   }
   if (!mHost->midiConfigured()) return {"Set MIDI I/O First!", ""};
-  if (!whole) return {kEntryNotSent, kNotAWholeDump};
+  if (notWhole) return {kEntryNotSent, notWhole};
   // The sound would land without its program change: not what the part plays.
   if (programChannel(*mHost, part, mHost->multiMode()) < 0) return {kNothingSent, kNoChannelToSendOn};
   // A running job would drop the send.
@@ -104,8 +105,8 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
   }
   if (!mHost->midiConfigured()) return false;
   // Nothing goes out for an entry that is not a whole dump, not even notes off.
-  if (!job.patchArgument.sendable(mHost->multiMode())) {
-    mHost->showStatus(kEntryNotSent, kNotAWholeDump);
+  if (const char* why = job.patchArgument.whyNotSendable(mHost->multiMode())) {
+    mHost->showStatus(kEntryNotSent, why);
     return false;
   }
   if (pickRefused(slot, pane, part)) return false;

@@ -365,6 +365,7 @@ bool Tarnivex::sendBankChange(int part, bool multi) {
   // loads there is no longer the editor's copy. A multi's change gives every
   // part the pairs of a multi the editor has not seen.
   if (went) {
+    pickWentOut();
     if (!multi) {
       notePartPlays(part, bank, program);
       endPartSoundHeld(part);

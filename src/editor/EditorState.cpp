@@ -5,7 +5,6 @@
 // the same without the block and the four selection values.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 
 #include "IGraphics.h"
@@ -65,13 +64,15 @@ int readSection(const ByteChunk& chunk, int startPos, bool full, int automatable
   if (section.longForm) {
     pos = Patch::readBlock(chunk, pos, &section.block);
     // The snapshot is a whole short form of this plug-in: a length field
-    // that is off would read names and values from the wrong places.
+    // that is off would read names and values from the wrong places, and a
+    // value in it that is no number would be saved again with the project.
     const long long shortForm = kHeadBytes + 8LL * automatable + valueBytes;
     const auto& snapshot = section.block.snapshot;
     if (pos < 0 || static_cast<long long>(snapshot.size()) != shortForm) return -1;
-    int snapshotMarker = 0;
-    std::memcpy(&snapshotMarker, snapshot.data(), sizeof snapshotMarker);
-    if (snapshotMarker != kStateMarker) return -1;
+    ByteChunk snapshotChunk;
+    snapshotChunk.AppendBytes(snapshot.data(), static_cast<int>(snapshot.size()));
+    StateSection inner;
+    if (readSection(snapshotChunk, 0, false, automatable, savedCount, inner) != snapshotChunk.Size()) return -1;
     for (double& selection : section.selections)
       if (!readFinite(chunk, pos, &selection)) return -1;
   } else if (startsWithMarkers(chunk, pos)) {

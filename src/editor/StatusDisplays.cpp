@@ -3,6 +3,8 @@
 // and the header texts.
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <string_view>
 
 #include "ControlLayer.h"
 #include "DataFolder.h"
@@ -11,8 +13,20 @@
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
+#include "RealtimeScope.h"
 #include "Tarnivex.h"
 #include "UserFiles.h"
+
+namespace {
+// A text that says a pick, step or edit sent nothing: by its first line, or
+// by the single line of a job's text.
+bool tellsNothingWent(const std::string& first, const std::string& second) {
+  static constexpr std::string_view kHeads[] = {kEntryNotSent,        "Nothing sent!",       "Program Change Disabled.",
+                                                "Set MIDI I/O First!", "MIDI Out port gone!", "Instrument not connected!"};
+  const std::string_view line = first.empty() ? second : first;
+  return std::any_of(std::begin(kHeads), std::end(kHeads), [line](std::string_view head) { return line.starts_with(head); });
+}
+}  // namespace
 
 int Tarnivex::mainTabIndex() const { return GetParam(kMainTab)->Int(); }
 
@@ -123,6 +137,7 @@ void Tarnivex::markLibraryUnsaved(const std::string& result) {
 void Tarnivex::showProgressText(const char* text) {
   mFailureShown = false;
   std::lock_guard<std::mutex> lock(mStatusMutex);
+  mRefusalShown = false;
   if (paramNameDisplay) paramNameDisplay->SetTextFromPlug("");
   if (!mLossShown && paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
 }
@@ -145,11 +160,22 @@ void Tarnivex::showStatus(const std::string& first, const std::string& second) {
   // its line with one of this text.
   std::lock_guard<std::mutex> lock(mStatusMutex);
   mLossShown = false;
+  mRefusalShown = tellsNothingWent(first, second);
   if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(shownFirst.c_str());
   if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(shownSecond.c_str());
 }
 
 void Tarnivex::showSuccess(const std::string& what, const std::string& detail) { showStatus(what, detail); }
+
+void Tarnivex::pickWentOut() {
+  if (RealtimeScope::active()) return;
+  std::lock_guard<std::mutex> lock(mStatusMutex);
+  if (!mRefusalShown) return;
+  mRefusalShown = false;
+  if (paramNameDisplay) paramNameDisplay->SetTextFromPlug("");
+  // A count of messages lost since stays.
+  if (!mLossShown && paramValueDisplay) paramValueDisplay->SetTextFromPlug("");
+}
 
 void Tarnivex::showWritten(const std::string& what, const std::string& path) {
   const std::string name = userfiles::nameOf(path);

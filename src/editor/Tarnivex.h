@@ -291,6 +291,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void showStatus(const std::string& first, const std::string& second);
   // A success replaces both lines (a failure under it is over).
   void showSuccess(const std::string& what, const std::string& detail);
+  // A bank and program change went out: a text still shown that told of a
+  // pick, step or edit that sent nothing is over. No text of success follows
+  // a pick, so both lines are emptied.
+  void pickWentOut();
   // A file written (what: "Bank saved", "Bank imported") and the reload
   // after it: the file is named even when the folders were too busy to be
   // read again, which the second line then says after it.
@@ -390,6 +394,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::mutex mStatusMutex;
   bool mLossShown = false;
   std::atomic<bool> mFailureShown{false};
+  bool mRefusalShown = false;  // under mStatusMutex
   void refreshStaleCategories();
   // The status line says when the out port chosen goes and comes back (a
   // JACK server restarted), as the idle call finds it.

@@ -17,12 +17,13 @@ std::string asciiLower(std::string text) {
   return text;
 }
 
-bool LibrarianPatch::sendable(bool multi) const {
-  if (dumps.empty()) return false;
+const char* LibrarianPatch::whyNotSendable(bool multi) const {
+  if (dumps.empty()) return kNotAWholeDump;
   const Bytes& bytes = dumps.front().bytes;
   constexpr unsigned char kStart = 0xF0, kInstrument = 0x3E;
+  if (bytes.size() < 7 || bytes[0] != kStart || bytes[1] != kInstrument) return kNotAWholeDump;
   // A sound is never sent as a multi, nor a multi as a sound.
-  return bytes.size() >= 7 && bytes[0] == kStart && bytes[1] == kInstrument &&
-         bytes[4] == (multi ? kMultiDumpCommand : kSoundDumpCommand) &&
-         bytes.size() <= static_cast<size_t>(multi ? kMultiDumpSize : kSoundDumpSize);
+  if (bytes[4] == (multi ? kSoundDumpCommand : kMultiDumpCommand)) return multi ? kNotAMulti : kNotASound;
+  if (bytes[4] != (multi ? kMultiDumpCommand : kSoundDumpCommand)) return kNotAWholeDump;
+  return bytes.size() <= static_cast<size_t>(multi ? kMultiDumpSize : kSoundDumpSize) ? nullptr : kNotAWholeDump;
 }

@@ -9,6 +9,8 @@
 // The status texts of an entry that cannot be sent: what failed, and why.
 inline constexpr const char* kEntryNotSent = "Entry not sent!";
 inline constexpr const char* kNotAWholeDump = "Not a whole dump";
+inline constexpr const char* kNotASound = "Not a sound";
+inline constexpr const char* kNotAMulti = "Not a multi";
 
 // Type codes of an entry.
 enum : int {
@@ -34,7 +36,10 @@ struct LibrarianPatch {
   // its first dump starts as the instrument's dump of that kind does (its
   // command byte too) and is no longer than such a dump (a shorter one is
   // completed when sent).
-  bool sendable(bool multi) const;
+  bool sendable(bool multi) const { return !whyNotSendable(multi); }
+  // Why not: null when it can, else the status text's second line (the
+  // instrument's dump of the other kind, or no whole dump at all).
+  const char* whyNotSendable(bool multi) const;
   // Appends bytes offset..offset+3 of the first dump to the category (what
   // the dump holds of them).
   void parseCategory(int offset);

@@ -52,6 +52,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
   const int channel = msg->mStatus & 0x0F;
   IParam* filter = plug->paramAt(kMIDIFilterHWCCPassThrough + static_cast<int>(kind));
   if (!filter || filter->Value() != 1.0) return;
+  bool answered = false;
   if (kind == kCC) {
     const int c = msg->mData1, v = msg->mData2;
     if (c == 0 && v == 0) {
@@ -69,12 +70,23 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
     getLegacyCCparam(c, channel + 1, v, false, true);
   } else if (kind == kPC) {
     const int part = partForChannel(channel);
+    // A part that takes it is answered with its own bank and program change
+    // (or the library's slot), whatever comes of it.
+    answered = takesProgramChange(std::max(part, 0));
     if (part >= 0) plug->setPartProgram(part, msg->mData1);
     MakeProgramChangeMessages(std::max(part, 0), msg, -1.0, true);
   }
   if (const int part = partForChannel(channel); part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
-  // With local control on, the instrument plays itself.
-  if (!plug->isLocalControl()) plug->MIDIOutRoutingSwitch(msg);
+  if (passesBackFromDevice(answered)) plug->MIDIOutRoutingSwitch(msg);
+}
+
+// With local control on, the instrument plays itself. A program change the
+// editor answered goes back to the instrument only as that answer: echoed
+// too, it would land first on whatever bank the instrument is on. Into the
+// host's buffer it goes on, as all the instrument's playing does.
+bool MIDIMessageManager::passesBackFromDevice(bool answered) const {
+  if (plug->isLocalControl()) return false;
+  return !answered || plug->isMidiToHostBuffer();
 }
 
 void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {

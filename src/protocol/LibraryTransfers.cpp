@@ -74,9 +74,9 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     endRefused();
   };
   // Nothing is sent for an entry that is not a whole dump, not even notes off.
-  if (!patch.sendable(multi)) {
+  if (const char* why = patch.whyNotSendable(multi)) {
     plug->debugLog("PROCESSOR: library entry is not a " + std::to_string(kind.size) + "-byte dump; not sent");
-    plug->showStatusText((std::string(kEntryNotSent) + " " + kNotAWholeDump).c_str());
+    plug->showStatusText((std::string(kEntryNotSent) + " " + why).c_str());
     putBack();
     return;
   }

@@ -97,6 +97,9 @@ class MIDIMessageManager {
   // The part takes a program change (and so the bank select before it):
   // not locked, and program changes taken or the library stepping.
   bool takesProgramChange(int part) const;
+  // A channel message from the instrument goes on through the routing
+  // switch; answered: the editor sent its own answer to it.
+  bool passesBackFromDevice(bool answered) const;
 
   // ---- The sound randomiser.
   void randomGenerator();

@@ -313,6 +313,10 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
   const auto locked = [this] { param(kPartLock + kPart)->Set(1); };
   const auto omni = [this] { param(kMultiPartMIDICh + kPart)->Set(1); };
   const auto portGone = [this] { backend->setOutGone(true); };
+  const auto localOff = [this] { setParam(kGlobalLocalControl, 0); };
+  const auto secondLine = [this](std::string text) {
+    return [this, text] { EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), text); };
+  };
   const auto taken = [this](std::function<void()> pick, int bank = 0, int program = 5) {
     return [this, pick, bank, program] { onItsWay(pick, [this, bank, program] { otherPlays(bank, program); }); };
   };
@@ -431,6 +435,25 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .before = others(0, 5), .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}, {0xC1, 5}}),
        .reached = withNotesOff(programChange(2, 5)), .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5,
        .shared = false},
+      // With the instrument's local control off its program change is not
+      // echoed: the editor's own bank and program change for the part is the
+      // one that goes back. Its bank select goes on with that; its notes do
+      // go back, as it does not play them itself.
+      {.what = "local control off: instrument program change", .before = localOff, .road = instrument({{0xC1, 5}}),
+       .reached = a006, .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "local control off: instrument bank select and program change", .before = localOff,
+       .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}, {0xC1, 5}}), .reached = withNotesOff(programChange(2, 5)),
+       .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5, .shared = false},
+      {.what = "local control off, STEP LIBRARY: instrument bank select and program change", .before = [&] {
+         stepLibrary();
+         localOff();
+       }, .road = instrument(programChange(0, 7)), .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7},
+       .highlight = 7},
+      {.what = "local control off: the instrument's notes", .before = [&] {
+         localOff();
+         setParam(kMIDIFilterHWNotePassThrough, 1);
+       }, .road = instrument({{0x91, 60, 100}, {0x81, 60, 0}}), .reached = {{0x91, 60, 100}, {0x81, 60, 0}},
+       .shows = {0, 0}},
       // The out port gone: nothing reaches the instrument, nothing is shown
       // or recorded, and the status line says so.
       {.what = "port gone: top bar program", .before = portGone, .road = topBar(kMultiPartPatch, 5), .shows = {0, 0},
@@ -545,7 +568,32 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          stepLibrary();
          param(kMultiPartPatch + kPart)->Set(10);
          plantInUpperBank(9, Bytes{0xF0, 0x3E, 0x10, 0x00});
-       }, .road = [this] { setParam(kPatchDown + kPart, 1); }, .shows = {0, 10}, .status = kEntryNotSent},
+       }, .road = [this] { setParam(kPatchDown + kPart, 1); }, .shows = {0, 10}, .status = kEntryNotSent,
+       .check = secondLine(kNotAWholeDump)},
+      // A pick that goes out ends the text of one that sent nothing, both lines.
+      {.what = "STEP LIBRARY: down onto a broken dump, then a double-click on a whole one", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(10);
+         plantInUpperBank(9, Bytes{0xF0, 0x3E, 0x10, 0x00});
+       }, .road = [&] {
+         setParam(kPatchDown + kPart, 1);
+         EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), kEntryNotSent);
+         doubleClick(0, 7)();
+       }, .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7}, .highlight = 7, .check = secondLine("")},
+      {.what = "top bar: program, part locked, then unlocked", .before = locked, .road = [&] {
+         topBar(kMultiPartPatch, 4)();
+         EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Nothing sent!");
+         param(kPartLock + kPart)->Set(0);
+         topBar(kMultiPartPatch, 5)();
+       }, .reached = a006, .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false,
+       .check = secondLine("")},
+      // An entry of the other kind is named so.
+      {.what = "STEP LIBRARY: down onto a multi in the sound bank", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(10);
+         plantInUpperBank(9, multiDump("Stray"));
+       }, .road = [this] { setParam(kPatchDown + kPart, 1); }, .shows = {0, 10}, .status = kEntryNotSent,
+       .check = secondLine("Not a sound")},
       {.what = "STEP LIBRARY: double-click on an upper slot", .before = stepLibrary, .road = doubleClick(0, 7),
        .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7}, .highlight = 7},
       {.what = "STEP LIBRARY: double-click on an empty slot", .before = [&] {
@@ -591,6 +639,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          plantInUpperBank(11, soundDump("Stray"));
        }, .road = stepUp, .shows = {0, 0}, .status = kEntryNotSent, .check = [this] {
          EXPECT_EQ(param(kMultiPatch)->Int(), 10);
+         EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), "Not a multi");
        }},
       {.what = "multi mode after a category list: a double-click on the lower pane", .before = [&] {
          setParam(kCategorySelection, 1);
@@ -666,6 +715,13 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       {.what = "an edit of part 1's first parameter", .before = nothing,
        .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
        .reached = kUnchecked_bytes, .shows = {0, 0}, .status = "[1] Osc 1 Octave"},
+      // A setting's box names itself as the window shows it.
+      {.what = "a MIDI filter box ticked", .before = [this] { param(kMIDIFilterHWNotePassThrough)->Set(0); },
+       .road = [this] { plug->SetParameterFromGUI(kMIDIFilterHWNotePassThrough, 1.0); }, .reached = kUnchecked_bytes,
+       .shows = {0, 0}, .status = "Synth Notes Pass Through", .check = secondLine("1")},
+      {.what = "a MIDI filter box unticked", .before = nothing,
+       .road = [this] { plug->SetParameterFromGUI(kMIDIFilterDAWPCPassThrough, 0.0); }, .reached = kUnchecked_bytes,
+       .shows = {0, 0}, .status = "Host Prog Chg Pass Through", .check = secondLine("0")},
       {.what = "an edit with the port gone", .before = portGone,
        .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
        .shows = {0, 0}, .status = "MIDI Out port gone!"},

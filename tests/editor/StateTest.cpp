@@ -2,7 +2,9 @@
 // with and without the instrument, and damaged chunks changing nothing.
 #include <condition_variable>
 #include <functional>
+#include <cstring>
 #include <future>
+#include <limits>
 #include <random>
 
 #include "FrameChecksum.h"
@@ -14,6 +16,15 @@
 
 namespace {
 Bytes chunkBytes(const ByteChunk& chunk) { return Bytes(chunk.Data(), chunk.Data() + chunk.Size()); }
+
+// A long-form section with part 3's filter 1 cutoff made value, in the
+// section's own values or in those of the snapshot it carries.
+Bytes withCutoffOf(Bytes bytes, double value, bool inSnapshot) {
+  const size_t idx = kFilter1Cutoff + 3;
+  const size_t at = inSnapshot ? 32 + 20 + 8 * idx : bytes.size() - 8 * 8744 + 8 * idx;
+  std::memcpy(bytes.data() + at, &value, sizeof value);
+  return bytes;
+}
 
 class StateTest : public EditorTest {
  protected:
@@ -118,30 +129,41 @@ TEST_F(StateTest, RestoreWithTheInstrumentReopensThePortsByNameAndSendsTheProjec
 }
 
 TEST_F(StateTest, TheRestoredProjectLeavesAsGlobalMultiAndActivePartsByteExact) {
-  const Bytes project = savedProject();
-  ASSERT_EQ(restore(project), static_cast<int>(project.size()));
-  ByteList dumps;
-  for (const Bytes& m : backend->out().sent)  // the port the restore opened
-    if (m.size() > 200) dumps.push_back(m);
-  ASSERT_EQ(dumps.size(), 3u);
-  const Bytes& global = dumps[0];
-  const Bytes& multi = dumps[1];
-  const Bytes& part = dumps[2];
-  ASSERT_EQ(global.size(), 207u);
-  ASSERT_EQ(multi.size(), 393u);
-  ASSERT_EQ(part.size(), 392u);
-  EXPECT_EQ(Bytes(global.begin(), global.begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
-  EXPECT_EQ(global[30], kDeviceId);
-  EXPECT_EQ(Bytes(multi.begin(), multi.begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x11, 0x20, 0x00}));
-  EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
-  EXPECT_EQ(multi[39 + 3 * 22 + 7], 1);  // part 3 active
-  EXPECT_EQ(Bytes(part.begin(), part.begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, 3}));
-  EXPECT_EQ(part[85], 77);  // filter 1 cutoff
-  EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 390), "Bright Lead     LEAD");
-  for (const Bytes* dump : {&global, &multi, &part}) {
-    const int n = static_cast<int>(dump->size());
-    EXPECT_EQ((*dump)[static_cast<size_t>(n - 2)], sim::frameChecksum(*dump));
-    EXPECT_EQ(dump->back(), 0xF7);
+  const Bytes saved = savedProject();
+  // A value far outside its range leaves clamped into it.
+  const struct {
+    const char* what;
+    Bytes project;
+    int cutoff;  // part 3's filter 1 cutoff byte in its dump
+  } rows[] = {{"as saved", saved, 77}, {"a huge cutoff", withCutoffOf(saved, 1e300, false), 127},
+              {"a huge negative cutoff", withCutoffOf(saved, -1e300, false), 0}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const Bytes& project = row.project;
+    ASSERT_EQ(restore(project), static_cast<int>(project.size()));
+    ByteList dumps;
+    for (const Bytes& m : backend->out().sent)  // the port the restore opened
+      if (m.size() > 200) dumps.push_back(m);
+    ASSERT_EQ(dumps.size(), 3u);
+    const Bytes& global = dumps[0];
+    const Bytes& multi = dumps[1];
+    const Bytes& part = dumps[2];
+    ASSERT_EQ(global.size(), 207u);
+    ASSERT_EQ(multi.size(), 393u);
+    ASSERT_EQ(part.size(), 392u);
+    EXPECT_EQ(Bytes(global.begin(), global.begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
+    EXPECT_EQ(global[30], kDeviceId);
+    EXPECT_EQ(Bytes(multi.begin(), multi.begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x11, 0x20, 0x00}));
+    EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
+    EXPECT_EQ(multi[39 + 3 * 22 + 7], 1);  // part 3 active
+    EXPECT_EQ(Bytes(part.begin(), part.begin() + 7), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, 3}));
+    EXPECT_EQ(part[85], row.cutoff);  // filter 1 cutoff
+    EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 390), "Bright Lead     LEAD");
+    for (const Bytes* dump : {&global, &multi, &part}) {
+      const int n = static_cast<int>(dump->size());
+      EXPECT_EQ((*dump)[static_cast<size_t>(n - 2)], sim::frameChecksum(*dump));
+      EXPECT_EQ(dump->back(), 0xF7);
+    }
   }
 }
 
@@ -704,6 +726,9 @@ TEST_F(StateTest, ChunksOfEitherLayoutAreTakenAndTheTwoDamagedClassesRefused) {
   ASSERT_EQ(Bytes(project.begin() + 32, project.begin() + 36), (Bytes{0x00, 0x00, 0x00, 0x01}));
   Bytes unmarked = project;
   unmarked[35] = 0x00;
+  const auto withCutoff = [&](double value, bool inSnapshot) { return withCutoffOf(project, value, inSnapshot); };
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   backend->setOutPorts({"Other synth"});
   backend->setInPorts({"Other synth"});
   makePlug(false);
@@ -726,23 +751,42 @@ TEST_F(StateTest, ChunksOfEitherLayoutAreTakenAndTheTwoDamagedClassesRefused) {
   const Row table[] = {
       {"the long form", project, true, 77},
       {"the short form of earlier versions", shortForm, true, 66},
+      // A value out of its range is clamped into it, as every restored value is.
+      {"a huge value", withCutoff(1e300, false), true, 127},
+      {"a huge negative value", withCutoff(-1e300, false), true, 0},
       {"the long form cut at the short form's length", Bytes(project.begin(), project.begin() + kShortForm), false, 5},
       {"a snapshot length 8 too small", snapshotShorter(8), false, 5},
       {"a snapshot length 16 too small", snapshotShorter(16), false, 5},
       {"a snapshot without its state marker", unmarked, false, 5},
+      // A value that is no number is damage.
+      {"a value of +inf", withCutoff(kInf, false), false, 5},
+      {"a value of -inf", withCutoff(-kInf, false), false, 5},
+      {"a value that is not a number", withCutoff(kNaN, false), false, 5},
+      {"a value of +inf in the snapshot", withCutoff(kInf, true), false, 5},
+      {"a value of -inf in the snapshot", withCutoff(-kInf, true), false, 5},
+      {"a value that is not a number in the snapshot", withCutoff(kNaN, true), false, 5},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.what);
     param(kFilter1Cutoff + 3)->Set(5);
     nameText.SetTextFromPlug("");
     const Bytes before = current();
+    const size_t sentBefore = backend->out().sent.size();
     ByteChunk chunk;
     chunk.AppendBytes(row.section.data(), static_cast<int>(row.section.size()));
     const int result = plug->UnserializeState(&chunk, 0);
     EXPECT_EQ(result, row.taken ? static_cast<int>(row.section.size()) : -1);
     EXPECT_EQ(param(kFilter1Cutoff + 3)->Value(), row.cutoff);
-    if (row.taken) continue;
+    if (row.taken) {
+      // Saved again, no value is outside its range.
+      const Bytes saved = current();
+      double cutoff = 0.0;
+      std::memcpy(&cutoff, saved.data() + saved.size() - 8 * 8744 + 8 * (kFilter1Cutoff + 3), sizeof cutoff);
+      EXPECT_EQ(cutoff, row.cutoff);
+      continue;
+    }
     EXPECT_EQ(current(), before);
+    EXPECT_EQ(backend->out().sent.size(), sentBefore);
     EXPECT_EQ(std::string(nameText.GetText()), "Project not loaded");
     // The same through the host's call, header first: 69,980 bytes for the cut one.
     Bytes hosted = header;

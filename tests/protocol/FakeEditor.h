@@ -179,6 +179,8 @@ class FakeEditor : public EditorServices {
     record(mRecords.calls, "AllSoundsOff " + std::string(all ? "all" : std::to_string(part)));
   }
   bool isProgBankMode() const override { return progBankMode; }
+  bool isLibraryMode() const override { return libraryMode; }
+  bool isMidiToHostBuffer() const override { return toHostBuffer; }
   uint32_t tickMs() const override { return tick; }
   void MIDIOutRoutingSwitch(IMidiMsg* msg) override { record(mRecords.passedOn, Bytes{msg->mStatus, msg->mData1, msg->mData2}); }
   void sendMidiMsgAndLog(IMidiMsg* msg) override { record(mRecords.sentShort, Bytes{msg->mStatus, msg->mData1, msg->mData2}); }
@@ -221,7 +223,7 @@ class FakeEditor : public EditorServices {
   std::atomic<bool> outPortGone{false};
   std::atomic<int> enquiriesAwaitingPort{0};
   std::atomic<bool> replyReceived{false}, learning{false}, multiMode{false}, localControl{true}, sendGlobalFirst{false};
-  std::atomic<bool> progBankMode{false};
+  std::atomic<bool> progBankMode{false}, libraryMode{false}, toHostBuffer{false};
   std::atomic<uint32_t> tick{0};  // milliseconds
 
  private:

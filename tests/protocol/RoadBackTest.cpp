@@ -306,6 +306,50 @@ TEST_F(RoadBackTest, ChannelMessagesThroughFiltersLatchAndControllerConversions)
   EXPECT_EQ(editor.echoes().size(), 2u);  // with local control on, nothing goes back
 }
 
+// What the instrument sends goes back to it only where the editor sends no
+// answer of its own: a program change a part takes is answered with the
+// part's bank and program change, never echoed on whatever bank the
+// instrument is on. Into the host's buffer the instrument's playing goes on.
+TEST_F(RoadBackTest, AnInstrumentsProgramChangeGoesBackOnlyWhereTheEditorDoesNotAnswerIt) {
+  for (int k = 0; k < 6; ++k) editor.setValue(kMIDIFilterHWCCPassThrough + k, 1);
+  for (int p = 0; p < 16; ++p) editor.setValue(kMultiPartMIDICh + p, p + 2);  // part p on channel p + 1
+  const Bytes pc = {0xC1, 5, 0};
+  const std::vector<Bytes> bankAndProgram = {{0xB1, 0, 0}, {0xB1, 32, 0x42}, pc};
+  const struct {
+    const char* what;
+    std::vector<Bytes> messages;
+    bool local = false, library = false, rx = true, locked = false, toHost = false;
+    std::vector<Bytes> passedOn;
+  } rows[] = {
+      {.what = "program changes taken", .messages = {pc}, .passedOn = {}},
+      {.what = "bank select and program change taken", .messages = bankAndProgram, .passedOn = {}},
+      {.what = "library stepping", .messages = {pc}, .library = true, .passedOn = {}},
+      {.what = "library stepping, bank select first", .messages = bankAndProgram, .library = true, .passedOn = {}},
+      {.what = "program changes taken, a channel no part uses (part 1 answers)", .messages = {{0xC0, 5, 0}},
+       .passedOn = {}},
+      {.what = "program changes not taken", .messages = {pc}, .rx = false, .passedOn = {pc}},
+      {.what = "part locked", .messages = {pc}, .locked = true, .passedOn = {pc}},
+      {.what = "library stepping, part locked", .messages = {pc}, .library = true, .locked = true, .passedOn = {pc}},
+      {.what = "into the host's buffer", .messages = {pc}, .toHost = true, .passedOn = {pc}},
+      {.what = "local control on", .messages = {pc}, .local = true, .rx = false, .passedOn = {}},
+      {.what = "notes", .messages = {{0x91, 60, 100}, {0x81, 60, 0}}, .passedOn = {{0x91, 60, 100}, {0x81, 60, 0}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    editor.clearRecords();
+    editor.localControl = row.local;
+    editor.libraryMode = row.library;
+    editor.toHostBuffer = row.toHost;
+    editor.setValue(kGlobalRxProgramChange, row.rx ? 1 : 0);
+    editor.setValue(kPartLock + 1, row.locked ? 1 : 0);
+    for (const Bytes& m : row.messages) {
+      IMidiMsg msg(0, m[0], m[1], m[2]);
+      manager->ProcessMidiMsgFromDevice(&msg);
+    }
+    EXPECT_EQ(editor.passedOn(), row.passedOn);
+  }
+}
+
 TEST_F(RoadBackTest, RandomiserKeepsLockedSectionsAndAlwaysEnds) {
   for (int lock = kSectionLockOsc1; lock < kSectionLockGlobal; ++lock) editor.setValue(lock, 1);
   manager->randomGenerator();
