@@ -18,11 +18,17 @@ std::string asciiLower(std::string text) {
 }
 
 bool LibrarianPatch::sendable(bool multi) const {
-  if (dumps.empty()) return false;
+  if (dumps.empty() || !whole()) return false;
   const Bytes& bytes = dumps.front().bytes;
   constexpr unsigned char kStart = 0xF0, kInstrument = 0x3E;
   // A sound is never sent as a multi, nor a multi as a sound.
   return bytes.size() >= 7 && bytes[0] == kStart && bytes[1] == kInstrument &&
          bytes[4] == (multi ? kMultiDumpCommand : kSoundDumpCommand) &&
          bytes.size() <= static_cast<size_t>(multi ? kMultiDumpSize : kSoundDumpSize);
+}
+
+const PatchSysexMessage& LibrarianPatch::savedDump(PatchSysexMessage& scratch) const {
+  if (whole()) return dumps.front();
+  scratch.bytes = asRead;
+  return scratch;
 }
