@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "PatchLibrarian.h"
+#include "SmfSysEx.h"
 
 namespace {
 constexpr unsigned char kSmfHead[8] = {'M', 'T', 'h', 'd', 0x00, 0x00, 0x00, 0x06};
@@ -154,14 +155,17 @@ bool PatchLibrarian::readEntries(const Bytes& data, int size, PatchFile* bank) {
   const bool smf = std::memcmp(data.data(), kSmfHead, sizeof(kSmfHead)) == 0;
   const Bytes* image = &data;
   Bytes cut;
-  if (static_cast<size_t>(size) < data.size()) {
+  if (smf) {
+    // A dump sent in packets is one message again before it is scanned.
+    cut = joinedSmfSysEx(data, static_cast<size_t>(size));
+    image = &cut;
+  } else if (static_cast<size_t>(size) < data.size()) {
     cut.assign(data.begin(), data.begin() + size);
     image = &cut;
   }
-  int pos = 14;
+  int pos = 0;
   int wrap = 99;
   if (!smf) {
-    pos = 0;
     const bool header = data[1] == 0x3E && data[2] == 0x10 && data[3] < 0x80 && (data[4] == 0x10 || data[4] == 0x11);
     wrap = header ? 99 : 127;
   }
