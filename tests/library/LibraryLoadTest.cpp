@@ -773,6 +773,20 @@ TEST(LibraryLoad, AnEntryNotWholeInItsFileIsNamedNeverSentAndSavedAsRead) {
       EXPECT_EQ(bank->patches.size(), 100u);
       for (size_t e = 0; e < bank->patches.size(); ++e)
         EXPECT_EQ(bank->patches[e].sendable(row.multi), static_cast<int>(e) != row.notWhole) << e;
+      // Nor is it sendable from the category bank that lists it.
+      if (row.notWhole >= 0 && !row.multi) {
+        const PatchSysexMessage& completed = bank->patches[static_cast<size_t>(row.notWhole)].dumps.at(0);
+        int listed = 0;
+        for (const auto& category : library.contents().categoryBanks) {
+          category->fillListed();
+          for (const auto& entry : category->patches)
+            if (!entry.dumps.empty() && entry.dumps[0] == completed) {
+              EXPECT_FALSE(entry.sendable(false));
+              ++listed;
+            }
+        }
+        EXPECT_LE(listed, 1);  // a Rerover sound of no category is in none
+      }
       return bank;
     };
     PatchLibrarian library;
