@@ -262,6 +262,11 @@ void LibrarianViewControl::feed(const LibrarianPatch& entry) {
     host().showStatus("Slot not written!", "The slot copied holds no sound");
     return;
   }
+  // Its completed bytes are made up: a copy would pass them off as a sound.
+  if (!entry.whole()) {
+    host().showStatus("Slot not written!", kNotAWholeDump);
+    return;
+  }
   if (!host().SetLibrarianRequestActive(true)) return;
   for (const PatchSysexMessage& message : entry.dumps) {
     std::vector<unsigned char> buffer = message.bytes;

@@ -215,6 +215,7 @@ bool LibrarianBrowser::commitRename() {
   PatchLibrarian* librarian = mHost->librarian();
   const int slot = view ? view->selectedUpper : -1;
   std::vector<unsigned char> dump;
+  std::string refusal = "The slot holds no sound";
   {
     auto lock = librarian ? librarian->lock() : std::unique_lock<std::recursive_mutex>();
     const auto bank = librarian ? paneBankForEdit(*librarian, state, 0) : nullptr;
@@ -232,7 +233,10 @@ bool LibrarianBrowser::commitRename() {
       const size_t at = multi ? kMultiNameAt : kSoundNameAt;
       // Only a whole dump has a name field to write into.
       const size_t whole = static_cast<size_t>(multi ? kMultiDumpSize : kSoundDumpSize);
-      if (!entry.dumps.empty() && entry.dumps[0].bytes.size() >= whole && entry.dumps[0].bytes[0] == kSysExStart) {
+      // A dump cut short in its file would be made whole with made-up bytes.
+      if (!entry.whole()) {
+        refusal = kNotAWholeDump;
+      } else if (!entry.dumps.empty() && entry.dumps[0].bytes.size() >= whole && entry.dumps[0].bytes[0] == kSysExStart) {
         entry.name = name;
         dump = entry.dumps[0].bytes;
         name.resize(kNameLength, ' ');
@@ -249,7 +253,7 @@ bool LibrarianBrowser::commitRename() {
     mHost->SetLibrarianStatusUnsaved(true);
     mHost->setParameterFromPlug(kBankEditUnsaved, 1.0, false);
   } else {
-    mHost->showStatus("Rename refused", "The slot holds no sound");
+    mHost->showStatus("Rename refused", refusal);
   }
   mHost->hideLayer("patchRename", true);
   state.bankEditFlag = true;

@@ -63,14 +63,18 @@ std::string unkeptInSmf(const Bytes& data) {
     if (length > data.size() - pos) return damaged;
     const std::size_t end = pos + length;
     if (!track && !head) return "other MIDI data";
+    bool open = false;  // a dump sent in packets: its F7 events continue it
     while (track && pos < end) {
       std::uint32_t delta = 0, size = 0;
       if (!readNumber(data, pos, end, delta) || pos >= end) return damaged;
       const unsigned char status = data[pos++];
-      if (status == kStart) {
+      if (status == kStart || (status == kEnd && open)) {
         if (!readNumber(data, pos, end, size) || size > end - pos) return damaged;
-        if (std::string kind = kindOf(data.data() + pos, size); !kind.empty()) return kind;
+        if (status == kStart)
+          if (std::string kind = kindOf(data.data() + pos, size); !kind.empty()) return kind;
+        if (status == kStart || size > 0) open = size == 0 || data[pos + size - 1] != kEnd;
       } else if (status == 0xFF && pos < end) {
+        open = false;
         const unsigned char type = data[pos++];
         if (type != 0x2F && type != 0x51 && type != 0x58) return "MIDI events other than dumps";
         if (!readNumber(data, pos, end, size) || size > end - pos) return damaged;

@@ -38,9 +38,11 @@ Bytes writeBankImage(const PatchFile& bank, bool midi, bool multi) {
   const size_t entries = std::min(bank.patches.size(), static_cast<size_t>(kPatchesPerBank));
   for (size_t i = 0; i < entries; ++i) {
     const auto& dumps = bank.patches[i].dumps;
+    PatchSysexMessage scratch;
     for (size_t d = 0; d < dumps.size(); ++d) {
-      if (midi && dumps[d].bytes.empty()) continue;
-      dumps[d].save(out, midi, events++, static_cast<int>(d), multi);
+      const PatchSysexMessage& dump = d == 0 ? bank.patches[i].savedDump(scratch) : dumps[d];
+      if (midi && dump.bytes.empty()) continue;
+      dump.save(out, midi, events++, static_cast<int>(d), multi);
     }
   }
   if (midi) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "PatchLibrarian.h"
+#include "SmfSysEx.h"
 
 namespace {
 constexpr unsigned char kSmfHead[8] = {'M', 'T', 'h', 'd', 0x00, 0x00, 0x00, 0x06};
@@ -39,6 +40,7 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   unsigned char model = 0x3E;
   while (model == 0x3E)
     if (!readByte(data, size, pos, model)) return -1;
+  const int dumpAt = pos - 2;  // the 0x3E
   if (model != 0x0F && model != 0x10 && model != 0x13) return pos;
   const int working = model == 0x0F ? 1 : model == 0x13 ? 2 : format;
   unsigned char device = 0, command = 0, sourceBank = 0;
@@ -57,7 +59,6 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   int end = start;
   while (end < size && data[static_cast<size_t>(end)] != 0xF7 && data[static_cast<size_t>(end)] != 0xF0) ++end;
   const bool found = end < size && data[static_cast<size_t>(end)] == 0xF7;
-  if (!found) bank->cutShort = true;
   PatchSysexMessage dump;
   Bytes& d = dump.bytes;
   d.resize(static_cast<size_t>(6 + (end - start) + 1));
@@ -77,7 +78,18 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
   // A short dump is completed before its end byte, not after it: an F7 left
   // inside would cut the dump short when the file is read again.
   const size_t fullSize = sound && working != 1 ? 392 : 393;  // a Q sound is read as 393 bytes
+  // A dump short of its kind's size is cut, whether or not an F7 ends it
+  // (the instrument's own cut reply has one); completed, it holds made-up
+  // bytes, so the file's own are kept with it.
+  const bool cut = !found || d.size() < fullSize;
   if (d.size() < fullSize) d.pop_back();
+  Bytes asRead;
+  if (cut) {
+    asRead.reserve(static_cast<size_t>(end - dumpAt) + 2);
+    asRead.push_back(0xF0);
+    asRead.insert(asRead.end(), data.begin() + dumpAt, data.begin() + end);
+    if (found) asRead.push_back(0xF7);
+  }
 
   if (sound && working == 1) {
     alterPatchFromQFormat(&dump);
@@ -92,6 +104,7 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
     bank->unconverted = true;
     return pos;
   }
+  if (cut) bank->cutShort = true;
   if (sound && working == 0 && d.size() == 392) {
     d[390] = static_cast<unsigned char>(sum & 0x7F);
   } else {
@@ -110,6 +123,7 @@ int PatchLibrarian::readDump(const Bytes& data, int& pos, PatchFile* bank, int f
     bank->bankType = 1;
   }
   entry.dumps.push_back(std::move(dump));
+  entry.asRead = std::move(asRead);
   if (sound) entry.parseCategory(386);
   bank->kind = 0;
   bank->patches.push_back(std::move(entry));
@@ -141,14 +155,17 @@ bool PatchLibrarian::readEntries(const Bytes& data, int size, PatchFile* bank) {
   const bool smf = std::memcmp(data.data(), kSmfHead, sizeof(kSmfHead)) == 0;
   const Bytes* image = &data;
   Bytes cut;
-  if (static_cast<size_t>(size) < data.size()) {
+  if (smf) {
+    // A dump sent in packets is one message again before it is scanned.
+    cut = joinedSmfSysEx(data, static_cast<size_t>(size));
+    image = &cut;
+  } else if (static_cast<size_t>(size) < data.size()) {
     cut.assign(data.begin(), data.begin() + size);
     image = &cut;
   }
-  int pos = 14;
+  int pos = 0;
   int wrap = 99;
   if (!smf) {
-    pos = 0;
     const bool header = data[1] == 0x3E && data[2] == 0x10 && data[3] < 0x80 && (data[4] == 0x10 || data[4] == 0x11);
     wrap = header ? 99 : 127;
   }

@@ -12,6 +12,7 @@ inline LibrarianPatch generatedEntry(const LibrarianPatch& source, size_t dumpCo
   entry.typeCode = kSoundFromFile;
   for (size_t d = 0; d < dumpCount && d < source.dumps.size(); ++d) entry.dumps.push_back(source.dumps[d]);
   if (entry.dumps.empty()) return entry;
+  entry.asRead = source.asRead;
   const Bytes& first = entry.dumps.front().bytes;
   if (first.size() >= 386) entry.name.assign(first.begin() + 370, first.begin() + 386);
   entry.parseCategory(386);

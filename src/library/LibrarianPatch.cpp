@@ -18,7 +18,7 @@ std::string asciiLower(std::string text) {
 }
 
 const char* LibrarianPatch::whyNotSendable(bool multi) const {
-  if (dumps.empty()) return kNotAWholeDump;
+  if (dumps.empty() || !whole()) return kNotAWholeDump;
   const Bytes& bytes = dumps.front().bytes;
   constexpr unsigned char kStart = 0xF0, kInstrument = 0x3E;
   if (bytes.size() < 7 || bytes[0] != kStart || bytes[1] != kInstrument) return kNotAWholeDump;
@@ -26,4 +26,10 @@ const char* LibrarianPatch::whyNotSendable(bool multi) const {
   if (bytes[4] == (multi ? kSoundDumpCommand : kMultiDumpCommand)) return multi ? kNotAMulti : kNotASound;
   if (bytes[4] != (multi ? kMultiDumpCommand : kSoundDumpCommand)) return kNotAWholeDump;
   return bytes.size() <= static_cast<size_t>(multi ? kMultiDumpSize : kSoundDumpSize) ? nullptr : kNotAWholeDump;
+}
+
+const PatchSysexMessage& LibrarianPatch::savedDump(PatchSysexMessage& scratch) const {
+  if (whole()) return dumps.front();
+  scratch.bytes = asRead;
+  return scratch;
 }

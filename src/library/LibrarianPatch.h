@@ -25,21 +25,31 @@ struct LibrarianPatch {
   std::string name;      // 16 bytes of the dump, NULs kept
   std::string category;  // 4 bytes of a sound dump, NULs kept; empty for a multi
   std::vector<PatchSysexMessage> dumps;
+  // The file's own bytes of a first dump that was cut short there, F0 to
+  // where it ended; empty for a whole one. The completed dump only fills
+  // the views: it never goes out, and a save writes these bytes back, so
+  // the file stays named.
+  Bytes asRead;
 
   bool empty() const { return dumps.empty(); }
+  bool whole() const { return asRead.empty(); }
   void clear() {
     dumps.clear();
     name.clear();
     category.clear();
+    asRead.clear();
   }
   // Whether the entry can be sent as a part's sound (multi: as the multi):
-  // its first dump starts as the instrument's dump of that kind does (its
-  // command byte too) and is no longer than such a dump (a shorter one is
-  // completed when sent).
+  // it is whole, and its first dump starts as the instrument's dump of that
+  // kind does (its command byte too) and is no longer than such a dump (a
+  // shorter copy made elsewhere is completed when sent).
   bool sendable(bool multi) const { return !whyNotSendable(multi); }
   // Why not: null when it can, else the status text's second line (the
   // instrument's dump of the other kind, or no whole dump at all).
   const char* whyNotSendable(bool multi) const;
+  // The first dump as a bank file keeps it: the bytes read for an entry
+  // that is not whole.
+  const PatchSysexMessage& savedDump(PatchSysexMessage& scratch) const;
   // Appends bytes offset..offset+3 of the first dump to the category (what
   // the dump holds of them).
   void parseCategory(int offset);

@@ -57,8 +57,8 @@ struct PatchFile {
   // A digest of the file's bytes as they were read or last written: a
   // rewrite that leaves the stamp as it was (a coarse clock) still shows.
   std::optional<std::uint64_t> digest;
-  // A dump of the file ended where the next began, without its end byte:
-  // the reader completed it.
+  // A dump of the file was cut short (no end byte before the next began, or
+  // shorter than its kind's dump): the reader completed it for the views.
   bool cutShort = false;
   // A sound of the Q or the Rerover was left out: converted, it would have
   // held bytes that are no data bytes.

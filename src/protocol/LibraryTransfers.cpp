@@ -177,12 +177,17 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first
     entries = source->patches;
   }
 
+  // An entry cut short in its file leaves its program as the instrument has
+  // it: the rest of the bank is written, and the status line counts it.
+  int notWhole = 0;
   for (int n = 0, e = std::max(first, 0); n < kPrograms && e < kPrograms; ++n, ++e) {
     if (e >= static_cast<int>(entries.size()) || entries[static_cast<size_t>(e)].empty()) break;
     Bytes copy = entries[static_cast<size_t>(e)].dumps.front().bytes;
-    if (!startsAsDump(copy) || static_cast<int>(copy.size()) != kind.size || copy.back() != kSysExEnd) {
+    if (!entries[static_cast<size_t>(e)].whole() || !startsAsDump(copy) || static_cast<int>(copy.size()) != kind.size ||
+        copy.back() != kSysExEnd) {
       // Re-addressing a fragment would write past it and send it unterminated.
       plug->debugLog("PROCESSOR: bank entry " + std::to_string(e) + " is not a whole dump; skipped");
+      ++notWhole;
       continue;
     }
     address(copy, device, kind.command, multi ? 0 : bank, n);
@@ -195,6 +200,11 @@ void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first
   plug->DisplayProcessingIndicator(false);
   if (!plug->isLibraryMode()) library->targetSlot = 0;
   endBankHighlight();
-  plug->showStatusText(cancelRequested ? "Data write CANCELLED!" : "Data write completed!");
+  if (cancelRequested)
+    plug->showStatusText("Data write CANCELLED!");
+  else if (notWhole > 0)
+    plug->showStatusText(("Data written, " + std::to_string(notWhole) + " not whole skipped").c_str());
+  else
+    plug->showStatusText("Data write completed!");
   mManager.librarySendActive = false;
 }

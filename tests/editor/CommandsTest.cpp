@@ -549,6 +549,23 @@ TEST_F(CommandsTest, RenameWritesOnlyIntoAWholeDumpAndKeepsItsChecksumRight) {
   EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
   EXPECT_EQ(plug->paramNameDisplay->GetText(), "Rename refused");
   EXPECT_EQ(plug->paramValueDisplay->GetText(), "The slot holds no sound");
+  // Nor one its file cut short: renamed, the completed bytes would pass
+  // for a whole sound.
+  {
+    Bytes cut = bank->patches[10].dumps[0].bytes;
+    cut.resize(250);
+    cut.push_back(0xF7);
+    PatchFile read;
+    plug->patchLibrarian->loadFromChunk(cut, static_cast<int>(cut.size()), &read);
+    auto lock = plug->patchLibrarian->lock();
+    plug->patchLibrarian->bankForEdit(kSoundList, 0)->patches[10] = read.patches.at(0);
+  }
+  view->selectedUpper = plug->patchLibrarian->targetSlot = 10;
+  plug->browse.bankEditFlag = false;
+  setParam(kPatchRename, 1);
+  EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0);
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Rename refused");
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "Not a whole dump");
   view->selectedUpper = plug->patchLibrarian->targetSlot = 3;
   plug->browse.bankEditFlag = false;  // as the view's rename opens it
   setParam(kPatchRename, 0);

@@ -233,6 +233,22 @@ class PartPlaysTest : public ProgramChangeRoadTest {
     entry.clear();
     if (!bytes.empty()) entry.dumps.push_back(PatchSysexMessage{bytes});
   }
+  // The upper bank's slot holds what the library reads of a file whose
+  // first dump is cut short: 200 bytes, then (with ended) an F7.
+  void plantCutInUpperBank(int slot, bool ended) {
+    Bytes file = soundDump(numbered("Cut", slot));
+    file.resize(200);
+    if (ended) file.push_back(0xF7);
+    file = concat({file, soundDump("After")});
+    PatchFile read;
+    PatchLibrarian& library = *plug->patchLibrarian;
+    library.loadFromChunk(file, static_cast<int>(file.size()), &read);
+    ASSERT_TRUE(read.cutShort);
+    auto guard = library.lock();
+    auto bank = library.bankForEdit(kSoundList, library.upperBank);
+    ASSERT_NE(bank, nullptr);
+    bank->patches.at(static_cast<size_t>(slot)) = read.patches.at(0);
+  }
   void multiMode() {
     param(kGlobalMidiChannel)->Set(1);
     setParam(kDatatype, 1);
@@ -594,6 +610,25 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          plantInUpperBank(9, multiDump("Stray"));
        }, .road = [this] { setParam(kPatchDown + kPart, 1); }, .shows = {0, 10}, .status = kEntryNotSent,
        .check = secondLine("Not a sound")},
+      // An entry cut short in its file: nothing goes out on any road, not
+      // even notes off, and the part shows what it played.
+      {.what = "STEP LIBRARY: down onto a sound cut short before the next dump", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(10);
+         plantCutInUpperBank(9, false);
+       }, .road = [this] { setParam(kPatchDown + kPart, 1); }, .shows = {0, 10}, .status = kEntryNotSent},
+      {.what = "STEP LIBRARY: up onto a sound short then F7", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(10);
+         plantCutInUpperBank(11, true);
+       }, .road = stepUp, .shows = {0, 10}, .status = kEntryNotSent},
+      {.what = "STEP LIBRARY: double-click on a sound short then F7", .before = [&] {
+         stepLibrary();
+         plantCutInUpperBank(7, true);
+       }, .road = doubleClick(0, 7), .shows = {0, 0}, .status = kEntryNotSent, .highlight = 7},
+      {.what = "double-click on a sound cut short before the next dump",
+       .before = [&] { plantCutInUpperBank(7, false); }, .road = doubleClick(0, 7), .shows = {0, 0},
+       .status = kEntryNotSent, .highlight = 7},
       {.what = "STEP LIBRARY: double-click on an upper slot", .before = stepLibrary, .road = doubleClick(0, 7),
        .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7}, .highlight = 7},
       {.what = "STEP LIBRARY: double-click on an empty slot", .before = [&] {

@@ -258,6 +258,18 @@ TEST_F(SlotViewTest, CopyRecordsTheSlotAndPasteTakesItFromTheBankShownNow) {
   EXPECT_EQ(host.fed, 1);
   EXPECT_EQ(host.calls.size(), calls);
   EXPECT_EQ(host.statuses.back(), "Slot not written!|The slot copied holds no sound");
+  // Nor from a slot whose sound its file cut short: a copy would pass the
+  // completed bytes off as a sound.
+  Bytes cut = dumpOf(kSoundList, "Lead A.syx", 3);
+  cut.resize(250);
+  cut.push_back(0xF7);
+  PatchFile read;
+  library.loadFromChunk(cut, static_cast<int>(cut.size()), &read);
+  library.bankForEdit(kSoundList, host.bankIndex(kSoundList, "Root.syx"))->patches.at(42) = read.patches.at(0);
+  view->PasteSlotData(ux, uy);
+  EXPECT_EQ(host.fed, 1);
+  EXPECT_EQ(host.calls.size(), calls);
+  EXPECT_EQ(host.statuses.back(), "Slot not written!|Not a whole dump");
 }
 
 TEST_F(SlotViewTest, RenameShowsTheSlotNameUntilTheNextClickOrKey) {

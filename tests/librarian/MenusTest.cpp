@@ -267,18 +267,24 @@ TEST_F(MenuTest, StoringWritesThePaneInUseIntoTheInstrumentsMemory) {
   host.part = 3;
   host.editor.setValue(kMultiPartBank + 3, 2);
   BankEditPopupMenu menu(nullptr, &browser, IRECT(839, 187, 916, 205));
+  LibrarianPatch saved;
   const struct {
     const char* what;
     std::string pick;
     int upperSlot;  // -1: nothing selected in the upper pane
     int bank;
     std::vector<std::pair<int, std::string>> stored;  // program, name
+    int cut = -1;  // the upper pane's entry read from a file that cut it short
   } rows[] = {
       {"all, a slot of the upper pane selected", "All Current Patches to Bank B", 5, 1,
        {{0, numbered("LeadA", 0)}, {57, numbered("LeadA", 57)}, {99, numbered("LeadA", 99)}}},
       {"all, nothing selected above: the lower pane", "All Current Patches to Bank A", -1, 0,
        {{0, numbered("Pad", 0)}, {99, numbered("Pad", 99)}}},
       {"the selected slot at the part's bank", "To Currently Selected Slot & Bank", 7, 2, {{7, numbered("LeadA", 7)}}},
+      // The rest of the bank is written; the instrument keeps its own program.
+      {"all, an entry cut short in its file", "All Current Patches to Bank B", 5, 1,
+       {{56, numbered("LeadA", 56)}, {58, numbered("LeadA", 58)}}, 57},
+      {"the selected slot, cut short in its file", "To Currently Selected Slot & Bank", 7, 2, {}, 7},
       // The starter itself: the lower pane from slot 40 on into bank C from program 0 on.
       {"the starter, lower pane from slot 40", "", 5, 2, {{0, numbered("Pad", 40)}, {59, numbered("Pad", 99)}}},
   };
@@ -286,6 +292,19 @@ TEST_F(MenuTest, StoringWritesThePaneInUseIntoTheInstrumentsMemory) {
     SCOPED_TRACE(row.what);
     SimulatedInstrument fresh;
     const SimBytes untouched = fresh.storedSound(row.bank, 8);
+    const size_t before = instrument.received().size();
+    host.statuses.clear();
+    const SimBytes kept = instrument.storedSound(row.bank, std::max(row.cut, 0));
+    if (row.cut >= 0) {
+      Bytes file = SimulatedInstrument::soundDump(0, 0, 0, numbered("Cut", row.cut));
+      file.resize(300);
+      file.push_back(0xF7);
+      PatchFile read;
+      library().loadFromChunk(file, static_cast<int>(file.size()), &read);
+      const auto bank = library().bankForEdit(kSoundList, library().upperBank);
+      saved = bank->patches.at(static_cast<size_t>(row.cut));
+      bank->patches.at(static_cast<size_t>(row.cut)) = read.patches.at(0);
+    }
     library().targetSlot = row.upperSlot;
     view->selectedUpper = row.upperSlot;
     if (row.pick.empty()) {
@@ -307,6 +326,14 @@ TEST_F(MenuTest, StoringWritesThePaneInUseIntoTheInstrumentsMemory) {
     }
     if (row.pick.empty()) {
       EXPECT_EQ(instrument.storedSound(row.bank, 60), fresh.storedSound(row.bank, 60));  // 60 entries, no more
+    }
+    if (row.cut >= 0) {
+      EXPECT_EQ(instrument.storedSound(row.bank, row.cut), kept);
+      if (row.stored.empty()) {
+        EXPECT_EQ(instrument.received().size(), before);  // not even notes off
+        EXPECT_EQ(host.statuses, std::vector<std::string>{"Entry not sent!|Not a whole dump"});
+      }
+      library().bankForEdit(kSoundList, library().upperBank)->patches.at(static_cast<size_t>(row.cut)) = saved;
     }
     EXPECT_TRUE(instrument.checksumErrors().empty());
   }

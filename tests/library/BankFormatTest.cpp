@@ -197,6 +197,7 @@ std::vector<ScanCase> scanCases() {
   cutShort.resize(200);  // no end byte: the next dump's F0 ends it
   return {
       {"a dump cut short ends where the next begins", concat({cutShort, soundDump("B"), soundDump("C")}), {0, 1, 2}, 100},
+      {"a dump short then F7 ends at its F7", concat({cutShort, Bytes{0xF7}, soundDump("B")}), {0, 1}, 100},
       {"fourteen bytes", Bytes(14, 0x3E), {}, 0},
       {"ends with 3E 10", endsIn3E10, {0}, 100},
       {"device 7F accepted", concat({withDevice7F, soundDump("B")}), {0, 1}, 100},

@@ -18,7 +18,7 @@ class Mutator {
       case 1: return multiFile("m", pick(1, 120));
       case 2: {
         PatchFile bank;
-        for (int i = 0; i < pick(1, 100); ++i) bank.patches.push_back({0, "", "", {{soundDump(numbered("x", i))}}});
+        for (int i = 0; i < pick(1, 100); ++i) bank.patches.push_back({0, "", "", {{soundDump(numbered("x", i))}}, {}});
         return writeBankImage(bank, true);
       }
       case 3: {

@@ -674,6 +674,141 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
 // Temporary files of writers that were stopped (kill -9, a power cut) are
 // removed at the next load, in the library's folders and the data folder;
 // a live writer's stay, and so do files too new to tell.
+namespace {
+void appendQuantity(Bytes& out, size_t value) {
+  Bytes groups = {static_cast<unsigned char>(value & 0x7F)};
+  while (value >>= 7) groups.insert(groups.begin(), static_cast<unsigned char>(0x80 | (value & 0x7F)));
+  out.insert(out.end(), groups.begin(), groups.end());
+}
+
+// A Standard MIDI File whose second track sends each dump in three packets:
+// an F0 event, then two F7 continuation events, each with its delta time
+// (the second's takes two bytes) and its length.
+Bytes smfInPackets(const std::vector<Bytes>& dumps) {
+  Bytes track;
+  for (const Bytes& d : dumps) {
+    const size_t cuts[] = {1, std::min<size_t>(100, d.size()), std::min<size_t>(250, d.size()), d.size()};
+    const Bytes deltas[] = {{0x83, 0x74}, {0x81, 0x00}, {0x00}};
+    for (size_t k = 0; k < 3; ++k) {
+      if (k > 0 && cuts[k + 1] == cuts[k]) break;  // a short dump's packets end with it
+      track.insert(track.end(), deltas[k].begin(), deltas[k].end());
+      track.push_back(k == 0 ? 0xF0 : 0xF7);
+      appendQuantity(track, cuts[k + 1] - cuts[k]);
+      track.insert(track.end(), d.begin() + static_cast<long>(cuts[k]), d.begin() + static_cast<long>(cuts[k + 1]));
+    }
+  }
+  track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+  Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0,
+               'M', 'T', 'r', 'k', 0, 0, 0, 4, 0x00, 0xFF, 0x2F, 0x00, 'M', 'T', 'r', 'k'};
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(track.size() >> shift));
+  return concat({out, track});
+}
+
+std::vector<Bytes> soundDumps(const std::string& prefix, int count) {
+  std::vector<Bytes> dumps;
+  for (int i = 0; i < count; ++i) dumps.push_back(soundDump(numbered(prefix, i), "Lead", static_cast<unsigned char>(i & 0x7F)));
+  return dumps;
+}
+}  // namespace
+
+// A dump that is not whole in its file (cut before the next F0 or by the
+// file's end, or short of its kind's size though an F7 ends it) names the file with the reason, is never
+// sendable, and a save over the file writes the bytes read, so the next load
+// names it again. Dumps sent in packets in a Standard MIDI File are whole.
+TEST(LibraryLoad, AnEntryNotWholeInItsFileIsNamedNeverSentAndSavedAsRead) {
+  const Bytes whole = soundDump("Cut");
+  const Bytes cut(whole.begin(), whole.begin() + 200);
+  const Bytes shortEnded = concat({cut, Bytes{0xF7}});
+  Bytes qSound = soundDump("Q", "Lead", 0x11, 0x0F);
+  qSound.insert(qSound.end() - 1, 0x11);  // the Q's dump is 393 bytes
+  const auto shortened = [](Bytes dump, size_t size) {
+    dump.resize(size);
+    dump.push_back(0xF7);
+    return dump;
+  };
+  const Bytes qShort = shortened(qSound, 391);  // one short of the Q's
+  const Bytes reroverShort = shortened(soundDump("R", "Lead", 0x11, 0x13), 300);
+  const Bytes multiShort = shortened(multiDump("M"), 300);
+  const auto between = [](const Bytes& dump, bool multi = false) {
+    return multi ? concat({multiFile("a", 29), dump, multiFile("b", 70)}) : concat({soundFile("a", 29), dump, soundFile("b", 70)});
+  };
+  std::vector<Bytes> packets = soundDumps("P", 100);
+  std::vector<Bytes> packetsShort = packets;
+  packetsShort[29] = shortEnded;
+  const struct {
+    const char* label;
+    const char* file;
+    Bytes image;
+    bool multi;
+    const char* reason;  // "" for none
+    int notWhole;        // the entry that is not whole; -1 for none
+    Bytes asRead;        // its bytes in the file
+  } rows[] = {
+      {"cut before the next F0", "Cut.syx", concat({cut, soundFile("w", 99)}), false, "a dump cut short", 0, cut},
+      {"cut by the file's end", "End.syx", concat({soundFile("w", 99), cut}), false, "a dump cut short", 99, cut},
+      {"a sound short then F7", "Short.syx", between(shortEnded), false, "a dump cut short", 29, shortEnded},
+      {"a Q sound short then F7", "Q.syx", between(qShort), false, "a dump cut short", 29, qShort},
+      {"a Rerover sound short then F7", "Rerover.syx", between(reroverShort), false, "a dump cut short", 29,
+       reroverShort},
+      {"a multi short then F7", "Multi.syx", between(multiShort, true), true, "a dump cut short", 29, multiShort},
+      {"sounds in packets", "Packets.mid", smfInPackets(packets), false, "", -1, {}},
+      {"in packets, a sound short then F7", "PacketsCut.mid", smfInPackets(packetsShort), false, "a dump cut short", 29,
+       shortEnded},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    DataFolder data;
+    const fs::path path = data.patches() / row.file;
+    writeFile(path, row.image);
+    // What a load of the folder names and marks; the bank it read.
+    const auto load = [&](PatchLibrarian& library) {
+      library.hooks.multiMode = [&] { return row.multi; };
+      library.loadPatchesFromFilesystem(data.patchesStr());
+      std::vector<std::string> reasons;
+      for (const auto& left : library.contents().leftOut) reasons.push_back(left.reason + (left.listed ? ", listed" : ""));
+      EXPECT_EQ(reasons, *row.reason ? std::vector<std::string>{std::string(row.reason) + ", listed"}
+                                     : std::vector<std::string>{});
+      const auto bank = library.bankAt(row.multi ? kMultiList : kSoundList, 0);
+      if (!bank) return bank;
+      EXPECT_EQ(bank->patches.size(), 100u);
+      for (size_t e = 0; e < bank->patches.size(); ++e)
+        EXPECT_EQ(bank->patches[e].sendable(row.multi), static_cast<int>(e) != row.notWhole) << e;
+      // Nor is it sendable from the category bank that lists it.
+      if (row.notWhole >= 0 && !row.multi) {
+        const PatchSysexMessage& completed = bank->patches[static_cast<size_t>(row.notWhole)].dumps.at(0);
+        int listed = 0;
+        for (const auto& category : library.contents().categoryBanks) {
+          category->fillListed();
+          for (const auto& entry : category->patches)
+            if (!entry.dumps.empty() && entry.dumps[0] == completed) {
+              EXPECT_FALSE(entry.sendable(false));
+              ++listed;
+            }
+        }
+        EXPECT_LE(listed, 1);  // a Rerover sound of no category is in none
+      }
+      return bank;
+    };
+    PatchLibrarian library;
+    const auto bank = load(library);
+    ASSERT_NE(bank, nullptr);
+    if (row.notWhole < 0) {
+      for (int e = 0; e < 100; ++e) EXPECT_EQ(bank->patches[static_cast<size_t>(e)].name, numbered("P", e)) << e;
+      continue;
+    }
+    // Save over the file: the entry keeps the file's bytes.
+    library.librarianMode = row.multi ? 1 : 0;
+    library.upperBank = 0;
+    ASSERT_TRUE(library.saveEditedPatch(path.string(), row.file));
+    const Bytes saved = readFile(path);
+    // A Standard MIDI File's event holds what follows the F0 after its length.
+    EXPECT_NE(std::search(saved.begin(), saved.end(), row.asRead.begin() + 1, row.asRead.end()), saved.end());
+    EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{row.file});
+    PatchLibrarian again;
+    load(again);
+  }
+}
+
 TEST(LibraryLoad, StaleTemporaryFilesAreRemovedAndALiveWritersAreNot) {
   DataFolder data;
   writeFile(data.patches() / "Bank.syx", soundFile("b", 100));
