@@ -111,9 +111,15 @@ class LibrarianBrowser {
   // the pane in use; another part's pick or report leaves it. Stepping the
   // instrument: the part's program in the upper pane.
   void showPlayedSlot(int part);
-  // The played slot, as above, with nothing selected in the other pane: the
-  // panes just took another kind of entry.
+  // What the stepped part (the multi in multi mode) plays, in the pane in
+  // use, with nothing selected in the other pane: the panes just took
+  // another kind of entry, or the page was entered.
   void showPlayedSlotAlone(int part);
+  // Stepping the library sounds, only the current part moves the slot its
+  // steps count from.
+  bool movesPlayedSlot(int part);
+  // The slot of the program parameter's value, selected in that pane.
+  void showProgramSlot(int programParameter, int pane);
   // The slot becomes the pane's selection, the keys' cursor and the
   // library's slot of that pane.
   void selectSlot(int pane, int slot);

@@ -127,16 +127,26 @@ int LibrarianBrowser::playedSlot(int part) {
   return program ? program->Int() : 0;
 }
 
-void LibrarianBrowser::showPlayedSlot(int part) {
-  if (part < 0 || part > 15) return;
-  const bool library = mHost->libraryControl();
-  if (library && !mHost->multiMode() && part != mHost->currentPart()) return;
-  const IParam* program = mHost->paramAt(library ? playedProgramParameter(part) : kMultiPartPatch + part);
+bool LibrarianBrowser::movesPlayedSlot(int part) {
+  if (part < 0 || part > 15) return false;
+  return !mHost->libraryControl() || mHost->multiMode() || part == mHost->currentPart();
+}
+
+void LibrarianBrowser::showProgramSlot(int programParameter, int pane) {
+  const IParam* program = mHost->paramAt(programParameter);
   const int slot = program ? program->Int() : -1;
   // Program numbers run past the library's hundred slots.
   if (slot < 0 || slot >= kPatchesPerBank) return;
-  selectSlot(library && view ? view->activePane : 0, slot);
+  selectSlot(pane, slot);
   if (PatchLibrarian* librarian = mHost->librarian()) librarian->currentProgram = slot;
+}
+
+void LibrarianBrowser::showPlayedSlot(int part) {
+  if (!movesPlayedSlot(part)) return;
+  if (mHost->libraryControl())
+    showProgramSlot(playedProgramParameter(part), view ? view->activePane : 0);
+  else
+    showProgramSlot(kMultiPartPatch + part, 0);
 }
 
 void LibrarianBrowser::showPlayedSlotAlone(int part) {
@@ -147,7 +157,7 @@ void LibrarianBrowser::showPlayedSlotAlone(int part) {
       (other == 0 ? librarian->targetSlot : librarian->mSelectedLowerSlot) = -1;
     view->SetDirty(false);
   }
-  showPlayedSlot(part);
+  if (movesPlayedSlot(part)) showProgramSlot(playedProgramParameter(part), view ? view->activePane : 0);
 }
 
 void LibrarianBrowser::selectSlot(int pane, int slot) {

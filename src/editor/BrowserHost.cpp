@@ -51,11 +51,14 @@ void Tarnivex::showPlayedSlot(int part) {
   if (librarianBrowser) librarianBrowser->showPlayedSlot(part);
 }
 
+bool Tarnivex::pageShowsPlayedSlotAlone() const { return libraryControl || multiMode; }
+
 void Tarnivex::selectPartProgramInLibrarian(int part) {
   if (part < 0 || part > 15) return;
-  // Stepping the library, the page shows where the next step counts from,
-  // and the other pane nothing.
-  if (libraryControl && librarianBrowser) return librarianBrowser->showPlayedSlotAlone(part);
+  // Stepping the library, the page shows where the next step counts from;
+  // in multi mode the panes list multis, so the multi's slot. The other pane
+  // shows nothing.
+  if (pageShowsPlayedSlotAlone() && librarianBrowser) return librarianBrowser->showPlayedSlotAlone(part);
   selectLibrarianSlot(librarianActivePane(), GetParam(kMultiPartPatch + part)->Int());
 }
 

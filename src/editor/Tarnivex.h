@@ -379,6 +379,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void selectLibrarianSlot(int pane, int slot);
   // The part's program, selected in the pane the user works in.
   void selectPartProgramInLibrarian(int part);
+  // Entering the page selects what is played in the pane in use alone
+  // (stepping the library, or the multi in multi mode), not the part's
+  // program in the upper pane too.
+  bool pageShowsPlayedSlotAlone() const;
   int mainTabIndex() const override;
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;

@@ -183,9 +183,9 @@ void TabSwitchFunctions::refreshLibrarian(Tarnivex* plug, int part, Variant vari
   const auto synchronise = [plug, part] {
     if (plug->keepSelectedBank) return;
     LibrarianViewControl* view = plug->librarianView();
-    // Stepping the library, the highlight is the slot the part plays, in the
-    // pane in use alone: written once the page is built, below.
-    if (!plug->libraryControl) {
+    // Stepping the library or in multi mode, the highlight is what is played,
+    // in the pane in use alone: written once the page is built, below.
+    if (!plug->pageShowsPlayedSlotAlone()) {
       const int slot = intValueOf(plug, kMultiPartPatch + part);
       if (view) view->selectedUpper = slot;
       if (plug->patchLibrarian) plug->patchLibrarian->targetSlot = slot;

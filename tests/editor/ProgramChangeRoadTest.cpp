@@ -561,6 +561,34 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          window->click(window->slot(1, 30));
        }, .road = [this] { window->clickTab(kQuickTab, kOther); }, .shows = {0, 20}, .highlight = 20, .shared = false,
        .part = kOther, .check = onlyInUse},
+      // With STEP SYNTH the page shows the part's program; in multi mode the
+      // panes list multis, so the multi's, in the pane in use alone.
+      {.what = "STEP SYNTH: the page entered, the lower pane in use, KEEP BANK off", .before = [&] {
+         setParam(kKeepSelectedBank, 0);
+         param(kMultiPartPatch + kPart)->Set(7);
+         window->click(window->slot(1, 30));
+       }, .road = [this] {
+         window->clickTab(kMainTab, 0);
+         window->clickTab(kMainTab, 1);
+       }, .shows = {0, 7}, .highlight = 7},
+      {.what = "multi mode STEP SYNTH: the page entered, the lower pane in use, KEEP BANK off", .before = [&] {
+         setParam(kKeepSelectedBank, 0);
+         multiMode();
+         param(kMultiPartPatch + kPart)->Set(7);
+         window->click(window->slot(1, 30));
+       }, .road = [this] {
+         window->clickTab(kMainTab, 0);
+         window->clickTab(kMainTab, 1);
+       }, .shows = {0, 7}, .highlight = 10, .check = onlyInUse},
+      {.what = "multi mode STEP SYNTH: the page entered, the upper pane in use, KEEP BANK off", .before = [&] {
+         setParam(kKeepSelectedBank, 0);
+         multiMode();
+         param(kMultiPartPatch + kPart)->Set(7);
+         window->click(window->slot(0, 30));
+       }, .road = [this] {
+         window->clickTab(kMainTab, 0);
+         window->clickTab(kMainTab, 1);
+       }, .shows = {0, 7}, .highlight = 10, .check = onlyInUse},
       // STEP LIBRARY counts from the slot the part plays, in the pane the
       // user works in: a click elsewhere, another part's pick, leaves it.
       {.what = "STEP LIBRARY: up from the slot the part plays, the highlight elsewhere", .before = [&] {
@@ -733,7 +761,8 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       {.what = "multi mode: instrument reports the program to its control", .before = [this] {
          multiMode();
          addressPartControl(1);
-       }, .road = report(1, 5), .reached = a006, .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+       }, .road = report(1, 5), .reached = a006, .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 10, .shared = false,
+       .check = onlyInUse},
       // No port set: the instrument's change is shown, nothing goes, and the
       // half it did not tell stays unknown.
       {.what = "no out port: instrument program change", .before = [this] { setParam(kDeviceOutSelection, 0); },
