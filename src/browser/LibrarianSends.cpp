@@ -143,7 +143,8 @@ void LibrarianBrowser::showProgramSlot(int programParameter, int pane) {
 
 void LibrarianBrowser::showPlayedSlot(int part) {
   if (!movesPlayedSlot(part)) return;
-  if (mHost->libraryControl())
+  // The multi panes list multis: a part's program is never a slot there.
+  if (mHost->libraryControl() || mHost->multiMode())
     showProgramSlot(playedProgramParameter(part), view ? view->activePane : 0);
   else
     showProgramSlot(kMultiPartPatch + part, 0);

@@ -763,6 +763,11 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          addressPartControl(1);
        }, .road = report(1, 5), .reached = a006, .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 10, .shared = false,
        .check = onlyInUse},
+      {.what = "multi mode: host program change, the lower pane in use", .before = [this] {
+         multiMode();
+         window->click(window->slot(1, 30));
+       }, .road = host({{0xC1, 5}}), .reached = a006 + ByteList{{0xC1, 5}}, .shows = {0, 5}, .recorded = Pair{0, 5},
+       .highlight = 10, .shared = false, .check = onlyInUse},
       // No port set: the instrument's change is shown, nothing goes, and the
       // half it did not tell stays unknown.
       {.what = "no out port: instrument program change", .before = [this] { setParam(kDeviceOutSelection, 0); },
