@@ -426,13 +426,21 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
         startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
       }
       return false;
-    case kQuickTab:
+    case kQuickTab: {
       currentPart = std::clamp(iv, 0, 15);
+      // Stepping the library, a part switch keeps the pane the user works in
+      // (the menus' refresh puts the part's program in the upper one), and
+      // the other pane shows nothing of another part.
+      LibrarianViewControl* view = librarianBrowser ? librarianBrowser->view : nullptr;
+      const int paneInUse = view ? view->activePane : 0;
       if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, iv, modelNumber, partChangeSend);
       updateBankAndProgramMenuNames(false);
-      // Stepping the library, the other pane shows nothing of another part.
-      if (libraryControl && librarianBrowser) librarianBrowser->showPlayedSlotAlone(currentPart);
+      if (libraryControl && librarianBrowser) {
+        if (view) view->activePane = paneInUse;
+        librarianBrowser->showPlayedSlotAlone(currentPart);
+      }
       return false;
+    }
     case kMainTab:
       if (iv == 1 && librarianBrowser && librarianBrowser->bankEditMenu) librarianBrowser->bankEditMenu->AddMenuItemsIn();
       if (tabSwitchFunctions) tabSwitchFunctions->mainTabSwitch(this, kMainTab, iv, modelNumber, currentPart);

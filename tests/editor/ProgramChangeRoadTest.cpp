@@ -379,6 +379,12 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     const LibrarianViewControl* view = plug->librarianView();
     EXPECT_EQ(view->activePane == 0 ? view->selectedLower : view->selectedUpper, -1);
   };
+  // The lower pane stays the one in use, and the upper shows nothing.
+  const auto onlyInLower = [this] {
+    const LibrarianViewControl* view = plug->librarianView();
+    EXPECT_EQ(view->activePane, 1);
+    EXPECT_EQ(view->selectedUpper, -1);
+  };
   const ByteList a006 = withNotesOff(programChange(0, 5));
   const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
   // GET MULTI: every part's sound, then the multi.
@@ -560,7 +566,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          param(kMultiPartPatch + kOther)->Set(20);
          window->click(window->slot(1, 30));
        }, .road = [this] { window->clickTab(kQuickTab, kOther); }, .shows = {0, 20}, .highlight = 20, .shared = false,
-       .part = kOther, .check = onlyInUse},
+       .part = kOther, .check = onlyInLower},
       // With STEP SYNTH the page shows the part's program; in multi mode the
       // panes list multis, so the multi's, in the pane in use alone.
       {.what = "STEP SYNTH: the page entered, the lower pane in use, KEEP BANK off", .before = [&] {
