@@ -197,7 +197,10 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
     // The job selects the slot once its sound goes out.
-    return plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore);
+    if (plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore)) return true;
+    // Refused, the instrument's own change is what the part plays, and shown.
+    if (fromDevice) plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
+    return false;
   }
   if (receive <= 0.0) return false;
   program = std::min(program, 100);

@@ -656,6 +656,11 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          param(kMultiPartPatch + kPart)->Set(10);
          plantCutInUpperBank(11, true);
        }, .road = stepUp, .shows = {0, 10}, .status = kEntryNotSent},
+      // Refused, the instrument's own change is what the part plays.
+      {.what = "STEP LIBRARY: instrument program change onto a sound short then F7", .before = [&] {
+         stepLibrary();
+         plantCutInUpperBank(5, true);
+       }, .road = instrument({{0xC1, 5}}), .shows = {0, 5}, .status = kEntryNotSent, .shared = false},
       {.what = "STEP LIBRARY: double-click on a sound short then F7", .before = [&] {
          stepLibrary();
          plantCutInUpperBank(7, true);
