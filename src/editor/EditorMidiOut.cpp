@@ -311,8 +311,13 @@ bool Tarnivex::partBankChangeMessage(int part) { return sendBankChange(part, fal
 
 bool Tarnivex::refuseNoProgramChannel(int part, bool multi) {
   if (programChannel(*this, part, multi) >= 0) return false;
-  debugLog("MIDI OUT: bank change for " + (multi ? std::string("the multi") : "part " + std::to_string(part + 1)) +
-           " not sent: channel outside 0-15");
+  // Formatted in place: a host thread may ask.
+  char line[80];
+  if (multi)
+    std::snprintf(line, sizeof line, "MIDI OUT: bank change for the multi not sent: channel outside 0-15");
+  else
+    std::snprintf(line, sizeof line, "MIDI OUT: bank change for part %d not sent: channel outside 0-15", part + 1);
+  debugLogText(line);
   if (!RealtimeScope::active()) showStatus(kNothingSent, kNoChannelToSendOn);
   return true;
 }

@@ -379,6 +379,21 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     const LibrarianViewControl* view = plug->librarianView();
     EXPECT_EQ(view->activePane == 0 ? view->selectedLower : view->selectedUpper, -1);
   };
+  // The LIBRARY page left with part 1 on program 7 and a slot of the pane
+  // clicked, KEEP BANK off; then entered again.
+  const auto pageLeftWith = [&](bool library, bool multi, int pane) {
+    return [&, library, multi, pane] {
+      setParam(kKeepSelectedBank, 0);
+      if (library) stepLibrary();
+      if (multi) multiMode();
+      param(kMultiPartPatch + kPart)->Set(7);
+      window->click(window->slot(pane, 30));
+    };
+  };
+  const auto pageEntered = [this] {
+    window->clickTab(kMainTab, 0);
+    window->clickTab(kMainTab, 1);
+  };
   // The lower pane stays the one in use, and the upper shows nothing.
   const auto onlyInLower = [this] {
     const LibrarianViewControl* view = plug->librarianView();
@@ -552,15 +567,9 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 1).substr(0, 9)); }},
       // Entering the page or switching the part shows what the part plays in
       // the pane in use, and nothing in the other.
-      {.what = "STEP LIBRARY: the page entered, the lower pane in use, KEEP BANK off", .before = [&] {
-         setParam(kKeepSelectedBank, 0);
-         stepLibrary();
-         param(kMultiPartPatch + kPart)->Set(7);
-         window->click(window->slot(1, 30));
-       }, .road = [this] {
-         window->clickTab(kMainTab, 0);
-         window->clickTab(kMainTab, 1);
-       }, .shows = {0, 7}, .highlight = 7, .check = onlyInUse},
+      {.what = "STEP LIBRARY: the page entered, the lower pane in use, KEEP BANK off",
+       .before = pageLeftWith(true, false, 1),
+       .road = pageEntered, .shows = {0, 7}, .highlight = 7, .check = onlyInUse},
       {.what = "STEP LIBRARY: another part switched to, the lower pane in use", .before = [&] {
          stepLibrary();
          param(kMultiPartPatch + kOther)->Set(20);
@@ -569,32 +578,15 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .part = kOther, .check = onlyInLower},
       // With STEP SYNTH the page shows the part's program; in multi mode the
       // panes list multis, so the multi's, in the pane in use alone.
-      {.what = "STEP SYNTH: the page entered, the lower pane in use, KEEP BANK off", .before = [&] {
-         setParam(kKeepSelectedBank, 0);
-         param(kMultiPartPatch + kPart)->Set(7);
-         window->click(window->slot(1, 30));
-       }, .road = [this] {
-         window->clickTab(kMainTab, 0);
-         window->clickTab(kMainTab, 1);
-       }, .shows = {0, 7}, .highlight = 7},
-      {.what = "multi mode STEP SYNTH: the page entered, the lower pane in use, KEEP BANK off", .before = [&] {
-         setParam(kKeepSelectedBank, 0);
-         multiMode();
-         param(kMultiPartPatch + kPart)->Set(7);
-         window->click(window->slot(1, 30));
-       }, .road = [this] {
-         window->clickTab(kMainTab, 0);
-         window->clickTab(kMainTab, 1);
-       }, .shows = {0, 7}, .highlight = 10, .check = onlyInUse},
-      {.what = "multi mode STEP SYNTH: the page entered, the upper pane in use, KEEP BANK off", .before = [&] {
-         setParam(kKeepSelectedBank, 0);
-         multiMode();
-         param(kMultiPartPatch + kPart)->Set(7);
-         window->click(window->slot(0, 30));
-       }, .road = [this] {
-         window->clickTab(kMainTab, 0);
-         window->clickTab(kMainTab, 1);
-       }, .shows = {0, 7}, .highlight = 10, .check = onlyInUse},
+      {.what = "STEP SYNTH: the page entered, the lower pane in use, KEEP BANK off",
+       .before = pageLeftWith(false, false, 1),
+       .road = pageEntered, .shows = {0, 7}, .highlight = 7},
+      {.what = "multi mode STEP SYNTH: the page entered, the lower pane in use, KEEP BANK off",
+       .before = pageLeftWith(false, true, 1),
+       .road = pageEntered, .shows = {0, 7}, .highlight = 10, .check = onlyInUse},
+      {.what = "multi mode STEP SYNTH: the page entered, the upper pane in use, KEEP BANK off",
+       .before = pageLeftWith(false, true, 0),
+       .road = pageEntered, .shows = {0, 7}, .highlight = 10, .check = onlyInUse},
       // STEP LIBRARY counts from the slot the part plays, in the pane the
       // user works in: a click elsewhere, another part's pick, leaves it.
       {.what = "STEP LIBRARY: up from the slot the part plays, the highlight elsewhere", .before = [&] {
