@@ -214,16 +214,21 @@ void MidiSendThread::run() {
     if (std::chrono::steady_clock::now() - lastWork < kLookingFor) {
       (void)mWake.try_acquire_for(kLookEvery);
     } else {
+      // Said before the last look, and looked after the saying: work handed
+      // over before the look is found by it, and a wake after it finds the
+      // thread asleep and releases it. Either way nothing waits here.
+      sleepStep(SleepStep::kAboutToSaySo);
       mAsleep.store(true, std::memory_order_relaxed);
       std::atomic_thread_fence(std::memory_order_seq_cst);
-      // A count the log has not had yet is logged when its second is up,
-      // whether or not anything else comes.
-      if (workWaiting())
-        ;
-      else if (logBehind)
-        (void)mWake.try_acquire_for(kLossLogInterval);
-      else
-        mWake.acquire();
+      if (!workWaiting()) {
+        sleepStep(SleepStep::kFoundNothing);
+        // A count the log has not had yet is logged when its second is up,
+        // whether or not anything else comes.
+        if (logBehind)
+          (void)mWake.try_acquire_for(kLossLogInterval);
+        else
+          mWake.acquire();
+      }
       mAsleep.store(false, std::memory_order_relaxed);
     }
     if (mStopping) return;
@@ -281,6 +286,22 @@ void MidiSendThread::run() {
     }
     mChanged.notify_all();
   }
+}
+
+void MidiSendThread::onSleepStep(std::function<void(SleepStep)> hook) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  mSleepHook = std::move(hook);
+  mSleepHooked = static_cast<bool>(mSleepHook);
+}
+
+void MidiSendThread::sleepStep(SleepStep step) {
+  if (!mSleepHooked.load(std::memory_order_relaxed)) return;
+  std::function<void(SleepStep)> hook;
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    hook = mSleepHook;
+  }
+  if (hook) hook(step);
 }
 
 bool MidiSendThread::reportLoss(uint64_t count, LossReport& report, const char* logText, const char* statusText) {

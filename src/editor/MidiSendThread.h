@@ -128,6 +128,11 @@ class MidiSendThread {
   // until woken now.
   uint64_t wakeCalls() const { return mWakeCalls.load(std::memory_order_relaxed); }
   bool asleep() const { return mAsleep.load(std::memory_order_relaxed); }
+  // Where the thread stands as it goes to sleep: before it says it sleeps,
+  // and after its last look found nothing. A test hands work over there;
+  // the hook runs on this thread. Null takes it away.
+  enum class SleepStep : uint8_t { kAboutToSaySo, kFoundNothing };
+  void onSleepStep(std::function<void(SleepStep)> hook);
 
  private:
   // A free record, and for a kind that carries one a free payload; null
@@ -149,6 +154,7 @@ class MidiSendThread {
   static constexpr std::chrono::microseconds kLookEvery{1000};
   static constexpr std::chrono::milliseconds kLookingFor{200};
   void run();
+  void sleepStep(SleepStep step);
   void perform(Record& record, Payload* payload);
   // What the window and the log were last told of one loss count. The
   // window follows the count; the log takes at most one line a second.
@@ -185,5 +191,7 @@ class MidiSendThread {
   uint64_t mIgnoredReported = 0;
   uint64_t mOtherPosted = 0;
   uint64_t mOtherDone = 0;
+  std::function<void(SleepStep)> mSleepHook;
+  std::atomic<bool> mSleepHooked{false};
   std::thread mThread;  // last: it starts once the rest is there
 };

@@ -107,6 +107,25 @@ class BlockCallbackTest : public EditorTest {
     taken.wait();
     return holder;
   }
+  // Runs hand on a thread of its own, as the host's audio thread, while the
+  // MIDI thread stands at that step of going to sleep; false if it never got there.
+  bool handAsTheMidiThreadSleeps(MidiSendThread::SleepStep at, const std::function<void()>& hand) {
+    struct Handed {
+      std::promise<void> done;
+      bool once = false;  // the MIDI thread's alone
+    };
+    auto handed = std::make_shared<Handed>();
+    std::future<void> done = handed->done.get_future();
+    plug->midiSendThread->onSleepStep([at, hand, handed](MidiSendThread::SleepStep step) {
+      if (step != at || std::exchange(handed->once, true)) return;
+      std::thread(hand).join();
+      handed->done.set_value();
+    });
+    plug->midiSendThread->runFromAnyThread([] {});  // one asleep already goes to sleep again
+    const bool reached = done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    plug->midiSendThread->onSleepStep(nullptr);
+    return reached;
+  }
   // The host's event call bringing notes while the editor is busy sending.
   void hostNotesWhileBusy(int count) {
     plug->processing = true;
@@ -518,34 +537,55 @@ TEST_F(BlockCallbackTest, ShortAndLongMessagesOfTheAudioThreadLeaveInOrder) {
 }
 
 // What a real-time call hands over wakes the MIDI thread once, when the call
-// returns, however much it was; all of it leaves, in order, before the next.
+// returns, however much it was (at once, each, when the call has no room
+// left for what runs at its end); all of it leaves, in order, before the
+// next, also when it comes just as the thread goes to sleep.
 TEST_F(BlockCallbackTest, ABurstOfHostEventsWakesTheMidiThreadOnce) {
+  using Step = MidiSendThread::SleepStep;
+  constexpr int kFull = realtime_scope::kMaxDeferred;
   struct Row {
     const char* name;
     int notes;
     uint64_t wakes;
+    int deferredBefore = 0;        // what else the call runs when it returns
+    std::optional<Step> handedAt;  // handed over as the thread goes to sleep
   };
-  const Row table[] = {{"none", 0, 0}, {"one", 1, 1}, {"a burst of 32", 32, 1}, {"a burst of 200", 200, 1}};
+  const Row table[] = {{"none", 0, 0},
+                       {"one", 1, 1},
+                       {"a burst of 32", 32, 1},
+                       {"a burst of 200", 200, 1},
+                       {"a burst of 32, one place left at the call's end", 32, 1, kFull - 1},
+                       {"a burst of 32, no place left at the call's end", 32, 32, kFull},
+                       {"one, as the thread is about to say it sleeps", 1, 1, 0, Step::kAboutToSaySo},
+                       {"one, after the thread's last look found nothing", 1, 1, 0, Step::kFoundNothing}};
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
-    ByteList notes, expected;
-    for (int i = 0; i < row.notes; ++i) {
+    ByteList notes;
+    for (int i = 0; i < row.notes; ++i)
       notes.push_back({0x92, static_cast<unsigned char>(i % 128), static_cast<unsigned char>(1 + i % 127)});
-      expected.push_back(notes.back());
-    }
     ASSERT_TRUE(plug->midiSendThread->flush());
-    const uint64_t before = plug->midiSendThread->wakes();
-    {
+    uint64_t before = 0;
+    int ran = 0;
+    const auto hand = [&] {
+      before = plug->midiSendThread->wakes();
       const RealtimeScope realtime;  // as the host's audio thread is
+      for (int i = 0; i < row.deferredBefore; ++i)
+        EXPECT_TRUE(RealtimeScope::deferToEnd([](void* count) { ++*static_cast<int*>(count); }, &ran));
       hostEvents(notes);
-      EXPECT_EQ(plug->midiSendThread->wakes(), before);  // not yet: the event call is inside the block's scope
+      // Not yet, with room: the event call is inside the block's scope.
+      EXPECT_EQ(plug->midiSendThread->wakes(), before + (row.deferredBefore == kFull ? row.wakes : 0));
+    };
+    if (row.handedAt) {
+      ASSERT_TRUE(handAsTheMidiThreadSleeps(*row.handedAt, hand));
+    } else {
+      hand();
     }
+    EXPECT_EQ(ran, row.deferredBefore);
     EXPECT_EQ(plug->midiSendThread->wakes(), before + row.wakes);
+    EXPECT_EQ(arrivedAtInstrument(), notes);  // bounded: a lost wake holds them for good
     hostEvents(notes);  // an event call of its own wakes it once when it returns
-    EXPECT_EQ(plug->midiSendThread->wakes(), before + 2 * row.wakes);
-    ByteList twice = expected;
-    twice.insert(twice.end(), expected.begin(), expected.end());
-    EXPECT_EQ(arrivedAtInstrument(), twice);
+    EXPECT_EQ(plug->midiSendThread->wakes(), before + row.wakes + (row.notes > 0 ? 1 : 0));
+    EXPECT_EQ(arrivedAtInstrument(), notes);
   }
 
   // The host's block: what it hands over wakes the thread before the block
