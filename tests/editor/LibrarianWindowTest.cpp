@@ -739,6 +739,19 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
   cutoff.ccNumber = 74;
   cutoff.globalFlag = 0;
   plug->uiConfigManager->registerCCControl(cutoff, plug->firstControlOf(kFilter1Cutoff));
+  // The instrument's filter routing switch (CC 80 on channel 1): followed
+  // under the plug-in's whole lock, taken on the instrument's input thread.
+  struct Switch : IControl {
+    using IControl::IControl;
+    bool Draw(IGraphics*) override { return true; }
+  };
+  const IRECT switchRect(0, 0, 10, 10);
+  Switch routingSwitch(plug.get(), &switchRect, kFilterRoutingParallel);
+  ControlAction routing;
+  routing.channel = 1;
+  routing.ccNumber = 80;
+  routing.globalFlag = 0;
+  plug->uiConfigManager->registerCCControl(routing, &routingSwitch);
   struct Row {
     const char* name;
     std::string locked;
@@ -802,12 +815,25 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
     const int turned = 20 + static_cast<int>(&row - table);
     const auto notesBefore = noteOnsSent();
     const uint64_t ignoredBefore = plug->midiSendThread->ignored();
-    std::thread input([&] { backend->inject(instrument.turnSoundKnob(0, cutoffByte - 7, turned)); });
-    bool followed = false, played = false;
+    // The editor's own work handed to its MIDI thread (a pick's sends) may
+    // take the whole lock too.
+    std::atomic<bool> inputReturned{false}, midiThreadRan{false};
+    std::thread input([&] {
+      backend->inject(instrument.turnSoundKnob(0, cutoffByte - 7, turned));
+      backend->inject({0xB0, 80, static_cast<unsigned char>((&row - table) % 2)});
+      inputReturned = true;
+    });
+    plug->runOffHostThread([&] {
+      WDL_MutexLock whole(plug->GetMutex());
+      midiThreadRan = true;
+    });
+    bool followed = false, played = false, inputWentOn = false, midiThreadWentOn = false;
     for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-         !done && !(followed && played) && std::chrono::steady_clock::now() < until;) {
+         !done && !(followed && played && inputWentOn && midiThreadWentOn) && std::chrono::steady_clock::now() < until;) {
       followed = followed || plug->GetParam(kFilter2Cutoff)->Int() == turned;
       played = played || (row.busy ? plug->midiSendThread->ignored() > ignoredBefore : noteOnsSent() > notesBefore);
+      inputWentOn = inputWentOn || inputReturned;
+      midiThreadWentOn = midiThreadWentOn || midiThreadRan;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     holder.letGo();
@@ -818,6 +844,8 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
     EXPECT_TRUE(stillHeld) << "the host's call waited for the action's files";
     EXPECT_TRUE(followed) << "the instrument's value waited for the action's files";
     EXPECT_TRUE(played) << "the host's notes waited for the action's files";
+    EXPECT_TRUE(inputWentOn) << "the instrument's input waited for the action's files";
+    EXPECT_TRUE(midiThreadWentOn) << "the MIDI thread's work waited for the action's files";
     settle();
   }
 }
