@@ -150,6 +150,8 @@ struct RestartRow {
   bool serverDownMeanwhile = false;  // a restore and an edit before it is back
   bool probeMisses = false;          // the server's socket is not where it is looked for
   bool hostLetGoBefore = false;      // the host's client went while the server stayed (told, waiting for its user)
+  bool menuSeesNoServer = false;     // the menu opens before the instrument is back, the server unseen till then
+  bool serverGoesAgain = false;      // after the menu's open, while the host is still away
   friend void PrintTo(const RestartRow& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -209,6 +211,8 @@ TEST_P(JackRestartTest, ThePlugInOpensAfterEveryOtherClientOfTheProcessIsBack) {
   if (peer) peer->Abandon();
   if (host) host->Abandon();
   server.probeBySocket = true;  // opens no client in the process
+  // Not seen, the server's socket: the plug-in looks at no client after the loss.
+  if (row.menuSeesNoServer) jackwatch::ProbeServerNamed("tarnivex-no-such-server");
   if (!row.serverDownMeanwhile) {
     ASSERT_TRUE(server.Start()) << server.Error();
   }
@@ -233,20 +237,40 @@ TEST_P(JackRestartTest, ThePlugInOpensAfterEveryOtherClientOfTheProcessIsBack) {
     if (host) {
       ASSERT_TRUE(host->AwaitTold()) << "the host was never told that its server went";
     }
-    peer = std::make_unique<JackPeer>();  // the instrument, back under its names
+    if (!row.menuSeesNoServer) peer = std::make_unique<JackPeer>();  // the instrument, back under its names
   }
   EXPECT_TRUE(opensNothing(mark)) << "the plug-in opened a client before the host's was back";
   const std::string reopened = "open " + ClientName();
+  // The host opens again on the new server: the plug-in's client opens after it.
+  const auto hostFirst = [&](size_t from) {
+    auto told = std::move(host);
+    host = std::make_unique<JackHostClient>();
+    ASSERT_TRUE(JackAwaitClientEvent(reopened, from, std::chrono::seconds(60))) << "the plug-in's client never came back";
+    const std::vector<std::string> events = JackClientEvents();
+    const auto at = [&](const std::string& event) { return std::find(events.begin() + from, events.end(), event); };
+    EXPECT_LT(at("open TarnivexHost"), at(reopened)) << "the plug-in opened a client before the host";
+  };
   if (row.menuOpens) {
     plug->refreshExternalMIDIOutNames();
     ASSERT_TRUE(JackAwaitClientEvent(reopened, mark, std::chrono::seconds(60))) << "a menu did not open the client";
   } else {
-    auto told = std::move(host);
-    host = std::make_unique<JackHostClient>();  // the host, open again on the new server
-    ASSERT_TRUE(JackAwaitClientEvent(reopened, mark, std::chrono::seconds(60))) << "the plug-in's client never came back";
-    const std::vector<std::string> events = JackClientEvents();
-    const auto at = [&](const std::string& event) { return std::find(events.begin() + mark, events.end(), event); };
-    EXPECT_LT(at("open TarnivexHost"), at(reopened)) << "the plug-in opened a client before the host";
+    ASSERT_NO_FATAL_FAILURE(hostFirst(mark));
+  }
+  if (row.serverGoesAgain) {
+    jackwatch::ProbeServerNamed("");
+    if (!peer) peer = std::make_unique<JackPeer>();
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);;) {
+      const std::vector<std::string> list = plug->refreshExternalMIDIOutNames();
+      if (std::count(list.begin(), list.end(), toInstrument) || std::chrono::steady_clock::now() > until) break;
+    }
+    const size_t again = JackClientEvents().size();
+    server.Stop(true);
+    peer->Abandon();
+    ASSERT_TRUE(server.Start()) << server.Error();
+    ASSERT_TRUE(JackAwaitClientEvent("told " + ClientName(), again, std::chrono::seconds(60)));
+    peer = std::make_unique<JackPeer>();
+    EXPECT_TRUE(opensNothing(again)) << "the plug-in opened a client before the host's was back";
+    ASSERT_NO_FATAL_FAILURE(hostFirst(again));
   }
   if (!peer) peer = std::make_unique<JackPeer>();
   ASSERT_EQ(peer->InPortName(), toInstrument);
@@ -260,7 +284,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, JackRestartTest,
                                            RestartRow{"AMenuWhileTheHostIsAway", false, true},
                                            RestartRow{"ARestoreAndAnEditWhileTheServerIsDown", false, false, true},
                                            RestartRow{"TheProbeMissesTheServersSocket", false, false, false, true},
-                                           RestartRow{"TheHostsClientWentBeforeTheLoss", false, false, false, false, true}),
+                                           RestartRow{"TheHostsClientWentBeforeTheLoss", false, false, false, false, true},
+                                           RestartRow{"AMenuWhileTheHostIsAwayThenALoss", false, true, false, false,
+                                                      false, false, true},
+                                           RestartRow{"AMenuBeforeTheOthersAreBackThenALoss", false, true, false,
+                                                      false, true, true, true}),
                          [](const ::testing::TestParamInfo<RestartRow>& info) { return std::string(info.param.name); });
 
 // The rule for an open after a loss, over what the process's clients show:
