@@ -82,7 +82,15 @@ class TrackEvents {
         if (!byte(type)) return false;
         note(mEvents, SmfPart::Kind::kMeta, 0, 0, type);
         if (!quantity(length) || !take(length, nullptr)) return false;
-        if (type == 0x2F) return true;  // the end of the track
+        if (type == 0x2F) {
+          // The end of the track: what follows in the chunk is not read.
+          for (std::size_t i = mPos; i < mEnd; ++i)
+            if (mData[i] != 0x00) {
+              note(mEvents, SmfPart::Kind::kUnreadable);
+              break;
+            }
+          return true;
+        }
       } else if (status >= 0xF1) {
         return false;
       } else {

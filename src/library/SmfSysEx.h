@@ -16,7 +16,8 @@ struct SmfPart {
     kMeta,        // a meta event of the given type
     kChannel,     // a channel message
     kOtherChunk,  // a chunk that is no track, as raw bytes: from..to
-    kUnreadable,  // a track that cannot be parsed as events, as raw bytes: from..to
+    kUnreadable,  // a track that cannot be parsed as events, as raw bytes: from..to; or
+                  // bytes other than zeros after a track's end, which are not read
     kTail,        // bytes after the last whole chunk head, as they are: from..to
   };
   Kind kind;

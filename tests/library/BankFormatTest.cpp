@@ -271,6 +271,8 @@ TEST(KeptData, WhatTheLibraryDoesNotKeepIsNamed) {
       {"a note between dumps", concat({sounds, Bytes{0x90, 0x3C, 0x40}}), "data outside any dump"},
       {"tempo and time signature", smf({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8}), ""},
       {"a note in a track", smf({0x00, 0x90, 0x3C, 0x40}), "MIDI events other than dumps"},
+      {"a note after the track's end", smf({0x00, 0xFF, 0x2F, 0x00, 0x00, 0x90, 0x3C, 0x40}),
+       "data the library cannot read"},
       {"a global dump in a track", smf(concat({Bytes{0x00, 0xF0, 0x77}, Bytes(global.begin() + 1, global.end())})),
        "a global dump"},
       {"a dump whose first packet holds 0 bytes", smf(concat({packets(sound, 0), packets(sound, 0)})), ""},
