@@ -132,14 +132,20 @@ void Tarnivex::showSavedBank() {
   // Not read again: the pane stays on the bank, which names its file, and
   // the lists and menus list the banks as the library holds them now.
   const bool busy = folderWasBusy();
+  int shown = -1;
   for (int i = 0; librarianBrowser && i < patchLibrarian->bankCount(list); ++i) {
     const auto bank = patchLibrarian->bankHeaderAt(list, i);
     if (bank && (busy ? bank == saved : same(*bank))) {
-      librarianBrowser->showPaneBank(0, i);
+      shown = i;
       break;
     }
   }
-  if (busy && librarianBrowser) librarianBrowser->showBanksAsListed();
+  // A file outside the library folders is not read again: listed once more,
+  // it stays the pane's, so the next Save writes it and no other.
+  const bool relisted = shown < 0 && !busy && librarianBrowser;
+  if (relisted) shown = patchLibrarian->listSavedOutside(saved, list);
+  if (shown >= 0 && librarianBrowser) librarianBrowser->showPaneBank(0, shown);
+  if ((busy || relisted) && librarianBrowser) librarianBrowser->showBanksAsListed();
   showWritten("Bank saved", saved->fileName);
 }
 

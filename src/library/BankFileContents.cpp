@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "BankFileFormat.h"
+#include "SmfSysEx.h"
 
 namespace {
 constexpr unsigned char kStart = 0xF0;
@@ -22,9 +23,9 @@ std::string kindOf(const unsigned char* m, std::size_t n) {
 }
 
 // Messages end at their F7, or where the next one begins.
-std::string unkeptInSysEx(const Bytes& data) {
-  std::size_t i = 0;
-  while (i < data.size()) {
+std::string unkeptInSysEx(const Bytes& data, std::size_t from, std::size_t to) {
+  std::size_t i = from;
+  while (i < to) {
     if (data[i] != kStart) {
       // Zero bytes pad files out; anything else is data of its own.
       if (data[i] != 0x00) return "data outside any dump";
@@ -32,61 +33,40 @@ std::string unkeptInSysEx(const Bytes& data) {
       continue;
     }
     std::size_t end = i + 1;
-    while (end < data.size() && data[end] != kEnd && data[end] != kStart) ++end;
+    while (end < to && data[end] != kEnd && data[end] != kStart) ++end;
     if (std::string kind = kindOf(data.data() + i + 1, end - i - 1); !kind.empty()) return kind;
-    i = end < data.size() && data[end] == kEnd ? end + 1 : end;
+    i = end < to && data[end] == kEnd ? end + 1 : end;
   }
   return {};
 }
 
-bool readNumber(const Bytes& data, std::size_t& pos, std::size_t end, std::uint32_t& value) {
-  value = 0;
-  for (int i = 0; i < 4 && pos < end; ++i) {
-    const unsigned char b = data[pos++];
-    value = value << 7 | (b & 0x7F);
-    if (!(b & 0x80)) return true;
-  }
-  return false;
-}
-
-// A Standard MIDI File, chunk by chunk and event by event; what the
+// A Standard MIDI File as the reader reads it: a dump sent in packets is
+// judged whole, and a file cut short by what was read of it. What the
 // library writes itself (time signature, tempo, track ends) is kept.
 std::string unkeptInSmf(const Bytes& data) {
   const std::string damaged = "data the library cannot read";
-  std::size_t pos = 0;
-  while (pos + 8 <= data.size()) {
-    const bool track = std::memcmp(data.data() + pos, "MTrk", 4) == 0;
-    const bool head = std::memcmp(data.data() + pos, "MThd", 4) == 0;
-    const std::size_t length = std::size_t{data[pos + 4]} << 24 | std::size_t{data[pos + 5]} << 16 |
-                               std::size_t{data[pos + 6]} << 8 | data[pos + 7];
-    pos += 8;
-    if (length > data.size() - pos) return damaged;
-    const std::size_t end = pos + length;
-    if (!track && !head) return "other MIDI data";
-    bool open = false;  // a dump sent in packets: its F7 events continue it
-    while (track && pos < end) {
-      std::uint32_t delta = 0, size = 0;
-      if (!readNumber(data, pos, end, delta) || pos >= end) return damaged;
-      const unsigned char status = data[pos++];
-      if (status == kStart || (status == kEnd && open)) {
-        if (!readNumber(data, pos, end, size) || size > end - pos) return damaged;
-        if (status == kStart)
-          if (std::string kind = kindOf(data.data() + pos, size); !kind.empty()) return kind;
-        if (status == kStart || size > 0) open = size == 0 || data[pos + size - 1] != kEnd;
-      } else if (status == 0xFF && pos < end) {
-        open = false;
-        const unsigned char type = data[pos++];
-        if (type != 0x2F && type != 0x51 && type != 0x58) return "MIDI events other than dumps";
-        if (!readNumber(data, pos, end, size) || size > end - pos) return damaged;
-      } else {
-        return status == kEnd ? "other SysEx" : "MIDI events other than dumps";
-      }
-      pos += size;
+  const std::string events = "MIDI events other than dumps";
+  SmfReading reading;
+  reading.listEvents = true;
+  const Bytes joined = joinedSmfSysEx(data, data.size(), &reading);
+  for (const SmfPart& event : reading.events) {
+    switch (event.kind) {
+      case SmfPart::Kind::kSysEx:
+        if (std::string kind = unkeptInSysEx(joined, event.from, event.to); !kind.empty()) return kind;
+        break;
+      case SmfPart::Kind::kEscaped: return "other SysEx";
+      case SmfPart::Kind::kMeta:
+        if (event.type != 0x2F && event.type != 0x51 && event.type != 0x58) return events;
+        break;
+      case SmfPart::Kind::kChannel: return events;
+      case SmfPart::Kind::kOtherChunk: return "other MIDI data";
+      case SmfPart::Kind::kUnreadable: return damaged;
+      case SmfPart::Kind::kTail:
+        for (std::size_t i = event.from; i < event.to; ++i)
+          if (joined[i] != 0x00) return damaged;
+        break;
     }
-    pos = end;
   }
-  for (; pos < data.size(); ++pos)
-    if (data[pos] != 0x00) return damaged;
   return {};
 }
 }  // namespace
@@ -94,5 +74,5 @@ std::string unkeptInSmf(const Bytes& data) {
 std::string unkeptData(const Bytes& image) {
   static constexpr unsigned char kSmfHead[8] = {'M', 'T', 'h', 'd', 0x00, 0x00, 0x00, 0x06};
   const bool smf = image.size() >= sizeof(kSmfHead) && std::memcmp(image.data(), kSmfHead, sizeof(kSmfHead)) == 0;
-  return smf ? unkeptInSmf(image) : unkeptInSysEx(image);
+  return smf ? unkeptInSmf(image) : unkeptInSysEx(image, 0, image.size());
 }

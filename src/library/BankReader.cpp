@@ -156,9 +156,12 @@ bool PatchLibrarian::readEntries(const Bytes& data, int size, PatchFile* bank) {
   const Bytes* image = &data;
   Bytes cut;
   if (smf) {
-    // A dump sent in packets is one message again before it is scanned.
-    cut = joinedSmfSysEx(data, static_cast<size_t>(size));
+    // A dump sent in packets is one message again before it is scanned; a
+    // file cut short keeps what was read of it, and is named so.
+    SmfReading reading;
+    cut = joinedSmfSysEx(data, static_cast<size_t>(size), &reading);
     image = &cut;
+    if (reading.cut) bank->cutShort = true;
   } else if (static_cast<size_t>(size) < data.size()) {
     cut.assign(data.begin(), data.begin() + size);
     image = &cut;

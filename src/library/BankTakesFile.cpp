@@ -128,3 +128,32 @@ void PatchLibrarian::bankTakesFile(const std::shared_ptr<PatchFile>& bank, const
   // The upper pane stays on the bank, which names the file it saves to.
   if (librarianMode == (multi ? 1 : 0) && upperBank == index) upperBank = position;
 }
+
+int PatchLibrarian::listSavedOutside(const std::shared_ptr<PatchFile>& saved, int list) {
+  if (!saved || (list != kSoundList && list != kMultiList)) return -1;
+  std::string path;
+  {
+    auto guard = lock();
+    path = saved->outsidePath;
+  }
+  if (path.empty()) return -1;
+  // Read off the lock, as the reload that left it out reads.
+  std::shared_ptr<PatchFile> bank = bankOnDisk(path, list == kMultiList ? 1 : 0);
+  auto guard = lock();
+  if (bank) {
+    bank->fileName = saved->fileName;
+    bank->folderName = saved->folderName;
+    bank->outsidePath = saved->outsidePath;
+    bank->directories = saved->directories;
+  } else {
+    bank = saved;
+  }
+  BankList& banks = listFor(list);
+  for (std::size_t i = 0; i < banks.size(); ++i)
+    if (banks[i] && banks[i]->outsidePath == path) {
+      banks[i] = bank;
+      return static_cast<int>(i);
+    }
+  banks.push_back(bank);
+  return static_cast<int>(banks.size()) - 1;
+}

@@ -204,6 +204,11 @@ class PatchLibrarian {
   // extension gets ".tvx" (".mid" in MIDI File format). The pane keeps the
   // name written.
   bool savePatchAs(const char* folder, std::string name, bool midi);
+  // A bank saved outside the library folders, which a reload does not read,
+  // listed again in list (what the file holds, or the bank as saved when it
+  // cannot be read back): the pane stays on the file it saves to. Its index;
+  // -1 for a bank in the library folders.
+  int listSavedOutside(const std::shared_ptr<PatchFile>& saved, int list);
   // Copies a bank file into the library folder under its own name; a file
   // that cannot be read whole, or that holds more entries than a split
   // takes, writes nothing. Where a bank of that name is there already, the

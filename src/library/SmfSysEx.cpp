@@ -3,22 +3,32 @@
 namespace {
 constexpr std::size_t kHeadSize = 14;  // "MThd", its length 6, six bytes
 
-// One track's events; false when they cannot be parsed, out then left as
-// it was.
+void note(std::vector<SmfPart>* events, SmfPart::Kind kind, std::size_t from = 0, std::size_t to = 0,
+          unsigned char type = 0) {
+  if (events) events->push_back({kind, from, to, type});
+}
+
+// One track's events. A track the file's end cuts into (cutAtEnd) keeps the
+// events read up to the cut; the one cut into gives what there is of it.
 class TrackEvents {
  public:
-  TrackEvents(const Bytes& data, std::size_t from, std::size_t to) : mData(data), mPos(from), mEnd(to) {}
+  TrackEvents(const Bytes& data, std::size_t from, std::size_t to, bool cutAtEnd, std::vector<SmfPart>* events)
+      : mData(data), mPos(from), mEnd(to), mCutAtEnd(cutAtEnd), mEvents(events) {}
 
+  // False when the events cannot be parsed; out and the events listed are
+  // then left as they were.
   bool appendTo(Bytes& out) {
     const std::size_t mark = out.size();
-    if (parse(out)) return true;
+    const std::size_t listed = mEvents ? mEvents->size() : 0;
+    if (parse(out) || (mRanOut && mCutAtEnd)) return true;
     out.resize(mark);
+    if (mEvents) mEvents->resize(listed);
     return false;
   }
 
  private:
   bool byte(unsigned char& value) {
-    if (mPos >= mEnd) return false;
+    if (mPos >= mEnd) return ranOut();
     value = mData[mPos++];
     return true;
   }
@@ -32,31 +42,55 @@ class TrackEvents {
     }
     return false;
   }
+  // Takes length bytes, or what is left of them when the track ends first.
   bool take(std::size_t length, Bytes* out) {
-    if (length > mEnd - mPos) return false;
+    const bool whole = length <= mEnd - mPos;
+    if (!whole) length = mEnd - mPos;
     if (out) out->insert(out->end(), mData.begin() + static_cast<long>(mPos), mData.begin() + static_cast<long>(mPos + length));
     mPos += length;
-    return true;
+    return whole || ranOut();
+  }
+  bool ranOut() {
+    mRanOut = true;
+    return false;
   }
 
   bool parse(Bytes& out) {
     unsigned char running = 0;
     bool open = false;  // the last message appended waits for its F7
+    std::size_t message = 0;  // the listed event of that message
     while (mPos < mEnd) {
       std::size_t delta = 0, length = 0;
       unsigned char status = 0;
       if (!quantity(delta) || !byte(status)) return false;
       if (status == 0xF0 || status == 0xF7) {
         if (!quantity(length)) return false;
-        if (status == 0xF0) out.push_back(0xF0);
-        if (!take(length, &out)) return false;
         // An F7 event that continues nothing escapes bytes sent as they are.
+        const bool continues = status == 0xF7 && open;
+        if (status == 0xF0) out.push_back(0xF0);
+        if (mEvents && !continues) {
+          if (status == 0xF0) message = mEvents->size();
+          note(mEvents, status == 0xF0 ? SmfPart::Kind::kSysEx : SmfPart::Kind::kEscaped, out.size() - (status == 0xF0));
+        }
+        const bool whole = take(length, &out);
+        if (mEvents) (continues || status == 0xF0 ? (*mEvents)[message] : mEvents->back()).to = out.size();
+        if (!whole) return false;
         if (status == 0xF0 || (open && length > 0)) open = out.back() != 0xF7;
         running = 0;
       } else if (status == 0xFF) {
         unsigned char type = 0;
-        if (!byte(type) || !quantity(length) || !take(length, nullptr)) return false;
-        if (type == 0x2F) return true;  // the end of the track
+        if (!byte(type)) return false;
+        note(mEvents, SmfPart::Kind::kMeta, 0, 0, type);
+        if (!quantity(length) || !take(length, nullptr)) return false;
+        if (type == 0x2F) {
+          // The end of the track: what follows in the chunk is not read.
+          for (std::size_t i = mPos; i < mEnd; ++i)
+            if (mData[i] != 0x00) {
+              note(mEvents, SmfPart::Kind::kUnreadable);
+              break;
+            }
+          return true;
+        }
       } else if (status >= 0xF1) {
         return false;
       } else {
@@ -68,6 +102,7 @@ class TrackEvents {
           status = running;
         }
         running = status;
+        note(mEvents, SmfPart::Kind::kChannel, 0, 0, status);
         if ((status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0) count = 1;
         if (!take(count, nullptr)) return false;
       }
@@ -77,11 +112,15 @@ class TrackEvents {
 
   const Bytes& mData;
   std::size_t mPos, mEnd;
+  const bool mCutAtEnd;
+  std::vector<SmfPart>* mEvents;
+  bool mRanOut = false;
 };
 }  // namespace
 
-Bytes joinedSmfSysEx(const Bytes& data, std::size_t size) {
+Bytes joinedSmfSysEx(const Bytes& data, std::size_t size, SmfReading* reading) {
   if (size > data.size()) size = data.size();
+  std::vector<SmfPart>* events = reading && reading->listEvents ? &reading->events : nullptr;
   Bytes out;
   std::size_t pos = kHeadSize;
   while (pos + 8 <= size) {
@@ -89,11 +128,16 @@ Bytes joinedSmfSysEx(const Bytes& data, std::size_t size) {
                                (std::size_t{data[pos + 6]} << 8) | data[pos + 7];
     const bool track = data[pos] == 'M' && data[pos + 1] == 'T' && data[pos + 2] == 'r' && data[pos + 3] == 'k';
     const std::size_t from = pos + 8;
-    const std::size_t to = length > size - from ? size : from + length;
-    if (!track || !TrackEvents(data, from, to).appendTo(out))
+    const bool cut = length > size - from;
+    const std::size_t to = cut ? size : from + length;
+    if (cut && reading) reading->cut = true;
+    if (!track || !TrackEvents(data, from, to, cut, events).appendTo(out)) {
+      note(events, track ? SmfPart::Kind::kUnreadable : SmfPart::Kind::kOtherChunk, out.size(), out.size() + (to - pos));
       out.insert(out.end(), data.begin() + static_cast<long>(pos), data.begin() + static_cast<long>(to));
+    }
     pos = to;
   }
+  if (pos < size) note(events, SmfPart::Kind::kTail, out.size(), out.size() + (size - pos));
   out.insert(out.end(), data.begin() + static_cast<long>(pos), data.begin() + static_cast<long>(size));
   return out;
 }

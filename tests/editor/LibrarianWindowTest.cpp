@@ -591,7 +591,10 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     const char* second;
     const char* file;  // the pane's
     std::vector<std::string> listed;  // once each
+    bool held = true;     // a subfolder is held: the reload cannot run
+    bool outside = false;  // the pane's file is outside the library folders, in no folder menu
   };
+  const std::string out = (fs::path(getDataFolder()) / "Out.syx").string();
   const Written rows[] = {
       {"Save As", {8, 1}, "Bank saved", "Copy.tvx: folders busy, not read again", "Copy.tvx", {readName, "Copy.tvx"}},
       {"Save", {7}, "Bank saved", "Copy.tvx: folders busy, not read again", "Copy.tvx", {readName, "Copy.tvx"}},
@@ -599,6 +602,12 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
        {readName, "Copy.tvx"}},
       {"Save As, both kept", {8, 1}, "Bank saved", "Keep (2).tvx: folders busy, not read again", "Keep (2).tvx",
        {readName, "Copy.tvx", "Keep (2).tvx"}},
+      // Outside the library folders, and read again: the reload does not read
+      // the file, and the pane stays on it all the same.
+      {"Save As outside the library, read again", {8, 1}, "Bank saved", "Out.syx", "Out.syx",
+       {readName, "Copy.tvx", "Keep (2).tvx", "Out.syx"}, false, true},
+      {"Save outside the library, read again", {7}, "Bank saved", "Out.syx", "Out.syx",
+       {readName, "Copy.tvx", "Keep (2).tvx", "Out.syx"}, false, true},
   };
   writeFile(getPatchesFolderStr() + "/Keep.tvx", soundFile("Keep", 100));
   // A holder lets go after ten seconds: each wait gets its own.
@@ -608,10 +617,14 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   };
   for (const Written& row : rows) {
     SCOPED_TRACE(row.what);
-    holdSub();
-    if (row.pick.front() == 7) rename(3, "AfterCopy");
+    if (row.held)
+      holdSub();
+    else
+      holder.reset();
+    if (row.pick.front() == 7) rename(3, row.outside ? "OutSaved" : "AfterCopy");
     if (row.pick.front() == 8) rename(1, "ForCopy");
     if (row.pick.front() == 10) answer = outside;
+    if (row.outside) answer = out;
     if (row.file == std::string("Keep (2).tvx")) {
       answer = getPatchesFolderStr() + "/Keep";  // "Keep.tvx" exists: No keeps both
       window->view().ScriptMessageBoxAnswer(7);
@@ -625,7 +638,9 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     // bar's bank menu. The file read stays listed beside the file written,
     // in both panes' lists and menus, each once.
     EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListUpper, library.upperBank), row.file);
-    EXPECT_EQ(itemOf(*browser.leftPatchMenu, row.file), library.upperBank);
+    if (!row.outside) {
+      EXPECT_EQ(itemOf(*browser.leftPatchMenu, row.file), library.upperBank);
+    }
     for (const std::string& file : row.listed) {
       SCOPED_TRACE(file);
       for (const int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
@@ -633,10 +648,19 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
         for (int i = 0; i < library.bankCount(kSoundList); ++i) named += plug->paramDisplayText(list, i) == file;
         EXPECT_EQ(named, 1);
       }
+      if (row.outside && file == row.file) continue;
       for (const FolderMenuControl* menu : {browser.leftPatchMenu, browser.progBankNameMenu, browser.rightPatchMenu})
         EXPECT_GE(itemOf(*menu, file), 0);
     }
   }
+  // The Save after the Save As wrote the file outside, and only it.
+  EXPECT_FALSE(fs::exists(getPatchesFolderStr() + "/Out.syx"));
+  EXPECT_EQ(readFile(read), asRead);
+  const std::vector<std::string> outNames = namesIn(out);
+  ASSERT_EQ(outNames.size(), 100u);
+  EXPECT_EQ(outNames[1], "ForCopy         ");
+  EXPECT_EQ(outNames[3], "OutSaved        ");
+  holdSub();
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Mine.syx"), soundFile("Mine", 100));
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Keep.tvx"), soundFile("Keep", 100));
   // Still held: a pick of the file read shows what it holds; a Save then

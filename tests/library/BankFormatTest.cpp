@@ -239,12 +239,25 @@ TEST(KeptData, WhatTheLibraryDoesNotKeepIsNamed) {
   global[0] = 0xF0, global[1] = 0x3E, global[2] = 0x10, global[3] = 0x00, global[4] = 0x14, global.back() = 0xF7;
   // A Standard MIDI File of one track holding the given events.
   const auto smf = [](const Bytes& events) {
-    Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0};
-    out.push_back(static_cast<unsigned char>(events.size() + 4));
+    Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>((events.size() + 4) >> shift));
     out.insert(out.end(), events.begin(), events.end());
     out.insert(out.end(), {0x00, 0xFF, 0x2F, 0x00});
     return out;
   };
+  // A message sent in two packets: an F0 event holding the first bytes after
+  // the F0, then an F7 event holding the rest (lengths under 16,384).
+  const auto packets = [](const Bytes& message, size_t first) {
+    const auto event = [](unsigned char status, Bytes data) {
+      Bytes out = {0x00, status};
+      if (data.size() >= 0x80) out.push_back(static_cast<unsigned char>(0x80 | data.size() >> 7));
+      out.push_back(static_cast<unsigned char>(data.size() & 0x7F));
+      return concat({out, data});
+    };
+    return concat({event(0xF0, Bytes(message.begin() + 1, message.begin() + 1 + static_cast<long>(first))),
+                   event(0xF7, Bytes(message.begin() + 1 + static_cast<long>(first), message.end()))});
+  };
+  const Bytes sound(sounds.begin(), sounds.begin() + 392);
   const struct {
     const char* label;
     Bytes image;
@@ -258,8 +271,15 @@ TEST(KeptData, WhatTheLibraryDoesNotKeepIsNamed) {
       {"a note between dumps", concat({sounds, Bytes{0x90, 0x3C, 0x40}}), "data outside any dump"},
       {"tempo and time signature", smf({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8}), ""},
       {"a note in a track", smf({0x00, 0x90, 0x3C, 0x40}), "MIDI events other than dumps"},
+      {"a note after the track's end", smf({0x00, 0xFF, 0x2F, 0x00, 0x00, 0x90, 0x3C, 0x40}),
+       "data the library cannot read"},
       {"a global dump in a track", smf(concat({Bytes{0x00, 0xF0, 0x77}, Bytes(global.begin() + 1, global.end())})),
        "a global dump"},
+      {"a dump whose first packet holds 0 bytes", smf(concat({packets(sound, 0), packets(sound, 0)})), ""},
+      {"a dump whose first packet holds 4 bytes", smf(concat({packets(sound, 4), packets(sound, 4)})), ""},
+      {"a global dump in packets", smf(concat({packets(sound, 4), packets(global, 0)})), "a global dump"},
+      {"another maker's SysEx in packets", smf(packets(Bytes{0xF0, 0x43, 0x10, 0x4C, 0x00, 0xF7}, 0)),
+       "another maker's SysEx"},
   };
   for (const auto& row : rows) EXPECT_EQ(unkeptData(row.image), row.unkept) << row.label;
 }

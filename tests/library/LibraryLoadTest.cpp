@@ -735,6 +735,11 @@ TEST(LibraryLoad, AnEntryNotWholeInItsFileIsNamedNeverSentAndSavedAsRead) {
   std::vector<Bytes> packets = soundDumps("P", 100);
   std::vector<Bytes> packetsShort = packets;
   packetsShort[29] = shortEnded;
+  // Cut by the file's end: inside the last dump's last packet (the track's
+  // end and six bytes of the dump gone), or by one byte.
+  const Bytes inPackets = smfInPackets(packets);
+  const Bytes cutInLast(inPackets.begin(), inPackets.end() - 10);
+  const Bytes cutByOne(inPackets.begin(), inPackets.end() - 1);
   const struct {
     const char* label;
     const char* file;
@@ -754,6 +759,9 @@ TEST(LibraryLoad, AnEntryNotWholeInItsFileIsNamedNeverSentAndSavedAsRead) {
       {"sounds in packets", "Packets.mid", smfInPackets(packets), false, "", -1, {}},
       {"in packets, a sound short then F7", "PacketsCut.mid", smfInPackets(packetsShort), false, "a dump cut short", 29,
        shortEnded},
+      {"in packets, cut inside the last event", "PacketsEnd.mid", cutInLast, false, "a dump cut short", 99,
+       Bytes(packets[99].begin(), packets[99].end() - 6)},
+      {"in packets, cut by one byte", "PacketsOne.mid", cutByOne, false, "a dump cut short", -1, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);

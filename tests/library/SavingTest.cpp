@@ -84,23 +84,47 @@ TEST(SaveEditedPatch, WritesTheFormatOfTheNameAndStoresTheName) {
     bool multi;
     size_t size;
     const char* stored;
+    int count = 100;      // entries of the bank
+    int gap = -1;         // an entry with no dump (nothing received into it)
+    bool saveAs = false;  // written by Save As to the name, else by Save to "out.bin"
   };
+  // Slots without a dump hold the init sound or init multi: a file of 100
+  // dumps, each sound in its slot when it is read again.
   for (const Case& c : {Case{"Bank.mid", false, 39652, "Bank.mid.mid"}, Case{"Bank.syx", false, 39200, "Bank.syx.tvx"},
                         Case{"Bank", false, 39200, "Bank"}, Case{"Perf.mid", true, 39752, "Perf.mid.mid"},
-                        Case{"Perf.tvx", true, 39300, "Perf.tvx.tvx"}}) {
+                        Case{"Perf.tvx", true, 39300, "Perf.tvx.tvx"},
+                        Case{"Short.tvx", true, 39300, "Short.tvx.tvx", 12},
+                        Case{"Gaps.syx", false, 39200, "Gaps.syx", 60, 5, true},
+                        Case{"GapsPerf.syx", true, 39300, "GapsPerf.syx", 100, 5, true}}) {
+    SCOPED_TRACE(c.name);
     DataFolder data;
     SavingLibrary s;
     s.multi = c.multi;
-    const auto bank = s.select(100, c.multi);
-    const fs::path path = data.patches() / "out.bin";
-    ASSERT_TRUE(s.library.saveEditedPatch(path.string(), c.name)) << c.name;
+    const auto bank = s.select(c.count, c.multi);
+    if (c.gap >= 0) bank->patches[static_cast<size_t>(c.gap)].dumps.clear();
+    const fs::path path = data.patches() / (c.saveAs ? c.name : "out.bin");
+    s.answer = path.string();
+    ASSERT_TRUE(c.saveAs ? s.library.savePatchAs(data.patchesStr().c_str(), "", false)
+                         : s.library.saveEditedPatch(path.string(), c.name));
     // The writer's own bytes are checked against the templates elsewhere.
     const Bytes file = readFile(path);
-    ASSERT_EQ(file.size(), c.size) << c.name;
-    EXPECT_EQ(file, writeBankImage(*bank, std::string(c.name).ends_with(".mid"), c.multi));
+    ASSERT_EQ(file.size(), c.size);
+    if (c.count == 100 && c.gap < 0) {
+      EXPECT_EQ(file, writeBankImage(*bank, std::string(c.name).ends_with(".mid"), c.multi));
+    } else {
+      Bytes expected;
+      for (int slot = 0; slot < 100; ++slot) {
+        const Bytes init = c.multi ? Bytes(initMultiData.begin(), initMultiData.end())
+                                   : Bytes(initPatchData.begin(), initPatchData.end());
+        const bool held = slot < c.count && slot != c.gap;
+        const Bytes& dump = held ? bank->patches[static_cast<size_t>(slot)].dumps.at(0).bytes : init;
+        expected.insert(expected.end(), dump.begin(), dump.end());
+      }
+      EXPECT_EQ(file, expected);
+    }
     EXPECT_EQ(c.multi ? s.library.upperMultiFileName : s.library.upperSoundFileName, c.stored);
-    EXPECT_EQ(bank->patches.size(), 100u);  // the library's bank is not touched
-    EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"out.bin"}));
+    EXPECT_EQ(bank->patches.size(), static_cast<size_t>(c.count));  // the library's bank is not touched
+    EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{path.filename().string()}));
   }
 }
 
