@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,9 @@ struct SchemeAndSize {
   const char* scheme;
   editorpages::Size size;
 };
+
+// Named so in the test's listing (and ctest's), not as bytes.
+void PrintTo(const SchemeAndSize& c, std::ostream* os) { *os << c.scheme << " " << c.size.name; }
 
 std::vector<SchemeAndSize> schemesAndSizes() {
   std::vector<SchemeAndSize> all;
