@@ -459,13 +459,15 @@ std::vector<char> categoryBank(int first) {
 
 // The idle call after a rename in a library of range(0) banks in folders of
 // 50, while the host's audio thread runs (range(1) 1: a name search instead,
-// as the search field starts it). The idle call builds the category banks
-// again. Reported: the worst wait inside an event call and inside a block,
-// the worst of each, and how long the idle call (the search) took. Goal: the
-// waits under 1 ms.
+// as the search field starts it; 2: the category view picked after the
+// rename). The idle call (the pick) builds the category banks again.
+// Reported: the worst wait inside an event call and inside a block, the
+// worst of each, and how long the idle call (the search, the pick) took.
+// Goal: the waits under 1 ms.
 void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
   const int banks = static_cast<int>(state.range(0));
-  const bool search = state.range(1) != 0;
+  const bool search = state.range(1) == 1;
+  const bool pick = state.range(1) == 2;
   const std::string previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
   const std::filesystem::path root =
       std::filesystem::temp_directory_path() / ("tarnivex-categories-bench-" + std::to_string(banks));
@@ -513,11 +515,21 @@ void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
     HostAudioThread audio(effect);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const auto start = std::chrono::steady_clock::now();
-    if (search) plug->OnParamChange(kPatchSearchString);
-    else plug->OnIdle();
+    if (search) {
+      plug->OnParamChange(kPatchSearchString);
+    } else if (pick) {
+      plug->GetParam(kCategorySelection)->Set(1);
+      plug->OnParamChange(kCategorySelection);
+    } else {
+      plug->OnIdle();
+    }
     const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     audio.stop();
+    if (pick) {
+      plug->GetParam(kCategorySelection)->Set(0);
+      plug->OnParamChange(kCategorySelection);
+    }
     if (!search && plug->categoriesStale) {
       state.SkipWithError("the idle call left the categories to build");
       break;
@@ -532,12 +544,12 @@ void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
   }
   if (search && library.bankCount(kSearchList) == 0) state.SkipWithError("the search found nothing");
   plug.reset();
-  state.SetLabel(std::to_string(banks) + (search ? " banks, a search" : " banks, a rename"));
+  state.SetLabel(std::to_string(banks) + (search ? " banks, a search" : pick ? " banks, the category view picked" : " banks, a rename"));
   state.counters["worst_event_wait_us"] = worstEventWait;
   state.counters["worst_event_us"] = worstEvent;
   state.counters["worst_wait_us"] = worstWait;
   state.counters["worst_block_us"] = worstBlock;
-  state.counters[search ? "search_ms" : "idle_ms"] = idleMs;
+  state.counters[search ? "search_ms" : pick ? "pick_ms" : "idle_ms"] = idleMs;
   state.counters["rt"] = realtime ? 1 : 0;
   setenv("XDG_DATA_HOME", previous.c_str(), 1);
   unsetenv("TARNIVEX_RESOURCE_DIR");
@@ -546,6 +558,7 @@ BENCHMARK(BM_EventWorstWaitDuringCategoryRebuild)
     ->Args({1000, 0})
     ->Args({5000, 0})
     ->Args({5000, 1})
+    ->Args({5000, 2})
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(5);

@@ -305,7 +305,10 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
     }
     case kCategorySelection:
       refreshStaleCategories();
-      if (browser) browser->OnParamChange(kCategorySelection);
+      // Thousands of category banks: filled as after a refresh.
+      besideBlock([&] {
+        if (browser) browser->OnParamChange(kCategorySelection);
+      });
       if (searchModeControl) searchModeControl->Hide(iv > 0);
       if (searchButton) searchButton->Hide(iv > 0);
       return false;
