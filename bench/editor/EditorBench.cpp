@@ -462,8 +462,10 @@ std::vector<char> categoryBank(int first) {
 // as the search field starts it; 2: the category view picked after the
 // rename). The idle call (the pick) builds the category banks again.
 // Reported: the worst wait inside an event call and inside a block, the
-// worst of each, and how long the idle call (the search, the pick) took.
-// Goal: the waits under 1 ms.
+// worst of each, and how long the idle call (the search, the pick) took; the
+// time is the worst event call's. Goal: no event call or block over 1 ms. A
+// call held on the lock's priority inheritance may be charged CPU time as
+// it waits: its wall time is what the host meets.
 void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
   const int banks = static_cast<int>(state.range(0));
   const bool search = state.range(1) == 1;
@@ -540,7 +542,7 @@ void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
     worstEventWait = std::max(worstEventWait, audio.worstEventWait());
     worstEvent = std::max(worstEvent, audio.worstEvent());
     realtime = audio.realtime();
-    state.SetIterationTime(worstEventWait / 1e6);
+    state.SetIterationTime(worstEvent / 1e6);
   }
   if (search && library.bankCount(kSearchList) == 0) state.SkipWithError("the search found nothing");
   plug.reset();
