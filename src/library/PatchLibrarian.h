@@ -269,9 +269,11 @@ class PatchLibrarian {
   // (through hooks.fileWork) and put in whole: the lock is held only to take
   // the banks and to put the lists in. False, nothing put in, when the sound
   // banks or the names changed meanwhile or a later build was put in first.
+  // Never under lock(): the MIDI threads let in meanwhile may wait for it.
   bool refreshCategories();
   // The search banks and tree of the sounds whose names hold the text, built
   // and put in as the categories are; a later search put in first stays.
+  // Never under lock(), as above.
   void createNewSearchPatchFiles(std::string text);
   // One split pass over an oversized bank (pass -1 first). The new file
   // never replaces one: it takes a free name.
