@@ -308,15 +308,71 @@ void BM_FloodLongestDrawPass(benchmark::State& state) {
 BENCHMARK(BM_FloodLongestDrawPass)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 }  // namespace
 
+namespace {
+// The host's audio thread while the window works: 64-frame blocks at 48 kHz,
+// each after an event call with a controller and a note, at real-time
+// priority where the system grants it. Each call's wait is its wall time
+// less the thread's CPU time: the time it slept on the plug-in's lock or was
+// not given a core.
+class HostAudioThread {
+ public:
+  explicit HostAudioThread(AEffect* effect) {
+    for (auto* times : {&mWaits, &mWalls, &mEventWaits, &mEventWalls}) times->reserve(1 << 16);
+    mThread = std::thread([this, effect] {
+      mRealtime = RaiseToRealTime();
+      std::vector<double> a(64), b(64);
+      double* channels[] = {a.data(), b.data()};
+      ControllerAndNote events;
+      const auto take = [](std::vector<double>& wallsOf, std::vector<double>& waitsOf, auto call) {
+        const double cpu = ThreadCpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        call();
+        const double wall = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+        wallsOf.push_back(wall);
+        waitsOf.push_back(std::max(0.0, wall - (ThreadCpuSeconds() - cpu) * 1e6));
+      };
+      const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * 64 / 48000.0));
+      auto due = std::chrono::steady_clock::now();
+      for (int n = 0; mRunning; ++n) {
+        VstEvents* list = events.forBlock(n);
+        take(mEventWalls, mEventWaits, [&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
+        take(mWalls, mWaits, [&] { effect->processDoubleReplacing(effect, channels, channels, 64); });
+        due += period;
+        std::this_thread::sleep_until(due);
+      }
+    });
+  }
+  ~HostAudioThread() { stop(); }
+  HostAudioThread(const HostAudioThread&) = delete;
+  HostAudioThread& operator=(const HostAudioThread&) = delete;
+
+  void stop() {
+    mRunning = false;
+    if (mThread.joinable()) mThread.join();
+  }
+  // The worst of each, in microseconds; after stop.
+  double worstWait() const { return worst(mWaits); }
+  double worstBlock() const { return worst(mWalls); }
+  double worstEventWait() const { return worst(mEventWaits); }
+  double worstEvent() const { return worst(mEventWalls); }
+  bool realtime() const { return mRealtime; }
+
+ private:
+  static double worst(const std::vector<double>& times) {
+    return times.empty() ? 0.0 : *std::max_element(times.begin(), times.end());
+  }
+  std::atomic<bool> mRunning{true};
+  bool mRealtime = false;
+  std::vector<double> mWaits, mWalls, mEventWaits, mEventWalls;
+  std::thread mThread;
+};
+
 // The window's Refresh Folders over a library of 1,000 banks in 20 folders
 // (range(0) 1: with one of them locked by another holder, so that the
-// reading waits its two seconds for it) while the audio thread runs 64-frame
-// blocks at 48 kHz, each after an event call with a controller and a note,
-// at real-time priority where the system grants it. Reported: the worst
-// wait inside a block and inside an event call (wall time less the thread's
-// CPU time: the time it slept on the plug-in's lock or was not given a
-// core), the worst of each, and how long the refresh took. Goal: the waits
-// under 100 us, as the files are read with the block let in.
+// reading waits its two seconds for it) while the host's audio thread runs.
+// Reported: the worst wait inside a block and inside an event call, the
+// worst of each, and how long the refresh took. Goal: the waits under
+// 100 us, as the files are read with the block let in.
 void BM_BlockWorstWaitDuringRefresh(benchmark::State& state) {
   const bool folderHeld = state.range(0) != 0;
   const std::string previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
@@ -347,49 +403,24 @@ void BM_BlockWorstWaitDuringRefresh(benchmark::State& state) {
     // flock: another open of the folder holds it against the reading's own.
     const int held = folderHeld ? ::open((patches / "Folder 7").c_str(), O_RDONLY | O_DIRECTORY) : -1;
     if (held >= 0) ::flock(held, LOCK_EX);
-    std::atomic<bool> refreshing{true};
-    std::vector<double> waits, walls, eventWaits, eventWalls;
-    waits.reserve(1 << 16), walls.reserve(1 << 16), eventWaits.reserve(1 << 16), eventWalls.reserve(1 << 16);
-    std::thread audio([&] {
-      realtime = RaiseToRealTime();
-      std::vector<double> a(64), b(64);
-      double* channels[] = {a.data(), b.data()};
-      ControllerAndNote events;
-      const auto take = [](std::vector<double>& wallsOf, std::vector<double>& waitsOf, auto call) {
-        const double cpu = ThreadCpuSeconds();
-        const auto start = std::chrono::steady_clock::now();
-        call();
-        const double wall = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-        wallsOf.push_back(wall);
-        waitsOf.push_back(std::max(0.0, wall - (ThreadCpuSeconds() - cpu) * 1e6));
-      };
-      const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * 64 / 48000.0));
-      auto due = std::chrono::steady_clock::now();
-      for (int n = 0; refreshing; ++n) {
-        VstEvents* list = events.forBlock(n);
-        take(eventWalls, eventWaits, [&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
-        take(walls, waits, [&] { effect->processDoubleReplacing(effect, channels, channels, 64); });
-        due += period;
-        std::this_thread::sleep_until(due);
-      }
-    });
+    HostAudioThread audio(effect);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const auto start = std::chrono::steady_clock::now();
     plug->refreshFolders();
     const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    refreshing = false;
-    audio.join();
+    audio.stop();
     if (held >= 0) ::close(held);
     if (!folderHeld && plug->patchLibrarian->bankCount(kSoundList) != 1000) {
       state.SkipWithError("the refresh did not list the 1,000 banks");
       break;
     }
     refreshMs = std::max(refreshMs, took);
-    worstWait = std::max(worstWait, *std::max_element(waits.begin(), waits.end()));
-    worstBlock = std::max(worstBlock, *std::max_element(walls.begin(), walls.end()));
-    worstEventWait = std::max(worstEventWait, *std::max_element(eventWaits.begin(), eventWaits.end()));
-    worstEvent = std::max(worstEvent, *std::max_element(eventWalls.begin(), eventWalls.end()));
+    worstWait = std::max(worstWait, audio.worstWait());
+    worstBlock = std::max(worstBlock, audio.worstBlock());
+    worstEventWait = std::max(worstEventWait, audio.worstEventWait());
+    worstEvent = std::max(worstEvent, audio.worstEvent());
+    realtime = audio.realtime();
     state.SetIterationTime(worstWait / 1e6);
     plug.reset();
   }
@@ -404,6 +435,136 @@ void BM_BlockWorstWaitDuringRefresh(benchmark::State& state) {
   unsetenv("TARNIVEX_RESOURCE_DIR");
 }
 BENCHMARK(BM_BlockWorstWaitDuringRefresh)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(3);
+
+// A bank file's bytes: 100 sounds "Sound <n>" from first on, in twelve
+// categories taken in turn.
+std::vector<char> categoryBank(int first) {
+  static const char* const kCategories[] = {"Lead", "Bass", "Pad ", "Keys", "Arp ", "FX  ",
+                                            "Perc", "Seq ", "Atmo", "Poly", "Mono", "Drum"};
+  std::vector<char> bank(392 * 100);
+  for (int e = 0; e < 100; ++e) {
+    const int n = first + e;
+    char* d = bank.data() + 392 * e;
+    std::memset(d, 0x11, 392);
+    const char head[] = {'\xF0', 0x3E, 0x10, 0x00, 0x10, 0x00, static_cast<char>(e)};
+    std::memcpy(d, head, sizeof(head));
+    std::string name = "Sound " + std::to_string(n);
+    name.resize(16, ' ');
+    std::memcpy(d + 370, name.data(), 16);
+    std::memcpy(d + 386, kCategories[n % 12], 4);
+    d[391] = '\xF7';
+  }
+  return bank;
+}
+
+// The idle call after a rename in a library of range(0) banks in folders of
+// 50, while the host's audio thread runs (range(1) 1: a name search instead,
+// as the search field starts it; 2: the category view picked after the
+// rename). The idle call (the pick) builds the category banks again.
+// Reported: the worst wait inside an event call and inside a block, the
+// worst of each, and how long the idle call (the search, the pick) took; the
+// time is the worst event call's. Goal: no event call or block over 1 ms. A
+// call held on the lock's priority inheritance may be charged CPU time as
+// it waits: its wall time is what the host meets.
+void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
+  const int banks = static_cast<int>(state.range(0));
+  const bool search = state.range(1) == 1;
+  const bool pick = state.range(1) == 2;
+  const std::string previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("tarnivex-categories-bench-" + std::to_string(banks));
+  setenv("XDG_DATA_HOME", root.c_str(), 1);
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+  const std::filesystem::path patches = std::filesystem::path(getDataFolder()) / "Patches";
+  const std::string lastName = "Bank " + std::to_string(banks - 1) + ".syx";
+  if (!std::filesystem::exists(patches / ("Folder " + std::to_string((banks - 1) / 50)) / lastName)) {
+    for (int b = 0; b < banks; ++b) {
+      const std::filesystem::path folder = patches / ("Folder " + std::to_string(b / 50));
+      std::filesystem::create_directories(folder);
+      const std::vector<char> bank = categoryBank(b * 100);
+      std::ofstream(folder / ("Bank " + std::to_string(b) + ".syx"), std::ios::binary)
+          .write(bank.data(), static_cast<std::streamsize>(bank.size()));
+    }
+  }
+  IPlugInstanceInfo info;
+  info.mVSTHostCallback = HostCallback;
+  double worstWait = 0.0, worstBlock = 0.0, worstEventWait = 0.0, worstEvent = 0.0, idleMs = 0.0;
+  bool realtime = false;
+  auto plug = std::make_unique<Tarnivex>(info);
+  plug->waitForLibrary();
+  PatchLibrarian& library = *plug->patchLibrarian;
+  if (library.bankCount(kSoundList) != banks) state.SkipWithError("the library does not list every bank");
+  AEffect* effect = plug->GetAEffect();
+  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
+  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+  int round = 0;
+  for (auto _ : state) {
+    ++round;
+    if (!search) {
+      // A rename of a sound in the upper pane's bank, as the rename field
+      // commits it: the entry's name, then the library marked unsaved.
+      if (auto bank = library.bankForEdit(kSoundList, library.upperBank)) {
+        auto guard = library.lock();
+        std::string name = "Renamed " + std::to_string(round);
+        name.resize(16, ' ');
+        bank->patches[static_cast<size_t>(round % 100)].name = name;
+      }
+      plug->SetLibrarianStatusUnsaved(true);
+    } else {
+      plug->setParamDisplayText(kPatchSearchString, 0, round % 2 ? "Sound 4" : "Sound 12");
+    }
+    HostAudioThread audio(effect);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto start = std::chrono::steady_clock::now();
+    if (search) {
+      plug->OnParamChange(kPatchSearchString);
+    } else if (pick) {
+      plug->GetParam(kCategorySelection)->Set(1);
+      plug->OnParamChange(kCategorySelection);
+    } else {
+      plug->OnIdle();
+    }
+    const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    audio.stop();
+    if (pick) {
+      plug->GetParam(kCategorySelection)->Set(0);
+      plug->OnParamChange(kCategorySelection);
+    }
+    if (!search && plug->categoriesStale) {
+      state.SkipWithError("the idle call left the categories to build");
+      break;
+    }
+    idleMs = std::max(idleMs, took);
+    worstWait = std::max(worstWait, audio.worstWait());
+    worstBlock = std::max(worstBlock, audio.worstBlock());
+    worstEventWait = std::max(worstEventWait, audio.worstEventWait());
+    worstEvent = std::max(worstEvent, audio.worstEvent());
+    realtime = audio.realtime();
+    state.SetIterationTime(worstEvent / 1e6);
+  }
+  if (search && library.bankCount(kSearchList) == 0) state.SkipWithError("the search found nothing");
+  plug.reset();
+  state.SetLabel(std::to_string(banks) + (search ? " banks, a search" : pick ? " banks, the category view picked" : " banks, a rename"));
+  state.counters["worst_event_wait_us"] = worstEventWait;
+  state.counters["worst_event_us"] = worstEvent;
+  state.counters["worst_wait_us"] = worstWait;
+  state.counters["worst_block_us"] = worstBlock;
+  state.counters[search ? "search_ms" : pick ? "pick_ms" : "idle_ms"] = idleMs;
+  state.counters["rt"] = realtime ? 1 : 0;
+  setenv("XDG_DATA_HOME", previous.c_str(), 1);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
+}
+BENCHMARK(BM_EventWorstWaitDuringCategoryRebuild)
+    ->Args({1000, 0})
+    ->Args({5000, 0})
+    ->Args({5000, 1})
+    ->Args({5000, 2})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(5);
+}  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

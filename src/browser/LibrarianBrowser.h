@@ -94,8 +94,9 @@ class LibrarianBrowser {
   // a job about to write into the library has a bank to land in. Nothing
   // happens while the worker is busy: the job would be dropped.
   void openBankForReceiving(const std::string& fileName = {});
-  // The category lists again after entries came into the library.
-  void refreshCategories();
+  // The lower pane's list, menu and slots while it lists categories, after
+  // the library built them again.
+  void showCategories();
   // The panes, lists and menus filled from a library that arrived after
   // they were built.
   void showLibrary();

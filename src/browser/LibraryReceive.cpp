@@ -63,10 +63,9 @@ void LibrarianBrowser::showLibrary() {
     if (menu) menu->refreshPatchNames(0, std::string(), std::string());
 }
 
-void LibrarianBrowser::refreshCategories() {
+void LibrarianBrowser::showCategories() {
   PatchLibrarian* librarian = mHost->librarian();
   if (!librarian) return;
-  librarian->refreshCategories();
   BrowseState& state = mHost->browseState();
   if (mHost->multiMode() || !state.categoryBrowsing) return;
   // The lower pane lists categories now: its menu, its list and its slots.

@@ -254,7 +254,11 @@ void Tarnivex::endSearch() {
 
 void Tarnivex::runSearch() {
   const std::string text = paramDisplayText(kPatchSearchString, 0);
-  if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearchString);
+  // A search of thousands of banks finds thousands of sounds: their lists
+  // and menus are filled a whole value at a time, as after a refresh.
+  besideBlock([&] {
+    if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearchString);
+  });
   if (text.empty()) {
     showLayer("categoryLimit", true);
     if (searchButton) searchButton->Hide(false);
@@ -301,7 +305,10 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
     }
     case kCategorySelection:
       refreshStaleCategories();
-      if (browser) browser->OnParamChange(kCategorySelection);
+      // Thousands of category banks: filled as after a refresh.
+      besideBlock([&] {
+        if (browser) browser->OnParamChange(kCategorySelection);
+      });
       if (searchModeControl) searchModeControl->Hide(iv > 0);
       if (searchButton) searchButton->Hide(iv > 0);
       return false;

@@ -107,9 +107,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // block and the host's event call let in.
   void besideBlock(const std::function<void()>& work);
   // Runs a window action's file work (reading or splitting the library, a
-  // settings rewrite, a wait for a folder's lock), which touches nothing of
-  // the plug-in's but under locks of its own, with the block, the host's
-  // event call and the MIDI threads let in: none of them waits for files.
+  // settings rewrite, a wait for a folder's lock) or a build of the library's
+  // lists (its categories, a search), which touches nothing of the plug-in's
+  // but under locks of its own, with the block, the host's event call and the
+  // MIDI threads let in: none of them waits for it.
   void besideFiles(const std::function<void()>& work);
   // Set while the block's part request waits on the MIDI thread.
   std::atomic<bool> partRequestPosted{false};
@@ -387,7 +388,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;
   std::atomic<bool> folderRefreshPending{false};
-  // Entries came into the library since the category lists were made.
+  // Entries came into the library since the category lists were made: the
+  // next idle call builds them again, off the plug-in's lock.
   std::atomic<bool> categoriesStale{false};
   // A failure the library met before the window had its displays (a split
   // during the first load): shown at the next idle call that has them.

@@ -178,7 +178,14 @@ void Tarnivex::OnIdle() {
 }
 
 void Tarnivex::refreshStaleCategories() {
-  if (!categoriesStale.exchange(false) || !librarianBrowser) return;
+  if (!categoriesStale.exchange(false) || !librarianBrowser || !patchLibrarian) return;
+  // Thousands of banks take a while: the library builds the lists beside
+  // the host's calls, under its own lock. A change that overtook the build
+  // has them built again at the next idle call.
+  if (!patchLibrarian->refreshCategories()) {
+    categoriesStale = true;
+    return;
+  }
   WDL_MutexLock lock(&mMutex);
-  librarianBrowser->refreshCategories();
+  besideBlock([&] { librarianBrowser->showCategories(); });
 }

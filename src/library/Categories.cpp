@@ -8,34 +8,29 @@
 
 #include "PatchLibrarian.h"
 
-void PatchLibrarian::createCategories(PatchFile* bank) {
-  if (!bank || bank->patches.empty()) return;
-  auto guard = lock();
-  auto& names = mContents.categoryNames;
+namespace {
+// Appends to names the categories of the banks' entries it lacks, in bank
+// and slot order, after "Init" when it is empty. A set, not a list: a file of
+// many odd categories must not cost time in the square of their number.
+template <typename Banks>
+void mergeCategoryNames(const Banks& banks, std::vector<std::string>& names) {
   if (names.empty()) names.push_back("Init");
-  // A set, not a list: a file of many odd categories must not cost time in
-  // the square of their number.
   std::unordered_set<std::string> working;
   for (const auto& name : names) working.insert(asciiLower(name));
-  for (const auto& entry : bank->patches) {
-    const std::string category = untilNul(entry.category);
-    if (!working.insert(asciiLower(category)).second) continue;
-    names.push_back(category);
+  for (const auto& bank : banks) {
+    for (const auto& entry : bank->patches) {
+      const std::string category = untilNul(entry.category);
+      if (!working.insert(asciiLower(category)).second) continue;
+      names.push_back(category);
+    }
   }
 }
 
-void PatchLibrarian::refreshCategories() {
-  auto guard = lock();
-  for (const auto& bank : mContents.soundBanks) createCategories(bank.get());
-  // Readers that hold a category bank keep it; the lists are new.
-  clearDataStructures(2);
-  mContents.categoryBanks.clear();
-  createNewCategoryPatchFiles();
-}
-
-void PatchLibrarian::createNewCategoryPatchFiles() {
-  auto guard = lock();
-  const auto& names = mContents.categoryNames;
+// The banks of every category the names list, of the sounds in the sound
+// banks, appended to banks and hung into tree. Touches nothing else: the
+// library's lists are built apart and put in whole.
+void appendCategoryBanks(const BankList& sounds, const std::vector<std::string>& names, BankList& banks,
+                         FolderTree& tree) {
   if (names.size() < 2) return;
   // The sounds of every category in one pass, in bank and slot order.
   struct Source {
@@ -44,7 +39,7 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
   };
   std::unordered_map<std::string, std::vector<Source>> byCategory;
   std::string category;
-  for (const auto& bank : mContents.soundBanks) {
+  for (const auto& bank : sounds) {
     for (std::uint32_t slot = 0; slot < bank->patches.size(); ++slot) {
       const LibrarianPatch& entry = bank->patches[slot];
       if (entry.dumps.empty()) continue;
@@ -55,7 +50,7 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
   // The children of the tree by name; a category's banks join the first
   // child named after it, else the node its first bank makes.
   std::unordered_map<std::string, SubFolderFiles*> children;
-  for (auto& node : mContents.categoryTree)
+  for (auto& node : tree)
     for (auto& sub : node->subFolders) children.emplace(sub.name, &sub);
   for (size_t i = 1; i < names.size(); ++i) {
     const std::string& cat = names[i];
@@ -76,7 +71,7 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
       const bool fillNow = !listed->fromShared;
       generated->listed = std::move(listed);
       if (fillNow) generated->fillListed();
-      mContents.categoryBanks.push_back(generated);
+      banks.push_back(generated);
 
       if (child) {
         child->files.push_back(generated.get());
@@ -84,9 +79,84 @@ void PatchLibrarian::createNewCategoryPatchFiles() {
         SubFolderFiles sub;
         sub.name = cat;
         sub.files.push_back(generated.get());
-        mContents.categoryTree.push_back(std::make_unique<FolderFiles>(generated->fileName, sub));
-        child = &mContents.categoryTree.back()->subFolders.back();
+        tree.push_back(std::make_unique<FolderFiles>(generated->fileName, sub));
+        child = &tree.back()->subFolders.back();
       }
     }
   }
+}
+}  // namespace
+
+void PatchLibrarian::createCategories(PatchFile* bank) {
+  if (!bank || bank->patches.empty()) return;
+  auto guard = lock();
+  mergeCategoryNames(std::vector<PatchFile*>{bank}, mContents.categoryNames);
+}
+
+BankList PatchLibrarian::soundBanksToRead(BankList* listed) const {
+  auto guard = lock();
+  if (listed) *listed = mContents.soundBanks;
+  BankList banks;
+  banks.reserve(mContents.soundBanks.size());
+  // A bank of a shared load never changes; one of this library's own may
+  // change under the next edit, so the reader gets a copy of it as it is.
+  for (const auto& bank : mContents.soundBanks) {
+    if (bank->shared) {
+      banks.push_back(bank);
+      continue;
+    }
+    auto copy = std::make_shared<PatchFile>();
+    copy->bankType = bank->bankType;
+    copy->patches = bank->patches;
+    copy->fileName = bank->fileName;
+    banks.push_back(std::move(copy));
+  }
+  return banks;
+}
+
+bool PatchLibrarian::refreshCategories() {
+  bool putIn = false;
+  // Thousands of banks take a while: all of it runs beside the host's
+  // calls, and the lock is held only to take the banks and to put the new
+  // lists in. The old ones go after it.
+  runBesideHost([&] {
+    BankList listed, banks;
+    std::vector<std::string> names;
+    std::uint64_t ticket = 0;
+    {
+      auto guard = lock();
+      banks = soundBanksToRead(&listed);
+      names = mContents.categoryNames;
+      ticket = ++mCategoryBuilds.started;
+    }
+    const size_t namesBefore = names.size();
+    mergeCategoryNames(banks, names);
+    BankList built;
+    FolderTree tree;
+    appendCategoryBanks(banks, names, built, tree);
+    if (hooks.listsBuilt) hooks.listsBuilt();
+    auto guard = lock();
+    // A reload, a bank taken for an edit, or a later build put in since the
+    // banks were taken: these lists would hide what is there now.
+    if (mContents.soundBanks != listed || mContents.categoryNames.size() != namesBefore ||
+        ticket < mCategoryBuilds.shown)
+      return;
+    mCategoryBuilds.shown = ticket;
+    // Readers that hold a category bank keep it; the lists are new.
+    std::swap(mContents.categoryNames, names);
+    std::swap(mContents.categoryBanks, built);
+    std::swap(mContents.categoryTree, tree);
+    putIn = true;
+  });
+  return putIn;
+}
+
+void PatchLibrarian::createNewCategoryPatchFiles() {
+  auto guard = lock();
+  appendCategoryBanks(mContents.soundBanks, mContents.categoryNames, mContents.categoryBanks, mContents.categoryTree);
+}
+
+void PatchLibrarian::runBesideHost(const std::function<void()>& work) const {
+  if (hooks.fileWork) hooks.fileWork(work);
+  else work();
 }

@@ -96,14 +96,18 @@ struct LibraryHooks {
   // split: what failed and why, two short texts.
   std::function<void(const std::string& what, const std::string& why)> showFailure;
   // Runs file work the window started (reading and splitting the folders,
-  // the waits for their locks) so that the host's real-time calls do not
-  // wait for it; unset, the work just runs.
+  // the waits for their locks) and the builds of the lists the library
+  // shows (its categories, a search) so that the host's real-time calls do
+  // not wait for them; unset, the work just runs.
   std::function<void(const std::function<void()>& work)> fileWork;
   // A test seam: called with 0, 1, 2, ... after each step of a split that
   // leaves something on disk (a piece written, its note, the source out of
   // its folder under a hidden name, the source in "Converted Banks", a piece
   // named).
   std::function<void(int step)> splitStep;
+  // A test seam: called after the categories or a search were built, before
+  // they are put in.
+  std::function<void()> listsBuilt;
 };
 
 // Which list bankAt reads.
@@ -266,8 +270,15 @@ class PatchLibrarian {
   void createCategories(PatchFile* bank);
   void createNewCategoryPatchFiles();
   // The category names, banks and tree again from the sound banks as they
-  // are now, so that entries received since the load are listed.
-  void refreshCategories();
+  // are now, so that entries received since the load are listed. Built apart
+  // (through hooks.fileWork) and put in whole: the lock is held only to take
+  // the banks and to put the lists in. False, nothing put in, when the sound
+  // banks or the names changed meanwhile or a later build was put in first.
+  // Never under lock(): the MIDI threads let in meanwhile may wait for it.
+  bool refreshCategories();
+  // The search banks and tree of the sounds whose names hold the text, built
+  // and put in as the categories are; a later search put in first stays.
+  // Never under lock(), as above.
   void createNewSearchPatchFiles(std::string text);
   // One split pass over an oversized bank (pass -1 first). The new file
   // never replaces one: it takes a free name.
@@ -306,6 +317,12 @@ class PatchLibrarian {
 
  private:
   BankList& listFor(int list);
+  // The sound banks for a build beside the lock: each of a shared load
+  // itself, each of this library's own as a copy, which no edit changes.
+  // listed: the list as it is.
+  BankList soundBanksToRead(BankList* listed = nullptr) const;
+  // Runs a build of lists through hooks.fileWork.
+  void runBesideHost(const std::function<void()>& work) const;
   const BankList* listOf(int list) const;
   std::shared_ptr<PatchFile> selectedBank();
   void log(const std::string& line) const;
@@ -439,6 +456,14 @@ class PatchLibrarian {
     void finish();
   };
   std::shared_ptr<PendingLoad> mPending;
+  // The builds of the categories and of the searches started and the last
+  // put in, under mMutex: an older build never replaces a later one.
+  struct Builds {
+    std::uint64_t started = 0;
+    std::uint64_t shown = 0;
+  };
+  Builds mCategoryBuilds;
+  Builds mSearchBuilds;
   std::atomic<bool> mArrivalUnseen{false};
 };
 

@@ -8,11 +8,10 @@
 
 #include "PatchLibrarian.h"
 
-void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
-  auto guard = lock();
-  // The tree refers to the banks of the last search, which go now.
-  mContents.searchTree.clear();
-  mContents.searchBanks.clear();
+namespace {
+// The result banks of a search of the sound banks, appended to found and
+// hung into tree.
+void findByName(const BankList& sounds, const std::string& text, BankList& found, FolderTree& tree) {
   // The matches as bank and slot: the result banks list them.
   std::vector<std::pair<const std::shared_ptr<PatchFile>*, std::uint32_t>> matches;
   const std::shared_ptr<PatchFile>* current = nullptr;
@@ -24,7 +23,7 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
   // The name index holds the names lower-cased: a place where the text
   // lower-cased is found is only a candidate, which the name itself decides.
   const std::string lowered = asciiLower(text);
-  for (const auto& bank : mContents.soundBanks) {
+  for (const auto& bank : sounds) {
     if (bank->bankType != 0 || bank->patches.empty()) continue;
     current = &bank;
     const std::string& index = bank->nameIndex;
@@ -58,10 +57,9 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
     listed->entries.reserve(last - first);
     for (size_t k = first; k < last; ++k) listed->add(*matches[k].first, matches[k].second);
     const bool fillNow = !listed->fromShared;
-      generated->listed = std::move(listed);
-      if (fillNow) generated->fillListed();
-    mContents.searchBanks.push_back(generated);
-    auto& tree = mContents.searchTree;
+    generated->listed = std::move(listed);
+    if (fillNow) generated->fillListed();
+    found.push_back(generated);
     if (!tree.empty() && tree.front()->name == "Patches") {
       tree.front()->files.push_back(generated.get());
     } else {
@@ -71,4 +69,30 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
       tree.push_back(std::move(node));
     }
   }
+}
+}  // namespace
+
+void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
+  // As the categories are built: beside the host's calls, the lock held
+  // only to take the banks and to put the results in, the old ones going
+  // after it.
+  runBesideHost([&] {
+    BankList sounds;
+    std::uint64_t ticket = 0;
+    {
+      auto guard = lock();
+      sounds = soundBanksToRead();
+      ticket = ++mSearchBuilds.started;
+    }
+    BankList found;
+    FolderTree tree;
+    findByName(sounds, text, found, tree);
+    if (hooks.listsBuilt) hooks.listsBuilt();
+    auto guard = lock();
+    // A later search put in already stays.
+    if (ticket < mSearchBuilds.shown) return;
+    mSearchBuilds.shown = ticket;
+    std::swap(mContents.searchTree, tree);
+    std::swap(mContents.searchBanks, found);
+  });
 }

@@ -730,7 +730,9 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
 
 // Every window action that works on files, held inside that work by another
 // process keeping a folder locked (an empty subfolder the reload reads, or
-// the data folder of the settings file): the block and the host's event call,
+// the data folder of the settings file), and every build of the lists the
+// library shows (its categories after an edit, a search), held by another
+// thread keeping the library's own lock: the block and the host's event call,
 // a note and a controller, return while the action is still held, a knob
 // turned on the instrument moves the editor's value and the host's notes
 // reach the instrument meanwhile.
@@ -782,6 +784,23 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
     std::function<void()> arm, act;
     // A discard shows PLEASE WAIT: the host's notes are counted, not sent.
     bool busy = false;
+    // Held by the library's own lock, not a folder's; then checked.
+    bool libraryHeld = false;
+    std::function<void()> check = [] {};
+  };
+  // The sounds of that name the category banks list.
+  const auto inCategories = [&](std::string name) {
+    name.resize(16, ' ');
+    PatchLibrarian& library = *plug->patchLibrarian;
+    int listed = 0;
+    for (int bank = 0; bank < library.bankCount(kCategoryList); ++bank)
+      for (const LibrarianPatch& entry : library.bankAt(kCategoryList, bank)->patches) listed += entry.name == name;
+    return listed;
+  };
+  const auto renamed = [&](int slot, const char* name) {
+    window->pickFromMenu(window->slot(kUpper, slot), {2}, true);  // "Rename"
+    window->type(*plug->firstControlOf(kPatchRename)->GetRECT(), name);
+    ASSERT_TRUE(plug->categoriesStale);
   };
   const auto pick = [&](std::vector<int> path) { return [&, path] { window->pickFromMenu(bankEdit, path); }; };
   const Row table[] = {
@@ -800,13 +819,33 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
       {"a port pick", getDataFolder(), [] {}, [&] { press(kDeviceInSelection, 1); }},
       {"a size pick", getDataFolder(), [] {}, [&] { press(kUserInterfaceSize, 2); }},
       {"a colour pick", getDataFolder(), [] {}, [&] { press(kUserInterfaceStyle, 1); }},
+      {"the idle call's categories after a rename", "", [&] { renamed(6, "Renamed"); }, [&] { plug->OnIdle(); },
+       false, true, [&] { EXPECT_EQ(inCategories("Renamed"), 1); }},
+      {"the idle call's categories after an edit into the library", "",
+       [&] {
+         window->pickFromMenu(window->slot(kUpper, 6), {4}, true);  // "Initialize Slot"
+         settle();
+         ASSERT_TRUE(plug->categoriesStale);
+       },
+       [&] { plug->OnIdle(); }, false, true, [&] { EXPECT_EQ(inCategories("Renamed"), 0); }},
+      {"a search", "", [&] { plug->setParamDisplayText(kPatchSearchString, 0, "Fact"); },
+       [&] { press(kPatchSearchString, 0); }, false, true,
+       [&] { EXPECT_GT(plug->patchLibrarian->bankCount(kSearchList), 0); }},
+      {"the categories picked after a rename", "", [&] { renamed(8, "Picked"); },
+       [&] { press(kCategorySelection, 1); }, false, true, [&] { EXPECT_EQ(inCategories("Picked"), 1); }},
   };
   AEffect* effect = plug->GetAEffect();
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
     row.arm();
-    LockHolder holder(row.locked);
-    ASSERT_TRUE(holder.held);
+    std::optional<LockHolder> holder;
+    std::unique_lock<std::recursive_mutex> libraryLock;
+    if (row.libraryHeld) {
+      libraryLock = plug->patchLibrarian->lock();
+    } else {
+      holder.emplace(row.locked);
+      ASSERT_TRUE(holder->held);
+    }
     std::atomic<bool> done{false};
     std::thread action([&] {
       row.act();
@@ -860,10 +899,12 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
       midiThreadWentOn = midiThreadWentOn || midiThreadRan;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    holder.letGo();
+    if (holder) holder->letGo();
+    else libraryLock.unlock();
     action.join();
     audio.join();
     input.join();
+    row.check();
     EXPECT_TRUE(returned);
     EXPECT_TRUE(stillHeld) << "the host's call waited for the action's files";
     EXPECT_TRUE(followed) << "the instrument's value waited for the action's files";

@@ -1,6 +1,6 @@
 // The library under the threads that share it: dumps received on the MIDI
-// thread, reloads and searches on the editor's thread, menus and the slot
-// view reading. Run under ThreadSanitizer by scripts/test-tsan.
+// thread, reloads, searches and category builds on the editor's thread,
+// menus and the slot view reading. Run under ThreadSanitizer by scripts/test-tsan.
 #include <atomic>
 #include <thread>
 
@@ -52,6 +52,8 @@ TEST(LibraryThreads, ReceiveReloadSearchAndReadTogether) {
     const bool last = i >= 5 && received;
     library.initBankFilesOnDiscard(data.patchesStr());
     library.createNewSearchPatchFiles("one");
+    // Built from the banks as the receiver leaves them, put in whole.
+    library.refreshCategories();
     if (last) break;
   }
   done = true;

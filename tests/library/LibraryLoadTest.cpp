@@ -254,6 +254,42 @@ TEST(Categories, SoundsOfCategoryInitGetNoBank) {
   EXPECT_EQ(shape(c.categoryTree), "{Lead 1[Lead:Lead 1]:}");
 }
 
+// The lists are built apart and put in whole: a build that a change
+// overtook (a bank taken for an edit, a later build put in first) puts in
+// nothing, and the next one lists what is there.
+TEST(Categories, ABuildOvertakenByAChangePutsInNothing) {
+  DataFolder data;
+  writeFile(data.patches() / "One.syx", soundFile("o", 100, "Lead"));
+  PatchLibrarian library;
+  library.loadPatchesFromFilesystem(data.patchesStr());
+  ASSERT_EQ(names(library.contents().categoryBanks), std::vector<std::string>{"Lead 1"});
+  std::function<void()> meanwhile;
+  library.hooks.listsBuilt = [&] {
+    if (meanwhile) std::exchange(meanwhile, nullptr)();
+  };
+  std::shared_ptr<PatchFile> edited;
+  meanwhile = [&] {
+    edited = library.bankForEdit(kSoundList, 0);
+    edited->patches[5].category = "Bass";
+  };
+  EXPECT_FALSE(library.refreshCategories());
+  EXPECT_EQ(names(library.contents().categoryBanks), std::vector<std::string>{"Lead 1"});
+  EXPECT_TRUE(library.refreshCategories());
+  EXPECT_EQ(names(library.contents().categoryBanks), (std::vector<std::string>{"Lead 1", "Bass 1"}));
+  meanwhile = [&] {
+    edited->patches[6].category = "Keys";
+    EXPECT_TRUE(library.refreshCategories());
+  };
+  EXPECT_FALSE(library.refreshCategories());
+  EXPECT_EQ(names(library.contents().categoryBanks), (std::vector<std::string>{"Lead 1", "Bass 1", "Keys 1"}));
+  EXPECT_EQ(library.bankAt(kCategoryList, 2)->patches.at(0).name, numbered("o", 6));
+  // A search started later and put in first stays.
+  meanwhile = [&] { library.createNewSearchPatchFiles(numbered("o", 6)); };
+  library.createNewSearchPatchFiles("none such");
+  ASSERT_EQ(library.bankCount(kSearchList), 1);
+  EXPECT_EQ(library.bankAt(kSearchList, 0)->patches.at(0).name, numbered("o", 6));
+}
+
 TEST(Search, FindsNamesByteForByteInRunsOfAHundred) {
   PatchLibrarian library;
   auto sounds = std::make_shared<PatchFile>();

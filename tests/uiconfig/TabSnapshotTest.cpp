@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -51,39 +52,63 @@ const char* pageImage(const editorpages::Page& page) {
   }
 }
 
-TEST(TabSnapshot, EveryMainPageAtEverySizeAndSchemeMatchesItsReference) {
+// One scheme at one size a test, each opening its own editor: the pages of
+// all nine take minutes of CPU in the sanitizer build, too long for one test
+// on a busy machine.
+struct SchemeAndSize {
+  const char* scheme;
+  editorpages::Size size;
+};
+
+// Named so in the test's listing (and ctest's), not as bytes.
+void PrintTo(const SchemeAndSize& c, std::ostream* os) { *os << c.scheme << " " << c.size.name; }
+
+std::vector<SchemeAndSize> schemesAndSizes() {
+  std::vector<SchemeAndSize> all;
   for (const char* scheme : editorpages::kSchemes)
-    for (const editorpages::Size& size : editorpages::kSizes) {
-      editorpages::Editor editor(scheme, size);
-      IGraphics& g = editor.graphics();
-      ASSERT_EQ(g.Width(), static_cast<int>(1500 * size.scale));
-      UIConfigManager& ui = *editor.plug().uiConfigManager;
-      for (const editorpages::Page& page : editorpages::kPages) {
-        const std::string name = std::string(page.name) + "-" + scheme + "-" + size.name + ".png";
-        SCOPED_TRACE(name);
-        editor.Show(page);
-        // The page asked for is the one drawn: its tab is set, its page layer
-        // the one shown, its face the one asked for, its image on screen.
-        EXPECT_EQ(editor.plug().GetParam(kMainTab)->Int(), page.tab);
-        EXPECT_EQ(editor.ShownTab(), page.tab);
-        if (page.tab == 0) {
-          EXPECT_EQ(ui.layerMap.at("multiModeSettingsPage2")->IsVisible(), page.settingsFace);
-          EXPECT_EQ(ui.layerMap.at("multiModeSettingsPage1")->IsVisible(), !page.settingsFace);
-        }
-        const IBitmap image = ui.getImageByName(&g, pageImage(page));
-        ASSERT_NE(image.mData, nullptr);
-        const int px = editor.scaled(5), py = editor.scaled(300);
-        EXPECT_EQ(LICE_GetPixel(g.GetDrawBitmap(), editor.scaled(70) + px, editor.scaled(64) + py) | 0xFF,
-                  LICE_GetPixel(image.mData, px, py) | 0xFF);
-        const std::string differs = snapshots::compare(g.GetDrawBitmap(), name);
-        EXPECT_TRUE(differs.empty()) << differs;
-        // Every control and caption where it was, in every scheme alike.
-        const std::string changed =
-            snapshots::compareList(editor.ShownLayout(), std::string(page.name) + "-" + size.name + ".txt");
-        EXPECT_TRUE(changed.empty()) << changed;
-      }
-    }
+    for (const editorpages::Size& size : editorpages::kSizes) all.push_back({scheme, size});
+  return all;
 }
+
+class EveryMainPage : public ::testing::TestWithParam<SchemeAndSize> {};
+
+TEST_P(EveryMainPage, MatchesItsReference) {
+  const char* scheme = GetParam().scheme;
+  const editorpages::Size& size = GetParam().size;
+  editorpages::Editor editor(scheme, size);
+  IGraphics& g = editor.graphics();
+  ASSERT_EQ(g.Width(), static_cast<int>(1500 * size.scale));
+  UIConfigManager& ui = *editor.plug().uiConfigManager;
+  for (const editorpages::Page& page : editorpages::kPages) {
+    const std::string name = std::string(page.name) + "-" + scheme + "-" + size.name + ".png";
+    SCOPED_TRACE(name);
+    editor.Show(page);
+    // The page asked for is the one drawn: its tab is set, its page layer
+    // the one shown, its face the one asked for, its image on screen.
+    EXPECT_EQ(editor.plug().GetParam(kMainTab)->Int(), page.tab);
+    EXPECT_EQ(editor.ShownTab(), page.tab);
+    if (page.tab == 0) {
+      EXPECT_EQ(ui.layerMap.at("multiModeSettingsPage2")->IsVisible(), page.settingsFace);
+      EXPECT_EQ(ui.layerMap.at("multiModeSettingsPage1")->IsVisible(), !page.settingsFace);
+    }
+    const IBitmap image = ui.getImageByName(&g, pageImage(page));
+    ASSERT_NE(image.mData, nullptr);
+    const int px = editor.scaled(5), py = editor.scaled(300);
+    EXPECT_EQ(LICE_GetPixel(g.GetDrawBitmap(), editor.scaled(70) + px, editor.scaled(64) + py) | 0xFF,
+              LICE_GetPixel(image.mData, px, py) | 0xFF);
+    const std::string differs = snapshots::compare(g.GetDrawBitmap(), name);
+    EXPECT_TRUE(differs.empty()) << differs;
+    // Every control and caption where it was, in every scheme alike.
+    const std::string changed =
+        snapshots::compareList(editor.ShownLayout(), std::string(page.name) + "-" + size.name + ".txt");
+    EXPECT_TRUE(changed.empty()) << changed;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(TabSnapshot, EveryMainPage, ::testing::ValuesIn(schemesAndSizes()),
+                         [](const ::testing::TestParamInfo<SchemeAndSize>& info) {
+                           return std::string(info.param.scheme) + "_" + info.param.size.name;
+                         });
 
 TEST(TabSnapshot, AChangedFrameOrAMissingReferenceFailsAndSmallTextDifferencesPass) {
   const ReferencesHeld storingOff;
