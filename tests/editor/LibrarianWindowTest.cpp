@@ -591,6 +591,12 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     const char* second;
     const char* file;  // the pane's
     std::vector<std::string> listed;  // once each
+    // Not held: the reload runs, and the import is said to succeed only when
+    // it then lists the file; chosen: what is imported; full: the disk fills
+    // after the import's copy, so the reload cannot split it.
+    bool held = true;
+    const char* chosen = nullptr;
+    bool full = false;
   };
   const Written rows[] = {
       {"Save As", {8, 1}, "Bank saved", "Copy.tvx: folders busy, not read again", "Copy.tvx", {readName, "Copy.tvx"}},
@@ -599,7 +605,13 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
        {readName, "Copy.tvx"}},
       {"Save As, both kept", {8, 1}, "Bank saved", "Keep (2).tvx: folders busy, not read again", "Keep (2).tvx",
        {readName, "Copy.tvx", "Keep (2).tvx"}},
+      {"Import, the reload cannot split it", {10, 1}, "Bank not imported!", "Two.syx: not split: Disk full",
+       "Keep (2).tvx", {readName, "Copy.tvx", "Keep (2).tvx"}, false, "Two.syx", true},
+      {"Import, listed by the reload", {10, 1}, "Bank imported", "New.syx", "Keep (2).tvx",
+       {readName, "Copy.tvx", "Keep (2).tvx", "New.syx"}, false, "New.syx"},
   };
+  writeFile((fs::path(getDataFolder()) / "Two.syx").string(), soundFile("Two", 150));
+  writeFile((fs::path(getDataFolder()) / "New.syx").string(), soundFile("New", 100));
   writeFile(getPatchesFolderStr() + "/Keep.tvx", soundFile("Keep", 100));
   // A holder lets go after ten seconds: each wait gets its own.
   const auto holdSub = [&] {
@@ -608,15 +620,19 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   };
   for (const Written& row : rows) {
     SCOPED_TRACE(row.what);
-    holdSub();
+    if (row.held) holdSub();
+    else holder.reset();
     if (row.pick.front() == 7) rename(3, "AfterCopy");
     if (row.pick.front() == 8) rename(1, "ForCopy");
-    if (row.pick.front() == 10) answer = outside;
+    if (row.pick.front() == 10) answer = row.chosen ? (fs::path(getDataFolder()) / row.chosen).string() : outside;
+    // The import's copy is the one write that goes through.
+    if (row.full) userfiles::setWriteFault(userfiles::WriteFault{0, ENOSPC, 1});
     if (row.file == std::string("Keep (2).tvx")) {
       answer = getPatchesFolderStr() + "/Keep";  // "Keep.tvx" exists: No keeps both
       window->view().ScriptMessageBoxAnswer(7);
     }
     window->pickFromMenu(bankEdit, row.pick);
+    userfiles::setWriteFault(std::nullopt);
     EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string(row.first));
     EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string(row.second));
     EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
@@ -639,6 +655,10 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   }
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Mine.syx"), soundFile("Mine", 100));
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Keep.tvx"), soundFile("Keep", 100));
+  // The file the reload could not split stays as it was copied, left out.
+  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Two.syx"), soundFile("Two", 150));
+  fs::remove(getPatchesFolderStr() + "/Two.syx");
+  holdSub();
   // Still held: a pick of the file read shows what it holds; a Save then
   // writes that file alone.
   const std::string copyPath = getPatchesFolderStr() + "/Copy.tvx";
