@@ -592,10 +592,12 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     const char* file;  // the pane's
     std::vector<std::string> listed;  // once each
     // Not held: the reload runs, and the import is said to succeed only when
-    // it then lists the file; chosen: what is imported; full: the disk fills
-    // after the import's copy, so the reload cannot split it.
+    // it then lists the file; chosen: what is imported, listed as so many
+    // banks; full: the disk fills after the import's copy, so the reload
+    // cannot split it.
     bool held = true;
     const char* chosen = nullptr;
+    int banks = 0;
     bool full = false;
   };
   const Written rows[] = {
@@ -606,11 +608,14 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
       {"Save As, both kept", {8, 1}, "Bank saved", "Keep (2).tvx: folders busy, not read again", "Keep (2).tvx",
        {readName, "Copy.tvx", "Keep (2).tvx"}},
       {"Import, the reload cannot split it", {10, 1}, "Bank not imported!", "Two.syx: not split: Disk full",
-       "Keep (2).tvx", {readName, "Copy.tvx", "Keep (2).tvx"}, false, "Two.syx", true},
+       "Keep (2).tvx", {readName, "Copy.tvx", "Keep (2).tvx"}, false, "Two.syx", 0, true},
       {"Import, listed by the reload", {10, 1}, "Bank imported", "New.syx", "Keep (2).tvx",
-       {readName, "Copy.tvx", "Keep (2).tvx", "New.syx"}, false, "New.syx"},
+       {readName, "Copy.tvx", "Keep (2).tvx"}, false, "New.syx", 1},
+      {"Import, split by the reload", {10, 1}, "Bank imported", "Three.syx", "Keep (2).tvx",
+       {readName, "Copy.tvx", "Keep (2).tvx"}, false, "Three.syx", 2},
   };
   writeFile((fs::path(getDataFolder()) / "Two.syx").string(), soundFile("Two", 150));
+  writeFile((fs::path(getDataFolder()) / "Three.syx").string(), soundFile("Three", 150));
   writeFile((fs::path(getDataFolder()) / "New.syx").string(), soundFile("New", 100));
   writeFile(getPatchesFolderStr() + "/Keep.tvx", soundFile("Keep", 100));
   // A holder lets go after ten seconds: each wait gets its own.
@@ -627,7 +632,7 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     if (row.pick.front() == 10) answer = row.chosen ? (fs::path(getDataFolder()) / row.chosen).string() : outside;
     // The import's copy is the one write that goes through.
     if (row.full) userfiles::setWriteFault(userfiles::WriteFault{0, ENOSPC, 1});
-    if (row.file == std::string("Keep (2).tvx")) {
+    if (row.pick.front() == 8 && row.file == std::string("Keep (2).tvx")) {
       answer = getPatchesFolderStr() + "/Keep";  // "Keep.tvx" exists: No keeps both
       window->view().ScriptMessageBoxAnswer(7);
     }
@@ -652,12 +657,21 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
       for (const FolderMenuControl* menu : {browser.leftPatchMenu, browser.progBankNameMenu, browser.rightPatchMenu})
         EXPECT_GE(itemOf(*menu, file), 0);
     }
+    // The file imported is in both panes' lists once, or its pieces are; one
+    // the reload could not split stays as it was copied, and is listed in none.
+    for (const int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
+      int named = 0;
+      for (int i = 0; row.chosen && i < library.bankCount(kSoundList); ++i)
+        named += plug->paramDisplayText(list, i).starts_with(fs::path(row.chosen).stem().string());
+      EXPECT_EQ(named, row.banks);
+    }
+    if (row.full) {
+      EXPECT_EQ(readFile(getPatchesFolderStr() + "/Two.syx"), soundFile("Two", 150));
+      fs::remove(getPatchesFolderStr() + "/Two.syx");
+    }
   }
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Mine.syx"), soundFile("Mine", 100));
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Keep.tvx"), soundFile("Keep", 100));
-  // The file the reload could not split stays as it was copied, left out.
-  EXPECT_EQ(readFile(getPatchesFolderStr() + "/Two.syx"), soundFile("Two", 150));
-  fs::remove(getPatchesFolderStr() + "/Two.syx");
   holdSub();
   // Still held: a pick of the file read shows what it holds; a Save then
   // writes that file alone.
