@@ -12,9 +12,8 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <sstream>
 
-#include <Poco/DigestStream.h>
+#include <Poco/DigestEngine.h>
 #include <Poco/SHA1Engine.h>
 
 #include "BankFileFormat.h"
