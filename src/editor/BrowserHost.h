@@ -62,10 +62,11 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   bool saveImportedFile(bool midi) override {
     std::string written;
     const bool imported = mPlug.saveImportedFile(midi, &written);
-    // The new file is listed once the folders are read again.
+    // The new file is listed once the folders are read again: success is
+    // said only then.
     if (imported) {
       mPlug.refreshFolders();
-      mPlug.showWritten("Bank imported", written);
+      mPlug.showImported(written);
     }
     return imported;
   }

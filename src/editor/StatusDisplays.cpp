@@ -185,6 +185,14 @@ void Tarnivex::showWritten(const std::string& what, const std::string& path) {
   mFailureShown = true;
 }
 
+void Tarnivex::showImported(const std::string& path) {
+  // Not read again: what was written is named, and that the reload did not run.
+  if (folderWasBusy() || !patchLibrarian) return showWritten("Bank imported", path);
+  const std::string why = patchLibrarian->whyNotListed(path, getPatchesFolderStr());
+  if (why.empty()) return showWritten("Bank imported", path);
+  showFailure("Bank not imported!", userfiles::nameOf(path) + ": " + why);
+}
+
 void Tarnivex::fitStatusDisplays() {
   for (ITextControl* display : {paramNameDisplay, paramValueDisplay})
     if (display) display->FitToRect([this](const std::string& whole) { debugLog("STATUS: " + whole); });

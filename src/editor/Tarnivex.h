@@ -300,6 +300,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // after it: the file is named even when the folders were too busy to be
   // read again, which the second line then says after it.
   void showWritten(const std::string& what, const std::string& path);
+  // After an import's reload: "Bank imported" only when the library lists
+  // the file written (or the pieces it was split into); else why not.
+  void showImported(const std::string& path);
   // The name and value displays cut a text too wide for them; the whole text
   // goes to the debug log.
   void fitStatusDisplays();

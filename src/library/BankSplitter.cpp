@@ -13,6 +13,9 @@
 #include <functional>
 #include <optional>
 
+#include <Poco/DigestEngine.h>
+#include <Poco/SHA1Engine.h>
+
 #include "BankFileFormat.h"
 #include "FailureText.h"
 #include "FileLock.h"
@@ -91,10 +94,49 @@ void PatchLibrarian::createNewPatchFile(PatchFile* source, std::string newFolder
   listFor(multis ? kMultiList : kSoundList).push_back(bank);
 }
 
+std::vector<PatchLibrarian::SplitPiece> PatchLibrarian::splitPieces(const PatchFile& bank, const std::string& extension,
+                                                                    bool standardMidiFile) {
+  const std::string stem = bank.fileName.substr(0, bank.fileName.find_last_of('.'));
+  std::vector<SplitPiece> pieces;
+  splitPassCount = static_cast<int>(bank.patches.size() / kPatchesPerBank);
+  for (const bool multis : {false, true}) {
+    const auto collected = entriesOfKind(bank, multis);
+    for (int pass = -1;; ++pass) {
+      SplitPiece piece;
+      piece.bank = splitPass(collected, multis, pass, stem, extension, bank.folderName, standardMidiFile, &piece.image);
+      if (piece.bank) pieces.push_back(std::move(piece));
+      if (pass + 1 >= splitPassCount) break;
+    }
+  }
+  return pieces;
+}
+
+std::string PatchLibrarian::whyPieceLeftOut(const Bytes& image) {
+  // As the loader judges a file: by its size, then by what it reads of it.
+  if (image.size() < kMinBankFileSize) return "too short";
+  if (image.size() > maxBankFileSize) return "too large";
+  PatchFile read;
+  if (!readEntries(image, static_cast<int>(image.size()), &read) || read.patches.empty()) return "without sounds";
+  return {};
+}
+
+std::string PatchLibrarian::whySplitLeavesOut(const PatchFile& bank, const std::string& extension) {
+  const int passes = splitPassCount;
+  std::string why;
+  for (const SplitPiece& piece : splitPieces(bank, extension, extension == "mid")) {
+    why = whyPieceLeftOut(piece.image);
+    if (!why.empty()) break;
+  }
+  splitPassCount = passes;
+  if (why.empty()) return why;
+  return std::string("not split: ") + (bank.cutShort ? "dumps cut short, " : "") + "a piece would be " + why;
+}
+
 namespace {
 // A note's fields end with a NUL, which no file name holds (a newline or a
 // tab may be in one); notes of earlier versions end them with newlines.
-constexpr const char* kSplitNote = "tvx split 3";
+constexpr const char* kSplitNote = "tvx split 4";
+constexpr const char* kHiddenNote = "tvx split 3";    // no size, no SHA-1
 constexpr const char* kIdentityNote = "tvx split 2";  // no hidden source, no mark
 constexpr const char* kLineNote = "tvx split 1";
 // The field a note ends with once the source has left the library folder.
@@ -113,16 +155,29 @@ std::string identityOf(const std::optional<userfiles::FileStamp>& stamp) {
   return std::to_string(stamp->device) + ":" + std::to_string(stamp->inode);
 }
 
+// The SHA-1 of data in hex: a copy that matches it (and the size) holds
+// the source's every byte.
+std::string sha1Of(const std::vector<unsigned char>& data) {
+  Poco::SHA1Engine engine;
+  engine.update(data.data(), static_cast<unsigned>(data.size()));
+  return Poco::DigestEngine::digestToHex(engine.digest());
+}
+
 struct SplitNote {
   std::string source;  // the name of the file split
   std::string digest;
   std::string identity;  // "" in notes of earlier versions
+  // The source's size and SHA-1 as the split read it before any copy
+  // started; nullopt and "" in notes of earlier versions, which prove no copy.
+  std::optional<std::uint64_t> size;
+  std::string sha1;
   std::vector<std::pair<std::string, std::string>> pieces;  // hidden name, name to take
   // The hidden name the source leaves the folder under, and whether the
   // note says it did; "" and false in notes of earlier versions.
   std::string hiddenSource;
   bool moved = false;
-  bool recordsMove = false;  // a note of this version, which would say it
+  bool recordsMove = false;  // a note that would say it
+  bool provesCopies() const { return size && !sha1.empty(); }
 };
 
 // Appends the mark that the source has left the library folder.
@@ -160,8 +215,9 @@ std::optional<SplitNote> readSplitNote(const std::vector<unsigned char>& text) {
     return text.size() > n && std::equal(head, head + n, text.begin()) && text[n] == static_cast<unsigned char>(end);
   };
   const bool lines = startsWith(kLineNote, '\n');
-  const bool current = !lines && startsWith(kSplitNote, '\0');
-  if (!lines && !current && !startsWith(kIdentityNote, '\0')) return std::nullopt;
+  const bool proving = !lines && startsWith(kSplitNote, '\0');
+  const bool hiding = !lines && (proving || startsWith(kHiddenNote, '\0'));
+  if (!lines && !hiding && !startsWith(kIdentityNote, '\0')) return std::nullopt;
   const char end = lines ? '\n' : '\0';
   std::vector<std::string> fields;
   std::string field;
@@ -173,10 +229,21 @@ std::optional<SplitNote> readSplitNote(const std::vector<unsigned char>& text) {
     fields.push_back(std::move(field));
     field.clear();
   }
-  const std::size_t head = lines ? 3 : current ? 5 : 4;
+  const std::size_t head = lines ? 3 : proving ? 7 : hiding ? 5 : 4;
   if (fields.size() < head) return std::nullopt;
-  SplitNote note{fields[1], fields[2], lines ? std::string() : fields[3], {}, {}, false, false};
-  if (current) {
+  SplitNote note;
+  note.source = fields[1];
+  note.digest = fields[2];
+  if (!lines) note.identity = fields[3];
+  if (proving) {
+    // A size that does not read proves no copy; the note is taken up all the same.
+    const std::string& size = fields[5];
+    if (!size.empty() && size.size() < 20 &&
+        std::all_of(size.begin(), size.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      note.size = std::stoull(size);
+    note.sha1 = fields[6];
+  }
+  if (hiding) {
     note.hiddenSource = fields[4];
     note.recordsMove = true;
     // The mark follows the pairs of pieces: a field of its own at the end.
@@ -199,16 +266,50 @@ bool before(const timespec& a, const timespec& b) {
   return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
+// Whether the file at path holds every byte of the source as the note
+// records it: its size and its SHA-1.
+bool holdsWholeSource(const std::string& path, const SplitNote& note) {
+  if (!note.provesCopies()) return false;
+  const auto stamp = userfiles::StampOf(path);
+  if (!stamp || static_cast<std::uint64_t>(stamp->size) != *note.size) return false;
+  const auto data = userfiles::readWholeFile(path, static_cast<std::size_t>(*note.size));
+  return data && data->size() == *note.size && sha1Of(*data) == note.sha1;
+}
+
+// Whether folder holds a whole copy of the source under a name of its own,
+// made since the note was written: a writer's temporary file, whatever it
+// holds, is no copy that has arrived.
+bool holdsWholeCopy(const std::string& folder, const SplitNote& note, const timespec& since) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return false;
+  bool found = false;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || userfiles::isTemporaryName(name)) continue;
+    const std::string path = folder + name;
+    const auto stamp = userfiles::StampOf(path);
+    if (!stamp || before(stamp->changed, since)) continue;
+    if (holdsWholeSource(path, note)) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
 // Whether folder holds the source of a note under a name that passes: the
 // file itself (moved within its file system), or a copy of its content
 // made since the note was written (moved across file systems: a new file).
+// A writer's temporary file is never it: a copy cut short may hold it all
+// and still go as a stale temporary.
 bool holdsSource(const std::string& folder, const SplitNote& note, const timespec& since, std::size_t maxSize,
                  const std::function<bool(const std::string&)>& namePasses) {
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return false;
   bool found = false;
   while (const dirent* entry = ::readdir(dir)) {
-    if (!namePasses(entry->d_name)) continue;
+    if (userfiles::isTemporaryName(entry->d_name) || !namePasses(entry->d_name)) continue;
     const std::string path = folder + entry->d_name;
     const auto stamp = userfiles::StampOf(path);
     if (!stamp) continue;
@@ -246,11 +347,11 @@ std::string convertedBanksFolder(const std::string& root) {
 // before the split or after it, never in between.
 bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
                                    bool standardMidiFile) {
-  const std::string stem = bank.fileName.substr(0, bank.fileName.find_last_of('.'));
   const std::string folder = folderOf(sourcePath);
   struct Piece {
     std::shared_ptr<PatchFile> bank;
     std::unique_ptr<userfiles::PendingFile> file;
+    std::string written;  // the path it took
   };
   std::vector<Piece> pieces;
   int step = 0;
@@ -277,55 +378,56 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   }
   // Written by someone else since it was read (by stamp, or by content
   // before the source goes): the pieces would not hold what it holds now.
+  // The content read last is what the note records of the source.
+  std::optional<Bytes> content;
   const auto changed = [&](bool byContent) {
     if (bank.stamp && userfiles::StampOf(sourcePath) != bank.stamp) return true;
-    if (!byContent || !bank.digest) return false;
-    const auto now = userfiles::readWholeFile(sourcePath, maxBankFileSize);
-    return !now || userfiles::digestOf(*now) != *bank.digest;
+    if (!byContent) return false;
+    content = userfiles::readWholeFile(sourcePath, maxBankFileSize);
+    return !content || (bank.digest && userfiles::digestOf(*content) != *bank.digest);
   };
   if (changed(false)) {
     whole = false;
     why = "Changed by another program";
   }
-  splitPassCount = static_cast<int>(bank.patches.size() / kPatchesPerBank);
-  std::string note;
-  const auto field = [&note](const std::string& text) {
+  const auto field = [](std::string& note, const std::string& text) {
     note += text;
     note += '\0';
   };
-  field(kSplitNote);
-  field(bank.fileName);
-  field(hex(bank.digest.value_or(0)));
-  field(identityOf(bank.stamp));
+  std::string pairs;
   HiddenName hiddenSource(folder);
   if (hiddenSource.path.empty()) {
     whole = false;
     why = userfiles::failureReason(errno, folder);
   }
-  field(nameOf(hiddenSource.path));
-  for (const bool multis : {false, true}) {
-    const auto collected = entriesOfKind(bank, multis);
-    for (int pass = -1; whole; ++pass) {
-      Bytes image;
-      if (auto piece = splitPass(collected, multis, pass, stem, extension, bank.folderName, standardMidiFile, &image)) {
-        auto file = std::make_unique<userfiles::PendingFile>(folder, image);
-        if (file->path().empty()) {
-          whole = false;
-          why = userfiles::failureReason(errno, folder);
-          log("PATCH LIBRARIAN: could not write file " + folder + piece->fileName);
-        }
-        field(nameOf(file->path()));
-        field(piece->fileName);
-        pieces.push_back({std::move(piece), std::move(file)});
-        if (whole) reached();
-      }
-      if (pass + 1 >= splitPassCount) break;
+  for (SplitPiece& piece : splitPieces(bank, extension, standardMidiFile)) {
+    if (!whole) break;
+    auto file = std::make_unique<userfiles::PendingFile>(folder, piece.image);
+    if (file->path().empty()) {
+      whole = false;
+      why = userfiles::failureReason(errno, folder);
+      log("PATCH LIBRARIAN: could not write file " + folder + piece.bank->fileName);
     }
+    field(pairs, nameOf(file->path()));
+    field(pairs, piece.bank->fileName);
+    pieces.push_back({std::move(piece.bank), std::move(file), {}});
+    if (whole) reached();
   }
   if (whole && changed(true)) {
     whole = false;
     why = "Changed by another program";
   }
+  // Before the source leaves: its size and SHA-1, by which a later load
+  // tells a whole copy of it from one a kill cut short.
+  std::string note;
+  field(note, kSplitNote);
+  field(note, bank.fileName);
+  field(note, hex(bank.digest.value_or(0)));
+  field(note, identityOf(bank.stamp));
+  field(note, nameOf(hiddenSource.path));
+  field(note, content ? std::to_string(content->size()) : std::string());
+  field(note, content ? sha1Of(*content) : std::string());
+  note += pairs;
   std::unique_ptr<userfiles::PendingFile> noteFile;
   if (whole) {
     noteFile = std::make_unique<userfiles::PendingFile>(folder, note.data(), note.size());
@@ -358,8 +460,11 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     whole = false;
     why = userfiles::failureReason(errno, folder);
   }
-  if (!whole && !hidden.empty() && userfiles::nameTaken(hidden))
-    userfiles::moveUnderFreeName(hidden, folder, nameOf(sourcePath));  // back where it was
+  // Back where it was; one that cannot leave its hidden name keeps the note
+  // that names it, for the next load.
+  if (!whole && !hidden.empty() && userfiles::nameTaken(hidden) &&
+      userfiles::moveUnderFreeName(hidden, folder, nameOf(sourcePath)).empty() && noteFile)
+    noteFile->abandon();
   if (!whole) {
     // The source keeps every dump; the hidden pieces go with their owners.
     log("PATCH LIBRARIAN: could not split file " + sourcePath + ", it stays as it is");
@@ -379,10 +484,13 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
       continue;
     }
     pieces[i].bank->fileName = nameOf(written);
+    pieces[i].written = written;
     reached();
   }
   if (!named) noteFile->abandon();
   auto guard = lock();
+  for (const auto& piece : pieces)
+    if (!piece.written.empty()) mContents.splitPieces.emplace_back(piece.written, sourcePath);
   for (auto& piece : pieces)
     listFor(piece.bank->bankType == 1 ? kMultiList : kSoundList).push_back(std::move(piece.bank));
   return true;
@@ -397,7 +505,8 @@ bool PatchLibrarian::placeSplitSource(const std::string& hiddenPath, const std::
   return true;
 }
 
-bool PatchLibrarian::finishSplit(const std::string& notePath, const std::string* source) {
+bool PatchLibrarian::finishSplit(const std::string& notePath, const std::string* source,
+                                 std::vector<std::string>* kept) {
   const auto text = userfiles::readWholeFile(notePath, 1 << 20);
   if (!text) return false;
   const auto note = readSplitNote(*text);
@@ -428,8 +537,9 @@ bool PatchLibrarian::finishSplit(const std::string& notePath, const std::string*
   // The source under the hidden name the note gives: it left the folder, and
   // the move that follows was cut short.
   const std::string hidden = folder + note->hiddenSource;
-  const bool hiddenHere = userfiles::isTemporaryName(note->hiddenSource) && !note->identity.empty() &&
-                          identityOf(userfiles::StampOf(hidden)) == note->identity;
+  const bool hiddenHere = userfiles::isTemporaryName(note->hiddenSource) &&
+                          ((!note->identity.empty() && identityOf(userfiles::StampOf(hidden)) == note->identity) ||
+                           holdsWholeSource(hidden, *note));
   // A note that records the move is believed alone: a copy found in
   // "Converted Banks" may be one a move cut short left.
   bool done = !stayed && (note->recordsMove ? note->moved || hiddenHere
@@ -439,11 +549,19 @@ bool PatchLibrarian::finishSplit(const std::string& notePath, const std::string*
                                                                                     name.ends_with(".converted");
                                                                            }));
   if (done && hiddenHere) {
-    // Where the move puts it, unless a whole copy got there before the kill.
-    if (inConverted()) {
+    // Where the move puts it, unless a whole copy got there under its own
+    // name before the kill: one that matches the size and SHA-1 the note
+    // took before the copy started, of a source that still matches them.
+    // A note of an earlier version proves no copy, so the source is moved
+    // again (a second copy at most, never none).
+    const bool copied = holdsWholeSource(hidden, *note) && holdsWholeCopy(convertedBanksFolder(mRoot), *note, since);
+    if (copied) {
       ::unlink(hidden.c_str());
     } else if (!placeSplitSource(hidden, note->source)) {
-      userfiles::moveUnderFreeName(hidden, folder, note->source);
+      // Back where the user put it, and split again; a source that cannot
+      // leave its hidden name stays under it, with the note that names it.
+      if (userfiles::moveUnderFreeName(hidden, folder, note->source).empty() && kept)
+        kept->insert(kept->end(), {hidden, notePath});
       done = false;
     }
   }

@@ -252,10 +252,12 @@ void PatchLibrarian::clearStaleFiles(const std::string& folder, bool splitsEnded
   if (stale.empty()) return;
   // The notes of splits first: they name pieces that are to stay.
   std::vector<bool> note(stale.size(), false);
-  for (size_t i = 0; i < stale.size(); ++i) note[i] = finishSplit(stale[i].path, source);
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < stale.size(); ++i) note[i] = finishSplit(stale[i].path, source, &kept);
   for (size_t i = 0; i < stale.size(); ++i) {
     const std::string& path = stale[i].path;
     if (source && !note[i]) continue;
+    if (std::find(kept.begin(), kept.end(), path) != kept.end()) continue;  // a split's source
     if (stale[i].young && !note[i]) continue;
     if (!note[i] && !userfiles::nameTaken(path)) continue;  // named by a note
     if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that a stopped writer left");
@@ -303,6 +305,7 @@ void PatchLibrarian::adopt(std::shared_ptr<const SharedLoad> load, std::string k
   fresh.categoryTree = copyTree(shared.categoryTree);
   fresh.categoryNames = shared.categoryNames;
   fresh.leftOut = shared.leftOut;
+  fresh.splitPieces = shared.splitPieces;
   // The old contents' trees refer into the old load: they go first.
   LibraryContents old;
   std::shared_ptr<const SharedLoad> oldLoad;
@@ -349,7 +352,10 @@ bool PatchLibrarian::initBankFilesOnDiscard(std::string root) {
 void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mRoot = root;
   splitElsewhere = false;
+  // The pieces of this load's splits stay known to the reload that lists them.
+  auto splitPieces = std::move(mContents.splitPieces);
   mContents = LibraryContents{};
+  if (nesting > 0) mContents.splitPieces = std::move(splitPieces);
   mVisited.clear();
   mVisited.insert(canonical(root));
   // Where splits put their sources is no part of the library, even where a
@@ -561,6 +567,13 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
     return nullptr;
   }
   if (bank->patches.size() > static_cast<size_t>(kPatchesPerBank)) {
+    // A split writes only files this loader lists: pieces of dumps cut short
+    // may be too short to be bank files. The file then stays as it is.
+    if (const std::string why = whySplitLeavesOut(*bank, extension); !why.empty()) {
+      log("PATCH LIBRARIAN: would split file " + full + " into files left out, it stays as it is");
+      leaveOut(full, why);
+      return nullptr;
+    }
     // The reload that reads the new files runs only when the source is gone:
     // a source left in place would be split again by every reload.
     lastSplitFailure.clear();
@@ -583,6 +596,22 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
   bank->indexNames();
   (bank->bankType == 0 ? mContents.soundBanks : mContents.multiBanks).push_back(bank);
   return bank;
+}
+
+std::string PatchLibrarian::whyNotListed(const std::string& path, const std::string& libraryFolder) const {
+  auto guard = lock();
+  const auto listsFile = [&](const std::string& file) {
+    for (const BankList* list : {&mContents.soundBanks, &mContents.multiBanks})
+      for (const auto& bank : *list)
+        if (bank->pathIn(libraryFolder) == file) return true;
+    return false;
+  };
+  if (listsFile(path)) return {};
+  for (const auto& [piece, source] : mContents.splitPieces)
+    if (source == path && listsFile(piece)) return {};
+  for (const auto& left : mContents.leftOut)
+    if (left.path == path) return left.reason;
+  return "not listed by the library";
 }
 
 bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const std::string& root,

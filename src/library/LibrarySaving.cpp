@@ -283,6 +283,23 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
     fail("Bank not imported!", "Too many sounds (over " + std::to_string(maxSplitEntries) + ")");
     return false;
   }
+  // A file of more than one bank is listed in the pieces a load splits it
+  // into: one whose pieces the load would leave out is left out itself.
+  if (entries > static_cast<std::size_t>(kPatchesPerBank)) {
+    PatchLibrarian scratch;
+    scratch.maxBankFileSize = maxBankFileSize;
+    scratch.maxSplitEntries = maxSplitEntries;
+    PatchFile bank;
+    bank.fileName = name;
+    scratch.fillBank(*data, static_cast<int>(data->size()), &bank);
+    const std::size_t dot = name.find_last_of('.');
+    const std::string extension = asciiLower(dot == std::string::npos ? std::string() : name.substr(dot + 1));
+    if (const std::string why = scratch.whySplitLeavesOut(bank, extension); !why.empty()) {
+      log("FILE IMPORTER: " + chosenPath + " not imported (" + why + ")");
+      fail("Bank not imported!", why);
+      return false;
+    }
+  }
   const std::string target = patchesFolder + "/" + name;
   bool written = false;
   // Written under the folder's lock, as a save is, taken after the question:

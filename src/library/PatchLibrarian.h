@@ -64,6 +64,9 @@ struct LibraryContents {
     bool listed = false;
   };
   std::vector<LeftOut> leftOut;
+  // The bank files the load's splits wrote (the reload after a split keeps
+  // them): each piece's path with the path of the file split.
+  std::vector<std::pair<std::string, std::string>> splitPieces;
 };
 
 // The whole text naming the bank files a load left out, for the debug log;
@@ -221,6 +224,14 @@ class PatchLibrarian {
   // writtenPath: the path of the file written.
   bool importBankFile(const std::string& chosenPath, const std::string& patchesFolder,
                       std::string* writtenPath = nullptr);
+  // Why a split of bank (read from a file of that extension) would leave
+  // the file out of the library: a piece of it would be left out, so it is
+  // not split. "" when every piece would be listed.
+  std::string whySplitLeavesOut(const PatchFile& bank, const std::string& extension);
+  // Whether the library lists the bank file at path (in the library folder
+  // at libraryFolder): read from it, or from the pieces of its split. "" when
+  // it does, else why not: the reason it was left out for.
+  std::string whyNotListed(const std::string& path, const std::string& libraryFolder) const;
   // The number of entries a file image holds, as a load reads them (at most
   // one more than maxSplitEntries); nothing in the library changes.
   // unconverted: set when the load would leave out a sound it cannot convert.
@@ -410,6 +421,15 @@ class PatchLibrarian {
   std::shared_ptr<PatchFile> splitPass(const std::vector<const LibrarianPatch*>& collected, bool multis, int pass,
                                        const std::string& stem, const std::string& extension,
                                        const std::string& folderName, bool standardMidiFile, Bytes* image);
+  // The pieces a split of bank writes, in the order it writes them.
+  struct SplitPiece {
+    std::shared_ptr<PatchFile> bank;
+    Bytes image;
+  };
+  std::vector<SplitPiece> splitPieces(const PatchFile& bank, const std::string& extension, bool standardMidiFile);
+  // Why the loader would leave out a bank file of this image ("too short",
+  // "too large", "without sounds"); "" when it would list it.
+  std::string whyPieceLeftOut(const Bytes& image);
   // Splits an oversized bank into new files beside its source and moves
   // the source away; false, with no new file left, when that cannot be done
   // whole.
@@ -419,8 +439,10 @@ class PatchLibrarian {
   // pieces get their names when the note records that the source left its
   // folder (a source still under its hidden name is put into "Converted
   // Banks" first), else they go. False when the file is no such note, or, with
-  // source, a note of another file's split.
-  bool finishSplit(const std::string& notePath, const std::string* source = nullptr);
+  // source, a note of another file's split. kept: gets the hidden name of a
+  // source that could be neither moved nor put back, which must stay.
+  bool finishSplit(const std::string& notePath, const std::string* source = nullptr,
+                   std::vector<std::string>* kept = nullptr);
   // Removes the temporary files that killed writers left in folder, after
   // taking up the notes of splits among them. splitsEnded: no split of the
   // folder is under way (its lock is held), so notes of any age are taken up.

@@ -548,7 +548,7 @@ TEST_F(BlockCallbackTest, ABurstOfHostEventsWakesTheMidiThreadOnce) {
     int notes;
     uint64_t wakes;
     int deferredBefore = 0;        // what else the call runs when it returns
-    std::optional<Step> handedAt;  // handed over as the thread goes to sleep
+    std::optional<Step> handedAt = std::nullopt;  // handed over as the thread goes to sleep
   };
   const Row table[] = {{"none", 0, 0},
                        {"one", 1, 1},

@@ -591,8 +591,15 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
     const char* second;
     const char* file;  // the pane's
     std::vector<std::string> listed;  // once each
-    bool held = true;     // a subfolder is held: the reload cannot run
+    // Not held: the reload runs, and the import is said to succeed only when
+    // it then lists the file; chosen: what is imported, listed as so many
+    // banks; full: the disk fills after the import's copy, so the reload
+    // cannot split it.
+    bool held = true;
     bool outside = false;  // the pane's file is outside the library folders, in no folder menu
+    const char* chosen = nullptr;
+    int banks = 0;
+    bool full = false;
   };
   const std::string out = (fs::path(getDataFolder()) / "Out.syx").string();
   const Written rows[] = {
@@ -602,6 +609,12 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
        {readName, "Copy.tvx"}},
       {"Save As, both kept", {8, 1}, "Bank saved", "Keep (2).tvx: folders busy, not read again", "Keep (2).tvx",
        {readName, "Copy.tvx", "Keep (2).tvx"}},
+      {"Import, the reload cannot split it", {10, 1}, "Bank not imported!", "Two.syx: not split: Disk full",
+       "Keep (2).tvx", {readName, "Copy.tvx", "Keep (2).tvx"}, false, false, "Two.syx", 0, true},
+      {"Import, listed by the reload", {10, 1}, "Bank imported", "New.syx", "Keep (2).tvx",
+       {readName, "Copy.tvx", "Keep (2).tvx"}, false, false, "New.syx", 1},
+      {"Import, split by the reload", {10, 1}, "Bank imported", "Three.syx", "Keep (2).tvx",
+       {readName, "Copy.tvx", "Keep (2).tvx"}, false, false, "Three.syx", 2},
       // Outside the library folders, and read again: the reload does not read
       // the file, and the pane stays on it all the same.
       {"Save As outside the library, read again", {8, 1}, "Bank saved", "Out.syx", "Out.syx",
@@ -609,6 +622,9 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
       {"Save outside the library, read again", {7}, "Bank saved", "Out.syx", "Out.syx",
        {readName, "Copy.tvx", "Keep (2).tvx", "Out.syx"}, false, true},
   };
+  writeFile((fs::path(getDataFolder()) / "Two.syx").string(), soundFile("Two", 150));
+  writeFile((fs::path(getDataFolder()) / "Three.syx").string(), soundFile("Three", 150));
+  writeFile((fs::path(getDataFolder()) / "New.syx").string(), soundFile("New", 100));
   writeFile(getPatchesFolderStr() + "/Keep.tvx", soundFile("Keep", 100));
   // A holder lets go after ten seconds: each wait gets its own.
   const auto holdSub = [&] {
@@ -623,13 +639,16 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
       holder.reset();
     if (row.pick.front() == 7) rename(3, row.outside ? "OutSaved" : "AfterCopy");
     if (row.pick.front() == 8) rename(1, "ForCopy");
-    if (row.pick.front() == 10) answer = outside;
+    if (row.pick.front() == 10) answer = row.chosen ? (fs::path(getDataFolder()) / row.chosen).string() : outside;
     if (row.outside) answer = out;
-    if (row.file == std::string("Keep (2).tvx")) {
+    // The import's copy is the one write that goes through.
+    if (row.full) userfiles::setWriteFault(userfiles::WriteFault{0, ENOSPC, 1});
+    if (row.pick.front() == 8 && row.file == std::string("Keep (2).tvx")) {
       answer = getPatchesFolderStr() + "/Keep";  // "Keep.tvx" exists: No keeps both
       window->view().ScriptMessageBoxAnswer(7);
     }
     window->pickFromMenu(bankEdit, row.pick);
+    userfiles::setWriteFault(std::nullopt);
     EXPECT_EQ(plug->paramNameDisplay->GetText(), std::string(row.first));
     EXPECT_EQ(plug->paramValueDisplay->GetText(), std::string(row.second));
     EXPECT_EQ(plug->GetParam(kBankEditUnsaved)->Value(), 0.0);
@@ -652,6 +671,18 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
       for (const FolderMenuControl* menu : {browser.leftPatchMenu, browser.progBankNameMenu, browser.rightPatchMenu})
         EXPECT_GE(itemOf(*menu, file), 0);
     }
+    // The file imported is in both panes' lists once, or its pieces are; one
+    // the reload could not split stays as it was copied, and is listed in none.
+    for (const int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
+      int named = 0;
+      for (int i = 0; row.chosen && i < library.bankCount(kSoundList); ++i)
+        named += plug->paramDisplayText(list, i).starts_with(fs::path(row.chosen).stem().string());
+      EXPECT_EQ(named, row.banks);
+    }
+    if (row.full) {
+      EXPECT_EQ(readFile(getPatchesFolderStr() + "/Two.syx"), soundFile("Two", 150));
+      fs::remove(getPatchesFolderStr() + "/Two.syx");
+    }
   }
   // The Save after the Save As wrote the file outside, and only it.
   EXPECT_FALSE(fs::exists(getPatchesFolderStr() + "/Out.syx"));
@@ -663,6 +694,7 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   holdSub();
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Mine.syx"), soundFile("Mine", 100));
   EXPECT_EQ(readFile(getPatchesFolderStr() + "/Keep.tvx"), soundFile("Keep", 100));
+  holdSub();
   // Still held: a pick of the file read shows what it holds; a Save then
   // writes that file alone.
   const std::string copyPath = getPatchesFolderStr() + "/Copy.tvx";

@@ -629,6 +629,17 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   Bytes cut = soundDump(numbered("c", 0));
   cut.resize(200);
   writeFile(data.patches() / "Cut.syx", concat({cut, soundFile("w", 99)}));
+  // 104 sounds each cut to 290 bytes and an end byte: 30,264 bytes, more than
+  // one bank, but its first hundred would make a file of 29,100 bytes, too
+  // short for a bank file. It is not split.
+  std::vector<Bytes> cutSounds;
+  for (int i = 0; i < 104; ++i) {
+    Bytes sound = soundDump(numbered("k", i));
+    sound.resize(290);
+    sound.push_back(0xF7);
+    cutSounds.push_back(sound);
+  }
+  writeFile(data.patches() / "Cuts.syx", concat(cutSounds));
   writeFile(data.patches() / "Fine.syx", soundFile("f", 78));
   writeFile(data.patches() / "Locked.syx", soundFile("l", 78));
   writeFile(data.patches() / "Noise.syx", Bytes(40000, 0x41));
@@ -650,11 +661,14 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
     got.push_back(fs::path(left.path).lexically_relative(data.patches()).string() + ": " + left.reason +
                   (left.listed ? ", listed" : ""));
   std::vector<std::string> expected = {"A/Huge.syx: more than 105 sounds", "Big.syx: too large",
-                                       "Cut.syx: a dump cut short, listed"};
+                                       "Cut.syx: a dump cut short, listed",
+                                       "Cuts.syx: not split: dumps cut short, a piece would be too short"};
   if (!rootCanRead) expected.push_back("Locked.syx: cannot be read");
   expected.insert(expected.end(), {"Noise.syx: no sounds found", "OnlyQ.syx: a sound that cannot be converted",
                                    "Two.syx: too short", "Unconv.syx: a sound that cannot be converted, listed"});
   EXPECT_EQ(got, expected);
+  EXPECT_EQ(readFile(data.patches() / "Cuts.syx"), concat(cutSounds));
+  EXPECT_FALSE(fs::exists(data.converted()));
   // Each is in the debug log.
   for (const auto& left : library.contents().leftOut)
     EXPECT_EQ(std::count(log.begin(), log.end(),
@@ -675,7 +689,8 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   EXPECT_EQ(cutBank->patches[99].name, numbered("w", 98));
   // Every file is named, not only the first; the one listed with a fault apart.
   EXPECT_EQ(leftOutStatusText(library.contents().leftOut),
-            std::string("Left out of the library: Huge.syx (more than 105 sounds), Big.syx (too large)") +
+            std::string("Left out of the library: Huge.syx (more than 105 sounds), Big.syx (too large), Cuts.syx "
+                        "(not split: dumps cut short, a piece would be too short)") +
                 (rootCanRead ? "" : ", Locked.syx (cannot be read)") +
                 ", Noise.syx (no sounds found), OnlyQ.syx (a sound that cannot be converted), Two.syx (too short); "
                 "read with a fault: Cut.syx (a dump cut short), Unconv.syx (a sound that cannot be converted)");
@@ -684,8 +699,9 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   EXPECT_EQ(leftOutStatusText({}), "");
   // The window's two lines: how many, then each file, those left out first.
   const LeftOutLines lines = leftOutLines(library.contents().leftOut);
-  EXPECT_EQ(lines.count, std::string(rootCanRead ? "5" : "6") + " files left out, 2 read with a fault");
-  std::vector<std::string> files = {"Huge.syx (more than 105 sounds)", "Big.syx (too large)"};
+  EXPECT_EQ(lines.count, std::string(rootCanRead ? "6" : "7") + " files left out, 2 read with a fault");
+  std::vector<std::string> files = {"Huge.syx (more than 105 sounds)", "Big.syx (too large)",
+                                    "Cuts.syx (not split: dumps cut short, a piece would be too short)"};
   if (!rootCanRead) files.push_back("Locked.syx (cannot be read)");
   files.insert(files.end(), {"Noise.syx (no sounds found)", "OnlyQ.syx (a sound that cannot be converted)",
                              "Two.syx (too short)", "Cut.syx (a dump cut short)",

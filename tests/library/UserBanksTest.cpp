@@ -750,17 +750,28 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
   // cut short; the source renamed, moved or deleted by the user, or another
   // file renamed over it; the note rewritten in the earlier newline format;
   // another process splitting another file while this one splits; the
-  // moved original deleted from "Converted Banks" by the user.
+  // moved original deleted from "Converted Banks" by the user; the kill
+  // inside the move's copy into "Converted Banks" (the copy it leaves made
+  // here, whole or cut); the note rewritten in the previous format (no size,
+  // no SHA-1), with such a copy.
   enum Next {
     kLater, kAtOnce, kRewritten, kReplaced, kWhileSplitting, kReadFirst, kReadBeforeCut, kRenamed, kMovedAway,
-    kDeleted, kRenamedOver, kLineNote, kSplittingAnother, kConvertedDeleted
+    kDeleted, kRenamedOver, kLineNote, kSplittingAnother, kConvertedDeleted, kCopyCut, kPreviousNote
   };
+  constexpr long kSourceSize = 250 * 392 + 50 * 393;
   struct Row {
     const char* label;
     std::string source;
     Next next;
     bool otherFileSystem = false;  // "Converted Banks" on another file system
     bool copyLeft = false;         // an earlier version's move cut inside its copy
+    // The copy a kill inside the move's copy left in "Converted Banks", with
+    // the source still hidden in the library folder: how many of the
+    // source's bytes it lacks (-1: none), whether it has the source's own
+    // name there (else a hidden one), and whether its last byte differs.
+    long copyShort = -1;
+    bool copyNamed = false;
+    bool copyAltered = false;
   };
   const std::vector<Row> rows = {
       {"a load some seconds later", "Big.syx", kLater},
@@ -784,8 +795,21 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       {"a note in the earlier newline format, cut inside its move's copy", "Big.syx", kLineNote, false, true},
       {"the moved original deleted after the cut", "Big.syx", kConvertedDeleted},
       {"the moved original deleted after a cut, across file systems", "Big.syx", kConvertedDeleted, true},
+      {.label = "killed inside the move's copy: a whole copy under a hidden name", .source = "Big.syx",
+       .next = kCopyCut, .copyShort = 0},
+      {.label = "killed inside the move's copy: half a copy under a hidden name", .source = "Big.syx",
+       .next = kCopyCut, .copyShort = kSourceSize / 2},
+      {.label = "killed inside the move's copy: an empty copy under a hidden name", .source = "Big.syx",
+       .next = kCopyCut, .copyShort = kSourceSize},
+      {.label = "a copy one byte short under the source's name", .source = "Big.syx", .next = kCopyCut,
+       .copyShort = 1, .copyNamed = true},
+      {.label = "a copy of the source's size with another last byte under its name", .source = "Big.syx",
+       .next = kCopyCut, .copyShort = 0, .copyNamed = true, .copyAltered = true},
+      {.label = "a note of the previous format, a whole copy under a hidden name", .source = "Big.syx",
+       .next = kPreviousNote, .copyShort = 0},
   };
   const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
+  ASSERT_EQ(source.size(), static_cast<size_t>(kSourceSize));
   const Bytes rewritten = soundFile("new", 150);
   const Bytes other = soundFile("oth", 120);
   // What the user leaves where the source was; where it then is.
@@ -798,7 +822,7 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
     for (const auto& entry : fs::directory_iterator(folder)) {
       std::vector<std::string> fields(1);
       for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
-      if (fields[0] != "tvx split 3" || fields.size() < 6) continue;
+      if (fields[0] != "tvx split 4" || fields.size() < 8) continue;
       if (fs::exists(folder / fields[4]) && fs::file_size(folder / fields[4]) > 0) {
         fs::rename(folder / fields[4], folder / fields[1]);
         if (copyTo) {
@@ -807,10 +831,27 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
         }
       }
       std::string lines = "tvx split 1\n" + fields[1] + "\n" + fields[2] + "\n";
-      for (size_t i = 5; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
+      for (size_t i = 7; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
       struct stat info {};
       ::stat(entry.path().c_str(), &info);
       writeFile(entry.path(), Bytes(lines.begin(), lines.end()));
+      const timespec written[2] = {{0, UTIME_OMIT}, info.st_mtim};
+      ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
+    }
+  };
+  // The note as the previous version wrote it: the same fields without the
+  // source's size and SHA-1, written when the note was.
+  const auto toPreviousNote = [](const fs::path& folder) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      std::vector<std::string> fields(1);
+      for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
+      if (fields[0] != "tvx split 4" || fields.size() < 8) continue;
+      std::string note = std::string("tvx split 3") + '\0';
+      for (size_t i = 1; i + 1 < fields.size(); ++i)
+        if (i != 5 && i != 6) note += fields[i] + '\0';
+      struct stat info {};
+      ::stat(entry.path().c_str(), &info);
+      writeFile(entry.path(), Bytes(note.begin(), note.end()));
       const timespec written[2] = {{0, UTIME_OMIT}, info.st_mtim};
       ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
     }
@@ -826,6 +867,11 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
     int reached = 0;
     for (int kill = 0;; ++kill) {
       SCOPED_TRACE(kill);
+      // A copy into "Converted Banks" is cut only while the source is hidden.
+      if (row.next == kCopyCut && kill != kMoved) {
+        if (kill > kMoved) break;
+        continue;
+      }
       DataFolder data;
       const fs::path sourcePath = data.patches() / row.source;
       writeFile(sourcePath, source);
@@ -920,6 +966,12 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
         } else if (row.next == kConvertedDeleted && moved && fs::exists(data.converted())) {
           for (const auto& entry : fs::directory_iterator(data.converted())) fs::remove(entry.path());
         }
+        if (row.copyShort >= 0 && kill == kMoved) {
+          Bytes copy(source.begin(), source.end() - row.copyShort);
+          if (row.copyAltered) copy.back() ^= 0x01;
+          writeFile(data.converted() / (row.copyNamed ? row.source : ".tvx-C0py42"), copy);
+        }
+        if (row.next == kPreviousNote) toPreviousNote(data.patches());
         next = std::make_unique<LoggedLibrary>(data.patchesStr());
       }
       ::close(ready[0]);
@@ -968,10 +1020,22 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
         EXPECT_EQ(keepOurs(onDisk), expected);
         EXPECT_EQ(l.shown, std::vector<std::string>{});
       };
-      check(*next);
+      // No byte of the original lost: a file of the user's holds it whole.
       const bool originalDeleted = row.next == kConvertedDeleted && kill >= kPlaced;
-      // The copy an earlier version's cut left stays beside the source moved again.
-      const bool leftOverCopy = row.copyLeft && kill == kMoved;
+      const auto originalKept = [&] {
+        for (const fs::path& folder : {data.patches(), data.converted()})
+          for (const auto& file : filesBelow(folder))
+            if (!fs::path(file).filename().string().starts_with(".tvx-") && readFile(folder / file) == source) return true;
+        return false;
+      };
+      if (!rewrite && !deleted && !originalDeleted) {
+        EXPECT_TRUE(originalKept());
+      }
+      check(*next);
+      // The copy an earlier version's cut left stays beside the source moved
+      // again, as does a copy a kill inside the move's copy left (a hidden
+      // one until it is stale).
+      const bool leftOverCopy = (row.copyLeft || row.copyShort >= 0) && kill == kMoved;
       EXPECT_EQ(filesBelow(data.converted()).size(),
                 deleted || originalDeleted                                           ? 0u
                 : (rewrite && moved) || row.next == kSplittingAnother || leftOverCopy ? 2u
@@ -986,19 +1050,26 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       }
       // Some seconds later, one more load: the same, and nothing hidden left.
       next.reset();
-      for (const auto& entry : fs::directory_iterator(data.patches())) {
-        const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
-        ::utimensat(AT_FDCWD, entry.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
+      for (const fs::path& folder : {data.patches(), data.converted()}) {
+        std::error_code none;
+        for (const auto& entry : fs::directory_iterator(folder, none)) {
+          const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+          ::utimensat(AT_FDCWD, entry.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
+        }
       }
       const LoggedLibrary later(data.patchesStr());
       check(later);
-      for (const auto& file : filesBelow(data.patches())) EXPECT_FALSE(file.starts_with(".tvx-")) << file;
+      if (!rewrite && !deleted && !originalDeleted) {
+        EXPECT_TRUE(originalKept());
+      }
+      for (const fs::path& folder : {data.patches(), data.converted()})
+        for (const auto& file : filesBelow(folder)) EXPECT_FALSE(fs::path(file).filename().string().starts_with(".tvx-")) << file;
       if (row.next == kReadFirst) break;
     }
     // Four pieces written, the note, the source out of the folder, the source
     // in "Converted Banks", four pieces named.
     if (!row.otherFileSystem || reached > 0) {
-      EXPECT_EQ(reached, row.next == kReadFirst ? 1 : 11);
+      EXPECT_EQ(reached, row.next == kReadFirst || row.next == kCopyCut ? 1 : 11);
     }
   }
 
@@ -1152,6 +1223,17 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
        concat(std::vector<Bytes>(100, unconvertibleQDump("q")))},
       {"refresh, folder locked by another process before a split", kRefresh, std::nullopt, false, 8,
        "Folders not refreshed! / Folder busy, try again", kLockTakenBeforeSplit},
+      {"import of 300 sounds each cut to 100 bytes and an end byte", kImport, std::nullopt, false, 8,
+       "Bank not imported! / not split: dumps cut short, a piece would be too short", kNothing, [] {
+         std::vector<Bytes> sounds;
+         for (int i = 0; i < 300; ++i) {
+           Bytes sound = soundDump(numbered("cut", i));
+           sound.resize(100);
+           sound.push_back(0xF7);
+           sounds.push_back(sound);
+         }
+         return concat(sounds);
+       }()},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
