@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "ControlLayer.h"
 #include "IGraphics.h"
@@ -25,6 +26,11 @@ constexpr const char* kSetMidiIOFirst = "Set MIDI I/O First!";
 constexpr const char* kOutPortGone = "MIDI Out port gone!";
 constexpr const char* kNotConnected = "Instrument not connected!";
 constexpr uint32_t kEnquiryPauseMs = 100;
+
+// Set while an edit made in the window runs on this thread: a send of it
+// that meets the out port gone or the instrument unplugged marks why.
+enum class EditLost { kNo, kOutPortGone, kUnplugged };
+thread_local EditLost* tEditLost = nullptr;
 
 // Why a SysEx message must not leave, or null: a data byte of 0x80 or more
 // would read as a status byte on the instrument's side.
@@ -66,6 +72,7 @@ void Tarnivex::OnMidiOutRefused(const char* reason) {
 // An edit, a send or a job's message met the port gone: the status line
 // says so instead of the edit's value, which never reached the instrument.
 void Tarnivex::OnMidiOutGone() {
+  if (tEditLost) *tEditLost = EditLost::kOutPortGone;
   if (RealtimeScope::active()) return;
   mOutGoneShown = true;
   showStatus(kOutPortGone, "Not sent");
@@ -73,6 +80,7 @@ void Tarnivex::OnMidiOutGone() {
 }
 
 void Tarnivex::OnMidiOutUnplugged() {
+  if (tEditLost) *tEditLost = EditLost::kUnplugged;
   if (RealtimeScope::active()) return;
   showStatus(kNotConnected, "Not sent");
   debugLog("MIDI OUT: not sent: the instrument is not connected");
@@ -250,7 +258,7 @@ void Tarnivex::SetParameterFromGUI(int paramIdx, double normalizedValue) {
   const bool bankPicked = inBlock(kMultiPartBank);
   const bool multiPicked = paramIdx == kMultiPatch && multiMode;
   if (!bankPicked && !inBlock(kMultiPartPatch) && !multiPicked && paramIdx != kMultiBank) {
-    IPlugVST::SetParameterFromGUI(paramIdx, normalizedValue);
+    setEditFromGUI(paramIdx, normalizedValue);
     return;
   }
   WDL_MutexLock lock(&mMutex);
@@ -276,6 +284,25 @@ void Tarnivex::SetParameterFromGUI(int paramIdx, double normalizedValue) {
   pickBefore = {paramIdx, picked->Value()};
   IPlugVST::SetParameterFromGUI(paramIdx, normalizedValue);
   pickBefore = {};
+}
+
+// An edit that reached no instrument (the out port gone, the instrument
+// unplugged) does not stay: its control and the project go back to the
+// value the instrument holds, followed as a value from it is (nothing sent).
+void Tarnivex::setEditFromGUI(int paramIdx, double normalizedValue) {
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  const double before = param->GetNormalized();
+  EditLost lost = EditLost::kNo;
+  EditLost* outer = std::exchange(tEditLost, &lost);
+  IPlugVST::SetParameterFromGUI(paramIdx, normalizedValue);
+  tEditLost = outer;
+  if (lost == EditLost::kNo || param->GetNormalized() == before) return;
+  if (outer) *outer = lost;
+  IPlugVST::SetParameterFromGUI2(paramIdx, before);
+  if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(paramIdx, before, true);
+  // Followed, the value named itself: the status line says again why it went back.
+  showStatus(lost == EditLost::kUnplugged ? kNotConnected : kOutPortGone, "Not sent");
 }
 
 bool Tarnivex::refuseUnsentPick(int part, int bank, int program, bool multi) {

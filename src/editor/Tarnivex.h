@@ -131,6 +131,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // before it changes anything: the status line or the conflict window says
   // why and the controls go back to what they showed.
   void SetParameterFromGUI(int paramIdx, double normalizedValue) override;
+  // An edit from the window, put back when it reached no instrument.
+  void setEditFromGUI(int paramIdx, double normalizedValue);
   // Why such a pick would send nothing (the part locked, program changes
   // not taken, no port, a library slot with nothing to send) or is refused
   // for a conflict; true when refused, the status line or the conflict
@@ -361,6 +363,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int partProgram(int part) const override;
   void setPartProgram(int part, int program) override;
   void followPartBank(int part, int bank, bool shown) override;
+  void showPartBank(int part, int bank) override;
   void notePartSoundHeld(int part) override;
   void endPartSoundHeld(int part) override;
   void notePartProgramsOfMulti() override;

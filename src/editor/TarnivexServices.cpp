@@ -133,7 +133,10 @@ void Tarnivex::setPartBank(int part, int bank) {
 void Tarnivex::followPartBank(int part, int bank, bool shown) {
   if (!isPart(part)) return;
   setPartBank(part, bank);
-  if (!shown) return;
+  if (shown) showPartBank(part, bank);
+}
+void Tarnivex::showPartBank(int part, int bank) {
+  if (!isPart(part)) return;
   setParameterFromPlug(kMultiPartBank + part, bank, false);
   setParameterFromPlug(kCurrentBank + part, bank, false);
 }

@@ -51,8 +51,11 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
   if (kind == kNotChannel) return;
   const int channel = msg->mStatus & 0x0F;
   IParam* filter = plug->paramAt(kMIDIFilterHWCCPassThrough + static_cast<int>(kind));
-  if (!filter || filter->Value() != 1.0) return;
-  bool answered = false;
+  if (!filter || filter->Value() != 1.0) {
+    // Blocked, a program change takes the bank select waiting for it along.
+    if (kind == kPC) deviceBankSelect.take(channel);
+    return;
+  }
   if (kind == kCC) {
     const int c = msg->mData1, v = msg->mData2;
     if (c == 0 && v == 0) {
@@ -61,32 +64,44 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
     }
     if (c == 32 && (isPartBankValue(v) || isOtherBankValue(v)) && deviceBankSelectLatch) {
       deviceBankSelectLatch = false;
-      // The part plays that bank now: its program change that follows is
-      // checked and echoed on it.
-      if (const int part = partForChannel(channel); part >= 0 && isPartBankValue(v))
-        plug->followPartBank(part, v - 64, takesProgramChange(part));
+      // Half a pick: it waits for the program change after it, and goes
+      // with it or not at all. A bank no part plays leaves none waiting.
+      deviceBankSelect.hold(channel, isPartBankValue(v) ? v - 64 : -1);
       return;
     }
     getLegacyCCparam(c, channel + 1, v, false, true);
   } else if (kind == kPC) {
     const int part = partForChannel(channel);
-    // A part that takes it is answered with its own bank and program change
-    // (or the library's slot), whatever comes of it.
-    answered = takesProgramChange(std::max(part, 0));
-    if (part >= 0) plug->setPartProgram(part, msg->mData1);
-    MakeProgramChangeMessages(std::max(part, 0), msg, -1.0, true);
+    const int bank = deviceBankSelect.take(channel);
+    // Playing its own pick, the instrument no longer holds the editor's copy.
+    if (part >= 0 && plug->isLocalControl()) plug->endPartSoundHeld(part);
+    MakeProgramChangeMessages(std::max(part, 0), msg, -1.0, true, bank);
+    if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
+    // Back to the instrument the pick goes only as the editor's answer (its
+    // bank select and program change whole), or not at all: echoed, it would
+    // land on whatever bank the instrument is on. Into the host's buffer it
+    // goes on whole, as all the instrument's playing does.
+    if (passesBackFromDevice(true)) {
+      if (bank >= 0) {
+        IMidiMsg msb(0, static_cast<uint8_t>(0xB0 | channel), 0, 0);
+        IMidiMsg lsb(0, static_cast<uint8_t>(0xB0 | channel), 32, static_cast<uint8_t>(64 + bank));
+        plug->MIDIOutRoutingSwitch(&msb);
+        plug->MIDIOutRoutingSwitch(&lsb);
+      }
+      plug->MIDIOutRoutingSwitch(msg);
+    }
+    return;
   }
   if (const int part = partForChannel(channel); part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
-  if (passesBackFromDevice(answered)) plug->MIDIOutRoutingSwitch(msg);
+  if (passesBackFromDevice(false)) plug->MIDIOutRoutingSwitch(msg);
 }
 
-// With local control on, the instrument plays itself. A program change the
-// editor answered goes back to the instrument only as that answer: echoed
-// too, it would land first on whatever bank the instrument is on. Into the
-// host's buffer it goes on, as all the instrument's playing does.
-bool MIDIMessageManager::passesBackFromDevice(bool answered) const {
+// With local control on, the instrument plays itself. A program change goes
+// back to the instrument only as the editor's answer; into the host's
+// buffer it goes on, as all the instrument's playing does.
+bool MIDIMessageManager::passesBackFromDevice(bool programChange) const {
   if (plug->isLocalControl()) return false;
-  return !answered || plug->isMidiToHostBuffer();
+  return !programChange || plug->isMidiToHostBuffer();
 }
 
 void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
@@ -97,11 +112,19 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   if (kind == kNotChannel) return;
   const int channel = msg->mStatus & 0x0F;
   IParam* filter = plug->paramAt(kMIDIFilterDAWCCPassThrough + static_cast<int>(kind));
-  if (!filter || filter->Value() != 1.0) return;
+  if (!filter || filter->Value() != 1.0) {
+    // Blocked, a program change takes the bank select waiting for it along:
+    // on the road the bank select took, after it.
+    if (kind == kPC) {
+      const int target = std::clamp(part, 0, 15);
+      if (!plug->deferProgramChange(target, *msg)) passProgramChangeFromDAW(target, msg);
+    }
+    return;
+  }
   if (kind == kCC) {
     const int c = msg->mData1, v = msg->mData2;
     if ((c == 0 && v == 0) || (c == 32 && isOtherBankValue(v))) return;
-    // The part's bank select goes on with its program change, in order.
+    // The part's bank select waits for its program change, in order.
     if (c == 32 && isPartBankValue(v)) {
       const int target = std::clamp(part, 0, 15);
       if (!plug->deferProgramChange(target, *msg)) passProgramChangeFromDAW(target, msg);
@@ -123,27 +146,31 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   plug->MIDIOutRoutingSwitch(msg);
 }
 
-bool MIDIMessageManager::takesProgramChange(int part) const {
-  if (const IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
-  const IParam* rx = plug->paramAt(kGlobalRxProgramChange);
-  return plug->isLibraryMode() || (rx && rx->Value() > 0.0);
-}
-
 void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
   IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
+  const int channel = msg->mStatus & 0x0F;
   if ((msg->mStatus >> 4) == 0xB) {
-    // The host's bank select: the part's bank, shown, recorded and passed
-    // on; a locked part takes none.
-    if (const IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
-    plug->followPartBank(part, msg->mData2 - 64, true);
-    plug->MIDIOutRoutingSwitch(&passed);
+    // The host's bank select: half a pick, held until its program change.
+    hostBankSelect.hold(channel, msg->mData2 - 64);
     return;
   }
+  const int bank = hostBankSelect.take(channel);
+  if (const IParam* filter = plug->paramAt(kMIDIFilterDAWPCPassThrough); !filter || filter->Value() != 1.0) return;
   // One refused leaves the part showing what it plays.
   const IParam* program = plug->paramAt(kMultiPartPatch + part);
   const double shown = program ? program->Value() : 0.0;
-  if (MakeProgramChangeMessages(part, msg)) plug->MIDIOutRoutingSwitch(&passed);
-  else if (program && program->Value() != shown) plug->setParameterFromPlug(kMultiPartPatch + part, shown, false);
+  if (!MakeProgramChangeMessages(part, msg, -1.0, false, bank)) {
+    if (program && program->Value() != shown) plug->setParameterFromPlug(kMultiPartPatch + part, shown, false);
+    return;
+  }
+  // Taken, the host's pick goes on whole: its bank select, then its program change.
+  if (bank >= 0) {
+    IMidiMsg msb(0, static_cast<uint8_t>(0xB0 | channel), 0, 0);
+    IMidiMsg lsb(0, static_cast<uint8_t>(0xB0 | channel), 32, static_cast<uint8_t>(64 + bank));
+    plug->MIDIOutRoutingSwitch(&msb);
+    plug->MIDIOutRoutingSwitch(&lsb);
+  }
+  plug->MIDIOutRoutingSwitch(&passed);
 }
 
 IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab,
@@ -188,36 +215,61 @@ IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int 
   return control;
 }
 
-bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore, bool fromDevice) {
-  if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
+bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore, bool fromDevice,
+                                                   int bank) {
+  int program = msg->mData1;
+  // The bank select is half the pick: shown with it for its checks and its
+  // send (which read the part's bank), put back when it is refused.
+  const IParam* bankParam = plug->paramAt(kMultiPartBank + part);
+  const IParam* programParam = plug->paramAt(kMultiPartPatch + part);
+  const int bankBefore = bankParam ? bankParam->Int() : 0;
+  const double programBefore = programParam ? programParam->Value() : 0.0;
+  const auto showBank = [&](int shown) {
+    if (bank >= 0) plug->showPartBank(part, shown);
+  };
+  // With its local control on the instrument plays its own pick whatever
+  // the editor makes of it: not taken, the pick is shown and recorded whole
+  // as what the part plays. With local control off it plays only what goes
+  // back to it: not taken, nothing of the pick is kept.
+  const auto refused = [&] {
+    if (fromDevice && plug->isLocalControl()) {
+      plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
+      showBank(bank);
+      // Recorded for the part on the change's channel, not one standing in.
+      if (partForChannel(msg->mStatus & 0x0F) == part) {
+        if (bank >= 0) plug->setPartBank(part, bank);
+        plug->setPartProgram(part, program);
+      }
+    } else {
+      if (fromDevice && programParam && programParam->Value() != programBefore)
+        plug->setParameterFromPlug(kMultiPartPatch + part, programBefore, false);
+      showBank(bankBefore);
+    }
+    return false;
+  };
+  if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return refused();
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
   const double receive = rx ? rx->Value() : 0.0;
   lastProgramChangeTick = plug->tickMs();
-  int program = msg->mData1;
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
+    showBank(bank);
     // The job selects the slot once its sound goes out.
     if (plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore)) return true;
-    // Refused, the instrument's own change is what the part plays, and shown.
-    if (fromDevice) plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
-    return false;
+    return refused();
   }
-  if (receive <= 0.0) return false;
+  if (receive <= 0.0) return refused();
   program = std::min(program, 100);
-  // Refused for a conflict, not even its notes off go out; the instrument's
-  // own change is what the part plays, and shown.
-  const IParam* bank = plug->paramAt(kMultiPartBank + part);
-  if (plug->refusePartPick(part, bank ? bank->Int() : 0, program)) {
-    if (fromDevice) plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
-    return false;
-  }
+  // Refused for a conflict, not even its notes off go out.
+  if (plug->refusePartPick(part, bank >= 0 ? bank : bankBefore, program)) return refused();
   plug->SetLibrarianRequestActive(false);
   plug->AllSoundsOff(part, false);
   plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
+  showBank(bank);
   // The instrument's own change is what the part plays, also with no
   // channel to echo it on.
   const bool sent = (fromDevice && programChannel(*plug, part, false) < 0) || plug->partBankChangeMessage(part);
-  if (!sent) return false;
+  if (!sent) return refused();
   if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part);
   plug->showPlayedSlot(part);
   return true;

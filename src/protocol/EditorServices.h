@@ -135,6 +135,9 @@ class EditorServices {
   // The part plays that bank now (a bank select from either side, or the
   // instrument's report): recorded, and shown on the part when shown is true.
   virtual void followPartBank(int, int, bool) {}
+  // Shows the bank on the part (the top bar, the MULTI page) without
+  // recording it as played: a pick half made, or one put back.
+  virtual void showPartBank(int, int) {}
   // The part's sound came whole from the instrument, or the editor's went
   // out whole: sending it again overwrites nothing.
   virtual void notePartSoundHeld(int) {}

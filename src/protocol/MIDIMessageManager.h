@@ -88,18 +88,19 @@ class MIDIMessageManager {
   // False when no bank and program change (nor library sound) went out.
   // A host's program change for the part: the editor's change, then the
   // message itself on its way to the instrument, when the editor took it.
+  // A host's bank select (msg a control change 32) waits for it.
   void passProgramChangeFromDAW(int part, IMidiMsg* msg);
   // shownBefore: the program a pick in the window replaced, put back should
   // the library's job refuse the sound. fromDevice: the instrument's own.
-  bool MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore = -1.0, bool fromDevice = false);
+  // bank: the bank select that came before it (0..2), or -1; one pick with
+  // the program change: shown, sent and recorded with it, or not at all.
+  bool MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore = -1.0, bool fromDevice = false,
+                                 int bank = -1);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
-  // The part takes a program change (and so the bank select before it):
-  // not locked, and program changes taken or the library stepping.
-  bool takesProgramChange(int part) const;
   // A channel message from the instrument goes on through the routing
-  // switch; answered: the editor sent its own answer to it.
-  bool passesBackFromDevice(bool answered) const;
+  // switch; programChange: it is one, which the editor answers or refuses.
+  bool passesBackFromDevice(bool programChange) const;
 
   // ---- The sound randomiser.
   void randomGenerator();
@@ -139,6 +140,27 @@ class MIDIMessageManager {
   std::atomic<bool> librarySendActive{false};
   std::atomic<bool> busy{false};
   std::atomic<uint32_t> lastProgramChangeTick{0};
+
+  // A bank select waiting for the program change after it, per channel:
+  // the part's bank (0..2), or -1. The next program change on the channel
+  // takes it, whether that change is taken or refused.
+  class PendingBanks {
+   public:
+    PendingBanks() {
+      for (auto& bank : mBanks) bank = -1;
+    }
+    void hold(int channel, int bank) {
+      if (channel >= 0 && channel < 16) mBanks[static_cast<size_t>(channel)] = bank;
+    }
+    int take(int channel) {
+      return channel >= 0 && channel < 16 ? mBanks[static_cast<size_t>(channel)].exchange(-1) : -1;
+    }
+
+   private:
+    std::array<std::atomic<int>, 16> mBanks;
+  };
+  PendingBanks hostBankSelect;    // the host's, taken on the thread its program changes run on
+  PendingBanks deviceBankSelect;  // the instrument's
 
   // Takes the starts made inside the host's real-time calls, which must not
   // start a thread there; they are made later on another thread.

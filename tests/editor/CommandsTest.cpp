@@ -412,6 +412,7 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
       {"part 2 sent A 008, then the instrument chose C 008 for it: A 008 goes out",
        [&] {
          sent(1, 0, 7);
+         setParam(kGlobalLocalControl, 1);  // the instrument plays its own pick
          setParam(kMIDIFilterHWCCPassThrough, 1);
          setParam(kMIDIFilterHWPCPassThrough, 1);
          for (IMidiMsg msg : {IMidiMsg(0, 0xB1, 0, 0), IMidiMsg(0, 0xB1, 32, 66), IMidiMsg(0, 0xC1, 7, 0)})

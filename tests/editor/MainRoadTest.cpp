@@ -88,6 +88,41 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
   EXPECT_EQ(name(instrument.partBuffer(2), 370), numbered("Road ", 5));
 }
 
+// The instrument unplugged with the window open (its ports gone, the
+// plug-in's out port open with nothing connected to it): an edit is said not
+// to be sent, and its knob goes back to the value the instrument holds;
+// plugged in again, the next edit reaches it, byte for byte.
+TEST_F(MainRoadTest, AnEditWhileTheInstrumentIsUnpluggedIsSaidAndGoesBack) {
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  IControl* detune = plug->firstControlOf(kOscillator1Detune);
+  if (!detune) detune = standInKnob(kOscillator1Detune, "3E 10 00 20 00 00 03 00");
+  const auto status = [&] {
+    plug->OnIdle();  // the host's editor idle
+    return std::pair<std::string, std::string>(plug->paramNameDisplay->GetText(), plug->paramValueDisplay->GetText());
+  };
+  using Status = std::pair<std::string, std::string>;
+  IParam* param = plug->GetParam(kOscillator1Detune);
+  const double held = param->Value();
+
+  peer->UnplugPorts();
+  ASSERT_TRUE(peer->AwaitCycles(8));  // the plug-in's cycles have seen the connection go
+  detune->SetValueFromUserInput(param->GetNormalized(73));
+  EXPECT_EQ(status(), Status("Instrument not connected!", "Not sent"));
+  EXPECT_EQ(param->Value(), held);
+  EXPECT_DOUBLE_EQ(detune->GetValue(), param->GetNormalized());
+
+  peer->PlugPorts();
+  ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument again";
+  ASSERT_TRUE(peer->AwaitCycles(8));  // the plug-in's cycles have seen the connection come
+  const size_t before = peer->Events().size();
+  detune->SetValueFromUserInput(param->GetNormalized(100));
+  ASSERT_TRUE(eventually([&] { return instrument.partBuffer(0)[kDetuneByte] == 100; }));
+  std::vector<SimBytes> arrived;
+  const std::vector<PeerEvent> events = peer->Events();
+  for (size_t i = before; i < events.size(); ++i) arrived.push_back(events[i].bytes);
+  EXPECT_EQ(arrived, (std::vector<SimBytes>{{0xF0, 0x3E, 0x10, kDeviceId, 0x20, 0x00, 0x00, 0x03, 100, 0xF7}}));
+}
+
 // The JACK server restarts under its name with the window open: the status
 // line says the out port went and that an edit made meanwhile was not sent;
 // once the server is back the ports return by themselves, connect to the

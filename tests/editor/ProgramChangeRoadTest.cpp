@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <optional>
 #include <thread>
 #include <ostream>
@@ -172,6 +174,24 @@ class PartPlaysTest : public ProgramChangeRoadTest {
     return Pair{plug->partBank(part), plug->partProgram(part)};
   }
   Pair shown(int part) { return {param(kMultiPartBank + part)->Int(), param(kMultiPartPatch + part)->Int()}; }
+  // The part's bank and program menus of the top bar, as they show them.
+  std::optional<Pair> topBarShows(int part) {
+    char name[32];
+    std::snprintf(name, sizeof name, "bankAndProgram%02d", part + 1);
+    ControlLayer* layer = plug->namedLayer(name);
+    if (!layer) return std::nullopt;
+    int values[2] = {-1, -1};
+    for (const auto& control : layer->controls())
+      for (int half = 0; half < 2; ++half)
+        if (const int idx = (half == 0 ? kMultiPartBank : kMultiPartPatch) + part; control->ParamIdx() == idx)
+          values[half] = static_cast<int>(std::lround(param(idx)->FromNormalized(control->GetValue())));
+    return Pair{values[0], values[1]};
+  }
+  // The top bar's menus show what the parameters hold, as after a refresh.
+  void topBarFromParameters(int part) {
+    for (int idx : {kMultiPartBank + part, kMultiPartPatch + part})
+      plug->GetGUI()->SetParameterFromPlug(idx, param(idx)->GetNormalized(), true);
+  }
   // The bank and program the last bank select and program change on the
   // part's channel carried.
   static std::optional<Pair> carried(const ByteList& messages, int channel) {
@@ -330,6 +350,19 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
   const auto omni = [this] { param(kMultiPartMIDICh + kPart)->Set(1); };
   const auto portGone = [this] { backend->setOutGone(true); };
   const auto localOff = [this] { setParam(kGlobalLocalControl, 0); };
+  // Part 2 is known to play A 001: a refused pick leaves it so.
+  const auto knownOnA001 = [this] { plug->notePartPlays(kPart, 0, 0); };
+  const auto hostFiltered = [this] { setParam(kMIDIFilterDAWPCPassThrough, 0); };
+  const auto instrumentFiltered = [this] { setParam(kMIDIFilterHWPCPassThrough, 0); };
+  const auto both = [](std::function<void()> a, std::function<void()> b) {
+    return [a, b] { a(); b(); };
+  };
+  // An edit of part 1's first parameter, and its value before.
+  const auto edit = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); };
+  const auto editPutBack = [this] {
+    EXPECT_EQ(param(0)->Value(), param(0)->GetDefault());
+    EXPECT_NE(param(0)->GetDefault(), param(0)->GetMin() + 1);
+  };
   const auto secondLine = [this](std::string text) {
     return [this, text] { EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), text); };
   };
@@ -455,12 +488,40 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
       {.what = "host: bank select and program change", .before = nothing,
        .road = host({{0xB1, 0, 0}, {0xB1, 32, 0x41}, {0xC1, 5}}),
-       .reached = ByteList{{0xB1, 32, 0x41}} + withNotesOff(programChange(1, 5)) + ByteList{{0xC1, 5}}, .shows = {1, 5},
+       .reached = withNotesOff(programChange(1, 5)) + programChange(1, 5), .shows = {1, 5},
        .recorded = Pair{1, 5}, .highlight = 5, .shared = false},
       {.what = "host: program change another part plays", .before = others(0, 5), .road = host({{0xC1, 5}}),
        .shows = {0, 0}, .conflict = true},
       {.what = "host: program change, program changes not taken", .before = rxOff, .road = host({{0xC1, 5}}),
        .shows = {0, 0}},
+      // The bank select and its program change are one pick: refused, nothing
+      // of the bank select is shown, recorded or passed on either.
+      {.what = "host: bank select and program change another part plays", .before = both(knownOnA001, others(2, 5)),
+       .road = host(programChange(2, 5)), .shows = {0, 0}, .recorded = Pair{0, 0}, .conflict = true},
+      {.what = "host: bank select and program change, program changes not taken", .before = both(knownOnA001, rxOff),
+       .road = host(programChange(2, 5)), .shows = {0, 0}, .recorded = Pair{0, 0}},
+      {.what = "host: bank select and program change, the host's program changes filtered",
+       .before = both(knownOnA001, hostFiltered), .road = host(programChange(2, 5)), .shows = {0, 0},
+       .recorded = Pair{0, 0}},
+      {.what = "host: bank select and program change, part locked", .before = both(knownOnA001, locked),
+       .road = host(programChange(2, 5)), .shows = {0, 0}, .recorded = Pair{0, 0}},
+      // A bank select waits for its program change, then goes with it.
+      {.what = "host: a bank select, later its program change", .before = nothing, .road = [&] {
+         host({{0xB1, 0, 0}, {0xB1, 32, 0x42}})();
+         plug->midiSendThread->flush();
+         EXPECT_EQ(arrivedAtInstrument(), ByteList{});
+         EXPECT_EQ(shown(kPart), (Pair{0, 0}));
+         host({{0xC1, 5}})();
+       }, .reached = withNotesOff(programChange(2, 5)) + programChange(2, 5), .shows = {2, 5}, .recorded = Pair{2, 5},
+       .highlight = 5, .shared = false},
+      // No part plays a bank of 63 or 67: the controller goes on as it is,
+      // and the program change on the part's bank.
+      {.what = "host: CC 32 = 63, then a program change", .before = nothing,
+       .road = host({{0xB1, 0, 0}, {0xB1, 32, 63}, {0xC1, 5}}), .reached = ByteList{{0xB1, 32, 63}} + a006 + ByteList{{0xC1, 5}},
+       .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "host: CC 32 = 67, then a program change", .before = nothing,
+       .road = host({{0xB1, 0, 0}, {0xB1, 32, 67}, {0xC1, 5}}), .reached = ByteList{{0xB1, 32, 67}} + a006 + ByteList{{0xC1, 5}},
+       .shows = {0, 5}, .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
       // The instrument's program change, with and without its bank select:
       // what the instrument plays, shown and echoed on its bank.
       {.what = "instrument: program change", .before = nothing, .road = instrument({{0xC1, 5}}), .reached = a006,
@@ -472,6 +533,29 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .before = others(0, 5), .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}, {0xC1, 5}}),
        .reached = withNotesOff(programChange(2, 5)), .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5,
        .shared = false},
+      // Not taken, the instrument's own pick (local control on: it plays it
+      // already) is shown and recorded whole, and nothing is echoed; dropped
+      // by the filter, nothing of it is kept.
+      {.what = "instrument: bank select and program change another part plays", .before = others(2, 5),
+       .road = instrument(programChange(2, 5)), .shows = {2, 5}, .recorded = Pair{2, 5}, .conflict = true,
+       .shared = false},
+      {.what = "instrument: bank select and program change, program changes not taken", .before = rxOff,
+       .road = instrument(programChange(2, 5)), .shows = {2, 5}, .recorded = Pair{2, 5}, .shared = false},
+      {.what = "instrument: bank select and program change, the instrument's program changes filtered",
+       .before = both(knownOnA001, instrumentFiltered), .road = instrument(programChange(2, 5)), .shows = {0, 0},
+       .recorded = Pair{0, 0}},
+      {.what = "instrument: a bank select, later its program change", .before = nothing, .road = [&] {
+         fromInstrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}});
+         EXPECT_EQ(shown(kPart), (Pair{0, 0}));
+         fromInstrument({{0xC1, 5}});
+       }, .reached = withNotesOff(programChange(2, 5)), .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5,
+       .shared = false},
+      {.what = "instrument: CC 32 = 80 (no part's bank), then a program change", .before = nothing,
+       .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 80}, {0xC1, 5}}), .reached = a006, .shows = {0, 5},
+       .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      {.what = "instrument: CC 32 = 96 (no part's bank), then a program change", .before = nothing,
+       .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 96}, {0xC1, 5}}), .reached = a006, .shows = {0, 5},
+       .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
       // With the instrument's local control off its program change is not
       // echoed: the editor's own bank and program change for the part is the
       // one that goes back. Its bank select goes on with that; its notes do
@@ -486,6 +570,17 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          localOff();
        }, .road = instrument(programChange(0, 7)), .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7},
        .highlight = 7},
+      // Not taken, nothing goes back, and nothing of it is kept: the
+      // instrument stays on what it plays.
+      {.what = "local control off, part locked: instrument bank select and program change",
+       .before = [&] { knownOnA001(); localOff(); locked(); }, .road = instrument(programChange(2, 5)),
+       .shows = {0, 0}, .recorded = Pair{0, 0}},
+      {.what = "local control off: instrument bank select and program change another part plays",
+       .before = [&] { knownOnA001(); localOff(); otherPlays(2, 5); }, .road = instrument(programChange(2, 5)),
+       .shows = {0, 0}, .recorded = Pair{0, 0}, .conflict = true},
+      {.what = "local control off, port gone: instrument bank select and program change",
+       .before = [&] { knownOnA001(); localOff(); portGone(); }, .road = instrument(programChange(2, 5)),
+       .shows = {0, 0}, .recorded = Pair{0, 0}, .status = "MIDI Out port gone!"},
       {.what = "local control off: the instrument's notes", .before = [&] {
          localOff();
          setParam(kMIDIFilterHWNotePassThrough, 1);
@@ -507,6 +602,8 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .status = "MIDI Out port gone!"},
       {.what = "port gone: host program change", .before = portGone, .road = host({{0xC1, 5}}), .shows = {0, 0},
        .status = "MIDI Out port gone!"},
+      {.what = "port gone: host bank select and program change", .before = both(knownOnA001, portGone),
+       .road = host(programChange(2, 5)), .shows = {0, 0}, .recorded = Pair{0, 0}, .status = "MIDI Out port gone!"},
       // Refused on the MIDI thread: another part took the pair after the
       // window's check. Put back, the conflict window says why.
       {.what = "on its way: top bar program", .before = nothing, .road = taken(topBar(kMultiPartPatch, 5)),
@@ -560,6 +657,8 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        }},
       {.what = "on its way: top bar program, the part set to Omni", .before = nothing,
        .road = [&] { onItsWay(topBar(kMultiPartPatch, 5), omni); }, .shows = {0, 0}, .status = "Nothing sent!"},
+      {.what = "on its way: host bank select and program change, the part set to Omni", .before = nothing,
+       .road = [&] { onItsWay(host(programChange(2, 5)), omni); }, .shows = {0, 0}, .status = "Nothing sent!"},
       // Program changes not taken: the slot's sound still lands whole in the
       // part's edit buffer, and that is what the part plays.
       {.what = "STEP LIBRARY: up, program changes not taken", .before = [&] { stepLibrary(); rxOff(); },
@@ -603,6 +702,13 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          pickFrom("multiModeSettingsPage1", kMultiPartPatch + kOther, 50);
        }, .reached = libraryStep(50, kOther), .shows = {0, 50}, .recorded = Pair{0, 50}, .highlight = 10,
        .part = kOther, .check = otherPartGot50},
+      // The report of the part's bank sends the slot the part plays, on that bank.
+      {.what = "STEP LIBRARY: instrument reports the bank", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kPart)->Set(7);
+       }, .road = report(0, 2), .reached = ByteList{{0xB0, 0x7B, 0}} + programChange(2, 7) + partDump,
+       .shows = {2, 7}, .recorded = Pair{2, 7}, .highlight = 7,
+       .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 7).substr(0, 9)); }},
       {.what = "STEP LIBRARY: instrument reports another part's program", .before = otherPartSteps,
        .road = report(1, 50, kOther), .reached = libraryStep(50, kOther), .shows = {0, 50}, .recorded = Pair{0, 50},
        .highlight = 10, .part = kOther, .check = otherPartGot50},
@@ -794,18 +900,21 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       {.what = "a MIDI filter box unticked", .before = nothing,
        .road = [this] { plug->SetParameterFromGUI(kMIDIFilterDAWPCPassThrough, 0.0); }, .reached = kUnchecked_bytes,
        .shows = {0, 0}, .status = "Host Prog Chg Pass Through", .check = secondLine("0")},
-      {.what = "an edit with the port gone", .before = portGone,
-       .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
-       .shows = {0, 0}, .status = "MIDI Out port gone!"},
+      // An edit that reached no instrument goes back to the value it holds.
+      {.what = "an edit with the port gone", .before = portGone, .road = edit, .shows = {0, 0},
+       .status = "MIDI Out port gone!", .check = editPutBack},
       // The instrument unplugged (the port open, nothing connected to it):
       // as the port gone, said so.
-      {.what = "unplugged: an edit", .before = [this] { backend->setOutUnplugged(true); },
-       .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
-       .shows = {0, 0}, .status = "Instrument not connected!"},
+      {.what = "unplugged: an edit", .before = [this] { backend->setOutUnplugged(true); }, .road = edit,
+       .shows = {0, 0}, .status = "Instrument not connected!", .check = editPutBack},
       {.what = "unplugged: top bar program", .before = [this] { backend->setOutUnplugged(true); },
        .road = topBar(kMultiPartPatch, 5), .shows = {0, 0}, .status = "Instrument not connected!"},
       {.what = "unplugged: host program change", .before = [this] { backend->setOutUnplugged(true); },
        .road = host({{0xC1, 5}}), .shows = {0, 0}, .status = "Instrument not connected!"},
+      {.what = "unplugged: host bank select and program change", .before = [&] {
+         knownOnA001();
+         backend->setOutUnplugged(true);
+       }, .road = host(programChange(2, 5)), .shows = {0, 0}, .recorded = Pair{0, 0}, .status = "Instrument not connected!"},
       // The instrument's report of the part's bank or program.
       {.what = "instrument reports the program", .before = nothing, .road = report(1, 5), .shows = {0, 5},
        .highlight = 5, .shared = false},
@@ -818,6 +927,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     ASSERT_NO_FATAL_FAILURE(row.before());
     settle();
     arrivedAtInstrument();
+    topBarFromParameters(row.part);
     plug->conflictLayer->Hide(true);
     plug->paramNameDisplay->SetTextFromPlug("");
     const auto inUse = [this] {
@@ -839,6 +949,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     }
     EXPECT_EQ(this->host.automations.load(), 0);
     EXPECT_EQ(shown(row.part), row.shows);
+    EXPECT_EQ(topBarShows(row.part), row.shows) << "the top bar";
     EXPECT_EQ(recorded(row.part), row.recorded);
     EXPECT_EQ(plug->partSoundHeld[static_cast<size_t>(row.part)].load(), row.shared);
     EXPECT_EQ(plug->conflictLayer->IsVisible(), row.conflict);

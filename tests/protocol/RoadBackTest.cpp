@@ -309,11 +309,13 @@ TEST_F(RoadBackTest, ChannelMessagesThroughFiltersLatchAndControllerConversions)
   EXPECT_EQ(editor.echoes().size(), 2u);  // with local control on, nothing goes back
 }
 
-// What the instrument sends goes back to it only where the editor sends no
-// answer of its own: a program change a part takes is answered with the
-// part's bank and program change, never echoed on whatever bank the
-// instrument is on. Into the host's buffer the instrument's playing goes on.
-TEST_F(RoadBackTest, AnInstrumentsProgramChangeGoesBackOnlyWhereTheEditorDoesNotAnswerIt) {
+// A program change from the instrument goes back to it only as the editor's
+// answer: a program change a part takes is answered with the part's bank
+// and program change, never echoed on whatever bank the instrument is on;
+// one the editor does not take does not go back at all.
+// Into the host's buffer the instrument's playing goes on, a bank select
+// with its program change.
+TEST_F(RoadBackTest, AnInstrumentsProgramChangeGoesBackOnlyAsTheEditorsAnswer) {
   for (int k = 0; k < 6; ++k) editor.setValue(kMIDIFilterHWCCPassThrough + k, 1);
   for (int p = 0; p < 16; ++p) editor.setValue(kMultiPartMIDICh + p, p + 2);  // part p on channel p + 1
   const Bytes pc = {0xC1, 5, 0};
@@ -330,10 +332,14 @@ TEST_F(RoadBackTest, AnInstrumentsProgramChangeGoesBackOnlyWhereTheEditorDoesNot
       {.what = "library stepping, bank select first", .messages = bankAndProgram, .library = true, .passedOn = {}},
       {.what = "program changes taken, a channel no part uses (part 1 answers)", .messages = {{0xC0, 5, 0}},
        .passedOn = {}},
-      {.what = "program changes not taken", .messages = {pc}, .rx = false, .passedOn = {pc}},
-      {.what = "part locked", .messages = {pc}, .locked = true, .passedOn = {pc}},
-      {.what = "library stepping, part locked", .messages = {pc}, .library = true, .locked = true, .passedOn = {pc}},
+      // Not taken, nothing goes back: the instrument stays on what it plays.
+      {.what = "program changes not taken", .messages = {pc}, .rx = false, .passedOn = {}},
+      {.what = "part locked", .messages = {pc}, .locked = true, .passedOn = {}},
+      {.what = "part locked, bank select first", .messages = bankAndProgram, .locked = true, .passedOn = {}},
+      {.what = "library stepping, part locked", .messages = {pc}, .library = true, .locked = true, .passedOn = {}},
       {.what = "into the host's buffer", .messages = {pc}, .toHost = true, .passedOn = {pc}},
+      {.what = "into the host's buffer, bank select first", .messages = bankAndProgram, .toHost = true,
+       .passedOn = bankAndProgram},
       {.what = "local control on", .messages = {pc}, .local = true, .rx = false, .passedOn = {}},
       {.what = "notes", .messages = {{0x91, 60, 100}, {0x81, 60, 0}}, .passedOn = {{0x91, 60, 100}, {0x81, 60, 0}}},
   };
