@@ -115,6 +115,11 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
   job.slotArgument = slot;
   job.partArgument = part;
   job.programShownBefore = shownBefore;
+  // The send is the part's newest change; a newer one ends it where it is.
+  if (manager) {
+    job.countPart = part;
+    job.partCount = manager->movePart(part);
+  }
   return startLibrarianJob(manager, job, kSetBusy);
 }
 

@@ -337,6 +337,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void requestFolderRefresh() override { folderRefreshPending = true; }
   bool deferProgramChange(int part, const IMidiMsg& msg) override;
   bool deferHostController(const IMidiMsg& msg) override;
+  void runOnMidiThread(std::function<void()> task) override { runOffHostThread(std::move(task)); }
+  bool isEditorWorking() const override { return processing || editorBusy; }
   bool isReplyReceived() const override { return replyReceived; }
   void clearReplyReceived() override { replyReceived = false; }
   bool isDeviceIdLearning() const override { return initialisationRequested; }

@@ -61,15 +61,20 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
     }
     if (c == 32 && (isPartBankValue(v) || isOtherBankValue(v)) && deviceBankSelectLatch) {
       deviceBankSelectLatch = false;
+      if (const int part = partForChannel(channel); part >= 0 && isPartBankValue(v) && waitIfBusy(part, *msg, true))
+        return;
       // The part plays that bank now: its program change that follows is
       // checked and echoed on it.
-      if (const int part = partForChannel(channel); part >= 0 && isPartBankValue(v))
+      if (const int part = partForChannel(channel); part >= 0 && isPartBankValue(v)) {
+        movePart(part);
         plug->followPartBank(part, v - 64, takesProgramChange(part));
+      }
       return;
     }
     getLegacyCCparam(c, channel + 1, v, false, true);
   } else if (kind == kPC) {
     const int part = partForChannel(channel);
+    if (waitIfBusy(part, *msg, true)) return;
     // A part that takes it is answered with its own bank and program change
     // (or the library's slot), whatever comes of it.
     answered = takesProgramChange(std::max(part, 0));
@@ -130,11 +135,13 @@ bool MIDIMessageManager::takesProgramChange(int part) const {
 }
 
 void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
+  if (waitIfBusy(part, *msg, false)) return;
   IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
   if ((msg->mStatus >> 4) == 0xB) {
     // The host's bank select: the part's bank, shown, recorded and passed
     // on; a locked part takes none.
     if (const IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
+    movePart(part);
     plug->followPartBank(part, msg->mData2 - 64, true);
     plug->MIDIOutRoutingSwitch(&passed);
     return;
@@ -193,6 +200,8 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
   const double receive = rx ? rx->Value() : 0.0;
   lastProgramChangeTick = plug->tickMs();
+  // Whatever is under way for an older change of the part is overtaken.
+  movePart(part);
   int program = msg->mData1;
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);

@@ -101,6 +101,33 @@ class MIDIMessageManager {
   // switch; answered: the editor sent its own answer to it.
   bool passesBackFromDevice(bool answered) const;
 
+  // ---- What each part plays: one count of its changes, on every road.
+  // A job, a request and its reply carry the count they serve and are
+  // dropped once the part moved on; a change that comes while a job runs
+  // waits (one per part, the last replacing the one before) and is served
+  // when the jobs have ended.
+  // A new change for the part: the count moves and a waiting one is dropped.
+  uint32_t movePart(int part);
+  uint32_t partCount(int part) const;
+  bool partMovedOn(int part, uint32_t count) const;
+  // The job's part has moved on since the job was started for it.
+  bool jobOvertaken(const SenderJob& job) const { return job.countPart >= 0 && partMovedOn(job.countPart, job.partCount); }
+  // A job runs, or the editor holds the instrument for a transfer.
+  bool busyWithJob() const;
+  // A bank select (0 = 0 then 32 = 64..66) or program change for the part,
+  // from the instrument or the host, kept while busy: true when kept.
+  bool waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice);
+  // The instrument's report of a part's bank or program, kept while busy.
+  bool waitReportIfBusy(int part, const uint8_t* report);
+  // Hands the waiting changes to their roads, oldest part first; any that
+  // meet a job again wait again.
+  void serveWaitingChanges();
+  bool anyChangeWaiting() const;
+  // The part request whose reply is awaited: a reply for the part that
+  // moved on since is dropped. -1: none.
+  std::atomic<int> awaitedPart{-1};
+  std::atomic<uint32_t> awaitedCount{0};
+
   // ---- The sound randomiser.
   void randomGenerator();
   int randomizer(int paramIdx, int slot);
@@ -203,6 +230,19 @@ class MIDIMessageManager {
   bool waitForClockTick(std::chrono::steady_clock::time_point due);
   std::chrono::steady_clock::time_point clockNow() const;
   void wakeWaiters(bool mayBlock);
+
+  struct WaitingChange {
+    bool program = false;     // a program change waits (else only its bank)
+    bool fromDevice = false;
+    int channel = 0;
+    int bank = -1;            // the bank select's 32 value before it; -1 none
+    int value = 0;            // program, or the report's value
+    bool report = false;
+    std::array<uint8_t, 9> reportBytes{};
+  };
+  mutable std::mutex mWaitingMutex;
+  std::array<WaitingChange, 16> mWaiting{};
+  std::array<std::atomic<uint32_t>, 16> mPartCounts{};
 
   Poco::Thread requestThread;
   Poco::Thread clockThread;

@@ -59,6 +59,12 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
   }
   const uint8_t* d = message->mData;
   const int size = message->mSize;
+  // The instrument's report of a part's bank or program waits for a job
+  // that runs, as its program change does.
+  if (size == 9 && d[0] == kSysExStart && d[1] == kZorozovID && d[2] == kDirirUModel && d[4] == kMultiChange &&
+      d[8] == kSysExEnd && d[5] <= 2 && d[6] < 0x80 && d[7] < 0x80 && d[3] == valueOf(plug, kGlobalSysExID) &&
+      waitReportIfBusy(multiPartOf(d[5], d[6]), d))
+    return;
   if (size >= kDumpMinimum) {
     if (dumpExpected) {
       if (plug->isDeviceIdLearning() && d[3] != valueOf(plug, kGlobalSysExID))
@@ -159,6 +165,7 @@ bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
   if (d[5] > 2) return false;
   const int part = multiPartOf(d[5], d[6]);
   if (part < 0) return false;
+  movePart(part);
   const int value = d[7];
   if (d[6] & 1) {
     plug->setParameterFromPlug(kMultiPartPatch + part, value, false);
@@ -206,6 +213,8 @@ bool MIDIMessageManager::startPartRequest(int part) {
   job.jobCode = 6;
   job.partArgument = part;
   job.requestFlag = true;
+  job.countPart = part;
+  job.partCount = partCount(part);
   // Set only when the job runs: otherwise every later change would be
   // taken for the awaited dump and dropped.
   return startJob(job, [this] { dumpExpected = true; });

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <ostream>
@@ -279,6 +280,15 @@ ByteList withNotesOff(ByteList messages, int channel = kPart, int count = 2) {
 ByteList operator+(ByteList a, const ByteList& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
+}
+
+// The 9 characters of a dump's name the part bar shows.
+std::string name9(const Bytes& dump) { return std::string(dump.begin() + 370, dump.begin() + 379); }
+// The last program change for part 2 among the messages.
+Bytes lastProgramChangeOf(const ByteList& messages) {
+  for (auto it = messages.rbegin(); it != messages.rend(); ++it)
+    if (it->size() == 2 && (*it)[0] == 0xC0 + kPart) return *it;
+  return {};
 }
 
 // One road and one outcome. The road reaches part 2 (or the row's part);
@@ -856,6 +866,193 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     }
     if (const auto plays = recorded(row.part)) {
       EXPECT_EQ(shown(row.part), *plays);
+    }
+  }
+}
+
+// ---- A burst of changes for part 2, as a user turning the instrument's
+// program knob or a host's region makes it: the last one wins everywhere.
+
+struct BurstRow {
+  enum Road { kInstrument, kInstrumentWithBank, kReport, kHost, kHostWithBank };
+  Road road;
+  int gapMs;                 // between two changes, on the jobs' clock
+  bool library = false;      // STEP LIBRARY (else STEP SYNTH)
+  bool localOff = false;     // the instrument's local control
+  bool programMode = false;  // the part's sound asked for after a change
+  bool multi = false;        // multi mode
+};
+std::ostream& operator<<(std::ostream& out, const BurstRow& row) {
+  static constexpr const char* kRoads[] = {"instrument", "instrument with bank select", "instrument's report",
+                                           "host", "host with bank select"};
+  return out << kRoads[row.road] << ", " << row.gapMs << " ms apart, " << (row.library ? "STEP LIBRARY" : "STEP SYNTH")
+             << (row.localOff ? ", local off" : "") << (row.programMode ? ", program mode" : "")
+             << (row.multi ? ", multi mode" : "");
+}
+
+TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
+  constexpr int kChanges = 5;
+  constexpr int kPrograms[kChanges] = {2, 7, 12, 17, 21};
+  constexpr int kBanks[kChanges] = {1, 2, 0, 1, 2};
+  using R = BurstRow;
+  std::vector<BurstRow> rows;
+  // Every road in every stepping setting, the gap turning over 0, 20 and
+  // 100 ms from row to row; multi mode on the roads it shares.
+  const BurstRow settings[] = {{.road = R::kInstrument, .gapMs = 0},
+                               {.road = R::kInstrument, .gapMs = 0, .programMode = true},
+                               {.road = R::kInstrument, .gapMs = 0, .localOff = true},
+                               {.road = R::kInstrument, .gapMs = 0, .localOff = true, .programMode = true},
+                               {.road = R::kInstrument, .gapMs = 0, .library = true}};
+  const int gaps[] = {0, 20, 100};
+  int turn = 0;
+  for (const BurstRow& setting : settings) {
+    for (R::Road road : {R::kInstrument, R::kInstrumentWithBank, R::kReport, R::kHost, R::kHostWithBank}) {
+      // The instrument's report comes from its own panel: local control on.
+      if (road == R::kReport && setting.localOff) continue;
+      BurstRow row = setting;
+      row.road = road;
+      row.gapMs = gaps[turn++ % 3];
+      rows.push_back(row);
+    }
+  }
+  for (R::Road road : {R::kInstrument, R::kHost}) {
+    for (int gap : gaps) {
+      rows.push_back({.road = road, .gapMs = gap, .localOff = true, .programMode = true, .multi = true});
+    }
+  }
+
+  for (const BurstRow& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row));
+    ASSERT_NO_FATAL_FAILURE(fresh());
+    if (row.multi) multiMode();
+    if (row.library) stepLibrary();
+    if (row.localOff) setParam(kGlobalLocalControl, 0);
+    setParam(kControlProgBank, row.programMode ? 1 : 0);
+    settle();
+    arrivedAtInstrument();
+    const bool withBank = row.road == R::kInstrumentWithBank || row.road == R::kHostWithBank;
+    const auto bankOf = [&](int k) { return withBank ? kBanks[k] : 0; };
+
+    // One clock for the jobs' pauses and the burst: a change is due every
+    // gap; it comes while a job pauses, or, with no job running, once the
+    // clock is moved on to it. The instrument answers what reached it.
+    std::recursive_mutex wire;
+    bool delivering = false;
+    int delivered = 0;
+    long clock = 0;
+    ByteList reachedInstrument;
+    std::vector<size_t> cameAt(kChanges, 0);
+    const auto forward = [&] {
+      for (const Bytes& message : sentSinceLast()) {
+        reachedInstrument.push_back(message);
+        for (const SimBytes& reply : instrument.receive(message)) backend->inject(reply);
+      }
+    };
+    const auto deliver = [&](int k) {
+      const ByteList pick = withBank ? programChange(kBanks[k], kPrograms[k])
+                                     : ByteList{{0xC1, static_cast<unsigned char>(kPrograms[k])}};
+      // With local control on, the instrument plays its own pick itself.
+      const bool ownPick = row.road <= R::kReport && !row.localOff;
+      if (ownPick)
+        for (const Bytes& message : programChange(bankOf(k), kPrograms[k])) instrument.receive(message);
+      if (row.road == R::kInstrument || row.road == R::kInstrumentWithBank) {
+        for (const Bytes& message : pick) backend->inject(message);
+      } else if (row.road == R::kReport) {
+        reportFromInstrument(1, kPrograms[k]);
+      } else {
+        // The host's change comes in once the MIDI thread takes it from the event call.
+        hostEvents(pick);
+        plug->midiSendThread->flush();
+      }
+    };
+    const auto deliverDue = [&] {
+      std::lock_guard<std::recursive_mutex> lock(wire);
+      if (delivering) return;  // a pause inside a delivery: the input thread is busy with it
+      delivering = true;
+      while (delivered < kChanges && static_cast<long>(delivered) * row.gapMs <= clock) {
+        const bool host = row.road >= R::kHost;
+        if (!host) {
+          forward();
+          cameAt[static_cast<size_t>(delivered)] = reachedInstrument.size();
+        }
+        deliver(delivered);
+        if (host) {
+          forward();
+          cameAt[static_cast<size_t>(delivered)] = reachedInstrument.size();
+        }
+        ++delivered;
+      }
+      delivering = false;
+    };
+    plug->midiMessageManager->virtualPause = [&](int ms) {
+      std::lock_guard<std::recursive_mutex> lock(wire);
+      forward();
+      clock += ms;
+      deliverDue();
+      return true;
+    };
+    while (true) {
+      {
+        std::lock_guard<std::recursive_mutex> lock(wire);
+        if (delivered == kChanges) break;
+      }
+      plug->midiSendThread->flush();
+      if (anyJobRunning()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        continue;
+      }
+      {
+        std::lock_guard<std::recursive_mutex> lock(wire);
+        clock = std::max(clock, static_cast<long>(delivered) * row.gapMs);
+      }
+      deliverDue();
+    }
+    // The change that waited goes once the jobs have ended.
+    for (int i = 0; i < 100; ++i) {
+      awaitRequestThread();
+      if (!anyJobRunning() && !plug->midiMessageManager->anyChangeWaiting()) break;
+    }
+    {
+      std::lock_guard<std::recursive_mutex> lock(wire);
+      forward();
+    }
+    plug->midiMessageManager->virtualPause = [](int) { return true; };
+
+    const int last = kPrograms[kChanges - 1];
+    const int lastBank = bankOf(kChanges - 1);
+    // The window, the record and the instrument are on the last pick.
+    EXPECT_EQ(shown(kPart), (Pair{lastBank, last}));
+    EXPECT_TRUE(plug->partProgramKnown[kPart]);
+    EXPECT_EQ(plug->partProgram(kPart), last);
+    if (plug->partBankKnown[kPart]) {
+      EXPECT_EQ(plug->partBank(kPart), lastBank);
+    }
+    const std::string expected = row.library ? numbered("Fact", last).substr(0, 9)
+                                             : name9(instrument.storedSound(lastBank, last));
+    EXPECT_EQ(playing(kPart), expected);
+    // The part's sound the editor holds is that program's.
+    const bool asked = row.library || row.programMode;
+    EXPECT_EQ(plug->partSoundHeld[kPart].load(), asked);
+    if (asked) {
+      EXPECT_EQ(plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9), expected);
+    }
+    // Nothing that answers a change went out after a newer one came in.
+    const auto answers = [&](const Bytes& message) {
+      for (int j = 0; j < kChanges; ++j) {
+        if (message.size() == 2 && message[0] == 0xC0 + kPart && message[1] == kPrograms[j]) return j;
+        if (row.library && message.size() > 380 && message[4] == 0x10 &&
+            std::string(message.begin() + 370, message.begin() + 379) == numbered("Fact", kPrograms[j]).substr(0, 9))
+          return j;
+      }
+      return kChanges;
+    };
+    for (int k = 0; k < kChanges; ++k)
+      for (size_t i = cameAt[static_cast<size_t>(k)]; i < reachedInstrument.size(); ++i)
+        EXPECT_GE(answers(reachedInstrument[i]), k) << "message " << i << " after change " << k;
+    // The editor's last answer is to the last change (a report is answered
+    // with a program change only stepping the library).
+    if (row.road != R::kReport || row.library) {
+      EXPECT_EQ(answers(lastProgramChangeOf(reachedInstrument)), kChanges - 1);
     }
   }
 }

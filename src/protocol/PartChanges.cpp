@@ -1,0 +1,118 @@
+// The count of each part's changes, and the change that waits for a part
+// while a job has the instrument: the last one wins, and it is served on
+// its own road once the jobs have ended.
+#include <algorithm>
+#include <string>
+
+#include "EditorServices.h"
+#include "IMidiMsg.h"
+#include "MIDIMessageManager.h"
+
+namespace {
+bool isPart(int part) { return part >= 0 && part < 16; }
+}  // namespace
+
+uint32_t MIDIMessageManager::movePart(int part) {
+  if (!isPart(part)) return 0;
+  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  // A change taken now is newer than the one waiting: that one never goes.
+  mWaiting[static_cast<size_t>(part)] = WaitingChange{};
+  return ++mPartCounts[static_cast<size_t>(part)];
+}
+
+uint32_t MIDIMessageManager::partCount(int part) const {
+  return isPart(part) ? mPartCounts[static_cast<size_t>(part)].load() : 0;
+}
+
+bool MIDIMessageManager::partMovedOn(int part, uint32_t count) const { return partCount(part) != count; }
+
+bool MIDIMessageManager::busyWithJob() const {
+  return plug->isEditorWorking() || isThreadRunning(JobThread::kRequest);
+}
+
+bool MIDIMessageManager::anyChangeWaiting() const {
+  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  for (const WaitingChange& w : mWaiting)
+    if (w.program || w.report || w.bank >= 0) return true;
+  return false;
+}
+
+bool MIDIMessageManager::waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice) {
+  if (!isPart(part)) return false;
+  const bool bankSelect = (msg.mStatus >> 4) == 0xB && msg.mData1 == 32;
+  const bool programChange = (msg.mStatus >> 4) == 0xC;
+  if (!bankSelect && !programChange) return false;
+  {
+    std::lock_guard<std::mutex> lock(mWaitingMutex);
+    WaitingChange& w = mWaiting[static_cast<size_t>(part)];
+    // A program change whose bank select waits goes after it, never ahead.
+    const bool bankWaits = !w.program && !w.report && w.bank >= 0 && w.fromDevice == fromDevice;
+    if (!busyWithJob() && !(programChange && bankWaits)) return false;
+    if (bankSelect) {
+      // A new pick starts: the one waiting is replaced by it.
+      w = WaitingChange{};
+      w.bank = msg.mData2;
+    } else {
+      const int bank = bankWaits ? w.bank : -1;
+      w = WaitingChange{};
+      w.bank = bank;
+      w.program = true;
+      w.value = msg.mData1;
+    }
+    w.fromDevice = fromDevice;
+    w.channel = msg.mStatus & 0x0F;
+    // Whatever a job does for an older change of the part is overtaken.
+    ++mPartCounts[static_cast<size_t>(part)];
+  }
+  // No job ends to serve it: it goes at once after what is queued.
+  if (!busyWithJob()) plug->runOnMidiThread([this] { serveWaitingChanges(); });
+  return true;
+}
+
+bool MIDIMessageManager::waitReportIfBusy(int part, const uint8_t* report) {
+  if (!isPart(part) || !busyWithJob()) return false;
+  {
+    std::lock_guard<std::mutex> lock(mWaitingMutex);
+    WaitingChange& w = mWaiting[static_cast<size_t>(part)];
+    w = WaitingChange{};
+    w.report = true;
+    w.fromDevice = true;
+    std::copy(report, report + w.reportBytes.size(), w.reportBytes.begin());
+    ++mPartCounts[static_cast<size_t>(part)];
+  }
+  return true;
+}
+
+void MIDIMessageManager::serveWaitingChanges() {
+  if (mShuttingDown) return;
+  for (int part = 0; part < 16; ++part) {
+    WaitingChange w;
+    {
+      std::lock_guard<std::mutex> lock(mWaitingMutex);
+      // A job started meanwhile: the changes wait for its end.
+      if (busyWithJob()) return;
+      w = mWaiting[static_cast<size_t>(part)];
+      mWaiting[static_cast<size_t>(part)] = WaitingChange{};
+    }
+    if (w.report) {
+      ISysEx report(0, w.reportBytes.data(), static_cast<int>(w.reportBytes.size()));
+      ProcessSysEx(&report, true);
+      continue;
+    }
+    if (!w.program && w.bank < 0) continue;
+    plug->debugLog("PROCESSOR: the change that waited for part " + std::to_string(part + 1) + " goes now");
+    const auto status = static_cast<uint8_t>(0xB0 | w.channel);
+    IMidiMsg msb(0, status, 0, 0), lsb(0, status, 32, static_cast<uint8_t>(w.bank & 0x7F));
+    IMidiMsg change(0, static_cast<uint8_t>(0xC0 | w.channel), static_cast<uint8_t>(w.value & 0x7F), 0);
+    if (w.fromDevice) {
+      if (w.bank >= 0) {
+        ProcessMidiMsgFromDevice(&msb);
+        ProcessMidiMsgFromDevice(&lsb);
+      }
+      if (w.program) ProcessMidiMsgFromDevice(&change);
+    } else {
+      if (w.bank >= 0) passProgramChangeFromDAW(part, &lsb);
+      if (w.program) passProgramChangeFromDAW(part, &change);
+    }
+  }
+}
