@@ -144,6 +144,9 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
     std::lock_guard<std::mutex> queueLock(worker.queueMutex);
     if (worker.queue.empty() || mShuttingDown) {
       worker.queue.clear();
+      // Counted from before the thread is idle until the changes that
+      // waited are handed on: no one sees the editor settled in between.
+      ++mServesUnderWay;
       // Last: from here on a starter may hand this sender the next job.
       sender.mRunning = false;
       idle = true;
@@ -154,8 +157,14 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
   }
   if (idle) {
     // The changes that came while the jobs ran go now, each on its own road.
-    if (&worker == &workerFor(JobThread::kRequest) && !mShuttingDown && anyChangeWaiting())
-      plug->runOnMidiThread([this] { serveWaitingChanges(); });
+    if (&worker == &workerFor(JobThread::kRequest) && !mShuttingDown && anyChangeWaiting()) {
+      plug->runOnMidiThread([this] {
+        serveWaitingChanges();
+        --mServesUnderWay;
+      });
+    } else {
+      --mServesUnderWay;
+    }
     return false;
   }
   sender.job = std::move(next.job);

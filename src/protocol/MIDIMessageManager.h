@@ -123,6 +123,8 @@ class MIDIMessageManager {
   // meet a job again wait again.
   void serveWaitingChanges();
   bool anyChangeWaiting() const;
+  // A change waits, or is being handed on after the jobs ended.
+  bool changesPending() const { return mServesUnderWay > 0 || anyChangeWaiting(); }
   // The part request whose reply is awaited: a reply for the part that
   // moved on since is dropped. -1: none.
   std::atomic<int> awaitedPart{-1};
@@ -243,6 +245,7 @@ class MIDIMessageManager {
   mutable std::mutex mWaitingMutex;
   std::array<WaitingChange, 16> mWaiting{};
   std::array<std::atomic<uint32_t>, 16> mPartCounts{};
+  std::atomic<int> mServesUnderWay{0};
 
   Poco::Thread requestThread;
   Poco::Thread clockThread;

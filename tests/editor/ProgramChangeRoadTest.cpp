@@ -942,10 +942,27 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
     long clock = 0;
     ByteList reachedInstrument;
     std::vector<size_t> cameAt(kChanges, 0);
+    // The instrument's replies take their time: a change due in the same
+    // pause comes in ahead of them. Each sound the part bar names anew is
+    // noted with the number of changes come in by then.
+    ByteList replies;
+    std::string named = plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9);
+    std::vector<std::pair<std::string, int>> namings;
     const auto forward = [&] {
       for (const Bytes& message : sentSinceLast()) {
         reachedInstrument.push_back(message);
-        for (const SimBytes& reply : instrument.receive(message)) backend->inject(reply);
+        for (const SimBytes& reply : instrument.receive(message)) replies.push_back(reply);
+      }
+    };
+    const auto answer = [&] {
+      const ByteList now = std::move(replies);
+      replies.clear();
+      for (const Bytes& reply : now) {
+        backend->inject(reply);
+        if (const std::string name = plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9); name != named) {
+          named = name;
+          namings.push_back({name, delivered});
+        }
       }
     };
     const auto deliver = [&](int k) {
@@ -989,6 +1006,7 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
       forward();
       clock += ms;
       deliverDue();
+      answer();
       return true;
     };
     while (true) {
@@ -1006,15 +1024,19 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
         clock = std::max(clock, static_cast<long>(delivered) * row.gapMs);
       }
       deliverDue();
+      std::lock_guard<std::recursive_mutex> lock(wire);
+      answer();
     }
     // The change that waited goes once the jobs have ended.
     for (int i = 0; i < 100; ++i) {
       awaitRequestThread();
-      if (!anyJobRunning() && !plug->midiMessageManager->anyChangeWaiting()) break;
+      // In this order: a change handed on starts its job before it is no longer pending.
+      if (!plug->midiMessageManager->changesPending() && !anyJobRunning()) break;
     }
     {
       std::lock_guard<std::recursive_mutex> lock(wire);
       forward();
+      answer();
     }
     plug->midiMessageManager->virtualPause = [](int) { return true; };
 
@@ -1046,6 +1068,10 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
       }
       return kChanges;
     };
+    // Nor was a reply to a request a newer change overtook taken as the part's sound.
+    for (const auto& [name, came] : namings)
+      for (int j = 0; j + 1 < came; ++j)
+        EXPECT_NE(name, name9(instrument.storedSound(bankOf(j), kPrograms[j]))) << "taken after change " << came - 1;
     for (int k = 0; k < kChanges; ++k)
       for (size_t i = cameAt[static_cast<size_t>(k)]; i < reachedInstrument.size(); ++i)
         EXPECT_GE(answers(reachedInstrument[i]), k) << "message " << i << " after change " << k;
