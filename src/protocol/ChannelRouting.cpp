@@ -195,6 +195,27 @@ IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int 
   return control;
 }
 
+// Refused, the instrument's own change is still what its part plays: shown,
+// and its sound asked for as a taken change's is; without a request, no
+// name is shown over the new number (the old sound's would be wrong).
+void MIDIMessageManager::showInstrumentsOwnChange(int part, int program) {
+  plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
+  plug->endPartSoundHeld(part);
+  if (plug->isProgBankMode()) {
+    plug->SetLibrarianRequestActive(false);
+    if (startPartRequest(part)) return;
+  }
+  plug->setParamDisplayText(kPatchName + part, 0, "");
+  plug->setParamDisplayText(kCategoryName + part, 0, "");
+  plug->setPatchManagerName(1 + part, "");
+  plug->setPatchManagerName(19 + part, "");
+  if (part == plug->getCurrentPart()) {
+    plug->displayPatchName("");
+    plug->displayCategoryName("");
+  }
+  plug->setLibrarianViewDirty();
+}
+
 bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore, bool fromDevice) {
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
@@ -207,8 +228,7 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
     plug->SetLibrarianRequestActive(false);
     // The job selects the slot once its sound goes out.
     if (plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore)) return true;
-    // Refused, the instrument's own change is what the part plays, and shown.
-    if (fromDevice) plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
+    if (fromDevice) showInstrumentsOwnChange(part, program);
     return false;
   }
   if (receive <= 0.0) return false;
@@ -217,7 +237,7 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   // own change is what the part plays, and shown.
   const IParam* bank = plug->paramAt(kMultiPartBank + part);
   if (plug->refusePartPick(part, bank ? bank->Int() : 0, program)) {
-    if (fromDevice) plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
+    if (fromDevice) showInstrumentsOwnChange(part, program);
     return false;
   }
   plug->SetLibrarianRequestActive(false);

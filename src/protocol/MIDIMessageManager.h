@@ -227,6 +227,7 @@ class MIDIMessageManager {
   void applyOrMiss(const uint8_t* d, int size, int value);
   void bankOrProgramFollowUp(int part, bool programChange, int value);
   bool startPartRequest(int part);
+  void showInstrumentsOwnChange(int part, int program);
   // Waits until the time, the clock being stopped, or shutdown; false when
   // the loop must end.
   bool waitForClockTick(std::chrono::steady_clock::time_point due);

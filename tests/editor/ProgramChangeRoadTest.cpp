@@ -410,6 +410,22 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     EXPECT_EQ(view->activePane, 1);
     EXPECT_EQ(view->selectedUpper, -1);
   };
+  // The instrument's own pick from its panel: it plays it, then tells.
+  const auto ownPick = [this](int program) {
+    return [this, program] {
+      for (const Bytes& message : programChange(0, program)) this->instrument.receive(message);
+      arrivedAtInstrument();  // its own, not the editor's
+      fromInstrument({{0xC1, static_cast<unsigned char>(program)}});
+    };
+  };
+  // The part bar names the instrument's sound of A's program; -1: no name.
+  const auto partNamed = [this](int program) {
+    return [this, program] {
+      const std::string expected = program < 0 ? "" : name9(this->instrument.storedSound(0, program));
+      EXPECT_EQ(plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9), expected);
+    };
+  };
+  const ByteList partRequest = {{0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, kPart, 0xF7}};
   const ByteList a006 = withNotesOff(programChange(0, 5));
   const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
   // GET MULTI: every part's sound, then the multi.
@@ -482,6 +498,16 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .before = others(0, 5), .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 0x42}, {0xC1, 5}}),
        .reached = withNotesOff(programChange(2, 5)), .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5,
        .shared = false},
+      // Refused for a conflict, the instrument's own change is still what
+      // its part plays: shown, and its sound asked for (program mode), else
+      // no name shown over the new number.
+      {.what = "program mode: instrument program change another part plays", .before = [&] {
+         setParam(kControlProgBank, 1);
+         otherPlays(0, 5);
+         instrumentAnswers();
+       }, .road = ownPick(5), .reached = partRequest, .shows = {0, 5}, .conflict = true, .check = partNamed(5)},
+      {.what = "instrument program change another part plays", .before = others(0, 5), .road = ownPick(5),
+       .shows = {0, 5}, .conflict = true, .shared = false, .check = partNamed(-1)},
       // With the instrument's local control off its program change is not
       // echoed: the editor's own bank and program change for the part is the
       // one that goes back. Its bank select goes on with that; its notes do
@@ -663,6 +689,10 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          stepLibrary();
          plantCutInUpperBank(5, true);
        }, .road = instrument({{0xC1, 5}}), .shows = {0, 5}, .status = kEntryNotSent, .shared = false},
+      {.what = "STEP LIBRARY: instrument program change onto an empty slot", .before = [&] {
+         stepLibrary();
+         plantInUpperBank(5, {});
+       }, .road = ownPick(5), .shows = {0, 5}, .shared = false, .check = partNamed(-1)},
       {.what = "STEP LIBRARY: double-click on a sound short then F7", .before = [&] {
          stepLibrary();
          plantCutInUpperBank(7, true);
