@@ -65,6 +65,8 @@ class MIDIMessageManager {
   size_t queuedJobCount(JobThread thread) const;
   // Running a job, or jobs waiting for it.
   bool isThreadRunning(JobThread thread) const;
+  // The calling thread is one of the job threads.
+  static bool onJobThread();
 
   // ---- Sending.
   void sendSysexMessage(std::vector<int> message);
