@@ -65,10 +65,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
         return;
       // The part plays that bank now: its program change that follows is
       // checked and echoed on it.
-      if (const int part = partForChannel(channel); part >= 0 && isPartBankValue(v)) {
-        movePart(part);
-        plug->followPartBank(part, v - 64, takesProgramChange(part));
-      }
+      if (const int part = partForChannel(channel); part >= 0 && isPartBankValue(v)) followDeviceBank(part, v);
       return;
     }
     getLegacyCCparam(c, channel + 1, v, false, true);
@@ -126,6 +123,11 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
     return;
   }
   plug->MIDIOutRoutingSwitch(msg);
+}
+
+void MIDIMessageManager::followDeviceBank(int part, int value) {
+  movePart(part);
+  plug->followPartBank(part, value - 64, takesProgramChange(part));
 }
 
 bool MIDIMessageManager::takesProgramChange(int part) const {
@@ -198,12 +200,12 @@ IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int 
 // Refused, the instrument's own change is still what its part plays: shown,
 // and its sound asked for as a taken change's is; without a request, no
 // name is shown over the new number (the old sound's would be wrong).
-void MIDIMessageManager::showInstrumentsOwnChange(int part, int program) {
+void MIDIMessageManager::showInstrumentsOwnChange(int part, int program, uint32_t count) {
   plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
   plug->endPartSoundHeld(part);
   if (plug->isProgBankMode()) {
     plug->SetLibrarianRequestActive(false);
-    if (startPartRequest(part)) return;
+    if (startPartRequest(part, count)) return;
   }
   plug->setParamDisplayText(kPatchName + part, 0, "");
   plug->setParamDisplayText(kCategoryName + part, 0, "");
@@ -222,13 +224,13 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   const double receive = rx ? rx->Value() : 0.0;
   lastProgramChangeTick = plug->tickMs();
   // Whatever is under way for an older change of the part is overtaken.
-  movePart(part);
+  const uint32_t count = movePart(part);
   int program = msg->mData1;
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
     // The job selects the slot once its sound goes out.
     if (plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore)) return true;
-    if (fromDevice) showInstrumentsOwnChange(part, program);
+    if (fromDevice) showInstrumentsOwnChange(part, program, count);
     return false;
   }
   if (receive <= 0.0) return false;
@@ -237,17 +239,21 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   // own change is what the part plays, and shown.
   const IParam* bank = plug->paramAt(kMultiPartBank + part);
   if (plug->refusePartPick(part, bank ? bank->Int() : 0, program)) {
-    if (fromDevice) showInstrumentsOwnChange(part, program);
+    if (fromDevice) showInstrumentsOwnChange(part, program, count);
     return false;
   }
+  // A newer change came in meanwhile (while it was waiting for the lock's
+  // holder): nothing of this one goes.
+  if (partMovedOn(part, count)) return false;
   plug->SetLibrarianRequestActive(false);
   plug->AllSoundsOff(part, false);
   plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
   // The instrument's own change is what the part plays, also with no
   // channel to echo it on.
-  const bool sent = (fromDevice && programChannel(*plug, part, false) < 0) || plug->partBankChangeMessage(part);
+  const bool sent = (fromDevice && programChannel(*plug, part, false) < 0) ||
+                    plug->partBankChangeMessage(part, [this, part, count] { return !partMovedOn(part, count); });
   if (!sent) return false;
-  if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part);
+  if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part, count);
   plug->showPlayedSlot(part);
   return true;
 }

@@ -173,6 +173,7 @@ class EditorServices {
   // The part's own bank and program, on its channel, in multi mode too (a
   // part's program changed there is the part's, not the multi's).
   virtual bool partBankChangeMessage(int part) { return BankChangeMessage(part); }
+  virtual bool partBankChangeMessage(int part, const std::function<bool()>&) { return partBankChangeMessage(part); }
   virtual void MIDIOutRoutingSwitch(IMidiMsg*) {}
   // True while the editor's MIDI output goes into the host's buffer.
   virtual bool isMidiToHostBuffer() const { return false; }

@@ -157,14 +157,8 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
   }
   if (idle) {
     // The changes that came while the jobs ran go now, each on its own road.
-    if (&worker == &workerFor(JobThread::kRequest) && !mShuttingDown && anyChangeWaiting()) {
-      plug->runOnMidiThread([this] {
-        serveWaitingChanges();
-        --mServesUnderWay;
-      });
-    } else {
-      --mServesUnderWay;
-    }
+    if (&worker == &workerFor(JobThread::kRequest)) serveOrSettle();
+    else --mServesUnderWay;
     return false;
   }
   sender.job = std::move(next.job);

@@ -99,6 +99,9 @@ class MIDIMessageManager {
   // The part takes a program change (and so the bank select before it):
   // not locked, and program changes taken or the library stepping.
   bool takesProgramChange(int part) const;
+  // The instrument's bank select (32 = 64..66) for the part: shown and
+  // recorded, its program change to follow checked and echoed on it.
+  void followDeviceBank(int part, int value);
   // A channel message from the instrument goes on through the routing
   // switch; answered: the editor sent its own answer to it.
   bool passesBackFromDevice(bool answered) const;
@@ -127,6 +130,9 @@ class MIDIMessageManager {
   bool anyChangeWaiting() const;
   // A change waits, or is being handed on after the jobs ended.
   bool changesPending() const { return mServesUnderWay > 0 || anyChangeWaiting(); }
+  // With one hand-on counted: hands the waiting changes on (on the MIDI
+  // thread), or, with none, ends the count.
+  void serveOrSettle();
   // The part request whose reply is awaited: a reply for the part that
   // moved on since is dropped. -1: none.
   std::atomic<int> awaitedPart{-1};
@@ -228,8 +234,9 @@ class MIDIMessageManager {
   IControl* lookup(const uint8_t* d, int size, int subKey);
   void applyOrMiss(const uint8_t* d, int size, int value);
   void bankOrProgramFollowUp(int part, bool programChange, int value);
-  bool startPartRequest(int part);
-  void showInstrumentsOwnChange(int part, int program);
+  // count: the part's change the request serves.
+  bool startPartRequest(int part, uint32_t count);
+  void showInstrumentsOwnChange(int part, int program, uint32_t count);
   // Waits until the time, the clock being stopped, or shutdown; false when
   // the loop must end.
   bool waitForClockTick(std::chrono::steady_clock::time_point due);
@@ -249,6 +256,7 @@ class MIDIMessageManager {
   std::array<WaitingChange, 16> mWaiting{};
   std::array<std::atomic<uint32_t>, 16> mPartCounts{};
   std::atomic<int> mServesUnderWay{0};
+  bool anyWaitingLocked() const;
 
   Poco::Thread requestThread;
   Poco::Thread clockThread;

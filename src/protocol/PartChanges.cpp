@@ -10,6 +10,8 @@
 
 namespace {
 bool isPart(int part) { return part >= 0 && part < 16; }
+// The thread handing on the waiting changes: its own replays pass.
+thread_local bool tServing = false;
 }  // namespace
 
 uint32_t MIDIMessageManager::movePart(int part) {
@@ -27,14 +29,37 @@ uint32_t MIDIMessageManager::partCount(int part) const {
 bool MIDIMessageManager::partMovedOn(int part, uint32_t count) const { return partCount(part) != count; }
 
 bool MIDIMessageManager::busyWithJob() const {
-  return plug->isEditorWorking() || isThreadRunning(JobThread::kRequest);
+  // While the waiting changes are handed on, a newer one waits behind them.
+  return plug->isEditorWorking() || isThreadRunning(JobThread::kRequest) || (mServesUnderWay > 0 && !tServing);
+}
+
+bool MIDIMessageManager::anyWaitingLocked() const {
+  for (const WaitingChange& w : mWaiting)
+    if (w.program || w.report || w.bank >= 0) return true;
+  return false;
 }
 
 bool MIDIMessageManager::anyChangeWaiting() const {
   std::lock_guard<std::mutex> lock(mWaitingMutex);
-  for (const WaitingChange& w : mWaiting)
-    if (w.program || w.report || w.bank >= 0) return true;
-  return false;
+  return anyWaitingLocked();
+}
+
+void MIDIMessageManager::serveOrSettle() {
+  {
+    std::lock_guard<std::mutex> lock(mWaitingMutex);
+    // Decided under the lock a newcomer takes: it either waits and is
+    // served here, or finds nothing under way and goes on its own road.
+    // A job under way serves them when it ends.
+    if (mShuttingDown || !anyWaitingLocked() || plug->isEditorWorking() || isThreadRunning(JobThread::kRequest)) {
+      --mServesUnderWay;
+      return;
+    }
+  }
+  plug->runOnMidiThread([this] {
+    serveWaitingChanges();
+    // Changes that came meanwhile and met no job are served in turn.
+    serveOrSettle();
+  });
 }
 
 bool MIDIMessageManager::waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice) {
@@ -63,16 +88,19 @@ bool MIDIMessageManager::waitIfBusy(int part, const IMidiMsg& msg, bool fromDevi
     w.channel = msg.mStatus & 0x0F;
     // Whatever a job does for an older change of the part is overtaken.
     ++mPartCounts[static_cast<size_t>(part)];
+    // No job ends to serve it: it goes at once after what is queued.
+    if (!busyWithJob()) ++mServesUnderWay;
+    else return true;
   }
-  // No job ends to serve it: it goes at once after what is queued.
-  if (!busyWithJob()) plug->runOnMidiThread([this] { serveWaitingChanges(); });
+  serveOrSettle();
   return true;
 }
 
 bool MIDIMessageManager::waitReportIfBusy(int part, const uint8_t* report) {
-  if (!isPart(part) || !busyWithJob()) return false;
+  if (!isPart(part)) return false;
   {
     std::lock_guard<std::mutex> lock(mWaitingMutex);
+    if (!busyWithJob()) return false;
     WaitingChange& w = mWaiting[static_cast<size_t>(part)];
     w = WaitingChange{};
     w.report = true;
@@ -85,6 +113,12 @@ bool MIDIMessageManager::waitReportIfBusy(int part, const uint8_t* report) {
 
 void MIDIMessageManager::serveWaitingChanges() {
   if (mShuttingDown) return;
+  const bool serving = tServing;
+  tServing = true;
+  struct Restore {
+    bool was;
+    ~Restore() { tServing = was; }
+  } restore{serving};
   for (int part = 0; part < 16; ++part) {
     WaitingChange w;
     {
@@ -102,13 +136,12 @@ void MIDIMessageManager::serveWaitingChanges() {
     if (!w.program && w.bank < 0) continue;
     plug->debugLog("PROCESSOR: the change that waited for part " + std::to_string(part + 1) + " goes now");
     const auto status = static_cast<uint8_t>(0xB0 | w.channel);
-    IMidiMsg msb(0, status, 0, 0), lsb(0, status, 32, static_cast<uint8_t>(w.bank & 0x7F));
+    IMidiMsg lsb(0, status, 32, static_cast<uint8_t>(w.bank & 0x7F));
     IMidiMsg change(0, static_cast<uint8_t>(0xC0 | w.channel), static_cast<uint8_t>(w.value & 0x7F), 0);
     if (w.fromDevice) {
-      if (w.bank >= 0) {
-        ProcessMidiMsgFromDevice(&msb);
-        ProcessMidiMsgFromDevice(&lsb);
-      }
+      // Not through the bank select's latch: the instrument's next pick may
+      // be on its way through it on the input thread.
+      if (w.bank >= 0) followDeviceBank(part, w.bank);
       if (w.program) ProcessMidiMsgFromDevice(&change);
     } else {
       if (w.bank >= 0) passProgramChangeFromDAW(part, &lsb);

@@ -165,7 +165,7 @@ bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
   if (d[5] > 2) return false;
   const int part = multiPartOf(d[5], d[6]);
   if (part < 0) return false;
-  movePart(part);
+  const uint32_t count = movePart(part);
   const int value = d[7];
   if (d[6] & 1) {
     plug->setParameterFromPlug(kMultiPartPatch + part, value, false);
@@ -180,7 +180,7 @@ bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
     plug->sendPatchToDeviceFromLibrarian(valueOf(plug, kMultiPartPatch + part), plug->librarianActivePane(), part);
   } else if (plug->isProgBankMode()) {
     plug->SetLibrarianRequestActive(false);
-    startPartRequest(part);
+    startPartRequest(part, count);
   }
   return true;
 }
@@ -208,13 +208,13 @@ void MIDIMessageManager::processArpStepByte(int part, int number, int value, con
   }
 }
 
-bool MIDIMessageManager::startPartRequest(int part) {
+bool MIDIMessageManager::startPartRequest(int part, uint32_t count) {
   SenderJob job;
   job.jobCode = 6;
   job.partArgument = part;
   job.requestFlag = true;
   job.countPart = part;
-  job.partCount = partCount(part);
+  job.partCount = count;
   // Set only when the job runs: otherwise every later change would be
   // taken for the awaited dump and dropped.
   return startJob(job, [this] { dumpExpected = true; });
@@ -271,6 +271,7 @@ void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool ref
 }
 
 void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int value) {
+  const uint32_t count = partCount(part);
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
   if (plug->isLibraryMode()) {
     // The report took its part's road first (processMultiPartSelection):
@@ -287,7 +288,7 @@ void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int
       pause(20);
       // A part with no channel has nothing to echo on; its sound is asked for all the same.
       const bool echoed = programChannel(*plug, part, false) < 0 || plug->partBankChangeMessage(part);
-      if (echoed && plug->isProgBankMode()) startPartRequest(part);
+      if (echoed && plug->isProgBankMode()) startPartRequest(part, count);
     }
     plug->showPlayedSlot(part);
     quickTabRefreshPending = true;

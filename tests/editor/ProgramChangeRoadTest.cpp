@@ -996,6 +996,9 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
         }
       }
     };
+    // The instrument's bank select starts with its 0 = 0, which changes
+    // nothing yet: it goes ahead of the point the change counts as come in.
+    const bool bankLead = row.road == R::kInstrumentWithBank;
     const auto deliver = [&](int k) {
       const ByteList pick = withBank ? programChange(kBanks[k], kPrograms[k])
                                      : ByteList{{0xC1, static_cast<unsigned char>(kPrograms[k])}};
@@ -1004,7 +1007,7 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
       if (ownPick)
         for (const Bytes& message : programChange(bankOf(k), kPrograms[k])) instrument.receive(message);
       if (row.road == R::kInstrument || row.road == R::kInstrumentWithBank) {
-        for (const Bytes& message : pick) backend->inject(message);
+        for (size_t i = bankLead ? 1 : 0; i < pick.size(); ++i) backend->inject(pick[i]);
       } else if (row.road == R::kReport) {
         reportFromInstrument(1, kPrograms[k]);
       } else {
@@ -1019,6 +1022,7 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
       delivering = true;
       while (delivered < kChanges && static_cast<long>(delivered) * row.gapMs <= clock) {
         const bool host = row.road >= R::kHost;
+        if (bankLead) backend->inject(programChange(0, 0)[0]);
         if (!host) {
           forward();
           cameAt[static_cast<size_t>(delivered)] = reachedInstrument.size();
