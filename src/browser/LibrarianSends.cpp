@@ -115,6 +115,11 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
   job.slotArgument = slot;
   job.partArgument = part;
   job.programShownBefore = shownBefore;
+  // The send is the part's newest change; a newer one ends it where it is.
+  if (manager) {
+    job.countPart = part;
+    job.partCount = manager->movePart(part);
+  }
   return startLibrarianJob(manager, job, kSetBusy);
 }
 
@@ -164,8 +169,11 @@ void LibrarianBrowser::showPlayedSlotAlone(int part) {
 void LibrarianBrowser::selectSlot(int pane, int slot) {
   if (slot < 0 || slot >= kSlotsPerPane) return;
   // A send off the window's thread finds the slot its pick selected there:
-  // nothing of the view is written again.
-  if (view) {
+  // nothing of the view is written again. A job hands the slot over.
+  if (view && MIDIMessageManager::onJobThread()) {
+    view->handSlot(pane, slot);
+  } else if (view) {
+    view->dropHandedSlot();  // a newer selection than any handed over
     int& selected = pane == 0 ? view->selectedUpper : view->selectedLower;
     if (selected != slot || view->cursor != slot) {
       selected = slot;

@@ -110,7 +110,18 @@ void LibrarianViewControl::closeRename() {
   host().hideLayer(kRenameLayer, true);
 }
 
+bool LibrarianViewControl::takeHandedSlot() {
+  const int handed = mHandedSlot.exchange(-1);
+  if (handed < 0) return false;
+  const int pane = handed / 256, slot = handed % 256 - 1;
+  (pane == 0 ? selectedUpper : selectedLower) = slot;
+  cursor = slot;
+  SetDirty(false);
+  return true;
+}
+
 void LibrarianViewControl::takeUpperSlot(int slot) {
+  dropHandedSlot();  // the user's pick is newer than a job's
   selectedUpper = slot;
   cursor = slot;
   activePane = 0;
@@ -119,6 +130,7 @@ void LibrarianViewControl::takeUpperSlot(int slot) {
 }
 
 void LibrarianViewControl::selectUnder(int x, int y, bool changeActivePane, bool changeLayers) {
+  dropHandedSlot();  // the user's pick is newer than a job's
   selectedUpper = -1;
   selectedLower = -1;
   const int upper = mGrid.hit(0, x, y);
@@ -307,6 +319,7 @@ void LibrarianViewControl::OnMouseUp(int x, int y, IMouseMod*) { mouseUp(x, y); 
 bool LibrarianViewControl::OnKeyDown(int, int, int key) { return keyDown(key); }
 
 bool LibrarianViewControl::Draw(IGraphics* graphics) {
+  takeHandedSlot();
   IBitmapControl::Draw(graphics);
   for (int pane = 0; pane < 2; ++pane) {
     // A selection beyond what the pane holds (a short search or category

@@ -5,6 +5,8 @@
 // plug-in's receive path like a reply from the instrument.
 #pragma once
 
+#include <atomic>
+
 #include <array>
 #include <memory>
 #include <string>
@@ -70,7 +72,16 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   int activePane = 0;
   int cursor = 0;
 
+  // ---- A slot a job selects: the job hands it over and the window's thread,
+  // the one writer of the selection, takes it at its next idle or drawing.
+  void handSlot(int pane, int slot) { mHandedSlot = pane * 256 + (slot < 0 ? 0 : slot + 1); }
+  // Forgets a slot handed over: the window's thread selected a newer one.
+  void dropHandedSlot() { mHandedSlot = -1; }
+  // True when a handed slot was taken.
+  bool takeHandedSlot();
+
  private:
+  std::atomic<int> mHandedSlot{-1};
   LibrarianHost& host() const;
   PatchLibrarian* librarian() const;
   void markDirty();

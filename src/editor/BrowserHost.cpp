@@ -32,7 +32,11 @@ int Tarnivex::librarianSelectedSlot() const {
 }
 
 void Tarnivex::setLibrarianSelectedSlot(int slot) {
-  if (LibrarianViewControl* view = librarianView()) {
+  LibrarianViewControl* view = librarianView();
+  // A job's selection goes to the window's thread, the view's one writer.
+  if (view && MIDIMessageManager::onJobThread()) return view->handSlot(0, slot);
+  if (view) {
+    view->dropHandedSlot();
     view->selectedUpper = slot;
     view->cursor = slot;
     view->SetDirty(false);

@@ -162,6 +162,8 @@ void Tarnivex::switchMultiProgram() {
 
 void Tarnivex::sendShownProgram(int part, bool multi, double shownBefore) {
   runOffHostThread([this, part, multi, shownBefore] {
+    // A step is the part's newest change: what is under way for an older one is overtaken.
+    const uint32_t count = multi ? 0 : midiMessageManager->movePart(part);
     if (!BankChangeMessage(part)) {
       // Refused on its way (another part took the pair, the port went): the
       // program shows again what plays.
@@ -177,6 +179,10 @@ void Tarnivex::sendShownProgram(int part, bool multi, double shownBefore) {
     job.jobCode = multi ? 5 : 6;
     job.partArgument = part;
     job.requestFlag = true;
+    if (!multi) {
+      job.countPart = part;
+      job.partCount = count;
+    }
     startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
     if (!multi) sendPartDataBackToHardware(part);
   });

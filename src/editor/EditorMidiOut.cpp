@@ -349,7 +349,8 @@ bool Tarnivex::refuseNoProgramChannel(int part, bool multi) {
   return true;
 }
 
-bool Tarnivex::sendBankChange(int part, bool multi) {
+bool Tarnivex::sendBankChange(int part, bool multi, const std::function<bool()>& wanted) {
+  const auto overtaken = [&wanted] { return wanted && !wanted(); };
   int bank = 0, program = 0;
   if (multi) {
     bank = GetParam(kMultiBank)->Int() + 96;
@@ -367,6 +368,7 @@ bool Tarnivex::sendBankChange(int part, bool multi) {
   const int channel = programChannel(*this, part, multi);
   const bool channelOk = channel >= 0;
   const uint8_t status = static_cast<uint8_t>(0xB0 | (channel & 0x0F));
+  if (overtaken()) return false;
   if (midiIOConfigured && channelOk) {
     IMidiMsg notesOff(0, status, IMidiMsg::kAllNotesOff, 0);
     if (!(processing && notesSilenced)) {
@@ -385,10 +387,13 @@ bool Tarnivex::sendBankChange(int part, bool multi) {
   IMidiMsg msb(0, status, IMidiMsg::kBankSelectMSB, 0);
   IMidiMsg lsbMsg(0, status, IMidiMsg::kBankSelectLSB, static_cast<uint8_t>(lsb & 0x7F));
   IMidiMsg change(0, static_cast<uint8_t>(0xC0 | (channel & 0x0F)), static_cast<uint8_t>(programByte), 0);
+  if (overtaken()) return false;
   if (channelOk) sendMidiMsgAndLog(&msb);
   pauseFor(25);
+  if (overtaken()) return false;
   if (channelOk && lsbOk) sendMidiMsgAndLog(&lsbMsg);
   pauseFor(25);
+  if (overtaken()) return false;
   // With the port gone or unplugged the change reaches no instrument: the
   // caller puts back what it showed, and nothing of it is recorded.
   const bool went = channelOk && sendShortAndLog(&change);

@@ -58,7 +58,12 @@ void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
   // A host hands a block's events over before the block: the silence due
   // after a reset goes first, or it would cut the notes that start the song.
   if (!fromDevice) silenceAfterResetIfDue();
-  if (processing || editorBusy) {
+  // A part's program change and its bank select are never lost to a job:
+  // they wait for it to end, the last one for a part replacing the one before.
+  const bool partPick = msg->StatusMsg() == IMidiMsg::kProgramChange ||
+                        (msg->StatusMsg() == IMidiMsg::kControlChange &&
+                         (msg->mData1 == IMidiMsg::kBankSelectMSB || msg->mData1 == IMidiMsg::kBankSelectLSB));
+  if ((processing || editorBusy) && !partPick) {
     // Not sent while a job or a transfer has the instrument, but never in silence.
     if (!fromDevice && msg->StatusMsg() != IMidiMsg::kNone && midiSendThread) midiSendThread->countIgnored();
     return;

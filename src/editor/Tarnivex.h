@@ -117,8 +117,13 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void MIDIOutRoutingSwitch(IMidiMsg* msg);
   bool BankChangeMessage(int part);
   bool partBankChangeMessage(int part) override;
+  bool partBankChangeMessage(int part, const std::function<bool()>& wanted) override {
+    return sendBankChange(part, false, wanted);
+  }
   // The bank and program change of the multi (multi) or of the part.
-  bool sendBankChange(int part, bool multi);
+  // wanted: asked before each message; false stops the change there (a
+  // newer change of the part came in).
+  bool sendBankChange(int part, bool multi, const std::function<bool()>& wanted = {});
   bool CheckBankConflict(int part);
   // Whether another active part is known to play the bank and program: one
   // whose bank or program was never sent nor received plays nothing known.
@@ -343,6 +348,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void requestFolderRefresh() override { folderRefreshPending = true; }
   bool deferProgramChange(int part, const IMidiMsg& msg) override;
   bool deferHostController(const IMidiMsg& msg) override;
+  void runOnMidiThread(std::function<void()> task) override { runOffHostThread(std::move(task)); }
+  bool isEditorWorking() const override { return processing || editorBusy; }
   bool isReplyReceived() const override { return replyReceived; }
   void clearReplyReceived() override { replyReceived = false; }
   bool isDeviceIdLearning() const override { return initialisationRequested; }

@@ -7,6 +7,7 @@
 #include "IControl.h"
 #include "IGraphics.h"
 #include "LibrarianBrowser.h"
+#include "LibrarianViewControl.h"
 #include "MIDIMessageManager.h"
 #include "MidiSendThread.h"
 #include "ParamIndex.h"
@@ -166,6 +167,8 @@ void Tarnivex::endPartSoundHeld(int part) {
 }
 
 void Tarnivex::OnIdle() {
+  // The slot a job selected, taken by the window's thread.
+  if (LibrarianViewControl* view = librarianView()) view->takeHandedSlot();
   showArrivedLibrary();
   showOutPortState();
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);

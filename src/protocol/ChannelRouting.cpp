@@ -73,23 +73,9 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
   } else if (kind == kPC) {
     const int part = partForChannel(channel);
     const int bank = deviceBankSelect.take(channel);
-    // Playing its own pick, the instrument no longer holds the editor's copy.
-    if (part >= 0 && plug->isLocalControl()) plug->endPartSoundHeld(part);
-    MakeProgramChangeMessages(std::max(part, 0), msg, -1.0, true, bank);
-    if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
-    // Back to the instrument the pick goes only as the editor's answer (its
-    // bank select and program change whole), or not at all: echoed, it would
-    // land on whatever bank the instrument is on. Into the host's buffer it
-    // goes on whole, as all the instrument's playing does.
-    if (passesBackFromDevice(true)) {
-      if (bank >= 0) {
-        IMidiMsg msb(0, static_cast<uint8_t>(0xB0 | channel), 0, 0);
-        IMidiMsg lsb(0, static_cast<uint8_t>(0xB0 | channel), 32, static_cast<uint8_t>(64 + bank));
-        plug->MIDIOutRoutingSwitch(&msb);
-        plug->MIDIOutRoutingSwitch(&lsb);
-      }
-      plug->MIDIOutRoutingSwitch(msg);
-    }
+    // A job has the instrument: the pick waits for its end, whole.
+    if (waitIfBusy(part, *msg, true, bank)) return;
+    takeDeviceProgramChange(part, msg, bank);
     return;
   }
   if (const int part = partForChannel(channel); part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
@@ -146,8 +132,28 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   plug->MIDIOutRoutingSwitch(msg);
 }
 
+void MIDIMessageManager::takeDeviceProgramChange(int part, IMidiMsg* msg, int bank) {
+  const int channel = msg->mStatus & 0x0F;
+  // Playing its own pick, the instrument no longer holds the editor's copy.
+  if (part >= 0 && plug->isLocalControl()) plug->endPartSoundHeld(part);
+  MakeProgramChangeMessages(std::max(part, 0), msg, -1.0, true, bank);
+  if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
+  // Back to the instrument the pick goes only as the editor's answer (its
+  // bank select and program change whole), or not at all: echoed, it would
+  // land on whatever bank the instrument is on. Into the host's buffer it
+  // goes on whole, as all the instrument's playing does.
+  if (passesBackFromDevice(true)) {
+    if (bank >= 0) {
+      IMidiMsg msb(0, static_cast<uint8_t>(0xB0 | channel), 0, 0);
+      IMidiMsg lsb(0, static_cast<uint8_t>(0xB0 | channel), 32, static_cast<uint8_t>(64 + bank));
+      plug->MIDIOutRoutingSwitch(&msb);
+      plug->MIDIOutRoutingSwitch(&lsb);
+    }
+    plug->MIDIOutRoutingSwitch(msg);
+  }
+}
+
 void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
-  IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
   const int channel = msg->mStatus & 0x0F;
   if ((msg->mStatus >> 4) == 0xB) {
     // The host's bank select: half a pick, held until its program change.
@@ -156,6 +162,14 @@ void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
   }
   const int bank = hostBankSelect.take(channel);
   if (const IParam* filter = plug->paramAt(kMIDIFilterDAWPCPassThrough); !filter || filter->Value() != 1.0) return;
+  // A job has the instrument: the pick waits for its end, whole.
+  if (waitIfBusy(part, *msg, false, bank)) return;
+  takeHostProgramChange(part, msg, bank);
+}
+
+void MIDIMessageManager::takeHostProgramChange(int part, IMidiMsg* msg, int bank) {
+  IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
+  const int channel = msg->mStatus & 0x0F;
   // One refused leaves the part showing what it plays.
   const IParam* program = plug->paramAt(kMultiPartPatch + part);
   const double shown = program ? program->Value() : 0.0;
@@ -215,6 +229,27 @@ IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int 
   return control;
 }
 
+// Refused, the instrument's own change is still what its part plays: shown,
+// and its sound asked for as a taken change's is; without a request, no
+// name is shown over the new number (the old sound's would be wrong).
+void MIDIMessageManager::showInstrumentsOwnChange(int part, int program, uint32_t count) {
+  plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
+  plug->endPartSoundHeld(part);
+  if (plug->isProgBankMode()) {
+    plug->SetLibrarianRequestActive(false);
+    if (startPartRequest(part, count)) return;
+  }
+  plug->setParamDisplayText(kPatchName + part, 0, "");
+  plug->setParamDisplayText(kCategoryName + part, 0, "");
+  plug->setPatchManagerName(1 + part, "");
+  plug->setPatchManagerName(19 + part, "");
+  if (part == plug->getCurrentPart()) {
+    plug->displayPatchName("");
+    plug->displayCategoryName("");
+  }
+  plug->setLibrarianViewDirty();
+}
+
 bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore, bool fromDevice,
                                                    int bank) {
   int program = msg->mData1;
@@ -231,8 +266,9 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   // the editor makes of it: not taken, the pick is shown and recorded whole
   // as what the part plays. With local control off it plays only what goes
   // back to it: not taken, nothing of the pick is kept.
-  const auto refused = [&] {
+  const auto refused = [&](bool askForSound = false) {
     if (fromDevice && plug->isLocalControl()) {
+      if (askForSound) showInstrumentsOwnChange(part, program, count);
       plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
       showBank(bank);
       // Recorded for the part on the change's channel, not one standing in.
@@ -251,26 +287,31 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
   const double receive = rx ? rx->Value() : 0.0;
   lastProgramChangeTick = plug->tickMs();
+  // Whatever is under way for an older change of the part is overtaken.
+  const uint32_t count = movePart(part);
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
     showBank(bank);
     // The job selects the slot once its sound goes out.
     if (plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore)) return true;
-    return refused();
+    return refused(true);
   }
   if (receive <= 0.0) return refused();
   program = std::min(program, 100);
-  // Refused for a conflict, not even its notes off go out.
-  if (plug->refusePartPick(part, bank >= 0 ? bank : bankBefore, program)) return refused();
+  if (plug->refusePartPick(part, bank >= 0 ? bank : bankBefore, program)) return refused(true);
+  // A newer change came in meanwhile (while it was waiting for the lock's
+  // holder): nothing of this one goes.
+  if (partMovedOn(part, count)) return refused();
   plug->SetLibrarianRequestActive(false);
   plug->AllSoundsOff(part, false);
   plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
   showBank(bank);
   // The instrument's own change is what the part plays, also with no
   // channel to echo it on.
-  const bool sent = (fromDevice && programChannel(*plug, part, false) < 0) || plug->partBankChangeMessage(part);
+  const bool sent = (fromDevice && programChannel(*plug, part, false) < 0) ||
+                    plug->partBankChangeMessage(part, [this, part, count] { return !partMovedOn(part, count); });
   if (!sent) return refused();
-  if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part);
+  if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part, count);
   plug->showPlayedSlot(part);
   return true;
 }

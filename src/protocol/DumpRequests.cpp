@@ -79,7 +79,8 @@ void MIDIMessageSender::awaitReply(const std::vector<uint8_t>& body, int tick, i
       ended = true;
       return;
     }
-    if (cancelRequested) {
+    // A newer change of the part ends the wait: its reply is no longer wanted.
+    if (cancelRequested || mManager.jobOvertaken(job)) {
       ended = true;
       return;
     }
@@ -162,14 +163,20 @@ void MIDIMessageSender::requestPartSound(int part, bool toEditor) {
   beginRequestStep();
   // A slot the library refuses is asked for nothing.
   if (!plug->SetLibrarianRequestActive(!toEditor)) return plug->DisplayProcessingIndicator(false);
+  // Asked for a change the part has moved on from: nothing goes.
+  if (mManager.jobOvertaken(job)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
   const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
+  // The reply is taken only while the part plays what it was asked for.
+  mManager.awaitedCount = job.countPart == part ? job.partCount : mManager.partCount(part);
+  mManager.awaitedPart = part;
   sendRequest(body, false);
   plug->logSysExOutMessageByteInt(std::vector<int>(body.begin(), body.end()), static_cast<int>(body.size()));
   if (!mManager.pause(tick)) return plug->DisplayProcessingIndicator(false);
   plug->showProgressText(kPleaseWait);
   awaitReply(body, tick, kSearchTick, false);
   mManager.pause(tick);
+  mManager.awaitedPart = -1;
   endSingleRequest(!toEditor);
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,12 @@ class EditorServices {
   // A controller from the host, which moves the editor's control: taken off
   // the host's real-time thread, which never waits for the editor.
   virtual bool deferHostController(const IMidiMsg&) { return false; }
+  // Runs the task on the instance's MIDI thread (now, without one).
+  virtual void runOnMidiThread(std::function<void()> task) {
+    if (task) task();
+  }
+  // The overlay of a job or a transfer is up: the instrument is taken.
+  virtual bool isEditorWorking() const { return false; }
   // A library reload asked for by a worker; the editor runs it on its own
   // thread, never under the worker.
   virtual void requestFolderRefresh() {}
@@ -169,6 +176,7 @@ class EditorServices {
   // The part's own bank and program, on its channel, in multi mode too (a
   // part's program changed there is the part's, not the multi's).
   virtual bool partBankChangeMessage(int part) { return BankChangeMessage(part); }
+  virtual bool partBankChangeMessage(int part, const std::function<bool()>&) { return partBankChangeMessage(part); }
   virtual void MIDIOutRoutingSwitch(IMidiMsg*) {}
   // True while the editor's MIDI output goes into the host's buffer.
   virtual bool isMidiToHostBuffer() const { return false; }

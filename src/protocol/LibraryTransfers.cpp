@@ -92,10 +92,20 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     putBack();
     return;
   }
+  // A newer change of the part overtook the send: nothing more of it goes,
+  // and what the part shows is the newer change's.
+  const auto overtaken = [&] {
+    if (!mManager.jobOvertaken(job)) return false;
+    plug->debugLog("PROCESSOR: library send to part " + std::to_string(part + 1) + " overtaken by a newer change");
+    endRefused();
+    return true;
+  };
+  if (overtaken()) return;
   const bool store = mManager.librarySendActive;
   plug->DisplayProcessingIndicator(true);
   if (!store) plug->AllSoundsOff(part, false);
   sendAllNotesOffOnChannel1();
+  if (overtaken()) return;
   plug->clearReplyReceived();
   const int device = currentDeviceId();
 
@@ -131,6 +141,7 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     putBack();
     return;
   }
+  if (overtaken()) return;
   plug->showPlayedSlot(part);
 
   mManager.dumpExpected = true;
@@ -138,6 +149,7 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
   ISysEx message(0, copy.data(), kind.size);
   plug->deliverSysEx(&message, true);
   mManager.pause(kHandOverPauseMs);
+  if (overtaken()) return;
 
   if (multi) {
     sendArrangementToDevice(false, true);

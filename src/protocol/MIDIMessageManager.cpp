@@ -139,16 +139,27 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
   }
   if (worker.pauseAfterMs > 0) pause(worker.pauseAfterMs);
   QueuedJob next;
+  bool idle = false;
   {
     std::lock_guard<std::mutex> queueLock(worker.queueMutex);
     if (worker.queue.empty() || mShuttingDown) {
       worker.queue.clear();
+      // Counted from before the thread is idle until the changes that
+      // waited are handed on: no one sees the editor settled in between.
+      ++mServesUnderWay;
       // Last: from here on a starter may hand this sender the next job.
       sender.mRunning = false;
-      return false;
+      idle = true;
+    } else {
+      next = std::move(worker.queue.front());
+      worker.queue.pop_front();
     }
-    next = std::move(worker.queue.front());
-    worker.queue.pop_front();
+  }
+  if (idle) {
+    // The changes that came while the jobs ran go now, each on its own road.
+    if (&worker == &workerFor(JobThread::kRequest)) serveOrSettle();
+    else --mServesUnderWay;
+    return false;
   }
   sender.job = std::move(next.job);
   worker.pauseAfterMs = next.pauseAfterMs;

@@ -65,6 +65,8 @@ class MIDIMessageManager {
   size_t queuedJobCount(JobThread thread) const;
   // Running a job, or jobs waiting for it.
   bool isThreadRunning(JobThread thread) const;
+  // The calling thread is one of the job threads.
+  static bool onJobThread();
 
   // ---- Sending.
   void sendSysexMessage(std::vector<int> message);
@@ -98,9 +100,45 @@ class MIDIMessageManager {
                                  int bank = -1);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
+  // A program change and the bank select before it (-1: none), each on
+  // its road once no job has the instrument.
+  void takeDeviceProgramChange(int part, IMidiMsg* msg, int bank);
+  void takeHostProgramChange(int part, IMidiMsg* msg, int bank);
   // A channel message from the instrument goes on through the routing
   // switch; programChange: it is one, which the editor answers or refuses.
   bool passesBackFromDevice(bool programChange) const;
+
+  // ---- What each part plays: one count of its changes, on every road.
+  // A job, a request and its reply carry the count they serve and are
+  // dropped once the part moved on; a change that comes while a job runs
+  // waits (one per part, the last replacing the one before) and is served
+  // when the jobs have ended.
+  // A new change for the part: the count moves and a waiting one is dropped.
+  uint32_t movePart(int part);
+  uint32_t partCount(int part) const;
+  bool partMovedOn(int part, uint32_t count) const;
+  // The job's part has moved on since the job was started for it.
+  bool jobOvertaken(const SenderJob& job) const { return job.countPart >= 0 && partMovedOn(job.countPart, job.partCount); }
+  // A job runs, or the editor holds the instrument for a transfer.
+  bool busyWithJob() const;
+  // A program change for the part and the bank select before it (0..2, or
+  // -1), from the instrument or the host, kept while busy: true when kept.
+  bool waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice, int bank);
+  // The instrument's report of a part's bank or program, kept while busy.
+  bool waitReportIfBusy(int part, const uint8_t* report);
+  // Hands the waiting changes to their roads, oldest part first; any that
+  // meet a job again wait again.
+  void serveWaitingChanges();
+  bool anyChangeWaiting() const;
+  // A change waits, or is being handed on after the jobs ended.
+  bool changesPending() const { return mServesUnderWay > 0 || anyChangeWaiting(); }
+  // With one hand-on counted: hands the waiting changes on (on the MIDI
+  // thread), or, with none, ends the count.
+  void serveOrSettle();
+  // The part request whose reply is awaited: a reply for the part that
+  // moved on since is dropped. -1: none.
+  std::atomic<int> awaitedPart{-1};
+  std::atomic<uint32_t> awaitedCount{0};
 
   // ---- The sound randomiser.
   void randomGenerator();
@@ -219,12 +257,29 @@ class MIDIMessageManager {
   IControl* lookup(const uint8_t* d, int size, int subKey);
   void applyOrMiss(const uint8_t* d, int size, int value);
   void bankOrProgramFollowUp(int part, bool programChange, int value);
-  bool startPartRequest(int part);
+  // count: the part's change the request serves.
+  bool startPartRequest(int part, uint32_t count);
+  void showInstrumentsOwnChange(int part, int program, uint32_t count);
   // Waits until the time, the clock being stopped, or shutdown; false when
   // the loop must end.
   bool waitForClockTick(std::chrono::steady_clock::time_point due);
   std::chrono::steady_clock::time_point clockNow() const;
   void wakeWaiters(bool mayBlock);
+
+  struct WaitingChange {
+    bool program = false;     // a program change waits
+    bool fromDevice = false;
+    int channel = 0;
+    int bank = -1;            // the bank select before it (0..2); -1 none
+    int value = 0;            // program, or the report's value
+    bool report = false;
+    std::array<uint8_t, 9> reportBytes{};
+  };
+  mutable std::mutex mWaitingMutex;
+  std::array<WaitingChange, 16> mWaiting{};
+  std::array<std::atomic<uint32_t>, 16> mPartCounts{};
+  std::atomic<int> mServesUnderWay{0};
+  bool anyWaitingLocked() const;
 
   Poco::Thread requestThread;
   Poco::Thread clockThread;

@@ -11,7 +11,14 @@
 MIDIMessageSender::MIDIMessageSender(MIDIMessageManager& manager, EditorServices* plugIn, PatchManager* stateHolder)
     : patchManager(stateHolder), plug(plugIn), mManager(manager) {}
 
+namespace {
+thread_local bool tJobThread = false;
+}  // namespace
+
+bool MIDIMessageManager::onJobThread() { return tJobThread; }
+
 void MIDIMessageSender::run() {
+  tJobThread = true;
   // For a user reading `top -H` or a debugger.
   static constexpr const char* kNames[] = {"tvx request", "tvx clock", "tvx clock loop", "tvx worker"};
   pthread_setname_np(pthread_self(), kNames[static_cast<int>(threadOfJob(job.jobCode))]);

@@ -59,6 +59,12 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
   }
   const uint8_t* d = message->mData;
   const int size = message->mSize;
+  // The instrument's report of a part's bank or program waits for a job
+  // that runs, as its program change does.
+  if (size == 9 && d[0] == kSysExStart && d[1] == kZorozovID && d[2] == kDirirUModel && d[4] == kMultiChange &&
+      d[8] == kSysExEnd && d[5] <= 2 && d[6] < 0x80 && d[7] < 0x80 && d[3] == valueOf(plug, kGlobalSysExID) &&
+      waitReportIfBusy(multiPartOf(d[5], d[6]), d))
+    return;
   if (size >= kDumpMinimum) {
     if (dumpExpected) {
       if (plug->isDeviceIdLearning() && d[3] != valueOf(plug, kGlobalSysExID))
@@ -159,6 +165,7 @@ bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
   if (d[5] > 2) return false;
   const int part = multiPartOf(d[5], d[6]);
   if (part < 0) return false;
+  const uint32_t count = movePart(part);
   const int value = d[7];
   if (d[6] & 1) {
     plug->setParameterFromPlug(kMultiPartPatch + part, value, false);
@@ -173,7 +180,7 @@ bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
     plug->sendPatchToDeviceFromLibrarian(valueOf(plug, kMultiPartPatch + part), plug->librarianActivePane(), part);
   } else if (plug->isProgBankMode()) {
     plug->SetLibrarianRequestActive(false);
-    startPartRequest(part);
+    startPartRequest(part, count);
   }
   return true;
 }
@@ -201,11 +208,13 @@ void MIDIMessageManager::processArpStepByte(int part, int number, int value, con
   }
 }
 
-bool MIDIMessageManager::startPartRequest(int part) {
+bool MIDIMessageManager::startPartRequest(int part, uint32_t count) {
   SenderJob job;
   job.jobCode = 6;
   job.partArgument = part;
   job.requestFlag = true;
+  job.countPart = part;
+  job.partCount = count;
   // Set only when the job runs: otherwise every later change would be
   // taken for the awaited dump and dropped.
   return startJob(job, [this] { dumpExpected = true; });
@@ -262,6 +271,7 @@ void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool ref
 }
 
 void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int value) {
+  const uint32_t count = partCount(part);
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
   if (plug->isLibraryMode()) {
     // The report took its part's road first (processMultiPartSelection):
@@ -278,7 +288,7 @@ void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int
       pause(20);
       // A part with no channel has nothing to echo on; its sound is asked for all the same.
       const bool echoed = programChannel(*plug, part, false) < 0 || plug->partBankChangeMessage(part);
-      if (echoed && plug->isProgBankMode()) startPartRequest(part);
+      if (echoed && plug->isProgBankMode()) startPartRequest(part, count);
     }
     plug->showPlayedSlot(part);
     quickTabRefreshPending = true;

@@ -23,6 +23,10 @@ struct SenderJob {
   // Job 3: the program the part showed before a step or pick moved it ahead
   // of the job, put back should the job refuse the sound; below 0 when none.
   double programShownBefore = -1.0;
+  // The part whose change the job serves and that change's count: the job
+  // ends, sending nothing more, once the part moved on. -1: none.
+  int countPart = -1;
+  uint32_t partCount = 0;
   // Waited on the worker before the job runs, so that no starter waits.
   int pauseBeforeMs = 0;
 };

@@ -59,6 +59,8 @@ class LibrarianWindowTest : public ::testing::Test {
     if (plug->midiSendThread) plug->midiSendThread->flush();
     for (int i = 0; i < 20000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The host's editor idle: the window takes the slot a job selected.
+    if (LibrarianViewControl* view = plug->librarianView()) view->takeHandedSlot();
   }
   // The instrument's ports open: what is sent leaves.
   void connect() {

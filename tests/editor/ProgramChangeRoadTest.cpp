@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <ostream>
@@ -301,6 +302,15 @@ ByteList operator+(ByteList a, const ByteList& b) {
   return a;
 }
 
+// The 9 characters of a dump's name the part bar shows.
+std::string name9(const Bytes& dump) { return std::string(dump.begin() + 370, dump.begin() + 379); }
+// The last program change for part 2 among the messages.
+Bytes lastProgramChangeOf(const ByteList& messages) {
+  for (auto it = messages.rbegin(); it != messages.rend(); ++it)
+    if (it->size() == 2 && (*it)[0] == 0xC0 + kPart) return *it;
+  return {};
+}
+
 // One road and one outcome. The road reaches part 2 (or the row's part);
 // the row says what reached the instrument, what the part shows, what the
 // conflict record holds for it, whether its sound is still the editor's
@@ -433,6 +443,22 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     EXPECT_EQ(view->activePane, 1);
     EXPECT_EQ(view->selectedUpper, -1);
   };
+  // The instrument's own pick from its panel: it plays it, then tells.
+  const auto ownPick = [this](int program) {
+    return [this, program] {
+      for (const Bytes& message : programChange(0, program)) this->instrument.receive(message);
+      arrivedAtInstrument();  // its own, not the editor's
+      fromInstrument({{0xC1, static_cast<unsigned char>(program)}});
+    };
+  };
+  // The part bar names the instrument's sound of A's program; -1: no name.
+  const auto partNamed = [this](int program) {
+    return [this, program] {
+      const std::string expected = program < 0 ? "" : name9(this->instrument.storedSound(0, program));
+      EXPECT_EQ(plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9), expected);
+    };
+  };
+  const ByteList partRequest = {{0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, kPart, 0xF7}};
   const ByteList a006 = withNotesOff(programChange(0, 5));
   const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
   // GET MULTI: every part's sound, then the multi.
@@ -556,6 +582,16 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       {.what = "instrument: CC 32 = 96 (no part's bank), then a program change", .before = nothing,
        .road = instrument({{0xB1, 0, 0}, {0xB1, 32, 96}, {0xC1, 5}}), .reached = a006, .shows = {0, 5},
        .recorded = Pair{0, 5}, .highlight = 5, .shared = false},
+      // Refused for a conflict, the instrument's own change is still what
+      // its part plays: shown, and its sound asked for (program mode), else
+      // no name shown over the new number.
+      {.what = "program mode: instrument program change another part plays", .before = [&] {
+         setParam(kControlProgBank, 1);
+         otherPlays(0, 5);
+         instrumentAnswers();
+       }, .road = ownPick(5), .reached = partRequest, .shows = {0, 5}, .conflict = true, .check = partNamed(5)},
+      {.what = "instrument program change another part plays", .before = others(0, 5), .road = ownPick(5),
+       .shows = {0, 5}, .conflict = true, .shared = false, .check = partNamed(-1)},
       // With the instrument's local control off its program change is not
       // echoed: the editor's own bank and program change for the part is the
       // one that goes back. Its bank select goes on with that; its notes do
@@ -759,6 +795,10 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          stepLibrary();
          plantCutInUpperBank(5, true);
        }, .road = instrument({{0xC1, 5}}), .shows = {0, 5}, .status = kEntryNotSent, .shared = false},
+      {.what = "STEP LIBRARY: instrument program change onto an empty slot", .before = [&] {
+         stepLibrary();
+         plantInUpperBank(5, {});
+       }, .road = ownPick(5), .shows = {0, 5}, .shared = false, .check = partNamed(-1)},
       {.what = "STEP LIBRARY: double-click on a sound short then F7", .before = [&] {
          stepLibrary();
          plantCutInUpperBank(7, true);
@@ -938,6 +978,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     ASSERT_NO_FATAL_FAILURE(row.road());
     roadReturned = true;
     awaitRequestThread();
+    plug->OnIdle();  // the host's editor idle: the window takes what the jobs handed over
     const ByteList arrived = reached();
     if (row.reached == kUnchecked_bytes) {
       // not compared
@@ -967,6 +1008,223 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     }
     if (const auto plays = recorded(row.part)) {
       EXPECT_EQ(shown(row.part), *plays);
+    }
+  }
+}
+
+// ---- A burst of changes for part 2, as a user turning the instrument's
+// program knob or a host's region makes it: the last one wins everywhere.
+
+struct BurstRow {
+  enum Road { kInstrument, kInstrumentWithBank, kReport, kHost, kHostWithBank };
+  Road road;
+  int gapMs;                 // between two changes, on the jobs' clock
+  bool library = false;      // STEP LIBRARY (else STEP SYNTH)
+  bool localOff = false;     // the instrument's local control
+  bool programMode = false;  // the part's sound asked for after a change
+  bool multi = false;        // multi mode
+};
+std::ostream& operator<<(std::ostream& out, const BurstRow& row) {
+  static constexpr const char* kRoads[] = {"instrument", "instrument with bank select", "instrument's report",
+                                           "host", "host with bank select"};
+  return out << kRoads[row.road] << ", " << row.gapMs << " ms apart, " << (row.library ? "STEP LIBRARY" : "STEP SYNTH")
+             << (row.localOff ? ", local off" : "") << (row.programMode ? ", program mode" : "")
+             << (row.multi ? ", multi mode" : "");
+}
+
+TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
+  constexpr int kChanges = 5;
+  constexpr int kPrograms[kChanges] = {2, 7, 12, 17, 21};
+  constexpr int kBanks[kChanges] = {1, 2, 0, 1, 2};
+  using R = BurstRow;
+  std::vector<BurstRow> rows;
+  // Every road in every stepping setting, the gap turning over 0, 20 and
+  // 100 ms from row to row; multi mode on the roads it shares.
+  const BurstRow settings[] = {{.road = R::kInstrument, .gapMs = 0},
+                               {.road = R::kInstrument, .gapMs = 0, .programMode = true},
+                               {.road = R::kInstrument, .gapMs = 0, .localOff = true},
+                               {.road = R::kInstrument, .gapMs = 0, .localOff = true, .programMode = true},
+                               {.road = R::kInstrument, .gapMs = 0, .library = true}};
+  const int gaps[] = {0, 20, 100};
+  int turn = 0;
+  for (const BurstRow& setting : settings) {
+    for (R::Road road : {R::kInstrument, R::kInstrumentWithBank, R::kReport, R::kHost, R::kHostWithBank}) {
+      // The instrument's report comes from its own panel: local control on.
+      if (road == R::kReport && setting.localOff) continue;
+      BurstRow row = setting;
+      row.road = road;
+      row.gapMs = gaps[turn++ % 3];
+      rows.push_back(row);
+    }
+  }
+  for (R::Road road : {R::kInstrument, R::kHost}) {
+    for (int gap : gaps) {
+      rows.push_back({.road = road, .gapMs = gap, .localOff = true, .programMode = true, .multi = true});
+    }
+  }
+
+  for (const BurstRow& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row));
+    ASSERT_NO_FATAL_FAILURE(fresh());
+    if (row.multi) multiMode();
+    if (row.library) stepLibrary();
+    if (row.localOff) setParam(kGlobalLocalControl, 0);
+    setParam(kControlProgBank, row.programMode ? 1 : 0);
+    settle();
+    arrivedAtInstrument();
+    const bool withBank = row.road == R::kInstrumentWithBank || row.road == R::kHostWithBank;
+    const auto bankOf = [&](int k) { return withBank ? kBanks[k] : 0; };
+
+    // One clock for the jobs' pauses and the burst: a change is due every
+    // gap; it comes while a job pauses, or, with no job running, once the
+    // clock is moved on to it. The instrument answers what reached it.
+    std::recursive_mutex wire;
+    bool delivering = false;
+    int delivered = 0;
+    long clock = 0;
+    ByteList reachedInstrument;
+    std::vector<size_t> cameAt(kChanges, 0);
+    // The instrument's replies take their time: a change due in the same
+    // pause comes in ahead of them. Each sound the part bar names anew is
+    // noted with the number of changes come in by then.
+    ByteList replies;
+    std::string named = plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9);
+    std::vector<std::pair<std::string, int>> namings;
+    const auto forward = [&] {
+      for (const Bytes& message : sentSinceLast()) {
+        reachedInstrument.push_back(message);
+        for (const SimBytes& reply : instrument.receive(message)) replies.push_back(reply);
+      }
+    };
+    const auto answer = [&] {
+      const ByteList now = std::move(replies);
+      replies.clear();
+      for (const Bytes& reply : now) {
+        backend->inject(reply);
+        if (const std::string name = plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9); name != named) {
+          named = name;
+          namings.push_back({name, delivered});
+        }
+      }
+    };
+    // The instrument's bank select starts with its 0 = 0, which changes
+    // nothing yet: it goes ahead of the point the change counts as come in.
+    const bool bankLead = row.road == R::kInstrumentWithBank;
+    const auto deliver = [&](int k) {
+      const ByteList pick = withBank ? programChange(kBanks[k], kPrograms[k])
+                                     : ByteList{{0xC1, static_cast<unsigned char>(kPrograms[k])}};
+      // With local control on, the instrument plays its own pick itself.
+      const bool ownPick = row.road <= R::kReport && !row.localOff;
+      if (ownPick)
+        for (const Bytes& message : programChange(bankOf(k), kPrograms[k])) instrument.receive(message);
+      if (row.road == R::kInstrument || row.road == R::kInstrumentWithBank) {
+        for (size_t i = bankLead ? 1 : 0; i < pick.size(); ++i) backend->inject(pick[i]);
+      } else if (row.road == R::kReport) {
+        reportFromInstrument(1, kPrograms[k]);
+      } else {
+        // The host's change comes in once the MIDI thread takes it from the event call.
+        hostEvents(pick);
+        plug->midiSendThread->flush();
+      }
+    };
+    const auto deliverDue = [&] {
+      std::lock_guard<std::recursive_mutex> lock(wire);
+      if (delivering) return;  // a pause inside a delivery: the input thread is busy with it
+      delivering = true;
+      while (delivered < kChanges && static_cast<long>(delivered) * row.gapMs <= clock) {
+        const bool host = row.road >= R::kHost;
+        if (bankLead) backend->inject(programChange(0, 0)[0]);
+        if (!host) {
+          forward();
+          cameAt[static_cast<size_t>(delivered)] = reachedInstrument.size();
+        }
+        deliver(delivered);
+        if (host) {
+          forward();
+          cameAt[static_cast<size_t>(delivered)] = reachedInstrument.size();
+        }
+        ++delivered;
+      }
+      delivering = false;
+    };
+    plug->midiMessageManager->virtualPause = [&](int ms) {
+      std::lock_guard<std::recursive_mutex> lock(wire);
+      forward();
+      clock += ms;
+      deliverDue();
+      answer();
+      return true;
+    };
+    while (true) {
+      {
+        std::lock_guard<std::recursive_mutex> lock(wire);
+        if (delivered == kChanges) break;
+      }
+      plug->midiSendThread->flush();
+      if (anyJobRunning()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        continue;
+      }
+      {
+        std::lock_guard<std::recursive_mutex> lock(wire);
+        clock = std::max(clock, static_cast<long>(delivered) * row.gapMs);
+      }
+      deliverDue();
+      std::lock_guard<std::recursive_mutex> lock(wire);
+      answer();
+    }
+    // The change that waited goes once the jobs have ended.
+    for (int i = 0; i < 100; ++i) {
+      awaitRequestThread();
+      // In this order: a change handed on starts its job before it is no longer pending.
+      if (!plug->midiMessageManager->changesPending() && !anyJobRunning()) break;
+    }
+    {
+      std::lock_guard<std::recursive_mutex> lock(wire);
+      forward();
+      answer();
+    }
+    plug->midiMessageManager->virtualPause = [](int) { return true; };
+
+    const int last = kPrograms[kChanges - 1];
+    const int lastBank = bankOf(kChanges - 1);
+    // The window, the record and the instrument are on the last pick.
+    EXPECT_EQ(shown(kPart), (Pair{lastBank, last}));
+    EXPECT_TRUE(plug->partProgramKnown[kPart]);
+    EXPECT_EQ(plug->partProgram(kPart), last);
+    if (plug->partBankKnown[kPart]) {
+      EXPECT_EQ(plug->partBank(kPart), lastBank);
+    }
+    const std::string expected = row.library ? numbered("Fact", last).substr(0, 9)
+                                             : name9(instrument.storedSound(lastBank, last));
+    EXPECT_EQ(playing(kPart), expected);
+    // The part's sound the editor holds is that program's.
+    const bool asked = row.library || row.programMode;
+    EXPECT_EQ(plug->partSoundHeld[kPart].load(), asked);
+    if (asked) {
+      EXPECT_EQ(plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9), expected);
+    }
+    // Nothing that answers a change went out after a newer one came in.
+    const auto answers = [&](const Bytes& message) {
+      for (int j = 0; j < kChanges; ++j) {
+        if (message.size() == 2 && message[0] == 0xC0 + kPart && message[1] == kPrograms[j]) return j;
+        if (row.library && message.size() > 380 && message[4] == 0x10 &&
+            std::string(message.begin() + 370, message.begin() + 379) == numbered("Fact", kPrograms[j]).substr(0, 9))
+          return j;
+      }
+      return kChanges;
+    };
+    // Nor was a reply to a request a newer change overtook taken as the part's sound.
+    for (const auto& [name, came] : namings)
+      for (int j = 0; j + 1 < came; ++j)
+        EXPECT_NE(name, name9(instrument.storedSound(bankOf(j), kPrograms[j]))) << "taken after change " << came - 1;
+    for (int k = 0; k < kChanges; ++k)
+      for (size_t i = cameAt[static_cast<size_t>(k)]; i < reachedInstrument.size(); ++i)
+        EXPECT_GE(answers(reachedInstrument[i]), k) << "message " << i << " after change " << k;
+    // The editor's last answer is to the last change (a report is answered
+    // with a program change only stepping the library).
+    if (row.road != R::kReport || row.library) {
+      EXPECT_EQ(answers(lastProgramChangeOf(reachedInstrument)), kChanges - 1);
     }
   }
 }
