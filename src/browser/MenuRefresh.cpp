@@ -19,11 +19,15 @@ void LibrarianBrowser::refreshPopUpMenus() {
     lock.unlock();
     menu->refreshFolderStructure(0, fileCopy, folderCopy);
   };
+  // The top bar's bank menu lists the upper pane's banks: rebuilt with its
+  // menu, on every road that lists the library anew (a reload, an Import).
   if (mHost->multiMode()) {
     rebuild(leftPerfMenu, state.upperPerfFile, state.upperPerfFolder);
+    rebuild(perfBankNameMenu, state.upperPerfFile, state.upperPerfFolder);
     rebuild(rightPerfMenu, state.lowerPerfFile, state.lowerPerfFolder);
   } else {
     rebuild(leftPatchMenu, state.upperPatchFile, state.upperPatchFolder);
+    rebuild(progBankNameMenu, state.upperPatchFile, state.upperPatchFolder);
     FolderMenuControl* lower = state.categoryBrowsing ? categoryMenu : state.searchActive ? searchMenu : rightPatchMenu;
     rebuild(lower, state.lowerPatchFile, state.lowerPatchFolder);
   }

@@ -156,12 +156,13 @@ bool PatchLibrarian::readEntries(const Bytes& data, int size, PatchFile* bank) {
   const Bytes* image = &data;
   Bytes cut;
   if (smf) {
-    // A dump sent in packets is one message again before it is scanned; a
-    // file cut short keeps what was read of it, and is named so.
-    SmfReading reading;
-    cut = joinedSmfSysEx(data, static_cast<size_t>(size), &reading);
+    // A dump sent in packets is one message again before it is scanned. A
+    // file cut short keeps what was read of it; a dump the cut goes into is
+    // then not whole, and names the file as each such dump does. A cut after
+    // the last whole dump (in the track's end) costs no dump, and is no cut
+    // dump.
+    cut = joinedSmfSysEx(data, static_cast<size_t>(size));
     image = &cut;
-    if (reading.cut) bank->cutShort = true;
   } else if (static_cast<size_t>(size) < data.size()) {
     cut.assign(data.begin(), data.begin() + size);
     image = &cut;

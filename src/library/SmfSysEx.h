@@ -25,10 +25,9 @@ struct SmfPart {
   unsigned char type = 0;
 };
 
+// A track that runs past the file's end gives the events up to the cut,
+// the one cut into with what there is of it.
 struct SmfReading {
-  // A track runs past the file's end: the events up to the cut are read,
-  // the one cut into with what there is of it.
-  bool cut = false;
   bool listEvents = false;  // fill events
   std::vector<SmfPart> events;
 };

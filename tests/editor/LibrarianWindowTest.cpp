@@ -673,13 +673,22 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
       for (const FolderMenuControl* menu : {browser.leftPatchMenu, browser.progBankNameMenu, browser.rightPatchMenu})
         EXPECT_GE(itemOf(*menu, file), 0);
     }
-    // The file imported is in both panes' lists once, or its pieces are; one
-    // the reload could not split stays as it was copied, and is listed in none.
+    // The file imported is in both panes' lists once, or its pieces are, and
+    // in their folder menus and the top bar's bank menu; one the reload could
+    // not split stays as it was copied, and is listed in none.
+    const std::string stem = row.chosen ? fs::path(row.chosen).stem().string() : std::string();
     for (const int list : {kPatchSelectionListUpper, kPatchSelectionListLower}) {
       int named = 0;
       for (int i = 0; row.chosen && i < library.bankCount(kSoundList); ++i)
-        named += plug->paramDisplayText(list, i).starts_with(fs::path(row.chosen).stem().string());
+        named += plug->paramDisplayText(list, i).starts_with(stem);
       EXPECT_EQ(named, row.banks);
+    }
+    for (int i = 0; row.chosen && i < library.bankCount(kSoundList); ++i) {
+      const std::string name = plug->paramDisplayText(kPatchSelectionListUpper, i);
+      if (!name.starts_with(stem)) continue;
+      SCOPED_TRACE(name);
+      for (const FolderMenuControl* menu : {browser.leftPatchMenu, browser.progBankNameMenu, browser.rightPatchMenu})
+        EXPECT_GE(itemOf(*menu, name), 0);
     }
     if (row.full) {
       EXPECT_EQ(readFile(getPatchesFolderStr() + "/Two.syx"), soundFile("Two", 150));

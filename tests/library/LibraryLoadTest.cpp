@@ -788,10 +788,13 @@ TEST(LibraryLoad, AnEntryNotWholeInItsFileIsNamedNeverSentAndSavedAsRead) {
   std::vector<Bytes> packetsShort = packets;
   packetsShort[29] = shortEnded;
   // Cut by the file's end: inside the last dump's last packet (the track's
-  // end and six bytes of the dump gone), or by one byte.
+  // end and six bytes of the dump gone), or after the last dump, inside the
+  // track's end (00 FF 2F 00) by one byte, or before it: every dump whole,
+  // the file is read as it is and names no cut dump.
   const Bytes inPackets = smfInPackets(packets);
   const Bytes cutInLast(inPackets.begin(), inPackets.end() - 10);
   const Bytes cutByOne(inPackets.begin(), inPackets.end() - 1);
+  const Bytes endGone(inPackets.begin(), inPackets.end() - 4);
   const struct {
     const char* label;
     const char* file;
@@ -813,7 +816,8 @@ TEST(LibraryLoad, AnEntryNotWholeInItsFileIsNamedNeverSentAndSavedAsRead) {
        shortEnded},
       {"in packets, cut inside the last event", "PacketsEnd.mid", cutInLast, false, "a dump cut short", 99,
        Bytes(packets[99].begin(), packets[99].end() - 6)},
-      {"in packets, cut by one byte", "PacketsOne.mid", cutByOne, false, "a dump cut short", -1, {}},
+      {"in packets, cut by one byte", "PacketsOne.mid", cutByOne, false, "", -1, {}},
+      {"in packets, the track's end cut off after the last dump", "PacketsNoEnd.mid", endGone, false, "", -1, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);

@@ -1,6 +1,7 @@
 // The library never costs the user a bank: splits and imports beside the
 // user's own files, dumps whose Standard-MIDI-File length ends in 0x3E,
 // short and long dumps saved and read again, read-only and linked banks.
+#include <cctype>
 #include <map>
 #include <set>
 
@@ -742,38 +743,40 @@ TEST(KeptFiles, ARewriteTheStampDoesNotShowIsSeenByItsContent) {
 
 // ---- A split cut short anywhere leaves nothing a later load splits again.
 
-TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
-  // What follows the split cut short: the next load some seconds later, or
-  // at once; the source rewritten in place or replaced by another file first;
-  // another process splitting while this one loads, or splitting the file
-  // this one has just read; this one reading the folder before the other is
-  // cut short; the source renamed, moved or deleted by the user, or another
-  // file renamed over it; the note rewritten in the earlier newline format;
-  // another process splitting another file while this one splits; the
-  // moved original deleted from "Converted Banks" by the user; the kill
-  // inside the move's copy into "Converted Banks" (the copy it leaves made
-  // here, whole or cut); the note rewritten in the previous format (no size,
-  // no SHA-1), with such a copy.
-  enum Next {
-    kLater, kAtOnce, kRewritten, kReplaced, kWhileSplitting, kReadFirst, kReadBeforeCut, kRenamed, kMovedAway,
-    kDeleted, kRenamedOver, kLineNote, kSplittingAnother, kConvertedDeleted, kCopyCut, kPreviousNote
-  };
-  constexpr long kSourceSize = 250 * 392 + 50 * 393;
-  struct Row {
-    const char* label;
-    std::string source;
-    Next next;
-    bool otherFileSystem = false;  // "Converted Banks" on another file system
-    bool copyLeft = false;         // an earlier version's move cut inside its copy
-    // The copy a kill inside the move's copy left in "Converted Banks", with
-    // the source still hidden in the library folder: how many of the
-    // source's bytes it lacks (-1: none), whether it has the source's own
-    // name there (else a hidden one), and whether its last byte differs.
-    long copyShort = -1;
-    bool copyNamed = false;
-    bool copyAltered = false;
-  };
-  const std::vector<Row> rows = {
+// What follows the split cut short: the next load some seconds later, or
+// at once; the source rewritten in place or replaced by another file first;
+// another process splitting while this one loads, or splitting the file
+// this one has just read; this one reading the folder before the other is
+// cut short; the source renamed, moved or deleted by the user, or another
+// file renamed over it; the note rewritten in the earlier newline format;
+// another process splitting another file while this one splits; the
+// moved original deleted from "Converted Banks" by the user; the kill
+// inside the move's copy into "Converted Banks" (the copy it leaves made
+// here, whole or cut); the note rewritten in the previous format (no size,
+// no SHA-1), with such a copy.
+// One row a test: every step of a row splits and loads anew, too long for
+// all rows in one test on a busy machine in the sanitizer build.
+enum Next {
+  kLater, kAtOnce, kRewritten, kReplaced, kWhileSplitting, kReadFirst, kReadBeforeCut, kRenamed, kMovedAway,
+  kDeleted, kRenamedOver, kLineNote, kSplittingAnother, kConvertedDeleted, kCopyCut, kPreviousNote
+};
+constexpr long kSourceSize = 250 * 392 + 50 * 393;
+struct SplitCutRow {
+  const char* label;
+  std::string source;
+  Next next;
+  bool otherFileSystem = false;  // "Converted Banks" on another file system
+  bool copyLeft = false;         // an earlier version's move cut inside its copy
+  // The copy a kill inside the move's copy left in "Converted Banks", with
+  // the source still hidden in the library folder: how many of the
+  // source's bytes it lacks (-1: none), whether it has the source's own
+  // name there (else a hidden one), and whether its last byte differs.
+  long copyShort = -1;
+  bool copyNamed = false;
+  bool copyAltered = false;
+};
+std::vector<SplitCutRow> splitCutRows() {
+  return {
       {"a load some seconds later", "Big.syx", kLater},
       {"a load within two seconds", "Big.syx", kAtOnce},
       {"a name with a newline and a tab", "Big\nBank\t1.syx", kAtOnce},
@@ -808,271 +811,294 @@ TEST(SplitCutShort, AfterEachStepTheNextLoadEndsWithEachSoundOnce) {
       {.label = "a note of the previous format, a whole copy under a hidden name", .source = "Big.syx",
        .next = kPreviousNote, .copyShort = 0},
   };
+}
+
+// Named so in the test's listing (and ctest's).
+void PrintTo(const SplitCutRow& row, std::ostream* os) { *os << row.label; }
+
+// The note a killed split left, in the newline format of earlier versions
+// (no identity), written when the note was. Those versions moved the
+// source in one go: one hidden at the cut had not been moved, or was cut
+// inside its copy onto another file system (copyTo: the whole copy).
+void toLineNote(const fs::path& folder, const std::optional<fs::path>& copyTo) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::vector<std::string> fields(1);
+    for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
+    if (fields[0] != "tvx split 4" || fields.size() < 8) continue;
+    if (fs::exists(folder / fields[4]) && fs::file_size(folder / fields[4]) > 0) {
+      fs::rename(folder / fields[4], folder / fields[1]);
+      if (copyTo) {
+        fs::create_directories(*copyTo);
+        writeFile(*copyTo / fields[1], readFile(folder / fields[1]));
+      }
+    }
+    std::string lines = "tvx split 1\n" + fields[1] + "\n" + fields[2] + "\n";
+    for (size_t i = 7; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
+    struct stat info {};
+    ::stat(entry.path().c_str(), &info);
+    writeFile(entry.path(), Bytes(lines.begin(), lines.end()));
+    const timespec written[2] = {{0, UTIME_OMIT}, info.st_mtim};
+    ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
+  }
+}
+
+// The note as the previous version wrote it: the same fields without the
+// source's size and SHA-1, written when the note was.
+void toPreviousNote(const fs::path& folder) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::vector<std::string> fields(1);
+    for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
+    if (fields[0] != "tvx split 4" || fields.size() < 8) continue;
+    std::string note = std::string("tvx split 3") + '\0';
+    for (size_t i = 1; i + 1 < fields.size(); ++i)
+      if (i != 5 && i != 6) note += fields[i] + '\0';
+    struct stat info {};
+    ::stat(entry.path().c_str(), &info);
+    writeFile(entry.path(), Bytes(note.begin(), note.end()));
+    const timespec written[2] = {{0, UTIME_OMIT}, info.st_mtim};
+    ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
+  }
+}
+
+class SplitCutShortAtEachStep : public ::testing::TestWithParam<SplitCutRow> {};
+
+TEST_P(SplitCutShortAtEachStep, TheNextLoadEndsWithEachSoundOnce) {
+  using Row = SplitCutRow;
+  const Row& row = GetParam();
   const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
   ASSERT_EQ(source.size(), static_cast<size_t>(kSourceSize));
   const Bytes rewritten = soundFile("new", 150);
   const Bytes other = soundFile("oth", 120);
   // What the user leaves where the source was; where it then is.
   const std::map<Next, std::string> userMoves = {{kRenamed, "Big Old.syx"}, {kMovedAway, "Sub/Big.syx"}, {kDeleted, ""}};
-  // The note a killed split left, in the newline format of earlier versions
-  // (no identity), written when the note was. Those versions moved the
-  // source in one go: one hidden at the cut had not been moved, or was cut
-  // inside its copy onto another file system (copyTo: the whole copy).
-  const auto toLineNote = [](const fs::path& folder, const std::optional<fs::path>& copyTo) {
-    for (const auto& entry : fs::directory_iterator(folder)) {
-      std::vector<std::string> fields(1);
-      for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
-      if (fields[0] != "tvx split 4" || fields.size() < 8) continue;
-      if (fs::exists(folder / fields[4]) && fs::file_size(folder / fields[4]) > 0) {
-        fs::rename(folder / fields[4], folder / fields[1]);
-        if (copyTo) {
-          fs::create_directories(*copyTo);
-          writeFile(*copyTo / fields[1], readFile(folder / fields[1]));
-        }
-      }
-      std::string lines = "tvx split 1\n" + fields[1] + "\n" + fields[2] + "\n";
-      for (size_t i = 7; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
-      struct stat info {};
-      ::stat(entry.path().c_str(), &info);
-      writeFile(entry.path(), Bytes(lines.begin(), lines.end()));
-      const timespec written[2] = {{0, UTIME_OMIT}, info.st_mtim};
-      ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
-    }
-  };
-  // The note as the previous version wrote it: the same fields without the
-  // source's size and SHA-1, written when the note was.
-  const auto toPreviousNote = [](const fs::path& folder) {
-    for (const auto& entry : fs::directory_iterator(folder)) {
-      std::vector<std::string> fields(1);
-      for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
-      if (fields[0] != "tvx split 4" || fields.size() < 8) continue;
-      std::string note = std::string("tvx split 3") + '\0';
-      for (size_t i = 1; i + 1 < fields.size(); ++i)
-        if (i != 5 && i != 6) note += fields[i] + '\0';
-      struct stat info {};
-      ::stat(entry.path().c_str(), &info);
-      writeFile(entry.path(), Bytes(note.begin(), note.end()));
-      const timespec written[2] = {{0, UTIME_OMIT}, info.st_mtim};
-      ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
-    }
-  };
   constexpr int kMoved = 5;   // the step that takes the source out of the library folder
   constexpr int kPlaced = 6;  // the step that puts it into "Converted Banks"
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.label);
-    const std::string stem = row.source.substr(0, row.source.size() - 4);
-    std::vector<std::string> pieces = {stem + " Multis.syx", stem + " Singles 1.syx", stem + " Singles 2.syx",
-                                       stem + " Singles 3.syx"};
-    std::sort(pieces.begin(), pieces.end());
-    int reached = 0;
-    for (int kill = 0;; ++kill) {
-      SCOPED_TRACE(kill);
-      // A copy into "Converted Banks" is cut only while the source is hidden.
-      if (row.next == kCopyCut && kill != kMoved) {
-        if (kill > kMoved) break;
-        continue;
+  SCOPED_TRACE(row.label);
+  const std::string stem = row.source.substr(0, row.source.size() - 4);
+  std::vector<std::string> pieces = {stem + " Multis.syx", stem + " Singles 1.syx", stem + " Singles 2.syx",
+                                     stem + " Singles 3.syx"};
+  std::sort(pieces.begin(), pieces.end());
+  int reached = 0;
+  for (int kill = 0;; ++kill) {
+    SCOPED_TRACE(kill);
+    // A copy into "Converted Banks" is cut only while the source is hidden.
+    if (row.next == kCopyCut && kill != kMoved) {
+      if (kill > kMoved) break;
+      continue;
+    }
+    DataFolder data;
+    const fs::path sourcePath = data.patches() / row.source;
+    writeFile(sourcePath, source);
+    // "Converted Banks" linked to a folder of a memory file system: the
+    // move is a copy and a removal, the copy a new file.
+    struct Elsewhere {
+      std::string path = "/dev/shm/tvx-converted-XXXXXX";
+      ~Elsewhere() {
+        std::error_code error;
+        fs::remove_all(path, error);
       }
-      DataFolder data;
-      const fs::path sourcePath = data.patches() / row.source;
-      writeFile(sourcePath, source);
-      // "Converted Banks" linked to a folder of a memory file system: the
-      // move is a copy and a removal, the copy a new file.
-      struct Elsewhere {
-        std::string path = "/dev/shm/tvx-converted-XXXXXX";
-        ~Elsewhere() {
-          std::error_code error;
-          fs::remove_all(path, error);
-        }
-      };
-      std::optional<Elsewhere> elsewhere;
-      if (row.otherFileSystem) {
-        elsewhere.emplace();
-        struct stat shm {}, here {};
-        if (!::mkdtemp(elsewhere->path.data()) || ::stat(elsewhere->path.c_str(), &shm) != 0 ||
-            ::stat(data.root.c_str(), &here) != 0 || shm.st_dev == here.st_dev) {
-          std::cout << "no second file system here\n";
-          break;
-        }
-        fs::create_directory_symlink(elsewhere->path, data.converted());
+    };
+    std::optional<Elsewhere> elsewhere;
+    if (row.otherFileSystem) {
+      elsewhere.emplace();
+      struct stat shm {}, here {};
+      if (!::mkdtemp(elsewhere->path.data()) || ::stat(elsewhere->path.c_str(), &shm) != 0 ||
+          ::stat(data.root.c_str(), &here) != 0 || shm.st_dev == here.st_dev) {
+        std::cout << "no second file system here\n";
+        break;
       }
-      int ready[2], go[2];
-      ASSERT_EQ(::pipe(ready), 0);
-      ASSERT_EQ(::pipe(go), 0);
-      // A process that dies at that step, as a kill -9 leaves it: no
-      // destructor, no clearing up. Or one that splits beside this one.
-      const pid_t child = ::fork();
-      if (child == 0) {
-        ::close(ready[0]);
-        char byte = 0;
-        const bool gated = row.next == kReadFirst || row.next == kReadBeforeCut;
-        if (gated && ::read(go[0], &byte, 1) != 1) ::_exit(4);
-        const bool pauses = row.next == kWhileSplitting || row.next == kSplittingAnother;
-        PatchLibrarian splitter;
-        splitter.hooks.splitStep = [&](int step) {
-          if (step != kill || row.next == kReadFirst) return;
-          if (!pauses) ::_exit(0);
-          (void)!::write(ready[1], "r", 1);
-          ::usleep(200000);
-        };
-        splitter.loadPatchesFromFilesystem(data.patchesStr());
-        ::_exit(3);
-      }
-      ::close(ready[1]);
-      ::close(go[0]);
-      std::unique_ptr<LoggedLibrary> next;
-      int status = 0;
-      bool moved = true;
-      if (row.next == kWhileSplitting || row.next == kSplittingAnother) {
-        char byte = 0;
-        const bool paused = ::read(ready[0], &byte, 1) == 1;
-        // This load splits a file the other did not list.
-        if (paused && row.next == kSplittingAnother) writeFile(data.patches() / "Sub/Other.syx", other);
-        if (paused) next = std::make_unique<LoggedLibrary>(data.patchesStr());
-        ::waitpid(child, &status, 0);
-        if (!paused) break;  // every step was reached
-      } else if (row.next == kReadFirst || row.next == kReadBeforeCut) {
-        // The other process splits the file once this load has read it.
-        bool sent = false;
-        next = std::make_unique<LoggedLibrary>(data.patchesStr(), kMaxSplitEntries, [&](const std::string& line) {
-          if (sent || line != "PATCH LIBRARIAN: loading file " + sourcePath.string()) return;
-          sent = true;
-          (void)!::write(go[1], "g", 1);
-          ::waitpid(child, &status, 0);
-        });
-        moved = kill >= kMoved;
-        if (row.next == kReadBeforeCut && WIFEXITED(status) && WEXITSTATUS(status) == 3) break;  // every step
-      } else {
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        if (WEXITSTATUS(status) == 3) break;  // every step was reached
-        moved = kill >= kMoved;
-        if (row.next == kLater) {
-          for (const auto& entry : fs::directory_iterator(data.patches())) {
-            const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
-            ::utimensat(AT_FDCWD, entry.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
-          }
-        }
-        if (row.next == kRewritten || (row.next == kReplaced && !moved)) {
-          writeFile(sourcePath, rewritten);  // in place, or where the source was
-        } else if (row.next == kReplaced || row.next == kRenamedOver) {
-          writeFile(data.patches() / "incoming", rewritten);
-          fs::rename(data.patches() / "incoming", sourcePath);
-        } else if (userMoves.count(row.next) && !moved) {
-          const std::string to = userMoves.at(row.next);
-          if (!to.empty()) fs::create_directories((data.patches() / to).parent_path());
-          to.empty() ? (void)fs::remove(sourcePath) : fs::rename(sourcePath, data.patches() / to);
-        } else if (row.next == kLineNote) {
-          toLineNote(data.patches(), row.copyLeft ? std::optional(data.converted()) : std::nullopt);
-        } else if (row.next == kConvertedDeleted && moved && fs::exists(data.converted())) {
-          for (const auto& entry : fs::directory_iterator(data.converted())) fs::remove(entry.path());
-        }
-        if (row.copyShort >= 0 && kill == kMoved) {
-          Bytes copy(source.begin(), source.end() - row.copyShort);
-          if (row.copyAltered) copy.back() ^= 0x01;
-          writeFile(data.converted() / (row.copyNamed ? row.source : ".tvx-C0py42"), copy);
-        }
-        if (row.next == kPreviousNote) toPreviousNote(data.patches());
-        next = std::make_unique<LoggedLibrary>(data.patchesStr());
-      }
+      fs::create_directory_symlink(elsewhere->path, data.converted());
+    }
+    int ready[2], go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    // A process that dies at that step, as a kill -9 leaves it: no
+    // destructor, no clearing up. Or one that splits beside this one.
+    const pid_t child = ::fork();
+    if (child == 0) {
       ::close(ready[0]);
-      ::close(go[1]);
+      char byte = 0;
+      const bool gated = row.next == kReadFirst || row.next == kReadBeforeCut;
+      if (gated && ::read(go[0], &byte, 1) != 1) ::_exit(4);
+      const bool pauses = row.next == kWhileSplitting || row.next == kSplittingAnother;
+      PatchLibrarian splitter;
+      splitter.hooks.splitStep = [&](int step) {
+        if (step != kill || row.next == kReadFirst) return;
+        if (!pauses) ::_exit(0);
+        (void)!::write(ready[1], "r", 1);
+        ::usleep(200000);
+      };
+      splitter.loadPatchesFromFilesystem(data.patchesStr());
+      ::_exit(3);
+    }
+    ::close(ready[1]);
+    ::close(go[0]);
+    std::unique_ptr<LoggedLibrary> next;
+    int status = 0;
+    bool moved = true;
+    if (row.next == kWhileSplitting || row.next == kSplittingAnother) {
+      char byte = 0;
+      const bool paused = ::read(ready[0], &byte, 1) == 1;
+      // This load splits a file the other did not list.
+      if (paused && row.next == kSplittingAnother) writeFile(data.patches() / "Sub/Other.syx", other);
+      if (paused) next = std::make_unique<LoggedLibrary>(data.patchesStr());
+      ::waitpid(child, &status, 0);
+      if (!paused) break;  // every step was reached
+    } else if (row.next == kReadFirst || row.next == kReadBeforeCut) {
+      // The other process splits the file once this load has read it.
+      bool sent = false;
+      next = std::make_unique<LoggedLibrary>(data.patchesStr(), kMaxSplitEntries, [&](const std::string& line) {
+        if (sent || line != "PATCH LIBRARIAN: loading file " + sourcePath.string()) return;
+        sent = true;
+        (void)!::write(go[1], "g", 1);
+        ::waitpid(child, &status, 0);
+      });
+      moved = kill >= kMoved;
+      if (row.next == kReadBeforeCut && WIFEXITED(status) && WEXITSTATUS(status) == 3) break;  // every step
+    } else {
+      ::waitpid(child, &status, 0);
       ASSERT_TRUE(WIFEXITED(status));
-      EXPECT_EQ(WEXITSTATUS(status),
-                row.next == kWhileSplitting || row.next == kReadFirst || row.next == kSplittingAnother ? 3 : 0);
-      ++reached;
-      // Every sound once in the library, each bank file listed under its name.
-      // (The init sounds that fill the last pieces are left aside.) What the
-      // user deleted does not come back.
-      const bool rewrite = row.next == kRewritten || row.next == kReplaced || row.next == kRenamedOver;
-      const bool deleted = row.next == kDeleted && !moved;
-      std::multiset<std::string> expected = dumpNamesOf(rewrite ? rewritten : Bytes{});
-      if ((!rewrite || moved) && !deleted) expected.merge(dumpNamesOf(source));
-      if (row.next == kSplittingAnother) expected.merge(dumpNamesOf(other));
-      std::set<std::string> ours;
-      for (const Bytes& image : {source, rewritten, other})
-        for (const auto& name : dumpNamesOf(image)) ours.insert(name);
-      const auto keepOurs = [&](std::multiset<std::string> names) {
-        std::erase_if(names, [&](const std::string& name) { return !ours.count(name); });
-        return names;
-      };
-      const auto check = [&](const LoggedLibrary& l) {
-        std::multiset<std::string> listed;
-        std::vector<std::string> banks;
-        for (const BankList* list : {&l.library.contents().soundBanks, &l.library.contents().multiBanks}) {
-          for (const auto& bank : *list) {
-            banks.push_back(bank->fileName);
-            for (const auto& e : bank->patches)
-              if (e.typeCode == kSoundFromFile || e.typeCode == kMultiFromFile) listed.insert(e.name);
-          }
-        }
-        EXPECT_EQ(keepOurs(listed), expected);
-        std::sort(banks.begin(), banks.end());
-        std::vector<std::string> visible;
-        std::multiset<std::string> onDisk;
-        for (const auto& file : filesBelow(data.patches())) {
-          const std::string name = fs::path(file).filename().string();
-          if (name.starts_with(".tvx-")) continue;
-          visible.push_back(name);
-          onDisk.merge(dumpNamesOf(readFile(data.patches() / file)));
-        }
-        std::sort(visible.begin(), visible.end());
-        EXPECT_EQ(banks, visible);
-        EXPECT_EQ(keepOurs(onDisk), expected);
-        EXPECT_EQ(l.shown, std::vector<std::string>{});
-      };
-      // No byte of the original lost: a file of the user's holds it whole.
-      const bool originalDeleted = row.next == kConvertedDeleted && kill >= kPlaced;
-      const auto originalKept = [&] {
-        for (const fs::path& folder : {data.patches(), data.converted()})
-          for (const auto& file : filesBelow(folder))
-            if (!fs::path(file).filename().string().starts_with(".tvx-") && readFile(folder / file) == source) return true;
-        return false;
-      };
-      if (!rewrite && !deleted && !originalDeleted) {
-        EXPECT_TRUE(originalKept());
-      }
-      check(*next);
-      // The copy an earlier version's cut left stays beside the source moved
-      // again, as does a copy a kill inside the move's copy left (a hidden
-      // one until it is stale).
-      const bool leftOverCopy = (row.copyLeft || row.copyShort >= 0) && kill == kMoved;
-      EXPECT_EQ(filesBelow(data.converted()).size(),
-                deleted || originalDeleted                                           ? 0u
-                : (rewrite && moved) || row.next == kSplittingAnother || leftOverCopy ? 2u
-                                                                                       : 1u);
-      if (!rewrite && !deleted && !originalDeleted && !leftOverCopy && row.next != kSplittingAnother) {
-        const bool userMoved = userMoves.count(row.next) && !moved;
-        EXPECT_EQ(filesBelow(data.converted()),
-                  std::vector<std::string>{userMoved ? fs::path(userMoves.at(row.next)).filename().string() : row.source});
-        if (row.next == kLater) {
-          EXPECT_EQ(filesBelow(data.patches()), pieces);
-        }
-      }
-      // Some seconds later, one more load: the same, and nothing hidden left.
-      next.reset();
-      for (const fs::path& folder : {data.patches(), data.converted()}) {
-        std::error_code none;
-        for (const auto& entry : fs::directory_iterator(folder, none)) {
+      if (WEXITSTATUS(status) == 3) break;  // every step was reached
+      moved = kill >= kMoved;
+      if (row.next == kLater) {
+        for (const auto& entry : fs::directory_iterator(data.patches())) {
           const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
           ::utimensat(AT_FDCWD, entry.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
         }
       }
-      const LoggedLibrary later(data.patchesStr());
-      check(later);
-      if (!rewrite && !deleted && !originalDeleted) {
-        EXPECT_TRUE(originalKept());
+      if (row.next == kRewritten || (row.next == kReplaced && !moved)) {
+        writeFile(sourcePath, rewritten);  // in place, or where the source was
+      } else if (row.next == kReplaced || row.next == kRenamedOver) {
+        writeFile(data.patches() / "incoming", rewritten);
+        fs::rename(data.patches() / "incoming", sourcePath);
+      } else if (userMoves.count(row.next) && !moved) {
+        const std::string to = userMoves.at(row.next);
+        if (!to.empty()) fs::create_directories((data.patches() / to).parent_path());
+        to.empty() ? (void)fs::remove(sourcePath) : fs::rename(sourcePath, data.patches() / to);
+      } else if (row.next == kLineNote) {
+        toLineNote(data.patches(), row.copyLeft ? std::optional(data.converted()) : std::nullopt);
+      } else if (row.next == kConvertedDeleted && moved && fs::exists(data.converted())) {
+        for (const auto& entry : fs::directory_iterator(data.converted())) fs::remove(entry.path());
       }
+      if (row.copyShort >= 0 && kill == kMoved) {
+        Bytes copy(source.begin(), source.end() - row.copyShort);
+        if (row.copyAltered) copy.back() ^= 0x01;
+        writeFile(data.converted() / (row.copyNamed ? row.source : ".tvx-C0py42"), copy);
+      }
+      if (row.next == kPreviousNote) toPreviousNote(data.patches());
+      next = std::make_unique<LoggedLibrary>(data.patchesStr());
+    }
+    ::close(ready[0]);
+    ::close(go[1]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status),
+              row.next == kWhileSplitting || row.next == kReadFirst || row.next == kSplittingAnother ? 3 : 0);
+    ++reached;
+    // Every sound once in the library, each bank file listed under its name.
+    // (The init sounds that fill the last pieces are left aside.) What the
+    // user deleted does not come back.
+    const bool rewrite = row.next == kRewritten || row.next == kReplaced || row.next == kRenamedOver;
+    const bool deleted = row.next == kDeleted && !moved;
+    std::multiset<std::string> expected = dumpNamesOf(rewrite ? rewritten : Bytes{});
+    if ((!rewrite || moved) && !deleted) expected.merge(dumpNamesOf(source));
+    if (row.next == kSplittingAnother) expected.merge(dumpNamesOf(other));
+    std::set<std::string> ours;
+    for (const Bytes& image : {source, rewritten, other})
+      for (const auto& name : dumpNamesOf(image)) ours.insert(name);
+    const auto keepOurs = [&](std::multiset<std::string> names) {
+      std::erase_if(names, [&](const std::string& name) { return !ours.count(name); });
+      return names;
+    };
+    const auto check = [&](const LoggedLibrary& l) {
+      std::multiset<std::string> listed;
+      std::vector<std::string> banks;
+      for (const BankList* list : {&l.library.contents().soundBanks, &l.library.contents().multiBanks}) {
+        for (const auto& bank : *list) {
+          banks.push_back(bank->fileName);
+          for (const auto& e : bank->patches)
+            if (e.typeCode == kSoundFromFile || e.typeCode == kMultiFromFile) listed.insert(e.name);
+        }
+      }
+      EXPECT_EQ(keepOurs(listed), expected);
+      std::sort(banks.begin(), banks.end());
+      std::vector<std::string> visible;
+      std::multiset<std::string> onDisk;
+      for (const auto& file : filesBelow(data.patches())) {
+        const std::string name = fs::path(file).filename().string();
+        if (name.starts_with(".tvx-")) continue;
+        visible.push_back(name);
+        onDisk.merge(dumpNamesOf(readFile(data.patches() / file)));
+      }
+      std::sort(visible.begin(), visible.end());
+      EXPECT_EQ(banks, visible);
+      EXPECT_EQ(keepOurs(onDisk), expected);
+      EXPECT_EQ(l.shown, std::vector<std::string>{});
+    };
+    // No byte of the original lost: a file of the user's holds it whole.
+    const bool originalDeleted = row.next == kConvertedDeleted && kill >= kPlaced;
+    const auto originalKept = [&] {
       for (const fs::path& folder : {data.patches(), data.converted()})
-        for (const auto& file : filesBelow(folder)) EXPECT_FALSE(fs::path(file).filename().string().starts_with(".tvx-")) << file;
-      if (row.next == kReadFirst) break;
+        for (const auto& file : filesBelow(folder))
+          if (!fs::path(file).filename().string().starts_with(".tvx-") && readFile(folder / file) == source) return true;
+      return false;
+    };
+    if (!rewrite && !deleted && !originalDeleted) {
+      EXPECT_TRUE(originalKept());
     }
-    // Four pieces written, the note, the source out of the folder, the source
-    // in "Converted Banks", four pieces named.
-    if (!row.otherFileSystem || reached > 0) {
-      EXPECT_EQ(reached, row.next == kReadFirst || row.next == kCopyCut ? 1 : 11);
+    check(*next);
+    // The copy an earlier version's cut left stays beside the source moved
+    // again, as does a copy a kill inside the move's copy left (a hidden
+    // one until it is stale).
+    const bool leftOverCopy = (row.copyLeft || row.copyShort >= 0) && kill == kMoved;
+    EXPECT_EQ(filesBelow(data.converted()).size(),
+              deleted || originalDeleted                                           ? 0u
+              : (rewrite && moved) || row.next == kSplittingAnother || leftOverCopy ? 2u
+                                                                                     : 1u);
+    if (!rewrite && !deleted && !originalDeleted && !leftOverCopy && row.next != kSplittingAnother) {
+      const bool userMoved = userMoves.count(row.next) && !moved;
+      EXPECT_EQ(filesBelow(data.converted()),
+                std::vector<std::string>{userMoved ? fs::path(userMoves.at(row.next)).filename().string() : row.source});
+      if (row.next == kLater) {
+        EXPECT_EQ(filesBelow(data.patches()), pieces);
+      }
     }
+    // Some seconds later, one more load: the same, and nothing hidden left.
+    next.reset();
+    for (const fs::path& folder : {data.patches(), data.converted()}) {
+      std::error_code none;
+      for (const auto& entry : fs::directory_iterator(folder, none)) {
+        const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+        ::utimensat(AT_FDCWD, entry.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
+      }
+    }
+    const LoggedLibrary later(data.patchesStr());
+    check(later);
+    if (!rewrite && !deleted && !originalDeleted) {
+      EXPECT_TRUE(originalKept());
+    }
+    for (const fs::path& folder : {data.patches(), data.converted()})
+      for (const auto& file : filesBelow(folder)) EXPECT_FALSE(fs::path(file).filename().string().starts_with(".tvx-")) << file;
+    if (row.next == kReadFirst) break;
   }
+  // Four pieces written, the note, the source out of the folder, the source
+  // in "Converted Banks", four pieces named.
+  if (!row.otherFileSystem || reached > 0) {
+    EXPECT_EQ(reached, row.next == kReadFirst || row.next == kCopyCut ? 1 : 11);
+  }
+}
 
+std::string splitCutName(const ::testing::TestParamInfo<SplitCutRow>& info) {
+  std::string name;
+  for (const char c : std::string(info.param.label)) {
+    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+    else if (!name.empty() && name.back() != '_') name += '_';
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(SplitCutShort, SplitCutShortAtEachStep, ::testing::ValuesIn(splitCutRows()), splitCutName);
+
+TEST(SplitCutShort, ASplitByAnotherProcessWhileTheLoadReadsIsFoundByReadingAgain) {
   // Split by another process after this load listed its folder and before
   // it read it: the load reads the library again and finds the pieces.
   DataFolder data;
