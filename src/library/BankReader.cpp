@@ -160,9 +160,11 @@ bool PatchLibrarian::readEntries(const Bytes& data, int size, PatchFile* bank) {
     // file cut short keeps what was read of it; a dump the cut goes into is
     // then not whole, and names the file as each such dump does. A cut after
     // the last whole dump (in the track's end) costs no dump, and is no cut
-    // dump.
-    cut = joinedSmfSysEx(data, static_cast<size_t>(size));
+    // dump; the file is named all the same, as a save would mend it.
+    SmfReading reading;
+    cut = joinedSmfSysEx(data, static_cast<size_t>(size), &reading);
     image = &cut;
+    if (reading.cut) bank->fileCutShort = true;
   } else if (static_cast<size_t>(size) < data.size()) {
     cut.assign(data.begin(), data.begin() + size);
     image = &cut;

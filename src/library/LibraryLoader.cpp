@@ -586,7 +586,10 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
     return nullptr;
   }
 
-  if (bank->cutShort) leaveOut(full, "a dump cut short", true);
+  if (bank->cutShort)
+    leaveOut(full, "a dump cut short", true);
+  else if (bank->fileCutShort)
+    leaveOut(full, "file cut short", true);
   // Every load is shared once done, and nothing changes its banks before:
   // the generated banks made at its end list their sounds.
   bank->shared = true;

@@ -60,6 +60,8 @@ struct PatchFile {
   // A dump of the file was cut short (no end byte before the next began, or
   // shorter than its kind's dump): the reader completed it for the views.
   bool cutShort = false;
+  // The file ends inside a track of a Standard MIDI File.
+  bool fileCutShort = false;
   // A sound of the Q or the Rerover was left out: converted, it would have
   // held bytes that are no data bytes.
   bool unconverted = false;

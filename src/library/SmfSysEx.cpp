@@ -130,6 +130,7 @@ Bytes joinedSmfSysEx(const Bytes& data, std::size_t size, SmfReading* reading) {
     const std::size_t from = pos + 8;
     const bool cut = length > size - from;
     const std::size_t to = cut ? size : from + length;
+    if (cut && reading) reading->cut = true;
     if (!track || !TrackEvents(data, from, to, cut, events).appendTo(out)) {
       note(events, track ? SmfPart::Kind::kUnreadable : SmfPart::Kind::kOtherChunk, out.size(), out.size() + (to - pos));
       out.insert(out.end(), data.begin() + static_cast<long>(pos), data.begin() + static_cast<long>(to));

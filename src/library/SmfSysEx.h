@@ -28,6 +28,7 @@ struct SmfPart {
 // A track that runs past the file's end gives the events up to the cut,
 // the one cut into with what there is of it.
 struct SmfReading {
+  bool cut = false;  // a track ran past the file's end
   bool listEvents = false;  // fill events
   std::vector<SmfPart> events;
 };

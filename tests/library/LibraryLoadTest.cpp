@@ -816,8 +816,9 @@ TEST(LibraryLoad, AnEntryNotWholeInItsFileIsNamedNeverSentAndSavedAsRead) {
        shortEnded},
       {"in packets, cut inside the last event", "PacketsEnd.mid", cutInLast, false, "a dump cut short", 99,
        Bytes(packets[99].begin(), packets[99].end() - 6)},
-      {"in packets, cut by one byte", "PacketsOne.mid", cutByOne, false, "", -1, {}},
-      {"in packets, the track's end cut off after the last dump", "PacketsNoEnd.mid", endGone, false, "", -1, {}},
+      {"in packets, cut by one byte", "PacketsOne.mid", cutByOne, false, "file cut short", -1, {}},
+      {"in packets, the track's end cut off after the last dump", "PacketsNoEnd.mid", endGone, false,
+       "file cut short", -1, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
