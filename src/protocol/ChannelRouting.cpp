@@ -253,6 +253,8 @@ void MIDIMessageManager::showInstrumentsOwnChange(int part, int program, uint32_
 bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore, bool fromDevice,
                                                    int bank) {
   int program = msg->mData1;
+  // Whatever is under way for an older change of the part is overtaken.
+  const uint32_t count = movePart(part);
   // The bank select is half the pick: shown with it for its checks and its
   // send (which read the part's bank), put back when it is refused.
   const IParam* bankParam = plug->paramAt(kMultiPartBank + part);
@@ -268,7 +270,6 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   // back to it: not taken, nothing of the pick is kept.
   const auto refused = [&](bool askForSound = false) {
     if (fromDevice && plug->isLocalControl()) {
-      if (askForSound) showInstrumentsOwnChange(part, program, count);
       plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
       showBank(bank);
       // Recorded for the part on the change's channel, not one standing in.
@@ -276,6 +277,9 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
         if (bank >= 0) plug->setPartBank(part, bank);
         plug->setPartProgram(part, program);
       }
+      // What it now plays is not the sound the window held: asked for, or
+      // shown with no name.
+      if (askForSound) showInstrumentsOwnChange(part, program, count);
     } else {
       if (fromDevice && programParam && programParam->Value() != programBefore)
         plug->setParameterFromPlug(kMultiPartPatch + part, programBefore, false);
@@ -287,8 +291,6 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
   const double receive = rx ? rx->Value() : 0.0;
   lastProgramChangeTick = plug->tickMs();
-  // Whatever is under way for an older change of the part is overtaken.
-  const uint32_t count = movePart(part);
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
     showBank(bank);
@@ -300,8 +302,8 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   program = std::min(program, 100);
   if (plug->refusePartPick(part, bank >= 0 ? bank : bankBefore, program)) return refused(true);
   // A newer change came in meanwhile (while it was waiting for the lock's
-  // holder): nothing of this one goes.
-  if (partMovedOn(part, count)) return refused();
+  // holder): nothing of this one goes, and the newer one owns the displays.
+  if (partMovedOn(part, count)) return false;
   plug->SetLibrarianRequestActive(false);
   plug->AllSoundsOff(part, false);
   plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
@@ -310,7 +312,7 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   // channel to echo it on.
   const bool sent = (fromDevice && programChannel(*plug, part, false) < 0) ||
                     plug->partBankChangeMessage(part, [this, part, count] { return !partMovedOn(part, count); });
-  if (!sent) return refused();
+  if (!sent) return partMovedOn(part, count) ? false : refused();
   if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part, count);
   plug->showPlayedSlot(part);
   return true;
