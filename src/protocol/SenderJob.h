@@ -2,6 +2,8 @@
 // the job is started so no other starter can change them under it.
 #pragma once
 
+#include <string>
+
 #include "LibrarianPatch.h"
 
 struct SenderJob {
@@ -23,6 +25,9 @@ struct SenderJob {
   // Job 3: the program the part showed before a step or pick moved it ahead
   // of the job, put back should the job refuse the sound; below 0 when none.
   double programShownBefore = -1.0;
+  // Job 3: the library bank the entry came from (its list and file), which
+  // the part plays from once the entry went out.
+  std::string sourceBank;
   // Waited on the worker before the job runs, so that no starter waits.
   int pauseBeforeMs = 0;
 };
