@@ -6,8 +6,8 @@
 
 #include <array>
 #include <atomic>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>

@@ -302,6 +302,7 @@ struct RoadRow {
   int highlight = -1;                      // the selected slot of the pane in use; -1: as it was
   bool shared = true;                      // the part's sound is still the one both hold
   int part = kPart;
+  bool everyPart = false;                  // the road gives every part a pair (a multi)
   std::function<void()> check = [] {};     // what else the row's road changes
 };
 
@@ -483,6 +484,9 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .recorded = Pair{1, 5}, .highlight = 5, .shared = false},
       {.what = "host: program change another part plays", .before = others(0, 5), .road = host({{0xC1, 5}}),
        .shows = {0, 0}, .conflict = true},
+      // A part that takes no program change takes no bank select either.
+      {.what = "host: bank select and program change, part locked", .before = locked,
+       .road = host({{0xB1, 0, 0}, {0xB1, 32, 0x41}, {0xC1, 5}}), .shows = {0, 0}},
       {.what = "host: program change, program changes not taken", .before = rxOff, .road = host({{0xC1, 5}}),
        .shows = {0, 0}},
       // The instrument's program change, with and without its bank select:
@@ -706,6 +710,11 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .status = kEntryNotSent, .highlight = 7},
       {.what = "STEP LIBRARY: double-click on an upper slot", .before = stepLibrary, .road = doubleClick(0, 7),
        .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7}, .highlight = 7},
+      {.what = "STEP LIBRARY: double-click, the part locked", .before = [&] {
+         stepLibrary();
+         locked();
+       }, .road = doubleClick(0, 7), .shows = {0, 0}, .status = "Nothing sent!", .highlight = 7,
+       .check = secondLine("Part 2 is locked")},
       {.what = "STEP LIBRARY: double-click on an empty slot", .before = [&] {
          stepLibrary();
          plantInUpperBank(7, {});
@@ -902,7 +911,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          this->instrument.turnMultiKnob(32 + 22 * 15 + 1, 42);
          instrumentAnswers();
        }, .road = [this] { setParam(kRequestTempData, 1); }, .reached = multiRequests, .shows = {2, 42}, .recorded = Pair{2, 42},
-       .part = 15},
+       .part = 15, .everyPart = true},
       // An edit: what the host was shown (nothing) is told of nothing.
       {.what = "an edit of part 1's first parameter", .before = nothing,
        .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
@@ -945,6 +954,22 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       return view->activePane == 0 ? view->selectedUpper : view->selectedLower;
     };
     const int highlight = inUse();
+    // What the road is to leave as it was: every other part's pair, record
+    // and shared mark, and the multi's program.
+    struct PartState {
+      Pair shows;
+      std::optional<Pair> recorded;
+      bool shared;
+      bool operator==(const PartState&) const = default;
+    };
+    // (Part 10's record is the one rows change on purpose, as another part's pick.)
+    const auto partState = [&](int p) {
+      return PartState{shown(p), p == kOther ? std::nullopt : recorded(p),
+                       plug->partSoundHeld[static_cast<size_t>(p)].load()};
+    };
+    std::vector<PartState> partsBefore;
+    for (int p = 0; p < 16; ++p) partsBefore.push_back(partState(p));
+    const int multiBefore = param(kMultiPatch)->Int();
     ASSERT_NO_FATAL_FAILURE(row.road());
     roadReturned = true;
     awaitRequestThread();
@@ -969,6 +994,36 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     row.check();
     // The window takes clicks again.
     EXPECT_TRUE(plug->progressLayer == nullptr || plug->progressLayer->IsHidden());
+    EXPECT_FALSE(plug->processing);
+    // A road to one part leaves the others as they were; a sound's road
+    // leaves the multi's program.
+    if (!row.everyPart && !plug->multiMode) {
+      for (int p = 0; p < 16; ++p) {
+        if (p != row.part) {
+          EXPECT_EQ(partState(p), partsBefore[static_cast<size_t>(p)]) << "part " << p + 1;
+        }
+      }
+      EXPECT_EQ(param(kMultiPatch)->Int(), multiBefore);
+    }
+    // The slot shown is where the keys and the library's next send start, in
+    // the pane in use alone while the library is stepped.
+    {
+      const LibrarianViewControl* view = plug->librarianView();
+      const PatchLibrarian& library = *plug->patchLibrarian;
+      const int selected = inUse();
+      const int librarySlot = view->activePane == 0 ? library.targetSlot.load() : library.mSelectedLowerSlot.load();
+      if (selected >= 0 && row.recorded) {
+        EXPECT_EQ(view->cursor, selected);
+        EXPECT_EQ(librarySlot, selected);
+      }
+      if (plug->libraryControl && selected >= 0) {
+        EXPECT_EQ(view->activePane == 0 ? view->selectedLower : view->selectedUpper, -1) << "the other pane";
+      }
+      // A slot the road showed is the library's program too.
+      if (plug->libraryControl && row.recorded && row.highlight >= 0 && selected != highlight) {
+        EXPECT_EQ(library.currentProgram.load(), selected);
+      }
+    }
     // They agree: what went out is what is recorded and shown.
     if (const auto sent = carried(arrived, row.part)) {
       EXPECT_EQ(recorded(row.part), sent);
