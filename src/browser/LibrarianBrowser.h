@@ -4,8 +4,10 @@
 // controls themselves are owned by their control layers.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -119,8 +121,19 @@ class LibrarianBrowser {
   // Stepping the library sounds, only the current part moves the slot its
   // steps count from.
   bool movesPlayedSlot(int part);
-  // The slot of the program parameter's value, selected in that pane.
-  void showProgramSlot(int programParameter, int pane);
+  // The slot of the program parameter's value, selected in that pane; for a
+  // part whose sound is stepped from the library, only in a pane that shows
+  // the bank the part plays from (nothing is selected there otherwise).
+  void showProgramSlot(int programParameter, int pane, int part = -1);
+  // The part whose sound the library steps, or -1 (the instrument is
+  // stepped, or the multi in multi mode).
+  int stepsPartSound(int part);
+  // The part plays the slot of the bank (a library send went out).
+  void notePartPlaysFromBank(int part, const std::string& bank, int slot);
+  // Whether the pane shows the bank the part plays from: the bank of the
+  // library send the part still plays, else the part's own bank, which the
+  // upper pane opens for it.
+  bool paneShowsPlayedBank(int part, int pane);
   // The slot becomes the pane's selection, the keys' cursor and the
   // library's slot of that pane.
   void selectSlot(int pane, int slot);
@@ -182,6 +195,14 @@ class LibrarianBrowser {
   void menuSelection(int& bank, int& program) const;
 
   LibrarianHost* mHost;
+  // Per part, the bank and slot of the library send it last played; written
+  // by the job thread, read by the window's.
+  struct PlayedBank {
+    std::string bank;
+    int slot = -1;
+  };
+  std::mutex mPlayedMutex;
+  std::array<PlayedBank, 16> mPlayed;
   // The latest slot menus; a right click replaces them.
   std::unique_ptr<IControl> mFileEditMenu;
   std::unique_ptr<IControl> mFileCopyMenu;

@@ -102,6 +102,7 @@ bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int pa
     if (static_cast<size_t>(slot) >= bank->patches.size() || bank->patches[static_cast<size_t>(slot)].empty())
       return false;
     job.patchArgument = bank->patches[static_cast<size_t>(slot)];
+    job.sourceBank = bankKey(paneList(*librarian, mHost->browseState(), pane), *bank);
   }
   if (!mHost->midiConfigured()) return false;
   // Nothing goes out for an entry that is not a whole dump, not even notes off.
@@ -137,11 +138,21 @@ bool LibrarianBrowser::movesPlayedSlot(int part) {
   return !mHost->libraryControl() || mHost->multiMode() || part == mHost->currentPart();
 }
 
-void LibrarianBrowser::showProgramSlot(int programParameter, int pane) {
+void LibrarianBrowser::showProgramSlot(int programParameter, int pane, int part) {
   const IParam* program = mHost->paramAt(programParameter);
   const int slot = program ? program->Int() : -1;
   // Program numbers run past the library's hundred slots.
   if (slot < 0 || slot >= kPatchesPerBank) return;
+  // The same number in a bank the part does not play from is another sound.
+  if (part >= 0 && !paneShowsPlayedBank(part, pane)) {
+    if (view) {
+      (pane == 0 ? view->selectedUpper : view->selectedLower) = -1;
+      view->SetDirty(false);
+    }
+    if (PatchLibrarian* librarian = mHost->librarian())
+      (pane == 0 ? librarian->targetSlot : librarian->mSelectedLowerSlot) = -1;
+    return;
+  }
   selectSlot(pane, slot);
   if (PatchLibrarian* librarian = mHost->librarian()) librarian->currentProgram = slot;
 }
@@ -150,7 +161,7 @@ void LibrarianBrowser::showPlayedSlot(int part) {
   if (!movesPlayedSlot(part)) return;
   // The multi panes list multis: a part's program is never a slot there.
   if (mHost->libraryControl() || mHost->multiMode())
-    showProgramSlot(playedProgramParameter(part), view ? view->activePane : 0);
+    showProgramSlot(playedProgramParameter(part), view ? view->activePane : 0, stepsPartSound(part));
   else
     showProgramSlot(kMultiPartPatch + part, 0);
 }
@@ -163,7 +174,35 @@ void LibrarianBrowser::showPlayedSlotAlone(int part) {
       (other == 0 ? librarian->targetSlot : librarian->mSelectedLowerSlot) = -1;
     view->SetDirty(false);
   }
-  if (movesPlayedSlot(part)) showProgramSlot(playedProgramParameter(part), view ? view->activePane : 0);
+  if (movesPlayedSlot(part))
+    showProgramSlot(playedProgramParameter(part), view ? view->activePane : 0, stepsPartSound(part));
+}
+
+int LibrarianBrowser::stepsPartSound(int part) {
+  return mHost->libraryControl() && !mHost->multiMode() ? part : -1;
+}
+
+void LibrarianBrowser::notePartPlaysFromBank(int part, const std::string& bank, int slot) {
+  if (part < 0 || part > 15) return;
+  std::lock_guard<std::mutex> lock(mPlayedMutex);
+  mPlayed[static_cast<size_t>(part)] = {bank, slot};
+}
+
+bool LibrarianBrowser::paneShowsPlayedBank(int part, int pane) {
+  PlayedBank played;
+  {
+    std::lock_guard<std::mutex> lock(mPlayedMutex);
+    played = mPlayed[static_cast<size_t>(std::clamp(part, 0, 15))];
+  }
+  // Moved since by another road (the host, the instrument): the part's own bank.
+  if (played.slot != playedSlot(part)) played.bank.clear();
+  if (played.bank.empty() && pane == 0) return true;
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!librarian) return pane == 0;
+  auto guard = librarian->lock();
+  const std::string shown = paneBankKey(*librarian, mHost->browseState(), pane);
+  if (!played.bank.empty()) return shown == played.bank;
+  return !shown.empty() && shown == paneBankKey(*librarian, mHost->browseState(), 0);
 }
 
 void LibrarianBrowser::selectSlot(int pane, int slot) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "LibrarianHost.h"
 #include "PatchLibrarian.h"
@@ -24,6 +25,18 @@ inline std::shared_ptr<PatchFile> paneBank(const PatchLibrarian& librarian, cons
   const int list = paneList(librarian, state, pane);
   if (list < 0) return nullptr;
   return librarian.bankAt(list, pane == 0 ? librarian.upperBank.load() : librarian.lowerBank.load());
+}
+
+// A bank by its list and its file: the same key for the same bank after the
+// library was read again or the bank copied for an edit.
+inline std::string bankKey(int list, const PatchFile& bank) {
+  return std::to_string(list) + '\n' + bank.folderName + '\n' + bank.fileName;
+}
+
+// The key of the pane's bank, or empty; call with the librarian's lock held.
+inline std::string paneBankKey(const PatchLibrarian& librarian, const BrowseState& state, int pane) {
+  const auto bank = paneBank(librarian, state, pane);
+  return bank ? bankKey(paneList(librarian, state, pane), *bank) : std::string();
 }
 
 // The same bank for changing (the library's own copy), or null.

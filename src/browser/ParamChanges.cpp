@@ -133,7 +133,11 @@ void LibrarianBrowser::closeSearch() {
   mHost->browseState().searchActive = false;
   mHost->setParamDisplayText(kPatchSearchString, 0, "search...");
   showLowerMenuLayer();
-  patchTypeChanged(0, kSingleBanks, false);
+  // With multis shown both panes list multis again, not the sound banks.
+  if (mHost->multiMode())
+    patchTypeChanged(1, kMultiBanks, false);
+  else
+    patchTypeChanged(0, kSingleBanks, false);
 }
 
 // Notes the file and folder of the bank a pane now shows: a reload puts the

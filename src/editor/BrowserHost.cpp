@@ -55,6 +55,10 @@ void Tarnivex::showPlayedSlot(int part) {
   if (librarianBrowser) librarianBrowser->showPlayedSlot(part);
 }
 
+void Tarnivex::notePartPlaysFromBank(int part, const std::string& bank, int slot) {
+  if (librarianBrowser) librarianBrowser->notePartPlaysFromBank(part, bank, slot);
+}
+
 bool Tarnivex::pageShowsPlayedSlotAlone() const { return libraryControl || multiMode; }
 
 void Tarnivex::selectPartProgramInLibrarian(int part) {

@@ -148,15 +148,21 @@ void Tarnivex::switchMultiProgram() {
   const int part = currentPart;
   if (!midiMessageManager || GetParam(kPartLock + part)->Value() == 1.0) return;
   const int program = GetParam(kMultiPatch)->Int();
+  const PickBefore before = pickBefore;
+  const double shownBefore = before.param == kMultiPatch ? before.value : -1.0;
   if (libraryControl) {
+    // A pick refused here, or by the job as it starts, shows again the
+    // multi that plays.
     const int pane = librarianActivePane();
-    if (!librarianBrowser || !librarianBrowser->refuseLibraryPick(program, pane, part))
-      sendPatchToDeviceFromLibrarian(program, pane, part);
+    if ((librarianBrowser && librarianBrowser->refuseLibraryPick(program, pane, part)) ||
+        !sendPatchToDeviceFromLibrarian(program, pane, part, shownBefore)) {
+      if (shownBefore >= 0.0) setParameterFromPlug(kMultiPatch, shownBefore, false);
+    }
   } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
     showStatus("Program Change Disabled.", "");
+    if (shownBefore >= 0.0) setParameterFromPlug(kMultiPatch, shownBefore, false);
   } else {
-    const PickBefore before = pickBefore;
-    sendShownProgram(part, true, before.param == kMultiPatch ? before.value : -1.0);
+    sendShownProgram(part, true, shownBefore);
   }
 }
 

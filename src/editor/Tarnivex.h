@@ -387,6 +387,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int librarianSelectedSlot() const override;
   void setLibrarianSelectedSlot(int slot) override;
   void showPlayedSlot(int part) override;
+  void notePartPlaysFromBank(int part, const std::string& bank, int slot) override;
   int librarianLowerList() const override;
   // Selects the slot in that pane of the slot view (0 upper, 1 lower), moves
   // the arrow keys' cursor there and makes it the library's slot of the pane.

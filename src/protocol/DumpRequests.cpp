@@ -286,10 +286,9 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
   if (toEditor) mManager.quickTabRefreshPending = true;
   const int tick = plug->getTimerValue();
   mManager.multiRequestStarted = true;
-  const std::vector<uint8_t> multiBody = requestBody(kMultiRequest, kMultiEditBuffer, 0x00);
   if (!toEditor) {
     plug->SetLibrarianRequestActive(true);
-    sendRequest(multiBody, true);
+    sendRequest(requestBody(kMultiRequest, kMultiEditBuffer, 0x00), true);
     pollMulti();
   } else {
     // An instrument silent to one part is silent to the next: a time-out
@@ -316,7 +315,9 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
   mManager.pause(tick / 2);
   if (toEditor && !ended && !cancelRequested) {
     plug->SetLibrarianRequestActive(false);
-    sendRequest(multiBody, true);
+    // Asked on the ID the parts' search found, if it found one: the
+    // instrument answers no other.
+    sendRequest(requestBody(kMultiRequest, kMultiEditBuffer, 0x00), true);
     pollMulti();
     if (!cancelRequested && !ended) plug->showStatusText("Data request completed!");
   }

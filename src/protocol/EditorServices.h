@@ -165,6 +165,9 @@ class EditorServices {
   // The library's highlight follows what the part now plays (a part that is
   // not the one stepped leaves it alone while the library is stepped).
   virtual void showPlayedSlot(int) {}
+  // A library entry of the bank (job 3's source) went out to the part as
+  // the slot's sound: the part plays from that bank.
+  virtual void notePartPlaysFromBank(int, const std::string&, int) {}
   // The bank list the lower pane shows when it is not the data type's own
   // (category or search results); -1 otherwise.
   virtual int librarianLowerList() const { return -1; }

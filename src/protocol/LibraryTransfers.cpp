@@ -142,6 +142,7 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     return;
   }
   if (overtaken()) return;
+  if (!multi) plug->notePartPlaysFromBank(part, job.jobCode == 3 ? job.sourceBank : std::string(), slot);
   plug->showPlayedSlot(part);
 
   mManager.dumpExpected = true;

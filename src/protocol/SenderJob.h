@@ -2,6 +2,8 @@
 // the job is started so no other starter can change them under it.
 #pragma once
 
+#include <string>
+
 #include "LibrarianPatch.h"
 
 struct SenderJob {
@@ -27,6 +29,9 @@ struct SenderJob {
   // ends, sending nothing more, once the part moved on. -1: none.
   int countPart = -1;
   uint32_t partCount = 0;
+  // Job 3: the library bank the entry came from (its list and file), which
+  // the part plays from once the entry went out.
+  std::string sourceBank;
   // Waited on the worker before the job runs, so that no starter waits.
   int pauseBeforeMs = 0;
 };

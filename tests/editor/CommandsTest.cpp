@@ -145,6 +145,15 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
   };
+  // GET MULTI: every part's sound, then the multi, on the editor's ID; and
+  // the rest of it on ID 5 once part 1's search found the instrument there.
+  ByteList multiAsked, askedOn5;
+  for (unsigned char p = 0; p < 16; ++p) {
+    multiAsked.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, p, 0xF7});
+    if (p > 0) askedOn5.push_back({0xF0, 0x3E, 0x10, 0x05, 0x00, 0x30, p, 0xF7});
+  }
+  multiAsked.push_back({0xF0, 0x3E, 0x10, kDeviceId, 0x01, 0x20, 0x00, 0xF7});
+  askedOn5.push_back({0xF0, 0x3E, 0x10, 0x05, 0x01, 0x20, 0x00, 0xF7});
   const auto endedWith = [this](const char* text) {
     return [this, text](Tarnivex& t) {
       EXPECT_EQ(t.paramValueDisplay->GetText(), text);
@@ -218,6 +227,38 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
          instrumentWith(true, -1);
        },
        endedWith("CONNECTION TIMED OUT!")},
+      // The first part's search finds the instrument on another ID: the
+      // other parts and the multi are asked on that one.
+      {"GET MULTI from an instrument on device ID 5: every request after the search carries 5", kRequestTempData, 1,
+       {{5, 0, false, false}}, plus(partAsked(0, 5), askedOn5),
+       [this](Tarnivex& t) {
+         t.initialisationRequested = true;  // as after start-up: a dump's device ID is learnt
+         instrument.setDeviceId(5);
+         instrumentWith(false, -1);
+       },
+       [this](Tarnivex& t) {
+         instrument.setDeviceId(kDeviceId);
+         EXPECT_EQ(t.paramValueDisplay->GetText(), "Data request completed!");
+         EXPECT_EQ(t.GetParam(kGlobalSysExID)->Int(), 5);
+         const SimBytes multi = instrument.multiBuffer();
+         EXPECT_EQ(t.paramDisplayText(kMultiName, 0), std::string(multi.begin() + 23, multi.begin() + 39));
+       }},
+      // A CANCEL pressed with no request running ends no later request.
+      {"GET MULTI after an earlier CANCEL: every part and the multi are asked", kRequestTempData, 1,
+       {{5, 0, false, false}}, multiAsked,
+       [this](Tarnivex&) {
+         setParam(kCancelDataRequest, 1);
+         instrumentWith(false, -1);
+       },
+       [](Tarnivex& t) { EXPECT_EQ(t.paramValueDisplay->GetText(), "Data request completed!"); }},
+      {"a part's sound asked after an earlier CANCEL: it comes", kPatchUp + 0, 1, {{6, 0, false, false}},
+       plus(partStepped, partAsked(0)),
+       [&, this](Tarnivex& t) {
+         stepSynth(t);
+         setParam(kCancelDataRequest, 1);
+         instrumentWith(false, -1);
+       },
+       [](Tarnivex& t) { EXPECT_EQ(t.paramValueDisplay->GetText(), "Data request Completed!"); }},
       {"the edit multi asked for into a library slot, cancelled while it is awaited", kRequestTempData, 0, {{5, 0, false, false}},
        {{0xF0, 0x3E, 0x10, kDeviceId, 0x01, 0x20, 0x00, 0xF7}},
        [this](Tarnivex&) {

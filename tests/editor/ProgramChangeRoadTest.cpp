@@ -13,6 +13,7 @@
 
 #include "../library/LibraryTestSupport.h"
 #include "ControlLayer.h"
+#include "EditMenus.h"
 #include "EditorTestSupport.h"
 #include "EditorWindowDriver.h"
 #include "FolderMenuControl.h"
@@ -331,6 +332,7 @@ struct RoadRow {
   int highlight = -1;                      // the selected slot of the pane in use; -1: as it was
   bool shared = true;                      // the part's sound is still the one both hold
   int part = kPart;
+  bool everyPart = false;                  // the road gives every part a pair (a multi)
   std::function<void()> check = [] {};     // what else the row's road changes
 };
 
@@ -433,6 +435,18 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       window->click(window->slot(pane, 30));
     };
   };
+  const auto searchFor = [this](const char* text) {
+    plug->setParamDisplayText(kPatchSearchString, 0, text);
+    setParam(kPatchSearchString, 0);
+  };
+  // Both panes list the multis of the multi bank.
+  const auto listsMultis = [this] {
+    for (int pane : {0, 1}) EXPECT_EQ(window->slots().slotText(pane, 5), numbered("Multi", 5)) << pane;
+  };
+  const auto multiIs = [this](int program) {
+    return [this, program] { EXPECT_EQ(param(kMultiPatch)->Int(), program); };
+  };
+  const auto globalChannelGone = [this] { param(kGlobalMidiChannel)->Set(0); };
   const auto pageEntered = [this] {
     window->clickTab(kMainTab, 0);
     window->clickTab(kMainTab, 1);
@@ -459,6 +473,17 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     };
   };
   const ByteList partRequest = {{0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, kPart, 0xF7}};
+  // The lower pane in use, and neither pane shows a slot.
+  const auto nothingSelected = [this] {
+    const LibrarianViewControl* view = plug->librarianView();
+    EXPECT_EQ(view->activePane, 1);
+    EXPECT_EQ(view->selectedUpper, -1);
+    EXPECT_EQ(view->selectedLower, -1);
+  };
+  const auto lowerPaneOnUser = [this] {
+    window->pickFromMenu(*plug->librarianBrowser->rightPatchMenu->GetRECT(), {1});
+    ASSERT_EQ(window->slots().slotText(1, 12), numbered("User", 12));
+  };
   const ByteList a006 = withNotesOff(programChange(0, 5));
   const ByteList partDump = {{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, kPart}};
   // GET MULTI: every part's sound, then the multi.
@@ -518,6 +543,9 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .recorded = Pair{1, 5}, .highlight = 5, .shared = false},
       {.what = "host: program change another part plays", .before = others(0, 5), .road = host({{0xC1, 5}}),
        .shows = {0, 0}, .conflict = true},
+      // A part that takes no program change takes no bank select either.
+      {.what = "host: bank select and program change, part locked", .before = locked,
+       .road = host({{0xB1, 0, 0}, {0xB1, 32, 0x41}, {0xC1, 5}}), .shows = {0, 0}},
       {.what = "host: program change, program changes not taken", .before = rxOff, .road = host({{0xC1, 5}}),
        .shows = {0, 0}},
       // The bank select and its program change are one pick: refused, nothing
@@ -711,6 +739,26 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          window->click(window->slot(1, 30));
        }, .road = [this] { window->clickTab(kQuickTab, kOther); }, .shows = {0, 20}, .highlight = 20, .shared = false,
        .part = kOther, .check = onlyInLower},
+      // A slot is highlighted only in a pane whose bank the part plays from:
+      // the same number in another bank is another sound.
+      {.what = "STEP LIBRARY: another part switched to, the lower pane on a bank it never played from", .before = [&] {
+         stepLibrary();
+         param(kMultiPartPatch + kOther)->Set(40);
+         lowerPaneOnUser();
+         window->click(window->slot(1, 30));
+       }, .road = [this] { window->clickTab(kQuickTab, kOther); }, .shows = {0, 40}, .highlight = kUnchecked,
+       .shared = false, .part = kOther, .check = nothingSelected},
+      {.what = "STEP LIBRARY: back to a part that played from the lower pane's bank", .before = [&] {
+         stepLibrary();
+         lowerPaneOnUser();
+         doubleClick(1, 12)();
+         awaitRequestThread();
+         window->clickTab(kQuickTab, kOther);
+       }, .road = [this] { window->clickTab(kQuickTab, kPart); }, .reached = kUnchecked_bytes, .shows = {0, 12},
+       .recorded = Pair{0, 12}, .highlight = 12, .check = [&] {
+         onlyInLower();
+         EXPECT_EQ(playing(kPart), numbered("User", 12).substr(0, 9));
+       }},
       // With STEP SYNTH the page shows the part's program; in multi mode the
       // panes list multis, so the multi's, in the pane in use alone.
       {.what = "STEP SYNTH: the page entered, the lower pane in use, KEEP BANK off",
@@ -808,6 +856,11 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
        .status = kEntryNotSent, .highlight = 7},
       {.what = "STEP LIBRARY: double-click on an upper slot", .before = stepLibrary, .road = doubleClick(0, 7),
        .reached = libraryStep(7), .shows = {0, 7}, .recorded = Pair{0, 7}, .highlight = 7},
+      {.what = "STEP LIBRARY: double-click, the part locked", .before = [&] {
+         stepLibrary();
+         locked();
+       }, .road = doubleClick(0, 7), .shows = {0, 0}, .status = "Nothing sent!", .highlight = 7,
+       .check = secondLine("Part 2 is locked")},
       {.what = "STEP LIBRARY: double-click on an empty slot", .before = [&] {
          stepLibrary();
          plantInUpperBank(7, {});
@@ -823,6 +876,20 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          setParam(kPatchSearchString, 0);
        }, .road = doubleClick(1, 2), .reached = libraryStep(2), .shows = {0, 2}, .recorded = Pair{0, 2},
        .highlight = 2, .check = [this] { EXPECT_EQ(playing(kPart), numbered("Fact", 41).substr(0, 9)); }},
+      // The lower pane's search results written into bank B: the results,
+      // not the sound bank of the same place in the sound list.
+      {.what = "the lower pane's search results stored into bank B", .before = [&] {
+         searchFor("Fact4");
+         window->click(window->slot(1, 0));
+       }, .road = [this] { window->pickFromMenu(*plug->librarianBrowser->bankEditMenu->GetRECT(), {2, 3}); },
+       .reached = kUnchecked_bytes, .shows = {0, 0}, .highlight = kUnchecked, .check = [this] {
+         for (int program : {0, 2}) {
+           const SimBytes stored = this->instrument.storedSound(1, program);
+           EXPECT_EQ(std::string(stored.begin() + 370, stored.begin() + 379),
+                     window->slots().slotText(1, program).substr(0, 9)) << program;
+         }
+         EXPECT_EQ(window->slots().slotText(1, 2).substr(0, 9), numbered("Fact", 41).substr(0, 9));
+       }},
       {.what = "STEP LIBRARY: instrument reports the program to its control, the lower pane in use",
        .before = [&] {
          stepLibrary();
@@ -863,6 +930,68 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          EXPECT_EQ(window->slots().slotText(1, 5), numbered("Multi", 5));
          multiPlays(5);
        }},
+      // A search closed with multis shown lists the multis again in both panes.
+      {.what = "multi mode STEP LIBRARY: a search closed, then up", .before = [&] {
+         searchFor("Fact4");
+         multiMode();
+         stepLibrary();
+       }, .road = [&] {
+         setParam(kPatchSearch, 0);
+         stepUp();
+       }, .reached = multiSent(11), .reachedHead = true, .shows = {2, 11}, .recorded = Pair{2, 11}, .highlight = 11,
+       .shared = false, .check = [&] {
+         listsMultis();
+         multiPlays(11);
+       }},
+      {.what = "multi mode STEP LIBRARY: a search closed, then a double-click on the lower pane", .before = [&] {
+         searchFor("Fact4");
+         multiMode();
+         stepLibrary();
+       }, .road = [&] {
+         setParam(kPatchSearch, 0);
+         doubleClick(1, 5)();
+       }, .reached = multiSent(5), .reachedHead = true, .shows = {2, 5}, .recorded = Pair{2, 5}, .highlight = 5,
+       .shared = false, .check = [&] {
+         listsMultis();
+         multiPlays(5);
+       }},
+      // A pick of the multi in the top bar or the multi selector: the multi
+      // goes out on the global channel, whatever channel the part shown is
+      // on, and what follows it is the multi's, never the part's sound alone.
+      // Refused on its way, the multi shown is again the one that plays.
+      {.what = "multi mode: LIBRARY menus program, the multi asked for", .before = [&] {
+         multiMode();
+         setParam(kControlProgBank, 1);
+         instrumentAnswers();
+       }, .road = [this] { pickTopBarProgram(5); }, .reached = ByteList{{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xC0, 5}} + multiRequests,
+       .shows = {2, 5}, .recorded = Pair{2, 5}, .check = multiIs(5)},
+      {.what = "multi mode: LIBRARY menus program, the editor's multi follows", .before = [&] { multiMode(); },
+       .road = [this] { pickTopBarProgram(5); }, .reached = ByteList{{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xC0, 5}},
+       .reachedHead = true, .shows = {0, 0}, .recorded = Pair{0, 0}, .check = multiIs(5)},
+      {.what = "multi mode: LIBRARY menus program, the part on Global", .before = [&] {
+         multiMode();
+         param(kMultiPartMIDICh + kPart)->Set(0);
+       }, .road = [this] { pickTopBarProgram(5); }, .reached = ByteList{{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xC0, 5}},
+       .reachedHead = true, .shows = {0, 0}, .recorded = Pair{0, 0}, .check = multiIs(5)},
+      {.what = "multi mode: the multi selector's pick, the part on Global", .before = [&] {
+         multiMode();
+         param(kMultiPartMIDICh + kPart)->Set(0);
+       }, .road = [this] { pickFrom("bankAndProgramMulti", kMultiPatch, 12); },
+       .reached = ByteList{{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xC0, 12}}, .reachedHead = true, .shows = {0, 0},
+       .status = "Multi Program", .shared = false, .check = multiIs(12)},
+      {.what = "multi mode on its way: the multi selector's pick, the global channel gone", .before = [&] { multiMode(); },
+       .road = [&] { onItsWay([this] { pickFrom("bankAndProgramMulti", kMultiPatch, 12); }, globalChannelGone); },
+       .shows = {0, 0}, .status = "Nothing sent!", .check = multiIs(10)},
+      {.what = "multi mode on its way: STEP SYNTH up, the global channel gone", .before = [&] { multiMode(); },
+       .road = [&] { onItsWay(stepUp, globalChannelGone); }, .shows = {0, 0}, .status = "Nothing sent!",
+       .check = multiIs(10)},
+      {.what = "multi mode STEP LIBRARY: the multi selector's pick, the global channel gone as the job starts",
+       .before = [&] {
+         multiMode();
+         stepLibrary();
+         noChannelAtJob = kGlobalMidiChannel;
+       }, .road = [this] { pickFrom("bankAndProgramMulti", kMultiPatch, 12); }, .shows = {0, 0},
+       .status = "Nothing sent!", .highlight = 10, .check = multiIs(10)},
       // SHOW switched while stepping the library: the pane in use shows what
       // is played, the other pane nothing of the kind it listed before.
       {.what = "STEP LIBRARY: SHOW from SOUNDS to MULTIS after a pick in the lower pane", .before = [&] {
@@ -928,7 +1057,7 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
          this->instrument.turnMultiKnob(32 + 22 * 15 + 1, 42);
          instrumentAnswers();
        }, .road = [this] { setParam(kRequestTempData, 1); }, .reached = multiRequests, .shows = {2, 42}, .recorded = Pair{2, 42},
-       .part = 15},
+       .part = 15, .everyPart = true},
       // An edit: what the host was shown (nothing) is told of nothing.
       {.what = "an edit of part 1's first parameter", .before = nothing,
        .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
@@ -975,6 +1104,22 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
       return view->activePane == 0 ? view->selectedUpper : view->selectedLower;
     };
     const int highlight = inUse();
+    // What the road is to leave as it was: every other part's pair, record
+    // and shared mark, and the multi's program.
+    struct PartState {
+      Pair shows;
+      std::optional<Pair> recorded;
+      bool shared;
+      bool operator==(const PartState&) const = default;
+    };
+    // (Part 10's record is the one rows change on purpose, as another part's pick.)
+    const auto partState = [&](int p) {
+      return PartState{shown(p), p == kOther ? std::nullopt : recorded(p),
+                       plug->partSoundHeld[static_cast<size_t>(p)].load()};
+    };
+    std::vector<PartState> partsBefore;
+    for (int p = 0; p < 16; ++p) partsBefore.push_back(partState(p));
+    const int multiBefore = param(kMultiPatch)->Int();
     ASSERT_NO_FATAL_FAILURE(row.road());
     roadReturned = true;
     awaitRequestThread();
@@ -1001,6 +1146,36 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
     row.check();
     // The window takes clicks again.
     EXPECT_TRUE(plug->progressLayer == nullptr || plug->progressLayer->IsHidden());
+    EXPECT_FALSE(plug->processing);
+    // A road to one part leaves the others as they were; a sound's road
+    // leaves the multi's program.
+    if (!row.everyPart && !plug->multiMode) {
+      for (int p = 0; p < 16; ++p) {
+        if (p != row.part) {
+          EXPECT_EQ(partState(p), partsBefore[static_cast<size_t>(p)]) << "part " << p + 1;
+        }
+      }
+      EXPECT_EQ(param(kMultiPatch)->Int(), multiBefore);
+    }
+    // The slot shown is where the keys and the library's next send start, in
+    // the pane in use alone while the library is stepped.
+    {
+      const LibrarianViewControl* view = plug->librarianView();
+      const PatchLibrarian& library = *plug->patchLibrarian;
+      const int selected = inUse();
+      const int librarySlot = view->activePane == 0 ? library.targetSlot.load() : library.mSelectedLowerSlot.load();
+      if (selected >= 0 && row.recorded) {
+        EXPECT_EQ(view->cursor, selected);
+        EXPECT_EQ(librarySlot, selected);
+      }
+      if (plug->libraryControl && selected >= 0) {
+        EXPECT_EQ(view->activePane == 0 ? view->selectedLower : view->selectedUpper, -1) << "the other pane";
+      }
+      // A slot the road showed is the library's program too.
+      if (plug->libraryControl && row.recorded && row.highlight >= 0 && selected != highlight) {
+        EXPECT_EQ(library.currentProgram.load(), selected);
+      }
+    }
     // They agree: what went out is what is recorded and shown.
     if (const auto sent = carried(arrived, row.part)) {
       EXPECT_EQ(recorded(row.part), sent);

@@ -123,7 +123,11 @@ std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& m) {
       reply = slotFor(command == kSoundRequest, m[5], m[6]);
     if (reply && mRepliesLeft == 0) return {};
     if (reply && mRepliesLeft > 0) --mRepliesLeft;
-    if (reply) return {spoil(*reply)};
+    if (!reply) return {};
+    // An answer carries the ID the instrument has now, as the editor learns it.
+    SimBytes answer = *reply;
+    answer[3] = static_cast<uint8_t>(mDeviceId);
+    return {spoil(answer)};
   }
   return {};
 }

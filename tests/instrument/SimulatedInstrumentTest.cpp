@@ -49,6 +49,8 @@ TEST(SimulatedInstrument, AnswersOnlyItsOwnDeviceIdWhichTheGlobalBlockCarries) {
   }
   instrument.setDeviceId(9);
   EXPECT_EQ(instrument.receive({0xF0, 0x3E, 0x10, 9, 0x04, 0xF7}).at(0)[30], 9);
+  // Every answer carries the ID it has now, a stored part's sound too.
+  EXPECT_EQ(instrument.receive({0xF0, 0x3E, 0x10, 9, 0x00, 0x30, 0x02, 0xF7}).at(0)[3], 9);
   instrument.receive({0xF0, 0x3E, 0x10, 9, 0x24, 0x00, 0x19, 0x0B, 0xF7});  // global position 25
   EXPECT_EQ(instrument.deviceId(), 0x0B);
   EXPECT_TRUE(instrument.receive({0xF0, 0x3E, 0x10, 9, 0x04, 0xF7}).empty());
