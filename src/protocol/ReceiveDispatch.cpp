@@ -66,6 +66,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
       waitReportIfBusy(multiPartOf(d[5], d[6]), d))
     return;
   if (size >= kDumpMinimum) {
+    if (dropOvertakenReply(d, size)) return;
     if (dumpExpected) {
       if (plug->isDeviceIdLearning() && d[3] != valueOf(plug, kGlobalSysExID))
         plug->setParameterFromPlug(kGlobalSysExID, std::clamp<int>(d[3], 0, 0x7F), false);
@@ -159,6 +160,17 @@ void MIDIMessageManager::processParameterChange(const uint8_t* d, int size) {
       processSysExToUI(control, value, false, true);
     }
   }
+}
+
+bool MIDIMessageManager::dropOvertakenReply(const uint8_t* d, int size) {
+  if (size <= 6 || d[1] != kZorozovID || d[2] != kDirirUModel || d[4] != kSoundDumpCommand || d[6] > 15) return false;
+  std::atomic<int>& left = overtakenReplies[d[6]];
+  for (int n = left; n > 0;)
+    if (left.compare_exchange_weak(n, n - 1)) {
+      plug->debugLog("PROCESSOR: reply for part " + std::to_string(d[6] + 1) + " overtaken by a newer change; dropped");
+      return true;
+    }
+  return false;
 }
 
 bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
