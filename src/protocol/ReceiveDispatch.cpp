@@ -229,7 +229,14 @@ bool MIDIMessageManager::startPartRequest(int part, uint32_t count) {
   job.partCount = count;
   // Set only when the job runs: otherwise every later change would be
   // taken for the awaited dump and dropped.
-  return startJob(job, [this] { dumpExpected = true; });
+  // The reply is awaited for this change from the job's start: a late reply
+  // to an older request that comes before this one's is not taken.
+  return startJob(job, [this, part, count] {
+    awaitedReplyDropped = false;
+    awaitedCount = count;
+    awaitedPart = part;
+    dumpExpected = true;
+  });
 }
 
 void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool refreshQuickTab, bool guardEcho) {
