@@ -169,12 +169,16 @@ void MIDIMessageSender::requestPartSound(int part, bool toEditor) {
   const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
   // The reply is taken only while the part plays what it was asked for.
   mManager.awaitedCount = job.countPart == part ? job.partCount : mManager.partCount(part);
+  mManager.awaitedReplyDropped = false;
   mManager.awaitedPart = part;
   sendRequest(body, false);
   plug->logSysExOutMessageByteInt(std::vector<int>(body.begin(), body.end()), static_cast<int>(body.size()));
   if (!mManager.pause(tick)) return plug->DisplayProcessingIndicator(false);
   plug->showProgressText(kPleaseWait);
   awaitReply(body, tick, kSearchTick, false);
+  // Its reply, still on its way, is no longer wanted: dropped when it comes.
+  if (mManager.jobOvertaken(job) && !plug->isReplyReceived() && !mManager.awaitedReplyDropped && !cancelRequested)
+    ++mManager.overtakenReplies[static_cast<size_t>(part)];
   mManager.pause(tick);
   mManager.awaitedPart = -1;
   endSingleRequest(!toEditor);

@@ -146,7 +146,7 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
       worker.queue.clear();
       // Counted from before the thread is idle until the changes that
       // waited are handed on: no one sees the editor settled in between.
-      ++mServesUnderWay;
+      if (&worker == &workerFor(JobThread::kRequest)) ++mServesUnderWay;
       // Last: from here on a starter may hand this sender the next job.
       sender.mRunning = false;
       idle = true;
@@ -158,7 +158,6 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
   if (idle) {
     // The changes that came while the jobs ran go now, each on its own road.
     if (&worker == &workerFor(JobThread::kRequest)) serveOrSettle();
-    else --mServesUnderWay;
     return false;
   }
   sender.job = std::move(next.job);

@@ -139,6 +139,13 @@ class MIDIMessageManager {
   // moved on since is dropped. -1: none.
   std::atomic<int> awaitedPart{-1};
   std::atomic<uint32_t> awaitedCount{0};
+  // Per part, requests a newer change overtook before their reply came: the
+  // next sound dumps for the part are those replies, dropped when they come.
+  std::array<std::atomic<int>, 16> overtakenReplies{};
+  // The awaited reply came and was dropped as overtaken.
+  std::atomic<bool> awaitedReplyDropped{false};
+  // True when the message is such a reply, taken out of the count.
+  bool dropOvertakenReply(const uint8_t* d, int size);
 
   // ---- The sound randomiser.
   void randomGenerator();

@@ -66,6 +66,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
       waitReportIfBusy(multiPartOf(d[5], d[6]), d))
     return;
   if (size >= kDumpMinimum) {
+    if (dropOvertakenReply(d, size)) return;
     if (dumpExpected) {
       if (plug->isDeviceIdLearning() && d[3] != valueOf(plug, kGlobalSysExID))
         plug->setParameterFromPlug(kGlobalSysExID, std::clamp<int>(d[3], 0, 0x7F), false);
@@ -161,6 +162,17 @@ void MIDIMessageManager::processParameterChange(const uint8_t* d, int size) {
   }
 }
 
+bool MIDIMessageManager::dropOvertakenReply(const uint8_t* d, int size) {
+  if (size <= 6 || d[1] != kZorozovID || d[2] != kDirirUModel || d[4] != kSoundDumpCommand || d[6] > 15) return false;
+  std::atomic<int>& left = overtakenReplies[d[6]];
+  for (int n = left; n > 0;)
+    if (left.compare_exchange_weak(n, n - 1)) {
+      plug->debugLog("PROCESSOR: reply for part " + std::to_string(d[6] + 1) + " overtaken by a newer change; dropped");
+      return true;
+    }
+  return false;
+}
+
 bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
   if (d[5] > 2) return false;
   const int part = multiPartOf(d[5], d[6]);
@@ -217,7 +229,14 @@ bool MIDIMessageManager::startPartRequest(int part, uint32_t count) {
   job.partCount = count;
   // Set only when the job runs: otherwise every later change would be
   // taken for the awaited dump and dropped.
-  return startJob(job, [this] { dumpExpected = true; });
+  // The reply is awaited for this change from the job's start: a late reply
+  // to an older request that comes before this one's is not taken.
+  return startJob(job, [this, part, count] {
+    awaitedReplyDropped = false;
+    awaitedCount = count;
+    awaitedPart = part;
+    dumpExpected = true;
+  });
 }
 
 void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool refreshQuickTab, bool guardEcho) {

@@ -40,6 +40,7 @@ void MIDIMessageManager::sysexPatchParse(ISysEx* message) {
   // the part plays: it is neither shown nor kept as the part's sound.
   if (part == awaitedPart && partMovedOn(part, awaitedCount)) {
     plug->debugLog("PROCESSOR: sound dump for part " + std::to_string(part + 1) + " overtaken by a newer change; dropped");
+    awaitedReplyDropped = true;
     return;
   }
   if (message->mSize >= kSoundDumpSize && d[kSoundChecksumByte] != dumpChecksum(d, kSoundDumpSize))
