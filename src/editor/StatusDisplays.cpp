@@ -56,6 +56,8 @@ void Tarnivex::DisplayProcessingIndicator(bool on) {
   if (libraryCancelButton) libraryCancelButton->Hide(true);
   if (editorCancelSwitch) editorCancelSwitch->Hide(true);
   if (midiMessageManager) midiMessageManager->dumpExpected = false;
+  // A change that waited for the overlay to go goes now, whichever ended last.
+  if (midiMessageManager) midiMessageManager->serveWhenIdle();
   if (librarianPage && !multiMode) {
     const bool searching = GetParam(kPatchSearch)->Value() == 1.0;
     showLayer(searching ? "searchField" : "categoryLimit", true);

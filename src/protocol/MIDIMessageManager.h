@@ -135,6 +135,9 @@ class MIDIMessageManager {
   // With one hand-on counted: hands the waiting changes on (on the MIDI
   // thread), or, with none, ends the count.
   void serveOrSettle();
+  // The editor let go of the instrument: changes that waited for it go, if
+  // no job still runs (its end serves them then).
+  void serveWhenIdle();
   // The part request whose reply is awaited: a reply for the part that
   // moved on since is dropped. -1: none.
   std::atomic<int> awaitedPart{-1};

@@ -62,6 +62,15 @@ void MIDIMessageManager::serveOrSettle() {
   });
 }
 
+void MIDIMessageManager::serveWhenIdle() {
+  {
+    std::lock_guard<std::mutex> lock(mWaitingMutex);
+    if (mShuttingDown || !anyWaitingLocked()) return;
+    ++mServesUnderWay;
+  }
+  serveOrSettle();
+}
+
 bool MIDIMessageManager::waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice, int bank) {
   if (!isPart(part) || (msg.mStatus >> 4) != 0xC) return false;
   {
