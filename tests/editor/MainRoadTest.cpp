@@ -37,6 +37,16 @@ class MainRoadTest : public JackEditorTest {
     plug->GetGUI()->AttachControl(knob.release());
     return raw;
   }
+  IControl* detuneKnob() {
+    IControl* knob = plug->firstControlOf(kOscillator1Detune);
+    return knob ? knob : standInKnob(kOscillator1Detune, "3E 10 00 20 00 00 03 00");
+  }
+  using Status = std::pair<std::string, std::string>;
+  // The status line's two lines after the host's editor idle.
+  Status status() {
+    plug->OnIdle();
+    return {plug->paramNameDisplay->GetText(), plug->paramValueDisplay->GetText()};
+  }
   static std::string name(const SimBytes& dump, size_t at) { return std::string(dump.begin() + at, dump.begin() + at + 16); }
 };
 
@@ -94,13 +104,7 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
 // plugged in again, the next edit reaches it, byte for byte.
 TEST_F(MainRoadTest, AnEditWhileTheInstrumentIsUnpluggedIsSaidAndGoesBack) {
   ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
-  IControl* detune = plug->firstControlOf(kOscillator1Detune);
-  if (!detune) detune = standInKnob(kOscillator1Detune, "3E 10 00 20 00 00 03 00");
-  const auto status = [&] {
-    plug->OnIdle();  // the host's editor idle
-    return std::pair<std::string, std::string>(plug->paramNameDisplay->GetText(), plug->paramValueDisplay->GetText());
-  };
-  using Status = std::pair<std::string, std::string>;
+  IControl* detune = detuneKnob();
   IParam* param = plug->GetParam(kOscillator1Detune);
   const double held = param->Value();
 
@@ -130,13 +134,7 @@ TEST_F(MainRoadTest, AnEditWhileTheInstrumentIsUnpluggedIsSaidAndGoesBack) {
 // reaches the instrument, byte for byte.
 TEST_F(MainRoadTest, AServerRestartIsShownAndThePortsComeBackToTheInstrument) {
   ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
-  IControl* detune = plug->firstControlOf(kOscillator1Detune);
-  if (!detune) detune = standInKnob(kOscillator1Detune, "3E 10 00 20 00 00 03 00");
-  const auto status = [&] {
-    plug->OnIdle();  // the host's editor idle
-    return std::pair<std::string, std::string>(plug->paramNameDisplay->GetText(), plug->paramValueDisplay->GetText());
-  };
-  using Status = std::pair<std::string, std::string>;
+  IControl* detune = detuneKnob();
 
   const size_t mark = JackClientEvents().size();
   onPeer.reset();

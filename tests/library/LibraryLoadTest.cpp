@@ -632,13 +632,7 @@ TEST(LibraryLoad, LeftOutFilesAreNamedWithTheirReason) {
   // 104 sounds each cut to 290 bytes and an end byte: 30,264 bytes, more than
   // one bank, but its first hundred would make a file of 29,100 bytes, too
   // short for a bank file. It is not split.
-  std::vector<Bytes> cutSounds;
-  for (int i = 0; i < 104; ++i) {
-    Bytes sound = soundDump(numbered("k", i));
-    sound.resize(290);
-    sound.push_back(0xF7);
-    cutSounds.push_back(sound);
-  }
+  const std::vector<Bytes> cutSounds = cutSoundDumps("k", 104, 290);
   writeFile(data.patches() / "Cuts.syx", concat(cutSounds));
   writeFile(data.patches() / "Fine.syx", soundFile("f", 78));
   writeFile(data.patches() / "Locked.syx", soundFile("l", 78));

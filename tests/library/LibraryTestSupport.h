@@ -101,6 +101,18 @@ inline Bytes soundFile(const std::string& prefix, int count, const std::string& 
   return concat(dumps);
 }
 
+// count sound dumps named "<prefix>N", each cut to size bytes and ended by an F7.
+inline std::vector<Bytes> cutSoundDumps(const std::string& prefix, int count, size_t size) {
+  std::vector<Bytes> dumps;
+  for (int i = 0; i < count; ++i) {
+    Bytes sound = soundDump(numbered(prefix, i));
+    sound.resize(size);
+    sound.push_back(0xF7);
+    dumps.push_back(sound);
+  }
+  return dumps;
+}
+
 inline Bytes multiFile(const std::string& prefix, int count) {
   std::vector<Bytes> dumps;
   for (int i = 0; i < count; ++i) dumps.push_back(multiDump(numbered(prefix, i), static_cast<unsigned char>(i & 0x7F)));

@@ -1251,14 +1251,7 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
        "Folders not refreshed! / Folder busy, try again", kLockTakenBeforeSplit},
       {"import of 300 sounds each cut to 100 bytes and an end byte", kImport, std::nullopt, false, 8,
        "Bank not imported! / not split: dumps cut short, a piece would be too short", kNothing, [] {
-         std::vector<Bytes> sounds;
-         for (int i = 0; i < 300; ++i) {
-           Bytes sound = soundDump(numbered("cut", i));
-           sound.resize(100);
-           sound.push_back(0xF7);
-           sounds.push_back(sound);
-         }
-         return concat(sounds);
+         return concat(cutSoundDumps("cut", 300, 100));
        }()},
   };
   for (const Row& row : rows) {
