@@ -18,7 +18,8 @@ uint32_t MIDIMessageManager::movePart(int part) {
   if (!isPart(part)) return 0;
   std::lock_guard<std::mutex> lock(mWaitingMutex);
   // A change taken now is newer than the one waiting: that one never goes.
-  mWaiting[static_cast<size_t>(part)] = WaitingChange{};
+  // One handed on after a job is older than any that waits behind it.
+  if (!tServing) mWaiting[static_cast<size_t>(part)] = WaitingChange{};
   return ++mPartCounts[static_cast<size_t>(part)];
 }
 
