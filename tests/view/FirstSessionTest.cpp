@@ -180,6 +180,18 @@ class FirstSessionTest : public JackTest {
     keys.join();
     idle();
   }
+  // Opens the menu under the point, if it has entries, and dismisses it
+  // with Escape.
+  void dismissMenuAt(int x, int y) {
+    std::thread keys([this] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(400));
+      window->Tap(XK_Escape);
+      window->Sync();
+    });
+    clickAt(x, y);
+    keys.join();
+    idle();
+  }
   // Opens the menu under the point, then the submenu of entry group and its
   // entry, by the keyboard.
   void chooseFromSubmenu(int x, int y, int group, int entry) {
@@ -539,8 +551,8 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   EXPECT_EQ(nameIn(sounds[0]), padded(view->slotText(0, 4)));
 
   // STEP LIBRARY: the part takes slot 15 from PROG, and a lower slot is
-  // worked in. BANK lists the library as its load at start-up found it,
-  // empty here: a click opens no menu and sends nothing, however often.
+  // worked in. BANK's menu dismissed is no pick: it sends nothing and
+  // changes nothing, however often.
   mark = instrument.received().size();
   chooseFromSubmenu(1184 + 22, 60 + 12, 1, 4);
   settle();
@@ -558,7 +570,7 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   settle();
   mark = instrument.received().size();
   for (int click = 0; click < 2; ++click) {
-    clickAt(1142 + 19, 60 + 12);
+    dismissMenuAt(1142 + 19, 60 + 12);
     settle();
   }
   EXPECT_EQ(instrument.received().size(), mark);
