@@ -320,13 +320,14 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, AfterLossTest,
     ::testing::Values(
         AfterLossRow{"OwnOldClientNotYetClosed", {"o", "h2"}, {}, {{"o", 100}, {"h2", 200}}, 0, false, 0},
-        AfterLossRow{"HostNotYetTold", {}, {"h"}, {}, 0, false, 0},
+        AfterLossRow{"HostNotYetTold", {}, {"h"}, {}, 0, false, 1},
         AfterLossRow{"HostToldAndClosedNotBack", {}, {}, {}, 0, false, 1},
         AfterLossRow{"HostBackOnTheNewServer", {"h2"}, {}, {{"h2", 200}}, 0, true, 0},
-        AfterLossRow{"AKilledServerHasNotHungUpOnTheHostYet", {"h"}, {}, {{"h", 100}}, 0, false, 0},
+        AfterLossRow{"AKilledServerHasNotHungUpOnTheHostYet", {"h"}, {}, {{"h", 100}}, 0, false, 1},
         AfterLossRow{"TheHostOnAnotherServerAsksNothing", {"h"}, {}, {{"h", 300}}, 0, true, 0},
-        AfterLossRow{"TheHostsServerNotKnown", {"h"}, {}, {{"h", 0}}, 0, false, 0},
+        AfterLossRow{"TheHostsServerNotKnown", {"h"}, {}, {{"h", 0}}, 0, false, 1},
         AfterLossRow{"AHostLetGoEarlierNotBack", {"h2"}, {}, {{"h2", 200}}, 1, false, 1},
+        AfterLossRow{"AHostLetGoEarlierAnotherNotYetHungUp", {"h"}, {}, {{"h", 100}}, 1, false, 2},
         AfterLossRow{"AHostLetGoEarlierBackToo", {"h2", "h3"}, {}, {{"h2", 200}, {"h3", 200}}, 1, true, 0}),
     [](const ::testing::TestParamInfo<AfterLossRow>& info) { return std::string(info.param.name); });
 

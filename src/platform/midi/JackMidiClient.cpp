@@ -757,7 +757,8 @@ class SharedClient {
 
  public:
   // Under mutex(): the server went and no client has opened since.
-  bool serverAway() const { return mServerAway; }
+  // Told of the loss, the client's thread may not have taken it in yet.
+  bool serverAway() const { return mServerAway || mLost; }
 
   unsigned long serverLooks() const { return mServerLooks.load(); }
 

@@ -139,16 +139,25 @@ AfterLoss LookAfterLoss(const Noted& noted, const Clients& now) {
     const pid_t pid = server == now.serverOf.end() ? 0 : server->second;
     return pid == 0 || noted.server == 0 || pid == noted.server;
   };
-  size_t stillOnOld = 0, away = noted.wentEarlier, back = 0;
+  // Away: told and closed, so not yet open again. One still on the old
+  // server or hung up but not yet told goes too: it counts as away for what
+  // a menu's open leaves to come back, though it bars an open by itself.
+  size_t stillOnOld = 0, away = noted.wentEarlier, going = 0, back = 0;
   for (const std::string& client : noted.others) {
-    if (now.live.contains(client)) stillOnOld += onOldServer(client);
-    // Told and closed, so not yet open again (one still to be told is hung up).
-    else away += !now.hungUp.contains(client);
+    if (now.live.contains(client)) {
+      const bool old = onOldServer(client);
+      stillOnOld += old;
+      going += old;
+    } else if (now.hungUp.contains(client)) {
+      ++going;
+    } else {
+      ++away;
+    }
   }
   for (const std::string& client : now.live) back += !noted.others.contains(client) && client != noted.own;
   AfterLoss verdict;
   verdict.mayOpen = oldServerGone && stillOnOld == 0 && now.hungUp.empty() && back >= away;
-  verdict.stillAway = away > back ? away - back : 0;
+  verdict.stillAway = away + going > back ? away + going - back : 0;
   return verdict;
 }
 

@@ -40,7 +40,7 @@ struct Noted {
 };
 struct AfterLoss {
   bool mayOpen = false;
-  size_t stillAway = 0;  // of the others, not back yet
+  size_t stillAway = 0;  // of the others, not back yet (those still going included)
 };
 // Whether this client may open again after its server went, seeing the
 // process's clients now: its own old client closed, none of the others still
