@@ -134,10 +134,11 @@ bool MidiSendThread::requestPart() {
   return true;
 }
 
-void MidiSendThread::programChange(int part, const IMidiMsg& msg) {
+void MidiSendThread::programChange(int part, const IMidiMsg& msg, uint32_t arrival) {
   if (Record* record = next(Kind::kProgramChange)) {
     record->msg = msg;
     record->value = part;
+    record->size = static_cast<int>(arrival);  // the part's count as it came in
     publish();
   }
 }
@@ -334,7 +335,8 @@ void MidiSendThread::perform(Record& record, Payload* payload) {
     case Kind::kEnquiry: mPlug.runDeviceEnquiry(); break;
     case Kind::kPartRequest: mPlug.runPartRequest(); break;
     case Kind::kProgramChange:
-      if (mPlug.midiMessageManager) mPlug.midiMessageManager->passProgramChangeFromDAW(record.value, &record.msg);
+      if (mPlug.midiMessageManager) mPlug.midiMessageManager->passProgramChangeFromDAW(record.value, &record.msg,
+                                                              static_cast<uint32_t>(record.size));
       break;
     case Kind::kHostController:
       if (mPlug.midiMessageManager)

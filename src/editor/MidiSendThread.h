@@ -35,7 +35,7 @@ class MidiSendThread {
     kJob,            // job, onStart: start it
     kEnquiry,        // the device enquiry and its pause
     kPartRequest,    // the block's deferred part request
-    kProgramChange,  // msg, value (part): the program change from the host
+    kProgramChange,  // msg, value (part), size (its arrival): the program change from the host
     kHostController, // msg: the controller from the host moving its control
     kTempoLog,       // value: host tempo, flag: synced (else out of sync)
     kLogLine,        // text: one debug-log line
@@ -92,7 +92,7 @@ class MidiSendThread {
   void startJob(const SenderJob& job, const std::function<void()>& onStart);
   void enquire();
   bool requestPart();
-  void programChange(int part, const IMidiMsg& msg);
+  void programChange(int part, const IMidiMsg& msg, uint32_t arrival);
   void hostController(const IMidiMsg& msg);
   void logTempo(int hostTempo, bool synced);
   void log(std::string_view line);

@@ -116,6 +116,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> partRequestPosted{false};
   void MIDIOutRoutingSwitch(IMidiMsg* msg);
   bool BankChangeMessage(int part);
+  bool BankChangeMessage(int part, const std::function<bool()>& wanted) override {
+    return sendBankChange(part, multiMode, wanted);
+  }
   bool partBankChangeMessage(int part) override;
   bool partBankChangeMessage(int part, const std::function<bool()>& wanted) override {
     return sendBankChange(part, false, wanted);
@@ -346,7 +349,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setControlFromHardware(IControl* control, double normalized) override;
   void runParamChange(int paramIdx, bool fromDevice) override;
   void requestFolderRefresh() override { folderRefreshPending = true; }
-  bool deferProgramChange(int part, const IMidiMsg& msg) override;
+  bool deferProgramChange(int part, const IMidiMsg& msg, uint32_t arrival) override;
   bool deferHostController(const IMidiMsg& msg) override;
   void runOnMidiThread(std::function<void()> task) override { runOffHostThread(std::move(task)); }
   bool isEditorWorking() const override { return processing || editorBusy; }

@@ -72,9 +72,9 @@ void Tarnivex::debugLogText(std::string_view message) {
   else debuggerOutput.printDebugInfo(debugLogPath, std::string(message));
 }
 
-bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg) {
+bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg, uint32_t arrival) {
   if (!RealtimeScope::active() || !midiSendThread) return false;
-  midiSendThread->programChange(part, msg);
+  midiSendThread->programChange(part, msg, arrival);
   return true;
 }
 

@@ -73,9 +73,11 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
   } else if (kind == kPC) {
     const int part = partForChannel(channel);
     const int bank = deviceBankSelect.take(channel);
-    // A job has the instrument: the pick waits for its end, whole.
-    if (waitIfBusy(part, *msg, true, bank)) return;
-    takeDeviceProgramChange(part, msg, bank);
+    // Taken in turn on the MIDI thread: this thread stays free to take the
+    // next, whose arrival stops what is under way for this one.
+    const uint32_t arrival = arrive(part);
+    const IMidiMsg change = *msg;
+    plug->runOnMidiThread([this, part, change, bank, arrival] { deviceProgramChangeInTurn(part, change, bank, arrival); });
     return;
   }
   if (const int part = partForChannel(channel); part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
@@ -103,7 +105,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
     // on the road the bank select took, after it.
     if (kind == kPC) {
       const int target = std::clamp(part, 0, 15);
-      if (!plug->deferProgramChange(target, *msg)) passProgramChangeFromDAW(target, msg);
+      if (!plug->deferProgramChange(target, *msg, 0)) passProgramChangeFromDAW(target, msg);
     }
     return;
   }
@@ -113,7 +115,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
     // The part's bank select waits for its program change, in order.
     if (c == 32 && isPartBankValue(v)) {
       const int target = std::clamp(part, 0, 15);
-      if (!plug->deferProgramChange(target, *msg)) passProgramChangeFromDAW(target, msg);
+      if (!plug->deferProgramChange(target, *msg, 0)) passProgramChangeFromDAW(target, msg);
       return;
     }
     // The control it moves is the editor's: followed off the host's
@@ -126,17 +128,20 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   // change the instrument's sound behind what the window shows.
   if (kind == kPC) {
     const int target = std::clamp(part, 0, 15);
-    if (!plug->deferProgramChange(target, *msg)) passProgramChangeFromDAW(target, msg);
+    const uint32_t arrival = arrive(target);
+    if (!plug->deferProgramChange(target, *msg, arrival)) passProgramChangeFromDAW(target, msg, arrival);
     return;
   }
   plug->MIDIOutRoutingSwitch(msg);
 }
 
-void MIDIMessageManager::takeDeviceProgramChange(int part, IMidiMsg* msg, int bank) {
+void MIDIMessageManager::takeDeviceProgramChange(int part, IMidiMsg* msg, int bank, uint32_t arrival) {
   const int channel = msg->mStatus & 0x0F;
   // Playing its own pick, the instrument no longer holds the editor's copy.
   if (part >= 0 && plug->isLocalControl()) plug->endPartSoundHeld(part);
-  MakeProgramChangeMessages(std::max(part, 0), msg, -1.0, true, bank);
+  MakeProgramChangeMessages(std::max(part, 0), msg, -1.0, true, bank, part >= 0 ? arrival : 0);
+  // Overtaken on its way: the newer change goes on in its place.
+  if (part >= 0 && arrival && partMovedOn(part, arrival)) return;
   if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
   // Back to the instrument the pick goes only as the editor's answer (its
   // bank select and program change whole), or not at all: echoed, it would
@@ -153,7 +158,7 @@ void MIDIMessageManager::takeDeviceProgramChange(int part, IMidiMsg* msg, int ba
   }
 }
 
-void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
+void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg, uint32_t arrival) {
   const int channel = msg->mStatus & 0x0F;
   if ((msg->mStatus >> 4) == 0xB) {
     // The host's bank select: half a pick, held until its program change.
@@ -162,21 +167,26 @@ void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg) {
   }
   const int bank = hostBankSelect.take(channel);
   if (const IParam* filter = plug->paramAt(kMIDIFilterDAWPCPassThrough); !filter || filter->Value() != 1.0) return;
+  // A newer change of the part came in behind it: that one is the pick.
+  if (arrival && partMovedOn(part, arrival)) return;
   // A job has the instrument: the pick waits for its end, whole.
-  if (waitIfBusy(part, *msg, false, bank)) return;
-  takeHostProgramChange(part, msg, bank);
+  if (waitIfBusy(part, *msg, false, bank, arrival)) return;
+  takeHostProgramChange(part, msg, bank, arrival);
 }
 
-void MIDIMessageManager::takeHostProgramChange(int part, IMidiMsg* msg, int bank) {
+void MIDIMessageManager::takeHostProgramChange(int part, IMidiMsg* msg, int bank, uint32_t arrival) {
   IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
   const int channel = msg->mStatus & 0x0F;
   // One refused leaves the part showing what it plays.
   const IParam* program = plug->paramAt(kMultiPartPatch + part);
   const double shown = program ? program->Value() : 0.0;
-  if (!MakeProgramChangeMessages(part, msg, -1.0, false, bank)) {
+  if (!MakeProgramChangeMessages(part, msg, -1.0, false, bank, arrival)) {
+    if (arrival && partMovedOn(part, arrival)) return;  // the newer change shows itself
     if (program && program->Value() != shown) plug->setParameterFromPlug(kMultiPartPatch + part, shown, false);
     return;
   }
+  // Overtaken after the editor's answer: the host's message would follow the newer one.
+  if (arrival && partMovedOn(part, arrival)) return;
   // Taken, the host's pick goes on whole: its bank select, then its program change.
   if (bank >= 0) {
     IMidiMsg msb(0, static_cast<uint8_t>(0xB0 | channel), 0, 0);
@@ -251,10 +261,13 @@ void MIDIMessageManager::showInstrumentsOwnChange(int part, int program, uint32_
 }
 
 bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore, bool fromDevice,
-                                                   int bank) {
+                                                   int bank, uint32_t arrival) {
   int program = msg->mData1;
-  // Whatever is under way for an older change of the part is overtaken.
-  const uint32_t count = movePart(part);
+  // Whatever is under way for an older change of the part is overtaken:
+  // by the change's arrival, or now.
+  const uint32_t count = arrival ? arrival : movePart(part);
+  if (partMovedOn(part, count)) return false;
+  const TakingChange taking(part, count);
   // The bank select is half the pick: shown with it for its checks and its
   // send (which read the part's bank), put back when it is refused.
   const IParam* bankParam = plug->paramAt(kMultiPartBank + part);

@@ -102,7 +102,8 @@ class EditorServices {
   virtual void runParamChange(int, bool) {}
   // A program change from the host, with its pauses, taken off the host's
   // real-time thread when that is where it came; false: handle it here.
-  virtual bool deferProgramChange(int, const IMidiMsg&) { return false; }
+  // arrival: the part's count the change moved as it came in (0: none).
+  virtual bool deferProgramChange(int, const IMidiMsg&, uint32_t) { return false; }
   // A controller from the host, which moves the editor's control: taken off
   // the host's real-time thread, which never waits for the editor.
   virtual bool deferHostController(const IMidiMsg&) { return false; }
@@ -176,6 +177,8 @@ class EditorServices {
   virtual void AllSoundsOff(int, bool) {}
   // Bank select and program change for the part; false on a conflict.
   virtual bool BankChangeMessage(int) { return false; }
+  // wanted: asked before each message; false stops the change there.
+  virtual bool BankChangeMessage(int part, const std::function<bool()>&) { return BankChangeMessage(part); }
   // The part's own bank and program, on its channel, in multi mode too (a
   // part's program changed there is the part's, not the multi's).
   virtual bool partBankChangeMessage(int part) { return BankChangeMessage(part); }

@@ -137,7 +137,10 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     plug->setSendGlobalFirst(false);
     plug->setSendAllParts(false);
   }
-  if (!plug->BankChangeMessage(part)) {
+  // Overtaken on its way, nothing more of it goes: its program change
+  // would land after the newer change.
+  if (!plug->BankChangeMessage(part, [&] { return !mManager.jobOvertaken(job); })) {
+    if (overtaken()) return;
     putBack();
     return;
   }

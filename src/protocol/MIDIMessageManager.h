@@ -91,19 +91,24 @@ class MIDIMessageManager {
   // A host's program change for the part: the editor's change, then the
   // message itself on its way to the instrument, when the editor took it.
   // A host's bank select (msg a control change 32) waits for it.
-  void passProgramChangeFromDAW(int part, IMidiMsg* msg);
+  // arrival: the part's count the change moved as it came in (0: none).
+  void passProgramChangeFromDAW(int part, IMidiMsg* msg, uint32_t arrival = 0);
   // shownBefore: the program a pick in the window replaced, put back should
   // the library's job refuse the sound. fromDevice: the instrument's own.
   // bank: the bank select that came before it (0..2), or -1; one pick with
   // the program change: shown, sent and recorded with it, or not at all.
+  // arrival: the count the change moved as it came in; a newer one come
+  // since drops it. 0: the change moves the count now.
   bool MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore = -1.0, bool fromDevice = false,
-                                 int bank = -1);
+                                 int bank = -1, uint32_t arrival = 0);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
   // A program change and the bank select before it (-1: none), each on
   // its road once no job has the instrument.
-  void takeDeviceProgramChange(int part, IMidiMsg* msg, int bank);
-  void takeHostProgramChange(int part, IMidiMsg* msg, int bank);
+  void takeDeviceProgramChange(int part, IMidiMsg* msg, int bank, uint32_t arrival);
+  void takeHostProgramChange(int part, IMidiMsg* msg, int bank, uint32_t arrival);
+  // The instrument's program change, on the MIDI thread in the order it came.
+  void deviceProgramChangeInTurn(int part, IMidiMsg msg, int bank, uint32_t arrival);
   // A channel message from the instrument goes on through the routing
   // switch; programChange: it is one, which the editor answers or refuses.
   bool passesBackFromDevice(bool programChange) const;
@@ -115,6 +120,23 @@ class MIDIMessageManager {
   // when the jobs have ended.
   // A new change for the part: the count moves and a waiting one is dropped.
   uint32_t movePart(int part);
+  // While a change of the part is taken on this thread, movePart for the
+  // part gives that change's count.
+  class TakingChange {
+   public:
+    TakingChange(int part, uint32_t count);
+    ~TakingChange();
+    TakingChange(const TakingChange&) = delete;
+    TakingChange& operator=(const TakingChange&) = delete;
+
+   private:
+    int mPart;
+    uint32_t mCount;
+  };
+  // A change came in for the part (from the instrument or the host): the
+  // count moves at once, lock-free, so that what is under way for an older
+  // one stops before the newer is taken in turn. 0 for no part.
+  uint32_t arrive(int part);
   uint32_t partCount(int part) const;
   bool partMovedOn(int part, uint32_t count) const;
   // The job's part has moved on since the job was started for it.
@@ -123,7 +145,7 @@ class MIDIMessageManager {
   bool busyWithJob() const;
   // A program change for the part and the bank select before it (0..2, or
   // -1), from the instrument or the host, kept while busy: true when kept.
-  bool waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice, int bank);
+  bool waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice, int bank, uint32_t arrival);
   // The instrument's report of a part's bank or program, kept while busy.
   bool waitReportIfBusy(int part, const uint8_t* report);
   // Hands the waiting changes to their roads, oldest part first; any that
@@ -284,6 +306,7 @@ class MIDIMessageManager {
     int value = 0;            // program, or the report's value
     bool report = false;
     std::array<uint8_t, 9> reportBytes{};
+    uint32_t count = 0;       // the part's count it came with
   };
   mutable std::mutex mWaitingMutex;
   std::array<WaitingChange, 16> mWaiting{};

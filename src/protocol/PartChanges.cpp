@@ -12,16 +12,34 @@ namespace {
 bool isPart(int part) { return part >= 0 && part < 16; }
 // The thread handing on the waiting changes: its own replays pass.
 thread_local bool tServing = false;
+// The change this thread is taking, and its count: what it starts for its
+// part (a library send) serves that count; one change moves it once.
+thread_local int tTakingPart = -1;
+thread_local uint32_t tTakingCount = 0;
 }  // namespace
+
+MIDIMessageManager::TakingChange::TakingChange(int part, uint32_t count)
+    : mPart(tTakingPart), mCount(tTakingCount) {
+  tTakingPart = part;
+  tTakingCount = count;
+}
+
+MIDIMessageManager::TakingChange::~TakingChange() {
+  tTakingPart = mPart;
+  tTakingCount = mCount;
+}
 
 uint32_t MIDIMessageManager::movePart(int part) {
   if (!isPart(part)) return 0;
+  if (part == tTakingPart) return tTakingCount;
   std::lock_guard<std::mutex> lock(mWaitingMutex);
   // A change taken now is newer than the one waiting: that one never goes.
   // One handed on after a job is older than any that waits behind it.
   if (!tServing) mWaiting[static_cast<size_t>(part)] = WaitingChange{};
   return ++mPartCounts[static_cast<size_t>(part)];
 }
+
+uint32_t MIDIMessageManager::arrive(int part) { return isPart(part) ? ++mPartCounts[static_cast<size_t>(part)] : 0; }
 
 uint32_t MIDIMessageManager::partCount(int part) const {
   return isPart(part) ? mPartCounts[static_cast<size_t>(part)].load() : 0;
@@ -72,7 +90,7 @@ void MIDIMessageManager::serveWhenIdle() {
   serveOrSettle();
 }
 
-bool MIDIMessageManager::waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice, int bank) {
+bool MIDIMessageManager::waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice, int bank, uint32_t arrival) {
   if (!isPart(part) || (msg.mStatus >> 4) != 0xC) return false;
   {
     std::lock_guard<std::mutex> lock(mWaitingMutex);
@@ -85,8 +103,9 @@ bool MIDIMessageManager::waitIfBusy(int part, const IMidiMsg& msg, bool fromDevi
     w.value = msg.mData1;
     w.fromDevice = fromDevice;
     w.channel = msg.mStatus & 0x0F;
-    // Whatever a job does for an older change of the part is overtaken.
-    ++mPartCounts[static_cast<size_t>(part)];
+    // Whatever a job does for an older change of the part is overtaken:
+    // by its arrival, or now.
+    w.count = arrival ? arrival : ++mPartCounts[static_cast<size_t>(part)];
     // No job ends to serve it: it goes at once after what is queued.
     if (!busyWithJob()) ++mServesUnderWay;
     else return true;
@@ -105,7 +124,7 @@ bool MIDIMessageManager::waitReportIfBusy(int part, const uint8_t* report) {
     w.report = true;
     w.fromDevice = true;
     std::copy(report, report + w.reportBytes.size(), w.reportBytes.begin());
-    ++mPartCounts[static_cast<size_t>(part)];
+    w.count = ++mPartCounts[static_cast<size_t>(part)];
   }
   return true;
 }
@@ -127,6 +146,8 @@ void MIDIMessageManager::serveWaitingChanges() {
       w = mWaiting[static_cast<size_t>(part)];
       mWaiting[static_cast<size_t>(part)] = WaitingChange{};
     }
+    // A change that came in after it (from any road) is newer: it never goes.
+    if ((w.report || w.program) && partMovedOn(part, w.count)) continue;
     if (w.report) {
       ISysEx report(0, w.reportBytes.data(), static_cast<int>(w.reportBytes.size()));
       ProcessSysEx(&report, true);
@@ -136,8 +157,15 @@ void MIDIMessageManager::serveWaitingChanges() {
     plug->debugLog("PROCESSOR: the change that waited for part " + std::to_string(part + 1) + " goes now");
     IMidiMsg change(0, static_cast<uint8_t>(0xC0 | w.channel), static_cast<uint8_t>(w.value & 0x7F), 0);
     if (w.fromDevice)
-      takeDeviceProgramChange(part, &change, w.bank);
+      takeDeviceProgramChange(part, &change, w.bank, w.count);
     else
-      takeHostProgramChange(part, &change, w.bank);
+      takeHostProgramChange(part, &change, w.bank, w.count);
   }
+}
+
+void MIDIMessageManager::deviceProgramChangeInTurn(int part, IMidiMsg msg, int bank, uint32_t arrival) {
+  // A newer change of the part came in behind it: that one is the pick.
+  if (arrival && partMovedOn(part, arrival)) return;
+  if (waitIfBusy(part, msg, true, bank, arrival)) return;
+  takeDeviceProgramChange(part, &msg, bank, arrival);
 }
