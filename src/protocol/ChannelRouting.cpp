@@ -185,16 +185,20 @@ void MIDIMessageManager::takeHostProgramChange(int part, IMidiMsg* msg, int bank
     if (program && program->Value() != shown) plug->setParameterFromPlug(kMultiPartPatch + part, shown, false);
     return;
   }
-  // Overtaken after the editor's answer: the host's message would follow the newer one.
-  if (arrival && partMovedOn(part, arrival)) return;
-  // Taken, the host's pick goes on whole: its bank select, then its program change.
+  // Taken, the host's pick goes on whole: its bank select, then its program
+  // change; overtaken meanwhile (a library send runs beside), nothing more
+  // of it follows the newer one.
+  const auto passOn = [&](IMidiMsg* message) {
+    if (arrival && partMovedOn(part, arrival)) return false;
+    plug->MIDIOutRoutingSwitch(message);
+    return true;
+  };
   if (bank >= 0) {
     IMidiMsg msb(0, static_cast<uint8_t>(0xB0 | channel), 0, 0);
     IMidiMsg lsb(0, static_cast<uint8_t>(0xB0 | channel), 32, static_cast<uint8_t>(64 + bank));
-    plug->MIDIOutRoutingSwitch(&msb);
-    plug->MIDIOutRoutingSwitch(&lsb);
+    if (!passOn(&msb) || !passOn(&lsb)) return;
   }
-  plug->MIDIOutRoutingSwitch(&passed);
+  passOn(&passed);
 }
 
 IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab,
