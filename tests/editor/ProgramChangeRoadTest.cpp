@@ -1352,8 +1352,10 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
       std::lock_guard<std::recursive_mutex> lock(wire);
       answer();
     }
-    // The change that waited goes once the jobs have ended.
-    for (int i = 0; i < 100; ++i) {
+    // The change that waited goes once the jobs have ended: the thread that
+    // ends the last job hands it to the MIDI thread a moment later.
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+         std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
       plug->midiSendThread->flush();  // the instrument's changes are taken in turn there
       awaitRequestThread();
       // In this order: a change handed on starts its job before it is no longer pending.
