@@ -329,7 +329,15 @@ bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, doub
   // channel to echo it on.
   const bool sent = (fromDevice && programChannel(*plug, part, false) < 0) ||
                     plug->partBankChangeMessage(part, [this, part, count] { return !partMovedOn(part, count); });
-  if (!sent) return partMovedOn(part, count) ? false : refused();
+  if (!sent) {
+    if (!partMovedOn(part, count)) return refused();
+    // Overtaken before its program change went: the part still plays what it
+    // did, and the newer change starts from that (unless it showed itself).
+    if (programParam && programParam->Value() == program && program != programBefore)
+      plug->setParameterFromPlug(kMultiPartPatch + part, programBefore, false);
+    if (bank >= 0 && bankParam && bankParam->Int() == bank) showBank(bankBefore);
+    return false;
+  }
   if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part, count);
   plug->showPlayedSlot(part);
   return true;

@@ -140,7 +140,9 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
   // Overtaken on its way, nothing more of it goes: its program change
   // would land after the newer change.
   if (!plug->BankChangeMessage(part, [&] { return !mManager.jobOvertaken(job); })) {
-    if (overtaken()) return;
+    // Overtaken before its program change went, the part plays what it did:
+    // shown again unless the newer change already shows itself.
+    if (!(program && program->Value() == slot) && overtaken()) return;
     putBack();
     return;
   }

@@ -1192,6 +1192,44 @@ TEST_F(PartPlaysTest, EveryRoadToAPartShowsRecordsAndSendsTheSamePair) {
 // ---- A burst of changes for part 2, as a user turning the instrument's
 // program knob or a host's region makes it: the last one wins everywhere.
 
+// A change overtaken after its bank select went but before its program
+// change: the part still plays what it did, and the window shows that when
+// the newer change is refused (another part plays its pair).
+TEST_F(PartPlaysTest, AChangeOvertakenBeforeItsProgramChangeLeavesWhatThePartPlaysShown) {
+  for (const bool fromHost : {true, false}) {
+    SCOPED_TRACE(fromHost ? "host" : "instrument, local control off");
+    ASSERT_NO_FATAL_FAILURE(fresh());
+    setParam(kGlobalLocalControl, 0);
+    otherPlays(0, 9);
+    settle();
+    const Pair before = shown(kPart);
+    const auto recordBefore = recorded(kPart);
+    arrivedAtInstrument();
+    // The newer change comes in at the older one's first pause.
+    std::atomic<uint32_t> newer{0};
+    plug->sleepFor = [&](int) {
+      if (newer == 0) newer = plug->midiMessageManager->arrive(kPart);
+    };
+    if (fromHost) {
+      hostEvents({{0xC1, 5}});
+      plug->midiSendThread->flush();
+    } else {
+      fromInstrument({{0xC1, 5}});
+    }
+    ASSERT_NE(newer, 0u);
+    plug->runOffHostThread([&] {
+      IMidiMsg pick(0, 0xC1, 9, 0);
+      if (fromHost) plug->midiMessageManager->passProgramChangeFromDAW(kPart, &pick, newer);
+      else plug->midiMessageManager->deviceProgramChangeInTurn(kPart, pick, -1, newer);
+    });
+    plug->midiSendThread->flush();
+    plug->sleepFor = [](int) {};
+    EXPECT_EQ(shown(kPart), before);
+    EXPECT_EQ(recorded(kPart), recordBefore);
+    for (const Bytes& message : arrivedAtInstrument()) EXPECT_NE(message[0], 0xC1) << "a program change went out";
+  }
+}
+
 struct BurstRow {
   enum Road { kInstrument, kInstrumentWithBank, kReport, kHost, kHostWithBank };
   Road road;
