@@ -132,7 +132,14 @@ void BankEditPopupMenu::runSoundRequest(int index) {
   if (index == 1 || index == 2) mBrowser->openBankForReceiving();
   if (index >= 4 && index <= 6) mBrowser->openBankForReceiving(kBankFiles[index - 4]);
   switch (index) {
-    case 0: startLibrarianJob(manager, partRequestJob(part, true), kSetDumpExpected); break;
+    case 0: {
+      // GET SOUND: what the part plays, asked for, is a pick of the part.
+      Pick pick;
+      pick.work = Pick::Work::kRequest;
+      pick.slot = part;
+      host().handPick(std::move(pick), false);
+      break;
+    }
     case 1: startLibrarianJob(manager, partRequestJob(part, false)); break;
     case 2:
       if (manager) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -14,6 +15,7 @@
 
 #include "IControl.h"
 #include "LibrarianHost.h"
+#include "PickTicket.h"
 
 class LibrarianViewControl;
 class FolderMenuControl;
@@ -105,35 +107,26 @@ class LibrarianBrowser {
 
   // ---- Sending to the instrument.
   // The parameter holding what the stepped part plays: the multi's program
-  // in multi mode, else the part's. In library mode its value is the slot
-  // the part plays, which its steps count from.
+  // in multi mode, else the part's.
   int playedProgramParameter(int part);
-  int playedSlot(int part);
-  // The one writer of the highlight for what a part plays. Stepping the
-  // library: the slot the stepped part (the multi in multi mode) plays, in
-  // the pane in use; another part's pick or report leaves it. Stepping the
-  // instrument: the part's program in the upper pane.
+  // The one writer of the highlight for what the current part (the multi in
+  // multi mode) plays, on the window's thread. Stepping the library: the
+  // slot of the library entry it plays, in the pane in use, only where that
+  // pane shows the bank the entry came from (in a category or search list,
+  // only that same sound there); nothing else in that pane. Stepping the
+  // instrument: its program number in the upper pane (the multi's in the
+  // pane in use).
   void showPlayedSlot(int part);
-  // What the stepped part (the multi in multi mode) plays, in the pane in
-  // use, with nothing selected in the other pane: the panes just took
+  // The same, with nothing selected in the other pane: the panes just took
   // another kind of entry, or the page was entered.
   void showPlayedSlotAlone(int part);
-  // Stepping the library sounds, only the current part moves the slot its
-  // steps count from.
-  bool movesPlayedSlot(int part);
-  // The slot of the program parameter's value, selected in that pane; for a
-  // part whose sound is stepped from the library, only in a pane that shows
-  // the bank the part plays from (nothing is selected there otherwise).
-  void showProgramSlot(int programParameter, int pane, int part = -1);
-  // The part whose sound the library steps, or -1 (the instrument is
-  // stepped, or the multi in multi mode).
-  int stepsPartSound(int part);
-  // The part plays the slot of the bank (a library send went out).
-  void notePartPlaysFromBank(int part, const std::string& bank, int slot);
-  // Whether the pane shows the bank the part plays from: the bank of the
-  // library send the part still plays, else the part's own bank, which the
-  // upper pane opens for it.
-  bool paneShowsPlayedBank(int part, int pane);
+  // The slot of the program parameter's value, selected in that pane.
+  void showProgramSlot(int programParameter, int pane);
+  // The record: the slot (a part, or the multi's) plays this library entry
+  // (none: no library entry); written as the gate lets its pick go.
+  void notePartPlays(int slot, const LibraryPick* source);
+  // Where the pane shows the entry the slot plays, or -1.
+  int playedSlotIn(int slot, int pane);
   // The slot becomes the pane's selection, the keys' cursor and the
   // library's slot of that pane.
   void selectSlot(int pane, int slot);
@@ -141,10 +134,13 @@ class LibrarianBrowser {
   // slot, as the library's receive path takes a dump; false when nothing
   // started.
   bool sendEditorDataToSlot(int part);
-  // Sends one entry of a pane's bank as the part's sound (job 3); false when
-  // nothing was started. The job selects the slot once the part plays it. shownBefore: the program the part showed before a
-  // step moved it, put back if the job refuses the sound.
-  bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore = -1.0);
+  // Hands one entry of a pane's bank to the entry as a pick of the part (the
+  // multi in multi mode): job 3's work on its lane; false when nothing was
+  // picked (the status line says why).
+  bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
+  // The entry in that slot of the pane's bank, for a pick of the part; none
+  // (the status line or the conflict window says why) when it would not go.
+  std::optional<LibraryPick> libraryPickFor(int slot, int pane, int part);
   // A send of the slot to the part would go out, yet another part plays the
   // part's bank and that program: the conflict window shows, and the pick
   // is to change nothing.
@@ -195,14 +191,15 @@ class LibrarianBrowser {
   void menuSelection(int& bank, int& program) const;
 
   LibrarianHost* mHost;
-  // Per part, the bank and slot of the library send it last played; written
-  // by the job thread, read by the window's.
-  struct PlayedBank {
+  // Per part (and the multi), the library entry it plays and where from:
+  // written as the gate lets a pick go, read by the window's thread.
+  struct PlayedEntry {
     std::string bank;
     int slot = -1;
+    LibrarianPatch entry;
   };
   std::mutex mPlayedMutex;
-  std::array<PlayedBank, 16> mPlayed;
+  std::array<PlayedEntry, kPickSlots> mPlayed;
   // The latest slot menus; a right click replaces them.
   std::unique_ptr<IControl> mFileEditMenu;
   std::unique_ptr<IControl> mFileCopyMenu;

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "PickTicket.h"
+
 class IControl;
 class IParam;
 class IPopupMenu;
@@ -69,7 +71,10 @@ class LibrarianHost {
   // go to or its slot lies past a bank's hundred entries.
   virtual bool refuseLibrarySlot() = 0;
   virtual void SetLibrarianStatusUnsaved(bool on) = 0;
-  virtual bool BankChangeMessage(int part) = 0;
+  // A pick of the window for the part (the multi with multi), handed to the
+  // entry: the bank select and program change, or the library entry, go on
+  // the part's lane.
+  virtual void handPick(Pick pick, bool multi) = 0;
   // True when another part plays the bank and program picked for the part:
   // the pick is refused (the conflict window says so) before it changes anything.
   virtual bool refusePartPick(int /*part*/, int /*bank*/, int /*program*/) { return false; }

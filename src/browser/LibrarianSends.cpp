@@ -12,10 +12,6 @@
 #include "ParamIndex.h"
 #include "ProgramChannel.h"
 
-namespace {
-constexpr const char* kEditorBusy = "Editor busy, try again";
-}  // namespace
-
 std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot, int pane, int part, int upperBank) {
   bool bankThere = false, entryThere = false;
   const char* notWhole = nullptr;
@@ -43,9 +39,6 @@ std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot
   if (notWhole) return {kEntryNotSent, notWhole};
   // The sound would land without its program change: not what the part plays.
   if (programChannel(*mHost, part, mHost->multiMode()) < 0) return {kNothingSent, kNoChannelToSendOn};
-  // A running job would drop the send.
-  if (MIDIMessageManager* manager = mHost->messageManager(); manager && manager->isThreadRunning(threadOfJob(3)))
-    return {kNothingSent, kEditorBusy};
   return {};
 }
 
@@ -84,86 +77,115 @@ bool LibrarianBrowser::refuseUnsentChange(int part, bool multi) {
   return mHost->refuseNoProgramChannel(part, multi);
 }
 
-bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore) {
-  if (part < 0 || part > 15) return false;
-  if (const IParam* lock = mHost->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
+std::optional<LibraryPick> LibrarianBrowser::libraryPickFor(int slot, int pane, int part) {
+  if (part < 0 || part > 15) return std::nullopt;
   PatchLibrarian* librarian = mHost->librarian();
-  if (!librarian || slot < 0) return false;
-  SenderJob job;
+  if (!librarian || slot < 0) return std::nullopt;
+  LibraryPick pick;
   {
     auto guard = librarian->lock();
     auto bank = paneBank(*librarian, mHost->browseState(), pane);
-    if (!bank) return false;
+    if (!bank) return std::nullopt;
     if (bank->patches.size() < static_cast<size_t>(kPatchesPerBank)) {
       bank = paneBankForEdit(*librarian, mHost->browseState(), pane);
       bank->holdAt(kPatchesPerBank);
     }
     // The view counts 128 slots: only the bank's own entries are ever sent.
     if (static_cast<size_t>(slot) >= bank->patches.size() || bank->patches[static_cast<size_t>(slot)].empty())
-      return false;
-    job.patchArgument = bank->patches[static_cast<size_t>(slot)];
-    job.sourceBank = bankKey(paneList(*librarian, mHost->browseState(), pane), *bank);
+      return std::nullopt;
+    pick.entry = bank->patches[static_cast<size_t>(slot)];
+    pick.bank = bankKey(paneList(*librarian, mHost->browseState(), pane), *bank);
+    pick.slot = slot;
   }
-  if (!mHost->midiConfigured()) return false;
+  if (!mHost->midiConfigured()) return std::nullopt;
   // Nothing goes out for an entry that is not a whole dump, not even notes off.
-  if (const char* why = job.patchArgument.whyNotSendable(mHost->multiMode())) {
+  if (const char* why = pick.entry.whyNotSendable(mHost->multiMode())) {
     mHost->showStatus(kEntryNotSent, why);
+    return std::nullopt;
+  }
+  if (pickRefused(slot, pane, part)) return std::nullopt;
+  return pick;
+}
+
+bool LibrarianBrowser::sendPatchToDeviceFromLibrarian(int slot, int pane, int part) {
+  if (const IParam* lock = part >= 0 && part < 16 ? mHost->paramAt(kPartLock + part) : nullptr;
+      lock && lock->Value() == 1.0)
     return false;
-  }
-  if (pickRefused(slot, pane, part)) return false;
-  MIDIMessageManager* manager = mHost->messageManager();
-  job.jobCode = 3;
-  job.slotArgument = slot;
-  job.partArgument = part;
-  job.programShownBefore = shownBefore;
-  // The send is the part's newest change; a newer one ends it where it is.
-  if (manager) {
-    job.countPart = part;
-    job.partCount = manager->movePart(part);
-  }
-  return startLibrarianJob(manager, job, kSetBusy);
+  std::optional<LibraryPick> entry = libraryPickFor(slot, pane, part);
+  if (!entry) return false;
+  Pick pick;
+  pick.work = Pick::Work::kLibrary;
+  pick.slot = part;
+  pick.program = slot;
+  pick.pane = pane;
+  pick.library = std::make_shared<const LibraryPick>(std::move(*entry));
+  mHost->handPick(std::move(pick), mHost->multiMode());
+  return true;
+}
+
+void LibrarianBrowser::notePartPlays(int slot, const LibraryPick* source) {
+  if (slot < 0 || slot >= kPickSlots) return;
+  std::lock_guard<std::mutex> lock(mPlayedMutex);
+  PlayedEntry& played = mPlayed[static_cast<size_t>(slot)];
+  played = source ? PlayedEntry{source->bank, source->slot, source->entry} : PlayedEntry{};
 }
 
 int LibrarianBrowser::playedProgramParameter(int part) {
   return mHost->multiMode() ? int(kMultiPatch) : kMultiPartPatch + std::clamp(part, 0, 15);
 }
 
-int LibrarianBrowser::playedSlot(int part) {
-  const IParam* program = mHost->paramAt(playedProgramParameter(part));
-  return program ? program->Int() : 0;
-}
-
-bool LibrarianBrowser::movesPlayedSlot(int part) {
-  if (part < 0 || part > 15) return false;
-  return !mHost->libraryControl() || mHost->multiMode() || part == mHost->currentPart();
-}
-
-void LibrarianBrowser::showProgramSlot(int programParameter, int pane, int part) {
+void LibrarianBrowser::showProgramSlot(int programParameter, int pane) {
   const IParam* program = mHost->paramAt(programParameter);
   const int slot = program ? program->Int() : -1;
   // Program numbers run past the library's hundred slots.
   if (slot < 0 || slot >= kPatchesPerBank) return;
-  // The same number in a bank the part does not play from is another sound.
-  if (part >= 0 && !paneShowsPlayedBank(part, pane)) {
-    if (view) {
-      (pane == 0 ? view->selectedUpper : view->selectedLower) = -1;
-      view->SetDirty(false);
-    }
-    if (PatchLibrarian* librarian = mHost->librarian())
-      (pane == 0 ? librarian->targetSlot : librarian->mSelectedLowerSlot) = -1;
-    return;
-  }
   selectSlot(pane, slot);
   if (PatchLibrarian* librarian = mHost->librarian()) librarian->currentProgram = slot;
 }
 
+// The pane highlights the library entry the part (the multi) plays, and only
+// where it shows the bank that entry came from; in a category or search
+// list, only the same sound at that place (a rebuilt list holds others).
+int LibrarianBrowser::playedSlotIn(int slot, int pane) {
+  PlayedEntry played;
+  {
+    std::lock_guard<std::mutex> lock(mPlayedMutex);
+    played = mPlayed[static_cast<size_t>(std::clamp(slot, 0, kPickSlots - 1))];
+  }
+  PatchLibrarian* librarian = mHost->librarian();
+  if (played.slot < 0 || !librarian) return -1;
+  auto guard = librarian->lock();
+  const int list = paneList(*librarian, mHost->browseState(), pane);
+  const auto bank = paneBank(*librarian, mHost->browseState(), pane);
+  if (!bank || bankKey(list, *bank) != played.bank) return -1;
+  if (list == kCategoryList || list == kSearchList) {
+    const auto at = static_cast<size_t>(played.slot);
+    if (at >= bank->patches.size() || !(bank->patches[at].dumps == played.entry.dumps)) return -1;
+  }
+  return played.slot;
+}
+
 void LibrarianBrowser::showPlayedSlot(int part) {
-  if (!movesPlayedSlot(part)) return;
-  // The multi panes list multis: a part's program is never a slot there.
-  if (mHost->libraryControl() || mHost->multiMode())
-    showProgramSlot(playedProgramParameter(part), view ? view->activePane : 0, stepsPartSound(part));
-  else
-    showProgramSlot(kMultiPartPatch + part, 0);
+  const int pane = view ? view->activePane : 0;
+  if (!mHost->libraryControl()) {
+    // Stepping the instrument: its program number, in the upper pane (the
+    // multi's in the pane in use).
+    if (mHost->multiMode()) showProgramSlot(kMultiPatch, pane);
+    else showProgramSlot(kMultiPartPatch + std::clamp(part, 0, 15), 0);
+    return;
+  }
+  const int slot = playedSlotIn(mHost->multiMode() ? kMultiSlot : std::clamp(part, 0, 15), pane);
+  if (slot >= 0) {
+    selectSlot(pane, slot);
+    if (PatchLibrarian* librarian = mHost->librarian()) librarian->currentProgram = slot;
+    return;
+  }
+  // Nothing of that pane is what the part plays.
+  if (view) {
+    (pane == 0 ? view->selectedUpper : view->selectedLower) = -1;
+    view->SetDirty(false);
+  }
+  if (PatchLibrarian* librarian = mHost->librarian()) (pane == 0 ? librarian->targetSlot : librarian->mSelectedLowerSlot) = -1;
 }
 
 void LibrarianBrowser::showPlayedSlotAlone(int part) {
@@ -174,41 +196,13 @@ void LibrarianBrowser::showPlayedSlotAlone(int part) {
       (other == 0 ? librarian->targetSlot : librarian->mSelectedLowerSlot) = -1;
     view->SetDirty(false);
   }
-  if (movesPlayedSlot(part))
-    showProgramSlot(playedProgramParameter(part), view ? view->activePane : 0, stepsPartSound(part));
-}
-
-int LibrarianBrowser::stepsPartSound(int part) {
-  return mHost->libraryControl() && !mHost->multiMode() ? part : -1;
-}
-
-void LibrarianBrowser::notePartPlaysFromBank(int part, const std::string& bank, int slot) {
-  if (part < 0 || part > 15) return;
-  std::lock_guard<std::mutex> lock(mPlayedMutex);
-  mPlayed[static_cast<size_t>(part)] = {bank, slot};
-}
-
-bool LibrarianBrowser::paneShowsPlayedBank(int part, int pane) {
-  PlayedBank played;
-  {
-    std::lock_guard<std::mutex> lock(mPlayedMutex);
-    played = mPlayed[static_cast<size_t>(std::clamp(part, 0, 15))];
-  }
-  // Moved since by another road (the host, the instrument): the part's own bank.
-  if (played.slot != playedSlot(part)) played.bank.clear();
-  if (played.bank.empty() && pane == 0) return true;
-  PatchLibrarian* librarian = mHost->librarian();
-  if (!librarian) return pane == 0;
-  auto guard = librarian->lock();
-  const std::string shown = paneBankKey(*librarian, mHost->browseState(), pane);
-  if (!played.bank.empty()) return shown == played.bank;
-  return !shown.empty() && shown == paneBankKey(*librarian, mHost->browseState(), 0);
+  showPlayedSlot(part);
 }
 
 void LibrarianBrowser::selectSlot(int pane, int slot) {
   if (slot < 0 || slot >= kSlotsPerPane) return;
-  // A send off the window's thread finds the slot its pick selected there:
-  // nothing of the view is written again. A job hands the slot over.
+  // A job (or a pick's lane) hands the slot to the window's thread, the
+  // view's one writer.
   if (view && MIDIMessageManager::onJobThread()) {
     view->handSlot(pane, slot);
   } else if (view) {

@@ -24,20 +24,17 @@ int intValue(LibrarianHost& host, int index) {
   return param ? param->Int() : 0;
 }
 
-// Stores a value directly, clamped, with no handler.
-void storeValue(LibrarianHost& host, int index, int value) {
-  if (IParam* param = host.paramAt(index)) param->Set(value);
-}
-
-// After a bank or program change that went out the instrument plays a stored
-// sound (in multi mode a stored multi and its sounds): the editor asks for
-// it, or without that choice sends the editor's own after it.
-void followPick(LibrarianHost& host, int part, bool multi) {
-  if (host.browseState().progBankControl)
-    startLibrarianJob(host.messageManager(), multi ? multiRequestJob(true) : partRequestJob(part, true),
-                      kSetDumpExpected);
-  else
-    host.sendPatchToDevice(part, !multi, false, false, multi);
+// A bank or program picked in the top bar: after its change went out the
+// instrument plays a stored sound (in multi mode a stored multi and its
+// sounds); the editor asks for it, or without that choice sends its own
+// after it.
+void pickFromTopBar(LibrarianHost& host, int part, int bank, int program, bool multi) {
+  Pick pick;
+  pick.slot = part;
+  pick.bank = bank;
+  pick.program = program;
+  pick.editorsSoundAfter = true;
+  host.handPick(std::move(pick), multi);
 }
 
 constexpr const char* kRangeTitles[] = {"01-10", "11-20", "21-30", "31-40", "41-50",
@@ -86,18 +83,10 @@ int BankNumberPopupMenu::doPopupMenu(int& bank) {
   if (chosen) mMenu->CheckItemAlone(-1);
   if (chosen != mMenu.get()) return 0;
   bank = chosen->GetChosenItemIdx();
-  host().setParameterFromPlug(parameter, bank, false);
-  storeValue(host(), parameter, bank);
   mMenu->CheckItemAlone(bank);
-  host().runOffHostThread([this, part, multi, parameter, shown] {
-    // Refused on its way (another part took that pair meanwhile): the part
-    // shows again what it plays.
-    if (!host().BankChangeMessage(part)) {
-      host().setParameterFromPlug(parameter, shown, false);
-      return;
-    }
-    followPick(host(), part, multi);
-  });
+  // Shown and recorded as its program change goes out.
+  pickFromTopBar(host(), part, multi ? -1 : bank, intValue(host(), multi ? int(kMultiPatch) : kMultiPartPatch + part),
+                 multi);
   return bank;
 }
 
@@ -191,25 +180,13 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   const int entry = chosen->GetChosenItemIdx();
   program = 10 * k + entry;
   if (host().libraryControl()) {
-    // The program shows the slot once the instrument took it (job 3).
+    // The upper slot of that number goes; the program shows it once the
+    // instrument took it.
     if (LibrarianViewControl* view = mBrowser->view) view->takeUpperSlot(program);
     if (PatchLibrarian* librarian = host().librarian()) librarian->targetSlot = program;
-    host().runOffHostThread([this, program, part] {
-      host().pause(10);
-      mBrowser->sendPatchToDeviceFromLibrarian(program, mBrowser->view ? mBrowser->view->activePane : 0, part);
-    });
+    mBrowser->sendPatchToDeviceFromLibrarian(program, 0, part);
   } else {
-    host().setParameterFromPlug(parameter, program, false);
-    storeValue(host(), parameter, program);
-    host().runOffHostThread([this, part, multi, parameter, shown] {
-      // Refused on its way (another part took that pair meanwhile): the part
-      // shows again what it plays.
-      if (!host().BankChangeMessage(part)) {
-        host().setParameterFromPlug(parameter, shown, false);
-        return;
-      }
-      followPick(host(), part, multi);
-    });
+    pickFromTopBar(host(), part, -1, program, multi);
   }
   chosen->CheckItemAlone(entry);
   program = entry;

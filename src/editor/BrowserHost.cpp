@@ -51,14 +51,6 @@ void Tarnivex::selectLibrarianSlot(int pane, int slot) {
   }
 }
 
-void Tarnivex::showPlayedSlot(int part) {
-  if (librarianBrowser) librarianBrowser->showPlayedSlot(part);
-}
-
-void Tarnivex::notePartPlaysFromBank(int part, const std::string& bank, int slot) {
-  if (librarianBrowser) librarianBrowser->notePartPlaysFromBank(part, bank, slot);
-}
-
 bool Tarnivex::pageShowsPlayedSlotAlone() const { return libraryControl || multiMode; }
 
 void Tarnivex::selectPartProgramInLibrarian(int part) {
@@ -76,11 +68,9 @@ int Tarnivex::librarianLowerList() const {
   return list == kCategoryList || list == kSearchList ? list : -1;
 }
 
-bool Tarnivex::sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore) {
-  if (!librarianBrowser || !librarianBrowser->sendPatchToDeviceFromLibrarian(slot, pane, part, shownBefore))
-    return false;
-  NoteStateChangedByUser();  // the part takes the picked sound
-  return true;
+std::optional<LibraryPick> Tarnivex::libraryPickFor(int slot, int pane, int part) {
+  if (!librarianBrowser) return std::nullopt;
+  return librarianBrowser->libraryPickFor(slot, pane, part);
 }
 
 bool Tarnivex::storeAllPatchesToDeviceFromLibrarian(int a, int b, int c) {

@@ -43,7 +43,7 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   bool SetLibrarianRequestActive(bool on) override { return mPlug.SetLibrarianRequestActive(on); }
   bool refuseLibrarySlot() override { return mPlug.refuseLibrarySlot(); }
   void SetLibrarianStatusUnsaved(bool on) override { mPlug.SetLibrarianStatusUnsaved(on); }
-  bool BankChangeMessage(int part) override { return mPlug.BankChangeMessage(part); }
+  void handPick(Pick pick, bool multi) override { mPlug.handWindowPick(std::move(pick), multi); }
   bool refusePartPick(int part, int bank, int program) override { return mPlug.refusePartPick(part, bank, program); }
   bool refuseNoProgramChannel(int part, bool multi) override { return mPlug.refuseNoProgramChannel(part, multi); }
   void runOffHostThread(std::function<void()> task) override { mPlug.runOffHostThread(std::move(task)); }

@@ -110,88 +110,49 @@ bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
     startPartDump(part, false, true);
     return false;
   }
-  if (inBlock(kMultiPartBank, paramIdx) || inBlock(kMultiPartPatch, paramIdx)) {
-    switchPartProgram(paramIdx - (inBlock(kMultiPartBank, paramIdx) ? kMultiPartBank : kMultiPartPatch));
-    return false;
-  }
-  if (paramIdx == kMultiPatch && multiMode) {
-    switchMultiProgram();
-    return false;
-  }
   if (paramIdx == kGlobalFX2Link) OnParamChange(kMainTab);
   return false;
 }
 
-// A bank or program picked for a part (the header's menus, the multi page)
-// reaches the instrument as a program change for the part does: bank select
-// and program change, then the part's new sound is requested, or in
-// library mode the library's slot is sent.
-void Tarnivex::switchPartProgram(int part) {
+// A bank or program picked for a part on the MULTI page (the multi's program
+// in multi mode) reaches the instrument as a program change for the part
+// does: bank select and program change, then the part's new sound is
+// requested, or in library mode the library's slot is sent.
+void Tarnivex::pickPartProgram(int part, int bank, int program, bool multi) {
   if (!midiMessageManager || GetParam(kPartLock + part)->Value() == 1.0) return;
   if (!libraryControl && GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
     showStatus("Program Change Disabled.", "");
     return;
   }
-  const int program = GetParam(kMultiPartPatch + part)->Int();
-  // A pick in the window refused on its way (another part took the pair
-  // meanwhile, the part locked) shows again what the part plays.
-  const PickBefore before = pickBefore;
-  runOffHostThread([this, part, program, before] {
-    IMidiMsg change(0, 0xC0, static_cast<uint8_t>(std::clamp(program, 0, 127)), 0);
-    const double shownBefore = before.param == kMultiPartPatch + part ? before.value : -1.0;
-    if (!midiMessageManager->MakeProgramChangeMessages(part, &change, shownBefore) && before.param >= 0)
-      setParameterFromPlug(before.param, before.value, false);
-  });
+  if (libraryControl && librarianBrowser &&
+      librarianBrowser->refuseLibraryPick(program, librarianActivePane(), part))
+    return;
+  Pick pick;
+  pick.slot = part;
+  pick.bank = bank;
+  pick.program = program;
+  handWindowPick(pick, multi);
 }
 
-void Tarnivex::switchMultiProgram() {
-  const int part = currentPart;
-  if (!midiMessageManager || GetParam(kPartLock + part)->Value() == 1.0) return;
-  const int program = GetParam(kMultiPatch)->Int();
-  const PickBefore before = pickBefore;
-  const double shownBefore = before.param == kMultiPatch ? before.value : -1.0;
+void Tarnivex::handWindowPick(Pick pick, bool multi) {
+  if (!midiMessageManager) return;
+  PartPicks& picks = midiMessageManager->picks;
+  pick.road = Pick::Road::kWindow;
+  pick.pane = librarianActivePane();
   if (libraryControl) {
-    // A pick refused here, or by the job as it starts, shows again the
-    // multi that plays.
-    const int pane = librarianActivePane();
-    if ((librarianBrowser && librarianBrowser->refuseLibraryPick(program, pane, part)) ||
-        !sendPatchToDeviceFromLibrarian(program, pane, part, shownBefore)) {
-      if (shownBefore >= 0.0) setParameterFromPlug(kMultiPatch, shownBefore, false);
-    }
-  } else if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
-    showStatus("Program Change Disabled.", "");
-    if (shownBefore >= 0.0) setParameterFromPlug(kMultiPatch, shownBefore, false);
-  } else {
-    sendShownProgram(part, true, shownBefore);
+    // The library's slot of that number goes, from the pane in use.
+    std::optional<LibraryPick> entry = libraryPickFor(pick.program, pick.pane, pick.slot);
+    if (!entry) return;
+    pick.work = Pick::Work::kLibrary;
+    pick.library = std::make_shared<const LibraryPick>(std::move(*entry));
   }
-}
-
-void Tarnivex::sendShownProgram(int part, bool multi, double shownBefore) {
-  runOffHostThread([this, part, multi, shownBefore] {
-    // A step is the part's newest change: what is under way for an older one is overtaken.
-    const uint32_t count = multi ? 0 : midiMessageManager->movePart(part);
-    if (!BankChangeMessage(part)) {
-      // Refused on its way (another part took the pair, the port went): the
-      // program shows again what plays.
-      if (shownBefore >= 0.0) setParameterFromPlug(multi ? int(kMultiPatch) : kMultiPartPatch + part, shownBefore, false);
-      return;
-    }
-    if (!browse.progBankControl) return;
-    SetLibrarianRequestActive(false);
-    midiMessageManager->dumpExpected = true;
-    SenderJob job;
-    // Another multi brings its own name, settings and sounds: the window
-    // asks for them all, as GET MULTI does; a part's step asks for its sound.
-    job.jobCode = multi ? 5 : 6;
-    job.partArgument = part;
-    job.requestFlag = true;
-    if (!multi) {
-      job.countPart = part;
-      job.partCount = count;
-    }
-    startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
-    if (!multi) sendPartDataBackToHardware(part);
-  });
+  if (multi) {
+    // Another multi is a pick of every part.
+    pick.slot = kMultiSlot;
+    picks.hand(picks.arriveAll(), std::move(pick));
+  } else {
+    picks.pick(std::move(pick));
+  }
 }
 
 // Shown and hidden again: the page under a closed window is drawn afresh.
@@ -212,42 +173,33 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   const int step = up ? 1 : -1;
   if (librarianBrowser ? librarianBrowser->refuseLockedPart(part) : GetParam(kPartLock + part)->Value() == 1.0)
     return true;
+  if (!midiMessageManager) return true;
   midiMessageManager->quickTabRefreshPending = false;
-  // What the step moves: the multi's program in multi mode, else the part's.
+  // What the step moves: the multi's program in multi mode, else the part's;
+  // counted from the newest pick under way, else from what it plays.
   const bool multi = multiMode;
   const int shownProgram = multi ? int(kMultiPatch) : kMultiPartPatch + part;
+  const int base = midiMessageManager->picks.stepBase(multi ? kMultiSlot : part, GetParam(shownProgram)->Int());
+  const int next = wrap(base + step, kPatchesPerBank);
+  Pick pick;
+  pick.slot = part;
+  pick.program = next;
+  pick.lockedSectionsBack = true;
   if (!libraryControl) {
     if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
       showStatus("Program Change Disabled.", "");
       return true;
     }
     if (librarianBrowser ? librarianBrowser->refuseUnsentChange(part, multi) : !midiIOConfigured) return true;
-    // The step starts from the program the part shows (the multi's in multi
-    // mode): another part's step or a pick from a menu moves it as well.
-    const int next = wrap(GetParam(shownProgram)->Int() + step, kPatchesPerBank);
-    if (refusePartPick(part, GetParam(kMultiPartBank + part)->Int(), next)) return true;
-    const double before = GetParam(shownProgram)->Value();
-    currentProgram = next;
-    setParameterFromPlug(shownProgram, currentProgram, false);
-    if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-    sendShownProgram(part, multi, before);
-  } else {
+    if (!multi && refusePartPick(part, GetParam(kMultiPartBank + part)->Int(), next)) return true;
+  } else if (librarianBrowser && librarianBrowser->refuseLibraryPick(next, librarianActivePane(), part)) {
     // The stepped part (the multi in multi mode) steps from the slot it
-    // plays, in the pane the user works in: another part's pick, a click or
-    // a highlight moved elsewhere leaves that count where it is.
-    const int pane = librarianActivePane();
-    const int slot = wrap(GetParam(shownProgram)->Int() + step, kPatchesPerBank);
-    if (librarianBrowser && librarianBrowser->refuseLibraryPick(slot, pane, part)) return true;
-    // The program is the slot sent, also where the step wrapped; a send
-    // that does not start leaves it as it was.
-    const double before = GetParam(shownProgram)->Value();
-    setParameterFromPlug(shownProgram, slot, false);
-    if (!sendPatchToDeviceFromLibrarian(slot, pane, part, before)) {
-      setParameterFromPlug(shownProgram, before, false);
-      return true;
-    }
-    currentProgram = slot;
+    // plays, in the pane the user works in: a step that would send nothing
+    // changes nothing.
+    return true;
   }
+  handWindowPick(pick, multi);
+  currentProgram = next;
   if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
   if (librarianBrowser && librarianBrowser->programNumberMenu)
     librarianBrowser->programNumberMenu->refreshPatchNames(currentProgram);
@@ -442,7 +394,13 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
         job.jobCode = 5;
         job.requestFlag = true;
         midiMessageManager->dumpExpected = true;
-        startRequestJob(job, [this] { midiMessageManager->dumpExpected = true; });
+        // GET MULTI is a pick of every part, as it starts: what each part
+        // plays is what the instrument answers.
+        MIDIMessageManager* manager = midiMessageManager.get();
+        startRequestJob(job, [manager] {
+          manager->dumpExpected = true;
+          manager->sender->job.state = manager->picks.arriveAll();
+        });
       }
       return false;
     case kQuickTab: {

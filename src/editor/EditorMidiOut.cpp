@@ -57,6 +57,14 @@ void Tarnivex::pauseFor(int ms) const {
   else Sleep(ms);
 }
 
+bool Tarnivex::pausePick(const PickTicket& ticket, int ms) const {
+  if (sleepFor) {
+    sleepFor(ms);
+    return midiMessageManager && midiMessageManager->picks.newest(ticket);
+  }
+  return midiMessageManager && midiMessageManager->pickPause(ticket, ms);
+}
+
 void Tarnivex::runOffHostThread(std::function<void()> task) {
   if (!task) return;
   if (midiSendThread && !midiSendThread->onThread())
@@ -264,26 +272,24 @@ void Tarnivex::SetParameterFromGUI(int paramIdx, double normalizedValue) {
   WDL_MutexLock lock(&mMutex);
   IParam* picked = GetParam(paramIdx);
   const int value = static_cast<int>(picked->FromNormalized(normalizedValue));
+  // The control shows what the part plays until the pick goes out: the
+  // parameter is the record's, written as its program change leaves.
+  const auto showPlayed = [&] {
+    if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(paramIdx, picked->GetNormalized(), true);
+  };
   // A multi's bank select fits no data byte: no other multi bank reaches
   // the instrument.
-  if (paramIdx == kMultiBank && value != picked->Int()) {
-    showStatus("Nothing sent!", "The multi bank is not sent");
-    if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(paramIdx, picked->GetNormalized(), true);
-    return;
+  if (paramIdx == kMultiBank) {
+    if (value != picked->Int()) showStatus("Nothing sent!", "The multi bank is not sent");
+    return showPlayed();
   }
-  if (value != picked->Int()) {
-    const int part = multiPicked ? currentPart.load() : paramIdx - (bankPicked ? kMultiPartBank : kMultiPartPatch);
-    const int bank = bankPicked ? value : GetParam(kMultiPartBank + part)->Int();
-    const int program = bankPicked ? GetParam(kMultiPartPatch + part)->Int() : value;
-    if (refuseUnsentPick(part, bank, program, multiPicked)) {
-      if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(paramIdx, picked->GetNormalized(), true);
-      return;
-    }
-  }
-  // What the pick replaces, put back should the change be refused on its way.
-  pickBefore = {paramIdx, picked->Value()};
-  IPlugVST::SetParameterFromGUI(paramIdx, normalizedValue);
-  pickBefore = {};
+  if (value == picked->Int()) return;
+  const int part = multiPicked ? currentPart.load() : paramIdx - (bankPicked ? kMultiPartBank : kMultiPartPatch);
+  const int bank = bankPicked ? value : GetParam(kMultiPartBank + part)->Int();
+  const int program = bankPicked ? GetParam(kMultiPartPatch + part)->Int() : value;
+  if (refuseUnsentPick(part, bank, program, multiPicked)) return showPlayed();
+  pickPartProgram(part, bankPicked ? bank : -1, program, multiPicked);
+  NoteStateChangedByUser();
 }
 
 // An edit that reached no instrument (the out port gone, the instrument
@@ -332,10 +338,6 @@ bool Tarnivex::refusePartPick(int part, int bank, int program) {
   return true;
 }
 
-bool Tarnivex::BankChangeMessage(int part) { return sendBankChange(part, multiMode); }
-
-bool Tarnivex::partBankChangeMessage(int part) { return sendBankChange(part, false); }
-
 bool Tarnivex::refuseNoProgramChannel(int part, bool multi) {
   if (programChannel(*this, part, multi) >= 0) return false;
   // Formatted in place: a host thread may ask.
@@ -349,73 +351,76 @@ bool Tarnivex::refuseNoProgramChannel(int part, bool multi) {
   return true;
 }
 
-bool Tarnivex::sendBankChange(int part, bool multi, const std::function<bool()>& wanted) {
-  const auto overtaken = [&wanted] { return wanted && !wanted(); };
-  int bank = 0, program = 0;
+PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int program, const LibraryPick* source) {
+  if (!midiMessageManager) return PickSend::kRefused;
+  PartPicks& picks = midiMessageManager->picks;
+  const bool multi = ticket.multi();
+  const int part = multi ? currentPart.load() : ticket.part();
   if (multi) {
-    bank = GetParam(kMultiBank)->Int() + 96;
-    program = GetParam(kMultiPatch)->Int();
+    bank = (bank >= 0 ? bank : GetParam(kMultiBank)->Int()) + 96;
   } else {
-    if (part < 0 || part > 15) return false;
-    bank = GetParam(kMultiPartBank + part)->Int();
-    program = GetParam(kMultiPartPatch + part)->Int();
-    if (refusePartPick(part, bank, program)) return false;
+    if (part < 0 || part > 15) return PickSend::kRefused;
+    if (bank < 0) bank = GetParam(kMultiPartBank + part)->Int();
+    if (refusePartPick(part, bank, program)) return PickSend::kRefused;
   }
-  // A change with no channel to go on reaches no instrument: the caller puts
-  // back what it showed, as for a port gone.
-  if (midiIOConfigured && refuseNoProgramChannel(part, multi)) return false;
+  // A change with no channel to go on reaches no instrument: nothing of it
+  // is shown or recorded, as for a port gone.
+  if (midiIOConfigured && refuseNoProgramChannel(part, multi)) return PickSend::kRefused;
   pendingProgram = program;
   const int channel = programChannel(*this, part, multi);
   const bool channelOk = channel >= 0;
   const uint8_t status = static_cast<uint8_t>(0xB0 | (channel & 0x0F));
-  if (overtaken()) return false;
-  if (midiIOConfigured && channelOk) {
-    IMidiMsg notesOff(0, status, IMidiMsg::kAllNotesOff, 0);
-    if (!(processing && notesSilenced)) {
-      if (midiToHostBuffer) midiQueue.Add(&notesOff);
-      else sendMidiMsgAndLog(&notesOff);
-    }
-  }
-  notesSilenced = false;
   const int lsb = bank + 64;
   // A multi's bank (160 and up) is no data byte: the bank select stays
   // home, the program change still goes.
   const bool lsbOk = lsb >= 0 && lsb <= 127;
-  if (!lsbOk)
-    debugLog("MIDI OUT: bank select value " + std::to_string(lsb) + " does not fit a data byte; not sent");
+  if (!lsbOk) debugLog("MIDI OUT: bank select value " + std::to_string(lsb) + " does not fit a data byte; not sent");
   const int programByte = std::clamp(program, 0, 127);
+  IMidiMsg notesOff(0, status, IMidiMsg::kAllNotesOff, 0);
   IMidiMsg msb(0, status, IMidiMsg::kBankSelectMSB, 0);
   IMidiMsg lsbMsg(0, status, IMidiMsg::kBankSelectLSB, static_cast<uint8_t>(lsb & 0x7F));
   IMidiMsg change(0, static_cast<uint8_t>(0xC0 | (channel & 0x0F)), static_cast<uint8_t>(programByte), 0);
-  if (overtaken()) return false;
-  if (channelOk) sendMidiMsgAndLog(&msb);
-  pauseFor(25);
-  if (overtaken()) return false;
-  if (channelOk && lsbOk) sendMidiMsgAndLog(&lsbMsg);
-  pauseFor(25);
-  if (overtaken()) return false;
-  // With the port gone or unplugged the change reaches no instrument: the
-  // caller puts back what it showed, and nothing of it is recorded.
-  const bool went = channelOk && sendShortAndLog(&change);
-  if (midiIOConfigured && channelOk && !went && (MidiOutGone() || MidiOutUnplugged())) return false;
-  // Only a change that went out is what the part plays, and the sound it
-  // loads there is no longer the editor's copy. A multi's change gives every
-  // part the pairs of a multi the editor has not seen.
-  if (went) {
-    pickWentOut();
-    if (!multi) {
-      notePartPlays(part, bank, program);
-      endPartSoundHeld(part);
-    } else {
-      for (size_t p = 0; p < 16; ++p) {
-        partBankKnown[p] = false;
-        partProgramKnown[p] = false;
-        partSoundHeld[p] = false;
-      }
+  const auto outcome = [&] { return picks.newest(ticket) ? PickSend::kRefused : PickSend::kOvertaken; };
+  // Each message leaves only while the pick is the part's newest: nothing of
+  // an older pick follows a newer one.
+  const auto gate = [&](const std::function<bool()>& send) {
+    return picks.letGo(ticket, [&](const GatePass&) { return send(); });
+  };
+  if (!gate([&] {
+        if (midiIOConfigured && channelOk && !(processing && notesSilenced)) {
+          if (midiToHostBuffer) midiQueue.Add(&notesOff);
+          else sendMidiMsgAndLog(&notesOff);
+        }
+        notesSilenced = false;
+        if (channelOk) sendMidiMsgAndLog(&msb);
+        return true;
+      }))
+    return outcome();
+  if (!pausePick(ticket, 25)) return outcome();
+  if (!gate([&] {
+        if (channelOk && lsbOk) sendMidiMsgAndLog(&lsbMsg);
+        return true;
+      }))
+    return outcome();
+  if (!pausePick(ticket, 25)) return outcome();
+  // With the port gone or unplugged the change reaches no instrument: nothing
+  // of it is recorded or shown. Only a change that went out is what the part
+  // plays, recorded as it goes.
+  bool lost = false;
+  const bool went = picks.letGo(ticket, [&](const GatePass& pass) {
+    const bool sent = channelOk && sendShortAndLog(&change);
+    if (midiIOConfigured && channelOk && !sent && (MidiOutGone() || MidiOutUnplugged())) {
+      lost = true;
+      return false;
     }
+    if (sent) recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
+    return true;
+  });
+  if (!went) return lost ? PickSend::kRefused : outcome();
+  // The pacing after it ends early for a newer pick of the part.
+  if (pausePick(ticket, 50)) {
+    notesSilenced = true;
+    pausePick(ticket, getTimerValue());
   }
-  pauseFor(50);
-  notesSilenced = true;
-  pauseFor(getTimerValue());
-  return true;
+  return PickSend::kSent;
 }

@@ -59,10 +59,15 @@ void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
   // after a reset goes first, or it would cut the notes that start the song.
   if (!fromDevice) silenceAfterResetIfDue();
   // A part's program change and its bank select are never lost to a job:
-  // they wait for it to end, the last one for a part replacing the one before.
-  const bool partPick = msg->StatusMsg() == IMidiMsg::kProgramChange ||
-                        (msg->StatusMsg() == IMidiMsg::kControlChange &&
-                         (msg->mData1 == IMidiMsg::kBankSelectMSB || msg->mData1 == IMidiMsg::kBankSelectLSB));
+  // they wait for it to end, the last one for a part replacing the one
+  // before. Only the pair's own values are half a pick: any other value of
+  // controller 0 or 32 is a controller as any other, not sent while busy.
+  const bool bankSelectHalf =
+      msg->StatusMsg() == IMidiMsg::kControlChange &&
+      ((msg->mData1 == IMidiMsg::kBankSelectMSB && msg->mData2 == 0) ||
+       (msg->mData1 == IMidiMsg::kBankSelectLSB && (msg->mData2 == 64 || msg->mData2 == 65 || msg->mData2 == 66 ||
+                                                     msg->mData2 == 80 || msg->mData2 == 96)));
+  const bool partPick = msg->StatusMsg() == IMidiMsg::kProgramChange || bankSelectHalf;
   if ((processing || editorBusy) && !partPick) {
     // Not sent while a job or a transfer has the instrument, but never in silence.
     if (!fromDevice && msg->StatusMsg() != IMidiMsg::kNone && midiSendThread) midiSendThread->countIgnored();
@@ -92,9 +97,12 @@ int Tarnivex::partForHostMessage(const IMidiMsg& msg) const {
 
 void Tarnivex::ProcessSysEx(ISysEx* message, bool fromDevice) {
   if (!message || !message->mData || message->mSize <= 0) return;
-  if (stateRestore) return;
-  if (blocks(fromDevice, kFilterSE)) return;
-  if (editorBusy || !midiMessageManager) return;
+  if (blocks(fromDevice, kFilterSE) || !midiMessageManager) return;
+  // The instrument's report of what a part plays is a pick: it waits for a
+  // send or a restore under way and is served after it, as its program
+  // change does.
+  if (fromDevice && midiMessageManager->takeReport(message->mData, message->mSize)) return;
+  if (stateRestore || editorBusy) return;
   const uint8_t* bytes = message->mData;
   if (GetGUI() && trackIncoming && message->mSize >= 9 && message->mSize <= 13 && bytes[1] == 0x3E &&
       bytes[2] == 0x10)
@@ -255,22 +263,19 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
   if (enquiryAwaitsOutPort && midiIOConfigured && !MidiOutGone() && enquiryAwaitsOutPort.exchange(false))
     sendSysExInitialization();
 
-  // One request waits on the MIDI thread at a time; it stays pending while
-  // the request thread is busy.
-  if (partRequestPending && manager && midiSendThread && !partRequestPosted &&
-      !manager->isThreadRunning(JobThread::kRequest)) {
+  // One request waits on the MIDI thread at a time.
+  if (partRequestPending && manager && midiSendThread && !partRequestPosted)
     partRequestPosted = midiSendThread->requestPart();
-  }
 }
 
+// The part's sound asked for is a pick of the part: it goes after what is
+// under way, or waits for a job.
 void Tarnivex::runPartRequest() {
-  MIDIMessageManager* manager = midiMessageManager.get();
-  if (partRequestPending && manager) {
-    SenderJob job;
-    job.jobCode = 6;
-    job.partArgument = currentPart;
-    job.requestFlag = true;
-    if (manager->startJob(job, [manager] { manager->dumpExpected = true; })) partRequestPending = false;
+  if (partRequestPending.exchange(false) && midiMessageManager) {
+    Pick pick;
+    pick.work = Pick::Work::kRequest;
+    pick.slot = std::clamp(currentPart.load(), 0, 15);
+    midiMessageManager->picks.pick(pick);
   }
   partRequestPosted = false;
 }

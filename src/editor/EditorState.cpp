@@ -289,6 +289,9 @@ void Tarnivex::resendRestoredState() {
   job.jobCode = 0;
   job.firstSendFlag = false;
   job.secondSendFlag = false;
+  // The restore is a pick of every part, from now: a pick that comes while
+  // its send waits or runs is newer, and goes after it.
+  job.state = manager.picks.arriveAll();
   const unsigned restore = ++restoreCount;
   const auto begin = [this, restore] {
     midiMessageManager->sender->cancelRequested = false;

@@ -51,8 +51,11 @@ bool Tarnivex::startArrangementDump() { return startRequestJob(sendMultiJob(fals
 // job's), and one whose thread never started takes them back.
 bool Tarnivex::startMultiPush() {
   auto claimed = std::make_shared<std::atomic<bool>>(false);
-  const bool started = startRequestJob(sendMultiJob(false, false), [this, claimed] {
+  MIDIMessageManager* manager = midiMessageManager.get();
+  const bool started = startRequestJob(sendMultiJob(false, false), [this, claimed, manager] {
     *claimed = true;
+    // Every part plays what the multi sent names: a pick of every part.
+    if (manager) manager->sender->job.state = manager->picks.arriveAll();
     sendAllParts = true;
     editorBusy = true;
     sendGlobalFirst = true;

@@ -134,11 +134,11 @@ bool MidiSendThread::requestPart() {
   return true;
 }
 
-void MidiSendThread::programChange(int part, const IMidiMsg& msg, uint32_t arrival) {
+void MidiSendThread::programChange(int part, const IMidiMsg& msg, const std::optional<PickTicket>& ticket) {
   if (Record* record = next(Kind::kProgramChange)) {
     record->msg = msg;
     record->value = part;
-    record->size = static_cast<int>(arrival);  // the part's count as it came in
+    record->ticket = ticket;
     publish();
   }
 }
@@ -335,8 +335,7 @@ void MidiSendThread::perform(Record& record, Payload* payload) {
     case Kind::kEnquiry: mPlug.runDeviceEnquiry(); break;
     case Kind::kPartRequest: mPlug.runPartRequest(); break;
     case Kind::kProgramChange:
-      if (mPlug.midiMessageManager) mPlug.midiMessageManager->passProgramChangeFromDAW(record.value, &record.msg,
-                                                              static_cast<uint32_t>(record.size));
+      if (mPlug.midiMessageManager) mPlug.midiMessageManager->takeHostPick(record.value, record.msg, record.ticket);
       break;
     case Kind::kHostController:
       if (mPlug.midiMessageManager)

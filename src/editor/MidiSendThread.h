@@ -14,11 +14,13 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <semaphore>
 #include <string_view>
 #include <thread>
 
 #include "IMidiMsg.h"
+#include "PickTicket.h"
 #include "SenderJob.h"
 #include "SpscQueue.h"
 
@@ -35,7 +37,7 @@ class MidiSendThread {
     kJob,            // job, onStart: start it
     kEnquiry,        // the device enquiry and its pause
     kPartRequest,    // the block's deferred part request
-    kProgramChange,  // msg, value (part), size (its arrival): the program change from the host
+    kProgramChange,  // msg, value (part), ticket (its pick): the host's program change or bank select
     kHostController, // msg: the controller from the host moving its control
     kTempoLog,       // value: host tempo, flag: synced (else out of sync)
     kLogLine,        // text: one debug-log line
@@ -51,6 +53,7 @@ class MidiSendThread {
     int value = 0;
     int size = 0;
     IMidiMsg msg;
+    std::optional<PickTicket> ticket;
   };
   struct Payload {
     union {
@@ -92,7 +95,7 @@ class MidiSendThread {
   void startJob(const SenderJob& job, const std::function<void()>& onStart);
   void enquire();
   bool requestPart();
-  void programChange(int part, const IMidiMsg& msg, uint32_t arrival);
+  void programChange(int part, const IMidiMsg& msg, const std::optional<PickTicket>& ticket);
   void hostController(const IMidiMsg& msg);
   void logTempo(int hostTempo, bool synced);
   void log(std::string_view line);

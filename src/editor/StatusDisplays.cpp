@@ -32,7 +32,13 @@ int Tarnivex::mainTabIndex() const { return GetParam(kMainTab)->Int(); }
 
 void Tarnivex::DisplayProcessingIndicator(bool on) {
   const bool librarianPage = GetParam(kMainTab)->Value() == 1.0;
+  // A pick's work shows it on its part's lane, a job or a transfer beside
+  // them: it goes when the last of them ends.
+  const int lane = PartPicks::currentLane();
+  const uint32_t laneBit = lane >= 0 ? 1u << lane : 0u;
   if (on) {
+    if (laneBit) pickOverlays |= laneBit;
+    else jobOverlay = true;
     processing = true;
     if (progressIndicator) progressIndicator->Hide(false);
     if (progressLayer) progressLayer->Hide(false);
@@ -48,16 +54,24 @@ void Tarnivex::DisplayProcessingIndicator(bool on) {
     }
     return;
   }
+  if (laneBit) {
+    pickOverlays &= ~laneBit;
+  } else {
+    jobOverlay = false;
+    stateRestore = false;
+    editorBusy = false;
+    if (midiMessageManager) {
+      midiMessageManager->dumpExpected = false;
+      // A pick that waited for the overlay goes now, whichever ended last.
+      midiMessageManager->picks.serveWaiting();
+    }
+  }
+  if (jobOverlay || pickOverlays != 0) return;
   processing = false;
-  stateRestore = false;
-  editorBusy = false;
   if (progressIndicator) progressIndicator->Hide(true);
   if (progressLayer) progressLayer->Hide(true);
   if (libraryCancelButton) libraryCancelButton->Hide(true);
   if (editorCancelSwitch) editorCancelSwitch->Hide(true);
-  if (midiMessageManager) midiMessageManager->dumpExpected = false;
-  // A change that waited for the overlay to go goes now, whichever ended last.
-  if (midiMessageManager) midiMessageManager->serveWhenIdle();
   if (librarianPage && !multiMode) {
     const bool searching = GetParam(kPatchSearch)->Value() == 1.0;
     showLayer(searching ? "searchField" : "categoryLimit", true);

@@ -115,18 +115,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Set while the block's part request waits on the MIDI thread.
   std::atomic<bool> partRequestPosted{false};
   void MIDIOutRoutingSwitch(IMidiMsg* msg);
-  bool BankChangeMessage(int part);
-  bool BankChangeMessage(int part, const std::function<bool()>& wanted) override {
-    return sendBankChange(part, multiMode, wanted);
-  }
-  bool partBankChangeMessage(int part) override;
-  bool partBankChangeMessage(int part, const std::function<bool()>& wanted) override {
-    return sendBankChange(part, false, wanted);
-  }
-  // The bank and program change of the multi (multi) or of the part.
-  // wanted: asked before each message; false stops the change there (a
-  // newer change of the part came in).
-  bool sendBankChange(int part, bool multi, const std::function<bool()>& wanted = {});
+  // The bank select and program change of a pick: notes off, bank select,
+  // 25 ms, its second half, 25 ms, the program change (the pair recorded as
+  // it goes), 50 ms and the pacing delay; the multi's on the global channel
+  // for the multi's ticket. Each message through the gate.
+  PickSend BankChangeMessage(const PickTicket& ticket, int bank, int program, const LibraryPick* source) override;
   bool CheckBankConflict(int part);
   // Whether another active part is known to play the bank and program: one
   // whose bank or program was never sent nor received plays nothing known.
@@ -146,13 +139,6 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // for a conflict; true when refused, the status line or the conflict
   // window saying why.
   bool refuseUnsentPick(int part, int bank, int program, bool multi);
-  // The value a pick in the window replaced, while its change handler runs:
-  // a change refused on its way to the instrument puts it back.
-  struct PickBefore {
-    int param = -1;
-    double value = 0.0;
-  };
-  PickBefore pickBefore;  // under mMutex
   // A pick of bank and program for a part that another part plays, outside
   // multi mode and quiet sends: the conflict window shows; true when refused.
   bool refusePartPick(int part, int bank, int program) override;
@@ -247,6 +233,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::function<void(int ms)> sleepFor;
   uint32_t tick() const;
   void pauseFor(int ms) const;
+  // A pause of a pick's work: false (early) once a newer pick of its part came.
+  bool pausePick(const PickTicket& ticket, int ms) const;
 
   // The size factor of the editor window: 0.85, 1.0 or 1.15.
   double GetUIScale() const { return mUIScale; }
@@ -349,10 +337,12 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setControlFromHardware(IControl* control, double normalized) override;
   void runParamChange(int paramIdx, bool fromDevice) override;
   void requestFolderRefresh() override { folderRefreshPending = true; }
-  bool deferProgramChange(int part, const IMidiMsg& msg, uint32_t arrival) override;
+  bool deferProgramChange(int part, const IMidiMsg& msg, const std::optional<PickTicket>& ticket) override;
   bool deferHostController(const IMidiMsg& msg) override;
   void runOnMidiThread(std::function<void()> task) override { runOffHostThread(std::move(task)); }
-  bool isEditorWorking() const override { return processing || editorBusy; }
+  // A job's overlay or a transfer; the overlay a pick's own work shows is
+  // not counted: another part's pick never waits for it.
+  bool isEditorWorking() const override { return jobOverlay || editorBusy || stateRestore; }
   bool isReplyReceived() const override { return replyReceived; }
   void clearReplyReceived() override { replyReceived = false; }
   bool isDeviceIdLearning() const override { return initialisationRequested; }
@@ -369,28 +359,26 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setSendGlobalFirst(bool on) override { sendGlobalFirst = on; }
   void setSendAllParts(bool on) override { sendAllParts = on; }
   int partBank(int part) const override;
-  void setPartBank(int part, int bank) override;
   int partProgram(int part) const override;
-  void setPartProgram(int part, int program) override;
-  void followPartBank(int part, int bank, bool shown) override;
-  void showPartBank(int part, int bank) override;
+  void recordPartPlays(const GatePass& pass, int bank, int program, const LibraryPick* source) override;
   void notePartSoundHeld(int part) override;
   void endPartSoundHeld(int part) override;
   void notePartProgramsOfMulti() override;
   uint32_t tickMs() const override { return tick(); }
   bool isMidiToHostBuffer() const override { return midiToHostBuffer; }
   bool isTrackIncoming() const override { return trackIncoming; }
-  // Starts job 3 for the entry in that slot of the pane's open bank; false
-  // when the part is locked, the slot lies outside the bank or is empty.
-  bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part, double shownBefore = -1.0) override;
+  // The entry in that slot of the pane's open bank, picked for the part (the
+  // browser's checks); none, the status line saying why, when it would not go.
+  std::optional<LibraryPick> libraryPickFor(int slot, int pane, int part) override;
   // Starts job 4 with (pane, first slot, instrument bank) when MIDI is set up.
   bool storeAllPatchesToDeviceFromLibrarian(int a, int b, int c);
   // The slot view's active pane and its selected slot there.
   int librarianActivePane() const override;
   int librarianSelectedSlot() const override;
   void setLibrarianSelectedSlot(int slot) override;
-  void showPlayedSlot(int part) override;
-  void notePartPlaysFromBank(int part, const std::string& bank, int slot) override;
+  // The record changed: the window's thread makes the highlight again.
+  void highlightPlayed() override { highlightStale = true; }
+  std::atomic<bool> highlightStale{false};
   int librarianLowerList() const override;
   // Selects the slot in that pane of the slot view (0 upper, 1 lower), moves
   // the arrow keys' cursor there and makes it the library's slot of the pane.
@@ -486,6 +474,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> replyReceived{false};
   std::atomic<bool> editorBusy{false};
   std::atomic<bool> processing{false};
+  // The overlay as a job or a transfer shows it, and as the picks' own work
+  // shows it (a count of the lanes showing it).
+  std::atomic<bool> jobOverlay{false};
+  std::atomic<uint32_t> pickOverlays{0};  // a bit a lane
   std::atomic<bool> stateRestore{false};
   std::atomic<bool> sendAllParts{false};
   std::atomic<bool> sendGlobalFirst{false};
@@ -548,16 +540,13 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool runCommand(int paramIdx, double value);
   bool runInstrumentSideEffect(int paramIdx, double value);
   bool runProgramStep(int paramIdx, int intValue);
-  void switchPartProgram(int part);
-  // The multi picked in the top bar (multi mode) to the instrument, as a
-  // step of the multi sends it.
-  void switchMultiProgram();
-  // The bank and program the part (the multi in multi mode) shows to the
-  // instrument, on the MIDI thread; with STEP SYNTH on, the result is asked
-  // for: the part's sound, or the whole multi as GET MULTI asks for it.
-  // shownBefore: what the program showed before, put back should the change
-  // be refused on its way.
-  void sendShownProgram(int part, bool multi, double shownBefore);
+  // A bank or program picked for a part in the window (the multi's program
+  // with multi) handed to the entry; in library mode the library's slot of
+  // that number goes.
+  void pickPartProgram(int part, int bank, int program, bool multi);
+  // A pick of the window's, for its part or (multi) the multi, handed to the
+  // entry; in library mode the library's slot of its program.
+  void handWindowPick(Pick pick, bool multi);
   bool runLibrarianViewCommand(int paramIdx, double value);
   void runSearch();
   void endSearch();

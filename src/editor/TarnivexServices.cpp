@@ -72,9 +72,9 @@ void Tarnivex::debugLogText(std::string_view message) {
   else debuggerOutput.printDebugInfo(debugLogPath, std::string(message));
 }
 
-bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg, uint32_t arrival) {
+bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg, const std::optional<PickTicket>& ticket) {
   if (!RealtimeScope::active() || !midiSendThread) return false;
-  midiSendThread->programChange(part, msg, arrival);
+  midiSendThread->programChange(part, msg, ticket);
   return true;
 }
 
@@ -123,31 +123,40 @@ bool isPart(int part) { return part >= 0 && part < 16; }
 }  // namespace
 
 int Tarnivex::partBank(int part) const { return isPart(part) ? sentBanks[static_cast<size_t>(part)].load() : 0; }
-// A bank or program the instrument reports for a part is one half of what it
-// plays; the sound it now plays is no longer the editor's copy.
-void Tarnivex::setPartBank(int part, int bank) {
-  if (!isPart(part)) return;
-  sentBanks[static_cast<size_t>(part)] = bank;
-  partBankKnown[static_cast<size_t>(part)] = true;
-  endPartSoundHeld(part);
-}
-void Tarnivex::followPartBank(int part, int bank, bool shown) {
-  if (!isPart(part)) return;
-  setPartBank(part, bank);
-  if (shown) showPartBank(part, bank);
-}
-void Tarnivex::showPartBank(int part, int bank) {
-  if (!isPart(part)) return;
-  setParameterFromPlug(kMultiPartBank + part, bank, false);
-  setParameterFromPlug(kCurrentBank + part, bank, false);
-}
 int Tarnivex::partProgram(int part) const { return isPart(part) ? sentPrograms[static_cast<size_t>(part)].load() : 0; }
-void Tarnivex::setPartProgram(int part, int program) {
-  if (!isPart(part)) return;
-  sentPrograms[static_cast<size_t>(part)] = program;
-  partProgramKnown[static_cast<size_t>(part)] = true;
-  endPartSoundHeld(part);
+
+void Tarnivex::recordPartPlays(const GatePass& pass, int bank, int program, const LibraryPick* source) {
+  const PickTicket& ticket = pass.ticket();
+  if (ticket.multi()) {
+    // Another multi: every part plays the pair of a multi the editor has not seen.
+    for (size_t p = 0; p < 16; ++p) {
+      partBankKnown[p] = false;
+      partProgramKnown[p] = false;
+      partSoundHeld[p] = false;
+    }
+    if (program >= 0) setParameterFromPlug(kMultiPatch, program, false);
+  } else {
+    const int part = ticket.part();
+    const auto at = static_cast<size_t>(part);
+    if (bank >= 0) {
+      sentBanks[at] = bank;
+      partBankKnown[at] = true;
+      setParameterFromPlug(kMultiPartBank + part, bank, false);
+      setParameterFromPlug(kCurrentBank + part, bank, false);
+    }
+    if (program >= 0) {
+      sentPrograms[at] = program;
+      partProgramKnown[at] = true;
+      setParameterFromPlug(kMultiPartPatch + part, program, false);
+    }
+    // The sound it now loads is no longer the editor's copy.
+    partSoundHeld[at] = false;
+  }
+  if (librarianBrowser) librarianBrowser->notePartPlays(ticket.slot(), source);
+  pickWentOut();
+  highlightStale = true;
 }
+
 void Tarnivex::notePartPlays(int part, int bank, int program) {
   if (!isPart(part)) return;
   const auto at = static_cast<size_t>(part);
@@ -157,7 +166,12 @@ void Tarnivex::notePartPlays(int part, int bank, int program) {
   partProgramKnown[at] = true;
 }
 void Tarnivex::notePartProgramsOfMulti() {
-  for (int p = 0; p < 16; ++p) notePartPlays(p, GetParam(kMultiPartBank + p)->Int(), GetParam(kMultiPartPatch + p)->Int());
+  for (int p = 0; p < 16; ++p) {
+    notePartPlays(p, GetParam(kMultiPartBank + p)->Int(), GetParam(kMultiPartPatch + p)->Int());
+    // A multi's parts play the instrument's programs, from no library entry.
+    if (librarianBrowser) librarianBrowser->notePartPlays(p, nullptr);
+  }
+  highlightStale = true;
 }
 void Tarnivex::notePartSoundHeld(int part) {
   if (isPart(part)) partSoundHeld[static_cast<size_t>(part)] = true;
@@ -169,6 +183,8 @@ void Tarnivex::endPartSoundHeld(int part) {
 void Tarnivex::OnIdle() {
   // The slot a job selected, taken by the window's thread.
   if (LibrarianViewControl* view = librarianView()) view->takeHandedSlot();
+  // The highlight follows what the parts play, written here alone.
+  if (highlightStale.exchange(false) && librarianBrowser) librarianBrowser->showPlayedSlot(currentPart);
   showArrivedLibrary();
   showOutPortState();
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);

@@ -77,7 +77,7 @@ void MIDIMessageSender::sendGlobalToDevice(int) {
 
 // A later project restore asks a running send to stop (cancelRequested): it
 // stops between two dumps, and the restore's own send follows.
-void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestParts) {
+void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool toLibrarian, bool requestParts) {
   cancelRequested = false;
   arrangementDumpsSent = 0;
   plug->DisplayProcessingIndicator(true);
@@ -100,8 +100,13 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
     }
   } else {
     plug->setEditorBusy(true);
-    // The parts play the banks and programs of the multi that went out.
-    if (plug->checksumCheckAndSend(dump.data(), kMultiDumpSize)) plug->notePartProgramsOfMulti();
+    // The parts play the banks and programs of the multi that went out: the
+    // multi goes while it is the newest pick of the multi.
+    mManager.picks.letGo(state.multi(), [&](const GatePass&) {
+      if (!plug->checksumCheckAndSend(dump.data(), kMultiDumpSize)) return false;
+      plug->notePartProgramsOfMulti();
+      return true;
+    });
     ++arrangementDumpsSent;
     plug->awaitDumpSent();
   }
@@ -118,7 +123,7 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
       ended = false;
       for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested && !ended; ++p) {
         if (!active(p)) continue;
-        requestPartSound(p, true);
+        requestPartSound(state.part(p), p, true);
         if (!ended) mManager.pauseUnlessCancelled(*this, kAfterPartRequestMs);
       }
       if (cancelRequested) plug->showStatusText(kRequestCancelled);
@@ -126,12 +131,13 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
       plug->setEditorBusy(true);
       for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {
         if (!active(p)) continue;
-        sendPartToDevice(p, false, false);
+        sendPartToDevice(state.part(p), p, false, false);
         plug->DisplayProcessingIndicator(true);
         mManager.pauseUnlessCancelled(*this, kAfterEachPartMs);
       }
     } else {
-      sendPartToDevice(plug->getCurrentPart(), false, false);
+      const int current = std::clamp(plug->getCurrentPart(), 0, 15);
+      sendPartToDevice(state.part(current), current, false, false);
       plug->DisplayProcessingIndicator(true);
       mManager.pause(kAfterCurrentPartMs);
     }

@@ -72,12 +72,16 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
     getLegacyCCparam(c, channel + 1, v, false, true);
   } else if (kind == kPC) {
     const int part = partForChannel(channel);
-    const int bank = deviceBankSelect.take(channel);
-    // Taken in turn on the MIDI thread: this thread stays free to take the
-    // next, whose arrival stops what is under way for this one.
-    const uint32_t arrival = arrive(part);
-    const IMidiMsg change = *msg;
-    plug->runOnMidiThread([this, part, change, bank, arrival] { deviceProgramChangeInTurn(part, change, bank, arrival); });
+    Pick pick;
+    pick.road = Pick::Road::kInstrument;
+    pick.bank = deviceBankSelect.take(channel);
+    pick.program = msg->mData1;
+    pick.channel = channel;
+    // A channel no part plays on is taken for part 1.
+    pick.slot = std::max(part, 0);
+    // Its arrival stops what is under way for an older pick of the part.
+    picks.pick(pick);
+    if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
     return;
   }
   if (const int part = partForChannel(channel); part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
@@ -99,14 +103,12 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   const Kind kind = kindOf(*msg);
   if (kind == kNotChannel) return;
   const int channel = msg->mStatus & 0x0F;
+  const int target = std::clamp(part, 0, 15);
   IParam* filter = plug->paramAt(kMIDIFilterDAWCCPassThrough + static_cast<int>(kind));
   if (!filter || filter->Value() != 1.0) {
     // Blocked, a program change takes the bank select waiting for it along:
     // on the road the bank select took, after it.
-    if (kind == kPC) {
-      const int target = std::clamp(part, 0, 15);
-      if (!plug->deferProgramChange(target, *msg, 0)) passProgramChangeFromDAW(target, msg);
-    }
+    if (kind == kPC && !plug->deferProgramChange(target, *msg, std::nullopt)) takeHostPick(target, *msg, std::nullopt);
     return;
   }
   if (kind == kCC) {
@@ -114,8 +116,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
     if ((c == 0 && v == 0) || (c == 32 && isOtherBankValue(v))) return;
     // The part's bank select waits for its program change, in order.
     if (c == 32 && isPartBankValue(v)) {
-      const int target = std::clamp(part, 0, 15);
-      if (!plug->deferProgramChange(target, *msg, 0)) passProgramChangeFromDAW(target, msg);
+      if (!plug->deferProgramChange(target, *msg, std::nullopt)) takeHostPick(target, *msg, std::nullopt);
       return;
     }
     // The control it moves is the editor's: followed off the host's
@@ -127,86 +128,46 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   // (a locked part, a conflict, a library slot that sends nothing) would
   // change the instrument's sound behind what the window shows.
   if (kind == kPC) {
-    const int target = std::clamp(part, 0, 15);
-    const uint32_t arrival = arrive(target);
-    if (!plug->deferProgramChange(target, *msg, arrival)) passProgramChangeFromDAW(target, msg, arrival);
+    // The pick is the part's newest from its arrival: lock-free, here on
+    // the host's thread; what follows it is done on the MIDI thread.
+    const PickTicket ticket = picks.arriveRealtime(target);
+    if (!plug->deferProgramChange(target, *msg, ticket)) takeHostPick(target, *msg, ticket);
     return;
   }
   plug->MIDIOutRoutingSwitch(msg);
 }
 
-void MIDIMessageManager::takeDeviceProgramChange(int part, IMidiMsg* msg, int bank, uint32_t arrival) {
-  const int channel = msg->mStatus & 0x0F;
-  // Playing its own pick, the instrument no longer holds the editor's copy.
-  if (part >= 0 && plug->isLocalControl()) plug->endPartSoundHeld(part);
-  MakeProgramChangeMessages(std::max(part, 0), msg, -1.0, true, bank, part >= 0 ? arrival : 0);
-  // Overtaken on its way: the newer change goes on in its place.
-  if (part >= 0 && arrival && partMovedOn(part, arrival)) return;
-  if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
-  // Back to the instrument the pick goes only as the editor's answer (its
-  // bank select and program change whole), or not at all: echoed, it would
-  // land on whatever bank the instrument is on. Into the host's buffer it
-  // goes on whole, as all the instrument's playing does.
-  if (passesBackFromDevice(true)) {
-    if (bank >= 0) {
-      IMidiMsg msb(0, static_cast<uint8_t>(0xB0 | channel), 0, 0);
-      IMidiMsg lsb(0, static_cast<uint8_t>(0xB0 | channel), 32, static_cast<uint8_t>(64 + bank));
-      plug->MIDIOutRoutingSwitch(&msb);
-      plug->MIDIOutRoutingSwitch(&lsb);
-    }
-    plug->MIDIOutRoutingSwitch(msg);
-  }
-}
-
-void MIDIMessageManager::passProgramChangeFromDAW(int part, IMidiMsg* msg, uint32_t arrival) {
-  const int channel = msg->mStatus & 0x0F;
-  if ((msg->mStatus >> 4) == 0xB) {
+void MIDIMessageManager::takeHostPick(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket) {
+  const int channel = msg.mStatus & 0x0F;
+  if ((msg.mStatus >> 4) == 0xB) {
     // The host's bank select: half a pick, held until its program change.
-    hostBankSelect.hold(channel, msg->mData2 - 64);
+    hostBankSelect.hold(channel, msg.mData2 - 64);
     return;
   }
   const int bank = hostBankSelect.take(channel);
+  if (!ticket) return;  // blocked: it took its bank select along
   if (const IParam* filter = plug->paramAt(kMIDIFilterDAWPCPassThrough); !filter || filter->Value() != 1.0) return;
-  // A newer change of the part came in behind it: that one is the pick.
-  if (arrival && partMovedOn(part, arrival)) return;
-  // A job has the instrument: the pick waits for its end, whole.
-  if (waitIfBusy(part, *msg, false, bank, arrival)) return;
-  takeHostProgramChange(part, msg, bank, arrival);
-}
-
-void MIDIMessageManager::takeHostProgramChange(int part, IMidiMsg* msg, int bank, uint32_t arrival) {
-  IMidiMsg passed = *msg;  // the editor's own sequence may reuse msg
-  const int channel = msg->mStatus & 0x0F;
-  // One refused leaves the part showing what it plays.
-  const IParam* program = plug->paramAt(kMultiPartPatch + part);
-  const double shown = program ? program->Value() : 0.0;
-  if (!MakeProgramChangeMessages(part, msg, -1.0, false, bank, arrival)) {
-    if (arrival && partMovedOn(part, arrival)) return;  // the newer change shows itself
-    if (program && program->Value() != shown) plug->setParameterFromPlug(kMultiPartPatch + part, shown, false);
-    return;
-  }
-  // Taken, the host's pick goes on whole: its bank select, then its program
-  // change; overtaken meanwhile (a library send runs beside), nothing more
-  // of it follows the newer one.
-  const auto passOn = [&](IMidiMsg* message) {
-    if (arrival && partMovedOn(part, arrival)) return false;
-    plug->MIDIOutRoutingSwitch(message);
-    return true;
-  };
-  if (bank >= 0) {
-    IMidiMsg msb(0, static_cast<uint8_t>(0xB0 | channel), 0, 0);
-    IMidiMsg lsb(0, static_cast<uint8_t>(0xB0 | channel), 32, static_cast<uint8_t>(64 + bank));
-    if (!passOn(&msb) || !passOn(&lsb)) return;
-  }
-  passOn(&passed);
+  Pick pick;
+  pick.road = Pick::Road::kHost;
+  pick.slot = part;
+  pick.bank = bank;
+  pick.program = msg.mData1;
+  pick.channel = channel;
+  picks.hand(*ticket, pick);
 }
 
 IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab,
                                                bool fromDevice) {
   IControl* control = plug->getCCControls(channel, controller, 0);
   if (!control) {
+    // The instrument says the part numbered by the channel is on that bank:
+    // a pick of the bank alone, as its report is.
     if (controller == 32 && value >= 64 && value <= 66 && channel >= 1 && channel <= 16) {
-      plug->followPartBank(channel - 1, value - 64, true);
+      Pick pick;
+      pick.road = Pick::Road::kReport;
+      pick.slot = channel - 1;
+      pick.bank = value - 64;
+      picks.pick(pick);
     }
     return nullptr;
   }
@@ -243,102 +204,3 @@ IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int 
   return control;
 }
 
-// Refused, the instrument's own change is still what its part plays: shown,
-// and its sound asked for as a taken change's is; without a request, no
-// name is shown over the new number (the old sound's would be wrong).
-void MIDIMessageManager::showInstrumentsOwnChange(int part, int program, uint32_t count) {
-  plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
-  plug->endPartSoundHeld(part);
-  if (plug->isProgBankMode()) {
-    plug->SetLibrarianRequestActive(false);
-    if (startPartRequest(part, count)) return;
-  }
-  plug->setParamDisplayText(kPatchName + part, 0, "");
-  plug->setParamDisplayText(kCategoryName + part, 0, "");
-  plug->setPatchManagerName(1 + part, "");
-  plug->setPatchManagerName(19 + part, "");
-  if (part == plug->getCurrentPart()) {
-    plug->displayPatchName("");
-    plug->displayCategoryName("");
-  }
-  plug->setLibrarianViewDirty();
-}
-
-bool MIDIMessageManager::MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore, bool fromDevice,
-                                                   int bank, uint32_t arrival) {
-  int program = msg->mData1;
-  // Whatever is under way for an older change of the part is overtaken:
-  // by the change's arrival, or now.
-  const uint32_t count = arrival ? arrival : movePart(part);
-  if (partMovedOn(part, count)) return false;
-  const TakingChange taking(part, count);
-  // The bank select is half the pick: shown with it for its checks and its
-  // send (which read the part's bank), put back when it is refused.
-  const IParam* bankParam = plug->paramAt(kMultiPartBank + part);
-  const IParam* programParam = plug->paramAt(kMultiPartPatch + part);
-  const int bankBefore = bankParam ? bankParam->Int() : 0;
-  const double programBefore = programParam ? programParam->Value() : 0.0;
-  const auto showBank = [&](int shown) {
-    if (bank >= 0) plug->showPartBank(part, shown);
-  };
-  // With its local control on the instrument plays its own pick whatever
-  // the editor makes of it: not taken, the pick is shown and recorded whole
-  // as what the part plays. With local control off it plays only what goes
-  // back to it: not taken, nothing of the pick is kept.
-  const auto refused = [&](bool askForSound = false) {
-    if (fromDevice && plug->isLocalControl()) {
-      plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
-      showBank(bank);
-      // Recorded for the part on the change's channel, not one standing in.
-      if (partForChannel(msg->mStatus & 0x0F) == part) {
-        if (bank >= 0) plug->setPartBank(part, bank);
-        plug->setPartProgram(part, program);
-      }
-      // What it now plays is not the sound the window held: asked for, or
-      // shown with no name.
-      if (askForSound) showInstrumentsOwnChange(part, program, count);
-    } else {
-      if (fromDevice && programParam && programParam->Value() != programBefore)
-        plug->setParameterFromPlug(kMultiPartPatch + part, programBefore, false);
-      showBank(bankBefore);
-    }
-    return false;
-  };
-  if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return refused();
-  IParam* rx = plug->paramAt(kGlobalRxProgramChange);
-  const double receive = rx ? rx->Value() : 0.0;
-  lastProgramChangeTick = plug->tickMs();
-  if (plug->isLibraryMode()) {
-    plug->SetLibrarianRequestActive(false);
-    showBank(bank);
-    // The job selects the slot once its sound goes out.
-    if (plug->sendPatchToDeviceFromLibrarian(program, plug->librarianActivePane(), part, shownBefore)) return true;
-    return refused(true);
-  }
-  if (receive <= 0.0) return refused();
-  program = std::min(program, 100);
-  if (plug->refusePartPick(part, bank >= 0 ? bank : bankBefore, program)) return refused(true);
-  // A newer change came in meanwhile (while it was waiting for the lock's
-  // holder): nothing of this one goes, and the newer one owns the displays.
-  if (partMovedOn(part, count)) return false;
-  plug->SetLibrarianRequestActive(false);
-  plug->AllSoundsOff(part, false);
-  plug->setParameterFromPlug(kMultiPartPatch + part, program, false);
-  showBank(bank);
-  // The instrument's own change is what the part plays, also with no
-  // channel to echo it on.
-  const bool sent = (fromDevice && programChannel(*plug, part, false) < 0) ||
-                    plug->partBankChangeMessage(part, [this, part, count] { return !partMovedOn(part, count); });
-  if (!sent) {
-    if (!partMovedOn(part, count)) return refused();
-    // Overtaken before its program change went: the part still plays what it
-    // did, and the newer change starts from that (unless it showed itself).
-    if (programParam && programParam->Value() == program && program != programBefore)
-      plug->setParameterFromPlug(kMultiPartPatch + part, programBefore, false);
-    if (bank >= 0 && bankParam && bankParam->Int() == bank) showBank(bankBefore);
-    return false;
-  }
-  if (plug->isProgBankMode() && !isThreadRunning(JobThread::kRequest)) startPartRequest(part, count);
-  plug->showPlayedSlot(part);
-  return true;
-}

@@ -17,6 +17,9 @@ namespace {
 constexpr int kSearchTick = 25;
 constexpr int kArrangementSearchTick = 20;
 constexpr int kTimeOutTick = 30;
+// How long a request waits for the replies still due to the part's earlier
+// requests before it takes them for lost.
+constexpr int kEarlierReplyTicks = 5;
 constexpr int kDeviceIds = 128;
 constexpr int kBankPrograms = 100;
 constexpr int kMultiPolls = 100;
@@ -54,7 +57,8 @@ void MIDIMessageSender::sendRequest(std::vector<uint8_t> body, bool viaChecksum)
   plug->checksumCheckAndSend(body.data(), static_cast<int>(body.size()));
 }
 
-bool MIDIMessageSender::searchDeviceId(std::vector<uint8_t> body, int tick, bool viaChecksum) {
+bool MIDIMessageSender::searchDeviceId(std::vector<uint8_t> body, int tick, bool viaChecksum,
+                                       const std::function<bool()>& answered) {
   for (int id = 0; id < kDeviceIds; ++id) {
     // Requests into a port that is gone would pass over the instrument's ID unheard.
     if (plug->isOutPortGone()) return false;
@@ -66,7 +70,7 @@ bool MIDIMessageSender::searchDeviceId(std::vector<uint8_t> body, int tick, bool
       if (!viaChecksum) ended = true;
       return true;
     }
-    if (plug->isReplyReceived()) return true;
+    if (answered ? answered() : plug->isReplyReceived()) return true;
   }
   return true;
 }
@@ -79,8 +83,7 @@ void MIDIMessageSender::awaitReply(const std::vector<uint8_t>& body, int tick, i
       ended = true;
       return;
     }
-    // A newer change of the part ends the wait: its reply is no longer wanted.
-    if (cancelRequested || mManager.jobOvertaken(job)) {
+    if (cancelRequested) {
       ended = true;
       return;
     }
@@ -146,42 +149,102 @@ void MIDIMessageSender::setSelectedLibrarySlot(int slot) {
 
 void MIDIMessageSender::endBankHighlight() {
   // Stepping the library, it goes back to where the next step counts from.
-  if (plug->isLibraryMode()) return plug->showPlayedSlot(plug->getCurrentPart());
+  if (plug->isLibraryMode()) return plug->highlightPlayed();
   setSelectedLibrarySlot(0);
 }
 
-void MIDIMessageSender::sendPartRequestSysex(int part, bool toEditor) {
+void MIDIMessageSender::sendPartRequestSysex(const PickTicket& ticket, int part, bool toEditor) {
   cancelRequested = false;
-  requestPartSound(part, toEditor);
+  requestPartSound(ticket, part, toEditor);
 }
 
-void MIDIMessageSender::requestPartSound(int part, bool toEditor) {
+bool MIDIMessageSender::awaitEarlierReplies(const PickTicket& ticket, const PartPicks::ReplyWait& wait, int tick) {
+  for (int t = 0; mManager.picks.earlierReplyDue(ticket.part(), &wait); ++t) {
+    // Never answered (the reply cable out): given up on, they leave nothing
+    // for this request.
+    if (t == kEarlierReplyTicks) {
+      mManager.picks.forgetEarlierReplies(ticket.part(), &wait);
+      break;
+    }
+    if (!mManager.pickPause(ticket, tick) || cancelRequested) return false;
+  }
+  return true;
+}
+
+void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks::ReplyWait& wait,
+                                       const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum) {
+  const uint64_t heard = mManager.picks.heard();
+  for (int t = 0;;) {
+    // CANCEL ends the tick at once; a newer pick of the part ends the wait:
+    // its reply, should it still come, is an answer and ends nothing more.
+    if (!mManager.pickPause(ticket, tick) || cancelRequested) {
+      ended = true;
+      return;
+    }
+    if (wait.answered) {
+      if (!wait.taken) ended = true;
+      return;
+    }
+    ++t;
+    // Only a request that heard nothing at all searches, and one at a time:
+    // an instrument that answered on this ID since is there.
+    if (t == searchTick && mManager.picks.heard() == heard) {
+      std::unique_lock<std::mutex> searching(mManager.searchMutex, std::try_to_lock);
+      if (searching.owns_lock() &&
+          !searchDeviceId(body, tick, viaChecksum, [&] { return wait.answered.load() || !mManager.picks.newest(ticket); })) {
+        ended = true;
+        return;
+      }
+    }
+    if (wait.answered) {
+      if (!wait.taken) ended = true;
+      return;
+    }
+    if (t == kTimeOutTick) {
+      plug->showStatusText(kTimedOut);
+      ended = true;
+      return;
+    }
+  }
+}
+
+bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, bool toEditor) {
   if (part < 0 || part > 15) {
     plug->debugLog("PROCESSOR: no request for part " + std::to_string(part));
-    return;
+    return false;
   }
   beginRequestStep();
   // A slot the library refuses is asked for nothing.
-  if (!plug->SetLibrarianRequestActive(!toEditor)) return plug->DisplayProcessingIndicator(false);
-  // Asked for a change the part has moved on from: nothing goes.
-  if (mManager.jobOvertaken(job)) return plug->DisplayProcessingIndicator(false);
+  if (!plug->SetLibrarianRequestActive(!toEditor) || !mManager.picks.newest(ticket)) {
+    plug->DisplayProcessingIndicator(false);
+    return false;
+  }
   const int tick = plug->getTimerValue();
   const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
-  // The reply is taken only while the part plays what it was asked for.
-  mManager.awaitedCount = job.countPart == part ? job.partCount : mManager.partCount(part);
-  mManager.awaitedReplyDropped = false;
-  mManager.awaitedPart = part;
-  sendRequest(body, false);
+  // Into the editor, the reply is the part's next sound dump, in the order
+  // the requests went; into the library, the record takes what comes.
+  const std::shared_ptr<PartPicks::ReplyWait> wait = toEditor ? mManager.picks.expectReply(ticket) : nullptr;
+  const auto end = [&](bool overtaken) {
+    mManager.picks.endReplyWait(wait);
+    if (overtaken) ended = true;
+    if (!overtaken || cancelRequested) endSingleRequest(!toEditor);
+    else plug->DisplayProcessingIndicator(false);
+    return wait && wait->taken;
+  };
+  if (wait && !awaitEarlierReplies(ticket, *wait, tick)) return end(true);
+  if (!mManager.picks.letGo(ticket, [&](const GatePass&) {
+        sendRequest(body, false);
+        return true;
+      }))
+    return end(true);
   plug->logSysExOutMessageByteInt(std::vector<int>(body.begin(), body.end()), static_cast<int>(body.size()));
-  if (!mManager.pause(tick)) return plug->DisplayProcessingIndicator(false);
+  if (!mManager.pickPause(ticket, tick)) return end(true);
   plug->showProgressText(kPleaseWait);
-  awaitReply(body, tick, kSearchTick, false);
-  // Its reply, still on its way, is no longer wanted: dropped when it comes.
-  if (mManager.jobOvertaken(job) && !plug->isReplyReceived() && !mManager.awaitedReplyDropped && !cancelRequested)
-    ++mManager.overtakenReplies[static_cast<size_t>(part)];
-  mManager.pause(tick);
-  mManager.awaitedPart = -1;
-  endSingleRequest(!toEditor);
+  if (wait) awaitPartReply(ticket, *wait, body, tick, kSearchTick, false);
+  else awaitReply(body, tick, kSearchTick, false);
+  if (!mManager.picks.newest(ticket) && !(wait && wait->taken)) return end(true);
+  mManager.pickPause(ticket, tick);
+  return end(false);
 }
 
 void MIDIMessageSender::sendSingleMultiRequestSysex() {
@@ -295,23 +358,30 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
     sendRequest(requestBody(kMultiRequest, kMultiEditBuffer, 0x00), true);
     pollMulti();
   } else {
+    // What the instrument plays, asked for: a pick of every part, whose
+    // replies are taken under it. A part picked meanwhile is the newer pick's.
+    const StateTicket state = job.state ? *job.state : mManager.picks.arriveAll();
     // An instrument silent to one part is silent to the next: a time-out
     // ends the parts, as each would wait and search as long.
     for (int p = 0; p < 16 && !cancelRequested && !ended && !mManager.isShuttingDown(); ++p) {
+      const PickTicket ticket = state.part(p);
+      if (!mManager.picks.newest(ticket)) continue;
       plug->SetLibrarianRequestActive(false);
       const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, p);
-      sendRequest(body, true);
-      awaitReply(body, tick, kArrangementSearchTick, true);
+      const std::shared_ptr<PartPicks::ReplyWait> wait = mManager.picks.expectReply(ticket);
+      if (awaitEarlierReplies(ticket, *wait, tick) && mManager.picks.letGo(ticket, [&](const GatePass&) {
+            sendRequest(body, true);
+            return true;
+          })) {
+        awaitPartReply(ticket, *wait, body, tick, kArrangementSearchTick, true);
+        // Overtaken, the part's reply is an answer: the next part follows.
+        if (!wait->taken && !cancelRequested && !mManager.picks.newest(ticket)) ended = false;
+      }
+      mManager.picks.endReplyWait(wait);
       if (cancelRequested) break;
       if (!ended) {
         plug->showProgressText(("Please wait! " + std::to_string(static_cast<int>(p * 5.88)) + "% processed..").c_str());
         mManager.pause(tick);
-        int polls = 0;
-        while (!plug->isReplyReceived() && polls < kMultiPolls && mManager.pause(kPartPollMs)) ++polls;
-        if (polls == kMultiPolls) {
-          plug->showStatusText(kTimedOut);
-          ended = true;
-        }
       }
       plug->DisplayProcessingIndicator(true);
     }

@@ -6,8 +6,11 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "PickTicket.h"
 
 class IControl;
 class IParam;
@@ -100,10 +103,10 @@ class EditorServices {
   virtual void setControlFromHardware(IControl*, double) {}
   // The editor's parameter-change handlers (second: values from the device).
   virtual void runParamChange(int, bool) {}
-  // A program change from the host, with its pauses, taken off the host's
-  // real-time thread when that is where it came; false: handle it here.
-  // arrival: the part's count the change moved as it came in (0: none).
-  virtual bool deferProgramChange(int, const IMidiMsg&, uint32_t) { return false; }
+  // A program change (or the bank select before it) from the host, taken
+  // off the host's real-time thread in the order it came; the ticket of a
+  // program change is its pick, made as it came in.
+  virtual bool deferProgramChange(int, const IMidiMsg&, const std::optional<PickTicket>&) { return false; }
   // A controller from the host, which moves the editor's control: taken off
   // the host's real-time thread, which never waits for the editor.
   virtual bool deferHostController(const IMidiMsg&) { return false; }
@@ -111,7 +114,8 @@ class EditorServices {
   virtual void runOnMidiThread(std::function<void()> task) {
     if (task) task();
   }
-  // The overlay of a job or a transfer is up: the instrument is taken.
+  // The overlay of a job or a transfer is up (not a pick's own work): the
+  // instrument is taken.
   virtual bool isEditorWorking() const { return false; }
   // A library reload asked for by a worker; the editor runs it on its own
   // thread, never under the worker.
@@ -135,17 +139,15 @@ class EditorServices {
   virtual bool isSendGlobalFirst() const { return false; }
   virtual void setSendGlobalFirst(bool) {}
   virtual void setSendAllParts(bool) {}
-  // The bank and program last sent to or received for each part.
+  // What each part plays, as the record holds it: the bank and program
+  // last sent to it or that the instrument said it plays.
   virtual int partBank(int) const { return 0; }
-  virtual void setPartBank(int, int) {}
   virtual int partProgram(int) const { return 0; }
-  virtual void setPartProgram(int, int) {}
-  // The part plays that bank now (a bank select from either side, or the
-  // instrument's report): recorded, and shown on the part when shown is true.
-  virtual void followPartBank(int, int, bool) {}
-  // Shows the bank on the part (the top bar, the MULTI page) without
-  // recording it as played: a pick half made, or one put back.
-  virtual void showPartBank(int, int) {}
+  // The record, written only as the gate lets a pick's program change go (or
+  // the instrument says it plays it): the part (or the multi) plays the bank
+  // and program (-1: its own), from the library entry when source is given.
+  // Shown on the top bar and the MULTI page.
+  virtual void recordPartPlays(const GatePass&, int, int, const LibraryPick*) {}
   // The part's sound came whole from the instrument, or the editor's went
   // out whole: sending it again overwrites nothing.
   virtual void notePartSoundHeld(int) {}
@@ -163,26 +165,21 @@ class EditorServices {
   virtual int librarianActivePane() const { return 0; }
   virtual int librarianSelectedSlot() const { return -1; }
   virtual void setLibrarianSelectedSlot(int) {}
-  // The library's highlight follows what the part now plays (a part that is
-  // not the one stepped leaves it alone while the library is stepped).
-  virtual void showPlayedSlot(int) {}
-  // A library entry of the bank (job 3's source) went out to the part as
-  // the slot's sound: the part plays from that bank.
-  virtual void notePartPlaysFromBank(int, const std::string&, int) {}
+  // The library's highlight is made again from what the parts play, on the
+  // window's thread (its one writer).
+  virtual void highlightPlayed() {}
   // The bank list the lower pane shows when it is not the data type's own
   // (category or search results); -1 otherwise.
   virtual int librarianLowerList() const { return -1; }
-  // Starts job 3 for a library slot; false when it is refused.
-  virtual bool sendPatchToDeviceFromLibrarian(int, int, int, double = -1.0) { return false; }
+  // The library entry in that slot of the pane's bank, for a pick of the
+  // part; none (the status line says why) when nothing of it would go.
+  virtual std::optional<LibraryPick> libraryPickFor(int, int, int) { return std::nullopt; }
   virtual void AllSoundsOff(int, bool) {}
-  // Bank select and program change for the part; false on a conflict.
-  virtual bool BankChangeMessage(int) { return false; }
-  // wanted: asked before each message; false stops the change there.
-  virtual bool BankChangeMessage(int part, const std::function<bool()>&) { return BankChangeMessage(part); }
-  // The part's own bank and program, on its channel, in multi mode too (a
-  // part's program changed there is the part's, not the multi's).
-  virtual bool partBankChangeMessage(int part) { return BankChangeMessage(part); }
-  virtual bool partBankChangeMessage(int part, const std::function<bool()>&) { return partBankChangeMessage(part); }
+  // The bank select and program change of a pick (the multi's for its
+  // ticket), with their pauses, each message through the gate; the part
+  // plays the pair once its program change went (from source, a library
+  // entry, when given).
+  virtual PickSend BankChangeMessage(const PickTicket&, int, int, const LibraryPick*) { return PickSend::kRefused; }
   virtual void MIDIOutRoutingSwitch(IMidiMsg*) {}
   // True while the editor's MIDI output goes into the host's buffer.
   virtual bool isMidiToHostBuffer() const { return false; }

@@ -47,65 +47,58 @@ void MIDIMessageSender::sendAllNotesOffOnChannel1() {
   mManager.pause(kHandOverPauseMs);
 }
 
-void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& patch, int part, int slot,
-                                                       double shownBefore) {
+bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket, const StateTicket* state,
+                                                       const LibraryPick& pick, int part, bool instrumentPlays) {
   // A job that sends nothing ends as one that did: the overlay the window
   // put up for it goes, and the window takes clicks again.
-  const auto endRefused = [this] {
+  const auto endSend = [this](bool sent) {
     plug->DisplayProcessingIndicator(false);
     mManager.librarySendActive = false;
+    return sent;
   };
+  const LibrarianPatch& patch = pick.entry;
+  const int slot = pick.slot;
   if (part < 0 || part > 15 || patch.empty()) {
     plug->debugLog("PROCESSOR: library entry for part " + std::to_string(part) + " not sent");
-    endRefused();
-    return;
+    return endSend(false);
   }
-  const bool multi = plug->isMultiMode();
+  const bool multi = state != nullptr;
   const EntryKind kind = kindFor(multi);
-  const int programParam = multi ? int(kMultiPatch) : kMultiPartPatch + part;
-  IParam* program = plug->paramAt(programParam);
   IParam* bank = plug->paramAt(kMultiPartBank + part);
-  // A step that moved the program ahead of the job is put back, and the
-  // highlight with it: both show again what the part plays.
-  const double shownProgram = shownBefore >= 0.0 ? shownBefore : program ? program->Value() : 0.0;
-  const auto putBack = [&] {
-    if (program && program->Value() != shownProgram) plug->setParameterFromPlug(programParam, shownProgram, false);
-    plug->showPlayedSlot(part);
-    endRefused();
-  };
   // Nothing is sent for an entry that is not a whole dump, not even notes off.
   if (const char* why = patch.whyNotSendable(multi)) {
     plug->debugLog("PROCESSOR: library entry is not a " + std::to_string(kind.size) + "-byte dump; not sent");
     plug->showStatusText((std::string(kEntryNotSent) + " " + why).c_str());
-    putBack();
-    return;
+    return endSend(false);
   }
   // A sound another part plays is refused before anything of it goes out or
   // reaches the editor.
-  if (!multi && plug->refusePartPick(part, bank ? bank->Int() : 0, slot)) {
-    putBack();
-    return;
-  }
+  if (!multi && plug->refusePartPick(part, bank ? bank->Int() : 0, slot)) return endSend(false);
   // Without its program change the sound would land on a program the part
   // does not play: nothing of it goes.
-  if (plug->refuseNoProgramChannel(part, multi)) {
-    putBack();
-    return;
-  }
-  // A newer change of the part overtook the send: nothing more of it goes,
-  // and what the part shows is the newer change's.
+  if (plug->refuseNoProgramChannel(part, multi)) return endSend(false);
+  // Overtaken on its way, nothing more of it goes: the newer pick of the
+  // part shows itself.
   const auto overtaken = [&] {
-    if (!mManager.jobOvertaken(job)) return false;
+    if (mManager.picks.newest(ticket)) return false;
     plug->debugLog("PROCESSOR: library send to part " + std::to_string(part + 1) + " overtaken by a newer change");
-    endRefused();
     return true;
   };
-  if (overtaken()) return;
+  const auto gate = [&](const std::function<void()>& send) {
+    return mManager.picks.letGo(ticket, [&](const GatePass&) {
+      send();
+      return true;
+    });
+  };
   const bool store = mManager.librarySendActive;
   plug->DisplayProcessingIndicator(true);
-  if (!store) plug->AllSoundsOff(part, false);
-  sendAllNotesOffOnChannel1();
-  if (overtaken()) return;
+  if (!store && !gate([&] { plug->AllSoundsOff(part, false); })) return endSend(false);
+  if (!gate([&] {
+        IMidiMsg notesOff(0, 0xB0, IMidiMsg::kAllNotesOff, 0);
+        plug->sendMidiMsgAndLog(&notesOff);
+      }))
+    return endSend(false);
+  if (!mManager.pickPause(ticket, kHandOverPauseMs)) return endSend(false);
   plug->clearReplyReceived();
   const int device = currentDeviceId();
 
@@ -127,45 +120,42 @@ void MIDIMessageSender::sendPatchToDeviceFromLibrarian(const LibrarianPatch& pat
     Bytes stored = copy;
     address(stored, device, kind.command, multi ? 0 : (bank ? bank->Int() : 0), slot);
     writeDumpChecksum(stored.data(), kind.size);
-    plug->sendRawToDevice(stored);
+    if (!gate([&] { plug->sendRawToDevice(stored); })) return endSend(false);
   }
 
-  // The editor takes the entry only once the instrument has taken the bank
-  // change: a refused one leaves the part's sound, program and mark as they were.
-  plug->setParameterFromPlug(programParam, slot, false);
   if (multi) {
     plug->setSendGlobalFirst(false);
     plug->setSendAllParts(false);
   }
-  // Overtaken on its way, nothing more of it goes: its program change
-  // would land after the newer change.
-  if (!plug->BankChangeMessage(part, [&] { return !mManager.jobOvertaken(job); })) {
-    // Overtaken before its program change went, the part plays what it did:
-    // shown again unless the newer change already shows itself.
-    if (!(program && program->Value() == slot) && overtaken()) return;
-    putBack();
-    return;
-  }
-  if (overtaken()) return;
-  if (!multi) plug->notePartPlaysFromBank(part, job.jobCode == 3 ? job.sourceBank : std::string(), slot);
-  plug->showPlayedSlot(part);
+  // The editor takes the entry only once the instrument has taken the bank
+  // change: a refused one leaves the part's sound, program and mark as they
+  // were. The instrument already playing that program is not sent it back.
+  const bool repeat = instrumentPlays && bank && plug->partProgram(part) == slot;
+  const PickSend change = repeat ? PickSend::kSent
+                                 : plug->BankChangeMessage(ticket, multi ? -1 : (bank ? bank->Int() : 0), slot, &pick);
+  if (repeat && !mManager.picks.letGo(ticket, [&](const GatePass& pass) {
+        plug->recordPartPlays(pass, -1, slot, &pick);
+        return true;
+      }))
+    return endSend(false);
+  if (change != PickSend::kSent || overtaken()) return endSend(false);
 
   mManager.dumpExpected = true;
   plug->clearReplyReceived();
   ISysEx message(0, copy.data(), kind.size);
-  plug->deliverSysEx(&message, true);
-  mManager.pause(kHandOverPauseMs);
-  if (overtaken()) return;
+  mManager.handOver(ticket, &message);
+  mManager.dumpExpected = false;
+  if (!mManager.pickPause(ticket, kHandOverPauseMs)) return endSend(false);
 
+  bool sent = true;
   if (multi) {
-    sendArrangementToDevice(false, true);
+    sendArrangementToDevice(*state, false, true);
   } else {
     // Handed over, the sound is the editor's alone until it has gone out.
     plug->endPartSoundHeld(part);
-    sendPartToDevice(part, false, true);
+    sent = sendPartToDevice(ticket, part, false, true);
   }
-  plug->DisplayProcessingIndicator(false);
-  mManager.librarySendActive = false;
+  return endSend(sent);
 }
 
 void MIDIMessageSender::storeAllPatchesToDeviceFromLibrarian(int pane, int first, int bank) {

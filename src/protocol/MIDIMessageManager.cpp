@@ -24,12 +24,20 @@ MIDIMessageManager::MIDIMessageManager(EditorServices* plugIn, PatchManager* man
     mWorkers[i].sender = std::make_unique<MIDIMessageSender>(*this, plug, patchManager);
   }
   sender = workerFor(JobThread::kRequest).sender.get();
+  for (auto& lane : mLaneSenders) lane = std::make_unique<MIDIMessageSender>(*this, plug, patchManager);
+  picks.setWork([this](const PickTicket& ticket, const Pick& pick) { runPartPick(ticket, pick); },
+                [this](const StateTicket& ticket, const Pick& pick) { runStatePick(ticket, pick); });
+  picks.setBusyTest([this] { return busyWithJob(); });
 }
 
 MIDIMessageManager::~MIDIMessageManager() { shutDown(); }
 
 void MIDIMessageManager::shutDown() {
   mShuttingDown = true;
+  for (auto& lane : mLaneSenders)
+    if (lane) lane->cancelRequested = true;
+  // The picks' work ends first: it may hand jobs to the workers.
+  picks.shutDown();
   resetContinuousClock(true);
   for (Worker& worker : mWorkers) {
     if (worker.sender) worker.sender->cancelRequested = true;
@@ -52,7 +60,16 @@ void MIDIMessageManager::shutDown() {
   }
 }
 
-bool MIDIMessageManager::startJob(const SenderJob& job, const std::function<void()>& onStart) {
+SenderJob MIDIMessageManager::withTicket(const SenderJob& job) const {
+  SenderJob ticketed = job;
+  // A part's dump goes out under the part's pick as it was asked for: not
+  // once a newer pick of the part has arrived.
+  if (job.jobCode == 2 && !job.ticket) ticketed.ticket = picks.current(job.partArgument);
+  return ticketed;
+}
+
+bool MIDIMessageManager::startJob(const SenderJob& given, const std::function<void()>& onStart) {
+  const SenderJob job = withTicket(given);
   const JobThread which = threadOfJob(job.jobCode);
   if (which == JobThread::kNone || mShuttingDown) return false;
   if (realtimeStarter && RealtimeScope::active()) {
@@ -93,8 +110,9 @@ bool MIDIMessageManager::tryStartNow(Worker& worker, const QueuedJob& start, boo
   return true;
 }
 
-bool MIDIMessageManager::queueJob(const SenderJob& job, const std::function<void()>& onStart, int pauseAfterMs,
+bool MIDIMessageManager::queueJob(const SenderJob& given, const std::function<void()>& onStart, int pauseAfterMs,
                                   const std::function<void()>& onEnd) {
+  const SenderJob job = withTicket(given);
   const JobThread which = threadOfJob(job.jobCode);
   if (which == JobThread::kNone) return false;
   Worker& worker = workerFor(which);
@@ -144,9 +162,6 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
     std::lock_guard<std::mutex> queueLock(worker.queueMutex);
     if (worker.queue.empty() || mShuttingDown) {
       worker.queue.clear();
-      // Counted from before the thread is idle until the changes that
-      // waited are handed on: no one sees the editor settled in between.
-      if (&worker == &workerFor(JobThread::kRequest)) ++mServesUnderWay;
       // Last: from here on a starter may hand this sender the next job.
       sender.mRunning = false;
       idle = true;
@@ -156,8 +171,8 @@ bool MIDIMessageManager::takeQueuedJob(MIDIMessageSender& sender) {
     }
   }
   if (idle) {
-    // The changes that came while the jobs ran go now, each on its own road.
-    if (&worker == &workerFor(JobThread::kRequest)) serveOrSettle();
+    // The picks that came while the jobs ran go now, each on its part's lane.
+    if (&worker == &workerFor(JobThread::kRequest)) picks.serveWaiting();
     return false;
   }
   sender.job = std::move(next.job);
@@ -176,7 +191,10 @@ void MIDIMessageManager::clearQueuedJobs(JobThread thread) {
 
 void MIDIMessageManager::cancelRequestJob() {
   sender->cancelRequested = true;
+  // The overlay's CANCEL ends a part's request too.
+  for (auto& lane : mLaneSenders) lane->cancelRequested = true;
   wakeWaiters(true);
+  picks.wakeAll();
 }
 
 size_t MIDIMessageManager::queuedJobCount(JobThread thread) const {

@@ -14,10 +14,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "LibraryRequests.h"
 #include "MIDIMessageSender.h"
+#include "PartPicks.h"
 
 class EditorServices;
 class IControl;
@@ -65,7 +67,7 @@ class MIDIMessageManager {
   size_t queuedJobCount(JobThread thread) const;
   // Running a job, or jobs waiting for it.
   bool isThreadRunning(JobThread thread) const;
-  // The calling thread is one of the job threads.
+  // The calling thread is one of the job threads or a pick lane.
   static bool onJobThread();
 
   // ---- Sending.
@@ -87,90 +89,40 @@ class MIDIMessageManager {
   void ProcessMidiMsgFromDevice(IMidiMsg* msg);
   void ProcessMidiMsgFromDAW(IMidiMsg* msg, int part);
   IControl* getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab, bool fromDevice);
-  // False when no bank and program change (nor library sound) went out.
-  // A host's program change for the part: the editor's change, then the
-  // message itself on its way to the instrument, when the editor took it.
-  // A host's bank select (msg a control change 32) waits for it.
-  // arrival: the part's count the change moved as it came in (0: none).
-  void passProgramChangeFromDAW(int part, IMidiMsg* msg, uint32_t arrival = 0);
-  // shownBefore: the program a pick in the window replaced, put back should
-  // the library's job refuse the sound. fromDevice: the instrument's own.
-  // bank: the bank select that came before it (0..2), or -1; one pick with
-  // the program change: shown, sent and recorded with it, or not at all.
-  // arrival: the count the change moved as it came in; a newer one come
-  // since drops it. 0: the change moves the count now.
-  bool MakeProgramChangeMessages(int part, IMidiMsg* msg, double shownBefore = -1.0, bool fromDevice = false,
-                                 int bank = -1, uint32_t arrival = 0);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
-  // A program change and the bank select before it (-1: none), each on
-  // its road once no job has the instrument.
-  void takeDeviceProgramChange(int part, IMidiMsg* msg, int bank, uint32_t arrival);
-  void takeHostProgramChange(int part, IMidiMsg* msg, int bank, uint32_t arrival);
-  // The instrument's program change, on the MIDI thread in the order it came.
-  void deviceProgramChangeInTurn(int part, IMidiMsg msg, int bank, uint32_t arrival);
+  // The host's bank select (held until its program change) or program change,
+  // on the MIDI thread in the order the host sent them. ticket: the pick the
+  // program change made as it came in; none for a bank select or a program
+  // change a filter blocked (it takes its bank select along).
+  void takeHostPick(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket);
   // A channel message from the instrument goes on through the routing
   // switch; programChange: it is one, which the editor answers or refuses.
   bool passesBackFromDevice(bool programChange) const;
 
-  // ---- What each part plays: one count of its changes, on every road.
-  // A job, a request and its reply carry the count they serve and are
-  // dropped once the part moved on; a change that comes while a job runs
-  // waits (one per part, the last replacing the one before) and is served
-  // when the jobs have ended.
-  // A new change for the part: the count moves and a waiting one is dropped.
-  uint32_t movePart(int part);
-  // While a change of the part is taken on this thread, movePart for the
-  // part gives that change's count.
-  class TakingChange {
-   public:
-    TakingChange(int part, uint32_t count);
-    ~TakingChange();
-    TakingChange(const TakingChange&) = delete;
-    TakingChange& operator=(const TakingChange&) = delete;
-
-   private:
-    int mPart;
-    uint32_t mCount;
-  };
-  // A change came in for the part (from the instrument or the host): the
-  // count moves at once, lock-free, so that what is under way for an older
-  // one stops before the newer is taken in turn. 0 for no part.
-  uint32_t arrive(int part);
-  uint32_t partCount(int part) const;
-  bool partMovedOn(int part, uint32_t count) const;
-  // The job's part has moved on since the job was started for it.
-  bool jobOvertaken(const SenderJob& job) const { return job.countPart >= 0 && partMovedOn(job.countPart, job.partCount); }
-  // A job runs, or the editor holds the instrument for a transfer.
+  // ---- What each part plays: decided in one place (PartPicks.h). Every
+  // road hands its pick there; the work of a pick runs on its part's lane.
+  PartPicks picks;
+  // A job holds the instrument: picks wait for its end.
   bool busyWithJob() const;
-  // A program change for the part and the bank select before it (0..2, or
-  // -1), from the instrument or the host, kept while busy: true when kept.
-  bool waitIfBusy(int part, const IMidiMsg& msg, bool fromDevice, int bank, uint32_t arrival);
-  // The instrument's report of a part's bank or program, kept while busy.
-  bool waitReportIfBusy(int part, const uint8_t* report);
-  // Hands the waiting changes to their roads, oldest part first; any that
-  // meet a job again wait again.
-  void serveWaitingChanges();
-  bool anyChangeWaiting() const;
-  // A change waits, or is being handed on after the jobs ended.
-  bool changesPending() const { return mServesUnderWay > 0 || anyChangeWaiting(); }
-  // With one hand-on counted: hands the waiting changes on (on the MIDI
-  // thread), or, with none, ends the count.
-  void serveOrSettle();
-  // The editor let go of the instrument: changes that waited for it go, if
-  // no job still runs (its end serves them then).
-  void serveWhenIdle();
-  // The part request whose reply is awaited: a reply for the part that
-  // moved on since is dropped. -1: none.
-  std::atomic<int> awaitedPart{-1};
-  std::atomic<uint32_t> awaitedCount{0};
-  // Per part, requests a newer change overtook before their reply came: the
-  // next sound dumps for the part are those replies, dropped when they come.
-  std::array<std::atomic<int>, 16> overtakenReplies{};
-  // The awaited reply came and was dropped as overtaken.
-  std::atomic<bool> awaitedReplyDropped{false};
-  // True when the message is such a reply, taken out of the count.
-  bool dropOvertakenReply(const uint8_t* d, int size);
+  // The work of one pick, on its part's lane (the multi's: a state ticket).
+  void runPartPick(const PickTicket& ticket, const Pick& pick);
+  void runStatePick(const StateTicket& ticket, const Pick& pick);
+  // A program pick (window, host, instrument, report): true when its bank
+  // and program went out (or the instrument already plays them).
+  bool runProgramPick(MIDIMessageSender& sender, const PickTicket& ticket, const Pick& pick);
+  // A pause inside a pick's work; false (at once) once overtaken or going away.
+  bool pickPause(const PickTicket& ticket, int ms);
+  // The library's own hand-over of an entry into the editor, as if the
+  // instrument had sent it: taken only while the ticket is its part's newest.
+  void handOver(const PickTicket& ticket, ISysEx* message);
+  // The instrument's report of a part's bank or program: handed to the
+  // entry as a pick (which waits while a job has the instrument); false for
+  // any other message.
+  bool takeReport(const uint8_t* d, int size);
+  // A sound dump in: taken when a live request of its part awaits it, or it
+  // is the library's own hand-over for the part's newest pick.
+  bool takeSoundDump(const uint8_t* d, int size);
 
   // ---- The sound randomiser.
   void randomGenerator();
@@ -210,6 +162,8 @@ class MIDIMessageManager {
   std::atomic<bool> librarySendActive{false};
   std::atomic<bool> busy{false};
   std::atomic<uint32_t> lastProgramChangeTick{0};
+  // One device-ID search at a time, of any part's request.
+  std::mutex searchMutex;
 
   // A bank select waiting for the program change after it, per channel:
   // the part's bank (0..2), or -1. The next program change on the channel
@@ -279,45 +233,30 @@ class MIDIMessageManager {
   // startJob's work; false when the starter lock was taken or the thread is busy.
   bool tryStartNow(Worker& worker, const QueuedJob& job, bool& starterBusy);
 
+  SenderJob withTicket(const SenderJob& job) const;
   Worker& workerFor(JobThread thread) { return mWorkers[static_cast<size_t>(thread)]; }
   const Worker& workerFor(JobThread thread) const { return mWorkers[static_cast<size_t>(thread)]; }
   void applyLibraryReply(LibraryRequest& record);
   // The parameter-change forms of ProcessSysEx.
   void processParameterChange(const uint8_t* d, int size);
-  bool processMultiPartSelection(const uint8_t* d);
   void processArpStepByte(int part, int number, int value, const uint8_t* d, int size);
   IControl* lookup(const uint8_t* d, int size, int subKey);
   void applyOrMiss(const uint8_t* d, int size, int value);
-  void bankOrProgramFollowUp(int part, bool programChange, int value);
-  // count: the part's change the request serves.
-  bool startPartRequest(int part, uint32_t count);
-  void showInstrumentsOwnChange(int part, int program, uint32_t count);
+  // The instrument's own pick refused: what it plays now is not the sound
+  // the window held; asked for, or shown with no name.
+  void showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket);
   // Waits until the time, the clock being stopped, or shutdown; false when
   // the loop must end.
   bool waitForClockTick(std::chrono::steady_clock::time_point due);
   std::chrono::steady_clock::time_point clockNow() const;
   void wakeWaiters(bool mayBlock);
 
-  struct WaitingChange {
-    bool program = false;     // a program change waits
-    bool fromDevice = false;
-    int channel = 0;
-    int bank = -1;            // the bank select before it (0..2); -1 none
-    int value = 0;            // program, or the report's value
-    bool report = false;
-    std::array<uint8_t, 9> reportBytes{};
-    uint32_t count = 0;       // the part's count it came with
-  };
-  mutable std::mutex mWaitingMutex;
-  std::array<WaitingChange, 16> mWaiting{};
-  std::array<std::atomic<uint32_t>, 16> mPartCounts{};
-  std::atomic<int> mServesUnderWay{0};
-  bool anyWaitingLocked() const;
-
   Poco::Thread requestThread;
   Poco::Thread clockThread;
   Poco::Thread continuousClockThread;
   std::array<Worker, 3> mWorkers;
+  // Each pick lane's own sender: its work's outcome and cancel flags.
+  std::array<std::unique_ptr<MIDIMessageSender>, kPickSlots> mLaneSenders;
 
   std::atomic<bool> mShuttingDown{false};
   std::atomic<bool> mClockRunning{false};

@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include <chrono>
+
 #include "EditorServices.h"
 #include "IMidiMsg.h"
 #include "IParam.h"
@@ -13,6 +15,8 @@ MIDIMessageSender::MIDIMessageSender(MIDIMessageManager& manager, EditorServices
 
 namespace {
 thread_local bool tJobThread = false;
+// Longer than a part's request with its device-ID search.
+constexpr std::chrono::milliseconds kLanesBound{30000};
 }  // namespace
 
 bool MIDIMessageManager::onJobThread() { return tJobThread; }
@@ -29,18 +33,35 @@ void MIDIMessageSender::run() {
 void MIDIMessageSender::performJob() {
   const SenderJob& j = job;
   if (j.pauseBeforeMs > 0 && !mManager.pause(j.pauseBeforeMs)) return;
+  // A job has the instrument to itself: the picks' work under way ends first
+  // (new picks wait for the job).
+  if (threadOfJob(j.jobCode) == JobThread::kRequest) mManager.picks.awaitLanesIdle(kLanesBound);
   if (mManager.jobObserver && threadOfJob(j.jobCode) != JobThread::kNone)
     mManager.jobObserver(threadOfJob(j.jobCode), j);
   switch (j.jobCode) {
-    case 0: sendArrangementToDevice(j.firstSendFlag, j.secondSendFlag); break;
+    case 0: sendArrangementToDevice(j.state ? *j.state : mManager.picks.arriveAll(), j.firstSendFlag, j.secondSendFlag); break;
     case 1: sendGlobalToDevice(j.globalArgument); break;
-    case 2: sendPartToDevice(j.partArgument, j.firstSendFlag, j.secondSendFlag); break;
-    case 3:
-      sendPatchToDeviceFromLibrarian(j.patchArgument, j.partArgument, j.slotArgument, j.programShownBefore);
+    case 2:
+      sendPartToDevice(j.ticket ? *j.ticket : mManager.picks.current(j.partArgument), j.partArgument, j.firstSendFlag,
+                       j.secondSendFlag);
       break;
+    case 3: {
+      // Started as a job, the entry is the part's newest pick.
+      const LibraryPick pick{j.patchArgument, "", j.slotArgument};
+      sendPatchToDeviceFromLibrarian(j.ticket ? *j.ticket : mManager.picks.arrive(j.partArgument), nullptr, pick,
+                                     j.partArgument, false);
+      break;
+    }
     case 4: storeAllPatchesToDeviceFromLibrarian(j.storeArgument1, j.storeArgument2, j.storeArgument3); break;
     case 5: sendActiveArrangementRequestSysex(j.requestFlag); break;
-    case 6: sendPartRequestSysex(j.partArgument, j.requestFlag); break;
+    case 6:
+      // Into the editor, the part's sound asked for is a pick of the part;
+      // into the library it changes nothing the part plays.
+      sendPartRequestSysex(j.ticket           ? *j.ticket
+                           : j.requestFlag ? mManager.picks.arrive(j.partArgument)
+                                           : mManager.picks.current(j.partArgument),
+                           j.partArgument, j.requestFlag);
+      break;
     case 7: sendSingleMultiRequestSysex(); break;
     case 8: sendAllMultiRequestSysex(); break;
     case 9: sendSinglePatchRequestSysex(j.editBufferFlag, j.bankArgument); break;
@@ -56,3 +77,5 @@ void MIDIMessageSender::performJob() {
 }
 
 void MIDIMessageSender::resetContinuousClock(bool stop) { mManager.resetContinuousClock(stop); }
+
+void MIDIMessageSender::markJobThread() { tJobThread = true; }

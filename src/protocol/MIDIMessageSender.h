@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "PartPicks.h"
 #include "SenderJob.h"
 
 class EditorServices;
@@ -25,16 +26,22 @@ class MIDIMessageSender : public Poco::Runnable {
   void run() override;
 
   // ---- Jobs, by code.
-  void sendArrangementToDevice(bool firstSend, bool secondSend);  // 0
+  // A state's send goes out under the picks it made of every part.
+  void sendArrangementToDevice(const StateTicket& state, bool firstSend, bool secondSend);  // 0
   void sendGlobalToDevice(int argument);                          // 1
   // Kept for the multi's settings pages; they have nothing to decode.
   void decryptMultiSettings1Values(int) {}
   void decryptMultiSettings2Values(int) {}
-  void sendPartToDevice(int part, bool toLibrarian, bool unused); // 2
-  void sendPatchToDeviceFromLibrarian(const LibrarianPatch& patch, int part, int slot, double shownBefore);  // 3
+  // False when the dump did not go (overtaken, no port).
+  bool sendPartToDevice(const PickTicket& ticket, int part, bool toLibrarian, bool unused);  // 2
+  // A library entry to the part (state: the multi's pick of every part, in
+  // multi mode); instrumentPlays: the instrument already plays the entry's
+  // program, which is not sent back. True when the entry went out.
+  bool sendPatchToDeviceFromLibrarian(const PickTicket& ticket, const StateTicket* state, const LibraryPick& pick,
+                                      int part, bool instrumentPlays);  // 3
   void storeAllPatchesToDeviceFromLibrarian(int pane, int first, int bank);            // 4
   void sendActiveArrangementRequestSysex(bool requestFlag);       // 5
-  void sendPartRequestSysex(int part, bool requestFlag);          // 6
+  void sendPartRequestSysex(const PickTicket& ticket, int part, bool requestFlag);  // 6
   void sendSingleMultiRequestSysex();                             // 7
   void sendAllMultiRequestSysex();                                // 8
   void sendSinglePatchRequestSysex(bool editBuffer, int bank);    // 9
@@ -47,6 +54,16 @@ class MIDIMessageSender : public Poco::Runnable {
   void stopMIDIClockOutput();                                     // 17
   // True stops the continuous clock loop, false lets it run.
   void resetContinuousClock(bool stop);
+
+  // ---- A pick's work, on its lane.
+  // The calling thread is a job's (a lane's): the window's selections it
+  // makes are handed to the window's thread.
+  static void markJobThread();
+  void runPick(const PickTicket& ticket, const Pick& pick);
+  void runStatePick(const StateTicket& ticket, const Pick& pick);
+  // The part's sound asked for under the pick: true when its reply came and
+  // was taken.
+  bool requestPartSound(const PickTicket& ticket, int part, bool toEditor);
 
   SenderJob job;  // written by a starter only while this sender is idle, else by its own worker
   std::atomic<bool> ended{false};
@@ -70,9 +87,10 @@ class MIDIMessageSender : public Poco::Runnable {
   std::vector<uint8_t> requestBody(uint8_t command, int bank, int number) const;
   // Directly (the output frames it) or through the checksum path.
   void sendRequest(std::vector<uint8_t> body, bool viaChecksum);
-  // Tries every device ID once per tick until a reply comes; false when the
-  // manager is going away.
-  bool searchDeviceId(std::vector<uint8_t> body, int tick, bool viaChecksum);
+  // Tries every device ID once per tick until a reply comes (answered; the
+  // reply flag without one); false when the manager is going away.
+  bool searchDeviceId(std::vector<uint8_t> body, int tick, bool viaChecksum,
+                      const std::function<bool()>& answered = {});
   // Polls the reply flag once per tick; searches (or runs atSearchTick) at
   // searchTick and times out at the 30th tick.
   void awaitReply(const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum,
@@ -81,8 +99,15 @@ class MIDIMessageSender : public Poco::Runnable {
   void beginRequest();
   // A request inside a running job: a CANCEL already pressed for the job holds.
   void beginRequestStep();
-  // Job 6's request and wait, for job 6 and for the parts after a multi.
-  void requestPartSound(int part, bool toEditor);
+  // Waits for the reply a request of the part registered for, once per
+  // tick; searches the device ID at searchTick only when nothing at all was
+  // heard from the instrument since the request went, and never for a
+  // request a newer pick overtook (its reply, when it comes, ends it).
+  void awaitPartReply(const PickTicket& ticket, const PartPicks::ReplyWait& wait, const std::vector<uint8_t>& body,
+                      int tick, int searchTick, bool viaChecksum);
+  // Before a request of the part goes: the replies still due to its earlier
+  // requests come first (or are given up on), so that the next is its own.
+  bool awaitEarlierReplies(const PickTicket& ticket, const PartPicks::ReplyWait& wait, int tick);
   void endSingleRequest(bool forLibrarian);
   void abandonLibraryRequest(bool reload);
   void requestBank(uint8_t command, int bank, const char* cancelled, const char* completed);

@@ -20,7 +20,6 @@ constexpr uint8_t kMultiChange = 0x21;
 constexpr uint8_t kGlobalChange = 0x24;
 // The device byte the prepared messages of the definition document carry.
 constexpr int kTemplateDeviceByte = 0x00;
-constexpr uint32_t kProgramChangeQuietMs = 1000;
 constexpr int kArpStepFirst = 71, kArpStepLast = 86, kArpTimingFirst = 87, kArpTimingLast = 102;
 constexpr int kArpStepSpan = 80;
 
@@ -59,15 +58,13 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
   }
   const uint8_t* d = message->mData;
   const int size = message->mSize;
-  // The instrument's report of a part's bank or program waits for a job
-  // that runs, as its program change does.
-  if (size == 9 && d[0] == kSysExStart && d[1] == kZorozovID && d[2] == kDirirUModel && d[4] == kMultiChange &&
-      d[8] == kSysExEnd && d[5] <= 2 && d[6] < 0x80 && d[7] < 0x80 && d[3] == valueOf(plug, kGlobalSysExID) &&
-      waitReportIfBusy(multiPartOf(d[5], d[6]), d))
-    return;
+  // The instrument's report of a part's bank or program is a pick.
+  if (takeReport(d, size)) return;
   if (size >= kDumpMinimum) {
-    if (dropOvertakenReply(d, size)) return;
-    if (dumpExpected) {
+    // A sound dump is taken only as the reply its part's request awaits:
+    // an overtaken request's is dropped, and so is one nobody asked for.
+    const bool sound = d[1] == kZorozovID && d[2] == kDirirUModel && d[4] == kSoundDumpCommand;
+    if (sound ? takeSoundDump(d, size) : dumpExpected.load()) {
       if (plug->isDeviceIdLearning() && d[3] != valueOf(plug, kGlobalSysExID))
         plug->setParameterFromPlug(kGlobalSysExID, std::clamp<int>(d[3], 0, 0x7F), false);
       sysexPatchParse(message);
@@ -81,6 +78,21 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
     if (size == 9 || size == 10) processParameterChange(d, size);
   }
   if (quickTabRefreshPending) plug->runParamChange(kQuickTab, true);
+}
+
+bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
+  if (size != 9 || d[0] != kSysExStart || d[1] != kZorozovID || d[2] != kDirirUModel || d[4] != kMultiChange ||
+      d[8] != kSysExEnd || d[5] > 2 || d[6] >= 0x80 || d[7] >= 0x80 || d[3] != valueOf(plug, kGlobalSysExID))
+    return false;
+  const int part = multiPartOf(d[5], d[6]);
+  if (part < 0) return false;
+  Pick pick;
+  pick.road = Pick::Road::kReport;
+  pick.slot = part;
+  (d[6] & 1 ? pick.program : pick.bank) = d[7];
+  pick.pane = plug->librarianActivePane();
+  picks.pick(pick);
+  return true;
 }
 
 IControl* MIDIMessageManager::lookup(const uint8_t* d, int size, int subKey) {
@@ -119,8 +131,6 @@ void MIDIMessageManager::processParameterChange(const uint8_t* d, int size) {
     if (control) processSysExToUI(control, value, false, true);
     return;
   }
-
-  if (size == 9 && d[4] == kMultiChange) processMultiPartSelection(d);
 
   if (valueOf(plug, kMainTab) > 5 || d[4] == kGlobalChange || d[6] == 2) {
     if (d[4] == kSoundChange && d[6] == 2) {
@@ -162,41 +172,6 @@ void MIDIMessageManager::processParameterChange(const uint8_t* d, int size) {
   }
 }
 
-bool MIDIMessageManager::dropOvertakenReply(const uint8_t* d, int size) {
-  if (size <= 6 || d[1] != kZorozovID || d[2] != kDirirUModel || d[4] != kSoundDumpCommand || d[6] > 15) return false;
-  std::atomic<int>& left = overtakenReplies[d[6]];
-  for (int n = left; n > 0;)
-    if (left.compare_exchange_weak(n, n - 1)) {
-      plug->debugLog("PROCESSOR: reply for part " + std::to_string(d[6] + 1) + " overtaken by a newer change; dropped");
-      return true;
-    }
-  return false;
-}
-
-bool MIDIMessageManager::processMultiPartSelection(const uint8_t* d) {
-  if (d[5] > 2) return false;
-  const int part = multiPartOf(d[5], d[6]);
-  if (part < 0) return false;
-  const uint32_t count = movePart(part);
-  const int value = d[7];
-  if (d[6] & 1) {
-    plug->setParameterFromPlug(kMultiPartPatch + part, value, false);
-    plug->setPartProgram(part, value);
-    plug->showPlayedSlot(part);
-  } else {
-    plug->followPartBank(part, value, true);
-  }
-  if (valueOf(plug, kControlLibrary) == 1) {
-    // The slot the part plays goes, in the pane in use, also after a bank:
-    // the one send for this report (its control's follow-up sends nothing).
-    plug->sendPatchToDeviceFromLibrarian(valueOf(plug, kMultiPartPatch + part), plug->librarianActivePane(), part);
-  } else if (plug->isProgBankMode()) {
-    plug->SetLibrarianRequestActive(false);
-    startPartRequest(part, count);
-  }
-  return true;
-}
-
 void MIDIMessageManager::processArpStepByte(int part, int number, int value, const uint8_t* d, int size) {
   const auto set = [this, part](int base, int step, int v) {
     plug->setParameterFromPlug(base + kArpStepSpan * step + part, v, false);
@@ -220,25 +195,6 @@ void MIDIMessageManager::processArpStepByte(int part, int number, int value, con
   }
 }
 
-bool MIDIMessageManager::startPartRequest(int part, uint32_t count) {
-  SenderJob job;
-  job.jobCode = 6;
-  job.partArgument = part;
-  job.requestFlag = true;
-  job.countPart = part;
-  job.partCount = count;
-  // Set only when the job runs: otherwise every later change would be
-  // taken for the awaited dump and dropped.
-  // The reply is awaited for this change from the job's start: a late reply
-  // to an older request that comes before this one's is not taken.
-  return startJob(job, [this, part, count] {
-    awaitedReplyDropped = false;
-    awaitedCount = count;
-    awaitedPart = part;
-    dumpExpected = true;
-  });
-}
-
 void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool refreshQuickTab, bool guardEcho) {
   if (!control) return;
   echoGuard = false;
@@ -249,7 +205,6 @@ void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool ref
   const double min = param->GetMin(), max = param->GetMax();
   if (max == min) return;
   const bool mainTabFive = valueOf(plug, kMainTab) == 5;
-  int followUpPart = -1;
   if (inBlock(kOscillator1BendRange, idx) || inBlock(kOscillator2BendRange, idx) || inBlock(kOscillator3BendRange, idx)) {
     value -= 40;
   } else if (inBlock(kOscillator1Octave, idx) || inBlock(kOscillator2Octave, idx) || inBlock(kOscillator3Octave, idx)) {
@@ -267,10 +222,9 @@ void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool ref
   } else if (idx == kGlobalLocalControl) {
     plug->setLocalControl(value != 0);
   } else if (inBlock(kMultiPartBank, idx) || inBlock(kMultiPartPatch, idx)) {
-    if (plug->tickMs() - lastProgramChangeTick > kProgramChangeQuietMs) {
-      plug->setParameterFromPlug(idx, value, false);
-      followUpPart = inBlock(kMultiPartBank, idx) ? idx - kMultiPartBank : idx - kMultiPartPatch;
-    }
+    // What a part plays is the record's, written by its pick's work: the
+    // instrument's report of it is a pick (takeReport).
+    return;
   }
 
   const double normalized = std::clamp((value - min) / (max - min), 0.0, 1.0);
@@ -285,33 +239,6 @@ void MIDIMessageManager::processSysExToUI(IControl* control, int value, bool ref
   plug->setControlFromHardware(control, normalized);
   if (refreshQuickTab) plug->runParamChange(kQuickTab, true);
   echoGuard = false;
-
-  if (followUpPart >= 0) bankOrProgramFollowUp(followUpPart, inBlock(kMultiPartPatch, idx), value);
-}
-
-void MIDIMessageManager::bankOrProgramFollowUp(int part, bool programChange, int value) {
-  const uint32_t count = partCount(part);
-  if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return;
-  if (plug->isLibraryMode()) {
-    // The report took its part's road first (processMultiPartSelection):
-    // shown, recorded and the slot sent. A second send would put its notes
-    // off and bank change ahead of the first one's sound.
-    quickTabRefreshPending = true;
-  } else if (IParam* rx = plug->paramAt(kGlobalRxProgramChange); rx && rx->Value() > 0.0) {
-    if (!programChange) plug->setParameterFromPlug(kMultiPartBank + part, value, false);
-    // Another part plays that pair: nothing is echoed, not even notes off.
-    const IParam* bank = plug->paramAt(kMultiPartBank + part);
-    const IParam* program = plug->paramAt(kMultiPartPatch + part);
-    if (!plug->refusePartPick(part, bank ? bank->Int() : 0, program ? program->Int() : 0)) {
-      plug->AllSoundsOff(part, false);
-      pause(20);
-      // A part with no channel has nothing to echo on; its sound is asked for all the same.
-      const bool echoed = programChannel(*plug, part, false) < 0 || plug->partBankChangeMessage(part);
-      if (echoed && plug->isProgBankMode()) startPartRequest(part, count);
-    }
-    plug->showPlayedSlot(part);
-    quickTabRefreshPending = true;
-  }
 }
 
 void MIDIMessageManager::getNormalControl(int k1, int k2, int k3, int k4, int value, bool guardEcho) {

@@ -2,9 +2,11 @@
 // the job is started so no other starter can change them under it.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "LibrarianPatch.h"
+#include "PickTicket.h"
 
 struct SenderJob {
   int jobCode = 0;
@@ -22,22 +24,18 @@ struct SenderJob {
   bool firstSendFlag = false;
   bool initFlag = false;
   int clockArgument = 0;
-  // Job 3: the program the part showed before a step or pick moved it ahead
-  // of the job, put back should the job refuse the sound; below 0 when none.
-  double programShownBefore = -1.0;
-  // The part whose change the job serves and that change's count: the job
-  // ends, sending nothing more, once the part moved on. -1: none.
-  int countPart = -1;
-  uint32_t partCount = 0;
-  // Job 3: the library bank the entry came from (its list and file), which
-  // the part plays from once the entry went out.
-  std::string sourceBank;
+  // The pick a part's dump (job 2) goes out under, and the picks of every
+  // part a state's send (job 0) or GET MULTI (job 5) goes out under: taken
+  // from the entry when the job is started, if its starter gave none.
+  std::optional<PickTicket> ticket;
+  std::optional<StateTicket> state;
   // Waited on the worker before the job runs, so that no starter waits.
   int pauseBeforeMs = 0;
 };
 
 // The worker thread each job code runs on.
-enum class JobThread { kRequest, kClock, kContinuousClock, kNone };
+// kPartLane: the work of a part's pick (PickLanes.h), which no job code names.
+enum class JobThread { kRequest, kClock, kContinuousClock, kNone, kPartLane };
 
 constexpr int kLastJobCode = 17;
 

@@ -36,13 +36,6 @@ void MIDIMessageManager::sysexPatchParse(ISysEx* message) {
     plug->debugLog("PROCESSOR: sound dump for part " + std::to_string(part) + " ignored");
     return;
   }
-  // The reply to a request a newer change of the part overtook is not what
-  // the part plays: it is neither shown nor kept as the part's sound.
-  if (part == awaitedPart && partMovedOn(part, awaitedCount)) {
-    plug->debugLog("PROCESSOR: sound dump for part " + std::to_string(part + 1) + " overtaken by a newer change; dropped");
-    awaitedReplyDropped = true;
-    return;
-  }
   if (message->mSize >= kSoundDumpSize && d[kSoundChecksumByte] != dumpChecksum(d, kSoundDumpSize))
     plug->debugLog("PROCESSOR: sound dump for part " + std::to_string(part) + " has a wrong checksum");
   replyAccepted = false;

@@ -31,11 +31,13 @@ std::array<uint8_t, kSoundDumpSize> soundDumpOf(EditorServices& plug, int p) {
   return dump;
 }
 
-void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
+bool MIDIMessageSender::sendPartToDevice(const PickTicket& ticket, int p, bool toLibrarian, bool) {
   if (p < 0 || p > kMaxPart) {
     plug->debugLog("PROCESSOR: no sound dump for part " + std::to_string(p));
-    return;
+    return false;
   }
+  // Into the part it goes only while no newer pick of it has arrived.
+  if (!toLibrarian && !mManager.picks.newest(ticket)) return false;
   const bool quiet = plug->isSendAllParts();
   if (!quiet) plug->DisplayProcessingIndicator(true);
 
@@ -59,6 +61,7 @@ void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
     plug->displayCategoryName(category);
   }
 
+  bool sent = true;
   if (toLibrarian) {
     const int bank = static_cast<int>(valueOf(kMultiPartBank + p));
     const int program = mManager.patchLibrarian ? mManager.patchLibrarian->currentProgram.load() : 0;
@@ -74,11 +77,16 @@ void MIDIMessageSender::sendPartToDevice(int p, bool toLibrarian, bool) {
       plug->SetLibrarianStatusUnsaved(true);
     }
   } else {
-    // Only a sound that went out whole is the instrument's too.
-    if (plug->checksumCheckAndSend(dump.data(), kSoundDumpSize)) plug->notePartSoundHeld(p);
+    // Only a sound that went out whole is the instrument's too; the dump
+    // goes whole or not at all.
+    sent = mManager.picks.letGo(ticket, [&](const GatePass&) {
+      return plug->checksumCheckAndSend(dump.data(), kSoundDumpSize);
+    });
+    if (sent) plug->notePartSoundHeld(p);
     ++arrangementDumpsSent;
     plug->awaitDumpSent();
     mManager.pause(kSoundSendPauseMs);
   }
   plug->DisplayProcessingIndicator(false);
+  return sent;
 }

@@ -1186,7 +1186,7 @@ TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {
   param(kMultiPartBank + 2)->Set(1);
   param(kMultiPartPatch + 2)->Set(17);
   param(kLibSyncTimer)->Set(7);
-  EXPECT_TRUE(plug->BankChangeMessage(2));
+  EXPECT_TRUE(sendShownPair(2));
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB2, 123, 0}, {0xB2, 0, 0}, {0xB2, 32, 65}, {0xC2, 17}}));
   EXPECT_EQ(sleeps, (std::vector<int>{25, 25, 50, 500}));
 
@@ -1194,19 +1194,19 @@ TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {
   // told one: it plays nothing known, and part 6 may take bank 0 program 0.
   param(kMultiPartStatus + 3)->Set(1);
   EXPECT_FALSE(plug->CheckBankConflict(6));
-  EXPECT_TRUE(plug->BankChangeMessage(6));
+  EXPECT_TRUE(sendShownPair(6));
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xB6, 123, 0}, {0xB6, 0, 0}, {0xB6, 32, 64}, {0xC6, 0}}));
   param(kMultiPartStatus + 3)->Set(0);
 
   // Part 5 asks for what active part 1 plays already.
   param(kMultiPartPatch + 5)->Set(3);
-  EXPECT_TRUE(plug->BankChangeMessage(5));  // part 5 plays program 3
+  EXPECT_TRUE(sendShownPair(5));  // part 5 plays program 3
   param(kMultiPartPatch + 5)->Set(0);
   param(kMultiPartStatus + 1)->Set(1);
-  EXPECT_TRUE(plug->BankChangeMessage(1));
+  EXPECT_TRUE(sendShownPair(1));
   arrivedAtInstrument();
   EXPECT_TRUE(plug->CheckBankConflict(5));
-  EXPECT_FALSE(plug->BankChangeMessage(5));
+  EXPECT_FALSE(sendShownPair(5));
   EXPECT_TRUE(arrivedAtInstrument().empty());
   // Refused, part 5 still plays program 3: active, it is in conflict with
   // part 4 asking for program 3, not for program 0 (part 1 off).
@@ -1219,7 +1219,7 @@ TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {
   param(kMultiPartStatus + 5)->Set(0);
   param(kMultiPartStatus + 1)->Set(1);
   plug->quietSend = true;
-  EXPECT_TRUE(plug->BankChangeMessage(5));
+  EXPECT_TRUE(sendShownPair(5));
   EXPECT_EQ(arrivedAtInstrument().size(), 4u);
   plug->quietSend = false;
   param(kMultiPartStatus + 1)->Set(0);
@@ -1230,13 +1230,13 @@ TEST_F(BlockCallbackTest, BankAndProgramChangesWithTheirPauses) {
   param(kMultiBank)->InitInt("", 1, 0, 3);
   param(kMultiPatch)->InitInt("", 9, 0, 99);
   param(kGlobalMidiChannel)->Set(16);
-  EXPECT_TRUE(plug->BankChangeMessage(0));
+  EXPECT_TRUE(sendShownPair(0, true));
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0xBF, 123, 0}, {0xBF, 0, 0}, {0xCF, 9}}));
   EXPECT_NE(debugLog().find("bank select value 161 does not fit a data byte; not sent"), std::string::npos);
   // A global channel of 0 is no channel: nothing goes out, and the change
   // is refused (what showed it is put back).
   param(kGlobalMidiChannel)->Set(0);
-  EXPECT_FALSE(plug->BankChangeMessage(0));
+  EXPECT_FALSE(sendShownPair(0, true));
   EXPECT_TRUE(arrivedAtInstrument().empty());
   EXPECT_NE(debugLog().find("bank change for the multi not sent: channel outside 0-15"), std::string::npos);
 }

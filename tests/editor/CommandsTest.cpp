@@ -357,8 +357,7 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
          t.GetParam(kGlobalRxProgramChange)->Set(1);
          t.GetParam(kMultiPartPatch + 3)->Set(39);
          t.GetParam(kMultiPartStatus + 1)->Set(1);
-         t.setPartBank(1, 0);  // the instrument told part 2's bank and program
-         t.setPartProgram(1, 40);
+         t.notePartPlays(1, 0, 40);  // the instrument told part 2's bank and program
        },
        [](Tarnivex& t) { EXPECT_EQ(t.GetParam(kMultiPartPatch + 3)->Int(), 39); }},
       {"a locked part is not stepped", kPatchUp + 4, 1, {}, {},
@@ -407,7 +406,7 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
   const auto sent = [this](int part, int bank, int program) {
     for (const auto& [index, value] : {std::pair{kMultiPartStatus, 1}, {kMultiPartBank, bank}, {kMultiPartPatch, program}})
       param(index + part)->Set(value);
-    ASSERT_TRUE(plug->BankChangeMessage(part));
+    ASSERT_TRUE(sendShownPair(part));
   };
   const auto out = [](int program, unsigned char part = 0) {
     const auto cc = static_cast<unsigned char>(0xB0 | part), pc = static_cast<unsigned char>(0xC0 | part);
@@ -667,10 +666,10 @@ TEST_F(CommandsTest, TheDataFolderAndAddressesGoToTheDesktopOpener) {
 TEST_F(CommandsTest, LibrarySendsOnlyTheBanksOwnEntries) {
   writeFile(getPatchesFolderStr() + "/Bank.syx", soundFile("Bank ", 100));
   start();
-  for (int slot : {-1, 100, 127}) plug->sendPatchToDeviceFromLibrarian(slot, 0, 2);
+  for (int slot : {-1, 100, 127}) plug->librarianBrowser->sendPatchToDeviceFromLibrarian(slot, 0, 2);
   EXPECT_TRUE(takeJobs().empty());
   EXPECT_TRUE(arrivedAtInstrument().empty());
-  plug->sendPatchToDeviceFromLibrarian(5, 0, 2);
+  plug->librarianBrowser->sendPatchToDeviceFromLibrarian(5, 0, 2);
   EXPECT_EQ(takeJobs(), (std::vector<Job>{{3, 2, false, false}}));
   // Silenced part, then the transfer: notes off, the part's bank and program.
   EXPECT_EQ(shortArrivals(),

@@ -175,9 +175,15 @@ class EditorTest : public ::testing::Test {
   // Waits (bounded) until the MIDI thread has done what it was handed and
   // the request thread's jobs, queued ones included, have ended.
   void awaitRequestThread() {
-    plug->midiSendThread->flush();
-    for (int i = 0; i < 10000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
+    MIDIMessageManager& manager = *plug->midiMessageManager;
+    // The jobs, the picks' lanes and what they hand each other, until all rest.
+    for (int i = 0; i < 10000; ++i) {
+      plug->midiSendThread->flush();
+      if (!manager.isThreadRunning(JobThread::kRequest) && manager.picks.lanesIdle() && !manager.picks.anyWaiting() &&
+          !manager.isThreadRunning(JobThread::kRequest))
+        break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     plug->midiSendThread->flush();
   }
 
@@ -193,6 +199,15 @@ class EditorTest : public ::testing::Test {
   }
 
   IParam* param(int idx) { return plug->GetParam(idx); }
+  // The bank and program the part (with multi, the multi) shows, sent as a
+  // pick of its own: true when it went out.
+  bool sendShownPair(int part, bool multi = false) {
+    PartPicks& picks = plug->midiMessageManager->picks;
+    const PickTicket ticket = multi ? picks.arriveAll().multi() : picks.arrive(part);
+    const int bank = multi ? -1 : param(kMultiPartBank + part)->Int();
+    const int program = param(multi ? int(kMultiPatch) : kMultiPartPatch + part)->Int();
+    return plug->BankChangeMessage(ticket, bank, program, nullptr) == PickSend::kSent;
+  }
   void setParam(int idx, double value) {
     param(idx)->Set(value);
     plug->OnParamChange(idx);

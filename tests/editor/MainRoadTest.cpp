@@ -9,6 +9,7 @@
 #include "../host/HostEvents.h"
 #include "JackClientLock.h"
 #include "JackEditorTest.h"
+#include "LibrarianBrowser.h"
 #include "UIConfigManager.h"
 
 namespace {
@@ -75,7 +76,7 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
   // A library entry to part 3, on a channel of its own (the instrument's
   // multi has it on Global, where no program change for it can go).
   plug->GetParam(kMultiPartMIDICh + 2)->Set(4);
-  ASSERT_TRUE(plug->sendPatchToDeviceFromLibrarian(5, 0, 2));
+  ASSERT_TRUE(plug->librarianBrowser->sendPatchToDeviceFromLibrarian(5, 0, 2));
   ASSERT_TRUE(idle());
   EXPECT_EQ(name(instrument.partBuffer(2), 370), numbered("Road ", 5));
   EXPECT_TRUE(instrument.checksumErrors().empty());

@@ -286,7 +286,7 @@ class PartPlaysTest : public ProgramChangeRoadTest {
   bool anyJobRunning() {
     for (JobThread thread : {JobThread::kRequest, JobThread::kClock, JobThread::kContinuousClock})
       if (plug->midiMessageManager->isThreadRunning(thread)) return true;
-    return false;
+    return !plug->midiMessageManager->picks.lanesIdle();
   }
 };
 
@@ -1206,9 +1206,11 @@ TEST_F(PartPlaysTest, AChangeOvertakenBeforeItsProgramChangeLeavesWhatThePartPla
     const auto recordBefore = recorded(kPart);
     arrivedAtInstrument();
     // The newer change comes in at the older one's first pause.
-    std::atomic<uint32_t> newer{0};
+    std::optional<PickTicket> newer;
+    std::mutex newerMutex;
     plug->sleepFor = [&](int) {
-      if (newer == 0) newer = plug->midiMessageManager->arrive(kPart);
+      std::lock_guard<std::mutex> lock(newerMutex);
+      if (!newer) newer = plug->midiMessageManager->picks.arrive(kPart);
     };
     if (fromHost) {
       hostEvents({{0xC1, 5}});
@@ -1216,13 +1218,15 @@ TEST_F(PartPlaysTest, AChangeOvertakenBeforeItsProgramChangeLeavesWhatThePartPla
     } else {
       fromInstrument({{0xC1, 5}});
     }
-    ASSERT_NE(newer, 0u);
-    plug->runOffHostThread([&] {
-      IMidiMsg pick(0, 0xC1, 9, 0);
-      if (fromHost) plug->midiMessageManager->passProgramChangeFromDAW(kPart, &pick, newer);
-      else plug->midiMessageManager->deviceProgramChangeInTurn(kPart, pick, -1, newer);
-    });
-    plug->midiSendThread->flush();
+    awaitRequestThread();
+    ASSERT_TRUE(newer);
+    Pick pick;
+    pick.road = fromHost ? Pick::Road::kHost : Pick::Road::kInstrument;
+    pick.slot = kPart;
+    pick.program = 9;
+    pick.channel = kPart;
+    plug->midiMessageManager->picks.hand(*newer, pick);
+    awaitRequestThread();
     plug->sleepFor = [](int) {};
     EXPECT_EQ(shown(kPart), before);
     EXPECT_EQ(recorded(kPart), recordBefore);
@@ -1397,7 +1401,7 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
       plug->midiSendThread->flush();  // the instrument's changes are taken in turn there
       awaitRequestThread();
       // In this order: a change handed on starts its job before it is no longer pending.
-      if (!plug->midiMessageManager->changesPending() && !anyJobRunning()) break;
+      if (!plug->midiMessageManager->picks.anyWaiting() && !anyJobRunning()) break;
     }
     {
       std::lock_guard<std::recursive_mutex> lock(wire);

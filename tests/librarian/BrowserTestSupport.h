@@ -65,9 +65,17 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     return true;
   }
   void SetLibrarianStatusUnsaved(bool on) override { calls.push_back(on ? "unsaved" : "saved"); }
-  bool BankChangeMessage(int p) override {
-    calls.push_back("bank change " + std::to_string(p));
-    return bankChangeSent;
+  // As the plug-in does: to the entry, whose work runs on the part's lane.
+  void handPick(Pick pick, bool multiPick) override {
+    calls.push_back("pick " + std::to_string(pick.slot));
+    editor.pairRefused = !bankChangeSent;
+    pick.road = Pick::Road::kWindow;
+    if (multiPick) {
+      pick.slot = kMultiSlot;
+      manager->picks.hand(manager->picks.arriveAll(), std::move(pick));
+    } else {
+      manager->picks.pick(std::move(pick));
+    }
   }
   // The plug-in runs it on its MIDI thread; in order here.
   void runOffHostThread(std::function<void()> task) override { task(); }

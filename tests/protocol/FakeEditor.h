@@ -169,8 +169,35 @@ class FakeEditor : public EditorServices {
   void setSendGlobalFirst(bool on) override { sendGlobalFirst = on; }
   void setSendAllParts(bool on) override { sendAllParts = on; }
   int partProgram(int p) const override { return get(mPartPrograms).at(static_cast<size_t>(p)); }
-  void setPartProgram(int p, int v) override { std::lock_guard<std::mutex> lock(mMutex); mPartPrograms.at(static_cast<size_t>(p)) = v; }
-  bool BankChangeMessage(int part) override { return record(mRecords.calls, "BankChangeMessage " + std::to_string(part)); }
+  // The record: what the part plays, as the gate let it go.
+  void recordPartPlays(const GatePass& pass, int bank, int program, const LibraryPick*) override {
+    const int part = pass.ticket().part();
+    record(mRecords.calls, "plays " + std::to_string(part) + " " + std::to_string(bank) + "/" + std::to_string(program));
+    if (pass.ticket().multi()) {
+      if (bank >= 0) setParameterFromPlug(kMultiBank, bank, false);
+      if (program >= 0) setParameterFromPlug(kMultiPatch, program, false);
+      return;
+    }
+    if (bank >= 0) setParameterFromPlug(kMultiPartBank + part, bank, false);
+    if (program >= 0) setParameterFromPlug(kMultiPartPatch + part, program, false);
+    if (program >= 0) {
+      std::lock_guard<std::mutex> lock(mMutex);
+      mPartPrograms.at(static_cast<size_t>(part)) = program;
+    }
+  }
+  // The pair goes through the gate and is recorded; nothing reaches a port.
+  // pairRefused: as a conflict found on its way refuses it.
+  std::atomic<bool> pairRefused{false};
+  PickSend BankChangeMessage(const PickTicket& ticket, int bank, int program, const LibraryPick* source) override {
+    record(mRecords.calls, "BankChangeMessage " + std::to_string(ticket.part()));
+    if (pairRefused) return PickSend::kRefused;
+    if (!manager) return PickSend::kSent;
+    const bool sent = manager->picks.letGo(ticket, [&](const GatePass& pass) {
+      recordPartPlays(pass, bank, program, source);
+      return true;
+    });
+    return sent ? PickSend::kSent : PickSend::kOvertaken;
+  }
   // The user's road runs the handlers that send; the instrument's does not.
   void runParamChange(int idx, bool fromDevice) override {
     if (!fromDevice) record(mRecords.calls, "user handlers " + std::to_string(idx));

@@ -41,9 +41,14 @@ struct EngineFixture {
     ISysEx message(0, bytes.data(), static_cast<int>(bytes.size()));
     manager->ProcessSysEx(&message, true);
   }
-  // Waits (bounded) until the thread has no job.
+  // Waits (bounded) until the thread has no job (the request thread: nor
+  // the picks' lanes, whose work may start jobs there).
   bool waitIdle(JobThread thread) {
-    return waitUntil([&] { return !manager->isThreadRunning(thread); });
+    if (thread != JobThread::kRequest) return waitUntil([&] { return !manager->isThreadRunning(thread); });
+    return waitUntil([&] {
+      return !manager->isThreadRunning(thread) && manager->picks.lanesIdle() && !manager->picks.anyWaiting() &&
+             !manager->isThreadRunning(thread);
+    });
   }
   // Runs a job on the request thread and waits for its end.
   bool runJob(const SenderJob& job) { return manager->startJob(job) && waitIdle(JobThread::kRequest); }

@@ -47,7 +47,7 @@ class SoundDumpTest : public ::testing::Test, public EngineFixture {
   // The dump the part's send leaves (empty when nothing left).
   Bytes sendPart(int part, bool toLibrarian = false) {
     editor.clearRecords();
-    manager->sender->sendPartToDevice(part, toLibrarian, false);
+    manager->sender->sendPartToDevice(manager->picks.current(part), part, toLibrarian, false);
     const auto sent = editor.sentSysEx();
     return sent.empty() ? Bytes{} : sent.back();
   }

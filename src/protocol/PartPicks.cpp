@@ -1,0 +1,244 @@
+#include "PartPicks.h"
+
+#include <algorithm>
+
+PartPicks::PartPicks() {
+  for (auto& target : mTargets) target = -1;
+}
+
+void PartPicks::setWork(PartWork part, StateWork state) {
+  mPartWork = std::move(part);
+  mStateWork = std::move(state);
+}
+
+void PartPicks::setBusyTest(std::function<bool()> busy) { mBusy = std::move(busy); }
+
+PickTicket PartPicks::arriveRealtime(int slot) {
+  if (!isSlot(slot)) slot = 0;
+  const PickTicket ticket(slot, ++mCounts[static_cast<size_t>(slot)]);
+  if (onArrive) onArrive(ticket);
+  return ticket;
+}
+
+PickTicket PartPicks::arrive(int slot) {
+  PickTicket ticket(0, 0);
+  {
+    std::lock_guard<std::mutex> gate(mGate);
+    ticket = arriveRealtime(slot);
+  }
+  moved();
+  return ticket;
+}
+
+StateTicket PartPicks::arriveAll() {
+  StateTicket ticket;
+  {
+    std::lock_guard<std::mutex> gate(mGate);
+    for (int slot = 0; slot < kPickSlots; ++slot) {
+      ticket.mCounts[static_cast<size_t>(slot)] = ++mCounts[static_cast<size_t>(slot)];
+      if (onArrive) onArrive(ticket.part(slot));
+    }
+  }
+  moved();
+  return ticket;
+}
+
+PickTicket PartPicks::current(int slot) const {
+  if (!isSlot(slot)) slot = 0;
+  return PickTicket(slot, mCounts[static_cast<size_t>(slot)].load());
+}
+
+bool PartPicks::newest(const PickTicket& ticket) const {
+  return isSlot(ticket.slot()) && mCounts[static_cast<size_t>(ticket.slot())].load() == ticket.count();
+}
+
+bool PartPicks::newest(const StateTicket& ticket) const {
+  for (int slot = 0; slot < kPickSlots; ++slot)
+    if (!newest(ticket.part(slot))) return false;
+  return true;
+}
+
+bool PartPicks::newestAny(const AnyTicket& ticket) const {
+  // A state's pick goes on while any part of it is still its own: each
+  // part's share is checked where it is sent.
+  if (const auto* state = std::get_if<StateTicket>(&ticket)) return newest(state->multi());
+  return newest(std::get<PickTicket>(ticket));
+}
+
+int PartPicks::slotOf(const AnyTicket& ticket) const {
+  if (std::holds_alternative<StateTicket>(ticket)) return kMultiSlot;
+  return std::get<PickTicket>(ticket).slot();
+}
+
+int PartPicks::stepBase(int slot, int shown) const {
+  if (!isSlot(slot)) return shown;
+  const auto at = static_cast<size_t>(slot);
+  const int target = mTargets[at].load();
+  return target >= 0 && mTargetCounts[at].load() == mCounts[at].load() ? target : shown;
+}
+
+void PartPicks::workDone(const PickTicket& ticket) {
+  if (!isSlot(ticket.slot())) return;
+  const auto at = static_cast<size_t>(ticket.slot());
+  uint32_t count = ticket.count();
+  // Only the newest pick's target is the step's base; an older one's end leaves it.
+  if (mTargetCounts[at].compare_exchange_strong(count, 0)) mTargets[at] = -1;
+}
+
+bool PartPicks::hand(const PickTicket& ticket, Pick pick) { return handAny(ticket, std::move(pick)); }
+bool PartPicks::hand(const StateTicket& ticket, Pick pick) { return handAny(ticket, std::move(pick)); }
+
+PickTicket PartPicks::pick(Pick pick) {
+  const PickTicket ticket = arrive(pick.slot);
+  hand(ticket, std::move(pick));
+  return ticket;
+}
+
+bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
+  moved();
+  if (mShuttingDown || !newestAny(ticket)) return false;
+  const int slot = slotOf(ticket);
+  const auto at = static_cast<size_t>(slot);
+  pick.slot = slot;
+  if (pick.program >= 0 && pick.work != Pick::Work::kRequest) {
+    mTargetCounts[at] = slot == kMultiSlot ? std::get<StateTicket>(ticket).multi().count()
+                                           : std::get<PickTicket>(ticket).count();
+    mTargets[at] = pick.program;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mWaitingMutex);
+    if (mBusy && mBusy()) {
+      // A bank report waiting for the part and the program report after it
+      // are one pick: the program goes on the reported bank.
+      std::optional<Waiting>& waiting = mWaiting[at];
+      if (waiting && pick.road == Pick::Road::kReport && waiting->pick.road == Pick::Road::kReport &&
+          pick.bank < 0 && waiting->pick.bank >= 0)
+        pick.bank = waiting->pick.bank;
+      if (waiting && pick.road == Pick::Road::kReport && waiting->pick.road == Pick::Road::kReport &&
+          pick.program < 0 && waiting->pick.program >= 0)
+        pick.program = waiting->pick.program;
+      waiting = Waiting{ticket, std::move(pick)};
+      return true;
+    }
+  }
+  start(ticket, pick);
+  return true;
+}
+
+void PartPicks::start(const AnyTicket& ticket, const Pick& pick) {
+  const int slot = slotOf(ticket);
+  mLanes.post(slot, [this, ticket, pick] {
+    // Overtaken while it waited for the lane: the newer pick does the work.
+    if (mShuttingDown || !newestAny(ticket)) {
+      if (const auto* part = std::get_if<PickTicket>(&ticket)) workDone(*part);
+      return;
+    }
+    if (const auto* state = std::get_if<StateTicket>(&ticket)) {
+      if (mStateWork) mStateWork(*state, pick);
+      workDone(state->multi());
+    } else {
+      const PickTicket& part = std::get<PickTicket>(ticket);
+      if (mPartWork) mPartWork(part, pick);
+      workDone(part);
+    }
+  });
+}
+
+void PartPicks::serveWaiting() {
+  std::array<std::optional<Waiting>, kPickSlots> due;
+  {
+    std::lock_guard<std::mutex> lock(mWaitingMutex);
+    if (mShuttingDown || (mBusy && mBusy())) return;
+    due.swap(mWaiting);
+  }
+  for (auto& waiting : due)
+    if (waiting && newestAny(waiting->ticket)) start(waiting->ticket, waiting->pick);
+}
+
+bool PartPicks::anyWaiting() const {
+  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  return std::any_of(mWaiting.begin(), mWaiting.end(), [](const auto& w) { return w.has_value(); });
+}
+
+void PartPicks::moved() {
+  { std::lock_guard<std::mutex> lock(mPauseMutex); }
+  mPauses.notify_all();
+}
+
+void PartPicks::wakeAll() { moved(); }
+
+bool PartPicks::waitWhileNewest(const PickTicket& ticket, int ms) {
+  std::unique_lock<std::mutex> lock(mPauseMutex);
+  mPauses.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
+                   [&] { return mShuttingDown || !newest(ticket); });
+  return !mShuttingDown && newest(ticket);
+}
+
+bool PartPicks::letGo(const PickTicket& ticket, const std::function<bool(const GatePass&)>& send) {
+  std::lock_guard<std::mutex> gate(mGate);
+  if (mShuttingDown || !newest(ticket)) return false;
+  if (onLetGo) onLetGo(ticket);
+  const GatePass pass(ticket);
+  return send(pass);
+}
+
+std::shared_ptr<PartPicks::ReplyWait> PartPicks::expectReply(const PickTicket& ticket) {
+  auto wait = std::make_shared<ReplyWait>(ticket);
+  if (ticket.part() < 0 || ticket.part() > 15) return wait;
+  std::lock_guard<std::mutex> lock(mReplyMutex);
+  mReplies[static_cast<size_t>(ticket.part())].push_back(wait);
+  return wait;
+}
+
+void PartPicks::endReplyWait(const std::shared_ptr<ReplyWait>& wait) {
+  if (!wait) return;
+  std::lock_guard<std::mutex> lock(mReplyMutex);
+  // Its reply, should it still come, is told from the next request's by its place.
+  if (!wait->answered) wait->abandoned = true;
+}
+
+bool PartPicks::earlierReplyDue(int part, const ReplyWait* mine) const {
+  if (part < 0 || part > 15) return false;
+  std::lock_guard<std::mutex> lock(mReplyMutex);
+  for (const auto& wait : mReplies[static_cast<size_t>(part)]) {
+    if (wait.get() == mine) return false;
+    if (!wait->answered) return true;
+  }
+  return false;
+}
+
+void PartPicks::forgetEarlierReplies(int part, const ReplyWait* mine) {
+  if (part < 0 || part > 15) return;
+  std::lock_guard<std::mutex> lock(mReplyMutex);
+  auto& queue = mReplies[static_cast<size_t>(part)];
+  while (!queue.empty() && queue.front().get() != mine) queue.pop_front();
+}
+
+PartPicks::Reply PartPicks::replyArrived(int part) {
+  ++mHeard;
+  if (part < 0 || part > 15) return Reply::kNotAwaited;
+  Reply reply = Reply::kNotAwaited;
+  {
+    std::lock_guard<std::mutex> lock(mReplyMutex);
+    auto& queue = mReplies[static_cast<size_t>(part)];
+    while (!queue.empty() && queue.front()->answered) queue.pop_front();
+    if (!queue.empty()) {
+      const std::shared_ptr<ReplyWait> wait = queue.front();
+      queue.pop_front();
+      const bool take = !wait->abandoned && newest(wait->ticket);
+      wait->taken = take;
+      wait->answered = true;
+      reply = take ? Reply::kTaken : Reply::kDropped;
+    }
+  }
+  moved();
+  return reply;
+}
+
+void PartPicks::shutDown() {
+  mShuttingDown = true;
+  moved();
+  mLanes.stop();
+  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  for (auto& waiting : mWaiting) waiting.reset();
+}

@@ -1,0 +1,150 @@
+// The one entry for every road that changes what a part plays, and the one
+// gate its messages leave through.
+//
+// The entry moves the part's count (its newest pick), replaces the pick that
+// waits for the part while a job has the instrument, and starts the pick's
+// work on the part's own lane. The gate lets a pick's message go only while
+// its ticket is still its part's newest; what the part plays is recorded
+// when the gate lets the program change go. A request waits for its reply
+// under its ticket: a reply to a request a newer pick overtook is an
+// answer, dropped, and ends that request at once.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <variant>
+
+#include "PickLanes.h"
+#include "PickTicket.h"
+
+class PartPicks {
+ public:
+  using PartWork = std::function<void(const PickTicket&, const Pick&)>;
+  using StateWork = std::function<void(const StateTicket&, const Pick&)>;
+
+  PartPicks();
+  ~PartPicks() { shutDown(); }
+  PartPicks(const PartPicks&) = delete;
+  PartPicks& operator=(const PartPicks&) = delete;
+
+  // Set once, before the first pick: the work of a pick, and the test of a
+  // job holding the instrument (picks then wait for its end).
+  void setWork(PartWork part, StateWork state);
+  void setBusyTest(std::function<bool()> busy);
+
+  // ---- The entry.
+  // A pick arrives: its part's count moves, so that nothing of an older pick
+  // leaves from now on. From the host's real-time calls: no lock, no wait.
+  PickTicket arriveRealtime(int slot);
+  // The same, under the gate's lock.
+  PickTicket arrive(int slot);
+  // A pick of every part and the multi at once.
+  StateTicket arriveAll();
+  // The pick a send of the editor's own copy (no pick of its own) goes out
+  // under: it stops once a newer pick of the part arrives.
+  PickTicket current(int slot) const;
+  // Its work: now on the part's lane, or, while a job has the instrument,
+  // after it (the pick waiting for the part before is replaced). False for
+  // a ticket a newer pick overtook: nothing of it is done.
+  bool hand(const PickTicket& ticket, Pick pick);
+  bool hand(const StateTicket& ticket, Pick pick);
+  // arrive, then hand.
+  PickTicket pick(Pick pick);
+
+  bool newest(const PickTicket& ticket) const;
+  bool newest(const StateTicket& ticket) const;
+  // The program a step counts from: the newest pick's, while one is under
+  // way for the slot; else shown.
+  int stepBase(int slot, int shown) const;
+  // The pick's work is over (sent, refused or overtaken).
+  void workDone(const PickTicket& ticket);
+
+  // Hands the waiting picks on, once no job has the instrument. Whoever ends
+  // what the busy test reads calls it.
+  void serveWaiting();
+  bool anyWaiting() const;
+
+  // ---- Within a pick's work.
+  // Waits ms, ending early (false) once overtaken or shutting down.
+  bool waitWhileNewest(const PickTicket& ticket, int ms);
+  // The gate: under its lock, while the ticket is its part's newest, hands
+  // the pass to send, which gives the message to the port. False (nothing
+  // sent) for an overtaken ticket, or send's own result.
+  bool letGo(const PickTicket& ticket, const std::function<bool(const GatePass&)>& send);
+
+  // ---- Replies. A request registers for its part's next sound dump; the
+  // dumps come in the order the requests went.
+  struct ReplyWait {
+    explicit ReplyWait(const PickTicket& t) : ticket(t) {}
+    const PickTicket ticket;
+    std::atomic<bool> answered{false};   // a dump came for it
+    std::atomic<bool> taken{false};      // and was taken as the part's sound
+    std::atomic<bool> abandoned{false};  // its request ended first
+  };
+  // Registered behind any request of the part still on its way.
+  std::shared_ptr<ReplyWait> expectReply(const PickTicket& ticket);
+  // The request's job ends: a reply still due is dropped when it comes.
+  void endReplyWait(const std::shared_ptr<ReplyWait>& wait);
+  // An earlier request of the part, ended or overtaken, whose reply is
+  // still due: its reply would come before this one's.
+  bool earlierReplyDue(int part, const ReplyWait* mine) const;
+  // Gives up on the replies still due before mine (never answered).
+  void forgetEarlierReplies(int part, const ReplyWait* mine);
+  enum class Reply { kNotAwaited, kTaken, kDropped };
+  // A sound dump for the part came in: whose it is.
+  Reply replyArrived(int part);
+  // Sound dumps for any part heard from the instrument so far.
+  uint64_t heard() const { return mHeard.load(); }
+
+  // ---- The lanes.
+  bool lanesIdle() const { return mLanes.idle(); }
+  bool awaitLanesIdle(std::chrono::milliseconds bound) { return mLanes.awaitIdle(bound); }
+  static int currentLane() { return PickLanes::currentLane(); }
+  void shutDown();
+  bool shuttingDown() const { return mShuttingDown; }
+  // Wakes the pauses (a cancel, shutdown).
+  void wakeAll();
+
+  // For tests: called under the gate's lock with every ticket let go, and
+  // with every arrival (after its count moved).
+  std::function<void(const PickTicket&)> onLetGo;
+  std::function<void(const PickTicket&)> onArrive;
+
+ private:
+  using AnyTicket = std::variant<PickTicket, StateTicket>;
+  struct Waiting {
+    AnyTicket ticket;
+    Pick pick;
+  };
+  bool newestAny(const AnyTicket& ticket) const;
+  int slotOf(const AnyTicket& ticket) const;
+  bool handAny(const AnyTicket& ticket, Pick pick);
+  void start(const AnyTicket& ticket, const Pick& pick);
+  void moved();  // a count moved: pauses look again
+  static bool isSlot(int slot) { return slot >= 0 && slot < kPickSlots; }
+
+  std::array<std::atomic<uint32_t>, kPickSlots> mCounts{};
+  std::array<std::atomic<int>, kPickSlots> mTargets{};  // the newest pick's program, -1 none
+  std::array<std::atomic<uint32_t>, kPickSlots> mTargetCounts{};
+  mutable std::mutex mGate;  // the gate, and the entry's moves outside real time
+  mutable std::mutex mWaitingMutex;
+  std::array<std::optional<Waiting>, kPickSlots> mWaiting;
+  std::function<bool()> mBusy;
+  PartWork mPartWork;
+  StateWork mStateWork;
+  std::mutex mPauseMutex;
+  std::condition_variable mPauses;
+  mutable std::mutex mReplyMutex;
+  std::array<std::deque<std::shared_ptr<ReplyWait>>, 16> mReplies;
+  std::atomic<uint64_t> mHeard{0};
+  std::atomic<bool> mShuttingDown{false};
+  PickLanes mLanes{kPickSlots};  // last: its threads go first
+};

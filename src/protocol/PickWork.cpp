@@ -1,0 +1,263 @@
+// The work of a pick, on its part's lane: a bank select and program change
+// answered as the modes say (a library entry in library mode, the part's
+// sound asked for in program mode), refused with nothing of it sent, passed
+// on, shown or recorded.
+#include <algorithm>
+#include <string>
+
+#include "EditorServices.h"
+#include "IMidiMsg.h"
+#include "IParam.h"
+#include "MIDIMessageManager.h"
+#include "MIDIMessageSender.h"
+#include "ParamIndex.h"
+#include "ProgramChannel.h"
+#include "SoundDumpLayout.h"
+#include "SysExFormat.h"
+
+namespace {
+constexpr int kReportEchoPauseMs = 20;
+constexpr int kSectionLocks = 40;
+constexpr int kLockedSectionsBackMs = 100;
+
+int valueOf(EditorServices* plug, int index) {
+  IParam* param = plug->paramAt(index);
+  return param ? param->Int() : 0;
+}
+
+// The pick the road made of a program: a lane job's record, for observers.
+SenderJob jobOf(const Pick& pick, int part) {
+  SenderJob job;
+  job.jobCode = pick.work == Pick::Work::kLibrary ? 3 : pick.work == Pick::Work::kRequest ? 6 : 2;
+  job.partArgument = part;
+  job.requestFlag = true;
+  if (pick.library) {
+    job.patchArgument = pick.library->entry;
+    job.slotArgument = pick.library->slot;
+  }
+  return job;
+}
+}  // namespace
+
+bool MIDIMessageManager::busyWithJob() const {
+  return plug->isEditorWorking() || isThreadRunning(JobThread::kRequest);
+}
+
+bool MIDIMessageManager::pickPause(const PickTicket& ticket, int ms) {
+  if (virtualPause) return !mShuttingDown && picks.newest(ticket) && virtualPause(ms) && picks.newest(ticket);
+  return !mShuttingDown && picks.waitWhileNewest(ticket, ms);
+}
+
+void MIDIMessageManager::runPartPick(const PickTicket& ticket, const Pick& pick) {
+  MIDIMessageSender& sender = *mLaneSenders[static_cast<size_t>(ticket.slot())];
+  sender.runPick(ticket, pick);
+}
+
+void MIDIMessageManager::runStatePick(const StateTicket& ticket, const Pick& pick) {
+  mLaneSenders[kMultiSlot]->runStatePick(ticket, pick);
+}
+
+void MIDIMessageSender::runPick(const PickTicket& ticket, const Pick& pick) {
+  markJobThread();
+  job = jobOf(pick, ticket.part());
+  cancelRequested = false;
+  ended = false;
+  if (mManager.jobObserver) mManager.jobObserver(JobThread::kPartLane, job);
+  if (!mManager.picks.newest(ticket)) return;
+  switch (pick.work) {
+    case Pick::Work::kProgram: mManager.runProgramPick(*this, ticket, pick); break;
+    case Pick::Work::kLibrary:
+      if (pick.library) sendPatchToDeviceFromLibrarian(ticket, nullptr, *pick.library, ticket.part(), false);
+      break;
+    case Pick::Work::kRequest: sendPartRequestSysex(ticket, ticket.part(), true); break;
+  }
+}
+
+void MIDIMessageSender::runStatePick(const StateTicket& state, const Pick& pick) {
+  markJobThread();
+  const int part = std::clamp(plug->getCurrentPart(), 0, 15);
+  job = jobOf(pick, part);
+  cancelRequested = false;
+  ended = false;
+  if (mManager.jobObserver) mManager.jobObserver(JobThread::kPartLane, job);
+  const PickTicket multi = state.multi();
+  if (!mManager.picks.newest(multi)) return;
+  if (pick.work == Pick::Work::kLibrary) {
+    if (pick.library) sendPatchToDeviceFromLibrarian(multi, &state, *pick.library, part, false);
+    return;
+  }
+  if (pick.work != Pick::Work::kProgram) return;
+  IParam* lock = plug->paramAt(kPartLock + part);
+  if (lock && lock->Value() == 1.0) return;
+  const int bank = pick.bank >= 0 ? pick.bank : valueOf(plug, kMultiBank);
+  const int program = pick.program >= 0 ? pick.program : valueOf(plug, kMultiPatch);
+  if (plug->BankChangeMessage(multi, bank, program, nullptr) != PickSend::kSent) return;
+  // Another multi brings its own name, settings and sounds: asked for all,
+  // as GET MULTI asks; or, from the top bar without that choice, the
+  // editor's own go after it.
+  SenderJob after;
+  after.state = state;
+  if (plug->isProgBankMode()) {
+    after.jobCode = 5;
+    after.requestFlag = true;
+    mManager.dumpExpected = true;
+    mManager.startJob(after, [manager = &mManager] {
+      manager->busy = true;
+      manager->dumpExpected = true;
+    });
+  } else if (pick.editorsSoundAfter) {
+    after.jobCode = 0;
+    mManager.queueJob(after);
+  }
+}
+
+bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTicket& ticket, const Pick& pick) {
+  const int part = ticket.part();
+  const bool fromDevice = pick.road == Pick::Road::kInstrument || pick.road == Pick::Road::kReport;
+  // With its local control on the instrument plays its own pick whatever the
+  // editor makes of it: recorded as it says so (on the part of its channel,
+  // not one standing in for a channel no part plays on).
+  const bool ownChannel = pick.road == Pick::Road::kReport || partForChannel(pick.channel) == part;
+  const bool plays = fromDevice && plug->isLocalControl() && ownChannel;
+  const int bank = pick.bank >= 0 ? pick.bank : valueOf(plug, kMultiPartBank + part);
+  const int program = pick.program >= 0 ? pick.program : valueOf(plug, kMultiPartPatch + part);
+  if (plays) {
+    if (!picks.letGo(ticket, [&](const GatePass& pass) {
+          plug->recordPartPlays(pass, pick.bank, pick.program, nullptr);
+          return true;
+        }))
+      return false;
+    plug->endPartSoundHeld(part);
+  }
+  // Refused: nothing of the pick goes, nor is shown or recorded; what the
+  // instrument plays of its own is not the sound the window held.
+  const auto refused = [&](bool askForSound) {
+    if (plays && askForSound && picks.newest(ticket)) showInstrumentsOwnSound(sender, ticket);
+    return false;
+  };
+  if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return refused(false);
+  lastProgramChangeTick = plug->tickMs();
+  if (plug->isLibraryMode()) {
+    plug->SetLibrarianRequestActive(false);
+    // The slot of that number in the pane in use goes; a bank alone sends
+    // the part's program of the bank.
+    const std::optional<LibraryPick> entry = plug->libraryPickFor(program, pick.pane, part);
+    if (!entry) return refused(true);
+    const PickSend sent = sender.sendPatchToDeviceFromLibrarian(ticket, nullptr, *entry, part, plays) ? PickSend::kSent
+                          : picks.newest(ticket) ? PickSend::kRefused
+                                                 : PickSend::kOvertaken;
+    if (sent == PickSend::kRefused) return refused(true);
+    return sent == PickSend::kSent;
+  }
+  IParam* rx = plug->paramAt(kGlobalRxProgramChange);
+  if (!rx || rx->Value() <= 0.0) return refused(false);
+  const int sentProgram = std::min(program, 100);
+  if (plug->refusePartPick(part, bank, sentProgram)) return refused(true);
+  plug->SetLibrarianRequestActive(false);
+  if (!picks.letGo(ticket, [&](const GatePass&) {
+        plug->AllSoundsOff(part, false);
+        return true;
+      }))
+    return false;
+  if (pick.road == Pick::Road::kReport && !pickPause(ticket, kReportEchoPauseMs)) return false;
+  // Playing its own pick, the instrument is not sent back a bank select and
+  // program change that only repeat it: a late copy would move it back.
+  // What differs (a program clamped) goes; so does the instrument's pick
+  // with local control off, which it plays only as the editor's answer.
+  const bool repeat = plays && sentProgram == program;
+  const bool noEcho = fromDevice && programChannel(*plug, part, false) < 0;
+  if (!repeat && !noEcho) {
+    const PickSend sent = plug->BankChangeMessage(ticket, bank, sentProgram, nullptr);
+    if (sent == PickSend::kOvertaken) return false;
+    if (sent == PickSend::kRefused) return refused(false);
+  } else if (noEcho && !plays) {
+    // With no channel to echo it on, the instrument's change is what the part plays.
+    if (!picks.letGo(ticket, [&](const GatePass& pass) {
+          plug->recordPartPlays(pass, pick.bank, program, nullptr);
+          return true;
+        }))
+      return false;
+  }
+  // Taken, the host's pick goes on whole (its bank select, then its program
+  // change), and the instrument's into the host's buffer.
+  const bool passOn = pick.road == Pick::Road::kHost || (pick.road == Pick::Road::kInstrument && passesBackFromDevice(true));
+  if (passOn && pick.channel >= 0) {
+    const auto status = [&](int kind) { return static_cast<uint8_t>(kind | pick.channel); };
+    IMidiMsg msb(0, status(0xB0), 0, 0);
+    IMidiMsg lsb(0, status(0xB0), 32, static_cast<uint8_t>(64 + std::max(pick.bank, 0)));
+    IMidiMsg change(0, status(0xC0), static_cast<uint8_t>(pick.program & 0x7F), 0);
+    if (!picks.letGo(ticket, [&](const GatePass&) {
+          if (pick.bank >= 0) {
+            plug->MIDIOutRoutingSwitch(&msb);
+            plug->MIDIOutRoutingSwitch(&lsb);
+          }
+          plug->MIDIOutRoutingSwitch(&change);
+          return true;
+        }))
+      return false;
+  }
+  if (plug->isProgBankMode()) {
+    plug->SetLibrarianRequestActive(false);
+    sender.requestPartSound(ticket, part, true);
+    // A locked section kept the editor's values as the instrument's sound
+    // came in: the instrument gets the whole sound back.
+    if (pick.lockedSectionsBack && picks.newest(ticket)) {
+      for (int k = 0; k < kSectionLocks; ++k) {
+        IParam* lock = plug->paramAt(kSectionLockOsc1 + 16 * k + part);
+        if (!lock || lock->Value() != 1.0) continue;
+        if (pickPause(ticket, kLockedSectionsBackMs)) sender.sendPartToDevice(ticket, part, false, false);
+        break;
+      }
+    }
+  } else if (pick.editorsSoundAfter) {
+    sender.sendPartToDevice(ticket, part, false, false);
+  }
+  return true;
+}
+
+void MIDIMessageManager::showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket) {
+  const int part = ticket.part();
+  plug->endPartSoundHeld(part);
+  // Without a request, no name is shown over the new number (the old sound's
+  // would be wrong).
+  plug->setParamDisplayText(kPatchName + part, 0, "");
+  plug->setParamDisplayText(kCategoryName + part, 0, "");
+  plug->setPatchManagerName(1 + part, "");
+  plug->setPatchManagerName(19 + part, "");
+  if (part == plug->getCurrentPart()) {
+    plug->displayPatchName("");
+    plug->displayCategoryName("");
+  }
+  plug->setLibrarianViewDirty();
+  if (plug->isProgBankMode()) {
+    plug->SetLibrarianRequestActive(false);
+    sender.requestPartSound(ticket, part, true);
+  }
+}
+
+namespace {
+thread_local const PickTicket* tHandingOver = nullptr;
+}  // namespace
+
+void MIDIMessageManager::handOver(const PickTicket& ticket, ISysEx* message) {
+  const PickTicket* outer = tHandingOver;
+  tHandingOver = &ticket;
+  plug->deliverSysEx(message, true);
+  tHandingOver = outer;
+}
+
+bool MIDIMessageManager::takeSoundDump(const uint8_t* d, int size) {
+  if (size <= kSoundProgramByte) return false;
+  const int part = d[kSoundProgramByte];
+  // The library's own entry, handed over on its pick's lane.
+  if (tHandingOver && tHandingOver->part() == part) return picks.newest(*tHandingOver);
+  switch (picks.replyArrived(part)) {
+    case PartPicks::Reply::kTaken: return true;
+    case PartPicks::Reply::kDropped:
+      plug->debugLog("PROCESSOR: reply for part " + std::to_string(part + 1) + " overtaken by a newer change; dropped");
+      return false;
+    case PartPicks::Reply::kNotAwaited: break;
+  }
+  plug->debugLog("PROCESSOR: sound dump for part " + std::to_string(part + 1) + " not asked for; ignored");
+  return false;
+}
