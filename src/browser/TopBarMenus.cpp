@@ -34,6 +34,7 @@ void pickFromTopBar(LibrarianHost& host, int part, int bank, int program, bool m
   pick.bank = bank;
   pick.program = program;
   pick.editorsSoundAfter = true;
+  pick.silenceFirst = false;
   host.handPick(std::move(pick), multi);
 }
 
@@ -85,8 +86,7 @@ int BankNumberPopupMenu::doPopupMenu(int& bank) {
   bank = chosen->GetChosenItemIdx();
   mMenu->CheckItemAlone(bank);
   // Shown and recorded as its program change goes out.
-  pickFromTopBar(host(), part, multi ? -1 : bank, intValue(host(), multi ? int(kMultiPatch) : kMultiPartPatch + part),
-                 multi);
+  pickFromTopBar(host(), part, bank, intValue(host(), multi ? int(kMultiPatch) : kMultiPartPatch + part), multi);
   return bank;
 }
 

@@ -110,6 +110,17 @@ bool Tarnivex::runInstrumentSideEffect(int paramIdx, double value) {
     startPartDump(part, false, true);
     return false;
   }
+  // A part's bank or program (the multi's program in multi mode) set by
+  // the host or the editor itself: a pick of what the parameter now holds.
+  if (inBlock(kMultiPartBank, paramIdx) || inBlock(kMultiPartPatch, paramIdx)) {
+    const int part = paramIdx - (inBlock(kMultiPartBank, paramIdx) ? kMultiPartBank : kMultiPartPatch);
+    pickPartProgram(part, inBlock(kMultiPartBank, paramIdx) ? iv : -1, GetParam(kMultiPartPatch + part)->Int(), false);
+    return false;
+  }
+  if (paramIdx == kMultiPatch && multiMode) {
+    pickPartProgram(currentPart, -1, iv, true);
+    return false;
+  }
   if (paramIdx == kGlobalFX2Link) OnParamChange(kMainTab);
   return false;
 }
@@ -185,6 +196,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   pick.slot = part;
   pick.program = next;
   pick.lockedSectionsBack = true;
+  pick.silenceFirst = false;
   if (!libraryControl) {
     if (GetParam(kGlobalRxProgramChange)->Value() <= 0.0) {
       showStatus("Program Change Disabled.", "");

@@ -80,7 +80,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
     // A channel no part plays on is taken for part 1.
     pick.slot = std::max(part, 0);
     // Its arrival stops what is under way for an older pick of the part.
-    picks.pick(pick);
+    handInstrumentsPick(picks.arrive(pick.slot), pick);
     if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
     return;
   }
@@ -135,6 +135,22 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
     return;
   }
   plug->MIDIOutRoutingSwitch(msg);
+}
+
+void MIDIMessageManager::handInstrumentsPick(const PickTicket& ticket, Pick pick) {
+  // With its local control on the instrument plays its own pick whatever the
+  // editor makes of it: what it plays is recorded as it says so, in the
+  // order it said it (on the part of its channel, not one standing in for a
+  // channel no part plays on).
+  const bool ownChannel = pick.road == Pick::Road::kReport || partForChannel(pick.channel) == ticket.part();
+  if ((plug->isLocalControl() && ownChannel) || pick.echo) {
+    const int bank = pick.road == Pick::Road::kReport && pick.program >= 0 ? -1 : pick.bank;
+    pick.recorded = picks.letGo(ticket, [&](const GatePass& pass) {
+      plug->recordPartPlays(pass, bank, pick.program, nullptr);
+      return true;
+    });
+  }
+  picks.hand(ticket, pick);
 }
 
 void MIDIMessageManager::takeHostPick(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket) {

@@ -195,6 +195,10 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks
         ended = true;
         return;
       }
+      if (cancelRequested || ended) {
+        ended = true;
+        return;
+      }
     }
     if (wait.answered) {
       if (!wait.taken) ended = true;
@@ -209,6 +213,7 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks
 }
 
 bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, bool toEditor) {
+  observeLaneJob(6, part);
   if (part < 0 || part > 15) {
     plug->debugLog("PROCESSOR: no request for part " + std::to_string(part));
     return false;

@@ -58,6 +58,7 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
   };
   const LibrarianPatch& patch = pick.entry;
   const int slot = pick.slot;
+  observeLaneJob(3, part, slot, &patch);
   if (part < 0 || part > 15 || patch.empty()) {
     plug->debugLog("PROCESSOR: library entry for part " + std::to_string(part) + " not sent");
     return endSend(false);

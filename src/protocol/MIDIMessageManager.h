@@ -111,6 +111,8 @@ class MIDIMessageManager {
   // A program pick (window, host, instrument, report): true when its bank
   // and program went out (or the instrument already plays them).
   bool runProgramPick(MIDIMessageSender& sender, const PickTicket& ticket, const Pick& pick);
+  // The instrument's pick (a program change, a report), as it came in.
+  void handInstrumentsPick(const PickTicket& ticket, Pick pick);
   // A pause inside a pick's work; false (at once) once overtaken or going away.
   bool pickPause(const PickTicket& ticket, int ms);
   // The library's own hand-over of an entry into the editor, as if the
@@ -255,6 +257,13 @@ class MIDIMessageManager {
   Poco::Thread clockThread;
   Poco::Thread continuousClockThread;
   std::array<Worker, 3> mWorkers;
+  // Per part, the last bank report and the pick it made: the program report
+  // right after it goes on that bank. The instrument's input thread's own.
+  struct ReportedBank {
+    uint32_t count = 0;
+    int bank = -1;
+  };
+  std::array<ReportedBank, 16> mReportedBanks{};
   // Each pick lane's own sender: its work's outcome and cancel flags.
   std::array<std::unique_ptr<MIDIMessageSender>, kPickSlots> mLaneSenders;
 

@@ -46,10 +46,16 @@ void MIDIMessageSender::performJob() {
                        j.secondSendFlag);
       break;
     case 3: {
-      // Started as a job, the entry is the part's newest pick.
+      // Started as a job, the entry is the part's newest pick (the multi's,
+      // of every part, in multi mode).
       const LibraryPick pick{j.patchArgument, "", j.slotArgument};
-      sendPatchToDeviceFromLibrarian(j.ticket ? *j.ticket : mManager.picks.arrive(j.partArgument), nullptr, pick,
-                                     j.partArgument, false);
+      if (plug->isMultiMode()) {
+        const StateTicket state = mManager.picks.arriveAll();
+        sendPatchToDeviceFromLibrarian(state.multi(), &state, pick, j.partArgument, false);
+      } else {
+        sendPatchToDeviceFromLibrarian(j.ticket ? *j.ticket : mManager.picks.arrive(j.partArgument), nullptr, pick,
+                                       j.partArgument, false);
+      }
       break;
     }
     case 4: storeAllPatchesToDeviceFromLibrarian(j.storeArgument1, j.storeArgument2, j.storeArgument3); break;

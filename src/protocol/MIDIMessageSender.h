@@ -123,6 +123,11 @@ class MIDIMessageSender : public Poco::Runnable {
   template <size_t N>
   void handInitData(std::array<unsigned char, N> dump, bool flag);
 
+  // A pick's work on a lane, as the job it does first (a library send, a
+  // request, a dump): told to the manager's observer once per pick.
+  void observeLaneJob(int code, int part, int slot = 0, const LibrarianPatch* patch = nullptr);
+  bool mLaneJobObserved = false;
+
   MIDIMessageManager& mManager;
   // From the start of a job until its operation has returned.
   std::atomic<bool> mRunning{false};

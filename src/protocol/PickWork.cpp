@@ -25,18 +25,6 @@ int valueOf(EditorServices* plug, int index) {
   return param ? param->Int() : 0;
 }
 
-// The pick the road made of a program: a lane job's record, for observers.
-SenderJob jobOf(const Pick& pick, int part) {
-  SenderJob job;
-  job.jobCode = pick.work == Pick::Work::kLibrary ? 3 : pick.work == Pick::Work::kRequest ? 6 : 2;
-  job.partArgument = part;
-  job.requestFlag = true;
-  if (pick.library) {
-    job.patchArgument = pick.library->entry;
-    job.slotArgument = pick.library->slot;
-  }
-  return job;
-}
 }  // namespace
 
 bool MIDIMessageManager::busyWithJob() const {
@@ -57,13 +45,23 @@ void MIDIMessageManager::runStatePick(const StateTicket& ticket, const Pick& pic
   mLaneSenders[kMultiSlot]->runStatePick(ticket, pick);
 }
 
+void MIDIMessageSender::observeLaneJob(int code, int part, int slot, const LibrarianPatch* patch) {
+  if (PartPicks::currentLane() < 0 || mLaneJobObserved) return;
+  mLaneJobObserved = true;
+  job = SenderJob{};
+  job.jobCode = code;
+  job.partArgument = part;
+  job.slotArgument = slot;
+  if (patch) job.patchArgument = *patch;
+  job.requestFlag = true;
+  if (mManager.jobObserver) mManager.jobObserver(JobThread::kPartLane, job);
+}
+
 void MIDIMessageSender::runPick(const PickTicket& ticket, const Pick& pick) {
   markJobThread();
-  job = jobOf(pick, ticket.part());
   cancelRequested = false;
   ended = false;
-  if (mManager.jobObserver) mManager.jobObserver(JobThread::kPartLane, job);
-  if (!mManager.picks.newest(ticket)) return;
+  mLaneJobObserved = false;
   switch (pick.work) {
     case Pick::Work::kProgram: mManager.runProgramPick(*this, ticket, pick); break;
     case Pick::Work::kLibrary:
@@ -76,10 +74,9 @@ void MIDIMessageSender::runPick(const PickTicket& ticket, const Pick& pick) {
 void MIDIMessageSender::runStatePick(const StateTicket& state, const Pick& pick) {
   markJobThread();
   const int part = std::clamp(plug->getCurrentPart(), 0, 15);
-  job = jobOf(pick, part);
   cancelRequested = false;
   ended = false;
-  if (mManager.jobObserver) mManager.jobObserver(JobThread::kPartLane, job);
+  mLaneJobObserved = false;
   const PickTicket multi = state.multi();
   if (!mManager.picks.newest(multi)) return;
   if (pick.work == Pick::Work::kLibrary) {
@@ -118,17 +115,10 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   // editor makes of it: recorded as it says so (on the part of its channel,
   // not one standing in for a channel no part plays on).
   const bool ownChannel = pick.road == Pick::Road::kReport || partForChannel(pick.channel) == part;
-  const bool plays = fromDevice && plug->isLocalControl() && ownChannel;
+  const bool plays = pick.recorded || (fromDevice && plug->isLocalControl() && ownChannel) || pick.echo;
   const int bank = pick.bank >= 0 ? pick.bank : valueOf(plug, kMultiPartBank + part);
   const int program = pick.program >= 0 ? pick.program : valueOf(plug, kMultiPartPatch + part);
-  if (plays) {
-    if (!picks.letGo(ticket, [&](const GatePass& pass) {
-          plug->recordPartPlays(pass, pick.bank, pick.program, nullptr);
-          return true;
-        }))
-      return false;
-    plug->endPartSoundHeld(part);
-  }
+  if (plays) plug->endPartSoundHeld(part);
   // Refused: nothing of the pick goes, nor is shown or recorded; what the
   // instrument plays of its own is not the sound the window held.
   const auto refused = [&](bool askForSound) {
@@ -136,7 +126,8 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     return false;
   };
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return refused(false);
-  lastProgramChangeTick = plug->tickMs();
+  if (pick.echo) return false;
+  if (pick.road != Pick::Road::kReport) lastProgramChangeTick = plug->tickMs();
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
     // The slot of that number in the pane in use goes; a bank alone sends
@@ -154,7 +145,7 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   const int sentProgram = std::min(program, 100);
   if (plug->refusePartPick(part, bank, sentProgram)) return refused(true);
   plug->SetLibrarianRequestActive(false);
-  if (!picks.letGo(ticket, [&](const GatePass&) {
+  if (pick.silenceFirst && !picks.letGo(ticket, [&](const GatePass&) {
         plug->AllSoundsOff(part, false);
         return true;
       }))
@@ -249,6 +240,8 @@ void MIDIMessageManager::handOver(const PickTicket& ticket, ISysEx* message) {
 bool MIDIMessageManager::takeSoundDump(const uint8_t* d, int size) {
   if (size <= kSoundProgramByte) return false;
   const int part = d[kSoundProgramByte];
+  // No part's: the parser refuses it, and says so.
+  if (part > 15) return true;
   // The library's own entry, handed over on its pick's lane.
   if (tHandingOver && tHandingOver->part() == part) return picks.newest(*tHandingOver);
   switch (picks.replyArrived(part)) {
@@ -258,6 +251,5 @@ bool MIDIMessageManager::takeSoundDump(const uint8_t* d, int size) {
       return false;
     case PartPicks::Reply::kNotAwaited: break;
   }
-  plug->debugLog("PROCESSOR: sound dump for part " + std::to_string(part + 1) + " not asked for; ignored");
   return false;
 }

@@ -20,6 +20,7 @@ constexpr uint8_t kMultiChange = 0x21;
 constexpr uint8_t kGlobalChange = 0x24;
 // The device byte the prepared messages of the definition document carry.
 constexpr int kTemplateDeviceByte = 0x00;
+constexpr uint32_t kProgramChangeQuietMs = 1000;
 constexpr int kArpStepFirst = 71, kArpStepLast = 86, kArpTimingFirst = 87, kArpTimingLast = 102;
 constexpr int kArpStepSpan = 80;
 
@@ -87,11 +88,20 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   const int part = multiPartOf(d[5], d[6]);
   if (part < 0) return false;
   Pick pick;
+  // Soon after a program change the editor handled, the instrument telling
+  // what the part plays follows that change: recorded, not answered.
+  pick.echo = plug->tickMs() - lastProgramChangeTick <= kProgramChangeQuietMs;
   pick.road = Pick::Road::kReport;
   pick.slot = part;
   (d[6] & 1 ? pick.program : pick.bank) = d[7];
   pick.pane = plug->librarianActivePane();
-  picks.pick(pick);
+  const PickTicket ticket = picks.arrive(part);
+  // A bank report and the program report right after it are one pick: the
+  // program goes on the reported bank.
+  ReportedBank& reported = mReportedBanks[static_cast<size_t>(part)];
+  if (pick.bank >= 0) reported = {ticket.count(), pick.bank};
+  else if (reported.count + 1 == ticket.count()) pick.bank = reported.bank;
+  handInstrumentsPick(ticket, pick);
   return true;
 }
 

@@ -32,6 +32,7 @@ std::array<uint8_t, kSoundDumpSize> soundDumpOf(EditorServices& plug, int p) {
 }
 
 bool MIDIMessageSender::sendPartToDevice(const PickTicket& ticket, int p, bool toLibrarian, bool) {
+  observeLaneJob(2, p);
   if (p < 0 || p > kMaxPart) {
     plug->debugLog("PROCESSOR: no sound dump for part " + std::to_string(p));
     return false;

@@ -32,14 +32,13 @@ class CommandsTest : public EditorTest {
     plug->midiMessageManager->jobObserver = [this](JobThread thread, const SenderJob& job) {
       while (holdJobs) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       std::lock_guard<std::mutex> lock(jobsMutex);
-      if (thread == JobThread::kRequest) jobs.push_back({job.jobCode, job.partArgument, job.firstSendFlag, job.secondSendFlag});
+      // A pick's work on its part's lane counts as the job it does.
+      if (thread == JobThread::kRequest || thread == JobThread::kPartLane)
+        jobs.push_back({job.jobCode, job.partArgument, job.firstSendFlag, job.secondSendFlag});
     };
   }
   std::vector<Job> takeJobs() {
-    // A program step goes out on the MIDI thread, which then starts its job.
-    plug->midiSendThread->flush();
-    for (int i = 0; i < 10000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    awaitRequestThread();
     std::lock_guard<std::mutex> lock(jobsMutex);
     return std::exchange(jobs, {});
   }
@@ -396,6 +395,8 @@ TEST_F(CommandsTest, EachCommandFromTheTable) {
 // on a fresh instance with STEP SYNTH off and part 2 active.
 TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
   const auto report = [this](Bytes message) {  // part 2's bank (0x36) or program (0x37) from the instrument
+    // With its local control on the instrument plays what it tells.
+    setParam(kGlobalLocalControl, 1);
     ISysEx sysex(0, message.data(), static_cast<int>(message.size()));
     plug->ProcessSysEx(&sysex, true);
   };
@@ -669,12 +670,14 @@ TEST_F(CommandsTest, LibrarySendsOnlyTheBanksOwnEntries) {
   for (int slot : {-1, 100, 127}) plug->librarianBrowser->sendPatchToDeviceFromLibrarian(slot, 0, 2);
   EXPECT_TRUE(takeJobs().empty());
   EXPECT_TRUE(arrivedAtInstrument().empty());
+  // Part 3 shown: the highlight follows what it plays.
+  plug->currentPart = 2;
   plug->librarianBrowser->sendPatchToDeviceFromLibrarian(5, 0, 2);
   EXPECT_EQ(takeJobs(), (std::vector<Job>{{3, 2, false, false}}));
   // Silenced part, then the transfer: notes off, the part's bank and program.
   EXPECT_EQ(shortArrivals(),
             (ByteList{{0xB2, 0x7B, 0x00}, {0xB0, 0x7B, 0x00}, {0xB2, 0x00, 0x00}, {0xB2, 0x20, 0x40}, {0xC2, 0x05}}));
-  // The job hands the slot it selected to the window, which takes it at its idle.
+  // The window's thread highlights what the part now plays, at its idle.
   plug->OnIdle();
   EXPECT_EQ(plug->librarianView()->cursor, 5);
   // The entry's checksum is right for its slot in the file, and so for the

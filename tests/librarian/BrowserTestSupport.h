@@ -67,8 +67,9 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   void SetLibrarianStatusUnsaved(bool on) override { calls.push_back(on ? "unsaved" : "saved"); }
   // As the plug-in does: to the entry, whose work runs on the part's lane.
   void handPick(Pick pick, bool multiPick) override {
-    calls.push_back("pick " + std::to_string(pick.slot));
+    handed.push_back("pick " + std::to_string(pick.slot));
     editor.pairRefused = !bankChangeSent;
+    editor.progBankMode = state.progBankControl.load();
     pick.road = Pick::Road::kWindow;
     if (multiPick) {
       pick.slot = kMultiSlot;
@@ -179,6 +180,7 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   std::atomic<bool> holdJobs{false};
   int fed = 0;
   std::vector<std::string> calls, log, statuses;
+  std::vector<std::string> handed;  // the picks handed to the entry
   std::map<std::string, bool> hidden, grayed;
 
  private:

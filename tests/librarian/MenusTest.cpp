@@ -471,20 +471,23 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.part = 1;
   host.editor.setValue(kGlobalRxProgramChange, 1);  // the instrument takes program changes
   host.picks = {{"51-60", "Sound 054"}, {"Bank C (RAM)"}};
+  // Each pick is handed to the entry; the part shows it once its program
+  // change went out (the record), then its sound is asked for.
   program.OnMouseDown(0, 0, nullptr);
   host.jobs();
   EXPECT_EQ(host.paramAt(kMultiPartPatch + 1)->Int(), 53);
   EXPECT_TRUE(program.submenu(5).IsItemChecked(3));
   bank.OnMouseDown(0, 0, nullptr);
-  EXPECT_EQ(host.paramAt(kMultiPartBank + 1)->Int(), 2);
   auto jobs = host.jobs();
+  EXPECT_EQ(host.paramAt(kMultiPartBank + 1)->Int(), 2);
+  EXPECT_EQ(host.handed, (std::vector<std::string>{"pick 1", "pick 1"}));
   ASSERT_EQ(jobs.size(), 2u);
   EXPECT_EQ(jobs[0].jobCode, 6);
   EXPECT_EQ(jobs[0].partArgument, 1);
   EXPECT_TRUE(jobs[0].requestFlag);
   // Picks that would not go out (the part locked, no port) change nothing and
-  // say why; one refused on its way shows again what the part showed, and
-  // the menu, opened again (dismissed), ticks that.
+  // say why; one refused on its way changes nothing shown either, and the
+  // menu, opened again (dismissed), ticks what the part plays.
   host.editor.setValue(kPartLock + 1, 1);
   host.picks = {{"61-70", "Sound 061"}, {"Bank A (RAM)"}, {"61-70", "Sound 061"}, {}};
   program.OnMouseDown(0, 0, nullptr);
@@ -492,6 +495,7 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   bank.OnMouseDown(0, 0, nullptr);
   host.midiReady = true, host.bankChangeSent = false;
   program.OnMouseDown(0, 0, nullptr);
+  host.jobs();
   host.bankChangeSent = true;
   program.OnMouseDown(0, 0, nullptr);
   EXPECT_EQ(host.statuses, (std::vector<std::string>{"Nothing sent!|Part 2 is locked", "Set MIDI I/O First!|"}));
@@ -501,15 +505,16 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   host.multi = true;
   EXPECT_FALSE(bank.refreshPatchNames(0));
   EXPECT_EQ(describe(&bank.menu()), "Bank 0 (RAM)");
-  // A pick in multi mode sets the multi's bank, sends the bank change and,
-  // as a program pick does, asks for the stored multi the instrument now plays.
+  // A pick in multi mode is the multi's: its bank change goes, the multi's
+  // bank shows it, and as a program pick does, the stored multi the
+  // instrument now plays is asked for.
   host.editor.setValue(kMultiBank, 1);
-  host.calls.clear();
+  host.editor.clearRecords();
   host.picks = {{"Bank 0 (RAM)"}};
   bank.OnMouseDown(0, 0, nullptr);
-  EXPECT_EQ(host.paramAt(kMultiBank)->Int(), 0);
-  EXPECT_EQ(host.calls, std::vector<std::string>{"bank change 1"});
   jobs = host.jobs();
+  EXPECT_EQ(host.paramAt(kMultiBank)->Int(), 0);
+  EXPECT_EQ(host.editor.calls(), std::vector<std::string>{"BankChangeMessage 16"});
   ASSERT_EQ(jobs.size(), 3u);
   EXPECT_EQ((std::pair{jobs[2].jobCode, jobs[2].requestFlag}), (std::pair{5, true}));
   host.libraryMode = true;
@@ -527,15 +532,16 @@ TEST_F(MenuTest, BankAndProgramMenusByModeAndTheirPicks) {
   EXPECT_EQ(jobs[3].jobCode, 3);
   EXPECT_EQ(jobs[3].slotArgument, 12);
   EXPECT_EQ(view->selectedUpper, 12);
-  // While a job runs the send would be dropped: the pick moves nothing.
+  // While a job has the instrument the pick waits for its end, then goes.
   host.holdJobs = true;
-  ASSERT_TRUE(startLibrarianJob(host.manager.get(), partRequestJob(1, true)));
+  ASSERT_TRUE(startLibrarianJob(host.manager.get(), partRequestJob(1, false)));
   host.picks = {{"11-20", numbered("Root", 15)}};
   program.OnMouseDown(0, 0, nullptr);
+  EXPECT_EQ(view->selectedUpper, 15);
   host.holdJobs = false;
-  EXPECT_EQ(host.statuses.back(), "Nothing sent!|Editor busy, try again");
-  EXPECT_EQ(view->selectedUpper, 12);
-  EXPECT_EQ(host.jobs().size(), 5u);
+  jobs = host.jobs();
+  ASSERT_EQ(jobs.size(), 6u);
+  EXPECT_EQ((std::pair{jobs[5].jobCode, jobs[5].slotArgument}), (std::pair{3, 15}));
 }
 
 TEST_F(MenuTest, SaveWritesTheEditedBankBackToItsFileByteExact) {

@@ -172,7 +172,7 @@ class FakeEditor : public EditorServices {
   // The record: what the part plays, as the gate let it go.
   void recordPartPlays(const GatePass& pass, int bank, int program, const LibraryPick*) override {
     const int part = pass.ticket().part();
-    record(mRecords.calls, "plays " + std::to_string(part) + " " + std::to_string(bank) + "/" + std::to_string(program));
+    record(mRecords.plays, std::to_string(part) + " " + std::to_string(bank) + "/" + std::to_string(program));
     if (pass.ticket().multi()) {
       if (bank >= 0) setParameterFromPlug(kMultiBank, bank, false);
       if (program >= 0) setParameterFromPlug(kMultiPatch, program, false);
@@ -242,6 +242,8 @@ class FakeEditor : public EditorServices {
   std::vector<Bytes> sentShort() const { return get(mRecords.sentShort); }
   // Bank changes and all-sounds-off, in order.
   std::vector<std::string> calls() const { return get(mRecords.calls); }
+  // What the record took, "part bank/program" (-1: the part's own), in order.
+  std::vector<std::string> plays() const { return get(mRecords.plays); }
   void clearRecords() { set(mRecords, Records{}); }
 
   // What the jobs read of the editor's state.
@@ -278,7 +280,7 @@ class FakeEditor : public EditorServices {
     std::vector<std::pair<int, double>> plugSets;
     std::vector<int> echoes;
     std::vector<Bytes> passedOn, sentShort;
-    std::vector<std::string> calls;
+    std::vector<std::string> calls, plays;
   };
 
   IControl* token(int idx) { return reinterpret_cast<IControl*>(mTokens.data() + idx); }

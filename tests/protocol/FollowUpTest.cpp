@@ -1,50 +1,59 @@
-// A bank or program chosen for a multi part on the instrument: the editor
-// follows it up for that part (all sounds off, the bank and program change,
-// the part read back) unless the part is locked or a program change has
-// just been handled.
+// A bank or program chosen for a multi part on the instrument, as its report
+// tells it: a pick of the part. With local control on the instrument plays
+// it already (recorded, nothing sent back but notes off); with it off, the
+// pair goes back whole, or nothing of it when the part is locked. Soon after
+// a program change, a report follows it: recorded, not answered.
 #include <gtest/gtest.h>
 
 #include "ParamIndex.h"
 #include "ProtocolTestSupport.h"
 
 namespace {
-using Bytes = std::vector<unsigned char>;
 using Calls = std::vector<std::string>;
 constexpr int kId = 0x10;
 
-TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsFollowedUpUnlessThePartIsLocked) {
+TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsAPickOfThePart) {
   constexpr int kPart = 3, kBankPosition = 32 + 22 * kPart;
   const struct {
     const char* what;
+    bool local;
     double lock;
     uint32_t msSinceProgramChange;
-    int position;
+    int position, value;
     Calls calls;
+    Calls plays;                 // what the record took
     double channel = kPart + 2;  // the part's MIDI channel setting: channel 4
   } rows[] = {
-      {"program, unlocked", 0, 5000, kBankPosition + 1, {"AllSoundsOff 3", "BankChangeMessage 3"}},
-      {"bank, unlocked", 0, 5000, kBankPosition, {"AllSoundsOff 3", "BankChangeMessage 3"}},
-      {"a lock of 0.5 is no lock", 0.5, 5000, kBankPosition + 1, {"AllSoundsOff 3", "BankChangeMessage 3"}},
-      {"program, locked", 1, 5000, kBankPosition + 1, {}},
-      {"bank, locked", 1, 5000, kBankPosition, {}},
-      {"a program change came 500 ms ago", 0, 500, kBankPosition + 1, {}},
-      {"program, the part on Global: nothing to echo on", 0, 5000, kBankPosition + 1, {"AllSoundsOff 3"}, 0},
+      {"program, local on", true, 0, 5000, kBankPosition + 1, 2, {"AllSoundsOff 3"}, {"3 -1/2"}},
+      {"bank, local on", true, 0, 5000, kBankPosition, 2, {"AllSoundsOff 3"}, {"3 2/-1"}},
+      {"a lock of 0.5 is no lock", true, 0.5, 5000, kBankPosition + 1, 2, {"AllSoundsOff 3"}, {"3 -1/2"}},
+      {"program, local on, locked: what it plays is still recorded", true, 1, 5000, kBankPosition + 1, 2, {}, {"3 -1/2"}},
+      {"program, local off: the pair goes back", false, 0, 5000, kBankPosition + 1, 2,
+       {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/2"}},
+      {"bank, local off: the pair goes back", false, 0, 5000, kBankPosition, 2,
+       {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 2/0"}},
+      {"program, local off, locked: nothing", false, 1, 5000, kBankPosition + 1, 2, {}, {}},
+      {"500 ms after a program change: it follows that change, recorded and not answered", false, 0, 500,
+       kBankPosition + 1, 2, {}, {"3 -1/2"}},
+      {"program, the part on Global: nothing to echo on", false, 0, 5000, kBankPosition + 1, 2, {"AllSoundsOff 3"},
+       {"3 -1/2"}, 0},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     EngineFixture engine;
     FakeEditor& editor = engine.editor;
+    editor.localControl = row.local;
     editor.setValue(kGlobalSysExID, kId);
     editor.setValue(kGlobalRxProgramChange, 1);
     editor.setValue(kPartLock + kPart, row.lock);
     editor.setValue(kMultiPartMIDICh + kPart, row.channel);
-    editor.bindSysEx({0x00, 0x21, 0, kBankPosition, 0}, kMultiPartBank + kPart);
-    editor.bindSysEx({0x00, 0x21, 0, kBankPosition + 1, 0}, kMultiPartPatch + kPart);
     engine.manager->virtualPause = [](int) { return true; };
     editor.tick = row.msSinceProgramChange;
-    engine.receive({0xF0, 0x3E, 0x10, kId, 0x21, 0, static_cast<unsigned char>(row.position), 2, 0xF7}, false);
+    engine.receive({0xF0, 0x3E, 0x10, kId, 0x21, 0, static_cast<unsigned char>(row.position),
+                    static_cast<unsigned char>(row.value), 0xF7},
+                   false);
     EXPECT_EQ(editor.calls(), row.calls);
-    EXPECT_EQ(editor.value(row.position % 2 ? kMultiPartPatch + kPart : kMultiPartBank + kPart), 2);
+    EXPECT_EQ(editor.plays(), row.plays);
   }
 }
 }  // namespace

@@ -41,10 +41,15 @@ TEST_F(MemoryMidiConversationTest, PartSoundArrivesAndIsStoredInThatPart) {
 }
 
 TEST_F(MemoryMidiConversationTest, RequestedPartComesBackIntoTheEditor) {
-  plug->midiMessageManager->dumpExpected = true;
-  plug->midiMessageManager->sendSysexMessage({0x3E, 0x10, kDeviceId, 0x00, 0x30, 0x02});
+  // GET SOUND for part 3: its request leaves, and the reply it awaits comes
+  // back into the part.
+  Pick pick;
+  pick.work = Pick::Work::kRequest;
+  pick.slot = 2;
+  plug->midiMessageManager->picks.pick(pick);
   ASSERT_TRUE(forwardSent(sent, 1, *link));
-  EXPECT_EQ(plug->paramDisplayText(kPatchName + 2, 0), "PART A03        ");
+  EXPECT_EQ(sent().at(0), (std::vector<unsigned char>{0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, 0x02, 0xF7}));
+  EXPECT_TRUE(waitUntil([&] { return plug->paramDisplayText(kPatchName + 2, 0) == "PART A03        "; }));
   EXPECT_TRUE(plug->replyReceived);
 }
 }  // namespace

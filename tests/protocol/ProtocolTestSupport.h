@@ -35,11 +35,21 @@ struct EngineFixture {
     manager.reset();
   }
 
-  // Hands a message to the receive side as the instrument would.
+  // Hands a message to the receive side as the instrument would; with
+  // expectDump, as the reply a request awaits (a sound dump: its part's).
   void receive(const std::vector<unsigned char>& bytes, bool expectDump = true) {
-    if (expectDump) manager->dumpExpected = true;
+    std::shared_ptr<PartPicks::ReplyWait> wait;
+    if (expectDump) {
+      manager->dumpExpected = true;
+      if (bytes.size() > 6 && bytes[4] == 0x10 && bytes[6] < 16)
+        wait = manager->picks.expectReply(manager->picks.current(bytes[6]));
+    }
     ISysEx message(0, bytes.data(), static_cast<int>(bytes.size()));
     manager->ProcessSysEx(&message, true);
+    // A message that was no reply leaves no request waiting.
+    if (wait) manager->picks.forgetEarlierReplies(wait->ticket.part(), nullptr);
+    // A report is a pick: its work on the part's lane is done.
+    manager->picks.awaitLanesIdle(std::chrono::seconds(10));
   }
   // Waits (bounded) until the thread has no job (the request thread: nor
   // the picks' lanes, whose work may start jobs there).

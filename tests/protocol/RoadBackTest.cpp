@@ -355,6 +355,7 @@ TEST_F(RoadBackTest, AnInstrumentsProgramChangeGoesBackOnlyAsTheEditorsAnswer) {
       IMidiMsg msg(0, m[0], m[1], m[2]);
       manager->ProcessMidiMsgFromDevice(&msg);
     }
+    waitIdle(JobThread::kRequest);
     EXPECT_EQ(editor.passedOn(), row.passedOn);
   }
 }
