@@ -62,7 +62,7 @@ bool Tarnivex::pausePick(const PickTicket& ticket, int ms) const {
     sleepFor(ms);
     return midiMessageManager && midiMessageManager->picks.newest(ticket);
   }
-  return midiMessageManager && midiMessageManager->pickPause(ticket, ms);
+  return midiMessageManager && midiMessageManager->picks.waitWhileNewest(ticket, ms);
 }
 
 void Tarnivex::runOffHostThread(std::function<void()> task) {

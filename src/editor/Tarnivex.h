@@ -392,6 +392,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int mainTabIndex() const override;
   // Runs what the engine's workers asked of the GUI thread.
   void OnIdle() override;
+  // Its share for the picks: the highlight made again from the record.
+  void followPicksInWindow();
   std::atomic<bool> folderRefreshPending{false};
   // Entries came into the library since the category lists were made: the
   // next idle call builds them again, off the plug-in's lock.

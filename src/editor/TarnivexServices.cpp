@@ -180,11 +180,15 @@ void Tarnivex::endPartSoundHeld(int part) {
   if (isPart(part)) partSoundHeld[static_cast<size_t>(part)] = false;
 }
 
-void Tarnivex::OnIdle() {
+void Tarnivex::followPicksInWindow() {
   // The slot a job selected, taken by the window's thread.
   if (LibrarianViewControl* view = librarianView()) view->takeHandedSlot();
   // The highlight follows what the parts play, written here alone.
   if (highlightStale.exchange(false) && librarianBrowser) librarianBrowser->showPlayedSlot(currentPart);
+}
+
+void Tarnivex::OnIdle() {
+  followPicksInWindow();
   showArrivedLibrary();
   showOutPortState();
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);

@@ -99,7 +99,8 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
         plug->sendMidiMsgAndLog(&notesOff);
       }))
     return endSend(false);
-  if (!mManager.pickPause(ticket, kHandOverPauseMs)) return endSend(false);
+  mManager.pause(kHandOverPauseMs);
+  if (overtaken()) return endSend(false);
   plug->clearReplyReceived();
   const int device = currentDeviceId();
 
@@ -146,7 +147,8 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
   ISysEx message(0, copy.data(), kind.size);
   mManager.handOver(ticket, &message);
   mManager.dumpExpected = false;
-  if (!mManager.pickPause(ticket, kHandOverPauseMs)) return endSend(false);
+  mManager.pause(kHandOverPauseMs);
+  if (overtaken()) return endSend(false);
 
   bool sent = true;
   if (multi) {
