@@ -67,6 +67,11 @@ class MIDIMessageManager {
   size_t queuedJobCount(JobThread thread) const;
   // Running a job, or jobs waiting for it.
   bool isThreadRunning(JobThread thread) const;
+  // No job runs or waits on the request thread, no pick works or waits.
+  bool atRest() const {
+    return !isThreadRunning(JobThread::kRequest) && picks.lanesIdle() && !picks.anyWaiting() &&
+           !isThreadRunning(JobThread::kRequest);
+  }
   // The calling thread is one of the job threads or a pick lane.
   static bool onJobThread();
 

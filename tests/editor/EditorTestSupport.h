@@ -179,8 +179,7 @@ class EditorTest : public ::testing::Test {
     // The jobs, the picks' lanes and what they hand each other, until all rest.
     for (int i = 0; i < 10000; ++i) {
       plug->midiSendThread->flush();
-      if (!manager.isThreadRunning(JobThread::kRequest) && manager.picks.lanesIdle() && !manager.picks.anyWaiting() &&
-          !manager.isThreadRunning(JobThread::kRequest))
+      if (manager.atRest())
         break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -71,7 +71,7 @@ class JackEditorTest : public JackTest {
   bool idle(int boundMs = 60000) {
     plug->midiSendThread->flush();  // the enquiry starts there
     for (int i = 0; i < boundMs; ++i) {
-      if (!plug->midiMessageManager->isThreadRunning(JobThread::kRequest) && link->waitIdle(0)) return true;
+      if (plug->midiMessageManager->atRest() && link->waitIdle(0)) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;

@@ -59,8 +59,7 @@ class LibrarianWindowTest : public ::testing::Test {
     MIDIMessageManager& manager = *plug->midiMessageManager;
     for (int i = 0; i < 20000; ++i) {
       if (plug->midiSendThread) plug->midiSendThread->flush();
-      if (!manager.isThreadRunning(JobThread::kRequest) && manager.picks.lanesIdle() && !manager.picks.anyWaiting() &&
-          !manager.isThreadRunning(JobThread::kRequest))
+      if (manager.atRest())
         break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -194,7 +194,7 @@ TEST_F(MainRoadTest, AServerRestartDuringTheDeviceSearchAsksTheKnownIdFirstOnceT
   link = nullptr;
   server.Stop(true);
   peer->Abandon();
-  ASSERT_TRUE(eventually([&] { return !plug->midiMessageManager->isThreadRunning(JobThread::kRequest); }, 60000))
+  ASSERT_TRUE(eventually([&] { return plug->midiMessageManager->atRest(); }, 60000))
       << "the search ran on while its port was gone";
   server.probeBySocket = true;
   ASSERT_TRUE(server.Start()) << server.Error();

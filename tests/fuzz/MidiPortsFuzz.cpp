@@ -77,7 +77,7 @@ int midiPorts(const uint8_t* data, size_t size) {
   double* channels[] = {left, right};
   plug.ProcessDoubleReplacing(channels, channels, 64);
   // Jobs a message started end before the next input.
-  for (int i = 0; i < 200 && plug.midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
+  for (int i = 0; i < 200 && !plug.midiMessageManager->atRest(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return 0;
 }

@@ -159,7 +159,7 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
   std::vector<SenderJob> cancelledJobs() {
     waitUntil([&] {
       manager->sender->cancelRequested = true;
-      return !manager->isThreadRunning(JobThread::kRequest);
+      return manager->atRest();
     });
     return jobs();
   }

@@ -70,7 +70,7 @@ class JackConversationTest : public JackTest {
     job.requestFlag = flag;
     MIDIMessageManager& manager = *plug->midiMessageManager;
     if (!manager.startJob(job, [&] { manager.dumpExpected = flag; })) return false;
-    return waitUntil([&] { return !manager.isThreadRunning(JobThread::kRequest); });
+    return waitUntil([&] { return manager.atRest(); });
   }
   double value(int idx) { return plug->GetParam(idx)->Value(); }
 
@@ -84,7 +84,7 @@ class JackConversationTest : public JackTest {
 TEST_F(JackConversationTest, FoundOnID5ItAnswersThenItsKnobsMoveTheEditorWithNoEcho) {
   plug->sendSysExInitialization();  // the device-ID enquiry, with learning on
   plug->midiSendThread->flush();     // which starts it
-  ASSERT_TRUE(waitUntil([&] { return !plug->midiMessageManager->isThreadRunning(JobThread::kRequest); }));
+  ASSERT_TRUE(waitUntil([&] { return plug->midiMessageManager->atRest(); }));
   EXPECT_EQ(value(kGlobalSysExID), 5);
 
   ASSERT_TRUE(runJob(6, 3, true));

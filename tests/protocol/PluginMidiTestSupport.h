@@ -47,7 +47,7 @@ inline void expectPartSoundStored(Tarnivex& plug, int deviceId, const SentMessag
   job.jobCode = 2;
   job.partArgument = 12;
   ASSERT_TRUE(plug.midiMessageManager->startJob(job));
-  ASSERT_TRUE(waitUntil([&] { return !plug.midiMessageManager->isThreadRunning(JobThread::kRequest); }));
+  ASSERT_TRUE(waitUntil([&] { return plug.midiMessageManager->atRest(); }));
   ASSERT_TRUE(forwardSent(sent, 1, link));
 
   const std::vector<unsigned char> received = sent().at(0);

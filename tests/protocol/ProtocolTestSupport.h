@@ -55,10 +55,7 @@ struct EngineFixture {
   // the picks' lanes, whose work may start jobs there).
   bool waitIdle(JobThread thread) {
     if (thread != JobThread::kRequest) return waitUntil([&] { return !manager->isThreadRunning(thread); });
-    return waitUntil([&] {
-      return !manager->isThreadRunning(thread) && manager->picks.lanesIdle() && !manager->picks.anyWaiting() &&
-             !manager->isThreadRunning(thread);
-    });
+    return waitUntil([&] { return manager->atRest(); });
   }
   // Runs a job on the request thread and waits for its end.
   bool runJob(const SenderJob& job) { return manager->startJob(job) && waitIdle(JobThread::kRequest); }

@@ -129,11 +129,11 @@ class FirstSessionTest : public JackTest {
   void settle() {
     for (int round = 0; round < 100; ++round) {
       ASSERT_TRUE(plug->midiSendThread->flush());
-      for (int i = 0; i < 5000 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i)
+      for (int i = 0; i < 5000 && !plug->midiMessageManager->atRest(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
       link->waitIdle(2000);
       idle();
-      if (plug->midiSendThread->flush(0) && !plug->midiMessageManager->isThreadRunning(JobThread::kRequest) &&
+      if (plug->midiSendThread->flush(0) && plug->midiMessageManager->atRest() &&
           (!plug->progressLayer || plug->progressLayer->IsHidden()))
         return;
     }
@@ -473,7 +473,7 @@ TEST_F(FirstSessionTest, WelcomePortsLockRandomiseProgramSizeAndScheme) {
   clickAt(839 + 38, 187 + 9);
   request.join();
   // A hundred dumps at the instrument's pace.
-  for (int i = 0; i < 600 && plug->midiMessageManager->isThreadRunning(JobThread::kRequest); ++i) idle(10);
+  for (int i = 0; i < 600 && !plug->midiMessageManager->atRest(); ++i) idle(10);
   settle();
   const std::string first = view->slotText(0, 0);
   EXPECT_FALSE(first.empty());
