@@ -19,6 +19,9 @@
 #include <iostream>
 #include <optional>
 
+#include <Poco/DigestEngine.h>
+#include <Poco/SHA1Engine.h>
+
 #include "../files/SmallFileSystem.h"
 #include "FrameChecksum.h"
 #include "BankFileFormat.h"
@@ -1152,6 +1155,376 @@ TEST(SplitCutShort, ASplitByAnotherProcessWhileTheLoadReadsIsFoundByReadingAgain
   std::multiset<std::string> expectedBoth = dumpNamesOf(soundFile("big", 100));
   expectedBoth.merge(dumpNamesOf(soundFile("own", 150)));
   EXPECT_EQ(both, expectedBoth);
+}
+
+// ---- A split's note names only files of its own folder, and a hidden
+// original is never lost, whatever its note says or lacks.
+
+// A split of the data folder's bank files killed, as kill -9 leaves it, once
+// the given step is reached.
+void killSplitAt(const DataFolder& data, int step) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    PatchLibrarian splitter;
+    splitter.hooks.splitStep = [step](int reached) {
+      if (reached == step) ::_exit(0);
+    };
+    splitter.loadPatchesFromFilesystem(data.patchesStr());
+    ::_exit(3);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A split's note field by field, as a test rewrites it.
+struct NoteFields {
+  fs::path path;
+  std::string source, digest, identity, hidden, size, sha1;
+  std::vector<std::pair<std::string, std::string>> pieces;  // hidden name, name to take
+  bool moved = false;
+};
+
+std::optional<NoteFields> noteIn(const fs::path& folder) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::vector<std::string> f(1);
+    for (const unsigned char c : readFile(entry.path())) c ? f.back() += static_cast<char>(c) : f.emplace_back();
+    f.pop_back();  // what follows the last field's end
+    if (f.size() < 7 || f[0] != "tvx split 4") continue;
+    NoteFields note{entry.path(), f[1], f[2], f[3], f[4], f[5], f[6], {}, false};
+    note.moved = f.back() == "\x01moved";
+    for (size_t i = 7; i + 1 < f.size(); i += 2) note.pieces.emplace_back(f[i], f[i + 1]);
+    return note;
+  }
+  return std::nullopt;
+}
+
+// The note's text in the current format, or in the previous one (no size,
+// no SHA-1).
+Bytes noteText(const NoteFields& note, bool previous) {
+  std::string text;
+  const auto field = [&](const std::string& f) {
+    text += f;
+    text += '\0';
+  };
+  for (const std::string& f : {std::string(previous ? "tvx split 3" : "tvx split 4"), note.source, note.digest,
+                               note.identity, note.hidden})
+    field(f);
+  if (!previous) {
+    field(note.size);
+    field(note.sha1);
+  }
+  for (const auto& [hidden, name] : note.pieces) {
+    field(hidden);
+    field(name);
+  }
+  if (note.moved) field("\x01moved");
+  return Bytes(text.begin(), text.end());
+}
+
+std::string sha1Hex(const Bytes& data) {
+  Poco::SHA1Engine engine;
+  engine.update(data.data(), static_cast<unsigned>(data.size()));
+  return Poco::DigestEngine::digestToHex(engine.digest());
+}
+
+std::string identityOf(const fs::path& path) {
+  struct stat info {};
+  ::stat(path.c_str(), &info);
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
+bool temporaryShape(const fs::path& path) { return userfiles::isTemporaryName(path.filename().string()); }
+
+void ageBelow(const fs::path& folder) {
+  std::error_code none;
+  for (auto it = fs::recursive_directory_iterator(folder, none); it != fs::recursive_directory_iterator(); ++it) {
+    const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+    ::utimensat(AT_FDCWD, it->path().c_str(), past, AT_SYMLINK_NOFOLLOW);
+  }
+}
+
+// Whether a file the user sees (no hidden name on its way) below folder
+// holds exactly these bytes.
+bool shownBelow(const fs::path& folder, const Bytes& bytes) {
+  for (const auto& file : filesBelow(folder)) {
+    const fs::path relative(file);
+    if (std::none_of(relative.begin(), relative.end(), [](const fs::path& part) { return part.string()[0] == '.'; }) &&
+        readFile(folder / file) == bytes)
+      return true;
+  }
+  return false;
+}
+
+// The sounds and multis of an image that a library lists, by name (the init
+// sounds that fill a bank left aside).
+std::multiset<std::string> listedOf(const PatchLibrarian& library, const Bytes& image) {
+  const std::multiset<std::string> ours = dumpNamesOf(image);
+  std::multiset<std::string> listed;
+  for (const BankList* list : {&library.contents().soundBanks, &library.contents().multiBanks})
+    for (const auto& bank : *list)
+      for (const auto& e : bank->patches)
+        if (ours.count(e.name)) listed.insert(e.name);
+  return listed;
+}
+
+// A folder outside the data folder, where a note's names must never lead.
+struct Elsewhere {
+  fs::path path;
+  Elsewhere() {
+    std::string pattern = (fs::path(std::getenv("XDG_DATA_HOME")) / "elsewhere-XXXXXX").string();
+    fs::create_directories(fs::path(pattern).parent_path());
+    path = ::mkdtemp(pattern.data());
+    writeFile(path / "There.syx", soundFile("there", 100));
+  }
+  ~Elsewhere() {
+    std::error_code error;
+    fs::remove_all(path, error);
+  }
+};
+
+// What a row's note is made to say, and where it lies.
+struct Hostile {
+  const DataFolder& data;
+  const Elsewhere& elsewhere;
+  Bytes original;  // the bytes the split hid
+  fs::path place;  // the folder of the note and the files it names
+};
+enum Said { kSaid, kSilent, kEither };
+struct HostileRow {
+  const char* label;
+  std::function<void(NoteFields&, Hostile&)> make;
+  Said said = kSaid;  // whether the load's status names a file put back
+};
+
+std::vector<HostileRow> hostileRows() {
+  const auto outside = [](const Hostile& h, const std::string& name) {
+    return "../../" + h.elsewhere.path.filename().string() + "/" + name;
+  };
+  const auto other = [](const Hostile& h) { return h.data.patches() / "Other.syx"; };
+  const auto keep = [](const Hostile& h) { return h.data.converted() / "Keep.syx"; };
+  return {
+      {"a source leading out of the data folder", [=](NoteFields& n, Hostile& h) { n.source = outside(h, "evil.syx"); }},
+      {"a source in a subfolder", [](NoteFields& n, Hostile&) { n.source = "Sub/Big.syx"; }},
+      {"a source of two dots", [](NoteFields& n, Hostile&) { n.source = ".."; }},
+      {"a source of one dot", [](NoteFields& n, Hostile&) { n.source = "."; }},
+      {"an absolute source path",
+       [](NoteFields& n, Hostile& h) { n.source = (h.elsewhere.path / "evil.syx").string(); }},
+      {"a link at the source's name",
+       [](NoteFields&, Hostile& h) { fs::create_symlink(h.elsewhere.path / "There.syx", h.data.patches() / "Big.syx"); }},
+      {"a hidden source of another shape", [](NoteFields& n, Hostile&) { n.hidden = ".tvx-notes"; }},
+      {"a piece's hidden name of another shape", [](NoteFields& n, Hostile&) { n.pieces.at(0).first = ".tvx-notes"; }},
+      {"a piece's name leading out", [=](NoteFields& n, Hostile& h) { n.pieces.at(0).second = outside(h, "piece.syx"); }},
+      {"a hidden piece that is a link",
+       [](NoteFields& n, Hostile& h) {
+         fs::remove(h.data.patches() / n.pieces.at(0).first);
+         fs::create_symlink(h.elsewhere.path / "There.syx", h.data.patches() / n.pieces.at(0).first);
+       }},
+      {"the size, SHA-1 and identity of another file",
+       [=](NoteFields& n, Hostile& h) {
+         n.size = std::to_string(fs::file_size(other(h)));
+         n.sha1 = sha1Hex(readFile(other(h)));
+         n.identity = identityOf(other(h));
+       }},
+      {"the size, SHA-1 and identity of a bank in Converted Banks",
+       [=](NoteFields& n, Hostile& h) {
+         n.size = std::to_string(fs::file_size(keep(h)));
+         n.sha1 = sha1Hex(readFile(keep(h)));
+         n.identity = identityOf(keep(h));
+       }},
+      {"the name and identity of another file as the source's",
+       [=](NoteFields& n, Hostile& h) {
+         n.source = "Other.syx";
+         n.identity = identityOf(other(h));
+       },
+       kEither},  // the SHA-1 proves the hidden file the source, the identity alone does not
+      {"a size of 0",
+       [](NoteFields& n, Hostile&) {
+         n.size = "0";
+         n.sha1 = sha1Hex({});
+         n.identity = "0:0";
+       }},
+      {"a note in the data folder", [](NoteFields&, Hostile& h) { h.place = h.data.root; }},
+      {"a note in Converted Banks", [](NoteFields&, Hostile& h) { h.place = h.data.converted(); }},
+      {"a note and a hidden bank of other content, the note naming a file elsewhere",
+       [=](NoteFields& n, Hostile& h) {
+         for (const auto& entry : fs::directory_iterator(h.data.patches()))
+           if (temporaryShape(entry.path())) fs::remove(entry.path());
+         h.original = soundFile("evil", 150);
+         writeFile(h.data.patches() / ".tvx-evil01", h.original);
+         n = {h.data.patches() / ".tvx-note01", outside(h, "evil.syx"), "", "", ".tvx-evil01",
+              std::to_string(h.original.size()), sha1Hex(h.original), {}, true};
+       }},
+  };
+}
+
+void PrintTo(const HostileRow& row, std::ostream* os) { *os << row.label; }
+
+class SplitNotes : public ::testing::TestWithParam<HostileRow> {};
+
+// A split killed once its source is hidden, its note then made to name what
+// the row says, taken up by the next load and the one after. No file of the
+// user's is moved, changed or removed, none appears elsewhere, and every
+// byte of the hidden original is in a file the user sees; a file put back is
+// named in the status line.
+TEST_P(SplitNotes, NoFileButTheSplitsIsTouchedAndNoHiddenByteIsLost) {
+  const HostileRow& row = GetParam();
+  const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
+  constexpr int kMoved = 5;  // the source is out of its folder, under its hidden name
+  for (const bool previous : {false, true}) {
+    SCOPED_TRACE(previous ? "the previous format" : "the current format");
+    DataFolder data;
+    const Elsewhere elsewhere;
+    writeFile(data.patches() / "Big.syx", source);
+    writeFile(data.patches() / "Other.syx", soundFile("oth", 100));
+    writeFile(data.patches() / ".tvx-notes", Bytes{'n', 'o', 't', 'e', 's'});
+    writeFile(data.converted() / "Keep.syx", soundFile("keep", 100));
+    killSplitAt(data, kMoved);
+    auto note = noteIn(data.patches());
+    ASSERT_TRUE(note);
+    ASSERT_TRUE(note->moved);
+    ASSERT_EQ(readFile(data.patches() / note->hidden), source);
+    Hostile hostile{data, elsewhere, source, data.patches()};
+    row.make(*note, hostile);
+    writeFile(note->path, noteText(*note, previous));
+    if (hostile.place != data.patches()) {
+      for (const auto& entry : fs::directory_iterator(data.patches()))
+        if (temporaryShape(entry.path())) fs::rename(entry.path(), hostile.place / entry.path().filename());
+    }
+    ageBelow(data.root);
+    // Every file but the split's hidden ones, as it is now.
+    std::map<std::string, Bytes> kept;
+    for (const auto& [name, bytes] : contentsBelow(data.root))
+      if (!temporaryShape(name)) kept[name] = bytes;
+    const auto outsideBefore = contentsBelow(elsewhere.path);
+    for (int load = 0; load < 2; ++load) {
+      SCOPED_TRACE(load == 0 ? "the next load" : "the load after");
+      const LoggedLibrary l(data.patchesStr());
+      const auto now = contentsBelow(data.root);
+      for (const auto& [name, bytes] : kept) {
+        ASSERT_EQ(now.count(name), 1u) << name;
+        EXPECT_EQ(now.at(name), bytes) << name;
+      }
+      EXPECT_EQ(contentsBelow(elsewhere.path), outsideBefore);
+      EXPECT_TRUE(fs::is_symlink(data.patches() / "Big.syx") || !fs::exists(data.patches() / "Big.syx") ||
+                  readFile(data.patches() / "Big.syx") == hostile.original);
+      EXPECT_TRUE(shownBelow(data.root, hostile.original));
+      const std::string count = leftOutLines(l.library.contents().leftOut).count;
+      if (load == 0 && row.said != kEither) {
+        EXPECT_EQ(count.find("put back") != std::string::npos, row.said == kSaid) << count;
+      }
+      if (load == 1) {
+        for (const auto& [name, bytes] : now) EXPECT_FALSE(temporaryShape(name)) << name;
+      }
+      ageBelow(data.root);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SplitNotes, SplitNotes, ::testing::ValuesIn(hostileRows()), LabelName);
+
+// The note of a split killed once its source was hidden, cut short at every
+// length (as a disk may leave it), in both formats: the hidden source is put
+// back and split again, or its split finished, and every sound is listed
+// once, at the next load and the one after.
+TEST(SplitNotes, ANoteCutAtAnyLengthLosesNoByteAndListsEachSoundOnce) {
+  // Three pieces: a note of 150 bytes or so, each length loaded twice.
+  const Bytes source = concat({soundFile("big", 150), multiFile("mul", 10)});
+  for (const bool previous : {false, true}) {
+    SCOPED_TRACE(previous ? "the previous format" : "the current format");
+    DataFolder data;
+    writeFile(data.patches() / "Big.syx", source);
+    killSplitAt(data, 4);  // three pieces written, the note, the source hidden
+    const auto note = noteIn(data.patches());
+    ASSERT_TRUE(note);
+    ASSERT_TRUE(note->moved);
+    ASSERT_EQ(readFile(data.patches() / note->hidden), source);
+    const Bytes whole = noteText(*note, previous);
+    // The split's files kept aside as links to the same files, so that each
+    // cut is taken up with the files the split left, their identity too.
+    const fs::path aside = data.root / "aside";
+    fs::create_directories(aside);
+    for (const auto& entry : fs::directory_iterator(data.patches()))
+      if (entry.path() != note->path) fs::create_hard_link(entry.path(), aside / entry.path().filename());
+    for (size_t length = 0; length <= whole.size(); ++length) {
+      SCOPED_TRACE(length);
+      fs::remove_all(data.patches());
+      fs::remove_all(data.converted());
+      fs::create_directories(data.patches());
+      for (const auto& entry : fs::directory_iterator(aside))
+        fs::create_hard_link(entry.path(), data.patches() / entry.path().filename());
+      writeFile(note->path, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
+      for (int load = 0; load < 2; ++load) {
+        const LoggedLibrary l(data.patchesStr());
+        EXPECT_EQ(listedOf(l.library, source), dumpNamesOf(source));
+        EXPECT_TRUE(shownBelow(data.patches(), source) || shownBelow(data.converted(), source));
+        if (load == 1) {
+          for (const auto& name : filesBelow(data.patches())) EXPECT_FALSE(temporaryShape(name)) << name;
+        }
+        ageBelow(data.patches());
+      }
+    }
+  }
+}
+
+// A split's source that can be neither moved on nor put back (the disk is
+// full, the folder takes no new name) stays under its hidden name with the
+// note and the pieces that name it, however many loads meet it so; once
+// the folder takes names again, the next load finishes the split as the
+// note says.
+TEST(SplitNotes, ASourceThatCanNeitherMoveOnNorGoBackKeepsItsNoteUntilItCan) {
+  enum Where { kInTheSplit, kTakingItUp, kPuttingItBack };
+  const struct {
+    const char* label;
+    Where where;
+  } rows[] = {
+      {"in the split itself", kInTheSplit},
+      {"in the load that takes up the split killed", kTakingItUp},
+      {"putting it back beside its note cut short", kPuttingItBack},
+  };
+  const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    DataFolder data;
+    writeFile(data.patches() / "Big.syx", source);
+    if (row.where == kInTheSplit) {
+      PatchLibrarian splitter;
+      splitter.hooks.splitStep = [](int step) {
+        if (step == 5) userfiles::setMoveFault(ENOSPC);
+      };
+      splitter.loadPatchesFromFilesystem(data.patchesStr());
+    } else {
+      killSplitAt(data, 5);
+      if (row.where == kPuttingItBack) {
+        const auto note = noteIn(data.patches());
+        ASSERT_TRUE(note);
+        ::truncate(note->path.c_str(), 30);  // the source's name whole, nothing after it
+      }
+      userfiles::setMoveFault(ENOSPC);
+    }
+    for (int load = 0; load < 2; ++load) {
+      if (load > 0 || row.where != kInTheSplit) LoggedLibrary l(data.patchesStr());
+      ageBelow(data.root);
+      bool hidden = false, noted = false;
+      for (const auto& name : filesBelow(data.patches())) {
+        const Bytes bytes = readFile(data.patches() / name);
+        hidden = hidden || (temporaryShape(name) && bytes == source);
+        noted = noted || (temporaryShape(name) && bytes.size() > 9 && std::equal(bytes.begin(), bytes.begin() + 9,
+                                                                                   "tvx split"));
+      }
+      EXPECT_TRUE(hidden);
+      EXPECT_TRUE(noted);
+    }
+    userfiles::setMoveFault(0);
+    for (int load = 0; load < 2; ++load) {
+      const LoggedLibrary l(data.patchesStr());
+      EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Big Multis.syx", "Big Singles 1.syx",
+                                                                      "Big Singles 2.syx", "Big Singles 3.syx"}));
+      EXPECT_EQ(contentsBelow(data.converted()), (std::map<std::string, Bytes>{{"Big.syx", source}}));
+      EXPECT_EQ(listedOf(l.library, source), dumpNamesOf(source));
+      ageBelow(data.root);
+    }
+  }
 }
 
 // ---- Names as long as the file system takes.
