@@ -2,15 +2,12 @@
 // files of 100 multis next to it, in its own format. The entries of each
 // kind are collected once, so a split costs time in proportion to its size;
 // a new file never replaces a file that is there: it takes a free name.
-#include <dirent.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <functional>
+#include <cstdlib>
 #include <optional>
 
 #include "BankFileFormat.h"

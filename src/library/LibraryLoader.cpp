@@ -271,11 +271,11 @@ LeftOutLines leftOutLines(const std::vector<LibraryContents::LeftOut>& leftOut) 
   if (out > 0 && faulty.empty()) lines.count = files(out) + " left out of the library";
   else if (out > 0) lines.count = files(out) + " left out, " + std::to_string(faulty.size()) + " read with a fault";
   else if (!faulty.empty()) lines.count = files(faulty.size()) + " read with a fault";
-  // A file put back is what the user most needs to hear of: it comes first.
   if (!back.empty())
     lines.count = lines.count.empty() ? files(back.size()) + " put back"
                                       : lines.count + ", " + std::to_string(back.size()) + " put back";
   lines.files.insert(lines.files.end(), faulty.begin(), faulty.end());
+  // A file put back is what the user most needs to hear of: it comes first.
   lines.files.insert(lines.files.begin(), back.begin(), back.end());
   return lines;
 }

@@ -40,6 +40,12 @@ bool isLink(const std::string& path) {
   struct stat info {};
   return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
+
+// Something other than a regular file has the name: a link, a folder.
+bool isNoFile(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
 }  // namespace
 
 std::optional<SplitNote> read(const std::vector<unsigned char>& text) {
@@ -118,7 +124,7 @@ std::string damageOf(const SplitNote& note, const std::string& notePath, bool li
   for (const std::string& name : hidden) {
     if (!userfiles::isTemporaryName(name)) return "a hidden name of another shape";
     if (!seen.insert(name).second) return "a hidden name given twice";
-    if (isLink(folder + name)) return "a hidden name that is a link";
+    if (isNoFile(folder + name)) return "a hidden name of a link or a folder";
   }
   return {};
 }

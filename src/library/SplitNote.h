@@ -60,7 +60,7 @@ bool isPlainName(const std::string& name);
 
 // Why the note at notePath names more than plain names of files of its own
 // folder, of the shapes the split gives them (its hidden names of the
-// writer's temporary shape, none of them a link, nor the file at the
+// writer's temporary shape, each a file and no link, no link at the
 // source's name); "" when it does not. A note outside a library folder is
 // damage whatever it names.
 std::string damageOf(const SplitNote& note, const std::string& notePath, bool libraryFolder);
