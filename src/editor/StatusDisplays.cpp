@@ -206,7 +206,10 @@ void Tarnivex::showImported(const std::string& path) {
   if (folderWasBusy() || !patchLibrarian) return showWritten("Bank imported", path);
   const std::string why = patchLibrarian->whyNotListed(path, getPatchesFolderStr());
   if (why.empty()) return showWritten("Bank imported", path);
-  showFailure("Bank not imported!", userfiles::nameOf(path) + ": " + why);
+  // Nothing of a copy the library does not list stays; one that must stay
+  // (it replaced a bank) is said to be there.
+  const bool withdrawn = patchLibrarian->withdrawImport(path);
+  showFailure(withdrawn ? "Bank not imported!" : "Bank copied, not listed", userfiles::nameOf(path) + ": " + why);
 }
 
 void Tarnivex::fitStatusDisplays() {

@@ -2,24 +2,19 @@
 // files of 100 multis next to it, in its own format. The entries of each
 // kind are collected once, so a split costs time in proportion to its size;
 // a new file never replaces a file that is there: it takes a free name.
-#include <dirent.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <functional>
+#include <cstdlib>
 #include <optional>
-
-#include <Poco/DigestEngine.h>
-#include <Poco/SHA1Engine.h>
 
 #include "BankFileFormat.h"
 #include "FailureText.h"
 #include "FileLock.h"
 #include "PatchLibrarian.h"
+#include "SplitNote.h"
 #include "UserFiles.h"
 
 namespace {
@@ -133,65 +128,6 @@ std::string PatchLibrarian::whySplitLeavesOut(const PatchFile& bank, const std::
 }
 
 namespace {
-// A note's fields end with a NUL, which no file name holds (a newline or a
-// tab may be in one); notes of earlier versions end them with newlines.
-constexpr const char* kSplitNote = "tvx split 4";
-constexpr const char* kHiddenNote = "tvx split 3";    // no size, no SHA-1
-constexpr const char* kIdentityNote = "tvx split 2";  // no hidden source, no mark
-constexpr const char* kLineNote = "tvx split 1";
-// The field a note ends with once the source has left the library folder.
-constexpr const char* kMovedMark = "\x01moved";
-
-std::string hex(std::uint64_t value) {
-  char text[17];
-  std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(value));
-  return text;
-}
-
-// Which file the source is, by device and inode: its name may be taken by
-// another file, and its content rewritten in place.
-std::string identityOf(const std::optional<userfiles::FileStamp>& stamp) {
-  if (!stamp) return {};
-  return std::to_string(stamp->device) + ":" + std::to_string(stamp->inode);
-}
-
-// The SHA-1 of data in hex: a copy that matches it (and the size) holds
-// the source's every byte.
-std::string sha1Of(const std::vector<unsigned char>& data) {
-  Poco::SHA1Engine engine;
-  engine.update(data.data(), static_cast<unsigned>(data.size()));
-  return Poco::DigestEngine::digestToHex(engine.digest());
-}
-
-struct SplitNote {
-  std::string source;  // the name of the file split
-  std::string digest;
-  std::string identity;  // "" in notes of earlier versions
-  // The source's size and SHA-1 as the split read it before any copy
-  // started; nullopt and "" in notes of earlier versions, which prove no copy.
-  std::optional<std::uint64_t> size;
-  std::string sha1;
-  std::vector<std::pair<std::string, std::string>> pieces;  // hidden name, name to take
-  // The hidden name the source leaves the folder under, and whether the
-  // note says it did; "" and false in notes of earlier versions.
-  std::string hiddenSource;
-  bool moved = false;
-  bool recordsMove = false;  // a note that would say it
-  bool provesCopies() const { return size && !sha1.empty(); }
-};
-
-// Appends the mark that the source has left the library folder.
-bool markMoved(const std::string& notePath) {
-  const int fd = ::open(notePath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) return false;
-  const std::size_t size = std::strlen(kMovedMark) + 1;  // with its NUL
-  const bool written = ::write(fd, kMovedMark, size) == static_cast<ssize_t>(size);
-  const int error = errno;
-  const bool closed = ::close(fd) == 0;
-  errno = error;
-  return written && closed;
-}
-
 // A name of the writer's temporary shape in a folder, held by an empty file
 // until the source takes it; the file goes with the object unless taken.
 struct HiddenName {
@@ -207,126 +143,6 @@ struct HiddenName {
   HiddenName(const HiddenName&) = delete;
   HiddenName& operator=(const HiddenName&) = delete;
 };
-
-// A field not ended was cut short by the kill: it is left out.
-std::optional<SplitNote> readSplitNote(const std::vector<unsigned char>& text) {
-  const auto startsWith = [&](const char* head, char end) {
-    const std::size_t n = std::strlen(head);
-    return text.size() > n && std::equal(head, head + n, text.begin()) && text[n] == static_cast<unsigned char>(end);
-  };
-  const bool lines = startsWith(kLineNote, '\n');
-  const bool proving = !lines && startsWith(kSplitNote, '\0');
-  const bool hiding = !lines && (proving || startsWith(kHiddenNote, '\0'));
-  if (!lines && !hiding && !startsWith(kIdentityNote, '\0')) return std::nullopt;
-  const char end = lines ? '\n' : '\0';
-  std::vector<std::string> fields;
-  std::string field;
-  for (const unsigned char c : text) {
-    if (c != static_cast<unsigned char>(end)) {
-      field += static_cast<char>(c);
-      continue;
-    }
-    fields.push_back(std::move(field));
-    field.clear();
-  }
-  const std::size_t head = lines ? 3 : proving ? 7 : hiding ? 5 : 4;
-  if (fields.size() < head) return std::nullopt;
-  SplitNote note;
-  note.source = fields[1];
-  note.digest = fields[2];
-  if (!lines) note.identity = fields[3];
-  if (proving) {
-    // A size that does not read proves no copy; the note is taken up all the same.
-    const std::string& size = fields[5];
-    if (!size.empty() && size.size() < 20 &&
-        std::all_of(size.begin(), size.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      note.size = std::stoull(size);
-    note.sha1 = fields[6];
-  }
-  if (hiding) {
-    note.hiddenSource = fields[4];
-    note.recordsMove = true;
-    // The mark follows the pairs of pieces: a field of its own at the end.
-    note.moved = (fields.size() - head) % 2 == 1 && fields.back() == kMovedMark;
-  }
-  if (lines) {
-    for (std::size_t i = head; i < fields.size(); ++i)
-      if (const std::size_t tab = fields[i].find('\t'); tab != std::string::npos)
-        note.pieces.emplace_back(fields[i].substr(0, tab), fields[i].substr(tab + 1));
-  } else {
-    for (std::size_t i = head; i + 1 < fields.size(); i += 2) note.pieces.emplace_back(fields[i], fields[i + 1]);
-  }
-  return note;
-}
-
-// The coarsest clock of the file systems' stamps, in seconds (FAT: two).
-constexpr long kCoarsestClockSeconds = 2;
-
-bool before(const timespec& a, const timespec& b) {
-  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
-
-// Whether the file at path holds every byte of the source as the note
-// records it: its size and its SHA-1.
-bool holdsWholeSource(const std::string& path, const SplitNote& note) {
-  if (!note.provesCopies()) return false;
-  const auto stamp = userfiles::StampOf(path);
-  if (!stamp || static_cast<std::uint64_t>(stamp->size) != *note.size) return false;
-  const auto data = userfiles::readWholeFile(path, static_cast<std::size_t>(*note.size));
-  return data && data->size() == *note.size && sha1Of(*data) == note.sha1;
-}
-
-// Whether folder holds a whole copy of the source under a name of its own,
-// made since the note was written: a writer's temporary file, whatever it
-// holds, is no copy that has arrived.
-bool holdsWholeCopy(const std::string& folder, const SplitNote& note, const timespec& since) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return false;
-  bool found = false;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == ".." || userfiles::isTemporaryName(name)) continue;
-    const std::string path = folder + name;
-    const auto stamp = userfiles::StampOf(path);
-    if (!stamp || before(stamp->changed, since)) continue;
-    if (holdsWholeSource(path, note)) {
-      found = true;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return found;
-}
-
-// Whether folder holds the source of a note under a name that passes: the
-// file itself (moved within its file system), or a copy of its content
-// made since the note was written (moved across file systems: a new file).
-// A writer's temporary file is never it: a copy cut short may hold it all
-// and still go as a stale temporary.
-bool holdsSource(const std::string& folder, const SplitNote& note, const timespec& since, std::size_t maxSize,
-                 const std::function<bool(const std::string&)>& namePasses) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return false;
-  bool found = false;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (userfiles::isTemporaryName(entry->d_name) || !namePasses(entry->d_name)) continue;
-    const std::string path = folder + entry->d_name;
-    const auto stamp = userfiles::StampOf(path);
-    if (!stamp) continue;
-    if (!note.identity.empty() && identityOf(stamp) == note.identity) {
-      found = true;
-      break;
-    }
-    if (before(stamp->changed, since) || static_cast<unsigned long long>(stamp->size) > maxSize) continue;
-    const auto data = userfiles::readWholeFile(path, maxSize);
-    if (data && hex(userfiles::digestOf(*data)) == note.digest) {
-      found = true;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return found;
-}
 }  // namespace
 
 std::string convertedBanksFolder(const std::string& root) {
@@ -420,13 +236,13 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   // Before the source leaves: its size and SHA-1, by which a later load
   // tells a whole copy of it from one a kill cut short.
   std::string note;
-  field(note, kSplitNote);
+  field(note, splitnote::kCurrent);
   field(note, bank.fileName);
-  field(note, hex(bank.digest.value_or(0)));
-  field(note, identityOf(bank.stamp));
+  field(note, splitnote::hex(bank.digest.value_or(0)));
+  field(note, splitnote::identityOf(bank.stamp));
   field(note, nameOf(hiddenSource.path));
   field(note, content ? std::to_string(content->size()) : std::string());
-  field(note, content ? sha1Of(*content) : std::string());
+  field(note, content ? splitnote::sha1Of(*content) : std::string());
   note += pairs;
   std::unique_ptr<userfiles::PendingFile> noteFile;
   if (whole) {
@@ -448,7 +264,7 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
       why = userfiles::failureReason(errno, folder);
     } else {
       hidden = std::exchange(hiddenSource.path, std::string());
-      if (markMoved(noteFile->path())) {
+      if (splitnote::markMoved(noteFile->path())) {
         reached();
       } else {
         whole = false;
@@ -461,10 +277,13 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     why = userfiles::failureReason(errno, folder);
   }
   // Back where it was; one that cannot leave its hidden name keeps the note
-  // that names it, for the next load.
+  // that names it and the pieces the note names, for the next load.
   if (!whole && !hidden.empty() && userfiles::nameTaken(hidden) &&
-      userfiles::moveUnderFreeName(hidden, folder, nameOf(sourcePath)).empty() && noteFile)
+      userfiles::moveUnderFreeName(hidden, folder, nameOf(sourcePath)).empty() && noteFile) {
+    log("PATCH LIBRARIAN: could not put back file " + hidden + " as " + nameOf(sourcePath) + ", it stays");
     noteFile->abandon();
+    for (Piece& piece : pieces) piece.file->abandon();
+  }
   if (!whole) {
     // The source keeps every dump; the hidden pieces go with their owners.
     log("PATCH LIBRARIAN: could not split file " + sourcePath + ", it stays as it is");
@@ -502,81 +321,5 @@ bool PatchLibrarian::placeSplitSource(const std::string& hiddenPath, const std::
   const std::string renamed = userfiles::moveUnderFreeName(hiddenPath, folder, name + ".converted");
   if (renamed.empty()) return false;
   log("PATCH LIBRARIAN: could not move file " + folder + name + ", renamed it to " + renamed);
-  return true;
-}
-
-bool PatchLibrarian::finishSplit(const std::string& notePath, const std::string* source,
-                                 std::vector<std::string>* kept) {
-  const auto text = userfiles::readWholeFile(notePath, 1 << 20);
-  if (!text) return false;
-  const auto note = readSplitNote(*text);
-  if (!note || (source && note->source != *source)) return false;
-  const std::string folder = folderOf(notePath);
-  const std::string sourcePath = folder + note->source;
-  // The source still at its name (the same file; for a note of an earlier
-  // version, the same content) was not moved.
-  const auto now = userfiles::StampOf(sourcePath);
-  bool stayed = now && identityOf(now) == note->identity;
-  if (note->identity.empty() && now) {
-    const auto data = userfiles::readWholeFile(sourcePath, maxBankFileSize);
-    stayed = data && hex(userfiles::digestOf(*data)) == note->digest;
-  }
-  // The split is done only when its source is where the move puts it: in
-  // "Converted Banks", or beside itself as ".converted" when that folder
-  // could not be made. A free name is not enough: a source the user
-  // renamed, moved or deleted stands as the user left it.
-  timespec since{};
-  if (const auto written = userfiles::StampOf(notePath)) {
-    since = written->modified;
-    since.tv_sec -= kCoarsestClockSeconds;
-  }
-  const auto inConverted = [&] {
-    return holdsSource(convertedBanksFolder(mRoot), *note, since, maxBankFileSize,
-                       [](const std::string&) { return true; });
-  };
-  // The source under the hidden name the note gives: it left the folder, and
-  // the move that follows was cut short.
-  const std::string hidden = folder + note->hiddenSource;
-  const bool hiddenHere = userfiles::isTemporaryName(note->hiddenSource) &&
-                          ((!note->identity.empty() && identityOf(userfiles::StampOf(hidden)) == note->identity) ||
-                           holdsWholeSource(hidden, *note));
-  // A note that records the move is believed alone: a copy found in
-  // "Converted Banks" may be one a move cut short left.
-  bool done = !stayed && (note->recordsMove ? note->moved || hiddenHere
-                                            : inConverted() || holdsSource(folder, *note, since, maxBankFileSize,
-                                                                           [&](const std::string& name) {
-                                                                             return name.rfind(note->source, 0) == 0 &&
-                                                                                    name.ends_with(".converted");
-                                                                           }));
-  if (done && hiddenHere) {
-    // Where the move puts it, unless a whole copy got there under its own
-    // name before the kill: one that matches the size and SHA-1 the note
-    // took before the copy started, of a source that still matches them.
-    // A note of an earlier version proves no copy, so the source is moved
-    // again (a second copy at most, never none).
-    const bool copied = holdsWholeSource(hidden, *note) && holdsWholeCopy(convertedBanksFolder(mRoot), *note, since);
-    if (copied) {
-      ::unlink(hidden.c_str());
-    } else if (!placeSplitSource(hidden, note->source)) {
-      // Back where the user put it, and split again; a source that cannot
-      // leave its hidden name stays under it, with the note that names it.
-      if (userfiles::moveUnderFreeName(hidden, folder, note->source).empty() && kept)
-        kept->insert(kept->end(), {hidden, notePath});
-      done = false;
-    }
-  }
-  // Not done: the load splits the source as it is now; the hidden pieces go.
-  for (const auto& [hiddenName, name] : note->pieces) {
-    if (name.empty() || hiddenName.find('/') != std::string::npos || name.find('/') != std::string::npos) continue;
-    const std::string hidden = folder + hiddenName;
-    if (!userfiles::isTemporaryName(hiddenName) || !userfiles::nameTaken(hidden)) continue;
-    if (!done) {
-      ::unlink(hidden.c_str());
-      continue;
-    }
-    const std::string written = userfiles::moveUnderFreeName(hidden, folder, name);
-    log(written.empty() ? "PATCH LIBRARIAN: could not name file " + hidden
-                        : "PATCH LIBRARIAN: named file " + written + " of a split cut short");
-  }
   return true;
 }

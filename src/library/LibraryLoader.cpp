@@ -244,52 +244,39 @@ void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason
   mContents.leftOut.push_back({path, reason, listed});
 }
 
-void PatchLibrarian::clearStaleFiles(const std::string& folder, bool splitsEnded, const std::string* source) {
-  // A split's note is taken up at once, whatever its age: a load just after
-  // a kill lists each sound once too. Other young files stay: their writer
-  // may not have locked them yet.
-  std::vector<userfiles::StaleFile> stale = userfiles::staleTemporaries(folder, splitsEnded);
-  if (stale.empty()) return;
-  // The notes of splits first: they name pieces that are to stay.
-  std::vector<bool> note(stale.size(), false);
-  std::vector<std::string> kept;
-  for (size_t i = 0; i < stale.size(); ++i) note[i] = finishSplit(stale[i].path, source, &kept);
-  for (size_t i = 0; i < stale.size(); ++i) {
-    const std::string& path = stale[i].path;
-    if (source && !note[i]) continue;
-    if (std::find(kept.begin(), kept.end(), path) != kept.end()) continue;  // a split's source
-    if (stale[i].young && !note[i]) continue;
-    if (!note[i] && !userfiles::nameTaken(path)) continue;  // named by a note
-    if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that a stopped writer left");
-  }
-}
-
 std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut) {
   // Every file, in load order: the window cuts what it cannot show, and the
   // debug log has the whole text. A file listed with a fault (a dump cut
-  // short) is named apart: it is in the library.
-  std::string out, faulty;
+  // short) is named apart: it is in the library; so is one put back.
+  std::string out, faulty, back;
   for (const auto& file : leftOut) {
-    std::string& list = file.listed ? faulty : out;
+    std::string& list = file.putBack ? back : file.listed ? faulty : out;
     list += (list.empty() ? "" : ", ") + Poco::Path(file.path).getFileName() + " (" + file.reason + ")";
   }
   std::string text;
   if (!out.empty()) text = "Left out of the library: " + out;
   if (!faulty.empty()) text += (text.empty() ? "Read with a fault: " : "; read with a fault: ") + faulty;
+  if (!back.empty()) text += (text.empty() ? "Put back: " : "; put back: ") + back;
   return text;
 }
 
 LeftOutLines leftOutLines(const std::vector<LibraryContents::LeftOut>& leftOut) {
   LeftOutLines lines;
-  std::vector<std::string> faulty;
+  std::vector<std::string> faulty, back;
   for (const auto& file : leftOut)
-    (file.listed ? faulty : lines.files).push_back(Poco::Path(file.path).getFileName() + " (" + file.reason + ")");
+    (file.putBack ? back : file.listed ? faulty : lines.files)
+        .push_back(Poco::Path(file.path).getFileName() + " (" + file.reason + ")");
   const auto files = [](size_t n) { return std::to_string(n) + (n == 1 ? " file" : " files"); };
   const size_t out = lines.files.size();
   if (out > 0 && faulty.empty()) lines.count = files(out) + " left out of the library";
   else if (out > 0) lines.count = files(out) + " left out, " + std::to_string(faulty.size()) + " read with a fault";
   else if (!faulty.empty()) lines.count = files(faulty.size()) + " read with a fault";
+  if (!back.empty())
+    lines.count = lines.count.empty() ? files(back.size()) + " put back"
+                                      : lines.count + ", " + std::to_string(back.size()) + " put back";
   lines.files.insert(lines.files.end(), faulty.begin(), faulty.end());
+  // A file put back is what the user most needs to hear of: it comes first.
+  lines.files.insert(lines.files.begin(), back.begin(), back.end());
   return lines;
 }
 
@@ -352,10 +339,16 @@ bool PatchLibrarian::initBankFilesOnDiscard(std::string root) {
 void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mRoot = root;
   splitElsewhere = false;
-  // The pieces of this load's splits stay known to the reload that lists them.
+  // The pieces of this load's splits stay known to the reload that lists
+  // them, and the files it put back stay named.
   auto splitPieces = std::move(mContents.splitPieces);
+  auto putBack = std::move(mContents.leftOut);
+  std::erase_if(putBack, [](const LibraryContents::LeftOut& file) { return !file.putBack; });
   mContents = LibraryContents{};
-  if (nesting > 0) mContents.splitPieces = std::move(splitPieces);
+  if (nesting > 0) {
+    mContents.splitPieces = std::move(splitPieces);
+    mContents.leftOut = std::move(putBack);
+  }
   mVisited.clear();
   mVisited.insert(canonical(root));
   // Where splits put their sources is no part of the library, even where a
@@ -372,8 +365,8 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   // "Converted Banks" take files too.
   const std::string dataFolder = userfiles::folderOf(root);
   if (!dataFolder.empty()) {
-    clearStaleFiles(dataFolder);
-    clearStaleFiles(dataFolder + "Converted Banks");
+    clearStaleFiles(dataFolder, false, nullptr, false);
+    clearStaleFiles(dataFolder + "Converted Banks", false, nullptr, false);
   }
   buildFolderStructure(root, &mContents.folders);
   mContents.folders.push_back(root);
@@ -568,22 +561,28 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
   }
   if (bank->patches.size() > static_cast<size_t>(kPatchesPerBank)) {
     // A split writes only files this loader lists: pieces of dumps cut short
-    // may be too short to be bank files. The file then stays as it is.
+    // may be too short to be bank files. The file then stays as it is, and
+    // its whole entries are listed as read (the first hundred of them), the
+    // file named with the reason; one of no whole entry is left out.
     if (const std::string why = whySplitLeavesOut(*bank, extension); !why.empty()) {
       log("PATCH LIBRARIAN: would split file " + full + " into files left out, it stays as it is");
-      leaveOut(full, why);
+      std::erase_if(bank->patches, [](const LibrarianPatch& entry) { return !entry.whole(); });
+      leaveOut(full, why, !bank->patches.empty());
+      if (bank->patches.empty()) return nullptr;
+      bank->cutShort = bank->fileCutShort = false;  // named already
+      bank->bankType = bank->patches.front().typeCode == kMultiFromFile ? 1 : 0;
+    } else {
+      // The reload that reads the new files runs only when the source is
+      // gone: a source left in place would be split again by every reload.
+      lastSplitFailure.clear();
+      if (splitBankFile(*bank, full, extension, standardMidiFile)) {
+        fileSplit = true;
+        reloadAfterSplit = true;
+      } else if (!mFolderBusy) {
+        leaveOut(full, lastSplitFailure.empty() ? "cannot be split" : "not split: " + lastSplitFailure);
+      }
       return nullptr;
     }
-    // The reload that reads the new files runs only when the source is gone:
-    // a source left in place would be split again by every reload.
-    lastSplitFailure.clear();
-    if (splitBankFile(*bank, full, extension, standardMidiFile)) {
-      fileSplit = true;
-      reloadAfterSplit = true;
-    } else if (!mFolderBusy) {
-      leaveOut(full, lastSplitFailure.empty() ? "cannot be split" : "not split: " + lastSplitFailure);
-    }
-    return nullptr;
   }
 
   if (bank->cutShort)

@@ -1,7 +1,11 @@
 // Writing the selected bank to a file and importing bank files into the
 // library folder. The bank is copied and written from the copy; every file
 // is written beside its target and renamed over it.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "BankFileFormat.h"
 #include "FailureText.h"
@@ -294,7 +298,11 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
     scratch.fillBank(*data, static_cast<int>(data->size()), &bank);
     const std::size_t dot = name.find_last_of('.');
     const std::string extension = asciiLower(dot == std::string::npos ? std::string() : name.substr(dot + 1));
-    if (const std::string why = scratch.whySplitLeavesOut(bank, extension); !why.empty()) {
+    // A load lists the whole entries of a file it cannot split: one of none
+    // is left out.
+    const std::string why = scratch.whySplitLeavesOut(bank, extension);
+    if (!why.empty() && std::none_of(bank.patches.begin(), bank.patches.end(),
+                                     [](const LibrarianPatch& entry) { return entry.whole(); })) {
       log("FILE IMPORTER: " + chosenPath + " not imported (" + why + ")");
       fail("Bank not imported!", why);
       return false;
@@ -335,6 +343,7 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
       written = userfiles::writeFileAtomically(target, *data);
       if (!written) fail("Bank not imported!", userfiles::failureReason(errno, target));
       if (written && writtenPath) *writtenPath = target;
+      mImportCopy = {};  // it replaced a bank: taking it back would leave neither
       return written;
     }
     if (answer != 7) return false;  // Cancel, or the box was closed
@@ -344,5 +353,30 @@ bool PatchLibrarian::importBankFile(const std::string& chosenPath, const std::st
   const std::string copy = userfiles::writeUnderFreeName(patchesFolder, name, *data);
   if (copy.empty()) fail("Bank not imported!", userfiles::failureReason(errno, patchesFolder));
   if (writtenPath) *writtenPath = copy;
+  mImportCopy = {copy, userfiles::StampOf(copy), chosenPath, userfiles::digestOf(*data)};
   return !copy.empty();
+}
+
+bool PatchLibrarian::withdrawImport(const std::string& path) {
+  const ImportCopy copy = std::exchange(mImportCopy, {});
+  if (path.empty() || copy.path != path || !copy.stamp) return false;
+  const userfiles::FileLock held(path, lockWait);
+  if (held.busy()) return false;
+  // Only the file the import wrote, as it wrote it, and only while the file
+  // chosen still holds the same bytes elsewhere: never a user's only copy.
+  const auto sameFile = [](const std::optional<userfiles::FileStamp>& a, const std::optional<userfiles::FileStamp>& b) {
+    return a && b && a->device == b->device && a->inode == b->inode;
+  };
+  const auto now = userfiles::StampOf(path);
+  const auto chosen = userfiles::StampOf(copy.chosen);
+  if (!sameFile(now, copy.stamp) || !chosen || sameFile(chosen, now)) return false;
+  for (const std::string& file : {path, copy.chosen}) {
+    const auto data = userfiles::readWholeFile(file, maxBankFileSize);
+    if (!data || userfiles::digestOf(*data) != copy.digest) return false;
+  }
+  if (::unlink(path.c_str()) != 0) return false;
+  log("FILE IMPORTER: removed " + path + ", which the library does not list");
+  auto guard = lock();
+  std::erase_if(mContents.leftOut, [&](const LibraryContents::LeftOut& file) { return file.path == path; });
+  return true;
 }

@@ -57,11 +57,13 @@ struct LibraryContents {
   // stamp to show a rewrite, with a digest of what was read.
   std::vector<std::pair<std::string, std::uint64_t>> digests;
   // Bank files the load left out, with the reason, in load order.
-  // A file read all the same (listed) was read with a fault the reason names.
+  // A file read all the same (listed) was read with a fault the reason names;
+  // a file put back came out of a split's hiding place under this path.
   struct LeftOut {
     std::string path;
     std::string reason;
     bool listed = false;
+    bool putBack = false;
   };
   std::vector<LeftOut> leftOut;
   // The bank files the load's splits wrote (the reload after a split keeps
@@ -69,12 +71,13 @@ struct LibraryContents {
   std::vector<std::pair<std::string, std::string>> splitPieces;
 };
 
-// The whole text naming the bank files a load left out, for the debug log;
-// "" when it left out none.
+// The whole text naming the bank files a load left out (and those it put
+// back), for the debug log; "" when there are none.
 std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut);
 // The same for the window's two lines: how many files were left out (and
-// how many were read with a fault), then each file with its reason, those
-// left out first. An empty count when there are none.
+// how many were read with a fault or put back), then each file with its
+// reason, those put back first, then those left out. An empty count when
+// there are none.
 struct LeftOutLines {
   std::string count;
   std::vector<std::string> files;
@@ -121,6 +124,9 @@ constexpr std::size_t kMaxBankFileSize = 64u << 20;
 // A file of more entries than this is neither read to its end nor split: a
 // split writes at most 50 banks of sounds and 50 of multis.
 constexpr std::size_t kMaxSplitEntries = 5000;
+// Why a load put a file back: it was hidden by a split that cannot be
+// finished, or whose note proves nothing of it.
+inline constexpr const char* kFoundHidden = "found hidden by a split";
 // Files of this size or less are not bank files.
 constexpr std::size_t kMinBankFileSize = 30001;
 // A save, an import or a reload the window starts gives up when a folder's
@@ -224,6 +230,11 @@ class PatchLibrarian {
   // writtenPath: the path of the file written.
   bool importBankFile(const std::string& chosenPath, const std::string& patchesFolder,
                       std::string* writtenPath = nullptr);
+  // Takes back the copy the last import wrote at path when the library does
+  // not list it (the reload could not split it): true when it was removed.
+  // A copy that replaced a bank, that changed since, or whose bytes are no
+  // longer in the file chosen stays.
+  bool withdrawImport(const std::string& path);
   // Why a split of bank (read from a file of that extension) would leave
   // the file out of the library: a piece of it would be left out, so it is
   // not split. "" when every piece would be listed.
@@ -435,25 +446,58 @@ class PatchLibrarian {
   // whole.
   bool splitBankFile(const PatchFile& bank, const std::string& sourcePath, const std::string& extension,
                      bool standardMidiFile);
+  // What a temporary file a stopped writer left is to the load that takes
+  // up killed splits: no note, a note taken up, a note of another file's
+  // split (with source), or damage: a note that cannot be read, or one that
+  // names more than plain names of files of its own library folder, for
+  // which nothing is done. Of damage, what it still tells of the source's
+  // name and of the hidden name the source took (plain names only).
+  struct NoteTaken {
+    enum Kind { kNoNote, kTakenUp, kOtherSplit, kDamage } kind = kNoNote;
+    std::string source;
+    std::string hiddenSource;
+  };
   // Takes up the note of a split that a killed process left: its hidden
   // pieces get their names when the note records that the source left its
   // folder (a source still under its hidden name is put into "Converted
-  // Banks" first), else they go. False when the file is no such note, or, with
-  // source, a note of another file's split. kept: gets the hidden name of a
-  // source that could be neither moved nor put back, which must stay.
-  bool finishSplit(const std::string& notePath, const std::string* source = nullptr,
-                   std::vector<std::string>* kept = nullptr);
+  // Banks" first), else they go. A hidden file the note names as its source
+  // is never left to the sweep: what the note cannot prove to be the source,
+  // or what cannot be put where the move puts it, is put back under the
+  // source's name. With source, only notes of that file's split are taken
+  // up. kept: gets the note and the files it names when the source could be
+  // neither moved on nor put back; they must stay for the next load.
+  NoteTaken finishSplit(const std::string& notePath, const std::string* source, bool libraryFolder,
+                        std::vector<std::string>* kept);
   // Removes the temporary files that killed writers left in folder, after
   // taking up the notes of splits among them. splitsEnded: no split of the
   // folder is under way (its lock is held), so notes of any age are taken up.
-  // With source, only the notes of that file's splits are taken up.
-  void clearStaleFiles(const std::string& folder, bool splitsEnded = false, const std::string* source = nullptr);
+  // With source, only the notes of that file's splits are taken up. A file
+  // of more than one bank among them (in a library folder, or beside a note
+  // that is damage) may be the only copy of a split's source: it is put back
+  // under a name of its own, never removed.
+  void clearStaleFiles(const std::string& folder, bool splitsEnded = false, const std::string* source = nullptr,
+                       bool libraryFolder = true);
+  // Renames a hidden file back under name in its folder (or a free name
+  // like it); with said, the load's status names it. False when it stays.
+  bool putBack(const std::string& hiddenPath, const std::string& name, bool said);
+  // Whether the file holds more than one bank, as a load reads it (a split
+  // hides such a file); smf: set when it is a Standard MIDI File.
+  bool holdsMoreThanABank(const std::string& path, bool* smf);
   // Moves the file at sourcePath into "Converted Banks" under name (or a
   // free name like it).
   bool moveToConvertedBanks(const std::string& sourcePath, const std::string& root, const std::string& name);
   // Puts a split's source, held at hiddenPath, where a finished split keeps
   // it: "Converted Banks", else beside the pieces as "<name>.converted".
   bool placeSplitSource(const std::string& hiddenPath, const std::string& name);
+
+  // The file the last import wrote under a free name, as it wrote it.
+  struct ImportCopy {
+    std::string path;
+    std::optional<userfiles::FileStamp> stamp;
+    std::string chosen;
+    std::uint64_t digest = 0;
+  };
+  ImportCopy mImportCopy;
 
   mutable std::recursive_mutex mMutex;
   LibraryContents mContents;

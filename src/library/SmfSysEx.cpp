@@ -16,15 +16,23 @@ class TrackEvents {
       : mData(data), mPos(from), mEnd(to), mCutAtEnd(cutAtEnd), mEvents(events) {}
 
   // False when the events cannot be parsed; out and the events listed are
-  // then left as they were.
+  // then left as they were. A track whose length ends it inside an event
+  // keeps the events read up to there, as one the file's end cuts does; what
+  // its length leaves out is data the library cannot read.
   bool appendTo(Bytes& out) {
     const std::size_t mark = out.size();
     const std::size_t listed = mEvents ? mEvents->size() : 0;
-    if (parse(out) || (mRanOut && mCutAtEnd)) return true;
+    if (parse(out)) return true;
+    if (mRanOut) {
+      if (!mCutAtEnd) note(mEvents, SmfPart::Kind::kUnreadable);
+      return true;
+    }
     out.resize(mark);
     if (mEvents) mEvents->resize(listed);
     return false;
   }
+  // Whether the track ended inside an event.
+  bool endedInsideAnEvent() const { return mRanOut; }
 
  private:
   bool byte(unsigned char& value) {
@@ -130,8 +138,10 @@ Bytes joinedSmfSysEx(const Bytes& data, std::size_t size, SmfReading* reading) {
     const std::size_t from = pos + 8;
     const bool cut = length > size - from;
     const std::size_t to = cut ? size : from + length;
-    if (cut && reading) reading->cut = true;
-    if (!track || !TrackEvents(data, from, to, cut, events).appendTo(out)) {
+    TrackEvents trackEvents(data, from, to, cut, events);
+    const bool read = track && trackEvents.appendTo(out);
+    if (reading && (cut || (read && trackEvents.endedInsideAnEvent()))) reading->cut = true;
+    if (!read) {
       note(events, track ? SmfPart::Kind::kUnreadable : SmfPart::Kind::kOtherChunk, out.size(), out.size() + (to - pos));
       out.insert(out.end(), data.begin() + static_cast<long>(pos), data.begin() + static_cast<long>(to));
     }

@@ -26,9 +26,10 @@ struct SmfPart {
 };
 
 // A track that runs past the file's end gives the events up to the cut,
-// the one cut into with what there is of it.
+// the one cut into with what there is of it; so does a track whose length
+// ends it inside an event.
 struct SmfReading {
-  bool cut = false;  // a track ran past the file's end
+  bool cut = false;  // a track ran past the file's end, or its length ended it inside an event
   bool listEvents = false;  // fill events
   std::vector<SmfPart> events;
 };

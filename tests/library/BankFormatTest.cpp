@@ -258,6 +258,11 @@ TEST(KeptData, WhatTheLibraryDoesNotKeepIsNamed) {
                    event(0xF7, Bytes(message.begin() + 1 + static_cast<long>(first), message.end()))});
   };
   const Bytes sound(sounds.begin(), sounds.begin() + 392);
+  // The track's length one byte short: the end event's last byte follows it.
+  const auto shortTrack = [](Bytes image) {
+    --image[21];
+    return image;
+  };
   const struct {
     const char* label;
     Bytes image;
@@ -280,6 +285,10 @@ TEST(KeptData, WhatTheLibraryDoesNotKeepIsNamed) {
       {"a global dump in packets", smf(concat({packets(sound, 4), packets(global, 0)})), "a global dump"},
       {"another maker's SysEx in packets", smf(packets(Bytes{0xF0, 0x43, 0x10, 0x4C, 0x00, 0xF7}, 0)),
        "another maker's SysEx"},
+      {"an F7 event that continues nothing", smf(concat({packets(sound, 4), Bytes{0x00, 0xF7, 0x02, 0xFA, 0xFC}})),
+       "other SysEx"},
+      {"a track whose length ends inside its end event", shortTrack(smf(packets(sound, 4))),
+       "data the library cannot read"},
   };
   for (const auto& row : rows) EXPECT_EQ(unkeptData(row.image), row.unkept) << row.label;
 }

@@ -276,12 +276,16 @@ TEST(Categories, ABuildOvertakenByAChangePutsInNothing) {
   EXPECT_EQ(names(library.contents().categoryBanks), std::vector<std::string>{"Lead 1"});
   EXPECT_TRUE(library.refreshCategories());
   EXPECT_EQ(names(library.contents().categoryBanks), (std::vector<std::string>{"Lead 1", "Bass 1"}));
+  // The tree comes with the banks: one left from before would name banks gone
+  // with it (read here under the address sanitizer).
+  EXPECT_EQ(shape(library.contents().categoryTree), "{Lead 1[Lead:Lead 1]:}{Bass 1[Bass:Bass 1]:}");
   meanwhile = [&] {
     edited->patches[6].category = "Keys";
     EXPECT_TRUE(library.refreshCategories());
   };
   EXPECT_FALSE(library.refreshCategories());
   EXPECT_EQ(names(library.contents().categoryBanks), (std::vector<std::string>{"Lead 1", "Bass 1", "Keys 1"}));
+  EXPECT_EQ(shape(library.contents().categoryTree), "{Lead 1[Lead:Lead 1]:}{Bass 1[Bass:Bass 1]:}{Keys 1[Keys:Keys 1]:}");
   EXPECT_EQ(library.bankAt(kCategoryList, 2)->patches.at(0).name, numbered("o", 6));
   // A search started later and put in first stays.
   meanwhile = [&] { library.createNewSearchPatchFiles(numbered("o", 6)); };
@@ -789,6 +793,11 @@ TEST(LibraryLoad, AnEntryNotWholeInItsFileIsNamedNeverSentAndSavedAsRead) {
   const Bytes cutInLast(inPackets.begin(), inPackets.end() - 10);
   const Bytes cutByOne(inPackets.begin(), inPackets.end() - 1);
   const Bytes endGone(inPackets.begin(), inPackets.end() - 4);
+  // The second track's length one short of its events: its end event runs
+  // past it by a byte, which follows the track in the file.
+  Bytes lengthShort = inPackets;
+  for (size_t at = 33; lengthShort[at]-- == 0; --at) {
+  }
   const struct {
     const char* label;
     const char* file;
@@ -813,6 +822,12 @@ TEST(LibraryLoad, AnEntryNotWholeInItsFileIsNamedNeverSentAndSavedAsRead) {
       {"in packets, cut by one byte", "PacketsOne.mid", cutByOne, false, "file cut short", -1, {}},
       {"in packets, the track's end cut off after the last dump", "PacketsNoEnd.mid", endGone, false,
        "file cut short", -1, {}},
+      {"in packets, the track's length one byte short", "PacketsLength.mid", lengthShort, false, "file cut short", -1,
+       {}},
+      // A split would make pieces of the cut ones too short to be listed: the
+      // file stays, its whole sounds listed as read, the file named.
+      {"100 whole sounds and 200 cut, not split", "Mixed.syx", concat({soundFile("P", 100), concat(cutSoundDumps("c", 200, 100))}),
+       false, "not split: dumps cut short, a piece would be too short", -1, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);

@@ -295,6 +295,22 @@ TEST(ImportBankFile, CopiesIntoTheLibraryFolderOrWritesNothing) {
   writeFile(over, soundFile("over", 5001));
   EXPECT_FALSE(s.library.importBankFile(over.string(), data.patchesStr()));
   EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Gone.syx", "Most.syx", "My Bank.syx"}));
+
+  // A bank of multis, and a file whose whole sounds a load lists though it
+  // cannot split it: each is copied, and the reload lists what was copied.
+  DataFolder listed;
+  const fs::path multis = listed.root / "Desktop" / "Multis.syx";
+  const fs::path mixed = listed.root / "Desktop" / "Mixed.syx";
+  writeFile(multis, multiFile("m", 100));
+  writeFile(mixed, concat({soundFile("w", 100), concat(cutSoundDumps("c", 200, 100))}));
+  for (const fs::path& chosen : {multis, mixed}) {
+    SCOPED_TRACE(chosen);
+    std::string written;
+    ASSERT_TRUE(s.library.importBankFile(chosen.string(), listed.patchesStr(), &written));
+    EXPECT_EQ(readFile(written), readFile(chosen));
+    s.library.loadPatchesFromFilesystem(listed.patchesStr());
+    EXPECT_EQ(s.library.whyNotListed(written, listed.patchesStr()), "");
+  }
 }
 
 // A write that cannot complete (files limited to 10000 bytes, a folder that

@@ -19,6 +19,9 @@
 #include <iostream>
 #include <optional>
 
+#include <Poco/DigestEngine.h>
+#include <Poco/SHA1Engine.h>
+
 #include "../files/SmallFileSystem.h"
 #include "FrameChecksum.h"
 #include "BankFileFormat.h"
@@ -1152,6 +1155,268 @@ TEST(SplitCutShort, ASplitByAnotherProcessWhileTheLoadReadsIsFoundByReadingAgain
   std::multiset<std::string> expectedBoth = dumpNamesOf(soundFile("big", 100));
   expectedBoth.merge(dumpNamesOf(soundFile("own", 150)));
   EXPECT_EQ(both, expectedBoth);
+}
+
+// ---- A split's note names only files of its own folder, and no byte of a
+// hidden original is lost, whatever its note says or lacks.
+
+// A split of the folder's bank killed, as kill -9 leaves it, at the step
+// given (with four pieces, at 5 the source is hidden and its move noted).
+void killSplitAt(const DataFolder& data, int step) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    PatchLibrarian splitter;
+    splitter.hooks.splitStep = [step](int reached) {
+      if (reached == step) ::_exit(0);
+    };
+    splitter.loadPatchesFromFilesystem(data.patchesStr());
+    ::_exit(3);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// The split's note in folder and its fields: head, source, digest, identity,
+// hidden source, size, SHA-1, then each piece's hidden name and name, the mark.
+enum { kSource = 1, kIdentity = 3, kHidden = 4, kSize = 5, kSha1 = 6, kPiece = 7 };
+std::pair<fs::path, std::vector<std::string>> noteIn(const fs::path& folder) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::vector<std::string> f(1);
+    for (const unsigned char c : readFile(entry.path())) c ? f.back() += static_cast<char>(c) : f.emplace_back();
+    f.pop_back();  // after the last field's end
+    if (f.size() > kPiece && f[0] == "tvx split 4") return {entry.path(), f};
+  }
+  return {};
+}
+
+// In the current format, or the previous one (no size, no SHA-1).
+Bytes noteText(std::vector<std::string> f, bool previous) {
+  if (previous) {
+    f[0] = "tvx split 3";
+    f.erase(f.begin() + kSize, f.begin() + kPiece);
+  }
+  std::string text;
+  for (const std::string& field : f) text += field + '\0';
+  return Bytes(text.begin(), text.end());
+}
+
+bool temporaryShape(const fs::path& path) { return userfiles::isTemporaryName(path.filename().string()); }
+
+void ageBelow(const fs::path& folder) {
+  std::error_code none;
+  for (auto it = fs::recursive_directory_iterator(folder, none); it != fs::recursive_directory_iterator(); ++it) {
+    const timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+    ::utimensat(AT_FDCWD, it->path().c_str(), past, AT_SYMLINK_NOFOLLOW);
+  }
+}
+
+// Whether a file the user sees (no hidden name on its way) holds the bytes.
+bool shownBelow(const fs::path& folder, const Bytes& bytes) {
+  for (const auto& [name, held] : contentsBelow(folder))
+    if (held == bytes && name[0] != '.' && name.find("/.") == std::string::npos) return true;
+  return false;
+}
+
+// The sounds and multis of an image a library lists (no init sound).
+std::multiset<std::string> listedOf(const PatchLibrarian& library, const Bytes& image) {
+  const std::multiset<std::string> ours = dumpNamesOf(image);
+  std::multiset<std::string> listed;
+  for (const BankList* list : {&library.contents().soundBanks, &library.contents().multiBanks})
+    for (const auto& bank : *list)
+      for (const auto& e : bank->patches) listed.insert(ours.count(e.name) ? e.name : std::string());
+  listed.erase(std::string());
+  return listed;
+}
+
+struct HostileRow {
+  const char* label;
+  // Makes the note's fields say what the row says (elsewhere: a folder
+  // outside the data folder); may lay files of its own.
+  std::function<void(std::vector<std::string>&, const DataFolder&, const fs::path& elsewhere)> make;
+  bool said = true;  // the status line names a file put back (else it may)
+  const char* place = "Patches";  // the folder in the data folder of the note and its files
+};
+void PrintTo(const HostileRow& row, std::ostream* os) { *os << row.label; }
+
+std::vector<HostileRow> hostileRows() {
+  const auto out = [](const fs::path& elsewhere, const char* name) {
+    return "../../" + elsewhere.filename().string() + "/" + name;
+  };
+  // The size, SHA-1 and identity of another file.
+  const auto like = [](std::vector<std::string>& f, const fs::path& file) {
+    Poco::SHA1Engine sha1;
+    const Bytes bytes = readFile(file);
+    sha1.update(bytes.data(), static_cast<unsigned>(bytes.size()));
+    struct stat info {};
+    ::stat(file.c_str(), &info);
+    f[kSize] = std::to_string(bytes.size());
+    f[kSha1] = Poco::DigestEngine::digestToHex(sha1.digest());
+    f[kIdentity] = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  };
+  using F = std::vector<std::string>;
+  using D = const DataFolder;
+  using E = const fs::path;
+  return {
+      {"a source leading out of the data folder", [=](F& f, D&, E& e) { f[kSource] = out(e, "evil.syx"); }},
+      {"a source in a subfolder", [](F& f, D&, E&) { f[kSource] = "Sub/Big.syx"; }},
+      {"a source of two dots", [](F& f, D&, E&) { f[kSource] = ".."; }},
+      {"a source of one dot", [](F& f, D&, E&) { f[kSource] = "."; }},
+      {"an absolute source path", [](F& f, D&, E& e) { f[kSource] = (e / "evil.syx").string(); }},
+      {"a link at the source's name", [](F&, D& d, E& e) { fs::create_symlink(e / "There.syx", d.patches() / "Big.syx"); }},
+      {"a hidden source of another shape", [](F& f, D&, E&) { f[kHidden] = ".tvx-notes"; }},
+      {"a piece's hidden name of another shape", [](F& f, D&, E&) { f[kPiece] = ".tvx-notes"; }},
+      {"a piece's name leading out", [=](F& f, D&, E& e) { f[kPiece + 1] = out(e, "piece.syx"); }},
+      {"a hidden piece that is a link",
+       [](F& f, D& d, E& e) {
+         fs::remove(d.patches() / f[kPiece]);
+         fs::create_symlink(e / "There.syx", d.patches() / f[kPiece]);
+       }},
+      {"the size, SHA-1 and identity of another file", [=](F& f, D& d, E&) { like(f, d.patches() / "Other.syx"); }},
+      {"the size, SHA-1 and identity of a bank in Converted Banks",
+       [=](F& f, D& d, E&) { like(f, d.converted() / "Keep.syx"); }},
+      {"a size of 0",
+       [=](F& f, D& d, E&) {
+         like(f, d.patches() / ".tvx-notes");
+         f[kSize] = "0";
+       }},
+      // The SHA-1 proves the hidden file the source; the identity alone does not.
+      {"another file's name and identity as the source's",
+       [=](F& f, D& d, E&) {
+         const F source = f;
+         like(f, d.patches() / "Other.syx");
+         f[kSource] = "Other.syx";
+         f[kSize] = source[kSize];
+         f[kSha1] = source[kSha1];
+       },
+       false},
+      {"a note in the data folder", [](F&, D&, E&) {}, true, ""},
+      {"a note in Converted Banks", [](F&, D&, E&) {}, true, "Converted Banks"},
+  };
+}
+
+class SplitNotes : public ::testing::TestWithParam<HostileRow> {};
+
+// A split killed once its source is hidden, its note then made to say what
+// the row says, taken up by the next load and the one after: no file but
+// the split's is moved, changed or removed, none appears elsewhere, every
+// byte of the hidden original is in a file the user sees, and a file put
+// back is named in the status line.
+TEST_P(SplitNotes, NoFileButTheSplitsIsTouchedAndNoHiddenByteIsLost) {
+  const HostileRow& row = GetParam();
+  const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
+  for (const bool previous : {false, true}) {
+    SCOPED_TRACE(previous ? "the previous format" : "the current format");
+    DataFolder data;
+    const fs::path elsewhere = data.root.string() + "-elsewhere";
+    const std::map<std::string, Bytes> there = {{"There.syx", soundFile("there", 100)}};
+    writeFile(elsewhere / "There.syx", there.at("There.syx"));
+    writeFile(data.patches() / "Big.syx", source);
+    writeFile(data.patches() / "Other.syx", soundFile("oth", 100));
+    writeFile(data.patches() / ".tvx-notes", Bytes{'n'});
+    writeFile(data.converted() / "Keep.syx", soundFile("keep", 100));
+    killSplitAt(data, 5);
+    auto [note, f] = noteIn(data.patches());
+    ASSERT_EQ(f.back(), "\x01moved");
+    ASSERT_EQ(readFile(data.patches() / f[kHidden]), source);
+    row.make(f, data, elsewhere);
+    writeFile(note, noteText(f, previous));
+    for (const auto& entry : fs::directory_iterator(data.patches()))
+      if (temporaryShape(entry.path())) fs::rename(entry.path(), data.root / row.place / entry.path().filename());
+    std::map<std::string, Bytes> kept;  // every file but the split's
+    for (const auto& [name, bytes] : contentsBelow(data.root))
+      if (!temporaryShape(name)) kept[name] = bytes;
+    for (int load = 0; load < 2; ++load) {
+      ageBelow(data.root);
+      const LoggedLibrary l(data.patchesStr());
+      const auto now = contentsBelow(data.root);
+      for (const auto& [name, bytes] : kept) EXPECT_TRUE(now.count(name) && now.at(name) == bytes) << name;
+      EXPECT_EQ(contentsBelow(elsewhere), there);
+      EXPECT_TRUE(shownBelow(data.root, source)) << load;
+      const std::string count = leftOutLines(l.library.contents().leftOut).count;
+      EXPECT_TRUE(load > 0 || !row.said || count.find("put back") != std::string::npos) << count;
+      for (const auto& [name, bytes] : now) EXPECT_TRUE(load == 0 || !temporaryShape(name)) << name;
+    }
+    fs::remove_all(elsewhere);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SplitNotes, SplitNotes, ::testing::ValuesIn(hostileRows()), LabelName);
+
+// The note of a split killed once its source was hidden, cut at every
+// length as a disk may leave it, in both formats: every sound is listed
+// once, the original in a file the user sees, at the next load and the one
+// after.
+TEST(SplitNotes, ANoteCutAtAnyLengthLosesNoByteAndListsEachSoundOnce) {
+  const Bytes source = concat({soundFile("big", 150), multiFile("mul", 10)});  // three pieces
+  for (const bool previous : {false, true}) {
+    DataFolder data;
+    writeFile(data.patches() / "Big.syx", source);
+    killSplitAt(data, 4);
+    const auto [note, f] = noteIn(data.patches());
+    ASSERT_EQ(f.back(), "\x01moved");
+    const Bytes whole = noteText(f, previous);
+    // The split's files kept aside as links to them: each cut meets them as
+    // the split left them, their identity too.
+    const fs::path aside = data.root / "aside";
+    fs::create_directories(aside);
+    for (const auto& entry : fs::directory_iterator(data.patches()))
+      if (entry.path() != note) fs::create_hard_link(entry.path(), aside / entry.path().filename());
+    for (size_t length = 0; length <= whole.size(); ++length) {
+      SCOPED_TRACE(std::to_string(length) + (previous ? " bytes of the previous format" : " bytes"));
+      fs::remove_all(data.patches());
+      fs::remove_all(data.converted());
+      fs::create_directories(data.patches());
+      for (const auto& entry : fs::directory_iterator(aside))
+        fs::create_hard_link(entry.path(), data.patches() / entry.path().filename());
+      writeFile(note, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
+      for (int load = 0; load < 2; ++load) {
+        const LoggedLibrary l(data.patchesStr());
+        EXPECT_EQ(listedOf(l.library, source), dumpNamesOf(source));
+        EXPECT_TRUE(shownBelow(data.patches(), source) || shownBelow(data.converted(), source));
+        for (const auto& name : filesBelow(data.patches())) EXPECT_TRUE(load == 0 || !temporaryShape(name)) << name;
+        ageBelow(data.patches());
+      }
+    }
+  }
+}
+
+// A hidden source that can be neither moved on nor put back (a full disk,
+// a folder that takes no new name) stays hidden with its note through every
+// load that meets it so; once names can be taken again, the next load
+// finishes the split. The moves fail in the split, in the load after a
+// kill, or putting the source back beside its note cut short.
+TEST(SplitNotes, ASourceThatCanNeitherMoveOnNorGoBackKeepsItsNoteUntilItCan) {
+  const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
+  for (const int where : {0, 1, 2}) {
+    SCOPED_TRACE(where);
+    DataFolder data;
+    writeFile(data.patches() / "Big.syx", source);
+    PatchLibrarian splitter;
+    splitter.hooks.splitStep = [](int step) {
+      if (step == 5) userfiles::setMoveFault(ENOSPC);
+    };
+    if (where == 0) splitter.loadPatchesFromFilesystem(data.patchesStr());
+    if (where > 0) killSplitAt(data, 5);
+    if (where == 2) ::truncate(noteIn(data.patches()).first.c_str(), 30);  // the source's name whole
+    userfiles::setMoveFault(ENOSPC);
+    for (int load = 0; load < 3; ++load) {
+      if (load == 2) userfiles::setMoveFault(0);
+      const LoggedLibrary l(data.patchesStr());
+      ageBelow(data.root);
+      size_t sources = 0, notes = 0;  // hidden
+      for (const auto& [name, bytes] : contentsBelow(data.patches())) {
+        sources += temporaryShape(name) && bytes == source;
+        notes += temporaryShape(name) && std::string(bytes.begin(), bytes.end()).starts_with("tvx split");
+      }
+      EXPECT_EQ(std::pair(sources, notes), (std::pair<size_t, size_t>(load < 2, load < 2)));
+    }
+    const LoggedLibrary l(data.patchesStr());
+    EXPECT_EQ(filesBelow(data.patches()),
+              (std::vector<std::string>{"Big Multis.syx", "Big Singles 1.syx", "Big Singles 2.syx", "Big Singles 3.syx"}));
+    EXPECT_EQ(contentsBelow(data.converted()), (std::map<std::string, Bytes>{{"Big.syx", source}}));
+    EXPECT_EQ(listedOf(l.library, source), dumpNamesOf(source));
+  }
 }
 
 // ---- Names as long as the file system takes.

@@ -23,6 +23,7 @@ constexpr long kStaleAfterSeconds = 2;
 
 std::mutex gFaultMutex;
 std::optional<WriteFault> gFault;
+int gMoveFault = 0;
 std::function<void(std::string_view)> gStepRecorder;
 
 // The fault for the write about to start, counting it off.
@@ -375,6 +376,13 @@ std::uint64_t digestOf(const void* data, std::size_t size) {
 }
 
 std::string moveUnderFreeName(const std::string& source, const std::string& folder, const std::string& name) {
+  {
+    std::lock_guard<std::mutex> lock(gFaultMutex);
+    if (gMoveFault) {
+      errno = gMoveFault;
+      return {};
+    }
+  }
   for (int n = 1; n <= kMaxFreeNames; ++n) {
     const std::string candidate = join(folder, numberedName(name, n));
     if (renameNoReplace(source, candidate)) return candidate;
@@ -424,6 +432,11 @@ std::optional<std::vector<unsigned char>> readWholeFile(const std::string& path,
 void setWriteFault(std::optional<WriteFault> fault) {
   std::lock_guard<std::mutex> lock(gFaultMutex);
   gFault = fault;
+}
+
+void setMoveFault(int error) {
+  std::lock_guard<std::mutex> lock(gFaultMutex);
+  gMoveFault = error;
 }
 
 void setStepRecorder(std::function<void(std::string_view)> recorder) {

@@ -146,6 +146,11 @@ struct WriteFault {
 };
 void setWriteFault(std::optional<WriteFault> fault);
 
+// A test seam standing for a folder that takes no new name (a full disk, a
+// read-only folder): while error is not 0, every moveUnderFreeName fails
+// with it and the source stays where it was.
+void setMoveFault(int error);
+
 // A test seam: the recorder hears each step of every write as it is taken
 // ("write", "fsync", "close", "rename", "fsync folder").
 void setStepRecorder(std::function<void(std::string_view)> recorder);

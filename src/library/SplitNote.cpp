@@ -1,0 +1,160 @@
+#include "SplitNote.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include <Poco/DigestEngine.h>
+#include <Poco/SHA1Engine.h>
+
+#include "UserFiles.h"
+
+namespace splitnote {
+namespace {
+// Every version's head starts so; the version's digit and the end of the
+// field follow.
+constexpr const char* kHeadStart = "tvx split ";
+
+// The fields of text ended by end; a last field not ended is left out.
+std::vector<std::string> fieldsOf(const std::vector<unsigned char>& text, char end) {
+  std::vector<std::string> fields;
+  std::string field;
+  for (const unsigned char c : text) {
+    if (c != static_cast<unsigned char>(end)) {
+      field += static_cast<char>(c);
+      continue;
+    }
+    fields.push_back(std::move(field));
+    field.clear();
+  }
+  return fields;
+}
+
+bool isLink(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// Something other than a regular file has the name: a link, a folder.
+bool isNoFile(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+}  // namespace
+
+std::optional<SplitNote> read(const std::vector<unsigned char>& text) {
+  const auto startsWith = [&](const char* head, char end) {
+    const std::size_t n = std::strlen(head);
+    return text.size() > n && std::equal(head, head + n, text.begin()) && text[n] == static_cast<unsigned char>(end);
+  };
+  const bool lines = startsWith(kLines, '\n');
+  const bool proving = !lines && startsWith(kCurrent, '\0');
+  const bool hiding = !lines && (proving || startsWith(kHidden, '\0'));
+  if (!lines && !hiding && !startsWith(kIdentity, '\0')) return std::nullopt;
+  const std::vector<std::string> fields = fieldsOf(text, lines ? '\n' : '\0');
+  const std::size_t head = lines ? 3 : proving ? 7 : hiding ? 5 : 4;
+  if (fields.size() < head) return std::nullopt;
+  SplitNote note;
+  note.source = fields[1];
+  note.digest = fields[2];
+  if (!lines) note.identity = fields[3];
+  if (proving) {
+    // A size that does not read proves no copy; the note is taken up all the same.
+    const std::string& size = fields[5];
+    if (!size.empty() && size.size() < 20 &&
+        std::all_of(size.begin(), size.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      note.size = std::stoull(size);
+    note.sha1 = fields[6];
+  }
+  if (hiding) {
+    note.hiddenSource = fields[4];
+    note.recordsMove = true;
+    // The mark follows the pairs of pieces: a field of its own at the end.
+    note.moved = (fields.size() - head) % 2 == 1 && fields.back() == kMovedMark;
+  }
+  if (lines) {
+    for (std::size_t i = head; i < fields.size(); ++i)
+      if (const std::size_t tab = fields[i].find('\t'); tab != std::string::npos)
+        note.pieces.emplace_back(fields[i].substr(0, tab), fields[i].substr(tab + 1));
+  } else {
+    for (std::size_t i = head; i + 1 < fields.size(); i += 2) note.pieces.emplace_back(fields[i], fields[i + 1]);
+  }
+  return note;
+}
+
+std::optional<Remains> remainsOf(const std::vector<unsigned char>& text) {
+  const std::size_t start = std::strlen(kHeadStart);
+  if (text.empty() || !std::equal(text.begin(), text.begin() + static_cast<long>(std::min(text.size(), start)),
+                                  kHeadStart))
+    return std::nullopt;
+  Remains remains;
+  if (text.size() < start + 2) return remains;
+  const char version = static_cast<char>(text[start]);
+  const bool lines = version == '1' && text[start + 1] == '\n';
+  const std::vector<std::string> fields = fieldsOf(text, lines ? '\n' : '\0');
+  if (fields.size() > 1 && isPlainName(fields[1])) remains.source = fields[1];
+  const bool hiding = !lines && (version == '3' || version == '4');
+  if (hiding && fields.size() > 4 && userfiles::isTemporaryName(fields[4])) remains.hiddenSource = fields[4];
+  return remains;
+}
+
+bool isPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+std::string damageOf(const SplitNote& note, const std::string& notePath, bool libraryFolder) {
+  if (!libraryFolder) return "a note outside a library folder";
+  const std::string folder = userfiles::folderOf(notePath);
+  if (!isPlainName(note.source)) return "a source that is no plain name";
+  if (isLink(folder + note.source)) return "a source that is a link";
+  std::vector<std::string> hidden;
+  if (note.recordsMove) hidden.push_back(note.hiddenSource);
+  for (const auto& [hiddenName, name] : note.pieces) {
+    if (!isPlainName(name) || userfiles::isTemporaryName(name)) return "a piece's name that is no plain name";
+    hidden.push_back(hiddenName);
+  }
+  // Each hidden name once, none of them the note's own.
+  std::set<std::string> seen = {userfiles::nameOf(notePath)};
+  for (const std::string& name : hidden) {
+    if (!userfiles::isTemporaryName(name)) return "a hidden name of another shape";
+    if (!seen.insert(name).second) return "a hidden name given twice";
+    if (isNoFile(folder + name)) return "a hidden name of a link or a folder";
+  }
+  return {};
+}
+
+bool markMoved(const std::string& notePath) {
+  const int fd = ::open(notePath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return false;
+  const std::size_t size = std::strlen(kMovedMark) + 1;  // with its NUL
+  const bool written = ::write(fd, kMovedMark, size) == static_cast<ssize_t>(size);
+  const int error = errno;
+  const bool closed = ::close(fd) == 0;
+  errno = error;
+  return written && closed;
+}
+
+std::string identityOf(const std::optional<userfiles::FileStamp>& stamp) {
+  if (!stamp) return {};
+  return std::to_string(stamp->device) + ":" + std::to_string(stamp->inode);
+}
+
+std::string hex(std::uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+std::string sha1Of(const std::vector<unsigned char>& data) {
+  Poco::SHA1Engine engine;
+  engine.update(data.data(), static_cast<unsigned>(data.size()));
+  return Poco::DigestEngine::digestToHex(engine.digest());
+}
+
+}  // namespace splitnote

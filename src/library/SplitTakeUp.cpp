@@ -1,0 +1,283 @@
+// What a killed split or writer left in a folder, taken up by the next load:
+// the notes of splits first, then the temporary files no live writer holds.
+// A hidden file that may be the only copy of a bank of the user's (a split's
+// source) is never removed: it goes where a finished split puts it only when
+// its note proves it is the source and records the move, and is otherwise
+// put back under the source's name.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+
+#include "PatchLibrarian.h"
+#include "SplitNote.h"
+#include "UserFiles.h"
+
+using splitnote::hex;
+using splitnote::identityOf;
+using splitnote::SplitNote;
+using userfiles::folderOf;
+
+namespace {
+// The coarsest clock of the file systems' stamps, in seconds (FAT: two).
+constexpr long kCoarsestClockSeconds = 2;
+// The name a hidden bank takes back when nothing tells its own.
+constexpr const char* kRecoveredStem = "Recovered Bank";
+
+bool before(const timespec& a, const timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// Whether the file at path holds every byte of the source as the note
+// records it: its size and its SHA-1.
+bool holdsWholeSource(const std::string& path, const SplitNote& note) {
+  if (!note.provesCopies()) return false;
+  const auto stamp = userfiles::StampOf(path);
+  if (!stamp || static_cast<std::uint64_t>(stamp->size) != *note.size) return false;
+  const auto data = userfiles::readWholeFile(path, static_cast<std::size_t>(*note.size));
+  return data && data->size() == *note.size && splitnote::sha1Of(*data) == note.sha1;
+}
+
+// Whether folder holds a file whose name passes that check, other than a
+// writer's temporary file (whatever it holds, a copy cut short may go as a
+// stale temporary).
+bool holdsFile(const std::string& folder, const std::function<bool(const std::string&)>& namePasses,
+               const std::function<bool(const std::string&)>& found) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return false;
+  bool any = false;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || userfiles::isTemporaryName(name) || !namePasses(name)) continue;
+    if (found(folder + name)) {
+      any = true;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return any;
+}
+
+// Whether folder holds a whole copy of the source under a name of its own,
+// made since the note was written.
+bool holdsWholeCopy(const std::string& folder, const SplitNote& note, const timespec& since) {
+  return holdsFile(
+      folder, [](const std::string&) { return true; },
+      [&](const std::string& path) {
+        const auto stamp = userfiles::StampOf(path);
+        return stamp && !before(stamp->changed, since) && holdsWholeSource(path, note);
+      });
+}
+
+// Whether folder holds the source of a note under a name that passes: the
+// file itself (moved within its file system), or a copy of its content
+// made since the note was written (moved across file systems: a new file).
+bool holdsSource(const std::string& folder, const SplitNote& note, const timespec& since, std::size_t maxSize,
+                 const std::function<bool(const std::string&)>& namePasses) {
+  return holdsFile(folder, namePasses, [&](const std::string& path) {
+    const auto stamp = userfiles::StampOf(path);
+    if (!stamp) return false;
+    if (!note.identity.empty() && identityOf(stamp) == note.identity) return true;
+    if (before(stamp->changed, since) || static_cast<unsigned long long>(stamp->size) > maxSize) return false;
+    const auto data = userfiles::readWholeFile(path, maxSize);
+    return data && hex(userfiles::digestOf(*data)) == note.digest;
+  });
+}
+}  // namespace
+
+PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePath, const std::string* source,
+                                                      bool libraryFolder, std::vector<std::string>* kept) {
+  NoteTaken taken;
+  const auto text = userfiles::readWholeFile(notePath, 1 << 20);
+  if (!text) return taken;
+  const auto note = splitnote::read(*text);
+  if (!note) {
+    // Cut short (on disk, or written by hand): it proves nothing, and what
+    // it named stays for the sweep to judge.
+    if (const auto remains = splitnote::remainsOf(*text)) {
+      taken = {NoteTaken::kDamage, remains->source, remains->hiddenSource};
+      log("PATCH LIBRARIAN: note " + notePath + " of a split cannot be read, nothing is done for it");
+    }
+    return taken;
+  }
+  if (source && note->source != *source) return {NoteTaken::kOtherSplit, {}, {}};
+  if (const std::string why = splitnote::damageOf(*note, notePath, libraryFolder); !why.empty()) {
+    log("PATCH LIBRARIAN: note " + notePath + " of a split names " + why + ", nothing is done for it");
+    return {NoteTaken::kDamage, splitnote::isPlainName(note->source) ? note->source : std::string(),
+            userfiles::isTemporaryName(note->hiddenSource) ? note->hiddenSource : std::string()};
+  }
+  taken.kind = NoteTaken::kTakenUp;
+  const std::string folder = folderOf(notePath);
+  const std::string sourcePath = folder + note->source;
+  // The source still at its name (the same file; for a note of an earlier
+  // version, the same content) was not moved.
+  const auto now = userfiles::StampOf(sourcePath);
+  bool stayed = now && identityOf(now) == note->identity;
+  if (note->identity.empty() && now) {
+    const auto data = userfiles::readWholeFile(sourcePath, maxBankFileSize);
+    stayed = data && hex(userfiles::digestOf(*data)) == note->digest;
+  }
+  timespec since{};
+  if (const auto written = userfiles::StampOf(notePath)) {
+    since = written->modified;
+    since.tv_sec -= kCoarsestClockSeconds;
+  }
+  bool done = false;
+  if (note->recordsMove) {
+    // A note that records the move is believed alone: a copy found in
+    // "Converted Banks" may be one a move cut short left.
+    done = !stayed && note->moved;
+  } else {
+    // Notes of earlier versions: the split is done only when its source is
+    // where the move puts it, in "Converted Banks" or beside itself as
+    // ".converted". A source the user renamed, moved or deleted stands as
+    // the user left it.
+    done = !stayed &&
+           (holdsSource(convertedBanksFolder(mRoot), *note, since, maxBankFileSize,
+                        [](const std::string&) { return true; }) ||
+            holdsSource(folder, *note, since, maxBankFileSize, [&](const std::string& name) {
+              return name.rfind(note->source, 0) == 0 && name.ends_with(".converted");
+            }));
+  }
+  // The source under the hidden name the note gives: it left the folder.
+  // It is the source only as the note proves it, by its identity or by its
+  // size and SHA-1.
+  const std::string hidden = folder + note->hiddenSource;
+  const auto hiddenStamp = note->recordsMove ? userfiles::StampOf(hidden) : std::nullopt;
+  if (hiddenStamp && hiddenStamp->size > 0) {
+    const bool proven = (!note->identity.empty() && identityOf(hiddenStamp) == note->identity) ||
+                        holdsWholeSource(hidden, *note);
+    bool placed = false;
+    if (done && proven) {
+      // Where the move puts it, unless a whole copy got there under its own
+      // name before the kill: one that matches the size and SHA-1 the note
+      // took before the copy started, of a source that still matches them.
+      // A note of the previous version proves no copy, so the source is
+      // moved again (a second copy at most, never none).
+      const bool copied =
+          holdsWholeSource(hidden, *note) && holdsWholeCopy(convertedBanksFolder(mRoot), *note, since);
+      placed = copied ? ::unlink(hidden.c_str()) == 0 : placeSplitSource(hidden, note->source);
+    }
+    if (!placed) {
+      // Back where the user put it, and split again; a file the note does
+      // not prove is the source is put back all the same, and said, beside
+      // pieces the recorded move names. One that can be neither moved on
+      // nor put back stays, with the note and the pieces, for the next load.
+      if (!putBack(hidden, note->source, !proven)) {
+        if (kept) {
+          kept->insert(kept->end(), {hidden, notePath});
+          for (const auto& piece : note->pieces) kept->push_back(folder + piece.first);
+        }
+        return taken;
+      }
+      if (proven) done = false;
+    }
+  }
+  // Not done: the load splits the source as it is now; the hidden pieces go.
+  for (const auto& [hiddenName, name] : note->pieces) {
+    const std::string piece = folder + hiddenName;
+    if (!userfiles::nameTaken(piece)) continue;
+    if (!done) {
+      ::unlink(piece.c_str());
+      continue;
+    }
+    const std::string written = userfiles::moveUnderFreeName(piece, folder, name);
+    log(written.empty() ? "PATCH LIBRARIAN: could not name file " + piece
+                        : "PATCH LIBRARIAN: named file " + written + " of a split cut short");
+  }
+  return taken;
+}
+
+bool PatchLibrarian::putBack(const std::string& hiddenPath, const std::string& name, bool said) {
+  const std::string back = userfiles::moveUnderFreeName(hiddenPath, folderOf(hiddenPath), name);
+  if (back.empty()) {
+    log("PATCH LIBRARIAN: could not put back file " + hiddenPath + " as " + name + ", it stays");
+    return false;
+  }
+  log("PATCH LIBRARIAN: put back file " + back + " that a split hid");
+  if (said) {
+    auto guard = lock();
+    mContents.leftOut.push_back({back, kFoundHidden, false, true});
+  }
+  return true;
+}
+
+bool PatchLibrarian::holdsMoreThanABank(const std::string& path, bool* smf) {
+  const auto data = userfiles::readWholeFile(path, maxBankFileSize);
+  if (!data) return false;
+  static constexpr char kSmfHead[] = "MThd";
+  *smf = data->size() >= 4 && std::equal(kSmfHead, kSmfHead + 4, data->begin());
+  PatchFile read;
+  readEntries(*data, static_cast<int>(data->size()), &read);
+  return read.patches.size() > static_cast<std::size_t>(kPatchesPerBank);
+}
+
+void PatchLibrarian::clearStaleFiles(const std::string& folder, bool splitsEnded, const std::string* source,
+                                     bool libraryFolder) {
+  // A split's note is taken up at once, whatever its age: a load just after
+  // a kill lists each sound once too. Other young files stay: their writer
+  // may not have locked them yet.
+  std::vector<userfiles::StaleFile> stale = userfiles::staleTemporaries(folder, splitsEnded);
+  if (stale.empty()) return;
+  // The notes of splits first: they name pieces that are to stay.
+  std::vector<NoteTaken> notes(stale.size());
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < stale.size(); ++i) notes[i] = finishSplit(stale[i].path, source, libraryFolder, &kept);
+  const auto isKept = [&](const std::string& path) { return std::find(kept.begin(), kept.end(), path) != kept.end(); };
+  // A bank of more than a hundred entries that no writer holds is what a
+  // split hides: it may be the only copy of the user's file, whatever became
+  // of its note. In a library folder, or beside damage elsewhere, it goes
+  // back under the name a damaged note still gives it, else the name of the
+  // only source such notes name, else a name of its own.
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  std::map<std::string, std::string> hiddenNames;
+  std::vector<std::string> sourceNames;
+  bool damage = false;
+  for (const NoteTaken& note : notes) {
+    if (note.kind != NoteTaken::kDamage) continue;
+    damage = true;
+    if (!note.hiddenSource.empty() && !note.source.empty()) hiddenNames[prefix + note.hiddenSource] = note.source;
+    else if (!note.source.empty()) sourceNames.push_back(note.source);
+  }
+  std::sort(sourceNames.begin(), sourceNames.end());
+  sourceNames.erase(std::unique(sourceNames.begin(), sourceNames.end()), sourceNames.end());
+  struct Hidden {
+    std::string path;
+    bool smf = false;
+  };
+  std::vector<Hidden> originals;
+  if (!source && (libraryFolder || damage)) {
+    for (size_t i = 0; i < stale.size(); ++i) {
+      Hidden original{stale[i].path};
+      if (notes[i].kind == NoteTaken::kNoNote && !isKept(original.path) && userfiles::nameTaken(original.path) &&
+          holdsMoreThanABank(original.path, &original.smf))
+        originals.push_back(original);
+    }
+  }
+  const size_t unnamed = std::count_if(originals.begin(), originals.end(),
+                                       [&](const Hidden& h) { return !hiddenNames.count(h.path); });
+  bool stays = false;
+  for (const Hidden& original : originals) {
+    const auto named = hiddenNames.find(original.path);
+    const std::string name = named != hiddenNames.end()              ? named->second
+                             : unnamed == 1 && sourceNames.size() == 1 ? sourceNames.front()
+                                                                       : kRecoveredStem + std::string(original.smf ? ".mid" : ".syx");
+    if (putBack(original.path, name, true)) continue;
+    kept.push_back(original.path);
+    stays = true;
+  }
+  for (size_t i = 0; i < stale.size(); ++i) {
+    const std::string& path = stale[i].path;
+    const NoteTaken::Kind kind = notes[i].kind;
+    if (source && kind != NoteTaken::kTakenUp) continue;
+    if (isKept(path) || kind == NoteTaken::kOtherSplit) continue;
+    // Damage beside a bank that must stay hidden stays too: elsewhere than
+    // in a library folder it is what keeps the bank from the sweep.
+    if (kind == NoteTaken::kDamage && stays) continue;
+    if (stale[i].young && kind != NoteTaken::kTakenUp) continue;
+    if (kind == NoteTaken::kNoNote && !userfiles::nameTaken(path)) continue;  // named by a note
+    if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that a stopped writer left");
+  }
+}
