@@ -566,12 +566,15 @@ void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
     ++round;
     if (!search) {
       // A rename of a sound in the upper pane's bank, as the rename field
-      // commits it: the entry's name, then the library marked unsaved.
+      // commits it: the entry's name and its dump's, then the library marked
+      // unsaved.
       if (auto bank = library.bankForEdit(kSoundList, library.upperBank)) {
         auto guard = library.lock();
         std::string name = "Renamed " + std::to_string(round);
         name.resize(16, ' ');
-        bank->patches[static_cast<size_t>(round % 100)].name = name;
+        LibrarianPatch& entry = bank->patches[static_cast<size_t>(round % 100)];
+        entry.name = name;
+        std::copy(name.begin(), name.end(), entry.dumps.at(0).bytes.begin() + 370);
       }
       plug->SetLibrarianStatusUnsaved(true);
     } else {

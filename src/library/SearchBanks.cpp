@@ -77,16 +77,18 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
   // only to take the banks and to put the results in, the old ones going
   // after it.
   runBesideHost([&] {
-    BankList sounds;
+    BankList listed, sounds;
     std::uint64_t ticket = 0;
     {
       auto guard = lock();
-      sounds = soundBanksToRead();
+      sounds = soundBanksToRead(&listed);
       ticket = ++mSearchBuilds.started;
     }
     BankList found;
     FolderTree tree;
     findByName(sounds, text, found, tree);
+    // Edits since are found against what the search read.
+    LibraryContents::ListedFrom from{std::move(listed), std::move(sounds)};
     if (hooks.listsBuilt) hooks.listsBuilt();
     auto guard = lock();
     // A later search put in already stays.
@@ -94,5 +96,6 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
     mSearchBuilds.shown = ticket;
     std::swap(mContents.searchTree, tree);
     std::swap(mContents.searchBanks, found);
+    std::swap(mContents.searchFrom, from);
   });
 }
