@@ -457,6 +457,92 @@ std::vector<char> categoryBank(int first) {
   return bank;
 }
 
+// A library of banks bank files of categoryBank in folders of 50, in a data
+// folder of its own, made once; XDG_DATA_HOME names it while one lives.
+struct CategoryLibraryFolder {
+  std::string previous;
+  explicit CategoryLibraryFolder(int banks) {
+    previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("tarnivex-categories-bench-" + std::to_string(banks));
+    setenv("XDG_DATA_HOME", root.c_str(), 1);
+    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+    const std::filesystem::path patches = std::filesystem::path(getDataFolder()) / "Patches";
+    const std::string lastName = "Bank " + std::to_string(banks - 1) + ".syx";
+    if (std::filesystem::exists(patches / ("Folder " + std::to_string((banks - 1) / 50)) / lastName)) return;
+    for (int b = 0; b < banks; ++b) {
+      const std::filesystem::path folder = patches / ("Folder " + std::to_string(b / 50));
+      std::filesystem::create_directories(folder);
+      const std::vector<char> bank = categoryBank(b * 100);
+      std::ofstream(folder / ("Bank " + std::to_string(b) + ".syx"), std::ios::binary)
+          .write(bank.data(), static_cast<std::streamsize>(bank.size()));
+    }
+  }
+  ~CategoryLibraryFolder() {
+    setenv("XDG_DATA_HOME", previous.c_str(), 1);
+    unsetenv("TARNIVEX_RESOURCE_DIR");
+  }
+};
+
+// An instance with its library read and its audio switched on.
+std::unique_ptr<Tarnivex> PlugWithLibrary() {
+  IPlugInstanceInfo info;
+  info.mVSTHostCallback = HostCallback;
+  auto plug = std::make_unique<Tarnivex>(info);
+  plug->waitForLibrary();
+  AEffect* effect = plug->GetAEffect();
+  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
+  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+  return plug;
+}
+
+void Press(Tarnivex& plug, int paramIdx, double value = 1.0) {
+  plug.GetParam(paramIdx)->Set(value);
+  plug.OnParamChange(paramIdx);
+}
+
+// The worst of each, and the window's time for the action, of the calls the
+// host's audio thread makes while the window runs action.
+struct ActionWaits {
+  double eventWait = 0.0, event = 0.0, blockWait = 0.0, block = 0.0, windowMs = 0.0;
+  bool realtime = false;
+  void add(const ActionWaits& other) {
+    eventWait = std::max(eventWait, other.eventWait);
+    event = std::max(event, other.event);
+    blockWait = std::max(blockWait, other.blockWait);
+    block = std::max(block, other.block);
+    windowMs = std::max(windowMs, other.windowMs);
+    realtime = other.realtime;
+  }
+  void report(benchmark::State& state, const char* windowCounter) const {
+    state.counters["worst_event_wait_us"] = eventWait;
+    state.counters["worst_event_us"] = event;
+    state.counters["worst_wait_us"] = blockWait;
+    state.counters["worst_block_us"] = block;
+    state.counters[windowCounter] = windowMs;
+    state.counters["rt"] = realtime ? 1 : 0;
+  }
+};
+
+template <typename Action>
+ActionWaits WhileTheHostRuns(Tarnivex& plug, Action action) {
+  HostAudioThread audio(plug.GetAEffect());
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const auto start = std::chrono::steady_clock::now();
+  action();
+  ActionWaits waits;
+  waits.windowMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  audio.stop();
+  waits.eventWait = audio.worstEventWait();
+  waits.event = audio.worstEvent();
+  waits.blockWait = audio.worstWait();
+  waits.block = audio.worstBlock();
+  waits.realtime = audio.realtime();
+  return waits;
+}
+
 // The idle call after a rename in a library of range(0) banks in folders of
 // 50, while the host's audio thread runs (range(1) 1: a name search instead,
 // as the search field starts it; 2: the category view picked after the
@@ -470,97 +556,168 @@ void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
   const int banks = static_cast<int>(state.range(0));
   const bool search = state.range(1) == 1;
   const bool pick = state.range(1) == 2;
-  const std::string previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
-  const std::filesystem::path root =
-      std::filesystem::temp_directory_path() / ("tarnivex-categories-bench-" + std::to_string(banks));
-  setenv("XDG_DATA_HOME", root.c_str(), 1);
-  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
-  const std::filesystem::path patches = std::filesystem::path(getDataFolder()) / "Patches";
-  const std::string lastName = "Bank " + std::to_string(banks - 1) + ".syx";
-  if (!std::filesystem::exists(patches / ("Folder " + std::to_string((banks - 1) / 50)) / lastName)) {
-    for (int b = 0; b < banks; ++b) {
-      const std::filesystem::path folder = patches / ("Folder " + std::to_string(b / 50));
-      std::filesystem::create_directories(folder);
-      const std::vector<char> bank = categoryBank(b * 100);
-      std::ofstream(folder / ("Bank " + std::to_string(b) + ".syx"), std::ios::binary)
-          .write(bank.data(), static_cast<std::streamsize>(bank.size()));
-    }
-  }
-  IPlugInstanceInfo info;
-  info.mVSTHostCallback = HostCallback;
-  double worstWait = 0.0, worstBlock = 0.0, worstEventWait = 0.0, worstEvent = 0.0, idleMs = 0.0;
-  bool realtime = false;
-  auto plug = std::make_unique<Tarnivex>(info);
-  plug->waitForLibrary();
+  const CategoryLibraryFolder folder(banks);
+  auto plug = PlugWithLibrary();
   PatchLibrarian& library = *plug->patchLibrarian;
   if (library.bankCount(kSoundList) != banks) state.SkipWithError("the library does not list every bank");
-  AEffect* effect = plug->GetAEffect();
-  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-  effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
-  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+  ActionWaits worst;
   int round = 0;
   for (auto _ : state) {
     ++round;
     if (!search) {
       // A rename of a sound in the upper pane's bank, as the rename field
-      // commits it: the entry's name, then the library marked unsaved.
+      // commits it: the entry's name and its dump's, then the library marked
+      // unsaved.
       if (auto bank = library.bankForEdit(kSoundList, library.upperBank)) {
         auto guard = library.lock();
         std::string name = "Renamed " + std::to_string(round);
         name.resize(16, ' ');
-        bank->patches[static_cast<size_t>(round % 100)].name = name;
+        LibrarianPatch& entry = bank->patches[static_cast<size_t>(round % 100)];
+        entry.name = name;
+        std::copy(name.begin(), name.end(), entry.dumps.at(0).bytes.begin() + 370);
       }
       plug->SetLibrarianStatusUnsaved(true);
     } else {
       plug->setParamDisplayText(kPatchSearchString, 0, round % 2 ? "Sound 4" : "Sound 12");
     }
-    HostAudioThread audio(effect);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const auto start = std::chrono::steady_clock::now();
-    if (search) {
-      plug->OnParamChange(kPatchSearchString);
-    } else if (pick) {
-      plug->GetParam(kCategorySelection)->Set(1);
-      plug->OnParamChange(kCategorySelection);
-    } else {
-      plug->OnIdle();
-    }
-    const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    audio.stop();
-    if (pick) {
-      plug->GetParam(kCategorySelection)->Set(0);
-      plug->OnParamChange(kCategorySelection);
-    }
+    const ActionWaits waits = WhileTheHostRuns(*plug, [&] {
+      if (search)
+        plug->OnParamChange(kPatchSearchString);
+      else if (pick)
+        Press(*plug, kCategorySelection, 1);
+      else
+        plug->OnIdle();
+    });
+    if (pick) Press(*plug, kCategorySelection, 0);
     if (!search && plug->categoriesStale) {
       state.SkipWithError("the idle call left the categories to build");
       break;
     }
-    idleMs = std::max(idleMs, took);
-    worstWait = std::max(worstWait, audio.worstWait());
-    worstBlock = std::max(worstBlock, audio.worstBlock());
-    worstEventWait = std::max(worstEventWait, audio.worstEventWait());
-    worstEvent = std::max(worstEvent, audio.worstEvent());
-    realtime = audio.realtime();
-    state.SetIterationTime(worstEvent / 1e6);
+    worst.add(waits);
+    state.SetIterationTime(waits.event / 1e6);
   }
   if (search && library.bankCount(kSearchList) == 0) state.SkipWithError("the search found nothing");
   plug.reset();
   state.SetLabel(std::to_string(banks) + (search ? " banks, a search" : pick ? " banks, the category view picked" : " banks, a rename"));
-  state.counters["worst_event_wait_us"] = worstEventWait;
-  state.counters["worst_event_us"] = worstEvent;
-  state.counters["worst_wait_us"] = worstWait;
-  state.counters["worst_block_us"] = worstBlock;
-  state.counters[search ? "search_ms" : pick ? "pick_ms" : "idle_ms"] = idleMs;
-  state.counters["rt"] = realtime ? 1 : 0;
-  setenv("XDG_DATA_HOME", previous.c_str(), 1);
-  unsetenv("TARNIVEX_RESOURCE_DIR");
+  worst.report(state, search ? "search_ms" : pick ? "pick_ms" : "idle_ms");
 }
 BENCHMARK(BM_EventWorstWaitDuringCategoryRebuild)
     ->Args({1000, 0})
     ->Args({5000, 0})
     ->Args({5000, 1})
     ->Args({5000, 2})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(5);
+
+// Waits until no job has run for 30 ms: those the MIDI thread starts too,
+// and the request a library send leaves to the block.
+void AwaitRequestThread(Tarnivex& plug) {
+  for (int quiet = 0; quiet < 30;) {
+    if (plug.midiSendThread) plug.midiSendThread->flush();
+    quiet = plug.midiMessageManager->isThreadRunning(JobThread::kRequest) ? 0 : quiet + 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+// The instance's ports on the peer's; false when the peer's are not listed.
+// The device-ID search that opening them starts finds nobody here: it is
+// let run through at once instead of searching for seconds.
+bool OpenPeerPorts(Tarnivex& plug) {
+  const auto position = [](const std::vector<std::string>& names, const std::string& name) {
+    for (size_t i = 0; i < names.size(); ++i)
+      if (names[i] == name) return static_cast<int>(i);
+    return -1;
+  };
+  plug.midiMessageManager->virtualPause = [](int) { return true; };
+  // The menus read the ports as they open; the process's client opens on
+  // its own thread, so they are opened again until it has looked.
+  int out = -1, in = -1;
+  for (int look = 0; look < 30 && (out <= 0 || in <= 0); ++look) {
+    plug.OnMidiDeviceMenu(false);
+    plug.OnMidiDeviceMenu(true);
+    out = position(plug.getExternalMIDIOutNames(), gPeer->InPortName());
+    in = position(plug.getExternalMIDIInNames(), gPeer->OutPortName());
+  }
+  if (out > 0 && in > 0) {
+    Press(plug, kDeviceOutSelection, out);
+    Press(plug, kDeviceInSelection, in);
+    AwaitRequestThread(plug);
+  }
+  plug.midiMessageManager->virtualPause = nullptr;
+  return out > 0 && in > 0 && plug.midiIOConfigured;
+}
+
+// The search closed in a library of range(0) banks, its results shown
+// (range(1) 0), or eight STEP LIBRARY steps of part 1 from the librarian
+// page (1), each a step up sending the upper bank's next sound to the
+// peer, while the host's audio thread runs. Reported: the worst wait inside
+// an event call and inside a block, the worst of each, and the window's
+// longest time for the close (the step); for the steps, also how many of
+// them held an event call over 1 ms. The time is the worst event call's
+// wall time, as above. Goal: none over 1 ms.
+void BM_EventWorstWaitDuringSearchCloseAndLibraryStep(benchmark::State& state) {
+  const int banks = static_cast<int>(state.range(0));
+  const bool step = state.range(1) == 1;
+  const CategoryLibraryFolder folder(banks);
+  auto plug = PlugWithLibrary();
+  if (plug->patchLibrarian->bankCount(kSoundList) != banks) state.SkipWithError("the library does not list every bank");
+  if (step && !OpenPeerPorts(*plug)) state.SkipWithError("cannot open the peer's ports");
+  if (step) {
+    Press(*plug, kMainTab, 1);
+    Press(*plug, kControlLibrary, 1);
+  }
+  ActionWaits worst;
+  int heldSteps = 0, steps = 0;
+  for (auto _ : state) {
+    if (!step) {
+      Press(*plug, kPatchSearch, 1);
+      plug->setParamDisplayText(kPatchSearchString, 0, "Sound 12");
+      plug->OnParamChange(kPatchSearchString);
+      if (!plug->browse.searchActive || plug->patchLibrarian->bankCount(kSearchList) == 0) {
+        state.SkipWithError("the search shows nothing");
+        break;
+      }
+      const ActionWaits waits = WhileTheHostRuns(*plug, [&] { Press(*plug, kPatchSearch, 0); });
+      if (plug->browse.searchActive) {
+        state.SkipWithError("the search stayed open");
+        break;
+      }
+      worst.add(waits);
+      state.SetIterationTime(waits.event / 1e6);
+      continue;
+    }
+    double iterationWorst = 0.0;
+    for (int s = 0; s < 8; ++s) {
+      // A step while the last one's send runs is refused.
+      AwaitRequestThread(*plug);
+      const int before = plug->GetParam(kMultiPartPatch)->Int();
+      const ActionWaits waits = WhileTheHostRuns(*plug, [&] { Press(*plug, kPatchUp, 1); });
+      if (plug->GetParam(kMultiPartPatch)->Int() == before) {
+        const std::string why = plug->paramNameDisplay ? plug->paramNameDisplay->GetText() + " / " + plug->paramValueDisplay->GetText() : "";
+        state.SkipWithError(("the step did not move the part's program: " + why).c_str());
+        break;
+      }
+      ++steps;
+      heldSteps += waits.event > 1000.0 ? 1 : 0;
+      iterationWorst = std::max(iterationWorst, waits.event);
+      worst.add(waits);
+    }
+    state.SetIterationTime(iterationWorst / 1e6);
+  }
+  plug.reset();
+  state.SetLabel(std::to_string(banks) + (step ? " banks, STEP LIBRARY steps" : " banks, the search closed"));
+  worst.report(state, step ? "step_ms" : "close_ms");
+  if (step) {
+    state.counters["steps_over_1ms"] = heldSteps;
+    state.counters["steps"] = steps;
+  }
+}
+BENCHMARK(BM_EventWorstWaitDuringSearchCloseAndLibraryStep)
+    ->Args({1000, 0})
+    ->Args({5000, 0})
+    ->Args({1000, 1})
+    ->Args({5000, 1})
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(5);
@@ -584,40 +741,12 @@ int main(int argc, char** argv) {
   gTime.flags = kVstTempoValid | kVstTransportPlaying;
   auto plug = std::make_unique<Tarnivex>(info);
   plug->sleepFor = [](int) {};
-  // The device-ID enquiry that opening the ports starts finds nobody here:
-  // it is let run through at once instead of searching for seconds.
-  plug->midiMessageManager->virtualPause = [](int) { return true; };
-  const auto position = [](const std::vector<std::string>& names, const std::string& name) {
-    for (size_t i = 0; i < names.size(); ++i)
-      if (names[i] == name) return static_cast<int>(i);
-    return -1;
-  };
-  // The menus read the ports as they open; the process's client opens on
-  // its own thread, so they are opened again until it has looked.
-  int out = -1, in = -1;
-  for (int look = 0; look < 30 && (out <= 0 || in <= 0); ++look) {
-    plug->OnMidiDeviceMenu(false);
-    plug->OnMidiDeviceMenu(true);
-    out = position(plug->getExternalMIDIOutNames(), peer->InPortName());
-    in = position(plug->getExternalMIDIInNames(), peer->OutPortName());
-  }
-  if (out <= 0 || in <= 0) {
-    std::fprintf(stderr, "the peer's ports are not listed\n");
-    return 1;
-  }
-  plug->GetParam(kDeviceOutSelection)->Set(out);
-  plug->OnParamChange(kDeviceOutSelection);
-  plug->GetParam(kDeviceInSelection)->Set(in);
-  plug->OnParamChange(kDeviceInSelection);
-  if (!plug->midiIOConfigured) {
-    std::fprintf(stderr, "cannot open the peer's port\n");
-    return 1;
-  }
-  while (plug->midiMessageManager->isThreadRunning(JobThread::kRequest))
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  plug->midiMessageManager->virtualPause = nullptr;
-  peer->Clear();
   gPeer = peer.get();
+  if (!OpenPeerPorts(*plug)) {
+    std::fprintf(stderr, "cannot open the peer's ports\n");
+    return 1;
+  }
+  peer->Clear();
   gPlug = plug.get();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -27,7 +27,7 @@ class BenchHost : public LibrarianHost {
           auto bank = std::make_shared<PatchFile>();
           bank->fileName = "Bank " + std::to_string(f) + ".syx";
           bank->folderName = second.name;
-          for (int i = 0; i < 100; ++i) bank->patches.push_back({0, "Sound " + std::to_string(n++), "Lead", {}});
+          for (int i = 0; i < 100; ++i) bank->patches.push_back({0, "Sound " + std::to_string(n++), "Lead", {}, {}});
           second.files.push_back(bank.get());
           library.soundBanks.push_back(bank);
         }

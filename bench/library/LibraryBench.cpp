@@ -46,7 +46,7 @@ struct GeneratedLibrary {
           patches / ("Set " + std::to_string(folderIndex / 10)) / ("Part " + std::to_string(folderIndex % 10));
       fs::create_directories(folder);
       PatchFile bank;
-      for (int i = 0; i < 100; ++i) bank.patches.push_back({0, "", "", {{sound(n++)}}});
+      for (int i = 0; i < 100; ++i) bank.patches.push_back({0, "", "", {{sound(n++)}}, {}});
       const bool midi = f % 3 == 0;
       const Bytes image = writeBankImage(bank, midi);
       std::ofstream(folder / ("Bank " + std::to_string(f % 10) + (midi ? ".mid" : ".syx")), std::ios::binary)

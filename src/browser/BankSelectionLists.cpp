@@ -115,13 +115,19 @@ void LibrarianBrowser::fillListNames(int listType) {
 }
 
 void LibrarianBrowser::setDisplayNames(const std::vector<std::string>& names, const std::vector<int>& lists) {
+  // Thousands of banks and some thirty lists: the names are made once, and
+  // every list is handed the same texts.
   DisplayNamer namer;
-  for (size_t i = 0; i < names.size(); ++i) {
+  std::vector<std::string> shown;
+  shown.reserve(names.size());
+  for (const std::string& name : names) {
     bool shortened = false;
-    const std::string shown = namer.next(names[i], &shortened);
-    for (int index : lists) mHost->setParamDisplayText(index, static_cast<int>(i), shown);
-    if (shortened) mHost->debugLog(renameLogLine(names[i], shown));
+    shown.push_back(namer.next(name, &shortened));
+    if (shortened) mHost->debugLog(renameLogLine(name, shown.back()));
   }
+  if (shown.empty()) return;
+  const auto texts = IParam::MakeDisplayTexts(shown);
+  for (int index : lists) mHost->setParamDisplayTexts(index, texts);
 }
 
 void LibrarianBrowser::showBanksAsListed() {

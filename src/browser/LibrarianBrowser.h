@@ -99,7 +99,8 @@ class LibrarianBrowser {
   // happens while the worker is busy: the job would be dropped.
   void openBankForReceiving(const std::string& fileName = {});
   // The lower pane's list, menu and slots while it lists categories, after
-  // the library built them again.
+  // the library built them again; its slots while it lists a search's
+  // results, whose edited sounds the library listed anew.
   void showCategories();
   // The panes, lists and menus filled from a library that arrived after
   // they were built.

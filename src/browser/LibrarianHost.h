@@ -5,13 +5,14 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "IParam.h"
 #include "PickTicket.h"
 
 class IControl;
-class IParam;
 class IPopupMenu;
 struct IRECT;
 class MIDIMessageManager;
@@ -61,6 +62,12 @@ class LibrarianHost {
   virtual void setParameterFromPlug(int index, double value, bool normalized) = 0;
   // Display texts, guarded against the threads that read them.
   virtual void setParamDisplayText(int index, int value, const std::string& text) = 0;
+  // A whole list of texts, as setParamDisplayText would set its values in
+  // turn; a host may hand the one list to every parameter it fills.
+  virtual void setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts) {
+    if (texts)
+      for (const IParam::DisplayText& entry : *texts) setParamDisplayText(index, entry.mValue, entry.mText);
+  }
   virtual void resetParamDisplayTexts(int index) = 0;
 
   // ---- The editor core.

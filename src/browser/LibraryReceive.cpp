@@ -67,7 +67,11 @@ void LibrarianBrowser::showCategories() {
   PatchLibrarian* librarian = mHost->librarian();
   if (!librarian) return;
   BrowseState& state = mHost->browseState();
-  if (mHost->multiMode() || !state.categoryBrowsing) return;
+  if (mHost->multiMode()) return;
+  if (!state.categoryBrowsing) {
+    if (state.searchActive && view) view->patchSelectionLowerChanged();
+    return;
+  }
   // The lower pane lists categories now: its menu, its list and its slots.
   std::string file, folder;
   {

@@ -34,6 +34,9 @@ class Tarnivex::BrowserHost : public LibrarianHost {
   void setParamDisplayText(int index, int value, const std::string& text) override {
     mPlug.setParamDisplayText(index, value, text);
   }
+  void setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts) override {
+    mPlug.setParamDisplayTexts(index, texts);
+  }
   void resetParamDisplayTexts(int index) override {
     std::lock_guard<std::mutex> lock(mPlug.mDisplayTextMutex);
     if (IParam* param = mPlug.GetParam(index)) param->ResetDisplayTexts();

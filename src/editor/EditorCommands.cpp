@@ -213,16 +213,24 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   handWindowPick(pick, multi);
   currentProgram = next;
   if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-  if (librarianBrowser && librarianBrowser->programNumberMenu)
-    librarianBrowser->programNumberMenu->refreshPatchNames(currentProgram);
-  OnParamChange(kMainTab);
+  // The page follows the step: its menus list every bank of the library,
+  // so they are rebuilt with the block and the host's event call let in.
+  besideBlock([&] {
+    if (librarianBrowser && librarianBrowser->programNumberMenu)
+      librarianBrowser->programNumberMenu->refreshPatchNames(currentProgram);
+    OnParamChange(kMainTab);
+  });
   return true;
 }
 
 // The browser ends the search and lists the sound banks again; the page
 // shows the search button and the category filter in place of the field.
 void Tarnivex::endSearch() {
-  if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearch);
+  // The lists and menus of thousands of banks again, filled as after a
+  // search.
+  besideBlock([&] {
+    if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearch);
+  });
   showLayer("categoryLimit", true);
   if (searchButton) searchButton->Hide(false);
   showLayer("searchField", false);

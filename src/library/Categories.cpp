@@ -6,7 +6,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "ListedEdits.h"
 #include "PatchLibrarian.h"
+#include "SharedLibraryLoads.h"
 
 namespace {
 // Appends to names the categories of the banks' entries it lacks, in bank
@@ -114,38 +116,79 @@ BankList PatchLibrarian::soundBanksToRead(BankList* listed) const {
   return banks;
 }
 
+LibraryContents::ListedFrom PatchLibrarian::categoriesSource() const {
+  auto guard = lock();
+  if (!mContents.categoriesFrom.listed.empty() || !mLoad) return mContents.categoriesFrom;
+  // The load made its categories from its own banks, which never change.
+  if (mContents.categoryBanks != mLoad->contents.categoryBanks) return {};
+  return {mLoad->contents.soundBanks, mLoad->contents.soundBanks};
+}
+
 bool PatchLibrarian::refreshCategories() {
   bool putIn = false;
   // Thousands of banks take a while: all of it runs beside the host's
   // calls, and the lock is held only to take the banks and to put the new
   // lists in. The old ones go after it.
   runBesideHost([&] {
-    BankList listed, banks;
+    BankList listed, banks, takenCategories, takenSearches;
+    FolderTree categoryTree, searchTree;
+    LibraryContents::ListedFrom categoriesFrom, searchFrom;
     std::vector<std::string> names;
     std::uint64_t ticket = 0;
     {
       auto guard = lock();
       banks = soundBanksToRead(&listed);
       names = mContents.categoryNames;
+      categoriesFrom = categoriesSource();
+      searchFrom = mContents.searchFrom;
+      takenCategories = mContents.categoryBanks;
+      takenSearches = mContents.searchBanks;
+      categoryTree = copyTree(mContents.categoryTree);
+      searchTree = copyTree(mContents.searchTree);
       ticket = ++mCategoryBuilds.started;
     }
     const size_t namesBefore = names.size();
-    mergeCategoryNames(banks, names);
-    BankList built;
-    FolderTree tree;
-    appendCategoryBanks(banks, names, built, tree);
+    // A sound that changed its category moves others in their banks: all
+    // are built again. An edit within a category makes its sound's entries
+    // anew, in their places.
+    BankList categories = takenCategories, searches = takenSearches;
+    const BankEdits edits = editsSince(categoriesFrom, listed, banks);
+    if (edits.unmapped || edits.moved) {
+      mergeCategoryNames(banks, names);
+      categories.clear();
+      categoryTree.clear();
+      appendCategoryBanks(banks, names, categories, categoryTree);
+      categoriesFrom = {listed, banks};
+    } else {
+      relist(categories, categoryTree, categoriesFrom, banks, edits.edited);
+      categoriesFrom = readAfter(std::move(categoriesFrom), listed, banks, edits.edited);
+    }
+    // The search results keep their sounds; an edited one is listed as it
+    // is now.
+    const BankEdits found = editsSince(searchFrom, listed, banks);
+    if (found.unmapped) {
+      searchFrom = {};
+    } else {
+      relist(searches, searchTree, searchFrom, banks, found.edited);
+      searchFrom = readAfter(std::move(searchFrom), listed, banks, found.edited);
+    }
     if (hooks.listsBuilt) hooks.listsBuilt();
     auto guard = lock();
-    // A reload, a bank taken for an edit, or a later build put in since the
-    // banks were taken: these lists would hide what is there now.
+    // A reload, a bank taken for an edit, a search, or a later build put in
+    // since the banks were taken: these lists would hide what is there now.
     if (mContents.soundBanks != listed || mContents.categoryNames.size() != namesBefore ||
-        ticket < mCategoryBuilds.shown)
+        ticket < mCategoryBuilds.shown || mContents.categoryBanks != takenCategories ||
+        mContents.searchBanks != takenSearches)
       return;
     mCategoryBuilds.shown = ticket;
     // Readers that hold a category bank keep it; the lists are new.
     std::swap(mContents.categoryNames, names);
-    std::swap(mContents.categoryBanks, built);
-    std::swap(mContents.categoryTree, tree);
+    std::swap(mContents.categoryBanks, categories);
+    std::swap(mContents.categoryTree, categoryTree);
+    std::swap(mContents.categoriesFrom, categoriesFrom);
+    std::swap(mContents.searchBanks, searches);
+    std::swap(mContents.searchTree, searchTree);
+    std::swap(mContents.searchFrom, searchFrom);
     putIn = true;
   });
   return putIn;
@@ -153,6 +196,9 @@ bool PatchLibrarian::refreshCategories() {
 
 void PatchLibrarian::createNewCategoryPatchFiles() {
   auto guard = lock();
+  // Made from this library's banks themselves: an edit of one cannot be
+  // told from what they read.
+  mContents.categoriesFrom = {};
   appendCategoryBanks(mContents.soundBanks, mContents.categoryNames, mContents.categoryBanks, mContents.categoryTree);
 }
 

@@ -69,6 +69,17 @@ struct LibraryContents {
   // The bank files the load's splits wrote (the reload after a split keeps
   // them): each piece's path with the path of the file split.
   std::vector<std::pair<std::string, std::string>> splitPieces;
+  // What the category banks and the search results list their sounds from:
+  // the sound bank list as it was, and each of its banks as they read it (a
+  // bank of this library's own as a copy no edit reaches). An edit made
+  // since is found against it. Empty when the lists were not made so (the
+  // categories of a load are made from its own banks).
+  struct ListedFrom {
+    BankList listed;
+    BankList read;
+  };
+  ListedFrom categoriesFrom;
+  ListedFrom searchFrom;
 };
 
 // The whole text naming the bank files a load left out (and those it put
@@ -292,11 +303,16 @@ class PatchLibrarian {
   void createCategories(PatchFile* bank);
   void createNewCategoryPatchFiles();
   // The category names, banks and tree again from the sound banks as they
-  // are now, so that entries received since the load are listed. Built apart
-  // (through hooks.fileWork) and put in whole: the lock is held only to take
-  // the banks and to put the lists in. False, nothing put in, when the sound
-  // banks or the names changed meanwhile or a later build was put in first.
-  // Never under lock(): the MIDI threads let in meanwhile may wait for it.
+  // are now, so that entries received since the load are listed, and the
+  // search results' entries of the sounds edited since. An edit that leaves
+  // every sound in its category (a rename, a dump received over one) only
+  // has the entries of its banks made anew, each in its place; one that moves
+  // a sound has every category bank built again. Built apart (through
+  // hooks.fileWork) and put in whole: the lock is held only to take the banks
+  // and to put the lists in. False, nothing put in, when the sound banks,
+  // the names or the search changed meanwhile or a later build was put in
+  // first. Never under lock(): the MIDI threads let in meanwhile may wait
+  // for it.
   bool refreshCategories();
   // The search banks and tree of the sounds whose names hold the text, built
   // and put in as the categories are; a later search put in first stays.
@@ -345,6 +361,9 @@ class PatchLibrarian {
   BankList soundBanksToRead(BankList* listed = nullptr) const;
   // Runs a build of lists through hooks.fileWork.
   void runBesideHost(const std::function<void()>& work) const;
+  // What the category banks list their sounds from (under lock()); the
+  // banks of the load when they are still the load's.
+  LibraryContents::ListedFrom categoriesSource() const;
   const BankList* listOf(int list) const;
   std::shared_ptr<PatchFile> selectedBank();
   void log(const std::string& line) const;

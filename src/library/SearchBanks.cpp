@@ -1,14 +1,31 @@
 // Name search: every library sound whose name holds the text, byte for
 // byte, copied into result banks of at most 100.
-#include <string.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "PatchLibrarian.h"
 
 namespace {
+static_assert(kIndexedNameSize == 16, "a name of the index is one 16-byte load");
+
+// The places in an indexed name that hold the byte, one bit each.
+unsigned placesOf(const char* name, char byte) {
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte))));
+#else
+  unsigned places = 0;
+  for (size_t i = 0; i < kIndexedNameSize; ++i) places |= name[i] == byte ? 1u << i : 0u;
+  return places;
+#endif
+}
+
 // The result banks of a search of the sound banks, appended to found and
 // hung into tree.
 void findByName(const BankList& sounds, const std::string& text, BankList& found, FolderTree& tree) {
@@ -32,18 +49,19 @@ void findByName(const BankList& sounds, const std::string& text, BankList& found
       continue;
     }
     if (text.size() > kIndexedNameSize) continue;  // no indexed name is that long
-    size_t from = 0;
-    while (from < index.size()) {
-      const void* hit = memmem(index.data() + from, index.size() - from, lowered.data(), lowered.size());
-      if (!hit) break;
-      const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - index.data());
-      const size_t slot = at / kIndexedNameSize;
-      if (at % kIndexedNameSize + lowered.size() > kIndexedNameSize) {
-        from = at + 1;  // across two names
-        continue;
+    // Name by name: the places where the text's first two bytes stand are
+    // tried, a search across two names is never made.
+    const size_t lastPlace = kIndexedNameSize - lowered.size();
+    const unsigned places = (2u << lastPlace) - 1;
+    for (size_t slot = 0; slot < bank->patches.size(); ++slot) {
+      const char* name = index.data() + slot * kIndexedNameSize;
+      unsigned starts = placesOf(name, lowered[0]) & places;
+      if (lowered.size() > 1) starts &= placesOf(name, lowered[1]) >> 1;
+      for (unsigned at = starts; at != 0; at &= at - 1) {
+        if (std::memcmp(name + __builtin_ctz(at), lowered.data(), lowered.size()) != 0) continue;
+        take(slot);
+        break;
       }
-      take(slot);
-      from = (slot + 1) * kIndexedNameSize;
     }
   }
   for (size_t first = 0, number = 1; first < matches.size(); first += kPatchesPerBank, ++number) {
@@ -77,16 +95,18 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
   // only to take the banks and to put the results in, the old ones going
   // after it.
   runBesideHost([&] {
-    BankList sounds;
+    BankList listed, sounds;
     std::uint64_t ticket = 0;
     {
       auto guard = lock();
-      sounds = soundBanksToRead();
+      sounds = soundBanksToRead(&listed);
       ticket = ++mSearchBuilds.started;
     }
     BankList found;
     FolderTree tree;
     findByName(sounds, text, found, tree);
+    // Edits since are found against what the search read.
+    LibraryContents::ListedFrom from{std::move(listed), std::move(sounds)};
     if (hooks.listsBuilt) hooks.listsBuilt();
     auto guard = lock();
     // A later search put in already stays.
@@ -94,5 +114,6 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
     mSearchBuilds.shown = ticket;
     std::swap(mContents.searchTree, tree);
     std::swap(mContents.searchBanks, found);
+    std::swap(mContents.searchFrom, from);
   });
 }

@@ -1053,6 +1053,63 @@ TEST_F(LibrarianWindowTest, ABankPickedInTheTopBarShowsItsNamesAndOffThePageItsP
   EXPECT_EQ(std::string(plug->GetParam(kPatchRename)->GetDisplayText(0)), numbered("User", 5));
 }
 
+// The top bar's bank menu lists the upper pane's banks as a reload lists
+// them, with sounds shown and with multis.
+TEST_F(LibrarianWindowTest, TheTopBarsBankMenuListsWhatAReloadLists) {
+  press(kControlLibrary);
+  LibrarianBrowser& browser = *plug->librarianBrowser;
+  const struct {
+    const char* what;
+    int datatype;
+    const char* file;
+    Bytes data;
+    const FolderMenuControl* menu;
+    std::vector<std::string> listed;
+  } rows[] = {
+      {"sounds", 0, "Later.syx", soundFile("Later", 100), browser.progBankNameMenu,
+       {"Factory.syx", "Later.syx", "User.syx"}},
+      {"multis", 1, "Later Multis.syx", multiFile("Multi", 100), browser.perfBankNameMenu, {"Later Multis.syx"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    press(kDatatype, row.datatype);
+    writeFile(getPatchesFolderStr() + "/" + row.file, row.data);
+    press(kRefreshFolders);
+    ASSERT_NE(row.menu, nullptr);
+    const IPopupMenu& items = *row.menu->mainMenu();
+    std::vector<std::string> listed;
+    for (int i = 0; i < items.GetNItems(); ++i) listed.push_back(items.GetItemText(i));
+    EXPECT_EQ(listed, row.listed);
+  }
+}
+
+// A category build that a change overtook puts in nothing; the next idle
+// call builds the lists again, and they list the rename.
+TEST_F(LibrarianWindowTest, ACategoryBuildAChangeOvertookIsBuiltAgainAtTheNextIdleCall) {
+  PatchLibrarian& library = *plug->patchLibrarian;
+  window->pickFromMenu(window->slot(kUpper, 6), {2}, true);  // "Rename"
+  window->type(*plug->firstControlOf(kPatchRename)->GetRECT(), "Renamed");
+  // Meanwhile a send holds the other bank at its 100 entries: it is taken
+  // for an edit.
+  bool overtaken = false;
+  library.hooks.listsBuilt = [&] {
+    if (!std::exchange(overtaken, true)) library.bankForEdit(kSoundList, 1);
+  };
+  const auto listed = [&] {
+    int named = 0;
+    for (int bank = 0; bank < library.bankCount(kCategoryList); ++bank)
+      for (const LibrarianPatch& entry : library.bankAt(kCategoryList, bank)->patches)
+        named += entry.name == "Renamed         ";
+    return named;
+  };
+  plug->OnIdle();
+  ASSERT_TRUE(overtaken);
+  EXPECT_EQ(listed(), 0);
+  plug->OnIdle();
+  EXPECT_EQ(listed(), 1);
+  library.hooks.listsBuilt = nullptr;
+}
+
 TEST_F(LibrarianWindowTest, ADragCopiesTheSlotPressedFromEitherPaneIntoTheUpperPane) {
   press(kLibLowerNextBank);  // the lower pane browses User.syx
   ASSERT_EQ(entry(kLower, 3).name, numbered("User", 3));

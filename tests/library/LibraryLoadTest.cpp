@@ -294,6 +294,96 @@ TEST(Categories, ABuildOvertakenByAChangePutsInNothing) {
   EXPECT_EQ(library.bankAt(kSearchList, 0)->patches.at(0).name, numbered("o", 6));
 }
 
+// An edit that keeps each sound in its category lists the edited sounds anew
+// where they were, in the category banks and in a search's results; one
+// that moves a sound to another category lists the categories anew. No other
+// sound moves or changes either way.
+TEST(Categories, AnEditedSoundIsListedAnewInItsPlace) {
+  DataFolder data;
+  // Three banks, their sounds Lead and Pad in turn.
+  const std::string prefixes[] = {"a", "b", "c"};
+  std::vector<std::vector<std::string>> name(3), category(3);
+  for (int b = 0; b < 3; ++b) {
+    std::vector<Bytes> dumps;
+    for (int i = 0; i < 100; ++i) {
+      name[b].push_back(numbered(prefixes[b], i));
+      category[b].push_back(i % 2 ? "Pad" : "Lead");
+      dumps.push_back(soundDump(name[b].back(), category[b].back()));
+    }
+    writeFile(data.patches() / (prefixes[b] + ".syx"), concat(dumps));
+  }
+  PatchLibrarian library;
+  library.loadPatchesFromFilesystem(data.patchesStr());
+  library.createNewSearchPatchFiles("1");
+  // The sounds the search found, by bank and slot: names holding a 1.
+  std::vector<std::pair<int, int>> found;
+  for (int b = 0; b < 3; ++b)
+    for (int i = 0; i < 100; ++i)
+      if (name[b][static_cast<size_t>(i)].find('1') != std::string::npos) found.emplace_back(b, i);
+  // Each bank of a list with the names of its entries.
+  const auto listOf = [&](int list) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> banks;
+    for (int i = 0; i < library.bankCount(list); ++i) {
+      const auto bank = library.bankAt(list, i);
+      banks.push_back({bank->fileName, {}});
+      for (const LibrarianPatch& entry : bank->patches) banks.back().second.push_back(entry.name);
+    }
+    return banks;
+  };
+  struct Edit {
+    int bank, slot;
+    const char* name;
+    const char* category;
+  };
+  const struct {
+    const char* what;
+    std::vector<Edit> edits;
+  } rows[] = {
+      {"a rename in the first bank", {{0, 10, "Renamed A", "Lead"}}},
+      {"a rename in the last bank", {{2, 11, "Renamed C", "Pad"}}},
+      {"the same sound renamed again", {{2, 11, "Renamed again", "Pad"}}},
+      {"two banks at once", {{0, 21, "Two A", "Pad"}, {1, 31, "Two B", "Pad"}}},
+      {"a sound not found, renamed", {{1, 2, "Not found", "Lead"}}},
+      {"a sound into another category", {{1, 12, "Moved", "Pad"}}},
+      {"a rename after the move", {{1, 14, "After", "Lead"}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    // As the rename field's dump or the instrument's lands in the slot.
+    for (const Edit& edit : row.edits) {
+      auto& slotName = name[static_cast<size_t>(edit.bank)][static_cast<size_t>(edit.slot)];
+      slotName = edit.name;
+      slotName.resize(16, ' ');
+      category[static_cast<size_t>(edit.bank)][static_cast<size_t>(edit.slot)] = edit.category;
+      LibrarianPatch entry;
+      entry.dumps.push_back({soundDump(slotName, edit.category)});
+      entry.name = slotName;
+      entry.parseCategory(386);
+      library.upperBank = edit.bank;
+      library.targetSlot = edit.slot;
+      ASSERT_TRUE(library.setSysexDatatoSelectedSlot(&entry));
+    }
+    ASSERT_TRUE(library.refreshCategories());
+    // Every sound of a category in bank and slot order, in banks of 100.
+    std::vector<std::pair<std::string, std::vector<std::string>>> categories;
+    for (const std::string cat : {"Lead", "Pad"}) {
+      std::vector<std::string> sounds;
+      for (int b = 0; b < 3; ++b)
+        for (size_t i = 0; i < 100; ++i)
+          if (category[static_cast<size_t>(b)][i] == cat) sounds.push_back(name[static_cast<size_t>(b)][i]);
+      for (size_t first = 0; first < sounds.size(); first += 100)
+        categories.push_back({cat + " " + std::to_string(first / 100 + 1),
+                              {sounds.begin() + static_cast<long>(first),
+                               sounds.begin() + static_cast<long>(std::min(sounds.size(), first + 100))}});
+    }
+    EXPECT_EQ(listOf(kCategoryList), categories);
+    std::vector<std::string> results;
+    for (const auto& [b, i] : found) results.push_back(name[static_cast<size_t>(b)][static_cast<size_t>(i)]);
+    ASSERT_EQ(listOf(kSearchList).size(), 1u);
+    EXPECT_EQ(listOf(kSearchList)[0].second, results);
+  }
+}
+
 TEST(Search, FindsNamesByteForByteInRunsOfAHundred) {
   PatchLibrarian library;
   auto sounds = std::make_shared<PatchFile>();
