@@ -289,6 +289,8 @@ void Tarnivex::SetParameterFromGUI(int paramIdx, double normalizedValue) {
   const int program = bankPicked ? GetParam(kMultiPartPatch + part)->Int() : value;
   if (refuseUnsentPick(part, bank, program, multiPicked)) return showPlayed();
   pickPartProgram(part, bankPicked ? bank : -1, program, multiPicked);
+  // Until its program change goes, the control shows what the part plays.
+  showPlayed();
   NoteStateChangedByUser();
 }
 
@@ -382,9 +384,14 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
   IMidiMsg change(0, static_cast<uint8_t>(0xC0 | (channel & 0x0F)), static_cast<uint8_t>(programByte), 0);
   const auto outcome = [&] { return picks.newest(ticket) ? PickSend::kRefused : PickSend::kOvertaken; };
   // Each message leaves only while the pick is the part's newest: nothing of
-  // an older pick follows a newer one.
+  // an older pick follows a newer one. Another part taking the pair, or the
+  // channel gone, meanwhile refuses it there: the check and the send are one
+  // step under the gate, as every part's record is.
+  const auto stillFree = [&] {
+    return (multi || !refusePartPick(part, bank, program)) && !(midiIOConfigured && refuseNoProgramChannel(part, multi));
+  };
   const auto gate = [&](const std::function<bool()>& send) {
-    return picks.letGo(ticket, [&](const GatePass&) { return send(); });
+    return picks.letGo(ticket, [&](const GatePass&) { return stillFree() && send(); });
   };
   if (!gate([&] {
         if (midiIOConfigured && channelOk && !(processing && notesSilenced)) {
@@ -408,6 +415,7 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
   // plays, recorded as it goes.
   bool lost = false;
   const bool went = picks.letGo(ticket, [&](const GatePass& pass) {
+    if (!stillFree()) return false;
     const bool sent = channelOk && sendShortAndLog(&change);
     if (midiIOConfigured && channelOk && !sent && (MidiOutGone() || MidiOutUnplugged())) {
       lost = true;

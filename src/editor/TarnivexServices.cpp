@@ -154,7 +154,8 @@ void Tarnivex::recordPartPlays(const GatePass& pass, int bank, int program, cons
   }
   if (librarianBrowser) librarianBrowser->notePartPlays(ticket.slot(), source);
   pickWentOut();
-  highlightStale = true;
+  // The highlight is the shown part's (the multi's in multi mode).
+  if (ticket.slot() == (multiMode ? kMultiSlot : currentPart.load())) highlightStale = true;
 }
 
 void Tarnivex::notePartPlays(int part, int bank, int program) {

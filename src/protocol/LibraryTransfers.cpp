@@ -54,6 +54,8 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
   const auto endSend = [this](bool sent) {
     plug->DisplayProcessingIndicator(false);
     mManager.librarySendActive = false;
+    // Refused, the highlight a click moved shows again what the part plays.
+    if (!sent) plug->highlightPlayed();
     return sent;
   };
   const LibrarianPatch& patch = pick.entry;

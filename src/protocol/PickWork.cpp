@@ -145,11 +145,17 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   const int sentProgram = std::min(program, 100);
   if (plug->refusePartPick(part, bank, sentProgram)) return refused(true);
   plug->SetLibrarianRequestActive(false);
+  // Another part taking the pair, or the part's channel gone, since the
+  // checks refuses it here too, before anything of it goes.
+  bool refusedAtGate = false;
   if (pick.silenceFirst && !picks.letGo(ticket, [&](const GatePass&) {
+        refusedAtGate = plug->refusePartPick(part, bank, sentProgram) ||
+                        (!fromDevice && programChannel(*plug, part, false) < 0 && plug->refuseNoProgramChannel(part, false));
+        if (refusedAtGate) return false;
         plug->AllSoundsOff(part, false);
         return true;
       }))
-    return false;
+    return refusedAtGate ? refused(true) : false;
   if (pick.road == Pick::Road::kReport && !pickPause(ticket, kReportEchoPauseMs)) return false;
   // Playing its own pick, the instrument is not sent back a bank select and
   // program change that only repeat it: a late copy would move it back.

@@ -94,6 +94,9 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   pick.road = Pick::Road::kReport;
   pick.slot = part;
   (d[6] & 1 ? pick.program : pick.bank) = d[7];
+  // The part's notes off come first only where the page has the report's
+  // control, as its follow-up there silences the part.
+  pick.silenceFirst = lookup(d, size, 0) != nullptr;
   pick.pane = plug->librarianActivePane();
   const PickTicket ticket = picks.arrive(part);
   // A bank report and the program report right after it are one pick: the

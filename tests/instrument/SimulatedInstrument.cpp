@@ -73,6 +73,26 @@ SimulatedInstrument::SimulatedInstrument(int deviceId) {
   takeDeviceId(deviceId);
 }
 
+void SimulatedInstrument::reset() {
+  const SimulatedInstrument fresh(deviceId());
+  std::lock_guard<std::mutex> lock(mMutex);
+  mSilent = false;
+  mRepliesLeft = -1;
+  mMalformation = Malformation::kNone;
+  mReplyDelayMs = 0;
+  mParts = fresh.mParts;
+  mSounds = fresh.mSounds;
+  mMultis = fresh.mMultis;
+  mMulti = fresh.mMulti;
+  mGlobal = fresh.mGlobal;
+  mBankSelect = {};
+  mReceived.clear();
+  mChecksumErrors.clear();
+  mPartsStored.clear();
+  mClockBytes.clear();
+  mTimingClockTimes.clear();
+}
+
 void SimulatedInstrument::setDeviceId(int id) {
   std::lock_guard<std::mutex> lock(mMutex);
   takeDeviceId(id);

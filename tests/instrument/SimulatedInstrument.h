@@ -40,6 +40,10 @@ class SimulatedInstrument {
   // One whole message from the editor; returns the instrument's replies.
   std::vector<SimBytes> receive(const SimBytes& message);
 
+  // As constructed with its present device ID: every buffer, bank, knob and
+  // record back to the start.
+  void reset();
+
   // ---- Knobs.
   void setDeviceId(int id);
   void setSilent(bool silent) { mSilent = silent; }
