@@ -47,6 +47,9 @@ TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsAPickOfThePart) {
     editor.setValue(kGlobalRxProgramChange, 1);
     editor.setValue(kPartLock + kPart, row.lock);
     editor.setValue(kMultiPartMIDICh + kPart, row.channel);
+    // The page's controls of the part's bank and program, which the report addresses.
+    editor.bindSysEx({0x00, 0x21, 0, kBankPosition, 0}, kMultiPartBank + kPart);
+    editor.bindSysEx({0x00, 0x21, 0, kBankPosition + 1, 0}, kMultiPartPatch + kPart);
     engine.manager->virtualPause = [](int) { return true; };
     editor.tick = row.msSinceProgramChange;
     engine.receive({0xF0, 0x3E, 0x10, kId, 0x21, 0, static_cast<unsigned char>(row.position),
