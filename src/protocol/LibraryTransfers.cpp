@@ -48,7 +48,8 @@ void MIDIMessageSender::sendAllNotesOffOnChannel1() {
 }
 
 bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket, const StateTicket* state,
-                                                       const LibraryPick& pick, int part, bool instrumentPlays) {
+                                                       const LibraryPick& pick, int part, bool instrumentPlays,
+                                                       int pickedBank) {
   // A job that sends nothing ends as one that did: the overlay the window
   // put up for it goes, and the window takes clicks again.
   const auto endSend = [this](bool sent) {
@@ -67,7 +68,8 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
   }
   const bool multi = state != nullptr;
   const EntryKind kind = kindFor(multi);
-  IParam* bank = plug->paramAt(kMultiPartBank + part);
+  const IParam* bankParam = plug->paramAt(kMultiPartBank + part);
+  const int partBank = pickedBank >= 0 ? pickedBank : bankParam ? bankParam->Int() : 0;
   // Nothing is sent for an entry that is not a whole dump, not even notes off.
   if (const char* why = patch.whyNotSendable(multi)) {
     plug->debugLog("PROCESSOR: library entry is not a " + std::to_string(kind.size) + "-byte dump; not sent");
@@ -76,7 +78,7 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
   }
   // A sound another part plays is refused before anything of it goes out or
   // reaches the editor.
-  if (!multi && plug->refusePartPick(part, bank ? bank->Int() : 0, slot)) return endSend(false);
+  if (!multi && plug->refusePartPick(part, partBank, slot)) return endSend(false);
   // Without its program change the sound would land on a program the part
   // does not play: nothing of it goes.
   if (plug->refuseNoProgramChannel(part, multi)) return endSend(false);
@@ -122,7 +124,7 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
     // The store form also writes the entry into the instrument's memory at
     // the part's bank and the slot's program.
     Bytes stored = copy;
-    address(stored, device, kind.command, multi ? 0 : (bank ? bank->Int() : 0), slot);
+    address(stored, device, kind.command, multi ? 0 : partBank, slot);
     writeDumpChecksum(stored.data(), kind.size);
     if (!gate([&] { plug->sendRawToDevice(stored); })) return endSend(false);
   }
@@ -134,9 +136,8 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
   // The editor takes the entry only once the instrument has taken the bank
   // change: a refused one leaves the part's sound, program and mark as they
   // were. The instrument already playing that program is not sent it back.
-  const bool repeat = instrumentPlays && bank && plug->partProgram(part) == slot;
-  const PickSend change = repeat ? PickSend::kSent
-                                 : plug->BankChangeMessage(ticket, multi ? -1 : (bank ? bank->Int() : 0), slot, &pick);
+  const bool repeat = instrumentPlays && plug->partProgram(part) == slot;
+  const PickSend change = repeat ? PickSend::kSent : plug->BankChangeMessage(ticket, multi ? -1 : partBank, slot, &pick);
   if (repeat && !mManager.picks.letGo(ticket, [&](const GatePass& pass) {
         plug->recordPartPlays(pass, -1, slot, &pick);
         return true;

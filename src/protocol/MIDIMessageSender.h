@@ -35,10 +35,11 @@ class MIDIMessageSender : public Poco::Runnable {
   // False when the dump did not go (overtaken, no port).
   bool sendPartToDevice(const PickTicket& ticket, int part, bool toLibrarian, bool unused);  // 2
   // A library entry to the part (state: the multi's pick of every part, in
-  // multi mode); instrumentPlays: the instrument already plays the entry's
-  // program, which is not sent back. True when the entry went out.
+  // multi mode), on the bank the pick carried (-1: the part's own);
+  // instrumentPlays: the instrument already plays the entry's program, which
+  // is not sent back. True when the entry went out.
   bool sendPatchToDeviceFromLibrarian(const PickTicket& ticket, const StateTicket* state, const LibraryPick& pick,
-                                      int part, bool instrumentPlays);  // 3
+                                      int part, bool instrumentPlays, int bank = -1);  // 3
   void storeAllPatchesToDeviceFromLibrarian(int pane, int first, int bank);            // 4
   void sendActiveArrangementRequestSysex(bool requestFlag);       // 5
   void sendPartRequestSysex(const PickTicket& ticket, int part, bool requestFlag);  // 6

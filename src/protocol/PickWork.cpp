@@ -134,7 +134,8 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     // the part's program of the bank.
     const std::optional<LibraryPick> entry = plug->libraryPickFor(program, pick.pane, part);
     if (!entry) return refused(true);
-    const PickSend sent = sender.sendPatchToDeviceFromLibrarian(ticket, nullptr, *entry, part, plays) ? PickSend::kSent
+    const PickSend sent = sender.sendPatchToDeviceFromLibrarian(ticket, nullptr, *entry, part, plays, pick.bank)
+                              ? PickSend::kSent
                           : picks.newest(ticket) ? PickSend::kRefused
                                                  : PickSend::kOvertaken;
     if (sent == PickSend::kRefused) return refused(true);

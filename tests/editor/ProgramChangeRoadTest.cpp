@@ -1487,10 +1487,12 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
     for (int k = 0; k < kChanges; ++k)
       for (size_t i = cameAt[static_cast<size_t>(k)] + 1; i < reachedInstrument.size(); ++i)
         EXPECT_GE(answers(reachedInstrument[i]), k) << "message " << i << " after change " << k;
-    // The editor's last answer is to the last change (a report is answered
-    // with a program change only stepping the library).
-    if (row.road != R::kReport || row.library) {
+    // The editor's last answer is to the last change. The instrument's own
+    // picks (local control on) it plays already: no program change goes back.
+    if (row.road >= R::kHost || row.localOff) {
       EXPECT_EQ(answers(lastProgramChangeOf(reachedInstrument)), kChanges - 1);
+    } else {
+      EXPECT_EQ(lastProgramChangeOf(reachedInstrument), Bytes{});
     }
   }
 }
