@@ -99,8 +99,11 @@ TEST_F(JackConversationTest, FoundOnID5ItAnswersThenItsKnobsMoveTheEditorWithNoE
   }
 
   // Program changes are not followed by requests here: what comes back is
-  // only ever an echo.
+  // only ever an echo. The instrument's local control on, it plays what it
+  // reports itself: nothing is sent back for that either.
   plug->GetParam(kControlProgBank)->Set(0);
+  plug->GetParam(kGlobalLocalControl)->Set(1);
+  plug->setLocalControl(true);
   const size_t sentBefore = peer->Events().size();
   peer->Send(instrument.turnSoundKnob(2, 58, 0x21));        // unisono 2, mono
   peer->Send(instrument.turnSoundKnob(1, 128 + 104, 40));   // envelope 4: mode 8, trigger
