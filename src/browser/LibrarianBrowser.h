@@ -141,11 +141,12 @@ class LibrarianBrowser {
   bool sendPatchToDeviceFromLibrarian(int slot, int pane, int part);
   // The entry in that slot of the pane's bank, for a pick of the part; none
   // (the status line or the conflict window says why) when it would not go.
-  std::optional<LibraryPick> libraryPickFor(int slot, int pane, int part);
+  // On the bank the pick carries (-1: the part's shown bank).
+  std::optional<LibraryPick> libraryPickFor(int slot, int pane, int part, int bank = -1);
   // A send of the slot to the part would go out, yet another part plays the
   // part's bank and that program: the conflict window shows, and the pick
   // is to change nothing.
-  bool pickRefused(int slot, int pane, int part);
+  bool pickRefused(int slot, int pane, int part, int bank = -1);
   // Why that send to the part would start nothing (no bank, an empty slot, no
   // port, not a whole dump, no channel for its program change, a job
   // running), as the status line's two texts; both empty
@@ -156,7 +157,7 @@ class LibrarianBrowser {
   // nothing (the part locked, or as above) or that another part plays: the
   // status line or the conflict window says why; true then, and the pick is
   // to change nothing.
-  bool refuseLibraryPick(int slot, int pane, int part, int upperBank = -1);
+  bool refuseLibraryPick(int slot, int pane, int part, int upperBank = -1, int partBank = -1);
   // A pick for a locked part sends nothing: the status line says so. True
   // when the part is locked.
   bool refuseLockedPart(int part);

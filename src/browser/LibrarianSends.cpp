@@ -42,16 +42,17 @@ std::pair<std::string, std::string> LibrarianBrowser::whyNothingWouldGo(int slot
   return {};
 }
 
-bool LibrarianBrowser::refuseLibraryPick(int slot, int pane, int part, int upperBank) {
+bool LibrarianBrowser::refuseLibraryPick(int slot, int pane, int part, int upperBank, int pickedBank) {
   if (refuseLockedPart(part)) return true;
   if (const auto [why, detail] = whyNothingWouldGo(slot, pane, part, upperBank); !why.empty()) {
     mHost->showStatus(why, detail);
     return true;
   }
   // What goes would be a whole sound of the slot: refused when another part
-  // plays the part's bank and that program.
+  // plays the bank it goes on (the pick's, else the part's) and that program.
   const IParam* partBank = mHost->paramAt(kMultiPartBank + part);
-  return !mHost->multiMode() && mHost->refusePartPick(part, partBank ? partBank->Int() : 0, slot);
+  const int bank = pickedBank >= 0 ? pickedBank : partBank ? partBank->Int() : 0;
+  return !mHost->multiMode() && mHost->refusePartPick(part, bank, slot);
 }
 
 bool LibrarianBrowser::refuseLockedPart(int part) {
@@ -77,7 +78,7 @@ bool LibrarianBrowser::refuseUnsentChange(int part, bool multi) {
   return mHost->refuseNoProgramChannel(part, multi);
 }
 
-std::optional<LibraryPick> LibrarianBrowser::libraryPickFor(int slot, int pane, int part) {
+std::optional<LibraryPick> LibrarianBrowser::libraryPickFor(int slot, int pane, int part, int partBank) {
   if (part < 0 || part > 15) return std::nullopt;
   PatchLibrarian* librarian = mHost->librarian();
   if (!librarian || slot < 0) return std::nullopt;
@@ -103,7 +104,7 @@ std::optional<LibraryPick> LibrarianBrowser::libraryPickFor(int slot, int pane, 
     mHost->showStatus(kEntryNotSent, why);
     return std::nullopt;
   }
-  if (pickRefused(slot, pane, part)) return std::nullopt;
+  if (pickRefused(slot, pane, part, partBank)) return std::nullopt;
   return pick;
 }
 
@@ -224,7 +225,7 @@ bool LibrarianBrowser::sendEditorDataToSlot(int part) {
   return startLibrarianJob(mHost->messageManager(), job, kSetBusy);
 }
 
-bool LibrarianBrowser::pickRefused(int slot, int pane, int part) {
+bool LibrarianBrowser::pickRefused(int slot, int pane, int part, int bank) {
   if (part < 0 || part > 15 || slot < 0 || mHost->multiMode() || !mHost->midiConfigured()) return false;
   if (const IParam* lock = mHost->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return false;
   PatchLibrarian* librarian = mHost->librarian();
@@ -236,8 +237,9 @@ bool LibrarianBrowser::pickRefused(int slot, int pane, int part) {
         !bank->patches[static_cast<size_t>(slot)].sendable(false))
       return false;
   }
+  // The send goes on the bank its pick carried, else the part's shown one.
   const IParam* partBank = mHost->paramAt(kMultiPartBank + part);
-  return mHost->refusePartPick(part, partBank ? partBank->Int() : 0, slot);
+  return mHost->refusePartPick(part, bank >= 0 ? bank : partBank ? partBank->Int() : 0, slot);
 }
 
 void LibrarianBrowser::SendAllProgramsFromLibrarian(int bank) {

@@ -68,9 +68,9 @@ int Tarnivex::librarianLowerList() const {
   return list == kCategoryList || list == kSearchList ? list : -1;
 }
 
-std::optional<LibraryPick> Tarnivex::libraryPickFor(int slot, int pane, int part) {
+std::optional<LibraryPick> Tarnivex::libraryPickFor(int slot, int pane, int part, int bank) {
   if (!librarianBrowser) return std::nullopt;
-  return librarianBrowser->libraryPickFor(slot, pane, part);
+  return librarianBrowser->libraryPickFor(slot, pane, part, bank);
 }
 
 bool Tarnivex::storeAllPatchesToDeviceFromLibrarian(int a, int b, int c) {

@@ -136,7 +136,7 @@ void Tarnivex::pickPartProgram(int part, int bank, int program, bool multi) {
     return;
   }
   if (libraryControl && librarianBrowser &&
-      librarianBrowser->refuseLibraryPick(program, librarianActivePane(), part))
+      librarianBrowser->refuseLibraryPick(program, librarianActivePane(), part, -1, bank))
     return;
   Pick pick;
   pick.slot = part;
@@ -152,7 +152,7 @@ void Tarnivex::handWindowPick(Pick pick, bool multi) {
   pick.pane = librarianActivePane();
   if (libraryControl) {
     // The library's slot of that number goes, from the pane in use.
-    std::optional<LibraryPick> entry = libraryPickFor(pick.program, pick.pane, pick.slot);
+    std::optional<LibraryPick> entry = libraryPickFor(pick.program, pick.pane, pick.slot, pick.bank);
     if (!entry) return;
     pick.work = Pick::Work::kLibrary;
     pick.library = std::make_shared<const LibraryPick>(std::move(*entry));

@@ -360,6 +360,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setSendAllParts(bool on) override { sendAllParts = on; }
   int partBank(int part) const override;
   int partProgram(int part) const override;
+  bool knowsPart(int part, bool bank) const override {
+    return part >= 0 && part < 16 && (bank ? partBankKnown : partProgramKnown)[static_cast<size_t>(part)].load();
+  }
   void recordPartPlays(const GatePass& pass, int bank, int program, const LibraryPick* source) override;
   void notePartSoundHeld(int part) override;
   void endPartSoundHeld(int part) override;
@@ -369,7 +372,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool isTrackIncoming() const override { return trackIncoming; }
   // The entry in that slot of the pane's open bank, picked for the part (the
   // browser's checks); none, the status line saying why, when it would not go.
-  std::optional<LibraryPick> libraryPickFor(int slot, int pane, int part) override;
+  std::optional<LibraryPick> libraryPickFor(int slot, int pane, int part, int bank) override;
   // Starts job 4 with (pane, first slot, instrument bank) when MIDI is set up.
   bool storeAllPatchesToDeviceFromLibrarian(int a, int b, int c);
   // The slot view's active pane and its selected slot there.

@@ -105,6 +105,9 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
     mManager.picks.letGo(state.multi(), [&](const GatePass&) {
       if (!plug->checksumCheckAndSend(dump.data(), kMultiDumpSize)) return false;
       plug->notePartProgramsOfMulti();
+      // Each part loads the program the multi names: a sound of the editor's
+      // is the part's again only once it went out after the multi.
+      for (int p = 0; p < 16; ++p) plug->endPartSoundHeld(p);
       return true;
     });
     ++arrangementDumpsSent;

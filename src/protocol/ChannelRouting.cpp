@@ -143,7 +143,7 @@ void MIDIMessageManager::handInstrumentsPick(const PickTicket& ticket, Pick pick
   // order it said it (on the part of its channel, not one standing in for a
   // channel no part plays on).
   const bool ownChannel = pick.road == Pick::Road::kReport || partForChannel(pick.channel) == ticket.part();
-  if ((plug->isLocalControl() && ownChannel) || pick.echo) {
+  if (plug->isLocalControl() && ownChannel) {
     const int bank = pick.road == Pick::Road::kReport && pick.program >= 0 ? -1 : pick.bank;
     pick.recorded = picks.letGo(ticket, [&](const GatePass& pass) {
       plug->recordPartPlays(pass, bank, pick.program, nullptr);

@@ -248,7 +248,8 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
   if (wait) awaitPartReply(ticket, *wait, body, tick, kSearchTick, false);
   else awaitReply(body, tick, kSearchTick, false);
   if (!mManager.picks.newest(ticket) && !(wait && wait->taken)) return end(true);
-  mManager.pickPause(ticket, tick);
+  // The instrument's pause after its dump; not waited for once overtaken.
+  if (mManager.picks.newest(ticket)) mManager.pickPause(ticket, tick);
   return end(false);
 }
 

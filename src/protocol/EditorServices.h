@@ -143,6 +143,8 @@ class EditorServices {
   // last sent to it or that the instrument said it plays.
   virtual int partBank(int) const { return 0; }
   virtual int partProgram(int) const { return 0; }
+  // Whether that half (bank or program) of what the part plays is known.
+  virtual bool knowsPart(int, bool) const { return false; }
   // The record, written only as the gate lets a pick's program change go (or
   // the instrument says it plays it): the part (or the multi) plays the bank
   // and program (-1: its own), from the library entry when source is given.
@@ -172,8 +174,9 @@ class EditorServices {
   // (category or search results); -1 otherwise.
   virtual int librarianLowerList() const { return -1; }
   // The library entry in that slot of the pane's bank, for a pick of the
-  // part; none (the status line says why) when nothing of it would go.
-  virtual std::optional<LibraryPick> libraryPickFor(int, int, int) { return std::nullopt; }
+  // part on a bank (-1: its shown one); none (the status line says why)
+  // when nothing of it would go.
+  virtual std::optional<LibraryPick> libraryPickFor(int, int, int, int) { return std::nullopt; }
   virtual void AllSoundsOff(int, bool) {}
   // The bank select and program change of a pick (the multi's for its
   // ticket), with their pauses, each message through the gate; the part

@@ -168,7 +168,11 @@ class MIDIMessageManager {
   std::atomic<bool> replyAccepted{false};
   std::atomic<bool> librarySendActive{false};
   std::atomic<bool> busy{false};
-  std::atomic<uint32_t> lastProgramChangeTick{0};
+  // Per part, when its last program change (not a report) was handled, and
+  // whether the instrument's echo of it may still come: not once the
+  // instrument reported a change of its own since.
+  std::array<std::atomic<uint32_t>, 16> lastProgramChangeTicks{};
+  std::array<std::atomic<bool>, 16> echoDue{};
   // One device-ID search at a time, of any part's request.
   std::mutex searchMutex;
 
@@ -197,6 +201,9 @@ class MIDIMessageManager {
   // start a thread there; they are made later on another thread.
   std::function<void(const SenderJob&, const std::function<void()>&)> realtimeStarter;
 
+  // Called with each pause a pick's work takes, and whether its pick is
+  // still its part's newest; for tests.
+  std::function<void(const PickTicket&, bool newest)> pickPauseObserver;
   // Called on the worker with each job it is about to perform; for tests.
   std::function<void(JobThread, const SenderJob&)> jobObserver;
   // When set, the jobs' pauses take virtual time: it is called instead of
@@ -249,6 +256,8 @@ class MIDIMessageManager {
   void processArpStepByte(int part, int number, int value, const uint8_t* d, int size);
   IControl* lookup(const uint8_t* d, int size, int subKey);
   void applyOrMiss(const uint8_t* d, int size, int value);
+  // The pick taken: passed on as its road has it (false: overtaken first).
+  bool passOn(const PickTicket& ticket, const Pick& pick);
   // The instrument's own pick refused: what it plays now is not the sound
   // the window held; asked for, or shown with no name.
   void showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket);

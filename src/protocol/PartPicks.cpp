@@ -36,6 +36,7 @@ StateTicket PartPicks::arriveAll() {
     std::lock_guard<std::mutex> gate(mGate);
     for (int slot = 0; slot < kPickSlots; ++slot) {
       ticket.mCounts[static_cast<size_t>(slot)] = ++mCounts[static_cast<size_t>(slot)];
+      mPickedBanks[static_cast<size_t>(slot)] = 0;  // a state brings every part's bank
       if (onArrive) onArrive(ticket.part(slot));
     }
   }
@@ -83,6 +84,11 @@ void PartPicks::workDone(const PickTicket& ticket) {
   uint32_t count = ticket.count();
   // Only the newest pick's target is the step's base; an older one's end leaves it.
   if (mTargetCounts[at].compare_exchange_strong(count, 0)) mTargets[at] = -1;
+  // Overtaken, it is not done: what it carried goes with the newer pick.
+  if (!newest(ticket)) return;
+  uint32_t done = mDone[at].load();
+  while (done < ticket.count() && !mDone[at].compare_exchange_weak(done, ticket.count())) {
+  }
 }
 
 bool PartPicks::hand(const PickTicket& ticket, Pick pick) { return handAny(ticket, std::move(pick)); }
@@ -100,6 +106,17 @@ bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
   const int slot = slotOf(ticket);
   const auto at = static_cast<size_t>(slot);
   pick.slot = slot;
+  // A bank select stays selected: a program change of the editor or the host
+  // that follows a pick of another bank not yet gone goes on that bank, not
+  // on the one the part still shows. The instrument's own is on its bank.
+  if (const auto* part = std::get_if<PickTicket>(&ticket); part && pick.work != Pick::Work::kRequest) {
+    if (pick.bank < 0 && (pick.road == Pick::Road::kWindow || pick.road == Pick::Road::kHost)) {
+      const uint64_t picked = mPickedBanks[at].load();
+      const auto count = static_cast<uint32_t>(picked >> 8);
+      if (picked != 0 && mDone[at].load() < count) pick.bank = static_cast<int>(picked & 0xFF) - 1;
+    }
+    if (pick.bank >= 0) mPickedBanks[at] = static_cast<uint64_t>(part->count()) << 8 | static_cast<uint64_t>(pick.bank + 1);
+  }
   if (pick.program >= 0 && pick.work != Pick::Work::kRequest) {
     mTargetCounts[at] = slot == kMultiSlot ? std::get<StateTicket>(ticket).multi().count()
                                            : std::get<PickTicket>(ticket).count();
@@ -212,6 +229,14 @@ void PartPicks::forgetEarlierReplies(int part, const ReplyWait* mine) {
   std::lock_guard<std::mutex> lock(mReplyMutex);
   auto& queue = mReplies[static_cast<size_t>(part)];
   while (!queue.empty() && queue.front().get() != mine) queue.pop_front();
+}
+
+int PartPicks::repliesAwaited() const {
+  std::lock_guard<std::mutex> lock(mReplyMutex);
+  int awaited = 0;
+  for (const auto& queue : mReplies)
+    for (const auto& wait : queue) awaited += !wait->answered && !wait->abandoned;
+  return awaited;
 }
 
 PartPicks::Reply PartPicks::replyArrived(int part) {

@@ -103,6 +103,8 @@ class PartPicks {
   Reply replyArrived(int part);
   // Sound dumps for any part heard from the instrument so far.
   uint64_t heard() const { return mHeard.load(); }
+  // Requests still waiting for their reply with their job running.
+  int repliesAwaited() const;
 
   // ---- The lanes.
   bool lanesIdle() const { return mLanes.idle(); }
@@ -134,6 +136,11 @@ class PartPicks {
   std::array<std::atomic<uint32_t>, kPickSlots> mCounts{};
   std::array<std::atomic<int>, kPickSlots> mTargets{};  // the newest pick's program, -1 none
   std::array<std::atomic<uint32_t>, kPickSlots> mTargetCounts{};
+  std::array<std::atomic<uint32_t>, kPickSlots> mDone{};  // the newest pick whose work is over
+  // The last bank a pick of the editor or the host carried, and its count
+  // (count << 8 | bank + 1): a program change after it goes on that bank
+  // while that pick has not yet gone.
+  std::array<std::atomic<uint64_t>, kPickSlots> mPickedBanks{};
   mutable std::mutex mGate;  // the gate, and the entry's moves outside real time
   mutable std::mutex mWaitingMutex;
   std::array<std::optional<Waiting>, kPickSlots> mWaiting;

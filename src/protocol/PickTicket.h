@@ -98,9 +98,6 @@ struct Pick {
   // The part's notes off before its pair (the pair brings its own as well);
   // the LIBRARY page's menus and the arrows send the pair's alone.
   bool silenceFirst = true;
-  // The instrument's report soon after a program change the editor sent: it
-  // plays what it reports already; nothing is sent back.
-  bool echo = false;
   // The instrument said it plays it: recorded as it came in.
   bool recorded = false;
   std::shared_ptr<const LibraryPick> library;  // kLibrary

@@ -32,6 +32,7 @@ bool MIDIMessageManager::busyWithJob() const {
 }
 
 bool MIDIMessageManager::pickPause(const PickTicket& ticket, int ms) {
+  if (pickPauseObserver) pickPauseObserver(ticket, picks.newest(ticket));
   if (virtualPause) return !mShuttingDown && picks.newest(ticket) && virtualPause(ms) && picks.newest(ticket);
   return !mShuttingDown && picks.waitWhileNewest(ticket, ms);
 }
@@ -65,7 +66,7 @@ void MIDIMessageSender::runPick(const PickTicket& ticket, const Pick& pick) {
   switch (pick.work) {
     case Pick::Work::kProgram: mManager.runProgramPick(*this, ticket, pick); break;
     case Pick::Work::kLibrary:
-      if (pick.library) sendPatchToDeviceFromLibrarian(ticket, nullptr, *pick.library, ticket.part(), false);
+      if (pick.library) sendPatchToDeviceFromLibrarian(ticket, nullptr, *pick.library, ticket.part(), false, pick.bank);
       break;
     case Pick::Work::kRequest: sendPartRequestSysex(ticket, ticket.part(), true); break;
   }
@@ -115,7 +116,7 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   // editor makes of it: recorded as it says so (on the part of its channel,
   // not one standing in for a channel no part plays on).
   const bool ownChannel = pick.road == Pick::Road::kReport || partForChannel(pick.channel) == part;
-  const bool plays = pick.recorded || (fromDevice && plug->isLocalControl() && ownChannel) || pick.echo;
+  const bool plays = pick.recorded || (fromDevice && plug->isLocalControl() && ownChannel);
   const int bank = pick.bank >= 0 ? pick.bank : valueOf(plug, kMultiPartBank + part);
   const int program = pick.program >= 0 ? pick.program : valueOf(plug, kMultiPartPatch + part);
   if (plays) plug->endPartSoundHeld(part);
@@ -126,20 +127,22 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     return false;
   };
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return refused(false);
-  if (pick.echo) return false;
-  if (pick.road != Pick::Road::kReport) lastProgramChangeTick = plug->tickMs();
+  if (pick.road != Pick::Road::kReport) {
+    lastProgramChangeTicks[static_cast<size_t>(part)] = plug->tickMs();
+    echoDue[static_cast<size_t>(part)] = true;
+  }
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
     // The slot of that number in the pane in use goes; a bank alone sends
     // the part's program of the bank.
-    const std::optional<LibraryPick> entry = plug->libraryPickFor(program, pick.pane, part);
+    const std::optional<LibraryPick> entry = plug->libraryPickFor(program, pick.pane, part, pick.bank);
     if (!entry) return refused(true);
     const PickSend sent = sender.sendPatchToDeviceFromLibrarian(ticket, nullptr, *entry, part, plays, pick.bank)
                               ? PickSend::kSent
                           : picks.newest(ticket) ? PickSend::kRefused
                                                  : PickSend::kOvertaken;
     if (sent == PickSend::kRefused) return refused(true);
-    return sent == PickSend::kSent;
+    return sent == PickSend::kSent && passOn(ticket, pick);
   }
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
   if (!rx || rx->Value() <= 0.0) return refused(false);
@@ -176,24 +179,7 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
         }))
       return false;
   }
-  // Taken, the host's pick goes on whole (its bank select, then its program
-  // change), and the instrument's into the host's buffer.
-  const bool passOn = pick.road == Pick::Road::kHost || (pick.road == Pick::Road::kInstrument && passesBackFromDevice(true));
-  if (passOn && pick.channel >= 0) {
-    const auto status = [&](int kind) { return static_cast<uint8_t>(kind | pick.channel); };
-    IMidiMsg msb(0, status(0xB0), 0, 0);
-    IMidiMsg lsb(0, status(0xB0), 32, static_cast<uint8_t>(64 + std::max(pick.bank, 0)));
-    IMidiMsg change(0, status(0xC0), static_cast<uint8_t>(pick.program & 0x7F), 0);
-    if (!picks.letGo(ticket, [&](const GatePass&) {
-          if (pick.bank >= 0) {
-            plug->MIDIOutRoutingSwitch(&msb);
-            plug->MIDIOutRoutingSwitch(&lsb);
-          }
-          plug->MIDIOutRoutingSwitch(&change);
-          return true;
-        }))
-      return false;
-  }
+  if (!passOn(ticket, pick)) return false;
   if (plug->isProgBankMode()) {
     plug->SetLibrarianRequestActive(false);
     sender.requestPartSound(ticket, part, true);
@@ -211,6 +197,28 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     sender.sendPartToDevice(ticket, part, false, false);
   }
   return true;
+}
+
+bool MIDIMessageManager::passOn(const PickTicket& ticket, const Pick& pick) {
+  // Taken, the host's pick goes on whole (its bank select, then its program
+  // change), and the instrument's into the host's buffer. Stepping the
+  // library only into the host's buffer: the library's sound is the answer,
+  // which the stored program would replace on the instrument.
+  const bool host = pick.road == Pick::Road::kHost && (!plug->isLibraryMode() || plug->isMidiToHostBuffer());
+  const bool instrument = pick.road == Pick::Road::kInstrument && passesBackFromDevice(true);
+  if ((!host && !instrument) || pick.channel < 0) return true;
+  const auto status = [&](int kind) { return static_cast<uint8_t>(kind | pick.channel); };
+  IMidiMsg msb(0, status(0xB0), 0, 0);
+  IMidiMsg lsb(0, status(0xB0), 32, static_cast<uint8_t>(64 + std::max(pick.bank, 0)));
+  IMidiMsg change(0, status(0xC0), static_cast<uint8_t>(pick.program & 0x7F), 0);
+  return picks.letGo(ticket, [&](const GatePass&) {
+    if (pick.bank >= 0) {
+      plug->MIDIOutRoutingSwitch(&msb);
+      plug->MIDIOutRoutingSwitch(&lsb);
+    }
+    plug->MIDIOutRoutingSwitch(&change);
+    return true;
+  });
 }
 
 void MIDIMessageManager::showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket) {

@@ -87,10 +87,17 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
     return false;
   const int part = multiPartOf(d[5], d[6]);
   if (part < 0) return false;
-  Pick pick;
   // Soon after a program change the editor handled, the instrument telling
-  // what the part plays follows that change: recorded, not answered.
-  pick.echo = plug->tickMs() - lastProgramChangeTick <= kProgramChangeQuietMs;
+  // what the part is known to play already is the echo of that change; not
+  // once it reported a change of its own since, which it now goes back from.
+  const auto at = static_cast<size_t>(part);
+  const bool bankReport = !(d[6] & 1);
+  const bool soonAfter = plug->tickMs() - lastProgramChangeTicks[at] <= kProgramChangeQuietMs;
+  if (soonAfter && echoDue[at] && plug->knowsPart(part, bankReport) &&
+      (bankReport ? plug->partBank(part) : plug->partProgram(part)) == d[7])
+    return true;
+  echoDue[at] = false;
+  Pick pick;
   pick.road = Pick::Road::kReport;
   pick.slot = part;
   (d[6] & 1 ? pick.program : pick.bank) = d[7];

@@ -60,6 +60,12 @@ SimBytes SimulatedInstrument::multiDump(int deviceId, int bank, int program, con
   return named(frame(kMultiDumpSize, deviceId, kMultiDumpCommand, bank, program), kMultiNameByte, 16, name);
 }
 
+namespace {
+// Where part p's block starts in the multi's parameter positions.
+constexpr int kMultiPartBlock = 32;
+constexpr int kMultiPartBlockSpan = 22;
+}  // namespace
+
 SimulatedInstrument::SimulatedInstrument(int deviceId) {
   for (int p = 0; p < kParts; ++p)
     mParts[static_cast<size_t>(p)] = soundDump(deviceId, kEditBufferBank, p, programName("PART", 0, p + 1));
@@ -136,6 +142,14 @@ std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& m) {
     applyDump(m);
   } else if (command == kSoundChange || command == kMultiChange || command == kGlobalChange) {
     applyParameterChange(m);
+    // A part's bank or program changed in the multi: the part loads it.
+    const int position = m.size() == 9 ? m[5] * 128 + m[6] - kMultiPartBlock : -1;
+    if (command == kMultiChange && position >= 0 && position < kParts * kMultiPartBlockSpan &&
+        position % kMultiPartBlockSpan < 2) {
+      const size_t part = static_cast<size_t>(position / kMultiPartBlockSpan);
+      const size_t at = 7 + kMultiPartBlock + kMultiPartBlockSpan * part;
+      loadPart(part, mMulti[at], mMulti[at + 1]);
+    }
   } else if (!mSilent) {
     const SimBytes* reply = nullptr;
     if (command == kGlobalRequest && m.size() == 6) reply = &mGlobal;
@@ -184,6 +198,7 @@ void SimulatedInstrument::applyDump(const SimBytes& m) {
   } else if (SimBytes* slot = slotFor(command == kSoundDumpCommand, m[5], m[6])) {
     *slot = m;
     if (command == kSoundDumpCommand && m[5] == kEditBufferBank) mPartsStored.push_back(m[6]);
+    if (slot == &mMulti) loadPartsOfMulti();
   }
 }
 
@@ -238,16 +253,38 @@ void SimulatedInstrument::applyShortMessage(const SimBytes& m) {
     mMulti[5] = kMultiEditBuffer;
     mMulti[6] = 0;
     sim::writeFrameChecksum(mMulti.data(), kMultiDumpSize);
+    loadPartsOfMulti();
     return;
   }
   if (kind == 0xB0 && m.size() >= 3 && m[1] == 32 && m[2] >= 64) mBankSelect[channel] = m[2] - 64;
   // The channel's part takes the selected stored sound into its edit buffer.
   const int bank = mBankSelect[channel];
   if (kind == 0xC0 && m.size() >= 2 && bank < kSoundBanks && m[1] < kPrograms) {
-    SimBytes dump = mSounds[static_cast<size_t>(bank)][m[1]];
-    dump[5] = kEditBufferBank;
-    dump[6] = static_cast<uint8_t>(channel);
-    sim::writeFrameChecksum(dump.data(), kSoundDumpSize);
-    mParts[channel] = dump;
+    loadPart(channel, bank, m[1]);
+    // The multi names what each part plays: its block's bank and program.
+    const int position = kMultiPartBlock + kMultiPartBlockSpan * static_cast<int>(channel);
+    for (const auto& [at, value] : {std::pair{position, bank}, std::pair{position + 1, static_cast<int>(m[1])}})
+      applyParameterChange({kSysExStart, kZorozovID, kDirirUModel, static_cast<uint8_t>(mDeviceId), kMultiChange,
+                            static_cast<uint8_t>(at / 128), static_cast<uint8_t>(at % 128), static_cast<uint8_t>(value),
+                            kSysExEnd});
+  }
+}
+
+// The part's edit buffer takes a stored sound.
+void SimulatedInstrument::loadPart(size_t part, int bank, int program) {
+  if (part >= static_cast<size_t>(kParts) || bank < 0 || bank >= kSoundBanks || program < 0 || program >= kPrograms) return;
+  SimBytes dump = mSounds[static_cast<size_t>(bank)][static_cast<size_t>(program)];
+  dump[5] = kEditBufferBank;
+  dump[6] = static_cast<uint8_t>(part);
+  sim::writeFrameChecksum(dump.data(), kSoundDumpSize);
+  mParts[part] = dump;
+  mBankSelect[part] = bank;
+}
+
+// A multi that arrives in the edit buffer has every part load what it names.
+void SimulatedInstrument::loadPartsOfMulti() {
+  for (size_t p = 0; p < static_cast<size_t>(kParts); ++p) {
+    const size_t at = 7 + kMultiPartBlock + kMultiPartBlockSpan * p;
+    if (at + 1 < mMulti.size()) loadPart(p, mMulti[at], mMulti[at + 1]);
   }
 }

@@ -99,6 +99,8 @@ class SimulatedInstrument {
   void applyDump(const SimBytes& message);
   void applyParameterChange(const SimBytes& message);
   void applyShortMessage(const SimBytes& message);
+  void loadPart(size_t part, int bank, int program);
+  void loadPartsOfMulti();
 
   mutable std::mutex mMutex;
   int mDeviceId = 0;

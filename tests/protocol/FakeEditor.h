@@ -180,11 +180,13 @@ class FakeEditor : public EditorServices {
     }
     if (bank >= 0) setParameterFromPlug(kMultiPartBank + part, bank, false);
     if (program >= 0) setParameterFromPlug(kMultiPartPatch + part, program, false);
-    if (program >= 0) {
-      std::lock_guard<std::mutex> lock(mMutex);
-      mPartPrograms.at(static_cast<size_t>(part)) = program;
-    }
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (program >= 0) mPartPrograms.at(static_cast<size_t>(part)) = program;
+    if (bank >= 0) mKnownBanks.at(static_cast<size_t>(part)) = true;
+    if (program >= 0) mKnownPrograms.at(static_cast<size_t>(part)) = true;
   }
+  int partBank(int p) const override { return mParams[kMultiPartBank + p].Int(); }
+  bool knowsPart(int p, bool bank) const override { return get(bank ? mKnownBanks : mKnownPrograms).at(static_cast<size_t>(p)); }
   // The pair goes through the gate and is recorded; nothing reaches a port.
   // pairRefused: as a conflict found on its way refuses it.
   std::atomic<bool> pairRefused{false};
@@ -296,6 +298,7 @@ class FakeEditor : public EditorServices {
   std::map<std::array<int, 2>, int> ccControls;
   std::vector<char> mTokens = std::vector<char>(kParamCount);
   std::vector<int> mPartPrograms = std::vector<int>(16, 0);
+  std::array<bool, 16> mKnownBanks{}, mKnownPrograms{};
 
   mutable std::mutex mMutex;
   std::vector<IParam> mParams;

@@ -242,6 +242,13 @@ MemoryOutRecord MemoryMidiBackend::out(size_t index) const {
   return Pick(mShared->outs, index)->record;
 }
 
+std::vector<MidiBytes> MemoryMidiBackend::sentSince(size_t from, size_t index) const {
+  Lock lock(mShared->mutex);
+  const std::vector<MidiBytes>& sent = Pick(mShared->outs, index)->record.sent;
+  if (from >= sent.size()) return {};
+  return {sent.begin() + static_cast<std::ptrdiff_t>(from), sent.end()};
+}
+
 MemoryInRecord MemoryMidiBackend::in(size_t index) const {
   Lock lock(mShared->mutex);
   return Pick(mShared->ins, index)->record;

@@ -72,6 +72,9 @@ class MemoryMidiBackend : public MidiBackend {
   // Records by creation order; kLatest is the newest. std::out_of_range when none.
   MemoryOutRecord out(size_t index = kLatest) const;
   MemoryInRecord in(size_t index = kLatest) const;
+  // The messages the out object took from the one numbered from on, without
+  // copying the whole record.
+  std::vector<MidiBytes> sentSince(size_t from, size_t index = kLatest) const;
 
   // Delivers a message as the device on the open port would send it, through
   // the installed callback and the ignored kinds, on the calling thread.
