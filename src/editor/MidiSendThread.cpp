@@ -174,6 +174,7 @@ void MidiSendThread::enquireFromAnyThread() {
     std::lock_guard<std::mutex> lock(mMutex);
     mOther.emplace_back(Kind::kEnquiry, nullptr);
     ++mOtherPosted;
+    mOtherWaiting.store(true, std::memory_order_release);
   }
   wake();
 }
@@ -183,6 +184,7 @@ void MidiSendThread::runFromAnyThread(std::function<void()> task) {
     std::lock_guard<std::mutex> lock(mMutex);
     mOther.emplace_back(Kind::kTask, std::move(task));
     ++mOtherPosted;
+    mOtherWaiting.store(true, std::memory_order_release);
   }
   wake();
 }
@@ -212,7 +214,9 @@ void MidiSendThread::run() {
   bool logBehind = false;
   auto lastWork = std::chrono::steady_clock::now();
   for (;;) {
-    if (std::chrono::steady_clock::now() - lastWork < kLookingFor) {
+    if (mOtherWaiting.load(std::memory_order_acquire)) {
+      // Handed over while the last run drained the queue: taken at once.
+    } else if (std::chrono::steady_clock::now() - lastWork < kLookingFor) {
       (void)mWake.try_acquire_for(kLookEvery);
     } else {
       // Said before the last look, and looked after the saying: work handed
@@ -238,7 +242,10 @@ void MidiSendThread::run() {
       std::pair<Kind, std::function<void()>> work;
       {
         std::lock_guard<std::mutex> lock(mMutex);
-        if (mOther.empty()) break;
+        if (mOther.empty()) {
+          mOtherWaiting.store(false, std::memory_order_relaxed);
+          break;
+        }
         work = std::move(mOther.front());
         mOther.pop_front();
       }
@@ -268,6 +275,11 @@ void MidiSendThread::run() {
       }
       mQueue.pop();
       ++done;
+      // Other threads' work waits for the record in hand alone, not for the
+      // queue to empty: the real-time side can keep it fed for as long as
+      // this thread is behind (a loaded machine), and the window's sends
+      // would wait all that time.
+      if (mOtherWaiting.load(std::memory_order_acquire)) break;
     }
     // Never silent: the window says so as well as the log.
     logBehind = reportLoss(mDropped.load(std::memory_order_relaxed), droppedReport,

@@ -103,7 +103,8 @@ class MidiSendThread {
   // ---- Any other thread.
   void enquireFromAnyThread();
   // The task runs on this thread, in order with the enquiries, so that the
-  // pauses it takes between its messages keep no host thread waiting.
+  // pauses it takes between its messages keep no host thread waiting. It
+  // waits for the real-time side's record in hand, not for its whole queue.
   void runFromAnyThread(std::function<void()> task);
 
   // ---- On the MIDI thread: a pause that ends early when the thread stops.
@@ -194,6 +195,8 @@ class MidiSendThread {
   uint64_t mIgnoredReported = 0;
   uint64_t mOtherPosted = 0;
   uint64_t mOtherDone = 0;
+  // Set while other threads' work waits in mOther; read without mMutex.
+  std::atomic<bool> mOtherWaiting{false};
   std::function<void(SleepStep)> mSleepHook;
   std::atomic<bool> mSleepHooked{false};
   std::thread mThread;  // last: it starts once the rest is there

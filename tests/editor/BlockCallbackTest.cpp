@@ -478,6 +478,46 @@ TEST_F(BlockCallbackTest, PausesAskedForOnTheAudioThreadAreTakenOnTheMidiThreadI
   plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
 }
 
+// Work another thread hands to the MIDI thread (the window's sends) waits for
+// the audio thread's record in hand, not for all the audio thread has handed
+// over: a MIDI thread that is behind on a loaded machine, with the host
+// feeding its queue block after block, would keep it waiting all that time.
+TEST_F(BlockCallbackTest, AnotherThreadsWorkWaitsForTheRecordInHandNotForTheAudioThreadsQueue) {
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  int pauses = 0;
+  bool released = false;
+  plug->sleepFor = [&](int) {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    ++pauses;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
+  };
+  constexpr int kQueued = 50;
+  {
+    const RealtimeScope realtime;
+    for (int i = 0; i < kQueued; ++i) plug->pauseFor(1);
+  }
+  {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    ASSERT_TRUE(holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return pauses == 1; }));
+  }
+  std::atomic<int> pausesBefore{-1};
+  plug->midiSendThread->runFromAnyThread([&] {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    pausesBefore = pauses;
+  });
+  {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    released = true;
+  }
+  holdChanged.notify_all();
+  ASSERT_TRUE(plug->midiSendThread->flush());
+  EXPECT_EQ(pausesBefore, 1);
+  EXPECT_EQ(pauses, kQueued);
+  plug->sleepFor = [this](int ms) { sleeps.push_back(ms); };
+}
+
 // Short messages, SysEx and log lines from the audio thread leave in the
 // order given, byte for byte; SysEx beyond what the queue keeps for long
 // messages while the MIDI thread is held is counted as lost, the rest still

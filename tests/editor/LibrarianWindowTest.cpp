@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -930,15 +931,17 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
     const uint64_t ignoredBefore = plug->midiSendThread->ignored();
     // The editor's own work handed to its MIDI thread (a pick's sends) may
     // take the whole lock too.
-    std::atomic<bool> inputReturned{false}, midiThreadRan{false};
+    std::atomic<bool> inputReturned{false};
     std::thread input([&] {
       backend->inject(instrument.turnSoundKnob(0, cutoffByte - 7, turned));
       backend->inject({0xB0, 80, static_cast<unsigned char>((&row - table) % 2)});
       inputReturned = true;
     });
-    plug->runOffHostThread([&] {
+    // Shared: a MIDI thread that failed the row may run it after the row.
+    const auto midiThreadRan = std::make_shared<std::atomic<bool>>(false);
+    plug->runOffHostThread([this, midiThreadRan] {
       WDL_MutexLock whole(plug->GetMutex());
-      midiThreadRan = true;
+      *midiThreadRan = true;
     });
     bool followed = false, played = false, inputWentOn = false, midiThreadWentOn = false;
     for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -946,7 +949,7 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
       followed = followed || plug->GetParam(kFilter2Cutoff)->Int() == turned;
       played = played || (row.busy ? plug->midiSendThread->ignored() > ignoredBefore : noteOnsSent() > notesBefore);
       inputWentOn = inputWentOn || inputReturned;
-      midiThreadWentOn = midiThreadWentOn || midiThreadRan;
+      midiThreadWentOn = midiThreadWentOn || *midiThreadRan;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     if (holder) holder->letGo();

@@ -3,7 +3,8 @@
 // server: two clients of one name opening or closing at once on two servers
 // take each other's socket, and one of them fails to open (status 0x21). Every
 // JACK client of a test process (the plug-in's, the peer, the probes) opens
-// and closes through these two, which hold a machine-wide lock for the call.
+// and closes through these two, which hold a machine-wide lock for the call
+// (in JACK's own folder: runs with different temporary folders share it).
 // They stand in for libjack's own: the test program exports them, so the
 // libraries it loads, the plug-in's bundle among them, call them too. So do
 // jack_deactivate and jack_port_unregister, which only note when a client
@@ -26,15 +27,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include "JackClientLock.h"
+#include "JackMachineWide.h"
 
 JackClientTurn::JackClientTurn() {
-  static const std::string path = (std::filesystem::temp_directory_path() / "tarnivex-jack-client.lock").string();
+  static const std::string path = JackMachineWidePath("tarnivex-jack-client.lock");
   mFile = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
   if (mFile >= 0) flock(mFile, LOCK_EX);
 }

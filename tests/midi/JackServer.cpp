@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "JackMachineWide.h"
+
 namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds, std::chrono::seconds;
@@ -36,22 +38,33 @@ bool WaitFor(Done done, Clock::duration bound, milliseconds step = milliseconds(
 
 // Test servers run side by side (their clients open and close one at a time,
 // JackClientLock.cpp), but jackd2 takes no more than eight servers on a
-// machine: a test's server holds one of a few machine-wide turns for its life.
+// machine: a test's server holds one of a few machine-wide turns for its life,
+// and is named by it. The turns are taken where the names live, so that runs
+// with different temporary folders (two checkouts, a benchmark beside the
+// tests) never start two servers of one name. (Earlier test servers took
+// their turns in the temporary folder under names "tarnivex-test-N": these
+// names are new, so that such a run beside this one holds none of them.)
 constexpr int kTurns = 4;
 
-std::string TurnPath(int turn) {
-  return (std::filesystem::temp_directory_path() / ("tarnivex-jack-server-" + std::to_string(turn) + ".lock")).string();
+std::string TurnName(int turn) { return "tarnivex-jack-" + std::to_string(turn); }
+
+// A locked file, or -1; shared or exclusive, waiting or not.
+int LockFile(const std::string& path, int how) {
+  const int file = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (file >= 0 && flock(file, how) == 0) return file;
+  if (file >= 0) close(file);
+  return -1;
 }
 
-// A free turn's locked file, or -1 when every turn is taken.
-int TakeTurn(int* taken) {
-  for (int turn = 0; turn < kTurns; ++turn) {
-    const int file = open(TurnPath(turn).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (file >= 0 && flock(file, LOCK_EX | LOCK_NB) == 0) {
+// A free turn's locked file, or -1 when every turn is taken. Looks from first
+// on, so that a turn whose name something else holds is passed over.
+int TakeTurn(int first, int* taken) {
+  for (int step = 0; step < kTurns; ++step) {
+    const int turn = (first + step) % kTurns;
+    if (const int file = LockFile(JackMachineWidePath(TurnName(turn) + ".lock"), LOCK_EX | LOCK_NB); file >= 0) {
       *taken = turn;
       return file;
     }
-    if (file >= 0) close(file);
   }
   return -1;
 }
@@ -63,8 +76,8 @@ bool Exited(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == pid; }
 bool SocketListening(const std::string& name) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  std::snprintf(address.sun_path, sizeof address.sun_path, "/dev/shm/jack_%s_%d_0", name.c_str(),
-                static_cast<int>(getuid()));
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s",
+                JackMachineWidePath("jack_" + name + "_" + std::to_string(getuid()) + "_0").c_str());
   const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const bool listening = probe >= 0 && connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   if (probe >= 0) close(probe);
@@ -83,20 +96,36 @@ void End(pid_t pid) {
 bool JackServer::Start() {
   if (mPid > 0) return true;
   mError.clear();
-  if (mTurnLock < 0 && !WaitFor([&] { return (mTurnLock = TakeTurn(&mTurn)) >= 0; }, seconds(240))) {
-    mError = "other tests' JACK servers kept every turn for four minutes (" + TurnPath(0) + " and on)";
-    return false;
-  }
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    if (Launch()) {
+  const auto deadline = Clock::now() + seconds(240);
+  const bool restart = mTurnLock >= 0;  // under the name it had
+  if (mRegistryLock < 0) mRegistryLock = LockFile(JackMachineWidePath(kJackRegistryLock), LOCK_SH);
+  int firstTurn = 0;
+  for (int failures = 0; failures < 3;) {
+    if (mTurnLock < 0 &&
+        !WaitFor([&] { return (mTurnLock = TakeTurn(firstTurn, &mTurn)) >= 0; }, deadline - Clock::now())) {
+      mError = "no turn for a JACK server came free within four minutes (" +
+               JackMachineWidePath(TurnName(0) + ".lock") + " and on)";
+      break;
+    }
+    const Outcome outcome = Launch();
+    if (outcome == Outcome::kUp) {
       // Set once: the plug-in's threads read it while a server comes back.
       if (const char* set = std::getenv("JACK_DEFAULT_SERVER"); !set || mName != set)
         setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
       setenv("JACK_NO_START_SERVER", "1", 1);
       return true;
     }
-    // A test that crashed gives up its turn at once, while its server takes
-    // a moment to end ("server already active" meanwhile).
+    if (outcome == Outcome::kFailed) ++failures;
+    if (Clock::now() >= deadline) break;
+    // A server that is not a test's of this kind holds the name, or every
+    // slot of JACK's registry: this run waits its turn rather than failing,
+    // and a new server looks at the next name. (A test that crashed gives up
+    // its turn at once, while its server takes a moment to end.)
+    if (outcome == Outcome::kBusy && !restart) {
+      close(mTurnLock);
+      mTurnLock = -1;
+      firstTurn = mTurn + 1;
+    }
     std::this_thread::sleep_for(seconds(1));
   }
   Stop();
@@ -104,11 +133,17 @@ bool JackServer::Start() {
 }
 
 // One try: runs jackd and probes until it takes a client and runs cycles.
-bool JackServer::Launch() {
+JackServer::Outcome JackServer::Launch() {
   // Named by its turn: jackd takes back the registry entry of a server of
   // the same name that died without giving it up (killed, or its test
   // crashed), where one of a new name would leave that slot taken for good.
-  mName = "tarnivex-test-" + std::to_string(mTurn);
+  mName = TurnName(mTurn);
+  // A server of the name that is not of a test of ours: this run's clients
+  // would find it, not the server it starts.
+  if (SocketListening(mName)) {
+    mError = "another JACK server runs under the name " + mName;
+    return Outcome::kBusy;
+  }
   mLogPath = (std::filesystem::temp_directory_path() / (mName + ".log")).string();
   // Synchronous: the dummy driver has no deadline to keep, so a client
   // slowed down by a loaded machine (no real-time priority here) is waited
@@ -154,7 +189,10 @@ bool JackServer::Launch() {
     return cycling;
   }, seconds(10));
   jack_set_error_function([](const char* message) { std::fprintf(stderr, "%s\n", message); });
-  if (ready && !exited) return true;
+  // The probe may have met a server of the name that began meanwhile, while
+  // this one found the name taken and is ending.
+  if (ready && !exited) exited = Exited(mPid);
+  if (ready && !exited) return Outcome::kUp;
   std::ifstream file(mLogPath);
   const std::string log{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   mError = "jackd -n " + mName + (exited ? " exited at start:\n" : " took no client within ten seconds:\n") +
@@ -162,7 +200,8 @@ bool JackServer::Launch() {
   if (!exited) End(mPid);
   mPid = -1;
   std::filesystem::remove(mLogPath);
-  return false;
+  // "`name' server already active", or "Too many servers already active".
+  return exited && log.find("already active") != std::string::npos ? Outcome::kBusy : Outcome::kFailed;
 }
 
 void JackServer::Stop(bool keepName) {
@@ -188,4 +227,6 @@ void JackServer::Stop(bool keepName) {
   mLogPath.clear();
   if (mTurnLock >= 0) close(mTurnLock);
   mTurnLock = -1;
+  if (mRegistryLock >= 0) close(mRegistryLock);
+  mRegistryLock = -1;
 }

@@ -15,6 +15,8 @@ class JackServer {
   JackServer& operator=(const JackServer&) = delete;
 
   // Starts jackd and waits until it takes clients; false with Error() set.
+  // While other servers hold its name or every slot of JACK's registry, it
+  // waits (bounded).
   // The server dies with the thread that started it, so call it from one
   // that outlives the server (the test's or the program's main thread).
   bool Start();
@@ -36,10 +38,12 @@ class JackServer {
   bool (*failed)() = nullptr;
 
  private:
-  bool Launch();
+  // Busy: something else holds the name, or every slot of the registry.
+  enum class Outcome { kUp, kBusy, kFailed };
+  Outcome Launch();
 
   pid_t mPid = -1;
-  int mTurnLock = -1;
+  int mTurnLock = -1, mRegistryLock = -1;
   int mTurn = 0;
   std::string mName, mLogPath, mError;
 };
