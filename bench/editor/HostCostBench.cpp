@@ -259,6 +259,97 @@ int idleMain(const Plugin& plugin, int count) {
   return 0;
 }
 
+// The process's threads at one moment: CPU time (ticks) and context
+// switches, by thread id, with each thread's name.
+struct ThreadTally {
+  std::string name;
+  long ticks = 0, voluntary = 0, involuntary = 0;
+};
+std::vector<std::pair<int, ThreadTally>> threadTallies() {
+  std::vector<std::pair<int, ThreadTally>> tallies;
+  std::error_code error;
+  for (const fs::directory_entry& task : fs::directory_iterator("/proc/self/task", error)) {
+    ThreadTally tally;
+    std::getline(std::ifstream(task.path() / "comm"), tally.name);
+    std::string stat;
+    std::getline(std::ifstream(task.path() / "stat"), stat);
+    // utime and stime are the 14th and 15th fields, counted after the name's ')'.
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    unsigned long utime = 0, stime = 0;
+    if (std::sscanf(stat.c_str() + close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime,
+                    &stime) == 2)
+      tally.ticks = static_cast<long>(utime + stime);
+    std::ifstream status(task.path() / "status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) tally.voluntary = std::atol(line.c_str() + 24);
+      if (line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) tally.involuntary = std::atol(line.c_str() + 27);
+    }
+    tallies.emplace_back(std::atoi(task.path().filename().c_str()), tally);
+  }
+  return tallies;
+}
+
+// Which threads ran between two tallies, on standard error: the busiest first.
+void printThreadTallies(const std::vector<std::pair<int, ThreadTally>>& before,
+                        const std::vector<std::pair<int, ThreadTally>>& after, double seconds) {
+  std::vector<std::pair<double, std::string>> lines;
+  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+  for (const auto& [id, late] : after) {
+    ThreadTally early;
+    for (const auto& [other, tally] : before)
+      if (other == id) early = tally;
+    const double wakes = static_cast<double>(late.voluntary + late.involuntary - early.voluntary - early.involuntary) / seconds;
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-16s %6d  cpu %5.2f %%  wakes %7.1f/s", late.name.c_str(), id,
+                  100.0 * static_cast<double>(late.ticks - early.ticks) / tick / seconds, wakes);
+    lines.emplace_back(wakes, line);
+  }
+  std::sort(lines.rbegin(), lines.rend());
+  for (const auto& [wakes, line] : lines) std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// An instance with its editor open on the instrument's ports, its host
+// calling effEditIdle every 25 ms: the share of a core the process uses over
+// five seconds, and its threads' wake-ups a second (voluntary and involuntary
+// context switches). when: 0, no restore; 1, from a second after a project
+// restore (its own state got and set again), while the project goes to the
+// instrument part by part; 2, from twelve seconds after it, once it has gone.
+// TARNIVEX_BENCH_THREADS=1 lists the threads on standard error.
+int restoredIdleMain(const Plugin& plugin, int when) {
+  HostWindow host(0, 0, 1520, 780, 0xD6D3CC);
+  AEffect* effect = plugin.create();
+  if (!effect) return 1;
+  effect->dispatcher(effect, effEditOpen, 0, 0, host.Handle(), 0.0f);
+  const auto idleFor = [&](std::chrono::milliseconds span) {
+    const auto end = Clock::now() + span;
+    while (Clock::now() < end) {
+      effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+  };
+  idleFor(std::chrono::seconds(2));  // ports open, start-up sends done, first frames drawn
+  if (when > 0) {
+    std::vector<uint8_t> chunk = getChunk(effect);
+    if (chunk.empty() || !setChunk(effect, chunk)) return 1;
+  }
+  idleFor(std::chrono::seconds(when == 2 ? 12 : 1));
+  const auto threadsBefore = threadTallies();
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const auto start = Clock::now();
+  idleFor(std::chrono::seconds(5));
+  getrusage(RUSAGE_SELF, &after);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (std::getenv("TARNIVEX_BENCH_THREADS")) printThreadTallies(threadsBefore, threadTallies(), seconds);
+  std::printf("\nRESULT %f %f\n", 100.0 * (cpuSeconds(after) - cpuSeconds(before)) / seconds,
+              static_cast<double>(after.ru_nvcsw + after.ru_nivcsw - before.ru_nvcsw - before.ru_nivcsw) / seconds);
+  std::fflush(stdout);
+  effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+  Plugin::close(effect);
+  return 0;
+}
+
 int childMain(const std::string& what, const std::string& variant, int count) {
   useVariant(variant);
   const long before = rssKb();
@@ -273,6 +364,7 @@ int childMain(const std::string& what, const std::string& variant, int count) {
     return effect ? 0 : 1;
   }
   if (what == "idle") return idleMain(plugin, count);
+  if (what == "restored") return restoredIdleMain(plugin, count);
   if (what == "frame") {
     // count: milliseconds between create and the editor's open.
     HostWindow host(0, 0, 1520, 780, 0xD6D3CC);
@@ -831,6 +923,52 @@ void BM_IdleCpu(benchmark::State& state) {
   state.counters["wakes_per_s"] = wakes;
 }
 BENCHMARK(BM_IdleCpu)->Args({1, 0})->Args({1, 1})->Args({8, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The instrument on the peer's ports while a child runs: it answers what
+// the plug-in asks.
+class AnsweringInstrument {
+ public:
+  AnsweringInstrument()
+      : mThread([this] {
+          SimulatedInstrument instrument(0);
+          size_t seen = 0;
+          while (!mDone) {
+            const std::vector<PeerEvent> events = gPeer->WaitForEvents(seen + 1, std::chrono::milliseconds(20));
+            for (; seen < events.size(); ++seen)
+              for (const SimBytes& reply : instrument.receive(events[seen].bytes)) gPeer->Send(reply);
+          }
+        }) {}
+  ~AnsweringInstrument() {
+    mDone = true;
+    mThread.join();
+    gPeer->Clear();
+  }
+  AnsweringInstrument(const AnsweringInstrument&) = delete;
+  AnsweringInstrument& operator=(const AnsweringInstrument&) = delete;
+
+ private:
+  std::atomic<bool> mDone{false};
+  std::thread mThread;
+};
+
+// An instance on the instrument's ports with its editor open, idle without a
+// project restore (range(0) 0), while a restore's send goes on (1) and after
+// it (2): the share of a core its process uses and its threads' wake-ups a
+// second, which a restore must leave as they were.
+void BM_IdleCpuAfterRestore(benchmark::State& state) {
+  if (!std::getenv("DISPLAY")) return state.SkipWithError("no X server");
+  const int when = static_cast<int>(state.range(0));
+  double cpu = 0.0, wakes = 0.0;
+  for (auto _ : state) {
+    AnsweringInstrument instrument;
+    if (!runChild("restored", "ports", when, &cpu, &wakes)) state.SkipWithError("the child process failed");
+  }
+  state.SetLabel(when == 0 ? "no restore, editor open" : when == 1 ? "restore sending, editor open"
+                                                                   : "restore sent, editor open");
+  state.counters["cpu_percent"] = cpu;
+  state.counters["wakes_per_s"] = wakes;
+}
+BENCHMARK(BM_IdleCpuAfterRestore)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Resident memory of a process holding n instances, as MB in all and per
 // instance after the first.

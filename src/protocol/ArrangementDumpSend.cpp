@@ -124,12 +124,16 @@ void MIDIMessageSender::sendArrangementToDevice(bool toLibrarian, bool requestPa
       if (cancelRequested) plug->showStatusText(kRequestCancelled);
     } else if (plug->isSendAllParts()) {
       plug->setEditorBusy(true);
+      // Each part's end hides the overlay and the loop shows it again at
+      // once: it stays up instead, so the window is not drawn again for it.
+      plug->holdProcessingOverlay(true);
       for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {
         if (!active(p)) continue;
         sendPartToDevice(p, false, false);
         plug->DisplayProcessingIndicator(true);
         mManager.pauseUnlessCancelled(*this, kAfterEachPartMs);
       }
+      plug->holdProcessingOverlay(false);
     } else {
       sendPartToDevice(plug->getCurrentPart(), false, false);
       plug->DisplayProcessingIndicator(true);
