@@ -11,12 +11,18 @@
 // - the worst block and its worst wait, and the host's event call's beside
 //   it, while the instrument floods the plug-in's input with parameter
 //   changes (or with changes the editor refreshes its page for) and the
-//   editor's idle calls come, against the same without the flood;
+//   editor's idle calls come, against the same without the flood, with the
+//   machine's own worst for a fixed stretch of work beside them;
+// - the longest block and event call as a library of 1,000 banks arrives
+//   and the editor's idle call lists it;
+// - the page faults and allocations of a new thread's first calls;
 // - create and close of the first instance in a process (a process of its
 //   own each time) and of further ones, with and without ports; the two
 //   together, as a host's plug-in scan does them;
 // - resident memory of 1, 8 and 32 instances (processes of their own), and
 //   what the process keeps once they are all closed;
+// - the CPU and wake-ups of an instance with its editor open, idle, during
+//   and after a project restore's send, against none;
 // - the first editor frame of a process (open and the first effEditIdle, on
 //   a private Xvfb), the editor opened at once after create or later.
 #include <benchmark/benchmark.h>
