@@ -227,10 +227,12 @@ void makeFolders() {
 }
 
 // Chooses the data folder and, for "none" and "library", no MIDI system.
+// The private server's name is kept apart for the children: the one they
+// are started with is whichever variant the parent chose last.
 void useVariant(const std::string& variant) {
   setenv("XDG_DATA_HOME", folderOf(variant).c_str(), 1);
-  static const std::string server = std::getenv("JACK_DEFAULT_SERVER") ? std::getenv("JACK_DEFAULT_SERVER") : "";
-  setenv("JACK_DEFAULT_SERVER", variant == "ports" ? server.c_str() : "tarnivex-bench-absent", 1);
+  const char* server = std::getenv("TARNIVEX_BENCH_JACK_SERVER");
+  setenv("JACK_DEFAULT_SERVER", variant == "ports" && server ? server : "tarnivex-bench-absent", 1);
 }
 
 long rssKb() {
@@ -320,9 +322,12 @@ void printThreadTallies(const std::vector<std::pair<int, ThreadTally>>& before,
 // five seconds, and its threads' wake-ups a second (voluntary and involuntary
 // context switches). when: 0, no restore; 1, from a second after a project
 // restore (its own state got and set again), while the project goes to the
-// instrument part by part; 2, from twelve seconds after it, once it has gone.
+// instrument part by part; 2, from twelve seconds after it, once it has gone;
+// 3, as 2 with no JACK server running (the project names ports that are not
+// there).
 // TARNIVEX_BENCH_THREADS=1 lists the threads on standard error.
 int restoredIdleMain(const Plugin& plugin, int when) {
+  if (when == 3) setenv("JACK_DEFAULT_SERVER", "tarnivex-bench-absent", 1);
   HostWindow host(0, 0, 1520, 780, 0xD6D3CC);
   AEffect* effect = plugin.create();
   if (!effect) return 1;
@@ -339,7 +344,7 @@ int restoredIdleMain(const Plugin& plugin, int when) {
     std::vector<uint8_t> chunk = getChunk(effect);
     if (chunk.empty() || !setChunk(effect, chunk)) return 1;
   }
-  idleFor(std::chrono::seconds(when == 2 ? 12 : 1));
+  idleFor(std::chrono::seconds(when >= 2 ? 12 : 1));
   const auto threadsBefore = threadTallies();
   rusage before{}, after{};
   getrusage(RUSAGE_SELF, &before);
@@ -1041,8 +1046,9 @@ class AnsweringInstrument {
 
 // An instance on the instrument's ports with its editor open, idle without a
 // project restore (range(0) 0), while a restore's send goes on (1) and after
-// it (2): the share of a core its process uses and its threads' wake-ups a
-// second, which a restore must leave as they were.
+// it (2), and after one with no JACK server running (3): the share of a core
+// its process uses and its threads' wake-ups a second, which a restore must
+// leave as they were.
 void BM_IdleCpuAfterRestore(benchmark::State& state) {
   if (!std::getenv("DISPLAY")) return state.SkipWithError("no X server");
   const int when = static_cast<int>(state.range(0));
@@ -1051,12 +1057,13 @@ void BM_IdleCpuAfterRestore(benchmark::State& state) {
     AnsweringInstrument instrument;
     if (!runChild("restored", "ports", when, &cpu, &wakes)) state.SkipWithError("the child process failed");
   }
-  state.SetLabel(when == 0 ? "no restore, editor open" : when == 1 ? "restore sending, editor open"
-                                                                   : "restore sent, editor open");
+  static const char* const kLabels[] = {"no restore, editor open", "restore sending, editor open",
+                                        "restore sent, editor open", "restore without a JACK server, editor open"};
+  state.SetLabel(kLabels[when]);
   state.counters["cpu_percent"] = cpu;
   state.counters["wakes_per_s"] = wakes;
 }
-BENCHMARK(BM_IdleCpuAfterRestore)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IdleCpuAfterRestore)->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Resident memory of a process holding n instances, as MB in all and per
 // instance after the first.
@@ -1117,6 +1124,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   setenv("TARNIVEX_MIDI_API", "jack", 1);
+  setenv("TARNIVEX_BENCH_JACK_SERVER", std::getenv("JACK_DEFAULT_SERVER") ? std::getenv("JACK_DEFAULT_SERVER") : "", 1);
   {
     JackPeer peer;
     gPeer = &peer;
