@@ -11,12 +11,18 @@
 // - the worst block and its worst wait, and the host's event call's beside
 //   it, while the instrument floods the plug-in's input with parameter
 //   changes (or with changes the editor refreshes its page for) and the
-//   editor's idle calls come, against the same without the flood;
+//   editor's idle calls come, against the same without the flood, with the
+//   machine's own worst for a fixed stretch of work beside them;
+// - the longest block and event call as a library of 1,000 banks arrives
+//   and the editor's idle call lists it;
+// - the page faults and allocations of a new thread's first calls;
 // - create and close of the first instance in a process (a process of its
 //   own each time) and of further ones, with and without ports; the two
 //   together, as a host's plug-in scan does them;
 // - resident memory of 1, 8 and 32 instances (processes of their own), and
 //   what the process keeps once they are all closed;
+// - the CPU and wake-ups of an instance with its editor open, idle, during
+//   and after a project restore's send, against none;
 // - the first editor frame of a process (open and the first effEditIdle, on
 //   a private Xvfb), the editor opened at once after create or later.
 #include <benchmark/benchmark.h>
@@ -221,10 +227,12 @@ void makeFolders() {
 }
 
 // Chooses the data folder and, for "none" and "library", no MIDI system.
+// The private server's name is kept apart for the children: the one they
+// are started with is whichever variant the parent chose last.
 void useVariant(const std::string& variant) {
   setenv("XDG_DATA_HOME", folderOf(variant).c_str(), 1);
-  static const std::string server = std::getenv("JACK_DEFAULT_SERVER") ? std::getenv("JACK_DEFAULT_SERVER") : "";
-  setenv("JACK_DEFAULT_SERVER", variant == "ports" ? server.c_str() : "tarnivex-bench-absent", 1);
+  const char* server = std::getenv("TARNIVEX_BENCH_JACK_SERVER");
+  setenv("JACK_DEFAULT_SERVER", variant == "ports" && server ? server : "tarnivex-bench-absent", 1);
 }
 
 long rssKb() {
@@ -259,6 +267,100 @@ int idleMain(const Plugin& plugin, int count) {
   return 0;
 }
 
+// The process's threads at one moment: CPU time (ticks) and context
+// switches, by thread id, with each thread's name.
+struct ThreadTally {
+  std::string name;
+  long ticks = 0, voluntary = 0, involuntary = 0;
+};
+std::vector<std::pair<int, ThreadTally>> threadTallies() {
+  std::vector<std::pair<int, ThreadTally>> tallies;
+  std::error_code error;
+  for (const fs::directory_entry& task : fs::directory_iterator("/proc/self/task", error)) {
+    ThreadTally tally;
+    std::getline(std::ifstream(task.path() / "comm"), tally.name);
+    std::string stat;
+    std::getline(std::ifstream(task.path() / "stat"), stat);
+    // utime and stime are the 14th and 15th fields, counted after the name's ')'.
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    unsigned long utime = 0, stime = 0;
+    if (std::sscanf(stat.c_str() + close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime,
+                    &stime) == 2)
+      tally.ticks = static_cast<long>(utime + stime);
+    std::ifstream status(task.path() / "status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) tally.voluntary = std::atol(line.c_str() + 24);
+      if (line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) tally.involuntary = std::atol(line.c_str() + 27);
+    }
+    tallies.emplace_back(std::atoi(task.path().filename().c_str()), tally);
+  }
+  return tallies;
+}
+
+// Which threads ran between two tallies, on standard error: the busiest first.
+void printThreadTallies(const std::vector<std::pair<int, ThreadTally>>& before,
+                        const std::vector<std::pair<int, ThreadTally>>& after, double seconds) {
+  std::vector<std::pair<double, std::string>> lines;
+  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+  for (const auto& [id, late] : after) {
+    ThreadTally early;
+    for (const auto& [other, tally] : before)
+      if (other == id) early = tally;
+    const double wakes = static_cast<double>(late.voluntary + late.involuntary - early.voluntary - early.involuntary) / seconds;
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-16s %6d  cpu %5.2f %%  wakes %7.1f/s", late.name.c_str(), id,
+                  100.0 * static_cast<double>(late.ticks - early.ticks) / tick / seconds, wakes);
+    lines.emplace_back(wakes, line);
+  }
+  std::sort(lines.rbegin(), lines.rend());
+  for (const auto& [wakes, line] : lines) std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// An instance with its editor open on the instrument's ports, its host
+// calling effEditIdle every 25 ms: the share of a core the process uses over
+// five seconds, and its threads' wake-ups a second (voluntary and involuntary
+// context switches). when: 0, no restore; 1, from a second after a project
+// restore (its own state got and set again), while the project goes to the
+// instrument part by part; 2, from twelve seconds after it, once it has gone;
+// 3, as 2 with no JACK server running (the project names ports that are not
+// there).
+// TARNIVEX_BENCH_THREADS=1 lists the threads on standard error.
+int restoredIdleMain(const Plugin& plugin, int when) {
+  if (when == 3) setenv("JACK_DEFAULT_SERVER", "tarnivex-bench-absent", 1);
+  HostWindow host(0, 0, 1520, 780, 0xD6D3CC);
+  AEffect* effect = plugin.create();
+  if (!effect) return 1;
+  effect->dispatcher(effect, effEditOpen, 0, 0, host.Handle(), 0.0f);
+  const auto idleFor = [&](std::chrono::milliseconds span) {
+    const auto end = Clock::now() + span;
+    while (Clock::now() < end) {
+      effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+  };
+  idleFor(std::chrono::seconds(2));  // ports open, start-up sends done, first frames drawn
+  if (when > 0) {
+    std::vector<uint8_t> chunk = getChunk(effect);
+    if (chunk.empty() || !setChunk(effect, chunk)) return 1;
+  }
+  idleFor(std::chrono::seconds(when >= 2 ? 12 : 1));
+  const auto threadsBefore = threadTallies();
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const auto start = Clock::now();
+  idleFor(std::chrono::seconds(5));
+  getrusage(RUSAGE_SELF, &after);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (std::getenv("TARNIVEX_BENCH_THREADS")) printThreadTallies(threadsBefore, threadTallies(), seconds);
+  std::printf("\nRESULT %f %f\n", 100.0 * (cpuSeconds(after) - cpuSeconds(before)) / seconds,
+              static_cast<double>(after.ru_nvcsw + after.ru_nivcsw - before.ru_nvcsw - before.ru_nivcsw) / seconds);
+  std::fflush(stdout);
+  effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+  Plugin::close(effect);
+  return 0;
+}
+
 int childMain(const std::string& what, const std::string& variant, int count) {
   useVariant(variant);
   const long before = rssKb();
@@ -273,6 +375,7 @@ int childMain(const std::string& what, const std::string& variant, int count) {
     return effect ? 0 : 1;
   }
   if (what == "idle") return idleMain(plugin, count);
+  if (what == "restored") return restoredIdleMain(plugin, count);
   if (what == "frame") {
     // count: milliseconds between create and the editor's open.
     HostWindow host(0, 0, 1520, 780, 0xD6D3CC);
@@ -638,7 +741,8 @@ BENCHMARK(BM_HostMidiBurst)->UseManualTime()->Unit(benchmark::kMicrosecond)->Ite
 // Reported: the worst block, the 99th percentile, and the worst wait inside
 // a block (its wall time less its thread's CPU time: the time it slept on
 // the plug-in's lock, or was not given a core) and the most CPU time a block
-// took; the same for the event call; the parameter changes sent.
+// took; the same for the event call; the parameter changes sent; and the
+// most CPU time a fixed stretch of work took beside them (fixedWork).
 double threadCpuUs() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -676,6 +780,15 @@ struct CallTimes {
   }
 };
 
+// The same work each time, about as long as an event call and a block take
+// together, timed beside them on the same thread: what it takes at worst is
+// the machine's (a busy or virtual one puts a thread off and counts it as
+// the thread's time), not the plug-in's.
+void fixedWork() {
+  volatile double sum = 0.0;
+  for (int i = 0; i < 4000; ++i) sum = sum + i * 0.5;
+}
+
 // The worst of a run's times and the 99th percentile.
 struct Spread {
   double worst = 0.0, p99 = 0.0;
@@ -685,6 +798,33 @@ struct Spread {
     worst = times.back();
     p99 = times[times.size() * 99 / 100];
   }
+};
+
+// The host's audio thread: count blocks, each after an event call with a
+// controller and a note and followed by the fixed work, at real-time
+// priority where the system grants it; each of them timed.
+struct AudioRun {
+  CallTimes calls, blocks, reference;
+  bool realtime = false;
+  AudioRun(AEffect* effect, int count) {
+    for (CallTimes* times : {&calls, &blocks, &reference}) times->reserve(static_cast<size_t>(count));
+    std::thread([&] {
+      realtime = RaiseToRealTime();
+      Block block;
+      ControllerAndNote events(kFrames / 2);
+      const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * kFrames / kSampleRate));
+      auto due = Clock::now();
+      for (int b = 0; b < count; ++b) {
+        VstEvents* list = events.forBlock(b);
+        calls.take([&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
+        blocks.take([&] { block.run(effect); });
+        reference.take(fixedWork);
+        due += period;
+        std::this_thread::sleep_until(due);
+      }
+    }).join();
+  }
+  static double worst(const std::vector<double>& times) { return *std::max_element(times.begin(), times.end()); }
 };
 
 void BM_BlockWorstWaitWithInstrumentFlood(benchmark::State& state) {
@@ -698,7 +838,7 @@ void BM_BlockWorstWaitWithInstrumentFlood(benchmark::State& state) {
   if (position < 0) return state.SkipWithError("the flood's parameter is not in the sound dump");
   useVariant("ports");
   Plugin plugin;
-  double worstWait = 0.0, worstCpu = 0.0, worstEventWait = 0.0, worstEventCpu = 0.0;
+  double worstWait = 0.0, worstCpu = 0.0, worstEventWait = 0.0, worstEventCpu = 0.0, worstReferenceCpu = 0.0;
   Spread blockTimes({}), eventTimes({});
   long sent = 0;
   bool realtime = false, found = false;
@@ -732,33 +872,19 @@ void BM_BlockWorstWaitWithInstrumentFlood(benchmark::State& state) {
       }
       if (editor) effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
     });
-    CallTimes blocks, calls;
-    blocks.reserve(kBlocks);
-    calls.reserve(kBlocks);
-    std::thread audio([&] {
-      realtime = RaiseToRealTime();
-      Block block;
-      ControllerAndNote events(kFrames / 2);
-      const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * kFrames / kSampleRate));
-      auto due = Clock::now();
-      for (int b = 0; b < kBlocks; ++b) {
-        VstEvents* list = events.forBlock(b);
-        calls.take([&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
-        blocks.take([&] { block.run(effect); });
-        due += period;
-        std::this_thread::sleep_until(due);
-      }
-    });
-    audio.join();
+    AudioRun run(effect, kBlocks);
+    realtime = run.realtime;
+    const CallTimes &blocks = run.blocks, &calls = run.calls, &reference = run.reference;
     done = true;
     instrument.join();
     gui.join();
     Plugin::close(effect);
     gPeer->Clear();
-    worstWait = *std::max_element(blocks.waits.begin(), blocks.waits.end());
-    worstCpu = *std::max_element(blocks.cpus.begin(), blocks.cpus.end());
-    worstEventWait = *std::max_element(calls.waits.begin(), calls.waits.end());
-    worstEventCpu = *std::max_element(calls.cpus.begin(), calls.cpus.end());
+    worstWait = AudioRun::worst(blocks.waits);
+    worstCpu = AudioRun::worst(blocks.cpus);
+    worstEventWait = AudioRun::worst(calls.waits);
+    worstEventCpu = AudioRun::worst(calls.cpus);
+    worstReferenceCpu = AudioRun::worst(reference.cpus);
     blockTimes = Spread(blocks.walls);
     eventTimes = Spread(calls.walls);
     state.SetIterationTime(blockTimes.worst / 1e6);
@@ -774,6 +900,8 @@ void BM_BlockWorstWaitWithInstrumentFlood(benchmark::State& state) {
   state.counters["worst_event_wait_us"] = worstEventWait;
   state.counters["worst_event_cpu_us"] = worstEventCpu;
   state.counters["p99_event_us"] = eventTimes.p99;
+  // The machine's own: fixed work after each block.
+  state.counters["worst_reference_cpu_us"] = worstReferenceCpu;
   state.counters["changes_sent"] = static_cast<double>(sent);
   state.counters["instrument_found"] = found ? 1 : 0;
   state.counters["rt"] = realtime ? 1 : 0;
@@ -787,9 +915,53 @@ BENCHMARK(BM_BlockWorstWaitWithInstrumentFlood)
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(1);
 
+// A new instance of a library of 1,000 banks (no ports) from its create
+// on, while the host's GUI thread opens the editor (on a private Xvfb) and
+// calls effEditIdle every 25 ms (one of which lists the library once its
+// load has arrived) and the audio thread runs three seconds of blocks as
+// above: the longest block and event call, which the listing of the library
+// must not make wait (a wait for the plug-in's lock may be spent spinning in
+// the system, counted as the thread's time: the wall time is what tells).
+void BM_BlockWorstWaitAsTheLibraryArrives(benchmark::State& state) {
+  constexpr int kBlocks = static_cast<int>(3 * kSampleRate / kFrames);
+  if (!std::getenv("DISPLAY")) return state.SkipWithError("no X server");
+  useVariant("library");
+  Plugin plugin;
+  double worstBlock = 0.0, worstEvent = 0.0, worstReferenceCpu = 0.0;
+  for (auto _ : state) {
+    AEffect* effect = plugin.createRunning();
+    if (!effect) return state.SkipWithError("the plug-in did not load");
+    std::atomic<bool> done{false};
+    std::thread gui([&] {
+      HostWindow window(0, 0, 1520, 780, 0xD6D3CC);
+      effect->dispatcher(effect, effEditOpen, 0, 0, window.Handle(), 0.0f);
+      while (!done) {
+        effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+      }
+      effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+    });
+    const AudioRun run(effect, kBlocks);
+    done = true;
+    gui.join();
+    Plugin::close(effect);
+    worstBlock = std::max(worstBlock, AudioRun::worst(run.blocks.walls));
+    worstEvent = std::max(worstEvent, AudioRun::worst(run.calls.walls));
+    worstReferenceCpu = std::max(worstReferenceCpu, AudioRun::worst(run.reference.cpus));
+    state.SetIterationTime(std::max(AudioRun::worst(run.blocks.walls), AudioRun::worst(run.calls.walls)) / 1e6);
+  }
+  state.counters["worst_block_us"] = worstBlock;
+  state.counters["worst_event_us"] = worstEvent;
+  state.counters["worst_reference_cpu_us"] = worstReferenceCpu;
+}
+BENCHMARK(BM_BlockWorstWaitAsTheLibraryArrives)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(3);
+
 // A host's audio thread may be new to the plug-in at any block: hosts start
 // and end their threads as they like. The allocations of the first event
-// call and the first block on a new thread, which must be none.
+// call and the first block on a new thread, which must be none; the page
+// faults they take in all (each costs the system's time, and waits while
+// another thread maps or unmaps memory), which must be none either; and the
+// longest first event call.
 void BM_FirstCallsOnANewThread(benchmark::State& state) {
 #ifndef TARNIVEX_BENCH_COUNTS_ALLOCATIONS
   return state.SkipWithError("a sanitizer's allocator: allocations not counted");
@@ -798,21 +970,34 @@ void BM_FirstCallsOnANewThread(benchmark::State& state) {
   Plugin plugin;
   AEffect* effect = plugin.createRunning();
   if (!effect) return state.SkipWithError("the plug-in did not load");
-  long made = 0;
+  long made = 0, faults = 0;
+  double worstEvent = 0.0;
   for (auto _ : state) {
     std::thread([&] {
       Block block;
       ControllerAndNote events(kFrames / 2);
+      // The thread's own stack and clock calls are the host's: touched first.
+      volatile char stack[64 * 1024];
+      for (size_t at = 0; at < sizeof stack; at += 4096) stack[at] = 0;
+      rusage before{}, after{};
+      getrusage(RUSAGE_THREAD, &before);
+      getrusage(RUSAGE_THREAD, &before);
       gCountedAllocations = 0;
       gCountedThread = pthread_self();
       gCounting = true;
+      const auto start = Clock::now();
       effect->dispatcher(effect, effProcessEvents, 0, 0, events.forBlock(0), 0.0f);
+      worstEvent = std::max(worstEvent, std::chrono::duration<double, std::micro>(Clock::now() - start).count());
       block.run(effect);
       gCounting = false;
+      getrusage(RUSAGE_THREAD, &after);
       made += gCountedAllocations;
+      faults += after.ru_minflt + after.ru_majflt - before.ru_minflt - before.ru_majflt;
     }).join();
   }
   state.counters["first_calls_allocations"] = static_cast<double>(made) / static_cast<double>(state.iterations());
+  state.counters["first_calls_page_faults"] = static_cast<double>(faults);
+  state.counters["first_event_worst_us"] = worstEvent;
   Plugin::close(effect);
 #endif
 }
@@ -831,6 +1016,54 @@ void BM_IdleCpu(benchmark::State& state) {
   state.counters["wakes_per_s"] = wakes;
 }
 BENCHMARK(BM_IdleCpu)->Args({1, 0})->Args({1, 1})->Args({8, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The instrument on the peer's ports while a child runs: it answers what
+// the plug-in asks.
+class AnsweringInstrument {
+ public:
+  AnsweringInstrument()
+      : mThread([this] {
+          SimulatedInstrument instrument(0);
+          size_t seen = 0;
+          while (!mDone) {
+            const std::vector<PeerEvent> events = gPeer->WaitForEvents(seen + 1, std::chrono::milliseconds(20));
+            for (; seen < events.size(); ++seen)
+              for (const SimBytes& reply : instrument.receive(events[seen].bytes)) gPeer->Send(reply);
+          }
+        }) {}
+  ~AnsweringInstrument() {
+    mDone = true;
+    mThread.join();
+    gPeer->Clear();
+  }
+  AnsweringInstrument(const AnsweringInstrument&) = delete;
+  AnsweringInstrument& operator=(const AnsweringInstrument&) = delete;
+
+ private:
+  std::atomic<bool> mDone{false};
+  std::thread mThread;
+};
+
+// An instance on the instrument's ports with its editor open, idle without a
+// project restore (range(0) 0), while a restore's send goes on (1) and after
+// it (2), and after one with no JACK server running (3): the share of a core
+// its process uses and its threads' wake-ups a second, which a restore must
+// leave as they were.
+void BM_IdleCpuAfterRestore(benchmark::State& state) {
+  if (!std::getenv("DISPLAY")) return state.SkipWithError("no X server");
+  const int when = static_cast<int>(state.range(0));
+  double cpu = 0.0, wakes = 0.0;
+  for (auto _ : state) {
+    AnsweringInstrument instrument;
+    if (!runChild("restored", "ports", when, &cpu, &wakes)) state.SkipWithError("the child process failed");
+  }
+  static const char* const kLabels[] = {"no restore, editor open", "restore sending, editor open",
+                                        "restore sent, editor open", "restore without a JACK server, editor open"};
+  state.SetLabel(kLabels[when]);
+  state.counters["cpu_percent"] = cpu;
+  state.counters["wakes_per_s"] = wakes;
+}
+BENCHMARK(BM_IdleCpuAfterRestore)->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Resident memory of a process holding n instances, as MB in all and per
 // instance after the first.
@@ -891,6 +1124,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   setenv("TARNIVEX_MIDI_API", "jack", 1);
+  setenv("TARNIVEX_BENCH_JACK_SERVER", std::getenv("JACK_DEFAULT_SERVER") ? std::getenv("JACK_DEFAULT_SERVER") : "", 1);
   {
     JackPeer peer;
     gPeer = &peer;

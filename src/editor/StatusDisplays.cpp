@@ -30,6 +30,20 @@ bool tellsNothingWent(const std::string& first, const std::string& second) {
 
 int Tarnivex::mainTabIndex() const { return GetParam(kMainTab)->Int(); }
 
+// The overlay covers the whole window and is drawn over what lies under it:
+// each change of it, or of its layer, redraws the window. Only what differs
+// from what shows is changed, so a job that says "processing" part after part
+// redraws nothing.
+void Tarnivex::showProcessingOverlay(bool on, bool librarianPage) {
+  const auto show = [](IControl* control, bool shown) {
+    if (control && control->IsHidden() == shown) control->Hide(!shown);
+  };
+  if (progressLayer && progressLayer->IsHidden() == on) progressLayer->Hide(!on);
+  show(progressIndicator, on);
+  show(libraryCancelButton, on && librarianPage);
+  show(editorCancelSwitch, on && !librarianPage);
+}
+
 void Tarnivex::DisplayProcessingIndicator(bool on) {
   const bool librarianPage = GetParam(kMainTab)->Value() == 1.0;
   // A pick's work shows it on its part's lane, a job or a transfer beside
@@ -40,17 +54,11 @@ void Tarnivex::DisplayProcessingIndicator(bool on) {
     if (laneBit) pickOverlays |= laneBit;
     else jobOverlay = true;
     processing = true;
-    if (progressIndicator) progressIndicator->Hide(false);
-    if (progressLayer) progressLayer->Hide(false);
-    if (libraryCancelButton) libraryCancelButton->Hide(true);
-    if (editorCancelSwitch) editorCancelSwitch->Hide(true);
-    if (!librarianPage) {
-      if (editorCancelSwitch) editorCancelSwitch->Hide(false);
-    } else {
-      if (libraryCancelButton) libraryCancelButton->Hide(false);
-      showLayer("categoryLimit", false);
-      showLayer("searchField", false);
-      if (patchSearchControl) patchSearchControl->GrayOut(true);
+    showProcessingOverlay(true, librarianPage);
+    if (librarianPage) {
+      if (ControlLayer* layer = namedLayer("categoryLimit"); layer && layer->IsVisible()) layer->Hide(true);
+      if (ControlLayer* layer = namedLayer("searchField"); layer && layer->IsVisible()) layer->Hide(true);
+      if (patchSearchControl && !patchSearchControl->IsGrayed()) patchSearchControl->GrayOut(true);
     }
     return;
   }
@@ -68,16 +76,19 @@ void Tarnivex::DisplayProcessingIndicator(bool on) {
   }
   if (jobOverlay || pickOverlays != 0) return;
   processing = false;
-  if (progressIndicator) progressIndicator->Hide(true);
-  if (progressLayer) progressLayer->Hide(true);
-  if (libraryCancelButton) libraryCancelButton->Hide(true);
-  if (editorCancelSwitch) editorCancelSwitch->Hide(true);
-  if (librarianPage && !multiMode) {
+  const bool overlayGoes = overlayHolds == 0;
+  if (overlayGoes) showProcessingOverlay(false, librarianPage);
+  if (overlayGoes && librarianPage && !multiMode) {
     const bool searching = GetParam(kPatchSearch)->Value() == 1.0;
     showLayer(searching ? "searchField" : "categoryLimit", true);
     if (patchSearchControl) patchSearchControl->GrayOut(false);
   }
   notesSilenced = false;
+}
+
+void Tarnivex::holdProcessingOverlay(bool hold) {
+  if (hold) ++overlayHolds;
+  else if (overlayHolds > 0) --overlayHolds;
 }
 
 bool Tarnivex::refuseLibrarySlot() {

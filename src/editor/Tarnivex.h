@@ -305,6 +305,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // goes to the debug log.
   void fitStatusDisplays();
   void DisplayProcessingIndicator(bool show) override;
+  void holdProcessingOverlay(bool hold) override;
   void displayPatchName(std::string text) override;
   void displayCategoryName(std::string text) override;
   void setLibrarianViewDirty() override;
@@ -463,6 +464,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // indicator (owned by the overlay).
   ControlLayer* progressLayer = nullptr;
   IControl* progressIndicator = nullptr;
+  // Shows or hides the overlay, its layer and the page's cancel control,
+  // changing only what differs from what shows.
+  void showProcessingOverlay(bool on, bool librarianPage);
+  std::atomic<int> overlayHolds{0};  // see holdProcessingOverlay
   // Set at start-up and never cleared: every part-tab change sends the part.
   std::atomic<bool> partChangeSend{true};
   // The parts whose whole sound the editor and the instrument share: received

@@ -6,7 +6,13 @@
 
 #include "IGraphics.h"
 #include "MidiPorts.h"
+#include "RealtimeScope.h"
 #include "Utilities.h"
+
+namespace {
+// As the module loads, before a host can make a real-time call.
+const bool kRealtimeTablesTouched = (RealtimeScope::touchTablesAtLoad(), true);
+}  // namespace
 
 void GetVersionParts(int version, int* major, int* minor, int* micro) {
   const unsigned v = static_cast<unsigned>(version);

@@ -344,6 +344,10 @@ bool IPlugBase::MidiOutUnplugged() {
 
 std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {
   const auto until = std::chrono::steady_clock::now() + bound;
+  // The port tells when it took the message: looking less often as the wait
+  // goes on costs no precision, only a later return, and spares the thread
+  // the wake-ups of a dump that waits a port's cycle or more.
+  auto look = std::chrono::microseconds(250);
   for (;;) {
     std::chrono::steady_clock::time_point at;
     {
@@ -352,7 +356,8 @@ std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::m
       if (!mMidiOut || mMidiOut->allSent(&at)) return mMidiOut ? at : std::chrono::steady_clock::now();
     }
     if (std::chrono::steady_clock::now() >= until) return std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::microseconds(250));
+    std::this_thread::sleep_for(look);
+    look = std::min(2 * look, std::chrono::microseconds(1000));
   }
 }
 

@@ -22,7 +22,6 @@ struct Entry {
 };
 // A thread inside a real-time call: how deep, and what runs when it returns.
 struct Slot {
-  std::atomic<pthread_t> thread{};  // null while free; written by its thread alone
   int depth = 0;
   int deferredCount = 0;
   Entry deferred[kMaxDeferred] = {};
@@ -68,9 +67,12 @@ class RealtimeScope {
     return static_cast<size_t>((static_cast<uint64_t>(self) * 0x9E3779B97F4A7C15ull) >> 57);
   }
 
+  // A call that finds no slot of its thread's looks at every one: the ids
+  // lie together, apart from what the slots keep, so that look reads a few
+  // cache lines rather than the whole table.
   static Slot* find(pthread_t self) {
     for (size_t i = 0, at = first(self); i < kSlots; ++i, at = (at + 1) % kSlots)
-      if (pthread_equal(sSlots[at].thread.load(std::memory_order_acquire), self)) return &sSlots[at];
+      if (pthread_equal(sThreads[at].load(std::memory_order_acquire), self)) return &sSlots[at];
     return nullptr;
   }
 
@@ -82,7 +84,7 @@ class RealtimeScope {
     }
     for (size_t i = 0, at = first(self); i < kSlots; ++i, at = (at + 1) % kSlots) {
       pthread_t none{};
-      if (!sSlots[at].thread.compare_exchange_strong(none, self, std::memory_order_acq_rel)) continue;
+      if (!sThreads[at].compare_exchange_strong(none, self, std::memory_order_acq_rel)) continue;
       sSlots[at].depth = 1;
       sSlots[at].deferredCount = 0;
       return &sSlots[at];
@@ -96,10 +98,25 @@ class RealtimeScope {
     const int count = slot.deferredCount;
     for (int i = 0; i < count; ++i) taken[i] = slot.deferred[i];
     slot.deferredCount = 0;
-    slot.thread.store(pthread_t{}, std::memory_order_release);
+    sThreads[static_cast<size_t>(&slot - sSlots)].store(pthread_t{}, std::memory_order_release);
     for (int i = 0; i < count; ++i) taken[i].fn(taken[i].context);
   }
 
+  // Null while free; each written by the thread that holds the slot alone.
+  static inline std::atomic<pthread_t> sThreads[kSlots];
   static inline Slot sSlots[kSlots];
   Slot* mSlot;
+
+ public:
+  // Writes every page of the tables once, as the module loads, before any
+  // real-time call can run: a thread's first real-time call then takes no
+  // page fault in them, which costs it the system's time and waits while
+  // another thread maps or unmaps memory.
+  static void touchTablesAtLoad() {
+    for (auto& thread : sThreads) thread.store(pthread_t{}, std::memory_order_relaxed);
+    constexpr size_t kPage = 4096;
+    auto* bytes = reinterpret_cast<volatile unsigned char*>(sSlots);
+    for (size_t at = 0; at < sizeof sSlots; at += kPage) bytes[at] = 0;
+    bytes[sizeof sSlots - 1] = 0;
+  }
 };

@@ -132,12 +132,16 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       if (cancelRequested) plug->showStatusText(kRequestCancelled);
     } else if (plug->isSendAllParts()) {
       plug->setEditorBusy(true);
+      // Each part's end hides the overlay and the loop shows it again at
+      // once: it stays up instead, so the window is not drawn again for it.
+      plug->holdProcessingOverlay(true);
       for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {
         if (!active(p)) continue;
         sendPartToDevice(state.part(p), p, false, false);
         plug->DisplayProcessingIndicator(true);
         mManager.pauseUnlessCancelled(*this, kAfterEachPartMs);
       }
+      plug->holdProcessingOverlay(false);
     } else {
       const int current = std::clamp(plug->getCurrentPart(), 0, 15);
       sendPartToDevice(state.part(current), current, false, false);

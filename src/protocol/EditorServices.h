@@ -57,6 +57,9 @@ class EditorServices {
   // ready text): it does not replace a loss the user has not seen yet.
   virtual void showProgressText(const char* text) { showStatusText(text); }
   virtual void DisplayProcessingIndicator(bool show) = 0;
+  // While held, hiding the indicator clears what it clears but leaves the
+  // overlay shown: for a job that hides and shows it again part after part.
+  virtual void holdProcessingOverlay(bool) {}
   virtual void displayPatchName(std::string text) = 0;
   virtual void displayCategoryName(std::string text) = 0;
   virtual void setLibrarianViewDirty() = 0;

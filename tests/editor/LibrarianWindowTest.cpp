@@ -968,6 +968,43 @@ TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAWindowActionWai
   }
 }
 
+// A library that arrives while the window is open is listed by the next idle
+// call, under the plug-in's lock but beside the host's audio thread: a block
+// and an event call return while the lists are filled (held here by the
+// library's own lock), and the lists then name every bank.
+TEST_F(LibrarianWindowTest, TheBlockAndTheHostsEventsReturnWhileAnArrivedLibraryIsListed) {
+  writeFile(getPatchesFolderStr() + "/Third.syx", soundFile("Thir", 100, "Bass"));
+  PatchLibrarian& library = *plug->patchLibrarian;
+  library.forgetSharedLoad();
+  library.loadSharedPatchesInBackground(getPatchesFolderStr());
+  library.waitUntilLoaded();
+  auto libraryLock = library.lock();
+  std::atomic<bool> listed{false};
+  std::thread idle([&] {
+    plug->OnIdle();
+    listed = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // waiting for the library by then
+  AEffect* effect = plug->GetAEffect();
+  std::promise<void> round;
+  std::future<void> returned = round.get_future();
+  std::thread audio([&] {
+    std::vector<double> samples(64);
+    double* channels[] = {samples.data(), samples.data()};
+    effect->processDoubleReplacing(effect, channels, channels, 64);
+    HostEventList events({{0xB0, 74, 30}, {0x90, 60, 100}});
+    effect->dispatcher(effect, effProcessEvents, 0, 0, events.events(), 0.0f);
+    effect->processDoubleReplacing(effect, channels, channels, 64);
+    round.set_value();
+  });
+  EXPECT_EQ(returned.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_FALSE(listed) << "the library was listed before the host's calls";
+  libraryLock.unlock();
+  idle.join();
+  audio.join();
+  EXPECT_EQ(plug->GetParam(kPatchSelectionListUpper)->GetNDisplayTexts(), 3);
+}
+
 // A split that fails during a new instance's first load is shown once its
 // window has the displays; the source stays where it was.
 TEST_F(LibrarianWindowTest, ASplitThatFailsInTheFirstLoadIsShown) {

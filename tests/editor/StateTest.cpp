@@ -539,6 +539,43 @@ TEST_F(StateTest, AProjectSendAskedToStopSendsNoMoreParts) {
   EXPECT_FALSE(restoreFlagsUp());
 }
 
+// A project of sixteen parts goes to the instrument under the progress
+// overlay, drawn as it comes up and not again for each part (each part's end
+// hides it and the next part shows it at once, with its cancel button: the
+// whole window under it would be drawn again for nothing), and gone once the
+// send ends.
+TEST_F(StateTest, TheOverlayStaysUpWithoutBeingDrawnAgainFromPartToPartOfAProjectSend) {
+  const Bytes project = savedProject("Bright Lead", true);
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+  makePlug(false);
+  unsetenv("TARNIVEX_RESOURCE_DIR");
+  ASSERT_NE(plug->progressLayer, nullptr);
+  IGraphics& gui = *plug->GetGUI();
+  // At each pause, as the window's idle call finds it: whether the overlay
+  // shows, and whether anything is to be drawn again.
+  std::vector<std::pair<bool, bool>> pauses;
+  plug->midiMessageManager->virtualPause = [&](int) {
+    IRECT due;
+    const bool dirty = gui.IsDirty(&due);
+    pauses.push_back({plug->progressLayer->IsVisible(), dirty});
+    if (dirty) gui.Draw(&due);
+    return true;
+  };
+  ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
+  awaitRequestThread();
+  ASSERT_EQ(backend->out().sent.size(), 18u);  // global, multi, sixteen parts
+  // The global dump's pause, the multi's, and 150 and 400 ms after each part.
+  ASSERT_EQ(pauses.size(), 2u + 2 * 16);
+  // The overlay goes with the global dump and comes up again with the first
+  // part; a change of it is drawn in two passes. From the second part's
+  // pause after its dump on, it shows and nothing of it is drawn again.
+  using Pauses = std::vector<std::pair<bool, bool>>;
+  const Pauses later(pauses.begin() + 5, pauses.end());
+  EXPECT_EQ(later, Pauses(later.size(), {true, false}));
+  EXPECT_TRUE(plug->progressLayer->IsHidden());
+  EXPECT_FALSE(restoreFlagsUp());
+}
+
 // The host restores a project with no editor open: no control is drawn (the
 // block waits on the same lock); they show the project when it opens.
 TEST_F(StateTest, ARestoreWithNoEditorOpenDrawsNothingUntilItOpens) {

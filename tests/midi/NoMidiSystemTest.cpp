@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
+#include "JackMidiClient.h"
 #include "MidiPorts.h"
 #include "Tarnivex.h"
 #include "TestHost.h"
@@ -36,6 +39,30 @@ TEST(NoMidiSystemTest, ThePlugInAnswersTheHostAndOffersOnlySelect) {
     EXPECT_GT(effect->dispatcher(effect, effGetChunk, 0, 0, &chunk, 0.0f), 0);
     EXPECT_NE(chunk, nullptr);
   }
+}
+
+// With no JACK server to be found, an out port asked for after the client's
+// open failed (a project restored later, its port taken by name) is gone at
+// once, as the one asked for before: the server is looked for again only for
+// a menu or a new instance, so nothing is kept or waited for until then.
+TEST(NoMidiSystemTest, AJackOutPortAskedForAfterNoServerWasFoundIsGone) {
+  WithoutMidiSystem("jack");
+  {
+    const auto client = JackMidiClient::Open("tarnivex-no-server");
+    client->openOut("dirirU:in", "out");
+    for (int i = 0; i < 5000 && !client->isOutGone(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(client->isOutGone());  // the open failed
+    client->closeOut();
+    client->openOut("dirirU:in", "out");
+    EXPECT_TRUE(client->isOutGone());
+    EXPECT_FALSE(client->isOutOpen());
+    const unsigned char note[] = {0x90, 60, 100};
+    client->send(note, sizeof note);
+    std::chrono::steady_clock::time_point left;
+    EXPECT_TRUE(client->allSent(&left));  // nothing waits for it to leave
+    client->closeOut();
+  }
+  EXPECT_TRUE(JackMidiClient::AwaitClosed(std::chrono::seconds(5)));
 }
 
 TEST(NoMidiSystemTest, TheBuiltPlugInLoadsOpensAndCloses) {

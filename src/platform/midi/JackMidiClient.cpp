@@ -759,6 +759,10 @@ class SharedClient {
   // Under mutex(): the server went and no client has opened since.
   // Told of the loss, the client's thread may not have taken it in yet.
   bool serverAway() const { return mServerAway || mLost; }
+  // Under mutex(): no client takes what a port is handed, and none is being
+  // opened or asked for: the server went, or was not there when last looked
+  // for (looked for again only for a menu or a new instance).
+  bool takesNothing() const { return serverAway() || (!mClient && !mOpening && !mWantClient); }
 
   unsigned long serverLooks() const { return mServerLooks.load(); }
 
@@ -847,8 +851,9 @@ void JackMidiClient::openOut(const std::string& target, const std::string& portN
   std::lock_guard<std::mutex> lock(shared.mutex());
   e.outConnected = false;
   e.settleCycles = 0;
-  // While the server is away the port is not there: nothing sent is taken.
-  e.outState = shared.serverAway() ? kFailed : kConnecting;
+  // While the server is away, or none was found and none is looked for, the
+  // port is not there: nothing sent is taken, and nothing waits for it to go.
+  e.outState = shared.takesNothing() ? kFailed : kConnecting;
   if (e.want.outName.empty()) e.want.outName = PortName(portName, e.number);
   e.want.out = true;
   e.want.target = target;
