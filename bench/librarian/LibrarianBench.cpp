@@ -55,7 +55,7 @@ class BenchHost : public LibrarianHost {
   bool SetLibrarianRequestActive(bool) override { return true; }
   bool refuseLibrarySlot() override { return false; }
   void SetLibrarianStatusUnsaved(bool) override {}
-  bool BankChangeMessage(int) override { return false; }
+  void handPick(Pick, bool) override {}
   void runOffHostThread(std::function<void()> task) override { task(); }
   void sendPatchToDevice(int, bool, bool, bool, bool) override {}
   bool startMultiPush() override { return false; }
