@@ -1,8 +1,9 @@
 // What the editor core costs: one block of the host's callback with incoming
 // MIDI on every part and a full outgoing queue (and the allocations it makes,
 // which must be none), saving and restoring the long form of the project
-// state, and one edit from the change handler to the bytes at the
-// instrument's JACK port.
+// state, one edit from the change handler to the bytes at the instrument's
+// JACK port, and the host's picks that waited for a job from the job's end
+// to the instrument.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -23,6 +24,7 @@
 #include <thread>
 
 #include "../AudioThreadEvents.h"
+#include "AnsweringInstrument.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "IGraphicsLinux.h"
@@ -34,6 +36,7 @@
 #include "MidiPorts.h"
 #include "MidiSendThread.h"
 #include "ParamIndex.h"
+#include "PickArrivals.h"
 #include "Tarnivex.h"
 
 namespace {
@@ -310,15 +313,15 @@ BENCHMARK(BM_FloodLongestDrawPass)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchm
 
 namespace {
 // The host's audio thread while the window works: 64-frame blocks at 48 kHz,
-// each after an event call with a controller and a note, at real-time
-// priority where the system grants it. Each call's wait is its wall time
-// less the thread's CPU time: the time it slept on the plug-in's lock or was
-// not given a core.
+// each after an event call with a controller and a note (or with what
+// eventsFor gives, none where it gives null), at real-time priority where
+// the system grants it. Each call's wait is its wall time less the thread's
+// CPU time: the time it slept on the plug-in's lock or was not given a core.
 class HostAudioThread {
  public:
-  explicit HostAudioThread(AEffect* effect) {
+  explicit HostAudioThread(AEffect* effect, BlockEvents eventsFor = {}) {
     for (auto* times : {&mWaits, &mWalls, &mEventWaits, &mEventWalls}) times->reserve(1 << 16);
-    mThread = std::thread([this, effect] {
+    mThread = std::thread([this, effect, eventsFor = std::move(eventsFor)] {
       mRealtime = RaiseToRealTime();
       std::vector<double> a(64), b(64);
       double* channels[] = {a.data(), b.data()};
@@ -334,8 +337,8 @@ class HostAudioThread {
       const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * 64 / 48000.0));
       auto due = std::chrono::steady_clock::now();
       for (int n = 0; mRunning; ++n) {
-        VstEvents* list = events.forBlock(n);
-        take(mEventWalls, mEventWaits, [&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
+        VstEvents* list = eventsFor ? eventsFor(n) : events.forBlock(n);
+        if (list) take(mEventWalls, mEventWaits, [&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
         take(mWalls, mWaits, [&] { effect->processDoubleReplacing(effect, channels, channels, 64); });
         due += period;
         std::this_thread::sleep_until(due);
@@ -721,6 +724,134 @@ BENCHMARK(BM_EventWorstWaitDuringSearchCloseAndLibraryStep)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(5);
+
+// Waits, within bound, until the instance is at rest: no job runs or waits,
+// no pick works or waits, and nothing has reached the instrument for 300 ms.
+bool AwaitAtRest(Tarnivex& plug, std::chrono::seconds bound) {
+  const MIDIMessageManager& manager = *plug.midiMessageManager;
+  const auto end = std::chrono::steady_clock::now() + bound;
+  while (std::chrono::steady_clock::now() < end) {
+    if (manager.atRest() && !manager.busyWithJob() &&
+        AwaitQuietPort(*gPeer, std::chrono::milliseconds(300), std::chrono::milliseconds(300)) && manager.atRest())
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+// The host's picks that waited for a job holding the instrument: SEND MULTI
+// (range(0) 0: the global block, the multi, then the sound of each part in
+// use, with the pauses between them) or GET MULTI (1: each part's sound
+// asked for and answered, then the multi), started from the window as a
+// user does, in STEP SYNTH with parts 1-8 in use on channels 1-8 and the
+// host's program changes let in; 300 ms into the job the host picks parts
+// 1-8 in one block's event call (the host's audio thread runs blocks all
+// along), and the picks wait. Measured from the job's end, the moment the
+// picks' busy test turns false (the request thread idle, the editor's busy
+// flags cleared): it is looked at about every 50 us and the last look that
+// still saw the job is taken, so the figures err long by at most the
+// longest gap between two looks (look_gap_worst_ms). Per round: the last
+// part's program change at the instrument (the worst) and the last part's
+// first message (the pick's notes off, the first of its bank select: the
+// pick going). A program pick pauses 25 ms after each half of its bank
+// select, so its program change comes 50 ms after its first message at the
+// soonest. Over the rounds: the median and the worst of each, and the
+// rounds in which the picks were seen waiting.
+void BM_HostPicksAfterAJob(benchmark::State& state) {
+  using std::chrono::steady_clock;
+  const bool getMulti = state.range(0) == 1;
+  constexpr int kParts = 8;
+  const StartupFolder folder(false);
+  AnsweringInstrument instrument(*gPeer);
+  auto plug = PlugWithLibrary();
+  MIDIMessageManager& manager = *plug->midiMessageManager;
+  // Handed from the bench's thread to the audio thread's next block.
+  struct Handover {
+    std::atomic<bool> due{false}, given{false};
+    steady_clock::time_point at;
+    std::vector<int> programs = std::vector<int>(kParts);
+  } handover;
+  HostPicks picks;
+  HostAudioThread audio(plug->GetAEffect(), [&](int) -> VstEvents* {
+    if (!handover.due.exchange(false)) return nullptr;
+    handover.at = steady_clock::now();
+    handover.given = true;
+    return picks.forParts(handover.programs, 0);
+  });
+  // The device enquiry the first block sends, answered.
+  bool ready = AwaitAtRest(*plug, std::chrono::seconds(30)) && plug->midiIOConfigured;
+  if (ready) {
+    Press(*plug, kMIDIFilterDAWPCPassThrough, 1);
+    Press(*plug, kGlobalRxProgramChange, 1);
+    for (int p = kParts; p < 16; ++p) Press(*plug, kMultiPartStatus + p, 0);
+    ready = AwaitAtRest(*plug, std::chrono::seconds(30));
+    // The instrument holds the editor's multi, which GET MULTI then brings back.
+    Press(*plug, kPushArrangement, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ready = ready && AwaitAtRest(*plug, std::chrono::seconds(30));
+  }
+  if (!ready) state.SkipWithError("the instance did not come to rest on the instrument's ports");
+  std::vector<double> lastChanges, lastFirsts;
+  double lookGap = 0.0;
+  int round = 0, waitedRounds = 0, missing = 0;
+  for (auto _ : state) {
+    if (!ready) break;
+    for (int p = 0; p < kParts; ++p) handover.programs[static_cast<size_t>(p)] = 8 * (1 + round % 11) + p;
+    ++round;
+    Press(*plug, getMulti ? kRequestTempData : kPushArrangement, 1);
+    const auto started = steady_clock::now();
+    while (!manager.busyWithJob() && steady_clock::now() - started < std::chrono::seconds(5))
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    if (!manager.busyWithJob()) {
+      state.SkipWithError("the job did not start");
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    handover.given = false;
+    handover.due = true;
+    while (!handover.given) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    bool waited = false;
+    auto lastBusy = steady_clock::now();
+    for (;;) {
+      const auto look = steady_clock::now();
+      if (!manager.busyWithJob()) {
+        lookGap = std::max(lookGap, std::chrono::duration<double, std::milli>(look - lastBusy).count());
+        break;
+      }
+      waited = waited || manager.picks.anyWaiting();
+      lastBusy = look;
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    waitedRounds += waited ? 1 : 0;
+    PickArrivals arrivals(handover.programs, lastBusy);
+    arrivals.await(*gPeer, std::chrono::seconds(10));
+    const double lastChange = PickArrivals::last(arrivals.programChangeMs());
+    const double lastFirst = PickArrivals::last(arrivals.firstMessageMs());
+    if (lastChange < 0) {
+      ++missing;
+    } else {
+      lastChanges.push_back(lastChange);
+      lastFirsts.push_back(lastFirst);
+      state.SetIterationTime(lastChange / 1e3);
+    }
+    if (!AwaitAtRest(*plug, std::chrono::seconds(30))) {
+      state.SkipWithError("the instance did not come to rest after the picks");
+      break;
+    }
+  }
+  audio.stop();
+  plug.reset();
+  state.SetLabel(getMulti ? "GET MULTI" : "SEND MULTI");
+  const auto worstOf = [](const std::vector<double>& v) { return v.empty() ? -1.0 : *std::max_element(v.begin(), v.end()); };
+  state.counters["last_pc_median_ms"] = MedianOf(lastChanges);
+  state.counters["last_pc_worst_ms"] = worstOf(lastChanges);
+  state.counters["last_pick_goes_median_ms"] = MedianOf(lastFirsts);
+  state.counters["last_pick_goes_worst_ms"] = worstOf(lastFirsts);
+  state.counters["look_gap_worst_ms"] = lookGap;
+  state.counters["rounds_waited"] = waitedRounds;
+  state.counters["rounds_missing_a_pc"] = missing;
+}
+BENCHMARK(BM_HostPicksAfterAJob)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 }  // namespace
 
 int main(int argc, char** argv) {

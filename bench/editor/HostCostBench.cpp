@@ -24,7 +24,11 @@
 // - the CPU and wake-ups of an instance with its editor open, idle, during
 //   and after a project restore's send, against none;
 // - the first editor frame of a process (open and the first effEditIdle, on
-//   a private Xvfb), the editor opened at once after create or later.
+//   a private Xvfb), the editor opened at once after create or later;
+// - eight host picks (bank select and program change) for parts 1-8 in one
+//   block at rest: from the event call to each part's program change at
+//   the instrument;
+// - the event call's CPU time with four host picks in every block.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <pthread.h>
@@ -49,10 +53,12 @@
 #include <vector>
 
 #include "../AudioThreadEvents.h"
+#include "AnsweringInstrument.h"
 #include "HostWindow.h"
 #include "JackPeer.h"
 #include "JackServer.h"
 #include "ParamIndex.h"
+#include "PickArrivals.h"
 #include "SimulatedInstrument.h"
 #include "SoundDumpLayout.h"
 #include "TestHost.h"
@@ -789,24 +795,26 @@ void fixedWork() {
   for (int i = 0; i < 4000; ++i) sum = sum + i * 0.5;
 }
 
-// The worst of a run's times and the 99th percentile.
+// The worst of a run's times, the 99th percentile and the median.
 struct Spread {
-  double worst = 0.0, p99 = 0.0;
+  double worst = 0.0, p99 = 0.0, median = 0.0;
   explicit Spread(std::vector<double> times) {
     if (times.empty()) return;
     std::sort(times.begin(), times.end());
     worst = times.back();
     p99 = times[times.size() * 99 / 100];
+    median = times[times.size() / 2];
   }
 };
 
-// The host's audio thread: count blocks, each after an event call with a
-// controller and a note and followed by the fixed work, at real-time
+// The host's audio thread: count blocks (fewer once stop is set), each after
+// an event call with a controller and a note (or with what eventsFor gives,
+// none where it gives null) and followed by the fixed work, at real-time
 // priority where the system grants it; each of them timed.
 struct AudioRun {
   CallTimes calls, blocks, reference;
   bool realtime = false;
-  AudioRun(AEffect* effect, int count) {
+  AudioRun(AEffect* effect, int count, const BlockEvents& eventsFor = {}, const std::atomic<bool>* stop = nullptr) {
     for (CallTimes* times : {&calls, &blocks, &reference}) times->reserve(static_cast<size_t>(count));
     std::thread([&] {
       realtime = RaiseToRealTime();
@@ -814,9 +822,9 @@ struct AudioRun {
       ControllerAndNote events(kFrames / 2);
       const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * kFrames / kSampleRate));
       auto due = Clock::now();
-      for (int b = 0; b < count; ++b) {
-        VstEvents* list = events.forBlock(b);
-        calls.take([&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
+      for (int b = 0; b < count && !(stop && *stop); ++b) {
+        VstEvents* list = eventsFor ? eventsFor(b) : events.forBlock(b);
+        if (list) calls.take([&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
         blocks.take([&] { block.run(effect); });
         reference.take(fixedWork);
         due += period;
@@ -1017,33 +1025,6 @@ void BM_IdleCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleCpu)->Args({1, 0})->Args({1, 1})->Args({8, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// The instrument on the peer's ports while a child runs: it answers what
-// the plug-in asks.
-class AnsweringInstrument {
- public:
-  AnsweringInstrument()
-      : mThread([this] {
-          SimulatedInstrument instrument(0);
-          size_t seen = 0;
-          while (!mDone) {
-            const std::vector<PeerEvent> events = gPeer->WaitForEvents(seen + 1, std::chrono::milliseconds(20));
-            for (; seen < events.size(); ++seen)
-              for (const SimBytes& reply : instrument.receive(events[seen].bytes)) gPeer->Send(reply);
-          }
-        }) {}
-  ~AnsweringInstrument() {
-    mDone = true;
-    mThread.join();
-    gPeer->Clear();
-  }
-  AnsweringInstrument(const AnsweringInstrument&) = delete;
-  AnsweringInstrument& operator=(const AnsweringInstrument&) = delete;
-
- private:
-  std::atomic<bool> mDone{false};
-  std::thread mThread;
-};
-
 // An instance on the instrument's ports with its editor open, idle without a
 // project restore (range(0) 0), while a restore's send goes on (1) and after
 // it (2), and after one with no JACK server running (3): the share of a core
@@ -1054,7 +1035,7 @@ void BM_IdleCpuAfterRestore(benchmark::State& state) {
   const int when = static_cast<int>(state.range(0));
   double cpu = 0.0, wakes = 0.0;
   for (auto _ : state) {
-    AnsweringInstrument instrument;
+    AnsweringInstrument instrument(*gPeer);
     if (!runChild("restored", "ports", when, &cpu, &wakes)) state.SkipWithError("the child process failed");
   }
   static const char* const kLabels[] = {"no restore, editor open", "restore sending, editor open",
@@ -1103,6 +1084,167 @@ void BM_FirstEditorFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstEditorFrame)->Args({0, 0})->Args({300, 0})->Args({300, 1})->UseManualTime()
     ->Unit(benchmark::kMillisecond)->Iterations(5);
+// ---- The host's picks of several parts (its bank select and program
+// change) in a project where they reach the parts: the host's program
+// changes let in and taken, STEP SYNTH (each part's sound asked for after
+// its program change), parts 1-8 in use on channels 1-8, the others off.
+constexpr int kPickedParts = 8;
+
+std::vector<uint8_t> projectForHostPicks(AEffect* effect) {
+  std::vector<uint8_t> chunk = getChunk(effect);
+  if (chunk.size() < 8 * static_cast<size_t>(kSavedParams)) return {};
+  setSavedValue(chunk, kMIDIFilterDAWPCPassThrough, 1.0);
+  setSavedValue(chunk, kMIDIFilterDAWCCPassThrough, 1.0);
+  setSavedValue(chunk, kGlobalRxProgramChange, 1.0);
+  setSavedValue(chunk, kControlProgBank, 1.0);
+  setSavedValue(chunk, kGlobalMidiChannel, 0.0);
+  for (int p = 0; p < 16; ++p) {
+    setSavedValue(chunk, kMultiPartStatus + p, p < kPickedParts ? 1.0 : 0.0);
+    setSavedValue(chunk, kMultiPartMIDICh + p, p + 2.0);  // channel p + 1
+    setSavedValue(chunk, kPartLock + p, 0.0);
+  }
+  return chunk;
+}
+
+// A running instance on the instrument's ports that found it, given that
+// project, once the project's send (a dump for each part in use, 400 ms
+// apart) has ended; null when it did not load or took no project.
+AEffect* createForHostPicks(const Plugin& plugin, bool* found) {
+  AEffect* effect = plugin.createRunning();
+  if (!effect) return nullptr;
+  *found = FindTheInstrument(effect);
+  std::vector<uint8_t> project = projectForHostPicks(effect);
+  if (project.empty() || !setChunk(effect, project)) {
+    Plugin::close(effect);
+    return nullptr;
+  }
+  AwaitQuietPort(*gPeer, std::chrono::milliseconds(1500), std::chrono::seconds(30));
+  gPeer->Clear();
+  return effect;
+}
+
+// Round n's programs for the picked parts: each part another, none that a
+// part played the round before (a pair another part plays is refused).
+std::vector<int> pickedPrograms(int round, int parts) {
+  std::vector<int> programs;
+  for (int p = 0; p < parts; ++p) programs.push_back(8 * (1 + round % 11) + p);
+  return programs;
+}
+
+// Eight host picks, for parts 1-8, in one block's event call at rest (the
+// host's audio thread running 64-frame blocks at 48 kHz, at real-time
+// priority where allowed; the instrument answering each part's request):
+// from that event call until the instrument has each part's program change.
+// Per round the last part's (the worst) and the first part's; over the
+// rounds their median and the worst, and how many rounds had every
+// program change within 100 ms. A program pick pauses 25 ms after its
+// bank select's first half and 25 ms after its second, so none comes
+// before 50 ms.
+void BM_EightHostPicksAtRest(benchmark::State& state) {
+  constexpr int kPickBlock = 8;
+  constexpr int kMaxBlocks = static_cast<int>(30 * kSampleRate / kFrames);
+  useVariant("ports");
+  Plugin plugin;
+  bool found = false;
+  AEffect* effect = createForHostPicks(plugin, &found);
+  if (!effect) return state.SkipWithError("the plug-in did not load or took no project");
+  HostPicks picks;
+  std::vector<double> lasts, firsts;
+  int round = 0, within = 0, missing = 0;
+  bool realtime = false;
+  for (auto _ : state) {
+    const std::vector<int> programs = pickedPrograms(round++, kPickedParts);
+    std::atomic<bool> given{false}, stop{false};
+    Clock::time_point givenAt{};
+    std::vector<double> ms;
+    {
+      AnsweringInstrument instrument(*gPeer);
+      std::thread watch([&] {
+        while (!given) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        PickArrivals arrivals(programs, givenAt);
+        arrivals.await(*gPeer, std::chrono::seconds(10));
+        ms = arrivals.programChangeMs();
+        // The parts' requests answered: at rest again.
+        AwaitQuietPort(*gPeer, std::chrono::milliseconds(300), std::chrono::seconds(10));
+        stop = true;
+      });
+      const AudioRun run(
+          effect, kMaxBlocks,
+          [&](int block) -> VstEvents* {
+            if (block != kPickBlock) return nullptr;
+            givenAt = Clock::now();
+            given = true;
+            return picks.forParts(programs, 0);
+          },
+          &stop);
+      watch.join();
+      realtime = run.realtime;
+    }
+    const double last = PickArrivals::last(ms);
+    if (last < 0) {
+      ++missing;
+      continue;
+    }
+    lasts.push_back(last);
+    firsts.push_back(*std::min_element(ms.begin(), ms.end()));
+    within += last <= 100.0 ? 1 : 0;
+    state.SetIterationTime(last / 1e3);
+  }
+  Plugin::close(effect);
+  state.counters["last_pc_median_ms"] = MedianOf(lasts);
+  state.counters["last_pc_worst_ms"] = lasts.empty() ? -1.0 : *std::max_element(lasts.begin(), lasts.end());
+  state.counters["first_pc_median_ms"] = MedianOf(firsts);
+  state.counters["rounds_within_100ms"] = within;
+  state.counters["rounds_missing_a_pc"] = missing;
+  state.counters["instrument_found"] = found ? 1 : 0;
+  state.counters["rt"] = realtime ? 1 : 0;
+}
+BENCHMARK(BM_EightHostPicksAtRest)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+
+// The host's event call with four picks in each block (parts 1-4, each a
+// bank select and a program change, programs and banks moving block by
+// block), over eight seconds of 64-frame blocks at 48 kHz on a thread at
+// real-time priority where allowed, the instrument answering: the CPU time
+// of each call (its wall time where that is less), median and 99th
+// percentile, the wall time's, and the fixed work's median beside them
+// (the machine's own pace).
+void BM_EventCallWithFourHostPicks(benchmark::State& state) {
+  constexpr int kBlocks = static_cast<int>(8 * kSampleRate / kFrames);
+  constexpr int kParts = 4;
+  useVariant("ports");
+  Plugin plugin;
+  bool found = false;
+  AEffect* effect = createForHostPicks(plugin, &found);
+  if (!effect) return state.SkipWithError("the plug-in did not load or took no project");
+  HostPicks picks;
+  Spread cpu({}), wall({}), reference({});
+  bool realtime = false;
+  for (auto _ : state) {
+    AnsweringInstrument instrument(*gPeer);
+    std::array<int, kParts> programs{};
+    const AudioRun run(effect, kBlocks, [&](int block) {
+      for (int p = 0; p < kParts; ++p) programs[static_cast<size_t>(p)] = 8 + (block * kParts + p) % 92;
+      return picks.forParts(programs, block % 3);
+    });
+    cpu = Spread(run.calls.cpus);
+    wall = Spread(run.calls.walls);
+    reference = Spread(run.reference.cpus);
+    realtime = run.realtime;
+    state.SetIterationTime(cpu.median / 1e6);
+    // The last picks' work ends before the instrument goes.
+    AwaitQuietPort(*gPeer, std::chrono::milliseconds(300), std::chrono::seconds(10));
+  }
+  Plugin::close(effect);
+  state.counters["cpu_median_us"] = cpu.median;
+  state.counters["cpu_p99_us"] = cpu.p99;
+  state.counters["cpu_worst_us"] = cpu.worst;
+  state.counters["wall_median_us"] = wall.median;
+  state.counters["wall_p99_us"] = wall.p99;
+  state.counters["reference_cpu_median_us"] = reference.median;
+  state.counters["instrument_found"] = found ? 1 : 0;
+  state.counters["rt"] = realtime ? 1 : 0;
+}
+BENCHMARK(BM_EventCallWithFourHostPicks)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
 }  // namespace
 
 int main(int argc, char** argv) {
