@@ -380,8 +380,9 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
             return true;
           })) {
         awaitPartReply(ticket, *wait, body, tick, kArrangementSearchTick, true);
-        // Overtaken, the part's reply is an answer: the next part follows.
-        if (!wait->taken && !cancelRequested && !mManager.picks.newest(ticket)) ended = false;
+        // Overtaken, before its reply or in the pause after it, the part's
+        // request is over, not unanswered: the next part follows.
+        if (!cancelRequested && !mManager.picks.newest(ticket)) ended = false;
       }
       mManager.picks.endReplyWait(wait);
       if (cancelRequested) break;
