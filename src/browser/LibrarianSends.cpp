@@ -167,7 +167,7 @@ int LibrarianBrowser::playedSlotIn(int slot, int pane) {
 }
 
 void LibrarianBrowser::showPlayedSlot(int part) {
-  const int pane = view ? view->activePane : 0;
+  const int pane = view ? view->activePane.load() : 0;
   if (!mHost->libraryControl()) {
     // Stepping the instrument: its program number, in the upper pane (the
     // multi's in the pane in use).

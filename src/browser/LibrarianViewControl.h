@@ -69,7 +69,8 @@ class LibrarianViewControl : public IBitmapOverlayControl {
   bool dragEnabled = false;
   int selectedUpper = -1;
   int selectedLower = -1;
-  int activePane = 0;
+  // Read by the instrument's input thread for its reports' picks.
+  std::atomic<int> activePane{0};
   int cursor = 0;
 
   // ---- A slot a job selects: the job hands it over and the window's thread,

@@ -22,7 +22,7 @@ LibrarianViewControl* Tarnivex::librarianView() const { return librarianBrowser 
 
 int Tarnivex::librarianActivePane() const {
   const LibrarianViewControl* view = librarianView();
-  return view ? view->activePane : 0;
+  return view ? view->activePane.load() : 0;
 }
 
 int Tarnivex::librarianSelectedSlot() const {

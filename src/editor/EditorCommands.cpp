@@ -429,7 +429,7 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
       // (the menus' refresh puts the part's program in the upper one), and
       // the other pane shows nothing of another part.
       LibrarianViewControl* view = librarianBrowser ? librarianBrowser->view : nullptr;
-      const int paneInUse = view ? view->activePane : 0;
+      const int paneInUse = view ? view->activePane.load() : 0;
       if (tabSwitchFunctions) tabSwitchFunctions->quickTabSwitch(this, kQuickTab, iv, modelNumber, partChangeSend);
       updateBankAndProgramMenuNames(false);
       if (libraryControl && librarianBrowser) {

@@ -258,6 +258,10 @@ bool Tarnivex::playedByAnotherPart(int part, int bank, int program) const {
       continue;
     if (sentBanks[at] == bank && sentPrograms[at] == program) return true;
   }
+  for (int q = 0; q < 16; ++q)
+    if (q != part && pairClaims[static_cast<size_t>(q)] == bank * 128 + program + 1 &&
+        GetParam(kMultiPartStatus + q)->Value() == 1.0)
+      return true;
   return false;
 }
 
@@ -393,7 +397,17 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
   const auto gate = [&](const std::function<bool()>& send) {
     return picks.letGo(ticket, [&](const GatePass&) { return stillFree() && send(); });
   };
+  const int claim = bank * 128 + program + 1;
+  struct ClaimEnd {
+    std::atomic<int>* held;
+    int claim;
+    ~ClaimEnd() {
+      if (held) held->compare_exchange_strong(claim, 0);
+    }
+  } claimEnd{multi ? nullptr : &pairClaims[static_cast<size_t>(part)], claim};
   if (!gate([&] {
+        // Checked free under the gate: from here the pair is this part's.
+        if (claimEnd.held) *claimEnd.held = claim;
         if (midiIOConfigured && channelOk && !(processing && notesSilenced)) {
           if (midiToHostBuffer) midiQueue.Add(&notesOff);
           else sendMidiMsgAndLog(&notesOff);

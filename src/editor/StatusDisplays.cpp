@@ -45,6 +45,7 @@ void Tarnivex::showProcessingOverlay(bool on, bool librarianPage) {
 }
 
 void Tarnivex::DisplayProcessingIndicator(bool on) {
+  std::lock_guard<std::mutex> overlay(mOverlayMutex);
   const bool librarianPage = GetParam(kMainTab)->Value() == 1.0;
   // A pick's work shows it on its part's lane, a job or a transfer beside
   // them: it goes when the last of them ends.

@@ -217,6 +217,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // instrument; only a part with both known is in a conflict.
   std::array<std::atomic<bool>, 16> partBankKnown{};
   std::array<std::atomic<bool>, 16> partProgramKnown{};
+  // The pair a part's bank select is on its way to, from its first message
+  // to its program change: no other part takes it meanwhile, so the bank
+  // select and program change go as one unit. 128 * bank + program + 1;
+  // 0: none.
+  std::array<std::atomic<int>, 16> pairClaims{};
   std::atomic<int> pendingProgram{0};
   std::atomic<bool> quietSend{false};
   ITextControl* paramCCDisplay = nullptr;
@@ -488,6 +493,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // shows it (a count of the lanes showing it).
   std::atomic<bool> jobOverlay{false};
   std::atomic<uint32_t> pickOverlays{0};  // a bit a lane
+  std::mutex mOverlayMutex;                // lanes and jobs show and hide it at once
   std::atomic<bool> stateRestore{false};
   std::atomic<bool> sendAllParts{false};
   std::atomic<bool> sendGlobalFirst{false};

@@ -123,6 +123,7 @@ class MIDIMessageManager {
   // The library's own hand-over of an entry into the editor, as if the
   // instrument had sent it: taken only while the ticket is its part's newest.
   void handOver(const PickTicket& ticket, ISysEx* message);
+  static bool handingOver();
   // The instrument's report of a part's bank or program: handed to the
   // entry as a pick (which waits while a job has the instrument); false for
   // any other message.

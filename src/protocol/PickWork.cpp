@@ -245,6 +245,8 @@ namespace {
 thread_local const PickTicket* tHandingOver = nullptr;
 }  // namespace
 
+bool MIDIMessageManager::handingOver() { return tHandingOver != nullptr; }
+
 void MIDIMessageManager::handOver(const PickTicket& ticket, ISysEx* message) {
   const PickTicket* outer = tHandingOver;
   tHandingOver = &ticket;

@@ -67,6 +67,9 @@ void MIDIMessageManager::sysexPatchParse(ISysEx* message) {
     decodeSoundDumpField(*field, d[byte], part, set);
     if (field->rule == DumpRule::kFilterLink) plug->setPartFilterLinkValue(part, d[byte]);
   }
-  plug->notePartSoundHeld(part);
+  // The library's entry handed over is the editor's alone until it has gone
+  // out: a pick that overtakes it meanwhile leaves the instrument's own.
+  if (handingOver()) plug->endPartSoundHeld(part);
+  else plug->notePartSoundHeld(part);
   replyAccepted = true;
 }

@@ -500,12 +500,17 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
        [&] { pick(0, 0, 7); }, {}, false, "Nothing sent!"},
       {"program changes not taken", [] {}, [&] { param(kGlobalRxProgramChange)->Set(0), pick(0, 0, 7); }, {}, false,
        "Program Change Disabled."},
-      {"part 2's A 008 leaves first on the MIDI thread: part 1's is refused there and put back", [] {},
+      {"part 2's A 008 is on its way, its bank select gone: part 1's is refused and put back", [] {},
        [&] {
+         // Part 2's pick stops in the pause after its first message.
          holdMidiThread = true;
-         plug->runOffHostThread([&] { while (holdMidiThread) std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+         plug->sleepFor = [&](int) {
+           while (holdMidiThread) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+         };
          pick(1, 0, 7);
+         for (int i = 0; i < 2000 && plug->pairClaims[1] == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
          pick(0, 0, 7);
+         plug->midiMessageManager->picks.awaitLanesIdle(std::chrono::milliseconds(200));
          holdMidiThread = false;
        },
        out(7, 1), true},
