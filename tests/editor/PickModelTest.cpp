@@ -617,12 +617,20 @@ class PickModelTest : public EditorTest {
     }
     // Nothing of an older pick left once a newer one of its part came in.
     std::unique_lock<std::mutex> lock(logMutex);
+    // The host's arrival moves the count without the gate's lock: a message
+    // the gate checked just before it may be logged just after it, once.
     std::array<uint32_t, kPickSlots> newest{};
+    std::array<bool, kPickSlots> justArrived{};
     for (const GateEvent& e : gateLog) {
-      auto& n = newest[static_cast<size_t>(e.slot)];
+      const auto at = static_cast<size_t>(e.slot);
+      auto& n = newest[at];
       if (e.arrival) {
+        justArrived[at] = e.count > n;
         n = std::max(n, e.count);
       } else {
+        const bool checkedBefore = justArrived[at] && e.count + 1 == n;
+        justArrived[at] = false;
+        if (checkedBefore) continue;
         EXPECT_GE(e.count, n) << "a message of slot " << e.slot << "'s pick " << e.count << " after pick " << n;
       }
     }
