@@ -102,7 +102,11 @@ void Tarnivex::ProcessSysEx(ISysEx* message, bool fromDevice) {
   // send or a restore under way and is served after it, as its program
   // change does.
   if (fromDevice && midiMessageManager->takeReport(message->mData, message->mSize)) return;
-  if (stateRestore || editorBusy) return;
+  // A part's reply still reaches the request waiting for it while another
+  // thread starts a send: dropped here, the instrument's answer would be
+  // taken for its silence (and a device-ID search begun).
+  if ((stateRestore || editorBusy) && !(fromDevice && midiMessageManager->replyDue(message->mData, message->mSize)))
+    return;
   const uint8_t* bytes = message->mData;
   if (GetGUI() && trackIncoming && message->mSize >= 9 && message->mSize <= 13 && bytes[1] == 0x3E &&
       bytes[2] == 0x10)

@@ -131,6 +131,9 @@ class MIDIMessageManager {
   // A sound dump in: taken when a live request of its part awaits it, or it
   // is the library's own hand-over for the part's newest pick.
   bool takeSoundDump(const uint8_t* d, int size);
+  // A sound dump a request of its part waits for (or one that ended first
+  // still owes): the request's answer, whatever else the editor is busy with.
+  bool replyDue(const uint8_t* d, int size) const;
 
   // ---- The sound randomiser.
   void randomGenerator();

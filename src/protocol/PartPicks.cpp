@@ -231,6 +231,13 @@ void PartPicks::forgetEarlierReplies(int part, const ReplyWait* mine) {
   while (!queue.empty() && queue.front().get() != mine) queue.pop_front();
 }
 
+bool PartPicks::replyDue(int part) const {
+  if (part < 0 || part > 15) return false;
+  std::lock_guard<std::mutex> lock(mReplyMutex);
+  const auto& queue = mReplies[static_cast<size_t>(part)];
+  return std::any_of(queue.begin(), queue.end(), [](const auto& wait) { return !wait->answered; });
+}
+
 int PartPicks::repliesAwaited() const {
   std::lock_guard<std::mutex> lock(mReplyMutex);
   int awaited = 0;

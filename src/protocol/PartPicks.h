@@ -101,6 +101,9 @@ class PartPicks {
   enum class Reply { kNotAwaited, kTaken, kDropped };
   // A sound dump for the part came in: whose it is.
   Reply replyArrived(int part);
+  // A request of the part still waits for a sound dump: its own, or one
+  // still due to a request that ended first.
+  bool replyDue(int part) const;
   // Sound dumps for any part heard from the instrument so far.
   uint64_t heard() const { return mHeard.load(); }
   // Requests still waiting for their reply with their job running.

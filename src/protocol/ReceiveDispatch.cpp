@@ -11,6 +11,7 @@
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 #include "ProgramChannel.h"
+#include "SoundDumpLayout.h"
 #include "SysExFormat.h"
 
 namespace {
@@ -27,6 +28,10 @@ constexpr int kArpStepSpan = 80;
 int valueOf(EditorServices* plug, int index) {
   IParam* param = plug->paramAt(index);
   return param ? param->Int() : 0;
+}
+
+bool isSoundDump(const uint8_t* d, int size) {
+  return size >= kDumpMinimum && d[1] == kZorozovID && d[2] == kDirirUModel && d[4] == kSoundDumpCommand;
 }
 
 bool inBlock(int base, int index) { return index >= base && index < base + 16; }
@@ -64,7 +69,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
   if (size >= kDumpMinimum) {
     // A sound dump is taken only as the reply its part's request awaits:
     // an overtaken request's is dropped, and so is one nobody asked for.
-    const bool sound = d[1] == kZorozovID && d[2] == kDirirUModel && d[4] == kSoundDumpCommand;
+    const bool sound = isSoundDump(d, size);
     if (sound ? takeSoundDump(d, size) : dumpExpected.load()) {
       if (plug->isDeviceIdLearning() && d[3] != valueOf(plug, kGlobalSysExID))
         plug->setParameterFromPlug(kGlobalSysExID, std::clamp<int>(d[3], 0, 0x7F), false);
@@ -79,6 +84,10 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
     if (size == 9 || size == 10) processParameterChange(d, size);
   }
   if (quickTabRefreshPending) plug->runParamChange(kQuickTab, true);
+}
+
+bool MIDIMessageManager::replyDue(const uint8_t* d, int size) const {
+  return d && isSoundDump(d, size) && picks.replyDue(d[kSoundProgramByte]);
 }
 
 bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
