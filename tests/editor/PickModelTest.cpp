@@ -558,7 +558,17 @@ class PickModelTest : public EditorTest {
       if (quiet == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     plug->followPicksInWindow();
-    for (PartModel& m : models) m.pickInBurst = m.bankUnsureInBurst = false;
+    for (int p = 0; p < 16; ++p) {
+      PartModel& m = models[static_cast<size_t>(p)];
+      m.pickInBurst = m.bankUnsureInBurst = false;
+      // Not known here after its burst, the part is at rest on what the
+      // record holds (checked against the instrument at the end): the pair
+      // a later program change or bank alone goes with.
+      if (m.certain) continue;
+      const auto at = static_cast<size_t>(p);
+      m.bank = plug->partBankKnown[at] ? std::optional<int>(plug->partBank(p)) : std::nullopt;
+      m.program = plug->partProgramKnown[at] ? std::optional<int>(plug->partProgram(p)) : std::nullopt;
+    }
   }
 
   // ---- After the sequence.
