@@ -286,6 +286,20 @@ class PickModelTest : public EditorTest {
     const int channel = s.part;  // part p listens on channel p + 1: status nibble p
     const auto cc = static_cast<unsigned char>(0xB0 | channel), pc = static_cast<unsigned char>(0xC0 | channel);
     const bool reserved = s.value == kReservedProgram;
+    // Program 9 is every part's: on bank B or C another of the sequence's
+    // parts may play that pair (or be on its way to it), which refuses the
+    // pick; whether it does is not known here.
+    const auto mayMeetAnother = [&](int program, std::optional<int> bank) {
+      if (program != kReservedProgram || bank.value_or(-1) == 0) return false;
+      for (int q : kParts) {
+        const auto qa = static_cast<size_t>(q);
+        const PartModel& o = models[qa];
+        if (q != s.part && ((o.touched && !o.certain) || o.program == kReservedProgram ||
+                            (plug->partProgramKnown[qa] && plug->partProgram(q) == kReservedProgram)))
+          return true;
+      }
+      return false;
+    };
     // A program pick that came in: the part's newest; certain when it goes out.
     // A program change with no bank goes on the newest bank picked.
     const auto cameIn = [&](bool refused, std::optional<int> carried, int program, bool fromLibrary) {
@@ -321,6 +335,7 @@ class PickModelTest : public EditorTest {
         if (!conditions.hostFilter) {
           const std::optional<int> bank = withBank ? std::optional<int>(s.bank) : std::nullopt;
           cameIn(refusedOnItsWay(bank), bank, s.value, library);
+          if (mayMeetAnother(s.value, bank ? bank : m.bank)) m.certain = false;
         }
         break;
       }
@@ -368,11 +383,12 @@ class PickModelTest : public EditorTest {
           if (!bankOnly) m.program = program;
           const bool conflict = reserved && m.bank.value_or(0) == 0;
           m.library = library && !locked && !conflict && !portOff;
-          if (library && !m.bank) m.certain = false;
+          if (library && (!m.bank || mayMeetAnother(program, m.bank))) m.certain = false;
         } else {
           send();
           const int program = bankOnly ? param(kMultiPartPatch + s.part)->Int() : s.value;
           cameIn(refusedOnItsWay(bank), bank, program, library);
+          if (mayMeetAnother(program, bank ? bank : m.bank)) m.certain = false;
           // Its answer goes with the part's own program or bank as they are
           // when it goes: settled, or not known here.
           if (!settled && !(withBank && !bankOnly)) m.certain = false;
@@ -394,6 +410,10 @@ class PickModelTest : public EditorTest {
         if (!refusedAtWindow) {
           if (!m.bank) m.bank = param(kMultiPartBank + s.part)->Int();
           cameIn(portOff, bank, program, library);
+        }
+        if (mayMeetAnother(program, bank ? *bank : param(kMultiPartBank + s.part)->Int())) {
+          m.touched = true;
+          m.certain = false;
         }
         break;
       }
