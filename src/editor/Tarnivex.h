@@ -343,7 +343,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setControlFromHardware(IControl* control, double normalized) override;
   void runParamChange(int paramIdx, bool fromDevice) override;
   void requestFolderRefresh() override { folderRefreshPending = true; }
-  bool deferProgramChange(int part, const IMidiMsg& msg, const std::optional<PickTicket>& ticket) override;
+  bool deferProgramChange(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank) override;
   bool deferHostController(const IMidiMsg& msg) override;
   void runOnMidiThread(std::function<void()> task) override { runOffHostThread(std::move(task)); }
   // A job's overlay or a transfer; the overlay a pick's own work shows is
