@@ -158,6 +158,8 @@ class EditorServices {
   virtual void notePartSoundHeld(int) {}
   // The instrument's sound of the part is no longer the editor's copy.
   virtual void endPartSoundHeld(int) {}
+  // The editor's copy is the sound the part plays.
+  virtual bool holdsPartSound(int) const { return false; }
   // A multi went out or came in: every part plays the bank and program it names.
   virtual void notePartProgramsOfMulti() {}
   // True when another part plays the bank and program picked for the part:

@@ -1,11 +1,15 @@
 // Two things asked of a part close together: a program change from the
 // window right behind the host's bank select and program change goes on the
-// host's bank, whichever is handed on first.
+// host's bank, whichever is handed on first; the sound the editor holds
+// goes back on a part switch only while the part still plays it.
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "EditorTestSupport.h"
+#include "EditorWindowDriver.h"
 
 namespace {
 constexpr int kPart = 1;
@@ -54,4 +58,44 @@ TEST(PickOverlapTest, AProgramChangeAfterTheHostsBankSelectGoesOnThatBank) {
   }
 }
 
+class HeldSoundTest : public EditorTest {
+ protected:
+  HeldSoundTest() : EditorTest(false) { setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1); }
+  ~HeldSoundTest() override {
+    window.reset();
+    unsetenv("TARNIVEX_RESOURCE_DIR");
+  }
+  std::optional<EditorWindowDriver> window;
+};
+
+TEST_F(HeldSoundTest, APartSwitchSendsTheHeldSoundOnlyWhileThePartPlaysIt) {
+  for (const bool changedMeanwhile : {false, true}) {
+    SCOPED_TRACE(changedMeanwhile ? "a program change went before the send's turn" : "nothing went meanwhile");
+    freshMidiSystem();
+    makePlug();
+    window.emplace(*plug);
+    param(kMultiPartStatus + kPart)->Set(1);
+    window->clickTab(kMainTab, 1);
+    settle();
+    plug->partSoundHeld[kPart] = true;
+    PartPicks& picks = plug->midiMessageManager->picks;
+    plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
+      // A pick's program change (the host's, the instrument's) goes out
+      // while the switch's send waits for its turn: the part loads A 006.
+      if (!changedMeanwhile || job.jobCode != 2) return;
+      picks.letGo(picks.current(kPart), [&](const GatePass& pass) {
+        plug->recordPartPlays(pass, 0, 5, nullptr);
+        return true;
+      });
+    };
+    window->clickTab(kQuickTab, kPart);
+    awaitRequestThread();
+    int dumps = 0;
+    for (const Bytes& message : sentSinceLast())
+      dumps += message.size() == 392 && message[4] == 0x10 && message[5] == 0x30 && message[6] == kPart;
+    EXPECT_EQ(dumps, changedMeanwhile ? 0 : 1);
+    plug->midiMessageManager->jobObserver = nullptr;
+    window.reset();
+  }
+}
 }  // namespace
