@@ -1,7 +1,11 @@
 // Two things asked of a part close together: a program change from the
 // window right behind the host's bank select and program change goes on the
 // host's bank, whichever is handed on first; the sound the editor holds
-// goes back on a part switch only while the part still plays it.
+// goes back on a part switch only while the part still plays it; a multi
+// names what each part plays as it goes, a pick recorded while its send ran
+// included.
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -58,17 +62,17 @@ TEST(PickOverlapTest, AProgramChangeAfterTheHostsBankSelectGoesOnThatBank) {
   }
 }
 
-class HeldSoundTest : public EditorTest {
+class PickOverlapEditorTest : public EditorTest {
  protected:
-  HeldSoundTest() : EditorTest(false) { setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1); }
-  ~HeldSoundTest() override {
+  PickOverlapEditorTest() : EditorTest(false) { setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1); }
+  ~PickOverlapEditorTest() override {
     window.reset();
     unsetenv("TARNIVEX_RESOURCE_DIR");
   }
   std::optional<EditorWindowDriver> window;
 };
 
-TEST_F(HeldSoundTest, APartSwitchSendsTheHeldSoundOnlyWhileThePartPlaysIt) {
+TEST_F(PickOverlapEditorTest, APartSwitchSendsTheHeldSoundOnlyWhileThePartPlaysIt) {
   for (const bool changedMeanwhile : {false, true}) {
     SCOPED_TRACE(changedMeanwhile ? "a program change went before the send's turn" : "nothing went meanwhile");
     freshMidiSystem();
@@ -97,5 +101,36 @@ TEST_F(HeldSoundTest, APartSwitchSendsTheHeldSoundOnlyWhileThePartPlaysIt) {
     plug->midiMessageManager->jobObserver = nullptr;
     window.reset();
   }
+}
+
+TEST_F(PickOverlapEditorTest, TheMultiNamesWhatEachPartPlaysWhenItGoes) {
+  makePlug();
+  param(kMultiPartStatus + kPart)->Set(1);
+  plug->setParameterFromPlug(kMultiPartBank + kPart, 0, false);
+  plug->setParameterFromPlug(kMultiPartPatch + kPart, 2, false);
+  settle();
+  PartPicks& picks = plug->midiMessageManager->picks;
+  std::atomic<bool> picked{false};
+  picks.onLetGo = [&](const PickTicket& ticket) {
+    // Just before the multi goes, the part's record reads C 007 (the
+    // instrument's own pick, local control on, recorded as it came in).
+    if (!ticket.multi() || picked) return;
+    picked = true;
+    plug->setParameterFromPlug(kMultiPartBank + kPart, 2, false);
+    plug->setParameterFromPlug(kMultiPartPatch + kPart, 6, false);
+  };
+  setParam(kPushArrangement, 1);
+  awaitRequestThread();
+  ASSERT_TRUE(picked);
+  const ByteList sent = sentSinceLast();
+  const auto multi = std::find_if(sent.begin(), sent.end(), [](const Bytes& m) { return m.size() == 393; });
+  ASSERT_NE(multi, sent.end());
+  // The part's block: 32 + 22 * part bytes into the multi's data, bank then program.
+  const size_t block = 7 + 32 + 22 * kPart;
+  EXPECT_EQ((*multi)[block], 2);
+  EXPECT_EQ((*multi)[block + 1], 6);
+  EXPECT_EQ(plug->partBank(kPart), 2);
+  EXPECT_EQ(plug->partProgram(kPart), 6);
+  picks.onLetGo = nullptr;
 }
 }  // namespace
