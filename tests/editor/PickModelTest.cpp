@@ -114,7 +114,7 @@ class PickModelTest : public EditorTest {
   void makeInstance() {
     window.reset();
     freshMidiSystem();
-    wireSeen = 0;
+    wireSeen = wireObject = 0;
     makePlug();
     window.emplace(*plug);
     plug->sleepFor = [](int) {};  // a pick's pauses take no time
@@ -155,7 +155,18 @@ class PickModelTest : public EditorTest {
     std::vector<Bytes> due;
     {
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
-      const auto fresh = backend->outObjects() > 0 ? backend->sentSince(wireSeen) : std::vector<Bytes>{};
+      // The port opened again (a restore selects it anew) sends through a
+      // new object: the rest of the old one's first, then the new one's from
+      // its start.
+      std::vector<Bytes> fresh;
+      for (const size_t objects = backend->outObjects(); wireObject < objects;) {
+        std::vector<Bytes> sent = backend->sentSince(wireSeen, wireObject);
+        wireSeen += sent.size();
+        for (Bytes& message : sent) fresh.push_back(std::move(message));
+        if (wireObject + 1 == objects) break;
+        ++wireObject;
+        wireSeen = 0;
+      }
       for (const Bytes& message : fresh) {
         wire.push_back(message);
         for (const SimBytes& reply : instrument.receive(message)) {
@@ -170,7 +181,6 @@ class PickModelTest : public EditorTest {
           }
         }
       }
-      wireSeen += fresh.size();
       for (auto it = late.begin(); it != late.end();) {
         if (it->first-- <= 0) {
           due.push_back(it->second);
@@ -779,7 +789,7 @@ class PickModelTest : public EditorTest {
   std::mt19937 rng;
   std::recursive_mutex wireMutex;
   std::vector<Bytes> wire;
-  size_t wireSeen = 0, traced = 0, gateTraced = 0;
+  size_t wireObject = 0, wireSeen = 0, traced = 0, gateTraced = 0;
   std::vector<std::pair<int, Bytes>> late;
   std::mutex flightMutex;
   std::condition_variable flightDone;
