@@ -78,6 +78,16 @@ bool Tarnivex::ThreadRunning() const {
 // with every part's sound. The host's thread returns at once; the pause the
 // instrument needs after the multi is taken on the worker.
 void Tarnivex::sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti) {
+  queuePartSend(sendPartJob(part, false, false), busy, quiet, withGlobal, thenMulti);
+}
+
+void Tarnivex::sendHeldPartSound(int part) {
+  SenderJob job = sendPartJob(part, false, false);
+  job.whileHeld = true;
+  queuePartSend(job, true, false, false, false);
+}
+
+void Tarnivex::queuePartSend(const SenderJob& job, bool busy, bool quiet, bool withGlobal, bool thenMulti) {
   sendGlobalFirst = withGlobal;
   quietSend = quiet;
   editorBusy = busy;
@@ -86,7 +96,7 @@ void Tarnivex::sendPatchToDevice(int part, bool busy, bool quiet, bool withGloba
     quietSend = quiet;
     sendGlobalFirst = withGlobal;
   };
-  queueStateSend(sendPartJob(part, false, false), options);
+  queueStateSend(job, options);
   if (thenMulti) queueStateSend(sendMultiJob(false, false), options, kAfterMultiPauseMs);
   editorBusy = false;
 }

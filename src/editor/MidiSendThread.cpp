@@ -134,10 +134,11 @@ bool MidiSendThread::requestPart() {
   return true;
 }
 
-void MidiSendThread::programChange(int part, const IMidiMsg& msg, const std::optional<PickTicket>& ticket) {
+void MidiSendThread::programChange(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank) {
   if (Record* record = next(Kind::kProgramChange)) {
     record->msg = msg;
     record->value = part;
+    record->size = bank;
     record->ticket = ticket;
     publish();
   }
@@ -347,7 +348,8 @@ void MidiSendThread::perform(Record& record, Payload* payload) {
     case Kind::kEnquiry: mPlug.runDeviceEnquiry(); break;
     case Kind::kPartRequest: mPlug.runPartRequest(); break;
     case Kind::kProgramChange:
-      if (mPlug.midiMessageManager) mPlug.midiMessageManager->takeHostPick(record.value, record.msg, record.ticket);
+      if (mPlug.midiMessageManager && record.ticket)
+        mPlug.midiMessageManager->takeHostPick(record.value, record.msg, *record.ticket, record.size);
       break;
     case Kind::kHostController:
       if (mPlug.midiMessageManager)

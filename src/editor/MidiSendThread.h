@@ -37,7 +37,7 @@ class MidiSendThread {
     kJob,            // job, onStart: start it
     kEnquiry,        // the device enquiry and its pause
     kPartRequest,    // the block's deferred part request
-    kProgramChange,  // msg, value (part), ticket (its pick): the host's program change or bank select
+    kProgramChange,  // msg, value (part), ticket (its pick), size (the bank it took along): the host's program change
     kHostController, // msg: the controller from the host moving its control
     kTempoLog,       // value: host tempo, flag: synced (else out of sync)
     kLogLine,        // text: one debug-log line
@@ -95,7 +95,7 @@ class MidiSendThread {
   void startJob(const SenderJob& job, const std::function<void()>& onStart);
   void enquire();
   bool requestPart();
-  void programChange(int part, const IMidiMsg& msg, const std::optional<PickTicket>& ticket);
+  void programChange(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank);
   void hostController(const IMidiMsg& msg);
   void logTempo(int hostTempo, bool synced);
   void log(std::string_view line);

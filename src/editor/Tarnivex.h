@@ -343,7 +343,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setControlFromHardware(IControl* control, double normalized) override;
   void runParamChange(int paramIdx, bool fromDevice) override;
   void requestFolderRefresh() override { folderRefreshPending = true; }
-  bool deferProgramChange(int part, const IMidiMsg& msg, const std::optional<PickTicket>& ticket) override;
+  bool deferProgramChange(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank) override;
   bool deferHostController(const IMidiMsg& msg) override;
   void runOnMidiThread(std::function<void()> task) override { runOffHostThread(std::move(task)); }
   // A job's overlay or a transfer; the overlay a pick's own work shows is
@@ -366,6 +366,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setSendAllParts(bool on) override { sendAllParts = on; }
   int partBank(int part) const override;
   int partProgram(int part) const override;
+  bool holdsPartSound(int part) const override {
+    return part >= 0 && part < 16 && partSoundHeld[static_cast<size_t>(part)];
+  }
   bool knowsPart(int part, bool bank) const override {
     return part >= 0 && part < 16 && (bank ? partBankKnown : partProgramKnown)[static_cast<size_t>(part)].load();
   }
@@ -588,6 +591,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
 
   // ---- Sends (LibrarianTransfers.cpp).
   void sendPatchToDevice(int part, bool busy, bool quiet, bool withGlobal, bool thenMulti);
+  // The sound the editor holds for the part, sent back only while the part
+  // still plays it when its turn comes.
+  void sendHeldPartSound(int part);
   void sendPartDataBackToHardware(int part);
   bool ThreadRunning() const;
 
@@ -620,6 +626,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void showEditorSizeAndScheme();
 
  private:
+  void queuePartSend(const SenderJob& job, bool busy, bool quiet, bool withGlobal, bool thenMulti);
   // The toggle buttons of the change handler (ParamChangeDispatch.cpp).
   bool runToggle(int paramIdx, int intValue);
   // The MIDI-port, filter, routing, clock and settings commands; true when

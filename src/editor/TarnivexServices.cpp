@@ -72,9 +72,9 @@ void Tarnivex::debugLogText(std::string_view message) {
   else debuggerOutput.printDebugInfo(debugLogPath, std::string(message));
 }
 
-bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg, const std::optional<PickTicket>& ticket) {
+bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank) {
   if (!RealtimeScope::active() || !midiSendThread) return false;
-  midiSendThread->programChange(part, msg, ticket);
+  midiSendThread->programChange(part, msg, ticket, bank);
   return true;
 }
 

@@ -101,8 +101,11 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
   } else {
     plug->setEditorBusy(true);
     // The parts play the banks and programs of the multi that went out: the
-    // multi goes while it is the newest pick of the multi.
+    // multi goes while it is the newest pick of the multi, naming what each
+    // part plays as it goes (a part's pick recorded since it was made, the
+    // instrument's own with local control on, stays).
     mManager.picks.letGo(state.multi(), [&](const GatePass&) {
+      dump = multiDumpOf(*plug);
       if (!plug->checksumCheckAndSend(dump.data(), kMultiDumpSize)) return false;
       plug->notePartProgramsOfMulti();
       // Each part loads the program the multi names: a sound of the editor's

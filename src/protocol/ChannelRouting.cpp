@@ -106,17 +106,17 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   const int target = std::clamp(part, 0, 15);
   IParam* filter = plug->paramAt(kMIDIFilterDAWCCPassThrough + static_cast<int>(kind));
   if (!filter || filter->Value() != 1.0) {
-    // Blocked, a program change takes the bank select waiting for it along:
-    // on the road the bank select took, after it.
-    if (kind == kPC && !plug->deferProgramChange(target, *msg, std::nullopt)) takeHostPick(target, *msg, std::nullopt);
+    // Blocked, a program change takes the bank select waiting for it along.
+    if (kind == kPC) hostBankSelect.take(channel);
     return;
   }
   if (kind == kCC) {
     const int c = msg->mData1, v = msg->mData2;
     if ((c == 0 && v == 0) || (c == 32 && isOtherBankValue(v))) return;
-    // The part's bank select waits for its program change, in order.
+    // The part's bank select waits for its program change: half a pick,
+    // held in the order the host sent them.
     if (c == 32 && isPartBankValue(v)) {
-      if (!plug->deferProgramChange(target, *msg, std::nullopt)) takeHostPick(target, *msg, std::nullopt);
+      hostBankSelect.hold(channel, v - 64);
       return;
     }
     // The control it moves is the editor's: followed off the host's
@@ -128,10 +128,13 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
   // (a locked part, a conflict, a library slot that sends nothing) would
   // change the instrument's sound behind what the window shows.
   if (kind == kPC) {
-    // The pick is the part's newest from its arrival: lock-free, here on
-    // the host's thread; what follows it is done on the MIDI thread.
-    const PickTicket ticket = picks.arriveRealtime(target);
-    if (!plug->deferProgramChange(target, *msg, ticket)) takeHostPick(target, *msg, ticket);
+    // The pick is the part's newest from its arrival, with the bank it
+    // carries (a program change of the part's after it goes on that bank):
+    // lock-free, here on the host's thread; what follows it is done on the
+    // MIDI thread.
+    const int bank = hostBankSelect.take(channel);
+    const PickTicket ticket = picks.arriveRealtime(target, bank);
+    if (!plug->deferProgramChange(target, *msg, ticket, bank)) takeHostPick(target, *msg, ticket, bank);
     return;
   }
   plug->MIDIOutRoutingSwitch(msg);
@@ -153,15 +156,8 @@ void MIDIMessageManager::handInstrumentsPick(const PickTicket& ticket, Pick pick
   picks.hand(ticket, pick);
 }
 
-void MIDIMessageManager::takeHostPick(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket) {
+void MIDIMessageManager::takeHostPick(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank) {
   const int channel = msg.mStatus & 0x0F;
-  if ((msg.mStatus >> 4) == 0xB) {
-    // The host's bank select: half a pick, held until its program change.
-    hostBankSelect.hold(channel, msg.mData2 - 64);
-    return;
-  }
-  const int bank = hostBankSelect.take(channel);
-  if (!ticket) return;  // blocked: it took its bank select along
   if (const IParam* filter = plug->paramAt(kMIDIFilterDAWPCPassThrough); !filter || filter->Value() != 1.0) return;
   Pick pick;
   pick.road = Pick::Road::kHost;
@@ -169,7 +165,7 @@ void MIDIMessageManager::takeHostPick(int part, const IMidiMsg& msg, std::option
   pick.bank = bank;
   pick.program = msg.mData1;
   pick.channel = channel;
-  picks.hand(*ticket, pick);
+  picks.hand(ticket, pick);
 }
 
 IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab,

@@ -106,10 +106,10 @@ class EditorServices {
   virtual void setControlFromHardware(IControl*, double) {}
   // The editor's parameter-change handlers (second: values from the device).
   virtual void runParamChange(int, bool) {}
-  // A program change (or the bank select before it) from the host, taken
-  // off the host's real-time thread in the order it came; the ticket of a
-  // program change is its pick, made as it came in.
-  virtual bool deferProgramChange(int, const IMidiMsg&, const std::optional<PickTicket>&) { return false; }
+  // A program change from the host, taken off the host's real-time thread
+  // in the order it came, with its pick, made as it came in, and the bank
+  // select it took along (-1: none).
+  virtual bool deferProgramChange(int, const IMidiMsg&, const PickTicket&, int) { return false; }
   // A controller from the host, which moves the editor's control: taken off
   // the host's real-time thread, which never waits for the editor.
   virtual bool deferHostController(const IMidiMsg&) { return false; }
@@ -158,6 +158,8 @@ class EditorServices {
   virtual void notePartSoundHeld(int) {}
   // The instrument's sound of the part is no longer the editor's copy.
   virtual void endPartSoundHeld(int) {}
+  // The editor's copy is the sound the part plays.
+  virtual bool holdsPartSound(int) const { return false; }
   // A multi went out or came in: every part plays the bank and program it names.
   virtual void notePartProgramsOfMulti() {}
   // True when another part plays the bank and program picked for the part:

@@ -159,7 +159,7 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
   } else {
     // Handed over, the sound is the editor's alone until it has gone out.
     plug->endPartSoundHeld(part);
-    sent = sendPartToDevice(ticket, part, false, true);
+    sent = sendPartToDevice(ticket, part, false, false);
   }
   return endSend(sent);
 }

@@ -96,11 +96,10 @@ class MIDIMessageManager {
   IControl* getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab, bool fromDevice);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
-  // The host's bank select (held until its program change) or program change,
-  // on the MIDI thread in the order the host sent them. ticket: the pick the
-  // program change made as it came in; none for a bank select or a program
-  // change a filter blocked (it takes its bank select along).
-  void takeHostPick(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket);
+  // The host's program change, on the MIDI thread in the order the host
+  // sent them: ticket, the pick it made as it came in, with the bank select
+  // it took along (-1: none).
+  void takeHostPick(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank);
   // A channel message from the instrument goes on through the routing
   // switch; programChange: it is one, which the editor answers or refuses.
   bool passesBackFromDevice(bool programChange) const;
@@ -198,7 +197,7 @@ class MIDIMessageManager {
    private:
     std::array<std::atomic<int>, 16> mBanks;
   };
-  PendingBanks hostBankSelect;    // the host's, taken on the thread its program changes run on
+  PendingBanks hostBankSelect;    // the host's, held and taken on the host's thread
   PendingBanks deviceBankSelect;  // the instrument's
 
   // Takes the starts made inside the host's real-time calls, which must not

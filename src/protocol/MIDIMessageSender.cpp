@@ -43,7 +43,7 @@ void MIDIMessageSender::performJob() {
     case 1: sendGlobalToDevice(j.globalArgument); break;
     case 2:
       sendPartToDevice(j.ticket ? *j.ticket : mManager.picks.current(j.partArgument), j.partArgument, j.firstSendFlag,
-                       j.secondSendFlag);
+                       j.whileHeld);
       break;
     case 3: {
       // Started as a job, the entry is the part's newest pick (the multi's,

@@ -33,7 +33,7 @@ class MIDIMessageSender : public Poco::Runnable {
   void decryptMultiSettings1Values(int) {}
   void decryptMultiSettings2Values(int) {}
   // False when the dump did not go (overtaken, no port).
-  bool sendPartToDevice(const PickTicket& ticket, int part, bool toLibrarian, bool unused);  // 2
+  bool sendPartToDevice(const PickTicket& ticket, int part, bool toLibrarian, bool whileHeld);  // 2
   // A library entry to the part (state: the multi's pick of every part, in
   // multi mode), on the bank the pick carried (-1: the part's own);
   // instrumentPlays: the instrument already plays the entry's program, which

@@ -13,11 +13,21 @@ void PartPicks::setWork(PartWork part, StateWork state) {
 
 void PartPicks::setBusyTest(std::function<bool()> busy) { mBusy = std::move(busy); }
 
-PickTicket PartPicks::arriveRealtime(int slot) {
+PickTicket PartPicks::arriveRealtime(int slot, int bank) {
   if (!isSlot(slot)) slot = 0;
   const PickTicket ticket(slot, ++mCounts[static_cast<size_t>(slot)]);
+  // Noted as it arrives, not when its work is handed on: a pick of the
+  // part that arrives meanwhile goes on this bank.
+  if (bank >= 0) noteBank(static_cast<size_t>(slot), ticket.count(), bank);
   if (onArrive) onArrive(ticket);
   return ticket;
+}
+
+void PartPicks::noteBank(size_t at, uint32_t count, int bank) {
+  const uint64_t mine = static_cast<uint64_t>(count) << 8 | static_cast<uint64_t>(bank + 1);
+  uint64_t noted = mPickedBanks[at].load();
+  while ((noted >> 8) <= count && !mPickedBanks[at].compare_exchange_weak(noted, mine)) {
+  }
 }
 
 PickTicket PartPicks::arrive(int slot) {
@@ -115,7 +125,7 @@ bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
       const auto count = static_cast<uint32_t>(picked >> 8);
       if (picked != 0 && mDone[at].load() < count) pick.bank = static_cast<int>(picked & 0xFF) - 1;
     }
-    if (pick.bank >= 0) mPickedBanks[at] = static_cast<uint64_t>(part->count()) << 8 | static_cast<uint64_t>(pick.bank + 1);
+    if (pick.bank >= 0) noteBank(at, part->count(), pick.bank);
   }
   if (pick.program >= 0 && pick.work != Pick::Work::kRequest) {
     mTargetCounts[at] = slot == kMultiSlot ? std::get<StateTicket>(ticket).multi().count()

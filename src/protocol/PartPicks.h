@@ -42,8 +42,10 @@ class PartPicks {
 
   // ---- The entry.
   // A pick arrives: its part's count moves, so that nothing of an older pick
-  // leaves from now on. From the host's real-time calls: no lock, no wait.
-  PickTicket arriveRealtime(int slot);
+  // leaves from now on; a bank it carries (>= 0) is the one the part's
+  // program changes after it go on. From the host's real-time calls: no
+  // lock, no wait.
+  PickTicket arriveRealtime(int slot, int bank = -1);
   // The same, under the gate's lock.
   PickTicket arrive(int slot);
   // A pick of every part and the multi at once.
@@ -134,6 +136,8 @@ class PartPicks {
   bool handAny(const AnyTicket& ticket, Pick pick);
   void start(const AnyTicket& ticket, const Pick& pick);
   void moved();  // a count moved: pauses look again
+  // The bank a pick carried, unless a newer pick's is noted already.
+  void noteBank(size_t at, uint32_t count, int bank);
   static bool isSlot(int slot) { return slot >= 0 && slot < kPickSlots; }
 
   std::array<std::atomic<uint32_t>, kPickSlots> mCounts{};

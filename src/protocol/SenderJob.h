@@ -29,6 +29,9 @@ struct SenderJob {
   // from the entry when the job is started, if its starter gave none.
   std::optional<PickTicket> ticket;
   std::optional<StateTicket> state;
+  // A part's dump (job 2) of the sound the editor holds: it goes only while
+  // the part still plays that sound.
+  bool whileHeld = false;
   // Waited on the worker before the job runs, so that no starter waits.
   int pauseBeforeMs = 0;
 };

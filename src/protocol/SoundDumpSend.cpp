@@ -31,14 +31,14 @@ std::array<uint8_t, kSoundDumpSize> soundDumpOf(EditorServices& plug, int p) {
   return dump;
 }
 
-bool MIDIMessageSender::sendPartToDevice(const PickTicket& ticket, int p, bool toLibrarian, bool) {
+bool MIDIMessageSender::sendPartToDevice(const PickTicket& ticket, int p, bool toLibrarian, bool whileHeld) {
   observeLaneJob(2, p);
   if (p < 0 || p > kMaxPart) {
     plug->debugLog("PROCESSOR: no sound dump for part " + std::to_string(p));
     return false;
   }
   // Into the part it goes only while no newer pick of it has arrived.
-  if (!toLibrarian && !mManager.picks.newest(ticket)) return false;
+  if (!toLibrarian && (!mManager.picks.newest(ticket) || (whileHeld && !plug->holdsPartSound(p)))) return false;
   const bool quiet = plug->isSendAllParts();
   if (!quiet) plug->DisplayProcessingIndicator(true);
 
@@ -79,8 +79,11 @@ bool MIDIMessageSender::sendPartToDevice(const PickTicket& ticket, int p, bool t
     }
   } else {
     // Only a sound that went out whole is the instrument's too; the dump
-    // goes whole or not at all.
+    // goes whole or not at all. The copy of a sound the part played goes
+    // only while it still does: a program change that went meanwhile loaded
+    // another, which it would overwrite.
     sent = mManager.picks.letGo(ticket, [&](const GatePass&) {
+      if (whileHeld && !plug->holdsPartSound(p)) return false;
       return plug->checksumCheckAndSend(dump.data(), kSoundDumpSize);
     });
     if (sent) plug->notePartSoundHeld(p);

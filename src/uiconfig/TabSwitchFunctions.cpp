@@ -164,7 +164,7 @@ void TabSwitchFunctions::quickTabSwitch(Tarnivex* plug, int index, int part, int
   if (!send)
     plug->partChangeSend = true;
   else if (part >= 0 && part < 16 && plug->partSoundHeld[static_cast<size_t>(part)])
-    plug->sendPatchToDevice(part, true, false, false, false);
+    plug->sendHeldPartSound(part);
 }
 
 void TabSwitchFunctions::refreshPage(Tarnivex* plug, int tab, int part, Variant variant) {
