@@ -431,7 +431,9 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
   const bool went = picks.letGo(ticket, [&](const GatePass& pass) {
     if (!stillFree()) return false;
     const bool sent = channelOk && sendShortAndLog(&change);
-    if (midiIOConfigured && channelOk && !sent && (MidiOutGone() || MidiOutUnplugged())) {
+    // Not sent for any reason (the port gone, unplugged, closed while it
+    // opens anew): refused, not reported as gone out.
+    if (midiIOConfigured && channelOk && !sent) {
       lost = true;
       return false;
     }

@@ -172,6 +172,8 @@ void Tarnivex::notePartProgramsOfMulti() {
     // A multi's parts play the instrument's programs, from no library entry.
     if (librarianBrowser) librarianBrowser->notePartPlays(p, nullptr);
   }
+  // The multi went out: a refusal's text before it no longer holds.
+  pickWentOut();
   highlightStale = true;
 }
 void Tarnivex::notePartSoundHeld(int part) {

@@ -69,7 +69,9 @@ class MIDIMessageManager {
   bool isThreadRunning(JobThread thread) const;
   // No job runs or waits on the request thread, no pick works or waits.
   bool atRest() const {
-    return !isThreadRunning(JobThread::kRequest) && picks.lanesIdle() && !picks.anyWaiting() &&
+    // Waiting before lanes: a waiting pick is posted to its lane before it
+    // stops waiting.
+    return !isThreadRunning(JobThread::kRequest) && !picks.anyWaiting() && picks.lanesIdle() &&
            !isThreadRunning(JobThread::kRequest);
   }
   // The calling thread is one of the job threads or a pick lane.

@@ -172,14 +172,14 @@ void PartPicks::start(const AnyTicket& ticket, const Pick& pick) {
 }
 
 void PartPicks::serveWaiting() {
-  std::array<std::optional<Waiting>, kPickSlots> due;
-  {
-    std::lock_guard<std::mutex> lock(mWaitingMutex);
-    if (mShuttingDown || (mBusy && mBusy())) return;
-    due.swap(mWaiting);
-  }
-  for (auto& waiting : due)
+  // Posted under the lock: a pick is always either waiting or on its lane,
+  // so no look in between finds the parts at rest.
+  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  if (mShuttingDown || (mBusy && mBusy())) return;
+  for (auto& waiting : mWaiting) {
     if (waiting && newestAny(waiting->ticket)) start(waiting->ticket, waiting->pick);
+    waiting.reset();
+  }
 }
 
 bool PartPicks::anyWaiting() const {

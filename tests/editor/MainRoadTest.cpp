@@ -73,9 +73,12 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
   ASSERT_TRUE(eventually([&] { return plug->GetParam(kOscillator1Detune)->Int() == 30; }));
   EXPECT_DOUBLE_EQ(detune->GetValue(), plug->GetParam(kOscillator1Detune)->GetNormalized());
 
-  // A library entry to part 3, on a channel of its own (the instrument's
-  // multi has it on Global, where no program change for it can go).
+  // A library entry to part 3, played, on a channel of its own (the
+  // instrument's multi has it on Global, where no program change for it can
+  // go). A multi sent loads each part's program: the restore sends the sounds
+  // of the parts that play after it.
   plug->GetParam(kMultiPartMIDICh + 2)->Set(4);
+  plug->GetParam(kMultiPartStatus + 2)->Set(1);
   ASSERT_TRUE(plug->librarianBrowser->sendPatchToDeviceFromLibrarian(5, 0, 2));
   ASSERT_TRUE(idle());
   EXPECT_EQ(name(instrument.partBuffer(2), 370), numbered("Road ", 5));
