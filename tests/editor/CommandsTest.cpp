@@ -544,6 +544,12 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
     EXPECT_EQ(conflict.IsVisible(), row.refused);
     EXPECT_TRUE((!row.refused && !row.status) || param(kMultiPartPatch + 0)->Int() == shown) << "the part shows what it showed";
     EXPECT_TRUE(!row.status || plug->paramNameDisplay->GetText() == std::string(row.status));
+    if (row.status) {
+      // The multi that then goes out whole ends what the refusal said.
+      setParam(kPushArrangement, 1);
+      takeJobs();
+      EXPECT_NE(plug->paramNameDisplay->GetText(), std::string(row.status)) << "after SEND MULTI";
+    }
     freshMidiSystem();
   }
 }
