@@ -61,6 +61,8 @@ struct Step {
     kPartClick, kEditPortGone, kPause, kHoldJob, kLetJobsGo, kSettle,
     // The conditions, changed at rest only.
     kLock, kRxOff, kHostFilter, kInstrumentFilter, kPortGone, kUnplugged, kAnswers,
+    // Drawn in place of some settles.
+    kOwnPickAtRest, kRequestLost,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -71,7 +73,7 @@ std::string describe(const Step& s) {
       "host PC", "host BS+PC", "instrument PC", "instrument BS+PC", "report program", "report bank", "page program",
       "page bank", "arrow up", "top bar program", "double-click", "GET SOUND", "GET MULTI", "SEND MULTI", "restore",
       "part click", "edit, port gone", "pause", "hold next job", "let jobs go", "settle", "lock", "RX off",
-      "host PC filter", "instrument PC filter", "port gone", "unplugged", "answers"};
+      "host PC filter", "instrument PC filter", "port gone", "unplugged", "answers", "own pick at rest", "request lost"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -149,6 +151,13 @@ class PickModelTest : public EditorTest {
     manager.picks.onArrive = [this](const PickTicket& t) { log(t, true); };
     manager.picks.onLetGo = [this](const PickTicket& t) { log(t, false); };
     manager.pickPauseObserver = [this](const PickTicket& t, bool newest) {
+      std::unique_lock<std::mutex> hold(holdMutex);
+      if (t.slot() == pauseHeldSlot && pausesHeld < 2) {
+        const int mine = ++pausesHeld;
+        holdChanged.notify_all();
+        holdChanged.wait_for(hold, std::chrono::seconds(5), [&] { return pausesLetGo >= mine; });
+      }
+      hold.unlock();
       if (!newest) {
         std::lock_guard<std::mutex> lock(logMutex);
         ++pausesOvertaken[{t.slot(), t.count()}];
@@ -289,6 +298,7 @@ class PickModelTest : public EditorTest {
       // Now and then the pair part 10 plays.
       s.value = random() % 6 == 0 ? kReservedProgram : firstProgram(s.part) + static_cast<int>(random() % kPrograms);
       if (s.kind == Step::kAnswers) s.value = static_cast<int>(random() % 4);
+      if (s.kind == Step::kSettle && s.value % 5 < 2) s.kind = s.value % 5 == 0 ? Step::kOwnPickAtRest : Step::kRequestLost;
       steps.push_back(s);
     }
     return steps;
@@ -524,6 +534,66 @@ class PickModelTest : public EditorTest {
       case Step::kSettle:
         settle();
         break;
+      case Step::kRequestLost: {
+        // A part's request lost on the cable while the instrument answers
+        // another part's: heard from since, it is not searched for.
+        settle();
+        if (portOff || conditions.answers == Answers::kNever) break;
+        {
+          std::lock_guard<std::mutex> lock(holdMutex);
+          pauseHeldSlot = s.part, pausesHeld = pausesLetGo = 0;
+        }
+        run(Step{Step::kGetSound, s.part});
+        // Held at the pause after its request, which then never reaches the
+        // instrument; then held again as it waits for the reply.
+        const auto held = [this](int n) {
+          std::unique_lock<std::mutex> lock(holdMutex);
+          holdChanged.wait_for(lock, std::chrono::seconds(5), [&] { return pausesHeld >= n; });
+        };
+        held(1);
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          wireSeen += backend->sentSince(wireSeen, wireObject).size();
+        }
+        {
+          std::lock_guard<std::mutex> lock(holdMutex);
+          pausesLetGo = 1;
+          holdChanged.notify_all();
+        }
+        held(2);
+        const uint64_t heard = plug->midiMessageManager->picks.heard();
+        run(Step{Step::kGetSound, s.part == kParts[0] ? kParts[1] : kParts[0]});
+        for (int i = 0; i < 5000 && plug->midiMessageManager->picks.heard() == heard; ++i) {
+          pump();
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::lock_guard<std::mutex> lock(holdMutex);
+        pauseHeldSlot = -1, pausesLetGo = 2;
+        holdChanged.notify_all();
+        break;
+      }
+      case Step::kOwnPickAtRest: {
+        // The instrument's pick, nothing else of the part on its way: with
+        // local control on it plays it already, and hears no bank select or
+        // program change back (a late copy would move it back).
+        settle();
+        size_t before;
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          before = wire.size();
+        }
+        run(Step{s.bank == 2 ? Step::kInstrument : Step::kInstrumentWithBank, s.part, s.bank, s.value});
+        settle();
+        if (!localOn || library) break;
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        for (size_t i = before; i < wire.size(); ++i) {
+          const Bytes& message = wire[i];
+          const bool bankSelect = message.size() == 3 && message[0] == cc && (message[1] == 0 || message[1] == 32);
+          EXPECT_FALSE(bankSelect || (message.size() == 2 && message[0] == pc))
+              << "sent back to the instrument its own pick: " << std::hex << int(message[0]) << ' ' << int(message[1]);
+        }
+        break;
+      }
       default: {
         // A condition changes at rest, as a user changes it between picks.
         settle();
@@ -837,6 +907,7 @@ class PickModelTest : public EditorTest {
   std::mutex holdMutex;
   std::condition_variable holdChanged;
   bool holdNext = false, letGo = true;
+  int pauseHeldSlot = -1, pausesHeld = 0, pausesLetGo = 0;  // the part whose request's pauses are held
   int held = 0;
 };
 
