@@ -28,7 +28,7 @@ for tick, data in events:
     track += vlq(tick - last) + data
     last = tick
 track += vlq(0) + b"\xff\x2f\x00"
-midi_dir = os.path.join(session_dir, "interchange", name, "midifiles")
+midi_dir = os.path.join(session_dir, "interchange", os.path.basename(os.path.normpath(session_dir)), "midifiles")
 os.makedirs(midi_dir, exist_ok=True)
 with open(os.path.join(midi_dir, "Notes.mid"), "wb") as f:
     f.write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 960) + b"MTrk" + struct.pack(">I", len(track)) + track)
