@@ -36,7 +36,9 @@ void MIDIMessageManager::shutDown() {
   mShuttingDown = true;
   for (auto& lane : mLaneSenders)
     if (lane) lane->cancelRequested = true;
-  // The picks' work ends first: it may hand jobs to the workers.
+  // The picks' work ends first: it may hand jobs to the workers. A lane in
+  // a pause is woken before it is joined, so the close does not wait it out.
+  wakeWaiters(true);
   picks.shutDown();
   resetContinuousClock(true);
   for (Worker& worker : mWorkers) {
