@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -103,6 +104,9 @@ void OpenBeforeCallingOnATold(jack_client_t* client) {
   if (jack_client_t* probe = jack_client_open("told probe", JackNoStartServer, nullptr)) jack_client_close(probe);
 }
 
+std::mutex gHookMutex;
+std::function<void()> gBeforeUnregister;
+
 void Leaving(jack_client_t* client) {
   std::lock_guard lock(gLeaveMutex);
   const auto found = gUnregisteredAt.find(client);
@@ -137,6 +141,11 @@ void JackRunShutdownNotice(size_t index) {
     notice = &gNotices.at(index);
   }
   notice->function(notice->argument);
+}
+
+void JackOnNextUnregister(std::function<void()> hook) {
+  std::lock_guard lock(gHookMutex);
+  gBeforeUnregister = std::move(hook);
 }
 
 long JackCyclesBeforeLastLeave() {
@@ -211,6 +220,12 @@ __attribute__((visibility("default"))) int jack_deactivate(jack_client_t* client
 __attribute__((visibility("default"))) int jack_port_unregister(jack_client_t* client, jack_port_t* port) {
   using Unregister = int(jack_client_t*, jack_port_t*);
   static Unregister* const real = libjack<Unregister>("jack_port_unregister");
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(gHookMutex);
+    hook.swap(gBeforeUnregister);
+  }
+  if (hook) hook();
   OpenBeforeCallingOnATold(client);
   const int result = real(client, port);
   std::lock_guard lock(gLeaveMutex);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,7 @@ bool JackAwaitClientEvent(const std::string& event, size_t from, std::chrono::mi
 // of them run again now, as a notice that comes late.
 size_t JackShutdownNotices();
 void JackRunShutdownNotice(size_t index);
+// Runs hook inside the next jack_port_unregister of the process, before the
+// call reaches libjack: a test makes something happen while a call on a
+// client is under way.
+void JackOnNextUnregister(std::function<void()> hook);

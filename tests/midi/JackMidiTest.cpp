@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -124,6 +126,45 @@ TEST_F(JackMidiTest, AnInstrumentWhosePortsComeBackIsConnectedAgainBothWays) {
 TEST_F(JackMidiTest, TheServerGoingAwayAsTheLastInstanceClosesCrashesNothing) {
   plug.reset();
   server.Stop();
+  peer->Abandon();
+  ASSERT_TRUE(server.Start()) << server.Error();
+  peer = std::make_unique<JackPeer>();
+  plug = std::make_unique<RecordingPlug>();
+  ASSERT_NO_FATAL_FAILURE(Connect(*plug));
+  ExpectCarried(false);
+}
+
+// The server goes while the plug-in's thread is inside a call on its client
+// (a port of the last instance unregistered): the notice that it went must
+// wait for that call, or an open elsewhere in the process frees the client
+// under it (the fixture opens one as soon as a told client is called).
+TEST_F(JackMidiTest, AServerGoingDuringACallOnTheClientCrashesNothing) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool inCall = false, stopped = false;
+  const size_t mark = JackClientEvents().size();
+  JackOnNextUnregister([&] {
+    std::unique_lock lock(mutex);
+    inCall = true;
+    changed.notify_all();
+    changed.wait_for(lock, std::chrono::seconds(10), [&] { return stopped; });
+    lock.unlock();
+    // Told within this wait, the call below would land on a freed client.
+    JackAwaitClientEvent("told " + ClientName(), mark, std::chrono::milliseconds(150));
+  });
+  plug.reset();
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return inCall; }))
+        << "the plug-in's ports were not unregistered";
+  }
+  server.Stop();
+  {
+    std::lock_guard lock(mutex);
+    stopped = true;
+    changed.notify_all();
+  }
+  EXPECT_TRUE(JackAwaitClientEvent("told " + ClientName(), mark, std::chrono::seconds(10)));
   peer->Abandon();
   ASSERT_TRUE(server.Start()) << server.Error();
   peer = std::make_unique<JackPeer>();

@@ -48,6 +48,9 @@ constexpr auto kServerLook = std::chrono::milliseconds(250);
 constexpr auto kLookWait = std::chrono::milliseconds(500);
 // The longest a port's owner waits for a process cycle that may use it.
 constexpr auto kCycleWait = std::chrono::milliseconds(500);
+// The longest the server's notice waits for a call on its client to end: a
+// close under way ends only once the notice has returned.
+constexpr auto kNoticeWait = std::chrono::milliseconds(300);
 // Instances whose ports one process callback serves.
 constexpr size_t kSlots = 512;
 constexpr unsigned char kSysExStart = 0xF0;
@@ -310,11 +313,35 @@ class SharedClient {
     return 0;
   }
   // Told once per client, with the number of the client it came from.
+  // Once told, the client may be freed by any open in the process, so the
+  // notice is taken in only after a call on it under way has ended (see
+  // onClient). A close under way stops this thread and waits for it: the
+  // wait is bounded, and no cancellation may unwind through it.
   static void Shutdown(void* generation) {
     SharedClient& shared = instance();
     if (reinterpret_cast<uintptr_t>(generation) != shared.mGeneration.load()) return;  // a client let go before
+    int cancel = 0;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancel);
+    bool held = false;
+    if (shared.mCaller.load() != std::this_thread::get_id())
+      for (const auto until = Clock::now() + kNoticeWait; !(held = shared.mCall.try_lock()) && Clock::now() < until;)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     shared.mLost = true;
+    if (held) shared.mCall.unlock();
+    pthread_setcancelstate(cancel, nullptr);
     shared.poke(&shared, true);
+  }
+
+  // Runs call on the client unless its server's notice came first; false
+  // when it did. The notice waits for the call.
+  template <class Call>
+  bool onClient(Call&& call) {
+    std::lock_guard<std::mutex> guard(mCall);
+    if (mLost.load()) return false;
+    mCaller = std::this_thread::get_id();
+    call();
+    mCaller = std::thread::id();
+    return true;
   }
   static void PortRegistered(jack_port_id_t, int, void* self) { static_cast<SharedClient*>(self)->poke(self, false); }
   static void PortRenamed(jack_port_id_t, const char*, const char*, void* self) {
@@ -405,22 +432,28 @@ class SharedClient {
     lock.unlock();
     jack_status_t status{};
     jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+    std::string ownName;
     if (client) {
       mBufferSize = jack_port_type_get_buffer_size(client, JACK_DEFAULT_MIDI_TYPE);
       jack_on_shutdown(client, Shutdown, reinterpret_cast<void*>(generation));
-      if (jack_set_process_callback(client, Process, this) != 0 ||
-          jack_set_port_registration_callback(client, PortRegistered, this) != 0 ||
-          jack_set_port_rename_callback(client, PortRenamed, this) != 0 || jack_activate(client) != 0) {
-        Report("JACK: the MIDI client could not be activated");
-        jack_client_close(client);
-        client = nullptr;
-      }
+      // A server that goes meanwhile leaves the client to libjack; the
+      // loss is taken in as for any client.
+      onClient([&] {
+        if (jack_set_process_callback(client, Process, this) != 0 ||
+            jack_set_port_registration_callback(client, PortRegistered, this) != 0 ||
+            jack_set_port_rename_callback(client, PortRenamed, this) != 0 || jack_activate(client) != 0) {
+          Report("JACK: the MIDI client could not be activated");
+          jack_client_close(client);
+          client = nullptr;
+          return;
+        }
+        ownName = jack_get_client_name(client);
+      });
     } else {
       Report("JACK server not running (status " + std::to_string(status) + ")");
     }
     // Whether the server's socket is where it is looked for after a loss.
     const bool probeWorks = client && jackwatch::ServerListening();
-    const std::string ownName = client ? jack_get_client_name(client) : "";
     // Noted now, so that a client the look after this one finds gone counts.
     const jackwatch::Clients atOpen = client ? jackwatch::ProcessClients(ownName) : jackwatch::Clients();
     lock.lock();
@@ -541,11 +574,13 @@ class SharedClient {
     noteProcessClients(ownName);
     const auto list = [&](unsigned long flags) {
       std::vector<std::string> names;
-      const char** found = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
-      if (!found) return names;
-      for (const char** name = found; *name; ++name)
-        if (!std::string_view(*name).starts_with(own)) names.emplace_back(*name);
-      jack_free(found);
+      onClient([&] {
+        const char** found = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+        if (!found) return;
+        for (const char** name = found; *name; ++name)
+          if (!std::string_view(*name).starts_with(own)) names.emplace_back(*name);
+        jack_free(found);
+      });
       return names;
     };
     std::vector<std::string> targets = list(JackPortIsInput), sources = list(JackPortIsOutput);
@@ -593,8 +628,10 @@ class SharedClient {
       const bool targetThere = present(mTargets, want.target), sourceThere = present(mSources, want.source);
       jack_client_t* client = mClient;
       lock.unlock();
-      applyOut(client, e, want, targetThere);
-      applyIn(client, e, want, sourceThere);
+      onClient([&] {
+        applyOut(client, e, want, targetThere);
+        applyIn(client, e, want, sourceThere);
+      });
       lock.lock();
       e.done = want;
       e.applied = wanted;
@@ -688,10 +725,10 @@ class SharedClient {
       for (jack_port_t* port : {e->outPort.load(), e->inPort.load()})
         if (port) ports.push_back(port);
     lock.unlock();
-    if (client && !mLost) {
+    if (client) {
       // Unconnected first: a connected port whose buffer no cycle writes
       // would hand its peer stale data.
-      for (jack_port_t* port : ports) jack_port_disconnect(client, port);
+      for (jack_port_t* port : ports) onClient([&] { jack_port_disconnect(client, port); });
       // And only then unregistered: JACK frees a port at once, while the
       // graph its readers run on changes a cycle later; a reader whose
       // input still lists the freed port drops that whole cycle of input,
@@ -706,8 +743,8 @@ class SharedClient {
     }
     lock.unlock();
     if (client) awaitCycleEnd();
-    if (client && !mLost)
-      for (jack_port_t* port : ports) jack_port_unregister(client, port);
+    if (client)
+      for (jack_port_t* port : ports) onClient([&] { jack_port_unregister(client, port); });
     lock.lock();
     for (const std::shared_ptr<Endpoint>& e : gone)
       if (e->slot < kSlots) mSlotTaken[e->slot] = false;
@@ -717,7 +754,10 @@ class SharedClient {
   // unconnected (libjack waits out a cycle per look while a change is due).
   void awaitDisconnected(jack_port_t* port) {
     // A server gone runs no cycle: nothing is waited for then.
-    AwaitCycles([this, port] { return mLost.load() || jack_port_connected(port) <= 0; });
+    AwaitCycles([this, port] {
+      bool connected = false;
+      return !onClient([&] { connected = jack_port_connected(port) > 0; }) || !connected;
+    });
   }
 
   // Returns, within a bound, once a whole cycle has run since now: the
@@ -747,7 +787,7 @@ class SharedClient {
     mClosing = true;
     lock.unlock();
     awaitGraphSettled();
-    if (!mLost) jack_client_close(client);  // else left to libjack, see lostServer
+    onClient([&] { jack_client_close(client); });  // else left to libjack, see lostServer
     lock.lock();
     mClosing = false;
     mServerGone = false;  // it spoke of the client let go
@@ -803,6 +843,9 @@ class SharedClient {
   // The client's number, counted up at each open; whether its server went.
   std::atomic<uintptr_t> mGeneration{0};
   std::atomic<bool> mLost{false};
+  // Held by a call on the client (onClient), and by whom.
+  std::mutex mCall;
+  std::atomic<std::thread::id> mCaller{};
   std::atomic<unsigned long> mCycles{0};
   std::atomic<unsigned long> mServerLooks{0};
   size_t mBufferSize = 0;
