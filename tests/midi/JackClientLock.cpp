@@ -17,6 +17,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <jack/jack.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -85,11 +86,18 @@ std::map<jack_client_t*, Notice*> gNoticeOf;   // the live clients'
 
 // Noted once the client's own notice has run: a call the client made on
 // its own while being told is the client's race with libjack, not a fault.
+// libjack cancels its threads at any instruction: none may land in the
+// notice's bookkeeping (see the plug-in's own callbacks).
 void Told(void* notice) {
-  auto& told = *static_cast<Notice*>(notice);
-  told.function(told.argument);
-  told.told = true;
-  Note("told " + told.client);
+  int cancels = 0;
+  pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancels);
+  {
+    auto& told = *static_cast<Notice*>(notice);
+    told.function(told.argument);
+    told.told = true;
+    Note("told " + told.client);
+  }
+  pthread_setcancelstate(cancels, nullptr);
 }
 
 // Frees a client whose server went, as any open in the process does, so

@@ -69,6 +69,17 @@ void KeepModuleLoaded() {
 
 void Report(const std::string& text) { MidiError(text).printMessage(); }
 
+// libjack's threads may be cancelled at any instruction, and a cancel that
+// lands in code that cannot unwind (a notify, a lock's release) ends the
+// process. Our callbacks take cancels only once done: no destructor may turn
+// them back on, since a pending cancel acts at once and unwinds from there.
+int HoldCancels() {
+  int state = 0;
+  pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &state);
+  return state;
+}
+void TakeCancels(int state) { pthread_setcancelstate(state, nullptr); }
+
 // Waits, within the bound for a cycle, until done() says yes.
 template <class Done>
 void AwaitCycles(Done done) {
@@ -301,6 +312,7 @@ class SharedClient {
 
   // ---- JACK's threads.
   static int Process(jack_nframes_t frames, void* self) {
+    const int cancels = HoldCancels();
     auto& shared = *static_cast<SharedClient*>(self);
     shared.mInCycle.store(true);
     bool received = false;
@@ -310,26 +322,26 @@ class SharedClient {
     if (received) shared.mInputWake.release();
     shared.mCycles.fetch_add(1);
     shared.mInCycle.store(false);
+    TakeCancels(cancels);
     return 0;
   }
   // Told once per client, with the number of the client it came from.
   // Once told, the client may be freed by any open in the process, so the
   // notice is taken in only after a call on it under way has ended (see
   // onClient). A close under way stops this thread and waits for it: the
-  // wait is bounded, and no cancellation may unwind through it.
+  // wait is bounded.
   static void Shutdown(void* generation) {
     SharedClient& shared = instance();
     if (reinterpret_cast<uintptr_t>(generation) != shared.mGeneration.load()) return;  // a client let go before
-    int cancel = 0;
-    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancel);
+    const int cancels = HoldCancels();
     bool held = false;
     if (shared.mCaller.load() != std::this_thread::get_id())
       for (const auto until = Clock::now() + kNoticeWait; !(held = shared.mCall.try_lock()) && Clock::now() < until;)
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     shared.mLost = true;
     if (held) shared.mCall.unlock();
-    pthread_setcancelstate(cancel, nullptr);
     shared.poke(&shared, true);
+    TakeCancels(cancels);
   }
 
   // Runs call on the client unless its server's notice came first; false
@@ -343,9 +355,15 @@ class SharedClient {
     mCaller = std::thread::id();
     return true;
   }
-  static void PortRegistered(jack_port_id_t, int, void* self) { static_cast<SharedClient*>(self)->poke(self, false); }
-  static void PortRenamed(jack_port_id_t, const char*, const char*, void* self) {
+  static void PortRegistered(jack_port_id_t, int, void* self) {
+    const int cancels = HoldCancels();
     static_cast<SharedClient*>(self)->poke(self, false);
+    TakeCancels(cancels);
+  }
+  static void PortRenamed(jack_port_id_t, const char*, const char*, void* self) {
+    const int cancels = HoldCancels();
+    static_cast<SharedClient*>(self)->poke(self, false);
+    TakeCancels(cancels);
   }
   void poke(void*, bool serverGone) {
     std::lock_guard<std::mutex> lock(mMutex);
