@@ -197,7 +197,10 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
   // proves nothing is put back and named, whether or not the split is done.
   std::optional<std::set<std::string>> again;
   const auto proves = [&](const std::string& path, const splitnote::Piece& piece) {
-    if (holdsPiece(path, piece)) return true;
+    // A piece holds a bank at most: a file of more is a bank of the user's,
+    // whatever the note records of it.
+    bool smf = false;
+    if (holdsPiece(path, piece)) return !holdsMoreThanABank(path, &smf);
     if (done) return false;
     if (!again) again = pieceDigestsOf(back.empty() ? sourcePath : back);
     const auto data = again->empty() ? std::nullopt : userfiles::readWholeFile(path, maxBankFileSize);

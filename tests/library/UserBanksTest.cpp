@@ -1425,6 +1425,107 @@ TEST(SplitNotes, ANoteCutAtAnyLengthLosesNoByteAndListsEachSoundOnce) {
   }
 }
 
+// A file's bytes, read in one go.
+Bytes bytesOf(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::error_code error;
+  Bytes bytes(static_cast<size_t>(fs::file_size(path, error)));
+  if (error) return {};
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
+}
+
+// A note not marked done that names a hidden original (a bank of more
+// than a hundred sounds no note of its own names) as one of its pieces, in
+// each format: cut at every length, each field made unreadable (empty, more
+// digits than 64 bits hold, a sign, junk), or with the original's own size
+// and SHA-1 as the piece's. Whatever the note says, the load ends, leaves
+// every file of the user's as it was, and the original and the source split
+// are each in a file the user sees.
+enum class Hostile { kCut, kField, kProvedAsPiece };
+struct PieceNoteRow {
+  const char* label;
+  NoteFormat format;
+  Hostile hostile;
+};
+void PrintTo(const PieceNoteRow& row, std::ostream* os) { *os << row.label; }
+
+class NotesNamingAnOriginal : public ::testing::TestWithParam<PieceNoteRow> {};
+
+TEST_P(NotesNamingAnOriginal, NoLoadLosesAByteOrThrows) {
+  const PieceNoteRow& row = GetParam();
+  const Bytes source = concat({soundFile("big", 101), multiFile("mul", 1)});  // three pieces
+  const Bytes original = soundFile("org", 101);
+  const std::map<std::string, Bytes> users = {{"Patches/Other.syx", soundFile("oth", 100)},
+                                              {"Converted Banks/Keep.syx", soundFile("keep", 100)}};
+  DataFolder data;
+  writeFile(data.patches() / "Big.syx", source);
+  killSplitAt(data, 4);
+  auto [note, f] = noteIn(data.patches());
+  ASSERT_EQ(f.back(), kMovedMark);
+  f[kPiece] = ".tvx-src001";
+  if (row.hostile == Hostile::kProvedAsPiece) {
+    f[kPiece + 2] = std::to_string(original.size());
+    f[kPiece + 3] = sha1Hex(original);
+  }
+  writeFile(data.patches() / f[kPiece], original);
+  // The earliest formats moved the source in one go: it was not moved yet.
+  if (row.format >= kFormat2) fs::rename(data.patches() / f[kHidden], data.patches() / "Big.syx");
+  const fs::path aside = data.root / "aside";
+  fs::create_directories(aside);
+  for (const auto& entry : fs::directory_iterator(data.patches()))
+    if (entry.path() != note) fs::create_hard_link(entry.path(), aside / entry.path().filename());
+  std::vector<Bytes> notes;
+  const std::vector<std::string> fields = fieldsIn(f, row.format);
+  const Bytes whole = joined(fields, row.format);
+  if (row.hostile == Hostile::kField) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+      for (const char* junk : {"", "99999999999999999999", "-1", "x"}) {
+        std::vector<std::string> damaged = fields;
+        damaged[i] = junk;
+        notes.push_back(joined(damaged, row.format));
+      }
+    }
+  } else {
+    for (size_t length = 0; length <= whole.size(); ++length)
+      notes.emplace_back(whole.begin(), whole.begin() + static_cast<long>(length));
+  }
+  for (const Bytes& text : notes) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(text.begin(), text.end())));
+    fs::remove_all(data.patches());
+    fs::remove_all(data.converted());
+    fs::create_directories(data.patches());
+    for (const auto& entry : fs::directory_iterator(aside))
+      fs::create_hard_link(entry.path(), data.patches() / entry.path().filename());
+    for (const auto& [name, bytes] : users) writeFile(data.root / name, bytes);
+    writeFile(note, text);
+    EXPECT_NO_THROW(LoggedLibrary{data.patchesStr()});
+    // What the user sees: files of no hidden name, in either folder.
+    std::set<Bytes> shown;
+    for (const fs::path& folder : {data.patches(), data.converted()})
+      for (const auto& name : filesBelow(folder))
+        if (name[0] != '.' && name.find("/.") == std::string::npos) shown.insert(bytesOf(folder / name));
+    for (const auto& [name, bytes] : users) EXPECT_EQ(bytesOf(data.root / name), bytes) << name;
+    EXPECT_TRUE(shown.count(original));
+    EXPECT_TRUE(shown.count(source));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SplitNotes, NotesNamingAnOriginal,
+    ::testing::Values(PieceNoteRow{"current format cut at every length", kFormat5, Hostile::kCut},
+                      PieceNoteRow{"current format, each field unreadable", kFormat5, Hostile::kField},
+                      PieceNoteRow{"current format proving the original as the piece", kFormat5, Hostile::kProvedAsPiece},
+                      PieceNoteRow{"format 4 cut at every length", kFormat4, Hostile::kCut},
+                      PieceNoteRow{"format 4, each field unreadable", kFormat4, Hostile::kField},
+                      PieceNoteRow{"format 3 cut at every length", kFormat3, Hostile::kCut},
+                      PieceNoteRow{"format 3, each field unreadable", kFormat3, Hostile::kField},
+                      PieceNoteRow{"format 2 cut at every length", kFormat2, Hostile::kCut},
+                      PieceNoteRow{"format 2, each field unreadable", kFormat2, Hostile::kField},
+                      PieceNoteRow{"format 1 cut at every length", kFormat1, Hostile::kCut},
+                      PieceNoteRow{"format 1, each field unreadable", kFormat1, Hostile::kField}),
+    LabelName);
+
 // A hidden source that can be neither moved on nor put back (a full disk,
 // a folder that takes no new name) stays hidden with its note through every
 // load that meets it so; once names can be taken again, the next load
