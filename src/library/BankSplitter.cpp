@@ -224,8 +224,12 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
       why = userfiles::failureReason(errno, folder);
       log("PATCH LIBRARIAN: could not write file " + folder + piece.bank->fileName);
     }
+    // Each piece with its size and SHA-1: a later load removes a hidden
+    // file as a piece only when it proves to be that piece.
     field(pairs, nameOf(file->path()));
     field(pairs, piece.bank->fileName);
+    field(pairs, std::to_string(piece.image.size()));
+    field(pairs, splitnote::sha1Of(piece.image));
     pieces.push_back({std::move(piece.bank), std::move(file), {}});
     if (whole) reached();
   }

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -138,6 +139,9 @@ constexpr std::size_t kMaxSplitEntries = 5000;
 // Why a load put a file back: it was hidden by a split that cannot be
 // finished, or whose note proves nothing of it.
 inline constexpr const char* kFoundHidden = "found hidden by a split";
+// Why a load left out a bank a split hid: it cannot take its name back (a
+// folder the editor cannot write); the reason follows.
+inline constexpr const char* kKeptHidden = "kept hidden";
 // Files of this size or less are not bank files.
 constexpr std::size_t kMinBankFileSize = 30001;
 // A save, an import or a reload the window starts gives up when a folder's
@@ -479,7 +483,8 @@ class PatchLibrarian {
   // Takes up the note of a split that a killed process left: its hidden
   // pieces get their names when the note records that the source left its
   // folder (a source still under its hidden name is put into "Converted
-  // Banks" first), else they go. A hidden file the note names as its source
+  // Banks" first), else they go; a hidden file that does not prove to be
+  // the piece it is named as is put back instead. A hidden file the note names as its source
   // is never left to the sweep: what the note cannot prove to be the source,
   // or what cannot be put where the move puts it, is put back under the
   // source's name. With source, only notes of that file's split are taken
@@ -497,8 +502,15 @@ class PatchLibrarian {
   void clearStaleFiles(const std::string& folder, bool splitsEnded = false, const std::string* source = nullptr,
                        bool libraryFolder = true);
   // Renames a hidden file back under name in its folder (or a free name
-  // like it); with said, the load's status names it. False when it stays.
-  bool putBack(const std::string& hiddenPath, const std::string& name, bool said);
+  // like it); with said, the load's status names it. False when it stays,
+  // which the load's status says; else path gets where it went.
+  bool putBack(const std::string& hiddenPath, const std::string& name, bool said, std::string* path = nullptr);
+  // The SHA-1 of each piece a split of the file at path writes; none when
+  // it is no file that is split.
+  std::set<std::string> pieceDigestsOf(const std::string& path);
+  // Names in the load's status a bank that stays hidden, under the name it
+  // was to take, with why (an errno value) it could not take it.
+  void keptHidden(const std::string& path, int error);
   // Whether the file holds more than one bank, as a load reads it (a split
   // hides such a file); smf: set when it is a Standard MIDI File.
   bool holdsMoreThanABank(const std::string& path, bool* smf);

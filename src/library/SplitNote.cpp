@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -36,6 +37,34 @@ std::vector<std::string> fieldsOf(const std::vector<unsigned char>& text, char e
   return fields;
 }
 
+constexpr std::size_t kDigestDigits = 16;
+constexpr std::size_t kSha1Digits = 40;
+
+// Lower-case hex digits, as the writer gives them, of that many.
+bool isHex(const std::string& text, std::size_t digits) {
+  return text.size() == digits &&
+         std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// A count of bytes in decimal digits; nothing for an empty field, a sign,
+// junk or a number larger than 64 bits hold.
+std::optional<std::uint64_t> byteCount(const std::string& text) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  std::uint64_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+// A file's device and inode ("device:inode"), or nothing recorded.
+bool isIdentity(const std::string& text) {
+  if (text.empty()) return true;
+  const std::size_t colon = text.find(':');
+  return colon != std::string::npos && byteCount(text.substr(0, colon)) && byteCount(text.substr(colon + 1));
+}
+
 bool isLink(const std::string& path) {
   struct stat info {};
   return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
@@ -54,36 +83,60 @@ std::optional<SplitNote> read(const std::vector<unsigned char>& text) {
     return text.size() > n && std::equal(head, head + n, text.begin()) && text[n] == static_cast<unsigned char>(end);
   };
   const bool lines = startsWith(kLines, '\n');
-  const bool proving = !lines && startsWith(kCurrent, '\0');
-  const bool hiding = !lines && (proving || startsWith(kHidden, '\0'));
+  const bool current = !lines && startsWith(kCurrent, '\0');
+  const bool proving = current || (!lines && startsWith(kProving, '\0'));
+  const bool hiding = proving || (!lines && startsWith(kHidden, '\0'));
   if (!lines && !hiding && !startsWith(kIdentity, '\0')) return std::nullopt;
   const std::vector<std::string> fields = fieldsOf(text, lines ? '\n' : '\0');
   const std::size_t head = lines ? 3 : proving ? 7 : hiding ? 5 : 4;
+  const std::size_t perPiece = lines ? 1 : current ? 4 : 2;
   if (fields.size() < head) return std::nullopt;
   SplitNote note;
+  // The first field that does not read makes the note damage.
+  const auto unreadable = [&](const char* what) {
+    if (note.unreadable.empty()) note.unreadable = std::string("a ") + what + " that does not read";
+  };
   note.source = fields[1];
   note.digest = fields[2];
-  if (!lines) note.identity = fields[3];
+  if (!isHex(note.digest, kDigestDigits)) unreadable("digest");
+  if (!lines) {
+    note.identity = fields[3];
+    if (!isIdentity(note.identity)) unreadable("identity");
+  }
   if (proving) {
-    // A size that does not read proves no copy; the note is taken up all the same.
-    const std::string& size = fields[5];
-    if (!size.empty() && size.size() < 20 &&
-        std::all_of(size.begin(), size.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      note.size = std::stoull(size);
+    note.size = byteCount(fields[5]);
+    if (!note.size) unreadable("size");
     note.sha1 = fields[6];
+    if (!isHex(note.sha1, kSha1Digits)) unreadable("SHA-1");
   }
   if (hiding) {
     note.hiddenSource = fields[4];
     note.recordsMove = true;
-    // The mark follows the pairs of pieces: a field of its own at the end.
-    note.moved = (fields.size() - head) % 2 == 1 && fields.back() == kMovedMark;
+    // The mark follows the pieces: a field of its own at the end.
+    note.moved = (fields.size() - head) % perPiece == 1 && fields.back() == kMovedMark;
   }
-  if (lines) {
-    for (std::size_t i = head; i < fields.size(); ++i)
-      if (const std::size_t tab = fields[i].find('\t'); tab != std::string::npos)
-        note.pieces.emplace_back(fields[i].substr(0, tab), fields[i].substr(tab + 1));
-  } else {
-    for (std::size_t i = head; i + 1 < fields.size(); i += 2) note.pieces.emplace_back(fields[i], fields[i + 1]);
+  // A piece whose fields are not all whole (a note cut short) is not named.
+  for (std::size_t i = head; i + perPiece <= fields.size(); i += perPiece) {
+    Piece piece;
+    if (lines) {
+      const std::size_t tab = fields[i].find('\t');
+      if (tab == std::string::npos) {
+        unreadable("piece's line");
+        continue;
+      }
+      piece.hidden = fields[i].substr(0, tab);
+      piece.name = fields[i].substr(tab + 1);
+    } else {
+      piece.hidden = fields[i];
+      piece.name = fields[i + 1];
+    }
+    if (current) {
+      piece.size = byteCount(fields[i + 2]);
+      if (!piece.size) unreadable("piece's size");
+      piece.sha1 = fields[i + 3];
+      if (!isHex(piece.sha1, kSha1Digits)) unreadable("piece's SHA-1");
+    }
+    note.pieces.push_back(std::move(piece));
   }
   return note;
 }
@@ -99,7 +152,7 @@ std::optional<Remains> remainsOf(const std::vector<unsigned char>& text) {
   const bool lines = version == '1' && text[start + 1] == '\n';
   const std::vector<std::string> fields = fieldsOf(text, lines ? '\n' : '\0');
   if (fields.size() > 1 && isPlainName(fields[1])) remains.source = fields[1];
-  const bool hiding = !lines && (version == '3' || version == '4');
+  const bool hiding = !lines && version >= '3' && version <= '5';
   if (hiding && fields.size() > 4 && userfiles::isTemporaryName(fields[4])) remains.hiddenSource = fields[4];
   return remains;
 }
@@ -110,14 +163,15 @@ bool isPlainName(const std::string& name) {
 
 std::string damageOf(const SplitNote& note, const std::string& notePath, bool libraryFolder) {
   if (!libraryFolder) return "a note outside a library folder";
+  if (!note.unreadable.empty()) return note.unreadable;
   const std::string folder = userfiles::folderOf(notePath);
   if (!isPlainName(note.source)) return "a source that is no plain name";
   if (isLink(folder + note.source)) return "a source that is a link";
   std::vector<std::string> hidden;
   if (note.recordsMove) hidden.push_back(note.hiddenSource);
-  for (const auto& [hiddenName, name] : note.pieces) {
-    if (!isPlainName(name) || userfiles::isTemporaryName(name)) return "a piece's name that is no plain name";
-    hidden.push_back(hiddenName);
+  for (const Piece& piece : note.pieces) {
+    if (!isPlainName(piece.name) || userfiles::isTemporaryName(piece.name)) return "a piece's name that is no plain name";
+    hidden.push_back(piece.hidden);
   }
   // Each hidden name once, none of them the note's own.
   std::set<std::string> seen = {userfiles::nameOf(notePath)};

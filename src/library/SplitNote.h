@@ -1,9 +1,10 @@
 // The note a split keeps beside its pieces while it runs: the file split,
 // what it was (a digest, its identity, its size and SHA-1), the hidden name
-// it leaves its folder under, each hidden piece with the name it is to take,
-// and at the end the mark that the file has left the folder. A note names
-// files of its own folder only, each by a plain name; a note that names
-// anything else is damage, and nothing is done for it.
+// it leaves its folder under, each hidden piece with the name it is to take
+// and its own size and SHA-1, and at the end the mark that the file has left
+// the folder. A note names files of its own folder only, each by a plain
+// name; a note that names anything else, or a field of which does not read,
+// is damage, and nothing is done for it.
 #pragma once
 
 #include <cstdint>
@@ -18,12 +19,24 @@ namespace splitnote {
 
 // Its fields end with a NUL, which no file name holds (a newline or a tab
 // may be in one); notes of earlier versions end them with newlines.
-inline constexpr const char* kCurrent = "tvx split 4";
+inline constexpr const char* kCurrent = "tvx split 5";
+inline constexpr const char* kProving = "tvx split 4";   // no piece's size or SHA-1
 inline constexpr const char* kHidden = "tvx split 3";    // no size, no SHA-1
 inline constexpr const char* kIdentity = "tvx split 2";  // no hidden source, no mark
 inline constexpr const char* kLines = "tvx split 1";
 // The field a note ends with once the source has left the library folder.
 inline constexpr const char* kMovedMark = "\x01moved";
+
+// A piece as a note names it: its hidden name, the name it is to take, and
+// its size and SHA-1 (nullopt and "" in notes of earlier versions, whose
+// pieces nothing proves).
+struct Piece {
+  std::string hidden;
+  std::string name;
+  std::optional<std::uint64_t> size;
+  std::string sha1;
+  bool provable() const { return size && !sha1.empty(); }
+};
 
 struct SplitNote {
   std::string source;  // the name of the file split
@@ -33,13 +46,15 @@ struct SplitNote {
   // started; nullopt and "" in notes of earlier versions, which prove no copy.
   std::optional<std::uint64_t> size;
   std::string sha1;
-  std::vector<std::pair<std::string, std::string>> pieces;  // hidden name, name to take
+  std::vector<Piece> pieces;
   // The hidden name the source leaves the folder under, and whether the
   // note says it did; "" and false in notes of earlier versions.
   std::string hiddenSource;
   bool moved = false;
   bool recordsMove = false;  // a note that would say it
   bool provesCopies() const { return size && !sha1.empty(); }
+  // Which field does not read (a number too long, junk), or "".
+  std::string unreadable;
 };
 
 // The note a text holds; nothing when its head is not whole. A field not

@@ -8,9 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <functional>
 #include <map>
+#include <set>
 
+#include "FailureText.h"
 #include "PatchLibrarian.h"
 #include "SplitNote.h"
 #include "UserFiles.h"
@@ -30,14 +34,23 @@ bool before(const timespec& a, const timespec& b) {
   return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
+// Whether the file at path holds bytes of that size and SHA-1.
+bool holdsBytes(const std::string& path, std::uint64_t size, const std::string& sha1) {
+  const auto stamp = userfiles::StampOf(path);
+  if (!stamp || static_cast<std::uint64_t>(stamp->size) != size || size > kMaxBankFileSize) return false;
+  const auto data = userfiles::readWholeFile(path, static_cast<std::size_t>(size));
+  return data && data->size() == size && splitnote::sha1Of(*data) == sha1;
+}
+
 // Whether the file at path holds every byte of the source as the note
 // records it: its size and its SHA-1.
 bool holdsWholeSource(const std::string& path, const SplitNote& note) {
-  if (!note.provesCopies()) return false;
-  const auto stamp = userfiles::StampOf(path);
-  if (!stamp || static_cast<std::uint64_t>(stamp->size) != *note.size) return false;
-  const auto data = userfiles::readWholeFile(path, static_cast<std::size_t>(*note.size));
-  return data && data->size() == *note.size && splitnote::sha1Of(*data) == note.sha1;
+  return note.provesCopies() && holdsBytes(path, *note.size, note.sha1);
+}
+
+// Whether the file at path is a piece as the note records it.
+bool holdsPiece(const std::string& path, const splitnote::Piece& piece) {
+  return piece.provable() && holdsBytes(path, *piece.size, piece.sha1);
 }
 
 // Whether folder holds a file whose name passes that check, other than a
@@ -145,6 +158,7 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
   // It is the source only as the note proves it, by its identity or by its
   // size and SHA-1.
   const std::string hidden = folder + note->hiddenSource;
+  std::string back;  // where a hidden source was put back
   const auto hiddenStamp = note->recordsMove ? userfiles::StampOf(hidden) : std::nullopt;
   if (hiddenStamp && hiddenStamp->size > 0) {
     const bool proven = (!note->identity.empty() && identityOf(hiddenStamp) == note->identity) ||
@@ -165,37 +179,96 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
       // not prove is the source is put back all the same, and said, beside
       // pieces the recorded move names. One that can be neither moved on
       // nor put back stays, with the note and the pieces, for the next load.
-      if (!putBack(hidden, note->source, !proven)) {
+      if (!putBack(hidden, note->source, !proven, &back)) {
         if (kept) {
           kept->insert(kept->end(), {hidden, notePath});
-          for (const auto& piece : note->pieces) kept->push_back(folder + piece.first);
+          for (const auto& piece : note->pieces) kept->push_back(folder + piece.hidden);
         }
         return taken;
       }
       if (proven) done = false;
     }
   }
-  // Not done: the load splits the source as it is now; the hidden pieces go.
-  for (const auto& [hiddenName, name] : note->pieces) {
-    const std::string piece = folder + hiddenName;
-    if (!userfiles::nameTaken(piece)) continue;
-    if (!done) {
-      ::unlink(piece.c_str());
+  // Not done: the load splits the source as it is now, and its hidden pieces
+  // go. A hidden file goes as a piece only when it proves to be one: by the
+  // size and SHA-1 its note records, or as a piece that the split of the
+  // file now under the source's name writes again. Nothing else tells it
+  // from a file of the user's (another split's hidden source): one that
+  // proves nothing is put back and named, whether or not the split is done.
+  std::optional<std::set<std::string>> again;
+  const auto proves = [&](const std::string& path, const splitnote::Piece& piece) {
+    // A piece holds a bank at most: a file of more is a bank of the user's,
+    // whatever the note records of it.
+    bool smf = false;
+    if (holdsPiece(path, piece)) return !holdsMoreThanABank(path, &smf);
+    if (done) return false;
+    if (!again) again = pieceDigestsOf(back.empty() ? sourcePath : back);
+    const auto data = again->empty() ? std::nullopt : userfiles::readWholeFile(path, maxBankFileSize);
+    return data && again->count(splitnote::sha1Of(*data)) > 0;
+  };
+  for (const splitnote::Piece& piece : note->pieces) {
+    const std::string path = folder + piece.hidden;
+    if (!userfiles::nameTaken(path)) continue;
+    const bool proven = proves(path, piece);
+    if (proven && !done) {
+      ::unlink(path.c_str());
       continue;
     }
-    const std::string written = userfiles::moveUnderFreeName(piece, folder, name);
-    log(written.empty() ? "PATCH LIBRARIAN: could not name file " + piece
-                        : "PATCH LIBRARIAN: named file " + written + " of a split cut short");
+    if (!proven && putBack(path, piece.name, true)) continue;
+    if (proven) {
+      const std::string written = userfiles::moveUnderFreeName(path, folder, piece.name);
+      if (!written.empty()) {
+        log("PATCH LIBRARIAN: named file " + written + " of a split cut short");
+        continue;
+      }
+      const int error = errno;
+      log("PATCH LIBRARIAN: could not name file " + path);
+      keptHidden(folder + piece.name, error);
+    }
+    // Hidden still, with the note that names it, for the next load.
+    if (kept) kept->insert(kept->end(), {path, notePath});
   }
   return taken;
 }
 
-bool PatchLibrarian::putBack(const std::string& hiddenPath, const std::string& name, bool said) {
+std::set<std::string> PatchLibrarian::pieceDigestsOf(const std::string& path) {
+  std::set<std::string> digests;
+  const auto data = userfiles::readWholeFile(path, maxBankFileSize);
+  PatchFile bank;
+  bank.fileName = userfiles::nameOf(path);
+  if (!data || !fillBank(*data, static_cast<int>(data->size()), &bank) ||
+      bank.patches.size() <= static_cast<std::size_t>(kPatchesPerBank))
+    return digests;
+  const std::size_t dot = bank.fileName.find_last_of('.');
+  const std::string extension = dot == std::string::npos ? std::string() : asciiLower(bank.fileName.substr(dot + 1));
+  const int passes = splitPassCount;
+  for (const SplitPiece& piece : splitPieces(bank, extension, extension == "mid"))
+    digests.insert(splitnote::sha1Of(piece.image));
+  splitPassCount = passes;
+  return digests;
+}
+
+void PatchLibrarian::keptHidden(const std::string& path, int error) {
+  std::string why = userfiles::failureReason(error, folderOf(path));
+  if (!why.empty()) why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+  const std::string reason = std::string(kKeptHidden) + ", " + why;
+  log("PATCH LIBRARIAN: file " + path + " stays hidden (" + why + ")");
+  auto guard = lock();
+  // Once a load, however often the load meets it.
+  for (const auto& file : mContents.leftOut)
+    if (file.path == path && file.reason == reason) return;
+  mContents.leftOut.push_back({path, reason});
+}
+
+bool PatchLibrarian::putBack(const std::string& hiddenPath, const std::string& name, bool said, std::string* path) {
   const std::string back = userfiles::moveUnderFreeName(hiddenPath, folderOf(hiddenPath), name);
   if (back.empty()) {
+    const int error = errno;
     log("PATCH LIBRARIAN: could not put back file " + hiddenPath + " as " + name + ", it stays");
+    keptHidden(folderOf(hiddenPath) + name, error);
     return false;
   }
+  if (path) *path = back;
   log("PATCH LIBRARIAN: put back file " + back + " that a split hid");
   if (said) {
     auto guard = lock();

@@ -1,5 +1,6 @@
 // A plug-in started against a data folder with a library loads its banks:
 // in process, and as a host loads the built plug-in.
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <regex>
@@ -12,6 +13,7 @@
 #include "PatchLibrarian.h"
 #include "Tarnivex.h"
 #include "TestHost.h"
+#include "UserFiles.h"
 
 namespace {
 class PluginLibrary : public ::testing::Test {
@@ -123,4 +125,56 @@ TEST_F(PluginLibrary, TheLibraryArrivesAfterCreateAndTheWindowShowsIt) {
   std::ifstream log(getDebugLogPath(), std::ios::binary);
   const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
   EXPECT_NE(logged.find("Left out of the library: " + bad + " (too short)"), std::string::npos);
+}
+
+// A bank a split hid on a folder that takes no new name (read-only) stays
+// hidden with its note: the status line says so at every load while it
+// stays, and the first load once the folder takes names puts it where a
+// finished split keeps it.
+TEST_F(PluginLibrary, ABankKeptHiddenOnAReadOnlyFolderIsNamedAtEveryLoad) {
+  struct Writable {
+    ~Writable() { userfiles::setMoveFault(0); }
+  } writableAfter;
+  const Bytes big = soundFile("big", 150);  // two pieces
+  writeFile(data.patches() / "Big.syx", big);
+  {
+    // The folder stops taking names once the source is hidden and the
+    // note says so.
+    PatchLibrarian splitter;
+    splitter.hooks.splitStep = [](int step) {
+      if (step == 3) userfiles::setMoveFault(EACCES);
+    };
+    splitter.loadPatchesFromFilesystem(data.patchesStr());
+  }
+  const auto hiddenHoldsBig = [&] {
+    for (const auto& entry : fs::directory_iterator(data.patches()))
+      if (entry.path().filename().string().starts_with(".tvx-") && readFile(entry.path()) == big) return true;
+    return false;
+  };
+  ASSERT_TRUE(hiddenHoldsBig());
+  ASSERT_FALSE(fs::exists(data.patches() / "Big.syx"));
+  LoadsHeld held(data.patchesStr());
+  Tarnivex plug(IPlugInstanceInfo{});
+  ITextControl status{nullptr}, files{nullptr};
+  plug.paramNameDisplay = &status;
+  plug.paramValueDisplay = &files;
+  held.release();
+  plug.patchLibrarian->waitUntilLoaded();
+  plug.OnIdle();
+  for (int load = 0; load < 2; ++load) {
+    SCOPED_TRACE(load);
+    EXPECT_EQ(status.GetText(), "1 file left out of the library");
+    EXPECT_EQ(files.GetText(), "Big.syx (kept hidden, folder is read-only)");
+    EXPECT_TRUE(hiddenHoldsBig());
+    status.SetTextFromPlug("");
+    files.SetTextFromPlug("");
+    plug.refreshFolders();
+  }
+  userfiles::setMoveFault(0);
+  plug.refreshFolders();
+  EXPECT_EQ(files.GetText().find("kept hidden"), std::string::npos) << files.GetText();
+  EXPECT_EQ(readFile(data.root / "Converted Banks" / "Big.syx"), big);
+  EXPECT_TRUE(fs::exists(data.patches() / "Big Singles 1.syx"));
+  EXPECT_TRUE(fs::exists(data.patches() / "Big Singles 2.syx"));
+  EXPECT_FALSE(hiddenHoldsBig());
 }

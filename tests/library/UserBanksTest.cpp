@@ -744,6 +744,73 @@ TEST(KeptFiles, ARewriteTheStampDoesNotShowIsSeenByItsContent) {
   }
 }
 
+// ---- A split's note in each format the editor ever wrote.
+
+// The fields of the newest format: head, source, digest, identity, hidden
+// source, size, SHA-1, then each piece's hidden name, name, size and SHA-1,
+// then the mark that the source left the folder.
+enum { kSource = 1, kIdentity = 3, kHidden = 4, kSize = 5, kSha1 = 6, kPiece = 7, kPieceFields = 4 };
+const std::string kMovedMark = "\x01moved";
+// Newest first; the two earliest have no hidden source and no mark, the
+// earliest ends its fields with newlines.
+enum NoteFormat { kFormat5, kFormat4, kFormat3, kFormat2, kFormat1 };
+
+std::string sha1Hex(const Bytes& bytes) {
+  Poco::SHA1Engine sha1;
+  sha1.update(bytes.data(), static_cast<unsigned>(bytes.size()));
+  return Poco::DigestEngine::digestToHex(sha1.digest());
+}
+
+// The fields of a note file ended by NULs, the head first.
+std::vector<std::string> nulFields(const fs::path& file) {
+  std::vector<std::string> f(1);
+  for (const unsigned char c : readFile(file)) c ? f.back() += static_cast<char>(c) : f.emplace_back();
+  f.pop_back();  // after the last field's end
+  return f;
+}
+
+// The fields of a split's note in folder, in the newest format: a note the
+// editor wrote without the pieces' sizes and SHA-1s gets them from the
+// hidden pieces beside it.
+std::optional<std::vector<std::string>> newestFields(const fs::path& note) {
+  std::vector<std::string> f = nulFields(note);
+  if (f.size() <= kPiece || (f[0] != "tvx split 5" && f[0] != "tvx split 4")) return std::nullopt;
+  if (f[0] == "tvx split 5") return f;
+  std::vector<std::string> newest(f.begin(), f.begin() + kPiece);
+  newest[0] = "tvx split 5";
+  for (size_t i = kPiece; i + 1 < f.size(); i += 2) {
+    const Bytes piece = readFile(note.parent_path() / f[i]);
+    newest.insert(newest.end(), {f[i], f[i + 1], std::to_string(piece.size()), sha1Hex(piece)});
+  }
+  if (f.back() == kMovedMark) newest.push_back(kMovedMark);
+  return newest;
+}
+
+// The fields of the newest format as a note of the format gives them.
+std::vector<std::string> fieldsIn(const std::vector<std::string>& f, NoteFormat format) {
+  if (format == kFormat5) return f;
+  const bool mark = f.size() > kPiece && (f.size() - kPiece) % kPieceFields == 1 && f.back() == kMovedMark;
+  const size_t end = f.size() - (mark ? 1 : 0);
+  std::vector<std::string> out = {std::string("tvx split ") + "54321"[format], f[kSource], f[2]};
+  if (format <= kFormat2) out.push_back(f[kIdentity]);
+  if (format <= kFormat3) out.push_back(f[kHidden]);
+  if (format == kFormat4) out.insert(out.end(), {f[kSize], f[kSha1]});
+  for (size_t i = kPiece; i + 1 < end; i += kPieceFields) {
+    if (format == kFormat1) out.push_back(f[i] + "\t" + f[i + 1]);
+    else out.insert(out.end(), {f[i], f[i + 1]});
+  }
+  if (mark && format <= kFormat3) out.push_back(kMovedMark);
+  return out;
+}
+
+Bytes joined(const std::vector<std::string>& fields, NoteFormat format) {
+  std::string text;
+  for (const std::string& field : fields) text += field + (format == kFormat1 ? '\n' : '\0');
+  return Bytes(text.begin(), text.end());
+}
+
+Bytes noteText(const std::vector<std::string>& f, NoteFormat format) { return joined(fieldsIn(f, format), format); }
+
 // ---- A split cut short anywhere leaves nothing a later load splits again.
 
 // What follows the split cut short: the next load some seconds later, or
@@ -825,9 +892,9 @@ void PrintTo(const SplitCutRow& row, std::ostream* os) { *os << row.label; }
 // inside its copy onto another file system (copyTo: the whole copy).
 void toLineNote(const fs::path& folder, const std::optional<fs::path>& copyTo) {
   for (const auto& entry : fs::directory_iterator(folder)) {
-    std::vector<std::string> fields(1);
-    for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
-    if (fields[0] != "tvx split 4" || fields.size() < 8) continue;
+    const auto newest = newestFields(entry.path());
+    if (!newest) continue;
+    const std::vector<std::string>& fields = *newest;
     if (fs::exists(folder / fields[4]) && fs::file_size(folder / fields[4]) > 0) {
       fs::rename(folder / fields[4], folder / fields[1]);
       if (copyTo) {
@@ -835,11 +902,9 @@ void toLineNote(const fs::path& folder, const std::optional<fs::path>& copyTo) {
         writeFile(*copyTo / fields[1], readFile(folder / fields[1]));
       }
     }
-    std::string lines = "tvx split 1\n" + fields[1] + "\n" + fields[2] + "\n";
-    for (size_t i = 7; i + 2 < fields.size(); i += 2) lines += fields[i] + "\t" + fields[i + 1] + "\n";
     struct stat info {};
     ::stat(entry.path().c_str(), &info);
-    writeFile(entry.path(), Bytes(lines.begin(), lines.end()));
+    writeFile(entry.path(), noteText(fields, kFormat1));
     const timespec written[2] = {{0, UTIME_OMIT}, info.st_mtim};
     ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
   }
@@ -849,15 +914,11 @@ void toLineNote(const fs::path& folder, const std::optional<fs::path>& copyTo) {
 // source's size and SHA-1, written when the note was.
 void toPreviousNote(const fs::path& folder) {
   for (const auto& entry : fs::directory_iterator(folder)) {
-    std::vector<std::string> fields(1);
-    for (const unsigned char c : readFile(entry.path())) c ? fields.back() += static_cast<char>(c) : fields.emplace_back();
-    if (fields[0] != "tvx split 4" || fields.size() < 8) continue;
-    std::string note = std::string("tvx split 3") + '\0';
-    for (size_t i = 1; i + 1 < fields.size(); ++i)
-      if (i != 5 && i != 6) note += fields[i] + '\0';
+    const auto fields = newestFields(entry.path());
+    if (!fields) continue;
     struct stat info {};
     ::stat(entry.path().c_str(), &info);
-    writeFile(entry.path(), Bytes(note.begin(), note.end()));
+    writeFile(entry.path(), noteText(*fields, kFormat3));
     const timespec written[2] = {{0, UTIME_OMIT}, info.st_mtim};
     ::utimensat(AT_FDCWD, entry.path().c_str(), written, 0);
   }
@@ -1177,28 +1238,11 @@ void killSplitAt(const DataFolder& data, int step) {
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-// The split's note in folder and its fields: head, source, digest, identity,
-// hidden source, size, SHA-1, then each piece's hidden name and name, the mark.
-enum { kSource = 1, kIdentity = 3, kHidden = 4, kSize = 5, kSha1 = 6, kPiece = 7 };
+// The split's note in folder and its fields in the newest format.
 std::pair<fs::path, std::vector<std::string>> noteIn(const fs::path& folder) {
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    std::vector<std::string> f(1);
-    for (const unsigned char c : readFile(entry.path())) c ? f.back() += static_cast<char>(c) : f.emplace_back();
-    f.pop_back();  // after the last field's end
-    if (f.size() > kPiece && f[0] == "tvx split 4") return {entry.path(), f};
-  }
-  return {};
-}
-
-// In the current format, or the previous one (no size, no SHA-1).
-Bytes noteText(std::vector<std::string> f, bool previous) {
-  if (previous) {
-    f[0] = "tvx split 3";
-    f.erase(f.begin() + kSize, f.begin() + kPiece);
-  }
-  std::string text;
-  for (const std::string& field : f) text += field + '\0';
-  return Bytes(text.begin(), text.end());
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (const auto f = newestFields(entry.path())) return {entry.path(), *f};
+  return {{}, {""}};
 }
 
 bool temporaryShape(const fs::path& path) { return userfiles::isTemporaryName(path.filename().string()); }
@@ -1320,7 +1364,7 @@ TEST_P(SplitNotes, NoFileButTheSplitsIsTouchedAndNoHiddenByteIsLost) {
     ASSERT_EQ(f.back(), "\x01moved");
     ASSERT_EQ(readFile(data.patches() / f[kHidden]), source);
     row.make(f, data, elsewhere);
-    writeFile(note, noteText(f, previous));
+    writeFile(note, noteText(f, previous ? kFormat3 : kFormat5));
     for (const auto& entry : fs::directory_iterator(data.patches()))
       if (temporaryShape(entry.path())) fs::rename(entry.path(), data.root / row.place / entry.path().filename());
     std::map<std::string, Bytes> kept;  // every file but the split's
@@ -1355,7 +1399,7 @@ TEST(SplitNotes, ANoteCutAtAnyLengthLosesNoByteAndListsEachSoundOnce) {
     killSplitAt(data, 4);
     const auto [note, f] = noteIn(data.patches());
     ASSERT_EQ(f.back(), "\x01moved");
-    const Bytes whole = noteText(f, previous);
+    const Bytes whole = noteText(f, previous ? kFormat3 : kFormat5);
     // The split's files kept aside as links to them: each cut meets them as
     // the split left them, their identity too.
     const fs::path aside = data.root / "aside";
@@ -1380,6 +1424,107 @@ TEST(SplitNotes, ANoteCutAtAnyLengthLosesNoByteAndListsEachSoundOnce) {
     }
   }
 }
+
+// A file's bytes, read in one go.
+Bytes bytesOf(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::error_code error;
+  Bytes bytes(static_cast<size_t>(fs::file_size(path, error)));
+  if (error) return {};
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
+}
+
+// A note not marked done that names a hidden original (a bank of more
+// than a hundred sounds no note of its own names) as one of its pieces, in
+// each format: cut at every length, each field made unreadable (empty, more
+// digits than 64 bits hold, a sign, junk), or with the original's own size
+// and SHA-1 as the piece's. Whatever the note says, the load ends, leaves
+// every file of the user's as it was, and the original and the source split
+// are each in a file the user sees.
+enum class Hostile { kCut, kField, kProvedAsPiece };
+struct PieceNoteRow {
+  const char* label;
+  NoteFormat format;
+  Hostile hostile;
+};
+void PrintTo(const PieceNoteRow& row, std::ostream* os) { *os << row.label; }
+
+class NotesNamingAnOriginal : public ::testing::TestWithParam<PieceNoteRow> {};
+
+TEST_P(NotesNamingAnOriginal, NoLoadLosesAByteOrThrows) {
+  const PieceNoteRow& row = GetParam();
+  const Bytes source = concat({soundFile("big", 101), multiFile("mul", 1)});  // three pieces
+  const Bytes original = soundFile("org", 101);
+  const std::map<std::string, Bytes> users = {{"Patches/Other.syx", soundFile("oth", 100)},
+                                              {"Converted Banks/Keep.syx", soundFile("keep", 100)}};
+  DataFolder data;
+  writeFile(data.patches() / "Big.syx", source);
+  killSplitAt(data, 4);
+  auto [note, f] = noteIn(data.patches());
+  ASSERT_EQ(f.back(), kMovedMark);
+  f[kPiece] = ".tvx-src001";
+  if (row.hostile == Hostile::kProvedAsPiece) {
+    f[kPiece + 2] = std::to_string(original.size());
+    f[kPiece + 3] = sha1Hex(original);
+  }
+  writeFile(data.patches() / f[kPiece], original);
+  // The earliest formats moved the source in one go: it was not moved yet.
+  if (row.format >= kFormat2) fs::rename(data.patches() / f[kHidden], data.patches() / "Big.syx");
+  const fs::path aside = data.root / "aside";
+  fs::create_directories(aside);
+  for (const auto& entry : fs::directory_iterator(data.patches()))
+    if (entry.path() != note) fs::create_hard_link(entry.path(), aside / entry.path().filename());
+  std::vector<Bytes> notes;
+  const std::vector<std::string> fields = fieldsIn(f, row.format);
+  const Bytes whole = joined(fields, row.format);
+  if (row.hostile == Hostile::kField) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+      for (const char* junk : {"", "99999999999999999999", "-1", "x"}) {
+        std::vector<std::string> damaged = fields;
+        damaged[i] = junk;
+        notes.push_back(joined(damaged, row.format));
+      }
+    }
+  } else {
+    for (size_t length = 0; length <= whole.size(); ++length)
+      notes.emplace_back(whole.begin(), whole.begin() + static_cast<long>(length));
+  }
+  for (const Bytes& text : notes) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(text.begin(), text.end())));
+    fs::remove_all(data.patches());
+    fs::remove_all(data.converted());
+    fs::create_directories(data.patches());
+    for (const auto& entry : fs::directory_iterator(aside))
+      fs::create_hard_link(entry.path(), data.patches() / entry.path().filename());
+    for (const auto& [name, bytes] : users) writeFile(data.root / name, bytes);
+    writeFile(note, text);
+    EXPECT_NO_THROW(LoggedLibrary{data.patchesStr()});
+    // What the user sees: files of no hidden name, in either folder.
+    std::set<Bytes> shown;
+    for (const fs::path& folder : {data.patches(), data.converted()})
+      for (const auto& name : filesBelow(folder))
+        if (name[0] != '.' && name.find("/.") == std::string::npos) shown.insert(bytesOf(folder / name));
+    for (const auto& [name, bytes] : users) EXPECT_EQ(bytesOf(data.root / name), bytes) << name;
+    EXPECT_TRUE(shown.count(original));
+    EXPECT_TRUE(shown.count(source));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SplitNotes, NotesNamingAnOriginal,
+    ::testing::Values(PieceNoteRow{"current format cut at every length", kFormat5, Hostile::kCut},
+                      PieceNoteRow{"current format, each field unreadable", kFormat5, Hostile::kField},
+                      PieceNoteRow{"current format proving the original as the piece", kFormat5, Hostile::kProvedAsPiece},
+                      PieceNoteRow{"format 4 cut at every length", kFormat4, Hostile::kCut},
+                      PieceNoteRow{"format 4, each field unreadable", kFormat4, Hostile::kField},
+                      PieceNoteRow{"format 3 cut at every length", kFormat3, Hostile::kCut},
+                      PieceNoteRow{"format 3, each field unreadable", kFormat3, Hostile::kField},
+                      PieceNoteRow{"format 2 cut at every length", kFormat2, Hostile::kCut},
+                      PieceNoteRow{"format 2, each field unreadable", kFormat2, Hostile::kField},
+                      PieceNoteRow{"format 1 cut at every length", kFormat1, Hostile::kCut},
+                      PieceNoteRow{"format 1, each field unreadable", kFormat1, Hostile::kField}),
+    LabelName);
 
 // A hidden source that can be neither moved on nor put back (a full disk,
 // a folder that takes no new name) stays hidden with its note through every
