@@ -173,4 +173,30 @@ TEST_F(ReportEchoTest, AReportAfterTheEditorsOwnChangeIsItsEchoOnlyOnce) {
     EXPECT_EQ(shown(), std::make_pair(0, row.endsOn));
   }
 }
+TEST_F(ReportEchoTest, InStepLibraryTheEchoOfAStepIsNotAnsweredAgain) {
+  for (const bool localOn : {true, false}) {
+    SCOPED_TRACE(localOn ? "local control on" : "local control off");
+    fresh(true, localOn);
+    window.emplace(*plug);
+    window->clickTab(kMainTab, 1);
+    setParam(kControlLibrary, 1);
+    window->click(window->slot(0, 3));
+    ASSERT_TRUE(exchange());
+    heard.clear();
+    // The step sends the library's next sound; the instrument tells its
+    // program change back 0.65 s later.
+    setParam(kPatchUp + kPart, 1);
+    EXPECT_TRUE(exchange(650)) << "the editor and the instrument never stop talking";
+    int notesOff = 0, dumps = 0;
+    for (const Bytes& m : heard) {
+      notesOff += m == Bytes{0xB0, 0x7B, 0};
+      dumps += m.size() == 392 && m[5] == 0x30 && m[6] == kPart;
+    }
+    EXPECT_EQ(notesOff, 1);
+    EXPECT_EQ(dumps, 1);
+    EXPECT_EQ(pairsHeard(), (std::vector<std::pair<int, int>>{{0, 1}}));
+    EXPECT_EQ(playing(), numbered("Fact", 1).substr(0, 9));
+    EXPECT_EQ(shown(), std::make_pair(0, 1));
+  }
+}
 }  // namespace
