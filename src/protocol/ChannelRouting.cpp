@@ -49,7 +49,8 @@ void MIDIMessageManager::goingToDevice(const IMidiMsg& msg) {
   const Kind kind = kindOf(msg);
   if (kind == kCC && msg.mData1 == 32)
     mSentBanks[static_cast<size_t>(channel)] = isPartBankValue(msg.mData2) ? msg.mData2 - 64 : -1;
-  if (kind == kPC) echoes.owe(partForChannel(channel), mSentBanks[static_cast<size_t>(channel)], msg.mData1, plug->tickMs());
+  if (kind == kPC)
+    echoes.owe(partForChannel(channel), mSentBanks[static_cast<size_t>(channel)], msg.mData1, plug->tickMs());
 }
 
 void MIDIMessageManager::notSentToDevice(const IMidiMsg& msg) {
