@@ -134,7 +134,10 @@ bool Tarnivex::sendShortAndLog(IMidiMsg* msg) {
       break;
     }
   }
+  // The instrument tells back each program change it takes: owed from now.
+  if (midiMessageManager) midiMessageManager->goingToDevice(*msg);
   const bool sent = SendMidiMsg(msg);
+  if (!sent && midiMessageManager) midiMessageManager->notSentToDevice(*msg);
   TraceOutput::print("Plug-in MIDI Out ");
   return sent;
 }

@@ -44,6 +44,19 @@ int MIDIMessageManager::partForChannel(int channel) const {
   return -1;
 }
 
+void MIDIMessageManager::goingToDevice(const IMidiMsg& msg) {
+  const int channel = msg.mStatus & 0x0F;
+  const Kind kind = kindOf(msg);
+  if (kind == kCC && msg.mData1 == 32)
+    mSentBanks[static_cast<size_t>(channel)] = isPartBankValue(msg.mData2) ? msg.mData2 - 64 : -1;
+  if (kind == kPC)
+    echoes.owe(partForChannel(channel), mSentBanks[static_cast<size_t>(channel)], msg.mData1, plug->tickMs());
+}
+
+void MIDIMessageManager::notSentToDevice(const IMidiMsg& msg) {
+  if (kindOf(msg) == kPC) echoes.forgive(partForChannel(msg.mStatus & 0x0F), msg.mData1);
+}
+
 void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
   if (!msg) return;
   lastChannelMessageFromHost = false;

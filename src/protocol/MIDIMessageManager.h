@@ -20,6 +20,7 @@
 #include "LibraryRequests.h"
 #include "MIDIMessageSender.h"
 #include "PartPicks.h"
+#include "ReportEchoes.h"
 
 class EditorServices;
 class IControl;
@@ -173,11 +174,13 @@ class MIDIMessageManager {
   std::atomic<bool> replyAccepted{false};
   std::atomic<bool> librarySendActive{false};
   std::atomic<bool> busy{false};
-  // Per part, when its last program change (not a report) was handled, and
-  // whether the instrument's echo of it may still come: not once the
-  // instrument reported a change of its own since.
-  std::array<std::atomic<uint32_t>, 16> lastProgramChangeTicks{};
-  std::array<std::atomic<bool>, 16> echoDue{};
+  // The instrument's reports owed for the program changes the editor sent.
+  ReportEchoes echoes;
+  // A channel message on its way to the instrument: its bank select is the
+  // channel's bank, and a program change makes the instrument owe the part
+  // on the channel its report; one the port did not take owes nothing.
+  void goingToDevice(const IMidiMsg& msg);
+  void notSentToDevice(const IMidiMsg& msg);
   // One device-ID search at a time, of any part's request.
   std::mutex searchMutex;
 
@@ -283,6 +286,8 @@ class MIDIMessageManager {
     int bank = -1;
   };
   std::array<ReportedBank, 16> mReportedBanks{};
+  // Per channel, the bank its last bank select sent selected (-1: none known).
+  std::array<std::atomic<int>, 16> mSentBanks{};
   // Each pick lane's own sender: its work's outcome and cancel flags.
   std::array<std::unique_ptr<MIDIMessageSender>, kPickSlots> mLaneSenders;
 

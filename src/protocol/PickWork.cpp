@@ -127,10 +127,6 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     return false;
   };
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return refused(false);
-  if (pick.road != Pick::Road::kReport) {
-    lastProgramChangeTicks[static_cast<size_t>(part)] = plug->tickMs();
-    echoDue[static_cast<size_t>(part)] = true;
-  }
   if (plug->isLibraryMode()) {
     plug->SetLibrarianRequestActive(false);
     // The slot of that number in the pane in use goes; a bank alone sends

@@ -21,7 +21,6 @@ constexpr uint8_t kMultiChange = 0x21;
 constexpr uint8_t kGlobalChange = 0x24;
 // The device byte the prepared messages of the definition document carry.
 constexpr int kTemplateDeviceByte = 0x00;
-constexpr uint32_t kProgramChangeQuietMs = 1000;
 constexpr int kArpStepFirst = 71, kArpStepLast = 86, kArpTimingFirst = 87, kArpTimingLast = 102;
 constexpr int kArpStepSpan = 80;
 
@@ -96,16 +95,10 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
     return false;
   const int part = multiPartOf(d[5], d[6]);
   if (part < 0) return false;
-  // Soon after a program change the editor handled, the instrument telling
-  // what the part is known to play already is the echo of that change; not
-  // once it reported a change of its own since, which it now goes back from.
-  const auto at = static_cast<size_t>(part);
-  const bool bankReport = !(d[6] & 1);
-  const bool soonAfter = plug->tickMs() - lastProgramChangeTicks[at] <= kProgramChangeQuietMs;
-  if (soonAfter && echoDue[at] && plug->knowsPart(part, bankReport) &&
-      (bankReport ? plug->partBank(part) : plug->partProgram(part)) == d[7])
-    return true;
-  echoDue[at] = false;
+  // The instrument telling back a program change the editor sent the part
+  // is that change's echo, used up as it comes; any other report is its own
+  // pick, and no echo is owed after it.
+  if (echoes.take(part, !(d[6] & 1), d[7], plug->tickMs())) return true;
   Pick pick;
   pick.road = Pick::Road::kReport;
   pick.slot = part;

@@ -19,6 +19,7 @@ constexpr int kMultiNameByte = 23;
 constexpr int kGlobalDeviceIdByte = 30;
 constexpr int kGlobalDeviceIdPosition = 25;
 constexpr int kGlobalChannelByte = 29;  // the channel + 1, 0 for none
+constexpr int kGlobalLocalControlByte = 31;
 
 // F0 3E 10 id command bank program, zeros, F7.
 SimBytes frame(int size, int deviceId, uint8_t command, int bank, int program) {
@@ -86,6 +87,7 @@ void SimulatedInstrument::reset() {
   mRepliesLeft = -1;
   mMalformation = Malformation::kNone;
   mReplyDelayMs = 0;
+  mReportsProgramChanges = false;
   mParts = fresh.mParts;
   mSounds = fresh.mSounds;
   mMultis = fresh.mMultis;
@@ -131,7 +133,8 @@ std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& m) {
   if (m.empty()) return {};
   mReceived.push_back(m);
   if (m[0] != kSysExStart) {
-    applyShortMessage(m);
+    const int part = applyShortMessage(m);
+    if (part >= 0 && mReportsProgramChanges) return reportsOf(static_cast<size_t>(part));
     return {};
   }
   // Not ours: another model, another maker, or another device ID.
@@ -238,11 +241,11 @@ SimBytes SimulatedInstrument::turnMultiKnob(int position, int value) {
   return sent;
 }
 
-void SimulatedInstrument::applyShortMessage(const SimBytes& m) {
+int SimulatedInstrument::applyShortMessage(const SimBytes& m) {
   if (m[0] == 0xF8 || m[0] == 0xFA || m[0] == 0xFC) {
     mClockBytes.push_back(m[0]);
     if (m[0] == 0xF8) mTimingClockTimes.push_back(std::chrono::steady_clock::now());
-    return;
+    return -1;
   }
   const auto channel = static_cast<size_t>(m[0] & 0x0F);
   const int kind = m[0] & 0xF0;
@@ -254,7 +257,7 @@ void SimulatedInstrument::applyShortMessage(const SimBytes& m) {
     mMulti[6] = 0;
     sim::writeFrameChecksum(mMulti.data(), kMultiDumpSize);
     loadPartsOfMulti();
-    return;
+    return -1;
   }
   if (kind == 0xB0 && m.size() >= 3 && m[1] == 32 && m[2] >= 64) mBankSelect[channel] = m[2] - 64;
   // The channel's part takes the selected stored sound into its edit buffer.
@@ -267,7 +270,45 @@ void SimulatedInstrument::applyShortMessage(const SimBytes& m) {
       applyParameterChange({kSysExStart, kZorozovID, kDirirUModel, static_cast<uint8_t>(mDeviceId), kMultiChange,
                             static_cast<uint8_t>(at / 128), static_cast<uint8_t>(at % 128), static_cast<uint8_t>(value),
                             kSysExEnd});
+    return static_cast<int>(channel);
   }
+  return -1;
+}
+
+std::vector<SimBytes> SimulatedInstrument::reportsOf(size_t part) const {
+  std::vector<SimBytes> reports;
+  for (int what = 0; what < 2; ++what) {
+    const int at = kMultiPartBlock + kMultiPartBlockSpan * static_cast<int>(part) + what;
+    reports.push_back({kSysExStart, kZorozovID, kDirirUModel, static_cast<uint8_t>(mDeviceId), kMultiChange,
+                       static_cast<uint8_t>(at / 128), static_cast<uint8_t>(at % 128),
+                       mMulti[static_cast<size_t>(7 + at)], kSysExEnd});
+  }
+  return reports;
+}
+
+void SimulatedInstrument::setLocalControl(bool on) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  mGlobal[kGlobalLocalControlByte] = on ? 1 : 0;
+  sim::writeFrameChecksum(mGlobal.data(), kGlobalDumpSize);
+}
+
+std::vector<SimBytes> SimulatedInstrument::pickOnPanel(int part, int bank, int program) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  const auto at = static_cast<size_t>(7 + kMultiPartBlock + kMultiPartBlockSpan * part);
+  // The program knob alone tells the program; a bank picked tells both.
+  const bool bankTold = mMulti[at] != bank;
+  if (mGlobal[kGlobalLocalControlByte] != 0) {
+    // Played at once: the part loads it, and the multi names it.
+    loadPart(static_cast<size_t>(part), bank, program);
+    mMulti[at] = static_cast<uint8_t>(bank);
+    mMulti[at + 1] = static_cast<uint8_t>(program);
+    sim::writeFrameChecksum(mMulti.data(), kMultiDumpSize);
+  }
+  std::vector<SimBytes> reports = reportsOf(static_cast<size_t>(part));
+  reports[0][7] = static_cast<uint8_t>(bank);
+  reports[1][7] = static_cast<uint8_t>(program);
+  if (!bankTold) reports.erase(reports.begin());
+  return reports;
 }
 
 // The part's edit buffer takes a stored sound.

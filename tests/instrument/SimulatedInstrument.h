@@ -57,6 +57,12 @@ class SimulatedInstrument {
   // into the edit multi, as its global block holds it; -1 for none.
   void setGlobalChannel(int channel);
   int replyDelayMs() const { return mReplyDelayMs; }
+  // Tells each program change a part takes back, as the report of the part's
+  // bank and then its program (the replies to that message).
+  void setReportsProgramChanges(bool on) { mReportsProgramChanges = on; }
+  // Its local control, as its global block holds it: on, a pick made on its
+  // panel is played at once; off, it is only told.
+  void setLocalControl(bool on);
 
   // ---- State.
   int deviceId() const { return get(mDeviceId); }
@@ -81,6 +87,9 @@ class SimulatedInstrument {
   // global changes address position page * 128 + number.
   SimBytes turnSoundKnob(int part, int position, int value);
   SimBytes turnMultiKnob(int position, int value);
+  // A part's bank and program picked on the panel: the reports it sends (the
+  // bank's only when it is another than the part's).
+  std::vector<SimBytes> pickOnPanel(int part, int bank, int program);
 
   // ---- Building blocks the tests share.
   static SimBytes soundDump(int deviceId, int bank, int program, const std::string& name);
@@ -98,7 +107,10 @@ class SimulatedInstrument {
   SimBytes spoil(SimBytes dump) const;
   void applyDump(const SimBytes& message);
   void applyParameterChange(const SimBytes& message);
-  void applyShortMessage(const SimBytes& message);
+  // The part that took a program change from it, or -1.
+  int applyShortMessage(const SimBytes& message);
+  // The reports of what the part plays, as its multi block holds it.
+  std::vector<SimBytes> reportsOf(size_t part) const;
   void loadPart(size_t part, int bank, int program);
   void loadPartsOfMulti();
 
@@ -108,6 +120,7 @@ class SimulatedInstrument {
   std::atomic<int> mRepliesLeft{-1};
   std::atomic<Malformation> mMalformation{Malformation::kNone};
   std::atomic<int> mReplyDelayMs{0};
+  std::atomic<bool> mReportsProgramChanges{false};
   std::array<SimBytes, kParts> mParts;
   std::array<std::array<SimBytes, kPrograms>, kSoundBanks> mSounds;
   std::array<SimBytes, kPrograms> mMultis;

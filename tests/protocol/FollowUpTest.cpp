@@ -2,9 +2,11 @@
 // tells it: a pick of the part. With local control on the instrument plays
 // it already (recorded, nothing sent back but notes off); with it off, the
 // pair goes back whole, or nothing of it when the part is locked. Soon after
-// a program change, a report of what the part is known to play is its echo.
+// a program change the editor sent, the instrument's report of it is its
+// echo, once.
 #include <gtest/gtest.h>
 
+#include "IMidiMsg.h"
 #include "ParamIndex.h"
 #include "ProtocolTestSupport.h"
 
@@ -23,6 +25,7 @@ TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsAPickOfThePart) {
     Calls calls;
     Calls plays;                 // what the record took
     double channel = kPart + 2;  // the part's MIDI channel setting: channel 4
+    int toldFirst = -1;          // a program report the instrument sent before (what it did not counted)
   } rows[] = {
       {"program, local on", true, 0, 5000, kBankPosition + 1, 2, {"AllSoundsOff 3"}, {"3 -1/2"}},
       {"bank, local on", true, 0, 5000, kBankPosition, 2, {"AllSoundsOff 3"}, {"3 2/-1"}},
@@ -34,6 +37,13 @@ TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsAPickOfThePart) {
        {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 2/0"}},
       {"program, local off, locked: nothing", false, 1, 5000, kBankPosition + 1, 2, {}, {}},
       {"the echo of a program change 500 ms ago: nothing", false, 0, 500, kBankPosition + 1, 0, {}, {}},
+      {"the echo of its bank: nothing", false, 0, 500, kBankPosition, 0, {}, {}},
+      {"the echo told a second time: a pick", false, 0, 500, kBankPosition + 1, 0,
+       {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/0"}, kPart + 2, 0},
+      {"past due, 1500 ms after the change: a pick", false, 0, 1500, kBankPosition + 1, 0,
+       {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/0"}},
+      {"after a pick of its own, the change's value: a pick", false, 0, 500, kBankPosition + 1, 0,
+       {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/0"}, kPart + 2, 2},
       {"another program 500 ms after one: a pick", false, 0, 500, kBankPosition + 1, 2,
        {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/2"}},
       {"program, the part on Global: nothing to echo on", false, 0, 5000, kBankPosition + 1, 2, {"AllSoundsOff 3"},
@@ -58,13 +68,18 @@ TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsAPickOfThePart) {
       editor.recordPartPlays(pass, 0, 0, nullptr);
       return true;
     });
-    editor.clearRecords();
-    for (auto& tick : engine.manager->lastProgramChangeTicks) tick = 0;
-    for (auto& due : engine.manager->echoDue) due = true;
+    // The editor's program change of 001 went to the part's channel at tick 0.
+    editor.tick = 0;
+    engine.manager->goingToDevice(IMidiMsg(0, 0xC0 | kPart, 0, 0));
     editor.tick = row.msSinceProgramChange;
-    engine.receive({0xF0, 0x3E, 0x10, kId, 0x21, 0, static_cast<unsigned char>(row.position),
-                    static_cast<unsigned char>(row.value), 0xF7},
-                   false);
+    const auto report = [&](int position, int value) {
+      engine.receive({0xF0, 0x3E, 0x10, kId, 0x21, 0, static_cast<unsigned char>(position),
+                      static_cast<unsigned char>(value), 0xF7},
+                     false);
+    };
+    if (row.toldFirst >= 0) report(kBankPosition + 1, row.toldFirst);
+    editor.clearRecords();
+    report(row.position, row.value);
     EXPECT_EQ(editor.calls(), row.calls);
     EXPECT_EQ(editor.plays(), row.plays);
   }

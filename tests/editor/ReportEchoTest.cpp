@@ -1,0 +1,202 @@
+// The instrument's reports of what its parts play, against the editor's own
+// program changes: the report an instrument sends back for a change it took
+// is that change's echo, matched once; any other report is a pick. Judged by
+// what reached the instrument, what its part plays and what the window shows.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "../library/LibraryTestSupport.h"
+#include "EditorTestSupport.h"
+#include "EditorWindowDriver.h"
+
+namespace {
+constexpr int kPart = 1;  // part 2, on MIDI channel 2
+
+class ReportEchoTest : public EditorTest {
+ protected:
+  ReportEchoTest() : EditorTest(false) {
+    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+    writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
+  }
+  ~ReportEchoTest() override {
+    window.reset();
+    unsetenv("TARNIVEX_RESOURCE_DIR");
+  }
+
+  // A fresh instance and instrument; the instrument echoes or not, both with
+  // local control on or off.
+  void fresh(bool echoes, bool localOn) {
+    window.reset();
+    freshMidiSystem();
+    instrument.reset();
+    instrumentSeen = 0;
+    makePlug();
+    setParam(kGlobalLocalControl, localOn ? 1 : 0);
+    setParam(kMIDIFilterHWPCPassThrough, 1);
+    setParam(kMIDIFilterDAWPCPassThrough, 1);
+    param(kGlobalRxProgramChange)->Set(1);
+    setParam(kControlProgBank, 0);
+    param(kMultiPartStatus + kPart)->Set(1);
+    settle();
+    instrument.setLocalControl(localOn);
+    instrument.setReportsProgramChanges(echoes);
+    arrivedAtInstrument();
+    // A report's pick holds in its pause while the reports of a burst still
+    // come in: they all come before any answer goes, as on a fast cable.
+    plug->midiMessageManager->pickPauseObserver = [this](const PickTicket&, bool) {
+      for (int i = 0; i < 2000 && burst; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+  }
+  // The editor and the instrument talk until neither has more to say; what
+  // the instrument says back comes msLater after. False when they still
+  // talk after many rounds.
+  bool exchange(int msLater = 0) {
+    for (int round = 0; round < 12; ++round) {
+      awaitRequestThread();
+      const ByteList sent = sentSinceLast();
+      if (sent.empty()) return true;
+      now += static_cast<uint32_t>(msLater);
+      for (const Bytes& message : sent) {
+        heard.push_back(message);
+        for (const SimBytes& reply : instrument.receive(message)) fromInstrument(reply);
+      }
+    }
+    return false;
+  }
+  void fromInstrument(const SimBytes& message) {
+    ASSERT_TRUE(backend->inject(message));
+    plug->midiSendThread->flush();
+  }
+  // Picks on the instrument's panel, one right after the other.
+  void turnPanel(const std::vector<std::pair<int, int>>& picks) {
+    burst = true;
+    for (const auto& [bank, program] : picks)
+      for (const SimBytes& report : instrument.pickOnPanel(kPart, bank, program)) fromInstrument(report);
+    burst = false;
+  }
+  // The window's pick of the part's program on the part's bank.
+  void windowPick(int bank, int program) {
+    plug->pickPartProgram(kPart, bank, program, false);
+    awaitRequestThread();
+  }
+  // The program changes for the part that reached the instrument, with the
+  // bank each went on.
+  std::vector<std::pair<int, int>> pairsHeard() const {
+    std::vector<std::pair<int, int>> pairs;
+    int bank = -1;
+    for (const Bytes& m : heard) {
+      if (m.size() == 3 && m[0] == 0xB0 + kPart && m[1] == 32) bank = m[2] - 64;
+      if (m.size() == 2 && m[0] == 0xC0 + kPart) pairs.emplace_back(bank, m[1]);
+    }
+    return pairs;
+  }
+  std::string playing() const {
+    const Bytes dump = instrument.partBuffer(kPart);
+    return std::string(dump.begin() + 370, dump.begin() + 379);
+  }
+  std::pair<int, int> shown() { return {param(kMultiPartBank + kPart)->Int(), param(kMultiPartPatch + kPart)->Int()}; }
+
+  std::optional<EditorWindowDriver> window;
+  std::atomic<bool> burst{false};
+  ByteList heard;  // what the instrument heard in the exchanges
+};
+
+std::string sound(int bank, int program) {
+  char name[10];
+  std::snprintf(name, sizeof name, "SOUND %c%02d", 'A' + bank, program);
+  return name;
+}
+
+TEST_F(ReportEchoTest, APickOnThePanelIsAnsweredOnceAndItsEchoIsNoNewPick) {
+  const struct {
+    const char* what;
+    bool echoes, localOn;
+    std::vector<std::pair<int, int>> answers;  // what the editor sends back
+  } rows[] = {
+      {"echoing, local control off: the pair goes back once", true, false, {{1, 7}}},
+      {"silent, local control off", false, false, {{1, 7}}},
+      {"echoing, local control on: it plays its own pick", true, true, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fresh(row.echoes, row.localOn);
+    heard.clear();
+    // B 008: the report of the bank, then of the program.
+    turnPanel({{1, 7}});
+    EXPECT_TRUE(exchange()) << "the editor and the instrument never stop talking";
+    EXPECT_EQ(pairsHeard(), row.answers);
+    EXPECT_EQ(playing(), sound(1, 7));
+    EXPECT_EQ(shown(), std::make_pair(1, 7));
+  }
+}
+
+TEST_F(ReportEchoTest, AReportAfterTheEditorsOwnChangeIsItsEchoOnlyOnce) {
+  // The window picks A 006 for the part; later the instrument reports what
+  // the rows say.
+  const struct {
+    const char* what;
+    bool echoes, localOn;
+    int msLater;                               // after the window's pick
+    std::vector<int> turns;                    // programs picked on the panel (bank A)
+    std::vector<std::pair<int, int>> answers;  // what the editor sends back
+    int endsOn;                                // the program the part plays and the window shows
+  } rows[] = {
+      {"echoing: 007, then straight back to 006", true, false, 300, {6, 5}, {{0, 5}}, 5},
+      {"silent: 007, then straight back to 006", false, false, 300, {6, 5}, {{0, 5}}, 5},
+      {"silent, local control on: 007, then straight back to 006", false, true, 300, {6, 5}, {}, 5},
+      {"silent: 006 told 0.5 s after: taken for its echo", false, false, 500, {}, {}, 5},
+      {"silent: 006 told 1.5 s after: past due, a pick", false, false, 1500, {5}, {{0, 5}}, 5},
+      {"echoing: 006 told again after its echo: a pick", true, false, 500, {5}, {{0, 5}}, 5},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fresh(row.echoes, row.localOn);
+    windowPick(0, 5);
+    ASSERT_TRUE(exchange());
+    ASSERT_EQ(playing(), sound(0, 5));
+    heard.clear();
+    now += static_cast<uint32_t>(row.msLater);
+    if (row.turns.empty()) {
+      // The echo a silent instrument owes, as if it came now.
+      fromInstrument(instrument.pickOnPanel(kPart, 0, 5).back());
+    } else {
+      std::vector<std::pair<int, int>> picks;
+      for (int program : row.turns) picks.emplace_back(0, program);
+      turnPanel(picks);
+    }
+    EXPECT_TRUE(exchange());
+    EXPECT_EQ(pairsHeard(), row.answers);
+    EXPECT_EQ(playing(), sound(0, row.endsOn));
+    EXPECT_EQ(shown(), std::make_pair(0, row.endsOn));
+  }
+}
+TEST_F(ReportEchoTest, InStepLibraryTheEchoOfAStepIsNotAnsweredAgain) {
+  for (const bool localOn : {true, false}) {
+    SCOPED_TRACE(localOn ? "local control on" : "local control off");
+    fresh(true, localOn);
+    window.emplace(*plug);
+    window->clickTab(kMainTab, 1);
+    setParam(kControlLibrary, 1);
+    window->click(window->slot(0, 3));
+    ASSERT_TRUE(exchange());
+    heard.clear();
+    // The step sends the library's next sound; the instrument tells its
+    // program change back 0.65 s later.
+    setParam(kPatchUp + kPart, 1);
+    EXPECT_TRUE(exchange(650)) << "the editor and the instrument never stop talking";
+    int notesOff = 0, dumps = 0;
+    for (const Bytes& m : heard) {
+      notesOff += m == Bytes{0xB0, 0x7B, 0};
+      dumps += m.size() == 392 && m[5] == 0x30 && m[6] == kPart;
+    }
+    EXPECT_EQ(notesOff, 1);
+    EXPECT_EQ(dumps, 1);
+    EXPECT_EQ(pairsHeard(), (std::vector<std::pair<int, int>>{{0, 1}}));
+    EXPECT_EQ(playing(), numbered("Fact", 1).substr(0, 9));
+    EXPECT_EQ(shown(), std::make_pair(0, 1));
+  }
+}
+}  // namespace
