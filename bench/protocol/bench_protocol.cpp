@@ -3,6 +3,8 @@
 // 0.67 ms), and the CPU time of one parameter change from the instrument.
 #include <benchmark/benchmark.h>
 
+#include "../BenchFailures.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -214,9 +216,9 @@ int main(int argc, char** argv) {
   gPlug = plug.get();
   gOutIndex = wanted;
   std::printf("JACK dummy driver: 48000 Hz, %d-frame periods\n", kPeriodFrames);
-  benchmark::RunSpecifiedBenchmarks();
+  const int result = RunBenchmarksFailingOnErrors();
   benchmark::Shutdown();
   plug.reset();
   peer.reset();
-  return 0;
+  return result;
 }

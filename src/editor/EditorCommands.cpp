@@ -435,6 +435,10 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
       if (libraryControl && librarianBrowser) {
         if (view) view->activePane = paneInUse;
         librarianBrowser->showPlayedSlotAlone(currentPart);
+      } else if (mainTabIndex() != 1) {
+        // Made on another page, the switch moves the library's highlight all
+        // the same: the page shows the new part's when it is entered.
+        selectPartProgramInLibrarian(currentPart);
       }
       return false;
     }
