@@ -231,6 +231,8 @@ void Tarnivex::endSearch() {
   besideBlock([&] {
     if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearch);
   });
+  // Stepping the library, the pane in use shows where the part's sound is now.
+  if (libraryControl) highlightPlayed();
   showLayer("categoryLimit", true);
   if (searchButton) searchButton->Hide(false);
   showLayer("searchField", false);
@@ -243,6 +245,7 @@ void Tarnivex::runSearch() {
   besideBlock([&] {
     if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearchString);
   });
+  if (libraryControl) highlightPlayed();
   if (text.empty()) {
     showLayer("categoryLimit", true);
     if (searchButton) searchButton->Hide(false);
@@ -293,6 +296,7 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       besideBlock([&] {
         if (browser) browser->OnParamChange(kCategorySelection);
       });
+      if (libraryControl) highlightPlayed();
       if (searchModeControl) searchModeControl->Hide(iv > 0);
       if (searchButton) searchButton->Hide(iv > 0);
       return false;

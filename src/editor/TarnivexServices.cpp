@@ -48,13 +48,8 @@ std::string Tarnivex::paramDisplayText(int index, int value) {
 }
 
 void Tarnivex::setParamDisplayText(int index, int value, const std::string& text) {
-  {
-    std::lock_guard<std::mutex> lock(mDisplayTextMutex);
-    if (IParam* param = GetParam(index)) param->SetDisplayText(value, text.c_str());
-  }
-  // A name field shows the text, not a value: it is drawn afresh.
-  if (const ControlAction* action = actionOf(index))
-    for (IControl* control : action->controls) control->SetDirty(false);
+  std::lock_guard<std::mutex> lock(mDisplayTextMutex);
+  if (IParam* param = GetParam(index)) param->SetDisplayText(value, text.c_str());
 }
 
 void Tarnivex::setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts) {

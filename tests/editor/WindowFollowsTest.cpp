@@ -162,7 +162,6 @@ TEST_F(WindowFollowsTest, ASearchResultOrCategoryEntryIsHighlightedWhereverTheLi
   // Another search lists the sound elsewhere: the highlight goes with it.
   search("Fact52");
   ASSERT_EQ(listedAt("Fact52"), 0);
-  plug->highlightPlayed();
   atRest();
   EXPECT_EQ(window->slots().selectedLower, 0);
   EXPECT_TRUE(highlighted(kLower, 0));
@@ -173,7 +172,6 @@ TEST_F(WindowFollowsTest, ASearchResultOrCategoryEntryIsHighlightedWhereverTheLi
   atRest();
   const int inCategory = listedAt("Fact52");
   ASSERT_GT(inCategory, 3);
-  plug->highlightPlayed();
   atRest();
   EXPECT_EQ(window->slots().selectedLower, inCategory);
   EXPECT_TRUE(highlighted(kLower, inCategory));
