@@ -1254,7 +1254,7 @@ int main(int argc, char** argv) {
     gFolders = std::getenv("TARNIVEX_BENCH_FOLDERS");
     return childMain(argv[2], argv[3], std::atoi(argv[4]));
   }
-  benchmark::Initialize(&argc, argv);
+  InitializeBenchmarks(&argc, argv);
   gTime.sampleRate = kSampleRate;
   gTime.tempo = 120.0;
   gTime.flags = kVstTempoValid | kVstTransportPlaying;

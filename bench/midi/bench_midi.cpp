@@ -76,7 +76,7 @@ int Position(const std::vector<std::string>& names, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  InitializeBenchmarks(&argc, argv);
   JackServer server;
   if (!server.Start()) {
     std::fprintf(stderr, "cannot start the JACK server: %s\n", server.Error().c_str());

@@ -185,7 +185,7 @@ BENCHMARK(BM_ReceiveParameterChangeThroughThePlugin)->Unit(benchmark::kMicroseco
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  InitializeBenchmarks(&argc, argv);
   const std::string data = std::filesystem::temp_directory_path() / "tarnivex-protocol-bench";
   std::filesystem::create_directories(data);
   setenv("XDG_DATA_HOME", data.c_str(), 1);

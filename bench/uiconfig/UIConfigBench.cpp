@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
   // Instances make their data folder; keep it out of the user's.
   char folder[] = "/tmp/tarnivex-bench-XXXXXX";
   if (mkdtemp(folder)) setenv("XDG_DATA_HOME", folder, 1);
-  benchmark::Initialize(&argc, argv);
+  InitializeBenchmarks(&argc, argv);
   const int result = RunBenchmarksFailingOnErrors();
   benchmark::Shutdown();
   return result;

@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
   }
   HostWindow host(0, 0, kW + 20, kH + 20, 0xD6D3CC);
   gHost = &host;
-  benchmark::Initialize(&argc, argv);
+  InitializeBenchmarks(&argc, argv);
   const int result = RunBenchmarksFailingOnErrors();
   benchmark::Shutdown();
   return result;
