@@ -232,13 +232,10 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
   const auto end = [&](bool overtaken) {
     mManager.picks.endReplyWait(wait);
     if (overtaken) ended = true;
-    if (!overtaken || cancelRequested) {
-      endSingleRequest(!toEditor);
-    } else {
-      // Overtaken (by a newer pick, a restore), it has nothing to report.
-      plug->endProgressText(kPleaseWait);
-      plug->DisplayProcessingIndicator(false);
-    }
+    if (!overtaken || cancelRequested) endSingleRequest(!toEditor);
+    else plug->DisplayProcessingIndicator(false);
+    // Overtaken (by a newer pick, a restore), it has nothing to report.
+    if (overtaken && !cancelRequested) plug->endProgressText(kPleaseWait);
     return wait && wait->taken;
   };
   if (wait && !awaitEarlierReplies(ticket, *wait, tick)) return end(true);
