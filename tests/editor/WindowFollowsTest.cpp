@@ -135,6 +135,18 @@ TEST_F(WindowFollowsTest, APartSwitchOnTheMultiPageMovesTheLibrarysHighlightToTh
   EXPECT_EQ(window->slots().selectedUpper, 42);
   EXPECT_TRUE(highlighted(kUpper, 42));
   EXPECT_FALSE(highlighted(kUpper, 17));
+  // Stepping the library: the slots the parts' sounds went from.
+  setParam(kControlLibrary, 1);
+  doubleClick(kUpper, 9);
+  window->clickTab(kQuickTab, 0);
+  doubleClick(kUpper, 5);
+  atRest();
+  window->clickTab(kMainTab, 0);
+  window->clickTab(kQuickTab, 3);
+  window->clickTab(kMainTab, 1);
+  atRest();
+  EXPECT_TRUE(highlighted(kUpper, 9));
+  EXPECT_FALSE(highlighted(kUpper, 5));
 }
 
 TEST_F(WindowFollowsTest, ASearchResultOrCategoryEntryIsHighlightedWhereverTheListHoldsItsSound) {
