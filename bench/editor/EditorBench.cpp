@@ -5,6 +5,8 @@
 // JACK port, and the host's picks that waited for a job from the job's end
 // to the instrument.
 #include <benchmark/benchmark.h>
+
+#include "../BenchFailures.h"
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
@@ -696,6 +698,11 @@ void BM_EventWorstWaitDuringSearchCloseAndLibraryStep(benchmark::State& state) {
       AwaitRequestThread(*plug);
       const int before = plug->GetParam(kMultiPartPatch)->Int();
       const ActionWaits waits = WhileTheHostRuns(*plug, [&] { Press(*plug, kPatchUp, 1); });
+      // The part's program moves as the step's program change goes, after the
+      // pick's own pauses (notes off, bank select): looked at until then.
+      const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+      while (plug->GetParam(kMultiPartPatch)->Int() == before && std::chrono::steady_clock::now() < bound)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
       if (plug->GetParam(kMultiPartPatch)->Int() == before) {
         const std::string why = plug->paramNameDisplay ? plug->paramNameDisplay->GetText() + " / " + plug->paramValueDisplay->GetText() : "";
         state.SkipWithError(("the step did not move the part's program: " + why).c_str());
@@ -724,6 +731,113 @@ BENCHMARK(BM_EventWorstWaitDuringSearchCloseAndLibraryStep)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(5);
+
+// STEP LIBRARY on the LIBRARY page, the host's program changes let in: the
+// host picks part 1 (bank select and program change on channel 1, in one
+// block's event call, the audio thread running all along), which sends the
+// upper bank's slot of that number. From the event call: the pick at the
+// entry, its work starting on the part's lane, its first message let go
+// (the part's notes off), and at the instrument's port the first message and
+// the program change; median and worst over the rounds. The program change
+// follows the pick's own pacing (notes off on channel 1 and 50 ms, the bank
+// select's two halves and 25 ms after each). With range(0) above 0 the pick
+// measured overtakes another of the part's, sent that many milliseconds
+// before it: it waits for nothing of the older one but the instrument's own
+// pacing of what went.
+void BM_StepLibraryHostPick(benchmark::State& state) {
+  using std::chrono::steady_clock;
+  const int gapMs = static_cast<int>(state.range(0));
+  const CategoryLibraryFolder folder(20);
+  auto plug = PlugWithLibrary();
+  if (!OpenPeerPorts(*plug)) state.SkipWithError("cannot open the peer's ports");
+  Press(*plug, kMainTab, 1);
+  Press(*plug, kControlLibrary, 1);
+  Press(*plug, kMIDIFilterDAWPCPassThrough, 1);
+  AwaitRequestThread(*plug);
+  MIDIMessageManager& manager = *plug->midiMessageManager;
+  struct Stamps {
+    std::atomic<bool> armed{false};
+    std::atomic<long> entry{-1}, lane{-1}, gate{-1};
+    steady_clock::time_point from;
+    long now() const { return std::chrono::duration_cast<std::chrono::microseconds>(steady_clock::now() - from).count(); }
+    void mark(std::atomic<long>& at) {
+      long none = -1;
+      if (armed) at.compare_exchange_strong(none, now());
+    }
+  } stamps;
+  struct Handover {
+    std::atomic<bool> due{false}, given{false}, measured{true};
+    std::vector<int> programs = std::vector<int>(1);
+  } handover;
+  HostPicks picks;
+  manager.picks.onArrive = [&](const PickTicket& t) {
+    if (t.slot() == 0) stamps.mark(stamps.entry);
+  };
+  manager.picks.onLetGo = [&](const PickTicket& t) {
+    if (t.slot() == 0) stamps.mark(stamps.gate);
+  };
+  manager.jobObserver = [&](JobThread thread, const SenderJob& job) {
+    if (thread == JobThread::kPartLane && job.jobCode == 3) stamps.mark(stamps.lane);
+  };
+  HostAudioThread audio(plug->GetAEffect(), [&](int) -> VstEvents* {
+    if (!handover.due.exchange(false)) return nullptr;
+    if (handover.measured) {
+      stamps.from = steady_clock::now();
+      stamps.armed = true;
+    }
+    handover.given = true;
+    return picks.forParts(handover.programs, 0);
+  });
+  std::vector<double> entries, lanes, gates, firsts, changes;
+  int round = 0, missing = 0;
+  for (auto _ : state) {
+    const int program = 10 + (round++ % 40) * 2;
+    stamps.entry = stamps.lane = stamps.gate = -1;
+    gPeer->Clear();
+    const auto send = [&](int picked, bool measured) {
+      stamps.armed = false;
+      handover.measured = measured;
+      handover.programs[0] = picked;
+      handover.given = false;
+      handover.due = true;
+      while (!handover.given) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    };
+    if (gapMs > 0) {
+      send(program + 1, false);
+      std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+    }
+    send(program, true);
+    PickArrivals arrivals(handover.programs, stamps.from);
+    arrivals.await(*gPeer, std::chrono::seconds(5));
+    const double change = arrivals.programChangeMs()[0], first = arrivals.firstMessageMs()[0];
+    AwaitRequestThread(*plug);
+    AwaitQuietPort(*gPeer, std::chrono::milliseconds(300), std::chrono::seconds(10));
+    if (change < 0) {
+      ++missing;
+      continue;
+    }
+    state.SetIterationTime(change / 1e3);
+    changes.push_back(change);
+    firsts.push_back(first);
+    for (auto [at, into] : {std::pair{&stamps.entry, &entries}, {&stamps.lane, &lanes}, {&stamps.gate, &gates}})
+      if (*at >= 0) into->push_back(static_cast<double>(at->load()) / 1e3);
+  }
+  audio.stop();
+  manager.picks.onArrive = nullptr;
+  manager.picks.onLetGo = nullptr;
+  manager.jobObserver = nullptr;
+  plug.reset();
+  if (missing > 0) state.SkipWithError("a pick's program change did not reach the instrument");
+  const auto worstOf = [](const std::vector<double>& v) { return v.empty() ? -1.0 : *std::max_element(v.begin(), v.end()); };
+  state.counters["entry_median_ms"] = MedianOf(entries);
+  state.counters["lane_start_median_ms"] = MedianOf(lanes);
+  state.counters["first_let_go_median_ms"] = MedianOf(gates);
+  state.counters["first_msg_median_ms"] = MedianOf(firsts);
+  state.counters["pc_median_ms"] = MedianOf(changes);
+  state.counters["pc_worst_ms"] = worstOf(changes);
+  state.counters["lane_start_worst_ms"] = worstOf(lanes);
+}
+BENCHMARK(BM_StepLibraryHostPick)->Arg(0)->Arg(30)->Arg(130)->Arg(230)->Arg(330)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // Waits, within bound, until the instance is at rest: no job runs or waits,
 // no pick works or waits, and nothing has reached the instrument for 300 ms.
@@ -855,7 +969,7 @@ BENCHMARK(BM_HostPicksAfterAJob)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmar
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  InitializeBenchmarks(&argc, argv);
   const std::string data = std::filesystem::temp_directory_path() / "tarnivex-editor-bench";
   std::filesystem::create_directories(data);
   setenv("XDG_DATA_HOME", data.c_str(), 1);  // no settings file, no debug log
@@ -879,10 +993,10 @@ int main(int argc, char** argv) {
   }
   peer->Clear();
   gPlug = plug.get();
-  benchmark::RunSpecifiedBenchmarks();
+  const int result = RunBenchmarksFailingOnErrors();
   benchmark::Shutdown();
   plug.reset();
   peer->AwaitOtherClientsGone();  // the plug-in's client closes on its own thread
   peer.reset();
-  return 0;
+  return result;
 }

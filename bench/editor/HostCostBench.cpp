@@ -30,6 +30,8 @@
 //   the instrument;
 // - the event call's CPU time with four host picks in every block.
 #include <benchmark/benchmark.h>
+
+#include "../BenchFailures.h"
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
@@ -1252,7 +1254,7 @@ int main(int argc, char** argv) {
     gFolders = std::getenv("TARNIVEX_BENCH_FOLDERS");
     return childMain(argv[2], argv[3], std::atoi(argv[4]));
   }
-  benchmark::Initialize(&argc, argv);
+  InitializeBenchmarks(&argc, argv);
   gTime.sampleRate = kSampleRate;
   gTime.tempo = 120.0;
   gTime.flags = kVstTempoValid | kVstTransportPlaying;
@@ -1267,16 +1269,17 @@ int main(int argc, char** argv) {
   }
   setenv("TARNIVEX_MIDI_API", "jack", 1);
   setenv("TARNIVEX_BENCH_JACK_SERVER", std::getenv("JACK_DEFAULT_SERVER") ? std::getenv("JACK_DEFAULT_SERVER") : "", 1);
+  int result = 0;
   {
     JackPeer peer;
     gPeer = &peer;
     makeFolders();
-    benchmark::RunSpecifiedBenchmarks();
+    result = RunBenchmarksFailingOnErrors();
     benchmark::Shutdown();
     // The plug-in's clients close on their own; the server must not stop under them.
     peer.AwaitOtherClientsGone();
   }
   std::error_code error;
   fs::remove_all(gFolders, error);
-  return 0;
+  return result;
 }

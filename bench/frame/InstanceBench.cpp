@@ -2,6 +2,8 @@
 // project with many instances), and saving and restoring its state.
 #include <benchmark/benchmark.h>
 
+#include "../BenchFailures.h"
+
 #include "TestHost.h"
 
 static void BM_CreateAndClose(benchmark::State& state) {
@@ -32,4 +34,4 @@ static void BM_GetChunkSetChunk(benchmark::State& state) {
 }
 BENCHMARK(BM_GetChunkSetChunk)->Unit(benchmark::kMicrosecond);
 
-BENCHMARK_MAIN();
+TARNIVEX_BENCHMARK_MAIN()

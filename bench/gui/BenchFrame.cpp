@@ -3,6 +3,8 @@
 //   ./scripts/bench            (or build/bench/bench/gui/bench_gui)
 #include <benchmark/benchmark.h>
 
+#include "../BenchFailures.h"
+
 #include <cmath>
 #include <string>
 
@@ -134,4 +136,4 @@ void BM_NothingChanged(benchmark::State& st) {
 BENCHMARK(BM_FullRedraw)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OneKnobChanged)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NothingChanged)->Unit(benchmark::kMicrosecond);
-BENCHMARK_MAIN();
+TARNIVEX_BENCHMARK_MAIN()

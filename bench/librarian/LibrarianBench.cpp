@@ -2,6 +2,8 @@
 // reloading a pane of 128 slots and rebuilding a folder menu.
 #include <benchmark/benchmark.h>
 
+#include "../BenchFailures.h"
+
 #include <vector>
 
 #include "FolderMenuControl.h"
@@ -99,4 +101,4 @@ void BM_BuildFolderMenus(benchmark::State& state) {
 BENCHMARK(BM_BuildFolderMenus)->Unit(benchmark::kMillisecond);
 }  // namespace
 
-BENCHMARK_MAIN();
+TARNIVEX_BENCHMARK_MAIN()

@@ -1,6 +1,8 @@
 // The library over generated folders of 100, 1,000 and 5,000 banks (100
 // sounds each) in nested folders: loading, a name search and the category banks.
 #include <benchmark/benchmark.h>
+
+#include "../BenchFailures.h"
 #include <malloc.h>
 #include <stdlib.h>
 
@@ -211,4 +213,4 @@ void BM_SplitBankFile(benchmark::State& state) {
 BENCHMARK(BM_SplitBankFile)->Arg(300)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(3);
 }  // namespace
 
-BENCHMARK_MAIN();
+TARNIVEX_BENCHMARK_MAIN()

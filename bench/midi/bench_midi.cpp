@@ -2,6 +2,8 @@
 // to a JACK client on the other end (private server, dummy driver).
 #include <benchmark/benchmark.h>
 
+#include "../BenchFailures.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +76,7 @@ int Position(const std::vector<std::string>& names, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  InitializeBenchmarks(&argc, argv);
   JackServer server;
   if (!server.Start()) {
     std::fprintf(stderr, "cannot start the JACK server: %s\n", server.Error().c_str());
@@ -94,9 +96,9 @@ int main(int argc, char** argv) {
   gPeer = peer.get();
   gPlug = plug.get();
   std::printf("JACK dummy driver: 48000 Hz, 256-frame periods (5.33 ms)\n");
-  benchmark::RunSpecifiedBenchmarks();
+  const int result = RunBenchmarksFailingOnErrors();
   benchmark::Shutdown();
   plug.reset();
   peer.reset();
-  return 0;
+  return result;
 }

@@ -3,6 +3,8 @@
 // 0.67 ms), and the CPU time of one parameter change from the instrument.
 #include <benchmark/benchmark.h>
 
+#include "../BenchFailures.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -183,7 +185,7 @@ BENCHMARK(BM_ReceiveParameterChangeThroughThePlugin)->Unit(benchmark::kMicroseco
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  InitializeBenchmarks(&argc, argv);
   const std::string data = std::filesystem::temp_directory_path() / "tarnivex-protocol-bench";
   std::filesystem::create_directories(data);
   setenv("XDG_DATA_HOME", data.c_str(), 1);
@@ -214,9 +216,9 @@ int main(int argc, char** argv) {
   gPlug = plug.get();
   gOutIndex = wanted;
   std::printf("JACK dummy driver: 48000 Hz, %d-frame periods\n", kPeriodFrames);
-  benchmark::RunSpecifiedBenchmarks();
+  const int result = RunBenchmarksFailingOnErrors();
   benchmark::Shutdown();
   plug.reset();
   peer.reset();
-  return 0;
+  return result;
 }

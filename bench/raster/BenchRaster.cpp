@@ -5,6 +5,8 @@
 // runs, ours / pixman (1.0 or below: ours is as fast or faster).
 
 #include <benchmark/benchmark.h>
+
+#include "../BenchFailures.h"
 #include <pixman.h>
 
 #include <algorithm>
@@ -149,7 +151,7 @@ void BM_FillPixman(benchmark::State& st, Size s)
 // Keeps each benchmark's fastest repetition (the single run's time without
 // repetitions), which other work on the machine disturbs least, so the ratios
 // can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public FailureCountingReporter {
 public:
   void ReportRuns(const std::vector<Run>& runs) override
   {
@@ -160,7 +162,7 @@ public:
       else if (r.run_type == Run::RT_Iteration && !m_times.count(r.run_name.function_name))
         m_times[r.run_name.function_name] = r.GetAdjustedRealTime();
     }
-    ConsoleReporter::ReportRuns(runs);
+    FailureCountingReporter::ReportRuns(runs);
   }
   void printRatios() const
   {
@@ -211,6 +213,7 @@ int main(int argc, char** argv)
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.printRatios();
+  const int result = reporter.failures() > 0 ? 1 : 0;
   benchmark::Shutdown();
-  return 0;
+  return result;
 }

@@ -4,6 +4,8 @@
 // further open instance adds. No settings file and no MIDI system.
 #include <benchmark/benchmark.h>
 
+#include "../BenchFailures.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -86,8 +88,8 @@ int main(int argc, char** argv) {
   // Instances make their data folder; keep it out of the user's.
   char folder[] = "/tmp/tarnivex-bench-XXXXXX";
   if (mkdtemp(folder)) setenv("XDG_DATA_HOME", folder, 1);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  InitializeBenchmarks(&argc, argv);
+  const int result = RunBenchmarksFailingOnErrors();
   benchmark::Shutdown();
-  return 0;
+  return result;
 }

@@ -4,6 +4,8 @@
 #include <X11/Xlib.h>
 #include <benchmark/benchmark.h>
 
+#include "../BenchFailures.h"
+
 #include <cstdio>
 #include <memory>
 
@@ -118,8 +120,8 @@ int main(int argc, char** argv) {
   }
   HostWindow host(0, 0, kW + 20, kH + 20, 0xD6D3CC);
   gHost = &host;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  InitializeBenchmarks(&argc, argv);
+  const int result = RunBenchmarksFailingOnErrors();
   benchmark::Shutdown();
-  return 0;
+  return result;
 }

@@ -1,6 +1,8 @@
 // Sorting a list view of 10,000 rows with every third row selected; the goal is under 10 ms a sort.
 #include <benchmark/benchmark.h>
 
+#include "../BenchFailures.h"
+
 #include "ListView.h"
 
 namespace {
@@ -30,4 +32,4 @@ BENCHMARK(BM_SortTenThousandKeepingTheSelection)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+TARNIVEX_BENCHMARK_MAIN()

@@ -113,8 +113,8 @@ class LibrarianBrowser {
   // The one writer of the highlight for what the current part (the multi in
   // multi mode) plays, on the window's thread. Stepping the library: the
   // slot of the library entry it plays, in the pane in use, only where that
-  // pane shows the bank the entry came from (in a category or search list,
-  // only that same sound there); nothing else in that pane. Stepping the
+  // pane shows the bank the entry came from (a category or search list
+  // highlights that sound wherever it lists it); nothing else in that pane. Stepping the
   // instrument: its program number in the upper pane (the multi's in the
   // pane in use).
   void showPlayedSlot(int part);

@@ -145,8 +145,8 @@ void LibrarianBrowser::showProgramSlot(int programParameter, int pane) {
 }
 
 // The pane highlights the library entry the part (the multi) plays, and only
-// where it shows the bank that entry came from; in a category or search
-// list, only the same sound at that place (a rebuilt list holds others).
+// where it shows the bank that entry came from; a category or search list
+// (rebuilt, or another search's) holds that sound wherever it lists it.
 int LibrarianBrowser::playedSlotIn(int slot, int pane) {
   PlayedEntry played;
   {
@@ -158,12 +158,13 @@ int LibrarianBrowser::playedSlotIn(int slot, int pane) {
   auto guard = librarian->lock();
   const int list = paneList(*librarian, mHost->browseState(), pane);
   const auto bank = paneBank(*librarian, mHost->browseState(), pane);
-  if (!bank || bankKey(list, *bank) != played.bank) return -1;
+  if (!bank) return -1;
   if (list == kCategoryList || list == kSearchList) {
-    const auto at = static_cast<size_t>(played.slot);
-    if (at >= bank->patches.size() || !(bank->patches[at].dumps == played.entry.dumps)) return -1;
+    const auto at = std::find_if(bank->patches.begin(), bank->patches.end(),
+                                 [&](const LibrarianPatch& entry) { return entry.dumps == played.entry.dumps; });
+    return at == bank->patches.end() ? -1 : static_cast<int>(at - bank->patches.begin());
   }
-  return played.slot;
+  return bankKey(list, *bank) == played.bank ? played.slot : -1;
 }
 
 void LibrarianBrowser::showPlayedSlot(int part) {

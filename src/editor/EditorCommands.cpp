@@ -231,6 +231,8 @@ void Tarnivex::endSearch() {
   besideBlock([&] {
     if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearch);
   });
+  // Stepping the library, the pane in use shows where the part's sound is now.
+  if (libraryControl) highlightPlayed();
   showLayer("categoryLimit", true);
   if (searchButton) searchButton->Hide(false);
   showLayer("searchField", false);
@@ -243,6 +245,7 @@ void Tarnivex::runSearch() {
   besideBlock([&] {
     if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearchString);
   });
+  if (libraryControl) highlightPlayed();
   if (text.empty()) {
     showLayer("categoryLimit", true);
     if (searchButton) searchButton->Hide(false);
@@ -293,6 +296,7 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
       besideBlock([&] {
         if (browser) browser->OnParamChange(kCategorySelection);
       });
+      if (libraryControl) highlightPlayed();
       if (searchModeControl) searchModeControl->Hide(iv > 0);
       if (searchButton) searchButton->Hide(iv > 0);
       return false;
@@ -435,6 +439,10 @@ bool Tarnivex::runCommand(int paramIdx, double value) {
       if (libraryControl && librarianBrowser) {
         if (view) view->activePane = paneInUse;
         librarianBrowser->showPlayedSlotAlone(currentPart);
+      } else if (mainTabIndex() != 1) {
+        // Made on another page, the switch moves the library's highlight all
+        // the same: the page shows the new part's when it is entered.
+        selectPartProgramInLibrarian(currentPart);
       }
       return false;
     }

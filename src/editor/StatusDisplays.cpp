@@ -170,6 +170,13 @@ void Tarnivex::showProgressText(const char* text) {
   if (!mLossShown && paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
 }
 
+void Tarnivex::endProgressText(const char* text) {
+  std::lock_guard<std::mutex> lock(mStatusMutex);
+  if (!paramValueDisplay || mLossShown || paramValueDisplay->GetText() != text) return;
+  if (paramNameDisplay && !paramNameDisplay->GetText().empty()) return;
+  paramValueDisplay->SetTextFromPlug("");
+}
+
 void Tarnivex::showLossText(const std::string& text) {
   std::lock_guard<std::mutex> lock(mStatusMutex);
   if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(text.c_str());

@@ -287,6 +287,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void logSysExOutMessageByteInt(std::vector<int> message, int count) override;
   void showStatusText(const char* text) override;
   void showProgressText(const char* text) override;
+  void endProgressText(const char* text) override;
   // A count of messages not sent: it stays on the value line until a status
   // text that is not a progress text replaces it.
   void showLossText(const std::string& text);

@@ -234,6 +234,8 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
     if (overtaken) ended = true;
     if (!overtaken || cancelRequested) endSingleRequest(!toEditor);
     else plug->DisplayProcessingIndicator(false);
+    // Overtaken (by a newer pick, a restore), it has nothing to report.
+    if (overtaken && !cancelRequested) plug->endProgressText(kPleaseWait);
     return wait && wait->taken;
   };
   if (wait && !awaitEarlierReplies(ticket, *wait, tick)) return end(true);

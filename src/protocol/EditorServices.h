@@ -56,6 +56,9 @@ class EditorServices {
   // A text of work under way (a percentage, "please wait", the start-up's
   // ready text): it does not replace a loss the user has not seen yet.
   virtual void showProgressText(const char* text) { showStatusText(text); }
+  // Work that showed that progress text ended with no result of its own to
+  // show: the text goes, unless another has replaced it.
+  virtual void endProgressText(const char*) {}
   virtual void DisplayProcessingIndicator(bool show) = 0;
   // While held, hiding the indicator clears what it clears but leaves the
   // overlay shown: for a job that hides and shows it again part after part.

@@ -103,7 +103,9 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
         plug->sendMidiMsgAndLog(&notesOff);
       }))
     return endSend(false);
-  mManager.pause(kHandOverPauseMs);
+  // Overtaken, it sends nothing more: the newer pick's own notes off and
+  // pause go at once instead of after the rest of this one.
+  mManager.pickPause(ticket, kHandOverPauseMs);
   if (overtaken()) return endSend(false);
   plug->clearReplyReceived();
   const int device = currentDeviceId();
@@ -150,7 +152,7 @@ bool MIDIMessageSender::sendPatchToDeviceFromLibrarian(const PickTicket& ticket,
   ISysEx message(0, copy.data(), kind.size);
   mManager.handOver(ticket, &message);
   mManager.dumpExpected = false;
-  mManager.pause(kHandOverPauseMs);
+  mManager.pickPause(ticket, kHandOverPauseMs);
   if (overtaken()) return endSend(false);
 
   bool sent = true;

@@ -191,6 +191,10 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     }
   } else if (pick.editorsSoundAfter) {
     sender.sendPartToDevice(ticket, part, false, false);
+  } else if (fromDevice && picks.newest(ticket)) {
+    // The instrument loaded its stored sound of that program, which nothing
+    // asks for here: the old sound's name is not shown over it.
+    showInstrumentsOwnSound(sender, ticket);
   }
   return true;
 }

@@ -1,0 +1,257 @@
+// What the window shows after the picks and jobs of a session: the library's
+// highlight after a part switch and after the lists change, the top bar's
+// sound name, the status line after a restore, and where quick steps end.
+// Judged from the bytes the simulated instrument received and the window's
+// controls and pixels.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "../library/LibraryTestSupport.h"
+#include "EditorTestSupport.h"
+#include "EditorWindowDriver.h"
+#include "LibrarianBrowser.h"
+#include "PatchLibrarian.h"
+
+namespace {
+constexpr int kHighlight = 0xE1E1E1;
+constexpr int kUpper = 0, kLower = 1;
+
+class WindowFollowsTest : public EditorTest {
+ protected:
+  WindowFollowsTest() : EditorTest(false) {
+    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+    writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
+    makePlug();
+    window.emplace(*plug);
+    // At every pause of a pick or job the instrument takes what was sent and
+    // answers; a held pause waits until the test lets it go.
+    plug->midiMessageManager->virtualPause = [this](int) {
+      pause();
+      return true;
+    };
+    plug->sleepFor = [this](int) { pause(); };
+    for (int p : {0, 1, 3}) param(kMultiPartStatus + p)->Set(1);
+    param(kGlobalRxProgramChange)->Set(1);
+    setParam(kMIDIFilterHWPCPassThrough, 1);
+    setParam(kControlProgBank, 0);
+    window->clickTab(kMainTab, 1);
+    atRest();
+  }
+  ~WindowFollowsTest() override {
+    release();
+    window.reset();
+    plug.reset();
+    unsetenv("TARNIVEX_RESOURCE_DIR");
+  }
+
+  void pause() {
+    deliver();
+    std::unique_lock<std::mutex> lock(holdMutex);
+    if (!holdPauses) return;
+    ++pausesHeld;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(10), [this] { return !holdPauses; });
+  }
+  // What the editor sent goes to the instrument; its replies come back.
+  void deliver() {
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    for (const Bytes& message : sentSinceLast())
+      for (const SimBytes& reply : instrument.receive(message)) backend->inject(reply);
+  }
+  // Every job and pick ended, all they sent delivered; then the window's idle.
+  void atRest() {
+    for (int round = 0; round < 3; ++round) {
+      awaitRequestThread();
+      deliver();
+    }
+    plug->OnIdle();
+  }
+  void release() {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    holdPauses = false;
+    holdChanged.notify_all();
+  }
+  // Waits until a pick's pause is held.
+  bool pauseHeld() {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    return holdChanged.wait_for(lock, std::chrono::seconds(10), [this] { return pausesHeld > 0; });
+  }
+  bool highlighted(int pane, int slot) {
+    window->draw();
+    const IRECT r = window->slot(pane, slot);
+    return window->colourAt(r.R - 1, r.B - 1) == kHighlight;
+  }
+  // The last program change the instrument received on the channel.
+  int lastProgramChange(int channel) {
+    int last = -1;
+    for (const SimBytes& m : instrument.received())
+      if (m.size() == 2 && m[0] == (0xC0 | channel)) last = m[1];
+    return last;
+  }
+  std::string topBarName(int part) {
+    char name[32];
+    std::snprintf(name, sizeof name, "bankAndProgram%02d", part + 1);
+    // As the host's idle calls draw: what is dirty, pass after pass.
+    for (int pass = 0; pass < 50; ++pass) {
+      IRECT dirty;
+      if (!window->gui()->IsDirty(&dirty)) break;
+      window->gui()->Draw(&dirty);
+    }
+    for (const auto& control : plug->namedLayer(name)->controls())
+      if (control->ParamIdx() == kPatchName + part) return static_cast<ITextControl*>(control.get())->GetText();
+    return "?";
+  }
+  void doubleClick(int pane, int slot) {
+    const IRECT r = window->slot(pane, slot);
+    IMouseMod left(true, false);
+    window->gui()->OnMouseDblClick((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
+  }
+
+  std::optional<EditorWindowDriver> window;
+  std::recursive_mutex wireMutex;
+  std::mutex holdMutex;
+  std::condition_variable holdChanged;
+  bool holdPauses = false;
+  int pausesHeld = 0;
+};
+
+TEST_F(WindowFollowsTest, APartSwitchOnTheMultiPageMovesTheLibrarysHighlightToThatPart) {
+  param(kMultiPartPatch + 0)->Set(17);
+  param(kMultiPartPatch + 3)->Set(42);
+  window->clickTab(kQuickTab, 3);
+  window->clickTab(kQuickTab, 0);
+  atRest();
+  ASSERT_TRUE(highlighted(kUpper, 17));
+  ASSERT_TRUE(plug->keepSelectedBank);  // entering the page keeps what it shows
+  window->clickTab(kMainTab, 0);
+  window->clickTab(kQuickTab, 3);
+  window->clickTab(kMainTab, 1);
+  atRest();
+  EXPECT_EQ(window->slots().selectedUpper, 42);
+  EXPECT_TRUE(highlighted(kUpper, 42));
+  EXPECT_FALSE(highlighted(kUpper, 17));
+  // Stepping the library: the slots the parts' sounds went from.
+  setParam(kControlLibrary, 1);
+  doubleClick(kUpper, 9);
+  window->clickTab(kQuickTab, 0);
+  doubleClick(kUpper, 5);
+  atRest();
+  window->clickTab(kMainTab, 0);
+  window->clickTab(kQuickTab, 3);
+  window->clickTab(kMainTab, 1);
+  atRest();
+  EXPECT_TRUE(highlighted(kUpper, 9));
+  EXPECT_FALSE(highlighted(kUpper, 5));
+}
+
+TEST_F(WindowFollowsTest, ASearchResultOrCategoryEntryIsHighlightedWhereverTheListHoldsItsSound) {
+  setParam(kControlLibrary, 1);
+  const auto search = [&](const char* text) {
+    setParam(kPatchSearch, 1);
+    plug->setParamDisplayText(kPatchSearchString, 0, text);
+    plug->OnParamChange(kPatchSearchString);
+    atRest();
+  };
+  // The lower pane's slot holding the sound of that name, as the window lists it.
+  const auto listedAt = [&](const std::string& name) {
+    for (int slot = 0; slot < kSlotsPerPane; ++slot)
+      if (window->slots().slotText(kLower, slot).rfind(name, 0) == 0) return slot;
+    return -1;
+  };
+  search("Fact5");
+  ASSERT_EQ(listedAt("Fact52"), 3);
+  window->click(window->slot(kLower, 0));
+  doubleClick(kLower, 3);
+  atRest();
+  const SimBytes plays = instrument.partBuffer(0);
+  ASSERT_EQ(std::string(plays.begin() + 370, plays.begin() + 376), "Fact52");
+  EXPECT_TRUE(highlighted(kLower, 3));
+  // Another search lists the sound elsewhere: the highlight goes with it.
+  search("Fact52");
+  ASSERT_EQ(listedAt("Fact52"), 0);
+  atRest();
+  EXPECT_EQ(window->slots().selectedLower, 0);
+  EXPECT_TRUE(highlighted(kLower, 0));
+  EXPECT_FALSE(highlighted(kLower, 3));
+  // So does the category list.
+  setParam(kPatchSearch, 0);
+  setParam(kCategorySelection, 1);
+  atRest();
+  const int inCategory = listedAt("Fact52");
+  ASSERT_GT(inCategory, 3);
+  atRest();
+  EXPECT_EQ(window->slots().selectedLower, inCategory);
+  EXPECT_TRUE(highlighted(kLower, inCategory));
+}
+
+TEST_F(WindowFollowsTest, TheTopBarShowsNoOldSoundNameOverTheInstrumentsOwnPick) {
+  setParam(kGlobalLocalControl, 0);
+  setParam(kControlProgBank, 1);
+  window->clickTab(kQuickTab, 1);
+  backend->inject({0xC1, 9});  // read back: the part's name is the instrument's sound's
+  plug->midiSendThread->flush();
+  atRest();
+  ASSERT_EQ(topBarName(1).substr(0, 9), "SOUND A09");
+  // Not read back, the instrument's next pick plays its stored sound the
+  // editor has no name of.
+  setParam(kControlProgBank, 0);
+  backend->inject({0xC1, 5});
+  plug->midiSendThread->flush();
+  atRest();
+  ASSERT_EQ(lastProgramChange(1), 5);  // the editor's answer, with local control off
+  EXPECT_EQ(param(kMultiPartPatch + 1)->Int(), 5);
+  EXPECT_EQ(topBarName(1).find("SOUND A09"), std::string::npos) << topBarName(1);
+}
+
+TEST_F(WindowFollowsTest, TheStatusLineSaysNoMoreItWaitsOnceARestoreTookTheRequestsPlace) {
+  setParam(kControlProgBank, 1);
+  instrument.setSilent(true);
+  backend->inject({0xC1, 12});  // a part's sound asked for, not answered
+  plug->midiSendThread->flush();
+  for (int i = 0; i < 5000 && plug->paramValueDisplay->GetText() != "Data processing, please wait..."; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(plug->paramValueDisplay->GetText(), "Data processing, please wait...");
+  instrument.setSilent(false);
+  const size_t before = instrument.received().size();
+  ByteChunk chunk;
+  ASSERT_TRUE(plug->SerializeState(&chunk));
+  ASSERT_GT(plug->UnserializeState(&chunk, 0), 0);
+  atRest();
+  ASSERT_GT(instrument.received().size(), before);  // the project went out
+  EXPECT_NE(plug->paramValueDisplay->GetText(), "Data processing, please wait...");
+}
+
+// Steps made while the first one's program change waits on its pauses count
+// on from each other: the part ends on its program plus the steps.
+TEST_F(WindowFollowsTest, QuickStepsEndOnTheStartPlusTheirCount) {
+  for (const bool library : {false, true}) {
+    SCOPED_TRACE(library ? "STEP LIBRARY" : "STEP SYNTH off");
+    setParam(kControlLibrary, library ? 1 : 0);
+    if (library) window->click(window->slot(kUpper, 20));
+    const int start = 20 + (library ? 10 : 0);
+    plug->notePartPlays(0, 0, start - 1);
+    param(kMultiPartPatch + 0)->Set(start);
+    {
+      std::lock_guard<std::mutex> lock(holdMutex);
+      holdPauses = true;
+      pausesHeld = 0;
+    }
+    setParam(kPatchUp + 0, 1);
+    ASSERT_TRUE(pauseHeld());
+    for (int step = 1; step < 4; ++step) setParam(kPatchUp + 0, 1);
+    release();
+    atRest();
+    EXPECT_EQ(lastProgramChange(0), start + 4);
+    EXPECT_EQ(param(kMultiPartPatch + 0)->Int(), start + 4);
+    if (library) {
+      const SimBytes plays = instrument.partBuffer(0);
+      EXPECT_EQ(std::string(plays.begin() + 370, plays.begin() + 376), "Fact" + std::to_string(start + 4));
+    }
+  }
+}
+}  // namespace
