@@ -186,6 +186,12 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
     const std::string written = userfiles::moveUnderFreeName(piece, folder, name);
     log(written.empty() ? "PATCH LIBRARIAN: could not name file " + piece
                         : "PATCH LIBRARIAN: named file " + written + " of a split cut short");
+    // It holds the only copy of its sounds: it stays hidden with the note
+    // that names it, and the next load names it.
+    if (written.empty() && kept) {
+      if (std::find(kept->begin(), kept->end(), notePath) == kept->end()) kept->push_back(notePath);
+      kept->push_back(piece);
+    }
   }
   return taken;
 }
