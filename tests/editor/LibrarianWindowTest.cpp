@@ -625,6 +625,11 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
        {readName, "Copy.tvx", "Keep (2).tvx"}, false, false, "New.syx", 1},
       {"Import, split by the reload", {10, 1}, "Bank imported", "Three.syx", "Keep (2).tvx",
        {readName, "Copy.tvx", "Keep (2).tvx"}, false, false, "Three.syx", 2},
+      // Whole sounds and sounds cut short: no split, one bank listed, and
+      // said so.
+      {"Import, listed in part", {10, 1}, "Bank imported, 100 of 250 listed",
+       "Mixed.syx: 150 of 250 sounds not listed, not split: dumps cut short, a piece would be too short",
+       "Keep (2).tvx", {readName, "Copy.tvx", "Keep (2).tvx"}, false, false, "Mixed.syx", 1},
       // Outside the library folders, and read again: the reload does not read
       // the file, and the pane stays on it all the same.
       {"Save As outside the library, read again", {8, 1}, "Bank saved", "Out.syx", "Out.syx",
@@ -635,6 +640,8 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   writeFile((fs::path(getDataFolder()) / "Two.syx").string(), soundFile("Two", 150));
   writeFile((fs::path(getDataFolder()) / "Three.syx").string(), soundFile("Three", 150));
   writeFile((fs::path(getDataFolder()) / "New.syx").string(), soundFile("New", 100));
+  writeFile((fs::path(getDataFolder()) / "Mixed.syx").string(),
+            concat({soundFile("Mixed", 250), concat(cutSoundDumps("cut", 200, 100))}));
   writeFile(getPatchesFolderStr() + "/Keep.tvx", soundFile("Keep", 100));
   // A holder lets go after ten seconds: each wait gets its own.
   const auto holdSub = [&] {
