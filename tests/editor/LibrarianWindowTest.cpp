@@ -1264,3 +1264,30 @@ TEST_F(LibrarianWindowTest, EverySlotTakesClicksOverItsWholeBoxAtEverySize) {
   }
 }
 }  // namespace
+
+// A search open while the folders are read again lists what they hold now,
+// in the lower pane, whichever command read them; a search closed is not run
+// again.
+TEST_F(LibrarianWindowTest, AReloadWithASearchOpenRunsTheSearchAgain) {
+  const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
+  plug->setParamDisplayText(kPatchSearchString, 0, "Fact1");
+  press(kPatchSearchString, 0);
+  PatchLibrarian& library = *plug->patchLibrarian;
+  ASSERT_EQ(library.bankCount(kSearchList), 1);  // Fact1, Fact10 .. Fact19
+  // Sounds the search finds, in a file a reload reads: 11 and 100 make two banks.
+  writeFile(getPatchesFolderStr() + "/More.syx", soundFile("Fact1x", 100, "Keys"));
+  window->pickFromMenu(bankEdit, {11});  // "Refresh Folders"
+  ASSERT_TRUE(plug->browse.searchActive);
+  ASSERT_EQ(library.bankCount(kSearchList), 2);
+  EXPECT_EQ(library.bankAt(kSearchList, 1)->patches.size(), 11u);
+  EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListLower, 1), "Search Results 2");
+  fs::remove(getPatchesFolderStr() + "/More.syx");
+  window->pickFromMenu(bankEdit, {11});
+  ASSERT_EQ(library.bankCount(kSearchList), 1);
+  EXPECT_EQ(library.bankAt(kSearchList, 0)->patches.size(), 11u);
+  plug->setParamDisplayText(kPatchSearchString, 0, "");
+  press(kPatchSearchString, 0);
+  window->pickFromMenu(bankEdit, {11});
+  EXPECT_FALSE(plug->browse.searchActive);
+  EXPECT_EQ(library.bankCount(kSearchList), 0);
+}
