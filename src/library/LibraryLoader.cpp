@@ -278,7 +278,8 @@ LeftOutLines leftOutLines(const std::vector<LibraryContents::LeftOut>& leftOut) 
                                       : lines.count + ", " + std::to_string(back.size()) + " put back";
   std::size_t unlisted = 0;
   for (const auto& file : leftOut) unlisted += file.unlisted;
-  if (unlisted > 0) lines.count += ", " + std::to_string(unlisted) + (unlisted == 1 ? " entry" : " entries") + " not listed";
+  if (unlisted > 0)
+    lines.count += ", " + std::to_string(unlisted) + (unlisted == 1 ? " entry" : " entries") + " not listed";
   lines.files.insert(lines.files.end(), faulty.begin(), faulty.end());
   // A file put back is what the user most needs to hear of: it comes first.
   lines.files.insert(lines.files.begin(), back.begin(), back.end());
