@@ -167,27 +167,16 @@ Folder threeBanks() {
 }
 }  // namespace
 
-// One action, then the lists compared with a fresh load's.
+// One action, then the lists compared with a fresh load's (renames, moves
+// and deletes come in the random run below).
 TEST(ListsAfterEdits, EachActionLeavesTheListsOfAFreshLoad) {
   const struct {
     const char* label;
     std::function<void(PatchLibrarian&, Folder&)> act;
   } rows[] = {
-      {"a rename", [](PatchLibrarian& library, Folder& folder) {
-         folder.files[0][7] = sound("ba renamed", "Pad", 7);  // slot 7 is a Pad
-         store(library, 0, 7, folder.files[0][7]);
-       }},
-      {"a sound into another category", [](PatchLibrarian& library, Folder& folder) {
-         folder.files[2][4] = sound("da moved", "Keys", 9);
-         store(library, 2, 4, folder.files[2][4]);
-       }},
       {"a sound stored after a short bank's last", [](PatchLibrarian& library, Folder& folder) {
          folder.files[1].push_back(sound("ca stored", "Bass", 11));
          store(library, 1, 80, folder.files[1].back());
-       }},
-      {"a sound deleted (an init sound in its place)", [](PatchLibrarian& library, Folder& folder) {
-         folder.files[0][3] = sound(kInitName, "Init", 0);
-         store(library, 0, 3, folder.files[0][3]);
        }},
       {"a category bank edited, then a rename it lists", [](PatchLibrarian& library, Folder& folder) {
          auto category = library.bankForEdit(kCategoryList, 0);
