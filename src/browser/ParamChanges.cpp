@@ -131,6 +131,7 @@ bool LibrarianBrowser::OnParamChange(int paramIdx) {
 
 void LibrarianBrowser::closeSearch() {
   mHost->browseState().searchActive = false;
+  if (PatchLibrarian* librarian = mHost->librarian()) librarian->closeSearch();
   mHost->setParamDisplayText(kPatchSearchString, 0, "search...");
   showLowerMenuLayer();
   // With multis shown both panes list multis again, not the sound banks.

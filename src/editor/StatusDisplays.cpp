@@ -224,7 +224,18 @@ void Tarnivex::showImported(const std::string& path) {
   // Not read again: what was written is named, and that the reload did not run.
   if (folderWasBusy() || !patchLibrarian) return showWritten("Bank imported", path);
   const std::string why = patchLibrarian->whyNotListed(path, getPatchesFolderStr());
-  if (why.empty()) return showWritten("Bank imported", path);
+  std::string partly;
+  if (why.empty()) {
+    // A file listed in part: what the library lists of it, and why no more.
+    if (const std::size_t unlisted = patchLibrarian->entriesNotListed(path, &partly); unlisted > 0) {
+      showStatus("Bank imported, " + std::to_string(kPatchesPerBank) + " of " +
+                     std::to_string(unlisted + kPatchesPerBank) + " listed",
+                 userfiles::nameOf(path) + ": " + partly);
+      mFailureShown = true;
+      return;
+    }
+    return showWritten("Bank imported", path);
+  }
   // Nothing of a copy the library does not list stays; one that must stay
   // (it replaced a bank) is said to be there.
   const bool withdrawn = patchLibrarian->withdrawImport(path);

@@ -305,7 +305,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // read again, which the second line then says after it.
   void showWritten(const std::string& what, const std::string& path);
   // After an import's reload: "Bank imported" only when the library lists
-  // the file written (or the pieces it was split into); else why not.
+  // the file written (or the pieces it was split into); else why not. Of a
+  // file listed in part, how much is listed and why no more.
   void showImported(const std::string& path);
   // The name and value displays cut a text too wide for them; the whole text
   // goes to the debug log.

@@ -110,12 +110,14 @@ void PatchLibrarian::loadPatchesFromFilesystem(std::string root) {
   std::shared_ptr<const SharedLoad> load = readShared(root);
   SharedLibraryLoads::publish(key, load);
   adopt(std::move(load), key);
+  searchAgain();
 }
 
 void PatchLibrarian::loadSharedPatches(std::string root) {
   if (!foundRoot(root)) return;
   const std::string key = SharedLibraryLoads::keyOf(root);
   adopt(SharedLibraryLoads::take(key, [&] { return readShared(root); }), key);
+  searchAgain();
 }
 
 PatchLibrarian::~PatchLibrarian() { detachBackgroundLoad(); }
@@ -237,11 +239,11 @@ void PatchLibrarian::stamp(const std::string& path) {
   if (auto now = userfiles::StampOf(path)) mContents.stamps.emplace_back(path, *now);
 }
 
-void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason, bool listed) {
+void PatchLibrarian::leaveOut(const std::string& path, const std::string& reason, bool listed, std::size_t unlisted) {
   log(std::string(listed ? "PATCH LIBRARIAN: read file " : "PATCH LIBRARIAN: left out file ") + path + " (" + reason +
       ")");
   auto guard = lock();
-  mContents.leftOut.push_back({path, reason, listed});
+  mContents.leftOut.push_back({path, reason, listed, false, unlisted});
 }
 
 std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut) {
@@ -274,6 +276,10 @@ LeftOutLines leftOutLines(const std::vector<LibraryContents::LeftOut>& leftOut) 
   if (!back.empty())
     lines.count = lines.count.empty() ? files(back.size()) + " put back"
                                       : lines.count + ", " + std::to_string(back.size()) + " put back";
+  std::size_t unlisted = 0;
+  for (const auto& file : leftOut) unlisted += file.unlisted;
+  if (unlisted > 0)
+    lines.count += ", " + std::to_string(unlisted) + (unlisted == 1 ? " entry" : " entries") + " not listed";
   lines.files.insert(lines.files.end(), faulty.begin(), faulty.end());
   // A file put back is what the user most needs to hear of: it comes first.
   lines.files.insert(lines.files.begin(), back.begin(), back.end());
@@ -326,6 +332,8 @@ bool PatchLibrarian::initBankFilesOnDiscard(std::string root) {
     }
     SharedLibraryLoads::publish(key, load);
     adopt(std::move(load), key);
+    // A search open lists what the folders hold now.
+    searchAgain();
     return true;
   }
   log("PLUGIN IS NOT ABLE TO FIND PATCHES FOLDER...");
@@ -567,10 +575,21 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
     if (const std::string why = whySplitLeavesOut(*bank, extension); !why.empty()) {
       log("PATCH LIBRARIAN: would split file " + full + " into files left out, it stays as it is");
       std::erase_if(bank->patches, [](const LibrarianPatch& entry) { return !entry.whole(); });
-      leaveOut(full, why, !bank->patches.empty());
-      if (bank->patches.empty()) return nullptr;
+      if (bank->patches.empty()) {
+        leaveOut(full, why);
+        return nullptr;
+      }
       bank->cutShort = bank->fileCutShort = false;  // named already
       bank->bankType = bank->patches.front().typeCode == kMultiFromFile ? 1 : 0;
+      // One bank of the file is listed: how many whole entries that leaves
+      // out is said with the file.
+      const std::size_t whole = bank->patches.size();
+      const std::size_t unlisted = whole > static_cast<std::size_t>(kPatchesPerBank) ? whole - kPatchesPerBank : 0;
+      const std::string kind = bank->bankType == 1 ? " multis" : " sounds";
+      leaveOut(full,
+               unlisted == 0 ? why
+                             : std::to_string(unlisted) + " of " + std::to_string(whole) + kind + " not listed, " + why,
+               true, unlisted);
     } else {
       // The reload that reads the new files runs only when the source is
       // gone: a source left in place would be split again by every reload.
@@ -614,6 +633,16 @@ std::string PatchLibrarian::whyNotListed(const std::string& path, const std::str
   for (const auto& left : mContents.leftOut)
     if (left.path == path) return left.reason;
   return "not listed by the library";
+}
+
+std::size_t PatchLibrarian::entriesNotListed(const std::string& path, std::string* why) const {
+  auto guard = lock();
+  for (const auto& left : mContents.leftOut)
+    if (left.path == path && left.listed && left.unlisted > 0) {
+      if (why) *why = left.reason;
+      return left.unlisted;
+    }
+  return 0;
 }
 
 bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const std::string& root,

@@ -65,6 +65,9 @@ struct LibraryContents {
     std::string reason;
     bool listed = false;
     bool putBack = false;
+    // Whole entries of a file listed in part (one bank of a file that could
+    // not be split), which no bank lists.
+    std::size_t unlisted = 0;
   };
   std::vector<LeftOut> leftOut;
   // The bank files the load's splits wrote (the reload after a split keeps
@@ -87,9 +90,9 @@ struct LibraryContents {
 // back), for the debug log; "" when there are none.
 std::string leftOutStatusText(const std::vector<LibraryContents::LeftOut>& leftOut);
 // The same for the window's two lines: how many files were left out (and
-// how many were read with a fault or put back), then each file with its
-// reason, those put back first, then those left out. An empty count when
-// there are none.
+// how many were read with a fault or put back, and how many entries of
+// files listed in part no bank lists), then each file with its reason, those
+// put back first, then those left out. An empty count when there are none.
 struct LeftOutLines {
   std::string count;
   std::vector<std::string> files;
@@ -258,6 +261,10 @@ class PatchLibrarian {
   // at libraryFolder): read from it, or from the pieces of its split. "" when
   // it does, else why not: the reason it was left out for.
   std::string whyNotListed(const std::string& path, const std::string& libraryFolder) const;
+  // The number of whole entries of the bank file at path that the library
+  // does not list (a file listed in part), with the reason; 0 when it lists
+  // every one it read.
+  std::size_t entriesNotListed(const std::string& path, std::string* why = nullptr) const;
   // The number of entries a file image holds, as a load reads them (at most
   // one more than maxSplitEntries); nothing in the library changes.
   // unconverted: set when the load would leave out a sound it cannot convert.
@@ -320,8 +327,11 @@ class PatchLibrarian {
   bool refreshCategories();
   // The search banks and tree of the sounds whose names hold the text, built
   // and put in as the categories are; a later search put in first stays.
+  // The search stays open: every reload runs it again on what it read.
   // Never under lock(), as above.
   void createNewSearchPatchFiles(std::string text);
+  // The search is closed: a reload runs it no more.
+  void closeSearch();
   // One split pass over an oversized bank (pass -1 first). The new file
   // never replaces one: it takes a free name.
   void createNewPatchFile(PatchFile* source, std::string newFolderName, std::string sourceFileName,
@@ -444,7 +454,7 @@ class PatchLibrarian {
   // Notes the stamp of what path names now, before it is read.
   void stamp(const std::string& path);
   // Notes and logs a file left out of the library (or read with a fault).
-  void leaveOut(const std::string& path, const std::string& reason, bool listed = false);
+  void leaveOut(const std::string& path, const std::string& reason, bool listed = false, std::size_t unlisted = 0);
   // Why the last split failed, for the list of files left out.
   std::string lastSplitFailure;
   void adopt(std::shared_ptr<const SharedLoad> load, std::string key);
@@ -561,6 +571,10 @@ class PatchLibrarian {
   };
   Builds mCategoryBuilds;
   Builds mSearchBuilds;
+  // The text of the search open, under mMutex; empty when none is.
+  std::string mSearchText;
+  // Runs the search open again on the lists a reload put in.
+  void searchAgain();
   std::atomic<bool> mArrivalUnseen{false};
 };
 

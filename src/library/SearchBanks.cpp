@@ -101,6 +101,7 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
       auto guard = lock();
       sounds = soundBanksToRead(&listed);
       ticket = ++mSearchBuilds.started;
+      mSearchText = text;
     }
     BankList found;
     FolderTree tree;
@@ -116,4 +117,18 @@ void PatchLibrarian::createNewSearchPatchFiles(std::string text) {
     std::swap(mContents.searchBanks, found);
     std::swap(mContents.searchFrom, from);
   });
+}
+
+void PatchLibrarian::closeSearch() {
+  auto guard = lock();
+  mSearchText.clear();
+}
+
+void PatchLibrarian::searchAgain() {
+  std::string text;
+  {
+    auto guard = lock();
+    text = mSearchText;
+  }
+  if (!text.empty()) createNewSearchPatchFiles(text);
 }

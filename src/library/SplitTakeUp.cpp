@@ -226,7 +226,10 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
       keptHidden(folder + piece.name, error);
     }
     // Hidden still, with the note that names it, for the next load.
-    if (kept) kept->insert(kept->end(), {path, notePath});
+    if (kept) {
+      if (std::find(kept->begin(), kept->end(), notePath) == kept->end()) kept->push_back(notePath);
+      kept->push_back(path);
+    }
   }
   return taken;
 }

@@ -26,6 +26,7 @@
 #include "SimulatedInstrument.h"
 #include "Tarnivex.h"
 #include "../host/HostEvents.h"
+#include "RunDataFolder.h"
 
 using Bytes = std::vector<unsigned char>;
 using ByteList = std::vector<Bytes>;
@@ -91,14 +92,10 @@ struct ScriptedHost {
 };
 
 // The data folder of the test, of its own (ctest runs tests of one program
-// side by side), emptied; optionally with a debug log and a settings file.
+// side by side, and so may two runs of it), emptied; optionally with a
+// debug log and a settings file.
 inline std::string freshDataFolder(bool withLog, const std::string* settings = nullptr) {
-  static const std::string base = [] {
-    const char* root = std::getenv("XDG_DATA_HOME");
-    return std::string(root && *root ? root : "/tmp/tarnivex-editor-tests");
-  }();
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string own = base + "/" + (info ? std::string(info->test_suite_name()) + "." + info->name() : "any");
+  const std::string own = testDataFolder();
   setenv("XDG_DATA_HOME", own.c_str(), 1);
   const std::string folder = getDataFolder();
   std::filesystem::remove_all(folder);

@@ -18,6 +18,7 @@
 #include "IControl.h"
 #include "IGraphicsLinux.h"
 #include "LibrarianViewControl.h"
+#include "RunDataFolder.h"
 #include "Tarnivex.h"
 
 // Tests of one program run side by side: each gets a data folder of its own
@@ -25,10 +26,7 @@
 class OwnDataFolder {
  public:
   OwnDataFolder() {
-    const char* base = std::getenv("XDG_DATA_HOME");
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    mRoot = std::string(base && *base ? base : "/tmp/tarnivex-editor-tests") + "/" +
-            (info ? std::string(info->test_suite_name()) + "." + info->name() : "any");
+    mRoot = testDataFolder();
     setenv("XDG_DATA_HOME", mRoot.c_str(), 1);
     std::filesystem::remove_all(getDataFolder());
     std::filesystem::create_directories(getPatchesFolderStr());

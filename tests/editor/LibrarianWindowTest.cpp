@@ -625,6 +625,11 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
        {readName, "Copy.tvx", "Keep (2).tvx"}, false, false, "New.syx", 1},
       {"Import, split by the reload", {10, 1}, "Bank imported", "Three.syx", "Keep (2).tvx",
        {readName, "Copy.tvx", "Keep (2).tvx"}, false, false, "Three.syx", 2},
+      // Whole sounds and sounds cut short: no split, one bank listed, and
+      // said so.
+      {"Import, listed in part", {10, 1}, "Bank imported, 100 of 250 listed",
+       "Mixed.syx: 150 of 250 sounds not listed, not split: dumps cut short, a piece would be too short",
+       "Keep (2).tvx", {readName, "Copy.tvx", "Keep (2).tvx"}, false, false, "Mixed.syx", 1},
       // Outside the library folders, and read again: the reload does not read
       // the file, and the pane stays on it all the same.
       {"Save As outside the library, read again", {8, 1}, "Bank saved", "Out.syx", "Out.syx",
@@ -635,6 +640,8 @@ TEST_F(LibrarianWindowTest, ABusyFolderKeepsTheLibraryAndTheEditAndSaysSo) {
   writeFile((fs::path(getDataFolder()) / "Two.syx").string(), soundFile("Two", 150));
   writeFile((fs::path(getDataFolder()) / "Three.syx").string(), soundFile("Three", 150));
   writeFile((fs::path(getDataFolder()) / "New.syx").string(), soundFile("New", 100));
+  writeFile((fs::path(getDataFolder()) / "Mixed.syx").string(),
+            concat({soundFile("Mixed", 250), concat(cutSoundDumps("cut", 200, 100))}));
   writeFile(getPatchesFolderStr() + "/Keep.tvx", soundFile("Keep", 100));
   // A holder lets go after ten seconds: each wait gets its own.
   const auto holdSub = [&] {
@@ -1257,3 +1264,30 @@ TEST_F(LibrarianWindowTest, EverySlotTakesClicksOverItsWholeBoxAtEverySize) {
   }
 }
 }  // namespace
+
+// A search open while the folders are read again lists what they hold now,
+// in the lower pane, whichever command read them; a search closed is not run
+// again.
+TEST_F(LibrarianWindowTest, AReloadWithASearchOpenRunsTheSearchAgain) {
+  const IRECT bankEdit = *plug->librarianBrowser->bankEditMenu->GetRECT();
+  plug->setParamDisplayText(kPatchSearchString, 0, "Fact1");
+  press(kPatchSearchString, 0);
+  PatchLibrarian& library = *plug->patchLibrarian;
+  ASSERT_EQ(library.bankCount(kSearchList), 1);  // Fact1, Fact10 .. Fact19
+  // Sounds the search finds, in a file a reload reads: 11 and 100 make two banks.
+  writeFile(getPatchesFolderStr() + "/More.syx", soundFile("Fact1x", 100, "Keys"));
+  window->pickFromMenu(bankEdit, {11});  // "Refresh Folders"
+  ASSERT_TRUE(plug->browse.searchActive);
+  ASSERT_EQ(library.bankCount(kSearchList), 2);
+  EXPECT_EQ(library.bankAt(kSearchList, 1)->patches.size(), 11u);
+  EXPECT_EQ(plug->paramDisplayText(kPatchSelectionListLower, 1), "Search Results 2");
+  fs::remove(getPatchesFolderStr() + "/More.syx");
+  window->pickFromMenu(bankEdit, {11});
+  ASSERT_EQ(library.bankCount(kSearchList), 1);
+  EXPECT_EQ(library.bankAt(kSearchList, 0)->patches.size(), 11u);
+  plug->setParamDisplayText(kPatchSearchString, 0, "");
+  press(kPatchSearchString, 0);
+  window->pickFromMenu(bankEdit, {11});
+  EXPECT_FALSE(plug->browse.searchActive);
+  EXPECT_EQ(library.bankCount(kSearchList), 0);
+}
