@@ -13,7 +13,10 @@
 // server went must never be called again: libjack frees it at the process's
 // next open. Closing, deactivating or unregistering on such a client first
 // opens a probe client, so that freeing happens for sure and ASan sees the
-// call land on freed memory.
+// call land on freed memory. Every call here that takes a client, and the
+// rest of those that write a request to the server, note who calls on which
+// client and from where (JackCallFaults); the callbacks a client sets run
+// through a step that notes it is inside them.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <jack/jack.h>
@@ -32,6 +35,10 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "JackClientLock.h"
 #include "JackMachineWide.h"
@@ -55,6 +62,123 @@ Function* libjack(const char* name) {
     std::abort();
   }
   return found;
+}
+
+// Calls under way on each client, by thread, and what went wrong.
+struct Call {
+  std::thread::id thread;
+  std::string threadName;
+  const char* name;
+};
+std::mutex gCallMutex;
+std::map<jack_client_t*, std::vector<Call>> gCallsInside;
+std::map<jack_client_t*, std::string> gClientName;
+std::map<std::string, size_t> gCallsOn;
+std::vector<std::string> gCallFaults;
+std::atomic<long> gStallUs{0};
+thread_local const char* tInCallback = nullptr;
+
+std::string ThreadName() {
+  char name[16] = {};
+  pthread_getname_np(pthread_self(), name, sizeof name);
+  return std::string(name) + " " + std::to_string(gettid());  // threads made by one share its name
+}
+
+std::string NameOf(jack_client_t* client) {
+  const auto found = gClientName.find(client);
+  return found == gClientName.end() ? "(a client not opened here)" : found->second;
+}
+
+// One watched call on a client, from its start to its return.
+class Watched {
+ public:
+  Watched(jack_client_t* client, const char* name) : mClient(client) {
+    {
+      std::lock_guard lock(gCallMutex);
+      const std::string client = NameOf(mClient);
+      ++gCallsOn[client];
+      if (tInCallback) gCallFaults.push_back(client + ": " + name + " inside its " + tInCallback + " callback");
+      std::vector<Call>& inside = gCallsInside[mClient];
+      for (const Call& other : inside)
+        if (other.thread != std::this_thread::get_id())
+          gCallFaults.push_back(client + ": " + name + " on thread \"" + ThreadName() + "\" while " + other.name +
+                                " on thread \"" + other.threadName + "\"");
+      inside.push_back({std::this_thread::get_id(), ThreadName(), name});
+    }
+    if (const long us = gStallUs.load(); us > 0 && !tInCallback) usleep(static_cast<useconds_t>(us));
+  }
+  ~Watched() {
+    std::lock_guard lock(gCallMutex);
+    const auto found = gCallsInside.find(mClient);
+    if (found == gCallsInside.end()) return;
+    std::vector<Call>& inside = found->second;
+    for (auto call = inside.rbegin(); call != inside.rend(); ++call)
+      if (call->thread == std::this_thread::get_id()) {
+        inside.erase(std::next(call).base());
+        break;
+      }
+    if (inside.empty()) gCallsInside.erase(found);
+  }
+  Watched(const Watched&) = delete;
+  Watched& operator=(const Watched&) = delete;
+
+ private:
+  jack_client_t* mClient;
+};
+
+// A client that is freed, or a new one where a freed one was.
+void Forget(jack_client_t* client) {
+  std::lock_guard lock(gCallMutex);
+  gCallsInside.erase(client);
+  gClientName.erase(client);
+}
+
+// libjack runs a client's callbacks on its threads through this, so that a
+// call made inside one is seen.
+class InCallback {
+ public:
+  explicit InCallback(const char* name) : mOuter(std::exchange(tInCallback, name)) {}
+  ~InCallback() { tInCallback = mOuter; }
+  InCallback(const InCallback&) = delete;
+  InCallback& operator=(const InCallback&) = delete;
+
+ private:
+  const char* mOuter;
+};
+
+template <class Result, class... Args>
+struct Callback {
+  Result (*function)(Args..., void*);
+  void* argument;
+  const char* name;
+  static Result Run(Args... args, void* self) {
+    const auto& callback = *static_cast<const Callback*>(self);
+    InCallback inside(callback.name);
+    return callback.function(args..., callback.argument);
+  }
+};
+
+// Kept for as long as the process runs: libjack may call a callback until
+// its client is freed, which it does when it likes after a server went.
+template <class Result, class... Args>
+Callback<Result, Args...>* Keep(std::type_identity_t<Result (*)(Args..., void*)> function, void* argument,
+                                const char* name) {
+  static std::mutex mutex;
+  static std::deque<Callback<Result, Args...>> kept;
+  std::lock_guard lock(mutex);
+  return &kept.emplace_back(Callback<Result, Args...>{function, argument, name});
+}
+
+// Sets a callback through libjack's setter of that name, watched, with Run
+// in between.
+template <class Result, class... Args>
+int SetCallback(const char* setter, const char* name, jack_client_t* client,
+                std::type_identity_t<Result (*)(Args..., void*)> function, void* argument) {
+  using Set = int(jack_client_t*, Result (*)(Args..., void*), void*);
+  Set* const real = libjack<Set>(setter);
+  Watched watched(client, setter);
+  if (!function) return real(client, nullptr, argument);
+  return real(client, &Callback<Result, Args...>::Run, Keep<Result, Args...>(function, argument, name));
 }
 
 // When each client last unregistered a port: the frame its cycle began at.
@@ -93,6 +217,7 @@ void Told(void* notice) {
   pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancels);
   {
     auto& told = *static_cast<Notice*>(notice);
+    InCallback inside("shutdown");
     told.function(told.argument);
     told.told = true;
     Note("told " + told.client);
@@ -156,6 +281,20 @@ void JackOnNextUnregister(std::function<void()> hook) {
   gBeforeUnregister = std::move(hook);
 }
 
+std::vector<std::string> JackCallFaults() {
+  std::lock_guard lock(gCallMutex);
+  return gCallFaults;
+}
+
+size_t JackCallsOn(const std::string& clientName) {
+  std::lock_guard lock(gCallMutex);
+  const auto found = gCallsOn.find(clientName);
+  return found == gCallsOn.end() ? 0 : found->second;
+}
+
+JackCallStall::JackCallStall(std::chrono::microseconds hold) { gStallUs = static_cast<long>(hold.count()); }
+JackCallStall::~JackCallStall() { gStallUs = 0; }
+
 long JackCyclesBeforeLastLeave() {
   std::lock_guard lock(gLeaveMutex);
   return gCyclesBeforeLeave;
@@ -185,6 +324,11 @@ __attribute__((visibility("default"))) jack_client_t* jack_client_open(const cha
     std::lock_guard lock(gNoticeMutex);
     gNoticeOf.erase(client);  // a new client where a freed one was
   }
+  if (client) {
+    Forget(client);
+    std::lock_guard lock(gCallMutex);
+    gClientName[client] = jack_get_client_name(client);
+  }
   return client;
 }
 
@@ -192,6 +336,7 @@ __attribute__((visibility("default"))) void jack_on_shutdown(jack_client_t* clie
                                                              void* argument) {
   using OnShutdown = void(jack_client_t*, JackShutdownCallback, void*);
   static OnShutdown* const real = libjack<OnShutdown>("jack_on_shutdown");
+  Watched watched(client, "jack_on_shutdown");
   Notice* notice = nullptr;
   {
     std::lock_guard lock(gNoticeMutex);
@@ -213,13 +358,20 @@ __attribute__((visibility("default"))) int jack_client_close(jack_client_t* clie
     gNoticeOf.erase(client);
   }
   Leaving(client);
-  JackClientTurn turn;
-  return real(client);
+  int result = 0;
+  {
+    Watched watched(client, "jack_client_close");
+    JackClientTurn turn;
+    result = real(client);
+  }
+  Forget(client);
+  return result;
 }
 
 __attribute__((visibility("default"))) int jack_deactivate(jack_client_t* client) {
   using Deactivate = int(jack_client_t*);
   static Deactivate* const real = libjack<Deactivate>("jack_deactivate");
+  Watched watched(client, "jack_deactivate");
   OpenBeforeCallingOnATold(client);
   Leaving(client);
   return real(client);
@@ -228,6 +380,7 @@ __attribute__((visibility("default"))) int jack_deactivate(jack_client_t* client
 __attribute__((visibility("default"))) int jack_port_unregister(jack_client_t* client, jack_port_t* port) {
   using Unregister = int(jack_client_t*, jack_port_t*);
   static Unregister* const real = libjack<Unregister>("jack_port_unregister");
+  Watched watched(client, "jack_port_unregister");
   std::function<void()> hook;
   {
     std::lock_guard lock(gHookMutex);
@@ -239,5 +392,91 @@ __attribute__((visibility("default"))) int jack_port_unregister(jack_client_t* c
   std::lock_guard lock(gLeaveMutex);
   gUnregisteredAt[client] = jack_last_frame_time(client);
   return result;
+}
+
+__attribute__((visibility("default"))) int jack_activate(jack_client_t* client) {
+  static auto* const real = libjack<int(jack_client_t*)>("jack_activate");
+  Watched watched(client, "jack_activate");
+  return real(client);
+}
+
+__attribute__((visibility("default"))) jack_port_t* jack_port_register(jack_client_t* client, const char* name,
+                                                                       const char* type, unsigned long flags,
+                                                                       unsigned long bufferSize) {
+  using Register = jack_port_t*(jack_client_t*, const char*, const char*, unsigned long, unsigned long);
+  static Register* const real = libjack<Register>("jack_port_register");
+  Watched watched(client, "jack_port_register");
+  return real(client, name, type, flags, bufferSize);
+}
+
+__attribute__((visibility("default"))) int jack_connect(jack_client_t* client, const char* source,
+                                                        const char* destination) {
+  static auto* const real = libjack<int(jack_client_t*, const char*, const char*)>("jack_connect");
+  Watched watched(client, "jack_connect");
+  return real(client, source, destination);
+}
+
+__attribute__((visibility("default"))) int jack_disconnect(jack_client_t* client, const char* source,
+                                                           const char* destination) {
+  static auto* const real = libjack<int(jack_client_t*, const char*, const char*)>("jack_disconnect");
+  Watched watched(client, "jack_disconnect");
+  return real(client, source, destination);
+}
+
+__attribute__((visibility("default"))) int jack_port_disconnect(jack_client_t* client, jack_port_t* port) {
+  static auto* const real = libjack<int(jack_client_t*, jack_port_t*)>("jack_port_disconnect");
+  Watched watched(client, "jack_port_disconnect");
+  return real(client, port);
+}
+
+__attribute__((visibility("default"))) const char** jack_get_ports(jack_client_t* client, const char* name,
+                                                                   const char* type, unsigned long flags) {
+  using GetPorts = const char**(jack_client_t*, const char*, const char*, unsigned long);
+  static GetPorts* const real = libjack<GetPorts>("jack_get_ports");
+  Watched watched(client, "jack_get_ports");
+  return real(client, name, type, flags);
+}
+
+__attribute__((visibility("default"))) int jack_recompute_total_latencies(jack_client_t* client) {
+  static auto* const real = libjack<int(jack_client_t*)>("jack_recompute_total_latencies");
+  Watched watched(client, "jack_recompute_total_latencies");
+  return real(client);
+}
+
+__attribute__((visibility("default"))) int jack_set_process_callback(jack_client_t* client,
+                                                                     JackProcessCallback function, void* argument) {
+  return SetCallback<int, jack_nframes_t>("jack_set_process_callback", "process", client, function, argument);
+}
+
+__attribute__((visibility("default"))) int jack_set_port_registration_callback(
+    jack_client_t* client, JackPortRegistrationCallback function, void* argument) {
+  return SetCallback<void, jack_port_id_t, int>("jack_set_port_registration_callback", "port registration", client,
+                                                function, argument);
+}
+
+__attribute__((visibility("default"))) int jack_set_port_rename_callback(jack_client_t* client,
+                                                                         JackPortRenameCallback function,
+                                                                         void* argument) {
+  return SetCallback<void, jack_port_id_t, const char*, const char*>("jack_set_port_rename_callback", "port rename",
+                                                                     client, function, argument);
+}
+
+__attribute__((visibility("default"))) int jack_set_port_connect_callback(jack_client_t* client,
+                                                                          JackPortConnectCallback function,
+                                                                          void* argument) {
+  return SetCallback<void, jack_port_id_t, jack_port_id_t, int>("jack_set_port_connect_callback", "port connect",
+                                                                client, function, argument);
+}
+
+__attribute__((visibility("default"))) int jack_set_client_registration_callback(
+    jack_client_t* client, JackClientRegistrationCallback function, void* argument) {
+  return SetCallback<void, const char*, int>("jack_set_client_registration_callback", "client registration", client,
+                                             function, argument);
+}
+
+__attribute__((visibility("default"))) int jack_set_graph_order_callback(jack_client_t* client,
+                                                                         JackGraphOrderCallback function,
+                                                                         void* argument) {
+  return SetCallback<int>("jack_set_graph_order_callback", "graph order", client, function, argument);
 }
 }

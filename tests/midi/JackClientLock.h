@@ -36,6 +36,25 @@ bool JackAwaitClientEvent(const std::string& event, size_t from, std::chrono::mi
 // of them run again now, as a notice that comes late.
 size_t JackShutdownNotices();
 void JackRunShutdownNotice(size_t index);
+// Every call on a JACK client that the fixture stands in for (see
+// JackClientLock.cpp) is watched: a call on a client from a second thread
+// while another thread's call on it is under way, or a call made inside one
+// of the client's callbacks on libjack's threads, is noted as
+// "CLIENT: what happened". libjack writes each request in pieces on the
+// client's one channel to the server, so two at once break it.
+std::vector<std::string> JackCallFaults();
+// Watched calls made so far on the clients of that name.
+size_t JackCallsOn(const std::string& clientName);
+// While one lives, each watched call made outside a callback is held this
+// long after it began, before it reaches libjack: a call that another thread
+// makes on the same client meanwhile meets it.
+class JackCallStall {
+ public:
+  explicit JackCallStall(std::chrono::microseconds hold);
+  ~JackCallStall();
+  JackCallStall(const JackCallStall&) = delete;
+  JackCallStall& operator=(const JackCallStall&) = delete;
+};
 // Runs hook inside the next jack_port_unregister of the process, before the
 // call reaches libjack: a test makes something happen while a call on a
 // client is under way.

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "IPlugBase.h"
+#include "JackClientLock.h"
 #include "JackMidiClient.h"
 #include "JackPeer.h"
 #include "JackServer.h"
@@ -20,6 +21,7 @@ class JackTest : public ::testing::Test {
  protected:
   void SetUp() override {
     server.failed = &::testing::Test::HasFailure;
+    mCallFaultsBefore = JackCallFaults().size();
     ASSERT_TRUE(server.Start()) << "cannot start the JACK test server: " << server.Error();
     setenv("TARNIVEX_MIDI_API", "jack", 1);
     SetMidiBackend(nullptr);
@@ -34,6 +36,10 @@ class JackTest : public ::testing::Test {
       EXPECT_TRUE(peer->AwaitOtherClientsGone()) << "a JACK client of the plug-in stayed open";
     }
     unsetenv("TARNIVEX_MIDI_API");
+    // No two threads called on one client at once, none from its callbacks.
+    std::vector<std::string> faults = JackCallFaults();
+    faults.erase(faults.begin(), faults.begin() + static_cast<std::ptrdiff_t>(std::min(mCallFaultsBefore, faults.size())));
+    EXPECT_EQ(faults, std::vector<std::string>{});
   }
 
   // Opens the peer's input as the plug-in's out port and, with in, the
@@ -77,4 +83,7 @@ class JackTest : public ::testing::Test {
 
   JackServer server;
   std::unique_ptr<JackPeer> peer;
+
+ private:
+  size_t mCallFaultsBefore = 0;
 };
