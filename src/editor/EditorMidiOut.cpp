@@ -27,7 +27,7 @@ constexpr const char* kOutPortGone = "MIDI Out port gone!";
 constexpr const char* kNotConnected = "Instrument not connected!";
 constexpr uint32_t kEnquiryPauseMs = 100;
 // A program change still in the out port's hands after this is taken as lost.
-constexpr int kReachedBoundMs = 500;
+constexpr int kReachedBoundMs = 300;
 
 // Set while an edit made in the window runs on this thread: a send of it
 // that meets the out port gone or the instrument unplugged marks why.
@@ -453,29 +453,22 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
   if (!pausePick(ticket, 25)) return outcome();
   // With the port gone or unplugged the change reaches no instrument: nothing
   // of it is recorded or shown. Only a change that went out is what the part
-  // plays: the port took it with something connected to it.
-  bool lost = false;
-  uint64_t mark = 0;
-  const bool went = picks.letGo(ticket, [&](const GatePass&) {
+  // plays: the port took it with something connected to it (it may find its
+  // other end gone as it takes it), recorded in the same step as it goes.
+  bool lost = false, undelivered = false;
+  const bool went = picks.letGo(ticket, [&](const GatePass& pass) {
     if (!stillFree()) return false;
     // Not sent for any reason (no ports, the port gone, unplugged, closed
     // while it opens anew): refused, not reported as gone out.
+    uint64_t mark = 0;
     lost = !channelOk || !sendShortAndLog(&change, RealtimeScope::active() ? nullptr : &mark);
-    return !lost;
+    undelivered = !lost && mark != 0 && !AwaitMidiOutReached(mark, std::chrono::milliseconds(kReachedBoundMs));
+    if (lost || undelivered) return false;
+    recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
+    return true;
   });
-  if (!went) return lost ? PickSend::kRefused : outcome();
-  // The port may find its other end gone as it takes the change: waited for
-  // outside the gate, so no other part's pick waits meanwhile; the pair stays
-  // claimed.
-  if (mark != 0 && !AwaitMidiOutReached(mark, std::chrono::milliseconds(kReachedBoundMs))) {
-    OnMidiOutUnplugged();
-    return PickSend::kRefused;
-  }
-  if (!picks.letGo(ticket, [&](const GatePass& pass) {
-        recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
-        return true;
-      }))
-    return outcome();
+  if (undelivered) OnMidiOutUnplugged();
+  if (!went) return lost || undelivered ? PickSend::kRefused : outcome();
   // The pacing after it ends early for a newer pick of the part.
   if (pausePick(ticket, 50)) {
     notesSilenced = true;

@@ -179,10 +179,9 @@ Pick MIDIMessageManager::hostPick(int part, const IMidiMsg& msg, int bank) {
 void MIDIMessageManager::takeHostPick(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket, int bank) {
   if (const IParam* filter = plug->paramAt(kMIDIFilterDAWPCPassThrough); !filter || filter->Value() != 1.0) return;
   const Pick pick = hostPick(part, msg, bank);
-  if (!ticket) {
-    if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone) return sayRefused(pick, why);
-    ticket = picks.arriveRealtime(part, bank);
-  }
+  // Refused as it came in, it stays refused: taken now it would come after
+  // newer picks. Said why, as far as it still holds.
+  if (!ticket) return sayRefused(pick, refusalAtEntry(pick));
   picks.hand(*ticket, pick);
 }
 

@@ -101,8 +101,7 @@ class MIDIMessageManager {
   // The host's program change, on the MIDI thread in the order the host
   // sent them: ticket, the pick it made as it came in, with the bank select
   // it took along (-1: none).
-  // No ticket: it was refused as it came in, and is said so here (or, no
-  // longer refused, it arrives now).
+  // No ticket: it was refused as it came in, and is said so here.
   void takeHostPick(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket, int bank);
   // Why a program change from the host or the instrument (local control
   // off) is refused before it counts as its part's newest; reads only, from

@@ -38,6 +38,7 @@ PickRefusal MIDIMessageManager::refusalAtEntry(const Pick& pick) const {
 }
 
 void MIDIMessageManager::sayRefused(const Pick& pick, PickRefusal why) {
+  if (why == PickRefusal::kNone) return;
   const int part = pick.slot;
   switch (why) {
     case PickRefusal::kConflict: {
