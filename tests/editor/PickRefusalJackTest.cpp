@@ -1,6 +1,7 @@
 // Picks that do not go, with the window open, on a private JACK server with
 // the simulated instrument at the far end: the instrument's cable undone
 // then the host's pair, and the top bar's pick while a restore's send runs.
+#include <atomic>
 #include <utility>
 
 #include "../host/HostEvents.h"
@@ -76,19 +77,35 @@ class PickRefusalJackTest : public JackEditorTest {
   int channel = -1;
 };
 
-// The instrument's cable undone, the host's pair for part 2: nothing of it
-// reaches the instrument, the status line says "Not sent", the window and
-// the record keep what the part played.
+// The instrument's cable undone, the host's pair for part 2: its program
+// change reaches no instrument, the status line says "Not sent", the window
+// and the record keep what the part played. Every other round the cable is
+// undone as the program change leaves, after its bank select went.
 TEST_F(PickRefusalJackTest, TheCableOutThenAHostPairIsNotSentShownOrRecorded) {
   for (int round = 0; round < kRounds; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
+    const bool asItLeaves = round % 2 == 1;
+    SCOPED_TRACE("round " + std::to_string(round) + (asItLeaves ? ", the cable undone as it leaves" : ""));
     const int before = shownProgram(), recordedBefore = recordedProgram(), topBarBefore = topBarProgram();
     plug->showStatus("", "");
     const size_t mark = instrument.received().size();
-    peer->UndoCablesIn();
-    ASSERT_TRUE(peer->AwaitCycles(2));
+    std::atomic<int> pauses{0};
+    if (asItLeaves) {
+      // The pick's pauses, as long as ever; after the second one (the bank
+      // select's second half went) the program change is next.
+      plug->sleepFor = [&](int ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        if (ms == 25 && ++pauses == 2) peer->UndoCablesIn();
+      };
+    } else {
+      peer->UndoCablesIn();
+      ASSERT_TRUE(peer->AwaitCycles(2));
+    }
     hostPair(1, 30 + round);
     ASSERT_NO_FATAL_FAILURE(allArrived());
+    plug->sleepFor = nullptr;
+    if (asItLeaves) {
+      EXPECT_EQ(pauses.load(), 2);
+    }
     EXPECT_EQ(status(), Status("Instrument not connected!", "Not sent"));
     EXPECT_EQ(shownProgram(), before);
     EXPECT_EQ(recordedProgram(), recordedBefore);
