@@ -26,6 +26,8 @@ constexpr const char* kSetMidiIOFirst = "Set MIDI I/O First!";
 constexpr const char* kOutPortGone = "MIDI Out port gone!";
 constexpr const char* kNotConnected = "Instrument not connected!";
 constexpr uint32_t kEnquiryPauseMs = 100;
+// A program change still in the out port's hands after this is taken as lost.
+constexpr int kReachedBoundMs = 300;
 
 // Set while an edit made in the window runs on this thread: a send of it
 // that meets the out port gone or the instrument unplugged marks why.
@@ -117,9 +119,9 @@ void Tarnivex::lightPart(int part) {
 
 void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) { sendShortAndLog(msg); }
 
-bool Tarnivex::sendShortAndLog(IMidiMsg* msg) {
+bool Tarnivex::sendShortAndLog(IMidiMsg* msg, uint64_t* mark) {
   if (!msg) return false;
-  if (RealtimeScope::active() && midiSendThread) {
+  if (RealtimeScope::active() && midiSendThread && !mark) {
     midiSendThread->sendShort(*msg);
     return true;
   }
@@ -136,7 +138,14 @@ bool Tarnivex::sendShortAndLog(IMidiMsg* msg) {
   }
   // The instrument tells back each program change it takes: owed from now.
   if (midiMessageManager) midiMessageManager->goingToDevice(*msg);
-  const bool sent = SendMidiMsg(msg);
+  bool sent = false;
+  if (mark && msg->mStatus != kSysExStart) {
+    const unsigned char bytes[3] = {msg->mStatus, msg->mData1, msg->mData2};
+    const IMidiMsg::EStatusMsg kind = msg->StatusMsg();
+    sent = SendToMidiOut(bytes, kind == IMidiMsg::kProgramChange || kind == IMidiMsg::kChannelAftertouch ? 2 : 3, mark);
+  } else {
+    sent = SendMidiMsg(msg);
+  }
   if (!sent && midiMessageManager) midiMessageManager->notSentToDevice(*msg);
   TraceOutput::print("Plug-in MIDI Out ");
   return sent;
@@ -342,9 +351,27 @@ bool Tarnivex::refuseUnsentPick(int part, int bank, int program, bool multi) {
 
 // Without ports nothing goes out: there is nothing to refuse.
 bool Tarnivex::refusePartPick(int part, int bank, int program) {
-  if (multiMode || quietSend || !midiIOConfigured || !playedByAnotherPart(part, bank, program)) return false;
+  if (!pairPlayedElsewhere(part, bank, program)) return false;
   if (conflictLayer) conflictLayer->Hide(false);
   return true;
+}
+
+bool Tarnivex::pairPlayedElsewhere(int part, int bank, int program) const {
+  return !multiMode && !quietSend && midiIOConfigured && playedByAnotherPart(part, bank, program);
+}
+
+bool Tarnivex::isOutUnplugged() {
+  // The host's real-time calls never wait for a sender: the gate meets it then.
+  return midiIOConfigured && (RealtimeScope::active() ? MidiOutUnpluggedNow() : MidiOutUnplugged());
+}
+
+void Tarnivex::sayPickRefused(PickRefusal why) {
+  switch (why) {
+    case PickRefusal::kNoPorts: showStatus(kSetMidiIOFirst, ""); break;
+    case PickRefusal::kPortGone: OnMidiOutGone(); break;
+    case PickRefusal::kUnplugged: OnMidiOutUnplugged(); break;
+    default: break;
+  }
 }
 
 bool Tarnivex::refuseNoProgramChannel(int part, bool multi) {
@@ -429,21 +456,22 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
   if (!pausePick(ticket, 25)) return outcome();
   // With the port gone or unplugged the change reaches no instrument: nothing
   // of it is recorded or shown. Only a change that went out is what the part
-  // plays, recorded as it goes.
-  bool lost = false;
+  // plays: the port took it with something connected to it (it may find its
+  // other end gone as it takes it), recorded in the same step as it goes.
+  bool lost = false, undelivered = false;
   const bool went = picks.letGo(ticket, [&](const GatePass& pass) {
     if (!stillFree()) return false;
-    const bool sent = channelOk && sendShortAndLog(&change);
-    // Not sent for any reason (the port gone, unplugged, closed while it
-    // opens anew): refused, not reported as gone out.
-    if (midiIOConfigured && channelOk && !sent) {
-      lost = true;
-      return false;
-    }
-    if (sent) recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
+    // Not sent for any reason (no ports, the port gone, unplugged, closed
+    // while it opens anew): refused, not reported as gone out.
+    uint64_t mark = 0;
+    lost = !channelOk || !sendShortAndLog(&change, RealtimeScope::active() ? nullptr : &mark);
+    undelivered = !lost && mark != 0 && !AwaitMidiOutReached(mark, std::chrono::milliseconds(kReachedBoundMs));
+    if (lost || undelivered) return false;
+    recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
     return true;
   });
-  if (!went) return lost ? PickSend::kRefused : outcome();
+  if (undelivered) OnMidiOutUnplugged();
+  if (!went) return lost || undelivered ? PickSend::kRefused : outcome();
   // The pacing after it ends early for a newer pick of the part.
   if (pausePick(ticket, 50)) {
     notesSilenced = true;

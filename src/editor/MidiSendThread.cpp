@@ -134,7 +134,7 @@ bool MidiSendThread::requestPart() {
   return true;
 }
 
-void MidiSendThread::programChange(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank) {
+void MidiSendThread::programChange(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket, int bank) {
   if (Record* record = next(Kind::kProgramChange)) {
     record->msg = msg;
     record->value = part;
@@ -348,8 +348,8 @@ void MidiSendThread::perform(Record& record, Payload* payload) {
     case Kind::kEnquiry: mPlug.runDeviceEnquiry(); break;
     case Kind::kPartRequest: mPlug.runPartRequest(); break;
     case Kind::kProgramChange:
-      if (mPlug.midiMessageManager && record.ticket)
-        mPlug.midiMessageManager->takeHostPick(record.value, record.msg, *record.ticket, record.size);
+      if (mPlug.midiMessageManager)
+        mPlug.midiMessageManager->takeHostPick(record.value, record.msg, record.ticket, record.size);
       break;
     case Kind::kHostController:
       if (mPlug.midiMessageManager)

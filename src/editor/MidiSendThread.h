@@ -95,7 +95,7 @@ class MidiSendThread {
   void startJob(const SenderJob& job, const std::function<void()>& onStart);
   void enquire();
   bool requestPart();
-  void programChange(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank);
+  void programChange(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket, int bank);
   void hostController(const IMidiMsg& msg);
   void logTempo(int hostTempo, bool synced);
   void log(std::string_view line);

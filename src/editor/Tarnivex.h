@@ -87,7 +87,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // ---- The way out (EditorMidiOut.cpp).
   void sendMidiMsgAndLog(IMidiMsg* msg);
   // The same; false when it did not leave (no port set, the port gone).
-  bool sendShortAndLog(IMidiMsg* msg);
+  // mark, when given, numbers the message on the out port (AwaitMidiOutReached).
+  bool sendShortAndLog(IMidiMsg* msg, uint64_t* mark = nullptr);
   void AllSoundsOff(int part, bool allParts);
   void sendSysExInitialization();
   // The enquiry's job start and its pause, on the MIDI thread.
@@ -142,6 +143,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // A pick of bank and program for a part that another part plays, outside
   // multi mode and quiet sends: the conflict window shows; true when refused.
   bool refusePartPick(int part, int bank, int program) override;
+  bool pairPlayedElsewhere(int part, int bank, int program) const override;
+  bool isOutUnplugged() override;
+  void sayPickRefused(PickRefusal why) override;
   // A part (the multi) with no single channel: logged, said; true when refused.
   bool refuseNoProgramChannel(int part, bool multi) override;
 
@@ -345,7 +349,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void setControlFromHardware(IControl* control, double normalized) override;
   void runParamChange(int paramIdx, bool fromDevice) override;
   void requestFolderRefresh() override { folderRefreshPending = true; }
-  bool deferProgramChange(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank) override;
+  bool deferProgramChange(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket, int bank) override;
   bool deferHostController(const IMidiMsg& msg) override;
   void runOnMidiThread(std::function<void()> task) override { runOffHostThread(std::move(task)); }
   // A job's overlay or a transfer; the overlay a pick's own work shows is

@@ -72,7 +72,7 @@ void Tarnivex::debugLogText(std::string_view message) {
   else debuggerOutput.printDebugInfo(debugLogPath, std::string(message));
 }
 
-bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank) {
+bool Tarnivex::deferProgramChange(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket, int bank) {
   if (!RealtimeScope::active() || !midiSendThread) return false;
   midiSendThread->programChange(part, msg, ticket, bank);
   return true;

@@ -286,12 +286,17 @@ class IPlugBase {
   // reaches a half-destroyed plug-in.
   void StopMidiInput();
   // Sends on the direct out port; false when there is nothing to send on.
-  bool SendToMidiOut(const unsigned char* bytes, size_t size);
+  bool SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t* mark = nullptr);
+  // Waits up to bound for the message mark numbers (SendToMidiOut's) to
+  // leave the out port: true only when it reached something connected.
+  bool AwaitMidiOutReached(uint64_t mark, std::chrono::milliseconds bound);
   // True while the out port chosen is gone. Never waits for a sender: while
   // one holds the port, the answer it last gave.
   bool MidiOutGone();
   // The out port is open and nothing is connected to it.
   bool MidiOutUnplugged();
+  // The same, never waiting for a sender: false while one holds the port.
+  bool MidiOutUnpluggedNow();
   // Waits up to bound for what was sent on the direct out port to leave it;
   // the time it left, or now when there is no port or the bound passed.
   std::chrono::steady_clock::time_point AwaitMidiOutSent(std::chrono::milliseconds bound);

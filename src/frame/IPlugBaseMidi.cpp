@@ -298,7 +298,7 @@ const char* MalformedReason(const unsigned char* bytes, size_t size) {
 }
 }  // namespace
 
-bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
+bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t* mark) {
   if (!bytes || size == 0) return false;
   if (const char* reason = MalformedReason(bytes, size)) {
     OnMidiOutRefused(reason);
@@ -315,6 +315,7 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
     if (mMidiOut->isPortOpen() && !unplugged) {
       try {
         mMidiOut->sendMessage(bytes, size);
+        if (mark) *mark = mMidiOut->sentMark();
       } catch (const MidiError& error) {
         error.printMessage();
         return false;
@@ -342,6 +343,11 @@ bool IPlugBase::MidiOutUnplugged() {
   return mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
 }
 
+bool IPlugBase::MidiOutUnpluggedNow() {
+  std::unique_lock<std::mutex> lock(mMidiOutMutex, std::try_to_lock);
+  return lock && mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
+}
+
 std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {
   const auto until = std::chrono::steady_clock::now() + bound;
   // The port tells when it took the message: looking less often as the wait
@@ -356,6 +362,22 @@ std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::m
       if (!mMidiOut || mMidiOut->allSent(&at)) return mMidiOut ? at : std::chrono::steady_clock::now();
     }
     if (std::chrono::steady_clock::now() >= until) return std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(look);
+    look = std::min(2 * look, std::chrono::microseconds(1000));
+  }
+}
+
+bool IPlugBase::AwaitMidiOutReached(uint64_t mark, std::chrono::milliseconds bound) {
+  const auto until = std::chrono::steady_clock::now() + bound;
+  auto look = std::chrono::microseconds(250);
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mMidiOutMutex);
+      if (!mMidiOut) return false;
+      if (const std::optional<bool> reached = mMidiOut->reached(mark)) return *reached;
+    }
+    // Still in the port's ring after the bound: the system no longer runs.
+    if (std::chrono::steady_clock::now() >= until) return false;
     std::this_thread::sleep_for(look);
     look = std::min(2 * look, std::chrono::microseconds(1000));
   }

@@ -92,8 +92,15 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
     pick.channel = channel;
     // A channel no part plays on is taken for part 1.
     pick.slot = std::max(part, 0);
-    // Its arrival stops what is under way for an older pick of the part.
-    handInstrumentsPick(picks.arrive(pick.slot), pick);
+    // Playing its own pick, the instrument needs no answer; without, a pick
+    // the editor would refuse takes no older pick's place.
+    const bool playsItself = plug->isLocalControl() && part >= 0;
+    if (const PickRefusal why = playsItself ? PickRefusal::kNone : refusalAtEntry(pick); why != PickRefusal::kNone) {
+      sayRefused(pick, why);
+    } else {
+      // Its arrival stops what is under way for an older pick of the part.
+      handInstrumentsPick(picks.arrive(pick.slot), pick);
+    }
     if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
     return;
   }
@@ -146,7 +153,10 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
     // lock-free, here on the host's thread; what follows it is done on the
     // MIDI thread.
     const int bank = hostBankSelect.take(channel);
-    const PickTicket ticket = picks.arriveRealtime(target, bank);
+    // One the editor would refuse takes no older pick's place: it never
+    // counts as the part's newest, and is said so off this thread.
+    std::optional<PickTicket> ticket;
+    if (refusalAtEntry(hostPick(target, *msg, bank)) == PickRefusal::kNone) ticket = picks.arriveRealtime(target, bank);
     if (!plug->deferProgramChange(target, *msg, ticket, bank)) takeHostPick(target, *msg, ticket, bank);
     return;
   }
@@ -169,16 +179,23 @@ void MIDIMessageManager::handInstrumentsPick(const PickTicket& ticket, Pick pick
   picks.hand(ticket, pick);
 }
 
-void MIDIMessageManager::takeHostPick(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank) {
-  const int channel = msg.mStatus & 0x0F;
-  if (const IParam* filter = plug->paramAt(kMIDIFilterDAWPCPassThrough); !filter || filter->Value() != 1.0) return;
+Pick MIDIMessageManager::hostPick(int part, const IMidiMsg& msg, int bank) {
   Pick pick;
   pick.road = Pick::Road::kHost;
   pick.slot = part;
   pick.bank = bank;
   pick.program = msg.mData1;
-  pick.channel = channel;
-  picks.hand(ticket, pick);
+  pick.channel = msg.mStatus & 0x0F;
+  return pick;
+}
+
+void MIDIMessageManager::takeHostPick(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket, int bank) {
+  if (const IParam* filter = plug->paramAt(kMIDIFilterDAWPCPassThrough); !filter || filter->Value() != 1.0) return;
+  const Pick pick = hostPick(part, msg, bank);
+  // Refused as it came in, it stays refused: taken now it would come after
+  // newer picks. Said why, as far as it still holds.
+  if (!ticket) return sayRefused(pick, refusalAtEntry(pick));
+  picks.hand(*ticket, pick);
 }
 
 IControl* MIDIMessageManager::getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab,

@@ -112,7 +112,7 @@ class EditorServices {
   // A program change from the host, taken off the host's real-time thread
   // in the order it came, with its pick, made as it came in, and the bank
   // select it took along (-1: none).
-  virtual bool deferProgramChange(int, const IMidiMsg&, const PickTicket&, int) { return false; }
+  virtual bool deferProgramChange(int, const IMidiMsg&, std::optional<PickTicket>, int) { return false; }
   // A controller from the host, which moves the editor's control: taken off
   // the host's real-time thread, which never waits for the editor.
   virtual bool deferHostController(const IMidiMsg&) { return false; }
@@ -168,6 +168,14 @@ class EditorServices {
   // True when another part plays the bank and program picked for the part:
   // the conflict window shows and the pick changes nothing.
   virtual bool refusePartPick(int, int, int) { return false; }
+  // The same, read only (no window shown): from any thread, the host's
+  // real-time one included.
+  virtual bool pairPlayedElsewhere(int, int, int) const { return false; }
+  // True while the out port is open with nothing connected to it; never
+  // waits (the last answer while a sender holds the port).
+  virtual bool isOutUnplugged() { return false; }
+  // The status line says why a pick did not go (off the real-time thread).
+  virtual void sayPickRefused(PickRefusal) {}
   // True, logged and said on the status line, when the part's program
   // change (the multi's with multi true) has no channel to go out on.
   virtual bool refuseNoProgramChannel(int, bool) { return false; }

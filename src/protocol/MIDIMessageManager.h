@@ -102,7 +102,16 @@ class MIDIMessageManager {
   // The host's program change, on the MIDI thread in the order the host
   // sent them: ticket, the pick it made as it came in, with the bank select
   // it took along (-1: none).
-  void takeHostPick(int part, const IMidiMsg& msg, const PickTicket& ticket, int bank);
+  // No ticket: it was refused as it came in, and is said so here.
+  void takeHostPick(int part, const IMidiMsg& msg, std::optional<PickTicket> ticket, int bank);
+  // Why a program change from the host or the instrument (local control
+  // off) is refused before it counts as its part's newest; reads only, from
+  // any thread. sayRefused shows why, off the real-time thread.
+  PickRefusal refusalAtEntry(const Pick& pick) const;
+  void sayRefused(const Pick& pick, PickRefusal why);
+  // The bank the pick goes on: its own, a pick's not yet gone, the part's.
+  int bankOfPick(const Pick& pick) const;
+  static Pick hostPick(int part, const IMidiMsg& msg, int bank);
   // A channel message from the instrument goes on through the routing
   // switch; programChange: it is one, which the editor answers or refuses.
   bool passesBackFromDevice(bool programChange) const;

@@ -59,6 +59,14 @@ PickTicket PartPicks::current(int slot) const {
   return PickTicket(slot, mCounts[static_cast<size_t>(slot)].load());
 }
 
+int PartPicks::pendingBank(int slot) const {
+  if (!isSlot(slot)) return -1;
+  const auto at = static_cast<size_t>(slot);
+  const uint64_t picked = mPickedBanks[at].load();
+  const auto count = static_cast<uint32_t>(picked >> 8);
+  return picked != 0 && mDone[at].load() < count ? static_cast<int>(picked & 0xFF) - 1 : -1;
+}
+
 bool PartPicks::newest(const PickTicket& ticket) const {
   return isSlot(ticket.slot()) && mCounts[static_cast<size_t>(ticket.slot())].load() == ticket.count();
 }
@@ -120,11 +128,8 @@ bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
   // that follows a pick of another bank not yet gone goes on that bank, not
   // on the one the part still shows. The instrument's own is on its bank.
   if (const auto* part = std::get_if<PickTicket>(&ticket); part && pick.work != Pick::Work::kRequest) {
-    if (pick.bank < 0 && (pick.road == Pick::Road::kWindow || pick.road == Pick::Road::kHost)) {
-      const uint64_t picked = mPickedBanks[at].load();
-      const auto count = static_cast<uint32_t>(picked >> 8);
-      if (picked != 0 && mDone[at].load() < count) pick.bank = static_cast<int>(picked & 0xFF) - 1;
-    }
+    if (pick.bank < 0 && (pick.road == Pick::Road::kWindow || pick.road == Pick::Road::kHost))
+      pick.bank = pendingBank(slot);
     if (pick.bank >= 0) noteBank(at, part->count(), pick.bank);
   }
   if (pick.program >= 0 && pick.work != Pick::Work::kRequest) {

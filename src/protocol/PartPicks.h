@@ -61,6 +61,9 @@ class PartPicks {
   // arrive, then hand.
   PickTicket pick(Pick pick);
 
+  // The bank a program change of the slot arriving now goes on: the one a
+  // pick not yet gone carried, else -1 (the part's own).
+  int pendingBank(int slot) const;
   bool newest(const PickTicket& ticket) const;
   bool newest(const StateTicket& ticket) const;
   // The program a step counts from: the newest pick's, while one is under

@@ -75,6 +75,18 @@ enum class PickSend : uint8_t {
   kOvertaken,  // a newer pick of the part came first: nothing more of it goes
 };
 
+// Why a pick is refused before it counts as its part's newest.
+enum class PickRefusal : uint8_t {
+  kNone,
+  kLocked,      // the part takes no program change
+  kNoPorts,     // the MIDI ports are not set
+  kPortGone,    // the out port is not there
+  kUnplugged,   // the out port reaches nothing (the instrument's cable out)
+  kRxOff,       // the instrument takes no program change
+  kNoChannel,   // the part has no channel to answer on
+  kConflict,    // another part plays the pair
+};
+
 // One pick, as its road hands it to the entry.
 struct Pick {
   enum class Road : uint8_t { kWindow, kHost, kInstrument, kReport, kState };

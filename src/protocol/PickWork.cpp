@@ -167,15 +167,23 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     const PickSend sent = plug->BankChangeMessage(ticket, bank, sentProgram, nullptr);
     if (sent == PickSend::kOvertaken) return false;
     if (sent == PickSend::kRefused) return refused(false);
+  } else if (noEcho && !plays && pick.road == Pick::Road::kInstrument) {
+    // With no channel to answer on, nothing went back: the instrument does
+    // not play its program change.
+    plug->refuseNoProgramChannel(part, false);
+    return refused(false);
   } else if (noEcho && !plays) {
-    // With no channel to echo it on, the instrument's change is what the part plays.
+    // With no channel to echo it on, the instrument's report is what the part plays.
     if (!picks.letGo(ticket, [&](const GatePass& pass) {
           plug->recordPartPlays(pass, pick.bank, program, nullptr);
           return true;
         }))
       return false;
   }
-  if (!passOn(ticket, pick)) return false;
+  // What goes on is what went out: the clamped program, never the one asked.
+  Pick passed = pick;
+  passed.program = sentProgram;
+  if (!passOn(ticket, passed)) return false;
   if (plug->isProgBankMode()) {
     plug->SetLibrarianRequestActive(false);
     sender.requestPartSound(ticket, part, true);

@@ -47,6 +47,20 @@ void JackPeer::PlugPorts() {
   mOut = jack_port_register(mClient, "to plugin", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
 }
 
+void JackPeer::UndoCablesIn() {
+  jack_port_t* in = mIn.load();
+  if (const char** sources = jack_port_get_all_connections(mClient, in)) {
+    for (const char** name = sources; *name; ++name) mUndoneCables.emplace_back(*name);
+    jack_free(sources);
+  }
+  jack_port_disconnect(mClient, in);
+}
+
+void JackPeer::RedoCablesIn() {
+  for (const std::string& source : mUndoneCables) jack_connect(mClient, source.c_str(), jack_port_name(mIn.load()));
+  mUndoneCables.clear();
+}
+
 bool JackPeer::AwaitConnected() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while ((jack_port_connected(mIn.load()) <= 0 || jack_port_connected(mOut.load()) <= 0) &&

@@ -43,6 +43,10 @@ class JackPeer {
   // The two halves of it, with the ports gone in between.
   void UnplugPorts();
   void PlugPorts();
+  // The cables into the instrument's input undone, its ports kept; and
+  // those same cables back.
+  void UndoCablesIn();
+  void RedoCablesIn();
   // Waits, within a bound, until both ports are connected and JACK has
   // made the connections live.
   bool AwaitConnected();
@@ -77,6 +81,7 @@ class JackPeer {
   static void ClientRegistration(const char* name, int registered, void* self);
 
   jack_client_t* mClient = nullptr;
+  std::vector<std::string> mUndoneCables;
   std::atomic<jack_port_t*> mIn{nullptr}, mOut{nullptr};  // null while restarting
   std::mutex mMutex;
   std::condition_variable mArrived;

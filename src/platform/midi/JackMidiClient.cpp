@@ -120,6 +120,9 @@ struct JackMidiClient::Endpoint {
   // and when the process callback last took one.
   std::atomic<uint64_t> outPushed{0}, outTaken{0};
   std::atomic<int64_t> outTakenAtNs{0};
+  // The numbers of the last run of messages taken that reached nothing (no
+  // connection on the port's other end, the port closed), first to last.
+  std::atomic<uint64_t> outLostFirst{0}, outLostLast{0};
 
   std::atomic<jack_port_t*> inPort{nullptr};
   std::atomic<bool> inOpen{false};
@@ -149,6 +152,7 @@ struct JackMidiClient::Endpoint {
 
   void drainOut(jack_port_t* port, void* buffer, size_t bufferSize) {
     size_t size = 0;
+    bool connected = true;
     switch (outState.load(std::memory_order_acquire)) {
       case kConnecting:
         if (!outConnected.load(std::memory_order_acquire) || jack_port_connected(port) <= 0) return;
@@ -156,31 +160,38 @@ struct JackMidiClient::Endpoint {
         if (int connecting = kConnecting; !outState.compare_exchange_strong(connecting, kLive)) return;
         break;
       case kLive:
-        outUnplugged.store(jack_port_connected(port) <= 0, std::memory_order_relaxed);
+        connected = jack_port_connected(port) > 0;
+        outUnplugged.store(!connected, std::memory_order_relaxed);
         break;
       case kClosing: break;
       default:
         while (out.peek(&size)) {
           out.pop();
-          tookOne();
+          tookOne(false);
         }
         return;
     }
     while (out.peek(&size)) {
       if (size > bufferSize) {  // never fits: it would hold up everything behind it
         out.pop();
-        tookOne();
+        tookOne(false);
         continue;
       }
       unsigned char* slot = jack_midi_event_reserve(buffer, 0, size);
       if (!slot) return;  // the rest goes next cycle
       out.copyFront(slot, size);
       out.pop();
-      tookOne();
+      tookOne(connected);
     }
   }
 
-  void tookOne() {
+  void tookOne(bool reached) {
+    if (!reached) {
+      const uint64_t number = outTaken.load(std::memory_order_relaxed) + 1;
+      if (outLostLast.load(std::memory_order_relaxed) + 1 != number || outLostFirst.load(std::memory_order_relaxed) == 0)
+        outLostFirst.store(number, std::memory_order_relaxed);
+      outLostLast.store(number, std::memory_order_relaxed);
+    }
     outTakenAtNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(),
                        std::memory_order_relaxed);
     outTaken.fetch_add(1, std::memory_order_release);
@@ -971,6 +982,20 @@ bool JackMidiClient::allSent(std::chrono::steady_clock::time_point* at) const {
   if (e.outTaken.load(std::memory_order_acquire) < e.outPushed.load(std::memory_order_relaxed)) return false;
   *at = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(e.outTakenAtNs.load(std::memory_order_relaxed)));
   return true;
+}
+
+uint64_t JackMidiClient::sentMark() const { return mEndpoint->outPushed.load(std::memory_order_relaxed); }
+
+std::optional<bool> JackMidiClient::reached(uint64_t mark) const {
+  const Endpoint& e = *mEndpoint;
+  if (e.outTaken.load(std::memory_order_acquire) < mark) {
+    // A port closed for good takes nothing more.
+    if (!isOutOpen() && !e.outPort.load()) return false;
+    return std::nullopt;
+  }
+  const uint64_t last = e.outLostLast.load(std::memory_order_relaxed);
+  const uint64_t first = e.outLostFirst.load(std::memory_order_relaxed);
+  return !(first != 0 && first <= mark && mark <= last);
 }
 
 void JackMidiClient::openIn(const std::string& source, const std::string& portName) {

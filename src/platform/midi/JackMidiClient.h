@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,11 @@ class JackMidiClient {
   // True when the process callback has taken every message sent so far (a
   // connection still settling holds them), with the time it took the last.
   bool allSent(std::chrono::steady_clock::time_point* at) const;
+  // The number of the last message sent, and whether the process callback
+  // wrote the one of that number into the port while something was
+  // connected to it: none while it waits in the ring.
+  uint64_t sentMark() const;
+  std::optional<bool> reached(uint64_t mark) const;
 
   void openIn(const std::string& source, const std::string& portName);
   void closeIn();

@@ -24,6 +24,8 @@ class JackMidiOutPort : public MidiOutPort {
   bool isPortUnplugged() const override { return mClient->isOutUnplugged(); }
   void sendMessage(const unsigned char* bytes, size_t size) override { mClient->send(bytes, size); }
   bool allSent(std::chrono::steady_clock::time_point* at) const override { return mClient->allSent(at); }
+  uint64_t sentMark() const override { return mClient->sentMark(); }
+  std::optional<bool> reached(uint64_t mark) const override { return mClient->reached(mark); }
 
  private:
   std::shared_ptr<JackMidiClient> mClient;

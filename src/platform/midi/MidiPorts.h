@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -64,6 +66,11 @@ class MidiOutPort : public MidiPortList {
     *at = std::chrono::steady_clock::now();
     return true;
   }
+  // The number of the last message handed over, and whether the one of that
+  // number reached something on the port's other end: none while it has not
+  // left yet. A system that sends at once, only while connected, answers now.
+  virtual uint64_t sentMark() const { return 0; }
+  virtual std::optional<bool> reached(uint64_t /*mark*/) const { return true; }
 };
 
 // The callback runs on the MIDI system's own thread. cancelCallback returns

@@ -1,5 +1,6 @@
 #include "MemoryMidiBackend.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <stdexcept>
@@ -46,6 +47,7 @@ struct MemoryMidiSystem {
   bool openFails = false;
   bool outGone = false;
   bool outUnplugged = false;
+  std::function<bool(const MidiBytes&)> outLoses;
   int sendLatencyPolls = 0;
   std::vector<std::shared_ptr<OutState>> outs;
   std::vector<std::shared_ptr<InState>> ins;
@@ -114,9 +116,13 @@ class MemoryOut : public MemoryPort<MidiOutPort, OutState> {
       Lock lock(mSystem->mutex);
       MemoryOutRecord& record = mState->record;
       if (overlapped) ++record.overlappingSends;
-      if (record.open)
-        record.sent.emplace_back(bytes, bytes + size);
-      else
+      if (record.open) {
+        ++record.handed;
+        if (mSystem->outLoses && mSystem->outLoses(MidiBytes(bytes, bytes + size)))
+          record.lost.push_back(record.handed);
+        else
+          record.sent.emplace_back(bytes, bytes + size);
+      } else
         ++record.sentWhileClosed;
       record.unsentPolls = mSystem->sendLatencyPolls;
     }
@@ -135,6 +141,15 @@ class MemoryOut : public MemoryPort<MidiOutPort, OutState> {
   bool isPortUnplugged() const override {
     Lock lock(mSystem->mutex);
     return mState->record.open && mSystem->outUnplugged;
+  }
+  uint64_t sentMark() const override {
+    Lock lock(mSystem->mutex);
+    return mState->record.handed;
+  }
+  std::optional<bool> reached(uint64_t mark) const override {
+    Lock lock(mSystem->mutex);
+    const std::vector<uint64_t>& lost = mState->record.lost;
+    return std::find(lost.begin(), lost.end(), mark) == lost.end();
   }
   bool allSent(std::chrono::steady_clock::time_point* at) const override {
     Lock lock(mSystem->mutex);
@@ -220,6 +235,11 @@ void MemoryMidiBackend::setOpenFails(bool fails) {
 void MemoryMidiBackend::setOutGone(bool gone) {
   Lock lock(mShared->mutex);
   mShared->outGone = gone;
+}
+
+void MemoryMidiBackend::setOutLoses(std::function<bool(const MidiBytes&)> loses) {
+  Lock lock(mShared->mutex);
+  mShared->outLoses = std::move(loses);
 }
 
 void MemoryMidiBackend::setOutUnplugged(bool unplugged) {

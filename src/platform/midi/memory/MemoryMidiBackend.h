@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -30,6 +32,8 @@ struct MemoryOutRecord : MemoryPortRecord {
   int sentWhileClosed = 0;
   int overlappingSends = 0;     // sends begun while another one ran
   int unsentPolls = 0;          // allSent answers still "not yet" since the last send
+  uint64_t handed = 0;          // messages handed over while open
+  std::vector<uint64_t> lost;   // the numbers of those that reached nothing
 };
 
 struct MemoryInRecord : MemoryPortRecord {
@@ -63,6 +67,9 @@ class MemoryMidiBackend : public MidiBackend {
   void setOutGone(bool gone);
   // While set, the open out ports are open but reach nothing.
   void setOutUnplugged(bool unplugged);
+  // While set, a message it holds for is taken by the open out port but
+  // reaches nothing (the cable pulled as it leaves): not among those sent.
+  void setOutLoses(std::function<bool(const MidiBytes&)> loses);
   // After each send, allSent says "not yet" this many times, as a port
   // that is still connecting does.
   void setSendLatencyPolls(int polls);
