@@ -182,8 +182,8 @@ bool MIDIMessageSender::awaitEarlierReplies(const PickTicket& ticket, int tick) 
   // The instrument answers in order: the replies still due to the part's
   // earlier requests come first. They are waited for no longer than the
   // rest of their own reply time, so a lost one costs one reply time at most.
-  const auto left = static_cast<int32_t>(*due - plug->tickMs());
-  const int ticks = std::clamp(tick > 0 ? (left + tick - 1) / tick : 0, 0, kTimeOutTick);
+  const auto left = std::max<int32_t>(static_cast<int32_t>(*due - plug->tickMs()), 0);
+  const int ticks = tick > 0 ? (left + tick - 1) / tick : 0;
   for (int t = 0; mManager.picks.earlierReplyDue(part, plug->tickMs()); ++t) {
     if (t >= ticks) {
       mManager.picks.forgetEarlierReplies(part);
