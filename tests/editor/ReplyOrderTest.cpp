@@ -206,7 +206,7 @@ TEST_F(ReplyOrderTest, ANewerPicksRequestTakesItsOwnReplyNotTheOverTakenOnes) {
     }
     // Asked on the instrument's ID only: no search.
     for (const Sent& s : sent) EXPECT_FALSE(anyIdRequest(s.bytes) && s.bytes[3] != kDeviceId);
-    EXPECT_NE(nameText.GetText(), std::string("CONNECTION TIMED OUT!"));
+    EXPECT_NE(valueText.GetText(), std::string("CONNECTION TIMED OUT!"));
     nextRow();
   }
 }
@@ -218,7 +218,7 @@ TEST_F(ReplyOrderTest, AnOvertakenRequestsWaitEndsAtOnce) {
   instrument.setRepliesLeft(0);
   for (const bool real : {false, true}) {
     SCOPED_TRACE(real ? "real pauses" : "virtual pauses");
-    nameText.SetTextFromPlug("");
+    valueText.SetTextFromPlug("");
     size_t older = 0;
     if (real) {
       plug->midiMessageManager->virtualPause = nullptr;
@@ -240,7 +240,7 @@ TEST_F(ReplyOrderTest, AnOvertakenRequestsWaitEndsAtOnce) {
     ASSERT_FALSE(sent.empty());
     for (size_t i = older; i < sent.size(); ++i)
       EXPECT_FALSE(anyIdRequest(sent[i].bytes) && sent[i].bytes[3] != kDeviceId) << "a request on another ID";
-    EXPECT_NE(nameText.GetText(), std::string("CONNECTION TIMED OUT!"));
+    EXPECT_NE(valueText.GetText(), std::string("CONNECTION TIMED OUT!"));
     EXPECT_TRUE(isProgramChange(sent.back().bytes, 40));
     nextRow();
   }
