@@ -224,7 +224,8 @@ std::shared_ptr<PartPicks::ReplyWait> PartPicks::expectReply(const PickTicket& t
 void PartPicks::replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs) {
   if (!wait || !validPart(wait->ticket.part())) return;
   std::lock_guard<std::mutex> lock(mReplyMutex);
-  wait->dueMs = nowMs + static_cast<uint32_t>(std::max(replyMs, 0));
+  wait->replyMs = static_cast<uint32_t>(std::max(replyMs, 0));
+  wait->dueMs = nowMs + wait->replyMs;
   mReplies[static_cast<size_t>(wait->ticket.part())].push_back(wait);
 }
 
@@ -248,8 +249,10 @@ std::optional<uint32_t> PartPicks::earlierReplyDue(int part, uint32_t nowMs) con
   std::optional<uint32_t> latest;
   for (const auto& wait : mReplies[static_cast<size_t>(part)]) {
     if (!stillDue(*wait, nowMs)) continue;
-    // A request whose job still waits is due a whole reply time from now at most.
-    const uint32_t due = wait->ended ? wait->dueMs : std::max<uint32_t>(wait->dueMs, nowMs);
+    // A request whose job still waits (searching, past its time) may still
+    // be answered within a reply time.
+    const uint32_t due =
+        wait->ended || static_cast<int32_t>(wait->dueMs - nowMs) > 0 ? wait->dueMs : nowMs + wait->replyMs;
     if (!latest || static_cast<int32_t>(due - *latest) > 0) latest = due;
   }
   return latest;

@@ -94,6 +94,7 @@ class PartPicks {
     std::atomic<bool> taken{false};     // and was taken as the part's sound
     std::atomic<bool> ended{false};     // its job no longer waits for it
     uint32_t dueMs = 0;                 // sent: its reply is late after this
+    uint32_t replyMs = 0;               // its whole reply time
   };
   // A request of the part about to go, not yet due.
   std::shared_ptr<ReplyWait> expectReply(const PickTicket& ticket);
