@@ -284,7 +284,7 @@ void FileEditPopupMenu::doPopupMenu(int x, int y) {
     case 3:
       if (multi) {
         startLibrarianJob(manager, codeOnlyJob(7), kClearReplyAccepted,
-                          [manager] { manager->performanceRequest.arm(); });
+                          [manager] { manager->performanceRequest.armForRequest(); });
       } else if (manager) {
         manager->sendSinglePatchRequestSysexFromLibrarian(false, 0);
       }

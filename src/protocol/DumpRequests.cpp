@@ -2,6 +2,8 @@
 // per tick, and the device-ID search that runs inside it when the
 // instrument stays silent.
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,9 +19,6 @@ namespace {
 constexpr int kSearchTick = 25;
 constexpr int kArrangementSearchTick = 20;
 constexpr int kTimeOutTick = 30;
-// How long a request waits for the replies still due to the part's earlier
-// requests before it takes them for lost.
-constexpr int kEarlierReplyTicks = 5;
 constexpr int kDeviceIds = 128;
 constexpr int kBankPrograms = 100;
 constexpr int kMultiPolls = 100;
@@ -90,7 +89,7 @@ void MIDIMessageSender::awaitReply(const std::vector<uint8_t>& body, int tick, i
     ++t;
     if (t == searchTick) {
       if (atSearchTick) atSearchTick();
-      else if (!searchDeviceId(body, tick, viaChecksum)) {
+      else if (!searchDeviceId(body, tick, viaChecksum, [this] { return libraryReplyTaken(); })) {
         ended = true;
         return;
       }
@@ -100,8 +99,26 @@ void MIDIMessageSender::awaitReply(const std::vector<uint8_t>& body, int tick, i
       ended = true;
       return;
     }
-    if (plug->isReplyReceived()) return;
+    if (libraryReplyTaken()) return;
   }
+}
+
+bool MIDIMessageSender::libraryReplyTaken() const {
+  // Only what a record took is received: a part's reply parsed meanwhile is not.
+  return mManager.patchRequest.taken || mManager.performanceRequest.taken;
+}
+
+bool MIDIMessageSender::armLibraryReply(const std::vector<uint8_t>& body) {
+  // The record takes the answer to this request alone: the dump of the
+  // address the request names.
+  const LibraryRequest::Address address{body[4], body[5]};
+  mManager.patchRequest.expectNext(address);
+  mManager.performanceRequest.expectNext(address);
+  const bool armed = plug->SetLibrarianRequestActive(true);
+  // The record left unarmed keeps no address for a later hand-over.
+  mManager.patchRequest.expectNext(std::nullopt);
+  mManager.performanceRequest.expectNext(std::nullopt);
+  return armed;
 }
 
 void MIDIMessageSender::endSingleRequest(bool forLibrarian) {
@@ -158,12 +175,18 @@ void MIDIMessageSender::sendPartRequestSysex(const PickTicket& ticket, int part,
   requestPartSound(ticket, part, toEditor);
 }
 
-bool MIDIMessageSender::awaitEarlierReplies(const PickTicket& ticket, const PartPicks::ReplyWait& wait, int tick) {
-  for (int t = 0; mManager.picks.earlierReplyDue(ticket.part(), &wait); ++t) {
-    // Never answered (the reply cable out): given up on, they leave nothing
-    // for this request.
-    if (t == kEarlierReplyTicks) {
-      mManager.picks.forgetEarlierReplies(ticket.part(), &wait);
+bool MIDIMessageSender::awaitEarlierReplies(const PickTicket& ticket, int tick) {
+  const int part = ticket.part();
+  const std::optional<uint32_t> due = mManager.picks.earlierReplyDue(part, plug->tickMs());
+  if (!due) return true;
+  // The instrument answers in order: the replies still due to the part's
+  // earlier requests come first. They are waited for no longer than the
+  // rest of their own reply time, so a lost one costs one reply time at most.
+  const auto left = std::max<int32_t>(static_cast<int32_t>(*due - plug->tickMs()), 0);
+  const int ticks = tick > 0 ? (left + tick - 1) / tick : 0;
+  for (int t = 0; mManager.picks.earlierReplyDue(part, plug->tickMs()); ++t) {
+    if (t >= ticks) {
+      mManager.picks.forgetEarlierReplies(part);
       break;
     }
     if (!mManager.pickPause(ticket, tick) || cancelRequested) return false;
@@ -171,7 +194,17 @@ bool MIDIMessageSender::awaitEarlierReplies(const PickTicket& ticket, const Part
   return true;
 }
 
-void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks::ReplyWait& wait,
+bool MIDIMessageSender::sendPartRequest(const PickTicket& ticket, const std::shared_ptr<PartPicks::ReplyWait>& wait,
+                                        const std::vector<uint8_t>& body, int tick, bool viaChecksum) {
+  return mManager.picks.letGo(ticket, [&](const GatePass&) {
+    // Due from the moment it leaves, in the order it leaves.
+    mManager.picks.replySent(wait, plug->tickMs(), kTimeOutTick * tick);
+    sendRequest(body, viaChecksum);
+    return true;
+  });
+}
+
+bool MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks::ReplyWait& wait,
                                        const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum) {
   const uint64_t heard = mManager.picks.heard();
   for (int t = 0;;) {
@@ -179,11 +212,11 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks
     // its reply, should it still come, is an answer and ends nothing more.
     if (!mManager.pickPause(ticket, tick) || cancelRequested) {
       ended = true;
-      return;
+      return false;
     }
     if (wait.answered) {
       if (!wait.taken) ended = true;
-      return;
+      return false;
     }
     ++t;
     // Only a request that heard nothing at all searches, and one at a time:
@@ -193,21 +226,21 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks
       if (searching.owns_lock() &&
           !searchDeviceId(body, tick, viaChecksum, [&] { return wait.answered.load() || !mManager.picks.newest(ticket); })) {
         ended = true;
-        return;
+        return false;
       }
       if (cancelRequested || ended) {
         ended = true;
-        return;
+        return false;
       }
     }
     if (wait.answered) {
       if (!wait.taken) ended = true;
-      return;
+      return false;
     }
     if (t == kTimeOutTick) {
       plug->showStatusText(kTimedOut);
       ended = true;
-      return;
+      return true;
     }
   }
 }
@@ -219,18 +252,19 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
     return false;
   }
   beginRequestStep();
+  const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
   // A slot the library refuses is asked for nothing.
-  if (!plug->SetLibrarianRequestActive(!toEditor) || !mManager.picks.newest(ticket)) {
+  if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(body)) || !mManager.picks.newest(ticket)) {
     plug->DisplayProcessingIndicator(false);
     return false;
   }
   const int tick = plug->getTimerValue();
-  const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
   // Into the editor, the reply is the part's next sound dump, in the order
   // the requests went; into the library, the record takes what comes.
   const std::shared_ptr<PartPicks::ReplyWait> wait = toEditor ? mManager.picks.expectReply(ticket) : nullptr;
+  bool timedOut = false;
   const auto end = [&](bool overtaken) {
-    mManager.picks.endReplyWait(wait);
+    mManager.picks.endReplyWait(wait, timedOut);
     if (overtaken) ended = true;
     if (!overtaken || cancelRequested) endSingleRequest(!toEditor);
     else plug->DisplayProcessingIndicator(false);
@@ -238,16 +272,16 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
     if (overtaken && !cancelRequested) plug->endProgressText(kPleaseWait);
     return wait && wait->taken;
   };
-  if (wait && !awaitEarlierReplies(ticket, *wait, tick)) return end(true);
-  if (!mManager.picks.letGo(ticket, [&](const GatePass&) {
-        sendRequest(body, false);
-        return true;
-      }))
+  if (wait && !awaitEarlierReplies(ticket, tick)) return end(true);
+  if (!(wait ? sendPartRequest(ticket, wait, body, tick, false) : mManager.picks.letGo(ticket, [&](const GatePass&) {
+          sendRequest(body, false);
+          return true;
+        })))
     return end(true);
   plug->logSysExOutMessageByteInt(std::vector<int>(body.begin(), body.end()), static_cast<int>(body.size()));
   if (!mManager.pickPause(ticket, tick)) return end(true);
   plug->showProgressText(kPleaseWait);
-  if (wait) awaitPartReply(ticket, *wait, body, tick, kSearchTick, false);
+  if (wait) timedOut = awaitPartReply(ticket, *wait, body, tick, kSearchTick, false);
   else awaitReply(body, tick, kSearchTick, false);
   if (!mManager.picks.newest(ticket) && !(wait && wait->taken)) return end(true);
   // The instrument's pause after its dump; not waited for once overtaken.
@@ -259,9 +293,9 @@ void MIDIMessageSender::sendSingleMultiRequestSysex() {
   const int slot = selectedLibrarySlot();
   // No slot selected: refused below as every road into the library is.
   beginRequest();
-  if (!plug->SetLibrarianRequestActive(true)) return plug->DisplayProcessingIndicator(false);
-  const int tick = plug->getTimerValue();
   const std::vector<uint8_t> body = requestBody(kMultiRequest, 0x00, slot);
+  if (!armLibraryReply(body)) return plug->DisplayProcessingIndicator(false);
+  const int tick = plug->getTimerValue();
   sendRequest(body, false);
   awaitReply(body, tick, kSearchTick, false);
   endSingleRequest(true);
@@ -270,28 +304,29 @@ void MIDIMessageSender::sendSingleMultiRequestSysex() {
 void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer, int bank) {
   const int slot = selectedLibrarySlot();
   beginRequest();
-  if (!plug->SetLibrarianRequestActive(true)) return plug->DisplayProcessingIndicator(false);
-  const int tick = plug->getTimerValue();
   const auto body = [&] {
     return editBuffer ? requestBody(kSoundRequest, kEditBufferBank, std::clamp(plug->getCurrentPart(), 0, 15))
                       : requestBody(kSoundRequest, bank, std::min(slot, kBankPrograms - 1));
   };
   const std::vector<uint8_t> first = body();
+  if (!armLibraryReply(first)) return plug->DisplayProcessingIndicator(false);
+  const int tick = plug->getTimerValue();
   sendRequest(first, false);
   plug->showProgressText(kPleaseWait);
   // Instead of searching, the request is repeated with the current ID.
   awaitReply(first, tick, kSearchTick, false, [&] {
     for (int i = 0; i < kDeviceIds; ++i) {
-      if (!plug->SetLibrarianRequestActive(true)) {
+      const std::vector<uint8_t> again = editBuffer ? body() : first;
+      if (!armLibraryReply(again)) {
         ended = true;
         return;
       }
-      sendRequest(editBuffer ? body() : first, false);
+      sendRequest(again, false);
       if (!mManager.pause(tick) || cancelRequested) {
         ended = true;
         return;
       }
-      if (plug->isReplyReceived()) return;
+      if (libraryReplyTaken()) return;
     }
   });
   endSingleRequest(true);
@@ -303,11 +338,11 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
   const int tick = plug->getTimerValue();
   int p = 0;
   for (int n = 0; n < kBankPrograms && !cancelRequested && !ended; ++n) {
-    if (!plug->SetLibrarianRequestActive(true)) {
+    const std::vector<uint8_t> body = requestBody(command, bank, p);
+    if (!armLibraryReply(body)) {
       ended = true;
       break;
     }
-    const std::vector<uint8_t> body = requestBody(command, bank, p);
     sendRequest(body, false);
     plug->DisplayProcessingIndicator(true);
     awaitReply(body, tick, kSearchTick, false);
@@ -341,15 +376,16 @@ void MIDIMessageSender::sendAllPatchRequestSysex(int bank) {
 
 void MIDIMessageSender::sendAllMultiRequestSysex() { requestBank(kMultiRequest, 0x00, kRequestCancelled, kCompleted); }
 
-void MIDIMessageSender::pollMulti() {
+void MIDIMessageSender::pollMulti(bool forLibrarian) {
+  const auto in = [&] { return forLibrarian ? libraryReplyTaken() : plug->isReplyReceived(); };
   for (int i = 0; i < kMultiPolls; ++i) {
     // The overlay's CANCEL is no button that does nothing.
-    if (!mManager.pauseUnlessCancelled(*this, kMultiPollMs) && !plug->isReplyReceived()) {
+    if (!mManager.pauseUnlessCancelled(*this, kMultiPollMs) && !in()) {
       ended = true;
       return;
     }
     plug->showProgressText("Processing, please wait...");
-    if (plug->isReplyReceived()) return;
+    if (in()) return;
   }
   plug->showStatusText(kTimedOut);
   ended = true;
@@ -357,14 +393,16 @@ void MIDIMessageSender::pollMulti() {
 
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
   beginRequest();
-  if (!plug->SetLibrarianRequestActive(!toEditor)) return plug->DisplayProcessingIndicator(false);
+  const std::vector<uint8_t> multiBody = requestBody(kMultiRequest, kMultiEditBuffer, 0x00);
+  if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(multiBody)))
+    return plug->DisplayProcessingIndicator(false);
   if (toEditor) mManager.quickTabRefreshPending = true;
   const int tick = plug->getTimerValue();
   mManager.multiRequestStarted = true;
   if (!toEditor) {
-    plug->SetLibrarianRequestActive(true);
-    sendRequest(requestBody(kMultiRequest, kMultiEditBuffer, 0x00), true);
-    pollMulti();
+    armLibraryReply(multiBody);
+    sendRequest(multiBody, true);
+    pollMulti(true);
   } else {
     // What the instrument plays, asked for: a pick of every part, whose
     // replies are taken under it. A part picked meanwhile is the newer pick's.
@@ -377,16 +415,14 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
       plug->SetLibrarianRequestActive(false);
       const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, p);
       const std::shared_ptr<PartPicks::ReplyWait> wait = mManager.picks.expectReply(ticket);
-      if (awaitEarlierReplies(ticket, *wait, tick) && mManager.picks.letGo(ticket, [&](const GatePass&) {
-            sendRequest(body, true);
-            return true;
-          })) {
-        awaitPartReply(ticket, *wait, body, tick, kArrangementSearchTick, true);
+      bool timedOut = false;
+      if (awaitEarlierReplies(ticket, tick) && sendPartRequest(ticket, wait, body, tick, true)) {
+        timedOut = awaitPartReply(ticket, *wait, body, tick, kArrangementSearchTick, true);
         // Overtaken, before its reply or in the pause after it, the part's
         // request is over, not unanswered: the next part follows.
         if (!cancelRequested && !mManager.picks.newest(ticket)) ended = false;
       }
-      mManager.picks.endReplyWait(wait);
+      mManager.picks.endReplyWait(wait, timedOut);
       if (cancelRequested) break;
       if (!ended) {
         plug->showProgressText(("Please wait! " + std::to_string(static_cast<int>(p * 5.88)) + "% processed..").c_str());
@@ -401,7 +437,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
     // Asked on the ID the parts' search found, if it found one: the
     // instrument answers no other.
     sendRequest(requestBody(kMultiRequest, kMultiEditBuffer, 0x00), true);
-    pollMulti();
+    pollMulti(false);
     if (!cancelRequested && !ended) plug->showStatusText("Data request completed!");
   }
   // A cancel among the parts, in the middle of a search, says so too: not

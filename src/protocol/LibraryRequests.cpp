@@ -11,12 +11,32 @@ constexpr int kNameLength = 16;
 void LibraryRequest::arm() {
   std::lock_guard<std::mutex> lock(mMutex);
   patch.clear();
+  mAddress = mNext;
+  mNext.reset();
+  taken = false;
   active = true;
+}
+
+void LibraryRequest::expectNext(std::optional<Address> address) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  mNext = address;
+}
+
+void LibraryRequest::armForRequest() {
+  expectNext(Address{});
+  arm();
+}
+
+bool LibraryRequest::awaitsAnswer() const {
+  std::lock_guard<std::mutex> lock(mMutex);
+  return mAddress.has_value();
 }
 
 bool LibraryRequest::addMessageData(const unsigned char* data, int size) {
   if (!data || size < kCompletingSize || !isDirirUMessage(data, size) || data[4] != mCommand) return false;
   std::lock_guard<std::mutex> lock(mMutex);
+  // Another part's edit buffer, or another program, answers another request.
+  if (mAddress && (data[5] != mAddress->bank || data[6] != mAddress->program)) return false;
   patch.dumps.push_back({std::vector<unsigned char>(data, data + size)});
   patch.name.append(reinterpret_cast<const char*>(data + mNameByte), kNameLength);
   // A sound keeps its category, as one read from a bank file does.

@@ -233,7 +233,7 @@ void MIDIMessageManager::sendSinglePatchRequestSysexFromLibrarian(bool editBuffe
   // The record is armed only for a request that is really sent: a stale
   // armed record would swallow later messages into the library slot.
   startJob(job, [this] {
-    patchRequest.arm();
+    patchRequest.armForRequest();
     replyAccepted = false;
   });
 }
@@ -243,7 +243,7 @@ void MIDIMessageManager::sendAllPatchRequestSysexFromLibrarian(int bank) {
   job.jobCode = 10;
   job.bankArgument = bank;
   startJob(job, [this] {
-    patchRequest.arm();
+    patchRequest.armForRequest();
     replyAccepted = false;
   });
 }
@@ -253,6 +253,7 @@ void MIDIMessageManager::applyLibraryReply(LibraryRequest& record) {
   if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&entry);
   plug->updatePatchLibrarianView(0);
   plug->setLibrarianViewDirty();
+  record.taken = true;
   replyAccepted = true;
 }
 

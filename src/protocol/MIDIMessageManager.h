@@ -129,6 +129,9 @@ class MIDIMessageManager {
   bool runProgramPick(MIDIMessageSender& sender, const PickTicket& ticket, const Pick& pick);
   // The instrument's pick (a program change, a report), as it came in.
   void handInstrumentsPick(const PickTicket& ticket, Pick pick);
+  // A pick's work ends any library request's record, without arming for a
+  // dump the pick does not ask for.
+  void disarmLibraryRecords();
   // A pause inside a pick's work; false (at once) once overtaken or going away.
   bool pickPause(const PickTicket& ticket, int ms);
   // The library's own hand-over of an entry into the editor, as if the

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "PartPicks.h"
@@ -103,17 +104,26 @@ class MIDIMessageSender : public Poco::Runnable {
   // Waits for the reply a request of the part registered for, once per
   // tick; searches the device ID at searchTick only when nothing at all was
   // heard from the instrument since the request went, and never for a
-  // request a newer pick overtook (its reply, when it comes, ends it).
-  void awaitPartReply(const PickTicket& ticket, const PartPicks::ReplyWait& wait, const std::vector<uint8_t>& body,
+  // request a newer pick overtook (its reply, when it comes, ends it). True
+  // when its reply time passed unanswered.
+  bool awaitPartReply(const PickTicket& ticket, const PartPicks::ReplyWait& wait, const std::vector<uint8_t>& body,
                       int tick, int searchTick, bool viaChecksum);
   // Before a request of the part goes: the replies still due to its earlier
-  // requests come first (or are given up on), so that the next is its own.
-  bool awaitEarlierReplies(const PickTicket& ticket, const PartPicks::ReplyWait& wait, int tick);
+  // requests come first (or their time passes), so that the next is its own.
+  bool awaitEarlierReplies(const PickTicket& ticket, int tick);
+  // The part's request through the gate, due from then on; false when overtaken.
+  bool sendPartRequest(const PickTicket& ticket, const std::shared_ptr<PartPicks::ReplyWait>& wait,
+                       const std::vector<uint8_t>& body, int tick, bool viaChecksum);
   void endSingleRequest(bool forLibrarian);
   void abandonLibraryRequest(bool reload);
   void requestBank(uint8_t command, int bank, const char* cancelled, const char* completed);
   // The multi's 25 ms polls; a time-out or CANCEL sets ended.
-  void pollMulti();
+  void pollMulti(bool forLibrarian);
+  // Arms the library's record for the answer to the request (its address
+  // alone); false when the library refuses the slot.
+  bool armLibraryReply(const std::vector<uint8_t>& body);
+  // The armed record took its answer into the library.
+  bool libraryReplyTaken() const;
   int selectedLibrarySlot() const;
   void setSelectedLibrarySlot(int slot);
   // After a bank went either way the highlight leaves the slots it walked.

@@ -214,65 +214,92 @@ bool PartPicks::letGo(const PickTicket& ticket, const std::function<bool(const G
   return send(pass);
 }
 
+namespace {
+// Its reply may still come: not answered, and its job waiting, or its time not passed.
+bool stillDue(const PartPicks::ReplyWait& wait, uint32_t nowMs) {
+  return !wait.answered && (!wait.ended || static_cast<int32_t>(nowMs - wait.dueMs) < 0);
+}
+bool validPart(int part) { return part >= 0 && part < 16; }
+}  // namespace
+
 std::shared_ptr<PartPicks::ReplyWait> PartPicks::expectReply(const PickTicket& ticket) {
-  auto wait = std::make_shared<ReplyWait>(ticket);
-  if (ticket.part() < 0 || ticket.part() > 15) return wait;
-  std::lock_guard<std::mutex> lock(mReplyMutex);
-  mReplies[static_cast<size_t>(ticket.part())].push_back(wait);
-  return wait;
+  return std::make_shared<ReplyWait>(ticket);
 }
 
-void PartPicks::endReplyWait(const std::shared_ptr<ReplyWait>& wait) {
+void PartPicks::replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs) {
+  if (!wait || !validPart(wait->ticket.part())) return;
+  std::lock_guard<std::mutex> lock(mReplyMutex);
+  wait->replyMs = static_cast<uint32_t>(std::max(replyMs, 0));
+  wait->dueMs = nowMs + wait->replyMs;
+  mReplies[static_cast<size_t>(wait->ticket.part())].push_back(wait);
+}
+
+void PartPicks::endReplyWait(const std::shared_ptr<ReplyWait>& wait, bool timedOut) {
   if (!wait) return;
   std::lock_guard<std::mutex> lock(mReplyMutex);
-  // Its reply, should it still come, is told from the next request's by its place.
-  if (!wait->answered) wait->abandoned = true;
+  wait->ended = true;
+  if (!timedOut || !validPart(wait->ticket.part())) return;
+  auto& queue = mReplies[static_cast<size_t>(wait->ticket.part())];
+  queue.erase(std::remove(queue.begin(), queue.end(), wait), queue.end());
 }
 
-bool PartPicks::earlierReplyDue(int part, const ReplyWait* mine) const {
-  if (part < 0 || part > 15) return false;
+void PartPicks::pruneReplies(std::deque<std::shared_ptr<ReplyWait>>& queue, uint32_t nowMs) {
+  queue.erase(std::remove_if(queue.begin(), queue.end(), [nowMs](const auto& wait) { return !stillDue(*wait, nowMs); }),
+              queue.end());
+}
+
+std::optional<uint32_t> PartPicks::earlierReplyDue(int part, uint32_t nowMs) const {
+  if (!validPart(part)) return std::nullopt;
   std::lock_guard<std::mutex> lock(mReplyMutex);
+  std::optional<uint32_t> latest;
   for (const auto& wait : mReplies[static_cast<size_t>(part)]) {
-    if (wait.get() == mine) return false;
-    if (!wait->answered) return true;
+    if (!stillDue(*wait, nowMs)) continue;
+    // A request whose job still waits (searching, past its time) may still
+    // be answered within a reply time.
+    const uint32_t due =
+        wait->ended || static_cast<int32_t>(wait->dueMs - nowMs) > 0 ? wait->dueMs : nowMs + wait->replyMs;
+    if (!latest || static_cast<int32_t>(due - *latest) > 0) latest = due;
   }
-  return false;
+  return latest;
 }
 
-void PartPicks::forgetEarlierReplies(int part, const ReplyWait* mine) {
-  if (part < 0 || part > 15) return;
+void PartPicks::forgetEarlierReplies(int part) {
+  if (!validPart(part)) return;
   std::lock_guard<std::mutex> lock(mReplyMutex);
-  auto& queue = mReplies[static_cast<size_t>(part)];
-  while (!queue.empty() && queue.front().get() != mine) queue.pop_front();
+  mReplies[static_cast<size_t>(part)].clear();
 }
 
-bool PartPicks::replyDue(int part) const {
-  if (part < 0 || part > 15) return false;
+bool PartPicks::replyDue(int part, uint32_t nowMs) const {
+  if (!validPart(part)) return false;
   std::lock_guard<std::mutex> lock(mReplyMutex);
   const auto& queue = mReplies[static_cast<size_t>(part)];
-  return std::any_of(queue.begin(), queue.end(), [](const auto& wait) { return !wait->answered; });
+  return std::any_of(queue.begin(), queue.end(), [nowMs](const auto& wait) { return stillDue(*wait, nowMs); });
 }
 
 int PartPicks::repliesAwaited() const {
   std::lock_guard<std::mutex> lock(mReplyMutex);
   int awaited = 0;
   for (const auto& queue : mReplies)
-    for (const auto& wait : queue) awaited += !wait->answered && !wait->abandoned;
+    for (const auto& wait : queue) awaited += !wait->answered && !wait->ended;
   return awaited;
 }
 
-PartPicks::Reply PartPicks::replyArrived(int part) {
+PartPicks::Reply PartPicks::replyArrived(int part, uint32_t nowMs) {
   ++mHeard;
-  if (part < 0 || part > 15) return Reply::kNotAwaited;
+  if (!validPart(part)) return Reply::kNotAwaited;
   Reply reply = Reply::kNotAwaited;
   {
     std::lock_guard<std::mutex> lock(mReplyMutex);
     auto& queue = mReplies[static_cast<size_t>(part)];
-    while (!queue.empty() && queue.front()->answered) queue.pop_front();
+    // Late past its time, the oldest request's reply is taken for lost: the
+    // dump is the next one's.
+    pruneReplies(queue, nowMs);
     if (!queue.empty()) {
       const std::shared_ptr<ReplyWait> wait = queue.front();
       queue.pop_front();
-      const bool take = !wait->abandoned && newest(wait->ticket);
+      // The answer to a request a newer pick overtook, or whose job ended,
+      // is dropped.
+      const bool take = !wait->ended && newest(wait->ticket);
       wait->taken = take;
       wait->answered = true;
       reply = take ? Reply::kTaken : Reply::kDropped;

@@ -85,30 +85,39 @@ class PartPicks {
   // sent) for an overtaken ticket, or send's own result.
   bool letGo(const PickTicket& ticket, const std::function<bool(const GatePass&)>& send);
 
-  // ---- Replies. A request registers for its part's next sound dump; the
-  // dumps come in the order the requests went.
+  // ---- Replies. The instrument answers a part's requests in the order they
+  // went: each sound dump for the part is the answer to the oldest request
+  // still due. A request stays due until its reply comes or, once its job
+  // stopped waiting (overtaken, cancelled), until its own reply time has
+  // passed; its reply is then dropped, never taken by a newer request.
   struct ReplyWait {
     explicit ReplyWait(const PickTicket& t) : ticket(t) {}
     const PickTicket ticket;
-    std::atomic<bool> answered{false};   // a dump came for it
-    std::atomic<bool> taken{false};      // and was taken as the part's sound
-    std::atomic<bool> abandoned{false};  // its request ended first
+    std::atomic<bool> answered{false};  // a dump came for it
+    std::atomic<bool> taken{false};     // and was taken as the part's sound
+    std::atomic<bool> ended{false};     // its job no longer waits for it
+    uint32_t dueMs = 0;                 // sent: its reply is late after this
+    uint32_t replyMs = 0;               // its whole reply time
   };
-  // Registered behind any request of the part still on its way.
+  // A request of the part about to go, not yet due.
   std::shared_ptr<ReplyWait> expectReply(const PickTicket& ticket);
-  // The request's job ends: a reply still due is dropped when it comes.
-  void endReplyWait(const std::shared_ptr<ReplyWait>& wait);
-  // An earlier request of the part, ended or overtaken, whose reply is
-  // still due: its reply would come before this one's.
-  bool earlierReplyDue(int part, const ReplyWait* mine) const;
-  // Gives up on the replies still due before mine (never answered).
-  void forgetEarlierReplies(int part, const ReplyWait* mine);
+  // Its request goes now (call it where the request leaves, under the gate,
+  // so the order of the due requests is the order on the wire).
+  void replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs);
+  // The request's job ends: a reply still due is dropped when it comes;
+  // timedOut (its reply time has passed) or never sent, none is due.
+  void endReplyWait(const std::shared_ptr<ReplyWait>& wait, bool timedOut = false);
+  // The latest time, in ms, until which an earlier request of the part may
+  // still be answered; nullopt when none is due.
+  std::optional<uint32_t> earlierReplyDue(int part, uint32_t nowMs) const;
+  // Gives up on the replies still due for the part (never answered).
+  void forgetEarlierReplies(int part);
   enum class Reply { kNotAwaited, kTaken, kDropped };
   // A sound dump for the part came in: whose it is.
-  Reply replyArrived(int part);
+  Reply replyArrived(int part, uint32_t nowMs);
   // A request of the part still waits for a sound dump: its own, or one
   // still due to a request that ended first.
-  bool replyDue(int part) const;
+  bool replyDue(int part, uint32_t nowMs) const;
   // Sound dumps for any part heard from the instrument so far.
   uint64_t heard() const { return mHeard.load(); }
   // Requests still waiting for their reply with their job running.
@@ -142,6 +151,8 @@ class PartPicks {
   // The bank a pick carried, unless a newer pick's is noted already.
   void noteBank(size_t at, uint32_t count, int bank);
   static bool isSlot(int slot) { return slot >= 0 && slot < kPickSlots; }
+  // Drops the part's requests answered, or ended and past their time.
+  static void pruneReplies(std::deque<std::shared_ptr<ReplyWait>>& queue, uint32_t nowMs);
 
   std::array<std::atomic<uint32_t>, kPickSlots> mCounts{};
   std::array<std::atomic<int>, kPickSlots> mTargets{};  // the newest pick's program, -1 none

@@ -27,6 +27,11 @@ int valueOf(EditorServices* plug, int index) {
 
 }  // namespace
 
+void MIDIMessageManager::disarmLibraryRecords() {
+  patchRequest.disarm();
+  performanceRequest.disarm();
+}
+
 bool MIDIMessageManager::busyWithJob() const {
   return plug->isEditorWorking() || isThreadRunning(JobThread::kRequest);
 }
@@ -128,7 +133,9 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   };
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return refused(false);
   if (plug->isLibraryMode()) {
-    plug->SetLibrarianRequestActive(false);
+    // No request follows (the library's sound goes out, nothing is asked
+    // back): the instrument's edits are still followed meanwhile.
+    disarmLibraryRecords();
     // The slot of that number in the pane in use goes; a bank alone sends
     // the part's program of the bank.
     const std::optional<LibraryPick> entry = plug->libraryPickFor(program, pick.pane, part, pick.bank);
@@ -144,7 +151,7 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   if (!rx || rx->Value() <= 0.0) return refused(false);
   const int sentProgram = std::min(program, 100);
   if (plug->refusePartPick(part, bank, sentProgram)) return refused(true);
-  plug->SetLibrarianRequestActive(false);
+  disarmLibraryRecords();
   // Another part taking the pair, or the part's channel gone, since the
   // checks refuses it here too, before anything of it goes.
   bool refusedAtGate = false;
@@ -269,7 +276,9 @@ bool MIDIMessageManager::takeSoundDump(const uint8_t* d, int size) {
   if (part > 15) return true;
   // The library's own entry, handed over on its pick's lane.
   if (tHandingOver && tHandingOver->part() == part) return picks.newest(*tHandingOver);
-  switch (picks.replyArrived(part)) {
+  // A stored program's dump answers a library request, never a part's.
+  if (d[kSoundBankByte] != kEditBufferBank) return false;
+  switch (picks.replyArrived(part, plug->tickMs())) {
     case PartPicks::Reply::kTaken: return true;
     case PartPicks::Reply::kDropped:
       plug->debugLog("PROCESSOR: reply for part " + std::to_string(part + 1) + " overtaken by a newer change; dropped");

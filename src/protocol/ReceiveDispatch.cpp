@@ -54,12 +54,14 @@ int effect2SubKey(int type) {
 
 void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
   if (!fromDevice || !message || !message->mData || message->mSize <= 0) return;
-  // While a library reply is awaited, everything goes to its record.
+  // While a library reply is awaited, its record is offered every message
+  // first. Armed for the instrument's answer, it takes only that: what it
+  // leaves (a part's reply, a knob) goes on as at any other time.
   for (LibraryRequest* record : {static_cast<LibraryRequest*>(&performanceRequest),
                                  static_cast<LibraryRequest*>(&patchRequest)}) {
     if (!record->active) continue;
-    if (record->addMessageData(message->mData, message->mSize)) applyLibraryReply(*record);
-    return;
+    if (record->addMessageData(message->mData, message->mSize)) return applyLibraryReply(*record);
+    if (!record->awaitsAnswer()) return;
   }
   const uint8_t* d = message->mData;
   const int size = message->mSize;
@@ -86,7 +88,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
 }
 
 bool MIDIMessageManager::replyDue(const uint8_t* d, int size) const {
-  return d && isSoundDump(d, size) && picks.replyDue(d[kSoundProgramByte]);
+  return d && isSoundDump(d, size) && picks.replyDue(d[kSoundProgramByte], plug->tickMs());
 }
 
 bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {

@@ -8,6 +8,8 @@
 #include "LibrarianViewControl.h"
 #include "PatchLibrarian.h"
 
+#include <utility>
+
 namespace {
 class LibrarianRoadTest : public EditorTest {
  protected:
@@ -115,6 +117,40 @@ TEST_F(LibrarianRoadTest, AMultiRecordLeftArmedDoesNotSwallowTheReplyToASoundReq
   settle();
   EXPECT_EQ(slotName(7), "SOUND C07");
   EXPECT_FALSE(plug->midiMessageManager->performanceRequest.active);
+}
+
+// "Hardware by Prog No." while a part's late reply comes in: the part's
+// edit buffer is no answer to the library's request. The slot takes the
+// stored program asked for, or nothing, and only then says received.
+TEST_F(LibrarianRoadTest, TheLibrarysRequestTakesOnlyTheProgramItAskedFor) {
+  constexpr int kOther = 9;
+  const Bytes partAsked = {0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, kOther, 0xF7};
+  for (const bool answered : {true, false}) {
+    SCOPED_TRACE(answered ? "the library's answer after the part's" : "the library's answer lost");
+    const int slot = answered ? 5 : 6;
+    const Bytes libraryAsked = {0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x01, static_cast<uint8_t>(slot), 0xF7};
+    setParam(kDatatype, 0);
+    settle();
+    selectSlot(slot);
+    const std::string partShown = plug->paramDisplayText(kPatchName + kOther, 0);
+    bool first = true;
+    plug->midiMessageManager->virtualPause = [&](int) {
+      if (!std::exchange(first, false)) return true;
+      const ByteList sent = sentSinceLast();
+      EXPECT_EQ(sent, ByteList{libraryAsked});
+      backend->inject(instrument.receive(partAsked).at(0));
+      if (answered) backend->inject(instrument.receive(libraryAsked).at(0));
+      return true;
+    };
+    plug->midiMessageManager->sendSinglePatchRequestSysexFromLibrarian(false, 1);
+    settle();
+    EXPECT_FALSE(first);
+    EXPECT_EQ(slotName(slot), answered ? "SOUND B05" : "Bank 6   ");
+    EXPECT_EQ(plug->paramDisplayText(kPatchName + kOther, 0), partShown);
+    if (answered) EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), "Data received to slot(s)");
+    else EXPECT_EQ(std::string(plug->paramValueDisplay->GetText()), "CONNECTION TIMED OUT!");
+    instrumentAnswers();
+  }
 }
 
 // After a program step the editor sends the part back when a section of it

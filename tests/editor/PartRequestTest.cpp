@@ -63,7 +63,7 @@ TEST_F(PartRequestTest, AReplyWhileASendStartsIsItsRequestsAnswer) {
     EXPECT_EQ(sent, row.requested ? ByteList{asked} : ByteList{});
     EXPECT_EQ(shownName(*plug, 1), row.taken ? dumpName(reply) : before);
     EXPECT_EQ(plug->partSoundHeld[1].load(), row.taken);
-    EXPECT_NE(nameText.GetText(), std::string("CONNECTION TIMED OUT!"));
+    EXPECT_NE(valueText.GetText(), std::string("CONNECTION TIMED OUT!"));
     EXPECT_EQ(plug->midiMessageManager->picks.repliesAwaited(), 0);
     freshMidiSystem();
   }

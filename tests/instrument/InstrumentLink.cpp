@@ -1,6 +1,8 @@
 #include "InstrumentLink.h"
 
 #include <chrono>
+#include <utility>
+#include <vector>
 
 InstrumentLink::InstrumentLink(SimulatedInstrument& instrument, Output toEditor)
     : mInstrument(instrument), mToEditor(std::move(toEditor)), mThread([this] { loop(); }) {}
@@ -25,25 +27,44 @@ void InstrumentLink::deliver(SimBytes message) {
 bool InstrumentLink::waitIdle(int timeoutMs) {
   std::unique_lock<std::mutex> lock(mMutex);
   return mChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [this] { return mQueue.empty() && !mWorking; });
+                           [this] { return mQueue.empty() && mLate.empty() && !mWorking; });
 }
 
 void InstrumentLink::loop() {
+  using Clock = std::chrono::steady_clock;
   std::unique_lock<std::mutex> lock(mMutex);
   for (;;) {
-    mChanged.wait(lock, [this] { return mStopping || !mQueue.empty(); });
+    // A slow instrument's replies leave at their time; the messages that
+    // come meanwhile are taken as they come, as an instrument busy answering
+    // still plays.
+    const auto ready = [this] {
+      return mStopping || !mQueue.empty() || (!mLate.empty() && Clock::now() >= mLate.front().first);
+    };
+    if (mLate.empty()) mChanged.wait(lock, ready);
+    else mChanged.wait_until(lock, mLate.front().first, ready);
     if (mStopping) return;
-    SimBytes message = std::move(mQueue.front());
-    mQueue.pop_front();
+    std::vector<SimBytes> out;
+    if (!mLate.empty() && Clock::now() >= mLate.front().first) {
+      out.push_back(std::move(mLate.front().second));
+      mLate.pop_front();
+    } else if (!mQueue.empty()) {
+      SimBytes message = std::move(mQueue.front());
+      mQueue.pop_front();
+      mWorking = true;
+      lock.unlock();
+      out = mInstrument.receive(message);
+      const auto delay = std::chrono::milliseconds(mInstrument.replyDelayMs());
+      lock.lock();
+      if (delay.count() > 0) {
+        for (SimBytes& reply : out) mLate.emplace_back(Clock::now() + delay, std::move(reply));
+        out.clear();
+      }
+    } else {
+      continue;
+    }
     mWorking = true;
     lock.unlock();
-    const std::vector<SimBytes> replies = mInstrument.receive(message);
-    const auto delay = std::chrono::milliseconds(mInstrument.replyDelayMs());
-    lock.lock();
-    // A slow instrument's replies wait, but never keep the link from closing.
-    if (!replies.empty() && mChanged.wait_for(lock, delay, [this] { return mStopping; })) return;
-    lock.unlock();
-    for (const SimBytes& reply : replies) mToEditor(reply);
+    for (const SimBytes& reply : out) mToEditor(reply);
     lock.lock();
     mWorking = false;
     mChanged.notify_all();

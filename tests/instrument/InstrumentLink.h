@@ -1,13 +1,16 @@
 // Runs a simulated instrument on its own thread: messages from the editor
 // queue up, replies leave after the instrument's reply delay through the
-// output the link was given (a MIDI port, or a direct call in unit tests).
+// output the link was given (a MIDI port, or a direct call in unit tests);
+// messages that come while a reply is held back are taken meanwhile.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "SimulatedInstrument.h"
 
@@ -34,6 +37,8 @@ class InstrumentLink {
   std::mutex mMutex;
   std::condition_variable mChanged;
   std::deque<SimBytes> mQueue;
+  // Replies held back, with when they leave.
+  std::deque<std::pair<std::chrono::steady_clock::time_point, SimBytes>> mLate;
   bool mStopping = false;
   bool mWorking = false;
   std::thread mThread;

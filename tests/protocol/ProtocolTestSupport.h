@@ -41,13 +41,15 @@ struct EngineFixture {
     std::shared_ptr<PartPicks::ReplyWait> wait;
     if (expectDump) {
       manager->dumpExpected = true;
-      if (bytes.size() > 6 && bytes[4] == 0x10 && bytes[6] < 16)
+      if (bytes.size() > 6 && bytes[4] == 0x10 && bytes[6] < 16) {
         wait = manager->picks.expectReply(manager->picks.current(bytes[6]));
+        manager->picks.replySent(wait, editor.tickMs(), 1000);
+      }
     }
     ISysEx message(0, bytes.data(), static_cast<int>(bytes.size()));
     manager->ProcessSysEx(&message, true);
     // A message that was no reply leaves no request waiting.
-    if (wait) manager->picks.forgetEarlierReplies(wait->ticket.part(), nullptr);
+    if (wait) manager->picks.forgetEarlierReplies(wait->ticket.part());
     // A report is a pick: its work on the part's lane is done.
     manager->picks.awaitLanesIdle(std::chrono::seconds(10));
   }

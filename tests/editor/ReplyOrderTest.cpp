@@ -1,0 +1,298 @@
+// Who answers what: a part's requests answered late, lost or overtaken, the
+// device-ID search, and the instrument's edits while a library entry goes
+// out. Time is virtual (each pause of a job moves it on); what the
+// instrument received, and what the window shows, tell.
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "../library/LibraryTestSupport.h"
+#include "EditorTestSupport.h"
+#include "EditorWindowDriver.h"
+
+namespace {
+constexpr int kPart = 1;
+constexpr int kTick = 50;          // the timer setting 0
+constexpr int kReplyTime = 30 * kTick;  // a request's whole wait
+
+class ReplyOrderTest : public EditorTest {
+ protected:
+  ReplyOrderTest() : EditorTest(false) {
+    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
+    writeFile(getPatchesFolderStr() + "/Bank.syx", soundFile("Bank ", 100));
+    makePlug();
+    window.emplace(*plug);
+    for (int idx : {kMIDIFilterHWPCPassThrough, kMIDIFilterHWCCPassThrough, kMIDIFilterDAWPCPassThrough,
+                    kMIDIFilterDAWCCPassThrough})
+      setParam(idx, 1);
+    param(kMultiPartStatus + kPart)->Set(1);
+    param(kGlobalRxProgramChange)->Set(1);
+    setParam(kControlProgBank, 1);  // STEP SYNTH: a pick asks for the part's sound
+    settle();
+    plug->midiMessageManager->virtualPause = [this](int ms) { return pause(ms); };
+  }
+  ~ReplyOrderTest() override {
+    free();
+    window.reset();
+    unsetenv("TARNIVEX_RESOURCE_DIR");
+  }
+
+  struct Sent {
+    uint32_t at;
+    Bytes bytes;
+  };
+  // A pause: what the plug-in sent reaches the instrument; while held, the
+  // pause waits for the test's leave; then time moves on and the replies due
+  // by then come back.
+  bool pause(int ms) {
+    std::unique_lock<std::mutex> lock(mutex);
+    exchange();
+    ++pausing;
+    moved.notify_all();
+    moved.wait_for(lock, std::chrono::seconds(10), [this] { return !held || leaves > 0; });
+    if (held && leaves > 0) --leaves;
+    --pausing;
+    elapsed += static_cast<uint32_t>(ms);
+    if (clockRuns) now += static_cast<uint32_t>(ms);
+    exchange();
+    moved.notify_all();
+    return true;
+  }
+  void exchange() {
+    for (const Bytes& message : sentSinceLast()) {
+      wire.push_back({elapsed, message});
+      const bool lost = loses && loses(message);
+      for (const SimBytes& reply : instrument.receive(message))
+        if (!lost) due.emplace_back(elapsed + static_cast<uint32_t>(lateMs), reply);
+    }
+    while (!due.empty() && due.front().first <= elapsed) {
+      const SimBytes reply = due.front().second;
+      due.erase(due.begin());
+      backend->inject(reply);
+    }
+  }
+  // Lets the held jobs pause, one pause at a time, until the wire holds a
+  // message for which is() holds; its place on the wire.
+  size_t runUntil(const std::function<bool(const Bytes&)>& is) {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (int round = 0; round < 2000; ++round) {
+      exchange();
+      for (size_t i = 0; i < wire.size(); ++i)
+        if (is(wire[i].bytes)) return i;
+      leaves = 1;
+      moved.notify_all();
+      if (!moved.wait_for(lock, std::chrono::seconds(5), [this] { return leaves == 0 && pausing > 0; })) break;
+    }
+    ADD_FAILURE() << "never sent";
+    return wire.size();
+  }
+  void hold() {
+    std::lock_guard<std::mutex> lock(mutex);
+    held = true;
+  }
+  // Time runs free; the jobs end, and the replies still due come back as
+  // their time comes.
+  void free() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      held = false;
+    }
+    moved.notify_all();
+    awaitRequestThread();
+    std::lock_guard<std::mutex> lock(mutex);
+    exchange();
+    while (!due.empty()) {
+      if (clockRuns) now += due.front().first - elapsed;
+      elapsed = due.front().first;
+      exchange();
+    }
+  }
+  std::vector<Sent> sentSoFar() {
+    std::lock_guard<std::mutex> lock(mutex);
+    exchange();
+    return wire;
+  }
+  // The next row starts afresh: the wire read, every reply time passed.
+  void nextRow() {
+    setParam(kControlProgBank, 1);
+    loses = nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    wire.clear();
+    now += 10 * kReplyTime;
+    clockRuns = true;
+  }
+
+  // The part's program picked on its page, as the window's menu does.
+  void pickProgram(int program) {
+    plug->SetParameterFromGUI(kMultiPartPatch + kPart, param(kMultiPartPatch + kPart)->GetNormalized(program));
+  }
+  static bool isRequest(const Bytes& m, int id = kDeviceId) {
+    return m == Bytes{0xF0, 0x3E, 0x10, static_cast<uint8_t>(id), 0x00, 0x30, kPart, 0xF7};
+  }
+  static bool anyIdRequest(const Bytes& m) { return m.size() == 8 && isRequest(m, m[3]); }
+  static bool isProgramChange(const Bytes& m, int program) { return m == Bytes{0xC0 | kPart, static_cast<uint8_t>(program)}; }
+  static std::string sound(int program) { return "SOUND A" + std::string(program < 10 ? "0" : "") + std::to_string(program); }
+  std::string shownName() { return plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9); }
+  std::string instrumentsName() {
+    const SimBytes part = instrument.partBuffer(kPart);
+    return std::string(part.begin() + 370, part.begin() + 379);
+  }
+
+  std::mutex mutex;
+  std::condition_variable moved;
+  bool held = false;
+  int leaves = 0, pausing = 0;
+  // The virtual time the pauses took; the plug-in's clock follows it while
+  // it runs (standing, it reads as a clock that never moves).
+  uint32_t elapsed = 0;
+  bool clockRuns = true;
+  int lateMs = 0;
+  std::function<bool(const Bytes&)> loses;  // the request whose reply the instrument loses
+  std::vector<std::pair<uint32_t, SimBytes>> due;
+  std::vector<Sent> wire;
+  std::optional<EditorWindowDriver> window;
+};
+
+// A pick overtakes the part's request as it waits for its reply, which the
+// instrument sends late or loses. The newer pick's request is answered by
+// its own reply: the window shows the sound the instrument plays, never the
+// older one; a lost reply holds the newer request one reply time at most.
+TEST_F(ReplyOrderTest, ANewerPicksRequestTakesItsOwnReplyNotTheOverTakenOnes) {
+  const struct {
+    const char* what;
+    int lateMs;
+    bool firstLost;
+    bool newerAsks;  // STEP SYNTH still on for the newer pick
+    bool clockRuns = true;
+  } rows[] = {
+      {"the older reply comes 400 ms late, as the newer request waits", 400, false, true},
+      {"the older reply comes 1 s late", 1000, false, true},
+      {"the older reply is lost", 400, true, true},
+      {"the older reply is lost, the clock standing", 400, true, true, false},
+      {"the newer pick asks nothing; the older reply comes late", 400, false, false},
+      {"the newer pick asks nothing; the older reply comes after its time", kReplyTime + 500, false, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    lateMs = row.lateMs;
+    clockRuns = row.clockRuns;
+    loses = [lost = row.firstLost, first = std::make_shared<bool>(true)](const Bytes& m) {
+      return lost && isRequest(m) && std::exchange(*first, false);
+    };
+    hold();
+    pickProgram(10);
+    const size_t older = runUntil([](const Bytes& m) { return isRequest(m); });
+    if (!row.newerAsks) setParam(kControlProgBank, 0);
+    pickProgram(20);
+    free();
+    const std::vector<Sent> sent = sentSoFar();
+    ASSERT_LT(older, sent.size());
+    EXPECT_EQ(instrumentsName(), sound(20));
+    if (row.newerAsks) {
+      EXPECT_EQ(shownName(), sound(20));
+      const auto newer = std::find_if(sent.begin() + static_cast<long>(older) + 1, sent.end(),
+                                      [](const Sent& s) { return isRequest(s.bytes); });
+      ASSERT_NE(newer, sent.end());
+      EXPECT_LE(newer->at - sent[older].at, static_cast<uint32_t>(kReplyTime + 2 * kTick));
+    } else {
+      EXPECT_NE(shownName(), sound(10));
+    }
+    // Asked on the instrument's ID only: no search.
+    for (const Sent& s : sent) EXPECT_FALSE(anyIdRequest(s.bytes) && s.bytes[3] != kDeviceId);
+    EXPECT_NE(valueText.GetText(), std::string("CONNECTION TIMED OUT!"));
+    nextRow();
+  }
+}
+
+// A request the instrument does not answer, overtaken by a pick that asks
+// nothing: its wait ends at once, in real pauses as in virtual ones. It
+// says no time-out and tries no other device ID.
+TEST_F(ReplyOrderTest, AnOvertakenRequestsWaitEndsAtOnce) {
+  instrument.setRepliesLeft(0);
+  for (const bool real : {false, true}) {
+    SCOPED_TRACE(real ? "real pauses" : "virtual pauses");
+    valueText.SetTextFromPlug("");
+    size_t older = 0;
+    if (real) {
+      plug->midiMessageManager->virtualPause = nullptr;
+      pickProgram(31);
+      for (int i = 0; i < 5000; ++i) {
+        const std::vector<Sent> sent = sentSoFar();
+        if (std::any_of(sent.begin(), sent.end(), [](const Sent& s) { return isRequest(s.bytes); })) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    } else {
+      hold();
+      pickProgram(30);
+      older = runUntil([](const Bytes& m) { return isRequest(m); });
+    }
+    setParam(kControlProgBank, 0);
+    pickProgram(40);
+    free();
+    const std::vector<Sent> sent = sentSoFar();
+    ASSERT_FALSE(sent.empty());
+    for (size_t i = older; i < sent.size(); ++i)
+      EXPECT_FALSE(anyIdRequest(sent[i].bytes) && sent[i].bytes[3] != kDeviceId) << "a request on another ID";
+    EXPECT_NE(valueText.GetText(), std::string("CONNECTION TIMED OUT!"));
+    EXPECT_TRUE(isProgramChange(sent.back().bytes, 40));
+    nextRow();
+  }
+}
+
+// The instrument silent on the editor's ID: the request searches the IDs.
+// A newer pick of the part stops the search at once, and its program change
+// goes next.
+TEST_F(ReplyOrderTest, ANewerPickStopsTheDeviceIdSearch) {
+  instrument.setRepliesLeft(0);
+  hold();
+  pickProgram(12);
+  runUntil([](const Bytes& m) { return anyIdRequest(m) && m[3] == 1; });
+  const size_t mark = sentSoFar().size();
+  setParam(kControlProgBank, 0);
+  pickProgram(22);
+  free();
+  const std::vector<Sent> sent = sentSoFar();
+  const auto change = std::find_if(sent.begin() + static_cast<long>(mark), sent.end(),
+                                   [](const Sent& s) { return isProgramChange(s.bytes, 22); });
+  ASSERT_NE(change, sent.end());
+  EXPECT_LE(std::count_if(sent.begin() + static_cast<long>(mark), change, [](const Sent& s) { return anyIdRequest(s.bytes); }), 1);
+}
+
+// STEP LIBRARY: the host's program change sends the library's entry and
+// asks nothing back. A knob turned on the instrument meanwhile, and after,
+// moves the window's control.
+TEST_F(ReplyOrderTest, TheInstrumentsEditsAreFollowedWhileALibraryEntryGoesAndAfter) {
+  constexpr int kOther = 5;
+  constexpr int kDetunePosition = 3;
+  setParam(kControlLibrary, 1);
+  window->click(window->slot(0, 3));
+  settle();
+  bool turned = false;
+  plug->midiMessageManager->virtualPause = [&](int ms) {
+    if (!std::exchange(turned, true)) backend->inject(instrument.turnSoundKnob(kOther, kDetunePosition, 55));
+    return pause(ms);
+  };
+  ASSERT_NE(param(kOscillator1Detune + kOther)->Int(), 55);
+  hostEvents({{0xC0 | kPart, 7}});
+  plug->midiSendThread->flush();
+  free();
+  ASSERT_TRUE(turned);
+  const auto library = sentSoFar();
+  EXPECT_TRUE(std::any_of(library.begin(), library.end(), [](const Sent& s) {
+    return s.bytes.size() == 392 && s.bytes[5] == 0x30 && s.bytes[6] == kPart;
+  })) << "the entry went";
+  EXPECT_EQ(param(kOscillator1Detune + kOther)->Int(), 55);
+  backend->inject(instrument.turnSoundKnob(kPart, kDetunePosition, 66));
+  EXPECT_EQ(param(kOscillator1Detune + kPart)->Int(), 66);
+  const IControl* knob = plug->firstControlOf(kOscillator1Detune + kPart);
+  ASSERT_NE(knob, nullptr);
+  EXPECT_DOUBLE_EQ(knob->GetValue(), param(kOscillator1Detune + kPart)->GetNormalized());
+}
+}  // namespace
