@@ -111,6 +111,9 @@ class MIDIMessageManager {
   void sayRefused(const Pick& pick, PickRefusal why);
   // The bank the pick goes on: its own, a pick's not yet gone, the part's.
   int bankOfPick(const Pick& pick) const;
+  // A program change's program as it goes, shows and is recorded: at most
+  // 100, then into the part's program range (the highest program shown).
+  int clampedProgram(int part, int program) const;
   static Pick hostPick(int part, const IMidiMsg& msg, int bank);
   // A channel message from the instrument goes on through the routing
   // switch; programChange: it is one, which the editor answers or refuses.

@@ -20,6 +20,12 @@ int MIDIMessageManager::bankOfPick(const Pick& pick) const {
   return shown ? shown->Int() : 0;
 }
 
+int MIDIMessageManager::clampedProgram(int part, int program) const {
+  const IParam* shown = plug->paramAt(kMultiPartPatch + std::clamp(part, 0, 15));
+  const int highest = shown ? std::min(kHighestProgram, static_cast<int>(shown->GetMax())) : kHighestProgram;
+  return std::clamp(program, 0, highest);
+}
+
 PickRefusal MIDIMessageManager::refusalAtEntry(const Pick& pick) const {
   const int part = pick.slot;
   if (part < 0 || part > 15) return PickRefusal::kNone;
@@ -32,7 +38,7 @@ PickRefusal MIDIMessageManager::refusalAtEntry(const Pick& pick) const {
     return PickRefusal::kRxOff;
   if (programChannel(*plug, part, false) < 0) return PickRefusal::kNoChannel;
   // In library mode the slot of that number goes, on the pick's bank.
-  const int program = library ? pick.program : std::min(pick.program, kHighestProgram);
+  const int program = library ? pick.program : clampedProgram(part, pick.program);
   if (pick.program >= 0 && plug->pairPlayedElsewhere(part, bankOfPick(pick), program)) return PickRefusal::kConflict;
   return PickRefusal::kNone;
 }
@@ -42,7 +48,7 @@ void MIDIMessageManager::sayRefused(const Pick& pick, PickRefusal why) {
   const int part = pick.slot;
   switch (why) {
     case PickRefusal::kConflict: {
-      const int program = plug->isLibraryMode() ? pick.program : std::min(pick.program, kHighestProgram);
+      const int program = plug->isLibraryMode() ? pick.program : clampedProgram(part, pick.program);
       plug->refusePartPick(part, bankOfPick(pick), program);
       break;
     }

@@ -149,7 +149,7 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   }
   IParam* rx = plug->paramAt(kGlobalRxProgramChange);
   if (!rx || rx->Value() <= 0.0) return refused(false);
-  const int sentProgram = std::min(program, 100);
+  const int sentProgram = clampedProgram(part, program);
   if (plug->refusePartPick(part, bank, sentProgram)) return refused(true);
   disarmLibraryRecords();
   // Another part taking the pair, or the part's channel gone, since the

@@ -76,6 +76,25 @@ class JackEditorTest : public JackTest {
     }
     return false;
   }
+  // Idle, and nothing more reaches the instrument for ten JACK periods or so.
+  void allArrived() {
+    ASSERT_TRUE(idle());
+    size_t count = instrument.received().size();
+    for (int quiet = 0, round = 0; quiet < 10 && round < 500; ++round) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      const size_t now = instrument.received().size();
+      quiet = now == count ? quiet + 1 : 0;
+      count = now;
+    }
+  }
+  // The control bound to the parameter on the named layer.
+  IControl* controlOn(const char* layerName, int param) {
+    ControlLayer* layer = plug->namedLayer(layerName);
+    if (!layer) return nullptr;
+    for (const auto& control : layer->controls())
+      if (control->ParamIdx() == param) return control.get();
+    return nullptr;
+  }
   template <class F>
   bool eventually(F done, int boundMs = 10000) {
     for (int i = 0; i < boundMs / 2 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));

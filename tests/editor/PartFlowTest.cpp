@@ -28,14 +28,6 @@ class PartFlowTest : public JackEditorTest {
       if (field.a == block && field.b < 0) return field.byte;
     return -1;
   }
-  // The control bound to the parameter on the named layer.
-  IControl* controlOn(const char* layerName, int param) {
-    ControlLayer* layer = plug->namedLayer(layerName);
-    if (!layer) return nullptr;
-    for (const auto& control : layer->controls())
-      if (control->ParamIdx() == param) return control.get();
-    return nullptr;
-  }
   // The short messages the instrument received since the mark.
   std::vector<SimBytes> shortMessagesSince(size_t mark) {
     const std::vector<SimBytes> all = instrument.received();
@@ -71,18 +63,6 @@ class PartFlowTest : public JackEditorTest {
     window->clickTab(kQuickTab, part);
     ASSERT_EQ(plug->currentPart, part);
     ASSERT_NO_FATAL_FAILURE(allArrived());
-  }
-  // Waits until the worker is idle and what was sent has reached the
-  // instrument: nothing more comes for ten JACK periods or so.
-  void allArrived() {
-    ASSERT_TRUE(idle());
-    size_t count = instrument.received().size();
-    for (int quiet = 0, round = 0; quiet < 10 && round < 500; ++round) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      const size_t now = instrument.received().size();
-      quiet = now == count ? quiet + 1 : 0;
-      count = now;
-    }
   }
   // The part each sound dump is addressed to (its edit buffer); -1 for any
   // other message.

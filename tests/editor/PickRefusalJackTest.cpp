@@ -40,17 +40,6 @@ class PickRefusalJackTest : public JackEditorTest {
     AEffect* effect = plug->GetAEffect();
     effect->dispatcher(effect, effProcessEvents, 0, 0, list.events(), 0.0f);
   }
-  // Idle, and nothing more reaches the instrument for ten JACK periods or so.
-  void allArrived() {
-    ASSERT_TRUE(idle());
-    size_t count = instrument.received().size();
-    for (int quiet = 0, round = 0; quiet < 10 && round < 500; ++round) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      const size_t now = instrument.received().size();
-      quiet = now == count ? quiet + 1 : 0;
-      count = now;
-    }
-  }
   // The program changes on part 2's channel that reached the instrument since the mark.
   std::vector<int> programChangesSince(size_t mark) {
     std::vector<int> programs;

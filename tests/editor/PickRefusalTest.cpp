@@ -51,8 +51,6 @@ class PickRefusalTest : public EditorTest {
     instrument.reset();
     instrumentSeen = 0;
     makePlug();
-    // The instrument's programs run to 100, as the window's menus do.
-    for (int p = 0; p < 16; ++p) param(kMultiPartPatch + p)->InitInt("", 0, 0, 100);
     window.emplace(*plug);
     setParam(kGlobalLocalControl, 1);
     for (int kind : {kMIDIFilterHWPCPassThrough, kMIDIFilterHWCCPassThrough, kMIDIFilterDAWPCPassThrough,
@@ -244,15 +242,15 @@ TEST_F(PickRefusalTest, ABlockedProgramChangeTakesItsBankSelectAlong) {
   }
 }
 
-// The host's program 121 is clamped to 101: that goes, shows and is
-// recorded, and nothing after it says 121.
+// The host's program 121 is clamped to the highest the part shows (100,
+// index 99): that goes, shows and is recorded, and nothing after it says 121.
 TEST_F(PickRefusalTest, TheClampedProgramIsWhatGoesShowsAndIsRecorded) {
   ASSERT_NO_FATAL_FAILURE(fresh());
   fromHost(hostPair(-1, 120));
   // The editor's, then the host's passed on.
-  EXPECT_EQ(carried(arrivedAtInstrument()), (std::vector<Pair>{{0, 100}, {0, 100}}));
-  EXPECT_EQ(shown(kPart), (Pair{0, 100}));
-  EXPECT_EQ(recorded(kPart), (Pair{0, 100}));
+  EXPECT_EQ(carried(arrivedAtInstrument()), (std::vector<Pair>{{0, 99}, {0, 99}}));
+  EXPECT_EQ(shown(kPart), (Pair{0, 99}));
+  EXPECT_EQ(recorded(kPart), (Pair{0, 99}));
 }
 
 // Local control off, the instrument changes the program on a channel no

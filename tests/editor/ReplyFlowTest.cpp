@@ -12,13 +12,6 @@ namespace {
 class ReplyFlowTest : public JackEditorTest {
  protected:
   static std::string name(const SimBytes& dump) { return std::string(dump.begin() + 370, dump.begin() + 379); }
-  IControl* controlOn(const char* layerName, int param) {
-    ControlLayer* layer = plug->namedLayer(layerName);
-    if (!layer) return nullptr;
-    for (const auto& control : layer->controls())
-      if (control->ParamIdx() == param) return control.get();
-    return nullptr;
-  }
   void choose(int param, double value) {
     plug->GetParam(param)->Set(value);
     plug->OnParamChange(param);
