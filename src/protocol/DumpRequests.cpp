@@ -245,6 +245,16 @@ bool MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks
   }
 }
 
+void MIDIMessageSender::releaseDumpExpected() {
+  // Only a request still waiting holds back the instrument's edits: ended,
+  // answered or not (timed out, overtaken, its search given up), the window
+  // follows the instrument's knobs again. A job of the request thread
+  // clears it itself as it ends.
+  const bool last = --mManager.partRequestsRunning == 0;
+  const bool onLane = PartPicks::currentLane() >= 0;
+  if (last && (!onLane || !mManager.isThreadRunning(JobThread::kRequest))) mManager.dumpExpected = false;
+}
+
 bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, bool toEditor) {
   observeLaneJob(6, part);
   if (part < 0 || part > 15) {
@@ -262,9 +272,11 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
   // Into the editor, the reply is the part's next sound dump, in the order
   // the requests went; into the library, the record takes what comes.
   const std::shared_ptr<PartPicks::ReplyWait> wait = toEditor ? mManager.picks.expectReply(ticket) : nullptr;
+  if (toEditor) ++mManager.partRequestsRunning;
   bool timedOut = false;
   const auto end = [&](bool overtaken) {
     mManager.picks.endReplyWait(wait, timedOut);
+    if (toEditor) releaseDumpExpected();
     if (overtaken) ended = true;
     if (!overtaken || cancelRequested) endSingleRequest(!toEditor);
     else plug->DisplayProcessingIndicator(false);

@@ -180,6 +180,9 @@ class MIDIMessageManager {
   LibraryPerformanceRequest performanceRequest;
   LibraryPatchRequest patchRequest;
   std::atomic<bool> dumpExpected{false};
+  // Part requests into the editor running now: the last to end lets the
+  // instrument's edits through again.
+  std::atomic<int> partRequestsRunning{0};
   std::atomic<bool> controlNotFound{false};
   std::atomic<bool> quickTabRefreshPending{false};
   std::atomic<bool> deviceBankSelectLatch{false};

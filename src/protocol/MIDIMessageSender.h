@@ -66,6 +66,7 @@ class MIDIMessageSender : public Poco::Runnable {
   // The part's sound asked for under the pick: true when its reply came and
   // was taken.
   bool requestPartSound(const PickTicket& ticket, int part, bool toEditor);
+  void releaseDumpExpected();
 
   SenderJob job;  // written by a starter only while this sender is idle, else by its own worker
   std::atomic<bool> ended{false};

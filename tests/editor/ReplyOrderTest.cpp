@@ -296,3 +296,47 @@ TEST_F(ReplyOrderTest, TheInstrumentsEditsAreFollowedWhileALibraryEntryGoesAndAf
   EXPECT_DOUBLE_EQ(knob->GetValue(), param(kOscillator1Detune + kPart)->GetNormalized());
 }
 }  // namespace
+
+namespace {
+// A part's request ends without its reply (lost, late past its time,
+// overtaken by a pick that asks nothing): a knob the instrument turns after
+// it moves the window's control, as it does after an answered request.
+TEST_F(ReplyOrderTest, TheInstrumentsKnobsAreFollowedOnceARequestEnds) {
+  constexpr int kDetunePosition = 3;
+  const struct {
+    const char* what;
+    int lateMs;
+    bool lost;
+    bool overtaken;
+  } rows[] = {
+      {"answered", 0, false, false},
+      {"never answered, its search given up", 0, true, false},
+      {"answered after its time and its search", 200 * kTick, false, false},
+      {"overtaken by a pick that asks nothing", 0, true, true},
+  };
+  int knob = 40;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    lateMs = row.lateMs;
+    if (row.lost) loses = [](const Bytes& m) { return anyIdRequest(m); };
+    if (row.overtaken) {
+      hold();
+      pickProgram(30);
+      runUntil([](const Bytes& m) { return isRequest(m); });
+      setParam(kControlProgBank, 0);
+      pickProgram(40);
+    } else {
+      pickProgram(knob - 28);
+    }
+    free();
+    ++knob;
+    ASSERT_NE(param(kOscillator1Detune + kPart)->Int(), knob);
+    backend->inject(instrument.turnSoundKnob(kPart, kDetunePosition, knob));
+    EXPECT_EQ(param(kOscillator1Detune + kPart)->Int(), knob);
+    const IControl* control = plug->firstControlOf(kOscillator1Detune + kPart);
+    ASSERT_NE(control, nullptr);
+    EXPECT_DOUBLE_EQ(control->GetValue(), param(kOscillator1Detune + kPart)->GetNormalized());
+    nextRow();
+  }
+}
+}  // namespace
