@@ -287,7 +287,8 @@ void IParam::GetDisplayForHost(double value, bool normalized, char* out, bool wi
   if (withDisplayText) {
     for (const DisplayText& entry : Texts()) {
       if (entry.mValue == static_cast<int>(value)) {
-        if (entry.mText[0]) {
+        // A name not yet known is shown as nothing, never as a number.
+        if (entry.mText[0] || mType == kTypeText) {
           CopyBounded(out, entry.mText, MAX_PARAM_DISPLAY_LEN);
           return;
         }

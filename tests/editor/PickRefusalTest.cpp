@@ -8,11 +8,15 @@
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "../library/LibraryTestSupport.h"
+#include "ControlAction.h"
 #include "ControlLayer.h"
 #include "EditorTestSupport.h"
 #include "EditorWindowDriver.h"
+#include "IControls.h"
 #include "LibrarianBrowser.h"
 #include "SoundDumpLayout.h"
 #include "TopBarMenus.h"
@@ -307,3 +311,37 @@ TEST_F(PickRefusalTest, APartSwitchSendsNoSoundThePartStoppedPlayingAtTheGate) {
     EXPECT_FALSE(m.size() == 392 && m[4] == 0x10 && m[5] == 0x30 && m[6] == kPart) << "the part's sound went";
 }
 }  // namespace
+
+namespace {
+// What the name fields bound to a part's sound name print, each drawn.
+std::vector<std::string> drawnNames(Tarnivex& plug, IGraphics* gui, int part) {
+  std::vector<std::string> texts;
+  const ControlAction* action = plug.actionOf(kPatchName + part);
+  if (!action) return texts;
+  for (IControl* control : action->controls) {
+    auto* caption = dynamic_cast<ICaptionControl*>(control);
+    if (!caption) continue;
+    caption->Draw(gui);
+    texts.push_back(caption->GetText());
+  }
+  return texts;
+}
+}  // namespace
+
+// The instrument plays its own pick, whose name the editor does not know:
+// the part's name fields show nothing, not the old sound's name, never a
+// number.
+TEST_F(PickRefusalTest, ANameNotYetKnownShowsAsNothing) {
+  ASSERT_NO_FATAL_FAILURE(fresh());
+  plug->setParamDisplayText(kPatchName + kPart, 0, "Held Sound");
+  window->draw();
+  const std::vector<std::string> before = drawnNames(*plug, window->gui(), kPart);
+  ASSERT_FALSE(before.empty());
+  for (const std::string& text : before) ASSERT_NE(text.find("Held Sound"), std::string::npos);
+  fromInstrument({{0xC0 | kPart, 7}});
+  awaitRequestThread();
+  ASSERT_EQ(shown(kPart), (Pair{0, 7}));
+  window->draw();
+  for (const std::string& text : drawnNames(*plug, window->gui(), kPart))
+    EXPECT_EQ(text.find_first_not_of(' '), std::string::npos) << "'" << text << "'";
+}

@@ -21,6 +21,28 @@ TEST(IParam, InitBoolSetsOffAndOn) {
   EXPECT_STREQ(out, "1");
 }
 
+// An empty text stands for its value's number, except for a text
+// parameter (a name field): a name not yet known prints nothing.
+TEST(IParam, AnEmptyTextOfATextParameterPrintsNothing) {
+  const struct {
+    const char* what;
+    bool text;
+    const char* printed;
+  } rows[] = {{"an enum's empty text", false, "0"}, {"a name's empty text", true, ""}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    IParam p;
+    p.InitEnum("Name", 0, 1);
+    if (row.text) p.InitText();
+    p.SetDisplayText(0, "");
+    char out[MAX_PARAM_DISPLAY_LEN];
+    p.GetDisplayForHost(0.0, false, out, true);
+    EXPECT_STREQ(out, row.printed);
+    p.GetDisplayForHost(0.0, false, out, false);
+    EXPECT_STREQ(out, "0");
+  }
+}
+
 TEST(IParam, InitDoublePrecisionFromStep) {
   const std::pair<double, int> table[] = {{0.01, 2}, {0.5, 1}, {1.0, 0}, {0.001, 3}, {0.000001, 6}, {2.0, 0}, {0.1, 1}};
   for (auto [step, precision] : table) {
