@@ -263,8 +263,10 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
   }
   beginRequestStep();
   const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
+  if (toEditor) ++mManager.partRequestsRunning;
   // A slot the library refuses is asked for nothing.
   if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(body)) || !mManager.picks.newest(ticket)) {
+    if (toEditor) releaseDumpExpected();
     plug->DisplayProcessingIndicator(false);
     return false;
   }
@@ -272,7 +274,6 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
   // Into the editor, the reply is the part's next sound dump, in the order
   // the requests went; into the library, the record takes what comes.
   const std::shared_ptr<PartPicks::ReplyWait> wait = toEditor ? mManager.picks.expectReply(ticket) : nullptr;
-  if (toEditor) ++mManager.partRequestsRunning;
   bool timedOut = false;
   const auto end = [&](bool overtaken) {
     mManager.picks.endReplyWait(wait, timedOut);

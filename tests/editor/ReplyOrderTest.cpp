@@ -299,7 +299,7 @@ TEST_F(ReplyOrderTest, TheInstrumentsEditsAreFollowedWhileALibraryEntryGoesAndAf
 
 namespace {
 // A part's request ends without its reply (lost, late past its time,
-// overtaken by a pick that asks nothing): a knob the instrument turns after
+// overtaken by a pick that asks nothing, or as it starts): a knob the instrument turns after
 // it moves the window's control, as it does after an answered request.
 TEST_F(ReplyOrderTest, TheInstrumentsKnobsAreFollowedOnceARequestEnds) {
   constexpr int kDetunePosition = 3;
@@ -308,11 +308,13 @@ TEST_F(ReplyOrderTest, TheInstrumentsKnobsAreFollowedOnceARequestEnds) {
     int lateMs;
     bool lost;
     bool overtaken;
+    bool overtakenAsItStarts = false;
   } rows[] = {
       {"answered", 0, false, false},
       {"never answered, its search given up", 0, true, false},
       {"answered after its time and its search", 200 * kTick, false, false},
       {"overtaken by a pick that asks nothing", 0, true, true},
+      {"overtaken as it starts, nothing asked", 0, false, false, true},
   };
   int knob = 40;
   for (const auto& row : rows) {
@@ -326,9 +328,15 @@ TEST_F(ReplyOrderTest, TheInstrumentsKnobsAreFollowedOnceARequestEnds) {
       setParam(kControlProgBank, 0);
       pickProgram(40);
     } else {
+      // A newer pick of the part arrives as the request job starts.
+      if (row.overtakenAsItStarts)
+        plug->midiMessageManager->jobObserver = [this](JobThread thread, const SenderJob& job) {
+          if (thread == JobThread::kPartLane && job.jobCode == 6) plug->midiMessageManager->picks.arrive(kPart);
+        };
       pickProgram(knob - 28);
     }
     free();
+    plug->midiMessageManager->jobObserver = nullptr;
     ++knob;
     ASSERT_NE(param(kOscillator1Detune + kPart)->Int(), knob);
     backend->inject(instrument.turnSoundKnob(kPart, kDetunePosition, knob));
