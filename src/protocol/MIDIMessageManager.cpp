@@ -28,6 +28,7 @@ MIDIMessageManager::MIDIMessageManager(EditorServices* plugIn, PatchManager* man
   picks.setWork([this](const PickTicket& ticket, const Pick& pick) { runPartPick(ticket, pick); },
                 [this](const StateTicket& ticket, const Pick& pick) { runStatePick(ticket, pick); });
   picks.setBusyTest([this] { return busyWithJob(); });
+  picks.onOvertaken = [this](const Pick& pick) { logOvertaken(pick.slot, pick); };
   for (auto& bank : mSentBanks) bank = -1;
 }
 

@@ -109,6 +109,9 @@ class MIDIMessageManager {
   // any thread. sayRefused shows why, off the real-time thread.
   PickRefusal refusalAtEntry(const Pick& pick) const;
   void sayRefused(const Pick& pick, PickRefusal why);
+  // A part's program change a newer pick (a restore's among them) overtook
+  // before it went: not refused, and never gone without a word in the log.
+  void logOvertaken(int part, const Pick& pick);
   // The bank the pick goes on: its own, a pick's not yet gone, the part's.
   int bankOfPick(const Pick& pick) const;
   // A program change's program as it goes, shows and is recorded: at most

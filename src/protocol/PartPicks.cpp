@@ -120,8 +120,12 @@ PickTicket PartPicks::pick(Pick pick) {
 
 bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
   moved();
-  if (mShuttingDown || !newestAny(ticket)) return false;
   const int slot = slotOf(ticket);
+  if (mShuttingDown || !newestAny(ticket)) {
+    pick.slot = slot;
+    tellOvertaken(pick);
+    return false;
+  }
   const auto at = static_cast<size_t>(slot);
   pick.slot = slot;
   // A bank select stays selected: a program change of the editor or the host
@@ -149,6 +153,8 @@ bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
       if (waiting && pick.road == Pick::Road::kReport && waiting->pick.road == Pick::Road::kReport &&
           pick.program < 0 && waiting->pick.program >= 0)
         pick.program = waiting->pick.program;
+      const bool reports = pick.road == Pick::Road::kReport && waiting && waiting->pick.road == Pick::Road::kReport;
+      if (waiting && !reports) tellOvertaken(waiting->pick);
       waiting = Waiting{ticket, std::move(pick)};
       return true;
     }
@@ -163,6 +169,7 @@ void PartPicks::start(const AnyTicket& ticket, const Pick& pick) {
     // Overtaken while it waited for the lane: the newer pick does the work.
     if (mShuttingDown || !newestAny(ticket)) {
       if (const auto* part = std::get_if<PickTicket>(&ticket)) workDone(*part);
+      tellOvertaken(pick);
       return;
     }
     if (const auto* state = std::get_if<StateTicket>(&ticket)) {
@@ -183,6 +190,7 @@ void PartPicks::serveWaiting() {
   if (mShuttingDown || (mBusy && mBusy())) return;
   for (auto& waiting : mWaiting) {
     if (waiting && newestAny(waiting->ticket)) start(waiting->ticket, waiting->pick);
+    else if (waiting) tellOvertaken(waiting->pick);
     waiting.reset();
   }
 }
@@ -190,6 +198,10 @@ void PartPicks::serveWaiting() {
 bool PartPicks::anyWaiting() const {
   std::lock_guard<std::mutex> lock(mWaitingMutex);
   return std::any_of(mWaiting.begin(), mWaiting.end(), [](const auto& w) { return w.has_value(); });
+}
+
+void PartPicks::tellOvertaken(const Pick& pick) const {
+  if (!mShuttingDown && onOvertaken) onOvertaken(pick);
 }
 
 void PartPicks::moved() {

@@ -136,6 +136,9 @@ class PartPicks {
   // with every arrival (after its count moved).
   std::function<void(const PickTicket&)> onLetGo;
   std::function<void(const PickTicket&)> onArrive;
+  // Told of a pick a newer one overtook before its work began: nothing of
+  // it went. Set once, before the first pick.
+  std::function<void(const Pick&)> onOvertaken;
 
  private:
   using AnyTicket = std::variant<PickTicket, StateTicket>;
@@ -148,6 +151,7 @@ class PartPicks {
   bool handAny(const AnyTicket& ticket, Pick pick);
   void start(const AnyTicket& ticket, const Pick& pick);
   void moved();  // a count moved: pauses look again
+  void tellOvertaken(const Pick& pick) const;
   // The bank a pick carried, unless a newer pick's is noted already.
   void noteBank(size_t at, uint32_t count, int bank);
   static bool isSlot(int slot) { return slot >= 0 && slot < kPickSlots; }

@@ -2,6 +2,7 @@
 // it comes in: a refused pick never counts as its part's newest, so the pick
 // before it, on its way or waiting, goes on as if it never came.
 #include <algorithm>
+#include <string>
 
 #include "EditorServices.h"
 #include "IParam.h"
@@ -60,4 +61,10 @@ void MIDIMessageManager::sayRefused(const Pick& pick, PickRefusal why) {
   }
   plug->debugLog("PROCESSOR: program change " + std::to_string(pick.program + 1) + " for part " +
                  std::to_string(part + 1) + " refused as it came in");
+}
+
+void MIDIMessageManager::logOvertaken(int part, const Pick& pick) {
+  if (mShuttingDown || part < 0 || part > 15 || pick.work != Pick::Work::kProgram || pick.program < 0) return;
+  plug->debugLog("PROCESSOR: program change " + std::to_string(pick.program + 1) + " for part " +
+                 std::to_string(part + 1) + " overtaken by a newer change");
 }

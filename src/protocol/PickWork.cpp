@@ -131,6 +131,11 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     if (plays && askForSound && picks.newest(ticket)) showInstrumentsOwnSound(sender, ticket);
     return false;
   };
+  // Overtaken: a newer pick (a restore's among them) plays the part instead.
+  const auto overtaken = [&] {
+    logOvertaken(part, pick);
+    return false;
+  };
   if (IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return refused(false);
   if (plug->isLibraryMode()) {
     // No request follows (the library's sound goes out, nothing is asked
@@ -162,8 +167,8 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
         plug->AllSoundsOff(part, false);
         return true;
       }))
-    return refusedAtGate ? refused(true) : false;
-  if (pick.road == Pick::Road::kReport && !pickPause(ticket, kReportEchoPauseMs)) return false;
+    return refusedAtGate ? refused(true) : overtaken();
+  if (pick.road == Pick::Road::kReport && !pickPause(ticket, kReportEchoPauseMs)) return overtaken();
   // Playing its own pick, the instrument is not sent back a bank select and
   // program change that only repeat it: a late copy would move it back.
   // What differs (a program clamped) goes; so does the instrument's pick
@@ -172,7 +177,7 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   const bool noEcho = fromDevice && programChannel(*plug, part, false) < 0;
   if (!repeat && !noEcho) {
     const PickSend sent = plug->BankChangeMessage(ticket, bank, sentProgram, nullptr);
-    if (sent == PickSend::kOvertaken) return false;
+    if (sent == PickSend::kOvertaken) return overtaken();
     if (sent == PickSend::kRefused) return refused(false);
   } else if (noEcho && !plays && pick.road == Pick::Road::kInstrument) {
     // With no channel to answer on, nothing went back: the instrument does

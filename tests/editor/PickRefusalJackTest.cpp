@@ -1,12 +1,18 @@
 // Picks that do not go, with the window open, on a private JACK server with
 // the simulated instrument at the far end: the instrument's cable undone
 // then the host's pair, and the top bar's pick while a restore's send runs.
+#include <algorithm>
 #include <atomic>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
 #include <utility>
 
 #include "../host/HostEvents.h"
 #include "ByteChunk.h"
 #include "ControlLayer.h"
+#include "DataFolder.h"
 #include "JackEditorTest.h"
 #include "LibrarianBrowser.h"
 #include "TopBarMenus.h"
@@ -63,6 +69,13 @@ class PickRefusalJackTest : public JackEditorTest {
     window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {program / 10, program % 10});
   }
 
+  static std::string fileText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
   int channel = -1;
 };
 
@@ -113,24 +126,53 @@ TEST_F(PickRefusalJackTest, TheCableOutThenAHostPairIsNotSentShownOrRecorded) {
 }
 
 // The host changes part 2's program, then restores the project, and while
-// the restore's send runs the user picks a program on the top bar: the
-// user's pick is what the instrument ends on and what the window shows.
+// the restore's send has the instrument the user picks a program on the top
+// bar: the user's pick is what the instrument ends on and what the window
+// shows. The pick comes as the send starts, before its overlay covers the
+// window (a click on the overlay is no pick at all).
 TEST_F(PickRefusalJackTest, ATopBarPickDuringARestoreIsTheLastPick) {
   ByteChunk project;
   plug->SerializeState(&project);
   int duringRestore = 0;
+  // Shared: the worker may still look after the test body has gone.
+  const std::string logPath = getDataFolder() + "/pick-log.txt";
+  plug->debugLogPath = logPath;
+  plug->debugLogEnabled = true;
+  const auto clicked = std::make_shared<std::atomic<bool>>(true);
+  const auto sendStarted = std::make_shared<std::atomic<int>>(0);
+  plug->midiMessageManager->jobObserver = [clicked, sendStarted](JobThread thread, const SenderJob& job) {
+    if (thread != JobThread::kRequest || job.jobCode != 0) return;
+    ++*sendStarted;
+    for (int i = 0; i < 10000 && !*clicked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     const size_t mark = instrument.received().size();
     hostPair(0, 10 + round);
+    *clicked = false;
+    const int startedBefore = sendStarted->load();
     ASSERT_GE(plug->UnserializeState(&project, 0), 0);
     const bool restoring = plug->restoreSendPending;
+    // The send has the instrument: it has started, or waits for its turn.
+    if (restoring) {
+      ASSERT_TRUE(eventually([&] { return sendStarted->load() > startedBefore; }));
+    }
+    EXPECT_TRUE(plug->progressLayer->IsHidden()) << "the click would land on the overlay";
     const int picked = 40 + round;
     pickTopBarProgram(picked);
+    *clicked = true;
     ASSERT_NO_FATAL_FAILURE(allArrived());
     // A restore that found the out port not yet listed sends nothing.
     duringRestore += restoring;
     const std::vector<int> went = programChangesSince(mark);
+    // The host's program change went, or the log says what became of it.
+    const int host = 10 + round;
+    if (std::find(went.begin(), went.end(), host) == went.end()) {
+      const std::string said = fileText(logPath), change = "program change " + std::to_string(host + 1) + " for part 2 ";
+      EXPECT_TRUE(said.find(change + "refused as it came in") != std::string::npos ||
+                  said.find(change + "overtaken by a newer change") != std::string::npos)
+          << "the host's program change " << host << " went nowhere without a word";
+    }
     ASSERT_FALSE(went.empty());
     EXPECT_EQ(went.back(), picked);
     EXPECT_EQ(shownProgram(), picked);
@@ -138,5 +180,6 @@ TEST_F(PickRefusalJackTest, ATopBarPickDuringARestoreIsTheLastPick) {
     EXPECT_EQ(topBarProgram(), picked);
   }
   EXPECT_GE(duringRestore, kRounds / 2) << "the picks came while a restore's send ran";
+  plug->midiMessageManager->jobObserver = nullptr;
 }
 }  // namespace
