@@ -147,7 +147,7 @@ void LibrarianBrowser::showProgramSlot(int programParameter, int pane) {
 // The pane highlights the library entry the part (the multi) plays, and only
 // where it shows the bank that entry came from; a category or search list
 // (rebuilt, or another search's) holds that sound wherever it lists it.
-int LibrarianBrowser::playedSlotIn(int slot, int pane) {
+int LibrarianBrowser::playedSlotIn(int slot, int pane, bool listedElsewhere) {
   PlayedEntry played;
   {
     std::lock_guard<std::mutex> lock(mPlayedMutex);
@@ -159,12 +159,18 @@ int LibrarianBrowser::playedSlotIn(int slot, int pane) {
   const int list = paneList(*librarian, mHost->browseState(), pane);
   const auto bank = paneBank(*librarian, mHost->browseState(), pane);
   if (!bank) return -1;
-  if (list == kCategoryList || list == kSearchList) {
+  const auto bySound = [&] {
     const auto at = std::find_if(bank->patches.begin(), bank->patches.end(),
                                  [&](const LibrarianPatch& entry) { return entry.dumps == played.entry.dumps; });
     return at == bank->patches.end() ? -1 : static_cast<int>(at - bank->patches.begin());
-  }
-  return bankKey(list, *bank) == played.bank ? played.slot : -1;
+  };
+  const bool inList = list == kCategoryList || list == kSearchList;
+  if (inList || bankKey(list, *bank) == played.bank) return listedElsewhere ? -1 : inList ? bySound() : played.slot;
+  // Picked from a category or search list: its sound stands in a bank, which
+  // holds it where that bank lists it.
+  const bool fromList = played.bank.rfind(std::to_string(kCategoryList) + '\n', 0) == 0 ||
+                        played.bank.rfind(std::to_string(kSearchList) + '\n', 0) == 0;
+  return fromList ? bySound() : -1;
 }
 
 void LibrarianBrowser::showPlayedSlot(int part) {

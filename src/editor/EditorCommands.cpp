@@ -190,7 +190,13 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   // counted from the newest pick under way, else from what it plays.
   const bool multi = multiMode;
   const int shownProgram = multi ? int(kMultiPatch) : kMultiPartPatch + part;
-  const int base = midiMessageManager->picks.stepBase(multi ? kMultiSlot : part, GetParam(shownProgram)->Int());
+  // A sound picked from a search or category list: STEP LIBRARY steps on
+  // from where the bank in the pane in use holds it.
+  const int played = libraryControl && librarianBrowser
+                         ? librarianBrowser->playedSlotIn(multi ? kMultiSlot : part, librarianActivePane(), true)
+                         : -1;
+  const int base =
+      midiMessageManager->picks.stepBase(multi ? kMultiSlot : part, played >= 0 ? played : GetParam(shownProgram)->Int());
   const int next = wrap(base + step, kPatchesPerBank);
   Pick pick;
   pick.slot = part;

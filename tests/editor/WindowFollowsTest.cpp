@@ -189,6 +189,33 @@ TEST_F(WindowFollowsTest, ASearchResultOrCategoryEntryIsHighlightedWhereverTheLi
   EXPECT_TRUE(highlighted(kLower, inCategory));
 }
 
+// A sound picked from search results, the search then closed: the bank the
+// pane shows again highlights that sound where it holds it, and the next
+// step goes on from there, not from the slot the search listed it in.
+TEST_F(WindowFollowsTest, AStepAfterTheSearchClosesGoesOnFromTheSoundThePartPlays) {
+  setParam(kControlLibrary, 1);
+  setParam(kPatchSearch, 1);
+  plug->setParamDisplayText(kPatchSearchString, 0, "Fact5");
+  plug->OnParamChange(kPatchSearchString);
+  atRest();
+  ASSERT_EQ(window->slots().slotText(kLower, 3).rfind("Fact52", 0), 0u);
+  window->click(window->slot(kLower, 0));
+  doubleClick(kLower, 3);
+  atRest();
+  const auto playing = [&] {
+    const SimBytes plays = instrument.partBuffer(0);
+    return std::string(plays.begin() + 370, plays.begin() + 376);
+  };
+  ASSERT_EQ(playing(), "Fact52");
+  setParam(kPatchSearch, 0);
+  atRest();
+  ASSERT_EQ(window->slots().slotText(kLower, 52).rfind("Fact52", 0), 0u);
+  EXPECT_TRUE(highlighted(kLower, 52));
+  setParam(kPatchUp + 0, 1);
+  atRest();
+  EXPECT_EQ(playing(), "Fact53");
+}
+
 TEST_F(WindowFollowsTest, TheTopBarShowsNoOldSoundNameOverTheInstrumentsOwnPick) {
   setParam(kGlobalLocalControl, 0);
   setParam(kControlProgBank, 1);
