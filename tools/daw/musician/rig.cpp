@@ -9,7 +9,11 @@
 //   rig --bank FILE              write a bank of 100 sounds "Fact0".."Fact99"
 //
 // Commands: wait MS | mark TEXT | local 0|1 | inst HEX.. | host HEX.. |
-//   burst ROAD PART N GAPMS FIRST STEP [BANKS] | state PART | idle MS | quit
+//   burst ROAD PART N GAPMS FIRST STEP [BANKS] | state PART | idle MS | quit |
+//   delay MS (replies held back) | reports 0|1 (each program change taken is
+//   reported back) | panel PART BANK PROG (a pick on the instrument's panel,
+//   its reports sent) | soundknob PART POS VALUE | getchunk FILE | setchunk FILE
+//   (the host's project save and restore, on the window's thread)
 // ROAD: ipc (program change), ipcb (bank select + program change),
 //   rep (program report), knob (one detent up from what the part plays),
 //   host, hostb (the host's program change, with bank select).
@@ -27,6 +31,9 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <functional>
+#include <future>
+#include <iterator>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -223,6 +230,18 @@ int main(int argc, char** argv) {
   Display* display = nullptr;
   std::mutex hostMutex;
   std::deque<std::vector<uint8_t>> hostQueue;
+  // Calls a host makes on its GUI thread, run by the window's loop.
+  std::mutex guiMutex;
+  std::deque<std::function<void()>> guiQueue;
+  const auto onGui = [&](std::function<void()> f) {
+    auto done = std::make_shared<std::promise<void>>();
+    auto fut = done->get_future();
+    {
+      std::lock_guard<std::mutex> lock(guiMutex);
+      guiQueue.push_back([f, done] { f(); done->set_value(); });
+    }
+    fut.wait();
+  };
   std::thread audio;
   if (withPlug) {
   hostOwner = std::make_unique<TestHost>(argv[1]);
@@ -388,6 +407,39 @@ int main(int argc, char** argv) {
         port.out = jack_port_register(port.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         port.plugged = true;
         logLine('M', {}, "plugged");
+      } else if (cmd == "delay") {
+        int ms = 0;
+        in >> ms;
+        inst.setReplyDelayMs(ms);
+      } else if (cmd == "reports") {
+        int v = 0;
+        in >> v;
+        inst.setReportsProgramChanges(v != 0);
+      } else if (cmd == "panel") {
+        int part, bank, prog;
+        in >> part >> bank >> prog;
+        for (auto& m : inst.pickOnPanel(part, bank, prog)) toPlug(m, 'I');
+      } else if (cmd == "soundknob") {
+        int part, pos, value;
+        in >> part >> pos >> value;
+        toPlug(inst.turnSoundKnob(part, pos, value), 'I');
+      } else if (cmd == "getchunk" && withPlug) {
+        std::string file;
+        in >> file;
+        std::vector<uint8_t> bytes;
+        onGui([&] { bytes = hostOwner->GetChunk(false); });
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        std::fprintf(answers, "chunk %zu\n", bytes.size());
+      } else if (cmd == "setchunk" && withPlug) {
+        std::string file;
+        in >> file;
+        std::ifstream f(file, std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        logLine('M', {}, "setchunk " + std::to_string(bytes.size()));
+        VstIntPtr r = 0;
+        onGui([&] { r = hostOwner->SetChunk(false, bytes); });
+        logLine('M', {}, "setchunk returned " + std::to_string(r));
       } else if (cmd == "idle") {
         int ms = 1000;
         in >> ms;
@@ -402,6 +454,14 @@ int main(int argc, char** argv) {
   while (!quit && !withPlug) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   while (!quit) {
     TestHost& host = *hostOwner;
+    {
+      std::deque<std::function<void()>> calls;
+      {
+        std::lock_guard<std::mutex> lock(guiMutex);
+        calls.swap(guiQueue);
+      }
+      for (auto& f : calls) f();
+    }
     host.Dispatch(effEditIdle);
     while (XPending(display)) {
       XEvent e;
