@@ -289,7 +289,7 @@ class MIDIMessageManager {
   bool passOn(const PickTicket& ticket, const Pick& pick);
   // The instrument's own pick refused: what it plays now is not the sound
   // the window held; asked for, or shown with no name.
-  void showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket);
+  void showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket, bool ask);
   // Waits until the time, the clock being stopped, or shutdown; false when
   // the loop must end.
   bool waitForClockTick(std::chrono::steady_clock::time_point due);

@@ -128,7 +128,7 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   // Refused: nothing of the pick goes, nor is shown or recorded; what the
   // instrument plays of its own is not the sound the window held.
   const auto refused = [&](bool askForSound) {
-    if (plays && askForSound && picks.newest(ticket)) showInstrumentsOwnSound(sender, ticket);
+    if (plays && picks.newest(ticket)) showInstrumentsOwnSound(sender, ticket, askForSound);
     return false;
   };
   // Overtaken: a newer pick (a restore's among them) plays the part instead.
@@ -211,10 +211,10 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     }
   } else if (pick.editorsSoundAfter) {
     sender.sendPartToDevice(ticket, part, false, false);
-  } else if (fromDevice && picks.newest(ticket)) {
+  } else if (picks.newest(ticket)) {
     // The instrument loaded its stored sound of that program, which nothing
     // asks for here: the old sound's name is not shown over it.
-    showInstrumentsOwnSound(sender, ticket);
+    showInstrumentsOwnSound(sender, ticket, true);
   }
   return true;
 }
@@ -241,7 +241,7 @@ bool MIDIMessageManager::passOn(const PickTicket& ticket, const Pick& pick) {
   });
 }
 
-void MIDIMessageManager::showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket) {
+void MIDIMessageManager::showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket, bool ask) {
   const int part = ticket.part();
   plug->endPartSoundHeld(part);
   // Without a request, no name is shown over the new number (the old sound's
@@ -255,7 +255,8 @@ void MIDIMessageManager::showInstrumentsOwnSound(MIDIMessageSender& sender, cons
     plug->displayCategoryName("");
   }
   plug->setLibrarianViewDirty();
-  if (plug->isProgBankMode()) {
+  // A locked part or RX Off keeps the editor's copy: nothing is asked.
+  if (ask && plug->isProgBankMode()) {
     plug->SetLibrarianRequestActive(false);
     sender.requestPartSound(ticket, part, true);
   }

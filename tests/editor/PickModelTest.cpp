@@ -1,22 +1,34 @@
 // Random sequences of picks from every road a part's bank and program change
 // by (the window's menus, arrows, pages and library, the host, the
-// instrument's program changes and reports, GET SOUND, GET MULTI, SEND MULTI
-// and a restore), at random moments, with jobs held and let go, the
-// instrument answering at once, late, twice or never, picks refused in every
-// way and the port taken away and back. Once a sequence has settled, the
-// instrument, the window, the record and the highlight agree on what each part
-// plays, which is its newest pick when that went out; nothing of an older
-// pick left after a newer one came in; no request waits; no device-ID search
-// ran while the instrument answered.
+// instrument's program changes and reports, GET SOUND, GET MULTI, SEND MULTI,
+// a restore with a top-bar pick during it, a library request by program
+// number beside a part's), at random moments, with jobs held and let go, the
+// instrument answering at once, late, past an earlier reply's wait, twice or
+// never, echoing the program changes it receives, picks refused in every way,
+// the port gone, the cable out and the ports unset, programs past the last.
+//
+// The test is its own referee. It knows from what it drew which picks were
+// refusable and why, and so what each part must end on: its newest pick that
+// could go. What the instrument plays is what the bytes it received (and its
+// own knob) made it play; what the window shows is read from its controls.
+// Once a sequence has settled, every part is checked: the window shows what
+// the instrument plays, which is the newest pick that could go, with its
+// sound; from that pick's first message on nothing else reached the part; a
+// part switch changes nothing the instrument plays; no request waits; no
+// device-ID search ran while the instrument answered.
 //
 // A failure names its seed and its steps; TARNIVEX_PICK_SEED=<seed> replays
-// that one sequence, TARNIVEX_PICK_SEQUENCES=<n> runs n of them.
+// that one sequence, TARNIVEX_PICK_SEQUENCES=<n> runs n of them,
+// TARNIVEX_PICK_TRACE=<seed> prints each step's wire and parts.
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -42,25 +54,28 @@ namespace {
 constexpr int kParts[] = {1, 4, 15};  // on MIDI channels 2, 5 and 16
 constexpr int kReserved = 9;          // plays the pair picks may collide with
 constexpr int kReservedProgram = 9;   // on bank A
-// Each part picks among its own programs (and 9), from 20 apart: two parts
-// meet on a pair only where a pick means to.
+constexpr int kTopProgram = 99;       // the instrument's last program
+// Each part picks among its own programs (and 9), from 20 apart; steps and
+// the top program let them meet, which refuses the pick.
 constexpr int kPrograms = 20;
 int firstProgram(int part) {
   return 20 * static_cast<int>(std::find(std::begin(kParts), std::end(kParts), part) - std::begin(kParts));
 }
 
 enum class Mode { kProgram, kStepSynth, kStepLibrary };
-enum class Answers { kAtOnce, kLate, kTwice, kNever };
+enum class Answers { kAtOnce, kLate, kTwice, kNever, kVeryLate };
 
 struct Step {
   enum Kind {
     // Picks.
-    kHost, kHostWithBank, kInstrument, kInstrumentWithBank, kReportProgram, kReportBank, kPageProgram, kPageBank,
-    kArrowUp, kTopBarProgram, kDoubleClick, kGetSound, kGetMulti, kSendMulti, kRestore,
+    kHost, kHostWithBank, kInstrument, kInstrumentWithBank, kReportProgram, kReportBank, kReportBankProgram,
+    kPageProgram, kPageBank, kArrowUp, kTopBarProgram, kDoubleClick, kTurnAndBack,
+    // Jobs for every part, or for the library.
+    kGetSound, kGetMulti, kSendMulti, kRestore, kRestoreWithPick, kLibraryRequest,
     // Around them.
     kPartClick, kEditPortGone, kPause, kHoldJob, kLetJobsGo, kSettle,
     // The conditions, changed at rest only.
-    kLock, kRxOff, kHostFilter, kInstrumentFilter, kPortGone, kUnplugged, kAnswers,
+    kLock, kRxOff, kHostFilter, kInstrumentFilter, kPortGone, kUnplugged, kPortsUnset, kEcho, kAnswers,
     // Drawn in place of some settles.
     kOwnPickAtRest, kRequestLost,
   };
@@ -70,10 +85,12 @@ struct Step {
 
 std::string describe(const Step& s) {
   static constexpr const char* kNames[] = {
-      "host PC", "host BS+PC", "instrument PC", "instrument BS+PC", "report program", "report bank", "page program",
-      "page bank", "arrow up", "top bar program", "double-click", "GET SOUND", "GET MULTI", "SEND MULTI", "restore",
-      "part click", "edit, port gone", "pause", "hold next job", "let jobs go", "settle", "lock", "RX off",
-      "host PC filter", "instrument PC filter", "port gone", "unplugged", "answers", "own pick at rest", "request lost"};
+      "host PC", "host BS+PC", "instrument PC", "instrument BS+PC", "report program", "report bank",
+      "report bank and program", "page program", "page bank", "arrow up", "top bar program", "double-click",
+      "turn and back", "GET SOUND", "GET MULTI", "SEND MULTI", "restore", "restore with a top-bar pick",
+      "library request by program number", "part click", "edit, port gone", "pause", "hold next job", "let jobs go",
+      "settle", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
+      "echoes", "answers", "own pick at rest", "request lost"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -81,30 +98,34 @@ std::string describe(const Step& s) {
 
 struct Conditions {
   std::array<bool, 16> locked{};
-  bool rxOff = false, hostFilter = false, instrumentFilter = false, portGone = false, unplugged = false;
+  bool rxOff = false, hostFilter = false, instrumentFilter = false, portGone = false, unplugged = false,
+       portsUnset = false, echo = false;
   Answers answers = Answers::kAtOnce;
 };
 
-// What the model expects of a part once the sequence settles: certain when
-// its newest pick that came in went out (or nothing came in since the part
-// was last certain).
+// What the test knows a part must end on, from what it did alone: the pair
+// of its newest pick that was not refusable, and the sound that pick loads
+// (a stored sound, a library sound), or none known when a job for every part
+// came last (then the window and the instrument must agree).
 struct PartModel {
-  bool certain = true;
-  bool touched = false;
-  std::optional<int> bank, program;
-  bool library = false;
-  bool pickInBurst = false;  // a pick came in since the last rest
-  // A pick of a bank refused, or one whose bank is not known here, since the
-  // last rest: which bank a program change after it goes on depends on
-  // whether its work ended first.
-  bool bankUnsureInBurst = false;
-  // Its last program change was the instrument's report, not one the editor
-  // sent (whose echo a report may be).
-  bool lastWasReport = false;
-  // The editor's message for the part and the instrument's own pick crossed
-  // on the cable: the instrument plays whichever reached it last, which the
-  // editor cannot know.
-  bool crossed = false;
+  int bank = 0, program = 0;
+  std::optional<std::string> name;
+  // Where the wire stood when that pick came in, and whether its messages
+  // are what the part may receive from then on.
+  size_t wireAt = 0, playedFrom = 0;
+  bool order = false;
+  // A pick of it since the last rest, and the pair it came from: a pick of
+  // another part that meets either waits for the rest (which of them the
+  // editor judges against is timing, not the test's).
+  bool burst = false;
+  int fromBank = 0, fromProgram = 0;
+};
+
+// What a part of the instrument plays, as the bytes it received made it.
+struct Played {
+  size_t wireAt;
+  int bank, program;
+  std::string name;
 };
 
 class PickModelTest : public EditorTest {
@@ -123,6 +144,8 @@ class PickModelTest : public EditorTest {
     window.reset();
     freshMidiSystem();
     wireSeen = wireObject = 0;
+    for (int slot = 0; slot < 100; ++slot) libraryNames[static_cast<size_t>(slot)] = name9of(numbered("Fact", slot));
+    conditions = Conditions{};
     makePlug();
     window.emplace(*plug);
     plug->sleepFor = [](int) {};  // a pick's pauses take no time
@@ -165,7 +188,9 @@ class PickModelTest : public EditorTest {
     };
   }
 
-  // ---- The instrument, answering as the sequence says.
+  // ---- The instrument, answering as the sequence says. What the editor
+  // sent reaches it only while the port is there and the cable in; what it
+  // plays is followed message by message.
   void pump() {
     std::vector<Bytes> due;
     {
@@ -182,19 +207,32 @@ class PickModelTest : public EditorTest {
         ++wireObject;
         wireSeen = 0;
       }
+      const bool reaches = !conditions.unplugged && !conditions.portGone && !conditions.portsUnset;
       for (const Bytes& message : fresh) {
         wire.push_back(message);
-        for (const SimBytes& reply : instrument.receive(message)) {
+        reached.push_back(reaches);
+        if (!reaches) continue;
+        std::vector<SimBytes> replies = instrument.receive(message);
+        // Echoing, it reports each program change it receives as its own.
+        if (conditions.echo && message.size() == 2 && (message[0] & 0xF0) == 0xC0)
+          replies.push_back(reportBytes(message[0] & 0x0F, false, message[1]));
+        for (const SimBytes& reply : replies) {
           switch (conditions.answers) {
             case Answers::kAtOnce: late.push_back({0, reply}); break;
             case Answers::kLate: late.push_back({1 + static_cast<int>(rng() % 3), reply}); break;
+            // Past the wait a newer request gives an earlier one's reply,
+            // within the reply's own time.
+            case Answers::kVeryLate: late.push_back({6 + static_cast<int>(rng() % 8), reply}); break;
             case Answers::kTwice:
               late.push_back({0, reply});
               late.push_back({0, reply});
               break;
-            case Answers::kNever: break;
+            case Answers::kNever:
+              if (reply.size() == 9) late.push_back({0, reply});  // its reports still come
+              break;
           }
         }
+        notePlayed();
       }
       for (auto it = late.begin(); it != late.end();) {
         if (it->first-- <= 0) {
@@ -213,6 +251,19 @@ class PickModelTest : public EditorTest {
       if (--inFlight == 0) flightDone.notify_all();
     }
   }
+  // The instrument's own record of what each part plays, after a message or
+  // its own pick.
+  void notePlayed() {
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    const Bytes multi = instrument.multiBuffer();
+    for (int p : kParts) {
+      const size_t block = 7 + 32 + 22 * static_cast<size_t>(p);
+      Played now{wire.size(), multi[block], multi[block + 1], name9(instrument.partBuffer(p))};
+      auto& list = played[static_cast<size_t>(p)];
+      if (list.empty() || list.back().bank != now.bank || list.back().program != now.program || list.back().name != now.name)
+        list.push_back(now);
+    }
+  }
   void log(const PickTicket& t, bool arrival) {
     std::lock_guard<std::mutex> lock(logMutex);
     gateLog.push_back({t.slot(), t.count(), arrival});
@@ -220,13 +271,25 @@ class PickModelTest : public EditorTest {
 
   // ---- Each sequence starts from rest, the instrument as new.
   void startSequence(std::mt19937& random) {
+    {
+      // The last sequence's instrument stops echoing before the rest.
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.echo = false;
+      conditions.answers = Answers::kAtOnce;
+    }
     settle();
     instrument.reset();
+    const bool portsWereUnset = conditions.portsUnset;
     {
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
       wire.clear();
+      reached.clear();
       late.clear();
       conditions = Conditions{};
+    }
+    if (portsWereUnset) {
+      setPorts(true);
+      settle();
     }
     {
       std::lock_guard<std::mutex> lock(logMutex);
@@ -244,31 +307,26 @@ class PickModelTest : public EditorTest {
     setParam(kControlLibrary, 0);
     setParam(kControlProgBank, 0);
     for (int p : kParts) {
-      for (int idx : {kMultiPartBank + p, kMultiPartPatch + p}) plug->setParameterFromPlug(idx, 0, false);
       const auto at = static_cast<size_t>(p);
-      plug->partBankKnown[at] = false;
-      plug->partProgramKnown[at] = false;
       plug->partSoundHeld[at] = false;
       plug->librarianBrowser->notePartPlays(p, nullptr);
-      models[at] = PartModel{};
     }
     // Each part on its own channel, the instrument's multi the editor's: its
-    // parts play what it names.
+    // parts play what it names, bank A and their first program, which the
+    // editor knows as it sent them.
     for (int p = 0; p < 16; ++p) {
       plug->setParameterFromPlug(kMultiPartMIDICh + p, p + 2, false);
       const bool used = p == kReserved || std::find(std::begin(kParts), std::end(kParts), p) != std::end(kParts);
       plug->setParameterFromPlug(kMultiPartStatus + p, used ? 1 : 0, false);
     }
-    for (int p : kParts) plug->setParameterFromPlug(kMultiPartPatch + p, firstProgram(p), false);
+    for (int p : kParts) {
+      plug->setParameterFromPlug(kMultiPartBank + p, 0, false);
+      plug->setParameterFromPlug(kMultiPartPatch + p, firstProgram(p), false);
+    }
     plug->setParameterFromPlug(kMultiPartBank + kReserved, 0, false);
     plug->setParameterFromPlug(kMultiPartPatch + kReserved, kReservedProgram, false);
     setParam(kPushArrangement, 1);
     settle();
-    for (int p : kParts) {
-      const auto at = static_cast<size_t>(p);
-      plug->partBankKnown[at] = false;
-      plug->partProgramKnown[at] = false;
-    }
     mode = static_cast<Mode>(random() % 3);
     localOn = random() % 2 == 0;
     setParam(kGlobalLocalControl, localOn ? 1 : 0);
@@ -277,14 +335,29 @@ class PickModelTest : public EditorTest {
     const int current = kParts[random() % std::size(kParts)];
     if (plug->currentPart != current) window->clickTab(kQuickTab, current);
     settle();
+    for (int p : kParts) {
+      PartModel& m = models[static_cast<size_t>(p)];
+      m = PartModel{};
+      m.program = m.fromProgram = firstProgram(p);
+    }
     {
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
       wire.clear();
+      reached.clear();
       traced = 0;
+      for (auto& list : played) list.clear();
+      notePlayed();
     }
+    librarySlotsAsked.clear();
     std::lock_guard<std::mutex> logLock(logMutex);
     gateLog.clear();
     gateTraced = 0;
+  }
+
+  // The instrument's ports chosen (the second name of each list) or none.
+  void setPorts(bool chosen) {
+    setParam(kDeviceInSelection, chosen ? 2 : 0);
+    setParam(kDeviceOutSelection, chosen ? 2 : 0);
   }
 
   // ---- The steps.
@@ -295,215 +368,275 @@ class PickModelTest : public EditorTest {
       Step s{static_cast<Step::Kind>(random() % (Step::kAnswers + 1))};
       s.part = kParts[random() % std::size(kParts)];
       s.bank = static_cast<int>(random() % 3);
-      // Now and then the pair part 10 plays.
-      s.value = random() % 6 == 0 ? kReservedProgram : firstProgram(s.part) + static_cast<int>(random() % kPrograms);
-      if (s.kind == Step::kAnswers) s.value = static_cast<int>(random() % 4);
+      // Now and then the pair part 10 plays, or a program past the last.
+      const unsigned roll = random() % 12;
+      s.value = roll < 2 ? kReservedProgram
+                : roll == 2 ? 100 + static_cast<int>(random() % 28)
+                            : firstProgram(s.part) + static_cast<int>(random() % kPrograms);
+      if (s.kind == Step::kAnswers) s.value = static_cast<int>(random() % 5);
       if (s.kind == Step::kSettle && s.value % 5 < 2) s.kind = s.value % 5 == 0 ? Step::kOwnPickAtRest : Step::kRequestLost;
       steps.push_back(s);
     }
     return steps;
   }
 
+  // ---- The oracle's rules.
+  bool portOff() const { return conditions.portGone || conditions.unplugged || conditions.portsUnset; }
+  std::pair<int, int> pairOf(int q) const {
+    if (q == kReserved) return {0, kReservedProgram};
+    const PartModel& m = models[static_cast<size_t>(q)];
+    return {m.bank, m.program};
+  }
+  // Another part plays the pair: the pick is refused.
+  bool meets(int part, int bank, int program) const {
+    for (int q : {kParts[0], kParts[1], kParts[2], kReserved})
+      if (q != part && pairOf(q) == std::pair{bank, program}) return true;
+    return false;
+  }
+  // Another part on its way to or from the pair: whether the editor judges
+  // the pick against its old pair or its new one is timing, so the pick
+  // waits for the rest.
+  void waitIfRacing(int part, int bank, int program) {
+    for (int q : kParts) {
+      const PartModel& o = models[static_cast<size_t>(q)];
+      if (q != part && o.burst &&
+          (pairOf(q) == std::pair{bank, program} || std::pair{o.fromBank, o.fromProgram} == std::pair{bank, program})) {
+        settle();
+        return;
+      }
+    }
+  }
+  // Where the wire stands, all sent so far handed on.
+  size_t mark() {
+    pump();
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    for (size_t p = 0; p < played.size(); ++p) playedAtMark[p] = played[p].size();
+    return wire.size();
+  }
+  std::string storedName(int bank, int program) const { return name9(instrument.storedSound(bank, program)); }
+
+  enum class Road {
+    kEditor,  // the editor decides whether it goes out: the host, the window, the instrument with local control off
+    kOwn,     // the instrument played it itself (local control on) and says so
+  };
+  // A pick of the part that came in when the wire stood at `at`: the part's
+  // newest unless refusable, and then the pick before it goes on as it was.
+  void take(int part, int bank, int program, Road road, size_t at) {
+    PartModel& m = models[static_cast<size_t>(part)];
+    const bool library = mode == Mode::kStepLibrary;
+    const bool locked = conditions.locked[static_cast<size_t>(part)];
+    const bool conflict = meets(part, bank, program);
+    if (road == Road::kEditor && (locked || (!library && conditions.rxOff) || conflict || portOff())) return;
+    const bool libraryGoes = library && !locked && !conflict && !portOff();
+    m.bank = bank;
+    m.program = program;
+    m.name = libraryGoes ? libraryNames[static_cast<size_t>(program)] : storedName(bank, program);
+    m.wireAt = at;
+    m.playedFrom = playedAtMark[static_cast<size_t>(part)];
+    m.order = true;
+    m.burst = true;
+  }
+  // A job for every part: the pairs stay, the sounds are what the window
+  // and the instrument then agree on (the editor's copies go out whole).
+  void everyPartJob() {
+    for (int p : kParts) {
+      PartModel& m = models[static_cast<size_t>(p)];
+      m.name.reset();
+      m.order = false;
+      m.burst = true;
+    }
+  }
+
   void run(const Step& s) {
     PartModel& m = models[static_cast<size_t>(s.part)];
     const bool library = mode == Mode::kStepLibrary;
-    const bool portOff = conditions.portGone || conditions.unplugged;
-    const bool locked = conditions.locked[static_cast<size_t>(s.part)];
     const int channel = s.part;  // part p listens on channel p + 1: status nibble p
     const auto cc = static_cast<unsigned char>(0xB0 | channel), pc = static_cast<unsigned char>(0xC0 | channel);
-    const bool reserved = s.value == kReservedProgram;
-    // Program 9 is every part's: on bank B or C another of the sequence's
-    // parts may play that pair (or be on its way to it), which refuses the
-    // pick; whether it does is not known here.
-    const auto mayMeetAnother = [&](int program, std::optional<int> bank) {
-      if (program != kReservedProgram || bank.value_or(-1) == 0) return false;
-      for (int q : kParts) {
-        const auto qa = static_cast<size_t>(q);
-        const PartModel& o = models[qa];
-        if (q != s.part && ((o.touched && !o.certain) || o.program == kReservedProgram ||
-                            (plug->partProgramKnown[qa] && plug->partProgram(q) == kReservedProgram)))
-          return true;
-      }
-      return false;
-    };
-    // A program pick that came in: the part's newest; certain when it goes out.
-    // A program change with no bank goes on the newest bank picked.
-    const auto cameIn = [&](bool refused, std::optional<int> carried, int program, bool fromLibrary) {
-      m.touched = true;
-      m.lastWasReport = m.lastWasReport && s.kind >= Step::kReportProgram && s.kind <= Step::kReportBank;
-      m.pickInBurst = true;
-      if (refused) {
-        m.certain = false;
-        m.bankUnsureInBurst = m.bankUnsureInBurst || carried.has_value();
-        return;
-      }
-      m.certain = carried || !m.bankUnsureInBurst;
-      if (carried) m.bank = carried;
-      m.program = program;
-      m.library = fromLibrary;
-    };
-    // Refused on its way (after it came in) for a conflict, a lock, RX Off,
-    // the port gone.
-    const auto refusedOnItsWay = [&](std::optional<int> bank) {
-      const int b = bank ? *bank : m.bank.value_or(0);
-      const bool conflict = reserved && b == 0;
-      return locked || portOff || conflict || (!library && conditions.rxOff);
-    };
+    const bool host = s.kind == Step::kHost || s.kind == Step::kHostWithBank;
+    // A program past the last comes from the host only (the library has no
+    // slot for it); elsewhere the part's own.
+    const int value = s.value >= 100 && (!host || library) ? firstProgram(s.part) + s.value % kPrograms : s.value;
+    const int program = std::min(value, kTopProgram);
+    const int current = plug->currentPart;
+    PartModel& shown = models[static_cast<size_t>(current)];
     switch (s.kind) {
       case Step::kHost:
       case Step::kHostWithBank: {
         const bool withBank = s.kind == Step::kHostWithBank;
+        const int bank = withBank ? s.bank : m.bank;
+        if (!conditions.hostFilter) waitIfRacing(s.part, bank, program);
         ByteList events;
         if (withBank) events = {{cc, 0, 0}, {cc, 32, static_cast<unsigned char>(64 + s.bank)}};
-        events.push_back({pc, static_cast<unsigned char>(s.value)});
+        events.push_back({pc, static_cast<unsigned char>(value)});
+        const size_t at = mark();
         hostEvents(events);
         // The host's filter stops it before it comes in.
-        if (!conditions.hostFilter) {
-          const std::optional<int> bank = withBank ? std::optional<int>(s.bank) : std::nullopt;
-          cameIn(refusedOnItsWay(bank), bank, s.value, library);
-          if (mayMeetAnother(s.value, bank ? bank : m.bank)) m.certain = false;
-        }
+        if (!conditions.hostFilter) take(s.part, bank, program, Road::kEditor, at);
         break;
       }
       case Step::kInstrument:
       case Step::kInstrumentWithBank:
       case Step::kReportProgram:
-      case Step::kReportBank: {
-        const bool report = s.kind == Step::kReportProgram || s.kind == Step::kReportBank;
+      case Step::kReportBank:
+      case Step::kReportBankProgram: {
+        // With no ports the editor hears nothing of it.
+        if (conditions.portsUnset) break;
+        const bool report = s.kind >= Step::kReportProgram;
         const bool bankOnly = s.kind == Step::kReportBank;
-        const bool withBank = s.kind == Step::kInstrumentWithBank || bankOnly;
+        const bool withBank = s.kind == Step::kInstrumentWithBank || bankOnly || s.kind == Step::kReportBankProgram;
         if (!report && conditions.instrumentFilter) {
-          injectPick(channel, withBank, s.bank, s.value);
+          // Filtered, it is no pick; played by the instrument itself it
+          // would be what the editor cannot know: not drawn.
+          if (!localOn) injectPick(channel, withBank, s.bank, program);
           break;
         }
-        const std::optional<int> bank = withBank ? std::optional<int>(s.bank) : std::nullopt;
-        // No other pick of the part since the last rest: what the pick does
-        // not say (a bank, a program) is the part's own, settled.
-        const bool settled = !m.pickInBurst;
-        // The instrument telling what the editor knows it plays may be the
-        // echo of the editor's own change: left out, unless it goes back
-        // from another report of its own.
-        const auto at = static_cast<size_t>(s.part);
-        if (report && !m.lastWasReport &&
-            (bankOnly ? plug->partBankKnown[at] && plug->partBank(s.part) == s.bank
-                      : plug->partProgramKnown[at] && plug->partProgram(s.part) == s.value))
-          break;
-        m.lastWasReport = report;
-        const auto send = [&] {
-          if (report) reportPick(s.part, bankOnly, bankOnly ? s.bank : s.value);
-          else injectPick(channel, withBank, s.bank, s.value);
+        const auto send = [&](int bank, int prog) {
+          if (!report) return injectPick(channel, withBank, bank, prog);
+          if (withBank) reportPick(s.part, true, bank);
+          if (!bankOnly) reportPick(s.part, false, prog);
         };
         if (localOn) {
-          // It plays its own pick (a bank alone on the program it is on),
-          // then tells; the editor records it so.
-          // What the editor sent before reached it first.
-          pump();
-          size_t played;
-          {
-            std::lock_guard<std::recursive_mutex> lock(wireMutex);
-            played = wire.size();
-          }
-          const int program = bankOnly ? instrument.multiBuffer()[7 + 32 + 22 * at + 1] : s.value;
-          playOnInstrument(channel, bank, program);
-          send();
-          // What the editor sent for the part before it heard the pick
-          // reaches the instrument after it.
-          pump();
-          {
-            std::lock_guard<std::recursive_mutex> lock(wireMutex);
-            for (size_t i = played; i < wire.size(); ++i) {
-              const Bytes& message = wire[i];
-              if (message.empty()) continue;
-              const int kind = message[0] & 0xF0;
-              const bool pair = (kind == 0xB0 || kind == 0xC0) && (message[0] & 0x0F) == channel;
-              // A sound dump into the part, or a multi (every part loads its program).
-              const bool dump = message[0] == 0xF0 && message.size() > 300 && (message[6] == s.part || message[4] == 0x11);
-              if (pair || dump) m.crossed = true;
-            }
-          }
-          m.touched = true;
-          m.certain = !m.crossed && (bankOnly ? settled && m.program == program : withBank || settled);
-          m.pickInBurst = true;
-          if (bank) m.bank = bank;
-          // A bank alone leaves the program as the editor knew it.
-          if (!bankOnly) m.program = program;
-          const bool conflict = reserved && m.bank.value_or(0) == 0;
-          m.library = library && !locked && !conflict && !portOff;
-          if (library && (!m.bank || mayMeetAnother(program, m.bank))) m.certain = false;
+          // Its knob turned while nothing of the part is on its way: it
+          // plays its pick (a bank alone on the program it is on), then tells.
+          settle();
+          const int bank = withBank ? s.bank : m.bank;
+          const int prog = bankOnly ? m.program : program;
+          const size_t at = mark();
+          playOnInstrument(channel, withBank ? std::optional<int>(bank) : std::nullopt, prog);
+          send(bank, prog);
+          take(s.part, bank, prog, Road::kOwn, at);
         } else {
-          send();
-          const int program = bankOnly ? param(kMultiPartPatch + s.part)->Int() : s.value;
-          cameIn(refusedOnItsWay(bank), bank, program, library);
-          if (mayMeetAnother(program, bank ? bank : m.bank)) m.certain = false;
-          // Its answer goes with the part's own program or bank as they are
-          // when it goes: settled, or not known here.
-          if (!settled && !(withBank && !bankOnly)) m.certain = false;
+          // It asks the editor, which answers with the pair or not at all;
+          // what it does not say (the bank, the program) is the part's as it
+          // is when the answer goes: asked at rest.
+          if (!(withBank && !bankOnly) && m.burst) settle();
+          const int bank = withBank ? s.bank : m.bank;
+          const int prog = bankOnly ? m.program : program;
+          waitIfRacing(s.part, bank, prog);
+          const size_t at = mark();
+          send(bank, prog);
+          take(s.part, bank, prog, Road::kEditor, at);
         }
+        break;
+      }
+      case Step::kTurnAndBack: {
+        // The instrument's knob one program on and straight back, each told
+        // as it plays it: the second is a pick, not the echo of the editor's
+        // change it equals.
+        if (!localOn || library || conditions.portsUnset) break;
+        // Straight after the editor's own change to the program it goes
+        // back to, whose echo (if the instrument echoes) is due.
+        run(Step{Step::kHost, s.part, 0, m.program});
+        settle();
+        const int back = m.program, bank = m.bank;
+        const int there = program == back ? (back + 1) % 100 : program;
+        const size_t at = mark();
+        playOnInstrument(channel, std::nullopt, there);
+        reportPick(s.part, false, there);
+        take(s.part, bank, there, Road::kOwn, at);
+        playOnInstrument(channel, std::nullopt, back);
+        reportPick(s.part, false, back);
+        take(s.part, bank, back, Road::kOwn, at);
         break;
       }
       case Step::kPageProgram:
       case Step::kPageBank: {
+        // What the page shows is the part's rest: its value the user's pick.
+        settle();
         const bool bankPick = s.kind == Step::kPageBank;
         const int idx = (bankPick ? kMultiPartBank : kMultiPartPatch) + s.part;
-        const int before = param(idx)->Int();
-        const int value = bankPick ? s.bank : s.value;
-        const std::optional<int> bank = bankPick ? std::optional<int>(s.bank) : std::nullopt;
-        const int program = bankPick ? param(kMultiPartPatch + s.part)->Int() : s.value;
-        plug->SetParameterFromGUI(idx, param(idx)->GetNormalized(value));
-        // The window's own checks refuse before it comes in; the port gone is met on the way.
-        const bool shownConflict = (bank ? *bank : param(kMultiPartBank + s.part)->Int()) == 0 && program == kReservedProgram;
-        const bool refusedAtWindow = value == before || locked || shownConflict || (!library && conditions.rxOff);
-        if (!refusedAtWindow) {
-          if (!m.bank) m.bank = param(kMultiPartBank + s.part)->Int();
-          cameIn(portOff, bank, program, library);
-        }
-        if (mayMeetAnother(program, bank ? *bank : param(kMultiPartBank + s.part)->Int())) {
-          m.touched = true;
-          m.certain = false;
-        }
+        const int before = shownValue(idx);
+        const int v = bankPick ? s.bank : program;
+        const int bank = bankPick ? s.bank : m.bank, prog = bankPick ? m.program : program;
+        const size_t at = mark();
+        plug->SetParameterFromGUI(idx, param(idx)->GetNormalized(v));
+        if (v != before) take(s.part, bank, prog, Road::kEditor, at);
         break;
       }
-      case Step::kArrowUp:
-      case Step::kTopBarProgram:
-      case Step::kDoubleClick:
-        // The window's roads of the current part; uncertain in the model
-        // (their program counts from what shows meanwhile).
-        if (s.kind == Step::kArrowUp) {
-          setParam(kPatchUp + plug->currentPart, 1);
-        } else if (s.kind == Step::kTopBarProgram) {
-          window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {s.value / 10, s.value % 10});
-        } else if (library) {
-          const IRECT r = window->slot(0, s.value % kPrograms);
-          IMouseMod left(true, false);
-          window->gui()->OnMouseDblClick((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
-        }
-        markUncertain(plug->currentPart);
-        models[static_cast<size_t>(plug->currentPart.load())].lastWasReport = false;
-        models[static_cast<size_t>(plug->currentPart.load())].bankUnsureInBurst = true;
+      case Step::kArrowUp: {
+        // The step counts from the part's newest pick, whatever shows.
+        const int next = (shown.program + 1) % 100;
+        waitIfRacing(current, shown.bank, next);
+        const size_t at = mark();
+        setParam(kPatchUp + current, 1);
+        take(current, shown.bank, next, Road::kEditor, at);
         break;
+      }
+      case Step::kTopBarProgram: {
+        waitIfRacing(current, shown.bank, program);
+        const size_t at = mark();
+        window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {program / 10, program % 10});
+        take(current, shown.bank, program, Road::kEditor, at);
+        break;
+      }
+      case Step::kDoubleClick: {
+        if (!library) break;
+        const int slot = s.value % kPrograms;
+        waitIfRacing(current, shown.bank, slot);
+        const size_t at = mark();
+        const IRECT r = window->slot(0, slot);
+        IMouseMod left(true, false);
+        window->gui()->OnMouseDblClick((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
+        take(current, shown.bank, slot, Road::kEditor, at);
+        break;
+      }
       case Step::kGetSound: {
+        // A request is a pick of the part: one on its way would end. At
+        // rest, it reads what the part plays and changes nothing.
+        if (m.burst) settle();
         Pick pick;
         pick.work = Pick::Work::kRequest;
         pick.slot = s.part;
         plug->midiMessageManager->picks.pick(pick);
-        if (m.pickInBurst) m.certain = false;
-        m.pickInBurst = true;
+        m.burst = true;
         break;
       }
       case Step::kGetMulti:
       case Step::kSendMulti:
       case Step::kRestore:
+        settle();
         if (s.kind == Step::kGetMulti) setParam(kRequestTempData, 1);
         if (s.kind == Step::kSendMulti) setParam(kPushArrangement, 1);
-        if (s.kind == Step::kRestore) {
-          ByteChunk chunk;
-          ASSERT_TRUE(plug->SerializeState(&chunk));
-          ASSERT_GT(plug->UnserializeState(&chunk, 0), 0);
-        }
-        // A pick of every part: what each plays is what the instrument and
-        // the editor then agree on.
-        for (int p : kParts) markUncertain(p, true);
+        if (s.kind == Step::kRestore) restore();
+        everyPartJob();
         break;
+      case Step::kRestoreWithPick: {
+        // The host restores the instance; the user picks on the top bar
+        // while the restore holds the instrument: the pick waits for it and
+        // goes after, the part's newest.
+        settle();
+        {
+          std::lock_guard<std::mutex> lock(holdMutex);
+          holdNext = true;
+          letGo = false;
+        }
+        restore();
+        everyPartJob();
+        const int picked = program == shown.program ? (program + 1) % 100 : program;
+        const size_t at = mark();
+        window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {picked / 10, picked % 10});
+        take(current, shown.bank, picked, Road::kEditor, at);
+        break;
+      }
+      case Step::kLibraryRequest: {
+        // "Hardware by Prog No." into a library slot, while a part's pick
+        // and its read-back are answered beside it. The library sends
+        // nothing meanwhile (not stepping it), so what the slot holds is
+        // read by nothing else.
+        if (library) break;
+        settle();
+        const int slot = 90 + s.value % 10;
+        plug->patchLibrarian->targetSlot = slot;
+        plug->librarianView()->selectedUpper = slot;
+        const bool answered = !portOff() && conditions.answers != Answers::kNever;
+        plug->midiMessageManager->sendSinglePatchRequestSysexFromLibrarian(false, s.bank);
+        const int other = s.part == kParts[0] ? kParts[1] : kParts[0];
+        run(Step{Step::kHost, other, 0, firstProgram(other) + s.value % kPrograms});
+        settle();
+        if (answered) libraryNames[static_cast<size_t>(slot)] = storedName(s.bank, slot);
+        librarySlotsAsked.push_back(slot);
+        break;
+      }
       case Step::kPartClick:
         window->clickTab(kQuickTab, s.part);
         break;
@@ -538,7 +671,7 @@ class PickModelTest : public EditorTest {
         // A part's request lost on the cable while the instrument answers
         // another part's: heard from since, it is not searched for.
         settle();
-        if (portOff || conditions.answers == Answers::kNever) break;
+        if (portOff() || conditions.answers == Answers::kNever) break;
         {
           std::lock_guard<std::mutex> lock(holdMutex);
           pauseHeldSlot = s.part, pausesHeld = pausesLetGo = 0;
@@ -582,7 +715,7 @@ class PickModelTest : public EditorTest {
           std::lock_guard<std::recursive_mutex> lock(wireMutex);
           before = wire.size();
         }
-        run(Step{s.bank == 2 ? Step::kInstrument : Step::kInstrumentWithBank, s.part, s.bank, s.value});
+        run(Step{s.bank == 2 ? Step::kInstrument : Step::kInstrumentWithBank, s.part, s.bank, value});
         settle();
         if (!localOn || library) break;
         std::lock_guard<std::recursive_mutex> lock(wireMutex);
@@ -597,6 +730,7 @@ class PickModelTest : public EditorTest {
       default: {
         // A condition changes at rest, as a user changes it between picks.
         settle();
+        const bool locked = conditions.locked[static_cast<size_t>(s.part)];
         switch (s.kind) {
           case Step::kLock:
             conditions.locked[static_cast<size_t>(s.part)] = !locked;
@@ -609,21 +743,54 @@ class PickModelTest : public EditorTest {
           case Step::kHostFilter:
             conditions.hostFilter = !conditions.hostFilter;
             setParam(kMIDIFilterDAWPCPassThrough, conditions.hostFilter ? 0 : 1);
+            // Now and then a pair the filter stops, the filter then off
+            // again: nothing of that pair is left for the next.
+            if (conditions.hostFilter && s.value % 2 == 0) {
+              run(Step{Step::kHostWithBank, s.part, s.bank, s.value});
+              settle();
+              conditions.hostFilter = false;
+              setParam(kMIDIFilterDAWPCPassThrough, 1);
+            }
             break;
           case Step::kInstrumentFilter:
             conditions.instrumentFilter = !conditions.instrumentFilter;
             setParam(kMIDIFilterHWPCPassThrough, conditions.instrumentFilter ? 0 : 1);
+            if (conditions.instrumentFilter && !localOn && s.value % 2 == 0) {
+              run(Step{Step::kInstrumentWithBank, s.part, s.bank, s.value});
+              settle();
+              conditions.instrumentFilter = false;
+              setParam(kMIDIFilterHWPCPassThrough, 1);
+            }
             break;
           case Step::kPortGone:
             conditions.portGone = !conditions.portGone;
             backend->setOutGone(conditions.portGone);
+            answeredEver = answeredEver && !conditions.portGone;
             break;
-          case Step::kUnplugged:
+          case Step::kUnplugged: {
+            // The cable out: the port is there, nothing reaches the instrument.
+            std::lock_guard<std::recursive_mutex> lock(wireMutex);
             conditions.unplugged = !conditions.unplugged;
             backend->setOutUnplugged(conditions.unplugged);
             // Nothing reaches the instrument: its silence may be searched.
             answeredEver = answeredEver && !conditions.unplugged;
             break;
+          }
+          case Step::kPortsUnset: {
+            {
+              std::lock_guard<std::recursive_mutex> lock(wireMutex);
+              conditions.portsUnset = !conditions.portsUnset;
+            }
+            setPorts(!conditions.portsUnset);
+            answeredEver = false;
+            settle();
+            break;
+          }
+          case Step::kEcho: {
+            std::lock_guard<std::recursive_mutex> lock(wireMutex);
+            conditions.echo = !conditions.echo;
+            break;
+          }
           case Step::kAnswers: {
             std::lock_guard<std::recursive_mutex> lock(wireMutex);
             conditions.answers = static_cast<Answers>(s.value);
@@ -636,17 +803,16 @@ class PickModelTest : public EditorTest {
     }
   }
 
-  void markUncertain(int part, bool forgetPair = false) {
-    PartModel& m = models[static_cast<size_t>(part)];
-    m.touched = true;
-    m.certain = false;
-    m.pickInBurst = true;
-    if (forgetPair) m.bank = m.program = std::nullopt;
+  void restore() {
+    ByteChunk chunk;
+    ASSERT_TRUE(plug->SerializeState(&chunk));
+    ASSERT_GT(plug->UnserializeState(&chunk, 0), 0);
   }
   void playOnInstrument(int channel, std::optional<int> bank, int program) {
     const auto cc = static_cast<unsigned char>(0xB0 | channel);
     if (bank) instrument.receive({cc, 0, 0}), instrument.receive({cc, 32, static_cast<unsigned char>(64 + *bank)});
     instrument.receive({static_cast<unsigned char>(0xC0 | channel), static_cast<unsigned char>(program)});
+    notePlayed();
   }
   void injectPick(int channel, bool withBank, int bank, int program) {
     const auto cc = static_cast<unsigned char>(0xB0 | channel);
@@ -654,11 +820,12 @@ class PickModelTest : public EditorTest {
     backend->inject({static_cast<unsigned char>(0xC0 | channel), static_cast<unsigned char>(program)});
   }
   // The multi's bytes 32 + 22 * part (bank) and the next (program).
-  void reportPick(int part, bool bank, int value) {
+  static Bytes reportBytes(int part, bool bank, int value) {
     const int at = 32 + 22 * part + (bank ? 0 : 1);
-    backend->inject({0xF0, 0x3E, 0x10, kDeviceId, 0x21, static_cast<unsigned char>(at / 128),
-                     static_cast<unsigned char>(at % 128), static_cast<unsigned char>(value), 0xF7});
+    return {0xF0, 0x3E, 0x10, kDeviceId, 0x21, static_cast<unsigned char>(at / 128),
+            static_cast<unsigned char>(at % 128), static_cast<unsigned char>(value), 0xF7};
   }
+  void reportPick(int part, bool bank, int value) { backend->inject(reportBytes(part, bank, value)); }
   void letJobsGo() {
     std::lock_guard<std::mutex> lock(holdMutex);
     holdNext = false;
@@ -671,105 +838,139 @@ class PickModelTest : public EditorTest {
     MIDIMessageManager& manager = *plug->midiMessageManager;
     // A bound in time: under a sanitizer and a loaded machine the replies'
     // hand-overs can take seconds.
-    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    for (int quiet = 0; quiet < 3 && std::chrono::steady_clock::now() < bound;) {
+    // Once a sequence failed to come to rest, it is not waited for again.
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(restless ? 1 : 30);
+    size_t wireBefore;
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      wireBefore = wire.size();
+    }
+    int quiet = 0;
+    while (quiet < 3 && std::chrono::steady_clock::now() < bound) {
       plug->midiSendThread->flush();
       pump();
       bool repliesDue;
+      size_t sent;
       {
         std::lock_guard<std::recursive_mutex> lock(wireMutex);
         repliesDue = !late.empty();
+        sent = wire.size() - wireBefore;
       }
+      // The editor and the instrument answering each other without end.
+      if (sent > 3000) break;
       quiet = manager.atRest() && !repliesDue ? quiet + 1 : 0;
       if (quiet == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
+    if (quiet < 3 && !restless) {
+      restless = true;
+      ADD_FAILURE() << "the editor and the instrument never came to rest (an exchange without end, or a job that never ends)";
+    }
     plug->followPicksInWindow();
-    for (int p = 0; p < 16; ++p) {
-      PartModel& m = models[static_cast<size_t>(p)];
-      m.pickInBurst = m.bankUnsureInBurst = false;
-      // Not known here after its burst, the part is at rest on what the
-      // record holds (checked against the instrument at the end): the pair
-      // a later program change or bank alone goes with.
-      if (m.certain) continue;
-      const auto at = static_cast<size_t>(p);
-      m.bank = plug->partBankKnown[at] ? std::optional<int>(plug->partBank(p)) : std::nullopt;
-      m.program = plug->partProgramKnown[at] ? std::optional<int>(plug->partProgram(p)) : std::nullopt;
+    for (PartModel& m : models) {
+      m.burst = false;
+      m.fromBank = m.bank;
+      m.fromProgram = m.program;
     }
   }
 
-  // ---- After the sequence.
+  // ---- Reading the window: a control's value as its parameter's plain
+  // value (one not shown since takes its parameter's when next drawn).
+  int shownValue(int idx) {
+    IParam* p = param(idx);
+    const IControl* control = plug->firstControlOf(idx);
+    if (!control || control->IsValueStale()) return p->Int();
+    return static_cast<int>(std::lround(p->GetMin() + control->GetValue() * (p->GetMax() - p->GetMin())));
+  }
+  std::string shownName(int part) { return name9of(plug->paramDisplayText(kPatchName + part, 0)); }
+  // The top bar names the part's sound, or none; the editor's own unnamed
+  // sound shows as INIT and goes out as "-- INIT --", and a sound that went
+  // out with no name comes back from a project as "Set Name".
+  static bool namesIt(const std::string& shown, const std::string& plays) {
+    const auto plain = [](const std::string& name) {
+      if (name.find("INIT") != std::string::npos) return std::string("INIT");
+      return name == name9of("Set Name") ? std::string(9, ' ') : name;
+    };
+    return shown == std::string(9, ' ') || plain(shown) == plain(plays);
+  }
+  Played playing(int part) {
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    return played[static_cast<size_t>(part)].back();
+  }
+
+  // ---- After the sequence: every part, from the instrument's side.
   void check() {
     settle();
-    backend->setOutGone(false);
-    backend->setOutUnplugged(false);
     MIDIMessageManager& manager = *plug->midiMessageManager;
     EXPECT_TRUE(manager.atRest()) << "the jobs and picks came to rest";
     EXPECT_EQ(manager.picks.repliesAwaited(), 0) << "no request waits";
     for (int p : kParts) {
       SCOPED_TRACE("part " + std::to_string(p + 1));
       const PartModel& m = models[static_cast<size_t>(p)];
-      const auto at = static_cast<size_t>(p);
-      const bool bankKnown = plug->partBankKnown[at], programKnown = plug->partProgramKnown[at];
-      const int shownBank = param(kMultiPartBank + p)->Int(), shownProgram = param(kMultiPartPatch + p)->Int();
-      // The window shows what the record holds.
-      if (bankKnown) {
-        EXPECT_EQ(shownBank, plug->partBank(p)) << "window and record: bank";
+      const Played now = playing(p);
+      // The window shows what the instrument plays, as its bytes made it.
+      EXPECT_EQ(shownValue(kMultiPartBank + p), now.bank) << "the window's bank is the instrument's";
+      EXPECT_EQ(shownValue(kMultiPartPatch + p), now.program) << "the window's program is the instrument's";
+      // The instrument plays the newest pick that could go, as it went.
+      EXPECT_EQ(now.bank, m.bank) << "the newest pick's bank";
+      EXPECT_EQ(now.program, m.program) << "the newest pick's program";
+      if (m.name) {
+        EXPECT_EQ(now.name, *m.name) << "the newest pick's sound";
       }
-      if (programKnown) {
-        EXPECT_EQ(shownProgram, plug->partProgram(p)) << "window and record: program";
+      // From the newest pick's first message on, nothing of another reached
+      // the part.
+      if (m.order) {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        bool on = false;
+        const std::vector<Played>& list = played[static_cast<size_t>(p)];
+        for (size_t i = m.playedFrom; i < list.size(); ++i) {
+          const Played& e = list[i];
+          on = on || (e.bank == m.bank && e.program == m.program);
+          if (!on) continue;
+          const bool its = e.bank == m.bank && e.program == m.program &&
+                           (e.name == storedName(m.bank, m.program) || (m.name && e.name == *m.name));
+          EXPECT_TRUE(its) << "after the newest pick went, the part received " << e.bank << "/" << e.program << " \""
+                           << e.name << "\" (message " << e.wireAt << ")";
+        }
       }
-      const std::string playing = name9(instrument.partBuffer(p));
-      // A sound the editor holds is the instrument's.
-      if (plug->partSoundHeld[at] && !m.crossed) {
-        EXPECT_EQ(name9of(plug->paramDisplayText(kPatchName + p, 0)), playing);
-      }
-      // Stepping the instrument, its multi names what the record holds.
-      if (mode != Mode::kStepLibrary && bankKnown && programKnown && shownProgram < 100 && !m.crossed) {
-        const Bytes multi = instrument.multiBuffer();
-        const size_t block = 7 + 32 + 22 * at;
-        EXPECT_EQ(multi[block], shownBank) << "instrument and record: bank";
-        EXPECT_EQ(multi[block + 1], shownProgram) << "instrument and record: program";
-      }
-      if (!m.touched || !m.certain) continue;
-      // Certain: the part is on its newest pick.
-      ASSERT_TRUE(m.program.has_value());
-      EXPECT_TRUE(programKnown);
-      EXPECT_EQ(plug->partProgram(p), *m.program) << "the newest pick";
-      if (m.bank) {
-        EXPECT_EQ(plug->partBank(p), *m.bank) << "the newest pick's bank";
-      }
-      if (m.library) {
-        EXPECT_EQ(playing, name9of(numbered("Fact", *m.program)));
-      } else if (m.bank) {
-        EXPECT_EQ(playing, name9(instrument.storedSound(*m.bank, *m.program)));
-      }
-      // The highlight: the shown part's program, in the pane its library
-      // entry came from, or the upper pane stepping the instrument.
-      if (p == plug->currentPart && *m.program < 100 && (m.library || mode != Mode::kStepLibrary)) {
-        plug->highlightPlayed();
-        plug->followPicksInWindow();
-        EXPECT_EQ(plug->librarianView()->selectedUpper, *m.program) << "the highlight";
+      if (p == plug->currentPart) {
+        const std::string name = shownName(p);
+        EXPECT_TRUE(namesIt(name, now.name)) << "the top bar names \"" << name << "\", the part plays \"" << now.name << "\"";
+        // The highlight: the shown part's program, in the pane its library
+        // entry came from, or the upper pane stepping the instrument.
+        const bool fromLibrary = m.name && *m.name == libraryNames[static_cast<size_t>(m.program)];
+        if (m.name && (fromLibrary || mode != Mode::kStepLibrary)) {
+          plug->highlightPlayed();
+          plug->followPicksInWindow();
+          EXPECT_EQ(plug->librarianView()->selectedUpper, m.program) << "the highlight";
+        }
       }
     }
-    // Nothing of an older pick left once a newer one of its part came in.
+    // A slot asked for by number holds the instrument's sound of that number.
+    if (!librarySlotsAsked.empty()) {
+      const auto bank = plug->patchLibrarian->bankAt(kSoundList, 0);
+      for (int slot : librarySlotsAsked) {
+        const Bytes& dump = bank->patches.at(static_cast<size_t>(slot)).dumps.at(0).bytes;
+        EXPECT_EQ(name9(dump), libraryNames[static_cast<size_t>(slot)]) << "library slot " << slot;
+      }
+    }
+    // A part switch sends only a sound the part plays: going through the
+    // parts changes nothing the instrument plays, and the top bar names it.
+    const int current = plug->currentPart;
+    std::array<Played, 16> before{};
+    for (int p : kParts) before[static_cast<size_t>(p)] = playing(p);
+    for (int p : {kParts[0], kParts[1], kParts[2], current}) {
+      window->clickTab(kQuickTab, p);
+      settle();
+      for (int q : kParts) {
+        const Played after = playing(q);
+        EXPECT_EQ(after.name, before[static_cast<size_t>(q)].name) << "part " << q + 1 << " after a switch to part " << p + 1;
+        EXPECT_EQ(after.program, before[static_cast<size_t>(q)].program) << "part " << q + 1 << " after a switch to part " << p + 1;
+      }
+      const std::string name = shownName(p);
+      EXPECT_TRUE(namesIt(name, playing(p).name))
+          << "switched to part " << p + 1 << ", the top bar names \"" << name << "\", the part plays \"" << playing(p).name << "\"";
+    }
     std::unique_lock<std::mutex> lock(logMutex);
-    // The host's arrival moves the count without the gate's lock: a message
-    // the gate checked just before it may be logged just after it, once.
-    std::array<uint32_t, kPickSlots> newest{};
-    std::array<bool, kPickSlots> justArrived{};
-    for (const GateEvent& e : gateLog) {
-      const auto at = static_cast<size_t>(e.slot);
-      auto& n = newest[at];
-      if (e.arrival) {
-        justArrived[at] = e.count > n;
-        n = std::max(n, e.count);
-      } else {
-        const bool checkedBefore = justArrived[at] && e.count + 1 == n;
-        justArrived[at] = false;
-        if (checkedBefore) continue;
-        EXPECT_GE(e.count, n) << "a message of slot " << e.slot << "'s pick " << e.count << " after pick " << n;
-      }
-    }
     // An overtaken pick's work ends at its next pause.
     for (const auto& [ticket, pauses] : pausesOvertaken)
       EXPECT_LE(pauses, 1) << "slot " << ticket.first << " pick " << ticket.second << " waited on, overtaken";
@@ -793,7 +994,7 @@ class PickModelTest : public EditorTest {
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
       for (; traced < wire.size(); ++traced) {
         const Bytes& m = wire[traced];
-        out << "      sent";
+        out << "      " << traced << (reached[traced] ? " sent" : " lost");
         for (size_t i = 0; i < std::min<size_t>(m.size(), 9); ++i) out << ' ' << std::hex << int(m[i]) << std::dec;
         if (m.size() > 9) out << " ... (" << m.size() << " bytes)";
         out << "\n";
@@ -809,11 +1010,10 @@ class PickModelTest : public EditorTest {
     for (int p : kParts) {
       const auto at = static_cast<size_t>(p);
       const PartModel& m = models[at];
-      out << "    part " << p + 1 << ": record " << (plug->partBankKnown[at] ? std::to_string(plug->partBank(p)) : "?")
-          << "/" << (plug->partProgramKnown[at] ? std::to_string(plug->partProgram(p)) : "?") << " held "
-          << plug->partSoundHeld[at] << ", plays " << name9(instrument.partBuffer(p)) << ", model "
-          << (m.certain ? "certain " : "uncertain ") << (m.bank ? std::to_string(*m.bank) : "?") << "/"
-          << (m.program ? std::to_string(*m.program) : "?") << (m.library ? " library" : "") << "\n";
+      const Played now = playing(p);
+      out << "    part " << p + 1 << ": shows " << shownValue(kMultiPartBank + p) << "/" << shownValue(kMultiPartPatch + p)
+          << " \"" << shownName(p) << "\", plays " << now.bank << "/" << now.program << " \"" << now.name << "\", model "
+          << m.bank << "/" << m.program << " \"" << m.name.value_or("?") << "\" from message " << m.wireAt << "\n";
     }
     std::fputs(out.str().c_str(), stderr);
   }
@@ -830,6 +1030,7 @@ class PickModelTest : public EditorTest {
     std::mt19937 random(seed);
     rng.seed(seed ^ 0x9E3779B9u);
     answeredEver = true;
+    restless = false;
     startSequence(random);
     const std::vector<Step> steps = makeSequence(random);
     const int failuresBefore = failures() + interceptedFailures();
@@ -844,8 +1045,8 @@ class PickModelTest : public EditorTest {
       }
       for (const Step& s : steps) {
         const auto stepBegin = std::chrono::steady_clock::now();
-        // The instrument here tells no program change back: a report one
-        // step after the editor's change is its own, past the echo's due time.
+        // A step is the user's next move, past an echo's due time: a report
+        // that comes a step after the editor's change is the instrument's own.
         now += 1001;
         run(s);
         if (HasFatalFailure()) break;
@@ -891,9 +1092,16 @@ class PickModelTest : public EditorTest {
   std::array<PartModel, 16> models{};
   Conditions conditions;
   bool answeredEver = true;
+  bool restless = false;  // a settle of the sequence found no rest
   std::mt19937 rng;
   std::recursive_mutex wireMutex;
   std::vector<Bytes> wire;
+  std::vector<bool> reached;  // whether each message of the wire reached the instrument
+  std::array<std::vector<Played>, 16> played;
+  std::array<size_t, 16> playedAtMark{};
+  // The upper pane's sounds by slot, as the test wrote and asked for them.
+  std::array<std::string, 100> libraryNames;
+  std::vector<int> librarySlotsAsked;
   size_t wireObject = 0, wireSeen = 0, traced = 0, gateTraced = 0;
   std::vector<std::pair<int, Bytes>> late;
   std::mutex flightMutex;
@@ -921,13 +1129,18 @@ TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
 #ifdef __SANITIZE_THREAD__
   // Ten times slower under the race detector, which looks for races, not
   // for more sequences: a share of them keeps the run within its bound.
-  constexpr int kSequences = 500;
+  constexpr int kSequences = 150;
 #else
-  constexpr int kSequences = 2000;
+  // Each sequence checks every part and goes through the parts once more:
+  // this many stay well within the test's bound under a sanitizer.
+  constexpr int kSequences = 1500;
 #endif
   const int count = seedText ? 1 : countText ? std::atoi(countText) : kSequences;
+  // TARNIVEX_PICK_FAILURES=<n>: run on past n failed seeds (a survey).
+  const char* failuresText = std::getenv("TARNIVEX_PICK_FAILURES");
+  const int maxFailed = failuresText ? std::atoi(failuresText) : 3;
   int failed = 0, replayed = 0;
-  for (int i = 0; i < count && failed < 3; ++i) {
+  for (int i = 0; i < count && failed < maxFailed; ++i) {
     // A fresh instance now and then: no sequence leans on a long history.
     if (i % 250 == 0) makeInstance();
     const auto begin = std::chrono::steady_clock::now();
@@ -944,14 +1157,11 @@ TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
     if (!passed) {
       // The threads' timing differs from run to run: a seed that fails once
       // is replayed on a fresh instance, and fails the test when it fails
-      // again, or when more than one in a hundred of a run's seeds needed a
-      // replay. With two test runs at once on the machine, a pick still on
-      // its way as the model turns the cable or a lock makes some six seeds
-      // in 1,500 fail once and pass on their replay.
+      // again, or when more than three seeds of a run needed a replay.
       std::fprintf(stderr, "seed %u failed on its first try:\n", seed);
       for (int k = 0; k < firstTry.size(); ++k)
         std::fprintf(stderr, "%s\n", firstTry.GetTestPartResult(k).message());
-      if (++replayed > std::max(3, count / 100)) {
+      if (++replayed > maxFailed) {
         for (int k = 0; k < firstTry.size(); ++k) ADD_FAILURE() << firstTry.GetTestPartResult(k).message();
         ++failed;
       } else {
