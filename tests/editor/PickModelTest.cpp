@@ -114,6 +114,9 @@ struct PartModel {
   // are what the part may receive from then on.
   size_t wireAt = 0, playedFrom = 0;
   bool order = false;
+  // The editor's own copy goes after the program change (a top-bar pick in
+  // program mode): the sound is whatever that copy is.
+  bool editorsSound = false;
   // A pick of it since the last rest, and the pair it came from: a pick of
   // another part that meets either waits for the rest (which of them the
   // editor judges against is timing, not the test's).
@@ -421,7 +424,7 @@ class PickModelTest : public EditorTest {
   };
   // A pick of the part that came in when the wire stood at `at`: the part's
   // newest unless refusable, and then the pick before it goes on as it was.
-  void take(int part, int bank, int program, Road road, size_t at) {
+  void take(int part, int bank, int program, Road road, size_t at, bool editorsSoundAfter = false) {
     PartModel& m = models[static_cast<size_t>(part)];
     const bool library = mode == Mode::kStepLibrary;
     const bool locked = conditions.locked[static_cast<size_t>(part)];
@@ -431,6 +434,8 @@ class PickModelTest : public EditorTest {
     m.bank = bank;
     m.program = program;
     m.name = libraryGoes ? libraryNames[static_cast<size_t>(program)] : storedName(bank, program);
+    m.editorsSound = editorsSoundAfter && mode == Mode::kProgram;
+    if (m.editorsSound) m.name.reset();
     m.wireAt = at;
     m.playedFrom = playedAtMark[static_cast<size_t>(part)];
     m.order = true;
@@ -443,6 +448,7 @@ class PickModelTest : public EditorTest {
       PartModel& m = models[static_cast<size_t>(p)];
       m.name.reset();
       m.order = false;
+      m.editorsSound = false;
       m.burst = true;
     }
   }
@@ -566,7 +572,7 @@ class PickModelTest : public EditorTest {
         waitIfRacing(current, shown.bank, program);
         const size_t at = mark();
         window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {program / 10, program % 10});
-        take(current, shown.bank, program, Road::kEditor, at);
+        take(current, shown.bank, program, Road::kEditor, at, true);
         break;
       }
       case Step::kDoubleClick: {
@@ -615,7 +621,7 @@ class PickModelTest : public EditorTest {
         const int picked = program == shown.program ? (program + 1) % 100 : program;
         const size_t at = mark();
         window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {picked / 10, picked % 10});
-        take(current, shown.bank, picked, Road::kEditor, at);
+        take(current, shown.bank, picked, Road::kEditor, at, true);
         break;
       }
       case Step::kLibraryRequest: {
@@ -646,7 +652,9 @@ class PickModelTest : public EditorTest {
         backend->setOutGone(true);
         const double before = param(0)->Value();
         plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1 + s.bank));
-        EXPECT_EQ(param(0)->Value(), before) << "an edit that never left stays";
+        // With no ports chosen the user edits the project alone: it stays.
+        if (conditions.portsUnset) EXPECT_NE(param(0)->Value(), before) << "an edit with no ports chosen is kept";
+        else EXPECT_EQ(param(0)->Value(), before) << "an edit that never left stays";
         backend->setOutGone(conditions.portGone);
         break;
       }
@@ -927,7 +935,7 @@ class PickModelTest : public EditorTest {
           on = on || (e.bank == m.bank && e.program == m.program);
           if (!on) continue;
           const bool its = e.bank == m.bank && e.program == m.program &&
-                           (e.name == storedName(m.bank, m.program) || (m.name && e.name == *m.name));
+                           (e.name == storedName(m.bank, m.program) || (m.name && e.name == *m.name) || m.editorsSound);
           EXPECT_TRUE(its) << "after the newest pick went, the part received " << e.bank << "/" << e.program << " \""
                            << e.name << "\" (message " << e.wireAt << ")";
         }
