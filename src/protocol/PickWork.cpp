@@ -197,8 +197,10 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   passed.program = sentProgram;
   if (!passOn(ticket, passed)) return false;
   if (plug->isProgBankMode()) {
-    plug->SetLibrarianRequestActive(false);
-    sender.requestPartSound(ticket, part, true);
+    // Asked for, the new sound's name comes with it; until then (or if the
+    // request cannot go) the old one's is not shown over it.
+    if (!picks.newest(ticket)) return true;
+    showInstrumentsOwnSound(sender, ticket, true);
     // A locked section kept the editor's values as the instrument's sound
     // came in: the instrument gets the whole sound back.
     if (pick.lockedSectionsBack && picks.newest(ticket)) {
