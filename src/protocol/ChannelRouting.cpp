@@ -99,7 +99,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
       sayRefused(pick, why);
     } else {
       // Its arrival stops what is under way for an older pick of the part.
-      handInstrumentsPick(picks.arrive(pick.slot), pick);
+      handInstrumentsPick(picks.arrive(pick.slot, pick.program), pick);
     }
     if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
     return;
@@ -156,7 +156,8 @@ void MIDIMessageManager::ProcessMidiMsgFromDAW(IMidiMsg* msg, int part) {
     // One the editor would refuse takes no older pick's place: it never
     // counts as the part's newest, and is said so off this thread.
     std::optional<PickTicket> ticket;
-    if (refusalAtEntry(hostPick(target, *msg, bank)) == PickRefusal::kNone) ticket = picks.arriveRealtime(target, bank);
+    if (refusalAtEntry(hostPick(target, *msg, bank)) == PickRefusal::kNone)
+      ticket = picks.arriveRealtime(target, bank, clampedProgram(target, msg->mData1));
     if (!plug->deferProgramChange(target, *msg, ticket, bank)) takeHostPick(target, *msg, ticket, bank);
     return;
   }

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-PartPicks::PartPicks() {
-  for (auto& target : mTargets) target = -1;
-}
+PartPicks::PartPicks() = default;
 
 void PartPicks::setWork(PartWork part, StateWork state) {
   mPartWork = std::move(part);
@@ -13,12 +11,14 @@ void PartPicks::setWork(PartWork part, StateWork state) {
 
 void PartPicks::setBusyTest(std::function<bool()> busy) { mBusy = std::move(busy); }
 
-PickTicket PartPicks::arriveRealtime(int slot, int bank) {
+PickTicket PartPicks::arriveRealtime(int slot, int bank, int program) {
   if (!isSlot(slot)) slot = 0;
   const PickTicket ticket(slot, ++mCounts[static_cast<size_t>(slot)]);
   // Noted as it arrives, not when its work is handed on: a pick of the
-  // part that arrives meanwhile goes on this bank.
+  // part that arrives meanwhile goes on this bank, a step counts on from
+  // this program.
   if (bank >= 0) noteBank(static_cast<size_t>(slot), ticket.count(), bank);
+  if (program >= 0) noteTarget(static_cast<size_t>(slot), ticket.count(), program);
   if (onArrive) onArrive(ticket);
   return ticket;
 }
@@ -30,11 +30,18 @@ void PartPicks::noteBank(size_t at, uint32_t count, int bank) {
   }
 }
 
-PickTicket PartPicks::arrive(int slot) {
+void PartPicks::noteTarget(size_t at, uint32_t count, int program) {
+  const uint64_t mine = static_cast<uint64_t>(count) << 8 | static_cast<uint64_t>(std::clamp(program, 0, 0xFE) + 1);
+  uint64_t noted = mTargets[at].load();
+  while ((noted >> 8) <= count && !mTargets[at].compare_exchange_weak(noted, mine)) {
+  }
+}
+
+PickTicket PartPicks::arrive(int slot, int program) {
   PickTicket ticket(0, 0);
   {
     std::lock_guard<std::mutex> gate(mGate);
-    ticket = arriveRealtime(slot);
+    ticket = arriveRealtime(slot, -1, program);
   }
   moved();
   return ticket;
@@ -92,16 +99,19 @@ int PartPicks::slotOf(const AnyTicket& ticket) const {
 int PartPicks::stepBase(int slot, int shown) const {
   if (!isSlot(slot)) return shown;
   const auto at = static_cast<size_t>(slot);
-  const int target = mTargets[at].load();
-  return target >= 0 && mTargetCounts[at].load() == mCounts[at].load() ? target : shown;
+  const uint64_t target = mTargets[at].load();
+  return target != 0 && static_cast<uint32_t>(target >> 8) == mCounts[at].load() ? static_cast<int>(target & 0xFF) - 1
+                                                                                 : shown;
 }
 
 void PartPicks::workDone(const PickTicket& ticket) {
   if (!isSlot(ticket.slot())) return;
   const auto at = static_cast<size_t>(ticket.slot());
-  uint32_t count = ticket.count();
   // Only the newest pick's target is the step's base; an older one's end leaves it.
-  if (mTargetCounts[at].compare_exchange_strong(count, 0)) mTargets[at] = -1;
+  uint64_t target = mTargets[at].load();
+  while (target != 0 && static_cast<uint32_t>(target >> 8) == ticket.count() &&
+         !mTargets[at].compare_exchange_weak(target, 0)) {
+  }
   // Overtaken, it is not done: what it carried goes with the newer pick.
   if (!newest(ticket)) return;
   uint32_t done = mDone[at].load();
@@ -136,11 +146,10 @@ bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
       pick.bank = pendingBank(slot);
     if (pick.bank >= 0) noteBank(at, part->count(), pick.bank);
   }
-  if (pick.program >= 0 && pick.work != Pick::Work::kRequest) {
-    mTargetCounts[at] = slot == kMultiSlot ? std::get<StateTicket>(ticket).multi().count()
-                                           : std::get<PickTicket>(ticket).count();
-    mTargets[at] = pick.program;
-  }
+  if (pick.program >= 0 && pick.work != Pick::Work::kRequest)
+    noteTarget(at,
+               slot == kMultiSlot ? std::get<StateTicket>(ticket).multi().count() : std::get<PickTicket>(ticket).count(),
+               pick.program);
   {
     std::lock_guard<std::mutex> lock(mWaitingMutex);
     if (mBusy && mBusy()) {

@@ -45,9 +45,10 @@ class PartPicks {
   // leaves from now on; a bank it carries (>= 0) is the one the part's
   // program changes after it go on. From the host's real-time calls: no
   // lock, no wait.
-  PickTicket arriveRealtime(int slot, int bank = -1);
+  // A program it carries (>= 0) is what a step of the part counts on from.
+  PickTicket arriveRealtime(int slot, int bank = -1, int program = -1);
   // The same, under the gate's lock.
-  PickTicket arrive(int slot);
+  PickTicket arrive(int slot, int program = -1);
   // A pick of every part and the multi at once.
   StateTicket arriveAll();
   // The pick a send of the editor's own copy (no pick of its own) goes out
@@ -159,8 +160,11 @@ class PartPicks {
   static void pruneReplies(std::deque<std::shared_ptr<ReplyWait>>& queue, uint32_t nowMs);
 
   std::array<std::atomic<uint32_t>, kPickSlots> mCounts{};
-  std::array<std::atomic<int>, kPickSlots> mTargets{};  // the newest pick's program, -1 none
-  std::array<std::atomic<uint32_t>, kPickSlots> mTargetCounts{};
+  // The program a pick carried and its count (count << 8 | program + 1), 0
+  // none: one word, so that a step never reads one pick's program with
+  // another's count.
+  std::array<std::atomic<uint64_t>, kPickSlots> mTargets{};
+  void noteTarget(size_t at, uint32_t count, int program);
   std::array<std::atomic<uint32_t>, kPickSlots> mDone{};  // the newest pick whose work is over
   // The last bank a pick of the editor or the host carried, and its count
   // (count << 8 | bank + 1): a program change after it goes on that bank

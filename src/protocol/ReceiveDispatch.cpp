@@ -109,7 +109,7 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   // control, as its follow-up there silences the part.
   pick.silenceFirst = lookup(d, size, 0) != nullptr;
   pick.pane = plug->librarianActivePane();
-  const PickTicket ticket = picks.arrive(part);
+  const PickTicket ticket = picks.arrive(part, pick.program);
   // A bank report and the program report right after it are one pick: the
   // program goes on the reported bank.
   ReportedBank& reported = mReportedBanks[static_cast<size_t>(part)];
