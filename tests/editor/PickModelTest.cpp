@@ -754,7 +754,8 @@ class PickModelTest : public EditorTest {
             break;
           case Step::kRxOff:
             conditions.rxOff = !conditions.rxOff;
-            param(kGlobalRxProgramChange)->Set(conditions.rxOff ? 0 : 1);
+            // Set on the instrument too: its global dump says so when asked.
+            plug->SetParameterFromGUI(kGlobalRxProgramChange, conditions.rxOff ? 0.0 : 1.0);
             break;
           case Step::kHostFilter:
             conditions.hostFilter = !conditions.hostFilter;
@@ -800,6 +801,9 @@ class PickModelTest : public EditorTest {
             setPorts(!conditions.portsUnset);
             answeredEver = false;
             settle();
+            // Ports chosen, the editor reads the instrument's settings: RX
+            // PROGRAM CHANGE is what its switch in the window now says.
+            conditions.rxOff = shownValue(kGlobalRxProgramChange) == 0;
             break;
           }
           case Step::kEcho: {
