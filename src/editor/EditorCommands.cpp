@@ -147,6 +147,13 @@ void Tarnivex::pickPartProgram(int part, int bank, int program, bool multi) {
 
 void Tarnivex::handWindowPick(Pick pick, bool multi) {
   if (!midiMessageManager) return;
+  // One that cannot reach the instrument takes no older pick's place: it
+  // never counts as the part's newest, and the window says why.
+  const PickRefusal why = !midiIOConfigured ? PickRefusal::kNoPorts
+                          : isOutPortGone()  ? PickRefusal::kPortGone
+                          : isOutUnplugged() ? PickRefusal::kUnplugged
+                                             : PickRefusal::kNone;
+  if (why != PickRefusal::kNone) return sayPickRefused(why);
   PartPicks& picks = midiMessageManager->picks;
   pick.road = Pick::Road::kWindow;
   pick.pane = librarianActivePane();
