@@ -109,12 +109,20 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   // control, as its follow-up there silences the part.
   pick.silenceFirst = lookup(d, size, 0) != nullptr;
   pick.pane = plug->librarianActivePane();
-  const PickTicket ticket = picks.arrive(part, pick.program);
   // A bank report and the program report right after it are one pick: the
   // program goes on the reported bank.
   ReportedBank& reported = mReportedBanks[static_cast<size_t>(part)];
-  if (pick.bank >= 0) reported = {ticket.count(), pick.bank};
-  else if (reported.count + 1 == ticket.count()) pick.bank = reported.bank;
+  if (pick.bank < 0 && reported.count != 0 && reported.count == picks.current(part).count()) pick.bank = reported.bank;
+  // Without local control the instrument waits for the editor's answer: one
+  // the editor would refuse takes no older pick's place.
+  if (!plug->isLocalControl()) {
+    if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone) {
+      sayRefused(pick, why);
+      return true;
+    }
+  }
+  const PickTicket ticket = picks.arrive(part, pick.program);
+  if (pick.bank >= 0 && pick.program < 0) reported = {ticket.count(), pick.bank};
   handInstrumentsPick(ticket, pick);
   return true;
 }
