@@ -755,7 +755,11 @@ class PickModelTest : public EditorTest {
           case Step::kRxOff:
             conditions.rxOff = !conditions.rxOff;
             // Set on the instrument too: its global dump says so when asked.
+            // An edit that cannot reach it (the port gone, the cable out)
+            // springs back: the switch in the window says what holds.
             plug->SetParameterFromGUI(kGlobalRxProgramChange, conditions.rxOff ? 0.0 : 1.0);
+            settle();
+            conditions.rxOff = shownValue(kGlobalRxProgramChange) == 0;
             break;
           case Step::kHostFilter:
             conditions.hostFilter = !conditions.hostFilter;
