@@ -98,7 +98,7 @@ std::string describe(const Step& s) {
 
 struct Conditions {
   std::array<bool, 16> locked{};
-  bool rxOff = false, hostFilter = false, instrumentFilter = false, portGone = false, unplugged = false,
+  bool hostFilter = false, instrumentFilter = false, portGone = false, unplugged = false,
        portsUnset = false, echo = false;
   Answers answers = Answers::kAtOnce;
 };
@@ -306,7 +306,7 @@ class PickModelTest : public EditorTest {
     for (int idx : {kMIDIFilterHWPCPassThrough, kMIDIFilterHWCCPassThrough, kMIDIFilterDAWPCPassThrough,
                     kMIDIFilterDAWCCPassThrough})
       setParam(idx, 1);
-    param(kGlobalRxProgramChange)->Set(1);
+    plug->setParameterFromPlug(kGlobalRxProgramChange, 1, false);
     setParam(kControlLibrary, 0);
     setParam(kControlProgBank, 0);
     for (int p : kParts) {
@@ -384,6 +384,10 @@ class PickModelTest : public EditorTest {
   }
 
   // ---- The oracle's rules.
+  // RX PROGRAM CHANGE as its switch shows it: set by the user, read from the
+  // instrument once ports are chosen, restored with a project, sprung back
+  // when the edit could not reach the instrument.
+  bool rxOff() { return shownValue(kGlobalRxProgramChange) == 0; }
   bool portOff() const { return conditions.portGone || conditions.unplugged || conditions.portsUnset; }
   std::pair<int, int> pairOf(int q) const {
     if (q == kReserved) return {0, kReservedProgram};
@@ -429,7 +433,7 @@ class PickModelTest : public EditorTest {
     const bool library = mode == Mode::kStepLibrary;
     const bool locked = conditions.locked[static_cast<size_t>(part)];
     const bool conflict = meets(part, bank, program);
-    if (road == Road::kEditor && (locked || (!library && conditions.rxOff) || conflict || portOff())) return;
+    if (road == Road::kEditor && (locked || (!library && rxOff()) || conflict || portOff())) return;
     const bool libraryGoes = library && !locked && !conflict && !portOff();
     m.bank = bank;
     m.program = program;
@@ -753,13 +757,10 @@ class PickModelTest : public EditorTest {
             param(kPartLock + s.part)->Set(locked ? 0 : 1);
             break;
           case Step::kRxOff:
-            conditions.rxOff = !conditions.rxOff;
             // Set on the instrument too: its global dump says so when asked.
             // An edit that cannot reach it (the port gone, the cable out)
             // springs back: the switch in the window says what holds.
-            plug->SetParameterFromGUI(kGlobalRxProgramChange, conditions.rxOff ? 0.0 : 1.0);
-            settle();
-            conditions.rxOff = shownValue(kGlobalRxProgramChange) == 0;
+            plug->SetParameterFromGUI(kGlobalRxProgramChange, rxOff() ? 1.0 : 0.0);
             break;
           case Step::kHostFilter:
             conditions.hostFilter = !conditions.hostFilter;
@@ -805,9 +806,6 @@ class PickModelTest : public EditorTest {
             setPorts(!conditions.portsUnset);
             answeredEver = false;
             settle();
-            // Ports chosen, the editor reads the instrument's settings: RX
-            // PROGRAM CHANGE is what its switch in the window now says.
-            conditions.rxOff = shownValue(kGlobalRxProgramChange) == 0;
             break;
           }
           case Step::kEcho: {
