@@ -62,6 +62,16 @@ bool LibrarianBrowser::refuseLockedPart(int part) {
   return true;
 }
 
+int LibrarianHost::bankOfNextPick(int part) {
+  if (MIDIMessageManager* manager = messageManager()) {
+    Pick pick;
+    pick.slot = part;
+    return manager->bankOfPick(pick);
+  }
+  const IParam* shown = paramAt(kMultiPartBank + part);
+  return shown ? shown->Int() : 0;
+}
+
 bool LibrarianBrowser::refuseUnsentChange(int part, bool multi) {
   if (refuseLockedPart(part)) return true;
   // The instrument would ignore the program change the pick sends (the

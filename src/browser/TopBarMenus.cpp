@@ -166,7 +166,7 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
     refused = mBrowser->refuseLibraryPick(picked, 0, part);
   } else if (k >= 0) {
     refused = mBrowser->refuseUnsentChange(part, multi) ||
-              host().refusePartPick(part, intValue(host(), kMultiPartBank + part), picked);
+              host().refusePartPick(part, host().bankOfNextPick(part), picked);
   }
   if (refused) {
     refreshPatchNames(shown);
