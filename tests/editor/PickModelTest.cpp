@@ -153,6 +153,15 @@ class PickModelTest : public EditorTest {
     makePlug();
     window.emplace(*plug);
     plug->sleepFor = [](int) {};  // a pick's pauses take no time
+    // The second each program change left in: the instrument echoes at once,
+    // so an echo is due within the second its change left in.
+    backend->setOutLoses([this](const MidiBytes& m) {
+      if (m.size() == 2 && (m[0] & 0xF0) == 0xC0) {
+        std::lock_guard<std::mutex> lock(sentAtMutex);
+        sentAt.emplace_back(Bytes(m.begin(), m.end()), now.load());
+      }
+      return false;
+    });
     for (int p : kParts) param(kMultiPartStatus + p)->Set(1);
     param(kMultiPartStatus + kReserved)->Set(1);
     window->clickTab(kMainTab, 1);
@@ -217,8 +226,11 @@ class PickModelTest : public EditorTest {
         reached.push_back(reaches);
         if (!reaches) continue;
         std::vector<SimBytes> replies = instrument.receive(message);
-        // Echoing, it reports each program change it receives as its own.
-        if (conditions.echo && message.size() == 2 && (message[0] & 0xF0) == 0xC0)
+        // Echoing, it reports each program change it receives as its own,
+        // at once: one that left before the test's clock moved on had its
+        // echo then, which this instrument cannot send back in time (lost).
+        const bool change = message.size() == 2 && (message[0] & 0xF0) == 0xC0;
+        if (change && sentThisSecond(message) && conditions.echo)
           replies.push_back(reportBytes(message[0] & 0x0F, false, message[1]));
         for (const SimBytes& reply : replies) {
           switch (conditions.answers) {
@@ -255,6 +267,16 @@ class PickModelTest : public EditorTest {
       if (--inFlight == 0) flightDone.notify_all();
     }
   }
+  bool sentThisSecond(const Bytes& change) {
+    std::lock_guard<std::mutex> lock(sentAtMutex);
+    for (auto it = sentAt.begin(); it != sentAt.end(); ++it) {
+      if (it->first != change) continue;
+      const bool timely = it->second == now.load();
+      sentAt.erase(it);
+      return timely;
+    }
+    return true;
+  }
   // The instrument's own record of what each part plays, after a message or
   // its own pick.
   void notePlayed() {
@@ -290,6 +312,10 @@ class PickModelTest : public EditorTest {
       reached.clear();
       late.clear();
       conditions = Conditions{};
+    }
+    {
+      std::lock_guard<std::mutex> lock(sentAtMutex);
+      sentAt.clear();
     }
     if (portsWereUnset) {
       setPorts(true);
@@ -353,6 +379,7 @@ class PickModelTest : public EditorTest {
       notePlayed();
     }
     librarySlotsAsked.clear();
+    statusSeen.clear();
     std::lock_guard<std::mutex> logLock(logMutex);
     gateLog.clear();
     gateTraced = 0;
@@ -578,6 +605,7 @@ class PickModelTest : public EditorTest {
         const size_t at = mark();
         // A job's processing overlay takes the click: no menu, no pick.
         if (pickOnTopBar(program)) take(current, shown.bank, program, Road::kEditor, at, true);
+        noteStatus();
         break;
       }
       case Step::kDoubleClick: {
@@ -834,8 +862,18 @@ class PickModelTest : public EditorTest {
     ASSERT_TRUE(plug->SerializeState(&chunk));
     ASSERT_GT(plug->UnserializeState(&chunk, 0), 0);
   }
+  // What the status lines said after a pick, for a failure's account.
+  void noteStatus() {
+    const auto text = [](ITextControl* line) { return line ? line->GetText() : std::string(); };
+    statusSeen.push_back(text(plug->paramNameDisplay) + " / " + text(plug->paramValueDisplay));
+  }
   // Whether the program menu opened for the click (and so took the pick).
   bool pickOnTopBar(int program) {
+    const IRECT& r = *plug->librarianBrowser->programNumberMenu->GetRECT();
+    const IControl* hit = window->gui()->GetMouseControlIdx((r.L + r.R) / 2, (r.T + r.B) / 2);
+    if (std::getenv("TARNIVEX_PICK_TRACE"))
+      std::fprintf(stderr, "top bar hit: %s param %d menu %d\n", hit ? typeid(*hit).name() : "none", hit ? hit->ParamIdx() : -1,
+                   int(hit == plug->librarianBrowser->programNumberMenu));
     const size_t menus = window->view().MenusShown().size();
     window->pickFromMenu(*plug->librarianBrowser->programNumberMenu->GetRECT(), {program / 10, program % 10});
     window->view().ClearMenuScript();
@@ -1072,8 +1110,9 @@ class PickModelTest : public EditorTest {
       SCOPED_TRACE("seed " + std::to_string(seed));
       const char* traced = std::getenv("TARNIVEX_PICK_TRACE");
       const bool trace = traced && (*traced == '\0' || std::strtoul(traced, nullptr, 10) == seed);
-      if (trace || std::getenv("TARNIVEX_PICK_WIRE")) {
-        std::fprintf(stderr, "=== seed %u\n", seed);
+      if (trace || std::getenv("TARNIVEX_PICK_WIRE")) std::fprintf(stderr, "=== seed %u\n", seed);
+      // The debug log slows every step: on request only, as it moves races.
+      if ((trace || std::getenv("TARNIVEX_PICK_WIRE")) && std::getenv("TARNIVEX_PICK_LOG")) {
         plug->debugLogPath = "/dev/stderr";
         plug->debugLogEnabled = true;
       }
@@ -1096,11 +1135,21 @@ class PickModelTest : public EditorTest {
     out << "seed " << seed << " (" << (mode == Mode::kProgram ? "program mode" : mode == Mode::kStepSynth ? "STEP SYNTH" : "STEP LIBRARY")
         << ", local control " << (localOn ? "on" : "off") << "):";
     for (const Step& s : steps) out << "\n  " << describe(s);
-    if (std::getenv("TARNIVEX_PICK_WIRE")) {
+    for (const std::string& status : statusSeen) out << "\n  status after a top-bar pick: " << status;
+    {
+      std::lock_guard<std::mutex> lock(logMutex);
+      out << "\narrivals:";
+      for (const GateEvent& e : gateLog)
+        if (e.arrival && e.slot >= 0 && e.slot < 16) out << " " << e.slot + 1 << "#" << e.count;
+    }
+    {
+      // What the instrument was sent, and whether it reached it.
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
       out << "\nsent:";
-      for (const Bytes& m : wire) {
-        out << "\n ";
+      for (size_t k = 0; k < wire.size(); ++k) {
+        const Bytes& m = wire[k];
+        if (m.size() == 8 && m[4] == 0x00 && m[5] == 0x30) continue;  // the parts' requests
+        out << "\n  " << k << (reached[k] ? "" : " lost");
         for (size_t i = 0; i < std::min<size_t>(m.size(), 9); ++i) out << ' ' << std::hex << int(m[i]) << std::dec;
       }
     }
@@ -1128,6 +1177,9 @@ class PickModelTest : public EditorTest {
   bool answeredEver = true;
   bool restless = false;  // a settle of the sequence found no rest
   bool jobsStarted = false;  // a job for every part since the last rest
+  std::vector<std::string> statusSeen;
+  std::mutex sentAtMutex;
+  std::deque<std::pair<Bytes, uint32_t>> sentAt;  // program changes sent, with the clock then
   std::mt19937 rng;
   std::recursive_mutex wireMutex;
   std::vector<Bytes> wire;
