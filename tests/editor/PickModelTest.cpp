@@ -224,13 +224,14 @@ class PickModelTest : public EditorTest {
       for (const Bytes& message : fresh) {
         wire.push_back(message);
         reached.push_back(reaches);
+        const bool change = message.size() == 2 && (message[0] & 0xF0) == 0xC0;
+        const bool timely = !change || sentThisSecond(message);
         if (!reaches) continue;
         std::vector<SimBytes> replies = instrument.receive(message);
         // Echoing, it reports each program change it receives as its own,
         // at once: one that left before the test's clock moved on had its
         // echo then, which this instrument cannot send back in time (lost).
-        const bool change = message.size() == 2 && (message[0] & 0xF0) == 0xC0;
-        if (change && sentThisSecond(message) && conditions.echo)
+        if (change && timely && conditions.echo)
           replies.push_back(reportBytes(message[0] & 0x0F, false, message[1]));
         for (const SimBytes& reply : replies) {
           switch (conditions.answers) {
