@@ -37,12 +37,14 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <typeinfo>
 #include <vector>
 
 #include <gtest/gtest-spi.h>
 
 #include "../library/LibraryTestSupport.h"
+#include "../instrument/FrameChecksum.h"
 #include "ByteChunk.h"
 #include "EditorTestSupport.h"
 #include "EditorWindowDriver.h"
@@ -56,6 +58,7 @@ constexpr int kParts[] = {1, 4, 15};  // on MIDI channels 2, 5 and 16
 constexpr int kReserved = 9;          // plays the pair picks may collide with
 constexpr int kReservedProgram = 9;   // on bank A
 constexpr int kTopProgram = 99;       // the instrument's last program
+constexpr int kMultiChannel = 0;      // the instrument's global channel in multi mode: no part's
 // Each part picks among its own programs (and 9), from 20 apart; steps and
 // the top program let them meet, which refuses the pick.
 constexpr int kPrograms = 20;
@@ -330,6 +333,7 @@ class PickModelTest : public EditorTest {
     }
     backend->setOutGone(false);
     backend->setOutUnplugged(false);
+    setParam(kDatatype, 0);
     for (int p = 0; p < 16; ++p) param(kPartLock + p)->Set(0);
     for (int idx : {kMIDIFilterHWPCPassThrough, kMIDIFilterHWCCPassThrough, kMIDIFilterDAWPCPassThrough,
                     kMIDIFilterDAWCCPassThrough})
@@ -360,9 +364,21 @@ class PickModelTest : public EditorTest {
     settle();
     mode = static_cast<Mode>(random() % 3);
     localOn = random() % 2 == 0;
+    // Multi mode, as STEP SYNTH asks a multi back: the arrows and the top
+    // bar pick the multi, which the instrument takes on its global channel.
+    multiMode = mode == Mode::kStepSynth && random() % 3 == 0;
     setParam(kGlobalLocalControl, localOn ? 1 : 0);
     setParam(kControlLibrary, mode == Mode::kStepLibrary ? 1 : 0);
     setParam(kControlProgBank, mode == Mode::kStepSynth ? 1 : 0);
+    if (multiMode) {
+      plug->setParameterFromPlug(kGlobalMidiChannel, kMultiChannel + 1, false);
+      instrument.setGlobalChannel(kMultiChannel);
+      storeMultis();
+      setParam(kDatatype, 1);
+    }
+    multi = MultiModel{};
+    multi.program = shownValue(kMultiPatch);
+    reservedPair = {0, kReservedProgram};
     const int current = kParts[random() % std::size(kParts)];
     if (plug->currentPart != current) window->clickTab(kQuickTab, current);
     settle();
@@ -386,6 +402,26 @@ class PickModelTest : public EditorTest {
     gateTraced = 0;
   }
 
+  // The instrument's stored multis, each the editor's multi with its parts on
+  // pairs of their own (no two meet) and a name of its own.
+  void storeMultis() {
+    const Bytes base = instrument.multiBuffer();
+    for (int n = 0; n < 100; ++n) {
+      Bytes stored = base;
+      stored[5] = 0;
+      stored[6] = static_cast<unsigned char>(n);
+      for (int p : kParts) {
+        const size_t block = 7 + 32 + 22 * static_cast<size_t>(p);
+        stored[block] = static_cast<unsigned char>((n + p) % 3);
+        stored[block + 1] = static_cast<unsigned char>(firstProgram(p) + n % kPrograms);
+      }
+      char name[17];
+      std::snprintf(name, sizeof name, "STORED MULTI %02d", n);
+      std::copy(name, name + 16, stored.begin() + 23);
+      sim::writeFrameChecksum(stored.data(), stored.size());
+      instrument.receive(stored);
+    }
+  }
   // The instrument's ports chosen (the second name of each list) or none.
   void setPorts(bool chosen) {
     setParam(kDeviceInSelection, chosen ? 2 : 0);
@@ -419,7 +455,7 @@ class PickModelTest : public EditorTest {
   bool rxOff() { return shownValue(kGlobalRxProgramChange) == 0; }
   bool portOff() const { return conditions.portGone || conditions.unplugged || conditions.portsUnset; }
   std::pair<int, int> pairOf(int q) const {
-    if (q == kReserved) return {0, kReservedProgram};
+    if (q == kReserved) return reservedPair;
     const PartModel& m = models[static_cast<size_t>(q)];
     return {m.bank, m.program};
   }
@@ -474,9 +510,33 @@ class PickModelTest : public EditorTest {
     m.order = true;
     m.burst = true;
   }
+  // A multi picked: once it went, the instrument plays the stored multi, each
+  // part the stored sound of the pair it names.
+  void takeMulti(int program, size_t at) {
+    const bool locked = conditions.locked[static_cast<size_t>(plug->currentPart)];
+    if (locked || rxOff() || portOff()) return;
+    multi.program = program;
+    multi.known = true;
+    const Bytes stored = instrument.storedMulti(program);
+    const auto pairIn = [&](int p) {
+      const size_t block = 7 + 32 + 22 * static_cast<size_t>(p);
+      return std::pair<int, int>{stored[block], stored[block + 1]};
+    };
+    reservedPair = pairIn(kReserved);
+    for (int p : kParts) {
+      PartModel& m = models[static_cast<size_t>(p)];
+      std::tie(m.bank, m.program) = pairIn(p);
+      m.name = storedName(m.bank, m.program);
+      m.wireAt = at;
+      m.order = false;
+      m.editorsSound = false;
+      m.burst = true;
+    }
+  }
   // A job for every part: the pairs stay, the sounds are what the window
   // and the instrument then agree on (the editor's copies go out whole).
   void everyPartJob() {
+    multi.known = false;
     for (int p : kParts) {
       PartModel& m = models[static_cast<size_t>(p)];
       m.name.reset();
@@ -593,6 +653,14 @@ class PickModelTest : public EditorTest {
         break;
       }
       case Step::kArrowUp: {
+        if (multiMode) {
+          // In multi mode it steps the multi, from the multi's newest pick.
+          const int next = (multi.program + 1) % 100;
+          const size_t at = mark();
+          setParam(kPatchUp + current, 1);
+          takeMulti(next, at);
+          break;
+        }
         // The step counts from the part's newest pick, whatever shows.
         const int next = (shown.program + 1) % 100;
         waitIfRacing(current, shown.bank, next);
@@ -605,7 +673,10 @@ class PickModelTest : public EditorTest {
         waitIfRacing(current, shown.bank, program);
         const size_t at = mark();
         // A job's processing overlay takes the click: no menu, no pick.
-        if (pickOnTopBar(program)) take(current, shown.bank, program, Road::kEditor, at, true);
+        if (pickOnTopBar(program)) {
+          if (multiMode) takeMulti(program, at);
+          else take(current, shown.bank, program, Road::kEditor, at, true);
+        }
         noteStatus();
         break;
       }
@@ -665,7 +736,10 @@ class PickModelTest : public EditorTest {
         everyPartJob();
         const int picked = program == shown.program ? (program + 1) % 100 : program;
         const size_t at = mark();
-        if (pickOnTopBar(picked)) take(current, shown.bank, picked, Road::kEditor, at, true);
+        if (pickOnTopBar(picked)) {
+          if (multiMode) takeMulti(picked, at);
+          else take(current, shown.bank, picked, Road::kEditor, at, true);
+        }
         break;
       }
       case Step::kLibraryRequest: {
@@ -673,7 +747,8 @@ class PickModelTest : public EditorTest {
         // and its read-back are answered beside it. The library sends
         // nothing meanwhile (not stepping it), so what the slot holds is
         // read by nothing else.
-        if (library) break;
+        // In multi mode the library asks for multis.
+        if (library || multiMode) break;
         settle();
         const int slot = 90 + s.value % 10;
         plug->patchLibrarian->targetSlot = slot;
@@ -976,6 +1051,27 @@ class PickModelTest : public EditorTest {
     MIDIMessageManager& manager = *plug->midiMessageManager;
     EXPECT_TRUE(manager.atRest()) << "the jobs and picks came to rest";
     EXPECT_EQ(manager.picks.repliesAwaited(), 0) << "no request waits";
+    if (multiMode) {
+      // The multi the instrument plays, known by its name; the window names
+      // it and, once a multi pick went, shows its number.
+      std::string plays;
+      {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        const Bytes buffer = instrument.multiBuffer();
+        plays = std::string(buffer.begin() + 23, buffer.begin() + 39);
+      }
+      if (multi.known) {
+        const Bytes stored = instrument.storedMulti(multi.program);
+        EXPECT_EQ(plays, std::string(stored.begin() + 23, stored.begin() + 39)) << "the newest multi pick's multi";
+        EXPECT_EQ(shownValue(kMultiPatch), multi.program) << "the window's multi";
+      }
+      const auto trimmed = [](std::string text) {
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        return text;
+      };
+      const std::string shown = trimmed(plug->paramDisplayText(kMultiName, 0));
+      EXPECT_TRUE(shown.empty() || shown == trimmed(plays)) << "the window names the multi \"" << shown << "\", the instrument plays \"" << plays << "\"";
+    }
     for (int p : kParts) {
       SCOPED_TRACE("part " + std::to_string(p + 1));
       const PartModel& m = models[static_cast<size_t>(p)];
@@ -1011,7 +1107,7 @@ class PickModelTest : public EditorTest {
         // The highlight: the shown part's program, in the pane its library
         // entry came from, or the upper pane stepping the instrument.
         const bool fromLibrary = m.name && *m.name == libraryNames[static_cast<size_t>(m.program)];
-        if (m.name && (fromLibrary || mode != Mode::kStepLibrary)) {
+        if (m.name && !multiMode && (fromLibrary || mode != Mode::kStepLibrary)) {
           plug->highlightPlayed();
           plug->followPicksInWindow();
           EXPECT_EQ(plug->librarianView()->selectedUpper, m.program) << "the highlight";
@@ -1134,7 +1230,7 @@ class PickModelTest : public EditorTest {
     if (failures() + interceptedFailures() == failuresBefore) return true;
     std::ostringstream out;
     out << "seed " << seed << " (" << (mode == Mode::kProgram ? "program mode" : mode == Mode::kStepSynth ? "STEP SYNTH" : "STEP LIBRARY")
-        << ", local control " << (localOn ? "on" : "off") << "):";
+        << (multiMode ? ", multi mode" : "") << ", local control " << (localOn ? "on" : "off") << "):";
     for (const Step& s : steps) out << "\n  " << describe(s);
     for (const std::string& status : statusSeen) out << "\n  status after a top-bar pick: " << status;
     {
@@ -1173,6 +1269,12 @@ class PickModelTest : public EditorTest {
   std::optional<EditorWindowDriver> window;
   Mode mode = Mode::kProgram;
   bool localOn = true;
+  bool multiMode = false;
+  struct MultiModel {
+    int program = 0;
+    bool known = false;  // after a job for every part: the window and the instrument agree
+  } multi;
+  std::pair<int, int> reservedPair{0, kReservedProgram};
   std::array<PartModel, 16> models{};
   Conditions conditions;
   bool answeredEver = true;
