@@ -307,6 +307,17 @@ class MIDIMessageManager {
     int bank = -1;
   };
   std::array<ReportedBank, 16> mReportedBanks{};
+  // Per part, with local control off, a bank report not yet a pick: the
+  // program report after it makes one pick of both (refused whole), or, none
+  // coming, the bank goes alone. Its number tells a newer report from it.
+  struct HeldBank {
+    int bank = -1;
+    uint32_t number = 0;
+  };
+  std::mutex mHeldBanksMutex;
+  std::array<HeldBank, 16> mHeldBanks{};
+  void releaseHeldBank(int part, uint32_t number, Pick pick);
+  void enterReport(Pick pick);
   // Per channel, the bank its last bank select sent selected (-1: none known).
   std::array<std::atomic<int>, 16> mSentBanks{};
   // Each pick lane's own sender: its work's outcome and cancel flags.

@@ -125,6 +125,9 @@ class PartPicks {
   int repliesAwaited() const;
 
   // ---- The lanes.
+  // Work of the part's that is no pick yet (a bank report waiting for the
+  // program report that may follow it), in order with its picks' work.
+  bool later(int slot, PickLanes::Task task) { return isSlot(slot) && mLanes.post(slot, std::move(task)); }
   bool lanesIdle() const { return mLanes.idle(); }
   bool awaitLanesIdle(std::chrono::milliseconds bound) { return mLanes.awaitIdle(bound); }
   static int currentLane() { return PickLanes::currentLane(); }

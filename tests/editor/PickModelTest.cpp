@@ -77,7 +77,7 @@ struct Step {
     // Jobs for every part, or for the library.
     kGetSound, kGetMulti, kSendMulti, kRestore, kRestoreWithPick, kLibraryRequest,
     // Around them.
-    kPartClick, kEditPortGone, kPause, kHoldJob, kLetJobsGo, kSettle,
+    kPartClick, kEditPortGone, kPause, kHoldJob, kLetJobsGo, kSettle, kOverlay,
     // The conditions, changed at rest only.
     kLock, kRxOff, kHostFilter, kInstrumentFilter, kPortGone, kUnplugged, kPortsUnset, kEcho, kAnswers,
     // Drawn in place of some settles.
@@ -93,7 +93,7 @@ std::string describe(const Step& s) {
       "report bank and program", "page program", "page bank", "arrow up", "top bar program", "double-click",
       "turn and back", "GET SOUND", "GET MULTI", "SEND MULTI", "restore", "restore with a top-bar pick",
       "library request by program number", "part click", "edit, port gone", "pause", "hold next job", "let jobs go",
-      "settle", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
+      "settle", "host picks under a transfer's overlay", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
       "echoes", "answers", "own pick at rest", "request lost"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
@@ -798,6 +798,30 @@ class PickModelTest : public EditorTest {
       case Step::kSettle:
         settle();
         break;
+      case Step::kOverlay: {
+        // A transfer's processing overlay up, no job of the instrument's
+        // running: the host's pick waits for it, nothing of it goes in the
+        // middle of the transfer, and it goes once the transfer ends.
+        settle();
+        plug->DisplayProcessingIndicator(true);
+        const size_t before = mark();
+        run(Step{Step::kHostWithBank, s.part, s.bank, s.value});
+        for (int i = 0; i < 20; ++i) {
+          plug->midiSendThread->flush();
+          pump();
+          std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          for (size_t i = before; i < wire.size(); ++i) {
+            const Bytes& m = wire[i];
+            const bool pick = (m.size() == 2 && (m[0] & 0xF0) == 0xC0) || (m.size() == 3 && (m[0] & 0xF0) == 0xB0 && m[1] != 0x7B);
+            EXPECT_FALSE(pick) << "a pick went out under a transfer's overlay: " << std::hex << int(m[0]) << ' ' << int(m[1]);
+          }
+        }
+        plug->DisplayProcessingIndicator(false);
+        break;
+      }
       case Step::kRequestLost: {
         // A part's request lost on the cable while the instrument answers
         // another part's: heard from since, it is not searched for.
