@@ -313,6 +313,7 @@ class MIDIMessageManager {
   struct HeldBank {
     int bank = -1;
     uint32_t number = 0;
+    uint32_t count = 0;  // the part's newest pick as it came
   };
   std::mutex mHeldBanksMutex;
   std::array<HeldBank, 16> mHeldBanks{};

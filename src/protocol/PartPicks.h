@@ -128,6 +128,10 @@ class PartPicks {
   // Work of the part's that is no pick yet (a bank report waiting for the
   // program report that may follow it), in order with its picks' work.
   bool later(int slot, PickLanes::Task task) { return isSlot(slot) && mLanes.post(slot, std::move(task)); }
+  // The bank the part's next pick goes on, unless it carries its own.
+  void noteNextBank(int slot, int bank) {
+    if (isSlot(slot)) noteBank(static_cast<size_t>(slot), mCounts[static_cast<size_t>(slot)].load() + 1, bank);
+  }
   bool lanesIdle() const { return mLanes.idle(); }
   bool awaitLanesIdle(std::chrono::milliseconds bound) { return mLanes.awaitIdle(bound); }
   static int currentLane() { return PickLanes::currentLane(); }

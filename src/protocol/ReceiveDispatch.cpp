@@ -131,6 +131,9 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   const uint32_t number = ++bank.number;
   if (pick.program < 0) {
     bank.bank = pick.bank;
+    bank.count = picks.current(part).count();
+    // A pick of the part's that comes meanwhile (the host's) goes on it.
+    picks.noteNextBank(part, pick.bank);
     held.unlock();
     picks.later(part, [this, part, number, pick] {
       if (pause(kReportPairMs)) releaseHeldBank(part, number, pick);
@@ -150,6 +153,8 @@ void MIDIMessageManager::releaseHeldBank(int part, uint32_t number, Pick pick) {
     HeldBank& bank = mHeldBanks[static_cast<size_t>(part)];
     if (bank.number != number || bank.bank < 0) return;
     bank.bank = -1;
+    // A newer pick of the part came meanwhile and went on that bank.
+    if (picks.current(part).count() != bank.count) return;
   }
   // No program report came: the bank alone, on the program the part is on.
   enterReport(pick);
