@@ -108,6 +108,8 @@ class MIDIMessageManager {
   // off) is refused before it counts as its part's newest; reads only, from
   // any thread. sayRefused shows why, off the real-time thread.
   PickRefusal refusalAtEntry(const Pick& pick) const;
+  // What of that the port decides: none chosen, gone, or nothing connected.
+  PickRefusal portRefusal() const;
   void sayRefused(const Pick& pick, PickRefusal why);
   // A part's program change a newer pick (a restore's among them) overtook
   // before it went: not refused, and never gone without a word in the log.

@@ -52,9 +52,19 @@ void MIDIMessageSender::performJob() {
       if (plug->isMultiMode()) {
         const StateTicket state = mManager.picks.arriveAll();
         sendPatchToDeviceFromLibrarian(state.multi(), &state, pick, j.partArgument, false);
+      } else if (j.ticket) {
+        sendPatchToDeviceFromLibrarian(*j.ticket, nullptr, pick, j.partArgument, false);
       } else {
-        sendPatchToDeviceFromLibrarian(j.ticket ? *j.ticket : mManager.picks.arrive(j.partArgument), nullptr, pick,
-                                       j.partArgument, false);
+        // Judged as the job starts, before it counts as the part's newest.
+        Pick entry;
+        entry.work = Pick::Work::kLibrary;
+        entry.slot = j.partArgument;
+        entry.program = j.slotArgument;
+        if (const PickRefusal why = mManager.refusalAtEntry(entry); why != PickRefusal::kNone) {
+          mManager.sayRefused(entry, why);
+          break;
+        }
+        sendPatchToDeviceFromLibrarian(mManager.picks.arrive(j.partArgument), nullptr, pick, j.partArgument, false);
       }
       break;
     }
@@ -63,6 +73,14 @@ void MIDIMessageSender::performJob() {
     case 6:
       // Into the editor, the part's sound asked for is a pick of the part;
       // into the library it changes nothing the part plays.
+      // One that cannot reach the instrument is refused as the job starts,
+      // before it counts as the part's newest pick.
+      if (!j.ticket && j.requestFlag) {
+        if (const PickRefusal why = mManager.portRefusal(); why != PickRefusal::kNone) {
+          plug->sayPickRefused(why);
+          break;
+        }
+      }
       sendPartRequestSysex(j.ticket           ? *j.ticket
                            : j.requestFlag ? mManager.picks.arrive(j.partArgument)
                                            : mManager.picks.current(j.partArgument),

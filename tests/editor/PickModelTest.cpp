@@ -77,7 +77,7 @@ struct Step {
     // Jobs for every part, or for the library.
     kGetSound, kGetMulti, kSendMulti, kRestore, kRestoreWithPick, kLibraryRequest,
     // Around them.
-    kPartClick, kEditPortGone, kPause, kHoldJob, kLetJobsGo, kSettle, kOverlay,
+    kPartClick, kEditPortGone, kPause, kHoldJob, kLetJobsGo, kSettle, kOverlay, kCablePulledAsItLeaves,
     // The conditions, changed at rest only.
     kLock, kRxOff, kHostFilter, kInstrumentFilter, kPortGone, kUnplugged, kPortsUnset, kEcho, kAnswers,
     // Drawn in place of some settles.
@@ -93,7 +93,7 @@ std::string describe(const Step& s) {
       "report bank and program", "page program", "page bank", "arrow up", "top bar program", "double-click",
       "turn and back", "GET SOUND", "GET MULTI", "SEND MULTI", "restore", "restore with a top-bar pick",
       "library request by program number", "part click", "edit, port gone", "pause", "hold next job", "let jobs go",
-      "settle", "host picks under a transfer's overlay", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
+      "settle", "host picks under a transfer's overlay", "cable pulled as a page pick leaves", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
       "echoes", "answers", "own pick at rest", "request lost"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
@@ -155,7 +155,14 @@ class PickModelTest : public EditorTest {
     conditions = Conditions{};
     makePlug();
     window.emplace(*plug);
-    plug->sleepFor = [](int) {};  // a pick's pauses take no time
+    // A pick's pauses take no time; the one after a bank select may find the
+    // cable pulled.
+    plug->sleepFor = [this](int ms) {
+      if (ms != 25 || !pullOnPause.exchange(false)) return;
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.unplugged = true;
+      backend->setOutUnplugged(true);
+    };
     // The second each program change left in: the instrument echoes at once,
     // so an echo is due within the second its change left in.
     backend->setOutLoses([this](const MidiBytes& m) {
@@ -629,12 +636,16 @@ class PickModelTest : public EditorTest {
         // Straight after the editor's own change to the program it goes
         // back to, whose echo (if the instrument echoes) is due.
         run(Step{Step::kHost, s.part, 0, m.program});
-        settle();
+        settle(false);
         const int back = m.program, bank = m.bank;
         const int there = program == back ? (back + 1) % 100 : program;
         const size_t at = mark();
         playOnInstrument(channel, std::nullopt, there);
-        reportPick(s.part, false, there);
+        // Echoing, the instrument used up the change's echo: away by a
+        // program change of its own (no report), back by a report equal to
+        // the change, which is no echo twice.
+        if (conditions.echo && s.bank == 0) injectPick(channel, false, bank, there);
+        else reportPick(s.part, false, there);
         take(s.part, bank, there, Road::kOwn, at);
         playOnInstrument(channel, std::nullopt, back);
         reportPick(s.part, false, back);
@@ -798,6 +809,25 @@ class PickModelTest : public EditorTest {
       case Step::kSettle:
         settle();
         break;
+      case Step::kCablePulledAsItLeaves: {
+        // At rest, a page pick whose program change finds the cable pulled
+        // after its bank select went: it reached no instrument, so nothing
+        // of it is shown or recorded, and the part plays what it played.
+        settle();
+        if (portOff() || conditions.locked[static_cast<size_t>(s.part)] || (!library && rxOff())) break;
+        int prog = firstProgram(s.part) + s.value % kPrograms;
+        if (prog == m.program) prog = firstProgram(s.part) + (s.value + 1) % kPrograms;
+        if (meets(s.part, m.bank, prog)) break;
+        pullOnPause = true;
+        const size_t at = mark();
+        plug->SetParameterFromGUI(kMultiPartPatch + s.part, param(kMultiPartPatch + s.part)->GetNormalized(prog));
+        settle();
+        // No pause came (nothing of it went): an ordinary page pick.
+        if (pullOnPause.exchange(false)) take(s.part, m.bank, prog, Road::kEditor, at);
+        // Nothing reaches the instrument now: its silence may be searched.
+        answeredEver = answeredEver && !conditions.unplugged;
+        break;
+      }
       case Step::kOverlay: {
         // A transfer's processing overlay up, no job of the instrument's
         // running: the host's pick waits for it, nothing of it goes in the
@@ -1010,7 +1040,7 @@ class PickModelTest : public EditorTest {
     holdChanged.notify_all();
   }
   // Everything let go and answered, the jobs and lanes at rest.
-  void settle() {
+  void settle(bool moveClock = true) {
     letJobsGo();
     MIDIMessageManager& manager = *plug->midiMessageManager;
     // A bound in time: under a sanitizer and a loaded machine the replies'
@@ -1045,7 +1075,7 @@ class PickModelTest : public EditorTest {
     plug->followPicksInWindow();
     jobsStarted = false;
     // Past every echo due: what the instrument says next is its own.
-    now += 1001;
+    if (moveClock) now += 1001;
     for (PartModel& m : models) {
       m.burst = false;
       m.fromBank = m.bank;
@@ -1313,6 +1343,7 @@ class PickModelTest : public EditorTest {
   bool restless = false;  // a settle of the sequence found no rest
   bool jobsStarted = false;  // a job for every part since the last rest
   std::vector<std::string> statusSeen;
+  std::atomic<bool> pullOnPause{false};
   std::mutex sentAtMutex;
   std::deque<std::pair<Bytes, uint32_t>> sentAt;  // program changes sent, with the clock then
   std::mt19937 rng;
