@@ -320,7 +320,7 @@ class MIDIMessageManager {
   std::mutex mHeldBanksMutex;
   std::array<HeldBank, 16> mHeldBanks{};
   void releaseHeldBank(int part, uint32_t number, Pick pick);
-  void enterReport(Pick pick);
+  bool enterReport(Pick pick);
   // Per channel, the bank its last bank select sent selected (-1: none known).
   std::array<std::atomic<int>, 16> mSentBanks{};
   // Each pick lane's own sender: its work's outcome and cancel flags.

@@ -130,6 +130,13 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   HeldBank& bank = mHeldBanks[static_cast<size_t>(part)];
   const uint32_t number = ++bank.number;
   if (pick.program < 0) {
+    // One the editor would refuse (a lock, the port, RX Off) is no pick.
+    if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel) {
+      bank.bank = -1;
+      held.unlock();
+      sayRefused(pick, why);
+      return true;
+    }
     bank.bank = pick.bank;
     bank.count = picks.current(part).count();
     // A pick of the part's that comes meanwhile (the host's) goes on it.
@@ -140,10 +147,12 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
     });
     return true;
   }
-  if (pick.bank < 0) pick.bank = bank.bank;
+  const int heldBank = bank.bank;
+  if (pick.bank < 0) pick.bank = heldBank;
   bank.bank = -1;
   held.unlock();
-  enterReport(pick);
+  // Refused, nothing of the bank report goes either.
+  if (!enterReport(pick) && heldBank >= 0) picks.forgetNextBank(part, heldBank);
   return true;
 }
 
@@ -157,15 +166,18 @@ void MIDIMessageManager::releaseHeldBank(int part, uint32_t number, Pick pick) {
     if (picks.current(part).count() != bank.count) return;
   }
   // No program report came: the bank alone, on the program the part is on.
-  enterReport(pick);
+  if (!enterReport(pick)) picks.forgetNextBank(part, pick.bank);
 }
 
-void MIDIMessageManager::enterReport(Pick pick) {
+bool MIDIMessageManager::enterReport(Pick pick) {
   // With no channel to answer on, what the instrument reports is what the
   // part plays: nothing to refuse.
-  if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel)
-    return sayRefused(pick, why);
+  if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel) {
+    sayRefused(pick, why);
+    return false;
+  }
   handInstrumentsPick(picks.arrive(pick.slot, pick.program), pick);
+  return true;
 }
 
 IControl* MIDIMessageManager::lookup(const uint8_t* d, int size, int subKey) {
