@@ -52,19 +52,9 @@ void MIDIMessageSender::performJob() {
       if (plug->isMultiMode()) {
         const StateTicket state = mManager.picks.arriveAll();
         sendPatchToDeviceFromLibrarian(state.multi(), &state, pick, j.partArgument, false);
-      } else if (j.ticket) {
-        sendPatchToDeviceFromLibrarian(*j.ticket, nullptr, pick, j.partArgument, false);
       } else {
-        // Judged as the job starts, before it counts as the part's newest.
-        Pick entry;
-        entry.work = Pick::Work::kLibrary;
-        entry.slot = j.partArgument;
-        entry.program = j.slotArgument;
-        if (const PickRefusal why = mManager.refusalAtEntry(entry); why != PickRefusal::kNone) {
-          mManager.sayRefused(entry, why);
-          break;
-        }
-        sendPatchToDeviceFromLibrarian(mManager.picks.arrive(j.partArgument), nullptr, pick, j.partArgument, false);
+        sendPatchToDeviceFromLibrarian(j.ticket ? *j.ticket : mManager.picks.arrive(j.partArgument), nullptr, pick,
+                                       j.partArgument, false);
       }
       break;
     }
