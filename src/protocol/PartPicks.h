@@ -192,6 +192,11 @@ class PartPicks {
   StateWork mStateWork;
   std::mutex mPauseMutex;
   std::condition_variable mPauses;
+  // The multi pick handed and not yet worked (its multi count), 0 none: its
+  // program change moves every part, so a part's newer pick goes after it.
+  std::atomic<uint32_t> mPendingMulti{0};
+  void endPendingMulti(uint32_t count);
+  void awaitOlderMulti(const PickTicket& part);
   mutable std::mutex mReplyMutex;
   std::array<std::deque<std::shared_ptr<ReplyWait>>, 16> mReplies;
   std::atomic<uint64_t> mHeard{0};
