@@ -189,7 +189,9 @@ void PartPicks::start(const AnyTicket& ticket, const Pick& pick) {
       endPendingMulti(state->multi().count());
     } else {
       const PickTicket& part = std::get<PickTicket>(ticket);
-      awaitOlderMulti(part);
+      // After an older multi pick, the part's bank and program are what its
+      // read-back brings: the pick goes once that job has ended too.
+      if (awaitOlderMulti(part) && waitForJob(part, pick)) return;
       if (mPartWork) mPartWork(part, pick);
       workDone(part);
     }
@@ -217,17 +219,27 @@ void PartPicks::endPendingMulti(uint32_t count) {
   moved();
 }
 
-void PartPicks::awaitOlderMulti(const PickTicket& part) {
+bool PartPicks::waitForJob(const PickTicket& part, const Pick& pick) {
+  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  if (mShuttingDown || !mBusy || !mBusy() || !newest(part)) return false;
+  mWaiting[static_cast<size_t>(part.slot())] = Waiting{part, pick};
+  return true;
+}
+
+bool PartPicks::awaitOlderMulti(const PickTicket& part) {
   // A multi pick that came before this one (a later one would have
   // overtaken it) and has not gone yet: its program change would move the
   // part off this pick after it went, so this one goes after it. Bounded: a
   // multi pick's work ends within its replies' time.
   constexpr auto kBound = std::chrono::seconds(10);
-  std::unique_lock<std::mutex> lock(mPauseMutex);
-  mPauses.wait_for(lock, kBound, [&] {
+  const auto over = [&] {
     const uint32_t pending = mPendingMulti.load();
     return mShuttingDown || pending == 0 || pending != mCounts[kMultiSlot].load() || !newest(part);
-  });
+  };
+  std::unique_lock<std::mutex> lock(mPauseMutex);
+  if (over()) return false;
+  mPauses.wait_for(lock, kBound, over);
+  return true;
 }
 
 bool PartPicks::anyWaiting() const {
