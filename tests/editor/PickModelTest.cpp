@@ -789,7 +789,7 @@ class PickModelTest : public EditorTest {
         // With no ports chosen the user edits the project alone: it stays.
         if (conditions.portsUnset) EXPECT_EQ(param(0)->Value(), edited) << "an edit with no ports chosen is kept";
         else EXPECT_EQ(param(0)->Value(), before) << "an edit that never left stays";
-        backend->setOutGone(conditions.portGone);
+        if (!conditions.portGone) portBack();
         break;
       }
       case Step::kPause:
@@ -951,7 +951,8 @@ class PickModelTest : public EditorTest {
             break;
           case Step::kPortGone:
             conditions.portGone = !conditions.portGone;
-            backend->setOutGone(conditions.portGone);
+            if (conditions.portGone) backend->setOutGone(true);
+            else portBack();
             answeredEver = answeredEver && !conditions.portGone;
             break;
           case Step::kUnplugged: {
@@ -993,6 +994,19 @@ class PickModelTest : public EditorTest {
     }
   }
 
+  // The port back: the editor opens it again (in its own time) and, once it
+  // noticed it gone, sends the instrument the project again, a job for every
+  // part, as the wire shows.
+  void portBack() {
+    const size_t at = mark();
+    backend->setOutGone(false);
+    for (int i = 0; i < 5000 && plug->isOutPortGone(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    settle();
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    if (std::any_of(wire.begin() + static_cast<std::ptrdiff_t>(at), wire.end(),
+                    [](const Bytes& m) { return m.size() == 207 && m[4] == 0x14; }))
+      everyPartJob();
+  }
   void restore() {
     ByteChunk chunk;
     ASSERT_TRUE(plug->SerializeState(&chunk));
