@@ -103,8 +103,10 @@ void MIDIMessageSender::runStatePick(const StateTicket& state, const Pick& pick)
   if (plug->isProgBankMode()) {
     after.jobCode = 5;
     after.requestFlag = true;
-    mManager.dumpExpected = true;
-    mManager.startJob(after, [manager = &mManager] {
+    // Behind a job that has the instrument, never dropped: the window learns
+    // the multi only from it. The instrument's knobs are followed until it
+    // starts.
+    mManager.queueJob(after, [manager = &mManager] {
       manager->busy = true;
       manager->dumpExpected = true;
     });
