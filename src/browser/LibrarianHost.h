@@ -85,6 +85,9 @@ class LibrarianHost {
   // True when another part plays the bank and program picked for the part:
   // the pick is refused (the conflict window says so) before it changes anything.
   virtual bool refusePartPick(int /*part*/, int /*bank*/, int /*program*/) { return false; }
+  // The bank the part's next program change goes on: one a pick on its way
+  // selected, else the part's.
+  int bankOfNextPick(int part);
   // True, logged and said on the status line, when the part's program
   // change (the multi's with multi true) has no channel to go out on.
   virtual bool refuseNoProgramChannel(int /*part*/, bool /*multi*/) { return false; }

@@ -51,7 +51,7 @@ bool LibrarianBrowser::refuseLibraryPick(int slot, int pane, int part, int upper
   // What goes would be a whole sound of the slot: refused when another part
   // plays the bank it goes on (the pick's, else the part's) and that program.
   const IParam* partBank = mHost->paramAt(kMultiPartBank + part);
-  const int bank = pickedBank >= 0 ? pickedBank : partBank ? partBank->Int() : 0;
+  const int bank = pickedBank >= 0 ? pickedBank : partBank ? mHost->bankOfNextPick(part) : 0;
   return !mHost->multiMode() && mHost->refusePartPick(part, bank, slot);
 }
 
@@ -60,6 +60,16 @@ bool LibrarianBrowser::refuseLockedPart(int part) {
   if (!lock || lock->Value() != 1.0) return false;
   mHost->showStatus(kNothingSent, "Part " + std::to_string(part + 1) + " is locked");
   return true;
+}
+
+int LibrarianHost::bankOfNextPick(int part) {
+  if (MIDIMessageManager* manager = messageManager()) {
+    Pick pick;
+    pick.slot = part;
+    return manager->bankOfPick(pick);
+  }
+  const IParam* shown = paramAt(kMultiPartBank + part);
+  return shown ? shown->Int() : 0;
 }
 
 bool LibrarianBrowser::refuseUnsentChange(int part, bool multi) {

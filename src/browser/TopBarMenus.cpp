@@ -165,8 +165,9 @@ int ProgramNumberPopupMenu::doPopupMenu(int& program) {
   if (k >= 0 && host().libraryControl()) {
     refused = mBrowser->refuseLibraryPick(picked, 0, part);
   } else if (k >= 0) {
+    // A multi is no part's pair: no part's conflict refuses it.
     refused = mBrowser->refuseUnsentChange(part, multi) ||
-              host().refusePartPick(part, intValue(host(), kMultiPartBank + part), picked);
+              (!multi && host().refusePartPick(part, host().bankOfNextPick(part), picked));
   }
   if (refused) {
     refreshPatchNames(shown);

@@ -149,13 +149,21 @@ void Tarnivex::handWindowPick(Pick pick, bool multi) {
   if (!midiMessageManager) return;
   // One that cannot reach the instrument takes no older pick's place: it
   // never counts as the part's newest, and the window says why.
-  const PickRefusal why = !midiIOConfigured ? PickRefusal::kNoPorts
-                          : isOutPortGone()  ? PickRefusal::kPortGone
-                          : isOutUnplugged() ? PickRefusal::kUnplugged
-                                             : PickRefusal::kNone;
-  if (why != PickRefusal::kNone) return sayPickRefused(why);
-  PartPicks& picks = midiMessageManager->picks;
   pick.road = Pick::Road::kWindow;
+  // A part's program change is judged whole here (a conflict on the bank it
+  // goes on, a pending bank select's included); a library entry by the
+  // library's own checks, a multi by its ports.
+  if (!multi && !libraryControl && pick.work == Pick::Work::kProgram) {
+    if (const PickRefusal why = midiMessageManager->refusalAtEntry(pick); why != PickRefusal::kNone)
+      return midiMessageManager->sayRefused(pick, why);
+  } else {
+    const PickRefusal why = !midiIOConfigured ? PickRefusal::kNoPorts
+                            : isOutPortGone()  ? PickRefusal::kPortGone
+                            : isOutUnplugged() ? PickRefusal::kUnplugged
+                                               : PickRefusal::kNone;
+    if (why != PickRefusal::kNone) return sayPickRefused(why);
+  }
+  PartPicks& picks = midiMessageManager->picks;
   pick.pane = librarianActivePane();
   if (libraryControl) {
     // The library's slot of that number goes, from the pane in use.
@@ -216,7 +224,11 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
       return true;
     }
     if (librarianBrowser ? librarianBrowser->refuseUnsentChange(part, multi) : !midiIOConfigured) return true;
-    if (!multi && refusePartPick(part, GetParam(kMultiPartBank + part)->Int(), next)) return true;
+    if (!multi) {
+      Pick step;
+      step.slot = part;
+      if (refusePartPick(part, midiMessageManager->bankOfPick(step), next)) return true;
+    }
   } else if (librarianBrowser && librarianBrowser->refuseLibraryPick(next, librarianActivePane(), part)) {
     // The stepped part (the multi in multi mode) steps from the slot it
     // plays, in the pane the user works in: a step that would send nothing

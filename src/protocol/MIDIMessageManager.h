@@ -108,6 +108,8 @@ class MIDIMessageManager {
   // off) is refused before it counts as its part's newest; reads only, from
   // any thread. sayRefused shows why, off the real-time thread.
   PickRefusal refusalAtEntry(const Pick& pick) const;
+  // What of that the port decides: none chosen, gone, or nothing connected.
+  PickRefusal portRefusal() const;
   void sayRefused(const Pick& pick, PickRefusal why);
   // A part's program change a newer pick (a restore's among them) overtook
   // before it went: not refused, and never gone without a word in the log.
@@ -307,6 +309,18 @@ class MIDIMessageManager {
     int bank = -1;
   };
   std::array<ReportedBank, 16> mReportedBanks{};
+  // Per part, with local control off, a bank report not yet a pick: the
+  // program report after it makes one pick of both (refused whole), or, none
+  // coming, the bank goes alone. Its number tells a newer report from it.
+  struct HeldBank {
+    int bank = -1;
+    uint32_t number = 0;
+    uint32_t count = 0;  // the part's newest pick as it came
+  };
+  std::mutex mHeldBanksMutex;
+  std::array<HeldBank, 16> mHeldBanks{};
+  void releaseHeldBank(int part, uint32_t number, Pick pick);
+  bool enterReport(Pick pick);
   // Per channel, the bank its last bank select sent selected (-1: none known).
   std::array<std::atomic<int>, 16> mSentBanks{};
   // Each pick lane's own sender: its work's outcome and cancel flags.

@@ -63,6 +63,14 @@ void MIDIMessageSender::performJob() {
     case 6:
       // Into the editor, the part's sound asked for is a pick of the part;
       // into the library it changes nothing the part plays.
+      // One that cannot reach the instrument is refused as the job starts,
+      // before it counts as the part's newest pick.
+      if (!j.ticket && j.requestFlag) {
+        if (const PickRefusal why = mManager.portRefusal(); why != PickRefusal::kNone) {
+          plug->sayPickRefused(why);
+          break;
+        }
+      }
       sendPartRequestSysex(j.ticket           ? *j.ticket
                            : j.requestFlag ? mManager.picks.arrive(j.partArgument)
                                            : mManager.picks.current(j.partArgument),

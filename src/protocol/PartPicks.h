@@ -125,6 +125,20 @@ class PartPicks {
   int repliesAwaited() const;
 
   // ---- The lanes.
+  // Work of the part's that is no pick yet (a bank report waiting for the
+  // program report that may follow it), in order with its picks' work.
+  bool later(int slot, PickLanes::Task task) { return isSlot(slot) && mLanes.post(slot, std::move(task)); }
+  // The bank the part's next pick goes on, unless it carries its own.
+  void noteNextBank(int slot, int bank) {
+    if (isSlot(slot)) noteBank(static_cast<size_t>(slot), mCounts[static_cast<size_t>(slot)].load() + 1, bank);
+  }
+  // Takes it back while no pick has come to take it.
+  void forgetNextBank(int slot, int bank) {
+    if (!isSlot(slot)) return;
+    const auto at = static_cast<size_t>(slot);
+    uint64_t noted = static_cast<uint64_t>(mCounts[at].load() + 1) << 8 | static_cast<uint64_t>(bank + 1);
+    mPickedBanks[at].compare_exchange_strong(noted, 0);
+  }
   bool lanesIdle() const { return mLanes.idle(); }
   bool awaitLanesIdle(std::chrono::milliseconds bound) { return mLanes.awaitIdle(bound); }
   static int currentLane() { return PickLanes::currentLane(); }

@@ -31,9 +31,7 @@ PickRefusal MIDIMessageManager::refusalAtEntry(const Pick& pick) const {
   const int part = pick.slot;
   if (part < 0 || part > 15) return PickRefusal::kNone;
   if (const IParam* lock = plug->paramAt(kPartLock + part); lock && lock->Value() == 1.0) return PickRefusal::kLocked;
-  if (!plug->isMidiIOConfigured()) return PickRefusal::kNoPorts;
-  if (plug->isOutPortGone()) return PickRefusal::kPortGone;
-  if (plug->isOutUnplugged()) return PickRefusal::kUnplugged;
+  if (const PickRefusal port = portRefusal(); port != PickRefusal::kNone) return port;
   const bool library = plug->isLibraryMode();
   if (const IParam* rx = plug->paramAt(kGlobalRxProgramChange); !library && (!rx || rx->Value() <= 0.0))
     return PickRefusal::kRxOff;
@@ -41,6 +39,13 @@ PickRefusal MIDIMessageManager::refusalAtEntry(const Pick& pick) const {
   // In library mode the slot of that number goes, on the pick's bank.
   const int program = library ? pick.program : clampedProgram(part, pick.program);
   if (pick.program >= 0 && plug->pairPlayedElsewhere(part, bankOfPick(pick), program)) return PickRefusal::kConflict;
+  return PickRefusal::kNone;
+}
+
+PickRefusal MIDIMessageManager::portRefusal() const {
+  if (!plug->isMidiIOConfigured()) return PickRefusal::kNoPorts;
+  if (plug->isOutPortGone()) return PickRefusal::kPortGone;
+  if (plug->isOutUnplugged()) return PickRefusal::kUnplugged;
   return PickRefusal::kNone;
 }
 

@@ -19,6 +19,8 @@ constexpr int kDumpMinimum = 60;
 constexpr uint8_t kSoundChange = 0x20;
 constexpr uint8_t kMultiChange = 0x21;
 constexpr uint8_t kGlobalChange = 0x24;
+// How long a bank report waits for the program report of the same pick.
+constexpr int kReportPairMs = 20;
 // The device byte the prepared messages of the definition document carry.
 constexpr int kTemplateDeviceByte = 0x00;
 constexpr int kArpStepFirst = 71, kArpStepLast = 86, kArpTimingFirst = 87, kArpTimingLast = 102;
@@ -109,21 +111,72 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   // control, as its follow-up there silences the part.
   pick.silenceFirst = lookup(d, size, 0) != nullptr;
   pick.pane = plug->librarianActivePane();
-  // A bank report and the program report right after it are one pick: the
-  // program goes on the reported bank.
-  ReportedBank& reported = mReportedBanks[static_cast<size_t>(part)];
-  if (pick.bank < 0 && reported.count != 0 && reported.count == picks.current(part).count()) pick.bank = reported.bank;
-  // Without local control the instrument waits for the editor's answer: one
-  // the editor would refuse takes no older pick's place.
-  if (!plug->isLocalControl()) {
-    if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone) {
+  if (plug->isLocalControl()) {
+    // Playing it already, the instrument's report is its pick as it comes.
+    // A bank report and the program report right after it are one pick: the
+    // program goes on the reported bank.
+    ReportedBank& reported = mReportedBanks[static_cast<size_t>(part)];
+    if (pick.bank < 0 && reported.count != 0 && reported.count == picks.current(part).count()) pick.bank = reported.bank;
+    const PickTicket ticket = picks.arrive(part, pick.program);
+    if (pick.bank >= 0 && pick.program < 0) reported = {ticket.count(), pick.bank};
+    handInstrumentsPick(ticket, pick);
+    return true;
+  }
+  // Without local control the instrument waits for the editor's answer. A
+  // bank report is held for the program report that follows it: the two are
+  // one pick, judged whole as it comes in, and one the editor would refuse
+  // takes no older pick's place.
+  std::unique_lock<std::mutex> held(mHeldBanksMutex);
+  HeldBank& bank = mHeldBanks[static_cast<size_t>(part)];
+  const uint32_t number = ++bank.number;
+  if (pick.program < 0) {
+    // One the editor would refuse (a lock, the port, RX Off) is no pick.
+    if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel) {
+      bank.bank = -1;
+      held.unlock();
       sayRefused(pick, why);
       return true;
     }
+    bank.bank = pick.bank;
+    bank.count = picks.current(part).count();
+    // A pick of the part's that comes meanwhile (the host's) goes on it.
+    picks.noteNextBank(part, pick.bank);
+    held.unlock();
+    picks.later(part, [this, part, number, pick] {
+      if (pause(kReportPairMs)) releaseHeldBank(part, number, pick);
+    });
+    return true;
   }
-  const PickTicket ticket = picks.arrive(part, pick.program);
-  if (pick.bank >= 0 && pick.program < 0) reported = {ticket.count(), pick.bank};
-  handInstrumentsPick(ticket, pick);
+  const int heldBank = bank.bank;
+  if (pick.bank < 0) pick.bank = heldBank;
+  bank.bank = -1;
+  held.unlock();
+  // Refused, nothing of the bank report goes either.
+  if (!enterReport(pick) && heldBank >= 0) picks.forgetNextBank(part, heldBank);
+  return true;
+}
+
+void MIDIMessageManager::releaseHeldBank(int part, uint32_t number, Pick pick) {
+  {
+    std::lock_guard<std::mutex> held(mHeldBanksMutex);
+    HeldBank& bank = mHeldBanks[static_cast<size_t>(part)];
+    if (bank.number != number || bank.bank < 0) return;
+    bank.bank = -1;
+    // A newer pick of the part came meanwhile and went on that bank.
+    if (picks.current(part).count() != bank.count) return;
+  }
+  // No program report came: the bank alone, on the program the part is on.
+  if (!enterReport(pick)) picks.forgetNextBank(part, pick.bank);
+}
+
+bool MIDIMessageManager::enterReport(Pick pick) {
+  // With no channel to answer on, what the instrument reports is what the
+  // part plays: nothing to refuse.
+  if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel) {
+    sayRefused(pick, why);
+    return false;
+  }
+  handInstrumentsPick(picks.arrive(pick.slot, pick.program), pick);
   return true;
 }
 

@@ -34,6 +34,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -43,9 +44,27 @@
 #include "JackClientLock.h"
 #include "JackMachineWide.h"
 
+namespace {
+// An object never destroyed, for a static: libjack's threads and a plug-in's
+// client closing at the process's exit still call in here while the exit
+// handlers run, after a static made later than theirs would be gone.
+template <class T>
+class Lasting {
+ public:
+  template <class... Make>
+  explicit Lasting(Make&&... make) : mObject(::new (static_cast<void*>(mStorage)) T(std::forward<Make>(make)...)) {}
+  T& operator*() const { return *mObject; }
+  T* operator->() const { return mObject; }
+
+ private:
+  alignas(T) unsigned char mStorage[sizeof(T)];
+  T* mObject;
+};
+}  // namespace
+
 JackClientTurn::JackClientTurn() {
-  static const std::string path = JackMachineWidePath("tarnivex-jack-client.lock");
-  mFile = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+  static const Lasting<const std::string> path(JackMachineWidePath("tarnivex-jack-client.lock"));
+  mFile = open(path->c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
   if (mFile >= 0) flock(mFile, LOCK_EX);
 }
 
@@ -158,15 +177,16 @@ struct Callback {
   }
 };
 
-// Kept for as long as the process runs: libjack may call a callback until
-// its client is freed, which it does when it likes after a server went.
+// Kept for as long as the process runs, its exit included: libjack may call
+// a callback until its client is freed, which it does when it likes after a
+// server went, or after the exit handlers began (a client closing at exit).
 template <class Result, class... Args>
 Callback<Result, Args...>* Keep(std::type_identity_t<Result (*)(Args..., void*)> function, void* argument,
                                 const char* name) {
-  static std::mutex mutex;
-  static std::deque<Callback<Result, Args...>> kept;
-  std::lock_guard lock(mutex);
-  return &kept.emplace_back(Callback<Result, Args...>{function, argument, name});
+  static Lasting<std::mutex> mutex;
+  static Lasting<std::deque<Callback<Result, Args...>>> kept;
+  std::lock_guard lock(*mutex);
+  return &kept->emplace_back(Callback<Result, Args...>{function, argument, name});
 }
 
 // Sets a callback through libjack's setter of that name, watched, with Run
