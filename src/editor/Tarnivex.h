@@ -397,6 +397,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // The record changed: the window's thread makes the highlight again.
   void highlightPlayed() override { highlightStale = true; }
   std::atomic<bool> highlightStale{false};
+  std::atomic<bool> partNamesStale{false};  // a part's name or category text changed since the last idle
   int librarianLowerList() const override;
   // Selects the slot in that pane of the slot view (0 upper, 1 lower), moves
   // the arrow keys' cursor there and makes it the library's slot of the pane.

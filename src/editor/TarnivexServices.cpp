@@ -48,8 +48,14 @@ std::string Tarnivex::paramDisplayText(int index, int value) {
 }
 
 void Tarnivex::setParamDisplayText(int index, int value, const std::string& text) {
-  std::lock_guard<std::mutex> lock(mDisplayTextMutex);
-  if (IParam* param = GetParam(index)) param->SetDisplayText(value, text.c_str());
+  {
+    std::lock_guard<std::mutex> lock(mDisplayTextMutex);
+    if (IParam* param = GetParam(index)) param->SetDisplayText(value, text.c_str());
+  }
+  // A part's name fields draw the text at their next redraw, which nothing
+  // else may bring: the window's thread marks them for one.
+  const auto inBlock = [index](int base) { return index >= base && index < base + 16; };
+  if (inBlock(kPatchName) || inBlock(kCategoryName)) partNamesStale = true;
 }
 
 void Tarnivex::setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts) {
@@ -188,6 +194,11 @@ void Tarnivex::followPicksInWindow() {
   if (LibrarianViewControl* view = librarianView()) view->takeHandedSlot();
   // The highlight follows what the parts play, written here alone.
   if (highlightStale.exchange(false) && librarianBrowser) librarianBrowser->showPlayedSlot(currentPart);
+  if (partNamesStale.exchange(false))
+    for (int p = 0; p < 16; ++p)
+      for (int index : {kPatchName + p, kCategoryName + p})
+        if (const ControlAction* action = actionOf(index))
+          for (IControl* control : action->controls) control->SetDirty(false);
 }
 
 void Tarnivex::OnIdle() {

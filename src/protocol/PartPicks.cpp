@@ -150,6 +150,7 @@ bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
     noteTarget(at,
                slot == kMultiSlot ? std::get<StateTicket>(ticket).multi().count() : std::get<PickTicket>(ticket).count(),
                pick.program);
+  if (const auto* state = std::get_if<StateTicket>(&ticket)) mPendingMulti = state->multi().count();
   {
     std::lock_guard<std::mutex> lock(mWaitingMutex);
     if (mBusy && mBusy()) {
@@ -178,14 +179,19 @@ void PartPicks::start(const AnyTicket& ticket, const Pick& pick) {
     // Overtaken while it waited for the lane: the newer pick does the work.
     if (mShuttingDown || !newestAny(ticket)) {
       if (const auto* part = std::get_if<PickTicket>(&ticket)) workDone(*part);
+      if (const auto* state = std::get_if<StateTicket>(&ticket)) endPendingMulti(state->multi().count());
       tellOvertaken(pick);
       return;
     }
     if (const auto* state = std::get_if<StateTicket>(&ticket)) {
       if (mStateWork) mStateWork(*state, pick);
       workDone(state->multi());
+      endPendingMulti(state->multi().count());
     } else {
       const PickTicket& part = std::get<PickTicket>(ticket);
+      // After an older multi pick, the part's bank and program are what its
+      // read-back brings: the pick goes once that job has ended too.
+      if (awaitOlderMulti(part) && waitForJob(part, pick)) return;
       if (mPartWork) mPartWork(part, pick);
       workDone(part);
     }
@@ -198,10 +204,42 @@ void PartPicks::serveWaiting() {
   std::lock_guard<std::mutex> lock(mWaitingMutex);
   if (mShuttingDown || (mBusy && mBusy())) return;
   for (auto& waiting : mWaiting) {
-    if (waiting && newestAny(waiting->ticket)) start(waiting->ticket, waiting->pick);
-    else if (waiting) tellOvertaken(waiting->pick);
+    if (waiting && newestAny(waiting->ticket)) {
+      start(waiting->ticket, waiting->pick);
+    } else if (waiting) {
+      if (const auto* state = std::get_if<StateTicket>(&waiting->ticket)) endPendingMulti(state->multi().count());
+      tellOvertaken(waiting->pick);
+    }
     waiting.reset();
   }
+}
+
+void PartPicks::endPendingMulti(uint32_t count) {
+  mPendingMulti.compare_exchange_strong(count, 0);
+  moved();
+}
+
+bool PartPicks::waitForJob(const PickTicket& part, const Pick& pick) {
+  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  if (mShuttingDown || !mBusy || !mBusy() || !newest(part)) return false;
+  mWaiting[static_cast<size_t>(part.slot())] = Waiting{part, pick};
+  return true;
+}
+
+bool PartPicks::awaitOlderMulti(const PickTicket& part) {
+  // A multi pick that came before this one (a later one would have
+  // overtaken it) and has not gone yet: its program change would move the
+  // part off this pick after it went, so this one goes after it. Bounded: a
+  // multi pick's work ends within its replies' time.
+  constexpr auto kBound = std::chrono::seconds(10);
+  const auto over = [&] {
+    const uint32_t pending = mPendingMulti.load();
+    return mShuttingDown || pending == 0 || pending != mCounts[kMultiSlot].load() || !newest(part);
+  };
+  std::unique_lock<std::mutex> lock(mPauseMutex);
+  if (over()) return false;
+  mPauses.wait_for(lock, kBound, over);
+  return true;
 }
 
 bool PartPicks::anyWaiting() const {

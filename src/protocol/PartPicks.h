@@ -192,6 +192,15 @@ class PartPicks {
   StateWork mStateWork;
   std::mutex mPauseMutex;
   std::condition_variable mPauses;
+  // The multi pick handed and not yet worked (its multi count), 0 none: its
+  // program change moves every part, so a part's newer pick goes after it.
+  std::atomic<uint32_t> mPendingMulti{0};
+  void endPendingMulti(uint32_t count);
+  // True when it waited for one.
+  bool awaitOlderMulti(const PickTicket& part);
+  // Waits as a handed pick does while a job has the instrument (the multi's
+  // read-back): true when it now waits.
+  bool waitForJob(const PickTicket& part, const Pick& pick);
   mutable std::mutex mReplyMutex;
   std::array<std::deque<std::shared_ptr<ReplyWait>>, 16> mReplies;
   std::atomic<uint64_t> mHeard{0};

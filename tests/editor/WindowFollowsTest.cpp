@@ -235,6 +235,60 @@ TEST_F(WindowFollowsTest, TheTopBarShowsNoOldSoundNameOverTheInstrumentsOwnPick)
   EXPECT_EQ(topBarName(1).find("SOUND A09"), std::string::npos) << topBarName(1);
 }
 
+TEST_F(WindowFollowsTest, TheTopBarShowsNoOldSoundNameOverAMultiPagePickThatAsksNothingBack) {
+  // The host's idle calls draw a sixteenth of the window at a time, as an open window does.
+  window->gui()->SetPassArea(static_cast<long long>(window->gui()->Width()) * window->gui()->Height() / 16);
+  setParam(kControlProgBank, 1);
+  window->clickTab(kQuickTab, 1);
+  plug->SetParameterFromGUI(kMultiPartPatch + 1, param(kMultiPartPatch + 1)->GetNormalized(20));
+  atRest();  // read back: the part's name is the instrument's sound's
+  ASSERT_EQ(lastProgramChange(1), 20);
+  ASSERT_EQ(topBarName(1).substr(0, 9), "SOUND A20");
+  setParam(kControlProgBank, 0);
+  const size_t before = instrument.received().size();
+  // The window is drawn at every pause of the pick, as idle calls come while it goes.
+  std::mutex stepMutex;
+  std::condition_variable stepChanged;
+  int arrived = 0, allowed = 0;
+  const auto step = [&] {
+    deliver();
+    std::unique_lock<std::mutex> lock(stepMutex);
+    const int mine = ++arrived;
+    stepChanged.notify_all();
+    stepChanged.wait_for(lock, std::chrono::seconds(10), [&] { return allowed >= mine; });
+  };
+  plug->midiMessageManager->virtualPause = [&](int) {
+    step();
+    return true;
+  };
+  plug->sleepFor = [&](int) { step(); };
+  plug->SetParameterFromGUI(kMultiPartPatch + 1, param(kMultiPartPatch + 1)->GetNormalized(28));
+  for (int k = 0; k < 40; ++k) {
+    std::unique_lock<std::mutex> lock(stepMutex);
+    if (!stepChanged.wait_for(lock, std::chrono::milliseconds(300), [&] { return arrived > allowed; })) break;
+    lock.unlock();
+    topBarName(1);
+    lock.lock();
+    ++allowed;
+    stepChanged.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> lock(stepMutex);
+    allowed = 1 << 20;
+    stepChanged.notify_all();
+  }
+  atRest();
+  plug->midiMessageManager->virtualPause = [this](int) {
+    pause();
+    return true;
+  };
+  plug->sleepFor = [this](int) { pause(); };
+  ASSERT_EQ(lastProgramChange(1), 28);
+  const std::vector<SimBytes> got = instrument.received();
+  for (size_t i = before; i < got.size(); ++i) EXPECT_NE(got[i].front(), 0xF0) << "nothing is asked back";
+  EXPECT_EQ(topBarName(1).find("SOUND A20"), std::string::npos) << topBarName(1);
+}
+
 TEST_F(WindowFollowsTest, TheStatusLineSaysNoMoreItWaitsOnceARestoreTookTheRequestsPlace) {
   setParam(kControlProgBank, 1);
   instrument.setSilent(true);
