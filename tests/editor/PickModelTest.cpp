@@ -1190,6 +1190,16 @@ class PickModelTest : public EditorTest {
         }
       }
     }
+    // At rest the window follows the instrument's knobs: nothing left waiting
+    // for a dump holds them back.
+    if (!conditions.portsUnset) {
+      for (int p : kParts) {
+        constexpr int kDetunePosition = 3;
+        const int knob = shownValue(kOscillator1Detune + p) == 40 ? 41 : 40;
+        backend->inject(instrument.turnSoundKnob(p, kDetunePosition, knob));
+        EXPECT_EQ(shownValue(kOscillator1Detune + p), knob) << "part " << p + 1 << " follows the instrument's knob at rest";
+      }
+    }
     // A slot asked for by number holds the instrument's sound of that number.
     if (!librarySlotsAsked.empty()) {
       const auto bank = plug->patchLibrarian->bankAt(kSoundList, 0);
