@@ -147,21 +147,17 @@ void Tarnivex::pickPartProgram(int part, int bank, int program, bool multi) {
 
 void Tarnivex::handWindowPick(Pick pick, bool multi) {
   if (!midiMessageManager) return;
-  // One that cannot reach the instrument takes no older pick's place: it
-  // never counts as the part's newest, and the window says why.
   pick.road = Pick::Road::kWindow;
-  // A part's program change is judged whole here (a conflict on the bank it
-  // goes on, a pending bank select's included); a library entry by the
-  // library's own checks, a multi by its ports.
+  // One the editor would refuse takes no older pick's place: it never
+  // counts as the part's newest, and the window says why. A part's program
+  // change is judged whole here (a conflict on the bank it goes on, a
+  // pending bank select's included); a library entry by the library's own
+  // checks, a multi by its ports.
   if (!multi && !libraryControl && pick.work == Pick::Work::kProgram) {
     if (const PickRefusal why = midiMessageManager->refusalAtEntry(pick); why != PickRefusal::kNone)
       return midiMessageManager->sayRefused(pick, why);
-  } else {
-    const PickRefusal why = !midiIOConfigured ? PickRefusal::kNoPorts
-                            : isOutPortGone()  ? PickRefusal::kPortGone
-                            : isOutUnplugged() ? PickRefusal::kUnplugged
-                                               : PickRefusal::kNone;
-    if (why != PickRefusal::kNone) return sayPickRefused(why);
+  } else if (const PickRefusal why = midiMessageManager->portRefusal(); why != PickRefusal::kNone) {
+    return sayPickRefused(why);
   }
   PartPicks& picks = midiMessageManager->picks;
   pick.pane = librarianActivePane();
@@ -175,7 +171,7 @@ void Tarnivex::handWindowPick(Pick pick, bool multi) {
   if (multi) {
     // Another multi is a pick of every part.
     pick.slot = kMultiSlot;
-    picks.hand(picks.arriveAll(), std::move(pick));
+    picks.hand(picks.arriveAll(true), std::move(pick));
   } else {
     picks.pick(std::move(pick));
   }

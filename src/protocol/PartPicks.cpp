@@ -47,10 +47,13 @@ PickTicket PartPicks::arrive(int slot, int program) {
   return ticket;
 }
 
-StateTicket PartPicks::arriveAll() {
+StateTicket PartPicks::arriveAll(bool picked) {
   StateTicket ticket;
   {
     std::lock_guard<std::mutex> gate(mGate);
+    // Pending before any part's count moves: a part's pick arriving after
+    // this one finds it so.
+    if (picked) mPendingMulti = mCounts[kMultiSlot].load() + 1;
     for (int slot = 0; slot < kPickSlots; ++slot) {
       ticket.mCounts[static_cast<size_t>(slot)] = ++mCounts[static_cast<size_t>(slot)];
       mPickedBanks[static_cast<size_t>(slot)] = 0;  // a state brings every part's bank
@@ -132,6 +135,7 @@ bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
   moved();
   const int slot = slotOf(ticket);
   if (mShuttingDown || !newestAny(ticket)) {
+    if (const auto* state = std::get_if<StateTicket>(&ticket)) endPendingMulti(state->multi().count());
     pick.slot = slot;
     tellOvertaken(pick);
     return false;

@@ -50,7 +50,9 @@ class PartPicks {
   // The same, under the gate's lock.
   PickTicket arrive(int slot, int program = -1);
   // A pick of every part and the multi at once.
-  StateTicket arriveAll();
+  // A multi pick (picked) is pending from its arrival: a part's pick that
+  // comes after it goes after it.
+  StateTicket arriveAll(bool picked = false);
   // The pick a send of the editor's own copy (no pick of its own) goes out
   // under: it stops once a newer pick of the part arrives.
   PickTicket current(int slot) const;
