@@ -14,6 +14,7 @@ void PartPicks::setBusyTest(std::function<bool()> busy) { mBusy = std::move(busy
 PickTicket PartPicks::arriveRealtime(int slot, int bank, int program) {
   if (!isSlot(slot)) slot = 0;
   const PickTicket ticket(slot, ++mCounts[static_cast<size_t>(slot)]);
+  mMultiAtArrival[static_cast<size_t>(slot)] = static_cast<uint64_t>(ticket.count()) << 32 | mPendingMulti.load();
   // Noted as it arrives, not when its work is handed on: a pick of the
   // part that arrives meanwhile goes on this bank, a step counts on from
   // this program.
@@ -236,12 +237,14 @@ bool PartPicks::awaitOlderMulti(const PickTicket& part) {
   // part off this pick after it went, so this one goes after it. Bounded: a
   // multi pick's work ends within its replies' time.
   constexpr auto kBound = std::chrono::seconds(10);
+  if (!isSlot(part.slot())) return false;
+  const uint64_t atArrival = mMultiAtArrival[static_cast<size_t>(part.slot())].load();
+  if (static_cast<uint32_t>(atArrival >> 32) != part.count() || static_cast<uint32_t>(atArrival) == 0) return false;
   const auto over = [&] {
     const uint32_t pending = mPendingMulti.load();
     return mShuttingDown || pending == 0 || pending != mCounts[kMultiSlot].load() || !newest(part);
   };
   std::unique_lock<std::mutex> lock(mPauseMutex);
-  if (over()) return false;
   mPauses.wait_for(lock, kBound, over);
   return true;
 }

@@ -198,7 +198,12 @@ class PartPicks {
   // program change moves every part, so a part's newer pick goes after it.
   std::atomic<uint32_t> mPendingMulti{0};
   void endPendingMulti(uint32_t count);
-  // True when it waited for one.
+  // The multi pick pending as each slot's newest pick arrived (count << 32 |
+  // multi count), so that its read-back is waited for even when the multi's
+  // own work ended before the part's pick reached its lane.
+  std::array<std::atomic<uint64_t>, kPickSlots> mMultiAtArrival{};
+  // True when a multi pick was pending as the part's pick arrived: it waited
+  // for that one's work, if it had not ended.
   bool awaitOlderMulti(const PickTicket& part);
   // Waits as a handed pick does while a job has the instrument (the multi's
   // read-back): true when it now waits.
