@@ -320,7 +320,9 @@ class MIDIMessageManager {
   std::mutex mHeldBanksMutex;
   std::array<HeldBank, 16> mHeldBanks{};
   void releaseHeldBank(int part, uint32_t number, Pick pick);
-  bool enterReport(Pick pick);
+  // Refused: false. With after, it arrives only while the part's newest
+  // pick is still that one.
+  bool enterReport(Pick pick, std::optional<uint32_t> after = std::nullopt);
   // Per channel, the bank its last bank select sent selected (-1: none known).
   std::array<std::atomic<int>, 16> mSentBanks{};
   // Each pick lane's own sender: its work's outcome and cancel flags.

@@ -14,13 +14,34 @@ void PartPicks::setBusyTest(std::function<bool()> busy) { mBusy = std::move(busy
 PickTicket PartPicks::arriveRealtime(int slot, int bank, int program) {
   if (!isSlot(slot)) slot = 0;
   const PickTicket ticket(slot, ++mCounts[static_cast<size_t>(slot)]);
-  mMultiAtArrival[static_cast<size_t>(slot)] = static_cast<uint64_t>(ticket.count()) << 32 | mPendingMulti.load();
+  noteArrival(ticket, bank, program);
+  return ticket;
+}
+
+void PartPicks::noteArrival(const PickTicket& ticket, int bank, int program) {
+  const auto at = static_cast<size_t>(ticket.slot());
+  mMultiAtArrival[at] = static_cast<uint64_t>(ticket.count()) << 32 | mPendingMulti.load();
   // Noted as it arrives, not when its work is handed on: a pick of the
   // part that arrives meanwhile goes on this bank, a step counts on from
   // this program.
-  if (bank >= 0) noteBank(static_cast<size_t>(slot), ticket.count(), bank);
-  if (program >= 0) noteTarget(static_cast<size_t>(slot), ticket.count(), program);
+  if (bank >= 0) noteBank(at, ticket.count(), bank);
+  if (program >= 0) noteTarget(at, ticket.count(), program);
   if (onArrive) onArrive(ticket);
+}
+
+std::optional<PickTicket> PartPicks::arriveAfter(int slot, uint32_t count, int program) {
+  if (!isSlot(slot)) return std::nullopt;
+  std::optional<PickTicket> ticket;
+  {
+    std::lock_guard<std::mutex> gate(mGate);
+    // The host's picks arrive without the gate: only the count itself tells
+    // that none came in between.
+    uint32_t expected = count;
+    if (!mCounts[static_cast<size_t>(slot)].compare_exchange_strong(expected, count + 1)) return std::nullopt;
+    ticket = PickTicket(slot, count + 1);
+    noteArrival(*ticket, -1, program);
+  }
+  moved();
   return ticket;
 }
 

@@ -49,6 +49,9 @@ class PartPicks {
   PickTicket arriveRealtime(int slot, int bank = -1, int program = -1);
   // The same, under the gate's lock.
   PickTicket arrive(int slot, int program = -1);
+  // As arrive, only while the part's newest pick is still the one counted
+  // (count): none when a pick came meanwhile, whatever its road.
+  std::optional<PickTicket> arriveAfter(int slot, uint32_t count, int program = -1);
   // A pick of every part and the multi at once.
   // A multi pick (picked) is pending from its arrival: a part's pick that
   // comes after it goes after it.
@@ -202,6 +205,7 @@ class PartPicks {
   // multi count), so that its read-back is waited for even when the multi's
   // own work ended before the part's pick reached its lane.
   std::array<std::atomic<uint64_t>, kPickSlots> mMultiAtArrival{};
+  void noteArrival(const PickTicket& ticket, int bank, int program);
   // True when a multi pick was pending as the part's pick arrived: it waited
   // for that one's work, if it had not ended.
   bool awaitOlderMulti(const PickTicket& part);

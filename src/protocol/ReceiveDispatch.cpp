@@ -157,26 +157,33 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
 }
 
 void MIDIMessageManager::releaseHeldBank(int part, uint32_t number, Pick pick) {
+  uint32_t count = 0;
   {
     std::lock_guard<std::mutex> held(mHeldBanksMutex);
     HeldBank& bank = mHeldBanks[static_cast<size_t>(part)];
     if (bank.number != number || bank.bank < 0) return;
     bank.bank = -1;
+    count = bank.count;
     // A newer pick of the part came meanwhile and went on that bank.
-    if (picks.current(part).count() != bank.count) return;
+    if (picks.current(part).count() != count) return;
   }
-  // No program report came: the bank alone, on the program the part is on.
-  if (!enterReport(pick)) picks.forgetNextBank(part, pick.bank);
+  // No program report came: the bank alone, on the program the part is on,
+  // unless a newer pick comes even now (it is not overtaken by this older one).
+  if (!enterReport(pick, count)) picks.forgetNextBank(part, pick.bank);
 }
 
-bool MIDIMessageManager::enterReport(Pick pick) {
+bool MIDIMessageManager::enterReport(Pick pick, std::optional<uint32_t> after) {
   // With no channel to answer on, what the instrument reports is what the
   // part plays: nothing to refuse.
   if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel) {
     sayRefused(pick, why);
     return false;
   }
-  handInstrumentsPick(picks.arrive(pick.slot, pick.program), pick);
+  if (!after) {
+    handInstrumentsPick(picks.arrive(pick.slot, pick.program), pick);
+  } else if (const std::optional<PickTicket> ticket = picks.arriveAfter(pick.slot, *after, pick.program)) {
+    handInstrumentsPick(*ticket, pick);
+  }
   return true;
 }
 
