@@ -4,8 +4,9 @@
 // a restore with a top-bar pick during it, a library request by program
 // number beside a part's), at random moments, with jobs held and let go, the
 // instrument answering at once, late, past an earlier reply's wait, twice or
-// never, echoing the program changes it receives, picks refused in every way,
-// the port gone, the cable out and the ports unset, programs past the last.
+// never, held past a newer pick of the part or repeated unasked, echoing the
+// program changes it receives, picks refused in every way, the port gone,
+// the cable out and the ports unset, programs past the last.
 //
 // The test is its own referee. It knows from what it drew which picks were
 // refusable and why, and so what each part must end on: its newest pick that
@@ -935,8 +936,13 @@ class PickModelTest : public EditorTest {
         break;
       }
       case Step::kOvertakenReply: {
-        settle();
+        // Only a pick stepping the instrument asks for its sound.
         const auto at = static_cast<size_t>(s.part);
+        if (mode != Mode::kStepSynth || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter) {
+          run(Step{Step::kGetSound, s.part});
+          break;
+        }
+        settle();
         std::optional<int> x, y;
         for (int k = 0; k < kPrograms; ++k) {
           const int prog = firstProgram(s.part) + (s.value + k) % kPrograms;
@@ -944,8 +950,7 @@ class PickModelTest : public EditorTest {
           if (!x) x = prog;
           else if (!y && storedName(m.bank, prog) != storedName(m.bank, *x)) y = prog;
         }
-        // Only a pick stepping the instrument asks for its sound.
-        if (mode != Mode::kStepSynth || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter || !y) {
+        if (!y) {
           run(Step{Step::kGetSound, s.part});
           break;
         }
