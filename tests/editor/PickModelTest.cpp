@@ -4,8 +4,9 @@
 // a restore with a top-bar pick during it, a library request by program
 // number beside a part's), at random moments, with jobs held and let go, the
 // instrument answering at once, late, past an earlier reply's wait, twice or
-// never, echoing the program changes it receives, picks refused in every way,
-// the port gone, the cable out and the ports unset, programs past the last.
+// never, held past a newer pick of the part or repeated unasked, echoing the
+// program changes it receives, picks refused in every way, the port gone,
+// the cable out and the ports unset, programs past the last.
 //
 // The test is its own referee. It knows from what it drew which picks were
 // refusable and why, and so what each part must end on: its newest pick that
@@ -30,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -54,10 +56,14 @@
 #include "TopBarMenus.h"
 
 namespace {
+// Set on a job's thread for the pause it is about to take, when that pause
+// is one the test measures.
+thread_local bool tWatchedPause = false;
 constexpr int kParts[] = {1, 4, 15};  // on MIDI channels 2, 5 and 16
 constexpr int kReserved = 9;          // plays the pair picks may collide with
 constexpr int kReservedProgram = 9;   // on bank A
 constexpr int kTopProgram = 99;       // the instrument's last program
+constexpr int kReplyTicks = 30;      // a request's reply time, in ticks of the timer setting
 constexpr int kMultiChannel = 0;      // the instrument's global channel in multi mode: no part's
 // Each part picks among its own programs (and 9), from 20 apart; steps and
 // the top program let them meet, which refuses the pick.
@@ -82,6 +88,8 @@ struct Step {
     kLock, kRxOff, kHostFilter, kInstrumentFilter, kPortGone, kUnplugged, kPortsUnset, kEcho, kAnswers,
     // Drawn in place of some settles.
     kOwnPickAtRest, kRequestLost,
+    // Drawn in place of some GET SOUNDs and settles.
+    kOvertakenReply, kHeldSoundOvertaken,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -94,7 +102,8 @@ std::string describe(const Step& s) {
       "turn and back", "GET SOUND", "GET MULTI", "SEND MULTI", "restore", "restore with a top-bar pick",
       "library request by program number", "part click", "edit, port gone", "pause", "hold next job", "let jobs go",
       "settle", "host picks under a transfer's overlay", "cable pulled as a page pick leaves", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
-      "echoes", "answers", "own pick at rest", "request lost"};
+      "echoes", "answers", "own pick at rest", "request lost", "reply of an overtaken request",
+      "held sound, program change overtaken"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -158,6 +167,7 @@ class PickModelTest : public EditorTest {
     // A pick's pauses take no time; the one after a bank select may find the
     // cable pulled.
     plug->sleepFor = [this](int ms) {
+      overtakingSleep();
       if (ms != 25 || !pullOnPause.exchange(false)) return;
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
       conditions.unplugged = true;
@@ -178,7 +188,12 @@ class PickModelTest : public EditorTest {
     MIDIMessageManager& manager = *plug->midiMessageManager;
     // A pause takes no time, yet ends only once the replies due reached the
     // editor: another thread may be handing them over meanwhile.
-    manager.virtualPause = [this](int) {
+    manager.virtualPause = [this](int ms) {
+      // The time a watched pick's own pauses let pass.
+      if (tWatchedPause) {
+        tWatchedPause = false;
+        overtaking.ms += ms;
+      }
       pump();
       std::unique_lock<std::mutex> lock(flightMutex);
       flightDone.wait_for(lock, std::chrono::milliseconds(500), [this] { return inFlight == 0; });
@@ -197,6 +212,7 @@ class PickModelTest : public EditorTest {
     manager.picks.onArrive = [this](const PickTicket& t) { log(t, true); };
     manager.picks.onLetGo = [this](const PickTicket& t) { log(t, false); };
     manager.pickPauseObserver = [this](const PickTicket& t, bool newest) {
+      overtakingPause(t, newest);
       std::unique_lock<std::mutex> hold(holdMutex);
       if (t.slot() == pauseHeldSlot && pausesHeld < 2) {
         const int mine = ++pausesHeld;
@@ -245,6 +261,11 @@ class PickModelTest : public EditorTest {
         // it answers requests.
         if (change && timely && conditions.echo) late.push_back({0, reportBytes(message[0] & 0x0F, false, message[1])});
         for (const SimBytes& reply : replies) {
+          // Held by the step that lets them go (or loses them) itself.
+          if (holdReplies && reply.size() > 9) {
+            heldReplies.push_back(reply);
+            continue;
+          }
           switch (conditions.answers) {
             case Answers::kAtOnce: late.push_back({0, reply}); break;
             case Answers::kLate: late.push_back({1 + static_cast<int>(rng() % 3), reply}); break;
@@ -451,6 +472,8 @@ class PickModelTest : public EditorTest {
                             : firstProgram(s.part) + static_cast<int>(random() % kPrograms);
       if (s.kind == Step::kAnswers) s.value = static_cast<int>(random() % 5);
       if (s.kind == Step::kSettle && s.value % 5 < 2) s.kind = s.value % 5 == 0 ? Step::kOwnPickAtRest : Step::kRequestLost;
+      if (s.kind == Step::kSettle && s.value % 5 == 2) s.kind = Step::kHeldSoundOvertaken;
+      if (s.kind == Step::kGetSound && s.value % 4 == 1) s.kind = Step::kOvertakenReply;
       steps.push_back(s);
     }
     return steps;
@@ -912,6 +935,31 @@ class PickModelTest : public EditorTest {
         }
         break;
       }
+      case Step::kOvertakenReply: {
+        // Only a pick stepping the instrument asks for its sound.
+        const auto at = static_cast<size_t>(s.part);
+        if (mode != Mode::kStepSynth || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter) {
+          run(Step{Step::kGetSound, s.part});
+          break;
+        }
+        settle();
+        std::optional<int> x, y;
+        for (int k = 0; k < kPrograms; ++k) {
+          const int prog = firstProgram(s.part) + (s.value + k) % kPrograms;
+          if (prog == m.program || meets(s.part, m.bank, prog)) continue;
+          if (!x) x = prog;
+          else if (!y && storedName(m.bank, prog) != storedName(m.bank, *x)) y = prog;
+        }
+        if (!y) {
+          run(Step{Step::kGetSound, s.part});
+          break;
+        }
+        overtakenReply(s.part, m.bank, *x, *y, s.bank == 0, 8 + s.value % 18);
+        break;
+      }
+      case Step::kHeldSoundOvertaken:
+        heldSoundOvertaken(s.part, s.value);
+        break;
       default: {
         // A condition changes at rest, as a user changes it between picks.
         settle();
@@ -992,6 +1040,249 @@ class PickModelTest : public EditorTest {
         }
       }
     }
+  }
+
+  // A part's request overtaken by a newer pick of the part while its reply
+  // is on its way: held until the newer request has waited a while for it
+  // (less than its reply time, as the clock stands still), then let go in
+  // order with the newer one's: the earlier reply answers its own request
+  // and is dropped, the part shows the newer pick's sound. Or lost: the
+  // newer request leaves within one reply time of the newer pick's pauses.
+  // Then the instrument sends a stale copy of the earlier reply, asked for
+  // by nobody: nothing of it is taken, nor sent into the part by a switch.
+  void overtakenReply(int part, int bank, int x, int y, bool lost, int letGoAt) {
+    const Answers answers = conditions.answers;
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.answers = Answers::kAtOnce;
+      holdReplies = true;
+      heldReplies.clear();
+    }
+    startOvertaking(part, [this] {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      return !heldReplies.empty();
+    });
+    run(Step{Step::kHost, part, 0, x});
+    Bytes stale;
+    const bool held = waitHolding();
+    if (held) {
+      {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        stale = heldReplies.front();
+      }
+      if (lost) releaseHeldReplies(true);
+      const size_t from = mark();
+      run(Step{Step::kHost, part, 0, y});
+      awaitNewerPick(part);
+      {
+        std::lock_guard<std::mutex> lock(overtakingMutex);
+        overtaking.phase = 2;
+        overtaking.actAt = lost ? 0 : letGoAt;
+        overtaking.act = [this] { releaseHeldReplies(false); };
+        overtaking.measuring = lost;
+        overtaking.requestFrom = from;
+        overtaking.ms = 0;
+        overtakingChanged.notify_all();
+      }
+      settle();
+    }
+    endOvertaking();
+    releaseHeldReplies(false);
+    settle();
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.answers = answers;
+    }
+    if (!held) return;
+    if (lost) {
+      const int tick = plug->getTimerValue();
+      EXPECT_LE(overtaking.ms.load(), (kReplyTicks + 2) * tick)
+          << "part " << part + 1 << ": its earlier request's reply lost, the newer request left after " << overtaking.ms.load()
+          << " ms of its pauses (a reply time is " << kReplyTicks * tick << " ms)";
+    }
+    const std::string sound = storedName(bank, y);
+    EXPECT_TRUE(namesIt(shownName(part), sound))
+        << "part " << part + 1 << " names \"" << shownName(part) << "\", its newest pick's sound is \"" << sound << "\"";
+    backend->inject(stale);
+    settle();
+    EXPECT_TRUE(namesIt(shownName(part), sound)) << "part " << part + 1 << " names \"" << shownName(part)
+                                                 << "\" after a sound dump nobody asked for; it plays \"" << sound << "\"";
+    const int other = part == kParts[0] ? kParts[1] : kParts[0];
+    window->clickTab(kQuickTab, other);
+    settle();
+    window->clickTab(kQuickTab, part);
+    settle();
+    EXPECT_EQ(playing(part).name, sound) << "part " << part + 1 << " after a switch back to it";
+  }
+  // The editor holds the sound a part plays (asked for); a program change
+  // goes out, its pick then overtaken by a request whose reply is lost: the
+  // part plays the program's stored sound, which the editor does not hold,
+  // so a switch back to the part sends it nothing.
+  void heldSoundOvertaken(int part, int value) {
+    settle();
+    const auto at = static_cast<size_t>(part);
+    if (mode == Mode::kStepLibrary || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter) return;
+    const Answers answers = conditions.answers;
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.answers = Answers::kAtOnce;
+    }
+    run(Step{Step::kGetSound, part});
+    settle();
+    const PartModel& m = models[at];
+    const std::string holds = playing(part).name;
+    std::optional<int> y;
+    for (int k = 0; k < kPrograms && !y; ++k) {
+      const int prog = firstProgram(part) + (value + k) % kPrograms;
+      if (prog != m.program && !meets(part, m.bank, prog) && storedName(m.bank, prog) != holds) y = prog;
+    }
+    const int bank = m.bank;
+    bool held = false;
+    const int other = part == kParts[0] ? kParts[1] : kParts[0];
+    if (y) {
+      const size_t from = mark();
+      const Bytes change{static_cast<unsigned char>(0xC0 | part), static_cast<unsigned char>(*y)};
+      startOvertaking(part, [this, from, change] {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        return std::find(wire.begin() + static_cast<std::ptrdiff_t>(from), wire.end(), change) != wire.end();
+      }, true);
+      run(Step{Step::kHost, part, 0, *y});
+      held = waitHolding();
+    }
+    if (held) {
+      {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        holdReplies = true;
+        heldReplies.clear();
+      }
+      Pick pick;
+      pick.work = Pick::Work::kRequest;
+      pick.slot = part;
+      plug->midiMessageManager->picks.pick(pick);
+      models[at].burst = true;
+      awaitNewerPick(part);
+      // Meanwhile another part's stale dump comes: the instrument is there,
+      // its silence is not searched.
+      Bytes otherDump;
+      {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        for (SimBytes& reply : instrument.receive({0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, static_cast<unsigned char>(other), 0xF7}))
+          if (reply.size() > 9) otherDump = reply;
+      }
+      {
+        std::lock_guard<std::mutex> lock(overtakingMutex);
+        overtaking.phase = 2;
+        overtaking.actAt = 5;
+        overtaking.act = [this, otherDump] {
+          if (!otherDump.empty()) backend->inject(otherDump);
+        };
+        overtakingChanged.notify_all();
+      }
+      settle();
+    }
+    endOvertaking();
+    releaseHeldReplies(true);
+    settle();
+    if (held) {
+      window->clickTab(kQuickTab, other);
+      settle();
+      window->clickTab(kQuickTab, part);
+      settle();
+      EXPECT_EQ(playing(part).name, storedName(bank, *y))
+          << "part " << part + 1 << " after a switch back to it: its program change went, the editor's copy is no longer what it plays";
+      // The request lost, the window may still name the sound before the
+      // change: asked again, it names the part's.
+      run(Step{Step::kGetSound, part});
+      settle();
+    }
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    conditions.answers = answers;
+  }
+  void startOvertaking(int part, std::function<bool()> holdAt, bool inSleep = false) {
+    std::lock_guard<std::mutex> lock(overtakingMutex);
+    overtaking.inSleep = inSleep;
+    overtaking.slot = part;
+    overtaking.phase = 1;
+    overtaking.holdAt = std::move(holdAt);
+    overtaking.holding = false;
+    overtaking.pauses = overtaking.actAt = 0;
+    overtaking.act = nullptr;
+    overtaking.measuring = false;
+    overtaking.ms = 0;
+  }
+  bool waitHolding() {
+    std::unique_lock<std::mutex> lock(overtakingMutex);
+    return overtakingChanged.wait_for(lock, std::chrono::seconds(10), [this] { return overtaking.holding; });
+  }
+  // The held pick no longer the part's newest.
+  void awaitNewerPick(int part) {
+    uint32_t heldCount;
+    {
+      std::lock_guard<std::mutex> lock(overtakingMutex);
+      heldCount = overtaking.heldCount;
+    }
+    for (int i = 0; i < 5000 && plug->midiMessageManager->picks.current(part).count() == heldCount; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  void endOvertaking() {
+    std::lock_guard<std::mutex> lock(overtakingMutex);
+    overtaking.phase = 0;
+    overtaking.slot = -1;
+    overtaking.act = nullptr;
+    overtaking.holdAt = nullptr;
+    overtakingChanged.notify_all();
+  }
+  // The held replies let go in the order they were sent, or lost.
+  void releaseHeldReplies(bool lost) {
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    if (!lost)
+      for (Bytes& reply : heldReplies) late.push_back({0, reply});
+    heldReplies.clear();
+    holdReplies = false;
+  }
+  // On a job's thread, at each pause of a pick: the held part's pick waits at
+  // its first pause once the wire shows what the step waits for; then the
+  // newer pick's pauses are counted (and, measured, their time until its
+  // request reaches the instrument).
+  // The same for a pick's pacing after its messages, which has no ticket:
+  // the part's newest pick is the one pacing.
+  void overtakingSleep() {
+    std::unique_lock<std::mutex> lock(overtakingMutex);
+    Overtaking& o = overtaking;
+    if (o.phase != 1 || !o.inSleep || o.holding) return;
+    pump();
+    if (!o.holdAt || !o.holdAt()) return;
+    o.holding = true;
+    o.heldCount = plug->midiMessageManager->picks.current(o.slot).count();
+    overtakingChanged.notify_all();
+    overtakingChanged.wait_for(lock, std::chrono::seconds(10), [&] { return o.phase != 1; });
+    o.holding = false;
+  }
+  void overtakingPause(const PickTicket& t, bool newest) {
+    std::unique_lock<std::mutex> lock(overtakingMutex);
+    Overtaking& o = overtaking;
+    if (t.slot() != o.slot || !newest) return;
+    if (o.phase == 1 && !o.inSleep) {
+      pump();
+      if (!o.holdAt || !o.holdAt()) return;
+      o.holding = true;
+      o.heldCount = t.count();
+      overtakingChanged.notify_all();
+      overtakingChanged.wait_for(lock, std::chrono::seconds(10), [&] { return o.phase != 1; });
+      o.holding = false;
+      return;
+    }
+    if (o.phase != 2 || t.count() == o.heldCount) return;
+    if (++o.pauses == o.actAt && o.act) o.act();
+    if (!o.measuring) return;
+    pump();
+    std::lock_guard<std::recursive_mutex> wireLock(wireMutex);
+    const bool asked = std::any_of(wire.begin() + static_cast<std::ptrdiff_t>(std::min(o.requestFrom, wire.size())), wire.end(),
+                                   [&](const Bytes& m) {
+                                     return m.size() == 8 && m[3] == kDeviceId && m[4] == 0x00 && m[5] == 0x30 && m[6] == o.slot;
+                                   });
+    if (asked) o.measuring = false;
+    else tWatchedPause = true;
   }
 
   // The port back: the editor opens it again (in its own time) and, once it
@@ -1381,6 +1672,22 @@ class PickModelTest : public EditorTest {
   std::vector<int> librarySlotsAsked;
   size_t wireObject = 0, wireSeen = 0, traced = 0, gateTraced = 0;
   std::vector<std::pair<int, Bytes>> late;
+  bool holdReplies = false;  // the instrument's dumps kept back, in order
+  std::vector<Bytes> heldReplies;
+  struct Overtaking {
+    int slot = -1;
+    int phase = 0;  // 1: the part's pick held at a pause; 2: the newer pick's pauses counted
+    std::function<bool()> holdAt;
+    bool holding = false, inSleep = false;  // held at a pause with a ticket, or at the pacing
+    uint32_t heldCount = 0;
+    int pauses = 0, actAt = 0;
+    std::function<void()> act;  // at the newer pick's pause actAt
+    bool measuring = false;
+    size_t requestFrom = 0;
+    std::atomic<int> ms{0};
+  } overtaking;
+  std::mutex overtakingMutex;
+  std::condition_variable overtakingChanged;
   std::mutex flightMutex;
   std::condition_variable flightDone;
   int inFlight = 0;  // replies on their way into the editor
