@@ -90,6 +90,9 @@ struct Step {
     kOwnPickAtRest, kRequestLost,
     // Drawn in place of some GET SOUNDs and settles.
     kOvertakenReply, kHeldSoundOvertaken,
+    // Drawn in place of some pauses: a newer pick amid an older one's pacing
+    // or its device-ID search.
+    kPauseOvertaken, kSearchOvertaken,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -103,7 +106,8 @@ std::string describe(const Step& s) {
       "library request by program number", "part click", "edit, port gone", "pause", "hold next job", "let jobs go",
       "settle", "host picks under a transfer's overlay", "cable pulled as a page pick leaves", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
       "echoes", "answers", "own pick at rest", "request lost", "reply of an overtaken request",
-      "held sound, program change overtaken"};
+      "held sound, program change overtaken",
+      "newer pick amid an older one's pauses", "newer pick amid an older one's search"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -168,6 +172,7 @@ class PickModelTest : public EditorTest {
     // cable pulled.
     plug->sleepFor = [this](int ms) {
       overtakingSleep();
+      if (timedStop(Stop::kPause, ms)) return;
       if (ms != 25 || !pullOnPause.exchange(false)) return;
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
       conditions.unplugged = true;
@@ -185,6 +190,9 @@ class PickModelTest : public EditorTest {
     for (int p : kParts) param(kMultiPartStatus + p)->Set(1);
     param(kMultiPartStatus + kReserved)->Set(1);
     window->clickTab(kMainTab, 1);
+    // The host's first event (a note off part 10 plays): the silence due after
+    // the instance's reset goes now, not with a sequence's first pick.
+    hostEvents({{static_cast<unsigned char>(0x80 | kReserved), 60, 0}});
     MIDIMessageManager& manager = *plug->midiMessageManager;
     // A pause takes no time, yet ends only once the replies due reached the
     // editor: another thread may be handing them over meanwhile.
@@ -194,6 +202,7 @@ class PickModelTest : public EditorTest {
         tWatchedPause = false;
         overtaking.ms += ms;
       }
+      if (timedStop(Stop::kPause, ms)) return true;
       pump();
       std::unique_lock<std::mutex> lock(flightMutex);
       flightDone.wait_for(lock, std::chrono::milliseconds(500), [this] { return inFlight == 0; });
@@ -213,6 +222,7 @@ class PickModelTest : public EditorTest {
     manager.picks.onLetGo = [this](const PickTicket& t) { log(t, false); };
     manager.pickPauseObserver = [this](const PickTicket& t, bool newest) {
       overtakingPause(t, newest);
+      timedStop(Stop::kBefore, 0);
       std::unique_lock<std::mutex> hold(holdMutex);
       if (t.slot() == pauseHeldSlot && pausesHeld < 2) {
         const int mine = ++pausesHeld;
@@ -474,6 +484,8 @@ class PickModelTest : public EditorTest {
       if (s.kind == Step::kSettle && s.value % 5 < 2) s.kind = s.value % 5 == 0 ? Step::kOwnPickAtRest : Step::kRequestLost;
       if (s.kind == Step::kSettle && s.value % 5 == 2) s.kind = Step::kHeldSoundOvertaken;
       if (s.kind == Step::kGetSound && s.value % 4 == 1) s.kind = Step::kOvertakenReply;
+      if (s.kind == Step::kPause && (s.bank == 1 || (s.bank == 2 && s.value % 2 == 0)))
+        s.kind = s.bank == 1 ? Step::kPauseOvertaken : Step::kSearchOvertaken;
       steps.push_back(s);
     }
     return steps;
@@ -913,6 +925,10 @@ class PickModelTest : public EditorTest {
         holdChanged.notify_all();
         break;
       }
+      case Step::kPauseOvertaken:
+      case Step::kSearchOvertaken:
+        newerPickAmidPauses(s, s.kind == Step::kSearchOvertaken);
+        break;
       case Step::kOwnPickAtRest: {
         // The instrument's pick, nothing else of the part on its way: with
         // local control on it plays it already, and hears no bank select or
@@ -1283,6 +1299,195 @@ class PickModelTest : public EditorTest {
     else tWatchedPause = true;
   }
 
+  // ---- One part's pauses on the test's clock. The part's lane stops at each
+  // of its pauses (and, when asked, just before one begins) until the test
+  // lets it go, the clock then moved on by the pause: what the lane sends
+  // between two stops reaches the instrument at the clock's time then.
+  enum class Stop { kNone, kBefore, kPause };
+  struct TimedLane {
+    int lane = -1;        // the part whose pauses take time; -1 none
+    int holdBefore = -1;  // it stops before its first pause from this one on (from 0); -1 never
+    int pauses = 0;       // pauses begun on the lane
+    Stop at = Stop::kNone;
+    int ms = 0;  // of the pause it stopped in
+    bool go = false;
+  };
+  // On the timed lane's thread: stops it there until the test lets it go
+  // (true); false on any other thread.
+  bool timedStop(Stop at, int ms) {
+    const int lane = PartPicks::currentLane();
+    if (lane < 0) return false;
+    std::unique_lock<std::mutex> lock(timedMutex);
+    if (lane != timed.lane) return false;
+    if (at == Stop::kBefore) {
+      if (timed.holdBefore < 0 || timed.pauses < timed.holdBefore) return true;
+      timed.holdBefore = -1;
+    } else {
+      ++timed.pauses;
+    }
+    timed.at = at;
+    timed.ms = ms;
+    timed.go = false;
+    timedChanged.notify_all();
+    timedChanged.wait_for(lock, std::chrono::seconds(10), [&] { return timed.go || timed.lane != lane; });
+    timed.at = Stop::kNone;
+    return true;
+  }
+  // Where the timed lane stopped, once it did; kNone once every lane rests
+  // (with work still to come, once that came or a bound passed).
+  Stop awaitTimedLane(bool workToCome) {
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+      const bool idle = plug->midiMessageManager->picks.lanesIdle();
+      const auto waited = std::chrono::steady_clock::now() - start;
+      std::unique_lock<std::mutex> lock(timedMutex);
+      const auto stopped = [&] { return timed.at != Stop::kNone && !timed.go; };
+      if (stopped()) return timed.at;
+      if (idle && (!workToCome || waited > std::chrono::seconds(2))) return Stop::kNone;
+      if (timedChanged.wait_for(lock, std::chrono::microseconds(200), stopped)) return timed.at;
+      if (waited > std::chrono::seconds(10)) {
+        ADD_FAILURE() << "part " << timed.lane + 1 << "'s work neither paused nor ended";
+        return Stop::kNone;
+      }
+    }
+  }
+  void letTimedLaneGo() {
+    std::lock_guard<std::mutex> lock(timedMutex);
+    timed.go = true;
+    timedChanged.notify_all();
+  }
+
+  // A newer pick of a part while an older one's work paces itself, its
+  // pauses on the test's clock: the older one's pauses begun before the newer
+  // pick came may run out, yet none begins after it, and a device-ID search
+  // it began (the instrument silent) stops. So the newer pick's first message
+  // reaches the instrument no later than those pauses' end, with a search
+  // request at most between.
+  void newerPickAmidPauses(const Step& s, bool silent) {
+    settle();
+    const int part = s.part;
+    const auto at = static_cast<size_t>(part);
+    const bool library = mode == Mode::kStepLibrary;
+    // The newer pick is the host's, one that goes, with nothing of its own
+    // before its first message; the instrument says nothing of its own.
+    if (portOff() || conditions.echo || conditions.hostFilter || conditions.locked[at] || (!library && rxOff())) return;
+    // The older pick: a request of the part's sound, or the host's pick.
+    const bool request = silent || rng() % 2 == 0;
+    const int pauseAt = static_cast<int>(rng() % 5);  // the newer pick comes at the older one's pause of this number
+    const bool before = !silent && rng() % 2 == 0;    // before it begins, else amid it
+    const size_t searched = 1 + rng() % 6;            // search requests before the newer pick
+    const int bankA = s.bank, programA = firstProgram(part) + s.value % kPrograms;
+    const int bankB = static_cast<int>(rng() % 3);
+    int programB = firstProgram(part) + static_cast<int>(rng() % kPrograms);
+    for (int i = 0; i < kPrograms && meets(part, bankB, programB); ++i)
+      programB = firstProgram(part) + (programB - firstProgram(part) + 1) % kPrograms;
+    const auto cc = static_cast<unsigned char>(0xB0 | part), pc = static_cast<unsigned char>(0xC0 | part);
+    const auto requestOfPart = [part](const Bytes& b) { return b.size() == 8 && b[4] == 0x00 && b[5] == 0x30 && b[6] == part; };
+    const Answers answers = conditions.answers;
+    const auto answer = [&](Answers a) {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.answers = a;
+    };
+    if (silent) {
+      answer(Answers::kNever);
+      answeredEver = false;
+    }
+    {
+      std::lock_guard<std::mutex> lock(timedMutex);
+      timed = TimedLane{};
+      timed.lane = part;
+      timed.holdBefore = before ? pauseAt : -1;
+    }
+    const size_t startAt = mark();
+    if (request) {
+      Pick pick;
+      pick.work = Pick::Work::kRequest;
+      pick.slot = part;
+      plug->midiMessageManager->picks.pick(pick);
+      models[at].burst = true;
+    } else {
+      hostEvents({{cc, 0, 0}, {cc, 32, static_cast<unsigned char>(64 + bankA)}, {pc, static_cast<unsigned char>(programA)}});
+      plug->midiSendThread->flush();
+      take(part, bankA, programA, Road::kEditor, startAt);
+    }
+    std::vector<std::pair<size_t, uint32_t>> stamps;  // the wire's length at each stop, and the clock then
+    uint32_t clock = 0, pickedAt = 0, allowed = 0;
+    std::optional<size_t> newerAt;
+    bool answering = !silent, newerWent = false;
+    for (;;) {
+      const Stop stop = awaitTimedLane(newerAt && !newerWent && !meets(part, bankB, programB));
+      plug->midiSendThread->flush();
+      pump();
+      int ms, pauses;
+      {
+        std::lock_guard<std::mutex> lock(timedMutex);
+        ms = timed.ms;
+        pauses = timed.pauses;
+      }
+      size_t length, requests = 0;
+      {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        length = wire.size();
+        for (size_t i = startAt; i < length; ++i) {
+          requests += requestOfPart(wire[i]);
+          newerWent = newerWent || (newerAt && i >= *newerAt && !requestOfPart(wire[i]));
+        }
+      }
+      stamps.emplace_back(length, clock);
+      // Silent until the newer pick went: its own request is answered.
+      if (!answering && newerWent) {
+        answer(answers);
+        answering = true;
+      }
+      if (!newerAt && (stop != Stop::kPause || (silent ? requests > searched : !before && pauses == pauseAt + 1))) {
+        const uint32_t into = stop == Stop::kPause && ms > 0 ? static_cast<uint32_t>(rng() % static_cast<unsigned>(ms)) : 0;
+        pickedAt = clock + into;
+        allowed = clock + (stop == Stop::kPause ? static_cast<uint32_t>(ms) : 0);
+        {
+          std::lock_guard<std::mutex> lock(timedMutex);
+          timed.holdBefore = -1;
+        }
+        newerAt = mark();
+        hostEvents({{cc, 0, 0}, {cc, 32, static_cast<unsigned char>(64 + bankB)}, {pc, static_cast<unsigned char>(programB)}});
+        plug->midiSendThread->flush();
+        take(part, bankB, programB, Road::kEditor, *newerAt);
+        if (stop == Stop::kNone) continue;  // its work is on the lane now
+      }
+      if (stop == Stop::kNone) break;
+      if (stop == Stop::kPause) clock += static_cast<uint32_t>(ms);
+      letTimedLaneGo();
+    }
+    {
+      std::lock_guard<std::mutex> lock(timedMutex);
+      timed.lane = -1;
+      timedChanged.notify_all();
+    }
+    if (!answering) answer(answers);
+    if (!newerAt || meets(part, bankB, programB)) return;
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    std::optional<size_t> first;
+    size_t searches = 0;
+    for (size_t i = *newerAt; i < wire.size() && !first; ++i) {
+      if (requestOfPart(wire[i])) ++searches;
+      else first = i;
+    }
+    EXPECT_TRUE(first) << "part " << part + 1 << "'s newer pick sent nothing";
+    if (!first) return;
+    uint32_t sentAt = clock;
+    for (const auto& [length, time] : stamps) {
+      if (length <= *first) continue;
+      sentAt = time;
+      break;
+    }
+    if (std::getenv("TARNIVEX_PICK_TRACE"))
+      std::fprintf(stderr, "newer pick at %u ms (older pauses to %u ms), its first message (%zu) at %u ms, %zu requests between\n",
+                   pickedAt, allowed, *first, sentAt, searches);
+    EXPECT_LE(sentAt, allowed) << "part " << part + 1 << "'s newer pick came at " << pickedAt
+                               << " ms; its first message reached the instrument at " << sentAt
+                               << " ms, past the end of the older pick's pauses begun before it (" << allowed << " ms)";
+    EXPECT_LE(searches, 1u) << searches << " requests for part " << part + 1
+                            << " reached the instrument between its newer pick and that pick's first message";
+  }
   // The port back: the editor opens it again (in its own time) and, once it
   // noticed it gone, sends the instrument the project again, a job for every
   // part, as the wire shows.
@@ -1702,6 +1907,9 @@ class PickModelTest : public EditorTest {
   bool holdNext = false, letGo = true;
   int pauseHeldSlot = -1, pausesHeld = 0, pausesLetGo = 0;  // the part whose request's pauses are held
   int held = 0;
+  std::mutex timedMutex;
+  std::condition_variable timedChanged;
+  TimedLane timed;
 };
 
 TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
