@@ -1488,6 +1488,7 @@ class PickModelTest : public EditorTest {
     EXPECT_LE(searches, 1u) << searches << " requests for part " << part + 1
                             << " reached the instrument between its newer pick and that pick's first message";
   }
+
   // The port back: the editor opens it again (in its own time) and, once it
   // noticed it gone, sends the instrument the project again, a job for every
   // part, as the wire shows.
