@@ -86,6 +86,8 @@ struct Step {
     // part over a multi pick held on its way; else the instrument's own pick
     // of the pair a held pick of another part is about to send.
     kStateOverHeldMulti, kOwnPickMeetsHeldPick,
+    // And two parts picking one pair at the same moment.
+    kTwoPartsOnePair,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -99,7 +101,8 @@ std::string describe(const Step& s) {
       "library request by program number", "part click", "edit, port gone", "pause", "hold next job", "let jobs go",
       "settle", "host picks under a transfer's overlay", "cable pulled as a page pick leaves", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
       "echoes", "answers", "own pick at rest", "request lost",
-      "a pick of every part over a held multi pick", "the instrument's own pick of a held pick's pair"};
+      "a pick of every part over a held multi pick", "the instrument's own pick of a held pick's pair",
+      "two parts pick one pair at once"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -458,7 +461,9 @@ class PickModelTest : public EditorTest {
       if (s.kind == Step::kAnswers) s.value = static_cast<int>(random() % 5);
       if (s.kind == Step::kSettle && s.value % 5 < 2) s.kind = s.value % 5 == 0 ? Step::kOwnPickAtRest : Step::kRequestLost;
       else if (s.kind == Step::kSettle && s.value % 5 >= 2)
-        s.kind = multiMode ? Step::kStateOverHeldMulti : Step::kOwnPickMeetsHeldPick;
+        s.kind = multiMode ? Step::kStateOverHeldMulti
+                 : s.value % 5 == 4 ? Step::kTwoPartsOnePair
+                                    : Step::kOwnPickMeetsHeldPick;
       // And in place of steps that would do nothing in the sequence's mode.
       const bool idle = s.kind == Step::kDoubleClick ? mode != Mode::kStepLibrary
                         : s.kind == Step::kLibraryRequest ? mode == Mode::kStepLibrary || multiMode
@@ -1025,6 +1030,77 @@ class PickModelTest : public EditorTest {
           EXPECT_FALSE(wire[i] == Bytes({pc, static_cast<unsigned char>(prog)}))
               << "part " << s.part + 1 << " was sent program " << prog << " (message " << i
               << ") after the instrument played it on part " << other + 1;
+        break;
+      }
+      case Step::kTwoPartsOnePair: {
+        // Two parts pick one pair at the same moment, one from the host, the
+        // other in the window: at most one of them plays it (whichever's
+        // program change went, as the wire shows); the other keeps its older
+        // pick. Now and then the host's pick is held before its program
+        // change as the window's comes: its bank select went first, so the
+        // pair is its part's.
+        settle();
+        if (multiMode || library || portOff() || rxOff() || conditions.hostFilter) break;
+        const auto index = static_cast<size_t>(std::find(std::begin(kParts), std::end(kParts), s.part) - std::begin(kParts));
+        const int other = kParts[(index + 1 + static_cast<size_t>(s.bank % 2)) % std::size(kParts)];
+        if (conditions.locked[static_cast<size_t>(s.part)] || conditions.locked[static_cast<size_t>(other)]) break;
+        // The window's page picks the other part's program on its bank.
+        const PartModel& o = models[static_cast<size_t>(other)];
+        const int bank = o.bank;
+        int prog = -1;
+        for (int k = 0; k < kPrograms && prog < 0; ++k) {
+          const int candidate = firstProgram(s.part) + (s.value + k) % kPrograms;
+          if (!(m.bank == bank && m.program == candidate) && candidate != o.program && !meets(s.part, bank, candidate) &&
+              !meets(other, bank, candidate))
+            prog = candidate;
+        }
+        if (prog < 0) break;
+        ByteList events;
+        if (m.bank != bank) events = {{cc, 0, 0}, {cc, 32, static_cast<unsigned char>(64 + bank)}};
+        events.push_back({pc, static_cast<unsigned char>(prog)});
+        const size_t at = mark();
+        const auto windowPick = [&] {
+          plug->SetParameterFromGUI(kMultiPartPatch + other, param(kMultiPartPatch + other)->GetNormalized(prog));
+        };
+        bool held = s.value % 2 == 1;
+        if (held) {
+          holdLane(s.part, 2);
+          hostEvents(events);
+          held = laneHeld();
+          windowPick();
+          // The window's pick worked as far as it goes before the host's is let go.
+          const auto worked = std::make_shared<std::atomic<bool>>(false);
+          plug->midiMessageManager->picks.later(other, [worked] { *worked = true; });
+          for (int i = 0; i < 5000 && !*worked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          letLaneGo();
+        } else {
+          std::atomic<bool> go{false};
+          std::thread hostThread([&] {
+            while (!go) std::this_thread::yield();
+            hostEvents(events);
+          });
+          go = true;
+          windowPick();
+          hostThread.join();
+        }
+        settle();
+        bool hostWent = false, windowWent = false;
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          for (size_t i = at; i < wire.size(); ++i) {
+            hostWent = hostWent || wire[i] == Bytes({pc, static_cast<unsigned char>(prog)});
+            windowWent = windowWent || wire[i] == Bytes({static_cast<unsigned char>(0xC0 | other), static_cast<unsigned char>(prog)});
+          }
+        }
+        EXPECT_FALSE(hostWent && windowWent) << "parts " << s.part + 1 << " and " << other + 1 << " were both sent "
+                                             << bank << "/" << prog;
+        EXPECT_TRUE(hostWent || windowWent) << "neither part " << s.part + 1 << " nor part " << other + 1 << " was sent "
+                                            << bank << "/" << prog << ", which no part played";
+        if (held) {
+          EXPECT_TRUE(hostWent) << "part " << s.part + 1 << ", whose bank select went first, plays " << bank << "/" << prog;
+        }
+        if (hostWent) take(s.part, bank, prog, Road::kEditor, at);
+        else if (windowWent) take(other, bank, prog, Road::kEditor, at);
         break;
       }
       default: {
