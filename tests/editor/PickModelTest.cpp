@@ -5,7 +5,9 @@
 // number beside a part's), at random moments, with jobs held and let go, the
 // instrument answering at once, late, past an earlier reply's wait, twice or
 // never, echoing the program changes it receives, picks refused in every way,
-// the port gone, the cable out and the ports unset, programs past the last.
+// the port gone, the cable out and the ports unset, programs past the last,
+// a pick held on its way as a newer one or another part's comes, two parts
+// picking one pair at once.
 //
 // The test is its own referee. It knows from what it drew which picks were
 // refusable and why, and so what each part must end on: its newest pick that
