@@ -6,7 +6,9 @@
 // instrument answering at once, late, past an earlier reply's wait, twice or
 // never, held past a newer pick of the part or repeated unasked, echoing the
 // program changes it receives, picks refused in every way, the port gone,
-// the cable out and the ports unset, programs past the last.
+// the cable out and the ports unset, programs past the last, a pick held on
+// its way as a newer one or another part's comes, two parts picking one pair
+// at once.
 //
 // The test is its own referee. It knows from what it drew which picks were
 // refusable and why, and so what each part must end on: its newest pick that
@@ -93,6 +95,12 @@ struct Step {
     // Drawn in place of some pauses: a newer pick amid an older one's pacing
     // or its device-ID search.
     kPauseOvertaken, kSearchOvertaken,
+    // Drawn in place of some settles too: in multi mode, a pick of every
+    // part over a multi pick held on its way; else the instrument's own pick
+    // of the pair a held pick of another part is about to send.
+    kStateOverHeldMulti, kOwnPickMeetsHeldPick,
+    // And two parts picking one pair at the same moment.
+    kTwoPartsOnePair,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -107,7 +115,9 @@ std::string describe(const Step& s) {
       "settle", "host picks under a transfer's overlay", "cable pulled as a page pick leaves", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
       "echoes", "answers", "own pick at rest", "request lost", "reply of an overtaken request",
       "held sound, program change overtaken",
-      "newer pick amid an older one's pauses", "newer pick amid an older one's search"};
+      "newer pick amid an older one's pauses", "newer pick amid an older one's search",
+      "a pick of every part over a held multi pick", "the instrument's own pick of a held pick's pair",
+      "two parts pick one pair at once"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -172,6 +182,7 @@ class PickModelTest : public EditorTest {
     // cable pulled.
     plug->sleepFor = [this](int ms) {
       overtakingSleep();
+      holdLanePause(ms);
       if (timedStop(Stop::kPause, ms)) return;
       if (ms != 25 || !pullOnPause.exchange(false)) return;
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
@@ -482,7 +493,17 @@ class PickModelTest : public EditorTest {
                             : firstProgram(s.part) + static_cast<int>(random() % kPrograms);
       if (s.kind == Step::kAnswers) s.value = static_cast<int>(random() % 5);
       if (s.kind == Step::kSettle && s.value % 5 < 2) s.kind = s.value % 5 == 0 ? Step::kOwnPickAtRest : Step::kRequestLost;
-      if (s.kind == Step::kSettle && s.value % 5 == 2) s.kind = Step::kHeldSoundOvertaken;
+      if (s.kind == Step::kSettle && s.value % 5 == 2 && !multiMode) s.kind = Step::kHeldSoundOvertaken;
+      else if (s.kind == Step::kSettle && s.value % 5 >= 2)
+        s.kind = multiMode ? Step::kStateOverHeldMulti
+                 : s.value % 5 == 4 ? Step::kTwoPartsOnePair
+                                    : Step::kOwnPickMeetsHeldPick;
+      // And in place of steps that would do nothing in the sequence's mode.
+      const bool idle = s.kind == Step::kDoubleClick ? mode != Mode::kStepLibrary
+                        : s.kind == Step::kLibraryRequest ? mode == Mode::kStepLibrary || multiMode
+                                                          : false;
+      if (idle && multiMode) s.kind = Step::kStateOverHeldMulti;
+      else if (idle && localOn && mode != Mode::kStepLibrary) s.kind = Step::kOwnPickMeetsHeldPick;
       if (s.kind == Step::kGetSound && s.value % 4 == 1) s.kind = Step::kOvertakenReply;
       if (s.kind == Step::kPause && (s.bank == 1 || (s.bank == 2 && s.value % 2 == 0)))
         s.kind = s.bank == 1 ? Step::kPauseOvertaken : Step::kSearchOvertaken;
@@ -976,6 +997,178 @@ class PickModelTest : public EditorTest {
       case Step::kHeldSoundOvertaken:
         heldSoundOvertaken(s.part, s.value);
         break;
+      case Step::kStateOverHeldMulti: {
+        // A multi pick on its way, held at its pause before its program
+        // change, then a pick of every part (a restore of a project the test
+        // wrote, GET MULTI, SEND MULTI): that newer pick overtakes it, so
+        // nothing more of it reaches the instrument, which ends on the multi
+        // the state brings.
+        settle();
+        if (!multiMode || conditions.locked[static_cast<size_t>(current)] || rxOff() || portOff()) break;
+        std::string before;
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          before = multiNameOf(instrument.multiBuffer());
+        }
+        const int next = (multi.program + 1) % 100;
+        const size_t at = mark();
+        holdLane(kMultiSlot, 1);
+        setParam(kPatchUp + current, 1);
+        if (!laneHeld()) {
+          // It never came to its pause: an arrow step as any other.
+          letLaneGo();
+          takeMulti(next, at);
+          break;
+        }
+        static constexpr const char* kStates[] = {"restore", "GET MULTI", "SEND MULTI"};
+        const int state = s.value % 3;
+        char text[32];
+        std::snprintf(text, sizeof text, "RESTORED SET %03u", static_cast<unsigned>(s.value) % 1000);
+        const std::string name(text, 16);
+        const size_t from = mark();
+        if (state == 0) restoreProject(name);
+        if (state == 1) setParam(kRequestTempData, 1);
+        if (state == 2) setParam(kPushArrangement, 1);
+        letLaneGo();
+        settle();
+        everyPartJob();
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        for (size_t i = from; i < wire.size(); ++i) {
+          const Bytes& message = wire[i];
+          EXPECT_FALSE(message.size() == 2 && message[0] == (0xC0 | kMultiChannel))
+              << "the multi pick a " << kStates[state] << " overtook reached the instrument after it: program "
+              << int(message[1]) << " (message " << i << ")";
+        }
+        const std::string plays = multiNameOf(instrument.multiBuffer());
+        if (state == 0) {
+          EXPECT_EQ(plays, name) << "the instrument plays the restored project's multi";
+        } else if (state == 1) {
+          EXPECT_EQ(plays, before) << "GET MULTI changes no multi the instrument plays";
+        }
+        break;
+      }
+      case Step::kOwnPickMeetsHeldPick: {
+        // The host's pick of a part held between its bank select and its
+        // program change while the instrument, its local control on, plays
+        // the same pair on another part by its own knob and says so: the
+        // pair is the other part's from then on, so the held pick's program
+        // change is refused as it would leave. Not both play the pair: the
+        // part keeps its older pick.
+        settle();
+        if (multiMode || !localOn || library || portOff() || rxOff() || conditions.hostFilter ||
+            conditions.instrumentFilter)
+          break;
+        const auto index = static_cast<size_t>(std::find(std::begin(kParts), std::end(kParts), s.part) - std::begin(kParts));
+        const int other = kParts[(index + 1 + static_cast<size_t>(s.bank % 2)) % std::size(kParts)];
+        if (conditions.locked[static_cast<size_t>(s.part)] || conditions.locked[static_cast<size_t>(other)]) break;
+        const int bank = m.bank;
+        int prog = -1;
+        for (int k = 0; k < kPrograms && prog < 0; ++k) {
+          const int candidate = firstProgram(other) + (s.value + k) % kPrograms;
+          if (candidate != m.program && !meets(s.part, bank, candidate)) prog = candidate;
+        }
+        if (prog < 0) break;
+        const int otherBank = models[static_cast<size_t>(other)].bank;
+        const size_t at = mark();
+        holdLane(s.part, 2);
+        hostEvents({{pc, static_cast<unsigned char>(prog)}});
+        if (!laneHeld()) {
+          // It never came to its program change's pause: a host pick as any other.
+          letLaneGo();
+          take(s.part, bank, prog, Road::kEditor, at);
+          break;
+        }
+        size_t logged;
+        {
+          std::lock_guard<std::mutex> lock(logMutex);
+          logged = gateLog.size();
+        }
+        const size_t own = mark();
+        playOnInstrument(other, otherBank != bank ? std::optional<int>(bank) : std::nullopt, prog);
+        injectPick(other, otherBank != bank, bank, prog);
+        // The editor took the instrument's word once its record went through the gate.
+        for (int i = 0; i < 5000 && !letGoSince(other, logged); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        take(other, bank, prog, Road::kOwn, own);
+        letLaneGo();
+        settle();
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        for (size_t i = at; i < wire.size(); ++i)
+          EXPECT_FALSE(wire[i] == Bytes({pc, static_cast<unsigned char>(prog)}))
+              << "part " << s.part + 1 << " was sent program " << prog << " (message " << i
+              << ") after the instrument played it on part " << other + 1;
+        break;
+      }
+      case Step::kTwoPartsOnePair: {
+        // Two parts pick one pair at the same moment, one from the host, the
+        // other in the window: at most one of them plays it (whichever's
+        // program change went, as the wire shows); the other keeps its older
+        // pick. Now and then the host's pick is held before its program
+        // change as the window's comes: its bank select went first, so the
+        // pair is its part's.
+        settle();
+        if (multiMode || library || portOff() || rxOff() || conditions.hostFilter) break;
+        const auto index = static_cast<size_t>(std::find(std::begin(kParts), std::end(kParts), s.part) - std::begin(kParts));
+        const int other = kParts[(index + 1 + static_cast<size_t>(s.bank % 2)) % std::size(kParts)];
+        if (conditions.locked[static_cast<size_t>(s.part)] || conditions.locked[static_cast<size_t>(other)]) break;
+        // The window's page picks the other part's program on its bank.
+        const PartModel& o = models[static_cast<size_t>(other)];
+        const int bank = o.bank;
+        int prog = -1;
+        for (int k = 0; k < kPrograms && prog < 0; ++k) {
+          const int candidate = firstProgram(s.part) + (s.value + k) % kPrograms;
+          if (!(m.bank == bank && m.program == candidate) && candidate != o.program && !meets(s.part, bank, candidate) &&
+              !meets(other, bank, candidate))
+            prog = candidate;
+        }
+        if (prog < 0) break;
+        ByteList events;
+        if (m.bank != bank) events = {{cc, 0, 0}, {cc, 32, static_cast<unsigned char>(64 + bank)}};
+        events.push_back({pc, static_cast<unsigned char>(prog)});
+        const size_t at = mark();
+        const auto windowPick = [&] {
+          plug->SetParameterFromGUI(kMultiPartPatch + other, param(kMultiPartPatch + other)->GetNormalized(prog));
+        };
+        bool held = s.value % 2 == 1;
+        if (held) {
+          holdLane(s.part, 2);
+          hostEvents(events);
+          held = laneHeld();
+          windowPick();
+          // The window's pick worked as far as it goes before the host's is let go.
+          const auto worked = std::make_shared<std::atomic<bool>>(false);
+          plug->midiMessageManager->picks.later(other, [worked] { *worked = true; });
+          for (int i = 0; i < 5000 && !*worked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          letLaneGo();
+        } else {
+          std::atomic<bool> go{false};
+          std::thread hostThread([&] {
+            while (!go) std::this_thread::yield();
+            hostEvents(events);
+          });
+          go = true;
+          windowPick();
+          hostThread.join();
+        }
+        settle();
+        bool hostWent = false, windowWent = false;
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          for (size_t i = at; i < wire.size(); ++i) {
+            hostWent = hostWent || wire[i] == Bytes({pc, static_cast<unsigned char>(prog)});
+            windowWent = windowWent || wire[i] == Bytes({static_cast<unsigned char>(0xC0 | other), static_cast<unsigned char>(prog)});
+          }
+        }
+        EXPECT_FALSE(hostWent && windowWent) << "parts " << s.part + 1 << " and " << other + 1 << " were both sent "
+                                             << bank << "/" << prog;
+        EXPECT_TRUE(hostWent || windowWent) << "neither part " << s.part + 1 << " nor part " << other + 1 << " was sent "
+                                            << bank << "/" << prog << ", which no part played";
+        if (held) {
+          EXPECT_TRUE(hostWent) << "part " << s.part + 1 << ", whose bank select went first, plays " << bank << "/" << prog;
+        }
+        if (hostWent) take(s.part, bank, prog, Road::kEditor, at);
+        else if (windowWent) take(other, bank, prog, Road::kEditor, at);
+        break;
+      }
       default: {
         // A condition changes at rest, as a user changes it between picks.
         settle();
@@ -1507,6 +1700,45 @@ class PickModelTest : public EditorTest {
     ASSERT_TRUE(plug->SerializeState(&chunk));
     ASSERT_GT(plug->UnserializeState(&chunk, 0), 0);
   }
+  // The host restores a project the test wrote: the instance's own, its
+  // multi named as the test says (16 characters).
+  void restoreProject(const std::string& multiName) {
+    ByteChunk saved;
+    ASSERT_TRUE(plug->SerializeState(&saved));
+    const unsigned char* bytes = saved.Data();
+    const int size = saved.Size();
+    // The names follow two block markers, the snapshot's length (big-endian)
+    // and the snapshot; the multi's comes first, its length before it.
+    const auto word = [&](int at) {
+      uint32_t value;
+      std::memcpy(&value, bytes + at, sizeof value);
+      return value;
+    };
+    int at = -1;
+    for (int i = 4; at < 0 && i + 16 <= size; ++i) {
+      if (word(i) != 0x01000000u || word(i + 4) != 0x01000000u) continue;
+      const int64_t nameAt = i + 12 + static_cast<int64_t>(__builtin_bswap32(word(i + 8)));
+      if (nameAt + 4 > size) continue;
+      const auto length = static_cast<int32_t>(word(static_cast<int>(nameAt)));
+      if (length >= 0 && length <= 16 && nameAt + 4 + length <= size) at = static_cast<int>(nameAt);
+    }
+    ASSERT_GE(at, 0) << "the project's multi name";
+    const int after = at + 4 + static_cast<int>(word(at));
+    ByteChunk project;
+    project.AppendBytes(bytes, at);
+    const auto length = static_cast<int32_t>(multiName.size());
+    project.AppendValue(&length);
+    project.AppendBytes(multiName.data(), length);
+    project.AppendBytes(bytes + after, size - after);
+    ASSERT_GT(plug->UnserializeState(&project, 0), 0);
+  }
+  static std::string multiNameOf(const Bytes& multi) { return std::string(multi.begin() + 23, multi.begin() + 39); }
+  bool letGoSince(int slot, size_t from) {
+    std::lock_guard<std::mutex> lock(logMutex);
+    for (size_t i = from; i < gateLog.size(); ++i)
+      if (gateLog[i].slot == slot && !gateLog[i].arrival) return true;
+    return false;
+  }
   // What the status lines said after a pick, for a failure's account.
   void noteStatus() {
     const auto text = [](ITextControl* line) { return line ? line->GetText() : std::string(); };
@@ -1546,6 +1778,32 @@ class PickModelTest : public EditorTest {
     std::lock_guard<std::mutex> lock(holdMutex);
     holdNext = false;
     letGo = true;
+    laneHold = LaneHold{-1, 0, 0, false, laneHold.serial + 1};
+    holdChanged.notify_all();
+  }
+  // A pick's work held at one of its pauses around its bank select (the
+  // n-th on the lane), until let go: it holds no gate meanwhile.
+  void holdLanePause(int ms) {
+    if (ms != 25) return;
+    std::unique_lock<std::mutex> lock(holdMutex);
+    if (laneHold.lane < 0 || PartPicks::currentLane() != laneHold.lane || ++laneHold.seen != laneHold.at) return;
+    const unsigned hold = laneHold.serial;
+    laneHold.holding = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return laneHold.serial != hold; });
+  }
+  void holdLane(int lane, int at) {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    laneHold = LaneHold{lane, at, 0, false, laneHold.serial + 1};
+  }
+  // Whether the pick came to the pause held (bounded: one refused never does).
+  bool laneHeld() {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    return holdChanged.wait_for(lock, std::chrono::seconds(5), [&] { return laneHold.holding; });
+  }
+  void letLaneGo() {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    laneHold = LaneHold{-1, 0, 0, false, laneHold.serial + 1};
     holdChanged.notify_all();
   }
   // Everything let go and answered, the jobs and lanes at rest.
@@ -1907,6 +2165,11 @@ class PickModelTest : public EditorTest {
   std::condition_variable holdChanged;
   bool holdNext = false, letGo = true;
   int pauseHeldSlot = -1, pausesHeld = 0, pausesLetGo = 0;  // the part whose request's pauses are held
+  struct LaneHold {
+    int lane = -1, at = 0, seen = 0;
+    bool holding = false;
+    unsigned serial = 0;  // moves as it is let go
+  } laneHold;
   int held = 0;
   std::mutex timedMutex;
   std::condition_variable timedChanged;
