@@ -127,6 +127,9 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   const int bank = pick.bank >= 0 ? pick.bank : valueOf(plug, kMultiPartBank + part);
   const int program = pick.program >= 0 ? pick.program : valueOf(plug, kMultiPartPatch + part);
   if (plays) plug->endPartSoundHeld(part);
+  // The name shown as the pick began: one a newer pick shows since (a
+  // restored project's) is not cleared for this one.
+  const std::string nameBefore = plug->paramDisplayText(kPatchName + part, 0);
   // Refused: nothing of the pick goes, nor is shown or recorded; what the
   // instrument plays of its own is not the sound the window held.
   const auto refused = [&](bool askForSound) {
@@ -201,7 +204,7 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   // Overtaken now, its change went all the same: the newer pick (a request
   // whose reply may never come) finds no old sound's name over it.
   if (!pick.editorsSoundAfter && !picks.newest(ticket)) {
-    clearShownSound(part);
+    if (plug->paramDisplayText(kPatchName + part, 0) == nameBefore) clearShownSound(part);
     return passedOn;
   }
   if (!passedOn) return false;
