@@ -257,6 +257,7 @@ bool MIDIMessageManager::passOn(const PickTicket& ticket, const Pick& pick) {
 
 void MIDIMessageManager::showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket, bool ask) {
   const int part = ticket.part();
+  plug->endPartSoundHeld(part);
   clearShownSound(part);
   // A locked part or RX Off keeps the editor's copy: nothing is asked.
   if (ask && plug->isProgBankMode()) {
@@ -266,7 +267,6 @@ void MIDIMessageManager::showInstrumentsOwnSound(MIDIMessageSender& sender, cons
 }
 
 void MIDIMessageManager::clearShownSound(int part) {
-  plug->endPartSoundHeld(part);
   // Without a request, no name is shown over the new number (the old sound's
   // would be wrong).
   plug->setParamDisplayText(kPatchName + part, 0, "");
