@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -198,5 +200,48 @@ TEST_F(ReportEchoTest, InStepLibraryTheEchoOfAStepIsNotAnsweredAgain) {
     EXPECT_EQ(playing(), numbered("Fact", 1).substr(0, 9));
     EXPECT_EQ(shown(), std::make_pair(0, 1));
   }
+}
+// Local control off: the bank told alone is a pick of its own once its wait
+// for the program is over. The program told while that pick has not gone
+// yet (held here before its bank select's second half) goes on the told bank,
+// as the editor's and the host's do: the instrument ends on the pair its
+// panel showed.
+TEST_F(ReportEchoTest, AProgramToldAfterALoneBankThatHasNotGoneGoesOnThatBank) {
+  fresh(false, false);
+  heard.clear();
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool reached = false, release = false;
+  plug->sleepFor = [&](int ms) {
+    if (ms != 25 || PartPicks::currentLane() != kPart) return;
+    std::unique_lock<std::mutex> lock(mutex);
+    if (reached) return;
+    reached = true;
+    changed.notify_all();
+    changed.wait_for(lock, std::chrono::seconds(10), [&] { return release; });
+  };
+  const auto report = [](bool bank, int value) {
+    return SimBytes{0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0, static_cast<unsigned char>(0x36 + (bank ? 0 : 1)),
+                    static_cast<unsigned char>(value), 0xF7};
+  };
+  fromInstrument(report(true, 2));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return reached; }))
+        << "the bank told alone never went as a pick of its own";
+  }
+  fromInstrument(report(false, 7));
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    release = true;
+    changed.notify_all();
+  }
+  EXPECT_TRUE(exchange());
+  const auto pairs = pairsHeard();
+  ASSERT_FALSE(pairs.empty());
+  EXPECT_EQ(pairs.back(), std::make_pair(2, 7));
+  EXPECT_EQ(playing(), sound(2, 7));
+  EXPECT_EQ(shown(), std::make_pair(2, 7));
+  plug->sleepFor = nullptr;
 }
 }  // namespace
