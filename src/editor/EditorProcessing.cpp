@@ -108,7 +108,11 @@ void Tarnivex::ProcessSysEx(ISysEx* message, bool fromDevice) {
   // A part's reply still reaches the request waiting for it while another
   // thread starts a send: dropped here, the instrument's answer would be
   // taken for its silence (and a device-ID search begun).
-  if ((stateRestore || editorBusy) && !(fromDevice && midiMessageManager->replyDue(message->mData, message->mSize)))
+  // A library entry handed over on its pick's lane is the editor's own, not
+  // the instrument's word: another thread's send starting meanwhile does not
+  // drop it (its part would be sent the sound it held before).
+  if ((stateRestore || editorBusy) && !midiMessageManager->handingOver() &&
+      !(fromDevice && midiMessageManager->replyDue(message->mData, message->mSize)))
     return;
   const uint8_t* bytes = message->mData;
   if (GetGUI() && trackIncoming && message->mSize >= 9 && message->mSize <= 13 && bytes[1] == 0x3E &&

@@ -3,6 +3,7 @@
 // switches and which sounds they send, a bank and a program picked from the
 // header menus, and a linked filter turned on the instrument.
 #include <algorithm>
+#include <atomic>
 #include <functional>
 
 #include "ByteChunk.h"
@@ -323,6 +324,46 @@ TEST_F(PartFlowTest, ALibrarySoundRefusedForAConflictChangesNothingAndNeverGoesO
     EXPECT_EQ(text(sent[0], kSoundNameByte), "Edited Part     ");
     EXPECT_EQ(sent[0][kDetuneByte], 77);
   }
+}
+
+// Part 4 holds the user's edit. A library sound picked for it goes whole
+// even when another thread's send starts (the editor busy) just as the
+// library's entry is handed into the editor: the instrument gets the
+// library's sound, never the edit the part held before.
+TEST_F(PartFlowTest, ALibrarySoundHandedOverWhileASendStartsIsTheOneThatGoesOut) {
+  writeFile(getPatchesFolderStr() + "/Imports.syx", soundFile("Imp", 100, "Lead"));
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  plug->setThroughUserPath(kGlobalRxProgramChange, 1.0);
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  ASSERT_NO_FATAL_FAILURE(fetchAndEditPart(3, "Edited Part     ", 77));
+  window->clickTab(kMainTab, 1);
+  ASSERT_NO_FATAL_FAILURE(clickPart(3));
+  constexpr int kSlot = 12;
+  const std::string entry = window->slots().slotText(0, kSlot);
+  ASSERT_EQ(entry, "Imp12           ");
+  // The pause after the program change: a send starts on another thread.
+  std::atomic<bool> busied{false};
+  plug->sleepFor = [&](int ms) {
+    if (ms == 50 && PartPicks::currentLane() == 3 && !busied.exchange(true)) plug->editorBusy = true;
+  };
+  plug->midiMessageManager->pickPauseObserver = [&](const PickTicket&, bool) {
+    if (busied) plug->editorBusy = false;
+  };
+  const size_t mark = instrument.received().size();
+  const IRECT r = window->slot(0, kSlot);
+  IMouseMod left(true, false);
+  window->gui()->OnMouseDblClick((r.L + r.R) / 2, (r.T + r.B) / 2, &left);
+  ASSERT_NO_FATAL_FAILURE(allArrived());
+  plug->sleepFor = nullptr;
+  plug->midiMessageManager->pickPauseObserver = nullptr;
+  plug->editorBusy = false;
+  const std::vector<SimBytes> sent = receivedSince(mark);
+  ASSERT_TRUE(busied);
+  const std::vector<int> parts = soundDumpParts(sent);
+  const auto dump = std::find(parts.begin(), parts.end(), 3);
+  ASSERT_NE(dump, parts.end()) << "no sound reached part 4";
+  EXPECT_EQ(text(sent[static_cast<size_t>(dump - parts.begin())], kSoundNameByte), entry);
+  EXPECT_EQ(text(instrument.partBuffer(3), kSoundNameByte), entry);
 }
 
 TEST_F(PartFlowTest, ALinkedFilterTurnedOnTheInstrumentMovesItsPartnerOnTheInstrumentToo) {
