@@ -183,7 +183,8 @@ class Roads:
             self.menu_pick(m)
         time.sleep(gap)
         self.rig.cmd("host C1 %02X" % h)
-        wait_quiet(self.rig.log, 1.5, 40)
+        # ROADS_QUIET: how long the wire stays quiet before the run is judged.
+        wait_quiet(self.rig.log, float(os.environ.get("ROADS_QUIET", "1.5")), 60)
         lines = read_run(self.rig.log, marker)
         r = messages(lines)
         faults = []
