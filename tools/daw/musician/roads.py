@@ -5,12 +5,15 @@ window's pixels (not run by CI).
     roads.py WORK DISPLAY ROAD RUNS
 ROAD: multihost (a top-bar multi pick, then the host's bare program change
 for part 2, in multi mode with STEP SYNTH), restoremulti (the same just
-after the project's restore), bankalone (local control off: the
+after the project's restore), busyrestoremulti (the restore while another
+multi's read-back runs), racerestoremulti (the click that opens the list
+sent as the restore runs), bankalone (local control off: the
 instrument's bank report with no program report), bankarrow (the same then
 the top bar's arrow up), hostpc (the host's program change, bare and with
 its bank select), topbar (a top-bar program pick), cable (the instrument's
 cable out, then the host's pair), late (replies 400 ms late, a burst of host
-picks and of arrow ups).
+picks and of arrow ups), noteoff (a host note released while a host
+pick's request runs).
 Writes WORK/results.txt (one line a run) and WORK/ROAD-window.png: each
 run's top bar, status line and (multi mode) part 2's mixer cells, one run a
 row, in run order."""
