@@ -13,6 +13,7 @@
 #include "LibrarianBrowser.h"
 #include "MIDIMessageManager.h"
 #include "MidiSendThread.h"
+#include "NoteEnds.h"
 #include "ParamIndex.h"
 #include "ProgramChannel.h"
 #include "RealtimeScope.h"
@@ -205,7 +206,9 @@ void Tarnivex::logSysExOutMessageByteInt(std::vector<int> message, int count) {
 
 void Tarnivex::MIDIOutRoutingSwitch(IMidiMsg* msg) {
   if (!msg) return;
-  if (processing && notesSilenced) return;
+  // Silenced for a job, the part takes nothing more but the end of a note
+  // that slipped in before.
+  if (processing && notesSilenced && !endsANote(*msg)) return;
   if (midiToHostBuffer) midiQueue.Add(msg);
   else sendMidiMsgAndLog(msg);
 }

@@ -11,6 +11,7 @@
 #include "IGraphics.h"
 #include "MIDIMessageManager.h"
 #include "MidiSendThread.h"
+#include "NoteEnds.h"
 #include "ParamIndex.h"
 #include "RealtimeScope.h"
 #include "Tarnivex.h"
@@ -68,7 +69,9 @@ void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
        (msg->mData1 == IMidiMsg::kBankSelectLSB && (msg->mData2 == 64 || msg->mData2 == 65 || msg->mData2 == 66 ||
                                                      msg->mData2 == 80 || msg->mData2 == 96)));
   const bool partPick = msg->StatusMsg() == IMidiMsg::kProgramChange || bankSelectHalf;
-  if ((processing || editorBusy) && !partPick) {
+  // A note the host started before the job is let go: a note off held back
+  // would leave it sounding.
+  if ((processing || editorBusy) && !partPick && !(endsANote(*msg) && !fromDevice)) {
     // Not sent while a job or a transfer has the instrument, but never in silence.
     if (!fromDevice && msg->StatusMsg() != IMidiMsg::kNone && midiSendThread) midiSendThread->countIgnored();
     return;

@@ -122,7 +122,11 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
   plug->setEditorBusy(false);
 
   if (!toLibrarian && goOn) {
-    const auto active = [this](int p) { return valueOf(plug, kMultiPartStatus + p) == 1.0; };
+    // A part a newer pick has taken since gets nothing of this send, nor
+    // its pause: the user's pick is not kept waiting for parts not sent.
+    const auto active = [this, &state](int p) {
+      return valueOf(plug, kMultiPartStatus + p) == 1.0 && mManager.picks.newest(state.part(p));
+    };
     if (requestParts) {
       // One CANCEL ends every part's request, and a part the instrument did
       // not answer ends them too: each would wait and search as long.

@@ -292,6 +292,8 @@ class MIDIMessageManager {
   // The instrument's own pick refused: what it plays now is not the sound
   // the window held; asked for, or shown with no name.
   void showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket, bool ask);
+  // The part's name and category blank: the editor holds no copy of what it plays.
+  void clearShownSound(int part);
   // Waits until the time, the clock being stopped, or shutdown; false when
   // the loop must end.
   bool waitForClockTick(std::chrono::steady_clock::time_point due);

@@ -197,7 +197,14 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   // What goes on is what went out: the clamped program, never the one asked.
   Pick passed = pick;
   passed.program = sentProgram;
-  if (!passOn(ticket, passed)) return false;
+  const bool passedOn = passOn(ticket, passed);
+  // Overtaken now, its change went all the same: the newer pick (a request
+  // whose reply may never come) finds no old sound's name over it.
+  if (!pick.editorsSoundAfter && !picks.newest(ticket)) {
+    clearShownSound(part);
+    return passedOn;
+  }
+  if (!passedOn) return false;
   if (plug->isProgBankMode()) {
     // Asked for, the new sound's name comes with it; until then (or if the
     // request cannot go) the old one's is not shown over it.
@@ -247,6 +254,15 @@ bool MIDIMessageManager::passOn(const PickTicket& ticket, const Pick& pick) {
 
 void MIDIMessageManager::showInstrumentsOwnSound(MIDIMessageSender& sender, const PickTicket& ticket, bool ask) {
   const int part = ticket.part();
+  clearShownSound(part);
+  // A locked part or RX Off keeps the editor's copy: nothing is asked.
+  if (ask && plug->isProgBankMode()) {
+    plug->SetLibrarianRequestActive(false);
+    sender.requestPartSound(ticket, part, true);
+  }
+}
+
+void MIDIMessageManager::clearShownSound(int part) {
   plug->endPartSoundHeld(part);
   // Without a request, no name is shown over the new number (the old sound's
   // would be wrong).
@@ -259,11 +275,6 @@ void MIDIMessageManager::showInstrumentsOwnSound(MIDIMessageSender& sender, cons
     plug->displayCategoryName("");
   }
   plug->setLibrarianViewDirty();
-  // A locked part or RX Off keeps the editor's copy: nothing is asked.
-  if (ask && plug->isProgBankMode()) {
-    plug->SetLibrarianRequestActive(false);
-    sender.requestPartSound(ticket, part, true);
-  }
 }
 
 namespace {

@@ -782,6 +782,17 @@ TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {
        {0x90, 60, 2}, {{0x90, 60, 2}}},
       {"instrument as master keyboard", [&] { setParam(kMasterKeyboard, 1); }, true, {0x90, 60, 3}, {}},
       {"nothing while busy", [&] { plug->editorBusy = true; }, false, {0x92, 60, 4}, {}},
+      // A note the host started before the job stops when the host says so.
+      {"a host note off while busy", [] {}, false, {0x82, 60, 0}, {{0x82, 60, 0}}},
+      {"a host note on at velocity 0 while a job runs, the part silenced",
+       [&] {
+         plug->editorBusy = false;
+         plug->processing = true;
+         plug->notesSilenced = true;
+       },
+       false,
+       {0x92, 61, 0}, {{0x92, 61, 0}}},
+      {"an instrument note off while busy", [] {}, true, {0x80, 62, 0}, {}},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);

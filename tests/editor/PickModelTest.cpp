@@ -4,8 +4,11 @@
 // a restore with a top-bar pick during it, a library request by program
 // number beside a part's), at random moments, with jobs held and let go, the
 // instrument answering at once, late, past an earlier reply's wait, twice or
-// never, echoing the program changes it receives, picks refused in every way,
-// the port gone, the cable out and the ports unset, programs past the last.
+// never, held past a newer pick of the part or repeated unasked, echoing the
+// program changes it receives, picks refused in every way, the port gone,
+// the cable out and the ports unset, programs past the last, a pick held on
+// its way as a newer one or another part's comes, two parts picking one pair
+// at once.
 //
 // The test is its own referee. It knows from what it drew which picks were
 // refusable and why, and so what each part must end on: its newest pick that
@@ -30,6 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -54,10 +58,14 @@
 #include "TopBarMenus.h"
 
 namespace {
+// Set on a job's thread for the pause it is about to take, when that pause
+// is one the test measures.
+thread_local bool tWatchedPause = false;
 constexpr int kParts[] = {1, 4, 15};  // on MIDI channels 2, 5 and 16
 constexpr int kReserved = 9;          // plays the pair picks may collide with
 constexpr int kReservedProgram = 9;   // on bank A
 constexpr int kTopProgram = 99;       // the instrument's last program
+constexpr int kReplyTicks = 30;      // a request's reply time, in ticks of the timer setting
 constexpr int kMultiChannel = 0;      // the instrument's global channel in multi mode: no part's
 // Each part picks among its own programs (and 9), from 20 apart; steps and
 // the top program let them meet, which refuses the pick.
@@ -82,6 +90,17 @@ struct Step {
     kLock, kRxOff, kHostFilter, kInstrumentFilter, kPortGone, kUnplugged, kPortsUnset, kEcho, kAnswers,
     // Drawn in place of some settles.
     kOwnPickAtRest, kRequestLost,
+    // Drawn in place of some GET SOUNDs and settles.
+    kOvertakenReply, kHeldSoundOvertaken,
+    // Drawn in place of some pauses: a newer pick amid an older one's pacing
+    // or its device-ID search.
+    kPauseOvertaken, kSearchOvertaken,
+    // Drawn in place of some settles too: in multi mode, a pick of every
+    // part over a multi pick held on its way; else the instrument's own pick
+    // of the pair a held pick of another part is about to send.
+    kStateOverHeldMulti, kOwnPickMeetsHeldPick,
+    // And two parts picking one pair at the same moment.
+    kTwoPartsOnePair,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -94,7 +113,11 @@ std::string describe(const Step& s) {
       "turn and back", "GET SOUND", "GET MULTI", "SEND MULTI", "restore", "restore with a top-bar pick",
       "library request by program number", "part click", "edit, port gone", "pause", "hold next job", "let jobs go",
       "settle", "host picks under a transfer's overlay", "cable pulled as a page pick leaves", "lock", "RX off", "host PC filter", "instrument PC filter", "port gone", "cable out", "ports unset",
-      "echoes", "answers", "own pick at rest", "request lost"};
+      "echoes", "answers", "own pick at rest", "request lost", "reply of an overtaken request",
+      "held sound, program change overtaken",
+      "newer pick amid an older one's pauses", "newer pick amid an older one's search",
+      "a pick of every part over a held multi pick", "the instrument's own pick of a held pick's pair",
+      "two parts pick one pair at once"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -158,6 +181,9 @@ class PickModelTest : public EditorTest {
     // A pick's pauses take no time; the one after a bank select may find the
     // cable pulled.
     plug->sleepFor = [this](int ms) {
+      overtakingSleep();
+      holdLanePause(ms);
+      if (timedStop(Stop::kPause, ms)) return;
       if (ms != 25 || !pullOnPause.exchange(false)) return;
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
       conditions.unplugged = true;
@@ -175,10 +201,19 @@ class PickModelTest : public EditorTest {
     for (int p : kParts) param(kMultiPartStatus + p)->Set(1);
     param(kMultiPartStatus + kReserved)->Set(1);
     window->clickTab(kMainTab, 1);
+    // The host's first event (a note off part 10 plays): the silence due after
+    // the instance's reset goes now, not with a sequence's first pick.
+    hostEvents({{static_cast<unsigned char>(0x80 | kReserved), 60, 0}});
     MIDIMessageManager& manager = *plug->midiMessageManager;
     // A pause takes no time, yet ends only once the replies due reached the
     // editor: another thread may be handing them over meanwhile.
-    manager.virtualPause = [this](int) {
+    manager.virtualPause = [this](int ms) {
+      // The time a watched pick's own pauses let pass.
+      if (tWatchedPause) {
+        tWatchedPause = false;
+        overtaking.ms += ms;
+      }
+      if (timedStop(Stop::kPause, ms)) return true;
       pump();
       std::unique_lock<std::mutex> lock(flightMutex);
       flightDone.wait_for(lock, std::chrono::milliseconds(500), [this] { return inFlight == 0; });
@@ -197,6 +232,8 @@ class PickModelTest : public EditorTest {
     manager.picks.onArrive = [this](const PickTicket& t) { log(t, true); };
     manager.picks.onLetGo = [this](const PickTicket& t) { log(t, false); };
     manager.pickPauseObserver = [this](const PickTicket& t, bool newest) {
+      overtakingPause(t, newest);
+      timedStop(Stop::kBefore, 0);
       std::unique_lock<std::mutex> hold(holdMutex);
       if (t.slot() == pauseHeldSlot && pausesHeld < 2) {
         const int mine = ++pausesHeld;
@@ -245,6 +282,11 @@ class PickModelTest : public EditorTest {
         // it answers requests.
         if (change && timely && conditions.echo) late.push_back({0, reportBytes(message[0] & 0x0F, false, message[1])});
         for (const SimBytes& reply : replies) {
+          // Held by the step that lets them go (or loses them) itself.
+          if (holdReplies && reply.size() > 9) {
+            heldReplies.push_back(reply);
+            continue;
+          }
           switch (conditions.answers) {
             case Answers::kAtOnce: late.push_back({0, reply}); break;
             case Answers::kLate: late.push_back({1 + static_cast<int>(rng() % 3), reply}); break;
@@ -451,6 +493,20 @@ class PickModelTest : public EditorTest {
                             : firstProgram(s.part) + static_cast<int>(random() % kPrograms);
       if (s.kind == Step::kAnswers) s.value = static_cast<int>(random() % 5);
       if (s.kind == Step::kSettle && s.value % 5 < 2) s.kind = s.value % 5 == 0 ? Step::kOwnPickAtRest : Step::kRequestLost;
+      if (s.kind == Step::kSettle && s.value % 5 == 2 && !multiMode) s.kind = Step::kHeldSoundOvertaken;
+      else if (s.kind == Step::kSettle && s.value % 5 >= 2)
+        s.kind = multiMode ? Step::kStateOverHeldMulti
+                 : s.value % 5 == 4 ? Step::kTwoPartsOnePair
+                                    : Step::kOwnPickMeetsHeldPick;
+      // And in place of steps that would do nothing in the sequence's mode.
+      const bool idle = s.kind == Step::kDoubleClick ? mode != Mode::kStepLibrary
+                        : s.kind == Step::kLibraryRequest ? mode == Mode::kStepLibrary || multiMode
+                                                          : false;
+      if (idle && multiMode) s.kind = Step::kStateOverHeldMulti;
+      else if (idle && localOn && mode != Mode::kStepLibrary) s.kind = Step::kOwnPickMeetsHeldPick;
+      if (s.kind == Step::kGetSound && s.value % 4 == 1) s.kind = Step::kOvertakenReply;
+      if (s.kind == Step::kPause && (s.bank == 1 || (s.bank == 2 && s.value % 2 == 0)))
+        s.kind = s.bank == 1 ? Step::kPauseOvertaken : Step::kSearchOvertaken;
       steps.push_back(s);
     }
     return steps;
@@ -890,6 +946,10 @@ class PickModelTest : public EditorTest {
         holdChanged.notify_all();
         break;
       }
+      case Step::kPauseOvertaken:
+      case Step::kSearchOvertaken:
+        newerPickAmidPauses(s, s.kind == Step::kSearchOvertaken);
+        break;
       case Step::kOwnPickAtRest: {
         // The instrument's pick, nothing else of the part on its way: with
         // local control on it plays it already, and hears no bank select or
@@ -910,6 +970,203 @@ class PickModelTest : public EditorTest {
           EXPECT_FALSE(bankSelect || (message.size() == 2 && message[0] == pc))
               << "sent back to the instrument its own pick: " << std::hex << int(message[0]) << ' ' << int(message[1]);
         }
+        break;
+      }
+      case Step::kOvertakenReply: {
+        // Only a pick stepping the instrument asks for its sound.
+        const auto at = static_cast<size_t>(s.part);
+        if (mode != Mode::kStepSynth || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter) {
+          run(Step{Step::kGetSound, s.part});
+          break;
+        }
+        settle();
+        std::optional<int> x, y;
+        for (int k = 0; k < kPrograms; ++k) {
+          const int prog = firstProgram(s.part) + (s.value + k) % kPrograms;
+          if (prog == m.program || meets(s.part, m.bank, prog)) continue;
+          if (!x) x = prog;
+          else if (!y && storedName(m.bank, prog) != storedName(m.bank, *x)) y = prog;
+        }
+        if (!y) {
+          run(Step{Step::kGetSound, s.part});
+          break;
+        }
+        overtakenReply(s.part, m.bank, *x, *y, s.bank == 0, 8 + s.value % 18);
+        break;
+      }
+      case Step::kHeldSoundOvertaken:
+        heldSoundOvertaken(s.part, s.value);
+        break;
+      case Step::kStateOverHeldMulti: {
+        // A multi pick on its way, held at its pause before its program
+        // change, then a pick of every part (a restore of a project the test
+        // wrote, GET MULTI, SEND MULTI): that newer pick overtakes it, so
+        // nothing more of it reaches the instrument, which ends on the multi
+        // the state brings.
+        settle();
+        if (!multiMode || conditions.locked[static_cast<size_t>(current)] || rxOff() || portOff()) break;
+        std::string before;
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          before = multiNameOf(instrument.multiBuffer());
+        }
+        const int next = (multi.program + 1) % 100;
+        const size_t at = mark();
+        holdLane(kMultiSlot, 1);
+        setParam(kPatchUp + current, 1);
+        if (!laneHeld()) {
+          // It never came to its pause: an arrow step as any other.
+          letLaneGo();
+          takeMulti(next, at);
+          break;
+        }
+        static constexpr const char* kStates[] = {"restore", "GET MULTI", "SEND MULTI"};
+        const int state = s.value % 3;
+        char text[32];
+        std::snprintf(text, sizeof text, "RESTORED SET %03u", static_cast<unsigned>(s.value) % 1000);
+        const std::string name(text, 16);
+        const size_t from = mark();
+        if (state == 0) restoreProject(name);
+        if (state == 1) setParam(kRequestTempData, 1);
+        if (state == 2) setParam(kPushArrangement, 1);
+        letLaneGo();
+        settle();
+        everyPartJob();
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        for (size_t i = from; i < wire.size(); ++i) {
+          const Bytes& message = wire[i];
+          EXPECT_FALSE(message.size() == 2 && message[0] == (0xC0 | kMultiChannel))
+              << "the multi pick a " << kStates[state] << " overtook reached the instrument after it: program "
+              << int(message[1]) << " (message " << i << ")";
+        }
+        const std::string plays = multiNameOf(instrument.multiBuffer());
+        if (state == 0) {
+          EXPECT_EQ(plays, name) << "the instrument plays the restored project's multi";
+        } else if (state == 1) {
+          EXPECT_EQ(plays, before) << "GET MULTI changes no multi the instrument plays";
+        }
+        break;
+      }
+      case Step::kOwnPickMeetsHeldPick: {
+        // The host's pick of a part held between its bank select and its
+        // program change while the instrument, its local control on, plays
+        // the same pair on another part by its own knob and says so: the
+        // pair is the other part's from then on, so the held pick's program
+        // change is refused as it would leave. Not both play the pair: the
+        // part keeps its older pick.
+        settle();
+        if (multiMode || !localOn || library || portOff() || rxOff() || conditions.hostFilter ||
+            conditions.instrumentFilter)
+          break;
+        const auto index = static_cast<size_t>(std::find(std::begin(kParts), std::end(kParts), s.part) - std::begin(kParts));
+        const int other = kParts[(index + 1 + static_cast<size_t>(s.bank % 2)) % std::size(kParts)];
+        if (conditions.locked[static_cast<size_t>(s.part)] || conditions.locked[static_cast<size_t>(other)]) break;
+        const int bank = m.bank;
+        int prog = -1;
+        for (int k = 0; k < kPrograms && prog < 0; ++k) {
+          const int candidate = firstProgram(other) + (s.value + k) % kPrograms;
+          if (candidate != m.program && !meets(s.part, bank, candidate)) prog = candidate;
+        }
+        if (prog < 0) break;
+        const int otherBank = models[static_cast<size_t>(other)].bank;
+        const size_t at = mark();
+        holdLane(s.part, 2);
+        hostEvents({{pc, static_cast<unsigned char>(prog)}});
+        if (!laneHeld()) {
+          // It never came to its program change's pause: a host pick as any other.
+          letLaneGo();
+          take(s.part, bank, prog, Road::kEditor, at);
+          break;
+        }
+        size_t logged;
+        {
+          std::lock_guard<std::mutex> lock(logMutex);
+          logged = gateLog.size();
+        }
+        const size_t own = mark();
+        playOnInstrument(other, otherBank != bank ? std::optional<int>(bank) : std::nullopt, prog);
+        injectPick(other, otherBank != bank, bank, prog);
+        // The editor took the instrument's word once its record went through the gate.
+        for (int i = 0; i < 5000 && !letGoSince(other, logged); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        take(other, bank, prog, Road::kOwn, own);
+        letLaneGo();
+        settle();
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        for (size_t i = at; i < wire.size(); ++i)
+          EXPECT_FALSE(wire[i] == Bytes({pc, static_cast<unsigned char>(prog)}))
+              << "part " << s.part + 1 << " was sent program " << prog << " (message " << i
+              << ") after the instrument played it on part " << other + 1;
+        break;
+      }
+      case Step::kTwoPartsOnePair: {
+        // Two parts pick one pair at the same moment, one from the host, the
+        // other in the window: at most one of them plays it (whichever's
+        // program change went, as the wire shows); the other keeps its older
+        // pick. Now and then the host's pick is held before its program
+        // change as the window's comes: its bank select went first, so the
+        // pair is its part's.
+        settle();
+        if (multiMode || library || portOff() || rxOff() || conditions.hostFilter) break;
+        const auto index = static_cast<size_t>(std::find(std::begin(kParts), std::end(kParts), s.part) - std::begin(kParts));
+        const int other = kParts[(index + 1 + static_cast<size_t>(s.bank % 2)) % std::size(kParts)];
+        if (conditions.locked[static_cast<size_t>(s.part)] || conditions.locked[static_cast<size_t>(other)]) break;
+        // The window's page picks the other part's program on its bank.
+        const PartModel& o = models[static_cast<size_t>(other)];
+        const int bank = o.bank;
+        int prog = -1;
+        for (int k = 0; k < kPrograms && prog < 0; ++k) {
+          const int candidate = firstProgram(s.part) + (s.value + k) % kPrograms;
+          if (!(m.bank == bank && m.program == candidate) && candidate != o.program && !meets(s.part, bank, candidate) &&
+              !meets(other, bank, candidate))
+            prog = candidate;
+        }
+        if (prog < 0) break;
+        ByteList events;
+        if (m.bank != bank) events = {{cc, 0, 0}, {cc, 32, static_cast<unsigned char>(64 + bank)}};
+        events.push_back({pc, static_cast<unsigned char>(prog)});
+        const size_t at = mark();
+        const auto windowPick = [&] {
+          plug->SetParameterFromGUI(kMultiPartPatch + other, param(kMultiPartPatch + other)->GetNormalized(prog));
+        };
+        bool held = s.value % 2 == 1;
+        if (held) {
+          holdLane(s.part, 2);
+          hostEvents(events);
+          held = laneHeld();
+          windowPick();
+          // The window's pick worked as far as it goes before the host's is let go.
+          const auto worked = std::make_shared<std::atomic<bool>>(false);
+          plug->midiMessageManager->picks.later(other, [worked] { *worked = true; });
+          for (int i = 0; i < 5000 && !*worked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          letLaneGo();
+        } else {
+          std::atomic<bool> go{false};
+          std::thread hostThread([&] {
+            while (!go) std::this_thread::yield();
+            hostEvents(events);
+          });
+          go = true;
+          windowPick();
+          hostThread.join();
+        }
+        settle();
+        bool hostWent = false, windowWent = false;
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          for (size_t i = at; i < wire.size(); ++i) {
+            hostWent = hostWent || wire[i] == Bytes({pc, static_cast<unsigned char>(prog)});
+            windowWent = windowWent || wire[i] == Bytes({static_cast<unsigned char>(0xC0 | other), static_cast<unsigned char>(prog)});
+          }
+        }
+        EXPECT_FALSE(hostWent && windowWent) << "parts " << s.part + 1 << " and " << other + 1 << " were both sent "
+                                             << bank << "/" << prog;
+        EXPECT_TRUE(hostWent || windowWent) << "neither part " << s.part + 1 << " nor part " << other + 1 << " was sent "
+                                            << bank << "/" << prog << ", which no part played";
+        if (held) {
+          EXPECT_TRUE(hostWent) << "part " << s.part + 1 << ", whose bank select went first, plays " << bank << "/" << prog;
+        }
+        if (hostWent) take(s.part, bank, prog, Road::kEditor, at);
+        else if (windowWent) take(other, bank, prog, Road::kEditor, at);
         break;
       }
       default: {
@@ -994,6 +1251,437 @@ class PickModelTest : public EditorTest {
     }
   }
 
+  // A part's request overtaken by a newer pick of the part while its reply
+  // is on its way: held until the newer request has waited a while for it
+  // (less than its reply time, as the clock stands still), then let go in
+  // order with the newer one's: the earlier reply answers its own request
+  // and is dropped, the part shows the newer pick's sound. Or lost: the
+  // newer request leaves within one reply time of the newer pick's pauses.
+  // Then the instrument sends a stale copy of the earlier reply, asked for
+  // by nobody: nothing of it is taken, nor sent into the part by a switch.
+  void overtakenReply(int part, int bank, int x, int y, bool lost, int letGoAt) {
+    const Answers answers = conditions.answers;
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.answers = Answers::kAtOnce;
+      holdReplies = true;
+      heldReplies.clear();
+    }
+    startOvertaking(part, [this] {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      return !heldReplies.empty();
+    });
+    run(Step{Step::kHost, part, 0, x});
+    Bytes stale;
+    const bool held = waitHolding();
+    if (held) {
+      {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        stale = heldReplies.front();
+      }
+      if (lost) releaseHeldReplies(true);
+      const size_t from = mark();
+      run(Step{Step::kHost, part, 0, y});
+      awaitNewerPick(part);
+      {
+        std::lock_guard<std::mutex> lock(overtakingMutex);
+        overtaking.phase = 2;
+        overtaking.actAt = lost ? 0 : letGoAt;
+        overtaking.act = [this] { releaseHeldReplies(false); };
+        overtaking.measuring = lost;
+        overtaking.requestFrom = from;
+        overtaking.ms = 0;
+        overtakingChanged.notify_all();
+      }
+      settle();
+    }
+    endOvertaking();
+    releaseHeldReplies(false);
+    settle();
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.answers = answers;
+    }
+    if (!held) return;
+    if (lost) {
+      const int tick = plug->getTimerValue();
+      EXPECT_LE(overtaking.ms.load(), (kReplyTicks + 2) * tick)
+          << "part " << part + 1 << ": its earlier request's reply lost, the newer request left after " << overtaking.ms.load()
+          << " ms of its pauses (a reply time is " << kReplyTicks * tick << " ms)";
+    }
+    const std::string sound = storedName(bank, y);
+    EXPECT_TRUE(namesIt(shownName(part), sound))
+        << "part " << part + 1 << " names \"" << shownName(part) << "\", its newest pick's sound is \"" << sound << "\"";
+    backend->inject(stale);
+    settle();
+    EXPECT_TRUE(namesIt(shownName(part), sound)) << "part " << part + 1 << " names \"" << shownName(part)
+                                                 << "\" after a sound dump nobody asked for; it plays \"" << sound << "\"";
+    const int other = part == kParts[0] ? kParts[1] : kParts[0];
+    window->clickTab(kQuickTab, other);
+    settle();
+    window->clickTab(kQuickTab, part);
+    settle();
+    EXPECT_EQ(playing(part).name, sound) << "part " << part + 1 << " after a switch back to it";
+  }
+  // The editor holds the sound a part plays (asked for); a program change
+  // goes out, its pick then overtaken by a request whose reply is lost: the
+  // part plays the program's stored sound, which the editor does not hold,
+  // so a switch back to the part sends it nothing.
+  void heldSoundOvertaken(int part, int value) {
+    settle();
+    const auto at = static_cast<size_t>(part);
+    if (mode == Mode::kStepLibrary || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter) return;
+    const Answers answers = conditions.answers;
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.answers = Answers::kAtOnce;
+    }
+    run(Step{Step::kGetSound, part});
+    settle();
+    const PartModel& m = models[at];
+    const std::string holds = playing(part).name;
+    std::optional<int> y;
+    for (int k = 0; k < kPrograms && !y; ++k) {
+      const int prog = firstProgram(part) + (value + k) % kPrograms;
+      if (prog != m.program && !meets(part, m.bank, prog) && storedName(m.bank, prog) != holds) y = prog;
+    }
+    const int bank = m.bank;
+    bool held = false;
+    const int other = part == kParts[0] ? kParts[1] : kParts[0];
+    if (y) {
+      const size_t from = mark();
+      const Bytes change{static_cast<unsigned char>(0xC0 | part), static_cast<unsigned char>(*y)};
+      startOvertaking(part, [this, from, change] {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        return std::find(wire.begin() + static_cast<std::ptrdiff_t>(from), wire.end(), change) != wire.end();
+      }, true);
+      run(Step{Step::kHost, part, 0, *y});
+      held = waitHolding();
+    }
+    if (held) {
+      {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        holdReplies = true;
+        heldReplies.clear();
+      }
+      Pick pick;
+      pick.work = Pick::Work::kRequest;
+      pick.slot = part;
+      plug->midiMessageManager->picks.pick(pick);
+      models[at].burst = true;
+      awaitNewerPick(part);
+      // Meanwhile another part's stale dump comes: the instrument is there,
+      // its silence is not searched.
+      Bytes otherDump;
+      {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        for (SimBytes& reply : instrument.receive({0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x30, static_cast<unsigned char>(other), 0xF7}))
+          if (reply.size() > 9) otherDump = reply;
+      }
+      {
+        std::lock_guard<std::mutex> lock(overtakingMutex);
+        overtaking.phase = 2;
+        overtaking.actAt = 5;
+        overtaking.act = [this, otherDump] {
+          if (!otherDump.empty()) backend->inject(otherDump);
+        };
+        overtakingChanged.notify_all();
+      }
+      settle();
+    }
+    endOvertaking();
+    releaseHeldReplies(true);
+    settle();
+    if (held) {
+      window->clickTab(kQuickTab, other);
+      settle();
+      window->clickTab(kQuickTab, part);
+      settle();
+      EXPECT_EQ(playing(part).name, storedName(bank, *y))
+          << "part " << part + 1 << " after a switch back to it: its program change went, the editor's copy is no longer what it plays";
+      // The request lost, the window names no sound before the change:
+      // judged with every part once the sequence settles.
+    }
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    conditions.answers = answers;
+  }
+  void startOvertaking(int part, std::function<bool()> holdAt, bool inSleep = false) {
+    std::lock_guard<std::mutex> lock(overtakingMutex);
+    overtaking.inSleep = inSleep;
+    overtaking.slot = part;
+    overtaking.phase = 1;
+    overtaking.holdAt = std::move(holdAt);
+    overtaking.holding = false;
+    overtaking.pauses = overtaking.actAt = 0;
+    overtaking.act = nullptr;
+    overtaking.measuring = false;
+    overtaking.ms = 0;
+  }
+  bool waitHolding() {
+    std::unique_lock<std::mutex> lock(overtakingMutex);
+    return overtakingChanged.wait_for(lock, std::chrono::seconds(10), [this] { return overtaking.holding; });
+  }
+  // The held pick no longer the part's newest.
+  void awaitNewerPick(int part) {
+    uint32_t heldCount;
+    {
+      std::lock_guard<std::mutex> lock(overtakingMutex);
+      heldCount = overtaking.heldCount;
+    }
+    for (int i = 0; i < 5000 && plug->midiMessageManager->picks.current(part).count() == heldCount; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  void endOvertaking() {
+    std::lock_guard<std::mutex> lock(overtakingMutex);
+    overtaking.phase = 0;
+    overtaking.slot = -1;
+    overtaking.act = nullptr;
+    overtaking.holdAt = nullptr;
+    overtakingChanged.notify_all();
+  }
+  // The held replies let go in the order they were sent, or lost.
+  void releaseHeldReplies(bool lost) {
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    if (!lost)
+      for (Bytes& reply : heldReplies) late.push_back({0, reply});
+    heldReplies.clear();
+    holdReplies = false;
+  }
+  // On a job's thread, at each pause of a pick: the held part's pick waits at
+  // its first pause once the wire shows what the step waits for; then the
+  // newer pick's pauses are counted (and, measured, their time until its
+  // request reaches the instrument).
+  // The same for a pick's pacing after its messages, which has no ticket:
+  // the part's newest pick is the one pacing.
+  void overtakingSleep() {
+    std::unique_lock<std::mutex> lock(overtakingMutex);
+    Overtaking& o = overtaking;
+    if (o.phase != 1 || !o.inSleep || o.holding) return;
+    pump();
+    if (!o.holdAt || !o.holdAt()) return;
+    o.holding = true;
+    o.heldCount = plug->midiMessageManager->picks.current(o.slot).count();
+    overtakingChanged.notify_all();
+    overtakingChanged.wait_for(lock, std::chrono::seconds(10), [&] { return o.phase != 1; });
+    o.holding = false;
+  }
+  void overtakingPause(const PickTicket& t, bool newest) {
+    std::unique_lock<std::mutex> lock(overtakingMutex);
+    Overtaking& o = overtaking;
+    if (t.slot() != o.slot || !newest) return;
+    if (o.phase == 1 && !o.inSleep) {
+      pump();
+      if (!o.holdAt || !o.holdAt()) return;
+      o.holding = true;
+      o.heldCount = t.count();
+      overtakingChanged.notify_all();
+      overtakingChanged.wait_for(lock, std::chrono::seconds(10), [&] { return o.phase != 1; });
+      o.holding = false;
+      return;
+    }
+    if (o.phase != 2 || t.count() == o.heldCount) return;
+    if (++o.pauses == o.actAt && o.act) o.act();
+    if (!o.measuring) return;
+    pump();
+    std::lock_guard<std::recursive_mutex> wireLock(wireMutex);
+    const bool asked = std::any_of(wire.begin() + static_cast<std::ptrdiff_t>(std::min(o.requestFrom, wire.size())), wire.end(),
+                                   [&](const Bytes& m) {
+                                     return m.size() == 8 && m[3] == kDeviceId && m[4] == 0x00 && m[5] == 0x30 && m[6] == o.slot;
+                                   });
+    if (asked) o.measuring = false;
+    else tWatchedPause = true;
+  }
+
+  // ---- One part's pauses on the test's clock. The part's lane stops at each
+  // of its pauses (and, when asked, just before one begins) until the test
+  // lets it go, the clock then moved on by the pause: what the lane sends
+  // between two stops reaches the instrument at the clock's time then.
+  enum class Stop { kNone, kBefore, kPause };
+  struct TimedLane {
+    int lane = -1;        // the part whose pauses take time; -1 none
+    int holdBefore = -1;  // it stops before its first pause from this one on (from 0); -1 never
+    int pauses = 0;       // pauses begun on the lane
+    Stop at = Stop::kNone;
+    int ms = 0;  // of the pause it stopped in
+    bool go = false;
+  };
+  // On the timed lane's thread: stops it there until the test lets it go
+  // (true); false on any other thread.
+  bool timedStop(Stop at, int ms) {
+    const int lane = PartPicks::currentLane();
+    if (lane < 0) return false;
+    std::unique_lock<std::mutex> lock(timedMutex);
+    if (lane != timed.lane) return false;
+    if (at == Stop::kBefore) {
+      if (timed.holdBefore < 0 || timed.pauses < timed.holdBefore) return true;
+      timed.holdBefore = -1;
+    } else {
+      ++timed.pauses;
+    }
+    timed.at = at;
+    timed.ms = ms;
+    timed.go = false;
+    timedChanged.notify_all();
+    timedChanged.wait_for(lock, std::chrono::seconds(10), [&] { return timed.go || timed.lane != lane; });
+    timed.at = Stop::kNone;
+    return true;
+  }
+  // Where the timed lane stopped, once it did; kNone once every lane rests
+  // (with work still to come, once that came or a bound passed).
+  Stop awaitTimedLane(bool workToCome) {
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+      const bool idle = plug->midiMessageManager->picks.lanesIdle();
+      const auto waited = std::chrono::steady_clock::now() - start;
+      std::unique_lock<std::mutex> lock(timedMutex);
+      const auto stopped = [&] { return timed.at != Stop::kNone && !timed.go; };
+      if (stopped()) return timed.at;
+      if (idle && (!workToCome || waited > std::chrono::seconds(2))) return Stop::kNone;
+      if (timedChanged.wait_for(lock, std::chrono::microseconds(200), stopped)) return timed.at;
+      if (waited > std::chrono::seconds(10)) {
+        ADD_FAILURE() << "part " << timed.lane + 1 << "'s work neither paused nor ended";
+        return Stop::kNone;
+      }
+    }
+  }
+  void letTimedLaneGo() {
+    std::lock_guard<std::mutex> lock(timedMutex);
+    timed.go = true;
+    timedChanged.notify_all();
+  }
+
+  // A newer pick of a part while an older one's work paces itself, its
+  // pauses on the test's clock: the older one's pauses begun before the newer
+  // pick came may run out, yet none begins after it, and a device-ID search
+  // it began (the instrument silent) stops. So the newer pick's first message
+  // reaches the instrument no later than those pauses' end, with a search
+  // request at most between.
+  void newerPickAmidPauses(const Step& s, bool silent) {
+    settle();
+    const int part = s.part;
+    const auto at = static_cast<size_t>(part);
+    const bool library = mode == Mode::kStepLibrary;
+    // The newer pick is the host's, one that goes, with nothing of its own
+    // before its first message; the instrument says nothing of its own.
+    if (portOff() || conditions.echo || conditions.hostFilter || conditions.locked[at] || (!library && rxOff())) return;
+    // The older pick: a request of the part's sound, or the host's pick.
+    const bool request = silent || rng() % 2 == 0;
+    const int pauseAt = static_cast<int>(rng() % 5);  // the newer pick comes at the older one's pause of this number
+    const bool before = !silent && rng() % 2 == 0;    // before it begins, else amid it
+    const size_t searched = 1 + rng() % 6;            // search requests before the newer pick
+    const int bankA = s.bank, programA = firstProgram(part) + s.value % kPrograms;
+    const int bankB = static_cast<int>(rng() % 3);
+    int programB = firstProgram(part) + static_cast<int>(rng() % kPrograms);
+    for (int i = 0; i < kPrograms && meets(part, bankB, programB); ++i)
+      programB = firstProgram(part) + (programB - firstProgram(part) + 1) % kPrograms;
+    const auto cc = static_cast<unsigned char>(0xB0 | part), pc = static_cast<unsigned char>(0xC0 | part);
+    const auto requestOfPart = [part](const Bytes& b) { return b.size() == 8 && b[4] == 0x00 && b[5] == 0x30 && b[6] == part; };
+    const Answers answers = conditions.answers;
+    const auto answer = [&](Answers a) {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.answers = a;
+    };
+    if (silent) {
+      answer(Answers::kNever);
+      answeredEver = false;
+    }
+    {
+      std::lock_guard<std::mutex> lock(timedMutex);
+      timed = TimedLane{};
+      timed.lane = part;
+      timed.holdBefore = before ? pauseAt : -1;
+    }
+    const size_t startAt = mark();
+    if (request) {
+      Pick pick;
+      pick.work = Pick::Work::kRequest;
+      pick.slot = part;
+      plug->midiMessageManager->picks.pick(pick);
+      models[at].burst = true;
+    } else {
+      hostEvents({{cc, 0, 0}, {cc, 32, static_cast<unsigned char>(64 + bankA)}, {pc, static_cast<unsigned char>(programA)}});
+      plug->midiSendThread->flush();
+      take(part, bankA, programA, Road::kEditor, startAt);
+    }
+    std::vector<std::pair<size_t, uint32_t>> stamps;  // the wire's length at each stop, and the clock then
+    uint32_t clock = 0, pickedAt = 0, allowed = 0;
+    std::optional<size_t> newerAt;
+    bool answering = !silent, newerWent = false;
+    for (;;) {
+      const Stop stop = awaitTimedLane(newerAt && !newerWent && !meets(part, bankB, programB));
+      plug->midiSendThread->flush();
+      pump();
+      int ms, pauses;
+      {
+        std::lock_guard<std::mutex> lock(timedMutex);
+        ms = timed.ms;
+        pauses = timed.pauses;
+      }
+      size_t length, requests = 0;
+      {
+        std::lock_guard<std::recursive_mutex> lock(wireMutex);
+        length = wire.size();
+        for (size_t i = startAt; i < length; ++i) {
+          requests += requestOfPart(wire[i]);
+          newerWent = newerWent || (newerAt && i >= *newerAt && !requestOfPart(wire[i]));
+        }
+      }
+      stamps.emplace_back(length, clock);
+      // Silent until the newer pick went: its own request is answered.
+      if (!answering && newerWent) {
+        answer(answers);
+        answering = true;
+      }
+      if (!newerAt && (stop != Stop::kPause || (silent ? requests > searched : !before && pauses == pauseAt + 1))) {
+        const uint32_t into = stop == Stop::kPause && ms > 0 ? static_cast<uint32_t>(rng() % static_cast<unsigned>(ms)) : 0;
+        pickedAt = clock + into;
+        allowed = clock + (stop == Stop::kPause ? static_cast<uint32_t>(ms) : 0);
+        {
+          std::lock_guard<std::mutex> lock(timedMutex);
+          timed.holdBefore = -1;
+        }
+        newerAt = mark();
+        hostEvents({{cc, 0, 0}, {cc, 32, static_cast<unsigned char>(64 + bankB)}, {pc, static_cast<unsigned char>(programB)}});
+        plug->midiSendThread->flush();
+        take(part, bankB, programB, Road::kEditor, *newerAt);
+        if (stop == Stop::kNone) continue;  // its work is on the lane now
+      }
+      if (stop == Stop::kNone) break;
+      if (stop == Stop::kPause) clock += static_cast<uint32_t>(ms);
+      letTimedLaneGo();
+    }
+    {
+      std::lock_guard<std::mutex> lock(timedMutex);
+      timed.lane = -1;
+      timedChanged.notify_all();
+    }
+    if (!answering) answer(answers);
+    if (!newerAt || meets(part, bankB, programB)) return;
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    std::optional<size_t> first;
+    size_t searches = 0;
+    for (size_t i = *newerAt; i < wire.size() && !first; ++i) {
+      if (requestOfPart(wire[i])) ++searches;
+      else first = i;
+    }
+    EXPECT_TRUE(first) << "part " << part + 1 << "'s newer pick sent nothing";
+    if (!first) return;
+    uint32_t sentAt = clock;
+    for (const auto& [length, time] : stamps) {
+      if (length <= *first) continue;
+      sentAt = time;
+      break;
+    }
+    if (std::getenv("TARNIVEX_PICK_TRACE"))
+      std::fprintf(stderr, "newer pick at %u ms (older pauses to %u ms), its first message (%zu) at %u ms, %zu requests between\n",
+                   pickedAt, allowed, *first, sentAt, searches);
+    EXPECT_LE(sentAt, allowed) << "part " << part + 1 << "'s newer pick came at " << pickedAt
+                               << " ms; its first message reached the instrument at " << sentAt
+                               << " ms, past the end of the older pick's pauses begun before it (" << allowed << " ms)";
+    EXPECT_LE(searches, 1u) << searches << " requests for part " << part + 1
+                            << " reached the instrument between its newer pick and that pick's first message";
+  }
+
   // The port back: the editor opens it again (in its own time) and, once it
   // noticed it gone, sends the instrument the project again, a job for every
   // part, as the wire shows.
@@ -1011,6 +1699,45 @@ class PickModelTest : public EditorTest {
     ByteChunk chunk;
     ASSERT_TRUE(plug->SerializeState(&chunk));
     ASSERT_GT(plug->UnserializeState(&chunk, 0), 0);
+  }
+  // The host restores a project the test wrote: the instance's own, its
+  // multi named as the test says (16 characters).
+  void restoreProject(const std::string& multiName) {
+    ByteChunk saved;
+    ASSERT_TRUE(plug->SerializeState(&saved));
+    const unsigned char* bytes = saved.Data();
+    const int size = saved.Size();
+    // The names follow two block markers, the snapshot's length (big-endian)
+    // and the snapshot; the multi's comes first, its length before it.
+    const auto word = [&](int at) {
+      uint32_t value;
+      std::memcpy(&value, bytes + at, sizeof value);
+      return value;
+    };
+    int at = -1;
+    for (int i = 4; at < 0 && i + 16 <= size; ++i) {
+      if (word(i) != 0x01000000u || word(i + 4) != 0x01000000u) continue;
+      const int64_t nameAt = i + 12 + static_cast<int64_t>(__builtin_bswap32(word(i + 8)));
+      if (nameAt + 4 > size) continue;
+      const auto length = static_cast<int32_t>(word(static_cast<int>(nameAt)));
+      if (length >= 0 && length <= 16 && nameAt + 4 + length <= size) at = static_cast<int>(nameAt);
+    }
+    ASSERT_GE(at, 0) << "the project's multi name";
+    const int after = at + 4 + static_cast<int>(word(at));
+    ByteChunk project;
+    project.AppendBytes(bytes, at);
+    const auto length = static_cast<int32_t>(multiName.size());
+    project.AppendValue(&length);
+    project.AppendBytes(multiName.data(), length);
+    project.AppendBytes(bytes + after, size - after);
+    ASSERT_GT(plug->UnserializeState(&project, 0), 0);
+  }
+  static std::string multiNameOf(const Bytes& multi) { return std::string(multi.begin() + 23, multi.begin() + 39); }
+  bool letGoSince(int slot, size_t from) {
+    std::lock_guard<std::mutex> lock(logMutex);
+    for (size_t i = from; i < gateLog.size(); ++i)
+      if (gateLog[i].slot == slot && !gateLog[i].arrival) return true;
+    return false;
   }
   // What the status lines said after a pick, for a failure's account.
   void noteStatus() {
@@ -1051,6 +1778,32 @@ class PickModelTest : public EditorTest {
     std::lock_guard<std::mutex> lock(holdMutex);
     holdNext = false;
     letGo = true;
+    laneHold = LaneHold{-1, 0, 0, false, laneHold.serial + 1};
+    holdChanged.notify_all();
+  }
+  // A pick's work held at one of its pauses around its bank select (the
+  // n-th on the lane), until let go: it holds no gate meanwhile.
+  void holdLanePause(int ms) {
+    if (ms != 25) return;
+    std::unique_lock<std::mutex> lock(holdMutex);
+    if (laneHold.lane < 0 || PartPicks::currentLane() != laneHold.lane || ++laneHold.seen != laneHold.at) return;
+    const unsigned hold = laneHold.serial;
+    laneHold.holding = true;
+    holdChanged.notify_all();
+    holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return laneHold.serial != hold; });
+  }
+  void holdLane(int lane, int at) {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    laneHold = LaneHold{lane, at, 0, false, laneHold.serial + 1};
+  }
+  // Whether the pick came to the pause held (bounded: one refused never does).
+  bool laneHeld() {
+    std::unique_lock<std::mutex> lock(holdMutex);
+    return holdChanged.wait_for(lock, std::chrono::seconds(5), [&] { return laneHold.holding; });
+  }
+  void letLaneGo() {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    laneHold = LaneHold{-1, 0, 0, false, laneHold.serial + 1};
     holdChanged.notify_all();
   }
   // Everything let go and answered, the jobs and lanes at rest.
@@ -1381,6 +2134,22 @@ class PickModelTest : public EditorTest {
   std::vector<int> librarySlotsAsked;
   size_t wireObject = 0, wireSeen = 0, traced = 0, gateTraced = 0;
   std::vector<std::pair<int, Bytes>> late;
+  bool holdReplies = false;  // the instrument's dumps kept back, in order
+  std::vector<Bytes> heldReplies;
+  struct Overtaking {
+    int slot = -1;
+    int phase = 0;  // 1: the part's pick held at a pause; 2: the newer pick's pauses counted
+    std::function<bool()> holdAt;
+    bool holding = false, inSleep = false;  // held at a pause with a ticket, or at the pacing
+    uint32_t heldCount = 0;
+    int pauses = 0, actAt = 0;
+    std::function<void()> act;  // at the newer pick's pause actAt
+    bool measuring = false;
+    size_t requestFrom = 0;
+    std::atomic<int> ms{0};
+  } overtaking;
+  std::mutex overtakingMutex;
+  std::condition_variable overtakingChanged;
   std::mutex flightMutex;
   std::condition_variable flightDone;
   int inFlight = 0;  // replies on their way into the editor
@@ -1396,7 +2165,15 @@ class PickModelTest : public EditorTest {
   std::condition_variable holdChanged;
   bool holdNext = false, letGo = true;
   int pauseHeldSlot = -1, pausesHeld = 0, pausesLetGo = 0;  // the part whose request's pauses are held
+  struct LaneHold {
+    int lane = -1, at = 0, seen = 0;
+    bool holding = false;
+    unsigned serial = 0;  // moves as it is let go
+  } laneHold;
   int held = 0;
+  std::mutex timedMutex;
+  std::condition_variable timedChanged;
+  TimedLane timed;
 };
 
 TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
