@@ -10,7 +10,7 @@
 //
 // Commands: wait MS | mark TEXT | local 0|1 | inst HEX.. | host HEX.. |
 //   burst ROAD PART N GAPMS FIRST STEP [BANKS] | state PART | idle MS | quit |
-//   delay MS (replies held back) | reports 0|1 (each program change taken is
+//   delay MS (replies held back) | silent 0|1 (requests unanswered) | reports 0|1 (each program change taken is
 //   reported back) | panel PART BANK PROG (a pick on the instrument's panel,
 //   its reports sent) | soundknob PART POS VALUE | getchunk FILE | setchunk FILE
 //   (the host's project save and restore, on the window's thread) |
@@ -416,6 +416,10 @@ int main(int argc, char** argv) {
         int ms = 0;
         in >> ms;
         inst.setReplyDelayMs(ms);
+      } else if (cmd == "silent") {  // silent 0|1: requests go unanswered
+        int v = 0;
+        in >> v;
+        inst.setSilent(v != 0);
       } else if (cmd == "reports") {
         int v = 0;
         in >> v;

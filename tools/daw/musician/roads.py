@@ -13,7 +13,12 @@ the top bar's arrow up), hostpc (the host's program change, bare and with
 its bank select), topbar (a top-bar program pick), cable (the instrument's
 cable out, then the host's pair), late (replies 400 ms late, a burst of host
 picks and of arrow ups), noteoff (a host note released while a host
-pick's request runs).
+pick's request runs), busynote (a host note on, the host's program change,
+another note on while the read-back runs, then the first note's end),
+restorenote (a host note on, the host's restore, the note's end while it
+runs), getsound (a top-bar pick then at once GET SOUND, the instrument
+silent for requests until the editor gives up, then answering again).
+ROADS_RACE_MS sets racerestoremulti's click delays (below 0: click first).
 Writes WORK/results.txt (one line a run) and WORK/ROAD-window.png: each
 run's top bar, status line and (multi mode) part 2's mixer cells, one run a
 row, in run order."""
@@ -109,6 +114,7 @@ class Roads:
             self.menu_opened = False
             return False
         self.menu_opened = True
+        self.rig.cmd("mark pick")
         self.rig.x("mousemove", MENU_X, y, "click", "1")
         return True
 
@@ -170,9 +176,20 @@ class Roads:
             # runs on the window's thread.
             import threading
             done = threading.Thread(target=self.rig.cmd, args=("setchunk " + chunk,))
-            done.start()
-            time.sleep([0.0, 0.004, 0.008, 0.012, 0.016][k % 5])
-            self.rig.x("mousemove", "--window", self.rig.win, 221, 17, "click", "1")
+            # ROADS_RACE_MS: the click's delays after the restore's call, by
+            # turns; below 0 the click is started first.
+            delays = [float(x) / 1000 for x in os.environ.get("ROADS_RACE_MS", "0,4,8,12,16").split(",")]
+            delay = delays[k % len(delays)]
+            click = ["xdotool", "mousemove", "--window", str(self.rig.win), "221", "17", "click", "1"]
+            if delay < 0:
+                xdo = subprocess.Popen(click, env=self.rig.env)
+                time.sleep(-delay)
+                done.start()
+                xdo.wait()
+            else:
+                done.start()
+                time.sleep(delay)
+                subprocess.run(click, env=self.rig.env)
             # The list open first holds the window's thread: the restore then
             # waits for the pick.
             done.join(1.5)
@@ -218,6 +235,14 @@ class Roads:
         pcs = [b[1] for _, b in r if b[:1] == [0xC1]]
         if pcs and pcs[-1] != h:
             faults.append("last part 2 program change %d, not %d" % (pcs[-1], h))
+        silence = "-"
+        sent_before = [i for i in range(multi_pc[0]) if len(r[i][1]) > 8] if multi_pc else []
+        if restore and sent_before:
+            # From the restore's last dump to the multi's change (the restore stopped).
+            silence = "%.0f ms" % (r[multi_pc[0]][0] - r[sent_before[-1]][0])
+            picked = [float(ln.split()[1]) for ln in lines if ln.startswith("M ") and ln.endswith(" pick")]
+            if picked:
+                silence += ", %.0f ms after the click" % (r[multi_pc[0]][0] - picked[-1])
         sb, sp, name = self.state()
         mname, mb, mp = self.multistate()
         if (sb, sp) != (bank, h):
@@ -229,8 +254,8 @@ class Roads:
         seq = " ".join((" ".join("%02X" % x for x in b) if len(b) <= 8 else
                         " ".join("%02X" % x for x in b[:7]) + "...") + ";" for _, b in r)
         return self.report(road, k, faults, "multi %d (part 2 -> bank %d) then host C1 %02X after %.0f ms; "
-                           "instrument: part 2 %d/%d %s, multi %r; wire: %s" % (
-                               m + 1, bank, h, gap * 1000, sb, sp, name, mname, compress(seq)))
+                           "silence before the multi's change %s; instrument: part 2 %d/%d %s, multi %r; wire: %s" % (
+                               m + 1, bank, h, gap * 1000, silence, sb, sp, name, mname, compress(seq)))
 
     # ---- Local control off: a bank report alone, and one followed by an arrow.
     def sound_mode(self):
@@ -432,6 +457,225 @@ def noteoff(self, k):
 
 
 Roads.noteoff = noteoff
+
+NOTE_ON, NOTE_ON_OTHER = [0x91, 0x3C, 0x5A], [0x91, 0x40, 0x50]
+
+
+def busy_window(r, after):
+    """From the first part request after the time given to the instrument's
+    answer read by the editor (its W line), on the rig's clock."""
+    req = [t for t, b in r if t > after and len(b) == 8 and b[4:6] == [0x00, 0x30]]
+    return req[0] if req else None
+
+
+def busynote(self, k):
+    """A host note on, the host's program change for its part (the read-back
+    request makes the editor busy), another note on while busy, then the first
+    note's end: the end reaches the instrument, the other note does not."""
+    self.sound_mode()
+    b0, p0, _ = self.state()
+    if b0 < 0:  # the editor's own sound in the part: a program of the instrument's
+        self.settle_part2(0, 17)
+        b0, p0, _ = self.state()
+    h = 82 + (k * 3) % 14
+    if h == p0:
+        h += 1
+    slow = k % 4 != 3
+    self.rig.cmd("delay %d" % (400 if slow else 0))
+    after = [0.15, 0.2, 0.25, 0.3][k % 4]
+    off = [0x91, 0x3C, 0x00] if k % 3 == 2 else [0x81, 0x3C, 0x40]
+    marker = self.mark("busynote", k)
+    self.rig.cmd("host 91 3C 5A")
+    time.sleep(0.03)
+    self.rig.cmd("host C1 %02X" % h)
+    start = time.time()
+    # The other note once the read-back request has gone (some 240 ms on).
+    for at, msg in sorted([(0.22, NOTE_ON_OTHER), (after, off)]):
+        time.sleep(max(0.0, at - (time.time() - start)))
+        self.rig.cmd("host " + " ".join("%02X" % x for x in msg))
+    time.sleep(max(0.0, 0.42 - (time.time() - start)))
+    busy_look = self.rig.grab()  # still busy when the replies are late: the count shown
+    wait_quiet(self.rig.log, 1.0, 10)
+    self.rig.cmd("delay 0")
+    lines = read_run(self.rig.log, marker)
+    r = messages(lines)
+    written = messages(lines, "W")
+    faults = []
+    t_on = [t for t, b in r if b == NOTE_ON]
+    t_pc = [t for t, b in r if b == [0xC1, h]]
+    t_off = [t for t, b in r if b == off]
+    t_other = [t for t, b in r if b == NOTE_ON_OTHER]
+    req = busy_window(r, t_pc[0]) if t_pc else None
+    answer = [t for t, b in written if req is not None and t > req and len(b) > 300]
+    busy = "busy %.0f..%s ms after C1" % (req - t_pc[0], "%.0f" % (answer[0] - t_pc[0]) if answer else "?") \
+        if req is not None else "no request"
+    if not t_on:
+        faults.append("the note on never reached the instrument")
+    if not t_pc:
+        faults.append("C1 %02X never reached the instrument" % h)
+    if not t_off:
+        faults.append("note 60 left sounding: its end %s never reached the instrument" % " ".join(
+            "%02X" % x for x in off))
+    if t_other and req is not None and req <= t_other[0] and (not answer or t_other[0] <= answer[0] + 12):
+        faults.append("the note on sent while busy reached the instrument")
+    if t_off and answer and t_off[0] > answer[0] + 12:
+        note = "(the end came after the answer: not inside the busy time)"
+    else:
+        note = ""
+    sb, sp, name = self.state()
+    if (sb, sp) != (b0, h):
+        faults.append("part 2 plays %d/%d, not %d/%d" % (sb, sp, b0, h))
+    self.strips.append(strip(busy_look, [TOPBAR, STATUS]))
+    self.look([TOPBAR, STATUS])
+    return self.report("busynote", k, faults, "replies %s; end %.0f ms after C1 %02X as %s %s; %s; other note %s; "
+                       "received: %s" % (
+                           "400 ms late" if slow else "at once", after * 1000, h, " ".join("%02X" % x for x in off),
+                           note, busy, "reached at %.0f ms" % (t_other[0] - t_pc[0]) if t_other and t_pc else
+                           "held back", "; ".join("%.1f %s" % (t - r[0][0], " ".join("%02X" % x for x in b[:8]))
+                                                  for t, b in r if len(b) < 9)))
+
+
+def restorenote(self, k):
+    """A host note on, then the host's restore, the note's end while it runs."""
+    self.sound_mode()
+    chunk = os.path.join(self.work, "project-sound.chunk")
+    if not os.path.exists(chunk):
+        self.rig.cmd("getchunk " + chunk)
+    after = [0.15, 0.2, 0.25, 0.3][k % 4]
+    off = [0x91, 0x3C, 0x00] if k % 2 else [0x81, 0x3C, 0x40]
+    marker = self.mark("restorenote", k)
+    self.rig.cmd("host 91 3C 5A")
+    time.sleep(0.05)
+    import threading
+    done = threading.Thread(target=self.rig.cmd, args=("setchunk " + chunk,))
+    done.start()
+    time.sleep(after)
+    self.rig.cmd("host 91 40 50")
+    time.sleep(0.02)
+    self.rig.cmd("host " + " ".join("%02X" % x for x in off))
+    time.sleep(0.3)
+    self.strips.append(strip(self.rig.grab(), [TOPBAR, STATUS]))  # the restore still running
+    done.join()
+    wait_quiet(self.rig.log, 1.5, 30)
+    lines = read_run(self.rig.log, marker)
+    r = messages(lines)
+    faults = []
+    t_on = [t for t, b in r if b == NOTE_ON]
+    t_off = [t for t, b in r if b == off]
+    t_other = [t for t, b in r if b == NOTE_ON_OTHER]
+    sent = [t for t, b in r if b not in (NOTE_ON, off, NOTE_ON_OTHER, [0x81, 0x40, 0x40])]
+    if not t_on:
+        faults.append("the note on never reached the instrument")
+    if not t_off:
+        faults.append("note 60 left sounding: its end %s never reached the instrument" % " ".join(
+            "%02X" % x for x in off))
+    running = t_off and sent and sent[0] < t_off[0] < sent[-1]
+    if t_other and sent and sent[0] < t_other[0] < sent[-1]:
+        faults.append("the note on sent during the restore reached the instrument")
+    self.look([TOPBAR, STATUS])
+    return self.report("restorenote", k, faults, "end %s %.0f ms into the restore (%s); restore's messages %d over "
+                       "%.0f ms; end at %s ms; other note %s" % (
+                           " ".join("%02X" % x for x in off), after * 1000,
+                           "inside its messages" if running else "NOT inside its messages", len(sent),
+                           (sent[-1] - sent[0]) if sent else 0,
+                           "%.0f" % (t_off[0] - sent[0]) if t_off and sent else "-",
+                           "reached at %.0f ms" % (t_other[0] - sent[0]) if t_other and sent else "held back"))
+
+
+NAME_BOX = (172, 5, 298, 48)
+
+
+def get_sound(self):
+    """The library page's EDIT menu: Request Patch Data, its first item."""
+    self.rig.click(876, 195)
+    time.sleep(0.25)
+    self.rig.x("mousemove", 960, 221)
+    time.sleep(0.15)
+    self.rig.x("mousemove", 1100, 221)
+    time.sleep(0.15)
+    self.rig.x("mousemove", 1200, 221, "click", "1")
+
+
+def wait_for(log, marker, pred, bound=3.0):
+    start = time.time()
+    while time.time() - start < bound:
+        for t, b in messages(read_run(log, marker)):
+            if pred(b):
+                return t
+        time.sleep(0.01)
+    return None
+
+
+def getsound(self, k):
+    """A top-bar program pick, then at once (before the pick's own request
+    goes) GET SOUND, with the instrument silent for requests: once the
+    editor gives up, the top bar names no old sound over the new program;
+    with the instrument answering again, GET SOUND names the new one."""
+    self.sound_mode()
+    self.click(1009, 29)  # the library page (its EDIT menu)
+    b0, p0, _ = self.state()
+    if p0 > 50 or p0 < 16:
+        self.settle_part2(b0, 17 + k % 3)
+        b0, p0, _ = self.state()
+    t = next(x for x in range(20 + k * 3, 52) if x != p0 and (self.multi is None or x % 5 != self.multi % 5))
+    before = crop(self.rig.grab(), NAME_BOX)
+    marker = self.mark("getsound", k)
+    self.rig.cmd("silent 1")
+    self.rig.click(221, 17)
+    time.sleep(0.5)
+    # One chain: the list's item, then EDIT, Request Patch Data, its first
+    # item, all inside the pick's first 150 ms or so.
+    hover = [0.02, 0.04, 0.06][k % 3]
+    self.rig.cmd("mark pick")
+    self.rig.x("mousemove", MENU_X, MENU_FIRST_Y + MENU_STEP * t, "click", "1", "sleep", "0.02",
+               "mousemove", 876, 195, "click", "1", "sleep", hover, "mousemove", 960, 221, "sleep", hover,
+               "mousemove", 1100, 221, "sleep", hover, "mousemove", 1200, 221, "click", "1")
+    self.rig.cmd("mark chain done")
+    went = wait_for(self.rig.log, marker, lambda b: b == [0xC1, t])
+    time.sleep(1.0)
+    early = self.rig.grab()
+    # The editor's repeat and device-ID search, to their end.
+    wait_quiet(self.rig.log, 4.0, 60)
+    silent_look = self.rig.grab()
+    self.rig.cmd("silent 0")
+    time.sleep(0.5)
+    mid = self.mark("getsound-again", k)
+    get_sound(self)
+    wait_quiet(self.rig.log, 1.5, 30)
+    lines = read_run(self.rig.log, marker)
+    r = messages(lines)
+    answered = [b for t2, b in messages(read_run(self.rig.log, mid), "W") if len(b) > 300]
+    faults = []
+    if went is None:
+        faults.append("the pick's C1 %02X never reached the instrument" % t)
+    sb, sp, name = self.state()
+    if (sb, sp) != (b0, t):
+        faults.append("part 2 plays %d/%d, not %d/%d" % (sb, sp, b0, t))
+    if crop(silent_look, NAME_BOX) == before:
+        faults.append("the top bar unchanged from before the pick (old program and name)")
+    for img in (early, silent_look):
+        self.strips.append(strip(img, [TOPBAR, STATUS]))
+    self.look([TOPBAR, STATUS])
+    marks = {ln.split(None, 2)[2]: float(ln.split()[1]) for ln in lines if ln.startswith("M ")}
+    reqs = [t2 for t2, b in r if len(b) == 8 and b[4:6] == [0x00, 0x30]]
+    t_pc = [t2 for t2, b in r if b == [0xC1, t]]
+    return self.report("getsound", k, faults, "pick %d on bank %d from %d, hover %.0f ms; chain took %.0f ms; "
+                       "C1 at %s ms; requests at %s ms (of the pick's C1); answered again: %d dumps; instrument "
+                       "%d/%d %s" % (t, b0, p0, hover * 1000, marks.get("chain done", 0) - marks.get("pick", 0),
+                                     "%.0f" % (t_pc[0] - marks.get("pick", 0)) if t_pc else "-",
+                                     [round(x - t_pc[0]) for x in reqs[:6]] if t_pc else "-", len(answered), sb,
+                                     sp, name))
+
+
+def crop(image, box):
+    _, _, rows = image
+    x0, y0, x1, y1 = box
+    return b"".join(rw[x0 * 3:x1 * 3] for rw in rows[y0:y1])
+
+
+Roads.busynote = busynote
+Roads.restorenote = restorenote
+Roads.getsound = getsound
 
 
 def compress(seq):
