@@ -101,8 +101,9 @@ class Roads:
         self.click(905 if on else 1009, 29)
         wait_quiet(self.rig.log, 1.0, 10)
 
-    def menu_pick(self, index, opened=False):
-        """The top bar's program list (multi or sound), opened at its first item."""
+    def menu_pick(self, index, opened=False, mark=True):
+        """The top bar's program list (multi or sound), opened at its first
+        item. No mark with another rig command in flight (the restore's)."""
         if not opened:
             self.rig.click(221, 17)
             time.sleep(0.5)
@@ -114,7 +115,8 @@ class Roads:
             self.menu_opened = False
             return False
         self.menu_opened = True
-        self.rig.cmd("mark pick")
+        if mark:
+            self.rig.cmd("mark pick")
         self.rig.x("mousemove", MENU_X, y, "click", "1")
         return True
 
@@ -194,7 +196,7 @@ class Roads:
             # waits for the pick.
             done.join(1.5)
             time.sleep(0.5)
-            self.menu_pick(m, opened=True)
+            self.menu_pick(m, opened=True, mark=not done.is_alive())
             done.join()
         elif restore:
             self.rig.cmd("setchunk " + chunk)
