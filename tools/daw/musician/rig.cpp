@@ -10,10 +10,14 @@
 //
 // Commands: wait MS | mark TEXT | local 0|1 | inst HEX.. | host HEX.. |
 //   burst ROAD PART N GAPMS FIRST STEP [BANKS] | state PART | idle MS | quit |
-//   delay MS (replies held back) | reports 0|1 (each program change taken is
+//   delay MS (replies held back) | silent 0|1 (requests unanswered) | reports 0|1 (each program change taken is
 //   reported back) | panel PART BANK PROG (a pick on the instrument's panel,
 //   its reports sent) | soundknob PART POS VALUE | getchunk FILE | setchunk FILE
-//   (the host's project save and restore, on the window's thread)
+//   (the host's project save and restore, on the window's thread) |
+//   storemultis (the instrument's 100 stored multis: the multi it plays with
+//   part p on bank (n + p) % 3, program 5 p + n % 5, named "STORED MULTI nn") |
+//   multistate (the multi the instrument plays: name and every part's pair)
+// RIG_GLOBALCH=N (1-16) sets the instrument's global channel (multi picks).
 // ROAD: ipc (program change), ipcb (bank select + program change),
 //   rep (program report), knob (one detent up from what the part plays),
 //   host, hostb (the host's program change, with bank select).
@@ -185,6 +189,7 @@ int main(int argc, char** argv) {
   inst.receive({0xF0, 0x3E, 0x10, 0x00, 0x24, 0x00, 26, static_cast<uint8_t>(localOn ? 1 : 0), 0xF7});
   // It takes program changes (RX PROG CHG on).
   inst.receive({0xF0, 0x3E, 0x10, 0x00, 0x24, 0x00, 57, 1, 0xF7});
+  if (const char* ch = std::getenv("RIG_GLOBALCH")) inst.setGlobalChannel(std::atoi(ch) - 1);
   Port port;
   jack_status_t status{};
   const char* clientName = std::getenv("RIG_NAME") ? std::getenv("RIG_NAME") : "TvxInstrument";
@@ -411,6 +416,10 @@ int main(int argc, char** argv) {
         int ms = 0;
         in >> ms;
         inst.setReplyDelayMs(ms);
+      } else if (cmd == "silent") {  // silent 0|1: requests go unanswered
+        int v = 0;
+        in >> v;
+        inst.setSilent(v != 0);
       } else if (cmd == "reports") {
         int v = 0;
         in >> v;
@@ -440,6 +449,32 @@ int main(int argc, char** argv) {
         VstIntPtr r = 0;
         onGui([&] { r = hostOwner->SetChunk(false, bytes); });
         logLine('M', {}, "setchunk returned " + std::to_string(r));
+      } else if (cmd == "storemultis") {
+        const SimBytes base = inst.multiBuffer();
+        for (int n = 0; n < 100; ++n) {
+          SimBytes stored = base;
+          stored[5] = 0;
+          stored[6] = static_cast<uint8_t>(n);
+          for (int p = 0; p < 16; ++p) {
+            const size_t block = 7 + 32 + 22 * static_cast<size_t>(p);
+            stored[block] = static_cast<uint8_t>((n + p) % 3);
+            stored[block + 1] = static_cast<uint8_t>(5 * p + n % 5);
+          }
+          char name[17];
+          std::snprintf(name, sizeof name, "STORED MULTI %02d ", n);
+          std::copy(name, name + 16, stored.begin() + 23);
+          sim::writeFrameChecksum(stored.data(), stored.size());
+          inst.receive(stored);
+        }
+      } else if (cmd == "multistate") {
+        const SimBytes multi = inst.multiBuffer();
+        std::string text = "multi '" + std::string(multi.begin() + 23, multi.begin() + 39) + "'";
+        for (int p = 0; p < 16; ++p) {
+          const size_t block = 7 + 32 + 22 * static_cast<size_t>(p);
+          text += " " + std::to_string(p + 1) + ":" + std::to_string(multi[block]) + "/" + std::to_string(multi[block + 1]);
+        }
+        std::fprintf(answers, "%s\n", text.c_str());
+        logLine('S', {}, text);
       } else if (cmd == "idle") {
         int ms = 1000;
         in >> ms;
