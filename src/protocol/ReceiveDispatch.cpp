@@ -149,6 +149,10 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   }
   const int heldBank = bank.bank;
   if (pick.bank < 0) pick.bank = heldBank;
+  // A bank report past its wait is a pick of its own: while that one has not
+  // gone, the program goes on its bank, as the editor's and the host's do
+  // (and as the entry judged it).
+  if (pick.bank < 0) pick.bank = picks.pendingBank(part);
   bank.bank = -1;
   held.unlock();
   // Refused, nothing of the bank report goes either.
