@@ -341,6 +341,19 @@ class Roads:
             "pair" if pair else "bare", bank, h, b0, p0, sb, sp, name,
             "; ".join(" ".join("%02X" % x for x in b[:8]) for _, b in r)))
 
+
+    def judge_last_pick(self, r, bank, program):
+        """Part 2's last program change on the wire and what it plays, against
+        the pick the road made last."""
+        faults = []
+        pcs = [b[1] for _, b in r if b[:1] == [0xC1]]
+        if not pcs or pcs[-1] != program:
+            faults.append("program changes %s" % pcs)
+        sb, sp, name = self.state()
+        if (sb, sp) != (bank, program):
+            faults.append("part 2 plays %d/%d, not %d/%d" % (sb, sp, bank, program))
+        return faults, pcs, sb, sp, name
+
     def topbar(self, k):
         self.sound_mode()
         b0, p0, _ = self.state()
@@ -353,13 +366,7 @@ class Roads:
         self.menu_pick(t)
         wait_quiet(self.rig.log, 1.0, 10)
         r = messages(read_run(self.rig.log, marker))
-        faults = []
-        pcs = [b[1] for _, b in r if b[:1] == [0xC1]]
-        if not pcs or pcs[-1] != t:
-            faults.append("program changes %s" % pcs)
-        sb, sp, name = self.state()
-        if (sb, sp) != (b0, t):
-            faults.append("part 2 plays %d/%d, not %d/%d" % (sb, sp, b0, t))
+        faults, pcs, sb, sp, name = self.judge_last_pick(r, b0, t)
         self.look([TOPBAR, STATUS])
         return self.report("topbar", k, faults, "pick %d on bank %d from %d; instrument %d/%d %s; wire %s" % (
             t, b0, p0, sb, sp, name, "; ".join(" ".join("%02X" % x for x in b[:8]) for _, b in r)))
@@ -418,13 +425,7 @@ class Roads:
         wait_quiet(self.rig.log, 2.0, 30)
         self.rig.cmd("delay 0")
         r = messages(read_run(self.rig.log, marker))
-        faults = []
-        pcs = [b[1] for _, b in r if b[:1] == [0xC1]]
-        if not pcs or pcs[-1] != want:
-            faults.append("program changes %s" % pcs)
-        sb, sp, name = self.state()
-        if (sb, sp) != (b0, want):
-            faults.append("part 2 plays %d/%d, not %d/%d" % (sb, sp, b0, want))
+        faults, pcs, sb, sp, name = self.judge_last_pick(r, b0, want)
         self.look([TOPBAR, STATUS])
         return self.report("late", k, faults, "%s from %d/%d to %d; program changes %s; instrument %d/%d %s" % (
             "6 arrow ups" if arrows else "8 host picks", b0, p0, want, pcs, sb, sp, name))
