@@ -341,7 +341,6 @@ class Roads:
             "pair" if pair else "bare", bank, h, b0, p0, sb, sp, name,
             "; ".join(" ".join("%02X" % x for x in b[:8]) for _, b in r)))
 
-
     def judge_last_pick(self, r, bank, program):
         """Part 2's last program change on the wire and what it plays, against
         the pick the road made last."""
