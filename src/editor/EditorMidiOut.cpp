@@ -11,6 +11,7 @@
 #include "ControlLayer.h"
 #include "IGraphics.h"
 #include "LibrarianBrowser.h"
+#include "WaitGuard.h"
 #include "MIDIMessageManager.h"
 #include "MidiSendThread.h"
 #include "NoteEnds.h"
@@ -54,6 +55,8 @@ uint32_t Tarnivex::tick() const { return tickSource ? tickSource() : GetTickCoun
 // which keeps it between what came before and after it; there it ends early
 // when the plug-in closes.
 void Tarnivex::pauseFor(int ms) const {
+  // Handed to the MIDI thread, it holds up nothing here.
+  if (!RealtimeScope::active() || !midiSendThread) WaitGuard::beforeWait("a pause");
   if (RealtimeScope::active() && midiSendThread) midiSendThread->pause(ms);
   else if (sleepFor) sleepFor(ms);
   else if (midiSendThread && midiSendThread->onThread()) midiSendThread->wait(ms);
@@ -62,6 +65,7 @@ void Tarnivex::pauseFor(int ms) const {
 
 bool Tarnivex::pausePick(const PickTicket& ticket, int ms) const {
   if (sleepFor) {
+    WaitGuard::beforeWait("a pick's pause");
     sleepFor(ms);
     return midiMessageManager && midiMessageManager->picks.newest(ticket);
   }
@@ -462,17 +466,27 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
   // plays: the port took it with something connected to it (it may find its
   // other end gone as it takes it), recorded in the same step as it goes.
   bool lost = false, undelivered = false;
-  const bool went = picks.letGo(ticket, [&](const GatePass& pass) {
+  const auto record = [&](const GatePass& pass) { recordPartPlays(pass, multi ? bank - 96 : bank, program, source); };
+  uint64_t mark = 0;
+  bool went = picks.letGo(ticket, [&](const GatePass& pass) {
     if (!stillFree()) return false;
     // Not sent for any reason (no ports, the port gone, unplugged, closed
     // while it opens anew): refused, not reported as gone out.
-    uint64_t mark = 0;
     lost = !channelOk || !sendShortAndLog(&change, RealtimeScope::active() ? nullptr : &mark);
-    undelivered = !lost && mark != 0 && !AwaitMidiOutReached(mark, std::chrono::milliseconds(kReachedBoundMs));
-    if (lost || undelivered) return false;
-    recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
+    if (lost) return false;
+    if (mark == 0) record(pass);
     return true;
   });
+  // Its delivery is waited for outside the gate: the other parts' picks and
+  // the host's go meanwhile. One not delivered within the bound is taken
+  // back, so that it never reaches the instrument after "Not sent".
+  if (went && mark != 0) {
+    undelivered = !AwaitMidiOutReached(mark, std::chrono::milliseconds(kReachedBoundMs));
+    // Overtaken meanwhile, it went all the same: recorded unless the newer
+    // pick's own record came first.
+    if (!undelivered) picks.recordGone(ticket, record);
+    went = !undelivered;
+  }
   if (undelivered) OnMidiOutUnplugged();
   if (!went) return lost || undelivered ? PickSend::kRefused : outcome();
   // The pacing after it ends early for a newer pick of the part.

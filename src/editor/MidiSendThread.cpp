@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MIDIMessageManager.h"
+#include "WaitGuard.h"
 #include "RealtimeScope.h"
 #include "Tarnivex.h"
 #include "WDL_Mutex.h"
@@ -191,11 +192,13 @@ void MidiSendThread::runFromAnyThread(std::function<void()> task) {
 }
 
 void MidiSendThread::wait(int ms) {
+  WaitGuard::beforeWait("a pause on the MIDI thread");
   std::unique_lock<std::mutex> lock(mMutex);
   mChanged.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)), [this] { return mStopping.load(); });
 }
 
 bool MidiSendThread::flush(int boundMs) {
+  WaitGuard::beforeWait("a wait for the MIDI thread");
   const uint64_t published = mPublished.load(std::memory_order_acquire);
   // Ignored host messages queue nothing: their count is waited for apart.
   const uint64_t ignored = mIgnored.load(std::memory_order_acquire);

@@ -132,6 +132,7 @@ int Tarnivex::partBank(int part) const { return isPart(part) ? sentBanks[static_
 int Tarnivex::partProgram(int part) const { return isPart(part) ? sentPrograms[static_cast<size_t>(part)].load() : 0; }
 
 void Tarnivex::recordPartPlays(const GatePass& pass, int bank, int program, const LibraryPick* source) {
+  pass.noteRecorded();
   const PickTicket& ticket = pass.ticket();
   if (ticket.multi()) {
     // Another multi: every part plays the pair of a multi the editor has not seen.

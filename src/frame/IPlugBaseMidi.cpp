@@ -8,6 +8,7 @@
 
 #include "IPlugBase.h"
 #include "MidiPorts.h"
+#include "WaitGuard.h"
 
 namespace {
 constexpr const char* kSelectMIDIDevice = "Select MIDI Device";
@@ -349,6 +350,7 @@ bool IPlugBase::MidiOutUnpluggedNow() {
 }
 
 std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {
+  WaitGuard::beforeWait("a wait for the out port");
   const auto until = std::chrono::steady_clock::now() + bound;
   // The port tells when it took the message: looking less often as the wait
   // goes on costs no precision, only a later return, and spares the thread
@@ -368,16 +370,29 @@ std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::m
 }
 
 bool IPlugBase::AwaitMidiOutReached(uint64_t mark, std::chrono::milliseconds bound) {
+  WaitGuard::beforeWait("a wait for delivery");
   const auto until = std::chrono::steady_clock::now() + bound;
   auto look = std::chrono::microseconds(250);
+  bool withdrawn = false;
   for (;;) {
     {
       std::lock_guard<std::mutex> lock(mMidiOutMutex);
       if (!mMidiOut) return false;
-      if (const std::optional<bool> reached = mMidiOut->reached(mark)) return *reached;
+      // Still in the port's ring after the bound: the system no longer runs.
+      // Counted as not delivered, it is taken back, so that it never reaches
+      // the instrument once the system runs again; one the port is taking
+      // just now is looked at again.
+      const bool late = std::chrono::steady_clock::now() >= until;
+      if (late && !withdrawn) {
+        withdrawn = true;
+        if (const std::optional<bool> reached = mMidiOut->withdraw(mark)) return *reached;
+      } else if (const std::optional<bool> reached = mMidiOut->reached(mark)) {
+        return *reached;
+      }
+      // Being taken for longer than a second bound: the system stopped in
+      // its cycle; what it does with it is no longer ours to know.
+      if (withdrawn && std::chrono::steady_clock::now() >= until + bound) return false;
     }
-    // Still in the port's ring after the bound: the system no longer runs.
-    if (std::chrono::steady_clock::now() >= until) return false;
     std::this_thread::sleep_for(look);
     look = std::min(2 * look, std::chrono::microseconds(1000));
   }

@@ -8,8 +8,10 @@
 #include <ctime>
 
 #include "WDL_String.h"
+#include "WaitGuard.h"
 
 void Sleep(int ms) {
+  WaitGuard::beforeWait("a sleep");
   const uint32_t micros = ms ? static_cast<uint32_t>(ms) * 1000u : 100u;
   timespec ts{static_cast<time_t>(micros / 1000000u), static_cast<long>(micros % 1000000u) * 1000L};
   while (nanosleep(&ts, &ts) != 0) {

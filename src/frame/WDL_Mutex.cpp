@@ -1,5 +1,7 @@
 #include "WDL_Mutex.h"
 
+#include "WaitGuard.h"
+
 namespace {
 // Set on the plug-in's own MIDI threads alone: the host's threads never
 // touch it, so it costs them no thread-local block of this module.
@@ -55,6 +57,7 @@ bool WDL_Mutex::HeldHere() const { return mOwner.Here() || mGuest.Here() || Bloc
 void WDL_Mutex::Enter() {
   if (Holder* holder = HolderHere()) {
     ++holder->depth;
+    WaitGuard::pluginLockHeld(1);
     return;
   }
   // Inside the block, which holds the block's level alone: taking the other
@@ -66,6 +69,7 @@ void WDL_Mutex::Enter() {
   }
   if (tMidiThread) TakeAsGuest(true);
   else TakeWhole();
+  WaitGuard::pluginLockHeld(1);
 }
 
 void WDL_Mutex::TakeWhole() {
@@ -84,6 +88,7 @@ void WDL_Mutex::TakeAsGuest(bool blockLevelToo) {
 
 void WDL_Mutex::Leave() {
   if (Holder* holder = HolderHere()) {
+    WaitGuard::pluginLockHeld(-1);
     LeaveHolder(*holder);
     return;
   }
@@ -110,6 +115,7 @@ void WDL_Mutex::EnterLettingBlockIn() {
   // instrument never keeps the block waiting, nor waits for a window
   // action's file work.
   TakeAsGuest(false);
+  WaitGuard::pluginLockHeld(1);
 }
 
 void WDL_Mutex::LeaveLettingBlockIn() {
@@ -123,6 +129,7 @@ void WDL_Mutex::EnterBlock() {
   // A holder that runs the block itself already has all it needs.
   if (Holder* holder = HolderHere()) {
     ++holder->depth;
+    WaitGuard::pluginLockHeld(1);
     return;
   }
   if (BlockHere()) {

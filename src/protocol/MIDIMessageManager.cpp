@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "EditorServices.h"
+#include "WaitGuard.h"
 #include "IMidiMsg.h"
 #include "IParam.h"
 #include "ParamIndex.h"
@@ -259,12 +260,14 @@ void MIDIMessageManager::applyLibraryReply(LibraryRequest& record) {
 }
 
 bool MIDIMessageManager::pause(int ms) {
+  WaitGuard::beforeWait("a job's pause");
   if (virtualPause) return !mShuttingDown && virtualPause(ms);
   std::unique_lock<std::mutex> lock(mWaitMutex);
   return !mWake.wait_for(lock, std::chrono::milliseconds(ms > 0 ? ms : 0), [this] { return mShuttingDown.load(); });
 }
 
 bool MIDIMessageManager::pauseUnlessCancelled(const MIDIMessageSender& job, int ms) {
+  WaitGuard::beforeWait("a job's pause");
   if (virtualPause) return !mShuttingDown && !job.cancelRequested && virtualPause(ms) && !job.cancelRequested;
   std::unique_lock<std::mutex> lock(mWaitMutex);
   return !mWake.wait_for(lock, std::chrono::milliseconds(ms > 0 ? ms : 0),
@@ -272,6 +275,7 @@ bool MIDIMessageManager::pauseUnlessCancelled(const MIDIMessageSender& job, int 
 }
 
 bool MIDIMessageManager::waitForClockTick(std::chrono::steady_clock::time_point due) {
+  WaitGuard::beforeWait("the clock's wait");
   if (virtualClockTick) {
     mVirtualClockNow = due;
     return virtualClockTick(due) && !mShuttingDown && mClockRunning;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "WaitGuard.h"
+
 PartPicks::PartPicks() = default;
 
 void PartPicks::setWork(PartWork part, StateWork state) {
@@ -33,9 +35,9 @@ std::optional<PickTicket> PartPicks::arriveAfter(int slot, uint32_t count, int p
   if (!isSlot(slot)) return std::nullopt;
   std::optional<PickTicket> ticket;
   {
-    std::lock_guard<std::mutex> gate(mGate);
-    // The host's picks arrive without the gate: only the count itself tells
-    // that none came in between.
+    WaitGuard::HostLock<std::mutex> entry(mEntry);
+    // The host's picks arrive without the entry's lock: only the count
+    // itself tells that none came in between.
     uint32_t expected = count;
     if (!mCounts[static_cast<size_t>(slot)].compare_exchange_strong(expected, count + 1)) return std::nullopt;
     ticket = PickTicket(slot, count + 1);
@@ -62,7 +64,7 @@ void PartPicks::noteTarget(size_t at, uint32_t count, int program) {
 PickTicket PartPicks::arrive(int slot, int program) {
   PickTicket ticket(0, 0);
   {
-    std::lock_guard<std::mutex> gate(mGate);
+    WaitGuard::HostLock<std::mutex> entry(mEntry);
     ticket = arriveRealtime(slot, -1, program);
   }
   moved();
@@ -72,7 +74,7 @@ PickTicket PartPicks::arrive(int slot, int program) {
 StateTicket PartPicks::arriveAll(bool picked) {
   StateTicket ticket;
   {
-    std::lock_guard<std::mutex> gate(mGate);
+    WaitGuard::HostLock<std::mutex> entry(mEntry);
     // Pending before any part's count moves: a part's pick arriving after
     // this one finds it so.
     if (picked) mPendingMulti = mCounts[kMultiSlot].load() + 1;
@@ -178,7 +180,7 @@ bool PartPicks::handAny(const AnyTicket& ticket, Pick pick) {
                pick.program);
   if (const auto* state = std::get_if<StateTicket>(&ticket)) mPendingMulti = state->multi().count();
   {
-    std::lock_guard<std::mutex> lock(mWaitingMutex);
+    WaitGuard::HostLock<std::mutex> lock(mWaitingMutex);
     if (mBusy && mBusy()) {
       // A bank report waiting for the part and the program report after it
       // are one pick: the program goes on the reported bank.
@@ -227,7 +229,7 @@ void PartPicks::start(const AnyTicket& ticket, const Pick& pick) {
 void PartPicks::serveWaiting() {
   // Posted under the lock: a pick is always either waiting or on its lane,
   // so no look in between finds the parts at rest.
-  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  WaitGuard::HostLock<std::mutex> lock(mWaitingMutex);
   if (mShuttingDown || (mBusy && mBusy())) return;
   for (auto& waiting : mWaiting) {
     if (waiting && newestAny(waiting->ticket)) {
@@ -246,7 +248,7 @@ void PartPicks::endPendingMulti(uint32_t count) {
 }
 
 bool PartPicks::waitForJob(const PickTicket& part, const Pick& pick) {
-  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  WaitGuard::HostLock<std::mutex> lock(mWaitingMutex);
   if (mShuttingDown || !mBusy || !mBusy() || !newest(part)) return false;
   mWaiting[static_cast<size_t>(part.slot())] = Waiting{part, pick};
   return true;
@@ -265,13 +267,14 @@ bool PartPicks::awaitOlderMulti(const PickTicket& part) {
     const uint32_t pending = mPendingMulti.load();
     return mShuttingDown || pending == 0 || pending != mCounts[kMultiSlot].load() || !newest(part);
   };
+  WaitGuard::beforeWait("a part's pick after a multi");
   std::unique_lock<std::mutex> lock(mPauseMutex);
   mPauses.wait_for(lock, kBound, over);
   return true;
 }
 
 bool PartPicks::anyWaiting() const {
-  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  WaitGuard::HostLock<std::mutex> lock(mWaitingMutex);
   return std::any_of(mWaiting.begin(), mWaiting.end(), [](const auto& w) { return w.has_value(); });
 }
 
@@ -287,6 +290,7 @@ void PartPicks::moved() {
 void PartPicks::wakeAll() { moved(); }
 
 bool PartPicks::waitWhileNewest(const PickTicket& ticket, int ms) {
+  WaitGuard::beforeWait("a pick's pause");
   std::unique_lock<std::mutex> lock(mPauseMutex);
   mPauses.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)),
                    [&] { return mShuttingDown || !newest(ticket); });
@@ -294,11 +298,35 @@ bool PartPicks::waitWhileNewest(const PickTicket& ticket, int ms) {
 }
 
 bool PartPicks::letGo(const PickTicket& ticket, const std::function<bool(const GatePass&)>& send) {
-  std::lock_guard<std::mutex> gate(mGate);
+  WaitGuard::beforeGate();
+  WaitGuard::HostLock<std::mutex> gate(mGate);
   if (mShuttingDown || !newest(ticket)) return false;
   if (onLetGo) onLetGo(ticket);
   const GatePass pass(ticket);
-  return send(pass);
+  const bool sent = send(pass);
+  noteRecorded(pass);
+  return sent;
+}
+
+bool PartPicks::recordGone(const PickTicket& ticket, const std::function<void(const GatePass&)>& record) {
+  WaitGuard::beforeGate();
+  WaitGuard::HostLock<std::mutex> gate(mGate);
+  if (mShuttingDown || !isSlot(ticket.slot())) return false;
+  // The change went while its pick was the newest; a newer pick that has
+  // been recorded since (the host's, the instrument's) is what the part plays.
+  if (mRecorded[static_cast<size_t>(ticket.slot())].load() > ticket.count()) return false;
+  const GatePass pass(ticket);
+  record(pass);
+  noteRecorded(pass);
+  return true;
+}
+
+void PartPicks::noteRecorded(const GatePass& pass) {
+  if (!pass.recorded() || !isSlot(pass.ticket().slot())) return;
+  auto& recorded = mRecorded[static_cast<size_t>(pass.ticket().slot())];
+  uint32_t was = recorded.load();
+  while (was < pass.ticket().count() && !recorded.compare_exchange_weak(was, pass.ticket().count())) {
+  }
 }
 
 namespace {
@@ -400,6 +428,6 @@ void PartPicks::shutDown() {
   mShuttingDown = true;
   moved();
   mLanes.stop();
-  std::lock_guard<std::mutex> lock(mWaitingMutex);
+  WaitGuard::HostLock<std::mutex> lock(mWaitingMutex);
   for (auto& waiting : mWaiting) waiting.reset();
 }

@@ -90,6 +90,11 @@ class PartPicks {
   // the pass to send, which gives the message to the port. False (nothing
   // sent) for an overtaken ticket, or send's own result.
   bool letGo(const PickTicket& ticket, const std::function<bool(const GatePass&)>& send);
+  // Under the gate's lock, after a message that went while the ticket was
+  // the newest has been delivered (waited for outside the gate): hands record
+  // a pass unless a newer pick of the part has been recorded since. False
+  // when it does not.
+  bool recordGone(const PickTicket& ticket, const std::function<void(const GatePass&)>& record);
 
   // ---- Replies. The instrument answers a part's requests in the order they
   // went: each sound dump for the part is the answer to the oldest request
@@ -189,7 +194,14 @@ class PartPicks {
   // (count << 8 | bank + 1): a program change after it goes on that bank
   // while that pick has not yet gone.
   std::array<std::atomic<uint64_t>, kPickSlots> mPickedBanks{};
-  mutable std::mutex mGate;  // the gate, and the entry's moves outside real time
+  // The gate: held while a message is decided and handed to the port, never
+  // across a wait. The entry's moves outside real time have a lock of their
+  // own, so that a window pick under the plug-in's lock never meets the gate.
+  mutable std::mutex mGate;
+  mutable std::mutex mEntry;
+  // The newest pick of each slot whose record was written at the gate.
+  std::array<std::atomic<uint32_t>, kPickSlots> mRecorded{};
+  void noteRecorded(const GatePass& pass);
   mutable std::mutex mWaitingMutex;
   std::array<std::optional<Waiting>, kPickSlots> mWaiting;
   std::function<bool()> mBusy;

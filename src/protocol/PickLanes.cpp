@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "WaitGuard.h"
+
 namespace {
 thread_local int tLane = -1;
 }  // namespace
@@ -65,6 +67,7 @@ bool PickLanes::idle() const {
 }
 
 bool PickLanes::awaitIdle(std::chrono::milliseconds bound) {
+  WaitGuard::beforeWait("a wait for the parts' picks");
   std::unique_lock<std::mutex> lock(mMutex);
   const int own = tLane;
   return mIdle.wait_for(lock, bound, [&] { return mStopping || idleLocked(own); });

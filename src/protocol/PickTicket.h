@@ -53,11 +53,16 @@ class GatePass {
   const PickTicket& ticket() const { return mTicket; }
   GatePass(const GatePass&) = delete;
   GatePass& operator=(const GatePass&) = delete;
+  // What the part plays was written under this pass: an older pick's
+  // delivered change is no longer recorded over it.
+  void noteRecorded() const { mRecorded = true; }
+  bool recorded() const { return mRecorded; }
 
  private:
   friend class PartPicks;
   explicit GatePass(const PickTicket& ticket) : mTicket(ticket) {}
   const PickTicket& mTicket;
+  mutable bool mRecorded = false;
 };
 
 // A library entry picked for a part, with where it came from: the bank's key

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -132,7 +133,8 @@ TEST(PlugBase, LockIsReentrantAndExcludesOtherThreads) {
       WDL_MutexLock inner(plug.GetMutex());
       otherEntered = true;
     });
-    Sleep(20);
+    // The test's own wait under the lock, not the product's.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_FALSE(otherEntered);
   }
   other.join();
@@ -190,7 +192,8 @@ TEST(PlugBase, AHoldersStretchLetsInOnlyTheTakesItIsFor) {
         done = true;
       });
       // Bounded: a take that goes in does so at once, one that waits would wait for good.
-      for (int i = 0; i < (row.goesIn ? 10000 : 50) && !done; ++i) Sleep(1);
+      for (int i = 0; i < (row.goesIn ? 10000 : 50) && !done; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
       EXPECT_EQ(done.load(), row.goesIn);
     }
     other.join();

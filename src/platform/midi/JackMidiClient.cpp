@@ -119,6 +119,19 @@ struct JackMidiClient::Endpoint {
   // Messages pushed into the ring and taken out of it (written or dropped),
   // and when the process callback last took one.
   std::atomic<uint64_t> outPushed{0}, outTaken{0};
+  // The number of the message the process callback is taking, and those
+  // senders took back, which the callback then drops: each side looks at the
+  // other's after writing its own, so one of the two always sees the other.
+  std::atomic<uint64_t> outTaking{0};
+  std::array<std::atomic<uint64_t>, 32> outWithdrawn{};
+  bool takenBack(uint64_t number) {
+    for (std::atomic<uint64_t>& slot : outWithdrawn) {
+      if (slot.load(std::memory_order_seq_cst) != number) continue;
+      slot.store(0, std::memory_order_relaxed);
+      return true;
+    }
+    return false;
+  }
   std::atomic<int64_t> outTakenAtNs{0};
   // The numbers of the last run of messages taken that reached nothing (no
   // connection on the port's other end, the port closed), first to last.
@@ -166,13 +179,17 @@ struct JackMidiClient::Endpoint {
       case kClosing: break;
       default:
         while (out.peek(&size)) {
+          takenBack(outTaken.load(std::memory_order_relaxed) + 1);
           out.pop();
           tookOne(false);
         }
         return;
     }
     while (out.peek(&size)) {
-      if (size > bufferSize) {  // never fits: it would hold up everything behind it
+      const uint64_t number = outTaken.load(std::memory_order_relaxed) + 1;
+      outTaking.store(number, std::memory_order_seq_cst);
+      if (size > bufferSize ||  // never fits: it would hold up everything behind it
+          takenBack(number)) {
         out.pop();
         tookOne(false);
         continue;
@@ -985,6 +1002,22 @@ bool JackMidiClient::allSent(std::chrono::steady_clock::time_point* at) const {
 }
 
 uint64_t JackMidiClient::sentMark() const { return mEndpoint->outPushed.load(std::memory_order_relaxed); }
+
+std::optional<bool> JackMidiClient::withdraw(uint64_t mark) {
+  Endpoint& e = *mEndpoint;
+  for (std::atomic<uint64_t>& slot : e.outWithdrawn) {
+    uint64_t free = 0;
+    if (!slot.compare_exchange_strong(free, mark, std::memory_order_seq_cst)) continue;
+    // The callback had not come to it: it drops it when it does.
+    if (e.outTaking.load(std::memory_order_seq_cst) < mark) return false;
+    // It had: dropped or written, reached tells once it is taken. The slot
+    // is freed unless the callback freed it as it dropped it.
+    uint64_t mine = mark;
+    slot.compare_exchange_strong(mine, 0, std::memory_order_seq_cst);
+    return reached(mark);
+  }
+  return reached(mark);
+}
 
 std::optional<bool> JackMidiClient::reached(uint64_t mark) const {
   const Endpoint& e = *mEndpoint;

@@ -69,6 +69,10 @@ class JackMidiClient {
   // connected to it: none while it waits in the ring.
   uint64_t sentMark() const;
   std::optional<bool> reached(uint64_t mark) const;
+  // Takes the message of that number back while it waits in the ring: false
+  // once it never leaves, true when it left and reached something, none
+  // while the process callback is taking it (ask reached again).
+  std::optional<bool> withdraw(uint64_t mark);
 
   void openIn(const std::string& source, const std::string& portName);
   void closeIn();

@@ -26,6 +26,7 @@ class JackMidiOutPort : public MidiOutPort {
   bool allSent(std::chrono::steady_clock::time_point* at) const override { return mClient->allSent(at); }
   uint64_t sentMark() const override { return mClient->sentMark(); }
   std::optional<bool> reached(uint64_t mark) const override { return mClient->reached(mark); }
+  std::optional<bool> withdraw(uint64_t mark) override { return mClient->withdraw(mark); }
 
  private:
   std::shared_ptr<JackMidiClient> mClient;

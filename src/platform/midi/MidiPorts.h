@@ -71,6 +71,9 @@ class MidiOutPort : public MidiPortList {
   // left yet. A system that sends at once, only while connected, answers now.
   virtual uint64_t sentMark() const { return 0; }
   virtual std::optional<bool> reached(uint64_t /*mark*/) const { return true; }
+  // Takes back the message of that number if it has not left yet: false when
+  // it never will, else as reached.
+  virtual std::optional<bool> withdraw(uint64_t mark) { return reached(mark); }
 };
 
 // The callback runs on the MIDI system's own thread. cancelCallback returns
