@@ -227,6 +227,7 @@ TEST_F(MainRoadTest, AServerRestartDuringTheDeviceSearchAsksTheKnownIdFirstOnceT
     return std::any_of(events.begin(), events.end(), [&](const PeerEvent& e) { return e.bytes == note; });
   }, 10000)) << "the host's notes did not reach the instrument";
 }
+
 // No JACK server when the instance is made and its project restored (the
 // ports the settings file names are gone): the project's send meets the out
 // port gone. The server comes back and the ports connect to the instrument
