@@ -556,7 +556,9 @@ TEST_F(StateTest, ARestoreThatDidNotGoOutIsNotSentAtTheClose) {
     ASSERT_TRUE(awaitPause(row.closeAtPause));
     const ByteList before = backend->out().sent;
     ASSERT_EQ(before.size(), row.sentBeforeClose);
-    if (!before.empty()) EXPECT_EQ(Bytes(before[0].begin(), before[0].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
+    if (!before.empty()) {
+      EXPECT_EQ(Bytes(before[0].begin(), before[0].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
+    }
     if (row.backAtClose) lose(false);
     plug.reset();
     lose(false);
