@@ -231,8 +231,8 @@ TEST_F(MainRoadTest, AServerRestartDuringTheDeviceSearchAsksTheKnownIdFirstOnceT
 // No JACK server when the instance is made and its project restored (the
 // ports the settings file names are gone): the project's send meets the out
 // port gone. The server comes back and the ports connect to the instrument
-// while that send still waits in a pause; the close then sends nothing of
-// the project: the instrument receives no dump at all.
+// (a menu opened) while that send still waits in a pause; the close then
+// sends nothing of the project: the instrument receives no dump at all.
 TEST_F(MainRoadTest, AProjectRestoredWithNoServerIsNotSentAtTheCloseOnceTheServerIsBack) {
   const std::string toInstrument = peer->InPortName(), fromInstrument = peer->OutPortName();
   onPeer.reset();
@@ -271,6 +271,9 @@ TEST_F(MainRoadTest, AProjectRestoredWithNoServerIsNotSentAtTheCloseOnceTheServe
   peer = std::make_unique<JackPeer>();  // the instrument, under the names the settings file keeps
   onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
   link = &onPeer->link();
+  // A client that found no server opens again for a menu (or a new
+  // instance): the user opens the out menu, which lists the instrument.
+  MenuShowing(*plug, false, toInstrument);
   ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument";
   EXPECT_TRUE(plug->restoreSendPending);
 
