@@ -109,6 +109,21 @@ class StateTest : public EditorTest {
       return false;
     };
   }
+  // The closing send's pauses are recorded, not waited out.
+  void recordClosingPauses() {
+    closingPauses.clear();
+    ClosingSends::setPauseForTests([this](int ms) {
+      closingPauses.push_back(ms);
+      return true;
+    });
+  }
+  // The plug-in closes; true once what it handed on has gone.
+  bool closeAndFlush() {
+    plug.reset();
+    const bool flushed = ClosingSends::flush();
+    ClosingSends::setPauseForTests(nullptr);
+    return flushed;
+  }
   bool awaitPause(size_t pause) {
     std::unique_lock<std::mutex> lock(hold->mutex);
     return hold->changed.wait_for(lock, std::chrono::seconds(10), [&] { return hold->pauses >= pause; });
@@ -122,6 +137,7 @@ class StateTest : public EditorTest {
     size_t pauses = 0;
   };
   std::shared_ptr<PauseHold> hold;
+  std::vector<int> closingPauses;
 };
 
 TEST_F(StateTest, RestoreWithTheInstrumentReopensThePortsByNameAndSendsTheProject) {
@@ -465,17 +481,11 @@ TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
     makePlug(false);
     param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
     holdRestoreInPause(row.closeAtPause);
-    std::vector<int> closingPauses;
-    ClosingSends::setPauseForTests([&](int ms) {
-      closingPauses.push_back(ms);
-      return true;
-    });
+    recordClosingPauses();
     ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
     ASSERT_TRUE(awaitPause(row.closeAtPause));
     EXPECT_EQ(backend->out().sent.size(), row.sentBeforeClose);
-    plug.reset();  // ends the held pause, and with it the job
-    ASSERT_TRUE(ClosingSends::flush());
-    ClosingSends::setPauseForTests(nullptr);
+    ASSERT_TRUE(closeAndFlush());  // ends the held pause, and with it the job
     // Its thread ends with the send.
     const auto closingThreads = [] {
       int n = 0;
@@ -547,11 +557,7 @@ TEST_F(StateTest, ARestoreThatDidNotGoOutIsNotSentAtTheClose) {
     holdRestoreInPause(row.closeAtPause, [&, from = row.lostFromPause](size_t pause) {
       if (pause == from) lose(true);
     });
-    std::vector<int> closingPauses;
-    ClosingSends::setPauseForTests([&](int ms) {
-      closingPauses.push_back(ms);
-      return true;
-    });
+    recordClosingPauses();
     ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
     ASSERT_TRUE(awaitPause(row.closeAtPause));
     const ByteList before = backend->out().sent;
@@ -560,10 +566,8 @@ TEST_F(StateTest, ARestoreThatDidNotGoOutIsNotSentAtTheClose) {
       EXPECT_EQ(Bytes(before[0].begin(), before[0].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
     }
     if (row.backAtClose) lose(false);
-    plug.reset();
+    ASSERT_TRUE(closeAndFlush());
     lose(false);
-    ASSERT_TRUE(ClosingSends::flush());
-    ClosingSends::setPauseForTests(nullptr);
     EXPECT_EQ(backend->out().sent, before);
     EXPECT_EQ(closingPauses, std::vector<int>{});
   }
