@@ -296,6 +296,7 @@ void Tarnivex::resendRestoredState() {
   const auto begin = [this, restore] {
     midiMessageManager->sender->cancelRequested = false;
     midiMessageManager->sender->arrangementDumpsSent = 0;
+    midiMessageManager->sender->arrangementCutOff = false;
     restoreStarted = restore;
     stateRestore = true;
     sendGlobalFirst = true;

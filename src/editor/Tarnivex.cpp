@@ -31,6 +31,9 @@ constexpr int kNumHostParams = kNumAutomatedParams;
 constexpr int kEditorWidth = 1500;
 constexpr int kEditorHeight = 757;
 constexpr int kMakerCode = ('K' << 24) | ('z' << 16) | ('v' << 8) | '1';
+// No audio is delayed (the block writes silence or passes its input on): a
+// latency would only have the host delay every other track.
+constexpr int kLatencySamples = 0;
 
 // The MIDI filter, routing and clock settings a new instance starts with.
 constexpr struct {
@@ -67,7 +70,7 @@ constexpr struct {
 
 Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
     : IPlugVST(instanceInfo, kNumHostParams, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
-               0x68786566, kMakerCode, 128, true, true, true, 0),
+               0x68786566, kMakerCode, kLatencySamples, true, true, true, 0),
       midiSendThread(std::make_unique<MidiSendThread>(*this)) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   debugLogPath = getDebugLogPath();
@@ -78,11 +81,10 @@ Tarnivex::Tarnivex(IPlugInstanceInfo instanceInfo)
   colourScheme = std::max(0, settings.colourScheme());
   midiOutStored = !settings.line(SettingsFile::kMidiOut).empty();
   debugLog("INITIALIZATION STARTED!");
-  SetLatency(128);
   debugLog("Data folder located at " + getDataFolder());
 
   initialize(instanceInfo, 0, kParamCount, "2-2", 0, "Tarnivex Editor", "", "Kelmscroft", 0x00010006,
-             0x68786566, kMakerCode, 128, true, true, true, 0);
+             0x68786566, kMakerCode, kLatencySamples, true, true, true, 0);
   addNonAutomateParamCount(kParamCount);
 
   patchManager = std::make_unique<PatchManager>();
@@ -252,14 +254,17 @@ Tarnivex::~Tarnivex() {
   if (midiMessageManager) midiMessageManager->shutDown();
   midiSendThread->stop();
   // A project that was still going to the instrument goes on without us,
-  // from the first dump the instrument has not had.
-  if (restoreSendPending && mMidiOut && mMidiOut->isPortOpen()) {
+  // from the first dump the instrument has not had: only one whose send is
+  // under way (a dump of it went) and was not cut off (none of its dumps met
+  // the port gone or the instrument unplugged). A project that did not go
+  // out while it was open is not sent at its close.
+  const MIDIMessageSender* restoreSender =
+      restoreSendPending && restoreStarted == restoreCount && midiMessageManager ? midiMessageManager->sender : nullptr;
+  const bool underWay = restoreSender && restoreSender->arrangementDumpsSent > 0 && !restoreSender->arrangementCutOff;
+  if (underWay && mMidiOut && mMidiOut->isPortOpen() && !MidiOutUnplugged()) {
     std::vector<TimedDump> project = projectSendOf(*this);
-    const int sent = restoreStarted == restoreCount && midiMessageManager
-                         ? std::clamp(midiMessageManager->sender->arrangementDumpsSent.load(), 0,
-                                      static_cast<int>(project.size()))
-                         : 0;
-    const int pauseFirst = sent > 0 ? project[static_cast<size_t>(sent - 1)].pauseAfterMs : 0;
+    const int sent = std::clamp(restoreSender->arrangementDumpsSent.load(), 1, static_cast<int>(project.size()));
+    const int pauseFirst = project[static_cast<size_t>(sent - 1)].pauseAfterMs;
     project.erase(project.begin(), project.begin() + sent);
     std::shared_ptr<MidiBackend> backend;
     ClosingSends::hand(std::move(project), pauseFirst, takeMidiOut(&backend), std::move(backend));

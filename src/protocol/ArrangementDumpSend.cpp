@@ -64,11 +64,20 @@ std::vector<TimedDump> projectSendOf(EditorServices& plug) {
   return send;
 }
 
+// Not taken while the ports are set up, the dump met the port gone or the
+// instrument unplugged. (A close sets them down first: a dump it stops was
+// not cut off by the port.)
+bool MIDIMessageSender::sendArrangementDump(uint8_t* dump, int size) {
+  if (plug->checksumCheckAndSend(dump, size)) return true;
+  if (plug->isMidiIOConfigured()) arrangementCutOff = true;
+  return false;
+}
+
 void MIDIMessageSender::sendGlobalToDevice(int) {
   plug->DisplayProcessingIndicator(true);
   const int tick = plug->getTimerValue();
   std::array<uint8_t, kGlobalDumpSize> dump = globalDumpOf(*plug);
-  plug->checksumCheckAndSend(dump.data(), kGlobalDumpSize);
+  sendArrangementDump(dump.data(), kGlobalDumpSize);
   ++arrangementDumpsSent;
   plug->awaitDumpSent();
   mManager.pause(tick);
@@ -80,6 +89,7 @@ void MIDIMessageSender::sendGlobalToDevice(int) {
 void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool toLibrarian, bool requestParts) {
   cancelRequested = false;
   arrangementDumpsSent = 0;
+  arrangementCutOff = false;
   plug->DisplayProcessingIndicator(true);
   if (plug->isSendGlobalFirst()) sendGlobalToDevice(static_cast<int>(valueOf(plug, kGlobalSysExID)));
   if (cancelRequested) {
@@ -106,7 +116,7 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
     // instrument's own with local control on, stays).
     mManager.picks.letGo(state.multi(), [&](const GatePass&) {
       dump = multiDumpOf(*plug);
-      if (!plug->checksumCheckAndSend(dump.data(), kMultiDumpSize)) return false;
+      if (!sendArrangementDump(dump.data(), kMultiDumpSize)) return false;
       plug->notePartProgramsOfMulti();
       // Each part loads the program the multi names: a sound of the editor's
       // is the part's again only once it went out after the multi.

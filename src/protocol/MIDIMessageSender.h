@@ -75,12 +75,19 @@ class MIDIMessageSender : public Poco::Runnable {
   // for the instrument: global, multi, then the active parts in order. A
   // close hands on only what follows them.
   std::atomic<int> arrangementDumpsSent{0};
+  // Set when a dump of that send found no port to take it (the port gone,
+  // the instrument unplugged): the send was cut off, and a close hands
+  // nothing of it on.
+  std::atomic<bool> arrangementCutOff{false};
   PatchManager* patchManager;
   EditorServices* plug;
 
  private:
   friend class MIDIMessageManager;
   int readClockTempo() const;
+  // A dump of the project send to the device; false, marking the send cut
+  // off, when no port took it.
+  bool sendArrangementDump(uint8_t* dump, int size);
   void performJob();
 
   // ---- Requests and their reply wait.

@@ -84,7 +84,7 @@ bool MIDIMessageSender::sendPartToDevice(const PickTicket& ticket, int p, bool t
     // another, which it would overwrite.
     sent = mManager.picks.letGo(ticket, [&](const GatePass&) {
       if (whileHeld && !plug->holdsPartSound(p)) return false;
-      return plug->checksumCheckAndSend(dump.data(), kSoundDumpSize);
+      return sendArrangementDump(dump.data(), kSoundDumpSize);
     });
     if (sent) plug->notePartSoundHeld(p);
     ++arrangementDumpsSent;

@@ -3,7 +3,12 @@
 // open the editor, pick the ports, receive the multi and the parts, edit on
 // both sides, send a library entry, save, close, reopen, and the instrument
 // is brought back to the saved state.
+#include <fstream>
+#include <mutex>
+
+#include "ClosingSends.h"
 #include "ControlAction.h"
+#include "DataFolder.h"
 #include "IControls.h"
 #include "IGraphics.h"
 #include "../host/HostEvents.h"
@@ -221,5 +226,64 @@ TEST_F(MainRoadTest, AServerRestartDuringTheDeviceSearchAsksTheKnownIdFirstOnceT
     const std::vector<PeerEvent> events = peer->Events();
     return std::any_of(events.begin(), events.end(), [&](const PeerEvent& e) { return e.bytes == note; });
   }, 10000)) << "the host's notes did not reach the instrument";
+}
+
+// No JACK server when the instance is made and its project restored (the
+// ports the settings file names are gone): the project's send meets the out
+// port gone. The server comes back and the ports connect to the instrument
+// (a menu opened) while that send still waits in a pause; the close then
+// sends nothing of the project: the instrument receives no dump at all.
+TEST_F(MainRoadTest, AProjectRestoredWithNoServerIsNotSentAtTheCloseOnceTheServerIsBack) {
+  const std::string toInstrument = peer->InPortName(), fromInstrument = peer->OutPortName();
+  onPeer.reset();
+  link = nullptr;
+  server.Stop(true);
+  peer->Abandon();
+  std::ofstream(getSettingsPath(), std::ios::binary) << "yellow\nnormal\nyes\n" << toInstrument << "\n" << fromInstrument;
+  ASSERT_NO_FATAL_FAILURE(makePlug());
+  ASSERT_TRUE(plug->midiIOConfigured);
+  ByteChunk project;
+  plug->SerializeState(&project);
+  // The send's first pause, after the global dump met the port gone, lasts
+  // until the close.
+  struct Held {
+    std::mutex mutex;
+    bool reached = false;
+  };
+  const auto held = std::make_shared<Held>();
+  plug->midiMessageManager->virtualPause = [held, manager = plug->midiMessageManager.get()](int) {
+    {
+      std::lock_guard<std::mutex> lock(held->mutex);
+      held->reached = true;
+    }
+    for (int i = 0; i < 60000 && !manager->isShuttingDown(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return false;
+  };
+  ASSERT_GE(plug->UnserializeState(&project, 0), 0);
+  ASSERT_TRUE(eventually([&] {
+    std::lock_guard<std::mutex> lock(held->mutex);
+    return held->reached;
+  }));
+  ASSERT_TRUE(plug->restoreSendPending);
+
+  server.probeBySocket = true;
+  ASSERT_TRUE(server.Start()) << server.Error();
+  peer = std::make_unique<JackPeer>();  // the instrument, under the names the settings file keeps
+  onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
+  link = &onPeer->link();
+  // A client that found no server opens again for a menu (or a new
+  // instance): the user opens the out menu, which lists the instrument.
+  MenuShowing(*plug, false, toInstrument);
+  ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument";
+  EXPECT_TRUE(plug->restoreSendPending);
+
+  window.reset();
+  plug.reset();
+  ASSERT_TRUE(ClosingSends::flush());
+  ASSERT_TRUE(peer->AwaitCycles(20));  // what the close would have handed on has arrived
+  std::vector<SimBytes> dumps;
+  for (const SimBytes& message : instrument.received())
+    if (message.size() > 10) dumps.push_back(message);
+  EXPECT_EQ(dumps, std::vector<SimBytes>{});
 }
 }  // namespace

@@ -93,8 +93,51 @@ class StateTest : public EditorTest {
     return chunkBytes(chunk);
   }
 
+  // The restore's send is held in its pause number holdAt (counted from 1)
+  // until the plug-in closes; atPause(k) runs on the worker as pause k begins.
+  void holdRestoreInPause(size_t holdAt, std::function<void(size_t)> atPause = {}) {
+    hold = std::make_shared<PauseHold>();
+    plug->midiMessageManager->virtualPause = [hold = hold, holdAt, atPause,
+                                              manager = plug->midiMessageManager.get()](int) {
+      std::unique_lock<std::mutex> lock(hold->mutex);
+      const size_t pause = ++hold->pauses;
+      hold->changed.notify_all();
+      if (atPause) atPause(pause);
+      if (pause < holdAt) return true;
+      // Held until the close (nothing notifies: looked at every millisecond).
+      for (int i = 0; i < 10000 && !manager->isShuttingDown(); ++i) hold->changed.wait_for(lock, std::chrono::milliseconds(1));
+      return false;
+    };
+  }
+  // The closing send's pauses are recorded, not waited out.
+  void recordClosingPauses() {
+    closingPauses.clear();
+    ClosingSends::setPauseForTests([this](int ms) {
+      closingPauses.push_back(ms);
+      return true;
+    });
+  }
+  // The plug-in closes; true once what it handed on has gone.
+  bool closeAndFlush() {
+    plug.reset();
+    const bool flushed = ClosingSends::flush();
+    ClosingSends::setPauseForTests(nullptr);
+    return flushed;
+  }
+  bool awaitPause(size_t pause) {
+    std::unique_lock<std::mutex> lock(hold->mutex);
+    return hold->changed.wait_for(lock, std::chrono::seconds(10), [&] { return hold->pauses >= pause; });
+  }
+
   std::mutex jobMutex;
   std::vector<std::pair<int, bool>> jobs;
+  struct PauseHold {
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t pauses = 0;
+  };
+  std::shared_ptr<PauseHold> hold;
+  std::vector<int> closingPauses;
 };
 
 TEST_F(StateTest, RestoreWithTheInstrumentReopensThePortsByNameAndSendsTheProject) {
@@ -437,32 +480,12 @@ TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
     const Bytes project = savedProject("Bright Lead", row.allParts);
     makePlug(false);
     param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
-    std::mutex mutex;
-    std::condition_variable changed;
-    size_t pauses = 0;
-    plug->midiMessageManager->virtualPause = [&, manager = plug->midiMessageManager.get()](int) {
-      std::unique_lock<std::mutex> lock(mutex);
-      ++pauses;
-      changed.notify_all();
-      if (pauses < row.closeAtPause) return true;
-      // Held until the close (nothing notifies: looked at every millisecond).
-      for (int i = 0; i < 10000 && !manager->isShuttingDown(); ++i) changed.wait_for(lock, std::chrono::milliseconds(1));
-      return false;
-    };
-    std::vector<int> closingPauses;
-    ClosingSends::setPauseForTests([&](int ms) {
-      closingPauses.push_back(ms);
-      return true;
-    });
+    holdRestoreInPause(row.closeAtPause);
+    recordClosingPauses();
     ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return pauses >= row.closeAtPause; }));
-    }
+    ASSERT_TRUE(awaitPause(row.closeAtPause));
     EXPECT_EQ(backend->out().sent.size(), row.sentBeforeClose);
-    plug.reset();  // ends the held pause, and with it the job
-    ASSERT_TRUE(ClosingSends::flush());
-    ClosingSends::setPauseForTests(nullptr);
+    ASSERT_TRUE(closeAndFlush());  // ends the held pause, and with it the job
     // Its thread ends with the send.
     const auto closingThreads = [] {
       int n = 0;
@@ -497,6 +520,56 @@ TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
     EXPECT_EQ(part[85], 77);
     const SimBytes multi = fresh.multiBuffer();
     EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
+  }
+}
+
+// A project that did not go out while it was open (the out port gone, the
+// instrument unplugged, from the start or from a dump on) is not sent at its
+// close, though the port is back by then, nor is the rest of one whose
+// instrument is unplugged as it closes: nothing of it follows what went.
+TEST_F(StateTest, ARestoreThatDidNotGoOutIsNotSentAtTheClose) {
+  struct Row {
+    const char* name;
+    bool gone;  // else unplugged
+    size_t lostFromPause;  // the port lost as this pause begins (0: before the restore)
+    size_t closeAtPause;
+    size_t sentBeforeClose;
+    bool backAtClose;
+  };
+  const Row rows[] = {
+      {"the out port gone from the start", true, 0, 1, 0, true},
+      {"the instrument unplugged from the start", false, 0, 1, 0, true},
+      {"the out port gone after the global dump went", true, 1, 2, 1, true},
+      {"the instrument unplugged after the global dump went", false, 1, 3, 1, true},
+      // Nothing of it was lost yet, but the rest would be.
+      {"the instrument unplugged at the close", false, 1, 1, 1, false},
+  };
+  const Bytes project = savedProject("Bright Lead", true);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    makePlug(false);
+    param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
+    const auto lose = [this, gone = row.gone](bool lost) {
+      if (gone) backend->setOutGone(lost);
+      else backend->setOutUnplugged(lost);
+    };
+    if (row.lostFromPause == 0) lose(true);
+    holdRestoreInPause(row.closeAtPause, [&, from = row.lostFromPause](size_t pause) {
+      if (pause == from) lose(true);
+    });
+    recordClosingPauses();
+    ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
+    ASSERT_TRUE(awaitPause(row.closeAtPause));
+    const ByteList before = backend->out().sent;
+    ASSERT_EQ(before.size(), row.sentBeforeClose);
+    if (!before.empty()) {
+      EXPECT_EQ(Bytes(before[0].begin(), before[0].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
+    }
+    if (row.backAtClose) lose(false);
+    ASSERT_TRUE(closeAndFlush());
+    lose(false);
+    EXPECT_EQ(backend->out().sent, before);
+    EXPECT_EQ(closingPauses, std::vector<int>{});
   }
 }
 

@@ -79,7 +79,7 @@ TEST_F(VstHostTest, DescriptorAsTheHostSeesIt) {
   EXPECT_EQ(e->numInputs, 2);
   EXPECT_EQ(e->numOutputs, 2);
   EXPECT_EQ(e->flags, 0x1131);
-  EXPECT_EQ(e->initialDelay, 128);
+  EXPECT_EQ(e->initialDelay, 0);  // it delays no audio
   EXPECT_EQ(e->uniqueID, 0x68786566);
   EXPECT_EQ(e->version, 10006);
   EXPECT_FLOAT_EQ(e->ioRatio, 1.0f);
@@ -88,6 +88,37 @@ TEST_F(VstHostTest, DescriptorAsTheHostSeesIt) {
   EXPECT_EQ(std::make_tuple(e->user, e->resvd1, e->resvd2, e->realQualities, e->offQualities),
             std::make_tuple(nullptr, VstIntPtr{0}, VstIntPtr{0}, 0, 0));
   for (char c : e->future) EXPECT_EQ(c, 0);
+}
+
+// A host reads the latency again after it sets the plug-in up and turns it
+// on (Ardour at each resume): it stays 0 through every such call, since
+// nothing the block writes is delayed.
+TEST_F(VstHostTest, NoLatencyIsReportedThroughTheHostsSetUp) {
+  struct Row {
+    const char* name;
+    std::function<void()> call;
+  };
+  long parent = 1;
+  const Row rows[] = {
+      {"open", [&] { host.Dispatch(effOpen); }},
+      {"sample rate", [&] { host.Dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f); }},
+      {"block size", [&] { host.Dispatch(effSetBlockSize, 0, 4096); }},
+      {"turned on", [&] { host.Dispatch(effMainsChanged, 0, 1); }},
+      {"processing starts", [&] { host.Dispatch(effStartProcess); }},
+      {"a block", [&] { host.RunBlock(TestHost::Process::kReplacing, 4096, 0.5); }},
+      {"its own project restored", [&] { host.SetChunk(true, host.GetChunk(true)); }},
+      {"the editor opened", [&] { host.Dispatch(effEditOpen, 0, 0, &parent); }},
+      {"turned off and on", [&] {
+         host.Dispatch(effMainsChanged, 0, 0);
+         host.Dispatch(effMainsChanged, 0, 1);
+       }},
+  };
+  for (const Row& row : rows) {
+    row.call();
+    EXPECT_EQ(host.Effect()->initialDelay, 0) << "after " << row.name;
+  }
+  // Nothing asked the host to read the latency again.
+  EXPECT_EQ(host.CountCalls(audioMasterIOChanged), 0);
 }
 
 TEST_F(VstHostTest, MainAndVSTPluginMainMakeIndependentInstances) {
