@@ -288,7 +288,8 @@ class IPlugBase {
   // Sends on the direct out port; false when there is nothing to send on.
   bool SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t* mark = nullptr);
   // Waits up to bound for the message mark numbers (SendToMidiOut's) to
-  // leave the out port: true only when it reached something connected.
+  // leave the out port (or two of its cycles, when longer): true only when it
+  // reached something connected. One that has not left by then is taken back.
   bool AwaitMidiOutReached(uint64_t mark, std::chrono::milliseconds bound);
   // True while the out port chosen is gone. Never waits for a sender: while
   // one holds the port, the answer it last gave.

@@ -371,6 +371,12 @@ std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::m
 
 bool IPlugBase::AwaitMidiOutReached(uint64_t mark, std::chrono::milliseconds bound) {
   WaitGuard::beforeWait("a wait for delivery");
+  {
+    // A server of long cycles takes a message only once a cycle: two of
+    // them are no sign that it stopped.
+    std::lock_guard<std::mutex> lock(mMidiOutMutex);
+    if (mMidiOut) bound = std::max(bound, std::chrono::ceil<std::chrono::milliseconds>(2 * mMidiOut->cycle()));
+  }
   const auto until = std::chrono::steady_clock::now() + bound;
   auto look = std::chrono::microseconds(250);
   bool withdrawn = false;

@@ -230,3 +230,7 @@ void JackServer::Stop(bool keepName) {
   if (mRegistryLock >= 0) close(mRegistryLock);
   mRegistryLock = -1;
 }
+
+void JackServer::Suspend(bool stopped) {
+  if (mPid > 0) kill(mPid, stopped ? SIGSTOP : SIGCONT);
+}

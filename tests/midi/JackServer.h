@@ -24,6 +24,9 @@ class JackServer {
   // its turn and the environment stay, and Start brings it back under them
   // (a server restarted, as its user does).
   void Stop(bool keepName = false);
+  // Stops the server's process where it is (SIGSTOP), as a stalled server
+  // stops, or lets it run on (SIGCONT).
+  void Suspend(bool stopped);
   const std::string& Error() const { return mError; }
   // Frames per period of the dummy driver; set before Start.
   int periodFrames = 256;

@@ -73,6 +73,8 @@ class JackMidiClient {
   // once it never leaves, true when it left and reached something, none
   // while the process callback is taking it (ask reached again).
   std::optional<bool> withdraw(uint64_t mark);
+  // The server's cycle as last seen (0 while unknown).
+  std::chrono::nanoseconds cycle() const;
 
   void openIn(const std::string& source, const std::string& portName);
   void closeIn();

@@ -27,6 +27,7 @@ class JackMidiOutPort : public MidiOutPort {
   uint64_t sentMark() const override { return mClient->sentMark(); }
   std::optional<bool> reached(uint64_t mark) const override { return mClient->reached(mark); }
   std::optional<bool> withdraw(uint64_t mark) override { return mClient->withdraw(mark); }
+  std::chrono::nanoseconds cycle() const override { return mClient->cycle(); }
 
  private:
   std::shared_ptr<JackMidiClient> mClient;

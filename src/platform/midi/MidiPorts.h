@@ -74,6 +74,9 @@ class MidiOutPort : public MidiPortList {
   // Takes back the message of that number if it has not left yet: false when
   // it never will, else as reached.
   virtual std::optional<bool> withdraw(uint64_t mark) { return reached(mark); }
+  // How long the system takes between two hand-overs to the wire, for a
+  // system that sends in cycles (0 for one that sends at once).
+  virtual std::chrono::nanoseconds cycle() const { return std::chrono::nanoseconds(0); }
 };
 
 // The callback runs on the MIDI system's own thread. cancelCallback returns
