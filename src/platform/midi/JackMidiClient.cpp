@@ -143,8 +143,15 @@ struct JackMidiClient::Endpoint {
   MidiInputGuard guard;
   std::vector<unsigned char> partialSysEx;  // input thread only
 
+  // How long the server's cycles last, as the process callback sees them
+  // come (0 before two have come).
+  std::atomic<int64_t> cycleNs{0}, lastCycleNs{0};
+
   // ---- JACK's process thread: never allocates, never waits.
   bool process(jack_nframes_t frames, size_t bufferSize) {
+    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+    if (const int64_t last = lastCycleNs.exchange(now, std::memory_order_relaxed); last != 0)
+      cycleNs.store(now - last, std::memory_order_relaxed);
     if (jack_port_t* port = outPort.load(std::memory_order_acquire)) {
       void* buffer = jack_port_get_buffer(port, frames);
       jack_midi_clear_buffer(buffer);
@@ -1002,6 +1009,10 @@ bool JackMidiClient::allSent(std::chrono::steady_clock::time_point* at) const {
 }
 
 uint64_t JackMidiClient::sentMark() const { return mEndpoint->outPushed.load(std::memory_order_relaxed); }
+
+std::chrono::nanoseconds JackMidiClient::cycle() const {
+  return std::chrono::nanoseconds(mEndpoint->cycleNs.load(std::memory_order_relaxed));
+}
 
 std::optional<bool> JackMidiClient::withdraw(uint64_t mark) {
   Endpoint& e = *mEndpoint;
