@@ -171,18 +171,6 @@ TEST_F(RestorePickTest, AnArrowClickedAtEachMomentOfARestoreIsTheLastPickWholeOr
          plug->midiMessageManager->jobObserver = nullptr;
          EXPECT_TRUE(clicked);
        }},
-      {"in the restore's first pause", Ends::kPickLast,
-       [this] {
-         std::atomic<bool> clicked{false};
-         plug->midiMessageManager->virtualPause = [&](int) {
-           if (!clicked.exchange(true)) clickUp();
-           return true;
-         };
-         restore();
-         atRest();
-         plug->midiMessageManager->virtualPause = [](int) { return true; };
-         EXPECT_TRUE(clicked);
-       }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.moment);
