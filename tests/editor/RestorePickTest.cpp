@@ -13,7 +13,7 @@
 
 #include "../library/LibraryTestSupport.h"
 #include "ByteChunk.h"
-#include "EditorTestSupport.h"
+#include "LibraryWindowTest.h"
 #include "EditorWindowDriver.h"
 #include "IControl.h"
 #include "SoundDumpLayout.h"
@@ -23,26 +23,12 @@ constexpr int kPart = 1;  // part 2, on MIDI channel 2
 constexpr int kSavedBank = 1, kSavedProgram = 15;  // B 016
 const std::string kSavedName = "Saved Sound";
 
-class RestorePickTest : public EditorTest {
+class RestorePickTest : public LibraryWindowTest {
  protected:
-  RestorePickTest() {
-    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
-    writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
-  }
-  ~RestorePickTest() override {
-    window.reset();
-    unsetenv("TARNIVEX_RESOURCE_DIR");
-  }
   // A fresh instance on the LIBRARY page showing part 2, active, with local
   // control on; the project holds part 2 on B 016 under its own name.
   void fresh(bool stepLibrary) {
-    window.reset();
-    freshMidiSystem();
-    instrument.reset();
-    instrumentSeen = 0;
-    makePlug();
-    window.emplace(*plug);
-    setParam(kGlobalLocalControl, 1);
+    freshWindow();
     param(kGlobalRxProgramChange)->Set(1);
     setParam(kControlProgBank, 0);
     param(kMultiPartStatus + kPart)->Set(1);
@@ -89,7 +75,6 @@ class RestorePickTest : public EditorTest {
   }
 
   ByteChunk project;
-  std::optional<EditorWindowDriver> window;
 };
 
 // The arrow's pair for part 2 onto B 017, as the instrument receives it.
