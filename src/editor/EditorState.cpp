@@ -5,6 +5,7 @@
 // the same without the block and the four selection values.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "IGraphics.h"
@@ -182,7 +183,11 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
     return -1;
   }
 
-  // ---- Apply.
+  // ---- Apply. The restore is a pick of every part from before its first
+  // value is written: an older pick delivered meanwhile records nothing over
+  // its values, and a pick that comes after it is newer and goes after its send.
+  std::optional<StateTicket> restored;
+  if (midiMessageManager) restored = midiMessageManager->picks.arriveAll();
   IParam* quickTab = GetParam(kQuickTab);
   quickTab->Set(section.quickTab);
   currentPart = quickTab->Int();
@@ -266,7 +271,7 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
   // restore: a host loads its projects with no editor open.
   updateBankAndProgramMenuNames(false, false);
 
-  if (midiIOConfigured && midiMessageManager) resendRestoredState();
+  if (midiIOConfigured && restored) resendRestoredState(*restored);
 
   hostBufferOffset = 2 * GetParam(kAdjustDAWOffset)->Int() + GetBlockSize();
   debugLog("PROJECT RECALL: MIDI In device after nonautomated params " + portNameForState(false));
@@ -282,16 +287,14 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
 // A send still running (an earlier restore's, a bank request) is asked to
 // stop, and one still waiting gives its place to this one, so the instrument
 // ends holding the state restored last.
-void Tarnivex::resendRestoredState() {
+void Tarnivex::resendRestoredState(const StateTicket& state) {
   MIDIMessageManager& manager = *midiMessageManager;
   if (manager.isThreadRunning(JobThread::kRequest)) manager.cancelRequestJob();
   SenderJob job;
   job.jobCode = 0;
   job.firstSendFlag = false;
   job.secondSendFlag = false;
-  // The restore is a pick of every part, from now: a pick that comes while
-  // its send waits or runs is newer, and goes after it.
-  job.state = manager.picks.arriveAll();
+  job.state = state;
   const unsigned restore = ++restoreCount;
   const auto begin = [this, restore] {
     midiMessageManager->sender->cancelRequested = false;

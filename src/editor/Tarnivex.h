@@ -75,7 +75,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void adoptStoredPortName(bool output, const std::string& name);
   // Hands global, multi and the active parts (job 0) to the request
   // worker, behind or in place of an earlier restore's, and returns.
-  void resendRestoredState();
+  void resendRestoredState(const StateTicket& state);
   // A restore's send has not ended yet (it may wait or run): a close hands
   // the project to ClosingSends. The count tells restores apart.
   std::atomic<bool> restoreSendPending{false};

@@ -99,7 +99,7 @@ void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {
       sayRefused(pick, why);
     } else {
       // Its arrival stops what is under way for an older pick of the part.
-      handInstrumentsPick(picks.arrive(pick.slot, pick.program), pick);
+      handInstrumentsPick(picks.arriveAtGate(pick.slot, pick.program), pick);
     }
     if (part >= 0 && plug->isTrackIncoming()) plug->lightPart(part);
     return;

@@ -36,6 +36,8 @@ std::optional<PickTicket> PartPicks::arriveAfter(int slot, uint32_t count, int p
   std::optional<PickTicket> ticket;
   {
     WaitGuard::HostLock<std::mutex> entry(mEntry);
+    WaitGuard::beforeGate();
+    WaitGuard::HostLock<std::mutex> gate(mGate);
     // The host's picks arrive without the entry's lock: only the count
     // itself tells that none came in between.
     uint32_t expected = count;
@@ -71,6 +73,18 @@ PickTicket PartPicks::arrive(int slot, int program) {
   return ticket;
 }
 
+PickTicket PartPicks::arriveAtGate(int slot, int program) {
+  PickTicket ticket(0, 0);
+  {
+    WaitGuard::HostLock<std::mutex> entry(mEntry);
+    WaitGuard::beforeGate();
+    WaitGuard::HostLock<std::mutex> gate(mGate);
+    ticket = arriveRealtime(slot, -1, program);
+  }
+  moved();
+  return ticket;
+}
+
 StateTicket PartPicks::arriveAll(bool picked) {
   StateTicket ticket;
   {
@@ -81,6 +95,9 @@ StateTicket PartPicks::arriveAll(bool picked) {
     for (int slot = 0; slot < kPickSlots; ++slot) {
       ticket.mCounts[static_cast<size_t>(slot)] = ++mCounts[static_cast<size_t>(slot)];
       mPickedBanks[static_cast<size_t>(slot)] = 0;  // a state brings every part's bank
+      // Its values are what every part plays from now: an older pick's
+      // change delivered later records nothing over them.
+      mRecorded[static_cast<size_t>(slot)] = ticket.mCounts[static_cast<size_t>(slot)];
       if (onArrive) onArrive(ticket.part(slot));
     }
   }
@@ -309,6 +326,9 @@ bool PartPicks::letGo(const PickTicket& ticket, const std::function<bool(const G
 }
 
 bool PartPicks::recordGone(const PickTicket& ticket, const std::function<void(const GatePass&)>& record) {
+  // The entry's lock too: a state arriving now writes its values only once
+  // this record is written, never under it.
+  WaitGuard::HostLock<std::mutex> entry(mEntry);
   WaitGuard::beforeGate();
   WaitGuard::HostLock<std::mutex> gate(mGate);
   if (mShuttingDown || !isSlot(ticket.slot())) return false;

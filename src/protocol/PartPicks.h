@@ -47,10 +47,14 @@ class PartPicks {
   // lock, no wait.
   // A program it carries (>= 0) is what a step of the part counts on from.
   PickTicket arriveRealtime(int slot, int bank = -1, int program = -1);
-  // The same, under the gate's lock.
+  // The same, under the entry's lock.
   PickTicket arrive(int slot, int program = -1);
-  // As arrive, only while the part's newest pick is still the one counted
-  // (count): none when a pick came meanwhile, whatever its road.
+  // The same, in one step with the gate: no message of an older pick is
+  // between its check and the port as this one arrives. For the
+  // instrument's picks, never under the plug-in's lock.
+  PickTicket arriveAtGate(int slot, int program = -1);
+  // As arriveAtGate, only while the part's newest pick is still the one
+  // counted (count): none when a pick came meanwhile, whatever its road.
   std::optional<PickTicket> arriveAfter(int slot, uint32_t count, int program = -1);
   // A pick of every part and the multi at once.
   // A multi pick (picked) is pending from its arrival: a part's pick that
@@ -92,8 +96,8 @@ class PartPicks {
   bool letGo(const PickTicket& ticket, const std::function<bool(const GatePass&)>& send);
   // Under the gate's lock, after a message that went while the ticket was
   // the newest has been delivered (waited for outside the gate): hands record
-  // a pass unless a newer pick of the part has been recorded since. False
-  // when it does not.
+  // a pass unless a newer pick of the part has been recorded since, or a
+  // state (a restore, a multi) arrived since. False when it does not.
   bool recordGone(const PickTicket& ticket, const std::function<void(const GatePass&)>& record);
 
   // ---- Replies. The instrument answers a part's requests in the order they

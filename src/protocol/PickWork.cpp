@@ -204,7 +204,10 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   // Overtaken now, its change went all the same: the newer pick (a request
   // whose reply may never come) finds no old sound's name over it.
   if (!pick.editorsSoundAfter && !picks.newest(ticket)) {
-    if (plug->paramDisplayText(kPatchName + part, 0) == nameBefore) clearShownSound(part);
+    // Not over the names a state that arrived since brings (a restore's).
+    picks.recordGone(ticket, [&](const GatePass&) {
+      if (plug->paramDisplayText(kPatchName + part, 0) == nameBefore) clearShownSound(part);
+    });
     return passedOn;
   }
   if (!passedOn) return false;

@@ -117,7 +117,7 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
     // program goes on the reported bank.
     ReportedBank& reported = mReportedBanks[static_cast<size_t>(part)];
     if (pick.bank < 0 && reported.count != 0 && reported.count == picks.current(part).count()) pick.bank = reported.bank;
-    const PickTicket ticket = picks.arrive(part, pick.program);
+    const PickTicket ticket = picks.arriveAtGate(part, pick.program);
     if (pick.bank >= 0 && pick.program < 0) reported = {ticket.count(), pick.bank};
     handInstrumentsPick(ticket, pick);
     return true;
@@ -184,7 +184,7 @@ bool MIDIMessageManager::enterReport(Pick pick, std::optional<uint32_t> after) {
     return false;
   }
   if (!after) {
-    handInstrumentsPick(picks.arrive(pick.slot, pick.program), pick);
+    handInstrumentsPick(picks.arriveAtGate(pick.slot, pick.program), pick);
   } else if (const std::optional<PickTicket> ticket = picks.arriveAfter(pick.slot, *after, pick.program)) {
     handInstrumentsPick(*ticket, pick);
   }

@@ -14,7 +14,7 @@
 #include "../library/LibraryTestSupport.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
-#include "EditorTestSupport.h"
+#include "LibraryWindowTest.h"
 #include "EditorWindowDriver.h"
 #include "IControls.h"
 #include "LibrarianBrowser.h"
@@ -37,26 +37,12 @@ ByteList hostPair(int bank, int program, int channel = kPart) {
   return {{cc, 0, 0}, {cc, 0x20, static_cast<unsigned char>(0x40 + bank)}, {pc, static_cast<unsigned char>(program)}};
 }
 
-class PickRefusalTest : public EditorTest {
+class PickRefusalTest : public LibraryWindowTest {
  protected:
-  PickRefusalTest() {
-    setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
-    writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
-  }
-  ~PickRefusalTest() override {
-    window.reset();
-    unsetenv("TARNIVEX_RESOURCE_DIR");
-  }
   // A fresh instance, its window on the LIBRARY page showing part 2, which
   // plays A 001; part 10 is active.
   void fresh() {
-    window.reset();
-    freshMidiSystem();
-    instrument.reset();
-    instrumentSeen = 0;
-    makePlug();
-    window.emplace(*plug);
-    setParam(kGlobalLocalControl, 1);
+    freshWindow();
     for (int kind : {kMIDIFilterHWPCPassThrough, kMIDIFilterHWCCPassThrough, kMIDIFilterDAWPCPassThrough,
                      kMIDIFilterDAWCCPassThrough})
       setParam(kind, 1);
@@ -112,7 +98,6 @@ class PickRefusalTest : public EditorTest {
     return std::string(dump.begin() + kSoundNameByte, dump.begin() + kSoundNameByte + 16);
   }
 
-  std::optional<EditorWindowDriver> window;
 };
 
 // A program change from the host or the instrument (local control off) that
