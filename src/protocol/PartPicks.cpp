@@ -1,6 +1,7 @@
 #include "PartPicks.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "WaitGuard.h"
 
@@ -35,11 +36,10 @@ std::optional<PickTicket> PartPicks::arriveAfter(int slot, uint32_t count, int p
   if (!isSlot(slot)) return std::nullopt;
   std::optional<PickTicket> ticket;
   {
-    WaitGuard::HostLock<std::mutex> entry(mEntry);
     WaitGuard::beforeGate();
     WaitGuard::HostLock<std::mutex> gate(mGate);
-    // The host's picks arrive without the entry's lock: only the count
-    // itself tells that none came in between.
+    // The host's picks arrive without a lock: only the count itself tells
+    // that none came in between.
     uint32_t expected = count;
     if (!mCounts[static_cast<size_t>(slot)].compare_exchange_strong(expected, count + 1)) return std::nullopt;
     ticket = PickTicket(slot, count + 1);
@@ -76,7 +76,8 @@ PickTicket PartPicks::arrive(int slot, int program) {
 PickTicket PartPicks::arriveAtGate(int slot, int program) {
   PickTicket ticket(0, 0);
   {
-    WaitGuard::HostLock<std::mutex> entry(mEntry);
+    // The gate alone: the entry's lock is never held across a wait for the
+    // gate, so the window's arrivals never wait behind a message.
     WaitGuard::beforeGate();
     WaitGuard::HostLock<std::mutex> gate(mGate);
     ticket = arriveRealtime(slot, -1, program);
@@ -97,7 +98,7 @@ StateTicket PartPicks::arriveAll(bool picked) {
       mPickedBanks[static_cast<size_t>(slot)] = 0;  // a state brings every part's bank
       // Its values are what every part plays from now: an older pick's
       // change delivered later records nothing over them.
-      mRecorded[static_cast<size_t>(slot)] = ticket.mCounts[static_cast<size_t>(slot)];
+      noteRecorded(static_cast<size_t>(slot), ticket.mCounts[static_cast<size_t>(slot)]);
       if (onArrive) onArrive(ticket.part(slot));
     }
   }
@@ -326,26 +327,41 @@ bool PartPicks::letGo(const PickTicket& ticket, const std::function<bool(const G
 }
 
 bool PartPicks::recordGone(const PickTicket& ticket, const std::function<void(const GatePass&)>& record) {
-  // The entry's lock too: a state arriving now writes its values only once
-  // this record is written, never under it.
-  WaitGuard::HostLock<std::mutex> entry(mEntry);
   WaitGuard::beforeGate();
-  WaitGuard::HostLock<std::mutex> gate(mGate);
-  if (mShuttingDown || !isSlot(ticket.slot())) return false;
-  // The change went while its pick was the newest; a newer pick that has
-  // been recorded since (the host's, the instrument's) is what the part plays.
-  if (mRecorded[static_cast<size_t>(ticket.slot())].load() > ticket.count()) return false;
-  const GatePass pass(ticket);
-  record(pass);
-  noteRecorded(pass);
-  return true;
+  for (;;) {
+    std::unique_lock<std::mutex> gate(mGate);
+    const WaitGuard::Hold gateHeld;
+    // The entry's lock too, so that a state arriving now writes its values
+    // only after this record, never under it. Only tried: its holders never
+    // wait, while one waiting for it here would hold the gate.
+    std::unique_lock<std::mutex> entry(mEntry, std::try_to_lock);
+    if (!entry.owns_lock()) {
+      gate.unlock();
+      std::this_thread::yield();
+      continue;
+    }
+    const WaitGuard::Hold entryHeld;
+    if (mShuttingDown || !isSlot(ticket.slot())) return false;
+    // The change went while its pick was the newest; a newer pick recorded
+    // since (the host's, the instrument's) or a state that arrived since is
+    // what the part plays.
+    if (mRecorded[static_cast<size_t>(ticket.slot())].load() > ticket.count()) return false;
+    const GatePass pass(ticket);
+    record(pass);
+    noteRecorded(pass);
+    return true;
+  }
 }
 
 void PartPicks::noteRecorded(const GatePass& pass) {
-  if (!pass.recorded() || !isSlot(pass.ticket().slot())) return;
-  auto& recorded = mRecorded[static_cast<size_t>(pass.ticket().slot())];
+  if (pass.recorded() && isSlot(pass.ticket().slot()))
+    noteRecorded(static_cast<size_t>(pass.ticket().slot()), pass.ticket().count());
+}
+
+void PartPicks::noteRecorded(size_t at, uint32_t count) {
+  auto& recorded = mRecorded[at];
   uint32_t was = recorded.load();
-  while (was < pass.ticket().count() && !recorded.compare_exchange_weak(was, pass.ticket().count())) {
+  while (was < count && !recorded.compare_exchange_weak(was, count)) {
   }
 }
 

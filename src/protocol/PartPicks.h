@@ -49,9 +49,9 @@ class PartPicks {
   PickTicket arriveRealtime(int slot, int bank = -1, int program = -1);
   // The same, under the entry's lock.
   PickTicket arrive(int slot, int program = -1);
-  // The same, in one step with the gate: no message of an older pick is
-  // between its check and the port as this one arrives. For the
-  // instrument's picks, never under the plug-in's lock.
+  // The same, under the gate: no message of an older pick is between its
+  // check and the port as this one arrives. For the instrument's picks,
+  // never under the plug-in's lock.
   PickTicket arriveAtGate(int slot, int program = -1);
   // As arriveAtGate, only while the part's newest pick is still the one
   // counted (count): none when a pick came meanwhile, whatever its road.
@@ -206,6 +206,7 @@ class PartPicks {
   // The newest pick of each slot whose record was written at the gate.
   std::array<std::atomic<uint32_t>, kPickSlots> mRecorded{};
   void noteRecorded(const GatePass& pass);
+  void noteRecorded(size_t at, uint32_t count);
   mutable std::mutex mWaitingMutex;
   std::array<std::optional<Waiting>, kPickSlots> mWaiting;
   std::function<bool()> mBusy;
