@@ -346,6 +346,7 @@ bool PatchLibrarian::initBankFilesOnDiscard(std::string root) {
 
 void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mRoot = root;
+  mConvertedPieces.reset();
   splitElsewhere = false;
   // The pieces of this load's splits stay known to the reload that lists
   // them, and the files it put back stay named.
@@ -659,6 +660,10 @@ bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const s
     log("PATCH LIBRARIAN: cannot move file " + sourcePath);
     return false;
   }
+  mConvertedPieces.reset();
+  // On the disk in both folders before anything that trusts the move.
+  userfiles::syncFolder(destination);
+  userfiles::syncFolder(userfiles::folderOf(sourcePath));
   log("PATCH LIBRARIAN: moved file " + destination + " due to mismatching data in package!");
   return true;
 }

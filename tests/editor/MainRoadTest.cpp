@@ -102,6 +102,26 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
   EXPECT_EQ(name(instrument.partBuffer(2), 370), numbered("Road ", 5));
 }
 
+// What the first load says of the files (here a bank too short to read)
+// stays in sight beside start-up's own texts once the instrument answers,
+// until the user acts: a knob moved replaces it, and no later progress text
+// brings it back.
+TEST_F(MainRoadTest, TheLoadsWordOnFilesOutlivesStartUpUntilTheUserActs) {
+  writeFile(getPatchesFolderStr() + "/Short.syx", soundFile("Short", 1));
+  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  const std::string word = "1 file left out of the library: Short.syx (too short)";
+  EXPECT_EQ(status(), Status("Plug-in is ready to go!", word));
+  plug->showProgressText("Please wait...");
+  plug->endProgressText("Please wait...");
+  EXPECT_EQ(status(), Status("", word));
+  IControl* detune = detuneKnob();
+  detune->SetValueFromUserInput(plug->GetParam(kOscillator1Detune)->GetNormalized(90));
+  ASSERT_TRUE(eventually([&] { return instrument.partBuffer(0)[kDetuneByte] == 90; }));
+  EXPECT_NE(status().second, word);
+  plug->showProgressText("Plug-in is ready to go!");
+  EXPECT_EQ(status(), Status("", "Plug-in is ready to go!"));
+}
+
 // The instrument unplugged with the window open (its ports gone, the
 // plug-in's out port open with nothing connected to it): an edit is said not
 // to be sent, and its knob goes back to the value the instrument holds;

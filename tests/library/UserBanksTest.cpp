@@ -1808,4 +1808,182 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
   EXPECT_EQ(l.shown.back(), "Bank not imported! / not a .syx, .tvx or .mid file");
   EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{});
 }
+
+// ---- A split's note never takes a bank out of the library's sight.
+
+// What the user sees after a load: every bank file outside the hidden
+// names, in the library folder and in "Converted Banks".
+bool everyShownFileIsListedOrConverted(const DataFolder& data, const PatchLibrarian& library) {
+  std::set<std::string> listed;
+  for (const BankList* list : {&library.contents().soundBanks, &library.contents().multiBanks})
+    for (const auto& bank : *list) listed.insert(bank->fileName);
+  for (const auto& name : filesBelow(data.patches()))
+    if (!temporaryShape(name) && !listed.count(fs::path(name).filename().string())) return false;
+  return true;
+}
+
+// A split killed at the step given, its note then made to say what the row
+// says (or the row's note cut to a length): after the next two loads, some
+// seconds apart, every sound of the file is listed once, every file of the
+// library folder is listed, the original is whole in a file the user sees,
+// nothing hidden is left, and a file put back is said.
+struct SightRow {
+  const char* label;
+  int kill;  // 5: the source hidden and its move marked; 6: in "Converted Banks"
+  std::function<void(std::vector<std::string>&, const DataFolder&)> make;
+  bool said = false;  // the first load says it put a file back
+  NoteFormat format = kFormat5;
+};
+void PrintTo(const SightRow& row, std::ostream* os) { *os << row.label; }
+
+void dropMark(std::vector<std::string>& f) {
+  if (f.back() == kMovedMark) f.pop_back();
+}
+
+std::vector<SightRow> sightRows() {
+  using F = std::vector<std::string>;
+  using D = const DataFolder;
+  const auto source = [](const std::string& name, bool marked) {
+    return [=](F& f, D&) {
+      f[kSource] = name;
+      if (!marked) dropMark(f);
+    };
+  };
+  std::vector<SightRow> rows = {
+      {"a marked note whose source has the temporary shape", 5, source(".tvx-abcdef", true), true},
+      {"a marked note of format 4 whose source has the temporary shape", 5, source(".tvx-abcdef", true), true,
+       kFormat4},
+      {"a note whose source is its own hidden name",
+       5,
+       [](F& f, D&) {
+         f[kSource] = f[kHidden];
+         dropMark(f);
+       },
+       true},
+      {"an unmarked note whose source is a long number", 5, source("99999999999999999999", false), true},
+      {"an unmarked note whose source is a sign and a digit", 5, source("-1", false), true},
+      {"an unmarked note whose source is control bytes", 5, source("\x01\x02\x1b", false), true},
+      {"an unmarked note whose source is no UTF-8", 5, source("\xff\xfe\xc3", false), true},
+      {"an unmarked note whose source is a text file", 5, source("Readme.txt", false), true},
+      {"a marked note with a piece named as a text file", 5, [](F& f, D&) { f[kPiece + 1] = "Readme.txt"; }, true},
+      {"a marked note with a piece of no extension", 5, [](F& f, D&) { f[kPiece + 1] = "Readme"; }, true},
+      {"a finished split's note without its mark", 6, [](F& f, D&) { dropMark(f); }},
+      {"a finished split's note of format 4 without its mark", 6, [](F& f, D&) { dropMark(f); }, false, kFormat4},
+      {"a finished split's note of format 3 without its mark", 6, [](F& f, D&) { dropMark(f); }, false, kFormat3},
+      {"another split's unmarked note listing the pieces", 6,
+       [](F& f, D&) {
+         f[kSource] = "Other.syx";
+         f[kHidden] = ".tvx-0ther1";
+         f[kIdentity] = "1:1";
+         f[kSize] = "40000";
+         f[kSha1] = std::string(40, 'a');
+         dropMark(f);
+       }},
+      {"a marked note with a piece named as a text file, the source in Converted Banks", 6,
+       [](F& f, D&) { f[kPiece + 1] = "Readme.txt"; }},
+  };
+  return rows;
+}
+
+// After the load the row's note made: the two loads and what they leave.
+void expectInSight(const DataFolder& data, const Bytes& source, bool said) {
+  for (int load = 0; load < 2; ++load) {
+    SCOPED_TRACE(load);
+    const LoggedLibrary l(data.patchesStr());
+    EXPECT_EQ(listedOf(l.library, source), dumpNamesOf(source));
+    EXPECT_TRUE(everyShownFileIsListedOrConverted(data, l.library)) << ::testing::PrintToString(filesBelow(data.patches()));
+    EXPECT_TRUE(shownBelow(data.patches(), source) || shownBelow(data.converted(), source));
+    const std::string count = leftOutLines(l.library.contents().leftOut).count;
+    EXPECT_TRUE(load > 0 || !said || count.find("put back") != std::string::npos) << count;
+    for (const fs::path& folder : {data.patches(), data.converted()})
+      for (const auto& name : filesBelow(folder)) EXPECT_TRUE(load == 0 || !temporaryShape(name)) << name;
+    ageBelow(data.patches());
+    ageBelow(data.converted());
+  }
+}
+
+class SplitNotesInSight : public ::testing::TestWithParam<SightRow> {};
+
+TEST_P(SplitNotesInSight, EverySoundIsListedOnceAfterTheNextTwoLoads) {
+  const SightRow& row = GetParam();
+  const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
+  DataFolder data;
+  writeFile(data.patches() / "Big.syx", source);
+  killSplitAt(data, row.kill);
+  auto [note, f] = noteIn(data.patches());
+  ASSERT_EQ(f.back(), kMovedMark);
+  row.make(f, data);
+  writeFile(note, noteText(f, row.format));
+  expectInSight(data, source, row.said);
+}
+
+INSTANTIATE_TEST_SUITE_P(SplitNotes, SplitNotesInSight, ::testing::ValuesIn(sightRows()), LabelName);
+
+// A finished split whose note a disk cut at each length short of whole (its
+// mark lost with it): the pieces are all its sounds have in the library.
+TEST(SplitNotesInSight, AFinishedSplitsNoteCutAtEachLengthLosesNoSound) {
+  const Bytes source = concat({soundFile("big", 150), multiFile("mul", 10)});  // three pieces
+  DataFolder data;
+  writeFile(data.patches() / "Big.syx", source);
+  killSplitAt(data, 5);  // three pieces: the source in "Converted Banks"
+  const auto [note, f] = noteIn(data.patches());
+  const Bytes whole = noteText(f, kFormat5);
+  const fs::path aside = data.root / "aside";
+  fs::create_directories(aside);
+  for (const fs::path& folder : {data.patches(), data.converted()})
+    for (const auto& entry : fs::directory_iterator(folder))
+      if (entry.path() != note) fs::create_hard_link(entry.path(), aside / entry.path().filename());
+  for (size_t length = 0; length < whole.size(); ++length) {
+    SCOPED_TRACE(length);
+    fs::remove_all(data.patches());
+    fs::remove_all(data.converted());
+    fs::create_directories(data.patches());
+    fs::create_directories(data.converted());
+    for (const auto& entry : fs::directory_iterator(aside))
+      fs::create_hard_link(entry.path(),
+                           (entry.path().filename() == "Big.syx" ? data.converted() : data.patches()) / entry.path().filename());
+    writeFile(note, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
+    expectInSight(data, source, false);
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
+// The mark, and each step before it that a later load reads, is on the disk
+// before the step that trusts it: the hidden source before the mark, the
+// mark before the move, the move before the pieces take their names.
+TEST(SplitNotesInSight, EachStepIsOnTheDiskBeforeTheNext) {
+  DataFolder data;
+  writeFile(data.patches() / "Big.syx", concat({soundFile("big", 250), multiFile("mul", 50)}));
+  std::vector<std::string> heard;
+  userfiles::setStepRecorder([&](std::string_view step) { heard.emplace_back(step); });
+  PatchLibrarian splitter;
+  splitter.hooks.splitStep = [&](int step) { heard.push_back("step " + std::to_string(step)); };
+  splitter.loadPatchesFromFilesystem(data.patchesStr());
+  userfiles::setStepRecorder({});
+  const auto between = [&](const std::string& from, const std::string& to) {
+    const auto a = std::find(heard.begin(), heard.end(), from), b = std::find(heard.begin(), heard.end(), to);
+    return a < b ? std::vector<std::string>(a + 1, b) : std::vector<std::string>{"(no such steps)"};
+  };
+  const auto four = std::find(heard.begin(), heard.end(), "step 4");
+  ASSERT_NE(four, heard.begin());
+  EXPECT_EQ(*(four - 1), "fsync folder");  // the note's and the pieces' names
+  EXPECT_EQ(between("step 4", "step 5"), (std::vector<std::string>{"fsync folder", "fsync"}));
+  EXPECT_EQ(between("step 5", "step 6"), (std::vector<std::string>{"rename", "fsync folder", "fsync folder"}));
+}
+
+// A finished split's hidden pieces in a folder that takes no name (a
+// read-only disk) stay hidden, and each is named in the load's status.
+TEST(SplitNotesInSight, APieceKeptHiddenOnAReadOnlyFolderIsNamed) {
+  DataFolder data;
+  writeFile(data.patches() / "Big.syx", concat({soundFile("big", 150), multiFile("mul", 10)}));
+  killSplitAt(data, 5);  // three pieces: the source in "Converted Banks"
+  userfiles::setMoveFault(EROFS);
+  const LoggedLibrary l(data.patchesStr());
+  userfiles::setMoveFault(0);
+  std::set<std::string> named;
+  for (const auto& file : l.library.contents().leftOut)
+    if (file.reason.starts_with(kKeptHidden)) named.insert(fs::path(file.path).filename().string());
+  EXPECT_EQ(named, (std::set<std::string>{"Big Multis.syx", "Big Singles 1.syx", "Big Singles 2.syx"}));
+  EXPECT_NE(leftOutLines(l.library.contents().leftOut).count, "");
+}
 }  // namespace
