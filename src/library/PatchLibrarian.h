@@ -527,6 +527,9 @@ class PatchLibrarian {
   // holds it already; kept gets it when it can take no name). False, and
   // nothing done, for any other file.
   bool tookUpConvertedPiece(const std::string& path, std::vector<std::string>* kept);
+  // Whether a bank file of the library folders holds bytes of that size and
+  // SHA-1 (their sizes read once a load, when a hidden file needs them).
+  bool listsBytes(std::size_t size, const std::string& sha1);
   // Names in the load's status a bank that stays hidden, under the name it
   // was to take, with why (an errno value) it could not take it.
   void keptHidden(const std::string& path, int error);
@@ -556,6 +559,7 @@ class PatchLibrarian {
   std::string mLoadKey;
   std::string mRoot;  // of the load running in this library
   std::optional<std::map<std::string, std::string>> mConvertedPieces;  // of the load running
+  std::optional<std::multimap<std::size_t, std::string>> mLibraryFileSizes;  // of the load running
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
   // Set for a load the window starts: no folder lock is waited for past it.
   std::optional<std::chrono::steady_clock::time_point> mLockDeadline;

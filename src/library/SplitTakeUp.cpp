@@ -236,6 +236,7 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
     if (proven) {
       const std::string written = userfiles::moveUnderFreeName(path, folder, piece.name);
       if (!written.empty()) {
+        mLibraryFileSizes.reset();
         log("PATCH LIBRARIAN: named file " + written + " of a split cut short");
         continue;
       }
@@ -280,6 +281,20 @@ const std::map<std::string, std::string>& PatchLibrarian::convertedPieces() {
   return *mConvertedPieces;
 }
 
+bool PatchLibrarian::listsBytes(std::size_t size, const std::string& sha1) {
+  if (!mLibraryFileSizes) {
+    mLibraryFileSizes.emplace();
+    for (const std::string& folder : mContents.folders)
+      holdsFile(folder + "/", splitnote::isBankFileName, [&](const std::string& path) {
+        if (const auto stamp = userfiles::StampOf(path); stamp && !userfiles::notAFile(path))
+          mLibraryFileSizes->emplace(static_cast<std::size_t>(stamp->size), path);
+        return false;
+      });
+  }
+  const auto [first, last] = mLibraryFileSizes->equal_range(size);
+  return std::any_of(first, last, [&](const auto& file) { return holdsBytes(file.second, size, sha1); });
+}
+
 bool PatchLibrarian::tookUpConvertedPiece(const std::string& path, std::vector<std::string>* kept) {
   const auto data = userfiles::readWholeFile(path, maxBankFileSize);
   if (!data || data->empty()) return false;
@@ -287,14 +302,15 @@ bool PatchLibrarian::tookUpConvertedPiece(const std::string& path, std::vector<s
   const auto piece = convertedPieces().find(sha1);
   if (piece == convertedPieces().end()) return false;
   const std::string folder = folderOf(path);
-  // Named already (a copy of it under a name the library lists): it goes.
-  if (holdsFile(folder, splitnote::isBankFileName,
-                [&](const std::string& file) { return holdsBytes(file, data->size(), sha1); })) {
-    if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that a split named already");
+  // Listed already (the piece named, or written again by a split of the
+  // source the user moved within the library): it goes.
+  if (listsBytes(data->size(), sha1)) {
+    if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that the library lists already");
     return true;
   }
   const std::string written = userfiles::moveUnderFreeName(path, folder, piece->second);
   if (!written.empty()) {
+    mLibraryFileSizes.reset();
     log("PATCH LIBRARIAN: named file " + written + " of a split finished");
     return true;
   }

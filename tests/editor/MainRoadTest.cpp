@@ -107,9 +107,22 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
 // until the user acts: a knob moved replaces it, and no later progress text
 // brings it back.
 TEST_F(MainRoadTest, TheLoadsWordOnFilesOutlivesStartUpUntilTheUserActs) {
+  // The ports on the instrument are the defaults the start opens.
+  const std::string settings = "yellow\nnormal\nyes\n" + peer->InPortName() + "\n" + peer->OutPortName();
+  writeFile(getSettingsPath(), Bytes(settings.begin(), settings.end()));
   writeFile(getPatchesFolderStr() + "/Short.syx", soundFile("Short", 1));
-  ASSERT_NO_FATAL_FAILURE(makeConnectedPlug());
+  makePlug();
+  ASSERT_TRUE(plug->midiIOConfigured);
   const std::string word = "1 file left out of the library: Short.syx (too short)";
+  // The host resumes the plug-in and runs a block, which asks the
+  // instrument; it answers within a second.
+  plug->Reset();
+  EXPECT_EQ(status(), Status("Zorozov Tarnivex Plug-in", word));
+  std::vector<double> left(64), right(64);
+  double* channels[] = {left.data(), right.data()};
+  plug->ProcessDoubleReplacing(channels, channels, 64);
+  ASSERT_TRUE(eventually([&] { return status().first == "Plug-in is ready to go!"; })) << status().first;
+  ASSERT_TRUE(idle());
   EXPECT_EQ(status(), Status("Plug-in is ready to go!", word));
   plug->showProgressText("Please wait...");
   plug->endProgressText("Please wait...");
