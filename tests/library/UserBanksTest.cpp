@@ -1868,7 +1868,6 @@ std::vector<SightRow> sightRows() {
       {"a marked note with a piece named as a text file", 5, [](F& f, D&) { f[kPiece + 1] = "Readme.txt"; }, true},
       {"a marked note with a piece of no extension", 5, [](F& f, D&) { f[kPiece + 1] = "Readme"; }, true},
       {"a finished split's note without its mark", 6, [](F& f, D&) { dropMark(f); }},
-      {"a finished split's note of format 4 without its mark", 6, [](F& f, D&) { dropMark(f); }, false, kFormat4},
       {"a finished split's note of format 3 without its mark", 6, [](F& f, D&) { dropMark(f); }, false, kFormat3},
       {"another split's unmarked note listing the pieces", 6,
        [](F& f, D&) {
