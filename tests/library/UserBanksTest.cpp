@@ -1387,32 +1387,38 @@ TEST_P(SplitNotes, NoFileButTheSplitsIsTouchedAndNoHiddenByteIsLost) {
 
 INSTANTIATE_TEST_SUITE_P(SplitNotes, SplitNotes, ::testing::ValuesIn(hostileRows()), LabelName);
 
-// The note of a split killed once its source was hidden, cut at every
-// length as a disk may leave it, in both formats: every sound is listed
-// once, the original in a file the user sees, at the next load and the one
-// after.
+// The note of a split killed once its source was hidden, or once it was in
+// "Converted Banks", cut at every length as a disk may leave it (its mark
+// lost with the cut), in both formats: every sound is listed once, the
+// original in a file the user sees, at the next load and the one after.
 TEST(SplitNotes, ANoteCutAtAnyLengthLosesNoByteAndListsEachSoundOnce) {
   const Bytes source = concat({soundFile("big", 150), multiFile("mul", 10)});  // three pieces
+  for (const int kill : {4, 5})
   for (const bool previous : {false, true}) {
     DataFolder data;
     writeFile(data.patches() / "Big.syx", source);
-    killSplitAt(data, 4);
+    killSplitAt(data, kill);
     const auto [note, f] = noteIn(data.patches());
     ASSERT_EQ(f.back(), "\x01moved");
     const Bytes whole = noteText(f, previous ? kFormat3 : kFormat5);
     // The split's files kept aside as links to them: each cut meets them as
     // the split left them, their identity too.
     const fs::path aside = data.root / "aside";
-    fs::create_directories(aside);
-    for (const auto& entry : fs::directory_iterator(data.patches()))
-      if (entry.path() != note) fs::create_hard_link(entry.path(), aside / entry.path().filename());
+    for (const char* folder : {"Patches", "Converted Banks"}) {
+      fs::create_directories(aside / folder);
+      fs::create_directories(data.root / folder);
+      for (const auto& entry : fs::directory_iterator(data.root / folder))
+        if (entry.path() != note) fs::create_hard_link(entry.path(), aside / folder / entry.path().filename());
+    }
     for (size_t length = 0; length <= whole.size(); ++length) {
-      SCOPED_TRACE(std::to_string(length) + (previous ? " bytes of the previous format" : " bytes"));
-      fs::remove_all(data.patches());
-      fs::remove_all(data.converted());
-      fs::create_directories(data.patches());
-      for (const auto& entry : fs::directory_iterator(aside))
-        fs::create_hard_link(entry.path(), data.patches() / entry.path().filename());
+      SCOPED_TRACE(std::to_string(length) + (previous ? " bytes of the previous format" : " bytes") + " killed at " +
+                   std::to_string(kill));
+      for (const char* folder : {"Patches", "Converted Banks"}) {
+        fs::remove_all(data.root / folder);
+        fs::create_directories(data.root / folder);
+        for (const auto& entry : fs::directory_iterator(aside / folder))
+          fs::create_hard_link(entry.path(), data.root / folder / entry.path().filename());
+      }
       writeFile(note, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
       for (int load = 0; load < 2; ++load) {
         const LoggedLibrary l(data.patchesStr());
@@ -1811,9 +1817,9 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
 
 // ---- A split's note never takes a bank out of the library's sight.
 
-// What the user sees after a load: every bank file outside the hidden
-// names, in the library folder and in "Converted Banks".
-bool everyShownFileIsListedOrConverted(const DataFolder& data, const PatchLibrarian& library) {
+// Whether every file of the library folder the user sees (no hidden name)
+// is listed.
+bool everyShownFileIsListed(const DataFolder& data, const PatchLibrarian& library) {
   std::set<std::string> listed;
   for (const BankList* list : {&library.contents().soundBanks, &library.contents().multiBanks})
     for (const auto& bank : *list) listed.insert(bank->fileName);
@@ -1823,8 +1829,7 @@ bool everyShownFileIsListedOrConverted(const DataFolder& data, const PatchLibrar
 }
 
 // A split killed at the step given, its note then made to say what the row
-// says (or the row's note cut to a length): after the next two loads, some
-// seconds apart, every sound of the file is listed once, every file of the
+// says: after the next two loads, some seconds apart, every sound of the file is listed once, every file of the
 // library folder is listed, the original is whole in a file the user sees,
 // nothing hidden is left, and a file put back is said.
 struct SightRow {
@@ -1884,23 +1889,6 @@ std::vector<SightRow> sightRows() {
   return rows;
 }
 
-// After the load the row's note made: the two loads and what they leave.
-void expectInSight(const DataFolder& data, const Bytes& source, bool said) {
-  for (int load = 0; load < 2; ++load) {
-    SCOPED_TRACE(load);
-    const LoggedLibrary l(data.patchesStr());
-    EXPECT_EQ(listedOf(l.library, source), dumpNamesOf(source));
-    EXPECT_TRUE(everyShownFileIsListedOrConverted(data, l.library)) << ::testing::PrintToString(filesBelow(data.patches()));
-    EXPECT_TRUE(shownBelow(data.patches(), source) || shownBelow(data.converted(), source));
-    const std::string count = leftOutLines(l.library.contents().leftOut).count;
-    EXPECT_TRUE(load > 0 || !said || count.find("put back") != std::string::npos) << count;
-    for (const fs::path& folder : {data.patches(), data.converted()})
-      for (const auto& name : filesBelow(folder)) EXPECT_TRUE(load == 0 || !temporaryShape(name)) << name;
-    ageBelow(data.patches());
-    ageBelow(data.converted());
-  }
-}
-
 class SplitNotesInSight : public ::testing::TestWithParam<SightRow> {};
 
 TEST_P(SplitNotesInSight, EverySoundIsListedOnceAfterTheNextTwoLoads) {
@@ -1913,39 +1901,22 @@ TEST_P(SplitNotesInSight, EverySoundIsListedOnceAfterTheNextTwoLoads) {
   ASSERT_EQ(f.back(), kMovedMark);
   row.make(f, data);
   writeFile(note, noteText(f, row.format));
-  expectInSight(data, source, row.said);
+  for (int load = 0; load < 2; ++load) {
+    SCOPED_TRACE(load);
+    const LoggedLibrary l(data.patchesStr());
+    EXPECT_EQ(listedOf(l.library, source), dumpNamesOf(source));
+    EXPECT_TRUE(everyShownFileIsListed(data, l.library)) << ::testing::PrintToString(filesBelow(data.patches()));
+    EXPECT_TRUE(shownBelow(data.patches(), source) || shownBelow(data.converted(), source));
+    const std::string count = leftOutLines(l.library.contents().leftOut).count;
+    EXPECT_TRUE(load > 0 || !row.said || count.find("put back") != std::string::npos) << count;
+    for (const fs::path& folder : {data.patches(), data.converted()})
+      for (const auto& name : filesBelow(folder)) EXPECT_TRUE(load == 0 || !temporaryShape(name)) << name;
+    ageBelow(data.patches());
+    ageBelow(data.converted());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(SplitNotes, SplitNotesInSight, ::testing::ValuesIn(sightRows()), LabelName);
-
-// A finished split whose note a disk cut at each length short of whole (its
-// mark lost with it): the pieces are all its sounds have in the library.
-TEST(SplitNotesInSight, AFinishedSplitsNoteCutAtEachLengthLosesNoSound) {
-  const Bytes source = concat({soundFile("big", 150), multiFile("mul", 10)});  // three pieces
-  DataFolder data;
-  writeFile(data.patches() / "Big.syx", source);
-  killSplitAt(data, 5);  // three pieces: the source in "Converted Banks"
-  const auto [note, f] = noteIn(data.patches());
-  const Bytes whole = noteText(f, kFormat5);
-  const fs::path aside = data.root / "aside";
-  fs::create_directories(aside);
-  for (const fs::path& folder : {data.patches(), data.converted()})
-    for (const auto& entry : fs::directory_iterator(folder))
-      if (entry.path() != note) fs::create_hard_link(entry.path(), aside / entry.path().filename());
-  for (size_t length = 0; length < whole.size(); ++length) {
-    SCOPED_TRACE(length);
-    fs::remove_all(data.patches());
-    fs::remove_all(data.converted());
-    fs::create_directories(data.patches());
-    fs::create_directories(data.converted());
-    for (const auto& entry : fs::directory_iterator(aside))
-      fs::create_hard_link(entry.path(),
-                           (entry.path().filename() == "Big.syx" ? data.converted() : data.patches()) / entry.path().filename());
-    writeFile(note, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
-    expectInSight(data, source, false);
-    if (::testing::Test::HasFailure()) break;
-  }
-}
 
 // The mark, and each step before it that a later load reads, is on the disk
 // before the step that trusts it: the hidden source before the mark, the
@@ -1959,15 +1930,13 @@ TEST(SplitNotesInSight, EachStepIsOnTheDiskBeforeTheNext) {
   splitter.hooks.splitStep = [&](int step) { heard.push_back("step " + std::to_string(step)); };
   splitter.loadPatchesFromFilesystem(data.patchesStr());
   userfiles::setStepRecorder({});
-  const auto between = [&](const std::string& from, const std::string& to) {
-    const auto a = std::find(heard.begin(), heard.end(), from), b = std::find(heard.begin(), heard.end(), to);
-    return a < b ? std::vector<std::string>(a + 1, b) : std::vector<std::string>{"(no such steps)"};
-  };
+  // From the note written (the folder holding its name and the pieces') to
+  // the source in "Converted Banks".
   const auto four = std::find(heard.begin(), heard.end(), "step 4");
-  ASSERT_NE(four, heard.begin());
-  EXPECT_EQ(*(four - 1), "fsync folder");  // the note's and the pieces' names
-  EXPECT_EQ(between("step 4", "step 5"), (std::vector<std::string>{"fsync folder", "fsync"}));
-  EXPECT_EQ(between("step 5", "step 6"), (std::vector<std::string>{"rename", "fsync folder", "fsync folder"}));
+  ASSERT_TRUE(four != heard.begin() && heard.end() - four >= 8);
+  EXPECT_EQ(std::vector<std::string>(four - 1, four + 8),
+            (std::vector<std::string>{"fsync folder", "step 4", "fsync folder", "fsync", "step 5", "rename",
+                                      "fsync folder", "fsync folder", "step 6"}));
 }
 
 // A finished split's hidden pieces in a folder that takes no name (a
