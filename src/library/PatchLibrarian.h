@@ -523,9 +523,9 @@ class PatchLibrarian {
   // read once a load, when a hidden file needs them.
   const std::map<std::string, std::string>& convertedPieces();
   // Whether the hidden file at path is a piece of a file in "Converted
-  // Banks": then it takes the piece's name (removed when a listed file
-  // holds it already; kept gets it when it can take no name). False, and
-  // nothing done, for any other file.
+  // Banks": then it is put back under the piece's name, and said (removed
+  // when a listed file holds it already; kept gets it when it can take no
+  // name). False, and nothing done, for any other file.
   bool tookUpConvertedPiece(const std::string& path, std::vector<std::string>* kept);
   // Whether a bank file of the library folders holds bytes of that size and
   // SHA-1 (their sizes read once a load, when a hidden file needs them).

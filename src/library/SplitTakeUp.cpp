@@ -301,23 +301,15 @@ bool PatchLibrarian::tookUpConvertedPiece(const std::string& path, std::vector<s
   const std::string sha1 = splitnote::sha1Of(*data);
   const auto piece = convertedPieces().find(sha1);
   if (piece == convertedPieces().end()) return false;
-  const std::string folder = folderOf(path);
   // Listed already (the piece named, or written again by a split of the
   // source the user moved within the library): it goes.
   if (listsBytes(data->size(), sha1)) {
     if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that the library lists already");
     return true;
   }
-  const std::string written = userfiles::moveUnderFreeName(path, folder, piece->second);
-  if (!written.empty()) {
-    mLibraryFileSizes.reset();
-    log("PATCH LIBRARIAN: named file " + written + " of a split finished");
-    return true;
-  }
-  const int error = errno;
-  log("PATCH LIBRARIAN: could not name file " + path);
-  keptHidden(folder + piece->second, error);
-  if (kept) kept->push_back(path);
+  // Put back as the piece it proves to be, and said: no note tells of it.
+  if (putBack(path, piece->second, true)) mLibraryFileSizes.reset();
+  else if (kept) kept->push_back(path);
   return true;
 }
 
