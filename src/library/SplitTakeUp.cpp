@@ -408,7 +408,7 @@ void PatchLibrarian::clearStaleFiles(const std::string& folder, bool splitsEnded
   }
   // A hidden bank no note names (or only one that is damage) that a split
   // of a file in "Converted Banks" writes is a piece of a finished split
-  // whose note was lost: it takes its name, never goes with the sweep.
+  // whose note was lost: it is put back under its name, never swept.
   if (!source && libraryFolder) {
     for (size_t i = 0; i < stale.size(); ++i)
       if (notes[i].kind == NoteTaken::kNoNote && !isKept(stale[i].path) && userfiles::nameTaken(stale[i].path))
