@@ -303,8 +303,7 @@ void Tarnivex::Reset() {
   const std::string version = mVersionText;
   debugLog("RESET: plug-in " + version);
   if (stateRestore) return;
-  showParamName("Zorozov Tarnivex Plug-in");
-  showParamValue(debugLogEnabled ? (version + " - 02-Jan-2020").c_str() : version.c_str());
+  showStartupText("Zorozov Tarnivex Plug-in", debugLogEnabled ? version + " - 02-Jan-2020" : version);
   if (buildDisplay) buildDisplay->SetTextFromPlug(version.c_str());
   // The names of the part shown (a fresh instance's are these): a host
   // that suspends the plug-in after a restore keeps the restored part's.

@@ -111,6 +111,11 @@ void Tarnivex::showLeftOutBanks() {
   if (paramValueDisplay) names = paramValueDisplay->ItemsThatFit(GetGUI(), lines.files, ", ");
   showStatus(lines.count, names);
   mFailureShown = true;
+  // Start-up goes on (the instrument answers within a second): the word
+  // stays beside its texts until the user acts.
+  std::lock_guard<std::mutex> lock(mStatusMutex);
+  mLoadWord = lines.count + (names.empty() ? "" : ": " + names);
+  mLoadWordHeld = true;
 }
 
 // Shown on the name and value displays, from whichever thread failed.

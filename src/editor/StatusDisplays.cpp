@@ -166,15 +166,33 @@ void Tarnivex::showProgressText(const char* text) {
   mFailureShown = false;
   std::lock_guard<std::mutex> lock(mStatusMutex);
   mRefusalShown = false;
+  if (mLoadWordHeld) {
+    if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(text);
+    if (!mLossShown && paramValueDisplay) paramValueDisplay->SetTextFromPlug(mLoadWord.c_str());
+    return;
+  }
   if (paramNameDisplay) paramNameDisplay->SetTextFromPlug("");
   if (!mLossShown && paramValueDisplay) paramValueDisplay->SetTextFromPlug(text);
 }
 
 void Tarnivex::endProgressText(const char* text) {
   std::lock_guard<std::mutex> lock(mStatusMutex);
+  // Beside the load's word, the text ended is on the first line.
+  if (mLoadWordHeld) {
+    if (paramNameDisplay && paramNameDisplay->GetText() == text) paramNameDisplay->SetTextFromPlug("");
+    return;
+  }
   if (!paramValueDisplay || mLossShown || paramValueDisplay->GetText() != text) return;
   if (paramNameDisplay && !paramNameDisplay->GetText().empty()) return;
   paramValueDisplay->SetTextFromPlug("");
+}
+
+void Tarnivex::showStartupText(const std::string& first, const std::string& second) {
+  mFailureShown = false;
+  std::lock_guard<std::mutex> lock(mStatusMutex);
+  mLossShown = false;
+  if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(first.c_str());
+  if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(mLoadWordHeld ? mLoadWord.c_str() : second.c_str());
 }
 
 void Tarnivex::showLossText(const std::string& text) {
@@ -195,6 +213,7 @@ void Tarnivex::showStatus(const std::string& first, const std::string& second) {
   // its line with one of this text.
   std::lock_guard<std::mutex> lock(mStatusMutex);
   mLossShown = false;
+  mLoadWordHeld = false;
   mRefusalShown = tellsNothingWent(first, second);
   if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(shownFirst.c_str());
   if (paramValueDisplay) paramValueDisplay->SetTextFromPlug(shownSecond.c_str());

@@ -283,6 +283,7 @@ const ValueLists* Tarnivex::displayValueLists() const {
 
 void Tarnivex::showParamName(const char* text) {
   mFailureShown = false;
+  mLoadWordHeld = false;  // a control moved: the user acts
   if (paramNameDisplay) paramNameDisplay->SetTextFromPlug(text);
 }
 

@@ -427,6 +427,13 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool mLossShown = false;
   std::atomic<bool> mFailureShown{false};
   bool mRefusalShown = false;  // under mStatusMutex
+  // What the last load said of the files (its count and the files that
+  // fit), held until the user acts: start-up's texts and progress texts show
+  // on the first line with it on the second. Under mStatusMutex.
+  std::string mLoadWord;
+  std::atomic<bool> mLoadWordHeld{false};
+  // Start-up's own texts, beside the load's word while it is held.
+  void showStartupText(const std::string& first, const std::string& second);
   void refreshStaleCategories();
   // The status line says when the out port chosen goes and comes back (a
   // JACK server restarted), as the idle call finds it.

@@ -255,6 +255,9 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
       whole = false;
       why = userfiles::failureReason(errno, folder);
     } else {
+      // The note and the pieces it names are in the folder before the
+      // source leaves it.
+      userfiles::syncFolder(folder);
       reached();
     }
   }
@@ -268,6 +271,9 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
       why = userfiles::failureReason(errno, folder);
     } else {
       hidden = std::exchange(hiddenSource.path, std::string());
+      // Each step a later load reads is on the disk before the next: the
+      // source hidden, then the mark, then the move on.
+      userfiles::syncFolder(folder);
       if (splitnote::markMoved(noteFile->path())) {
         reached();
       } else {
@@ -324,6 +330,7 @@ bool PatchLibrarian::placeSplitSource(const std::string& hiddenPath, const std::
   const std::string folder = folderOf(hiddenPath);
   const std::string renamed = userfiles::moveUnderFreeName(hiddenPath, folder, name + ".converted");
   if (renamed.empty()) return false;
+  userfiles::syncFolder(folder);
   log("PATCH LIBRARIAN: could not move file " + folder + name + ", renamed it to " + renamed);
   return true;
 }

@@ -346,6 +346,8 @@ bool PatchLibrarian::initBankFilesOnDiscard(std::string root) {
 
 void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mRoot = root;
+  mConvertedPieces.reset();
+  mLibraryFileSizes.reset();
   splitElsewhere = false;
   // The pieces of this load's splits stay known to the reload that lists
   // them, and the files it put back stay named.
@@ -378,6 +380,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   }
   buildFolderStructure(root, &mContents.folders);
   mContents.folders.push_back(root);
+  mLibraryFileSizes.reset();  // the folders are known now
   const int rootDepth = folderDepth(root);
 
   // The files to read, in load order, each stamped before it is read.
@@ -659,6 +662,11 @@ bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const s
     log("PATCH LIBRARIAN: cannot move file " + sourcePath);
     return false;
   }
+  mConvertedPieces.reset();
+  mLibraryFileSizes.reset();
+  // On the disk in both folders before anything that trusts the move.
+  userfiles::syncFolder(destination);
+  userfiles::syncFolder(userfiles::folderOf(sourcePath));
   log("PATCH LIBRARIAN: moved file " + destination + " due to mismatching data in package!");
   return true;
 }

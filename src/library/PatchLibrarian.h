@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -515,9 +516,20 @@ class PatchLibrarian {
   // like it); with said, the load's status names it. False when it stays,
   // which the load's status says; else path gets where it went.
   bool putBack(const std::string& hiddenPath, const std::string& name, bool said, std::string* path = nullptr);
-  // The SHA-1 of each piece a split of the file at path writes; none when
-  // it is no file that is split.
-  std::set<std::string> pieceDigestsOf(const std::string& path);
+  // The SHA-1 of each piece a split of the file at path writes, with the
+  // piece's name; none when it is no file that is split.
+  std::map<std::string, std::string> piecesOf(const std::string& path);
+  // The pieces of the files in "Converted Banks", as piecesOf gives them;
+  // read once a load, when a hidden file needs them.
+  const std::map<std::string, std::string>& convertedPieces();
+  // Whether the hidden file at path is a piece of a file in "Converted
+  // Banks": then it is put back under the piece's name, and said (removed
+  // when a listed file holds it already; kept gets it when it can take no
+  // name). False, and nothing done, for any other file.
+  bool tookUpConvertedPiece(const std::string& path, std::vector<std::string>* kept);
+  // Whether a bank file of the library folders holds bytes of that size and
+  // SHA-1 (their sizes read once a load, when a hidden file needs them).
+  bool listsBytes(std::size_t size, const std::string& sha1);
   // Names in the load's status a bank that stays hidden, under the name it
   // was to take, with why (an errno value) it could not take it.
   void keptHidden(const std::string& path, int error);
@@ -546,6 +558,8 @@ class PatchLibrarian {
   std::shared_ptr<const SharedLoad> mLoad;
   std::string mLoadKey;
   std::string mRoot;  // of the load running in this library
+  std::optional<std::map<std::string, std::string>> mConvertedPieces;  // of the load running
+  std::optional<std::multimap<std::size_t, std::string>> mLibraryFileSizes;  // of the load running
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
   // Set for a load the window starts: no folder lock is waited for past it.
   std::optional<std::chrono::steady_clock::time_point> mLockDeadline;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -151,7 +152,7 @@ std::optional<Remains> remainsOf(const std::vector<unsigned char>& text) {
   const char version = static_cast<char>(text[start]);
   const bool lines = version == '1' && text[start + 1] == '\n';
   const std::vector<std::string> fields = fieldsOf(text, lines ? '\n' : '\0');
-  if (fields.size() > 1 && isPlainName(fields[1])) remains.source = fields[1];
+  if (fields.size() > 1 && isBankFileName(fields[1])) remains.source = fields[1];
   const bool hiding = !lines && version >= '3' && version <= '5';
   if (hiding && fields.size() > 4 && userfiles::isTemporaryName(fields[4])) remains.hiddenSource = fields[4];
   return remains;
@@ -161,16 +162,27 @@ bool isPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
+bool isBankFileName(const std::string& name) {
+  const std::size_t dot = name.find_last_of('.');
+  if (!isPlainName(name) || dot == std::string::npos) return false;
+  std::string extension = name.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == "syx" || extension == "mid" || extension == "tvx";
+}
+
 std::string damageOf(const SplitNote& note, const std::string& notePath, bool libraryFolder) {
   if (!libraryFolder) return "a note outside a library folder";
   if (!note.unreadable.empty()) return note.unreadable;
   const std::string folder = userfiles::folderOf(notePath);
   if (!isPlainName(note.source)) return "a source that is no plain name";
+  // A source the library would not list, or of the temporary shape, is no
+  // file a split took: moved on its word, it would leave the user's sight.
+  if (!isBankFileName(note.source)) return "a source that is no bank file's name";
   if (isLink(folder + note.source)) return "a source that is a link";
   std::vector<std::string> hidden;
   if (note.recordsMove) hidden.push_back(note.hiddenSource);
   for (const Piece& piece : note.pieces) {
-    if (!isPlainName(piece.name) || userfiles::isTemporaryName(piece.name)) return "a piece's name that is no plain name";
+    if (!isBankFileName(piece.name)) return "a piece's name that is no bank file's name";
     hidden.push_back(piece.hidden);
   }
   // Each hidden name once, none of them the note's own.
@@ -187,7 +199,9 @@ bool markMoved(const std::string& notePath) {
   const int fd = ::open(notePath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
   const std::size_t size = std::strlen(kMovedMark) + 1;  // with its NUL
-  const bool written = ::write(fd, kMovedMark, size) == static_cast<ssize_t>(size);
+  // On the disk before the source moves on: a power cut after the move must
+  // not leave a note that says the split was never done.
+  const bool written = ::write(fd, kMovedMark, size) == static_cast<ssize_t>(size) && userfiles::syncFile(fd) == 0;
   const int error = errno;
   const bool closed = ::close(fd) == 0;
   errno = error;

@@ -72,6 +72,10 @@ std::optional<Remains> remainsOf(const std::vector<unsigned char>& text);
 
 // A name of a file in a folder: not empty, no slash, not "." or "..".
 bool isPlainName(const std::string& name);
+// A plain name the library lists: one of a bank file's extensions (any
+// case), which no name of the writer's temporary shape has. A split only
+// ever names such files, and a file put back must be listed again.
+bool isBankFileName(const std::string& name);
 
 // Why the note at notePath names more than plain names of files of its own
 // folder, of the shapes the split gives them (its hidden names of the
@@ -80,8 +84,8 @@ bool isPlainName(const std::string& name);
 // damage whatever it names.
 std::string damageOf(const SplitNote& note, const std::string& notePath, bool libraryFolder);
 
-// Appends the mark that the source has left the folder; false (errno says
-// why) when it could not be written whole.
+// Appends the mark that the source has left the folder and waits until it
+// is on the disk; false (errno says why) when it could not be written whole.
 bool markMoved(const std::string& notePath);
 
 // The source as a note records it: which file it is (device and inode), and

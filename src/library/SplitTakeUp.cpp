@@ -55,9 +55,9 @@ bool holdsPiece(const std::string& path, const splitnote::Piece& piece) {
 
 // Whether folder holds a file whose name passes that check, other than a
 // writer's temporary file (whatever it holds, a copy cut short may go as a
-// stale temporary).
+// stale temporary); where gets its path.
 bool holdsFile(const std::string& folder, const std::function<bool(const std::string&)>& namePasses,
-               const std::function<bool(const std::string&)>& found) {
+               const std::function<bool(const std::string&)>& found, std::string* where = nullptr) {
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return false;
   bool any = false;
@@ -66,6 +66,7 @@ bool holdsFile(const std::string& folder, const std::function<bool(const std::st
     if (name == "." || name == ".." || userfiles::isTemporaryName(name) || !namePasses(name)) continue;
     if (found(folder + name)) {
       any = true;
+      if (where) *where = folder + name;
       break;
     }
   }
@@ -118,7 +119,7 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
   if (source && note->source != *source) return {NoteTaken::kOtherSplit, {}, {}};
   if (const std::string why = splitnote::damageOf(*note, notePath, libraryFolder); !why.empty()) {
     log("PATCH LIBRARIAN: note " + notePath + " of a split names " + why + ", nothing is done for it");
-    return {NoteTaken::kDamage, splitnote::isPlainName(note->source) ? note->source : std::string(),
+    return {NoteTaken::kDamage, splitnote::isBankFileName(note->source) ? note->source : std::string(),
             userfiles::isTemporaryName(note->hiddenSource) ? note->hiddenSource : std::string()};
   }
   taken.kind = NoteTaken::kTakenUp;
@@ -138,10 +139,23 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
     since.tv_sec -= kCoarsestClockSeconds;
   }
   bool done = false;
+  std::string converted;  // the source, found where a finished split puts it
   if (note->recordsMove) {
     // A note that records the move is believed alone: a copy found in
-    // "Converted Banks" may be one a move cut short left.
+    // "Converted Banks" may be one a move cut short left. Without the mark
+    // (cut short on the disk), a source that is hidden no more and proves to
+    // be in "Converted Banks" finished its move all the same.
     done = !stayed && note->moved;
+    if (!done && !stayed && !userfiles::nameTaken(folder + note->hiddenSource)) {
+      holdsFile(
+          convertedBanksFolder(mRoot), [](const std::string&) { return true; },
+          [&](const std::string& path) {
+            if (note->provesCopies()) return holdsWholeSource(path, *note);
+            return !note->identity.empty() && identityOf(userfiles::StampOf(path)) == note->identity;
+          },
+          &converted);
+      done = !converted.empty();
+    }
   } else {
     // Notes of earlier versions: the split is done only when its source is
     // where the move puts it, in "Converted Banks" or beside itself as
@@ -195,14 +209,14 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
   // file now under the source's name writes again. Nothing else tells it
   // from a file of the user's (another split's hidden source): one that
   // proves nothing is put back and named, whether or not the split is done.
-  std::optional<std::set<std::string>> again;
+  std::optional<std::map<std::string, std::string>> again;
   const auto proves = [&](const std::string& path, const splitnote::Piece& piece) {
     // A piece holds a bank at most: a file of more is a bank of the user's,
     // whatever the note records of it.
     bool smf = false;
     if (holdsPiece(path, piece)) return !holdsMoreThanABank(path, &smf);
-    if (done) return false;
-    if (!again) again = pieceDigestsOf(back.empty() ? sourcePath : back);
+    if (done && converted.empty()) return false;
+    if (!again) again = piecesOf(done ? converted : back.empty() ? sourcePath : back);
     const auto data = again->empty() ? std::nullopt : userfiles::readWholeFile(path, maxBankFileSize);
     return data && again->count(splitnote::sha1Of(*data)) > 0;
   };
@@ -210,14 +224,19 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
     const std::string path = folder + piece.hidden;
     if (!userfiles::nameTaken(path)) continue;
     const bool proven = proves(path, piece);
-    if (proven && !done) {
+    // It goes only while its sounds stay listed: the source is in the folder
+    // to be split again. Else it may be a piece of a split another note
+    // finished, the only listed copy of its sounds.
+    if (proven && !done && (stayed || !back.empty() || !tookUpConvertedPiece(path, kept))) {
       ::unlink(path.c_str());
       continue;
     }
+    if (proven && !done) continue;
     if (!proven && putBack(path, piece.name, true)) continue;
     if (proven) {
       const std::string written = userfiles::moveUnderFreeName(path, folder, piece.name);
       if (!written.empty()) {
+        mLibraryFileSizes.reset();
         log("PATCH LIBRARIAN: named file " + written + " of a split cut short");
         continue;
       }
@@ -234,8 +253,8 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
   return taken;
 }
 
-std::set<std::string> PatchLibrarian::pieceDigestsOf(const std::string& path) {
-  std::set<std::string> digests;
+std::map<std::string, std::string> PatchLibrarian::piecesOf(const std::string& path) {
+  std::map<std::string, std::string> digests;
   const auto data = userfiles::readWholeFile(path, maxBankFileSize);
   PatchFile bank;
   bank.fileName = userfiles::nameOf(path);
@@ -246,9 +265,52 @@ std::set<std::string> PatchLibrarian::pieceDigestsOf(const std::string& path) {
   const std::string extension = dot == std::string::npos ? std::string() : asciiLower(bank.fileName.substr(dot + 1));
   const int passes = splitPassCount;
   for (const SplitPiece& piece : splitPieces(bank, extension, extension == "mid"))
-    digests.insert(splitnote::sha1Of(piece.image));
+    digests.emplace(splitnote::sha1Of(piece.image), piece.bank->fileName);
   splitPassCount = passes;
   return digests;
+}
+
+const std::map<std::string, std::string>& PatchLibrarian::convertedPieces() {
+  if (mConvertedPieces) return *mConvertedPieces;
+  mConvertedPieces.emplace();
+  const std::string folder = convertedBanksFolder(mRoot);
+  holdsFile(folder, splitnote::isBankFileName, [&](const std::string& path) {
+    mConvertedPieces->merge(piecesOf(path));
+    return false;
+  });
+  return *mConvertedPieces;
+}
+
+bool PatchLibrarian::listsBytes(std::size_t size, const std::string& sha1) {
+  if (!mLibraryFileSizes) {
+    mLibraryFileSizes.emplace();
+    for (const std::string& folder : mContents.folders)
+      holdsFile(folder + "/", splitnote::isBankFileName, [&](const std::string& path) {
+        if (const auto stamp = userfiles::StampOf(path); stamp && !userfiles::notAFile(path))
+          mLibraryFileSizes->emplace(static_cast<std::size_t>(stamp->size), path);
+        return false;
+      });
+  }
+  const auto [first, last] = mLibraryFileSizes->equal_range(size);
+  return std::any_of(first, last, [&](const auto& file) { return holdsBytes(file.second, size, sha1); });
+}
+
+bool PatchLibrarian::tookUpConvertedPiece(const std::string& path, std::vector<std::string>* kept) {
+  const auto data = userfiles::readWholeFile(path, maxBankFileSize);
+  if (!data || data->empty()) return false;
+  const std::string sha1 = splitnote::sha1Of(*data);
+  const auto piece = convertedPieces().find(sha1);
+  if (piece == convertedPieces().end()) return false;
+  // Listed already (the piece named, or written again by a split of the
+  // source the user moved within the library): it goes.
+  if (listsBytes(data->size(), sha1)) {
+    if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that the library lists already");
+    return true;
+  }
+  // Put back as the piece it proves to be, and said: no note tells of it.
+  if (putBack(path, piece->second, true)) mLibraryFileSizes.reset();
+  else if (kept) kept->push_back(path);
+  return true;
 }
 
 void PatchLibrarian::keptHidden(const std::string& path, int error) {
@@ -343,6 +405,14 @@ void PatchLibrarian::clearStaleFiles(const std::string& folder, bool splitsEnded
     if (putBack(original.path, name, true)) continue;
     kept.push_back(original.path);
     stays = true;
+  }
+  // A hidden bank no note names (or only one that is damage) that a split
+  // of a file in "Converted Banks" writes is a piece of a finished split
+  // whose note was lost: it is put back under its name, never swept.
+  if (!source && libraryFolder) {
+    for (size_t i = 0; i < stale.size(); ++i)
+      if (notes[i].kind == NoteTaken::kNoNote && !isKept(stale[i].path) && userfiles::nameTaken(stale[i].path))
+        tookUpConvertedPiece(stale[i].path, &kept);
   }
   for (size_t i = 0; i < stale.size(); ++i) {
     const std::string& path = stale[i].path;

@@ -107,6 +107,39 @@ TEST_F(MainRoadTest, FromFirstLoadToAnInstrumentBackInTheSavedState) {
   EXPECT_EQ(name(instrument.partBuffer(2), 370), numbered("Road ", 5));
 }
 
+// What the first load says of the files (here a bank too short to read)
+// stays in sight beside start-up's own texts once the instrument answers,
+// until the user acts: a knob moved replaces it, and no later progress text
+// brings it back.
+TEST_F(MainRoadTest, TheLoadsWordOnFilesOutlivesStartUpUntilTheUserActs) {
+  // The ports on the instrument are the defaults the start opens.
+  const std::string settings = "yellow\nnormal\nyes\n" + peer->InPortName() + "\n" + peer->OutPortName();
+  writeFile(getSettingsPath(), Bytes(settings.begin(), settings.end()));
+  writeFile(getPatchesFolderStr() + "/Short.syx", soundFile("Short", 1));
+  makePlug();
+  ASSERT_TRUE(plug->midiIOConfigured);
+  const std::string word = "1 file left out of the library: Short.syx (too short)";
+  // The host resumes the plug-in and runs a block, which asks the
+  // instrument; it answers within a second.
+  plug->Reset();
+  EXPECT_EQ(status(), Status("Zorozov Tarnivex Plug-in", word));
+  std::vector<double> left(64), right(64);
+  double* channels[] = {left.data(), right.data()};
+  plug->ProcessDoubleReplacing(channels, channels, 64);
+  ASSERT_TRUE(eventually([&] { return status().first == "Plug-in is ready to go!"; })) << status().first;
+  ASSERT_TRUE(idle());
+  EXPECT_EQ(status(), Status("Plug-in is ready to go!", word));
+  plug->showProgressText("Please wait...");
+  plug->endProgressText("Please wait...");
+  EXPECT_EQ(status(), Status("", word));
+  IControl* detune = detuneKnob();
+  detune->SetValueFromUserInput(plug->GetParam(kOscillator1Detune)->GetNormalized(90));
+  ASSERT_TRUE(eventually([&] { return instrument.partBuffer(0)[kDetuneByte] == 90; }));
+  EXPECT_NE(status().second, word);
+  plug->showProgressText("Plug-in is ready to go!");
+  EXPECT_EQ(status(), Status("", "Plug-in is ready to go!"));
+}
+
 // The instrument unplugged with the window open (its ports gone, the
 // plug-in's out port open with nothing connected to it): an edit is said not
 // to be sent, and its knob goes back to the value the instrument holds;

@@ -1387,32 +1387,38 @@ TEST_P(SplitNotes, NoFileButTheSplitsIsTouchedAndNoHiddenByteIsLost) {
 
 INSTANTIATE_TEST_SUITE_P(SplitNotes, SplitNotes, ::testing::ValuesIn(hostileRows()), LabelName);
 
-// The note of a split killed once its source was hidden, cut at every
-// length as a disk may leave it, in both formats: every sound is listed
-// once, the original in a file the user sees, at the next load and the one
-// after.
+// The note of a split killed once its source was hidden, or once it was in
+// "Converted Banks", cut at every length as a disk may leave it (its mark
+// lost with the cut), in both formats: every sound is listed once, the
+// original in a file the user sees, at the next load and the one after.
 TEST(SplitNotes, ANoteCutAtAnyLengthLosesNoByteAndListsEachSoundOnce) {
   const Bytes source = concat({soundFile("big", 150), multiFile("mul", 10)});  // three pieces
+  for (const int kill : {4, 5})
   for (const bool previous : {false, true}) {
     DataFolder data;
     writeFile(data.patches() / "Big.syx", source);
-    killSplitAt(data, 4);
+    killSplitAt(data, kill);
     const auto [note, f] = noteIn(data.patches());
     ASSERT_EQ(f.back(), "\x01moved");
     const Bytes whole = noteText(f, previous ? kFormat3 : kFormat5);
     // The split's files kept aside as links to them: each cut meets them as
     // the split left them, their identity too.
     const fs::path aside = data.root / "aside";
-    fs::create_directories(aside);
-    for (const auto& entry : fs::directory_iterator(data.patches()))
-      if (entry.path() != note) fs::create_hard_link(entry.path(), aside / entry.path().filename());
+    for (const char* folder : {"Patches", "Converted Banks"}) {
+      fs::create_directories(aside / folder);
+      fs::create_directories(data.root / folder);
+      for (const auto& entry : fs::directory_iterator(data.root / folder))
+        if (entry.path() != note) fs::create_hard_link(entry.path(), aside / folder / entry.path().filename());
+    }
     for (size_t length = 0; length <= whole.size(); ++length) {
-      SCOPED_TRACE(std::to_string(length) + (previous ? " bytes of the previous format" : " bytes"));
-      fs::remove_all(data.patches());
-      fs::remove_all(data.converted());
-      fs::create_directories(data.patches());
-      for (const auto& entry : fs::directory_iterator(aside))
-        fs::create_hard_link(entry.path(), data.patches() / entry.path().filename());
+      SCOPED_TRACE(std::to_string(length) + (previous ? " bytes of the previous format" : " bytes") + " killed at " +
+                   std::to_string(kill));
+      for (const char* folder : {"Patches", "Converted Banks"}) {
+        fs::remove_all(data.root / folder);
+        fs::create_directories(data.root / folder);
+        for (const auto& entry : fs::directory_iterator(aside / folder))
+          fs::create_hard_link(entry.path(), data.root / folder / entry.path().filename());
+      }
       writeFile(note, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
       for (int load = 0; load < 2; ++load) {
         const LoggedLibrary l(data.patchesStr());
@@ -1807,5 +1813,145 @@ TEST(FailuresShown, EachFailureOfASaveOrImportSaysWhy) {
   EXPECT_FALSE(l.library.importBankFile((data.root / "Bank.txt").string(), data.patchesStr()));
   EXPECT_EQ(l.shown.back(), "Bank not imported! / not a .syx, .tvx or .mid file");
   EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{});
+}
+
+// ---- A split's note never takes a bank out of the library's sight.
+
+// Whether every file of the library folder the user sees (no hidden name)
+// is listed.
+bool everyShownFileIsListed(const DataFolder& data, const PatchLibrarian& library) {
+  std::set<std::string> listed;
+  for (const BankList* list : {&library.contents().soundBanks, &library.contents().multiBanks})
+    for (const auto& bank : *list) listed.insert(bank->fileName);
+  for (const auto& name : filesBelow(data.patches()))
+    if (!temporaryShape(name) && !listed.count(fs::path(name).filename().string())) return false;
+  return true;
+}
+
+// A split killed at the step given, its note then made to say what the row
+// says: after the next two loads, some seconds apart, every sound of the file is listed once, every file of the
+// library folder is listed, the original is whole in a file the user sees,
+// nothing hidden is left, and a file put back is said.
+struct SightRow {
+  const char* label;
+  int kill;  // 5: the source hidden and its move marked; 6: in "Converted Banks"
+  std::function<void(std::vector<std::string>&, const DataFolder&)> make;
+  bool said = false;  // the first load says it put a file back
+  NoteFormat format = kFormat5;
+};
+void PrintTo(const SightRow& row, std::ostream* os) { *os << row.label; }
+
+void dropMark(std::vector<std::string>& f) {
+  if (f.back() == kMovedMark) f.pop_back();
+}
+
+std::vector<SightRow> sightRows() {
+  using F = std::vector<std::string>;
+  using D = const DataFolder;
+  const auto source = [](const std::string& name, bool marked) {
+    return [=](F& f, D&) {
+      f[kSource] = name;
+      if (!marked) dropMark(f);
+    };
+  };
+  std::vector<SightRow> rows = {
+      {"a marked note whose source has the temporary shape", 5, source(".tvx-abcdef", true), true},
+      {"a marked note of format 4 whose source has the temporary shape", 5, source(".tvx-abcdef", true), true,
+       kFormat4},
+      {"a note whose source is its own hidden name",
+       5,
+       [](F& f, D&) {
+         f[kSource] = f[kHidden];
+         dropMark(f);
+       },
+       true},
+      {"an unmarked note whose source is a long number", 5, source("99999999999999999999", false), true},
+      {"an unmarked note whose source is a sign and a digit", 5, source("-1", false), true},
+      {"an unmarked note whose source is control bytes", 5, source("\x01\x02\x1b", false), true},
+      {"an unmarked note whose source is no UTF-8", 5, source("\xff\xfe\xc3", false), true},
+      {"an unmarked note whose source is a text file", 5, source("Readme.txt", false), true},
+      {"a marked note with a piece named as a text file", 5, [](F& f, D&) { f[kPiece + 1] = "Readme.txt"; }, true},
+      {"a marked note with a piece of no extension", 5, [](F& f, D&) { f[kPiece + 1] = "Readme"; }, true},
+      {"a finished split's note without its mark", 6, [](F& f, D&) { dropMark(f); }},
+      {"a finished split's note of format 3 without its mark", 6, [](F& f, D&) { dropMark(f); }, false, kFormat3},
+      {"another split's unmarked note listing the pieces", 6,
+       [](F& f, D&) {
+         f[kSource] = "Other.syx";
+         f[kHidden] = ".tvx-0ther1";
+         f[kIdentity] = "1:1";
+         f[kSize] = "40000";
+         f[kSha1] = std::string(40, 'a');
+         dropMark(f);
+       }},
+      {"a marked note with a piece named as a text file, the source in Converted Banks", 6,
+       [](F& f, D&) { f[kPiece + 1] = "Readme.txt"; }},
+  };
+  return rows;
+}
+
+class SplitNotesInSight : public ::testing::TestWithParam<SightRow> {};
+
+TEST_P(SplitNotesInSight, EverySoundIsListedOnceAfterTheNextTwoLoads) {
+  const SightRow& row = GetParam();
+  const Bytes source = concat({soundFile("big", 250), multiFile("mul", 50)});
+  DataFolder data;
+  writeFile(data.patches() / "Big.syx", source);
+  killSplitAt(data, row.kill);
+  auto [note, f] = noteIn(data.patches());
+  ASSERT_EQ(f.back(), kMovedMark);
+  row.make(f, data);
+  writeFile(note, noteText(f, row.format));
+  for (int load = 0; load < 2; ++load) {
+    SCOPED_TRACE(load);
+    const LoggedLibrary l(data.patchesStr());
+    EXPECT_EQ(listedOf(l.library, source), dumpNamesOf(source));
+    EXPECT_TRUE(everyShownFileIsListed(data, l.library)) << ::testing::PrintToString(filesBelow(data.patches()));
+    EXPECT_TRUE(shownBelow(data.patches(), source) || shownBelow(data.converted(), source));
+    const std::string count = leftOutLines(l.library.contents().leftOut).count;
+    EXPECT_TRUE(load > 0 || !row.said || count.find("put back") != std::string::npos) << count;
+    for (const fs::path& folder : {data.patches(), data.converted()})
+      for (const auto& name : filesBelow(folder)) EXPECT_TRUE(load == 0 || !temporaryShape(name)) << name;
+    ageBelow(data.patches());
+    ageBelow(data.converted());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SplitNotes, SplitNotesInSight, ::testing::ValuesIn(sightRows()), LabelName);
+
+// The mark, and each step before it that a later load reads, is on the disk
+// before the step that trusts it: the hidden source before the mark, the
+// mark before the move, the move before the pieces take their names.
+TEST(SplitNotesInSight, EachStepIsOnTheDiskBeforeTheNext) {
+  DataFolder data;
+  writeFile(data.patches() / "Big.syx", concat({soundFile("big", 250), multiFile("mul", 50)}));
+  std::vector<std::string> heard;
+  userfiles::setStepRecorder([&](std::string_view step) { heard.emplace_back(step); });
+  PatchLibrarian splitter;
+  splitter.hooks.splitStep = [&](int step) { heard.push_back("step " + std::to_string(step)); };
+  splitter.loadPatchesFromFilesystem(data.patchesStr());
+  userfiles::setStepRecorder({});
+  // From the note written (the folder holding its name and the pieces') to
+  // the source in "Converted Banks".
+  const auto four = std::find(heard.begin(), heard.end(), "step 4");
+  ASSERT_TRUE(four != heard.begin() && heard.end() - four >= 8);
+  EXPECT_EQ(std::vector<std::string>(four - 1, four + 8),
+            (std::vector<std::string>{"fsync folder", "step 4", "fsync folder", "fsync", "step 5", "rename",
+                                      "fsync folder", "fsync folder", "step 6"}));
+}
+
+// A finished split's hidden pieces in a folder that takes no name (a
+// read-only disk) stay hidden, and each is named in the load's status.
+TEST(SplitNotesInSight, APieceKeptHiddenOnAReadOnlyFolderIsNamed) {
+  DataFolder data;
+  writeFile(data.patches() / "Big.syx", concat({soundFile("big", 150), multiFile("mul", 10)}));
+  killSplitAt(data, 5);  // three pieces: the source in "Converted Banks"
+  userfiles::setMoveFault(EROFS);
+  const LoggedLibrary l(data.patchesStr());
+  userfiles::setMoveFault(0);
+  std::set<std::string> named;
+  for (const auto& file : l.library.contents().leftOut)
+    if (file.reason.starts_with(kKeptHidden)) named.insert(fs::path(file.path).filename().string());
+  EXPECT_EQ(named, (std::set<std::string>{"Big Multis.syx", "Big Singles 1.syx", "Big Singles 2.syx"}));
+  EXPECT_NE(leftOutLines(l.library.contents().leftOut).count, "");
 }
 }  // namespace

@@ -41,13 +41,13 @@ void record(std::string_view step) {
   std::lock_guard<std::mutex> lock(gFaultMutex);
   if (gStepRecorder) gStepRecorder(step);
 }
+}  // namespace
 
 int syncFile(int fd) {
   record("fsync");
   return ::fsync(fd);
 }
 
-// The rename itself reaches the disk only with its folder.
 void syncFolder(const std::string& folder) {
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -56,6 +56,7 @@ void syncFolder(const std::string& folder) {
   ::close(fd);
 }
 
+namespace {
 struct Fd {
   int fd = -1;
   ~Fd() {

@@ -151,6 +151,12 @@ void setWriteFault(std::optional<WriteFault> fault);
 // with it and the source stays where it was.
 void setMoveFault(int error);
 
+// Waits until what was written to the open file is on the disk (0, else
+// -1 and errno), and until the names a folder gives its files are (a
+// rename reaches the disk only with its folder).
+int syncFile(int fd);
+void syncFolder(const std::string& folder);
+
 // A test seam: the recorder hears each step of every write as it is taken
 // ("write", "fsync", "close", "rename", "fsync folder").
 void setStepRecorder(std::function<void(std::string_view)> recorder);
