@@ -25,6 +25,8 @@ class JackServer {
   // (a server restarted, as its user does).
   void Stop(bool keepName = false);
   const std::string& Error() const { return mError; }
+  // jackd's process, -1 when none runs: a benchmark stalls it (SIGSTOP).
+  pid_t Pid() const { return mPid; }
   // Frames per period of the dummy driver; set before Start.
   int periodFrames = 256;
   // Set before Start: the server is up once its socket takes connections,
