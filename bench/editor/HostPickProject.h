@@ -49,10 +49,13 @@ inline std::vector<uint8_t> projectForHostPicks(AEffect* effect) {
   return chunk;
 }
 
-// Round n's programs for the picked parts: each part another, none that a
-// part played the round before (a pair another part plays is refused).
+// Round n's program for a picked part: each part another, none that a part
+// played the round before (a pair another part plays is refused), and no
+// two parts' ever alike.
+inline int pickedProgram(int round, int part) { return 8 * (1 + round % 11) + part; }
+
 inline std::vector<int> pickedPrograms(int round, int parts) {
   std::vector<int> programs;
-  for (int p = 0; p < parts; ++p) programs.push_back(8 * (1 + round % 11) + p);
+  for (int p = 0; p < parts; ++p) programs.push_back(pickedProgram(round, p));
   return programs;
 }

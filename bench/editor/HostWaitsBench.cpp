@@ -91,14 +91,19 @@ bool RunPicks(JackServer& server, JackPeer& peer, bool stall, Waits* waits, int*
   effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
   effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
   HostPicks picks;
+  ControllerAndNote played(32);
+  std::vector<int> programs(kPickedParts);
   std::atomic<int> hostRound{-1};
   std::atomic<bool> hostDue{false};
+  // Between the host's pairs, a controller and a note for part 1 in every
+  // block, as a track plays.
   HostAudioThread audio(
       effect,
-      [&](int) -> VstEvents* {
-        if (!hostDue.exchange(false)) return nullptr;
+      [&](int block) -> VstEvents* {
+        if (!hostDue.exchange(false)) return played.forBlock(block);
         const int round = hostRound;
-        return picks.forParts(pickedPrograms(round, kPickedParts), round % 3);
+        for (int p = 0; p < kPickedParts; ++p) programs[static_cast<size_t>(p)] = pickedProgram(round, p);
+        return picks.forParts(programs, round % 3);
       },
       false);
   // The device enquiry answered, then the project's send of each part's sound.
@@ -128,7 +133,7 @@ bool RunPicks(JackServer& server, JackPeer& peer, bool stall, Waits* waits, int*
     const int part = round % kPickedParts;
     const bool bank = round / kPickedParts % 2 == 1;
     const int param = (bank ? kMultiPartBank : kMultiPartPatch) + part;
-    const int value = bank ? (round / 2 + 1) % 3 : pickedPrograms(round + 5, kPickedParts)[static_cast<size_t>(part)];
+    const int value = bank ? (round / 2 + 1) % 3 : pickedProgram(round + 5, part);
     const double normalized = plug->GetParam(param)->GetNormalized(value);
     const auto called = Clock::now();
     plug->SetParameterFromGUI(param, normalized);
