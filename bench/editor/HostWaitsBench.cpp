@@ -57,6 +57,7 @@ VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, fl
 void WriteSettingsNaming(JackPeer& peer) {
   const std::string root = std::filesystem::temp_directory_path() / ("tarnivex-host-waits-" + std::to_string(getpid()));
   setenv("XDG_DATA_HOME", root.c_str(), 1);
+  setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
   const std::filesystem::path folder = getDataFolder();
   std::filesystem::create_directories(folder / "Patches");
   std::ofstream(folder / "Tarnivex Editor UI.txt", std::ios::binary)
@@ -185,7 +186,11 @@ void BM_HostCallsBesideWindowPicks(benchmark::State& state) {
   state.counters["program_changes_at_instrument"] = changes;
   state.counters["rt"] = realtime ? 1 : 0;
   if (!ran) return state.SkipWithError("the instance did not come to rest on the instrument's ports");
-  if (worst.worstMs() > kFailMs) state.SkipWithError("a host call waited past the bound");
+  // A failed row shows no counters: the error names the figures.
+  char figures[160];
+  std::snprintf(figures, sizeof figures, "a host call waited past the bound: event call %.1f ms, block %.1f ms, window %.1f ms",
+                worst.events.worst / 1e3, worst.blocks.worst / 1e3, worst.window.worst / 1e3);
+  if (worst.worstMs() > kFailMs) state.SkipWithError(figures);
 }
 BENCHMARK(BM_HostCallsBesideWindowPicks)
     ->ArgsProduct({{1024, 16384}, {0, 1}})
