@@ -40,6 +40,7 @@
 #include "MidiSendThread.h"
 #include "ParamIndex.h"
 #include "PickArrivals.h"
+#include "PlugWithLibrary.h"
 #include "Tarnivex.h"
 
 namespace {
@@ -331,17 +332,11 @@ void BM_BlockWorstWaitDuringRefresh(benchmark::State& state) {
           .write(bank.data(), static_cast<std::streamsize>(bank.size()));
     }
   }
-  IPlugInstanceInfo info;
-  info.mVSTHostCallback = HostCallback;
   double worstWait = 0.0, worstBlock = 0.0, worstEventWait = 0.0, worstEvent = 0.0, refreshMs = 0.0;
   bool realtime = false;
   for (auto _ : state) {
-    auto plug = std::make_unique<Tarnivex>(info);
-    plug->waitForLibrary();
+    auto plug = PlugWithLibrary(HostCallback);
     AEffect* effect = plug->GetAEffect();
-    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-    effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
-    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
     // flock: another open of the folder holds it against the reading's own.
     const int held = folderHeld ? ::open((patches / "Folder 7").c_str(), O_RDONLY | O_DIRECTORY) : -1;
     if (held >= 0) ::flock(held, LOCK_EX);
@@ -426,19 +421,6 @@ struct CategoryLibraryFolder {
   }
 };
 
-// An instance with its library read and its audio switched on.
-std::unique_ptr<Tarnivex> PlugWithLibrary() {
-  IPlugInstanceInfo info;
-  info.mVSTHostCallback = HostCallback;
-  auto plug = std::make_unique<Tarnivex>(info);
-  plug->waitForLibrary();
-  AEffect* effect = plug->GetAEffect();
-  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-  effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
-  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
-  return plug;
-}
-
 void Press(Tarnivex& plug, int paramIdx, double value = 1.0) {
   plug.GetParam(paramIdx)->Set(value);
   plug.OnParamChange(paramIdx);
@@ -499,7 +481,7 @@ void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
   const bool search = state.range(1) == 1;
   const bool pick = state.range(1) == 2;
   const CategoryLibraryFolder folder(banks);
-  auto plug = PlugWithLibrary();
+  auto plug = PlugWithLibrary(HostCallback);
   PatchLibrarian& library = *plug->patchLibrarian;
   if (library.bankCount(kSoundList) != banks) state.SkipWithError("the library does not list every bank");
   ActionWaits worst;
@@ -602,7 +584,7 @@ void BM_EventWorstWaitDuringSearchCloseAndLibraryStep(benchmark::State& state) {
   const int banks = static_cast<int>(state.range(0));
   const bool step = state.range(1) == 1;
   const CategoryLibraryFolder folder(banks);
-  auto plug = PlugWithLibrary();
+  auto plug = PlugWithLibrary(HostCallback);
   if (plug->patchLibrarian->bankCount(kSoundList) != banks) state.SkipWithError("the library does not list every bank");
   if (step && !OpenPeerPorts(*plug)) state.SkipWithError("cannot open the peer's ports");
   if (step) {
@@ -685,7 +667,7 @@ void BM_StepLibraryHostPick(benchmark::State& state) {
   using std::chrono::steady_clock;
   const int gapMs = static_cast<int>(state.range(0));
   const CategoryLibraryFolder folder(20);
-  auto plug = PlugWithLibrary();
+  auto plug = PlugWithLibrary(HostCallback);
   if (!OpenPeerPorts(*plug)) state.SkipWithError("cannot open the peer's ports");
   Press(*plug, kMainTab, 1);
   Press(*plug, kControlLibrary, 1);
@@ -814,7 +796,7 @@ void BM_HostPicksAfterAJob(benchmark::State& state) {
   constexpr int kParts = 8;
   const StartupFolder folder(false);
   AnsweringInstrument instrument(*gPeer);
-  auto plug = PlugWithLibrary();
+  auto plug = PlugWithLibrary(HostCallback);
   MIDIMessageManager& manager = *plug->midiMessageManager;
   // Handed from the bench's thread to the audio thread's next block.
   struct Handover {

@@ -36,6 +36,7 @@
 #include "JackServer.h"
 #include "ParamIndex.h"
 #include "PickArrivals.h"
+#include "PlugWithLibrary.h"
 #include "Tarnivex.h"
 
 namespace {
@@ -83,14 +84,8 @@ struct Waits {
 // stall is set.
 bool RunPicks(JackServer& server, JackPeer& peer, bool stall, Waits* waits, int* changes, bool* realtime) {
   AnsweringInstrument instrument(peer);
-  IPlugInstanceInfo info;
-  info.mVSTHostCallback = HostCallback;
-  auto plug = std::make_unique<Tarnivex>(info);
-  plug->waitForLibrary();
+  auto plug = PlugWithLibrary(HostCallback);
   AEffect* effect = plug->GetAEffect();
-  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-  effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
-  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
   HostPicks picks;
   ControllerAndNote played(32);
   std::vector<int> programs(kPickedParts);
