@@ -27,6 +27,7 @@
 
 #include "../AudioThreadEvents.h"
 #include "AnsweringInstrument.h"
+#include "HostAudioThread.h"
 #include "ControlAction.h"
 #include "ControlLayer.h"
 #include "IGraphicsLinux.h"
@@ -39,6 +40,7 @@
 #include "MidiSendThread.h"
 #include "ParamIndex.h"
 #include "PickArrivals.h"
+#include "PlugWithLibrary.h"
 #include "Tarnivex.h"
 
 namespace {
@@ -67,12 +69,6 @@ VstIntPtr HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr
   if (opcode == audioMasterProcessEvents) gHostEvents += static_cast<VstEvents*>(ptr)->numEvents;
   if (opcode == audioMasterVersion) return 2400;
   return 0;
-}
-
-double ThreadCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 // 64 frames; 16 host notes, one per part, routed into the host's buffer, and
@@ -314,64 +310,6 @@ BENCHMARK(BM_FloodLongestDrawPass)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchm
 }  // namespace
 
 namespace {
-// The host's audio thread while the window works: 64-frame blocks at 48 kHz,
-// each after an event call with a controller and a note (or with what
-// eventsFor gives, none where it gives null), at real-time priority where
-// the system grants it. Each call's wait is its wall time less the thread's
-// CPU time: the time it slept on the plug-in's lock or was not given a core.
-class HostAudioThread {
- public:
-  explicit HostAudioThread(AEffect* effect, BlockEvents eventsFor = {}) {
-    for (auto* times : {&mWaits, &mWalls, &mEventWaits, &mEventWalls}) times->reserve(1 << 16);
-    mThread = std::thread([this, effect, eventsFor = std::move(eventsFor)] {
-      mRealtime = RaiseToRealTime();
-      std::vector<double> a(64), b(64);
-      double* channels[] = {a.data(), b.data()};
-      ControllerAndNote events;
-      const auto take = [](std::vector<double>& wallsOf, std::vector<double>& waitsOf, auto call) {
-        const double cpu = ThreadCpuSeconds();
-        const auto start = std::chrono::steady_clock::now();
-        call();
-        const double wall = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-        wallsOf.push_back(wall);
-        waitsOf.push_back(std::max(0.0, wall - (ThreadCpuSeconds() - cpu) * 1e6));
-      };
-      const auto period = std::chrono::nanoseconds(static_cast<long>(1e9 * 64 / 48000.0));
-      auto due = std::chrono::steady_clock::now();
-      for (int n = 0; mRunning; ++n) {
-        VstEvents* list = eventsFor ? eventsFor(n) : events.forBlock(n);
-        if (list) take(mEventWalls, mEventWaits, [&] { effect->dispatcher(effect, effProcessEvents, 0, 0, list, 0.0f); });
-        take(mWalls, mWaits, [&] { effect->processDoubleReplacing(effect, channels, channels, 64); });
-        due += period;
-        std::this_thread::sleep_until(due);
-      }
-    });
-  }
-  ~HostAudioThread() { stop(); }
-  HostAudioThread(const HostAudioThread&) = delete;
-  HostAudioThread& operator=(const HostAudioThread&) = delete;
-
-  void stop() {
-    mRunning = false;
-    if (mThread.joinable()) mThread.join();
-  }
-  // The worst of each, in microseconds; after stop.
-  double worstWait() const { return worst(mWaits); }
-  double worstBlock() const { return worst(mWalls); }
-  double worstEventWait() const { return worst(mEventWaits); }
-  double worstEvent() const { return worst(mEventWalls); }
-  bool realtime() const { return mRealtime; }
-
- private:
-  static double worst(const std::vector<double>& times) {
-    return times.empty() ? 0.0 : *std::max_element(times.begin(), times.end());
-  }
-  std::atomic<bool> mRunning{true};
-  bool mRealtime = false;
-  std::vector<double> mWaits, mWalls, mEventWaits, mEventWalls;
-  std::thread mThread;
-};
-
 // The window's Refresh Folders over a library of 1,000 banks in 20 folders
 // (range(0) 1: with one of them locked by another holder, so that the
 // reading waits its two seconds for it) while the host's audio thread runs.
@@ -394,17 +332,11 @@ void BM_BlockWorstWaitDuringRefresh(benchmark::State& state) {
           .write(bank.data(), static_cast<std::streamsize>(bank.size()));
     }
   }
-  IPlugInstanceInfo info;
-  info.mVSTHostCallback = HostCallback;
   double worstWait = 0.0, worstBlock = 0.0, worstEventWait = 0.0, worstEvent = 0.0, refreshMs = 0.0;
   bool realtime = false;
   for (auto _ : state) {
-    auto plug = std::make_unique<Tarnivex>(info);
-    plug->waitForLibrary();
+    auto plug = PlugWithLibrary(HostCallback);
     AEffect* effect = plug->GetAEffect();
-    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-    effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
-    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
     // flock: another open of the folder holds it against the reading's own.
     const int held = folderHeld ? ::open((patches / "Folder 7").c_str(), O_RDONLY | O_DIRECTORY) : -1;
     if (held >= 0) ::flock(held, LOCK_EX);
@@ -489,19 +421,6 @@ struct CategoryLibraryFolder {
   }
 };
 
-// An instance with its library read and its audio switched on.
-std::unique_ptr<Tarnivex> PlugWithLibrary() {
-  IPlugInstanceInfo info;
-  info.mVSTHostCallback = HostCallback;
-  auto plug = std::make_unique<Tarnivex>(info);
-  plug->waitForLibrary();
-  AEffect* effect = plug->GetAEffect();
-  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-  effect->dispatcher(effect, effSetBlockSize, 0, 64, nullptr, 0.0f);
-  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
-  return plug;
-}
-
 void Press(Tarnivex& plug, int paramIdx, double value = 1.0) {
   plug.GetParam(paramIdx)->Set(value);
   plug.OnParamChange(paramIdx);
@@ -562,7 +481,7 @@ void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
   const bool search = state.range(1) == 1;
   const bool pick = state.range(1) == 2;
   const CategoryLibraryFolder folder(banks);
-  auto plug = PlugWithLibrary();
+  auto plug = PlugWithLibrary(HostCallback);
   PatchLibrarian& library = *plug->patchLibrarian;
   if (library.bankCount(kSoundList) != banks) state.SkipWithError("the library does not list every bank");
   ActionWaits worst;
@@ -665,7 +584,7 @@ void BM_EventWorstWaitDuringSearchCloseAndLibraryStep(benchmark::State& state) {
   const int banks = static_cast<int>(state.range(0));
   const bool step = state.range(1) == 1;
   const CategoryLibraryFolder folder(banks);
-  auto plug = PlugWithLibrary();
+  auto plug = PlugWithLibrary(HostCallback);
   if (plug->patchLibrarian->bankCount(kSoundList) != banks) state.SkipWithError("the library does not list every bank");
   if (step && !OpenPeerPorts(*plug)) state.SkipWithError("cannot open the peer's ports");
   if (step) {
@@ -748,7 +667,7 @@ void BM_StepLibraryHostPick(benchmark::State& state) {
   using std::chrono::steady_clock;
   const int gapMs = static_cast<int>(state.range(0));
   const CategoryLibraryFolder folder(20);
-  auto plug = PlugWithLibrary();
+  auto plug = PlugWithLibrary(HostCallback);
   if (!OpenPeerPorts(*plug)) state.SkipWithError("cannot open the peer's ports");
   Press(*plug, kMainTab, 1);
   Press(*plug, kControlLibrary, 1);
@@ -877,7 +796,7 @@ void BM_HostPicksAfterAJob(benchmark::State& state) {
   constexpr int kParts = 8;
   const StartupFolder folder(false);
   AnsweringInstrument instrument(*gPeer);
-  auto plug = PlugWithLibrary();
+  auto plug = PlugWithLibrary(HostCallback);
   MIDIMessageManager& manager = *plug->midiMessageManager;
   // Handed from the bench's thread to the audio thread's next block.
   struct Handover {
