@@ -116,8 +116,8 @@ bool RunPicks(JackServer& server, JackPeer& peer, bool stall, Waits* waits, int*
   const auto start = Clock::now();
   for (int step = 0; step < 120; ++step) {
     std::this_thread::sleep_until(start + step * milliseconds(50));
-    if (stall && step == 30) kill(server.Pid(), SIGSTOP);
-    if (stall && step == 60) kill(server.Pid(), SIGCONT);
+    if (stall && step == 30) server.Suspend(true);
+    if (stall && step == 60) server.Suspend(false);
     const int round = step / 2;
     if (step % 2) {
       hostRound = round;
@@ -135,7 +135,7 @@ bool RunPicks(JackServer& server, JackPeer& peer, bool stall, Waits* waits, int*
     plug->SetParameterFromGUI(param, normalized);
     window.push_back(std::chrono::duration<double, std::micro>(Clock::now() - called).count());
   }
-  if (stall) kill(server.Pid(), SIGCONT);
+  if (stall) server.Suspend(false);
   audio.stop();
   AwaitQuietPort(peer, milliseconds(300) + settle, std::chrono::seconds(60));
   *changes = ProgramChangesAt(peer);

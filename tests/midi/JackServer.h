@@ -28,8 +28,6 @@ class JackServer {
   // stops, or lets it run on (SIGCONT).
   void Suspend(bool stopped);
   const std::string& Error() const { return mError; }
-  // jackd's process, -1 when none runs: a benchmark stalls it (SIGSTOP).
-  pid_t Pid() const { return mPid; }
   // Frames per period of the dummy driver; set before Start.
   int periodFrames = 256;
   // Set before Start: the server is up once its socket takes connections,
