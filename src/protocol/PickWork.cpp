@@ -184,18 +184,11 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
     const PickSend sent = plug->BankChangeMessage(ticket, bank, sentProgram, nullptr);
     if (sent == PickSend::kOvertaken) return overtaken();
     if (sent == PickSend::kRefused) return refused(false);
-  } else if (noEcho && !plays && pick.road == Pick::Road::kInstrument) {
+  } else if (noEcho && !plays) {
     // With no channel to answer on, nothing went back: the instrument does
-    // not play its program change.
+    // not play its program change, nor the pick it only told.
     plug->refuseNoProgramChannel(part, false);
     return refused(false);
-  } else if (noEcho && !plays) {
-    // With no channel to echo it on, the instrument's report is what the part plays.
-    if (!picks.letGo(ticket, [&](const GatePass& pass) {
-          plug->recordPartPlays(pass, pick.bank, program, nullptr);
-          return true;
-        }))
-      return false;
   }
   // What goes on is what went out: the clamped program, never the one asked.
   Pick passed = pick;

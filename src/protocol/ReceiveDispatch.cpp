@@ -102,7 +102,13 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   // The instrument telling back a program change the editor sent the part
   // is that change's echo, used up as it comes; any other report is its own
   // pick, and no echo is owed after it.
-  if (echoes.take(part, !(d[6] & 1), d[7], plug->tickMs())) return true;
+  if (echoes.take(part, !(d[6] & 1), d[7], plug->tickMs())) {
+    // Playing on its own, the instrument tells the user's turn to that same
+    // program just as it tells the echo, and then plays its stored sound:
+    // what the part plays is asked, so that the window ends on it.
+    if ((d[6] & 1) && plug->isLocalControl()) askWhatPartPlays(part);
+    return true;
+  }
   Pick pick;
   pick.road = Pick::Road::kReport;
   pick.slot = part;
@@ -131,7 +137,7 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   const uint32_t number = ++bank.number;
   if (pick.program < 0) {
     // One the editor would refuse (a lock, the port, RX Off) is no pick.
-    if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel) {
+    if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone) {
       bank.bank = -1;
       held.unlock();
       sayRefused(pick, why);
@@ -155,6 +161,12 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   if (pick.bank < 0) pick.bank = picks.pendingBank(part);
   bank.bank = -1;
   held.unlock();
+  // Only what the editor's last change for the part carried: the part plays
+  // it, and an answer would only be told back again.
+  if (echoes.repeatsLast(part, pick.bank, pick.program)) {
+    if (heldBank >= 0) picks.forgetNextBank(part, heldBank);
+    return true;
+  }
   // Refused, nothing of the bank report goes either.
   if (!enterReport(pick) && heldBank >= 0) picks.forgetNextBank(part, heldBank);
   return true;
@@ -177,9 +189,8 @@ void MIDIMessageManager::releaseHeldBank(int part, uint32_t number, Pick pick) {
 }
 
 bool MIDIMessageManager::enterReport(Pick pick, std::optional<uint32_t> after) {
-  // With no channel to answer on, what the instrument reports is what the
-  // part plays: nothing to refuse.
-  if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel) {
+  // Told, not played: with no channel to answer on the part never plays it.
+  if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone) {
     sayRefused(pick, why);
     return false;
   }
@@ -189,6 +200,20 @@ bool MIDIMessageManager::enterReport(Pick pick, std::optional<uint32_t> after) {
     handInstrumentsPick(*ticket, pick);
   }
   return true;
+}
+
+void MIDIMessageManager::askWhatPartPlays(int part) {
+  // After the work of the pick under way (a library sound still to go), and
+  // only while no newer pick comes.
+  picks.later(part, [this, part] {
+    if (const std::optional<PickTicket> ticket = picks.arriveAfter(part, picks.current(part).count())) {
+      Pick ask;
+      ask.road = Pick::Road::kReport;
+      ask.slot = part;
+      ask.work = Pick::Work::kRequest;
+      picks.hand(*ticket, ask);
+    }
+  });
 }
 
 IControl* MIDIMessageManager::lookup(const uint8_t* d, int size, int subKey) {
