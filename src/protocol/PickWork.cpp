@@ -180,7 +180,16 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   // with local control off, which it plays only as the editor's answer.
   const bool repeat = plays && sentProgram == program;
   const bool noEcho = fromDevice && programChannel(*plug, part, false) < 0;
-  if (!repeat && !noEcho) {
+  // Told only what the editor's last change for the part carried, the
+  // instrument plays it: an answer would only be told back again.
+  const bool told = pick.road == Pick::Road::kReport && !plays && !noEcho && echoes.repeatsLast(part, bank, sentProgram);
+  if (told) {
+    if (!picks.letGo(ticket, [&](const GatePass& pass) {
+          plug->recordPartPlays(pass, bank, sentProgram, nullptr);
+          return true;
+        }))
+      return overtaken();
+  } else if (!repeat && !noEcho) {
     const PickSend sent = plug->BankChangeMessage(ticket, bank, sentProgram, nullptr);
     if (sent == PickSend::kOvertaken) return overtaken();
     if (sent == PickSend::kRefused) return refused(false);

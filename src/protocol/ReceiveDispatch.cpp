@@ -161,12 +161,6 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   if (pick.bank < 0) pick.bank = picks.pendingBank(part);
   bank.bank = -1;
   held.unlock();
-  // Only what the editor's last change for the part carried: the part plays
-  // it, and an answer would only be told back again.
-  if (echoes.repeatsLast(part, pick.bank, pick.program)) {
-    if (heldBank >= 0) picks.forgetNextBank(part, heldBank);
-    return true;
-  }
   // Refused, nothing of the bank report goes either.
   if (!enterReport(pick) && heldBank >= 0) picks.forgetNextBank(part, heldBank);
   return true;
