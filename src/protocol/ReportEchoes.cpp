@@ -63,5 +63,6 @@ bool ReportEchoes::repeatsLast(int part, int bank, int program) {
   if (!isPart(part) || program < 0) return false;
   std::lock_guard<std::mutex> lock(mMutex);
   const Owed& last = mParts[static_cast<size_t>(part)].last;
-  return last.program == program && (bank < 0 || last.bank < 0 || last.bank == bank);
+  // A bank the change did not say is no repeat of another.
+  return last.program == program && (bank < 0 || last.bank == bank);
 }

@@ -106,6 +106,18 @@ class WindowFollowsTest : public EditorTest {
       if (control->ParamIdx() == kPatchName + part) return static_cast<ITextControl*>(control.get())->GetText();
     return "?";
   }
+  void search(const char* text) {
+    setParam(kPatchSearch, 1);
+    plug->setParamDisplayText(kPatchSearchString, 0, text);
+    plug->OnParamChange(kPatchSearchString);
+    atRest();
+  }
+  // The lower pane's slot holding the sound of that name, as the window lists it.
+  int listedAt(const std::string& name) {
+    for (int slot = 0; slot < kSlotsPerPane; ++slot)
+      if (window->slots().slotText(kLower, slot).rfind(name, 0) == 0) return slot;
+    return -1;
+  }
   void doubleClick(int pane, int slot) {
     const IRECT r = window->slot(pane, slot);
     IMouseMod left(true, false);
@@ -151,18 +163,6 @@ TEST_F(WindowFollowsTest, APartSwitchOnTheMultiPageMovesTheLibrarysHighlightToTh
 
 TEST_F(WindowFollowsTest, ASearchResultOrCategoryEntryIsHighlightedWhereverTheListHoldsItsSound) {
   setParam(kControlLibrary, 1);
-  const auto search = [&](const char* text) {
-    setParam(kPatchSearch, 1);
-    plug->setParamDisplayText(kPatchSearchString, 0, text);
-    plug->OnParamChange(kPatchSearchString);
-    atRest();
-  };
-  // The lower pane's slot holding the sound of that name, as the window lists it.
-  const auto listedAt = [&](const std::string& name) {
-    for (int slot = 0; slot < kSlotsPerPane; ++slot)
-      if (window->slots().slotText(kLower, slot).rfind(name, 0) == 0) return slot;
-    return -1;
-  };
   search("Fact5");
   ASSERT_EQ(listedAt("Fact52"), 3);
   window->click(window->slot(kLower, 0));
@@ -221,17 +221,6 @@ TEST_F(WindowFollowsTest, AStepAfterTheSearchClosesGoesOnFromTheSoundThePartPlay
 // hold that sound highlights nothing, whatever its position.
 TEST_F(WindowFollowsTest, AStepInACategoryOrSearchListGoesOnFromTheHighlightedSound) {
   setParam(kControlLibrary, 1);
-  const auto search = [&](const char* text) {
-    setParam(kPatchSearch, 1);
-    plug->setParamDisplayText(kPatchSearchString, 0, text);
-    plug->OnParamChange(kPatchSearchString);
-    atRest();
-  };
-  const auto listedAt = [&](const std::string& name) {
-    for (int slot = 0; slot < kSlotsPerPane; ++slot)
-      if (window->slots().slotText(kLower, slot).rfind(name, 0) == 0) return slot;
-    return -1;
-  };
   const auto playing = [&] {
     const SimBytes plays = instrument.partBuffer(0);
     return std::string(plays.begin() + 370, plays.begin() + 376);
