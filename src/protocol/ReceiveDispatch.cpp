@@ -199,8 +199,9 @@ bool MIDIMessageManager::enterReport(Pick pick, std::optional<uint32_t> after) {
 void MIDIMessageManager::askWhatPartPlays(int part) {
   // After the work of the pick under way (a library sound still to go), and
   // only while no newer pick comes.
-  picks.later(part, [this, part] {
-    if (const std::optional<PickTicket> ticket = picks.arriveAfter(part, picks.current(part).count())) {
+  // The count as the echo came: a pick arriving meanwhile answers for itself.
+  picks.later(part, [this, part, count = picks.current(part).count()] {
+    if (const std::optional<PickTicket> ticket = picks.arriveAfter(part, count)) {
       Pick ask;
       ask.road = Pick::Road::kReport;
       ask.slot = part;
