@@ -50,7 +50,10 @@ void MIDIMessageManager::goingToDevice(const IMidiMsg& msg) {
   if (kind == kCC && msg.mData1 == 32)
     mSentBanks[static_cast<size_t>(channel)] = isPartBankValue(msg.mData2) ? msg.mData2 - 64 : -1;
   // Every part on the channel takes the change, and tells it back.
-
+  if (kind == kPC)
+    forEachPartOn(channel, [&](int part) {
+      echoes.owe(part, mSentBanks[static_cast<size_t>(channel)], msg.mData1, plug->tickMs());
+    });
 }
 
 void MIDIMessageManager::notSentToDevice(const IMidiMsg& msg) {
