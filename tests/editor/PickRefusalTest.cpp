@@ -294,6 +294,27 @@ TEST_F(PickRefusalTest, AReportForAPartWithNoChannelToAnswerOnIsNotTaken) {
   }
 }
 
+// Local control off, the instrument reports part 2 on bank B, program 010,
+// which part 10 plays: refused whole, its bank is not left for the host's
+// lone program change after it, which goes on the part's own bank A.
+TEST_F(PickRefusalTest, ARefusedReportLeavesNoBankForTheNextPick) {
+  ASSERT_NO_FATAL_FAILURE(fresh());
+  setParam(kGlobalLocalControl, 0);
+  otherPlays(1, 9);
+  const auto report = [](int number, int value) {
+    return Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0, static_cast<unsigned char>(number),
+                 static_cast<unsigned char>(value), 0xF7};
+  };
+  fromInstrument({report(54, 1), report(55, 9)});  // part 2's bank, then its program
+  awaitRequestThread();
+  EXPECT_TRUE(carried(arrivedAtInstrument()).empty()) << "the refused report was answered";
+  EXPECT_EQ(shown(kPart), (Pair{0, 0}));
+  fromHost({{0xC1, 5}});
+  for (const Bytes& m : arrivedAtInstrument()) EXPECT_NE(m, (Bytes{0xB1, 0x20, 0x41})) << "went on the refused bank";
+  EXPECT_EQ(shown(kPart), (Pair{0, 5}));
+  EXPECT_EQ(recorded(kPart), (Pair{0, 5}));
+}
+
 // The host's bank pick of part 2 (B 004) is on its way when the MULTI page
 // picks program 010 for the part: part 10 plays A 010, but the pick goes on
 // the pending bank B, where it is free.

@@ -228,9 +228,12 @@ TEST_F(ReportEchoTest, TwoPartsOnOneChannelEachOweTheEcho) {
     param(kMultiPartStatus + kSecond)->Set(1);
     instrument.setPartChannel(kSecond, kPart);
     heard.clear();
+    plug->conflictLayer->Hide(true);
     if (row.window) windowPick(0, 8);
     else turnPanel({{1, 8}});
     EXPECT_TRUE(exchange()) << "the editor and the instrument never stop talking";
+    // Part 5's echo is no pick of its own, refused as part 2's pair.
+    EXPECT_TRUE(plug->conflictLayer->IsHidden());
     EXPECT_EQ(pairsHeard(), row.answers);
     const std::pair<int, int> ends = row.answers.back();
     EXPECT_EQ(playing(), sound(ends.first, ends.second));
