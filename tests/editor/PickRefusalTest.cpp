@@ -90,6 +90,11 @@ class PickRefusalTest : public EditorTest {
     plug->midiSendThread->flush();
     awaitRequestThread();
   }
+  // The instrument's report of a multi value (a part's bank or program).
+  static Bytes report(int number, int value) {
+    return Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0, static_cast<unsigned char>(number),
+                 static_cast<unsigned char>(value), 0xF7};
+  }
   std::optional<Pair> recorded(int part) {
     const auto at = static_cast<size_t>(part);
     if (!plug->partBankKnown[at] || !plug->partProgramKnown[at]) return std::nullopt;
@@ -281,10 +286,6 @@ TEST_F(PickRefusalTest, AReportForAPartWithNoChannelToAnswerOnIsNotTaken) {
   setParam(kGlobalLocalControl, 0);
   param(kMultiPartMIDICh + 0)->Set(1);  // no channel
   plug->notePartPlays(0, 0, 0);
-  const auto report = [](int number, int value) {
-    return Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0, static_cast<unsigned char>(number),
-                 static_cast<unsigned char>(value), 0xF7};
-  };
   for (const ByteList& told : {ByteList{report(33, 7)}, ByteList{report(32, 1), report(33, 7)}}) {
     fromInstrument(told);
     awaitRequestThread();
@@ -301,10 +302,6 @@ TEST_F(PickRefusalTest, ARefusedReportLeavesNoBankForTheNextPick) {
   ASSERT_NO_FATAL_FAILURE(fresh());
   setParam(kGlobalLocalControl, 0);
   otherPlays(1, 9);
-  const auto report = [](int number, int value) {
-    return Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0, static_cast<unsigned char>(number),
-                 static_cast<unsigned char>(value), 0xF7};
-  };
   fromInstrument({report(54, 1), report(55, 9)});  // part 2's bank, then its program
   awaitRequestThread();
   EXPECT_TRUE(carried(arrivedAtInstrument()).empty()) << "the refused report was answered";
