@@ -126,9 +126,9 @@ class LibrarianBrowser {
   // The record: the slot (a part, or the multi's) plays this library entry
   // (none: no library entry); written as the gate lets its pick go.
   void notePartPlays(int slot, const LibraryPick* source);
-  // Where the pane shows the entry the slot plays, or -1; listedElsewhere:
-  // only where a bank holds a sound picked from a category or search list.
-  int playedSlotIn(int slot, int pane, bool listedElsewhere = false);
+  // Where the pane shows the entry the slot plays (the one it highlights),
+  // or -1.
+  int playedSlotIn(int slot, int pane);
   // The slot becomes the pane's selection, the keys' cursor and the
   // library's slot of that pane.
   void selectSlot(int pane, int slot);

@@ -157,7 +157,7 @@ void LibrarianBrowser::showProgramSlot(int programParameter, int pane) {
 // The pane highlights the library entry the part (the multi) plays, and only
 // where it shows the bank that entry came from; a category or search list
 // (rebuilt, or another search's) holds that sound wherever it lists it.
-int LibrarianBrowser::playedSlotIn(int slot, int pane, bool listedElsewhere) {
+int LibrarianBrowser::playedSlotIn(int slot, int pane) {
   PlayedEntry played;
   {
     std::lock_guard<std::mutex> lock(mPlayedMutex);
@@ -175,7 +175,7 @@ int LibrarianBrowser::playedSlotIn(int slot, int pane, bool listedElsewhere) {
     return at == bank->patches.end() ? -1 : static_cast<int>(at - bank->patches.begin());
   };
   const bool inList = list == kCategoryList || list == kSearchList;
-  if (inList || bankKey(list, *bank) == played.bank) return listedElsewhere ? -1 : inList ? bySound() : played.slot;
+  if (inList || bankKey(list, *bank) == played.bank) return inList ? bySound() : played.slot;
   // Picked from a category or search list: its sound stands in a bank, which
   // holds it where that bank lists it.
   const bool fromList = played.bank.rfind(std::to_string(kCategoryList) + '\n', 0) == 0 ||

@@ -201,11 +201,10 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   // counted from the newest pick under way, else from what it plays.
   const bool multi = multiMode;
   const int shownProgram = multi ? int(kMultiPatch) : kMultiPartPatch + part;
-  // A sound picked from a search or category list: STEP LIBRARY steps on
-  // from where the bank in the pane in use holds it.
-  const int played = libraryControl && librarianBrowser
-                         ? librarianBrowser->playedSlotIn(multi ? kMultiSlot : part, librarianActivePane(), true)
-                         : -1;
+  // STEP LIBRARY steps on from the entry the pane in use highlights: where
+  // it lists the sound the part plays (a bank, a category or search list).
+  const int played =
+      libraryControl && librarianBrowser ? librarianBrowser->playedSlotIn(multi ? kMultiSlot : part, librarianActivePane()) : -1;
   const int base =
       midiMessageManager->picks.stepBase(multi ? kMultiSlot : part, played >= 0 ? played : GetParam(shownProgram)->Int());
   const int next = wrap(base + step, kPatchesPerBank);

@@ -210,9 +210,9 @@ void Tarnivex::logSysExOutMessageByteInt(std::vector<int> message, int count) {
 
 void Tarnivex::MIDIOutRoutingSwitch(IMidiMsg* msg) {
   if (!msg) return;
-  // Silenced for a job, the part takes nothing more but the end of a note
+  // Silenced for a job, the part takes nothing more but what ends a sound
   // that slipped in before.
-  if (processing && notesSilenced && !endsANote(*msg)) return;
+  if (processing && notesSilenced && !endsSounding(*msg)) return;
   if (midiToHostBuffer) midiQueue.Add(msg);
   else sendMidiMsgAndLog(msg);
 }
@@ -308,7 +308,13 @@ void Tarnivex::SetParameterFromGUI(int paramIdx, double normalizedValue) {
   }
   if (value == picked->Int()) return;
   const int part = multiPicked ? currentPart.load() : paramIdx - (bankPicked ? kMultiPartBank : kMultiPartPatch);
-  const int bank = bankPicked ? value : GetParam(kMultiPartBank + part)->Int();
+  // A program goes on the bank a pick not yet gone carried (the host's bank
+  // pick on its way), as the top bar and the arrows judge it.
+  Pick next;
+  next.slot = part;
+  const int bank = bankPicked                          ? value
+                   : multiPicked || !midiMessageManager ? GetParam(kMultiPartBank + part)->Int()
+                                                        : midiMessageManager->bankOfPick(next);
   const int program = bankPicked ? GetParam(kMultiPartPatch + part)->Int() : value;
   if (refuseUnsentPick(part, bank, program, multiPicked)) return showPlayed();
   pickPartProgram(part, bankPicked ? bank : -1, program, multiPicked);

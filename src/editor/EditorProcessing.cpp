@@ -69,9 +69,9 @@ void Tarnivex::ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) {
        (msg->mData1 == IMidiMsg::kBankSelectLSB && (msg->mData2 == 64 || msg->mData2 == 65 || msg->mData2 == 66 ||
                                                      msg->mData2 == 80 || msg->mData2 == 96)));
   const bool partPick = msg->StatusMsg() == IMidiMsg::kProgramChange || bankSelectHalf;
-  // A note the host started before the job is let go: a note off held back
-  // would leave it sounding.
-  if ((processing || editorBusy) && !partPick && !(endsANote(*msg) && !fromDevice)) {
+  // A note the host started before the job is let go: a note off, a pedal
+  // released or a reset held back would leave it sounding.
+  if ((processing || editorBusy) && !partPick && !(endsSounding(*msg) && !fromDevice)) {
     // Not sent while a job or a transfer has the instrument, but never in silence.
     if (!fromDevice && msg->StatusMsg() != IMidiMsg::kNone && midiSendThread) midiSendThread->countIgnored();
     return;

@@ -37,11 +37,11 @@ constexpr int kFilterRoutingFirst = kFilterRoutingParallel;
 }  // namespace
 
 int MIDIMessageManager::partForChannel(int channel) const {
-  for (int p = 0; p < 16; ++p) {
-    IParam* param = plug->paramAt(kMultiPartMIDICh + p);
-    if (param && static_cast<int>(param->Value()) - 2 == channel) return p;
-  }
-  return -1;
+  int first = -1;
+  forEachPartOn(channel, [&](int p) {
+    if (first < 0) first = p;
+  });
+  return first;
 }
 
 void MIDIMessageManager::goingToDevice(const IMidiMsg& msg) {
@@ -49,12 +49,22 @@ void MIDIMessageManager::goingToDevice(const IMidiMsg& msg) {
   const Kind kind = kindOf(msg);
   if (kind == kCC && msg.mData1 == 32)
     mSentBanks[static_cast<size_t>(channel)] = isPartBankValue(msg.mData2) ? msg.mData2 - 64 : -1;
+  // Every part on the channel takes the change, and tells it back.
   if (kind == kPC)
-    echoes.owe(partForChannel(channel), mSentBanks[static_cast<size_t>(channel)], msg.mData1, plug->tickMs());
+    forEachPartOn(channel, [&](int part) {
+      echoes.owe(part, mSentBanks[static_cast<size_t>(channel)], msg.mData1, plug->tickMs());
+    });
 }
 
 void MIDIMessageManager::notSentToDevice(const IMidiMsg& msg) {
-  if (kindOf(msg) == kPC) echoes.forgive(partForChannel(msg.mStatus & 0x0F), msg.mData1);
+  if (kindOf(msg) == kPC) forEachPartOn(msg.mStatus & 0x0F, [&](int part) { echoes.forgive(part, msg.mData1); });
+}
+
+void MIDIMessageManager::forEachPartOn(int channel, const std::function<void(int)>& each) const {
+  for (int p = 0; p < 16; ++p) {
+    IParam* param = plug->paramAt(kMultiPartMIDICh + p);
+    if (param && static_cast<int>(param->Value()) - 2 == channel) each(p);
+  }
 }
 
 void MIDIMessageManager::ProcessMidiMsgFromDevice(IMidiMsg* msg) {

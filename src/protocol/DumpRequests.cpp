@@ -110,8 +110,10 @@ bool MIDIMessageSender::libraryReplyTaken() const {
 
 bool MIDIMessageSender::armLibraryReply(const std::vector<uint8_t>& body) {
   // The record takes the answer to this request alone: the dump of the
-  // address the request names.
-  const LibraryRequest::Address address{body[4], body[5]};
+  // address the request names. One naming no slot (none selected) is
+  // refused as the library arms.
+  std::optional<LibraryRequest::Address> address;
+  if (body.size() >= 6) address = LibraryRequest::Address{body[4], body[5]};
   mManager.patchRequest.expectNext(address);
   mManager.performanceRequest.expectNext(address);
   const bool armed = plug->SetLibrarianRequestActive(true);

@@ -99,6 +99,11 @@ class MIDIMessageManager {
   IControl* getLegacyCCparam(int controller, int channel, int value, bool forceQuickTab, bool fromDevice);
   // The first part playing on the channel (0..15), or -1.
   int partForChannel(int channel) const;
+  // Every part whose MIDI channel is the channel (0..15), in order.
+  void forEachPartOn(int channel, const std::function<void(int)>& each) const;
+  // Asks the part's sound after the pick under way, so that the window ends
+  // on what the part plays.
+  void askWhatPartPlays(int part);
   // The host's program change, on the MIDI thread in the order the host
   // sent them: ticket, the pick it made as it came in, with the bank select
   // it took along (-1: none).

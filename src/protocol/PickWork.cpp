@@ -180,22 +180,24 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   // with local control off, which it plays only as the editor's answer.
   const bool repeat = plays && sentProgram == program;
   const bool noEcho = fromDevice && programChannel(*plug, part, false) < 0;
-  if (!repeat && !noEcho) {
+  // Told only what the editor's last change for the part carried, the
+  // instrument plays it: an answer would only be told back again.
+  const bool told = pick.road == Pick::Road::kReport && !plays && !noEcho && echoes.repeatsLast(part, bank, sentProgram);
+  if (told) {
+    if (!picks.letGo(ticket, [&](const GatePass& pass) {
+          plug->recordPartPlays(pass, bank, sentProgram, nullptr);
+          return true;
+        }))
+      return overtaken();
+  } else if (!repeat && !noEcho) {
     const PickSend sent = plug->BankChangeMessage(ticket, bank, sentProgram, nullptr);
     if (sent == PickSend::kOvertaken) return overtaken();
     if (sent == PickSend::kRefused) return refused(false);
-  } else if (noEcho && !plays && pick.road == Pick::Road::kInstrument) {
+  } else if (noEcho && !plays) {
     // With no channel to answer on, nothing went back: the instrument does
-    // not play its program change.
+    // not play its program change, nor the pick it only told.
     plug->refuseNoProgramChannel(part, false);
     return refused(false);
-  } else if (noEcho && !plays) {
-    // With no channel to echo it on, the instrument's report is what the part plays.
-    if (!picks.letGo(ticket, [&](const GatePass& pass) {
-          plug->recordPartPlays(pass, pick.bank, program, nullptr);
-          return true;
-        }))
-      return false;
   }
   // What goes on is what went out: the clamped program, never the one asked.
   Pick passed = pick;

@@ -102,7 +102,13 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   // The instrument telling back a program change the editor sent the part
   // is that change's echo, used up as it comes; any other report is its own
   // pick, and no echo is owed after it.
-  if (echoes.take(part, !(d[6] & 1), d[7], plug->tickMs())) return true;
+  if (echoes.take(part, !(d[6] & 1), d[7], plug->tickMs())) {
+    // Playing on its own, the instrument tells the user's turn to that same
+    // program just as it tells the echo, and then plays its stored sound:
+    // what the part plays is asked, so that the window ends on it.
+    if ((d[6] & 1) && plug->isLocalControl()) askWhatPartPlays(part);
+    return true;
+  }
   Pick pick;
   pick.road = Pick::Road::kReport;
   pick.slot = part;
@@ -131,7 +137,7 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   const uint32_t number = ++bank.number;
   if (pick.program < 0) {
     // One the editor would refuse (a lock, the port, RX Off) is no pick.
-    if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel) {
+    if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone) {
       bank.bank = -1;
       held.unlock();
       sayRefused(pick, why);
@@ -177,9 +183,8 @@ void MIDIMessageManager::releaseHeldBank(int part, uint32_t number, Pick pick) {
 }
 
 bool MIDIMessageManager::enterReport(Pick pick, std::optional<uint32_t> after) {
-  // With no channel to answer on, what the instrument reports is what the
-  // part plays: nothing to refuse.
-  if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone && why != PickRefusal::kNoChannel) {
+  // Told, not played: with no channel to answer on the part never plays it.
+  if (const PickRefusal why = refusalAtEntry(pick); why != PickRefusal::kNone) {
     sayRefused(pick, why);
     return false;
   }
@@ -189,6 +194,21 @@ bool MIDIMessageManager::enterReport(Pick pick, std::optional<uint32_t> after) {
     handInstrumentsPick(*ticket, pick);
   }
   return true;
+}
+
+void MIDIMessageManager::askWhatPartPlays(int part) {
+  // After the work of the pick under way (a library sound still to go), and
+  // only while no newer pick comes.
+  // The count as the echo came: a pick arriving meanwhile answers for itself.
+  picks.later(part, [this, part, count = picks.current(part).count()] {
+    if (const std::optional<PickTicket> ticket = picks.arriveAfter(part, count)) {
+      Pick ask;
+      ask.road = Pick::Road::kReport;
+      ask.slot = part;
+      ask.work = Pick::Work::kRequest;
+      picks.hand(*ticket, ask);
+    }
+  });
 }
 
 IControl* MIDIMessageManager::lookup(const uint8_t* d, int size, int subKey) {

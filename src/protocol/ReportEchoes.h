@@ -1,8 +1,9 @@
 // What the instrument owes the editor: each program change the editor sends
-// a part is told back once, as the instrument's report of the part's bank
-// and then its program, soon after. A report that matches a change owed, by
-// value, is that change's echo and is used up; any other report is the
-// instrument's own pick, after which nothing more is owed for the part.
+// on a channel is told back once by every part on that channel, as the
+// report of the part's bank and then its program, soon after. A report is
+// an echo only of the part's newest change owed, by value, and is used up;
+// one equal only to an older change, or to none, is the instrument's own
+// pick, after which nothing more is owed for the part.
 #pragma once
 
 #include <array>
@@ -20,8 +21,12 @@ class ReportEchoes {
   // It did not go: nothing of it is owed.
   void forgive(int part, int program);
   // The instrument's report of the part's bank (or program): true when it is
-  // an echo owed, now used up; false for the instrument's own pick.
+  // the echo of the part's newest change owed, now used up; false for the
+  // instrument's own pick.
   bool take(int part, bool bankReport, int value, uint32_t nowMs);
+  // The report's pair (bank -1: the part's own) only repeats what the
+  // editor's last change for the part carried.
+  bool repeatsLast(int part, int bank, int program);
 
  private:
   struct Owed {
@@ -35,6 +40,7 @@ class ReportEchoes {
     static constexpr int kMost = 8;
     std::array<Owed, kMost> owed{};
     int count = 0;
+    Owed last{};  // the newest change that went, told back or not
     void dropFirst(int n);
   };
   static bool isPart(int part) { return part >= 0 && part < 16; }

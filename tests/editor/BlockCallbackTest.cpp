@@ -793,6 +793,23 @@ TEST_F(BlockCallbackTest, HostAndInstrumentMidiThroughTheFilters) {
        false,
        {0x92, 61, 0}, {{0x92, 61, 0}}},
       {"an instrument note off while busy", [] {}, true, {0x80, 62, 0}, {}},
+      // What else ends a sound the host started passes too: a pedal
+      // released, all sound off, reset controllers, all notes off.
+      {"a host sustain release while a job runs", [&] { setParam(kMIDIFilterDAWCCPassThrough, 1); }, false,
+       {0xB2, 64, 0}, {{0xB2, 64, 0}}},
+      {"a host sustain release at 63", [] {}, false, {0xB2, 64, 63}, {{0xB2, 64, 63}}},
+      {"a host all sound off", [] {}, false, {0xB2, 120, 0}, {{0xB2, 120, 0}}},
+      {"a host reset controllers", [] {}, false, {0xB2, 121, 0}, {{0xB2, 121, 0}}},
+      {"a host all notes off", [] {}, false, {0xB2, 123, 0}, {{0xB2, 123, 0}}},
+      {"a host sustain pressed stays", [] {}, false, {0xB2, 64, 64}, {}},
+      {"a host controller stays", [] {}, false, {0xB2, 7, 0}, {}},
+      {"a host sustain release while busy", [&] {
+         plug->processing = false;
+         plug->notesSilenced = false;
+         plug->editorBusy = true;
+       },
+       false, {0xB2, 64, 0}, {{0xB2, 64, 0}}},
+      {"an instrument all notes off while busy", [] {}, true, {0xB0, 123, 0}, {}},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);

@@ -101,6 +101,10 @@ struct Step {
     kStateOverHeldMulti, kOwnPickMeetsHeldPick,
     // And two parts picking one pair at the same moment.
     kTwoPartsOnePair,
+    // Drawn in place of some part clicks: two parts on one channel with an
+    // instrument telling each change back for both; the user turning the
+    // instrument back to an older change the editor sent.
+    kSharedChannelEcho, kOlderProgramBack,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -117,7 +121,8 @@ std::string describe(const Step& s) {
       "held sound, program change overtaken",
       "newer pick amid an older one's pauses", "newer pick amid an older one's search",
       "a pick of every part over a held multi pick", "the instrument's own pick of a held pick's pair",
-      "two parts pick one pair at once"};
+      "two parts pick one pair at once", "two parts on one channel, each echoing",
+      "the instrument turned back to an older change"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -507,9 +512,15 @@ class PickModelTest : public EditorTest {
       if (s.kind == Step::kGetSound && s.value % 4 == 1) s.kind = Step::kOvertakenReply;
       if (s.kind == Step::kPause && (s.bank == 1 || (s.bank == 2 && s.value % 2 == 0)))
         s.kind = s.bank == 1 ? Step::kPauseOvertaken : Step::kSearchOvertaken;
+      drawEchoRoads(s);
       steps.push_back(s);
     }
     return steps;
+  }
+  // Changes the kind only, drawing nothing: every other step keeps its draw.
+  static void drawEchoRoads(Step& s) {
+    if (s.kind == Step::kPartClick && s.value % 3 != 0)
+      s.kind = s.value % 3 == 1 ? Step::kSharedChannelEcho : Step::kOlderProgramBack;
   }
 
   // ---- The oracle's rules.
@@ -997,6 +1008,12 @@ class PickModelTest : public EditorTest {
       case Step::kHeldSoundOvertaken:
         heldSoundOvertaken(s.part, s.value);
         break;
+      case Step::kSharedChannelEcho:
+        sharedChannelEcho(s);
+        break;
+      case Step::kOlderProgramBack:
+        olderProgramBack(s);
+        break;
       case Step::kStateOverHeldMulti: {
         // A multi pick on its way, held at its pause before its program
         // change, then a pick of every part (a restore of a project the test
@@ -1322,6 +1339,121 @@ class PickModelTest : public EditorTest {
     window->clickTab(kQuickTab, part);
     settle();
     EXPECT_EQ(playing(part).name, sound) << "part " << part + 1 << " after a switch back to it";
+  }
+  // ---- Echoes.
+  // A program of the part's own, not its current one, that no other part plays.
+  std::optional<int> freeProgram(int part, int from, std::optional<int> besides = std::nullopt) const {
+    const PartModel& m = models[static_cast<size_t>(part)];
+    for (int k = 0; k < kPrograms; ++k) {
+      const int prog = firstProgram(part) + (from + k) % kPrograms;
+      if (prog != m.program && prog != besides && !meets(part, m.bank, prog)) return prog;
+    }
+    return std::nullopt;
+  }
+  bool echoRoadOpen(std::initializer_list<int> parts) {
+    settle();
+    if (multiMode || mode == Mode::kStepLibrary || portOff() || rxOff() || conditions.hostFilter) return false;
+    for (int p : parts)
+      if (conditions.locked[static_cast<size_t>(p)]) return false;
+    return true;
+  }
+  // Program changes on the channel since the wire stood at `from`.
+  std::vector<int> changesOn(int channel, size_t from) {
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    std::vector<int> programs;
+    for (size_t i = from; i < wire.size(); ++i)
+      if (wire[i].size() == 2 && wire[i][0] == (0xC0 | channel)) programs.push_back(wire[i][1]);
+    return programs;
+  }
+  // Another part moved onto the part's channel, the instrument telling each
+  // program change back for every part on it (its bank, then its program):
+  // the editor's change goes out once, and neither part's echo is answered
+  // (with local control off an answer would be told back again, without end).
+  // Then the other part goes back to its channel and to a program of its own.
+  void sharedChannelEcho(const Step& s) {
+    const auto index = static_cast<size_t>(std::find(std::begin(kParts), std::end(kParts), s.part) - std::begin(kParts));
+    const int pair = kParts[(index + 1 + static_cast<size_t>(s.bank % 2)) % std::size(kParts)];
+    // The host's change on the channel is its first part's pick.
+    const int part = std::min(s.part, pair), other = std::max(s.part, pair);
+    if (!echoRoadOpen({part, other})) return;
+    const std::optional<int> prog = freeProgram(part, s.value);
+    if (!prog) return;
+    bool echoed;
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      echoed = conditions.echo;
+      conditions.echo = false;
+      instrument.setReportsProgramChanges(true);
+      instrument.setPartChannel(other, part);
+    }
+    plug->setParameterFromPlug(kMultiPartMIDICh + other, part + 2, false);
+    const size_t at = mark();
+    run(Step{Step::kHost, part, 0, *prog});
+    settle();
+    // The host's own change passes through beside the editor's.
+    const std::vector<int> went = changesOn(part, at);
+    EXPECT_TRUE(!went.empty() && went.size() <= 2 && std::count(went.begin(), went.end(), *prog) == std::ssize(went))
+        << "parts " << part + 1 << " and " << other + 1 << " on one channel, each telling the change to " << *prog
+        << " back: " << went.size() << " program changes went, the last to " << (went.empty() ? -1 : went.back());
+    EXPECT_EQ(playing(other).program, *prog) << "part " << other + 1 << " took the change on its channel";
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      instrument.setReportsProgramChanges(false);
+      instrument.setPartChannel(other, other);
+      conditions.echo = echoed;
+    }
+    plug->setParameterFromPlug(kMultiPartMIDICh + other, other + 2, false);
+    if (const std::optional<int> back = freeProgram(other, s.value)) run(Step{Step::kHost, other, 0, *back});
+    settle();
+  }
+  // The editor sends the part two programs, their echoes lost; the user then
+  // turns the instrument back to the first while its echo would still be
+  // due: a pick, answered (local control off) or shown (on), never taken as
+  // the older change's echo. Or (local control off, bank 2) both echoes
+  // come late, after the second change went: whatever the editor makes of
+  // the first, the exchange ends, on the second.
+  void olderProgramBack(const Step& s) {
+    if (!echoRoadOpen({s.part})) return;
+    const std::optional<int> x = freeProgram(s.part, s.value);
+    const std::optional<int> y = x ? freeProgram(s.part, s.value + 7, x) : std::nullopt;
+    if (!y) return;
+    bool echoed;
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      echoed = conditions.echo;
+      conditions.echo = false;
+    }
+    const int bank = models[static_cast<size_t>(s.part)].bank;
+    run(Step{Step::kHost, s.part, 0, *x});
+    run(Step{Step::kHost, s.part, 0, *y});
+    // Within the echoes' time: the clock stands.
+    settle(false);
+    const bool lateEchoes = !localOn && s.bank == 2;
+    const size_t at = mark();
+    if (lateEchoes) {
+      reportPick(s.part, false, *x);
+      reportPick(s.part, false, *y);
+      settle();
+      take(s.part, bank, *y, Road::kEditor, at);
+      EXPECT_LE(changesOn(s.part, at).size(), 4u) << "part " << s.part + 1 << ": late echoes answered again and again";
+    } else if (localOn) {
+      playOnInstrument(s.part, std::nullopt, *x);
+      reportPick(s.part, false, *x);
+      take(s.part, bank, *x, Road::kOwn, at);
+      settle();
+    } else {
+      reportPick(s.part, false, *x);
+      take(s.part, bank, *x, Road::kEditor, at);
+      settle();
+      EXPECT_EQ(changesOn(s.part, at), std::vector<int>{*x})
+          << "part " << s.part + 1 << ": the instrument turned back to " << *x << " after " << *y << " went";
+    }
+    const int ends = lateEchoes ? *y : *x;
+    EXPECT_EQ(playing(s.part).program, ends) << "part " << s.part + 1 << " plays";
+    EXPECT_TRUE(namesIt(shownName(s.part), storedName(bank, ends)))
+        << "part " << s.part + 1 << " names \"" << shownName(s.part) << "\", it plays \"" << storedName(bank, ends) << "\"";
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    conditions.echo = echoed;
   }
   // The editor holds the sound a part plays (asked for); a program change
   // goes out, its pick then overtaken by a request whose reply is lost: the

@@ -76,6 +76,11 @@ class PickRefusalTest : public LibraryWindowTest {
     plug->midiSendThread->flush();
     awaitRequestThread();
   }
+  // The instrument's report of a multi value (a part's bank or program).
+  static Bytes report(int number, int value) {
+    return Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x21, 0, static_cast<unsigned char>(number),
+                 static_cast<unsigned char>(value), 0xF7};
+  }
   std::optional<Pair> recorded(int part) {
     const auto at = static_cast<size_t>(part);
     if (!plug->partBankKnown[at] || !plug->partProgramKnown[at]) return std::nullopt;
@@ -256,6 +261,64 @@ TEST_F(PickRefusalTest, AnInstrumentsChangeWithNoChannelToAnswerOnIsNotTaken) {
   for (const Bytes& m : arrivedAtInstrument()) EXPECT_NE(m[0] & 0xF0, 0xC0) << "a program change went back";
   EXPECT_EQ(shown(0), (Pair{0, 0}));
   EXPECT_EQ(recorded(0), (Pair{0, 0}));
+}
+
+// Local control off, the instrument reports a pick for a part with no
+// channel to answer on: the part never plays it, so it is neither shown nor
+// recorded, and nothing goes back.
+TEST_F(PickRefusalTest, AReportForAPartWithNoChannelToAnswerOnIsNotTaken) {
+  ASSERT_NO_FATAL_FAILURE(fresh());
+  setParam(kGlobalLocalControl, 0);
+  param(kMultiPartMIDICh + 0)->Set(1);  // no channel
+  plug->notePartPlays(0, 0, 0);
+  for (const ByteList& told : {ByteList{report(33, 7)}, ByteList{report(32, 1), report(33, 7)}}) {
+    fromInstrument(told);
+    awaitRequestThread();
+    for (const Bytes& m : arrivedAtInstrument()) EXPECT_NE(m[0] & 0xF0, 0xC0) << "a program change went back";
+    EXPECT_EQ(shown(0), (Pair{0, 0}));
+    EXPECT_EQ(recorded(0), (Pair{0, 0}));
+  }
+}
+
+// Local control off, the instrument reports part 2 on bank B, program 010,
+// which part 10 plays: refused whole, its bank is not left for the host's
+// lone program change after it, which goes on the part's own bank A.
+TEST_F(PickRefusalTest, ARefusedReportLeavesNoBankForTheNextPick) {
+  ASSERT_NO_FATAL_FAILURE(fresh());
+  setParam(kGlobalLocalControl, 0);
+  otherPlays(1, 9);
+  fromInstrument({report(54, 1), report(55, 9)});  // part 2's bank, then its program
+  awaitRequestThread();
+  EXPECT_TRUE(carried(arrivedAtInstrument()).empty()) << "the refused report was answered";
+  EXPECT_EQ(shown(kPart), (Pair{0, 0}));
+  fromHost({{0xC1, 5}});
+  for (const Bytes& m : arrivedAtInstrument()) EXPECT_NE(m, (Bytes{0xB1, 0x20, 0x41})) << "went on the refused bank";
+  EXPECT_EQ(shown(kPart), (Pair{0, 5}));
+  EXPECT_EQ(recorded(kPart), (Pair{0, 5}));
+}
+
+// The host's bank pick of part 2 (B 004) is on its way when the MULTI page
+// picks program 010 for the part: part 10 plays A 010, but the pick goes on
+// the pending bank B, where it is free.
+TEST_F(PickRefusalTest, AMultiPageProgramPickIsJudgedOnThePendingBank) {
+  ASSERT_NO_FATAL_FAILURE(fresh());
+  otherPlays(0, 9);
+  std::atomic<bool> done{false};
+  plug->sleepFor = [&](int) {
+    if (done.exchange(true)) return;
+    plug->SetParameterFromGUI(kMultiPartPatch + kPart, param(kMultiPartPatch + kPart)->GetNormalized(9));
+  };
+  fromHost(hostPair(1, 3));
+  awaitRequestThread();
+  plug->sleepFor = [](int) {};
+  ASSERT_TRUE(done);
+  const ByteList reached = arrivedAtInstrument();
+  const std::vector<Pair> pairs = carried(reached);
+  ASSERT_FALSE(pairs.empty());
+  EXPECT_EQ(pairs.back(), (Pair{1, 9}));
+  EXPECT_EQ(shown(kPart), (Pair{1, 9}));
+  EXPECT_EQ(recorded(kPart), (Pair{1, 9}));
+  EXPECT_TRUE(plug->conflictLayer->IsHidden());
 }
 
 // The MIDI ports are not set and the editor's output goes to the host's

@@ -104,6 +104,7 @@ class ReportEchoTest : public EditorTest {
   std::optional<EditorWindowDriver> window;
   std::atomic<bool> burst{false};
   ByteList heard;  // what the instrument heard in the exchanges
+  std::mutex wire;
 };
 
 std::string sound(int bank, int program) {
@@ -146,12 +147,16 @@ TEST_F(ReportEchoTest, AReportAfterTheEditorsOwnChangeIsItsEchoOnlyOnce) {
     std::vector<std::pair<int, int>> answers;  // what the editor sends back
     int endsOn;                                // the program the part plays and the window shows
   } rows[] = {
-      {"echoing: 007, then straight back to 006", true, false, 300, {6, 5}, {{0, 5}}, 5},
-      {"silent: 007, then straight back to 006", false, false, 300, {6, 5}, {{0, 5}}, 5},
+      // Back to the editor's last change before 007 went: it plays that,
+      // nothing is answered.
+      {"echoing: 007, then straight back to 006", true, false, 300, {6, 5}, {}, 5},
+      {"silent: 007, then straight back to 006", false, false, 300, {6, 5}, {}, 5},
       {"silent, local control on: 007, then straight back to 006", false, true, 300, {6, 5}, {}, 5},
       {"silent: 006 told 0.5 s after: taken for its echo", false, false, 500, {}, {}, 5},
-      {"silent: 006 told 1.5 s after: past due, a pick", false, false, 1500, {5}, {{0, 5}}, 5},
-      {"echoing: 006 told again after its echo: a pick", true, false, 500, {5}, {{0, 5}}, 5},
+      // Past due or told again, it only repeats the editor's last change:
+      // never answered again.
+      {"silent: 006 told 1.5 s after: past due, not answered", false, false, 1500, {5}, {}, 5},
+      {"echoing: 006 told again after its echo: not answered", true, false, 500, {5}, {}, 5},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -175,6 +180,129 @@ TEST_F(ReportEchoTest, AReportAfterTheEditorsOwnChangeIsItsEchoOnlyOnce) {
     EXPECT_EQ(shown(), std::make_pair(0, row.endsOn));
   }
 }
+// The editor sends 007 and then 008; the user turns the instrument back to
+// 007 at once: a report of an older change is the user's pick, only the
+// newest change's is an echo.
+TEST_F(ReportEchoTest, AReportOfAnOlderChangeIsAPick) {
+  const struct {
+    const char* what;
+    bool echoes, localOn;
+    std::vector<std::pair<int, int>> answers;
+  } rows[] = {
+      {"silent, local control off: answered", false, false, {{0, 6}}},
+      {"silent, local control on: it plays its own pick", false, true, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fresh(row.echoes, row.localOn);
+    windowPick(0, 6);
+    windowPick(0, 7);
+    ASSERT_TRUE(exchange());
+    ASSERT_EQ(playing(), sound(0, 7));
+    heard.clear();
+    now += 300;
+    turnPanel({{0, 6}});
+    EXPECT_TRUE(exchange());
+    EXPECT_EQ(pairsHeard(), row.answers);
+    EXPECT_EQ(playing(), sound(0, 6));
+    EXPECT_EQ(shown(), std::make_pair(0, 6));
+  }
+}
+
+// Two parts on one channel: the instrument tells each program change back for
+// both. Each part owes its echo; nothing is answered, and the talk ends.
+TEST_F(ReportEchoTest, TwoPartsOnOneChannelEachOweTheEcho) {
+  constexpr int kSecond = 4;  // part 5, moved onto part 2's channel
+  const struct {
+    const char* what;
+    bool window;  // the window's pick, else the panel's (bank B)
+    std::vector<std::pair<int, int>> answers;
+  } rows[] = {
+      {"the window's pick goes once", true, {{0, 8}}},
+      {"the panel's pick is answered once", false, {{1, 8}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fresh(true, false);
+    param(kMultiPartMIDICh + kSecond)->Set(kPart + 2);
+    param(kMultiPartStatus + kSecond)->Set(1);
+    instrument.setPartChannel(kSecond, kPart);
+    heard.clear();
+    plug->conflictLayer->Hide(true);
+    if (row.window) windowPick(0, 8);
+    else turnPanel({{1, 8}});
+    EXPECT_TRUE(exchange()) << "the editor and the instrument never stop talking";
+    // Part 5's echo is no pick of its own, refused as part 2's pair.
+    EXPECT_TRUE(plug->conflictLayer->IsHidden());
+    EXPECT_EQ(pairsHeard(), row.answers);
+    const std::pair<int, int> ends = row.answers.back();
+    EXPECT_EQ(playing(), sound(ends.first, ends.second));
+    EXPECT_EQ(shown(), ends);
+    const Bytes second = instrument.partBuffer(kSecond);
+    EXPECT_EQ(std::string(second.begin() + 370, second.begin() + 379), sound(ends.first, ends.second));
+  }
+}
+
+// STEP LIBRARY, local control on, an instrument that does not tell the
+// editor's changes back: a slot sent, the user turns the instrument to that
+// program just after, and it plays its stored sound. The report looks like
+// the echo; the window still ends on what the part plays.
+TEST_F(ReportEchoTest, TheWindowEndsOnWhatThePartPlaysAfterATurnThatLooksLikeAnEcho) {
+  fresh(false, true);
+  window.emplace(*plug);
+  window->clickTab(kMainTab, 1);
+  setParam(kControlLibrary, 1);
+  window->click(window->slot(0, 3));
+  ASSERT_TRUE(exchange());
+  setParam(kPatchUp + kPart, 1);
+  ASSERT_TRUE(exchange());
+  ASSERT_EQ(playing(), numbered("Fact", 1).substr(0, 9));
+  now += 300;
+  // The request's pauses let the instrument take what was sent and answer.
+  plug->midiMessageManager->virtualPause = [this](int) {
+    std::lock_guard<std::mutex> lock(wire);
+    for (const Bytes& message : sentSinceLast()) {
+      heard.push_back(message);
+      for (const SimBytes& reply : instrument.receive(message)) backend->inject(reply);
+    }
+    return true;
+  };
+  turnPanel({{0, 1}});
+  EXPECT_TRUE(exchange());
+  EXPECT_EQ(playing(), sound(0, 1));
+  EXPECT_EQ(plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9), sound(0, 1));
+  EXPECT_EQ(shown(), std::make_pair(0, 1));
+}
+
+// Nine changes to a part with no report between: the record of owed echoes
+// keeps the newest, and its echo is still matched.
+TEST_F(ReportEchoTest, NineChangesWithNoReportBetweenKeepTheNewestOwed) {
+  fresh(false, false);
+  for (int program = 10; program < 19; ++program) windowPick(0, program);
+  ASSERT_TRUE(exchange());
+  heard.clear();
+  now += 100;
+  fromInstrument(instrument.pickOnPanel(kPart, 0, 18).back());
+  EXPECT_TRUE(exchange());
+  EXPECT_EQ(pairsHeard(), (std::vector<std::pair<int, int>>{}));
+  EXPECT_EQ(shown(), std::make_pair(0, 18));
+}
+
+// The editor sent B 006; the panel tells C 006 at once: the bank report is of
+// another bank, no echo, and the pair is the user's pick, answered whole.
+TEST_F(ReportEchoTest, ABankReportOfAnotherBankIsNoEcho) {
+  fresh(false, false);
+  windowPick(1, 5);
+  ASSERT_TRUE(exchange());
+  heard.clear();
+  now += 100;
+  turnPanel({{2, 5}});
+  EXPECT_TRUE(exchange());
+  EXPECT_EQ(pairsHeard(), (std::vector<std::pair<int, int>>{{2, 5}}));
+  EXPECT_EQ(playing(), sound(2, 5));
+  EXPECT_EQ(shown(), std::make_pair(2, 5));
+}
+
 TEST_F(ReportEchoTest, InStepLibraryTheEchoOfAStepIsNotAnsweredAgain) {
   for (const bool localOn : {true, false}) {
     SCOPED_TRACE(localOn ? "local control on" : "local control off");

@@ -106,6 +106,18 @@ class WindowFollowsTest : public EditorTest {
       if (control->ParamIdx() == kPatchName + part) return static_cast<ITextControl*>(control.get())->GetText();
     return "?";
   }
+  void search(const char* text) {
+    setParam(kPatchSearch, 1);
+    plug->setParamDisplayText(kPatchSearchString, 0, text);
+    plug->OnParamChange(kPatchSearchString);
+    atRest();
+  }
+  // The lower pane's slot holding the sound of that name, as the window lists it.
+  int listedAt(const std::string& name) {
+    for (int slot = 0; slot < kSlotsPerPane; ++slot)
+      if (window->slots().slotText(kLower, slot).rfind(name, 0) == 0) return slot;
+    return -1;
+  }
   void doubleClick(int pane, int slot) {
     const IRECT r = window->slot(pane, slot);
     IMouseMod left(true, false);
@@ -151,18 +163,6 @@ TEST_F(WindowFollowsTest, APartSwitchOnTheMultiPageMovesTheLibrarysHighlightToTh
 
 TEST_F(WindowFollowsTest, ASearchResultOrCategoryEntryIsHighlightedWhereverTheListHoldsItsSound) {
   setParam(kControlLibrary, 1);
-  const auto search = [&](const char* text) {
-    setParam(kPatchSearch, 1);
-    plug->setParamDisplayText(kPatchSearchString, 0, text);
-    plug->OnParamChange(kPatchSearchString);
-    atRest();
-  };
-  // The lower pane's slot holding the sound of that name, as the window lists it.
-  const auto listedAt = [&](const std::string& name) {
-    for (int slot = 0; slot < kSlotsPerPane; ++slot)
-      if (window->slots().slotText(kLower, slot).rfind(name, 0) == 0) return slot;
-    return -1;
-  };
   search("Fact5");
   ASSERT_EQ(listedAt("Fact52"), 3);
   window->click(window->slot(kLower, 0));
@@ -214,6 +214,51 @@ TEST_F(WindowFollowsTest, AStepAfterTheSearchClosesGoesOnFromTheSoundThePartPlay
   setParam(kPatchUp + 0, 1);
   atRest();
   EXPECT_EQ(playing(), "Fact53");
+}
+
+// STEP LIBRARY in a category or search list steps on from the entry of the
+// sound the part plays, which is the one highlighted; a list that does not
+// hold that sound highlights nothing, whatever its position.
+TEST_F(WindowFollowsTest, AStepInACategoryOrSearchListGoesOnFromTheHighlightedSound) {
+  setParam(kControlLibrary, 1);
+  const auto playing = [&] {
+    const SimBytes plays = instrument.partBuffer(0);
+    return std::string(plays.begin() + 370, plays.begin() + 376);
+  };
+  const struct {
+    const char* what;
+    bool up;
+    const char* ends;  // what the part plays after the step
+  } rows[] = {{"up", true, "Fact53"}, {"down", false, "Fact51"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    search("Fact5");
+    ASSERT_EQ(listedAt("Fact52"), 3);
+    window->click(window->slot(kLower, 0));
+    doubleClick(kLower, 3);
+    atRest();
+    ASSERT_EQ(playing(), "Fact52");
+    // A search that does not list the sound highlights none of its entries.
+    search("Fact6");
+    ASSERT_EQ(listedAt("Fact62"), 3);
+    EXPECT_FALSE(highlighted(kLower, 3));
+    EXPECT_EQ(window->slots().selectedLower, -1);
+    // The category list holds it further down: highlighted there, and the
+    // step counts from there.
+    setParam(kPatchSearch, 0);
+    setParam(kCategorySelection, 1);
+    atRest();
+    const int inCategory = listedAt("Fact52");
+    ASSERT_GT(inCategory, 3);
+    EXPECT_TRUE(highlighted(kLower, inCategory));
+    setParam((row.up ? kPatchUp : kPatchDown) + 0, 1);
+    atRest();
+    EXPECT_EQ(playing(), row.ends);
+    EXPECT_EQ(lastProgramChange(0), inCategory + (row.up ? 1 : -1));
+    EXPECT_TRUE(highlighted(kLower, inCategory + (row.up ? 1 : -1)));
+    setParam(kCategorySelection, 0);
+    atRest();
+  }
 }
 
 TEST_F(WindowFollowsTest, TheTopBarShowsNoOldSoundNameOverTheInstrumentsOwnPick) {

@@ -77,7 +77,13 @@ SimulatedInstrument::SimulatedInstrument(int deviceId) {
     mMultis[static_cast<size_t>(n)] = multiDump(deviceId, 0, n, programName("MULTI", 0, n));
   mMulti = multiDump(deviceId, kMultiEditBuffer, 0, "MULTI EDIT");
   mGlobal = frame(kGlobalDumpSize, deviceId, kGlobalDumpCommand, 0, 0);
+  for (int p = 0; p < kParts; ++p) mPartChannels[static_cast<size_t>(p)] = p;
   takeDeviceId(deviceId);
+}
+
+void SimulatedInstrument::setPartChannel(int part, int channel) {
+  std::lock_guard<std::mutex> lock(mMutex);
+  mPartChannels.at(static_cast<size_t>(part)) = channel;
 }
 
 void SimulatedInstrument::reset() {
@@ -94,6 +100,7 @@ void SimulatedInstrument::reset() {
   mMulti = fresh.mMulti;
   mGlobal = fresh.mGlobal;
   mBankSelect = {};
+  for (int p = 0; p < kParts; ++p) mPartChannels[static_cast<size_t>(p)] = p;
   mReceived.clear();
   mChecksumErrors.clear();
   mPartsStored.clear();
@@ -133,9 +140,11 @@ std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& m) {
   if (m.empty()) return {};
   mReceived.push_back(m);
   if (m[0] != kSysExStart) {
-    const int part = applyShortMessage(m);
-    if (part >= 0 && mReportsProgramChanges) return reportsOf(static_cast<size_t>(part));
-    return {};
+    std::vector<SimBytes> reports;
+    for (const size_t part : applyShortMessage(m))
+      if (mReportsProgramChanges)
+        for (SimBytes& report : reportsOf(part)) reports.push_back(std::move(report));
+    return reports;
   }
   // Not ours: another model, another maker, or another device ID.
   if (m.size() < 6 || m[1] != kZorozovID || m[2] != kDirirUModel || m[3] != mDeviceId || m.back() != kSysExEnd)
@@ -241,11 +250,11 @@ SimBytes SimulatedInstrument::turnMultiKnob(int position, int value) {
   return sent;
 }
 
-int SimulatedInstrument::applyShortMessage(const SimBytes& m) {
+std::vector<size_t> SimulatedInstrument::applyShortMessage(const SimBytes& m) {
   if (m[0] == 0xF8 || m[0] == 0xFA || m[0] == 0xFC) {
     mClockBytes.push_back(m[0]);
     if (m[0] == 0xF8) mTimingClockTimes.push_back(std::chrono::steady_clock::now());
-    return -1;
+    return {};
   }
   const auto channel = static_cast<size_t>(m[0] & 0x0F);
   const int kind = m[0] & 0xF0;
@@ -257,22 +266,25 @@ int SimulatedInstrument::applyShortMessage(const SimBytes& m) {
     mMulti[6] = 0;
     sim::writeFrameChecksum(mMulti.data(), kMultiDumpSize);
     loadPartsOfMulti();
-    return -1;
+    return {};
   }
   if (kind == 0xB0 && m.size() >= 3 && m[1] == 32 && m[2] >= 64) mBankSelect[channel] = m[2] - 64;
-  // The channel's part takes the selected stored sound into its edit buffer.
+  // Every part on the channel takes the selected stored sound into its edit buffer.
   const int bank = mBankSelect[channel];
-  if (kind == 0xC0 && m.size() >= 2 && bank < kSoundBanks && m[1] < kPrograms) {
-    loadPart(channel, bank, m[1]);
+  std::vector<size_t> took;
+  if (kind != 0xC0 || m.size() < 2 || bank >= kSoundBanks || m[1] >= kPrograms) return took;
+  for (size_t part = 0; part < static_cast<size_t>(kParts); ++part) {
+    if (mPartChannels[part] != static_cast<int>(channel)) continue;
+    loadPart(part, bank, m[1]);
     // The multi names what each part plays: its block's bank and program.
-    const int position = kMultiPartBlock + kMultiPartBlockSpan * static_cast<int>(channel);
+    const int position = kMultiPartBlock + kMultiPartBlockSpan * static_cast<int>(part);
     for (const auto& [at, value] : {std::pair{position, bank}, std::pair{position + 1, static_cast<int>(m[1])}})
       applyParameterChange({kSysExStart, kZorozovID, kDirirUModel, static_cast<uint8_t>(mDeviceId), kMultiChange,
                             static_cast<uint8_t>(at / 128), static_cast<uint8_t>(at % 128), static_cast<uint8_t>(value),
                             kSysExEnd});
-    return static_cast<int>(channel);
+    took.push_back(part);
   }
-  return -1;
+  return took;
 }
 
 std::vector<SimBytes> SimulatedInstrument::reportsOf(size_t part) const {
@@ -319,7 +331,7 @@ void SimulatedInstrument::loadPart(size_t part, int bank, int program) {
   dump[6] = static_cast<uint8_t>(part);
   sim::writeFrameChecksum(dump.data(), kSoundDumpSize);
   mParts[part] = dump;
-  mBankSelect[part] = bank;
+  mBankSelect[static_cast<size_t>(mPartChannels[part]) & 0x0F] = bank;
 }
 
 // A multi that arrives in the edit buffer has every part load what it names.

@@ -60,6 +60,10 @@ class SimulatedInstrument {
   // Tells each program change a part takes back, as the report of the part's
   // bank and then its program (the replies to that message).
   void setReportsProgramChanges(bool on) { mReportsProgramChanges = on; }
+  // The MIDI channel (0..15) a part receives on; several parts may share
+  // one, and each takes and tells back a program change on it. Part p is on
+  // channel p until set.
+  void setPartChannel(int part, int channel);
   // Its local control, as its global block holds it: on, a pick made on its
   // panel is played at once; off, it is only told.
   void setLocalControl(bool on);
@@ -107,8 +111,8 @@ class SimulatedInstrument {
   SimBytes spoil(SimBytes dump) const;
   void applyDump(const SimBytes& message);
   void applyParameterChange(const SimBytes& message);
-  // The part that took a program change from it, or -1.
-  int applyShortMessage(const SimBytes& message);
+  // The parts that took a program change from it.
+  std::vector<size_t> applyShortMessage(const SimBytes& message);
   // The reports of what the part plays, as its multi block holds it.
   std::vector<SimBytes> reportsOf(size_t part) const;
   void loadPart(size_t part, int bank, int program);
@@ -126,7 +130,8 @@ class SimulatedInstrument {
   std::array<SimBytes, kPrograms> mMultis;
   SimBytes mMulti;
   SimBytes mGlobal;
-  std::array<int, kParts> mBankSelect{};
+  std::array<int, kParts> mBankSelect{};  // by channel
+  std::array<int, kParts> mPartChannels{};
   std::vector<SimBytes> mReceived;
   std::vector<ChecksumError> mChecksumErrors;
   std::vector<int> mPartsStored;

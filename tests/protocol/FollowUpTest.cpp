@@ -46,8 +46,8 @@ TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsAPickOfThePart) {
        {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/0"}, kPart + 2, 2},
       {"another program 500 ms after one: a pick", false, 0, 500, kBankPosition + 1, 2,
        {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/2"}},
-      {"program, the part on Global: nothing to echo on", false, 0, 5000, kBankPosition + 1, 2, {"AllSoundsOff 3"},
-       {"3 -1/2"}, 0},
+      // Told, never played: no channel to answer on.
+      {"program, the part on Global: not taken", false, 0, 5000, kBankPosition + 1, 2, {}, {}, 0},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
