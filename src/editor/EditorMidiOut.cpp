@@ -219,6 +219,9 @@ void Tarnivex::MIDIOutRoutingSwitch(IMidiMsg* msg) {
 
 void Tarnivex::AllSoundsOff(int part, bool allParts) {
   if (!midiIOConfigured) return;
+  // Silenced for a job already: another all-notes-off of the editor's adds
+  // nothing (the host's own still pass).
+  if (processing && notesSilenced) return;
   auto route = [this](int channel, int forPart) {
     if (channel < 0 || channel > 15) {
       // Made on the host's audio thread after a reset: no allocation.

@@ -215,8 +215,13 @@ TEST_F(LibrarianWindowTest, AProgramStepInLibraryModeMovesTheHighlight) {
   EXPECT_EQ(slots().selectedUpper, 4);
   EXPECT_TRUE(highlighted(kUpper, 4));
 
-  // In the lower pane the step moves the lower selection, wrapping at 100.
-  plug->GetParam(kMultiPartPatch + 0)->Set(0);
+  // In the lower pane the step moves the lower selection, wrapping at 100,
+  // from the entry the part plays (stepped down to slot 0 above).
+  for (int i = 0; i < 4; ++i) {
+    press(kPatchDown + 0);
+    settle();
+  }
+  ASSERT_EQ(plug->GetParam(kMultiPartPatch + 0)->Int(), 0);
   window->click(window->slot(kLower, 0));
   press(kPatchDown + 0);
   settle();
