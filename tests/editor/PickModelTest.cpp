@@ -101,6 +101,9 @@ struct Step {
     kStateOverHeldMulti, kOwnPickMeetsHeldPick,
     // And two parts picking one pair at the same moment.
     kTwoPartsOnePair,
+    // Drawn in place of some lost requests: a request answered only past its
+    // time (its search's answer too), as the part's newer request waits.
+    kPastTimeReply,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -117,7 +120,7 @@ std::string describe(const Step& s) {
       "held sound, program change overtaken",
       "newer pick amid an older one's pauses", "newer pick amid an older one's search",
       "a pick of every part over a held multi pick", "the instrument's own pick of a held pick's pair",
-      "two parts pick one pair at once"};
+      "two parts pick one pair at once", "a reply past its time as a newer request waits"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -274,6 +277,14 @@ class PickModelTest : public EditorTest {
         const bool change = message.size() == 2 && (message[0] & 0xF0) == 0xC0;
         const bool timely = !change || sentThisSecond(message);
         if (!reaches) continue;
+        // The held answers come as the part's next request reaches the
+        // instrument, before its own.
+        if (releaseAtRequestOf >= 0 && message.size() == 8 && message[4] == 0x00 && message[5] == 0x30 &&
+            message[6] == releaseAtRequestOf) {
+          for (Bytes& reply : heldReplies) late.push_back({0, reply});
+          heldReplies.clear();
+          releaseAtRequestOf = -1;
+        }
         std::vector<SimBytes> replies = instrument.receive(message);
         // Echoing, it reports each program change it receives as its own,
         // at once: one that left before the test's clock moved on had its
@@ -493,6 +504,7 @@ class PickModelTest : public EditorTest {
                             : firstProgram(s.part) + static_cast<int>(random() % kPrograms);
       if (s.kind == Step::kAnswers) s.value = static_cast<int>(random() % 5);
       if (s.kind == Step::kSettle && s.value % 5 < 2) s.kind = s.value % 5 == 0 ? Step::kOwnPickAtRest : Step::kRequestLost;
+      if (s.kind == Step::kRequestLost && s.bank == 2) s.kind = Step::kPastTimeReply;
       if (s.kind == Step::kSettle && s.value % 5 == 2 && !multiMode) s.kind = Step::kHeldSoundOvertaken;
       else if (s.kind == Step::kSettle && s.value % 5 >= 2)
         s.kind = multiMode ? Step::kStateOverHeldMulti
@@ -946,6 +958,9 @@ class PickModelTest : public EditorTest {
         holdChanged.notify_all();
         break;
       }
+      case Step::kPastTimeReply:
+        pastTimeReply(s.part, s.value);
+        break;
       case Step::kPauseOvertaken:
       case Step::kSearchOvertaken:
         newerPickAmidPauses(s, s.kind == Step::kSearchOvertaken);
@@ -1322,6 +1337,47 @@ class PickModelTest : public EditorTest {
     window->clickTab(kQuickTab, part);
     settle();
     EXPECT_EQ(playing(part).name, sound) << "part " << part + 1 << " after a switch back to it";
+  }
+  // A part's request the instrument answers only after its time and its
+  // search (the search's answer on its own ID too), held until the part's
+  // newer pick's request reaches it: then the late answers come, in order
+  // before the newer one's. The part ends on the newer pick's sound, which
+  // the window names, and a switch sends nothing else into it.
+  void pastTimeReply(int part, int value) {
+    settle();
+    const auto at = static_cast<size_t>(part);
+    if (mode != Mode::kStepSynth || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter ||
+        conditions.answers == Answers::kNever)
+      return run(Step{Step::kGetSound, part});
+    const PartModel& m = models[at];
+    std::optional<int> y;
+    for (int k = 0; k < kPrograms && !y; ++k) {
+      const int prog = firstProgram(part) + (value + k) % kPrograms;
+      if (prog != m.program && !meets(part, m.bank, prog) && storedName(m.bank, prog) != storedName(m.bank, m.program)) y = prog;
+    }
+    if (!y) return run(Step{Step::kGetSound, part});
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      holdReplies = true;
+      heldReplies.clear();
+    }
+    run(Step{Step::kGetSound, part});
+    // Its job searched and gave up, every answer held.
+    MIDIMessageManager& manager = *plug->midiMessageManager;
+    for (int i = 0; i < 10000 && !(manager.atRest() && manager.picks.repliesAwaited() == 0); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      holdReplies = false;
+      releaseAtRequestOf = part;
+    }
+    answeredEver = false;  // the search ran
+    run(Step{Step::kHost, part, 0, *y});
+    settle();
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    releaseAtRequestOf = -1;
+    for (Bytes& reply : heldReplies) late.push_back({0, reply});
+    heldReplies.clear();
   }
   // The editor holds the sound a part plays (asked for); a program change
   // goes out, its pick then overtaken by a request whose reply is lost: the
@@ -2135,6 +2191,7 @@ class PickModelTest : public EditorTest {
   size_t wireObject = 0, wireSeen = 0, traced = 0, gateTraced = 0;
   std::vector<std::pair<int, Bytes>> late;
   bool holdReplies = false;  // the instrument's dumps kept back, in order
+  int releaseAtRequestOf = -1;  // the part whose next request lets them go
   std::vector<Bytes> heldReplies;
   struct Overtaking {
     int slot = -1;
