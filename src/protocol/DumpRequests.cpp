@@ -113,7 +113,10 @@ bool MIDIMessageSender::libraryReplyTaken() const {
 bool MIDIMessageSender::armLibraryReply(const std::vector<uint8_t>& body) {
   // The record takes the answer to this request alone: the dump of the
   // address the request names.
-  const LibraryRequest::Address address{body[4], body[5]};
+  // With no slot selected the body has no program byte: the library refuses
+  // the slot as it arms.
+  const auto byte = [&](size_t at) { return at < body.size() ? static_cast<int>(body[at]) : -1; };
+  const LibraryRequest::Address address{byte(4), byte(5)};
   mManager.patchRequest.expectNext(address);
   mManager.performanceRequest.expectNext(address);
   const uint32_t sounds = mManager.patchRequest.arms, multis = mManager.performanceRequest.arms;

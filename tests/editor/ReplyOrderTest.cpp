@@ -386,7 +386,8 @@ TEST_F(ReplyOrderTest, ADumpAnOlderRequestMayStillSendIsNotTheNewerOnesAnswer) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     instrument.setDeviceId(row.instrumentsId);
-    instrument.setAnswersLate(row.olderLateMs);
+    // The older request's answer late; the ones after it wait behind it.
+    instrument.setAnswersLate(row.olderLateMs, 1);
     instrument.setAnswersTwice(row.twiceAfterMs);
     hold();
     pickProgram(10);
