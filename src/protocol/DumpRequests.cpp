@@ -237,8 +237,9 @@ bool MIDIMessageSender::awaitPartReply(const PickTicket& ticket, PartPicks::Repl
     }
     ++t;
     // Only a request that heard nothing at all searches, and one at a time:
-    // an instrument that answered on this ID since is there.
-    if (t == searchTick && mManager.picks.heard() == heard) {
+    // an instrument that answered on this ID since (a dump not yet sure
+    // among them) is there.
+    if (t == searchTick && mManager.picks.heard() == heard && !wait.tentative) {
       std::unique_lock<std::mutex> searching(mManager.searchMutex, std::try_to_lock);
       // Each of its requests may be the one answered: the reply stays due
       // for a reply time after the last, whatever becomes of this job.
