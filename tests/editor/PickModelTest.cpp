@@ -1423,16 +1423,37 @@ class PickModelTest : public EditorTest {
     answeredEver = false;  // the search ran
     run(Step{Step::kHost, part, 0, *y});
     settle();
-    std::lock_guard<std::recursive_mutex> lock(wireMutex);
-    releaseAtRequestOf = -1;
-    for (Bytes& reply : heldReplies) late.push_back({0, reply});
-    heldReplies.clear();
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      releaseAtRequestOf = -1;
+      for (Bytes& reply : heldReplies) late.push_back({0, reply});
+      heldReplies.clear();
+    }
+    settle();
+    expectShownAsPlayed(part, "a reply past its time");
+  }
+  // Straight after a road whose answers may be taken wrongly (a later step
+  // of the part would hide it): the window names what the part plays, or
+  // nothing, and a switch to the part sends it nothing else.
+  void expectShownAsPlayed(int part, const char* road) {
+    const std::string plays = playing(part).name;
+    EXPECT_TRUE(namesIt(shownName(part), plays))
+        << "part " << part + 1 << " after " << road << ": the window names \"" << shownName(part) << "\", it plays \"" << plays << "\"";
+    const int current = plug->currentPart;
+    window->clickTab(kQuickTab, part == kParts[0] ? kParts[1] : kParts[0]);
+    settle(false);
+    window->clickTab(kQuickTab, part);
+    settle(false);
+    if (current != part) window->clickTab(kQuickTab, current);
+    settle(false);
+    EXPECT_EQ(playing(part).name, plays) << "part " << part + 1 << " after " << road << ", then a switch to it";
   }
   // The instrument on another device ID. A part's program change asks for
   // its sound on the editor's ID, unheard, and searches; the clock moves with
   // the part's pauses, so the search's request on the instrument's ID leaves
   // past the pick's own reply time. Either the user picks again as the
-  // search's answer is on its way (it comes 300 ms later, three pauses): it
+  // search's answer is on its way (it comes three pauses after the newer
+  // pick's program change went, 300 ms at the default timer): it
   // answers the older request, never the newer, and the part ends on the
   // newer pick's sound. Or nothing overtakes it: it is the pick's own
   // answer, however late, and the window names that sound.
@@ -1472,11 +1493,17 @@ class PickModelTest : public EditorTest {
       timed = TimedLane{};
       timed.lane = part;
     }
+    size_t newerFrom = 0;
     const auto pickOf = [&](int prog) {
-      const size_t from = mark();
+      newerFrom = mark();
       hostEvents({{static_cast<unsigned char>(0xC0 | part), static_cast<unsigned char>(prog)}});
       plug->midiSendThread->flush();
-      take(part, bank, prog, Road::kEditor, from);
+      take(part, bank, prog, Road::kEditor, newerFrom);
+    };
+    const auto changeWent = [&] {
+      const Bytes change{static_cast<unsigned char>(0xC0 | part), static_cast<unsigned char>(picks[1])};
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      return std::find(wire.begin() + static_cast<std::ptrdiff_t>(newerFrom), wire.end(), change) != wire.end();
     };
     const auto searchedThere = [&] {
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
@@ -1495,7 +1522,7 @@ class PickModelTest : public EditorTest {
       if (overtaken && !newer && searchedThere()) {
         pickOf(picks[1]);
         newer = true;
-      } else if (newer && !released && stop == Stop::kPause && ++pausesSince >= 3) {
+      } else if (newer && !released && stop == Stop::kPause && changeWent() && ++pausesSince >= 3) {
         releaseHeldReplies(false);
         released = true;
       }
@@ -1513,6 +1540,7 @@ class PickModelTest : public EditorTest {
     }
     releaseHeldReplies(false);
     settle();
+    expectShownAsPlayed(part, "a search's late answer");
     if (!overtaken) {
       EXPECT_EQ(shownName(part), storedName(bank, picks[0]))
           << "part " << part + 1 << ": the search found the instrument on ID " << id << "; its answer is the pick's own";
@@ -1561,6 +1589,12 @@ class PickModelTest : public EditorTest {
       }
       settle(false);
     }
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      copiesLag = false;
+      heldReplies.clear();
+    }
+    if (y) expectShownAsPlayed(part, "a copy of the older answer");
     std::lock_guard<std::recursive_mutex> lock(wireMutex);
     copiesLag = false;
     heldReplies.clear();
@@ -1698,10 +1732,13 @@ class PickModelTest : public EditorTest {
         }
         run(Step{Step::kGetSound, part});
         settle();
-        std::lock_guard<std::recursive_mutex> lock(wireMutex);
-        releaseAtRequestOf = -1;
-        heldReplies.clear();
-        conditions.answers = answers;
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          releaseAtRequestOf = -1;
+          heldReplies.clear();
+          conditions.answers = answers;
+        }
+        expectShownAsPlayed(part, "a stored program's late answer");
         break;
       }
       default: break;
