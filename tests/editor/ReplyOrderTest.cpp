@@ -517,11 +517,15 @@ TEST_F(LibraryReplyTest, AStoredProgramsDumpIsNoPartsReply) {
 }
 
 // A library request refused as it starts (no slot selected) leaves no record
-// armed: the part's next reply is the editor's.
+// armed: the instrument's knob turned next is followed, and the part's next
+// reply is the editor's.
 TEST_F(LibraryReplyTest, ARefusedLibraryRequestLeavesNoRecordArmed) {
   requestBySlot(false, -1);
   free();
   EXPECT_EQ(valueText.GetText(), std::string("Select a library slot first!"));
+  constexpr int kDetunePosition = 3;
+  backend->inject(instrument.turnSoundKnob(kPart, kDetunePosition, 66));
+  EXPECT_EQ(param(kOscillator1Detune + kPart)->Int(), 66) << "a record left armed swallowed the knob";
   pickProgram(12);
   free();
   EXPECT_EQ(shownName(), sound(12));
