@@ -58,6 +58,7 @@
 #include "EditorWindowDriver.h"
 #include "LibrarianBrowser.h"
 #include "LibrarianViewControl.h"
+#include "LibrarySlotRequest.h"
 #include "PatchLibrarian.h"
 #include "TopBarMenus.h"
 
@@ -1601,26 +1602,6 @@ class PickModelTest : public EditorTest {
     heldReplies.clear();
     conditions.answers = answers;
   }
-  // The library asks for a multi (the datatype set to multis) or a sound by
-  // program number into the slot.
-  void askLibrary(bool multiKind, int slot, int bank) {
-    plug->patchLibrarian->targetSlot = slot;
-    plug->librarianView()->selectedUpper = slot;
-    MIDIMessageManager& manager = *plug->midiMessageManager;
-    if (!multiKind) return manager.sendSinglePatchRequestSysexFromLibrarian(false, bank);
-    SenderJob job;
-    job.jobCode = 7;
-    manager.startJob(job, [&manager] {
-      manager.performanceRequest.armForRequest();
-      manager.replyAccepted = false;
-    });
-  }
-  Bytes multiSlot(int slot) {
-    const auto bank = plug->patchLibrarian->bankAt(kMultiList, 0);
-    if (!bank) return {};
-    const auto& patch = bank->patches.at(static_cast<size_t>(slot));
-    return patch.dumps.empty() ? Bytes{} : patch.dumps.at(0).bytes;
-  }
   // Library requests beside the parts' picks (neither stepping the library
   // nor in multi mode): what each slot must hold is the instrument's program
   // of that number when its request was answered, else what it held.
@@ -1644,13 +1625,13 @@ class PickModelTest : public EditorTest {
           const int slot = (multiKind ? 60 : 90) + (s.value + (second ? 3 : 0)) % 10;
           if (multiKind) {
             setParam(kDatatype, 1);
-            const Bytes before = multiSlot(slot);
-            askLibrary(true, slot, 0);
+            const Bytes before = librarySlotDump(*plug, true, slot);
+            requestIntoLibrarySlot(*plug, true, slot, 0);
             settle(false);
             multiSlotsAsked[slot] = answering ? instrument.storedMulti(slot) : before;
             setParam(kDatatype, 0);
           } else {
-            askLibrary(false, slot, s.bank);
+            requestIntoLibrarySlot(*plug, false, slot, s.bank);
             run(Step{Step::kHost, other, 0, firstProgram(other) + s.value % kPrograms});
             settle();
             if (answering) libraryNames[static_cast<size_t>(slot)] = storedName(s.bank, slot);
@@ -1723,7 +1704,7 @@ class PickModelTest : public EditorTest {
           holdReplies = true;
           heldReplies.clear();
         }
-        askLibrary(false, part, *bank);
+        requestIntoLibrarySlot(*plug, false, part, *bank);
         settle(false);
         {
           std::lock_guard<std::recursive_mutex> lock(wireMutex);
@@ -2385,7 +2366,7 @@ class PickModelTest : public EditorTest {
       }
     }
     for (const auto& [slot, holds] : multiSlotsAsked)
-      EXPECT_EQ(multiSlot(slot), holds) << "library multi slot " << slot << " holds the instrument's multi of that number";
+      EXPECT_EQ(librarySlotDump(*plug, true, slot), holds) << "library multi slot " << slot << " holds the instrument's multi of that number";
     // A part switch sends only a sound the part plays: going through the
     // parts changes nothing the instrument plays, and the top bar names it.
     const int current = plug->currentPart;

@@ -16,8 +16,7 @@
 #include "../library/LibraryTestSupport.h"
 #include "EditorTestSupport.h"
 #include "EditorWindowDriver.h"
-#include "LibrarianViewControl.h"
-#include "PatchLibrarian.h"
+#include "LibrarySlotRequest.h"
 
 namespace {
 constexpr int kPart = 1;
@@ -439,22 +438,9 @@ class LibraryReplyTest : public ReplyOrderTest {
   // the multi of that number.
   void requestBySlot(bool multi, int slot, int bank = 0) {
     setParam(kDatatype, multi ? 1 : 0);
-    plug->patchLibrarian->targetSlot = slot;
-    plug->librarianView()->selectedUpper = slot;
-    MIDIMessageManager& manager = *plug->midiMessageManager;
-    if (!multi) return manager.sendSinglePatchRequestSysexFromLibrarian(false, bank);
-    SenderJob job;
-    job.jobCode = 7;
-    manager.startJob(job, [&manager] {
-      manager.performanceRequest.armForRequest();
-      manager.replyAccepted = false;
-    });
+    requestIntoLibrarySlot(*plug, multi, slot, bank);
   }
-  Bytes slotDump(bool multi, int slot) {
-    const auto bank = plug->patchLibrarian->bankAt(multi ? kMultiList : kSoundList, 0);
-    const auto& patch = bank->patches.at(static_cast<size_t>(slot));
-    return patch.dumps.empty() ? Bytes{} : patch.dumps.at(0).bytes;
-  }
+  Bytes slotDump(bool multi, int slot) { return librarySlotDump(*plug, multi, slot); }
 };
 
 // One library request taken into its slot, then one of the other kind: the
