@@ -1598,8 +1598,6 @@ class PickModelTest : public EditorTest {
     }
     if (y) expectShownAsPlayed(part, "a copy of the older answer");
     std::lock_guard<std::recursive_mutex> lock(wireMutex);
-    copiesLag = false;
-    heldReplies.clear();
     conditions.answers = answers;
   }
   // Library requests beside the parts' picks (neither stepping the library
