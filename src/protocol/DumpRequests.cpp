@@ -57,11 +57,12 @@ void MIDIMessageSender::sendRequest(std::vector<uint8_t> body, bool viaChecksum)
 }
 
 bool MIDIMessageSender::searchDeviceId(std::vector<uint8_t> body, int tick, bool viaChecksum,
-                                       const std::function<bool()>& answered) {
+                                       const std::function<bool()>& answered, const std::function<void()>& sent) {
   for (int id = 0; id < kDeviceIds; ++id) {
     // Requests into a port that is gone would pass over the instrument's ID unheard.
     if (plug->isOutPortGone()) return false;
     body[2] = static_cast<uint8_t>(id);
+    if (sent) sent();
     sendRequest(body, viaChecksum);
     if (viaChecksum) plug->showProgressText(("Please wait, checking DeviceID " + std::to_string(id + 1)).c_str());
     if (!mManager.pauseUnlessCancelled(*this, tick) && mManager.isShuttingDown()) return false;
@@ -104,19 +105,28 @@ void MIDIMessageSender::awaitReply(const std::vector<uint8_t>& body, int tick, i
 }
 
 bool MIDIMessageSender::libraryReplyTaken() const {
-  // Only what a record took is received: a part's reply parsed meanwhile is not.
-  return mManager.patchRequest.taken || mManager.performanceRequest.taken;
+  // Only what its own record took is received: a part's reply parsed
+  // meanwhile is not, nor what the other record took for an earlier request.
+  return mLibraryRecord && mLibraryRecord->arms == mLibraryArming && mLibraryRecord->taken;
 }
 
 bool MIDIMessageSender::armLibraryReply(const std::vector<uint8_t>& body) {
   // The record takes the answer to this request alone: the dump of the
-  // address the request names. One naming no slot (none selected) is
-  // refused as the library arms.
-  std::optional<LibraryRequest::Address> address;
-  if (body.size() >= 6) address = LibraryRequest::Address{body[4], body[5]};
+  // address the request names.
+  // With no slot selected the body has no program byte: the library refuses
+  // the slot as it arms.
+  const auto byte = [&](size_t at) { return at < body.size() ? static_cast<int>(body[at]) : -1; };
+  const LibraryRequest::Address address{byte(4), byte(5)};
   mManager.patchRequest.expectNext(address);
   mManager.performanceRequest.expectNext(address);
+  const uint32_t sounds = mManager.patchRequest.arms, multis = mManager.performanceRequest.arms;
   const bool armed = plug->SetLibrarianRequestActive(true);
+  // The mode decides which record arms: the one whose arming moved.
+  mLibraryRecord = !armed ? nullptr
+                   : mManager.patchRequest.arms != sounds ? static_cast<LibraryRequest*>(&mManager.patchRequest)
+                   : mManager.performanceRequest.arms != multis ? static_cast<LibraryRequest*>(&mManager.performanceRequest)
+                                                                : nullptr;
+  mLibraryArming = mLibraryRecord ? mLibraryRecord->arms.load() : 0;
   // The record left unarmed keeps no address for a later hand-over.
   mManager.patchRequest.expectNext(std::nullopt);
   mManager.performanceRequest.expectNext(std::nullopt);
@@ -206,7 +216,12 @@ bool MIDIMessageSender::sendPartRequest(const PickTicket& ticket, const std::sha
   });
 }
 
-bool MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks::ReplyWait& wait,
+void MIDIMessageSender::endPartReply(const std::shared_ptr<PartPicks::ReplyWait>& wait, bool timedOut) {
+  mManager.picks.endReplyWait(wait, timedOut);
+  if (wait && wait->tentative && wait->taken) plug->notePartSoundHeld(wait->ticket.part());
+}
+
+bool MIDIMessageSender::awaitPartReply(const PickTicket& ticket, PartPicks::ReplyWait& wait,
                                        const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum) {
   const uint64_t heard = mManager.picks.heard();
   for (int t = 0;;) {
@@ -222,11 +237,16 @@ bool MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks
     }
     ++t;
     // Only a request that heard nothing at all searches, and one at a time:
-    // an instrument that answered on this ID since is there.
-    if (t == searchTick && mManager.picks.heard() == heard) {
+    // an instrument that answered on this ID since (a dump not yet sure
+    // among them) is there.
+    if (t == searchTick && mManager.picks.heard() == heard && !wait.tentative) {
       std::unique_lock<std::mutex> searching(mManager.searchMutex, std::try_to_lock);
+      // Each of its requests may be the one answered: the reply stays due
+      // for a reply time after the last, whatever becomes of this job.
       if (searching.owns_lock() &&
-          !searchDeviceId(body, tick, viaChecksum, [&] { return wait.answered.load() || !mManager.picks.newest(ticket); })) {
+          !searchDeviceId(
+              body, tick, viaChecksum, [&] { return wait.answered.load() || !mManager.picks.newest(ticket); },
+              [&] { mManager.picks.replyResent(wait, plug->tickMs()); })) {
         ended = true;
         return false;
       }
@@ -240,6 +260,8 @@ bool MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const PartPicks
       return false;
     }
     if (t == kTimeOutTick) {
+      // One dump came, and no later one in the whole reply time: its own.
+      if (wait.tentative) return true;
       plug->showStatusText(kTimedOut);
       ended = true;
       return true;
@@ -264,7 +286,7 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
     return false;
   }
   beginRequestStep();
-  const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
+  std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
   if (toEditor) ++mManager.partRequestsRunning;
   // A slot the library refuses is asked for nothing.
   if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(body)) || !mManager.picks.newest(ticket)) {
@@ -278,7 +300,7 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
   const std::shared_ptr<PartPicks::ReplyWait> wait = toEditor ? mManager.picks.expectReply(ticket) : nullptr;
   bool timedOut = false;
   const auto end = [&](bool overtaken) {
-    mManager.picks.endReplyWait(wait, timedOut);
+    endPartReply(wait, timedOut);
     if (toEditor) releaseDumpExpected();
     if (overtaken) ended = true;
     if (!overtaken || cancelRequested) endSingleRequest(!toEditor);
@@ -288,6 +310,8 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
     return wait && wait->taken;
   };
   if (wait && !awaitEarlierReplies(ticket, tick)) return end(true);
+  // An earlier request's search may have found the instrument's ID meanwhile.
+  if (wait) body = requestBody(kSoundRequest, kEditBufferBank, part);
   if (!(wait ? sendPartRequest(ticket, wait, body, tick, false) : mManager.picks.letGo(ticket, [&](const GatePass&) {
           sendRequest(body, false);
           return true;
@@ -437,7 +461,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
         // request is over, not unanswered: the next part follows.
         if (!cancelRequested && !mManager.picks.newest(ticket)) ended = false;
       }
-      mManager.picks.endReplyWait(wait, timedOut);
+      endPartReply(wait, timedOut);
       if (cancelRequested) break;
       if (!ended) {
         plug->showProgressText(("Please wait! " + std::to_string(static_cast<int>(p * 5.88)) + "% processed..").c_str());

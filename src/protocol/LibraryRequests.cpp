@@ -14,6 +14,7 @@ void LibraryRequest::arm() {
   mAddress = mNext;
   mNext.reset();
   taken = false;
+  ++arms;
   active = true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 
@@ -44,6 +45,8 @@ class LibraryRequest {
   std::atomic<bool> active{false};
   // The entry was taken into the library since the record was armed.
   std::atomic<bool> taken{false};
+  // Moves with every arming: a request tells its own arming from another's.
+  std::atomic<uint32_t> arms{0};
 
  private:
   const int mCommand;

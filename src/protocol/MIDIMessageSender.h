@@ -14,6 +14,8 @@
 #include "PartPicks.h"
 #include "SenderJob.h"
 
+class LibraryRequest;
+
 class EditorServices;
 class MIDIMessageManager;
 class PatchManager;
@@ -99,8 +101,9 @@ class MIDIMessageSender : public Poco::Runnable {
   void sendRequest(std::vector<uint8_t> body, bool viaChecksum);
   // Tries every device ID once per tick until a reply comes (answered; the
   // reply flag without one); false when the manager is going away.
+  // sent is told of each request the search sends.
   bool searchDeviceId(std::vector<uint8_t> body, int tick, bool viaChecksum,
-                      const std::function<bool()>& answered = {});
+                      const std::function<bool()>& answered = {}, const std::function<void()>& sent = {});
   // Polls the reply flag once per tick; searches (or runs atSearchTick) at
   // searchTick and times out at the 30th tick.
   void awaitReply(const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum,
@@ -114,8 +117,11 @@ class MIDIMessageSender : public Poco::Runnable {
   // heard from the instrument since the request went, and never for a
   // request a newer pick overtook (its reply, when it comes, ends it). True
   // when its reply time passed unanswered.
-  bool awaitPartReply(const PickTicket& ticket, const PartPicks::ReplyWait& wait, const std::vector<uint8_t>& body,
+  bool awaitPartReply(const PickTicket& ticket, PartPicks::ReplyWait& wait, const std::vector<uint8_t>& body,
                       int tick, int searchTick, bool viaChecksum);
+  // The request's wait over: an answer that was not sure until its time
+  // passed is now the sound the editor holds.
+  void endPartReply(const std::shared_ptr<PartPicks::ReplyWait>& wait, bool timedOut);
   // Before a request of the part goes: the replies still due to its earlier
   // requests come first (or their time passes), so that the next is its own.
   bool awaitEarlierReplies(const PickTicket& ticket, int tick);
@@ -130,7 +136,8 @@ class MIDIMessageSender : public Poco::Runnable {
   // Arms the library's record for the answer to the request (its address
   // alone); false when the library refuses the slot.
   bool armLibraryReply(const std::vector<uint8_t>& body);
-  // The armed record took its answer into the library.
+  // The record this request armed took its answer into the library; the
+  // other record's entry is another request's.
   bool libraryReplyTaken() const;
   int selectedLibrarySlot() const;
   void setSelectedLibrarySlot(int slot);
@@ -146,6 +153,9 @@ class MIDIMessageSender : public Poco::Runnable {
   // request, a dump): told to the manager's observer once per pick.
   void observeLaneJob(int code, int part, int slot = 0, const LibrarianPatch* patch = nullptr);
   bool mLaneJobObserved = false;
+  // The record the request in progress armed, and its arming; none yet.
+  LibraryRequest* mLibraryRecord = nullptr;
+  uint32_t mLibraryArming = 0;
 
   MIDIMessageManager& mManager;
   // From the start of a job until its operation has returned.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "WaitGuard.h"
 
@@ -379,23 +380,66 @@ std::shared_ptr<PartPicks::ReplyWait> PartPicks::expectReply(const PickTicket& t
 
 void PartPicks::replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs) {
   if (!wait || !validPart(wait->ticket.part())) return;
+  const auto part = static_cast<size_t>(wait->ticket.part());
   std::lock_guard<std::mutex> lock(mReplyMutex);
   wait->replyMs = static_cast<uint32_t>(std::max(replyMs, 0));
   wait->dueMs = nowMs + wait->replyMs;
-  mReplies[static_cast<size_t>(wait->ticket.part())].push_back(wait);
+  wait->lastSentMs = nowMs;
+  // The instrument answers in order, but an older reply past its time, or a
+  // second copy of one, still comes before this one's.
+  pruneReplies(mReplies[part], nowMs);
+  wait->unsure = std::exchange(mStray[part], false);
+  wait->copyRisk = mCopyUntil[part] && static_cast<int32_t>(*mCopyUntil[part] - nowMs) > 0;
+  mReplies[part].push_back(wait);
+}
+
+void PartPicks::replyResent(ReplyWait& wait, uint32_t nowMs) {
+  std::lock_guard<std::mutex> lock(mReplyMutex);
+  wait.lastSentMs = nowMs;
 }
 
 void PartPicks::endReplyWait(const std::shared_ptr<ReplyWait>& wait, bool timedOut) {
   if (!wait) return;
-  std::lock_guard<std::mutex> lock(mReplyMutex);
-  wait->ended = true;
-  if (!timedOut || !validPart(wait->ticket.part())) return;
-  auto& queue = mReplies[static_cast<size_t>(wait->ticket.part())];
-  queue.erase(std::remove(queue.begin(), queue.end(), wait), queue.end());
+  {
+    std::lock_guard<std::mutex> lock(mReplyMutex);
+    wait->ended = true;
+    // The search's last request may be answered within a reply time of it.
+    if (static_cast<int32_t>(wait->lastSentMs + wait->replyMs - wait->dueMs) > 0)
+      wait->dueMs = wait->lastSentMs + wait->replyMs;
+    if (!validPart(wait->ticket.part())) return;
+    if (timedOut) {
+      // Its time over with no later dump, a tentative answer was its own.
+      // Overtaken before that, it stays due: the later dump may still come.
+      if (wait->tentative && !wait->answered) {
+        wait->taken = newest(wait->ticket);
+        wait->answered = true;
+      }
+      auto& queue = mReplies[static_cast<size_t>(wait->ticket.part())];
+      const auto at = std::find(queue.begin(), queue.end(), wait);
+      if (at != queue.end()) {
+        leaveReplies(*wait);
+        queue.erase(at);
+      }
+    }
+  }
+  moved();
+}
+
+void PartPicks::leaveReplies(const ReplyWait& wait) {
+  const auto part = static_cast<size_t>(wait.ticket.part());
+  if (wait.answered) mCopyUntil[part] = wait.dueMs;
+  else mStray[part] = true;
 }
 
 void PartPicks::pruneReplies(std::deque<std::shared_ptr<ReplyWait>>& queue, uint32_t nowMs) {
-  queue.erase(std::remove_if(queue.begin(), queue.end(), [nowMs](const auto& wait) { return !stillDue(*wait, nowMs); }),
+  queue.erase(std::remove_if(queue.begin(), queue.end(),
+                             [&](const auto& wait) {
+                               if (stillDue(*wait, nowMs)) return false;
+                               // A tentative answer left alone was the request's own.
+                               if (wait->tentative) wait->answered = true;
+                               leaveReplies(*wait);
+                               return true;
+                             }),
               queue.end());
 }
 
@@ -417,7 +461,10 @@ std::optional<uint32_t> PartPicks::earlierReplyDue(int part, uint32_t nowMs) con
 void PartPicks::forgetEarlierReplies(int part) {
   if (!validPart(part)) return;
   std::lock_guard<std::mutex> lock(mReplyMutex);
-  mReplies[static_cast<size_t>(part)].clear();
+  auto& queue = mReplies[static_cast<size_t>(part)];
+  for (const auto& wait : queue)
+    if (!wait->answered) leaveReplies(*wait);
+  queue.clear();
 }
 
 bool PartPicks::replyDue(int part, uint32_t nowMs) const {
@@ -435,7 +482,7 @@ int PartPicks::repliesAwaited() const {
   return awaited;
 }
 
-PartPicks::Reply PartPicks::replyArrived(int part, uint32_t nowMs) {
+PartPicks::Reply PartPicks::replyArrived(int part, uint32_t nowMs, bool sameAsLast) {
   ++mHeard;
   if (!validPart(part)) return Reply::kNotAwaited;
   Reply reply = Reply::kNotAwaited;
@@ -447,13 +494,23 @@ PartPicks::Reply PartPicks::replyArrived(int part, uint32_t nowMs) {
     pruneReplies(queue, nowMs);
     if (!queue.empty()) {
       const std::shared_ptr<ReplyWait> wait = queue.front();
-      queue.pop_front();
-      // The answer to a request a newer pick overtook, or whose job ended,
-      // is dropped.
       const bool take = !wait->ended && newest(wait->ticket);
-      wait->taken = take;
-      wait->answered = true;
-      reply = take ? Reply::kTaken : Reply::kDropped;
+      // What an older request may still be sending comes first: after one
+      // ended unanswered (its reply, its search's), the last dump within the
+      // reply time is the answer; a copy of the last answer is one only when
+      // no other follows.
+      if (wait->unsure || (!wait->tentative && wait->copyRisk && sameAsLast)) {
+        wait->tentative = true;
+        reply = take ? Reply::kTentative : Reply::kDropped;
+      } else {
+        queue.pop_front();
+        // The answer to a request a newer pick overtook, or whose job
+        // ended, is dropped.
+        wait->taken = take;
+        wait->answered = true;
+        leaveReplies(*wait);
+        reply = take ? Reply::kTaken : Reply::kDropped;
+      }
     }
   }
   moved();

@@ -111,25 +111,40 @@ class PartPicks {
     std::atomic<bool> answered{false};  // a dump came for it
     std::atomic<bool> taken{false};     // and was taken as the part's sound
     std::atomic<bool> ended{false};     // its job no longer waits for it
+    // A dump came that may be an older request's: its answer only when no
+    // later one comes within its reply time.
+    std::atomic<bool> tentative{false};
     uint32_t dueMs = 0;                 // sent: its reply is late after this
     uint32_t replyMs = 0;               // its whole reply time
+    uint32_t lastSentMs = 0;            // its last request (a search's among them) went
+    // Sent after an older request of the part ended unanswered: its first
+    // dump alone may be that one's late reply.
+    bool unsure = false;
+    // Sent while the part's last answer could still come again (a copy).
+    bool copyRisk = false;
   };
   // A request of the part about to go, not yet due.
   std::shared_ptr<ReplyWait> expectReply(const PickTicket& ticket);
   // Its request goes now (call it where the request leaves, under the gate,
   // so the order of the due requests is the order on the wire).
   void replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs);
+  // A request for the same reply went again (a device-ID search's): the
+  // reply stays due for a reply time from then once its job ends.
+  void replyResent(ReplyWait& wait, uint32_t nowMs);
   // The request's job ends: a reply still due is dropped when it comes;
-  // timedOut (its reply time has passed) or never sent, none is due.
+  // timedOut (its reply time has passed) or never sent, none is due, and a
+  // tentative answer is then its answer (taken while newest).
   void endReplyWait(const std::shared_ptr<ReplyWait>& wait, bool timedOut = false);
   // The latest time, in ms, until which an earlier request of the part may
   // still be answered; nullopt when none is due.
   std::optional<uint32_t> earlierReplyDue(int part, uint32_t nowMs) const;
   // Gives up on the replies still due for the part (never answered).
   void forgetEarlierReplies(int part);
-  enum class Reply { kNotAwaited, kTaken, kDropped };
-  // A sound dump for the part came in: whose it is.
-  Reply replyArrived(int part, uint32_t nowMs);
+  enum class Reply { kNotAwaited, kTaken, kDropped, kTentative };
+  // A sound dump for the part came in: whose it is. sameAsLast: it repeats
+  // the part's last answer byte for byte (a copy of it, maybe). Tentative:
+  // the oldest due request's answer unless a later dump comes in its time.
+  Reply replyArrived(int part, uint32_t nowMs, bool sameAsLast = false);
   // A request of the part still waits for a sound dump: its own, or one
   // still due to a request that ended first.
   bool replyDue(int part, uint32_t nowMs) const;
@@ -185,7 +200,7 @@ class PartPicks {
   void noteBank(size_t at, uint32_t count, int bank);
   static bool isSlot(int slot) { return slot >= 0 && slot < kPickSlots; }
   // Drops the part's requests answered, or ended and past their time.
-  static void pruneReplies(std::deque<std::shared_ptr<ReplyWait>>& queue, uint32_t nowMs);
+  void pruneReplies(std::deque<std::shared_ptr<ReplyWait>>& queue, uint32_t nowMs);
 
   std::array<std::atomic<uint32_t>, kPickSlots> mCounts{};
   // The program a pick carried and its count (count << 8 | program + 1), 0
@@ -231,6 +246,12 @@ class PartPicks {
   bool waitForJob(const PickTicket& part, const Pick& pick);
   mutable std::mutex mReplyMutex;
   std::array<std::deque<std::shared_ptr<ReplyWait>>, 16> mReplies;
+  // Per part, under mReplyMutex: a request ended unanswered (its reply may
+  // still come, late), and until when its last answer could come again.
+  std::array<bool, 16> mStray{};
+  std::array<std::optional<uint32_t>, 16> mCopyUntil{};
+  // A request leaves the due ones; unanswered, the next one is unsure.
+  void leaveReplies(const ReplyWait& wait);
   std::atomic<uint64_t> mHeard{0};
   std::atomic<bool> mShuttingDown{false};
   PickLanes mLanes{kPickSlots};  // last: its threads go first

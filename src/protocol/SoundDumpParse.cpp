@@ -69,7 +69,8 @@ void MIDIMessageManager::sysexPatchParse(ISysEx* message) {
   }
   // The library's entry handed over is the editor's alone until it has gone
   // out: a pick that overtakes it meanwhile leaves the instrument's own.
-  if (handingOver()) plug->endPartSoundHeld(part);
+  // A reply not yet sure is not held either: a part switch would send it.
+  if (handingOver() || tentativeDump()) plug->endPartSoundHeld(part);
   else plug->notePartSoundHeld(part);
   replyAccepted = true;
 }

@@ -16,6 +16,7 @@
 #include "../library/LibraryTestSupport.h"
 #include "EditorTestSupport.h"
 #include "EditorWindowDriver.h"
+#include "LibrarySlotRequest.h"
 
 namespace {
 constexpr int kPart = 1;
@@ -27,6 +28,7 @@ class ReplyOrderTest : public EditorTest {
   ReplyOrderTest() : EditorTest(false) {
     setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
     writeFile(getPatchesFolderStr() + "/Bank.syx", soundFile("Bank ", 100));
+    writeFile(getPatchesFolderStr() + "/Multis.syx", multiFile("Multi ", 100));
     makePlug();
     window.emplace(*plug);
     for (int idx : {kMIDIFilterHWPCPassThrough, kMIDIFilterHWCCPassThrough, kMIDIFilterDAWPCPassThrough,
@@ -69,8 +71,13 @@ class ReplyOrderTest : public EditorTest {
     for (const Bytes& message : sentSinceLast()) {
       wire.push_back({elapsed, message});
       const bool lost = loses && loses(message);
-      for (const SimBytes& reply : instrument.receive(message))
-        if (!lost) due.emplace_back(elapsed + static_cast<uint32_t>(lateMs), reply);
+      for (const auto& reply : instrument.receiveTimed(message)) {
+        if (lost) continue;
+        // In order: a late answer holds back the ones after it.
+        uint32_t at = elapsed + static_cast<uint32_t>(lateMs + reply.lateMs);
+        if (!due.empty()) at = std::max(at, due.back().first);
+        due.emplace_back(at, reply.bytes);
+      }
     }
     while (!due.empty() && due.front().first <= elapsed) {
       const SimBytes reply = due.front().second;
@@ -346,5 +353,168 @@ TEST_F(ReplyOrderTest, TheInstrumentsKnobsAreFollowedOnceARequestEnds) {
     EXPECT_DOUBLE_EQ(control->GetValue(), param(kOscillator1Detune + kPart)->GetNormalized());
     nextRow();
   }
+}
+}  // namespace
+
+namespace {
+// The part switched away and back: a sound the editor holds goes into the
+// instrument's part.
+void switchAwayAndBack(EditorWindowDriver& window) {
+  window.clickTab(kQuickTab, kPart + 1);
+  window.clickTab(kQuickTab, kPart);
+}
+
+// A dump an older request of the part may still be sending (its reply past
+// its time, its device-ID search's answer, a second copy of its answer)
+// arrives after the newer pick's request went: it is not that request's
+// answer. The window ends on the sound the instrument plays, and a part
+// switch sends nothing else into the part.
+TEST_F(ReplyOrderTest, ADumpAnOlderRequestMayStillSendIsNotTheNewerOnesAnswer) {
+  const struct {
+    const char* what;
+    int olderLateMs;    // the older request's answers leave this late
+    int twiceAfterMs;   // every answer leaves again this much later; -1 once
+    int instrumentsId;  // the ID the instrument answers on
+    int pickAt;         // the newer pick comes once this ID's request went (-1: after the older answer)
+  } rows[] = {
+      {"the older reply comes after its time and its search", 180 * kTick, -1, kDeviceId, -2},
+      {"a second copy of the older answer follows it", 0, 6 * kTick, kDeviceId, -1},
+      {"the search's answer is 300 ms on its way", 300, -1, 3, 3},
+      {"the search's answer is 300 ms on its way, a second copy after it", 300, 4 * kTick, 3, 3},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    instrument.setDeviceId(row.instrumentsId);
+    // The older request's answer late; the ones after it wait behind it.
+    instrument.setAnswersLate(row.olderLateMs, 1);
+    instrument.setAnswersTwice(row.twiceAfterMs);
+    hold();
+    pickProgram(10);
+    if (row.pickAt >= 0) {
+      runUntil([&](const Bytes& m) { return anyIdRequest(m) && m[3] == row.pickAt; });
+    } else if (row.pickAt == -1) {
+      runUntil([&](const Bytes&) { return shownName() == sound(10); });
+    } else {
+      runUntil([&](const Bytes&) { return valueText.GetText() == std::string("CONNECTION TIMED OUT!"); });
+    }
+    instrument.setAnswersLate(0);
+    pickProgram(20);
+    free();
+    EXPECT_EQ(instrumentsName(), sound(20));
+    EXPECT_EQ(shownName(), sound(20)) << "the window names the sound the part plays";
+    EXPECT_EQ(valueText.GetText(), std::string("Data request Completed!"));
+    switchAwayAndBack(*window);
+    free();
+    EXPECT_EQ(instrumentsName(), sound(20)) << "a part switch sent the part another sound";
+    instrument.setAnswersTwice(-1);
+    instrument.setDeviceId(kDeviceId);
+    param(kGlobalSysExID)->Set(kDeviceId);
+    nextRow();
+  }
+}
+
+// The instrument on another ID: the search finds it, however far past the
+// request's own reply time, and its answer is the request's.
+TEST_F(ReplyOrderTest, TheSearchsAnswerIsItsRequestsPastTheReplyTime) {
+  for (const int id : {3, 40, 120}) {
+    SCOPED_TRACE("the instrument on ID " + std::to_string(id));
+    instrument.setDeviceId(id);
+    pickProgram(10 + id % 7);
+    free();
+    EXPECT_EQ(shownName(), sound(10 + id % 7));
+    EXPECT_EQ(valueText.GetText(), std::string("Data request Completed!"));
+    EXPECT_EQ(param(kGlobalSysExID)->Int(), id) << "the ID it answered on is learnt";
+    instrument.setDeviceId(kDeviceId);
+    param(kGlobalSysExID)->Set(kDeviceId);
+    nextRow();
+  }
+}
+}  // namespace
+
+namespace {
+class LibraryReplyTest : public ReplyOrderTest {
+ protected:
+  // "Hardware by Prog No." into the library slot: a sound of the bank, or
+  // the multi of that number.
+  void requestBySlot(bool multi, int slot, int bank = 0) {
+    setParam(kDatatype, multi ? 1 : 0);
+    requestIntoLibrarySlot(*plug, multi, slot, bank);
+  }
+  Bytes slotDump(bool multi, int slot) { return librarySlotDump(*plug, multi, slot); }
+};
+
+// One library request taken into its slot, then one of the other kind: the
+// second reads its own record alone. Silent, it times out and marks nothing
+// received; answered late, its answer lands in its slot.
+TEST_F(LibraryReplyTest, EachLibraryRequestReadsItsOwnRecord) {
+  for (const bool multiFirst : {true, false}) {
+    for (const bool silent : {true, false}) {
+      SCOPED_TRACE(std::string(multiFirst ? "a multi, then a sound" : "a sound, then a multi") +
+                   (silent ? ", unanswered" : ", answered late"));
+      requestBySlot(multiFirst, 4);
+      free();
+      ASSERT_EQ(slotDump(multiFirst, 4), multiFirst ? instrument.storedMulti(4) : instrument.storedSound(0, 4));
+      plug->setParameterFromPlug(kBankEditUnsaved, 0, false);
+      valueText.SetTextFromPlug("");
+      nameText.SetTextFromPlug("");
+      if (silent) instrument.setRepliesLeft(0);
+      else instrument.setAnswersLate(3 * kTick);
+      const Bytes before = slotDump(!multiFirst, 7);
+      requestBySlot(!multiFirst, 7);
+      free();
+      if (silent) {
+        EXPECT_EQ(valueText.GetText(), std::string("CONNECTION TIMED OUT!"));
+        EXPECT_NE(nameText.GetText(), std::string("Data received to slot(s)"));
+        EXPECT_EQ(param(kBankEditUnsaved)->Value(), 0.0) << "nothing came: the bank is as saved";
+        EXPECT_EQ(slotDump(!multiFirst, 7), before);
+      } else {
+        EXPECT_EQ(valueText.GetText(), std::string("Data request Completed!"));
+        EXPECT_EQ(slotDump(!multiFirst, 7), !multiFirst ? instrument.storedMulti(7) : instrument.storedSound(0, 7));
+      }
+      instrument.setRepliesLeft(-1);
+      instrument.setAnswersLate(0);
+      nextRow();
+    }
+  }
+}
+
+// A whole bank asked for, each answer sent twice: the copy that comes as the
+// next program is asked is not that program's. Slot n holds program n.
+TEST_F(LibraryReplyTest, ABankRequestTakesEachProgramsOwnAnswer) {
+  setParam(kDatatype, 0);
+  instrument.setAnswersTwice(3 * kTick);
+  plug->midiMessageManager->sendAllPatchRequestSysexFromLibrarian(1);
+  free();
+  for (int n = 0; n < 100; ++n) ASSERT_EQ(slotDump(false, n), instrument.storedSound(1, n)) << "slot " << n;
+  EXPECT_EQ(valueText.GetText(), std::string("Data request completed!"));
+}
+
+// A stored program's dump (a library request's, late) while a part's request
+// waits: it is no part's answer, whatever its program byte.
+TEST_F(LibraryReplyTest, AStoredProgramsDumpIsNoPartsReply) {
+  lateMs = 4 * kTick;
+  hold();
+  pickProgram(10);
+  runUntil([](const Bytes& m) { return isRequest(m); });
+  backend->inject(instrument.storedSound(1, kPart));
+  free();
+  EXPECT_EQ(shownName(), sound(10));
+  EXPECT_EQ(instrumentsName(), sound(10));
+}
+
+// A library request refused as it starts (no slot selected) leaves no record
+// armed: the instrument's knob turned next is followed, and the part's next
+// reply is the editor's.
+TEST_F(LibraryReplyTest, ARefusedLibraryRequestLeavesNoRecordArmed) {
+  requestBySlot(false, -1);
+  free();
+  EXPECT_EQ(valueText.GetText(), std::string("Select a library slot first!"));
+  constexpr int kDetunePosition = 3;
+  backend->inject(instrument.turnSoundKnob(kPart, kDetunePosition, 66));
+  EXPECT_EQ(param(kOscillator1Detune + kPart)->Int(), 66) << "a record left armed swallowed the knob";
+  pickProgram(12);
+  free();
+  EXPECT_EQ(shownName(), sound(12));
+  EXPECT_EQ(valueText.GetText(), std::string("Data request Completed!"));
 }
 }  // namespace

@@ -1,5 +1,6 @@
 #include "InstrumentLink.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 #include <vector>
@@ -52,12 +53,20 @@ void InstrumentLink::loop() {
       mQueue.pop_front();
       mWorking = true;
       lock.unlock();
-      out = mInstrument.receive(message);
-      const auto delay = std::chrono::milliseconds(mInstrument.replyDelayMs());
+      std::vector<SimulatedInstrument::TimedReply> replies = mInstrument.receiveTimed(message);
+      const int delayMs = mInstrument.replyDelayMs();
       lock.lock();
-      if (delay.count() > 0) {
-        for (SimBytes& reply : out) mLate.emplace_back(Clock::now() + delay, std::move(reply));
-        out.clear();
+      for (auto& reply : replies) {
+        const int ms = delayMs + reply.lateMs;
+        if (ms <= 0 && mLate.empty()) {
+          out.push_back(std::move(reply.bytes));
+          continue;
+        }
+        // The instrument answers in order: a late answer holds back the
+        // ones after it.
+        auto leaves = Clock::now() + std::chrono::milliseconds(ms);
+        if (!mLate.empty()) leaves = std::max(leaves, mLate.back().first);
+        mLate.emplace_back(leaves, std::move(reply.bytes));
       }
     } else {
       continue;

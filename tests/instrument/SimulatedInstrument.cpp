@@ -94,6 +94,10 @@ void SimulatedInstrument::reset() {
   mMalformation = Malformation::kNone;
   mReplyDelayMs = 0;
   mReportsProgramChanges = false;
+  mLateMs = 0;
+  mLateAnswers = 0;
+  mTwiceAfterMs = -1;
+  mAnswered.clear();
   mParts = fresh.mParts;
   mSounds = fresh.mSounds;
   mMultis = fresh.mMultis;
@@ -135,7 +139,34 @@ SimBytes* SimulatedInstrument::slotFor(bool sound, int bank, int program) {
   return nullptr;
 }
 
-std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& m) {
+std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& message) {
+  std::vector<TimedReply> timed = receiveTimed(message);
+  std::stable_sort(timed.begin(), timed.end(), [](const auto& a, const auto& b) { return a.lateMs < b.lateMs; });
+  std::vector<SimBytes> replies;
+  for (TimedReply& reply : timed) replies.push_back(std::move(reply.bytes));
+  return replies;
+}
+
+std::vector<SimulatedInstrument::TimedReply> SimulatedInstrument::receiveTimed(const SimBytes& message) {
+  bool answer = false;
+  const std::vector<SimBytes> replies = respond(message, answer);
+  std::vector<TimedReply> timed;
+  int late = 0;
+  if (answer && mLateAnswers != 0) {
+    late = mLateMs;
+    if (mLateAnswers > 0) --mLateAnswers;
+  }
+  for (const SimBytes& reply : replies) timed.push_back({reply, answer ? late : 0});
+  if (answer && mTwiceAfterMs >= 0)
+    for (const SimBytes& reply : replies) timed.push_back({reply, late + mTwiceAfterMs});
+  if (answer) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mAnswered.push_back(message);
+  }
+  return timed;
+}
+
+std::vector<SimBytes> SimulatedInstrument::respond(const SimBytes& m, bool& answer) {
   std::lock_guard<std::mutex> lock(mMutex);
   if (m.empty()) return {};
   mReceived.push_back(m);
@@ -171,9 +202,10 @@ std::vector<SimBytes> SimulatedInstrument::receive(const SimBytes& m) {
     if (reply && mRepliesLeft > 0) --mRepliesLeft;
     if (!reply) return {};
     // An answer carries the ID the instrument has now, as the editor learns it.
-    SimBytes answer = *reply;
-    answer[3] = static_cast<uint8_t>(mDeviceId);
-    return {spoil(answer)};
+    SimBytes dump = *reply;
+    dump[3] = static_cast<uint8_t>(mDeviceId);
+    answer = true;
+    return {spoil(dump)};
   }
   return {};
 }

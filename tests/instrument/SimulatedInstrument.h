@@ -37,8 +37,16 @@ class SimulatedInstrument {
 
   explicit SimulatedInstrument(int deviceId = 0);
 
-  // One whole message from the editor; returns the instrument's replies.
+  // A reply and how much later than at once it leaves.
+  struct TimedReply {
+    SimBytes bytes;
+    int lateMs = 0;
+  };
+  // One whole message from the editor; returns the instrument's replies,
+  // in the order they leave.
   std::vector<SimBytes> receive(const SimBytes& message);
+  // The same, each reply with its own lateness (the knobs below).
+  std::vector<TimedReply> receiveTimed(const SimBytes& message);
 
   // As constructed with its present device ID: every buffer, bank, knob and
   // record back to the start.
@@ -53,6 +61,14 @@ class SimulatedInstrument {
   void setMalformation(Malformation kind) { mMalformation = kind; }
   // How long a link holds the replies back.
   void setReplyDelayMs(int ms) { mReplyDelayMs = ms; }
+  // The next count answers to requests (-1: every one) leave ms late, past
+  // the link's delay: an answer past its request's time.
+  void setAnswersLate(int ms, int count = -1) {
+    mLateMs = ms;
+    mLateAnswers = count;
+  }
+  // Every answer to a request leaves again, afterMs after the first; -1 once.
+  void setAnswersTwice(int afterMs) { mTwiceAfterMs = afterMs; }
   // The MIDI channel (0..15) on which a program change loads a stored multi
   // into the edit multi, as its global block holds it; -1 for none.
   void setGlobalChannel(int channel);
@@ -82,6 +98,9 @@ class SimulatedInstrument {
   std::vector<SimBytes> received() const { return get(mReceived); }
   std::vector<ChecksumError> checksumErrors() const { return get(mChecksumErrors); }
   std::vector<int> partsStored() const { return get(mPartsStored); }
+  // The requests it answered, in order: a device-ID search's request on its
+  // own ID among them.
+  std::vector<SimBytes> answered() const { return get(mAnswered); }
   // The clock bytes (FA, F8, FC) in arrival order, with when they came.
   std::vector<uint8_t> clockBytes() const { return get(mClockBytes); }
   std::vector<std::chrono::steady_clock::time_point> timingClockTimes() const { return get(mTimingClockTimes); }
@@ -105,6 +124,8 @@ class SimulatedInstrument {
     std::lock_guard<std::mutex> lock(mMutex);
     return member;
   }
+  // receive's work: the replies at once; answer: they answer a request.
+  std::vector<SimBytes> respond(const SimBytes& message, bool& answer);
   // The buffer a sound or multi request or dump addresses, or null.
   SimBytes* slotFor(bool sound, int bank, int program);
   void takeDeviceId(int id);
@@ -125,6 +146,10 @@ class SimulatedInstrument {
   std::atomic<Malformation> mMalformation{Malformation::kNone};
   std::atomic<int> mReplyDelayMs{0};
   std::atomic<bool> mReportsProgramChanges{false};
+  std::atomic<int> mLateMs{0};
+  std::atomic<int> mLateAnswers{0};
+  std::atomic<int> mTwiceAfterMs{-1};
+  std::vector<SimBytes> mAnswered;
   std::array<SimBytes, kParts> mParts;
   std::array<std::array<SimBytes, kPrograms>, kSoundBanks> mSounds;
   std::array<SimBytes, kPrograms> mMultis;
