@@ -68,6 +68,13 @@ ProgressIndicator::ProgressIndicator(ControlLayer* layer, IPlugBase* plug, int x
   mLayer->setIgnoreHiddenWhenUpdatingScreen(true);
 }
 
+void ProgressIndicator::Hide(bool hide) {
+  if (!hide && IsHidden()) mDrawn = false;
+  IBitmapOverlayControl::Hide(hide);
+}
+
 bool ProgressIndicator::Draw(IGraphics* graphics) {
-  return graphics->DrawBitmap(&mDrawnBitmap, &mDrawRect, 0, &mBlend);
+  const bool drawn = graphics->DrawBitmap(&mDrawnBitmap, &mDrawRect, 0, &mBlend);
+  if (!IsHidden()) mDrawn = true;
+  return drawn;
 }

@@ -2,6 +2,8 @@
 // button off, frame 2 every button on. Only a left click selects.
 #pragma once
 
+#include <atomic>
+
 #include "IControls.h"
 
 class ICustomRadioButtonsControl : public IRadioButtonsControl {
@@ -29,6 +31,10 @@ class ProgressIndicator : public IBitmapOverlayControl {
                     IBitmap* bitmap, IRECT target);
   void OnMouseDown(int, int, IMouseMod*) override {}
   void OnMouseDblClick(int, int, IMouseMod*) override {}
+  // A job shows the overlay from its own thread; until the window has drawn
+  // it, the user sees the page under it, and a click there is theirs.
+  void Hide(bool hide) override;
+  bool IsHit(int x, int y) override { return mDrawn && IBitmapOverlayControl::IsHit(x, y); }
   bool Draw(IGraphics* graphics) override;
   void ForEachImage(const std::function<void(const IBitmap&)>& f) const override { f(mDrawnBitmap); }
   const IRECT& DrawRect() const { return mDrawRect; }
@@ -38,4 +44,5 @@ class ProgressIndicator : public IBitmapOverlayControl {
   IBitmap mDrawnBitmap;
   IRECT mDrawRect;
   int mX, mY, mW, mH;
+  std::atomic<bool> mDrawn{false};  // drawn since last shown
 };

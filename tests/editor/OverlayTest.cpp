@@ -113,6 +113,30 @@ TEST_F(OverlayTest, TheWelcomeBoxClosesForGoodAndTakesNoClicksOnceClosed) {
   EXPECT_FALSE(shown("firstRunNotification"));
 }
 
+// A job shows the processing overlay from its own thread. Until the window
+// has drawn it, the page the user sees takes the click; once drawn, the
+// overlay does, and shown again it is not drawn again until the next pass.
+TEST_F(OverlayTest, TheProcessingOverlayTakesClicksOnlyOnceDrawn) {
+  click(visibleControl(kFirstRunExit, "firstRunNotification"));
+  IControl* arrow = plug->firstControlOf(kPatchUp + 1);
+  ASSERT_NE(arrow, nullptr);
+  const IRECT r = *arrow->GetRECT();
+  const auto hit = [&] { return gui().GetMouseControlIdx((r.L + r.R) / 2, (r.T + r.B) / 2); };
+  // What the page gives the click there.
+  IControl* under = hit();
+  ASSERT_NE(under, nullptr);
+  IRECT all(0, 0, gui().Width(), gui().Height());
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    plug->DisplayProcessingIndicator(true);
+    EXPECT_EQ(hit(), under) << "an overlay not yet drawn took the click";
+    gui().Draw(&all);
+    EXPECT_EQ(hit(), plug->progressIndicator);
+    plug->DisplayProcessingIndicator(false);
+    EXPECT_EQ(hit(), under);
+  }
+}
+
 TEST_F(OverlayTest, TheConflictWindowClosesWithItsOk) {
   click(visibleControl(kFirstRunExit, "firstRunNotification"));
   plug->showLayer("bankPatchConflictWindow", true);

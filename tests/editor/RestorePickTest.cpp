@@ -102,6 +102,7 @@ TEST_F(RestorePickTest, AnArrowClickedAtEachMomentOfARestoreIsTheLastPickWholeOr
     const char* moment;
     Ends ends;
     std::function<void()> run;
+    bool mustGo = false;  // the window said nothing in the way: the pick goes
   };
   // The restore made on the pick's own lane, at its nth pause (1: after its
   // bank select's first half, 2: after the second, 3: after its program change).
@@ -145,6 +146,21 @@ TEST_F(RestorePickTest, AnArrowClickedAtEachMomentOfARestoreIsTheLastPickWholeOr
          restore();
          clickUp();
        }},
+      // The job shows its overlay from its own thread; the window has not
+      // drawn it yet, so the click is on the arrow the user sees.
+      {"in the restore's first pause", Ends::kPickLast,
+       [this] {
+         std::atomic<bool> clicked{false};
+         plug->midiMessageManager->virtualPause = [&](int) {
+           if (!clicked.exchange(true)) clickUp();
+           return true;
+         };
+         restore();
+         atRest();
+         plug->midiMessageManager->virtualPause = nullptr;
+         EXPECT_TRUE(clicked);
+       },
+       true},
       {"as the restore's send starts", Ends::kPickLast,
        [this] {
          std::atomic<bool> clicked{false};
@@ -165,6 +181,9 @@ TEST_F(RestorePickTest, AnArrowClickedAtEachMomentOfARestoreIsTheLastPickWholeOr
     atRest();
     const ByteList heard = arrivedAtInstrument();
     const std::string said = status();
+    if (row.mustGo) {
+      EXPECT_NE(heard, alone) << "the click on the page the window showed sent nothing";
+    }
     if (row.ends == Ends::kRestoreLast) {
       // The pick whole (or what of it went before the restore arrived), then the restore whole.
       ASSERT_GE(heard.size(), alone.size());

@@ -138,6 +138,9 @@ TEST_F(StartupTest, TheProgressOverlayCoversTheEditorAndTakesTheClicksBelowIt) {
     const int x = (r->L + r->R) / 2, y = (r->T + r->B) / 2;
     const double before = param(kMainTab)->Value();
     plug->DisplayProcessingIndicator(true);
+    // The overlay takes clicks once the window has drawn it.
+    IRECT all(0, 0, graphics.Width(), graphics.Height());
+    graphics.Draw(&all);
     IMouseMod left(true);
     graphics.OnMouseDown(x, y, &left);
     EXPECT_EQ(graphics.GetCapturedControl(), plug->progressIndicator);
