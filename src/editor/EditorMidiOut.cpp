@@ -475,7 +475,10 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
   // plays: the port took it with something connected to it (it may find its
   // other end gone as it takes it), recorded in the same step as it goes.
   bool lost = false, undelivered = false;
-  const auto record = [&](const GatePass& pass) { recordPartPlays(pass, multi ? bank - 96 : bank, program, source); };
+  const auto record = [&](const GatePass& pass) {
+    recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
+    if (!multi) recordChannelSharers(part, channel, bank, program);
+  };
   uint64_t mark = 0;
   bool went = picks.letGo(ticket, [&](const GatePass& pass) {
     if (!stillFree()) return false;

@@ -128,6 +128,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // The part plays this bank and program: it was sent, or a multi naming it
   // went out or came in.
   void notePartPlays(int part, int bank, int program);
+  // The other parts listening on the channel a part's change went on took it
+  // too: they play its bank and program as well.
+  void recordChannelSharers(int part, int channel, int bank, int program);
   // A bank or program picked for a part in the window (or a multi in multi
   // mode) that would send nothing, or that another part plays, is refused
   // before it changes anything: the status line or the conflict window says

@@ -165,6 +165,22 @@ void Tarnivex::recordPartPlays(const GatePass& pass, int bank, int program, cons
   if (ticket.slot() == (multiMode ? kMultiSlot : currentPart.load())) highlightStale = true;
 }
 
+void Tarnivex::recordChannelSharers(int part, int channel, int bank, int program) {
+  for (int p = 0; p < 16; ++p) {
+    const IParam* heard = GetParam(kMultiPartMIDICh + p);
+    if (p == part || !heard || heard->Int() - 2 != channel) continue;
+    const auto at = static_cast<size_t>(p);
+    sentBanks[at] = bank;
+    sentPrograms[at] = program;
+    partBankKnown[at] = true;
+    partProgramKnown[at] = true;
+    partSoundHeld[at] = false;
+    setParameterFromPlug(kMultiPartBank + p, bank, false);
+    setParameterFromPlug(kCurrentBank + p, bank, false);
+    setParameterFromPlug(kMultiPartPatch + p, program, false);
+  }
+}
+
 void Tarnivex::notePartPlays(int part, int bank, int program) {
   if (!isPart(part)) return;
   const auto at = static_cast<size_t>(part);

@@ -1464,7 +1464,14 @@ class PickModelTest : public EditorTest {
     EXPECT_TRUE(!went.empty() && went.size() <= 2 && std::count(went.begin(), went.end(), *prog) == std::ssize(went))
         << "parts " << part + 1 << " and " << other + 1 << " on one channel, each telling the change to " << *prog
         << " back: " << went.size() << " program changes went, the last to " << (went.empty() ? -1 : went.back());
+    // It took the bank select too: from here on it is on the first part's
+    // pair, and a program change alone for it picks in that bank.
+    const int bank = models[static_cast<size_t>(part)].bank;
     EXPECT_EQ(playing(other).program, *prog) << "part " << other + 1 << " took the change on its channel";
+    EXPECT_EQ(playing(other).bank, bank) << "part " << other + 1 << " took the bank on its channel";
+    take(other, bank, *prog, Road::kOwn, at);
+    EXPECT_EQ(shownValue(kMultiPartBank + other), bank) << "the window's bank of part " << other + 1;
+    EXPECT_EQ(shownValue(kMultiPartPatch + other), *prog) << "the window's program of part " << other + 1;
     {
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
       instrument.setReportsProgramChanges(false);

@@ -240,6 +240,8 @@ TEST_F(ReportEchoTest, TwoPartsOnOneChannelEachOweTheEcho) {
     EXPECT_EQ(shown(), ends);
     const Bytes second = instrument.partBuffer(kSecond);
     EXPECT_EQ(std::string(second.begin() + 370, second.begin() + 379), sound(ends.first, ends.second));
+    // The window shows part 5 on what it took on the shared channel.
+    EXPECT_EQ(std::make_pair(param(kMultiPartBank + kSecond)->Int(), param(kMultiPartPatch + kSecond)->Int()), ends);
   }
 }
 
