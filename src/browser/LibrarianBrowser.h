@@ -129,6 +129,10 @@ class LibrarianBrowser {
   // Where the pane shows the entry the slot plays (the one it highlights),
   // or -1.
   int playedSlotIn(int slot, int pane);
+  // Where a step (+1 or -1) of the slot starts in the pane when the pane
+  // shows a category or search list that does not hold what the slot plays:
+  // its first entry going up, its last going down. -1 otherwise.
+  int listStepStart(int slot, int pane, int step);
   // The slot becomes the pane's selection, the keys' cursor and the
   // library's slot of that pane.
   void selectSlot(int pane, int slot);

@@ -183,6 +183,23 @@ int LibrarianBrowser::playedSlotIn(int slot, int pane) {
   return fromList ? bySound() : -1;
 }
 
+int LibrarianBrowser::listStepStart(int slot, int pane, int step) {
+  if (playedSlotIn(slot, pane) >= 0) return -1;
+  PatchLibrarian* librarian = mHost->librarian();
+  if (!librarian) return -1;
+  auto guard = librarian->lock();
+  const int list = paneList(*librarian, mHost->browseState(), pane);
+  const auto bank = paneBank(*librarian, mHost->browseState(), pane);
+  if (!bank || (list != kCategoryList && list != kSearchList)) return -1;
+  const auto& entries = bank->patches;
+  if (step > 0) {
+    const auto first = std::find_if(entries.begin(), entries.end(), [](const LibrarianPatch& e) { return !e.empty(); });
+    return first == entries.end() ? -1 : static_cast<int>(first - entries.begin());
+  }
+  const auto last = std::find_if(entries.rbegin(), entries.rend(), [](const LibrarianPatch& e) { return !e.empty(); });
+  return last == entries.rend() ? -1 : static_cast<int>(entries.rend() - last) - 1;
+}
+
 void LibrarianBrowser::showPlayedSlot(int part) {
   const int pane = view ? view->activePane.load() : 0;
   if (!mHost->libraryControl()) {

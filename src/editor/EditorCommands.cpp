@@ -205,9 +205,14 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   // it lists the sound the part plays (a bank, a category or search list).
   const int played =
       libraryControl && librarianBrowser ? librarianBrowser->playedSlotIn(multi ? kMultiSlot : part, librarianActivePane()) : -1;
+  // A list that does not hold it (a new search) is stepped into from its
+  // start, never from the position the part's program number happens to be.
+  const int listStart = libraryControl && librarianBrowser && played < 0
+                            ? librarianBrowser->listStepStart(multi ? kMultiSlot : part, librarianActivePane(), step)
+                            : -1;
   const int base =
       midiMessageManager->picks.stepBase(multi ? kMultiSlot : part, played >= 0 ? played : GetParam(shownProgram)->Int());
-  const int next = wrap(base + step, kPatchesPerBank);
+  const int next = listStart >= 0 ? listStart : wrap(base + step, kPatchesPerBank);
   Pick pick;
   pick.slot = part;
   pick.program = next;

@@ -261,6 +261,38 @@ TEST_F(WindowFollowsTest, AStepInACategoryOrSearchListGoesOnFromTheHighlightedSo
   }
 }
 
+// A new search that does not list the sound the part plays: the step goes
+// into the list from its start (its first entry up, its last down), never
+// from the list position the part's program number happens to name.
+TEST_F(WindowFollowsTest, AStepIntoASearchThatDoesNotListThePlayedSoundStartsTheList) {
+  setParam(kControlLibrary, 1);
+  const auto playing = [&] {
+    const SimBytes plays = instrument.partBuffer(0);
+    return std::string(plays.begin() + 370, plays.begin() + 376);
+  };
+  const struct {
+    const char* what;
+    bool up;
+    const char* ends;
+  } rows[] = {{"up", true, "Fact6 "}, {"down", false, "Fact69"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    search("Fact1");
+    window->click(window->slot(kLower, 0));
+    doubleClick(kLower, 3);
+    atRest();
+    ASSERT_EQ(playing(), "Fact12");
+    search("Fact6");
+    ASSERT_EQ(window->slots().selectedLower, -1);
+    setParam((row.up ? kPatchUp : kPatchDown) + 0, 1);
+    atRest();
+    EXPECT_EQ(playing(), row.ends);
+    EXPECT_TRUE(highlighted(kLower, listedAt(std::string(row.ends).substr(0, row.ends[5] == ' ' ? 5 : 6))));
+    setParam(kPatchSearch, 0);
+    atRest();
+  }
+}
+
 TEST_F(WindowFollowsTest, TheTopBarShowsNoOldSoundNameOverTheInstrumentsOwnPick) {
   setParam(kGlobalLocalControl, 0);
   setParam(kControlProgBank, 1);
