@@ -23,6 +23,11 @@ constexpr int kUpper = 0, kLower = 1;
 
 class WindowFollowsTest : public EditorTest {
  protected:
+  // The first six letters of the sound the instrument's part 1 plays.
+  std::string playing() const {
+    const SimBytes plays = instrument.partBuffer(0);
+    return std::string(plays.begin() + 370, plays.begin() + 376);
+  }
   WindowFollowsTest() : EditorTest(false) {
     setenv("TARNIVEX_RESOURCE_DIR", TARNIVEX_BUNDLE_RESOURCES, 1);
     writeFile(getPatchesFolderStr() + "/Factory.syx", soundFile("Fact", 100, "Lead"));
@@ -202,10 +207,6 @@ TEST_F(WindowFollowsTest, AStepAfterTheSearchClosesGoesOnFromTheSoundThePartPlay
   window->click(window->slot(kLower, 0));
   doubleClick(kLower, 3);
   atRest();
-  const auto playing = [&] {
-    const SimBytes plays = instrument.partBuffer(0);
-    return std::string(plays.begin() + 370, plays.begin() + 376);
-  };
   ASSERT_EQ(playing(), "Fact52");
   setParam(kPatchSearch, 0);
   atRest();
@@ -221,10 +222,6 @@ TEST_F(WindowFollowsTest, AStepAfterTheSearchClosesGoesOnFromTheSoundThePartPlay
 // hold that sound highlights nothing, whatever its position.
 TEST_F(WindowFollowsTest, AStepInACategoryOrSearchListGoesOnFromTheHighlightedSound) {
   setParam(kControlLibrary, 1);
-  const auto playing = [&] {
-    const SimBytes plays = instrument.partBuffer(0);
-    return std::string(plays.begin() + 370, plays.begin() + 376);
-  };
   const struct {
     const char* what;
     bool up;
@@ -266,10 +263,6 @@ TEST_F(WindowFollowsTest, AStepInACategoryOrSearchListGoesOnFromTheHighlightedSo
 // from the list position the part's program number happens to name.
 TEST_F(WindowFollowsTest, AStepIntoASearchThatDoesNotListThePlayedSoundStartsTheList) {
   setParam(kControlLibrary, 1);
-  const auto playing = [&] {
-    const SimBytes plays = instrument.partBuffer(0);
-    return std::string(plays.begin() + 370, plays.begin() + 376);
-  };
   const struct {
     const char* what;
     bool up;
