@@ -169,15 +169,15 @@ void Tarnivex::recordChannelSharers(int part, int channel, int bank, int program
   for (int p = 0; p < 16; ++p) {
     const IParam* heard = GetParam(kMultiPartMIDICh + p);
     if (p == part || !heard || heard->Int() - 2 != channel) continue;
-    const auto at = static_cast<size_t>(p);
-    sentBanks[at] = bank;
-    sentPrograms[at] = program;
-    partBankKnown[at] = true;
-    partProgramKnown[at] = true;
-    partSoundHeld[at] = false;
+    notePartPlays(p, bank, program);
+    partSoundHeld[static_cast<size_t>(p)] = false;
     setParameterFromPlug(kMultiPartBank + p, bank, false);
     setParameterFromPlug(kCurrentBank + p, bank, false);
     setParameterFromPlug(kMultiPartPatch + p, program, false);
+    // It loads the instrument's stored sound, no library entry: STEP
+    // LIBRARY no longer steps it from the entry it played before.
+    if (librarianBrowser) librarianBrowser->notePartPlays(p, nullptr);
+    if (p == (multiMode ? kMultiSlot : currentPart.load())) highlightStale = true;
   }
 }
 
