@@ -2,6 +2,7 @@
 // files of 100 multis next to it, in its own format. The entries of each
 // kind are collected once, so a split costs time in proportion to its size;
 // a new file never replaces a file that is there: it takes a free name.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -150,6 +151,11 @@ std::string convertedBanksFolder(const std::string& root) {
   return (slash == std::string::npos ? std::string() : root.substr(0, slash + 1)) + "Converted Banks/";
 }
 
+bool convertedBanksTakeFiles(const std::string& folder) {
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 // The pieces are written whole under hidden names first, with a note of the
 // split; the source leaving the folder marks the split done, and only then
 // do the pieces take their names. It leaves in one step, a rename to a
@@ -205,6 +211,13 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
   if (changed(false)) {
     whole = false;
     why = "Changed by another program";
+  }
+  // The source has one place to go: a split it cannot reach is not made.
+  const std::string converted = convertedBanksFolder(mRoot);
+  lastSplitUnplaced = whole && !convertedBanksTakeFiles(converted);
+  if (lastSplitUnplaced) {
+    whole = false;
+    why = "Converted Banks: " + userfiles::failureReason(errno, converted);
   }
   const auto field = [](std::string& note, const std::string& text) {
     note += text;
@@ -262,8 +275,7 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     }
   }
   // The source leaves the library folder, or it would be split again by the
-  // next load: hidden, recorded, then into "Converted Banks", else beside
-  // itself under a name the scan does not read.
+  // next load: hidden, recorded, then into "Converted Banks".
   std::string hidden;
   if (whole) {
     if (::rename(sourcePath.c_str(), hiddenSource.path.c_str()) != 0) {
@@ -282,15 +294,17 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
       }
     }
   }
-  if (whole && !placeSplitSource(hidden, bank.fileName)) {
+  if (whole && !moveToConvertedBanks(hidden, mRoot, bank.fileName)) {
     whole = false;
-    why = userfiles::failureReason(errno, folder);
+    lastSplitUnplaced = true;
+    why = "Converted Banks: " + userfiles::failureReason(errno, converted);
   }
   // Back where it was; one that cannot leave its hidden name keeps the note
   // that names it and the pieces the note names, for the next load.
   if (!whole && !hidden.empty() && userfiles::nameTaken(hidden) &&
       userfiles::moveUnderFreeName(hidden, folder, nameOf(sourcePath)).empty() && noteFile) {
     log("PATCH LIBRARIAN: could not put back file " + hidden + " as " + nameOf(sourcePath) + ", it stays");
+    lastSplitUnplaced = false;
     noteFile->abandon();
     for (Piece& piece : pieces) piece.file->abandon();
   }
@@ -322,15 +336,5 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     if (!piece.written.empty()) mContents.splitPieces.emplace_back(piece.written, sourcePath);
   for (auto& piece : pieces)
     listFor(piece.bank->bankType == 1 ? kMultiList : kSoundList).push_back(std::move(piece.bank));
-  return true;
-}
-
-bool PatchLibrarian::placeSplitSource(const std::string& hiddenPath, const std::string& name) {
-  if (moveToConvertedBanks(hiddenPath, mRoot, name)) return true;
-  const std::string folder = folderOf(hiddenPath);
-  const std::string renamed = userfiles::moveUnderFreeName(hiddenPath, folder, name + ".converted");
-  if (renamed.empty()) return false;
-  userfiles::syncFolder(folder);
-  log("PATCH LIBRARIAN: could not move file " + folder + name + ", renamed it to " + renamed);
   return true;
 }

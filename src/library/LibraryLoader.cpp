@@ -347,7 +347,7 @@ bool PatchLibrarian::initBankFilesOnDiscard(std::string root) {
 void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mRoot = root;
   mConvertedPieces.reset();
-  mLibraryFileSizes.reset();
+  mListedFiles.reset();
   splitElsewhere = false;
   // The pieces of this load's splits stay known to the reload that lists
   // them, and the files it put back stay named.
@@ -380,7 +380,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   }
   buildFolderStructure(root, &mContents.folders);
   mContents.folders.push_back(root);
-  mLibraryFileSizes.reset();  // the folders are known now
+  mListedFiles.reset();  // the folders are known now
   const int rootDepth = folderDepth(root);
 
   // The files to read, in load order, each stamped before it is read.
@@ -572,39 +572,44 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
   }
   if (bank->patches.size() > static_cast<size_t>(kPatchesPerBank)) {
     // A split writes only files this loader lists: pieces of dumps cut short
-    // may be too short to be bank files. The file then stays as it is, and
+    // may be too short to be bank files. Nor is a split made whose source
+    // cannot go into "Converted Banks". The file then stays as it is, and
     // its whole entries are listed as read (the first hundred of them), the
     // file named with the reason; one of no whole entry is left out.
-    if (const std::string why = whySplitLeavesOut(*bank, extension); !why.empty()) {
-      log("PATCH LIBRARIAN: would split file " + full + " into files left out, it stays as it is");
-      std::erase_if(bank->patches, [](const LibrarianPatch& entry) { return !entry.whole(); });
-      if (bank->patches.empty()) {
-        leaveOut(full, why);
-        return nullptr;
-      }
-      bank->cutShort = bank->fileCutShort = false;  // named already
-      bank->bankType = bank->patches.front().typeCode == kMultiFromFile ? 1 : 0;
-      // One bank of the file is listed: how many whole entries that leaves
-      // out is said with the file.
-      const std::size_t whole = bank->patches.size();
-      const std::size_t unlisted = whole > static_cast<std::size_t>(kPatchesPerBank) ? whole - kPatchesPerBank : 0;
-      const std::string kind = bank->bankType == 1 ? " multis" : " sounds";
-      leaveOut(full,
-               unlisted == 0 ? why
-                             : std::to_string(unlisted) + " of " + std::to_string(whole) + kind + " not listed, " + why,
-               true, unlisted);
-    } else {
+    std::string why = whySplitLeavesOut(*bank, extension);
+    if (why.empty()) {
       // The reload that reads the new files runs only when the source is
       // gone: a source left in place would be split again by every reload.
       lastSplitFailure.clear();
       if (splitBankFile(*bank, full, extension, standardMidiFile)) {
         fileSplit = true;
         reloadAfterSplit = true;
-      } else if (!mFolderBusy) {
-        leaveOut(full, lastSplitFailure.empty() ? "cannot be split" : "not split: " + lastSplitFailure);
+        return nullptr;
       }
+      if (mFolderBusy) return nullptr;
+      if (!lastSplitUnplaced) {
+        leaveOut(full, lastSplitFailure.empty() ? "cannot be split" : "not split: " + lastSplitFailure);
+        return nullptr;
+      }
+      why = "not split: " + lastSplitFailure;
+    }
+    log("PATCH LIBRARIAN: would split file " + full + " into files left out, it stays as it is");
+    std::erase_if(bank->patches, [](const LibrarianPatch& entry) { return !entry.whole(); });
+    if (bank->patches.empty()) {
+      leaveOut(full, why);
       return nullptr;
     }
+    bank->cutShort = bank->fileCutShort = false;  // named already
+    bank->bankType = bank->patches.front().typeCode == kMultiFromFile ? 1 : 0;
+    // One bank of the file is listed: how many whole entries that leaves
+    // out is said with the file.
+    const std::size_t whole = bank->patches.size();
+    const std::size_t unlisted = whole > static_cast<std::size_t>(kPatchesPerBank) ? whole - kPatchesPerBank : 0;
+    const std::string kind = bank->bankType == 1 ? " multis" : " sounds";
+    leaveOut(full,
+             unlisted == 0 ? why
+                           : std::to_string(unlisted) + " of " + std::to_string(whole) + kind + " not listed, " + why,
+             true, unlisted);
   }
 
   if (bank->cutShort)
@@ -651,19 +656,14 @@ std::size_t PatchLibrarian::entriesNotListed(const std::string& path, std::strin
 bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const std::string& root,
                                           const std::string& name) {
   const std::string destination = convertedBanksFolder(root);
-  try {
-    Poco::File(destination).createDirectories();
-  } catch (const Poco::Exception&) {
-    log("PATCH LIBRARIAN: cannot create folder " + destination);
-    return false;
-  }
+  if (!convertedBanksTakeFiles(destination)) return false;
   // An earlier original of the same name stays: this one takes a free name.
   if (userfiles::moveUnderFreeName(sourcePath, destination, name).empty()) {
     log("PATCH LIBRARIAN: cannot move file " + sourcePath);
     return false;
   }
   mConvertedPieces.reset();
-  mLibraryFileSizes.reset();
+  mListedFiles.reset();
   // On the disk in both folders before anything that trusts the move.
   userfiles::syncFolder(destination);
   userfiles::syncFolder(userfiles::folderOf(sourcePath));

@@ -456,8 +456,10 @@ class PatchLibrarian {
   void stamp(const std::string& path);
   // Notes and logs a file left out of the library (or read with a fault).
   void leaveOut(const std::string& path, const std::string& reason, bool listed = false, std::size_t unlisted = 0);
-  // Why the last split failed, for the list of files left out.
+  // Why the last split failed, for the list of files left out; unplaced:
+  // "Converted Banks" could not take its source, which stays where it was.
   std::string lastSplitFailure;
+  bool lastSplitUnplaced = false;
   void adopt(std::shared_ptr<const SharedLoad> load, std::string key);
   void hangIntoTree(FolderTree& tree, PatchFile* bank);
   // One split pass over the entries of one kind, collected in source order;
@@ -528,7 +530,8 @@ class PatchLibrarian {
   // name). False, and nothing done, for any other file.
   bool tookUpConvertedPiece(const std::string& path, std::vector<std::string>* kept);
   // Whether a bank file of the library folders holds bytes of that size and
-  // SHA-1 (their sizes read once a load, when a hidden file needs them).
+  // SHA-1, whole or as a piece its split writes, under any name (read once a
+  // load, when a hidden file needs them).
   bool listsBytes(std::size_t size, const std::string& sha1);
   // Names in the load's status a bank that stays hidden, under the name it
   // was to take, with why (an errno value) it could not take it.
@@ -537,11 +540,8 @@ class PatchLibrarian {
   // hides such a file); smf: set when it is a Standard MIDI File.
   bool holdsMoreThanABank(const std::string& path, bool* smf);
   // Moves the file at sourcePath into "Converted Banks" under name (or a
-  // free name like it).
+  // free name like it); false, errno saying why, when it cannot go there.
   bool moveToConvertedBanks(const std::string& sourcePath, const std::string& root, const std::string& name);
-  // Puts a split's source, held at hiddenPath, where a finished split keeps
-  // it: "Converted Banks", else beside the pieces as "<name>.converted".
-  bool placeSplitSource(const std::string& hiddenPath, const std::string& name);
 
   // The file the last import wrote under a free name, as it wrote it.
   struct ImportCopy {
@@ -559,7 +559,13 @@ class PatchLibrarian {
   std::string mLoadKey;
   std::string mRoot;  // of the load running in this library
   std::optional<std::map<std::string, std::string>> mConvertedPieces;  // of the load running
-  std::optional<std::multimap<std::size_t, std::string>> mLibraryFileSizes;  // of the load running
+  // Of the load running: the bank files of the library folders by size, and
+  // the pieces of those that hold more than a bank, as piecesOf gives them.
+  struct ListedFiles {
+    std::multimap<std::size_t, std::string> sizes;
+    std::optional<std::map<std::string, std::string>> pieces;
+  };
+  std::optional<ListedFiles> mListedFiles;
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
   // Set for a load the window starts: no folder lock is waited for past it.
   std::optional<std::chrono::steady_clock::time_point> mLockDeadline;
@@ -595,6 +601,9 @@ class PatchLibrarian {
 // The folder a split moves its source into: "Converted Banks" beside the
 // library folder root, with a closing slash.
 std::string convertedBanksFolder(const std::string& root);
+// Whether that folder (made if need be) is one this process may write in;
+// errno says why not.
+bool convertedBanksTakeFiles(const std::string& folder);
 
 // Removes every occurrence of each character of chars from text.
 void removeCharsFromString(std::string& text, const char* chars);

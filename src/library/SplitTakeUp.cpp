@@ -85,12 +85,11 @@ bool holdsWholeCopy(const std::string& folder, const SplitNote& note, const time
       });
 }
 
-// Whether folder holds the source of a note under a name that passes: the
-// file itself (moved within its file system), or a copy of its content
-// made since the note was written (moved across file systems: a new file).
-bool holdsSource(const std::string& folder, const SplitNote& note, const timespec& since, std::size_t maxSize,
-                 const std::function<bool(const std::string&)>& namePasses) {
-  return holdsFile(folder, namePasses, [&](const std::string& path) {
+// Whether folder holds the source of a note: the file itself (moved within
+// its file system), or a copy of its content made since the note was
+// written (moved across file systems: a new file).
+bool holdsSource(const std::string& folder, const SplitNote& note, const timespec& since, std::size_t maxSize) {
+  return holdsFile(folder, [](const std::string&) { return true; }, [&](const std::string& path) {
     const auto stamp = userfiles::StampOf(path);
     if (!stamp) return false;
     if (!note.identity.empty() && identityOf(stamp) == note.identity) return true;
@@ -158,15 +157,9 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
     }
   } else {
     // Notes of earlier versions: the split is done only when its source is
-    // where the move puts it, in "Converted Banks" or beside itself as
-    // ".converted". A source the user renamed, moved or deleted stands as
-    // the user left it.
-    done = !stayed &&
-           (holdsSource(convertedBanksFolder(mRoot), *note, since, maxBankFileSize,
-                        [](const std::string&) { return true; }) ||
-            holdsSource(folder, *note, since, maxBankFileSize, [&](const std::string& name) {
-              return name.rfind(note->source, 0) == 0 && name.ends_with(".converted");
-            }));
+    // where the move puts it, in "Converted Banks". A source the user
+    // renamed, moved or deleted stands as the user left it.
+    done = !stayed && holdsSource(convertedBanksFolder(mRoot), *note, since, maxBankFileSize);
   }
   // The source under the hidden name the note gives: it left the folder.
   // It is the source only as the note proves it, by its identity or by its
@@ -186,7 +179,7 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
       // moved again (a second copy at most, never none).
       const bool copied =
           holdsWholeSource(hidden, *note) && holdsWholeCopy(convertedBanksFolder(mRoot), *note, since);
-      placed = copied ? ::unlink(hidden.c_str()) == 0 : placeSplitSource(hidden, note->source);
+      placed = copied ? ::unlink(hidden.c_str()) == 0 : moveToConvertedBanks(hidden, mRoot, note->source);
     }
     if (!placed) {
       // Back where the user put it, and split again; a file the note does
@@ -236,7 +229,7 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
     if (proven) {
       const std::string written = userfiles::moveUnderFreeName(path, folder, piece.name);
       if (!written.empty()) {
-        mLibraryFileSizes.reset();
+        mListedFiles.reset();
         log("PATCH LIBRARIAN: named file " + written + " of a split cut short");
         continue;
       }
@@ -259,7 +252,7 @@ std::map<std::string, std::string> PatchLibrarian::piecesOf(const std::string& p
   PatchFile bank;
   bank.fileName = userfiles::nameOf(path);
   if (!data || !fillBank(*data, static_cast<int>(data->size()), &bank) ||
-      bank.patches.size() <= static_cast<std::size_t>(kPatchesPerBank))
+      bank.patches.size() <= static_cast<std::size_t>(kPatchesPerBank) || bank.patches.size() > maxSplitEntries)
     return digests;
   const std::size_t dot = bank.fileName.find_last_of('.');
   const std::string extension = dot == std::string::npos ? std::string() : asciiLower(bank.fileName.substr(dot + 1));
@@ -282,17 +275,24 @@ const std::map<std::string, std::string>& PatchLibrarian::convertedPieces() {
 }
 
 bool PatchLibrarian::listsBytes(std::size_t size, const std::string& sha1) {
-  if (!mLibraryFileSizes) {
-    mLibraryFileSizes.emplace();
+  if (!mListedFiles) {
+    mListedFiles.emplace();
     for (const std::string& folder : mContents.folders)
       holdsFile(folder + "/", splitnote::isBankFileName, [&](const std::string& path) {
         if (const auto stamp = userfiles::StampOf(path); stamp && !userfiles::notAFile(path))
-          mLibraryFileSizes->emplace(static_cast<std::size_t>(stamp->size), path);
+          mListedFiles->sizes.emplace(static_cast<std::size_t>(stamp->size), path);
         return false;
       });
   }
-  const auto [first, last] = mLibraryFileSizes->equal_range(size);
-  return std::any_of(first, last, [&](const auto& file) { return holdsBytes(file.second, size, sha1); });
+  const auto [first, last] = mListedFiles->sizes.equal_range(size);
+  if (std::any_of(first, last, [&](const auto& file) { return holdsBytes(file.second, size, sha1); })) return true;
+  // A file of more than a bank holds a piece's bytes as well: the load splits
+  // it (or lists it in part), whatever its name.
+  if (!mListedFiles->pieces) {
+    mListedFiles->pieces.emplace();
+    for (const auto& file : mListedFiles->sizes) mListedFiles->pieces->merge(piecesOf(file.second));
+  }
+  return mListedFiles->pieces->count(sha1) > 0;
 }
 
 bool PatchLibrarian::tookUpConvertedPiece(const std::string& path, std::vector<std::string>* kept) {
@@ -301,15 +301,15 @@ bool PatchLibrarian::tookUpConvertedPiece(const std::string& path, std::vector<s
   const std::string sha1 = splitnote::sha1Of(*data);
   const auto piece = convertedPieces().find(sha1);
   if (piece == convertedPieces().end()) return false;
-  // Listed already (the piece named, or written again by a split of the
-  // source the user moved within the library): it goes.
+  // Listed already (the piece named, or held by a file of the library the
+  // load splits, the source the user renamed or moved within it): it goes,
+  // never back beside it.
   if (listsBytes(data->size(), sha1)) {
     if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that the library lists already");
     return true;
   }
   // Put back as the piece it proves to be, and said: no note tells of it.
-  if (putBack(path, piece->second, true)) mLibraryFileSizes.reset();
-  else if (kept) kept->push_back(path);
+  if (!putBack(path, piece->second, true) && kept) kept->push_back(path);
   return true;
 }
 
@@ -334,6 +334,7 @@ bool PatchLibrarian::putBack(const std::string& hiddenPath, const std::string& n
     return false;
   }
   if (path) *path = back;
+  mListedFiles.reset();
   log("PATCH LIBRARIAN: put back file " + back + " that a split hid");
   if (said) {
     auto guard = lock();

@@ -517,28 +517,27 @@ TEST(SplitMove, KeepsAnEarlierOriginalOfTheSameName) {
   EXPECT_EQ(l.library.contents().soundBanks.size(), 4u);
 }
 
-// When the source cannot be moved into "Converted Banks" it is renamed
-// beside its pieces under a name no load reads: the pieces stay, the user's
-// later edits of them too, and no later load splits the source again.
-TEST(SplitMove, AnOriginalThatCannotBeMovedIsSplitOnce) {
+// Where the source cannot go into "Converted Banks" (a file there), the
+// split is not made: the file stays as it is, its first hundred sounds are
+// listed and the rest said, and no load writes a file beside it.
+TEST(SplitMove, AnOriginalThatCannotBeMovedIsNotSplit) {
   DataFolder data;
   writeFile(data.converted(), Bytes{1});  // a file where the folder should be
   writeFile(data.patches() / "Factory.syx", soundFile("f", 150));
-  const Bytes edited = soundFile("mine", 100);
+  const std::string why = "not split: Converted Banks: Not a directory";
   for (int load = 0; load < 3; ++load) {
     LoggedLibrary l(data.patchesStr());
     EXPECT_EQ(l.count("PATCH LIBRARIAN: moved file "), 0);
-    EXPECT_EQ(l.count("PATCH LIBRARIAN: could not move file "), load == 0 ? 1 : 0);
-    EXPECT_EQ(l.count("PATCH LIBRARIAN: could not split file "), 0);
-    EXPECT_EQ(names(l.library.contents().soundBanks),
-              (std::vector<std::string>{"Factory Singles 1.syx", "Factory Singles 2.syx"}));
-    // The user saves into a piece; the next load keeps it.
-    if (load == 0) writeFile(data.patches() / "Factory Singles 1.syx", edited);
+    EXPECT_EQ(l.shown, std::vector<std::string>{"Factory.syx not split! / Converted Banks: Not a directory"});
+    ASSERT_EQ(names(l.library.contents().soundBanks), std::vector<std::string>{"Factory.syx"});
+    const auto& listed = l.library.contents().soundBanks[0]->patches;
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(listed[static_cast<size_t>(i)].name, numbered("f", i));
+    std::string reason;
+    EXPECT_EQ(l.library.entriesNotListed((data.patches() / "Factory.syx").string(), &reason), 50u);
+    EXPECT_EQ(reason, "50 of 150 sounds not listed, " + why);
   }
-  EXPECT_EQ(filesBelow(data.patches()), (std::vector<std::string>{"Factory Singles 1.syx", "Factory Singles 2.syx",
-                                                                  "Factory.syx.converted"}));
-  EXPECT_EQ(readFile(data.patches() / "Factory Singles 1.syx"), edited);
-  EXPECT_EQ(readFile(data.patches() / "Factory.syx.converted"), soundFile("f", 150));
+  EXPECT_EQ(filesBelow(data.patches()), std::vector<std::string>{"Factory.syx"});
+  EXPECT_EQ(readFile(data.patches() / "Factory.syx"), soundFile("f", 150));
   EXPECT_EQ(readFile(data.converted()), Bytes{1});
 }
 

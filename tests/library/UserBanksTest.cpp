@@ -1954,4 +1954,100 @@ TEST(SplitNotesInSight, APieceKeptHiddenOnAReadOnlyFolderIsNamed) {
   EXPECT_EQ(named, (std::set<std::string>{"Big Multis.syx", "Big Singles 1.syx", "Big Singles 2.syx"}));
   EXPECT_NE(leftOutLines(l.library.contents().leftOut).count, "");
 }
+
+// ---- A split has one place for its source: "Converted Banks".
+
+// "Converted Banks" turns into a file while a split runs, which is killed at
+// each step (its note then cut at every length), or runs to its end: the
+// split is not made. The next two loads list the file's first hundred sounds
+// once and say how many they leave out; every byte of it is in a file the
+// user sees, no ".converted" file appears, and at last nothing is hidden.
+TEST(SplitOnePlace, ASourceThatCannotGoIntoConvertedBanksIsNotSplitWhereverItIsCut) {
+  const Bytes source = soundFile("big", 150);  // two pieces: the note at step 2, the source hidden at 3
+  std::multiset<std::string> first;
+  for (int i = 0; i < 100; ++i) first.insert(numbered("big", i));
+  for (int kill = 0; kill <= 4; ++kill) {
+    DataFolder data;
+    writeFile(data.patches() / "Big.syx", source);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      PatchLibrarian splitter;
+      splitter.hooks.splitStep = [&](int step) {
+        if (step == 0) {
+          fs::remove_all(data.converted());
+          writeFile(data.converted(), Bytes{1});
+        }
+        if (step == kill) ::_exit(0);
+      };
+      splitter.loadPatchesFromFilesystem(data.patchesStr());
+      ::_exit(3);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), kill < 4 ? 0 : 3);  // the split ends at its move
+    const fs::path note = noteIn(data.patches()).first;
+    std::vector<std::optional<Bytes>> notes = {std::nullopt};
+    if (!note.empty()) {
+      const Bytes whole = readFile(note);
+      notes.clear();
+      for (size_t length = 0; length <= whole.size(); ++length)
+        notes.emplace_back(Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
+    }
+    const fs::path aside = data.root / "aside";
+    fs::create_directories(aside);
+    for (const auto& entry : fs::directory_iterator(data.patches()))
+      if (entry.path() != note) fs::create_hard_link(entry.path(), aside / entry.path().filename());
+    for (const auto& text : notes) {
+      SCOPED_TRACE("killed at " + std::to_string(kill) + ", " + (text ? std::to_string(text->size()) : "no") +
+                   " bytes of note");
+      fs::remove_all(data.patches());
+      fs::create_directories(data.patches());
+      for (const auto& entry : fs::directory_iterator(aside))
+        fs::create_hard_link(entry.path(), data.patches() / entry.path().filename());
+      if (text) writeFile(note, *text);
+      for (int load = 0; load < 2; ++load) {
+        const LoggedLibrary l(data.patchesStr());
+        EXPECT_EQ(listedOf(l.library, source), first);
+        size_t said = 0;
+        for (const auto& file : l.library.contents().leftOut)
+          said += file.listed && file.unlisted == 50 &&
+                  file.reason.starts_with("50 of 150 sounds not listed, not split: Converted Banks: ");
+        EXPECT_EQ(said, 1u);
+        EXPECT_TRUE(shownBelow(data.patches(), source));
+        for (const auto& name : filesBelow(data.patches())) {
+          EXPECT_FALSE(name.ends_with(".converted")) << name;
+          EXPECT_TRUE(load == 0 || !temporaryShape(name)) << name;
+        }
+        ageBelow(data.patches());
+      }
+    }
+    EXPECT_EQ(readFile(data.converted()), Bytes{1});
+  }
+}
+
+// A split killed before its source left the folder, a whole copy of the
+// source in "Converted Banks" already (an earlier split's, or the user's),
+// the source then renamed by the user or left as it is: the hidden pieces
+// are what the split of the source writes again, and go. The next two loads
+// list every sound once, and every file the user sees.
+TEST(SplitOnePlace, AWholeCopyInConvertedBanksPutsNoPieceBackBesideItsSource) {
+  const Bytes source = soundFile("big", 250);  // three pieces: the note at step 3
+  for (const bool renamed : {false, true})
+    for (int kill = 0; kill <= 3; ++kill) {
+      SCOPED_TRACE(std::string(renamed ? "renamed, " : "") + "killed at " + std::to_string(kill));
+      DataFolder data;
+      writeFile(data.patches() / "Big.syx", source);
+      killSplitAt(data, kill);
+      writeFile(data.converted() / "Big.syx", source);
+      if (renamed) fs::rename(data.patches() / "Big.syx", data.patches() / "Big Old.syx");
+      for (int load = 0; load < 2; ++load) {
+        const LoggedLibrary l(data.patchesStr());
+        EXPECT_EQ(listedOf(l.library, source), dumpNamesOf(source));
+        EXPECT_TRUE(everyShownFileIsListed(data, l.library)) << ::testing::PrintToString(filesBelow(data.patches()));
+        ageBelow(data.root);
+      }
+      EXPECT_EQ(readFile(data.converted() / "Big.syx"), source);
+    }
+}
 }  // namespace
