@@ -2,7 +2,6 @@
 // files of 100 multis next to it, in its own format. The entries of each
 // kind are collected once, so a split costs time in proportion to its size;
 // a new file never replaces a file that is there: it takes a free name.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -151,11 +150,6 @@ std::string convertedBanksFolder(const std::string& root) {
   return (slash == std::string::npos ? std::string() : root.substr(0, slash + 1)) + "Converted Banks/";
 }
 
-bool convertedBanksTakeFiles(const std::string& folder) {
-  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return false;
-  return ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
 // The pieces are written whole under hidden names first, with a note of the
 // split; the source leaving the folder marks the split done, and only then
 // do the pieces take their names. It leaves in one step, a rename to a
@@ -213,8 +207,9 @@ bool PatchLibrarian::splitBankFile(const PatchFile& bank, const std::string& sou
     why = "Changed by another program";
   }
   // The source has one place to go: a split it cannot reach is not made.
+  // (The move makes "Converted Banks" when it is not there.)
   const std::string converted = convertedBanksFolder(mRoot);
-  lastSplitUnplaced = whole && !convertedBanksTakeFiles(converted);
+  lastSplitUnplaced = whole && ::access(converted.c_str(), W_OK | X_OK) != 0 && errno != ENOENT;
   if (lastSplitUnplaced) {
     whole = false;
     why = "Converted Banks: " + userfiles::failureReason(errno, converted);

@@ -656,7 +656,7 @@ std::size_t PatchLibrarian::entriesNotListed(const std::string& path, std::strin
 bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const std::string& root,
                                           const std::string& name) {
   const std::string destination = convertedBanksFolder(root);
-  if (!convertedBanksTakeFiles(destination)) return false;
+  if (::mkdir(destination.c_str(), 0777) != 0 && errno != EEXIST) return false;
   // An earlier original of the same name stays: this one takes a free name.
   if (userfiles::moveUnderFreeName(sourcePath, destination, name).empty()) {
     log("PATCH LIBRARIAN: cannot move file " + sourcePath);

@@ -601,9 +601,6 @@ class PatchLibrarian {
 // The folder a split moves its source into: "Converted Banks" beside the
 // library folder root, with a closing slash.
 std::string convertedBanksFolder(const std::string& root);
-// Whether that folder (made if need be) is one this process may write in;
-// errno says why not.
-bool convertedBanksTakeFiles(const std::string& folder);
 
 // Removes every occurrence of each character of chars from text.
 void removeCharsFromString(std::string& text, const char* chars);
