@@ -347,7 +347,7 @@ bool PatchLibrarian::initBankFilesOnDiscard(std::string root) {
 void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   mRoot = root;
   mConvertedPieces.reset();
-  mListedFiles.reset();
+  mListedBytes.reset();
   splitElsewhere = false;
   // The pieces of this load's splits stay known to the reload that lists
   // them, and the files it put back stay named.
@@ -380,7 +380,7 @@ void PatchLibrarian::scanLibrary(const std::string& root, int nesting) {
   }
   buildFolderStructure(root, &mContents.folders);
   mContents.folders.push_back(root);
-  mListedFiles.reset();  // the folders are known now
+  mListedBytes.reset();  // the folders are known now
   const int rootDepth = folderDepth(root);
 
   // The files to read, in load order, each stamped before it is read.
@@ -580,18 +580,16 @@ std::shared_ptr<PatchFile> PatchLibrarian::takeBank(ReadBank read, const std::st
     if (why.empty()) {
       // The reload that reads the new files runs only when the source is
       // gone: a source left in place would be split again by every reload.
-      lastSplitFailure.clear();
       if (splitBankFile(*bank, full, extension, standardMidiFile)) {
         fileSplit = true;
         reloadAfterSplit = true;
         return nullptr;
       }
-      if (mFolderBusy) return nullptr;
-      if (!lastSplitUnplaced) {
-        leaveOut(full, lastSplitFailure.empty() ? "cannot be split" : "not split: " + lastSplitFailure);
+      why = "not split: " + lastSplitFailure;
+      if (mFolderBusy || !lastSplitUnplaced) {
+        if (!mFolderBusy) leaveOut(full, why);
         return nullptr;
       }
-      why = "not split: " + lastSplitFailure;
     }
     log("PATCH LIBRARIAN: would split file " + full + " into files left out, it stays as it is");
     std::erase_if(bank->patches, [](const LibrarianPatch& entry) { return !entry.whole(); });
@@ -663,7 +661,7 @@ bool PatchLibrarian::moveToConvertedBanks(const std::string& sourcePath, const s
     return false;
   }
   mConvertedPieces.reset();
-  mListedFiles.reset();
+  mListedBytes.reset();
   // On the disk in both folders before anything that trusts the move.
   userfiles::syncFolder(destination);
   userfiles::syncFolder(userfiles::folderOf(sourcePath));

@@ -529,10 +529,12 @@ class PatchLibrarian {
   // when a listed file holds it already; kept gets it when it can take no
   // name). False, and nothing done, for any other file.
   bool tookUpConvertedPiece(const std::string& path, std::vector<std::string>* kept);
-  // Whether a bank file of the library folders holds bytes of that size and
-  // SHA-1, whole or as a piece its split writes, under any name (read once a
-  // load, when a hidden file needs them).
-  bool listsBytes(std::size_t size, const std::string& sha1);
+  // Whether a bank file of the library folders holds bytes of that SHA-1,
+  // whole or as a piece its split writes, under any name (read once a load,
+  // when a hidden file needs them).
+  bool listsBytes(const std::string& sha1);
+  // Adds a file now in the library folders to what listsBytes knows.
+  void noteListed(const std::string& path);
   // Names in the load's status a bank that stays hidden, under the name it
   // was to take, with why (an errno value) it could not take it.
   void keptHidden(const std::string& path, int error);
@@ -559,13 +561,9 @@ class PatchLibrarian {
   std::string mLoadKey;
   std::string mRoot;  // of the load running in this library
   std::optional<std::map<std::string, std::string>> mConvertedPieces;  // of the load running
-  // Of the load running: the bank files of the library folders by size, and
-  // the pieces of those that hold more than a bank, as piecesOf gives them.
-  struct ListedFiles {
-    std::multimap<std::size_t, std::string> sizes;
-    std::optional<std::map<std::string, std::string>> pieces;
-  };
-  std::optional<ListedFiles> mListedFiles;
+  // Of the load running: the SHA-1s of the library folders' bank files and of
+  // the pieces their splits write.
+  std::optional<std::set<std::string>> mListedBytes;
   std::unordered_set<std::string> mVisited;  // canonical paths of the current walk
   // Set for a load the window starts: no folder lock is waited for past it.
   std::optional<std::chrono::steady_clock::time_point> mLockDeadline;

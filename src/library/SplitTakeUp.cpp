@@ -229,7 +229,7 @@ PatchLibrarian::NoteTaken PatchLibrarian::finishSplit(const std::string& notePat
     if (proven) {
       const std::string written = userfiles::moveUnderFreeName(path, folder, piece.name);
       if (!written.empty()) {
-        mListedFiles.reset();
+        noteListed(written);
         log("PATCH LIBRARIAN: named file " + written + " of a split cut short");
         continue;
       }
@@ -274,25 +274,22 @@ const std::map<std::string, std::string>& PatchLibrarian::convertedPieces() {
   return *mConvertedPieces;
 }
 
-bool PatchLibrarian::listsBytes(std::size_t size, const std::string& sha1) {
-  if (!mListedFiles) {
-    mListedFiles.emplace();
+bool PatchLibrarian::listsBytes(const std::string& sha1) {
+  if (!mListedBytes) {
+    mListedBytes.emplace();
     for (const std::string& folder : mContents.folders)
       holdsFile(folder + "/", splitnote::isBankFileName, [&](const std::string& path) {
-        if (const auto stamp = userfiles::StampOf(path); stamp && !userfiles::notAFile(path))
-          mListedFiles->sizes.emplace(static_cast<std::size_t>(stamp->size), path);
+        noteListed(path);
         return false;
       });
   }
-  const auto [first, last] = mListedFiles->sizes.equal_range(size);
-  if (std::any_of(first, last, [&](const auto& file) { return holdsBytes(file.second, size, sha1); })) return true;
-  // A file of more than a bank holds a piece's bytes as well: the load splits
-  // it (or lists it in part), whatever its name.
-  if (!mListedFiles->pieces) {
-    mListedFiles->pieces.emplace();
-    for (const auto& file : mListedFiles->sizes) mListedFiles->pieces->merge(piecesOf(file.second));
-  }
-  return mListedFiles->pieces->count(sha1) > 0;
+  return mListedBytes->count(sha1) > 0;
+}
+
+void PatchLibrarian::noteListed(const std::string& path) {
+  if (!mListedBytes || userfiles::notAFile(path)) return;
+  if (const auto data = userfiles::readWholeFile(path, maxBankFileSize)) mListedBytes->insert(splitnote::sha1Of(*data));
+  for (const auto& piece : piecesOf(path)) mListedBytes->insert(piece.first);
 }
 
 bool PatchLibrarian::tookUpConvertedPiece(const std::string& path, std::vector<std::string>* kept) {
@@ -304,7 +301,7 @@ bool PatchLibrarian::tookUpConvertedPiece(const std::string& path, std::vector<s
   // Listed already (the piece named, or held by a file of the library the
   // load splits, the source the user renamed or moved within it): it goes,
   // never back beside it.
-  if (listsBytes(data->size(), sha1)) {
+  if (listsBytes(sha1)) {
     if (::unlink(path.c_str()) == 0) log("PATCH LIBRARIAN: removed file " + path + " that the library lists already");
     return true;
   }
@@ -334,7 +331,7 @@ bool PatchLibrarian::putBack(const std::string& hiddenPath, const std::string& n
     return false;
   }
   if (path) *path = back;
-  mListedFiles.reset();
+  noteListed(back);
   log("PATCH LIBRARIAN: put back file " + back + " that a split hid");
   if (said) {
     auto guard = lock();
