@@ -92,6 +92,7 @@ TEST_F(LibraryRequestSlotsTest, AGetMultiEndedAnyWayMovesNoSlotOfALaterLibraryRe
     settle();
     EXPECT_EQ(slotName(42), soundName(42));
     EXPECT_EQ(slotName(0), "Fact0           ");
+    window->draw();
     EXPECT_EQ(window->slots().selectedUpper, 42);
 
     // "All Patches from Bank A", a copy ahead of the answer for A06: every
