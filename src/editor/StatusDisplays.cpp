@@ -106,7 +106,7 @@ bool Tarnivex::SetLibrarianRequestActive(bool libraryRequest, std::optional<int>
   MIDIMessageManager& manager = *midiMessageManager;
   // Every road into a library slot arms here: no slot, or one past the
   // bank, is refused for all of them, and nothing is written. The slot is
-  // the record's from now on: no selection made meanwhile moves it.
+  // the record's: no selection made meanwhile moves it.
   if (!slot) slot = patchLibrarian ? patchLibrarian->targetSlot.load() : 0;
   const bool refused = libraryRequest && refuseLibrarySlot(slot);
   if (refused) {

@@ -290,8 +290,7 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
   std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
   if (toEditor) ++mManager.partRequestsRunning;
   // A slot the library refuses is asked for nothing.
-  if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(body, slot)) ||
-      !mManager.picks.newest(ticket)) {
+  if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(body, slot)) || !mManager.picks.newest(ticket)) {
     if (toEditor) releaseDumpExpected();
     plug->DisplayProcessingIndicator(false);
     return false;
@@ -377,8 +376,7 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
   beginRequest();
   setSelectedLibrarySlot(0);
   const int tick = plug->getTimerValue();
-  // Program n goes into slot n: the highlight walks along, the slots are
-  // the request's own.
+  // Program n goes into slot n, wherever the highlight is moved meanwhile.
   int n = 0;
   for (; n < kBankPrograms && !cancelRequested && !ended; ++n) {
     const std::vector<uint8_t> body = requestBody(command, bank, n);
@@ -439,8 +437,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
   const std::vector<uint8_t> multiBody = requestBody(kMultiRequest, kMultiEditBuffer, 0x00);
   if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(multiBody, slot)))
     return plug->DisplayProcessingIndicator(false);
-  // The page's refresh waits for what the job brings, and no longer than
-  // the job: left pending, it would run on a later job's message.
+  // The page's refresh waits for the job's answers, and ends with the job.
   if (toEditor) mManager.quickTabRefreshPending = true;
   const int tick = plug->getTimerValue();
   if (!toEditor) {
