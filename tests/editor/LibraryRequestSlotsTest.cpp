@@ -3,8 +3,11 @@
 // copy of an answer arriving meanwhile moves nothing either. The oracle is
 // what the test did, the requests the instrument received, the slots and
 // highlight the window shows and the bank file a Save writes.
+#include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "../library/LibraryTestSupport.h"
 #include "EditMenus.h"
@@ -13,10 +16,12 @@
 #include "PatchLibrarian.h"
 
 namespace {
-Bytes soundRequest(int program) { return {0xF0, 0x3E, 0x10, 0x21, 0x00, 0x00, static_cast<uint8_t>(program), 0xF7}; }
-
 class LibraryRequestSlotsTest : public LibraryWindowTest {
  protected:
+  // The request for program n of bank A.
+  static Bytes soundRequest(int program) {
+    return {0xF0, 0x3E, 0x10, kDeviceId, 0x00, 0x00, static_cast<uint8_t>(program), 0xF7};
+  }
   void bankEdit(std::vector<int> path) {
     window->pickFromMenu(*plug->librarianBrowser->bankEditMenu->GetRECT(), std::move(path));
   }
@@ -42,7 +47,6 @@ class LibraryRequestSlotsTest : public LibraryWindowTest {
 };
 
 TEST_F(LibraryRequestSlotsTest, AGetMultiEndedAnyWayMovesNoSlotOfALaterLibraryRequest) {
-  static_assert(kDeviceId == 0x21);
   const struct {
     const char* what;
     std::function<void()> before, after;
