@@ -92,8 +92,8 @@ void Tarnivex::holdProcessingOverlay(bool hold) {
   else if (overlayHolds > 0) --overlayHolds;
 }
 
-bool Tarnivex::refuseLibrarySlot() {
-  const int slot = patchLibrarian ? patchLibrarian->targetSlot.load() : 0;
+bool Tarnivex::refuseLibrarySlot(std::optional<int> chosen) {
+  const int slot = chosen.value_or(patchLibrarian ? patchLibrarian->targetSlot.load() : 0);
   if (slot >= 0 && slot < kPatchesPerBank) return false;
   showStatus("Slot not written!", slot < 0                 ? "Select a library slot first!"
                                   : multiMode ? "A bank holds 100 multis"
@@ -101,12 +101,14 @@ bool Tarnivex::refuseLibrarySlot() {
   return true;
 }
 
-bool Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
+bool Tarnivex::SetLibrarianRequestActive(bool libraryRequest, std::optional<int> slot) {
   if (!midiMessageManager) return false;
   MIDIMessageManager& manager = *midiMessageManager;
   // Every road into a library slot arms here: no slot, or one past the
-  // bank, is refused for all of them, and nothing is written.
-  const bool refused = libraryRequest && refuseLibrarySlot();
+  // bank, is refused for all of them, and nothing is written. The slot is
+  // the record's: no selection made meanwhile moves it.
+  if (!slot) slot = patchLibrarian ? patchLibrarian->targetSlot.load() : 0;
+  const bool refused = libraryRequest && refuseLibrarySlot(slot);
   if (refused) {
     manager.dumpExpected = false;
     manager.patchRequest.disarm();
@@ -118,7 +120,7 @@ bool Tarnivex::SetLibrarianRequestActive(bool libraryRequest) {
     LibraryRequest& other = multiMode ? static_cast<LibraryRequest&>(manager.patchRequest)
                                       : static_cast<LibraryRequest&>(manager.performanceRequest);
     other.disarm();
-    armed.arm();
+    armed.arm(*slot);
   } else {
     manager.dumpExpected = true;
     manager.patchRequest.disarm();

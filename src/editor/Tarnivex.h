@@ -326,11 +326,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void updatePatchLibrarianView(int selector) override;
   // False, and nothing armed, when a library write was asked for and the
   // slot it would go to is none or lies past the bank (refuseLibrarySlot).
-  bool SetLibrarianRequestActive(bool libraryRequest) override;
-  // True, and the status line says why, when the library's target slot is
-  // none or lies past a bank's hundred entries: what would be written there
-  // lands nowhere.
-  bool refuseLibrarySlot();
+  bool SetLibrarianRequestActive(bool libraryRequest, std::optional<int> slot = std::nullopt) override;
+  // True, and the status line says why, when the slot (else the library's
+  // target slot) is none or lies past a bank's hundred entries: what would
+  // be written there lands nowhere.
+  bool refuseLibrarySlot(std::optional<int> slot = std::nullopt);
   void SetLibrarianStatusUnsaved(bool unsaved) override;
   void showReceivedToLibrary(const char* result) override;
   void debugLog(const std::string& message) override;

@@ -64,14 +64,13 @@ std::shared_ptr<PatchFile> PatchLibrarian::selectedBank() {
   return bankForEdit(mode, upperBank);
 }
 
-bool PatchLibrarian::setSysexDatatoSelectedSlot(const LibrarianPatch* entry) {
+bool PatchLibrarian::setSysexDatatoSelectedSlot(const LibrarianPatch* entry, int slot) {
   if (!entry) return false;
   LibrarianPatch copy = *entry;
   auto guard = lock();
   const auto bank = selectedBank();
   if (!bank) return false;
   bank->holdAt(kPatchesPerBank);
-  const int slot = targetSlot;
   if (slot < 0 || slot >= kPatchesPerBank) return false;
   bank->patches[static_cast<size_t>(slot)] = std::move(copy);
   return true;

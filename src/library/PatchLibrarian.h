@@ -180,9 +180,9 @@ class PatchLibrarian {
   int bankCount(int list) const;
 
   // ---- Received dumps.
-  // Copies the entry into the target slot of the bank selected in the upper
-  // pane, after holding that bank at 100 entries; false when no such slot.
-  bool setSysexDatatoSelectedSlot(const LibrarianPatch* entry);
+  // Copies the entry into the slot of the bank selected in the upper pane,
+  // after holding that bank at 100 entries; false when no such slot.
+  bool setSysexDatatoSelectedSlot(const LibrarianPatch* entry, int slot);
   // A copy of an entry, or an empty one where there is none.
   LibrarianPatch entryAt(int dataType, int bank, int slot) const;
   // Appends a bank of kPatchesPerBank empty entries; returns its index.

@@ -110,7 +110,7 @@ bool MIDIMessageSender::libraryReplyTaken() const {
   return mLibraryRecord && mLibraryRecord->arms == mLibraryArming && mLibraryRecord->taken;
 }
 
-bool MIDIMessageSender::armLibraryReply(const std::vector<uint8_t>& body) {
+bool MIDIMessageSender::armLibraryReply(const std::vector<uint8_t>& body, int slot) {
   // The record takes the answer to this request alone: the dump of the
   // address the request names.
   // With no slot selected the body has no program byte: the library refuses
@@ -120,7 +120,7 @@ bool MIDIMessageSender::armLibraryReply(const std::vector<uint8_t>& body) {
   mManager.patchRequest.expectNext(address);
   mManager.performanceRequest.expectNext(address);
   const uint32_t sounds = mManager.patchRequest.arms, multis = mManager.performanceRequest.arms;
-  const bool armed = plug->SetLibrarianRequestActive(true);
+  const bool armed = plug->SetLibrarianRequestActive(true, slot);
   // The mode decides which record arms: the one whose arming moved.
   mLibraryRecord = !armed ? nullptr
                    : mManager.patchRequest.arms != sounds ? static_cast<LibraryRequest*>(&mManager.patchRequest)
@@ -285,11 +285,12 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
     plug->debugLog("PROCESSOR: no request for part " + std::to_string(part));
     return false;
   }
+  const int slot = selectedLibrarySlot();
   beginRequestStep();
   std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, part);
   if (toEditor) ++mManager.partRequestsRunning;
   // A slot the library refuses is asked for nothing.
-  if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(body)) || !mManager.picks.newest(ticket)) {
+  if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(body, slot)) || !mManager.picks.newest(ticket)) {
     if (toEditor) releaseDumpExpected();
     plug->DisplayProcessingIndicator(false);
     return false;
@@ -333,7 +334,7 @@ void MIDIMessageSender::sendSingleMultiRequestSysex() {
   // No slot selected: refused below as every road into the library is.
   beginRequest();
   const std::vector<uint8_t> body = requestBody(kMultiRequest, 0x00, slot);
-  if (!armLibraryReply(body)) return plug->DisplayProcessingIndicator(false);
+  if (!armLibraryReply(body, slot)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
   sendRequest(body, false);
   awaitReply(body, tick, kSearchTick, false);
@@ -348,7 +349,7 @@ void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer, int bank) {
                       : requestBody(kSoundRequest, bank, std::min(slot, kBankPrograms - 1));
   };
   const std::vector<uint8_t> first = body();
-  if (!armLibraryReply(first)) return plug->DisplayProcessingIndicator(false);
+  if (!armLibraryReply(first, slot)) return plug->DisplayProcessingIndicator(false);
   const int tick = plug->getTimerValue();
   sendRequest(first, false);
   plug->showProgressText(kPleaseWait);
@@ -356,7 +357,7 @@ void MIDIMessageSender::sendSinglePatchRequestSysex(bool editBuffer, int bank) {
   awaitReply(first, tick, kSearchTick, false, [&] {
     for (int i = 0; i < kDeviceIds; ++i) {
       const std::vector<uint8_t> again = editBuffer ? body() : first;
-      if (!armLibraryReply(again)) {
+      if (!armLibraryReply(again, slot)) {
         ended = true;
         return;
       }
@@ -375,10 +376,11 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
   beginRequest();
   setSelectedLibrarySlot(0);
   const int tick = plug->getTimerValue();
-  int p = 0;
-  for (int n = 0; n < kBankPrograms && !cancelRequested && !ended; ++n) {
-    const std::vector<uint8_t> body = requestBody(command, bank, p);
-    if (!armLibraryReply(body)) {
+  // Program n goes into slot n, wherever the highlight is moved meanwhile.
+  int n = 0;
+  for (; n < kBankPrograms && !cancelRequested && !ended; ++n) {
+    const std::vector<uint8_t> body = requestBody(command, bank, n);
+    if (!armLibraryReply(body, n)) {
       ended = true;
       break;
     }
@@ -390,8 +392,7 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
     plug->showProgressText(("Please wait! " + std::to_string(n) + "% received..").c_str());
     if (!mManager.pause(tick)) break;
     if (cancelRequested) break;
-    ++p;
-    setSelectedLibrarySlot(selectedLibrarySlot() + 1);
+    setSelectedLibrarySlot(n + 1);
   }
   endBankHighlight();
   if (cancelRequested) {
@@ -399,7 +400,7 @@ void MIDIMessageSender::requestBank(uint8_t command, int bank, const char* cance
     abandonLibraryRequest(true);
   } else if (!ended) {
     plug->showReceivedToLibrary(completed);
-  } else if (p > 0) {
+  } else if (n > 0) {
     // What arrived before the instrument fell silent is an edit of the bank,
     // to be saved or discarded like any other.
     plug->showReceivedToLibrary(kTimedOut);
@@ -431,15 +432,15 @@ void MIDIMessageSender::pollMulti(bool forLibrarian) {
 }
 
 void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
+  const int slot = selectedLibrarySlot();
   beginRequest();
   const std::vector<uint8_t> multiBody = requestBody(kMultiRequest, kMultiEditBuffer, 0x00);
-  if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(multiBody)))
+  if (!(toEditor ? plug->SetLibrarianRequestActive(false) : armLibraryReply(multiBody, slot)))
     return plug->DisplayProcessingIndicator(false);
+  // The page's refresh waits for the job's answers, and ends with the job.
   if (toEditor) mManager.quickTabRefreshPending = true;
   const int tick = plug->getTimerValue();
-  mManager.multiRequestStarted = true;
   if (!toEditor) {
-    armLibraryReply(multiBody);
     sendRequest(multiBody, true);
     pollMulti(true);
   } else {
@@ -482,6 +483,7 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
   // A cancel among the parts, in the middle of a search, says so too: not
   // the search's last ID.
   if (toEditor && cancelRequested) plug->showStatusText(kRequestCancelled);
+  mManager.quickTabRefreshPending = false;
   if (!toEditor && !ended) {
     plug->showReceivedToLibrary(kCompleted);
   } else if (!toEditor) {

@@ -69,8 +69,9 @@ class EditorServices {
   virtual void updatePatchLibrarianView(int selector) = 0;
   // Arming for the library (true) is refused, false returned and nothing
   // armed, when there is no target slot or it lies past the bank; the
-  // status line says so.
-  virtual bool SetLibrarianRequestActive(bool libraryRequest) = 0;
+  // status line says so. What the record completes goes into the slot given
+  // (a request's own, fixed as it started), else the one selected now.
+  virtual bool SetLibrarianRequestActive(bool libraryRequest, std::optional<int> slot = std::nullopt) = 0;
   virtual void SetLibrarianStatusUnsaved(bool unsaved) = 0;
   // A request whose data went into the library ended: the unsaved state,
   // and its result as the status text's second line.

@@ -8,9 +8,10 @@ constexpr int kCompletingSize = 390;
 constexpr int kNameLength = 16;
 }  // namespace
 
-void LibraryRequest::arm() {
+void LibraryRequest::arm(int slot) {
   std::lock_guard<std::mutex> lock(mMutex);
   patch.clear();
+  mSlot = slot;
   mAddress = mNext;
   mNext.reset();
   taken = false;
@@ -25,7 +26,7 @@ void LibraryRequest::expectNext(std::optional<Address> address) {
 
 void LibraryRequest::armForRequest() {
   expectNext(Address{});
-  arm();
+  arm(-1);
 }
 
 bool LibraryRequest::awaitsAnswer() const {

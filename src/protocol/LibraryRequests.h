@@ -22,9 +22,10 @@ class LibraryRequest {
     int bank = -1;
     int program = -1;
   };
-  // Empties the entry and makes the record collect: the next dump of its
-  // kind, or, when expectNext named an address, only a dump of that address.
-  void arm();
+  // Empties the entry and makes the record collect into the library slot
+  // given, whatever is selected meanwhile: the next dump of its kind, or,
+  // when expectNext named an address, only a dump of that address.
+  void arm(int slot);
   // The next arm() is for the instrument's answer to a request of this
   // address; nullopt: for any dump again (a hand-over from the library).
   void expectNext(std::optional<Address> address);
@@ -41,6 +42,7 @@ class LibraryRequest {
   bool awaitsAnswer() const;
   // A copy of the collected entry.
   LibrarianPatch patchCopy() const;
+  int slot() const { return mSlot; }
 
   std::atomic<bool> active{false};
   // The entry was taken into the library since the record was armed.
@@ -55,6 +57,7 @@ class LibraryRequest {
   LibrarianPatch patch;
   std::optional<Address> mAddress;  // armed for a request: the answer's address
   std::optional<Address> mNext;
+  std::atomic<int> mSlot{-1};
 };
 
 // Collects a sound: name at bytes 370-385.

@@ -252,7 +252,7 @@ void MIDIMessageManager::sendAllPatchRequestSysexFromLibrarian(int bank) {
 
 void MIDIMessageManager::applyLibraryReply(LibraryRequest& record) {
   const LibrarianPatch entry = record.patchCopy();
-  if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&entry);
+  if (patchLibrarian) patchLibrarian->setSysexDatatoSelectedSlot(&entry, record.slot());
   plug->updatePatchLibrarianView(0);
   plug->setLibrarianViewDirty();
   record.taken = true;

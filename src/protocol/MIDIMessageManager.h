@@ -199,7 +199,6 @@ class MIDIMessageManager {
   std::atomic<bool> controlNotFound{false};
   std::atomic<bool> quickTabRefreshPending{false};
   std::atomic<bool> deviceBankSelectLatch{false};
-  std::atomic<bool> multiRequestStarted{false};
   std::atomic<bool> lastChannelMessageFromHost{false};
   std::atomic<bool> echoGuard{false};
   std::atomic<bool> replyAccepted{false};

@@ -134,8 +134,9 @@ class MIDIMessageSender : public Poco::Runnable {
   // The multi's 25 ms polls; a time-out or CANCEL sets ended.
   void pollMulti(bool forLibrarian);
   // Arms the library's record for the answer to the request (its address
-  // alone); false when the library refuses the slot.
-  bool armLibraryReply(const std::vector<uint8_t>& body);
+  // alone), into the slot the request writes; false when the library
+  // refuses the slot.
+  bool armLibraryReply(const std::vector<uint8_t>& body, int slot);
   // The record this request armed took its answer into the library; the
   // other record's entry is another request's.
   bool libraryReplyTaken() const;

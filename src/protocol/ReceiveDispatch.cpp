@@ -79,7 +79,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
       sysexPatchParse(message);
       sysexMultiParse(message);
       sysexSettingsParse(message);
-      if (multiRequestStarted) quickTabRefreshPending = false;
+      quickTabRefreshPending = false;
     }
   } else if (!dumpExpected) {
     controlNotFound = false;

@@ -123,6 +123,9 @@ struct Step {
     // answered late; a whole bank, each answer twice; one refused as it
     // starts; one whose answer comes past its time, as a part's request waits.
     kLibraryBothKinds, kLibraryBank, kLibraryRefused, kLibraryLateStored,
+    // In place of some GET MULTIs: one the instrument leaves unanswered, then
+    // a whole bank into the library, each answer twice.
+    kGetMultiThenLibraryBank,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -144,7 +147,8 @@ std::string describe(const Step& s) {
       "a reply past its time as a newer request waits",
       "the search's answer, past the reply time", "each answer's copy after the next request",
       "library requests of both kinds", "a library bank request, each answer twice", "a refused library request",
-      "a stored program's late answer as a part's request waits"};
+      "a stored program's late answer as a part's request waits",
+      "GET MULTI unanswered, then a library bank request"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -558,6 +562,7 @@ class PickModelTest : public EditorTest {
       else if (idle && localOn && mode != Mode::kStepLibrary) s.kind = Step::kOwnPickMeetsHeldPick;
       if (s.kind == Step::kGetSound && s.value % 4 == 1) s.kind = Step::kOvertakenReply;
       if (s.kind == Step::kGetSound && s.value % 4 == 3) s.kind = Step::kCopyAfterNewer;
+      if (s.kind == Step::kGetMulti && s.value % 3 == 1) s.kind = Step::kGetMultiThenLibraryBank;
       if (s.kind == Step::kLibraryRequest && s.value % 5 < 4) {
         constexpr Step::Kind kLibraryKinds[] = {Step::kLibraryBothKinds, Step::kLibraryBank, Step::kLibraryRefused,
                                                 Step::kLibraryLateStored};
@@ -1026,6 +1031,27 @@ class PickModelTest : public EditorTest {
       case Step::kLibraryLateStored:
         libraryRoad(s);
         break;
+      case Step::kGetMultiThenLibraryBank: {
+        // Its page refresh ends with it: the bank's slots are the bank
+        // request's own, whatever comes between its answers.
+        settle();
+        const Answers answers = conditions.answers;
+        // A multi in multi mode is always answered; stepping the library, no
+        // bank is asked for.
+        if (!portOff() && !multiMode && mode != Mode::kStepLibrary) {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          conditions.answers = Answers::kNever;
+          answeredEver = false;
+        }
+        run(Step{Step::kGetMulti, s.part});
+        settle();
+        {
+          std::lock_guard<std::recursive_mutex> lock(wireMutex);
+          conditions.answers = answers;
+        }
+        libraryRoad(Step{Step::kLibraryBank, s.part, s.bank, s.value});
+        break;
+      }
       case Step::kPauseOvertaken:
       case Step::kSearchOvertaken:
         newerPickAmidPauses(s, s.kind == Step::kSearchOvertaken);

@@ -61,7 +61,7 @@ class FakeLibrarianHost : public LibrarianHost, public EngineFixture {
     if (on)
       (multi ? static_cast<LibraryRequest&>(manager->performanceRequest)
              : static_cast<LibraryRequest&>(manager->patchRequest))
-          .arm();
+          .arm(librarian()->targetSlot);
     return true;
   }
   void SetLibrarianStatusUnsaved(bool on) override { calls.push_back(on ? "unsaved" : "saved"); }

@@ -28,7 +28,7 @@ TEST(LibraryThreads, ReceiveReloadSearchAndReadTogether) {
       library.upperBank = i % 3;
       library.targetSlot = i % 101;
       library.librarianMode = i % 2;
-      if (library.setSysexDatatoSelectedSlot(&dump)) ++stored;
+      if (library.setSysexDatatoSelectedSlot(&dump, library.targetSlot)) ++stored;
     }
     received = true;
   });
@@ -83,7 +83,7 @@ TEST(LibraryThreads, InstancesSharingALoadEditAndReadTogether) {
     for (int i = 0; i < 2000 && !done; ++i) {
       editing.upperBank = i % 2;
       editing.targetSlot = i % 100;
-      editing.setSysexDatatoSelectedSlot(&received);
+      editing.setSysexDatatoSelectedSlot(&received, editing.targetSlot);
       if (i % 500 == 0) editing.loadSharedPatches(data.patchesStr());
     }
   });

@@ -361,7 +361,7 @@ TEST(Categories, AnEditedSoundIsListedAnewInItsPlace) {
       entry.parseCategory(386);
       library.upperBank = edit.bank;
       library.targetSlot = edit.slot;
-      ASSERT_TRUE(library.setSysexDatatoSelectedSlot(&entry));
+      ASSERT_TRUE(library.setSysexDatatoSelectedSlot(&entry, library.targetSlot));
     }
     ASSERT_TRUE(library.refreshCategories());
     // Every sound of a category in bank and slot order, in banks of 100.
@@ -563,7 +563,7 @@ TEST(SharedLoads, OneReadingForAllAndEditsStayWithTheirInstance) {
   first->upperBank = 0;
   first->targetSlot = 5;
   const std::string before = first->bankAt(kSoundList, 0)->patches[5].name;
-  ASSERT_TRUE(first->setSysexDatatoSelectedSlot(&received));
+  ASSERT_TRUE(first->setSysexDatatoSelectedSlot(&received, first->targetSlot));
   EXPECT_EQ(first->bankAt(kSoundList, 0)->patches[5].name, "Received        ");
   EXPECT_EQ(second->bankAt(kSoundList, 0)->patches[5].name, before);
   EXPECT_EQ(first->contents().soundTree.size(), second->contents().soundTree.size());
@@ -617,7 +617,7 @@ TEST(SharedLoads, AChangedFolderOrFileIsReadAgainByTheNextInstance) {
          saved.dumps.push_back({soundDump("Saved")});
          writer.upperBank = 1;  // one.syx, after Sub/two.syx
          writer.targetSlot = 0;
-         ASSERT_TRUE(writer.setSysexDatatoSelectedSlot(&saved));
+         ASSERT_TRUE(writer.setSysexDatatoSelectedSlot(&saved, writer.targetSlot));
          // No forgetSharedLoad: the file's stamp alone tells.
          ASSERT_TRUE(writer.saveEditedPatch((d.patches() / "one.syx").string(), "one.syx"));
        },

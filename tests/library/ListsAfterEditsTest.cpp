@@ -115,7 +115,7 @@ void store(PatchLibrarian& library, int bank, int slot, const Bytes& dump) {
   library.librarianMode = 0;
   library.upperBank = bank;
   library.targetSlot = slot;
-  ASSERT_TRUE(library.setSysexDatatoSelectedSlot(&entry));
+  ASSERT_TRUE(library.setSysexDatatoSelectedSlot(&entry, library.targetSlot));
 }
 
 // The open search's sounds, by file and slot, as a load of the files lists

@@ -362,7 +362,7 @@ TEST(ReceivedDumps, LandInTheTargetSlotOnly) {
     received.typeCode = 3;
     received.name = "Received";
     received.dumps.push_back({Bytes(390, 0x42)});
-    EXPECT_EQ(s.library.setSysexDatatoSelectedSlot(&received), c.stored) << c.label;
+    EXPECT_EQ(s.library.setSysexDatatoSelectedSlot(&received, s.library.targetSlot), c.stored) << c.label;
     EXPECT_EQ(bank->patches.size(), c.mode == 2 ? static_cast<size_t>(c.entries) : 100u) << c.label;
     for (int i = 0; i < static_cast<int>(bank->patches.size()); ++i) {
       const auto& e = bank->patches[static_cast<size_t>(i)];

@@ -16,6 +16,7 @@
 #include "IParam.h"
 #include "MIDIMessageManager.h"
 #include "ParamIndex.h"
+#include "PatchLibrarian.h"
 #include "SimulatedInstrument.h"
 #include "SysExFormat.h"
 
@@ -109,13 +110,14 @@ class FakeEditor : public EditorServices {
   void setLibrarianViewDirty() override {}
   void updatePatchLibrarianView(int) override {}
   // As the editor does.
-  bool SetLibrarianRequestActive(bool libraryRequest) override {
+  bool SetLibrarianRequestActive(bool libraryRequest, std::optional<int> slot = std::nullopt) override {
     if (!manager) return false;
     manager->dumpExpected = !libraryRequest;
     manager->performanceRequest.disarm();
     manager->patchRequest.disarm();
     if (libraryRequest) (multiMode ? static_cast<LibraryRequest&>(manager->performanceRequest)
-                                   : static_cast<LibraryRequest&>(manager->patchRequest)).arm();
+                                   : static_cast<LibraryRequest&>(manager->patchRequest))
+          .arm(slot.value_or(manager->patchLibrarian ? manager->patchLibrarian->targetSlot.load() : 0));
     manager->replyAccepted = false;
     replyReceived = false;
     return true;

@@ -51,8 +51,7 @@ class ReplyRecords : public MessageManagerTest {
   void SetUp() override {
     librarian.addBank(0, "Sounds.syx");
     librarian.addBank(1, "Multis.syx");
-    librarian.targetSlot = 4;
-    manager->patchRequest.arm();
+    manager->patchRequest.arm(4);
   }
   LibrarianPatch slot() { return librarian.entryAt(0, 0, 4); }
 };
@@ -75,7 +74,7 @@ TEST_F(ReplyRecords, OnlyASoundDumpCompletesTheSoundRecordAndIsAllItHolds) {
 
 TEST_F(ReplyRecords, MultiRecordIsServedFirstAndTakesTheMultiName) {
   librarian.librarianMode = 1;
-  manager->performanceRequest.arm();
+  manager->performanceRequest.arm(4);
   receive(SimulatedInstrument::multiDump(0, 0, 2, "Stage Multi"), false);
   EXPECT_FALSE(manager->performanceRequest.active);
   EXPECT_TRUE(manager->patchRequest.active);
@@ -85,7 +84,7 @@ TEST_F(ReplyRecords, MultiRecordIsServedFirstAndTakesTheMultiName) {
 TEST_F(ReplyRecords, WhileArmedNothingReachesTheParametersAndTheHostIsIgnored) {
   receive(SimulatedInstrument::soundDump(0, 0x30, 0, "Not For Editor"));
   EXPECT_EQ(editor.paramDisplayText(kPatchName, 0), "");
-  manager->patchRequest.arm();
+  manager->patchRequest.arm(4);
   const Bytes dump = SimulatedInstrument::soundDump(0, 1, 4, "From Host");
   ISysEx message(0, dump.data(), static_cast<int>(dump.size()));
   manager->ProcessSysEx(&message, false);
