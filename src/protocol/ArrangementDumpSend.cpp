@@ -134,9 +134,10 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       // Each part's end hides the overlay and the loop shows it again at
       // once: it stays up instead, so the window is not drawn again for it.
       plug->holdProcessingOverlay(true);
-      for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested && !arrangementCutOff; ++p) {
+      for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {
         if (!active(p)) continue;
         sendPartToDevice(state.part(p), p, false, false);
+        if (arrangementCutOff) break;
         plug->DisplayProcessingIndicator(true);
         mManager.pauseUnlessCancelled(*this, kAfterEachPartMs);
       }

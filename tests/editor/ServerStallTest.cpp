@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "ByteChunk.h"
 #include "HostEvents.h"
 #include "JackEditorTest.h"
+#include "MIDIMessageSender.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -258,5 +260,75 @@ TEST_F(ServerStallTest, ACloseSendsNothingOfARestoreUnderWay) {
   ASSERT_TRUE(peer->AwaitCycles(20));
   const std::vector<SimBytes> all = instrument.received();
   EXPECT_EQ(all.size(), beforeClose) << "the close sent " << all.size() - beforeClose << " messages";
+}
+// A restore cut by a killed server (after its second part went, the next
+// part's dump meets the port gone) is over: once the server and the
+// instrument are back and the ports connect again, nothing more of it goes,
+// and the window says the project was not sent.
+TEST_F(ServerStallTest, ARestoreCutByAKilledServerIsNotResumedWhenThePortsComeBack) {
+  ASSERT_NO_FATAL_FAILURE(readyForPicks(9));
+  const std::string toInstrument = peer->InPortName();
+  ByteChunk project;
+  ASSERT_TRUE(plug->SerializeState(&project));
+  struct Steps {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int partPauses = 0;
+    bool atKill = false, killed = false, heldAfter = false, back = false;
+  };
+  const auto steps = std::make_shared<Steps>();
+  plug->midiMessageManager->virtualPause = [steps, manager = plug->midiMessageManager.get()](int ms) {
+    std::unique_lock<std::mutex> lock(steps->mutex);
+    const auto until = [&](const bool& flag) {
+      steps->changed.notify_all();
+      steps->changed.wait_for(lock, std::chrono::seconds(60), [&] { return flag || manager->isShuttingDown(); });
+    };
+    if (ms == 400 && ++steps->partPauses == 2) {
+      steps->atKill = true;
+      until(steps->killed);  // the server goes in the pause after the second part
+    } else if (ms == 400 && steps->killed && !steps->back) {
+      steps->heldAfter = true;
+      until(steps->back);  // the pause after a later part waits for the ports
+    }
+    return !manager->isShuttingDown();
+  };
+  const auto flag = [&](bool Steps::*member) {
+    std::lock_guard<std::mutex> lock(steps->mutex);
+    return steps.get()->*member;
+  };
+  const auto set = [&](bool Steps::*member) {
+    std::lock_guard<std::mutex> lock(steps->mutex);
+    steps.get()->*member = true;
+    steps->changed.notify_all();
+  };
+  ASSERT_GE(plug->UnserializeState(&project, 0), 0);
+  ASSERT_TRUE(eventually([&] { return flag(&Steps::atKill); }));
+  ASSERT_TRUE(peer->AwaitCycles(20));
+  const size_t mark = instrument.received().size();
+  onPeer.reset();
+  link = nullptr;
+  server.Stop(true);
+  peer->Abandon();
+  ASSERT_TRUE(eventually([&] { return plug->isOutPortGone(); }));
+  set(&Steps::killed);
+  // Cut, the send ends (or, as it did, waits in its next pause).
+  ASSERT_TRUE(eventually([&] { return flag(&Steps::heldAfter) || plug->midiMessageManager->atRest(); }));
+  EXPECT_EQ(plug->paramNameDisplay->GetText(), "Project not sent!");
+
+  server.probeBySocket = true;
+  ASSERT_TRUE(server.Start()) << server.Error();
+  peer = std::make_unique<JackPeer>();
+  onPeer = std::make_unique<InstrumentOnPeer>(instrument, *peer);
+  link = &onPeer->link();
+  MenuShowing(*plug, false, toInstrument);
+  ASSERT_TRUE(peer->AwaitConnected()) << "the plug-in's ports did not connect to the instrument";
+  set(&Steps::back);
+  ASSERT_TRUE(idle());
+  ASSERT_TRUE(peer->AwaitCycles(20));
+  const std::vector<SimBytes> all = instrument.received();
+  for (size_t i = mark; i < all.size(); ++i)
+    EXPECT_FALSE(all[i].size() > 10 && all[i][1] == 0x3E && all[i][4] == 0x10) << "a part's sound went once the ports were back";
+  plug->OnIdle();
+  EXPECT_EQ(plug->paramValueDisplay->GetText(), "The project cut off is not sent again");
 }
 }  // namespace
