@@ -472,19 +472,20 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
   if (!pausePick(ticket, 25)) return outcome();
   // With the port gone, full or unplugged the change reaches no instrument:
   // nothing of it is recorded or shown. Taken by the port, it is gone: what
-  // the part plays, recorded in the same step.
+  // the part plays, unless a newer pick was recorded or a state arrived since.
   bool lost = false;
-  const bool went = picks.letGo(ticket, [&](const GatePass& pass) {
+  const bool went = picks.letGo(ticket, [&](const GatePass&) {
     if (!stillFree()) return false;
     // Not sent for any reason (no ports, the port gone or full, unplugged,
     // closed while it opens anew): refused, not reported as gone out.
     lost = !channelOk || !sendShortAndLog(&change);
-    if (lost) return false;
-    recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
-    if (!multi) recordChannelSharers(part, channel, bank, program);
-    return true;
+    return !lost;
   });
   if (!went) return lost ? PickSend::kRefused : outcome();
+  picks.recordGone(ticket, [&](const GatePass& pass) {
+    recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
+    if (!multi) recordChannelSharers(part, channel, bank, program);
+  });
   // The pacing after it ends early for a newer pick of the part.
   if (pausePick(ticket, 50)) {
     notesSilenced = true;
