@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include "IPlugBase.h"
 #include "MidiPorts.h"
