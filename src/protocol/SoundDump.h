@@ -33,4 +33,3 @@ class EditorServices;
 // Part p's sound as the editor holds it now, for its edit buffer: name and
 // category in; the checksum is left to the way out.
 std::array<uint8_t, kSoundDumpSize> soundDumpOf(EditorServices& plug, int part);
-
