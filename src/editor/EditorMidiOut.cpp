@@ -27,13 +27,16 @@ namespace {
 constexpr const char* kSetMidiIOFirst = "Set MIDI I/O First!";
 constexpr const char* kOutPortGone = "MIDI Out port gone!";
 constexpr const char* kNotConnected = "Instrument not connected!";
+constexpr const char* kOutFull = "MIDI Out full!";
 constexpr uint32_t kEnquiryPauseMs = 100;
-// A program change still in the out port's hands after this is taken as lost.
-constexpr int kReachedBoundMs = 300;
 
 // Set while an edit made in the window runs on this thread: a send of it
-// that meets the out port gone or the instrument unplugged marks why.
-enum class EditLost { kNo, kOutPortGone, kUnplugged };
+// that meets the out port gone or full or the instrument unplugged marks why.
+enum class EditLost { kNo, kOutPortGone, kUnplugged, kFull };
+
+const char* lossText(EditLost lost) {
+  return lost == EditLost::kUnplugged ? kNotConnected : lost == EditLost::kFull ? kOutFull : kOutPortGone;
+}
 thread_local EditLost* tEditLost = nullptr;
 
 // Why a SysEx message must not leave, or null: a data byte of 0x80 or more
@@ -101,6 +104,15 @@ void Tarnivex::OnMidiOutUnplugged() {
   debugLog("MIDI OUT: not sent: the instrument is not connected");
 }
 
+// The ring did not take it (the server stalled): nothing was sent, nothing
+// waits for room.
+void Tarnivex::OnMidiOutFull() {
+  if (tEditLost) *tEditLost = EditLost::kFull;
+  if (RealtimeScope::active()) return;
+  showStatus(kOutFull, "Not sent");
+  debugLog("MIDI OUT: not sent: the MIDI Out port has no room");
+}
+
 void Tarnivex::showOutPortState() {
   const bool gone = midiIOConfigured && MidiOutGone();
   if (gone == mOutGoneShown) return;
@@ -108,7 +120,7 @@ void Tarnivex::showOutPortState() {
   if (gone)
     showStatus(kOutPortGone, "Edits are not sent");
   else
-    showStatus("MIDI Out port back", "");
+    showStatus("MIDI Out port back", restoreCut ? "The project cut off is not sent again" : "");
 }
 
 void Tarnivex::lightPart(int part) {
@@ -124,9 +136,9 @@ void Tarnivex::lightPart(int part) {
 
 void Tarnivex::sendMidiMsgAndLog(IMidiMsg* msg) { sendShortAndLog(msg); }
 
-bool Tarnivex::sendShortAndLog(IMidiMsg* msg, uint64_t* mark) {
+bool Tarnivex::sendShortAndLog(IMidiMsg* msg) {
   if (!msg) return false;
-  if (RealtimeScope::active() && midiSendThread && !mark) {
+  if (RealtimeScope::active() && midiSendThread) {
     midiSendThread->sendShort(*msg);
     return true;
   }
@@ -143,14 +155,7 @@ bool Tarnivex::sendShortAndLog(IMidiMsg* msg, uint64_t* mark) {
   }
   // The instrument tells back each program change it takes: owed from now.
   if (midiMessageManager) midiMessageManager->goingToDevice(*msg);
-  bool sent = false;
-  if (mark && msg->mStatus != kSysExStart) {
-    const unsigned char bytes[3] = {msg->mStatus, msg->mData1, msg->mData2};
-    const IMidiMsg::EStatusMsg kind = msg->StatusMsg();
-    sent = SendToMidiOut(bytes, kind == IMidiMsg::kProgramChange || kind == IMidiMsg::kChannelAftertouch ? 2 : 3, mark);
-  } else {
-    sent = SendMidiMsg(msg);
-  }
+  const bool sent = SendMidiMsg(msg);
   if (!sent && midiMessageManager) midiMessageManager->notSentToDevice(*msg);
   TraceOutput::print("Plug-in MIDI Out ");
   return sent;
@@ -195,11 +200,6 @@ bool Tarnivex::sendSysExToDevice(unsigned char* bytes, int length) {
 bool Tarnivex::sendRawToDevice(std::vector<unsigned char> bytes) {
   if (bytes.empty()) return false;
   return SendMidiSysex2(std::move(bytes));
-}
-
-std::chrono::steady_clock::time_point Tarnivex::whenSentToDevice() {
-  // A new connection settles within a few JACK cycles.
-  return AwaitMidiOutSent(std::chrono::milliseconds(100));
 }
 
 void Tarnivex::logSysExOutMessageByteInt(std::vector<int> message, int count) {
@@ -342,7 +342,7 @@ void Tarnivex::setEditFromGUI(int paramIdx, double normalizedValue) {
   IPlugVST::SetParameterFromGUI2(paramIdx, before);
   if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(paramIdx, before, true);
   // Followed, the value named itself: the status line says again why it went back.
-  showStatus(lost == EditLost::kUnplugged ? kNotConnected : kOutPortGone, "Not sent");
+  showStatus(lossText(lost), "Not sent");
 }
 
 bool Tarnivex::refuseUnsentPick(int part, int bank, int program, bool multi) {
@@ -470,37 +470,22 @@ PickSend Tarnivex::BankChangeMessage(const PickTicket& ticket, int bank, int pro
       }))
     return outcome();
   if (!pausePick(ticket, 25)) return outcome();
-  // With the port gone or unplugged the change reaches no instrument: nothing
-  // of it is recorded or shown. Only a change that went out is what the part
-  // plays: the port took it with something connected to it (it may find its
-  // other end gone as it takes it), recorded in the same step as it goes.
-  bool lost = false, undelivered = false;
-  const auto record = [&](const GatePass& pass) {
+  // With the port gone, full or unplugged the change reaches no instrument:
+  // nothing of it is recorded or shown. Taken by the port, it is gone: what
+  // the part plays, unless a newer pick was recorded or a state arrived since.
+  bool lost = false;
+  const bool went = picks.letGo(ticket, [&](const GatePass&) {
+    if (!stillFree()) return false;
+    // Not sent for any reason (no ports, the port gone or full, unplugged,
+    // closed while it opens anew): refused, not reported as gone out.
+    lost = !channelOk || !sendShortAndLog(&change);
+    return !lost;
+  });
+  if (!went) return lost ? PickSend::kRefused : outcome();
+  picks.recordGone(ticket, [&](const GatePass& pass) {
     recordPartPlays(pass, multi ? bank - 96 : bank, program, source);
     if (!multi) recordChannelSharers(part, channel, bank, program);
-  };
-  uint64_t mark = 0;
-  bool went = picks.letGo(ticket, [&](const GatePass& pass) {
-    if (!stillFree()) return false;
-    // Not sent for any reason (no ports, the port gone, unplugged, closed
-    // while it opens anew): refused, not reported as gone out.
-    lost = !channelOk || !sendShortAndLog(&change, RealtimeScope::active() ? nullptr : &mark);
-    if (lost) return false;
-    if (mark == 0) record(pass);
-    return true;
   });
-  // Its delivery is waited for outside the gate: the other parts' picks and
-  // the host's go meanwhile. One not delivered within the bound is taken
-  // back, so that it never reaches the instrument after "Not sent".
-  if (went && mark != 0) {
-    undelivered = !AwaitMidiOutReached(mark, std::chrono::milliseconds(kReachedBoundMs));
-    // Overtaken meanwhile, it went all the same: recorded unless the newer
-    // pick's own record came first.
-    if (!undelivered) picks.recordGone(ticket, record);
-    went = !undelivered;
-  }
-  if (undelivered) OnMidiOutUnplugged();
-  if (!went) return lost || undelivered ? PickSend::kRefused : outcome();
   // The pacing after it ends early for a newer pick of the part.
   if (pausePick(ticket, 50)) {
     notesSilenced = true;

@@ -22,6 +22,8 @@ namespace {
 constexpr int kStateMarker = 0x01000000;
 constexpr int kUnsavedEditorParams = 545;
 constexpr int kHeadBytes = 4 + 8 + 8;
+constexpr const char* kRestoreCut = "Project not sent!";
+constexpr const char* kRestoreCutDetail = "Load it again to send it";
 
 // Everything a section holds, read and checked before any of it is applied.
 struct StateSection {
@@ -295,21 +297,22 @@ void Tarnivex::resendRestoredState(const StateTicket& state) {
   job.firstSendFlag = false;
   job.secondSendFlag = false;
   job.state = state;
-  const unsigned restore = ++restoreCount;
-  const auto begin = [this, restore] {
+  const auto begin = [this] {
     midiMessageManager->sender->cancelRequested = false;
-    midiMessageManager->sender->arrangementDumpsSent = 0;
     midiMessageManager->sender->arrangementCutOff = false;
-    restoreStarted = restore;
+    restoreCut = false;
     stateRestore = true;
     sendGlobalFirst = true;
     sendAllParts = true;
     editorBusy = true;
   };
-  restoreSendPending = true;
-  // Ended by a close, the send is still due; by a later restore, that one's is.
-  const auto end = [this, restore] {
-    if (!midiMessageManager->isShuttingDown() && restoreCount == restore) restoreSendPending = false;
+  // Cut by the port, the send is over: nothing of it follows when the port
+  // comes back, nor at the close.
+  const auto end = [this] {
+    if (midiMessageManager->sender->arrangementCutOff && !midiMessageManager->isShuttingDown()) {
+      restoreCut = true;
+      showStatus(kRestoreCut, kRestoreCutDetail);
+    }
     sendGlobalFirst = false;
     stateRestore = false;
     sendAllParts = false;

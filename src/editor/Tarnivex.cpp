@@ -1,7 +1,6 @@
 #include "Tarnivex.h"
 
 #include "BrowserHost.h"
-#include "ClosingSends.h"
 #include "ControlLayer.h"
 #include "DataFolder.h"
 #include "IControl.h"
@@ -253,22 +252,8 @@ Tarnivex::~Tarnivex() {
   StopMidiInput();
   if (midiMessageManager) midiMessageManager->shutDown();
   midiSendThread->stop();
-  // A project that was still going to the instrument goes on without us,
-  // from the first dump the instrument has not had: only one whose send is
-  // under way (a dump of it went) and was not cut off (none of its dumps met
-  // the port gone or the instrument unplugged). A project that did not go
-  // out while it was open is not sent at its close.
-  const MIDIMessageSender* restoreSender =
-      restoreSendPending && restoreStarted == restoreCount && midiMessageManager ? midiMessageManager->sender : nullptr;
-  const bool underWay = restoreSender && restoreSender->arrangementDumpsSent > 0 && !restoreSender->arrangementCutOff;
-  if (underWay && mMidiOut && mMidiOut->isPortOpen() && !MidiOutUnplugged()) {
-    std::vector<TimedDump> project = projectSendOf(*this);
-    const int sent = std::clamp(restoreSender->arrangementDumpsSent.load(), 1, static_cast<int>(project.size()));
-    const int pauseFirst = project[static_cast<size_t>(sent - 1)].pauseAfterMs;
-    project.erase(project.begin(), project.begin() + sent);
-    std::shared_ptr<MidiBackend> backend;
-    ClosingSends::hand(std::move(project), pauseFirst, takeMidiOut(&backend), std::move(backend));
-  }
+  // Nothing of a restore, a SEND MULTI or a pick under way goes on after
+  // the close: what was not sent is not sent.
   midiSendThread.reset();
   midiMessageManager.reset();
   patchManager.reset();

@@ -56,6 +56,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void OnMidiOutRefused(const char* reason) override;
   void OnMidiOutGone() override;
   void OnMidiOutUnplugged() override;
+  void OnMidiOutFull() override;
   void OnMidiDeviceMenu(bool input) override;
   void OnCaptionMenu(int paramIdx) override;
   void OnTextEntryCancelled(int paramIdx) override;
@@ -76,19 +77,14 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Hands global, multi and the active parts (job 0) to the request
   // worker, behind or in place of an earlier restore's, and returns.
   void resendRestoredState(const StateTicket& state);
-  // A restore's send has not ended yet (it may wait or run): a close hands
-  // the project to ClosingSends. The count tells restores apart.
-  std::atomic<bool> restoreSendPending{false};
-  std::atomic<unsigned> restoreCount{0};
-  // The restore whose send has begun on the worker: only its count of dumps
-  // sent tells a close what the instrument already has.
-  std::atomic<unsigned> restoreStarted{0};
+  // A restore whose send the port cut (gone, unplugged, full): it is not
+  // sent again when the port comes back, and the window says so.
+  std::atomic<bool> restoreCut{false};
 
   // ---- The way out (EditorMidiOut.cpp).
   void sendMidiMsgAndLog(IMidiMsg* msg);
-  // The same; false when it did not leave (no port set, the port gone).
-  // mark, when given, numbers the message on the out port (AwaitMidiOutReached).
-  bool sendShortAndLog(IMidiMsg* msg, uint64_t* mark = nullptr);
+  // The same; false when it did not leave (no port set, the port gone or full).
+  bool sendShortAndLog(IMidiMsg* msg);
   void AllSoundsOff(int part, bool allParts);
   void sendSysExInitialization();
   // The enquiry's job start and its pause, on the MIDI thread.
@@ -286,10 +282,8 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // All of a parameter's texts at once, as IParam::SetDisplayTexts sets them.
   void setParamDisplayTexts(int index, const std::shared_ptr<const IParam::DisplayTextList>& texts);
   bool checksumCheckAndSend(unsigned char* message, int length) override;
-  void awaitDumpSent() override { AwaitMidiOutSent(std::chrono::milliseconds(2000)); }
   bool sendSysExToDevice(unsigned char* bytes, int length) override;
   bool sendRawToDevice(std::vector<unsigned char> bytes) override;
-  std::chrono::steady_clock::time_point whenSentToDevice() override;
   void deliverSysEx(ISysEx* message, bool fromDevice) override;
   void logSysExOutMessageByteInt(std::vector<int> message, int count) override;
   void showStatusText(const char* text) override;

@@ -130,6 +130,8 @@ class IPlugBase {
   virtual void OnMidiOutGone() {}
   // A message met the out port open with nothing connected to it.
   virtual void OnMidiOutUnplugged() {}
+  // A message met the out port with no room for it (its system stalled).
+  virtual void OnMidiOutFull() {}
   // A caption's menu of the parameter is about to open: its texts may be
   // made again now (the device menus read the ports as they open).
   virtual void OnCaptionMenu(int paramIdx) { (void)paramIdx; }
@@ -286,11 +288,8 @@ class IPlugBase {
   // reaches a half-destroyed plug-in.
   void StopMidiInput();
   // Sends on the direct out port; false when there is nothing to send on.
-  bool SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t* mark = nullptr);
-  // Waits up to bound for the message mark numbers (SendToMidiOut's) to
-  // leave the out port (or two of its cycles, when longer): true only when it
-  // reached something connected. One that has not left by then is taken back.
-  bool AwaitMidiOutReached(uint64_t mark, std::chrono::milliseconds bound);
+  // Gone once the port took it; a port with no room refuses it at once.
+  bool SendToMidiOut(const unsigned char* bytes, size_t size);
   // True while the out port chosen is gone. Never waits for a sender: while
   // one holds the port, the answer it last gave.
   bool MidiOutGone();
@@ -298,9 +297,6 @@ class IPlugBase {
   bool MidiOutUnplugged();
   // The same, never waiting for a sender: false while one holds the port.
   bool MidiOutUnpluggedNow();
-  // Waits up to bound for what was sent on the direct out port to leave it;
-  // the time it left, or now when there is no port or the bound passed.
-  std::chrono::steady_clock::time_point AwaitMidiOutSent(std::chrono::milliseconds bound);
   // Opens this instance's session on the MIDI system at its first use.
   MidiSession& midiSession();
   // Hands the out port over (to what sends after the instance has gone),

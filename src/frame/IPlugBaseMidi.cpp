@@ -1,14 +1,10 @@
 // The direct MIDI ports: device lists, selection by name and the input path.
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include "IPlugBase.h"
 #include "MidiPorts.h"
-#include "WaitGuard.h"
 
 namespace {
 constexpr const char* kSelectMIDIDevice = "Select MIDI Device";
@@ -299,13 +295,13 @@ const char* MalformedReason(const unsigned char* bytes, size_t size) {
 }
 }  // namespace
 
-bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t* mark) {
+bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
   if (!bytes || size == 0) return false;
   if (const char* reason = MalformedReason(bytes, size)) {
     OnMidiOutRefused(reason);
     return false;
   }
-  bool unplugged = false;
+  bool unplugged = false, full = false;
   {
     std::lock_guard<std::mutex> lock(mMidiOutMutex);
     // A port that is not open drops the message, as the MIDI system does, and
@@ -313,22 +309,23 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t*
     if (!mMidiOut) return false;
     // What an open port with nothing on its other end sends is lost.
     unplugged = mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
+    // Gone once the port takes it: never waited for, never taken back.
     if (mMidiOut->isPortOpen() && !unplugged) {
       try {
-        mMidiOut->sendMessage(bytes, size);
-        if (mark) *mark = mMidiOut->sentMark();
+        full = !mMidiOut->sendMessage(bytes, size);
       } catch (const MidiError& error) {
         error.printMessage();
         return false;
       }
-      return true;
+      if (!full) return true;
     }
-    if (!unplugged) {
+    if (!unplugged && !full) {
       mMidiOutGone = mMidiOut->isPortGone();
       if (!mMidiOutGone) return false;
     }
   }
-  if (unplugged) OnMidiOutUnplugged();
+  if (full) OnMidiOutFull();
+  else if (unplugged) OnMidiOutUnplugged();
   else OnMidiOutGone();
   return false;
 }
@@ -347,61 +344,6 @@ bool IPlugBase::MidiOutUnplugged() {
 bool IPlugBase::MidiOutUnpluggedNow() {
   std::unique_lock<std::mutex> lock(mMidiOutMutex, std::try_to_lock);
   return lock && mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
-}
-
-std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {
-  WaitGuard::beforeWait("a wait for the out port");
-  const auto until = std::chrono::steady_clock::now() + bound;
-  // The port tells when it took the message: looking less often as the wait
-  // goes on costs no precision, only a later return, and spares the thread
-  // the wake-ups of a dump that waits a port's cycle or more.
-  auto look = std::chrono::microseconds(250);
-  for (;;) {
-    std::chrono::steady_clock::time_point at;
-    {
-      // Asked, not waited for, under the lock: other senders go on meanwhile.
-      std::lock_guard<std::mutex> lock(mMidiOutMutex);
-      if (!mMidiOut || mMidiOut->allSent(&at)) return mMidiOut ? at : std::chrono::steady_clock::now();
-    }
-    if (std::chrono::steady_clock::now() >= until) return std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(look);
-    look = std::min(2 * look, std::chrono::microseconds(1000));
-  }
-}
-
-bool IPlugBase::AwaitMidiOutReached(uint64_t mark, std::chrono::milliseconds bound) {
-  WaitGuard::beforeWait("a wait for delivery");
-  {
-    // A server of long cycles takes a message only once a cycle: two of
-    // them are no sign that it stopped.
-    std::lock_guard<std::mutex> lock(mMidiOutMutex);
-    if (mMidiOut) bound = std::max(bound, std::chrono::ceil<std::chrono::milliseconds>(2 * mMidiOut->cycle()));
-  }
-  const auto until = std::chrono::steady_clock::now() + bound;
-  auto look = std::chrono::microseconds(250);
-  bool withdrawn = false;
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(mMidiOutMutex);
-      if (!mMidiOut) return false;
-      // Still in the port's ring after the bound: the system no longer runs.
-      // Counted as not delivered, it is taken back, so that it never reaches
-      // the instrument once the system runs again; one the port is taking
-      // just now is looked at again.
-      const bool late = std::chrono::steady_clock::now() >= until;
-      if (late && !withdrawn) {
-        withdrawn = true;
-        if (const std::optional<bool> reached = mMidiOut->withdraw(mark)) return *reached;
-      } else if (const std::optional<bool> reached = mMidiOut->reached(mark)) {
-        return *reached;
-      }
-      // Being taken for longer than a second bound: the system stopped in
-      // its cycle; what it does with it is no longer ours to know.
-      if (withdrawn && std::chrono::steady_clock::now() >= until + bound) return false;
-    }
-    std::this_thread::sleep_for(look);
-    look = std::min(2 * look, std::chrono::microseconds(1000));
-  }
 }
 
 void IPlugBase::OnMidiOutRefused(const char* reason) { std::fprintf(stderr, "MIDI out: not sent: %s\n", reason); }

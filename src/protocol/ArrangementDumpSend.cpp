@@ -50,23 +50,10 @@ std::array<uint8_t, kMultiDumpSize> multiDumpOf(EditorServices& plug) {
   return dump;
 }
 
-std::vector<TimedDump> projectSendOf(EditorServices& plug) {
-  std::vector<TimedDump> send;
-  const auto global = globalDumpOf(plug);
-  send.push_back({{global.begin(), global.end()}, plug.getTimerValue()});
-  const auto multi = multiDumpOf(plug);
-  send.push_back({{multi.begin(), multi.end()}, kAfterMultiMs});
-  for (int p = 0; p < kParts; ++p) {
-    if (valueOf(&plug, kMultiPartStatus + p) != 1.0) continue;
-    const auto sound = soundDumpOf(plug, p);
-    send.push_back({{sound.begin(), sound.end()}, kSoundSendPauseMs + kAfterEachPartMs});
-  }
-  return send;
-}
-
-// Not taken while the ports are set up, the dump met the port gone or the
-// instrument unplugged. (A close sets them down first: a dump it stops was
-// not cut off by the port.)
+// Not taken while the ports are set up: the dump met the port gone, full or
+// the instrument unplugged. The send stops there and is not taken up again
+// when the port comes back. (A close sets them down first: a dump it stops
+// was not cut off by the port.)
 bool MIDIMessageSender::sendArrangementDump(uint8_t* dump, int size) {
   if (plug->checksumCheckAndSend(dump, size)) return true;
   if (plug->isMidiIOConfigured()) arrangementCutOff = true;
@@ -78,8 +65,6 @@ void MIDIMessageSender::sendGlobalToDevice(int) {
   const int tick = plug->getTimerValue();
   std::array<uint8_t, kGlobalDumpSize> dump = globalDumpOf(*plug);
   sendArrangementDump(dump.data(), kGlobalDumpSize);
-  ++arrangementDumpsSent;
-  plug->awaitDumpSent();
   mManager.pause(tick);
   plug->DisplayProcessingIndicator(false);
 }
@@ -88,11 +73,10 @@ void MIDIMessageSender::sendGlobalToDevice(int) {
 // stops between two dumps, and the restore's own send follows.
 void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool toLibrarian, bool requestParts) {
   cancelRequested = false;
-  arrangementDumpsSent = 0;
   arrangementCutOff = false;
   plug->DisplayProcessingIndicator(true);
   if (plug->isSendGlobalFirst()) sendGlobalToDevice(static_cast<int>(valueOf(plug, kGlobalSysExID)));
-  if (cancelRequested) {
+  if (cancelRequested || arrangementCutOff) {
     plug->setSendAllParts(false);
     plug->DisplayProcessingIndicator(false);
     return;
@@ -123,12 +107,10 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       for (int p = 0; p < 16; ++p) plug->endPartSoundHeld(p);
       return true;
     });
-    ++arrangementDumpsSent;
-    plug->awaitDumpSent();
   }
   plug->setPatchManagerName(0, name.empty() ? kUnnamed : name);
   plug->setLibrarianViewDirty();
-  const bool goOn = mManager.pauseUnlessCancelled(*this, kAfterMultiMs);
+  const bool goOn = !arrangementCutOff && mManager.pauseUnlessCancelled(*this, kAfterMultiMs);
   plug->setEditorBusy(false);
 
   if (!toLibrarian && goOn) {
@@ -155,6 +137,7 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {
         if (!active(p)) continue;
         sendPartToDevice(state.part(p), p, false, false);
+        if (arrangementCutOff) break;
         plug->DisplayProcessingIndicator(true);
         mManager.pauseUnlessCancelled(*this, kAfterEachPartMs);
       }

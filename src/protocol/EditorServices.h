@@ -36,17 +36,10 @@ class EditorServices {
   // Complete messages from F0 to F7; a long one gets its checksum first.
   // False when the message did not go out (no port, refused).
   virtual bool checksumCheckAndSend(unsigned char* message, int length) = 0;
-  // Returns once what was sent has left for the instrument (bounded): the
-  // pause after a dump runs from then, not while a reopened port connects.
-  virtual void awaitDumpSent() {}
   // Adds F0 and F7 when the first byte is not F0.
   virtual bool sendSysExToDevice(unsigned char* bytes, int length) = 0;
   // Sends the bytes as they are (clock bytes, bank writes).
   virtual bool sendRawToDevice(std::vector<unsigned char> bytes) = 0;
-  // When what was sent so far left for the device, waiting a short bound for
-  // it (a port still connecting holds messages); the default has no port
-  // that holds anything and answers now.
-  virtual std::chrono::steady_clock::time_point whenSentToDevice() { return std::chrono::steady_clock::now(); }
   // The editor's own SysEx entry, as if the message had come in.
   virtual void deliverSysEx(ISysEx* message, bool fromDevice) = 0;
   virtual void logSysExOutMessageByteInt(std::vector<int> message, int count) = 0;

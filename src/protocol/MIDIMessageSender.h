@@ -73,13 +73,9 @@ class MIDIMessageSender : public Poco::Runnable {
   SenderJob job;  // written by a starter only while this sender is idle, else by its own worker
   std::atomic<bool> ended{false};
   std::atomic<bool> cancelRequested{false};
-  // The dumps of the running or last project send (job 0) that have left
-  // for the instrument: global, multi, then the active parts in order. A
-  // close hands on only what follows them.
-  std::atomic<int> arrangementDumpsSent{0};
-  // Set when a dump of that send found no port to take it (the port gone,
-  // the instrument unplugged): the send was cut off, and a close hands
-  // nothing of it on.
+  // Set when a dump of the running or last project send (global, multi,
+  // parts) found no port to take it (the port gone or full, the instrument
+  // unplugged): the send stops there, for good.
   std::atomic<bool> arrangementCutOff{false};
   PatchManager* patchManager;
   EditorServices* plug;

@@ -57,13 +57,11 @@ void MIDIMessageSender::sendContinuousMIDIClock(int) {
 
   const auto sending = mManager.clockNow();
   plug->sendRawToDevice({kTimingClock});
-  // The schedule starts when the first tick has left the port (a connection
-  // that is still settling holds it a few cycles), so the second follows it
-  // by one interval. Each tick is then due one interval after the previous
-  // one was due, so the time a send takes does not add up over a long
-  // session, and a tick sent late is made up at once. Only after a stall of
-  // a second or more (a suspended machine) does the count start again from now.
-  auto due = std::max(sending, plug->whenSentToDevice()) + interval;
+  // Each tick is due one interval after the previous one was due, so the
+  // time a send takes does not add up over a long session, and a tick sent
+  // late is made up at once. Only after a stall of a second or more (a
+  // suspended machine) does the count start again from now.
+  auto due = sending + interval;
   while (mManager.waitForClockTick(due)) {
     const auto now = mManager.clockNow();
     if (now < due) continue;

@@ -98,7 +98,7 @@ StateTicket PartPicks::arriveAll(bool picked) {
       ticket.mCounts[static_cast<size_t>(slot)] = ++mCounts[static_cast<size_t>(slot)];
       mPickedBanks[static_cast<size_t>(slot)] = 0;  // a state brings every part's bank
       // Its values are what every part plays from now: an older pick's
-      // change delivered later records nothing over them.
+      // change that goes later records nothing over them.
       noteRecorded(static_cast<size_t>(slot), ticket.mCounts[static_cast<size_t>(slot)]);
       if (onArrive) onArrive(ticket.part(slot));
     }

@@ -94,10 +94,10 @@ class PartPicks {
   // the pass to send, which gives the message to the port. False (nothing
   // sent) for an overtaken ticket, or send's own result.
   bool letGo(const PickTicket& ticket, const std::function<bool(const GatePass&)>& send);
-  // Under the gate's lock, after a message that went while the ticket was
-  // the newest has been delivered (waited for outside the gate): hands record
-  // a pass unless a newer pick of the part has been recorded since, or a
-  // state (a restore, a multi) arrived since. False when it does not.
+  // Under the gate's lock, for a pick whose change went while it was the
+  // newest and that was overtaken since: hands record a pass unless a newer
+  // pick of the part has been recorded since, or a state (a restore, a
+  // multi) arrived since. False when it does not.
   bool recordGone(const PickTicket& ticket, const std::function<void(const GatePass&)>& record);
 
   // ---- Replies. The instrument answers a part's requests in the order they

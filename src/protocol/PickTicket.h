@@ -54,7 +54,7 @@ class GatePass {
   GatePass(const GatePass&) = delete;
   GatePass& operator=(const GatePass&) = delete;
   // What the part plays was written under this pass: an older pick's
-  // delivered change is no longer recorded over it.
+  // change that went later is no longer recorded over it.
   void noteRecorded() const { mRecorded = true; }
   bool recorded() const { return mRecorded; }
 

@@ -33,12 +33,3 @@ class EditorServices;
 // Part p's sound as the editor holds it now, for its edit buffer: name and
 // category in; the checksum is left to the way out.
 std::array<uint8_t, kSoundDumpSize> soundDumpOf(EditorServices& plug, int part);
-
-// One message of a send and the pause after it.
-struct TimedDump {
-  std::vector<uint8_t> bytes;
-  int pauseAfterMs = 0;
-};
-// What a project restore sends (job 0 with the global dump first and every
-// active part): global, multi and the active parts, with job 0's pauses.
-std::vector<TimedDump> projectSendOf(EditorServices& plug);

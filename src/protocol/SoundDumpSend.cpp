@@ -87,8 +87,6 @@ bool MIDIMessageSender::sendPartToDevice(const PickTicket& ticket, int p, bool t
       return sendArrangementDump(dump.data(), kSoundDumpSize);
     });
     if (sent) plug->notePartSoundHeld(p);
-    ++arrangementDumpsSent;
-    plug->awaitDumpSent();
     mManager.pause(kSoundSendPauseMs);
   }
   plug->DisplayProcessingIndicator(false);

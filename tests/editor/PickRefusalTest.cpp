@@ -180,14 +180,13 @@ TEST_F(PickRefusalTest, ALibraryPickIsJudgedOnTheBankItCarries) {
   }
 }
 
-// The port takes the program change but its other end is gone as it leaves
-// (the cable pulled): "Not sent", and neither the window nor the record
-// moves.
-TEST_F(PickRefusalTest, AProgramChangeThePortDidNotDeliverIsNotShownOrRecorded) {
+// The port has no room for the program change (its system stalled): it is
+// refused at once, "Not sent", and neither the window nor the record moves.
+TEST_F(PickRefusalTest, AProgramChangeThePortHadNoRoomForIsNotShownOrRecorded) {
   for (const bool fromTheHost : {false, true}) {
     SCOPED_TRACE(fromTheHost ? "the host's pair" : "the top bar's program");
     ASSERT_NO_FATAL_FAILURE(fresh());
-    backend->setOutLoses([](const MidiBytes& m) { return m.size() == 2 && m[0] == 0xC0 + kPart; });
+    backend->setOutRefuses([](const MidiBytes& m) { return m.size() == 2 && m[0] == 0xC0 + kPart; });
     if (fromTheHost) fromHost(hostPair(2, 7));
     else pickTopBarProgram(7);
     awaitRequestThread();

@@ -8,7 +8,6 @@
 #include <random>
 
 #include "FrameChecksum.h"
-#include "ClosingSends.h"
 #include "ControlAction.h"
 #include "EditorTestSupport.h"
 #include "IGraphics.h"
@@ -109,21 +108,6 @@ class StateTest : public EditorTest {
       return false;
     };
   }
-  // The closing send's pauses are recorded, not waited out.
-  void recordClosingPauses() {
-    closingPauses.clear();
-    ClosingSends::setPauseForTests([this](int ms) {
-      closingPauses.push_back(ms);
-      return true;
-    });
-  }
-  // The plug-in closes; true once what it handed on has gone.
-  bool closeAndFlush() {
-    plug.reset();
-    const bool flushed = ClosingSends::flush();
-    ClosingSends::setPauseForTests(nullptr);
-    return flushed;
-  }
   bool awaitPause(size_t pause) {
     std::unique_lock<std::mutex> lock(hold->mutex);
     return hold->changed.wait_for(lock, std::chrono::seconds(10), [&] { return hold->pauses >= pause; });
@@ -137,7 +121,6 @@ class StateTest : public EditorTest {
     size_t pauses = 0;
   };
   std::shared_ptr<PauseHold> hold;
-  std::vector<int> closingPauses;
 };
 
 TEST_F(StateTest, RestoreWithTheInstrumentReopensThePortsByNameAndSendsTheProject) {
@@ -457,23 +440,19 @@ TEST_F(StateTest, ARestoreFollowedAtOnceByAnotherOrAnEditEndsWithTheInstrumentIn
   }
 }
 
-// Closed while the project is on its way, the plug-in lets the rest go out
-// after it: the host's close does not wait, what reached the instrument is
-// not sent again, and the instrument ends holding the project.
-TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
+// Closed while the project is on its way, the plug-in sends nothing more of
+// it: no dump follows the close, on no thread of its own, and the host's
+// close does not wait for the rest.
+TEST_F(StateTest, CloseWhileARestoreSendsSendsNothingMoreOfIt) {
   struct Row {
     const char* name;
     bool allParts;
     size_t closeAtPause;  // the job's pause, counted from 1, during which the host closes
     size_t sentBeforeClose;
-    std::vector<int> closingPauses;  // the pause before the first handed-on dump, then after each
   };
-  // Pauses: a pacing tick (50) after the global dump, 500 after the multi,
-  // a part's 150 and 400 after each part: 550 when handed on.
-  std::vector<int> thirteenParts(14, 550);
   const Row rows[] = {
-      {"in the pause after the global dump", false, 1, 1, {50, 500, 550}},
-      {"after the third of sixteen parts", true, 8, 5, thirteenParts},
+      {"in the pause after the global dump", false, 1, 1},
+      {"after the third of sixteen parts", true, 8, 5},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -481,66 +460,44 @@ TEST_F(StateTest, CloseWhileARestoreSendsHandsOnTheRestInOrderWithItsPauses) {
     makePlug(false);
     param(kFilter1Cutoff + 3)->InitInt("", 0, 0, 127);
     holdRestoreInPause(row.closeAtPause);
-    recordClosingPauses();
     ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
     ASSERT_TRUE(awaitPause(row.closeAtPause));
-    EXPECT_EQ(backend->out().sent.size(), row.sentBeforeClose);
-    ASSERT_TRUE(closeAndFlush());  // ends the held pause, and with it the job
-    // Its thread ends with the send.
-    const auto closingThreads = [] {
-      int n = 0;
-      for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::string name;
-        std::getline(std::ifstream(task.path() / "comm"), name);
-        n += name == "tvx closing";
-      }
-      return n;
-    };
-    for (int i = 0; i < 1000 && closingThreads() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(closingThreads(), 0);
-    const ByteList sent = backend->out().sent;
-    SimulatedInstrument fresh{kDeviceId};
-    for (const Bytes& message : sent) fresh.receive(message);
-    EXPECT_TRUE(fresh.checksumErrors().empty());
-    // Global and multi once each, then the active parts in order, each once.
-    std::vector<int> parts;
-    for (int p = 0; p < 16; ++p)
-      if (row.allParts || p == 3) parts.push_back(p);
-    ASSERT_EQ(sent.size(), 2 + parts.size());
-    EXPECT_EQ(Bytes(sent[0].begin(), sent[0].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
-    EXPECT_EQ(Bytes(sent[1].begin(), sent[1].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x11}));
-    for (size_t i = 0; i < parts.size(); ++i)
-      EXPECT_EQ(Bytes(sent[2 + i].begin(), sent[2 + i].begin() + 7),
-                (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x10, 0x30, static_cast<unsigned char>(parts[i])}))
-          << i;
-    EXPECT_EQ(closingPauses, row.closingPauses);
-    const SimBytes part = fresh.partBuffer(3);
-    ASSERT_EQ(part.size(), 392u);
-    EXPECT_EQ(std::string(part.begin() + 370, part.begin() + 386), "Bright Lead     ");
-    EXPECT_EQ(part[85], 77);
-    const SimBytes multi = fresh.multiBuffer();
-    EXPECT_EQ(std::string(multi.begin() + 23, multi.begin() + 39), "My Multi        ");
+    const ByteList before = backend->out().sent;
+    ASSERT_EQ(before.size(), row.sentBeforeClose);
+    plug.reset();  // ends the held pause, and with it the job
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(backend->out().sent, before);
+    int closing = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::string name;
+      std::getline(std::ifstream(task.path() / "comm"), name);
+      closing += name == "tvx closing";
+    }
+    EXPECT_EQ(closing, 0);
   }
 }
 
 // A project that did not go out while it was open (the out port gone, the
 // instrument unplugged, from the start or from a dump on) is not sent at its
 // close, though the port is back by then, nor is the rest of one whose
-// instrument is unplugged as it closes: nothing of it follows what went.
+// instrument is unplugged as it closes: nothing of it follows what went. A
+// send the port cut stops there: the port back, nothing more of it goes.
 TEST_F(StateTest, ARestoreThatDidNotGoOutIsNotSentAtTheClose) {
+  constexpr size_t kNever = 1000;
   struct Row {
     const char* name;
     bool gone;  // else unplugged
     size_t lostFromPause;  // the port lost as this pause begins (0: before the restore)
-    size_t closeAtPause;
-    size_t sentBeforeClose;
+    size_t closeAtPause;   // kNever: the send ends (cut) before the close
+    size_t sent;           // dumps that reached the instrument
     bool backAtClose;
   };
   const Row rows[] = {
-      {"the out port gone from the start", true, 0, 1, 0, true},
-      {"the instrument unplugged from the start", false, 0, 1, 0, true},
-      {"the out port gone after the global dump went", true, 1, 2, 1, true},
-      {"the instrument unplugged after the global dump went", false, 1, 3, 1, true},
+      {"the out port gone from the start", true, 0, kNever, 0, true},
+      {"the instrument unplugged from the start", false, 0, kNever, 0, true},
+      {"the out port gone after the global dump went", true, 1, kNever, 1, true},
+      {"the instrument unplugged after the global dump went", false, 1, kNever, 1, true},
+      {"the out port gone after the fourth part went", true, 10, kNever, 6, true},
       // Nothing of it was lost yet, but the rest would be.
       {"the instrument unplugged at the close", false, 1, 1, 1, false},
   };
@@ -557,39 +514,45 @@ TEST_F(StateTest, ARestoreThatDidNotGoOutIsNotSentAtTheClose) {
     holdRestoreInPause(row.closeAtPause, [&, from = row.lostFromPause](size_t pause) {
       if (pause == from) lose(true);
     });
-    recordClosingPauses();
     ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
-    ASSERT_TRUE(awaitPause(row.closeAtPause));
+    if (row.closeAtPause == kNever) {
+      awaitRequestThread();
+      // Cut, the send ended there: the window says it was not sent.
+      EXPECT_EQ(nameText.GetText(), std::string("Project not sent!"));
+      EXPECT_FALSE(restoreFlagsUp());
+    } else {
+      ASSERT_TRUE(awaitPause(row.closeAtPause));
+    }
     const ByteList before = backend->out().sent;
-    ASSERT_EQ(before.size(), row.sentBeforeClose);
+    ASSERT_EQ(before.size(), row.sent);
     if (!before.empty()) {
       EXPECT_EQ(Bytes(before[0].begin(), before[0].begin() + 5), (Bytes{0xF0, 0x3E, 0x10, kDeviceId, 0x14}));
     }
-    if (row.backAtClose) lose(false);
-    ASSERT_TRUE(closeAndFlush());
+    if (row.backAtClose) {
+      // The port back, nothing of the send that was cut follows.
+      lose(false);
+      awaitRequestThread();
+      EXPECT_EQ(backend->out().sent, before);
+    }
+    plug.reset();
     lose(false);
     EXPECT_EQ(backend->out().sent, before);
-    EXPECT_EQ(closingPauses, std::vector<int>{});
   }
 }
 
-// The port takes a while before what it was handed has left (a reopened
-// port still connecting): each pause starts only once the dump has left.
-TEST_F(StateTest, TheRestoresPausesStartWhenTheDumpHasLeftThePort) {
+// Each pause of a restore starts once the port took the dump before it: no
+// wait for the port to pass it on.
+TEST_F(StateTest, TheRestoresPausesStartWhenThePortTookTheDump) {
   const Bytes project = savedProject();
   makePlug(false);
-  backend->setSendLatencyPolls(3);
-  std::vector<std::pair<size_t, int>> pauses;  // messages sent, "not yet" answers left
+  std::vector<size_t> pauses;  // messages the port took by then
   plug->midiMessageManager->virtualPause = [&](int) {
-    const MemoryOutRecord out = backend->out();
-    pauses.push_back({out.sent.size(), out.unsentPolls});
+    pauses.push_back(backend->out().sent.size());
     return true;
   };
   ASSERT_EQ(restoreInto(project), static_cast<int>(project.size()));
   awaitRequestThread();
-  using Pauses = std::vector<std::pair<size_t, int>>;
-  EXPECT_EQ(pauses, (Pauses{{1, 0}, {2, 0}, {3, 0}, {3, 0}}));
-  backend->setSendLatencyPolls(0);
+  EXPECT_EQ(pauses, (std::vector<size_t>{1, 2, 3, 3}));
 }
 
 // A project send asked to stop (a later restore, the progress overlay's

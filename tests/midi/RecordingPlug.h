@@ -36,7 +36,7 @@ class RecordingPlug : public IPlugVST {
                  0x4B7A7631, 0, true, true, true, 0) {}
   ~RecordingPlug() override { StopMidiInput(); }  // the handlers use our members
   using IPlugBase::StopMidiInput;
-  using IPlugBase::AwaitMidiOutSent;
+  using IPlugBase::MidiOutUnplugged;
 
   void ProcessMidiMsg(IMidiMsg* msg, bool fromDevice) override {
     Record({{msg->mStatus, msg->mData1, msg->mData2}, false, fromDevice, msg->mOffset});

@@ -90,8 +90,6 @@ class FakeEditor : public EditorServices {
     return toInstrument(bytes);
   }
   // When the port says the sends so far left; set before a job runs.
-  std::chrono::steady_clock::time_point whenSentToDevice() override { return sentLeftAt; }
-  std::chrono::steady_clock::time_point sentLeftAt{};
   // As the editor's entry: a reply the engine accepted sets the flag the
   // request jobs poll.
   void deliverSysEx(ISysEx* message, bool fromDevice) override {

@@ -35,9 +35,6 @@ constexpr size_t kInRingBytes = 64 * 1024;
 // Cycles a new connection is seen before data goes onto it: the reading
 // client may have read its input in the cycle the connection appeared.
 constexpr int kSettleCycles = 2;
-// A sender waits this long for room before its message is dropped.
-constexpr auto kSendTimeout = std::chrono::seconds(1);
-constexpr auto kSendPoll = std::chrono::microseconds(200);
 // What a closing port may still have to send, at most.
 constexpr auto kDrainOnClose = std::chrono::milliseconds(200);
 // A server found absent is asked for again only after this.
@@ -116,26 +113,6 @@ struct JackMidiClient::Endpoint {
   std::atomic<bool> outUnplugged{false};
   std::atomic<int> settleCycles{0};
   ByteRing out{kOutRingBytes};
-  // Messages pushed into the ring and taken out of it (written or dropped),
-  // and when the process callback last took one.
-  std::atomic<uint64_t> outPushed{0}, outTaken{0};
-  // The number of the message the process callback is taking, and those
-  // senders took back, which the callback then drops: each side looks at the
-  // other's after writing its own, so one of the two always sees the other.
-  std::atomic<uint64_t> outTaking{0};
-  std::array<std::atomic<uint64_t>, 32> outWithdrawn{};
-  bool takenBack(uint64_t number) {
-    for (std::atomic<uint64_t>& slot : outWithdrawn) {
-      if (slot.load(std::memory_order_seq_cst) != number) continue;
-      slot.store(0, std::memory_order_relaxed);
-      return true;
-    }
-    return false;
-  }
-  std::atomic<int64_t> outTakenAtNs{0};
-  // The numbers of the last run of messages taken that reached nothing (no
-  // connection on the port's other end, the port closed), first to last.
-  std::atomic<uint64_t> outLostFirst{0}, outLostLast{0};
 
   std::atomic<jack_port_t*> inPort{nullptr};
   std::atomic<bool> inOpen{false};
@@ -143,15 +120,8 @@ struct JackMidiClient::Endpoint {
   MidiInputGuard guard;
   std::vector<unsigned char> partialSysEx;  // input thread only
 
-  // How long the server's cycles last, as the process callback sees them
-  // come (0 before two have come).
-  std::atomic<int64_t> cycleNs{0}, lastCycleNs{0};
-
   // ---- JACK's process thread: never allocates, never waits.
   bool process(jack_nframes_t frames, size_t bufferSize) {
-    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-    if (const int64_t last = lastCycleNs.exchange(now, std::memory_order_relaxed); last != 0)
-      cycleNs.store(now - last, std::memory_order_relaxed);
     if (jack_port_t* port = outPort.load(std::memory_order_acquire)) {
       void* buffer = jack_port_get_buffer(port, frames);
       jack_midi_clear_buffer(buffer);
@@ -172,53 +142,28 @@ struct JackMidiClient::Endpoint {
 
   void drainOut(jack_port_t* port, void* buffer, size_t bufferSize) {
     size_t size = 0;
-    bool connected = true;
     switch (outState.load(std::memory_order_acquire)) {
       case kConnecting:
         if (!outConnected.load(std::memory_order_acquire) || jack_port_connected(port) <= 0) return;
         if (settleCycles.fetch_add(1, std::memory_order_relaxed) + 1 < kSettleCycles) return;
         if (int connecting = kConnecting; !outState.compare_exchange_strong(connecting, kLive)) return;
         break;
-      case kLive:
-        connected = jack_port_connected(port) > 0;
-        outUnplugged.store(!connected, std::memory_order_relaxed);
-        break;
+      case kLive: outUnplugged.store(jack_port_connected(port) <= 0, std::memory_order_relaxed); break;
       case kClosing: break;
       default:
-        while (out.peek(&size)) {
-          takenBack(outTaken.load(std::memory_order_relaxed) + 1);
-          out.pop();
-          tookOne(false);
-        }
+        while (out.peek(&size)) out.pop();
         return;
     }
     while (out.peek(&size)) {
-      const uint64_t number = outTaken.load(std::memory_order_relaxed) + 1;
-      outTaking.store(number, std::memory_order_seq_cst);
-      if (size > bufferSize ||  // never fits: it would hold up everything behind it
-          takenBack(number)) {
+      if (size > bufferSize) {  // never fits: it would hold up everything behind it
         out.pop();
-        tookOne(false);
         continue;
       }
       unsigned char* slot = jack_midi_event_reserve(buffer, 0, size);
       if (!slot) return;  // the rest goes next cycle
       out.copyFront(slot, size);
       out.pop();
-      tookOne(connected);
     }
-  }
-
-  void tookOne(bool reached) {
-    if (!reached) {
-      const uint64_t number = outTaken.load(std::memory_order_relaxed) + 1;
-      if (outLostLast.load(std::memory_order_relaxed) + 1 != number || outLostFirst.load(std::memory_order_relaxed) == 0)
-        outLostFirst.store(number, std::memory_order_relaxed);
-      outLostLast.store(number, std::memory_order_relaxed);
-    }
-    outTakenAtNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(),
-                       std::memory_order_relaxed);
-    outTaken.fetch_add(1, std::memory_order_release);
   }
 
   // ---- The input thread. A SysEx message may come in pieces; real-time
@@ -983,63 +928,14 @@ bool JackMidiClient::isOutUnplugged() const {
   return mEndpoint->outState == kLive && mEndpoint->outUnplugged.load(std::memory_order_relaxed);
 }
 
-void JackMidiClient::send(const unsigned char* bytes, size_t size) {
+bool JackMidiClient::send(const unsigned char* bytes, size_t size) {
   Endpoint& e = *mEndpoint;
   if (e.out.tooLarge(size)) {
     Report("JACK: a message of " + std::to_string(size) + " bytes does not fit the out ring");
-    return;
+    return false;
   }
-  const auto until = Clock::now() + kSendTimeout;
-  while (!e.out.push(bytes, size)) {
-    if (!isOutOpen() || Clock::now() >= until) return;
-    std::this_thread::sleep_for(kSendPoll);
-  }
-  e.outPushed.fetch_add(1, std::memory_order_relaxed);
-}
-
-bool JackMidiClient::allSent(std::chrono::steady_clock::time_point* at) const {
-  const Endpoint& e = *mEndpoint;
-  if (!isOutOpen() && !e.outPort.load()) {
-    *at = std::chrono::steady_clock::now();  // nothing more will leave
-    return true;
-  }
-  if (e.outTaken.load(std::memory_order_acquire) < e.outPushed.load(std::memory_order_relaxed)) return false;
-  *at = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(e.outTakenAtNs.load(std::memory_order_relaxed)));
-  return true;
-}
-
-uint64_t JackMidiClient::sentMark() const { return mEndpoint->outPushed.load(std::memory_order_relaxed); }
-
-std::chrono::nanoseconds JackMidiClient::cycle() const {
-  return std::chrono::nanoseconds(mEndpoint->cycleNs.load(std::memory_order_relaxed));
-}
-
-std::optional<bool> JackMidiClient::withdraw(uint64_t mark) {
-  Endpoint& e = *mEndpoint;
-  for (std::atomic<uint64_t>& slot : e.outWithdrawn) {
-    uint64_t free = 0;
-    if (!slot.compare_exchange_strong(free, mark, std::memory_order_seq_cst)) continue;
-    // The callback had not come to it: it drops it when it does.
-    if (e.outTaking.load(std::memory_order_seq_cst) < mark) return false;
-    // It had: dropped or written, reached tells once it is taken. The slot
-    // is freed unless the callback freed it as it dropped it.
-    uint64_t mine = mark;
-    slot.compare_exchange_strong(mine, 0, std::memory_order_seq_cst);
-    return reached(mark);
-  }
-  return reached(mark);
-}
-
-std::optional<bool> JackMidiClient::reached(uint64_t mark) const {
-  const Endpoint& e = *mEndpoint;
-  if (e.outTaken.load(std::memory_order_acquire) < mark) {
-    // A port closed for good takes nothing more.
-    if (!isOutOpen() && !e.outPort.load()) return false;
-    return std::nullopt;
-  }
-  const uint64_t last = e.outLostLast.load(std::memory_order_relaxed);
-  const uint64_t first = e.outLostFirst.load(std::memory_order_relaxed);
-  return !(first != 0 && first <= mark && mark <= last);
+  // A port not there takes nothing: nothing is kept for it.
+  return isOutOpen() && e.out.push(bytes, size);
 }
 
 void JackMidiClient::openIn(const std::string& source, const std::string& portName) {

@@ -15,7 +15,6 @@
 
 #include <chrono>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,22 +58,9 @@ class JackMidiClient {
   // it could not be made): nothing sent is taken until it comes back.
   bool isOutGone() const;
   bool isOutUnplugged() const;
-  // Waits for room in the ring while the connection cannot take more.
-  void send(const unsigned char* bytes, size_t size);
-  // True when the process callback has taken every message sent so far (a
-  // connection still settling holds them), with the time it took the last.
-  bool allSent(std::chrono::steady_clock::time_point* at) const;
-  // The number of the last message sent, and whether the process callback
-  // wrote the one of that number into the port while something was
-  // connected to it: none while it waits in the ring.
-  uint64_t sentMark() const;
-  std::optional<bool> reached(uint64_t mark) const;
-  // Takes the message of that number back while it waits in the ring: false
-  // once it never leaves, true when it left and reached something, none
-  // while the process callback is taking it (ask reached again).
-  std::optional<bool> withdraw(uint64_t mark);
-  // The server's cycle as last seen (0 while unknown).
-  std::chrono::nanoseconds cycle() const;
+  // Hands the message to the ring without waiting: false when the ring has
+  // no room for it (a stalled server), and it is not sent.
+  bool send(const unsigned char* bytes, size_t size);
 
   void openIn(const std::string& source, const std::string& portName);
   void closeIn();

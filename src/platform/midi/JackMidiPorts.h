@@ -22,12 +22,7 @@ class JackMidiOutPort : public MidiOutPort {
   bool isPortOpen() const override { return mClient->isOutOpen(); }
   bool isPortGone() const override { return mClient->isOutGone(); }
   bool isPortUnplugged() const override { return mClient->isOutUnplugged(); }
-  void sendMessage(const unsigned char* bytes, size_t size) override { mClient->send(bytes, size); }
-  bool allSent(std::chrono::steady_clock::time_point* at) const override { return mClient->allSent(at); }
-  uint64_t sentMark() const override { return mClient->sentMark(); }
-  std::optional<bool> reached(uint64_t mark) const override { return mClient->reached(mark); }
-  std::optional<bool> withdraw(uint64_t mark) override { return mClient->withdraw(mark); }
-  std::chrono::nanoseconds cycle() const override { return mClient->cycle(); }
+  bool sendMessage(const unsigned char* bytes, size_t size) override { return mClient->send(bytes, size); }
 
  private:
   std::shared_ptr<JackMidiClient> mClient;

@@ -2,11 +2,8 @@
 // one output object, as the plug-in's direct ports use them.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,25 +55,9 @@ class MidiOutPort : public MidiPortList {
   // True while the port is open but nothing on the other end takes what it
   // sends (the device unplugged, its connection undone).
   virtual bool isPortUnplugged() const { return false; }
-  // Hands one whole message over; may wait while the system's buffer is full.
-  virtual void sendMessage(const unsigned char* bytes, size_t size) = 0;
-  // True when every message handed over so far has left, with the time the
-  // last one left in at. A system that sends at once answers now.
-  virtual bool allSent(std::chrono::steady_clock::time_point* at) const {
-    *at = std::chrono::steady_clock::now();
-    return true;
-  }
-  // The number of the last message handed over, and whether the one of that
-  // number reached something on the port's other end: none while it has not
-  // left yet. A system that sends at once, only while connected, answers now.
-  virtual uint64_t sentMark() const { return 0; }
-  virtual std::optional<bool> reached(uint64_t /*mark*/) const { return true; }
-  // Takes back the message of that number if it has not left yet: false when
-  // it never will, else as reached.
-  virtual std::optional<bool> withdraw(uint64_t mark) { return reached(mark); }
-  // How long the system takes between two hand-overs to the wire, for a
-  // system that sends in cycles (0 for one that sends at once).
-  virtual std::chrono::nanoseconds cycle() const { return std::chrono::nanoseconds(0); }
+  // Hands one whole message over without waiting: false when the system
+  // cannot take it now (its buffer full), and the message is not sent.
+  virtual bool sendMessage(const unsigned char* bytes, size_t size) = 0;
 };
 
 // The callback runs on the MIDI system's own thread. cancelCallback returns

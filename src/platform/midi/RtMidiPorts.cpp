@@ -57,8 +57,9 @@ void RtMidiOutPort::closePort() noexcept {
 
 bool RtMidiOutPort::isPortOpen() const { return mVirtualOpen || mOut->isPortOpen(); }
 
-void RtMidiOutPort::sendMessage(const unsigned char* bytes, size_t size) {
+bool RtMidiOutPort::sendMessage(const unsigned char* bytes, size_t size) {
   Translate([&] { mOut->sendMessage(bytes, size); });
+  return true;
 }
 
 RtMidiInPort::RtMidiInPort(RtMidi::Api api, const std::string& clientName, unsigned queueLimit) {

@@ -17,7 +17,7 @@ class RtMidiOutPort : public MidiOutPort {
   void openVirtualPort(const std::string& portName) override;
   void closePort() noexcept override;
   bool isPortOpen() const override;
-  void sendMessage(const unsigned char* bytes, size_t size) override;
+  bool sendMessage(const unsigned char* bytes, size_t size) override;
 
  private:
   std::unique_ptr<RtMidiOut> mOut;

@@ -47,8 +47,7 @@ struct MemoryMidiSystem {
   bool openFails = false;
   bool outGone = false;
   bool outUnplugged = false;
-  std::function<bool(const MidiBytes&)> outLoses;
-  int sendLatencyPolls = 0;
+  std::function<bool(const MidiBytes&)> outLoses, outRefuses;
   std::vector<std::shared_ptr<OutState>> outs;
   std::vector<std::shared_ptr<InState>> ins;
 };
@@ -108,7 +107,7 @@ class MemoryOut : public MemoryPort<MidiOutPort, OutState> {
     Opened(mState->record, -1, portName);
     mState->record.isVirtual = true;
   }
-  void sendMessage(const unsigned char* bytes, size_t size) override {
+  bool sendMessage(const unsigned char* bytes, size_t size) override {
     const bool overlapped = mState->sending.exchange(true);
     // Widens the window in which an unserialised second sender shows up.
     std::this_thread::yield();
@@ -116,17 +115,17 @@ class MemoryOut : public MemoryPort<MidiOutPort, OutState> {
       Lock lock(mSystem->mutex);
       MemoryOutRecord& record = mState->record;
       if (overlapped) ++record.overlappingSends;
-      if (record.open) {
-        ++record.handed;
-        if (mSystem->outLoses && mSystem->outLoses(MidiBytes(bytes, bytes + size)))
-          record.lost.push_back(record.handed);
-        else
-          record.sent.emplace_back(bytes, bytes + size);
-      } else
+      if (record.open && mSystem->outRefuses && mSystem->outRefuses(MidiBytes(bytes, bytes + size))) {
+        mState->sending = false;
+        return false;
+      }
+      if (!record.open)
         ++record.sentWhileClosed;
-      record.unsentPolls = mSystem->sendLatencyPolls;
+      else if (!mSystem->outLoses || !mSystem->outLoses(MidiBytes(bytes, bytes + size)))
+        record.sent.emplace_back(bytes, bytes + size);
     }
     mState->sending = false;
+    return true;
   }
   // A port whose other end went (an unplugged device, a stopped server)
   // takes nothing while it is gone.
@@ -141,22 +140,6 @@ class MemoryOut : public MemoryPort<MidiOutPort, OutState> {
   bool isPortUnplugged() const override {
     Lock lock(mSystem->mutex);
     return mState->record.open && mSystem->outUnplugged;
-  }
-  uint64_t sentMark() const override {
-    Lock lock(mSystem->mutex);
-    return mState->record.handed;
-  }
-  std::optional<bool> reached(uint64_t mark) const override {
-    Lock lock(mSystem->mutex);
-    const std::vector<uint64_t>& lost = mState->record.lost;
-    return std::find(lost.begin(), lost.end(), mark) == lost.end();
-  }
-  bool allSent(std::chrono::steady_clock::time_point* at) const override {
-    Lock lock(mSystem->mutex);
-    *at = std::chrono::steady_clock::now();
-    if (mState->record.unsentPolls == 0) return true;
-    --mState->record.unsentPolls;
-    return false;
   }
 };
 
@@ -222,11 +205,6 @@ void MemoryMidiBackend::setCreateFails(bool fails) {
   mShared->createFails = fails;
 }
 
-void MemoryMidiBackend::setSendLatencyPolls(int polls) {
-  Lock lock(mShared->mutex);
-  mShared->sendLatencyPolls = polls;
-}
-
 void MemoryMidiBackend::setOpenFails(bool fails) {
   Lock lock(mShared->mutex);
   mShared->openFails = fails;
@@ -235,6 +213,11 @@ void MemoryMidiBackend::setOpenFails(bool fails) {
 void MemoryMidiBackend::setOutGone(bool gone) {
   Lock lock(mShared->mutex);
   mShared->outGone = gone;
+}
+
+void MemoryMidiBackend::setOutRefuses(std::function<bool(const MidiBytes&)> refuses) {
+  Lock lock(mShared->mutex);
+  mShared->outRefuses = std::move(refuses);
 }
 
 void MemoryMidiBackend::setOutLoses(std::function<bool(const MidiBytes&)> loses) {

@@ -31,9 +31,6 @@ struct MemoryOutRecord : MemoryPortRecord {
   std::vector<MidiBytes> sent;  // messages handed over while open
   int sentWhileClosed = 0;
   int overlappingSends = 0;     // sends begun while another one ran
-  int unsentPolls = 0;          // allSent answers still "not yet" since the last send
-  uint64_t handed = 0;          // messages handed over while open
-  std::vector<uint64_t> lost;   // the numbers of those that reached nothing
 };
 
 struct MemoryInRecord : MemoryPortRecord {
@@ -70,9 +67,9 @@ class MemoryMidiBackend : public MidiBackend {
   // While set, a message it holds for is taken by the open out port but
   // reaches nothing (the cable pulled as it leaves): not among those sent.
   void setOutLoses(std::function<bool(const MidiBytes&)> loses);
-  // After each send, allSent says "not yet" this many times, as a port
-  // that is still connecting does.
-  void setSendLatencyPolls(int polls);
+  // While set, the open out port has no room for a message it holds for (a
+  // stalled system): it refuses it at once.
+  void setOutRefuses(std::function<bool(const MidiBytes&)> refuses);
 
   size_t outObjects() const;
   size_t inObjects() const;
