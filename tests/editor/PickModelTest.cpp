@@ -23,8 +23,11 @@
 // part switch changes nothing the instrument plays; no request waits; no
 // device-ID search ran while the instrument answered.
 //
-// A failure names its seed and its steps; TARNIVEX_PICK_SEED=<seed> replays
-// that one sequence, TARNIVEX_PICK_SEQUENCES=<n> runs n of them,
+// A failure names its seed and its steps, and is replayed after the
+// sequences its instance ran before it; TARNIVEX_PICK_SEED=<seed> replays
+// that one sequence on a fresh instance, TARNIVEX_PICK_SEQUENCES=<n> runs n
+// of them (from the instance's first seed, which a failure names: with its
+// history),
 // TARNIVEX_PICK_TRACE=<seed> prints each step's wire and parts.
 #include <algorithm>
 #include <array>
@@ -2638,6 +2641,19 @@ class PickModelTest : public EditorTest {
     ADD_FAILURE() << out.str();
     return false;
   }
+  // The sequences from..before run again on this instance, as they ran
+  // before the seed that failed: only what they leave behind counts.
+  void replayHistory(uint32_t from, uint32_t before) {
+    for (uint32_t seed = from; seed < before; ++seed) {
+      ::testing::TestPartResultArray ignored;
+      ::testing::ScopedFakeTestPartResultReporter reporter(::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ALL_THREADS,
+                                                           &ignored);
+      intercepted = &ignored;
+      runSeed(seed);
+      intercepted = nullptr;
+    }
+    libraryRewritten = false;
+  }
   int interceptedFailures() const {
     int n = 0;
     for (int i = 0; intercepted && i < intercepted->size(); ++i) n += intercepted->GetTestPartResult(i).failed();
@@ -2748,12 +2764,20 @@ TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
   // need its replay (a pick on its way as the test turns a condition).
   const int maxReplayed = failuresText ? maxFailed : std::max(3, count / 100);
   int failed = 0, replayed = 0;
+  // The seed the instance in use was made for: a replay runs again every
+  // sequence it ran before, so a failure that needs what came before fails
+  // again.
+  uint32_t instanceFirst = first;
   for (int i = 0; i < count && failed < maxFailed; ++i) {
-    // A fresh instance now and then: no sequence leans on a long history
-    // (nor on a library a whole bank request rewrote).
-    if (i % 250 == 0 || std::exchange(libraryRewritten, false)) makeInstance();
-    const auto begin = std::chrono::steady_clock::now();
     const uint32_t seed = first + static_cast<uint32_t>(i);
+    // A fresh instance now and then, at the same seeds whatever the first:
+    // no sequence leans on a long history (nor on a library a whole bank
+    // request rewrote).
+    if (i == 0 || seed % 250 == 1 || std::exchange(libraryRewritten, false)) {
+      makeInstance();
+      instanceFirst = seed;
+    }
+    const auto begin = std::chrono::steady_clock::now();
     ::testing::TestPartResultArray firstTry;
     bool passed;
     {
@@ -2764,9 +2788,11 @@ TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
       intercepted = nullptr;
     }
     if (!passed) {
-      // A seed that fails once is replayed on a fresh instance, and fails
-      // the test when it fails again, or when too many seeds needed one.
-      std::fprintf(stderr, "seed %u failed on its first try:\n", seed);
+      // A seed that fails once is replayed on a fresh instance after the
+      // sequences its instance ran before it, and fails the test when it
+      // fails again, or when too many seeds needed one.
+      std::fprintf(stderr, "seed %u failed on its first try (its instance's history: TARNIVEX_PICK_SEED=%u TARNIVEX_PICK_SEQUENCES=%u):\n",
+                   seed, instanceFirst, seed - instanceFirst + 1);
       for (int k = 0; k < firstTry.size(); ++k)
         std::fprintf(stderr, "%s\n", firstTry.GetTestPartResult(k).message());
       if (++replayed > maxReplayed) {
@@ -2774,6 +2800,7 @@ TEST_F(PickModelTest, EveryRoadEndsOnTheNewestPickThatWentOut) {
         ++failed;
       } else {
         makeInstance();
+        replayHistory(instanceFirst, seed);
         if (!runSeed(seed)) ++failed;
         else std::fprintf(stderr, "seed %u passed on its replay\n", seed);
       }
