@@ -234,7 +234,7 @@ TEST_F(ReportEchoTest, AReportAfterTheEditorsOwnChangeIsItsEchoOnlyOnce) {
 // The editor sends 007 and then 008; the user turns the instrument back to
 // 007: past the second of that change a report of it is the user's pick;
 // within it, the older change's echo.
-TEST_F(ReportEchoTest, AReportOfAnOlderChangeIsAPickPastItsSecond) {
+TEST_F(ReportEchoTest, AReportOfAnOlderChangeIsAPick) {
   const struct {
     const char* what;
     bool echoes, localOn;
