@@ -26,6 +26,7 @@ void MIDIMessageManager::sysexMultiParse(ISysEx* message) {
       set(field.param + p, d[kMultiPartBlockByte + kMultiPartBlockSize * p + field.byte], field.offset);
   // The instrument's multi tells what every part plays.
   plug->notePartProgramsOfMulti();
+  echoes.forgetAll();
   replyAccepted = true;
 }
 

@@ -102,6 +102,7 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       dump = multiDumpOf(*plug);
       if (!sendArrangementDump(dump.data(), kMultiDumpSize)) return false;
       plug->notePartProgramsOfMulti();
+      mManager.echoes.forgetAll();
       // Each part loads the program the multi names: a sound of the editor's
       // is the part's again only once it went out after the multi.
       for (int p = 0; p < 16; ++p) plug->endPartSoundHeld(p);

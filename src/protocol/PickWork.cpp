@@ -180,9 +180,10 @@ bool MIDIMessageManager::runProgramPick(MIDIMessageSender& sender, const PickTic
   // with local control off, which it plays only as the editor's answer.
   const bool repeat = plays && sentProgram == program;
   const bool noEcho = fromDevice && programChannel(*plug, part, false) < 0;
-  // Told only what the editor's last change for the part carried, the
-  // instrument plays it: an answer would only be told back again.
-  const bool told = pick.road == Pick::Road::kReport && !plays && !noEcho && echoes.repeatsLast(part, bank, sentProgram);
+  // Told what the record says the part plays, the instrument plays it
+  // already: an answer would only be told back again.
+  const bool told = pick.road == Pick::Road::kReport && !plays && !noEcho && plug->knowsPart(part, true) &&
+                    plug->knowsPart(part, false) && plug->partBank(part) == bank && plug->partProgram(part) == sentProgram;
   if (told) {
     if (!picks.letGo(ticket, [&](const GatePass& pass) {
           plug->recordPartPlays(pass, bank, sentProgram, nullptr);

@@ -100,8 +100,7 @@ bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {
   const int part = multiPartOf(d[5], d[6]);
   if (part < 0) return false;
   // The instrument telling back a program change the editor sent the part
-  // is that change's echo, used up as it comes; any other report is its own
-  // pick, and no echo is owed after it.
+  // within the second is that change's echo; any other report is its own pick.
   if (echoes.take(part, !(d[6] & 1), d[7], plug->tickMs())) {
     // Playing on its own, the instrument tells the user's turn to that same
     // program just as it tells the echo, and then plays its stored sound:

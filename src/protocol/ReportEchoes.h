@@ -1,14 +1,15 @@
 // What the instrument owes the editor: each program change the editor sends
-// on a channel is told back once by every part on that channel, as the
-// report of the part's bank and then its program, soon after. A report is
-// an echo only of the part's newest change owed, by value, and is used up;
-// one equal only to an older change, or to none, is the instrument's own
-// pick, after which nothing more is owed for the part.
+// on a channel is told back by every part on that channel, as the report of
+// the part's bank and then its program, within a second. A report equal to
+// any change still owed is that change's echo, used up with every older one
+// (the instrument tells in the order it took them); any other report is the
+// instrument's own pick. A multi sent or read whole leaves nothing owed.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 class ReportEchoes {
  public:
@@ -21,12 +22,10 @@ class ReportEchoes {
   // It did not go: nothing of it is owed.
   void forgive(int part, int program);
   // The instrument's report of the part's bank (or program): true when it is
-  // the echo of the part's newest change owed, now used up; false for the
-  // instrument's own pick.
+  // the echo of a change owed, now used up with the older ones.
   bool take(int part, bool bankReport, int value, uint32_t nowMs);
-  // The report's pair (bank -1: the part's own) only repeats what the
-  // editor's last change for the part carried.
-  bool repeatsLast(int part, int bank, int program);
+  // Every part plays what a whole multi said: no echo is owed any more.
+  void forgetAll();
 
  private:
   struct Owed {
@@ -35,16 +34,9 @@ class ReportEchoes {
     bool bankTold = false;
     uint32_t atMs = 0;
   };
-  // Kept in the order the changes went, oldest first.
-  struct PartOwes {
-    static constexpr int kMost = 8;
-    std::array<Owed, kMost> owed{};
-    int count = 0;
-    Owed last{};  // the newest change that went, told back or not
-    void dropFirst(int n);
-  };
   static bool isPart(int part) { return part >= 0 && part < 16; }
 
   std::mutex mMutex;
-  std::array<PartOwes, 16> mParts{};
+  // Per part, oldest first; dropped only once past due.
+  std::array<std::vector<Owed>, 16> mParts{};
 };

@@ -1,16 +1,20 @@
 // The instrument's reports of what its parts play, against the editor's own
 // program changes: the report an instrument sends back for a change it took
-// is that change's echo, matched once; any other report is a pick. Judged by
+// within the second is that change's echo, matched once; any other report is
+// a pick, answered only where it differs from what the part plays. Judged by
 // what reached the instrument, what its part plays and what the window shows.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
 
 #include "../library/LibraryTestSupport.h"
+#include "ByteChunk.h"
 #include "EditorTestSupport.h"
 #include "EditorWindowDriver.h"
 
@@ -101,6 +105,51 @@ class ReportEchoTest : public EditorTest {
   }
   std::pair<int, int> shown() { return {param(kMultiPartBank + kPart)->Int(), param(kMultiPartPatch + kPart)->Int()}; }
 
+  // What the part plays on the instrument, as its multi names it.
+  std::pair<int, int> onInstrument(int part = kPart) const {
+    const SimBytes multi = instrument.multiBuffer();
+    const size_t block = 7 + 32 + 22 * static_cast<size_t>(part);
+    return {multi[block], multi[block + 1]};
+  }
+  // The programs of the program changes on the part's channel the
+  // instrument heard.
+  std::vector<int> programsHeard() const {
+    std::vector<int> programs;
+    for (const Bytes& m : heard)
+      if (m.size() == 2 && m[0] == 0xC0 + kPart) programs.push_back(m[1]);
+    return programs;
+  }
+  // An instrument that tells each program change back lateMs after it took
+  // it. The acts run at their times (ms from now); the editor's messages
+  // reach the instrument as they leave, its other replies come at once. The
+  // talk runs until nothing more is due, or for limitMs.
+  void lateTalk(const std::vector<std::pair<uint32_t, std::function<void()>>>& acts, uint32_t lateMs,
+                uint32_t limitMs = 6000) {
+    const uint32_t start = now;
+    std::multimap<uint32_t, std::function<void()>> due;
+    for (const auto& [at, act] : acts) due.emplace(start + at, act);
+    while (!due.empty() && due.begin()->first - start <= limitMs) {
+      const auto next = due.begin();
+      now = next->first;
+      const std::function<void()> act = next->second;
+      due.erase(next);
+      act();
+      for (int round = 0; round < 12; ++round) {
+        awaitRequestThread();
+        const ByteList sent = sentSinceLast();
+        if (sent.empty()) break;
+        for (const Bytes& message : sent) {
+          heard.push_back(message);
+          for (const SimBytes& reply : instrument.receive(message)) {
+            const bool report = reply.size() == 9 && reply[4] == 0x21;
+            if (report) due.emplace(now + lateMs, [this, reply] { fromInstrument(reply); });
+            else fromInstrument(reply);
+          }
+        }
+      }
+    }
+  }
+
   std::optional<EditorWindowDriver> window;
   std::atomic<bool> burst{false};
   ByteList heard;  // what the instrument heard in the exchanges
@@ -147,14 +196,16 @@ TEST_F(ReportEchoTest, AReportAfterTheEditorsOwnChangeIsItsEchoOnlyOnce) {
     std::vector<std::pair<int, int>> answers;  // what the editor sends back
     int endsOn;                                // the program the part plays and the window shows
   } rows[] = {
-      // Back to the editor's last change before 007 went: it plays that,
-      // nothing is answered.
+      // Back to what the part plays before 007 went: it plays that, nothing
+      // is answered.
       {"echoing: 007, then straight back to 006", true, false, 300, {6, 5}, {}, 5},
-      {"silent: 007, then straight back to 006", false, false, 300, {6, 5}, {}, 5},
-      {"silent, local control on: 007, then straight back to 006", false, true, 300, {6, 5}, {}, 5},
+      {"silent: 007, then back to 006 past the second", false, false, 1500, {6, 5}, {}, 5},
+      {"silent, local control on: 007, then back to 006 past the second", false, true, 1500, {6, 5}, {}, 5},
+      // Within the second of the editor's change to 006, a report of 006 is
+      // its echo, whoever turned the knob: 007 is answered.
+      {"silent: 007, then straight back to 006: taken for the echo", false, false, 300, {6, 5}, {{0, 6}}, 6},
       {"silent: 006 told 0.5 s after: taken for its echo", false, false, 500, {}, {}, 5},
-      // Past due or told again, it only repeats the editor's last change:
-      // never answered again.
+      // Past due or told again, it is what the part plays: never answered.
       {"silent: 006 told 1.5 s after: past due, not answered", false, false, 1500, {5}, {}, 5},
       {"echoing: 006 told again after its echo: not answered", true, false, 500, {5}, {}, 5},
   };
@@ -181,16 +232,19 @@ TEST_F(ReportEchoTest, AReportAfterTheEditorsOwnChangeIsItsEchoOnlyOnce) {
   }
 }
 // The editor sends 007 and then 008; the user turns the instrument back to
-// 007 at once: a report of an older change is the user's pick, only the
-// newest change's is an echo.
+// 007: past the second of that change a report of it is the user's pick;
+// within it, the older change's echo.
 TEST_F(ReportEchoTest, AReportOfAnOlderChangeIsAPick) {
   const struct {
     const char* what;
     bool echoes, localOn;
+    uint32_t msLater;
     std::vector<std::pair<int, int>> answers;
+    int endsOn;
   } rows[] = {
-      {"silent, local control off: answered", false, false, {{0, 6}}},
-      {"silent, local control on: it plays its own pick", false, true, {}},
+      {"silent, local control off: answered", false, false, 1100, {{0, 6}}, 6},
+      {"silent, local control on: it plays its own pick", false, true, 1100, {}, 6},
+      {"silent, local control off, within the second: the older change's echo", false, false, 300, {}, 7},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -200,12 +254,12 @@ TEST_F(ReportEchoTest, AReportOfAnOlderChangeIsAPick) {
     ASSERT_TRUE(exchange());
     ASSERT_EQ(playing(), sound(0, 7));
     heard.clear();
-    now += 300;
+    now += row.msLater;
     turnPanel({{0, 6}});
     EXPECT_TRUE(exchange());
     EXPECT_EQ(pairsHeard(), row.answers);
-    EXPECT_EQ(playing(), sound(0, 6));
-    EXPECT_EQ(shown(), std::make_pair(0, 6));
+    EXPECT_EQ(playing(), sound(0, row.endsOn));
+    EXPECT_EQ(shown(), std::make_pair(0, row.endsOn));
   }
 }
 
@@ -276,8 +330,8 @@ TEST_F(ReportEchoTest, TheWindowEndsOnWhatThePartPlaysAfterATurnThatLooksLikeAnE
   EXPECT_EQ(shown(), std::make_pair(0, 1));
 }
 
-// Nine changes to a part with no report between: the record of owed echoes
-// keeps the newest, and its echo is still matched.
+// Nine changes to a part with no report between: each is owed for its
+// second, the newest's echo too.
 TEST_F(ReportEchoTest, NineChangesWithNoReportBetweenKeepTheNewestOwed) {
   fresh(false, false);
   for (int program = 10; program < 19; ++program) windowPick(0, program);
@@ -373,5 +427,100 @@ TEST_F(ReportEchoTest, AProgramToldAfterALoneBankThatHasNotGoneGoesOnThatBank) {
   EXPECT_EQ(playing(), sound(2, 7));
   EXPECT_EQ(shown(), std::make_pair(2, 7));
   plug->sleepFor = nullptr;
+}
+}  // namespace
+
+namespace {
+// Local control off, an instrument telling each program change back 150 ms
+// after it took it: after the editor's next change went, when changes come
+// 100 ms apart. Each echo is its own change's, within the second: nothing is
+// answered, and the part ends on the last change.
+TEST_F(ReportEchoTest, LateEchoesOfChangesInFlightAreNoPicks) {
+  const struct {
+    const char* what;
+    bool host;               // the host's program changes, else the window's picks
+    int parts;               // parts listening on the part's channel
+    std::vector<int> picks;  // programs of bank A, 100 ms apart (10 ms for nine)
+  } rows[] = {
+      {"two window picks", false, 1, {5, 6}},
+      {"the host's two changes", true, 1, {5, 6}},
+      {"nine window picks in flight", false, 1, {10, 11, 12, 13, 14, 15, 16, 17, 18}},
+      {"two window picks, three parts on the channel", false, 3, {5, 6}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fresh(true, false);
+    for (int other : {4, 5}) {
+      const bool shares = row.parts == 3;
+      param(kMultiPartStatus + other)->Set(shares ? 1 : 0);
+      param(kMultiPartMIDICh + other)->Set(shares ? kPart + 2 : other + 2);
+      instrument.setPartChannel(other, shares ? kPart : other);
+    }
+    plug->conflictLayer->Hide(true);
+    heard.clear();
+    const uint32_t apart = row.picks.size() > 2 ? 10 : 100;
+    std::vector<std::pair<uint32_t, std::function<void()>>> acts;
+    for (size_t i = 0; i < row.picks.size(); ++i) {
+      const int program = row.picks[i];
+      acts.emplace_back(static_cast<uint32_t>(i) * apart, [this, &row, program] {
+        if (row.host) hostEvents({{static_cast<unsigned char>(0xC0 | kPart), static_cast<unsigned char>(program)}});
+        else plug->pickPartProgram(kPart, 0, program, false);
+      });
+    }
+    lateTalk(acts, 150);
+    // Each pick's own change, the host's passed on beside the editor's: no answer.
+    std::vector<int> own;
+    for (int program : row.picks)
+      for (int k = 0; k < (row.host ? 2 : 1); ++k) own.push_back(program);
+    EXPECT_EQ(programsHeard(), own);
+    EXPECT_EQ(onInstrument(), std::make_pair(0, row.picks.back()));
+    EXPECT_EQ(shown(), std::make_pair(0, row.picks.back()));
+    for (int other : {4, 5}) {
+      if (row.parts != 3) continue;
+      EXPECT_EQ(onInstrument(other), std::make_pair(0, row.picks.back())) << "part " << other + 1;
+      EXPECT_EQ(std::make_pair(param(kMultiPartBank + other)->Int(), param(kMultiPartPatch + other)->Int()),
+                std::make_pair(0, row.picks.back()))
+          << "part " << other + 1;
+    }
+  }
+}
+
+// The window picks A 006; a restore right after moves the part back to the
+// project's A 008; the user then turns the instrument to A 006, within the
+// second of that change or long after: the restore owes no echo of it, and
+// the turn is a pick of what the part no longer plays.
+TEST_F(ReportEchoTest, AfterARestoreMovedThePartAPanelPickOfTheOlderProgramIsTaken) {
+  const struct {
+    const char* what;
+    bool localOn;
+    uint32_t msLater;       // after the window's pick
+    std::vector<int> sent;  // program changes the instrument hears after the restore
+  } rows[] = {
+      {"local control off, within the second: answered", false, 300, {5}},
+      {"local control off, 1.5 s later: answered", false, 1500, {5}},
+      {"local control on, within the second: followed", true, 300, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fresh(false, row.localOn);
+    windowPick(0, 7);
+    ASSERT_TRUE(exchange());
+    ByteChunk project;
+    ASSERT_TRUE(plug->SerializeState(&project));
+    windowPick(0, 5);
+    ASSERT_TRUE(exchange());
+    ASSERT_EQ(onInstrument(), std::make_pair(0, 5));
+    ASSERT_GT(plug->UnserializeState(&project, 0), 0);
+    ASSERT_TRUE(exchange());
+    ASSERT_EQ(onInstrument(), std::make_pair(0, 7));
+    ASSERT_EQ(shown(), std::make_pair(0, 7));
+    heard.clear();
+    now += row.msLater;
+    turnPanel({{0, 5}});
+    EXPECT_TRUE(exchange());
+    EXPECT_EQ(programsHeard(), row.sent);
+    EXPECT_EQ(onInstrument(), std::make_pair(0, 5));
+    EXPECT_EQ(shown(), std::make_pair(0, 5));
+  }
 }
 }  // namespace

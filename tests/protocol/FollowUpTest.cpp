@@ -1,9 +1,9 @@
 // A bank or program chosen for a multi part on the instrument, as its report
 // tells it: a pick of the part. With local control on the instrument plays
 // it already (recorded, nothing sent back but notes off); with it off, the
-// pair goes back whole, or nothing of it when the part is locked. Soon after
-// a program change the editor sent, the instrument's report of it is its
-// echo, once.
+// pair goes back whole where it differs from what the part plays, or nothing
+// of it when the part is locked. Within a second of a program change the
+// editor sent, the instrument's report of it is its echo, once.
 #include <gtest/gtest.h>
 
 #include "IMidiMsg.h"
@@ -38,12 +38,14 @@ TEST(FollowUpTest, ABankOrProgramChosenOnTheInstrumentIsAPickOfThePart) {
       {"program, local off, locked: nothing", false, 1, 5000, kBankPosition + 1, 2, {}, {}},
       {"the echo of a program change 500 ms ago: nothing", false, 0, 500, kBankPosition + 1, 0, {}, {}},
       {"the echo of its bank: nothing", false, 0, 500, kBankPosition, 0, {}, {}},
-      {"the echo told a second time: a pick", false, 0, 500, kBankPosition + 1, 0,
-       {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/0"}, kPart + 2, 0},
-      {"past due, 1500 ms after the change: a pick", false, 0, 1500, kBankPosition + 1, 0,
-       {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/0"}},
-      {"after a pick of its own, the change's value: a pick", false, 0, 500, kBankPosition + 1, 0,
-       {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/0"}, kPart + 2, 2},
+      // A pick of what the part plays already: nothing goes back after its notes off.
+      {"the echo told a second time: a pick of what it plays", false, 0, 500, kBankPosition + 1, 0,
+       {"AllSoundsOff 3"}, {"3 0/0"}, kPart + 2, 0},
+      {"past due, 1500 ms after the change: a pick of what it plays", false, 0, 1500, kBankPosition + 1, 0,
+       {"AllSoundsOff 3"}, {"3 0/0"}},
+      // Within the change's second, its value is its echo, whatever came between.
+      {"after a pick of its own, the change's value: its echo", false, 0, 500, kBankPosition + 1, 0, {}, {},
+       kPart + 2, 2},
       {"another program 500 ms after one: a pick", false, 0, 500, kBankPosition + 1, 2,
        {"AllSoundsOff 3", "BankChangeMessage 3"}, {"3 0/2"}},
       // Told, never played: no channel to answer on.
