@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MIDIMessageManager.h"
+#include "NoteEnds.h"
 #include "WaitGuard.h"
 #include "RealtimeScope.h"
 #include "Tarnivex.h"
@@ -24,6 +25,19 @@ void MidiSendThread::stop() {
   mChanged.notify_all();
   mWake.release();
   if (mThread.joinable()) mThread.join();
+}
+
+void MidiSendThread::sendQueuedSoundOffs() {
+  while (Record* record = mQueue.front()) {
+    if (record->kind == Kind::kShort && endsSounding(record->msg)) mPlug.SendMidiMsg(&record->msg);
+    if (carriesPayload(record->kind) && mPayloads.front()) {
+      Payload* payload = mPayloads.front();
+      payload->onStart = nullptr;
+      payload->job = SenderJob{};
+      mPayloads.pop();
+    }
+    mQueue.pop();
+  }
 }
 
 MidiSendThread::Record* MidiSendThread::next(Kind kind, Payload** payload) {

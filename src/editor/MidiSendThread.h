@@ -81,6 +81,10 @@ class MidiSendThread {
   // Ends the thread (a pause it is in ends early); what is still queued is
   // dropped. The plug-in's pointer to it stays valid until it has ended.
   void stop();
+  // After stop: the host's messages that end a sound still queued go
+  // straight to the port (a note the host ended must not hang on the
+  // instrument); everything else queued is dropped.
+  void sendQueuedSoundOffs();
   MidiSendThread(const MidiSendThread&) = delete;
   MidiSendThread& operator=(const MidiSendThread&) = delete;
 

@@ -253,7 +253,9 @@ Tarnivex::~Tarnivex() {
   if (midiMessageManager) midiMessageManager->shutDown();
   midiSendThread->stop();
   // Nothing of a restore, a SEND MULTI or a pick under way goes on after
-  // the close: what was not sent is not sent.
+  // the close: what was not sent is not sent. Only the host's sound-offs
+  // still queued go, so that no note it ended keeps sounding.
+  midiSendThread->sendQueuedSoundOffs();
   midiSendThread.reset();
   midiMessageManager.reset();
   patchManager.reset();

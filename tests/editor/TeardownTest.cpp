@@ -57,4 +57,24 @@ TEST_F(TeardownTest, ClosingWhileAJobRunsAndTheInstrumentSends) {
     instrumentSide.join();
   }
 }
+// A close drops what the MIDI thread had not done yet, but for the host's
+// sound-offs: the notes the host ended must not keep sounding.
+TEST_F(TeardownTest, AClosePassesOnOnlyTheHostsQueuedSoundOffs) {
+  makePlug();
+  std::atomic<bool> busy{false};
+  // The MIDI thread is held by other work while the host's last events
+  // wait behind it, as a loaded machine has it at a close.
+  plug->midiSendThread->runFromAnyThread([&busy] {
+    busy = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  });
+  while (!busy) std::this_thread::yield();
+  const size_t before = backend->out().sent.size();
+  hostEvents({{0x92, 60, 100}, {0xB2, 64, 0}, {0xB2, 123, 0}, {0xB2, 121, 0}, {0x82, 60, 0}, {0xB2, 7, 90},
+              {0xC2, 5}});
+  plug.reset();
+  const auto all = backend->out().sent;
+  const ByteList after(all.begin() + static_cast<long>(before), all.end());
+  EXPECT_EQ(after, (ByteList{{0xB2, 64, 0}, {0xB2, 123, 0}, {0xB2, 121, 0}, {0x82, 60, 0}}));
+}
 }  // namespace
