@@ -292,12 +292,13 @@ class IPlugBase {
   // reached something connected. One that has not left by then is taken back.
   bool AwaitMidiOutReached(uint64_t mark, std::chrono::milliseconds bound);
   // True while the out port chosen is gone. Never waits for a sender: while
-  // one holds the port, the answer it last gave.
+  // one holds the port, and inside the host's real-time calls, the answer it
+  // last gave.
   bool MidiOutGone();
   // The out port is open and nothing is connected to it.
   bool MidiOutUnplugged();
-  // The same, never waiting for a sender: false while one holds the port.
-  bool MidiOutUnpluggedNow();
+  // The answer the last look at the port gave, taking no lock.
+  bool MidiOutUnpluggedNow() const { return mMidiOutUnplugged; }
   // Waits up to bound for what was sent on the direct out port to leave it;
   // the time it left, or now when there is no port or the bound passed.
   std::chrono::steady_clock::time_point AwaitMidiOutSent(std::chrono::milliseconds bound);
@@ -317,6 +318,7 @@ class IPlugBase {
   // Sends come from the GUI, audio and worker threads; one message at a time.
   std::mutex mMidiOutMutex;
   std::atomic<bool> mMidiOutGone{false};
+  std::atomic<bool> mMidiOutUnplugged{false};
   int mRequestedInSelection = 0;
   int mRequestedOutSelection = 0;
   WDL_PtrList<ChannelIO> mChannelIO;

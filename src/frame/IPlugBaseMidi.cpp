@@ -8,6 +8,7 @@
 
 #include "IPlugBase.h"
 #include "MidiPorts.h"
+#include "RealtimeScope.h"
 #include "WaitGuard.h"
 
 namespace {
@@ -307,12 +308,14 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t*
   }
   bool unplugged = false;
   {
+    WaitGuard::beforeLock("the out port's lock");
     std::lock_guard<std::mutex> lock(mMidiOutMutex);
     // A port that is not open drops the message, as the MIDI system does, and
     // says so: nothing was sent.
     if (!mMidiOut) return false;
     // What an open port with nothing on its other end sends is lost.
     unplugged = mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
+    mMidiOutUnplugged = unplugged;
     if (mMidiOut->isPortOpen() && !unplugged) {
       try {
         mMidiOut->sendMessage(bytes, size);
@@ -334,6 +337,8 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t*
 }
 
 bool IPlugBase::MidiOutGone() {
+  // The host's real-time calls take no lock.
+  if (RealtimeScope::active()) return mMidiOutGone;
   std::unique_lock<std::mutex> lock(mMidiOutMutex, std::try_to_lock);
   if (lock) mMidiOutGone = mMidiOut && mMidiOut->isPortGone();
   return mMidiOutGone;
@@ -341,12 +346,7 @@ bool IPlugBase::MidiOutGone() {
 
 bool IPlugBase::MidiOutUnplugged() {
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
-  return mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
-}
-
-bool IPlugBase::MidiOutUnpluggedNow() {
-  std::unique_lock<std::mutex> lock(mMidiOutMutex, std::try_to_lock);
-  return lock && mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
+  return mMidiOutUnplugged = mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
 }
 
 std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {
