@@ -59,6 +59,7 @@ IPlugBase::~IPlugBase() {
   mChannelIO.Empty(true);
   mInputBusLabels.Empty(true);
   mOutputBusLabels.Empty(true);
+  mMidiOutSeen = nullptr;
   if (mMidiOut) {
     mMidiOut->closePort();
     mMidiOut.reset();

@@ -297,8 +297,8 @@ class IPlugBase {
   bool MidiOutGone();
   // The out port is open and nothing is connected to it.
   bool MidiOutUnplugged();
-  // The answer the last look at the port gave, taking no lock.
-  bool MidiOutUnpluggedNow() const { return mMidiOutUnplugged; }
+  // The same, taking no lock: for the host's real-time calls.
+  bool MidiOutUnpluggedNow() const;
   // Waits up to bound for what was sent on the direct out port to leave it;
   // the time it left, or now when there is no port or the bound passed.
   std::chrono::steady_clock::time_point AwaitMidiOutSent(std::chrono::milliseconds bound);
@@ -318,7 +318,9 @@ class IPlugBase {
   // Sends come from the GUI, audio and worker threads; one message at a time.
   std::mutex mMidiOutMutex;
   std::atomic<bool> mMidiOutGone{false};
-  std::atomic<bool> mMidiOutUnplugged{false};
+  // The out port as the host's real-time calls see it, without the lock:
+  // made once, it goes only with the instance, after the last of them.
+  std::atomic<MidiOutPort*> mMidiOutSeen{nullptr};
   int mRequestedInSelection = 0;
   int mRequestedOutSelection = 0;
   WDL_PtrList<ChannelIO> mChannelIO;

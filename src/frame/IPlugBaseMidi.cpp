@@ -145,6 +145,7 @@ MidiSession& IPlugBase::midiSession() {
 std::unique_ptr<MidiOutPort> IPlugBase::takeMidiOut(std::shared_ptr<MidiBackend>* backend) {
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
   if (backend) *backend = mMidiBackend;
+  mMidiOutSeen = nullptr;
   return std::move(mMidiOut);
 }
 
@@ -158,6 +159,7 @@ std::vector<std::string>& IPlugBase::getExternalMIDIOutNames() {
     error.printMessage();
     mMidiOut.reset();
   }
+  mMidiOutSeen = mMidiOut.get();
   FillNames(mOutNames, mMidiOut.get());
   return mOutNames;
 }
@@ -224,6 +226,8 @@ int IPlugBase::GetMIDIInPortNumber(const char* name) {
 bool IPlugBase::initializeVirtualOutput(std::string name) {
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
   // The old object goes first, so its port does not stay open behind us.
+  // Never while the host's real-time calls run: they ask the port.
+  mMidiOutSeen = nullptr;
   if (mMidiOut) {
     mMidiOut->closePort();
     mMidiOut.reset();
@@ -231,6 +235,7 @@ bool IPlugBase::initializeVirtualOutput(std::string name) {
   try {
     mMidiOut = midiSession().createOut(kOutClientName);
     mMidiOut->openVirtualPort("From " + name);
+    mMidiOutSeen = mMidiOut.get();
   } catch (const MidiError& error) {
     error.printMessage();
     mMidiOut.reset();
@@ -315,7 +320,6 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t*
     if (!mMidiOut) return false;
     // What an open port with nothing on its other end sends is lost.
     unplugged = mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
-    mMidiOutUnplugged = unplugged;
     if (mMidiOut->isPortOpen() && !unplugged) {
       try {
         mMidiOut->sendMessage(bytes, size);
@@ -337,8 +341,11 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size, uint64_t*
 }
 
 bool IPlugBase::MidiOutGone() {
-  // The host's real-time calls take no lock.
-  if (RealtimeScope::active()) return mMidiOutGone;
+  // The host's real-time calls take no lock: they ask the port itself.
+  if (RealtimeScope::active()) {
+    const MidiOutPort* port = mMidiOutSeen;
+    return port && port->isPortGone();
+  }
   std::unique_lock<std::mutex> lock(mMidiOutMutex, std::try_to_lock);
   if (lock) mMidiOutGone = mMidiOut && mMidiOut->isPortGone();
   return mMidiOutGone;
@@ -346,7 +353,12 @@ bool IPlugBase::MidiOutGone() {
 
 bool IPlugBase::MidiOutUnplugged() {
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
-  return mMidiOutUnplugged = mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
+  return mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
+}
+
+bool IPlugBase::MidiOutUnpluggedNow() const {
+  const MidiOutPort* port = mMidiOutSeen;
+  return port && port->isPortOpen() && port->isPortUnplugged();
 }
 
 std::chrono::steady_clock::time_point IPlugBase::AwaitMidiOutSent(std::chrono::milliseconds bound) {
