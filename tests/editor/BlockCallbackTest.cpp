@@ -932,8 +932,8 @@ TEST_F(BlockCallbackTest, TheBlockAndTheHostsEventsReturnWhileTheMidiThreadIsHel
   EXPECT_EQ(arrived, (ByteList{tempo(60), {0xB2, 123, 0}, {0x92, 60, 100}}));
 }
 
-// The editor follows what the instrument sends with the block let in: while
-// it is held inside that work (also inside an edit's whole take), blocks
+// The block takes no lock while the editor follows what the instrument
+// sends: while it is held inside that work (also inside an edit's whole take), blocks
 // and the host's event calls run and return, the value it follows is there
 // whole, and what the events brought reaches the instrument and the editor
 // once it goes on.
