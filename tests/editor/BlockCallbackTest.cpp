@@ -1092,6 +1092,37 @@ TEST_F(BlockCallbackTest, ACallFromInsideTheBlockTakesNoLock) {
   EXPECT_EQ(arrivedAtInstrument(), (ByteList{{0x92, 60, 100}}));
 }
 
+// A close that meets a block in flight (hosts do not close beside the
+// block, but one may) lets it end before the instance goes; the block,
+// holding no lock, runs to its end meanwhile.
+TEST_F(BlockCallbackTest, ACloseLetsABlockInFlightEndFirst) {
+  AEffect* effect = plug->GetAEffect();
+  std::promise<void> entered, closeCalled;
+  std::shared_future<void> closing = closeCalled.get_future().share();
+  std::atomic<bool> blockLeft{false};
+  bool once = false;  // the audio thread's alone
+  host.onTime = [&] {
+    if (std::exchange(once, true)) return;
+    entered.set_value();
+    (void)closing.wait_for(std::chrono::seconds(10));
+    // Long enough for a close that does not wait to have taken the instance.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    blockLeft = true;
+  };
+  std::thread audio([effect] {
+    std::vector<double> samples(64);
+    double* channels[] = {samples.data(), samples.data()};
+    effect->processDoubleReplacing(effect, channels, channels, 64);
+  });
+  entered.get_future().wait();
+  (void)plug.release();  // the close deletes it
+  closeCalled.set_value();
+  effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+  EXPECT_TRUE(blockLeft) << "the instance went while its block was in flight";
+  audio.join();
+  host.onTime = nullptr;
+}
+
 // The host's real-time calls take no lock: while another thread holds the
 // plug-in's lock (an edit held in the page refresh it starts, a window
 // action holding it whole, a value from the instrument followed), blocks
