@@ -315,7 +315,7 @@ namespace {
 // reading waits its two seconds for it) while the host's audio thread runs.
 // Reported: the worst wait inside a block and inside an event call, the
 // worst of each, and how long the refresh took. Goal: the waits under
-// 100 us, as the files are read with the block let in.
+// 100 us, as the block and the event call take no lock.
 void BM_BlockWorstWaitDuringRefresh(benchmark::State& state) {
   const bool folderHeld = state.range(0) != 0;
   const std::string previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
@@ -473,9 +473,7 @@ ActionWaits WhileTheHostRuns(Tarnivex& plug, Action action) {
 // rename). The idle call (the pick) builds the category banks again.
 // Reported: the worst wait inside an event call and inside a block, the
 // worst of each, and how long the idle call (the search, the pick) took; the
-// time is the worst event call's. Goal: no event call or block over 1 ms. A
-// call held on the lock's priority inheritance may be charged CPU time as
-// it waits: its wall time is what the host meets.
+// time is the worst event call's. Goal: no event call or block over 1 ms.
 void BM_EventWorstWaitDuringCategoryRebuild(benchmark::State& state) {
   const int banks = static_cast<int>(state.range(0));
   const bool search = state.range(1) == 1;

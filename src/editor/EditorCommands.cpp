@@ -238,13 +238,10 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
   handWindowPick(pick, multi);
   currentProgram = next;
   if (patchLibrarian) patchLibrarian->currentProgram = currentProgram.load();
-  // The page follows the step: its menus list every bank of the library,
-  // so they are rebuilt with the block and the host's event call let in.
-  besideBlock([&] {
-    if (librarianBrowser && librarianBrowser->programNumberMenu)
-      librarianBrowser->programNumberMenu->refreshPatchNames(currentProgram);
-    OnParamChange(kMainTab);
-  });
+  // The page follows the step: its menus list every bank of the library.
+  if (librarianBrowser && librarianBrowser->programNumberMenu)
+    librarianBrowser->programNumberMenu->refreshPatchNames(currentProgram);
+  OnParamChange(kMainTab);
   return true;
 }
 
@@ -253,9 +250,7 @@ bool Tarnivex::runProgramStep(int paramIdx, int iv) {
 void Tarnivex::endSearch() {
   // The lists and menus of thousands of banks again, filled as after a
   // search.
-  besideBlock([&] {
-    if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearch);
-  });
+  if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearch);
   // Stepping the library, the pane in use shows where the part's sound is now.
   if (libraryControl) highlightPlayed();
   showLayer("categoryLimit", true);
@@ -266,10 +261,8 @@ void Tarnivex::endSearch() {
 void Tarnivex::runSearch() {
   const std::string text = paramDisplayText(kPatchSearchString, 0);
   // A search of thousands of banks finds thousands of sounds: their lists
-  // and menus are filled a whole value at a time, as after a refresh.
-  besideBlock([&] {
-    if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearchString);
-  });
+  // and menus are filled as after a refresh.
+  if (librarianBrowser) librarianBrowser->OnParamChange(kPatchSearchString);
   if (libraryControl) highlightPlayed();
   if (text.empty()) {
     showLayer("categoryLimit", true);
@@ -318,20 +311,14 @@ bool Tarnivex::runLibrarianViewCommand(int paramIdx, double value) {
     case kCategorySelection:
       refreshStaleCategories();
       // Thousands of category banks: filled as after a refresh.
-      besideBlock([&] {
-        if (browser) browser->OnParamChange(kCategorySelection);
-      });
+      if (browser) browser->OnParamChange(kCategorySelection);
       if (libraryControl) highlightPlayed();
       if (searchModeControl) searchModeControl->Hide(iv > 0);
       if (searchButton) searchButton->Hide(iv > 0);
       return false;
     case kRefreshFolders:
-      // The panes and menus of a thousand banks take a while too: they are
-      // filled a whole value at a time, as the editor follows the instrument.
-      besideBlock([&] {
-        if (browser) browser->OnParamChange(kRefreshFolders);
-        if (!folderWasBusy()) showLeftOutBanks();
-      });
+      if (browser) browser->OnParamChange(kRefreshFolders);
+      if (!folderWasBusy()) showLeftOutBanks();
       return false;
     case kPatchSearch:
       if (iv == 1) {

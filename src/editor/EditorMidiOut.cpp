@@ -377,7 +377,7 @@ bool Tarnivex::pairPlayedElsewhere(int part, int bank, int program) const {
 }
 
 bool Tarnivex::isOutUnplugged() {
-  // The host's real-time calls never wait for a sender: the gate meets it then.
+  // The host's real-time calls take no lock: the answer the port last gave.
   return midiIOConfigured && (RealtimeScope::active() ? MidiOutUnpluggedNow() : MidiOutUnplugged());
 }
 

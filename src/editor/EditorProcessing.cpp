@@ -140,23 +140,19 @@ void Tarnivex::sendTempo(int code) {
 
 void Tarnivex::drainQueue(int frames, int nFrames) {
   const bool toHost = midiToHostBuffer;
-  auto lock = midiQueue.Lock();
+  midiQueue.Take();
   for (int s = 0; s < frames; ++s) {
-    while (!midiQueue.EmptyLocked() && midiQueue.PeekLocked().mOffset <= s) {
+    while (!midiQueue.Empty() && midiQueue.Peek().mOffset <= s) {
       if (toHost) {
         // Into the host's buffer: the host passes it on where the track's
         // MIDI output goes.
-        IMidiMsg msg = midiQueue.PeekLocked();
+        IMidiMsg msg = midiQueue.Peek();
         msg.mOffset = std::clamp(s, 0, nFrames > 0 ? nFrames - 1 : 0);
         SendMidiVST(&msg);
       }
-      midiQueue.RemoveLocked();
+      midiQueue.Remove();
     }
-    if (!transportWasRunning && soundsOffPending && midiIOConfigured) {
-      lock.unlock();
-      silenceAfterResetIfDue();
-      lock.lock();
-    }
+    if (!transportWasRunning && soundsOffPending && midiIOConfigured && silenceAfterResetIfDue()) midiQueue.Take();
     if (GetGUI()) {
       const uint32_t now = tick();
       for (int p = 0; p < 16; ++p) {
@@ -166,7 +162,17 @@ void Tarnivex::drainQueue(int frames, int nFrames) {
       }
     }
   }
-  midiQueue.FlushLocked(frames);
+  midiQueue.Flush(frames);
+}
+
+// The window's idle call shows it: a text control's text is not the block's to set.
+void Tarnivex::showMidiOutDelay() {
+  if (!midiToHostBuffer || !GetGUI() || !midiOutDelayDisplay || storedSampleRate <= 0.0) return;
+  const int frames = hostBufferFrames();
+  char text[64];
+  const int ms = frames > 0 ? static_cast<int>(1000.0 / (storedSampleRate / frames)) : 0;
+  std::snprintf(text, sizeof(text), "%dms|%dbfr", ms, GetBlockSize());
+  midiOutDelayDisplay->SetTextFromPlug(text);
 }
 
 bool Tarnivex::silenceAfterResetIfDue() {
@@ -254,17 +260,7 @@ void Tarnivex::ProcessDoubleReplacing(double**, double**, int nFrames) {
     }
   }
 
-  int frames = nFrames;
-  if (midiToHostBuffer) {
-    frames = hostBufferOffset >= 0 ? hostBufferOffset.load() : 1;
-    if (GetGUI() && midiOutDelayDisplay && storedSampleRate > 0.0) {
-      char text[64];
-      const int ms = frames > 0 ? static_cast<int>(1000.0 / (storedSampleRate / frames)) : 0;
-      std::snprintf(text, sizeof(text), "%dms|%dbfr", ms, GetBlockSize());
-      midiOutDelayDisplay->SetTextFromPlug(text);
-    }
-  }
-  drainQueue(frames, nFrames);
+  drainQueue(midiToHostBuffer ? hostBufferFrames() : nFrames, nFrames);
 
   if (constructionFinished && midiIOConfigured && midiOutStored && initialisationPending) {
     sendSysExInitialization();

@@ -51,30 +51,21 @@ void Tarnivex::showArrivedLibrary() {
   if (!patchLibrarian || !patchLibrarian->takeArrival()) return;
   {
     WDL_MutexLock lock(&mMutex);
-    // Thousands of banks take milliseconds: their panes, lists and menus are
-    // filled a whole value at a time beside the block, as after a refresh.
-    besideBlock([&] {
-      // A bank chosen before the banks were there (a restored project) stays.
-      const int upper = patchLibrarian->upperBank;
-      const int lower = patchLibrarian->lowerBank;
-      if (librarianBrowser) librarianBrowser->showLibrary();
-      // The lists were built empty at create: their ranges anew, and the
-      // texts every instance of this library shares.
-      buildBankSelectionList(kPatchSelectionListUpper, "Bank Selection List 1", 0);
-      buildBankSelectionList(kPatchSelectionListLower, "Bank Selection List 2", 1);
-      if (librarianBrowser) {
-        const int list = patchLibrarian->librarianMode == 1 ? kMultiList : kSoundList;
-        if (upper > 0 && upper < patchLibrarian->bankCount(list)) librarianBrowser->showPaneBank(0, upper);
-        if (lower > 0 && lower < patchLibrarian->bankCount(list)) librarianBrowser->showPaneBank(1, lower);
-      }
-    });
+    // A bank chosen before the banks were there (a restored project) stays.
+    const int upper = patchLibrarian->upperBank;
+    const int lower = patchLibrarian->lowerBank;
+    if (librarianBrowser) librarianBrowser->showLibrary();
+    // The lists were built empty at create: their ranges anew, and the
+    // texts every instance of this library shares.
+    buildBankSelectionList(kPatchSelectionListUpper, "Bank Selection List 1", 0);
+    buildBankSelectionList(kPatchSelectionListLower, "Bank Selection List 2", 1);
+    if (librarianBrowser) {
+      const int list = patchLibrarian->librarianMode == 1 ? kMultiList : kSoundList;
+      if (upper > 0 && upper < patchLibrarian->bankCount(list)) librarianBrowser->showPaneBank(0, upper);
+      if (lower > 0 && lower < patchLibrarian->bankCount(list)) librarianBrowser->showPaneBank(1, lower);
+    }
   }
   showLeftOutBanks();
-}
-
-void Tarnivex::besideBlock(const std::function<void()>& work) {
-  const WDL_BlockLetIn letIn(&mMutex);
-  work();
 }
 
 void Tarnivex::besideFiles(const std::function<void()>& work) {

@@ -161,8 +161,8 @@ void Tarnivex::OnParamChange(int paramIdx) {
 }
 
 void Tarnivex::OnParamChange2(int paramIdx) {
-  // The editor follows a value from the instrument with the audio block let
-  // in: what the block reads is written here a whole value at a time.
+  // The editor follows a value from the instrument as a MIDI thread does:
+  // it never waits for a window action's file work.
   WDL_MutexLock lock(&mMutex, true);
   IParam* param = GetParam(paramIdx);
   if (!param) return;

@@ -99,15 +99,11 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // Waits for the library read on a worker at create and shows it; for
   // threads that may wait (never the host's).
   void waitForLibrary();
-  // Runs a slow stretch of a window action that touches nothing the block
-  // reads (the panes and menus filled a whole value at a time) with the
-  // block and the host's event call let in.
-  void besideBlock(const std::function<void()>& work);
   // Runs a window action's file work (reading or splitting the library, a
   // settings rewrite, a wait for a folder's lock) or a build of the library's
   // lists (its categories, a search), which touches nothing of the plug-in's
-  // but under locks of its own, with the block, the host's event call and the
-  // MIDI threads let in: none of them waits for it.
+  // but under locks of its own, with the MIDI threads let in: none of them
+  // waits for it.
   void besideFiles(const std::function<void()>& work);
   // Set while the block's part request waits on the MIDI thread.
   std::atomic<bool> partRequestPosted{false};
@@ -211,7 +207,7 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> soundsOffPending{false};
   std::atomic<bool> notesSilenced{false};
   std::atomic<bool> partRequestPending{false};
-  double storedSampleRate = 0.0;
+  std::atomic<double> storedSampleRate{0.0};
   std::array<std::atomic<int>, 16> partLights{};
   std::array<std::atomic<uint32_t>, 16> lightTimes{};
   std::array<std::atomic<int>, 16> sentBanks{};
@@ -648,6 +644,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   void lightPart(int part) override;
   void sendTempo(int code);
   void drainQueue(int frames, int nFrames);
+  // How late the MIDI put into the host's buffer leaves, in frames.
+  int hostBufferFrames() const { return hostBufferOffset >= 0 ? hostBufferOffset.load() : 1; }
+  void showMidiOutDelay();
   // The all-sounds-off due after a reset while the transport stands, once;
   // true when it went.
   bool silenceAfterResetIfDue();

@@ -222,6 +222,7 @@ void Tarnivex::OnIdle() {
   followPicksInWindow();
   showArrivedLibrary();
   showOutPortState();
+  showMidiOutDelay();
   if (folderRefreshPending.exchange(false)) OnParamChange(kRefreshFolders);
   if (paramNameDisplay && paramValueDisplay) {
     std::optional<std::pair<std::string, std::string>> failure;
@@ -244,5 +245,5 @@ void Tarnivex::refreshStaleCategories() {
     return;
   }
   WDL_MutexLock lock(&mMutex);
-  besideBlock([&] { librarianBrowser->showCategories(); });
+  librarianBrowser->showCategories();
 }

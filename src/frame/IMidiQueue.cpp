@@ -3,10 +3,21 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "RealtimeScope.h"
+#include "WaitGuard.h"
+
 namespace {
 constexpr int kEntriesPerPage = 4096 / static_cast<int>(sizeof(IMidiMsg));
 
 int RoundToPages(int entries) { return (entries + kEntriesPerPage - 1) / kEntriesPerPage * kEntriesPerPage; }
+
+bool Push(SpscQueue<IMidiMsg>& ring, const IMidiMsg& msg) {
+  IMidiMsg* slot = ring.back();
+  if (!slot) return false;
+  *slot = msg;
+  ring.publish();
+  return true;
+}
 }  // namespace
 
 IMidiQueue::IMidiQueue(int size, int grow) : mGrow(grow) {
@@ -26,46 +37,50 @@ void IMidiQueue::Compact() {
   mFront = 0;
 }
 
-bool IMidiQueue::Expand() {
-  if (mGrow <= 0) return false;
-  const int size = (mSize / mGrow + 1) * mGrow;
-  auto* buf = static_cast<IMidiMsg*>(std::realloc(mBuf, sizeof(IMidiMsg) * static_cast<size_t>(size)));
-  if (!buf) return false;
-  mBuf = buf;
-  mSize = size;
-  return true;
-}
-
 void IMidiQueue::Add(const IMidiMsg* msg) {
   if (!msg) return;
-  std::lock_guard<std::mutex> lock(mMutex);
+  // The host's real-time calls are one thread at a time, by the host's rules.
+  if (RealtimeScope::active()) {
+    Push(mRealtime, *msg);
+    return;
+  }
+  WaitGuard::beforeLock("the outgoing queue's fillers' lock");
+  std::lock_guard<std::mutex> lock(mOthersMutex);
+  Push(mOthers, *msg);
+}
+
+bool IMidiQueue::Insert(const IMidiMsg& msg) {
   if (mBack >= mSize) {
-    if (mFront > 0) Compact();
-    else if (!Expand()) return;
+    if (mFront == 0) return false;
+    Compact();
   }
   int at = mBack;
-  if (mBack > mFront && msg->mOffset < mBuf[mBack - 1].mOffset) {
+  if (mBack > mFront && msg.mOffset < mBuf[mBack - 1].mOffset) {
     int i = mBack - 2;
-    while (i >= mFront && msg->mOffset < mBuf[i].mOffset) --i;
+    while (i >= mFront && msg.mOffset < mBuf[i].mOffset) --i;
     at = i + 1;
     std::memmove(mBuf + at + 1, mBuf + at, sizeof(IMidiMsg) * static_cast<size_t>(mBack - at));
   }
-  mBuf[at] = *msg;
+  mBuf[at] = msg;
   ++mBack;
+  return true;
 }
 
-void IMidiQueue::FlushLocked(int n) {
+void IMidiQueue::Take() {
+  // What finds no room waits in its ring for the next drain.
+  for (SpscQueue<IMidiMsg>* ring : {&mRealtime, &mOthers})
+    while (const IMidiMsg* msg = ring->front()) {
+      if (!Insert(*msg)) break;
+      ring->pop();
+    }
+}
+
+void IMidiQueue::Flush(int n) {
   Compact();
   for (int i = 0; i < mBack; ++i) mBuf[i].mOffset -= n;
 }
 
-void IMidiQueue::Flush(int n) {
-  std::lock_guard<std::mutex> lock(mMutex);
-  FlushLocked(n);
-}
-
 void IMidiQueue::Resize(int r) {
-  std::lock_guard<std::mutex> lock(mMutex);
   Compact();
   mGrow = RoundToPages(r > 0 ? r : 0);
   int size = mGrow;
@@ -80,16 +95,5 @@ void IMidiQueue::Resize(int r) {
 }
 
 int IMidiQueue::ToDo() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mBack - mFront;
-}
-
-int IMidiQueue::GetSize() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mSize;
-}
-
-int IMidiQueue::GetGrow() const {
-  std::lock_guard<std::mutex> lock(mMutex);
-  return mGrow;
+  return mBack - mFront + static_cast<int>(mRealtime.size() + mOthers.size());
 }

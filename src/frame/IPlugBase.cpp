@@ -59,6 +59,7 @@ IPlugBase::~IPlugBase() {
   mChannelIO.Empty(true);
   mInputBusLabels.Empty(true);
   mOutputBusLabels.Empty(true);
+  mMidiOutSeen = nullptr;
   if (mMidiOut) {
     mMidiOut->closePort();
     mMidiOut.reset();
@@ -170,9 +171,8 @@ void IPlugBase::SetParameterFromGUI2(int paramIdx, double normalizedValue) {
 
 void IPlugBase::SetParameterFromGUIWith(int paramIdx, double normalizedValue, void (IPlugBase::*handler)(int)) {
   StampBeforeUserChange();
-  // A value from the instrument (they come by the thousand a second) never
-  // keeps the audio block waiting: the block sees the value before or after
-  // its write, which is whole, and the editor follows it with the block let in.
+  // A value from the instrument (they come by the thousand a second) is
+  // followed as a MIDI thread's take: it never waits for file work.
   WDL_MutexLock lock(&mMutex, handler == &IPlugBase::OnParamChange2);
   IParam* param = GetParam(paramIdx);
   if (!param) return;

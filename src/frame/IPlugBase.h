@@ -291,12 +291,13 @@ class IPlugBase {
   // Gone once the port took it; a port with no room refuses it at once.
   bool SendToMidiOut(const unsigned char* bytes, size_t size);
   // True while the out port chosen is gone. Never waits for a sender: while
-  // one holds the port, the answer it last gave.
+  // one holds the port, and inside the host's real-time calls, the answer it
+  // last gave.
   bool MidiOutGone();
   // The out port is open and nothing is connected to it.
   bool MidiOutUnplugged();
-  // The same, never waiting for a sender: false while one holds the port.
-  bool MidiOutUnpluggedNow();
+  // The same, taking no lock: for the host's real-time calls.
+  bool MidiOutUnpluggedNow() const;
   // Opens this instance's session on the MIDI system at its first use.
   MidiSession& midiSession();
   // Hands the out port over (to what sends after the instance has gone),
@@ -313,6 +314,9 @@ class IPlugBase {
   // Sends come from the GUI, audio and worker threads; one message at a time.
   std::mutex mMidiOutMutex;
   std::atomic<bool> mMidiOutGone{false};
+  // The out port as the host's real-time calls see it, without the lock:
+  // made once, it goes only with the instance, after the last of them.
+  std::atomic<MidiOutPort*> mMidiOutSeen{nullptr};
   int mRequestedInSelection = 0;
   int mRequestedOutSelection = 0;
   WDL_PtrList<ChannelIO> mChannelIO;

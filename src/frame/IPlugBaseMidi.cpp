@@ -5,6 +5,8 @@
 
 #include "IPlugBase.h"
 #include "MidiPorts.h"
+#include "RealtimeScope.h"
+#include "WaitGuard.h"
 
 namespace {
 constexpr const char* kSelectMIDIDevice = "Select MIDI Device";
@@ -140,6 +142,7 @@ MidiSession& IPlugBase::midiSession() {
 std::unique_ptr<MidiOutPort> IPlugBase::takeMidiOut(std::shared_ptr<MidiBackend>* backend) {
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
   if (backend) *backend = mMidiBackend;
+  mMidiOutSeen = nullptr;
   return std::move(mMidiOut);
 }
 
@@ -153,6 +156,7 @@ std::vector<std::string>& IPlugBase::getExternalMIDIOutNames() {
     error.printMessage();
     mMidiOut.reset();
   }
+  mMidiOutSeen = mMidiOut.get();
   FillNames(mOutNames, mMidiOut.get());
   return mOutNames;
 }
@@ -219,6 +223,8 @@ int IPlugBase::GetMIDIInPortNumber(const char* name) {
 bool IPlugBase::initializeVirtualOutput(std::string name) {
   std::lock_guard<std::mutex> lock(mMidiOutMutex);
   // The old object goes first, so its port does not stay open behind us.
+  // Never while the host's real-time calls run: they ask the port.
+  mMidiOutSeen = nullptr;
   if (mMidiOut) {
     mMidiOut->closePort();
     mMidiOut.reset();
@@ -226,6 +232,7 @@ bool IPlugBase::initializeVirtualOutput(std::string name) {
   try {
     mMidiOut = midiSession().createOut(kOutClientName);
     mMidiOut->openVirtualPort("From " + name);
+    mMidiOutSeen = mMidiOut.get();
   } catch (const MidiError& error) {
     error.printMessage();
     mMidiOut.reset();
@@ -303,6 +310,7 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
   }
   bool unplugged = false, full = false;
   {
+    WaitGuard::beforeLock("the out port's lock");
     std::lock_guard<std::mutex> lock(mMidiOutMutex);
     // A port that is not open drops the message, as the MIDI system does, and
     // says so: nothing was sent.
@@ -331,6 +339,11 @@ bool IPlugBase::SendToMidiOut(const unsigned char* bytes, size_t size) {
 }
 
 bool IPlugBase::MidiOutGone() {
+  // The host's real-time calls take no lock: they ask the port itself.
+  if (RealtimeScope::active()) {
+    const MidiOutPort* port = mMidiOutSeen;
+    return port && port->isPortGone();
+  }
   std::unique_lock<std::mutex> lock(mMidiOutMutex, std::try_to_lock);
   if (lock) mMidiOutGone = mMidiOut && mMidiOut->isPortGone();
   return mMidiOutGone;
@@ -341,9 +354,9 @@ bool IPlugBase::MidiOutUnplugged() {
   return mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
 }
 
-bool IPlugBase::MidiOutUnpluggedNow() {
-  std::unique_lock<std::mutex> lock(mMidiOutMutex, std::try_to_lock);
-  return lock && mMidiOut && mMidiOut->isPortOpen() && mMidiOut->isPortUnplugged();
+bool IPlugBase::MidiOutUnpluggedNow() const {
+  const MidiOutPort* port = mMidiOutSeen;
+  return port && port->isPortOpen() && port->isPortUnplugged();
 }
 
 void IPlugBase::OnMidiOutRefused(const char* reason) { std::fprintf(stderr, "MIDI out: not sent: %s\n", reason); }

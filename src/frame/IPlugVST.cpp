@@ -258,17 +258,15 @@ void IPlugVST::PrepareBlock(int nFrames) {
 
 float IPlugVST::VSTGetParameter(AEffect* effect, VstInt32 idx) {
   IPlugVST* plug = PlugOf(effect);
-  if (!plug) return 0.0f;
-  WDL_MutexLock lock(&plug->mMutex);
-  if (!plug->ParamIdxInRange(idx)) return 0.0f;
+  if (!plug || !plug->ParamIdxInRange(idx)) return 0.0f;
   return static_cast<float>(plug->GetParam(idx)->GetNormalized());
 }
 
 void IPlugVST::VSTSetParameter(AEffect* effect, VstInt32 idx, float value) {
   IPlugVST* plug = PlugOf(effect);
-  if (!plug) return;
+  // Asked before the lock: a host may set parameters from its audio thread.
+  if (!plug || !plug->ParamIdxInRange(idx)) return;
   WDL_MutexLock lock(&plug->mMutex);
-  if (!plug->ParamIdxInRange(idx)) return;
   if (IGraphics* graphics = plug->GetGUI()) graphics->SetParameterFromPlug(idx, value, true);
   plug->GetParam(idx)->SetNormalized(value);
   plug->OnParamChange(idx);
@@ -278,11 +276,11 @@ template <class Sample, class Run>
 void IPlugVST::RunProcess(AEffect* effect, Sample** inputs, Sample** outputs, VstInt32 nFrames, Run run) {
   IPlugVST* plug = PlugOf(effect);
   if (!plug) return;
-  // The block's level of the lock: the handling of a value from the
-  // instrument lets the block in.
-  WDL_BlockLock lock(&plug->mMutex);
-  // Inside the lock: what the scope does when it ends (the MIDI thread's
-  // wake) is done before a close waiting for the lock can take the instance.
+  // No lock: what the block reads is published whole by the other threads.
+  const InFlight call(*plug);
+  if (!call) return;
+  // Inside the call: what the scope does when it ends (the MIDI thread's
+  // wake) is done before a close can take the instance.
   const RealtimeScope realtime;
   plug->PrepareBlock(nFrames);
   plug->AttachInputBuffers(0, plug->NInChannels(), inputs, nFrames);

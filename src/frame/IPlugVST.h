@@ -72,7 +72,23 @@ class IPlugVST : public IPlugBase {
   VstIntPtr ProcessEvents(VstEvents* events);
   VstIntPtr String2Parameter(int idx, const char* text);
   bool ParamIdxInRange(int idx) const { return idx >= 0 && idx < NAutomatableParams(); }
-  // The shape of all three process callbacks: lock, attach, run.
+  // One of the host's real-time calls while it runs. They take no lock: the
+  // close waits for none to be in flight, on its own thread, and a call
+  // that meets the close under way does nothing.
+  class InFlight {
+   public:
+    explicit InFlight(IPlugVST& plug) : mPlug(plug) { mPlug.mInFlight.fetch_add(1); }
+    ~InFlight() { mPlug.mInFlight.fetch_sub(1); }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+    explicit operator bool() const { return !mPlug.mClosing.load(); }
+
+   private:
+    IPlugVST& mPlug;
+  };
+  std::atomic<int> mInFlight{0};
+  std::atomic<bool> mClosing{false};
+  // The shape of all three process callbacks: attach, run.
   template <class Sample, class Run>
   static void RunProcess(AEffect* effect, Sample** inputs, Sample** outputs, VstInt32 nFrames, Run run);
   // Keeps the scratch buffers as long as the block, for hosts that pass

@@ -1,8 +1,10 @@
 // The host's dispatcher calls. Every answer copied into a host buffer is cut
 // to the size the interface documents for it.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "IGraphics.h"
 #include "IGraphicsLinux.h"
@@ -30,6 +32,10 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
   IPlugVST* plug = effect ? static_cast<IPlugVST*>(effect->object) : nullptr;
   if (!plug) return 0;
   if (opCode == effClose) {
+    // Hosts never run the block beside the close: one in flight all the
+    // same ends before the instance goes.
+    plug->mClosing = true;
+    while (plug->mInFlight.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     // The lock lives in the object; nothing may hold it once deletion starts.
     plug->mMutex.Enter();
     plug->mMutex.Leave();
@@ -56,12 +62,11 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opCode, VstInt32 idx
       break;
   }
   // The host's MIDI events come on its audio thread, just before the block:
-  // they take the block's level alone, as the block does, so a value from
-  // the instrument that the editor is following never keeps them waiting.
-  // What they would do under the whole lock goes to the MIDI thread.
+  // as the block, they take no lock. What they would do under it goes to
+  // the MIDI thread.
   if (opCode == effProcessEvents) {
-    WDL_BlockLock lock(&plug->mMutex);
-    return plug->ProcessEvents(static_cast<VstEvents*>(ptr));
+    const InFlight call(*plug);
+    return call ? plug->ProcessEvents(static_cast<VstEvents*>(ptr)) : 0;
   }
   WDL_MutexLock lock(&plug->mMutex);
   return plug->Dispatch(opCode, idx, value, ptr, opt);
@@ -173,8 +178,6 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opCode, VstInt32 idx, VstIntPtr value, voi
       return ptr ? GetChunk(idx == 0, static_cast<void**>(ptr)) : 0;
     case effSetChunk:
       return ptr ? SetChunk(idx == 0, ptr, value) : 0;
-    case effProcessEvents:
-      return ProcessEvents(static_cast<VstEvents*>(ptr));
     case effCanBeAutomated:
       return 1;
     case effString2Parameter:

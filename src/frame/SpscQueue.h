@@ -35,6 +35,7 @@ class SpscQueue {
   void pop() { mTail.store(mTail.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
 
   bool empty() const { return mHead.load(std::memory_order_acquire) == mTail.load(std::memory_order_acquire); }
+  size_t size() const { return mHead.load(std::memory_order_acquire) - mTail.load(std::memory_order_acquire); }
 
  private:
   // Mapped when large, so that a closed instance gives its slots back whole.

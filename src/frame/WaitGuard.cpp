@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "RealtimeScope.h"
+
 namespace {
 thread_local int tHeld = 0;
 thread_local int tPluginLock = 0;
@@ -25,6 +27,10 @@ void pluginLockHeld(int delta) {
 
 void beforeWait(const char* what) {
   if (tHeld > 0) stop(what, "waited holding a lock the host's threads take");
+}
+
+void beforeLock(const char* what) {
+  if (RealtimeScope::active()) stop(what, "taken on the audio thread");
 }
 
 void beforeGate() {

@@ -2,7 +2,9 @@
 // thread or the window can take (the plug-in's lock, the picks' gate and
 // their waiting list), and stop the process at any wait made while one is
 // held: a pause, a delivery or a reply waited for there keeps the host's
-// threads waiting too. Elsewhere it costs nothing.
+// threads waiting too. They also stop it at any such lock taken inside the
+// host's real-time calls, which never wait for another thread. Elsewhere it
+// costs nothing.
 #pragma once
 
 #include <mutex>
@@ -17,11 +19,14 @@ void beforeWait(const char* what);
 // Called as the picks' gate is met: never under the plug-in's lock, whose
 // holders the block and the host's event call wait for.
 void beforeGate();
+// Called before every take of such a lock.
+void beforeLock(const char* what);
 #else
 inline void held(int) {}
 inline void pluginLockHeld(int) {}
 inline void beforeWait(const char*) {}
 inline void beforeGate() {}
+inline void beforeLock(const char*) {}
 #endif
 
 // One hold of a lock the host's threads take, for as long as it lives.
@@ -37,7 +42,7 @@ class Hold {
 template <class Mutex>
 class HostLock {
  public:
-  explicit HostLock(Mutex& mutex) : mLock(mutex) {}
+  explicit HostLock(Mutex& mutex) : mLock((beforeLock("a lock the host's threads take"), mutex)) {}
 
  private:
   std::lock_guard<Mutex> mLock;

@@ -6,6 +6,7 @@
 #include "IGraphics.h"
 #include "IParam.h"
 #include "IPlugBase.h"
+#include "WaitGuard.h"
 
 IControl::IControl(IPlugBase* plug, const IRECT* pR, int paramIdx, IChannelBlend::EBlendMethod blendMethod)
     : mPlug(plug), mParamIdx(paramIdx), mBlend(blendMethod) {
@@ -219,6 +220,7 @@ void ITextControl::SetTextFromPlug(const char* text) {
   const char* shown = text ? text : "";
   // Worker jobs and the GUI thread write status texts at the same time: the
   // text and its dirty marking go under the same lock.
+  WaitGuard::beforeLock("a text control's lock");
   std::lock_guard<std::mutex> lock(mTextMutex);
   if (mStr == shown) return;
   mStr = shown;

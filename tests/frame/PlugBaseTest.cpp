@@ -4,14 +4,17 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <thread>
 
 #include "EditorView.h"
 #include "IGraphicsLinux.h"
 #include "MakeGraphics.h"
+#include "RealtimeScope.h"
 #include "TestPlug.h"
 #include "Utilities.h"
+#include "WaitGuard.h"
 
 namespace {
 // What the scripted host answers, and what it was asked.
@@ -142,40 +145,30 @@ TEST(PlugBase, LockIsReentrantAndExcludesOtherThreads) {
   EXPECT_EQ(plug.changes.size(), 1u);
 }
 
-// A holder's stretches of work: which takes of other threads go in meanwhile
-// (returning while the stretch lasts) and which wait for its end. Whole
-// takes of a MIDI thread go in only beside file work; the window's wait.
-TEST(PlugBase, AHoldersStretchLetsInOnlyTheTakesItIsFor) {
+// A holder's stretch of file work: which takes of other threads go in
+// meanwhile (returning while the stretch lasts) and which wait for its end.
+// Takes of a MIDI thread, and the following of a value, go in only beside
+// file work; the window's wait.
+TEST(PlugBase, AHoldersFileWorkLetsInOnlyTheMidiThreadsTakes) {
   WDL_Mutex lock;
-  enum class Stretch { kNone, kBlockLetIn, kFileWork };
   struct Row {
     const char* name;
-    Stretch stretch;
+    bool fileWork;
     std::function<void()> take;
     bool goesIn;
   };
   const auto whole = [&] { WDL_MutexLock taken(&lock); };
+  const auto guest = [&] { WDL_MutexLock taken(&lock, true); };
+  const auto midiThread = [&] {
+    const WDL_Mutex::MidiThread midi;
+    whole();
+  };
   const Row table[] = {
-      {"the block, held whole", Stretch::kNone, [&] { WDL_BlockLock taken(&lock); }, false},
-      {"a value followed, held whole", Stretch::kNone, [&] { WDL_MutexLock taken(&lock, true); }, false},
-      {"the block, beside a slow stretch", Stretch::kBlockLetIn, [&] { WDL_BlockLock taken(&lock); }, true},
-      {"a value followed, beside a slow stretch", Stretch::kBlockLetIn, [&] { WDL_MutexLock taken(&lock, true); },
-       false},
-      {"the block, beside file work", Stretch::kFileWork, [&] { WDL_BlockLock taken(&lock); }, true},
-      {"a value followed, beside file work", Stretch::kFileWork, [&] { WDL_MutexLock taken(&lock, true); }, true},
-      {"a MIDI thread's whole take, beside file work", Stretch::kFileWork,
-       [&] {
-         const WDL_Mutex::MidiThread midi;
-         whole();
-       },
-       true},
-      {"a MIDI thread's whole take, beside a slow stretch", Stretch::kBlockLetIn,
-       [&] {
-         const WDL_Mutex::MidiThread midi;
-         whole();
-       },
-       false},
-      {"another whole take, beside file work", Stretch::kFileWork, whole, false},
+      {"a value followed, held whole", false, guest, false},
+      {"a value followed, beside file work", true, guest, true},
+      {"a MIDI thread's whole take, held whole", false, midiThread, false},
+      {"a MIDI thread's whole take, beside file work", true, midiThread, true},
+      {"another whole take, beside file work", true, whole, false},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
@@ -183,10 +176,8 @@ TEST(PlugBase, AHoldersStretchLetsInOnlyTheTakesItIsFor) {
     std::thread other;
     {
       WDL_MutexLock holder(&lock);
-      std::optional<WDL_BlockLetIn> slow;
       std::optional<WDL_FileWork> files;
-      if (row.stretch == Stretch::kBlockLetIn) slow.emplace(&lock);
-      if (row.stretch == Stretch::kFileWork) files.emplace(&lock);
+      if (row.fileWork) files.emplace(&lock);
       other = std::thread([&] {
         row.take();
         done = true;
@@ -200,6 +191,50 @@ TEST(PlugBase, AHoldersStretchLetsInOnlyTheTakesItIsFor) {
     EXPECT_TRUE(done);
     EXPECT_FALSE(lock.HeldHere());
   }
+}
+
+// Inside the host's real-time calls no lock is taken that another thread
+// can hold: the checked builds (every build of the tests) stop there.
+TEST(PlugBaseDeathTest, ALockTakenInsideTheHostsRealTimeCallStopsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Row {
+    const char* name;
+    std::function<void()> take;
+  };
+  const Row table[] = {
+      {"the plug-in's lock, whole", [] { WDL_Mutex lock; WDL_MutexLock taken(&lock); }},
+      {"the plug-in's lock, as a value followed", [] { WDL_Mutex lock; WDL_MutexLock taken(&lock, true); }},
+      {"the plug-in's lock on a MIDI thread",
+       [] {
+         const WDL_Mutex::MidiThread midi;
+         WDL_Mutex lock;
+         WDL_MutexLock taken(&lock);
+       }},
+      {"a lock the host's threads take", [] {
+         std::mutex gate;
+         WaitGuard::HostLock<std::mutex> taken(gate);
+       }},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    EXPECT_DEATH(
+        {
+          const RealtimeScope realtime;
+          row.take();
+        },
+        "taken on the audio thread");
+  }
+  // Also a take this thread holds already, made outside the call.
+  EXPECT_DEATH(
+      {
+        WDL_Mutex lock;
+        WDL_MutexLock outside(&lock);
+        const RealtimeScope realtime;
+        WDL_MutexLock taken(&lock);
+      },
+      "taken on the audio thread");
+  // Outside such a call, the same takes go on.
+  for (const Row& row : table) row.take();
 }
 
 TEST(PlugBase, ResetWithoutAutomatableParametersCallsOnlyReset) {
