@@ -100,6 +100,8 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
 
   std::array<uint8_t, kMultiDumpSize> dump = multiDumpOf(*plug);
   const std::string name = plug->paramDisplayText(kMultiName, 0);
+  // Read before the multi makes every part play its program anew.
+  std::array<bool, kParts> soundGoes{};
 
   if (toLibrarian) {
     // The multi in the slot is an edit of the bank, as a sound there is.
@@ -109,6 +111,7 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       plug->SetLibrarianStatusUnsaved(true);
     }
   } else {
+    for (int p = 0; p < kParts; ++p) soundGoes[static_cast<size_t>(p)] = plug->sendsPartSound(p);
     plug->setEditorBusy(true);
     // The parts play the banks and programs of the multi that went out: the
     // multi goes while it is the newest pick of the multi, naming what each
@@ -119,8 +122,10 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       if (!sendArrangementDump(dump.data(), kMultiDumpSize)) return false;
       plug->notePartProgramsOfMulti();
       // Each part loads the program the multi names: a sound of the editor's
-      // is the part's again only once it went out after the multi.
-      for (int p = 0; p < 16; ++p) plug->endPartSoundHeld(p);
+      // is the part's again only once it went out after the multi (whole
+      // and sure still, of the program the multi names).
+      for (int p = 0; p < 16; ++p)
+        if (plug->holdsPartSound(p)) plug->notePartSoundRead(p);
       return true;
     });
     ++arrangementDumpsSent;
@@ -154,7 +159,11 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       plug->holdProcessingOverlay(true);
       for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {
         if (!active(p)) continue;
-        sendPartToDevice(state.part(p), p, false, false);
+        if (soundGoes[static_cast<size_t>(p)])
+          sendPartToDevice(state.part(p), p, false, false);
+        else
+          plug->BankChangeMessage(state.part(p), static_cast<int>(valueOf(plug, kMultiPartBank + p)),
+                                  static_cast<int>(valueOf(plug, kMultiPartPatch + p)), nullptr);
         plug->DisplayProcessingIndicator(true);
         mManager.pauseUnlessCancelled(*this, kAfterEachPartMs);
       }

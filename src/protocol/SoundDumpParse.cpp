@@ -68,9 +68,8 @@ void MIDIMessageManager::sysexPatchParse(ISysEx* message) {
     if (field->rule == DumpRule::kFilterLink) plug->setPartFilterLinkValue(part, d[byte]);
   }
   // The library's entry handed over is the editor's alone until it has gone
-  // out: a pick that overtakes it meanwhile leaves the instrument's own.
-  // A reply not yet sure is not held either: a part switch would send it.
-  if (handingOver() || tentativeDump()) plug->endPartSoundHeld(part);
-  else plug->notePartSoundHeld(part);
+  // out. A reply is the instrument's own sound: read, never sent back.
+  if (handingOver()) plug->endPartSoundHeld(part);
+  else plug->notePartSoundRead(part);
   replyAccepted = true;
 }

@@ -81,7 +81,7 @@ TEST_F(PickOverlapEditorTest, APartSwitchSendsTheHeldSoundOnlyWhileThePartPlaysI
     param(kMultiPartStatus + kPart)->Set(1);
     window->clickTab(kMainTab, 1);
     settle();
-    plug->partSoundHeld[kPart] = true;
+    plug->notePartSoundHeld(kPart);
     PartPicks& picks = plug->midiMessageManager->picks;
     plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
       // A pick's program change (the host's, the instrument's) goes out

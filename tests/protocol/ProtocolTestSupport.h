@@ -43,13 +43,14 @@ struct EngineFixture {
       manager->dumpExpected = true;
       if (bytes.size() > 6 && bytes[4] == 0x10 && bytes[6] < 16) {
         wait = manager->picks.expectReply(manager->picks.current(bytes[6]));
-        manager->picks.replySent(wait, editor.tickMs(), 1000);
+        manager->picks.replySent(wait);
       }
     }
     ISysEx message(0, bytes.data(), static_cast<int>(bytes.size()));
     manager->ProcessSysEx(&message, true);
-    // A message that was no reply leaves no request waiting.
-    if (wait) manager->picks.forgetEarlierReplies(wait->ticket.part());
+    // A message that was no reply leaves no request waiting, and nothing
+    // owed: the next is received afresh.
+    if (wait) manager->picks.forgetReplies(wait->ticket.part());
     // A report is a pick: its work on the part's lane is done.
     manager->picks.awaitLanesIdle(std::chrono::seconds(10));
   }
