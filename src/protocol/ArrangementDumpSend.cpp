@@ -90,6 +90,10 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
   cancelRequested = false;
   arrangementDumpsSent = 0;
   arrangementCutOff = false;
+  // Read as the send starts, before the multi makes every part play its
+  // program anew.
+  std::array<bool, kParts> soundGoes{};
+  for (int p = 0; p < kParts; ++p) soundGoes[static_cast<size_t>(p)] = plug->sendsPartSound(p);
   plug->DisplayProcessingIndicator(true);
   if (plug->isSendGlobalFirst()) sendGlobalToDevice(static_cast<int>(valueOf(plug, kGlobalSysExID)));
   if (cancelRequested) {
@@ -100,8 +104,6 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
 
   std::array<uint8_t, kMultiDumpSize> dump = multiDumpOf(*plug);
   const std::string name = plug->paramDisplayText(kMultiName, 0);
-  // Read before the multi makes every part play its program anew.
-  std::array<bool, kParts> soundGoes{};
 
   if (toLibrarian) {
     // The multi in the slot is an edit of the bank, as a sound there is.
@@ -111,7 +113,6 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       plug->SetLibrarianStatusUnsaved(true);
     }
   } else {
-    for (int p = 0; p < kParts; ++p) soundGoes[static_cast<size_t>(p)] = plug->sendsPartSound(p);
     plug->setEditorBusy(true);
     // The parts play the banks and programs of the multi that went out: the
     // multi goes while it is the newest pick of the multi, naming what each

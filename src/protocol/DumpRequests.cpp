@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "EditorServices.h"
@@ -33,6 +32,8 @@ constexpr uint8_t kMultiEditBuffer = 0x20;
 constexpr const char* kTimedOut = "CONNECTION TIMED OUT!";
 constexpr const char* kPleaseWait = "Data processing, please wait...";
 constexpr const char* kCompleted = "Data request Completed!";
+
+bool before(uint32_t nowMs, uint32_t untilMs) { return static_cast<int32_t>(untilMs - nowMs) > 0; }
 }  // namespace
 
 int MIDIMessageSender::currentDeviceId() const {
@@ -192,7 +193,7 @@ bool MIDIMessageSender::sendPartRequest(const PickTicket& ticket, const std::sha
                                         const std::vector<uint8_t>& body, bool viaChecksum) {
   return mManager.picks.letGo(ticket, [&](const GatePass&) {
     // Due from the moment it leaves, in the order it leaves.
-    mManager.picks.replySent(wait);
+    mManager.picks.replySent(wait, plug->tickMs(), kTimeOutTick * plug->getTimerValue());
     sendRequest(body, viaChecksum);
     return true;
   });
@@ -208,10 +209,11 @@ bool MIDIMessageSender::searchForPart(const PickTicket& ticket, const std::share
   }
   // Found, or the instrument heard meanwhile: no search of its own.
   if (body[2] != currentDeviceId() || mManager.picks.heard() != heard) return true;
-  // Each of its requests may be the one answered.
+  // Each of its requests may be the one answered; anything heard ends it.
   return searchDeviceId(
-             body, tick, viaChecksum, [&] { return wait->answered.load() || !mManager.picks.newest(ticket); },
-             [&] { mManager.picks.replySent(wait, true); }) &&
+             body, tick, viaChecksum,
+             [&] { return mManager.picks.heard() != heard || !mManager.picks.newest(ticket); },
+             [&] { mManager.picks.replySent(wait, plug->tickMs(), kTimeOutTick * tick, true); }) &&
          !cancelRequested && !ended;
 }
 
@@ -231,9 +233,12 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const std::shar
       return;
     }
     ++t;
-    // Another part's search found the instrument on another ID: asked
-    // there, with a reply time of its own.
-    if (body[2] != currentDeviceId()) {
+    // A dump that may have been its answer came as nobody's, or another
+    // part's search found the instrument on another ID: asked again, with a
+    // reply time of its own.
+    const bool unsure = wait->unsure > unsureAsked && !before(plug->tickMs(), wait->askAgainMs);
+    if (unsure || body[2] != currentDeviceId()) {
+      unsureAsked = wait->unsure;
       body[2] = static_cast<uint8_t>(currentDeviceId());
       if (!sendPartRequest(ticket, wait, body, viaChecksum)) {
         ended = true;
@@ -253,17 +258,8 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const std::shar
       if (!wait->taken) ended = true;
       return;
     }
-    if (t >= kTimeOutTick) {
-      // A dump that may have been its answer came as nobody's: asked once
-      // more, while each time asked brings another such dump.
-      if (wait->unsure > std::exchange(unsureAsked, wait->unsure.load())) {
-        if (!sendPartRequest(ticket, wait, body, viaChecksum)) {
-          ended = true;
-          return;
-        }
-        t = 0;
-        continue;
-      }
+    // Not while a dump that may have been its answer waits to be asked again.
+    if (t >= kTimeOutTick && wait->unsure == unsureAsked) {
       plug->showStatusText(kTimedOut);
       ended = true;
       return;

@@ -380,11 +380,13 @@ std::shared_ptr<PartPicks::ReplyWait> PartPicks::expectReply(const PickTicket& t
   return std::make_shared<ReplyWait>(ticket);
 }
 
-void PartPicks::replySent(const std::shared_ptr<ReplyWait>& wait, bool search) {
+void PartPicks::replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs, bool search) {
   if (!wait || !validPart(wait->ticket.part())) return;
   std::lock_guard<std::mutex> lock(mReplyMutex);
   if (wait->ended || wait->answered) return;
   if (wait->asked == 0) mReplies[static_cast<size_t>(wait->ticket.part())].waits.push_back(wait);
+  wait->lastSentMs = nowMs;
+  wait->replyMs = static_cast<uint32_t>(std::max(replyMs, 0));
   // The instrument answers one ID: of a search's requests one at most.
   if (!search || !std::exchange(wait->searched, true)) ++wait->asked;
 }
@@ -397,20 +399,25 @@ void PartPicks::endReplyWait(const std::shared_ptr<ReplyWait>& wait) {
     PartReplies& replies = mReplies[static_cast<size_t>(wait->ticket.part())];
     const auto at = std::find(replies.waits.begin(), replies.waits.end(), wait);
     if (at != replies.waits.end()) {
-      // Its answers may still come, however late: they come before a later
-      // request's and are nobody's.
-      replies.strays += wait->asked;
+      // Its answers may still come, late: before a later request's, and nobody's.
+      const uint32_t until = wait->lastSentMs + kLateReplies * wait->replyMs;
+      replies.strays.insert(replies.strays.end(), static_cast<size_t>(wait->asked), until);
       replies.waits.erase(at);
     }
   }
   moved();
 }
 
-bool PartPicks::replyDue(int part) const {
+namespace {
+bool before(uint32_t nowMs, uint32_t untilMs) { return static_cast<int32_t>(untilMs - nowMs) > 0; }
+}  // namespace
+
+bool PartPicks::replyDue(int part, uint32_t nowMs) const {
   if (!validPart(part)) return false;
   std::lock_guard<std::mutex> lock(mReplyMutex);
   const PartReplies& replies = mReplies[static_cast<size_t>(part)];
-  return !replies.waits.empty() || replies.strays > 0;
+  return !replies.waits.empty() ||
+         std::any_of(replies.strays.begin(), replies.strays.end(), [&](uint32_t until) { return before(nowMs, until); });
 }
 
 int PartPicks::repliesAwaited() const {
@@ -428,7 +435,7 @@ void PartPicks::forgetReplies(int part) {
   replies = PartReplies{};
 }
 
-PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t size) {
+PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t size, uint32_t nowMs) {
   ++mHeard;
   if (!validPart(part) || !dump) return Reply::kNotAwaited;
   const uint64_t hash = hashOf(dump, size);
@@ -436,12 +443,19 @@ PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t s
   {
     std::lock_guard<std::mutex> lock(mReplyMutex);
     PartReplies& replies = mReplies[static_cast<size_t>(part)];
-    const bool copy = replies.copies > 0 && hash == replies.last;
-    if (copy || replies.strays > 0) {
-      --(copy ? replies.copies : replies.strays);
+    while (!replies.strays.empty() && !before(nowMs, replies.strays.front())) replies.strays.pop_front();
+    const bool counted = replies.copies > 0 && before(nowMs, replies.copiesUntil);
+    const bool twice = before(nowMs, replies.twiceUntil);
+    const bool copy = hash == replies.last && (counted || twice);
+    if (copy || !replies.strays.empty()) {
+      if (copy && counted) --replies.copies;
+      else if (!copy) replies.strays.pop_front();
       if (!replies.waits.empty()) {
-        ++replies.waits.front()->unsure;
-        replies.waits.front()->passed.push_back(hash);
+        ReplyWait& wait = *replies.waits.front();
+        wait.passed.push_back(hash);
+        // A second copy may still follow within its time: asked once that is over.
+        wait.askAgainMs = copy && !counted ? replies.twiceUntil : nowMs;
+        ++wait.unsure;
       }
       reply = Reply::kDropped;
     } else if (!replies.waits.empty()) {
@@ -450,10 +464,12 @@ PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t s
       wait->taken = newest(wait->ticket);
       wait->answered = true;
       // Its other requests' answers may still come, and the instrument may
-      // send this one twice: copies of it, less those that came already.
+      // send this one again: copies of it, less those that came already.
       replies.last = hash;
-      replies.copies = std::max(
-          0, wait->asked - static_cast<int>(std::count(wait->passed.begin(), wait->passed.end(), hash)));
+      const auto equal = static_cast<int>(std::count(wait->passed.begin(), wait->passed.end(), hash));
+      replies.copies = std::max(0, wait->asked - 1 - equal);
+      replies.copiesUntil = wait->lastSentMs + kLateReplies * wait->replyMs;
+      replies.twiceUntil = nowMs + wait->replyMs;
       reply = wait->taken ? Reply::kTaken : Reply::kDropped;
     }
   }

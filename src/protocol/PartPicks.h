@@ -104,35 +104,42 @@ class PartPicks {
   // ---- Replies. The instrument answers a part's requests in the order they
   // went. A sound dump for the part is the answer of the oldest request
   // still waiting only when nothing older can come before it: an answer a
-  // request that ended without it may still send (late, lost or not), or
-  // another copy of the part's last answer (a request of it asked again, a
-  // search's, the instrument sending it twice). Such a dump is nobody's:
-  // neither shown nor held, and the request waiting asks once more.
+  // request that ended without it may still send, late (up to kLateReplies
+  // reply times), or another copy of the part's last answer (a request of it
+  // asked again or searched, or the instrument sending it twice within a
+  // reply time). Such a dump is nobody's: neither shown nor held, and the
+  // request waiting asks once more.
+  static constexpr int kLateReplies = 10;
   struct ReplyWait {
     explicit ReplyWait(const PickTicket& t) : ticket(t) {}
     const PickTicket ticket;
     std::atomic<bool> answered{false};  // its answer came
     std::atomic<bool> taken{false};     // and was taken as the part's sound
-    std::atomic<int> unsure{0};         // dumps that came as nobody's, and may have been its answer
+    // Dumps that came as nobody's and may have been its answer; it asks
+    // again from askAgainMs on.
+    std::atomic<int> unsure{0};
+    std::atomic<uint32_t> askAgainMs{0};
     // Under the replies' lock: its requests that may be answered (a
-    // device-ID search's count once), and the dumps that came in its wait
-    // that were nobody's.
+    // device-ID search's count once), when the last went, and the dumps
+    // that came in its wait as nobody's.
     int asked = 0;
     bool searched = false;
     bool ended = false;
+    uint32_t lastSentMs = 0;
+    uint32_t replyMs = 0;
     std::vector<uint64_t> passed;
   };
   std::shared_ptr<ReplyWait> expectReply(const PickTicket& ticket);
   // One of its requests goes now (call it where the request leaves, under
   // the gate, so that the order of the requests is the order on the wire).
-  void replySent(const std::shared_ptr<ReplyWait>& wait, bool search = false);
+  void replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs, bool search = false);
   // Its job no longer waits: every answer it may still get is nobody's.
   void endReplyWait(const std::shared_ptr<ReplyWait>& wait);
   enum class Reply { kNotAwaited, kTaken, kDropped };
   // A sound dump for the part came in: whose it is.
-  Reply replyArrived(int part, const uint8_t* dump, size_t size);
+  Reply replyArrived(int part, const uint8_t* dump, size_t size, uint32_t nowMs);
   // A request of the part waits, or an answer nobody's may still come.
-  bool replyDue(int part) const;
+  bool replyDue(int part, uint32_t nowMs) const;
   // Sound dumps for any part heard from the instrument so far.
   uint64_t heard() const { return mHeard.load(); }
   // Requests still waiting for their reply with their job running.
@@ -233,9 +240,11 @@ class PartPicks {
   mutable std::mutex mReplyMutex;
   struct PartReplies {
     std::deque<std::shared_ptr<ReplyWait>> waits;
-    int strays = 0;     // answers of requests that ended without them
-    int copies = 0;     // copies of the last answer
-    uint64_t last = 0;  // the last answer's bytes, hashed
+    std::deque<uint32_t> strays;  // answers of requests that ended without them: until when each may come
+    uint64_t last = 0;            // the last answer's bytes, hashed
+    int copies = 0;               // its request's other answers, until copiesUntil
+    uint32_t copiesUntil = 0;
+    uint32_t twiceUntil = 0;      // the instrument may send it again until then
   };
   std::array<PartReplies, 16> mReplies;
   std::atomic<uint64_t> mHeard{0};

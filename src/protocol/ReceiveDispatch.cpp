@@ -90,7 +90,7 @@ void MIDIMessageManager::ProcessSysEx(ISysEx* message, bool fromDevice) {
 }
 
 bool MIDIMessageManager::replyDue(const uint8_t* d, int size) const {
-  return d && isSoundDump(d, size) && picks.replyDue(d[kSoundProgramByte]);
+  return d && isSoundDump(d, size) && picks.replyDue(d[kSoundProgramByte], plug->tickMs());
 }
 
 bool MIDIMessageManager::takeReport(const uint8_t* d, int size) {

@@ -47,9 +47,9 @@ class StateTest : public EditorTest {
     plug->patchManager->setName(19 + 3, "LEAD");
     plug->patchManager->setName(1 + 15, "Last Part");
     plug->patchManager->setName(19 + 15, "BASS");
-    // Their sounds went to the instrument whole (as a library send's do):
-    // the project holds them.
-    for (int p : {3, 15}) plug->notePartSoundHeld(p);
+    // The parts' sounds went to the instrument whole (as a library send's
+    // do): the project holds them.
+    for (int p = 0; p < 16; ++p) plug->notePartSoundHeld(p);
     param(kBankSelection)->InitInt("", 0, 0, 9);
     param(kPatchSelection)->InitInt("", 0, 0, 99);
     param(kBankSelection)->Set(4);

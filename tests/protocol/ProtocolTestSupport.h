@@ -43,7 +43,7 @@ struct EngineFixture {
       manager->dumpExpected = true;
       if (bytes.size() > 6 && bytes[4] == 0x10 && bytes[6] < 16) {
         wait = manager->picks.expectReply(manager->picks.current(bytes[6]));
-        manager->picks.replySent(wait);
+        manager->picks.replySent(wait, editor.tickMs(), 1000);
       }
     }
     ISysEx message(0, bytes.data(), static_cast<int>(bytes.size()));
