@@ -236,7 +236,8 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const std::shar
     // A dump that may have been its answer came as nobody's, or another
     // part's search found the instrument on another ID: asked again, with a
     // reply time of its own.
-    const bool unsure = wait->unsure > unsureAsked && !before(plug->tickMs(), wait->askAgainMs);
+    const bool unsure =
+        wait->unsure > unsureAsked && (t >= kTimeOutTick || !before(plug->tickMs(), wait->askAgainMs));
     if (unsure || body[2] != currentDeviceId()) {
       unsureAsked = wait->unsure;
       body[2] = static_cast<uint8_t>(currentDeviceId());
@@ -258,8 +259,7 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const std::shar
       if (!wait->taken) ended = true;
       return;
     }
-    // Not while a dump that may have been its answer waits to be asked again.
-    if (t >= kTimeOutTick && wait->unsure == unsureAsked) {
+    if (t >= kTimeOutTick) {
       plug->showStatusText(kTimedOut);
       ended = true;
       return;

@@ -445,10 +445,11 @@ PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t s
     PartReplies& replies = mReplies[static_cast<size_t>(part)];
     while (!replies.strays.empty() && !before(nowMs, replies.strays.front())) replies.strays.pop_front();
     const bool counted = replies.copies > 0 && before(nowMs, replies.copiesUntil);
-    const bool twice = before(nowMs, replies.twiceUntil);
+    const bool twice = replies.twice && before(nowMs, replies.twiceUntil);
     const bool copy = hash == replies.last && (counted || twice);
     if (copy || !replies.strays.empty()) {
       if (copy && counted) --replies.copies;
+      else if (copy) replies.twice = false;
       else if (!copy) replies.strays.pop_front();
       if (!replies.waits.empty()) {
         ReplyWait& wait = *replies.waits.front();
@@ -469,6 +470,7 @@ PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t s
       const auto equal = static_cast<int>(std::count(wait->passed.begin(), wait->passed.end(), hash));
       replies.copies = std::max(0, wait->asked - 1 - equal);
       replies.copiesUntil = wait->lastSentMs + kLateReplies * wait->replyMs;
+      replies.twice = true;
       replies.twiceUntil = nowMs + wait->replyMs;
       reply = wait->taken ? Reply::kTaken : Reply::kDropped;
     }

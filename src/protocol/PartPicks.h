@@ -244,7 +244,8 @@ class PartPicks {
     uint64_t last = 0;            // the last answer's bytes, hashed
     int copies = 0;               // its request's other answers, until copiesUntil
     uint32_t copiesUntil = 0;
-    uint32_t twiceUntil = 0;      // the instrument may send it again until then
+    bool twice = false;           // the instrument may send it once more, until twiceUntil
+    uint32_t twiceUntil = 0;
   };
   std::array<PartReplies, 16> mReplies;
   std::atomic<uint64_t> mHeard{0};
