@@ -250,7 +250,7 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const std::shar
     }
     // Only a request that heard nothing at all searches: an instrument that
     // answered on this ID since is there.
-    if (t == searchTick && mManager.picks.heard() == heard &&
+    if (t == searchTick && mManager.picks.heard() == heard && wait->unsure == 0 &&
         !searchForPart(ticket, wait, body, heard, tick, viaChecksum)) {
       ended = true;
       return;
