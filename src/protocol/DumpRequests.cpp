@@ -32,8 +32,6 @@ constexpr uint8_t kMultiEditBuffer = 0x20;
 constexpr const char* kTimedOut = "CONNECTION TIMED OUT!";
 constexpr const char* kPleaseWait = "Data processing, please wait...";
 constexpr const char* kCompleted = "Data request Completed!";
-
-bool before(uint32_t nowMs, uint32_t untilMs) { return static_cast<int32_t>(untilMs - nowMs) > 0; }
 }  // namespace
 
 int MIDIMessageSender::currentDeviceId() const {
@@ -236,9 +234,7 @@ void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const std::shar
     // A dump that may have been its answer came as nobody's, or another
     // part's search found the instrument on another ID: asked again, with a
     // reply time of its own.
-    const bool unsure =
-        wait->unsure > unsureAsked && (t >= kTimeOutTick || !before(plug->tickMs(), wait->askAgainMs));
-    if (unsure || body[2] != currentDeviceId()) {
+    if (wait->unsure > unsureAsked || body[2] != currentDeviceId()) {
       unsureAsked = wait->unsure;
       body[2] = static_cast<uint8_t>(currentDeviceId());
       if (!sendPartRequest(ticket, wait, body, viaChecksum)) {

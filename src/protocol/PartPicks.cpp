@@ -444,19 +444,13 @@ PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t s
     std::lock_guard<std::mutex> lock(mReplyMutex);
     PartReplies& replies = mReplies[static_cast<size_t>(part)];
     while (!replies.strays.empty() && !before(nowMs, replies.strays.front())) replies.strays.pop_front();
-    const bool counted = replies.copies > 0 && before(nowMs, replies.copiesUntil);
-    const bool twice = replies.twice && before(nowMs, replies.twiceUntil);
-    const bool copy = hash == replies.last && (counted || twice);
+    const bool copy = hash == replies.last && replies.copies > 0 && before(nowMs, replies.copiesUntil);
     if (copy || !replies.strays.empty()) {
-      if (copy && counted) --replies.copies;
-      else if (copy) replies.twice = false;
-      else if (!copy) replies.strays.pop_front();
+      if (copy) --replies.copies;
+      else replies.strays.pop_front();
       if (!replies.waits.empty()) {
-        ReplyWait& wait = *replies.waits.front();
-        wait.passed.push_back(hash);
-        // A second copy may still follow within its time: asked once that is over.
-        wait.askAgainMs = copy && !counted ? replies.twiceUntil : nowMs;
-        ++wait.unsure;
+        ++replies.waits.front()->unsure;
+        replies.waits.front()->passed.push_back(hash);
       }
       reply = Reply::kDropped;
     } else if (!replies.waits.empty()) {
@@ -464,14 +458,13 @@ PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t s
       replies.waits.pop_front();
       wait->taken = newest(wait->ticket);
       wait->answered = true;
-      // Its other requests' answers may still come, and the instrument may
-      // send this one again: copies of it, less those that came already.
+      // Each of its requests may be answered, each answer twice: the rest
+      // are copies of this one, less those that came already.
+      const int equal = static_cast<int>(std::count(wait->passed.begin(), wait->passed.end(), hash));
+      const int still = hash == replies.last && before(nowMs, replies.copiesUntil) ? replies.copies : 0;
       replies.last = hash;
-      const auto equal = static_cast<int>(std::count(wait->passed.begin(), wait->passed.end(), hash));
-      replies.copies = std::max(0, wait->asked - 1 - equal);
+      replies.copies = still + std::max(0, 2 * wait->asked - 1 - equal);
       replies.copiesUntil = wait->lastSentMs + kLateReplies * wait->replyMs;
-      replies.twice = true;
-      replies.twiceUntil = nowMs + wait->replyMs;
       reply = wait->taken ? Reply::kTaken : Reply::kDropped;
     }
   }

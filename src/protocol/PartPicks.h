@@ -106,19 +106,17 @@ class PartPicks {
   // still waiting only when nothing older can come before it: an answer a
   // request that ended without it may still send, late (up to kLateReplies
   // reply times), or another copy of the part's last answer (a request of it
-  // asked again or searched, or the instrument sending it twice within a
-  // reply time). Such a dump is nobody's: neither shown nor held, and the
-  // request waiting asks once more.
+  // asked again or searched, each answer sent twice by the instrument).
+  // Such a dump is nobody's: neither shown nor held, and the request
+  // waiting asks once more.
   static constexpr int kLateReplies = 10;
   struct ReplyWait {
     explicit ReplyWait(const PickTicket& t) : ticket(t) {}
     const PickTicket ticket;
     std::atomic<bool> answered{false};  // its answer came
     std::atomic<bool> taken{false};     // and was taken as the part's sound
-    // Dumps that came as nobody's and may have been its answer; it asks
-    // again from askAgainMs on.
+    // Dumps that came as nobody's and may have been its answer: it asks again.
     std::atomic<int> unsure{0};
-    std::atomic<uint32_t> askAgainMs{0};
     // Under the replies' lock: its requests that may be answered (a
     // device-ID search's count once), when the last went, and the dumps
     // that came in its wait as nobody's.
@@ -242,10 +240,8 @@ class PartPicks {
     std::deque<std::shared_ptr<ReplyWait>> waits;
     std::deque<uint32_t> strays;  // answers of requests that ended without them: until when each may come
     uint64_t last = 0;            // the last answer's bytes, hashed
-    int copies = 0;               // its request's other answers, until copiesUntil
+    int copies = 0;               // copies of it that may still come, until copiesUntil
     uint32_t copiesUntil = 0;
-    bool twice = false;           // the instrument may send it once more, until twiceUntil
-    uint32_t twiceUntil = 0;
   };
   std::array<PartReplies, 16> mReplies;
   std::atomic<uint64_t> mHeard{0};
