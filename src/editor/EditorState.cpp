@@ -153,12 +153,7 @@ void Tarnivex::appendState(ByteChunk* chunk, bool full, bool underLock) {
   if (underLock) SerializeParams(chunk);
   else AppendParamValues(chunk, 0, NAutomatableParams());
   if (full && patchManager) {
-    // A part's sound the editor does not hold whole and sure is saved
-    // unnamed: a restore sends that part its program alone.
-    uint16_t unnamed = 0;
-    for (int p = 0; p < 16; ++p)
-      if (partSound[static_cast<size_t>(p)] == PartSound::kNone) unnamed |= static_cast<uint16_t>(1u << p);
-    patchManager->saveAllToChunk(chunk, unnamed);
+    patchManager->saveAllToChunk(chunk);
     for (int idx : {kDeviceInSelection, kDeviceOutSelection, kBankSelection, kPatchSelection}) {
       const double normalized = GetParam(idx)->GetNormalized();
       chunk->AppendValue(&normalized);
@@ -263,12 +258,14 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
     }
   }
   // The project's sounds replace the ones the instrument shared: each is
-  // shared again once the restore's send has taken it out. One saved
-  // unnamed was not whole and sure: the part gets its program alone.
+  // shared again once the restore's send has taken it out. One saved with
+  // no name (a pick whose sound was never read back sure) is no sound: the
+  // part gets its program alone.
   for (int p = 0; p < 16; ++p) {
-    partFilterLinkValues[static_cast<size_t>(p)] = GetParam(kFilterLinkValue + p)->Int();
-    const bool whole = !(section.longForm && patchManager) || !paramDisplayText(kPatchName + p, 0).empty();
-    partSound[static_cast<size_t>(p)] = whole ? PartSound::kRead : PartSound::kNone;
+    const auto at = static_cast<size_t>(p);
+    partFilterLinkValues[at] = GetParam(kFilterLinkValue + p)->Int();
+    partSoundHeld[at] = false;
+    restoredSound[at] = !(section.longForm && patchManager) || !paramDisplayText(kPatchName + p, 0).empty();
   }
   // The window shows the restored part, as a part click does (the project
   // goes to the instrument below): the top bar's bank and program, the

@@ -58,7 +58,7 @@ void Patch::putStringToChunk(ByteChunk* chunk, const std::string& name, int widt
   if (length > 0) chunk->AppendBytes(name.data(), length);
 }
 
-void Patch::saveAllToChunk(ByteChunk* chunk, uint16_t unnamed) const {
+void Patch::saveAllToChunk(ByteChunk* chunk) const {
   if (!chunk) return;
   ByteChunk block;
   std::lock_guard<std::mutex> lock(mNamesMutex);
@@ -67,11 +67,7 @@ void Patch::saveAllToChunk(ByteChunk* chunk, uint16_t unnamed) const {
   const uint32_t length = byteSwap(static_cast<uint32_t>(mSnapshot.size()));
   block.AppendValue(&length);
   if (!mSnapshot.empty()) block.AppendBytes(mSnapshot.data(), static_cast<int>(mSnapshot.size()));
-  for (int i = 0; i < kNameCount; ++i) {
-    const int part = i >= 19 ? i - 19 : i - 1;
-    const bool blank = i != kMidiInName && i != kMidiOutName && part >= 0 && (unnamed >> part & 1);
-    putStringToChunk(&block, blank ? std::string() : mNames[static_cast<size_t>(i)], widthOf(i));
-  }
+  for (int i = 0; i < kNameCount; ++i) putStringToChunk(&block, mNames[static_cast<size_t>(i)], widthOf(i));
   chunk->AppendChunk(&block);
 }
 

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -37,9 +36,8 @@ class Patch {
   void init();
   // Two int32 markers 0x01000000, the snapshot length big-endian, the
   // snapshot, then the 35 names, each an int32 length and its bytes, cut
-  // to 16 (names 0-16), 32 (17-18) or 4 (19-34) bytes. The sound and
-  // category names of the parts in unnamed (bit p for part p) go empty.
-  void saveAllToChunk(ByteChunk* chunk, uint16_t unnamed = 0) const;
+  // to 16 (names 0-16), 32 (17-18) or 4 (19-34) bytes.
+  void saveAllToChunk(ByteChunk* chunk) const;
   // Reads that block at pos; the next position, or -1 with nothing changed
   // when it is not whole (a negative or overlong length, a wrong marker).
   int loadAllFromChunk(ByteChunk* chunk, int pos);

@@ -376,17 +376,16 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   int partBank(int part) const override;
   int partProgram(int part) const override;
   bool holdsPartSound(int part) const override {
-    return part >= 0 && part < 16 && partSound[static_cast<size_t>(part)] == PartSound::kSent;
+    return part >= 0 && part < 16 && partSoundHeld[static_cast<size_t>(part)];
   }
   bool sendsPartSound(int part) const override {
-    return !stateRestore || (part >= 0 && part < 16 && partSound[static_cast<size_t>(part)] != PartSound::kNone);
+    return !stateRestore || (part >= 0 && part < 16 && restoredSound[static_cast<size_t>(part)]);
   }
   bool knowsPart(int part, bool bank) const override {
     return part >= 0 && part < 16 && (bank ? partBankKnown : partProgramKnown)[static_cast<size_t>(part)].load();
   }
   void recordPartPlays(const GatePass& pass, int bank, int program, const LibraryPick* source) override;
   void notePartSoundHeld(int part) override;
-  void notePartSoundRead(int part) override;
   void endPartSoundHeld(int part) override;
   void notePartProgramsOfMulti() override;
   uint32_t tickMs() const override { return tick(); }
@@ -499,14 +498,15 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<int> overlayHolds{0};  // see holdProcessingOverlay
   // Set at start-up and never cleared: every part-tab change sends the part.
   std::atomic<bool> partChangeSend{true};
-  // What the editor's copy of each part's sound is to the instrument's.
-  // Sent: the editor sent it whole and it went; only such a sound goes out
-  // again on a part switch. Read: it came whole from the instrument as a sure
-  // answer; shown, never sent back to it. Either is whole and sure, and a
-  // saved project holds it; any other (defaults, a sound another program
-  // replaced) a restore leaves to the part's program.
-  enum class PartSound : uint8_t { kNone, kRead, kSent };
-  std::array<std::atomic<PartSound>, 16> partSound{};
+  // The parts whose whole sound the editor and the instrument share: received
+  // from the instrument, or sent whole and gone out. Only those go out on a
+  // part switch: defaults, or a sound only one value of which reached the
+  // instrument, never overwrite the instrument's sounds.
+  std::array<std::atomic<bool>, 16> partSoundHeld{};
+  // The parts whose sound the restored project holds: saved named, as a
+  // sound the editor held whole and sure is. A restore sends the others
+  // their programs alone.
+  std::array<std::atomic<bool>, 16> restoredSound{};
 
   // ---- Editor state shared with the engine's threads.
   std::atomic<int> modelNumber{0};

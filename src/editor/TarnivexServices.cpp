@@ -139,7 +139,7 @@ void Tarnivex::recordPartPlays(const GatePass& pass, int bank, int program, cons
     for (size_t p = 0; p < 16; ++p) {
       partBankKnown[p] = false;
       partProgramKnown[p] = false;
-      partSound[p] = PartSound::kNone;
+      partSoundHeld[p] = false;
     }
     if (program >= 0) setParameterFromPlug(kMultiPatch, program, false);
   } else {
@@ -157,7 +157,7 @@ void Tarnivex::recordPartPlays(const GatePass& pass, int bank, int program, cons
       setParameterFromPlug(kMultiPartPatch + part, program, false);
     }
     // The sound it now loads is no longer the editor's copy.
-    partSound[at] = PartSound::kNone;
+    partSoundHeld[at] = false;
   }
   if (librarianBrowser) librarianBrowser->notePartPlays(ticket.slot(), source);
   pickWentOut();
@@ -170,7 +170,7 @@ void Tarnivex::recordChannelSharers(int part, int channel, int bank, int program
     const IParam* heard = GetParam(kMultiPartMIDICh + p);
     if (p == part || !heard || heard->Int() - 2 != channel) continue;
     notePartPlays(p, bank, program);
-    partSound[static_cast<size_t>(p)] = PartSound::kNone;
+    partSoundHeld[static_cast<size_t>(p)] = false;
     setParameterFromPlug(kMultiPartBank + p, bank, false);
     setParameterFromPlug(kCurrentBank + p, bank, false);
     setParameterFromPlug(kMultiPartPatch + p, program, false);
@@ -200,13 +200,10 @@ void Tarnivex::notePartProgramsOfMulti() {
   highlightStale = true;
 }
 void Tarnivex::notePartSoundHeld(int part) {
-  if (isPart(part)) partSound[static_cast<size_t>(part)] = PartSound::kSent;
-}
-void Tarnivex::notePartSoundRead(int part) {
-  if (isPart(part)) partSound[static_cast<size_t>(part)] = PartSound::kRead;
+  if (isPart(part)) partSoundHeld[static_cast<size_t>(part)] = true;
 }
 void Tarnivex::endPartSoundHeld(int part) {
-  if (isPart(part)) partSound[static_cast<size_t>(part)] = PartSound::kNone;
+  if (isPart(part)) partSoundHeld[static_cast<size_t>(part)] = false;
 }
 
 void Tarnivex::followPicksInWindow() {

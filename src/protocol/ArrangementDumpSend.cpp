@@ -123,10 +123,8 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       if (!sendArrangementDump(dump.data(), kMultiDumpSize)) return false;
       plug->notePartProgramsOfMulti();
       // Each part loads the program the multi names: a sound of the editor's
-      // is the part's again only once it went out after the multi (whole
-      // and sure still, of the program the multi names).
-      for (int p = 0; p < 16; ++p)
-        if (plug->holdsPartSound(p)) plug->notePartSoundRead(p);
+      // is the part's again only once it went out after the multi.
+      for (int p = 0; p < 16; ++p) plug->endPartSoundHeld(p);
       return true;
     });
     ++arrangementDumpsSent;

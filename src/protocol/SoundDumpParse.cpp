@@ -68,8 +68,7 @@ void MIDIMessageManager::sysexPatchParse(ISysEx* message) {
     if (field->rule == DumpRule::kFilterLink) plug->setPartFilterLinkValue(part, d[byte]);
   }
   // The library's entry handed over is the editor's alone until it has gone
-  // out. A reply is the instrument's own sound: read, never sent back.
-  if (handingOver()) plug->endPartSoundHeld(part);
-  else plug->notePartSoundRead(part);
+  // out; a reply is the instrument's own sound: shown, never sent back.
+  plug->endPartSoundHeld(part);
   replyAccepted = true;
 }

@@ -163,7 +163,7 @@ void TabSwitchFunctions::quickTabSwitch(Tarnivex* plug, int index, int part, int
   // editor holds: a fresh editor's defaults would overwrite the instrument's.
   if (!send)
     plug->partChangeSend = true;
-  else if (plug->holdsPartSound(part))
+  else if (part >= 0 && part < 16 && plug->partSoundHeld[static_cast<size_t>(part)])
     plug->sendHeldPartSound(part);
 }
 

@@ -470,7 +470,7 @@ TEST_F(CommandsTest, APickMeetsAConflictOnlyWithWhatAnotherPartIsKnownToPlay) {
          setParam(kPatchUp + 0, 1);
          settle();
          setParam(kDatatype, 0);
-         EXPECT_FALSE(plug->holdsPartSound(1));
+         EXPECT_FALSE(plug->partSoundHeld[1]);
        },
        [&] { pick(0, 0, 10); }, out(10), false},
       {"part 2 picked A 008 before the ports were set: A 008 goes out",

@@ -447,7 +447,8 @@ class PickModelTest : public EditorTest {
     setParam(kControlLibrary, 0);
     setParam(kControlProgBank, 0);
     for (int p : kParts) {
-      plug->endPartSoundHeld(p);
+      const auto at = static_cast<size_t>(p);
+      plug->partSoundHeld[at] = false;
       plug->librarianBrowser->notePartPlays(p, nullptr);
     }
     // Each part on its own channel, the instrument's multi the editor's: its

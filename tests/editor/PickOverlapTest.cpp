@@ -81,7 +81,7 @@ TEST_F(PickOverlapEditorTest, APartSwitchSendsTheHeldSoundOnlyWhileThePartPlaysI
     param(kMultiPartStatus + kPart)->Set(1);
     window->clickTab(kMainTab, 1);
     settle();
-    plug->notePartSoundHeld(kPart);
+    plug->partSoundHeld[kPart] = true;
     PartPicks& picks = plug->midiMessageManager->picks;
     plug->midiMessageManager->jobObserver = [&](JobThread, const SenderJob& job) {
       // A pick's program change (the host's, the instrument's) goes out

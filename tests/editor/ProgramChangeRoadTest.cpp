@@ -1147,7 +1147,7 @@ void PartPlaysTest::runRoads(int shard, int shards) {
     // (Part 10's record is the one rows change on purpose, as another part's pick.)
     const auto partState = [&](int p) {
       return PartState{shown(p), p == kOther ? std::nullopt : recorded(p),
-                       plug->holdsPartSound(p)};
+                       plug->partSoundHeld[static_cast<size_t>(p)].load()};
     };
     std::vector<PartState> partsBefore;
     for (int p = 0; p < 16; ++p) partsBefore.push_back(partState(p));
@@ -1169,7 +1169,7 @@ void PartPlaysTest::runRoads(int shard, int shards) {
     EXPECT_EQ(shown(row.part), row.shows);
     EXPECT_EQ(topBarShows(row.part), row.shows) << "the top bar";
     EXPECT_EQ(recorded(row.part), row.recorded);
-    EXPECT_EQ(plug->holdsPartSound(row.part), row.shared);
+    EXPECT_EQ(plug->partSoundHeld[static_cast<size_t>(row.part)].load(), row.shared);
     EXPECT_EQ(plug->conflictLayer->IsVisible(), row.conflict);
     EXPECT_EQ(std::string(plug->paramNameDisplay->GetText()), row.status);
     if (row.highlight == kNothing) {
@@ -1466,7 +1466,7 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
     // The part's sound the editor holds is that program's: the library's,
     // which went out whole; one read back is shown, never held to go back.
     const bool asked = row.library || row.programMode;
-    EXPECT_EQ(plug->holdsPartSound(kPart), row.library);
+    EXPECT_EQ(plug->partSoundHeld[kPart].load(), row.library);
     if (asked) {
       EXPECT_EQ(plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9), expected);
     }

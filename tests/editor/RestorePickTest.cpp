@@ -41,7 +41,6 @@ class RestorePickTest : public LibraryWindowTest {
     plug->notePartPlays(kPart, kSavedBank, kSavedProgram);
     plug->setParamDisplayText(kPatchName + kPart, 0, kSavedName);
     plug->setPatchManagerName(1 + kPart, kSavedName);
-    plug->notePartSoundHeld(kPart);  // its sound went out whole: the project holds it
     project.Clear();
     ASSERT_TRUE(plug->SerializeState(&project));
     arrivedAtInstrument();

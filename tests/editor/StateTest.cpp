@@ -47,9 +47,6 @@ class StateTest : public EditorTest {
     plug->patchManager->setName(19 + 3, "LEAD");
     plug->patchManager->setName(1 + 15, "Last Part");
     plug->patchManager->setName(19 + 15, "BASS");
-    // The parts' sounds went to the instrument whole (as a library send's
-    // do): the project holds them.
-    for (int p = 0; p < 16; ++p) plug->notePartSoundHeld(p);
     param(kBankSelection)->InitInt("", 0, 0, 9);
     param(kPatchSelection)->InitInt("", 0, 0, 99);
     param(kBankSelection)->Set(4);
@@ -753,11 +750,7 @@ TEST_F(StateTest, TheHostIsToldOnceOfEachChangeOfWhatTheProjectSaves) {
       {"a value the instrument answers within the watch", [&] { param(kFilter1Cutoff + 3)->Set(99); }, {0, 600}, 1},
       {"the state's last bytes", [&] { plug->SetParameterFromGUI(lastSaved, 1.0); }, {0}, 1},
       {"a name only the long form saves, answered within the watch",
-       [&] {
-         plug->notePartSoundRead(5);
-         plug->patchManager->setName(1 + 5, "Answered Sound");
-       },
-       {0, 600}, 1},
+       [&] { plug->patchManager->setName(1 + 5, "Answered Sound"); }, {0, 600}, 1},
       {"an edit told while a block holds its lock", [&] { plug->SetParameterFromGUI(kFilter1Cutoff + 3, 0.25); }, {},
        1, true},
       {"the watch is over", [&] { param(kFilter1Cutoff + 3)->Set(3); }, {10000, 600}, 0},
