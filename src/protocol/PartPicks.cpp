@@ -435,7 +435,7 @@ void PartPicks::forgetReplies(int part) {
   replies = PartReplies{};
 }
 
-PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t size, uint32_t nowMs) {
+PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t size, uint32_t nowMs, int plays) {
   ++mHeard;
   if (!validPart(part) || !dump) return Reply::kNotAwaited;
   const uint64_t hash = hashOf(dump, size);
@@ -444,9 +444,12 @@ PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t s
     std::lock_guard<std::mutex> lock(mReplyMutex);
     PartReplies& replies = mReplies[static_cast<size_t>(part)];
     while (!replies.strays.empty() && !before(nowMs, replies.strays.front())) replies.strays.pop_front();
-    const bool copy = hash == replies.last && replies.copies > 0 && before(nowMs, replies.copiesUntil);
+    // A second sending of the last answer is one only once the part plays
+    // another program: else it is the same sound, whoever asked.
+    const bool again = hash == replies.last && before(nowMs, replies.copiesUntil);
+    const bool copy = again && (replies.copies > 0 || (replies.twice > 0 && plays != replies.plays));
     if (copy || !replies.strays.empty()) {
-      if (copy) --replies.copies;
+      if (copy) --(replies.copies > 0 ? replies.copies : replies.twice);
       else replies.strays.pop_front();
       if (!replies.waits.empty()) {
         ++replies.waits.front()->unsure;
@@ -461,9 +464,11 @@ PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t s
       // Each of its requests may be answered, each answer twice: the rest
       // are copies of this one, less those that came already.
       const int equal = static_cast<int>(std::count(wait->passed.begin(), wait->passed.end(), hash));
-      const int still = hash == replies.last && before(nowMs, replies.copiesUntil) ? replies.copies : 0;
+      const bool same = hash == replies.last && before(nowMs, replies.copiesUntil);
       replies.last = hash;
-      replies.copies = still + std::max(0, 2 * wait->asked - 1 - equal);
+      replies.plays = plays;
+      replies.copies = (same ? replies.copies : 0) + std::max(0, wait->asked - 1 - equal);
+      replies.twice = (same ? replies.twice : 0) + wait->asked;
       replies.copiesUntil = wait->lastSentMs + kLateReplies * wait->replyMs;
       reply = wait->taken ? Reply::kTaken : Reply::kDropped;
     }

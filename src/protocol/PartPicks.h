@@ -134,8 +134,9 @@ class PartPicks {
   // Its job no longer waits: every answer it may still get is nobody's.
   void endReplyWait(const std::shared_ptr<ReplyWait>& wait);
   enum class Reply { kNotAwaited, kTaken, kDropped };
-  // A sound dump for the part came in: whose it is.
-  Reply replyArrived(int part, const uint8_t* dump, size_t size, uint32_t nowMs);
+  // A sound dump for the part came in, as the part plays plays (bank << 7 |
+  // program, -1 not known): whose it is.
+  Reply replyArrived(int part, const uint8_t* dump, size_t size, uint32_t nowMs, int plays = -1);
   // A request of the part waits, or an answer nobody's may still come.
   bool replyDue(int part, uint32_t nowMs) const;
   // Sound dumps for any part heard from the instrument so far.
@@ -240,7 +241,9 @@ class PartPicks {
     std::deque<std::shared_ptr<ReplyWait>> waits;
     std::deque<uint32_t> strays;  // answers of requests that ended without them: until when each may come
     uint64_t last = 0;            // the last answer's bytes, hashed
-    int copies = 0;               // copies of it that may still come, until copiesUntil
+    int plays = -1;               // what the part played as it came (bank << 7 | program, -1 not known)
+    int copies = 0;               // its request's other answers, until copiesUntil
+    int twice = 0;                // answers sent again: copies once the part plays another program
     uint32_t copiesUntil = 0;
   };
   std::array<PartReplies, 16> mReplies;

@@ -307,7 +307,10 @@ bool MIDIMessageManager::takeSoundDump(const uint8_t* d, int size) {
   if (tHandingOver && tHandingOver->part() == part) return picks.newest(*tHandingOver);
   // A stored program's dump answers a library request, never a part's.
   if (d[kSoundBankByte] != kEditBufferBank) return false;
-  switch (picks.replyArrived(part, d, static_cast<size_t>(size), plug->tickMs())) {
+  const int plays = plug->knowsPart(part, true) && plug->knowsPart(part, false)
+                        ? plug->partBank(part) << 7 | plug->partProgram(part)
+                        : -1;
+  switch (picks.replyArrived(part, d, static_cast<size_t>(size), plug->tickMs(), plays)) {
     case PartPicks::Reply::kTaken: return true;
     case PartPicks::Reply::kNotAwaited: return false;
     case PartPicks::Reply::kDropped: break;
