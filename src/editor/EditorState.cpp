@@ -260,10 +260,14 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
     }
   }
   // The project's sounds replace the ones the instrument shared: each is
-  // shared again once the restore's send has taken it out.
+  // shared again once the restore's send has taken it out. One saved with
+  // no name (a pick whose sound was never read back sure) is no sound: the
+  // part gets its program alone.
   for (int p = 0; p < 16; ++p) {
-    partFilterLinkValues[static_cast<size_t>(p)] = GetParam(kFilterLinkValue + p)->Int();
-    partSoundHeld[static_cast<size_t>(p)] = false;
+    const auto at = static_cast<size_t>(p);
+    partFilterLinkValues[at] = GetParam(kFilterLinkValue + p)->Int();
+    partSoundHeld[at] = false;
+    restoredSound[at] = !(section.longForm && patchManager) || !paramDisplayText(kPatchName + p, 0).empty();
   }
   // The window shows the restored part, as a part click does (the project
   // goes to the instrument below): the top bar's bank and program, the

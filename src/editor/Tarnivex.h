@@ -368,6 +368,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   bool holdsPartSound(int part) const override {
     return part >= 0 && part < 16 && partSoundHeld[static_cast<size_t>(part)];
   }
+  bool sendsPartSound(int part) const override {
+    return !stateRestore || (part >= 0 && part < 16 && restoredSound[static_cast<size_t>(part)]);
+  }
   bool knowsPart(int part, bool bank) const override {
     return part >= 0 && part < 16 && (bank ? partBankKnown : partProgramKnown)[static_cast<size_t>(part)].load();
   }
@@ -490,6 +493,10 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   // part switch: defaults, or a sound only one value of which reached the
   // instrument, never overwrite the instrument's sounds.
   std::array<std::atomic<bool>, 16> partSoundHeld{};
+  // The parts whose sound the restored project holds: saved named, as a
+  // sound the editor held whole and sure is. A restore sends the others
+  // their programs alone.
+  std::array<std::atomic<bool>, 16> restoredSound{};
 
   // ---- Editor state shared with the engine's threads.
   std::atomic<int> modelNumber{0};

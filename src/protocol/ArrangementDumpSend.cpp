@@ -74,6 +74,10 @@ void MIDIMessageSender::sendGlobalToDevice(int) {
 void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool toLibrarian, bool requestParts) {
   cancelRequested = false;
   arrangementCutOff = false;
+  // Read as the send starts, before the multi makes every part play its
+  // program anew.
+  std::array<bool, kParts> soundGoes{};
+  for (int p = 0; p < kParts; ++p) soundGoes[static_cast<size_t>(p)] = plug->sendsPartSound(p);
   plug->DisplayProcessingIndicator(true);
   if (plug->isSendGlobalFirst()) sendGlobalToDevice(static_cast<int>(valueOf(plug, kGlobalSysExID)));
   if (cancelRequested || arrangementCutOff) {
@@ -137,7 +141,11 @@ void MIDIMessageSender::sendArrangementToDevice(const StateTicket& state, bool t
       plug->holdProcessingOverlay(true);
       for (int p = 0; p < kParts && !mManager.isShuttingDown() && !cancelRequested; ++p) {
         if (!active(p)) continue;
-        sendPartToDevice(state.part(p), p, false, false);
+        if (soundGoes[static_cast<size_t>(p)])
+          sendPartToDevice(state.part(p), p, false, false);
+        else
+          plug->BankChangeMessage(state.part(p), static_cast<int>(valueOf(plug, kMultiPartBank + p)),
+                                  static_cast<int>(valueOf(plug, kMultiPartPatch + p)), nullptr);
         if (arrangementCutOff) break;
         plug->DisplayProcessingIndicator(true);
         mManager.pauseUnlessCancelled(*this, kAfterEachPartMs);

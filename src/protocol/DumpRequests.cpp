@@ -187,84 +187,78 @@ void MIDIMessageSender::sendPartRequestSysex(const PickTicket& ticket, int part,
   requestPartSound(ticket, part, toEditor);
 }
 
-bool MIDIMessageSender::awaitEarlierReplies(const PickTicket& ticket, int tick) {
-  const int part = ticket.part();
-  const std::optional<uint32_t> due = mManager.picks.earlierReplyDue(part, plug->tickMs());
-  if (!due) return true;
-  // The instrument answers in order: the replies still due to the part's
-  // earlier requests come first. They are waited for no longer than the
-  // rest of their own reply time, so a lost one costs one reply time at most.
-  const auto left = std::max<int32_t>(static_cast<int32_t>(*due - plug->tickMs()), 0);
-  const int ticks = tick > 0 ? (left + tick - 1) / tick : 0;
-  for (int t = 0; mManager.picks.earlierReplyDue(part, plug->tickMs()); ++t) {
-    if (t >= ticks) {
-      mManager.picks.forgetEarlierReplies(part);
-      break;
-    }
-    if (!mManager.pickPause(ticket, tick) || cancelRequested) return false;
-  }
-  return true;
-}
-
 bool MIDIMessageSender::sendPartRequest(const PickTicket& ticket, const std::shared_ptr<PartPicks::ReplyWait>& wait,
-                                        const std::vector<uint8_t>& body, int tick, bool viaChecksum) {
+                                        const std::vector<uint8_t>& body, bool viaChecksum) {
   return mManager.picks.letGo(ticket, [&](const GatePass&) {
     // Due from the moment it leaves, in the order it leaves.
-    mManager.picks.replySent(wait, plug->tickMs(), kTimeOutTick * tick);
+    mManager.picks.replySent(wait, plug->tickMs(), kTimeOutTick * plug->getTimerValue());
     sendRequest(body, viaChecksum);
     return true;
   });
 }
 
-void MIDIMessageSender::endPartReply(const std::shared_ptr<PartPicks::ReplyWait>& wait, bool timedOut) {
-  mManager.picks.endReplyWait(wait, timedOut);
-  if (wait && wait->tentative && wait->taken) plug->notePartSoundHeld(wait->ticket.part());
+bool MIDIMessageSender::searchForPart(const PickTicket& ticket, const std::shared_ptr<PartPicks::ReplyWait>& wait,
+                                      const std::vector<uint8_t>& body, uint64_t heard, int tick, bool viaChecksum) {
+  std::unique_lock<std::mutex> searching(mManager.searchMutex, std::defer_lock);
+  // Another part's search may find the ID this request needs: waited for.
+  while (!searching.try_lock()) {
+    if (!mManager.pickPause(ticket, tick) || cancelRequested) return false;
+    if (wait->answered) return true;
+  }
+  // Found, or the instrument heard meanwhile: no search of its own.
+  if (body[2] != currentDeviceId() || mManager.picks.heard() != heard) return true;
+  // Each of its requests may be the one answered; anything heard ends it.
+  return searchDeviceId(
+             body, tick, viaChecksum,
+             [&] { return mManager.picks.heard() != heard || !mManager.picks.newest(ticket); },
+             [&] { mManager.picks.replySent(wait, plug->tickMs(), kTimeOutTick * tick, true); }) &&
+         !cancelRequested && !ended;
 }
 
-bool MIDIMessageSender::awaitPartReply(const PickTicket& ticket, PartPicks::ReplyWait& wait,
-                                       const std::vector<uint8_t>& body, int tick, int searchTick, bool viaChecksum) {
+void MIDIMessageSender::awaitPartReply(const PickTicket& ticket, const std::shared_ptr<PartPicks::ReplyWait>& wait,
+                                       std::vector<uint8_t> body, int tick, int searchTick, bool viaChecksum) {
   const uint64_t heard = mManager.picks.heard();
+  int unsureAsked = 0;
   for (int t = 0;;) {
     // CANCEL ends the tick at once; a newer pick of the part ends the wait:
-    // its reply, should it still come, is an answer and ends nothing more.
+    // its reply, should it still come, is nobody's and ends nothing more.
     if (!mManager.pickPause(ticket, tick) || cancelRequested) {
       ended = true;
-      return false;
+      return;
     }
-    if (wait.answered) {
-      if (!wait.taken) ended = true;
-      return false;
+    if (wait->answered) {
+      if (!wait->taken) ended = true;
+      return;
     }
     ++t;
-    // Only a request that heard nothing at all searches, and one at a time:
-    // an instrument that answered on this ID since (a dump not yet sure
-    // among them) is there.
-    if (t == searchTick && mManager.picks.heard() == heard && !wait.tentative) {
-      std::unique_lock<std::mutex> searching(mManager.searchMutex, std::try_to_lock);
-      // Each of its requests may be the one answered: the reply stays due
-      // for a reply time after the last, whatever becomes of this job.
-      if (searching.owns_lock() &&
-          !searchDeviceId(
-              body, tick, viaChecksum, [&] { return wait.answered.load() || !mManager.picks.newest(ticket); },
-              [&] { mManager.picks.replyResent(wait, plug->tickMs()); })) {
+    // A dump that may have been its answer came as nobody's, or another
+    // part's search found the instrument on another ID: asked again, with a
+    // reply time of its own.
+    if (wait->unsure > unsureAsked || body[2] != currentDeviceId()) {
+      unsureAsked = wait->unsure;
+      body[2] = static_cast<uint8_t>(currentDeviceId());
+      if (!sendPartRequest(ticket, wait, body, viaChecksum)) {
         ended = true;
-        return false;
+        return;
       }
-      if (cancelRequested || ended) {
-        ended = true;
-        return false;
-      }
+      t = 0;
+      continue;
     }
-    if (wait.answered) {
-      if (!wait.taken) ended = true;
-      return false;
+    // Only a request that heard nothing at all searches: an instrument that
+    // answered on this ID since is there.
+    if (t == searchTick && mManager.picks.heard() == heard && wait->unsure == 0 &&
+        !searchForPart(ticket, wait, body, heard, tick, viaChecksum)) {
+      ended = true;
+      return;
     }
-    if (t == kTimeOutTick) {
-      // One dump came, and no later one in the whole reply time: its own.
-      if (wait.tentative) return true;
+    if (wait->answered) {
+      if (!wait->taken) ended = true;
+      return;
+    }
+    if (t >= kTimeOutTick) {
       plug->showStatusText(kTimedOut);
       ended = true;
-      return true;
+      return;
     }
   }
 }
@@ -299,9 +293,8 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
   // Into the editor, the reply is the part's next sound dump, in the order
   // the requests went; into the library, the record takes what comes.
   const std::shared_ptr<PartPicks::ReplyWait> wait = toEditor ? mManager.picks.expectReply(ticket) : nullptr;
-  bool timedOut = false;
   const auto end = [&](bool overtaken) {
-    endPartReply(wait, timedOut);
+    mManager.picks.endReplyWait(wait);
     if (toEditor) releaseDumpExpected();
     if (overtaken) ended = true;
     if (!overtaken || cancelRequested) endSingleRequest(!toEditor);
@@ -310,10 +303,7 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
     if (overtaken && !cancelRequested) plug->endProgressText(kPleaseWait);
     return wait && wait->taken;
   };
-  if (wait && !awaitEarlierReplies(ticket, tick)) return end(true);
-  // An earlier request's search may have found the instrument's ID meanwhile.
-  if (wait) body = requestBody(kSoundRequest, kEditBufferBank, part);
-  if (!(wait ? sendPartRequest(ticket, wait, body, tick, false) : mManager.picks.letGo(ticket, [&](const GatePass&) {
+  if (!(wait ? sendPartRequest(ticket, wait, body, false) : mManager.picks.letGo(ticket, [&](const GatePass&) {
           sendRequest(body, false);
           return true;
         })))
@@ -321,7 +311,7 @@ bool MIDIMessageSender::requestPartSound(const PickTicket& ticket, int part, boo
   plug->logSysExOutMessageByteInt(std::vector<int>(body.begin(), body.end()), static_cast<int>(body.size()));
   if (!mManager.pickPause(ticket, tick)) return end(true);
   plug->showProgressText(kPleaseWait);
-  if (wait) timedOut = awaitPartReply(ticket, *wait, body, tick, kSearchTick, false);
+  if (wait) awaitPartReply(ticket, wait, body, tick, kSearchTick, false);
   else awaitReply(body, tick, kSearchTick, false);
   if (!mManager.picks.newest(ticket) && !(wait && wait->taken)) return end(true);
   // The instrument's pause after its dump; not waited for once overtaken.
@@ -455,14 +445,13 @@ void MIDIMessageSender::sendActiveArrangementRequestSysex(bool toEditor) {
       plug->SetLibrarianRequestActive(false);
       const std::vector<uint8_t> body = requestBody(kSoundRequest, kEditBufferBank, p);
       const std::shared_ptr<PartPicks::ReplyWait> wait = mManager.picks.expectReply(ticket);
-      bool timedOut = false;
-      if (awaitEarlierReplies(ticket, tick) && sendPartRequest(ticket, wait, body, tick, true)) {
-        timedOut = awaitPartReply(ticket, *wait, body, tick, kArrangementSearchTick, true);
+      if (sendPartRequest(ticket, wait, body, true)) {
+        awaitPartReply(ticket, wait, body, tick, kArrangementSearchTick, true);
         // Overtaken, before its reply or in the pause after it, the part's
         // request is over, not unanswered: the next part follows.
         if (!cancelRequested && !mManager.picks.newest(ticket)) ended = false;
       }
-      endPartReply(wait, timedOut);
+      mManager.picks.endReplyWait(wait);
       if (cancelRequested) break;
       if (!ended) {
         plug->showProgressText(("Please wait! " + std::to_string(static_cast<int>(p * 5.88)) + "% processed..").c_str());

@@ -150,13 +150,16 @@ class EditorServices {
   // and program (-1: its own), from the library entry when source is given.
   // Shown on the top bar and the MULTI page.
   virtual void recordPartPlays(const GatePass&, int, int, const LibraryPick*) {}
-  // The part's sound came whole from the instrument, or the editor's went
-  // out whole: sending it again overwrites nothing.
+  // The editor's sound of the part went out whole: a part switch sends it
+  // again. A sound read back from the instrument is never held so.
   virtual void notePartSoundHeld(int) {}
   // The instrument's sound of the part is no longer the editor's copy.
   virtual void endPartSoundHeld(int) {}
   // The editor's copy is the sound the part plays.
   virtual bool holdsPartSound(int) const { return false; }
+  // A send of every part's sound sends this one: not where a restore finds
+  // the project did not hold it (its program goes alone).
+  virtual bool sendsPartSound(int) const { return true; }
   // A multi went out or came in: every part plays the bank and program it names.
   virtual void notePartProgramsOfMulti() {}
   // True when another part plays the bank and program picked for the part:

@@ -151,9 +151,6 @@ class MIDIMessageManager {
   // instrument had sent it: taken only while the ticket is its part's newest.
   void handOver(const PickTicket& ticket, ISysEx* message);
   static bool handingOver();
-  // The sound dump taken on this thread now may be an older request's
-  // reply: the window shows it, the editor does not hold it yet.
-  static bool tentativeDump();
   // The instrument's report of a part's bank or program: handed to the
   // entry as a pick (which waits while a job has the instrument); false for
   // any other message.
@@ -334,10 +331,6 @@ class MIDIMessageManager {
   bool enterReport(Pick pick, std::optional<uint32_t> after = std::nullopt);
   // Per channel, the bank its last bank select sent selected (-1: none known).
   std::array<std::atomic<int>, 16> mSentBanks{};
-  // Per part, the last dump that answered one of its requests: a copy of it
-  // may come again.
-  std::mutex mLastAnswersMutex;
-  std::array<std::vector<uint8_t>, 16> mLastAnswers;
   // Each pick lane's own sender: its work's outcome and cancel flags.
   std::array<std::unique_ptr<MIDIMessageSender>, kPickSlots> mLaneSenders;
 

@@ -111,19 +111,18 @@ class MIDIMessageSender : public Poco::Runnable {
   // Waits for the reply a request of the part registered for, once per
   // tick; searches the device ID at searchTick only when nothing at all was
   // heard from the instrument since the request went, and never for a
-  // request a newer pick overtook (its reply, when it comes, ends it). True
-  // when its reply time passed unanswered.
-  bool awaitPartReply(const PickTicket& ticket, PartPicks::ReplyWait& wait, const std::vector<uint8_t>& body,
-                      int tick, int searchTick, bool viaChecksum);
-  // The request's wait over: an answer that was not sure until its time
-  // passed is now the sound the editor holds.
-  void endPartReply(const std::shared_ptr<PartPicks::ReplyWait>& wait, bool timedOut);
-  // Before a request of the part goes: the replies still due to its earlier
-  // requests come first (or their time passes), so that the next is its own.
-  bool awaitEarlierReplies(const PickTicket& ticket, int tick);
+  // request a newer pick overtook (its reply, when it comes, ends it). Asks
+  // again on an ID another part's search found, and once more where a dump
+  // that may have been its answer was nobody's. Sets ended unless answered.
+  void awaitPartReply(const PickTicket& ticket, const std::shared_ptr<PartPicks::ReplyWait>& wait,
+                      std::vector<uint8_t> body, int tick, int searchTick, bool viaChecksum);
+  // The part's search, one at a time: another part's is waited for, and
+  // none is run once that one found the ID. False when overtaken or cancelled.
+  bool searchForPart(const PickTicket& ticket, const std::shared_ptr<PartPicks::ReplyWait>& wait,
+                     const std::vector<uint8_t>& body, uint64_t heard, int tick, bool viaChecksum);
   // The part's request through the gate, due from then on; false when overtaken.
   bool sendPartRequest(const PickTicket& ticket, const std::shared_ptr<PartPicks::ReplyWait>& wait,
-                       const std::vector<uint8_t>& body, int tick, bool viaChecksum);
+                       const std::vector<uint8_t>& body, bool viaChecksum);
   void endSingleRequest(bool forLibrarian);
   void abandonLibraryRequest(bool reload);
   void requestBank(uint8_t command, int bank, const char* cancelled, const char* completed);

@@ -367,150 +367,110 @@ void PartPicks::noteRecorded(size_t at, uint32_t count) {
 }
 
 namespace {
-// Its reply may still come: not answered, and its job waiting, or its time not passed.
-bool stillDue(const PartPicks::ReplyWait& wait, uint32_t nowMs) {
-  return !wait.answered && (!wait.ended || static_cast<int32_t>(nowMs - wait.dueMs) < 0);
-}
 bool validPart(int part) { return part >= 0 && part < 16; }
+
+uint64_t hashOf(const uint8_t* bytes, size_t size) {
+  uint64_t hash = 14695981039346656037ull;
+  for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+  return hash;
+}
 }  // namespace
 
 std::shared_ptr<PartPicks::ReplyWait> PartPicks::expectReply(const PickTicket& ticket) {
   return std::make_shared<ReplyWait>(ticket);
 }
 
-void PartPicks::replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs) {
+void PartPicks::replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs, bool search) {
   if (!wait || !validPart(wait->ticket.part())) return;
-  const auto part = static_cast<size_t>(wait->ticket.part());
   std::lock_guard<std::mutex> lock(mReplyMutex);
-  wait->replyMs = static_cast<uint32_t>(std::max(replyMs, 0));
-  wait->dueMs = nowMs + wait->replyMs;
+  if (wait->ended || wait->answered) return;
+  if (wait->asked == 0) mReplies[static_cast<size_t>(wait->ticket.part())].waits.push_back(wait);
   wait->lastSentMs = nowMs;
-  // The instrument answers in order, but an older reply past its time, or a
-  // second copy of one, still comes before this one's.
-  pruneReplies(mReplies[part], nowMs);
-  wait->unsure = std::exchange(mStray[part], false);
-  wait->copyRisk = mCopyUntil[part] && static_cast<int32_t>(*mCopyUntil[part] - nowMs) > 0;
-  mReplies[part].push_back(wait);
+  wait->replyMs = static_cast<uint32_t>(std::max(replyMs, 0));
+  // The instrument answers one ID: of a search's requests one at most.
+  if (!search || !std::exchange(wait->searched, true)) ++wait->asked;
 }
 
-void PartPicks::replyResent(ReplyWait& wait, uint32_t nowMs) {
-  std::lock_guard<std::mutex> lock(mReplyMutex);
-  wait.lastSentMs = nowMs;
-}
-
-void PartPicks::endReplyWait(const std::shared_ptr<ReplyWait>& wait, bool timedOut) {
-  if (!wait) return;
+void PartPicks::endReplyWait(const std::shared_ptr<ReplyWait>& wait) {
+  if (!wait || !validPart(wait->ticket.part())) return;
   {
     std::lock_guard<std::mutex> lock(mReplyMutex);
     wait->ended = true;
-    // The search's last request may be answered within a reply time of it.
-    if (static_cast<int32_t>(wait->lastSentMs + wait->replyMs - wait->dueMs) > 0)
-      wait->dueMs = wait->lastSentMs + wait->replyMs;
-    if (!validPart(wait->ticket.part())) return;
-    if (timedOut) {
-      // Its time over with no later dump, a tentative answer was its own.
-      // Overtaken before that, it stays due: the later dump may still come.
-      if (wait->tentative && !wait->answered) {
-        wait->taken = newest(wait->ticket);
-        wait->answered = true;
-      }
-      auto& queue = mReplies[static_cast<size_t>(wait->ticket.part())];
-      const auto at = std::find(queue.begin(), queue.end(), wait);
-      if (at != queue.end()) {
-        leaveReplies(*wait);
-        queue.erase(at);
-      }
+    PartReplies& replies = mReplies[static_cast<size_t>(wait->ticket.part())];
+    const auto at = std::find(replies.waits.begin(), replies.waits.end(), wait);
+    if (at != replies.waits.end()) {
+      // Its answers may still come, late: before a later request's, and nobody's.
+      const uint32_t until = wait->lastSentMs + kLateReplies * wait->replyMs;
+      replies.strays.insert(replies.strays.end(), static_cast<size_t>(wait->asked), until);
+      replies.waits.erase(at);
     }
   }
   moved();
 }
 
-void PartPicks::leaveReplies(const ReplyWait& wait) {
-  const auto part = static_cast<size_t>(wait.ticket.part());
-  if (wait.answered) mCopyUntil[part] = wait.dueMs;
-  else mStray[part] = true;
-}
-
-void PartPicks::pruneReplies(std::deque<std::shared_ptr<ReplyWait>>& queue, uint32_t nowMs) {
-  queue.erase(std::remove_if(queue.begin(), queue.end(),
-                             [&](const auto& wait) {
-                               if (stillDue(*wait, nowMs)) return false;
-                               // A tentative answer left alone was the request's own.
-                               if (wait->tentative) wait->answered = true;
-                               leaveReplies(*wait);
-                               return true;
-                             }),
-              queue.end());
-}
-
-std::optional<uint32_t> PartPicks::earlierReplyDue(int part, uint32_t nowMs) const {
-  if (!validPart(part)) return std::nullopt;
-  std::lock_guard<std::mutex> lock(mReplyMutex);
-  std::optional<uint32_t> latest;
-  for (const auto& wait : mReplies[static_cast<size_t>(part)]) {
-    if (!stillDue(*wait, nowMs)) continue;
-    // A request whose job still waits (searching, past its time) may still
-    // be answered within a reply time.
-    const uint32_t due =
-        wait->ended || static_cast<int32_t>(wait->dueMs - nowMs) > 0 ? wait->dueMs : nowMs + wait->replyMs;
-    if (!latest || static_cast<int32_t>(due - *latest) > 0) latest = due;
-  }
-  return latest;
-}
-
-void PartPicks::forgetEarlierReplies(int part) {
-  if (!validPart(part)) return;
-  std::lock_guard<std::mutex> lock(mReplyMutex);
-  auto& queue = mReplies[static_cast<size_t>(part)];
-  for (const auto& wait : queue)
-    if (!wait->answered) leaveReplies(*wait);
-  queue.clear();
-}
+namespace {
+bool before(uint32_t nowMs, uint32_t untilMs) { return static_cast<int32_t>(untilMs - nowMs) > 0; }
+}  // namespace
 
 bool PartPicks::replyDue(int part, uint32_t nowMs) const {
   if (!validPart(part)) return false;
   std::lock_guard<std::mutex> lock(mReplyMutex);
-  const auto& queue = mReplies[static_cast<size_t>(part)];
-  return std::any_of(queue.begin(), queue.end(), [nowMs](const auto& wait) { return stillDue(*wait, nowMs); });
+  const PartReplies& replies = mReplies[static_cast<size_t>(part)];
+  return !replies.waits.empty() ||
+         std::any_of(replies.strays.begin(), replies.strays.end(), [&](uint32_t until) { return before(nowMs, until); });
 }
 
 int PartPicks::repliesAwaited() const {
   std::lock_guard<std::mutex> lock(mReplyMutex);
   int awaited = 0;
-  for (const auto& queue : mReplies)
-    for (const auto& wait : queue) awaited += !wait->answered && !wait->ended;
+  for (const PartReplies& replies : mReplies) awaited += static_cast<int>(replies.waits.size());
   return awaited;
 }
 
-PartPicks::Reply PartPicks::replyArrived(int part, uint32_t nowMs, bool sameAsLast) {
+void PartPicks::forgetReplies(int part) {
+  if (!validPart(part)) return;
+  std::lock_guard<std::mutex> lock(mReplyMutex);
+  PartReplies& replies = mReplies[static_cast<size_t>(part)];
+  for (const auto& wait : replies.waits) wait->ended = true;
+  replies = PartReplies{};
+}
+
+PartPicks::Reply PartPicks::replyArrived(int part, const uint8_t* dump, size_t size, uint32_t nowMs, int plays) {
   ++mHeard;
-  if (!validPart(part)) return Reply::kNotAwaited;
+  if (!validPart(part) || !dump) return Reply::kNotAwaited;
+  const uint64_t hash = hashOf(dump, size);
   Reply reply = Reply::kNotAwaited;
   {
     std::lock_guard<std::mutex> lock(mReplyMutex);
-    auto& queue = mReplies[static_cast<size_t>(part)];
-    // Late past its time, the oldest request's reply is taken for lost: the
-    // dump is the next one's.
-    pruneReplies(queue, nowMs);
-    if (!queue.empty()) {
-      const std::shared_ptr<ReplyWait> wait = queue.front();
-      const bool take = !wait->ended && newest(wait->ticket);
-      // What an older request may still be sending comes first: after one
-      // ended unanswered (its reply, its search's), the last dump within the
-      // reply time is the answer; a copy of the last answer is one only when
-      // no other follows.
-      if (wait->unsure || (!wait->tentative && wait->copyRisk && sameAsLast)) {
-        wait->tentative = true;
-        reply = take ? Reply::kTentative : Reply::kDropped;
-      } else {
-        queue.pop_front();
-        // The answer to a request a newer pick overtook, or whose job
-        // ended, is dropped.
-        wait->taken = take;
-        wait->answered = true;
-        leaveReplies(*wait);
-        reply = take ? Reply::kTaken : Reply::kDropped;
+    PartReplies& replies = mReplies[static_cast<size_t>(part)];
+    while (!replies.strays.empty() && !before(nowMs, replies.strays.front())) replies.strays.pop_front();
+    // A second sending of the last answer is one only once the part plays
+    // another program: else it is the same sound, whoever asked.
+    const bool again = hash == replies.last && before(nowMs, replies.copiesUntil);
+    const bool copy = again && (replies.copies > 0 || (replies.twice > 0 && plays != replies.plays));
+    if (copy || !replies.strays.empty()) {
+      if (copy) --(replies.copies > 0 ? replies.copies : replies.twice);
+      else replies.strays.pop_front();
+      if (!replies.waits.empty()) {
+        ++replies.waits.front()->unsure;
+        replies.waits.front()->passed.push_back(hash);
       }
+      reply = Reply::kDropped;
+    } else if (!replies.waits.empty()) {
+      const std::shared_ptr<ReplyWait> wait = replies.waits.front();
+      replies.waits.pop_front();
+      wait->taken = newest(wait->ticket);
+      wait->answered = true;
+      // Each of its requests may be answered, each answer twice: the rest
+      // are copies of this one, less those that came already.
+      const int equal = static_cast<int>(std::count(wait->passed.begin(), wait->passed.end(), hash));
+      const bool same = hash == replies.last && before(nowMs, replies.copiesUntil);
+      replies.last = hash;
+      replies.plays = plays;
+      replies.copies = (same ? replies.copies : 0) + std::max(0, wait->asked - 1 - equal);
+      replies.twice = (same ? replies.twice : 0) + wait->asked;
+      replies.copiesUntil = wait->lastSentMs + kLateReplies * wait->replyMs;
+      reply = wait->taken ? Reply::kTaken : Reply::kDropped;
     }
   }
   moved();

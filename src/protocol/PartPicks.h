@@ -21,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <variant>
+#include <vector>
 
 #include "PickLanes.h"
 #include "PickTicket.h"
@@ -101,57 +102,50 @@ class PartPicks {
   bool recordGone(const PickTicket& ticket, const std::function<void(const GatePass&)>& record);
 
   // ---- Replies. The instrument answers a part's requests in the order they
-  // went: each sound dump for the part is the answer to the oldest request
-  // still due. A request stays due until its reply comes or, once its job
-  // stopped waiting (overtaken, cancelled), until its own reply time has
-  // passed; its reply is then dropped, never taken by a newer request.
+  // went. A sound dump for the part is the answer of the oldest request
+  // still waiting only when nothing older can come before it: an answer a
+  // request that ended without it may still send, late (up to kLateReplies
+  // reply times), or another copy of the part's last answer (a request of it
+  // asked again or searched, each answer sent twice by the instrument).
+  // Such a dump is nobody's: neither shown nor held, and the request
+  // waiting asks once more.
+  static constexpr int kLateReplies = 10;
   struct ReplyWait {
     explicit ReplyWait(const PickTicket& t) : ticket(t) {}
     const PickTicket ticket;
-    std::atomic<bool> answered{false};  // a dump came for it
+    std::atomic<bool> answered{false};  // its answer came
     std::atomic<bool> taken{false};     // and was taken as the part's sound
-    std::atomic<bool> ended{false};     // its job no longer waits for it
-    // A dump came that may be an older request's: its answer only when no
-    // later one comes within its reply time.
-    std::atomic<bool> tentative{false};
-    uint32_t dueMs = 0;                 // sent: its reply is late after this
-    uint32_t replyMs = 0;               // its whole reply time
-    uint32_t lastSentMs = 0;            // its last request (a search's among them) went
-    // Sent after an older request of the part ended unanswered: its first
-    // dump alone may be that one's late reply.
-    bool unsure = false;
-    // Sent while the part's last answer could still come again (a copy).
-    bool copyRisk = false;
+    // Dumps that came as nobody's and may have been its answer: it asks again.
+    std::atomic<int> unsure{0};
+    // Under the replies' lock: its requests that may be answered (a
+    // device-ID search's count once), when the last went, and the dumps
+    // that came in its wait as nobody's.
+    int asked = 0;
+    bool searched = false;
+    bool ended = false;
+    uint32_t lastSentMs = 0;
+    uint32_t replyMs = 0;
+    std::vector<uint64_t> passed;
   };
-  // A request of the part about to go, not yet due.
   std::shared_ptr<ReplyWait> expectReply(const PickTicket& ticket);
-  // Its request goes now (call it where the request leaves, under the gate,
-  // so the order of the due requests is the order on the wire).
-  void replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs);
-  // A request for the same reply went again (a device-ID search's): the
-  // reply stays due for a reply time from then once its job ends.
-  void replyResent(ReplyWait& wait, uint32_t nowMs);
-  // The request's job ends: a reply still due is dropped when it comes;
-  // timedOut (its reply time has passed) or never sent, none is due, and a
-  // tentative answer is then its answer (taken while newest).
-  void endReplyWait(const std::shared_ptr<ReplyWait>& wait, bool timedOut = false);
-  // The latest time, in ms, until which an earlier request of the part may
-  // still be answered; nullopt when none is due.
-  std::optional<uint32_t> earlierReplyDue(int part, uint32_t nowMs) const;
-  // Gives up on the replies still due for the part (never answered).
-  void forgetEarlierReplies(int part);
-  enum class Reply { kNotAwaited, kTaken, kDropped, kTentative };
-  // A sound dump for the part came in: whose it is. sameAsLast: it repeats
-  // the part's last answer byte for byte (a copy of it, maybe). Tentative:
-  // the oldest due request's answer unless a later dump comes in its time.
-  Reply replyArrived(int part, uint32_t nowMs, bool sameAsLast = false);
-  // A request of the part still waits for a sound dump: its own, or one
-  // still due to a request that ended first.
+  // One of its requests goes now (call it where the request leaves, under
+  // the gate, so that the order of the requests is the order on the wire).
+  void replySent(const std::shared_ptr<ReplyWait>& wait, uint32_t nowMs, int replyMs, bool search = false);
+  // Its job no longer waits: every answer it may still get is nobody's.
+  void endReplyWait(const std::shared_ptr<ReplyWait>& wait);
+  enum class Reply { kNotAwaited, kTaken, kDropped };
+  // A sound dump for the part came in, as the part plays plays (bank << 7 |
+  // program, -1 not known): whose it is.
+  Reply replyArrived(int part, const uint8_t* dump, size_t size, uint32_t nowMs, int plays = -1);
+  // A request of the part waits, or an answer nobody's may still come.
   bool replyDue(int part, uint32_t nowMs) const;
   // Sound dumps for any part heard from the instrument so far.
   uint64_t heard() const { return mHeard.load(); }
   // Requests still waiting for their reply with their job running.
   int repliesAwaited() const;
+  // Forgets the part's requests and whatever they may still be answered
+  // (nothing sent before can come any more).
+  void forgetReplies(int part);
 
   // ---- The lanes.
   // Work of the part's that is no pick yet (a bank report waiting for the
@@ -199,8 +193,6 @@ class PartPicks {
   // The bank a pick carried, unless a newer pick's is noted already.
   void noteBank(size_t at, uint32_t count, int bank);
   static bool isSlot(int slot) { return slot >= 0 && slot < kPickSlots; }
-  // Drops the part's requests answered, or ended and past their time.
-  void pruneReplies(std::deque<std::shared_ptr<ReplyWait>>& queue, uint32_t nowMs);
 
   std::array<std::atomic<uint32_t>, kPickSlots> mCounts{};
   // The program a pick carried and its count (count << 8 | program + 1), 0
@@ -245,13 +237,16 @@ class PartPicks {
   // read-back): true when it now waits.
   bool waitForJob(const PickTicket& part, const Pick& pick);
   mutable std::mutex mReplyMutex;
-  std::array<std::deque<std::shared_ptr<ReplyWait>>, 16> mReplies;
-  // Per part, under mReplyMutex: a request ended unanswered (its reply may
-  // still come, late), and until when its last answer could come again.
-  std::array<bool, 16> mStray{};
-  std::array<std::optional<uint32_t>, 16> mCopyUntil{};
-  // A request leaves the due ones; unanswered, the next one is unsure.
-  void leaveReplies(const ReplyWait& wait);
+  struct PartReplies {
+    std::deque<std::shared_ptr<ReplyWait>> waits;
+    std::deque<uint32_t> strays;  // answers of requests that ended without them: until when each may come
+    uint64_t last = 0;            // the last answer's bytes, hashed
+    int plays = -1;               // what the part played as it came (bank << 7 | program, -1 not known)
+    int copies = 0;               // its request's other answers, until copiesUntil
+    int twice = 0;                // answers sent again: copies once the part plays another program
+    uint32_t copiesUntil = 0;
+  };
+  std::array<PartReplies, 16> mReplies;
   std::atomic<uint64_t> mHeard{0};
   std::atomic<bool> mShuttingDown{false};
   PickLanes mLanes{kPickSlots};  // last: its threads go first

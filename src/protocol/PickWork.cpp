@@ -288,12 +288,9 @@ void MIDIMessageManager::clearShownSound(int part) {
 
 namespace {
 thread_local const PickTicket* tHandingOver = nullptr;
-// The dump being taken may be an older request's: shown, not yet held.
-thread_local bool tTentative = false;
 }  // namespace
 
 bool MIDIMessageManager::handingOver() { return tHandingOver != nullptr; }
-bool MIDIMessageManager::tentativeDump() { return tTentative; }
 
 void MIDIMessageManager::handOver(const PickTicket& ticket, ISysEx* message) {
   const PickTicket* outer = tHandingOver;
@@ -303,7 +300,6 @@ void MIDIMessageManager::handOver(const PickTicket& ticket, ISysEx* message) {
 }
 
 bool MIDIMessageManager::takeSoundDump(const uint8_t* d, int size) {
-  tTentative = false;
   if (size <= kSoundProgramByte) return false;
   const int part = d[kSoundProgramByte];
   // No part's: the parser refuses it, and says so.
@@ -312,23 +308,15 @@ bool MIDIMessageManager::takeSoundDump(const uint8_t* d, int size) {
   if (tHandingOver && tHandingOver->part() == part) return picks.newest(*tHandingOver);
   // A stored program's dump answers a library request, never a part's.
   if (d[kSoundBankByte] != kEditBufferBank) return false;
-  bool sameAsLast = false;
-  {
-    std::lock_guard<std::mutex> lock(mLastAnswersMutex);
-    std::vector<uint8_t>& last = mLastAnswers[static_cast<size_t>(part)];
-    sameAsLast = last.size() == static_cast<size_t>(size) && std::equal(last.begin(), last.end(), d);
-    const PartPicks::Reply reply = picks.replyArrived(part, plug->tickMs(), sameAsLast);
-    if (reply != PartPicks::Reply::kNotAwaited) last.assign(d, d + size);
-    switch (reply) {
-      case PartPicks::Reply::kTaken: return true;
-      case PartPicks::Reply::kTentative:
-        tTentative = true;
-        return true;
-      case PartPicks::Reply::kDropped: break;
-      case PartPicks::Reply::kNotAwaited: return false;
-    }
+  const int plays = plug->knowsPart(part, true) && plug->knowsPart(part, false)
+                        ? plug->partBank(part) << 7 | plug->partProgram(part)
+                        : -1;
+  switch (picks.replyArrived(part, d, static_cast<size_t>(size), plug->tickMs(), plays)) {
+    case PartPicks::Reply::kTaken: return true;
+    case PartPicks::Reply::kNotAwaited: return false;
+    case PartPicks::Reply::kDropped: break;
   }
-  plug->debugLog("PROCESSOR: reply for part " + std::to_string(part + 1) + " overtaken by a newer change; dropped");
+  plug->debugLog("PROCESSOR: sound dump for part " + std::to_string(part + 1) + " answers no request waiting; dropped");
   // A search's answer still tells where the instrument is.
   if (plug->isDeviceIdLearning() && d[3] != valueOf(plug, kGlobalSysExID))
     plug->setParameterFromPlug(kGlobalSysExID, std::clamp<int>(d[3], 0, 0x7F), false);

@@ -68,9 +68,7 @@ void MIDIMessageManager::sysexPatchParse(ISysEx* message) {
     if (field->rule == DumpRule::kFilterLink) plug->setPartFilterLinkValue(part, d[byte]);
   }
   // The library's entry handed over is the editor's alone until it has gone
-  // out: a pick that overtakes it meanwhile leaves the instrument's own.
-  // A reply not yet sure is not held either: a part switch would send it.
-  if (handingOver() || tentativeDump()) plug->endPartSoundHeld(part);
-  else plug->notePartSoundHeld(part);
+  // out; a reply is the instrument's own sound: shown, never sent back.
+  plug->endPartSoundHeld(part);
   replyAccepted = true;
 }

@@ -134,6 +134,10 @@ struct Step {
     // the echoes arriving one at a time. In place of some echo switches:
     // local control switched.
     kLateEchoes, kLocalSwitch,
+    // In place of some replies past their time: an overtaken request's and
+    // the newer one's both late, or the newer lost. In place of some late
+    // search answers: another part's pick during a device-ID search.
+    kBothLate, kSearchOtherPart,
   };
   Kind kind;
   int part = 0, bank = 0, value = 0;
@@ -157,7 +161,8 @@ std::string describe(const Step& s) {
       "library requests of both kinds", "a library bank request, each answer twice", "a refused library request",
       "a stored program's late answer as a part's request waits",
       "GET MULTI unanswered, then a library bank request",
-      "echoes told late, one at a time", "local control switched"};
+      "echoes told late, one at a time", "local control switched",
+      "both answers late, or the newer lost", "another part's pick during a device-ID search"};
   std::ostringstream out;
   out << kNames[s.kind] << " part " << s.part + 1 << " bank " << s.bank << " value " << s.value;
   return out.str();
@@ -566,6 +571,7 @@ class PickModelTest : public EditorTest {
       if (s.kind == Step::kAnswers) s.value = static_cast<int>(random() % 5);
       if (s.kind == Step::kSettle && s.value % 5 < 2) s.kind = s.value % 5 == 0 ? Step::kOwnPickAtRest : Step::kRequestLost;
       if (s.kind == Step::kRequestLost && s.bank == 2) s.kind = Step::kPastTimeReply;
+      if (s.kind == Step::kPastTimeReply && s.value % 3 == 0) s.kind = Step::kBothLate;
       if (s.kind == Step::kSettle && s.value % 5 == 2 && !multiMode) s.kind = Step::kHeldSoundOvertaken;
       else if (s.kind == Step::kSettle && s.value % 5 >= 2)
         s.kind = multiMode ? Step::kStateOverHeldMulti
@@ -586,6 +592,7 @@ class PickModelTest : public EditorTest {
         s.kind = kLibraryKinds[s.value % 5];
       }
       if (s.kind == Step::kPause && s.bank == 0 && mode == Mode::kStepSynth && !multiMode) s.kind = Step::kSearchLateAnswer;
+      if (s.kind == Step::kSearchLateAnswer && s.value % 3 == 0) s.kind = Step::kSearchOtherPart;
       if (s.kind == Step::kPause && (s.bank == 1 || (s.bank == 2 && s.value % 2 == 0)))
         s.kind = s.bank == 1 ? Step::kPauseOvertaken : Step::kSearchOvertaken;
       drawEchoRoads(s);
@@ -1057,6 +1064,12 @@ class PickModelTest : public EditorTest {
         break;
       case Step::kCopyAfterNewer:
         copyAfterNewer(s.part, s.value);
+        break;
+      case Step::kBothLate:
+        bothLate(s.part, s.value);
+        break;
+      case Step::kSearchOtherPart:
+        searchOtherPart(s.part, s.value);
         break;
       case Step::kLibraryBothKinds:
       case Step::kLibraryBank:
@@ -1881,6 +1894,105 @@ class PickModelTest : public EditorTest {
       heldReplies.clear();
     }
     if (y) expectShownAsPlayed(part, "a copy of the older answer");
+    std::lock_guard<std::recursive_mutex> lock(wireMutex);
+    conditions.answers = answers;
+  }
+  // A GET SOUND of the part overtaken by a newer pick, its answer held; the
+  // newer pick's answers held too, then let go once its wait is over, or
+  // lost. Neither is the newer request's answer: the window names what the
+  // part plays or nothing, and a switch sends the part nothing.
+  void bothLate(int part, int value) {
+    settle();
+    const auto at = static_cast<size_t>(part);
+    if (mode != Mode::kStepSynth || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter ||
+        conditions.answers == Answers::kNever)
+      return run(Step{Step::kGetSound, part});
+    const PartModel& m = models[at];
+    std::optional<int> y;
+    for (int k = 0; k < kPrograms && !y; ++k) {
+      const int prog = firstProgram(part) + (value + k) % kPrograms;
+      if (prog != m.program && !meets(part, m.bank, prog) && storedName(m.bank, prog) != storedName(m.bank, m.program)) y = prog;
+    }
+    if (!y) return run(Step{Step::kGetSound, part});
+    const auto held = [this] {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      return heldReplies.size();
+    };
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      holdReplies = true;
+      heldReplies.clear();
+    }
+    run(Step{Step::kGetSound, part});
+    for (int i = 0; i < 5000 && held() == 0; ++i) {
+      pump();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const size_t older = held();
+    answeredEver = false;  // the newer request hears nothing: it searches
+    run(Step{Step::kHost, part, 0, *y});
+    settle();
+    const bool newerLost = value % 2 != 0;
+    if (newerLost) {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      heldReplies.resize(std::min(older, heldReplies.size()));
+    }
+    releaseHeldReplies(false);
+    settle();
+    expectShownAsPlayed(part, newerLost ? "an older answer late, the newer lost" : "both answers late");
+  }
+  // The instrument on another device ID: a part's pick searches for it, and
+  // another part's pick comes as the search runs. That one's request
+  // searches too, or asks again on the ID found: both parts end named with
+  // their picks' sounds.
+  void searchOtherPart(int part, int value) {
+    const int other = part == kParts[0] ? kParts[1] : kParts[0];
+    const auto open = [&](int p) {
+      return !conditions.locked[static_cast<size_t>(p)];
+    };
+    if (mode != Mode::kStepSynth || multiMode || portOff() || !open(part) || !open(other) || rxOff() ||
+        conditions.hostFilter || conditions.echo)
+      return run(Step{Step::kPause, part, 0, value});
+    settle();
+    const auto freePick = [&](int p) -> std::optional<int> {
+      const PartModel& pm = models[static_cast<size_t>(p)];
+      for (int k = 0; k < kPrograms; ++k) {
+        const int prog = firstProgram(p) + (value + k) % kPrograms;
+        if (prog != pm.program && !meets(p, pm.bank, prog) && storedName(pm.bank, prog) != playing(p).name) return prog;
+      }
+      return std::nullopt;
+    };
+    const std::optional<int> x = freePick(part), y = freePick(other);
+    if (!x || !y) return;
+    int id = 8 + value % 100;
+    if (id == kDeviceId) ++id;
+    const Answers answers = conditions.answers;
+    {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      conditions.answers = Answers::kAtOnce;
+    }
+    instrument.setDeviceId(id);
+    answeredEver = false;
+    const auto searching = [&] {
+      std::lock_guard<std::recursive_mutex> lock(wireMutex);
+      return std::any_of(wire.begin(), wire.end(), [&](const Bytes& msg) {
+        return msg.size() == 8 && msg[3] != kDeviceId && msg[4] == 0x00 && msg[5] == 0x30 && msg[6] == part;
+      });
+    };
+    run(Step{Step::kHost, part, 0, *x});
+    for (int i = 0; i < 10000 && !searching(); ++i) {
+      pump();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    run(Step{Step::kHost, other, 0, *y});
+    settle();
+    for (int p : {part, other}) {
+      const PartModel& pm = models[static_cast<size_t>(p)];
+      EXPECT_EQ(shownName(p), storedName(pm.bank, pm.program))
+          << "part " << p + 1 << " after another part's pick during a device-ID search on ID " << id;
+    }
+    instrument.setDeviceId(kDeviceId);
+    param(kGlobalSysExID)->Set(kDeviceId);
     std::lock_guard<std::recursive_mutex> lock(wireMutex);
     conditions.answers = answers;
   }

@@ -641,7 +641,7 @@ void PartPlaysTest::runRoads(int shard, int shards) {
          otherPlays(0, 5);
          instrumentAnswers();
        }, .road = ownPick(5), .reached = partRequest, .shows = {0, 5}, .conflict = true, .highlight = 5,
-       .check = partNamed(5)},
+       .shared = false, .check = partNamed(5)},  // read back: shown, never held to go back
       {.what = "instrument program change another part plays", .before = others(0, 5), .road = ownPick(5),
        .shows = {0, 5}, .conflict = true, .highlight = 5, .shared = false, .check = partNamed(-1)},
       // With the instrument's local control off its program change is not
@@ -990,7 +990,7 @@ void PartPlaysTest::runRoads(int shard, int shards) {
          this->instrument.setGlobalChannel(0);
          instrumentAnswers();
        }, .road = [this] { pickTopBarProgram(5); }, .reached = ByteList{{0xB0, 0x7B, 0}, {0xB0, 0, 0}, {0xC0, 5}} + multiRequests,
-       .shows = {0, 0}, .recorded = Pair{0, 0}, .highlight = 5, .check = [this, multiIs] {
+       .shows = {0, 0}, .recorded = Pair{0, 0}, .highlight = 5, .shared = false, .check = [this, multiIs] {
          multiIs(5)();
          EXPECT_EQ(plug->paramDisplayText(kMultiName, 0), "MULTI A05       ");
        }},
@@ -1087,7 +1087,7 @@ void PartPlaysTest::runRoads(int shard, int shards) {
          this->instrument.turnMultiKnob(32 + 22 * 15 + 1, 42);
          instrumentAnswers();
        }, .road = [this] { setParam(kRequestTempData, 1); }, .reached = multiRequests, .shows = {2, 42}, .recorded = Pair{2, 42},
-       .part = 15, .everyPart = true},
+       .shared = false, .part = 15, .everyPart = true},
       // An edit: what the host was shown (nothing) is told of nothing.
       {.what = "an edit of part 1's first parameter", .before = nothing,
        .road = [this] { plug->SetParameterFromGUI(0, param(0)->GetNormalized(param(0)->GetMin() + 1)); },
@@ -1463,9 +1463,10 @@ TEST_F(PartPlaysTest, ABurstOfChangesEndsOnItsLastPick) {
     const std::string expected = row.library ? numbered("Fact", last).substr(0, 9)
                                              : name9(instrument.storedSound(lastBank, last));
     EXPECT_EQ(playing(kPart), expected);
-    // The part's sound the editor holds is that program's.
+    // The part's sound the editor holds is that program's: the library's,
+    // which went out whole; one read back is shown, never held to go back.
     const bool asked = row.library || row.programMode;
-    EXPECT_EQ(plug->partSoundHeld[kPart].load(), asked);
+    EXPECT_EQ(plug->partSoundHeld[kPart].load(), row.library);
     if (asked) {
       EXPECT_EQ(plug->paramDisplayText(kPatchName + kPart, 0).substr(0, 9), expected);
     }

@@ -413,6 +413,87 @@ TEST_F(ReplyOrderTest, ADumpAnOlderRequestMayStillSendIsNotTheNewerOnesAnswer) {
   }
 }
 
+// A sound only read from the instrument is shown, never sent back to it; a
+// dump an older request may still be sending is nobody's. After an older
+// request ended without its answer, the newer one's answer is late or lost:
+// the window never names the older sound, and a part switch sends nothing
+// into the part, which plays the newer program.
+TEST_F(ReplyOrderTest, ASoundReadBackIsNeverSentBackNorAnOlderAnswerNamed) {
+  static constexpr int kAnyName = 0, kNoName = 1;
+  const struct {
+    const char* what;
+    int lateMs;           // every answer leaves this late
+    bool newerLost;       // every request of the newer pick lost
+    int twiceAfterMs;     // every answer leaves again this much later; -1 once
+    bool olderAnswered;   // the newer pick comes once the older answer is shown
+    int shows;            // kNoName, or kAnyName (none, or the newer's)
+  } rows[] = {
+      {"both replies 2 s late", 2000, false, -1, false, kAnyName},
+      {"the older reply 2 s late, the newer lost", 2000, true, -1, false, kNoName},
+      {"a copy of the last answer, the newer lost", 0, true, 6 * kTick, true, kNoName},
+      {"replies 3.5 s late: the search's second answer in the next pick's wait", 3500, false, -1, true, kAnyName},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    lateMs = row.lateMs;
+    instrument.setAnswersTwice(row.twiceAfterMs);
+    hold();
+    pickProgram(10);
+    if (row.olderAnswered) runUntil([&](const Bytes&) { return shownName() == sound(10); });
+    else runUntil([](const Bytes& m) { return isRequest(m); });
+    const size_t newerFrom = sentSoFar().size();
+    if (row.newerLost) loses = [](const Bytes& m) { return anyIdRequest(m); };
+    pickProgram(20);
+    free();
+    const std::vector<Sent> picked = sentSoFar();
+    ASSERT_TRUE(std::any_of(picked.begin() + static_cast<long>(newerFrom), picked.end(),
+                            [](const Sent& s) { return isProgramChange(s.bytes, 20); }));
+    EXPECT_EQ(instrumentsName(), sound(20));
+    EXPECT_NE(shownName(), sound(10)) << "the older sound named over the newer program";
+    if (row.shows == kNoName) {
+      EXPECT_EQ(shownName(), "");
+      EXPECT_EQ(valueText.GetText(), std::string("CONNECTION TIMED OUT!"));
+    }
+    const size_t beforeSwitch = sentSoFar().size();
+    switchAwayAndBack(*window);
+    free();
+    const std::vector<Sent> sent = sentSoFar();
+    for (size_t i = beforeSwitch; i < sent.size(); ++i)
+      EXPECT_FALSE(sent[i].bytes.size() == 392 && sent[i].bytes[6] == kPart) << "a part switch sent a sound back";
+    EXPECT_EQ(instrumentsName(), sound(20));
+    instrument.setAnswersTwice(-1);
+    lateMs = 0;
+    nextRow();
+  }
+}
+
+// A pick whose read-back went unanswered leaves no sound of the part in the
+// project: its restore sends the part its program alone, no sound dump.
+TEST_F(ReplyOrderTest, ARestoreSendsAPartNotReadBackItsProgramAlone) {
+  instrument.setRepliesLeft(0);
+  pickProgram(20);
+  free();
+  ASSERT_EQ(valueText.GetText(), std::string("CONNECTION TIMED OUT!"));
+  ASSERT_EQ(shownName(), "");
+  instrument.setRepliesLeft(-1);
+  ByteChunk project;
+  ASSERT_TRUE(plug->SerializeState(&project));
+  nextRow();
+  ASSERT_GT(plug->UnserializeState(&project, 0), 0);
+  free();
+  const std::vector<Sent> sent = sentSoFar();
+  for (const Sent& s : sent) EXPECT_FALSE(s.bytes.size() == 392 && s.bytes[6] == kPart) << "a sound nobody picked";
+  const auto at = [&](const Bytes& m) {
+    return std::find_if(sent.begin(), sent.end(), [&](const Sent& s) { return s.bytes == m; });
+  };
+  const auto bankSelect = at({0xB0 | kPart, 32, 64});
+  const auto change = at({0xC0 | kPart, 20});
+  ASSERT_NE(bankSelect, sent.end()) << "the part's bank select";
+  ASSERT_NE(change, sent.end()) << "the part's program change";
+  EXPECT_LT(bankSelect, change);
+  EXPECT_EQ(shownName(), "");
+}
+
 // The instrument on another ID: the search finds it, however far past the
 // request's own reply time, and its answer is the request's.
 TEST_F(ReplyOrderTest, TheSearchsAnswerIsItsRequestsPastTheReplyTime) {

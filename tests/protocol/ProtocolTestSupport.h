@@ -48,8 +48,9 @@ struct EngineFixture {
     }
     ISysEx message(0, bytes.data(), static_cast<int>(bytes.size()));
     manager->ProcessSysEx(&message, true);
-    // A message that was no reply leaves no request waiting.
-    if (wait) manager->picks.forgetEarlierReplies(wait->ticket.part());
+    // A message that was no reply leaves no request waiting, and nothing
+    // owed: the next is received afresh.
+    if (wait) manager->picks.forgetReplies(wait->ticket.part());
     // A report is a pick: its work on the part's lane is done.
     manager->picks.awaitLanesIdle(std::chrono::seconds(10));
   }
