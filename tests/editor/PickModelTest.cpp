@@ -1686,6 +1686,22 @@ class PickModelTest : public EditorTest {
     EXPECT_EQ(playing(s.part).program, programs.back()) << "part " << s.part + 1 << " plays";
     EXPECT_EQ(shownValue(kMultiPartPatch + s.part), programs.back()) << "the window's program of part " << s.part + 1;
   }
+  // A program of the part's bank, other than the one it plays and stored
+  // under another name, for a step whose answers come late; none where such
+  // a step cannot run (it is then a plain GET SOUND).
+  std::optional<int> programForLateAnswers(int part, int value) {
+    const auto at = static_cast<size_t>(part);
+    if (mode != Mode::kStepSynth || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter ||
+        conditions.answers == Answers::kNever)
+      return std::nullopt;
+    const PartModel& m = models[at];
+    for (int k = 0; k < kPrograms; ++k) {
+      const int prog = firstProgram(part) + (value + k) % kPrograms;
+      if (prog != m.program && !meets(part, m.bank, prog) && storedName(m.bank, prog) != storedName(m.bank, m.program))
+        return prog;
+    }
+    return std::nullopt;
+  }
   // A part's request the instrument answers only after its time and its
   // search (the search's answer on its own ID too), held until the part's
   // newer pick's request reaches it: then the late answers come, in order
@@ -1693,16 +1709,7 @@ class PickModelTest : public EditorTest {
   // the window names, and a switch sends nothing else into it.
   void pastTimeReply(int part, int value) {
     settle();
-    const auto at = static_cast<size_t>(part);
-    if (mode != Mode::kStepSynth || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter ||
-        conditions.answers == Answers::kNever)
-      return run(Step{Step::kGetSound, part});
-    const PartModel& m = models[at];
-    std::optional<int> y;
-    for (int k = 0; k < kPrograms && !y; ++k) {
-      const int prog = firstProgram(part) + (value + k) % kPrograms;
-      if (prog != m.program && !meets(part, m.bank, prog) && storedName(m.bank, prog) != storedName(m.bank, m.program)) y = prog;
-    }
+    const std::optional<int> y = programForLateAnswers(part, value);
     if (!y) return run(Step{Step::kGetSound, part});
     {
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
@@ -1903,16 +1910,7 @@ class PickModelTest : public EditorTest {
   // part plays or nothing, and a switch sends the part nothing.
   void bothLate(int part, int value) {
     settle();
-    const auto at = static_cast<size_t>(part);
-    if (mode != Mode::kStepSynth || multiMode || portOff() || conditions.locked[at] || rxOff() || conditions.hostFilter ||
-        conditions.answers == Answers::kNever)
-      return run(Step{Step::kGetSound, part});
-    const PartModel& m = models[at];
-    std::optional<int> y;
-    for (int k = 0; k < kPrograms && !y; ++k) {
-      const int prog = firstProgram(part) + (value + k) % kPrograms;
-      if (prog != m.program && !meets(part, m.bank, prog) && storedName(m.bank, prog) != storedName(m.bank, m.program)) y = prog;
-    }
+    const std::optional<int> y = programForLateAnswers(part, value);
     if (!y) return run(Step{Step::kGetSound, part});
     const auto held = [this] {
       std::lock_guard<std::recursive_mutex> lock(wireMutex);
