@@ -23,10 +23,6 @@ constexpr int kHoldMs = 300;
 // that does not returns in well under this, even on a loaded machine.
 constexpr long kCallBoundMs = 100;
 
-long msSince(Clock::time_point start) {
-  return static_cast<long>(std::chrono::duration_cast<milliseconds>(Clock::now() - start).count());
-}
-
 class HostWaitTest : public JackEditorTest, public ::testing::WithParamInterface<int> {
  protected:
   void SetUp() override {

@@ -20,6 +20,12 @@
 #include "ParamIndex.h"
 #include "PatchLibrarian.h"
 
+// Milliseconds since start: how long a host's call took.
+inline long msSince(std::chrono::steady_clock::time_point start) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
 class JackEditorTest : public JackTest {
  protected:
   static constexpr int kDeviceId = 0x10;

@@ -26,10 +26,6 @@ constexpr long kCallBoundMs = 250;
 // A close that waits for nothing of the server.
 constexpr long kCloseBoundMs = 1000;
 
-long msSince(Clock::time_point start) {
-  return static_cast<long>(std::chrono::duration_cast<milliseconds>(Clock::now() - start).count());
-}
-
 class ServerStallTest : public JackEditorTest {
  protected:
   void TearDown() override {
