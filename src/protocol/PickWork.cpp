@@ -95,6 +95,10 @@ void MIDIMessageSender::runStatePick(const StateTicket& state, const Pick& pick)
   const int bank = pick.bank >= 0 ? pick.bank : valueOf(plug, kMultiBank);
   const int program = pick.program >= 0 ? pick.program : valueOf(plug, kMultiPatch);
   if (plug->BankChangeMessage(multi, bank, program, nullptr) != PickSend::kSent) return;
+  // The parts play the multi's stored sounds: no old sound's name stays over
+  // them, until one is read back sure or the editor's own go after it.
+  if (!pick.editorsSoundAfter && mManager.picks.newest(multi))
+    for (int p = 0; p < 16; ++p) mManager.clearShownSound(p);
   // Another multi brings its own name, settings and sounds: asked for all,
   // as GET MULTI asks; or, from the top bar without that choice, the
   // editor's own go after it.

@@ -494,6 +494,66 @@ TEST_F(ReplyOrderTest, ARestoreSendsAPartNotReadBackItsProgramAlone) {
   EXPECT_EQ(shownName(), "");
 }
 
+// A multi picked from the window: its parts play the multi's stored sounds.
+// No part shows the sound it played before; a part the read-back (STEP
+// SYNTH) answers shows the instrument's, one it does not answer none. A
+// project saved with no name sends the part its program alone, no old sound.
+TEST_F(ReplyOrderTest, AMultiPickLeavesNoPartTheSoundItPlayedBefore) {
+  const struct {
+    const char* what;
+    bool readBack, partLost;
+  } rows[] = {
+      {"program mode: nothing is read back", false, false},
+      {"STEP SYNTH: the part's answer is lost", true, true},
+      {"STEP SYNTH: the part's sound is read back", true, false},
+  };
+  int program = 20;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    setParam(kDatatype, 0);
+    setParam(kControlProgBank, 1);
+    pickProgram(++program);
+    free();
+    ASSERT_EQ(shownName(), sound(program));
+    param(kGlobalMidiChannel)->Set(1);
+    setParam(kDatatype, 1);
+    ASSERT_TRUE(plug->multiMode);
+    setParam(kControlProgBank, row.readBack ? 1 : 0);
+    loses = [lost = row.partLost](const Bytes& m) { return lost && isRequest(m); };
+    const auto multi = static_cast<uint8_t>(program - 14);
+    plug->SetParameterFromGUI(kMultiPatch, param(kMultiPatch)->GetNormalized(multi));
+    free();
+    std::vector<Sent> sent = sentSoFar();
+    ASSERT_TRUE(std::any_of(sent.begin(), sent.end(), [&](const Sent& s) { return s.bytes == Bytes{0xC0, multi}; }))
+        << "the multi's program change";
+    if (row.readBack && !row.partLost) {
+      EXPECT_EQ(shownName(), instrumentsName());
+      EXPECT_NE(shownName(), sound(program));
+      nextRow();
+      continue;
+    }
+    EXPECT_EQ(shownName(), "");
+    ByteChunk project;
+    ASSERT_TRUE(plug->SerializeState(&project));
+    nextRow();
+    instrument.setRepliesLeft(0);  // what a restore asks is no part of this
+    ASSERT_GT(plug->UnserializeState(&project, 0), 0);
+    free();
+    instrument.setRepliesLeft(-1);
+    sent = sentSoFar();
+    for (const Sent& s : sent) EXPECT_FALSE(s.bytes.size() == 392 && s.bytes[6] == kPart) << "a sound nobody picked";
+    const auto at = [&](const Bytes& m) {
+      return std::find_if(sent.begin(), sent.end(), [&](const Sent& s) { return s.bytes == m; });
+    };
+    const auto bankSelect = at({0xB0 | kPart, 32, 64});
+    const auto change = at({0xC0 | kPart, static_cast<uint8_t>(program)});
+    ASSERT_NE(bankSelect, sent.end()) << "the part's bank select";
+    ASSERT_NE(change, sent.end()) << "the part's program change";
+    EXPECT_LT(bankSelect, change);
+    nextRow();
+  }
+}
+
 // The instrument on another ID: the search finds it, however far past the
 // request's own reply time, and its answer is the request's.
 TEST_F(ReplyOrderTest, TheSearchsAnswerIsItsRequestsPastTheReplyTime) {
