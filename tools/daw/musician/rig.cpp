@@ -11,7 +11,7 @@
 // Commands: wait MS | mark TEXT | local 0|1 | inst HEX.. | host HEX.. |
 //   burst ROAD PART N GAPMS FIRST STEP [BANKS] | state PART | idle MS | quit |
 //   delay MS (replies held back) | silent 0|1 (requests unanswered) | reports 0|1 (each program change taken is
-//   reported back) | panel PART BANK PROG (a pick on the instrument's panel,
+//   reported back) | twice MS (each answer sent again MS later; -1 once) | panel PART BANK PROG (a pick on the instrument's panel,
 //   its reports sent) | soundknob PART POS VALUE | getchunk FILE | setchunk FILE
 //   (the host's project save and restore, on the window's thread) |
 //   storemultis (the instrument's 100 stored multis: the multi it plays with
@@ -420,6 +420,10 @@ int main(int argc, char** argv) {
         int v = 0;
         in >> v;
         inst.setSilent(v != 0);
+      } else if (cmd == "twice") {  // twice MS: each answer again MS later (-1: once)
+        int ms = -1;
+        in >> ms;
+        inst.setAnswersTwice(ms);
       } else if (cmd == "reports") {
         int v = 0;
         in >> v;
@@ -506,10 +510,13 @@ int main(int argc, char** argv) {
   }
   stop = true;
   if (withPlug) {
+    // The close's own time, apart from the instrument's client close after it.
+    logLine('M', {}, "close begins");
     hostOwner->Dispatch(effEditClose);
     audio.join();
     hostOwner->Dispatch(effMainsChanged, 0, 0);
     hostOwner->Close();
+    logLine('M', {}, "plugin closed");
   }
   pump.join();
   commands.join();
