@@ -91,12 +91,14 @@ bool RunPicks(JackServer& server, JackPeer& peer, bool stall, Waits* waits, int*
   ControllerAndNote played(32);
   std::vector<int> programs(kPickedParts);
   std::atomic<int> hostRound{-1};
-  std::atomic<bool> hostDue{false};
+  std::atomic<bool> hostDue{false}, playing{false};
   // Between the host's pairs, a controller and a note for part 1 in every
-  // block, as a track plays.
+  // block, as a track plays; none before the picks, so that the port goes
+  // quiet once the instance is at rest.
   HostAudioThread audio(
       effect,
       [&](int block) -> VstEvents* {
+        if (!playing) return nullptr;
         if (!hostDue.exchange(false)) return played.forBlock(block);
         const int round = hostRound;
         for (int p = 0; p < kPickedParts; ++p) programs[static_cast<size_t>(p)] = pickedProgram(round, p);
@@ -112,6 +114,7 @@ bool RunPicks(JackServer& server, JackPeer& peer, bool stall, Waits* waits, int*
   AwaitQuietPort(peer, settle + milliseconds(500), std::chrono::seconds(90));
   peer.Clear();
 
+  playing = true;
   audio.counting();
   std::vector<double> window;
   const auto start = Clock::now();
