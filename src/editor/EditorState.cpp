@@ -186,7 +186,7 @@ int Tarnivex::UnserializeState2(ByteChunk* chunk, int startPos, bool full) {
   }
 
   // ---- Apply. The restore is a pick of every part from before its first
-  // value is written: an older pick delivered meanwhile records nothing over
+  // value is written: an older pick that goes meanwhile records nothing over
   // its values, and a pick that comes after it is newer and goes after its send.
   std::optional<StateTicket> restored;
   if (midiMessageManager) restored = midiMessageManager->picks.arriveAll();

@@ -1,7 +1,7 @@
 // The checked builds keep count of the locks a thread holds that a host
 // thread or the window can take (the plug-in's lock, the picks' gate and
 // their waiting list), and stop the process at any wait made while one is
-// held: a pause, a delivery or a reply waited for there keeps the host's
+// held: a pause or a reply waited for there keeps the host's
 // threads waiting too. They also stop it at any such lock taken inside the
 // host's real-time calls, which never wait for another thread. Elsewhere it
 // costs nothing.
