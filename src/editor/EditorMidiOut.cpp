@@ -157,6 +157,8 @@ bool Tarnivex::sendShortAndLog(IMidiMsg* msg) {
   if (midiMessageManager) midiMessageManager->goingToDevice(*msg);
   const bool sent = SendMidiMsg(msg);
   if (!sent && midiMessageManager) midiMessageManager->notSentToDevice(*msg);
+  if (sent && startsSounding(*msg))
+    soundingChannels.fetch_or(static_cast<uint16_t>(1u << msg->Channel()), std::memory_order_relaxed);
   TraceOutput::print("Plug-in MIDI Out ");
   return sent;
 }

@@ -8,6 +8,13 @@ inline bool endsANote(const IMidiMsg& msg) {
   return msg.StatusMsg() == IMidiMsg::kNoteOff || (msg.StatusMsg() == IMidiMsg::kNoteOn && msg.mData2 == 0);
 }
 
+// A note on, or the sustain pedal pressed: the instrument sounds on until
+// an end of it comes.
+inline bool startsSounding(const IMidiMsg& msg) {
+  if (msg.StatusMsg() == IMidiMsg::kNoteOn) return msg.mData2 > 0;
+  return msg.StatusMsg() == IMidiMsg::kControlChange && msg.mData1 == 64 && msg.mData2 >= 64;
+}
+
 inline bool endsSounding(const IMidiMsg& msg) {
   if (endsANote(msg)) return true;
   if (msg.StatusMsg() != IMidiMsg::kControlChange) return false;

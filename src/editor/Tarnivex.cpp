@@ -254,8 +254,19 @@ Tarnivex::~Tarnivex() {
   midiSendThread->stop();
   // Nothing of a restore, a SEND MULTI or a pick under way goes on after
   // the close: what was not sent is not sent. Only the host's sound-offs
-  // still queued go, so that no note it ended keeps sounding.
+  // still queued go, so that no note it ended keeps sounding, and the
+  // editor's own (sustain off, notes off, controllers reset) on every
+  // channel it passed a note on: a host that removes the plug-in while it
+  // plays ends none of them.
   midiSendThread->sendQueuedSoundOffs();
+  for (int channel = 0; channel < 16; ++channel) {
+    if (!(soundingChannels.load() & (1u << channel))) continue;
+    const auto status = static_cast<uint8_t>(0xB0 | channel);
+    for (const uint8_t controller : {uint8_t{64}, uint8_t{123}, uint8_t{121}}) {
+      IMidiMsg end(0, status, controller, 0);
+      SendMidiMsg(&end);
+    }
+  }
   midiSendThread.reset();
   midiMessageManager.reset();
   patchManager.reset();

@@ -206,6 +206,9 @@ class Tarnivex : public IPlugVST, public ControlDisplayHost, public EditorServic
   std::atomic<bool> tempoSynced{false};
   std::atomic<bool> soundsOffPending{false};
   std::atomic<bool> notesSilenced{false};
+  // The channels the editor passed a note on or a pressed pedal on: a host
+  // that removes the plug-in sends no end of them itself.
+  std::atomic<uint16_t> soundingChannels{0};
   std::atomic<bool> partRequestPending{false};
   std::atomic<double> storedSampleRate{0.0};
   std::array<std::atomic<int>, 16> partLights{};

@@ -77,4 +77,31 @@ TEST_F(TeardownTest, AClosePassesOnOnlyTheHostsQueuedSoundOffs) {
   const ByteList after(all.begin() + static_cast<long>(before), all.end());
   EXPECT_EQ(after, (ByteList{{0xB2, 64, 0}, {0xB2, 123, 0}, {0xB2, 121, 0}, {0x82, 60, 0}}));
 }
+// A host that removes the plug-in while it plays ends none of the notes it
+// played through it: the close ends them on the channels they went on.
+TEST_F(TeardownTest, ACloseEndsWhatTheEditorLeftSounding) {
+  const struct {
+    const char* name;
+    ByteList played;
+    ByteList atClose;
+  } rows[] = {
+      {"a note on", {{0x93, 64, 100}}, {{0xB3, 64, 0}, {0xB3, 123, 0}, {0xB3, 121, 0}}},
+      {"the pedal held on one channel, a note on another",
+       {{0xB5, 64, 127}, {0x91, 60, 90}},
+       {{0xB1, 64, 0}, {0xB1, 123, 0}, {0xB1, 121, 0}, {0xB5, 64, 0}, {0xB5, 123, 0}, {0xB5, 121, 0}}},
+      // Nothing that sounds: nothing to end.
+      {"a note on at velocity 0 and a controller", {{0x93, 64, 0}, {0xB3, 7, 100}}, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    makePlug();
+    hostEvents(row.played);
+    plug->midiSendThread->flush();
+    const size_t before = backend->out().sent.size();
+    plug.reset();
+    const auto all = backend->out().sent;
+    EXPECT_EQ(ByteList(all.begin() + static_cast<long>(before), all.end()), row.atClose);
+    freshMidiSystem();
+  }
+}
 }  // namespace
